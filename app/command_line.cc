@@ -1,0 +1,91 @@
+#include "app/command_line.h"
+
+#include <cstdlib>
+
+namespace zv {
+
+const char kUsage[] =
+    "usage: zentrovex                       open the editor\n"
+    "       zentrovex run [FLAGS] FILE.kqa [ARGS...]\n"
+    "                                       compile and run a program\n"
+    "       zentrovex build FILE.kqa -o GAME\n"
+    "                                       write a standalone game\n"
+    "       zentrovex --version | --help\n"
+    "\n"
+    "flags (before FILE):\n"
+    "  --headless         no window and no sound; console output goes to stdout\n"
+    "  --frames N         stop after N presented frames\n"
+    "  --screenshot F.png write the last presented frame to F.png\n";
+
+namespace {
+
+bool ParseCount(const std::string& text, int* out) {
+  char* end = nullptr;
+  long value = std::strtol(text.c_str(), &end, 10);
+  if (text.empty() || *end != '\0' || value < 0 || value > 1000000000) return false;
+  *out = static_cast<int>(value);
+  return true;
+}
+
+std::optional<CommandLine> Fail(std::string* error, std::string message) {
+  if (error) *error = std::move(message);
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args, std::string* error) {
+  CommandLine line;
+  if (args.empty()) return line;
+
+  const std::string& verb = args[0];
+  if (verb == "--version") {
+    line.action = CommandLine::Action::kVersion;
+    return line;
+  }
+  if (verb == "--help" || verb == "-h") {
+    line.action = CommandLine::Action::kHelp;
+    return line;
+  }
+  if (verb == "build") {
+    line.action = CommandLine::Action::kBuild;
+    for (size_t i = 1; i < args.size(); ++i) {
+      if (args[i] == "-o") {
+        if (++i == args.size()) return Fail(error, "build: -o needs a file name");
+        line.output = args[i];
+      } else if (line.file.empty()) {
+        line.file = args[i];
+      } else {
+        return Fail(error, "build: unexpected argument '" + args[i] + "'");
+      }
+    }
+    if (line.file.empty()) return Fail(error, "build: no source file given");
+    if (line.output.empty()) return Fail(error, "build: no output given (-o GAME)");
+    return line;
+  }
+  if (verb == "run") {
+    line.action = CommandLine::Action::kRun;
+    size_t i = 1;
+    for (; i < args.size() && args[i].rfind("--", 0) == 0; ++i) {
+      const std::string& flag = args[i];
+      if (flag == "--headless") {
+        line.headless = true;
+      } else if (flag == "--frames") {
+        if (++i == args.size() || !ParseCount(args[i], &line.frames))
+          return Fail(error, "run: --frames needs a count");
+      } else if (flag == "--screenshot") {
+        if (++i == args.size()) return Fail(error, "run: --screenshot needs a file name");
+        line.screenshot = args[i];
+      } else {
+        return Fail(error, "run: unknown flag '" + flag + "'");
+      }
+    }
+    if (i == args.size()) return Fail(error, "run: no program file given");
+    line.file = args[i];
+    line.program_args.assign(args.begin() + static_cast<long>(i) + 1, args.end());
+    return line;
+  }
+  return Fail(error, "unknown command '" + verb + "'");
+}
+
+}  // namespace zv

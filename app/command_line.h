@@ -1,0 +1,26 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace zv {
+
+// What the command line asks for.
+struct CommandLine {
+  enum class Action { kEditor, kRun, kBuild, kVersion, kHelp };
+  Action action = Action::kEditor;
+  bool headless = false;
+  int frames = 0;              // stop after this many presented frames; 0 = no limit
+  std::string screenshot;      // PNG of the last presented frame
+  std::string file;            // the .kqa source
+  std::string output;          // build: the game to write
+  std::vector<std::string> program_args;  // everything after FILE
+};
+
+// Parses argv; on a malformed line returns nullopt and sets `error`.
+std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args, std::string* error);
+
+extern const char kUsage[];
+
+}  // namespace zv

@@ -1,0 +1,64 @@
+# Build conventions shared by every folder of the project.
+
+set(ZV_WARNINGS -Wall -Wextra)
+set(ZV_SANITIZER_FLAGS -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+
+if(ZV_SANITIZE)
+  add_compile_options(${ZV_SANITIZER_FLAGS})
+  add_link_options(${ZV_SANITIZER_FLAGS})
+endif()
+if(ZV_FUZZ)
+  # Libraries get coverage instrumentation; the fuzz executables add the fuzzer main.
+  add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
+
+# zv_library(NAME SOURCES... [DEPS ...] [PRIVATE_DEPS ...])
+# One static library per subsystem or platform service; headers are included
+# by path from the repository root ("runtime/vm/vm.h").
+function(zv_library name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS;PRIVATE_DEPS" ${ARGN})
+  add_library(${name} STATIC ${ARG_SOURCES})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  target_compile_options(${name} PRIVATE ${ZV_WARNINGS})
+  target_link_libraries(${name} PUBLIC ${ARG_DEPS} PRIVATE ${ARG_PRIVATE_DEPS})
+endfunction()
+
+# zv_test_suite(NAME SOURCES... DEPS ...): one GoogleTest executable, its
+# tests registered with CTest.
+function(zv_test_suite name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_compile_options(${name} PRIVATE ${ZV_WARNINGS})
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gtest_main GTest::gmock)
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
+    PROPERTIES ENVIRONMENT "ZV_TEST_DATA=${PROJECT_SOURCE_DIR}/tests/data")
+endfunction()
+
+# zv_fuzz_target(NAME SOURCES... DEPS ...): a libFuzzer executable; its seed
+# corpus is the folder "corpus" beside its sources.
+function(zv_fuzz_target name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_compile_options(${name} PRIVATE ${ZV_WARNINGS})
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS})
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+endfunction()
+
+# zv_benchmark(NAME SOURCES... DEPS ...): a Google Benchmark executable.
+function(zv_benchmark name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_compile_options(${name} PRIVATE ${ZV_WARNINGS})
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} benchmark::benchmark)
+endfunction()
+
+# Adds every immediate subfolder of the current folder that has a CMakeLists.txt.
+function(zv_add_subfolders)
+  file(GLOB children LIST_DIRECTORIES true RELATIVE ${CMAKE_CURRENT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR}/*)
+  list(SORT children)
+  foreach(child IN LISTS children)
+    if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/${child}/CMakeLists.txt)
+      add_subdirectory(${child})
+    endif()
+  endforeach()
+endfunction()

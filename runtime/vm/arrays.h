@@ -1,0 +1,43 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+namespace zv {
+
+class StringHeap;
+
+// An array carried by a variable slot: int, float or string elements (a
+// string element is a string-heap handle, 0 for the empty string) in one
+// flat block of up to five dimensions.
+struct ArrayEntry {
+  std::vector<uint32_t> elements;
+  std::array<int32_t, 5> sizes{};  // declared upper bound + 1 per dimension
+  int32_t dimensions = 0;
+  uint32_t generation = 0;         // changes whenever the block is replaced
+  bool live = false;
+};
+
+// The arrays of the int, float and string variables: entry k belongs to
+// variable slot 3000 + k.
+class ArrayTable {
+ public:
+  static constexpr uint32_t kEntries = 6000;
+  static constexpr uint32_t kFirstStringEntry = 4000;
+
+  ArrayTable() : entries_(kEntries) {}
+
+  ArrayEntry& At(uint32_t entry) { return entries_[entry]; }
+  const ArrayEntry& At(uint32_t entry) const { return entries_[entry]; }
+  bool IsArray(uint32_t entry) const { return entry < kEntries && entries_[entry].live; }
+
+  // Frees one array; string elements are released from `strings`.
+  void Release(uint32_t entry, StringHeap& strings);
+  void ReleaseAll(StringHeap& strings);
+
+ private:
+  std::vector<ArrayEntry> entries_;
+};
+
+}  // namespace zv

@@ -1,0 +1,131 @@
+#include <algorithm>
+#include <cstdio>
+
+#include "platform/ini/ini_file.h"
+#include "runtime/vm/errors.h"
+
+namespace zv {
+namespace {
+
+constexpr int32_t kDemotedErrorCodes[] = {1503, 2002, 2007, 2008, 2009, 2010, 3002, 3004, 3201,
+                                          3502, 3504, 3507, 4001, 4002, 4101, 7901, 8002, 9011};
+constexpr size_t kFormattedLimit = 255;
+constexpr size_t kErrorInfoLimit = 10230;
+constexpr size_t kOperandTextLimit = 255;
+constexpr int kReportedOperands = 9;
+
+std::string Printf(const char* format, auto... args) {
+  char buffer[320];
+  std::snprintf(buffer, sizeof buffer, format, args...);
+  return buffer;
+}
+
+// The class letter of a slot: by its range of the variable area.
+char SlotClassLetter(uint32_t slot) {
+  switch (SlotTypeOf(slot)) {
+    case SlotType::kInt: return 'l';
+    case SlotType::kFloat: return 'f';
+    case SlotType::kString: return 's';
+  }
+  return 0;
+}
+
+std::string OperandLine(const Vm& vm, int position, Slot slot, char type) {
+  switch (type) {
+    case 'l': return Printf("P%d:%d\n", position, vm.IntAt(slot));
+    case 'f': return Printf("P%d:%g\n", position, static_cast<double>(vm.FloatAt(slot)));
+    case 's': {
+      std::string_view text = vm.StringAt(slot).substr(0, kOperandTextLimit);
+      return "P" + std::to_string(position) + ":" + std::string(text) + "\n";
+    }
+  }
+  return {};
+}
+
+}  // namespace
+
+bool IsDemotedErrorCode(int32_t code) {
+  return std::find(std::begin(kDemotedErrorCodes), std::end(kDemotedErrorCodes), code) !=
+         std::end(kDemotedErrorCodes);
+}
+
+std::string BuildErrorReport(const Vm& vm, uint32_t opcode_index) {
+  int32_t opcode = static_cast<int32_t>(vm.CodeWord(opcode_index));
+  std::string report = Printf("Line Number:%d\n", vm.LineOf(opcode_index));
+  report += Printf("Command Number:%d\n", opcode);
+
+  std::optional<std::pair<int, std::string>> row;
+  if (vm.commands) {
+    row = vm.commands->FindByCode(opcode);
+    report += "Name:" + (row ? row->second : std::string()) + "\n";
+  } else {
+    report += Printf("Internal Error Code:%d\n", vm.errors.internal_code);
+  }
+
+  for (int i = 1; i <= kReportedOperands; ++i) {
+    uint32_t index = opcode_index + static_cast<uint32_t>(i);
+    if (index >= vm.CodeSize()) break;
+    uint32_t word = vm.CodeWord(index);
+    if (word == 0) continue;
+    uint32_t slot = word - static_cast<uint32_t>(operand::kSlotFirst);
+    if (slot >= slots::kAddressable) continue;  // a literal, label or code address
+    // With the command table the row's signature types the operand; a command
+    // with no row is typed by the slot's class, as in a built game.
+    char type = row ? vm.commands->ParamChar(row->first, i - 1) : SlotClassLetter(slot);
+    report += OperandLine(vm, i, Slot{slot}, type);
+  }
+  return report;
+}
+
+void Vm::RunError(int32_t code) {
+  if (settings.runtime_test && static_cast<int32_t>(CodeWord(command_pc_)) > 0) {
+    std::string report = BuildErrorReport(*this, command_pc_);
+    if (host_.SetClipboardText(report) && !commands) {
+      errors.error_info.clear();
+      if (report.size() < kErrorInfoLimit) errors.error_info = report;
+    }
+  }
+  if (IsDemotedErrorCode(code)) {
+    RunWarning(code);
+    return;
+  }
+  yield = true;
+  errors.code = code;
+  errors.warning = false;
+  host_.PostQuit();
+  program_ended = true;
+}
+
+void Vm::RunWarning(int32_t code) {
+  if (standalone) return;
+  yield = true;
+  errors.code = code;
+  errors.warning = true;
+  host_.PostQuit();
+}
+
+std::string FormatErrorText(const ErrorState& errors) {
+  const char* word = errors.warning ? "Warning" : "Error";
+  std::string out = errors.code < 10000 ? Printf("Runtime %s : ", word) : Printf("System %s : ", word);
+  out += GetErrorText(errors.code);
+  out += ". ";
+  out += errors.last_engine_error;
+  if (out.size() > kFormattedLimit) out.resize(kFormattedLimit);
+  return out;
+}
+
+void LogRuntimeError(const VmSettings& settings, std::string_view text, const std::tm& when) {
+  if (!settings.debug_mode) return;
+  std::string key = Printf("RUNTIMEERROR ON %d/%d/%d AT %d:%d", when.tm_mday, when.tm_mon + 1,
+                           when.tm_year + 1900, when.tm_hour, when.tm_min);
+  platform::WriteProfileString(LogFilePath(settings), "ERRORLOG", key, text);
+}
+
+void LogRuntimeError(const VmSettings& settings, std::string_view text) {
+  std::time_t now = std::time(nullptr);
+  std::tm utc{};
+  gmtime_r(&now, &utc);
+  LogRuntimeError(settings, text, utc);
+}
+
+}  // namespace zv

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <string>
+#include <string_view>
+
+#include "runtime/vm/vm.h"
+
+namespace zv {
+
+// Text of the message for `code`, or empty when the code has none.
+std::string GetErrorText(int32_t code);
+// The message number a code maps to, -1 for codes with no entry.
+int32_t ErrorMessageNumber(int32_t code);
+
+// "Runtime Error : <text>. <last engine error>" (or "System ..." from code
+// 10000, "Warning" for a warning) for the error the run ended with.
+std::string FormatErrorText(const ErrorState& errors);
+
+// The detailed report of the failing command: line, command number, name
+// (where the compiler is present) or internal error code (in a built game),
+// and the value of each operand that is a value slot.
+std::string BuildErrorReport(const Vm& vm, uint32_t opcode_index);
+
+// With DEBUGMODE on, adds "RUNTIMEERROR ON d/m/y AT h:m" = text to the
+// ERRORLOG section of KQ.LOG. `when` is UTC.
+void LogRuntimeError(const VmSettings& settings, std::string_view text, const std::tm& when);
+void LogRuntimeError(const VmSettings& settings, std::string_view text);
+
+// Codes that RunError reports as warnings.
+bool IsDemotedErrorCode(int32_t code);
+
+// System codes of our own with fixed texts.
+namespace error_code {
+constexpr int32_t kUnknownCommand = 10009;  // no handler, or the code ran out
+constexpr int32_t kSevereException = 10010;
+}  // namespace error_code
+
+}  // namespace zv

@@ -1,0 +1,53 @@
+#include "runtime/vm/string_heap.h"
+
+namespace zv {
+namespace {
+// Texts larger than this give their memory back when released.
+constexpr size_t kKeepCapacity = 256;
+}  // namespace
+
+StringHeap::StringHeap() { Clear(); }
+
+void StringHeap::Clear() {
+  texts_.clear();
+  live_.clear();
+  free_.clear();
+  texts_.emplace_back();  // handle 0: no string
+  live_.push_back(0);
+  live_count_ = 0;
+}
+
+uint32_t StringHeap::Make(std::string_view text) {
+  uint32_t handle;
+  if (!free_.empty()) {
+    handle = free_.back();
+    free_.pop_back();
+    texts_[handle].assign(text.data(), text.size());
+  } else {
+    handle = static_cast<uint32_t>(texts_.size());
+    texts_.emplace_back(text);
+    live_.push_back(0);
+  }
+  live_[handle] = 1;
+  ++live_count_;
+  return handle;
+}
+
+void StringHeap::Assign(uint32_t handle, std::string_view text) {
+  if (!IsLive(handle)) return;
+  texts_[handle].assign(text.data(), text.size());
+}
+
+void StringHeap::Release(uint32_t handle) {
+  if (!IsLive(handle)) return;
+  std::string& text = texts_[handle];
+  if (text.capacity() > kKeepCapacity)
+    std::string().swap(text);
+  else
+    text.clear();
+  live_[handle] = 0;
+  free_.push_back(handle);
+  --live_count_;
+}
+
+}  // namespace zv

@@ -1,0 +1,63 @@
+#include "runtime/vm/vm.h"
+
+#include <cstdio>
+
+#include "platform/ini/ini_file.h"
+
+namespace zv {
+namespace {
+NullEngine3D null_engine3d;
+NullSound null_sound;
+NullInput null_input;
+NullEditor null_editor;
+}  // namespace
+
+Vm::Vm(const HandlerTable& handlers, VmHost& host)
+    : engine3d(&null_engine3d),
+      sound(&null_sound),
+      input(&null_input),
+      editor(&null_editor),
+      handlers_(handlers),
+      host_(host),
+      slots_(slots::kCount, 0) {}
+
+Vm::~Vm() = default;
+
+void Vm::SetString(Slot s, std::string_view text) {
+  uint32_t& word = slots_[s.index];
+  if (strings_.IsLive(word))
+    strings_.Assign(word, text);
+  else
+    word = strings_.Make(text);
+}
+
+void Vm::ReleaseString(Slot s) {
+  strings_.Release(slots_[s.index]);
+  slots_[s.index] = 0;
+}
+
+void Vm::SkipOperands(uint32_t count) {
+  if (count > code_size_ - pc_) ThrowOperand(0, "operands inside the code");
+  pc_ += count;
+}
+
+void Vm::ThrowOperand(uint32_t word, const char* expected) const {
+  char message[128];
+  std::snprintf(message, sizeof message, "operand word %u at code word %u is not %s", word,
+                pc_ == 0 ? 0 : pc_ - 1, expected);
+  throw OperandFault(message);
+}
+
+void Vm::FlushTraceLog() {
+  if (trace_.empty()) return;
+  std::string path = LogFilePath(settings);
+  platform::IniFile log = platform::IniFile::Load(path);
+  for (auto [pc, opcode] : trace_)
+    log.Set("ZENTROVEXLOOPMIDDLE", "PC" + std::to_string(pc), std::to_string(opcode));
+  log.Save(path);
+  trace_.clear();
+}
+
+std::string LogFilePath(const VmSettings& settings) { return settings.app_folder + "KQ.LOG"; }
+
+}  // namespace zv

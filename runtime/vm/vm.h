@@ -1,0 +1,263 @@
+#pragma once
+
+#include <array>
+#include <bit>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <map>
+#include <vector>
+
+#include "runtime/vm/arrays.h"
+#include "runtime/vm/checklist.h"
+#include "runtime/vm/operand.h"
+#include "runtime/vm/program_file.h"
+#include "runtime/vm/services/editor_services.h"
+#include "runtime/vm/services/engine3d_services.h"
+#include "runtime/vm/services/input_services.h"
+#include "runtime/vm/services/sound_services.h"
+#include "runtime/vm/string_heap.h"
+
+namespace zv {
+
+class Vm;
+
+// A command's handler: reads its operands through the Vm's accessors, checks
+// them, does its work and stores its result.
+using Handler = void (*)(Vm&);
+
+// Opcode -> handler, filled by each subsystem's registration function.
+class HandlerTable {
+ public:
+  HandlerTable() { handlers_.fill(nullptr); }
+  void Set(int opcode, Handler handler) {
+    if (opcode > 0 && opcode < operand::kOpcodeLimit) handlers_[opcode] = handler;
+  }
+  Handler Get(uint32_t opcode) const {
+    return opcode < handlers_.size() ? handlers_[opcode] : nullptr;
+  }
+
+ private:
+  std::array<Handler, operand::kOpcodeLimit> handlers_;
+};
+
+// What the dispatch loop and the error paths need from the program's
+// surroundings: the clock, the message queue, the keyboard and the display.
+class VmHost {
+ public:
+  virtual ~VmHost() = default;
+  virtual uint32_t NowMs() = 0;
+  // Asks the message pump to end the run at its next turn.
+  virtual void PostQuit() = 0;
+  // True while F11 or F12 is held.
+  virtual bool DebugKeysHeld() { return false; }
+  virtual size_t PendingDrawRecords() { return 0; }
+  // Puts a text on the clipboard; false when the clipboard is unavailable.
+  virtual bool SetClipboardText(std::string_view text) { (void)text; return false; }
+};
+
+// The command table's names and signatures, for the error report. Only
+// present where the compiler is.
+class CommandCatalog {
+ public:
+  virtual ~CommandCatalog() = default;
+  // Index and name of the first command row with this opcode.
+  virtual std::optional<std::pair<int, std::string>> FindByCode(int opcode) const = 0;
+  // Character n of that row's signature ('l', 'f', 's'), 0 past its end.
+  virtual char ParamChar(int index, int n) const = 0;
+};
+
+// Raised by the checked accessors when an operand word is not of the class
+// the command reads; the dispatch loop turns it into runtime error 10010.
+class OperandFault : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// A value slot of the variable area, by index.
+struct Slot {
+  uint32_t index;
+  friend bool operator==(Slot, Slot) = default;
+};
+
+// One entry of the call stack shared by subroutines and user functions.
+struct CallEntry {
+  uint32_t return_pc = 0;
+  std::unique_ptr<std::vector<uint32_t>> saved;  // saved variables of the caller
+  uint32_t function_entry = 0;
+  int8_t argument_count = 0;
+  int16_t caller_function = 0;
+};
+constexpr int32_t kCallStackSize = 65535;
+
+struct ErrorState {
+  int32_t code = 0;
+  bool warning = false;
+  int32_t internal_code = 0;       // stage reached by a long operation
+  std::string last_engine_error;   // last display set-up failure text
+  std::string error_info;          // the report for the ERRORINFO box
+};
+
+// Settings that the core reads.
+struct VmSettings {
+  bool debug_mode = false;    // trace every command into KQ.LOG
+  bool runtime_test = false;  // write the error report to the clipboard
+  std::string app_folder;     // where KQ.LOG lives; ends with "/" or is empty
+};
+
+// The loaded program and everything the virtual machine keeps while it runs.
+class Vm {
+ public:
+  Vm(const HandlerTable& handlers, VmHost& host);
+  ~Vm();
+  Vm(const Vm&) = delete;
+  Vm& operator=(const Vm&) = delete;
+
+  // ---- Operands of the running command, read in order ------------------
+  // Each reads the next operand word and moves past it. They throw
+  // OperandFault when the word is not of the class asked for. Evaluate them in
+  // separate statements: argument evaluation order is unspecified in C++.
+
+  // A value slot (temporary, variable or constant).
+  Slot NextSlot() {
+    uint32_t w = NextWord();
+    uint32_t index = w - static_cast<uint32_t>(operand::kSlotFirst);
+    if (index >= slots::kAddressable) ThrowOperand(w, "a value slot");
+    return Slot{index};
+  }
+  int32_t NextInt() { return IntAt(NextSlot()); }
+  float NextFloat() { return FloatAt(NextSlot()); }
+  // Valid until this slot's string is next stored or released.
+  std::string_view NextString() { return StringAt(NextSlot()); }
+  // A plain number: a converted literal or a word below the slot range.
+  int32_t NextLiteral() {
+    uint32_t w = NextWord();
+    if (static_cast<int32_t>(w) >= operand::kSlotFirst) ThrowOperand(w, "a plain number");
+    return static_cast<int32_t>(w);
+  }
+  // A code address, as the index of the code word it names.
+  uint32_t NextTarget() {
+    uint32_t w = NextWord();
+    uint32_t index = w - static_cast<uint32_t>(operand::kCodeFirst);
+    if (static_cast<int32_t>(w) < operand::kCodeFirst || index >= code_size_)
+      ThrowOperand(w, "a code address");
+    return index;
+  }
+  // The raw word, for operands a command skips or classifies itself.
+  uint32_t NextWord() {
+    if (pc_ >= code_size_) ThrowOperand(0, "an operand inside the code");
+    return code_[pc_++];
+  }
+  void SkipOperands(uint32_t count);
+
+  // ---- Slots -------------------------------------------------------------
+  uint32_t WordAt(Slot s) const { return slots_[s.index]; }
+  int32_t IntAt(Slot s) const { return static_cast<int32_t>(slots_[s.index]); }
+  float FloatAt(Slot s) const { return std::bit_cast<float>(slots_[s.index]); }
+  std::string_view StringAt(Slot s) const { return strings_.View(slots_[s.index]); }
+  void SetWord(Slot s, uint32_t w) { slots_[s.index] = w; }
+  void SetInt(Slot s, int32_t v) { slots_[s.index] = static_cast<uint32_t>(v); }
+  void SetFloat(Slot s, float v) { slots_[s.index] = std::bit_cast<uint32_t>(v); }
+  // Gives the slot its own copy of `text`; `text` may view any string of the
+  // heap, the slot's own included.
+  void SetString(Slot s, std::string_view text);
+  // Releases the slot's string and leaves the slot holding no string.
+  void ReleaseString(Slot s);
+  StringHeap& Strings() { return strings_; }
+  const StringHeap& Strings() const { return strings_; }
+
+  // ---- Program state ------------------------------------------------------
+  bool HasProgram() const { return code_size_ != 0; }
+  uint32_t Pc() const { return pc_; }
+  void SetPc(uint32_t pc) { pc_ = pc; }
+  // Index of the opcode word of the command now running (or last run).
+  uint32_t CommandPc() const { return command_pc_; }
+  // Puts the program counter back on the running command and yields, so the
+  // command runs again next turn (waits, line input, sync).
+  void RepeatCommand() {
+    pc_ = command_pc_;
+    yield = true;
+  }
+  uint32_t CodeSize() const { return code_size_; }
+  uint32_t CodeWord(uint32_t index) const { return index < code_size_ ? code_[index] : 0; }
+  int32_t LineOf(uint32_t index) const { return index < lines_.size() ? lines_[index] : 0; }
+
+  const std::vector<uint8_t>& DataTypes() const { return data_types_; }
+  const std::vector<int32_t>& IntOwners() const { return int_owners_; }
+  const std::vector<int32_t>& FloatOwners() const { return float_owners_; }
+  const std::vector<int32_t>& StringOwners() const { return string_owners_; }
+
+  const HandlerTable& Handlers() const { return handlers_; }
+  VmHost& Host() { return host_; }
+
+  // ---- Errors (the run ends at the next turn of the pump) ------------------
+  void RunError(int32_t code);
+  void RunWarning(int32_t code);
+
+  // ---- State shared by the commands -----------------------------------------
+  bool yield = false;            // end the current slice
+  bool program_ended = false;
+  bool auto_refresh = true;      // drawing commands end the slice
+  bool input_poll_due = false;
+  bool time_slice_mode = true;
+  uint32_t time_slice_length = 33;
+  uint32_t time_slice_start = 0;
+  int32_t frame_time = 25;       // minimum milliseconds per frame
+  bool app_active = true;
+  bool standalone = false;       // a built game is running
+  bool escape_quits = true;
+  uint32_t command_counter = 0;  // frame-synchronised mode's count
+
+  ErrorState errors;
+  VmSettings settings;
+  Checklist checklist;
+  RenderTiming render_timing;
+  ArrayTable arrays;
+  std::vector<CallEntry> call_stack;  // kCallStackSize entries while loaded
+  int32_t call_depth = 0;
+  int16_t current_function = 0;
+  uint32_t data_read_index = 0;
+
+  // Neighbouring subsystems; the Null* stand-ins until the app wires real ones.
+  Engine3DServices* engine3d;
+  SoundServices* sound;
+  InputServices* input;
+  EditorServices* editor;
+  const CommandCatalog* commands = nullptr;  // only where the compiler is
+
+  // DEBUGMODE's trace: the last opcode run at each code position, gathered in
+  // memory and merged into KQ.LOG when a slice ends.
+  void TraceCommand(uint32_t pc, uint32_t opcode) { trace_[pc] = opcode; }
+  void FlushTraceLog();
+
+ private:
+  friend bool InstallProgram(Vm&, const ProgramFile&);
+  friend void FreeProgram(Vm&);
+  friend void RunVmLoop(Vm&);
+  friend void ResetVmState(Vm&);
+
+  [[noreturn]] void ThrowOperand(uint32_t word, const char* expected) const;
+
+  const HandlerTable& handlers_;
+  VmHost& host_;
+
+  std::vector<uint32_t> code_;
+  std::vector<int32_t> lines_;
+  uint32_t code_size_ = 0;
+  uint32_t pc_ = 0;
+  uint32_t command_pc_ = 0;
+  std::vector<uint32_t> slots_;
+  StringHeap strings_;
+  std::vector<uint8_t> data_types_;
+  std::vector<int32_t> int_owners_, float_owners_, string_owners_;
+
+  std::map<uint32_t, uint32_t> trace_;  // code position -> opcode
+};
+
+// Path of the log file "KQ.LOG" in the application folder.
+std::string LogFilePath(const VmSettings& settings);
+
+}  // namespace zv
