@@ -58,7 +58,6 @@ bool InstallProgram(Vm& vm, const ProgramFile& p) {
   vm.lines_ = p.lines;
   vm.lines_.resize(p.code.size(), 0);
   vm.code_size_ = static_cast<uint32_t>(vm.code_.size());
-  vm.call_stack.resize(kCallStackSize);
   return true;
 }
 
@@ -90,7 +89,7 @@ void ResetVmState(Vm& vm) {
   vm.command_counter = 0;
   vm.current_function = 0;
   vm.call_depth = 0;
-  for (CallEntry& entry : vm.call_stack) entry = CallEntry{};
+  vm.call_stack.clear();
   vm.errors.code = 0;
   vm.checklist.Reset();
   vm.time_slice_mode = true;

@@ -216,7 +216,8 @@ class Vm {
   Checklist checklist;
   RenderTiming render_timing;
   ArrayTable arrays;
-  std::vector<CallEntry> call_stack;  // kCallStackSize entries while loaded
+  // Grows as calls nest (at most kCallStackSize entries); a reset empties it.
+  std::vector<CallEntry> call_stack;
   int32_t call_depth = 0;
   int16_t current_function = 0;
   uint32_t data_read_index = 0;
