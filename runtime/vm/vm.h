@@ -24,6 +24,9 @@
 namespace zv {
 
 class Vm;
+class DisplayServices;  // runtime/display_seam.h
+class AttachedData;     // runtime/attached/attached_data.h
+struct RuntimeState;    // runtime/runtime_state.h
 
 // A command's handler: reads its operands through the Vm's accessors, checks
 // them, does its work and stores its result.
@@ -90,6 +93,20 @@ struct CallEntry {
   uint32_t function_entry = 0;
   int8_t argument_count = 0;
   int16_t caller_function = 0;
+  // The entry of the user-function call whose body runs while this entry is
+  // the top one: its own index for a function call, the enclosing call's for
+  // a subroutine call, -1 when only the main program runs.
+  int32_t function_frame = -1;
+};
+
+// Where a temporary's value was last read from: an array element, named by
+// its array entry, flat index and the entry's generation at the time, so a
+// write through it can tell that the array has since been replaced.
+struct ElementBinding {
+  uint32_t entry = 0;
+  uint32_t index = 0;
+  uint32_t generation = 0;
+  bool bound = false;
 };
 constexpr int32_t kCallStackSize = 65535;
 
@@ -222,12 +239,23 @@ class Vm {
   int16_t current_function = 0;
   uint32_t data_read_index = 0;
 
+  // ---- State of the core opcodes ------------------------------------------
+  std::string command_line;  // the arguments the program was started with
+  // Per temporary slot (0-2999): the element that an element read stored
+  // there, so DATA and file reads into the temporary reach the element.
+  std::array<ElementBinding, slots::kIntVar> element_bindings{};
+
   // Neighbouring subsystems; the Null* stand-ins until the app wires real ones.
   Engine3DServices* engine3d;
   SoundServices* sound;
   InputServices* input;
   EditorServices* editor;
   const CommandCatalog* commands = nullptr;  // only where the compiler is
+
+  // ---- Start-up, window, console and attached data (runtime/) ---------------
+  DisplayServices* display = nullptr;     // null: nothing is drawn
+  RuntimeState* runtime = nullptr;        // window, console and input state
+  AttachedData* attached_data = nullptr;  // a built game's records; null otherwise
 
   // DEBUGMODE's trace: the last opcode run at each code position, gathered in
   // memory and merged into KQ.LOG when a slice ends.

@@ -1,0 +1,255 @@
+// Arrays of one to five dimensions carried by int, float and string
+// variables: DIM, UNDIM, element stores and element reads.
+//
+// Sizes are computed in 64 bits and an array holds at most
+// kMaxArrayElements elements (4 GiB of 32-bit elements); a larger or
+// negative size is error 101, like a failed allocation. The array
+// variable's own slot holds a marker (bit 31 set, the entry below), never a
+// string handle or a pointer.
+#include <array>
+#include <bit>
+#include <initializer_list>
+#include <new>
+
+#include "runtime/vm/opcodes/core_handlers.h"
+#include "runtime/vm/opcodes/element_binding.h"
+#include "runtime/vm/opcodes/opcode_support.h"
+
+namespace zv {
+namespace {
+
+constexpr int32_t kArrayOutOfMemory = 101;
+constexpr int32_t kIndexOutOfBounds = 102;
+constexpr int64_t kMaxArrayElements = int64_t{1} << 30;
+constexpr uint32_t kArrayMarker = 0x80000000u;
+
+using Numbers = std::array<int32_t, 5>;
+
+// The array-table entry of the array operand; an int or float variable for
+// the numeric families, a string variable for the string ones. Anything
+// else would make numbers pass for string handles or the reverse.
+uint32_t NextArrayEntry(Vm& vm, bool strings) {
+  Slot s = vm.NextSlot();
+  bool ok = strings ? core::IsStringVariable(s)
+                    : core::IsIntVariable(s) || core::IsFloatVariable(s);
+  if (!ok) throw OperandFault("array operand is not a variable of the command's type");
+  return s.index - slots::kIntVar;
+}
+
+Slot SlotOfEntry(uint32_t entry) { return Slot{slots::kIntVar + entry}; }
+
+template <int N>
+Numbers NextNumbers(Vm& vm) {
+  Numbers values{};
+  for (int i = 0; i < N; ++i) values[static_cast<size_t>(i)] = vm.NextInt();
+  return values;
+}
+
+// ---- DIM and UNDIM -------------------------------------------------------------
+
+// Gives the (released) entry a zeroed block for the upper bounds; false when
+// a size is negative, the element count passes the limit or memory runs out.
+bool AllocateArray(ArrayEntry& array, const Numbers& bounds, int n) {
+  std::array<int32_t, 5> sizes{};
+  int64_t count = 1;
+  for (int i = 0; i < n; ++i) {
+    int64_t size = int64_t{bounds[static_cast<size_t>(i)]} + 1;
+    if (size < 0) return false;
+    count *= size;
+    if (count > kMaxArrayElements) return false;
+    sizes[static_cast<size_t>(i)] = static_cast<int32_t>(size);
+  }
+  try {
+    array.elements.assign(static_cast<size_t>(count), 0);
+  } catch (const std::bad_alloc&) {
+    array.elements = {};
+    return false;
+  }
+  array.sizes = sizes;
+  array.dimensions = n;
+  array.live = true;
+  return true;
+}
+
+// array slot, n upper bounds. An earlier array of the slot is freed first.
+template <int N>
+void DimArray(Vm& vm) {
+  uint32_t entry = NextArrayEntry(vm, false);
+  Numbers bounds = NextNumbers<N>(vm);
+  vm.arrays.Release(entry, vm.Strings());
+  if (!AllocateArray(vm.arrays.At(entry), bounds, N)) {
+    vm.RunError(kArrayOutOfMemory);
+    return;
+  }
+  vm.SetWord(SlotOfEntry(entry), kArrayMarker | entry);
+}
+
+// array slot
+void UndimArray(Vm& vm) {
+  uint32_t entry = NextArrayEntry(vm, false);
+  vm.arrays.Release(entry, vm.Strings());
+  vm.SetWord(SlotOfEntry(entry), 0);
+}
+
+// array slot, n upper bounds. The slot holds the empty string while it has
+// no array.
+template <int N>
+void DimStringArray(Vm& vm) {
+  uint32_t entry = NextArrayEntry(vm, true);
+  Numbers bounds = NextNumbers<N>(vm);
+  Slot slot = SlotOfEntry(entry);
+  bool had_array = vm.arrays.IsArray(entry);
+  vm.arrays.Release(entry, vm.Strings());
+  if (had_array) vm.SetString(slot, "");
+  if (!AllocateArray(vm.arrays.At(entry), bounds, N)) {
+    vm.RunError(kArrayOutOfMemory);
+    return;
+  }
+  vm.ReleaseString(slot);
+  vm.SetWord(slot, kArrayMarker | entry);
+}
+
+// array slot
+void UndimStringArray(Vm& vm) {
+  uint32_t entry = NextArrayEntry(vm, true);
+  Slot slot = SlotOfEntry(entry);
+  vm.arrays.Release(entry, vm.Strings());
+  vm.ReleaseString(slot);
+  vm.SetString(slot, "");
+}
+
+// ---- Element access ---------------------------------------------------------------
+
+// The flat index of the indices; only the flat index is bounds-checked, so
+// one index past its own dimension passes while the element is in the
+// block. Strides never pass kMaxArrayElements, so 64 bits cannot overflow.
+template <int N>
+bool FlatIndex(const ArrayEntry& array, const Numbers& indices, uint32_t& index) {
+  int64_t flat = 0;
+  int64_t stride = 1;
+  for (int i = 0; i < N; ++i) {
+    flat += int64_t{indices[static_cast<size_t>(i)]} * stride;
+    stride *= array.sizes[static_cast<size_t>(i)];
+  }
+  if (flat < 0 || flat >= static_cast<int64_t>(array.elements.size())) return false;
+  index = static_cast<uint32_t>(flat);
+  return true;
+}
+
+// The element the operands name: null with no array (nothing happens), null
+// with error 102 outside the block.
+template <int N>
+uint32_t* Element(Vm& vm, uint32_t entry, const Numbers& indices, uint32_t* flat = nullptr) {
+  if (!vm.arrays.IsArray(entry)) return nullptr;
+  ArrayEntry& array = vm.arrays.At(entry);
+  uint32_t index;
+  if (!FlatIndex<N>(array, indices, index)) {
+    vm.RunError(kIndexOutOfBounds);
+    return nullptr;
+  }
+  if (flat) *flat = index;
+  return &array.elements[index];
+}
+
+// array slot, n indices, value (the value's 32 bits: int or float).
+template <int N>
+void StoreElement(Vm& vm) {
+  uint32_t entry = NextArrayEntry(vm, false);
+  Numbers indices = NextNumbers<N>(vm);
+  uint32_t value = vm.WordAt(vm.NextSlot());
+  if (uint32_t* element = Element<N>(vm, entry, indices)) *element = value;
+}
+
+// array slot, n indices, int value stored into a float array.
+template <int N>
+void StoreElementIntToFloat(Vm& vm) {
+  uint32_t entry = NextArrayEntry(vm, false);
+  Numbers indices = NextNumbers<N>(vm);
+  float value = static_cast<float>(vm.NextInt());
+  if (uint32_t* element = Element<N>(vm, entry, indices)) *element = std::bit_cast<uint32_t>(value);
+}
+
+// array slot, n indices, string value.
+template <int N>
+void StoreStringElement(Vm& vm) {
+  uint32_t entry = NextArrayEntry(vm, true);
+  Numbers indices = NextNumbers<N>(vm);
+  std::string_view text = vm.NextString();
+  uint32_t* element = Element<N>(vm, entry, indices);
+  if (!element) return;
+  StringHeap& strings = vm.Strings();
+  if (strings.IsLive(*element))
+    strings.Assign(*element, text);
+  else
+    *element = strings.Make(text);
+}
+
+// result, array slot, n indices. No array gives 0; the result remembers the
+// element for DATA and file reads into it.
+template <int N>
+void ReadElement(Vm& vm) {
+  Slot result = vm.NextSlot();
+  if (core::IsStringSlot(result)) throw OperandFault("a number read into a string slot");
+  uint32_t entry = NextArrayEntry(vm, false);
+  Numbers indices = NextNumbers<N>(vm);
+  UnbindElement(vm, result);
+  uint32_t index = 0;
+  if (!vm.arrays.IsArray(entry)) {
+    vm.SetWord(result, 0);
+    return;
+  }
+  if (uint32_t* element = Element<N>(vm, entry, indices, &index)) {
+    vm.SetWord(result, *element);
+    BindElement(vm, result, entry, index);
+  }
+}
+
+// result (s), array slot, n indices. No array or an index out of bounds
+// gives the empty string.
+template <int N>
+void ReadStringElement(Vm& vm) {
+  Slot result = core::NextStringResult(vm);
+  uint32_t entry = NextArrayEntry(vm, true);
+  Numbers indices = NextNumbers<N>(vm);
+  UnbindElement(vm, result);
+  uint32_t index = 0;
+  uint32_t* element = Element<N>(vm, entry, indices, &index);
+  if (!element) {
+    vm.SetString(result, "");
+    return;
+  }
+  vm.SetString(result, vm.Strings().View(*element));
+  BindElement(vm, result, entry, index);
+}
+
+// Sets consecutive opcodes from `first` on, one per number of dimensions.
+void SetFamily(HandlerTable& t, int first, std::initializer_list<Handler> handlers) {
+  for (Handler h : handlers) t.Set(first++, h);
+}
+
+}  // namespace
+
+void RegisterArrayHandlers(HandlerTable& t) {
+  // n = 1..5 dimensions or indices, in opcode order.
+  for (int first : {501, 511})
+    SetFamily(t, first, {DimArray<1>, DimArray<2>, DimArray<3>, DimArray<4>, DimArray<5>});
+  t.Set(506, UndimArray);
+  t.Set(516, UndimArray);
+  SetFamily(t, 521, {DimStringArray<1>, DimStringArray<2>, DimStringArray<3>, DimStringArray<4>,
+            DimStringArray<5>});
+  t.Set(526, UndimStringArray);
+  for (int first : {561, 566})
+    SetFamily(t, first, {StoreElement<1>, StoreElement<2>, StoreElement<3>, StoreElement<4>,
+              StoreElement<5>});
+  SetFamily(t, 571, {StoreStringElement<1>, StoreStringElement<2>, StoreStringElement<3>,
+            StoreStringElement<4>, StoreStringElement<5>});
+  SetFamily(t, 576, {StoreElementIntToFloat<1>, StoreElementIntToFloat<2>,
+            StoreElementIntToFloat<3>, StoreElementIntToFloat<4>, StoreElementIntToFloat<5>});
+  for (int first : {661, 666})
+    SetFamily(t, first, {ReadElement<1>, ReadElement<2>, ReadElement<3>, ReadElement<4>,
+              ReadElement<5>});
+  SetFamily(t, 671, {ReadStringElement<1>, ReadStringElement<2>, ReadStringElement<3>,
+            ReadStringElement<4>, ReadStringElement<5>});
+}
+
+}  // namespace zv

@@ -1,0 +1,15 @@
+#include "runtime/vm/opcodes/core_handlers.h"
+
+namespace zv {
+
+void RegisterCoreHandlers(HandlerTable& table) {
+  RegisterFlowHandlers(table);
+  RegisterFunctionCallHandlers(table);
+  RegisterDataHandlers(table);
+  RegisterOperatorHandlers(table);
+  RegisterMathHandlers(table);
+  RegisterStringHandlers(table);
+  RegisterArrayHandlers(table);
+}
+
+}  // namespace zv
