@@ -1,0 +1,66 @@
+#include "platform/present/sdl/sdl_presenter.h"
+
+namespace zv::platform {
+
+SdlPresenter::SdlPresenter(SDL_Window* window) : window_(window) {
+  if (window_ == nullptr) return;
+  // The frame pacing is the message pump's; the renderer must not wait for
+  // the vertical blank as well.
+  renderer_ = SDL_GetRenderer(window_);
+  if (renderer_ != nullptr) return;  // the window's owner made one; it stays theirs
+  renderer_ = SDL_CreateRenderer(window_, -1, 0);
+  if (renderer_ == nullptr) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
+  owns_renderer_ = renderer_ != nullptr;
+}
+
+SdlPresenter::~SdlPresenter() {
+  if (texture_) SDL_DestroyTexture(texture_);
+  if (owns_renderer_) SDL_DestroyRenderer(renderer_);
+}
+
+DisplayMode SdlPresenter::Desktop() const {
+  SDL_DisplayMode mode{};
+  int index = window_ ? SDL_GetWindowDisplayIndex(window_) : 0;
+  if (SDL_GetDesktopDisplayMode(index < 0 ? 0 : index, &mode) != 0)
+    return DisplayMode{1024, 768, 32};
+  int bits = static_cast<int>(SDL_BITSPERPIXEL(mode.format));
+  return DisplayMode{mode.w, mode.h, bits == 24 || bits == 32 ? 32 : bits};
+}
+
+void SdlPresenter::SetFullScreen(bool full_screen) {
+  full_screen_ = full_screen;
+  if (window_) SDL_SetWindowFullscreen(window_, full_screen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+}
+
+Size SdlPresenter::ClientSize() const {
+  int w = 0, h = 0;
+  if (renderer_) SDL_GetRendererOutputSize(renderer_, &w, &h);
+  return Size{w, h};
+}
+
+bool SdlPresenter::EnsureTexture(int32_t width, int32_t height) {
+  if (texture_ && texture_width_ == width && texture_height_ == height) return true;
+  if (texture_) SDL_DestroyTexture(texture_);
+  texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING,
+                               width, height);
+  texture_width_ = texture_ ? width : 0;
+  texture_height_ = texture_ ? height : 0;
+  return texture_ != nullptr;
+}
+
+bool SdlPresenter::Show(const Surface& picture) {
+  if (renderer_ == nullptr || !EnsureTexture(picture.Width(), picture.Height())) return false;
+  if (SDL_UpdateTexture(texture_, nullptr, picture.Row(0), picture.Pitch()) != 0) return false;
+  SDL_Rect place{0, 0, picture.Width(), picture.Height()};
+  if (full_screen_) {
+    Rect fit = FitPicture(Size{picture.Width(), picture.Height()}, ClientSize());
+    place = SDL_Rect{fit.left, fit.top, fit.Width(), fit.Height()};
+  }
+  SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
+  SDL_RenderClear(renderer_);
+  SDL_RenderCopy(renderer_, texture_, nullptr, &place);
+  SDL_RenderPresent(renderer_);
+  return true;
+}
+
+}  // namespace zv::platform
