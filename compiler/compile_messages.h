@@ -1,0 +1,58 @@
+#pragma once
+
+#include <string>
+
+namespace zv {
+
+// The compiler's message texts, one per kind of error.
+enum class CompileMessage {
+  kTooManyIntVariables,
+  kTooManyFloatVariables,
+  kTooManyStringVariables,
+  kTooManyLabels,
+  kTooManyFunctions,
+  kTooManyIntConstants,
+  kTooManyFloatConstants,
+  kTooManyStringConstants,
+  kStringTooLong,
+  kBadExpression,
+  kUnbalancedParentheses,
+  kExpressionTooLong,
+  kBadLabelName,
+  kTooManyArguments,
+  kLabelDefinedTwice,
+  kFunctionDefinedTwice,
+  kBadParameter,
+  kUnknownStatement,
+  kBadIf,
+  kBadFor,
+  kBadDim,
+  kBadLabel,
+  kTooManyDataItems,
+  kBadDataItem,
+  kBadFunctionHeader,
+  kBadFunctionResult,
+  kEndfunctionOutsideFunction,
+  kFunctionNotClosed,
+  kLineTooLong,
+  kTooManyIncludes,
+  kIncludeNotFound,
+  kLabelNotDefined,
+  kArrayNotDimensioned,
+  kBlockNotClosed,
+  kSelectMisplaced,
+  kCaseAfterDefault,
+  kTooManyNestedBlocks,
+  kTooManyExits,
+  kTooManyArrays,
+  kTooManyTemporaries,
+  kProgramTooLong,
+  kNestedTooDeep,
+  kForNeedsIntVariable,
+  kIntegerOutOfRange,
+  kSourceUnreadable,
+};
+
+const char* MessageText(CompileMessage message);
+
+}  // namespace zv

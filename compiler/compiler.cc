@@ -1,0 +1,158 @@
+#include "compiler/compiler.h"
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "compiler/compiler_context.h"
+#include "compiler/program_writer.h"
+#include "platform/paths/path_resolver.h"
+
+namespace zv {
+namespace compiler {
+namespace {
+
+constexpr size_t kMaxCodeWords = size_t{1} << 24;
+
+}  // namespace
+
+bool Compiler::Run(const std::function<void(int)>& progress) {
+  if (!ScanUserFunctions()) return false;
+  current_function_ = 0;
+  InitBlockKeywords();
+  int reported_step = 0;
+  const size_t total = lines_.size();
+  for (size_t i = 0; i < total; ++i) {
+    line_index_ = i;
+    current_line_ = static_cast<int>(i + 1);
+    if (!CompileStatement(lines_[i].comment_out ? "`" : lines_[i].text)) {
+      if (failure_.message.empty()) Fail(CompileMessage::kUnknownStatement);
+      return false;
+    }
+    if (code_.size() > kMaxCodeWords) return Fail(CompileMessage::kProgramTooLong);
+    if (progress) {
+      int percent = static_cast<int>(100 * (i + 1) / total);
+      if (percent / 10 > reported_step) {
+        reported_step = percent / 10;
+        progress(percent);
+      }
+    }
+  }
+  // The end-of-program checks; the most basic fault is reported first.
+  if (!CheckBlocksClosed()) return false;
+  if (!CheckArraysDimensioned()) return false;
+  if (!ResolveReferences()) return false;
+  // Every program ends with a zero word.
+  code_.push_back(0);
+  code_lines_.push_back(0);
+  return true;
+}
+
+}  // namespace compiler
+
+namespace {
+
+// Sources larger than this are refused rather than read into memory whole.
+constexpr std::uintmax_t kMaxSourceBytes = std::uintmax_t{64} << 20;
+
+bool ReadWholeFile(const std::string& path, std::string* text) {
+  std::error_code ec;
+  auto size = std::filesystem::file_size(path, ec);
+  if (ec || size > kMaxSourceBytes) return false;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  text->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return !in.bad();
+}
+
+std::string Canonical(const std::string& path) {
+  std::error_code ec;
+  auto canonical = std::filesystem::weakly_canonical(path, ec);
+  return ec ? path : canonical.string();
+}
+
+CompileResult Compile(std::string_view text, const std::string& source_name, const std::string& folder,
+                      const CompileOptions& options) {
+  compiler::Compiler compiler(CommandTable::Builtin());
+  const std::string main_path = Canonical(source_name);
+  auto reader = [&](const std::string& name, std::string* resolved, std::string* content) {
+    std::string native = platform::Paths().ToNative(name);
+    std::string path = (native.empty() || native[0] == '/') ? native : (folder.empty() ? native : folder + "/" + native);
+    path = platform::Paths().Resolve(path);
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec) || !ReadWholeFile(path, content)) return false;
+    *resolved = Canonical(path);
+    // The main program is never included into itself.
+    if (*resolved == main_path) content->clear();
+    return true;
+  };
+
+  bool ok = compiler.Prepare(text, source_name, reader) && compiler.Run(options.progress);
+  if (!options.debug_dump_path.empty() && !compiler.Lines().empty())
+    compiler::WriteFileAtomically(options.debug_dump_path, compiler.DebugDump(), nullptr);
+
+  CompileResult result;
+  if (ok) {
+    result.ok = true;
+    result.program = compiler.BuildProgram();
+    return result;
+  }
+  const compiler::CompileFailure& failure = compiler.Failure();
+  CompileError error;
+  error.message = failure.message;
+  const auto& lines = compiler.Lines();
+  if (failure.line_index >= 0 && static_cast<size_t>(failure.line_index) < lines.size()) {
+    const compiler::SourceLine& line = lines[static_cast<size_t>(failure.line_index)];
+    error.file = compiler.Files()[static_cast<size_t>(line.file)];
+    error.line = line.line;
+    error.statement = line.original;
+  } else {
+    error.file = source_name;
+  }
+  result.error = std::move(error);
+  return result;
+}
+
+}  // namespace
+
+std::string FormatCompileError(const CompileError& error) {
+  std::string out = error.file;
+  if (error.line > 0) out += ":" + std::to_string(error.line);
+  out += ": error: " + error.message;
+  if (!error.statement.empty()) out += "\n    " + error.statement;
+  return out;
+}
+
+CompileResult CompileSource(std::string_view text, const std::string& source_name,
+                            const CompileOptions& options) {
+  return Compile(text, source_name, options.include_folder.empty() ? "." : options.include_folder, options);
+}
+
+CompileResult CompileFile(const std::string& source_path, const std::string& output_path,
+                          const CompileOptions& options) {
+  std::string text;
+  std::error_code ec;
+  if (std::filesystem::is_directory(source_path, ec) || !ReadWholeFile(source_path, &text)) {
+    CompileResult result;
+    result.error = CompileError{source_path, 0, "", MessageText(CompileMessage::kSourceUnreadable)};
+    return result;
+  }
+  std::string folder = options.include_folder;
+  if (folder.empty()) {
+    folder = std::filesystem::path(source_path).parent_path().string();
+    if (folder.empty()) folder = ".";
+  }
+  CompileResult result = Compile(text, source_path, folder, options);
+  if (!result.ok || output_path.empty()) return result;
+  std::vector<uint8_t> bytes = EncodeProgramFile(result.program);
+  std::string write_error;
+  if (!compiler::WriteFileAtomically(
+          output_path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()),
+          &write_error)) {
+    result.ok = false;
+    result.error = CompileError{output_path, 0, "", write_error};
+  }
+  return result;
+}
+
+}  // namespace zv

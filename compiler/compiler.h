@@ -1,0 +1,51 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "runtime/vm/program_file.h"
+
+namespace zv {
+
+struct CompileOptions {
+  // Folder in which relative "#include" names are looked for; empty: the
+  // folder of the source file (the current folder for CompileSource).
+  std::string include_folder;
+  // When set, the expanded source is written there as a numbered listing
+  // (the trace mode's "KQ.KQA").
+  std::string debug_dump_path;
+  // Called with a rising percentage while the lines are compiled.
+  std::function<void(int percent)> progress;
+};
+
+// The first error of a compile: where it is, the statement as written, and
+// what is wrong.
+struct CompileError {
+  std::string file;
+  int line = 0;  // 0 when the error belongs to no line
+  std::string statement;
+  std::string message;
+};
+
+// "file:line: error: message" and, on the next line, the statement.
+std::string FormatCompileError(const CompileError& error);
+
+struct CompileResult {
+  bool ok = false;
+  std::optional<CompileError> error;  // set exactly when !ok
+  ProgramFile program;                // the compiled program when ok
+};
+
+// Compiles BASIC source text. `source_name` names it in error messages.
+CompileResult CompileSource(std::string_view text, const std::string& source_name = "program.kqa",
+                            const CompileOptions& options = {});
+
+// Compiles a source file and, when it compiles, writes the program file to
+// `output_path` (through a temporary name, so a failed compile or write
+// never leaves a partial file or destroys an older one).
+CompileResult CompileFile(const std::string& source_path, const std::string& output_path,
+                          const CompileOptions& options = {});
+
+}  // namespace zv

@@ -1,0 +1,247 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "compiler/command_table.h"
+#include "compiler/compile_messages.h"
+#include "runtime/vm/program_file.h"
+
+namespace zv::compiler {
+
+// A compiled value: its operand number and its type letter ('l', 'f', 's';
+// 'a' for a label or function entry, 'j' for a jump target).
+struct Operand {
+  int32_t number = -1;
+  char type = 'x';
+};
+
+// Operand numbers as the compiler writes them (the loader's classes).
+namespace numbering {
+constexpr int32_t kIntTemp = 10000, kFloatTemp = 11000, kStringTemp = 12000;
+constexpr int32_t kIntVar = 13000, kFloatVar = 15000, kStringVar = 17000;
+constexpr int32_t kIntConst = 19000, kFloatConst = 21000, kStringConst = 23000;
+constexpr int32_t kLiteral = 25000, kLabel = 35000, kCode = 37000;
+constexpr int32_t kPerClass = 2000, kTempsPerClass = 1000;
+}  // namespace numbering
+
+// 'l', 'f' or 's' by the range of an operand number; 0 outside 10000-34999.
+char OperandTypeOf(int32_t number);
+
+// One line of the expanded source: the main program, the added "end" line,
+// then the included files.
+struct SourceLine {
+  std::string text;      // as the compiler reads it (NormalizeLine)
+  std::string original;  // as written, for messages and the debug dump
+  int file = 0;          // index into the file names
+  int line = 0;          // line number in that file
+  bool comment_out = false;  // included text outside a function
+};
+
+struct Variable {
+  std::string name;
+  int32_t owner = 0;
+  int32_t number = 0;
+  bool array = false;
+  int line = 0;  // index of the expanded line of its first use
+};
+
+struct Label {
+  std::string name;
+  int32_t owner = 0;
+  int32_t number = 0;
+  bool defined = false;
+  int32_t code_position = 0;
+  int32_t data_position = 0;
+  int line = 0;
+  // Code words that name the label, each patched as a code address or, for
+  // restore, as a DATA position.
+  std::vector<std::pair<uint32_t, bool>> references;  // (word, is DATA position)
+};
+
+struct UserFunction {
+  std::string name;
+  std::string parameters;  // one type letter per parameter
+  char result = 'l';
+  int line = 0;
+  int32_t entry = -1;               // code word after the 26
+  std::vector<uint32_t> references;  // call operands to patch with the entry
+};
+
+struct Block {
+  int keyword = 0;
+  int32_t opening_operand = -1;  // code word of the opening jump operand
+  int32_t start = 0;
+  int32_t else_operand = -1;
+  int32_t else_position = 0;
+  std::vector<int32_t> exits;
+  int expected_closer = 0;
+  bool opening_emits_nothing = false;
+  int line = 0;
+};
+
+struct CompileFailure {
+  std::string message;
+  int line_index = -1;  // expanded line; -1 = the line being compiled
+};
+
+// The state of one compile: tables of names, constants, labels, functions and
+// blocks, the code being emitted, and the statement being compiled.
+class Compiler {
+ public:
+  explicit Compiler(const CommandTable& table);
+
+  // Loads the source lines; `resolve_include` finds an included file's text.
+  using IncludeReader = std::function<bool(const std::string& name, std::string* resolved_path,
+                                           std::string* text)>;
+  bool Prepare(std::string_view main_text, const std::string& main_name, IncludeReader reader);
+  bool Run(const std::function<void(int)>& progress);
+  ProgramFile BuildProgram() const;
+  std::string DebugDump() const;
+
+  const CompileFailure& Failure() const { return failure_; }
+  const std::vector<SourceLine>& Lines() const { return lines_; }
+  const std::vector<std::string>& Files() const { return files_; }
+  int FailingLine() const { return failure_line_; }
+
+  // ---- used across the compiler's parts ----------------------------------
+  bool Fail(std::string message);
+  bool Fail(CompileMessage message) { return Fail(MessageText(message)); }
+
+  // symbols.cc
+  Operand VariableOperand(std::string_view name, bool array);
+  bool IsVariableName(std::string_view name) const;
+  char TypeOfName(std::string_view name) const;
+  Operand IntConstant(int32_t value);
+  Operand FloatConstant(float value);
+  Operand StringConstant(std::string_view text);
+  Operand AllocTemp(char type);
+  Operand AllocRealTemp(char type);
+  void ResetTemps();
+  void EmitWord(uint32_t word);
+  bool EmitInstruction(int32_t opcode, const std::vector<Operand>& operands);
+  int FindOrAddLabel(std::string_view name, int32_t owner);
+  uint32_t CodeSize() const { return static_cast<uint32_t>(code_.size()); }
+
+  // expression.cc
+  Operand CompileExpression(std::string_view text);
+  bool EmitConversion(Operand& operand, char to);
+  static std::string ReplaceWordOperators(std::string_view text);
+  static bool IsIntLiteral(std::string_view text);
+  static bool IsFloatLiteral(std::string_view text);
+  static bool IsStringLiteral(std::string_view text);
+  std::string DescribeSignature(std::string_view types) const;
+
+  // statement.cc
+  bool CompileStatement(std::string_view text, bool array_first = false);
+
+  // block_structure.cc
+  void InitBlockKeywords();
+  bool HandleBlockKeyword(int keyword, std::vector<Operand>& operands, bool* emits_nothing);
+  bool CheckBlocksClosed();
+  int KeywordOfCommand(int command) const { return command_keyword_[static_cast<size_t>(command)]; }
+
+ private:
+  friend class StatementCompiler;
+
+  // source preparation and user functions (user_functions.cc)
+  bool ExpandIncludes(IncludeReader& reader);
+  bool ScanUserFunctions();
+  bool CompileFunctionHeader(std::string_view text, bool* handled);
+  bool ParseFunctionHeader(std::string_view text, std::string* name, std::vector<std::string>* params);
+  bool CompileUserFunctionCall(std::string_view arguments, int function, Operand* result);
+  int FindUserFunction(std::string_view name) const;
+  int CountUserCalls(std::string_view text) const;
+  bool ResolveReferences();
+  bool CheckArraysDimensioned();
+  bool DefineLabel(std::string_view name);
+  Operand LabelOperand(std::string_view name, bool data_kind);
+
+  // expression internals
+  Operand CompileFlat(std::string_view text);
+  Operand CompileOperand(std::string_view text);
+  Operand CompileValueFunctionCall(const std::string& name, std::string_view arguments);
+  Operand CompileArrayRead(const std::string& name, std::string_view indices);
+  Operand CompileIntLiteral(std::string_view text);
+  int FindValueFunction(std::string_view name, const std::vector<Operand>& arguments) const;
+  bool RunAccepts(const std::vector<CommandEntry>& rows, int first, const std::string& types,
+                  bool skip_result) const;
+  std::string MismatchMessage(const std::vector<CommandEntry>& rows, int first,
+                              const std::string& types, bool skip_result) const;
+
+  // statement internals (statement.cc, statement_forms.cc)
+  struct Words;
+  bool CompileCommand(int index, std::string arguments, bool array_first);
+  bool CompileAssignmentOrCall(std::string_view text);
+  bool CompileCommandText(std::string_view text, bool array_first);
+  bool CompileSelectForm(int kind, const std::vector<std::string>& words, std::string* rest);
+  bool CompileSingleLineIf(const std::vector<std::string>& words);
+  bool CompileFor(const std::vector<std::string>& words, std::string* rest);
+  bool CompileDim(const std::vector<std::string>& words, std::string* rest);
+  bool CompileData(const std::vector<std::string>& items);
+  int MatchCommand(std::vector<std::string>& words, std::string* arguments, std::string* rest);
+
+  const CommandTable& table_;
+
+  // Source.
+  std::vector<SourceLine> lines_;
+  std::vector<std::string> files_;
+  size_t include_start_ = 0;  // first line of included text
+
+  // Code.
+  std::vector<uint32_t> code_;
+  std::vector<int32_t> code_lines_;
+  int current_line_ = 0;   // expanded line number (1-based) of the line compiled
+  size_t line_index_ = 0;  // its index
+
+  // Symbols.
+  std::array<std::vector<Variable>, 3> variables_;
+  std::array<std::unordered_map<std::string, int32_t>, 3> variable_index_;
+  std::vector<int32_t> int_constants_;
+  std::vector<uint32_t> float_constants_;
+  std::vector<std::string> string_constants_;
+  std::unordered_map<int32_t, int32_t> int_constant_index_;
+  std::unordered_map<uint32_t, int32_t> float_constant_index_;
+  std::vector<Label> labels_;
+  std::unordered_map<std::string, int> label_index_;
+  std::vector<UserFunction> functions_;
+  std::unordered_map<std::string, int> function_index_;
+  bool function_names_with_blanks_ = false;
+  std::vector<std::pair<std::string, int32_t>> dimensioned_;
+  std::vector<DataItem> data_;
+
+  // Blocks.
+  std::array<int32_t, 12> keyword_codes_{};
+  std::vector<int> command_keyword_;  // per command row: keyword index or -1
+  std::vector<Block> blocks_;
+
+  // Statement state.
+  bool typing_only_ = false;  // the function pre-pass: type, store nothing
+  int32_t current_function_ = 0;
+  bool comment_block_ = false;
+  bool select_open_ = false;
+  bool default_seen_ = false;
+  std::string select_expression_;
+  int32_t statement_start_ = 0;
+  std::array<int32_t, 3> next_temp_{};
+  bool spill_ = false;         // intermediate values go to hidden variables
+  int calls_left_ = 0;         // user-function calls still to come in the statement
+  int32_t last_result_word_ = -1;  // code word of the last instruction's result operand
+  std::array<int, 3> next_hidden_{};
+  char wanted_type_ = 0;
+  int depth_ = 0;              // nesting of statement compiles
+  std::array<int32_t, 3> assign_codes_{151, 152, 153};
+
+  CompileFailure failure_;
+  int failure_line_ = -1;
+};
+
+int TypeIndex(char type);
+
+}  // namespace zv::compiler

@@ -1,0 +1,81 @@
+#include "compiler/program_writer.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "compiler/compiler_context.h"
+
+namespace zv::compiler {
+
+bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::string* error) {
+  std::vector<char> temp(path.begin(), path.end());
+  const char suffix[] = ".tmp-XXXXXX";
+  temp.insert(temp.end(), suffix, suffix + sizeof suffix);
+  int fd = ::mkstemp(temp.data());
+  if (fd < 0) {
+    if (error) *error = "cannot create " + path + ": " + std::strerror(errno);
+    return false;
+  }
+  size_t written = 0;
+  while (written < bytes.size()) {
+    ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    written += static_cast<size_t>(n);
+  }
+  int saved = errno;
+  bool ok = written == bytes.size();
+  ::fchmod(fd, 0644);
+  if (::close(fd) != 0) ok = false;
+  if (ok && ::rename(temp.data(), path.c_str()) != 0) {
+    saved = errno;
+    ok = false;
+  }
+  if (!ok) {
+    ::unlink(temp.data());
+    if (error) *error = "cannot write " + path + ": " + std::strerror(saved);
+  }
+  return ok;
+}
+
+ProgramFile Compiler::BuildProgram() const {
+  ProgramFile program;
+  program.int_constants = int_constants_;
+  program.float_constants = float_constants_;
+  program.string_constants = string_constants_;
+  program.data = data_;
+  program.int_variables = static_cast<int32_t>(variables_[0].size());
+  program.float_variables = static_cast<int32_t>(variables_[1].size());
+  program.string_variables = static_cast<int32_t>(variables_[2].size());
+  for (const Variable& v : variables_[0]) program.int_owners.push_back(static_cast<int16_t>(v.owner));
+  for (const Variable& v : variables_[1]) program.float_owners.push_back(static_cast<int16_t>(v.owner));
+  for (const Variable& v : variables_[2]) program.string_owners.push_back(static_cast<int16_t>(v.owner));
+  program.code = code_;
+  program.lines = code_lines_;
+  return program;
+}
+
+std::string Compiler::DebugDump() const {
+  std::string out = "Debug Output Script\n\n";
+  char number[32];
+  for (size_t i = 0; i < lines_.size(); ++i) {
+    std::snprintf(number, sizeof number, "%6d : ", static_cast<int>(i + 1));
+    std::string text = lines_[i].original;
+    if (lines_[i].comment_out) {
+      size_t first = text.find_first_not_of(" \t");
+      if (first != std::string::npos) text[first] = '`';
+    }
+    out += number;
+    out += text;
+    out += "\r\n";
+  }
+  return out;
+}
+
+}  // namespace zv::compiler

@@ -1,0 +1,62 @@
+#include "compiler/source_text.h"
+
+namespace zv::compiler {
+
+std::vector<std::string> SplitSourceLines(std::string_view text) {
+  std::vector<std::string> lines;
+  size_t start = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\r' && text[i] != '\n') continue;
+    lines.emplace_back(text.substr(start, i - start));
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    start = i + 1;
+  }
+  if (start < text.size()) lines.emplace_back(text.substr(start));
+  return lines;
+}
+
+std::string NormalizeLine(std::string_view line) {
+  std::string out;
+  out.reserve(line.size());
+  bool quoted = false;
+  for (char c : line) {
+    if (c == '"') quoted = !quoted;
+    if (!quoted) {
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+      if (static_cast<unsigned char>(c) < 32) c = ' ';
+    }
+    out += c;
+  }
+  size_t first = out.find_first_not_of(' ');
+  return first == std::string::npos ? std::string() : out.substr(first);
+}
+
+std::string Trim(std::string_view text) {
+  size_t first = text.find_first_not_of(' ');
+  if (first == std::string_view::npos) return {};
+  size_t last = text.find_last_not_of(' ');
+  return std::string(text.substr(first, last - first + 1));
+}
+
+std::vector<std::string> SplitTopLevel(std::string_view text, char separator) {
+  std::vector<std::string> pieces;
+  if (Trim(text).empty()) return pieces;
+  bool quoted = false;
+  int depth = 0;
+  size_t start = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    if (c == '"') quoted = !quoted;
+    if (quoted) continue;
+    if (c == '(') ++depth;
+    if (c == ')') --depth;
+    if (c == separator && depth == 0) {
+      pieces.push_back(Trim(text.substr(start, i - start)));
+      start = i + 1;
+    }
+  }
+  pieces.push_back(Trim(text.substr(start)));
+  return pieces;
+}
+
+}  // namespace zv::compiler

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zv::compiler {
+
+// The lines of a source text. CR LF, LF and a lone CR all end a line, so a
+// file compiles the same whatever editor wrote it; a last line without a
+// line end is still a line.
+std::vector<std::string> SplitSourceLines(std::string_view text);
+
+// A line as the compiler reads it: letters lower-cased and control
+// characters turned into blanks, both outside double quotes; leading blanks
+// removed.
+std::string NormalizeLine(std::string_view line);
+
+// True for the characters of a name: a-z, 0-9, "_", "$" and "#".
+inline bool IsNameChar(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '$' || c == '#';
+}
+// True when a "(" after this character opens a call or an array access.
+inline bool OpensCall(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '$' || c == '#';
+}
+
+std::string Trim(std::string_view text);
+
+// Splits at commas outside quotes and parentheses; each piece trimmed. An
+// empty text gives no pieces.
+std::vector<std::string> SplitTopLevel(std::string_view text, char separator = ',');
+
+}  // namespace zv::compiler

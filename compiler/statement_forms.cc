@@ -1,0 +1,191 @@
+// Statement forms rewritten into simpler lines: the single-line if, for,
+// dim, select and case; and DATA items, which are stored, not compiled.
+#include <bit>
+#include <cerrno>
+#include <cstdlib>
+
+#include "compiler/compiler_context.h"
+#include "compiler/source_text.h"
+
+namespace zv::compiler {
+namespace {
+
+constexpr size_t kMaxDataItems = 9999;
+constexpr size_t kMaxDimensioned = 2000;
+constexpr size_t kMaxLine = 254;
+// Records whether a case of the open select has matched.
+constexpr const char* kSelectHiddenVariable = "welldoneifyoufindthistempvarorv";
+
+std::string Join(const std::vector<std::string>& words, size_t from, size_t to) {
+  std::string out;
+  for (size_t i = from; i < to && i < words.size(); ++i) {
+    if (!out.empty()) out += ' ';
+    out += words[i];
+  }
+  return out;
+}
+
+size_t FindOutsideQuotes(std::string_view text, std::string_view what, size_t from = 0) {
+  bool quoted = false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '"') quoted = !quoted;
+    if (!quoted && i >= from && text.compare(i, what.size(), what) == 0) return i;
+  }
+  return std::string_view::npos;
+}
+
+// The words before a word ":" stay; the words after it become the rest.
+std::string SplitOffColonRest(std::vector<std::string>& words) {
+  for (size_t i = 0; i < words.size(); ++i) {
+    if (words[i] != ":") continue;
+    std::string rest = Join(words, i + 1, words.size());
+    words.resize(i);
+    return rest;
+  }
+  return {};
+}
+
+}  // namespace
+
+bool Compiler::CompileSingleLineIf(const std::vector<std::string>& words) {
+  size_t then = 2;
+  while (then < words.size() && words[then] != "then") ++then;
+  if (!CompileStatement("if " + Join(words, 1, then))) return false;
+  if (then + 1 >= words.size()) return Fail("nothing after then");
+  size_t otherwise = then + 1;
+  while (otherwise < words.size() && words[otherwise] != "else") ++otherwise;
+  if (!CompileStatement(Join(words, then + 1, otherwise))) return false;
+  if (otherwise + 1 < words.size()) {
+    if (!CompileStatement("else") || !CompileStatement(Join(words, otherwise + 1, words.size())))
+      return false;
+  }
+  return CompileStatement("endif");
+}
+
+bool Compiler::CompileFor(const std::vector<std::string>& words, std::string* rest) {
+  std::string text = Join(words, 1, words.size());
+  size_t colon = FindOutsideQuotes(text, ":");
+  if (colon != std::string::npos) {
+    *rest = text.substr(colon + 1);
+    text.resize(colon);
+  }
+  size_t equals = text.find('=');
+  if (equals == std::string::npos) return false;
+  std::string variable = Trim(std::string_view(text).substr(0, equals));
+  std::string after = text.substr(equals + 1);
+  size_t to = FindOutsideQuotes(" " + after, " to ");
+  if (to == std::string::npos) return false;
+  std::string start = Trim(std::string_view(" " + after).substr(0, to));
+  std::string tail = (" " + after).substr(to + 4);
+  // "step" as a word of its own ends the limit.
+  size_t step_at = std::string::npos;
+  for (size_t p = FindOutsideQuotes(tail, " step"); p != std::string::npos;
+       p = FindOutsideQuotes(tail, " step", p + 1)) {
+    if (p + 5 >= tail.size() || !IsNameChar(tail[p + 5])) {
+      step_at = p;
+      break;
+    }
+  }
+  std::string end = Trim(std::string_view(tail).substr(0, step_at));
+  std::string step = step_at == std::string::npos ? "1" : Trim(std::string_view(tail).substr(step_at + 5));
+  if (variable.empty() || start.empty() || end.empty() || step.empty()) return false;
+  if (!IsVariableName(variable) || TypeOfName(variable) != 'l')
+    return Fail(CompileMessage::kForNeedsIntVariable);
+  // The loop variable starts one step before the start; the for command adds
+  // the step before each turn. Pasted texts keep their own grouping.
+  return CompileStatement("= " + variable + ",(" + start + ")-(" + step + ")") &&
+         CompileStatement("for " + variable + ",(" + end + "),(" + step + ")");
+}
+
+bool Compiler::CompileDim(const std::vector<std::string>& words, std::string* rest) {
+  std::string text = Join(words, 1, words.size());
+  size_t colon = text.find(':');
+  if (colon != std::string::npos) {
+    *rest = text.substr(colon + 1);
+    text.resize(colon);
+  }
+  size_t open = text.find('(');
+  size_t close = text.rfind(')');
+  const std::string bad = MessageText(CompileMessage::kBadDim);
+  if (open == std::string::npos || close == std::string::npos || close < open ||
+      !Trim(std::string_view(text).substr(close + 1)).empty())
+    return Fail(bad);
+  std::string name = Trim(std::string_view(text).substr(0, open));
+  std::string bounds = text.substr(open + 1, close - open - 1);
+  if (!CompileCommandText("dim " + name + "," + bounds, true)) {
+    std::string inner = failure_.message;
+    failure_.message.clear();
+    return Fail(inner.empty() ? bad : bad + ": " + inner);
+  }
+  if (dimensioned_.size() >= kMaxDimensioned) return Fail(CompileMessage::kTooManyArrays);
+  dimensioned_.emplace_back(name, current_function_);
+  return true;
+}
+
+bool Compiler::CompileData(const std::vector<std::string>& items) {
+  for (const std::string& item : items) {
+    DataItem data;
+    if (IsIntLiteral(item)) {
+      errno = 0;
+      long long value = std::strtoll(item.c_str(), nullptr, 10);
+      if (errno == ERANGE || value < INT32_MIN || value > INT32_MAX)
+        return Fail(std::string(MessageText(CompileMessage::kIntegerOutOfRange)) + ": " + item);
+      data.type = 'l';
+      data.word = static_cast<uint32_t>(static_cast<int32_t>(value));
+    } else if (IsFloatLiteral(item)) {
+      data.type = 'f';
+      data.word = std::bit_cast<uint32_t>(static_cast<float>(std::strtod(item.c_str(), nullptr)));
+    } else if (IsStringLiteral(item)) {
+      data.type = 's';
+      data.text = item.substr(1, item.size() - 2);
+    } else {
+      return Fail(std::string(MessageText(CompileMessage::kBadDataItem)) + ": " + item);
+    }
+    if (data_.size() >= kMaxDataItems) return Fail(CompileMessage::kTooManyDataItems);
+    data_.push_back(std::move(data));
+  }
+  return true;
+}
+
+bool Compiler::CompileSelectForm(int kind, const std::vector<std::string>& source_words, std::string* rest) {
+  std::vector<std::string> words = source_words;
+  *rest = SplitOffColonRest(words);
+  const std::string hidden = kSelectHiddenVariable;
+  const std::string misplaced = MessageText(CompileMessage::kSelectMisplaced);
+  switch (kind) {
+    case 0:  // select EXPRESSION
+      if (select_open_) return Fail(misplaced + ": select inside a select");
+      if (words.size() != 2) return Fail(misplaced + ": select takes one expression written without blanks");
+      select_open_ = true;
+      default_seen_ = false;
+      select_expression_ = words[1];
+      return CompileStatement(hidden + "=0");
+    case 1: {  // case VALUES or case default
+      if (!select_open_) return Fail(misplaced + ": case outside a select");
+      if (words.size() < 2) return Fail(misplaced + ": case needs a value");
+      if (words.size() == 2 && words[1] == "default") {
+        default_seen_ = true;
+        return CompileStatement("if " + hidden + "=0");
+      }
+      if (default_seen_) return Fail(CompileMessage::kCaseAfterDefault);
+      // Every value is tested, with or without blanks after the commas.
+      std::string line = "if ";
+      for (const std::string& value : SplitTopLevel(Join(words, 1, words.size()))) {
+        if (value.empty()) return Fail(misplaced + ": an empty case value");
+        if (line.size() > 3) line += " or ";
+        line += select_expression_ + "=" + value;
+      }
+      if (line.size() > kMaxLine) return Fail(CompileMessage::kLineTooLong);
+      return CompileStatement(line) && CompileStatement(hidden + "=1");
+    }
+    case 2:  // endcase
+      if (!select_open_) return Fail(misplaced + ": endcase outside a select");
+      return CompileStatement("endif");
+    default:  // endselect
+      if (!select_open_) return Fail(misplaced + ": endselect outside a select");
+      select_open_ = false;
+      return true;
+  }
+}
+
+}  // namespace zv::compiler

@@ -1,0 +1,173 @@
+// Every kind of compile error: the message, the file and the line it names,
+// and that a failed compile is never reported as compiled.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+
+#include "compiler/compiler.h"
+
+namespace zv {
+namespace {
+
+struct ErrorCase {
+  const char* source;
+  int line;
+  const char* message;  // a part of the message
+};
+
+class CompileErrors : public ::testing::TestWithParam<ErrorCase> {};
+
+TEST_P(CompileErrors, NamesTheLineAndWhatIsWrong) {
+  const ErrorCase& c = GetParam();
+  CompileResult result = CompileSource(c.source, "prog.kqa");
+  ASSERT_FALSE(result.ok) << c.source;
+  ASSERT_TRUE(result.error);
+  EXPECT_EQ(result.error->file, "prog.kqa");
+  EXPECT_EQ(result.error->line, c.line) << result.error->message;
+  EXPECT_NE(result.error->message.find(c.message), std::string::npos)
+      << "message: " << result.error->message << "\nsource: " << c.source;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Statements, CompileErrors,
+    ::testing::Values(
+        ErrorCase{"a = 1\nfoo bar baz\n", 2, "not a command"},
+        ErrorCase{"a = 1 +\n", 1, "cannot understand"},
+        ErrorCase{"a = (1 + 2\n", 1, "parentheses do not balance"},
+        ErrorCase{"a = 1\nb = \"x\"\n", 2, "cannot assign a string value to an integer"},
+        ErrorCase{"a$ = \"x\" * 2\n", 1, "cannot apply \"*\" to string, integer"},
+        ErrorCase{"wait \"x\"\n", 1, "wrong parameters for wait"},
+        ErrorCase{"a = len(1, 2)\n", 1, "wrong parameters for len"},
+        ErrorCase{"a = 99999999999\n", 1, "integer out of range"},
+        ErrorCase{"a = b c\n", 1, "cannot understand this expression: \"b c\""},
+        ErrorCase{"dot 1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17,18,19,20,21,22,23,24,25,26,27,28,29,30,31,32,33\n",
+                  1, "more than 32 arguments"},
+        ErrorCase{"a = 1\nb = a + x(2)\n", 2, "array used but not dimensioned: x"},
+        ErrorCase{"dim a(1,2,3,4,5,6)\n", 1, "cannot compile this dim statement"},
+        ErrorCase{"data 1, x\n", 1, "DATA item must be a number or a string"}));
+
+INSTANTIATE_TEST_SUITE_P(
+    Labels, CompileErrors,
+    ::testing::Values(ErrorCase{"a = 1\n\ngoto nowhere\n", 3, "label used but not defined: nowhere"},
+                      ErrorCase{"here:\na = 1\nhere:\n", 3, "label defined twice"},
+                      ErrorCase{"goto bad-name\n", 1, "label name may hold only"},
+                      ErrorCase{"gosub inside\nend\nfunction f()\ninside:\nendfunction\n", 1,
+                                "label used but not defined: inside"}));
+
+INSTANTIATE_TEST_SUITE_P(
+    Blocks, CompileErrors,
+    ::testing::Values(ErrorCase{"a = 1\nelse\n", 2, "else without if"},
+                      ErrorCase{"if a\nelse\nelse\nendif\n", 3, "second else"},
+                      ErrorCase{"endif\n", 1, "endif without if"},
+                      ErrorCase{"do\nendwhile\n", 2, "endwhile does not close the open do"},
+                      ErrorCase{"exit\n", 1, "exit outside"},
+                      ErrorCase{"do\n  exit\nelse\nloop\n", 3, "else without if"},
+                      ErrorCase{"a = 1\nwhile a < 3\n  a = a + 1\n", 2, "block not closed: while needs endwhile"},
+                      ErrorCase{"for i = 1\nnext i\n", 1, "for"},
+                      ErrorCase{"for i# = 1 to 3\nnext i#\n", 1, "must be an integer variable"},
+                      ErrorCase{"if a = 1 then\n", 1, "nothing after then"}));
+
+INSTANTIATE_TEST_SUITE_P(
+    Functions, CompileErrors,
+    ::testing::Values(ErrorCase{"end\nfunction f(a)\nendfunction\nfunction f(b)\nendfunction\n", 4,
+                                "user function defined twice"},
+                      ErrorCase{"a = 1\nendfunction\n", 2, "endfunction outside a function"},
+                      ErrorCase{"end\nfunction f(a)\na = 1\n", 2, "function without endfunction"},
+                      ErrorCase{"function f(a, 3)\nendfunction\n", 1, "must be a variable name"},
+                      ErrorCase{"a = f(\"x\")\nend\nfunction f(n)\nendfunction n\n", 1,
+                                "the arguments of f do not match"},
+                      ErrorCase{"end\nfunction g(n)\nendfunction n +\n", 3,
+                                "cannot compile the result after endfunction"}));
+
+INSTANTIATE_TEST_SUITE_P(
+    Select, CompileErrors,
+    ::testing::Values(ErrorCase{"case 1\n", 1, "case outside a select"},
+                      ErrorCase{"select a\ncase default\nendcase\ncase 2\n", 4, "case after case default"},
+                      ErrorCase{"select a\nselect b\n", 2, "select inside a select"},
+                      ErrorCase{"select a + 1\n", 1, "one expression"},
+                      ErrorCase{"endselect\n", 1, "endselect outside a select"}));
+
+TEST(CompileErrorsLimits, LinesOfMoreThan254Characters) {
+  std::string ok = "a$ = \"" + std::string(247, 'x') + "\"";
+  ASSERT_EQ(ok.size(), 254u);
+  EXPECT_TRUE(CompileSource(ok).ok);
+  CompileResult result = CompileSource("a = 1\n" + ok + "x\n");
+  ASSERT_FALSE(result.ok);
+  EXPECT_EQ(result.error->line, 2);
+  EXPECT_NE(result.error->message.find("line too long"), std::string::npos);
+}
+
+TEST(CompileErrorsLimits, NestingOf1023BlocksButNotMore) {
+  auto nested = [](int depth) {
+    std::string text;
+    for (int i = 0; i < depth; ++i) text += "do\n";
+    for (int i = 0; i < depth; ++i) text += "loop\n";
+    return text;
+  };
+  EXPECT_TRUE(CompileSource(nested(1023)).ok);
+  CompileResult result = CompileSource(nested(1024));
+  ASSERT_FALSE(result.ok);
+  EXPECT_EQ(result.error->line, 1024);
+  EXPECT_NE(result.error->message.find("too many nested blocks"), std::string::npos);
+}
+
+TEST(CompileErrorsLimits, TablesThatFillUp) {
+  std::string vars, data;
+  for (int i = 0; i <= 2000; ++i) vars += "v" + std::to_string(i) + " = 1\n";
+  CompileResult result = CompileSource(vars);
+  ASSERT_FALSE(result.ok);
+  EXPECT_EQ(result.error->line, 2001);
+  EXPECT_NE(result.error->message.find("too many integer variables"), std::string::npos);
+
+  for (int i = 0; i < 1000; ++i) data += "data 1,2,3,4,5,6,7,8,9,10\n";
+  result = CompileSource(data);
+  ASSERT_FALSE(result.ok);
+  EXPECT_EQ(result.error->line, 1000);
+  EXPECT_NE(result.error->message.find("too many DATA items"), std::string::npos);
+
+  std::string exits = "do\n";
+  for (int i = 0; i < 33; ++i) exits += "exit\n";
+  result = CompileSource(exits + "loop\n");
+  ASSERT_FALSE(result.ok);
+  EXPECT_EQ(result.error->line, 34);
+}
+
+TEST(CompileErrorsFiles, MissingIncludeIsNamed) {
+  CompileResult result = CompileSource("a = 1\n#include \"no_such_file.kqa\"\n");
+  ASSERT_FALSE(result.ok);
+  EXPECT_EQ(result.error->line, 2);
+  EXPECT_NE(result.error->message.find("no_such_file.kqa"), std::string::npos);
+}
+
+TEST(CompileErrorsFiles, ErrorInsideAnIncludedFileNamesThatFile) {
+  namespace fs = std::filesystem;
+  fs::path folder = fs::temp_directory_path() / ("zv_errors_" + std::to_string(::getpid()));
+  fs::create_directories(folder);
+  std::ofstream(folder / "lib.kqa") << "function f(a)\n  a = a +\nendfunction a\n";
+  CompileOptions options;
+  options.include_folder = folder.string();
+  CompileResult result = CompileSource("#include \"lib.kqa\"\nb = f(1)\n", "main.kqa", options);
+  ASSERT_FALSE(result.ok);
+  EXPECT_NE(result.error->file.find("lib.kqa"), std::string::npos) << result.error->file;
+  EXPECT_EQ(result.error->line, 2);
+  EXPECT_EQ(result.error->statement, "  a = a +");
+  fs::remove_all(folder);
+}
+
+TEST(CompileErrorsFiles, MissingSourceFile) {
+  CompileResult result = CompileFile("/nonexistent/prog.kqa", "");
+  ASSERT_FALSE(result.ok);
+  EXPECT_EQ(result.error->file, "/nonexistent/prog.kqa");
+}
+
+TEST(CompileErrorsFormat, FileLineStatementAndMessage) {
+  CompileResult result = CompileSource("a = 1\n  print 1 +\n", "game.kqa");
+  ASSERT_FALSE(result.ok);
+  EXPECT_EQ(FormatCompileError(*result.error),
+            "game.kqa:2: error: cannot understand this expression: \"1 +\"\n      print 1 +");
+}
+
+}  // namespace
+}  // namespace zv
