@@ -10,10 +10,13 @@ namespace zv {
 // or F12 is held (outside a built game) or the draw queue is too long.
 void RunVmLoop(Vm& vm);
 
-// Commands between two looks at the clock in time-slice mode. The clock
-// costs more than a command, so it is read every few commands; a slice
-// overruns its length by at most this many commands.
-constexpr uint32_t kClockCheckInterval = 32;
+// In time-slice mode the clock is read every few commands, since reading it
+// costs more than a command. The interval adapts: it doubles while the
+// commands between two reads take under kClockCheckQuietMs and halves when
+// they take longer, so fast loops rarely look and slow commands look at once.
+constexpr uint32_t kClockCheckInterval = 32;  // the interval a run starts with
+constexpr uint32_t kClockCheckMaxInterval = 4096;
+constexpr uint32_t kClockCheckQuietMs = 1;
 // Commands between two checks in frame-synchronised mode.
 constexpr uint32_t kFrameSyncCheckInterval = 200;
 constexpr size_t kDrawQueueYieldLength = 32000;

@@ -1,7 +1,10 @@
 #include "runtime/vm/loader.h"
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
+
+#include "runtime/vm/dispatch.h"
 
 namespace zv {
 namespace {
@@ -11,6 +14,25 @@ uint32_t ConvertLiteral(uint32_t word) {
   if (value >= operand::kLiteralFirst && value < operand::kLabelFirst)
     return static_cast<uint32_t>(value - operand::kLiteralFirst);
   return word;
+}
+
+// Groups the variables by owning function, so a call saves the running
+// function's variables without walking every variable of the program.
+std::vector<std::vector<uint32_t>> GroupByOwner(const ProgramFile& p) {
+  std::vector<std::vector<uint32_t>> groups;
+  auto add = [&](const std::vector<int32_t>& owners, uint32_t first_slot) {
+    size_t count = std::min<size_t>(owners.size(), slots::kVarsPerClass);
+    for (size_t i = 0; i < count; ++i) {
+      // Owner numbers are 16-bit values written with their sign.
+      uint16_t owner = static_cast<uint16_t>(owners[i]);
+      if (owner >= groups.size()) groups.resize(size_t{owner} + 1);
+      groups[owner].push_back(first_slot + static_cast<uint32_t>(i));
+    }
+  };
+  add(p.int_owners, slots::kIntVar);
+  add(p.float_owners, slots::kFloatVar);
+  add(p.string_owners, slots::kStringVar);
+  return groups;
 }
 
 }  // namespace
@@ -52,12 +74,15 @@ bool InstallProgram(Vm& vm, const ProgramFile& p) {
   vm.int_owners_ = p.int_owners;
   vm.float_owners_ = p.float_owners;
   vm.string_owners_ = p.string_owners;
+  vm.owned_slots_ = GroupByOwner(p);
 
-  vm.code_.resize(p.code.size());
+  // Zero words after the code let the dispatch loop read a hot command's
+  // operands without a bounds check: a zero is no slot and no target.
+  vm.code_.assign(p.code.size() + kCodePadding, 0);
   for (size_t i = 0; i < p.code.size(); ++i) vm.code_[i] = ConvertLiteral(p.code[i]);
   vm.lines_ = p.lines;
   vm.lines_.resize(p.code.size(), 0);
-  vm.code_size_ = static_cast<uint32_t>(vm.code_.size());
+  vm.cursor_ = OperandCursor{vm.code_.data(), static_cast<uint32_t>(vm.code_.size()), 0};
   return true;
 }
 
@@ -71,10 +96,11 @@ void FreeProgram(Vm& vm) {
   vm.int_owners_.clear();
   vm.float_owners_.clear();
   vm.string_owners_.clear();
+  vm.owned_slots_.clear();
   vm.code_.clear();
   vm.lines_.clear();
-  vm.code_size_ = 0;
-  vm.pc_ = vm.command_pc_ = 0;
+  vm.cursor_ = OperandCursor{};
+  vm.command_pc_ = 0;
   vm.call_stack.clear();
   vm.call_stack.shrink_to_fit();
   vm.call_depth = 0;
@@ -85,8 +111,9 @@ void ResetVmState(Vm& vm) {
   vm.render_timing.scene_render = 0;
   vm.yield = true;
   vm.program_ended = false;
-  vm.pc_ = vm.command_pc_ = 0;
+  vm.cursor_.pc = vm.command_pc_ = 0;
   vm.command_counter = 0;
+  vm.clock_check_interval = kClockCheckInterval;
   vm.current_function = 0;
   vm.call_depth = 0;
   vm.call_stack.clear();

@@ -36,15 +36,16 @@ void Vm::ReleaseString(Slot s) {
   slots_[s.index] = 0;
 }
 
-void Vm::SkipOperands(uint32_t count) {
-  if (count > code_size_ - pc_) ThrowOperand(0, "operands inside the code");
-  pc_ += count;
+const std::vector<uint32_t>& Vm::OwnedSlots(int16_t function) const {
+  static const std::vector<uint32_t> none;
+  auto index = static_cast<uint16_t>(function);
+  return index < owned_slots_.size() ? owned_slots_[index] : none;
 }
 
-void Vm::ThrowOperand(uint32_t word, const char* expected) const {
+void ThrowOperandFault(uint32_t word, uint32_t pc, const char* expected) {
   char message[128];
   std::snprintf(message, sizeof message, "operand word %u at code word %u is not %s", word,
-                pc_ == 0 ? 0 : pc_ - 1, expected);
+                pc == 0 ? 0 : pc - 1, expected);
   throw OperandFault(message);
 }
 

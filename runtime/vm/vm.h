@@ -14,6 +14,7 @@
 #include "runtime/vm/arrays.h"
 #include "runtime/vm/checklist.h"
 #include "runtime/vm/operand.h"
+#include "runtime/vm/operand_cursor.h"
 #include "runtime/vm/program_file.h"
 #include "runtime/vm/services/editor_services.h"
 #include "runtime/vm/services/engine3d_services.h"
@@ -73,18 +74,6 @@ class CommandCatalog {
   virtual char ParamChar(int index, int n) const = 0;
 };
 
-// Raised by the checked accessors when an operand word is not of the class
-// the command reads; the dispatch loop turns it into runtime error 10010.
-class OperandFault : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
-
-// A value slot of the variable area, by index.
-struct Slot {
-  uint32_t index;
-  friend bool operator==(Slot, Slot) = default;
-};
 
 // One entry of the call stack shared by subroutines and user functions.
 struct CallEntry {
@@ -139,36 +128,18 @@ class Vm {
   // separate statements: argument evaluation order is unspecified in C++.
 
   // A value slot (temporary, variable or constant).
-  Slot NextSlot() {
-    uint32_t w = NextWord();
-    uint32_t index = w - static_cast<uint32_t>(operand::kSlotFirst);
-    if (index >= slots::kAddressable) ThrowOperand(w, "a value slot");
-    return Slot{index};
-  }
+  Slot NextSlot() { return cursor_.NextSlot(); }
   int32_t NextInt() { return IntAt(NextSlot()); }
   float NextFloat() { return FloatAt(NextSlot()); }
   // Valid until this slot's string is next stored or released.
   std::string_view NextString() { return StringAt(NextSlot()); }
   // A plain number: a converted literal or a word below the slot range.
-  int32_t NextLiteral() {
-    uint32_t w = NextWord();
-    if (static_cast<int32_t>(w) >= operand::kSlotFirst) ThrowOperand(w, "a plain number");
-    return static_cast<int32_t>(w);
-  }
+  int32_t NextLiteral() { return cursor_.NextLiteral(); }
   // A code address, as the index of the code word it names.
-  uint32_t NextTarget() {
-    uint32_t w = NextWord();
-    uint32_t index = w - static_cast<uint32_t>(operand::kCodeFirst);
-    if (static_cast<int32_t>(w) < operand::kCodeFirst || index >= code_size_)
-      ThrowOperand(w, "a code address");
-    return index;
-  }
+  uint32_t NextTarget() { return cursor_.NextTarget(); }
   // The raw word, for operands a command skips or classifies itself.
-  uint32_t NextWord() {
-    if (pc_ >= code_size_) ThrowOperand(0, "an operand inside the code");
-    return code_[pc_++];
-  }
-  void SkipOperands(uint32_t count);
+  uint32_t NextWord() { return cursor_.NextWord(); }
+  void SkipOperands(uint32_t count) { cursor_.Skip(count); }
 
   // ---- Slots -------------------------------------------------------------
   uint32_t WordAt(Slot s) const { return slots_[s.index]; }
@@ -187,25 +158,28 @@ class Vm {
   const StringHeap& Strings() const { return strings_; }
 
   // ---- Program state ------------------------------------------------------
-  bool HasProgram() const { return code_size_ != 0; }
-  uint32_t Pc() const { return pc_; }
-  void SetPc(uint32_t pc) { pc_ = pc; }
+  bool HasProgram() const { return cursor_.size != 0; }
+  uint32_t Pc() const { return cursor_.pc; }
+  void SetPc(uint32_t pc) { cursor_.pc = pc; }
   // Index of the opcode word of the command now running (or last run).
   uint32_t CommandPc() const { return command_pc_; }
   // Puts the program counter back on the running command and yields, so the
   // command runs again next turn (waits, line input, sync).
   void RepeatCommand() {
-    pc_ = command_pc_;
+    cursor_.pc = command_pc_;
     yield = true;
   }
-  uint32_t CodeSize() const { return code_size_; }
-  uint32_t CodeWord(uint32_t index) const { return index < code_size_ ? code_[index] : 0; }
+  uint32_t CodeSize() const { return cursor_.size; }
+  uint32_t CodeWord(uint32_t index) const { return index < cursor_.size ? code_[index] : 0; }
   int32_t LineOf(uint32_t index) const { return index < lines_.size() ? lines_[index] : 0; }
 
   const std::vector<uint8_t>& DataTypes() const { return data_types_; }
   const std::vector<int32_t>& IntOwners() const { return int_owners_; }
   const std::vector<int32_t>& FloatOwners() const { return float_owners_; }
   const std::vector<int32_t>& StringOwners() const { return string_owners_; }
+  // The variable slots owned by user function `function`: its int, then
+  // float, then string variables, each in variable order.
+  const std::vector<uint32_t>& OwnedSlots(int16_t function) const;
 
   const HandlerTable& Handlers() const { return handlers_; }
   VmHost& Host() { return host_; }
@@ -227,6 +201,7 @@ class Vm {
   bool standalone = false;       // a built game is running
   bool escape_quits = true;
   uint32_t command_counter = 0;  // frame-synchronised mode's count
+  uint32_t clock_check_interval = 32;  // commands between looks at the clock
 
   ErrorState errors;
   VmSettings settings;
@@ -266,22 +241,21 @@ class Vm {
   friend bool InstallProgram(Vm&, const ProgramFile&);
   friend void FreeProgram(Vm&);
   friend void RunVmLoop(Vm&);
+  friend struct DispatchAccess;
   friend void ResetVmState(Vm&);
-
-  [[noreturn]] void ThrowOperand(uint32_t word, const char* expected) const;
 
   const HandlerTable& handlers_;
   VmHost& host_;
 
   std::vector<uint32_t> code_;
   std::vector<int32_t> lines_;
-  uint32_t code_size_ = 0;
-  uint32_t pc_ = 0;
+  OperandCursor cursor_;  // over code_
   uint32_t command_pc_ = 0;
   std::vector<uint32_t> slots_;
   StringHeap strings_;
   std::vector<uint8_t> data_types_;
   std::vector<int32_t> int_owners_, float_owners_, string_owners_;
+  std::vector<std::vector<uint32_t>> owned_slots_;  // by function number
 
   std::map<uint32_t, uint32_t> trace_;  // code position -> opcode
 };

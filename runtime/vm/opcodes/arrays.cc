@@ -11,6 +11,7 @@
 #include <initializer_list>
 #include <new>
 
+#include "runtime/vm/opcodes/array_access.h"
 #include "runtime/vm/opcodes/core_handlers.h"
 #include "runtime/vm/opcodes/element_binding.h"
 #include "runtime/vm/opcodes/opcode_support.h"
@@ -18,32 +19,8 @@
 namespace zv {
 namespace {
 
-constexpr int32_t kArrayOutOfMemory = 101;
-constexpr int32_t kIndexOutOfBounds = 102;
-constexpr int64_t kMaxArrayElements = int64_t{1} << 30;
-constexpr uint32_t kArrayMarker = 0x80000000u;
+using namespace array_access;
 
-using Numbers = std::array<int32_t, 5>;
-
-// The array-table entry of the array operand; an int or float variable for
-// the numeric families, a string variable for the string ones. Anything
-// else would make numbers pass for string handles or the reverse.
-uint32_t NextArrayEntry(Vm& vm, bool strings) {
-  Slot s = vm.NextSlot();
-  bool ok = strings ? core::IsStringVariable(s)
-                    : core::IsIntVariable(s) || core::IsFloatVariable(s);
-  if (!ok) throw OperandFault("array operand is not a variable of the command's type");
-  return s.index - slots::kIntVar;
-}
-
-Slot SlotOfEntry(uint32_t entry) { return Slot{slots::kIntVar + entry}; }
-
-template <int N>
-Numbers NextNumbers(Vm& vm) {
-  Numbers values{};
-  for (int i = 0; i < N; ++i) values[static_cast<size_t>(i)] = vm.NextInt();
-  return values;
-}
 
 // ---- DIM and UNDIM -------------------------------------------------------------
 
@@ -120,46 +97,6 @@ void UndimStringArray(Vm& vm) {
 
 // ---- Element access ---------------------------------------------------------------
 
-// The flat index of the indices; only the flat index is bounds-checked, so
-// one index past its own dimension passes while the element is in the
-// block. Strides never pass kMaxArrayElements, so 64 bits cannot overflow.
-template <int N>
-bool FlatIndex(const ArrayEntry& array, const Numbers& indices, uint32_t& index) {
-  int64_t flat = 0;
-  int64_t stride = 1;
-  for (int i = 0; i < N; ++i) {
-    flat += int64_t{indices[static_cast<size_t>(i)]} * stride;
-    stride *= array.sizes[static_cast<size_t>(i)];
-  }
-  if (flat < 0 || flat >= static_cast<int64_t>(array.elements.size())) return false;
-  index = static_cast<uint32_t>(flat);
-  return true;
-}
-
-// The element the operands name: null with no array (nothing happens), null
-// with error 102 outside the block.
-template <int N>
-uint32_t* Element(Vm& vm, uint32_t entry, const Numbers& indices, uint32_t* flat = nullptr) {
-  if (!vm.arrays.IsArray(entry)) return nullptr;
-  ArrayEntry& array = vm.arrays.At(entry);
-  uint32_t index;
-  if (!FlatIndex<N>(array, indices, index)) {
-    vm.RunError(kIndexOutOfBounds);
-    return nullptr;
-  }
-  if (flat) *flat = index;
-  return &array.elements[index];
-}
-
-// array slot, n indices, value (the value's 32 bits: int or float).
-template <int N>
-void StoreElement(Vm& vm) {
-  uint32_t entry = NextArrayEntry(vm, false);
-  Numbers indices = NextNumbers<N>(vm);
-  uint32_t value = vm.WordAt(vm.NextSlot());
-  if (uint32_t* element = Element<N>(vm, entry, indices)) *element = value;
-}
-
 // array slot, n indices, int value stored into a float array.
 template <int N>
 void StoreElementIntToFloat(Vm& vm) {
@@ -182,26 +119,6 @@ void StoreStringElement(Vm& vm) {
     strings.Assign(*element, text);
   else
     *element = strings.Make(text);
-}
-
-// result, array slot, n indices. No array gives 0; the result remembers the
-// element for DATA and file reads into it.
-template <int N>
-void ReadElement(Vm& vm) {
-  Slot result = vm.NextSlot();
-  if (core::IsStringSlot(result)) throw OperandFault("a number read into a string slot");
-  uint32_t entry = NextArrayEntry(vm, false);
-  Numbers indices = NextNumbers<N>(vm);
-  UnbindElement(vm, result);
-  uint32_t index = 0;
-  if (!vm.arrays.IsArray(entry)) {
-    vm.SetWord(result, 0);
-    return;
-  }
-  if (uint32_t* element = Element<N>(vm, entry, indices, &index)) {
-    vm.SetWord(result, *element);
-    BindElement(vm, result, entry, index);
-  }
 }
 
 // result (s), array slot, n indices. No array or an index out of bounds
@@ -239,15 +156,15 @@ void RegisterArrayHandlers(HandlerTable& t) {
             DimStringArray<5>});
   t.Set(526, UndimStringArray);
   for (int first : {561, 566})
-    SetFamily(t, first, {StoreElement<1>, StoreElement<2>, StoreElement<3>, StoreElement<4>,
-              StoreElement<5>});
+    SetFamily(t, first, {StoreElement<1, Vm>, StoreElement<2, Vm>, StoreElement<3, Vm>,
+              StoreElement<4, Vm>, StoreElement<5, Vm>});
   SetFamily(t, 571, {StoreStringElement<1>, StoreStringElement<2>, StoreStringElement<3>,
             StoreStringElement<4>, StoreStringElement<5>});
   SetFamily(t, 576, {StoreElementIntToFloat<1>, StoreElementIntToFloat<2>,
             StoreElementIntToFloat<3>, StoreElementIntToFloat<4>, StoreElementIntToFloat<5>});
   for (int first : {661, 666})
-    SetFamily(t, first, {ReadElement<1>, ReadElement<2>, ReadElement<3>, ReadElement<4>,
-              ReadElement<5>});
+    SetFamily(t, first, {ReadElement<1, Vm>, ReadElement<2, Vm>, ReadElement<3, Vm>,
+              ReadElement<4, Vm>, ReadElement<5, Vm>});
   SetFamily(t, 671, {ReadStringElement<1>, ReadStringElement<2>, ReadStringElement<3>,
             ReadStringElement<4>, ReadStringElement<5>});
 }

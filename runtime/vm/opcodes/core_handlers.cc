@@ -10,6 +10,8 @@ void RegisterCoreHandlers(HandlerTable& table) {
   RegisterMathHandlers(table);
   RegisterStringHandlers(table);
   RegisterArrayHandlers(table);
+  // Last: the hot handlers replace the general forms of their opcodes.
+  RegisterHotHandlers(table);
 }
 
 }  // namespace zv

@@ -16,5 +16,8 @@ void RegisterOperatorHandlers(HandlerTable& table);
 void RegisterMathHandlers(HandlerTable& table);
 void RegisterStringHandlers(HandlerTable& table);
 void RegisterArrayHandlers(HandlerTable& table);
+// Jumps, the loop step, int and float arithmetic, numeric comparisons,
+// assignment and conversions (hot_handlers.h).
+void RegisterHotHandlers(HandlerTable& table);
 
 }  // namespace zv

@@ -1,4 +1,5 @@
-// Jumps, the counted-loop step, subroutines and the end of the program.
+// Subroutines and the end of the program; the jumps and the counted-loop
+// step are in hot_handlers.h.
 #include "runtime/vm/opcodes/call_stack.h"
 #include "runtime/vm/opcodes/core_handlers.h"
 #include "runtime/vm/opcodes/opcode_support.h"
@@ -7,37 +8,6 @@ namespace zv {
 namespace {
 
 constexpr int32_t kRanIntoFunction = 21;
-
-// condition, target: jumps when the condition's word is 0.
-void JumpIfZero(Vm& vm) {
-  uint32_t condition = vm.WordAt(vm.NextSlot());
-  uint32_t target = vm.NextTarget();
-  if (condition == 0) vm.SetPc(target);
-}
-
-// target
-void Jump(Vm& vm) { vm.SetPc(vm.NextTarget()); }
-
-// an unread word, target
-void JumpOverWord(Vm& vm) {
-  vm.NextWord();
-  vm.SetPc(vm.NextTarget());
-}
-
-// variable, limit, step (int slots), exit target. Adds the step, then leaves
-// the loop once the variable has passed the limit in the step's direction;
-// a step of 0 never leaves.
-void LoopStep(Vm& vm) {
-  Slot variable = vm.NextSlot();
-  Slot limit_slot = vm.NextSlot();
-  int32_t step = vm.NextInt();
-  uint32_t exit = vm.NextTarget();
-  int32_t value = core::WrapAdd(vm.IntAt(variable), step);
-  vm.SetInt(variable, value);
-  int32_t limit = vm.IntAt(limit_slot);
-  bool done = step > 0 ? value > limit : step < 0 && value < limit;
-  if (done) vm.SetPc(exit);
-}
 
 // target
 void CallSubroutine(Vm& vm) {
@@ -82,10 +52,8 @@ void EndProgram(Vm& vm) {
 }  // namespace
 
 void RegisterFlowHandlers(HandlerTable& table) {
-  for (int op : {1, 9, 12}) table.Set(op, JumpIfZero);
-  for (int op : {2, 5, 6, 10, 42}) table.Set(op, Jump);
-  table.Set(8, JumpOverWord);
-  table.Set(7, LoopStep);
+  // Jumps and the loop step are hot handlers (registered with the
+  // operators).
   table.Set(41, CallSubroutine);
   table.Set(43, ReturnFromSubroutine);
   table.Set(26, RanIntoFunction);

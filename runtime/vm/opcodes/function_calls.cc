@@ -58,15 +58,6 @@ void SaveSlot(const Vm& vm, Slot s, std::vector<uint32_t>& block) {
   if (!text.empty()) std::memcpy(&block[first], text.data(), text.size());
 }
 
-void SaveOwnedVariables(const Vm& vm, const std::vector<int32_t>& owners, uint32_t first_slot,
-                        int32_t function, std::vector<uint32_t>& block) {
-  size_t count = std::min<size_t>(owners.size(), slots::kVarsPerClass);
-  for (size_t i = 0; i < count; ++i) {
-    Slot s{first_slot + static_cast<uint32_t>(i)};
-    if (owners[i] == function && !IsArrayVariable(vm, s)) SaveSlot(vm, s, block);
-  }
-}
-
 // Saves, into `block`, the parameters of the running function's own call,
 // then its int, float and string variables that are not arrays. Nothing is
 // saved while no user function runs.
@@ -74,12 +65,12 @@ void SaveRunningFunction(const Vm& vm, std::vector<uint32_t>& block) {
   int32_t frame = core::RunningFunctionFrame(vm);
   if (frame < 0) return;
   const CallEntry& call = vm.call_stack[static_cast<size_t>(frame)];
+  const std::vector<uint32_t>& owned = vm.OwnedSlots(vm.current_function);
+  block.reserve(2 * (static_cast<size_t>(call.argument_count) + owned.size()));
   for (int32_t i = 0; i < call.argument_count; ++i)
     SaveSlot(vm, SlotWordAt(vm, call.function_entry + static_cast<uint32_t>(i)), block);
-  int32_t function = vm.current_function;
-  SaveOwnedVariables(vm, vm.IntOwners(), slots::kIntVar, function, block);
-  SaveOwnedVariables(vm, vm.FloatOwners(), slots::kFloatVar, function, block);
-  SaveOwnedVariables(vm, vm.StringOwners(), slots::kStringVar, function, block);
+  for (uint32_t slot : owned)
+    if (!IsArrayVariable(vm, Slot{slot})) SaveSlot(vm, Slot{slot}, block);
 }
 
 // Writes the saved block back and empties it (keeping its memory for the

@@ -13,7 +13,11 @@ inline bool InRange(Slot s, uint32_t first, uint32_t count) {
 inline bool IsIntVariable(Slot s) { return InRange(s, slots::kIntVar, slots::kVarsPerClass); }
 inline bool IsFloatVariable(Slot s) { return InRange(s, slots::kFloatVar, slots::kVarsPerClass); }
 inline bool IsStringVariable(Slot s) { return InRange(s, slots::kStringVar, slots::kVarsPerClass); }
-inline bool IsStringSlot(Slot s) { return SlotTypeOf(s.index) == SlotType::kString; }
+// String temporaries, variables and constants (DATA slots are not operands).
+inline bool IsStringSlot(Slot s) {
+  return InRange(s, slots::kStringTemp, slots::kTempsPerClass) || IsStringVariable(s) ||
+         InRange(s, slots::kStringConst, slots::kConstsPerClass);
+}
 
 // The result operand of a command that stores a string. A string stored
 // into an integer or float slot would make that slot's number pass for a

@@ -1,0 +1,108 @@
+#pragma once
+
+// Reading and storing array elements, written once over any machine type M
+// with the Vm's operand accessors, `arrays` and RunError: the handlers over
+// the Vm use them for every number of indices, and the dispatch loop inlines
+// the one-index int and float forms (hot_handlers.h).
+#include <array>
+#include <cstdint>
+
+#include "runtime/vm/opcodes/element_binding.h"
+#include "runtime/vm/opcodes/opcode_support.h"
+
+namespace zv {
+
+inline Vm& MachineOf(Vm& vm) { return vm; }
+
+namespace array_access {
+
+constexpr int32_t kArrayOutOfMemory = 101;
+constexpr int32_t kIndexOutOfBounds = 102;
+constexpr int64_t kMaxArrayElements = int64_t{1} << 30;
+constexpr uint32_t kArrayMarker = 0x80000000u;
+
+using Numbers = std::array<int32_t, 5>;
+
+// The array-table entry of the array operand; an int or float variable for
+// the numeric families, a string variable for the string ones. Anything
+// else would make numbers pass for string handles or the reverse.
+template <class M>
+ZV_ALWAYS_INLINE uint32_t NextArrayEntry(M& vm, bool strings) {
+  Slot s = vm.NextSlot();
+  bool ok = strings ? core::IsStringVariable(s)
+                    : core::IsIntVariable(s) || core::IsFloatVariable(s);
+  if (!ok) throw OperandFault("array operand is not a variable of the command's type");
+  return s.index - slots::kIntVar;
+}
+
+inline Slot SlotOfEntry(uint32_t entry) { return Slot{slots::kIntVar + entry}; }
+
+template <int N, class M>
+ZV_ALWAYS_INLINE Numbers NextNumbers(M& vm) {
+  Numbers values{};
+  for (int i = 0; i < N; ++i) values[static_cast<size_t>(i)] = vm.NextInt();
+  return values;
+}
+
+// The flat index of the indices; only the flat index is bounds-checked, so
+// one index past its own dimension passes while the element is in the
+// block. Strides never pass kMaxArrayElements, so 64 bits cannot overflow.
+template <int N>
+ZV_ALWAYS_INLINE bool FlatIndex(const ArrayEntry& array, const Numbers& indices, uint32_t& index) {
+  int64_t flat = 0;
+  int64_t stride = 1;
+  for (int i = 0; i < N; ++i) {
+    flat += int64_t{indices[static_cast<size_t>(i)]} * stride;
+    stride *= array.sizes[static_cast<size_t>(i)];
+  }
+  if (flat < 0 || flat >= static_cast<int64_t>(array.elements.size())) return false;
+  index = static_cast<uint32_t>(flat);
+  return true;
+}
+
+// The element the operands name: null with no array (nothing happens), null
+// with error 102 outside the block.
+template <int N, class M>
+ZV_ALWAYS_INLINE uint32_t* Element(M& vm, uint32_t entry, const Numbers& indices, uint32_t* flat = nullptr) {
+  if (!vm.arrays.IsArray(entry)) return nullptr;
+  ArrayEntry& array = vm.arrays.At(entry);
+  uint32_t index;
+  if (!FlatIndex<N>(array, indices, index)) {
+    vm.RunError(kIndexOutOfBounds);
+    return nullptr;
+  }
+  if (flat) *flat = index;
+  return &array.elements[index];
+}
+
+// array slot, n indices, value (the value's 32 bits: int or float).
+template <int N, class M>
+ZV_ALWAYS_INLINE void StoreElement(M& vm) {
+  uint32_t entry = NextArrayEntry(vm, false);
+  Numbers indices = NextNumbers<N>(vm);
+  uint32_t value = vm.WordAt(vm.NextSlot());
+  if (uint32_t* element = Element<N>(vm, entry, indices)) *element = value;
+}
+
+// result, array slot, n indices. No array gives 0; the result remembers the
+// element for DATA and file reads into it.
+template <int N, class M>
+ZV_ALWAYS_INLINE void ReadElement(M& vm) {
+  Slot result = vm.NextSlot();
+  if (core::IsStringSlot(result)) throw OperandFault("a number read into a string slot");
+  uint32_t entry = NextArrayEntry(vm, false);
+  Numbers indices = NextNumbers<N>(vm);
+  UnbindElement(MachineOf(vm), result);
+  uint32_t index = 0;
+  if (!vm.arrays.IsArray(entry)) {
+    vm.SetWord(result, 0);
+    return;
+  }
+  if (uint32_t* element = Element<N>(vm, entry, indices, &index)) {
+    vm.SetWord(result, *element);
+    BindElement(MachineOf(vm), result, entry, index);
+  }
+}
+
+}  // namespace array_access
+}  // namespace zv
