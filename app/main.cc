@@ -1,11 +1,107 @@
+#include <unistd.h>
+
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "app/command_line.h"
+#include "app/program_compiler.h"
+#include "platform/paths/temp_folder.h"
+#include "runtime/attached/attached_data.h"
+#include "runtime/builder/exe_builder.h"
+#include "runtime/startup.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string SelfPath() {
+  std::error_code ec;
+  fs::path self = fs::read_symlink("/proc/self/exe", ec);
+  return ec ? std::string("/proc/self/exe") : self.string();
+}
+
+// The folder of `file`, ending with "/".
+std::string FolderOf(const std::string& file) {
+  std::error_code ec;
+  fs::path folder = fs::absolute(file, ec).parent_path();
+  return folder.string() + "/";
+}
+
+std::string Join(const std::vector<std::string>& words) {
+  std::string line;
+  for (const std::string& w : words) line += (line.empty() ? "" : " ") + w;
+  return line;
+}
+
+// A built game takes its settings from the environment, since its whole
+// command line belongs to the game.
+int RunGame(const std::string& self, const std::vector<std::string>& args) {
+  zv::StartOptions options;
+  options.executable_path = self;
+  options.standalone = true;
+  options.command_line = Join(args);
+  options.app_folder = FolderOf(self);
+  const char* headless = std::getenv("ZENTROVEX_HEADLESS");
+  options.headless = headless && std::string(headless) == "1";
+  if (const char* frames = std::getenv("ZENTROVEX_FRAMES")) options.frames = static_cast<uint32_t>(std::strtoul(frames, nullptr, 10));
+  if (const char* shot = std::getenv("ZENTROVEX_SCREENSHOT")) options.screenshot = shot;
+  return zv::RunRuntime(options, {});
+}
+
+int Run(const std::string& self, const zv::CommandLine& line) {
+  zv::StartOptions options;
+  options.executable_path = self;
+  options.headless = line.headless;
+  options.frames = static_cast<uint32_t>(line.frames);
+  options.screenshot = line.screenshot;
+  options.command_line = Join(line.program_args);
+  options.app_folder = FolderOf(line.file);
+  zv::StartServices services;
+  const std::string source = fs::absolute(line.file).string();
+  services.compile = [source](const std::string& program, std::string* error) {
+    return zv::CompileProgram(source, program, error);
+  };
+  services.commands = zv::ProgramCommandCatalog();
+  return zv::RunRuntime(options, std::move(services));
+}
+
+// Prints the builder's progress, as the editor's progress box would show it.
+class PrintProgress final : public zv::EditorServices {
+ public:
+  void ShowProgressText(std::string_view text) override { std::printf("%.*s\n", static_cast<int>(text.size()), text.data()); }
+};
+
+int Build(const zv::CommandLine& line) {
+  zv::platform::TempFolder temp;
+  if (!temp.Valid()) {
+    std::fprintf(stderr, "zentrovex: cannot make a temporary folder\n");
+    return zv::kExitStartFailed;
+  }
+  PrintProgress progress;
+  zv::BuildServices services;
+  services.temp_folder = temp.Path() + "/";
+  services.compile = zv::CompileProgram;
+  services.progress = &progress;
+  zv::BuildRequest request{line.output, line.file, FolderOf(line.file)};
+  zv::BuildResult result = zv::BuildExecutable(request, services);
+  if (!result.ok) {
+    std::fprintf(stderr, "zentrovex: build failed: %s\n", result.error.c_str());
+    return 1;
+  }
+  std::printf("Wrote %s\n", line.output.c_str());
+  return 0;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   std::vector<std::string> args(argv + 1, argv + argc);
+  const std::string self = SelfPath();
+  if (zv::HasAttachedRecords(self)) return RunGame(self, args);
+
   std::string error;
   auto line = zv::ParseCommandLine(args, &error);
   if (!line) {
@@ -24,10 +120,9 @@ int main(int argc, char** argv) {
       std::printf("%s", zv::kUsage);
       return 0;
     case zv::CommandLine::Action::kRun:
+      return Run(self, *line);
     case zv::CommandLine::Action::kBuild:
-      // The editor, the compiler and the runner join as they are built.
-      std::fprintf(stderr, "zentrovex: this build cannot do that yet\n\n%s", zv::kUsage);
-      return 2;
+      return Build(*line);
   }
   return 2;
 }

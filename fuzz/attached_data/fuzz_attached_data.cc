@@ -1,0 +1,29 @@
+// Treats the input as a whole executable file: its trailer, then its records.
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "runtime/attached/attached_data.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  std::span<const uint8_t> file(data, size);
+  if (size < zv::kTrailerSize) return 0;
+  auto stub_length = zv::ReadTrailerStubLength(file.last(zv::kTrailerSize), size);
+  if (!stub_length || *stub_length > size) return 0;
+  std::vector<uint8_t> records(file.begin() + *stub_length, file.end());
+  zv::AttachedData attached("/nonexistent-folder/");
+  std::string error;
+  if (attached.LoadRecords(std::move(records), *stub_length, &error) != zv::AttachedData::LoadResult::kLoaded)
+    return 0;
+  // Every entry's data must lie inside the block.
+  size_t sum = 0;
+  for (const zv::AttachedEntry& entry : attached.Entries())
+    for (uint8_t byte : attached.DataOf(entry)) sum += byte;
+  // Lookups must fail cleanly when the temporary file cannot be written.
+  std::string name = attached.Entries().size() > 1 ? attached.Entries()[1].name : "missing.bmp";
+  attached.ResolveVirtualFile(name, "bmp");
+  attached.ResolveVirtualFileByName(name, "../x");
+  return static_cast<int>(sum & 0);
+}

@@ -1,0 +1,232 @@
+#include "platform/window/sdl/sdl_window.h"
+
+#include <SDL.h>
+
+#include <utility>
+#include <cstdlib>
+#include <deque>
+
+namespace zv::platform {
+namespace {
+
+struct KeyPair {
+  SDL_Scancode scancode;
+  int key_number;
+};
+
+// Keys by position on the keyboard, so a key's number does not change with
+// the layout, as the keyboard state that programs read does not.
+constexpr KeyPair kKeys[] = {
+    {SDL_SCANCODE_BACKSPACE, key::kBackspace}, {SDL_SCANCODE_TAB, key::kTab},
+    {SDL_SCANCODE_RETURN, key::kEnter},        {SDL_SCANCODE_KP_ENTER, key::kEnter},
+    {SDL_SCANCODE_LSHIFT, key::kShift},        {SDL_SCANCODE_RSHIFT, key::kShift},
+    {SDL_SCANCODE_LCTRL, key::kControl},       {SDL_SCANCODE_RCTRL, key::kControl},
+    {SDL_SCANCODE_LALT, key::kAlt},            {SDL_SCANCODE_RALT, key::kAlt},
+    {SDL_SCANCODE_PAUSE, 19},                  {SDL_SCANCODE_CAPSLOCK, 20},
+    {SDL_SCANCODE_ESCAPE, key::kEscape},       {SDL_SCANCODE_SPACE, key::kSpace},
+    {SDL_SCANCODE_PAGEUP, 33},                 {SDL_SCANCODE_PAGEDOWN, 34},
+    {SDL_SCANCODE_END, 35},                    {SDL_SCANCODE_HOME, 36},
+    {SDL_SCANCODE_LEFT, key::kLeft},           {SDL_SCANCODE_UP, key::kUp},
+    {SDL_SCANCODE_RIGHT, key::kRight},         {SDL_SCANCODE_DOWN, key::kDown},
+    {SDL_SCANCODE_INSERT, 45},                 {SDL_SCANCODE_DELETE, key::kDelete},
+    {SDL_SCANCODE_KP_0, 96},                   {SDL_SCANCODE_KP_MULTIPLY, 106},
+    {SDL_SCANCODE_KP_PLUS, 107},               {SDL_SCANCODE_KP_MINUS, 109},
+    {SDL_SCANCODE_KP_PERIOD, 110},             {SDL_SCANCODE_KP_DIVIDE, 111},
+};
+
+int FindKeyNumber(SDL_Scancode scancode) {
+  if (scancode >= SDL_SCANCODE_A && scancode <= SDL_SCANCODE_Z) return 'A' + (scancode - SDL_SCANCODE_A);
+  if (scancode >= SDL_SCANCODE_1 && scancode <= SDL_SCANCODE_9) return '1' + (scancode - SDL_SCANCODE_1);
+  if (scancode == SDL_SCANCODE_0) return '0';
+  if (scancode >= SDL_SCANCODE_F1 && scancode <= SDL_SCANCODE_F12) return key::kF1 + (scancode - SDL_SCANCODE_F1);
+  if (scancode >= SDL_SCANCODE_KP_1 && scancode <= SDL_SCANCODE_KP_9) return 97 + (scancode - SDL_SCANCODE_KP_1);
+  for (const KeyPair& k : kKeys)
+    if (k.scancode == scancode) return k.key_number;
+  return 0;
+}
+
+// Keys that type a character without a text-input event of their own.
+int32_t ControlCharacterOf(int key_number) {
+  switch (key_number) {
+    case key::kBackspace:
+    case key::kTab:
+    case key::kEnter:
+    case key::kEscape:
+      return key_number;
+  }
+  return 0;
+}
+
+int ButtonBit(uint8_t sdl_button) {
+  switch (sdl_button) {
+    case SDL_BUTTON_LEFT: return mouse_button::kLeft;
+    case SDL_BUTTON_RIGHT: return mouse_button::kRight;
+    case SDL_BUTTON_MIDDLE: return mouse_button::kMiddle;
+  }
+  return 0;
+}
+
+class SdlWindow final : public Window {
+ public:
+  explicit SdlWindow(SDL_Window* window) : window_(window) {}
+  ~SdlWindow() override {
+    SDL_DestroyWindow(window_);
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+  }
+
+  bool PollEvent(WindowEvent* out) override {
+    while (pending_.empty()) {
+      SDL_Event e;
+      if (!SDL_PollEvent(&e)) return false;
+      Translate(e);
+    }
+    *out = pending_.front();
+    pending_.pop_front();
+    return true;
+  }
+
+  bool KeyHeld(int key_number) override {
+    SDL_PumpEvents();
+    int count = 0;
+    const Uint8* state = SDL_GetKeyboardState(&count);
+    for (int scancode = 0; scancode < count; ++scancode)
+      if (state[scancode] && FindKeyNumber(static_cast<SDL_Scancode>(scancode)) == key_number) return true;
+    return false;
+  }
+
+  void SetTitle(std::string_view title) override { SDL_SetWindowTitle(window_, std::string(title).c_str()); }
+  void Show() override {
+    SDL_ShowWindow(window_);
+    SDL_RaiseWindow(window_);
+  }
+  void SetPlacement(const WindowRect& r) override {
+    SDL_SetWindowPosition(window_, r.x, r.y);
+    if (r.width > 0 && r.height > 0) SDL_SetWindowSize(window_, r.width, r.height);
+  }
+  WindowRect Placement() const override {
+    WindowRect r;
+    SDL_GetWindowPosition(window_, &r.x, &r.y);
+    SDL_GetWindowSize(window_, &r.width, &r.height);
+    return r;
+  }
+  WindowRect Desktop() const override {
+    SDL_Rect bounds{0, 0, 640, 480};
+    SDL_GetDisplayUsableBounds(SDL_GetWindowDisplayIndex(window_), &bounds);
+    return {bounds.x, bounds.y, bounds.w, bounds.h};
+  }
+  void ShowCursor(bool shown) override { SDL_ShowCursor(shown ? SDL_ENABLE : SDL_DISABLE); }
+  void CaptureMouse(bool captured) override { SDL_CaptureMouse(captured ? SDL_TRUE : SDL_FALSE); }
+  void WarpMouse(int32_t x, int32_t y) override { SDL_WarpMouseInWindow(window_, x, y); }
+  void ShowMessageBox(std::string_view title, std::string_view text, MessageBoxIcon icon) override {
+    Uint32 flags = icon == MessageBoxIcon::kError ? SDL_MESSAGEBOX_ERROR : SDL_MESSAGEBOX_INFORMATION;
+    SDL_ShowSimpleMessageBox(flags, std::string(title).c_str(), std::string(text).c_str(), nullptr);
+  }
+  bool HasDisplay() const override { return true; }
+  void* NativeHandle() override { return window_; }
+
+ private:
+  void Add(WindowEventKind kind, int32_t a = 0, int32_t b = 0, int32_t x = 0, int32_t y = 0) {
+    pending_.push_back({kind, a, b, x, y});
+  }
+
+  void Translate(const SDL_Event& e) {
+    switch (e.type) {
+      case SDL_QUIT:
+        Add(WindowEventKind::kClose);
+        break;
+      case SDL_WINDOWEVENT:
+        TranslateWindowEvent(e.window);
+        break;
+      case SDL_KEYDOWN: {
+        int k = FindKeyNumber(e.key.keysym.scancode);
+        if (k == 0) break;
+        Add(WindowEventKind::kKeyDown, k);
+        if (int32_t c = ControlCharacterOf(k)) Add(WindowEventKind::kCharacter, c);
+        break;
+      }
+      case SDL_KEYUP:
+        if (int k = FindKeyNumber(e.key.keysym.scancode)) Add(WindowEventKind::kKeyUp, k);
+        break;
+      case SDL_TEXTINPUT:
+        AddText(e.text.text);
+        break;
+      case SDL_MOUSEMOTION:
+        Add(WindowEventKind::kMouseMove, e.motion.x, e.motion.y, e.motion.x, e.motion.y);
+        break;
+      case SDL_MOUSEBUTTONDOWN:
+        if (int bit = ButtonBit(e.button.button))
+          Add(WindowEventKind::kMouseDown, bit, 0, e.button.x, e.button.y);
+        break;
+      case SDL_MOUSEBUTTONUP:
+        if (int bit = ButtonBit(e.button.button)) Add(WindowEventKind::kMouseUp, bit, 0, e.button.x, e.button.y);
+        break;
+      case SDL_MOUSEWHEEL:
+        Add(WindowEventKind::kMouseWheel, e.wheel.y);
+        break;
+    }
+  }
+
+  void TranslateWindowEvent(const SDL_WindowEvent& w) {
+    switch (w.event) {
+      case SDL_WINDOWEVENT_CLOSE: Add(WindowEventKind::kClose); break;
+      case SDL_WINDOWEVENT_MOVED: Add(WindowEventKind::kMove, w.data1, w.data2); break;
+      case SDL_WINDOWEVENT_SIZE_CHANGED: Add(WindowEventKind::kResize, w.data1, w.data2); break;
+      case SDL_WINDOWEVENT_FOCUS_GAINED: Add(WindowEventKind::kActivate); break;
+      case SDL_WINDOWEVENT_FOCUS_LOST: Add(WindowEventKind::kDeactivate); break;
+      case SDL_WINDOWEVENT_EXPOSED: Add(WindowEventKind::kPaint); break;
+    }
+  }
+
+  // Typed text arrives as UTF-8; programs see one character per code point
+  // of Latin-1 and nothing for the others.
+  void AddText(const char* utf8) {
+    const auto* p = reinterpret_cast<const unsigned char*>(utf8);
+    while (*p) {
+      uint32_t code = *p++;
+      if (code >= 0xC0) {
+        int extra = code >= 0xF0 ? 3 : code >= 0xE0 ? 2 : 1;
+        code &= 0x3F >> extra;
+        for (int i = 0; i < extra && (*p & 0xC0) == 0x80; ++i) code = (code << 6) | (*p++ & 0x3F);
+      }
+      if (code >= 32 && code < 256 && code != 127) Add(WindowEventKind::kCharacter, static_cast<int32_t>(code));
+    }
+  }
+
+  SDL_Window* window_;
+  std::deque<WindowEvent> pending_;
+};
+
+}  // namespace
+
+int KeyNumberOfScancode(int scancode) { return FindKeyNumber(static_cast<SDL_Scancode>(scancode)); }
+
+std::unique_ptr<Window> OpenSdlWindow(const SdlWindowOptions& options, std::string* error) {
+  // Without an X server or a Wayland compositor there is nobody to show a
+  // window to; SDL would still offer its offscreen driver.
+  const char* x11 = std::getenv("DISPLAY");
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  if ((!x11 || !*x11) && (!wayland || !*wayland)) {
+    if (error) *error = "no display (neither DISPLAY nor WAYLAND_DISPLAY is set)";
+    return nullptr;
+  }
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+    if (error) *error = SDL_GetError();
+    return nullptr;
+  }
+  const std::string driver = SDL_GetCurrentVideoDriver() ? SDL_GetCurrentVideoDriver() : "";
+  if (driver == "offscreen" || driver == "dummy") {
+    if (error) *error = "no display (only SDL's " + driver + " video driver)";
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    return nullptr;
+  }
+  SDL_Window* window = SDL_CreateWindow(options.title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                                        options.width, options.height, SDL_WINDOW_BORDERLESS);
+  if (!window) {
+    if (error) *error = SDL_GetError();
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    return nullptr;
+  }
+  return std::make_unique<SdlWindow>(window);
+}
+
+}  // namespace zv::platform

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/window/window.h"
+
+namespace zv::platform {
+
+struct SdlWindowOptions {
+  std::string title = "Zentrovex";
+  // Client size of the window as first made; start-up places it afterwards.
+  int32_t width = 320;
+  int32_t height = 240;
+};
+
+// Opens the video system and a window on it. Returns null and says why when
+// no display can be opened (no X server or Wayland compositor, for one).
+std::unique_ptr<Window> OpenSdlWindow(const SdlWindowOptions& options, std::string* error);
+
+// The key number of an SDL scancode, 0 for keys without one (for tests).
+int KeyNumberOfScancode(int scancode);
+
+}  // namespace zv::platform

@@ -1,0 +1,115 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace zv::platform {
+
+// Key numbers follow the virtual-key numbering that programs and the runtime
+// were written against (Escape 27, Enter 13, F1 112 ...), whatever the backend.
+namespace key {
+constexpr int kBackspace = 8;
+constexpr int kTab = 9;
+constexpr int kEnter = 13;
+constexpr int kShift = 16;
+constexpr int kControl = 17;
+constexpr int kAlt = 18;
+constexpr int kEscape = 27;
+constexpr int kSpace = 32;
+constexpr int kLeft = 37;
+constexpr int kUp = 38;
+constexpr int kRight = 39;
+constexpr int kDown = 40;
+constexpr int kDelete = 46;
+constexpr int kF1 = 112;
+constexpr int kF11 = 122;
+constexpr int kF12 = 123;
+constexpr int kCount = 256;
+}  // namespace key
+
+// Mouse buttons as bits, the first button in bit 0.
+namespace mouse_button {
+constexpr int kLeft = 1;
+constexpr int kRight = 2;
+constexpr int kMiddle = 4;
+}  // namespace mouse_button
+
+enum class WindowEventKind {
+  kClose,         // the user or the system asks the window to go
+  kMove,          // a = left, b = top of the client area on the desktop
+  kResize,        // a = width, b = height of the client area
+  kActivate,      // the window got the input focus
+  kDeactivate,    // the window lost it
+  kPaint,         // the window's contents must be drawn again
+  kKeyDown,       // a = key number
+  kKeyUp,         // a = key number
+  kCharacter,     // a = character code 1..255 (Enter 13, Backspace 8, Escape 27)
+  kMouseMove,     // a, b = position in the client area
+  kMouseDown,     // a = mouse_button bit, with the position in x, y
+  kMouseUp,       // a = mouse_button bit
+  kMouseWheel,    // a = wheel steps, positive away from the user
+  kSystemCommand  // a = command (kCloseCommand for the close command)
+};
+
+struct WindowEvent {
+  WindowEventKind kind = WindowEventKind::kPaint;
+  int32_t a = 0;
+  int32_t b = 0;
+  int32_t x = 0;
+  int32_t y = 0;
+};
+
+// The system command that closes a window; every other one is swallowed
+// while a full-screen program is active.
+constexpr int32_t kCloseCommand = 0xF060;
+
+struct WindowRect {
+  int32_t x = 0;
+  int32_t y = 0;
+  int32_t width = 0;
+  int32_t height = 0;
+};
+
+enum class MessageBoxIcon { kNone, kError };
+
+// The program's one top-level window with its events, its mouse pointer and
+// the message boxes shown over it. The SDL backend opens a real window; the
+// headless one has none and plays a script of events instead.
+class Window {
+ public:
+  virtual ~Window() = default;
+
+  // Takes the next waiting event without blocking; false when none waits.
+  virtual bool PollEvent(WindowEvent* event) = 0;
+  // True while the key is held down now, whether or not its events have been
+  // taken off the queue yet.
+  virtual bool KeyHeld(int key_number) = 0;
+
+  virtual void SetTitle(std::string_view title) = 0;
+  virtual void Show() = 0;
+  // Places the client area on the desktop.
+  virtual void SetPlacement(const WindowRect& rect) = 0;
+  virtual WindowRect Placement() const = 0;
+  // Size of the whole desktop, for windows that cover the screen.
+  virtual WindowRect Desktop() const = 0;
+
+  // The system arrow pointer over the window.
+  virtual void ShowCursor(bool shown) = 0;
+  // Keeps the mouse to the window while captured.
+  virtual void CaptureMouse(bool captured) = 0;
+  // Moves the pointer to a position in the client area.
+  virtual void WarpMouse(int32_t x, int32_t y) = 0;
+
+  // A modal box; returns when the user closes it. Works without a window.
+  virtual void ShowMessageBox(std::string_view title, std::string_view text, MessageBoxIcon icon) = 0;
+
+  // True when the window is real (something is shown to a user).
+  virtual bool HasDisplay() const = 0;
+  // The backend's own window object for the display backend (SDL_Window*);
+  // null for the headless window.
+  virtual void* NativeHandle() = 0;
+};
+
+}  // namespace zv::platform

@@ -1,0 +1,184 @@
+#include "runtime/builder/exe_builder.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <optional>
+#include <system_error>
+#include <vector>
+
+#include "platform/paths/path_resolver.h"
+#include "runtime/attached/attached_data.h"
+#include "runtime/builder/record_writer.h"
+
+namespace zv {
+namespace fs = std::filesystem;
+namespace {
+
+constexpr std::array<std::string_view, 26> kThreeLetterEndings = {
+    "bmp", "rle", "dib", "dds", "jpg", "pcx", "png", "psd", "tga", "tif", "wav", "wma", "mp2",
+    "mp3", "avi", "mpg", "mid", "mod", "rmi", "s3m", "sgt", "arr", "dat", "ini", "txt", "3ds"};
+constexpr std::array<std::string_view, 2> kTwoLetterEndings = {"xm", "it"};
+
+bool EndsWithNoCase(std::string_view name, std::string_view ending) {
+  return name.size() >= ending.size() && platform::EqualNoCase(name.substr(name.size() - ending.size()), ending);
+}
+
+// Makes a folder current for as long as it lives, so the compiler finds the
+// project's includes where the program names them.
+class CurrentFolder {
+ public:
+  explicit CurrentFolder(const std::string& folder) {
+    std::error_code ec;
+    previous_ = fs::current_path(ec);
+    if (!ec && !folder.empty()) fs::current_path(folder, ec);
+  }
+  ~CurrentFolder() {
+    std::error_code ec;
+    if (!previous_.empty()) fs::current_path(previous_, ec);
+  }
+  CurrentFolder(const CurrentFolder&) = delete;
+  CurrentFolder& operator=(const CurrentFolder&) = delete;
+
+ private:
+  fs::path previous_;
+};
+
+// The stub is this executable without any records of its own.
+uint64_t StubLengthOf(const std::string& stub_path) {
+  AttachedData probe("");
+  std::string ignored;
+  if (probe.Load(stub_path, &ignored) == AttachedData::LoadResult::kLoaded) return probe.StubLength();
+  return 0;  // all of it
+}
+
+// Sorted without regard to case, so a game's records do not depend on the
+// order the file system lists them in.
+std::vector<fs::directory_entry> SortedEntries(const fs::path& folder, std::error_code& ec) {
+  std::vector<fs::directory_entry> entries;
+  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) entries.push_back(*it);
+  std::sort(entries.begin(), entries.end(), [](const fs::directory_entry& a, const fs::directory_entry& b) {
+    std::string la = LowerAscii(a.path().filename().string()), lb = LowerAscii(b.path().filename().string());
+    return la != lb ? la < lb : a.path().filename() < b.path().filename();
+  });
+  return entries;
+}
+
+class MediaWalk {
+ public:
+  MediaWalk(RecordWriter& writer, const BuildServices& services, std::vector<fs::path> skipped)
+      : writer_(writer), services_(services), skipped_(std::move(skipped)) {}
+
+  bool AddFolder(const fs::path& folder, const std::string& prefix) {
+    std::error_code ec;
+    std::vector<fs::directory_entry> entries = SortedEntries(folder, ec);
+    if (ec) return Fail("cannot list " + folder.string() + ": " + ec.message());
+    for (const fs::directory_entry& entry : entries) {
+      if (services_.escape_pressed && services_.escape_pressed()) return Fail("build stopped by Escape");
+      const std::string name = entry.path().filename().string();
+      std::error_code type_ec;
+      // Folders reached through a link are not followed: a link to a parent
+      // would never end.
+      if (entry.is_directory(type_ec) && !entry.is_symlink(type_ec)) {
+        if (!AddFolder(entry.path(), prefix + name + "\\")) return false;
+      } else if (entry.is_regular_file(type_ec) && IsMediaFileName(name) && !Skipped(entry.path())) {
+        const std::string record = prefix + name;
+        if (services_.progress) services_.progress->ShowProgressText("Adding " + record + "...");
+        if (!writer_.AddFileRecord(record, entry.path().string())) return Fail(writer_.Error());
+      }
+    }
+    return true;
+  }
+
+  const std::string& Error() const { return error_; }
+
+ private:
+  bool Fail(std::string message) {
+    error_ = std::move(message);
+    return false;
+  }
+  bool Skipped(const fs::path& path) const {
+    std::error_code ec;
+    for (const fs::path& s : skipped_)
+      if (fs::equivalent(path, s, ec)) return true;
+    return false;
+  }
+
+  RecordWriter& writer_;
+  const BuildServices& services_;
+  std::vector<fs::path> skipped_;
+  std::string error_;
+};
+
+// Permissions of a new executable: read bits as the umask allows, with
+// execute wherever read is allowed.
+mode_t ExecutableMode() {
+  mode_t mask = ::umask(0);
+  ::umask(mask);
+  return 0777 & ~mask;
+}
+
+}  // namespace
+
+bool IsMediaFileName(std::string_view name) {
+  for (std::string_view e : kThreeLetterEndings)
+    if (EndsWithNoCase(name, e)) return true;
+  for (std::string_view e : kTwoLetterEndings)
+    if (EndsWithNoCase(name, e)) return true;
+  return EndsWithNoCase(name, "x");
+}
+
+BuildResult BuildExecutable(const BuildRequest& request, const BuildServices& services) {
+  // A press of Escape made before the build does not stop it.
+  if (services.escape_pressed) services.escape_pressed();
+  if (!services.compile) return {false, "no compiler in this executable"};
+
+  const std::string program_path = services.temp_folder + "_exefile.dat";
+  {
+    std::string compile_error;
+    bool compiled;
+    const std::string source = fs::absolute(request.source).string();
+    {
+      CurrentFolder in_project(request.project_folder);
+      compiled = services.compile(source, program_path, &compile_error);
+    }
+    if (!compiled) return {false, compile_error.empty() ? "the program did not compile" : compile_error};
+  }
+
+  std::string temporary = request.output + ".partial-XXXXXX";
+  int fd = ::mkstemp(temporary.data());
+  if (fd < 0) return {false, "cannot create " + request.output + ": " + std::strerror(errno)};
+  std::FILE* out = ::fdopen(fd, "wb");
+  if (!out) {
+    ::close(fd);
+    ::unlink(temporary.c_str());
+    return {false, "cannot create " + request.output};
+  }
+
+  RecordWriter writer(out);
+  BuildResult result{true, {}};
+  if (!writer.WriteStub(services.stub_path, StubLengthOf(services.stub_path)) ||
+      !writer.AddFileRecord(program_path, program_path)) {
+    result = {false, writer.Error()};
+  } else if (!request.project_folder.empty()) {
+    MediaWalk walk(writer, services, {fs::path(temporary), fs::path(request.output)});
+    if (!walk.AddFolder(request.project_folder, "")) result = {false, walk.Error()};
+  }
+  if (result.ok && !writer.Finish()) result = {false, writer.Error()};
+  if (result.ok && ::fchmod(::fileno(out), ExecutableMode()) != 0)
+    result = {false, std::string("cannot make the game executable: ") + std::strerror(errno)};
+  if (std::fclose(out) != 0 && result.ok)
+    result = {false, std::string("cannot write the game: ") + std::strerror(errno)};
+  if (result.ok && ::rename(temporary.c_str(), request.output.c_str()) != 0)
+    result = {false, "cannot write " + request.output + ": " + std::strerror(errno)};
+  if (!result.ok) ::unlink(temporary.c_str());
+  return result;
+}
+
+}  // namespace zv

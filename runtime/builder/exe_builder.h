@@ -1,0 +1,48 @@
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "runtime/vm/services/editor_services.h"
+
+namespace zv {
+
+struct BuildRequest {
+  std::string output;          // the game to write
+  std::string source;          // the program's .kqa source
+  std::string project_folder;  // every media file below it goes in; empty: none
+};
+
+// What a build needs from its surroundings.
+struct BuildServices {
+  // The runtime that every game starts as: this executable.
+  std::string stub_path = "/proc/self/exe";
+  // Where the compiled program is written first; ends with "/".
+  std::string temp_folder;
+  // Compiles `source` into the program file `program`; false with `error`.
+  std::function<bool(const std::string& source, const std::string& program, std::string* error)> compile;
+  // True while Escape is held (or was pressed since the last look): the
+  // media walk stops and the build fails.
+  std::function<bool()> escape_pressed;
+  // Told "Adding NAME..." for every media file.
+  EditorServices* progress = nullptr;
+};
+
+struct BuildResult {
+  bool ok = false;
+  std::string error;  // why not
+};
+
+// Compiles the source and writes the game: the runtime stub, the compiled
+// program as the first record, then every media file of the project folder,
+// depth first with each folder's entries sorted by name. The game is written
+// under a temporary name and renamed into place with its execute bits set,
+// so a failed build leaves no partial game and keeps a previous one.
+BuildResult BuildExecutable(const BuildRequest& request, const BuildServices& services);
+
+// True for names that a game carries as media, judged by their last letters
+// without regard to case (so any name ending in "x" is one).
+bool IsMediaFileName(std::string_view name);
+
+}  // namespace zv

@@ -1,0 +1,185 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zv {
+
+// How a printed text moves the text cursor: with advance it moves right by
+// the text's width (and with wrap to the next line once at the screen's
+// width), without it to the start of the next line. Opaque text blots out
+// what was under it.
+struct TextFlow {
+  bool advance = false;
+  bool opaque = false;
+  bool wrap = false;
+};
+
+// Where the presented picture lies in the window's client area, and the size
+// of the display it shows, so that mouse positions map back to display
+// coordinates.
+struct PictureArea {
+  int32_t x = 0;
+  int32_t y = 0;
+  int32_t width = 640;
+  int32_t height = 480;
+  int32_t screen_width = 640;
+  int32_t screen_height = 480;
+};
+
+// What the display-card probe found for a card.
+struct ProbeResult {
+  int32_t depth = 16;  // the working depth it settled on
+  bool supports_3d = false;
+  bool alpha_blending = false;
+  bool texture_filtering = false;
+  bool fogging = false;
+};
+
+// A text painted straight onto the window (the card-choice screens).
+struct WindowText {
+  int32_t x = 0;
+  int32_t y = 0;
+  uint32_t colour = 0;  // 0xRRGGBB
+  std::string text;
+};
+struct WindowBox {
+  int32_t left = 0, top = 0, right = 0, bottom = 0;
+  uint32_t colour = 0;
+};
+
+// Cell of the fixed font by which the stand-in measures text.
+constexpr int32_t kNullFontWidth = 8;
+constexpr int32_t kNullFontHeight = 16;
+
+// What start-up, the message pump and the text console ask of the display.
+// The display implements it; NullDisplay stands in where none is linked, so
+// a program runs (headless) with nothing drawn.
+class DisplayServices {
+ public:
+  virtual ~DisplayServices() = default;
+
+  // ---- Start and stop ----------------------------------------------------------
+  virtual void AllocateRecordPools() {}
+  virtual void SetFullScreenFlag(bool full_screen) { windowed_ = !full_screen; }
+  virtual bool CreateDirectDrawObject(bool force_primary, bool exclusive) {
+    (void)force_primary, (void)exclusive;
+    return true;
+  }
+  virtual bool SetDisplayMode(int32_t width, int32_t height, int32_t depth) {
+    (void)width, (void)height, (void)depth;
+    return true;
+  }
+  virtual bool CreateSurfacesAndDevice(int32_t width, int32_t height) {
+    (void)width, (void)height;
+    return true;
+  }
+  // The display's and the renderer's part of the draw-state and run-state
+  // resets (the runtime does its own part).
+  virtual void ResetDrawState(int32_t working_depth) { (void)working_depth; }
+  virtual void ResetRuntimeState() {}
+  virtual bool ClearBackBuffer() { return true; }
+  // True when a frame was shown.
+  virtual bool PresentFrame() { return false; }
+  virtual void ResetRecordPools() {}
+  virtual void Reset3DDefaults() {}
+  virtual void LoadPointerBitmap() {}
+  virtual void CreateCursorSprites(int flag) { (void)flag; }
+  virtual void DeleteCursorSprites() {}
+  virtual void ReleasePointerBitmap() {}
+  virtual void ReleaseAllAnimations() {}
+  virtual void FreeAllResources() {}
+  virtual void ReleaseDisplayObjects(bool keep_device) { (void)keep_device; }
+  virtual void ResetWindowToFullScreen() {}
+  virtual void FreeRecordPools() {}
+  // Writes the last presented frame as a PNG; false when there is none.
+  virtual bool WriteScreenshot(const std::string& path) {
+    (void)path;
+    return false;
+  }
+
+  // ---- The display card -----------------------------------------------------------
+  virtual std::vector<std::string> EnumerateDisplayCards() { return {}; }
+  virtual void SetWantedCard(const std::string& card) { (void)card; }
+  virtual ProbeResult ProbeDisplay(const std::string& card) {
+    (void)card;
+    return {};
+  }
+  virtual void PaintWindow(const std::vector<WindowBox>& boxes, const std::vector<WindowText>& texts) {
+    (void)boxes, (void)texts;
+  }
+  virtual int32_t WindowTextWidth(std::string_view text) {
+    return static_cast<int32_t>(text.size()) * kNullFontWidth;
+  }
+
+  // ---- Each turn of the message pump ---------------------------------------------
+  virtual void SetScreenInvalid() {}
+  // Asks a lost full-screen primary surface to come back; true when it did.
+  virtual bool RestorePrimarySurface() { return false; }
+  virtual void UpdateCursorSprites() {}
+  virtual void ClearZBuffer() {}
+  virtual void RestoreSpriteBackgrounds() {}
+  virtual void RunDrawQueue() {}
+  virtual void ExpireRecords() {}
+  virtual void UpdateAnimations() {}
+  virtual void SaveSpriteBackgrounds() {}
+  virtual void DrawSprites() {}
+  virtual void TakeRequestedScreenCopy() {}
+  virtual void EvictManagedTextures() {}
+  virtual size_t PendingDrawRecords() { return 0; }
+  virtual PictureArea Picture() { return {}; }
+  virtual bool Windowed() { return windowed_; }
+
+  // ---- The text console and the drawing commands --------------------------------
+  virtual int32_t CurrentBitmap() { return 0; }
+  virtual int32_t ScreenWidth() { return 640; }
+  // Queues the text at the cursor and moves the cursor past it.
+  virtual void QueueTextOutput(std::string_view text, int32_t& cursor_x, int32_t& cursor_y, TextFlow flow);
+  virtual void QueueInputLineText(std::string_view text, int32_t x, int32_t y) { (void)text, (void)x, (void)y; }
+  virtual void QueueClearScreen() {}
+  virtual void QueueClearColour(uint32_t colour) { (void)colour; }
+  virtual void QueueDot(int32_t x, int32_t y) { (void)x, (void)y; }
+  virtual void QueueLine(int32_t x1, int32_t y1, int32_t x2, int32_t y2) { (void)x1, (void)y1, (void)x2, (void)y2; }
+  virtual void QueueBox(int32_t x1, int32_t y1, int32_t x2, int32_t y2) { (void)x1, (void)y1, (void)x2, (void)y2; }
+  virtual void QueueEllipse(int32_t x, int32_t y, float radius_x, float radius_y) {
+    (void)x, (void)y, (void)radius_x, (void)radius_y;
+  }
+  virtual void QueueInkColours(uint32_t ink, uint32_t paper) { (void)ink, (void)paper; }
+  virtual void QueueClearScreenEntry(uint32_t colour) { (void)colour; }
+  // The pixel's colour is stored into the int slot when the queue runs.
+  virtual void QueueReadPixel(int32_t x, int32_t y, uint32_t result_slot) { (void)x, (void)y, (void)result_slot; }
+  // Record index of image `number` (1..65535), 0 when it has none.
+  virtual int32_t FindImageRecord(int32_t number) {
+    (void)number;
+    return 0;
+  }
+  virtual void QueuePasteImage(int32_t record, int32_t x, int32_t y) { (void)record, (void)x, (void)y; }
+  virtual void QueuePasteImageTransparent(int32_t record, int32_t x, int32_t y) { (void)record, (void)x, (void)y; }
+  virtual void QueueRotateImage(int32_t record, int32_t angle) { (void)record, (void)angle; }
+  // Parks the full-screen pointer sprites off the screen.
+  virtual void ParkCursorSprites() {}
+
+ protected:
+  bool windowed_ = false;
+};
+
+inline void DisplayServices::QueueTextOutput(std::string_view text, int32_t& cursor_x, int32_t& cursor_y,
+                                             TextFlow flow) {
+  const int32_t width = static_cast<int32_t>(text.size()) * kNullFontWidth;
+  if (flow.advance) {
+    cursor_x += width;
+  } else {
+    cursor_x = 0;
+    cursor_y += kNullFontHeight;
+  }
+  if (flow.wrap && cursor_x >= ScreenWidth()) {
+    cursor_x = 0;
+    cursor_y += kNullFontHeight;
+  }
+}
+
+class NullDisplay final : public DisplayServices {};
+
+}  // namespace zv

@@ -1,0 +1,252 @@
+#include "runtime/message_pump.h"
+
+#include <algorithm>
+
+#include "runtime/card_choice.h"
+#include "runtime/vm/dispatch.h"
+#include "runtime/vm/loader.h"
+
+namespace zv {
+
+using platform::WindowEvent;
+using platform::WindowEventKind;
+
+bool RuntimeHost::TakeMessage(Message* message) {
+  if (window_.PollEvent(&message->event)) {
+    message->quit = false;
+    return true;
+  }
+  if (posted_quits_ > 0) {
+    --posted_quits_;
+    message->quit = true;
+    return true;
+  }
+  return false;
+}
+
+void MapToPicture(const PictureArea& picture, int32_t client_x, int32_t client_y, int32_t* x, int32_t* y) {
+  const int64_t dx = int64_t{client_x} - picture.x;
+  const int64_t dy = int64_t{client_y} - picture.y;
+  // Floor division keeps points left of or above the picture negative.
+  auto scale = [](int64_t d, int32_t screen, int32_t shown) -> int32_t {
+    if (shown <= 0 || shown == screen) return static_cast<int32_t>(d);
+    int64_t n = d * screen;
+    return static_cast<int32_t>(n >= 0 ? n / shown : -((-n + shown - 1) / shown));
+  };
+  *x = scale(dx, picture.screen_width, picture.width);
+  *y = scale(dy, picture.screen_height, picture.height);
+}
+
+MessagePump::MessagePump(Vm& vm, RuntimeHost& host, RuntimeState& state) : vm_(vm), host_(host), state_(state) {
+  state_.pump = this;
+}
+
+void MessagePump::ResetMouseDefaults() {
+  state_.input.mouse_x = 320;
+  state_.input.mouse_y = 240;
+  state_.input.mouse_z = 50;
+  state_.input.mouse_buttons = 0;
+}
+
+void MessagePump::RunMessageLoop() {
+  ResetVmState(vm_);
+  state_.console.input_line_length = -1;
+  state_.console.input_line.clear();
+  state_.console.waiting = false;
+  state_.window.drain_counter = 0;
+  ResetMouseDefaults();
+  PumpMessagesSometimes();
+  WaitForKeysReleased();
+  state_.console.last_key_char = 0;
+
+  for (;;) {
+    vm_.input->PollInputDevices();
+    Message message;
+    if (host_.TakeMessage(&message)) {
+      if (message.quit) break;
+      MainWindowProc(message.event);
+      continue;
+    }
+    if (!vm_.app_active) host_.Clock().SleepMs(kInactiveSleepMs);
+    PreRunCheck();
+    RunVmLoop(vm_);
+    FrameRefresh();
+  }
+  WaitForKeysReleased();
+}
+
+bool MessagePump::DrainMessages() {
+  Message message;
+  while (host_.TakeMessage(&message)) {
+    if (message.quit) return true;
+    MainWindowProc(message.event);
+  }
+  return false;
+}
+
+void MessagePump::PumpMessagesSometimes() {
+  if (++state_.window.drain_counter <= kDrainInterval) return;
+  state_.window.drain_counter = 0;
+  // The run must still end at the pump's next look at the queue.
+  if (DrainMessages()) host_.PostQuit();
+}
+
+void MessagePump::WaitForKeysReleased() {
+  platform::Window& window = host_.Window();
+  for (int key : {platform::key::kEscape, platform::key::kF11, platform::key::kF12})
+    while (window.KeyHeld(key)) host_.Clock().SleepMs(1);
+  Message message;
+  while (host_.TakeMessage(&message))
+    if (!message.quit) MainWindowProc(message.event);
+}
+
+void MessagePump::OnAppActivate() {
+  vm_.sound->ResumeAllMusic();
+  vm_.sound->ResumeAllSounds();
+  host_.Display().EvictManagedTextures();
+}
+
+void MessagePump::OnAppDeactivate() {
+  vm_.sound->PauseAllMusic();
+  vm_.sound->PauseAllSounds();
+}
+
+void MessagePump::MouseMove(const WindowEvent& event) {
+  if (state_.window.cursor_sprite_mode || !host_.Display().Windowed()) return;
+  MapToPicture(host_.Display().Picture(), event.x, event.y, &state_.input.mouse_x, &state_.input.mouse_y);
+}
+
+void MessagePump::MouseButton(const WindowEvent& event, bool down) {
+  const int bit = event.a;
+  if (bit != platform::mouse_button::kLeft && bit != platform::mouse_button::kRight) return;
+  state_.input.click_state = down ? (bit == platform::mouse_button::kLeft ? 1 : 2) : 0;
+  if (state_.window.cursor_sprite_mode || !host_.Display().Windowed()) return;
+  state_.input.mouse_buttons = static_cast<uint16_t>(down ? state_.input.click_state : 0);
+}
+
+void MessagePump::MainWindowProc(const WindowEvent& event) {
+  WindowState& w = state_.window;
+  DisplayServices& display = host_.Display();
+  state_.console.last_key_char = 0;
+  switch (event.kind) {
+    case WindowEventKind::kClose:
+      host_.PostQuit();
+      break;
+    case WindowEventKind::kMove:
+      w.left = event.a;
+      w.top = event.b;
+      display.PresentFrame();
+      break;
+    case WindowEventKind::kResize:
+      w.width = event.a;
+      w.height = event.b;
+      display.PresentFrame();
+      break;
+    case WindowEventKind::kActivate:
+      host_.Window().Show();
+      if (!w.always_active) {
+        OnAppActivate();
+        vm_.app_active = true;
+      }
+      w.drawing_enabled = true;
+      w.input_focus = true;
+      break;
+    case WindowEventKind::kDeactivate:
+      if (!display.Windowed()) {
+        if (!w.always_active) {
+          OnAppDeactivate();
+          vm_.app_active = false;
+        }
+        w.drawing_enabled = !w.always_active;
+      } else {
+        w.drawing_enabled = true;
+      }
+      w.input_focus = false;
+      break;
+    case WindowEventKind::kPaint:
+      if (state_.settings.choice_screen_showing)
+        PaintCardChoiceScreen(state_.settings, host_.Window().Placement(), display);
+      break;
+    case WindowEventKind::kKeyDown:
+      if (event.a == platform::key::kEscape && vm_.escape_quits) host_.PostQuit();
+      break;
+    case WindowEventKind::kCharacter:
+      state_.console.last_key_char = static_cast<uint8_t>(event.a);
+      state_.console.entry_buffer.push_back(static_cast<char>(event.a));
+      break;
+    case WindowEventKind::kSystemCommand:
+      // While a full-screen program is active only the close command works.
+      if (vm_.app_active && !display.Windowed() && event.a != platform::kCloseCommand) break;
+      if (event.a == platform::kCloseCommand) host_.PostQuit();
+      break;
+    case WindowEventKind::kMouseMove:
+      MouseMove(event);
+      break;
+    case WindowEventKind::kMouseDown:
+      MouseButton(event, true);
+      break;
+    case WindowEventKind::kMouseUp:
+      MouseButton(event, false);
+      break;
+    case WindowEventKind::kMouseWheel:
+      // The wheel arrives only as window events here.
+      state_.input.mouse_move_z += event.a;
+      state_.input.mouse_z = std::clamp(state_.input.mouse_z + event.a, 0, 99);
+      break;
+    case WindowEventKind::kKeyUp:
+      break;
+  }
+}
+
+void MessagePump::PreRunCheck() {
+  DisplayServices& display = host_.Display();
+  if (!vm_.app_active) {
+    vm_.input->ReapFinishedChild();
+    display.SetScreenInvalid();
+    if (!display.RestorePrimarySurface()) return;
+    vm_.app_active = true;
+  }
+  display.UpdateCursorSprites();
+  display.ClearZBuffer();
+  display.RestoreSpriteBackgrounds();
+  vm_.engine3d->RunPerTurn3DStep();
+  if (vm_.render_timing.scene_render == 0) vm_.engine3d->RenderSceneIfEnabled();
+  if (vm_.render_timing.draw_queue == 0) display.RunDrawQueue();
+}
+
+void MessagePump::WaitForFrameTime() {
+  platform::Clock& clock = host_.Clock();
+  uint32_t& last = state_.window.last_frame_time;
+  if (vm_.frame_time < 1) {
+    while (clock.NowMs() == last) clock.SleepMs(1);
+  } else {
+    const uint32_t frame_time = static_cast<uint32_t>(vm_.frame_time);
+    for (uint32_t elapsed; (elapsed = platform::ElapsedMs(last, clock.NowMs())) < frame_time;)
+      clock.SleepMs(frame_time - elapsed);
+  }
+  last = clock.NowMs();
+}
+
+void MessagePump::FrameRefresh() {
+  if (!vm_.app_active) return;
+  DisplayServices& display = host_.Display();
+  display.ExpireRecords();
+  WaitForFrameTime();
+  display.UpdateAnimations();
+  display.SaveSpriteBackgrounds();
+  if (vm_.render_timing.scene_render == 1) vm_.engine3d->RenderSceneIfEnabled();
+  display.DrawSprites();
+  if (vm_.render_timing.draw_queue == 1) display.RunDrawQueue();
+  vm_.sound->UpdateSoundLibrary();
+  vm_.sound->UpdateSound3D();
+  vm_.sound->UpdateMusic();
+  vm_.engine3d->AnimateObjects();
+  display.PresentFrame();
+  ++frames_presented_;
+  if (frame_limit_ != 0 && frames_presented_ == frame_limit_) host_.PostQuit();
+  display.TakeRequestedScreenCopy();
+  state_.input.mouse_move_x = 0;
+  state_.input.mouse_move_y = 0;
+}
+
+}  // namespace zv

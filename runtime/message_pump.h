@@ -1,0 +1,109 @@
+#pragma once
+
+#include <cstdint>
+
+#include "platform/clipboard/clipboard.h"
+#include "platform/clock/clock.h"
+#include "platform/window/window.h"
+#include "runtime/display_seam.h"
+#include "runtime/runtime_state.h"
+#include "runtime/vm/vm.h"
+
+namespace zv {
+
+// One message of the queue: an event of the window, or the quit message that
+// ends the run.
+struct Message {
+  bool quit = false;
+  platform::WindowEvent event;
+};
+
+// What the virtual machine asks of its surroundings, and the message queue:
+// the window's events, with the quit messages that commands post behind them.
+class RuntimeHost final : public VmHost {
+ public:
+  RuntimeHost(platform::Clock& clock, platform::Window& window, DisplayServices& display,
+              platform::Clipboard& clipboard)
+      : clock_(clock), window_(window), display_(&display), clipboard_(clipboard) {}
+  // The display is made after the machine, which needs the host first.
+  void SetDisplay(DisplayServices& display) { display_ = &display; }
+
+  uint32_t NowMs() override { return clock_.NowMs(); }
+  void PostQuit() override { ++posted_quits_; }
+  bool DebugKeysHeld() override {
+    return window_.KeyHeld(platform::key::kF11) || window_.KeyHeld(platform::key::kF12);
+  }
+  size_t PendingDrawRecords() override { return display_->PendingDrawRecords(); }
+  bool SetClipboardText(std::string_view text) override { return clipboard_.SetText(text); }
+
+  // Takes the next message without waiting; false when the queue is empty.
+  // Window events come first; a quit is seen once nothing else waits.
+  bool TakeMessage(Message* message);
+  bool QuitPending() const { return posted_quits_ > 0; }
+
+  platform::Clock& Clock() { return clock_; }
+  platform::Window& Window() { return window_; }
+  DisplayServices& Display() { return *display_; }
+
+ private:
+  platform::Clock& clock_;
+  platform::Window& window_;
+  DisplayServices* display_;
+  platform::Clipboard& clipboard_;
+  int posted_quits_ = 0;
+};
+
+// The loop that runs the program: each turn polls the input, then handles
+// one waiting message, or, with none waiting, runs the per-turn step, one
+// slice of the virtual machine and the frame step.
+class MessagePump {
+ public:
+  MessagePump(Vm& vm, RuntimeHost& host, RuntimeState& state);
+
+  // Stops the run after this many presented frames (0: no limit).
+  void SetFrameLimit(uint32_t frames) { frame_limit_ = frames; }
+  uint32_t FramesPresented() const { return frames_presented_; }
+  RuntimeState* State() { return &state_; }
+
+  // Runs the program from its start until a quit message arrives.
+  void RunMessageLoop();
+
+  // ---- The steps, each usable alone ---------------------------------------------
+  // Turns one window event into the state that the commands read.
+  void MainWindowProc(const platform::WindowEvent& event);
+  void PreRunCheck();
+  void FrameRefresh();
+  // For loops that cannot return to the pump: drains the queue on every
+  // 50001st call. A quit found while draining stays posted.
+  void PumpMessagesSometimes();
+  // Waits until Escape, F11 and F12 are up, then handles every waiting
+  // message; quits among them are dropped, so a key held over from the
+  // previous run cannot end the next.
+  void WaitForKeysReleased();
+  void ResetMouseDefaults();
+  void OnAppActivate();
+  void OnAppDeactivate();
+
+  static constexpr uint32_t kDrainInterval = 50000;
+  static constexpr uint32_t kInactiveSleepMs = 100;
+
+ private:
+  // Handles messages until the queue is empty or a quit is taken; true when
+  // a quit was taken.
+  bool DrainMessages();
+  void WaitForFrameTime();
+  void MouseMove(const platform::WindowEvent& event);
+  void MouseButton(const platform::WindowEvent& event, bool down);
+
+  Vm& vm_;
+  RuntimeHost& host_;
+  RuntimeState& state_;
+  uint32_t frame_limit_ = 0;
+  uint32_t frames_presented_ = 0;
+};
+
+// The mouse position on the display for a position in the window's client
+// area: the picture's place and any scaling of it undone.
+void MapToPicture(const PictureArea& picture, int32_t client_x, int32_t client_y, int32_t* x, int32_t* y);
+
+}  // namespace zv

@@ -1,0 +1,388 @@
+#include "runtime/startup.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+#include "platform/clipboard/clipboard.h"
+#include "platform/paths/temp_folder.h"
+#include "platform/userstate/user_state.h"
+#include "platform/window/headless/headless_window.h"
+#include "platform/window/sdl/sdl_window.h"
+#include "runtime/attached/attached_data.h"
+#include "runtime/card_choice.h"
+#include "runtime/console/console_commands.h"
+#include "runtime/message_pump.h"
+#include "runtime/runtime_state.h"
+#include "runtime/vm/errors.h"
+#include "runtime/vm/loader.h"
+#include "runtime/vm/opcodes/core_handlers.h"
+
+namespace zv {
+namespace {
+
+constexpr int32_t kScreenWidth = 640;
+constexpr int32_t kScreenHeight = 480;
+constexpr size_t kCommandLineLimit = 255;
+constexpr size_t kTitleLimit = 256;
+
+namespace start_error {
+constexpr int32_t kDevice = 10003;
+constexpr int32_t kDisplayMode = 10004;
+constexpr int32_t kSurfaces = 10005;
+constexpr int32_t kInput = 10007;
+}  // namespace start_error
+
+std::string CurrentFolder() {
+  std::error_code ec;
+  std::string folder = std::filesystem::current_path(ec).string();
+  return ec ? std::string() : folder;
+}
+
+void ChangeFolder(const std::string& folder) {
+  std::error_code ec;
+  if (!folder.empty()) std::filesystem::current_path(folder, ec);
+}
+
+void WriteStdout(std::string_view text) {
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  std::fflush(stdout);
+}
+
+void WriteStderr(std::string_view text) {
+  std::fwrite(text.data(), 1, text.size(), stderr);
+  std::fflush(stderr);
+}
+
+// One run of the program, in the order of its start and stop.
+class Runtime {
+ public:
+  Runtime(const StartOptions& options, StartServices& services)
+      : options_(options), services_(services), clock_(services.clock ? services.clock : &system_clock_) {}
+
+  int Run();
+
+ private:
+  void SetUpPaths();
+  void OpenWindow();
+  void MakeMachine();
+  bool OpenAttachedData();
+  void CloseAttachedData();
+  void StartAndRun();
+  bool InitDisplaySubsystems();
+  bool LoadProgram();
+  bool StartDisplay(bool skip);
+  void StopDisplay(bool keep_device);
+  void ShutdownSubsystems();
+  void ResetDrawState();
+  void ResetRuntimeState();
+  void ReportError();
+  void ReportStartFailure(const std::string& message);
+  void WriteScreenshot();
+
+  const StartOptions& options_;
+  StartServices& services_;
+  platform::SystemClock system_clock_;
+  platform::Clock* clock_;
+  platform::TempFolder temp_;
+  RuntimeState state_;
+  DisplayChoices choices_;
+  std::unique_ptr<platform::Window> owned_window_;
+  platform::Window* window_ = nullptr;
+  std::unique_ptr<platform::Clipboard> clipboard_;
+  HandlerTable handlers_;
+  NullDisplay null_display_;  // the host's display until the real one exists
+  std::unique_ptr<RuntimeHost> host_;
+  std::unique_ptr<Vm> vm_;
+  std::unique_ptr<DisplayServices> display_;
+  std::unique_ptr<MessagePump> pump_;
+  std::unique_ptr<AttachedData> attached_;
+  std::string start_failure_;
+  bool ran_ = false;
+};
+
+void Runtime::SetUpPaths() {
+  state_.startup_folder = CurrentFolder();
+  state_.temp_folder = temp_.Valid() ? temp_.Path() + "/" : std::string();
+}
+
+void Runtime::OpenWindow() {
+  window_ = services_.window;
+  if (!window_ && !options_.headless) {
+    platform::SdlWindowOptions window_options;
+    std::string ignored;
+    owned_window_ = platform::OpenSdlWindow(window_options, &ignored);
+    window_ = owned_window_.get();
+  }
+  if (!window_) {
+    owned_window_ = std::make_unique<platform::HeadlessWindow>(*clock_);
+    window_ = owned_window_.get();
+  }
+  if (window_->HasDisplay()) {
+    clipboard_ = platform::CreateSdlClipboard();
+  } else {
+    clipboard_ = std::make_unique<platform::MemoryClipboard>();
+    // Without a display nobody would see the console: it goes to stdout.
+    state_.console_echo = services_.echo ? services_.echo : WriteStdout;
+  }
+  state_.window_handle = window_;
+}
+
+bool Runtime::InitDisplaySubsystems() {
+  if (!vm_->input->InitInput()) {
+    vm_->errors.code = start_error::kInput;
+    return false;
+  }
+  vm_->sound->InitMusicSystem();
+  vm_->sound->StartSoundSystem();
+  display_->AllocateRecordPools();
+  return true;
+}
+
+bool Runtime::LoadProgram() {
+  std::string program_path;
+  if (options_.standalone) {
+    auto extracted = attached_->ExtractProgramEntry();
+    if (!extracted) {
+      ReportStartFailure("the game holds no program");
+      return false;
+    }
+    program_path = *extracted;
+  } else {
+    program_path = state_.temp_folder + "_virtual.dat";
+    std::string error;
+    if (!services_.compile || !services_.compile(program_path, &error)) {
+      ReportStartFailure(error.empty() ? "the program did not compile" : error);
+      return false;
+    }
+  }
+  std::string error;
+  if (!LoadProgramImage(*vm_, program_path, &error)) {
+    ReportStartFailure("cannot load the program: " + error);
+    return false;
+  }
+  if (services_.on_loaded) services_.on_loaded(*vm_);
+  return true;
+}
+
+void Runtime::ResetDrawState() {
+  vm_->render_timing.draw_queue = 0;
+  display_->ResetDrawState(state_.settings.working_depth);
+}
+
+void Runtime::ResetRuntimeState() {
+  vm_->data_read_index = 0;
+  vm_->arrays.ReleaseAll(vm_->Strings());
+  state_.console.text_cursor_x = state_.console.text_cursor_y = 0;
+  state_.console.end_text.clear();
+  state_.window.cursor_shown = false;
+  vm_->render_timing.collision_on = true;
+  display_->ResetRuntimeState();
+}
+
+bool Runtime::StartDisplay(bool skip) {
+  Settings& s = state_.settings;
+  ReadStartupSettings(s, choices_, attached_.get(), state_.startup_folder + "/");
+  if (!skip) {
+    const std::string user_folder = !services_.user_state_folder.empty() ? services_.user_state_folder
+                                    : window_->HasDisplay()                ? std::string()
+                                                                           : state_.temp_folder;
+    const platform::UserState user_state =
+        user_folder.empty() ? platform::UserState::InConfigFolder() : platform::UserState::InFolder(user_folder);
+    ChooseBest3DCard(s, user_state, *display_, *pump_, *host_);
+  }
+  display_->SetFullScreenFlag(choices_.full_screen);
+  if (!skip && !display_->CreateDirectDrawObject(false, true)) {
+    vm_->errors.code = start_error::kDevice;
+    return false;
+  }
+  if (!choices_.windowed) {
+    if (!skip && !display_->SetDisplayMode(kScreenWidth, kScreenHeight, s.working_depth)) {
+      vm_->errors.code = start_error::kDisplayMode;
+      return false;
+    }
+  } else if (s.window_mode_state == window_mode::kFromSettings) {
+    window_->SetPlacement({s.window_left, s.window_top, s.window_width, s.window_height});
+    s.window_mode_state = window_mode::kPlaced;
+  } else {
+    const platform::WindowRect desktop = window_->Desktop();
+    window_->SetPlacement({0, 0, desktop.width, desktop.height});
+  }
+  ResetDrawState();
+  if (!display_->CreateSurfacesAndDevice(kScreenWidth, kScreenHeight)) {
+    vm_->errors.code = start_error::kSurfaces;
+    return false;
+  }
+  window_->ShowCursor(false);
+  state_.window.cursor_shown = false;
+  for (int i = 0; i < 2; ++i) {
+    display_->ClearBackBuffer();
+    display_->PresentFrame();
+  }
+  display_->ResetRecordPools();
+  state_.console.entry_buffer.clear();
+  display_->Reset3DDefaults();
+  display_->LoadPointerBitmap();
+  display_->CreateCursorSprites(0);
+  ResetRuntimeState();
+  vm_->sound->ResetSound3DDefaults();
+  state_.display_folder = CurrentFolder();
+  vm_->input->AcquireInputDevices();
+  vm_->engine3d->ClearViewportColour(0);
+  display_->QueueClearScreenEntry(0);
+  display_->QueueClearScreenEntry(0);
+  return true;
+}
+
+void Runtime::StopDisplay(bool keep_device) {
+  vm_->input->CloseFtpConnection();
+  vm_->input->UnacquireInputDevices();
+  vm_->input->ReleaseForceEffects();
+  ResetDrawState();
+  vm_->sound->DeleteAllMusic();
+  vm_->sound->FreeAllSounds();
+  display_->ReleaseAllAnimations();
+  display_->DeleteCursorSprites();
+  display_->ReleasePointerBitmap();
+  vm_->input->FreeMultiplayerResources();
+  vm_->input->FreeMemoryBlocks();
+  vm_->engine3d->ReleaseAll();
+  vm_->input->CloseNumberedFiles();
+  display_->FreeAllResources();
+  display_->ReleaseDisplayObjects(keep_device);
+  FreeProgram(*vm_);
+  ChangeFolder(state_.display_folder);
+  if (display_->Windowed()) display_->ResetWindowToFullScreen();
+}
+
+void Runtime::ShutdownSubsystems() {
+  display_->FreeRecordPools();
+  display_->ReleaseDisplayObjects(false);
+  vm_->sound->ShutdownMusicSystem();
+  vm_->sound->StopSoundSystem();
+  vm_->input->ShutdownInput();
+}
+
+void Runtime::ReportStartFailure(const std::string& message) { start_failure_ = message; }
+
+void Runtime::ReportError() {
+  auto error_out = services_.error_out ? services_.error_out : WriteStderr;
+  if (!start_failure_.empty()) error_out("zentrovex: " + start_failure_ + "\n");
+  // Boxes show only where there is a display; the headless window keeps them
+  // for whoever looks.
+  if (vm_->errors.code > 0) {
+    const std::string text = FormatErrorText(vm_->errors);
+    LogRuntimeError(vm_->settings, text);
+    error_out(text + "\n");
+    window_->ShowCursor(true);
+    if (state_.settings.runtime_test)
+      window_->ShowMessageBox("ERRORINFO: " + text, vm_->errors.error_info, platform::MessageBoxIcon::kNone);
+    else
+      window_->ShowMessageBox("Error In Program", text, platform::MessageBoxIcon::kError);
+  }
+  if (state_.exit_prompt_on) {
+    window_->ShowCursor(true);
+    window_->ShowMessageBox(state_.exit_prompt_title, state_.exit_prompt_text, platform::MessageBoxIcon::kNone);
+  }
+}
+
+void Runtime::WriteScreenshot() {
+  if (options_.screenshot.empty()) return;
+  if (!display_->WriteScreenshot(options_.screenshot)) {
+    auto error_out = services_.error_out ? services_.error_out : WriteStderr;
+    error_out("zentrovex: no presented frame to write to " + options_.screenshot + "\n");
+  }
+}
+
+void Runtime::MakeMachine() {
+  if (services_.register_handlers) {
+    services_.register_handlers(handlers_);
+  } else {
+    RegisterCoreHandlers(handlers_);
+    RegisterConsoleHandlers(handlers_);
+  }
+  // The host comes first (the machine needs it), the display last (it may
+  // need the machine); the host learns of the display once it exists.
+  host_ = std::make_unique<RuntimeHost>(*clock_, *window_, null_display_, *clipboard_);
+  vm_ = std::make_unique<Vm>(handlers_, *host_);
+  Vm& vm = *vm_;
+  if (services_.engine3d) vm.engine3d = services_.engine3d;
+  if (services_.sound) vm.sound = services_.sound;
+  if (services_.input) vm.input = services_.input;
+  if (services_.editor) vm.editor = services_.editor;
+  vm.commands = services_.commands;
+  vm.command_line = options_.command_line.substr(0, kCommandLineLimit);
+  vm.settings.debug_mode = state_.settings.debug_mode;
+  vm.settings.runtime_test = state_.settings.runtime_test;
+  vm.settings.app_folder = options_.app_folder;
+  vm.runtime = &state_;
+  if (services_.make_display) display_ = services_.make_display(*window_, vm);
+  if (!display_) display_ = std::make_unique<NullDisplay>();
+  host_->SetDisplay(*display_);
+  vm.display = display_.get();
+  pump_ = std::make_unique<MessagePump>(vm, *host_, state_);
+  pump_->SetFrameLimit(options_.frames);
+}
+
+bool Runtime::OpenAttachedData() {
+  if (!options_.standalone) return true;
+  attached_ = std::make_unique<AttachedData>(state_.temp_folder);
+  std::string error;
+  if (attached_->Load(options_.executable_path, &error) != AttachedData::LoadResult::kLoaded) {
+    ReportStartFailure(error.empty() ? "the game holds no program" : error);
+    return false;
+  }
+  vm_->attached_data = attached_.get();
+  return true;
+}
+
+void Runtime::CloseAttachedData() {
+  vm_->attached_data = nullptr;
+  attached_.reset();
+}
+
+// Each step of the start depends on the one before; a failing step skips
+// the rest and goes straight to the shutdown.
+void Runtime::StartAndRun() {
+  window_->SetTitle(options_.executable_path.substr(0, kTitleLimit));
+  if (!OpenAttachedData() || !InitDisplaySubsystems() || !LoadProgram()) return;
+  state_.settings.window_mode_state = window_mode::kStarting;
+  if (!StartDisplay(false)) return;
+  vm_->standalone = options_.standalone;
+  ran_ = true;
+  pump_->RunMessageLoop();
+  WriteScreenshot();
+  CloseAttachedData();
+  StopDisplay(false);
+}
+
+int Runtime::Run() {
+  SetUpPaths();
+  ReadSetupIni(state_.settings, choices_, options_.app_folder, state_.startup_folder + "/");
+  OpenWindow();
+  MakeMachine();
+  if (temp_.Valid())
+    StartAndRun();
+  else
+    ReportStartFailure("cannot make a temporary folder");
+  CloseAttachedData();
+  ShutdownSubsystems();
+  ReportError();
+  ChangeFolder(state_.startup_folder);
+  ::unlink((state_.temp_folder + "workfile.wav").c_str());
+
+  if (!start_failure_.empty()) return kExitStartFailed;
+  if (vm_->errors.code > 0) return ran_ ? kExitRuntimeError : kExitStartFailed;
+  return kExitClean;
+}
+
+}  // namespace
+
+int RunRuntime(const StartOptions& options, StartServices services) {
+  Runtime runtime(options, services);
+  return runtime.Run();
+}
+
+}  // namespace zv

@@ -1,0 +1,219 @@
+#include "runtime/attached/attached_data.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+
+#include "platform/paths/temp_folder.h"
+#include "runtime/builder/record_writer.h"
+
+namespace zv {
+namespace {
+
+std::vector<uint8_t> Bytes(std::string_view text) { return {text.begin(), text.end()}; }
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+void WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
+  std::ofstream out(path, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+void PutU32(std::vector<uint8_t>& out, uint32_t v) {
+  for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+}
+
+class AttachedDataTest : public ::testing::Test {
+ protected:
+  AttachedDataTest() : data(temp.Path() + "/") {}
+
+  // Writes a game: a 16-byte stub and the records given as name/content.
+  std::string WriteGame(const std::vector<std::pair<std::string, std::string>>& records) {
+    const std::string stub = temp.File("stub");
+    WriteFile(stub, Bytes("STUB-STUB-STUB-!"));
+    const std::string game = temp.File("game");
+    std::FILE* out = std::fopen(game.c_str(), "wb");
+    RecordWriter writer(out);
+    EXPECT_TRUE(writer.WriteStub(stub, 0));
+    for (const auto& [name, content] : records) EXPECT_TRUE(writer.AddRecord(name, Bytes(content)));
+    EXPECT_TRUE(writer.Finish());
+    std::fclose(out);
+    return game;
+  }
+
+  AttachedData::LoadResult Load(const std::string& path) { return data.Load(path, &error); }
+
+  platform::TempFolder temp;
+  AttachedData data;
+  std::string error;
+};
+
+TEST_F(AttachedDataTest, ReadsTheRecordsInOrderWithLowerCaseNames) {
+  const std::string game = WriteGame({{"C:\\TEMP\\_exefile.dat", "program"}, {"Media\\A.BMP", "pixels"}});
+  ASSERT_EQ(Load(game), AttachedData::LoadResult::kLoaded) << error;
+  ASSERT_EQ(data.Entries().size(), 2u);
+  EXPECT_EQ(data.Entries()[1].name, "media\\a.bmp");
+  EXPECT_EQ(data.StubLength(), 16u);
+  auto program = data.ExtractProgramEntry();
+  ASSERT_TRUE(program);
+  EXPECT_EQ(*program, temp.Path() + "/_virtual.dat");
+  EXPECT_EQ(ReadFile(*program), "program");
+}
+
+TEST_F(AttachedDataTest, LooksNamesUpWithEitherSlashInAnyCase) {
+  ASSERT_EQ(Load(WriteGame({{"prog", "p"}, {"media\\a.BMP", "pixels"}})), AttachedData::LoadResult::kLoaded);
+  for (std::string name : {"MEDIA/A.bmp", "media\\a.bmp"}) {
+    ASSERT_TRUE(data.ResolveVirtualFile(name, "bmp"));
+    EXPECT_EQ(name, temp.Path() + "/_virtual.bmp");
+    EXPECT_EQ(ReadFile(name), "pixels");
+  }
+  std::string missing = "media/b.bmp";
+  EXPECT_FALSE(data.ResolveVirtualFile(missing, "bmp"));
+  EXPECT_EQ(missing, "media/b.bmp");
+}
+
+TEST_F(AttachedDataTest, LooksUpByTheFileNameAlone) {
+  ASSERT_EQ(Load(WriteGame({{"prog", "p"}, {"models\\tex\\Wood.PNG", "wood"}})), AttachedData::LoadResult::kLoaded);
+  std::string bare = "wood.png";
+  ASSERT_TRUE(data.ResolveVirtualFileByName(bare, "png"));
+  EXPECT_EQ(ReadFile(bare), "wood");
+  // A request with a folder part is compared whole with the bare name.
+  std::string with_folder = "tex/wood.png";
+  EXPECT_FALSE(data.ResolveVirtualFileByName(with_folder, "png"));
+}
+
+TEST_F(AttachedDataTest, ALaterLookupDoesNotChangeAFileAlreadyOpen) {
+  ASSERT_EQ(Load(WriteGame({{"prog", "p"}, {"one.wav", "first"}, {"two.wav", "second"}})),
+            AttachedData::LoadResult::kLoaded);
+  std::string one = "one.wav";
+  ASSERT_TRUE(data.ResolveVirtualFile(one, "wav"));
+  std::ifstream held(one, std::ios::binary);
+  std::string two = "two.wav";
+  ASSERT_TRUE(data.ResolveVirtualFile(two, "wav"));
+  EXPECT_EQ(one, two);  // the same temporary name, as the callers expect
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(held), {}), "first");
+  EXPECT_EQ(ReadFile(two), "second");
+}
+
+TEST_F(AttachedDataTest, RefusesAnExtensionThatLeavesTheTemporaryFolder) {
+  ASSERT_EQ(Load(WriteGame({{"prog", "p"}, {"a.bmp", "x"}})), AttachedData::LoadResult::kLoaded);
+  std::string name = "a.bmp";
+  EXPECT_FALSE(data.ResolveVirtualFile(name, "/../x"));
+  EXPECT_EQ(name, "a.bmp");
+}
+
+TEST_F(AttachedDataTest, NeverServesTheProgramRecordByName) {
+  ASSERT_EQ(Load(WriteGame({{"prog.dat", "p"}})), AttachedData::LoadResult::kLoaded);
+  std::string name = "prog.dat";
+  EXPECT_FALSE(data.ResolveVirtualFile(name, "dat"));
+}
+
+TEST_F(AttachedDataTest, DeletesItsFilesWhenDestroyed) {
+  const std::string game = WriteGame({{"prog", "p"}});
+  std::string extracted;
+  {
+    AttachedData scoped(temp.Path() + "/");
+    ASSERT_EQ(scoped.Load(game, &error), AttachedData::LoadResult::kLoaded);
+    extracted = scoped.ExtractProgramEntry().value();
+    ASSERT_FALSE(ReadFile(extracted).empty());
+  }
+  EXPECT_FALSE(std::ifstream(extracted).good());
+}
+
+TEST_F(AttachedDataTest, APlainExecutableHasNoRecords) {
+  const std::string plain = temp.File("plain");
+  std::vector<uint8_t> bytes = Bytes("\x7f" "ELF and more");
+  bytes.resize(64, 0);
+  WriteFile(plain, bytes);
+  EXPECT_FALSE(HasAttachedRecords(plain));
+  EXPECT_EQ(Load(plain), AttachedData::LoadResult::kNoRecords);
+  EXPECT_FALSE(data.ExtractProgramEntry());
+}
+
+TEST_F(AttachedDataTest, AnUnreadableFileFails) {
+  EXPECT_EQ(Load(temp.File("missing")), AttachedData::LoadResult::kFailed);
+  EXPECT_FALSE(error.empty());
+}
+
+TEST_F(AttachedDataTest, AGameWithOnlyTheTrailerHasNoEntries) {
+  std::vector<uint8_t> bytes = Bytes("stubstub");
+  PutU32(bytes, 0);
+  PutU32(bytes, 8);  // S = size - 8
+  const std::string path = temp.File("empty");
+  WriteFile(path, bytes);
+  ASSERT_EQ(Load(path), AttachedData::LoadResult::kLoaded) << error;
+  EXPECT_TRUE(data.Entries().empty());
+}
+
+// Records block tails: each is the bytes after a 4-byte stub "STUB".
+struct Damage {
+  const char* what;
+  std::vector<uint8_t> records;  // without the trailer
+  const char* message;
+};
+
+std::vector<uint8_t> Record(uint32_t name_length, std::string name, uint32_t data_length, std::string data) {
+  std::vector<uint8_t> out;
+  PutU32(out, name_length);
+  out.insert(out.end(), name.begin(), name.end());
+  PutU32(out, data_length);
+  out.insert(out.end(), data.begin(), data.end());
+  return out;
+}
+
+TEST_F(AttachedDataTest, DamagedRecordsGiveAClearError) {
+  const std::vector<Damage> cases = {
+      {"name past the trailer", Record(200, std::string("ab\0", 3), 0, ""), "name runs into the trailer"},
+      {"name too long", Record(300, std::string(300, 'a'), 0, ""), "too long"},
+      {"unterminated name", Record(3, "abc", 0, ""), "not terminated"},
+      {"data past the trailer", Record(2, std::string("a\0", 2), 1000, "xy"), "data runs into the trailer"},
+      {"end marker early", [] {
+         auto r = Record(2, std::string("a\0", 2), 1, "x");
+         PutU32(r, 0);
+         PutU32(r, 7);
+         return r;
+       }(), "end marker before the last record"},
+  };
+  for (const Damage& c : cases) {
+    std::vector<uint8_t> bytes = c.records;
+    bytes.insert(bytes.begin(), {'S', 'T', 'U', 'B'});
+    PutU32(bytes, 0);
+    PutU32(bytes, 4);
+    const std::string path = temp.File("damaged");
+    WriteFile(path, bytes);
+    AttachedData fresh(temp.Path() + "/");
+    std::string message;
+    EXPECT_EQ(fresh.Load(path, &message), AttachedData::LoadResult::kFailed) << c.what;
+    EXPECT_NE(message.find(c.message), std::string::npos) << c.what << ": " << message;
+    EXPECT_TRUE(fresh.Entries().empty()) << c.what;
+  }
+}
+
+TEST_F(AttachedDataTest, ATrailerPointingPastTheFileIsDamaged) {
+  std::vector<uint8_t> bytes = Bytes("stub");
+  PutU32(bytes, 0);
+  PutU32(bytes, 1000);
+  const std::string path = temp.File("past");
+  WriteFile(path, bytes);
+  EXPECT_TRUE(HasAttachedRecords(path));
+  EXPECT_EQ(Load(path), AttachedData::LoadResult::kFailed);
+  EXPECT_NE(error.find("past the end"), std::string::npos);
+}
+
+TEST_F(AttachedDataTest, AMissingEndMarkerIsDamaged) {
+  std::vector<uint8_t> bytes = Bytes("stub");
+  PutU32(bytes, 9);
+  PutU32(bytes, 4);
+  const std::string path = temp.File("nomarker");
+  WriteFile(path, bytes);
+  EXPECT_EQ(Load(path), AttachedData::LoadResult::kFailed);
+  EXPECT_NE(error.find("end marker"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace zv

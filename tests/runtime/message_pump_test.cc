@@ -1,0 +1,283 @@
+#include "runtime/message_pump.h"
+
+#include "tests/runtime/runtime_fixture.h"
+
+namespace zv {
+namespace {
+
+using platform::WindowEvent;
+using platform::WindowEventKind;
+namespace key = platform::key;
+using test::ProgramAssembler;
+namespace op = test::op;
+
+constexpr uint32_t kDisableEscape = 900;  // a test command: Escape no longer ends the run
+void DisableEscape(Vm& vm) { vm.escape_quits = false; }
+
+class MessagePumpTest : public test::RuntimeTest {
+ protected:
+  MessagePumpTest() { handlers.Set(kDisableEscape, DisableEscape); }
+
+  // Appends an endless loop of frames.
+  void LoopForever() {
+    auto top = assembler.NewLabel();
+    assembler.Bind(top);
+    assembler.Op(op::kSync);
+    assembler.Op(op::kJump, {assembler.Target(top)});
+  }
+  // Prints the milliseconds that pass while `body` runs.
+  template <typename Body>
+  void PrintElapsed(Body body) {
+    assembler.Op(op::kTimer, {assembler.IntVar(0)});
+    body();
+    assembler.Op(op::kTimer, {assembler.IntVar(1)});
+    assembler.Op(91, {assembler.IntVar(2), assembler.IntVar(1), assembler.IntVar(0)});
+    assembler.Op(op::kPrintInt, {assembler.IntVar(2)});
+  }
+  int32_t PrintedInt() { return std::stoi(output); }
+};
+
+TEST_F(MessagePumpTest, EscapeEndsTheProgram) {
+  LoopForever();
+  window.PressKey(key::kEscape, clock.NowMs() + 200, 10);
+  Run();
+  EXPECT_EQ(vm.errors.code, 0);
+  EXPECT_GE(clock.NowMs(), 1200u);
+  EXPECT_LT(clock.NowMs(), 1400u);
+}
+
+TEST_F(MessagePumpTest, EscapeDoesNothingOnceTheProgramDisabledIt) {
+  assembler.Op(kDisableEscape);
+  assembler.Op(op::kWait, {assembler.IntConst(500)});
+  assembler.Op(op::kPrintString, {assembler.StringConst("still here")});
+  assembler.Op(op::kEnd);
+  window.PressKey(key::kEscape, clock.NowMs() + 100, 10);
+  Run();
+  EXPECT_EQ(output, "still here\n");
+}
+
+TEST_F(MessagePumpTest, LineInputTakesEditingKeysOneTurnAtATime) {
+  assembler.Op(op::kInputInt, {assembler.IntVar(0)});
+  assembler.Op(op::kPrintInt, {assembler.IntVar(0)});
+  assembler.Op(op::kEnd);
+  uint32_t at = clock.NowMs() + 100;
+  for (char c : std::string("12\b3x.7\r")) {
+    window.Type(std::string(1, c), at);
+    at += 100;
+  }
+  Run();
+  // The letter is refused; backspace took the 2; the integer stops at the point.
+  EXPECT_EQ(output, "13.7\n13\n");
+  ASSERT_FALSE(display.blots.empty());
+  EXPECT_EQ(display.blots.front(), "12_");
+}
+
+TEST_F(MessagePumpTest, StringInputIgnoresBackspaceOnAnEmptyLineAndHighCharacters) {
+  assembler.Op(op::kInputString, {assembler.StringVar(0)});
+  assembler.Op(op::kPrintString, {assembler.StringVar(0)});
+  assembler.Op(op::kEnd);
+  uint32_t at = clock.NowMs() + 100;
+  for (char c : std::string("\bA\xE9 b\r")) {
+    window.Type(std::string(1, c), at);
+    at += 100;
+  }
+  Run();
+  EXPECT_EQ(output, "A b\nA b\n");
+  EXPECT_TRUE(display.blots.empty());
+}
+
+TEST_F(MessagePumpTest, EnterAloneGivesZeroOrAnEmptyString) {
+  assembler.Op(op::kInputFloat, {assembler.FloatVar(0)});
+  assembler.Op(op::kPrintFloat, {assembler.FloatVar(0)});
+  assembler.Op(op::kEnd);
+  window.Type("\r", clock.NowMs() + 100);
+  Run();
+  EXPECT_EQ(output, "\n0\n");
+}
+
+TEST_F(MessagePumpTest, WaitEndsOnTheFirstTurnAfterItsTime) {
+  PrintElapsed([&] { assembler.Op(op::kWait, {assembler.IntConst(500)}); });
+  assembler.Op(op::kEnd);
+  Run();
+  EXPECT_GT(PrintedInt(), 500);
+  EXPECT_LE(PrintedInt(), 550);  // within two frames of 25 ms
+}
+
+TEST_F(MessagePumpTest, WaitSurvivesTheWrapOfTheClock) {
+  clock.Set(0xFFFFFF00u);  // 256 ms before the wrap
+  PrintElapsed([&] { assembler.Op(op::kWait, {assembler.IntConst(1000)}); });
+  assembler.Op(op::kEnd);
+  Run();
+  EXPECT_GT(PrintedInt(), 1000);
+  EXPECT_LE(PrintedInt(), 1050);
+}
+
+TEST_F(MessagePumpTest, WaitOfZeroLastsUntilTheClockMoves) {
+  vm.frame_time = 0;
+  assembler.Op(op::kFrameRate, {assembler.IntConst(0)});
+  PrintElapsed([&] { assembler.Op(op::kWait, {assembler.IntConst(0)}); });
+  assembler.Op(op::kEnd);
+  Run();
+  EXPECT_GE(PrintedInt(), 1);
+  EXPECT_LE(PrintedInt(), 2);
+}
+
+TEST_F(MessagePumpTest, WaitKeyWaitsForAKeyToBePressedAndLetGo) {
+  PrintElapsed([&] { assembler.Op(op::kWaitKey); });
+  assembler.Op(op::kEnd);
+  window.PressKey('A', clock.NowMs() + 300, 100);
+  Run();
+  EXPECT_GE(PrintedInt(), 400);
+  EXPECT_LE(PrintedInt(), 450);
+}
+
+TEST_F(MessagePumpTest, WaitMouseWaitsForAButtonToBePressedAndLetGo) {
+  display.SetWindowed(true);
+  PrintElapsed([&] { assembler.Op(op::kWaitMouse); });
+  assembler.Op(op::kEnd);
+  window.Click(platform::mouse_button::kLeft, 10, 10, clock.NowMs() + 200, 100);
+  Run();
+  EXPECT_GE(PrintedInt(), 300);
+  EXPECT_LE(PrintedInt(), 350);
+}
+
+TEST_F(MessagePumpTest, FramesArePacedByTheFrameRate) {
+  assembler.Op(op::kFrameRate, {assembler.IntConst(20)});  // 50 ms a frame
+  assembler.Op(op::kSync);
+  PrintElapsed([&] {
+    for (int i = 0; i < 10; ++i) assembler.Op(op::kSync);
+  });
+  assembler.Op(op::kEnd);
+  Run();
+  EXPECT_EQ(PrintedInt(), 500);
+}
+
+TEST_F(MessagePumpTest, FrameRateZeroStillAdvancesAtMostOneFramePerTick) {
+  assembler.Op(op::kFrameRate, {assembler.IntConst(0)});
+  assembler.Op(op::kSync);
+  PrintElapsed([&] {
+    for (int i = 0; i < 10; ++i) assembler.Op(op::kSync);
+  });
+  assembler.Op(op::kEnd);
+  Run();
+  EXPECT_EQ(PrintedInt(), 10);
+}
+
+TEST_F(MessagePumpTest, DrawingYieldsWithAutomaticRefreshOnly) {
+  for (int i = 0; i < 3; ++i) assembler.Op(op::kDot, {assembler.IntConst(1), assembler.IntConst(1)});
+  assembler.Op(op::kManualRefresh);
+  for (int i = 0; i < 3; ++i) assembler.Op(op::kDot, {assembler.IntConst(1), assembler.IntConst(1)});
+  assembler.Op(op::kSync);
+  assembler.Op(op::kEnd);
+  Run();
+  // One frame for the reset's yield, one per automatic dot, one for the
+  // switch to manual refresh and one for the sync; the end stops the run
+  // before the frame of its own turn.
+  EXPECT_EQ(pump.FramesPresented(), 1u + 3u + 1u + 1u + 1u);
+}
+
+TEST_F(MessagePumpTest, EachTurnRunsTheDrawQueueBeforeTheSliceAndPresentsAfterIt) {
+  assembler.Op(op::kSync);
+  assembler.Op(op::kEnd);
+  Run();
+  ASSERT_GE(display.calls.size(), 2u);
+  EXPECT_EQ(display.calls[0], "RunDrawQueue");
+  EXPECT_EQ(display.calls[1], "DrawSprites");
+}
+
+TEST_F(MessagePumpTest, FrameLimitEndsTheRun) {
+  LoopForever();
+  pump.SetFrameLimit(5);
+  Run();
+  EXPECT_EQ(pump.FramesPresented(), 5u);
+  EXPECT_EQ(display.presents, 5);
+}
+
+TEST_F(MessagePumpTest, AQuitTakenWhileDrainingIsPostedAgain) {
+  window.Post({WindowEventKind::kPaint});
+  host.PostQuit();
+  state.window.drain_counter = MessagePump::kDrainInterval;
+  pump.PumpMessagesSometimes();
+  EXPECT_EQ(window.PendingEvents(), 0u);
+  EXPECT_TRUE(host.QuitPending());
+}
+
+TEST_F(MessagePumpTest, AQuitLeftFromBeforeTheRunDoesNotEndIt) {
+  host.PostQuit();
+  assembler.Op(op::kPrintString, {assembler.StringConst("ran")});
+  assembler.Op(op::kEnd);
+  Run();
+  EXPECT_EQ(output, "ran\n");
+}
+
+TEST_F(MessagePumpTest, AnInactiveFullScreenProgramPausesUntilActivated) {
+  PrintElapsed([&] { assembler.Op(op::kSync); });
+  assembler.Op(op::kEnd);
+  // The first timer is read at once, the second after the sync's frame of 25 ms.
+  window.Post({WindowEventKind::kDeactivate}, clock.NowMs() + 10);
+  window.Post({WindowEventKind::kActivate}, clock.NowMs() + 1010);
+  Run();
+  EXPECT_GE(PrintedInt(), 1000);
+  EXPECT_NE(std::find(services.log.begin(), services.log.end(), "Sound.PauseAllMusic"), services.log.end());
+  EXPECT_NE(std::find(services.log.begin(), services.log.end(), "Sound.ResumeAllSounds"), services.log.end());
+}
+
+TEST_F(MessagePumpTest, AnAlwaysActiveProgramKeepsRunningButStopsDrawing) {
+  state.window.always_active = true;
+  pump.MainWindowProc({WindowEventKind::kDeactivate});
+  EXPECT_TRUE(vm.app_active);
+  EXPECT_FALSE(state.window.drawing_enabled);
+  EXPECT_TRUE(services.log.empty());
+}
+
+TEST_F(MessagePumpTest, SystemCommandsOtherThanCloseAreSwallowedInFullScreen) {
+  pump.MainWindowProc({WindowEventKind::kSystemCommand, 0xF100});
+  EXPECT_FALSE(host.QuitPending());
+  pump.MainWindowProc({WindowEventKind::kSystemCommand, platform::kCloseCommand});
+  EXPECT_TRUE(host.QuitPending());
+}
+
+TEST_F(MessagePumpTest, ClosingTheWindowEndsTheRun) {
+  LoopForever();
+  window.Post({WindowEventKind::kClose}, clock.NowMs() + 100);
+  Run();
+  EXPECT_EQ(vm.errors.code, 0);
+}
+
+TEST_F(MessagePumpTest, CharactersCollectInTheEntryBuffer) {
+  pump.MainWindowProc({WindowEventKind::kCharacter, 'h'});
+  pump.MainWindowProc({WindowEventKind::kCharacter, 'i'});
+  EXPECT_EQ(state.console.entry_buffer, "hi");
+  EXPECT_EQ(state.console.last_key_char, 'i');
+  pump.MainWindowProc({WindowEventKind::kPaint});
+  EXPECT_EQ(state.console.last_key_char, 0);
+}
+
+TEST_F(MessagePumpTest, MouseFollowsThePictureInAWindowOnly) {
+  pump.MainWindowProc({WindowEventKind::kMouseMove, 0, 0, 100, 50});
+  EXPECT_EQ(state.input.mouse_x, 320);  // full screen: the input poll keeps it
+  display.SetWindowed(true);
+  display.picture = {20, 10, 640, 480, 640, 480};
+  pump.MainWindowProc({WindowEventKind::kMouseMove, 0, 0, 100, 50});
+  EXPECT_EQ(state.input.mouse_x, 80);
+  EXPECT_EQ(state.input.mouse_y, 40);
+  pump.MainWindowProc({WindowEventKind::kMouseDown, platform::mouse_button::kRight, 0, 100, 50});
+  EXPECT_EQ(state.input.mouse_buttons, 2);
+  EXPECT_EQ(state.input.click_state, 2);
+  pump.MainWindowProc({WindowEventKind::kMouseUp, platform::mouse_button::kRight, 0, 100, 50});
+  EXPECT_EQ(state.input.mouse_buttons, 0);
+}
+
+TEST(MapToPicture, UndoesThePicturesPlaceAndScale) {
+  // A 640x480 display shown at twice its size, 40 pixels from the left.
+  const PictureArea picture{40, 0, 1280, 960, 640, 480};
+  int32_t x = 0, y = 0;
+  MapToPicture(picture, 40 + 200, 100, &x, &y);
+  EXPECT_EQ(x, 100);
+  EXPECT_EQ(y, 50);
+  MapToPicture(picture, 39, 0, &x, &y);
+  EXPECT_EQ(x, -1);  // left of the picture stays left of it
+}
+
+}  // namespace
+}  // namespace zv
