@@ -1,0 +1,27 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "platform/xfile/document.h"
+#include "platform/xfile/error.h"
+#include "platform/xfile/header.h"
+#include "platform/xfile/template.h"
+
+namespace zv::platform {
+
+// The deepest nesting of data objects the reader accepts.
+inline constexpr int kMaxObjectDepth = 256;
+
+// Parses an uncompressed X file (`file` starts with its header, which
+// `header` describes): templates it declares join a copy of `templates`, and
+// its data objects are checked against their templates as they are read.
+// Objects of unknown templates are read past and left out. References are
+// resolved at the end.
+XResult<XDocument> ParseXBody(std::span<const uint8_t> file, const XHeader& header,
+                              const XTemplateRegistry& templates);
+
+// Parses a text X file that declares templates, adding them to `registry`.
+XResult<bool> ParseXTemplates(std::span<const uint8_t> file, XTemplateRegistry& registry);
+
+}  // namespace zv::platform

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "platform/xfile/document.h"
+#include "platform/xfile/error.h"
+
+namespace zv::platform {
+
+struct XReadOptions {
+  // Compressed files that claim to expand beyond this are refused.
+  uint64_t max_decompressed_size = uint64_t{512} << 20;
+};
+
+// Reads an X file of any form (text, binary, compressed text or binary;
+// versions 0302 and 0303; 32- or 64-bit floats) from memory. The standard
+// templates are known in advance; the file may declare more.
+XResult<XDocument> ParseXFile(std::span<const uint8_t> bytes, const XReadOptions& options = {});
+
+// The same from the file at `path`.
+XResult<XDocument> ReadXFile(const std::string& path, const XReadOptions& options = {});
+
+}  // namespace zv::platform

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "platform/xfile/token.h"
+
+namespace zv::platform {
+
+// Splits the text form into tokens and reads member values. Blanks, control
+// characters, "//" and "#" comments separate tokens; member values may be
+// separated by any run of ',' and ';', or by nothing but blanks, as exporters
+// write them. Errors are thrown as XFileException with the byte offset.
+class XTextLexer {
+ public:
+  // `data` is the whole file; lexing starts at `start` (after the header).
+  XTextLexer(std::span<const uint8_t> data, size_t start);
+
+  const XToken& Peek();
+  XToken Next();
+  // An upper bound on the values still to come (every value takes a byte).
+  uint64_t BytesLeft() const { return size_ - pos_; }
+  uint64_t Offset() const { return pos_; }
+  // Where the value read last starts.
+  uint64_t ValueOffset() const { return value_offset_; }
+
+  // Member values. Integers come back as written; the caller checks the range
+  // of its type. The old runtime's spellings of NaN ("-1.#IND00", "1.#QNAN0")
+  // and any other NaN read as 0; "1.#INF00" reads as infinity.
+  int64_t ReadInteger(XPrimitive type);
+  double ReadFloat();
+  std::string ReadString();
+  void EndValues() {}
+
+ private:
+  void SkipBlanks();
+  void SkipBlanksAndSeparators();
+  XToken Lex();
+  XToken LexWord();
+  [[noreturn]] void Fail(uint64_t offset, std::string message) const;
+
+  const char* data_;
+  size_t size_;
+  size_t pos_;
+  bool peeked_ = false;
+  XToken peek_;
+  size_t peek_end_ = 0;
+  size_t value_offset_ = 0;
+};
+
+}  // namespace zv::platform
