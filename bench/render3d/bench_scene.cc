@@ -1,0 +1,85 @@
+#include "bench/render3d/bench_scene.h"
+
+#include <cmath>
+
+namespace zv::bench3d {
+namespace {
+
+using platform::Matrix4;
+using platform::Vertex;
+
+// A fixed pseudo-random sequence, so that both renderers see one scene.
+struct Random {
+  uint32_t state = 12345;
+  float Next() {  // 0..1
+    state = state * 1664525u + 1013904223u;
+    return static_cast<float>(state >> 8) / 16777216.0f;
+  }
+};
+
+Matrix4 Place(float x, float y, float z, float yaw, float pitch, float scale) {
+  float cy = std::cos(yaw), sy = std::sin(yaw), cp = std::cos(pitch), sp = std::sin(pitch);
+  // Rotation about x, then about y, then scale and move.
+  Matrix4 m;
+  m.m[0][0] = cy * scale;
+  m.m[0][2] = -sy * scale;
+  m.m[1][0] = sp * sy * scale;
+  m.m[1][1] = cp * scale;
+  m.m[1][2] = sp * cy * scale;
+  m.m[2][0] = cp * sy * scale;
+  m.m[2][1] = -sp * scale;
+  m.m[2][2] = cp * cy * scale;
+  m.m[3][0] = x;
+  m.m[3][1] = y;
+  m.m[3][2] = z;
+  m.m[3][3] = 1;
+  return m;
+}
+
+}  // namespace
+
+Scene MakeScene() {
+  Scene s;
+  // The bipyramid: a pentagon ring at y = 0, apexes at y = +-1.2; smooth
+  // normals; u around, v down.
+  const float pi = 3.14159265f;
+  s.vertices.push_back(Vertex{0, 1.2f, 0, 0, 1, 0, 0.5f, 0});
+  for (int i = 0; i < 5; ++i) {
+    float a = 2 * pi * i / 5;
+    s.vertices.push_back(Vertex{std::cos(a), 0, std::sin(a), std::cos(a), 0, std::sin(a), i / 5.0f * 2, 0.5f});
+  }
+  s.vertices.push_back(Vertex{0, -1.2f, 0, 0, -1, 0, 0.5f, 1});
+  for (int i = 0; i < 5; ++i) {
+    uint16_t a = static_cast<uint16_t>(1 + i), b = static_cast<uint16_t>(1 + (i + 1) % 5);
+    // Clockwise seen from outside (the ring runs counter-clockwise seen
+    // from above).
+    s.indices.insert(s.indices.end(), {0, b, a});
+    s.indices.insert(s.indices.end(), {6, a, b});
+  }
+  Random r;
+  for (int i = 0; i < kObjects; ++i) {
+    float z = 6 + r.Next() * 40;
+    float x = (r.Next() * 2 - 1) * z * 0.8f;
+    float y = (r.Next() * 2 - 1) * z * 0.6f;
+    s.worlds.push_back(Place(x, y, z, r.Next() * 6.28f, r.Next() * 6.28f, 0.9f + r.Next() * 1.4f));
+  }
+  s.view = Matrix4::Identity();
+  // 90 degrees across, aspect 3:4, near 1, far 100.
+  float w = 1.0f, q = 100.0f / 99.0f;
+  s.projection = Matrix4{};
+  s.projection.m[0][0] = 0.75f * w;
+  s.projection.m[1][1] = w;
+  s.projection.m[2][2] = q;
+  s.projection.m[2][3] = 1;
+  s.projection.m[3][2] = -q;
+  s.texels.resize(kTextureSize * kTextureSize);
+  for (int y = 0; y < kTextureSize; ++y)
+    for (int x = 0; x < kTextureSize; ++x) {
+      bool check = ((x >> 5) ^ (y >> 5)) & 1;
+      uint32_t shade = static_cast<uint32_t>(128 + 100 * std::sin(x * 0.2f) * std::cos(y * 0.15f));
+      s.texels[y * kTextureSize + x] = 0xFF000000u | (check ? shade << 16 | 0x3060 : 0x40 << 16 | shade << 8 | 0xC0);
+    }
+  return s;
+}
+
+}  // namespace zv::bench3d

@@ -1,0 +1,167 @@
+#include "platform/render3d/rasterizer.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace zv::platform::pipeline {
+namespace {
+
+struct Fixed {
+  int64_t x, y;
+};
+
+Fixed Snap(const ScreenVertex& v) {
+  return Fixed{static_cast<int64_t>(std::floor(static_cast<double>(v.x) * kSubPixels + 0.5)),
+               static_cast<int64_t>(std::floor(static_cast<double>(v.y) * kSubPixels + 0.5))};
+}
+
+int64_t FloorDiv(int64_t n, int64_t d) {  // d > 0
+  int64_t q = n / d;
+  return (n % d != 0 && n < 0) ? q - 1 : q;
+}
+
+int64_t CeilDiv(int64_t n, int64_t d) { return -FloorDiv(-n, d); }
+
+// One edge's bound on the pixels of successive rows. Pixel x of a row is
+// inside the edge when A * 256 * x + K >= 0, where K grows by 256 * B per
+// row; the bound is kept as the quotient and remainder of an exact division
+// so that stepping a row costs two additions.
+class EdgeWalker {
+ public:
+  EdgeWalker(Fixed a, Fixed b, int32_t first_row) {
+    int64_t A = a.y - b.y, B = b.x - a.x;
+    int64_t C = -(A * a.x + B * a.y);
+    bool top_left = A > 0 || (A == 0 && B > 0);
+    int64_t K = B * (static_cast<int64_t>(first_row) * kSubPixels) + C - (top_left ? 0 : 1);
+    int64_t row_step = B * kSubPixels;
+    if (A == 0) {
+      kind_ = Kind::kRows;
+      n_ = K;
+      step_ = row_step;
+      return;
+    }
+    if (A > 0) {
+      kind_ = Kind::kLeft;  // x >= ceil(-K / (256 A))
+      d_ = A * kSubPixels;
+      Start(-K, -row_step);
+    } else {
+      kind_ = Kind::kRight;  // x <= floor(K / (-256 A))
+      d_ = -A * kSubPixels;
+      Start(K, row_step);
+    }
+  }
+
+  // Narrows [left, right] to this edge's part of the current row.
+  void Limit(int32_t& left, int32_t& right) const {
+    switch (kind_) {
+      case Kind::kRows:
+        if (n_ < 0) right = left - 1;
+        break;
+      case Kind::kLeft: left = static_cast<int32_t>(std::max<int64_t>(left, q_ + (r_ != 0))); break;
+      case Kind::kRight: right = static_cast<int32_t>(std::min<int64_t>(right, q_)); break;
+    }
+  }
+
+  void NextRow() {
+    if (kind_ == Kind::kRows) {
+      n_ += step_;
+      return;
+    }
+    q_ += dq_;
+    r_ += dr_;
+    if (r_ >= d_) {
+      r_ -= d_;
+      ++q_;
+    }
+  }
+
+ private:
+  enum class Kind { kRows, kLeft, kRight };
+
+  void Start(int64_t n, int64_t step) {
+    q_ = FloorDiv(n, d_);
+    r_ = n - q_ * d_;
+    dq_ = FloorDiv(step, d_);
+    dr_ = step - dq_ * d_;
+  }
+
+  Kind kind_;
+  int64_t n_ = 0, step_ = 0;           // kRows: the row passes while n_ >= 0
+  int64_t q_ = 0, r_ = 0, dq_ = 0, dr_ = 0, d_ = 1;
+};
+
+}  // namespace
+
+int64_t SnappedArea(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c) {
+  Fixed p = Snap(a), q = Snap(b), r = Snap(c);
+  return (q.x - p.x) * (r.y - p.y) - (r.x - p.x) * (q.y - p.y);
+}
+
+bool ComputeGradients(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c,
+                      Gradients* out) {
+  Fixed p = Snap(a), q = Snap(b), r = Snap(c);
+  int64_t area2 = (q.x - p.x) * (r.y - p.y) - (r.x - p.x) * (q.y - p.y);
+  if (area2 == 0) return false;
+  const float scale = 1.0f / kSubPixels;
+  float x0 = static_cast<float>(p.x) * scale, y0 = static_cast<float>(p.y) * scale;
+  float x1 = static_cast<float>(q.x) * scale - x0, y1 = static_cast<float>(q.y) * scale - y0;
+  float x2 = static_cast<float>(r.x) * scale - x0, y2 = static_cast<float>(r.y) * scale - y0;
+  float inv = 1.0f / (x1 * y2 - x2 * y1);
+  out->x0 = x0;
+  out->y0 = y0;
+  for (int i = 0; i < kVaryingCount; ++i) {
+    float d1 = b.v[i] - a.v[i], d2 = c.v[i] - a.v[i];
+    out->at[i] = a.v[i];
+    out->dx[i] = (d1 * y2 - d2 * y1) * inv;
+    out->dy[i] = (d2 * x1 - d1 * x2) * inv;
+  }
+  return true;
+}
+
+void FillTriangle(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c,
+                  const Gradients& g, const RasterTarget& target) {
+  Fixed v[3] = {Snap(a), Snap(b), Snap(c)};
+  int64_t area2 = (v[1].x - v[0].x) * (v[2].y - v[0].y) - (v[2].x - v[0].x) * (v[1].y - v[0].y);
+  if (area2 == 0) return;
+  if (area2 < 0) std::swap(v[1], v[2]);  // the edge functions want clockwise corners
+
+  const Rect& s = target.scissor;
+  int64_t min_y = std::min({v[0].y, v[1].y, v[2].y}), max_y = std::max({v[0].y, v[1].y, v[2].y});
+  int64_t first = std::max<int64_t>(s.top, CeilDiv(min_y, kSubPixels));
+  int64_t last = std::min<int64_t>(s.bottom - 1, FloorDiv(max_y, kSubPixels));
+  if (first > last) return;
+  int32_t row = static_cast<int32_t>(first);
+  EdgeWalker edges[3] = {EdgeWalker(v[0], v[1], row), EdgeWalker(v[1], v[2], row),
+                         EdgeWalker(v[2], v[0], row)};
+  for (; row <= last; ++row) {
+    int32_t left = s.left, right = s.right - 1;
+    for (EdgeWalker& e : edges) e.Limit(left, right);
+    if (left <= right) target.shade(*target.pixels, g, row, left, right);
+    for (EdgeWalker& e : edges) e.NextRow();
+  }
+}
+
+void DrawEdge(const ScreenVertex& a, const ScreenVertex& b, const Gradients& g,
+              const RasterTarget& target) {
+  const Rect& s = target.scissor;
+  float dx = b.x - a.x, dy = b.y - a.y;
+  bool x_major = std::fabs(dx) >= std::fabs(dy);
+  float major_a = x_major ? a.x : a.y, major_b = x_major ? b.x : b.y;
+  float minor_a = x_major ? a.y : a.x;
+  float d_major = x_major ? dx : dy, d_minor = x_major ? dy : dx;
+  if (d_major == 0.0f) return;
+  int32_t from = static_cast<int32_t>(std::ceil(std::min(major_a, major_b)));
+  int32_t to = static_cast<int32_t>(std::ceil(std::max(major_a, major_b)));
+  int32_t lo = x_major ? s.left : s.top, hi = x_major ? s.right : s.bottom;
+  from = std::max(from, lo);
+  to = std::min(to, hi);
+  for (int32_t m = from; m < to; ++m) {
+    float t = (static_cast<float>(m) - major_a) / d_major;
+    int32_t n = static_cast<int32_t>(std::floor(minor_a + t * d_minor + 0.5f));
+    int32_t x = x_major ? m : n, y = x_major ? n : m;
+    if (x < s.left || x >= s.right || y < s.top || y >= s.bottom) continue;
+    target.shade(*target.pixels, g, y, x, x);
+  }
+}
+
+}  // namespace zv::platform::pipeline

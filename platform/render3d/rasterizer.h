@@ -1,0 +1,42 @@
+#pragma once
+
+#include <cstdint>
+
+#include "platform/render3d/pipeline.h"
+#include "platform/render3d/span_shader.h"
+
+namespace zv::platform::pipeline {
+
+// Screen positions are snapped to 1/256 of a pixel. A pixel belongs to a
+// triangle when its centre lies inside, or on a top or left edge (the
+// top-left rule): two triangles sharing an edge never both draw a pixel
+// and never both leave it out.
+inline constexpr int32_t kSubPixelBits = 8;
+inline constexpr int32_t kSubPixels = 1 << kSubPixelBits;
+
+struct RasterTarget {
+  const PixelState* pixels;
+  SpanFunction shade;
+  Rect scissor;
+};
+
+// The plane equations of a triangle's varyings; false for a triangle of no
+// area once snapped.
+bool ComputeGradients(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c,
+                      Gradients* out);
+
+// Twice the signed area of the snapped triangle, in 1/256 pixel units
+// squared: positive when its corners run clockwise on the screen.
+int64_t SnappedArea(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c);
+
+// Fills the triangle (either winding) with the gradients of its plane.
+void FillTriangle(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c,
+                  const Gradients& g, const RasterTarget& target);
+
+// Draws the line from a to b with the gradients of the triangle it edges:
+// one pixel per column (or row, for steep lines) from the lower end up to,
+// not including, the upper end.
+void DrawEdge(const ScreenVertex& a, const ScreenVertex& b, const Gradients& g,
+              const RasterTarget& target);
+
+}  // namespace zv::platform::pipeline

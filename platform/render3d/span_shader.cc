@@ -1,0 +1,367 @@
+#include "platform/render3d/span_shader.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+#include "platform/render3d/sampler.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace zv::platform::pipeline {
+namespace {
+
+constexpr int kChunk = 64;
+
+// Which texture path a span takes: none, bilinear on one level with
+// wrapping and no colour key (the common case, kept tight), or everything
+// else.
+enum class TexPath { kNone, kBilinearWrap, kGeneral };
+
+float Clamp01(float z) { return z < 0.0f ? 0.0f : (z > 1.0f ? 1.0f : z); }
+
+template <int kDepthBytes>
+uint32_t QuantizeDepth(float z) {
+  z = Clamp01(z);
+  if constexpr (kDepthBytes == 2) {
+    return static_cast<uint32_t>(z * 65535.0f + 0.5f);
+  } else {
+    uint32_t bits;  // non-negative floats order as their bit patterns do
+    std::memcpy(&bits, &z, 4);
+    return bits;
+  }
+}
+
+template <int kDepthBytes>
+uint32_t ReadDepth(const uint8_t* row, int32_t x) {
+  if constexpr (kDepthBytes == 2) {
+    uint16_t v;
+    std::memcpy(&v, row + x * 2, 2);
+    return v;
+  } else {
+    uint32_t v;
+    std::memcpy(&v, row + x * 4, 4);
+    return v;
+  }
+}
+
+template <int kDepthBytes>
+void WriteDepth(uint8_t* row, int32_t x, uint32_t value) {
+  if constexpr (kDepthBytes == 2) {
+    uint16_t v = static_cast<uint16_t>(value);
+    std::memcpy(row + x * 2, &v, 2);
+  } else {
+    std::memcpy(row + x * 4, &value, 4);
+  }
+}
+
+template <TargetFormat F>
+uint32_t ReadColour(const uint8_t* row, int32_t x) {
+  if constexpr (F == TargetFormat::k8888) {
+    uint32_t v;
+    std::memcpy(&v, row + x * 4, 4);
+    return v & 0x00FFFFFFu;
+  } else {
+    uint16_t v;
+    std::memcpy(&v, row + x * 2, 2);
+    uint32_t r, g, b;
+    if constexpr (F == TargetFormat::k565) {
+      r = (v >> 11) & 31, g = (v >> 5) & 63, b = v & 31;
+      return (r << 3 | r >> 2) << 16 | (g << 2 | g >> 4) << 8 | (b << 3 | b >> 2);
+    } else {
+      r = (v >> 10) & 31, g = (v >> 5) & 31, b = v & 31;
+      return (r << 3 | r >> 2) << 16 | (g << 3 | g >> 2) << 8 | (b << 3 | b >> 2);
+    }
+  }
+}
+
+template <TargetFormat F>
+void WriteColour(uint8_t* row, int32_t x, uint32_t rgb) {
+  if constexpr (F == TargetFormat::k8888) {
+    uint32_t v = rgb & 0x00FFFFFFu;
+    std::memcpy(row + x * 4, &v, 4);
+  } else {
+    uint32_t r = (rgb >> 16) & 0xFF, g = (rgb >> 8) & 0xFF, b = rgb & 0xFF;
+    uint16_t v = F == TargetFormat::k565
+                     ? static_cast<uint16_t>((r >> 3) << 11 | (g >> 2) << 5 | b >> 3)
+                     : static_cast<uint16_t>((r >> 3) << 10 | (g >> 3) << 5 | b >> 3);
+    std::memcpy(row + x * 2, &v, 2);
+  }
+}
+
+// The quantised depths of n pixels (z0 + dz i) into `out`, and the mask of
+// those that pass the less-or-equal test against the buffer at `row`.
+template <int kDepthBytes>
+uint64_t DepthStage(const uint8_t* row, float z0, float dz, int n, uint32_t* out) {
+  uint64_t pass = 0;
+  int i = 0;
+#if defined(__SSE2__)
+  const __m128 step = _mm_set1_ps(dz), start = _mm_set1_ps(z0);
+  const __m128 lanes = _mm_setr_ps(0, 1, 2, 3);
+  for (; i + 4 <= n; i += 4) {
+    __m128 z = _mm_add_ps(start, _mm_mul_ps(step, _mm_add_ps(_mm_set1_ps(static_cast<float>(i)), lanes)));
+    z = _mm_min_ps(_mm_max_ps(z, _mm_setzero_ps()), _mm_set1_ps(1.0f));
+    __m128i q, stored;
+    if constexpr (kDepthBytes == 2) {
+      q = _mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(z, _mm_set1_ps(65535.0f)), _mm_set1_ps(0.5f)));
+      stored = _mm_unpacklo_epi16(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(row + i * 2)),
+                                  _mm_setzero_si128());
+    } else {
+      q = _mm_castps_si128(z);  // non-negative floats order as signed integers
+      stored = _mm_loadu_si128(reinterpret_cast<const __m128i*>(row + i * 4));
+    }
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), q);
+    int fails = _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpgt_epi32(q, stored)));
+    pass |= static_cast<uint64_t>(~fails & 0xF) << i;
+  }
+#endif
+  for (; i < n; ++i) {
+    out[i] = QuantizeDepth<kDepthBytes>(z0 + dz * static_cast<float>(i));
+    pass |= static_cast<uint64_t>(out[i] <= ReadDepth<kDepthBytes>(row, i)) << i;
+  }
+  return pass;
+}
+
+// One blend factor for one channel, 0..255.
+uint32_t Factor(uint32_t factor, uint32_t src, uint32_t src_alpha, uint32_t dst) {
+  switch (factor) {
+    case blend::kZero: return 0;
+    case blend::kSrcColor: return src;
+    case blend::kInvSrcColor: return 255 - src;
+    case blend::kSrcAlpha: return src_alpha;
+    case blend::kInvSrcAlpha: return 255 - src_alpha;
+    case blend::kDestColor: return dst;
+    case blend::kInvDestColor: return 255 - dst;
+    default: return 255;  // kOne
+  }
+}
+
+uint32_t Blend(const PixelState& ps, uint32_t src_argb, uint32_t dst_rgb) {
+  uint32_t sa = src_argb >> 24;
+  uint32_t out = 0;
+  for (int shift = 0; shift <= 16; shift += 8) {
+    uint32_t s = (src_argb >> shift) & 0xFF, d = (dst_rgb >> shift) & 0xFF;
+    uint32_t sum = s * Factor(ps.src_blend, s, sa, d) + d * Factor(ps.dest_blend, s, sa, d);
+    uint32_t c = (sum + 127) / 255;
+    out |= (c > 255 ? 255 : c) << shift;
+  }
+  return out;
+}
+
+#if !defined(__SSE2__)
+uint32_t ToByte(float v) {
+  v = v > 0.0f ? v : 0.0f;  // NaN becomes 0, as the vector code makes it
+  v = v < 255.0f ? v : 255.0f;
+  return static_cast<uint32_t>(v + 0.5f);
+}
+#endif
+
+// The Gouraud colour and fog share at pixel i of a chunk: start values and
+// steps, lanes blue, green, red, alpha (alpha 1 with no step, fog 0).
+struct ColourRamp {
+  float colour[4], colour_step[4];
+  float fog[4], fog_step[4];
+};
+
+// texel x colour (+ 255 x fog share), each channel clamped to 0..255 and
+// rounded: the texture stage's modulation, then the fog.
+inline uint32_t Modulate(uint32_t texel, const ColourRamp& r, float fi, bool fog) {
+#if defined(__SSE2__)
+  const __m128i zero = _mm_setzero_si128();
+  __m128i t16 = _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(texel)), zero);
+  __m128 t = _mm_cvtepi32_ps(_mm_unpacklo_epi16(t16, zero));
+  __m128 i = _mm_set1_ps(fi);
+  __m128 v = _mm_mul_ps(t, _mm_add_ps(_mm_loadu_ps(r.colour), _mm_mul_ps(_mm_loadu_ps(r.colour_step), i)));
+  if (fog)
+    v = _mm_add_ps(v, _mm_mul_ps(_mm_set1_ps(255.0f),
+                                 _mm_add_ps(_mm_loadu_ps(r.fog), _mm_mul_ps(_mm_loadu_ps(r.fog_step), i))));
+  v = _mm_min_ps(_mm_max_ps(v, _mm_setzero_ps()), _mm_set1_ps(255.0f));
+  __m128i bytes = _mm_cvttps_epi32(_mm_add_ps(v, _mm_set1_ps(0.5f)));
+  bytes = _mm_packs_epi32(bytes, bytes);
+  return static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(bytes, bytes)));
+#else
+  uint32_t out = 0;
+  for (int k = 0; k < 4; ++k) {
+    float v = static_cast<float>((texel >> (8 * k)) & 0xFF) * (r.colour[k] + r.colour_step[k] * fi);
+    if (fog) v += 255.0f * (r.fog[k] + r.fog_step[k] * fi);
+    out |= ToByte(v) << (8 * k);
+  }
+  return out;
+#endif
+}
+
+// The texels of the pixels left in `mask`; pixels whose texel is keyed
+// away leave the mask.
+template <TexPath kTex>
+void SampleTexels(const PixelState& ps, const Gradients& g, float fx, float fy, int n, uint64_t& mask,
+                  uint32_t* texels) {
+  const SamplerState& s = ps.sampler;
+  const float oow0 = g.at[kOow] + g.dx[kOow] * fx + g.dy[kOow] * fy;
+  const float uow0 = g.at[kUow] + g.dx[kUow] * fx + g.dy[kUow] * fy;
+  const float vow0 = g.at[kVow] + g.dx[kVow] * fx + g.dy[kVow] * fy;
+  const float doow = g.dx[kOow], duow = g.dx[kUow], dvow = g.dx[kVow];
+  if constexpr (kTex == TexPath::kBilinearWrap) {
+    const SampledLevel& l = s.levels[0];
+    int i = 0;
+#if defined(__SSE2__)
+    // Four pixels' texel positions at a time, with the arithmetic of
+    // SampleBilinear, then the fetches one by one.
+    const uint32_t wmask = static_cast<uint32_t>(l.width - 1), hmask = static_cast<uint32_t>(l.height - 1);
+    const __m128 lanes = _mm_setr_ps(0, 1, 2, 3);
+    const __m128 width = _mm_set1_ps(static_cast<float>(l.width)), height = _mm_set1_ps(static_cast<float>(l.height));
+    const __m128 half = _mm_set1_ps(0.5f), scale = _mm_set1_ps(256.0f);
+    const __m128 lo = _mm_set1_ps(-1073741824.0f), hi = _mm_set1_ps(1073741824.0f);
+    const __m128 max_weight = _mm_set1_ps(255.0f);
+    alignas(16) int32_t ix[4], iy[4], wx[4], wy[4];
+    for (; i + 4 <= n; i += 4) {
+      if (((mask >> i) & 0xF) == 0) continue;
+      __m128 fi = _mm_add_ps(_mm_set1_ps(static_cast<float>(i)), lanes);
+      __m128 w = _mm_div_ps(_mm_set1_ps(1.0f), _mm_add_ps(_mm_set1_ps(oow0), _mm_mul_ps(_mm_set1_ps(doow), fi)));
+      __m128 u = _mm_mul_ps(_mm_add_ps(_mm_set1_ps(uow0), _mm_mul_ps(_mm_set1_ps(duow), fi)), w);
+      __m128 v = _mm_mul_ps(_mm_add_ps(_mm_set1_ps(vow0), _mm_mul_ps(_mm_set1_ps(dvow), fi)), w);
+      __m128 coords[2] = {_mm_sub_ps(_mm_mul_ps(u, width), half), _mm_sub_ps(_mm_mul_ps(v, height), half)};
+      int32_t* whole[2] = {ix, iy};
+      int32_t* weight[2] = {wx, wy};
+      for (int axis = 0; axis < 2; ++axis) {
+        // FloorToInt: NaN and far values go to the clamp's ends.
+        __m128 t = coords[axis];
+        __m128 clamped = _mm_min_ps(_mm_max_ps(t, lo), hi);
+        clamped = _mm_or_ps(_mm_and_ps(_mm_cmpord_ps(t, t), clamped), _mm_andnot_ps(_mm_cmpord_ps(t, t), lo));
+        __m128i i0 = _mm_cvttps_epi32(clamped);
+        __m128 back = _mm_cvtepi32_ps(i0);
+        i0 = _mm_add_epi32(i0, _mm_castps_si128(_mm_cmpgt_ps(back, clamped)));
+        back = _mm_cvtepi32_ps(i0);
+        // WeightOf: max first, so that NaN becomes 0.
+        __m128i f = _mm_cvttps_epi32(
+            _mm_min_ps(_mm_max_ps(_mm_mul_ps(_mm_sub_ps(t, back), scale), _mm_setzero_ps()), max_weight));
+        _mm_store_si128(reinterpret_cast<__m128i*>(whole[axis]), i0);
+        _mm_store_si128(reinterpret_cast<__m128i*>(weight[axis]), f);
+      }
+      const uint32_t* t = l.texels;
+      for (int k = 0; k < 4; ++k) {
+        if (!((mask >> (i + k)) & 1)) continue;
+        uint32_t x0 = static_cast<uint32_t>(ix[k]) & wmask, x1 = static_cast<uint32_t>(ix[k] + 1) & wmask;
+        size_t y0 = static_cast<size_t>(static_cast<uint32_t>(iy[k]) & hmask) << l.width_shift;
+        size_t y1 = static_cast<size_t>(static_cast<uint32_t>(iy[k] + 1) & hmask) << l.width_shift;
+        texels[i + k] = BlendFour(t[y0 + x0], t[y0 + x1], t[y1 + x0], t[y1 + x1], static_cast<uint32_t>(wx[k]),
+                                  static_cast<uint32_t>(wy[k]));
+      }
+    }
+#endif
+    for (; i < n; ++i) {
+      if (!((mask >> i) & 1)) continue;
+      float fi = static_cast<float>(i);
+      float w = 1.0f / (oow0 + doow * fi);
+      texels[i] = SampleBilinear(l, (uow0 + duow * fi) * w, (vow0 + dvow * fi) * w, texture_address::kWrap).argb;
+    }
+  } else {
+    // The level of detail needs the texture coordinates' screen
+    // derivatives: d(u)/dx = (d(u/w)/dx - u d(1/w)/dx) w, and so on.
+    const bool lod = (s.mip != mip_filter::kNone && s.level_count > 1) || s.mag_linear != s.min_linear;
+    const float width = static_cast<float>(s.levels[0].width);
+    const float height = static_cast<float>(s.levels[0].height);
+    const float dudy = g.dy[kUow], dvdy = g.dy[kVow], doowdy = g.dy[kOow];
+    for (int i = 0; i < n; ++i) {
+      if (!((mask >> i) & 1)) continue;
+      float fi = static_cast<float>(i);
+      float w = 1.0f / (oow0 + doow * fi);
+      float u = (uow0 + duow * fi) * w, v = (vow0 + dvow * fi) * w;
+      Texel t;
+      if (lod) {
+        float ux = (duow - u * doow) * w * width, vx = (dvow - v * doow) * w * height;
+        float uy = (dudy - u * doowdy) * w * width, vy = (dvdy - v * doowdy) * w * height;
+        float rho2 = std::max(ux * ux + vx * vx, uy * uy + vy * vy);
+        float lambda = rho2 > 0.0f ? 0.5f * FastLog2(rho2) : -128.0f;
+        t = SampleWithLod(s, u, v, lambda);
+      } else {
+        t = SampleLevel(s.levels[0], u, v, s.address, s.min_linear);
+      }
+      if (s.keyed && t.coverage < 128) {
+        mask &= ~(uint64_t{1} << i);
+        continue;
+      }
+      texels[i] = t.argb;
+    }
+  }
+}
+
+template <TargetFormat F, int kDepthBytes, TexPath kTex>
+void ShadeSpan(const PixelState& ps, const Gradients& g, int32_t y, int32_t x_left, int32_t x_right) {
+  const float fy = static_cast<float>(y) - g.y0;
+  uint8_t* colour_row = ps.colour + static_cast<size_t>(y) * ps.colour_pitch;
+  uint8_t* depth_row = kDepthBytes ? ps.depth + static_cast<size_t>(y) * ps.depth_pitch : nullptr;
+  uint32_t depth[kChunk];
+  uint32_t texels[kChunk];
+
+  for (int32_t x = x_left; x <= x_right; x += kChunk) {
+    const int n = std::min(kChunk, x_right - x + 1);
+    const float fx = static_cast<float>(x) - g.x0;
+    uint64_t mask = n == kChunk ? ~uint64_t{0} : (uint64_t{1} << n) - 1;
+
+    if constexpr (kDepthBytes != 0) {
+      if (ps.z_test || ps.z_write) {
+        const float z0 = g.at[kZ] + g.dx[kZ] * fx + g.dy[kZ] * fy, dz = g.dx[kZ];
+        uint64_t pass = DepthStage<kDepthBytes>(depth_row + static_cast<size_t>(x) * kDepthBytes, z0, dz, n, depth);
+        if (ps.z_test) {
+          mask &= pass;
+          if (mask == 0) continue;
+        }
+      }
+    }
+
+    if constexpr (kTex != TexPath::kNone) {
+      SampleTexels<kTex>(ps, g, fx, fy, n, mask, texels);
+      if (mask == 0) continue;
+    }
+
+    ColourRamp ramp;
+    for (int k = 0; k < 3; ++k) {  // lane 0 blue .. lane 2 red
+      ramp.colour[k] = g.at[kB - k] + g.dx[kB - k] * fx + g.dy[kB - k] * fy;
+      ramp.colour_step[k] = g.dx[kB - k];
+      ramp.fog[k] = g.at[kFb - k] + g.dx[kFb - k] * fx + g.dy[kFb - k] * fy;
+      ramp.fog_step[k] = g.dx[kFb - k];
+    }
+    ramp.colour[3] = 1.0f;
+    ramp.colour_step[3] = ramp.fog[3] = ramp.fog_step[3] = 0.0f;
+    for (int i = 0; i < n; ++i) {
+      if (!((mask >> i) & 1)) continue;
+      const uint32_t t = kTex == TexPath::kNone ? 0xFFFFFFFFu : texels[i];
+      uint32_t out = Modulate(t, ramp, static_cast<float>(i), ps.fog);
+      if (ps.blend) out = Blend(ps, out, ReadColour<F>(colour_row, x + i));
+      WriteColour<F>(colour_row, x + i, out);
+      if constexpr (kDepthBytes != 0)
+        if (ps.z_write) WriteDepth<kDepthBytes>(depth_row, x + i, depth[i]);
+    }
+    if (ps.pixels_written) *ps.pixels_written += static_cast<uint64_t>(std::popcount(mask));
+  }
+}
+
+template <TargetFormat F, int kDepthBytes>
+SpanFunction ForTexture(const PixelState& ps) {
+  if (!ps.textured) return ShadeSpan<F, kDepthBytes, TexPath::kNone>;
+  const SamplerState& s = ps.sampler;
+  bool one_level = s.level_count == 1 || s.mip == mip_filter::kNone;
+  if (one_level && s.mag_linear && s.min_linear && s.address == texture_address::kWrap && !s.keyed)
+    return ShadeSpan<F, kDepthBytes, TexPath::kBilinearWrap>;
+  return ShadeSpan<F, kDepthBytes, TexPath::kGeneral>;
+}
+
+template <TargetFormat F>
+SpanFunction ForDepth(const PixelState& ps) {
+  if (ps.depth == nullptr) return ForTexture<F, 0>(ps);
+  return ps.depth_bytes == 2 ? ForTexture<F, 2>(ps) : ForTexture<F, 4>(ps);
+}
+
+}  // namespace
+
+SpanFunction SelectSpanFunction(const PixelState& state) {
+  switch (state.format) {
+    case TargetFormat::k565: return ForDepth<TargetFormat::k565>(state);
+    case TargetFormat::k555: return ForDepth<TargetFormat::k555>(state);
+    default: return ForDepth<TargetFormat::k8888>(state);
+  }
+}
+
+}  // namespace zv::platform::pipeline
