@@ -1,0 +1,36 @@
+#pragma once
+
+#include <memory>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libswscale/swscale.h>
+}
+
+namespace zv::platform::ffmpeg {
+
+// Owning handles for the decoder library's objects.
+struct FormatCloser {
+  void operator()(AVFormatContext* c) const { avformat_close_input(&c); }
+};
+struct CodecFreer {
+  void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
+};
+struct FrameFreer {
+  void operator()(AVFrame* f) const { av_frame_free(&f); }
+};
+struct PacketFreer {
+  void operator()(AVPacket* p) const { av_packet_free(&p); }
+};
+struct ScalerFreer {
+  void operator()(SwsContext* s) const { sws_freeContext(s); }
+};
+
+using FormatHandle = std::unique_ptr<AVFormatContext, FormatCloser>;
+using CodecHandle = std::unique_ptr<AVCodecContext, CodecFreer>;
+using FrameHandle = std::unique_ptr<AVFrame, FrameFreer>;
+using PacketHandle = std::unique_ptr<AVPacket, PacketFreer>;
+using ScalerHandle = std::unique_ptr<SwsContext, ScalerFreer>;
+
+}  // namespace zv::platform::ffmpeg
