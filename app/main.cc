@@ -6,9 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "app/all_handlers.h"
 #include "app/command_line.h"
 #include "app/program_compiler.h"
+#include "display/display_factory.h"
 #include "platform/paths/temp_folder.h"
+#include "platform/present/presenter_factory.h"
 #include "runtime/attached/attached_data.h"
 #include "runtime/builder/exe_builder.h"
 #include "runtime/startup.h"
@@ -36,6 +39,16 @@ std::string Join(const std::vector<std::string>& words) {
   return line;
 }
 
+// What every run uses: all the commands and the display.
+zv::StartServices SystemServices() {
+  zv::StartServices services;
+  services.register_handlers = zv::RegisterAllHandlers;
+  services.make_display = [](zv::platform::Window& window, zv::Vm& vm) {
+    return zv::MakeDisplayServices(vm, window, zv::platform::MakePresenter(window.NativeHandle()));
+  };
+  return services;
+}
+
 // A built game takes its settings from the environment, since its whole
 // command line belongs to the game.
 int RunGame(const std::string& self, const std::vector<std::string>& args) {
@@ -48,7 +61,7 @@ int RunGame(const std::string& self, const std::vector<std::string>& args) {
   options.headless = headless && std::string(headless) == "1";
   if (const char* frames = std::getenv("ZENTROVEX_FRAMES")) options.frames = static_cast<uint32_t>(std::strtoul(frames, nullptr, 10));
   if (const char* shot = std::getenv("ZENTROVEX_SCREENSHOT")) options.screenshot = shot;
-  return zv::RunRuntime(options, {});
+  return zv::RunRuntime(options, SystemServices());
 }
 
 int Run(const std::string& self, const zv::CommandLine& line) {
@@ -59,7 +72,7 @@ int Run(const std::string& self, const zv::CommandLine& line) {
   options.screenshot = line.screenshot;
   options.command_line = Join(line.program_args);
   options.app_folder = FolderOf(line.file);
-  zv::StartServices services;
+  zv::StartServices services = SystemServices();
   const std::string source = fs::absolute(line.file).string();
   services.compile = [source](const std::string& program, std::string* error) {
     return zv::CompileProgram(source, program, error);

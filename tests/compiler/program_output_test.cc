@@ -2,7 +2,6 @@
 // console handlers, their output taken from the console's echo.
 #include <gtest/gtest.h>
 
-#ifdef ZV_HAVE_CONSOLE_HANDLERS
 #include "runtime/console/console_commands.h"
 #include "runtime/runtime_state.h"
 #include "tests/compiler/basic_run.h"
@@ -44,4 +43,3 @@ TEST(ProgramOutput, SingleLineIfWithStatementsAfterColons) {
 
 }  // namespace
 }  // namespace zv::test
-#endif

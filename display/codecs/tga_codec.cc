@@ -1,0 +1,189 @@
+#include "display/codecs/tga_codec.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "display/codecs/byte_reader.h"
+#include "display/codecs/codec_limits.h"
+#include "display/codecs/surface_rows.h"
+
+namespace zv::codecs {
+namespace {
+
+constexpr size_t kHeaderBytes = 18;
+// A run packet of one pixel covers at most 128 pixels.
+constexpr int64_t kRlePixelsPerByte = 128;
+
+enum ImageType : uint8_t {
+  kColourMapped = 1,
+  kTrueColour = 2,
+  kGrey = 3,
+  kRleColourMapped = 9,
+  kRleTrueColour = 10,
+  kRleGrey = 11,
+};
+
+struct TgaHeader {
+  uint8_t id_length = 0, map_type = 0, type = 0;
+  uint16_t map_first = 0, map_length = 0;
+  uint8_t map_entry_bits = 0;
+  uint16_t width = 0, height = 0;
+  uint8_t depth = 0, descriptor = 0;
+
+  bool Rle() const { return type >= kRleColourMapped; }
+  uint8_t BaseType() const { return Rle() ? static_cast<uint8_t>(type - 8) : type; }
+  bool TopDown() const { return (descriptor & 0x20) != 0; }
+  bool RightToLeft() const { return (descriptor & 0x10) != 0; }
+};
+
+bool ValidColourBits(int bits) { return bits == 15 || bits == 16 || bits == 24 || bits == 32; }
+
+bool Supported(const TgaHeader& h) {
+  switch (h.BaseType()) {
+    case kColourMapped: return h.map_type == 1 && h.depth == 8 && ValidColourBits(h.map_entry_bits);
+    case kTrueColour: return ValidColourBits(h.depth);
+    case kGrey: return h.depth == 8;
+    default: return false;
+  }
+}
+
+// A 15- or 16-bit (x1r5g5b5), 24-bit or 32-bit stored colour as blue,
+// green, red.
+void ColourOf(const uint8_t* p, int bits, uint8_t* bgr) {
+  if (bits <= 16) {
+    const uint32_t v = static_cast<uint32_t>(p[0] | p[1] << 8);
+    auto widen = [](uint32_t five) { return static_cast<uint8_t>(five << 3 | five >> 2); };
+    bgr[0] = widen(v & 31u), bgr[1] = widen((v >> 5) & 31u), bgr[2] = widen((v >> 10) & 31u);
+  } else {
+    bgr[0] = p[0], bgr[1] = p[1], bgr[2] = p[2];
+  }
+}
+
+// The stored pixels, each `pixel_bytes` long, in file order; false when the
+// data end before width x height pixels.
+bool ReadPixels(ByteReader& in, const TgaHeader& h, int pixel_bytes, std::vector<uint8_t>& out) {
+  const size_t total = static_cast<size_t>(h.width) * h.height * static_cast<size_t>(pixel_bytes);
+  if (!h.Rle()) {
+    const std::span<const uint8_t> data = in.Bytes(total);
+    if (!in.Ok()) return false;
+    out.assign(data.begin(), data.end());
+    return true;
+  }
+  out.resize(total);
+  size_t done = 0;
+  while (done < total) {
+    const uint8_t packet = in.U8();
+    const size_t count = std::min<size_t>((packet & 0x7Fu) + 1u, (total - done) / static_cast<size_t>(pixel_bytes));
+    if (packet & 0x80u) {
+      const std::span<const uint8_t> value = in.Bytes(static_cast<size_t>(pixel_bytes));
+      if (!in.Ok()) return false;
+      for (size_t i = 0; i < count; ++i, done += static_cast<size_t>(pixel_bytes))
+        std::memcpy(out.data() + done, value.data(), static_cast<size_t>(pixel_bytes));
+    } else {
+      const std::span<const uint8_t> values = in.Bytes(count * static_cast<size_t>(pixel_bytes));
+      if (!in.Ok()) return false;
+      std::memcpy(out.data() + done, values.data(), values.size());
+      done += values.size();
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+std::optional<DecodedPicture> DecodeTga(std::span<const uint8_t> file) {
+  ByteReader in(file);
+  TgaHeader h;
+  h.id_length = in.U8();
+  h.map_type = in.U8();
+  h.type = in.U8();
+  h.map_first = in.U16();
+  h.map_length = in.U16();
+  h.map_entry_bits = in.U8();
+  in.Skip(4);  // origin
+  h.width = in.U16();
+  h.height = in.U16();
+  h.depth = in.U8();
+  h.descriptor = in.U8();
+  if (!in.Ok() || !Supported(h) || !SizeAllowed(h.width, h.height)) return std::nullopt;
+  in.Skip(h.id_length);
+
+  // The colour map (skipped when the picture does not use it).
+  std::vector<platform::DibColour> colours;
+  if (h.map_type == 1) {
+    const size_t entry_bytes = (static_cast<size_t>(h.map_entry_bits) + 7) / 8;
+    const std::span<const uint8_t> map = in.Bytes(entry_bytes * h.map_length);
+    if (!in.Ok()) return std::nullopt;
+    if (h.BaseType() == kColourMapped) {
+      colours.resize(256);
+      for (size_t i = 0; i < h.map_length; ++i) {
+        const size_t index = h.map_first + i;
+        if (index >= colours.size()) break;
+        uint8_t bgr[3];
+        ColourOf(map.data() + i * entry_bytes, h.map_entry_bits, bgr);
+        colours[index] = platform::DibColour{bgr[0], bgr[1], bgr[2], 0};
+      }
+    }
+  } else if (h.map_type != 0) {
+    return std::nullopt;
+  }
+  if (h.BaseType() == kGrey) {
+    colours.resize(256);
+    for (int i = 0; i < 256; ++i) {
+      const uint8_t v = static_cast<uint8_t>(i);
+      colours[static_cast<size_t>(i)] = platform::DibColour{v, v, v, 0};
+    }
+  }
+
+  const int pixel_bytes = (h.depth + 7) / 8;
+  const int64_t limit = h.Rle() ? kRlePixelsPerByte : 1;
+  if (!FileCanHold(h.width, h.height, in.Remaining() / static_cast<size_t>(pixel_bytes) + 1, limit))
+    return std::nullopt;
+  std::vector<uint8_t> stored;
+  if (!ReadPixels(in, h, pixel_bytes, stored)) return std::nullopt;
+
+  DecodedPicture picture;
+  platform::Dib& dib = picture.dib;
+  dib.width = h.width;
+  dib.height = h.TopDown() ? -static_cast<int32_t>(h.height) : h.height;
+  dib.bit_count = static_cast<uint16_t>(!colours.empty() ? 8 : h.depth == 32 ? 32 : 24);
+  dib.colours = std::move(colours);
+  const int out_bytes = dib.bit_count / 8;
+  const size_t stride = platform::DibStride(dib.width, dib.bit_count);
+  picture.storage.assign(stride * h.height, 0);
+  for (size_t row = 0; row < h.height; ++row) {
+    const uint8_t* from = stored.data() + row * h.width * static_cast<size_t>(pixel_bytes);
+    uint8_t* to = picture.storage.data() + row * stride;
+    if (!h.RightToLeft() && pixel_bytes == out_bytes && h.depth != 16 && h.depth != 15) {
+      std::memcpy(to, from, static_cast<size_t>(h.width) * static_cast<size_t>(pixel_bytes));
+      continue;
+    }
+    for (size_t x = 0; x < h.width; ++x, from += pixel_bytes) {
+      uint8_t* p = to + (h.RightToLeft() ? h.width - 1 - x : x) * static_cast<size_t>(out_bytes);
+      if (out_bytes == 1)
+        p[0] = from[0];
+      else if (out_bytes == 4)
+        std::memcpy(p, from, 4);
+      else
+        ColourOf(from, h.depth, p);
+    }
+  }
+  dib.bits = picture.storage;
+  return picture;
+}
+
+std::vector<uint8_t> EncodeTga(const platform::Surface& surface) {
+  const int32_t w = surface.Width(), h = surface.Height();
+  std::vector<uint8_t> out(kHeaderBytes, 0);
+  out[2] = kTrueColour;
+  out[12] = static_cast<uint8_t>(w), out[13] = static_cast<uint8_t>(w >> 8);
+  out[14] = static_cast<uint8_t>(h), out[15] = static_cast<uint8_t>(h >> 8);
+  out[16] = 24;
+  const size_t row_bytes = static_cast<size_t>(w) * 3;
+  out.resize(kHeaderBytes + row_bytes * static_cast<size_t>(h));
+  uint8_t* at = out.data() + kHeaderBytes;
+  for (int32_t y = h - 1; y >= 0; --y, at += row_bytes) ReadWriterRowBgr(surface, y, at);
+  return out;
+}
+
+}  // namespace zv::codecs

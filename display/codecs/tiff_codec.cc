@@ -1,0 +1,86 @@
+#include "display/codecs/tiff_codec.h"
+
+#include <tiffio.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "display/codecs/codec_limits.h"
+
+namespace zv::codecs {
+namespace {
+
+// The file in memory as the TIFF library reads it.
+struct MemoryFile {
+  std::span<const uint8_t> data;
+  toff_t at = 0;
+};
+
+tmsize_t ReadProc(thandle_t handle, void* buffer, tmsize_t size) {
+  auto* f = static_cast<MemoryFile*>(handle);
+  if (size < 0 || f->at >= f->data.size()) return 0;
+  const size_t n = std::min<size_t>(static_cast<size_t>(size), f->data.size() - f->at);
+  std::memcpy(buffer, f->data.data() + f->at, n);
+  f->at += n;
+  return static_cast<tmsize_t>(n);
+}
+tmsize_t WriteProc(thandle_t, void*, tmsize_t) { return 0; }
+toff_t SeekProc(thandle_t handle, toff_t offset, int whence) {
+  auto* f = static_cast<MemoryFile*>(handle);
+  uint64_t base = 0;
+  if (whence == SEEK_CUR) base = f->at;
+  if (whence == SEEK_END) base = f->data.size();
+  const uint64_t target = base + offset;
+  if (target < base) return static_cast<toff_t>(-1);
+  f->at = target;
+  return f->at;
+}
+int CloseProc(thandle_t) { return 0; }
+toff_t SizeProc(thandle_t handle) { return static_cast<MemoryFile*>(handle)->data.size(); }
+int Quiet(TIFF*, void*, const char*, const char*, va_list) { return 1; }
+
+// The largest single buffer the library may take while it reads.
+constexpr tmsize_t kMaxLibraryBuffer = tmsize_t{256} << 20;
+
+struct TiffCloser {
+  void operator()(TIFF* t) const { TIFFClose(t); }
+};
+struct OptionsFree {
+  void operator()(TIFFOpenOptions* o) const { TIFFOpenOptionsFree(o); }
+};
+
+}  // namespace
+
+std::optional<DecodedPicture> DecodeTiff(std::span<const uint8_t> file) {
+  MemoryFile memory{file};
+  std::unique_ptr<TIFFOpenOptions, OptionsFree> options(TIFFOpenOptionsAlloc());
+  if (!options) return std::nullopt;
+  TIFFOpenOptionsSetMaxSingleMemAlloc(options.get(), kMaxLibraryBuffer);
+  TIFFOpenOptionsSetErrorHandlerExtR(options.get(), Quiet, nullptr);
+  TIFFOpenOptionsSetWarningHandlerExtR(options.get(), Quiet, nullptr);
+  std::unique_ptr<TIFF, TiffCloser> tiff(TIFFClientOpenExt("memory", "rm", &memory, ReadProc, WriteProc, SeekProc,
+                                                           CloseProc, SizeProc, nullptr, nullptr, options.get()));
+  if (!tiff) return std::nullopt;
+  uint32_t width = 0, height = 0;
+  if (!TIFFGetField(tiff.get(), TIFFTAG_IMAGEWIDTH, &width) || !TIFFGetField(tiff.get(), TIFFTAG_IMAGELENGTH, &height))
+    return std::nullopt;
+  if (!SizeAllowed(width, height)) return std::nullopt;
+  char message[1024];
+  if (!TIFFRGBAImageOK(tiff.get(), message)) return std::nullopt;
+
+  DecodedPicture picture;
+  picture.storage.resize(static_cast<size_t>(width) * height * 4);
+  auto* raster = reinterpret_cast<uint32_t*>(picture.storage.data());
+  if (!TIFFReadRGBAImageOriented(tiff.get(), width, height, raster, ORIENTATION_TOPLEFT, 0)) return std::nullopt;
+  // The library's pixels hold red in the low byte; a 32-bit picture wants
+  // blue there.
+  for (size_t i = 0; i < picture.storage.size(); i += 4) std::swap(picture.storage[i], picture.storage[i + 2]);
+  platform::Dib& dib = picture.dib;
+  dib.width = static_cast<int32_t>(width);
+  dib.height = -static_cast<int32_t>(height);
+  dib.bit_count = 32;
+  dib.bits = picture.storage;
+  return picture;
+}
+
+}  // namespace zv::codecs

@@ -1,0 +1,414 @@
+#include "display/draw_executor.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+
+#include "display/graphics.h"
+#include "display/image_surfaces.h"
+#include "display/pixel_ops.h"
+#include "display/shapes.h"
+#include "platform/paths/path_resolver.h"
+#include "runtime/attached/attached_data.h"
+
+namespace zv {
+namespace {
+
+using platform::Rect;
+using platform::Surface;
+using platform::SurfacePtr;
+namespace result = platform::result;
+namespace err = bitmap_error;
+
+constexpr int32_t kImageMissing = 502;
+constexpr int32_t kGrabFailed = 500;
+constexpr int32_t kGrabOutside = 503;
+constexpr int32_t kGrabEmpty = 504;
+
+// Whether a file of that name opens for reading, after the lookup among the
+// records attached to a built game.
+bool FileOpens(Vm& vm, const std::string& name) {
+  std::string path = name;
+  if (vm.attached_data) vm.attached_data->ResolveVirtualFile(path, "dat");
+  std::FILE* file = std::fopen(platform::Paths().Resolve(path).c_str(), "rb");
+  if (!file) return false;
+  std::fclose(file);
+  return true;
+}
+
+// The path a load reads: a built game's attached record first.
+std::string LoadPath(Vm& vm, const std::string& name) {
+  std::string path = name;
+  if (vm.attached_data) vm.attached_data->ResolveVirtualFile(path, NameExtension(name));
+  return platform::Paths().Resolve(path);
+}
+
+class Pass {
+ public:
+  explicit Pass(Graphics& g) : g_(g), display_(g.Screen()), vm_(g.Machine()) {}
+
+  void Run() {
+    RecordPool<DrawRecord>& draws = g_.Pools().draws;
+    for (int32_t index = draws.Head(); index != kNoRecord;) {
+      --draws[index].repeat;
+      if (display_.DrawingEnabled()) Perform(draws[index]);
+      const int32_t next = draws.Next(index);
+      if (draws[index].repeat <= 0) g_.Pools().FreeDrawRecord(index);
+      index = next;
+    }
+  }
+
+ private:
+  // A surface that can be drawn on now: a lost one is restored first (a
+  // failed restore pauses the program), a locked one is left alone.
+  bool Ready(Surface& s) {
+    if (s.IsLost() && platform::Failed(s.Restore())) {
+      display_.SuspendAfterFailedRestore();
+      return false;
+    }
+    return !s.IsLocked();
+  }
+
+  Surface* Target(const DrawRecord& r) { return r.target && Ready(*r.target) ? r.target.get() : nullptr; }
+
+  // The surface of a bitmap named by a record, after its checks; null once
+  // an error was raised.
+  SurfacePtr CheckedBitmap(int32_t bitmap) {
+    if (!BitmapTable::InRange(bitmap)) return Fail(err::kNumber);
+    SurfacePtr surface = g_.BitmapSurface(bitmap);
+    if (!surface) return Fail(err::kMissing);
+    return surface;
+  }
+
+  SurfacePtr Fail(int32_t code) {
+    vm_.RunError(code);
+    return nullptr;
+  }
+
+  void Perform(DrawRecord& r) {
+    switch (r.type) {
+      case draw_type::kSetCurrentBitmap: return SetCurrentBitmap();
+      case draw_type::kLoadBitmap: return LoadBitmap(r);
+      case draw_type::kSaveBitmap: return SaveBitmap(r);
+      case draw_type::kCreateBitmap: return CreateBitmap(r);
+      case draw_type::kDeleteBitmap: return DeleteBitmap(r);
+      case draw_type::kCopyBitmap: return CopyBitmap(r);
+      case draw_type::kMirrorBitmap:
+      case draw_type::kFlipBitmap:
+      case draw_type::kBlurBitmap:
+      case draw_type::kFadeBitmap: return ChangeBitmap(r);
+      case draw_type::kGrabImage: return GrabImageRecord(r);
+      case draw_type::kPasteImage: return PasteImage(r);
+      case draw_type::kFreeImage: return FreeImage(r);
+      case draw_type::kPasteSprite:
+        if (Surface* t = Target(r)) g_.Neighbours().DrawSpriteRecord(*t, r.bitmap, r.subject, r.x, r.y);
+        return;
+      case draw_type::kSaveImage: return SaveImage(r);
+      case draw_type::kRotateImage: return RotateImage(r);
+      case draw_type::kClearScreen: return ClearScreen(r);
+      case draw_type::kSystemText: return SystemText(r, r.opaque != 0, false);
+      case draw_type::kInputLineText: return SystemText(r, true, true);
+      case draw_type::kDot:
+        if (Surface* t = Target(r)) DrawDot(*t, r.x, r.y, g_.Colours().ink);
+        return;
+      case draw_type::kBox:
+        if (Surface* t = Target(r)) DrawBox(*t, Rect{r.x, r.y, r.x2, r.y2}, g_.Colours().ink);
+        return;
+      case draw_type::kLine:
+        if (Surface* t = Target(r)) DrawLine(*t, r.x, r.y, r.x2, r.y2, g_.Colours().ink);
+        return;
+      case draw_type::kEllipse:
+        if (Surface* t = Target(r)) DrawEllipse(*t, r.x, r.y, r.radius_x, r.radius_y, g_.Colours().ink);
+        return;
+      case draw_type::kInkColours:
+      case draw_type::kClearColour: return SetColours(r);
+      case draw_type::kReadPixel: return ReadPixel(r);
+      case draw_type::kTextFont:
+        g_.Fonts().State().font_name = r.text.substr(0, kFontNameLimit);
+        g_.Fonts().State().charset = r.x;
+        return MakeTextFont();
+      case draw_type::kTextSize:
+        g_.Fonts().State().size = r.value;
+        return MakeTextFont();
+      case draw_type::kTextOpaque: g_.Fonts().State().opaque = 1; return;
+      case draw_type::kTextTransparent: g_.Fonts().State().opaque = 0; return;
+      case draw_type::kTextNormal:
+      case draw_type::kTextItalic:
+      case draw_type::kTextBold:
+      case draw_type::kTextBoldItalic:
+        g_.Fonts().State().style = static_cast<int16_t>(r.type - draw_type::kTextNormal);
+        return MakeTextFont();
+      case draw_type::kTextAt:
+      case draw_type::kCenterTextAt: return TextAt(r);
+      default: return;
+    }
+  }
+
+  // ---- Bitmaps ----------------------------------------------------------------------
+
+  void SetCurrentBitmap() {
+    const int32_t bitmap = g_.CurrentBitmap();
+    if (SurfacePtr surface = CheckedBitmap(bitmap)) {
+      g_.Targets().drawing_bitmap = bitmap;
+      g_.Targets().drawing = std::move(surface);
+    }
+  }
+
+  void BecomeCurrent(int32_t bitmap) {
+    g_.MakeCurrent(bitmap);
+    g_.Targets().drawing_bitmap = bitmap;
+    g_.Targets().drawing = g_.Targets().current;
+  }
+
+  // The whole source blitted into the top-left of the destination, squeezed
+  // when the source is the larger.
+  void StretchSurfaceToSurface(Surface& dest, Surface& source) {
+    const Rect to{0, 0, std::min(source.Width(), dest.Width()), std::min(source.Height(), dest.Height())};
+    const platform::Result r = RetrySurfaceCall(display_, dest, nullptr, [&] {
+      return dest.Blt(&to, &source, nullptr, platform::kBltWait);
+    });
+    if (platform::Failed(r) && r != result::kSurfaceLost) vm_.RunError(err::kBlitFailed);
+  }
+
+  void LoadBitmap(const DrawRecord& r) {
+    const int32_t bitmap = r.subject;
+    if (!BitmapTable::InRange(bitmap)) return vm_.RunError(err::kNumber);
+    if (!FileOpens(vm_, r.text)) return vm_.RunError(err::kNoFile);
+    const std::string path = LoadPath(vm_, r.text);
+    SurfacePtr loaded = g_.Files().Load(path, g_.Maker());
+    if (!loaded) {
+      // Only the last pass of a screen load tells.
+      if (r.repeat <= 0) vm_.RunWarning(err::kLoadFailed);
+      return;
+    }
+    SurfacePtr existing = g_.BitmapSurface(bitmap);
+    if (existing) {
+      if (Ready(*existing)) StretchSurfaceToSurface(*existing, *loaded);
+    } else {
+      if (NameExtension(r.text) != "dds")
+        loaded->SetColorKey(platform::ColorKey{g_.BlackPixelValue(), g_.BlackPixelValue()});
+      g_.Bitmaps().Surface(bitmap) = loaded;
+      existing = loaded;
+    }
+    if (bitmap != 0) g_.Bitmaps().RecordSize(bitmap, *existing);
+    BecomeCurrent(bitmap);
+  }
+
+  void SaveBitmap(const DrawRecord& r) {
+    SurfacePtr surface = CheckedBitmap(r.subject);
+    if (!surface) return;
+    if (!g_.Files().Save(*surface, platform::Paths().Resolve(r.text))) vm_.RunError(err::kSaveFailed);
+  }
+
+  void CreateBitmap(const DrawRecord& r) {
+    const int32_t bitmap = r.subject;
+    if (bitmap == 0) return vm_.RunError(err::kCreateScreen);
+    if (!BitmapTable::InRange(bitmap)) return vm_.RunError(err::kNumber);
+    if (!g_.Bitmaps().CreateSystemSurface(bitmap, r.x2, r.y2, g_.Maker())) return vm_.RunError(err::kCreateFailed);
+    BecomeCurrent(bitmap);
+  }
+
+  void DeleteBitmap(const DrawRecord& r) {
+    const int32_t bitmap = r.subject;
+    if (!BitmapTable::InRange(bitmap)) return vm_.RunError(err::kNumber);
+    if (bitmap == 0) return vm_.RunError(err::kDeleteScreen);
+    if (!g_.Bitmaps().Surface(bitmap)) return vm_.RunError(err::kMissing);
+    g_.Bitmaps().ReleaseSurface(bitmap);
+    if (g_.Targets().drawing_bitmap == bitmap) {
+      g_.Targets().drawing_bitmap = 0;
+      g_.Targets().drawing = g_.Targets().screen;
+    }
+  }
+
+  void CopyBitmap(const DrawRecord& r) {
+    const int32_t from = r.subject, to = r.destination_bitmap;
+    if (!BitmapTable::InRange(from) || !BitmapTable::InRange(to)) return vm_.RunError(err::kNumber);
+    const bool whole = r.x == 0;
+    if (whole && from == to) return vm_.RunError(err::kCopyToItself);
+    SurfacePtr source = CheckedBitmap(from);
+    if (!source) return;
+    SurfacePtr dest = CheckedBitmap(to);
+    if (!dest || !Ready(*dest) || !Ready(*source)) return;
+    Surface& d = *dest;
+    Surface& s = *source;
+    platform::Result result;
+    if (whole) {
+      if (s.Width() > d.Width() || s.Height() > d.Height()) return vm_.RunError(err::kCopyTooLarge);
+      result = RetrySurfaceCall(display_, d, &s, [&] { return d.BltFast(0, 0, &s, nullptr, 0); });
+      if (platform::Failed(result) && result != result::kSurfaceLost)
+        result = RetrySurfaceCall(display_, d, &s, [&] { return d.Blt(nullptr, &s, nullptr, platform::kBltWait); });
+    } else {
+      if (!InsideOf(r.source, s) || !InsideOf(r.destination, d)) return vm_.RunError(err::kRectOutside);
+      if (r.source.Empty() || r.destination.Empty()) return vm_.RunError(err::kRectEmpty);
+      result = RetrySurfaceCall(display_, d, &s,
+                                [&] { return d.Blt(&r.destination, &s, &r.source, platform::kBltWait); });
+    }
+    if (platform::Failed(result) && result != result::kSurfaceLost) vm_.RunError(err::kBlitFailed);
+  }
+
+  static bool InsideOf(const Rect& rect, const Surface& s) {
+    return rect.left >= 0 && rect.top >= 0 && rect.right <= s.Width() && rect.bottom <= s.Height();
+  }
+
+  // Mirror, flip, blur and fade.
+  void ChangeBitmap(const DrawRecord& r) {
+    SurfacePtr surface = CheckedBitmap(r.subject);
+    if (!surface) return;
+    if (r.type == draw_type::kBlurBitmap && (r.value < 1 || r.value > 8)) return vm_.RunError(err::kBlurValue);
+    if (r.type == draw_type::kFadeBitmap && (r.value < 0 || r.value > 100)) return vm_.RunError(err::kFadeValue);
+    if (!Ready(*surface)) return;
+    switch (r.type) {
+      case draw_type::kMirrorBitmap: MirrorSurface(*surface); break;
+      case draw_type::kFlipBitmap: FlipSurface(*surface); break;
+      case draw_type::kBlurBitmap: BlurSurface(display_, *surface, r.value); break;
+      default: FadeSurface(display_, *surface, r.value); break;
+    }
+  }
+
+  // ---- Images -----------------------------------------------------------------------
+
+  ImageRecord* ImageOf(int32_t index) {
+    return g_.Pools().images.InUse(index) ? &g_.Pools().images[index] : nullptr;
+  }
+
+  void GrabImageRecord(const DrawRecord& r) {
+    if (!Target(r)) return;
+    const Rect rect{r.x, r.y, r.x2, r.y2};
+    if (rect.right <= rect.left || rect.bottom <= rect.top) return vm_.RunError(kGrabEmpty);
+    const BitmapInfo info = g_.InfoOf(r.bitmap);
+    if (rect.left < 0 || rect.top < 0 || rect.right > info.width || rect.bottom > info.height)
+      return vm_.RunError(kGrabOutside);
+    ImageRecord* image = ImageOf(r.subject);
+    SurfacePtr source = r.bitmap == 0 ? r.target : g_.BitmapSurface(r.bitmap);
+    if (!image || !source || !InsideOf(rect, *source)) return vm_.RunError(kGrabFailed);
+    const bool flag = r.value == 2;
+    const bool grabbed = GrabImage(display_, *image, *source, rect, g_.BlackPixelValue(), g_.Maker());
+    if (image->texture > 0) g_.Neighbours().RebuildImageTexture(r.subject, flag);
+    g_.images_changed = true;
+    if (!grabbed) return vm_.RunError(kGrabFailed);
+    if (r.value > 0) {
+      if (image->texture == 0)
+        g_.Neighbours().MakeImageTexture(r.subject, flag);
+      else
+        g_.Neighbours().PreloadImageTexture(image->texture, flag);
+    }
+  }
+
+  void PasteImage(const DrawRecord& r) {
+    Surface* target = Target(r);
+    const ImageRecord* image = ImageOf(r.subject);
+    if (!target || !image || image->in_use == 0) return;
+    const int times = g_.Machine().runtime && g_.Machine().runtime->settings.overdraw_mode == 2 ? 2 : 1;
+    for (int i = 0; i < times; ++i)
+      if (!BltImageRecord(display_, *target, *image, r.x, r.y, r.x2 != 0)) vm_.RunError(kGrabFailed);
+  }
+
+  void FreeImage(const DrawRecord& r) {
+    if (ImageRecord* image = ImageOf(r.subject)) {
+      image->width = image->height = 0;
+      image->in_use = 0;
+      g_.Pools().FreeImageRecord(r.subject);
+    }
+  }
+
+  void SaveImage(const DrawRecord& r) {
+    const ImageRecord* image = ImageOf(r.subject);
+    if (!image || image->in_use == 0) return vm_.RunError(kImageMissing);
+    BitmapTable& bitmaps = g_.Bitmaps();
+    if (bitmaps.CreateSystemSurface(BitmapTable::kScratch, image->width, image->height, g_.Maker())) {
+      Surface& scratch = *bitmaps.Surface(BitmapTable::kScratch);
+      BltImageRecord(display_, scratch, *image, 0, 0, false);
+      g_.Files().Save(scratch, platform::Paths().Resolve(r.text));
+    }
+    bitmaps.ReleaseSurface(BitmapTable::kScratch);
+  }
+
+  void RotateImage(const DrawRecord& r) {
+    ImageRecord* image = ImageOf(r.subject);
+    if (!Target(r) || !image || image->in_use == 0 || !image->surface) return;
+    SurfacePtr turned = RotateSurfaceQuarterTurns(image->surface, r.x, g_.Maker());
+    // A turn that fails leaves the image as it was.
+    if (!turned || turned == image->surface) return;
+    image->surface = std::move(turned);
+    image->created_width = image->surface->Width();
+    image->created_height = image->surface->Height();
+    if ((r.x / 90) % 2 == 1) std::swap(image->width, image->height);
+    image->source = platform::RectOfSize(image->width, image->height);
+    if (!image->source.FitsIn(image->created_width, image->created_height))
+      image->source = platform::RectOfSize(image->created_width, image->created_height);
+  }
+
+  // ---- Drawing ----------------------------------------------------------------------
+
+  // A clear to a colour fills the render target, the back buffer; the
+  // program's clear fills the record's bitmap with the paper.
+  void ClearScreen(const DrawRecord& r) {
+    if (!Target(r)) return;
+    if (r.value == 1) {
+      SurfacePtr screen = g_.Targets().screen;
+      if (!screen || !Ready(*screen)) return;
+      const uint32_t pixel =
+          screen->Format().indexed ? 0u
+                                   : platform::PackRgb(screen->Format(), static_cast<uint8_t>(r.colour >> 16),
+                                                       static_cast<uint8_t>(r.colour >> 8), static_cast<uint8_t>(r.colour));
+      DrawBox(*screen, screen->Bounds(), pixel);
+      return;
+    }
+    const BitmapInfo info = g_.InfoOf(r.bitmap);
+    DrawBox(*r.target, Rect{0, 0, info.width, info.height}, display_.Presentation().background_colour);
+  }
+
+  void SystemText(const DrawRecord& r, bool opaque, bool paper_only) {
+    Surface* target = Target(r);
+    if (!target) return;
+    const uint32_t paper = display_.Presentation().background_colour;
+    g_.Fonts().SystemFont().Draw(*target, r.x, r.y, r.text,
+                                 platform::TextColours{paper_only ? paper : g_.Colours().ink, paper, opaque});
+  }
+
+  void TextAt(const DrawRecord& r) {
+    Surface* target = Target(r);
+    if (!target) return;
+    platform::Font& font = g_.Fonts().TextFont();
+    int32_t x = r.x;
+    if (r.type == draw_type::kCenterTextAt) x = static_cast<int32_t>(int64_t{x} - font.Measure(r.text).width / 2);
+    font.Draw(*target, x, r.y, r.text,
+              platform::TextColours{g_.Colours().ink, display_.Presentation().background_colour,
+                                    g_.Fonts().State().opaque != 0});
+  }
+
+  void MakeTextFont() { g_.Fonts().CreateTextFont(display_.Surfaces().back_buffer != nullptr); }
+
+  void SetColours(const DrawRecord& r) {
+    Surface* target = Target(r);
+    if (!target) return;
+    ComputeChannelMasks(display_, *target);
+    const bool with_ink = r.type == draw_type::kInkColours;
+    g_.SetDrawColours(static_cast<uint32_t>(r.x2), with_ink, static_cast<uint32_t>(r.y2));
+  }
+
+  void ReadPixel(const DrawRecord& r) {
+    Surface* target = Target(r);
+    if (!target) return;
+    const BitmapInfo info = g_.InfoOf(r.bitmap);
+    if (r.x < 0 || r.y < 0 || r.x >= info.width || r.y >= info.height) return;
+    if (r.x >= target->Width() || r.y >= target->Height()) return;
+    const uint32_t slot = static_cast<uint32_t>(r.value);
+    if (slot >= slots::kAddressable) return;
+    const uint32_t rgb = ReadSurfacePixel(display_, *target, r.x, r.y);
+    vm_.SetInt(Slot{slot}, static_cast<int32_t>(rgb));
+  }
+
+  Graphics& g_;
+  Display& display_;
+  Vm& vm_;
+};
+
+}  // namespace
+
+void ExecuteDrawingQueue(Graphics& graphics) {
+  if (!graphics.Screen().Surfaces().back_buffer) return;
+  Pass(graphics).Run();
+}
+
+}  // namespace zv

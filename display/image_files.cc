@@ -1,0 +1,23 @@
+#include "display/image_files.h"
+
+#include "platform/paths/path_resolver.h"
+#include "platform/surface/png_writer.h"
+
+namespace zv {
+
+std::string NameExtension(const std::string& name) {
+  if (name.size() < 3) return {};
+  return platform::AsciiLower(std::string_view(name).substr(name.size() - 3));
+}
+
+platform::SurfacePtr DefaultImageFiles::Load(const std::string& path, const SurfaceMaker& make) {
+  (void)path, (void)make;
+  return nullptr;
+}
+
+bool DefaultImageFiles::Save(const platform::Surface& surface, const std::string& path) {
+  if (NameExtension(path) != "png") return false;
+  return platform::WriteSurfacePng(surface, path);
+}
+
+}  // namespace zv

@@ -1,0 +1,199 @@
+#include "display/images.h"
+
+#include <sys/stat.h>
+
+#include "display/codecs/image_codecs.h"
+#include "display/graphics.h"
+#include "display/image_surfaces.h"
+#include "platform/paths/path_resolver.h"
+#include "runtime/attached/attached_data.h"
+
+namespace zv {
+namespace {
+
+namespace op = image_opcode;
+namespace err = image_error;
+
+// Names longer than a path may be are refused as files that do not exist.
+constexpr size_t kLongestName = 255;
+
+// The path a file command opens: a built game's attached record first.
+std::string OpenPath(Vm& vm, std::string_view name) {
+  std::string path(name);
+  if (vm.attached_data) vm.attached_data->ResolveVirtualFile(path, NameExtension(path));
+  return platform::Paths().Resolve(path);
+}
+
+bool IsFile(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+void YieldForRefresh(Vm& vm) {
+  if (vm.auto_refresh) vm.yield = true;
+}
+
+// The image's record, made and mapped on first use; kNoRecord after an
+// error.
+int32_t RecordForGrab(Vm& vm, Graphics& g, int32_t number) {
+  int32_t index = g.Pools().image_ids.Get(number);
+  if (index > 0) return index;
+  index = g.Pools().AllocImageRecord();
+  if (index == kNoRecord) {
+    vm.RunError(kPoolOutOfMemory);
+    return kNoRecord;
+  }
+  g.Pools().image_ids.Set(number, index);
+  return index;
+}
+
+void GetImage(Vm& vm, int32_t number, const platform::Rect& rect, int32_t texture_mode) {
+  if (!IdMap::InRange(number)) return vm.RunError(err::kNumber);
+  Graphics* g = FindGraphics(vm);
+  if (!g) return;
+  const int32_t index = RecordForGrab(vm, *g, number);
+  if (index == kNoRecord) return;
+  g->Queue().QueueGrabImage(index, rect, texture_mode);
+  YieldForRefresh(vm);
+}
+
+void CmdGetImage(Vm& vm) {
+  const int32_t number = vm.NextInt();
+  platform::Rect rect;
+  rect.left = vm.NextInt();
+  rect.top = vm.NextInt();
+  rect.right = vm.NextInt();
+  rect.bottom = vm.NextInt();
+  GetImage(vm, number, rect, 0);
+}
+
+void CmdGetImageTextured(Vm& vm) {
+  const int32_t number = vm.NextInt();
+  platform::Rect rect;
+  rect.left = vm.NextInt();
+  rect.top = vm.NextInt();
+  rect.right = vm.NextInt();
+  rect.bottom = vm.NextInt();
+  const int32_t mode = vm.NextInt();
+  GetImage(vm, number, rect, mode);
+}
+
+// Loads the file into a new image record that replaces what `number` had;
+// the new record, or kNoRecord after an error or warning.
+int32_t LoadImage(Vm& vm, std::string_view name, int32_t number) {
+  if (!IdMap::InRange(number)) {
+    vm.RunError(err::kNumber);
+    return kNoRecord;
+  }
+  Graphics* g = FindGraphics(vm);
+  const std::string path = name.size() <= kLongestName ? OpenPath(vm, name) : std::string();
+  if (path.empty() || !IsFile(path)) {
+    vm.RunError(err::kNoFile);
+    return kNoRecord;
+  }
+  if (!g) return kNoRecord;
+  BitmapTable& bitmaps = g->Bitmaps();
+  platform::SurfacePtr picture = g->Files().Load(path, g->Maker());
+  bitmaps.Surface(BitmapTable::kScratch) = picture;
+  if (!picture) {
+    vm.RunWarning(err::kLoadFailed);
+    return kNoRecord;
+  }
+  bitmaps.RecordSize(BitmapTable::kScratch, *picture);
+  const int32_t index = g->Pools().AllocImageRecord();
+  if (index == kNoRecord) {
+    bitmaps.ReleaseSurface(BitmapTable::kScratch);
+    vm.RunError(kPoolOutOfMemory);
+    return kNoRecord;
+  }
+  ImageRecord& image = g->Pools().images[index];
+  const bool grabbed = GrabImage(g->Screen(), image, *picture, picture->Bounds(), g->BlackPixelValue(), g->Maker());
+  bitmaps.ReleaseSurface(BitmapTable::kScratch);
+  if (!grabbed) {
+    g->Pools().FreeImageRecord(index);
+    vm.RunWarning(err::kLoadFailed);
+    return kNoRecord;
+  }
+  const int32_t old = g->Pools().image_ids.Get(number);
+  if (old > 0) g->Pools().FreeImageRecord(old);
+  g->Pools().image_ids.Set(number, index);
+  return index;
+}
+
+void CmdLoadImage(Vm& vm) {
+  const std::string name(vm.NextString());
+  const int32_t number = vm.NextInt();
+  LoadImage(vm, name, number);
+  YieldForRefresh(vm);
+}
+
+void CmdLoadImageTextured(Vm& vm) {
+  const std::string name(vm.NextString());
+  const int32_t number = vm.NextInt();
+  const int32_t mode = vm.NextInt();
+  const int32_t index = LoadImage(vm, name, number);
+  YieldForRefresh(vm);
+  Graphics* g = FindGraphics(vm);
+  if (index == kNoRecord || !g) return;
+  const bool flag = mode == 2;
+  g->Neighbours().MakeImageTexture(index, flag);
+  if (g->Pools().images.InUse(index) && g->Pools().images[index].texture > 0)
+    g->Neighbours().PreloadImageTexture(g->Pools().images[index].texture, flag);
+}
+
+void CmdSaveImage(Vm& vm) {
+  const std::string name(vm.NextString());
+  const int32_t number = vm.NextInt();
+  YieldForRefresh(vm);
+  if (!IdMap::InRange(number)) return vm.RunError(err::kNumber);
+  Graphics* g = FindGraphics(vm);
+  if (!g) return;
+  const int32_t index = g->Pools().image_ids.Get(number);
+  if (index <= 0 || !g->Pools().images.InUse(index)) return vm.RunError(err::kMissing);
+  if (IsFile(platform::Paths().Resolve(name))) return vm.RunError(err::kFileExists);
+  g->Queue().QueueSaveImage(index, name);
+}
+
+void CmdDeleteImage(Vm& vm) {
+  const int32_t number = vm.NextInt();
+  if (!IdMap::InRange(number)) return vm.RunError(err::kNumber);
+  Graphics* g = FindGraphics(vm);
+  if (!g) return;
+  const int32_t index = g->Pools().image_ids.Get(number);
+  if (index <= 0) return vm.RunError(err::kMissing);
+  if (g->Pools().images.InUse(index)) g->Pools().images[index].deletion_countdown = 2;
+  g->Pools().image_ids.Set(number, 0);
+}
+
+void FnImageExists(Vm& vm) {
+  const Slot result = vm.NextSlot();
+  const int32_t number = vm.NextInt();
+  if (!IdMap::InRange(number)) return vm.RunError(err::kNumber);
+  Graphics* g = FindGraphics(vm);
+  vm.SetInt(result, g && g->Pools().image_ids.Get(number) > 0 ? 1 : 0);
+}
+
+}  // namespace
+
+platform::SurfacePtr ImageFileIo::Load(const std::string& path, const SurfaceMaker& make) {
+  int32_t step = vm_.errors.internal_code;
+  platform::SurfacePtr surface = codecs::LoadImageFile(path, make, &step);
+  vm_.errors.internal_code = step;
+  return surface;
+}
+
+bool ImageFileIo::Save(const platform::Surface& surface, const std::string& path) {
+  return codecs::SaveImageFile(surface, path) != codecs::SaveOutcome::kFailed;
+}
+
+void RegisterImageHandlers(HandlerTable& table) {
+  table.Set(op::kGetImage, CmdGetImage);
+  table.Set(op::kGetImageTextured, CmdGetImageTextured);
+  table.Set(op::kLoadImage, CmdLoadImage);
+  table.Set(op::kLoadImageTextured, CmdLoadImageTextured);
+  table.Set(op::kSaveImage, CmdSaveImage);
+  table.Set(op::kDeleteImage, CmdDeleteImage);
+  table.Set(op::kImageExists, FnImageExists);
+}
+
+}  // namespace zv

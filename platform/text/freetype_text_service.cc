@@ -1,0 +1,320 @@
+// The text service over fontconfig (which face file a name means) and
+// FreeType (the glyphs, hinted for one-bit output).
+#include <fontconfig/fontconfig.h>
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include FT_SYNTHESIS_H
+#include FT_TRUETYPE_TABLES_H
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cctype>
+#include <map>
+#include <optional>
+#include <tuple>
+
+#include "platform/text/code_page.h"
+#include "platform/text/face_names.h"
+#include "platform/text/mono_glyph.h"
+#include "platform/text/text_service.h"
+
+namespace zv::platform {
+namespace {
+
+// Sizes beyond this are drawn at this size: a glyph cache of 256 one-bit
+// bitmaps then stays within a few megabytes.
+constexpr int32_t kMaxPixelSize = 1024;
+constexpr int32_t kDefaultCellHeight = 16;
+constexpr size_t kFontCacheLimit = 64;
+// The stand-in font's character cell.
+constexpr int32_t kStandInWidth = 8;
+constexpr int32_t kStandInHeight = 16;
+
+struct FaceFile {
+  std::string path;
+  int index = 0;
+  std::string family;
+};
+
+bool EnsureFontconfig() {
+  static const bool ready = FcInit() == FcTrue;
+  return ready;
+}
+
+// The best installed scalable face of `family`, when fontconfig's best
+// match really is of that family (fontconfig always answers something).
+std::optional<FaceFile> MatchFamily(const std::string& family, bool bold, bool italic) {
+  if (!EnsureFontconfig() || family.empty()) return std::nullopt;
+  FcPattern* pattern = FcPatternCreate();
+  if (!pattern) return std::nullopt;
+  FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
+  FcPatternAddInteger(pattern, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
+  FcPatternAddInteger(pattern, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+  FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
+  FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+  FcDefaultSubstitute(pattern);
+  FcResult result = FcResultNoMatch;
+  FcPattern* match = FcFontMatch(nullptr, pattern, &result);
+  FcPatternDestroy(pattern);
+  if (!match) return std::nullopt;
+  std::optional<FaceFile> found;
+  FcChar8* name = nullptr;
+  bool same_family = false;
+  for (int i = 0; FcPatternGetString(match, FC_FAMILY, i, &name) == FcResultMatch; ++i)
+    if (EqualFoldAscii(reinterpret_cast<const char*>(name), family)) same_family = true;
+  FcChar8* file = nullptr;
+  int index = 0;
+  if (same_family && FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch) {
+    FcPatternGetInteger(match, FC_INDEX, 0, &index);
+    found = FaceFile{reinterpret_cast<const char*>(file), index, family};
+  }
+  FcPatternDestroy(match);
+  return found;
+}
+
+// Fonts keep the library alive: one may outlive the service that made it.
+using LibraryPtr = std::shared_ptr<FT_LibraryRec_>;
+
+LibraryPtr OpenLibrary() {
+  FT_Library library = nullptr;
+  if (FT_Init_FreeType(&library) != 0) return nullptr;
+  return LibraryPtr(library, FT_Done_FreeType);
+}
+
+// Case-blind order, ties broken by the exact text so that the order is total.
+bool FoldLess(const std::string& a, const std::string& b) {
+  for (size_t i = 0; i < a.size() && i < b.size(); ++i) {
+    const int x = std::tolower(static_cast<unsigned char>(a[i])), y = std::tolower(static_cast<unsigned char>(b[i]));
+    if (x != y) return x < y;
+  }
+  if (a.size() != b.size()) return a.size() < b.size();
+  return a < b;
+}
+
+int32_t RoundDiv(int64_t num, int64_t den) {
+  return static_cast<int32_t>((2 * num + den) / (2 * den));
+}
+
+// Measures like a font but draws only its background: what every font is
+// when no font file can be used.
+class StandInFont final : public Font {
+ public:
+  StandInFont() : metrics_{kStandInHeight - 3, 3, kStandInHeight} {}
+  const FontMetrics& Metrics() const override { return metrics_; }
+  const std::string& Family() const override { return family_; }
+  Size Measure(std::string_view text) override {
+    return Size{static_cast<int32_t>(std::min<size_t>(text.size(), INT32_MAX / kStandInWidth)) * kStandInWidth,
+                kStandInHeight};
+  }
+  void Draw(Surface& target, int32_t x, int32_t y, std::string_view text, const TextColours& colours) override {
+    if (!colours.opaque) return;
+    const Size size = Measure(text);
+    FillClipped(target, Rect{x, y, static_cast<int32_t>(std::min<int64_t>(int64_t{x} + size.width, INT32_MAX)),
+                             y + size.height},
+                colours.paper);
+  }
+
+ private:
+  FontMetrics metrics_;
+  std::string family_;
+};
+
+class FreeTypeFont final : public Font {
+ public:
+  FreeTypeFont(LibraryPtr library, FT_Face face, const FontRequest& request, std::string family, bool console)
+      : library_(std::move(library)), face_(face), family_(std::move(family)) {
+    synthetic_bold_ = request.weight >= 600 && !(face_->style_flags & FT_STYLE_FLAG_BOLD);
+    synthetic_italic_ = request.italic && !(face_->style_flags & FT_STYLE_FLAG_ITALIC);
+    SetSize(console ? kConsoleCellHeight : request.height);
+  }
+  ~FreeTypeFont() override { FT_Done_Face(face_); }
+  FreeTypeFont(const FreeTypeFont&) = delete;
+  FreeTypeFont& operator=(const FreeTypeFont&) = delete;
+
+  const FontMetrics& Metrics() const override { return metrics_; }
+  const std::string& Family() const override { return family_; }
+
+  Size Measure(std::string_view text) override {
+    int64_t width = 0;
+    for (unsigned char c : text) width += Glyph(c).advance;
+    return Size{static_cast<int32_t>(std::clamp<int64_t>(width, INT32_MIN, INT32_MAX)), metrics_.height};
+  }
+
+  void Draw(Surface& target, int32_t x, int32_t y, std::string_view text, const TextColours& colours) override {
+    if (colours.opaque) {
+      const int64_t right = int64_t{x} + Measure(text).width;
+      FillClipped(target,
+                  Rect{x, y, static_cast<int32_t>(std::clamp<int64_t>(right, INT32_MIN, INT32_MAX)),
+                       static_cast<int32_t>(std::min<int64_t>(int64_t{y} + metrics_.height, INT32_MAX))},
+                  colours.paper);
+    }
+    const int64_t baseline = int64_t{y} + metrics_.ascent;
+    int64_t pen = x;
+    for (unsigned char c : text) {
+      const MonoGlyph& g = Glyph(c);
+      const int64_t gx = pen + g.left, gy = baseline - g.top;
+      if (gx > INT32_MIN && gx < INT32_MAX && gy > INT32_MIN && gy < INT32_MAX)
+        PaintMonoGlyph(target, static_cast<int32_t>(gx), static_cast<int32_t>(gy), g, colours.ink);
+      pen += g.advance;
+    }
+  }
+
+ private:
+  void SetSize(int32_t requested) {
+    const int64_t upem = face_->units_per_EM > 0 ? face_->units_per_EM : 2048;
+    int64_t win_ascent = face_->ascender, win_descent = -face_->descender;
+    if (const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(face_, FT_SFNT_OS2));
+        os2 && os2->usWinAscent + os2->usWinDescent > 0) {
+      win_ascent = os2->usWinAscent;
+      win_descent = os2->usWinDescent;
+    }
+    if (win_ascent + win_descent <= 0) {
+      win_ascent = upem * 4 / 5;
+      win_descent = upem / 5;
+    }
+    const int64_t cell_units = win_ascent + win_descent;
+    int64_t em26;  // the em in 1/64 pixels
+    if (requested >= 0) {
+      const int32_t cell = std::clamp(requested == 0 ? kDefaultCellHeight : requested, 1, kMaxPixelSize);
+      em26 = std::max<int64_t>(1, RoundDiv(int64_t{cell} * 64 * upem, cell_units));
+      metrics_.ascent = RoundDiv(int64_t{cell} * win_ascent, cell_units);
+      metrics_.descent = cell - metrics_.ascent;
+    } else {
+      const int64_t em = std::clamp<int64_t>(-int64_t{requested}, 1, kMaxPixelSize);
+      em26 = em * 64;
+      metrics_.ascent = RoundDiv(em * win_ascent, upem);
+      metrics_.descent = RoundDiv(em * win_descent, upem);
+    }
+    metrics_.height = metrics_.ascent + metrics_.descent;
+    FT_Set_Char_Size(face_, 0, static_cast<FT_F26Dot6>(em26), 72, 72);
+  }
+
+  const MonoGlyph& Glyph(unsigned char c) {
+    if (!loaded_[c]) {
+      glyphs_[c] = Render(c);
+      loaded_[c] = true;
+    }
+    return glyphs_[c];
+  }
+
+  MonoGlyph Render(unsigned char c) {
+    MonoGlyph glyph;
+    const FT_UInt index = FT_Get_Char_Index(face_, Cp1252ToUnicode(c));
+    if (FT_Load_Glyph(face_, index, FT_LOAD_TARGET_MONO) != 0) return glyph;
+    FT_GlyphSlot slot = face_->glyph;
+    if (synthetic_bold_) FT_GlyphSlot_Embolden(slot);
+    if (synthetic_italic_) FT_GlyphSlot_Oblique(slot);
+    glyph.advance = static_cast<int32_t>((slot->advance.x + 32) >> 6);
+    if (FT_Render_Glyph(slot, FT_RENDER_MODE_MONO) != 0) return glyph;
+    const FT_Bitmap& bitmap = slot->bitmap;
+    if (bitmap.pixel_mode != FT_PIXEL_MODE_MONO || bitmap.rows == 0 || bitmap.width == 0) return glyph;
+    glyph.left = slot->bitmap_left;
+    glyph.top = slot->bitmap_top;
+    glyph.width = static_cast<int32_t>(bitmap.width);
+    glyph.rows = static_cast<int32_t>(bitmap.rows);
+    glyph.pitch = (glyph.width + 7) / 8;
+    glyph.bits.resize(static_cast<size_t>(glyph.pitch) * glyph.rows);
+    const int source_pitch = bitmap.pitch;
+    const uint8_t* first = source_pitch >= 0 ? bitmap.buffer
+                                              : bitmap.buffer - static_cast<ptrdiff_t>(source_pitch) * (glyph.rows - 1);
+    for (int32_t r = 0; r < glyph.rows; ++r)
+      std::copy_n(first + static_cast<ptrdiff_t>(r) * source_pitch, glyph.pitch,
+                  glyph.bits.begin() + static_cast<ptrdiff_t>(r) * glyph.pitch);
+    return glyph;
+  }
+
+  LibraryPtr library_;
+  FT_Face face_;
+  std::string family_;
+  FontMetrics metrics_;
+  bool synthetic_bold_ = false, synthetic_italic_ = false;
+  std::array<MonoGlyph, 256> glyphs_;
+  std::array<bool, 256> loaded_{};
+};
+
+class FreeTypeTextService final : public TextService {
+ public:
+  FreeTypeTextService() : library_(OpenLibrary()) {}
+
+  FontPtr CreateFont(const FontRequest& request) override {
+    const bool bold = request.weight >= 600;
+    std::string face_key;
+    for (char ch : request.face) face_key.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(ch))));
+    const bool console = ConsoleFaceFamily(request.face) != nullptr;
+    auto key = std::make_tuple(face_key, console ? 0 : request.height, bold, request.italic);
+    if (auto it = fonts_.find(key); it != fonts_.end()) return it->second;
+    FontPtr font = Open(request, bold, console);
+    if (fonts_.size() >= kFontCacheLimit) fonts_.clear();
+    fonts_.emplace(std::move(key), font);
+    return font;
+  }
+
+  std::vector<std::string> ListFamilies() override {
+    std::vector<std::string> names;
+    if (!EnsureFontconfig()) return names;
+    FcPattern* pattern = FcPatternCreate();
+    FcObjectSet* objects = FcObjectSetBuild(FC_FAMILY, nullptr);
+    if (pattern && objects) {
+      FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
+      if (FcFontSet* set = FcFontList(nullptr, pattern, objects)) {
+        for (int f = 0; f < set->nfont; ++f) {
+          FcChar8* name = nullptr;
+          for (int i = 0; FcPatternGetString(set->fonts[f], FC_FAMILY, i, &name) == FcResultMatch; ++i)
+            names.emplace_back(reinterpret_cast<const char*>(name));
+        }
+        FcFontSetDestroy(set);
+      }
+    }
+    if (objects) FcObjectSetDestroy(objects);
+    if (pattern) FcPatternDestroy(pattern);
+    std::vector<std::string> aliases;
+    for (const FaceAlias& alias : WindowsFaceAliases())
+      for (const std::string& n : names)
+        if (n == alias.family) {
+          aliases.emplace_back(alias.windows_name);
+          break;
+        }
+    names.insert(names.end(), aliases.begin(), aliases.end());
+    std::sort(names.begin(), names.end(), FoldLess);
+    names.erase(std::unique(names.begin(), names.end()), names.end());
+    return names;
+  }
+
+ private:
+  FontPtr Open(const FontRequest& request, bool bold, bool console) {
+    if (!library_) return std::make_shared<StandInFont>();
+    const char* console_family = ConsoleFaceFamily(request.face);
+    std::optional<FaceFile> file =
+        MatchFamily(console_family ? std::string(console_family) : MappedFamily(request.face), bold, request.italic);
+    if (!file) file = MatchFamily(kFallbackFamily, bold, request.italic);
+    if (!file) return std::make_shared<StandInFont>();
+    FT_Face face = nullptr;
+    if (FT_New_Face(library_.get(), file->path.c_str(), file->index, &face) != 0 || !FT_IS_SCALABLE(face)) {
+      if (face) FT_Done_Face(face);
+      return std::make_shared<StandInFont>();
+    }
+    return std::make_shared<FreeTypeFont>(library_, face, request, file->family, console);
+  }
+
+  LibraryPtr library_;
+  std::map<std::tuple<std::string, int32_t, bool, bool>, FontPtr> fonts_;
+};
+
+}  // namespace
+
+std::unique_ptr<TextService> CreateTextService() { return std::make_unique<FreeTypeTextService>(); }
+
+}  // namespace zv::platform
+
+// fontconfig loses a few blocks while it parses its configuration files;
+// the leak checker of sanitizer builds is told to pass over them. Weak, so
+// that a program with suppressions of its own keeps them.
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define ZV_ADDRESS_SANITIZER 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__) || defined(ZV_ADDRESS_SANITIZER)
+extern "C" __attribute__((weak)) const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+#endif

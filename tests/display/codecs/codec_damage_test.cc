@@ -1,0 +1,164 @@
+// Damaged files are refused: short data, headers that claim more than the
+// file holds, sizes out of range. None of them may crash or allocate a
+// picture of the claimed size.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "display/codecs/bmp_codec.h"
+#include "display/codecs/dds_codec.h"
+#include "display/codecs/image_codecs.h"
+#include "display/codecs/jpeg_codec.h"
+#include "display/codecs/pcx_codec.h"
+#include "display/codecs/png_codec.h"
+#include "display/codecs/psd_codec.h"
+#include "display/codecs/tga_codec.h"
+#include "tests/display/codecs/codec_test_support.h"
+
+namespace zv::codecs {
+namespace {
+
+void Put16(std::vector<uint8_t>& b, size_t at, uint32_t v) {
+  b[at] = static_cast<uint8_t>(v), b[at + 1] = static_cast<uint8_t>(v >> 8);
+}
+void Put32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
+  Put16(b, at, v & 0xFFFF), Put16(b, at + 2, v >> 16);
+}
+void Put32Be(std::vector<uint8_t>& b, size_t at, uint32_t v) {
+  for (int i = 0; i < 4; ++i) b[at + static_cast<size_t>(i)] = static_cast<uint8_t>(v >> (24 - 8 * i));
+}
+
+const char* const kFixtures[] = {"rgb24.bmp", "pal8.bmp",  "rle8.bmp",     "core8.bmp", "rgb24.tga",
+                                 "rle24.tga", "rlepal8.tga", "rgb16.tga",  "rgb24.pcx", "pal8.pcx",
+                                 "ega16.pcx", "raw.psd",   "rle.psd",      "lzw.tif",   "raw.tif",
+                                 "rgb.png",   "interlaced.png", "colour.jpg", "progressive.jpg", "dxt1.dds",
+                                 "dxt5.dds",  "rgb.dds"};
+
+TEST(DamagedFiles, EveryPrefixDecodesSafelyAndShortOnesAreRefused) {
+  for (const char* name : kFixtures) {
+    const std::vector<uint8_t> whole = test::FixtureBytes(name);
+    ASSERT_FALSE(whole.empty()) << name;
+    const ImageFileType type = TypeOfName(name);
+    for (size_t length = 0; length < whole.size(); length += 1 + length / 16) {
+      std::vector<uint8_t> prefix(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(length));
+      std::optional<DecodedPicture> p = DecodeImage(type, std::move(prefix));
+      // A JPEG cut short loads with its missing part grey, as JPEG
+      // decoders do; every other format refuses a file cut to a third
+      // (an 8-bit PCX keeps its palette in the last 769 bytes).
+      if (length <= whole.size() / 3 && type != ImageFileType::kJpeg) {
+        EXPECT_FALSE(p) << name << " cut to " << length;
+      }
+      if (p) {
+        EXPECT_GT(p->Width(), 0) << name;
+      }
+    }
+  }
+}
+
+TEST(DamagedFiles, FlippedBytesNeverCrash) {
+  for (const char* name : kFixtures) {
+    const std::vector<uint8_t> whole = test::FixtureBytes(name);
+    const ImageFileType type = TypeOfName(name);
+    uint32_t seed = 12345;
+    for (int round = 0; round < 60; ++round) {
+      std::vector<uint8_t> damaged = whole;
+      for (int i = 0; i < 4; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        damaged[(seed >> 8) % damaged.size()] ^= static_cast<uint8_t>(1u << (seed >> 28 & 7));
+      }
+      std::optional<DecodedPicture> p = DecodeImage(type, std::move(damaged));
+      if (p) {
+        const platform::SurfacePtr s = DrawPicture(*p, test::Factory(platform::PixelFormat::Xrgb8888()));
+        EXPECT_TRUE(s) << name;
+      }
+    }
+  }
+}
+
+TEST(DamagedFiles, HugeBmpSizesAreRefusedBeforeAllocation) {
+  std::vector<uint8_t> file = test::FixtureBytes("rgb24.bmp");
+  Put32(file, 18, 30000);
+  Put32(file, 22, 30000);
+  EXPECT_FALSE(DecodeBmp(file));
+  file = test::FixtureBytes("rgb24.bmp");
+  Put32(file, 22, 0x80000000u);  // the most negative height
+  EXPECT_FALSE(DecodeBmp(file));
+  file = test::FixtureBytes("rgb24.bmp");
+  Put32(file, 18, 0xFFFFFFF0u);  // negative width
+  EXPECT_FALSE(DecodeBmp(file));
+  file = test::FixtureBytes("rle8.bmp");
+  Put32(file, 18, 16000);
+  Put32(file, 22, 16000);
+  EXPECT_FALSE(DecodeBmp(file));
+}
+
+TEST(DamagedFiles, BmpPaletteOrPixelsPastTheEndAreRefused) {
+  std::vector<uint8_t> file = test::FixtureBytes("pal8.bmp");
+  file.resize(14 + 40 + 100);  // the colour table runs past the end
+  EXPECT_FALSE(DecodeBmp(file));
+  file = test::FixtureBytes("rgb24.bmp");
+  Put32(file, 10, 0x7FFFFFF0u);  // pixel data far beyond the file
+  EXPECT_FALSE(DecodeBmp(file));
+}
+
+TEST(DamagedFiles, TruncatedRunLengthDataIsRefused) {
+  for (const char* name : {"rle24.tga", "rlepal8.tga", "pal8.pcx", "rle.psd"}) {
+    std::vector<uint8_t> file = test::FixtureBytes(name);
+    file.resize(file.size() / 3);
+    EXPECT_FALSE(DecodeImage(TypeOfName(name), file)) << name;
+  }
+  // A run-length BMP simply stops where its data end: the rest stays as it
+  // was, which is how run-length bitmaps skip pixels.
+}
+
+TEST(DamagedFiles, HugeSizesInOtherHeadersAreRefused) {
+  std::vector<uint8_t> tga = test::FixtureBytes("rgb24.tga");
+  Put16(tga, 12, 65535), Put16(tga, 14, 65535);
+  EXPECT_FALSE(DecodeTga(tga));
+  std::vector<uint8_t> pcx = test::FixtureBytes("rgb24.pcx");
+  Put16(pcx, 8, 60000), Put16(pcx, 10, 60000);
+  EXPECT_FALSE(DecodePcx(pcx));
+  Put16(pcx, 4, 10), Put16(pcx, 8, 5);  // xmax below xmin
+  EXPECT_FALSE(DecodePcx(pcx));
+  std::vector<uint8_t> psd = test::FixtureBytes("rle.psd");
+  Put32Be(psd, 14, 0x7FFFFFFF), Put32Be(psd, 18, 0x7FFFFFFF);
+  EXPECT_FALSE(DecodePsd(psd));
+  std::vector<uint8_t> dds = test::FixtureBytes("dxt1.dds");
+  Put32(dds, 12, 16384), Put32(dds, 16, 16384);
+  EXPECT_FALSE(ReadDds(dds));
+  Put32(dds, 12, 0), Put32(dds, 16, 0);
+  EXPECT_FALSE(ReadDds(dds));
+}
+
+TEST(DamagedFiles, HugeSizesInCompressedHeadersAreRefused) {
+  // PNG: IHDR says 100000 x 100000 (its CRC no longer matches either).
+  std::vector<uint8_t> png = test::FixtureBytes("rgb.png");
+  Put32Be(png, 16, 100000), Put32Be(png, 20, 100000);
+  EXPECT_FALSE(DecodePng(png));
+  // JPEG: the frame header of a small file claims 60000 x 60000.
+  std::vector<uint8_t> jpg = test::FixtureBytes("colour.jpg");
+  for (size_t i = 0; i + 9 < jpg.size(); ++i)
+    if (jpg[i] == 0xFF && (jpg[i + 1] == 0xC0 || jpg[i + 1] == 0xC2)) {
+      jpg[i + 5] = 0xEA, jpg[i + 6] = 0x60, jpg[i + 7] = 0xEA, jpg[i + 8] = 0x60;
+      break;
+    }
+  EXPECT_FALSE(DecodeJpeg(jpg));
+}
+
+TEST(DamagedFiles, UnsupportedVariantsLoadNothing) {
+  std::vector<uint8_t> psd = test::FixtureBytes("raw.psd");
+  psd[23] = 16;  // depth 16
+  EXPECT_FALSE(DecodePsd(psd));
+  psd = test::FixtureBytes("raw.psd");
+  psd[25] = 1;  // greyscale mode
+  EXPECT_FALSE(DecodePsd(psd));
+  std::vector<uint8_t> pcx = test::FixtureBytes("rgb24.pcx");
+  pcx[0] = 11;
+  EXPECT_FALSE(DecodePcx(pcx));
+  std::vector<uint8_t> bmp = test::FixtureBytes("rgb24.bmp");
+  bmp[0] = 'X';
+  EXPECT_FALSE(DecodeBmp(bmp));
+}
+
+}  // namespace
+}  // namespace zv::codecs

@@ -1,0 +1,218 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <cstdio>
+#include <fstream>
+
+#include "runtime/startup.h"
+
+#include "tests/display/drawing_run.h"
+
+namespace zv::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+class DrawingPrograms : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = fs::temp_directory_path() / ("zv_drawing_programs_" + std::to_string(getpid()));
+    fs::create_directories(folder_);
+  }
+  void TearDown() override { fs::remove_all(folder_); }
+
+  DrawingRun Run(const std::string& source, ImageFiles* files = nullptr) {
+    DrawingRun run = RunDrawing(source, folder_.string(), files);
+    EXPECT_EQ(run.errors, "");
+    return run;
+  }
+
+  fs::path folder_;
+};
+
+// Draw, then show the frame twice so that both buffers of the flip chain
+// hold the drawing, then end. The mouse pointer is kept out of the picture:
+// hidden, and the screen cleared of the one the first frame drew.
+std::string Framed(const std::string& body) { return "sync on\nhide mouse\ncls\n" + body + "sync\nsync\nend\n"; }
+
+TEST_F(DrawingPrograms, DotsLinesBoxesCirclesAndEllipses) {
+  DrawingRun run = Run(Framed(
+      "ink rgb(255,255,0), 0\n"
+      "for i = 0 to 63\n"
+      "  dot 20 + i * 2, 20\n"
+      "next i\n"
+      "ink rgb(255,0,0), 0\n"
+      "line 10, 40, 300, 200\n"
+      "line 639, 0, 0, 479\n"
+      "line -500, 300, 1000, 300\n"
+      "ink rgb(0,255,0), 0\n"
+      "box 400, 40, 500, 100\n"
+      "box -20, 420, 40, 500\n"
+      "ink rgb(0,128,255), 0\n"
+      "circle 320, 240, 100\n"
+      "circle 630, 470, 40\n"
+      "ink rgb(255,0,255), 0\n"
+      "ellipse 160, 360, 120, 40\n"
+      "ellipse 500, 240, 20, 150\n"));
+  EXPECT_EQ(run.status, 0);
+  ASSERT_EQ(run.width, 640);
+  EXPECT_EQ(run.At(20, 20), 0xFFFF00u);
+  EXPECT_EQ(run.At(21, 20), 0u);
+  EXPECT_EQ(run.At(10, 40), 0xFF0000u);
+  EXPECT_EQ(run.At(450, 70), 0x00FF00u);
+  EXPECT_EQ(run.At(0, 479), 0x00FF00u);  // the clipped box
+  EXPECT_EQ(run.At(0, 300), 0xFF0000u);  // the long line's visible part
+  EXPECT_EQ(run.At(420, 240), 0x007DFFu);  // green 128 is 31 of 63 in 5-6-5
+  EXPECT_EQ(CompareWithGolden(run, "shapes"), "");
+}
+
+TEST_F(DrawingPrograms, TextInSeveralFontsSizesAndStyles) {
+  DrawingRun run = Run(Framed(
+      "ink rgb(255,255,255), rgb(0,0,128)\n"
+      "print \"The console prints in its own font\"\n"
+      "set text font \"arial\"\n"
+      "set text size 14\n"
+      "text at 10, 60, \"Arial 14 normal\"\n"
+      "set text size 24\n"
+      "set text bold\n"
+      "text at 10, 80, \"Arial 24 bold\"\n"
+      "set text font \"times new roman\"\n"
+      "set text italic\n"
+      "text at 10, 120, \"Times New Roman 24 italic\"\n"
+      "set text font \"courier new\"\n"
+      "set text size 18\n"
+      "set text bold italic\n"
+      "text at 10, 160, \"Courier New 18 bold italic\"\n"
+      "set text normal\n"
+      "set text opaque\n"
+      "ink rgb(255,255,0), rgb(128,0,0)\n"
+      "text at 10, 200, \"Opaque on the paper\"\n"
+      "set text transparent\n"
+      "set text font \"No Such Font\"\n"
+      "set text size 40\n"
+      "center text at 320, 300, \"Centred fallback\"\n"
+      "sync\n"
+      "print text width(\"Centred fallback\"); \" \"; text height(\"x\"); \" \"; text size(); \" \"; text style(); \" \"; text background type()\n"
+      "print text font$()\n"));
+  EXPECT_EQ(run.status, 0);
+  // The printed lines go to standard output as before.
+  EXPECT_EQ(run.printed.substr(0, 35), "The console prints in its own font\n");
+  EXPECT_NE(run.printed.find(" 40 0 0\nNo Such Font\n"), std::string::npos) << run.printed;
+  EXPECT_EQ(CompareWithGolden(run, "text"), "");
+}
+
+TEST_F(DrawingPrograms, TextFunctionsSeeTheStateOnlyAfterTheQueueRan) {
+  DrawingRun run = Run(
+      "sync on\n"
+      "set text size 20\n"
+      "print text size()\n"
+      "sync\n"
+      "print text size()\n"
+      "print text width(\"\")\n"
+      "end\n");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.printed, "10\n20\n0\n");
+}
+
+// Pictures named "WxH.bmp" load as a surface of that size: red, with a
+// green first column.
+class PatternFiles : public ImageFiles {
+ public:
+  platform::SurfacePtr Load(const std::string& path, const SurfaceMaker& make) override {
+    int w = 0, h = 0;
+    if (std::sscanf(path.substr(path.find_last_of('/') + 1).c_str(), "%dx%d", &w, &h) != 2) return nullptr;
+    platform::SurfacePtr s = make(w, h);
+    for (int y = 0; s && y < h; ++y)
+      for (int x = 0; x < w; ++x) s->SetPixelAt(x, y, x == 0 ? 0x07E0 : 0xF800);
+    return s;
+  }
+  bool Save(const platform::Surface&, const std::string&) override { return false; }
+};
+
+TEST_F(DrawingPrograms, BitmapsCreatedLoadedCopiedMirroredFlippedBlurredAndFaded) {
+  std::ofstream(folder_ / "40x30.bmp") << "picture";
+  PatternFiles files;
+  DrawingRun run = Run(Framed(
+                           "create bitmap 1, 64, 48\n"
+                           "set current bitmap 1\n"
+                           "ink rgb(255,255,255), rgb(0,0,255)\n"
+                           "cls\n"
+                           "box 0, 0, 16, 16\n"
+                           "line 0, 47, 63, 0\n"
+                           "set current bitmap 0\n"
+                           "copy bitmap 1, 0\n"
+                           "create bitmap 2, 64, 48\n"
+                           "copy bitmap 1, 2\n"
+                           "mirror bitmap 2\n"
+                           "copy bitmap 2, 0, 0, 64, 48, 0, 100, 0, 164, 48\n"
+                           "flip bitmap 2\n"
+                           "copy bitmap 2, 0, 0, 64, 48, 0, 200, 0, 264, 48\n"
+                           "copy bitmap 1, 0, 0, 32, 24, 0, 0, 100, 128, 196\n"
+                           "blur bitmap 1, 5\n"
+                           "copy bitmap 1, 0, 0, 64, 48, 0, 300, 0, 364, 48\n"
+                           "fade bitmap 2, 50\n"
+                           "copy bitmap 2, 0, 0, 64, 48, 0, 400, 0, 464, 48\n"
+                           "load bitmap \"40x30.bmp\", 3\n"
+                           "set current bitmap 0\n"
+                           "copy bitmap 3, 0, 0, 40, 30, 0, 500, 300, 580, 360\n"
+                           "set cursor 0, 420\n"
+                           "print bitmap width(3); \" \"; bitmap height(3); \" \"; bitmap mirrored(2); \" \"; bitmap flipped(2)\n"
+                           "print bitmap exists(0); bitmap exists(1); bitmap exists(9)\n"
+                           "delete bitmap 1\n"
+                           "sync\n"
+                           "print bitmap exists(1); \" \"; current bitmap(); \" \"; current bitmap width()\n"),
+                       &files);
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(run.printed, "40 30 1 1\n110\n0 0 640\n");
+  EXPECT_EQ(run.At(0, 0), 0xFFFFFFu);     // the box copied to the screen
+  EXPECT_EQ(run.At(62, 0), 0xFFFFFFu);    // the line stops at its last whole step
+  EXPECT_EQ(run.At(163, 0), 0xFFFFFFu);   // mirrored: the box now at the right
+  EXPECT_EQ(run.At(263, 47), 0xFFFFFFu);  // mirrored and flipped
+  EXPECT_EQ(run.At(500, 300), 0x00FF00u); // the loaded picture's green column, stretched
+  EXPECT_EQ(run.At(501, 359), 0x00FF00u);
+  EXPECT_EQ(run.At(502, 300), 0xFF0000u);
+  EXPECT_EQ(CompareWithGolden(run, "bitmaps"), "");
+}
+
+TEST_F(DrawingPrograms, BitmapErrorsEndTheRunWhenTheQueueRuns) {
+  DrawingRun run = RunDrawing("create bitmap 0, 10, 10\nsync\nprint 1\nend\n", folder_.string());
+  EXPECT_EQ(run.status, kExitRuntimeError);
+  EXPECT_NE(run.errors.find("Runtime Error"), std::string::npos) << run.errors;
+  DrawingRun missing = RunDrawing("print bitmap width(5)\nend\n", folder_.string());
+  EXPECT_EQ(missing.status, kExitRuntimeError);
+  EXPECT_EQ(missing.printed, "");
+  DrawingRun gamma = RunDrawing("set gamma ramp 256, 512, 0\nend\n", folder_.string());
+  EXPECT_EQ(gamma.status, kExitRuntimeError);
+  EXPECT_NE(gamma.errors.find("Warning"), std::string::npos) << gamma.errors;
+}
+
+TEST_F(DrawingPrograms, TheSameProgramGivesTheSameFrameEveryRun) {
+  const std::string program = Framed(
+      "randomize 7\n"
+      "for i = 1 to 300\n"
+      "  ink rgb(rnd(255), rnd(255), rnd(255)), 0\n"
+      "  line rnd(640), rnd(480), rnd(640), rnd(480)\n"
+      "  circle rnd(640), rnd(480), rnd(60)\n"
+      "next i\n"
+      "set text font \"arial\"\n"
+      "set text size 30\n"
+      "text at 100, 100, \"Same every time\"\n");
+  DrawingRun first = Run(program), second = Run(program);
+  ASSERT_FALSE(first.frame.empty());
+  EXPECT_EQ(first.Hash(), second.Hash());
+}
+
+TEST_F(DrawingPrograms, AScreenSaveWritesTheVisibleFrame) {
+  const fs::path shot = folder_ / "saved.png";
+  DrawingRun run = Run(Framed(
+      "ink rgb(255,0,0), 0\n"
+      "box 0, 0, 50, 50\n"
+      "sync\nsync\n"
+      "save bitmap \"saved.png\"\n"));
+  EXPECT_EQ(run.status, 0);
+  EXPECT_TRUE(fs::exists(shot));
+}
+
+}  // namespace
+}  // namespace zv::test
