@@ -62,3 +62,17 @@ function(zv_add_subfolders)
     endif()
   endforeach()
 endfunction()
+
+# zv_xvfb_test(NAME TARGET FILTER): runs the GoogleTest cases of TARGET
+# matching FILTER inside a virtual X server, so tests of the real SDL window
+# run where there is no display. Nothing when xvfb-run is not installed.
+find_program(ZV_XVFB_RUN xvfb-run)
+function(zv_xvfb_test name target filter)
+  if(NOT ZV_XVFB_RUN)
+    return()
+  endif()
+  add_test(NAME ${name}
+    COMMAND ${ZV_XVFB_RUN} -a -s "-screen 0 1024x768x24" $<TARGET_FILE:${target}> --gtest_filter=${filter})
+  # The graphics and desktop-bus libraries SDL loads keep buffers until exit.
+  set_tests_properties(${name} PROPERTIES TIMEOUT 60 ENVIRONMENT "ASAN_OPTIONS=detect_leaks=0")
+endfunction()
