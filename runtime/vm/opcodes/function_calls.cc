@@ -44,18 +44,23 @@ bool IsArrayVariable(const Vm& vm, Slot s) {
 
 // ---- The saved block -------------------------------------------------------
 
-void SaveSlot(const Vm& vm, Slot s, std::vector<uint32_t>& block) {
-  if (!core::IsStringSlot(s)) {
-    block.push_back(s.index);
-    block.push_back(vm.WordAt(s));
-    return;
-  }
+void SaveText(const Vm& vm, Slot s, std::vector<uint32_t>& block) {
   std::string_view text = vm.StringAt(s);
   block.push_back(s.index | kTextRecord);
   block.push_back(static_cast<uint32_t>(text.size()));
   size_t first = block.size();
   block.resize(first + (text.size() + 3) / 4, 0);
   if (!text.empty()) std::memcpy(&block[first], text.data(), text.size());
+}
+
+// Numbers are the common case of every call: kept inline.
+ZV_ALWAYS_INLINE void SaveSlot(const Vm& vm, Slot s, std::vector<uint32_t>& block) {
+  if (core::IsStringSlot(s)) {
+    SaveText(vm, s, block);
+    return;
+  }
+  block.push_back(s.index);
+  block.push_back(vm.WordAt(s));
 }
 
 // Saves, into `block`, the parameters of the running function's own call,
