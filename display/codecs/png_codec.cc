@@ -58,12 +58,17 @@ bool ReadHeader(png_structp png, png_infop info, uint32_t* width, uint32_t* heig
   return png_get_rowbytes(png, info) == static_cast<size_t>(*width) * 3;
 }
 
-bool ReadRows(png_structp png, png_infop info, png_bytepp rows) {
+// Stops after the pixels: what follows them (text, times, private chunks)
+// is of no use to a picture, and reading it could only cost memory.
+bool ReadRows(png_structp png, png_bytepp rows) {
   if (setjmp(png_jmpbuf(png))) return false;
   png_read_image(png, rows);
-  png_read_end(png, info);
   return true;
 }
+
+// Chunks that only carry text, colour profiles or palettes for other uses;
+// some hold compressed data that would be unpacked for nothing.
+constexpr png_byte kIgnoredChunks[] = "iCCP\0iTXt\0sPLT\0tEXt\0zTXt\0eXIf\0";
 
 bool WriteRows(png_structp png, png_infop info, const platform::Surface* surface, png_bytepp rows,
                std::vector<uint8_t>* out) {
@@ -92,6 +97,9 @@ std::optional<DecodedPicture> DecodePng(std::span<const uint8_t> file) {
   png_set_read_fn(png, &reader, ReadData);
   png_set_user_limits(png, kMaxSide, kMaxSide);
   png_set_chunk_malloc_max(png, kMaxChunkBytes);
+  png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, 0);
+  png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, kIgnoredChunks,
+                              static_cast<int>(sizeof kIgnoredChunks / 5));
 
   DecodedPicture picture;
   uint32_t w = 0, h = 0;
@@ -104,7 +112,7 @@ std::optional<DecodedPicture> DecodePng(std::span<const uint8_t> file) {
     picture.storage.assign(stride * h, 0);
     std::vector<png_bytep> rows(h);
     for (uint32_t y = 0; y < h; ++y) rows[y] = picture.storage.data() + y * stride;
-    ok = ReadRows(png, info, rows.data());
+    ok = ReadRows(png, rows.data());
   }
   png_destroy_read_struct(&png, &info, nullptr);
   if (!ok) return std::nullopt;
