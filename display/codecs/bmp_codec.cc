@@ -26,9 +26,14 @@ void Put32(std::vector<uint8_t>& out, uint32_t v) {
 }  // namespace
 
 std::optional<DecodedPicture> DecodeBmp(std::vector<uint8_t> file) {
+  std::optional<DecodedPicture> picture = DecodeBmpInPlace(file);
+  // Moving the vector keeps its buffer, so the bits still point into it.
+  if (picture) picture->storage = std::move(file);
+  return picture;
+}
+
+std::optional<DecodedPicture> DecodeBmpInPlace(std::span<const uint8_t> bytes) {
   DecodedPicture picture;
-  picture.storage = std::move(file);
-  const std::span<const uint8_t> bytes = picture.storage;
   ByteReader header(bytes);
   const uint16_t magic = header.U16();
   header.Skip(8);

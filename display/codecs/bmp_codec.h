@@ -16,6 +16,10 @@ namespace zv::codecs {
 // describes a picture that its data cannot hold.
 std::optional<DecodedPicture> DecodeBmp(std::vector<uint8_t> file);
 
+// The same, leaving the pixel data where it is: the picture points into
+// `file`, which must outlive it.
+std::optional<DecodedPicture> DecodeBmpInPlace(std::span<const uint8_t> file);
+
 // The surface as an uncompressed 24-bit bottom-up bitmap file.
 std::vector<uint8_t> EncodeBmp(const platform::Surface& surface);
 

@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "display/codecs/pixel_rows.h"
 #include "platform/surface/blit.h"
 
 namespace zv::codecs {
@@ -55,6 +56,12 @@ void ConvertRow(const Dib& dib, const uint8_t* in, uint8_t* out, const ChannelTa
   }
 }
 
+// Whether the format's pixels hold blue, green and red bytes in that order
+// (the files' own), so that 24- and 32-bit rows need no table.
+bool FileByteOrder(const PixelFormat& f) {
+  return f.bits == 32 && f.blue_mask == 0xFFu && f.green_mask == 0xFF00u && f.red_mask == 0xFF0000u;
+}
+
 // The common uncompressed pictures into 16-, 24- and 32-bit surfaces;
 // false for anything else (the general copy takes those).
 bool DrawFast(platform::Surface& dest, const Dib& dib) {
@@ -66,6 +73,17 @@ bool DrawFast(platform::Surface& dest, const Dib& dib) {
   if (stride == 0 || dib.bits.size() / stride < static_cast<size_t>(rows)) return false;
   if (dest.Width() < dib.width || dest.Height() < rows) return false;
 
+  if (FileByteOrder(f) && (dib.bit_count == 24 || dib.bit_count == 32)) {
+    for (int32_t y = 0; y < rows; ++y) {
+      const int32_t dib_row = dib.TopDown() ? y : rows - 1 - y;
+      const uint8_t* in = dib.bits.data() + static_cast<size_t>(dib_row) * stride;
+      if (dib.bit_count == 24)
+        ExpandBgrRow(in, dest.Row(y), dib.width);
+      else
+        CopyBgrxRow(in, dest.Row(y), dib.width);
+    }
+    return true;
+  }
   const ChannelTables tables(f);
   std::array<uint32_t, 256> palette{};
   palette.fill(tables.Of(0, 0, 0));

@@ -14,7 +14,8 @@ namespace zv::codecs {
 using SurfaceFactory = std::function<platform::SurfacePtr(int32_t width, int32_t height)>;
 
 // A picture as every loader but the DDS one hands it over: a
-// device-independent bitmap whose pixel data lies in `storage`.
+// device-independent bitmap whose pixel data lies in `storage` or, for a
+// picture decoded in place (storage empty), in the file it came from.
 struct DecodedPicture {
   DecodedPicture() = default;
   DecodedPicture(DecodedPicture&&) = default;
@@ -22,7 +23,7 @@ struct DecodedPicture {
   DecodedPicture(const DecodedPicture&) = delete;
   DecodedPicture& operator=(const DecodedPicture&) = delete;
 
-  platform::Dib dib;  // dib.bits points into storage
+  platform::Dib dib;  // dib.bits points into storage (or the file)
   std::vector<uint8_t> storage;
 
   int32_t Width() const { return dib.width; }

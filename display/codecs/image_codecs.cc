@@ -43,11 +43,19 @@ bool HasWriter(ImageFileType type) {
 
 std::optional<DecodedPicture> DecodeImage(ImageFileType type, std::vector<uint8_t> file, int32_t* step) {
   switch (type) {
-    case ImageFileType::kJpeg: return DecodeJpeg(file, step);
     case ImageFileType::kBmp: return DecodeBmp(std::move(file));
+    case ImageFileType::kTga: return DecodeTga(file);
+    default: return DecodeImageInPlace(type, file, step);
+  }
+}
+
+std::optional<DecodedPicture> DecodeImageInPlace(ImageFileType type, std::span<const uint8_t> file, int32_t* step) {
+  switch (type) {
+    case ImageFileType::kJpeg: return DecodeJpeg(file, step);
+    case ImageFileType::kBmp: return DecodeBmpInPlace(file);
     case ImageFileType::kPsd: return DecodePsd(file);
     case ImageFileType::kPcx: return DecodePcx(file);
-    case ImageFileType::kTga: return DecodeTga(file);
+    case ImageFileType::kTga: return DecodeTgaInPlace(file);
     case ImageFileType::kDds: return DecodeDds(file, step);
     case ImageFileType::kPng: return DecodePng(file);
     case ImageFileType::kTiff: return DecodeTiff(file);
@@ -72,13 +80,16 @@ std::vector<uint8_t> EncodeImage(ImageFileType type, const platform::Surface& su
 platform::SurfacePtr LoadImageFile(const std::string& path, const SurfaceFactory& make, int32_t* step) {
   const ImageFileType type = TypeOfName(path);
   if (type == ImageFileType::kNone) return nullptr;
-  std::optional<std::vector<uint8_t>> file = ReadFileBytes(path, kMaxFileBytes);
+  std::optional<FileContents> file = ReadFileContents(path, kMaxFileBytes);
   if (!file) {
     if (step) *step = type == ImageFileType::kDds ? dds_step::kNotOpened : jpeg_step::kNotOpened;
     return nullptr;
   }
-  std::optional<DecodedPicture> picture = DecodeImage(type, std::move(*file), step);
+  const std::optional<DecodedPicture> picture = DecodeImageInPlace(type, file->Bytes(), step);
   if (!picture) return nullptr;
+  // A picture with storage of its own no longer needs the file; letting it
+  // go before the surface is made keeps fewer large blocks alive at once.
+  if (!picture->storage.empty()) file.reset();
   return DrawPicture(*picture, make);
 }
 

@@ -26,6 +26,12 @@ bool HasWriter(ImageFileType type);
 // loaders' progress codes.
 std::optional<DecodedPicture> DecodeImage(ImageFileType type, std::vector<uint8_t> file, int32_t* step = nullptr);
 
+// The same for contents the caller keeps: the picture may point into
+// `file` (uncompressed BMP and TGA pictures are drawn straight from it), so
+// `file` must outlive it.
+std::optional<DecodedPicture> DecodeImageInPlace(ImageFileType type, std::span<const uint8_t> file,
+                                                 int32_t* step = nullptr);
+
 // The file contents that store the surface in the given type; empty when
 // the type has no writer or the surface cannot be coded.
 std::vector<uint8_t> EncodeImage(ImageFileType type, const platform::Surface& surface);

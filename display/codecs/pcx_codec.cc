@@ -6,6 +6,7 @@
 
 #include "display/codecs/byte_reader.h"
 #include "display/codecs/codec_limits.h"
+#include "display/codecs/pixel_rows.h"
 
 namespace zv::codecs {
 namespace {
@@ -46,23 +47,27 @@ std::vector<platform::DibColour> ColourTable(std::span<const uint8_t> file, int3
   return colours;
 }
 
-// Run-length decodes one line of `count` bytes; false when the data end
-// first.
-bool DecodeLine(ByteReader& in, uint8_t* line, size_t count) {
+// Run-length decodes one line of `count` bytes from `data` at `at`, and
+// moves `at` past it; false when the data end first. A code of 192 or more
+// repeats the next byte (code - 192) times; any other byte stands for
+// itself.
+bool DecodeLine(std::span<const uint8_t> data, size_t& at, uint8_t* line, size_t count) {
+  const uint8_t* in = data.data() + at;
+  const uint8_t* const end = data.data() + data.size();
   size_t done = 0;
   while (done < count) {
-    const uint8_t code = in.U8();
-    if (!in.Ok()) return false;
-    if (code >= 192) {
-      const uint8_t value = in.U8();
-      if (!in.Ok()) return false;
-      const size_t run = std::min<size_t>(code & 63u, count - done);
-      std::memset(line + done, value, run);
-      done += run;
-    } else {
+    if (in == end) return false;
+    const uint8_t code = *in++;
+    if (code < 192) {
       line[done++] = code;
+      continue;
     }
+    if (in == end) return false;
+    const size_t run = std::min<size_t>(code & 63u, count - done);
+    std::memset(line + done, *in++, run);
+    done += run;
   }
+  at = static_cast<size_t>(in - data.data());
   return true;
 }
 
@@ -97,41 +102,49 @@ std::optional<DecodedPicture> DecodePcx(std::span<const uint8_t> file) {
   if (!in.Ok() || file.size() < kHeaderBytes || manufacturer != 10) return std::nullopt;
   h.width = xmax - xmin + 1;
   h.height = ymax - ymin + 1;
-  if (!SizeAllowed(h.width, h.height) || h.planes < 1) return std::nullopt;
+  if (!SizeAllowed(h.width, h.height) || h.planes < 1 || h.bits_per_plane < 1) return std::nullopt;
+  // Each plane's line must hold the picture's width; a shorter line would
+  // let a few bytes of data stand for a picture of any width.
+  if (static_cast<int64_t>(h.bytes_per_line) * 8 < static_cast<int64_t>(h.width) * h.bits_per_plane)
+    return std::nullopt;
   const size_t data_bytes = file.size() - kHeaderBytes;
   if (static_cast<int64_t>(h.LineBytes()) * h.height > static_cast<int64_t>(data_bytes) * kRleBytesPerByte)
     return std::nullopt;
 
+  // Two to four planes of more than 8 bits a pixel together are red, green
+  // and blue bytes (a fourth plane is left unused); they make 32-bit
+  // pixels, which draw without a table.
+  const bool planar_colour = h.planes >= 2 && h.planes <= 4 && DibBits(h.Bits()) == 24;
   DecodedPicture picture;
   platform::Dib& dib = picture.dib;
   dib.width = h.width;
   dib.height = -h.height;  // lines come top first
-  dib.bit_count = static_cast<uint16_t>(DibBits(h.Bits()));
+  dib.bit_count = static_cast<uint16_t>(planar_colour ? 32 : DibBits(h.Bits()));
   if (dib.bit_count <= 8) dib.colours = ColourTable(file, dib.bit_count);
   const size_t row_size = platform::DibStride(dib.width, dib.bit_count);
   const size_t line_bytes = static_cast<size_t>(h.LineBytes());
   const size_t buffer = std::max({line_bytes, row_size, static_cast<size_t>(h.bytes_per_line) * 4});
-  std::vector<uint8_t> line(buffer, 0), assembly(buffer, 0);
+  std::vector<uint8_t> line(buffer, 0), assembly(buffer, 0), zeros(planar_colour ? buffer : 0, 0);
   picture.storage.assign(row_size * static_cast<size_t>(h.height), 0);
 
-  in.Seek(kHeaderBytes);
+  size_t at = kHeaderBytes;
   for (int32_t y = 0; y < h.height; ++y) {
-    if (!DecodeLine(in, line.data(), line_bytes)) return std::nullopt;
+    if (!DecodeLine(file, at, line.data(), line_bytes)) return std::nullopt;
     uint8_t* row = picture.storage.data() + static_cast<size_t>(y) * row_size;
-    if (h.planes == 1) {
+    if (planar_colour) {
+      // Red, green and blue planes become blue, green, red, 0 (a plane
+      // that a two-plane line lacks reads as 0).
+      const size_t plane = static_cast<size_t>(h.bytes_per_line);
+      const uint8_t* red = line.data();
+      const uint8_t* green = red + plane;
+      const uint8_t* blue = green + plane;
+      InterleavePlanes(blue, green, red, zeros.data(), std::min(static_cast<size_t>(h.width), plane), row);
+    } else if (h.planes == 1) {
       std::memcpy(row, line.data(), row_size);
-    } else if (h.planes <= 4 && dib.bit_count != 24) {
+    } else if (h.planes <= 4) {
       std::fill(assembly.begin(), assembly.end(), 0);
       GatherPlanes(h, line.data(), assembly.data());
       std::memcpy(row, assembly.data(), row_size);
-    } else if (h.planes <= 4) {
-      // Three (or four) 8-bit planes: red, green, blue become blue, green, red.
-      const size_t plane = static_cast<size_t>(h.bytes_per_line);
-      for (size_t x = 0; x < static_cast<size_t>(h.width) && x < plane; ++x) {
-        row[3 * x] = line[2 * plane + x];
-        row[3 * x + 1] = line[plane + x];
-        row[3 * x + 2] = line[x];
-      }
     }
   }
   dib.bits = picture.storage;

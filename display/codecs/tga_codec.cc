@@ -59,28 +59,21 @@ void ColourOf(const uint8_t* p, int bits, uint8_t* bgr) {
   }
 }
 
-// The stored pixels, each `pixel_bytes` long, in file order; false when the
-// data end before width x height pixels.
-bool ReadPixels(ByteReader& in, const TgaHeader& h, int pixel_bytes, std::vector<uint8_t>& out) {
-  const size_t total = static_cast<size_t>(h.width) * h.height * static_cast<size_t>(pixel_bytes);
-  if (!h.Rle()) {
-    const std::span<const uint8_t> data = in.Bytes(total);
-    if (!in.Ok()) return false;
-    out.assign(data.begin(), data.end());
-    return true;
-  }
+// Run-length decodes `total` bytes of pixels, each `pixel_bytes` long, in
+// file order; false when the data end first.
+bool Unpack(ByteReader& in, size_t total, int pixel_bytes, std::vector<uint8_t>& out) {
+  const size_t size = static_cast<size_t>(pixel_bytes);
   out.resize(total);
   size_t done = 0;
   while (done < total) {
     const uint8_t packet = in.U8();
-    const size_t count = std::min<size_t>((packet & 0x7Fu) + 1u, (total - done) / static_cast<size_t>(pixel_bytes));
+    const size_t count = std::min<size_t>((packet & 0x7Fu) + 1u, (total - done) / size);
     if (packet & 0x80u) {
-      const std::span<const uint8_t> value = in.Bytes(static_cast<size_t>(pixel_bytes));
+      const std::span<const uint8_t> value = in.Bytes(size);
       if (!in.Ok()) return false;
-      for (size_t i = 0; i < count; ++i, done += static_cast<size_t>(pixel_bytes))
-        std::memcpy(out.data() + done, value.data(), static_cast<size_t>(pixel_bytes));
+      for (size_t i = 0; i < count; ++i, done += size) std::memcpy(out.data() + done, value.data(), size);
     } else {
-      const std::span<const uint8_t> values = in.Bytes(count * static_cast<size_t>(pixel_bytes));
+      const std::span<const uint8_t> values = in.Bytes(count * size);
       if (!in.Ok()) return false;
       std::memcpy(out.data() + done, values.data(), values.size());
       done += values.size();
@@ -89,9 +82,26 @@ bool ReadPixels(ByteReader& in, const TgaHeader& h, int pixel_bytes, std::vector
   return true;
 }
 
-}  // namespace
+// One stored row (in file order) as a picture row of `out_bytes` per pixel.
+void ConvertRow(const TgaHeader& h, int pixel_bytes, int out_bytes, const uint8_t* from, uint8_t* to) {
+  if (!h.RightToLeft() && pixel_bytes == out_bytes) {
+    std::memcpy(to, from, static_cast<size_t>(h.width) * static_cast<size_t>(pixel_bytes));
+    return;
+  }
+  for (size_t x = 0; x < h.width; ++x, from += pixel_bytes) {
+    uint8_t* p = to + (h.RightToLeft() ? h.width - 1 - x : x) * static_cast<size_t>(out_bytes);
+    if (out_bytes == 1)
+      p[0] = from[0];
+    else if (out_bytes == 4)
+      std::memcpy(p, from, 4);
+    else
+      ColourOf(from, h.depth, p);
+  }
+}
 
-std::optional<DecodedPicture> DecodeTga(std::span<const uint8_t> file) {
+// Both entry points: `in_place` lets the picture point into `file` when
+// its rows can be drawn as they stand.
+std::optional<DecodedPicture> Decode(std::span<const uint8_t> file, bool in_place) {
   ByteReader in(file);
   TgaHeader h;
   h.id_length = in.U8();
@@ -139,8 +149,17 @@ std::optional<DecodedPicture> DecodeTga(std::span<const uint8_t> file) {
   const int64_t limit = h.Rle() ? kRlePixelsPerByte : 1;
   if (!FileCanHold(h.width, h.height, in.Remaining() / static_cast<size_t>(pixel_bytes) + 1, limit))
     return std::nullopt;
-  std::vector<uint8_t> stored;
-  if (!ReadPixels(in, h, pixel_bytes, stored)) return std::nullopt;
+  const size_t row_bytes = static_cast<size_t>(h.width) * static_cast<size_t>(pixel_bytes);
+  const size_t total = row_bytes * h.height;
+  std::span<const uint8_t> stored;
+  std::vector<uint8_t> unpacked;
+  if (h.Rle()) {
+    if (!Unpack(in, total, pixel_bytes, unpacked)) return std::nullopt;
+    stored = unpacked;
+  } else {
+    stored = in.Bytes(total);
+    if (!in.Ok()) return std::nullopt;
+  }
 
   DecodedPicture picture;
   platform::Dib& dib = picture.dib;
@@ -150,27 +169,32 @@ std::optional<DecodedPicture> DecodeTga(std::span<const uint8_t> file) {
   dib.colours = std::move(colours);
   const int out_bytes = dib.bit_count / 8;
   const size_t stride = platform::DibStride(dib.width, dib.bit_count);
-  picture.storage.assign(stride * h.height, 0);
-  for (size_t row = 0; row < h.height; ++row) {
-    const uint8_t* from = stored.data() + row * h.width * static_cast<size_t>(pixel_bytes);
-    uint8_t* to = picture.storage.data() + row * stride;
-    if (!h.RightToLeft() && pixel_bytes == out_bytes && h.depth != 16 && h.depth != 15) {
-      std::memcpy(to, from, static_cast<size_t>(h.width) * static_cast<size_t>(pixel_bytes));
-      continue;
+  // Rows that are already picture rows (left to right, of the picture's
+  // pixel size and padded to four bytes by their own length) are drawn from
+  // where they lie: the file, or the unpacked runs.
+  if (!h.RightToLeft() && pixel_bytes == out_bytes && stride == row_bytes) {
+    if (h.Rle()) {
+      picture.storage = std::move(unpacked);
+      dib.bits = picture.storage;
+      return picture;
     }
-    for (size_t x = 0; x < h.width; ++x, from += pixel_bytes) {
-      uint8_t* p = to + (h.RightToLeft() ? h.width - 1 - x : x) * static_cast<size_t>(out_bytes);
-      if (out_bytes == 1)
-        p[0] = from[0];
-      else if (out_bytes == 4)
-        std::memcpy(p, from, 4);
-      else
-        ColourOf(from, h.depth, p);
+    if (in_place) {
+      dib.bits = stored;
+      return picture;
     }
   }
+  picture.storage.resize(stride * h.height);
+  for (size_t row = 0; row < h.height; ++row)
+    ConvertRow(h, pixel_bytes, out_bytes, stored.data() + row * row_bytes, picture.storage.data() + row * stride);
   dib.bits = picture.storage;
   return picture;
 }
+
+}  // namespace
+
+std::optional<DecodedPicture> DecodeTga(std::span<const uint8_t> file) { return Decode(file, false); }
+
+std::optional<DecodedPicture> DecodeTgaInPlace(std::span<const uint8_t> file) { return Decode(file, true); }
 
 std::vector<uint8_t> EncodeTga(const platform::Surface& surface) {
   const int32_t w = surface.Width(), h = surface.Height();

@@ -16,6 +16,10 @@ namespace zv::codecs {
 // Nothing when the file is damaged or its data end early.
 std::optional<DecodedPicture> DecodeTga(std::span<const uint8_t> file);
 
+// The same, leaving uncompressed rows that can be drawn as they stand in
+// `file`: the picture may point into it, so `file` must outlive it.
+std::optional<DecodedPicture> DecodeTgaInPlace(std::span<const uint8_t> file);
+
 // The surface as an uncompressed 24-bit true-colour Targa file, bottom row
 // first.
 std::vector<uint8_t> EncodeTga(const platform::Surface& surface);
