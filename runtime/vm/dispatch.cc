@@ -12,6 +12,8 @@ struct DispatchAccess {
   static void SetCommandPc(Vm& vm, uint32_t pc) { vm.command_pc_ = pc; }
   static uint32_t* Slots(Vm& vm) { return vm.slots_.data(); }
   static OperandCursor& Cursor(Vm& vm) { return vm.cursor_; }
+  static uint32_t* HotOperands(Vm& vm) { return vm.hot_operands_.data(); }
+  static uint8_t* HotChecked(Vm& vm) { return vm.hot_checked_.data(); }
 };
 
 namespace {
@@ -73,26 +75,19 @@ void ReturnBudget(Vm& vm, uint32_t left) {
 // A copy of the program counter and the slot base, kept in registers and
 // written back to the Vm around every command that goes through the table.
 struct InlineMachine {
-  InlineMachine(Vm& v, uint32_t& command) : cursor(DispatchAccess::Cursor(v)), slots(DispatchAccess::Slots(v)),
-      vm(v), arrays(v.arrays), command_pc(command) {}
+  InlineMachine(Vm& v, uint32_t& command)
+      : cursor(DispatchAccess::Cursor(v)),
+        slots(DispatchAccess::Slots(v)),
+        checked(DispatchAccess::HotOperands(v)),
+        vm(v),
+        arrays(v.arrays),
+        command_pc(command) {}
 
-  // The loop has checked that the opcode lies inside the code, and the
-  // code is followed by kCodePadding zero words, so a hot command's
-  // operand reads need no bounds check of their own.
+  // The loop has checked the operands of the command at this position
+  // once (CheckHotOperands): they are read as checked slot and code indices.
   ZV_ALWAYS_INLINE uint32_t NextWord() { return cursor.code[cursor.pc++]; }
-  ZV_ALWAYS_INLINE Slot NextSlot() {
-    uint32_t w = NextWord();
-    uint32_t index = w - static_cast<uint32_t>(operand::kSlotFirst);
-    if (index >= slots::kAddressable) ThrowOperandFault(w, cursor.pc, "a value slot");
-    return Slot{index};
-  }
-  ZV_ALWAYS_INLINE uint32_t NextTarget() {
-    uint32_t w = NextWord();
-    uint32_t index = w - static_cast<uint32_t>(operand::kCodeFirst);
-    if (static_cast<int32_t>(w) < operand::kCodeFirst || index >= cursor.size)
-      ThrowOperandFault(w, cursor.pc, "a code address");
-    return index;
-  }
+  ZV_ALWAYS_INLINE Slot NextSlot() { return Slot{checked[cursor.pc++]}; }
+  ZV_ALWAYS_INLINE uint32_t NextTarget() { return checked[cursor.pc++]; }
   ZV_ALWAYS_INLINE int32_t NextInt() { return IntAt(NextSlot()); }
   ZV_ALWAYS_INLINE float NextFloat() { return FloatAt(NextSlot()); }
   ZV_ALWAYS_INLINE void SetPc(uint32_t pc) { cursor.pc = pc; }
@@ -111,12 +106,48 @@ struct InlineMachine {
 
   OperandCursor cursor;
   uint32_t* slots;
+  const uint32_t* checked;
   Vm& vm;
   ArrayTable& arrays;
   uint32_t& command_pc;  // the running command, for error reports
 };
 
 ZV_ALWAYS_INLINE Vm& MachineOf(InlineMachine& m) { return m.vm; }
+
+// ---- Checking a hot command's operands once ----------------------------------
+
+// The operands of each hot opcode: S a value slot, T a code address, W a
+// word that is not read.
+constexpr const char* HotOperandKinds(uint32_t opcode) {
+  switch (opcode) {
+    case 1: case 9: case 12: return "ST";
+    case 2: case 5: case 6: case 10: case 42: return "T";
+    case 8: return "WT";
+    case 7: return "SSST";
+    case 151: case 152: case 154: case 232: case 155: return "SS";
+    default: return "SSS";  // arithmetic, comparisons, element stores and reads
+  }
+}
+
+// Checks the operands of the hot command at `pc` and keeps their slot and
+// code indices for the loop; throws OperandFault (runtime error 10010) at
+// the first word of the wrong class, before the command has changed
+// anything, as its checked reads would. The code is immutable, so a position
+// is checked once.
+void CheckHotOperands(Vm& vm, uint32_t pc, const char* kinds) {
+  OperandCursor cursor = DispatchAccess::Cursor(vm);
+  cursor.pc = pc + 1;
+  uint32_t* checked = DispatchAccess::HotOperands(vm);
+  for (const char* kind = kinds; *kind; ++kind) {
+    const uint32_t at = cursor.pc;
+    switch (*kind) {
+      case 'S': checked[at] = cursor.NextSlot().index; break;
+      case 'T': checked[at] = cursor.NextTarget(); break;
+      default: checked[at] = cursor.NextWord(); break;
+    }
+  }
+  DispatchAccess::HotChecked(vm)[pc] = 1;
+}
 
 // Runs one command through the handler table, with the Vm's program counter
 // in step. False when the opcode has no handler: the run then ends with an
@@ -181,6 +212,7 @@ void RunThreaded(Vm& vm, InlineMachine& machine, Slice& slice, uint32_t& command
 #undef ZV_JUMP_ENTRY
 
   InlineMachine m = machine;
+  const uint8_t* hot_checked = DispatchAccess::HotChecked(vm);
   uint32_t budget = Budget(vm);
   uint32_t opcode;
 
@@ -200,19 +232,24 @@ void RunThreaded(Vm& vm, InlineMachine& machine, Slice& slice, uint32_t& command
   if (vm.yield) goto done;
   ZV_DISPATCH();
 
+#define ZV_CHECK_OPERANDS(op) \
+  if (__builtin_expect(!hot_checked[command_pc], 0)) CheckHotOperands(vm, command_pc, HotOperandKinds(op));
 #define ZV_HOT_CASE(op, call) \
   hot_##op:                   \
+  ZV_CHECK_OPERANDS(op)       \
   call;                       \
   ZV_NEXT();
   ZV_HOT_OPCODES(ZV_HOT_CASE)
 #undef ZV_HOT_CASE
 #define ZV_HOT_RAISING_CASE(op, call) \
   hot_##op:                           \
+  ZV_CHECK_OPERANDS(op)               \
   call;                               \
   if (vm.yield) goto done;            \
   ZV_NEXT();
   ZV_HOT_RAISING_OPCODES(ZV_HOT_RAISING_CASE)
 #undef ZV_HOT_RAISING_CASE
+#undef ZV_CHECK_OPERANDS
 
 table_command:
   if (command_pc >= m.cursor.size) {

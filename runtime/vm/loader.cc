@@ -80,6 +80,8 @@ bool InstallProgram(Vm& vm, const ProgramFile& p) {
   // operands without a bounds check: a zero is no slot and no target.
   vm.code_.assign(p.code.size() + kCodePadding, 0);
   for (size_t i = 0; i < p.code.size(); ++i) vm.code_[i] = ConvertLiteral(p.code[i]);
+  vm.hot_operands_.assign(vm.code_.size(), 0);
+  vm.hot_checked_.assign(p.code.size(), 0);
   vm.lines_ = p.lines;
   vm.lines_.resize(p.code.size(), 0);
   vm.cursor_ = OperandCursor{vm.code_.data(), static_cast<uint32_t>(vm.code_.size()), 0};
@@ -98,6 +100,8 @@ void FreeProgram(Vm& vm) {
   vm.string_owners_.clear();
   vm.owned_slots_.clear();
   vm.code_.clear();
+  vm.hot_operands_.clear();
+  vm.hot_checked_.clear();
   vm.lines_.clear();
   vm.cursor_ = OperandCursor{};
   vm.command_pc_ = 0;

@@ -250,6 +250,11 @@ class Vm {
   std::vector<uint32_t> code_;
   std::vector<int32_t> lines_;
   OperandCursor cursor_;  // over code_
+  // The dispatch loop's checked copy of hot commands' operands: at a code
+  // position whose `hot_checked_` byte is set, the words after the opcode
+  // hold slot indices and code indices already checked for their class.
+  std::vector<uint32_t> hot_operands_;
+  std::vector<uint8_t> hot_checked_;
   uint32_t command_pc_ = 0;
   std::vector<uint32_t> slots_;
   StringHeap strings_;

@@ -5,6 +5,7 @@
 #include "platform/ini/ini_file.h"
 #include "platform/paths/temp_folder.h"
 #include "runtime/vm/errors.h"
+#include "runtime/vm/opcodes/core_handlers.h"
 #include "tests/runtime/vm/vm_fixture.h"
 
 namespace zv {
@@ -222,6 +223,58 @@ TEST_F(Dispatch, DebugModeTracesEachPositionIntoTheLog) {
   auto log = platform::IniFile::Load(temp.File("KQ.LOG"));
   EXPECT_EQ(log.Get("ZENTROVEXLOOPMIDDLE", "PC0"), std::to_string(kCount));
   EXPECT_EQ(log.Get("ZENTROVEXLOOPMIDDLE", "PC1"), std::to_string(kEnd));
+}
+
+}  // namespace
+}  // namespace zv
+
+namespace zv {
+namespace {
+
+// The dispatch loop runs the core's hot commands inline, reading operands it
+// checked once per code position; a word of the wrong class must still end
+// the run with 10010 before the command changes anything, every time.
+class HotDispatch : public test::VmTest {
+ protected:
+  HotDispatch() { RegisterCoreHandlers(handlers); }
+};
+
+TEST_F(HotDispatch, HotCommandWithABadOperandFaultsBeforeWriting) {
+  auto& a = assembler;
+  a.Op(81, {a.IntVar(0), a.IntConst(5), a.Literal(3)});  // a literal where a slot belongs
+  a.Op(213);
+  Load();
+  vm.SetInt(Slot{slots::kIntVar}, 42);
+  for (int run = 0; run < 2; ++run) {
+    ResetVmState(vm);
+    vm.SetPc(0);
+    RunVmLoop(vm);
+    RunVmLoop(vm);
+    EXPECT_EQ(vm.errors.code, error_code::kSevereException);
+    EXPECT_EQ(vm.IntAt(Slot{slots::kIntVar}), 42);
+  }
+}
+
+TEST_F(HotDispatch, LoopOfHotCommandsComputesLikeTheHandlers) {
+  // total = 0 : for i = 1 to 100 : total = total + (i & 7) : next
+  auto& a = assembler;
+  auto top = a.NewLabel(), done = a.NewLabel();
+  a.Op(151, {a.IntVar(0), a.IntConst(0)});
+  a.Op(91, {a.IntVar(1), a.IntConst(1), a.IntConst(1)});
+  a.Bind(top);
+  a.Op(7, {a.IntVar(1), a.IntConst(100), a.IntConst(1), a.Target(done)});
+  a.Op(123, {a.IntTemp(0), a.IntVar(1), a.IntConst(7)});
+  a.Op(81, {a.IntVar(0), a.IntVar(0), a.IntTemp(0)});
+  a.Op(8, {a.IntConst(0), a.Target(top)});
+  a.Bind(done);
+  a.Op(213);
+  Load();
+  RunVmLoop(vm);
+  RunVmLoop(vm);
+  EXPECT_EQ(vm.errors.code, 0);
+  int expected = 0;
+  for (int i = 1; i <= 100; ++i) expected += i & 7;
+  EXPECT_EQ(vm.IntAt(Slot{slots::kIntVar}), expected);
 }
 
 }  // namespace
