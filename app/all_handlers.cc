@@ -6,6 +6,14 @@
 #include "display/sprites_commands.h"
 #include "runtime/console/console_commands.h"
 #include "runtime/vm/opcodes/core_handlers.h"
+#include "services/files/array_file_commands.h"
+#include "services/files/checklist_commands.h"
+#include "services/files/file_commands.h"
+#include "services/files/numbered_file_commands.h"
+#include "services/input/input_commands.h"
+#include "services/memory/memory_handlers.h"
+#include "services/system/system_commands.h"
+#include "services/system/user_library_commands.h"
 
 namespace zv {
 
@@ -16,6 +24,14 @@ void RegisterAllHandlers(HandlerTable& table) {
   RegisterImageHandlers(table);
   RegisterSpriteHandlers(table);
   RegisterAnimationHandlers(table);
+  RegisterInputHandlers(table);  // with force feedback
+  RegisterFileHandlers(table);
+  RegisterNumberedFileHandlers(table);
+  RegisterArrayFileHandlers(table);
+  RegisterChecklistHandlers(table);
+  RegisterSystemHandlers(table);
+  RegisterUserLibraryHandlers(table);
+  RegisterMemoryHandlers(table);
 }
 
 }  // namespace zv

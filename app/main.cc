@@ -12,6 +12,7 @@
 #include "display/display_factory.h"
 #include "platform/paths/temp_folder.h"
 #include "platform/present/presenter_factory.h"
+#include "services/hub/services_hub.h"
 #include "runtime/attached/attached_data.h"
 #include "runtime/builder/exe_builder.h"
 #include "runtime/startup.h"
@@ -39,12 +40,21 @@ std::string Join(const std::vector<std::string>& words) {
   return line;
 }
 
-// What every run uses: all the commands and the display.
-zv::StartServices SystemServices() {
+// What every run uses: all the commands, the display, and the input, file,
+// system and memory services.
+zv::StartServices SystemServices(const std::string& self) {
   zv::StartServices services;
   services.register_handlers = zv::RegisterAllHandlers;
   services.make_display = [](zv::platform::Window& window, zv::Vm& vm) {
     return zv::MakeDisplayServices(vm, window, zv::platform::MakePresenter(window.NativeHandle()));
+  };
+  services.make_input = [self](zv::platform::Window& window, zv::Vm& vm, zv::platform::Clock& clock,
+                               const std::string& user_state_folder) -> std::unique_ptr<zv::InputServices> {
+    zv::HubOptions options;
+    options.clock = &clock;
+    options.executable_path = self;
+    options.user_state_folder = user_state_folder;
+    return std::make_unique<zv::ServicesHub>(window, vm, options);
   };
   return services;
 }
@@ -61,7 +71,7 @@ int RunGame(const std::string& self, const std::vector<std::string>& args) {
   options.headless = headless && std::string(headless) == "1";
   if (const char* frames = std::getenv("ZENTROVEX_FRAMES")) options.frames = static_cast<uint32_t>(std::strtoul(frames, nullptr, 10));
   if (const char* shot = std::getenv("ZENTROVEX_SCREENSHOT")) options.screenshot = shot;
-  return zv::RunRuntime(options, SystemServices());
+  return zv::RunRuntime(options, SystemServices(self));
 }
 
 int Run(const std::string& self, const zv::CommandLine& line) {
@@ -72,7 +82,7 @@ int Run(const std::string& self, const zv::CommandLine& line) {
   options.screenshot = line.screenshot;
   options.command_line = Join(line.program_args);
   options.app_folder = FolderOf(line.file);
-  zv::StartServices services = SystemServices();
+  zv::StartServices services = SystemServices(self);
   const std::string source = fs::absolute(line.file).string();
   services.compile = [source](const std::string& program, std::string* error) {
     return zv::CompileProgram(source, program, error);

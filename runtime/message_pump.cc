@@ -189,7 +189,9 @@ void MessagePump::MainWindowProc(const WindowEvent& event) {
       MouseButton(event, false);
       break;
     case WindowEventKind::kMouseWheel:
-      // The wheel arrives only as window events here.
+      // The input devices count the wheel themselves where they exist;
+      // without them it arrives only as window events.
+      if (vm_.input_devices) break;
       state_.input.mouse_move_z += event.a;
       state_.input.mouse_z = std::clamp(state_.input.mouse_z + event.a, 0, 99);
       break;

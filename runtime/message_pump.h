@@ -35,6 +35,7 @@ class RuntimeHost final : public VmHost {
   }
   size_t PendingDrawRecords() override { return display_->PendingDrawRecords(); }
   bool SetClipboardText(std::string_view text) override { return clipboard_.SetText(text); }
+  std::optional<std::string> GetClipboardText() override { return clipboard_.GetText(); }
 
   // Takes the next message without waiting; false when the queue is empty.
   // Window events come first; a quit is seen once nothing else waits.

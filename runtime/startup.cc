@@ -81,6 +81,9 @@ class Runtime {
   void ReportError();
   void ReportStartFailure(const std::string& message);
   void WriteScreenshot();
+  // Where the user's remembered settings live: the configuration folder
+  // (empty) with a display, the run's temporary folder without one.
+  std::string UserStateFolder() const;
 
   const StartOptions& options_;
   StartServices& services_;
@@ -96,12 +99,18 @@ class Runtime {
   NullDisplay null_display_;  // the host's display until the real one exists
   std::unique_ptr<RuntimeHost> host_;
   std::unique_ptr<Vm> vm_;
+  std::unique_ptr<InputServices> owned_input_;  // after vm_: it holds the machine
   std::unique_ptr<DisplayServices> display_;
   std::unique_ptr<MessagePump> pump_;
   std::unique_ptr<AttachedData> attached_;
   std::string start_failure_;
   bool ran_ = false;
 };
+
+std::string Runtime::UserStateFolder() const {
+  if (!services_.user_state_folder.empty()) return services_.user_state_folder;
+  return window_->HasDisplay() ? std::string() : state_.temp_folder;
+}
 
 void Runtime::SetUpPaths() {
   state_.startup_folder = CurrentFolder();
@@ -186,9 +195,7 @@ bool Runtime::StartDisplay(bool skip) {
   Settings& s = state_.settings;
   ReadStartupSettings(s, choices_, attached_.get(), state_.startup_folder + "/");
   if (!skip) {
-    const std::string user_folder = !services_.user_state_folder.empty() ? services_.user_state_folder
-                                    : window_->HasDisplay()                ? std::string()
-                                                                           : state_.temp_folder;
+    const std::string user_folder = UserStateFolder();
     const platform::UserState user_state =
         user_folder.empty() ? platform::UserState::InConfigFolder() : platform::UserState::InFolder(user_folder);
     ChooseBest3DCard(s, user_state, *display_, *pump_, *host_);
@@ -310,7 +317,12 @@ void Runtime::MakeMachine() {
   Vm& vm = *vm_;
   if (services_.engine3d) vm.engine3d = services_.engine3d;
   if (services_.sound) vm.sound = services_.sound;
-  if (services_.input) vm.input = services_.input;
+  if (services_.input) {
+    vm.input = services_.input;
+  } else if (services_.make_input) {
+    owned_input_ = services_.make_input(*window_, vm, *clock_, UserStateFolder());
+    if (owned_input_) vm.input = owned_input_.get();
+  }
   if (services_.editor) vm.editor = services_.editor;
   vm.commands = services_.commands;
   vm.command_line = options_.command_line.substr(0, kCommandLineLimit);

@@ -39,6 +39,12 @@ struct StartServices {
   // headless one when no display can be opened or `headless` is set.
   platform::Window* window = nullptr;
   std::function<std::unique_ptr<DisplayServices>(platform::Window&, Vm&)> make_display;
+  // Makes the input, file, system and memory services for the run once the
+  // window and the machine exist; kept until the run ends. `input` (below)
+  // is used instead when given.
+  std::function<std::unique_ptr<InputServices>(platform::Window&, Vm&, platform::Clock&,
+                                               const std::string& user_state_folder)>
+      make_input;
   Engine3DServices* engine3d = nullptr;
   SoundServices* sound = nullptr;
   InputServices* input = nullptr;

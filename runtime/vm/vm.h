@@ -27,6 +27,11 @@ namespace zv {
 class Vm;
 class DisplayServices;  // runtime/display_seam.h
 class AttachedData;     // runtime/attached/attached_data.h
+class MemoryBlocks;     // services/memory/memory_blocks.h
+class NetServices;      // services/net/net_services.h
+class InputDevices;     // services/input/input_devices.h
+class FileServices;     // services/files/file_services.h
+class SystemServices;   // services/system/system_services.h
 struct RuntimeState;    // runtime/runtime_state.h
 
 // A command's handler: reads its operands through the Vm's accessors, checks
@@ -61,6 +66,8 @@ class VmHost {
   virtual size_t PendingDrawRecords() { return 0; }
   // Puts a text on the clipboard; false when the clipboard is unavailable.
   virtual bool SetClipboardText(std::string_view text) { (void)text; return false; }
+  // The clipboard's text; nothing when it holds none or is unavailable.
+  virtual std::optional<std::string> GetClipboardText() { return std::nullopt; }
 };
 
 // The command table's names and signatures, for the error report. Only
@@ -231,6 +238,29 @@ class Vm {
   DisplayServices* display = nullptr;     // null: nothing is drawn
   RuntimeState* runtime = nullptr;        // window, console and input state
   AttachedData* attached_data = nullptr;  // a built game's records; null otherwise
+
+  // ---- Memory blocks (services/memory/) -------------------------------------
+  // The program's memory blocks; null where that service is not linked (no
+  // block can then be made).
+  MemoryBlocks* memory_blocks = nullptr;
+
+  // ---- FTP and multiplayer (services/net/) ----------------------------------
+  // The FTP connection and the multiplayer session; null where that service
+  // is not linked (its commands then end the run with a fault).
+  NetServices* net = nullptr;
+
+  // ---- Keyboard, mouse, joysticks and force feedback (services/input/) -----
+  // The input devices and their state blocks; null where that service is not
+  // linked (its commands then end the run with a fault).
+  InputDevices* input_devices = nullptr;
+
+  // ---- Files, folders, system commands, user libraries ----------------------
+  // services/files/: the numbered files, the directory search and the shell;
+  // services/system/: the registry, the system flags and the user libraries.
+  // Null where those services are not linked (their commands then end the
+  // run with a fault).
+  FileServices* files = nullptr;
+  SystemServices* system = nullptr;
 
   // DEBUGMODE's trace: the last opcode run at each code position, gathered in
   // memory and merged into KQ.LOG when a slice ends.

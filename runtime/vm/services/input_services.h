@@ -18,6 +18,9 @@ class InputServices {
   virtual void ReleaseForceEffects() {}
   virtual void ShutdownInput() {}
   virtual void CloseFtpConnection() {}
+  // Moves the multiplayer session's network traffic along; the message pump
+  // calls it once per turn.
+  virtual void ServiceNetwork() {}
   // Closes the handle of a started child process once it has ended.
   virtual void ReapFinishedChild() {}
   // Allows or blocks the system key combinations.

@@ -1,0 +1,168 @@
+#include "platform/input/sdl/sdl_input.h"
+
+#include <SDL.h>
+
+#include <atomic>
+
+#include "platform/input/sdl/sdl_devices.h"
+
+namespace zv::platform {
+namespace sdl_input {
+namespace {
+
+// A wheel notch moves the mouse's z axis by this much, as programs expect of
+// a wheel mouse.
+constexpr int32_t kWheelNotch = 120;
+
+// The keyboard and the mouse follow the window that has the focus; with none
+// of ours in front they cannot be read.
+bool WindowHasFocus() { return SDL_GetKeyboardFocus() != nullptr; }
+
+class SdlKeyboard final : public Keyboard {
+ public:
+  bool Acquire() override {
+    SDL_PumpEvents();
+    acquired_ = WindowHasFocus();
+    return acquired_;
+  }
+  void Unacquire() override { acquired_ = false; }
+  bool ReadState(KeyboardState* state) override {
+    SDL_PumpEvents();
+    if (!acquired_ || !WindowHasFocus()) {
+      acquired_ = false;
+      return false;
+    }
+    int count = 0;
+    const Uint8* keys = SDL_GetKeyboardState(&count);
+    state->fill(0);
+    for (int sdl_scancode = 0; sdl_scancode < count; ++sdl_scancode) {
+      if (!keys[sdl_scancode]) continue;
+      if (uint8_t code = ScanCodeOfSdlScancode(sdl_scancode)) (*state)[code] = kKeyHeld;
+    }
+    return true;
+  }
+
+ private:
+  bool acquired_ = false;
+};
+
+class SdlMouse final : public Mouse {
+ public:
+  SdlMouse() { SDL_AddEventWatch(WatchWheel, this); }
+  ~SdlMouse() override { SDL_DelEventWatch(WatchWheel, this); }
+
+  bool Acquire() override {
+    SDL_PumpEvents();
+    acquired_ = WindowHasFocus();
+    if (acquired_) {
+      // Moves made before the mouse was ours are not reported.
+      SDL_GetRelativeMouseState(nullptr, nullptr);
+      notches_ = 0;
+    }
+    return acquired_;
+  }
+  void Unacquire() override { acquired_ = false; }
+  bool ReadState(MouseState* state) override {
+    SDL_PumpEvents();
+    if (!acquired_ || !WindowHasFocus()) {
+      acquired_ = false;
+      return false;
+    }
+    int dx = 0, dy = 0;
+    const Uint32 buttons = SDL_GetRelativeMouseState(&dx, &dy);
+    state->x = dx;
+    state->y = dy;
+    state->z = notches_.exchange(0) * kWheelNotch;
+    const Uint32 masks[4] = {SDL_BUTTON_LMASK, SDL_BUTTON_RMASK, SDL_BUTTON_MMASK, SDL_BUTTON_X1MASK};
+    for (int b = 0; b < 4; ++b) state->buttons[b] = (buttons & masks[b]) ? kKeyHeld : 0;
+    return true;
+  }
+
+ private:
+  // SDL keeps no wheel position, so the wheel's events are counted as SDL
+  // queues them.
+  static int SDLCALL WatchWheel(void* self, SDL_Event* event) {
+    if (event->type != SDL_MOUSEWHEEL) return 1;
+    int notches = event->wheel.y;
+    if (event->wheel.direction == SDL_MOUSEWHEEL_FLIPPED) notches = -notches;
+    static_cast<SdlMouse*>(self)->notches_ += notches;
+    return 1;
+  }
+
+  bool acquired_ = false;
+  std::atomic<int32_t> notches_{0};
+};
+
+}  // namespace
+
+std::unique_ptr<Keyboard> MakeKeyboard() { return std::make_unique<SdlKeyboard>(); }
+std::unique_ptr<Mouse> MakeMouse() { return std::make_unique<SdlMouse>(); }
+
+}  // namespace sdl_input
+
+namespace {
+
+class SdlInput final : public InputSystem {
+ public:
+  ~SdlInput() override { Close(); }
+
+  bool Open() override {
+    if (open_) return true;
+    // Joysticks are read whichever window has the focus.
+    SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
+    if (SDL_InitSubSystem(SDL_INIT_JOYSTICK | SDL_INIT_GAMECONTROLLER) != 0) return false;
+    // Without haptics the controllers still work, without force feedback.
+    haptic_ = SDL_InitSubSystem(SDL_INIT_HAPTIC) == 0;
+    open_ = true;
+    return true;
+  }
+
+  void Close() override {
+    if (!open_) return;
+    if (haptic_) SDL_QuitSubSystem(SDL_INIT_HAPTIC);
+    SDL_QuitSubSystem(SDL_INIT_JOYSTICK | SDL_INIT_GAMECONTROLLER);
+    open_ = haptic_ = false;
+  }
+
+  std::unique_ptr<Keyboard> OpenKeyboard() override {
+    if (!open_ || !SDL_WasInit(SDL_INIT_VIDEO)) return nullptr;
+    return sdl_input::MakeKeyboard();
+  }
+  std::unique_ptr<Mouse> OpenMouse() override {
+    if (!open_ || !SDL_WasInit(SDL_INIT_VIDEO)) return nullptr;
+    return sdl_input::MakeMouse();
+  }
+
+  bool ListControllers(ControllerClass controller_class, bool force_feedback_only,
+                       std::vector<ControllerInfo>* controllers) override {
+    controllers->clear();
+    if (!open_) return false;
+    // SDL offers game controllers and joysticks only.
+    if (controller_class != ControllerClass::kJoystick) return true;
+    const int count = SDL_NumJoysticks();
+    if (count < 0) return false;
+    for (int i = 0; i < count; ++i) {
+      const bool force_feedback = haptic_ && sdl_input::HasForceFeedback(i);
+      if (force_feedback_only && !force_feedback) continue;
+      const char* name = SDL_IsGameController(i) ? SDL_GameControllerNameForIndex(i) : SDL_JoystickNameForIndex(i);
+      controllers->push_back({name ? name : "", ControllerClass::kJoystick, force_feedback,
+                              SDL_JoystickGetDeviceInstanceID(i)});
+    }
+    return true;
+  }
+
+  std::unique_ptr<Joystick> OpenJoystick(const ControllerInfo& controller) override {
+    if (!open_) return nullptr;
+    return sdl_input::OpenJoystick(static_cast<SDL_JoystickID>(controller.id));
+  }
+
+ private:
+  bool open_ = false;
+  bool haptic_ = false;
+};
+
+}  // namespace
+
+std::unique_ptr<InputSystem> MakeSdlInput() { return std::make_unique<SdlInput>(); }
+
+}  // namespace zv::platform

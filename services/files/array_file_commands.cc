@@ -1,0 +1,158 @@
+#include "services/files/array_file_commands.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "services/files/array_files.h"
+#include "services/files/disk_files.h"
+#include "services/files/file_services.h"
+#include "services/files/program_paths.h"
+
+namespace zv {
+namespace {
+
+namespace op = array_file_opcode;
+namespace err = array_file_error;
+namespace stage = array_load_stage;
+
+enum class ArrayKind { kNumbers, kStrings };
+
+constexpr uint32_t kMaxSubscripts = 5;
+// The element-read opcodes for one subscript; each family continues up to
+// five subscripts.
+constexpr uint32_t kReadIntElement = 661;
+constexpr uint32_t kReadFloatElement = 666;
+constexpr uint32_t kReadStringElement = 671;
+
+// The array slot word of the element read just before the command. The
+// compiler reads the named element into a temporary right before the
+// command, so with one subscript the array's slot is three words before
+// the command's first operand. An element named with more subscripts puts
+// it further back; the read's own opcode tells how far.
+bool IsElementRead(uint32_t opcode, uint32_t subscripts) {
+  for (uint32_t family : {kReadIntElement, kReadFloatElement, kReadStringElement})
+    if (opcode == family + subscripts - 1) return true;
+  return false;
+}
+
+uint32_t ArraySlotWord(const Vm& vm) {
+  const uint32_t at = vm.CommandPc();
+  for (uint32_t n = 1; n <= kMaxSubscripts; ++n)
+    if (at >= n + 3 && IsElementRead(vm.CodeWord(at - (n + 3)), n)) return vm.CodeWord(at - (n + 1));
+  return at >= 2 ? vm.CodeWord(at - 2) : 0;
+}
+
+// The command's array, as its table entry. Nothing (with error 109) unless
+// it is a dimensioned array of the command's kind: a number file loaded
+// into string handles, or the reverse, would make numbers pass for strings.
+std::optional<uint32_t> CommandArray(Vm& vm, ArrayKind kind) {
+  const uint32_t slot = ArraySlotWord(vm) - static_cast<uint32_t>(operand::kSlotFirst);
+  const uint32_t entry = slot - slots::kIntVar;
+  const bool strings = entry >= ArrayTable::kFirstStringEntry;
+  if (entry >= ArrayTable::kEntries || strings != (kind == ArrayKind::kStrings)) {
+    vm.RunError(err::kNotAnArray);
+    return std::nullopt;
+  }
+  if (kind == ArrayKind::kStrings) vm.errors.internal_code = stage::kArrayAccepted;
+  if (!vm.arrays.IsArray(entry)) {
+    vm.RunError(err::kNotAnArray);
+    return std::nullopt;
+  }
+  if (kind == ArrayKind::kStrings) vm.errors.internal_code = stage::kArrayDimensioned;
+  return entry;
+}
+
+// The whole file named, after the virtual-file lookup; a missing file is
+// made empty and loads as empty. Nothing (with error 104) when it cannot be
+// opened.
+std::optional<std::vector<uint8_t>> ReadArrayFile(Vm& vm, const std::string& name) {
+  files::UniqueFd fd = files::OpenOrCreateForReading(FilesOf(vm).LookUpFile(name));
+  if (!fd.Valid()) {
+    vm.RunError(err::kFileFailed);
+    return std::nullopt;
+  }
+  auto bytes = files::ReadToEnd(fd.Get());
+  return bytes ? std::move(bytes) : std::vector<uint8_t>();
+}
+
+// Replaces the file under the name as given; error 104 when it cannot be
+// written (the earlier file then stays as it was).
+void WriteArrayFile(Vm& vm, const std::string& name, std::span<const uint8_t> bytes) {
+  if (!files::WriteFileSafely(NativePath(name), bytes, files::Publish::kReplace)) vm.RunError(err::kFileFailed);
+}
+
+// Operands: the file name, then the element the compiler read (not used).
+std::string NextFileName(Vm& vm) {
+  std::string name(vm.NextString());
+  vm.NextWord();
+  return name;
+}
+
+void CmdLoadNumberArray(Vm& vm) {
+  const std::string name = NextFileName(vm);
+  const auto entry = CommandArray(vm, ArrayKind::kNumbers);
+  if (!entry) return;
+  const auto bytes = ReadArrayFile(vm, name);
+  if (!bytes) return;
+  ArrayEntry& array = vm.arrays.At(*entry);
+  array.elements = files::DecodeNumberArrayFile(*bytes, array.elements.size());
+}
+
+void CmdLoadStringArray(Vm& vm) {
+  int32_t& progress = vm.errors.internal_code;
+  progress = stage::kEntered;
+  const std::string name = NextFileName(vm);
+  const auto entry = CommandArray(vm, ArrayKind::kStrings);
+  if (!entry) {
+    progress = stage::kFinished;
+    return;
+  }
+  progress = stage::kOpening;
+  const auto bytes = ReadArrayFile(vm, name);
+  if (!bytes) {
+    progress = stage::kOpenFailed;
+    return;
+  }
+  progress = stage::kFileClosed;
+  ArrayEntry& array = vm.arrays.At(*entry);
+  const std::vector<std::string> lines = files::DecodeStringArrayFile(*bytes, array.elements.size());
+  progress = stage::kLinesStarting;
+  StringHeap& strings = vm.Strings();
+  for (size_t i = 0; i < lines.size(); ++i) {
+    progress = stage::kLineCopying;
+    uint32_t& element = array.elements[i];
+    strings.Release(element);
+    element = lines[i].empty() ? 0 : strings.Make(lines[i]);
+    progress = stage::kLineNext;
+  }
+  progress = stage::kFinished;
+}
+
+void CmdSaveNumberArray(Vm& vm) {
+  const std::string name = NextFileName(vm);
+  const auto entry = CommandArray(vm, ArrayKind::kNumbers);
+  if (entry) WriteArrayFile(vm, name, files::EncodeNumberArrayFile(vm.arrays.At(*entry).elements));
+}
+
+void CmdSaveStringArray(Vm& vm) {
+  const std::string name = NextFileName(vm);
+  const auto entry = CommandArray(vm, ArrayKind::kStrings);
+  if (!entry) return;
+  std::vector<std::string_view> texts;
+  for (uint32_t handle : vm.arrays.At(*entry).elements) texts.push_back(vm.Strings().View(handle));
+  WriteArrayFile(vm, name, files::EncodeStringArrayFile(texts));
+}
+
+}  // namespace
+
+void RegisterArrayFileHandlers(HandlerTable& t) {
+  t.Set(op::kLoadNumberArray, CmdLoadNumberArray);
+  t.Set(op::kLoadNumberArrayAlt, CmdLoadNumberArray);
+  t.Set(op::kLoadStringArray, CmdLoadStringArray);
+  t.Set(op::kSaveNumberArray, CmdSaveNumberArray);
+  t.Set(op::kSaveNumberArrayAlt, CmdSaveNumberArray);
+  t.Set(op::kSaveStringArray, CmdSaveStringArray);
+}
+
+}  // namespace zv

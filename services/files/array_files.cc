@@ -1,0 +1,57 @@
+#include "services/files/array_files.h"
+
+#include <algorithm>
+
+namespace zv::files {
+namespace {
+
+constexpr uint8_t kCr = 13;
+constexpr uint8_t kLf = 10;
+
+}  // namespace
+
+std::vector<uint32_t> DecodeNumberArrayFile(std::span<const uint8_t> bytes, size_t count) {
+  std::vector<uint32_t> elements(count, 0);
+  const size_t words = std::min(count, bytes.size() / 4);
+  for (size_t i = 0; i < words; ++i) {
+    const uint8_t* b = bytes.data() + 4 * i;
+    elements[i] = uint32_t{b[0]} | uint32_t{b[1]} << 8 | uint32_t{b[2]} << 16 | uint32_t{b[3]} << 24;
+  }
+  return elements;
+}
+
+std::vector<std::string> DecodeStringArrayFile(std::span<const uint8_t> bytes, size_t count) {
+  std::vector<std::string> elements(count);
+  const size_t n = bytes.size();
+  size_t p = 0;
+  for (size_t e = 0; e < count && p < n; ++e) {
+    std::string& text = elements[e];
+    while (p < n && text.size() < kMaxArrayLine && !(bytes[p] == kCr && p + 1 < n && bytes[p + 1] == kLf))
+      text += static_cast<char>(bytes[p++]);
+    while (p < n && bytes[p] != kCr) ++p;
+    if (p < n) ++p;
+    while (p < n && bytes[p] != kLf) ++p;
+    if (p < n) ++p;
+  }
+  return elements;
+}
+
+std::vector<uint8_t> EncodeNumberArrayFile(std::span<const uint32_t> elements) {
+  std::vector<uint8_t> out;
+  out.reserve(elements.size() * 4);
+  for (uint32_t w : elements)
+    for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<uint8_t>(w >> shift));
+  return out;
+}
+
+std::vector<uint8_t> EncodeStringArrayFile(std::span<const std::string_view> elements) {
+  std::vector<uint8_t> out;
+  for (std::string_view text : elements) {
+    out.insert(out.end(), text.begin(), text.end());
+    out.push_back(kCr);
+    out.push_back(kLf);
+  }
+  return out;
+}
+
+}  // namespace zv::files

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace zv::files {
+
+// One entry of a folder as the directory commands see it.
+struct DirectoryEntry {
+  std::string name;
+  bool directory = false;
+  bool symbolic_link = false;  // the entry itself is a link
+  std::time_t write_time = 0;
+  uint64_t size = 0;
+};
+
+// The entries of `folder` (a path of this machine), "." and ".." first, then
+// the names in case-blind order (ties in byte order), so that what programs
+// see does not depend on the file system. Nothing when it cannot be read.
+std::optional<std::vector<DirectoryEntry>> ListDirectory(const std::string& folder);
+
+// The walk of the working folder that the find commands share: one per
+// program. Before any search, and once it has run out, the last result is
+// -1; while an entry is current it is 0. The entry found last stays current
+// after the search has run out.
+class DirectorySearch {
+ public:
+  // Closes any open search and lists "."; false (and no search) when the
+  // folder cannot be read.
+  bool Open();
+  void Close();
+  // Moves to the next entry; the last result becomes -1 when there is none.
+  void Next();
+
+  bool IsOpen() const { return open_; }
+  int32_t LastResult() const { return last_result_; }
+  // The current entry; null without a search.
+  const DirectoryEntry* Current() const;
+
+ private:
+  bool open_ = false;
+  int32_t last_result_ = -1;
+  std::vector<DirectoryEntry> entries_;
+  size_t position_ = 0;
+};
+
+// "Wed Jun 30 21:49:08 1993": the C library's date text of a time, in local
+// time, without its line end.
+std::string FormatEntryDate(std::time_t time);
+
+}  // namespace zv::files

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace zv::files {
+
+// Deletes everything inside `folder` that can be deleted (the folder itself
+// stays). A link is removed, never followed. Files that cannot be deleted
+// stay, and so do the folders that hold them.
+void DeleteTreeContents(const std::string& folder);
+
+// A file found under a folder: its path as a directory pack names it
+// ("sub\name.dat") and its path on this machine.
+struct TreeFile {
+  std::string packed_path;
+  std::string native_path;
+};
+// The regular files under `folder`, each folder's entries in listing order
+// with its subfolders walked where they come. Links to folders are not
+// entered, so a link cannot lead the walk in a circle.
+std::vector<TreeFile> ListTreeFiles(const std::string& folder);
+
+}  // namespace zv::files

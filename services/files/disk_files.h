@@ -1,0 +1,81 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+// Whole-file operations on paths of this machine, for the file commands.
+// Every writer goes through a temporary name beside the target and a rename,
+// so a failed write leaves the earlier file (or no file) in place, never a
+// half-written one.
+namespace zv::files {
+
+// An owned file descriptor, closed when it goes.
+class UniqueFd {
+ public:
+  UniqueFd() = default;
+  explicit UniqueFd(int fd) : fd_(fd) {}
+  ~UniqueFd() { Reset(); }
+  UniqueFd(UniqueFd&& other) noexcept : fd_(other.Release()) {}
+  UniqueFd& operator=(UniqueFd&& other) noexcept {
+    if (this != &other) {
+      Reset();
+      fd_ = other.Release();
+    }
+    return *this;
+  }
+  UniqueFd(const UniqueFd&) = delete;
+  UniqueFd& operator=(const UniqueFd&) = delete;
+
+  int Get() const { return fd_; }
+  bool Valid() const { return fd_ >= 0; }
+  int Release() {
+    int fd = fd_;
+    fd_ = -1;
+    return fd;
+  }
+  void Reset();
+
+ private:
+  int fd_ = -1;
+};
+
+// Opens an existing regular file for reading (a folder does not count).
+UniqueFd OpenForReading(const std::string& path);
+bool OpensForReading(const std::string& path);
+// The same, creating an empty file when none exists.
+UniqueFd OpenOrCreateForReading(const std::string& path);
+
+// Reads the whole file; nothing when it cannot be opened or read.
+std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path);
+std::optional<std::vector<uint8_t>> ReadToEnd(int fd);
+
+// Reads exactly `buffer.size()` bytes or up to the end; -1 on a failed read.
+int64_t ReadFully(int fd, std::span<uint8_t> buffer);
+// Writes every byte; false on a failed write.
+bool WriteFully(int fd, std::span<const uint8_t> bytes);
+
+enum class Publish {
+  kReplace,   // an existing file of that name is replaced
+  kNoReplace  // an existing file of that name is kept and the write fails
+};
+// Writes `bytes` as the file `path`, with `mode` for a new file (an existing
+// file replaced keeps its own permissions). False when the file could not
+// be written; the earlier file, if any, is then untouched.
+bool WriteFileSafely(const std::string& path, std::span<const uint8_t> bytes, Publish publish,
+                     uint32_t mode = 0666);
+
+// Copies a regular file to a new name; fails when the destination exists.
+bool CopyFileNoReplace(const std::string& source, const std::string& destination);
+// Renames a file or folder; fails when the destination exists. A file moves
+// between file systems by copy and delete.
+bool MoveNoReplace(const std::string& source, const std::string& destination);
+
+// Makes every folder of `folder` that is missing; true when it exists after.
+bool MakeFolders(const std::string& folder);
+// The folder part of a path of this machine ("" when it has none).
+std::string FolderOf(const std::string& path);
+
+}  // namespace zv::files

@@ -1,0 +1,344 @@
+#include "services/files/file_commands.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+#include <vector>
+
+#include "platform/paths/path_resolver.h"
+#include "platform/shell/command_arguments.h"
+#include "runtime/vm/opcodes/opcode_support.h"
+#include "services/files/console_output.h"
+#include "services/files/directory_tree.h"
+#include "services/files/disk_files.h"
+#include "services/files/file_services.h"
+#include "services/files/program_paths.h"
+
+namespace zv {
+namespace {
+
+namespace op = file_opcode;
+namespace err = file_error;
+
+// Listings print a line each, wrapping at the screen's edge.
+constexpr TextFlow kListingLine{false, false, true};
+constexpr size_t kMaxChecklistText = 255;
+
+// ---- The file layer ------------------------------------------------------------------
+
+bool FileExists(Vm& vm, const std::string& name) { return FilesOf(vm).FileExists(name); }
+
+// The size of the file after the virtual-file lookup (its low 32 bits, as
+// programs see sizes); 0 when it cannot be opened.
+int32_t FileSizeByName(Vm& vm, const std::string& name) {
+  files::UniqueFd fd = files::OpenForReading(FilesOf(vm).LookUpFile(name));
+  struct stat st;
+  if (!fd.Valid() || ::fstat(fd.Get(), &st) != 0) return 0;
+  return static_cast<int32_t>(static_cast<uint32_t>(st.st_size));
+}
+
+bool DeleteFileIfExists(Vm& vm, const std::string& name) {
+  return FileExists(vm, name) && ::unlink(NativePath(name).c_str()) == 0;
+}
+
+bool MakeFile(const std::string& name) {
+  files::UniqueFd fd(::open(NativePath(name).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+  return fd.Valid();
+}
+
+bool PathExists(const std::string& path) {
+  struct stat st;
+  const std::string native = NativePath(path);
+  return !native.empty() && ::stat(native.c_str(), &st) == 0;
+}
+
+// Empties the folder and removes it. Only a folder is emptied: a path that
+// names a file, or a folder that cannot be entered, leaves everything else
+// alone. True whenever the path exists.
+bool DeleteDirectory(const std::string& path) {
+  const std::string native = NativePath(path);
+  struct stat st;
+  if (native.empty() || ::stat(native.c_str(), &st) != 0) return false;
+  if (S_ISDIR(st.st_mode)) {
+    files::DeleteTreeContents(native);
+    ::rmdir(native.c_str());
+  }
+  return true;
+}
+
+std::string WorkingFolder() {
+  std::vector<char> buffer(4096);
+  while (!::getcwd(buffer.data(), buffer.size())) {
+    if (errno != ERANGE || buffer.size() > (1u << 20)) return {};
+    buffer.resize(buffer.size() * 2);
+  }
+  return buffer.data();
+}
+
+// The drive letters whose folder in the path helper's table exists.
+std::vector<char> DriveLetters() {
+  std::vector<char> letters;
+  for (char letter = 'A'; letter <= 'Z'; ++letter) {
+    const std::string root = platform::Paths().ToNative(std::string(1, letter) + ":\\");
+    struct stat st;
+    if (::stat(root.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) letters.push_back(letter);
+  }
+  return letters;
+}
+
+std::string DriveText(char letter) { return std::string(1, letter) + ":"; }
+
+bool ExecuteFile(Vm& vm, const std::string& file, const std::string& arguments, const std::string& directory) {
+  platform::ShellRequest request;
+  request.file = platform::LooksLikeAddress(file) ? file : NativePath(file);
+  request.arguments = arguments;
+  request.directory = directory.empty() ? std::string() : NativePath(directory);
+  return FilesOf(vm).Shell().Execute(request);
+}
+
+// Opens the directory search over the working folder; warning 8001 when
+// nothing can be found.
+bool OpenFileSearch(Vm& vm) {
+  if (FilesOf(vm).Search().Open()) return true;
+  vm.RunWarning(err::kNothingFound);
+  return false;
+}
+
+// ---- Folders, listings and the search ------------------------------------------------
+
+void CmdSetDirectory(Vm& vm) {
+  const std::string path(vm.NextString());
+  const std::string native = NativePath(path);
+  if (native.empty() || ::chdir(native.c_str()) != 0) vm.RunError(err::kDirectoryNotSet);
+}
+
+void CmdListDirectory(Vm& vm) {
+  PrintServiceText(vm, WorkingFolder() + ":", kListingLine);
+  if (OpenFileSearch(vm)) {
+    files::DirectorySearch& search = FilesOf(vm).Search();
+    for (; search.LastResult() != -1; search.Next()) {
+      const files::DirectoryEntry& entry = *search.Current();
+      PrintServiceText(vm, entry.directory ? "<dir>" + entry.name : entry.name, kListingLine);
+    }
+  }
+  YieldForRefresh(vm);
+}
+
+void CmdListDrives(Vm& vm) {
+  for (char letter : DriveLetters()) PrintServiceText(vm, DriveText(letter), kListingLine);
+  YieldForRefresh(vm);
+}
+
+void CmdChecklistFiles(Vm& vm) {
+  Checklist& list = vm.checklist;
+  list.count = 0;
+  files::DirectorySearch& search = FilesOf(vm).Search();
+  if (OpenFileSearch(vm)) {
+    // The list holds 512 entries; a larger folder shows its first 512.
+    for (; search.LastResult() != -1 && list.count < Checklist::kCapacity; search.Next()) {
+      const files::DirectoryEntry& entry = *search.Current();
+      ChecklistEntry item;
+      item.text = entry.name.substr(0, kMaxChecklistText);
+      item.a = entry.directory ? 1 : 0;
+      list.Add(std::move(item));
+    }
+  }
+  search.Close();
+  list.made = list.values_valid = list.texts_valid = true;
+}
+
+void CmdChecklistDrives(Vm& vm) {
+  Checklist& list = vm.checklist;
+  list.count = 0;
+  for (char letter : DriveLetters()) {
+    ChecklistEntry item;
+    item.text = DriveText(letter);
+    list.Add(std::move(item));
+  }
+  list.made = true;
+  list.values_valid = false;
+  list.texts_valid = true;
+}
+
+void CmdFindFirst(Vm& vm) { OpenFileSearch(vm); }
+
+void CmdFindNext(Vm& vm) {
+  files::DirectorySearch& search = FilesOf(vm).Search();
+  if (!search.IsOpen()) return;
+  if (search.LastResult() == -1) return vm.RunError(err::kFindPastEnd);
+  search.Next();
+}
+
+void FnCurrentDirectory(Vm& vm) {
+  const Slot result = core::NextStringResult(vm);
+  vm.SetString(result, WorkingFolder());
+}
+
+void FnFindFileName(Vm& vm) {
+  const Slot result = core::NextStringResult(vm);
+  const files::DirectoryEntry* entry = FilesOf(vm).Search().Current();
+  vm.SetString(result, entry ? entry->name : std::string());
+}
+
+void FnFindFileType(Vm& vm) {
+  const Slot result = vm.NextSlot();
+  const files::DirectorySearch& search = FilesOf(vm).Search();
+  const files::DirectoryEntry* entry = search.Current();
+  if (!entry || search.LastResult() == -1)
+    vm.SetInt(result, -1);
+  else
+    vm.SetInt(result, entry->directory ? 1 : 0);
+}
+
+void FnFindFileDate(Vm& vm) {
+  const Slot result = core::NextStringResult(vm);
+  const files::DirectoryEntry* entry = FilesOf(vm).Search().Current();
+  vm.SetString(result, entry ? files::FormatEntryDate(entry->write_time) : std::string());
+}
+
+// ---- Files ------------------------------------------------------------------------------
+
+void CmdMakeFile(Vm& vm) {
+  const std::string name(vm.NextString());
+  if (!MakeFile(name)) vm.RunWarning(err::kMakeFailed);
+}
+
+void CmdDeleteFile(Vm& vm) {
+  const std::string name(vm.NextString());
+  if (!DeleteFileIfExists(vm, name)) vm.RunWarning(err::kNothingToDelete);
+}
+
+void CmdCopyFile(Vm& vm) {
+  const std::string source(vm.NextString());
+  const std::string destination(vm.NextString());
+  if (!FileExists(vm, source)) return vm.RunWarning(err::kMissing);
+  if (!files::CopyFileNoReplace(NativePath(source), NativePath(destination))) vm.RunWarning(err::kExists);
+}
+
+// Moves and renames are one operation that refuses to replace a file.
+template <int32_t kFailure>
+void MoveOrRename(Vm& vm) {
+  const std::string source(vm.NextString());
+  const std::string destination(vm.NextString());
+  if (FileExists(vm, destination)) return vm.RunWarning(err::kExists);
+  if (!files::MoveNoReplace(NativePath(source), NativePath(destination))) vm.RunWarning(kFailure);
+}
+
+void CmdWriteByteToFile(Vm& vm) {
+  const std::string name(vm.NextString());
+  const int32_t position = vm.NextInt();
+  const int32_t value = vm.NextInt();
+  if (!FileExists(vm, name)) return vm.RunWarning(err::kMissing);
+  const std::string native = NativePath(name);
+  auto bytes = files::ReadWholeFile(native);
+  if (!bytes) return;
+  if (position >= 0 && static_cast<size_t>(position) < bytes->size())
+    (*bytes)[static_cast<size_t>(position)] = static_cast<uint8_t>(value);
+  // Only a file that could be opened for writing is written back.
+  if (::access(native.c_str(), W_OK) == 0) files::WriteFileSafely(native, *bytes, files::Publish::kReplace);
+}
+
+void FnReadByteFromFile(Vm& vm) {
+  const Slot result = vm.NextSlot();
+  const std::string name(vm.NextString());
+  const int32_t position = vm.NextInt();
+  if (!FileExists(vm, name)) return vm.RunWarning(err::kMissing);
+  files::UniqueFd fd = files::OpenForReading(NativePath(name));
+  if (!fd.Valid()) return;
+  uint8_t byte = 0;
+  if (position < 0 || ::pread(fd.Get(), &byte, 1, position) != 1) byte = 0;
+  vm.SetInt(result, static_cast<int8_t>(byte));
+}
+
+void FnFileExists(Vm& vm) {
+  const Slot result = vm.NextSlot();
+  const std::string name(vm.NextString());
+  vm.SetInt(result, FileExists(vm, name) ? 1 : 0);
+}
+
+void FnFileSize(Vm& vm) {
+  const Slot result = vm.NextSlot();
+  const std::string name(vm.NextString());
+  vm.SetInt(result, FileSizeByName(vm, name));
+}
+
+void FnPathExists(Vm& vm) {
+  const Slot result = vm.NextSlot();
+  const std::string path(vm.NextString());
+  vm.SetInt(result, PathExists(path) ? 1 : 0);
+}
+
+// ---- Folders ------------------------------------------------------------------------------
+
+void CmdMakeDirectory(Vm& vm) {
+  const std::string path(vm.NextString());
+  const std::string native = NativePath(path);
+  if (native.empty() || ::mkdir(native.c_str(), 0777) != 0) vm.RunWarning(err::kDirectoryNotMade);
+}
+
+void CmdDeleteDirectory(Vm& vm) {
+  const std::string path(vm.NextString());
+  if (!DeleteDirectory(path)) vm.RunWarning(err::kDirectoryMissing);
+}
+
+void CmdDeleteDirectoryEx(Vm& vm) {
+  const std::string path(vm.NextString());
+  vm.NextWord();  // not used
+  if (!DeleteDirectory(path)) vm.RunWarning(err::kDirectoryMissing);
+}
+
+// ---- Programs ------------------------------------------------------------------------------
+
+void CmdExecuteFile(Vm& vm) {
+  const std::string file(vm.NextString());
+  const std::string arguments(vm.NextString());
+  const std::string directory(vm.NextString());
+  if (!ExecuteFile(vm, file, arguments, directory)) vm.RunWarning(err::kExecuteFailed);
+}
+
+// The same; the started program is collected by the message pump once it
+// has ended, as every started program is.
+void CmdExecuteFileEx(Vm& vm) {
+  const std::string file(vm.NextString());
+  const std::string arguments(vm.NextString());
+  const std::string directory(vm.NextString());
+  vm.NextWord();  // not used
+  if (!ExecuteFile(vm, file, arguments, directory)) vm.RunWarning(err::kExecuteFailed);
+}
+
+}  // namespace
+
+void RegisterFileHandlers(HandlerTable& t) {
+  t.Set(op::kSetDirectory, CmdSetDirectory);
+  t.Set(op::kSetDirectoryAlt, CmdSetDirectory);
+  t.Set(op::kListDirectory, CmdListDirectory);
+  t.Set(op::kListDrives, CmdListDrives);
+  t.Set(op::kChecklistFiles, CmdChecklistFiles);
+  t.Set(op::kChecklistDrives, CmdChecklistDrives);
+  t.Set(op::kFindFirst, CmdFindFirst);
+  t.Set(op::kFindNext, CmdFindNext);
+  t.Set(op::kMakeFile, CmdMakeFile);
+  t.Set(op::kDeleteFile, CmdDeleteFile);
+  t.Set(op::kCopyFile, CmdCopyFile);
+  t.Set(op::kMoveFile, MoveOrRename<err::kMoveFailed>);
+  t.Set(op::kRenameFile, MoveOrRename<err::kRenameFailed>);
+  t.Set(op::kWriteByteToFile, CmdWriteByteToFile);
+  t.Set(op::kReadByteFromFile, FnReadByteFromFile);
+  t.Set(op::kMakeDirectory, CmdMakeDirectory);
+  t.Set(op::kDeleteDirectory, CmdDeleteDirectory);
+  t.Set(op::kDeleteDirectoryEx, CmdDeleteDirectoryEx);
+  t.Set(op::kExecuteFile, CmdExecuteFile);
+  t.Set(op::kExecuteFileEx, CmdExecuteFileEx);
+  t.Set(op::kCurrentDirectory, FnCurrentDirectory);
+  t.Set(op::kFindFileName, FnFindFileName);
+  t.Set(op::kFindFileType, FnFindFileType);
+  t.Set(op::kFindFileDate, FnFindFileDate);
+  t.Set(op::kFileExists, FnFileExists);
+  t.Set(op::kFileSize, FnFileSize);
+  t.Set(op::kPathExists, FnPathExists);
+}
+
+}  // namespace zv

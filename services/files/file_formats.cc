@@ -1,0 +1,170 @@
+#include "services/files/file_formats.h"
+
+#include <algorithm>
+#include <array>
+
+namespace zv::files {
+namespace {
+
+constexpr uint8_t kCr = 13;
+constexpr uint8_t kFirstTextByte = 32;
+constexpr size_t kSkipChunk = 64 * 1024;
+
+}  // namespace
+
+ReadStatus SkipBytes(ByteSource& source, uint64_t count) {
+  ReadStatus status;
+  std::array<uint8_t, kSkipChunk> sink;
+  while (count > 0) {
+    const size_t want = static_cast<size_t>(std::min<uint64_t>(count, sink.size()));
+    const int64_t got = source.Read(std::span<uint8_t>(sink.data(), want));
+    if (got < 0) {
+      status.failed = true;
+      return status;
+    }
+    if (got == 0) {
+      status.reached_end = true;
+      return status;
+    }
+    count -= static_cast<uint64_t>(got);
+  }
+  return status;
+}
+
+ReadStatus ReadExact(ByteSource& source, std::span<uint8_t> out) {
+  ReadStatus status;
+  size_t done = 0;
+  while (done < out.size()) {
+    const int64_t got = source.Read(out.subspan(done));
+    if (got < 0) {
+      status.failed = true;
+      break;
+    }
+    if (got == 0) break;
+    done += static_cast<size_t>(got);
+  }
+  std::fill(out.begin() + static_cast<std::ptrdiff_t>(done), out.end(), uint8_t{0});
+  status.reached_end = !status.failed && done < out.size();
+  return status;
+}
+
+U32Read ReadU32(ByteSource& source) {
+  std::array<uint8_t, 4> b{};
+  U32Read r;
+  r.status = ReadExact(source, b);
+  r.whole = !r.status.failed && !r.status.reached_end;
+  r.value = uint32_t{b[0]} | uint32_t{b[1]} << 8 | uint32_t{b[2]} << 16 | uint32_t{b[3]} << 24;
+  return r;
+}
+
+TextLine ReadTextLine(ByteSource& source) {
+  TextLine line;
+  uint8_t byte = 0;
+  for (;;) {
+    const int64_t got = source.Read(std::span<uint8_t>(&byte, 1));
+    if (got < 0) {
+      line.status.failed = true;
+      return line;
+    }
+    if (got == 0) {
+      line.status.reached_end = true;
+      return line;
+    }
+    if (byte >= kFirstTextByte) {
+      if (line.text.size() < kMaxLineLength) line.text += static_cast<char>(byte);
+      continue;
+    }
+    if (byte == kCr) {
+      const int64_t lf = source.Read(std::span<uint8_t>(&byte, 1));
+      if (lf < 0) line.status.failed = true;
+      if (lf == 0) line.status.reached_end = true;
+    }
+    return line;
+  }
+}
+
+FileRecord ReadFileRecord(ByteSource& source) {
+  FileRecord record;
+  const U32Read size = ReadU32(source);
+  record.status = size.status;
+  if (!size.whole) return record;
+  if (size.value > source.Remaining()) {
+    // A length that cannot be true: pass over the rest rather than trust it.
+    const ReadStatus skipped = SkipBytes(source, source.Remaining());
+    record.status.failed = skipped.failed;
+    record.status.reached_end = true;
+    return record;
+  }
+  record.bytes.resize(size.value);
+  record.status = ReadExact(source, record.bytes);
+  record.whole = !record.status.failed && !record.status.reached_end;
+  if (!record.whole) record.bytes.clear();
+  return record;
+}
+
+PackRead ReadDirectoryPack(ByteSource& source, const std::function<void(const PackedFile&)>& unpack) {
+  PackRead result;
+  const U32Read count = ReadU32(source);
+  result.status = count.status;
+  if (!count.whole) return result;
+  for (uint32_t i = 0; i < count.value; ++i) {
+    const U32Read length = ReadU32(source);
+    if (!length.whole) {
+      result.status = length.status;
+      return result;
+    }
+    if (length.value == 0) continue;
+    if (length.value > kMaxPackedPathLength) {
+      result.damaged = true;
+      return result;
+    }
+    if (length.value > source.Remaining()) {
+      result.status = SkipBytes(source, source.Remaining());
+      result.status.reached_end = true;
+      return result;
+    }
+    std::vector<uint8_t> path_bytes(length.value);
+    const ReadStatus path_read = ReadExact(source, path_bytes);
+    if (path_read.failed || path_read.reached_end) {
+      result.status = path_read;
+      return result;
+    }
+    PackedFile file;
+    const auto zero = std::find(path_bytes.begin(), path_bytes.end(), uint8_t{0});
+    file.path.assign(path_bytes.begin(), zero);
+    file.parts = SplitRelativePath(file.path);
+
+    FileRecord record = ReadFileRecord(source);
+    if (!record.whole) {
+      result.status = record.status;
+      return result;
+    }
+    file.bytes = std::move(record.bytes);
+    unpack(file);
+    ++result.files;
+  }
+  return result;
+}
+
+std::optional<std::vector<std::string>> SplitRelativePath(std::string_view path) {
+  if (path.empty() || path.front() == '\\' || path.front() == '/') return std::nullopt;
+  if (path.find(':') != std::string_view::npos) return std::nullopt;
+  std::vector<std::string> parts;
+  size_t start = 0;
+  while (start <= path.size()) {
+    size_t end = path.find_first_of("\\/", start);
+    if (end == std::string_view::npos) end = path.size();
+    const std::string_view part = path.substr(start, end - start);
+    if (part == "..") return std::nullopt;
+    if (!part.empty() && part != ".") parts.emplace_back(part);
+    start = end + 1;
+  }
+  if (parts.empty()) return std::nullopt;
+  return parts;
+}
+
+void AppendU32(std::vector<uint8_t>& out, uint32_t value) {
+  for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<uint8_t>(value >> shift));
+}
+
+}  // namespace zv::files

@@ -1,0 +1,96 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "services/files/byte_source.h"
+
+// The byte formats of numbered files: typed values, text lines, file
+// records and directory packs. All numbers are little-endian and unaligned;
+// text lines end with CR LF.
+//
+//   file record      u32 n, then n bytes (a whole disk file)
+//   directory pack   u32 file count, then per file: u32 path length with its
+//                    zero, the relative path ("\" between folders) and its
+//                    zero byte, then the file's record
+namespace zv::files {
+
+// The longest line a text-line read keeps; the rest of a longer line is
+// passed over.
+constexpr size_t kMaxLineLength = 255;
+// The longest path a directory pack may name, its zero included. Longer
+// ones mark the pack as damaged.
+constexpr uint32_t kMaxPackedPathLength = 4096;
+
+// How a read went: a failed read is a warning for the program; fewer bytes
+// than asked set the file's end-of-file flag.
+struct ReadStatus {
+  bool failed = false;
+  bool reached_end = false;
+};
+
+// Reads `out.size()` bytes, zero-filling what did not come.
+ReadStatus ReadExact(ByteSource& source, std::span<uint8_t> out);
+
+// Reads and drops up to `count` bytes.
+ReadStatus SkipBytes(ByteSource& source, uint64_t count);
+
+// A little-endian u32 (zero-filled when short).
+struct U32Read {
+  uint32_t value = 0;
+  ReadStatus status;
+  bool whole = false;  // all four bytes came
+};
+U32Read ReadU32(ByteSource& source);
+
+// One text line: bytes of 32 and above make its text (at most
+// kMaxLineLength); a byte below 32 ends it, and after a CR the next byte (the
+// LF) is dropped too. The end of the data ends the last line.
+struct TextLine {
+  std::string text;
+  ReadStatus status;  // a failed read leaves the line unusable
+};
+TextLine ReadTextLine(ByteSource& source);
+
+// A file record. A record that claims more bytes than remain is cut short:
+// what remains is passed over and nothing of it is kept (a damaged size
+// never makes a large allocation).
+struct FileRecord {
+  std::vector<uint8_t> bytes;
+  ReadStatus status;
+  bool whole = false;  // the record was read completely and its bytes are valid
+};
+FileRecord ReadFileRecord(ByteSource& source);
+
+// One file of a directory pack. `parts` are the folders and the file name of
+// its path, or nothing when the path would leave the folder it is unpacked
+// into (absolute, with a drive, with ".."), or names nothing.
+struct PackedFile {
+  std::string path;
+  std::optional<std::vector<std::string>> parts;
+  std::vector<uint8_t> bytes;
+};
+struct PackRead {
+  ReadStatus status;
+  bool damaged = false;  // a path longer than kMaxPackedPathLength stopped the reading
+  uint32_t files = 0;    // files handed on
+};
+// Reads a directory pack, handing each whole file to `unpack` in order. The
+// reading stops at the end of the data, at an entry cut short or at a
+// damaged one.
+PackRead ReadDirectoryPack(ByteSource& source, const std::function<void(const PackedFile&)>& unpack);
+
+// The parts of a relative path of a pack or a program ("a\b\c.txt" -> a, b,
+// c.txt; "/" counts as "\" too; "." parts are dropped), or nothing when it
+// would leave its folder or names nothing.
+std::optional<std::vector<std::string>> SplitRelativePath(std::string_view path);
+
+// Little-endian u32 appended to `out`.
+void AppendU32(std::vector<uint8_t>& out, uint32_t value);
+
+}  // namespace zv::files

@@ -1,0 +1,354 @@
+#include "services/files/numbered_file_commands.h"
+
+#include <fcntl.h>
+
+#include <array>
+#include <bit>
+#include <string>
+#include <vector>
+
+#include "services/files/directory_tree.h"
+#include "services/files/disk_files.h"
+#include "services/files/file_formats.h"
+#include "services/files/file_services.h"
+#include "services/files/program_paths.h"
+#include "services/files/variable_store.h"
+#include "services/memory/memblock_errors.h"
+#include "services/memory/memory_blocks.h"
+
+namespace zv {
+namespace {
+
+namespace op = numbered_file_opcode;
+namespace err = numbered_file_error;
+using files::NumberedFiles;
+using files::OpenFile;
+
+constexpr uint8_t kCr = 13;
+constexpr uint8_t kLf = 10;
+
+// ---- Slots and blocks --------------------------------------------------------------
+
+// The slot of a command, or null (with its warning) when the number is
+// outside 1..32 or, with `must_be_open`, no file is open in it.
+NumberedFiles::Slot* CheckedSlot(Vm& vm, int32_t number, bool must_be_open = true) {
+  if (!NumberedFiles::InRange(number)) {
+    vm.RunWarning(err::kSlotNumber);
+    return nullptr;
+  }
+  NumberedFiles::Slot& slot = FilesOf(vm).Slots().At(number);
+  if (must_be_open && !slot.file.IsOpen()) {
+    vm.RunWarning(err::kSlotNotOpen);
+    return nullptr;
+  }
+  return &slot;
+}
+
+MemblockTable& Blocks(Vm& vm) {
+  if (!vm.memory_blocks) throw OperandFault("the file commands have no memory blocks");
+  return vm.memory_blocks->Table();
+}
+
+bool CheckBlockNumber(Vm& vm, int32_t block) {
+  if (MemblockTable::InProgramRange(block)) return true;
+  vm.RunError(memblock_error::kNumber);
+  return false;
+}
+
+// Marks the end of the file after a short read, and warns after a failed one.
+void NoteRead(Vm& vm, NumberedFiles::Slot& slot, const files::ReadStatus& status) {
+  if (status.failed) vm.RunWarning(err::kReadFailed);
+  if (status.reached_end) slot.at_end = true;
+}
+
+bool WriteOrWarn(Vm& vm, OpenFile& file, std::span<const uint8_t> bytes) {
+  if (file.Write(bytes)) return true;
+  vm.RunWarning(err::kWriteFailed);
+  return false;
+}
+
+std::array<uint8_t, 4> LittleEndian(uint32_t value) {
+  return {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8), static_cast<uint8_t>(value >> 16),
+          static_cast<uint8_t>(value >> 24)};
+}
+
+// ---- Opening and closing -------------------------------------------------------------
+
+void CmdOpenFileToRead(Vm& vm) {
+  const int32_t number = vm.NextInt();
+  const std::string name(vm.NextString());
+  NumberedFiles::Slot* slot = CheckedSlot(vm, number, false);
+  if (!slot) return;
+  if (slot->file.IsOpen()) return vm.RunWarning(err::kSlotInUse);
+  slot->at_end = false;
+  if (!FilesOf(vm).FileExists(name)) return vm.RunWarning(err::kMissing);
+  files::UniqueFd fd = files::OpenForReading(NativePath(name));
+  if (!fd.Valid()) return vm.RunWarning(err::kOpenFailed);
+  slot->file = OpenFile(std::move(fd));
+}
+
+void CmdOpenFileToWrite(Vm& vm) {
+  const int32_t number = vm.NextInt();
+  const std::string name(vm.NextString());
+  NumberedFiles::Slot* slot = CheckedSlot(vm, number, false);
+  if (!slot) return;
+  if (slot->file.IsOpen()) return vm.RunWarning(err::kSlotInUse);
+  slot->at_end = false;
+  if (FilesOf(vm).FileExists(name)) return vm.RunWarning(err::kExists);
+  const std::string native = NativePath(name);
+  files::UniqueFd fd(native.empty() ? -1 : ::open(native.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+  if (!fd.Valid()) return vm.RunWarning(err::kCreateFailed);
+  slot->file = OpenFile(std::move(fd));
+}
+
+void CmdCloseFile(Vm& vm) {
+  const int32_t number = vm.NextInt();
+  if (CheckedSlot(vm, number)) FilesOf(vm).Slots().Close(number);
+}
+
+void FnFileOpen(Vm& vm) {
+  const Slot result = vm.NextSlot();
+  const int32_t number = vm.NextInt();
+  if (NumberedFiles::Slot* slot = CheckedSlot(vm, number, false)) vm.SetInt(result, slot->file.IsOpen() ? 1 : 0);
+}
+
+void FnFileEnd(Vm& vm) {
+  const Slot result = vm.NextSlot();
+  const int32_t number = vm.NextInt();
+  if (NumberedFiles::Slot* slot = CheckedSlot(vm, number, false)) vm.SetInt(result, slot->at_end ? 1 : 0);
+}
+
+// ---- Typed values --------------------------------------------------------------------
+
+// Reads `kBytes` little-endian bytes; what did not come reads as 0.
+template <size_t kBytes>
+bool ReadValue(Vm& vm, int32_t number, uint32_t* value) {
+  NumberedFiles::Slot* slot = CheckedSlot(vm, number);
+  if (!slot) return false;
+  std::array<uint8_t, kBytes> bytes{};
+  NoteRead(vm, *slot, files::ReadExact(slot->file, bytes));
+  *value = 0;
+  for (size_t i = 0; i < kBytes; ++i) *value |= uint32_t{bytes[i]} << (8 * i);
+  return true;
+}
+
+template <size_t kBytes>
+void CmdReadFileInteger(Vm& vm) {
+  const int32_t number = vm.NextInt();
+  const Slot target = vm.NextSlot();
+  uint32_t value;
+  if (ReadValue<kBytes>(vm, number, &value)) files::StoreIntoIntVariable(vm, target, static_cast<int32_t>(value));
+}
+
+void CmdReadFileFloat(Vm& vm) {
+  const int32_t number = vm.NextInt();
+  const Slot target = vm.NextSlot();
+  uint32_t value;
+  if (ReadValue<4>(vm, number, &value)) files::StoreIntoFloatVariable(vm, target, std::bit_cast<float>(value));
+}
+
+void CmdReadFileString(Vm& vm) {
+  const int32_t number = vm.NextInt();
+  const Slot target = vm.NextSlot();
+  NumberedFiles::Slot* slot = CheckedSlot(vm, number);
+  if (!slot) return;
+  files::TextLine line = files::ReadTextLine(slot->file);
+  if (line.status.failed) return vm.RunWarning(err::kReadFailed);
+  if (line.status.reached_end) slot->at_end = true;
+  files::StoreIntoStringVariable(vm, target, line.text);
+}
+
+template <size_t kBytes>
+void CmdWriteFileValue(Vm& vm) {
+  const int32_t number = vm.NextInt();
+  const uint32_t value = vm.WordAt(vm.NextSlot());  // an integer, or a float's bits
+  NumberedFiles::Slot* slot = CheckedSlot(vm, number);
+  if (!slot) return;
+  const std::array<uint8_t, 4> bytes = LittleEndian(value);
+  WriteOrWarn(vm, slot->file, std::span<const uint8_t>(bytes.data(), kBytes));
+}
+
+void CmdWriteFileString(Vm& vm) {
+  const int32_t number = vm.NextInt();
+  const std::string text(vm.NextString().substr(0, files::kMaxLineLength));
+  NumberedFiles::Slot* slot = CheckedSlot(vm, number);
+  if (!slot) return;
+  WriteOrWarn(vm, slot->file, std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
+  static constexpr uint8_t kLineEnd[] = {kCr, kLf};
+  WriteOrWarn(vm, slot->file, kLineEnd);
+}
+
+void CmdSkipFileBytes(Vm& vm) {
+  const int32_t number = vm.NextInt();
+  const int32_t count = vm.NextInt();
+  NumberedFiles::Slot* slot = CheckedSlot(vm, number);
+  if (!slot || count <= 0) return;
+  NoteRead(vm, *slot, files::SkipBytes(slot->file, static_cast<uint64_t>(count)));
+}
+
+// ---- Whole files and folder trees -----------------------------------------------------
+
+// Writes a file record of the disk file (or, `raw`, its bytes alone). A file
+// that cannot be read, or is too large for a record, writes nothing.
+void WriteFileContents(Vm& vm, OpenFile& file, const std::string& native, bool raw) {
+  auto bytes = files::ReadWholeFile(native);
+  if (!bytes || bytes->size() > UINT32_MAX) return;
+  std::vector<uint8_t> out;
+  out.reserve(bytes->size() + 4);
+  if (!raw) files::AppendU32(out, static_cast<uint32_t>(bytes->size()));
+  out.insert(out.end(), bytes->begin(), bytes->end());
+  WriteOrWarn(vm, file, out);
+}
+
+// Creates the file from unpacked bytes, with the folders it needs; an
+// existing file is kept as it is.
+void CreateUnpackedFile(const std::string& native, std::span<const uint8_t> bytes) {
+  if (native.empty() || !files::MakeFolders(files::FolderOf(native))) return;
+  files::WriteFileSafely(native, bytes, files::Publish::kNoReplace);
+}
+
+void CmdWriteFileBlock(Vm& vm) {
+  const int32_t number = vm.NextInt();
+  const std::string name(vm.NextString());
+  if (NumberedFiles::Slot* slot = CheckedSlot(vm, number)) WriteFileContents(vm, slot->file, NativePath(name), false);
+}
+
+void CmdWriteFileBlockNoSize(Vm& vm) {
+  const int32_t number = vm.NextInt();
+  const std::string name(vm.NextString());
+  vm.NextWord();  // not used
+  if (NumberedFiles::Slot* slot = CheckedSlot(vm, number)) WriteFileContents(vm, slot->file, NativePath(name), true);
+}
+
+void CmdReadFileBlock(Vm& vm) {
+  const int32_t number = vm.NextInt();
+  const std::string name(vm.NextString());
+  NumberedFiles::Slot* slot = CheckedSlot(vm, number);
+  if (!slot) return;
+  // The record is taken from the open file whether or not it can be written out.
+  files::FileRecord record = files::ReadFileRecord(slot->file);
+  NoteRead(vm, *slot, record.status);
+  if (record.whole) CreateUnpackedFile(NativePath(name), record.bytes);
+}
+
+// A directory pack: the files under the folder, counted first; files that
+// cannot be read are left out and the count says how many follow.
+void CmdWriteDirBlock(Vm& vm) {
+  const int32_t number = vm.NextInt();
+  const std::string folder(vm.NextString());
+  NumberedFiles::Slot* slot = CheckedSlot(vm, number);
+  if (!slot) return;
+  OpenFile& file = slot->file;
+  const uint64_t count_at = file.Position();
+  if (!WriteOrWarn(vm, file, LittleEndian(0))) return;
+  uint32_t count = 0;
+  for (const files::TreeFile& tree_file : files::ListTreeFiles(NativePath(folder))) {
+    auto bytes = files::ReadWholeFile(tree_file.native_path);
+    if (!bytes || bytes->size() > UINT32_MAX) continue;
+    std::vector<uint8_t> out;
+    files::AppendU32(out, static_cast<uint32_t>(tree_file.packed_path.size() + 1));
+    out.insert(out.end(), tree_file.packed_path.begin(), tree_file.packed_path.end());
+    out.push_back(0);
+    files::AppendU32(out, static_cast<uint32_t>(bytes->size()));
+    out.insert(out.end(), bytes->begin(), bytes->end());
+    if (!WriteOrWarn(vm, file, out)) return;
+    ++count;
+  }
+  if (count > 0 && !file.WriteAt(count_at, LittleEndian(count))) vm.RunWarning(err::kWriteFailed);
+}
+
+// Unpacks a directory pack into the folder (made when missing). Paths that
+// would lead outside the folder are passed over.
+void CmdReadDirBlock(Vm& vm) {
+  const int32_t number = vm.NextInt();
+  const std::string folder(vm.NextString());
+  NumberedFiles::Slot* slot = CheckedSlot(vm, number);
+  if (!slot) return;
+  const bool folder_made = files::MakeFolders(NativePath(folder));
+  const files::PackRead read = files::ReadDirectoryPack(slot->file, [&](const files::PackedFile& packed) {
+    if (!folder_made || !packed.parts) return;
+    std::string relative = folder;
+    for (const std::string& part : *packed.parts) relative += "\\" + part;
+    CreateUnpackedFile(NativePath(relative), packed.bytes);
+  });
+  NoteRead(vm, *slot, read.status);
+  if (read.damaged) vm.RunWarning(err::kReadFailed);
+}
+
+// ---- Memory blocks ------------------------------------------------------------------
+
+void CmdReadMemblockFromFile(Vm& vm) {
+  const int32_t number = vm.NextInt();
+  const int32_t block = vm.NextInt();
+  NumberedFiles::Slot* slot = CheckedSlot(vm, number);
+  if (!slot || !CheckBlockNumber(vm, block)) return;
+  MemblockTable& blocks = Blocks(vm);
+  blocks.Release(block);
+  const files::U32Read size = files::ReadU32(slot->file);
+  NoteRead(vm, *slot, size.status);
+  if (!size.whole) return;
+  // There are no empty blocks: a record of 0 bytes is an empty size.
+  if (size.value == 0) return vm.RunWarning(err::kReadFailed);
+  if (!blocks.Make(block, size.value)) return vm.RunError(memblock_error::kAllocation);
+  // A record cut short leaves the block's tail zero and marks the end.
+  NoteRead(vm, *slot, files::ReadExact(slot->file, blocks.Peek(block)->bytes()));
+}
+
+void CmdWriteMemblockToFile(Vm& vm) {
+  const int32_t number = vm.NextInt();
+  const int32_t block = vm.NextInt();
+  NumberedFiles::Slot* slot = CheckedSlot(vm, number);
+  if (!slot || !CheckBlockNumber(vm, block)) return;
+  BlockMemory* memory = Blocks(vm).Peek(block);
+  if (!memory) return vm.RunError(memblock_error::kMissing);
+  if (WriteOrWarn(vm, slot->file, LittleEndian(memory->size()))) WriteOrWarn(vm, slot->file, memory->bytes());
+}
+
+void CmdMakeMemblockFromFile(Vm& vm) {
+  const int32_t block = vm.NextInt();
+  const int32_t number = vm.NextInt();
+  if (!CheckBlockNumber(vm, block)) return;
+  NumberedFiles::Slot* slot = CheckedSlot(vm, number);
+  if (!slot) return;
+  MemblockTable& blocks = Blocks(vm);
+  blocks.Release(block);
+  const uint64_t size = slot->file.Size();
+  if (size == 0) return vm.RunWarning(err::kReadFailed);
+  if (size > MemblockTable::kMaxSize || !blocks.Make(block, static_cast<uint32_t>(size)))
+    return vm.RunError(memblock_error::kAllocation);
+  // Read from where the file stands: from the middle, the block's tail stays zero.
+  NoteRead(vm, *slot, files::ReadExact(slot->file, blocks.Peek(block)->bytes()));
+}
+
+}  // namespace
+
+void RegisterNumberedFileHandlers(HandlerTable& t) {
+  t.Set(op::kOpenToRead, CmdOpenFileToRead);
+  t.Set(op::kOpenToWrite, CmdOpenFileToWrite);
+  t.Set(op::kClose, CmdCloseFile);
+  t.Set(op::kReadByte, CmdReadFileInteger<1>);
+  t.Set(op::kReadWord, CmdReadFileInteger<2>);
+  t.Set(op::kReadDword, CmdReadFileInteger<4>);
+  t.Set(op::kReadDwordAlt, CmdReadFileInteger<4>);
+  t.Set(op::kReadFloat, CmdReadFileFloat);
+  t.Set(op::kReadString, CmdReadFileString);
+  t.Set(op::kReadFileBlock, CmdReadFileBlock);
+  t.Set(op::kSkipBytes, CmdSkipFileBytes);
+  t.Set(op::kReadDirBlock, CmdReadDirBlock);
+  t.Set(op::kWriteByte, CmdWriteFileValue<1>);
+  t.Set(op::kWriteWord, CmdWriteFileValue<2>);
+  t.Set(op::kWriteDword, CmdWriteFileValue<4>);
+  t.Set(op::kWriteDwordAlt, CmdWriteFileValue<4>);
+  t.Set(op::kWriteFloat, CmdWriteFileValue<4>);
+  t.Set(op::kWriteString, CmdWriteFileString);
+  t.Set(op::kWriteFileBlock, CmdWriteFileBlock);
+  t.Set(op::kWriteFileBlockNoSize, CmdWriteFileBlockNoSize);
+  t.Set(op::kWriteDirBlock, CmdWriteDirBlock);
+  t.Set(op::kReadMemblock, CmdReadMemblockFromFile);
+  t.Set(op::kWriteMemblock, CmdWriteMemblockToFile);
+  t.Set(op::kMakeMemblockFromFile, CmdMakeMemblockFromFile);
+  t.Set(op::kFileOpen, FnFileOpen);
+  t.Set(op::kFileEnd, FnFileEnd);
+}
+
+}  // namespace zv

@@ -1,0 +1,94 @@
+#include "services/files/numbered_files.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace zv::files {
+
+void OpenFile::Close() {
+  fd_.Reset();
+  buffer_.clear();
+  buffer_pos_ = 0;
+}
+
+int64_t OpenFile::Read(std::span<uint8_t> out) {
+  if (!fd_.Valid()) return -1;
+  if (out.empty()) return 0;
+  if (buffer_pos_ == buffer_.size()) {
+    buffer_.clear();
+    buffer_pos_ = 0;
+    // Large reads go straight to the caller.
+    if (out.size() >= kBufferSize) return ReadFully(fd_.Get(), out);
+    buffer_.resize(kBufferSize);
+    const int64_t got = ReadFully(fd_.Get(), buffer_);
+    if (got < 0) {
+      buffer_.clear();
+      return -1;
+    }
+    buffer_.resize(static_cast<size_t>(got));
+    if (got == 0) return 0;
+  }
+  const size_t n = std::min(out.size(), buffer_.size() - buffer_pos_);
+  std::memcpy(out.data(), buffer_.data() + buffer_pos_, n);
+  buffer_pos_ += n;
+  // What the buffer lacked comes straight from the file.
+  if (n < out.size()) {
+    const int64_t more = Read(out.subspan(n));
+    return more < 0 ? static_cast<int64_t>(n) : static_cast<int64_t>(n) + more;
+  }
+  return static_cast<int64_t>(n);
+}
+
+uint64_t OpenFile::Position() {
+  if (!fd_.Valid()) return 0;
+  const off_t at = ::lseek(fd_.Get(), 0, SEEK_CUR);
+  if (at < 0) return 0;
+  return static_cast<uint64_t>(at) - (buffer_.size() - buffer_pos_);
+}
+
+uint64_t OpenFile::Size() const {
+  struct stat st;
+  if (!fd_.Valid() || ::fstat(fd_.Get(), &st) != 0 || st.st_size < 0) return 0;
+  return static_cast<uint64_t>(st.st_size);
+}
+
+uint64_t OpenFile::Remaining() {
+  const uint64_t size = Size();
+  const uint64_t at = Position();
+  return at < size ? size - at : 0;
+}
+
+bool OpenFile::GiveBackReadAhead() {
+  const size_t unread = buffer_.size() - buffer_pos_;
+  buffer_.clear();
+  buffer_pos_ = 0;
+  return unread == 0 || ::lseek(fd_.Get(), -static_cast<off_t>(unread), SEEK_CUR) >= 0;
+}
+
+bool OpenFile::Write(std::span<const uint8_t> bytes) {
+  if (!fd_.Valid() || !GiveBackReadAhead()) return false;
+  return WriteFully(fd_.Get(), bytes);
+}
+
+bool OpenFile::WriteAt(uint64_t offset, std::span<const uint8_t> bytes) {
+  if (!fd_.Valid() || !GiveBackReadAhead()) return false;
+  const off_t back = ::lseek(fd_.Get(), 0, SEEK_CUR);
+  if (back < 0 || ::lseek(fd_.Get(), static_cast<off_t>(offset), SEEK_SET) < 0) return false;
+  const bool written = WriteFully(fd_.Get(), bytes);
+  return ::lseek(fd_.Get(), back, SEEK_SET) >= 0 && written;
+}
+
+void NumberedFiles::Close(int32_t slot) {
+  Slot& s = At(slot);
+  s.file.Close();
+  s.at_end = false;
+}
+
+void NumberedFiles::CloseAll() {
+  for (int32_t n = 1; n <= kSlots; ++n) Close(n);
+}
+
+}  // namespace zv::files

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "services/files/byte_source.h"
+#include "services/files/disk_files.h"
+
+namespace zv::files {
+
+// One open numbered file: reads are buffered (a text line is read a byte at
+// a time), and the buffer is given back to the file before anything is
+// written, so reads and writes keep one position as the file has.
+class OpenFile final : public ByteSource {
+ public:
+  OpenFile() = default;
+  explicit OpenFile(UniqueFd fd) : fd_(std::move(fd)) {}
+
+  bool IsOpen() const { return fd_.Valid(); }
+  void Close();
+
+  int64_t Read(std::span<uint8_t> out) override;
+  uint64_t Remaining() override;
+  // False when not every byte could be written.
+  bool Write(std::span<const uint8_t> bytes);
+  // The file's whole size in bytes.
+  uint64_t Size() const;
+  // Writes `bytes` at `offset` from the start and comes back to where it was.
+  bool WriteAt(uint64_t offset, std::span<const uint8_t> bytes);
+  uint64_t Position();
+
+ private:
+  // Moves the file's position back over the bytes read ahead and not used.
+  bool GiveBackReadAhead();
+
+  static constexpr size_t kBufferSize = 4096;
+  UniqueFd fd_;
+  std::vector<uint8_t> buffer_;
+  size_t buffer_pos_ = 0;
+};
+
+// File slots 1 to 32 of a program, each with its end-of-file flag (set by a
+// read that got fewer bytes than it asked for).
+class NumberedFiles {
+ public:
+  static constexpr int32_t kSlots = 32;
+  static bool InRange(int32_t slot) { return slot >= 1 && slot <= kSlots; }
+
+  struct Slot {
+    OpenFile file;
+    bool at_end = false;
+  };
+  // `slot` must be InRange.
+  Slot& At(int32_t slot) { return slots_[static_cast<size_t>(slot - 1)]; }
+
+  void Close(int32_t slot);
+  void CloseAll();
+
+ private:
+  std::array<Slot, kSlots> slots_;
+};
+
+}  // namespace zv::files

@@ -1,0 +1,57 @@
+#include "services/hub/services_hub.h"
+
+#include "platform/input/headless/headless_input.h"
+#include "platform/input/sdl/sdl_input.h"
+#include "platform/registry/registry.h"
+#include "platform/shell/posix_shell.h"
+
+namespace zv {
+namespace {
+
+std::unique_ptr<platform::InputSystem> MakeInput(platform::Window& window, platform::Clock& clock) {
+  if (window.HasDisplay())
+    if (auto sdl = platform::MakeSdlInput()) return sdl;
+  return std::make_unique<platform::HeadlessInput>(clock);
+}
+
+std::unique_ptr<platform::Shell> MakeShell(platform::Window& window) {
+  if (window.HasDisplay()) return std::make_unique<platform::PosixShell>();
+  return std::make_unique<platform::RecordingShell>();
+}
+
+platform::Registry MakeRegistry(const HubOptions& options) {
+  return options.user_state_folder.empty() ? platform::Registry::InConfigFolder()
+                                           : platform::Registry::InFolder(options.user_state_folder);
+}
+
+SystemFolders MakeFolders(const HubOptions& options) {
+  SystemFolders folders = DefaultSystemFolders();
+  if (!options.executable_path.empty()) folders.executable_path = options.executable_path;
+  if (!options.user_state_folder.empty()) folders.windows_folder = options.user_state_folder;
+  return folders;
+}
+
+}  // namespace
+
+ServicesHub::ServicesHub(platform::Window& window, Vm& vm, const HubOptions& options)
+    : input_system_(MakeInput(window, *options.clock)),
+      input_(*input_system_),
+      shell_(MakeShell(window)),
+      files_(*shell_),
+      system_(MakeRegistry(options), MakeFolders(options)) {
+  input_.Attach(vm);
+  files_.Bind(vm);
+  system_.Bind(vm);
+  vm.memory_blocks = &memory_;
+}
+
+ServicesHub::~ServicesHub() = default;
+
+void ServicesHub::SetSystemKeysEnabled(bool enabled) {
+  // Only the start of a run turns the keys on through the runtime; that is
+  // also when the system's internal flags go back to their start values.
+  if (enabled) system_.ResetForRun();
+  system_.SetSystemKeysEnabled(enabled);
+}
+
+}  // namespace zv

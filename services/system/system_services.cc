@@ -1,0 +1,39 @@
+#include "services/system/system_services.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <vector>
+
+namespace zv {
+namespace {
+
+std::string ExecutablePath() {
+  std::vector<char> buffer(4096);
+  const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
+  if (n <= 0 || static_cast<size_t>(n) >= buffer.size()) return {};
+  return std::string(buffer.data(), static_cast<size_t>(n));
+}
+
+std::string ConfigFolder() {
+  const char* xdg = std::getenv("XDG_CONFIG_HOME");
+  if (xdg && *xdg == '/') return std::string(xdg) + "/zentrovex";
+  const char* home = std::getenv("HOME");
+  return std::string(home && *home ? home : ".") + "/.config/zentrovex";
+}
+
+}  // namespace
+
+SystemFolders DefaultSystemFolders() { return SystemFolders{ExecutablePath(), ConfigFolder()}; }
+
+void SystemServices::ResetForRun() {
+  system_keys_enabled_ = true;
+  internal_flags_.fill(false);
+}
+
+SystemServices& SystemOf(Vm& vm) {
+  if (!vm.system) throw OperandFault("the system commands have no system services");
+  return *vm.system;
+}
+
+}  // namespace zv

@@ -1,0 +1,218 @@
+// The file and directory commands, run as compiled BASIC.
+#include <sys/stat.h>
+#include <utime.h>
+
+#include <cstdlib>
+#include <ctime>
+
+#include "services/files/file_commands.h"
+#include "tests/services/files/services_program.h"
+
+namespace zv::test {
+namespace {
+
+namespace err = file_error;
+
+class FileCommands : public ServicesProgramTest {};
+
+TEST_F(FileCommands, TestFilesAndPathsWithoutRegardToCase) {
+  WriteBytes("Data.TXT", "hello");
+  fs::create_directory(Folder() / "sub");
+  ASSERT_TRUE(Run(
+      "print file exists(\"data.txt\"); file exists(\"nothing\"); file exists(\"sub\")\n"
+      "print path exists(\"SUB\"); path exists(\"data.txt\"); path exists(\"nothing\")\n"
+      "print file size(\"DATA.txt\"); \" \"; file size(\"nothing\")\n"));
+  EXPECT_EQ(Code(), 0);
+  EXPECT_EQ(printed, "100\n110\n5 0\n");
+}
+
+TEST_F(FileCommands, MakesCopiesMovesRenamesAndDeletesFiles) {
+  WriteBytes("a.txt", "abc");
+  ASSERT_TRUE(Run(
+      "make file \"new.txt\"\n"
+      "copy file \"a.txt\", \"copy.txt\"\n"
+      "move file \"copy.txt\", \"moved.txt\"\n"
+      "rename file \"moved.txt\", \"renamed.txt\"\n"
+      "delete file \"new.txt\"\n"
+      "print file exists(\"new.txt\"); file exists(\"copy.txt\"); file exists(\"moved.txt\")\n"));
+  EXPECT_EQ(Code(), 0);
+  EXPECT_EQ(printed, "000\n");
+  EXPECT_EQ(ReadBytes("renamed.txt"), "abc");
+  EXPECT_EQ(ReadBytes("a.txt"), "abc");
+}
+
+TEST_F(FileCommands, RefusesToReplaceOrToActOnWhatIsMissing) {
+  struct Case {
+    const char* line;
+    int32_t warning;
+  };
+  const Case cases[] = {
+      {"make file \"a.txt\"", err::kMakeFailed},
+      {"copy file \"a.txt\", \"b.txt\"", err::kExists},
+      {"copy file \"missing.txt\", \"c.txt\"", err::kMissing},
+      {"move file \"a.txt\", \"b.txt\"", err::kExists},
+      {"rename file \"a.txt\", \"b.txt\"", err::kExists},
+      {"rename file \"missing.txt\", \"c.txt\"", err::kRenameFailed},
+      {"move file \"missing.txt\", \"c.txt\"", err::kMoveFailed},
+      {"delete file \"missing.txt\"", err::kNothingToDelete},
+  };
+  for (const Case& c : cases) {
+    WriteBytes("a.txt", "first");
+    WriteBytes("b.txt", "second");
+    ASSERT_TRUE(Run(std::string(c.line) + "\n"));
+    EXPECT_TRUE(Warned()) << c.line;
+    EXPECT_EQ(Code(), c.warning) << c.line;
+    EXPECT_EQ(ReadBytes("a.txt"), "first") << c.line;
+    EXPECT_EQ(ReadBytes("b.txt"), "second") << c.line;
+    EXPECT_FALSE(fs::exists(Folder() / "c.txt")) << c.line;
+    host.quits = 0;
+  }
+}
+
+TEST_F(FileCommands, ReadsAndRewritesSingleBytes) {
+  WriteBytes("f.bin", std::string("\x01\xC8\x03", 3));
+  ASSERT_TRUE(Run(
+      "print read byte from file(\"f.bin\", 1); \" \"; read byte from file(\"f.bin\", 3); \" \";"
+      " read byte from file(\"f.bin\", -1)\n"
+      "write byte to file \"f.bin\", 0, 321\n"
+      "write byte to file \"f.bin\", 3, 9\n"));
+  EXPECT_EQ(Code(), 0);
+  EXPECT_EQ(printed, "-56 0 0\n");
+  EXPECT_EQ(ReadBytes("f.bin"), std::string("\x41\xC8\x03", 3));
+
+  ASSERT_TRUE(Run("write byte to file \"none.bin\", 0, 1\n"));
+  EXPECT_EQ(Code(), err::kMissing);
+}
+
+TEST_F(FileCommands, MakesEntersAndDeletesFolders) {
+  ASSERT_TRUE(Run(
+      "make directory \"top\"\n"
+      "set directory \"TOP\"\n"
+      "print current directory$()\n"
+      "make directory \"inner\"\n"
+      "make file \"inner\\deep.txt\"\n"
+      "set directory \"..\"\n"
+      "delete directory \"top\"\n"
+      "print path exists(\"top\")\n"));
+  EXPECT_EQ(Code(), 0);
+  EXPECT_EQ(printed, (Folder() / "top").string() + "\n0\n");
+
+  ASSERT_TRUE(Run("make directory \"d\"\nmake directory \"d\"\n"));
+  EXPECT_EQ(Code(), err::kDirectoryNotMade);
+  host.quits = 0;
+  ASSERT_TRUE(Run("delete directory \"nowhere\"\n"));
+  EXPECT_EQ(Code(), err::kDirectoryMissing);
+  host.quits = 0;
+  ASSERT_TRUE(Run("set directory \"nowhere\"\n"));
+  EXPECT_EQ(Code(), err::kDirectoryNotSet);
+  EXPECT_FALSE(vm.errors.warning);
+}
+
+TEST_F(FileCommands, DeletingAFolderThatIsAFileLeavesTheWorkingFolderAlone) {
+  WriteBytes("keep.txt", "x");
+  WriteBytes("plain", "y");
+  ASSERT_TRUE(Run("delete directory \"plain\", 0\n"));
+  EXPECT_EQ(Code(), 0);
+  EXPECT_TRUE(fs::exists(Folder() / "keep.txt"));
+  EXPECT_TRUE(fs::exists(Folder() / "plain"));
+}
+
+TEST_F(FileCommands, DeletingAFolderRemovesLinksButNotWhatTheyPointAt) {
+  fs::create_directories(Folder() / "outside");
+  WriteBytes("outside/precious.txt", "x");
+  fs::create_directories(Folder() / "doomed");
+  fs::create_directory_symlink(Folder() / "outside", Folder() / "doomed" / "link");
+  ASSERT_TRUE(Run("delete directory \"doomed\"\n"));
+  EXPECT_FALSE(fs::exists(Folder() / "doomed"));
+  EXPECT_TRUE(fs::exists(Folder() / "outside" / "precious.txt"));
+}
+
+TEST_F(FileCommands, ListsTheWorkingFolderInCaseBlindOrder) {
+  WriteBytes("b.txt", "");
+  WriteBytes("A.txt", "");
+  fs::create_directory(Folder() / "Middle");
+  ASSERT_TRUE(Run("list directory\n"));
+  EXPECT_EQ(printed, Folder().string() + ":\n<dir>.\n<dir>..\nA.txt\nb.txt\n<dir>Middle\n");
+}
+
+TEST_F(FileCommands, WalksTheFolderWithASearch) {
+  WriteBytes("one.txt", "");
+  fs::create_directory(Folder() / "two");
+  ASSERT_TRUE(Run(
+      "print \"[\"; find file name$(); \"] \"; find file type(); \" [\"; find file date$(); \"]\"\n"
+      "find first\n"
+      "while find file type() <> -1\n"
+      "  print find file name$(); \" \"; find file type()\n"
+      "  find next\n"
+      "endwhile\n"
+      "print find file name$()\n"
+      "find next\n"));
+  EXPECT_EQ(printed, "[] -1 []\n. 1\n.. 1\none.txt 0\ntwo 1\ntwo\n");
+  EXPECT_EQ(Code(), err::kFindPastEnd);  // the runtime reports this error as a warning
+}
+
+TEST_F(FileCommands, GivesTheEntryDateAsTheCLibraryWritesIt) {
+  const char* old_tz = std::getenv("TZ");
+  const std::string saved = old_tz ? old_tz : "";
+  ::setenv("TZ", "UTC", 1);
+  ::tzset();
+  WriteBytes("dated.txt", "");
+  struct utimbuf times{};
+  times.modtime = 741484148;  // 1993-06-30 23:49:08 UTC, a Wednesday
+  times.actime = times.modtime;
+  ::utime((Folder() / "dated.txt").c_str(), &times);
+  ASSERT_TRUE(Run("find first\nfind next\nfind next\nprint find file date$()\n"));
+  EXPECT_EQ(printed, "Wed Jun 30 23:49:08 1993\n");
+  if (old_tz)
+    ::setenv("TZ", saved.c_str(), 1);
+  else
+    ::unsetenv("TZ");
+  ::tzset();
+}
+
+TEST_F(FileCommands, FillsTheChecklistWithFilesAndDrives) {
+  WriteBytes("only.txt", "");
+  ASSERT_TRUE(Run(
+      "checklist files\n"
+      "print checklist quantity()\n"
+      "for i = 1 to 3\n"
+      "  print checklist string$(i); \" \"; checklist value a(i)\n"
+      "next i\n"
+      "checklist drives\n"
+      "print checklist string$(1)\n"
+      "print checklist value a(1)\n"));
+  EXPECT_EQ(printed, "3\n. 1\n.. 1\nonly.txt 0\nA:\n");
+  EXPECT_EQ(Code(), 9004);
+  EXPECT_FALSE(files.Search().IsOpen());
+}
+
+TEST_F(FileCommands, ListsTheDrivesOfThePathTable) {
+  ASSERT_TRUE(Run("list drives\nprint current directory$()\n"));
+  std::string expected;
+  for (char letter = 'A'; letter <= 'Z'; ++letter) expected += std::string(1, letter) + ":\n";
+  EXPECT_EQ(printed, expected + Folder().string() + "\n");
+}
+
+TEST_F(FileCommands, HandsProgramsAndDocumentsToTheShell) {
+  WriteBytes("Tool.sh", "");
+  fs::create_directory(Folder() / "work");
+  ASSERT_TRUE(Run(
+      "execute file \"tool.sh\", \"-a \"+chr$(34)+\"b c\"+chr$(34), \"WORK\"\n"
+      "execute file \"http://example.org/Page\", \"\", \"\", 1\n"));
+  EXPECT_EQ(Code(), 0);
+  ASSERT_EQ(shell.requests.size(), 2u);
+  EXPECT_EQ(shell.requests[0].file, "Tool.sh");
+  EXPECT_EQ(shell.requests[0].arguments, "-a \"b c\"");
+  EXPECT_EQ(shell.requests[0].directory, "work");
+  EXPECT_EQ(shell.requests[1].file, "http://example.org/Page");
+  EXPECT_EQ(shell.requests[1].directory, "");
+
+  shell.succeed = false;
+  ASSERT_TRUE(Run("execute file \"x\", \"\", \"\"\n"));
+  EXPECT_EQ(Code(), err::kExecuteFailed);
+  files.ReapFinishedChild();
+  EXPECT_EQ(shell.reaps, 1);
+}
+
+}  // namespace
+}  // namespace zv::test

@@ -1,0 +1,264 @@
+// Compiled BASIC programs run headless on virtual time with scripted keys,
+// mouse and virtual joysticks: the input commands, the console's keyboard
+// and mouse commands over the same poll, and the example game steered by a
+// held arrow key.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "app/all_handlers.h"
+#include "compiler/command_table.h"
+#include "compiler/compiler.h"
+#include "display/display_factory.h"
+#include "platform/window/headless/headless_window.h"
+#include "runtime/console/console_commands.h"
+#include "runtime/startup.h"
+#include "runtime/vm/opcodes/core_handlers.h"
+#include "runtime/vm/program_file.h"
+#include "tests/display/drawing_run.h"
+#include "tests/services/input/input_fixture.h"
+
+namespace zv {
+namespace {
+
+namespace fs = std::filesystem;
+namespace scan = platform::scan;
+using platform::Axis;
+
+constexpr uint32_t kStart = 1000;  // the clock when a run starts
+
+struct ProgramRun {
+  int status = -1;
+  std::string printed;
+  std::string errors;
+};
+
+class InputPrograms : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = fs::temp_directory_path() / ("zv_input_programs_" + std::to_string(getpid()));
+    fs::create_directories(folder_);
+  }
+  void TearDown() override { fs::remove_all(folder_); }
+
+  // Runs compiled `source` with the core, console and input commands.
+  ProgramRun Run(const std::string& source) {
+    ProgramRun run;
+    CompileResult compiled = CompileSource(source);
+    if (!compiled.ok) {
+      run.errors = FormatCompileError(*compiled.error);
+      return run;
+    }
+    const std::vector<uint8_t> bytes = EncodeProgramFile(compiled.program);
+    StartServices services = Services();
+    services.register_handlers = [](HandlerTable& table) {
+      RegisterCoreHandlers(table);
+      RegisterConsoleHandlers(table);
+      RegisterInputHandlers(table);
+    };
+    services.compile = [bytes](const std::string& path, std::string*) {
+      std::ofstream out(path, std::ios::binary);
+      out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+      return static_cast<bool>(out);
+    };
+    services.make_display = [this](platform::Window&, Vm& vm) -> std::unique_ptr<DisplayServices> {
+      devices.Attach(vm);
+      return nullptr;
+    };
+    services.echo = [&run](std::string_view piece) { run.printed += piece.empty() ? "\n" : std::string(piece); };
+    services.error_out = [&run](std::string_view text) { run.errors += std::string(text); };
+    run.status = RunRuntime(Options(300), std::move(services));
+    return run;
+  }
+
+  StartOptions Options(uint32_t frames) {
+    StartOptions options;
+    options.executable_path = (folder_ / "game").string();
+    options.headless = true;
+    options.frames = frames;
+    options.app_folder = folder_.string() + "/";
+    return options;
+  }
+
+  StartServices Services() {
+    StartServices services;
+    services.clock = &clock;
+    services.window = &window;
+    services.input = &seam;
+    services.user_state_folder = folder_.string() + "/";
+    return services;
+  }
+
+  platform::ManualClock clock{kStart};
+  platform::HeadlessWindow window{clock};
+  platform::HeadlessInput input{clock};
+  InputDevices devices{input};
+  test::InputDevicesSeam seam{devices};
+  fs::path folder_;
+};
+
+TEST_F(InputPrograms, AScriptedKeyPressMakesScancodeReturnItsCode) {
+  input.PressKey(scan::kLeft);
+  input.PressKey(scan::kA, kStart + 40);
+  const ProgramRun run = Run(
+      "print scancode()\n"
+      "wait 100\n"
+      "print scancode(); \" \"; key state(30); \" \"; left key()\n"
+      "end\n");
+  EXPECT_EQ(run.errors, "");
+  EXPECT_EQ(run.printed, "203\n30 1 1\n");
+}
+
+TEST_F(InputPrograms, AHeldArrowKeyMovesAValueWhileItIsDown) {
+  input.PressKey(scan::kRight, kStart + 100, 200);
+  const ProgramRun run = Run(
+      "sync on\n"
+      "x = 0\n"
+      "for i = 1 to 30\n"
+      "  if right key() = 1 then x = x + 1\n"
+      "  if left key() = 1 then x = x - 100\n"
+      "  sync\n"
+      "next i\n"
+      "print x; \" \"; right key()\n"
+      "end\n");
+  ASSERT_EQ(run.errors, "");
+  // 200 ms at a frame every 25 ms.
+  EXPECT_EQ(run.printed, "8 0\n");
+}
+
+TEST_F(InputPrograms, TheMouseCommandsReadWhatThePollFound) {
+  input.MoveMouse(-1000, 20, -120, kStart + 10);
+  input.PressMouseButton(1, kStart + 10);
+  const ProgramRun run = Run(
+      "wait 50\n"
+      "print mouse x(); \" \"; mouse y(); \" \"; mouse z(); \" \"; mouse move z(); \" \"; mouse click()\n"
+      "end\n");
+  EXPECT_EQ(run.errors, "");
+  EXPECT_EQ(run.printed, "0 260 0 -120 2\n");
+}
+
+TEST_F(InputPrograms, JoystickAndForceFeedbackCommandsRunFromSource) {
+  platform::VirtualJoystick& wheel = input.AttachJoystick({.name = "Wheel", .force_feedback = true});
+  wheel.SetAxis(Axis::kX, 1.0);
+  wheel.SetButton(0, true);
+  wheel.SetHat(0, 18000);
+  const ProgramRun run = Run(
+      "print joystick x(); \" \"; joystick right(); \" \"; joystick button 0(); \" \"; joystick hat angle(0)\n"
+      "print joystick slider 0(); \" \"; joystick pov 1(); \" \"; joystick button state(1)\n"
+      "set control device \"Wheel\"\n"
+      "print control device name$()\n"
+      "force angle 50, 90, 1500\n"
+      "force periodic 50 ms 30, 500\n"
+      "force damper 10, 0\n"
+      "force stop all\n"
+      "force auto center on\n"
+      "end\n");
+  ASSERT_EQ(run.errors, "");
+  EXPECT_EQ(run.printed, "1000 1 1 18000\n0 -1 0\nWheel\n");
+  // Made at the selection, then the angled push, the vibration and both
+  // halves of the damper updated, then the ten stopped.
+  int updates = 0, stops = 0;
+  for (const platform::EffectCall& call : wheel.EffectCalls()) {
+    updates += call.kind == platform::EffectCall::Kind::kUpdate;
+    stops += call.kind == platform::EffectCall::Kind::kStop;
+  }
+  EXPECT_EQ(updates, 4);
+  EXPECT_EQ(stops, 10);
+  EXPECT_EQ(wheel.AutoCenter(), true);
+  EXPECT_EQ(wheel.LiveEffects(), 0) << "the effects end with the display";
+}
+
+TEST_F(InputPrograms, AForceCommandWithoutADeviceEndsTheRunWithItsError) {
+  const ProgramRun run = Run("force up 50\nprint 1\nend\n");
+  EXPECT_EQ(run.status, kExitRuntimeError);
+  EXPECT_NE(run.errors.find("No force-feedback device selected"), std::string::npos) << run.errors;
+  EXPECT_EQ(run.printed, "");
+}
+
+// Until the app registers these commands with the others, the rows of the
+// command table and these handlers are checked against each other here.
+TEST(InputCommandRows, EveryInputOpcodeHasOneRowAndEveryRowAHandler) {
+  HandlerTable handlers;
+  RegisterInputHandlers(handlers);
+  const CommandTable& table = CommandTable::Builtin();
+  std::map<int32_t, int> rows;
+  for (const auto* entries : {&table.Commands(), &table.Functions()})
+    for (const CommandEntry& row : *entries) {
+      if (row.code < 4001 || row.code > 4999) continue;
+      ++rows[row.code];
+      EXPECT_NE(handlers.Get(static_cast<uint32_t>(row.code)), nullptr) << row.name;
+    }
+  for (int32_t code = 4001; code <= 4999; ++code) {
+    if (handlers.Get(static_cast<uint32_t>(code))) {
+      EXPECT_EQ(rows[code], 1) << "opcode " << code;
+    }
+  }
+}
+
+// ---- The example game ----------------------------------------------------------------
+
+constexpr uint32_t kBasketRim = 0xE6AA5A;  // rgb(230,170,90)
+constexpr uint32_t kDemoText = 0xFF7878;   // rgb(255,120,120)
+constexpr int32_t kRimRow = 436;
+
+int Count(const test::DrawingRun& run, uint32_t colour, int32_t left, int32_t right) {
+  int count = 0;
+  for (int32_t y = kRimRow - 1; y < kRimRow + 2; ++y)
+    for (int32_t x = left; x < right; ++x) count += run.At(x, y) == colour;
+  return count;
+}
+
+class StarCatcherInput : public InputPrograms {
+ protected:
+  test::DrawingRun Play(uint32_t frames) {
+    test::DrawingRun run;
+    auto frame = std::make_shared<std::vector<uint32_t>>();
+    StartServices services = Services();
+    services.register_handlers = [](HandlerTable& table) {
+      RegisterAllHandlers(table);
+      RegisterInputHandlers(table);
+    };
+    services.make_display = [&](platform::Window& w, Vm& vm) {
+      devices.Attach(vm);
+      return MakeDisplayServices(vm, w, std::make_unique<test::CapturePresenter>(frame, &run.width, &run.height));
+    };
+    const std::string source = std::string(ZV_SOURCE_DIR) + "/examples/star_catcher.kqa";
+    services.compile = [source, &run](const std::string& program, std::string*) {
+      CompileResult compiled = CompileFile(source, program);
+      if (!compiled.ok && compiled.error) run.errors = FormatCompileError(*compiled.error);
+      return compiled.ok;
+    };
+    services.echo = [&run](std::string_view piece) { run.printed += std::string(piece); };
+    services.error_out = [&run](std::string_view text) { run.errors += std::string(text); };
+    const fs::path before = fs::current_path();
+    fs::current_path(folder_);
+    run.status = RunRuntime(Options(frames), std::move(services));
+    fs::current_path(before);
+    run.frame = *frame;
+    return run;
+  }
+};
+
+TEST_F(StarCatcherInput, AHeldArrowKeySteersTheBasketAndEndsTheDemo) {
+  input.PressKey(scan::kLeft, 1500, 1500);
+  const test::DrawingRun run = Play(160);
+  ASSERT_EQ(run.status, kExitClean) << run.errors;
+  ASSERT_EQ(run.width, 640);
+  // Held left, the basket goes to the left edge (x 0 to 56) and stays there
+  // once the key is up.
+  EXPECT_GT(Count(run, kBasketRim, 0, 57), 100);
+  EXPECT_EQ(Count(run, kBasketRim, 80, 640), 0);
+  int demo = 0;
+  for (int32_t y = 30; y < 60; ++y)
+    for (int32_t x = 100; x < 540; ++x) demo += run.At(x, y) == kDemoText;
+  EXPECT_EQ(demo, 0) << "the demo line stayed";
+}
+
+}  // namespace
+}  // namespace zv
