@@ -12,6 +12,7 @@
 #include "services/files/numbered_file_commands.h"
 #include "services/input/input_commands.h"
 #include "services/memory/memory_handlers.h"
+#include "services/net/net_handlers.h"
 #include "services/system/system_commands.h"
 #include "services/system/user_library_commands.h"
 
@@ -32,6 +33,7 @@ void RegisterAllHandlers(HandlerTable& table) {
   RegisterSystemHandlers(table);
   RegisterUserLibraryHandlers(table);
   RegisterMemoryHandlers(table);
+  RegisterNetHandlers(table);
 }
 
 }  // namespace zv

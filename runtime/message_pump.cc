@@ -61,6 +61,7 @@ void MessagePump::RunMessageLoop() {
 
   for (;;) {
     vm_.input->PollInputDevices();
+    vm_.input->ServiceNetwork();
     Message message;
     if (host_.TakeMessage(&message)) {
       if (message.quit) break;

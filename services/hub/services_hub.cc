@@ -38,11 +38,13 @@ ServicesHub::ServicesHub(platform::Window& window, Vm& vm, const HubOptions& opt
       input_(*input_system_),
       shell_(MakeShell(window)),
       files_(*shell_),
-      system_(MakeRegistry(options), MakeFolders(options)) {
+      system_(MakeRegistry(options), MakeFolders(options)),
+      net_(CreateNetServices(*options.clock, /*loopback_only=*/!window.HasDisplay())) {
   input_.Attach(vm);
   files_.Bind(vm);
   system_.Bind(vm);
   vm.memory_blocks = &memory_;
+  vm.net = net_.get();
 }
 
 ServicesHub::~ServicesHub() = default;

@@ -12,6 +12,7 @@
 #include "services/files/file_services.h"
 #include "services/input/input_devices.h"
 #include "services/memory/memory_blocks.h"
+#include "services/net/net_services.h"
 #include "services/system/system_services.h"
 
 namespace zv {
@@ -24,10 +25,11 @@ struct HubOptions {
   std::string user_state_folder;
 };
 
-// The services of input, files, system and memory blocks for one run, bound
-// to its machine: real devices, shell and registry with a display, scripted
-// input, a recording shell and a registry in the given folder without one.
-// It answers the runtime's calls into these subsystems.
+// The services of input, files, system, memory blocks, FTP and multiplayer
+// for one run, bound to its machine: real devices, shell and registry with a
+// display, scripted input, a recording shell, a registry in the given folder
+// and loopback-only sessions without one. It answers the runtime's calls
+// into these subsystems.
 class ServicesHub final : public InputServices {
  public:
   ServicesHub(platform::Window& window, Vm& vm, const HubOptions& options);
@@ -45,6 +47,9 @@ class ServicesHub final : public InputServices {
   void FreeMemoryBlocks() override { memory_.FreeMemoryBlocks(); }
   void CloseNumberedFiles() override { files_.CloseNumberedFiles(); }
   bool FileExists(const std::string& name) override { return files_.FileExists(name); }
+  void CloseFtpConnection() override { net_->CloseFtpConnection(); }
+  void FreeMultiplayerResources() override { net_->FreeMultiplayerResources(); }
+  void ServiceNetwork() override { net_->ServiceNetwork(); }
 
   MemoryBlocks& Memory() { return memory_; }
 
@@ -55,6 +60,7 @@ class ServicesHub final : public InputServices {
   FileServices files_;
   SystemServices system_;
   MemoryBlocks memory_;
+  std::unique_ptr<NetServices> net_;
 };
 
 }  // namespace zv

@@ -1,0 +1,235 @@
+// Everything that arrives from the network, fed with arbitrary bytes. The
+// first byte chooses the reader:
+//   0  a multiplayer message packet (kind, size, payload)
+//   1  a session message between machines, which must re-encode as it came
+//   2  a search and a search's answer
+//   3  a host's session rules, fed a run of packets from three machines
+//   4  a member's session rules, fed a run of packets from its host
+//   5  the session layer and the commands' side, fed a run of received events
+//   6  FTP directory listings
+// Runs of packets are cut from the rest of the input: one length byte, then
+// that many bytes, over and over.
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <span>
+#include <string_view>
+#include <vector>
+
+#include "platform/ftp/ftp_listing.h"
+#include "platform/netsession/session_core.h"
+#include "platform/netsession/session_wire.h"
+#include "runtime/vm/vm.h"
+#include "services/net/multiplayer.h"
+#include "services/net/net_message_packet.h"
+
+namespace {
+
+using namespace zv;
+using platform::SessionEvent;
+
+// Cuts the input into chunks: a length byte, then up to that many bytes.
+std::vector<std::span<const uint8_t>> Chunks(std::span<const uint8_t> data) {
+  std::vector<std::span<const uint8_t>> chunks;
+  while (!data.empty()) {
+    const size_t n = std::min<size_t>(data[0], data.size() - 1);
+    chunks.push_back(data.subspan(1, n));
+    data = data.subspan(1 + n);
+  }
+  return chunks;
+}
+
+void Check(bool ok) {
+  if (!ok) __builtin_trap();
+}
+
+void FuzzWire(std::span<const uint8_t> data) {
+  std::optional<platform::wire::Message> message = platform::wire::Decode(data);
+  if (!message) return;
+  const std::vector<uint8_t> again = platform::wire::Encode(*message);
+  std::optional<platform::wire::Message> back = platform::wire::Decode(again);
+  Check(back.has_value() && platform::wire::Encode(*back) == again);
+}
+
+void FuzzHost(std::span<const uint8_t> data) {
+  platform::SessionCore host;
+  host.StartHosting(platform::Guid{1}, platform::SessionDescription{platform::Guid{2}, "Arena", 0, 0, 4});
+  const platform::PlayerId me = host.CreateHostPlayer("host", true).value_or(0);
+  const platform::Guid app{1}, instance{2};
+  // Two machines join properly, so the packets reach the rules past the door.
+  for (platform::PeerKey peer : {1u, 2u})
+    host.OnPacket(peer, platform::wire::Encode(platform::wire::Join{app, instance}), true);
+  for (std::span<const uint8_t> chunk : Chunks(data)) {
+    if (chunk.empty()) continue;
+    const platform::PeerKey peer = chunk[0] % 4;
+    if (chunk[0] == 0xFF) {
+      host.OnPeerGone(peer);
+    } else if (chunk[0] == 0xFE) {
+      host.Send(me, chunk.size() > 1 ? chunk[1] : 0, chunk, true);
+    } else {
+      host.OnPacket(peer, chunk.subspan(1), chunk[0] & 0x80);
+    }
+    host.TakeOutgoing();
+  }
+  while (host.TakeEvent()) {
+  }
+  Check(host.Description().current_players <= 4);
+}
+
+void FuzzMember(std::span<const uint8_t> data) {
+  platform::SessionCore member;
+  member.StartJoining(platform::Guid{1}, platform::Guid{2});
+  member.TakeOutgoing();
+  for (std::span<const uint8_t> chunk : Chunks(data)) {
+    if (chunk.size() == 1 && chunk[0] == 0xFF) {
+      member.OnPeerGone(platform::SessionCore::kHostPeer);
+    } else if (chunk.size() == 1 && chunk[0] == 0xFE) {
+      member.RequestPlayer("me");
+    } else {
+      member.OnPacket(platform::SessionCore::kHostPeer, chunk, true);
+    }
+    for (const platform::PlayerInfo& p : member.Players()) member.Send(p.id, 0, chunk, false);
+    member.TakeOutgoing();
+  }
+  while (member.TakeEvent()) {
+  }
+}
+
+// A network of one session whose events are the fuzzer's.
+class ScriptedNetwork final : public platform::SessionNetwork, public platform::NetSession {
+ public:
+  std::deque<SessionEvent> events;
+
+  std::vector<std::string> Connections() override { return {"scripted"}; }
+  std::unique_ptr<platform::NetSession> Open(size_t, std::string_view) override {
+    return std::make_unique<Forward>(*this);
+  }
+  std::optional<std::vector<platform::SessionDescription>> FindSessions(const platform::Guid&) override {
+    return std::vector<platform::SessionDescription>{};
+  }
+  platform::SessionError Host(const platform::Guid&, const platform::SessionDescription&) override {
+    return platform::SessionError::kNone;
+  }
+  platform::SessionError Join(const platform::Guid&, const platform::Guid&) override {
+    return platform::SessionError::kNone;
+  }
+  void Close() override {}
+  std::optional<platform::PlayerId> CreatePlayer(const std::string&, bool) override { return 1; }
+  bool DestroyPlayer(platform::PlayerId) override { return true; }
+  std::optional<std::vector<platform::PlayerInfo>> Players() override {
+    return std::vector<platform::PlayerInfo>{};
+  }
+  bool Send(platform::PlayerId, platform::PlayerId, std::span<const uint8_t>, bool) override { return true; }
+  std::optional<SessionEvent> Receive() override {
+    if (events.empty()) return std::nullopt;
+    SessionEvent e = std::move(events.front());
+    events.pop_front();
+    return e;
+  }
+  void Service() override {}
+
+ private:
+  // The session objects the layer owns, all speaking for the one script.
+  class Forward final : public platform::NetSession {
+   public:
+    explicit Forward(ScriptedNetwork& to) : to_(to) {}
+    std::optional<std::vector<platform::SessionDescription>> FindSessions(const platform::Guid& g) override {
+      return to_.FindSessions(g);
+    }
+    platform::SessionError Host(const platform::Guid& a, const platform::SessionDescription& d) override {
+      return to_.Host(a, d);
+    }
+    platform::SessionError Join(const platform::Guid& a, const platform::Guid& i) override { return to_.Join(a, i); }
+    void Close() override {}
+    std::optional<platform::PlayerId> CreatePlayer(const std::string& n, bool s) override {
+      return to_.CreatePlayer(n, s);
+    }
+    bool DestroyPlayer(platform::PlayerId id) override { return to_.DestroyPlayer(id); }
+    std::optional<std::vector<platform::PlayerInfo>> Players() override { return to_.Players(); }
+    bool Send(platform::PlayerId f, platform::PlayerId t, std::span<const uint8_t> d, bool g) override {
+      return to_.Send(f, t, d, g);
+    }
+    std::optional<SessionEvent> Receive() override { return to_.Receive(); }
+    void Service() override {}
+
+   private:
+    ScriptedNetwork& to_;
+  };
+};
+
+class QuietHost final : public VmHost {
+ public:
+  uint32_t NowMs() override { return 0; }
+  void PostQuit() override {}
+};
+
+void FuzzSessionLayer(std::span<const uint8_t> data) {
+  ScriptedNetwork network;
+  HandlerTable handlers;
+  QuietHost host;
+  Vm vm(handlers, host);
+  Multiplayer games(&network);
+  games.CreateGame(vm, "Arena", "host", 8, 4);
+  for (std::span<const uint8_t> chunk : Chunks(data)) {
+    SessionEvent event;
+    if (!chunk.empty() && chunk[0] < 5 && chunk.size() >= 5) {
+      event.type = static_cast<SessionEvent::Type>(chunk[0]);
+      event.player = static_cast<uint32_t>(chunk[1]) | static_cast<uint32_t>(chunk[4]) << 24;
+      event.from = chunk[2];
+      event.to = chunk[3];
+      event.data.assign(chunk.begin() + 5, chunk.end());
+    } else {
+      event.data.assign(chunk.begin(), chunk.end());
+    }
+    network.events.push_back(std::move(event));
+  }
+  for (size_t i = 0; i < data.size() && games.GameRunning(); ++i) {
+    switch (data[i] % 5) {
+      case 0: games.GetMessage(vm); break;
+      case 1: games.TakePlayerCreated(); break;
+      case 2: games.TakePlayerDestroyed(); break;
+      case 3: games.TakeGameLost(); break;
+      case 4: games.MessageString(); break;
+    }
+    games.MessageInteger();
+    games.MessagePlayerFrom();
+    games.MessagePlayerTo();
+    if (games.MessageKind() >= net_kind::kMemblock && games.MessageKind() <= net_kind::kMesh) {
+      size_t sum = 0;
+      for (uint8_t b : games.MessagePayload()) sum += b;
+      Check(sum <= games.MessagePayload().size() * 255);
+    }
+  }
+  games.FreeGame();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size == 0) return 0;
+  const std::span<const uint8_t> rest(data + 1, size - 1);
+  switch (data[0] % 7) {
+    case 0:
+      if (std::optional<NetPacketView> packet = ParseNetPacket(rest))
+        Check(packet->payload.size() + kNetPacketHeaderBytes == rest.size());
+      break;
+    case 1: FuzzWire(rest); break;
+    case 2:
+      platform::wire::DecodeQuery(rest);
+      platform::wire::DecodeQueryReply(rest);
+      break;
+    case 3: FuzzHost(rest); break;
+    case 4: FuzzMember(rest); break;
+    case 5: FuzzSessionLayer(rest); break;
+    case 6: {
+      const std::string_view text(reinterpret_cast<const char*>(rest.data()), rest.size());
+      std::vector<platform::FtpEntry> entries = platform::ParseMlsdListing(text);
+      std::vector<platform::FtpEntry> more = platform::ParseListListing(text);
+      entries.insert(entries.end(), more.begin(), more.end());
+      platform::SortEntries(entries);
+      for (const platform::FtpEntry& e : entries) Check(!e.name.empty() && e.name.size() <= rest.size());
+      break;
+    }
+  }
+  return 0;
+}

@@ -1,0 +1,457 @@
+// FTP through libcurl. One easy handle carries the session: libcurl keeps
+// its control connection open between requests and logs in again by itself
+// if the server dropped it. The client keeps the current directory itself
+// and names every remote file by its absolute path, so nothing depends on
+// where the server's working directory happens to be. A download read piece
+// by piece runs on a handle of its own through the multi interface.
+#include <curl/curl.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cctype>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+
+#include "platform/ftp/ftp_client.h"
+#include "platform/ftp/ftp_listing.h"
+
+namespace zv::platform {
+namespace {
+
+using SteadyClock = std::chrono::steady_clock;
+
+constexpr size_t kMaxListingBytes = 16u << 20;
+constexpr size_t kMaxBufferedBytes = 256u << 10;  // a piecewise download pauses beyond this
+constexpr long kPollSliceMs = 50;
+
+struct EasyDeleter {
+  void operator()(CURL* c) const { curl_easy_cleanup(c); }
+};
+using EasyHandle = std::unique_ptr<CURL, EasyDeleter>;
+
+struct SlistDeleter {
+  void operator()(curl_slist* l) const { curl_slist_free_all(l); }
+};
+using Slist = std::unique_ptr<curl_slist, SlistDeleter>;
+
+void InitCurlOnce() {
+  static std::once_flag once;
+  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+// The server's replies, line by line: a reply ends on a line of three
+// digits and a blank; multi-line replies ("550-...") are kept whole.
+class ReplyLog {
+ public:
+  void Line(std::string_view line) {
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
+    if (!partial_.empty()) partial_ += "\r\n";
+    partial_ += line;
+    const bool last = line.size() >= 4 && std::isdigit(static_cast<unsigned char>(line[0])) &&
+                      std::isdigit(static_cast<unsigned char>(line[1])) &&
+                      std::isdigit(static_cast<unsigned char>(line[2])) && line[3] == ' ';
+    const bool alone = line.size() == 3 && std::all_of(line.begin(), line.end(), [](char c) {
+                         return std::isdigit(static_cast<unsigned char>(c));
+                       });
+    if (last || alone) {
+      last_ = std::move(partial_);
+      partial_.clear();
+      ++count_;
+    }
+  }
+  const std::string& Last() const { return last_; }
+  uint64_t Count() const { return count_; }
+
+ private:
+  std::string partial_;
+  std::string last_;
+  uint64_t count_ = 0;
+};
+
+size_t RecordReply(char* data, size_t size, size_t count, void* log) {
+  static_cast<ReplyLog*>(log)->Line(std::string_view(data, size * count));
+  return size * count;
+}
+
+// Characters a host name may hold; anything else could change the URL.
+bool PlainHost(std::string_view host) {
+  return !host.empty() && std::all_of(host.begin(), host.end(), [](char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) || std::strchr(".-_:[]", c) != nullptr;
+  });
+}
+
+// A remote name may not smuggle a further command onto the control line.
+bool PlainName(std::string_view name) {
+  return name.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
+}
+
+// `path` joined onto `directory` ("/a"), with "." and ".." worked out.
+std::string JoinPath(const std::string& directory, std::string_view path) {
+  std::vector<std::string> parts;
+  auto add = [&](std::string_view p) {
+    while (!p.empty()) {
+      const size_t slash = p.find('/');
+      const std::string_view part = p.substr(0, slash);
+      if (part == "..") {
+        if (!parts.empty()) parts.pop_back();
+      } else if (!part.empty() && part != ".") {
+        parts.emplace_back(part);
+      }
+      if (slash == std::string_view::npos) break;
+      p.remove_prefix(slash + 1);
+    }
+  };
+  if (path.empty() || path[0] != '/') add(directory);
+  add(path);
+  std::string joined;
+  for (const std::string& part : parts) joined += "/" + part;
+  return joined.empty() ? "/" : joined;
+}
+
+class CurlFtpClient;
+
+// A download read piece by piece.
+class CurlDownload final : public FtpDownload {
+ public:
+  CurlDownload(EasyHandle easy, const FtpClientOptions& options, std::shared_ptr<ReplyLog> replies)
+      : easy_(std::move(easy)), options_(options), replies_(std::move(replies)), multi_(curl_multi_init()) {
+    curl_easy_setopt(easy_.get(), CURLOPT_WRITEFUNCTION, &CurlDownload::Take);
+    curl_easy_setopt(easy_.get(), CURLOPT_WRITEDATA, this);
+    curl_easy_setopt(easy_.get(), CURLOPT_HEADERFUNCTION, &CurlDownload::Reply);
+    curl_easy_setopt(easy_.get(), CURLOPT_HEADERDATA, this);
+    curl_multi_add_handle(multi_, easy_.get());
+  }
+  ~CurlDownload() override {
+    curl_multi_remove_handle(multi_, easy_.get());
+    curl_multi_cleanup(multi_);
+  }
+
+  // Runs until the server has started sending the file or refused it.
+  bool Start() {
+    auto stalled_since = SteadyClock::now();
+    while (!started_ && !done_) {
+      if (!Pump()) return false;
+      if (Stalled(stalled_since)) return false;
+    }
+    return started_ || result_ == CURLE_OK;
+  }
+
+  std::optional<size_t> Read(std::span<uint8_t> buffer) override {
+    auto stalled_since = SteadyClock::now();
+    size_t before = Available();
+    while (Available() < buffer.size() && !done_) {
+      Resume();
+      if (!Pump()) break;
+      if (Available() != before) {
+        before = Available();
+        stalled_since = SteadyClock::now();
+      } else if (Stalled(stalled_since)) {
+        return std::nullopt;
+      }
+    }
+    const size_t n = std::min(buffer.size(), Available());
+    if (n == 0 && done_ && result_ != CURLE_OK) return std::nullopt;
+    std::memcpy(buffer.data(), data_.data() + read_, n);
+    read_ += n;
+    if (read_ == data_.size()) {
+      data_.clear();
+      read_ = 0;
+    }
+    return n;
+  }
+
+ private:
+  static size_t Take(char* data, size_t size, size_t count, void* self_pointer) {
+    auto* self = static_cast<CurlDownload*>(self_pointer);
+    if (self->Available() >= kMaxBufferedBytes) {
+      self->paused_ = true;
+      return CURL_WRITEFUNC_PAUSE;
+    }
+    self->started_ = true;
+    self->data_.insert(self->data_.end(), data, data + size * count);
+    return size * count;
+  }
+  static size_t Reply(char* data, size_t size, size_t count, void* self_pointer) {
+    auto* self = static_cast<CurlDownload*>(self_pointer);
+    const std::string_view line(data, size * count);
+    self->replies_->Line(line);
+    // 125 and 150: the data connection is open and the file is coming.
+    if (line.starts_with("125") || line.starts_with("150")) self->started_ = true;
+    return size * count;
+  }
+
+  size_t Available() const { return data_.size() - read_; }
+
+  bool Stalled(SteadyClock::time_point since) const {
+    return SteadyClock::now() - since > std::chrono::milliseconds(options_.stall_timeout_ms);
+  }
+
+  void Resume() {
+    if (!paused_ || Available() >= kMaxBufferedBytes) return;
+    paused_ = false;
+    curl_easy_pause(easy_.get(), CURLPAUSE_CONT);
+  }
+
+  // One round of the transfer; false when libcurl itself failed.
+  bool Pump() {
+    int running = 0;
+    if (curl_multi_perform(multi_, &running) != CURLM_OK) {
+      done_ = true;
+      result_ = CURLE_RECV_ERROR;
+      return false;
+    }
+    int queued = 0;
+    while (CURLMsg* message = curl_multi_info_read(multi_, &queued))
+      if (message->msg == CURLMSG_DONE) {
+        done_ = true;
+        result_ = message->data.result;
+      }
+    if (!done_ && running) curl_multi_poll(multi_, nullptr, 0, kPollSliceMs, nullptr);
+    return true;
+  }
+
+  EasyHandle easy_;
+  FtpClientOptions options_;
+  std::shared_ptr<ReplyLog> replies_;
+  CURLM* multi_;
+  std::vector<uint8_t> data_;
+  size_t read_ = 0;
+  bool started_ = false;
+  bool paused_ = false;
+  bool done_ = false;
+  CURLcode result_ = CURLE_OK;
+};
+
+class CurlFtpClient final : public FtpClient {
+ public:
+  explicit CurlFtpClient(const FtpClientOptions& options) : options_(options) {
+    InitCurlOnce();
+    easy_.reset(curl_easy_init());
+  }
+
+  bool Connect(const FtpServer& server) override {
+    Disconnect();
+    if (!easy_) return Failed("libcurl could not start");
+    if (!PlainHost(server.host)) return Failed("Bad server name");
+    server_ = server;
+    base_ = "ftp://" + server.host + ":" + std::to_string(server.port);
+    Prepare(base_ + "/");
+    curl_easy_setopt(easy_.get(), CURLOPT_NOBODY, 1L);
+    if (!Perform()) {
+      base_.clear();
+      return false;
+    }
+    const char* entry = nullptr;
+    curl_easy_getinfo(easy_.get(), CURLINFO_FTP_ENTRY_PATH, &entry);
+    directory_ = entry && entry[0] == '/' ? JoinPath("/", entry) : "/";
+    return true;
+  }
+
+  void Disconnect() override {
+    // A fresh handle drops the control connection of the old one.
+    if (!base_.empty()) easy_.reset(curl_easy_init());
+    base_.clear();
+    directory_.clear();
+  }
+
+  bool SetDirectory(std::string_view directory) override {
+    if (!Usable(directory)) return false;
+    const std::string target = JoinPath(directory_, directory);
+    Prepare(DirectoryUrl(target));
+    curl_easy_setopt(easy_.get(), CURLOPT_NOBODY, 1L);
+    if (!Perform()) return false;
+    directory_ = target;
+    return true;
+  }
+
+  std::string Directory() const override { return directory_; }
+
+  std::optional<std::vector<FtpEntry>> List() override {
+    if (base_.empty()) return Failed("Not connected"), std::nullopt;
+    std::string text;
+    Prepare(DirectoryUrl(directory_));
+    curl_easy_setopt(easy_.get(), CURLOPT_CUSTOMREQUEST, "MLSD");
+    CollectInto(text);
+    std::vector<FtpEntry> entries;
+    if (Perform()) {
+      entries = ParseMlsdListing(text);
+    } else {
+      // Servers without the machine-readable listing get the plain one.
+      long code = 0;
+      curl_easy_getinfo(easy_.get(), CURLINFO_RESPONSE_CODE, &code);
+      if (code != 500 && code != 501 && code != 502 && code != 504) return std::nullopt;
+      text.clear();
+      Prepare(DirectoryUrl(directory_));
+      CollectInto(text);
+      if (!Perform()) return std::nullopt;
+      entries = ParseListListing(text);
+    }
+    SortEntries(entries);
+    return entries;
+  }
+
+  bool Download(std::string_view remote, const FtpSink& sink) override {
+    if (!Usable(remote)) return false;
+    Prepare(FileUrl(remote));
+    const FtpSink* target = &sink;
+    curl_easy_setopt(easy_.get(), CURLOPT_WRITEFUNCTION, &CurlFtpClient::ToSink);
+    curl_easy_setopt(easy_.get(), CURLOPT_WRITEDATA, target);
+    return Perform();
+  }
+
+  std::unique_ptr<FtpDownload> OpenDownload(std::string_view remote) override {
+    if (!Usable(remote)) return nullptr;
+    Prepare(FileUrl(remote));
+    EasyHandle copy(curl_easy_duphandle(easy_.get()));
+    if (!copy) return Failed("libcurl could not start"), nullptr;
+    auto download = std::make_unique<CurlDownload>(std::move(copy), options_, replies_);
+    if (!download->Start()) {
+      last_response_ = replies_->Last().empty() ? "The download did not start" : replies_->Last();
+      return nullptr;
+    }
+    return download;
+  }
+
+  bool Upload(const std::string& local_path, std::string_view remote) override {
+    if (!Usable(remote)) return false;
+    std::FILE* file = std::fopen(local_path.c_str(), "rb");
+    if (!file) return Failed("Cannot open the local file");
+    struct stat info{};
+    const bool sized = fstat(fileno(file), &info) == 0 && S_ISREG(info.st_mode);
+    Prepare(FileUrl(remote));
+    curl_easy_setopt(easy_.get(), CURLOPT_UPLOAD, 1L);
+    curl_easy_setopt(easy_.get(), CURLOPT_READDATA, file);
+    if (sized) curl_easy_setopt(easy_.get(), CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(info.st_size));
+    const bool ok = sized ? Perform() : Failed("Cannot open the local file");
+    std::fclose(file);
+    return ok;
+  }
+
+  bool Delete(std::string_view remote) override {
+    if (!Usable(remote)) return false;
+    Slist commands(curl_slist_append(nullptr, ("DELE " + JoinPath(directory_, remote)).c_str()));
+    Prepare(DirectoryUrl(directory_));
+    curl_easy_setopt(easy_.get(), CURLOPT_NOBODY, 1L);
+    curl_easy_setopt(easy_.get(), CURLOPT_QUOTE, commands.get());
+    const bool ok = Perform();
+    curl_easy_setopt(easy_.get(), CURLOPT_QUOTE, nullptr);
+    return ok;
+  }
+
+  std::string LastResponse() const override { return last_response_; }
+
+ private:
+  static size_t ToSink(char* data, size_t size, size_t count, void* sink) {
+    const auto& take = *static_cast<const FtpSink*>(sink);
+    return take(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(data), size * count)) ? size * count : 0;
+  }
+  static size_t Discard(char*, size_t size, size_t count, void*) { return size * count; }
+  static size_t Collect(char* data, size_t size, size_t count, void* text_pointer) {
+    auto* text = static_cast<std::string*>(text_pointer);
+    if (text->size() + size * count > kMaxListingBytes) return 0;
+    text->append(data, size * count);
+    return size * count;
+  }
+
+  bool Failed(std::string reason) {
+    last_response_ = std::move(reason);
+    return false;
+  }
+
+  bool Usable(std::string_view name) {
+    if (base_.empty()) return Failed("Not connected");
+    if (!PlainName(name)) return Failed("Bad file name");
+    return true;
+  }
+
+  void CollectInto(std::string& text) {
+    curl_easy_setopt(easy_.get(), CURLOPT_WRITEFUNCTION, &CurlFtpClient::Collect);
+    curl_easy_setopt(easy_.get(), CURLOPT_WRITEDATA, &text);
+  }
+
+  std::string Escaped(std::string_view part) {
+    char* escaped = curl_easy_escape(easy_.get(), part.data(), static_cast<int>(part.size()));
+    std::string result = escaped ? escaped : "";
+    curl_free(escaped);
+    return result;
+  }
+
+  // "/a/b" as a URL whose path libcurl turns into "CWD /a/b".
+  std::string DirectoryUrl(const std::string& path) {
+    std::string url = base_ + "/%2F";
+    std::string_view rest(path);
+    bool first = true;
+    while (!rest.empty()) {
+      const size_t slash = rest.find('/');
+      const std::string_view part = rest.substr(0, slash);
+      if (!part.empty()) {
+        url += (first ? "" : "%2F") + Escaped(part);
+        first = false;
+      }
+      if (slash == std::string_view::npos) break;
+      rest.remove_prefix(slash + 1);
+    }
+    return url + "/";
+  }
+
+  std::string FileUrl(std::string_view remote) {
+    const std::string path = JoinPath(directory_, remote);
+    const size_t slash = path.rfind('/');
+    return DirectoryUrl(path.substr(0, slash)) + Escaped(path.substr(slash + 1));
+  }
+
+  void Prepare(const std::string& url) {
+    CURL* c = easy_.get();
+    curl_easy_reset(c);
+    curl_easy_setopt(c, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "ftp");
+    curl_easy_setopt(c, CURLOPT_USERNAME, server_.user.c_str());
+    curl_easy_setopt(c, CURLOPT_PASSWORD, server_.password.c_str());
+    curl_easy_setopt(c, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_SINGLECWD));
+    curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(options_.connect_timeout_ms));
+    curl_easy_setopt(c, CURLOPT_SERVER_RESPONSE_TIMEOUT, static_cast<long>((options_.stall_timeout_ms + 999) / 1000));
+    curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, static_cast<long>((options_.stall_timeout_ms + 999) / 1000));
+    curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, &RecordReply);
+    curl_easy_setopt(c, CURLOPT_HEADERDATA, replies_.get());
+    curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, &Discard);
+    curl_easy_setopt(c, CURLOPT_ERRORBUFFER, error_);
+    error_[0] = 0;
+  }
+
+  // Runs the prepared request. On failure the reason is the server's reply
+  // when it gave one, else libcurl's account of what went wrong.
+  bool Perform() {
+    const uint64_t replies_before = replies_->Count();
+    const CURLcode result = curl_easy_perform(easy_.get());
+    if (result == CURLE_OK) {
+      last_response_ = replies_->Last();
+      return true;
+    }
+    if (replies_->Count() != replies_before && !replies_->Last().empty() && replies_->Last()[0] >= '4')
+      last_response_ = replies_->Last();
+    else
+      last_response_ = error_[0] ? error_ : curl_easy_strerror(result);
+    return false;
+  }
+
+  FtpClientOptions options_;
+  EasyHandle easy_;
+  FtpServer server_;
+  std::string base_;       // "ftp://host:port" while connected
+  std::string directory_;  // the current remote directory
+  std::shared_ptr<ReplyLog> replies_ = std::make_shared<ReplyLog>();
+  std::string last_response_;
+  char error_[CURL_ERROR_SIZE] = {};
+};
+
+}  // namespace
+
+std::unique_ptr<FtpClient> CreateCurlFtpClient(const FtpClientOptions& options) {
+  return std::make_unique<CurlFtpClient>(options);
+}
+
+}  // namespace zv::platform

@@ -1,0 +1,438 @@
+// Sessions carried by ENet: the host's ENet host listens on the session
+// port and also answers searches there (raw datagrams that ENet hands us
+// before its own protocol sees them); a member connects one ENet peer to
+// the host. The session's rules live in SessionCore; this file only moves
+// its packets.
+#include <enet/enet.h>
+
+#include <algorithm>
+#include <charconv>
+#include <chrono>
+#include <map>
+#include <random>
+#include <type_traits>
+
+#include "platform/netsession/net_session.h"
+#include "platform/netsession/session_core.h"
+#include "platform/netsession/session_wire.h"
+
+namespace zv::platform {
+namespace {
+
+using SteadyClock = std::chrono::steady_clock;
+
+constexpr size_t kChannels = 2;  // 0: guaranteed messages, 1: the others
+constexpr uint32_t kPollSliceMs = 5;
+constexpr uint32_t kLeaveWaitMs = 500;   // how long a leaving machine waits for the goodbye to land
+constexpr size_t kMaxEventsPerService = 4096;
+constexpr size_t kMaxFoundSessions = 256;
+constexpr char kConnectionName[] = "Internet UDP/IP Connection";
+
+bool IsLoopback(const ENetAddress& address) {
+  return reinterpret_cast<const uint8_t*>(&address.host)[0] == 127;
+}
+
+ENetAddress LoopbackAddress(uint16_t port) {
+  ENetAddress a{};
+  enet_address_set_host_ip(&a, "127.0.0.1");
+  a.port = port;
+  return a;
+}
+
+// "host" or "host:port"; nothing when it names no machine.
+std::optional<ENetAddress> ParseAddress(std::string_view text, uint16_t default_port) {
+  ENetAddress address{};
+  address.port = default_port;
+  std::string host(text);
+  if (const size_t colon = text.rfind(':'); colon != std::string_view::npos) {
+    const std::string_view digits = text.substr(colon + 1);
+    unsigned port = 0;
+    auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), port);
+    if (error != std::errc{} || end != digits.data() + digits.size() || port == 0 || port > 65535)
+      return std::nullopt;
+    address.port = static_cast<uint16_t>(port);
+    host = std::string(text.substr(0, colon));
+  }
+  if (host.empty() || enet_address_set_host(&address, host.c_str()) != 0) return std::nullopt;
+  return address;
+}
+
+uint32_t RandomWord() {
+  static thread_local std::mt19937 generator{std::random_device{}()};
+  return generator();
+}
+
+Guid NewInstanceGuid() {
+  Guid g;
+  for (size_t i = 0; i < g.size(); i += 4) {
+    const uint32_t w = RandomWord();
+    for (size_t k = 0; k < 4; ++k) g[i + k] = static_cast<uint8_t>(w >> (8 * k));
+  }
+  return g;
+}
+
+class EnetSession;
+
+// The event that ENet fills, with the session it belongs to: ENet passes
+// this event to the intercept callback, which is how a search that arrives
+// during a service finds its session.
+struct ServiceContext {
+  ENetEvent event{};
+  EnetSession* session = nullptr;
+};
+static_assert(std::is_standard_layout_v<ServiceContext>);
+
+class EnetSession final : public NetSession {
+ public:
+  EnetSession(const SessionNetworkOptions& options, ENetAddress target, bool broadcast)
+      : options_(options), target_(target), broadcast_(broadcast) {}
+  ~EnetSession() override { Close(); }
+
+  std::optional<std::vector<SessionDescription>> FindSessions(const Guid& application) override;
+  SessionError Host(const Guid& application, const SessionDescription& session) override;
+  SessionError Join(const Guid& application, const Guid& instance) override;
+  void Close() override;
+  std::optional<PlayerId> CreatePlayer(const std::string& name, bool server_player) override;
+  bool DestroyPlayer(PlayerId id) override;
+  std::optional<std::vector<PlayerInfo>> Players() override;
+  bool Send(PlayerId from, PlayerId to, std::span<const uint8_t> data, bool guaranteed) override;
+  std::optional<SessionEvent> Receive() override { return core_.TakeEvent(); }
+  void Service() override;
+
+  // Answers a search that reached the host's port; false for anything else.
+  bool AnswerQuery(ENetHost* host);
+
+ private:
+  PeerKey KeyOf(const ENetPeer* peer) const { return static_cast<PeerKey>(peer - host_->peers) + 1; }
+  ENetPeer* PeerOf(PeerKey key) const;
+  void Handle(const ENetEvent& event);
+  // Waits up to `wait_ms` for one event, then takes what else is there.
+  void ServiceOnce(uint32_t wait_ms);
+  template <class Done>
+  bool WaitUntil(Done done, uint32_t limit_ms);
+  void Flush();
+  void DestroyHost();
+
+  SessionNetworkOptions options_;
+  ENetAddress target_;
+  bool broadcast_;
+  std::map<Guid, ENetAddress> found_;  // sessions searches reported, by instance
+  ENetHost* host_ = nullptr;
+  ENetPeer* server_ = nullptr;  // a member's link to the host
+  bool connected_ = false;      // the member's link is up
+  Guid application_{};
+  std::vector<OutgoingPacket> held_;  // packets not yet handed to ENet
+  SessionCore core_;
+};
+
+int InterceptSearch(ENetHost* host, ENetEvent* event) {
+  if (!event) return 0;
+  auto* context = reinterpret_cast<ServiceContext*>(event);
+  return context->session && context->session->AnswerQuery(host) ? 1 : 0;
+}
+
+std::optional<std::vector<SessionDescription>> EnetSession::FindSessions(const Guid& application) {
+  ENetSocket socket = enet_socket_create(ENET_SOCKET_TYPE_DATAGRAM);
+  if (socket == ENET_SOCKET_NULL) return std::nullopt;
+  if (broadcast_) enet_socket_set_option(socket, ENET_SOCKOPT_BROADCAST, 1);
+
+  const uint32_t nonce = RandomWord();
+  std::vector<uint8_t> query = wire::EncodeQuery(wire::Query{application, nonce});
+  ENetBuffer out{query.data(), query.size()};
+  if (enet_socket_send(socket, &target_, &out, 1) < 0) {
+    enet_socket_destroy(socket);
+    return std::nullopt;
+  }
+
+  std::vector<SessionDescription> sessions;
+  const auto deadline = SteadyClock::now() + std::chrono::milliseconds(options_.find_wait_ms);
+  std::vector<uint8_t> buffer(ENET_PROTOCOL_MAXIMUM_MTU);
+  while (sessions.size() < kMaxFoundSessions) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - SteadyClock::now());
+    if (left.count() <= 0) break;
+    enet_uint32 condition = ENET_SOCKET_WAIT_RECEIVE;
+    if (enet_socket_wait(socket, &condition, static_cast<enet_uint32>(left.count())) < 0) break;
+    if (!(condition & ENET_SOCKET_WAIT_RECEIVE)) continue;
+    ENetAddress from{};
+    ENetBuffer in{buffer.data(), buffer.size()};
+    const int received = enet_socket_receive(socket, &from, &in, 1);
+    if (received <= 0) continue;
+    std::optional<wire::QueryReply> reply =
+        wire::DecodeQueryReply(std::span<const uint8_t>(buffer.data(), static_cast<size_t>(received)));
+    if (!reply || reply->nonce != nonce) continue;
+    found_[reply->session.instance] = from;
+    sessions.push_back(std::move(reply->session));
+    // One machine asked: its one answer is all there is.
+    if (!broadcast_) break;
+  }
+  enet_socket_destroy(socket);
+  return sessions;
+}
+
+bool EnetSession::AnswerQuery(ENetHost* host) {
+  std::optional<wire::Query> query =
+      wire::DecodeQuery(std::span<const uint8_t>(host->receivedData, host->receivedDataLength));
+  if (!query) return false;
+  if (core_.role() == SessionCore::Role::kHost && query->application == application_) {
+    std::vector<uint8_t> reply = wire::EncodeQueryReply(wire::QueryReply{query->nonce, core_.Description()});
+    ENetBuffer out{reply.data(), reply.size()};
+    enet_socket_send(host->socket, &host->receivedAddress, &out, 1);
+  }
+  return true;
+}
+
+SessionError EnetSession::Host(const Guid& application, const SessionDescription& session) {
+  if (core_.role() != SessionCore::Role::kNone || host_) return SessionError::kAlreadyOpen;
+  if (session.max_players == 0) return SessionError::kInvalidParams;
+  ENetAddress bind{};
+  bind.host = ENET_HOST_ANY;
+  bind.port = options_.port;
+  if (options_.loopback_only) bind = LoopbackAddress(options_.port);
+  const size_t peers = std::min<size_t>(session.max_players, ENET_PROTOCOL_MAXIMUM_PEER_ID);
+  host_ = enet_host_create(&bind, peers, kChannels, 0, 0);
+  if (!host_) return SessionError::kCannotHost;
+  host_->intercept = InterceptSearch;
+  application_ = application;
+  SessionDescription description = session;
+  description.instance = NewInstanceGuid();
+  core_.StartHosting(application, description);
+  return SessionError::kNone;
+}
+
+SessionError EnetSession::Join(const Guid& application, const Guid& instance) {
+  if (core_.role() != SessionCore::Role::kNone || host_) return SessionError::kAlreadyOpen;
+  auto found = found_.find(instance);
+  if (found == found_.end()) return SessionError::kNoSessions;
+  host_ = enet_host_create(nullptr, 1, kChannels, 0, 0);
+  if (!host_) return SessionError::kGeneric;
+  server_ = enet_host_connect(host_, &found->second, kChannels, wire::kConnectMagic);
+  if (!server_) {
+    DestroyHost();
+    return SessionError::kGeneric;
+  }
+  application_ = application;
+  core_.StartJoining(application, instance);
+  // The join request waits in the core until the link is up.
+  const bool answered =
+      WaitUntil([&] { return core_.join_state() != SessionCore::JoinState::kWaiting; }, options_.reply_wait_ms);
+  SessionError result = SessionError::kNone;
+  switch (core_.join_state()) {
+    case SessionCore::JoinState::kWelcomed:
+      return SessionError::kNone;
+    case SessionCore::JoinState::kFull:
+      result = SessionError::kRefused;
+      break;
+    case SessionCore::JoinState::kWrongSession:
+      result = SessionError::kNoSessions;
+      break;
+    case SessionCore::JoinState::kLost:
+      result = SessionError::kConnectionLost;
+      break;
+    default:
+      result = answered ? SessionError::kConnectionLost : SessionError::kTimedOut;
+      break;
+  }
+  Close();
+  return result;
+}
+
+void EnetSession::Close() {
+  if (!host_) {
+    core_.End();
+    return;
+  }
+  Flush();
+  bool any = false;
+  for (size_t i = 0; i < host_->peerCount; ++i) {
+    ENetPeer* peer = &host_->peers[i];
+    if (peer->state == ENET_PEER_STATE_CONNECTED) {
+      enet_peer_disconnect_later(peer, 0);
+      any = true;
+    }
+  }
+  // The goodbye has landed once the other side acknowledged it.
+  auto all_gone = [&] {
+    for (size_t i = 0; i < host_->peerCount; ++i) {
+      const ENetPeerState state = host_->peers[i].state;
+      if (state != ENET_PEER_STATE_DISCONNECTED && state != ENET_PEER_STATE_ZOMBIE) return false;
+    }
+    return true;
+  };
+  if (any) WaitUntil(all_gone, std::min(kLeaveWaitMs, options_.reply_wait_ms));
+  DestroyHost();
+  core_.End();
+}
+
+std::optional<PlayerId> EnetSession::CreatePlayer(const std::string& name, bool server_player) {
+  if (core_.role() == SessionCore::Role::kHost) {
+    std::optional<PlayerId> id = core_.CreateHostPlayer(name, server_player);
+    Flush();
+    return id;
+  }
+  if (server_player) return std::nullopt;
+  std::optional<uint32_t> request = core_.RequestPlayer(name);
+  if (!request) return std::nullopt;
+  Flush();
+  WaitUntil([&] { return core_.RequestAnswer(*request).has_value() || !connected_; }, options_.reply_wait_ms);
+  std::optional<PlayerId> answer = core_.RequestAnswer(*request);
+  core_.ForgetRequest(*request);
+  if (!answer || *answer == kAllPlayers) return std::nullopt;
+  return answer;
+}
+
+bool EnetSession::DestroyPlayer(PlayerId id) {
+  const bool done = core_.DestroyPlayer(id);
+  Flush();
+  return done;
+}
+
+std::optional<std::vector<PlayerInfo>> EnetSession::Players() {
+  if (core_.role() == SessionCore::Role::kNone) return std::nullopt;
+  return core_.Players();
+}
+
+bool EnetSession::Send(PlayerId from, PlayerId to, std::span<const uint8_t> data, bool guaranteed) {
+  const bool sent = core_.Send(from, to, data, guaranteed);
+  Flush();
+  return sent;
+}
+
+void EnetSession::Service() {
+  if (!host_) return;
+  ServiceContext context;
+  context.session = this;
+  for (size_t n = 0; n < kMaxEventsPerService && host_; ++n) {
+    if (enet_host_service(host_, &context.event, 0) <= 0) break;
+    Handle(context.event);
+  }
+  Flush();
+}
+
+void EnetSession::ServiceOnce(uint32_t wait_ms) {
+  if (!host_) return;
+  ServiceContext context;
+  context.session = this;
+  if (enet_host_service(host_, &context.event, wait_ms) > 0) Handle(context.event);
+  for (size_t n = 0; n < kMaxEventsPerService && host_; ++n) {
+    if (enet_host_check_events(host_, &context.event) <= 0) break;
+    Handle(context.event);
+  }
+  Flush();
+}
+
+template <class Done>
+bool EnetSession::WaitUntil(Done done, uint32_t limit_ms) {
+  const auto deadline = SteadyClock::now() + std::chrono::milliseconds(limit_ms);
+  while (!done()) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - SteadyClock::now());
+    if (left.count() <= 0 || !host_) return done();
+    ServiceOnce(std::min<uint32_t>(kPollSliceMs, static_cast<uint32_t>(left.count())));
+  }
+  return true;
+}
+
+void EnetSession::Handle(const ENetEvent& event) {
+  const bool hosting = core_.role() == SessionCore::Role::kHost;
+  switch (event.type) {
+    case ENET_EVENT_TYPE_CONNECT:
+      if (hosting && event.data != wire::kConnectMagic) {
+        enet_peer_disconnect_now(event.peer, 0);
+      } else if (!hosting && event.peer == server_) {
+        connected_ = true;
+      }
+      break;
+    case ENET_EVENT_TYPE_RECEIVE: {
+      const bool guaranteed = (event.packet->flags & ENET_PACKET_FLAG_RELIABLE) != 0;
+      const std::span<const uint8_t> bytes(event.packet->data, event.packet->dataLength);
+      if (hosting)
+        core_.OnPacket(KeyOf(event.peer), bytes, guaranteed);
+      else if (event.peer == server_)
+        core_.OnPacket(SessionCore::kHostPeer, bytes, guaranteed);
+      enet_packet_destroy(event.packet);
+      break;
+    }
+    case ENET_EVENT_TYPE_DISCONNECT:
+      if (hosting) {
+        core_.OnPeerGone(KeyOf(event.peer));
+      } else if (event.peer == server_) {
+        connected_ = false;
+        server_ = nullptr;
+        core_.OnPeerGone(SessionCore::kHostPeer);
+      }
+      break;
+    case ENET_EVENT_TYPE_NONE:
+      break;
+  }
+}
+
+ENetPeer* EnetSession::PeerOf(PeerKey key) const {
+  if (core_.role() == SessionCore::Role::kMember) return key == SessionCore::kHostPeer ? server_ : nullptr;
+  if (key == 0 || key > host_->peerCount) return nullptr;
+  ENetPeer* peer = &host_->peers[key - 1];
+  return peer->state == ENET_PEER_STATE_CONNECTED ? peer : nullptr;
+}
+
+void EnetSession::Flush() {
+  if (!host_) return;
+  for (OutgoingPacket& p : core_.TakeOutgoing()) held_.push_back(std::move(p));
+  // A member's join request waits until its link is up.
+  if (core_.role() == SessionCore::Role::kMember && !connected_) return;
+  for (OutgoingPacket& p : held_) {
+    ENetPeer* peer = PeerOf(p.peer);
+    if (!peer) continue;
+    ENetPacket* packet = enet_packet_create(p.bytes.data(), p.bytes.size(),
+                                            p.guaranteed ? ENET_PACKET_FLAG_RELIABLE : 0);
+    if (!packet) continue;
+    if (enet_peer_send(peer, p.guaranteed ? 0 : 1, packet) != 0) enet_packet_destroy(packet);
+  }
+  held_.clear();
+  enet_host_flush(host_);
+}
+
+void EnetSession::DestroyHost() {
+  if (host_) enet_host_destroy(host_);
+  host_ = nullptr;
+  server_ = nullptr;
+  connected_ = false;
+  held_.clear();
+}
+
+class EnetNetwork final : public SessionNetwork {
+ public:
+  explicit EnetNetwork(const SessionNetworkOptions& options)
+      : options_(options), ready_(enet_initialize() == 0) {}
+  ~EnetNetwork() override {
+    if (ready_) enet_deinitialize();
+  }
+
+  std::vector<std::string> Connections() override {
+    if (!ready_) return {};
+    return {kConnectionName};
+  }
+
+  std::unique_ptr<NetSession> Open(size_t index, std::string_view address) override {
+    if (!ready_ || index != 0) return nullptr;
+    if (address.empty()) {
+      if (options_.loopback_only) return std::make_unique<EnetSession>(options_, LoopbackAddress(options_.port), false);
+      ENetAddress everybody{};
+      everybody.host = ENET_HOST_BROADCAST;
+      everybody.port = options_.port;
+      return std::make_unique<EnetSession>(options_, everybody, true);
+    }
+    std::optional<ENetAddress> target = ParseAddress(address, options_.port);
+    if (!target || (options_.loopback_only && !IsLoopback(*target))) return nullptr;
+    return std::make_unique<EnetSession>(options_, *target, false);
+  }
+
+ private:
+  SessionNetworkOptions options_;
+  bool ready_;
+};
+
+}  // namespace
+
+std::unique_ptr<SessionNetwork> CreateEnetSessionNetwork(const SessionNetworkOptions& options) {
+  return std::make_unique<EnetNetwork>(options);
+}
+
+}  // namespace zv::platform

@@ -1,0 +1,259 @@
+#include "services/net/ftp_connection.h"
+
+#include <algorithm>
+
+#include "platform/paths/path_resolver.h"
+
+namespace zv {
+namespace {
+
+std::string Cut(std::string text) {
+  if (text.size() > FtpConnection::kMaxTextChars) text.resize(FtpConnection::kMaxTextChars);
+  return text;
+}
+
+std::string LocalPath(std::string_view name) { return platform::Paths().Resolve(name); }
+
+}  // namespace
+
+FtpConnection::FtpConnection(ClientFactory factory, platform::Clock& clock, uint16_t port)
+    : factory_(std::move(factory)), clock_(clock), port_(port) {
+  change_time_ = clock_.NowMs();
+}
+
+FtpConnection::~FtpConnection() { Disconnect(false); }
+
+// The reply behind the first failure since the program last asked: later
+// failures keep it, so the program reads the reason that came first.
+void FtpConnection::FetchResponse(std::string_view reason) {
+  if (failure_ != 0) return;
+  if (!reason.empty())
+    response_ = Cut(std::string(reason));
+  else
+    response_ = Cut(client_ ? client_->LastResponse() : std::string());
+  failure_ = 1;
+}
+
+// After a failed folder change, listing or transfer: a connection that
+// cannot even stay where it is has gone, and is closed.
+void FtpConnection::CheckConnection() {
+  if (!Connected() || !client_->SetDirectory(".")) Disconnect(false);
+}
+
+bool FtpConnection::Connect(std::string_view server, std::string_view user, std::string_view password) {
+  if (Connected()) return false;
+  status_ = 0;
+  if (!client_) client_ = factory_ ? factory_() : nullptr;
+  if (!client_) {
+    FetchResponse("The network cannot be used");
+    return false;
+  }
+  if (client_->Connect(platform::FtpServer{std::string(server), port_, std::string(user), std::string(password)})) {
+    status_ = 1;
+    return true;
+  }
+  FetchResponse();
+  client_.reset();
+  return false;
+}
+
+void FtpConnection::Disconnect(bool hang_up) {
+  (void)hang_up;  // no line is ever dialled here, so none is hung up
+  Terminate();
+  if (client_) client_->Disconnect();
+  client_.reset();
+  Reset();
+}
+
+void FtpConnection::Reset() {
+  listing_.reset();
+  listing_next_ = 0;
+  bytes_written_ = 0;
+  entry_name_.clear();
+  entry_type_ = -1;
+  entry_size_ = 0;
+  progress_ = -1;
+  progress_at_change_ = -1;
+  change_time_ = clock_.NowMs();
+  status_ = 0;
+  failure_ = 0;
+  response_.clear();
+}
+
+bool FtpConnection::SetDirectory(std::string_view directory) {
+  if (Connected() && client_->SetDirectory(directory)) return true;
+  FetchResponse();
+  CheckConnection();
+  return false;
+}
+
+void FtpConnection::StoreEntry(const platform::FtpEntry& entry) {
+  entry_type_ = entry.directory ? 1 : 0;
+  entry_name_ = Cut(entry.name);
+  // Sizes of 4 GB and more do not fit; they read as 0.
+  entry_size_ = entry.size > 0xFFFFFFFFull ? 0 : static_cast<int32_t>(static_cast<uint32_t>(entry.size));
+}
+
+void FtpConnection::ClearEntry() {
+  entry_type_ = -1;
+  entry_name_.clear();
+  entry_size_ = 0;
+}
+
+bool FtpConnection::FindFirst() {
+  listing_.reset();
+  std::optional<std::vector<platform::FtpEntry>> listing;
+  if (Connected()) listing = client_->List();
+  if (!listing || listing->empty()) {
+    // No stale entry of an earlier listing may pass for one of this folder.
+    ClearEntry();
+    FetchResponse(listing ? "The folder is empty" : "");
+    CheckConnection();
+    return false;
+  }
+  listing_ = std::move(listing);
+  listing_next_ = 1;
+  StoreEntry(listing_->front());
+  return true;
+}
+
+bool FtpConnection::FindNext() {
+  if (!listing_) return false;
+  if (listing_next_ >= listing_->size()) {
+    listing_.reset();
+    entry_type_ = -1;
+    CheckConnection();
+    return false;
+  }
+  StoreEntry((*listing_)[listing_next_++]);
+  return true;
+}
+
+bool FtpConnection::GetFile(std::string_view remote, std::string_view local, int32_t total) {
+  if (total == 0) {
+    if (!Connected()) {
+      FetchResponse();
+      return false;
+    }
+    std::unique_ptr<PartFile> file = PartFile::Create(LocalPath(local));
+    if (!file) {
+      FetchResponse("The local file cannot be written");
+      return false;
+    }
+    if (!client_->Download(remote, [&](std::span<const uint8_t> bytes) { return file->Write(bytes); })) {
+      FetchResponse();
+      return false;
+    }
+    if (!file->Commit()) {
+      FetchResponse("The local file cannot be written");
+      return false;
+    }
+    return true;
+  }
+
+  // One transfer at a time, as the server allows: a running download stays.
+  if (remote_) {
+    FetchResponse("A download is running already");
+    return false;
+  }
+  if (Connected()) remote_ = client_->OpenDownload(remote);
+  if (!remote_) {
+    FetchResponse();
+    CheckConnection();
+    return false;
+  }
+  local_ = PartFile::Create(LocalPath(local));
+  bytes_written_ = 0;
+  // Without a local file the remote one stays open until the next step
+  // or a termination ends it.
+  if (!local_) return false;
+  progress_ = 0;
+  progress_at_change_ = 0;
+  change_time_ = clock_.NowMs();
+  bytes_done_ = 0;
+  total_bytes_ = total;
+  return true;
+}
+
+void FtpConnection::Proceed(uint32_t budget) {
+  if (budget == 0) budget = kDefaultStepBytes;
+  const uint32_t reads = std::max<uint32_t>(1, budget / kReadBytes);
+  std::vector<uint8_t> buffer(size_t{reads} * kReadBytes);
+  size_t got = 0;
+  bool failed = !remote_;
+  for (uint32_t r = 0; r < reads && !failed; ++r) {
+    std::optional<size_t> n = remote_->Read(std::span<uint8_t>(buffer).subspan(got, kReadBytes));
+    if (!n) {
+      failed = true;
+      break;
+    }
+    got += *n;
+    if (*n < kReadBytes) break;
+  }
+  if (failed) {
+    CheckConnection();
+    // A transfer that broke moves no more bytes: the watchdog ends it as
+    // it ends a stalled one, instead of leaving it open for good.
+    Watchdog();
+    return;
+  }
+  if (got > 0) {
+    if (!local_ || !local_->Write(std::span<const uint8_t>(buffer.data(), got))) {
+      Terminate();
+      return;
+    }
+    bytes_written_ += static_cast<uint32_t>(got);
+    bytes_done_ += static_cast<int32_t>(got);
+    progress_ = total_bytes_ >= 1 ? static_cast<int32_t>(100.0 / total_bytes_ * bytes_done_) : 1;
+  } else {
+    // The end: the file is complete and stays.
+    remote_.reset();
+    progress_ = -1;
+    if (local_) local_->Commit();
+    local_.reset();
+    bytes_written_ = 0;
+  }
+  Watchdog();
+}
+
+void FtpConnection::Watchdog() {
+  if (progress_ < 0) return;
+  const uint32_t now = clock_.NowMs();
+  if (bytes_written_ != bytes_seen_) {
+    bytes_seen_ = bytes_written_;
+    progress_at_change_ = progress_;
+    change_time_ = now;
+  } else if (platform::ElapsedMs(change_time_, now) > kStallLimitMs) {
+    Terminate();
+    CheckConnection();
+  }
+}
+
+void FtpConnection::Terminate() {
+  if (local_) {
+    local_.reset();  // discards the partial file
+    bytes_written_ = 0;
+  }
+  if (remote_) {
+    remote_.reset();
+    progress_ = -1;
+  }
+}
+
+bool FtpConnection::PutFile(std::string_view name) {
+  if (Connected() && client_->Upload(LocalPath(name), name)) return true;
+  FetchResponse();
+  return false;
+}
+
+bool FtpConnection::DeleteFile(std::string_view name) { return Connected() && client_->Delete(name); }
+
+int32_t FtpConnection::TakeFailure() {
+  const int32_t failure = failure_;
+  failure_ = 0;
+  return failure;
+}
+
+std::string FtpConnection::Directory() const { return Connected() ? client_->Directory() : std::string(); }
+
+}  // namespace zv

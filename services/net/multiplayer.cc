@@ -1,0 +1,265 @@
+#include "services/net/multiplayer.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <utility>
+
+#include "runtime/vm/vm.h"
+#include "services/net/net_errors.h"
+#include "services/net/net_message_packet.h"
+
+namespace zv {
+namespace {
+
+constexpr int32_t kMinPlayers = 2;
+constexpr int32_t kMaxPlayers = 255;
+constexpr int32_t kMaxGameIndex = 255;  // game numbers 1..256
+constexpr int32_t kMaxConnectionNumber = 64;
+
+std::string CutText(std::string_view text) {
+  return std::string(text.substr(0, std::min<size_t>(text.size(), 255)));
+}
+
+}  // namespace
+
+Multiplayer::~Multiplayer() { FreeGame(); }
+
+bool Multiplayer::EnsureNetInterface(Vm& vm, int32_t* session_index) {
+  if (iface_) return true;
+  iface_ = std::make_unique<NetInterface>(network_, status_, vm.errors.internal_code);
+  if (!iface_->SelectConnection(0)) {
+    vm.RunWarning(net_error::kSelectConnection);
+    return false;
+  }
+  if (!iface_->SelectConnectionWithAddress("")) {
+    vm.RunWarning(net_error::kInitialiseConnection);
+    return false;
+  }
+  if (session_index) *session_index = 0;
+  return true;
+}
+
+NetInterface& Multiplayer::Interface(Vm& vm) {
+  if (!iface_) iface_ = std::make_unique<NetInterface>(network_, status_, vm.errors.internal_code);
+  return *iface_;
+}
+
+void Multiplayer::CreateGame(Vm& vm, std::string_view game, std::string_view player, int32_t max_players,
+                             uint32_t flags) {
+  if (status_.state != 0) return vm.RunWarning(net_error::kAlreadyInGame);
+  if (!EnsureNetInterface(vm, nullptr)) return vm.RunWarning(net_error::kHost);
+  if (game.empty()) return vm.RunError(net_error::kEmptyGameName);
+  if (player.empty()) return vm.RunError(net_error::kEmptyPlayerName);
+  if (max_players < kMinPlayers || max_players > kMaxPlayers) return vm.RunError(net_error::kMaxPlayers);
+  if (!iface_->HostSession(std::string(game), std::string(player), static_cast<uint32_t>(max_players), flags))
+    return vm.RunWarning(net_error::kHost);
+  status_.state = 1;
+  ClearPlayers();
+}
+
+void Multiplayer::JoinGame(Vm& vm, int32_t number, std::string_view player) {
+  if (status_.state != 0) return vm.RunWarning(net_error::kAlreadyInGame);
+  // A session layer made just now has one fresh list: its first game is meant.
+  int32_t index = number - 1;
+  if (!EnsureNetInterface(vm, &index)) return vm.RunWarning(net_error::kJoin);
+  if (index < 0 || index > kMaxGameIndex) return vm.RunError(net_error::kGameNumber);
+  iface_->SetJoinSession(index);
+  if (player.empty()) return vm.RunError(net_error::kEmptyPlayerName);
+  switch (iface_->JoinSession(std::string(player))) {
+    case JoinOutcome::kJoined:
+      status_.state = 2;
+      ClearPlayers();
+      break;
+    case JoinOutcome::kPlayerFailed: return vm.RunWarning(net_error::kCreatePlayer);
+    case JoinOutcome::kRefused: return vm.RunWarning(net_error::kRefused);
+    case JoinOutcome::kFailed: return vm.RunWarning(net_error::kJoin);
+  }
+}
+
+void Multiplayer::FreeGame() {
+  status_.state = 0;
+  ClearPlayers();
+  if (current_.kind >= net_kind::kString) current_.payload.clear();
+  if (iface_) {
+    iface_->CloseSession();
+    iface_.reset();
+  }
+}
+
+void Multiplayer::FillChecklist(Vm& vm, const std::vector<std::string>& texts, size_t slots) {
+  Checklist& list = vm.checklist;
+  for (size_t i = 0; i < slots && i < static_cast<size_t>(Checklist::kCapacity); ++i) {
+    ChecklistEntry& entry = list.entries[i];
+    entry.text.clear();
+    if (i < texts.size() && !texts[i].empty()) {
+      entry.text = CutText(texts[i]);
+      list.count = std::max(list.count, static_cast<int32_t>(i + 1));
+    }
+  }
+}
+
+void Multiplayer::ChecklistConnections(Vm& vm) {
+  NetInterface& net = Interface(vm);
+  vm.checklist.count = 0;
+  vm.checklist.made = true;
+  vm.checklist.values_valid = false;
+  vm.checklist.texts_valid = true;
+  FillChecklist(vm, net.Connections(), NetInterface::kMaxConnections);
+}
+
+void Multiplayer::ChecklistGames(Vm& vm) {
+  NetInterface& net = Interface(vm);
+  vm.checklist.count = 0;
+  vm.checklist.made = true;
+  vm.checklist.values_valid = false;
+  vm.checklist.texts_valid = true;
+  if (std::optional<std::vector<std::string>> games = net.ListSessions())
+    FillChecklist(vm, *games, NetInterface::kMaxSessions);
+}
+
+void Multiplayer::SetConnection(Vm& vm, int32_t number, std::string_view address) {
+  if (number < 1 || number > kMaxConnectionNumber) return vm.RunError(net_error::kConnectionNumber);
+  NetInterface& net = Interface(vm);
+  if (!net.SelectConnection(number - 1)) return vm.RunWarning(net_error::kSelectConnection);
+  if (!net.SelectConnectionWithAddress(address)) return vm.RunWarning(net_error::kInitialiseConnection);
+}
+
+void Multiplayer::ChecklistPlayers(Vm& vm) {
+  Checklist& list = vm.checklist;
+  list.count = 0;
+  list.made = list.values_valid = list.texts_valid = true;
+  if (!GameRunning()) return;
+  std::optional<std::vector<platform::PlayerInfo>> players = iface_->ListPlayers();
+  if (!players || players->empty()) return;
+  std::array<bool, kLastPlayerNumber + 1> seen{};
+  for (size_t i = 0; i < players->size() && i < static_cast<size_t>(Checklist::kCapacity); ++i) {
+    const platform::PlayerInfo& player = (*players)[i];
+    ChecklistEntry& entry = list.entries[i];
+    entry.text.clear();
+    if (player.name.empty()) continue;
+    const int32_t number = PlayerNumber(player.id);
+    if (number > 0) seen[static_cast<size_t>(number)] = true;
+    entry.a = number;
+    entry.b = static_cast<int32_t>(player.id);
+    entry.c = player.id == iface_->LocalPlayerId() ? 1 : 0;
+    entry.d = player.id == platform::kServerPlayer ? 1 : 0;
+    entry.text = CutText(player.name);
+    list.count = std::max(list.count, static_cast<int32_t>(i + 1));
+  }
+  // Players that left lose their numbers.
+  for (int32_t n = 1; n <= kLastPlayerNumber; ++n)
+    if (!seen[static_cast<size_t>(n)]) players_[static_cast<size_t>(n)] = 0;
+}
+
+int32_t Multiplayer::CreatePlayer(Vm& vm, std::string_view name) {
+  if (!GameRunning()) {
+    vm.RunWarning(net_error::kNoGame);
+    return 0;
+  }
+  const uint32_t id = iface_->CreatePlayer(std::string(name));
+  if (id == 0) {
+    vm.RunWarning(net_error::kCreatePlayer);
+    return 0;
+  }
+  return PlayerNumber(id);
+}
+
+void Multiplayer::FreePlayer(Vm& vm, int32_t number) {
+  if (!GameRunning()) return vm.RunWarning(net_error::kNoGame);
+  if (number < 1 || number > kLastPlayerNumber) return vm.RunError(net_error::kPlayerNumber);
+  uint32_t& entry = players_[static_cast<size_t>(number)];
+  if (entry == 0) return vm.RunWarning(net_error::kPlayerNotInUse);
+  if (!iface_->DestroyPlayer(entry)) return vm.RunWarning(net_error::kDestroyPlayer);
+  entry = 0;
+}
+
+int32_t Multiplayer::PlayerNumber(uint32_t id) {
+  if (id == 0) return 0;
+  for (int32_t n = 1; n <= kLastPlayerNumber; ++n)
+    if (players_[static_cast<size_t>(n)] == id) return n;
+  for (int32_t n = 1; n <= kLastPlayerNumber; ++n)
+    if (players_[static_cast<size_t>(n)] == 0) {
+      players_[static_cast<size_t>(n)] = id;
+      return n;
+    }
+  return -1;
+}
+
+void Multiplayer::SendMessage(Vm& vm, uint32_t kind, int32_t to, std::span<const uint8_t> payload,
+                              bool guaranteed) {
+  if (!GameRunning()) return vm.RunWarning(net_error::kNoGame);
+  uint32_t id = 0;
+  if (to != 0) {
+    if (to < 1 || to > kLastPlayerNumber || players_[static_cast<size_t>(to)] == 0)
+      return vm.RunWarning(net_error::kPlayerNotInUse);
+    id = players_[static_cast<size_t>(to)];
+  }
+  if (!iface_->Send(id, BuildNetPacket(kind, payload), guaranteed)) vm.RunWarning(net_error::kSend);
+}
+
+void Multiplayer::GetMessage(Vm& vm) {
+  if (!GameRunning()) return vm.RunWarning(net_error::kNoGame);
+  std::optional<ReceivedNetMessage> message = iface_->NextMessage();
+  std::optional<NetPacketView> packet;
+  if (message) packet = ParseNetPacket(message->packet);
+  if (!packet) {
+    current_.present = false;
+    current_.kind = 0;
+    return;
+  }
+  current_ = CurrentMessage{};
+  current_.present = true;
+  current_.kind = packet->kind;
+  current_.from = message->from;
+  current_.to = message->to;
+  if (packet->kind == net_kind::kInteger || packet->kind == net_kind::kFloat) {
+    const std::span<const uint8_t> b = packet->payload;
+    current_.value = uint32_t{b[0]} | uint32_t{b[1]} << 8 | uint32_t{b[2]} << 16 | uint32_t{b[3]} << 24;
+  } else if (packet->kind >= net_kind::kString && packet->kind <= net_kind::kMesh) {
+    current_.payload.assign(packet->payload.begin(), packet->payload.end());
+  }
+}
+
+int32_t Multiplayer::MessageInteger() const {
+  return current_.kind == net_kind::kInteger ? static_cast<int32_t>(current_.value) : 0;
+}
+
+float Multiplayer::MessageFloat() const {
+  return current_.kind == net_kind::kFloat ? std::bit_cast<float>(current_.value) : 0.0f;
+}
+
+std::string Multiplayer::MessageString() const {
+  if (current_.kind != net_kind::kString || !GameRunning() || current_.payload.empty()) return {};
+  // The text ends at its terminator, or where the payload ends without one.
+  const auto* begin = reinterpret_cast<const char*>(current_.payload.data());
+  return std::string(begin, strnlen(begin, current_.payload.size()));
+}
+
+int32_t Multiplayer::TakeGameLost() {
+  if (iface_) iface_->PollMessages();
+  return std::exchange(status_.lost, false) ? 1 : 0;
+}
+
+int32_t Multiplayer::TakeEventPlayer(uint32_t& id) {
+  if (iface_) iface_->PollMessages();
+  // Ids with the top bit set are not reported (and stay until replaced).
+  if (static_cast<int32_t>(id) <= 0) return 0;
+  const int32_t number = PlayerNumber(id);
+  id = 0;
+  return number;
+}
+
+int32_t Multiplayer::TakePlayerCreated() { return TakeEventPlayer(status_.joined_id); }
+int32_t Multiplayer::TakePlayerDestroyed() { return TakeEventPlayer(status_.left_id); }
+
+int32_t Multiplayer::TakeNowHosting() {
+  if (iface_) iface_->PollMessages();
+  return std::exchange(status_.became_host, false) ? 1 : 0;
+}
+
+void Multiplayer::ServiceNetwork() {
+  if (iface_) iface_->Service();
+}
+
+}  // namespace zv

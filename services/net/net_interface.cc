@@ -1,0 +1,260 @@
+#include "services/net/net_interface.h"
+
+#include <utility>
+
+#include "services/net/net_errors.h"
+#include "services/net/net_message_packet.h"
+
+namespace zv {
+
+const platform::Guid kApplicationGuid = {0x7d, 0x2f, 0x08, 0x93, 0x0b, 0x73, 0x48, 0xff,
+                                         0xae, 0x7f, 0x66, 0x83, 0xec, 0x72, 0x6b, 0x21};
+
+namespace {
+
+using platform::SessionError;
+
+// Received messages held for the program before further ones are dropped,
+// so a peer cannot fill the memory of a program that never fetches.
+constexpr size_t kMaxQueuedBytes = 64u << 20;
+
+std::string Cut(std::string text) {
+  if (text.size() > NetInterface::kMaxNameChars) text.resize(NetInterface::kMaxNameChars);
+  return text;
+}
+
+// Hosting failures with a code of their own; others leave the code as it was.
+std::optional<int32_t> HostFailureCode(SessionError error) {
+  switch (error) {
+    case SessionError::kAlreadyOpen: return 18531;
+    case SessionError::kRefused: return 18532;
+    case SessionError::kTimedOut: return 18533;
+    case SessionError::kNoSessions: return 18535;
+    default: return std::nullopt;
+  }
+}
+
+int32_t JoinFailureCode(SessionError error) {
+  switch (error) {
+    case SessionError::kAlreadyOpen: return 18526;
+    case SessionError::kCannotHost: return 18528;
+    case SessionError::kConnectionLost: return 18534;
+    case SessionError::kInvalidParams: return 18538;
+    case SessionError::kNoSessions: return 18543;
+    case SessionError::kTimedOut: return 18545;
+    case SessionError::kNotInitialized: return 18546;
+    case SessionError::kRefused: return 18548;
+    default: return 18549;
+  }
+}
+
+}  // namespace
+
+NetInterface::NetInterface(platform::SessionNetwork* network, SessionStatus& status, int32_t& detail_code)
+    : network_(network), status_(status), detail_code_(detail_code) {
+  status_ = SessionStatus{};
+  if (!network_) {
+    Fail(net_detail::kCreateNetwork);
+    return;
+  }
+  for (std::string& name : network_->Connections()) {
+    if (connections_.size() == kMaxConnections) break;
+    connections_.push_back(Cut(std::move(name)));
+  }
+}
+
+NetInterface::~NetInterface() {
+  CloseSession();
+  status_ = SessionStatus{};
+}
+
+bool NetInterface::SelectConnection(int32_t index) {
+  if (!network_ || index < 0 || static_cast<size_t>(index) >= connections_.size() || in_session_) return false;
+  std::unique_ptr<platform::NetSession> session = network_->Open(static_cast<size_t>(index), "");
+  if (!session) return false;
+  session_ = std::move(session);
+  chosen_connection_ = index;
+  return true;
+}
+
+bool NetInterface::SelectConnectionWithAddress(std::string_view address) {
+  // A game in progress keeps its session: choosing anew would strand it.
+  if (!network_ || in_session_) {
+    Fail(net_detail::kNetworkForAddress);
+    return false;
+  }
+  std::unique_ptr<platform::NetSession> session = network_->Open(static_cast<size_t>(chosen_connection_), address);
+  if (!session) {
+    Fail(net_detail::kInitialiseWithAddress);
+    return false;
+  }
+  session_ = std::move(session);
+  sessions_.clear();
+  return FindSessions(false, net_detail::kFindSessions);
+}
+
+bool NetInterface::FindSessions(bool append, int32_t failure_code) {
+  std::optional<std::vector<platform::SessionDescription>> found;
+  if (session_) found = session_->FindSessions(kApplicationGuid);
+  if (!found) {
+    Fail(failure_code);
+    return false;
+  }
+  if (!append) sessions_.clear();
+  for (const platform::SessionDescription& s : *found) {
+    if (sessions_.size() == kMaxSessions) break;
+    std::string text = s.name + " (" + std::to_string(static_cast<int32_t>(s.current_players)) + "/" +
+                       std::to_string(static_cast<int32_t>(s.max_players)) + ")";
+    sessions_.push_back(FoundSession{s.instance, Cut(std::move(text))});
+  }
+  return true;
+}
+
+std::optional<std::vector<std::string>> NetInterface::ListSessions() {
+  sessions_.clear();
+  if (!FindSessions(false, net_detail::kFindSessions)) return std::nullopt;
+  std::vector<std::string> texts;
+  for (const FoundSession& s : sessions_) texts.push_back(s.text);
+  return texts;
+}
+
+std::optional<std::vector<platform::PlayerInfo>> NetInterface::ListPlayers() {
+  std::optional<std::vector<platform::PlayerInfo>> players;
+  if (session_) players = session_->Players();
+  if (!players) {
+    Fail(net_detail::kPlayers);
+    return std::nullopt;
+  }
+  if (players->size() > kMaxPlayers) players->resize(kMaxPlayers);
+  for (platform::PlayerInfo& p : *players) p.name = Cut(std::move(p.name));
+  return players;
+}
+
+bool NetInterface::HostSession(const std::string& game, const std::string& player, uint32_t max_players,
+                               uint32_t flags) {
+  if (!session_) return false;
+  platform::SessionDescription description;
+  description.name = Cut(game);
+  description.flags = flags;
+  description.max_players = max_players;
+  const SessionError error = session_->Host(kApplicationGuid, description);
+  if (error != SessionError::kNone) {
+    if (std::optional<int32_t> code = HostFailureCode(error)) Fail(*code);
+    return false;
+  }
+  in_session_ = true;
+  std::optional<platform::PlayerId> id = session_->CreatePlayer(Cut(player), true);
+  if (!id) {
+    // A session without its host's player is of no use to anyone.
+    CloseSession();
+    Fail(net_detail::kHostPlayer);
+    return false;
+  }
+  local_player_ = *id;
+  return true;
+}
+
+JoinOutcome NetInterface::JoinSession(const std::string& player) {
+  // Looking again keeps the numbers the program saw: new finds go after them.
+  if (!FindSessions(true, net_detail::kFindBeforeJoin)) return JoinOutcome::kFailed;
+  SessionError error = SessionError::kNoSessions;
+  if (join_index_ >= 0 && static_cast<size_t>(join_index_) < sessions_.size())
+    error = session_->Join(kApplicationGuid, sessions_[static_cast<size_t>(join_index_)].instance);
+  if (error != SessionError::kNone) {
+    Fail(JoinFailureCode(error));
+    return error == SessionError::kRefused ? JoinOutcome::kRefused : JoinOutcome::kFailed;
+  }
+  in_session_ = true;
+  std::optional<platform::PlayerId> id = session_->CreatePlayer(Cut(player), false);
+  if (!id) {
+    CloseSession();
+    Fail(net_detail::kJoinPlayer);
+    return JoinOutcome::kPlayerFailed;
+  }
+  local_player_ = *id;
+  return JoinOutcome::kJoined;
+}
+
+void NetInterface::CloseSession() {
+  sessions_.clear();
+  if (!session_ || !in_session_) return;
+  if (local_player_) session_->DestroyPlayer(local_player_);
+  local_player_ = 0;
+  in_session_ = false;
+  session_->Close();
+}
+
+uint32_t NetInterface::CreatePlayer(const std::string& name) {
+  std::optional<platform::PlayerId> id;
+  if (session_) id = session_->CreatePlayer(Cut(name), false);
+  if (!id) {
+    Fail(net_detail::kPlayers);
+    return 0;
+  }
+  return *id;
+}
+
+bool NetInterface::DestroyPlayer(uint32_t id) {
+  if (id == platform::kServerPlayer) return false;
+  if (!session_ || !session_->DestroyPlayer(id)) {
+    Fail(net_detail::kDestroyPlayer);
+    return false;
+  }
+  if (id == local_player_) local_player_ = 0;
+  return true;
+}
+
+bool NetInterface::Send(uint32_t to, std::span<const uint8_t> packet, bool guaranteed) {
+  return session_ && session_->Send(local_player_, to, packet, guaranteed);
+}
+
+void NetInterface::PollMessages() {
+  if (!session_) return;
+  size_t held = 0;
+  for (const ReceivedNetMessage& m : queue_) held += m.packet.size();
+  while (std::optional<platform::SessionEvent> event = session_->Receive()) {
+    if (event->type != platform::SessionEvent::Type::kMessage) {
+      // One run stops at the first system event: its flag is what a
+      // command reads before the next run overwrites it.
+      HandleSystemEvent(*event);
+      return;
+    }
+    // A packet whose layout does not add up is refused here, before anyone
+    // reads its payload.
+    if (!ParseNetPacket(event->data) || held + event->data.size() > kMaxQueuedBytes) continue;
+    held += event->data.size();
+    queue_.push_back(ReceivedNetMessage{std::move(event->data), event->from, event->to});
+  }
+}
+
+void NetInterface::HandleSystemEvent(const platform::SessionEvent& event) {
+  using Type = platform::SessionEvent::Type;
+  switch (event.type) {
+    case Type::kPlayerJoined: status_.joined_id = event.player; break;
+    case Type::kPlayerLeft: status_.left_id = event.player; break;
+    case Type::kSessionLost:
+      status_.lost = true;
+      status_.state = 0;
+      // The player went with the session; what is left of the session
+      // object goes when it is replaced or the layer is deleted.
+      local_player_ = 0;
+      in_session_ = false;
+      break;
+    case Type::kBecameHost: status_.became_host = true; break;
+    case Type::kMessage: break;
+  }
+}
+
+std::optional<ReceivedNetMessage> NetInterface::NextMessage() {
+  PollMessages();
+  if (queue_.empty()) return std::nullopt;
+  ReceivedNetMessage message = std::move(queue_.front());
+  queue_.pop_front();
+  return message;
+}
+
+void NetInterface::Service() {
+  if (session_) session_->Service();
+}
+
+}  // namespace zv

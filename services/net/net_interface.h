@@ -1,0 +1,109 @@
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/netsession/net_session.h"
+
+namespace zv {
+
+// The state of a game as the multiplayer commands see it. The commands set
+// the state; the session layer clears it when the session is lost and
+// leaves each system event here until a command reads it.
+struct SessionStatus {
+  int32_t state = 0;  // 0 no game, 1 hosting, 2 joined
+  bool lost = false;
+  uint32_t joined_id = 0;  // last player that joined (0: none waiting)
+  uint32_t left_id = 0;    // last player that left
+  bool became_host = false;
+};
+
+// A received message as the queue hands it out: the packet (kind, size,
+// payload) with its sender and addressee (0: everybody).
+struct ReceivedNetMessage {
+  std::vector<uint8_t> packet;
+  uint32_t from = 0;
+  uint32_t to = 0;
+};
+
+enum class JoinOutcome { kFailed = 0, kJoined = 1, kPlayerFailed = 2, kRefused = 3 };
+
+// Every game of this system carries this identity; searches list only
+// sessions that carry it too.
+extern const platform::Guid kApplicationGuid;
+
+// The session layer under the multiplayer commands: the connections, the
+// games found, the session hosted or joined with this machine's player, and
+// the queue of received messages. Each failure leaves a detail code in the
+// Vm's internal error code.
+class NetInterface {
+ public:
+  static constexpr size_t kMaxConnections = 64;
+  static constexpr size_t kMaxSessions = 256;
+  static constexpr size_t kMaxPlayers = 256;
+  static constexpr size_t kMaxNameChars = 255;
+
+  // Lists the connections of `network` (null: no network can be had).
+  NetInterface(platform::SessionNetwork* network, SessionStatus& status, int32_t& detail_code);
+  ~NetInterface();
+  NetInterface(const NetInterface&) = delete;
+  NetInterface& operator=(const NetInterface&) = delete;
+
+  // Chooses connection `index` (from 0) with no address.
+  bool SelectConnection(int32_t index);
+  // Opens the chosen connection towards `address` and looks for games there.
+  bool SelectConnectionWithAddress(std::string_view address);
+
+  const std::vector<std::string>& Connections() const { return connections_; }
+  // Looks for games anew: "name (players/maximum)" per game.
+  std::optional<std::vector<std::string>> ListSessions();
+  std::optional<std::vector<platform::PlayerInfo>> ListPlayers();
+
+  void SetJoinSession(int32_t index) { join_index_ = index; }
+  bool HostSession(const std::string& game, const std::string& player, uint32_t max_players, uint32_t flags);
+  JoinOutcome JoinSession(const std::string& player);
+  void CloseSession();
+
+  uint32_t CreatePlayer(const std::string& name);  // 0 on failure
+  bool DestroyPlayer(uint32_t id);
+  bool Send(uint32_t to, std::span<const uint8_t> packet, bool guaranteed);
+
+  // The oldest received message, taken out of the queue.
+  std::optional<ReceivedNetMessage> NextMessage();
+  // Takes in what arrived, up to and including the first system event.
+  void PollMessages();
+  // Moves the network traffic along (once per turn of the message pump).
+  void Service();
+
+  uint32_t LocalPlayerId() const { return local_player_; }
+  size_t QueuedMessages() const { return queue_.size(); }
+
+ private:
+  bool FindSessions(bool append, int32_t failure_code);
+  void HandleSystemEvent(const platform::SessionEvent& event);
+  void Fail(int32_t code) { detail_code_ = code; }
+
+  platform::SessionNetwork* network_;
+  SessionStatus& status_;
+  int32_t& detail_code_;
+  std::unique_ptr<platform::NetSession> session_;
+  bool in_session_ = false;  // hosting or joined until closed
+  uint32_t local_player_ = 0;
+  int32_t join_index_ = 0;
+  std::vector<std::string> connections_;
+  int32_t chosen_connection_ = 0;
+  struct FoundSession {
+    platform::Guid instance{};
+    std::string text;
+  };
+  std::vector<FoundSession> sessions_;
+  std::deque<ReceivedNetMessage> queue_;
+};
+
+}  // namespace zv

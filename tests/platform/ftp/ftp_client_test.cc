@@ -1,0 +1,150 @@
+// The libcurl FTP client against a local pyftpdlib server.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "platform/ftp/ftp_client.h"
+#include "tests/platform/ftp/local_ftp_server.h"
+
+namespace zv::platform {
+namespace {
+
+namespace fs = std::filesystem;
+
+class FtpClientTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!server.Running()) GTEST_SKIP() << "python3-pyftpdlib is not installed";
+    client = CreateCurlFtpClient(FtpClientOptions{2000, 3000});
+  }
+
+  bool Connect() { return client->Connect(FtpServer{"127.0.0.1", server.Port(), "user", "secret"}); }
+
+  std::string DownloadText(std::string_view name) {
+    std::string text;
+    if (!client->Download(name, [&](std::span<const uint8_t> b) {
+          text.append(b.begin(), b.end());
+          return true;
+        }))
+      return "<failed>";
+    return text;
+  }
+
+  test::LocalFtpServer server;
+  std::unique_ptr<FtpClient> client;
+};
+
+TEST_F(FtpClientTest, ConnectsAndStartsInTheServersFolder) {
+  ASSERT_TRUE(Connect());
+  EXPECT_EQ(client->Directory(), "/");
+}
+
+TEST_F(FtpClientTest, AWrongPasswordFailsWithTheServersReply) {
+  EXPECT_FALSE(client->Connect(FtpServer{"127.0.0.1", server.Port(), "user", "wrong"}));
+  EXPECT_EQ(client->LastResponse().substr(0, 3), "530");
+  EXPECT_EQ(client->Directory(), "");
+}
+
+TEST_F(FtpClientTest, NoServerFailsWithAReason) {
+  auto quick = CreateCurlFtpClient(FtpClientOptions{500, 500});
+  EXPECT_FALSE(quick->Connect(FtpServer{"127.0.0.1", 1, "user", "secret"}));
+  EXPECT_FALSE(quick->LastResponse().empty());
+  EXPECT_FALSE(quick->Connect(FtpServer{"host/../x", 21, "", ""}));
+}
+
+TEST_F(FtpClientTest, ListsTheCurrentFolderSortedWithFoldersMarked) {
+  server.PutFile("b.txt", "12345");
+  server.PutFile("A.txt", "1");
+  server.PutFile("sub/inner.txt", "x");
+  ASSERT_TRUE(Connect());
+  auto entries = client->List();
+  ASSERT_TRUE(entries);
+  ASSERT_EQ(entries->size(), 3u);
+  EXPECT_EQ((*entries)[0].name, "A.txt");
+  EXPECT_EQ((*entries)[1].name, "b.txt");
+  EXPECT_EQ((*entries)[1].size, 5u);
+  EXPECT_FALSE((*entries)[1].directory);
+  EXPECT_EQ((*entries)[2].name, "sub");
+  EXPECT_TRUE((*entries)[2].directory);
+}
+
+TEST_F(FtpClientTest, ChangesFolderRelativelyAbsolutelyAndBackUp) {
+  server.PutFile("one/two three/deep.txt", "deep");
+  ASSERT_TRUE(Connect());
+  ASSERT_TRUE(client->SetDirectory("one"));
+  ASSERT_TRUE(client->SetDirectory("two three"));
+  EXPECT_EQ(client->Directory(), "/one/two three");
+  EXPECT_EQ(DownloadText("deep.txt"), "deep");
+  ASSERT_TRUE(client->SetDirectory(".."));
+  EXPECT_EQ(client->Directory(), "/one");
+  EXPECT_FALSE(client->SetDirectory("missing"));
+  EXPECT_EQ(client->LastResponse().substr(0, 3), "550");
+  EXPECT_EQ(client->Directory(), "/one");
+  ASSERT_TRUE(client->SetDirectory("/"));
+  auto entries = client->List();
+  ASSERT_TRUE(entries);
+  ASSERT_EQ(entries->size(), 1u);
+  EXPECT_EQ((*entries)[0].name, "one");
+}
+
+TEST_F(FtpClientTest, DownloadsWholeAndRefusesWhatIsMissing) {
+  server.PutFile("data.bin", std::string("a\0b\r\nc", 6));
+  ASSERT_TRUE(Connect());
+  EXPECT_EQ(DownloadText("data.bin"), std::string("a\0b\r\nc", 6));
+  EXPECT_EQ(DownloadText("nothing.bin"), "<failed>");
+  EXPECT_EQ(client->LastResponse().substr(0, 3), "550");
+}
+
+TEST_F(FtpClientTest, ReadsADownloadPieceByPiece) {
+  std::string big(10000, '\0');
+  for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 7);
+  server.PutFile("big.bin", big);
+  ASSERT_TRUE(Connect());
+  EXPECT_EQ(client->OpenDownload("missing.bin"), nullptr);
+  auto download = client->OpenDownload("big.bin");
+  ASSERT_NE(download, nullptr);
+  std::string got;
+  std::vector<uint8_t> buffer(1024);
+  for (;;) {
+    std::optional<size_t> n = download->Read(buffer);
+    ASSERT_TRUE(n);
+    if (*n == 0) break;
+    EXPECT_TRUE(*n == 1024 || got.size() + *n == big.size());
+    got.append(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(*n));
+  }
+  EXPECT_EQ(got, big);
+  // The session's own connection stays usable meanwhile.
+  EXPECT_TRUE(client->List());
+}
+
+TEST_F(FtpClientTest, UploadsAndDeletes) {
+  const fs::path local = fs::path(server.Root()).parent_path() / (fs::path(server.Root()).filename().string() + ".up");
+  std::ofstream(local, std::ios::binary) << "uploaded";
+  ASSERT_TRUE(Connect());
+  ASSERT_TRUE(client->Upload(local.string(), "new.txt"));
+  EXPECT_EQ(server.ReadFile("new.txt"), "uploaded");
+  EXPECT_TRUE(client->Delete("new.txt"));
+  EXPECT_FALSE(server.Exists("new.txt"));
+  EXPECT_FALSE(client->Delete("new.txt"));
+  EXPECT_EQ(client->LastResponse().substr(0, 3), "550");
+  EXPECT_FALSE(client->Upload("/nonexistent/file", "x.txt"));
+  fs::remove(local);
+}
+
+TEST_F(FtpClientTest, NamesCannotCarryFurtherCommands) {
+  server.PutFile("keep.txt", "k");
+  ASSERT_TRUE(Connect());
+  EXPECT_FALSE(client->Delete("x\r\nDELE keep.txt"));
+  EXPECT_TRUE(server.Exists("keep.txt"));
+}
+
+TEST_F(FtpClientTest, NothingWorksBeforeConnecting) {
+  EXPECT_FALSE(client->List());
+  EXPECT_FALSE(client->SetDirectory("x"));
+  EXPECT_EQ(client->OpenDownload("x"), nullptr);
+  EXPECT_EQ(client->LastResponse(), "Not connected");
+}
+
+}  // namespace
+}  // namespace zv::platform

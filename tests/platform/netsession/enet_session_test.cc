@@ -1,0 +1,204 @@
+// Real sessions over ENet on the loopback address. The host is serviced on
+// a thread of its own, standing in for the other program's message pump.
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <mutex>
+#include <thread>
+
+#include "platform/netsession/net_session.h"
+
+namespace zv::platform {
+namespace {
+
+const Guid kApp = {0x42};
+
+// A UDP port on the loopback address that nothing uses just now.
+uint16_t FreeUdpPort() {
+  const int s = socket(AF_INET, SOCK_DGRAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  socklen_t n = sizeof a;
+  getsockname(s, reinterpret_cast<sockaddr*>(&a), &n);
+  close(s);
+  return ntohs(a.sin_port);
+}
+
+// A session whose traffic a background thread keeps moving; the test
+// reaches it only through Run, under the same lock.
+class ServicedSession {
+ public:
+  explicit ServicedSession(std::unique_ptr<NetSession> session)
+      : session_(std::move(session)), thread_([this] { Loop(); }) {}
+  ~ServicedSession() {
+    stop_ = true;
+    thread_.join();
+    std::lock_guard lock(mutex_);
+    session_.reset();
+  }
+  template <class F>
+  auto Run(F f) {
+    std::lock_guard lock(mutex_);
+    return f(*session_);
+  }
+
+ private:
+  void Loop() {
+    while (!stop_) {
+      {
+        std::lock_guard lock(mutex_);
+        session_->Service();
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  }
+
+  std::unique_ptr<NetSession> session_;
+  std::mutex mutex_;
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+};
+
+class EnetSessionTest : public ::testing::Test {
+ protected:
+  EnetSessionTest() {
+    options.loopback_only = true;
+    options.port = FreeUdpPort();
+    options.find_wait_ms = 300;
+    options.reply_wait_ms = 2000;
+    network = CreateEnetSessionNetwork(options);
+  }
+
+  // Hosts "Arena" for up to `max` players, with the server player.
+  std::unique_ptr<ServicedSession> StartHost(uint32_t max = 4) {
+    auto session = network->Open(0, "");
+    EXPECT_NE(session, nullptr);
+    EXPECT_EQ(session->Host(kApp, SessionDescription{{}, "Arena", 0, 0, max}), SessionError::kNone);
+    EXPECT_EQ(session->CreatePlayer("host", true), kServerPlayer);
+    return std::make_unique<ServicedSession>(std::move(session));
+  }
+
+  // Keeps servicing `session` until an event comes, for up to two seconds.
+  static std::optional<SessionEvent> WaitForEvent(NetSession& session) {
+    for (int i = 0; i < 2000; ++i) {
+      session.Service();
+      if (std::optional<SessionEvent> e = session.Receive()) return e;
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return std::nullopt;
+  }
+  static std::optional<SessionEvent> WaitForEvent(ServicedSession& session) {
+    for (int i = 0; i < 2000; ++i) {
+      if (std::optional<SessionEvent> e = session.Run([](NetSession& s) { return s.Receive(); })) return e;
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return std::nullopt;
+  }
+
+  SessionNetworkOptions options;
+  std::unique_ptr<SessionNetwork> network;
+};
+
+TEST_F(EnetSessionTest, OffersOneConnectionAndOnlyTheLoopbackAddress) {
+  EXPECT_EQ(network->Connections().size(), 1u);
+  EXPECT_EQ(network->Open(1, ""), nullptr);
+  EXPECT_EQ(network->Open(0, "192.0.2.1"), nullptr);
+  EXPECT_EQ(network->Open(0, "127.0.0.1:x"), nullptr);
+  EXPECT_NE(network->Open(0, "127.0.0.1"), nullptr);
+}
+
+TEST_F(EnetSessionTest, FindsNothingWhereNobodyHosts) {
+  auto session = network->Open(0, "");
+  auto found = session->FindSessions(kApp);
+  ASSERT_TRUE(found);
+  EXPECT_TRUE(found->empty());
+  EXPECT_EQ(session->Join(kApp, Guid{1}), SessionError::kNoSessions);
+}
+
+TEST_F(EnetSessionTest, FindsJoinsTalksAndLeaves) {
+  auto host = StartHost();
+  auto member = network->Open(0, "127.0.0.1:" + std::to_string(options.port));
+  ASSERT_NE(member, nullptr);
+  // Other programs' sessions do not answer.
+  EXPECT_TRUE(member->FindSessions(Guid{0x43})->empty());
+  auto found = member->FindSessions(kApp);
+  ASSERT_TRUE(found);
+  ASSERT_EQ(found->size(), 1u);
+  EXPECT_EQ((*found)[0].name, "Arena");
+  EXPECT_EQ((*found)[0].current_players, 1u);
+  EXPECT_EQ((*found)[0].max_players, 4u);
+
+  ASSERT_EQ(member->Join(kApp, (*found)[0].instance), SessionError::kNone);
+  std::optional<PlayerId> bob = member->CreatePlayer("bob", false);
+  ASSERT_TRUE(bob);
+  EXPECT_EQ(member->Players()->size(), 2u);
+  std::optional<SessionEvent> joined = WaitForEvent(*host);
+  ASSERT_TRUE(joined);
+  EXPECT_EQ(joined->type, SessionEvent::Type::kPlayerJoined);
+  EXPECT_EQ(joined->player, *bob);
+
+  const std::vector<uint8_t> hello = {'h', 'i'};
+  ASSERT_TRUE(member->Send(*bob, kAllPlayers, hello, true));
+  std::optional<SessionEvent> message = WaitForEvent(*host);
+  ASSERT_TRUE(message);
+  EXPECT_EQ(message->type, SessionEvent::Type::kMessage);
+  EXPECT_EQ(message->from, *bob);
+  EXPECT_EQ(message->to, kAllPlayers);
+  EXPECT_EQ(message->data, hello);
+
+  const std::vector<uint8_t> big(100000, 5);  // more than one datagram
+  ASSERT_TRUE(host->Run([&](NetSession& s) { return s.Send(kServerPlayer, *bob, big, true); }));
+  message = WaitForEvent(*member);
+  ASSERT_TRUE(message);
+  EXPECT_EQ(message->from, kServerPlayer);
+  EXPECT_EQ(message->to, *bob);
+  EXPECT_EQ(message->data, big);
+
+  member->Close();
+  std::optional<SessionEvent> left = WaitForEvent(*host);
+  ASSERT_TRUE(left);
+  EXPECT_EQ(left->type, SessionEvent::Type::kPlayerLeft);
+  EXPECT_EQ(left->player, *bob);
+}
+
+TEST_F(EnetSessionTest, AMemberLosesTheSessionWhenTheHostEndsIt) {
+  auto host = StartHost();
+  auto member = network->Open(0, "");
+  auto found = member->FindSessions(kApp);
+  ASSERT_EQ(found->size(), 1u);
+  ASSERT_EQ(member->Join(kApp, (*found)[0].instance), SessionError::kNone);
+  // The host ends its session while the member's program is not looking.
+  std::thread closer([&] { host->Run([](NetSession& s) { s.Close(); return 0; }); });
+  std::optional<SessionEvent> lost = WaitForEvent(*member);
+  closer.join();
+  ASSERT_TRUE(lost);
+  EXPECT_EQ(lost->type, SessionEvent::Type::kSessionLost);
+}
+
+TEST_F(EnetSessionTest, AFullSessionRefusesTheJoin) {
+  auto host = StartHost(2);
+  host->Run([](NetSession& s) { return s.CreatePlayer("second", false); });
+  auto member = network->Open(0, "");
+  auto found = member->FindSessions(kApp);
+  ASSERT_EQ(found->size(), 1u);
+  EXPECT_EQ(member->Join(kApp, (*found)[0].instance), SessionError::kRefused);
+}
+
+TEST_F(EnetSessionTest, OnlyOneSessionAtATime) {
+  auto session = network->Open(0, "");
+  ASSERT_EQ(session->Host(kApp, SessionDescription{{}, "One", 0, 0, 4}), SessionError::kNone);
+  EXPECT_EQ(session->Host(kApp, SessionDescription{{}, "Two", 0, 0, 4}), SessionError::kAlreadyOpen);
+  // The port is taken now.
+  auto other = network->Open(0, "");
+  EXPECT_EQ(other->Host(kApp, SessionDescription{{}, "Three", 0, 0, 4}), SessionError::kCannotHost);
+}
+
+}  // namespace
+}  // namespace zv::platform

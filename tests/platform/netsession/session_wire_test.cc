@@ -1,0 +1,81 @@
+// The session messages: what goes out comes back the same, and what does
+// not add up is refused.
+#include <gtest/gtest.h>
+
+#include "platform/netsession/session_wire.h"
+
+namespace zv::platform::wire {
+namespace {
+
+Guid MakeGuid(uint8_t seed) {
+  Guid g;
+  for (size_t i = 0; i < g.size(); ++i) g[i] = static_cast<uint8_t>(seed + i);
+  return g;
+}
+
+TEST(SessionWire, EveryMessageComesBackAsItWent) {
+  Welcome welcome;
+  welcome.session = SessionDescription{MakeGuid(1), "Arena", 4, 2, 8};
+  welcome.players = {{1, "host"}, {7, ""}};
+  const std::vector<Message> messages = {
+      Join{MakeGuid(3), MakeGuid(4)}, welcome, Refused{Refusal::kWrongSession}, CreatePlayer{9, "bob"},
+      PlayerCreated{9, 12, "bob"}, PlayerRefused{9}, DestroyPlayer{12}, PlayerDestroyed{12},
+      Data{12, 0, {1, 2, 3}}};
+  for (const Message& m : messages) {
+    std::optional<Message> back = Decode(Encode(m));
+    ASSERT_TRUE(back) << m.index();
+    EXPECT_EQ(back->index(), m.index());
+    EXPECT_EQ(Encode(*back), Encode(m));
+  }
+  const auto back = std::get<Welcome>(*Decode(Encode(welcome)));
+  EXPECT_EQ(back.session.name, "Arena");
+  EXPECT_EQ(back.session.max_players, 8u);
+  ASSERT_EQ(back.players.size(), 2u);
+  EXPECT_EQ(back.players[1].id, 7u);
+}
+
+TEST(SessionWire, RefusesShortLongAndUnknownMessages) {
+  const std::vector<uint8_t> good = Encode(PlayerCreated{1, 2, "abc"});
+  for (size_t n = 0; n < good.size(); ++n)
+    EXPECT_FALSE(Decode(std::span<const uint8_t>(good.data(), n))) << "cut to " << n;
+  std::vector<uint8_t> longer = good;
+  longer.push_back(0);
+  EXPECT_FALSE(Decode(longer));
+  EXPECT_FALSE(Decode(std::vector<uint8_t>{0}));
+  EXPECT_FALSE(Decode(std::vector<uint8_t>{10, 0, 0, 0, 0}));
+  EXPECT_FALSE(Decode(std::vector<uint8_t>{3, 7}));  // no such refusal
+}
+
+TEST(SessionWire, AWelcomeCannotClaimMorePlayersThanItCarries) {
+  std::vector<uint8_t> bytes = Encode(Welcome{SessionDescription{}, {{1, "a"}}});
+  // The count stands just after the session; make it 60000.
+  bytes[bytes.size() - 8] = 0x60;
+  bytes[bytes.size() - 7] = 0xEA;
+  EXPECT_FALSE(Decode(bytes));
+}
+
+TEST(SessionWire, NamesAreCutTo255Bytes) {
+  const auto back = std::get<CreatePlayer>(*Decode(Encode(CreatePlayer{1, std::string(300, 'x')})));
+  EXPECT_EQ(back.name.size(), 255u);
+}
+
+TEST(SessionWire, SearchesAndAnswersCarryTheirMarks) {
+  const Query query{MakeGuid(5), 0xDEADBEEF};
+  std::optional<Query> q = DecodeQuery(EncodeQuery(query));
+  ASSERT_TRUE(q);
+  EXPECT_EQ(q->application, query.application);
+  EXPECT_EQ(q->nonce, 0xDEADBEEFu);
+  EXPECT_FALSE(DecodeQueryReply(EncodeQuery(query)));
+
+  const QueryReply reply{7, SessionDescription{MakeGuid(2), "Arena", 0, 2, 8}};
+  std::optional<QueryReply> r = DecodeQueryReply(EncodeQueryReply(reply));
+  ASSERT_TRUE(r);
+  EXPECT_EQ(r->session.name, "Arena");
+  EXPECT_EQ(r->session.current_players, 2u);
+  std::vector<uint8_t> bytes = EncodeQueryReply(reply);
+  bytes.pop_back();
+  EXPECT_FALSE(DecodeQueryReply(bytes));
+}
+
+}  // namespace
+}  // namespace zv::platform::wire

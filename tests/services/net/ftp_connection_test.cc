@@ -1,0 +1,221 @@
+// The program's FTP connection: against the local pyftpdlib server for the
+// transfers, and over a scripted client where a broken transfer is needed.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+#include "platform/clock/clock.h"
+#include "services/net/ftp_connection.h"
+#include "tests/platform/ftp/local_ftp_server.h"
+
+namespace zv {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadLocal(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+class FtpConnectionTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!server.Running()) GTEST_SKIP() << "python3-pyftpdlib is not installed";
+    local = fs::path(server.Root()).string() + ".local";
+    fs::create_directories(local);
+    ftp = std::make_unique<FtpConnection>(
+        [] { return platform::CreateCurlFtpClient(platform::FtpClientOptions{2000, 3000}); }, clock, server.Port());
+  }
+  void TearDown() override {
+    ftp.reset();
+    if (!local.empty()) fs::remove_all(local);
+  }
+
+  bool Connect() { return ftp->Connect("127.0.0.1", "user", "secret"); }
+  std::string Local(const std::string& name) const { return (fs::path(local) / name).string(); }
+  // Every entry of the current folder as "name type size" (the size of
+  // files only: what servers give for folders varies).
+  std::vector<std::string> Walk() {
+    std::vector<std::string> out;
+    for (bool more = ftp->FindFirst(); more; more = ftp->FindNext())
+      out.push_back(ftp->EntryName() + " " + std::to_string(ftp->EntryType()) + " " +
+                    (ftp->EntryType() == 0 ? std::to_string(ftp->EntrySize()) : "-"));
+    return out;
+  }
+
+  test::LocalFtpServer server;
+  platform::ManualClock clock;
+  std::string local;
+  std::unique_ptr<FtpConnection> ftp;
+};
+
+TEST_F(FtpConnectionTest, ConnectsOnceAndDisconnectsToAFreshState) {
+  EXPECT_EQ(ftp->Status(), 0);
+  ASSERT_TRUE(Connect());
+  EXPECT_EQ(ftp->Status(), 1);
+  EXPECT_EQ(ftp->Directory(), "/");
+  // A second connect leaves the first connection as it is.
+  EXPECT_FALSE(Connect());
+  EXPECT_EQ(ftp->Status(), 1);
+  ftp->Disconnect(true);
+  EXPECT_EQ(ftp->Status(), 0);
+  EXPECT_EQ(ftp->Directory(), "");
+  EXPECT_EQ(ftp->Progress(), -1);
+  EXPECT_EQ(ftp->EntryType(), -1);
+}
+
+TEST_F(FtpConnectionTest, AFailureKeepsTheFirstReplyUntilAsked) {
+  EXPECT_FALSE(ftp->Connect("127.0.0.1", "user", "wrong"));
+  EXPECT_EQ(ftp->ResponseText().substr(0, 3), "530");
+  ASSERT_TRUE(Connect());
+  EXPECT_FALSE(ftp->PutFile(Local("missing.txt")));  // the second failure
+  EXPECT_EQ(ftp->ResponseText().substr(0, 3), "530");
+  EXPECT_EQ(ftp->TakeFailure(), 1);
+  EXPECT_EQ(ftp->TakeFailure(), 0);
+  EXPECT_FALSE(ftp->SetDirectory("nowhere"));
+  EXPECT_EQ(ftp->ResponseText().substr(0, 3), "550");
+  EXPECT_EQ(ftp->Status(), 1);  // the connection itself is fine
+}
+
+TEST_F(FtpConnectionTest, WalksAListingEntryByEntry) {
+  server.PutFile("b.txt", "12345");
+  server.PutFile("A.txt", "");
+  server.PutFile("sub/x", "x");
+  ASSERT_TRUE(Connect());
+  EXPECT_EQ(Walk(), (std::vector<std::string>{"A.txt 0 0", "b.txt 0 5", "sub 1 -"}));
+  EXPECT_EQ(ftp->EntryType(), -1);
+  EXPECT_FALSE(ftp->FindNext());
+  // An empty folder leaves no entry of the last listing behind.
+  ASSERT_TRUE(ftp->FindFirst());
+  ASSERT_TRUE(ftp->SetDirectory("sub"));
+  ASSERT_TRUE(ftp->SetDirectory("/"));
+  server.PutFile("empty/.keep", "");
+  fs::remove(fs::path(server.Root()) / "empty/.keep");
+  ASSERT_TRUE(ftp->SetDirectory("empty"));
+  EXPECT_FALSE(ftp->FindFirst());
+  EXPECT_EQ(ftp->EntryType(), -1);
+  EXPECT_EQ(ftp->EntryName(), "");
+}
+
+TEST_F(FtpConnectionTest, DownloadsAtOnceWithoutHarmingTheOldFileOnFailure) {
+  server.PutFile("data.bin", "new contents");
+  std::ofstream(Local("data.bin")) << "old";
+  std::ofstream(Local("keep.bin")) << "keep";
+  ASSERT_TRUE(Connect());
+  ASSERT_TRUE(ftp->GetFile("data.bin", Local("data.bin"), 0));
+  EXPECT_EQ(ReadLocal(Local("data.bin")), "new contents");
+  EXPECT_FALSE(ftp->GetFile("missing.bin", Local("keep.bin"), 0));
+  EXPECT_EQ(ReadLocal(Local("keep.bin")), "keep");
+  EXPECT_EQ(std::distance(fs::directory_iterator(local), fs::directory_iterator()), 2);
+}
+
+TEST_F(FtpConnectionTest, StepsThroughADownloadWithItsProgress) {
+  server.PutFile("big.bin", std::string(10000, 'z'));
+  ASSERT_TRUE(Connect());
+  ASSERT_TRUE(ftp->GetFile("big.bin", Local("big.bin"), 10000));
+  EXPECT_EQ(ftp->Progress(), 0);
+  std::vector<int32_t> seen;
+  for (int step = 0; step < 5; ++step) {
+    ftp->Proceed(0);
+    seen.push_back(ftp->Progress());
+  }
+  EXPECT_EQ(seen, (std::vector<int32_t>{30, 61, 92, 100, -1}));
+  EXPECT_EQ(ReadLocal(Local("big.bin")), std::string(10000, 'z'));
+}
+
+TEST_F(FtpConnectionTest, ADownloadWithoutASizeRunsAtOnce) {
+  server.PutFile("small.txt", "small");
+  ASSERT_TRUE(Connect());
+  ASSERT_TRUE(ftp->GetFile("small.txt", Local("small.txt"), 0));
+  EXPECT_EQ(ftp->Progress(), -1);
+  EXPECT_EQ(ReadLocal(Local("small.txt")), "small");
+}
+
+TEST_F(FtpConnectionTest, TerminatingLeavesNothingOfTheFile) {
+  server.PutFile("big.bin", std::string(10000, 'z'));
+  std::ofstream(Local("big.bin")) << "earlier";
+  ASSERT_TRUE(Connect());
+  ASSERT_TRUE(ftp->GetFile("big.bin", Local("big.bin"), 10000));
+  ftp->Proceed(0);
+  // One transfer at a time: a second waits for the first to end.
+  EXPECT_FALSE(ftp->GetFile("big.bin", Local("other.bin"), 10000));
+  ftp->Terminate();
+  EXPECT_EQ(ftp->Progress(), -1);
+  EXPECT_EQ(ReadLocal(Local("big.bin")), "earlier");
+  EXPECT_EQ(std::distance(fs::directory_iterator(local), fs::directory_iterator()), 1);
+  // A step without a download moves nothing and ends nothing.
+  ftp->Proceed(0);
+  EXPECT_EQ(ftp->Status(), 1);
+}
+
+TEST_F(FtpConnectionTest, UploadsUnderTheSameNameAndDeletes) {
+  std::ofstream(Local("up.txt")) << "up";
+  ASSERT_TRUE(Connect());
+  ASSERT_TRUE(ftp->SetDirectory("/"));
+  const fs::path previous = fs::current_path();
+  fs::current_path(local);
+  EXPECT_TRUE(ftp->PutFile("up.txt"));
+  fs::current_path(previous);
+  EXPECT_EQ(server.ReadFile("up.txt"), "up");
+  EXPECT_TRUE(ftp->DeleteFile("up.txt"));
+  EXPECT_FALSE(server.Exists("up.txt"));
+  EXPECT_FALSE(ftp->DeleteFile("up.txt"));
+  EXPECT_EQ(ftp->TakeFailure(), 0);  // a failed delete keeps no reply
+}
+
+// A client whose downloads break after the first step.
+class BrokenDownloadClient final : public platform::FtpClient {
+ public:
+  class BrokenDownload final : public platform::FtpDownload {
+   public:
+    std::optional<size_t> Read(std::span<uint8_t> buffer) override {
+      if (pieces_++ >= 3) return std::nullopt;
+      std::fill(buffer.begin(), buffer.end(), 1);
+      return buffer.size();
+    }
+
+   private:
+    int pieces_ = 0;
+  };
+  bool Connect(const platform::FtpServer&) override { return true; }
+  void Disconnect() override {}
+  bool SetDirectory(std::string_view) override { return true; }
+  std::string Directory() const override { return "/"; }
+  std::optional<std::vector<platform::FtpEntry>> List() override { return std::nullopt; }
+  bool Download(std::string_view, const platform::FtpSink&) override { return false; }
+  std::unique_ptr<platform::FtpDownload> OpenDownload(std::string_view) override {
+    return std::make_unique<BrokenDownload>();
+  }
+  bool Upload(const std::string&, std::string_view) override { return false; }
+  bool Delete(std::string_view) override { return false; }
+  std::string LastResponse() const override { return "426 Broken"; }
+};
+
+TEST(FtpConnectionWatchdog, ABrokenDownloadEndsAfterTenQuietSeconds) {
+  const fs::path folder = fs::temp_directory_path() / ("zv_ftp_watchdog_" + std::to_string(::getpid()));
+  fs::create_directories(folder);
+  platform::ManualClock clock(1000);
+  FtpConnection ftp([] { return std::make_unique<BrokenDownloadClient>(); }, clock);
+  ASSERT_TRUE(ftp.Connect("server", "", ""));
+  ASSERT_TRUE(ftp.GetFile("file", (folder / "file").string(), 100000));
+  ftp.Proceed(0);
+  EXPECT_EQ(ftp.Progress(), 3);  // 3072 of 100000
+  ftp.Proceed(0);                 // breaks
+  clock.Advance(10000);
+  ftp.Proceed(0);
+  EXPECT_EQ(ftp.Progress(), 3);
+  clock.Advance(1);
+  ftp.Proceed(0);
+  EXPECT_EQ(ftp.Progress(), -1);
+  EXPECT_TRUE(fs::is_empty(folder));
+  fs::remove_all(folder);
+}
+
+}  // namespace
+}  // namespace zv

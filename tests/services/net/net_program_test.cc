@@ -1,0 +1,237 @@
+// Compiled BASIC programs using the FTP and multiplayer commands, run in
+// this process: an FTP session against the local pyftpdlib server, and two
+// programs playing each other over the loopback address, each machine on a
+// thread of its own as two programs would run.
+#include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+#include <variant>
+
+#include "compiler/compiler.h"
+#include "runtime/console/console_commands.h"
+#include "runtime/runtime_state.h"
+#include "runtime/vm/dispatch.h"
+#include "runtime/vm/loader.h"
+#include "runtime/vm/opcodes/core_handlers.h"
+#include "services/files/checklist_commands.h"
+#include "services/memory/memory_blocks.h"
+#include "services/memory/memory_handlers.h"
+#include "services/net/net_handlers.h"
+#include "services/net/net_services.h"
+#include "tests/platform/ftp/local_ftp_server.h"
+#include "tests/support/fake_host.h"
+#include "tests/support/recording_services.h"
+
+namespace zv::test {
+namespace {
+
+namespace fs = std::filesystem;
+using SteadyClock = std::chrono::steady_clock;
+
+uint16_t FreeUdpPort() {
+  const int s = socket(AF_INET, SOCK_DGRAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  socklen_t n = sizeof a;
+  getsockname(s, reinterpret_cast<sockaddr*>(&a), &n);
+  close(s);
+  return ntohs(a.sin_port);
+}
+
+std::unique_ptr<platform::SessionNetwork> LoopbackNetwork(uint16_t port) {
+  platform::SessionNetworkOptions options;
+  options.loopback_only = true;
+  options.port = port;
+  options.find_wait_ms = 300;
+  options.reply_wait_ms = 3000;
+  return platform::CreateEnetSessionNetwork(options);
+}
+
+// One program's machine: the core, console, memory-block, checklist and
+// network commands, its own network services, and what it printed.
+class Machine {
+ public:
+  Machine(std::unique_ptr<platform::SessionNetwork> network, uint16_t ftp_port)
+      : vm(handlers, host),
+        net(std::move(network), [] { return platform::CreateCurlFtpClient(platform::FtpClientOptions{2000, 3000}); },
+            host.clock, ftp_port) {
+    RegisterCoreHandlers(handlers);
+    RegisterConsoleHandlers(handlers);
+    RegisterMemoryHandlers(handlers);
+    RegisterChecklistHandlers(handlers);
+    RegisterNetHandlers(handlers);
+    vm.engine3d = &services.engine3d;
+    vm.sound = &services.sound;
+    vm.input = &services.input;
+    vm.editor = &services.editor;
+    vm.memory_blocks = &blocks;
+    vm.net = &net;
+    vm.runtime = &state;
+    state.console_echo = [this](std::string_view text) { printed += text; };
+  }
+
+  bool Start(std::string_view source) {
+    CompileResult compiled = CompileSource(source, "test.kqa");
+    if (!compiled.ok) {
+      ADD_FAILURE() << FormatCompileError(*compiled.error);
+      return false;
+    }
+    if (!InstallProgram(vm, compiled.program)) return false;
+    ResetVmState(vm);
+    return true;
+  }
+  // One turn of the pump: the program's slice, then the network's.
+  bool Turn() {
+    if (Ended()) return false;
+    RunVmLoop(vm);
+    net.ServiceNetwork();
+    return !Ended();
+  }
+  bool Ended() const { return vm.program_ended || host.quits > 0; }
+  // Runs turns until the program ends or `seconds` pass.
+  void RunFor(int seconds) {
+    const auto deadline = SteadyClock::now() + std::chrono::seconds(seconds);
+    while (Turn() && SteadyClock::now() < deadline) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+
+  HandlerTable handlers;
+  FakeHost host;
+  RecordingServices services;
+  RuntimeState state;
+  MemoryBlocks blocks;
+  Vm vm;
+  NetServices net;
+  std::string printed;
+};
+
+TEST(NetProgram, AnFtpSessionListsFetchesSendsAndReportsFailures) {
+  LocalFtpServer server;
+  if (!server.Running()) GTEST_SKIP() << "python3-pyftpdlib is not installed";
+  server.PutFile("hello.txt", "hello");
+  server.PutFile("sub/big.bin", std::string(7000, 'b'));
+  const fs::path folder = server.Root() + ".program";
+  fs::create_directories(folder);
+  std::ofstream(folder / "up.txt") << "up";
+  const fs::path previous = fs::current_path();
+  fs::current_path(folder);
+
+  Machine m(nullptr, server.Port());
+  ASSERT_TRUE(m.Start(
+      "ftp connect \"127.0.0.1\", \"user\", \"secret\"\n"
+      "print ftp status()\n"
+      "ftp find first\n"
+      "while ftp file type() <> -1\n"
+      "  print ftp file name$(); \" \"; ftp file type()\n"
+      "  ftp find next\n"
+      "endwhile\n"
+      "ftp get file \"hello.txt\", \"got.txt\"\n"
+      "ftp put file \"up.txt\"\n"
+      "ftp set dir \"sub\"\n"
+      "print ftp directory$()\n"
+      "ftp get file \"big.bin\", \"big.bin\", 7000\n"
+      "while ftp progress() <> -1\n"
+      "  print ftp progress()\n"
+      "  ftp proceed\n"
+      "endwhile\n"
+      "ftp delete file \"big.bin\"\n"
+      "ftp delete file \"big.bin\"\n"
+      "print \"not reached\"\n"));
+  m.RunFor(10);
+  fs::current_path(previous);
+
+  EXPECT_EQ(m.printed, "1\nhello.txt 0\nsub 1\n/sub\n0\n43\n87\n100\n");
+  EXPECT_EQ(m.vm.errors.code, 8304);  // the second delete
+  EXPECT_TRUE(m.vm.errors.warning);
+  std::ifstream got(folder / "got.txt");
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(got), {}), "hello");
+  EXPECT_EQ(fs::file_size(folder / "big.bin"), 7000u);
+  EXPECT_EQ(server.ReadFile("up.txt"), "up");
+  EXPECT_FALSE(server.Exists("sub/big.bin"));
+  fs::remove_all(folder);
+}
+
+TEST(NetProgram, AServerReplyIsKeptForTheProgram) {
+  LocalFtpServer server;
+  if (!server.Running()) GTEST_SKIP() << "python3-pyftpdlib is not installed";
+  Machine m(nullptr, server.Port());
+  m.vm.standalone = true;  // warnings let a built game go on
+  ASSERT_TRUE(m.Start(
+      "ftp connect \"127.0.0.1\", \"user\", \"wrong\"\n"
+      "print ftp failure(); \" \"; left$(ftp error$(), 3); \" \"; ftp failure()\n"));
+  m.RunFor(10);
+  EXPECT_EQ(m.printed, "1 530 0\n");
+}
+
+// The host waits for a player, hears from it, answers with one message of
+// each kind, and waits for it to leave; the member lists and joins the game
+// and prints what arrives.
+TEST(NetProgram, TwoProgramsPlayOverTheLoopbackAddress) {
+  const uint16_t port = FreeUdpPort();
+  Machine host(LoopbackNetwork(port), 21);
+  Machine member(LoopbackNetwork(port), 21);
+  ASSERT_TRUE(host.Start(
+      "create net game \"Arena\", \"host\", 4\n"
+      "print \"hosting \"; net game exists()\n"
+      "repeat : sync : p = net player created() : until p > 0\n"
+      "print \"joined \"; p\n"
+      "repeat : sync : get net message : until net message exists() = 1\n"
+      "print \"from \"; net message player from(); \" to \"; net message player to(); \": \"; "
+      "net message string$()\n"
+      "send net message integer p, 42\n"
+      "send net message float 0, 2.5\n"
+      "send net message string p, \"hello\"\n"
+      "make memblock 1, 3\n"
+      "write memblock byte 1, 2, 7\n"
+      "send net message memblock p, 1, 1\n"
+      "repeat : sync : d = net player destroyed() : until d > 0\n"
+      "print \"left \"; d\n"
+      "free net game\n"));
+  ASSERT_TRUE(member.Start(
+      "set net connection 1\n"
+      "checklist net sessions\n"
+      "print checklist quantity()\n"
+      "join net game 1, \"bob\"\n"
+      "checklist net players\n"
+      "print checklist quantity(); \" \"; checklist string$(1); \" \"; checklist string$(2)\n"
+      "send net message string 0, \"hi host\"\n"
+      "n = 0\n"
+      "repeat\n"
+      "  sync\n"
+      "  get net message\n"
+      "  if net message exists() = 1\n"
+      "    t = net message type()\n"
+      "    if t = 1 then print \"integer \"; net message integer()\n"
+      "    if t = 2 then print \"float \"; net message float()\n"
+      "    if t = 3 then print \"string \"; net message string$()\n"
+      "    if t = 4\n"
+      "      net message memblock 5\n"
+      "      print \"block \"; memblock size(5); \" \"; memblock byte(5, 2)\n"
+      "    endif\n"
+      "    n = n + 1\n"
+      "  endif\n"
+      "until n = 4\n"
+      "free net game\n"));
+  // The host's game must stand before the member looks for it.
+  for (int turn = 0; turn < 5 && !host.Ended(); ++turn) host.Turn();
+  ASSERT_EQ(host.printed, "hosting 1\n");
+  std::thread host_thread([&] { host.RunFor(10); });
+  member.RunFor(10);
+  host_thread.join();
+
+  EXPECT_EQ(host.vm.errors.code, 0);
+  EXPECT_EQ(member.vm.errors.code, 0) << "internal code " << member.vm.errors.internal_code;
+  EXPECT_EQ(host.printed, "hosting 1\njoined 1\nfrom 1 to 0: hi host\nleft 1\n");
+  EXPECT_EQ(member.printed,
+            "1\n2 host bob\ninteger 42\nfloat 2.5\nstring hello\nblock 3 7\n");
+}
+
+}  // namespace
+}  // namespace zv::test
