@@ -4,6 +4,7 @@
 #include "display/display_commands.h"
 #include "display/images.h"
 #include "display/sprites_commands.h"
+#include "engine3d/engine_handlers.h"
 #include "runtime/console/console_commands.h"
 #include "runtime/vm/opcodes/core_handlers.h"
 #include "services/files/array_file_commands.h"
@@ -25,6 +26,7 @@ void RegisterAllHandlers(HandlerTable& table) {
   RegisterImageHandlers(table);
   RegisterSpriteHandlers(table);
   RegisterAnimationHandlers(table);
+  RegisterEngine3DHandlers(table);
   RegisterInputHandlers(table);  // with force feedback
   RegisterFileHandlers(table);
   RegisterNumberedFileHandlers(table);

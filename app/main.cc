@@ -10,6 +10,7 @@
 #include "app/command_line.h"
 #include "app/program_compiler.h"
 #include "display/display_factory.h"
+#include "engine3d/engine.h"
 #include "platform/paths/temp_folder.h"
 #include "platform/present/presenter_factory.h"
 #include "services/hub/services_hub.h"
@@ -40,10 +41,17 @@ std::string Join(const std::vector<std::string>& words) {
   return line;
 }
 
-// What every run uses: all the commands, the display, and the input, file,
-// system and memory services.
+// The 3D engine, which outlives every run it serves.
+zv::Engine3D& Engine() {
+  static zv::Engine3D engine;
+  return engine;
+}
+
+// What every run uses: all the commands, the display, the 3D engine, and the
+// input, file, system, memory and network services.
 zv::StartServices SystemServices(const std::string& self) {
   zv::StartServices services;
+  services.engine3d = &Engine();
   services.register_handlers = zv::RegisterAllHandlers;
   services.make_display = [](zv::platform::Window& window, zv::Vm& vm) {
     return zv::MakeDisplayServices(vm, window, zv::platform::MakePresenter(window.NativeHandle()));

@@ -171,6 +171,13 @@ DisplayDevice3D::~DisplayDevice3D() { Release(); }
 
 void DisplayDevice3D::SetClient(Device3DClient* client) { client_ = client ? client : &stand_in_; }
 
+Device3DClient& DisplayDevice3D::Client() {
+  if (client_ != &stand_in_) return *client_;
+  // The machine's 3D engine is the client when it is one.
+  auto* engine = dynamic_cast<Device3DClient*>(display_.Machine().engine3d);
+  return engine ? *engine : stand_in_;
+}
+
 void DisplayDevice3D::Release() { device_.reset(); }
 
 bool DisplayDevice3D::Create(p::Surface& back_buffer, bool software, bool use_tnl, std::string* error) {
@@ -180,7 +187,7 @@ bool DisplayDevice3D::Create(p::Surface& back_buffer, bool software, bool use_tn
     return false;
   };
   Release();
-  client_->ReleaseDeviceTextures();
+  Client().ReleaseDeviceTextures();
 
   p::SurfacePtr target = display_.Surfaces().back_buffer;
   if (target.get() != &back_buffer) return fail("Failed to get surface description of BackBuffer Surface");
@@ -228,7 +235,7 @@ void DisplayDevice3D::ApplyTextureFilter() {
       d.SetTextureStageState(0, p::TextureStageState::kMinFilter, p::min_filter::kAnisotropic);
       d.SetTextureStageState(0, p::TextureStageState::kMagFilter, p::mag_filter::kAnisotropic);
       break;
-    default: client_->ResetTextureFilters(d); break;
+    default: Client().ResetTextureFilters(d); break;
   }
 }
 
@@ -270,12 +277,12 @@ bool DisplayDevice3D::SetRenderStateDefaults(bool software) {
   set(RenderState::kCullMode, mirror_.cull);
   set(RenderState::kNormalizeNormals, 1);
   set(RenderState::kColorVertex, 0);
-  set(RenderState::kAmbient, client_->AmbientColour());
+  set(RenderState::kAmbient, Client().AmbientColour());
 
   mirror_.texture_address = p::texture_address::kWrap;
   d.SetTextureStageState(0, p::TextureStageState::kAddress, mirror_.texture_address);
 
-  materials_ = MakeDeviceMaterials(client_->AmbientLevel());
+  materials_ = MakeDeviceMaterials(Client().AmbientLevel());
   mirror_.use_material = p::Succeeded(d.SetMaterial(materials_.scene));
   return mirror_.use_material;
 }
@@ -283,12 +290,12 @@ bool DisplayDevice3D::SetRenderStateDefaults(bool software) {
 void DisplayDevice3D::SetDefaultTransforms() {
   p::Device3D& d = *device_;
   d.SetTransform(p::TransformState::kWorld, p::Matrix4::Identity());
-  Device3DClient::Projection camera = client_->CameraProjection();
+  Device3DClient::Projection camera = Client().CameraProjection();
   float aspect = static_cast<float>(viewport_height_) / static_cast<float>(viewport_width_);
   if (std::optional<p::Matrix4> projection =
           BuildProjection(camera.field_of_view, aspect, camera.near_range, camera.far_range))
     d.SetTransform(p::TransformState::kProjection, *projection);
-  d.SetTransform(p::TransformState::kView, client_->ViewMatrix());
+  d.SetTransform(p::TransformState::kView, Client().ViewMatrix());
 }
 
 void DisplayDevice3D::ClearZBuffer() {

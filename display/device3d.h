@@ -129,8 +129,10 @@ class DisplayDevice3D final : public RenderDevice {
   explicit DisplayDevice3D(Display& display);
   ~DisplayDevice3D() override;
 
-  // The 3D engine's side; null gives the stand-in.
+  // The 3D engine's side; null gives the machine's 3D engine when that is a
+  // client, else the stand-in.
   void SetClient(Device3DClient* client);
+  Device3DClient& Client();
 
   // ---- RenderDevice ---------------------------------------------------------------
   bool Create(platform::Surface& back_buffer, bool software, bool use_tnl, std::string* error) override;

@@ -69,8 +69,13 @@ void DisplayServiceAdapter::AllocateRecordPools() {
 }
 
 void DisplayServiceAdapter::ResetRecordPools() {
+  // The 3D engine's pools first: its objects give their render records back
+  // to the sprite pool before that is emptied.
+  display_.Machine().engine3d->ResetRecordPools(display_.Machine());
   if (graphics_) graphics_->ResetRecordPools();
 }
+
+void DisplayServiceAdapter::Reset3DDefaults() { display_.Machine().engine3d->Reset3DState(); }
 
 void DisplayServiceAdapter::FreeRecordPools() {
   if (graphics_) graphics_->FreeRecordPools();

@@ -52,6 +52,7 @@ class DisplayServiceAdapter : public DisplayServices {
   // ---- The record pools and the draw queue ---------------------------------------
   void AllocateRecordPools() override;
   void ResetRecordPools() override;
+  void Reset3DDefaults() override;
   void FreeRecordPools() override;
   void RunDrawQueue() override;
   size_t PendingDrawRecords() override;

@@ -126,6 +126,12 @@ class Graphics final : public DisplayClients {
   void EmptyImageRecords() override;
   void SetDrawTargets(platform::Surface* back_buffer, int32_t flip_count) override;
   void QueueClearScreenEntry(uint32_t colour) override { queue_.QueueClearScreenEntry(colour); }
+  // The 3D engine's textures, models and camera follow the display.
+  void ReleaseTextureSurfaces() override { Machine().engine3d->ReleaseTextureSurfaces(); }
+  void ClearLimbTextures() override { Machine().engine3d->ClearLimbTextures(); }
+  void RecreateTextures() override { Machine().engine3d->RecreateTextures(); }
+  void RebuildObjectModels() override { Machine().engine3d->RebuildObjectModels(); }
+  void UpdateCameraView() override { Machine().engine3d->UpdateCameraView(); }
 
  private:
   // The ink and paper pixels for the back buffer's format, from the

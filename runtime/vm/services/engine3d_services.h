@@ -4,6 +4,8 @@
 
 namespace zv {
 
+class Vm;
+
 // What the runtime core and the display ask of the 3D engine. The engine
 // implements it; NullEngine3D stands in where no engine is linked.
 class Engine3DServices {
@@ -18,6 +20,20 @@ class Engine3DServices {
   virtual void ClearViewportColour(uint32_t colour) { (void)colour; }
   // Releases at shutdown.
   virtual void ReleaseAll() {}
+
+  // The record-pool reset at the start of every run: the engine's pools and
+  // number maps, its per-run settings; the engine works for `vm` from here.
+  virtual void ResetRecordPools(Vm& vm) { (void)vm; }
+  // The 3D reset of every run: backdrop, camera, projection, default light.
+  virtual void Reset3DState() {}
+
+  // Around a display change.
+  virtual void ReleaseTextureSurfaces() {}
+  virtual void ClearLimbTextures() {}
+  virtual void RecreateTextures() {}
+  // Device resources of every object's model, and the lights, again.
+  virtual void RebuildObjectModels() {}
+  virtual void UpdateCameraView() {}
 };
 
 class NullEngine3D final : public Engine3DServices {};

@@ -1,0 +1,353 @@
+#include "engine3d/commands/placement_commands.h"
+
+#include <array>
+
+#include "engine3d/commands/command_checks.h"
+#include "engine3d/objects/object_model.h"
+#include "engine3d/objects/object_setup.h"
+#include "engine3d/render/render_settings.h"
+#include "engine3d/scene/rotation.h"
+
+namespace zv {
+namespace {
+
+namespace err = object_error;
+
+namespace op {
+constexpr int kPositionObject = 7021;
+constexpr int kRotateObject = 7022;
+constexpr int kHideObject = 7023;
+constexpr int kShowObject = 7024;
+constexpr int kEnableObjectGhost = 7025;
+constexpr int kDisableObjectGhost = 7026;
+constexpr int kXRotateObject = 7028;
+constexpr int kYRotateObject = 7029;
+constexpr int kZRotateObject = 7030;
+constexpr int kScaleObject = 7031;
+constexpr int kLockObject = 7032;
+constexpr int kUnlockObject = 7033;
+constexpr int kScaleObjectNormals = 7034;
+constexpr int kSetObjectRotationXYZ = 7036;
+constexpr int kSetObjectRotationZYX = 7037;
+constexpr int kEnableObjectGhostMode = 7050;
+constexpr int kTurnObjectLeft = 7251;
+constexpr int kTurnObjectRight = 7252;
+constexpr int kPitchObjectUp = 7253;
+constexpr int kPitchObjectDown = 7254;
+constexpr int kRollObjectLeft = 7255;
+constexpr int kRollObjectRight = 7256;
+constexpr int kSetObjectToObjectOrientation = 7257;
+constexpr int kSetObjectToCameraOrientation = 7258;
+constexpr int kPointObject = 7616;
+constexpr int kMoveObject = 7617;
+constexpr int kFixObjectPivot = 7618;
+}  // namespace op
+
+Vector3f PositionOf(Engine3D& e, int32_t index) {
+  const auto& p = RenderRecordOf(e, index).position;
+  return Vector3f{p[0], p[1], p[2]};
+}
+
+// Back to the angles: the free matrix returns to the identity.
+void LeaveFreeRotation(ObjectRecord& o) {
+  if (o.free_rotation == 1) {
+    o.free_matrix = Matrix4::Identity();
+    o.free_rotation = 0;
+  }
+}
+
+// Angles of the free matrix, so that the angle queries follow it.
+void AnglesFromFreeMatrix(ObjectRecord& o) { o.angles = MatrixToEulerAngles(o.free_matrix); }
+
+// The object's checked record index with its operands read; 0 after an
+// error or without an engine.
+int32_t Checked(Vm& vm, Engine3D*& e, int32_t number) {
+  e = FindEngine(vm);
+  return e ? ExistingObject(vm, *e, number) : 0;
+}
+
+void CmdPositionObject(Vm& vm) {
+  const int32_t number = vm.NextInt();
+  const float x = vm.NextFloat();
+  const float y = vm.NextFloat();
+  const float z = vm.NextFloat();
+  YieldForRefresh(vm);
+  Engine3D* e;
+  const int32_t index = Checked(vm, e, number);
+  if (index == 0) return;
+  RenderRecordOf(*e, index).position = {x, y, z};
+  RebuildObjectTransform(*e, index);
+  e->transforms_changed = 1;
+}
+
+// Which of the angles a rotate command sets.
+enum AngleMask { kX = 1, kY = 2, kZ = 4 };
+
+template <int Mask>
+void CmdRotateObject(Vm& vm) {
+  const int32_t number = vm.NextInt();
+  std::array<float, 3> angles{};
+  for (int axis = 0; axis < 3; ++axis)
+    if (Mask & (1 << axis)) angles[static_cast<size_t>(axis)] = vm.NextFloat();
+  YieldForRefresh(vm);
+  Engine3D* e;
+  const int32_t index = Checked(vm, e, number);
+  if (index == 0) return;
+  for (int axis = 0; axis < 3; ++axis)
+    if ((Mask & (1 << axis)) && !AngleInRange(angles[static_cast<size_t>(axis)])) return vm.RunError(err::kAngle);
+  ObjectRecord& o = e->pools.objects[index];
+  if (Mask & kX) o.angles.x = WrapAngle(angles[0]);
+  if (Mask & kY) o.angles.y = WrapAngle(angles[1]);
+  if (Mask & kZ) o.angles.z = WrapAngle(angles[2]);
+  LeaveFreeRotation(o);
+  RebuildObjectTransformFromAngles(*e, index);
+  e->transforms_changed = 1;
+}
+
+void CmdScaleObject(Vm& vm) {
+  const int32_t number = vm.NextInt();
+  const float x = vm.NextFloat();
+  const float y = vm.NextFloat();
+  const float z = vm.NextFloat();
+  YieldForRefresh(vm);
+  Engine3D* e;
+  const int32_t index = Checked(vm, e, number);
+  if (index == 0) return;
+  e->pools.objects[index].scale = Vector3f{x / 100.0f, y / 100.0f, z / 100.0f};
+  RebuildObjectTransform(*e, index);
+  e->transforms_changed = 1;
+}
+
+template <int32_t Order>
+void CmdSetObjectRotationOrder(Vm& vm) {
+  const int32_t number = vm.NextInt();
+  Engine3D* e;
+  const int32_t index = Checked(vm, e, number);
+  if (index == 0) return;
+  ObjectRecord& o = e->pools.objects[index];
+  o.rotation_order = Order;
+  LeaveFreeRotation(o);
+  RebuildObjectTransformFromAngles(*e, index);
+  e->transforms_changed = 1;
+}
+
+template <int32_t Shown>
+void CmdShowObject(Vm& vm) {
+  const int32_t number = vm.NextInt();
+  YieldForRefresh(vm);
+  Engine3D* e;
+  const int32_t index = Checked(vm, e, number);
+  if (index == 0 || e->pools.objects[index].is_static != 0) return;
+  RenderRecordOf(*e, index).shown = Shown;
+}
+
+void SetGhost(Vm& vm, int32_t number, bool on, int32_t mode) {
+  YieldForRefresh(vm);
+  Engine3D* e;
+  const int32_t index = Checked(vm, e, number);
+  if (index == 0) return;
+  if (on && e->Capabilities().blend_mode <= 0) return;
+  RenderMarks& m = MarksOf(*e, index);
+  m.ghost = on ? 1 : 0;
+  m.ghost_mode = static_cast<int16_t>(mode & 0xFFFF);
+}
+
+void CmdEnableObjectGhost(Vm& vm) {
+  const int32_t number = vm.NextInt();
+  SetGhost(vm, number, true, 0);
+}
+
+void CmdEnableObjectGhostMode(Vm& vm) {
+  const int32_t number = vm.NextInt();
+  const int32_t mode = vm.NextInt();
+  SetGhost(vm, number, true, mode);
+}
+
+void CmdDisableObjectGhost(Vm& vm) {
+  const int32_t number = vm.NextInt();
+  SetGhost(vm, number, false, 0);
+}
+
+template <uint32_t Locked>
+void CmdLockObject(Vm& vm) {
+  const int32_t number = vm.NextInt();
+  YieldForRefresh(vm);
+  Engine3D* e;
+  const int32_t index = Checked(vm, e, number);
+  if (index == 0) return;
+  MarksOf(*e, index).camera_locked = Locked;
+  e->transforms_changed = 1;
+}
+
+void CmdScaleObjectNormals(Vm& vm) {
+  const int32_t number = vm.NextInt();
+  const int32_t percent = vm.NextInt();
+  YieldForRefresh(vm);
+  Engine3D* e;
+  const int32_t index = Checked(vm, e, number);
+  if (index == 0) return;
+  SetNormalizeSwitch(*e, 0);
+  if (std::shared_ptr<ObjectModel> model = e->pools.objects[index].model)
+    model->ScaleModelNormals(static_cast<float>(percent) / 100.0f);
+}
+
+// Turn, pitch and roll: the free matrix turned about one axis (x 0, y 1,
+// z 2) by the angle, negated for Sign -1.
+template <int Axis, int Sign>
+void CmdTurnObject(Vm& vm) {
+  const int32_t number = vm.NextInt();
+  const float angle = vm.NextFloat();
+  YieldForRefresh(vm);
+  Engine3D* e;
+  const int32_t index = Checked(vm, e, number);
+  if (index == 0) return;
+  const float wrapped = WrapAngle(Sign < 0 ? 0.0f - angle : angle);
+  ObjectRecord& o = e->pools.objects[index];
+  RotateMatrixByAngles(o.free_matrix, Axis == 0 ? wrapped : 0.0f, Axis == 1 ? wrapped : 0.0f,
+                       Axis == 2 ? wrapped : 0.0f);
+  o.free_rotation = 1;
+  RebuildObjectTransform(*e, index);
+  AnglesFromFreeMatrix(e->pools.objects[index]);
+  e->transforms_changed = 1;
+}
+
+void CmdSetObjectToObjectOrientation(Vm& vm) {
+  const int32_t number = vm.NextInt();
+  const int32_t source_number = vm.NextInt();
+  Engine3D* e = FindEngine(vm);
+  if (!e) return;
+  if (!IdMap::InRange(number) || !IdMap::InRange(source_number)) return vm.RunError(err::kNumber);
+  const int32_t index = ExistingObject(vm, *e, number);
+  const int32_t source = index == 0 ? 0 : ExistingObject(vm, *e, source_number);
+  if (source == 0) return;
+  const ObjectRecord from = e->pools.objects[source];
+  ObjectRecord& o = e->pools.objects[index];
+  if (from.free_rotation != 1) {
+    o.angles = from.angles;
+    LeaveFreeRotation(o);
+  } else {
+    o.free_matrix = from.free_matrix;
+    o.free_rotation = 1;
+    AnglesFromFreeMatrix(o);
+  }
+  RebuildObjectTransform(*e, index);
+  e->transforms_changed = 1;
+}
+
+void CmdSetObjectToCameraOrientation(Vm& vm) {
+  const int32_t number = vm.NextInt();
+  Engine3D* e;
+  const int32_t index = Checked(vm, e, number);
+  if (index == 0) return;
+  ObjectRecord& o = e->pools.objects[index];
+  const CameraState& c = e->camera;
+  if (c.mode != kCameraFree) {
+    o.angles = Vector3f{c.angles.x * kRadiansToDegrees, c.angles.y * kRadiansToDegrees, c.angles.z * kRadiansToDegrees};
+    LeaveFreeRotation(o);
+  } else {
+    o.free_matrix = c.matrix;
+    o.free_rotation = 1;
+    AnglesFromFreeMatrix(o);
+  }
+  RebuildObjectTransform(*e, index);
+  e->transforms_changed = 1;
+}
+
+void CmdPointObject(Vm& vm) {
+  const int32_t number = vm.NextInt();
+  const float x = vm.NextFloat();
+  const float y = vm.NextFloat();
+  const float z = vm.NextFloat();
+  YieldForRefresh(vm);
+  Engine3D* e;
+  const int32_t index = Checked(vm, e, number);
+  if (index == 0) return;
+  const Vector3f angles = DirectionToAngles(PositionOf(*e, index), Vector3f{x, y, z});
+  ObjectRecord& o = e->pools.objects[index];
+  o.angles = Vector3f{WrapAngle(angles.x * kRadiansToDegrees), WrapAngle(angles.y * kRadiansToDegrees),
+                      WrapAngle(angles.z * kRadiansToDegrees)};
+  LeaveFreeRotation(o);
+  RebuildObjectTransformFromAngles(*e, index);
+  e->transforms_changed = 1;
+}
+
+// The rotation an object faces by: its angles, or the inverse of its free
+// matrix.
+Matrix4 FacingRotation(const ObjectRecord& o, bool wrap) {
+  Matrix4 r = Matrix4::Identity();
+  if (o.free_rotation == 1) {
+    MatrixInvertAffine(r, o.free_matrix);
+  } else {
+    const Vector3f a = wrap ? Vector3f{WrapAngle(o.angles.x), WrapAngle(o.angles.y), WrapAngle(o.angles.z)} : o.angles;
+    RotationFromAngles(r, a.x * kDegreesToRadians, a.y * kDegreesToRadians, a.z * kDegreesToRadians);
+  }
+  return r;
+}
+
+void CmdMoveObject(Vm& vm) {
+  const int32_t number = vm.NextInt();
+  const float distance = vm.NextFloat();
+  YieldForRefresh(vm);
+  Engine3D* e;
+  const int32_t index = Checked(vm, e, number);
+  if (index == 0) return;
+  Vector3f step{0, 0, distance};
+  TransformPointProject(step, step, FacingRotation(e->pools.objects[index], true));
+  auto& p = RenderRecordOf(*e, index).position;
+  p = {p[0] + step.x, p[1] + step.y, p[2] + step.z};
+  RebuildObjectTransform(*e, index);
+  e->transforms_changed = 1;
+}
+
+void CmdFixObjectPivot(Vm& vm) {
+  const int32_t number = vm.NextInt();
+  Engine3D* e;
+  const int32_t index = Checked(vm, e, number);
+  if (index == 0) return;
+  ObjectRecord& o = e->pools.objects[index];
+  const Matrix4 rotation = FacingRotation(o, false);
+  if (std::shared_ptr<ObjectModel> model = o.model) {
+    const Matrix4* root = model->GetRootTransform();
+    model->SetRootTransform(1, root ? *root * rotation : rotation);
+  }
+  o.angles = Vector3f{};
+  // The rotation now lives in the root frame: the free matrix starts anew.
+  o.free_rotation = 0;
+  o.free_matrix = Matrix4::Identity();
+  RebuildObjectTransformFromAngles(*e, index);
+  e->transforms_changed = 1;
+}
+
+}  // namespace
+
+void RegisterPlacementHandlers(HandlerTable& table) {
+  table.Set(op::kPositionObject, CmdPositionObject);
+  table.Set(op::kRotateObject, CmdRotateObject<kX | kY | kZ>);
+  table.Set(op::kXRotateObject, CmdRotateObject<kX>);
+  table.Set(op::kYRotateObject, CmdRotateObject<kY>);
+  table.Set(op::kZRotateObject, CmdRotateObject<kZ>);
+  table.Set(op::kScaleObject, CmdScaleObject);
+  table.Set(op::kSetObjectRotationXYZ, CmdSetObjectRotationOrder<kRotateZyx>);
+  table.Set(op::kSetObjectRotationZYX, CmdSetObjectRotationOrder<kRotateXyz>);
+  table.Set(op::kHideObject, CmdShowObject<0>);
+  table.Set(op::kShowObject, CmdShowObject<1>);
+  table.Set(op::kEnableObjectGhost, CmdEnableObjectGhost);
+  table.Set(op::kEnableObjectGhostMode, CmdEnableObjectGhostMode);
+  table.Set(op::kDisableObjectGhost, CmdDisableObjectGhost);
+  table.Set(op::kLockObject, CmdLockObject<1>);
+  table.Set(op::kUnlockObject, CmdLockObject<0>);
+  table.Set(op::kScaleObjectNormals, CmdScaleObjectNormals);
+  table.Set(op::kTurnObjectLeft, CmdTurnObject<1, 1>);
+  table.Set(op::kTurnObjectRight, CmdTurnObject<1, -1>);
+  table.Set(op::kPitchObjectUp, CmdTurnObject<0, 1>);
+  table.Set(op::kPitchObjectDown, CmdTurnObject<0, -1>);
+  table.Set(op::kRollObjectLeft, CmdTurnObject<2, -1>);
+  table.Set(op::kRollObjectRight, CmdTurnObject<2, 1>);
+  table.Set(op::kSetObjectToObjectOrientation, CmdSetObjectToObjectOrientation);
+  table.Set(op::kSetObjectToCameraOrientation, CmdSetObjectToCameraOrientation);
+  table.Set(op::kPointObject, CmdPointObject);
+  table.Set(op::kMoveObject, CmdMoveObject);
+  table.Set(op::kFixObjectPivot, CmdFixObjectPivot);
+}
+
+}  // namespace zv

@@ -1,0 +1,10 @@
+#pragma once
+
+#include "runtime/vm/vm.h"
+
+namespace zv {
+
+// Placing, turning, scaling, showing, ghosting and locking objects.
+void RegisterPlacementHandlers(HandlerTable& table);
+
+}  // namespace zv

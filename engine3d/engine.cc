@@ -1,0 +1,265 @@
+#include "engine3d/engine.h"
+
+#include <cstdlib>
+
+#include "display/display.h"
+#include "display/graphics.h"
+#include "engine3d/objects/object_model.h"
+#include "engine3d/objects/object_setup.h"
+#include "engine3d/render/render_settings.h"
+#include "engine3d/render/render_states.h"
+#include "engine3d/render/scene_render.h"
+#include "engine3d/render/textures.h"
+#include "engine3d/scene/camera_view.h"
+#include "runtime/runtime_state.h"
+
+namespace zv {
+
+// ---- EngineNodeServices --------------------------------------------------------------
+
+int32_t EngineNodeServices::LoadTextureFile(const std::string& name, int32_t lookup_mode) {
+  (void)name, (void)lookup_mode;
+  return 0;
+}
+
+int32_t EngineNodeServices::GetColourTexture(uint32_t colour) {
+  return e_.Bound() ? zv::GetColourTexture(e_, colour) : 0;
+}
+
+void EngineNodeServices::ReleaseTexture(int32_t texture, bool force) { zv::ReleaseTexture(e_, texture, force); }
+
+bool EngineNodeServices::TextureHasCacheEntry(int32_t texture) const {
+  return zv::TextureHasCacheEntry(e_, texture);
+}
+
+void EngineNodeServices::SetStageTexture(platform::Device3D& device, int32_t texture) {
+  (void)device;
+  zv::SetStageTexture(e_, texture);
+}
+
+void EngineNodeServices::CountDrawnIndices(uint32_t index_count) { e_.polygon_counter += index_count; }
+
+bool EngineNodeServices::VertexBuffersInVideoMemory() const {
+  DisplayDevice3D* device = e_.DisplayDevice();
+  Display* screen = e_.Screen();
+  return device && device->DeviceName() == "T&L" && screen && screen->Surfaces().software_renderer != 1;
+}
+
+// ---- Engine3D ------------------------------------------------------------------------
+
+Engine3D::Engine3D() = default;
+
+// The models call back into the engine as they go, so they go first.
+Engine3D::~Engine3D() {
+  vm_ = nullptr;  // the machine may be gone already
+  ReleaseEverything();
+}
+
+// ---- Engine3DServices ------------------------------------------------------------------
+
+void Engine3D::RunPerTurn3DStep() {
+  if (vm_) RenderBackdrop(*this);
+}
+
+void Engine3D::RenderSceneIfEnabled() {
+  if (vm_ && Device() && DrawingEnabled()) RenderScene(*this);
+}
+
+void Engine3D::AnimateObjects() {}
+
+void Engine3D::ClearViewportColour(uint32_t colour) { ClearRenderTarget(*this, colour); }
+
+void Engine3D::ReleaseAll() {
+  if (vm_) ReleaseEverything();
+}
+
+void Engine3D::ReleaseEverything() {
+  for (int32_t number = IdMap::kFirst; number <= IdMap::kLast; ++number)
+    if (const int32_t index = pools.object_ids.Get(number); index > 0) DeleteObject(*this, index, number);
+  if (backdrop.object > 0) {
+    if (backdrop.render_record > 0) FreeRenderRecord(backdrop.render_record);
+    ReleaseObjectRecord(*this, backdrop.object);
+    backdrop = BackdropState{};
+  }
+  for (int32_t number = IdMap::kFirst; number <= IdMap::kLast; ++number)
+    if (const int32_t index = pools.mesh_ids.Get(number); index > 0) pools.FreeMesh(index);
+  pools.mesh_ids.Clear();
+  frame_textures.clear();
+  animated_objects.clear();
+  // What is left has no number (instances' shared parts go with their
+  // last user): the models first, for they release their textures.
+  for (int32_t i = 0; i < pools.objects.Capacity(); ++i) pools.objects[i].model.reset();
+  ClearTextureCache(*this);
+}
+
+void Engine3D::ResetRecordPools(Vm& vm) {
+  ReleaseAll();
+  Bind(vm);
+  pools.Reset();
+  marks_.clear();
+  backdrop = BackdropState{};
+  frame_textures.clear();
+  animated_objects.clear();
+  texture_folder.clear();
+  transforms_changed = 0;
+  // Scene switches do not outlive the run that set them.
+  settings.wireframe_all = 0;
+  settings.texture_address_mode = 1;
+  settings.normalize_normals = 1;
+  // The run reset's scene settings, sent again to a device that exists.
+  ResetRunSettings(settings, camera);
+  if (Device()) {
+    FogOff(*this);
+    SetAmbientLevel(*this, 50);
+    SetAmbientColour(*this, settings.ambient_colour);
+  }
+}
+
+void Engine3D::Reset3DState() {
+  backdrop = BackdropState{};
+  texture_folder.clear();
+  camera.position = Vector3f{};
+  camera.look_at = Vector3f{0, 0, 100};
+  camera.angles = Vector3f{};
+  camera.matrix = Matrix4::Identity();
+  camera.mode = kCameraLookAt;
+  camera.rotation_order = 1;
+  camera.auto_camera = 1;
+  UpdateCameraLookAt(*this);
+  SetCameraProjection(*this, camera.near_range, camera.far_range, camera.fov);
+  MakeDefaultLight(*this);
+  settings.identity = Matrix4::Identity();
+  if (platform::Device3D* d = Device()) d->GetTransform(platform::TransformState::kView, &settings.identity);
+}
+
+void Engine3D::ReleaseTextureSurfaces() {
+  for (int32_t i = 0; i < pools.textures.Capacity(); ++i)
+    if (pools.textures.InUse(i)) pools.textures[i].surface.reset();
+}
+
+void Engine3D::ClearLimbTextures() {}
+
+void Engine3D::RecreateTextures() {
+  // The solid colours come back from their keys.
+  for (int32_t index : texture_cache) {
+    const TextureRecord* t = pools.Texture(index);
+    if (!t || t->cache_key.empty()) continue;
+    char* end = nullptr;
+    const long colour = std::strtol(t->cache_key.c_str(), &end, 10);
+    if (end && *end == '\0') MakeSolidColourTexture(*this, index, static_cast<uint32_t>(colour));
+  }
+}
+
+void Engine3D::RebuildObjectModels() {
+  ReapplyAllLights(*this);
+  for (int32_t i = 0; i < pools.objects.Capacity(); ++i) {
+    if (!pools.objects.InUse(i) || pools.objects[i].in_use != 1) continue;
+    if (std::shared_ptr<ObjectModel> model = pools.objects[i].model) model->RebuildModel();
+  }
+}
+
+void Engine3D::UpdateCameraView() {
+  SetCameraProjection(*this, camera.near_range, camera.far_range, camera.fov);
+  UpdateCameraForMode(*this);
+}
+
+// ---- Device3DClient ------------------------------------------------------------------
+
+void Engine3D::ReleaseDeviceTextures() {
+  // A new device starts from the set-up's states, outside any scene.
+  ResetRenderStateCache(*this);
+  settings.mipmap_mode = 2;
+  in_scene = 0;
+  scene_opened_by_backdrop = 0;
+}
+
+Device3DClient::Projection Engine3D::CameraProjection() const {
+  return Projection{camera.near_range, camera.far_range, camera.fov};
+}
+
+// ---- The display ------------------------------------------------------------------------
+
+Display* Engine3D::Screen() { return vm_ ? FindDisplay(*vm_) : nullptr; }
+
+DisplayDevice3D* Engine3D::DisplayDevice() {
+  Display* screen = Screen();
+  return screen ? dynamic_cast<DisplayDevice3D*>(&screen->Device3D()) : nullptr;
+}
+
+platform::Device3D* Engine3D::Device() {
+  DisplayDevice3D* device = DisplayDevice();
+  return device ? device->Device() : nullptr;
+}
+
+platform::Render3D* Engine3D::Render() {
+  DisplayDevice3D* device = DisplayDevice();
+  return device ? &device->Render() : nullptr;
+}
+
+const Device3DCapabilities& Engine3D::Capabilities() {
+  DisplayDevice3D* device = DisplayDevice();
+  return device && device->Exists() ? device->Capabilities() : no_capabilities_;
+}
+
+int32_t Engine3D::DisplayWidth() {
+  Display* screen = Screen();
+  return screen ? screen->Surfaces().screen_width : 640;
+}
+
+int32_t Engine3D::DisplayHeight() {
+  Display* screen = Screen();
+  return screen ? screen->Surfaces().screen_height : 480;
+}
+
+bool Engine3D::DrawingEnabled() {
+  Display* screen = Screen();
+  return screen && screen->DrawingEnabled();
+}
+
+int32_t Engine3D::OverlaySetting() const {
+  return vm_ && vm_->runtime ? vm_->runtime->settings.overlay_3d : 0;
+}
+
+void Engine3D::WriteErrorLog(const std::string& text) {
+  if (Display* screen = Screen()) screen->WriteErrorLog(text);
+}
+
+// ---- Render records ------------------------------------------------------------------
+
+RecordPool<SpriteRecord>& Engine3D::Sprites() {
+  Graphics* graphics = vm_ ? FindGraphics(*vm_) : nullptr;
+  return graphics ? graphics->Pools().sprites : own_sprites_.sprites;
+}
+
+int32_t Engine3D::AllocRenderRecord() {
+  Graphics* graphics = vm_ ? FindGraphics(*vm_) : nullptr;
+  const int32_t index = graphics ? graphics->Pools().AllocSpriteRecord() : own_sprites_.AllocSpriteRecord();
+  if (index == kNoRecord) {
+    if (vm_) vm_->RunError(kPoolOutOfMemory);
+    return kNoRecord;
+  }
+  Marks(index) = RenderMarks{};
+  return index;
+}
+
+void Engine3D::FreeRenderRecord(int32_t index) {
+  Graphics* graphics = vm_ ? FindGraphics(*vm_) : nullptr;
+  if (graphics)
+    graphics->Pools().FreeSpriteRecord(index);
+  else
+    own_sprites_.FreeSpriteRecord(index);
+}
+
+RenderMarks& Engine3D::Marks(int32_t index) {
+  if (index < 0) index = 0;
+  if (static_cast<size_t>(index) >= marks_.size()) marks_.resize(static_cast<size_t>(index) + 16);
+  return marks_[static_cast<size_t>(index)];
+}
+
+Engine3D* FindEngine(Vm& vm) {
+  auto* engine = dynamic_cast<Engine3D*>(vm.engine3d);
+  if (engine && !engine->Bound()) engine->Bind(vm);
+  return engine;
+}
+
+}  // namespace zv

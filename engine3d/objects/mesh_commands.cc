@@ -1,0 +1,98 @@
+#include <string>
+#include <vector>
+
+#include "engine3d/commands/command_checks.h"
+#include "engine3d/objects/model_loading.h"
+#include "engine3d/objects/object_commands.h"
+#include "engine3d/objects/object_model.h"
+#include "engine3d/objects/object_setup.h"
+
+namespace zv {
+namespace {
+
+namespace err = object_error;
+
+namespace op {
+constexpr int kLoadMesh = 7001;
+constexpr int kDeleteMesh = 7002;
+constexpr int kChecklistObjectLimbs = 7003;
+constexpr int kMakeMeshFromObject = 7004;
+}  // namespace op
+
+// Frees the mesh of that number, if there is one.
+void FreeNumberedMesh(Engine3D& e, int32_t number) {
+  if (const int32_t index = e.pools.mesh_ids.Get(number); index > 0) e.pools.FreeMesh(index);
+  e.pools.mesh_ids.Set(number, 0);
+}
+
+void CmdLoadMesh(Vm& vm) {
+  const std::string file(vm.NextString());
+  const int32_t number = vm.NextInt();
+  Engine3D* e = FindEngine(vm);
+  if (!e) return;
+  if (!MeshNumberInRange(number)) return vm.RunError(err::kMeshNumber);
+  FreeNumberedMesh(*e, number);
+  const int32_t temporary = AllocObjectRecord(*e);
+  if (temporary == kNoRecord) return;
+  const int32_t result = LoadObjectMesh(*e, temporary, file);
+  if (result < 1) {
+    ReleaseObjectRecord(*e, temporary);
+    return vm.RunError(result == load_result::kBadKind ? err::kModelKind : err::kMeshLoad);
+  }
+  const int32_t mesh = MakeMeshFromObject(*e, temporary, -1, -1);
+  ReleaseObjectRecord(*e, temporary);
+  if (mesh < 0) return vm.RunError(err::kMeshBuild);
+  e->pools.mesh_ids.Set(number, mesh);
+}
+
+void CmdDeleteMesh(Vm& vm) {
+  const int32_t number = vm.NextInt();
+  Engine3D* e = FindEngine(vm);
+  if (!e) return;
+  if (!MeshNumberInRange(number)) return vm.RunError(err::kMeshNumber);
+  if (e->pools.mesh_ids.Get(number) <= 0) return vm.RunError(err::kMeshMissing);
+  FreeNumberedMesh(*e, number);
+}
+
+void CmdChecklistObjectLimbs(Vm& vm) {
+  const int32_t number = vm.NextInt();
+  Engine3D* e = FindEngine(vm);
+  if (!e) return;
+  const int32_t index = ExistingObject(vm, *e, number);
+  if (index == 0) return;
+  vm.checklist.count = 0;
+  vm.checklist.made = vm.checklist.values_valid = vm.checklist.texts_valid = true;
+  std::vector<models::FrameListEntry> frames;
+  if (std::shared_ptr<ObjectModel> model = e->pools.objects[index].model) model->ListLimbsToChecklist(frames);
+  for (models::FrameListEntry& frame : frames) {
+    ChecklistEntry entry;
+    entry.a = frame.number;
+    entry.text = std::move(frame.name);
+    vm.checklist.Add(std::move(entry));
+  }
+}
+
+void CmdMakeMeshFromObject(Vm& vm) {
+  const int32_t number = vm.NextInt();
+  const int32_t object_number = vm.NextInt();
+  Engine3D* e = FindEngine(vm);
+  if (!e) return;
+  if (!MeshNumberInRange(number)) return vm.RunError(err::kMeshNumber);
+  const int32_t object = ExistingObject(vm, *e, object_number);
+  if (object == 0) return;
+  FreeNumberedMesh(*e, number);
+  const int32_t mesh = MakeMeshFromObject(*e, object, -1, -1);
+  if (mesh < 0) return vm.RunError(err::kMeshBuild);
+  e->pools.mesh_ids.Set(number, mesh);
+}
+
+}  // namespace
+
+void RegisterMeshHandlers(HandlerTable& table) {
+  table.Set(op::kLoadMesh, CmdLoadMesh);
+  table.Set(op::kDeleteMesh, CmdDeleteMesh);
+  table.Set(op::kChecklistObjectLimbs, CmdChecklistObjectLimbs);
+  table.Set(op::kMakeMeshFromObject, CmdMakeMeshFromObject);
+}
+
+}  // namespace zv

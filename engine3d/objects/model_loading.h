@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace zv {
+
+class Engine3D;
+
+// Results of LoadObjectMesh besides a limb count above 0.
+namespace load_result {
+constexpr int32_t kNoModel = 0;      // the reader built no model
+constexpr int32_t kBadKind = -1;     // neither an X nor a 3DS file
+constexpr int32_t kNoConvert = -3;   // the 3DS file could not be converted
+constexpr int32_t kNotFound = -4;    // no such X file
+}  // namespace load_result
+
+// Loads an X (or 3DS) model file into the object record: the number of its
+// frames (limbs), or one of the load results.
+int32_t LoadObjectMesh(Engine3D& e, int32_t object, const std::string& file);
+// Reads the X file into a new model of the object: its frame count, or 0
+// (the object keeps no model then).
+int32_t LoadModelIntoObject(Engine3D& e, int32_t object, const std::string& path);
+
+// Gives the object a model of one frame holding the mesh record, with that
+// texture; 1 also when it has one already, 0 when the mesh makes no model.
+int32_t MakeObjectModelFromMesh(Engine3D& e, int32_t object, int32_t mesh, int32_t texture);
+// The same without a texture.
+int32_t CreateObjectMeshWrapper(Engine3D& e, int32_t object, int32_t mesh);
+// Adds limb frame `limb` from the mesh record; 1 on success.
+int32_t AddLimbFromMesh(Engine3D& e, int32_t object, int32_t limb, int32_t mesh);
+// Replaces the limb's mesh by the mesh record's geometry; 1 on success.
+int32_t ReplaceObjectLimbGeometry(Engine3D& e, int32_t object, int32_t limb, int32_t mesh);
+
+// A new mesh record holding the object's geometry in the model's own space
+// (every limb and material group with -1 and -1, else that limb and the
+// group of that texture); -1 when the object has no model or the geometry
+// makes no model.
+int32_t MakeMeshFromObject(Engine3D& e, int32_t object, int32_t limb, int32_t group);
+
+}  // namespace zv

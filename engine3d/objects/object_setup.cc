@@ -1,0 +1,185 @@
+#include "engine3d/objects/object_setup.h"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
+#include "engine3d/engine.h"
+#include "engine3d/objects/mesh_records.h"
+#include "engine3d/objects/model_loading.h"
+#include "engine3d/objects/object_model.h"
+#include "engine3d/scene/backdrop.h"
+#include "engine3d/scene/camera_view.h"
+
+namespace zv {
+namespace {
+
+// The integer part of a radius, plus one.
+float WholeUnitsPlusOne(float radius) { return std::trunc(radius) + 1.0f; }
+
+void InitRenderRecord(Engine3D& e, int32_t record, int32_t object) {
+  SpriteRecord& s = e.Sprites()[record];
+  s.object = object;
+  s.position = {0, 0, 0};
+  s.previous_position = {0, 0, 0};
+  s.is_3d = 1;
+  s.shown = 1;
+  s.backsave = 0;
+  e.Marks(record) = RenderMarks{};
+}
+
+}  // namespace
+
+int32_t AllocObjectRecord(Engine3D& e) { return e.pools.AllocObject(e.Machine()); }
+
+bool ReleaseObjectRecord(Engine3D& e, int32_t index) {
+  ObjectRecord* o = e.pools.Object(index);
+  if (!o || index == 0) return false;
+  o->is_static = 0;
+  RecordPool<SpriteRecord>& sprites = e.Sprites();
+  for (int32_t i = sprites.Head(); i != kNoRecord; i = sprites.Next(i)) {
+    if (sprites[i].is_3d != 1) continue;
+    ObjectRecord* glued = e.pools.Object(sprites[i].object);
+    if (glued && glued->glued_to == index) glued->glued_to = 0;
+  }
+  DetachAnimatedObject(e, index);
+  // The model may call back into the engine while it goes.
+  std::shared_ptr<ObjectModel> model = std::move(e.pools.objects[index].model);
+  model.reset();
+  o = &e.pools.objects[index];
+  std::shared_ptr<LimbArray> limbs = std::move(o->limbs);
+  // Grid meshes belong to the limbs: they go with the last user of the limbs.
+  if (limbs && limbs.use_count() == 1)
+    for (LimbRecord& limb : *limbs)
+      if (limb.grid_mesh > 0) e.pools.FreeMesh(std::exchange(limb.grid_mesh, 0));
+  return e.pools.FreeObject(index);
+}
+
+int32_t SetUpObject(Engine3D& e, int32_t index, bool place_camera) {
+  if (e.Machine().render_timing.backdrop_on) BackdropOn(e);
+  ObjectRecord* o = e.pools.Object(index);
+  if (!o) return kNoRecord;
+  o->in_use = 1;
+  o->is_static = 0;
+  o->angles = Vector3f{};
+  o->scale = Vector3f{1, 1, 1};
+  o->rotation_order = kRotateZyx;
+  o->glued_to = o->glued_limb = 0;
+  o->free_rotation = 0;
+  o->free_matrix = Matrix4::Identity();
+  o->collision_on = 1;
+  const int32_t record = e.AllocRenderRecord();
+  o = e.pools.Object(index);
+  if (record == kNoRecord || !o) return kNoRecord;
+  o->render_record = record;
+  InitRenderRecord(e, record, index);
+  o->collision_mode = 0;
+  o->box_collision = 0;
+  o->own_box = 0;
+  InitLimbRecord(*o, 0);
+  if (o->model) o->model->SetObjectTransformDegrees(0, Vector3f{}, o->angles, o->scale, o->rotation_order);
+  o->current_frame = 0;
+  o->speed = 0.2f;
+  o->start_frame = o->end_frame = 0;
+  o->transition_active = 0;
+  o->transition_step = 1.0f;
+  o->transition_progress = 0;
+  o->source_rotations.clear();
+  o->target_rotations.clear();
+  o->source_scales.clear();
+  o->target_scales.clear();
+  o->source_translations.clear();
+  o->target_translations.clear();
+  o->transition_target = 0;
+  o->collision_kind = 0;
+  ComputeObjectBounds(e, index);
+  ComputeObjectCollisionBox(e, index);
+
+  o = e.pools.Object(index);
+  if (place_camera && o && o->model && e.camera.auto_camera == 1) {
+    Vector3f centre;
+    float radius = -1.0f;
+    o->model->GetModelRadiusFromOrigin(&centre, &radius);
+    e.camera.position = Vector3f{centre.x, centre.y + radius / 2, std::min(centre.z - 2 * radius, -2.0f)};
+    e.camera.look_at = centre;
+    UpdateCameraLookAt(e);
+  }
+  return record;
+}
+
+void ComputeObjectBounds(Engine3D& e, int32_t index) {
+  ObjectRecord* o = e.pools.Object(index);
+  if (!o) return;
+  std::shared_ptr<ObjectModel> model = o->model;
+  Vector3f centre;
+  float radius = -1.0f, origin_radius = -1.0f;
+  if (model) {
+    model->GetModelBoundingSphere(&centre, &radius);
+    Vector3f origin;
+    model->GetModelRadiusFromOrigin(&origin, &origin_radius);
+  }
+  o->bound_centre = centre;
+  o->bound_radius = WholeUnitsPlusOne(radius);
+  o->cull_radius = WholeUnitsPlusOne(origin_radius);
+}
+
+void ComputeObjectCollisionBox(Engine3D& e, int32_t index) {
+  Vector3f minimum, maximum;
+  const int32_t mesh = MakeMeshFromObject(e, index, -1, -1);
+  if (mesh > 0) {
+    GetMeshBounds(e.pools.meshes[mesh], &minimum, &maximum);
+    e.pools.FreeMesh(mesh);
+  }
+  ObjectRecord* o = e.pools.Object(index);
+  if (!o) return;
+  o->size = Vector3f{std::fabs(maximum.x - minimum.x), std::fabs(maximum.y - minimum.y),
+                     std::fabs(maximum.z - minimum.z)};
+  o->box_min = minimum;
+  o->box_max = maximum;
+  o->box_centre = Vector3f{minimum.x + (maximum.x - minimum.x) * 0.5f, minimum.y + (maximum.y - minimum.y) * 0.5f,
+                           minimum.z + (maximum.z - minimum.z) * 0.5f};
+}
+
+bool DeleteObject(Engine3D& e, int32_t index, int32_t number) {
+  ObjectRecord* o = e.pools.Object(index);
+  if (!o) {
+    e.pools.object_ids.Set(number, 0);
+    return false;
+  }
+  o->in_use = 0;
+  o->is_static = 0;
+  o->collision_mode = 0;
+  o->box_min = o->box_max = o->box_centre = Vector3f{};
+  o->box_collision = 0;
+  o->own_box = 0;
+  e.FreeRenderRecord(o->render_record);
+  const bool freed = ReleaseObjectRecord(e, index);
+  e.pools.object_ids.Set(number, 0);
+  return freed;
+}
+
+void RebuildObjectTransformFromAngles(Engine3D& e, int32_t index) {
+  ObjectRecord* o = e.pools.Object(index);
+  if (!o || !o->model) return;
+  const auto& p = e.Sprites()[o->render_record].position;
+  o->model->SetObjectTransformDegrees(0, Vector3f{p[0], p[1], p[2]}, o->angles, o->scale, o->rotation_order);
+}
+
+void RebuildObjectTransform(Engine3D& e, int32_t index) {
+  ObjectRecord* o = e.pools.Object(index);
+  if (!o || !o->model) return;
+  if (o->free_rotation != 1) return RebuildObjectTransformFromAngles(e, index);
+  const auto& p = e.Sprites()[o->render_record].position;
+  o->model->SetObjectTransformMatrix(0, Vector3f{p[0], p[1], p[2]}, o->free_matrix, o->scale);
+}
+
+void DetachAnimatedObject(Engine3D& e, int32_t index) {
+  ObjectRecord* o = e.pools.Object(index);
+  if (o) {
+    o->animated = 0;
+    o->playing = o->looping = 0;
+  }
+  std::erase(e.animated_objects, index);
+}
+
+}  // namespace zv

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdint>
+
+namespace zv {
+
+class Engine3D;
+
+// A cleared object record with a limb array of 32; kNoRecord after runtime
+// error 101.
+int32_t AllocObjectRecord(Engine3D& e);
+// Releases the record's contents (static geometry, glue of objects glued
+// to it, model, animation, grid meshes, limbs) and frees it.
+bool ReleaseObjectRecord(Engine3D& e, int32_t index);
+
+// Gives a freshly allocated record with a model its defaults and a render
+// record, and (with `place_camera` and the automatic camera on) puts the
+// camera where it sees the object. Returns the render record.
+int32_t SetUpObject(Engine3D& e, int32_t index, bool place_camera);
+// Bounding sphere and culling radius from the model.
+void ComputeObjectBounds(Engine3D& e, int32_t index);
+// Size and collision box from the model's geometry.
+void ComputeObjectCollisionBox(Engine3D& e, int32_t index);
+// Deletes object `number` whose record is `index`: its render record goes,
+// the record is released and the number freed.
+bool DeleteObject(Engine3D& e, int32_t index, int32_t number);
+
+// The object's root frame matrix from its placement: from its angles, or
+// from its free matrix while that is in force.
+void RebuildObjectTransform(Engine3D& e, int32_t index);
+void RebuildObjectTransformFromAngles(Engine3D& e, int32_t index);
+
+// Takes the object off the animated-object list.
+void DetachAnimatedObject(Engine3D& e, int32_t index);
+
+}  // namespace zv

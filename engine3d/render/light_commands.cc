@@ -1,0 +1,293 @@
+#include "engine3d/render/light_commands.h"
+
+#include "engine3d/commands/command_checks.h"
+#include "engine3d/render/render_settings.h"
+#include "engine3d/scene/rotation.h"
+
+namespace zv {
+namespace {
+
+namespace err = light_error;
+
+namespace op {
+constexpr int kMakeLight = 7301;
+constexpr int kDeleteLight = 7302;
+constexpr int kSetPointLight = 7303;
+constexpr int kSetSpotLight = 7304;
+constexpr int kSetDirectionalLight = 7305;
+constexpr int kPositionLight = 7306;
+constexpr int kRotateLight = 7307;
+constexpr int kPointLight = 7309;
+constexpr int kColorLight = 7310;
+constexpr int kHideLight = 7311;
+constexpr int kShowLight = 7312;
+constexpr int kPositionLightAtObject = 7313;
+constexpr int kSetLightToObjectOrientation = 7314;
+constexpr int kColorLightRgb = 7315;
+constexpr int kEnableNormalization = 7316;
+constexpr int kDisableNormalization = 7317;
+constexpr int kSetLightRange = 7318;
+}  // namespace op
+
+constexpr int32_t kLastLight = 65535;
+
+// The record of light `number` (light 0 is the default light's): 7301 out
+// of range, 7303 for a number without a light; kNoRecord after raising.
+int32_t ExistingLight(Vm& vm, Engine3D& e, int32_t number) {
+  if (number < 0 || number > kLastLight) {
+    vm.RunError(err::kNumber);
+    return kNoRecord;
+  }
+  if (number == 0) return e.lights.records.InUse(0) ? 0 : kNoRecord;
+  const int32_t index = e.lights.ids.Get(number);
+  if (index < 1 || !e.lights.records.InUse(index)) {
+    vm.RunError(err::kMissing);
+    return kNoRecord;
+  }
+  return index;
+}
+
+// Reads the light number, yields for the refresh and finds the light; then
+// `change` alters the record and the light goes to the device.
+template <class Change>
+void ChangeLight(Vm& vm, int32_t number, Change change) {
+  YieldForRefresh(vm);
+  Engine3D* e = FindEngine(vm);
+  if (!e) return;
+  const int32_t index = ExistingLight(vm, *e, number);
+  if (index == kNoRecord) return;
+  if (change(*e, e->lights.records[index])) ApplyLight(*e, index);
+}
+
+Vector3f TurnedForward(float ax, float ay, float az) {
+  Matrix4 r;
+  RotationFromAngles(r, ax * kDegreesToRadians, ay * kDegreesToRadians, az * kDegreesToRadians);
+  Vector3f d{0, 0, 1};
+  TransformPointProject(d, d, r);
+  return d;
+}
+
+void CmdMakeLight(Vm& vm) {
+  const int32_t number = vm.NextInt();
+  YieldForRefresh(vm);
+  Engine3D* e = FindEngine(vm);
+  if (!e) return;
+  if (number < 0 || number > kLastLight) return vm.RunError(err::kNumber);
+  if (number == 0 || e->lights.ids.Get(number) > 0) return vm.RunError(err::kExists);
+  const int32_t index = e->lights.records.Alloc();
+  if (index == kNoRecord) return vm.RunError(kPoolOutOfMemory);
+  e->lights.ids.Set(number, index);
+  LightRecord& r = e->lights.records[index];
+  r = LightRecord{};
+  if (!SetDefaultLightDescriptor(*e, index)) return vm.RunError(err::kCreate);
+  r.in_use = 1;
+  r.shown = 1;
+  r.enabled = e->Device() ? 1 : 0;
+  r.type = kPointLight;
+  r.red = r.green = r.blue = 1.0f;
+  r.direction = Vector3f{0, 0, 1};
+  r.range = kDefaultLightRange;
+  ApplyLight(*e, index);
+}
+
+void CmdDeleteLight(Vm& vm) {
+  const int32_t number = vm.NextInt();
+  YieldForRefresh(vm);
+  Engine3D* e = FindEngine(vm);
+  if (!e) return;
+  if (number < 0 || number > kLastLight) return vm.RunError(err::kNumber);
+  if (number == 0) return vm.RunError(err::kDefault);
+  const int32_t index = e->lights.ids.Get(number);
+  if (index < 1 || !e->lights.records.InUse(index)) return vm.RunError(err::kMissing);
+  e->lights.ids.Set(number, 0);
+  LightRecord& r = e->lights.records[index];
+  if (r.enabled == 1)
+    if (platform::Device3D* d = e->Device()) d->LightEnable(static_cast<uint32_t>(index), false);
+  r = LightRecord{};
+  e->lights.records.Free(index);
+}
+
+void CmdSetPointLight(Vm& vm) {
+  const int32_t number = vm.NextInt();
+  const float x = vm.NextFloat();
+  const float y = vm.NextFloat();
+  const float z = vm.NextFloat();
+  ChangeLight(vm, number, [&](Engine3D&, LightRecord& r) {
+    r.type = kPointLight;
+    r.position = Vector3f{x, y, z};
+    return true;
+  });
+}
+
+void CmdSetSpotLight(Vm& vm) {
+  const int32_t number = vm.NextInt();
+  const float inner = vm.NextFloat();
+  const float outer = vm.NextFloat();
+  ChangeLight(vm, number, [&](Engine3D&, LightRecord& r) {
+    r.type = kSpotLight;
+    r.inner = inner * kDegreesToRadians;
+    r.outer = outer * kDegreesToRadians;
+    return true;
+  });
+}
+
+void CmdSetDirectionalLight(Vm& vm) {
+  const int32_t number = vm.NextInt();
+  const float x = vm.NextFloat();
+  const float y = vm.NextFloat();
+  const float z = vm.NextFloat();
+  ChangeLight(vm, number, [&](Engine3D&, LightRecord& r) {
+    r.type = kDirectionalLight;
+    r.direction = DirectionBetween(Vector3f{}, Vector3f{x, y, z});
+    return true;
+  });
+}
+
+void CmdPositionLight(Vm& vm) {
+  const int32_t number = vm.NextInt();
+  const float x = vm.NextFloat();
+  const float y = vm.NextFloat();
+  const float z = vm.NextFloat();
+  ChangeLight(vm, number, [&](Engine3D&, LightRecord& r) {
+    if (r.type != kPointLight && r.type != kSpotLight) return false;
+    r.position = Vector3f{x, y, z};
+    return true;
+  });
+}
+
+void CmdRotateLight(Vm& vm) {
+  const int32_t number = vm.NextInt();
+  const float ax = vm.NextFloat();
+  const float ay = vm.NextFloat();
+  const float az = vm.NextFloat();
+  ChangeLight(vm, number, [&](Engine3D&, LightRecord& r) {
+    if (r.type != kSpotLight && r.type != kDirectionalLight) return false;
+    r.direction = TurnedForward(ax, ay, az);
+    r.from_matrix = 0;
+    return true;
+  });
+}
+
+void CmdPointLight(Vm& vm) {
+  const int32_t number = vm.NextInt();
+  const float x = vm.NextFloat();
+  const float y = vm.NextFloat();
+  const float z = vm.NextFloat();
+  ChangeLight(vm, number, [&](Engine3D&, LightRecord& r) {
+    r.direction = DirectionBetween(r.position, Vector3f{x, y, z});
+    r.from_matrix = 0;
+    return true;
+  });
+}
+
+void CmdColorLight(Vm& vm) {
+  const int32_t number = vm.NextInt();
+  const uint32_t colour = static_cast<uint32_t>(vm.NextInt());
+  ChangeLight(vm, number, [&](Engine3D&, LightRecord& r) {
+    r.red = static_cast<float>((colour >> 16) & 0xFF) / 255.0f;
+    r.green = static_cast<float>((colour >> 8) & 0xFF) / 255.0f;
+    r.blue = static_cast<float>(colour & 0xFF) / 255.0f;
+    return true;
+  });
+}
+
+void CmdColorLightRgb(Vm& vm) {
+  const int32_t number = vm.NextInt();
+  const int32_t red = vm.NextInt();
+  const int32_t green = vm.NextInt();
+  const int32_t blue = vm.NextInt();
+  ChangeLight(vm, number, [&](Engine3D&, LightRecord& r) {
+    r.red = static_cast<float>(red) / 255.0f;
+    r.green = static_cast<float>(green) / 255.0f;
+    r.blue = static_cast<float>(blue) / 255.0f;
+    return true;
+  });
+}
+
+template <int32_t Shown>
+void CmdShowLight(Vm& vm) {
+  const int32_t number = vm.NextInt();
+  ChangeLight(vm, number, [&](Engine3D&, LightRecord& r) {
+    r.shown = Shown;
+    return true;
+  });
+}
+
+// The light's object, checked after the light: 7006, 7008.
+template <class Change>
+void ChangeLightByObject(Vm& vm, int32_t number, int32_t object_number, Change change) {
+  ChangeLight(vm, number, [&](Engine3D& e, LightRecord& r) {
+    const int32_t object = ExistingObject(vm, e, object_number);
+    if (object == 0) return false;
+    change(e, r, object);
+    return true;
+  });
+}
+
+void CmdPositionLightAtObject(Vm& vm) {
+  const int32_t number = vm.NextInt();
+  const int32_t object = vm.NextInt();
+  ChangeLightByObject(vm, number, object, [](Engine3D& e, LightRecord& r, int32_t index) {
+    const auto& p = RenderRecordOf(e, index).position;
+    r.position = Vector3f{p[0], p[1], p[2]};
+  });
+}
+
+void CmdSetLightToObjectOrientation(Vm& vm) {
+  const int32_t number = vm.NextInt();
+  const int32_t object = vm.NextInt();
+  ChangeLightByObject(vm, number, object, [](Engine3D& e, LightRecord& r, int32_t index) {
+    const ObjectRecord& o = e.pools.objects[index];
+    if (o.free_rotation == 1) {
+      r.from_matrix = 1;
+      r.object_matrix = o.free_matrix;
+      Matrix4 inverse = Matrix4::Identity();
+      MatrixInvertAffine(inverse, o.free_matrix);
+      Vector3f d{0, 0, 1};
+      TransformPointProject(d, d, inverse);
+      r.direction = d;
+    } else {
+      r.from_matrix = 0;
+      r.object_angles = o.angles;
+      r.direction = TurnedForward(o.angles.x, o.angles.y, o.angles.z);
+    }
+  });
+}
+
+void CmdSetLightRange(Vm& vm) {
+  const int32_t number = vm.NextInt();
+  const float range = vm.NextFloat();
+  ChangeLight(vm, number, [&](Engine3D&, LightRecord& r) {
+    r.range = range;
+    return true;
+  });
+}
+
+template <uint32_t On>
+void CmdSetNormalization(Vm& vm) {
+  if (Engine3D* e = FindEngine(vm)) SetNormalizeSwitch(*e, On);
+}
+
+}  // namespace
+
+void RegisterLightHandlers(HandlerTable& table) {
+  table.Set(op::kMakeLight, CmdMakeLight);
+  table.Set(op::kDeleteLight, CmdDeleteLight);
+  table.Set(op::kSetPointLight, CmdSetPointLight);
+  table.Set(op::kSetSpotLight, CmdSetSpotLight);
+  table.Set(op::kSetDirectionalLight, CmdSetDirectionalLight);
+  table.Set(op::kPositionLight, CmdPositionLight);
+  table.Set(op::kRotateLight, CmdRotateLight);
+  table.Set(op::kPointLight, CmdPointLight);
+  table.Set(op::kColorLight, CmdColorLight);
+  table.Set(op::kHideLight, CmdShowLight<0>);
+  table.Set(op::kShowLight, CmdShowLight<1>);
+  table.Set(op::kPositionLightAtObject, CmdPositionLightAtObject);
+  table.Set(op::kSetLightToObjectOrientation, CmdSetLightToObjectOrientation);
+  table.Set(op::kColorLightRgb, CmdColorLightRgb);
+  table.Set(op::kEnableNormalization, CmdSetNormalization<1>);
+  table.Set(op::kDisableNormalization, CmdSetNormalization<0>);
+  table.Set(op::kSetLightRange, CmdSetLightRange);
+}
+
+}  // namespace zv

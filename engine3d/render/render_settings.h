@@ -1,0 +1,33 @@
+#pragma once
+
+#include <cstdint>
+
+namespace zv {
+
+class Engine3D;
+struct RenderSettings;
+struct CameraState;
+
+// The run reset's values of the scene settings and the camera's projection.
+void ResetRunSettings(RenderSettings& settings, CameraState& camera);
+
+// Fog, linear, by table fog where the device has only that.
+void FogOn(Engine3D& e);
+void FogOff(Engine3D& e);
+void SetFogEnd(Engine3D& e, int32_t distance);
+void SetFogColour(Engine3D& e, uint32_t colour);
+// The scene material from a percentage of ambient light; false when the
+// device refused the material.
+bool SetAmbientLevel(Engine3D& e, int32_t percent);
+void SetAmbientColour(Engine3D& e, uint32_t colour);
+void SetNormalizeSwitch(Engine3D& e, uint32_t value);
+// Builds the projection from the field of view, the display's aspect and
+// the ranges and sets it on the device (when there is one).
+bool SetCameraProjection(Engine3D& e, float near_range, float far_range, float fov);
+bool SetCameraViewport(Engine3D& e, int32_t left, int32_t top, int32_t right, int32_t bottom);
+// Clears the render target (not the depth buffer) to `colour` (0xRRGGBB).
+void ClearRenderTarget(Engine3D& e, uint32_t colour);
+// Mip filtering of stage 0: 0 none, 1 point, 2 linear.
+void SetMipmapMode(Engine3D& e, int32_t mode);
+
+}  // namespace zv

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstdint>
+
+#include "engine3d/objects/matrix_math.h"
+
+namespace zv {
+
+class Engine3D;
+
+// Binds a texture record's texture to stage 0 (0 binds none).
+void SetStageTexture(Engine3D& e, int32_t texture);
+void SetTextureFilterPoint(Engine3D& e);
+// The best filter the device offers: linear, anisotropic, or point.
+void SetTextureFilterBest(Engine3D& e);
+// Sets the material of the cache's selection on the device.
+void ApplyMaterialSelection(Engine3D& e);
+// The cache back to what the device set-up leaves (after every device
+// creation).
+void ResetRenderStateCache(Engine3D& e);
+
+// The frame's default states (before the static scene), each sent only when
+// the cache says the device holds another value.
+void ResetRenderStates(Engine3D& e);
+// The states a render record asks for, each sent only when it changes.
+void ApplyRenderRecordStates(Engine3D& e, int32_t record);
+
+// Draws the object's model, inside the transform of the limb it is glued to:
+// only its meshes of that texture, or (with -1) every mesh with its own.
+void DrawObjectModel(Engine3D& e, int32_t object, int32_t texture);
+// WORLD = base x the world matrix of the limb of `glued_to` that the object
+// is glued to (walking at most 10 objects up the glue chain).
+void ApplyGlueTransform(Engine3D& e, int32_t object, int32_t glued_to, const Matrix4& base);
+// The world positions and angles of the object's limbs, unless current.
+void UpdateLimbWorldData(Engine3D& e, int32_t object, bool use_glue);
+Matrix4 GetLimbFrameWorldMatrix(Engine3D& e, int32_t object, int32_t limb);
+
+// Whether a render record's object lies in the screen, and where.
+struct ScreenInfo {
+  int32_t in_screen = 0;
+  int32_t x = 0, y = 0;
+};
+ScreenInfo ObjectScreenInfo(Engine3D& e, int32_t record);
+
+}  // namespace zv

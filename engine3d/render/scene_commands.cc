@@ -1,0 +1,153 @@
+#include "engine3d/render/scene_commands.h"
+
+#include <array>
+
+#include "display/display.h"
+#include "engine3d/commands/command_checks.h"
+#include "engine3d/render/render_settings.h"
+#include "engine3d/render/scene_render.h"
+#include "engine3d/scene/backdrop.h"
+
+namespace zv {
+namespace {
+
+namespace op {
+constexpr int kDrawQueueAfterSprites = 7647;
+constexpr int kClearScreenAndDepth = 7648;
+constexpr int kRenderSceneNow = 7649;
+constexpr int kFogOn = 7901;
+constexpr int kFogOff = 7902;
+constexpr int kSetFogDistance = 7903;
+constexpr int kSetFogColour = 7904;
+constexpr int kSetAmbientLight = 7911;
+constexpr int kSetAmbientLightColour = 7912;
+constexpr int kBackdropOn = 7921;
+constexpr int kBackdropOff = 7922;
+constexpr int kColourBackdrop = 7924;
+constexpr int kRenderSceneInPreRun = 7931;
+constexpr int kRenderSceneInFrameRefresh = 7932;
+constexpr int kCanBlendTransparency = 7981;
+constexpr int kCanFilterTextures = 7982;
+constexpr int kCanFog = 7983;
+constexpr int kDisplayInitialised = 7984;
+}  // namespace op
+
+constexpr int32_t kNoFog = 7901;
+constexpr int32_t kAmbientRange = 7911;
+
+void CmdDrawQueueAfterSprites(Vm& vm) { vm.render_timing.draw_queue = 1; }
+
+void CmdClearScreenAndDepth(Vm& vm) {
+  Engine3D* e = FindEngine(vm);
+  platform::Device3D* d = e ? e->Device() : nullptr;
+  if (!d) return;
+  const std::array<platform::Rect, 1> whole{platform::Rect{0, 0, e->DisplayWidth(), e->DisplayHeight()}};
+  d->Clear(whole, platform::clear::kTarget | platform::clear::kZBuffer, 0, 1.0f);
+}
+
+void CmdRenderSceneNow(Vm& vm) {
+  if (Engine3D* e = FindEngine(vm); e && e->Device()) RenderScene(*e);
+}
+
+// The fog commands need a device that fogs.
+Engine3D* FoggingEngine(Vm& vm) {
+  Engine3D* e = FindEngine(vm);
+  if (!e) return nullptr;
+  if (!e->Capabilities().fog_available) {
+    vm.RunError(kNoFog);
+    return nullptr;
+  }
+  return e;
+}
+
+void CmdFogOn(Vm& vm) {
+  if (Engine3D* e = FoggingEngine(vm)) FogOn(*e);
+}
+
+void CmdFogOff(Vm& vm) {
+  if (Engine3D* e = FoggingEngine(vm)) FogOff(*e);
+}
+
+void CmdSetFogDistance(Vm& vm) {
+  const int32_t distance = vm.NextInt();
+  if (Engine3D* e = FoggingEngine(vm)) SetFogEnd(*e, distance);
+}
+
+void CmdSetFogColour(Vm& vm) {
+  const int32_t colour = vm.NextInt();
+  if (Engine3D* e = FoggingEngine(vm)) SetFogColour(*e, static_cast<uint32_t>(colour));
+}
+
+void CmdSetAmbientLight(Vm& vm) {
+  const int32_t percent = vm.NextInt();
+  Engine3D* e = FindEngine(vm);
+  if (!e) return;
+  if (percent < 0 || percent > 100) return vm.RunError(kAmbientRange);
+  SetAmbientLevel(*e, percent);
+}
+
+void CmdSetAmbientLightColour(Vm& vm) {
+  const int32_t colour = vm.NextInt();
+  Engine3D* e = FindEngine(vm);
+  if (!e) return;
+  if (colour < 0) return vm.RunError(object_error::kValue);
+  SetAmbientColour(*e, static_cast<uint32_t>(colour));
+}
+
+void CmdBackdropOn(Vm& vm) {
+  if (Engine3D* e = FindEngine(vm)) BackdropOn(*e);
+}
+
+void CmdBackdropOff(Vm& vm) {
+  if (Engine3D* e = FindEngine(vm)) BackdropOff(*e);
+}
+
+void CmdColourBackdrop(Vm& vm) {
+  const int32_t colour = vm.NextInt();
+  if (Engine3D* e = FindEngine(vm); e && e->backdrop.object > 0) ColourBackdrop(*e, static_cast<uint32_t>(colour));
+}
+
+template <int Placement>
+void CmdRenderSceneIn(Vm& vm) {
+  vm.render_timing.scene_render = Placement;
+}
+
+template <bool (*Ask)(Engine3D&)>
+void FnCapability(Vm& vm) {
+  const Slot result = vm.NextSlot();
+  Engine3D* e = FindEngine(vm);
+  vm.SetInt(result, e && Ask(*e) ? 1 : 0);
+}
+
+bool CanBlend(Engine3D& e) { return e.Capabilities().blend_mode > 0; }
+bool CanFilter(Engine3D& e) { return e.Capabilities().filter_level > 0; }
+bool CanFog(Engine3D& e) { return e.Capabilities().fog_available; }
+bool DisplayReady(Engine3D& e) {
+  Display* screen = e.Screen();
+  return screen && screen->Device().created;
+}
+
+}  // namespace
+
+void RegisterSceneHandlers(HandlerTable& table) {
+  table.Set(op::kDrawQueueAfterSprites, CmdDrawQueueAfterSprites);
+  table.Set(op::kClearScreenAndDepth, CmdClearScreenAndDepth);
+  table.Set(op::kRenderSceneNow, CmdRenderSceneNow);
+  table.Set(op::kFogOn, CmdFogOn);
+  table.Set(op::kFogOff, CmdFogOff);
+  table.Set(op::kSetFogDistance, CmdSetFogDistance);
+  table.Set(op::kSetFogColour, CmdSetFogColour);
+  table.Set(op::kSetAmbientLight, CmdSetAmbientLight);
+  table.Set(op::kSetAmbientLightColour, CmdSetAmbientLightColour);
+  table.Set(op::kBackdropOn, CmdBackdropOn);
+  table.Set(op::kBackdropOff, CmdBackdropOff);
+  table.Set(op::kColourBackdrop, CmdColourBackdrop);
+  table.Set(op::kRenderSceneInPreRun, CmdRenderSceneIn<0>);
+  table.Set(op::kRenderSceneInFrameRefresh, CmdRenderSceneIn<1>);
+  table.Set(op::kCanBlendTransparency, FnCapability<CanBlend>);
+  table.Set(op::kCanFilterTextures, FnCapability<CanFilter>);
+  table.Set(op::kCanFog, FnCapability<CanFog>);
+  table.Set(op::kDisplayInitialised, FnCapability<DisplayReady>);
+}
+
+}  // namespace zv

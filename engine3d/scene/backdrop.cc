@@ -1,0 +1,78 @@
+#include "engine3d/scene/backdrop.h"
+
+#include "engine3d/engine.h"
+#include "engine3d/objects/mesh_records.h"
+#include "engine3d/objects/model_loading.h"
+#include "engine3d/objects/object_model.h"
+#include "engine3d/objects/object_setup.h"
+#include "engine3d/render/textures.h"
+#include "engine3d/scene/matrix_grid.h"
+
+namespace zv {
+namespace {
+
+constexpr float kWidth = 1.6025f, kDepth = 1.2025f;
+constexpr int32_t kTilesX = 3, kTilesZ = 2;
+constexpr Vector3f kPosition{-0.80125f, -0.6f, 1.0f};
+constexpr uint32_t kFirstColour = 128;
+
+void BuildBackdrop(Engine3D& e) {
+  const int32_t object = AllocObjectRecord(e);
+  if (object == kNoRecord) return;
+  const int32_t mesh = e.pools.AllocMesh(e.Machine());
+  if (mesh == kNoRecord) {
+    ReleaseObjectRecord(e, object);
+    return;
+  }
+  MeshRecord& grid = e.pools.meshes[mesh];
+  BuildMatrixGrid(grid, kWidth, kDepth, kTilesX, kTilesZ);
+  SetMeshRecordNormals(grid, 0, 8.0f, 0);
+  ObjectRecord& o = e.pools.objects[object];
+  o.Limb(0)->grid_mesh = mesh;
+  o.grid_width = kWidth;
+  o.grid_depth = kDepth;
+  o.tiles_x = kTilesX;
+  o.tiles_z = kTilesZ;
+  o.texture_tiles = 0;
+  MakeObjectModelFromMesh(e, object, mesh, 0);
+  e.backdrop.object = object;
+  const int32_t record = SetUpObject(e, object, false);
+  e.backdrop.render_record = record;
+  if (record == kNoRecord) return;
+  SpriteRecord& s = e.Sprites()[record];
+  s.position = {kPosition.x, kPosition.y, kPosition.z};
+  s.shown = 0;
+  e.Marks(record).camera_locked = 1;
+  ObjectRecord& placed = e.pools.objects[object];
+  placed.angles = Vector3f{270.0f, 0, 0};
+  if (placed.model)
+    placed.model->SetObjectTransformDegrees(0, kPosition, placed.angles, Vector3f{1, 1, 1}, placed.rotation_order);
+  ColourBackdrop(e, kFirstColour);
+}
+
+}  // namespace
+
+void BackdropOn(Engine3D& e) {
+  e.Machine().render_timing.backdrop_on = false;
+  if (e.backdrop.object == 0) BuildBackdrop(e);
+  e.backdrop.pending = 1;
+}
+
+void BackdropOff(Engine3D& e) {
+  e.Machine().render_timing.backdrop_on = false;
+  e.backdrop.shown = 0;
+  e.backdrop.pending = 0;
+}
+
+void ColourBackdrop(Engine3D& e, uint32_t colour) {
+  if (e.backdrop.texture > 0 && e.backdrop.colour_texture == 1) {
+    ReleaseTexture(e, e.backdrop.texture, false);
+    e.backdrop.texture = 0;
+  }
+  const int32_t texture = GetColourTexture(e, colour);
+  if (ObjectRecord* o = e.pools.Object(e.backdrop.object); o && o->model) o->model->SetLimbTexture(0, texture);
+  e.backdrop.texture = texture;
+  e.backdrop.colour_texture = 1;
+}
+
+}  // namespace zv

@@ -1,0 +1,211 @@
+#include "models/files/x_model_reader.h"
+
+#include <algorithm>
+
+#include "models/files/x_materials.h"
+#include "models/nodes/mesh_node.h"
+#include "platform/xfile/frame_view.h"
+#include "platform/xfile/mesh_view.h"
+#include "platform/xfile/reader.h"
+
+namespace zv::models {
+
+using platform::XDataObject;
+using platform::XTemplateKind;
+
+namespace {
+
+class XModelReader {
+ public:
+  explicit XModelReader(NodeServices& services) : services_(services) {}
+
+  // Reads a Frame object and everything in it under `parent`, as frame
+  // `number`; returns the last frame number used.
+  int32_t ReadXFrame(const XDataObject& object, SceneNode& parent, int32_t number);
+  // Reads a Mesh object into one mesh node under `parent`, or one per
+  // material when it has several.
+  void ReadXMesh(const XDataObject& object, SceneNode& parent, int32_t number);
+
+ private:
+  void AttachWhole(std::unique_ptr<MeshNode> mesh, MeshMaterialTable& table, SceneNode& parent);
+  void AttachGroups(const MeshNode& whole, const platform::XMesh& data, MeshMaterialTable& table,
+                    SceneNode& parent, int32_t number);
+  void TakeMaterial(MeshNode& mesh, MeshMaterial& material);
+
+  NodeServices& services_;
+};
+
+std::vector<float> Positions(const platform::XMesh& mesh) {
+  std::vector<float> positions;
+  positions.reserve(mesh.vertices.size() * 3);
+  for (const auto& v : mesh.vertices) positions.insert(positions.end(), {v.x, v.y, v.z});
+  return positions;
+}
+
+int32_t XModelReader::ReadXFrame(const XDataObject& object, SceneNode& parent, int32_t number) {
+  auto frame = FrameNode::Create(object.name(), number);
+  const int32_t own_number = number;
+  for (const auto& child : object.children()) {
+    const XDataObject* data = child.object();
+    if (data == nullptr) continue;  // references do not count inside frames
+    if (data->Is(XTemplateKind::kFrame)) {
+      number = ReadXFrame(*data, *frame, number + 1);
+    } else if (data->Is(XTemplateKind::kMesh)) {
+      // A mesh belongs to the frame that holds it, also when frames
+      // nested before it have taken later numbers.
+      ReadXMesh(*data, *frame, own_number);
+    } else if (data->Is(XTemplateKind::kFrameTransformMatrix)) {
+      auto matrix = platform::ReadXFrameTransformMatrix(*data);
+      if (!matrix.ok()) return number;  // the frame and what it holds go
+      Matrix4 local;
+      for (int i = 0; i < 16; ++i) local.m[i / 4][i % 4] = (*matrix)[static_cast<size_t>(i)];
+      frame->set_local_matrix(local);
+    }
+  }
+  parent.AddChildNode(std::move(frame));
+  return number;
+}
+
+void XModelReader::TakeMaterial(MeshNode& mesh, MeshMaterial& material) {
+  mesh.set_material(material.material);
+  if (material.texture > 0 && !material.taken) {
+    mesh.set_texture(material.texture);
+    mesh.set_second_name(material.texture_name);
+    mesh.set_owns_texture(true);
+    material.taken = true;
+  }
+}
+
+void XModelReader::ReadXMesh(const XDataObject& object, SceneNode& parent, int32_t number) {
+  auto data = platform::ReadXMesh(object);
+  if (!data.ok()) return;
+  std::vector<float> positions = Positions(*data);
+  auto mesh = MeshNode::Create(object.name(), positions, data->faces.count, data->faces.packed,
+                               false, services_);
+  mesh->set_number(number);
+
+  MeshMaterialTable table;
+  bool has_normals = false;
+  for (const auto& child : object.children()) {
+    const XDataObject* part = child.object();
+    if (part == nullptr) continue;
+    if (part->Is(XTemplateKind::kMeshMaterialList)) {
+      if (!ReadXMaterialList(*part, table, services_)) {
+        table.ReleaseUntakenTextures(services_);
+        return;
+      }
+    } else if (part->Is(XTemplateKind::kMeshNormals)) {
+      auto normals = platform::ReadXMeshNormals(*part);
+      if (!normals.ok()) {
+        table.ReleaseUntakenTextures(services_);
+        return;
+      }
+      if (normals->normals.size() == data->vertices.size()) {
+        std::vector<float> flat;
+        flat.reserve(normals->normals.size() * 3);
+        for (const auto& n : normals->normals) flat.insert(flat.end(), {n.x, n.y, n.z});
+        mesh->SetMeshNormals(flat);
+        has_normals = true;
+      }
+    } else if (part->Is(XTemplateKind::kMeshTextureCoords)) {
+      auto coords = platform::ReadXMeshTextureCoords(*part);
+      if (!coords.ok()) {
+        table.ReleaseUntakenTextures(services_);
+        return;
+      }
+      if (coords->size() == data->vertices.size()) {
+        std::vector<float> flat;
+        flat.reserve(coords->size() * 2);
+        for (const auto& c : *coords) flat.insert(flat.end(), {c.u, c.v});
+        mesh->SetMeshTexCoords(flat);
+      }
+    }
+  }
+  if (!has_normals) mesh->ComputeSmoothNormals();
+
+  if (table.material_count < 2)
+    AttachWhole(std::move(mesh), table, parent);
+  else
+    AttachGroups(*mesh, *data, table, parent, number);
+  table.ReleaseUntakenTextures(services_);
+}
+
+void XModelReader::AttachWhole(std::unique_ptr<MeshNode> mesh, MeshMaterialTable& table,
+                               SceneNode& parent) {
+  TakeMaterial(*mesh, table.Entry(0));
+  mesh->RefreshVertexBuffer(true);
+  parent.AddChildNode(std::move(mesh));
+}
+
+// One mesh node per material, named "<mesh>_<m>", each with every vertex of
+// the mesh and the faces of its material.
+void XModelReader::AttachGroups(const MeshNode& whole, const platform::XMesh& data,
+                                MeshMaterialTable& table, SceneNode& parent, int32_t number) {
+  const size_t indexed = std::min<size_t>(table.face_indexes.size(), data.faces.count);
+  std::vector<float> positions = Positions(data);
+  for (uint32_t m = 0; m < table.GroupCount(); ++m) {
+    std::vector<uint32_t> packed;
+    uint32_t count = 0;
+    data.faces.ForEach([&](uint32_t face, std::span<const uint32_t> corners) {
+      if (face >= indexed || table.face_indexes[face] != m) return;
+      packed.push_back(static_cast<uint32_t>(corners.size()));
+      packed.insert(packed.end(), corners.begin(), corners.end());
+      ++count;
+    });
+    auto group = MeshNode::Create(whole.name() + "_" + std::to_string(m), positions, count, packed,
+                                  false, services_);
+    group->set_number(number);
+    TakeMaterial(*group, table.Entry(m));
+    group->CopyNormalsAndTexCoords(whole.vertices());
+    group->RefreshVertexBuffer(true);
+    parent.AddChildNode(std::move(group));
+  }
+}
+
+}  // namespace
+
+XModel BuildXModel(const platform::XDocument& document, NodeServices& services) {
+  XModel model;
+  model.root = FrameNode::Create("root", 0);
+  XModelReader reader(services);
+  int32_t counter = 0;
+  for (const auto& object : document.objects) {
+    if (object->Is(XTemplateKind::kFrame))
+      counter = reader.ReadXFrame(*object, *model.root, counter + 1);
+    else if (object->Is(XTemplateKind::kMesh))
+      reader.ReadXMesh(*object, *model.root, counter);
+    else if (object->Is(XTemplateKind::kAnimationSet))
+      model.keyframes = models::ReadXAnimationSet(*object);
+  }
+  model.frame_count = counter + 1;
+  if (model.keyframes) {
+    for (AnimationTrack& track : model.keyframes->tracks) {
+      int32_t number = 0;
+      model.root->FindFrameByName(track.frame_name, &number);
+      track.frame_number = number;
+    }
+  }
+  return model;
+}
+
+XModel ReadXModelFromMemory(std::span<const uint8_t> bytes, NodeServices& services) {
+  auto document = platform::ParseXFile(bytes);
+  if (!document.ok()) {
+    XModel failed;
+    failed.error = document.error().Describe();
+    return failed;
+  }
+  return BuildXModel(*document, services);
+}
+
+XModel ReadXModel(const std::string& path, NodeServices& services) {
+  auto document = platform::ReadXFile(path);
+  if (!document.ok()) {
+    XModel failed;
+    failed.error = document.error().Describe();
+    return failed;
+  }
+  return BuildXModel(*document, services);
+}
+
+}  // namespace zv::models

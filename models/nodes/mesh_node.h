@@ -1,0 +1,164 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "models/nodes/node_services.h"
+#include "models/nodes/scene_node.h"
+#include "platform/render3d/vertex_buffer.h"
+
+namespace zv {
+class CollisionShape;
+}
+
+namespace zv::models {
+
+// What a mesh has filed with the collision library: the shape, the copies
+// of its vertices and indices that a mesh shape points into, and the offset
+// a fitted shape is centred on.
+struct MeshCollisionData {
+  uint32_t object_index = 0;
+  CollisionShape* shape = nullptr;  // owned; null = no collision
+  std::vector<double> vertex_copy;  // x, y, z per vertex
+  std::vector<uint32_t> index_copy;
+  bool offset_flag = false;
+  std::array<float, 3> offset{};
+};
+
+// One mesh of a model: vertices, triangles as 16-bit indices, the vertex
+// buffer made from them, a texture, a visible flag and a second name (the
+// name the limb queries report). Every change of the vertices rebuilds the
+// buffer; a mesh whose buffer could not be made draws nothing.
+class MeshNode : public SceneNode {
+ public:
+  // Faces in `face_data`: per face a corner count n, then n entries of
+  // `stride` words whose first word is the vertex index. Stride 1 is plain
+  // vertex indices; stride 2 (vertex, normal) pairs.
+  static constexpr uint32_t kPlainFaces = 1;
+  static constexpr uint32_t kFacesWithNormals = 2;
+  static constexpr size_t kMaxSecondNameLength = 159;
+
+  // A mesh with the vertex positions (3 floats each; everything else of the
+  // vertices zero) and the faces turned into triangles. No vertex buffer
+  // yet: the first change of normals or texture coordinates, or a rebuild,
+  // makes it.
+  static std::unique_ptr<MeshNode> Create(std::string_view name, std::span<const float> positions,
+                                          uint32_t face_count, std::span<const uint32_t> face_data,
+                                          bool faces_have_normal_indices,
+                                          NodeServices& services = NullNodeServices());
+
+  MeshNode(std::string_view name, NodeServices& services);
+  ~MeshNode() override;
+
+  // ---- Fields ------------------------------------------------------------------------
+  uint32_t visible() const { return visible_; }
+  int32_t texture() const { return texture_; }
+  void set_texture(int32_t texture) { texture_ = texture; }
+  // Set when the mesh loaded its own texture from its model's file, so that
+  // replacing the texture releases it.
+  bool owns_texture() const { return owns_texture_; }
+  void set_owns_texture(bool owns) { owns_texture_ = owns; }
+  const std::string& second_name() const { return second_name_; }
+  void set_second_name(std::string_view name);
+  const platform::Material& material() const { return material_; }
+  void set_material(const platform::Material& material) { material_ = material; }
+  std::span<const MeshVertex> vertices() const { return vertices_; }
+  std::span<const uint16_t> indices() const { return indices_; }
+  uint32_t vertex_count() const { return static_cast<uint32_t>(vertices_.size()); }
+  uint32_t index_count() const { return static_cast<uint32_t>(indices_.size()); }
+  const platform::VertexBufferPtr& vertex_buffer() const { return vertex_buffer_; }
+  const MeshCollisionData& collision() const { return collision_; }
+  NodeServices& services() const { return *services_; }
+
+  // ---- Geometry ----------------------------------------------------------------------
+  // Replaces the index array by a fan triangulation of the faces (a quad a,
+  // b, c, d gives a, b, c and a, c, d). Faces of fewer than three corners,
+  // and triangles naming a vertex the mesh does not have or that 16 bits
+  // cannot address, are left out; face data that ends inside a face ends
+  // the list there.
+  void BuildTriangleIndices(uint32_t stride, std::span<const uint32_t> face_data,
+                            uint32_t face_count);
+  // Makes a new vertex buffer from the vertices, optimised when asked.
+  // False, with no buffer, when the device refuses it.
+  bool RefreshVertexBuffer(bool optimise);
+  // New vertices (positions only) and faces given as (vertex, normal) pairs.
+  bool ReplaceMeshGeometry(std::span<const float> positions, uint32_t face_count,
+                           std::span<const uint32_t> face_data);
+  // 3 floats per vertex; a shorter array sets the vertices it reaches.
+  bool SetMeshNormals(std::span<const float> normals);
+  // 2 floats per vertex; likewise.
+  bool SetMeshTexCoords(std::span<const float> tex_coords);
+  // Each vertex's normal becomes the normalised sum of the normals of the
+  // triangles that use it. Does not rebuild the buffer.
+  void ComputeSmoothNormals();
+  // Each vertex takes the normal and u, v of the same vertex of `from` (as
+  // far as it reaches). Does not rebuild the buffer.
+  void CopyNormalsAndTexCoords(std::span<const MeshVertex> from);
+  // Drops the texture's reference when the mesh holds one.
+  void ReleaseOwnedTexture();
+
+  // ---- Mesh bodies of the operations -----------------------------------------------
+  bool SetRootTransform(uint32_t flag, Matrix4 matrix) override;
+  bool GetRootTransform(Matrix4** matrix) override;
+  bool GatherTextureDepths(FrameTextureList& list, double depth) override;
+  bool RenderNode(platform::Device3D& device, int32_t texture_selector) override;
+  bool RenderNodeSecondPass(platform::Device3D& device) override;
+  bool RebuildMesh() override;
+  bool BuildNodeCollision(uint32_t object_index, int32_t kind, float a, float b, float c) override;
+  bool FreeNodeCollision() override;
+  bool FreeNodeCollisionByNumber(int32_t number) override;
+  bool BuildNodeCollisionByNumber(uint32_t object_index, int32_t number, int32_t kind) override;
+  bool UpdateNodeCollision(platform::Device3D& device) override;
+  bool SumVertexPositions(const Matrix4& matrix, Vector3f* sum, uint32_t* count) override;
+  bool MaxVertexDistance(const Matrix4& matrix, const Vector3f& centre, float* maximum) override;
+  bool MinAxisDistance(const Matrix4& matrix, const Vector3f& point, float* minimum) override;
+  bool SumLimbVertexPositions(int32_t number, const Matrix4& matrix, Vector3f* sum,
+                              uint32_t* count) override;
+  bool MaxLimbVertexDistance(int32_t number, const Matrix4& matrix, const Vector3f& centre,
+                             float* maximum) override;
+  bool GetNodeBoundingBox(const Matrix4& matrix, BoundingBox* box) override;
+  bool ExtractNodeGeometry(platform::Device3D& device, GeometryExtraction& walk) override;
+  bool GetLimbMeshInfo(int32_t limb, int32_t wanted, int32_t* counter, int32_t* texture,
+                       std::string* name) override;
+  bool GetGeometryByName(std::string_view name, MeshArrays* arrays) override;
+  bool SetNodeTexture(int32_t number, int32_t texture) override;
+  bool GetNodeTexture(int32_t number, int32_t* texture) override;
+  bool GetMeshNodeName(int32_t number, std::string* name) override;
+  bool QueryNodeTexture(int32_t number, int32_t* texture) override;
+  bool ScaleNodeVertices(int32_t number, float x, float y, float z) override;
+  bool ScaleAllVertices(float x, float y, float z) override;
+  bool ReservedOperation(uint32_t a, uint32_t b) override;
+  bool ScaleVertexBufferNormals(float factor) override;
+  bool ReplaceNodeGeometry(int32_t number, const MeshGeometry& mesh) override;
+  bool SetNodeVisible(int32_t number, uint32_t flag) override;
+  bool ScrollNodeTexture(int32_t number, float du, float dv) override;
+  bool ScaleNodeTexture(int32_t number, float su, float sv) override;
+  bool SaveNodeToX(platform::XDocument& document) override;
+  void ReleaseNodeResources() override;
+
+  // Frees the collision object, the shape and the vertex and index copies;
+  // the object index stays.
+  void FreeMeshCollisionData();
+
+ private:
+  void SetPositions(std::span<const float> positions);
+  void ScalePositions(float x, float y, float z);
+
+  NodeServices* services_;
+  uint32_t visible_ = 1;
+  int32_t texture_ = 0;
+  bool owns_texture_ = false;
+  std::string second_name_;
+  platform::Material material_;
+  MeshCollisionData collision_;
+  std::vector<MeshVertex> vertices_;
+  std::vector<uint16_t> indices_;
+  platform::VertexBufferPtr vertex_buffer_;
+};
+
+}  // namespace zv::models

@@ -1,0 +1,139 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "tests/engine3d/engine_run.h"
+
+namespace zv::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr uint32_t kBackdrop = 0x00007B;  // 128 blue on the 5-6-5 screen
+
+class CameraAndLightPrograms : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = fs::temp_directory_path() / ("zv_engine3d_camera_" + std::to_string(getpid()));
+    fs::create_directories(folder_);
+  }
+  void TearDown() override { fs::remove_all(folder_); }
+
+  EngineRun Run(const std::string& body) {
+    EngineRun run = RunEngineProgram("sync on\nhide mouse\n" + body + "sync\nsync\nend\n", folder_.string());
+    EXPECT_EQ(run.errors, "");
+    return run;
+  }
+
+  fs::path folder_;
+};
+
+int Brightness(uint32_t p) { return static_cast<int>(((p >> 16) & 0xFF) + ((p >> 8) & 0xFF) + (p & 0xFF)); }
+
+// A white cube straight ahead of a camera that the program places itself.
+constexpr char kCube[] =
+    "disable auto camera\n"
+    "make object cube 1, 10\n"
+    "position camera 0, 0, -40\n";
+
+TEST_F(CameraAndLightPrograms, TheCameraPositionMovesTheViewWithIt) {
+  EngineRun ahead = Run(std::string(kCube));
+  EXPECT_NE(ahead.At(320, 240), kBackdrop);
+  // Moved to the right in look-at mode: the view keeps its direction, so the
+  // cube slides to the left.
+  EngineRun moved = Run(std::string(kCube) + "position camera 12, 0, -40\n");
+  EXPECT_EQ(moved.At(320, 240), kBackdrop);
+  EXPECT_NE(moved.At(160, 240), kBackdrop);
+}
+
+TEST_F(CameraAndLightPrograms, PointingAndRotatingTheCameraTurnsTheView) {
+  EngineRun pointed = Run(std::string(kCube) + "position camera 40, 0, -40\npoint camera 0, 0, 0\n");
+  EXPECT_NE(pointed.At(320, 240), kBackdrop);
+  // Turned away by 90 degrees about y: nothing in view.
+  EngineRun turned = Run(std::string(kCube) + "rotate camera 0, 90, 0\n");
+  EXPECT_EQ(turned.CountOtherThan(kBackdrop), 0u);
+  // Turned back: the angles query reports the turn.
+  EngineRun back = Run(std::string(kCube) + "rotate camera 0, 90, 0\nrotate camera 0, 0, 0\nprint camera angle y()\n");
+  EXPECT_NE(back.At(320, 240), kBackdrop);
+}
+
+TEST_F(CameraAndLightPrograms, TheCameraQueriesReportPositionAndAngles) {
+  EngineRun run = Run(
+      "position camera 1.5, 2, -3\n"
+      "print camera position x()\nprint camera position y()\nprint camera position z()\n"
+      "rotate camera 10, 20, 30\n"
+      "print int(camera angle x() + 0.5)\nprint int(camera angle y() + 0.5)\nprint int(camera angle z() + 0.5)\n");
+  EXPECT_EQ(run.printed, "1.5\n2\n-3\n10\n20\n30\n");
+}
+
+TEST_F(CameraAndLightPrograms, RangeAndFieldOfViewShapeTheProjection) {
+  EngineRun near_enough = Run(std::string(kCube));
+  // Beyond the far range the cube is culled.
+  EngineRun beyond = Run(std::string(kCube) + "set camera range 1, 30\n");
+  EXPECT_EQ(beyond.CountOtherThan(kBackdrop), 0u);
+  // A narrower field of view makes it larger.
+  EngineRun narrow = Run(std::string(kCube) + "set camera fov 0.5\n");
+  EXPECT_GT(narrow.CountOtherThan(kBackdrop), 2 * near_enough.CountOtherThan(kBackdrop));
+}
+
+TEST_F(CameraAndLightPrograms, TheCameraViewRectangleLimitsTheDrawing) {
+  EngineRun run = Run(std::string(kCube) + "backdrop off\nset camera view 0, 0, 320, 480\n");
+  // The cube is drawn into the left half only.
+  EXPECT_NE(run.At(160, 240), 0u);
+  // (The pointer that the first frame drew stays on the uncleared screen
+  // just right of the middle.)
+  for (int x = 352; x < 640; x += 16) EXPECT_EQ(run.At(x, 240), 0u);
+}
+
+TEST_F(CameraAndLightPrograms, AmbientLightAndTheDefaultLightLightTheScene) {
+  // The front face is lit mostly by the ambient half of the scene material.
+  const uint32_t lit = Run(std::string(kCube)).At(320, 240);
+  // No ambient light and the default light hidden: the cube is black.
+  EXPECT_EQ(Run(std::string(kCube) + "set ambient light 0\nhide light 0\n").At(320, 240), 0u);
+  // More ambient light, brighter.
+  const uint32_t bright = Run(std::string(kCube) + "set ambient light 100\n").At(320, 240);
+  EXPECT_GT(Brightness(bright), Brightness(lit));
+  // A red ambient colour leaves only red.
+  const uint32_t red = Run(std::string(kCube) + "set ambient light colour rgb(255, 0, 0)\nhide light 0\n").At(320, 240);
+  EXPECT_GT(red >> 16, 0u);
+  EXPECT_EQ(red & 0xFFFF, 0u);
+}
+
+TEST_F(CameraAndLightPrograms, PointSpotAndDirectionalLightsShineOnTheCube) {
+  const std::string dark = std::string(kCube) + "set ambient light 0\nhide light 0\nmake light 1\n";
+  // A point light before the cube lights its front face.
+  EXPECT_GT(Brightness(Run(dark + "set point light 1, 0, 0, -20\n").At(320, 240)), 60);
+  // Behind it, not.
+  EXPECT_EQ(Run(dark + "set point light 1, 0, 0, 20\n").At(320, 240), 0u);
+  // A directional light shining along +z lights the front face.
+  EXPECT_GT(Brightness(Run(dark + "set directional light 1, 0, 0, 1\n").At(320, 240)), 100);
+  // Coloured green, the light leaves only green.
+  const uint32_t green = Run(dark + "set directional light 1, 0, 0, 1\ncolor light 1, rgb(0, 255, 0)\n").At(320, 240);
+  EXPECT_GT((green >> 8) & 0xFF, 0u);
+  EXPECT_EQ(green & 0xFF00FF, 0u);
+  // A spot light aimed at the cube lights it; aimed away, not.
+  const std::string spot = dark + "set point light 1, 0, 0, -20\nset spot light 1, 30, 60\n";
+  EXPECT_GT(Brightness(Run(spot + "point light 1, 0, 0, 0\n").At(320, 240)), 60);
+  EXPECT_EQ(Run(spot + "point light 1, 0, 0, -40\n").At(320, 240), 0u);
+  // Hidden, the light goes dark; deleted, too.
+  EXPECT_EQ(Run(dark + "set directional light 1, 0, 0, 1\nhide light 1\n").At(320, 240), 0u);
+  EXPECT_EQ(Run(dark + "set directional light 1, 0, 0, 1\ndelete light 1\n").At(320, 240), 0u);
+}
+
+TEST_F(CameraAndLightPrograms, ASceneOfLitObjectsMatchesItsGolden) {
+  EngineRun run = Run(
+      "disable auto camera\n"
+      "make object sphere 1, 12 : position object 1, -12, 0, 0\n"
+      "make object cube 2, 10 : position object 2, 12, 0, 0 : rotate object 2, 20, 30, 0\n"
+      "make object plain 3, 60, 40 : position object 3, 0, -8, 0 : x rotate object 3, 90\n"
+      "colour object 3, rgb(90, 90, 90)\n"
+      "set ambient light 20\n"
+      "make light 1 : set point light 1, 0, 10, -15 : color light 1, rgb(255, 200, 120)\n"
+      "make light 2 : set directional light 2, -1, -1, 1 : color light 2, rgb(80, 80, 255)\n"
+      "position camera 0, 12, -40 : point camera 0, 0, 0\n");
+  EXPECT_EQ(CompareWithGolden(run, "lit_scene"), "");
+}
+
+}  // namespace
+}  // namespace zv::test
