@@ -1,5 +1,8 @@
 #include "app/all_handlers.h"
 
+#include "audio/commands/music_commands.h"
+#include "audio/commands/sound_commands.h"
+
 #include "display/animation_commands.h"
 #include "display/display_commands.h"
 #include "display/images.h"
@@ -27,6 +30,8 @@ void RegisterAllHandlers(HandlerTable& table) {
   RegisterSpriteHandlers(table);
   RegisterAnimationHandlers(table);
   RegisterEngine3DHandlers(table);
+  RegisterSoundHandlers(table);
+  RegisterMusicHandlers(table);
   RegisterInputHandlers(table);  // with force feedback
   RegisterFileHandlers(table);
   RegisterNumberedFileHandlers(table);

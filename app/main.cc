@@ -6,14 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "app/all_handlers.h"
 #include "app/command_line.h"
 #include "app/program_compiler.h"
-#include "display/display_factory.h"
-#include "engine3d/engine.h"
+#include "app/system_parts.h"
 #include "platform/paths/temp_folder.h"
-#include "platform/present/presenter_factory.h"
-#include "services/hub/services_hub.h"
 #include "runtime/attached/attached_data.h"
 #include "runtime/builder/exe_builder.h"
 #include "runtime/startup.h"
@@ -41,32 +37,6 @@ std::string Join(const std::vector<std::string>& words) {
   return line;
 }
 
-// The 3D engine, which outlives every run it serves.
-zv::Engine3D& Engine() {
-  static zv::Engine3D engine;
-  return engine;
-}
-
-// What every run uses: all the commands, the display, the 3D engine, and the
-// input, file, system, memory and network services.
-zv::StartServices SystemServices(const std::string& self) {
-  zv::StartServices services;
-  services.engine3d = &Engine();
-  services.register_handlers = zv::RegisterAllHandlers;
-  services.make_display = [](zv::platform::Window& window, zv::Vm& vm) {
-    return zv::MakeDisplayServices(vm, window, zv::platform::MakePresenter(window.NativeHandle()));
-  };
-  services.make_input = [self](zv::platform::Window& window, zv::Vm& vm, zv::platform::Clock& clock,
-                               const std::string& user_state_folder) -> std::unique_ptr<zv::InputServices> {
-    zv::HubOptions options;
-    options.clock = &clock;
-    options.executable_path = self;
-    options.user_state_folder = user_state_folder;
-    return std::make_unique<zv::ServicesHub>(window, vm, options);
-  };
-  return services;
-}
-
 // A built game takes its settings from the environment, since its whole
 // command line belongs to the game.
 int RunGame(const std::string& self, const std::vector<std::string>& args) {
@@ -79,7 +49,8 @@ int RunGame(const std::string& self, const std::vector<std::string>& args) {
   options.headless = headless && std::string(headless) == "1";
   if (const char* frames = std::getenv("ZENTROVEX_FRAMES")) options.frames = static_cast<uint32_t>(std::strtoul(frames, nullptr, 10));
   if (const char* shot = std::getenv("ZENTROVEX_SCREENSHOT")) options.screenshot = shot;
-  return zv::RunRuntime(options, SystemServices(self));
+  zv::SystemParts parts(self, options.headless);
+  return zv::RunRuntime(options, parts.Services());
 }
 
 int Run(const std::string& self, const zv::CommandLine& line) {
@@ -90,7 +61,8 @@ int Run(const std::string& self, const zv::CommandLine& line) {
   options.screenshot = line.screenshot;
   options.command_line = Join(line.program_args);
   options.app_folder = FolderOf(line.file);
-  zv::StartServices services = SystemServices(self);
+  zv::SystemParts parts(self, options.headless);
+  zv::StartServices services = parts.Services();
   const std::string source = fs::absolute(line.file).string();
   services.compile = [source](const std::string& program, std::string* error) {
     return zv::CompileProgram(source, program, error);

@@ -43,6 +43,8 @@ ServicesHub::ServicesHub(platform::Window& window, Vm& vm, const HubOptions& opt
   input_.Attach(vm);
   files_.Bind(vm);
   system_.Bind(vm);
+  memory_.SetSounds(options.sound_layouts);
+  memory_.SetMeshes(options.mesh_layouts);
   vm.memory_blocks = &memory_;
   vm.net = net_.get();
 }

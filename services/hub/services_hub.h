@@ -23,6 +23,10 @@ struct HubOptions {
   // Where the registry and the system folder live; empty: the user's
   // configuration folder.
   std::string user_state_folder;
+  // What makes sounds and meshes from memory blocks and back; null: the
+  // stand-ins, which refuse.
+  SoundLayoutServices* sound_layouts = nullptr;
+  MeshLayoutServices* mesh_layouts = nullptr;
 };
 
 // The services of input, files, system, memory blocks, FTP and multiplayer

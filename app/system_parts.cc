@@ -1,0 +1,64 @@
+#include "app/system_parts.h"
+
+#include "app/all_handlers.h"
+#include "display/display_factory.h"
+#include "engine3d/engine.h"
+#include "platform/audio/sdl/sdl_audio.h"
+#include "platform/present/presenter_factory.h"
+#include "services/hub/services_hub.h"
+
+namespace zv {
+namespace {
+
+// The 3D engine, which outlives every run it serves.
+Engine3D& Engine() {
+  static Engine3D engine;
+  return engine;
+}
+
+}  // namespace
+
+int32_t SoundLayoutAdapter::ExportSound(int32_t sound, SoundMemblockLayout* out) {
+  SoundMemory memory;
+  if (!slots_.SoundToMemory(sound, memory)) return memblock_neighbour_error::kSoundMissing;
+  out->bits = memory.bits;
+  out->frequency = memory.frequency;
+  out->length = memory.length;
+  out->data = std::move(memory.data);
+  return 0;
+}
+
+int32_t SoundLayoutAdapter::ImportSound(int32_t sound, const SoundMemblockLayout& layout) {
+  SoundMemory memory{layout.bits, layout.frequency, layout.length, layout.data};
+  return slots_.MemoryToSound(memory, sound) ? 0 : memblock_neighbour_error::kSoundMissing;
+}
+
+SystemParts::SystemParts(std::string executable_path, bool headless)
+    : executable_path_(std::move(executable_path)),
+      audio_backend_(headless ? nullptr : platform::MakeSdlAudioBackend()),
+      sound_(SoundSystemOptions{audio_backend_.get(), false}, &music_),
+      sound_layouts_(sound_.Slots()) {}
+
+SystemParts::~SystemParts() = default;
+
+StartServices SystemParts::Services() {
+  StartServices services;
+  services.register_handlers = RegisterAllHandlers;
+  services.engine3d = &Engine();
+  services.sound = &sound_;
+  services.make_display = [](platform::Window& window, Vm& vm) {
+    return MakeDisplayServices(vm, window, platform::MakePresenter(window.NativeHandle()));
+  };
+  services.make_input = [this](platform::Window& window, Vm& vm, platform::Clock& clock,
+                               const std::string& user_state_folder) -> std::unique_ptr<InputServices> {
+    HubOptions options;
+    options.clock = &clock;
+    options.executable_path = executable_path_;
+    options.user_state_folder = user_state_folder;
+    options.sound_layouts = &sound_layouts_;
+    return std::make_unique<ServicesHub>(window, vm, options);
+  };
+  return services;
+}
+
+}  // namespace zv

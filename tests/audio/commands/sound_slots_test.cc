@@ -1,0 +1,109 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "audio/commands/sound_commands_service.h"
+#include "audio/library/library.h"
+#include "audio/library/recording.h"
+#include "platform/audio/headless/headless_audio.h"
+#include "tests/audio/library/audio_test_util.h"
+
+namespace zv {
+namespace {
+
+// The slots over a machine with an in-memory sound device.
+class SoundSlotsTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_TRUE(slots.StartSoundSystem(SoundSystemOptions{&backend, true}, 0)); }
+  void TearDown() override {
+    slots.StopSoundSystem();
+    SetOfflineMixing(false);
+    SetAudioBackend(nullptr);
+  }
+  bool WaitForRecorded(uint32_t frames) {
+    const auto start = std::chrono::steady_clock::now();
+    while (GetRecordPosition() < frames) {
+      if (std::chrono::steady_clock::now() - start > std::chrono::seconds(3)) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+  }
+
+  platform::MemoryAudioBackend backend;
+  SoundSlots slots;
+};
+
+TEST_F(SoundSlotsTest, ADeviceMeansTheDefaultOutput) {
+  EXPECT_EQ(GetOutputType(), kOutputDirect);
+  EXPECT_TRUE(backend.OutputOpen());
+}
+
+TEST_F(SoundSlotsTest, RecordingKeepsWhatFollowsTheLeadingSilence) {
+  ASSERT_TRUE(slots.StartRecordingSound(3, 1));
+  std::vector<uint8_t> bytes;
+  for (int i = 0; i < 100; ++i) test::Put(bytes, static_cast<uint16_t>(i % 2 ? 2048 : -2048), 2);
+  for (int i = 0; i < 50; ++i) test::Put(bytes, static_cast<uint16_t>(5000 + i), 2);
+  ASSERT_TRUE(backend.Feed(bytes));
+  ASSERT_TRUE(WaitForRecorded(150));
+  EXPECT_EQ(slots.StopRecordingSound(), 3);
+  const SoundSlot& s = slots.Slot(3);
+  ASSERT_TRUE(s.loaded);
+  EXPECT_TRUE(s.owns_sample);
+  ASSERT_EQ(s.sample->length, 50);
+  EXPECT_EQ(reinterpret_cast<const int16_t*>(s.sample->data)[0], 5000);
+  EXPECT_EQ(s.frequency, 44100);
+}
+
+TEST_F(SoundSlotsTest, ARecordingOfSilenceKeepsNothing) {
+  ASSERT_TRUE(slots.StartRecordingSound(4, 1));
+  ASSERT_TRUE(backend.Feed(std::vector<uint8_t>(400, 0)));
+  ASSERT_TRUE(WaitForRecorded(200));
+  EXPECT_EQ(slots.StopRecordingSound(), 0);
+  EXPECT_FALSE(slots.Slot(4).loaded);
+  EXPECT_EQ(slots.StopRecordingSound(), 0);  // nothing recording any more
+}
+
+TEST_F(SoundSlotsTest, SoundsBecomeMemoryAndBack) {
+  SoundMemory in;
+  in.bits = 8;
+  in.frequency = 11025;
+  in.data = {1, 2, 3, 4, 5};
+  ASSERT_TRUE(slots.MemoryToSound(in, 9));
+  EXPECT_TRUE(slots.Slot(9).loaded);
+  EXPECT_EQ(slots.Slot(9).frequency, 11025);
+  SoundMemory out;
+  ASSERT_TRUE(slots.SoundToMemory(9, out));
+  EXPECT_EQ(out.bits, 8u);
+  EXPECT_EQ(out.frequency, 11025u);
+  EXPECT_EQ(out.length, 5u);
+  EXPECT_EQ(out.data, in.data);
+  // A loaded slot keeps its own settings; its old sample goes.
+  slots.Slot(9).frequency = 1234;
+  in.bits = 16;
+  in.data = {0, 1, 0, 2, 7};  // the odd byte is no whole sample
+  ASSERT_TRUE(slots.MemoryToSound(in, 9));
+  EXPECT_EQ(slots.Slot(9).frequency, 1234);
+  EXPECT_EQ(slots.Slot(9).sample->length, 2);
+  in.bits = 12;
+  EXPECT_FALSE(slots.MemoryToSound(in, 9));
+  EXPECT_FALSE(slots.SoundToMemory(10, out));
+}
+
+TEST_F(SoundSlotsTest, AnEightBitSoundSavesAsSixteenBitData) {
+  SoundMemory in;
+  in.bits = 8;
+  in.frequency = 22050;
+  in.data = {0x40, 0xC0};
+  ASSERT_TRUE(slots.MemoryToSound(in, 2));
+  const std::string path = test::TempPath("eight.wav");
+  ASSERT_TRUE(slots.SaveSoundAsWav(path, 2));
+  const std::vector<uint8_t> bytes = test::ReadBytes(path);
+  std::remove(path.c_str());
+  ASSERT_EQ(bytes.size(), 48u);
+  EXPECT_EQ(bytes[44] | bytes[45] << 8, 0x4000);
+  EXPECT_EQ(static_cast<int16_t>(bytes[46] | bytes[47] << 8), -0x4000);
+}
+
+}  // namespace
+}  // namespace zv

@@ -1,0 +1,183 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "tests/audio/library/formats/songs/song_fixture.h"
+
+namespace zv::test {
+namespace {
+
+class SongEngineTest : public SongTest {};
+
+TEST_F(SongEngineTest, NothingLoadsAFileOfNoFormat) {
+  const std::vector<uint8_t> junk(3000, 0x42);
+  EXPECT_EQ(Load(junk), nullptr);
+  EXPECT_EQ(host.Error(), song_error::kBadFormat);
+  EXPECT_EQ(engine.LoadSong("/no/such/file.mod"), nullptr);
+  EXPECT_EQ(host.Error(), song_error::kFileNotFound);
+}
+
+TEST_F(SongEngineTest, ModIsTriedFirst) {
+  std::vector<uint8_t> bytes = WriteMod(OnePatternModule());
+  std::copy_n("SCRM", 4, bytes.begin() + 44);
+  Song* song = Load(bytes);
+  ASSERT_NE(song, nullptr);
+  EXPECT_EQ(engine.GetSongFormat(song), static_cast<int32_t>(SongFormat::kMod));
+}
+
+TEST_F(SongEngineTest, NullSongsAreRefused) {
+  EXPECT_FALSE(engine.PlaySong(nullptr));
+  EXPECT_EQ(host.Error(), song_error::kBadParameter);
+  EXPECT_FALSE(engine.FreeSong(nullptr));
+  EXPECT_EQ(engine.GetSongFormat(nullptr), 0);
+  EXPECT_EQ(engine.GetSongMasterVolume(nullptr), -1);
+  EXPECT_EQ(engine.GetSongAudibleRow(nullptr), -1);
+  EXPECT_EQ(engine.GetSongName(nullptr), nullptr);
+}
+
+TEST_F(SongEngineTest, SettingsAreClamped) {
+  Song* song = Load(WriteMod(OnePatternModule()));
+  ASSERT_NE(song, nullptr);
+  engine.SetSongMasterVolume(song, 300);
+  EXPECT_EQ(engine.GetSongMasterVolume(song), 256);
+  engine.SetSongMasterVolume(song, -5);
+  EXPECT_EQ(engine.GetSongMasterVolume(song), 0);
+  engine.SetSongPanSeparation(song, 1.5f);
+  EXPECT_EQ(song->pan_separation, 1.0f);
+  engine.SetSongPanSeparation(song, -0.1f);
+  EXPECT_EQ(song->pan_separation, 0.0f);
+  engine.SetSongTempo(*song, 0);
+  EXPECT_EQ(engine.GetSongTempo(song), 1);
+  engine.SetSongTempo(*song, -20);
+  EXPECT_EQ(engine.GetSongTempo(song), 1);
+  engine.SetSongTempo(*song, 125);
+  EXPECT_EQ(song->samples_per_tick, 882);
+  EXPECT_FALSE(engine.SetSongRowCallback(song, nullptr, -1));
+  EXPECT_EQ(host.Error(), song_error::kBadParameter);
+}
+
+TEST_F(SongEngineTest, SetOrderClampsToTheList) {
+  TestModule m = OnePatternModule();
+  m.orders = {0, 0, 0};
+  Song* song = LoadAndPlay(WriteMod(m));
+  engine.SetSongOrder(song, 10);
+  host.Render(engine, 1);
+  EXPECT_EQ(song->order, 2);
+  engine.SetSongOrder(song, -4);
+  host.Render(engine, 1);
+  EXPECT_EQ(song->order, 0);
+}
+
+TEST_F(SongEngineTest, AudiblePositionLagsTheBuffer) {
+  TestModule m = OnePatternModule();
+  m.patterns[0].At(0, 0) = {-1, 0, -1, 0xF, 1};  // a row per tick
+  Song* song = LoadAndPlay(WriteMod(m));
+  EXPECT_EQ(engine.GetSongAudibleOrder(song), 0);
+  EXPECT_EQ(engine.GetSongAudibleRow(song), 0);
+  host.Render(engine, 4);  // the whole buffer (100 ms)
+  // What is heard now is the block mixed a buffer ago: the first, at 0 ms,
+  // which ended in row 1.
+  EXPECT_EQ(engine.GetSongTime(song), 0);
+  EXPECT_EQ(engine.GetSongAudibleRow(song), 1);
+  host.Render(engine, 1);
+  EXPECT_EQ(engine.GetSongTime(song), 25);
+  EXPECT_EQ(engine.GetSongAudibleRow(song), 2);
+}
+
+TEST_F(SongEngineTest, RowCallbackEveryFourthRowOneBufferLater) {
+  TestModule m = OnePatternModule();
+  m.patterns[0].At(0, 0) = {-1, 0, -1, 0xF, 1};
+  Song* song = LoadAndPlay(WriteMod(m));
+  static std::vector<std::pair<int, uint32_t>> calls;
+  calls.clear();
+  engine.SetSongRowCallback(song, [](Song* s, uint8_t row) { calls.emplace_back(row, s->time_ms); }, 4);
+  host.Render(engine, 20);
+  ASSERT_GE(calls.size(), 4u);
+  EXPECT_EQ(calls[0], std::make_pair(0, 75u));   // queued at 0 ms, heard 75 ms later
+  EXPECT_EQ(calls[1].first, 4);
+  EXPECT_EQ(calls[2].first, 8);
+  EXPECT_EQ(calls[3].first, 12);
+}
+
+TEST_F(SongEngineTest, ZxxAndInstrumentEvents) {
+  TestModule m = OnePatternModule();
+  m.patterns[0].At(1, 0) = {-1, 0, -1, 26, 0x42};
+  m.patterns[0].At(2, 1) = {49, 1, -1, 0, 0};
+  Song* song = LoadAndPlay(WriteS3m(m));
+  static std::vector<int> zxx, instruments;
+  zxx.clear();
+  instruments.clear();
+  engine.SetSongZxxCallback(song, [](Song*, uint8_t v) { zxx.push_back(v); });
+  engine.SetSongInstrumentCallback(song, [](Song*, uint8_t v) { instruments.push_back(v); }, 1);
+  host.Render(engine, 20);
+  EXPECT_EQ(zxx, (std::vector<int>{0x42}));
+  EXPECT_EQ(instruments, (std::vector<int>{1}));
+}
+
+TEST_F(SongEngineTest, ReplacingASampleKeepsItsSettings) {
+  Song* song = LoadAndPlay(WriteMod(OnePatternModule()));
+  auto* replacement = new SongSample;
+  replacement->data.assign(4000, 1000);
+  replacement->length = 4000;
+  ASSERT_TRUE(engine.SetSongSample(song, 0, replacement));
+  EXPECT_EQ(engine.GetSongSample(song, 0), replacement);
+  EXPECT_EQ(replacement->loop_mode, sample_loop::kNormal);
+  EXPECT_EQ(replacement->loop_length, 2000);
+  EXPECT_EQ(replacement->default_volume, 64);
+  EXPECT_FALSE(engine.SetSongSample(song, -1, replacement));
+  auto* extra = new SongSample;
+  ASSERT_TRUE(engine.SetSongSample(song, 40, extra));
+  EXPECT_EQ(song->sample_count, 41);
+  EXPECT_EQ(engine.GetSongSample(song, 41), nullptr);
+  EXPECT_EQ(host.Error(), song_error::kBadParameter);
+  engine.FreeSong(song);
+  loaded.clear();
+  delete replacement;
+  delete extra;
+}
+
+TEST_F(SongEngineTest, VoicesBeyondTheLimitAreCulledWhenQuiet) {
+  TestModule m = OnePatternModule();
+  m.samples[0].volume = 0;
+  m.patterns[0].At(0, 0) = {49, 1, -1, 0, 0};
+  m.patterns[0].At(0, 1) = {49, 1, -1, 0, 0};
+  Song* song = Load(WriteMod(m));
+  engine.SetSongVoiceLimits(song, 0, 10);
+  engine.PlaySong(song);
+  host.Render(engine, 2);
+  EXPECT_TRUE(EventsOf(Event::kStart).size() <= 1u);
+  EXPECT_FALSE(EventsOf(Event::kStop).empty());
+}
+
+}  // namespace
+}  // namespace zv::test
+
+namespace zv::test {
+namespace {
+
+// The fuzz targets' seeds are songs of their formats that play.
+TEST_F(SongEngineTest, FuzzSeedsLoadAndPlay) {
+  const std::pair<const char*, SongFormat> kinds[] = {{"mod", SongFormat::kMod}, {"s3m", SongFormat::kS3m},
+                                                      {"xm", SongFormat::kXm},   {"it", SongFormat::kIt},
+                                                      {"midi", SongFormat::kMidi}};
+  int seeds = 0;
+  for (const auto& [folder, format] : kinds) {
+    for (const auto& entry : std::filesystem::directory_iterator(std::string(ZV_SONG_CORPORA) + "/" + folder + "/corpus")) {
+      std::ifstream in(entry.path(), std::ios::binary);
+      const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+      Song* song = Load(bytes);
+      ASSERT_NE(song, nullptr) << entry.path();
+      EXPECT_EQ(song->format, format) << entry.path();
+      EXPECT_TRUE(engine.PlaySong(song));
+      host.Render(engine, 20);
+      engine.StopSong(song);
+      ++seeds;
+    }
+  }
+  EXPECT_GE(seeds, 10);
+}
+
+}  // namespace
+}  // namespace zv::test
