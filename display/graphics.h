@@ -35,6 +35,16 @@ class DrawNeighbours {
   virtual void RebuildImageTexture(int32_t image, bool flag) { (void)image, (void)flag; }
   // Releases the textures made from images (before the images go).
   virtual void ReleaseImageTextures() {}
+  // Shares the texture of an image file as the image's texture (its
+  // texture word is set); 0 when the file makes none.
+  virtual int32_t LoadImageTextureFile(int32_t image, const std::string& name) {
+    (void)image, (void)name;
+    return 0;
+  }
+  // Gives the texture mip levels; the digit names a block format.
+  virtual void BuildTextureMipmaps(int32_t texture, uint8_t format_digit) { (void)texture, (void)format_digit; }
+  // Unlinks an image that goes from its texture.
+  virtual void ReleaseImageTexture(int32_t image) { (void)image; }
 };
 
 // The ink and paper: the colours the program asked for (0xRRGGBB), their

@@ -115,7 +115,11 @@ int32_t LoadImage(Vm& vm, std::string_view name, int32_t number) {
     return kNoRecord;
   }
   const int32_t old = g->Pools().image_ids.Get(number);
-  if (old > 0) g->Pools().FreeImageRecord(old);
+  if (old > 0) {
+    // The image that goes lets go of its texture; objects showing it keep it.
+    if (g->Pools().images.InUse(old) && g->Pools().images[old].texture > 0) g->Neighbours().ReleaseImageTexture(old);
+    g->Pools().FreeImageRecord(old);
+  }
   g->Pools().image_ids.Set(number, index);
   return index;
 }
@@ -135,10 +139,18 @@ void CmdLoadImageTextured(Vm& vm) {
   YieldForRefresh(vm);
   Graphics* g = FindGraphics(vm);
   if (index == kNoRecord || !g) return;
+  // The file's texture is shared with every other user of that file; only
+  // when the file makes none is the texture made from the image.
   const bool flag = mode == 2;
-  g->Neighbours().MakeImageTexture(index, flag);
-  if (g->Pools().images.InUse(index) && g->Pools().images[index].texture > 0)
-    g->Neighbours().PreloadImageTexture(g->Pools().images[index].texture, flag);
+  DrawNeighbours& textures = g->Neighbours();
+  int32_t texture = textures.LoadImageTextureFile(index, name);
+  if (texture < 1) {
+    textures.MakeImageTexture(index, flag);
+    texture = g->Pools().images.InUse(index) ? g->Pools().images[index].texture : 0;
+  } else {
+    textures.BuildTextureMipmaps(texture, 1);
+  }
+  if (texture >= 1) textures.PreloadImageTexture(texture, flag);
 }
 
 void CmdSaveImage(Vm& vm) {
@@ -161,7 +173,11 @@ void CmdDeleteImage(Vm& vm) {
   if (!g) return;
   const int32_t index = g->Pools().image_ids.Get(number);
   if (index <= 0) return vm.RunError(err::kMissing);
-  if (g->Pools().images.InUse(index)) g->Pools().images[index].deletion_countdown = 2;
+  if (g->Pools().images.InUse(index)) {
+    g->Pools().images[index].deletion_countdown = 2;
+    // Its texture goes with its last user; objects showing it keep it.
+    if (g->Pools().images[index].texture > 0) g->Neighbours().ReleaseImageTexture(index);
+  }
   g->Pools().image_ids.Set(number, 0);
 }
 

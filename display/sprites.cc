@@ -422,4 +422,11 @@ Sprites* FindSprites(Vm& vm) {
   return owner ? &owner->OwnedSprites() : nullptr;
 }
 
+DrawNeighbours& SpriteDrawNeighbours::Textures() {
+  if (textures_) return *textures_;
+  // The machine's 3D engine makes the textures when it is linked in.
+  auto* engine = dynamic_cast<DrawNeighbours*>(sprites_.Drawing().Machine().engine3d);
+  return engine ? *engine : none_;
+}
+
 }  // namespace zv

@@ -115,25 +115,34 @@ class SpriteOwner {
 Sprites* FindSprites(Vm& vm);
 
 // What the draw queue asks of its neighbours: sprite records are drawn
-// here; the textures made from images go on to `textures` (the 3D
-// engine's, or stand-ins that do nothing).
+// here; the textures made from images go on to `textures` (by default the
+// machine's 3D engine when it makes them, else stand-ins that do nothing).
 class SpriteDrawNeighbours final : public DrawNeighbours {
  public:
   explicit SpriteDrawNeighbours(Sprites& sprites) : sprites_(sprites) {}
-  void SetTextures(DrawNeighbours* textures) { textures_ = textures ? textures : &none_; }
+  void SetTextures(DrawNeighbours* textures) { textures_ = textures; }
 
   void DrawSpriteRecord(platform::Surface& surface, int32_t bitmap, int32_t sprite, int32_t x, int32_t y) override {
     sprites_.DrawSpriteRecord(surface, bitmap, sprite, x, y);
   }
-  void MakeImageTexture(int32_t image, bool flag) override { textures_->MakeImageTexture(image, flag); }
-  void PreloadImageTexture(int32_t texture, bool flag) override { textures_->PreloadImageTexture(texture, flag); }
-  void RebuildImageTexture(int32_t image, bool flag) override { textures_->RebuildImageTexture(image, flag); }
-  void ReleaseImageTextures() override { textures_->ReleaseImageTextures(); }
+  void MakeImageTexture(int32_t image, bool flag) override { Textures().MakeImageTexture(image, flag); }
+  void PreloadImageTexture(int32_t texture, bool flag) override { Textures().PreloadImageTexture(texture, flag); }
+  void RebuildImageTexture(int32_t image, bool flag) override { Textures().RebuildImageTexture(image, flag); }
+  void ReleaseImageTextures() override { Textures().ReleaseImageTextures(); }
+  int32_t LoadImageTextureFile(int32_t image, const std::string& name) override {
+    return Textures().LoadImageTextureFile(image, name);
+  }
+  void BuildTextureMipmaps(int32_t texture, uint8_t format_digit) override {
+    Textures().BuildTextureMipmaps(texture, format_digit);
+  }
+  void ReleaseImageTexture(int32_t image) override { Textures().ReleaseImageTexture(image); }
 
  private:
+  DrawNeighbours& Textures();
+
   Sprites& sprites_;
   DrawNeighbours none_;
-  DrawNeighbours* textures_ = &none_;
+  DrawNeighbours* textures_ = nullptr;
 };
 
 }  // namespace zv

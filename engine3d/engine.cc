@@ -10,7 +10,10 @@
 #include "engine3d/render/render_states.h"
 #include "engine3d/render/scene_render.h"
 #include "engine3d/render/textures.h"
+#include "engine3d/scene/animation.h"
 #include "engine3d/scene/camera_view.h"
+#include "engine3d/scene/matrix_terrain.h"
+#include "engine3d/scene/static_scene_store.h"
 #include "runtime/runtime_state.h"
 
 namespace zv {
@@ -18,8 +21,7 @@ namespace zv {
 // ---- EngineNodeServices --------------------------------------------------------------
 
 int32_t EngineNodeServices::LoadTextureFile(const std::string& name, int32_t lookup_mode) {
-  (void)name, (void)lookup_mode;
-  return 0;
+  return e_.Bound() ? zv::LoadTextureFile(e_, name, lookup_mode) : 0;
 }
 
 int32_t EngineNodeServices::GetColourTexture(uint32_t colour) {
@@ -58,14 +60,18 @@ Engine3D::~Engine3D() {
 // ---- Engine3DServices ------------------------------------------------------------------
 
 void Engine3D::RunPerTurn3DStep() {
-  if (vm_) RenderBackdrop(*this);
+  if (!vm_) return;
+  RemakeObjectImageTextures(*this);
+  RenderBackdrop(*this);
 }
 
 void Engine3D::RenderSceneIfEnabled() {
   if (vm_ && Device() && DrawingEnabled()) RenderScene(*this);
 }
 
-void Engine3D::AnimateObjects() {}
+void Engine3D::AnimateObjects() {
+  if (vm_) zv::AnimateObjects(*this);
+}
 
 void Engine3D::ClearViewportColour(uint32_t colour) { ClearRenderTarget(*this, colour); }
 
@@ -74,6 +80,7 @@ void Engine3D::ReleaseAll() {
 }
 
 void Engine3D::ReleaseEverything() {
+  ClearStaticScene(*this);
   for (int32_t number = IdMap::kFirst; number <= IdMap::kLast; ++number)
     if (const int32_t index = pools.object_ids.Get(number); index > 0) DeleteObject(*this, index, number);
   if (backdrop.object > 0) {
@@ -84,6 +91,7 @@ void Engine3D::ReleaseEverything() {
   for (int32_t number = IdMap::kFirst; number <= IdMap::kLast; ++number)
     if (const int32_t index = pools.mesh_ids.Get(number); index > 0) pools.FreeMesh(index);
   pools.mesh_ids.Clear();
+  ReleaseAllMatrices(*this);
   frame_textures.clear();
   animated_objects.clear();
   // What is left has no number (instances' shared parts go with their
@@ -96,12 +104,14 @@ void Engine3D::ResetRecordPools(Vm& vm) {
   ReleaseAll();
   Bind(vm);
   pools.Reset();
+  matrix_ids.Clear();
   marks_.clear();
   backdrop = BackdropState{};
   frame_textures.clear();
   animated_objects.clear();
   texture_folder.clear();
   transforms_changed = 0;
+  ResetCollisionLibrary(*this);
   // Scene switches do not outlive the run that set them.
   settings.wireframe_all = 0;
   settings.texture_address_mode = 1;
@@ -128,27 +138,19 @@ void Engine3D::Reset3DState() {
   UpdateCameraLookAt(*this);
   SetCameraProjection(*this, camera.near_range, camera.far_range, camera.fov);
   MakeDefaultLight(*this);
+  CreateStaticVertexBuffer(*this, StaticScene::kFirstCapacity);
   settings.identity = Matrix4::Identity();
   if (platform::Device3D* d = Device()) d->GetTransform(platform::TransformState::kView, &settings.identity);
 }
 
-void Engine3D::ReleaseTextureSurfaces() {
-  for (int32_t i = 0; i < pools.textures.Capacity(); ++i)
-    if (pools.textures.InUse(i)) pools.textures[i].surface.reset();
-}
+void Engine3D::ReleaseTextureSurfaces() { RetireTextureSurfaces(*this); }
 
+// The limbs keep their textures over a display change: the textures are
+// made again for the new device (RecreateTextures), so objects look as
+// they did.
 void Engine3D::ClearLimbTextures() {}
 
-void Engine3D::RecreateTextures() {
-  // The solid colours come back from their keys.
-  for (int32_t index : texture_cache) {
-    const TextureRecord* t = pools.Texture(index);
-    if (!t || t->cache_key.empty()) continue;
-    char* end = nullptr;
-    const long colour = std::strtol(t->cache_key.c_str(), &end, 10);
-    if (end && *end == '\0') MakeSolidColourTexture(*this, index, static_cast<uint32_t>(colour));
-  }
-}
+void Engine3D::RecreateTextures() { zv::RecreateTextures(*this); }
 
 void Engine3D::RebuildObjectModels() {
   ReapplyAllLights(*this);

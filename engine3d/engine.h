@@ -5,10 +5,14 @@
 #include <vector>
 
 #include "display/device3d.h"
+#include "display/graphics.h"
 #include "display/record_pools.h"
 #include "engine3d/engine_state.h"
 #include "engine3d/objects/object_pools.h"
 #include "engine3d/render/lights.h"
+#include "engine3d/render/textures.h"
+#include "engine3d/scene/collision_refresh.h"
+#include "engine3d/scene/static_scene.h"
 #include "models/nodes/node_services.h"
 #include "models/nodes/node_types.h"
 #include "runtime/vm/vm.h"
@@ -42,7 +46,7 @@ class EngineNodeServices final : public models::NodeServices {
 // display ask of it each turn and around display changes. One per process,
 // plugged into the machine as `vm.engine3d`; the command handlers reach it
 // through FindEngine. Everything runs on the main thread.
-class Engine3D final : public Engine3DServices, public Device3DClient {
+class Engine3D final : public Engine3DServices, public Device3DClient, public DrawNeighbours {
  public:
   Engine3D();
   ~Engine3D() override;
@@ -74,6 +78,15 @@ class Engine3D final : public Engine3DServices, public Device3DClient {
   uint32_t AmbientColour() const override { return settings.ambient_colour; }
   Projection CameraProjection() const override;
   platform::Matrix4 ViewMatrix() const override { return camera.view; }
+
+  // ---- DrawNeighbours: the image commands' textures (render/image_textures.cc) ----
+  void MakeImageTexture(int32_t image, bool flag) override;
+  void PreloadImageTexture(int32_t texture, bool flag) override;
+  void RebuildImageTexture(int32_t image, bool flag) override;
+  void ReleaseImageTextures() override;
+  int32_t LoadImageTextureFile(int32_t image, const std::string& name) override;
+  void BuildTextureMipmaps(int32_t texture, uint8_t format_digit) override;
+  void ReleaseImageTexture(int32_t image) override;
 
   // ---- The display ----------------------------------------------------------------
   Display* Screen();
@@ -110,11 +123,16 @@ class Engine3D final : public Engine3DServices, public Device3DClient {
   models::FrameTextureList frame_textures;
   std::vector<int32_t> animated_objects;  // object indices, in joining order
   std::vector<int32_t> texture_cache;     // shared textures, in making order
+  TextureKeeping texture_keeping;
   std::string texture_folder;             // of the model being loaded
   uint32_t transforms_changed = 0;
+  ObjectCollisionState collision;  // what the collision queries keep
   uint64_t polygon_counter = 0;
   uint8_t in_scene = 0;
   uint8_t scene_opened_by_backdrop = 0;
+  // The static scene, and the matrix terrain grids by number (object records).
+  StaticScene static_scene;
+  IdMap matrix_ids;
 
  private:
   // Deletes every object and frees every mesh and texture.

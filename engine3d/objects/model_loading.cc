@@ -7,6 +7,7 @@
 #include "engine3d/objects/mesh_records.h"
 #include "engine3d/objects/object_model.h"
 #include "engine3d/objects/object_setup.h"
+#include "engine3d/objects/three_ds_loading.h"
 #include "models/files/model_builder.h"
 #include "models/files/x_model_reader.h"
 #include "platform/paths/path_resolver.h"
@@ -61,7 +62,7 @@ int32_t LoadObjectMesh(Engine3D& e, int32_t object, const std::string& file) {
   std::string name = file;
   if (e.Machine().attached_data) e.Machine().attached_data->ResolveVirtualFile(name, "dat");
   const std::string path = p::Paths().Resolve(name);
-  if (extension == "3ds") return load_result::kNoConvert;  // no 3DS converter in this build
+  if (extension == "3ds") return Load3dsIntoObject(e, object, path);
   std::error_code error;
   if (!std::filesystem::is_regular_file(path, error)) return load_result::kNotFound;
   return LoadModelIntoObject(e, object, path);

@@ -196,9 +196,8 @@ void CmdMakeObject(Vm& vm) {
   if (index == kNoRecord) return;
   e->pools.object_ids.Set(number, index);
   e->pools.objects[index].number = number;
-  // Textures made from images come with the texture layer; until then the
-  // object is drawn untextured.
-  MakeObjectModelFromMesh(*e, index, mesh_index, 0);
+  const int32_t texture = image_record > 0 ? GetImageTexture(*e, image_record, true) : 0;
+  MakeObjectModelFromMesh(*e, index, mesh_index, texture);
   SetUpObject(*e, index, true);
   ObjectRecord& o = e->pools.objects[index];
   o.limb_count = 1;
@@ -250,6 +249,7 @@ void MakePrimitiveObject(Vm& vm, int32_t number, MakeMesh make_mesh, PrimitiveCo
     o.box_collision = 0;
   }
   o.collision_kind = collision.kind;
+  o.collision_sizes = Vector3f{collision.a, collision.b, collision.c};
   if (o.model) o.model->BuildModelCollision(index, collision.kind, collision.a, collision.b, collision.c);
   if (both_sides && record != kNoRecord) e->Marks(record).culling = 0;
   e->transforms_changed = 1;
@@ -308,7 +308,7 @@ void CmdMakeObjectCollisionBox(Vm& vm) {
   o.box_centre = Vector3f{v[0] + (v[3] - v[0]) * 0.5f, v[1] + (v[4] - v[1]) * 0.5f, v[2] + (v[5] - v[2]) * 0.5f};
   o.box_collision = flag != 1 ? 1 : 0;
   o.own_box = flag != 1 ? 1 : 0;
-  if (o.model) o.model->FreeModelCollision();
+  if (o.model) o.model->FreeModelCollision(index);
 }
 
 void CmdDeleteObjectCollisionBox(Vm& vm) {
@@ -343,13 +343,13 @@ void CmdSetObjectRenderFlags(Vm& vm) {
   if (Extra >= 2) m.unlit = extra[1] != 1;
   if (Extra >= 3) m.fog = extra[2] != 0;
   if (Extra >= 4) m.ambient = extra[3] != 0;
+  if (m.colour_key == 1) KeyLimbTexturesOnBlack(*e, index);
 }
 
 void CmdSetObjectTextureMode(Vm& vm) {
   const int32_t number = vm.NextInt();
   const int32_t mode = vm.NextInt();
   const int32_t mipmap = vm.NextInt();
-  (void)mipmap;  // mip levels come with the texture layer
   YieldForRefresh(vm);
   Engine3D* e = FindEngine(vm);
   if (!e) return;
@@ -361,6 +361,7 @@ void CmdSetObjectTextureMode(Vm& vm) {
   if (mode == 1 && caps.mirror_available) address = 2;
   if (mode == 2 && caps.clamp_available) address = 3;
   if (address != 0) MarksOf(*e, index).address_mode = address;
+  if (mipmap == 1 && MarksOf(*e, index).colour_key == 0 && caps.mipmap_available) BuildLimbTextureMipmaps(*e, index);
 }
 
 // Every limb from 0 up to the first that is not in use takes the shared

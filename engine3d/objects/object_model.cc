@@ -198,22 +198,20 @@ void ObjectModel::BuildModelCollision(int32_t object_index, int32_t kind, float 
   if (root_) root_->BuildNodeCollision(static_cast<uint32_t>(object_index), kind, a, b, c);
 }
 
-void ObjectModel::FreeModelCollision() {
-  if (root_) root_->FreeNodeCollision();
+void ObjectModel::FreeModelCollision(int32_t object_index) {
+  if (root_) root_->FreeNodeCollision(static_cast<uint32_t>(object_index));
 }
 
 void ObjectModel::BuildLimbCollision(int32_t object_index, int32_t limb, int32_t kind) {
   if (root_) root_->BuildNodeCollisionByNumber(static_cast<uint32_t>(object_index), limb, kind);
 }
 
-void ObjectModel::FreeLimbCollision(int32_t limb) {
-  if (root_) root_->FreeNodeCollisionByNumber(limb);
+void ObjectModel::FreeLimbCollision(int32_t object_index, int32_t limb) {
+  if (root_) root_->FreeNodeCollisionByNumber(static_cast<uint32_t>(object_index), limb);
 }
 
-void ObjectModel::UpdateModelCollision(p::Device3D* device) {
-  if (!root_ || !device) return;
-  WorldKept kept(device);
-  root_->UpdateNodeCollision(*device);
+void ObjectModel::UpdateModelCollision(int32_t object_index) {
+  if (root_) root_->UpdateNodeCollision(Matrix4::Identity(), static_cast<uint32_t>(object_index));
 }
 
 void ObjectModel::ScrollLimbTexture(int32_t limb, float du, float dv) {

@@ -4,6 +4,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine3d/objects/matrix_math.h"
@@ -36,6 +37,8 @@ class ObjectModel {
   int32_t FrameCount() const { return frame_count_; }
   // Null when the model has no animation.
   models::KeyframeSet* Keyframes() { return keyframes_.get(); }
+  // The model takes these keyframes (null: it has no animation from now on).
+  void SetKeyframes(std::unique_ptr<models::KeyframeSet> keyframes) { keyframes_ = std::move(keyframes); }
 
   // Reads an X model file into the empty model: its frame count (the
   // frames counting the root), or 0 when the model had a root already or
@@ -83,11 +86,17 @@ class ObjectModel {
   void RenderModel(platform::Device3D& device, int32_t texture_selector);
   void RenderModelSecondPass(platform::Device3D& device);
   void RebuildModel();
+  // Collision objects are filed per object: instances share the tree but
+  // each files its own. The forms without an object free every object's.
   void BuildModelCollision(int32_t object_index, int32_t kind, float a, float b, float c);
-  void FreeModelCollision();
+  void FreeModelCollision(int32_t object_index);
+  void FreeModelCollision() { FreeModelCollision(0); }
   void BuildLimbCollision(int32_t object_index, int32_t limb, int32_t kind);
-  void FreeLimbCollision(int32_t limb);
-  void UpdateModelCollision(platform::Device3D* device);
+  void FreeLimbCollision(int32_t object_index, int32_t limb);
+  void FreeLimbCollision(int32_t limb) { FreeLimbCollision(0, limb); }
+  // Places the object's collision objects where its frames put its meshes
+  // (an instance sets its own root frame matrix first).
+  void UpdateModelCollision(int32_t object_index);
   void ScrollLimbTexture(int32_t limb, float du, float dv);
   void ScaleLimbTexture(int32_t limb, float su, float sv);
 

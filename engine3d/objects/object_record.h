@@ -70,6 +70,7 @@ struct ObjectRecord {
   int32_t animated = 0;           // on the animated-object list
   // Bounds.
   int32_t collision_kind = 0;
+  Vector3f collision_sizes;       // the sizes the kind was built with
   float bound_radius = 0;         // whole units, + 1
   Vector3f bound_centre;
   float cull_radius = 0;          // whole units from the origin, + 1

@@ -10,6 +10,7 @@
 #include "engine3d/objects/object_model.h"
 #include "engine3d/scene/backdrop.h"
 #include "engine3d/scene/camera_view.h"
+#include "engine3d/scene/collision_refresh.h"
 
 namespace zv {
 namespace {
@@ -43,9 +44,17 @@ bool ReleaseObjectRecord(Engine3D& e, int32_t index) {
     if (glued && glued->glued_to == index) glued->glued_to = 0;
   }
   DetachAnimatedObject(e, index);
+  // Its collision objects go now: its model may stay with its instances.
+  ForgetObjectCollisions(e, index);
   // The model may call back into the engine while it goes.
   std::shared_ptr<ObjectModel> model = std::move(e.pools.objects[index].model);
+  const ObjectModel* shared = model.use_count() > 1 ? model.get() : nullptr;
   model.reset();
+  // The frames it shared may still hold its placement: the objects that
+  // keep the model put theirs back.
+  if (shared)
+    for (int32_t i = e.pools.objects.Head(); i != kNoRecord; i = e.pools.objects.Next(i))
+      if (i != index && e.pools.objects[i].model.get() == shared) RebuildObjectTransform(e, i);
   o = &e.pools.objects[index];
   std::shared_ptr<LimbArray> limbs = std::move(o->limbs);
   // Grid meshes belong to the limbs: they go with the last user of the limbs.

@@ -8,6 +8,7 @@
 #include "engine3d/objects/object_model.h"
 #include "engine3d/render/render_settings.h"
 #include "engine3d/render/render_states.h"
+#include "engine3d/scene/static_scene_draw.h"
 
 namespace zv {
 namespace {
@@ -228,6 +229,10 @@ void RenderScene(Engine3D& e) {
   CullPass(e);
   GatherTextures(e);
   if (OpenScene(e, *d)) {
+    if (e.static_scene.HasGroups()) {
+      ResetRenderStates(e);
+      DrawStaticScene(e);
+    }
     SolidPass(e);
     GhostPass(e);
     DepthSortedPass(e, *d);

@@ -65,7 +65,9 @@ void BackdropOff(Engine3D& e) {
 }
 
 void ColourBackdrop(Engine3D& e, uint32_t colour) {
-  if (e.backdrop.texture > 0 && e.backdrop.colour_texture == 1) {
+  // The backdrop held one reference of its texture, a colour's or an
+  // image's.
+  if (e.backdrop.texture > 0) {
     ReleaseTexture(e, e.backdrop.texture, false);
     e.backdrop.texture = 0;
   }

@@ -1,10 +1,33 @@
 #pragma once
 
 #include <cstdint>
+#include <set>
+#include <utility>
+
+#include "engine3d/objects/matrix_math.h"
 
 namespace zv {
 
 class Engine3D;
+
+// What the object collision queries keep between calls.
+struct ObjectCollisionState {
+  // The correction of the last box test of an object with its own
+  // collision box against one that asks for it.
+  Vector3f box_correction;
+  // The pairs of objects (record indices, the lower first) that the last
+  // test run of the collision library reported.
+  std::set<std::pair<int32_t, int32_t>> hit_pairs;
+  // What the last tests against the static scene's collision boxes left:
+  // the push-out of a box (the camera's follow command leaves its own tests
+  // here too) and where a moving cube stopped.
+  Vector3f static_box_result;
+  Vector3f static_line_result;
+};
+
+// Switches the collision library's caching off and makes OnCollisionPair
+// its answer to every colliding pair (the record-pool reset does this).
+void ResetCollisionLibrary(Engine3D& e);
 
 // Before a collision query reads its results: when any placement changed
 // since the last refresh, every object whose collision is on places its
@@ -15,7 +38,16 @@ int32_t RefreshObjectCollisions(Engine3D& e);
 // The response to a colliding pair of the objects with record indices `a`
 // and `b` (two meshes of one object never collide with each other): each
 // notes the other as its last hit, and whether it was the partner asked
-// about.
+// about. Pairs with an object that is locked to the camera, has its
+// collision off or is gone are passed over.
 void OnCollisionPair(Engine3D& e, uint32_t a, uint32_t b);
+
+// Whether the last test run reported the pair.
+bool ObjectsHit(const Engine3D& e, int32_t a, int32_t b);
+
+// An object that goes takes its collision objects out of the library (its
+// model may live on with its instances) and out of every other object's
+// hits.
+void ForgetObjectCollisions(Engine3D& e, int32_t index);
 
 }  // namespace zv

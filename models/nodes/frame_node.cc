@@ -78,9 +78,13 @@ bool FrameNode::RenderNodeSecondPass(platform::Device3D& device) {
   return true;
 }
 
-bool FrameNode::UpdateNodeCollision(platform::Device3D& device) {
-  WorldBracket(device, Bracket::kWithRootStep,
-               [&] { ForwardToChildren(&SceneNode::UpdateNodeCollision, device); });
+bool FrameNode::UpdateNodeCollision(const Matrix4& matrix, uint32_t object_index) {
+  // The world matrices the render would give the meshes, walked without the
+  // device: placing collision objects needs no device.
+  if (first_child() == nullptr) return true;
+  Matrix4 combined = platform::Multiply(local_, matrix);
+  if (number() == 0 && root_flag_ == 1) combined = platform::Multiply(root_matrix_, combined);
+  ForwardToChildren(&SceneNode::UpdateNodeCollision, combined, object_index);
   return true;
 }
 

@@ -33,7 +33,7 @@ class FrameNode : public SceneNode {
   bool GetRootTransform(Matrix4** matrix) override;
   bool RenderNode(platform::Device3D& device, int32_t texture_selector) override;
   bool RenderNodeSecondPass(platform::Device3D& device) override;
-  bool UpdateNodeCollision(platform::Device3D& device) override;
+  bool UpdateNodeCollision(const Matrix4& matrix, uint32_t object_index) override;
   bool ReparentFrame(ReparentState& state, int32_t moved, int32_t new_parent) override;
   bool SumVertexPositions(const Matrix4& matrix, Vector3f* sum, uint32_t* count) override;
   bool MaxVertexDistance(const Matrix4& matrix, const Vector3f& centre, float* maximum) override;

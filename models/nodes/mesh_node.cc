@@ -11,7 +11,9 @@ namespace zv::models {
 MeshNode::MeshNode(std::string_view name, NodeServices& services)
     : SceneNode(name), services_(&services) {}
 
-MeshNode::~MeshNode() = default;
+// A mesh deleted without its resources released first (a builder's
+// discarded node) still takes its collision objects out of the library.
+MeshNode::~MeshNode() { FreeMeshCollisionData(); }
 
 std::unique_ptr<MeshNode> MeshNode::Create(std::string_view name, std::span<const float> positions,
                                            uint32_t face_count, std::span<const uint32_t> face_data,

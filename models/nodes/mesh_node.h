@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "collision/vector3.h"
 #include "models/nodes/node_services.h"
 #include "models/nodes/scene_node.h"
 #include "platform/render3d/vertex_buffer.h"
@@ -18,14 +19,14 @@ class CollisionShape;
 
 namespace zv::models {
 
-// What a mesh has filed with the collision library: the shape, the copies
-// of its vertices and indices that a mesh shape points into, and the offset
-// a fitted shape is centred on.
+// What a mesh has filed with the collision library for one object: the
+// shape, the copy of its vertices that a mesh shape reads, and the offset a
+// fitted shape is centred on. The object is filed under the key of its
+// object index and the mesh's collision number.
 struct MeshCollisionData {
   uint32_t object_index = 0;
-  CollisionShape* shape = nullptr;  // owned; null = no collision
-  std::vector<double> vertex_copy;  // x, y, z per vertex
-  std::vector<uint32_t> index_copy;
+  CollisionShape* shape = nullptr;  // owned
+  std::vector<Vector3> vertex_copy;  // the base of a mesh shape
   bool offset_flag = false;
   std::array<float, 3> offset{};
 };
@@ -72,7 +73,12 @@ class MeshNode : public SceneNode {
   uint32_t vertex_count() const { return static_cast<uint32_t>(vertices_.size()); }
   uint32_t index_count() const { return static_cast<uint32_t>(indices_.size()); }
   const platform::VertexBufferPtr& vertex_buffer() const { return vertex_buffer_; }
-  const MeshCollisionData& collision() const { return collision_; }
+  // The object's collision, or null when the mesh files none for it.
+  const MeshCollisionData* collision(uint32_t object_index) const;
+  // The number that tells this mesh's collision objects apart from those of
+  // the other meshes of its tree (0 until its first collision build).
+  uint32_t collision_number() const { return collision_number_; }
+  void set_collision_number(uint32_t number) { collision_number_ = number; }
   NodeServices& services() const { return *services_; }
 
   // ---- Geometry ----------------------------------------------------------------------
@@ -110,10 +116,10 @@ class MeshNode : public SceneNode {
   bool RenderNodeSecondPass(platform::Device3D& device) override;
   bool RebuildMesh() override;
   bool BuildNodeCollision(uint32_t object_index, int32_t kind, float a, float b, float c) override;
-  bool FreeNodeCollision() override;
-  bool FreeNodeCollisionByNumber(int32_t number) override;
+  bool FreeNodeCollision(uint32_t object_index) override;
+  bool FreeNodeCollisionByNumber(uint32_t object_index, int32_t number) override;
   bool BuildNodeCollisionByNumber(uint32_t object_index, int32_t number, int32_t kind) override;
-  bool UpdateNodeCollision(platform::Device3D& device) override;
+  bool UpdateNodeCollision(const Matrix4& matrix, uint32_t object_index) override;
   bool SumVertexPositions(const Matrix4& matrix, Vector3f* sum, uint32_t* count) override;
   bool MaxVertexDistance(const Matrix4& matrix, const Vector3f& centre, float* maximum) override;
   bool MinAxisDistance(const Matrix4& matrix, const Vector3f& point, float* minimum) override;
@@ -141,9 +147,9 @@ class MeshNode : public SceneNode {
   bool SaveNodeToX(platform::XDocument& document) override;
   void ReleaseNodeResources() override;
 
-  // Frees the collision object, the shape and the vertex and index copies;
-  // the object index stays.
-  void FreeMeshCollisionData();
+  // Deletes the object's collision object and shape (object index 0: every
+  // object's).
+  void FreeMeshCollisionData(uint32_t object_index = 0);
 
  private:
   void SetPositions(std::span<const float> positions);
@@ -155,7 +161,10 @@ class MeshNode : public SceneNode {
   bool owns_texture_ = false;
   std::string second_name_;
   platform::Material material_;
-  MeshCollisionData collision_;
+  // One entry per object that files collision for this mesh (a tree is
+  // shared by an object's instances).
+  std::vector<std::unique_ptr<MeshCollisionData>> collisions_;
+  uint32_t collision_number_ = 0;
   std::vector<MeshVertex> vertices_;
   std::vector<uint16_t> indices_;
   platform::VertexBufferPtr vertex_buffer_;

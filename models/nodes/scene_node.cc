@@ -112,20 +112,20 @@ bool SceneNode::BuildNodeCollision(uint32_t object_index, int32_t kind, float a,
   ForwardToChildren(&SceneNode::BuildNodeCollision, object_index, kind, a, b, c);
   return true;
 }
-bool SceneNode::FreeNodeCollision() {
-  ForwardToChildren(&SceneNode::FreeNodeCollision);
+bool SceneNode::FreeNodeCollision(uint32_t object_index) {
+  ForwardToChildren(&SceneNode::FreeNodeCollision, object_index);
   return true;
 }
-bool SceneNode::FreeNodeCollisionByNumber(int32_t number) {
-  ForwardToChildren(&SceneNode::FreeNodeCollisionByNumber, number);
+bool SceneNode::FreeNodeCollisionByNumber(uint32_t object_index, int32_t number) {
+  ForwardToChildren(&SceneNode::FreeNodeCollisionByNumber, object_index, number);
   return true;
 }
 bool SceneNode::BuildNodeCollisionByNumber(uint32_t object_index, int32_t number, int32_t kind) {
   ForwardToChildren(&SceneNode::BuildNodeCollisionByNumber, object_index, number, kind);
   return true;
 }
-bool SceneNode::UpdateNodeCollision(platform::Device3D& device) {
-  ForwardToChildren(&SceneNode::UpdateNodeCollision, device);
+bool SceneNode::UpdateNodeCollision(const Matrix4& matrix, uint32_t object_index) {
+  ForwardToChildren(&SceneNode::UpdateNodeCollision, matrix, object_index);
   return true;
 }
 bool SceneNode::RunReparentPass(ReparentState& state, int32_t moved, int32_t new_parent) {

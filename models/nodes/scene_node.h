@@ -77,12 +77,17 @@ class SceneNode {
   /* 5 */ virtual bool RenderNode(platform::Device3D& device, int32_t texture_selector);
   /* 6 */ virtual bool RenderNodeSecondPass(platform::Device3D& device);
   /* 7 */ virtual bool RebuildMesh();
+  // Collision: a tree shared by several objects (instances) files one set of
+  // collision objects per object, keyed by the object's index. Object index
+  // 0 (never an object's) frees every object's.
   /* 8 */ virtual bool BuildNodeCollision(uint32_t object_index, int32_t kind, float a, float b,
                                           float c);
-  /* 9 */ virtual bool FreeNodeCollision();
-  /* 10 */ virtual bool FreeNodeCollisionByNumber(int32_t number);
+  /* 9 */ virtual bool FreeNodeCollision(uint32_t object_index);
+  /* 10 */ virtual bool FreeNodeCollisionByNumber(uint32_t object_index, int32_t number);
   /* 11 */ virtual bool BuildNodeCollisionByNumber(uint32_t object_index, int32_t number, int32_t kind);
-  /* 12 */ virtual bool UpdateNodeCollision(platform::Device3D& device);
+  // Places the object's collision objects: frames walk `matrix` as the
+  // measuring walks do, with the root transform applied at the root.
+  /* 12 */ virtual bool UpdateNodeCollision(const Matrix4& matrix, uint32_t object_index);
   // Runs ReparentFrame over the children (never on the node it is called on).
   /* 13 */ virtual bool RunReparentPass(ReparentState& state, int32_t moved, int32_t new_parent);
   /* 14 */ virtual bool ReparentFrame(ReparentState& state, int32_t moved, int32_t new_parent);

@@ -11,6 +11,7 @@
 #include "compiler/compiler.h"
 #include "display/display_commands.h"
 #include "display/display_factory.h"
+#include "display/images.h"
 #include "engine3d/engine.h"
 #include "engine3d/engine_handlers.h"
 #include "platform/surface/png_writer.h"
@@ -97,6 +98,7 @@ EngineRun RunEngineProgram(const std::string& source, const std::string& folder,
     RegisterCoreHandlers(table);
     RegisterConsoleHandlers(table);
     RegisterDisplayHandlers(table);
+    RegisterImageHandlers(table);
     RegisterEngine3DHandlers(table);
   };
   services.make_display = [&](platform::Window& window, Vm& vm) {

@@ -19,7 +19,10 @@ using platform::test3d::Translation;
 class ProbeNode : public SceneNode {
  public:
   bool RenderNode(platform::Device3D& device, int32_t) override { return Record(device); }
-  bool UpdateNodeCollision(platform::Device3D& device) override { return Record(device); }
+  bool UpdateNodeCollision(const Matrix4& matrix, uint32_t) override {
+    seen = matrix;
+    return true;
+  }
   bool ExtractNodeGeometry(platform::Device3D& device, GeometryExtraction&) override {
     return Record(device);
   }
@@ -81,8 +84,10 @@ TEST(FrameNode, OnlyARootTransformFlagOfOneIsApplied) {
   t.root->SetRootTransform(1, Translation(0, 0, 5));
   t.root->RenderNode(device, -1);
   EXPECT_EQ(t.probe->seen.m[3][2], 5.0f);
-  t.root->UpdateNodeCollision(device);
+  // The collision placement walks the same matrices without the device.
+  t.root->UpdateNodeCollision(Matrix4::Identity(), 1);
   EXPECT_EQ(t.probe->seen.m[3][2], 5.0f);
+  EXPECT_EQ(t.probe->seen.m[3][1], 2.0f);
   // The geometry extraction leaves the root transform out.
   GeometryExtraction walk;
   t.root->ExtractNodeGeometry(device, walk);

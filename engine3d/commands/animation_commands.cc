@@ -1,0 +1,269 @@
+#include "engine3d/commands/animation_commands.h"
+
+#include <string>
+
+#include "engine3d/commands/command_checks.h"
+#include "engine3d/objects/keyframe_editing.h"
+#include "engine3d/objects/object_model.h"
+#include "engine3d/objects/object_setup.h"
+#include "engine3d/scene/animation.h"
+#include "models/files/animation_files.h"
+#include "platform/paths/path_resolver.h"
+#include "runtime/attached/attached_data.h"
+#include "runtime/vm/numeric/float_to_int.h"
+
+namespace zv {
+namespace {
+
+namespace op {
+constexpr int kPlayObject = 7601;
+constexpr int kStopObject = 7602;
+constexpr int kLoopObject = 7603;
+constexpr int kSetObjectFrame = 7604;
+constexpr int kSetObjectSpeed = 7605;
+constexpr int kLoopObjectRange = 7606;
+constexpr int kMergeObjectAnimationFile = 7607;
+constexpr int kPlayObjectFrom = 7608;
+constexpr int kPlayObjectRange = 7609;
+constexpr int kLoopObjectFrom = 7610;
+constexpr int kSetObjectInterpolation = 7611;
+constexpr int kObjectPlaying = 7651;
+constexpr int kObjectLooping = 7652;
+constexpr int kObjectFrame = 7653;
+constexpr int kObjectSpeed = 7654;
+constexpr int kObjectInterpolation = 7655;
+constexpr int kTotalObjectFrames = 7656;
+}  // namespace op
+
+// Runtime errors of the animation commands.
+namespace err {
+constexpr int32_t kNoAnimation = 7601;
+constexpr int32_t kFrameRange = 7602;
+constexpr int32_t kSpeedRange = 7603;
+constexpr int32_t kInterpolationRange = 7604;
+constexpr int32_t kMergeFailed = 7605;
+constexpr int32_t kMergeFrame = 7606;
+}  // namespace err
+
+// Speeds are given in 25ths of a frame per update.
+constexpr float kSpeedUnits = 25.0f;
+
+bool HasAnimation(const ObjectRecord& o) { return o.model && o.model->Keyframes(); }
+
+// The record index of an existing object; 0 after raising 7006 or 7008.
+int32_t CheckedObject(Vm& vm, Engine3D*& e, int32_t number) {
+  e = FindEngine(vm);
+  return e ? ExistingObject(vm, *e, number) : 0;
+}
+
+// The same, and 7601 for an object without keyframes.
+int32_t CheckedAnimatedObject(Vm& vm, Engine3D*& e, int32_t number) {
+  const int32_t index = CheckedObject(vm, e, number);
+  if (index == 0) return 0;
+  if (!HasAnimation(e->pools.objects[index])) {
+    vm.RunError(err::kNoAnimation);
+    return 0;
+  }
+  return index;
+}
+
+// Starts the object's animation between `start` and `end`: playing (once
+// or looping), without a transition, on the animated-object list.
+void StartRange(Engine3D& e, int32_t index, bool looping, float start, float end) {
+  ObjectRecord& o = e.pools.objects[index];
+  o.playing = 1;
+  o.looping = looping ? 1 : 0;
+  o.transition_active = 0;
+  if (o.animated == 0) AttachAnimatedObject(e, index);
+  ObjectRecord& started = e.pools.objects[index];
+  started.start_frame = start;
+  started.end_frame = end;
+}
+
+void CmdPlayObject(Vm& vm) { StartObjectAnimation(vm, false); }
+void CmdLoopObject(Vm& vm) { StartObjectAnimation(vm, true); }
+
+void CmdPlayObjectFrom(Vm& vm) {
+  const int32_t number = vm.NextInt();
+  const int32_t frame = vm.NextInt();
+  Engine3D* e;
+  const int32_t index = CheckedAnimatedObject(vm, e, number);
+  if (index == 0) return;
+  StartRange(*e, index, false, static_cast<float>(frame), e->pools.objects[index].frame_count);
+  e->pools.objects[index].current_frame = static_cast<float>(frame);
+}
+
+void CmdPlayObjectRange(Vm& vm) {
+  const int32_t number = vm.NextInt();
+  const int32_t start = vm.NextInt();
+  const int32_t end = vm.NextInt();
+  Engine3D* e;
+  const int32_t index = CheckedAnimatedObject(vm, e, number);
+  if (index == 0) return;
+  StartRange(*e, index, false, static_cast<float>(start), static_cast<float>(end));
+  e->pools.objects[index].current_frame = static_cast<float>(start);
+}
+
+// Looping keeps the current frame.
+void CmdLoopObjectFrom(Vm& vm) {
+  const int32_t number = vm.NextInt();
+  const int32_t frame = vm.NextInt();
+  Engine3D* e;
+  const int32_t index = CheckedAnimatedObject(vm, e, number);
+  if (index == 0) return;
+  StartRange(*e, index, true, static_cast<float>(frame), e->pools.objects[index].frame_count);
+}
+
+void CmdLoopObjectRange(Vm& vm) {
+  const int32_t number = vm.NextInt();
+  const int32_t start = vm.NextInt();
+  const int32_t end = vm.NextInt();
+  Engine3D* e;
+  const int32_t index = CheckedAnimatedObject(vm, e, number);
+  if (index == 0) return;
+  StartRange(*e, index, true, static_cast<float>(start), static_cast<float>(end));
+}
+
+// An object that is not playing stays as it is (and on the list, posed at
+// its frame).
+void CmdStopObject(Vm& vm) {
+  const int32_t number = vm.NextInt();
+  Engine3D* e;
+  const int32_t index = CheckedAnimatedObject(vm, e, number);
+  if (index != 0 && e->pools.objects[index].playing == 1) DetachAnimatedObject(*e, index);
+}
+
+// Playing once or stopped, the pose blends over to the frame; looping, the
+// loop goes on from there.
+void CmdSetObjectFrame(Vm& vm) {
+  const int32_t number = vm.NextInt();
+  const float frame = vm.NextFloat();
+  Engine3D* e;
+  const int32_t index = CheckedAnimatedObject(vm, e, number);
+  if (index == 0) return;
+  ObjectRecord& o = e->pools.objects[index];
+  if (!(frame >= 0.0f && frame <= o.frame_count)) return vm.RunError(err::kFrameRange);
+  if (o.looping == 0) {
+    o.transition_active = 1;
+    o.transition_target = frame;
+    o.transition_progress = 0.0f;
+  } else {
+    o.current_frame = frame;
+  }
+  if (!IsAnimatedObject(*e, index)) AttachAnimatedObject(*e, index);
+}
+
+void CmdSetObjectSpeed(Vm& vm) {
+  const int32_t number = vm.NextInt();
+  const int32_t speed = vm.NextInt();
+  Engine3D* e;
+  const int32_t index = CheckedObject(vm, e, number);
+  if (index == 0) return;
+  if (speed < -100 || speed > 100) return vm.RunError(err::kSpeedRange);
+  e->pools.objects[index].speed = static_cast<float>(speed) / kSpeedUnits;
+}
+
+void CmdSetObjectInterpolation(Vm& vm) {
+  const int32_t number = vm.NextInt();
+  const int32_t percent = vm.NextInt();
+  Engine3D* e;
+  const int32_t index = CheckedObject(vm, e, number);
+  if (index == 0) return;
+  if (percent < 1 || percent > 100) return vm.RunError(err::kInterpolationRange);
+  e->pools.objects[index].transition_step = static_cast<float>(percent) / 100.0f;
+}
+
+// Merges the last animation set of the X file into the object's keyframes
+// from `time_offset` on, bridged from the object's present end; false when
+// the object has no model or the merge fails.
+bool MergeObjectAnimation(Engine3D& e, int32_t index, const std::string& file, int32_t time_offset) {
+  ObjectRecord& o = e.pools.objects[index];
+  if (!o.model) return false;
+  std::string name = file;
+  if (e.Machine().attached_data) e.Machine().attached_data->ResolveVirtualFile(name, "dat");
+  const std::string path = platform::Paths().Resolve(name);
+  const int32_t end_time = FloatToInt(o.frame_count);
+  std::shared_ptr<ObjectModel> model = o.model;
+  return models::MergeAnimationFile(model->Root(), model->Keyframes(), path, time_offset, end_time);
+}
+
+void CmdMergeObjectAnimationFile(Vm& vm) {
+  const std::string file(vm.NextString());
+  const int32_t number = vm.NextInt();
+  const int32_t frame = vm.NextInt();
+  Engine3D* e;
+  const int32_t index = CheckedObject(vm, e, number);
+  if (index == 0) return;
+  ObjectRecord& o = e->pools.objects[index];
+  if (static_cast<float>(frame) <= o.frame_count) return vm.RunError(err::kMergeFrame);
+  if (!HasAnimation(o) || !MergeObjectAnimation(*e, index, file, frame)) return vm.RunError(err::kMergeFailed);
+  RecomputeFrameCount(*e, index);
+}
+
+// ---- Queries --------------------------------------------------------------------------
+
+// A query of an existing object: the result slot, then the object.
+template <class Answer>
+void AnswerForObject(Vm& vm, Answer answer) {
+  const Slot result = vm.NextSlot();
+  const int32_t number = vm.NextInt();
+  Engine3D* e;
+  const int32_t index = CheckedObject(vm, e, number);
+  if (index != 0) answer(result, e->pools.objects[index]);
+}
+
+void FnObjectPlaying(Vm& vm) {
+  AnswerForObject(vm, [&](Slot result, const ObjectRecord& o) { vm.SetInt(result, o.playing == 1 ? 1 : 0); });
+}
+
+void FnObjectLooping(Vm& vm) {
+  AnswerForObject(vm, [&](Slot result, const ObjectRecord& o) { vm.SetInt(result, o.looping == 1 ? 1 : 0); });
+}
+
+void FnObjectFrame(Vm& vm) {
+  AnswerForObject(vm, [&](Slot result, const ObjectRecord& o) {
+    vm.SetFloat(result, HasAnimation(o) ? o.current_frame : 0.0f);
+  });
+}
+
+void FnObjectSpeed(Vm& vm) {
+  AnswerForObject(vm, [&](Slot result, const ObjectRecord& o) {
+    const float units = o.speed * kSpeedUnits;
+    vm.SetInt(result, HasAnimation(o) ? FloatToInt(units) : 0);
+  });
+}
+
+void FnObjectInterpolation(Vm& vm) {
+  AnswerForObject(vm, [&](Slot result, const ObjectRecord& o) {
+    const float percent = o.transition_step * 100.0f;
+    vm.SetInt(result, FloatToInt(percent));
+  });
+}
+
+void FnTotalObjectFrames(Vm& vm) {
+  AnswerForObject(vm, [&](Slot result, const ObjectRecord& o) { vm.SetInt(result, FloatToInt(o.frame_count)); });
+}
+
+}  // namespace
+
+void RegisterObjectAnimationHandlers(HandlerTable& table) {
+  table.Set(op::kPlayObject, CmdPlayObject);
+  table.Set(op::kLoopObject, CmdLoopObject);
+  table.Set(op::kPlayObjectFrom, CmdPlayObjectFrom);
+  table.Set(op::kPlayObjectRange, CmdPlayObjectRange);
+  table.Set(op::kLoopObjectFrom, CmdLoopObjectFrom);
+  table.Set(op::kLoopObjectRange, CmdLoopObjectRange);
+  table.Set(op::kStopObject, CmdStopObject);
+  table.Set(op::kSetObjectFrame, CmdSetObjectFrame);
+  table.Set(op::kSetObjectSpeed, CmdSetObjectSpeed);
+  table.Set(op::kSetObjectInterpolation, CmdSetObjectInterpolation);
+  table.Set(op::kMergeObjectAnimationFile, CmdMergeObjectAnimationFile);
+  table.Set(op::kObjectPlaying, FnObjectPlaying);
+  table.Set(op::kObjectLooping, FnObjectLooping);
+  table.Set(op::kObjectFrame, FnObjectFrame);
+  table.Set(op::kObjectSpeed, FnObjectSpeed);
+  table.Set(op::kObjectInterpolation, FnObjectInterpolation);
+  table.Set(op::kTotalObjectFrames, FnTotalObjectFrames);
+}
+
+}  // namespace zv

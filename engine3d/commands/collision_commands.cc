@@ -1,0 +1,211 @@
+#include "engine3d/commands/collision_commands.h"
+
+#include "engine3d/commands/command_checks.h"
+#include "engine3d/objects/object_model.h"
+#include "engine3d/scene/collision_refresh.h"
+#include "engine3d/scene/object_box_collision.h"
+
+namespace zv {
+namespace {
+
+namespace op {
+constexpr int kEnableCollisions = 7061;
+constexpr int kDisableCollisions = 7062;
+constexpr int kEnableObjectCollision = 7063;
+constexpr int kDisableObjectCollision = 7064;
+constexpr int kSetObjectCollisionToSpheres = 7067;
+constexpr int kSetObjectCollisionToPolygons = 7071;
+constexpr int kSetObjectCollisionToBoxes = 7074;
+constexpr int kObjectHit = 7519;
+constexpr int kObjectCollision = 7520;
+constexpr int kObjectCollisionResultX = 7575;
+constexpr int kObjectCollisionResultY = 7576;
+constexpr int kObjectCollisionResultZ = 7577;
+}  // namespace op
+
+// Runtime error of the queries for an object whose root limb is not in use.
+constexpr int32_t kNoRootLimb = 7023;
+
+// Shapes fitted to every mesh of a model.
+constexpr int32_t kFittedSpheres = 51;
+constexpr int32_t kFittedBoxes = 52;
+constexpr int32_t kTriangleMeshes = 99;
+
+// Collision modes: the collision library's shapes, or the object's own box.
+constexpr uint8_t kLibraryMode = 0;
+constexpr uint8_t kOwnBoxMode = 1;
+
+bool Locked(Engine3D& e, const ObjectRecord& o) { return e.Marks(o.render_record).camera_locked != 0; }
+
+// Can take part in a test: not locked to the camera and collision on.
+bool Testable(Engine3D& e, const ObjectRecord& o) { return !Locked(e, o) && o.collision_on == 1; }
+
+template <int32_t On>
+void CmdSetCollisions(Vm& vm) {
+  vm.render_timing.collision_on = On != 0;
+}
+
+void CmdEnableObjectCollision(Vm& vm) {
+  const int32_t number = vm.NextInt();
+  Engine3D* e = FindEngine(vm);
+  if (!e) return;
+  const int32_t index = ExistingObject(vm, *e, number);
+  if (index == 0) return;
+  ObjectRecord& o = e->pools.objects[index];
+  o.collision_on = 1;
+  if (o.collision_mode == kLibraryMode && o.model)
+    o.model->BuildModelCollision(index, o.collision_kind, o.collision_sizes.x, o.collision_sizes.y,
+                                 o.collision_sizes.z);
+  e->transforms_changed = 1;
+}
+
+void CmdDisableObjectCollision(Vm& vm) {
+  const int32_t number = vm.NextInt();
+  Engine3D* e = FindEngine(vm);
+  if (!e) return;
+  const int32_t index = ExistingObject(vm, *e, number);
+  if (index == 0) return;
+  ObjectRecord& o = e->pools.objects[index];
+  o.collision_on = 0;
+  if (o.model) o.model->FreeModelCollision(index);
+  e->transforms_changed = 1;
+}
+
+// Every mesh of the object files a shape of the kind for the library.
+template <int32_t Kind>
+void CmdSetObjectCollisionTo(Vm& vm) {
+  const int32_t number = vm.NextInt();
+  Engine3D* e = FindEngine(vm);
+  if (!e) return;
+  const int32_t index = ExistingObject(vm, *e, number);
+  if (index == 0) return;
+  ObjectRecord& o = e->pools.objects[index];
+  o.collision_mode = kLibraryMode;
+  o.collision_kind = Kind;
+  if (o.model) o.model->BuildModelCollision(index, Kind, 0, 0, 0);
+  e->transforms_changed = 1;
+}
+
+// ---- Whether objects hit ---------------------------------------------------------------
+
+// Through the collision library: whether the last test run paired a with
+// b, or (b 0) the number of the object a last hit.
+int32_t LibraryResult(Engine3D& e, int32_t a, int32_t b) {
+  ObjectRecord& oa = e.pools.objects[a];
+  if (!Testable(e, oa)) return 0;
+  if (b != 0 && !Testable(e, e.pools.objects[b])) return 0;
+  oa.wanted_partner = b;
+  RefreshObjectCollisions(e);
+  // The hits of the last run: a partner other than the one the run was
+  // made for is answered right too.
+  if (b != 0) return ObjectsHit(e, a, b) ? 1 : 0;
+  const ObjectRecord* hit = e.pools.Object(e.pools.objects[a].last_hit);
+  return hit && hit->in_use == 1 ? hit->number : 0;
+}
+
+// By the objects' own boxes: whether a meets b, or (b 0) the number of the
+// last object in the render list whose box a meets.
+int32_t OwnBoxResult(Engine3D& e, int32_t a, int32_t b) {
+  e.collision.box_correction = Vector3f{};
+  e.pools.objects[a].last_hit = 0;
+  if (!Testable(e, e.pools.objects[a])) return 0;
+  if (b != 0) {
+    const ObjectRecord& ob = e.pools.objects[b];
+    if (ob.collision_mode != kOwnBoxMode || !Testable(e, ob)) return 0;
+    return TestObjectBoxes(e, a, b);
+  }
+  RecordPool<SpriteRecord>& sprites = e.Sprites();
+  const int32_t own_record = e.pools.objects[a].render_record;
+  int32_t last = 0;
+  for (int32_t i = sprites.Head(); i != kNoRecord; i = sprites.Next(i)) {
+    if (sprites[i].is_3d != 1 || i == own_record || e.Marks(i).camera_locked != 0) continue;
+    const int32_t other = sprites[i].object;
+    const ObjectRecord* o = e.pools.Object(other);
+    if (!o || o->in_use != 1 || o->collision_on != 1 || o->collision_mode != kOwnBoxMode) continue;
+    if (TestObjectBoxes(e, a, other)) last = other;
+  }
+  e.pools.objects[a].last_hit = last;
+  return last > 0 ? e.pools.objects[last].number : 0;
+}
+
+// The collision result of object a against object number `b_number` (0:
+// any object); 0 while collision is off everywhere, and for a number that
+// names no object.
+int32_t CollisionResult(Vm& vm, Engine3D& e, int32_t a, int32_t b_number) {
+  if (!vm.render_timing.collision_on) return 0;
+  int32_t b = 0;
+  if (b_number != 0) {
+    if (!IdMap::InRange(b_number)) return 0;
+    b = e.pools.object_ids.Get(b_number);
+    const ObjectRecord* ob = e.pools.Object(b);
+    if (b <= 0 || !ob || ob->in_use != 1) return 0;
+  }
+  return e.pools.objects[a].collision_mode == kLibraryMode ? LibraryResult(e, a, b) : OwnBoxResult(e, a, b);
+}
+
+// Reads the result slot and both objects and checks object a; the record
+// index of a, or 0 after an error.
+struct HitQuery {
+  Slot result;
+  int32_t a = 0;
+  int32_t b_number = 0;
+  Engine3D* engine = nullptr;
+};
+
+HitQuery ReadHitQuery(Vm& vm) {
+  HitQuery q;
+  q.result = vm.NextSlot();
+  const int32_t a_number = vm.NextInt();
+  q.b_number = vm.NextInt();
+  q.engine = FindEngine(vm);
+  if (!q.engine) return q;
+  q.a = ExistingObject(vm, *q.engine, a_number);
+  if (q.a == 0) return q;
+  const LimbRecord* root = q.engine->pools.objects[q.a].Limb(0);
+  if (!root || root->in_use != 1) {
+    vm.RunError(kNoRootLimb);
+    q.a = 0;
+  }
+  return q;
+}
+
+// Reports a lasting contact once: nonzero only when the previous answer
+// was 0.
+void FnObjectHit(Vm& vm) {
+  const HitQuery q = ReadHitQuery(vm);
+  if (q.a == 0) return;
+  const int32_t result = CollisionResult(vm, *q.engine, q.a, q.b_number);
+  ObjectRecord& o = q.engine->pools.objects[q.a];
+  vm.SetInt(q.result, o.previous_hit == 0 ? result : 0);
+  o.previous_hit = result;
+}
+
+void FnObjectCollision(Vm& vm) {
+  const HitQuery q = ReadHitQuery(vm);
+  if (q.a != 0) vm.SetInt(q.result, CollisionResult(vm, *q.engine, q.a, q.b_number));
+}
+
+template <float Vector3f::*Axis>
+void FnObjectCollisionResult(Vm& vm) {
+  const Slot result = vm.NextSlot();
+  if (Engine3D* e = FindEngine(vm)) vm.SetFloat(result, e->collision.box_correction.*Axis);
+}
+
+}  // namespace
+
+void RegisterCollisionHandlers(HandlerTable& table) {
+  table.Set(op::kEnableCollisions, CmdSetCollisions<1>);
+  table.Set(op::kDisableCollisions, CmdSetCollisions<0>);
+  table.Set(op::kEnableObjectCollision, CmdEnableObjectCollision);
+  table.Set(op::kDisableObjectCollision, CmdDisableObjectCollision);
+  table.Set(op::kSetObjectCollisionToSpheres, CmdSetObjectCollisionTo<kFittedSpheres>);
+  table.Set(op::kSetObjectCollisionToBoxes, CmdSetObjectCollisionTo<kFittedBoxes>);
+  table.Set(op::kSetObjectCollisionToPolygons, CmdSetObjectCollisionTo<kTriangleMeshes>);
+  table.Set(op::kObjectHit, FnObjectHit);
+  table.Set(op::kObjectCollision, FnObjectCollision);
+  table.Set(op::kObjectCollisionResultX, FnObjectCollisionResult<&Vector3f::x>);
+  table.Set(op::kObjectCollisionResultY, FnObjectCollisionResult<&Vector3f::y>);
+  table.Set(op::kObjectCollisionResultZ, FnObjectCollisionResult<&Vector3f::z>);
+}
+
+}  // namespace zv

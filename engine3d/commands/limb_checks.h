@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstdint>
+
+#include "engine3d/commands/command_checks.h"
+
+namespace zv {
+
+// Runtime errors of the limb commands and queries.
+namespace limb_error {
+constexpr int32_t kNumber = 7021;     // outside the object's limb slots
+constexpr int32_t kNewNumber = 7022;  // a limb to add outside 1..slots - 1
+constexpr int32_t kMissing = 7023;    // not in use
+constexpr int32_t kExists = 7024;     // a limb to add already in use
+constexpr int32_t kRefused = 7025;    // the model cannot link it there
+constexpr int32_t kGap = 7026;        // the limb before a limb to add is missing
+constexpr int32_t kLinked = 7027;     // linked before, or a loaded model's
+}  // namespace limb_error
+
+// The object's limb: 7021 outside its slots, 7023 when not in use; null
+// after raising.
+inline LimbRecord* ExistingLimb(Vm& vm, ObjectRecord& o, int32_t limb) {
+  LimbRecord* l = o.Limb(limb);
+  if (!l) {
+    vm.RunError(limb_error::kNumber);
+    return nullptr;
+  }
+  if (l->in_use != 1) {
+    vm.RunError(limb_error::kMissing);
+    return nullptr;
+  }
+  return l;
+}
+
+// The record index of object `number` and its limb, both checked; 0 (and
+// `*limb_record` null) after raising or without an engine.
+inline int32_t ExistingObjectLimb(Vm& vm, Engine3D*& e, int32_t number, int32_t limb, LimbRecord** limb_record) {
+  *limb_record = nullptr;
+  e = FindEngine(vm);
+  if (!e) return 0;
+  const int32_t index = ExistingObject(vm, *e, number);
+  if (index == 0) return 0;
+  *limb_record = ExistingLimb(vm, e->pools.objects[index], limb);
+  return *limb_record ? index : 0;
+}
+
+}  // namespace zv

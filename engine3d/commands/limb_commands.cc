@@ -1,0 +1,367 @@
+#include "engine3d/commands/limb_commands.h"
+
+#include <utility>
+
+#include "display/graphics.h"
+#include "engine3d/commands/limb_checks.h"
+#include "engine3d/objects/model_loading.h"
+#include "engine3d/objects/object_model.h"
+#include "engine3d/objects/object_setup.h"
+#include "engine3d/render/render_states.h"
+#include "engine3d/render/textures.h"
+
+namespace zv {
+namespace {
+
+namespace err = limb_error;
+
+namespace op {
+constexpr int kAddLimb = 7011;
+constexpr int kTextureLimb = 7012;
+constexpr int kOffsetLimb = 7013;
+constexpr int kRotateLimb = 7014;
+constexpr int kScaleLimb = 7015;
+constexpr int kLinkLimb = 7016;
+constexpr int kColourLimb = 7018;
+constexpr int kHideLimb = 7019;
+constexpr int kShowLimb = 7020;
+constexpr int kChangeLimbMesh = 7027;
+constexpr int kTextureObject = 7035;
+constexpr int kScrollObjectTexture = 7201;
+constexpr int kScrollLimbTexture = 7202;
+constexpr int kScaleObjectTexture = 7203;
+constexpr int kScaleLimbTexture = 7204;
+constexpr int kGlueObjectToLimb = 7612;
+constexpr int kUnglueObject = 7613;
+}  // namespace op
+
+// Collision shapes of every mesh fitted as boxes, as after loading.
+constexpr int32_t kFittedBoxes = 52;
+
+// The image record behind an image number (0 for image 0); false after
+// raising 501 for a number out of range or 502 for one without an image.
+bool CheckedImage(Vm& vm, int32_t image, int32_t* record) {
+  *record = 0;
+  if (image < 0 || image > IdMap::kLast) {
+    vm.RunError(object_error::kImageNumber);
+    return false;
+  }
+  if (image == 0) return true;
+  Graphics* graphics = FindGraphics(vm);
+  *record = graphics ? graphics->Pools().image_ids.Get(image) : 0;
+  if (*record <= 0) {
+    vm.RunError(object_error::kImageMissing);
+    return false;
+  }
+  return true;
+}
+
+// The limb's frame matrix from its offset, angles and scale, in the
+// object's rotation order; the bounds follow.
+void RebuildLimbTransform(Engine3D& e, int32_t index, int32_t limb) {
+  ObjectRecord& o = e.pools.objects[index];
+  const LimbRecord& l = *o.Limb(limb);
+  if (std::shared_ptr<ObjectModel> model = o.model)
+    model->SetObjectTransformDegrees(limb, l.offset, l.angles, l.scale, o.rotation_order);
+  ComputeObjectBounds(e, index);
+  e.transforms_changed = 1;
+}
+
+// Gives the limb the image's texture and remembers the image.
+void TextureLimbWithImage(Engine3D& e, int32_t index, int32_t limb, int32_t image, int32_t image_record) {
+  const int32_t texture = image_record > 0 ? GetImageTexture(e, image_record, true) : 0;
+  ObjectRecord& o = e.pools.objects[index];
+  if (o.model) o.model->SetLimbTexture(limb, texture);
+  LimbRecord& l = *e.pools.objects[index].Limb(limb);
+  l.image_number = image;
+  l.image_index = image_record;
+}
+
+// Runs `change` for limb 0 and each following limb up to the first that
+// is not in use.
+template <class Change>
+void ForEachLimbInUse(Engine3D& e, int32_t index, Change change) {
+  for (int32_t limb = 0;; ++limb) {
+    const LimbRecord* l = e.pools.objects[index].Limb(limb);
+    if (!l || l->in_use != 1) return;
+    change(limb);
+  }
+}
+
+void CmdAddLimb(Vm& vm) {
+  const int32_t number = vm.NextInt();
+  const int32_t limb = vm.NextInt();
+  const int32_t mesh = vm.NextInt();
+  Engine3D* e = FindEngine(vm);
+  if (!e) return;
+  const int32_t index = ExistingObject(vm, *e, number);
+  if (index == 0) return;
+  if (mesh < 0 || mesh > kLastMeshNumber) return vm.RunError(object_error::kMeshNumber);
+  const int32_t mesh_index = mesh == 0 ? 0 : e->pools.mesh_ids.Get(mesh);
+  if (mesh != 0 && mesh_index <= 0) return vm.RunError(object_error::kMeshMissing);
+  ObjectRecord& o = e->pools.objects[index];
+  if (limb < 1 || limb >= o.LimbCapacity()) return vm.RunError(err::kNewNumber);
+  if (o.Limb(limb)->in_use == 1) return vm.RunError(err::kExists);
+  if (limb > 1 && o.Limb(limb - 1)->in_use != 1) return vm.RunError(err::kGap);
+  InitLimbRecord(o, limb);
+  AddLimbFromMesh(*e, index, limb, mesh_index);
+  ObjectRecord& added = e->pools.objects[index];
+  ++added.limb_count;
+  ComputeObjectBounds(*e, index);
+  added.collision_kind = kFittedBoxes;
+  if (std::shared_ptr<ObjectModel> model = added.model) model->BuildModelCollision(index, kFittedBoxes, 0, 0, 0);
+  e->transforms_changed = 1;
+}
+
+void CmdChangeLimbMesh(Vm& vm) {
+  const int32_t number = vm.NextInt();
+  const int32_t limb = vm.NextInt();
+  const int32_t mesh = vm.NextInt();
+  YieldForRefresh(vm);
+  Engine3D* e = FindEngine(vm);
+  if (!e) return;
+  const int32_t index = ExistingObject(vm, *e, number);
+  if (index == 0) return;
+  const LimbRecord* l = e->pools.objects[index].Limb(limb);
+  if (!l) return vm.RunError(err::kNumber);
+  if (!MeshNumberInRange(mesh)) return vm.RunError(object_error::kMeshNumber);
+  const int32_t mesh_index = e->pools.mesh_ids.Get(mesh);
+  if (mesh_index <= 0) return vm.RunError(object_error::kMeshMissing);
+  if (l->in_use != 1) return vm.RunError(err::kMissing);
+  ReplaceObjectLimbGeometry(*e, index, limb, mesh_index);
+  ComputeObjectBounds(*e, index);
+  e->transforms_changed = 1;
+}
+
+void CmdTextureLimb(Vm& vm) {
+  const int32_t number = vm.NextInt();
+  const int32_t limb = vm.NextInt();
+  const int32_t image = vm.NextInt();
+  Engine3D* e = FindEngine(vm);
+  if (!e) return;
+  const int32_t index = ExistingObject(vm, *e, number);
+  if (index == 0) return;
+  int32_t image_record = 0;
+  if (!CheckedImage(vm, image, &image_record)) return;
+  if (!ExistingLimb(vm, e->pools.objects[index], limb)) return;
+  TextureLimbWithImage(*e, index, limb, image, image_record);
+}
+
+void CmdColourLimb(Vm& vm) {
+  const int32_t number = vm.NextInt();
+  const int32_t limb = vm.NextInt();
+  const int32_t colour = vm.NextInt();
+  Engine3D* e;
+  LimbRecord* l;
+  const int32_t index = ExistingObjectLimb(vm, e, number, limb, &l);
+  if (index == 0) return;
+  if (l->colour_texture > 0) ReleaseTexture(*e, std::exchange(l->colour_texture, 0), false);
+  const int32_t texture = GetColourTexture(*e, static_cast<uint32_t>(colour));
+  ObjectRecord& o = e->pools.objects[index];
+  if (o.model) o.model->SetLimbTexture(limb, texture);
+  l = o.Limb(limb);
+  l->colour_texture = texture;
+  l->image_number = l->image_index = 0;
+}
+
+void CmdOffsetLimb(Vm& vm) {
+  const int32_t number = vm.NextInt();
+  const int32_t limb = vm.NextInt();
+  const float x = vm.NextFloat();
+  const float y = vm.NextFloat();
+  const float z = vm.NextFloat();
+  Engine3D* e;
+  LimbRecord* l;
+  const int32_t index = ExistingObjectLimb(vm, e, number, limb, &l);
+  if (index == 0) return;
+  l->offset = Vector3f{x, y, z};
+  RebuildLimbTransform(*e, index, limb);
+}
+
+void CmdRotateLimb(Vm& vm) {
+  const int32_t number = vm.NextInt();
+  const int32_t limb = vm.NextInt();
+  const float x = vm.NextFloat();
+  const float y = vm.NextFloat();
+  const float z = vm.NextFloat();
+  Engine3D* e;
+  LimbRecord* l;
+  const int32_t index = ExistingObjectLimb(vm, e, number, limb, &l);
+  if (index == 0) return;
+  if (!AngleInRange(x) || !AngleInRange(y) || !AngleInRange(z)) return vm.RunError(object_error::kAngle);
+  l->angles = Vector3f{x, y, z};
+  RebuildLimbTransform(*e, index, limb);
+}
+
+void CmdScaleLimb(Vm& vm) {
+  const int32_t number = vm.NextInt();
+  const int32_t limb = vm.NextInt();
+  const int32_t x = vm.NextInt();
+  const int32_t y = vm.NextInt();
+  const int32_t z = vm.NextInt();
+  Engine3D* e;
+  LimbRecord* l;
+  const int32_t index = ExistingObjectLimb(vm, e, number, limb, &l);
+  if (index == 0) return;
+  l->scale = Vector3f{static_cast<float>(x) / 100.0f, static_cast<float>(y) / 100.0f, static_cast<float>(z) / 100.0f};
+  RebuildLimbTransform(*e, index, limb);
+}
+
+void CmdLinkLimb(Vm& vm) {
+  const int32_t number = vm.NextInt();
+  const int32_t limb = vm.NextInt();
+  const int32_t parent = vm.NextInt();
+  Engine3D* e;
+  LimbRecord* l;
+  const int32_t index = ExistingObjectLimb(vm, e, number, limb, &l);
+  if (index == 0) return;
+  const LimbRecord* p = e->pools.objects[index].Limb(parent);
+  if (!p || parent == limb) return vm.RunError(err::kNumber);
+  if (p->in_use != 1) return vm.RunError(err::kMissing);
+  if (l->may_link == 0) return vm.RunError(err::kLinked);
+  std::shared_ptr<ObjectModel> model = e->pools.objects[index].model;
+  if (model && model->ReparentLimb(limb, parent) != kModelOk) return vm.RunError(err::kRefused);
+  e->pools.objects[index].Limb(limb)->may_link = 0;
+  ComputeObjectBounds(*e, index);
+  e->transforms_changed = 1;
+}
+
+template <int32_t Shown>
+void CmdShowLimb(Vm& vm) {
+  const int32_t number = vm.NextInt();
+  const int32_t limb = vm.NextInt();
+  Engine3D* e;
+  LimbRecord* l;
+  const int32_t index = ExistingObjectLimb(vm, e, number, limb, &l);
+  if (index == 0) return;
+  l->shown = Shown;
+  ObjectRecord& o = e->pools.objects[index];
+  if (std::shared_ptr<ObjectModel> model = o.model) {
+    model->SetLimbVisible(limb, Shown);
+    // A hidden limb is out of the collision shapes until it is shown again.
+    if (Shown)
+      model->BuildLimbCollision(index, limb, o.collision_kind);
+    else
+      model->FreeLimbCollision(limb);
+  }
+  e->transforms_changed = 1;
+}
+
+// Moves (Scroll) or scales the texture coordinates of one limb's mesh; a
+// limb outside the slots or not in use is passed over.
+template <bool Scroll>
+void CmdChangeLimbTexture(Vm& vm) {
+  const int32_t number = vm.NextInt();
+  const int32_t limb = vm.NextInt();
+  const float u = vm.NextFloat();
+  const float v = vm.NextFloat();
+  YieldForRefresh(vm);
+  Engine3D* e = FindEngine(vm);
+  if (!e) return;
+  const int32_t index = ExistingObject(vm, *e, number);
+  if (index == 0) return;
+  ObjectRecord& o = e->pools.objects[index];
+  const LimbRecord* l = o.Limb(limb);
+  if (!l || l->in_use != 1 || !o.model) return;
+  if (Scroll)
+    o.model->ScrollLimbTexture(limb, u, v);
+  else
+    o.model->ScaleLimbTexture(limb, u, v);
+}
+
+// The same for every limb from 0 up to the first that is not in use.
+template <bool Scroll>
+void CmdChangeObjectTexture(Vm& vm) {
+  const int32_t number = vm.NextInt();
+  const float u = vm.NextFloat();
+  const float v = vm.NextFloat();
+  YieldForRefresh(vm);
+  Engine3D* e = FindEngine(vm);
+  if (!e) return;
+  const int32_t index = ExistingObject(vm, *e, number);
+  if (index == 0) return;
+  std::shared_ptr<ObjectModel> model = e->pools.objects[index].model;
+  if (!model) return;
+  ForEachLimbInUse(*e, index, [&](int32_t limb) {
+    if (Scroll)
+      model->ScrollLimbTexture(limb, u, v);
+    else
+      model->ScaleLimbTexture(limb, u, v);
+  });
+}
+
+void CmdTextureObject(Vm& vm) {
+  const int32_t number = vm.NextInt();
+  const int32_t image = vm.NextInt();
+  YieldForRefresh(vm);
+  Engine3D* e = FindEngine(vm);
+  if (!e) return;
+  const int32_t index = ExistingObject(vm, *e, number);
+  if (index == 0) return;
+  int32_t image_record = 0;
+  if (!CheckedImage(vm, image, &image_record)) return;
+  ForEachLimbInUse(*e, index, [&](int32_t limb) { TextureLimbWithImage(*e, index, limb, image, image_record); });
+}
+
+void CmdGlueObjectToLimb(Vm& vm) {
+  const int32_t number = vm.NextInt();
+  const int32_t target_number = vm.NextInt();
+  const int32_t limb = vm.NextInt();
+  Engine3D* e = FindEngine(vm);
+  if (!e) return;
+  const int32_t index = ExistingObject(vm, *e, number);
+  if (index == 0) return;
+  const int32_t target = ExistingObject(vm, *e, target_number);
+  if (target == 0 || !ExistingLimb(vm, e->pools.objects[target], limb)) return;
+  ObjectRecord& o = e->pools.objects[index];
+  o.glued_to = target;
+  o.glued_limb = limb;
+  // From now on the position is an offset from the limb.
+  RenderRecordOf(*e, index).position = {0, 0, 0};
+  o.free_rotation = 0;
+  RebuildObjectTransformFromAngles(*e, index);
+  e->transforms_changed = 1;
+}
+
+void CmdUnglueObject(Vm& vm) {
+  const int32_t number = vm.NextInt();
+  Engine3D* e = FindEngine(vm);
+  if (!e) return;
+  const int32_t index = ExistingObject(vm, *e, number);
+  if (index == 0) return;
+  const int32_t target = e->pools.objects[index].glued_to;
+  if (target <= 0) return;
+  // The object stays where the limb holds it.
+  UpdateLimbWorldData(*e, target, true);
+  const Matrix4 limb = GetLimbFrameWorldMatrix(*e, target, e->pools.objects[index].glued_limb);
+  RenderRecordOf(*e, index).position = {limb.m[3][0], limb.m[3][1], limb.m[3][2]};
+  ObjectRecord& o = e->pools.objects[index];
+  o.free_rotation = 0;
+  RebuildObjectTransformFromAngles(*e, index);
+  e->transforms_changed = 1;
+  o.glued_to = o.glued_limb = 0;
+}
+
+}  // namespace
+
+void RegisterLimbHandlers(HandlerTable& table) {
+  table.Set(op::kAddLimb, CmdAddLimb);
+  table.Set(op::kChangeLimbMesh, CmdChangeLimbMesh);
+  table.Set(op::kTextureLimb, CmdTextureLimb);
+  table.Set(op::kColourLimb, CmdColourLimb);
+  table.Set(op::kOffsetLimb, CmdOffsetLimb);
+  table.Set(op::kRotateLimb, CmdRotateLimb);
+  table.Set(op::kScaleLimb, CmdScaleLimb);
+  table.Set(op::kLinkLimb, CmdLinkLimb);
+  table.Set(op::kHideLimb, CmdShowLimb<0>);
+  table.Set(op::kShowLimb, CmdShowLimb<1>);
+  table.Set(op::kScrollLimbTexture, CmdChangeLimbTexture<true>);
+  table.Set(op::kScaleLimbTexture, CmdChangeLimbTexture<false>);
+  table.Set(op::kTextureObject, CmdTextureObject);
+  table.Set(op::kScrollObjectTexture, CmdChangeObjectTexture<true>);
+  table.Set(op::kScaleObjectTexture, CmdChangeObjectTexture<false>);
+  table.Set(op::kGlueObjectToLimb, CmdGlueObjectToLimb);
+  table.Set(op::kUnglueObject, CmdUnglueObject);
+}
+
+}  // namespace zv

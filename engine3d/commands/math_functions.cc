@@ -1,0 +1,73 @@
+#include "engine3d/commands/math_functions.h"
+
+#include <cmath>
+
+#include "engine3d/objects/matrix_math.h"
+
+namespace zv {
+namespace {
+
+namespace op {
+constexpr int kCurveValue = 7951;
+constexpr int kWrapValue = 7952;
+constexpr int kNewXValue = 7953;
+constexpr int kNewZValue = 7954;
+constexpr int kNewYValue = 7955;
+constexpr int kCurveAngle = 7956;
+}  // namespace op
+
+// current + (destination - current) / speed.
+float CurveValue(float destination, float current, float speed) {
+  return current + (destination - current) / speed;
+}
+
+// Steps along a heading in degrees (the maths functions' own factor).
+float NewXValue(float base, float angle, float distance) {
+  return static_cast<float>(base + std::sin(DegreesToRadians(angle)) * distance);
+}
+float NewZValue(float base, float angle, float distance) {
+  return static_cast<float>(base + std::cos(DegreesToRadians(angle)) * distance);
+}
+float NewYValue(float base, float angle, float distance) {
+  return static_cast<float>(base - std::sin(DegreesToRadians(angle)) * distance);
+}
+
+// The angle `speed` times nearer to `destination` from `current`, the short
+// way round; both wrapped into [0, 360) first, and so the result.
+float CurveAngle(float destination, float current, float speed) {
+  const float d = WrapAngle(destination);
+  const float c = WrapAngle(current);
+  float difference = d - c;
+  if (difference < -180.0f) difference = d + 360.0f - c;
+  if (difference > 180.0f) difference = d - (c + 360.0f);
+  return WrapAngle(c + difference / speed);
+}
+
+// The functions of three floats.
+template <float (*Compute)(float, float, float)>
+void FnOfThree(Vm& vm) {
+  const Slot result = vm.NextSlot();
+  const float a = vm.NextFloat();
+  const float b = vm.NextFloat();
+  const float c = vm.NextFloat();
+  vm.SetFloat(result, Compute(a, b, c));
+}
+
+void FnWrapValue(Vm& vm) {
+  const Slot result = vm.NextSlot();
+  const float angle = vm.NextFloat();
+  vm.SetFloat(result, WrapAngle(angle));
+}
+
+}  // namespace
+
+void RegisterMathFunctionHandlers(HandlerTable& table) {
+  table.Set(op::kCurveValue, FnOfThree<CurveValue>);
+  table.Set(op::kWrapValue, FnWrapValue);
+  table.Set(op::kNewXValue, FnOfThree<NewXValue>);
+  table.Set(op::kNewZValue, FnOfThree<NewZValue>);
+  table.Set(op::kNewYValue, FnOfThree<NewYValue>);
+  table.Set(op::kCurveAngle, FnOfThree<CurveAngle>);
+}
+
+}  // namespace zv

@@ -1,0 +1,76 @@
+#include "engine3d/commands/static_collision_commands.h"
+
+#include "engine3d/engine.h"
+#include "engine3d/scene/static_scene.h"
+
+namespace zv {
+namespace {
+
+namespace op {
+constexpr int kStaticBoxCollision = 7571;
+constexpr int kStaticBoxResultX = 7572;
+constexpr int kStaticBoxResultY = 7573;
+constexpr int kStaticBoxResultZ = 7574;
+constexpr int kStaticLineCollision = 7578;
+constexpr int kStaticLineResultX = 7579;
+constexpr int kStaticLineResultY = 7580;
+constexpr int kStaticLineResultZ = 7581;
+}  // namespace op
+
+Vector3f NextVector(Vm& vm) {
+  const float x = vm.NextFloat();
+  const float y = vm.NextFloat();
+  const float z = vm.NextFloat();
+  return Vector3f{x, y, z};
+}
+
+// The previous box and the new box (minimum and maximum corners each):
+// 1 when the new box meets a collision box, the push-out kept.
+void FnStaticBoxCollision(Vm& vm) {
+  const Slot result = vm.NextSlot();
+  const Vector3f previous_min = NextVector(vm);
+  const Vector3f previous_max = NextVector(vm);
+  const Vector3f new_min = NextVector(vm);
+  const Vector3f new_max = NextVector(vm);
+  Engine3D* e = FindEngine(vm);
+  if (!e) return;
+  vm.SetInt(result, StaticBoxCollision(e->static_scene, previous_min, previous_max, new_min, new_max,
+                                       &e->collision.static_box_result));
+}
+
+// A cube of half-size radius moved from start to end in steps: 1 when it
+// touches a collision box, where it stops kept.
+void FnStaticLineCollision(Vm& vm) {
+  const Slot result = vm.NextSlot();
+  const Vector3f start = NextVector(vm);
+  const Vector3f end = NextVector(vm);
+  const float radius = vm.NextFloat();
+  const float step = vm.NextFloat();
+  Engine3D* e = FindEngine(vm);
+  if (!e) return;
+  const int32_t contact = StaticLineCollision(e->static_scene, start, end, radius, step,
+                                              &e->collision.static_line_result);
+  vm.SetInt(result, contact > 0 ? 1 : 0);
+}
+
+template <Vector3f ObjectCollisionState::*Result, float Vector3f::*Axis>
+void FnStaticResult(Vm& vm) {
+  const Slot result = vm.NextSlot();
+  if (Engine3D* e = FindEngine(vm)) vm.SetFloat(result, (e->collision.*Result).*Axis);
+}
+
+}  // namespace
+
+void RegisterStaticCollisionHandlers(HandlerTable& table) {
+  using S = ObjectCollisionState;
+  table.Set(op::kStaticBoxCollision, FnStaticBoxCollision);
+  table.Set(op::kStaticBoxResultX, FnStaticResult<&S::static_box_result, &Vector3f::x>);
+  table.Set(op::kStaticBoxResultY, FnStaticResult<&S::static_box_result, &Vector3f::y>);
+  table.Set(op::kStaticBoxResultZ, FnStaticResult<&S::static_box_result, &Vector3f::z>);
+  table.Set(op::kStaticLineCollision, FnStaticLineCollision);
+  table.Set(op::kStaticLineResultX, FnStaticResult<&S::static_line_result, &Vector3f::x>);
+  table.Set(op::kStaticLineResultY, FnStaticResult<&S::static_line_result, &Vector3f::y>);
+  table.Set(op::kStaticLineResultZ, FnStaticResult<&S::static_line_result, &Vector3f::z>);
+}
+
+}  // namespace zv

@@ -1,0 +1,124 @@
+#include "engine3d/objects/keyframe_commands.h"
+
+#include <memory>
+#include <string>
+
+#include "engine3d/commands/command_checks.h"
+#include "engine3d/objects/keyframe_editing.h"
+#include "engine3d/objects/object_model.h"
+#include "engine3d/objects/object_setup.h"
+#include "models/files/animation_files.h"
+#include "platform/paths/path_resolver.h"
+#include "runtime/runtime_state.h"
+#include "runtime/vm/numeric/float_to_int.h"
+
+namespace zv {
+namespace {
+
+namespace op {
+constexpr int kSaveObjectAnimation = 7259;
+constexpr int kAppendObjectAnimation = 7260;
+constexpr int kDeleteObjectAnimation = 7261;
+constexpr int kDeleteObjectKeyframe = 7262;
+constexpr int kSetObjectKeyframe = 7263;
+}  // namespace op
+
+// The checked object's record index (0 after an error or without an
+// engine) and the engine.
+int32_t Checked(Vm& vm, Engine3D*& e, int32_t number) {
+  e = FindEngine(vm);
+  return e ? ExistingObject(vm, *e, number) : 0;
+}
+
+// The object's keyframes, made from its present pose when it has none; null
+// for an object without a model.
+models::KeyframeSet* KeyframesOrPose(Engine3D& e, int32_t index) {
+  std::shared_ptr<ObjectModel> model = e.pools.objects[index].model;
+  if (!model) return nullptr;
+  if (!model->Keyframes()) model->SetKeyframes(BuildKeyframesFromPose(e, index));
+  return model->Keyframes();
+}
+
+// Where joined animation files are put together: the work file of the
+// private temporary folder.
+std::string WorkFilePath(Vm& vm) {
+  return vm.runtime && !vm.runtime->temp_folder.empty() ? vm.runtime->temp_folder + "workfile.x" : std::string();
+}
+
+void CmdSaveObjectAnimation(Vm& vm) {
+  const std::string file(vm.NextString());
+  const int32_t number = vm.NextInt();
+  Engine3D* e;
+  const int32_t index = Checked(vm, e, number);
+  if (index == 0) return;
+  std::shared_ptr<ObjectModel> model = e->pools.objects[index].model;
+  // A failed write is not the program's concern; an earlier file survives it.
+  models::SaveAnimation(model ? model->Keyframes() : nullptr, platform::Paths().Resolve(file));
+}
+
+void CmdAppendObjectAnimation(Vm& vm) {
+  const std::string first(vm.NextString());
+  const std::string second(vm.NextString());
+  const int32_t number = vm.NextInt();
+  const int32_t offset = vm.NextInt();
+  Engine3D* e;
+  const int32_t index = Checked(vm, e, number);
+  if (index == 0) return;
+  models::KeyframeSet* keyframes = KeyframesOrPose(*e, index);
+  const std::string work_file = WorkFilePath(vm);
+  if (!keyframes || work_file.empty()) return;
+  std::shared_ptr<ObjectModel> model = e->pools.objects[index].model;
+  const int32_t end_time = TruncateToInt32(e->pools.objects[index].frame_count);
+  if (models::JoinAndMergeAnimation(model->Root(), keyframes, platform::Paths().Resolve(first),
+                                    platform::Paths().Resolve(second), work_file, offset, end_time))
+    RecomputeFrameCount(*e, index);
+}
+
+void CmdDeleteObjectAnimation(Vm& vm) {
+  const int32_t number = vm.NextInt();
+  Engine3D* e;
+  const int32_t index = Checked(vm, e, number);
+  if (index == 0) return;
+  std::shared_ptr<ObjectModel> model = e->pools.objects[index].model;
+  if (!model || !model->Keyframes()) return;
+  DetachAnimatedObject(*e, index);
+  model->SetKeyframes(nullptr);
+  ObjectRecord& o = e->pools.objects[index];
+  o.current_frame = o.start_frame = o.end_frame = o.frame_count = 0.0f;
+}
+
+void CmdDeleteObjectKeyframe(Vm& vm) {
+  const int32_t number = vm.NextInt();
+  const int32_t frame = vm.NextInt();
+  Engine3D* e;
+  const int32_t index = Checked(vm, e, number);
+  if (index == 0) return;
+  std::shared_ptr<ObjectModel> model = e->pools.objects[index].model;
+  if (model && model->Keyframes()) DeleteKeysAtFrame(*model->Keyframes(), frame);
+}
+
+void CmdSetObjectKeyframe(Vm& vm) {
+  const int32_t number = vm.NextInt();
+  const int32_t frame = vm.NextInt();
+  Engine3D* e;
+  const int32_t index = Checked(vm, e, number);
+  if (index == 0) return;
+  models::KeyframeSet* keyframes = KeyframesOrPose(*e, index);
+  if (!keyframes) return;
+  const int32_t frames = SetKeysAtFrame(*keyframes, *e, index, frame);
+  ObjectRecord& o = e->pools.objects[index];
+  o.frame_count = static_cast<float>(frames);
+  o.end_frame = o.frame_count;
+}
+
+}  // namespace
+
+void RegisterKeyframeHandlers(HandlerTable& table) {
+  table.Set(op::kSaveObjectAnimation, CmdSaveObjectAnimation);
+  table.Set(op::kAppendObjectAnimation, CmdAppendObjectAnimation);
+  table.Set(op::kDeleteObjectAnimation, CmdDeleteObjectAnimation);
+  table.Set(op::kDeleteObjectKeyframe, CmdDeleteObjectKeyframe);
+  table.Set(op::kSetObjectKeyframe, CmdSetObjectKeyframe);
+}
+
+}  // namespace zv

@@ -1,0 +1,160 @@
+#include "engine3d/objects/static_scene_commands.h"
+
+#include <memory>
+#include <string>
+
+#include "engine3d/commands/command_checks.h"
+#include "engine3d/objects/model_loading.h"
+#include "engine3d/objects/object_model.h"
+#include "engine3d/scene/static_scene_store.h"
+
+namespace zv {
+namespace {
+
+namespace op {
+constexpr int kCopyObjectToStaticScene = 7005;
+constexpr int kDeleteStaticObjects = 7006;
+constexpr int kCopyObjectToStaticSceneMode = 7007;
+constexpr int kLoadStaticObjects = 7088;
+constexpr int kSaveStaticObjects = 7089;
+constexpr int kMakeStaticCollisionBox = 7091;
+constexpr int kMoveObjectToStaticScene = 7095;
+constexpr int kRemoveObjectFromStaticScene = 7096;
+constexpr int kClearStaticSceneSwitch = 7099;
+constexpr int kSetStaticSceneSwitch = 7100;
+}  // namespace op
+
+// The copy modes: 1 occluder, 2 the second flag, 3 both, 4 both and full
+// height; anything else none.
+StaticPieceMode ModeOf(int32_t mode) {
+  StaticPieceMode m;
+  m.occluder = mode == 1 || mode == 3 || mode == 4;
+  m.second = mode == 2 || mode == 3 || mode == 4;
+  m.full_height = mode == 4;
+  return m;
+}
+
+void CopyCommand(Vm& vm, int32_t number, int32_t mode) {
+  Engine3D* e = FindEngine(vm);
+  if (!e) return;
+  const int32_t index = ExistingObject(vm, *e, number);
+  if (index == 0) return;
+  if (CopyObjectToStaticScene(*e, index, ModeOf(mode)) != 0) vm.RunError(object_error::kMeshBuild);
+}
+
+void CmdCopyObjectToStaticScene(Vm& vm) {
+  const int32_t number = vm.NextInt();
+  CopyCommand(vm, number, 0);
+}
+
+void CmdCopyObjectToStaticSceneMode(Vm& vm) {
+  const int32_t number = vm.NextInt();
+  const int32_t mode = vm.NextInt();
+  CopyCommand(vm, number, mode);
+}
+
+void CmdDeleteStaticObjects(Vm& vm) {
+  if (Engine3D* e = FindEngine(vm)) DeleteStaticObjects(*e);
+}
+
+void CmdLoadStaticObjects(Vm& vm) {
+  const std::string name(vm.NextString());
+  if (Engine3D* e = FindEngine(vm)) LoadStaticScene(*e, name);
+}
+
+void CmdSaveStaticObjects(Vm& vm) {
+  const std::string name(vm.NextString());
+  if (Engine3D* e = FindEngine(vm)) SaveStaticScene(*e, name);
+}
+
+void CmdMakeStaticCollisionBox(Vm& vm) {
+  float v[6];
+  for (float& value : v) value = vm.NextFloat();
+  if (Engine3D* e = FindEngine(vm)) AddStaticBox(e->static_scene, Vector3f{v[0], v[1], v[2]}, Vector3f{v[3], v[4], v[5]});
+}
+
+void CmdMoveObjectToStaticScene(Vm& vm) {
+  const int32_t number = vm.NextInt();
+  Engine3D* e = FindEngine(vm);
+  if (!e) return;
+  const int32_t index = ExistingObject(vm, *e, number);
+  if (index == 0 || e->pools.objects[index].is_static != 0) return;
+  MoveObjectGeometryToStaticScene(*e, index);
+  RenderRecordOf(*e, index).shown = 0;
+  e->pools.objects[index].is_static = 1;
+}
+
+void CmdRemoveObjectFromStaticScene(Vm& vm) {
+  const int32_t number = vm.NextInt();
+  Engine3D* e = FindEngine(vm);
+  if (!e) return;
+  const int32_t index = ExistingObject(vm, *e, number);
+  if (index == 0 || e->pools.objects[index].is_static != 1) return;
+  RemoveStaticGeometryOf(e->static_scene, index);
+  RenderRecordOf(*e, index).shown = 1;
+  e->pools.objects[index].is_static = 0;
+}
+
+template <uint32_t On>
+void CmdSetStaticSceneSwitch(Vm& vm) {
+  if (Engine3D* e = FindEngine(vm)) e->static_scene.occlusion_on = On;
+}
+
+}  // namespace
+
+int32_t CopyObjectToStaticScene(Engine3D& e, int32_t object, const StaticPieceMode& mode) {
+  ObjectRecord* o = e.pools.Object(object);
+  if (!o || !o->model) return 0;
+  const std::shared_ptr<ObjectModel> model = o->model;
+  const int32_t limbs = o->limb_count;
+  int32_t result = 0;
+  for (int32_t limb = 0; limb < limbs; ++limb) {
+    int32_t groups = 0, texture = -1;
+    std::string name;
+    model->GetLimbMesh(limb, -2, &groups, &texture, &name);
+    for (int32_t group = 0; group < groups; ++group) {
+      int32_t counter = 0;
+      texture = -1;
+      model->GetLimbMesh(limb, group, &counter, &texture, &name);
+      if (texture == -1) continue;
+      const int32_t mesh = MakeMeshFromObject(e, object, limb, texture);
+      if (mesh <= 0) continue;
+      if (!AddStaticGeometry(e, texture, e.pools.meshes[mesh], mode)) result = -1;
+      e.pools.FreeMesh(mesh);
+    }
+  }
+  return result;
+}
+
+void MoveObjectGeometryToStaticScene(Engine3D& e, int32_t object) {
+  StaticPieceMode mode;
+  mode.owner = object;
+  CopyObjectToStaticScene(e, object, mode);
+}
+
+void DeleteStaticObjects(Engine3D& e) {
+  if (e.static_scene.HasGroups()) ClearStaticScene(e);
+  RecordPool<SpriteRecord>& sprites = e.Sprites();
+  for (int32_t i = sprites.Head(); i != kNoRecord; i = sprites.Next(i)) {
+    if (sprites[i].is_3d != 1 || sprites[i].object <= 0) continue;
+    ObjectRecord* o = e.pools.Object(sprites[i].object);
+    if (!o || o->is_static != 1) continue;
+    sprites[i].shown = 1;
+    o->is_static = 0;
+  }
+}
+
+void RegisterStaticSceneHandlers(HandlerTable& table) {
+  table.Set(op::kCopyObjectToStaticScene, CmdCopyObjectToStaticScene);
+  table.Set(op::kDeleteStaticObjects, CmdDeleteStaticObjects);
+  table.Set(op::kCopyObjectToStaticSceneMode, CmdCopyObjectToStaticSceneMode);
+  table.Set(op::kLoadStaticObjects, CmdLoadStaticObjects);
+  table.Set(op::kSaveStaticObjects, CmdSaveStaticObjects);
+  table.Set(op::kMakeStaticCollisionBox, CmdMakeStaticCollisionBox);
+  table.Set(op::kMoveObjectToStaticScene, CmdMoveObjectToStaticScene);
+  table.Set(op::kRemoveObjectFromStaticScene, CmdRemoveObjectFromStaticScene);
+  table.Set(op::kClearStaticSceneSwitch, CmdSetStaticSceneSwitch<0>);
+  table.Set(op::kSetStaticSceneSwitch, CmdSetStaticSceneSwitch<1>);
+}
+
+}  // namespace zv

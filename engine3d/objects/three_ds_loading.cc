@@ -1,0 +1,29 @@
+#include "engine3d/objects/three_ds_loading.h"
+
+#include <cstdio>
+
+#include "engine3d/engine.h"
+#include "engine3d/objects/model_loading.h"
+#include "models/files/three_ds_to_x.h"
+#include "runtime/runtime_state.h"
+
+namespace zv {
+
+std::string WorkFilePath(Engine3D& e) {
+  if (!e.Bound() || !e.Machine().runtime || e.Machine().runtime->temp_folder.empty()) return {};
+  return e.Machine().runtime->temp_folder + "workfile.x";
+}
+
+int32_t Load3dsIntoObject(Engine3D& e, int32_t object, const std::string& path) {
+  const std::string work = WorkFilePath(e);
+  if (work.empty()) return load_result::kNoConvert;
+  // A work file left from before must not stand in for this conversion.
+  std::remove(work.c_str());
+  const int32_t converted = models::Convert3dsToX(path, work);
+  if (converted < 0) return converted;
+  const int32_t frames = LoadModelIntoObject(e, object, work);
+  std::remove(work.c_str());
+  return frames;
+}
+
+}  // namespace zv

@@ -1,0 +1,220 @@
+#include "engine3d/scene/animation.h"
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <vector>
+
+#include "engine3d/engine.h"
+#include "engine3d/objects/object_model.h"
+#include "runtime/vm/numeric/float_to_int.h"
+
+namespace zv {
+namespace {
+
+// Key times and frames compare as whole frames. A frame below 0 (an
+// object played backwards past its start) counts as frame 0, before every
+// key, rather than wrapping round to a huge frame after all of them.
+uint32_t WholeFrame(float value) { return value > 0.0f ? static_cast<uint32_t>(FloatToInt(value)) : 0u; }
+
+// The pair of neighbouring keys around `frame` and how far between them it
+// lies, in 0..1: the first key's time when the frame comes before it, the
+// last key (factor 1) when it lies at or after it.
+struct KeySpan {
+  uint32_t from = 0, to = 0;
+  double factor = 1.0;
+};
+
+template <uint32_t Stride>
+KeySpan FindKeySpan(const models::KeyArray<Stride>& keys, float frame) {
+  const uint32_t count = keys.count();
+  if (!(frame > 0.0f)) frame = 0.0f;
+  const uint32_t f = WholeFrame(frame);
+  if (f < WholeFrame(keys.Key(0)[0])) return KeySpan{0, 0, 0.0};
+  for (uint32_t i = 0; i + 1 < count; ++i) {
+    const uint32_t t0 = WholeFrame(keys.Key(i)[0]), t1 = WholeFrame(keys.Key(i + 1)[0]);
+    if (t0 <= f && f < t1) return KeySpan{i, i + 1, (double{frame} - t0) / (static_cast<double>(t1) - t0)};
+  }
+  return KeySpan{count - 1, count - 1, 1.0};
+}
+
+KeyQuaternion RotationKey(const models::KeyArray<5>& keys, uint32_t k) {
+  const float* v = keys.Key(k);
+  return KeyQuaternion{v[1], v[2], v[3], v[4]};
+}
+
+Vector3f VectorKey(const models::KeyArray<4>& keys, uint32_t k) {
+  const float* v = keys.Key(k);
+  return Vector3f{v[1], v[2], v[3]};
+}
+
+// The two ends of a transition of one kind, per track: stored at its first
+// step, read back at the later ones. The arrays grow to the tracks there are
+// (an instance starts without them).
+template <size_t Width>
+struct TransitionEnds {
+  std::vector<float>& source;
+  std::vector<float>& target;
+
+  float* At(std::vector<float>& values, size_t track) {
+    if (values.size() < (track + 1) * Width) values.resize((track + 1) * Width, 0.0f);
+    return values.data() + track * Width;
+  }
+};
+
+KeyQuaternion PoseRotation(const models::KeyArray<5>& keys, const ObjectRecord& o, bool first_step,
+                        TransitionEnds<4> ends, size_t track) {
+  if (keys.count() == 1) return RotationKey(keys, 0);
+  KeyQuaternion q = InterpolateRotationKeys(keys, o.current_frame);
+  if (o.transition_active != 1) return q;
+  float* source = ends.At(ends.source, track);
+  float* target = ends.At(ends.target, track);
+  if (first_step) {
+    const KeyQuaternion to = InterpolateRotationKeys(keys, o.transition_target);
+    std::copy_n(&q.w, 4, source);
+    std::copy_n(&to.w, 4, target);
+  }
+  return QuaternionSlerp(KeyQuaternion{source[0], source[1], source[2], source[3]},
+                         KeyQuaternion{target[0], target[1], target[2], target[3]},
+                         o.transition_progress + o.transition_step);
+}
+
+Vector3f PoseVector(const models::KeyArray<4>& keys, const ObjectRecord& o, bool first_step,
+                    TransitionEnds<3> ends, size_t track) {
+  if (keys.count() == 1) return VectorKey(keys, 0);
+  Vector3f v = InterpolateVectorKeys(keys, o.current_frame);
+  if (o.transition_active != 1) return v;
+  float* source = ends.At(ends.source, track);
+  float* target = ends.At(ends.target, track);
+  if (first_step) {
+    const Vector3f to = InterpolateVectorKeys(keys, o.transition_target);
+    std::copy_n(&v.x, 3, source);
+    std::copy_n(&to.x, 3, target);
+  }
+  return LerpVector(Vector3f{source[0], source[1], source[2]}, Vector3f{target[0], target[1], target[2]},
+                    o.transition_progress + o.transition_step);
+}
+
+// Scale x rotation x translation of one track at the object's frame.
+Matrix4 PoseTrack(const models::AnimationTrack& track, ObjectRecord& o, bool first_step, size_t k) {
+  Matrix4 scale = Matrix4::Identity(), rotation = Matrix4::Identity(), translation = Matrix4::Identity();
+  if (!track.rotation_keys.empty())
+    rotation = MatrixFromQuaternion(
+        PoseRotation(track.rotation_keys, o, first_step, {o.source_rotations, o.target_rotations}, k));
+  if (!track.scale_keys.empty()) {
+    const Vector3f s = PoseVector(track.scale_keys, o, first_step, {o.source_scales, o.target_scales}, k);
+    MatrixScaling(scale, s.x, s.y, s.z);
+  }
+  if (!track.translation_keys.empty()) {
+    const Vector3f t =
+        PoseVector(track.translation_keys, o, first_step, {o.source_translations, o.target_translations}, k);
+    MatrixTranslation(translation, t.x, t.y, t.z);
+  }
+  return scale * rotation * translation;
+}
+
+// Element n - 1 holds frame n's matrix as it stands, so that a frame no
+// track animates keeps its own.
+std::vector<Matrix4> CurrentFrameMatrices(models::SceneNode* root, size_t count) {
+  std::vector<Matrix4> matrices(count, Matrix4::Identity());
+  std::vector<models::SceneNode*> pending{root};
+  while (!pending.empty()) {
+    models::SceneNode* node = pending.back();
+    pending.pop_back();
+    for (; node != nullptr; node = node->next_sibling()) {
+      const int32_t n = node->number();
+      if (node->IsFrameNode() && n >= 1 && static_cast<size_t>(n) <= count)
+        matrices[static_cast<size_t>(n) - 1] = static_cast<models::FrameNode*>(node)->local_matrix();
+      if (node->first_child()) pending.push_back(node->first_child());
+    }
+  }
+  return matrices;
+}
+
+}  // namespace
+
+// ---- The animated-object list --------------------------------------------------------
+
+bool IsAnimatedObject(const Engine3D& e, int32_t index) {
+  return std::find(e.animated_objects.begin(), e.animated_objects.end(), index) != e.animated_objects.end();
+}
+
+// ---- Posing ------------------------------------------------------------------------------
+
+void AnimateObjects(Engine3D& e) {
+  // Posing never changes the list; a copy keeps the walk safe all the same.
+  const std::vector<int32_t> animated = e.animated_objects;
+  for (const int32_t index : animated) {
+    ObjectRecord* o = e.pools.Object(index);
+    if (!o || o->in_use != 1 || o->is_static == 1) continue;
+    if (o->playing == 1) {
+      o->current_frame += o->speed;
+      if (o->looping != 1) {
+        if (o->current_frame > o->end_frame) {
+          o->playing = 0;
+          o->current_frame = o->end_frame;
+        }
+      } else if (o->speed >= 0.0f) {
+        if (o->current_frame > o->end_frame) o->current_frame = o->start_frame;
+      } else if (o->current_frame < o->start_frame) {
+        o->current_frame = o->end_frame;
+      }
+    }
+    ComputeObjectFrameMatrices(e, index);
+  }
+}
+
+void ComputeObjectFrameMatrices(Engine3D& e, int32_t index) {
+  ObjectRecord* o = e.pools.Object(index);
+  if (!o || o->limb_count <= 0 || !o->model) return;
+  std::shared_ptr<ObjectModel> model = o->model;
+  const models::KeyframeSet* keyframes = model->Keyframes();
+  if (!keyframes || !model->Root()) return;
+  // Each track poses the frame it names; the array reaches every frame the
+  // object counts and every frame a track names.
+  size_t count = static_cast<size_t>(o->limb_count);
+  for (const models::AnimationTrack& track : keyframes->tracks)
+    count = std::max(count, static_cast<size_t>(std::max(track.frame_number, 0)));
+  std::vector<Matrix4> matrices = CurrentFrameMatrices(model->Root(), count);
+  const bool first_step = o->transition_active == 1 && o->transition_progress == 0.0f;
+  for (size_t k = 0; k < keyframes->tracks.size(); ++k) {
+    const models::AnimationTrack& track = keyframes->tracks[k];
+    const Matrix4 pose = PoseTrack(track, *o, first_step, k);
+    if (track.frame_number >= 1) matrices[static_cast<size_t>(track.frame_number) - 1] = pose;
+  }
+  model->LoadTrackMatrices(matrices);
+  e.transforms_changed = 1;
+  if (o->transition_active == 1) {
+    if (o->transition_progress == 0.0f) o->current_frame = o->transition_target;
+    o->transition_progress += o->transition_step;
+    if (o->transition_progress + o->transition_step >= 1.0f) {
+      o->transition_progress = 0.0f;
+      o->transition_active = 0;
+    }
+  }
+}
+
+KeyQuaternion InterpolateRotationKeys(const models::KeyArray<5>& keys, float frame) {
+  if (keys.empty()) return KeyQuaternion{};
+  const KeySpan span = FindKeySpan(keys, frame);
+  if (span.from == span.to) return RotationKey(keys, span.from);
+  return QuaternionSlerp(RotationKey(keys, span.from), RotationKey(keys, span.to),
+                         static_cast<float>(span.factor));
+}
+
+Vector3f InterpolateVectorKeys(const models::KeyArray<4>& keys, float frame) {
+  if (keys.empty()) return Vector3f{};
+  const KeySpan span = FindKeySpan(keys, frame);
+  if (span.from == span.to) return VectorKey(keys, span.from);
+  // The blend goes through a percentage, as the engine has always taken it.
+  const double percent = 100.0 * span.factor;
+  const Vector3f a = VectorKey(keys, span.from), b = VectorKey(keys, span.to);
+  auto mix = [&](float from, float to) { return static_cast<float>(from + (to - from) * 0.01 * percent); };
+  return Vector3f{mix(a.x, b.x), mix(a.y, b.y), mix(a.z, b.z)};
+}
+
+Vector3f LerpVector(const Vector3f& a, const Vector3f& b, float t) {
+  return Vector3f{a.x + (b.x - a.x) * t, a.y + (b.y - a.y) * t, a.z + (b.z - a.z) * t};
+}
+
+}  // namespace zv

@@ -1,0 +1,88 @@
+#include "engine3d/scene/object_box_collision.h"
+
+#include <array>
+#include <cmath>
+
+#include "collision/oriented_box.h"
+#include "engine3d/engine.h"
+#include "engine3d/scene/rotation.h"
+
+namespace zv {
+namespace {
+
+struct WorldBox {
+  Vector3f min, max;
+};
+
+WorldBox BoxAt(const ObjectRecord& o, const std::array<float, 3>& position) {
+  return WorldBox{{o.box_min.x + position[0], o.box_min.y + position[1], o.box_min.z + position[2]},
+                  {o.box_max.x + position[0], o.box_max.y + position[1], o.box_max.z + position[2]}};
+}
+
+// Overlap on every axis, touching faces excluded.
+bool BoxesOverlap(const WorldBox& a, const WorldBox& b) {
+  return a.min.x < b.max.x && a.max.x > b.min.x && a.min.y < b.max.y && a.max.y > b.min.y &&
+         a.min.z < b.max.z && a.max.z > b.min.z;
+}
+
+int32_t AxisAlignedTest(Engine3D& e, const ObjectRecord& a, const ObjectRecord& b) {
+  const SpriteRecord& ra = e.Sprites()[a.render_record];
+  const SpriteRecord& rb = e.Sprites()[b.render_record];
+  const WorldBox now_a = BoxAt(a, ra.position), now_b = BoxAt(b, rb.position);
+  if (!BoxesOverlap(now_a, now_b)) return 0;
+  if (b.box_collision != 1) return 1;
+  // The face a crossed is the one the boxes were nearest along in the last
+  // frame; the first of equally near ones wins.
+  const WorldBox was_a = BoxAt(a, ra.previous_position), was_b = BoxAt(b, rb.previous_position);
+  const float distances[6] = {std::fabs(was_a.max.x - was_b.min.x), std::fabs(was_b.max.x - was_a.min.x),
+                              std::fabs(was_a.max.y - was_b.min.y), std::fabs(was_b.max.y - was_a.min.y),
+                              std::fabs(was_a.max.z - was_b.min.z), std::fabs(was_b.max.z - was_a.min.z)};
+  int nearest = 0;
+  for (int i = 1; i < 6; ++i)
+    if (distances[i] < distances[nearest]) nearest = i;
+  Vector3f& correction = e.collision.box_correction;
+  switch (nearest) {
+    case 0: correction.x = now_a.max.x - now_b.min.x; break;
+    case 1: correction.x = now_a.min.x - now_b.max.x; break;
+    case 2: correction.y = now_a.max.y - now_b.min.y; break;
+    case 3: correction.y = now_a.min.y - now_b.max.y; break;
+    case 4: correction.z = now_a.max.z - now_b.min.z; break;
+    default: correction.z = now_a.min.z - now_b.max.z; break;
+  }
+  return 1;
+}
+
+struct OrientedBox {
+  Vec3f centre, half;
+  BoxMatrix matrix;
+};
+
+OrientedBox OrientedBoxOf(Engine3D& e, const ObjectRecord& o) {
+  Matrix4 rotation;
+  RotationFromAngles(rotation, o.angles.x * kDegreesToRadians, o.angles.y * kDegreesToRadians,
+                     o.angles.z * kDegreesToRadians);
+  Vector3f centre = o.box_centre;
+  TransformPointProject(centre, o.box_centre, rotation);
+  const auto& position = e.Sprites()[o.render_record].position;
+  OrientedBox box;
+  box.centre = Vec3f{position[0] + centre.x, position[1] + centre.y, position[2] + centre.z};
+  // A box given with its corners the other way round is just as big.
+  box.half = Vec3f{std::fabs(o.box_max.x - o.box_min.x) * 0.5f, std::fabs(o.box_max.y - o.box_min.y) * 0.5f,
+                   std::fabs(o.box_max.z - o.box_min.z) * 0.5f};
+  for (int r = 0; r < 4; ++r)
+    for (int c = 0; c < 4; ++c) box.matrix[static_cast<size_t>(r * 4 + c)] = rotation.m[r][c];
+  return box;
+}
+
+}  // namespace
+
+int32_t TestObjectBoxes(Engine3D& e, int32_t a, int32_t b) {
+  const ObjectRecord* oa = e.pools.Object(a);
+  const ObjectRecord* ob = e.pools.Object(b);
+  if (!oa || !ob) return 0;
+  if (oa->own_box == 1 && ob->own_box == 1) return AxisAlignedTest(e, *oa, *ob);
+  const OrientedBox box_a = OrientedBoxOf(e, *oa), box_b = OrientedBoxOf(e, *ob);
+  return TestBoxCollision(box_a.centre, box_a.half, box_a.matrix, box_b.centre, box_b.half, box_b.matrix);
+}
+
+}  // namespace zv

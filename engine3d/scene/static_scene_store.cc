@@ -1,0 +1,170 @@
+#include "engine3d/scene/static_scene_store.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "display/graphics.h"
+#include "engine3d/engine.h"
+#include "engine3d/render/textures.h"
+#include "engine3d/scene/static_scene_file.h"
+#include "platform/paths/path_resolver.h"
+#include "runtime/attached/attached_data.h"
+#include "runtime/runtime_state.h"
+
+namespace zv {
+namespace {
+
+namespace p = platform;
+
+// SETUP.INI's VBCREATE: the vertex buffer's capabilities.
+uint32_t VertexBufferCaps(Engine3D& e) {
+  const int32_t setting = e.Bound() && e.Machine().runtime ? e.Machine().runtime->settings.vb_create : 0;
+  uint32_t caps = 0;
+  switch (setting) {
+    case 1: caps = p::vb_caps::kWriteOnly; break;
+    case 2: caps = p::vb_caps::kDoNotClip; break;
+    case 3: caps = p::vb_caps::kWriteOnly | p::vb_caps::kDoNotClip; break;
+    case 4: caps = p::vb_caps::kSystemMemory; break;
+    default: break;
+  }
+  if (!e.NodeServices().VertexBuffersInVideoMemory()) caps |= p::vb_caps::kSystemMemory;
+  return caps;
+}
+
+// A group's texture takes one reference for the group.
+void TakeTextureReference(Engine3D& e, int32_t texture) {
+  if (texture <= 0 || !TextureHasCacheEntry(e, texture)) return;
+  if (TextureRecord* t = e.pools.Texture(texture)) ++t->references;
+}
+
+// A texture of the cache made from the file `name`, whatever the case of
+// its letters, with one more user; 0 when there is none.
+int32_t SharedTextureOfFile(Engine3D& e, const std::string& name) {
+  std::error_code error;
+  const std::string keyed = std::filesystem::current_path(error).string() + name;
+  for (int32_t index : e.texture_cache) {
+    TextureRecord* t = e.pools.Texture(index);
+    if (!t || t->cache_key.empty()) continue;
+    if (p::EqualNoCase(t->cache_key, keyed) || p::EqualNoCase(t->cache_key, name)) {
+      ++t->references;
+      return index;
+    }
+  }
+  return 0;
+}
+
+bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes) {
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(path, error)) return false;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return !in.bad();
+}
+
+// Writes beside the file and renames over it, so a failed write leaves the
+// previous file whole.
+bool ReplaceFile(const std::string& path, const std::vector<uint8_t>& contents) {
+  const std::string temp = path + ".tmp" + std::to_string(::getpid());
+  FILE* file = std::fopen(temp.c_str(), "wb");
+  if (!file) return false;
+  bool written = std::fwrite(contents.data(), 1, contents.size(), file) == contents.size();
+  written = std::fclose(file) == 0 && written;
+  if (!written || std::rename(temp.c_str(), path.c_str()) != 0) {
+    std::remove(temp.c_str());
+    return false;
+  }
+  return true;
+}
+
+void SaveGroupTexture(Engine3D& e, const std::string& scene_name, int32_t texture) {
+  TextureRecord* t = e.pools.Texture(texture);
+  Graphics* graphics = e.Bound() ? FindGraphics(e.Machine()) : nullptr;
+  if (!t || !t->surface || !graphics) return;
+  const std::string path = p::Paths().Resolve(StaticTextureFileName(scene_name, texture));
+  graphics->Files().Save(t->surface->LevelSurface(0), path);
+}
+
+}  // namespace
+
+std::string StaticTextureFileName(const std::string& scene_name, int32_t texture) {
+  return scene_name + "_" + std::to_string(texture) + ".dds";
+}
+
+bool AddStaticGeometry(Engine3D& e, int32_t texture, const MeshRecord& mesh, const StaticPieceMode& mode) {
+  StaticMeshData data;
+  data.positions = mesh.vertices;
+  data.normals = mesh.normals;
+  data.tex_coords = mesh.tex_coords;
+  data.face_data = mesh.face_data;
+  data.face_count = static_cast<uint32_t>(std::max(mesh.face_count, 0));
+  std::unique_ptr<StaticPolygon> polygon = MakeStaticPolygon(data, mode);
+  if (!polygon) return false;
+  StaticScene& scene = e.static_scene;
+  if (polygon->vertices.size() > scene.capacity)
+    CreateStaticVertexBuffer(e, static_cast<uint32_t>(polygon->vertices.size()));
+  bool made_group = false;
+  AddStaticPolygon(scene, texture, std::move(polygon), &made_group);
+  if (made_group) TakeTextureReference(e, texture);
+  return true;
+}
+
+void ClearStaticScene(Engine3D& e) {
+  StaticScene& scene = e.static_scene;
+  std::vector<StaticGroup> groups = std::move(scene.groups);
+  scene.groups.clear();
+  scene.boxes.clear();
+  for (const StaticGroup& g : groups)
+    if (g.texture > 0) ReleaseTexture(e, g.texture, false);
+}
+
+void CreateStaticVertexBuffer(Engine3D& e, uint32_t capacity) {
+  StaticScene& scene = e.static_scene;
+  scene.vertex_buffer.reset();
+  scene.capacity = 0;
+  p::VertexBufferDesc desc;
+  desc.caps = VertexBufferCaps(e);
+  desc.vertex_count = std::clamp<uint32_t>(capacity, 1, p::kMaxBufferVertices);
+  scene.vertex_buffer = p::VertexBuffer::Create(desc);
+  if (scene.vertex_buffer) scene.capacity = desc.vertex_count;
+  scene.batch_indices.clear();
+  scene.batch_indices.reserve(static_cast<size_t>(scene.capacity) * 5);
+}
+
+bool SaveStaticScene(Engine3D& e, const std::string& name) {
+  for (const StaticGroup& g : e.static_scene.groups) SaveGroupTexture(e, name, g.texture);
+  return ReplaceFile(p::Paths().Resolve(name), EncodeStaticScene(e.static_scene));
+}
+
+bool LoadStaticScene(Engine3D& e, const std::string& name) {
+  std::string file = name;
+  if (e.Bound() && e.Machine().attached_data) e.Machine().attached_data->ResolveVirtualFile(file, "dat");
+  std::vector<uint8_t> bytes;
+  if (!ReadWholeFile(p::Paths().Resolve(file), &bytes) || bytes.empty()) return false;
+  std::optional<StaticSceneFile> read = DecodeStaticScene(bytes);
+  if (!read) return false;
+  ClearStaticScene(e);
+  StaticScene& scene = e.static_scene;
+  uint32_t most_vertices = 0;
+  for (StaticGroup& group : read->groups) {
+    const int32_t number = group.texture;
+    group.texture = 0;
+    if (number > 0) {
+      const std::string texture_file = StaticTextureFileName(name, number);
+      group.texture = SharedTextureOfFile(e, texture_file);
+      if (group.texture == 0) group.texture = LoadTextureFile(e, texture_file, 1);
+    }
+    for (const auto& polygon : group.polygons)
+      most_vertices = std::max(most_vertices, static_cast<uint32_t>(polygon->vertices.size()));
+    scene.groups.push_back(std::move(group));
+  }
+  scene.boxes = std::move(read->boxes);
+  if (most_vertices > scene.capacity) CreateStaticVertexBuffer(e, most_vertices);
+  return true;
+}
+
+}  // namespace zv

@@ -1,0 +1,376 @@
+#include "models/files/three_ds_to_x.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+#include "models/files/three_ds_reader.h"
+#include "platform/render3d/matrix.h"
+
+namespace zv::models {
+namespace {
+
+// ---- Numbers as the X text holds them -----------------------------------------------
+
+// "%5.6f" of one float. A value that is not finite takes the spelling of the
+// C library the format was made with ("-1.#IND00" and the like), which the
+// line repair below turns into zeros.
+std::string Fixed(float value) {
+  if (std::isnan(value)) return std::signbit(value) ? "-1.#IND00" : "1.#QNAN0";
+  if (std::isinf(value)) return value < 0 ? "-1.#INF00" : "1.#INF00";
+  char text[64];
+  std::snprintf(text, sizeof text, "%5.6f", static_cast<double>(value));
+  return text;
+}
+
+// Around every '#' the characters 3 and 2 before it and 0 to 4 after it
+// become '0', so a number spelled as above reads as zero.
+std::string RepairNumbers(std::string line) {
+  const auto size = static_cast<std::ptrdiff_t>(line.size());
+  for (std::ptrdiff_t p = 0; p < size; ++p) {
+    if (line[static_cast<size_t>(p)] != '#') continue;
+    for (std::ptrdiff_t offset : {-3, -2, 0, 1, 2, 3, 4})
+      if (p + offset >= 0 && p + offset < size) line[static_cast<size_t>(p + offset)] = '0';
+  }
+  return line;
+}
+
+// The leading decimal number of a name as the C library's atoi reads it
+// (blanks, a sign, digits), held from running past the 32-bit range.
+int64_t LeadingNumber(std::string_view text) {
+  size_t i = 0;
+  while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  int64_t value = 0;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
+    value = std::min<int64_t>(value * 10 + (text[i] - '0'), int64_t{1} << 40);
+  return negative ? -value : value;
+}
+
+bool EqualNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (size_t i = 0; i < a.size(); ++i) {
+    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    if (lower(a[i]) != lower(b[i])) return false;
+  }
+  return true;
+}
+
+// ---- Matrices (row vectors, translation in the last row) ------------------------------
+
+// The inverse of an affine matrix; false, leaving `out` as it was, when the
+// last column is not (0, 0, 0, 1) within 0.001.
+bool InvertAffine(Matrix4& out, const Matrix4& m) {
+  const auto& a = m.m;
+  if (std::fabs(a[3][3] - 1.0f) > 0.001f || std::fabs(a[0][3]) > 0.001f || std::fabs(a[1][3]) > 0.001f ||
+      std::fabs(a[2][3]) > 0.001f)
+    return false;
+  const float d = 1.0f / (a[0][0] * (a[1][1] * a[2][2] - a[1][2] * a[2][1]) -
+                          a[0][1] * (a[1][0] * a[2][2] - a[1][2] * a[2][0]) +
+                          a[0][2] * (a[1][0] * a[2][1] - a[1][1] * a[2][0]));
+  Matrix4 r;
+  auto& o = r.m;
+  o[0][0] = d * (a[1][1] * a[2][2] - a[1][2] * a[2][1]);
+  o[0][1] = -d * (a[0][1] * a[2][2] - a[0][2] * a[2][1]);
+  o[0][2] = d * (a[0][1] * a[1][2] - a[0][2] * a[1][1]);
+  o[1][0] = -d * (a[1][0] * a[2][2] - a[1][2] * a[2][0]);
+  o[1][1] = d * (a[0][0] * a[2][2] - a[0][2] * a[2][0]);
+  o[1][2] = -d * (a[0][0] * a[1][2] - a[0][2] * a[1][0]);
+  o[2][0] = d * (a[1][0] * a[2][1] - a[1][1] * a[2][0]);
+  o[2][1] = -d * (a[0][0] * a[2][1] - a[0][1] * a[2][0]);
+  o[2][2] = d * (a[0][0] * a[1][1] - a[0][1] * a[1][0]);
+  for (int j = 0; j < 3; ++j) o[3][j] = -(a[3][0] * o[0][j] + a[3][1] * o[1][j] + a[3][2] * o[2][j]);
+  o[0][3] = o[1][3] = o[2][3] = 0.0f;
+  o[3][3] = 1.0f;
+  out = r;
+  return true;
+}
+
+// p x m divided by w; `p` stays as it was when |w| is below 1e-5.
+void TransformPoint(Vector3f& p, const Matrix4& m) {
+  const auto& a = m.m;
+  const float x = p.x * a[0][0] + p.y * a[1][0] + p.z * a[2][0] + a[3][0];
+  const float y = p.x * a[0][1] + p.y * a[1][1] + p.z * a[2][1] + a[3][1];
+  const float z = p.x * a[0][2] + p.y * a[1][2] + p.z * a[2][2] + a[3][2];
+  const float w = p.x * a[0][3] + p.y * a[1][3] + p.z * a[2][3] + a[3][3];
+  if (!(std::fabs(w) >= 1e-5f)) return;
+  p = Vector3f{x / w, y / w, z / w};
+}
+
+// ---- The conversion's second pass: the text ---------------------------------------
+
+class XTextOutput final : public ThreeDsOutput {
+ public:
+  explicit XTextOutput(const ThreeDsKeyframer& hierarchy)
+      : parents_(hierarchy.parents), pivots_(hierarchy.pivots) {
+    for (const char* line : {"xof 0302txt 0064", "Header {", "1;", "0;", "1;", "}", ""}) Line(line);
+  }
+
+  std::string Finish(const ThreeDsKeyframer& keyframer) {
+    WriteAnimationSet(keyframer.nodes);
+    return std::move(text_);
+  }
+
+  void Material(const ThreeDsMaterial& m) override {
+    Line("Material x3ds_mat_" + SanitizeXName(m.name) + " {");
+    FloatLine(Fixed(m.diffuse[0]) + ", " + Fixed(m.diffuse[1]) + ", " + Fixed(m.diffuse[2]) + ", " + Fixed(1.0f) +
+              ";;");
+    FloatLine(Fixed(m.shininess) + ";");
+    FloatLine(Fixed(m.specular[0]) + ", " + Fixed(m.specular[1]) + ", " + Fixed(m.specular[2]) + ";;");
+    FloatLine(Fixed(0.0f) + ", " + Fixed(0.0f) + ", " + Fixed(0.0f) + ";;");
+    // The strength is -1 exactly when no texture map came.
+    if (std::bit_cast<uint32_t>(m.texture_strength) != std::bit_cast<uint32_t>(-1.0f)) {
+      Line("TextureFilename {");
+      Line("\"" + m.map_file + "\";");
+      Line("}");
+    }
+    Line("}");
+    Line("");
+  }
+
+  // An object without a name still opens its frame (under the default
+  // name), so that the frame closed after it has been opened.
+  void ObjectStart(const std::string& name, bool named) override {
+    (void)named;
+    object_name_ = name;
+    Line("Frame x3ds_" + SanitizeXName(name) + " {");
+    object_ = current_;
+    SetDepthOf(node_index_ + 1, frame_depth_);
+    StackAt(frame_depth_) = object_;
+  }
+
+  void ObjectEnd() override {
+    frame_depth_ += 1;
+    node_index_ += 1;
+    const int16_t parent = node_index_ < 0 ? int16_t{-1} : ParentOf(node_index_);
+    const int16_t next_parent = ParentOf(node_index_ + 1);
+    // A next object whose parent is deeper than this one's nests inside it.
+    if (next_parent > parent) return;
+    CloseFramesDownTo(DepthOf(static_cast<int64_t>(next_parent) + 1));
+  }
+
+  void EditorEnd() override { CloseFramesDownTo(0); }
+
+  void Mesh(ThreeDsMesh& mesh) override {
+    PlaceMesh(mesh);
+    if (!mesh.has_vertex_list) return;
+    if (mesh.has_local_axes) {
+      Line("FrameTransformMatrix {");
+      for (int row = 0; row < 4; ++row)
+        FloatLine(Fixed(local_.m[row][0]) + ", " + Fixed(local_.m[row][1]) + ", " + Fixed(local_.m[row][2]) +
+                  ", " + Fixed(local_.m[row][3]) + (row < 3 ? "," : ";;"));
+      Line("}");
+    }
+    std::string mesh_name = object_name_;
+    if (LeadingNumber(mesh_name) > 0) mesh_name = "x" + mesh_name;
+    Line("Mesh " + SanitizeXName(mesh_name) + " {");
+    WriteVectors(mesh.vertices, "; ");
+    // A mesh needs its face count: without a face list it has none.
+    WriteFaces(mesh.faces);
+    if (!mesh.material.empty()) {
+      for (const char* line : {"MeshMaterialList {", "1;", "1;", "0;;"}) Line(line);
+      Line("{x3ds_mat_" + SanitizeXName(mesh.material) + "}");
+      Line("}");
+      Line("");
+    }
+    if (!mesh.normals.empty()) {
+      Line("MeshNormals {");
+      WriteVectors(mesh.normals, "; ");
+      WriteFaces(mesh.normal_indices);
+      Line("}");
+    }
+    if (mesh.has_tex_coords) WriteTexCoords(mesh);
+    Line("}");
+  }
+
+ private:
+  void Line(const std::string& line) {
+    text_ += line;
+    text_ += '\n';
+  }
+  void FloatLine(const std::string& line) { Line(RepairNumbers(line)); }
+
+  // ---- Tables of the keyframer's nodes (entries past the end read as 0) -----------
+
+  int16_t ParentOf(int64_t node) const {
+    return node >= 0 && node < static_cast<int64_t>(parents_.size()) ? parents_[static_cast<size_t>(node)] : 0;
+  }
+  Vector3f PivotOf(int64_t node) const {
+    return node >= 0 && node < static_cast<int64_t>(pivots_.size()) ? pivots_[static_cast<size_t>(node)]
+                                                                     : Vector3f{};
+  }
+  int32_t DepthOf(int64_t node) const {
+    return node >= 0 && node < static_cast<int64_t>(depths_.size()) ? depths_[static_cast<size_t>(node)] : 0;
+  }
+  void SetDepthOf(int64_t node, int32_t depth) {
+    if (node < 0) return;
+    if (static_cast<size_t>(node) >= depths_.size()) depths_.resize(static_cast<size_t>(node) + 1, 0);
+    depths_[static_cast<size_t>(node)] = depth;
+  }
+  Matrix4& StackAt(int32_t depth) {
+    const auto at = static_cast<size_t>(std::max(depth, 0));
+    if (at >= stack_.size()) stack_.resize(at + 1, Matrix4::Identity());
+    return stack_[at];
+  }
+
+  void CloseFramesDownTo(int32_t depth) {
+    while (frame_depth_ > depth && frame_depth_ >= 1) {
+      Line("}");
+      Line("");
+      frame_depth_ -= 1;
+    }
+    current_ = StackAt(frame_depth_);
+  }
+
+  // The vertices into the mesh's own axes, about the node's pivot; the
+  // frame's matrix relative to the object's parent.
+  void PlaceMesh(ThreeDsMesh& mesh) {
+    const Matrix4 axes = mesh.has_local_axes ? mesh.local_axes : Matrix4::Identity();
+    Matrix4 to_local = Matrix4::Identity();
+    InvertAffine(to_local, axes);
+    const Vector3f pivot = PivotOf(static_cast<int64_t>(node_index_) + 1);
+    to_local.m[3][0] -= pivot.x;
+    to_local.m[3][1] -= pivot.y;
+    to_local.m[3][2] -= pivot.z;
+    for (Vector3f& v : mesh.vertices) TransformPoint(v, to_local);
+    Matrix4 from_parent = Matrix4::Identity();
+    InvertAffine(from_parent, object_);
+    local_ = platform::Multiply(axes, from_parent);
+    current_ = axes;
+  }
+
+  void WriteVectors(const std::vector<Vector3f>& list, const char* separator) {
+    Line(std::to_string(list.size()) + ";");
+    for (size_t i = 0; i < list.size(); ++i)
+      FloatLine(Fixed(list[i].x) + separator + Fixed(list[i].y) + separator + Fixed(list[i].z) +
+                (i + 1 < list.size() ? ";," : ";;"));
+  }
+
+  void WriteFaces(const std::vector<std::array<uint32_t, 3>>& faces) {
+    Line(std::to_string(faces.size()) + ";");
+    for (size_t i = 0; i < faces.size(); ++i)
+      Line("3;" + std::to_string(static_cast<int32_t>(faces[i][0])) + "," +
+           std::to_string(static_cast<int32_t>(faces[i][1])) + "," +
+           std::to_string(static_cast<int32_t>(faces[i][2])) + (i + 1 < faces.size() ? ";," : ";;"));
+  }
+
+  // One pair per vertex, v turned upside down; a vertex the list has no
+  // pair for takes (0, 0).
+  void WriteTexCoords(const ThreeDsMesh& mesh) {
+    Line("MeshTextureCoords {");
+    const size_t count = mesh.vertices.size();
+    Line(std::to_string(count) + ";");
+    for (size_t i = 0; i < count; ++i) {
+      const std::array<float, 2> uv = i < mesh.tex_coords.size() ? mesh.tex_coords[i] : std::array<float, 2>{};
+      FloatLine(Fixed(uv[0]) + ";" + Fixed(1.0f - uv[1]) + (i + 1 < count ? ";," : ";;"));
+    }
+    Line("}");
+  }
+
+  // ---- The keyframer's tracks --------------------------------------------------------------
+
+  void WriteKeys(const std::vector<ThreeDsKey>& keys, int type, bool rotation) {
+    Line("AnimationKey {");
+    Line(std::to_string(type) + ";");
+    Line(std::to_string(keys.size()) + ";");
+    for (size_t i = 0; i < keys.size(); ++i) {
+      const ThreeDsKey& k = keys[i];
+      std::string line = std::to_string(k.frame) + "; " + (rotation ? "4" : "3") + "; ";
+      if (rotation) line += Fixed(k.value[0]) + ", ";
+      line += Fixed(k.value[1]) + ", " + Fixed(k.value[2]) + ", " + Fixed(k.value[3]) + ";;";
+      line += i + 1 < keys.size() ? "," : ";";
+      Line(line);
+    }
+    Line("}");
+  }
+
+  void WriteAnimationSet(const std::vector<ThreeDsNode>& nodes) {
+    if (nodes.empty()) return;
+    Line("AnimationSet x3ds_animset_0 {");
+    int n = 0;
+    for (const ThreeDsNode& node : nodes) {
+      if (EqualNoCase(node.name, kThreeDsDummyNode)) continue;
+      Line("Animation x3ds_anim_" + std::to_string(n++) + " {");
+      Line("{x3ds_" + node.name + "}");
+      if (!node.rotations.empty()) WriteKeys(node.rotations, 0, true);
+      const bool unit_scale = node.scales.size() == 1 && node.scales[0].value[1] == 1.0f &&
+                              node.scales[0].value[2] == 1.0f && node.scales[0].value[3] == 1.0f;
+      if (!node.scales.empty() && !unit_scale) WriteKeys(node.scales, 1, false);
+      if (!node.positions.empty()) WriteKeys(node.positions, 2, false);
+      Line("}");
+    }
+    Line("}");
+  }
+
+  std::string text_;
+  const std::vector<int16_t>& parents_;
+  const std::vector<Vector3f>& pivots_;
+  std::vector<int32_t> depths_;
+  std::vector<Matrix4> stack_;
+  Matrix4 current_ = Matrix4::Identity();
+  Matrix4 object_ = Matrix4::Identity();
+  Matrix4 local_ = Matrix4::Identity();
+  int32_t node_index_ = -1;
+  int32_t frame_depth_ = 0;
+  std::string object_name_;
+};
+
+bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes) {
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(path, error)) return false;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return !in.bad();
+}
+
+// Writes beside the target and renames over it, so the old file goes only
+// once the new one is complete.
+bool ReplaceFile(const std::string& path, const std::string& contents) {
+  const std::string temp = path + ".tmp" + std::to_string(::getpid());
+  FILE* file = std::fopen(temp.c_str(), "wb");
+  if (!file) return false;
+  bool written = std::fwrite(contents.data(), 1, contents.size(), file) == contents.size();
+  written = std::fclose(file) == 0 && written;
+  if (!written || std::rename(temp.c_str(), path.c_str()) != 0) {
+    std::remove(temp.c_str());
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string SanitizeXName(std::string_view name) {
+  std::string out(name);
+  for (char& c : out)
+    if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))) c = '_';
+  return out;
+}
+
+std::string ConvertThreeDsToXText(std::span<const uint8_t> file) {
+  ThreeDsKeyframer hierarchy;
+  ThreeDsOutput nothing;
+  ReadThreeDsPass(file, ThreeDsPass::kHierarchy, nothing, hierarchy);
+  XTextOutput text(hierarchy);
+  ThreeDsKeyframer tracks;
+  ReadThreeDsPass(file, ThreeDsPass::kContents, text, tracks);
+  return text.Finish(tracks);
+}
+
+int32_t Convert3dsToX(const std::string& source, const std::string& target) {
+  std::vector<uint8_t> bytes;
+  if (!ReadWholeFile(source, &bytes)) return kThreeDsNotOpened;
+  ReplaceFile(target, ConvertThreeDsToXText(bytes));
+  return 0;
+}
+
+}  // namespace zv::models

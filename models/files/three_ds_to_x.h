@@ -1,0 +1,27 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace zv::models {
+
+// The X text file that a 3DS file becomes: its materials, one frame per
+// object (nested as the keyframer's hierarchy says, each with its local
+// transform and its mesh) and the keyframer's tracks as one animation set.
+// Lines end in a bare line feed. A file without a 3DS main chunk gives the
+// header alone.
+std::string ConvertThreeDsToXText(std::span<const uint8_t> file);
+
+// Converts the 3DS file at `source` into the X text file `target` (paths of
+// this machine). 0 when the conversion ran, whether or not the target could
+// be written; kThreeDsNotOpened when the source cannot be read. The target
+// is replaced only once the new file is complete.
+inline constexpr int32_t kThreeDsNotOpened = -4;
+int32_t Convert3dsToX(const std::string& source, const std::string& target);
+
+// Letters and digits stay, anything else becomes '_': how frame, mesh and
+// material names are written.
+std::string SanitizeXName(std::string_view name);
+
+}  // namespace zv::models

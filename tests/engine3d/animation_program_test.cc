@@ -1,0 +1,235 @@
+// BASIC programs that play, loop, stop and set the frames of objects loaded
+// with keyframe animation: the clock read back through the queries, and
+// the poses seen in the frames drawn.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "tests/engine3d/engine_run.h"
+
+namespace zv::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A bar 30 long and 4 thick lying along +x from the origin in frame "arm",
+// turned a quarter about z (x towards y) from frame 0 to frame 10.
+constexpr char kSwingingArm[] =
+    "xof 0302txt 0032\n"
+    "Frame arm {\n"
+    " FrameTransformMatrix { 1,0,0,0, 0,1,0,0, 0,0,1,0, 0,0,0,1;; }\n"
+    " Mesh bar {\n"
+    "  8;\n"
+    "  0;-2;-2;, 30;-2;-2;, 30;2;-2;, 0;2;-2;, 0;-2;2;, 30;-2;2;, 30;2;2;, 0;2;2;;\n"
+    "  12;\n"
+    "  3;0,2,1;, 3;0,3,2;, 3;4,5,6;, 3;4,6,7;, 3;0,1,5;, 3;0,5,4;,\n"
+    "  3;3,7,6;, 3;3,6,2;, 3;0,4,7;, 3;0,7,3;, 3;1,2,6;, 3;1,6,5;;\n"
+    " }\n"
+    "}\n"
+    "AnimationSet swing {\n"
+    " Animation { {arm}\n"
+    "  AnimationKey { 0; 2; 0;4;1,0,0,0;;, 10;4;0.70710678,0,0,-0.70710678;;; }\n"
+    " }\n"
+    "}\n";
+
+// A cube 10 wide in frame "body", sliding along x from -20 (frame 0) to 20
+// (frame 10), doubling its height on the way.
+constexpr char kSlidingCube[] =
+    "xof 0302txt 0032\n"
+    "Frame body {\n"
+    " Mesh cube {\n"
+    "  8;\n"
+    "  -5;-5;-5;, 5;-5;-5;, 5;5;-5;, -5;5;-5;, -5;-5;5;, 5;-5;5;, 5;5;5;, -5;5;5;;\n"
+    "  12;\n"
+    "  3;0,2,1;, 3;0,3,2;, 3;4,5,6;, 3;4,6,7;, 3;0,1,5;, 3;0,5,4;,\n"
+    "  3;3,7,6;, 3;3,6,2;, 3;0,4,7;, 3;0,7,3;, 3;1,2,6;, 3;1,6,5;;\n"
+    " }\n"
+    "}\n"
+    "AnimationSet slide {\n"
+    " Animation { {body}\n"
+    "  AnimationKey { 2; 2; 0;3;-20,0,0;;, 10;3;20,0,0;;; }\n"
+    "  AnimationKey { 1; 2; 0;3;1,1,1;;, 10;3;1,3,1;;; }\n"
+    " }\n"
+    "}\n";
+
+// The camera 100 units before the origin, looking along +z.
+constexpr char kCamera[] = "disable auto camera\nposition camera 0, 0, -100\npoint camera 0, 0, 0\n";
+
+// Screen pixels per unit at 100 units: cot(fov / 2) over 100, times half
+// the screen's height (the x scale is the same once the aspect is applied).
+constexpr double kPixelsPerUnit = 1.6653 * 240.0 / 100.0;
+int ScreenX(double x) { return static_cast<int>(320 + x * kPixelsPerUnit); }
+int ScreenY(double y) { return static_cast<int>(240 - y * kPixelsPerUnit); }
+
+class AnimationPrograms : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = fs::temp_directory_path() / ("zv_engine3d_animation_" + std::to_string(getpid()));
+    fs::create_directories(folder_);
+    Write("arm.x", kSwingingArm);
+    Write("slide.x", kSlidingCube);
+  }
+  void TearDown() override { fs::remove_all(folder_); }
+
+  EngineRun Run(const std::string& source) { return RunEngineProgram(source, folder_.string()); }
+  void Write(const std::string& name, const std::string& text) { std::ofstream(folder_ / name) << text; }
+  // Shown in both buffers of the flip chain, then the end.
+  EngineRun RunFramed(const std::string& body) { return Run("sync on\nhide mouse\n" + body + "sync\nsync\nend\n"); }
+
+  fs::path folder_;
+};
+
+// Whether the point is covered: not the colour of the empty top left corner.
+bool Drawn(const EngineRun& run, double x, double y) { return run.At(ScreenX(x), ScreenY(y)) != run.At(5, 5); }
+
+TEST_F(AnimationPrograms, TheClockPlaysLoopsAndStopsAsTheQueriesTell) {
+  EngineRun run = Run(
+      "sync on\n"
+      "load object \"arm.x\", 1\n"
+      "print total object frames(1); \" \"; object playing(1); \" \"; object speed(1); \" \"; "
+      "object interpolation(1)\n"
+      "set object speed 1, 25\n"
+      "play object 1\n"
+      "sync : sync : sync\n"
+      "print object frame(1); \" \"; object playing(1)\n"
+      "for i = 1 to 8 : sync : next i\n"
+      "print object frame(1); \" \"; object playing(1); \" \"; object looping(1)\n"
+      "loop object 1\n"
+      "sync\n"
+      "print object frame(1); \" \"; object looping(1)\n"
+      "set object speed 1, -50\n"
+      "sync\n"
+      "print object frame(1); \" \"; object speed(1)\n"
+      "stop object 1\n"
+      "sync\n"
+      "print object frame(1); \" \"; object playing(1); \" \"; object looping(1)\n"
+      "set object speed 1, 25\n"
+      "play object 1, 3\n"
+      "sync\n"
+      "print object frame(1)\n"
+      "play object 1, 2, 4\n"
+      "sync : sync : sync\n"
+      "print object frame(1); \" \"; object playing(1)\n"
+      "loop object 1, 6, 8\n"
+      "for i = 1 to 5 : sync : next i\n"
+      "print object frame(1)\n"
+      "end\n");
+  EXPECT_EQ(run.errors, "");
+  EXPECT_EQ(run.printed,
+            "10 0 5 100\n"
+            "3 1\n"
+            "10 0 0\n"
+            "0 1\n"
+            "10 -50\n"
+            "10 0 0\n"
+            "4\n"
+            "4 0\n"
+            "6\n");
+}
+
+TEST_F(AnimationPrograms, SettingAFrameBlendsOverToItsPose) {
+  // Frame 0: the bar lies along +x.
+  EngineRun start = RunFramed(std::string(kCamera) + "load object \"arm.x\", 1\n");
+  EXPECT_EQ(start.errors, "");
+  EXPECT_TRUE(Drawn(start, 20, 0));
+  EXPECT_FALSE(Drawn(start, 0, 20));
+  // Frame 10 at once (interpolation 100): it stands up along +y.
+  EngineRun up = RunFramed(std::string(kCamera) + "load object \"arm.x\", 1\nset object frame 1, 10\n");
+  EXPECT_TRUE(Drawn(up, 0, 20));
+  EXPECT_FALSE(Drawn(up, 20, 0));
+  // Frame 5: half way round, along the diagonal.
+  EngineRun half = RunFramed(std::string(kCamera) + "load object \"arm.x\", 1\nset object frame 1, 5\n");
+  EXPECT_TRUE(Drawn(half, 14, 14));
+  EXPECT_FALSE(Drawn(half, 20, 0));
+  EXPECT_FALSE(Drawn(half, 0, 20));
+  EXPECT_EQ(CompareWithGolden(half, "swing_half_way"), "");
+  // With interpolation 50 the first step goes half way to frame 10, the
+  // next one all the way.
+  const std::string blend = "sync on\nhide mouse\n" + std::string(kCamera) +
+                            "load object \"arm.x\", 1\nset object interpolation 1, 50\n"
+                            "set object frame 1, 10\nsync\n";
+  EngineRun blended = Run(blend + "end\n");
+  EXPECT_TRUE(Drawn(blended, 14, 14));
+  EXPECT_FALSE(Drawn(blended, 0, 20));
+  EngineRun ended = Run(blend + "sync\nend\n");
+  EXPECT_TRUE(Drawn(ended, 0, 20));
+  EXPECT_FALSE(Drawn(ended, 14, 14));
+}
+
+TEST_F(AnimationPrograms, TranslationAndScaleKeysMoveAndStretchTheFrame) {
+  EngineRun run = RunFramed(std::string(kCamera) + "load object \"slide.x\", 1\nset object frame 1, 5\n");
+  EXPECT_EQ(run.errors, "");
+  // Frame 5: at x = 0, 10 wide and 20 high.
+  EXPECT_TRUE(Drawn(run, 0, 0));
+  EXPECT_TRUE(Drawn(run, 0, 9));
+  EXPECT_FALSE(Drawn(run, 0, 11));
+  EXPECT_FALSE(Drawn(run, 7, 0));
+  EXPECT_FALSE(Drawn(run, -20, 0));
+}
+
+TEST_F(AnimationPrograms, ARunningAnimationMovesTheFrameEveryFrame) {
+  // Playing at one frame per update from 0: after six frames the cube has
+  // slid to x = 4 at the latest, and left its start.
+  EngineRun run = RunFramed(std::string(kCamera) +
+                            "load object \"slide.x\", 1\nset object speed 1, 25\nloop object 1\n"
+                            "for i = 1 to 5 : sync : next i\n");
+  EXPECT_FALSE(Drawn(run, -20, 0));
+  EXPECT_TRUE(Drawn(run, 4, 0));
+}
+
+// Each ends the run with its error.
+TEST_F(AnimationPrograms, CommandsRefuseWhatTheyCannotDo) {
+  struct Case {
+    const char* body;
+    const char* error;
+  };
+  const Case cases[] = {
+      {"make object cube 1, 10\nplay object 1\n", "Object has no animation"},
+      {"make object cube 1, 10\nset object frame 1, 0\n", "Object has no animation"},
+      {"load object \"arm.x\", 1\nset object frame 1, 10.5\n", "Animation frame out of range"},
+      {"load object \"arm.x\", 1\nset object frame 1, -1\n", "Animation frame out of range"},
+      {"make object cube 1, 10\nset object speed 1, -101\n", "Animation speed out of range"},
+      {"make object cube 1, 10\nset object interpolation 1, 0\n", "Animation interpolation out of range"},
+      {"play object 3\n", "Object does not exist"},
+      {"load object \"arm.x\", 1\nmerge object animation file \"arm.x\", 1, 10\n",
+       "Merged animation must start after the last frame"},
+      {"load object \"arm.x\", 1\nmerge object animation file \"missing.x\", 1, 11\n",
+       "Could not merge the animation"},
+      {"make object cube 1, 10\nmerge object animation file \"arm.x\", 1, 11\n", "Could not merge the animation"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.body);
+    EngineRun run = Run(std::string(c.body) + "end\n");
+    EXPECT_NE(run.errors.find(c.error), std::string::npos) << run.errors;
+  }
+}
+
+TEST_F(AnimationPrograms, QueriesOfObjectsWithoutAnimationAnswerZero) {
+  EngineRun queries = Run(
+      "make object cube 1, 10\n"
+      "set object speed 1, 100 : set object interpolation 1, 30\n"
+      "print object frame(1); \" \"; object speed(1); \" \"; object interpolation(1); \" \"; "
+      "total object frames(1)\n"
+      "end\n");
+  EXPECT_EQ(queries.errors, "");
+  EXPECT_EQ(queries.printed, "0 0 30 0\n");
+}
+
+TEST_F(AnimationPrograms, AMergedFileCarriesTheAnimationOnAfterTheFirst) {
+  EngineRun run = Run(
+      "load object \"arm.x\", 1\n"
+      "merge object animation file \"arm.x\", 1, 20\n"
+      "print total object frames(1)\n"
+      "set object frame 1, 30\n"
+      "sync\n"
+      "print object frame(1)\n"
+      "end\n");
+  EXPECT_EQ(run.errors, "");
+  EXPECT_EQ(run.printed, "30\n30\n");
+}
+
+}  // namespace
+}  // namespace zv::test

@@ -1,0 +1,289 @@
+// BASIC programs with a static scene, matrix terrain and 3DS models, run
+// headless through the display and the software 3D device; frames probed.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <bit>
+#include <filesystem>
+#include <fstream>
+
+#include "models/files/three_ds_to_x.h"
+#include "tests/engine3d/engine_run.h"
+#include "tests/engine3d/texture_pictures.h"
+
+namespace zv::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The backdrop's first colour, 128 blue, on the 5-6-5 screen.
+constexpr uint32_t kBackdrop = 0x00007B;
+
+int Red(uint32_t p) { return static_cast<int>((p >> 16) & 0xFF); }
+int Green(uint32_t p) { return static_cast<int>((p >> 8) & 0xFF); }
+int Blue(uint32_t p) { return static_cast<int>(p & 0xFF); }
+
+class SceneTerrainPrograms : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = fs::temp_directory_path() / ("zv_engine3d_scene_" + std::to_string(getpid()));
+    fs::create_directories(folder_);
+  }
+  void TearDown() override { fs::remove_all(folder_); }
+
+  EngineRun Run(const std::string& source) { return RunEngineProgram(source, folder_.string()); }
+  void WriteBytes(const std::string& name, const std::vector<uint8_t>& bytes) {
+    std::ofstream(folder_ / name, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  }
+  std::string Read(const std::string& name) {
+    std::ifstream in(folder_ / name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  // Files of the folder whose names start with `prefix`.
+  std::vector<std::string> FilesStarting(const std::string& prefix) {
+    std::vector<std::string> out;
+    for (const auto& entry : fs::directory_iterator(folder_))
+      if (entry.path().filename().string().starts_with(prefix)) out.push_back(entry.path().filename().string());
+    return out;
+  }
+
+  fs::path folder_;
+};
+
+// The program's scene shown in both buffers of the flip chain, then the end.
+std::string Framed(const std::string& body) { return "sync on\nhide mouse\n" + body + "sync\nsync\nend\n"; }
+
+constexpr char kCamera[] = "position camera 0, 0, -40 : point camera 0, 0, 0\n";
+
+// ---- Static scene -------------------------------------------------------------------------
+
+// A red cube copied into the static scene; the object itself is deleted.
+constexpr char kCopiedCube[] =
+    "disable auto camera\n"
+    "make object cube 1, 10 : colour object 1, rgb(255, 0, 0)\n"
+    "copy object to static scene 1\n"
+    "delete object 1\n";
+
+TEST_F(SceneTerrainPrograms, GeometryCopiedIntoTheStaticSceneIsDrawnAfterItsObjectIsGone) {
+  EngineRun run = Run(Framed(std::string(kCopiedCube) + kCamera));
+  EXPECT_EQ(run.errors, "");
+  ASSERT_EQ(run.width, 640);
+  EXPECT_GT(Red(run.At(320, 240)), 0x40);
+  EXPECT_EQ(Green(run.At(320, 240)), 0);
+  EXPECT_EQ(run.At(20, 20), kBackdrop);
+  // Deleting the static objects empties the scene.
+  EngineRun deleted = Run(Framed(std::string(kCopiedCube) + "delete static objects\n" + kCamera));
+  EXPECT_EQ(deleted.At(320, 240), kBackdrop);
+}
+
+TEST_F(SceneTerrainPrograms, ASavedSceneLoadsBackWithItsTexture) {
+  EngineRun save = Run(Framed(
+      "disable auto camera\n"
+      "make object cube 1, 10 : colour object 1, rgb(0, 255, 0)\n"
+      "copy object to static scene 1\n"
+      "make static collision box -5, -5, -5, 5, 5, 5\n"
+      "save static objects \"level.dat\"\n"));
+  EXPECT_EQ(save.errors, "");
+  ASSERT_TRUE(fs::exists(folder_ / "level.dat"));
+  const std::vector<std::string> textures = FilesStarting("level.dat_");
+  ASSERT_EQ(textures.size(), 1u);
+  EXPECT_TRUE(textures[0].ends_with(".dds"));
+  // The file ends with the collision box and the end bytes.
+  const std::string bytes = Read("level.dat");
+  ASSERT_GT(bytes.size(), 27u);
+  EXPECT_EQ(bytes[bytes.size() - 26], 1);
+  EXPECT_EQ(bytes.back(), 0);
+
+  // Loaded into a run without the cube: drawn in the DDS file's green.
+  EngineRun load = Run(Framed(std::string("disable auto camera\nload static objects \"level.dat\"\n") + kCamera));
+  EXPECT_EQ(load.errors, "");
+  EXPECT_GT(Green(load.At(320, 240)), 0x40);
+  EXPECT_EQ(Red(load.At(320, 240)), 0);
+  EXPECT_EQ(Blue(load.At(320, 240)), 0);
+  // Without its texture file the scene is drawn untextured: grey, not green.
+  fs::remove(folder_ / textures[0]);
+  EngineRun bare = Run(Framed(std::string("disable auto camera\nload static objects \"level.dat\"\n") + kCamera));
+  EXPECT_GT(Red(bare.At(320, 240)), 0x40);
+  EXPECT_NEAR(Red(bare.At(320, 240)), Green(bare.At(320, 240)), 8);  // green keeps one bit more
+  // A damaged file changes nothing and stops nothing.
+  std::ofstream(folder_ / "bad.dat") << "\x01\x02";
+  EngineRun bad = Run(Framed(std::string(kCopiedCube) + "load static objects \"bad.dat\"\n" + kCamera));
+  EXPECT_EQ(bad.errors, "");
+  EXPECT_GT(Red(bad.At(320, 240)), 0x40);
+}
+
+// A blue plain far behind, copied into the scene, holds what is moved in
+// before it.
+constexpr char kContainer[] =
+    "make object plain 2, 200, 200 : colour object 2, rgb(0, 0, 255) : position object 2, 0, 0, 60\n"
+    "copy object to static scene 2\n"
+    "delete object 2\n";
+constexpr char kMovedCube[] =
+    "make object cube 1, 10 : colour object 1, rgb(255, 0, 0)\n"
+    "move object to static scene 1\n";
+
+TEST_F(SceneTerrainPrograms, AnObjectMovedIntoTheSceneShowsOnlyInsideAContainer) {
+  EngineRun contained = Run(Framed(std::string("disable auto camera\n") + kContainer + kMovedCube + kCamera));
+  EXPECT_EQ(contained.errors, "");
+  EXPECT_EQ(CompareWithGolden(contained, "static_scene_container"), "");
+  EXPECT_GT(Blue(contained.At(20, 20)), Blue(kBackdrop));  // the container, lit
+  EXPECT_GT(Red(contained.At(320, 240)), 0x40);
+  EXPECT_EQ(Blue(contained.At(320, 240)), 0);
+  // Alone, it is hidden as an object and never drawn from the scene.
+  EngineRun alone = Run(Framed(std::string("disable auto camera\n") + kMovedCube + kCamera));
+  EXPECT_EQ(alone.At(320, 240), kBackdrop);
+  // Taken back, it is an object again.
+  EngineRun back = Run(Framed(std::string("disable auto camera\n") + kMovedCube + "remove object from static scene 1\n" +
+                              kCamera));
+  EXPECT_GT(Red(back.At(320, 240)), 0x40);
+  // Moving twice adds it once: taking it back then leaves nothing behind.
+  EngineRun twice = Run(Framed(std::string("disable auto camera\n") + kContainer + kMovedCube +
+                               "move object to static scene 1\nremove object from static scene 1\nhide object 1\n" +
+                               kCamera));
+  EXPECT_NE(Red(twice.At(320, 240)), Red(contained.At(320, 240)));
+}
+
+TEST_F(SceneTerrainPrograms, AnOccluderHidesWhatLiesBehindItUntilOcclusionIsSwitchedOff) {
+  const std::string scene =
+      "disable auto camera\n"
+      "make object cube 1, 10 : colour object 1, rgb(255, 0, 0) : position object 1, 0, 0, 40\n"
+      "copy object to static scene 1 : delete object 1\n"
+      "make object plain 2, 100, 100\n"
+      "copy object to static scene 2, 3 : delete object 2\n";
+  EngineRun occluded = Run(Framed(scene + kCamera));
+  EXPECT_EQ(occluded.errors, "");
+  EXPECT_EQ(occluded.At(320, 240), kBackdrop);
+  EngineRun seen = Run(Framed(scene + "clear static scene switch\n" + kCamera));
+  EXPECT_GT(Red(seen.At(320, 240)), 0x40);
+  EngineRun again = Run(Framed(scene + "clear static scene switch\nset static scene switch\n" + kCamera));
+  EXPECT_EQ(again.At(320, 240), kBackdrop);
+}
+
+// ---- Matrix terrain ------------------------------------------------------------------------
+
+constexpr char kMatrixCamera[] = "position camera 50, 30, -30 : point camera 50, 0, 50\n";
+
+TEST_F(SceneTerrainPrograms, AMatrixIsAWireframeGridUntilItIsTextured) {
+  ASSERT_TRUE(WritePicture((folder_ / "grass.bmp").string(), codecs::ImageFileType::kBmp, 32, 32,
+                           [](int32_t, int32_t) { return kGreen; }));
+  const std::string grid = "make matrix 1, 100, 100, 10, 10\n" + std::string(kMatrixCamera);
+  EngineRun wire = Run(Framed(grid));
+  EXPECT_EQ(wire.errors, "");
+  ASSERT_EQ(wire.width, 640);
+  const size_t lines = wire.CountOtherThan(kBackdrop);
+  EXPECT_GT(lines, 1000u);
+  EXPECT_LT(lines, 640u * 480u / 4);
+  EngineRun textured = Run(Framed("load image \"grass.bmp\", 1\n" + grid + "prepare matrix texture 1, 1, 1, 1\n"));
+  EXPECT_EQ(textured.errors, "");
+  // The ground below the middle of the screen is solid green.
+  EXPECT_GT(Green(textured.At(320, 400)), 0x40);
+  EXPECT_EQ(Red(textured.At(320, 400)), 0);
+  EXPECT_GT(textured.CountOtherThan(kBackdrop), 640u * 480u / 3);
+  // A texture of no tiles changes nothing and reports nothing.
+  EngineRun none = Run(Framed("load image \"grass.bmp\", 1\n" + grid + "prepare matrix texture 1, 1, 0, 1\n"));
+  EXPECT_EQ(none.errors, "");
+  EXPECT_EQ(none.CountOtherThan(kBackdrop), lines);
+}
+
+TEST_F(SceneTerrainPrograms, HeightsShowOnlyOnceTheMatrixIsUpdated) {
+  const std::string grid =
+      "make matrix 1, 100, 100, 10, 10\n"
+      "for x = 3 to 7 : for z = 3 to 7 : set matrix height 1, x, z, 40 : next z : next x\n" +
+      std::string(kMatrixCamera);
+  EngineRun flat = Run(Framed(grid));
+  EngineRun raised = Run(Framed(grid + "update matrix 1\n"));
+  EXPECT_EQ(raised.errors, "");
+  EXPECT_EQ(CompareWithGolden(raised, "matrix_hill"), "");
+  EXPECT_GT(raised.CountOtherThan(kBackdrop), flat.CountOtherThan(kBackdrop) + 500);
+  // Shifting the hill out of the middle by a deferred shift and an update.
+  EngineRun shifted = Run(Framed(grid + "for i = 1 to 5 : shift matrix minus x 1, 0 : next i\nupdate matrix 1\n"));
+  EXPECT_NE(shifted.frame, raised.frame);
+  EngineRun deleted = Run(Framed(grid + "update matrix 1\ndelete matrix 1\n"));
+  EXPECT_EQ(deleted.CountOtherThan(kBackdrop), 0u);
+}
+
+TEST_F(SceneTerrainPrograms, MatrixErrorsEndTheProgram) {
+  EngineRun run = Run(Framed("make matrix 1, 100, 100, 101, 50\n"));
+  EXPECT_NE(run.errors.find("Matrix has too many tiles"), std::string::npos) << run.errors;
+  EngineRun missing = Run(Framed("fill matrix 3, 0, 1\n"));
+  EXPECT_NE(missing.errors.find("Matrix does not exist"), std::string::npos) << missing.errors;
+}
+
+// ---- 3DS models ------------------------------------------------------------------------------
+
+// A 3DS file: a red material and a cube of 10 around the origin.
+std::vector<uint8_t> Cube3ds() {
+  std::vector<uint8_t> out;
+  auto u8 = [](std::vector<uint8_t>& b, uint8_t v) { b.push_back(v); };
+  auto u16 = [&](std::vector<uint8_t>& b, uint16_t v) { u8(b, v & 0xFF), u8(b, v >> 8); };
+  auto u32 = [&](std::vector<uint8_t>& b, uint32_t v) { u16(b, v & 0xFFFF), u16(b, v >> 16); };
+  auto str = [&](std::vector<uint8_t>& b, std::string_view s) {
+    b.insert(b.end(), s.begin(), s.end());
+    u8(b, 0);
+  };
+  auto chunk = [&](uint16_t id, const std::vector<uint8_t>& body) {
+    std::vector<uint8_t> c;
+    u16(c, id);
+    u32(c, static_cast<uint32_t>(body.size() + 6));
+    c.insert(c.end(), body.begin(), body.end());
+    return c;
+  };
+  auto cat = [](std::initializer_list<std::vector<uint8_t>> parts) {
+    std::vector<uint8_t> c;
+    for (const auto& p : parts) c.insert(c.end(), p.begin(), p.end());
+    return c;
+  };
+  std::vector<uint8_t> name, colour, vertices, faces, group, object_name;
+  str(name, "Red");
+  u8(colour, 255), u8(colour, 0), u8(colour, 0);
+  u16(vertices, 8);
+  for (int k = 0; k < 8; ++k)
+    for (float v : {k & 1 ? 5.0f : -5.0f, k & 2 ? 5.0f : -5.0f, k & 4 ? 5.0f : -5.0f}) u32(vertices, std::bit_cast<uint32_t>(v));
+  const uint16_t quads[6][4] = {{0, 1, 3, 2}, {4, 6, 7, 5}, {0, 4, 5, 1}, {2, 3, 7, 6}, {0, 2, 6, 4}, {1, 5, 7, 3}};
+  u16(faces, 12);
+  for (const auto& q : quads) {
+    u16(faces, q[0]), u16(faces, q[1]), u16(faces, q[2]), u16(faces, 0);
+    u16(faces, q[0]), u16(faces, q[2]), u16(faces, q[3]), u16(faces, 0);
+  }
+  str(group, "Red");
+  u16(group, 0);
+  str(object_name, "Box");
+  const auto material = chunk(0xAFFF, cat({chunk(0xA000, name), chunk(0xA020, chunk(0x0011, colour))}));
+  const auto mesh = chunk(0x4100, cat({chunk(0x4110, vertices), chunk(0x4120, cat({faces, chunk(0x4130, group)}))}));
+  const auto object = chunk(0x4000, cat({object_name, mesh}));
+  return chunk(0x4D4D, chunk(0x3D3D, cat({material, object})));
+}
+
+TEST_F(SceneTerrainPrograms, A3dsFileLoadsAsAnObject) {
+  WriteBytes("box.3ds", Cube3ds());
+  EngineRun run = Run(Framed("load object \"box.3ds\", 1\n"));
+  EXPECT_EQ(run.errors, "");
+  ASSERT_EQ(run.width, 640);
+  EXPECT_GT(Red(run.At(320, 240)), 0x40);
+  EXPECT_EQ(Green(run.At(320, 240)), 0);
+  EXPECT_EQ(run.At(5, 5), kBackdrop);
+  // A missing 3DS file is a missing file.
+  EngineRun missing = Run(Framed("load object \"none.3ds\", 1\n"));
+  EXPECT_NE(missing.errors.find("File does not exist"), std::string::npos) << missing.errors;
+}
+
+TEST_F(SceneTerrainPrograms, The3dsConversionCommandWritesTheXTextAndChecksItsNames) {
+  WriteBytes("box.3ds", Cube3ds());
+  EngineRun run = Run(Framed("convert 3ds to x \"BOX.3DS\", \"box.X\"\nload object \"box.X\", 1\n"));
+  EXPECT_EQ(run.errors, "");
+  EXPECT_EQ(Read("box.X"), models::ConvertThreeDsToXText(Cube3ds()));
+  EXPECT_GT(Red(run.At(320, 240)), 0x40);
+  // The target exists now: 106. A target that is not .x: 7932; a missing
+  // source: 105.
+  EngineRun exists = Run(Framed("convert 3ds to x \"box.3ds\", \"box.x\"\n"));
+  EXPECT_NE(exists.errors.find("File already exists"), std::string::npos) << exists.errors;
+  EngineRun wrong = Run(Framed("convert 3ds to x \"box.3ds\", \"other.xx\"\n"));
+  EXPECT_NE(wrong.errors.find("Target file must be an X file"), std::string::npos) << wrong.errors;
+  EngineRun gone = Run(Framed("convert 3ds to x \"gone.3ds\", \"gone.x\"\n"));
+  EXPECT_NE(gone.errors.find("File does not exist"), std::string::npos) << gone.errors;
+  EXPECT_FALSE(fs::exists(folder_ / "other.xx"));
+}
+
+}  // namespace
+}  // namespace zv::test
