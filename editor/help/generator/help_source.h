@@ -27,7 +27,8 @@ namespace zv::helpgen {
 //                              others integers; "[...]" is optional and
 //                              "..." repeats the parameter before it
 //   @form dim name(size, ...)  a form shown as written, not checked
-//   @error 7001 meaning        an error the command raises
+//   @error 7001 [detail]       an error the command raises; its message
+//                              comes from the runtime's table
 //   @see paste image; function image exists
 //                              related entries
 //   @example Title             an example program; its lines follow,
@@ -41,7 +42,8 @@ struct HelpExample {
 
 struct HelpError {
   int code = 0;
-  std::string meaning;
+  std::string meaning;  // the runtime's message for the code
+  std::string detail;   // when the entry says more about it
 };
 
 struct HelpEntry {

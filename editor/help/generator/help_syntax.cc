@@ -101,7 +101,9 @@ bool RowFitsShape(const TableRow& row, const SyntaxShape& shape) {
   for (size_t i = 0; i < params.size(); ++i) {
     const char c = params[i];
     if (c == 'z' || c == 'a' || i >= shape.params.size()) continue;
-    if (c != shape.params[i].type) return false;
+    // The compiler turns integers and floats into each other as a row
+    // needs, so only strings must match.
+    if ((c == 's') != (shape.params[i].type == 's')) return false;
   }
   return true;
 }

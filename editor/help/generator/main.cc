@@ -2,7 +2,7 @@
 // the reference source beside the command table, and checks that source
 // against the table.
 //
-//   zv_help_generator --table commands.txt --source DIR
+//   zv_help_generator --table commands.txt --errors error_texts.inc --source DIR
 //       [--embed FILE.cc]          the C++ source holding the pages
 //       [--markdown DIR]           writes the Markdown reference there
 //       [--compare-markdown DIR]   fails when DIR's reference is stale
@@ -19,6 +19,7 @@
 
 #include "compiler/command_table.h"
 #include "compiler/program_writer.h"
+#include "editor/help/generator/error_table.h"
 #include "editor/help/generator/help_check.h"
 #include "editor/help/generator/help_source.h"
 #include "editor/help/generator/help_writers.h"
@@ -29,7 +30,7 @@ namespace fs = std::filesystem;
 using namespace zv::helpgen;
 
 struct Options {
-  std::string table, source, embed, markdown, compare_markdown;
+  std::string table, errors, source, embed, markdown, compare_markdown;
   bool check = false;
 };
 
@@ -53,6 +54,7 @@ bool ParseOptions(int argc, char** argv, Options* options) {
     bool ok = true;
     if (arg == "--table") ok = value(&options->table);
     else if (arg == "--source") ok = value(&options->source);
+    else if (arg == "--errors") ok = value(&options->errors);
     else if (arg == "--embed") ok = value(&options->embed);
     else if (arg == "--markdown") ok = value(&options->markdown);
     else if (arg == "--compare-markdown") ok = value(&options->compare_markdown);
@@ -63,8 +65,8 @@ bool ParseOptions(int argc, char** argv, Options* options) {
       return false;
     }
   }
-  if (options->table.empty() || options->source.empty()) {
-    std::fprintf(stderr, "zv_help_generator: --table and --source are needed\n");
+  if (options->table.empty() || options->errors.empty() || options->source.empty()) {
+    std::fprintf(stderr, "zv_help_generator: --table, --errors and --source are needed\n");
     return false;
   }
   return true;
@@ -138,10 +140,16 @@ int main(int argc, char** argv) {
   }
   const zv::CommandTable table = zv::CommandTable::Parse(table_text);
   const std::vector<TableRow> rows = TableRowsOf(table);
+  std::string error_text;
+  if (!ReadFile(options.errors, &error_text)) {
+    std::fprintf(stderr, "zv_help_generator: cannot read %s\n", options.errors.c_str());
+    return 2;
+  }
 
   std::vector<HelpFamily> families;
   std::vector<std::string> problems;
   if (!ReadFamilies(options.source, &families, &problems)) return 2;
+  ResolveErrors(ParseErrorTable(error_text), &families, &problems);
   const std::vector<std::string> checked = CheckHelp(families, rows);
   problems.insert(problems.end(), checked.begin(), checked.end());
 
