@@ -187,7 +187,7 @@ HelpFamily ParseHelpFamily(std::string_view text, const std::string& file_name,
     } else if (!entry) {
       intro.Line(line);
     } else if (TakeKeyword(line, "@covers", &rest)) {
-      for (std::string& name : SplitOn(rest, ' ')) entry->covers.push_back(LowerAscii(name));
+      for (std::string& name : SplitOn(rest, ';')) entry->covers.push_back(LowerAscii(name));
       if (entry->kind != HelpEntry::Kind::kTopic) problem("covers belongs to a topic");
     } else if (TakeKeyword(line, "@syntax", &rest)) {
       entry->syntax.push_back(rest);

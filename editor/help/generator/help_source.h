@@ -20,12 +20,13 @@ namespace zv::helpgen {
 //   @command load image        an entry for the command rows of that name
 //   @function image exists     ... for the function rows ("image exists[")
 //   @topic Operators           an entry named freely ...
-//   @covers +[ -[ *[           ... for these raw rows of the command table
+//   @covers +[; -[; *[         ... for these raw rows of the command table
 //   @syntax load image file$, image [, kind]
 //                              a form the compiler accepts: parameters
 //                              ending in "$" are strings, in "#" floats,
 //                              others integers; "[...]" is optional and
-//                              "..." repeats the parameter before it
+//                              a parameter ending in "..." stands for any
+//                              number of parameters of any kind
 //   @form dim name(size, ...)  a form shown as written, not checked
 //   @error 7001 [detail]       an error the command raises; its message
 //                              comes from the runtime's table

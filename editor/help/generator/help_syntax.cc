@@ -24,7 +24,7 @@ bool ParseParams(std::string_view text, SyntaxShape* shape, std::string* why) {
     std::string param = TrimBlanks(current);
     current.clear();
     if (param.empty()) return true;
-    if (param == "...") {
+    if (param.size() >= 3 && param.compare(param.size() - 3, 3, "...") == 0) {
       shape->open_ended = true;
       return true;
     }
