@@ -4,6 +4,7 @@
 //
 //   zv_help_generator --table commands.txt --errors error_texts.inc --source DIR
 //       [--embed FILE.cc]          the C++ source holding the pages
+//       [--pages DIR]              writes the pages and examples there
 //       [--markdown DIR]           writes the Markdown reference there
 //       [--compare-markdown DIR]   fails when DIR's reference is stale
 //       [--check]                  fails on any problem of the source
@@ -30,7 +31,7 @@ namespace fs = std::filesystem;
 using namespace zv::helpgen;
 
 struct Options {
-  std::string table, errors, source, embed, markdown, compare_markdown;
+  std::string table, errors, source, embed, pages, markdown, compare_markdown;
   bool check = false;
 };
 
@@ -56,6 +57,7 @@ bool ParseOptions(int argc, char** argv, Options* options) {
     else if (arg == "--source") ok = value(&options->source);
     else if (arg == "--errors") ok = value(&options->errors);
     else if (arg == "--embed") ok = value(&options->embed);
+    else if (arg == "--pages") ok = value(&options->pages);
     else if (arg == "--markdown") ok = value(&options->markdown);
     else if (arg == "--compare-markdown") ok = value(&options->compare_markdown);
     else if (arg == "--check") options->check = true;
@@ -95,9 +97,9 @@ bool ReadFamilies(const fs::path& folder, std::vector<HelpFamily>* families, std
 }
 
 bool WriteAll(const fs::path& folder, const std::vector<GeneratedFile>& files) {
-  std::error_code ec;
-  fs::create_directories(folder, ec);
   for (const GeneratedFile& file : files) {
+    std::error_code ec;
+    fs::create_directories((folder / file.name).parent_path(), ec);
     std::string error;
     if (!zv::compiler::WriteFileAtomically((folder / file.name).string(), file.data, &error)) {
       std::fprintf(stderr, "zv_help_generator: %s\n", error.c_str());
@@ -153,9 +155,11 @@ int main(int argc, char** argv) {
   const std::vector<std::string> checked = CheckHelp(families, rows);
   problems.insert(problems.end(), checked.begin(), checked.end());
 
+  const std::vector<GeneratedFile> pages = MakeHelpPages(families, rows);
+  if (!options.pages.empty() && !WriteAll(options.pages, pages)) return 2;
   if (!options.embed.empty()) {
     std::string error;
-    if (!zv::compiler::WriteFileAtomically(options.embed, MakeEmbeddedSource(MakeHelpPages(families, rows)), &error)) {
+    if (!zv::compiler::WriteFileAtomically(options.embed, MakeEmbeddedSource(pages), &error)) {
       std::fprintf(stderr, "zv_help_generator: %s\n", error.c_str());
       return 2;
     }
