@@ -28,8 +28,8 @@ namespace zv::helpgen {
 //                              a parameter ending in "..." stands for any
 //                              number of parameters of any kind
 //   @form dim name(size, ...)  a form shown as written, not checked
-//   @error 7001 [detail]       an error the command raises; its message
-//                              comes from the runtime's table
+//   @error 7001 [when]         an error the command raises, with when it
+//                              does (else the runtime's message for it)
 //   @see paste image; function image exists
 //                              related entries
 //   @example Title             an example program; its lines follow,

@@ -51,11 +51,8 @@ std::vector<std::string> ShownSyntax(const HelpEntry& entry, const std::vector<T
   return lines;
 }
 
-std::string ErrorText(const HelpError& error) {
-  if (error.detail.empty()) return error.meaning;
-  if (error.meaning.empty()) return error.detail;
-  return error.meaning + " - " + error.detail;
-}
+// What the entry says about the error, else the runtime's own message.
+std::string ErrorText(const HelpError& error) { return error.detail.empty() ? error.meaning : error.detail; }
 
 struct IndexItem {
   std::string heading;

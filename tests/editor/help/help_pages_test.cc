@@ -49,6 +49,7 @@ TEST(HelpPagesTest, EveryLinkOpensAFileAndEveryFileIsReachedFromTheStartPage) {
     for (const std::string& target : LinkTargets(file->data)) {
       const HelpFile* linked = FindHelpFile(target);
       ASSERT_NE(linked, nullptr) << target << " linked from " << file->name;
+      EXPECT_EQ(IsHelpProgramLink(target), IsProgram(linked->name)) << target;
       pending.push_back(std::string(linked->name));
     }
   }
