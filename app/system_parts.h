@@ -7,6 +7,7 @@
 #include "audio/commands/sound_commands_service.h"
 #include "platform/audio/audio_device.h"
 #include "runtime/startup.h"
+#include "services/memory/mesh_layout_services.h"
 #include "services/memory/sound_layout_services.h"
 
 namespace zv {
@@ -21,6 +22,22 @@ class SoundLayoutAdapter final : public SoundLayoutServices {
 
  private:
   SoundSlots& slots_;
+};
+
+class Engine3D;
+
+// Memory blocks made from meshes and meshes made from memory blocks go
+// through the 3D engine's mesh records.
+class MeshLayoutAdapter final : public MeshLayoutServices {
+ public:
+  explicit MeshLayoutAdapter(Engine3D& engine) : engine_(engine) {}
+  bool MeshExists(int32_t mesh) override;
+  int32_t GetMeshLayout(int32_t mesh, MeshMemblockLayout* out) override;
+  int32_t MakeMesh(int32_t mesh, const MeshMemblockLayout& arrays) override;
+  int32_t ChangeMesh(int32_t mesh, const MeshMemblockLayout& arrays) override;
+
+ private:
+  Engine3D& engine_;
 };
 
 // Everything one run of a program uses beyond the runtime itself: every
@@ -44,6 +61,7 @@ class SystemParts {
   MusicService music_;
   SoundCommandsService sound_;
   SoundLayoutAdapter sound_layouts_;
+  MeshLayoutAdapter mesh_layouts_;
 };
 
 }  // namespace zv
