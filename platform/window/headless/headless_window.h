@@ -60,7 +60,7 @@ class HeadlessWindow final : public Window {
   const std::string& Title() const { return title_; }
   bool Shown() const { return shown_; }
   enum class SizeState { kNormal, kMinimised, kMaximised };
-  SizeState Size() const { return size_state_; }
+  SizeState ShownAs() const { return size_state_; }
   const WindowFrame& Frame() const { return frame_; }
   bool CursorShown() const { return cursor_shown_; }
   bool Captured() const { return captured_; }

@@ -1,6 +1,8 @@
 #include "platform/window/sdl/sdl_message_box.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -118,14 +120,18 @@ void Present(SDL_Renderer* renderer, SDL_Texture* texture) {
 
 bool Inside(const Rect& r, int32_t x, int32_t y) { return x >= r.left && x < r.right && y >= r.top && y < r.bottom; }
 
-// True when the event ends the box.
-bool Closes(const SDL_Event& e, Uint32 box_id, Uint32 owner_id, const Rect& button) {
+// True when the event asks the program to go: the quit event, or the owner
+// window closed.
+bool EndsTheProgram(const SDL_Event& e, Uint32 owner_id) {
+  return e.type == SDL_QUIT || (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_CLOSE &&
+                                owner_id != 0 && e.window.windowID == owner_id);
+}
+
+// True when the user closes the box with the event.
+bool Closes(const SDL_Event& e, Uint32 box_id, const Rect& button) {
   switch (e.type) {
-    case SDL_QUIT:
-      return true;
     case SDL_WINDOWEVENT:
-      return e.window.event == SDL_WINDOWEVENT_CLOSE &&
-             (e.window.windowID == box_id || (owner_id != 0 && e.window.windowID == owner_id));
+      return e.window.event == SDL_WINDOWEVENT_CLOSE && e.window.windowID == box_id;
     case SDL_KEYDOWN:
       if (e.key.windowID != box_id) return false;
       switch (e.key.keysym.scancode) {
@@ -157,25 +163,26 @@ struct BoxWindow {
 
 }  // namespace
 
-void RunSdlMessageBox(SDL_Window* owner, std::string_view title, std::string_view text, MessageBoxIcon icon) {
+bool RunSdlMessageBox(SDL_Window* owner, std::string_view title, std::string_view text, MessageBoxIcon icon) {
   std::unique_ptr<TextService> text_service = CreateTextService();
   FontPtr font = text_service->CreateFont(FontRequest{"DejaVu Sans", -13});
   const std::vector<std::string> lines = WrapText(*font, text);
   const bool error = icon == MessageBoxIcon::kError;
   const BoxLayout layout = LayOut(*font, lines, error);
   SurfacePtr picture = DrawBox(*font, lines, layout, error);
-  if (!picture) return;
+  if (!picture) return false;
 
   BoxWindow box;
   box.window = SDL_CreateWindow(std::string(title).c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
                                 layout.width, layout.height, SDL_WINDOW_ALWAYS_ON_TOP);
-  if (!box.window) return;
+  if (!box.window) return false;
   if (owner) SDL_SetWindowModalFor(box.window, owner);
   box.renderer = SDL_CreateRenderer(box.window, -1, SDL_RENDERER_SOFTWARE);
-  if (!box.renderer) return;
+  if (!box.renderer) return false;
   box.texture = SDL_CreateTexture(box.renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STATIC, layout.width,
                                   layout.height);
-  if (!box.texture || SDL_UpdateTexture(box.texture, nullptr, picture->Row(0), picture->Pitch()) != 0) return;
+  if (!box.texture || SDL_UpdateTexture(box.texture, nullptr, picture->Row(0), picture->Pitch()) != 0)
+    return false;
   SDL_RaiseWindow(box.window);
   Present(box.renderer, box.texture);
 
@@ -183,7 +190,8 @@ void RunSdlMessageBox(SDL_Window* owner, std::string_view title, std::string_vie
   for (;;) {
     SDL_Event e;
     if (!SDL_WaitEventTimeout(&e, kWaitMs)) continue;
-    if (Closes(e, box_id, owner_id, layout.button)) break;
+    if (EndsTheProgram(e, owner_id)) return true;
+    if (Closes(e, box_id, layout.button)) return false;
     if (e.type == SDL_WINDOWEVENT && e.window.windowID == box_id && e.window.event == SDL_WINDOWEVENT_EXPOSED)
       Present(box.renderer, box.texture);
   }

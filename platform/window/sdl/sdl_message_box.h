@@ -12,8 +12,9 @@ namespace zv::platform {
 // service. It waits until the user closes it (OK, Enter, Escape, Space or
 // its close button), until the owner is closed, or until the process is
 // asked to stop: SDL turns SIGINT and SIGTERM into its quit event, which a
-// box run by SDL's own loop would never see.
-void RunSdlMessageBox(SDL_Window* owner, std::string_view title, std::string_view text,
+// box run by SDL's own loop would never see. True when it ended for one of
+// the last two.
+bool RunSdlMessageBox(SDL_Window* owner, std::string_view title, std::string_view text,
                       MessageBoxIcon icon);
 
 }  // namespace zv::platform

@@ -179,8 +179,10 @@ class SdlWindow final : public Window {
   void ShowCursor(bool shown) override { SDL_ShowCursor(shown ? SDL_ENABLE : SDL_DISABLE); }
   void CaptureMouse(bool captured) override { SDL_CaptureMouse(captured ? SDL_TRUE : SDL_FALSE); }
   void WarpMouse(int32_t x, int32_t y) override { SDL_WarpMouseInWindow(window_, x, y); }
+  // Once the program was asked to go while a box showed, later boxes (the
+  // exit prompt after an error box) do not hold it up.
   void ShowMessageBox(std::string_view title, std::string_view text, MessageBoxIcon icon) override {
-    RunSdlMessageBox(window_, title, text, icon);
+    if (!quit_asked_) quit_asked_ = RunSdlMessageBox(window_, title, text, icon);
   }
   bool HasDisplay() const override { return true; }
   void* NativeHandle() override { return window_; }
@@ -256,6 +258,7 @@ class SdlWindow final : public Window {
   SDL_Window* window_;
   std::deque<WindowEvent> pending_;
   std::optional<bool> icon_shown_;  // unknown until the first frame is set
+  bool quit_asked_ = false;
 };
 
 }  // namespace
