@@ -67,6 +67,9 @@ int Run(const std::string& self, const zv::CommandLine& line) {
   services.compile = [source](const std::string& program, std::string* error) {
     return zv::CompileProgram(source, program, error);
   };
+  services.compile_traced = [source](const std::string& program, const std::string& dump, std::string* error) {
+    return zv::CompileProgramTraced(source, program, dump, error);
+  };
   services.commands = zv::ProgramCommandCatalog();
   return zv::RunRuntime(options, std::move(services));
 }

@@ -5,10 +5,26 @@
 
 namespace zv {
 
-bool CompileProgram(const std::string& source, const std::string& program, std::string* error) {
-  CompileResult result = CompileFile(source, program);
+namespace {
+
+bool Compile(const std::string& source, const std::string& program, const CompileOptions& options,
+             std::string* error) {
+  CompileResult result = CompileFile(source, program, options);
   if (!result.ok && error) *error = result.error ? FormatCompileError(*result.error) : "the program did not compile";
   return result.ok;
+}
+
+}  // namespace
+
+bool CompileProgram(const std::string& source, const std::string& program, std::string* error) {
+  return Compile(source, program, {}, error);
+}
+
+bool CompileProgramTraced(const std::string& source, const std::string& program, const std::string& dump,
+                          std::string* error) {
+  CompileOptions options;
+  options.debug_dump_path = dump;
+  return Compile(source, program, options, error);
 }
 
 const CommandCatalog* ProgramCommandCatalog() { return &BuiltinCommandCatalog(); }

@@ -18,26 +18,12 @@ Engine3D& Engine() {
 
 }  // namespace
 
-int32_t SoundLayoutAdapter::ExportSound(int32_t sound, SoundMemblockLayout* out) {
-  SoundMemory memory;
-  if (!slots_.SoundToMemory(sound, memory)) return memblock_neighbour_error::kSoundMissing;
-  out->bits = memory.bits;
-  out->frequency = memory.frequency;
-  out->length = memory.length;
-  out->data = std::move(memory.data);
-  return 0;
-}
-
-int32_t SoundLayoutAdapter::ImportSound(int32_t sound, const SoundMemblockLayout& layout) {
-  SoundMemory memory{layout.bits, layout.frequency, layout.length, layout.data};
-  return slots_.MemoryToSound(memory, sound) ? 0 : memblock_neighbour_error::kSoundMissing;
-}
-
 SystemParts::SystemParts(std::string executable_path, bool headless)
     : executable_path_(std::move(executable_path)),
       audio_backend_(headless ? nullptr : platform::MakeSdlAudioBackend()),
       sound_(SoundSystemOptions{audio_backend_.get(), false}, &music_),
-      sound_layouts_(sound_.Slots()) {}
+      sound_layouts_(sound_.Slots()),
+      mesh_layouts_(Engine()) {}
 
 SystemParts::~SystemParts() = default;
 
@@ -56,6 +42,7 @@ StartServices SystemParts::Services() {
     options.executable_path = executable_path_;
     options.user_state_folder = user_state_folder;
     options.sound_layouts = &sound_layouts_;
+    options.mesh_layouts = &mesh_layouts_;
     return std::make_unique<ServicesHub>(window, vm, options);
   };
   return services;

@@ -3,25 +3,13 @@
 #include <memory>
 #include <string>
 
+#include "app/media_layouts.h"
 #include "audio/commands/music_service.h"
 #include "audio/commands/sound_commands_service.h"
 #include "platform/audio/audio_device.h"
 #include "runtime/startup.h"
-#include "services/memory/sound_layout_services.h"
 
 namespace zv {
-
-// Memory blocks made from sounds and sounds made from memory blocks go
-// through the sound slots.
-class SoundLayoutAdapter final : public SoundLayoutServices {
- public:
-  explicit SoundLayoutAdapter(SoundSlots& slots) : slots_(slots) {}
-  int32_t ExportSound(int32_t sound, SoundMemblockLayout* out) override;
-  int32_t ImportSound(int32_t sound, const SoundMemblockLayout& layout) override;
-
- private:
-  SoundSlots& slots_;
-};
 
 // Everything one run of a program uses beyond the runtime itself: every
 // command, the display, the 3D engine, sound and music, and the input, file,
@@ -44,6 +32,7 @@ class SystemParts {
   MusicService music_;
   SoundCommandsService sound_;
   SoundLayoutAdapter sound_layouts_;
+  MeshLayoutAdapter mesh_layouts_;
 };
 
 }  // namespace zv

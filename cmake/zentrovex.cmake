@@ -76,3 +76,17 @@ function(zv_xvfb_test name target filter)
   # The graphics and desktop-bus libraries SDL loads keep buffers until exit.
   set_tests_properties(${name} PROPERTIES TIMEOUT 60 ENVIRONMENT "ASAN_OPTIONS=detect_leaks=0")
 endfunction()
+
+# zv_xvfb_wm_test(NAME COMMAND...): runs the command inside a virtual X
+# server with a window manager (openbox) in charge, for tests of what the
+# window looks like on a desktop. Skipped when openbox is missing.
+function(zv_xvfb_wm_test name)
+  if(NOT ZV_XVFB_RUN)
+    return()
+  endif()
+  add_test(NAME ${name}
+    COMMAND ${ZV_XVFB_RUN} -a -s "-screen 0 1024x768x24"
+      ${PROJECT_SOURCE_DIR}/tests/support/with_window_manager.sh ${ARGN})
+  set_tests_properties(${name} PROPERTIES TIMEOUT 90 SKIP_RETURN_CODE 77
+    ENVIRONMENT "ASAN_OPTIONS=detect_leaks=0")
+endfunction()

@@ -16,6 +16,26 @@ constexpr size_t kTextLimit = 255;
 
 std::string Limit(std::string_view text) { return std::string(text.substr(0, kTextLimit)); }
 
+// A style with a caption or a sizing border is framed by the desktop; a
+// popup without either is bare.
+platform::WindowFrame FrameOf(const WindowLayout& layout) {
+  platform::WindowFrame frame;
+  frame.border = (layout.style & (window_style::kCaption | window_style::kThickFrame)) != 0;
+  frame.resizable = (layout.style & window_style::kThickFrame) != 0;
+  frame.icon = layout.program_icon;
+  return frame;
+}
+
+void ApplyShowState(platform::Window& window, int32_t show_state) {
+  switch (show_state) {
+    case show_state::kHide: window.Hide(); break;
+    case show_state::kMinimised: window.Minimise(); break;
+    case show_state::kMaximised: window.Maximise(); break;
+    case show_state::kNormal: window.Restore(); break;
+    default: window.Show(); break;
+  }
+}
+
 }  // namespace
 
 Display::Display(Vm& vm, RuntimeState& runtime, DisplayPlatform platform)
@@ -133,19 +153,18 @@ void Display::WriteErrorLog(std::string_view text) {
 void Display::ApplyWindowStyle(bool full, bool invalidate_desktop) {
   (void)invalidate_desktop;  // every frame repaints the whole window
   platform::Window* window = platform_.window;
-  bool shows = layout_.show_state != show_state::kHide &&
-               layout_.show_state != show_state::kMinimised;
   if (!full) {
-    if (window && shows) window->Show();
+    if (window) ApplyShowState(*window, layout_.show_state);
     return;
   }
   if (window) {
     window->SetTitle(layout_.title);
+    window->SetFrame(FrameOf(layout_));
     // Full screen is the presenter's desktop-sized window; only a window
     // is placed.
     if (layout_.windowed && layout_.width > 0 && layout_.height > 0)
       window->SetPlacement(platform::WindowRect{layout_.x, layout_.y, layout_.width, layout_.height});
-    if (shows) window->Show();
+    ApplyShowState(*window, layout_.show_state);
   }
   bool& cursor_shown = runtime_.window.cursor_shown;
   if (layout_.windowed) {

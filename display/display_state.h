@@ -16,6 +16,7 @@ namespace zv {
 namespace window_style {
 constexpr uint32_t kPopup = 0x80000000;
 constexpr uint32_t kCaption = 0x00C00000;
+constexpr uint32_t kThickFrame = 0x00040000;  // a border the user can drag
 constexpr uint32_t kOverlapped = 0x00CF0000;  // frame, caption, system menu, size box
 constexpr uint32_t kFullScreen = 0x800A0000;  // popup, system menu, minimise box
 }  // namespace window_style

@@ -358,23 +358,29 @@ class Pass {
     DrawBox(*r.target, Rect{0, 0, info.width, info.height}, display_.Presentation().background_colour);
   }
 
-  void SystemText(const DrawRecord& r, bool opaque, bool paper_only) {
-    Surface* target = Target(r);
-    if (!target) return;
-    const uint32_t paper = display_.Presentation().background_colour;
-    g_.Fonts().SystemFont().Draw(*target, r.x, r.y, r.text,
-                                 platform::TextColours{paper_only ? paper : g_.Colours().ink, paper, opaque});
+  // The look of a text record: the one of its first pass, taken now when
+  // this is its first pass.
+  const TextLook& LookOf(DrawRecord& r, const platform::FontPtr& font, bool opaque) {
+    if (!r.look) r.look = TextLook{font, g_.Colours().ink, display_.Presentation().background_colour, opaque};
+    return *r.look;
   }
 
-  void TextAt(const DrawRecord& r) {
+  void SystemText(DrawRecord& r, bool opaque, bool paper_only) {
     Surface* target = Target(r);
     if (!target) return;
-    platform::Font& font = g_.Fonts().TextFont();
+    const TextLook& look = LookOf(r, g_.Fonts().SystemFontPtr(), opaque);
+    look.font->Draw(*target, r.x, r.y, r.text,
+                    platform::TextColours{paper_only ? look.paper : look.ink, look.paper, look.opaque});
+  }
+
+  void TextAt(DrawRecord& r) {
+    Surface* target = Target(r);
+    if (!target) return;
+    const TextLook& look = LookOf(r, g_.Fonts().TextFontPtr(), g_.Fonts().State().opaque != 0);
     int32_t x = r.x;
-    if (r.type == draw_type::kCenterTextAt) x = static_cast<int32_t>(int64_t{x} - font.Measure(r.text).width / 2);
-    font.Draw(*target, x, r.y, r.text,
-              platform::TextColours{g_.Colours().ink, display_.Presentation().background_colour,
-                                    g_.Fonts().State().opaque != 0});
+    if (r.type == draw_type::kCenterTextAt)
+      x = static_cast<int32_t>(int64_t{x} - look.font->Measure(r.text).width / 2);
+    look.font->Draw(*target, x, r.y, r.text, platform::TextColours{look.ink, look.paper, look.opaque});
   }
 
   void MakeTextFont() { g_.Fonts().CreateTextFont(display_.Surfaces().back_buffer != nullptr); }

@@ -13,6 +13,7 @@ DrawRecord* DrawQueue::Append(int32_t type, int8_t repeat) {
   DrawRecord& record = pools_.draws[index];
   record.type = type;
   record.repeat = repeat;
+  record.look.reset();
   return &record;
 }
 

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "platform/surface/rect.h"
 #include "platform/surface/surface.h"
+#include "platform/text/text_service.h"
 
 namespace zv {
 
@@ -47,6 +49,15 @@ constexpr int32_t kTextBoldItalic = 210;
 constexpr int32_t kTextAt = 212;
 constexpr int32_t kCenterTextAt = 213;
 }  // namespace draw_type
+
+// How a text record came out the first time it was drawn. The passes that
+// draw it again into the other buffers of the flip chain draw it the same,
+// whatever font or colour records queued after it have set since.
+struct TextLook {
+  platform::FontPtr font;
+  uint32_t ink = 0, paper = 0;
+  bool opaque = false;
+};
 
 // One deferred 2D drawing operation. The allocation stamps where it draws
 // (the current bitmap and its surface at that moment); the writer fills the
@@ -92,6 +103,7 @@ struct DrawRecord {
   platform::Rect source, destination;
   int32_t destination_bitmap = 0;
   std::string text;
+  std::optional<TextLook> look;  // text records, from their first pass on
 };
 
 }  // namespace zv

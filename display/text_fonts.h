@@ -44,6 +44,8 @@ class TextFonts {
   int32_t SystemCharset() const { return system_charset_; }
   platform::Font& SystemFont() { return *system_font_; }
   platform::Font& TextFont() { return *text_font_; }
+  const platform::FontPtr& SystemFontPtr() const { return system_font_; }
+  const platform::FontPtr& TextFontPtr() const { return text_font_; }
 
   // The installed font families, each once, at most kFontChecklistLimit.
   void ChecklistFontFamilies(Checklist& list);

@@ -27,6 +27,8 @@ constexpr int32_t kScreenWidth = 640;
 constexpr int32_t kScreenHeight = 480;
 constexpr size_t kCommandLineLimit = 255;
 constexpr size_t kTitleLimit = 256;
+// The trace mode's listing of the compiled source, in the application folder.
+constexpr char kDebugDumpName[] = "KQ.KQA";
 
 namespace start_error {
 constexpr int32_t kDevice = 10003;
@@ -162,7 +164,12 @@ bool Runtime::LoadProgram() {
   } else {
     program_path = state_.temp_folder + "_virtual.dat";
     std::string error;
-    if (!services_.compile || !services_.compile(program_path, &error)) {
+    bool compiled = false;
+    if (state_.settings.trace_mode && services_.compile_traced)
+      compiled = services_.compile_traced(program_path, options_.app_folder + kDebugDumpName, &error);
+    else if (services_.compile)
+      compiled = services_.compile(program_path, &error);
+    if (!compiled) {
       ReportStartFailure(error.empty() ? "the program did not compile" : error);
       return false;
     }

@@ -54,6 +54,11 @@ struct StartServices {
   std::function<void(HandlerTable&)> register_handlers;
   // Writes the compiled program to `program_path` (a run from source).
   std::function<bool(const std::string& program_path, std::string* error)> compile;
+  // As `compile`, and also writes the numbered listing of the expanded
+  // source to `dump_path`; used instead of `compile` in trace mode
+  // (TRACEMODE=1 in SETUP.INI) when given.
+  std::function<bool(const std::string& program_path, const std::string& dump_path, std::string* error)>
+      compile_traced;
   // Where the console echo and the error text go: stdout and stderr when empty.
   std::function<void(std::string_view)> echo;
   std::function<void(std::string_view)> error_out;

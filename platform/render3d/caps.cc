@@ -29,7 +29,7 @@ DeviceCaps SoftwareDeviceCaps(DeviceKind kind) {
   DeviceCaps caps;
   if (kind == DeviceKind::kTnLHal || kind == DeviceKind::kHal) caps.dev |= dev_caps::kHwRasterization;
   if (kind == DeviceKind::kTnLHal) caps.dev |= dev_caps::kHwTransformAndLight;
-  caps.render_bit_depth = bit_depth::k16 | bit_depth::k32;
+  caps.render_bit_depth = bit_depth::k16 | bit_depth::k24 | bit_depth::k32;
   caps.z_buffer_bit_depth = bit_depth::k16 | bit_depth::k32;
   caps.triangle = TriangleCaps();
   caps.line = TriangleCaps();
@@ -72,8 +72,8 @@ bool IsRenderTargetFormat(const PixelFormat& format) {
   if (format.bits == 16)
     return (format.red_mask == 0xF800 && format.green_mask == 0x07E0 && format.blue_mask == 0x001F) ||
            (format.red_mask == 0x7C00 && format.green_mask == 0x03E0 && format.blue_mask == 0x001F);
-  return format.bits == 32 && format.red_mask == 0xFF0000 && format.green_mask == 0x00FF00 &&
-         format.blue_mask == 0x0000FF;
+  return (format.bits == 24 || format.bits == 32) && format.red_mask == 0xFF0000 &&
+         format.green_mask == 0x00FF00 && format.blue_mask == 0x0000FF;
 }
 
 }  // namespace zv::platform

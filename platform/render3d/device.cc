@@ -72,6 +72,7 @@ bool ValidLight(const Light& l) {
 
 pipeline::TargetFormat TargetFormatOf(const PixelFormat& f) {
   if (f.bits == 32) return pipeline::TargetFormat::k8888;
+  if (f.bits == 24) return pipeline::TargetFormat::k888;
   return f.green_mask == 0x07E0 ? pipeline::TargetFormat::k565 : pipeline::TargetFormat::k555;
 }
 

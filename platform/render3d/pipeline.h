@@ -47,7 +47,7 @@ struct Gradients {
   float at[kVaryingCount], dx[kVaryingCount], dy[kVaryingCount];
 };
 
-enum class TargetFormat { k565, k555, k8888 };
+enum class TargetFormat { k565, k555, k888, k8888 };
 
 struct SamplerState {
   const SampledLevel* levels = nullptr;

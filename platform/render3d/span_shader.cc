@@ -63,6 +63,9 @@ uint32_t ReadColour(const uint8_t* row, int32_t x) {
     uint32_t v;
     std::memcpy(&v, row + x * 4, 4);
     return v & 0x00FFFFFFu;
+  } else if constexpr (F == TargetFormat::k888) {
+    const uint8_t* p = row + x * 3;
+    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16;
   } else {
     uint16_t v;
     std::memcpy(&v, row + x * 2, 2);
@@ -82,6 +85,11 @@ void WriteColour(uint8_t* row, int32_t x, uint32_t rgb) {
   if constexpr (F == TargetFormat::k8888) {
     uint32_t v = rgb & 0x00FFFFFFu;
     std::memcpy(row + x * 4, &v, 4);
+  } else if constexpr (F == TargetFormat::k888) {
+    uint8_t* p = row + x * 3;
+    p[0] = static_cast<uint8_t>(rgb);
+    p[1] = static_cast<uint8_t>(rgb >> 8);
+    p[2] = static_cast<uint8_t>(rgb >> 16);
   } else {
     uint32_t r = (rgb >> 16) & 0xFF, g = (rgb >> 8) & 0xFF, b = rgb & 0xFF;
     uint16_t v = F == TargetFormat::k565
@@ -360,6 +368,7 @@ SpanFunction SelectSpanFunction(const PixelState& state) {
   switch (state.format) {
     case TargetFormat::k565: return ForDepth<TargetFormat::k565>(state);
     case TargetFormat::k555: return ForDepth<TargetFormat::k555>(state);
+    case TargetFormat::k888: return ForDepth<TargetFormat::k888>(state);
     default: return ForDepth<TargetFormat::k8888>(state);
   }
 }

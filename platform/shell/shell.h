@@ -23,7 +23,7 @@ class Shell {
   virtual void ReapFinishedChildren() = 0;
 };
 
-// Starts nothing: remembers each request, for headless runs and tests.
+// Starts nothing: remembers each request, for tests.
 class RecordingShell final : public Shell {
  public:
   bool Execute(const ShellRequest& request) override {

@@ -74,6 +74,14 @@ struct WindowRect {
 
 enum class MessageBoxIcon { kNone, kError };
 
+// How the desktop frames a window that does not cover the screen.
+struct WindowFrame {
+  bool border = false;     // a frame with a title bar
+  bool resizable = false;  // a frame the user can drag to resize the window
+  bool icon = false;       // the program's icon on the title bar
+  friend bool operator==(const WindowFrame&, const WindowFrame&) = default;
+};
+
 // The program's one top-level window with its events, its mouse pointer and
 // the message boxes shown over it. The SDL backend opens a real window; the
 // headless one has none and plays a script of events instead.
@@ -88,7 +96,16 @@ class Window {
   virtual bool KeyHeld(int key_number) = 0;
 
   virtual void SetTitle(std::string_view title) = 0;
+  virtual void SetFrame(const WindowFrame& frame) = 0;
+
+  // Shows the window as it was (normal, minimised or maximised) and raises it.
   virtual void Show() = 0;
+  virtual void Hide() = 0;
+  // Each of these shows a hidden window as well.
+  virtual void Minimise() = 0;
+  virtual void Maximise() = 0;
+  // Back to the normal size and place from minimised or maximised.
+  virtual void Restore() = 0;
   // Places the client area on the desktop.
   virtual void SetPlacement(const WindowRect& rect) = 0;
   virtual WindowRect Placement() const = 0;

@@ -1,7 +1,12 @@
 #include "services/files/directory_tree.h"
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <climits>
+#include <cstdlib>
 
 #include "services/files/directory_listing.h"
 
@@ -27,19 +32,66 @@ void CollectFiles(const std::string& folder, const std::string& prefix, std::vec
 
 }  // namespace
 
-void DeleteTreeContents(const std::string& folder) {
-  auto entries = ListDirectory(folder);
-  if (!entries) return;
-  for (const DirectoryEntry& entry : *entries) {
-    if (IsDotEntry(entry.name)) continue;
-    const std::string path = folder + "/" + entry.name;
-    if (entry.directory && !entry.symbolic_link) {
-      DeleteTreeContents(path);
-      ::rmdir(path.c_str());
-    } else {
-      ::unlink(path.c_str());
-    }
+namespace {
+
+std::vector<std::string> EntryNames(int folder_fd) {
+  std::vector<std::string> names;
+  const int listing_fd = ::dup(folder_fd);
+  if (listing_fd < 0) return names;
+  DIR* dir = ::fdopendir(listing_fd);
+  if (!dir) {
+    ::close(listing_fd);
+    return names;
   }
+  while (const dirent* entry = ::readdir(dir))
+    if (!IsDotEntry(entry->d_name)) names.emplace_back(entry->d_name);
+  ::closedir(dir);
+  return names;
+}
+
+void DeleteEntriesAt(int folder_fd) {
+  for (const std::string& name : EntryNames(folder_fd)) {
+    struct stat st;
+    if (::fstatat(folder_fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+    if (!S_ISDIR(st.st_mode)) {
+      ::unlinkat(folder_fd, name.c_str(), 0);
+      continue;
+    }
+    const int sub = ::openat(folder_fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (sub < 0) continue;
+    DeleteEntriesAt(sub);
+    ::close(sub);
+    ::unlinkat(folder_fd, name.c_str(), AT_REMOVEDIR);
+  }
+}
+
+std::string RealPath(const std::string& path) {
+  char* real = ::realpath(path.c_str(), nullptr);
+  if (!real) return {};
+  std::string result = real;
+  std::free(real);
+  return result;
+}
+
+}  // namespace
+
+void DeleteTreeContents(const std::string& folder) {
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return;
+  DeleteEntriesAt(fd);
+  ::close(fd);
+}
+
+bool HoldsAnyOf(const std::string& folder, const std::vector<std::string>& kept) {
+  const std::string real = RealPath(folder);
+  if (real.empty()) return false;
+  const std::string prefix = real == "/" ? real : real + "/";
+  for (const std::string& k : kept) {
+    const std::string kept_real = RealPath(k);
+    if (kept_real.empty()) continue;
+    if (kept_real == real || kept_real.compare(0, prefix.size(), prefix) == 0) return true;
+  }
+  return false;
 }
 
 std::vector<TreeFile> ListTreeFiles(const std::string& folder) {

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -55,17 +56,30 @@ bool PathExists(const std::string& path) {
   return !native.empty() && ::stat(native.c_str(), &st) == 0;
 }
 
+// Folders no program may empty: the root, every drive's root, the user's
+// home folder and the folder the program runs from.
+std::vector<std::string> KeptFolders(const Vm& vm) {
+  std::vector<std::string> kept = {"/"};
+  for (char letter = 'A'; letter <= 'Z'; ++letter)
+    kept.push_back(platform::Paths().ToNative(std::string(1, letter) + ":\\"));
+  if (const char* home = std::getenv("HOME"); home && *home) kept.emplace_back(home);
+  if (!vm.settings.app_folder.empty()) kept.push_back(vm.settings.app_folder);
+  return kept;
+}
+
 // Empties the folder and removes it. Only a folder is emptied: a path that
 // names a file, or a folder that cannot be entered, leaves everything else
-// alone. True whenever the path exists.
-bool DeleteDirectory(const std::string& path) {
+// alone, and a link is removed, not followed. False when the path does not
+// exist, and when it is or holds a folder that must be kept.
+bool DeleteDirectory(const Vm& vm, const std::string& path) {
   const std::string native = NativePath(path);
   struct stat st;
-  if (native.empty() || ::stat(native.c_str(), &st) != 0) return false;
-  if (S_ISDIR(st.st_mode)) {
-    files::DeleteTreeContents(native);
-    ::rmdir(native.c_str());
-  }
+  if (native.empty() || ::lstat(native.c_str(), &st) != 0) return false;
+  if (S_ISLNK(st.st_mode)) return ::unlink(native.c_str()) == 0;
+  if (!S_ISDIR(st.st_mode)) return true;
+  if (files::HoldsAnyOf(native, KeptFolders(vm))) return false;
+  files::DeleteTreeContents(native);
+  ::rmdir(native.c_str());
   return true;
 }
 
@@ -281,13 +295,13 @@ void CmdMakeDirectory(Vm& vm) {
 
 void CmdDeleteDirectory(Vm& vm) {
   const std::string path(vm.NextString());
-  if (!DeleteDirectory(path)) vm.RunWarning(err::kDirectoryMissing);
+  if (!DeleteDirectory(vm, path)) vm.RunWarning(err::kDirectoryMissing);
 }
 
 void CmdDeleteDirectoryEx(Vm& vm) {
   const std::string path(vm.NextString());
   vm.NextWord();  // not used
-  if (!DeleteDirectory(path)) vm.RunWarning(err::kDirectoryMissing);
+  if (!DeleteDirectory(vm, path)) vm.RunWarning(err::kDirectoryMissing);
 }
 
 // ---- Programs ------------------------------------------------------------------------------

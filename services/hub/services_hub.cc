@@ -14,11 +14,6 @@ std::unique_ptr<platform::InputSystem> MakeInput(platform::Window& window, platf
   return std::make_unique<platform::HeadlessInput>(clock);
 }
 
-std::unique_ptr<platform::Shell> MakeShell(platform::Window& window) {
-  if (window.HasDisplay()) return std::make_unique<platform::PosixShell>();
-  return std::make_unique<platform::RecordingShell>();
-}
-
 platform::Registry MakeRegistry(const HubOptions& options) {
   return options.user_state_folder.empty() ? platform::Registry::InConfigFolder()
                                            : platform::Registry::InFolder(options.user_state_folder);
@@ -36,7 +31,9 @@ SystemFolders MakeFolders(const HubOptions& options) {
 ServicesHub::ServicesHub(platform::Window& window, Vm& vm, const HubOptions& options)
     : input_system_(MakeInput(window, *options.clock)),
       input_(*input_system_),
-      shell_(MakeShell(window)),
+      // Headless runs start programs too, so that a start that fails is
+      // reported as one.
+      shell_(std::make_unique<platform::PosixShell>()),
       files_(*shell_),
       system_(MakeRegistry(options), MakeFolders(options)),
       net_(CreateNetServices(*options.clock, /*loopback_only=*/!window.HasDisplay())) {

@@ -215,6 +215,7 @@ TEST_F(DisplayCommands, WindowOnAndOff) {
   EXPECT_EQ(window.Placement().y, 23);
   EXPECT_EQ(window.Placement().width, 640);
   EXPECT_TRUE(window.CursorShown());
+  EXPECT_EQ(window.Frame(), (platform::WindowFrame{true, true, false}));  // framed, sizable, no icon
   EXPECT_FALSE(display.Surfaces().flip_chain);  // a window is presented by blitting
   display.PresentFrame();
   EXPECT_EQ(presenter.LastFrame()->Width(), 640);
@@ -227,6 +228,7 @@ TEST_F(DisplayCommands, WindowOnAndOff) {
   EXPECT_TRUE(presenter.FullScreen());
   EXPECT_TRUE(display.Surfaces().flip_chain);
   EXPECT_FALSE(window.CursorShown());
+  EXPECT_FALSE(window.Frame().border);
 }
 
 TEST_F(DisplayCommands, WindowLayoutTitlePositionAndSize) {
@@ -240,6 +242,7 @@ TEST_F(DisplayCommands, WindowLayoutTitlePositionAndSize) {
   EXPECT_EQ(w.style, window_style::kPopup | window_style::kCaption);
   EXPECT_EQ(w.caption_height, 19);
   EXPECT_TRUE(w.program_icon);
+  EXPECT_EQ(window.Frame(), (platform::WindowFrame{true, false, true}));  // a title bar, fixed size
   EXPECT_EQ(window.Title(), "Game");
   EXPECT_EQ(window.Placement().x, 100);
   EXPECT_EQ(window.Placement().y, 50);
@@ -248,18 +251,24 @@ TEST_F(DisplayCommands, WindowLayoutTitlePositionAndSize) {
 }
 
 TEST_F(DisplayCommands, ShowStates) {
+  using Size = platform::HeadlessWindow::SizeState;
   struct Case {
     int opcode;
     int32_t state;
+    bool shown;
+    Size size;
   };
-  for (Case c : {Case{op::kHideWindow, 0}, Case{op::kShowWindow, 5}, Case{op::kMinimiseWindow, 6},
-                 Case{op::kMaximiseWindow, 3}, Case{op::kRestoreWindow, 1}}) {
+  for (Case c : {Case{op::kHideWindow, 0, false, Size::kNormal}, Case{op::kShowWindow, 5, true, Size::kNormal},
+                 Case{op::kMinimiseWindow, 6, true, Size::kMinimised},
+                 Case{op::kMaximiseWindow, 3, true, Size::kMaximised},
+                 Case{op::kRestoreWindow, 1, true, Size::kNormal}}) {
     assembler = ProgramAssembler();
     assembler.Op(static_cast<uint32_t>(c.opcode));
     RunProgram();
     EXPECT_EQ(display.Layout().show_state, c.state) << c.opcode;
+    EXPECT_EQ(window.Shown(), c.shown) << c.opcode;
+    EXPECT_EQ(window.ShownAs(), c.size) << c.opcode;
   }
-  EXPECT_TRUE(window.Shown());
 }
 
 TEST_F(DisplayCommands, WithoutTheDisplayTheCommandsStillReadTheirOperands) {

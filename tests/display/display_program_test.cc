@@ -91,6 +91,29 @@ TEST_F(DisplayPrograms, ModesAndScreenQueries) {
   EXPECT_EQ(run.status, kExitClean);
   EXPECT_EQ(run.printed, "640 480 16\n800 600 32\n1\n0\n1\n0\n1\n0\n");
 }
+// Every standard mode that is offered can be set, and the display then runs
+// in it: the back buffer, 2D drawing and the 3D device alike.
+TEST_F(DisplayPrograms, EveryOfferedModeCanBeSet) {
+  BasicRun run = Run(
+      "for d = 16 to 32 step 8\n"
+      "  for s = 0 to 2\n"
+      "    w = 640 : h = 480\n"
+      "    if s = 1 then w = 800 : h = 600\n"
+      "    if s = 2 then w = 1024 : h = 768\n"
+      "    if display mode available(w, h, d) = 0 then print \"not offered \"; w; \"x\"; h; \"x\"; d\n"
+      "    set display mode w, h, d\n"
+      "    box 0, 0, 10, 10\n"
+      "    sync\n"
+      "    if screen width() <> w or screen depth() <> d then print \"not set \"; w; \"x\"; h; \"x\"; d\n"
+      "  next s\n"
+      "next d\n"
+      "print \"done\"\n"
+      "end\n");
+  EXPECT_EQ(run.errors, "");
+  EXPECT_EQ(run.status, kExitClean);
+  EXPECT_EQ(run.printed, "done\n");
+}
+
 TEST_F(DisplayPrograms, PixelLock) {
   BasicRun run = Run(
       "print pixels pointer()\n"

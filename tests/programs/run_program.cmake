@@ -1,6 +1,7 @@
 # Runs one BASIC program headless in its own folder and compares its
 # standard output with the expected file. Line ends of the expected file
-# may be LF or CR LF.
+# may be LF or CR LF. With EXPECTED_ERRORS, that file's text (without its
+# last line end) must appear in standard error.
 execute_process(
   COMMAND ${ZENTROVEX} run --headless ${PROGRAM}
   WORKING_DIRECTORY ${CMAKE_CURRENT_LIST_DIR}
@@ -14,4 +15,14 @@ if(NOT actual STREQUAL expected)
   message(FATAL_ERROR
     "output of ${PROGRAM} differs (exit status ${status})\n"
     "--- expected\n${expected}\n--- actual\n${actual}\n--- standard error\n${errors}")
+endif()
+if(DEFINED EXPECTED_ERRORS)
+  file(READ ${EXPECTED_ERRORS} expected_errors)
+  string(REGEX REPLACE "\r?\n$" "" expected_errors "${expected_errors}")
+  string(FIND "${errors}" "${expected_errors}" at)
+  if(at EQUAL -1)
+    message(FATAL_ERROR
+      "standard error of ${PROGRAM} lacks the expected text\n"
+      "--- expected in it\n${expected_errors}\n--- standard error\n${errors}")
+  endif()
 endif()

@@ -34,7 +34,12 @@ class HeadlessWindow final : public Window {
   bool PollEvent(WindowEvent* event) override;
   bool KeyHeld(int key_number) override;
   void SetTitle(std::string_view title) override { title_ = title; }
+  void SetFrame(const WindowFrame& frame) override { frame_ = frame; }
   void Show() override { shown_ = true; }
+  void Hide() override { shown_ = false; }
+  void Minimise() override { ShowAs(SizeState::kMinimised); }
+  void Maximise() override { ShowAs(SizeState::kMaximised); }
+  void Restore() override { ShowAs(SizeState::kNormal); }
   void SetPlacement(const WindowRect& rect) override { placement_ = rect; }
   WindowRect Placement() const override { return placement_; }
   WindowRect Desktop() const override { return {0, 0, 640, 480}; }
@@ -54,6 +59,9 @@ class HeadlessWindow final : public Window {
   const std::vector<MessageBoxShown>& MessageBoxes() const { return boxes_; }
   const std::string& Title() const { return title_; }
   bool Shown() const { return shown_; }
+  enum class SizeState { kNormal, kMinimised, kMaximised };
+  SizeState ShownAs() const { return size_state_; }
+  const WindowFrame& Frame() const { return frame_; }
   bool CursorShown() const { return cursor_shown_; }
   bool Captured() const { return captured_; }
   WindowRect WarpedTo() const { return warped_to_; }
@@ -68,12 +76,18 @@ class HeadlessWindow final : public Window {
   void ApplyKeys(Scripted& item);
   // Applies the key events that have come due to the held-key state.
   void UpdateKeys();
+  void ShowAs(SizeState state) {
+    shown_ = true;
+    size_state_ = state;
+  }
 
   Clock& clock_;
   std::deque<Scripted> script_;  // in order of due time, then of posting
   std::array<bool, key::kCount> held_{};
   std::string title_;
   bool shown_ = false;
+  SizeState size_state_ = SizeState::kNormal;
+  WindowFrame frame_;
   bool cursor_shown_ = true;
   bool captured_ = false;
   WindowRect placement_{0, 0, 320, 240};

@@ -1,10 +1,15 @@
 #include "platform/window/sdl/sdl_window.h"
 
 #include <SDL.h>
+#include <SDL_syswm.h>
+#include <X11/Xlib.h>
 
-#include <utility>
 #include <cstdlib>
 #include <deque>
+#include <optional>
+#include <utility>
+
+#include "platform/window/sdl/sdl_message_box.h"
 
 namespace zv::platform {
 namespace {
@@ -66,6 +71,38 @@ int ButtonBit(uint8_t sdl_button) {
   return 0;
 }
 
+// The program's icon: a white Z on blue, drawn here since no icon file
+// ships with the program.
+constexpr int kIconSize = 32;
+
+SDL_Surface* MakeProgramIcon() {
+  SDL_Surface* icon = SDL_CreateRGBSurfaceWithFormat(0, kIconSize, kIconSize, 32, SDL_PIXELFORMAT_ARGB8888);
+  if (!icon) return nullptr;
+  const int stroke = 5, inset = 6;
+  for (int y = 0; y < kIconSize; ++y) {
+    auto* row = reinterpret_cast<Uint32*>(static_cast<Uint8*>(icon->pixels) + y * icon->pitch);
+    for (int x = 0; x < kIconSize; ++x) {
+      bool inside = x >= inset && x < kIconSize - inset && y >= inset && y < kIconSize - inset;
+      bool bar = y < inset + stroke || y >= kIconSize - inset - stroke;
+      // the diagonal from the top right to the bottom left
+      int diagonal = (kIconSize - 1 - x) - y;
+      bool slash = diagonal > -stroke / 2 - 2 && diagonal < stroke / 2 + 2;
+      row[x] = inside && (bar || slash) ? 0xFFFFFFFFu : 0xFF2050A0u;
+    }
+  }
+  return icon;
+}
+
+// SDL cannot take an icon away once set; on X11 the property goes.
+void RemoveIcon(SDL_Window* window) {
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return;
+  Display* display = info.info.x11.display;
+  XDeleteProperty(display, info.info.x11.window, XInternAtom(display, "_NET_WM_ICON", False));
+  XFlush(display);
+}
+
 class SdlWindow final : public Window {
  public:
   explicit SdlWindow(SDL_Window* window) : window_(window) {}
@@ -95,9 +132,34 @@ class SdlWindow final : public Window {
   }
 
   void SetTitle(std::string_view title) override { SDL_SetWindowTitle(window_, std::string(title).c_str()); }
+  void SetFrame(const WindowFrame& frame) override {
+    SDL_SetWindowBordered(window_, frame.border ? SDL_TRUE : SDL_FALSE);
+    SDL_SetWindowResizable(window_, frame.resizable ? SDL_TRUE : SDL_FALSE);
+    if (icon_shown_ == frame.icon) return;
+    icon_shown_ = frame.icon;
+    if (!frame.icon) {
+      RemoveIcon(window_);
+    } else if (SDL_Surface* icon = MakeProgramIcon()) {
+      SDL_SetWindowIcon(window_, icon);
+      SDL_FreeSurface(icon);
+    }
+  }
   void Show() override {
     SDL_ShowWindow(window_);
     SDL_RaiseWindow(window_);
+  }
+  void Hide() override { SDL_HideWindow(window_); }
+  void Minimise() override {
+    SDL_ShowWindow(window_);
+    SDL_MinimizeWindow(window_);
+  }
+  void Maximise() override {
+    SDL_ShowWindow(window_);
+    SDL_MaximizeWindow(window_);
+  }
+  void Restore() override {
+    SDL_ShowWindow(window_);
+    SDL_RestoreWindow(window_);
   }
   void SetPlacement(const WindowRect& r) override {
     SDL_SetWindowPosition(window_, r.x, r.y);
@@ -117,9 +179,10 @@ class SdlWindow final : public Window {
   void ShowCursor(bool shown) override { SDL_ShowCursor(shown ? SDL_ENABLE : SDL_DISABLE); }
   void CaptureMouse(bool captured) override { SDL_CaptureMouse(captured ? SDL_TRUE : SDL_FALSE); }
   void WarpMouse(int32_t x, int32_t y) override { SDL_WarpMouseInWindow(window_, x, y); }
+  // Once the program was asked to go while a box showed, later boxes (the
+  // exit prompt after an error box) do not hold it up.
   void ShowMessageBox(std::string_view title, std::string_view text, MessageBoxIcon icon) override {
-    Uint32 flags = icon == MessageBoxIcon::kError ? SDL_MESSAGEBOX_ERROR : SDL_MESSAGEBOX_INFORMATION;
-    SDL_ShowSimpleMessageBox(flags, std::string(title).c_str(), std::string(text).c_str(), nullptr);
+    if (!quit_asked_) quit_asked_ = RunSdlMessageBox(window_, title, text, icon);
   }
   bool HasDisplay() const override { return true; }
   void* NativeHandle() override { return window_; }
@@ -194,6 +257,8 @@ class SdlWindow final : public Window {
 
   SDL_Window* window_;
   std::deque<WindowEvent> pending_;
+  std::optional<bool> icon_shown_;  // unknown until the first frame is set
+  bool quit_asked_ = false;
 };
 
 }  // namespace

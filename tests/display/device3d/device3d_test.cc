@@ -75,7 +75,7 @@ TEST(Device3DChoice, KeepsTheFirst99TextureFormatsAndAcceptsOnlyHardwareAtTheDep
   std::vector<p::DeviceDescription> devices = p::DeviceDescriptions();
   ASSERT_TRUE(AcceptedDevice(devices, 16).has_value());
   EXPECT_EQ(AcceptedDevice(devices, 16)->kind, p::DeviceKind::kHal);
-  EXPECT_FALSE(AcceptedDevice(devices, 24).has_value());
+  EXPECT_TRUE(AcceptedDevice(devices, 24).has_value());
   EXPECT_FALSE(AcceptedDevice(devices, 12).has_value());
 }
 
@@ -213,14 +213,14 @@ TEST_F(DisplayDevice3DTest, WithoutTnLTheHalDeviceIsMadeAndTheCardIsReportedAsHa
   EXPECT_EQ(display.Surfaces().back_buffer->Format().bits, 32);
 }
 
-TEST_F(DisplayDevice3DTest, A24BitBackBufferHasNoDeviceAndFallsBackWithTheEngineErrorKept) {
+TEST_F(DisplayDevice3DTest, A24BitBackBufferGetsAHardwareDevice) {
   Start();
   int32_t w = 640, h = 480, depth = 24;
-  EXPECT_FALSE(display.ChangeDisplayMode(w, h, depth, display.Surfaces().software_renderer, 640, 480, 16, 0));
-  EXPECT_EQ(vm.errors.code, display_error::kSurfacesWarning);
-  EXPECT_EQ(vm.errors.last_engine_error, "D3D Devices do not support backbuffer bit-depth and HW Acceleration");
-  EXPECT_TRUE(device3d.Exists());  // rebuilt on the old 16-bit mode
-  EXPECT_EQ(display.Surfaces().back_buffer->Format().bits, 16);
+  EXPECT_TRUE(display.ChangeDisplayMode(w, h, depth, display.Surfaces().software_renderer, 640, 480, 16, 0));
+  EXPECT_EQ(vm.errors.code, 0);
+  EXPECT_TRUE(device3d.Exists());
+  EXPECT_EQ(device3d.DeviceName(), "T&L");
+  EXPECT_EQ(display.Surfaces().back_buffer->Format().bits, 24);
 }
 
 TEST_F(DisplayDevice3DTest, ProbeFindsAHardwareDeviceAt16Bits) {

@@ -174,11 +174,11 @@ TEST(Device3DState, DrawingFromALockedBufferOrOfAnotherPrimitiveFailsAndBadIndic
   EXPECT_EQ(d.GetStats().triangles_drawn, 1u);
 }
 
-TEST(Device3DState, DeviceTakesOnly16And32BitTargetsWithAMatchingDepthBuffer) {
+TEST(Device3DState, DeviceTakes16To32BitTargetsWithAMatchingDepthBuffer) {
   Render3D render;
   EXPECT_NE(render.CreateDevice(DeviceKind::kHal, test3d::MakeTarget(8, 8, PixelFormat::Rgb565())), nullptr);
   EXPECT_NE(render.CreateDevice(DeviceKind::kRgb, test3d::MakeTarget(8, 8, PixelFormat::Rgb555(), 32)), nullptr);
-  EXPECT_EQ(render.CreateDevice(DeviceKind::kHal, test3d::MakeTarget(8, 8, PixelFormat::Rgb888())), nullptr);
+  EXPECT_NE(render.CreateDevice(DeviceKind::kHal, test3d::MakeTarget(8, 8, PixelFormat::Rgb888())), nullptr);
   EXPECT_EQ(render.CreateDevice(DeviceKind::kHal, test3d::MakeTarget(8, 8, PixelFormat::Indexed8())), nullptr);
   SurfacePtr target = test3d::MakeTarget(8, 8, PixelFormat::Xrgb8888(), 0);
   SurfaceDesc small{4, 4, PixelFormat::Depth16(), SurfaceRole::kZBuffer};
@@ -203,7 +203,7 @@ TEST(Device3DState, CapabilityProfileAdvertisesWhatTheRasterizerDoes) {
   EXPECT_EQ(caps.max_texture_width, 1024);
   EXPECT_TRUE(caps.dev & dev_caps::kHwRasterization);
   EXPECT_FALSE(SoftwareDeviceCaps(DeviceKind::kRgb).dev & dev_caps::kHwRasterization);
-  EXPECT_EQ(caps.render_bit_depth, bit_depth::k16 | bit_depth::k32);
+  EXPECT_EQ(caps.render_bit_depth, bit_depth::k16 | bit_depth::k24 | bit_depth::k32);
   for (const PixelFormat& f : TextureFormats()) EXPECT_TRUE(IsTextureFormat(f));
 }
 

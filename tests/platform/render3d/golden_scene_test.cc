@@ -46,6 +46,14 @@ TEST(GoldenScene, RenderingIsDeterministic) {
   EXPECT_EQ(Pixels(*c), Pixels(*d));
 }
 
+// A 24-bit back buffer holds the same 8 bits per channel as a 32-bit one.
+TEST(GoldenScene, TwentyFourBitTargetsGetTheThirtyTwoBitPicture) {
+  SurfacePtr packed = test3d::RenderGoldenScene(PixelFormat::Rgb888());
+  ASSERT_NE(packed, nullptr);
+  EXPECT_EQ(packed->Format().bits, 24);
+  EXPECT_EQ(Pixels(*packed), Pixels(*test3d::RenderGoldenScene()));
+}
+
 // Run with ZV_UPDATE_GOLDEN=1 to write the image anew after an intended
 // change of the rasterizer (and look at it before committing it).
 TEST(GoldenScene, MatchesTheGoldenImage) {

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "platform/paths/path_resolver.h"
+#include "services/files/directory_tree.h"
 #include "services/files/file_commands.h"
 #include "tests/services/files/services_program.h"
 
@@ -125,6 +127,54 @@ TEST_F(FileCommands, DeletingAFolderRemovesLinksButNotWhatTheyPointAt) {
   ASSERT_TRUE(Run("delete directory \"doomed\"\n"));
   EXPECT_FALSE(fs::exists(Folder() / "doomed"));
   EXPECT_TRUE(fs::exists(Folder() / "outside" / "precious.txt"));
+}
+
+// Here a drive, the home folder and the program's folder are folders of the
+// test, so a deletion that is not refused only empties those.
+TEST_F(FileCommands, NeverEmptiesADrivesRootTheHomeFolderOrTheProgramsFolder) {
+  for (const char* folder : {"drive", "home", "games/app", "outside"}) {
+    fs::create_directories(Folder() / folder);
+    WriteBytes(std::string(folder) + "/keep.txt", "x");
+  }
+  fs::create_directory_symlink(Folder() / "outside", Folder() / "linked");
+  platform::Paths().MapDrive('Q', (Folder() / "drive").string());
+  const char* old_home = std::getenv("HOME");
+  const std::string saved_home = old_home ? old_home : "";
+  ::setenv("HOME", (Folder() / "home").c_str(), 1);
+  vm.settings.app_folder = (Folder() / "games" / "app").string() + "/";
+
+  struct Case {
+    std::string path;
+    const char* kept;
+  };
+  const Case cases[] = {
+      {"Q:\\", "drive/keep.txt"},
+      {"q:", "drive/keep.txt"},
+      {"home", "home/keep.txt"},
+      {(Folder() / "home" / ".." / "home").string(), "home/keep.txt"},
+      {"games\\app", "games/app/keep.txt"},
+      {"games", "games/app/keep.txt"},  // it holds the program's folder
+  };
+  for (const Case& c : cases) {
+    ASSERT_TRUE(Run("delete directory \"" + c.path + "\"\n"));
+    EXPECT_TRUE(Warned()) << c.path;
+    EXPECT_EQ(Code(), err::kDirectoryMissing) << c.path;
+    EXPECT_TRUE(fs::exists(Folder() / c.kept)) << c.path;
+    host.quits = 0;
+  }
+  // A link to a folder goes; the folder it points at stays as it was.
+  ASSERT_TRUE(Run("delete directory \"linked\"\n"));
+  EXPECT_EQ(Code(), 0);
+  EXPECT_FALSE(fs::is_symlink(Folder() / "linked"));
+  EXPECT_TRUE(fs::exists(Folder() / "outside" / "keep.txt"));
+
+  platform::Paths().MapDrive('Q', "/");
+  if (old_home) ::setenv("HOME", saved_home.c_str(), 1);
+  else ::unsetenv("HOME");
+  // Never run against the real root: the rule that keeps it, by itself.
+  EXPECT_TRUE(files::HoldsAnyOf("/", {"/"}));
+  EXPECT_TRUE(files::HoldsAnyOf(Folder().string() + "/./..", {Folder().string()}));
+  EXPECT_FALSE(files::HoldsAnyOf((Folder() / "outside").string(), {"/", (Folder() / "home").string()}));
 }
 
 TEST_F(FileCommands, ListsTheWorkingFolderInCaseBlindOrder) {

@@ -13,7 +13,9 @@
 #include <thread>
 #include <variant>
 
+#include "app/media_layouts.h"
 #include "compiler/compiler.h"
+#include "engine3d/engine.h"
 #include "runtime/console/console_commands.h"
 #include "runtime/runtime_state.h"
 #include "runtime/vm/dispatch.h"
@@ -231,6 +233,54 @@ TEST(NetProgram, TwoProgramsPlayOverTheLoopbackAddress) {
   EXPECT_EQ(host.printed, "hosting 1\njoined 1\nfrom 1 to 0: hi host\nleft 1\n");
   EXPECT_EQ(member.printed,
             "1\n2 host bob\ninteger 42\nfloat 2.5\nstring hello\nblock 3 7\n");
+}
+
+// A mesh made on one machine from a block travels as a mesh message and is
+// made on the other in the 3D engine's mesh records, which the app's
+// adapter reaches.
+TEST(NetProgram, AMeshTravelsBetweenTheEnginesOfTwoPrograms) {
+  const uint16_t port = FreeUdpPort();
+  Machine host(LoopbackNetwork(port), 21);
+  Machine member(LoopbackNetwork(port), 21);
+  Engine3D host_engine, member_engine;
+  host_engine.Bind(host.vm);
+  member_engine.Bind(member.vm);
+  MeshLayoutAdapter host_meshes(host_engine), member_meshes(member_engine);
+  host.blocks.SetMeshes(&host_meshes);
+  member.blocks.SetMeshes(&member_meshes);
+  ASSERT_TRUE(host.Start(
+      "create net game \"Arena\", \"host\", 4\n"
+      "repeat : sync : p = net player created() : until p > 0\n"
+      "rem one triangle: 3 vertices, 3 normals, 1 face of 7 dwords\n"
+      "make memblock 1, 32 + 36 + 36 + 28 + 24\n"
+      "write memblock dword 1, 0, 3 : write memblock dword 1, 8, 3\n"
+      "write memblock dword 1, 16, 1 : write memblock dword 1, 24, 7\n"
+      "write memblock float 1, 44, 1.0 : write memblock float 1, 60, 2.0\n"
+      "write memblock dword 1, 104, 3 : write memblock dword 1, 116, 1 : write memblock dword 1, 120, 1\n"
+      "write memblock dword 1, 124, 2 : write memblock dword 1, 128, 2\n"
+      "make mesh from memblock 1, 1\n"
+      "send net message mesh p, 1, 1\n"
+      "repeat : sync : d = net player destroyed() : until d > 0\n"
+      "free net game\n"));
+  ASSERT_TRUE(member.Start(
+      "set net connection 1\n"
+      "checklist net sessions\n"
+      "join net game 1, \"bob\"\n"
+      "repeat : sync : get net message : until net message exists() = 1\n"
+      "print net message type()\n"
+      "net message mesh 7\n"
+      "make memblock from mesh 2, 7\n"
+      "print memblock size(2); \" \"; memblock dword(2, 0); \" \"; memblock float(2, 60); \" \"; memblock dword(2, 128)\n"
+      "free net game\n"));
+  for (int turn = 0; turn < 5 && !host.Ended(); ++turn) host.Turn();
+  std::thread host_thread([&] { host.RunFor(10); });
+  member.RunFor(10);
+  host_thread.join();
+
+  EXPECT_EQ(host.vm.errors.code, 0);
+  EXPECT_EQ(member.vm.errors.code, 0) << "internal code " << member.vm.errors.internal_code;
+  EXPECT_EQ(member.printed, "8\n156 3 2 2\n");
+  EXPECT_GT(member_engine.pools.mesh_ids.Get(7), 0);
 }
 
 }  // namespace
