@@ -28,12 +28,8 @@ Editor::Editor(EditorDisplay& display, platform::Window& window, platform::Clipb
   if (!font_) return;
   view_ = std::make_unique<EditorView>(*font_, *images_);
   progress_ = std::make_unique<ProgressBox>(display_, view_->Screen(), *images_, *font_);
-  help_->SetBackgroundTile(nullptr);
-  if (view_->Ready()) {
-    help_->SetTarget(std::shared_ptr<Surface>(&view_->Page(), [](Surface*) {}));
-    if (Surface* tile = images_->Get(image::kHelpTile))
-      help_->SetBackgroundTile(std::shared_ptr<Surface>(tile, [](Surface*) {}));
-  }
+  // The help is drawn on the page surface, which the view owns.
+  if (view_->Ready()) help_->SetTarget(std::shared_ptr<Surface>(&view_->Page(), [](Surface*) {}));
   for (SourceDocument& d : documents_) d.folder = options_.app_folder;
   view_->SetBuffer(Live().buffer);
   BuildMenus();

@@ -227,16 +227,6 @@ SurfacePtr ToolButton(bool hover) {
   return s;
 }
 
-// A quiet tile of diagonal stripes behind the help pages.
-SurfacePtr HelpTile() {
-  SurfacePtr s = MakeEditorSurface(160, 120);
-  if (!s) return s;
-  for (int32_t y = 0; y < 120; ++y)
-    for (int32_t x = 0; x < 160; x += 1)
-      s->SetPixelAt(x, y, ((x + y) / 8) % 2 ? 0x18244A : 0x1C2A52);
-  return s;
-}
-
 // The editor page: toolbar band, text area, scroll-bar column and status line.
 SurfacePtr Page() {
   SurfacePtr s = MakeEditorSurface(640, 480);
@@ -277,7 +267,6 @@ EditorImages::EditorImages() {
   i[image::kTabButtonSelected] = TabButton(true);
   i[image::kToolButton] = ToolButton(false);
   i[image::kToolButtonHover] = ToolButton(true);
-  i[image::kHelpTile] = HelpTile();
   i[image::kPage] = Page();
 }
 

@@ -32,7 +32,6 @@ constexpr int32_t kTabButton = 46;
 constexpr int32_t kTabButtonSelected = 47;
 constexpr int32_t kToolButton = 48;
 constexpr int32_t kToolButtonHover = 49;
-constexpr int32_t kHelpTile = 50;        // 160 x 120
 constexpr int32_t kPage = 101;           // the editor page's background
 constexpr int32_t kCount = 102;
 }  // namespace image
