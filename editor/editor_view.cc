@@ -205,8 +205,8 @@ void EditorView::DrawScrollBar(Surface& target, int32_t count, int32_t top, int3
   const int32_t length = count > rows ? layout::kThumbRange * rows / count : layout::kThumbRange;
   if (!dragging_) {
     const int32_t clamped_top = std::min(top, std::max(count - rows, 0));
-    thumb_offset_ = count > rows ? static_cast<int32_t>(static_cast<double>(layout::kThumbRange - length) /
-                                                        (count - rows) * clamped_top)
+    thumb_offset_ = count > rows ? static_cast<int32_t>(int64_t{layout::kThumbRange - length} * clamped_top /
+                                                        (count - rows))
                                  : 0;
   }
   thumb_rect_ = Rect{layout::kTrackX, layout::kTrackY + thumb_offset_, 640,

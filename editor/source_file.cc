@@ -109,7 +109,9 @@ std::optional<SourceHeader> ReadSourceHeader(const std::string& path) {
 bool IsFileReadOnly(const std::string& path) {
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0) return errno != ENOENT;
-  return ::access(path.c_str(), W_OK) != 0;
+  // A file without any write permission counts as read-only even for a
+  // user who could write it anyway.
+  return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(path.c_str(), W_OK) != 0;
 }
 
 bool SaveSourceFile(const std::string& path, const std::vector<std::string>& lines, const SourceHeader& header,
@@ -118,9 +120,9 @@ bool SaveSourceFile(const std::string& path, const std::vector<std::string>& lin
     if (error) *error = message;
     return false;
   };
+  if (IsFileReadOnly(path)) return fail(path + " is read-only");
   struct stat old {};
   const bool exists = ::stat(path.c_str(), &old) == 0;
-  if (exists && ::access(path.c_str(), W_OK) != 0) return fail(path + " is read-only");
 
   std::string temporary = path + ".saving-XXXXXX";
   int fd = ::mkstemp(temporary.data());
