@@ -195,12 +195,9 @@ void Editor::DrawHelpView() {
   help_menus_.DrawOpenMenu(screen, *font_);
 }
 
-void Editor::DrawEditorScreen() {
+void Editor::ComposeScreen() {
   Surface& screen = view_->Screen();
-  if (requester_->IsOpen()) {
-    requester_->UpdateListDrag(mouse_y_, mouse_down_);
-    requester_->UpdateDialog(screen);
-  } else if (help_view_) {
+  if (help_view_) {
     DrawHelpView();
   } else {
     Surface& page = view_->Page();
@@ -213,6 +210,16 @@ void Editor::DrawEditorScreen() {
     view_->Menus().DrawOpenMenu(screen, *font_);
   }
   view_->DrawToolbarLabels(screen);
+}
+
+void Editor::DrawEditorScreen() {
+  Surface& screen = view_->Screen();
+  if (requester_->IsOpen()) {
+    requester_->UpdateListDrag(mouse_y_, mouse_down_);
+    requester_->UpdateDialog(screen);
+  } else {
+    ComposeScreen();
+  }
   BltFastWhole(display_.BackBuffer(), screen);
   display_.Caret().dialog_mode = mode_ == mode::kEditing ? 0 : 3;
   display_.UpdateCursorSprites();

@@ -122,6 +122,8 @@ class Editor {
  private:
   // ---- Frames (editor.cc) ------------------------------------------------------------
   void DrawEditorScreen();
+  // The editor's page (or the help view) on the screen surface, behind any requester.
+  void ComposeScreen();
   void DrawHelpView();
   void BuildMenus();
   void RebuildRecentItems();

@@ -50,6 +50,7 @@ void Editor::OpenRequester(int32_t new_mode, int32_t requester_kind, const std::
   view_->Menus().SetOpenMenu(0);
   help_menus_.SetOpenMenu(0);
   view_->caret_hidden = true;
+  if (!requester_->IsOpen()) ComposeScreen();
   mode_ = new_mode;
   std::vector<std::string> info;
   if (requester_kind == kind::kBuild)
@@ -468,6 +469,7 @@ void Editor::RunProgram() {
   // The program may have taken the whole screen and hidden the pointer.
   display_.Presenter().SetFullScreen(false);
   window_.SetPlacement(placement);
+  window_.SetTitle("Zentrovex");
   window_.ShowCursor(true);
   view_->RestorePage();
   RestoreView();

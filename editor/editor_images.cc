@@ -54,7 +54,6 @@ SurfacePtr RequesterLarge() {
   Sunken(*s, {14, 26, 389, 159}, kListPaper);  // folder line and list
   Sunken(*s, {389, 26, 407, 172}, 0x808890);  // list scroll bar
   FillSurfaceRect(*s, {15, 44, 388, 45}, 0x40506C);
-  Sunken(*s, {12, 207, 82, 277}, 0x0C1426);   // preview
   return s;
 }
 

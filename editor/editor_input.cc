@@ -120,11 +120,13 @@ void Editor::KeyDown(int32_t k) {
 }
 
 void Editor::Character(int32_t c) {
+  // A character typed with Control held belongs to its shortcut.
+  if (window_.KeyHeld(key::kControl)) return;
   if (requester_->IsOpen()) {
     requester_->Character(c);
     return;
   }
-  if (help_view_ || window_.KeyHeld(key::kControl)) return;
+  if (help_view_) return;
   if (view_->Menus().OpenMenu() != 0) view_->Menus().SetOpenMenu(0);
   SourceBuffer& b = Live().buffer;
   TextChange change = TextChange::kNone;
