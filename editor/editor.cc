@@ -241,24 +241,26 @@ void Editor::Frame() {
 bool Editor::OpenFile(const std::string& given) {
   std::error_code ec;
   const std::string path = std::filesystem::absolute(given, ec).lexically_normal().string();
+  SourceDocument& d = Live();
+  // A program that does not exist yet starts empty under its name, so that
+  // saving creates it.
+  if (!std::filesystem::exists(path, ec)) {
+    d.buffer.Clear();
+    d.header = {};
+    d.undo = {};
+    const std::filesystem::path p(path);
+    d.file_name = p.filename().string();
+    d.folder = p.parent_path().string();
+    ShowFileStatus();
+    RestoreView();
+    return true;
+  }
   std::string error;
-  std::optional<SourceText> text = LoadSourceFile(path, &error);
-  if (!text) {
+  if (!LoadPath(path, &error)) {
     SetStatus(Label(Text::kLoadFailed) + " " + error);
     return false;
   }
-  SourceDocument& d = Live();
-  d.buffer.Replace(std::move(text->lines));
-  d.header = text->header;
-  d.buffer.modified = false;
-  d.undo = {};
-  const size_t slash = path.find_last_of('/');
-  d.file_name = slash == std::string::npos ? path : path.substr(slash + 1);
-  d.folder = slash == std::string::npos ? options_.app_folder : (slash == 0 ? "/" : path.substr(0, slash));
-  recent_.Add(d.file_name, d.folder);
-  RebuildRecentItems();
   ShowFileStatus();
-  RestoreView();
   return true;
 }
 

@@ -207,6 +207,30 @@ TEST_F(EditorDriver, BuildsAGameThatRuns) {
   EXPECT_NE(editor_->View().Status().find(std::string(LanguageText(Text::kBuildFailed))), std::string::npos);
 }
 
+TEST_F(EditorDriver, EscapeHeldStopsABuildWithMediaAndLeavesNoGame) {
+  ::mkdir(File("media").c_str(), 0755);
+  WriteAll(File("media/m.kqa"), "end\r\n");
+  WriteAll(File("media/a.bmp"), "not really a picture");
+  ASSERT_TRUE(editor_->OpenFile(File("media/m.kqa")));
+  editor_->RunCommand(Command::kBuildWithMedia);
+  Type("game");
+  // Escape goes down while the build runs (after the click that starts it).
+  const Rect& o = editor_->Requester().Origin();
+  const RequesterButton& build = editor_->Requester().Button(2);
+  window_.Click(platform::mouse_button::kLeft, o.left + build.x + 5, o.top + build.y + 5, clock_.NowMs(), 5);
+  window_.Post({WindowEventKind::kKeyDown, key::kEscape}, clock_.NowMs());
+  Pump();
+  EXPECT_FALSE(HasAttachedRecords(File("media/game.EXE")));
+  EXPECT_NE(editor_->View().Status().find("Escape"), std::string::npos) << editor_->View().Status();
+}
+
+TEST_F(EditorDriver, AProgramNamedButNotYetWrittenStartsEmptyAndIsCreatedBySaving) {
+  ASSERT_TRUE(editor_->OpenFile(File("new.kqa")));
+  Type("print 9");
+  Key('S', true);
+  EXPECT_EQ(ReadAll(File("new.kqa")), "print 9\r\n");
+}
+
 TEST_F(EditorDriver, LoadsAFileChosenInTheList) {
   WriteAll(File("pick.kqa"), "Rem * Author : Ann\r\nprint 5\r\n");
   editor_->RunCommand(Command::kOpen);
