@@ -1,15 +1,15 @@
 #include "editor/source_file.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iterator>
+
+#include "compiler/program_writer.h"
 
 namespace zv::editor {
 namespace {
@@ -116,43 +116,15 @@ bool IsFileReadOnly(const std::string& path) {
 
 bool SaveSourceFile(const std::string& path, const std::vector<std::string>& lines, const SourceHeader& header,
                     std::string* error) {
-  auto fail = [&](const std::string& message) {
-    if (error) *error = message;
+  if (IsFileReadOnly(path)) {
+    if (error) *error = path + " is read-only";
     return false;
-  };
-  if (IsFileReadOnly(path)) return fail(path + " is read-only");
+  }
   struct stat old {};
   const bool exists = ::stat(path.c_str(), &old) == 0;
-
-  std::string temporary = path + ".saving-XXXXXX";
-  int fd = ::mkstemp(temporary.data());
-  if (fd < 0) return fail(ErrorText("cannot create " + path));
-  const std::string bytes = FormatSource(lines, header);
-  size_t written = 0;
-  while (written < bytes.size()) {
-    ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    written += static_cast<size_t>(n);
-  }
-  bool ok = written == bytes.size() && ::fsync(fd) == 0;
-  const std::string write_error = ok ? std::string() : ErrorText("cannot write " + path);
-  // The new file keeps the old one's permissions; a new file gets the usual ones.
-  mode_t mode = exists ? (old.st_mode & 07777) : [] {
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    return static_cast<mode_t>(0666 & ~mask);
-  }();
-  ok = ::fchmod(fd, mode) == 0 && ok;
-  ok = ::close(fd) == 0 && ok;
-  if (ok && ::rename(temporary.c_str(), path.c_str()) != 0) {
-    ::unlink(temporary.c_str());
-    return fail(ErrorText("cannot write " + path));
-  }
-  if (!ok) {
-    ::unlink(temporary.c_str());
-    return fail(write_error.empty() ? ErrorText("cannot write " + path) : write_error);
-  }
+  if (!compiler::WriteFileAtomically(path, FormatSource(lines, header), error)) return false;
+  // The new file keeps the permissions of the one it replaced.
+  if (exists) ::chmod(path.c_str(), old.st_mode & 07777);
   return true;
 }
 
