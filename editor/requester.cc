@@ -4,6 +4,7 @@
 
 #include "editor/editor_colours.h"
 #include "editor/language_texts.h"
+#include "editor/source_file.h"
 #include "platform/window/window.h"
 
 namespace zv::editor {
@@ -244,6 +245,15 @@ RequesterHit EditorScreen::HitTest(int32_t x, int32_t y) {
     if (click == ListClick::kOpenFile) hit.open_list_file = true;
     if (click == ListClick::kSelectedFile && entry) {
       FieldText(1) = entry->name;
+      // The fields show the file's header; the program's own header changes
+      // only when a save is confirmed.
+      if (kind_ == kind::kLoad || kind_ == kind::kSave) {
+        if (const std::optional<SourceHeader> header = ReadSourceHeader(list_.PathOf(entry->name))) {
+          FieldText(2) = header->title;
+          FieldText(3) = header->author;
+          FieldText(4) = header->date;
+        }
+      }
       if (kind_ == kind::kProject) Button(2).label = std::string(LanguageText(Text::kSelect));
     }
     if (click == ListClick::kMoved) {

@@ -243,6 +243,8 @@ TEST_F(EditorDriver, LoadsAFileChosenInTheList) {
   const int32_t y = o.top + 45 + 16 * static_cast<int32_t>(row) + 8;
   Click(o.left + 40, y);  // selects it: the name and header fill the fields
   EXPECT_EQ(editor_->Requester().FieldText(1), "pick.kqa");
+  EXPECT_EQ(editor_->Requester().FieldText(3), "Ann");
+  EXPECT_EQ(editor_->Live().header.author, "");  // not the program's until loaded
   Click(o.left + 40, y);  // opens it
   EXPECT_EQ(editor_->Mode(), mode::kEditing);
   EXPECT_EQ(Lines(), (std::vector<std::string>{"print 5"}));
