@@ -231,6 +231,59 @@ TEST_F(EditorDriver, AProgramNamedButNotYetWrittenStartsEmptyAndIsCreatedBySavin
   EXPECT_EQ(ReadAll(File("new.kqa")), "print 9\r\n");
 }
 
+TEST_F(EditorDriver, DragsASelectionCutsAndPastesIt) {
+  Type("alpha beta\rgamma");
+  const int32_t w = editor_->Font().Width('a');
+  const int32_t row0 = layout::kTextTop + 4, row1 = row0 + 13;
+  window_.Post({WindowEventKind::kMouseMove, 0, 0, 2 + 6 * w + 1, row0}, clock_.NowMs());
+  window_.Post({WindowEventKind::kMouseDown, platform::mouse_button::kLeft, 0, 2 + 6 * w + 1, row0}, clock_.NowMs());
+  window_.Post({WindowEventKind::kMouseMove, 0, 0, 2 + 2 * w + 1, row1}, clock_.NowMs() + 20);
+  window_.Post({WindowEventKind::kMouseUp, platform::mouse_button::kLeft, 0, 2 + 2 * w + 1, row1},
+               clock_.NowMs() + 40);
+  Pump(4);
+  EXPECT_EQ(editor_->Live().buffer.selection, (Selection{0, 6, 1, 2}));
+  Key('X', true);
+  EXPECT_EQ(Lines(), (std::vector<std::string>{"alpha mma"}));
+  EXPECT_EQ(clipboard_.GetText(), "beta\r\nga");
+  Key(35);  // End
+  Key('V', true);
+  EXPECT_EQ(Lines(), (std::vector<std::string>{"alpha mmabeta", "ga"}));
+}
+
+TEST_F(EditorDriver, TheViewFollowsTheCursorDownAndAlongALongLine) {
+  for (int i = 0; i < 40; ++i) Type("line\r");
+  SourceBuffer& b = editor_->Live().buffer;
+  EXPECT_EQ(b.cursor_line, 40);
+  EXPECT_EQ(b.top_line, 40 - layout::kRows + 1);
+  EXPECT_LE(b.cursor_y, layout::kTextBottom - 13);
+  Type(std::string(200, 'w'));
+  EXPECT_GT(b.horizontal_scroll, 0);
+  EXPECT_LE(b.cursor_x, layout::kTextRight);
+  Key(36);  // Home: back to the start of the line and of the view
+  EXPECT_EQ(b.horizontal_scroll, 0);
+  Key(36, true);  // Control+Home: the top of the program
+  EXPECT_EQ(b.top_line, 0);
+}
+
+TEST_F(EditorDriver, CreatesAProjectWithItsProgramInTheProjectArea) {
+  editor_->RunCommand(Command::kProject);
+  ASSERT_EQ(editor_->Mode(), mode::kProject);
+  EXPECT_EQ(editor_->Requester().List().Folder(), temp_.Path() + "/MYPROJ");
+  Type("rocket");
+  ClickButton(2);
+  EXPECT_EQ(editor_->Mode(), mode::kEditing);
+  EXPECT_EQ(editor_->Live().file_name, "rocket.kqa");
+  EXPECT_EQ(ReadAll(File("MYPROJ/rocket/rocket.kqa")), "\r\n");
+  EXPECT_NE(editor_->View().Status().find("Rocket"), std::string::npos);
+  Type("print 1");
+  Key('S', true);
+  editor_->RunCommand(Command::kProject);  // the same name opens it again
+  Type("rocket");
+  ClickButton(2);
+  EXPECT_EQ(Lines(), (std::vector<std::string>{"print 1"}));
+  EXPECT_EQ(editor_->View().Status(), LanguageText(Text::kProjectOpened));
+}
+
 TEST_F(EditorDriver, LoadsAFileChosenInTheList) {
   WriteAll(File("pick.kqa"), "Rem * Author : Ann\r\nprint 5\r\n");
   editor_->RunCommand(Command::kOpen);
