@@ -15,6 +15,7 @@ constexpr int32_t kHome = 36;
 constexpr int32_t kF3 = key::kF1 + 2;
 constexpr int32_t kF5 = key::kF1 + 4;
 constexpr int32_t kWheelLines = 3;
+constexpr int32_t kHelpShownHeight = 417;
 
 bool Inside(int32_t x, int32_t y, int32_t left, int32_t top, int32_t right, int32_t bottom) {
   return x >= left && x < right && y >= top && y < bottom;
@@ -284,7 +285,8 @@ void Editor::RequesterClick(int32_t x, int32_t y) {
 // ---- The help view ----------------------------------------------------------------------------
 
 void Editor::ScrollHelp(int32_t pixels) {
-  const int32_t limit = std::max(help_->PageHeight() - HelpViewer::kVisibleHeight, 0);
+  // The screen shows 417 rows of the page below the menu bar.
+  const int32_t limit = std::max(help_->PageHeight() - kHelpShownHeight, 0);
   const int32_t scroll = std::clamp(help_->ScrollPosition() + pixels, 0, limit);
   if (scroll != help_->ScrollPosition()) {
     help_->SetScrollPosition(scroll);
