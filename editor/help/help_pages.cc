@@ -36,6 +36,15 @@ const HelpFile* FindHelpFile(std::string_view name) {
   return nullptr;
 }
 
+bool IsHelpProgramLink(std::string_view target) {
+  constexpr std::string_view kExtension = ".kqa";
+  if (target.size() < kExtension.size()) return false;
+  const std::string_view end = target.substr(target.size() - kExtension.size());
+  for (size_t i = 0; i < end.size(); ++i)
+    if (FoldChar(end[i]) != kExtension[i]) return false;
+  return true;
+}
+
 bool WriteHelpFiles(const std::filesystem::path& folder, std::string* error) {
   for (const HelpFile& file : HelpFiles()) {
     if (file.name.empty()) continue;

@@ -21,6 +21,10 @@ std::span<const HelpFile> HelpFiles();
 // and a leading "./" dropped; null when there is none.
 const HelpFile* FindHelpFile(std::string_view name);
 
+// True when a link's target names one of the example programs, which the
+// editor opens as source, rather than a page, which the viewer shows.
+bool IsHelpProgramLink(std::string_view target);
+
 // Writes every help file below `folder` (made when missing), each through a
 // temporary name, so that the editor can open an example program like any
 // other file. False with the reason in `*error` when a file cannot be

@@ -42,6 +42,17 @@ void CheckSyntax(const HelpFamily& family, const HelpEntry& entry, const std::ve
   }
 }
 
+// Family files are named for their family after a number that orders them,
+// so that a reader (and the example tests) find a family's file by name.
+bool SourceNameFits(const HelpFamily& family) {
+  const std::string& name = family.source;
+  const size_t underscore = name.find('_');
+  if (underscore == std::string::npos || underscore == 0) return false;
+  for (size_t i = 0; i < underscore; ++i)
+    if (name[i] < '0' || name[i] > '9') return false;
+  return name.substr(underscore + 1) == family.id + ".txt";
+}
+
 }  // namespace
 
 std::vector<TableRow> TableRowsOf(const CommandTable& table) {
@@ -67,6 +78,8 @@ std::vector<std::string> CheckHelp(const std::vector<HelpFamily>& families, cons
   std::set<std::string> keys, family_ids, example_files;
   for (const HelpFamily& family : families) {
     if (!family_ids.insert(family.id).second) problems.push_back(family.source + ": a second family \"" + family.id + "\"");
+    if (!SourceNameFits(family))
+      problems.push_back(family.source + ": the file of family \"" + family.id + "\" is named NNN_" + family.id + ".txt");
     auto note_example = [&](const HelpExample& example) {
       if (!example_files.insert(example.file).second)
         problems.push_back(family.source + ":" + std::to_string(example.line) + ": a second example named \"" +

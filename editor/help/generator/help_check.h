@@ -17,7 +17,8 @@ std::vector<TableRow> TableRowsOf(const CommandTable& table);
 // operators") to the family id.
 std::map<std::string, std::string> EntryFamilies(const std::vector<HelpFamily>& families);
 
-// Everything that keeps the reference from matching the command table:
+// Everything that keeps the reference from matching the command table or
+// its own rules (family files named NNN_<family>.txt):
 // rows without an entry, entries of names the table does not have, syntax
 // lines that no row fits and rows that no syntax line fits, entries without
 // text, "see" lines naming no entry, examples sharing a file name.

@@ -187,7 +187,7 @@ HelpFamily ParseHelpFamily(std::string_view text, const std::string& file_name,
     } else if (!entry) {
       intro.Line(line);
     } else if (TakeKeyword(line, "@covers", &rest)) {
-      for (std::string& name : SplitOn(rest, ' ')) entry->covers.push_back(LowerAscii(name));
+      for (std::string& name : SplitOn(rest, ';')) entry->covers.push_back(LowerAscii(name));
       if (entry->kind != HelpEntry::Kind::kTopic) problem("covers belongs to a topic");
     } else if (TakeKeyword(line, "@syntax", &rest)) {
       entry->syntax.push_back(rest);
@@ -196,11 +196,11 @@ HelpFamily ParseHelpFamily(std::string_view text, const std::string& file_name,
     } else if (TakeKeyword(line, "@error", &rest)) {
       char* after = nullptr;
       const long code = std::strtol(rest.c_str(), &after, 10);
-      const std::string meaning = TrimBlanks(after ? std::string_view(after) : std::string_view());
-      if (code <= 0 || meaning.empty()) {
-        problem("an error line needs a number and its meaning");
+      if (code <= 0 || code > 99999) {
+        problem("an error line needs the error's number");
       } else {
-        entry->errors.push_back(HelpError{static_cast<int>(code), meaning});
+        entry->errors.push_back(
+            HelpError{static_cast<int>(code), "", TrimBlanks(after ? std::string_view(after) : std::string_view())});
       }
     } else if (TakeKeyword(line, "@see", &rest)) {
       for (std::string& key : SplitOn(rest, ';')) entry->see.push_back(LowerAscii(key));

@@ -20,14 +20,16 @@ namespace zv::helpgen {
 //   @command load image        an entry for the command rows of that name
 //   @function image exists     ... for the function rows ("image exists[")
 //   @topic Operators           an entry named freely ...
-//   @covers +[ -[ *[           ... for these raw rows of the command table
+//   @covers +[; -[; *[         ... for these raw rows of the command table
 //   @syntax load image file$, image [, kind]
 //                              a form the compiler accepts: parameters
 //                              ending in "$" are strings, in "#" floats,
 //                              others integers; "[...]" is optional and
-//                              "..." repeats the parameter before it
+//                              a parameter ending in "..." stands for any
+//                              number of parameters of any kind
 //   @form dim name(size, ...)  a form shown as written, not checked
-//   @error 7001 meaning        an error the command raises
+//   @error 7001 [when]         an error the command raises, with when it
+//                              does (else the runtime's message for it)
 //   @see paste image; function image exists
 //                              related entries
 //   @example Title             an example program; its lines follow,
@@ -41,7 +43,8 @@ struct HelpExample {
 
 struct HelpError {
   int code = 0;
-  std::string meaning;
+  std::string meaning;  // the runtime's message for the code
+  std::string detail;   // when the entry says more about it
 };
 
 struct HelpEntry {

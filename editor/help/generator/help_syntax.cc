@@ -24,7 +24,7 @@ bool ParseParams(std::string_view text, SyntaxShape* shape, std::string* why) {
     std::string param = TrimBlanks(current);
     current.clear();
     if (param.empty()) return true;
-    if (param == "...") {
+    if (param.size() >= 3 && param.compare(param.size() - 3, 3, "...") == 0) {
       shape->open_ended = true;
       return true;
     }
@@ -101,7 +101,9 @@ bool RowFitsShape(const TableRow& row, const SyntaxShape& shape) {
   for (size_t i = 0; i < params.size(); ++i) {
     const char c = params[i];
     if (c == 'z' || c == 'a' || i >= shape.params.size()) continue;
-    if (c != shape.params[i].type) return false;
+    // The compiler turns integers and floats into each other as a row
+    // needs, so only strings must match.
+    if ((c == 's') != (shape.params[i].type == 's')) return false;
   }
   return true;
 }

@@ -34,8 +34,9 @@ struct SyntaxShape {
 // reason in `*why` when the line has neither form.
 std::optional<SyntaxShape> ParseSyntaxLine(const HelpEntry& entry, std::string_view line, std::string* why);
 
-// True when the row's operands fit the shape (a "z" operand takes any
-// parameter, as does a label).
+// True when the row's operands fit the shape: a string parameter for a
+// string operand, a number for a number (the compiler converts integers and
+// floats as a row needs); a "z" operand or a label takes any parameter.
 bool RowFitsShape(const TableRow& row, const SyntaxShape& shape);
 
 // The row's operand types: a function's signature without its result, an

@@ -51,6 +51,9 @@ std::vector<std::string> ShownSyntax(const HelpEntry& entry, const std::vector<T
   return lines;
 }
 
+// What the entry says about the error, else the runtime's own message.
+std::string ErrorText(const HelpError& error) { return error.detail.empty() ? error.meaning : error.detail; }
+
 struct IndexItem {
   std::string heading;
   std::string key;
@@ -77,15 +80,18 @@ std::string HeadingOfKey(const std::vector<HelpFamily>& families, const std::str
 
 // ---- Pages -----------------------------------------------------------
 
-// Page text: the signs that open and close tags are escaped, code marks go.
-std::string PageText(std::string_view text) {
+// Page text: the signs that open and close tags are escaped; in prose the
+// code marks go.
+std::string PageText(std::string_view text, bool prose = true) {
   std::string out;
   for (char c : text) {
     switch (c) {
       case '&': out += "&amp;"; break;
       case '<': out += "&lt;"; break;
       case '>': out += "&gt;"; break;
-      case '`': break;
+      case '`':
+        if (!prose) out += c;
+        break;
       default: out += c;
     }
   }
@@ -109,8 +115,8 @@ std::string FamilyPage(const HelpFamily& family, const std::vector<HelpFamily>& 
   for (const HelpExample& example : family.examples)
     line("<P>Example program: " + PageLink(example.file, example.title));
   for (const HelpEntry& entry : family.entries) {
-    line("<P><P><FONT SIZE=5 COLOR=YELLOW>" + PageText(entry.Heading()) + "<BR><FONT COLOR=YELLOW>");
-    for (const std::string& syntax : ShownSyntax(entry, rows)) line(PageText(syntax) + "<BR>");
+    line("<P><P><FONT SIZE=5 COLOR=YELLOW>" + PageText(entry.Heading(), false) + "<BR><FONT COLOR=YELLOW>");
+    for (const std::string& syntax : ShownSyntax(entry, rows)) line(PageText(syntax, false) + "<BR>");
     line("<FONT COLOR=WHITE>");
     bool first = true;
     for (const std::string& paragraph : entry.paragraphs) {
@@ -118,7 +124,7 @@ std::string FamilyPage(const HelpFamily& family, const std::vector<HelpFamily>& 
       first = false;
     }
     for (const HelpError& error : entry.errors)
-      line("<BR>Error " + std::to_string(error.code) + ": " + PageText(error.meaning));
+      line("<BR>Error " + std::to_string(error.code) + ": " + PageText(ErrorText(error)));
     if (!entry.see.empty()) {
       std::string see = "<BR>See also:";
       bool first_link = true;
@@ -217,7 +223,7 @@ std::string FamilyMarkdown(const HelpFamily& family, const std::vector<HelpFamil
     if (!entry.errors.empty()) {
       md += "Errors:\n\n";
       for (const HelpError& error : entry.errors)
-        md += "- " + std::to_string(error.code) + ": " + MarkdownText(error.meaning) + "\n";
+        md += "- " + std::to_string(error.code) + ": " + MarkdownText(ErrorText(error)) + "\n";
       md += "\n";
     }
     if (!entry.see.empty()) {

@@ -2,8 +2,9 @@
 // the reference source beside the command table, and checks that source
 // against the table.
 //
-//   zv_help_generator --table commands.txt --source DIR
+//   zv_help_generator --table commands.txt --errors error_texts.inc --source DIR
 //       [--embed FILE.cc]          the C++ source holding the pages
+//       [--pages DIR]              writes the pages and examples there
 //       [--markdown DIR]           writes the Markdown reference there
 //       [--compare-markdown DIR]   fails when DIR's reference is stale
 //       [--check]                  fails on any problem of the source
@@ -19,6 +20,7 @@
 
 #include "compiler/command_table.h"
 #include "compiler/program_writer.h"
+#include "editor/help/generator/error_table.h"
 #include "editor/help/generator/help_check.h"
 #include "editor/help/generator/help_source.h"
 #include "editor/help/generator/help_writers.h"
@@ -29,7 +31,7 @@ namespace fs = std::filesystem;
 using namespace zv::helpgen;
 
 struct Options {
-  std::string table, source, embed, markdown, compare_markdown;
+  std::string table, errors, source, embed, pages, markdown, compare_markdown;
   bool check = false;
 };
 
@@ -53,7 +55,9 @@ bool ParseOptions(int argc, char** argv, Options* options) {
     bool ok = true;
     if (arg == "--table") ok = value(&options->table);
     else if (arg == "--source") ok = value(&options->source);
+    else if (arg == "--errors") ok = value(&options->errors);
     else if (arg == "--embed") ok = value(&options->embed);
+    else if (arg == "--pages") ok = value(&options->pages);
     else if (arg == "--markdown") ok = value(&options->markdown);
     else if (arg == "--compare-markdown") ok = value(&options->compare_markdown);
     else if (arg == "--check") options->check = true;
@@ -63,8 +67,8 @@ bool ParseOptions(int argc, char** argv, Options* options) {
       return false;
     }
   }
-  if (options->table.empty() || options->source.empty()) {
-    std::fprintf(stderr, "zv_help_generator: --table and --source are needed\n");
+  if (options->table.empty() || options->errors.empty() || options->source.empty()) {
+    std::fprintf(stderr, "zv_help_generator: --table, --errors and --source are needed\n");
     return false;
   }
   return true;
@@ -93,9 +97,9 @@ bool ReadFamilies(const fs::path& folder, std::vector<HelpFamily>* families, std
 }
 
 bool WriteAll(const fs::path& folder, const std::vector<GeneratedFile>& files) {
-  std::error_code ec;
-  fs::create_directories(folder, ec);
   for (const GeneratedFile& file : files) {
+    std::error_code ec;
+    fs::create_directories((folder / file.name).parent_path(), ec);
     std::string error;
     if (!zv::compiler::WriteFileAtomically((folder / file.name).string(), file.data, &error)) {
       std::fprintf(stderr, "zv_help_generator: %s\n", error.c_str());
@@ -138,16 +142,24 @@ int main(int argc, char** argv) {
   }
   const zv::CommandTable table = zv::CommandTable::Parse(table_text);
   const std::vector<TableRow> rows = TableRowsOf(table);
+  std::string error_text;
+  if (!ReadFile(options.errors, &error_text)) {
+    std::fprintf(stderr, "zv_help_generator: cannot read %s\n", options.errors.c_str());
+    return 2;
+  }
 
   std::vector<HelpFamily> families;
   std::vector<std::string> problems;
   if (!ReadFamilies(options.source, &families, &problems)) return 2;
+  ResolveErrors(ParseErrorTable(error_text), &families, &problems);
   const std::vector<std::string> checked = CheckHelp(families, rows);
   problems.insert(problems.end(), checked.begin(), checked.end());
 
+  const std::vector<GeneratedFile> pages = MakeHelpPages(families, rows);
+  if (!options.pages.empty() && !WriteAll(options.pages, pages)) return 2;
   if (!options.embed.empty()) {
     std::string error;
-    if (!zv::compiler::WriteFileAtomically(options.embed, MakeEmbeddedSource(MakeHelpPages(families, rows)), &error)) {
+    if (!zv::compiler::WriteFileAtomically(options.embed, MakeEmbeddedSource(pages), &error)) {
       std::fprintf(stderr, "zv_help_generator: %s\n", error.c_str());
       return 2;
     }

@@ -1,0 +1,91 @@
+#include "editor/help/help_pages.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <string>
+
+#include "compiler/compiler.h"
+#include "editor/help/help_markup.h"
+
+namespace zv {
+namespace {
+
+bool IsPage(std::string_view name) { return name.size() > 4 && name.substr(name.size() - 4) == ".htm"; }
+bool IsProgram(std::string_view name) { return name.size() > 4 && name.substr(name.size() - 4) == ".kqa"; }
+
+// The HREF targets of a page, in page order.
+std::vector<std::string> LinkTargets(std::string_view page) {
+  std::vector<std::string> targets;
+  size_t pos = 0;
+  for (HelpToken token = NextHelpToken(page, &pos); token.kind != HelpToken::Kind::kEnd;
+       token = NextHelpToken(page, &pos)) {
+    const std::string tag = UpperAscii(token.text);
+    if (token.kind != HelpToken::Kind::kTag || tag.rfind("A ", 0) != 0) continue;
+    size_t at = 2;
+    HelpAttribute attribute;
+    while (ParseHelpAttribute(tag, &at, &attribute))
+      if (attribute.name == "HREF") targets.push_back(attribute.value);
+  }
+  return targets;
+}
+
+TEST(HelpPagesTest, EveryLinkOpensAFileAndEveryFileIsReachedFromTheStartPage) {
+  ASSERT_NE(FindHelpFile("index.htm"), nullptr);
+  std::set<std::string> reached;
+  std::vector<std::string> pending{"index.htm"};
+  while (!pending.empty()) {
+    const HelpFile* file = FindHelpFile(pending.back());
+    pending.pop_back();
+    ASSERT_NE(file, nullptr);
+    if (!reached.insert(std::string(file->name)).second || !IsPage(file->name)) continue;
+    // Page text keeps its line breaks as CR LF: the viewer turns a lone LF
+    // into nothing, which would glue words together.
+    for (size_t i = file->data.find('\n'); i != std::string_view::npos; i = file->data.find('\n', i + 1))
+      ASSERT_TRUE(i > 0 && file->data[i - 1] == '\r') << file->name;
+    for (const std::string& target : LinkTargets(file->data)) {
+      const HelpFile* linked = FindHelpFile(target);
+      ASSERT_NE(linked, nullptr) << target << " linked from " << file->name;
+      EXPECT_EQ(IsHelpProgramLink(target), IsProgram(linked->name)) << target;
+      pending.push_back(std::string(linked->name));
+    }
+  }
+  for (const HelpFile& file : HelpFiles()) EXPECT_TRUE(reached.count(std::string(file.name))) << file.name;
+}
+
+TEST(HelpPagesTest, EveryExampleProgramCompiles) {
+  int programs = 0;
+  for (const HelpFile& file : HelpFiles()) {
+    if (!IsProgram(file.name)) continue;
+    ++programs;
+    const CompileResult result = CompileSource(file.data, std::string(file.name));
+    EXPECT_TRUE(result.ok) << (result.error ? FormatCompileError(*result.error) : std::string());
+  }
+  EXPECT_GT(programs, 20);
+}
+
+TEST(HelpPagesTest, WritesEveryFileBelowTheFolderForTheEditorToOpen) {
+  const std::filesystem::path folder =
+      std::filesystem::temp_directory_path() / ("zv_help_files_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+  std::filesystem::remove_all(folder);
+  std::string error;
+  ASSERT_TRUE(WriteHelpFiles(folder, &error)) << error;
+  for (const HelpFile& file : HelpFiles()) {
+    std::ifstream in(folder / std::string(file.name), std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    EXPECT_EQ(text.str(), file.data) << file.name;
+  }
+  // Writing again over the files replaces them whole.
+  EXPECT_TRUE(WriteHelpFiles(folder, &error)) << error;
+  std::filesystem::remove_all(folder);
+  // A folder that cannot be made is reported, not ignored.
+  EXPECT_FALSE(WriteHelpFiles("/proc/zv_no_such_place", &error));
+  EXPECT_FALSE(error.empty());
+}
+
+}  // namespace
+}  // namespace zv
