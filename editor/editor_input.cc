@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "editor/help/help_pages.h"
 #include "editor/language_texts.h"
 
 namespace zv::editor {
@@ -332,7 +333,7 @@ void Editor::HelpClick(int32_t x, int32_t y) {
     SetStatus(help_->PageName());
     return;
   }
-  if (IsSourceFileName(target)) {
+  if (IsHelpProgramLink(target)) {
     pending_link_ = target;
     OpenQuestion(mode::kOpenExample, std::string(LanguageText(Text::kAskOpenExample)));
     return;
