@@ -22,6 +22,7 @@ Editor::Editor(EditorDisplay& display, platform::Window& window, platform::Clipb
                platform::TextService& text, EditorOptions options)
     : display_(display), window_(window), clipboard_(clipboard), options_(std::move(options)) {
   font_ = GlyphFont::Create(text);
+  if (font_) font_->SetRightToLeft(kLanguageCharset == kHebrewCharset);
   images_ = std::make_unique<EditorImages>();
   requester_ = std::make_unique<EditorScreen>(*font_, *images_);
   help_ = std::make_unique<HelpViewer>();

@@ -593,8 +593,6 @@ void Editor::RunCommand(Command command, int32_t argument) {
     case Command::kSource2: SwitchSourceTab(2); break;
     case Command::kHelpIndex: OpenHelp(); break;
     case Command::kHelpClose: LeaveHelpView(); break;
-    case Command::kHelpBack:
-    case Command::kHelpForward: break;
   }
 }
 

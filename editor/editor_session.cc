@@ -16,7 +16,6 @@ int RunEditorSession(EditorSession& session) {
   session.window->SetTitle("Zentrovex");
   session.window->Show();
   if (!session.file.empty()) editor.OpenFile(session.file);
-  if (session.on_started) session.on_started(editor);
   for (;;) {
     platform::WindowEvent event;
     while (!editor.QuitRequested() && session.window->PollEvent(&event)) editor.HandleEvent(event);

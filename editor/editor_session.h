@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
 
@@ -27,8 +26,6 @@ struct EditorSession {
   std::string file;        // a program to open at once, or empty
   uint32_t frames = 0;     // stop after this many frames; 0: no limit
   std::string screenshot;  // PNG of the last frame
-  // Told the editor before its first frame (tests).
-  std::function<void(Editor&)> on_started;
 };
 
 constexpr uint32_t kEditorFrameMs = 16;

@@ -7,10 +7,10 @@ namespace {
 
 constexpr std::array<std::string_view, static_cast<size_t>(Text::kCount)> kTexts = {
     // Buttons.
-    "Cancel", "OK", "Yes", "No", "Load", "Save", "Build", "Create", "Find", "Replace", "Select", "New",
+    "Cancel", "Yes", "No", "Load", "Save", "Build", "Create", "Find", "Replace", "Select", "New",
     // Requester titles and labels.
     "Load Program", "Save Program", "Build Executable", "Build Executable With Media", "Projects",
-    "Find", "Replace", "Name", "Project", "Title", "Author", "Date", "Find", "With",
+    "Find", "Replace", "Name", "Project", "Title", "Author", "Date",
     "The program is compiled and written", "as a game that runs on its own.",
     "Media files are not included.",
     "The program is compiled and written", "as a game that runs on its own,",
@@ -25,7 +25,7 @@ constexpr std::array<std::string_view, static_cast<size_t>(Text::kCount)> kTexts
     // Messages.
     "Program saved.", "Program loaded.", "Unnamed program", "Project", "File",
     "The file is read-only.", "The file could not be loaded.", "That is not a program file (.kqa).",
-    "The file could not be saved.", "Please type a name.", "The folder could not be made.",
+    "The file could not be saved.", "Please type a name.",
     "Executable built.", "The executable could not be built.", "Nothing found.",
     "Project opened.", "Project", "created.", "A file of that name exists.",
     "The project could not be created.", "%", "Program ended.", "The program did not run:",

@@ -9,10 +9,10 @@ namespace zv::editor {
 // fixed position in the language table.
 enum class Text : int {
   // Buttons.
-  kCancel, kOk, kYes, kNo, kLoad, kSave, kBuild, kCreate, kFind, kReplace, kSelect, kNew,
+  kCancel, kYes, kNo, kLoad, kSave, kBuild, kCreate, kFind, kReplace, kSelect, kNew,
   // Requester titles and labels.
   kLoadTitle, kSaveTitle, kBuildTitle, kBuildMediaTitle, kProjectTitle, kFindTitle, kReplaceTitle,
-  kNameLabel, kProjectLabel, kTitleLabel, kAuthorLabel, kDateLabel, kFindLabel, kReplaceLabel,
+  kNameLabel, kProjectLabel, kTitleLabel, kAuthorLabel, kDateLabel,
   kBuildInfo1, kBuildInfo2, kBuildInfo3, kBuildMediaInfo1, kBuildMediaInfo2, kBuildMediaInfo3,
   kBuildMediaInfo4, kProjectInfo1, kProjectInfo2, kProjectInfo3,
   // The file list.
@@ -21,7 +21,7 @@ enum class Text : int {
   kFileExists, kAskSaveChanges, kAskQuit, kAskOpenExample,
   // Messages.
   kSaved, kLoaded, kUnnamed, kProjectWord, kFileWord, kReadOnly, kLoadFailed, kNotSourceFile,
-  kSaveFailed, kNoName, kFolderFailed, kBuilt, kBuildFailed, kNotFound, kProjectOpened,
+  kSaveFailed, kNoName, kBuilt, kBuildFailed, kNotFound, kProjectOpened,
   kProjectCreated, kProjectCreatedEnd, kProjectNameIsFile, kProjectFailed, kPercent, kRunFinished,
   kRunFailed, kHelpMissing, kNothingToUndo, kUndone, kSource2Busy,
   // Menus: titles, then the items of each.
@@ -42,7 +42,8 @@ enum class Text : int {
 // The text at a position of the table.
 std::string_view LanguageText(Text text);
 
-// The table's character set; 177 turns on right-to-left display.
+// The table's character set; 177 would turn on right-to-left display.
 constexpr int32_t kHebrewCharset = 177;
+constexpr int32_t kLanguageCharset = 0;
 
 }  // namespace zv::editor
