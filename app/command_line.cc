@@ -6,6 +6,8 @@ namespace zv {
 
 const char kUsage[] =
     "usage: zentrovex                       open the editor\n"
+    "       zentrovex edit [FLAGS] [FILE.kqa]\n"
+    "                                       open the editor on a program\n"
     "       zentrovex run [FLAGS] FILE.kqa [ARGS...]\n"
     "                                       compile and run a program\n"
     "       zentrovex build FILE.kqa -o GAME\n"
@@ -15,7 +17,8 @@ const char kUsage[] =
     "flags (before FILE):\n"
     "  --headless         no window and no sound; console output goes to stdout\n"
     "  --frames N         stop after N presented frames\n"
-    "  --screenshot F.png write the last presented frame to F.png\n";
+    "  --screenshot F.png write the last presented frame to F.png\n"
+    "  --events F         edit: play the keys and clicks of script F (headless)\n";
 
 namespace {
 
@@ -63,22 +66,31 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args
     if (line.output.empty()) return Fail(error, "build: no output given (-o GAME)");
     return line;
   }
-  if (verb == "run") {
-    line.action = CommandLine::Action::kRun;
+  if (verb == "run" || verb == "edit") {
+    const bool edit = verb == "edit";
+    line.action = edit ? CommandLine::Action::kEditor : CommandLine::Action::kRun;
     size_t i = 1;
     for (; i < args.size() && args[i].rfind("--", 0) == 0; ++i) {
       const std::string& flag = args[i];
-      if (flag == "--headless") {
+      if (edit && flag == "--events") {
+        if (++i == args.size()) return Fail(error, "edit: --events needs a file name");
+        line.events = args[i];
+      } else if (flag == "--headless") {
         line.headless = true;
       } else if (flag == "--frames") {
         if (++i == args.size() || !ParseCount(args[i], &line.frames))
-          return Fail(error, "run: --frames needs a count");
+          return Fail(error, verb + ": --frames needs a count");
       } else if (flag == "--screenshot") {
-        if (++i == args.size()) return Fail(error, "run: --screenshot needs a file name");
+        if (++i == args.size()) return Fail(error, verb + ": --screenshot needs a file name");
         line.screenshot = args[i];
       } else {
-        return Fail(error, "run: unknown flag '" + flag + "'");
+        return Fail(error, verb + ": unknown flag '" + flag + "'");
       }
+    }
+    if (edit) {
+      if (i + 1 < args.size()) return Fail(error, "edit: unexpected argument '" + args[i + 1] + "'");
+      if (i < args.size()) line.file = args[i];
+      return line;
     }
     if (i == args.size()) return Fail(error, "run: no program file given");
     line.file = args[i];

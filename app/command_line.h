@@ -13,7 +13,8 @@ struct CommandLine {
   bool headless = false;
   int frames = 0;              // stop after this many presented frames; 0 = no limit
   std::string screenshot;      // PNG of the last presented frame
-  std::string file;            // the .kqa source
+  std::string events;          // edit: a script of keys and mouse events (headless)
+  std::string file;            // the .kqa source (edit: may be empty)
   std::string output;          // build: the game to write
   std::vector<std::string> program_args;  // everything after FILE
 };

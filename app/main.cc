@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "app/editor_launch.h"
+#include "app/program_run.h"
 #include "app/program_compiler.h"
 #include "app/system_parts.h"
 #include "platform/paths/temp_folder.h"
@@ -54,24 +56,14 @@ int RunGame(const std::string& self, const std::vector<std::string>& args) {
 }
 
 int Run(const std::string& self, const zv::CommandLine& line) {
-  zv::StartOptions options;
-  options.executable_path = self;
-  options.headless = line.headless;
-  options.frames = static_cast<uint32_t>(line.frames);
-  options.screenshot = line.screenshot;
-  options.command_line = Join(line.program_args);
-  options.app_folder = FolderOf(line.file);
-  zv::SystemParts parts(self, options.headless);
-  zv::StartServices services = parts.Services();
-  const std::string source = fs::absolute(line.file).string();
-  services.compile = [source](const std::string& program, std::string* error) {
-    return zv::CompileProgram(source, program, error);
-  };
-  services.compile_traced = [source](const std::string& program, const std::string& dump, std::string* error) {
-    return zv::CompileProgramTraced(source, program, dump, error);
-  };
-  services.commands = zv::ProgramCommandCatalog();
-  return zv::RunRuntime(options, std::move(services));
+  zv::ProgramRun run;
+  run.source = fs::absolute(line.file).string();
+  run.app_folder = FolderOf(line.file);
+  run.headless = line.headless;
+  run.frames = static_cast<uint32_t>(line.frames);
+  run.screenshot = line.screenshot;
+  run.command_line = Join(line.program_args);
+  return zv::RunProgramFromSource(self, run);
 }
 
 // Prints the builder's progress, as the editor's progress box would show it.
@@ -89,7 +81,9 @@ int Build(const zv::CommandLine& line) {
   PrintProgress progress;
   zv::BuildServices services;
   services.temp_folder = temp.Path() + "/";
-  services.compile = zv::CompileProgram;
+  services.compile = [](const std::string& source, const std::string& program, std::string* error) {
+    return zv::CompileProgram(source, "", program, error);
+  };
   services.progress = &progress;
   zv::BuildRequest request{line.output, line.file, FolderOf(line.file)};
   zv::BuildResult result = zv::BuildExecutable(request, services);
@@ -122,9 +116,7 @@ int main(int argc, char** argv) {
       std::printf("%s", zv::kUsage);
       return 0;
     case zv::CommandLine::Action::kEditor:
-      // The editor opens here once it is built.
-      std::printf("%s", zv::kUsage);
-      return 0;
+      return zv::RunEditorApp(self, *line);
     case zv::CommandLine::Action::kRun:
       return Run(self, *line);
     case zv::CommandLine::Action::kBuild:

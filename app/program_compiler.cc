@@ -16,13 +16,17 @@ bool Compile(const std::string& source, const std::string& program, const Compil
 
 }  // namespace
 
-bool CompileProgram(const std::string& source, const std::string& program, std::string* error) {
-  return Compile(source, program, {}, error);
+bool CompileProgram(const std::string& source, const std::string& include_folder, const std::string& program,
+                    std::string* error) {
+  CompileOptions options;
+  options.include_folder = include_folder;
+  return Compile(source, program, options, error);
 }
 
-bool CompileProgramTraced(const std::string& source, const std::string& program, const std::string& dump,
-                          std::string* error) {
+bool CompileProgramTraced(const std::string& source, const std::string& include_folder, const std::string& program,
+                          const std::string& dump, std::string* error) {
   CompileOptions options;
+  options.include_folder = include_folder;
   options.debug_dump_path = dump;
   return Compile(source, program, options, error);
 }

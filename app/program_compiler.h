@@ -6,13 +6,15 @@
 
 namespace zv {
 
-// Compiles the BASIC source at `source` into the program file `program`.
-// On failure `error` holds the compiler's message (file, line, statement).
-bool CompileProgram(const std::string& source, const std::string& program, std::string* error);
+// Compiles the BASIC source at `source` into the program file `program`,
+// finding includes in `include_folder` (empty: the source's folder). On
+// failure `error` holds the compiler's message (file, line, statement).
+bool CompileProgram(const std::string& source, const std::string& include_folder, const std::string& program,
+                    std::string* error);
 // As CompileProgram, and writes the numbered listing of the expanded source
 // to `dump` as well (trace mode).
-bool CompileProgramTraced(const std::string& source, const std::string& program, const std::string& dump,
-                          std::string* error);
+bool CompileProgramTraced(const std::string& source, const std::string& include_folder, const std::string& program,
+                          const std::string& dump, std::string* error);
 
 // The command table's names for the error report of a run from source.
 const CommandCatalog* ProgramCommandCatalog();

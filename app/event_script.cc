@@ -1,0 +1,135 @@
+#include "app/event_script.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <vector>
+
+namespace zv {
+namespace {
+
+using platform::WindowEvent;
+using platform::WindowEventKind;
+namespace key = platform::key;
+
+constexpr uint32_t kStepMs = 20;
+constexpr uint32_t kHeldMs = 10;
+
+std::string Lower(std::string text) {
+  for (char& c : text)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return text;
+}
+
+int KeyNumber(const std::string& name) {
+  const std::string n = Lower(name);
+  if (n.size() == 1 && ((n[0] >= 'a' && n[0] <= 'z') || (n[0] >= '0' && n[0] <= '9')))
+    return n[0] >= 'a' ? n[0] - 'a' + 'A' : n[0];
+  if (n.size() >= 2 && n[0] == 'f') {
+    const int f = std::atoi(n.c_str() + 1);
+    if (f >= 1 && f <= 12) return key::kF1 + f - 1;
+  }
+  static const std::pair<const char*, int> kNamed[] = {
+      {"enter", key::kEnter}, {"escape", key::kEscape}, {"tab", key::kTab},     {"backspace", key::kBackspace},
+      {"delete", key::kDelete}, {"space", key::kSpace}, {"left", key::kLeft},   {"right", key::kRight},
+      {"up", key::kUp},         {"down", key::kDown},   {"home", 36},           {"end", 35},
+      {"pageup", 33},           {"pagedown", 34}};
+  for (const auto& [text, number] : kNamed)
+    if (n == text) return number;
+  return 0;
+}
+
+std::string Unescape(std::string_view text) {
+  std::string out;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\\' && i + 1 < text.size()) {
+      const char next = text[++i];
+      out += next == 'n' ? '\r' : next == 't' ? '\t' : next;
+    } else {
+      out += text[i];
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+bool PlayEventScript(std::string_view script, platform::HeadlessWindow& window, std::string* error) {
+  uint32_t at = 0;
+  std::istringstream lines{std::string(script)};
+  std::string line;
+  for (int number = 1; std::getline(lines, line); ++number) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    std::istringstream words(line);
+    std::string command;
+    if (!(words >> command) || command[0] == '#') continue;
+    auto fail = [&] {
+      if (error) *error = "line " + std::to_string(number) + ": " + line;
+      return false;
+    };
+    command = Lower(command);
+    int32_t x = 0, y = 0;
+    if (command == "wait") {
+      long ms = -1;
+      if (!(words >> ms) || ms < 0) return fail();
+      at += static_cast<uint32_t>(ms);
+      continue;
+    }
+    if (command == "key") {
+      std::string name;
+      if (!(words >> name)) return fail();
+      bool control = false, shift = false;
+      for (;;) {
+        const std::string lower = Lower(name);
+        if (lower.rfind("ctrl+", 0) == 0) {
+          control = true;
+          name = name.substr(5);
+        } else if (lower.rfind("shift+", 0) == 0) {
+          shift = true;
+          name = name.substr(6);
+        } else {
+          break;
+        }
+      }
+      const int number_of_key = KeyNumber(name);
+      if (number_of_key == 0) return fail();
+      if (control) window.Post({WindowEventKind::kKeyDown, key::kControl}, at);
+      if (shift) window.Post({WindowEventKind::kKeyDown, key::kShift}, at);
+      window.PressKey(number_of_key, at, kHeldMs);
+      if (control) window.Post({WindowEventKind::kKeyUp, key::kControl}, at + kHeldMs + 1);
+      if (shift) window.Post({WindowEventKind::kKeyUp, key::kShift}, at + kHeldMs + 1);
+    } else if (command == "type") {
+      size_t start = line.find_first_not_of(" \t") + 4;
+      if (start < line.size() && (line[start] == ' ' || line[start] == '\t')) ++start;
+      window.Type(Unescape(start < line.size() ? std::string_view(line).substr(start) : std::string_view()), at);
+    } else if (command == "move" || command == "click" || command == "down" || command == "up") {
+      if (!(words >> x >> y)) return fail();
+      window.Post({WindowEventKind::kMouseMove, x, y, x, y}, at);
+      if (command == "click") window.Click(platform::mouse_button::kLeft, x, y, at, kHeldMs);
+      if (command == "down") window.Post({WindowEventKind::kMouseDown, platform::mouse_button::kLeft, 0, x, y}, at);
+      if (command == "up") window.Post({WindowEventKind::kMouseUp, platform::mouse_button::kLeft, 0, x, y}, at);
+    } else if (command == "wheel") {
+      if (!(words >> x)) return fail();
+      window.Post({WindowEventKind::kMouseWheel, x}, at);
+    } else if (command == "close") {
+      window.Post({WindowEventKind::kClose}, at);
+    } else {
+      return fail();
+    }
+    at += kStepMs;
+  }
+  return true;
+}
+
+bool LoadEventScript(const std::string& path, platform::HeadlessWindow& window, std::string* error) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    if (error) *error = "cannot read " + path;
+    return false;
+  }
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  return PlayEventScript(text, window, error);
+}
+
+}  // namespace zv

@@ -1,0 +1,214 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "editor/editor_display.h"
+#include "editor/editor_images.h"
+#include "editor/editor_view.h"
+#include "editor/glyph_font.h"
+#include "editor/help/help_viewer.h"
+#include "editor/progress_box.h"
+#include "editor/recent_files.h"
+#include "editor/requester.h"
+#include "editor/source_buffer.h"
+#include "editor/source_file.h"
+#include "editor/text_editing.h"
+#include "platform/clipboard/clipboard.h"
+#include "platform/paths/temp_folder.h"
+#include "platform/text/text_service.h"
+#include "platform/window/window.h"
+
+namespace zv::editor {
+
+// One of the two programs the editor holds, one per source tab.
+struct SourceDocument {
+  SourceBuffer buffer;
+  SourceHeader header;
+  std::string file_name;  // without its folder; empty for an unnamed program
+  std::string folder;     // absolute, without a trailing "/"
+  UndoSnapshot undo;
+  TextPosition anchor;    // where a selection by keys or mouse began
+  std::string Path() const { return folder.empty() ? file_name : folder + "/" + file_name; }
+};
+
+// A program to compile and run from the editor.
+struct RunRequest {
+  std::string source;  // the program's text saved to a work file
+  std::string folder;  // its own folder: includes and media are found there
+  std::string name;    // the program's name, for messages
+};
+struct RunOutcome {
+  bool ran = false;    // false: it did not compile or could not start
+  int status = 0;      // the run's exit status
+  std::string error;   // the error report, empty after a clean end
+};
+
+struct EditorOptions {
+  // Where SETUP.INI is read, projects are kept ("MYPROJ") and the help's
+  // example programs are written ("help"); absolute.
+  std::string app_folder;
+  // The runtime that built games start as.
+  std::string stub_path = "/proc/self/exe";
+  // Compiles and runs a program in the editor's window, the way a run from
+  // the command line does, and returns when it ends.
+  std::function<RunOutcome(const RunRequest&)> run_program;
+};
+
+// Editor modes: 0 while no requester is open, else the purpose of the open
+// one.
+namespace mode {
+constexpr int32_t kEditing = 0;
+constexpr int32_t kLoad = 1;
+constexpr int32_t kSaveAs = 2;
+constexpr int32_t kConfirmOverwrite = 3;
+constexpr int32_t kSaveBeforeNew = 5;
+constexpr int32_t kSaveBeforeProject = 7;
+constexpr int32_t kSaveBeforeLoad = 8;
+constexpr int32_t kSaveBeforeQuit = 9;
+constexpr int32_t kSaveBeforeRecent = 10;
+constexpr int32_t kBuild = 11;
+constexpr int32_t kBuildWithMedia = 12;
+constexpr int32_t kConfirmBuild = 13;
+constexpr int32_t kConfirmBuildWithMedia = 14;
+constexpr int32_t kFind = 21;
+constexpr int32_t kReplace = 22;
+constexpr int32_t kMessage = 23;
+constexpr int32_t kProject = 31;
+constexpr int32_t kOpenExample = 51;
+constexpr int32_t kQuit = 99;
+}  // namespace mode
+
+// The source editor: two source tabs over a 640 x 480 screen with menus, a
+// toolbar, requesters and the help view. It is driven by the window's
+// events and draws one frame per call of Frame().
+class Editor {
+ public:
+  Editor(EditorDisplay& display, platform::Window& window, platform::Clipboard& clipboard,
+         platform::TextService& text, EditorOptions options);
+  ~Editor();
+  Editor(const Editor&) = delete;
+  Editor& operator=(const Editor&) = delete;
+
+  // False when the font or the surfaces could not be made.
+  bool Ready() const;
+
+  // Loads a program into the live tab; false (with a status message) when
+  // it cannot be read.
+  bool OpenFile(const std::string& path);
+
+  void HandleEvent(const platform::WindowEvent& event);
+  // Composes and presents one frame.
+  void Frame();
+  bool QuitRequested() const { return quit_; }
+
+  // ---- State, for the session and tests -----------------------------------------------
+  SourceDocument& Live() { return documents_[static_cast<size_t>(live_tab_ - 1)]; }
+  int32_t LiveTab() const { return live_tab_; }
+  int32_t Mode() const { return mode_; }
+  EditorView& View() { return *view_; }
+  EditorScreen& Requester() { return *requester_; }
+  HelpViewer& Help() { return *help_; }
+  bool InHelpView() const { return help_view_; }
+  const RecentFileList& RecentFiles() const { return recent_; }
+  ProgressBox& Progress() { return *progress_; }
+  const GlyphFont& Font() const { return *font_; }
+
+  void RunCommand(Command command, int32_t argument = 0);
+
+ private:
+  // ---- Frames (editor.cc) ------------------------------------------------------------
+  void DrawEditorScreen();
+  // The editor's page (or the help view) on the screen surface, behind any requester.
+  void ComposeScreen();
+  void DrawHelpView();
+  void BuildMenus();
+  void RebuildRecentItems();
+  void ShowFileStatus();
+  void SetStatus(std::string text);
+  void RefreshAfterEdit(TextChange change);
+  void UpdateCaret();
+  void RestoreView();
+  void SwitchSourceTab(int32_t tab);
+  void LeaveHelpView();
+
+  // ---- Input (editor_input.cc) -----------------------------------------------------------
+  void KeyDown(int32_t key);
+  void Character(int32_t c);
+  void MouseMove(int32_t x, int32_t y);
+  void MouseDown(int32_t x, int32_t y);
+  void MouseUp();
+  void Wheel(int32_t steps);
+  void HelpKeyDown(int32_t key);
+  void HelpClick(int32_t x, int32_t y);
+  void ScrollHelp(int32_t pixels);
+  int32_t ControlAt(int32_t x, int32_t y) const;
+  void RequesterClick(int32_t x, int32_t y);
+  bool ShortcutKey(int32_t key);
+  void Move(Motion motion);
+
+  // ---- Commands and requester results (editor_actions.cc) -------------------------------
+  void OpenRequester(int32_t new_mode, int32_t kind, const std::string& folder = {});
+  void OpenQuestion(int32_t new_mode, std::string question);
+  void CloseRequester();
+  void ShowMessage(std::string text);
+  int32_t ResultOf(int32_t button) const;
+  void RunResult(int32_t result);
+  void LoadConfirmed();
+  void SaveAsConfirmed();
+  bool SaveUnder(const std::string& path, const SourceHeader& header);
+  // Saves the live program under its own name; an unnamed one opens the
+  // save requester instead and false is returned.
+  bool SaveCurrent();
+  void StartNewProgram();
+  void BuildConfirmed(bool with_media, bool overwrite_confirmed);
+  bool BuildExecutableNow(const std::string& output, bool with_media);
+  void ProjectConfirmed();
+  void OpenRecent(int32_t index);
+  // Loads a program into the live tab; false with the reason in `error`.
+  bool LoadPath(const std::string& path, std::string* error);
+  // The path a typed or listed name means in the requester's folder.
+  std::string RequestedPath(const std::string& name) const;
+  void OpenExample(const std::string& link);
+  void RunProgram();
+  void OpenHelp();
+  std::string ProjectArea() const;
+  std::string WorkFile() const;
+  // With unsaved changes, asks first (in `ask_mode`); else runs `then`.
+  void AfterSavePrompt(int32_t ask_mode, const std::function<void()>& then);
+
+  EditorDisplay& display_;
+  platform::Window& window_;
+  platform::Clipboard& clipboard_;
+  EditorOptions options_;
+  platform::TempFolder temp_;
+  std::unique_ptr<GlyphFont> font_;
+  std::unique_ptr<EditorImages> images_;
+  std::unique_ptr<EditorView> view_;
+  std::unique_ptr<EditorScreen> requester_;
+  std::unique_ptr<ProgressBox> progress_;
+  std::unique_ptr<HelpViewer> help_;
+  std::array<SourceDocument, 2> documents_;
+  int32_t live_tab_ = 1;
+  RecentFileList recent_;
+  std::string example_folder_;
+  int32_t mode_ = mode::kEditing;
+  int32_t pending_recent_ = -1;
+  std::string pending_link_;
+  // What a yes/no question confirms: the file to write and its header.
+  std::string pending_path_;
+  SourceHeader pending_header_;
+  bool help_files_written_ = false;
+  bool help_view_ = false;
+  MenuBar help_menus_;
+  bool help_changed_ = true;  // the help page must be drawn again
+  bool quit_ = false;
+  int32_t mouse_x_ = 0, mouse_y_ = 0;
+  bool mouse_down_ = false;
+  bool selecting_by_mouse_ = false;
+};
+
+}  // namespace zv::editor

@@ -1,0 +1,599 @@
+#include "editor/editor.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "compiler/compiler.h"
+#include "editor/help/help_pages.h"
+#include "editor/language_texts.h"
+#include "runtime/builder/exe_builder.h"
+
+namespace zv::editor {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Label(Text text) { return std::string(LanguageText(text)); }
+
+bool Exists(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0;
+}
+
+std::string FolderOfPath(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return {};
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string NameOfPath(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// A message's mentions of a work file read as the program's own name.
+std::string NameWorkFile(std::string text, const std::string& work_file, const std::string& name) {
+  for (size_t at = text.find(work_file); at != std::string::npos; at = text.find(work_file, at + name.size()))
+    text.replace(at, work_file.size(), name);
+  return text;
+}
+
+std::string FirstLine(const std::string& text) { return text.substr(0, text.find('\n')); }
+
+}  // namespace
+
+// ---- Requesters ---------------------------------------------------------------------------------
+
+void Editor::OpenRequester(int32_t new_mode, int32_t requester_kind, const std::string& folder) {
+  view_->Menus().SetOpenMenu(0);
+  help_menus_.SetOpenMenu(0);
+  view_->caret_hidden = true;
+  if (!requester_->IsOpen()) ComposeScreen();
+  mode_ = new_mode;
+  std::vector<std::string> info;
+  if (requester_kind == kind::kBuild)
+    info = {Label(Text::kBuildInfo1), Label(Text::kBuildInfo2), Label(Text::kBuildInfo3)};
+  if (requester_kind == kind::kBuildWithMedia)
+    info = {Label(Text::kBuildMediaInfo1), Label(Text::kBuildMediaInfo2), Label(Text::kBuildMediaInfo3),
+            Label(Text::kBuildMediaInfo4)};
+  if (requester_kind == kind::kProject)
+    info = {Label(Text::kProjectInfo1), Label(Text::kProjectInfo2), Label(Text::kProjectInfo3)};
+  requester_->SetInfoLines(std::move(info));
+  requester_->BuildDialog(requester_kind, 320, 240, folder);
+  UpdateCaret();
+}
+
+void Editor::OpenQuestion(int32_t new_mode, std::string question) {
+  requester_->SetQuestion(std::move(question));
+  OpenRequester(new_mode, kind::kQuestion);
+}
+
+void Editor::CloseRequester() {
+  requester_->CloseDialog();
+  mode_ = mode::kEditing;
+  view_->caret_hidden = false;
+  view_->Menus().MarkChanged();
+  view_->MarkRowsDirty();
+  view_->MarkScrollBarChanged();
+  help_changed_ = true;
+  UpdateCaret();
+}
+
+void Editor::ShowMessage(std::string text) { requester_->SetMessage(std::move(text)); }
+
+int32_t Editor::ResultOf(int32_t button) const {
+  if (button == 0) return 0;
+  const bool confirm = button == 2;
+  switch (mode_) {
+    case mode::kLoad: if (confirm) return 5; break;
+    case mode::kSaveAs: if (confirm) return 6; break;
+    case mode::kConfirmOverwrite: if (confirm) return 7; break;
+    case mode::kSaveBeforeNew: return confirm ? 3 : 4;
+    case mode::kSaveBeforeProject: return confirm ? 41 : 42;
+    case mode::kSaveBeforeLoad: return confirm ? 43 : 44;
+    case mode::kSaveBeforeQuit: return confirm ? 45 : 46;
+    case mode::kSaveBeforeRecent: return confirm ? 47 : 48;
+    case mode::kBuild:
+    case mode::kBuildWithMedia:
+    case mode::kConfirmBuild:
+    case mode::kConfirmBuildWithMedia:
+    case mode::kFind:
+    case mode::kReplace:
+    case mode::kProject:
+    case mode::kOpenExample:
+      if (confirm) return mode_;
+      break;
+    case mode::kQuit: if (confirm) return 2; break;
+  }
+  return 1;
+}
+
+std::string Editor::RequestedPath(const std::string& name) const {
+  const std::string folder = requester_->List().Folder().empty() ? options_.app_folder : requester_->List().Folder();
+  // A name the folder lists is that entry, whatever characters it holds.
+  if (name.find('/') == std::string::npos && (requester_->List().Lists(name) || name.find('\\') == std::string::npos))
+    return folder + (folder.back() == '/' ? "" : "/") + name;
+  // Otherwise a typed path, in either kind of separator.
+  std::string path = name;
+  std::replace(path.begin(), path.end(), '\\', '/');
+  std::error_code ec;
+  const fs::path resolved = fs::path(path).is_absolute() ? fs::path(path) : fs::path(folder) / path;
+  return resolved.lexically_normal().string();
+}
+
+void Editor::RunResult(int32_t result) {
+  const auto then_save = [this](const std::function<void()>& next) {
+    CloseRequester();
+    if (SaveCurrent()) next();
+  };
+  switch (result) {
+    case 1:
+      requester_->SetMessage({});
+      requester_->ReleaseButtons();
+      CloseRequester();
+      break;
+    case 2: quit_ = true; break;
+    case 3: then_save([this] { StartNewProgram(); }); break;
+    case 4: CloseRequester(); StartNewProgram(); break;
+    case 5: LoadConfirmed(); break;
+    case 6: SaveAsConfirmed(); break;
+    case 7:
+      CloseRequester();
+      if (IsFileReadOnly(pending_path_)) {
+        SetStatus(Label(Text::kReadOnly));
+      } else if (!SaveUnder(pending_path_, pending_header_)) {
+        SetStatus(Label(Text::kSaveFailed));
+      }
+      break;
+    case mode::kBuild:
+    case mode::kBuildWithMedia: BuildConfirmed(result == mode::kBuildWithMedia, false); break;
+    case mode::kConfirmBuild:
+    case mode::kConfirmBuildWithMedia: BuildConfirmed(result == mode::kConfirmBuildWithMedia, true); break;
+    case mode::kFind: {
+      requester_->CommitField();
+      const std::string search = requester_->FieldText(1);
+      SourceBuffer& b = Live().buffer;
+      const int32_t line = b.FindAndReplace(search, nullptr, nullptr);
+      if (line < 0) {
+        mode_ = mode::kMessage;
+        ShowMessage(Label(Text::kNotFound));
+        break;
+      }
+      CloseRequester();
+      view_->SetTopLine(b.cursor_line < b.top_line || b.cursor_line > b.top_line + view_->LastRow()
+                            ? std::max(b.cursor_line - 15, 0)
+                            : b.top_line);
+      RefreshAfterEdit(TextChange::kAllLines);
+      break;
+    }
+    case mode::kReplace: {
+      requester_->CommitField();
+      const std::string search = requester_->FieldText(1);
+      const std::string replacement = requester_->FieldText(2);
+      SourceDocument& d = Live();
+      if (d.buffer.FindAndReplace(search, &replacement, &d.undo) < 0) {
+        mode_ = mode::kMessage;
+        ShowMessage(Label(Text::kNotFound));
+        break;
+      }
+      CloseRequester();
+      RefreshAfterEdit(TextChange::kAllLines);
+      break;
+    }
+    case mode::kProject: ProjectConfirmed(); break;
+    case 41: then_save([this] { OpenRequester(mode::kProject, kind::kProject, ProjectArea()); }); break;
+    case 42: CloseRequester(); OpenRequester(mode::kProject, kind::kProject, ProjectArea()); break;
+    case 43: then_save([this] { OpenRequester(mode::kLoad, kind::kLoad, Live().folder); }); break;
+    case 44: CloseRequester(); OpenRequester(mode::kLoad, kind::kLoad, Live().folder); break;
+    case 45: then_save([this] { OpenQuestion(mode::kQuit, Label(Text::kAskQuit)); }); break;
+    case 46: CloseRequester(); OpenQuestion(mode::kQuit, Label(Text::kAskQuit)); break;
+    case 47: then_save([this] { OpenRecent(pending_recent_); }); break;
+    case 48: CloseRequester(); OpenRecent(pending_recent_); break;
+    case mode::kOpenExample: CloseRequester(); OpenExample(pending_link_); break;
+  }
+}
+
+// ---- Loading and saving ---------------------------------------------------------------------------
+
+bool Editor::LoadPath(const std::string& path, std::string* error) {
+  std::optional<SourceText> text = LoadSourceFile(path, error);
+  if (!text) return false;
+  SourceDocument& d = Live();
+  d.buffer.Replace(std::move(text->lines));
+  d.header = text->header;
+  d.buffer.modified = false;
+  d.undo = {};
+  d.anchor = {};
+  d.file_name = NameOfPath(path);
+  d.folder = FolderOfPath(path);
+  if (d.folder.empty()) d.folder = options_.app_folder;
+  recent_.Add(d.file_name, d.folder);
+  RebuildRecentItems();
+  RestoreView();
+  return true;
+}
+
+void Editor::LoadConfirmed() {
+  requester_->CommitField();
+  const std::string name = requester_->FieldText(1);
+  if (name.empty()) {
+    ShowMessage(Label(Text::kNoName));
+    return;
+  }
+  if (!IsSourceFileName(name)) {
+    ShowMessage(Label(Text::kNotSourceFile));
+    return;
+  }
+  std::string error;
+  if (!LoadPath(RequestedPath(name), &error)) {
+    ShowMessage(Label(Text::kLoadFailed));
+    return;
+  }
+  CloseRequester();
+  SetStatus(Label(Text::kLoaded));
+}
+
+bool Editor::SaveUnder(const std::string& path, const SourceHeader& header) {
+  SourceDocument& d = Live();
+  std::string error;
+  if (!SaveSourceFile(path, d.buffer.lines, header, &error)) return false;
+  d.header = header;
+  d.file_name = NameOfPath(path);
+  d.folder = FolderOfPath(path);
+  d.buffer.modified = false;
+  recent_.Add(d.file_name, d.folder);
+  RebuildRecentItems();
+  SetStatus(Label(Text::kSaved));
+  return true;
+}
+
+void Editor::SaveAsConfirmed() {
+  requester_->CommitField();
+  std::string name = requester_->FieldText(1);
+  if (name.empty()) {
+    ShowMessage(Label(Text::kNoName));
+    return;
+  }
+  if (name.find('.') == std::string::npos) name += ".KQA";
+  pending_path_ = RequestedPath(name);
+  pending_header_ = {requester_->FieldText(2), requester_->FieldText(3), requester_->FieldText(4)};
+  if (Exists(pending_path_)) {
+    CloseRequester();
+    OpenQuestion(mode::kConfirmOverwrite, name + " " + Label(Text::kFileExists));
+    return;
+  }
+  if (!SaveUnder(pending_path_, pending_header_)) {
+    ShowMessage(Label(Text::kSaveFailed));
+    return;
+  }
+  CloseRequester();
+  SetStatus(Label(Text::kSaved));
+}
+
+bool Editor::SaveCurrent() {
+  SourceDocument& d = Live();
+  if (d.file_name.empty()) {
+    RunCommand(Command::kSaveAs);
+    return false;
+  }
+  if (IsFileReadOnly(d.Path())) {
+    SetStatus(Label(Text::kReadOnly));
+    return false;
+  }
+  if (!SaveUnder(d.Path(), d.header)) {
+    SetStatus(Label(Text::kSaveFailed));
+    return false;
+  }
+  return true;
+}
+
+void Editor::StartNewProgram() {
+  SourceDocument& d = Live();
+  d.buffer.Clear();
+  d.buffer.modified = false;
+  d.header = {};
+  d.file_name.clear();
+  d.undo = {};
+  d.anchor = {};
+  ShowFileStatus();
+  RestoreView();
+}
+
+// ---- Building -----------------------------------------------------------------------------------
+
+std::string Editor::WorkFile() const { return temp_.File("workfile.tmp"); }
+
+std::string Editor::ProjectArea() const {
+  std::string area = options_.app_folder;
+  if (area.empty() || area.back() != '/') area += "/";
+  return area + "MYPROJ";
+}
+
+bool Editor::BuildExecutableNow(const std::string& output, bool with_media) {
+  SourceDocument& d = Live();
+  const std::string work = WorkFile();
+  std::string error;
+  if (!SaveSourceFile(work, d.buffer.lines, {}, &error)) {
+    SetStatus(Label(Text::kBuildFailed) + " " + error);
+    return false;
+  }
+  const std::string name = d.file_name.empty() ? Label(Text::kUnnamed) : d.file_name;
+  BuildServices services;
+  services.stub_path = options_.stub_path;
+  services.temp_folder = temp_.Path() + "/";
+  services.progress = progress_.get();
+  services.escape_pressed = [this] { return window_.KeyHeld(platform::key::kEscape); };
+  const std::string include_folder = d.folder;
+  services.compile = [this, include_folder](const std::string& source, const std::string& program, std::string* err) {
+    CompileOptions compile_options;
+    compile_options.include_folder = include_folder;
+    compile_options.progress = [this](int percent) { progress_->DrawProgressBox(percent); };
+    CompileResult result = CompileFile(source, program, compile_options);
+    if (!result.ok && err) *err = result.error ? FormatCompileError(*result.error) : "the program did not compile";
+    return result.ok;
+  };
+  progress_->DrawProgressBox(0);
+  const BuildResult result = BuildExecutable({output, work, with_media ? d.folder : std::string()}, services);
+  if (!result.ok) {
+    SetStatus(Label(Text::kBuildFailed) + " " + FirstLine(NameWorkFile(result.error, work, name)));
+    return false;
+  }
+  SetStatus(Label(Text::kBuilt));
+  return true;
+}
+
+void Editor::BuildConfirmed(bool with_media, bool overwrite_confirmed) {
+  if (!overwrite_confirmed) {
+    requester_->CommitField();
+    std::string name = requester_->FieldText(1);
+    if (name.empty()) {
+      ShowMessage(Label(Text::kNoName));
+      return;
+    }
+    if (name.find('.') == std::string::npos) name += ".EXE";
+    pending_path_ = RequestedPath(name);
+    if (Exists(pending_path_)) {
+      CloseRequester();
+      OpenQuestion(with_media ? mode::kConfirmBuildWithMedia : mode::kConfirmBuild,
+                   name + " " + Label(Text::kFileExists));
+      return;
+    }
+  }
+  CloseRequester();
+  if (overwrite_confirmed && IsFileReadOnly(pending_path_)) {
+    SetStatus(Label(Text::kReadOnly));
+    return;
+  }
+  BuildExecutableNow(pending_path_, with_media);
+}
+
+// ---- Projects, recent files, examples ---------------------------------------------------------------
+
+void Editor::ProjectConfirmed() {
+  requester_->CommitField();
+  const std::string name = requester_->FieldText(1);
+  if (name.empty()) {
+    ShowMessage(Label(Text::kNoName));
+    return;
+  }
+  const int32_t check = requester_->List().CheckProjectName(name);
+  if (check == 2) {
+    ShowMessage(Label(Text::kProjectNameIsFile));
+    return;
+  }
+  if (check == 9) {
+    ShowMessage(Label(Text::kProjectFailed));
+    return;
+  }
+  const std::string folder = requester_->List().PathOf(name);
+  CloseRequester();
+  const std::string program = folder + "/" + name + ".kqa";
+  std::string error;
+  if (Exists(program)) {
+    if (!LoadPath(program, &error)) {
+      SetStatus(Label(Text::kLoadFailed));
+      return;
+    }
+    SetStatus(Label(Text::kProjectOpened));
+    return;
+  }
+  StartNewProgram();
+  Live().folder = folder;
+  if (!SaveUnder(program, {})) {
+    SetStatus(Label(Text::kProjectFailed));
+    return;
+  }
+  std::string shown = name;
+  if (!shown.empty() && shown[0] >= 'a' && shown[0] <= 'z') shown[0] = static_cast<char>(shown[0] - 32);
+  SetStatus(Label(Text::kProjectCreated) + " " + shown + " " + Label(Text::kProjectCreatedEnd));
+}
+
+void Editor::OpenRecent(int32_t index) {
+  const auto& entries = recent_.Entries();
+  if (index < 0 || index >= static_cast<int32_t>(entries.size())) return;
+  const RecentFile file = entries[static_cast<size_t>(index)];
+  example_folder_ = file.folder;
+  std::string error;
+  if (!LoadPath(file.folder + "/" + file.name, &error)) {
+    SetStatus(Label(Text::kLoadFailed));
+    return;
+  }
+  SetStatus(Label(Text::kLoaded));
+}
+
+void Editor::OpenExample(const std::string& link) {
+  const HelpFile* file = FindHelpFile(link);
+  if (!file) {
+    SetStatus(Label(Text::kHelpMissing));
+    return;
+  }
+  if (documents_[1].buffer.modified) {
+    SetStatus(Label(Text::kSource2Busy));
+    return;
+  }
+  const std::string help_folder = options_.app_folder + "/help";
+  std::string error;
+  if (!help_files_written_ && !WriteHelpFiles(help_folder, &error)) {
+    SetStatus(error);
+    return;
+  }
+  help_files_written_ = true;
+  const std::string path = help_folder + "/" + std::string(file->name);
+  LeaveHelpView();
+  SwitchSourceTab(2);
+  example_folder_ = FolderOfPath(path);
+  if (!LoadPath(path, &error)) {
+    SetStatus(Label(Text::kLoadFailed));
+    return;
+  }
+  ShowFileStatus();
+}
+
+// ---- Running and the help -------------------------------------------------------------------------
+
+void Editor::RunProgram() {
+  SourceDocument& d = Live();
+  if (!options_.run_program) return;
+  const std::string name = d.file_name.empty() ? "untitled.kqa" : d.file_name;
+  const std::string work = temp_.File(name);
+  std::string error;
+  if (!SaveSourceFile(work, d.buffer.lines, d.header, &error)) {
+    SetStatus(Label(Text::kRunFailed) + " " + error);
+    return;
+  }
+  const platform::WindowRect placement = window_.Placement();
+  display_.SelectCursorImage(5);
+  const RunOutcome outcome = options_.run_program({work, d.folder.empty() ? options_.app_folder : d.folder, name});
+  // The program may have taken the whole screen and hidden the pointer.
+  display_.Presenter().SetFullScreen(false);
+  window_.SetPlacement(placement);
+  window_.SetTitle("Zentrovex");
+  window_.ShowCursor(true);
+  view_->RestorePage();
+  RestoreView();
+  if (outcome.error.empty()) {
+    SetStatus(Label(Text::kRunFinished));
+  } else {
+    SetStatus(Label(Text::kRunFailed) + " " + FirstLine(NameWorkFile(outcome.error, work, name)));
+  }
+}
+
+void Editor::OpenHelp() {
+  view_->Menus().SetOpenMenu(0);
+  help_->Activate();
+  if (!help_->OpenPage(HelpViewer::kStartPage)) {
+    help_->Deactivate();
+    SetStatus(Label(Text::kHelpMissing));
+    return;
+  }
+  help_view_ = true;
+  help_changed_ = true;
+  help_->SetScrollPosition(0);
+  view_->SetStatus(help_->PageName(), 0);
+  UpdateCaret();
+}
+
+void Editor::LeaveHelpView() {
+  if (!help_view_) return;
+  help_->Deactivate();
+  help_view_ = false;
+  help_menus_.SetOpenMenu(0);
+  view_->RestorePage();
+  ShowFileStatus();
+  RestoreView();
+}
+
+void Editor::AfterSavePrompt(int32_t ask_mode, const std::function<void()>& then) {
+  if (Live().buffer.modified) {
+    OpenQuestion(ask_mode, Label(Text::kAskSaveChanges));
+    return;
+  }
+  then();
+}
+
+// ---- Commands -----------------------------------------------------------------------------------
+
+void Editor::RunCommand(Command command, int32_t argument) {
+  if (!Ready()) return;
+  SourceDocument& d = Live();
+  SourceBuffer& b = d.buffer;
+  switch (command) {
+    case Command::kNone: break;
+    case Command::kNew: AfterSavePrompt(mode::kSaveBeforeNew, [this] { StartNewProgram(); }); break;
+    case Command::kOpen:
+      AfterSavePrompt(mode::kSaveBeforeLoad, [this] { OpenRequester(mode::kLoad, kind::kLoad, Live().folder); });
+      break;
+    case Command::kSave: SaveCurrent(); break;
+    case Command::kSaveAs:
+      OpenRequester(mode::kSaveAs, kind::kSave, d.folder);
+      requester_->FieldText(1) = d.file_name;
+      requester_->ActivateField(1);
+      requester_->FieldText(2) = d.header.title;
+      requester_->FieldText(3) = d.header.author;
+      requester_->FieldText(4) = d.header.date;
+      break;
+    case Command::kProject:
+      AfterSavePrompt(mode::kSaveBeforeProject, [this] {
+        std::error_code ec;
+        fs::create_directories(ProjectArea(), ec);
+        OpenRequester(mode::kProject, kind::kProject, ProjectArea());
+      });
+      break;
+    case Command::kBuild: OpenRequester(mode::kBuild, kind::kBuild, d.folder); break;
+    case Command::kBuildWithMedia: OpenRequester(mode::kBuildWithMedia, kind::kBuildWithMedia, d.folder); break;
+    case Command::kExit:
+      if (b.modified) {
+        OpenQuestion(mode::kSaveBeforeQuit, Label(Text::kAskSaveChanges));
+      } else {
+        OpenQuestion(mode::kQuit, Label(Text::kAskQuit));
+      }
+      break;
+    case Command::kRecentFile:
+      pending_recent_ = argument;
+      AfterSavePrompt(mode::kSaveBeforeRecent, [this] { OpenRecent(pending_recent_); });
+      break;
+    case Command::kUndo:
+      if (b.RestoreUndoSnapshot(d.undo)) {
+        SetStatus(Label(Text::kUndone));
+        RefreshAfterEdit(TextChange::kAllLines);
+      } else {
+        SetStatus(Label(Text::kNothingToUndo));
+      }
+      break;
+    case Command::kCut:
+    case Command::kCopy:
+      if (b.HasSelection() && clipboard_.SetText(SelectedText(b)) && command == Command::kCut)
+        RefreshAfterEdit(DeleteSelection(b));
+      break;
+    case Command::kPaste:
+      if (std::optional<std::string> text = clipboard_.GetText()) RefreshAfterEdit(InsertText(b, *text));
+      break;
+    case Command::kSelectAll:
+      SelectAll(b, d.anchor);
+      RefreshAfterEdit(TextChange::kAllLines);
+      break;
+    case Command::kFind:
+      OpenRequester(mode::kFind, kind::kFind);
+      break;
+    case Command::kFindNext:
+      if (b.last_search.empty()) {
+        RunCommand(Command::kFind);
+      } else if (b.FindAndReplace(b.last_search, nullptr, nullptr) < 0) {
+        SetStatus(Label(Text::kNotFound));
+      } else {
+        view_->DrawAllRows();
+        RefreshAfterEdit(TextChange::kAllLines);
+      }
+      break;
+    case Command::kReplace: OpenRequester(mode::kReplace, kind::kReplace); break;
+    case Command::kRun: RunProgram(); break;
+    case Command::kSource1: SwitchSourceTab(1); break;
+    case Command::kSource2: SwitchSourceTab(2); break;
+    case Command::kHelpIndex: OpenHelp(); break;
+    case Command::kHelpClose: LeaveHelpView(); break;
+  }
+}
+
+}  // namespace zv::editor

@@ -1,0 +1,344 @@
+#include "editor/editor.h"
+
+#include <algorithm>
+
+#include "editor/help/help_pages.h"
+#include "editor/language_texts.h"
+
+namespace zv::editor {
+namespace {
+
+namespace key = platform::key;
+constexpr int32_t kPageUp = 33;
+constexpr int32_t kPageDown = 34;
+constexpr int32_t kEnd = 35;
+constexpr int32_t kHome = 36;
+constexpr int32_t kF3 = key::kF1 + 2;
+constexpr int32_t kF5 = key::kF1 + 4;
+constexpr int32_t kWheelLines = 3;
+constexpr int32_t kHelpShownHeight = 417;
+
+bool Inside(int32_t x, int32_t y, int32_t left, int32_t top, int32_t right, int32_t bottom) {
+  return x >= left && x < right && y >= top && y < bottom;
+}
+
+}  // namespace
+
+void Editor::HandleEvent(const platform::WindowEvent& event) {
+  using platform::WindowEventKind;
+  if (!Ready()) {
+    if (event.kind == WindowEventKind::kClose) quit_ = true;
+    return;
+  }
+  switch (event.kind) {
+    case WindowEventKind::kClose: RunCommand(Command::kExit); break;
+    case WindowEventKind::kKeyDown: KeyDown(event.a); break;
+    case WindowEventKind::kCharacter: Character(event.a); break;
+    case WindowEventKind::kMouseMove: {
+      const platform::Point p = display_.Presenter().ClientToPicture({event.x, event.y});
+      MouseMove(p.x, p.y);
+      break;
+    }
+    case WindowEventKind::kMouseDown:
+      if (event.a == platform::mouse_button::kLeft) {
+        const platform::Point p = display_.Presenter().ClientToPicture({event.x, event.y});
+        MouseMove(p.x, p.y);
+        MouseDown(p.x, p.y);
+      }
+      break;
+    case WindowEventKind::kMouseUp:
+      if (event.a == platform::mouse_button::kLeft) MouseUp();
+      break;
+    case WindowEventKind::kMouseWheel: Wheel(event.a); break;
+    case WindowEventKind::kPaint:
+    case WindowEventKind::kActivate:
+      view_->MarkRowsDirty();
+      help_changed_ = true;
+      requester_->MarkForRedraw();
+      break;
+    default: break;
+  }
+}
+
+// ---- Keys -----------------------------------------------------------------------------------
+
+bool Editor::ShortcutKey(int32_t k) {
+  if (window_.KeyHeld(key::kControl)) {
+    switch (k) {
+      case 'N': RunCommand(Command::kNew); return true;
+      case 'O': RunCommand(Command::kOpen); return true;
+      case 'S': RunCommand(Command::kSave); return true;
+      case 'Z': RunCommand(Command::kUndo); return true;
+      case 'X': RunCommand(Command::kCut); return true;
+      case 'C': RunCommand(Command::kCopy); return true;
+      case 'V': RunCommand(Command::kPaste); return true;
+      case 'A': RunCommand(Command::kSelectAll); return true;
+      case 'F': RunCommand(Command::kFind); return true;
+      case 'R': RunCommand(Command::kReplace); return true;
+      case '1': RunCommand(Command::kSource1); return true;
+      case '2': RunCommand(Command::kSource2); return true;
+    }
+  }
+  switch (k) {
+    case key::kF1: RunCommand(Command::kHelpIndex); return true;
+    case kF3: RunCommand(Command::kFindNext); return true;
+    case kF5: RunCommand(Command::kRun); return true;
+  }
+  return false;
+}
+
+void Editor::Move(Motion motion) {
+  SourceDocument& d = Live();
+  MoveCursor(d.buffer, motion, window_.KeyHeld(key::kShift), d.anchor, layout::kRows);
+  RefreshAfterEdit(TextChange::kAllLines);
+}
+
+void Editor::KeyDown(int32_t k) {
+  if (requester_->IsOpen()) {
+    if (requester_->KeyDown(k)) CloseRequester();
+    return;
+  }
+  if (help_view_) {
+    HelpKeyDown(k);
+    return;
+  }
+  if (view_->Menus().OpenMenu() != 0) {
+    if (k == key::kEscape) view_->Menus().SetOpenMenu(0);
+    return;
+  }
+  if (ShortcutKey(k)) return;
+  const bool control = window_.KeyHeld(key::kControl);
+  switch (k) {
+    case key::kLeft: Move(Motion::kLeft); break;
+    case key::kRight: Move(Motion::kRight); break;
+    case key::kUp: Move(Motion::kUp); break;
+    case key::kDown: Move(Motion::kDown); break;
+    case kHome: Move(control ? Motion::kTextStart : Motion::kLineStart); break;
+    case kEnd: Move(control ? Motion::kTextEnd : Motion::kLineEnd); break;
+    case kPageUp: Move(Motion::kPageUp); break;
+    case kPageDown: Move(Motion::kPageDown); break;
+    case key::kDelete: RefreshAfterEdit(DeleteForward(Live().buffer)); break;
+  }
+}
+
+void Editor::Character(int32_t c) {
+  // A character typed with Control held belongs to its shortcut.
+  if (window_.KeyHeld(key::kControl)) return;
+  if (requester_->IsOpen()) {
+    requester_->Character(c);
+    return;
+  }
+  if (help_view_) return;
+  if (view_->Menus().OpenMenu() != 0) view_->Menus().SetOpenMenu(0);
+  SourceBuffer& b = Live().buffer;
+  TextChange change = TextChange::kNone;
+  if (c == key::kBackspace) {
+    change = DeleteBackward(b);
+  } else if (c == key::kEnter) {
+    change = InsertText(b, "\n");
+  } else if (c == key::kTab) {
+    change = InsertText(b, "\t");
+  } else if (c >= 32 && c < 256) {
+    change = InsertText(b, std::string(1, static_cast<char>(c)));
+  }
+  if (change != TextChange::kNone) RefreshAfterEdit(change);
+}
+
+// ---- Mouse ----------------------------------------------------------------------------------
+
+int32_t Editor::ControlAt(int32_t x, int32_t y) const {
+  const MenuBar& menus = help_view_ ? help_menus_ : view_->Menus();
+  if (int32_t title = const_cast<MenuBar&>(menus).TitleAt(*font_, x, y)) return control::kFirstMenuTitle + title - 1;
+  if (Inside(x, y, layout::kRunButtonX, layout::kToolButtonY, layout::kRunButtonX + 62, layout::kToolButtonY + 19))
+    return control::kRunButton;
+  if (Inside(x, y, layout::kHelpButtonX, layout::kToolButtonY, layout::kHelpButtonX + 62, layout::kToolButtonY + 19))
+    return control::kHelpButton;
+  if (Inside(x, y, layout::kArrowX, layout::kArrowUpY, layout::kArrowX + 12, layout::kArrowUpY + 13))
+    return control::kArrowUp;
+  if (Inside(x, y, layout::kArrowX, layout::kArrowDownY, layout::kArrowX + 12, layout::kArrowDownY + 13))
+    return control::kArrowDown;
+  if (Inside(x, y, layout::kTab1X, layout::kTabY, layout::kTab1X + 16, layout::kTabY + 24)) return control::kTab1;
+  if (Inside(x, y, layout::kTab2X, layout::kTabY, layout::kTab2X + 16, layout::kTabY + 24)) return control::kTab2;
+  return control::kNone;
+}
+
+void Editor::MouseMove(int32_t x, int32_t y) {
+  mouse_x_ = x;
+  mouse_y_ = y;
+  if (requester_->IsOpen()) return;
+  const int32_t hovered = ControlAt(x, y);
+  if (hovered != view_->Hovered()) view_->SetHovered(hovered);
+  MenuBar& menus = help_view_ ? help_menus_ : view_->Menus();
+  if (menus.OpenMenu() != 0) {
+    const int32_t title = hovered - control::kFirstMenuTitle + 1;
+    if (title >= 1 && title <= static_cast<int32_t>(menus.Menus().size()) && title != menus.OpenMenu())
+      menus.SetOpenMenu(title);
+    menus.SetHoveredItem(menus.ItemAt(*font_, x, y));
+  }
+  if (selecting_by_mouse_ && !help_view_) {
+    int32_t line = 0, column = 0;
+    view_->PositionAt(x, std::clamp(y, layout::kTextTop - 1, layout::kTextBottom), &line, &column);
+    SourceDocument& d = Live();
+    if (line != d.buffer.cursor_line || column != d.buffer.cursor_column) {
+      PlaceCursor(d.buffer, {line, column}, true, d.anchor);
+      RefreshAfterEdit(TextChange::kAllLines);
+    }
+  }
+}
+
+void Editor::MouseDown(int32_t x, int32_t y) {
+  mouse_down_ = true;
+  if (requester_->IsOpen()) {
+    RequesterClick(x, y);
+    return;
+  }
+  MenuBar& menus = help_view_ ? help_menus_ : view_->Menus();
+  if (menus.OpenMenu() != 0) {
+    const Menu& open = menus.Menus()[static_cast<size_t>(menus.OpenMenu() - 1)];
+    const int32_t item = menus.ItemAt(*font_, x, y);
+    menus.SetOpenMenu(0);
+    if (item >= 0 && open.items[static_cast<size_t>(item)].enabled) {
+      const MenuItem chosen = open.items[static_cast<size_t>(item)];
+      RunCommand(chosen.command, chosen.argument);
+    }
+    return;
+  }
+  if (int32_t title = menus.TitleAt(*font_, x, y)) {
+    if (menus.Menus()[static_cast<size_t>(title - 1)].enabled) menus.SetOpenMenu(title);
+    return;
+  }
+  switch (ControlAt(x, y)) {
+    case control::kRunButton: RunCommand(Command::kRun); return;
+    case control::kHelpButton: RunCommand(help_view_ ? Command::kHelpClose : Command::kHelpIndex); return;
+    case control::kTab1: RunCommand(Command::kSource1); return;
+    case control::kTab2: RunCommand(Command::kSource2); return;
+  }
+  if (help_view_) {
+    HelpClick(x, y);
+    return;
+  }
+  SourceDocument& d = Live();
+  SourceBuffer& b = d.buffer;
+  switch (ControlAt(x, y)) {
+    case control::kArrowUp:
+      view_->ScrollUpOneLine();
+      UpdateCaret();
+      return;
+    case control::kArrowDown:
+      if (b.top_line + layout::kRows < b.LineCount()) view_->ScrollDownOneLine();
+      UpdateCaret();
+      return;
+  }
+  if (Inside(x, y, layout::kTrackX, layout::kTrackY, 640, layout::kTrackY + layout::kTrackHeight)) {
+    const Rect& thumb = view_->ThumbRect();
+    if (y >= thumb.top && y < thumb.bottom) {
+      view_->StartThumbDrag(y);
+    } else {
+      const int32_t top = y < thumb.top ? b.top_line - layout::kRows : b.top_line + layout::kRows;
+      view_->SetTopLine(std::clamp(top, 0, std::max(b.LineCount() - layout::kRows, 0)));
+      UpdateCaret();
+    }
+    return;
+  }
+  if (Inside(x, y, 0, layout::kTextTop, layout::kTextRight, layout::kTextBottom)) {
+    int32_t line = 0, column = 0;
+    view_->PositionAt(x, y, &line, &column);
+    PlaceCursor(b, {line, column}, window_.KeyHeld(key::kShift), d.anchor);
+    if (!b.HasSelection()) d.anchor = {line, column};
+    selecting_by_mouse_ = true;
+    RefreshAfterEdit(TextChange::kAllLines);
+  }
+}
+
+void Editor::MouseUp() {
+  mouse_down_ = false;
+  selecting_by_mouse_ = false;
+}
+
+void Editor::Wheel(int32_t steps) {
+  if (requester_->IsOpen()) return;
+  if (help_view_) {
+    ScrollHelp(-steps * kWheelLines * HelpViewer::kRowUnit / 2);
+    return;
+  }
+  SourceBuffer& b = Live().buffer;
+  const int32_t top = std::clamp(b.top_line - steps * kWheelLines, 0, std::max(b.LineCount() - layout::kRows, 0));
+  if (top != b.top_line) view_->SetTopLine(top);
+  UpdateCaret();
+}
+
+void Editor::RequesterClick(int32_t x, int32_t y) {
+  if (!requester_->Message().empty()) {
+    requester_->SetMessage({});
+    requester_->ReleaseButtons();
+    if (mode_ == mode::kMessage) CloseRequester();
+    return;
+  }
+  const RequesterHit hit = requester_->HitTest(x, y);
+  const int32_t result = hit.open_list_file ? ResultOf(2) : ResultOf(hit.button);
+  if (result >= 1) {
+    requester_->MarkForRedraw();
+    DrawEditorScreen();
+    RunResult(result);
+  }
+}
+
+// ---- The help view ----------------------------------------------------------------------------
+
+void Editor::ScrollHelp(int32_t pixels) {
+  // The screen shows 417 rows of the page below the menu bar.
+  const int32_t limit = std::max(help_->PageHeight() - kHelpShownHeight, 0);
+  const int32_t scroll = std::clamp(help_->ScrollPosition() + pixels, 0, limit);
+  if (scroll != help_->ScrollPosition()) {
+    help_->SetScrollPosition(scroll);
+    help_changed_ = true;
+  }
+}
+
+void Editor::HelpKeyDown(int32_t k) {
+  if (help_menus_.OpenMenu() != 0 && k == key::kEscape) {
+    help_menus_.SetOpenMenu(0);
+    return;
+  }
+  switch (k) {
+    case key::kEscape: LeaveHelpView(); break;
+    case key::kF1: RunCommand(Command::kHelpIndex); break;
+    case key::kUp: ScrollHelp(-HelpViewer::kRowUnit); break;
+    case key::kDown: ScrollHelp(HelpViewer::kRowUnit); break;
+    case kPageUp: ScrollHelp(-HelpViewer::kVisibleHeight + HelpViewer::kRowUnit); break;
+    case kPageDown: ScrollHelp(HelpViewer::kVisibleHeight - HelpViewer::kRowUnit); break;
+    case kHome: ScrollHelp(-help_->ScrollPosition()); break;
+    case kEnd: ScrollHelp(help_->PageHeight()); break;
+  }
+}
+
+void Editor::HelpClick(int32_t x, int32_t y) {
+  switch (ControlAt(x, y)) {
+    case control::kArrowUp: ScrollHelp(-HelpViewer::kRowUnit); return;
+    case control::kArrowDown: ScrollHelp(HelpViewer::kRowUnit); return;
+  }
+  if (Inside(x, y, layout::kTrackX, layout::kTrackY, 640, layout::kTrackY + layout::kTrackHeight)) {
+    const Rect& thumb = view_->ThumbRect();
+    const int32_t page = HelpViewer::kVisibleHeight - HelpViewer::kRowUnit;
+    if (y < thumb.top) ScrollHelp(-page);
+    if (y >= thumb.bottom) ScrollHelp(page);
+    return;
+  }
+  if (!Inside(x, y, 0, 42, 616, 459)) return;
+  const HelpLink* link = help_->LinkAt(x, y - 42);
+  if (!link || link->target.empty()) return;
+  const std::string target = link->target;
+  if (help_->OpenPage(target)) {
+    help_changed_ = true;
+    SetStatus(help_->PageName());
+    return;
+  }
+  if (IsHelpProgramLink(target)) {
+    pending_link_ = target;
+    OpenQuestion(mode::kOpenExample, std::string(LanguageText(Text::kAskOpenExample)));
+    return;
+  }
+  SetStatus(std::string(LanguageText(Text::kHelpMissing)) + " " + target);
+}
+
+}  // namespace zv::editor

@@ -1,0 +1,38 @@
+#include "editor/editor_session.h"
+
+#include <cstdio>
+
+#include "runtime/startup.h"
+
+namespace zv::editor {
+
+int RunEditorSession(EditorSession& session) {
+  EditorDisplay display(std::move(session.presenter));
+  Editor editor(display, *session.window, *session.clipboard, *session.text, session.options);
+  if (!editor.Ready()) {
+    std::fprintf(stderr, "zentrovex: the editor cannot start (no font or no memory for its screen)\n");
+    return kExitStartFailed;
+  }
+  session.window->SetTitle("Zentrovex");
+  session.window->Show();
+  if (!session.file.empty()) editor.OpenFile(session.file);
+  for (;;) {
+    platform::WindowEvent event;
+    while (!editor.QuitRequested() && session.window->PollEvent(&event)) editor.HandleEvent(event);
+    if (editor.QuitRequested()) break;
+    editor.Frame();
+    if (session.frames != 0 && display.FramesPresented() >= session.frames) break;
+    // Headless, nothing more can happen once the script is played out.
+    if (!session.window->HasDisplay() && (!session.script || session.script->PendingEvents() == 0) &&
+        session.frames == 0)
+      break;
+    session.clock->SleepMs(kEditorFrameMs);
+  }
+  if (!session.screenshot.empty() && !display.WriteScreenshot(session.screenshot)) {
+    std::fprintf(stderr, "zentrovex: cannot write %s\n", session.screenshot.c_str());
+    return 1;
+  }
+  return kExitClean;
+}
+
+}  // namespace zv::editor

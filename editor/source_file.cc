@@ -1,0 +1,134 @@
+#include "editor/source_file.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+#include "compiler/program_writer.h"
+
+namespace zv::editor {
+namespace {
+
+constexpr std::array<std::string_view, 3> kHeaderPrefixes = {"Rem * Title  : ", "Rem * Author : ",
+                                                             "Rem * Date   : "};
+
+// The text of a line ends at the first byte below 14 that is not a tab.
+bool EndsLine(unsigned char c) { return c < 14 && c != '\t'; }
+
+bool HasExtension(std::string_view name, std::string_view extension) {
+  if (name.size() < extension.size()) return false;
+  std::string_view tail = name.substr(name.size() - extension.size());
+  for (size_t i = 0; i < tail.size(); ++i) {
+    char c = tail[i];
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (c != extension[i]) return false;
+  }
+  return true;
+}
+
+std::string ErrorText(const std::string& what) { return what + ": " + std::strerror(errno); }
+
+}  // namespace
+
+SourceText ParseSource(std::string_view data) {
+  SourceText text;
+  size_t pos = 0;
+  auto next_line = [&]() {
+    size_t start = pos;
+    while (pos < data.size() && !EndsLine(static_cast<unsigned char>(data[pos]))) ++pos;
+    std::string line(data.substr(start, pos - start));
+    if (pos < data.size()) {
+      // CR LF counts as one line end.
+      if (data[pos] == '\r' && pos + 1 < data.size() && data[pos + 1] == '\n') ++pos;
+      ++pos;
+    }
+    return line;
+  };
+
+  std::string* fields[] = {&text.header.title, &text.header.author, &text.header.date};
+  for (size_t field = 0; field < kHeaderPrefixes.size() && pos < data.size(); ++field) {
+    const size_t before = pos;
+    std::string line = next_line();
+    if (line.compare(0, kHeaderPrefixes[field].size(), kHeaderPrefixes[field]) == 0) {
+      *fields[field] = line.substr(kHeaderPrefixes[field].size());
+    } else {
+      pos = before;  // a later field may still follow
+    }
+  }
+  while (pos < data.size()) text.lines.push_back(next_line());
+  if (text.lines.empty()) text.lines.emplace_back();
+  return text;
+}
+
+std::string FormatSource(const std::vector<std::string>& lines, const SourceHeader& header) {
+  std::string out;
+  const std::string* fields[] = {&header.title, &header.author, &header.date};
+  for (size_t i = 0; i < kHeaderPrefixes.size(); ++i) {
+    if (fields[i]->empty()) continue;
+    out.append(kHeaderPrefixes[i]);
+    out.append(*fields[i]);
+    out.append("\r\n");
+  }
+  for (const std::string& line : lines) {
+    out.append(line);
+    out.append("\r\n");
+  }
+  return out;
+}
+
+std::optional<SourceText> LoadSourceFile(const std::string& path, std::string* error) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    if (error) *error = ErrorText("cannot open " + path);
+    return std::nullopt;
+  }
+  std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (in.bad()) {
+    if (error) *error = ErrorText("cannot read " + path);
+    return std::nullopt;
+  }
+  return ParseSource(data);
+}
+
+std::optional<SourceHeader> ReadSourceHeader(const std::string& path) {
+  if (!IsSourceFileName(path)) return std::nullopt;
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  // The header is at most three short lines; a little more than that is read.
+  std::string data(4096, '\0');
+  in.read(data.data(), static_cast<std::streamsize>(data.size()));
+  data.resize(static_cast<size_t>(in.gcount()));
+  return ParseSource(data).header;
+}
+
+bool IsFileReadOnly(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return errno != ENOENT;
+  // A file without any write permission counts as read-only even for a
+  // user who could write it anyway.
+  return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(path.c_str(), W_OK) != 0;
+}
+
+bool SaveSourceFile(const std::string& path, const std::vector<std::string>& lines, const SourceHeader& header,
+                    std::string* error) {
+  if (IsFileReadOnly(path)) {
+    if (error) *error = path + " is read-only";
+    return false;
+  }
+  struct stat old {};
+  const bool exists = ::stat(path.c_str(), &old) == 0;
+  if (!compiler::WriteFileAtomically(path, FormatSource(lines, header), error)) return false;
+  // The new file keeps the permissions of the one it replaced.
+  if (exists) ::chmod(path.c_str(), old.st_mode & 07777);
+  return true;
+}
+
+bool IsSourceFileName(std::string_view name) { return HasExtension(name, ".kqa"); }
+bool IsExecutableFileName(std::string_view name) { return HasExtension(name, ".exe"); }
+
+}  // namespace zv::editor

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace zv::editor {
+
+// Title, author and date of a program, kept in "Rem * ..." lines at the top
+// of its source file.
+struct SourceHeader {
+  std::string title;
+  std::string author;
+  std::string date;
+  friend bool operator==(const SourceHeader&, const SourceHeader&) = default;
+};
+
+// A source file as the editor holds it: the program's lines (never fewer
+// than one) and its header.
+struct SourceText {
+  std::vector<std::string> lines;
+  SourceHeader header;
+};
+
+// Splits a file's bytes into header and lines. A lone CR, a lone LF and
+// CR LF each end a line; any other byte below 14 except tab also ends one.
+// Header lines are taken only where they carry their own prefix, so a
+// program line is never mistaken for one. Lines are kept whole whatever
+// their length.
+SourceText ParseSource(std::string_view data);
+
+// The file's bytes: the non-empty header fields, then every line, each
+// ending with CR LF.
+std::string FormatSource(const std::vector<std::string>& lines, const SourceHeader& header);
+
+// Reads a source file; nothing (and `error` says why) when it cannot be read.
+std::optional<SourceText> LoadSourceFile(const std::string& path, std::string* error = nullptr);
+
+// The header of a source file without its lines; nothing when the name is
+// not a source file's or the file cannot be read.
+std::optional<SourceHeader> ReadSourceHeader(const std::string& path);
+
+// Writes the lines and header through a temporary name in the same folder
+// and renames it into place, so a failed write leaves the old file as it
+// was. A file that exists without write permission is not replaced.
+bool SaveSourceFile(const std::string& path, const std::vector<std::string>& lines, const SourceHeader& header,
+                    std::string* error = nullptr);
+
+// True when the file exists and may not be written (or its permissions
+// cannot be read).
+bool IsFileReadOnly(const std::string& path);
+
+// By extension, without regard to case.
+bool IsSourceFileName(std::string_view name);
+bool IsExecutableFileName(std::string_view name);
+
+}  // namespace zv::editor

@@ -1,0 +1,52 @@
+// The editor's reading of source files over any bytes: what it reads it
+// writes back the same, and searching, replacing and editing the lines it
+// read never leave the buffer's rules.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "editor/source_buffer.h"
+#include "editor/source_file.h"
+#include "editor/text_editing.h"
+
+namespace {
+
+void Check(bool condition) {
+  if (!condition) std::abort();
+}
+
+bool LineIsClean(const std::string& line) {
+  for (char c : line)
+    if (static_cast<unsigned char>(c) < 14 && c != '\t') return false;
+  return true;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+  const zv::editor::SourceText text = zv::editor::ParseSource(bytes);
+  Check(!text.lines.empty());
+  for (const std::string& line : text.lines) Check(LineIsClean(line));
+  const zv::editor::SourceText again =
+      zv::editor::ParseSource(zv::editor::FormatSource(text.lines, text.header));
+  Check(again.lines == text.lines);
+  Check(again.header == text.header);
+
+  zv::editor::SourceBuffer buffer;
+  buffer.Replace(text.lines);
+  const std::string search(bytes.substr(0, size % 4));
+  const std::string replacement(bytes.substr(0, size % 7));
+  zv::editor::UndoSnapshot undo;
+  buffer.FindAndReplace(search, nullptr, nullptr);
+  buffer.selection = {};
+  buffer.FindAndReplace(search, &replacement, &undo);
+  zv::editor::TextPosition anchor;
+  zv::editor::MoveCursor(buffer, zv::editor::Motion::kTextEnd, true, anchor, 32);
+  zv::editor::InsertText(buffer, bytes.substr(0, 64));
+  zv::editor::DeleteBackward(buffer);
+  for (const std::string& line : buffer.lines) Check(LineIsClean(line));
+  return 0;
+}

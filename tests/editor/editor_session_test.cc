@@ -1,0 +1,353 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <array>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <memory>
+
+#include "editor/editor.h"
+#include "editor/help/help_pages.h"
+#include "editor/language_texts.h"
+#include "platform/clock/clock.h"
+#include "platform/present/headless/headless_presenter.h"
+#include "platform/window/headless/headless_window.h"
+#include "runtime/attached/attached_data.h"
+
+namespace zv::editor {
+namespace {
+
+namespace key = platform::key;
+using platform::WindowEventKind;
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+void WriteAll(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+
+// The editor in a headless window, driven by the events a user would make.
+class EditorDriver : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    auto presenter = std::make_unique<platform::HeadlessPresenter>();
+    presenter_ = presenter.get();
+    display_ = std::make_unique<EditorDisplay>(std::move(presenter));
+    text_ = platform::CreateTextService();
+    EditorOptions options;
+    options.app_folder = temp_.Path();
+    options.stub_path = ZV_ZENTROVEX_BINARY;
+    options.run_program = [this](const RunRequest& request) {
+      runs_.push_back(request);
+      ran_source_ = ReadAll(request.source);
+      return run_outcome_;
+    };
+    editor_ = std::make_unique<Editor>(*display_, window_, clipboard_, *text_, options);
+    ASSERT_TRUE(editor_->Ready());
+    Pump();
+  }
+
+  // Lets the due events happen and draws a few frames.
+  void Pump(int frames = 2) {
+    for (int i = 0; i < frames; ++i) {
+      platform::WindowEvent event;
+      while (window_.PollEvent(&event)) editor_->HandleEvent(event);
+      editor_->Frame();
+      clock_.Advance(16);
+    }
+  }
+  void Key(int k, bool control = false) {
+    const uint32_t now = clock_.NowMs();
+    if (control) window_.Post({WindowEventKind::kKeyDown, key::kControl}, now);
+    window_.PressKey(k, now, 5);
+    if (control) window_.Post({WindowEventKind::kKeyUp, key::kControl}, now + 8);
+    Pump();
+  }
+  void Type(const std::string& text) {
+    window_.Type(text, clock_.NowMs());
+    Pump();
+  }
+  void Click(int32_t x, int32_t y) {
+    window_.Click(platform::mouse_button::kLeft, x, y, clock_.NowMs(), 5);
+    Pump();
+  }
+  void ClickButton(int32_t slot) {
+    const Rect& o = editor_->Requester().Origin();
+    const RequesterButton& b = editor_->Requester().Button(slot);
+    ASSERT_TRUE(b.active) << "button " << slot;
+    Click(o.left + b.x + b.width / 2, o.top + b.y + b.height / 2);
+  }
+  std::string File(const std::string& name) const { return temp_.File(name); }
+  const std::vector<std::string>& Lines() { return editor_->Live().buffer.lines; }
+
+  platform::TempFolder temp_;
+  platform::ManualClock clock_;
+  platform::HeadlessWindow window_{clock_};
+  platform::MemoryClipboard clipboard_;
+  platform::HeadlessPresenter* presenter_ = nullptr;
+  std::unique_ptr<EditorDisplay> display_;
+  std::unique_ptr<platform::TextService> text_;
+  std::unique_ptr<Editor> editor_;
+  std::vector<RunRequest> runs_;
+  std::string ran_source_;
+  RunOutcome run_outcome_{true, 0, {}};
+};
+
+TEST_F(EditorDriver, LoadsEditsAndSavesAProgramKeepingItsHeader) {
+  WriteAll(File("game.kqa"), "Rem * Title  : Game\r\nprint 1\nend");
+  ASSERT_TRUE(editor_->OpenFile(File("game.kqa")));
+  EXPECT_EQ(Lines(), (std::vector<std::string>{"print 1", "end"}));
+  Key(key::kDown);
+  Key(35);  // End
+  Type("\rprint 2");
+  EXPECT_TRUE(editor_->Live().buffer.modified);
+  EXPECT_NE(editor_->View().Status().find("game.kqa"), std::string::npos);
+  Key('S', true);
+  EXPECT_EQ(ReadAll(File("game.kqa")), "Rem * Title  : Game\r\nprint 1\r\nend\r\nprint 2\r\n");
+  EXPECT_FALSE(editor_->Live().buffer.modified);
+  EXPECT_EQ(editor_->View().Status(), LanguageText(Text::kSaved));
+  EXPECT_EQ(editor_->RecentFiles().Entries().front().name, "game.kqa");
+}
+
+TEST_F(EditorDriver, SavesANewProgramThroughTheRequesterAndAsksBeforeReplacing) {
+  Type("print 3");
+  editor_->RunCommand(Command::kSaveAs);
+  ASSERT_EQ(editor_->Mode(), mode::kSaveAs);
+  Type("first");  // a name without a dot gets the program extension
+  ClickButton(2);
+  EXPECT_EQ(editor_->Mode(), mode::kEditing);
+  EXPECT_EQ(ReadAll(File("first.KQA")), "print 3\r\n");
+  EXPECT_EQ(editor_->Live().file_name, "first.KQA");
+
+  Type("!");
+  editor_->RunCommand(Command::kSaveAs);
+  Type("first.KQA");
+  ClickButton(2);
+  ASSERT_EQ(editor_->Mode(), mode::kConfirmOverwrite);
+  ClickButton(2);  // yes
+  EXPECT_EQ(ReadAll(File("first.KQA")), "print 3!\r\n");
+
+  editor_->RunCommand(Command::kSaveAs);
+  Key(key::kEscape);  // any requester closes on Escape
+  EXPECT_EQ(editor_->Mode(), mode::kEditing);
+}
+
+TEST_F(EditorDriver, ReplacesThroughTheRequesterAndUndoesTheReplace) {
+  Type("x = x + 1\rprint x");
+  editor_->RunCommand(Command::kReplace);
+  Type("X");
+  const Rect& o = editor_->Requester().Origin();
+  Click(o.left + 40, o.top + 76);  // the second field
+  Type("total");
+  ClickButton(2);
+  EXPECT_EQ(Lines(), (std::vector<std::string>{"total = total + 1", "print total"}));
+  editor_->RunCommand(Command::kUndo);
+  EXPECT_EQ(Lines(), (std::vector<std::string>{"x = x + 1", "print x"}));
+
+  editor_->RunCommand(Command::kFind);
+  Type("missing");
+  ClickButton(2);
+  EXPECT_EQ(editor_->Mode(), mode::kMessage);
+  EXPECT_EQ(editor_->Requester().Message(), LanguageText(Text::kNotFound));
+  Click(10, 10);  // the next click dismisses it
+  EXPECT_EQ(editor_->Mode(), mode::kEditing);
+  editor_->RunCommand(Command::kFind);
+  Type("PRINT");
+  ClickButton(2);
+  EXPECT_EQ(editor_->Live().buffer.selection, (Selection{1, 0, 1, 5}));
+}
+
+TEST_F(EditorDriver, RunsTheTextBeingEditedAndComesBack) {
+  WriteAll(File("run.kqa"), "print 1\r\n");
+  ASSERT_TRUE(editor_->OpenFile(File("run.kqa")));
+  Type("print 0\r");
+  Key(key::kF1 + 4);  // F5
+  ASSERT_EQ(runs_.size(), 1u);
+  EXPECT_EQ(ran_source_, "print 0\r\nprint 1\r\n");
+  EXPECT_EQ(runs_[0].folder, temp_.Path());
+  EXPECT_EQ(editor_->View().Status(), LanguageText(Text::kRunFinished));
+
+  run_outcome_ = {false, 3, "zentrovex: " + runs_[0].source + ":1: error: unknown command\n"};
+  Key(key::kF1 + 4);
+  EXPECT_EQ(editor_->View().Status(),
+            std::string(LanguageText(Text::kRunFailed)) + " zentrovex: run.kqa:1: error: unknown command");
+  EXPECT_EQ(ReadAll(File("run.kqa")), "print 1\r\n");  // running does not save
+}
+
+TEST_F(EditorDriver, BuildsAGameThatRuns) {
+  ::mkdir(File("project").c_str(), 0755);
+  WriteAll(File("project/game.kqa"), "print \"built \" + str$(6 * 7)\r\nend\r\n");
+  ASSERT_TRUE(editor_->OpenFile(File("project/game.kqa")));
+  const int presents = presenter_->PresentCount();
+  editor_->RunCommand(Command::kBuild);
+  Type("game");
+  ClickButton(2);
+  const std::string game = File("project/game.EXE");
+  ASSERT_TRUE(HasAttachedRecords(game)) << editor_->View().Status();
+  EXPECT_EQ(editor_->View().Status(), LanguageText(Text::kBuilt));
+  // The progress box was shown while the compiler worked.
+  EXPECT_GT(presenter_->PresentCount(), presents + 3);
+
+  std::FILE* out = ::popen(("cd " + temp_.Path() + " && ZENTROVEX_HEADLESS=1 " + game).c_str(), "r");
+  ASSERT_NE(out, nullptr);
+  std::array<char, 256> buffer{};
+  std::string printed;
+  while (std::fgets(buffer.data(), buffer.size(), out)) printed += buffer.data();
+  EXPECT_EQ(::pclose(out), 0);
+  EXPECT_EQ(printed, "built 42\n");
+
+  // A program that does not compile builds nothing and says why.
+  Type("x y z\r");
+  editor_->RunCommand(Command::kBuild);
+  Type("broken");
+  ClickButton(2);
+  EXPECT_FALSE(HasAttachedRecords(File("project/broken.EXE")));
+  EXPECT_NE(editor_->View().Status().find(std::string(LanguageText(Text::kBuildFailed))), std::string::npos);
+}
+
+TEST_F(EditorDriver, EscapeHeldStopsABuildWithMediaAndLeavesNoGame) {
+  ::mkdir(File("media").c_str(), 0755);
+  WriteAll(File("media/m.kqa"), "end\r\n");
+  WriteAll(File("media/a.bmp"), "not really a picture");
+  ASSERT_TRUE(editor_->OpenFile(File("media/m.kqa")));
+  editor_->RunCommand(Command::kBuildWithMedia);
+  Type("game");
+  // Escape goes down while the build runs (after the click that starts it).
+  const Rect& o = editor_->Requester().Origin();
+  const RequesterButton& build = editor_->Requester().Button(2);
+  window_.Click(platform::mouse_button::kLeft, o.left + build.x + 5, o.top + build.y + 5, clock_.NowMs(), 5);
+  window_.Post({WindowEventKind::kKeyDown, key::kEscape}, clock_.NowMs());
+  Pump();
+  EXPECT_FALSE(HasAttachedRecords(File("media/game.EXE")));
+  EXPECT_NE(editor_->View().Status().find("Escape"), std::string::npos) << editor_->View().Status();
+}
+
+TEST_F(EditorDriver, AProgramNamedButNotYetWrittenStartsEmptyAndIsCreatedBySaving) {
+  ASSERT_TRUE(editor_->OpenFile(File("new.kqa")));
+  Type("print 9");
+  Key('S', true);
+  EXPECT_EQ(ReadAll(File("new.kqa")), "print 9\r\n");
+}
+
+TEST_F(EditorDriver, DragsASelectionCutsAndPastesIt) {
+  Type("alpha beta\rgamma");
+  const int32_t w = editor_->Font().Width('a');
+  const int32_t row0 = layout::kTextTop + 4, row1 = row0 + 13;
+  window_.Post({WindowEventKind::kMouseMove, 0, 0, 2 + 6 * w + 1, row0}, clock_.NowMs());
+  window_.Post({WindowEventKind::kMouseDown, platform::mouse_button::kLeft, 0, 2 + 6 * w + 1, row0}, clock_.NowMs());
+  window_.Post({WindowEventKind::kMouseMove, 0, 0, 2 + 2 * w + 1, row1}, clock_.NowMs() + 20);
+  window_.Post({WindowEventKind::kMouseUp, platform::mouse_button::kLeft, 0, 2 + 2 * w + 1, row1},
+               clock_.NowMs() + 40);
+  Pump(4);
+  EXPECT_EQ(editor_->Live().buffer.selection, (Selection{0, 6, 1, 2}));
+  Key('X', true);
+  EXPECT_EQ(Lines(), (std::vector<std::string>{"alpha mma"}));
+  EXPECT_EQ(clipboard_.GetText(), "beta\r\nga");
+  Key(35);  // End
+  Key('V', true);
+  EXPECT_EQ(Lines(), (std::vector<std::string>{"alpha mmabeta", "ga"}));
+}
+
+TEST_F(EditorDriver, TheViewFollowsTheCursorDownAndAlongALongLine) {
+  for (int i = 0; i < 40; ++i) Type("line\r");
+  SourceBuffer& b = editor_->Live().buffer;
+  EXPECT_EQ(b.cursor_line, 40);
+  EXPECT_EQ(b.top_line, 40 - layout::kRows + 1);
+  EXPECT_LE(b.cursor_y, layout::kTextBottom - 13);
+  Type(std::string(200, 'w'));
+  EXPECT_GT(b.horizontal_scroll, 0);
+  EXPECT_LE(b.cursor_x, layout::kTextRight);
+  Key(36);  // Home: back to the start of the line and of the view
+  EXPECT_EQ(b.horizontal_scroll, 0);
+  Key(36, true);  // Control+Home: the top of the program
+  EXPECT_EQ(b.top_line, 0);
+}
+
+TEST_F(EditorDriver, CreatesAProjectWithItsProgramInTheProjectArea) {
+  editor_->RunCommand(Command::kProject);
+  ASSERT_EQ(editor_->Mode(), mode::kProject);
+  EXPECT_EQ(editor_->Requester().List().Folder(), temp_.Path() + "/MYPROJ");
+  Type("rocket");
+  ClickButton(2);
+  EXPECT_EQ(editor_->Mode(), mode::kEditing);
+  EXPECT_EQ(editor_->Live().file_name, "rocket.kqa");
+  EXPECT_EQ(ReadAll(File("MYPROJ/rocket/rocket.kqa")), "\r\n");
+  EXPECT_NE(editor_->View().Status().find("Rocket"), std::string::npos);
+  Type("print 1");
+  Key('S', true);
+  editor_->RunCommand(Command::kProject);  // the same name opens it again
+  Type("rocket");
+  ClickButton(2);
+  EXPECT_EQ(Lines(), (std::vector<std::string>{"print 1"}));
+  EXPECT_EQ(editor_->View().Status(), LanguageText(Text::kProjectOpened));
+}
+
+TEST_F(EditorDriver, LoadsAFileChosenInTheList) {
+  WriteAll(File("pick.kqa"), "Rem * Author : Ann\r\nprint 5\r\n");
+  editor_->RunCommand(Command::kOpen);
+  ASSERT_EQ(editor_->Mode(), mode::kLoad);
+  const FileBrowser& list = editor_->Requester().List();
+  size_t row = 0;
+  while (row < list.Entries().size() && list.Entries()[row].name != "pick.kqa") ++row;
+  ASSERT_LT(row, list.Entries().size());
+  const Rect& o = editor_->Requester().Origin();
+  const int32_t y = o.top + 45 + 16 * static_cast<int32_t>(row) + 8;
+  Click(o.left + 40, y);  // selects it: the name and header fill the fields
+  EXPECT_EQ(editor_->Requester().FieldText(1), "pick.kqa");
+  EXPECT_EQ(editor_->Requester().FieldText(3), "Ann");
+  EXPECT_EQ(editor_->Live().header.author, "");  // not the program's until loaded
+  Click(o.left + 40, y);  // opens it
+  EXPECT_EQ(editor_->Mode(), mode::kEditing);
+  EXPECT_EQ(Lines(), (std::vector<std::string>{"print 5"}));
+  EXPECT_EQ(editor_->Live().header.author, "Ann");
+}
+
+TEST_F(EditorDriver, TabsKeepTheirProgramsAndANewProgramAsksToSave) {
+  Type("one");
+  Key('2', true);
+  EXPECT_EQ(editor_->LiveTab(), 2);
+  EXPECT_EQ(Lines(), (std::vector<std::string>{""}));
+  Type("two");
+  Click(layout::kTab1X + 8, layout::kTabY + 10);
+  EXPECT_EQ(editor_->LiveTab(), 1);
+  EXPECT_EQ(Lines(), (std::vector<std::string>{"one"}));
+  editor_->RunCommand(Command::kNew);
+  ASSERT_EQ(editor_->Mode(), mode::kSaveBeforeNew);
+  ClickButton(1);  // no
+  EXPECT_EQ(Lines(), (std::vector<std::string>{""}));
+  EXPECT_FALSE(editor_->Live().buffer.modified);
+}
+
+TEST_F(EditorDriver, HelpLinksLeadToPagesAndExamplesOpenInTheSecondTab) {
+  Key(key::kF1);
+  ASSERT_TRUE(editor_->InHelpView());
+  EXPECT_EQ(editor_->Help().PageName(), "index.htm");
+  auto click_link = [&](auto wanted) {
+    for (const HelpLink& link : editor_->Help().Links())
+      if (wanted(link.target)) {
+        Click(link.rect.left + 2, link.rect.top + 42 + 2);
+        return true;
+      }
+    return false;
+  };
+  auto is_page = [](const std::string& t) { return t.find(".HTM") != std::string::npos && t != "INDEX.HTM"; };
+  ASSERT_TRUE(click_link(is_page));
+  EXPECT_NE(editor_->Help().PageName(), "index.htm");
+  auto is_example = [](const std::string& t) { return t.find(".KQA") != std::string::npos; };
+  ASSERT_TRUE(click_link(is_example));
+  ASSERT_EQ(editor_->Mode(), mode::kOpenExample);
+  ClickButton(2);
+  EXPECT_FALSE(editor_->InHelpView());
+  EXPECT_EQ(editor_->LiveTab(), 2);
+  ASSERT_TRUE(IsSourceFileName(editor_->Live().file_name));
+  EXPECT_GT(editor_->Live().buffer.LineCount(), 0);
+  EXPECT_EQ(editor_->Live().folder.rfind(temp_.Path() + "/help", 0), 0u);
+  Key(key::kF1);
+  Key(key::kEscape);
+  EXPECT_FALSE(editor_->InHelpView());
+}
+
+}  // namespace
+}  // namespace zv::editor

@@ -1,0 +1,95 @@
+#include "editor/requester.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <memory>
+
+#include "editor/language_texts.h"
+#include "platform/paths/temp_folder.h"
+#include "platform/window/window.h"
+
+namespace zv::editor {
+namespace {
+
+namespace key = platform::key;
+
+class Requester : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    text_ = platform::CreateTextService();
+    font_ = GlyphFont::Create(*text_);
+    ASSERT_TRUE(font_);
+    screen_ = std::make_unique<EditorScreen>(*font_, images_);
+  }
+  void Type(const std::string& text) {
+    for (char c : text) screen_->Character(static_cast<unsigned char>(c));
+  }
+
+  std::unique_ptr<platform::TextService> text_;
+  std::unique_ptr<GlyphFont> font_;
+  EditorImages images_;
+  std::unique_ptr<EditorScreen> screen_;
+  platform::TempFolder temp_;
+};
+
+TEST_F(Requester, TypingReplacesAFreshFieldUnlessTheCaretMovedFirst) {
+  screen_->BuildDialog(kind::kFind, 320, 240, {});
+  screen_->FieldText(1) = "old";
+  screen_->ActivateField(1);
+  Type("new");
+  screen_->CommitField();
+  EXPECT_EQ(screen_->FieldText(1), "new");
+
+  screen_->ActivateField(1);
+  screen_->KeyDown(key::kLeft);  // only ends the freshness
+  Type("!");
+  screen_->KeyDown(key::kLeft);
+  screen_->KeyDown(key::kLeft);
+  screen_->KeyDown(key::kDelete);
+  screen_->Character(key::kBackspace);
+  screen_->Character(key::kEnter);  // commits
+  EXPECT_EQ(screen_->ActiveField(), 0);
+  EXPECT_EQ(screen_->FieldText(1), "n!");
+
+  screen_->ActivateField(1);
+  Type(std::string(300, 'x'));
+  screen_->CommitField();
+  EXPECT_EQ(screen_->FieldText(1).size(), EditorScreen::kFieldLimit);
+  EXPECT_TRUE(screen_->KeyDown(key::kEscape));
+}
+
+TEST_F(Requester, ClicksFindButtonsAndFieldsInsideThePanel) {
+  screen_->BuildDialog(kind::kReplace, 320, 240, {});
+  const Rect& o = screen_->Origin();
+  EXPECT_EQ(o, (Rect{320 - 111, 240 - 70, 320 - 111 + 222, 240 - 70 + 140}));
+  const RequesterButton& replace = screen_->Button(2);
+  EXPECT_EQ(screen_->HitTest(o.left + replace.x + 3, o.top + replace.y + 3).button, 2);
+  EXPECT_TRUE(screen_->Button(2).pressed);
+  // A click on the second field commits the first and edits the second.
+  Type("a");
+  EXPECT_EQ(screen_->HitTest(o.left + 40, o.top + 76).button, 0);
+  EXPECT_EQ(screen_->FieldText(1), "a");
+  EXPECT_EQ(screen_->ActiveField(), 2);
+  EXPECT_EQ(screen_->HitTest(o.left + 2, o.top + 2).button, 0);
+  EXPECT_EQ(screen_->ActiveField(), 0);
+  screen_->CloseDialog();
+  EXPECT_FALSE(screen_->IsOpen());
+  EXPECT_FALSE(screen_->Button(2).active);
+}
+
+TEST_F(Requester, TheProjectButtonSaysSelectForAListedProject) {
+  ::mkdir(temp_.File("space").c_str(), 0755);
+  screen_->BuildDialog(kind::kProject, 320, 240, temp_.Path());
+  Type("Space");
+  EXPECT_EQ(screen_->Button(2).label, LanguageText(Text::kSelect));
+  Type("x");
+  EXPECT_EQ(screen_->Button(2).label, LanguageText(Text::kNew));
+  // Folders only, and no way up out of the project area.
+  ASSERT_EQ(screen_->List().Entries().size(), 1u);
+  EXPECT_EQ(screen_->List().Entries()[0].name, "space");
+}
+
+}  // namespace
+}  // namespace zv::editor

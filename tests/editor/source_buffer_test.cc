@@ -1,0 +1,121 @@
+#include "editor/source_buffer.h"
+
+#include <gtest/gtest.h>
+
+#include "editor/recent_files.h"
+#include "editor/text_editing.h"
+
+namespace zv::editor {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+SourceBuffer BufferOf(Lines lines) {
+  SourceBuffer b;
+  b.Replace(std::move(lines));
+  return b;
+}
+
+TEST(SourceBufferFind, IgnoresCaseOfLettersOnlyAndFindsAMatchAtTheLineEnd) {
+  SourceBuffer b = BufferOf({"Print X", "a\xC4"});
+  EXPECT_EQ(b.FindInLine(0, "x", 0, 100), 6);
+  EXPECT_EQ(b.FindInLine(0, "print", 1, 100), -1);
+  EXPECT_EQ(b.FindInLine(0, "print x", 0, 8), 0);
+  EXPECT_EQ(b.FindInLine(0, "print x", 0, 6), -1);  // the limit cuts the match
+  EXPECT_EQ(b.FindInLine(1, "a\xE4", 0, 100), -1);   // only A-Z fold
+}
+
+TEST(SourceBufferFind, FindsFromTheCursorWrapsOnceAndSelectsTheMatch) {
+  SourceBuffer b = BufferOf({"x = 1", "y = 2", "X = 3"});
+  b.cursor_line = 1;
+  EXPECT_EQ(b.FindAndReplace("x", nullptr, nullptr), 2);
+  EXPECT_EQ(b.selection, (Selection{2, 0, 2, 1}));
+  EXPECT_EQ(b.cursor_column, 1);
+  EXPECT_EQ(b.FindAndReplace("X", nullptr, nullptr), 0);  // wrapped to the top
+  EXPECT_EQ(b.FindAndReplace("nothing", nullptr, nullptr), -1);
+  EXPECT_EQ(b.FindAndReplace("", nullptr, nullptr), -1);
+}
+
+TEST(SourceBufferReplace, ReplacesEveryMatchOnceAndTheSnapshotUndoesIt) {
+  SourceBuffer b = BufferOf({"a a", "b a"});
+  b.cursor_line = 1;
+  b.cursor_column = 2;
+  UndoSnapshot undo;
+  const std::string replacement = "aa";
+  // The replacement holds the search text: nothing is replaced twice, even
+  // where the search comes back round to where it began.
+  EXPECT_EQ(b.FindAndReplace("A", &replacement, &undo), 1);
+  EXPECT_EQ(b.lines, (Lines{"aa aa", "b aa"}));
+  EXPECT_TRUE(b.modified);
+  EXPECT_FALSE(b.HasSelection());
+  ASSERT_TRUE(b.RestoreUndoSnapshot(undo));
+  EXPECT_EQ(b.lines, (Lines{"a a", "b a"}));
+  EXPECT_FALSE(b.RestoreUndoSnapshot(undo));
+}
+
+TEST(SourceBufferReplace, WithASelectionStaysInsideIt) {
+  SourceBuffer b = BufferOf({"x x x", "x x", "x"});
+  b.selection = {0, 2, 1, 1};
+  const std::string replacement = "yy";
+  EXPECT_EQ(b.FindAndReplace("x", &replacement, nullptr), 1);
+  EXPECT_EQ(b.lines, (Lines{"x yy yy", "yy x", "x"}));
+  const std::string other = "z";
+  b.selection = {2, 0, 2, 0};
+  EXPECT_EQ(b.FindAndReplace("q", &other, nullptr), -1);
+}
+
+TEST(TextEditing, TypingSplittingJoiningAndDeletingKeepTheLines) {
+  SourceBuffer b = BufferOf({"ab", "cd"});
+  b.cursor_column = 1;
+  EXPECT_EQ(InsertText(b, "X"), TextChange::kCursorLine);
+  EXPECT_EQ(InsertText(b, "1\r\n2\n3\x01"), TextChange::kAllLines);
+  EXPECT_EQ(b.lines, (Lines{"aX1", "2", "3b", "cd"}));
+  EXPECT_EQ(b.cursor_line, 2);
+  EXPECT_EQ(b.cursor_column, 1);
+  b.cursor_column = 0;
+  EXPECT_EQ(DeleteBackward(b), TextChange::kAllLines);  // joins with the line above
+  EXPECT_EQ(b.lines, (Lines{"aX1", "23b", "cd"}));
+  b.cursor_column = 3;
+  EXPECT_EQ(DeleteForward(b), TextChange::kAllLines);  // joins the line below
+  EXPECT_EQ(b.lines, (Lines{"aX1", "23bcd"}));
+  b.Replace({"one"});
+  EXPECT_EQ(DeleteBackward(b), TextChange::kNone);
+  EXPECT_EQ(b.lines, (Lines{"one"}));
+}
+
+TEST(TextEditing, SelectionsByKeysCopyAndDeleteAcrossLines) {
+  SourceBuffer b = BufferOf({"first", "second", "third"});
+  TextPosition anchor;
+  b.cursor_column = 2;
+  MoveCursor(b, Motion::kDown, true, anchor, 32);
+  MoveCursor(b, Motion::kDown, true, anchor, 32);
+  EXPECT_EQ(b.selection, (Selection{0, 2, 2, 2}));
+  EXPECT_EQ(SelectedText(b), "rst\r\nsecond\r\nth");
+  MoveCursor(b, Motion::kTextStart, true, anchor, 32);  // back past the anchor
+  EXPECT_EQ(b.selection, (Selection{0, 0, 0, 2}));
+  EXPECT_EQ(DeleteSelection(b), TextChange::kAllLines);
+  EXPECT_EQ(b.lines, (Lines{"rst", "second", "third"}));
+  MoveCursor(b, Motion::kRight, false, anchor, 32);
+  EXPECT_FALSE(b.HasSelection());
+  SelectAll(b, anchor);
+  EXPECT_EQ(InsertText(b, "new"), TextChange::kAllLines);
+  EXPECT_EQ(b.lines, (Lines{"new"}));
+}
+
+TEST(RecentFiles, MovesARepeatToTheTopAndKeepsFour) {
+  RecentFileList list;
+  list.Add("", "/x");
+  EXPECT_TRUE(list.Entries().empty());
+  for (const char* name : {"a.kqa", "b.kqa", "c.kqa", "d.kqa"}) list.Add(name, "/p");
+  list.Add("B.KQA", "/P");
+  EXPECT_EQ(list.Entries().size(), 4u);
+  EXPECT_EQ(list.Entries()[0].name, "B.KQA");
+  list.Add("e.kqa", "/p");
+  EXPECT_FALSE(list.Contains("a.kqa", "/p"));
+  EXPECT_TRUE(list.Contains("D.kqa", "/p"));
+  EXPECT_EQ(RecentFileLabel({"e.kqa", "/home/me/games"}, ""), "games/e.kqa");
+  EXPECT_EQ(RecentFileLabel({"e.kqa", "/ex"}, "/ex"), "e.kqa");
+}
+
+}  // namespace
+}  // namespace zv::editor
