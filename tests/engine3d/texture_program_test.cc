@@ -136,19 +136,21 @@ TEST_F(TexturePrograms, APlainTexturedWithACheckerShowsEachCellInItsPlace) {
 
 TEST_F(TexturePrograms, ScrollingAndScalingATextureMoveItsPatternFromFrameToFrame) {
   Picture("checker.bmp", ImageFileType::kBmp, 64, Checker);
-  // The same place read in four frames: as made, scrolled by a quarter
-  // (one cell), scrolled back through limb 0, then scaled to half.
+  // Places read frame after frame: as made, scrolled by a quarter (one
+  // cell), scrolled back through limb 0, scaled to half, scaled back.
   EngineRun run = Run(Framed(std::string("load image \"checker.bmp\", 1\n") + kTexturedPlain +
                              "sync\nprint point(245, 165)\n"
                              "scroll object texture 1, 0.25, 0\nsync\nprint point(245, 165)\n"
                              "scroll limb texture 1, 0, -0.25, 0\nsync\nprint point(245, 165)\n"
                              "scale object texture 1, 0.5, 0.5\nsync\nprint point(245, 165)\n"
-                             "print point(345, 165)\n"));
+                             "print point(345, 165)\n"
+                             "scale limb texture 1, 0, 2, 2\nsync\nprint point(345, 165)\n"));
   EXPECT_EQ(run.errors, "");
   // Red, then the white cell beside it, red again; at half scale a cell
-  // covers 100 pixels, so 245 stays red and 345 lies in the second cell.
-  EXPECT_EQ(run.printed, std::to_string(kRed) + "\n" + std::to_string(kWhite) + "\n" + std::to_string(kRed) + "\n" +
-                             std::to_string(kRed) + "\n" + std::to_string(kWhite) + "\n");
+  // covers 100 pixels, so 245 stays red and 345 lies in the second cell;
+  // scaled back, 345 lies in the third cell.
+  const std::string red = std::to_string(kRed) + "\n", white = std::to_string(kWhite) + "\n";
+  EXPECT_EQ(run.printed, red + white + red + red + white + red);
 }
 
 TEST_F(TexturePrograms, OnePixelAndUnevenImagesCoverTheWholeFace) {
