@@ -36,6 +36,19 @@ Matrix4 Place(float x, float y, float z, float yaw, float pitch, float scale) {
   return m;
 }
 
+// A projection with the device's depth range 0..1: `scale` is the cotangent
+// of half the vertical field of view, the aspect 3:4.
+Matrix4 Projection(float scale, float near, float far) {
+  const float q = far / (far - near);
+  Matrix4 m{};
+  m.m[0][0] = 0.75f * scale;
+  m.m[1][1] = scale;
+  m.m[2][2] = q;
+  m.m[2][3] = 1;
+  m.m[3][2] = -q * near;
+  return m;
+}
+
 }  // namespace
 
 Scene MakeScene() {
@@ -64,14 +77,7 @@ Scene MakeScene() {
     s.worlds.push_back(Place(x, y, z, r.Next() * 6.28f, r.Next() * 6.28f, 0.9f + r.Next() * 1.4f));
   }
   s.view = Matrix4::Identity();
-  // 90 degrees across, aspect 3:4, near 1, far 100.
-  float w = 1.0f, q = 100.0f / 99.0f;
-  s.projection = Matrix4{};
-  s.projection.m[0][0] = 0.75f * w;
-  s.projection.m[1][1] = w;
-  s.projection.m[2][2] = q;
-  s.projection.m[2][3] = 1;
-  s.projection.m[3][2] = -q;
+  s.projection = Projection(1.0f, 1, 100);  // 90 degrees up and down
   s.texels.resize(kTextureSize * kTextureSize);
   for (int y = 0; y < kTextureSize; ++y)
     for (int x = 0; x < kTextureSize; ++x) {
@@ -102,13 +108,8 @@ SphereScene MakeSphereScene() {
     }
   s.view = Matrix4::Identity();
   s.view.m[3][2] = 2.2f;
-  const float fov = 1.0814433f, w = std::cos(fov / 2) / std::sin(fov / 2), q = 3000.0f / 2999.0f;
-  s.projection = Matrix4{};
-  s.projection.m[0][0] = 0.75f * w;
-  s.projection.m[1][1] = w;
-  s.projection.m[2][2] = q;
-  s.projection.m[2][3] = 1;
-  s.projection.m[3][2] = -q;
+  const float fov = 1.0814433f;
+  s.projection = Projection(std::cos(fov / 2) / std::sin(fov / 2), 1, 3000);
   s.texels.resize(kTextureSize * kTextureSize);
   for (int y = 0; y < kTextureSize; ++y)
     for (int x = 0; x < kTextureSize; ++x) {
