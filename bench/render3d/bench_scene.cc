@@ -36,6 +36,19 @@ Matrix4 Place(float x, float y, float z, float yaw, float pitch, float scale) {
   return m;
 }
 
+// A projection with the device's depth range 0..1: `scale` is the cotangent
+// of half the vertical field of view, the aspect 3:4.
+Matrix4 Projection(float scale, float near, float far) {
+  const float q = far / (far - near);
+  Matrix4 m{};
+  m.m[0][0] = 0.75f * scale;
+  m.m[1][1] = scale;
+  m.m[2][2] = q;
+  m.m[2][3] = 1;
+  m.m[3][2] = -q * near;
+  return m;
+}
+
 }  // namespace
 
 Scene MakeScene() {
@@ -64,14 +77,7 @@ Scene MakeScene() {
     s.worlds.push_back(Place(x, y, z, r.Next() * 6.28f, r.Next() * 6.28f, 0.9f + r.Next() * 1.4f));
   }
   s.view = Matrix4::Identity();
-  // 90 degrees across, aspect 3:4, near 1, far 100.
-  float w = 1.0f, q = 100.0f / 99.0f;
-  s.projection = Matrix4{};
-  s.projection.m[0][0] = 0.75f * w;
-  s.projection.m[1][1] = w;
-  s.projection.m[2][2] = q;
-  s.projection.m[2][3] = 1;
-  s.projection.m[3][2] = -q;
+  s.projection = Projection(1.0f, 1, 100);  // 90 degrees up and down
   s.texels.resize(kTextureSize * kTextureSize);
   for (int y = 0; y < kTextureSize; ++y)
     for (int x = 0; x < kTextureSize; ++x) {
@@ -80,6 +86,49 @@ Scene MakeScene() {
       s.texels[y * kTextureSize + x] = 0xFF000000u | (check ? shade << 16 | 0x3060 : 0x40 << 16 | shade << 8 | 0xC0);
     }
   return s;
+}
+
+SphereScene MakeSphereScene() {
+  SphereScene s;
+  constexpr float kDegree = 3.14159265f / 180.0f;
+  for (int i = 0; i <= kSphereRings; ++i) {
+    const float polar = static_cast<float>(i) * 180.0f / kSphereRings * kDegree;
+    for (int j = 0; j <= kSphereSegments; ++j) {
+      const float around = static_cast<float>(j) * 360.0f / kSphereSegments * kDegree;
+      const float x = std::sin(polar) * std::cos(around), y = std::cos(polar), z = std::sin(polar) * std::sin(around);
+      s.vertices.push_back(Vertex{x, y, z, x, y, z, static_cast<float>(j) / kSphereSegments,
+                                  static_cast<float>(i) / kSphereRings});
+    }
+  }
+  for (int i = 0; i < kSphereRings; ++i)
+    for (int j = 0; j < kSphereSegments; ++j) {
+      const auto a = static_cast<uint16_t>(i * (kSphereSegments + 1) + j), b = static_cast<uint16_t>(a + 1),
+                 c = static_cast<uint16_t>(a + kSphereSegments + 1), d = static_cast<uint16_t>(c + 1);
+      s.indices.insert(s.indices.end(), {a, b, c, b, d, c});
+    }
+  s.view = Matrix4::Identity();
+  s.view.m[3][2] = 2.2f;
+  const float fov = 1.0814433f;
+  s.projection = Projection(std::cos(fov / 2) / std::sin(fov / 2), 1, 3000);
+  s.texels.resize(kTextureSize * kTextureSize);
+  for (int y = 0; y < kTextureSize; ++y)
+    for (int x = 0; x < kTextureSize; ++x) {
+      const int cx = x % 32, cy = y % 32;
+      const bool cross = (cx >= 14 && cx < 18 && cy >= 4 && cy < 28) || (cy >= 14 && cy < 18 && cx >= 4 && cx < 28);
+      const bool even = ((x / 32 + y / 32) & 1) == 0;
+      s.texels[y * kTextureSize + x] = cross ? 0xFFFAFAFAu : even ? 0xFFE67828u : 0xFF285AC8u;
+    }
+  return s;
+}
+
+Matrix4 SphereWorld(float degrees) {
+  const float a = degrees * 0.017453292f, c = std::cos(a), s = std::sin(a);
+  Matrix4 m = Matrix4::Identity();
+  m.m[0][0] = c;
+  m.m[0][2] = -s;
+  m.m[2][0] = s;
+  m.m[2][2] = c;
+  return m;
 }
 
 }  // namespace zv::bench3d

@@ -309,16 +309,22 @@ bool MakeSolidColourTexture(Engine3D& e, TextureRecord& t, uint32_t colour) {
 }
 
 int32_t LoadDdsTexture(Engine3D& e, TextureRecord& t, const std::string& path) {
-  const TextureTarget target = TextureTargetOf(e);
-  const std::optional<codecs::MipmapChain> chain = ReadTexturePictures(target, path);
+  const std::optional<codecs::MipmapChain> chain = ReadTexturePictures(TextureTargetOf(e), path);
   ReleaseHolderSurfaces(t);
-  if (!chain || chain->LevelCount() < 1) return -1;
+  if (!chain) return -1;
+  return LoadTextureFromPictures(e, t, *chain);
+}
+
+int32_t LoadTextureFromPictures(Engine3D& e, TextureRecord& t, const codecs::MipmapChain& chain) {
+  const TextureTarget target = TextureTargetOf(e);
+  ReleaseHolderSurfaces(t);
+  if (chain.LevelCount() < 1) return -1;
   // A layout no offered format can hold is refused here rather than made
   // into a texture of some other layout.
-  const std::optional<p::PixelFormat> format = FindTextureFormatForDds(target.formats, SourceFormatOf(*chain));
+  const std::optional<p::PixelFormat> format = FindTextureFormatForDds(target.formats, SourceFormatOf(chain));
   if (!format) return -1;
   p::TexturePtr texture;
-  if (CreateDdsTextureSurface(e, *chain, *format, chain->LevelCount() > 1, &texture) < 0) return -1;
+  if (CreateDdsTextureSurface(e, chain, *format, chain.LevelCount() > 1, &texture) < 0) return -1;
   t.surface = std::move(texture);
   t.mipmapped = t.surface->LevelCount() > 1 ? 1 : 0;
   t.compressed = 0;

@@ -88,6 +88,8 @@ bool MakeSolidColourTexture(Engine3D& e, TextureRecord& t, uint32_t colour);
 // Any image file the codecs read, a DDS file with its own format and mip
 // levels: 0 when made, negative when not.
 int32_t LoadDdsTexture(Engine3D& e, TextureRecord& t, const std::string& path);
+// The same from pictures already read: a DDS file's levels, or one picture.
+int32_t LoadTextureFromPictures(Engine3D& e, TextureRecord& t, const codecs::MipmapChain& chain);
 // A texture of `format` holding the chain's pictures, all its levels when
 // `mipmapped`; negative when it cannot be made or filled.
 int32_t CreateDdsTextureSurface(Engine3D& e, const codecs::MipmapChain& chain, const platform::PixelFormat& format,

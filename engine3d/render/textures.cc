@@ -140,9 +140,12 @@ bool LoadTextureFileAt(Engine3D& e, TextureRecord& t, const std::string& path, c
   return LoadDdsTexture(e, t, path) == 0;
 }
 
-// The shared texture of a key: a file's or a colour's.
+// The shared texture of a key: a file's or a colour's. A file's key holds
+// the folder of the model being loaded, so that models in two folders that
+// name pictures alike each show their own.
 int32_t GetCachedTexture(Engine3D& e, const std::string* name, uint32_t colour, int32_t lookup_mode) {
-  const std::string key = name ? WorkingFolder() + *name : std::to_string(static_cast<int32_t>(colour));
+  const std::string key =
+      name ? WorkingFolder() + e.texture_folder + *name : std::to_string(static_cast<int32_t>(colour));
   for (int32_t index : e.texture_cache) {
     TextureRecord* t = e.pools.Texture(index);
     if (t && !t->cache_key.empty() && t->cache_key == key) {

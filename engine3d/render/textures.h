@@ -12,8 +12,8 @@ class Engine3D;
 
 // The texture cache: every texture is a record of the texture pool with an
 // entry in the cache; textures from files and colours are shared by their
-// key (a file's: the working folder followed by the name as asked; a
-// colour's: its decimal value), textures made from images by the image's
+// key (a file's: the working folder, the folder of the model being loaded
+// and the name as asked; a colour's: its decimal value), textures made from images by the image's
 // link. Each counts its users; the last release frees the record.
 
 // What the cache keeps beside the records: the pictures of textures whose

@@ -1,6 +1,7 @@
 #include "models/files/x_materials.h"
 
 #include <algorithm>
+#include <string_view>
 
 #include "platform/xfile/document.h"
 #include "platform/xfile/material_view.h"
@@ -32,6 +33,28 @@ std::string MaterialTextureName(const std::string& file_name) {
   return file_name.substr(0, dot) + ".bmp";
 }
 
+std::string ModelTextureName(const std::string& written) {
+  auto separator = [](char c) { return c == '\\' || c == '/'; };
+  const bool drive = written.size() >= 2 && written[1] == ':';
+  const size_t last = written.find_last_of(drive ? "\\/:" : "\\/");
+  const std::string file_name = last == std::string::npos ? written : written.substr(last + 1);
+  if (drive || (!written.empty() && separator(written[0]))) return file_name;
+  int depth = 0;
+  size_t start = 0;
+  while (start <= written.size()) {
+    size_t end = start;
+    while (end < written.size() && !separator(written[end])) ++end;
+    const std::string_view part(written.data() + start, end - start);
+    if (part == "..") {
+      if (--depth < 0) return file_name;
+    } else if (!part.empty() && part != ".") {
+      ++depth;
+    }
+    start = end + 1;
+  }
+  return written;
+}
+
 namespace {
 
 uint32_t ColourByte(float value) {
@@ -58,8 +81,15 @@ void ReadXMaterial(const XDataObject& object, MeshMaterial& entry, NodeServices&
       children.front().object()->Is(XTemplateKind::kTextureFilename)) {
     auto file = platform::ReadXTextureFilename(*children.front().object());
     if (!file.ok()) return;
-    std::string name = MaterialTextureName(*file);
+    const std::string written = ModelTextureName(*file);
+    std::string name = MaterialTextureName(written);
     entry.texture = services.LoadTextureFile(name, 0);
+    // Models name the PNG, JPEG or TGA pictures they were made with; the
+    // file as named is read when no bitmap or DDS file stands in for it.
+    if (entry.texture == 0 && name != written) {
+      entry.texture = services.LoadTextureFile(written, 0);
+      if (entry.texture != 0) name = written;
+    }
     entry.texture_name = name;
     entry.has_texture_file = true;
   }

@@ -49,13 +49,21 @@ bool ReadXMaterialList(const platform::XDataObject& list, MeshMaterialTable& tab
                        NodeServices& services);
 
 // Reads a Material object into `entry`: its colours, the texture its first
-// child names (loaded as a ".bmp" of the same name), or else a shared
-// texture of its colour unless that is white.
+// child names (loaded as a ".bmp" of the same name, or its ".dds"; when
+// neither is there, the file as named), or else a shared texture of its
+// colour unless that is white.
 void ReadXMaterial(const platform::XDataObject& material, MeshMaterial& entry,
                    NodeServices& services);
 
 // The texture file a material's TextureFilename asks for: a name with a
 // '.' after its first character is cut at its last '.' and given ".bmp".
 std::string MaterialTextureName(const std::string& file_name);
+
+// A texture name as a model file wrote it, kept inside the model's folder:
+// a name that is absolute (a leading separator or a drive letter, as
+// exporters leave the artist's own folders in) or whose ".." steps climb
+// above the model's folder is reduced to its file name, looked up beside
+// the model. Names that stay below the folder are kept as written.
+std::string ModelTextureName(const std::string& written);
 
 }  // namespace zv::models

@@ -63,7 +63,7 @@ TEST_F(TextureCache, AFileTextureIsSharedByNameAndFreedWithItsLastUser) {
   ASSERT_GT(a, 0);
   EXPECT_EQ(LoadTextureFile(engine, "a.bmp", 0), a);
   EXPECT_EQ(Record(a).references, 2);
-  EXPECT_EQ(Record(a).cache_key, Cwd() + "a.bmp");
+  EXPECT_EQ(Record(a).cache_key, Cwd() + engine.texture_folder + "a.bmp");
   EXPECT_EQ(Texel(a, 1, 1), test::kRed);
   EXPECT_EQ(Texel(a, 6, 6), test::kWhite);
   ReleaseTexture(engine, a, false);
@@ -108,7 +108,7 @@ TEST_F(TextureCache, AMissingFileIsLookedForAsDdsUnderTheAskedKey) {
   Picture("b.dds", ImageFileType::kDds, 16);
   const int32_t b = LoadTextureFile(engine, "b.bmp", 0);
   ASSERT_GT(b, 0);
-  EXPECT_EQ(Record(b).cache_key, Cwd() + "b.bmp");
+  EXPECT_EQ(Record(b).cache_key, Cwd() + engine.texture_folder + "b.bmp");
   // DXT1 data on a device without block formats: the 1-bit alpha format,
   // with the file's levels (16, 8, 4).
   EXPECT_EQ(Surface(b).Format(), p::Argb1555());
@@ -257,6 +257,27 @@ TEST_F(TextureCache, TexturesNamedInModelsAreSharedAndGoWithTheirLastModel) {
   EXPECT_TRUE(TextureHasCacheEntry(engine, a));
   ReleaseObjectRecord(engine, second);
   EXPECT_FALSE(TextureHasCacheEntry(engine, a));
+}
+
+TEST_F(TextureCache, ModelsInTwoFoldersNamingOnePictureEachShowTheirOwn) {
+  for (const char* sub : {"red", "blue"}) {
+    fs::create_directories(folder / sub);
+    const uint32_t colour = std::string(sub) == "red" ? test::kRed : test::kBlue;
+    ASSERT_TRUE(test::WritePicture((folder / sub / "skin.bmp").string(), ImageFileType::kBmp, 8, 8,
+                                   [colour](int32_t, int32_t) { return colour; }));
+    std::ofstream(folder / sub / "square.x") << TexturedSquare("skin.bmp");
+  }
+  int32_t textures[3] = {};
+  const char* models[3] = {"red", "blue", "red"};
+  for (int i = 0; i < 3; ++i) {
+    const int32_t object = AllocObjectRecord(engine);
+    ASSERT_EQ(LoadObjectMesh(engine, object, (folder / models[i] / "square.x").string()), 2);
+    engine.pools.objects[object].model->GetLimbTextureRecord(1, &textures[i]);
+    ASSERT_GT(textures[i], 0);
+  }
+  EXPECT_EQ(Texel(textures[0], 2, 2), test::kRed);
+  EXPECT_EQ(Texel(textures[1], 2, 2), test::kBlue);
+  EXPECT_EQ(textures[2], textures[0]);
 }
 
 TEST_F(TextureCache, AModelWhoseTextureIsMissingLoadsUntextured) {

@@ -67,7 +67,18 @@ constexpr char kImageSquare[] =
     "position camera 0, 0, -20 : point camera 0, 0, 0\n";
 constexpr Probe kSquareRed{270, 190}, kSquareGreen{370, 190}, kSquareBlue{270, 290}, kSquareWhite{370, 290};
 
-TEST_F(TexturePrograms, EveryImageFileFormatTexturesTheBackdrop) {
+// A cube of 10, unlit and point filtered, 20 units before the camera: its
+// near face (z = -5) fills (187, 107) - (453, 373) and shows its texture
+// turned half round, the way the cube's -z side lays its coordinates.
+constexpr char kTexturedCube[] =
+    "disable auto camera\n"
+    "make object cube 1, 10\n"
+    "texture object 1, 1\n"
+    "set object render flags 1, 1, 1, 1, 0, 0\n"
+    "position camera 0, 0, -20 : point camera 0, 0, 0\n";
+constexpr Probe kCubeWhite{254, 174}, kCubeBlue{386, 174}, kCubeGreen{254, 306}, kCubeRed{386, 306};
+
+TEST_F(TexturePrograms, EveryImageFileFormatTexturesACubeAndTheBackdrop) {
   const struct {
     const char* name;
     ImageFileType type;
@@ -80,16 +91,106 @@ TEST_F(TexturePrograms, EveryImageFileFormatTexturesTheBackdrop) {
   for (const auto& file : files) {
     SCOPED_TRACE(file.name);
     Picture(file.name, file.type);
-    EngineRun run =
-        Run(Framed("load image \"" + std::string(file.name) + "\", 1, 1\nbackdrop on\ntexture backdrop 1\n"));
-    EXPECT_EQ(run.errors, "");
-    ASSERT_EQ(run.width, 640);
-    EXPECT_PRED3(Near, run.At(kCellRed.x, kCellRed.y), kRed, file.tolerance);
-    EXPECT_PRED3(Near, run.At(kCellGreen.x, kCellGreen.y), kGreen, file.tolerance);
-    EXPECT_PRED3(Near, run.At(kCellBlue.x, kCellBlue.y), kBlue, file.tolerance);
-    EXPECT_PRED3(Near, run.At(kCellWhite.x, kCellWhite.y), kWhite, file.tolerance);
-    // Each of the 3 x 2 cells shows the whole picture.
-    EXPECT_PRED3(Near, run.At(kCellRed.x + 213, kCellRed.y + 240), kRed, file.tolerance);
+    // Loaded with a texture mode (the file's own texture) and without.
+    for (const char* mode : {", 1", ""}) {
+      SCOPED_TRACE(mode);
+      EngineRun run = Run(Framed("load image \"" + std::string(file.name) + "\", 1" + mode + "\n" + kTexturedCube +
+                                 "texture backdrop 1\n"));
+      EXPECT_EQ(run.errors, "");
+      ASSERT_EQ(run.width, 640);
+      EXPECT_PRED3(Near, run.At(kCubeRed.x, kCubeRed.y), kRed, file.tolerance);
+      EXPECT_PRED3(Near, run.At(kCubeGreen.x, kCubeGreen.y), kGreen, file.tolerance);
+      EXPECT_PRED3(Near, run.At(kCubeBlue.x, kCubeBlue.y), kBlue, file.tolerance);
+      EXPECT_PRED3(Near, run.At(kCubeWhite.x, kCubeWhite.y), kWhite, file.tolerance);
+      // Each of the backdrop's 3 x 2 cells shows the whole picture.
+      EXPECT_PRED3(Near, run.At(kCellRed.x, kCellRed.y), kRed, file.tolerance);
+      EXPECT_PRED3(Near, run.At(kCellWhite.x + 213, kCellWhite.y + 240), kWhite, file.tolerance);
+    }
+  }
+}
+
+// A plain of 10 x 10 facing the camera from 20 units: (220, 140) - (420,
+// 340), its texture upright.
+constexpr char kTexturedPlain[] =
+    "disable auto camera\n"
+    "make object plain 1, 10, 10\n"
+    "texture object 1, 1\n"
+    "set object render flags 1, 1, 1, 0, 0, 0\n"
+    "position camera 0, 0, -20 : point camera 0, 0, 0\n";
+
+uint32_t Checker(int32_t x, int32_t y) { return ((x / 16 + y / 16) % 2) ? kWhite : kRed; }
+
+TEST_F(TexturePrograms, APlainTexturedWithACheckerShowsEachCellInItsPlace) {
+  Picture("checker.bmp", ImageFileType::kBmp, 64, Checker);
+  EngineRun run = Run(Framed(std::string("load image \"checker.bmp\", 1\n") + kTexturedPlain));
+  EXPECT_EQ(run.errors, "");
+  ASSERT_EQ(run.width, 640);
+  // 4 x 4 cells of 50 pixels.
+  for (int32_t cy = 0; cy < 4; ++cy)
+    for (int32_t cx = 0; cx < 4; ++cx) {
+      SCOPED_TRACE(testing::Message() << "cell " << cx << ", " << cy);
+      EXPECT_EQ(run.At(245 + 50 * cx, 165 + 50 * cy), Checker(16 * cx, 16 * cy));
+    }
+  EXPECT_EQ(run.At(200, 240), kBackdrop);
+}
+
+TEST_F(TexturePrograms, ScrollingAndScalingATextureMoveItsPatternFromFrameToFrame) {
+  Picture("checker.bmp", ImageFileType::kBmp, 64, Checker);
+  // Places read frame after frame: as made, scrolled by a quarter (one
+  // cell), scrolled back through limb 0, scaled to half, scaled back.
+  EngineRun run = Run(Framed(std::string("load image \"checker.bmp\", 1\n") + kTexturedPlain +
+                             "sync\nprint point(245, 165)\n"
+                             "scroll object texture 1, 0.25, 0\nsync\nprint point(245, 165)\n"
+                             "scroll limb texture 1, 0, -0.25, 0\nsync\nprint point(245, 165)\n"
+                             "scale object texture 1, 0.5, 0.5\nsync\nprint point(245, 165)\n"
+                             "print point(345, 165)\n"
+                             "scale limb texture 1, 0, 2, 2\nsync\nprint point(345, 165)\n"));
+  EXPECT_EQ(run.errors, "");
+  // Red, then the white cell beside it, red again; at half scale a cell
+  // covers 100 pixels, so 245 stays red and 345 lies in the second cell;
+  // scaled back, 345 lies in the third cell.
+  const std::string red = std::to_string(kRed) + "\n", white = std::to_string(kWhite) + "\n";
+  EXPECT_EQ(run.printed, red + white + red + red + white + red);
+}
+
+TEST_F(TexturePrograms, OnePixelAndUnevenImagesCoverTheWholeFace) {
+  Picture("dot.bmp", ImageFileType::kBmp, 1, [](int32_t, int32_t) { return kGreen; });
+  EngineRun dot = Run(Framed(std::string("load image \"dot.bmp\", 1\n") + kTexturedPlain));
+  EXPECT_EQ(dot.errors, "");
+  ASSERT_EQ(dot.width, 640);
+  for (const Probe at : {Probe{225, 145}, Probe{320, 240}, Probe{415, 335}}) EXPECT_EQ(dot.At(at.x, at.y), kGreen);
+  // 6 x 2 (stretched to 8 x 2): the left half red, the right half blue.
+  ASSERT_TRUE(WritePicture((folder_ / "wide.bmp").string(), ImageFileType::kBmp, 6, 2,
+                           [](int32_t x, int32_t) { return x < 3 ? kRed : kBlue; }));
+  EngineRun wide = Run(Framed(std::string("load image \"wide.bmp\", 1\n") + kTexturedPlain));
+  EXPECT_EQ(wide.errors, "");
+  ASSERT_EQ(wide.width, 640);
+  EXPECT_EQ(wide.At(230, 150), kRed);
+  EXPECT_EQ(wide.At(310, 330), kRed);
+  EXPECT_EQ(wide.At(330, 150), kBlue);
+  EXPECT_EQ(wide.At(410, 330), kBlue);
+}
+
+TEST_F(TexturePrograms, MissingAndDamagedPicturesGiveTheirErrorsAndNeverFault) {
+  Write("bad.png", "\x89PNG\r\n\x1a\n not a picture");
+  Picture("whole.dds", ImageFileType::kDds);
+  const std::string dds = [&] {
+    std::ifstream in(folder_ / "whole.dds", std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }();
+  Write("cut.dds", dds.substr(0, 140));
+  const struct {
+    const char* program;
+    const char* text;
+  } cases[] = {{"load image \"gone.bmp\", 1, 1\n", "File does not exist"},
+               {"load image \"bad.png\", 1, 1\n", "Could not load the image file"},
+               {"load image \"cut.dds\", 1, 1\n", "Could not load the image file"},
+               {"load image \"bad.png\", 1\n", "Could not load the image file"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.program);
+    EngineRun run = Run(Framed(c.program));
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.errors.find(c.text), std::string::npos) << run.errors;
   }
 }
 
@@ -199,6 +300,45 @@ TEST_F(TexturePrograms, TexturesNamedInModelFilesAreLoadedBesideThem) {
   ASSERT_EQ(run.width, 640);
   EXPECT_EQ(run.At(kSquareRed.x, kSquareRed.y), kRed);
   EXPECT_EQ(run.At(kSquareWhite.x, kSquareWhite.y), kWhite);
+}
+
+TEST_F(TexturePrograms, ModelTextureNamesAreLookedUpInsideTheModelsFolder) {
+  fs::create_directories(folder_ / "models" / "maps");
+  Picture("models/skin.bmp", ImageFileType::kBmp);
+  Picture("models/maps/tiles.bmp", ImageFileType::kBmp);
+  Picture("models/photo.png", ImageFileType::kPng);
+  // Pictures outside the model's folder that escaping names would reach.
+  Picture("skin.bmp", ImageFileType::kBmp, 8, [](int32_t, int32_t) { return kBlue; });
+  Picture("photo.bmp", ImageFileType::kBmp, 8, [](int32_t, int32_t) { return kBlue; });
+  const std::string load =
+      "disable auto camera\n"
+      "load object \"models\\square.x\", 1\n"
+      "set object render flags 1, 1, 1, 1, 0, 0\n"
+      "position camera 0, 0, -20 : point camera 0, 0, 0\n";
+  for (const char* named : {"C:\\Art\\Textures\\skin.tga", "\\\\server\\art\\skin.bmp", "/home/artist/skin.png",
+                            "..\\skin.bmp", "maps/../../skin.bmp", "maps\\TILES.JPG", "photo.png", "./maps/./tiles.bmp"}) {
+    SCOPED_TRACE(named);
+    Write("models/square.x", TexturedSquare(named, "1.0"));
+    EngineRun run = Run(Framed(load));
+    EXPECT_EQ(run.errors, "");
+    ASSERT_EQ(run.width, 640);
+    EXPECT_EQ(run.At(kSquareRed.x, kSquareRed.y), kRed);
+    EXPECT_EQ(run.At(kSquareWhite.x, kSquareWhite.y), kWhite);
+  }
+}
+
+TEST_F(TexturePrograms, AModelWhoseTextureIsMissingOrDamagedDrawsUntextured) {
+  Write("broken.bmp", "BM this is not a bitmap");
+  Write("empty.dds", "");
+  for (const char* named : {"absent.bmp", "broken.bmp", "empty.dds", "", "..", "C:\\"}) {
+    SCOPED_TRACE(named);
+    Write("square.x", TexturedSquare(named, "1.0"));
+    EngineRun run = Run(Framed(kModelSquare));
+    EXPECT_EQ(run.errors, "");
+    EXPECT_EQ(run.status, 0);
+    ASSERT_EQ(run.width, 640);
+    EXPECT_EQ(run.At(kSquareRed.x, kSquareRed.y), kWhite);
+  }
 }
 
 TEST_F(TexturePrograms, AddressingModesRepeatMirrorOrClampTheTexture) {

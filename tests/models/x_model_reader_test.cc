@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "models/files/x_materials.h"
 #include "models/files/x_model_reader.h"
 #include "models/nodes/mesh_node.h"
 #include "tests/models/models_test_support.h"
@@ -105,22 +106,44 @@ TEST(XModelReader, AMeshWithSeveralMaterialsSplitsIntoOneNodePerMaterial) {
   EXPECT_EQ(services.HeldReferences(), 0);
 }
 
-TEST(XModelReader, TextureFilesAreAskedForAsBitmaps) {
+TEST(XModelReader, TextureFilesAreAskedForAsBitmapsThenAsNamed) {
   RecordingServices services;
-  services.missing_files["gone.bmp"] = 1;
-  std::string materials = " MeshMaterialList { 3; 6; 0,0,1,1,2,2;;\n" + Material(1, 0, 0, "wall.tga") +
-                          Material(1, 0, 0, ".tga") + Material(0, 0, 1, "gone.png") + " }\n";
+  services.missing_files = {{"gone.bmp", 1}, {"gone.png", 1}, {"photo.bmp", 1}};
+  std::string materials = " MeshMaterialList { 4; 8; 0,0,1,1,2,2,3,3;;\n" + Material(1, 0, 0, "wall.tga") +
+                          Material(1, 0, 0, ".tga") + Material(0, 0, 1, "gone.png") +
+                          Material(0, 1, 0, "photo.jpg") + " }\n";
   XModel model = ReadText(Cube("box", materials), services);
   ASSERT_NE(model.root, nullptr);
-  EXPECT_EQ(services.loaded_names, (std::vector<std::string>{"wall.bmp", ".tga", "gone.bmp"}));
+  EXPECT_EQ(services.loaded_names,
+            (std::vector<std::string>{"wall.bmp", ".tga", "gone.bmp", "gone.png", "photo.bmp", "photo.jpg"}));
   auto meshes = Meshes(model.root.get());
-  ASSERT_EQ(meshes.size(), 3u);
+  ASSERT_EQ(meshes.size(), 4u);
   EXPECT_EQ(meshes[0]->texture(), services.Number("wall.bmp"));
   EXPECT_EQ(meshes[0]->second_name(), "wall.bmp");
   // A texture that cannot be loaded leaves the mesh untextured: no colour
   // texture stands in for it.
   EXPECT_EQ(meshes[2]->texture(), 0);
   EXPECT_TRUE(services.colours.empty());
+  // Without a bitmap the picture as the model named it.
+  EXPECT_EQ(meshes[3]->texture(), services.Number("photo.jpg"));
+  EXPECT_EQ(meshes[3]->second_name(), "photo.jpg");
+}
+
+TEST(XModelReader, TextureNamesNeverLeaveTheModelsFolder) {
+  // Absolute names, and names climbing above the folder, become file names.
+  for (const char* name : {"C:\\Art\\wall.tga", "c:wall.tga", "\\\\host\\share\\wall.tga", "/home/a/wall.tga",
+                           "..\\wall.tga", "maps/../../wall.tga", "a\\..\\..\\b\\wall.tga"})
+    EXPECT_EQ(ModelTextureName(name), "wall.tga") << name;
+  // Names that stay inside it are kept as written.
+  for (const char* name : {"wall.tga", "maps\\wall.tga", "maps/../wall.tga", "./maps//wall.tga", "a\\b\\..\\..\\w.bmp"})
+    EXPECT_EQ(ModelTextureName(name), name) << name;
+  EXPECT_EQ(ModelTextureName(""), "");
+  EXPECT_EQ(ModelTextureName("C:\\"), "");
+  RecordingServices services;
+  XModel model = ReadText(Cube("box", " MeshMaterialList { 1; 1; 0;;\n" + Material(1, 1, 1, "D:\\x\\skin.png") + " }\n"),
+                          services);
+  ASSERT_NE(model.root, nullptr);
+  EXPECT_EQ(services.loaded_names, std::vector<std::string>{"skin.bmp"});
 }
 
 TEST(XModelReader, NormalsAndTextureCoordinatesComeFromTheFileWhenTheyFit) {
