@@ -289,7 +289,9 @@ void Runtime::ReportError() {
   if (vm_->errors.code > 0) {
     const std::string text = FormatErrorText(vm_->errors);
     LogRuntimeError(vm_->settings, text);
-    error_out(text + "\n");
+    std::string shown = text;
+    while (!shown.empty() && shown.back() == ' ') shown.pop_back();
+    error_out(shown + FormatErrorPlace(vm_->errors) + "\n");
     window_->ShowCursor(true);
     if (state_.settings.runtime_test)
       window_->ShowMessageBox("ERRORINFO: " + text, vm_->errors.error_info, platform::MessageBoxIcon::kNone);

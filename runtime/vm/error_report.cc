@@ -77,7 +77,16 @@ std::string BuildErrorReport(const Vm& vm, uint32_t opcode_index) {
   return report;
 }
 
+void Vm::NoteErrorPlace() {
+  errors.line = LineOf(command_pc_);
+  errors.command.clear();
+  if (commands) {
+    if (auto row = commands->FindByCode(static_cast<int32_t>(CodeWord(command_pc_)))) errors.command = row->second;
+  }
+}
+
 void Vm::RunError(int32_t code) {
+  NoteErrorPlace();
   if (settings.runtime_test && static_cast<int32_t>(CodeWord(command_pc_)) > 0) {
     std::string report = BuildErrorReport(*this, command_pc_);
     if (host_.SetClipboardText(report) && !commands) {
@@ -98,10 +107,18 @@ void Vm::RunError(int32_t code) {
 
 void Vm::RunWarning(int32_t code) {
   if (standalone) return;
+  NoteErrorPlace();
   yield = true;
   errors.code = code;
   errors.warning = true;
   host_.PostQuit();
+}
+
+std::string FormatErrorPlace(const ErrorState& errors) {
+  if (errors.line <= 0) return {};
+  std::string place = " (line " + std::to_string(errors.line);
+  if (!errors.command.empty()) place += ": " + errors.command;
+  return place + ")";
 }
 
 std::string FormatErrorText(const ErrorState& errors) {

@@ -18,6 +18,10 @@ int32_t ErrorMessageNumber(int32_t code);
 // 10000, "Warning" for a warning) for the error the run ended with.
 std::string FormatErrorText(const ErrorState& errors);
 
+// Where the error happened, for a person reading standard error:
+// " (line 12: delete object)", or empty when the place is unknown.
+std::string FormatErrorPlace(const ErrorState& errors);
+
 // The detailed report of the failing command: line, command number, name
 // (where the compiler is present) or internal error code (in a built game),
 // and the value of each operand that is a value slot.

@@ -112,6 +112,8 @@ struct ErrorState {
   int32_t internal_code = 0;       // stage reached by a long operation
   std::string last_engine_error;   // last display set-up failure text
   std::string error_info;          // the report for the ERRORINFO box
+  int32_t line = 0;                // source line of the failing command (0: unknown)
+  std::string command;             // its name in the command table, where the table is present
 };
 
 // Settings that the core reads.
@@ -268,6 +270,8 @@ class Vm {
   void FlushTraceLog();
 
  private:
+  // Records the line and command name of the running command in `errors`.
+  void NoteErrorPlace();
   friend bool InstallProgram(Vm&, const ProgramFile&);
   friend void FreeProgram(Vm&);
   friend void RunVmLoop(Vm&);
