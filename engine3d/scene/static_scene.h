@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine3d/objects/matrix_math.h"
+#include "engine3d/scene/static_boxes.h"
 #include "platform/render3d/types.h"
 #include "platform/render3d/vertex_buffer.h"
 
@@ -46,18 +47,13 @@ struct StaticGroup {
   std::vector<std::unique_ptr<StaticPolygon>> polygons;
 };
 
-// An axis-aligned box that the static collision tests meet.
-struct StaticBox {
-  Vector3f min, max;
-};
-
 // The static scene: geometry that never moves, grouped by texture and
 // drawn in batches through one vertex buffer, and the collision boxes.
 struct StaticScene {
   static constexpr uint32_t kFirstCapacity = 4000;
 
   std::vector<StaticGroup> groups;
-  std::vector<StaticBox> boxes;
+  StaticBoxes boxes;
   uint32_t occlusion_on = 1;  // the screen-space occlusion pass
 
   // The shared vertex buffer and the batch being filled.

@@ -162,7 +162,7 @@ bool LoadStaticScene(Engine3D& e, const std::string& name) {
       most_vertices = std::max(most_vertices, static_cast<uint32_t>(polygon->vertices.size()));
     scene.groups.push_back(std::move(group));
   }
-  scene.boxes = std::move(read->boxes);
+  scene.boxes.assign(std::move(read->boxes));
   if (most_vertices > scene.capacity) CreateStaticVertexBuffer(e, most_vertices);
   return true;
 }

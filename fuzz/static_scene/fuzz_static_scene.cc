@@ -22,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!read) return 0;
   StaticScene scene;
   scene.groups = std::move(read->groups);
-  scene.boxes = std::move(read->boxes);
+  scene.boxes.assign(std::move(read->boxes));
   for (const StaticGroup& group : scene.groups)
     for (const auto& polygon : group.polygons) {
       Check(polygon->indices.size() % 3 == 0);
@@ -32,7 +32,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::optional<StaticSceneFile> again = DecodeStaticScene(written);
   Check(again.has_value());
   Check(again->groups.size() == scene.groups.size() && again->boxes.size() == scene.boxes.size());
-  Check(EncodeStaticScene(StaticScene{.groups = std::move(again->groups), .boxes = std::move(again->boxes)}) ==
-        written);
+  StaticScene reread;
+  reread.groups = std::move(again->groups);
+  reread.boxes.assign(std::move(again->boxes));
+  Check(EncodeStaticScene(reread) == written);
   return 0;
 }
