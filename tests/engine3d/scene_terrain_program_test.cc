@@ -210,6 +210,21 @@ TEST_F(SceneTerrainPrograms, AStaticCopyDrawsItsObjectsPictureAndSurvivesSaveThe
   EXPECT_TRUE(loaded.frame == objects.frame) << "the loaded scene draws another picture";
 }
 
+TEST_F(SceneTerrainPrograms, CollisionBoxesAloneAreSavedAndAnEmptySceneWritesNothing) {
+  EngineRun run = Run(
+      "save static objects \"empty.dat\"\n"
+      "make static collision box 20, -10, -10, 30, 10, 10\n"
+      "save static objects \"boxes.dat\"\n"
+      "delete static objects\n"
+      "print static line collision(0, 0, 0, 100, 0, 0, 1, 1)\n"
+      "load static objects \"boxes.dat\"\n"
+      "print static line collision(0, 0, 0, 100, 0, 0, 1, 1); \" \"; static line result x()\n"
+      "end\n");
+  EXPECT_EQ(run.errors, "");
+  EXPECT_EQ(run.printed, "0\n1 18\n");
+  EXPECT_FALSE(fs::exists(folder_ / "empty.dat"));
+}
+
 // ---- Matrix terrain ------------------------------------------------------------------------
 
 constexpr char kMatrixCamera[] = "position camera 50, 30, -30 : point camera 50, 0, 50\n";
