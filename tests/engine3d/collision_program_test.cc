@@ -142,9 +142,16 @@ TEST_F(CollisionPrograms, OwnBoxesMeetTurnedAndAxisAlignedBoxesGiveACorrection) 
       "print object collision(1, 2); object collision result x(); object collision result y()\n"
       // Touching faces do not meet; a miss clears the correction.
       "position object 1, -10, 0, 0\n"
-      "print object collision(1, 2); object collision result x()\n");
+      "print object collision(1, 2); object collision result x()\n"
+      // Without its own box, a sphere is tested by its shape again.
+      "make object sphere 3, 10 : position object 3, 0, 30, 0\n"
+      "make object sphere 4, 10 : position object 4, 7, 30, 0\n"
+      "make object collision box 3, -1, -1, -1, 1, 1, 1, 0\n"
+      "print object collision(3, 4); object collision(4, 0)\n"
+      "delete object collision box 3\n"
+      "print object collision(3, 4); object collision(4, 0)\n");
   EXPECT_EQ(run.errors, "");
-  EXPECT_EQ(run.printed, "00\n12\n120\n00\n");
+  EXPECT_EQ(run.printed, "00\n12\n120\n00\n00\n13\n");
 }
 
 // Object 1 crosses object 2 along x, one step a frame; prints each change
