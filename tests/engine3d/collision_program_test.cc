@@ -108,7 +108,7 @@ TEST_F(CollisionPrograms, DeletedLockedAndSwitchedOffObjectsAreNeverHit) {
       "make object sphere 1, 10\n"
       "make object sphere 2, 10 : position object 2, 5, 0, 0\n"
       "make object sphere 3, 10 : position object 3, -5, 0, 0\n"
-      "print object collision(1, 2); object collision(1, 3)\n"
+      "print object collision(1, 2); object collision(1, 3); object hit(2, 1)\n"
       "delete object 2\n"
       "print object collision(1, 2); object collision(3, 0)\n"
       "lock object 3\n"
@@ -119,9 +119,12 @@ TEST_F(CollisionPrograms, DeletedLockedAndSwitchedOffObjectsAreNeverHit) {
       "print object collision(1, 3)\n"
       // A new object in the deleted one's record starts afresh.
       "make object sphere 2, 10 : position object 2, 200, 0, 0\n"
-      "print object collision(1, 2)\n");
+      "print object collision(1, 2)\n"
+      // Its first contact is news, whatever the deleted object had seen.
+      "position object 2, 5, 0, 0\n"
+      "print object hit(2, 1); object hit(2, 1)\n");
   EXPECT_EQ(run.errors, "");
-  EXPECT_EQ(run.printed, "11\n01\n000\n00\n1\n0\n");
+  EXPECT_EQ(run.printed, "111\n01\n000\n00\n1\n0\n10\n");
 }
 
 TEST_F(CollisionPrograms, OwnBoxesMeetTurnedAndAxisAlignedBoxesGiveACorrection) {
@@ -139,7 +142,8 @@ TEST_F(CollisionPrograms, OwnBoxesMeetTurnedAndAxisAlignedBoxesGiveACorrection) 
       "position object 1, -20, 0, 0\n"
       "sync\n"
       "position object 1, -8, 0, 0\n"
-      "print object collision(1, 2); object collision result x(); object collision result y()\n"
+      "print object collision(1, 2); object collision result x(); object collision result y();"
+      " object collision result z()\n"
       // Touching faces do not meet; a miss clears the correction.
       "position object 1, -10, 0, 0\n"
       "print object collision(1, 2); object collision result x()\n"
@@ -151,7 +155,7 @@ TEST_F(CollisionPrograms, OwnBoxesMeetTurnedAndAxisAlignedBoxesGiveACorrection) 
       "delete object collision box 3\n"
       "print object collision(3, 4); object collision(4, 0)\n");
   EXPECT_EQ(run.errors, "");
-  EXPECT_EQ(run.printed, "00\n12\n120\n00\n00\n13\n");
+  EXPECT_EQ(run.printed, "00\n12\n1200\n00\n00\n13\n");
 }
 
 // Object 1 crosses object 2 along x, one step a frame; prints each change
@@ -194,9 +198,12 @@ TEST_F(CollisionPrograms, MovingObjectsMeetAndPartInEveryMode) {
   EXPECT_EQ(Run(at_edge + "rotate object 2, 0, 45, 0 : print object collision(1, 2)\n").printed, "1\n");
 }
 
-TEST_F(CollisionPrograms, StaticLineCollisionStopsBeforeABoxAndBeforeACopiedModel) {
+TEST_F(CollisionPrograms, StaticBoxesPushBackAndStopLinesAlsoAroundACopiedModel) {
   EngineRun run = Run(
       "make static collision box 20, -10, -10, 30, 10, 10\n"
+      // A box coming down onto the top is pushed back up.
+      "print static box collision(22, 12, -1, 24, 14, 1, 22, 9, -1, 24, 11, 1); \" \"; static box result x(); \",\";"
+      " static box result y(); \",\"; static box result z()\n"
       "print static line collision(0, 0, 0, 100, 0, 0, 1, 1); \" \"; static line result x(); \",\";"
       " static line result y(); \",\"; static line result z()\n"
       // A level model copied into the scene, with a collision box around it.
@@ -211,7 +218,7 @@ TEST_F(CollisionPrograms, StaticLineCollisionStopsBeforeABoxAndBeforeACopiedMode
       // Beside the model the line runs free and stops nowhere.
       "print static line collision(9, 3, 0, 9, 3, 100, 0.5, 1); \" \"; static line result z()\n");
   EXPECT_EQ(run.errors, "");
-  EXPECT_EQ(run.printed, "1 18,0,0\n1 2,3,48\n0 0\n");
+  EXPECT_EQ(run.printed, "1 0,-1,0\n1 18,0,0\n1 2,3,48\n0 0\n");
 }
 
 TEST_F(CollisionPrograms, TheFollowingCameraStopsAtAStaticWall) {
