@@ -158,6 +158,13 @@ void RemoveStaticGeometryOf(StaticScene& scene, int32_t owner) {
     std::erase_if(group.polygons, [&](const std::unique_ptr<StaticPolygon>& p) { return p->owner == owner; });
 }
 
+void OrphanStaticGeometryOf(StaticScene& scene, int32_t owner) {
+  if (owner <= 0) return;
+  for (StaticGroup& group : scene.groups)
+    for (const std::unique_ptr<StaticPolygon>& p : group.polygons)
+      if (p->owner == owner) p->owner = StaticPolygon::kOrphaned;
+}
+
 void AddStaticBox(StaticScene& scene, const Vector3f& a, const Vector3f& b) { scene.boxes.push_back({a, b}); }
 
 }  // namespace zv

@@ -142,6 +142,15 @@ TEST_F(SceneTerrainPrograms, AnObjectMovedIntoTheSceneShowsOnlyInsideAContainer)
                                "move object to static scene 1\nremove object from static scene 1\nhide object 1\n" +
                                kCamera));
   EXPECT_NE(Red(twice.At(320, 240)), Red(contained.At(320, 240)));
+  // Deleted, it leaves its geometry behind, which a new object in its
+  // place cannot take back.
+  EngineRun left = Run(Framed(std::string("disable auto camera\n") + kContainer + kMovedCube +
+                              "delete object 1\n"
+                              "make object cube 1, 10 : position object 1, 30, 0, 0\n"
+                              "move object to static scene 1 : remove object from static scene 1\n" +
+                              kCamera));
+  EXPECT_EQ(left.errors, "");
+  EXPECT_EQ(left.At(320, 240), contained.At(320, 240));
 }
 
 TEST_F(SceneTerrainPrograms, AnOccluderHidesWhatLiesBehindItUntilOcclusionIsSwitchedOff) {
