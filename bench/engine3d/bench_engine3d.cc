@@ -145,10 +145,10 @@ int RunScene(const std::string& source, const std::string& name) {
   return std::atoi(printed.c_str());
 }
 
-void BM_CubesPerFrame(benchmark::State& state) {
-  const int cubes = static_cast<int>(state.range(0)), depth = static_cast<int>(state.range(1));
+// Runs the scene once per iteration and reports its frame time and rate.
+void TimeScene(benchmark::State& state, const std::string& source, const std::string& name) {
   for (auto _ : state) {
-    const int ms = RunScene(Program(cubes, depth), "cubes_" + std::to_string(cubes) + "_" + std::to_string(depth));
+    const int ms = RunScene(source, name);
     if (ms <= 0) {
       state.SkipWithError("the scene did not run");
       return;
@@ -156,6 +156,11 @@ void BM_CubesPerFrame(benchmark::State& state) {
     state.SetIterationTime(ms / 1000.0 / kFrames);
     state.counters["fps"] = kFrames * 1000.0 / ms;
   }
+}
+
+void BM_CubesPerFrame(benchmark::State& state) {
+  const int cubes = static_cast<int>(state.range(0)), depth = static_cast<int>(state.range(1));
+  TimeScene(state, Program(cubes, depth), "cubes_" + std::to_string(cubes) + "_" + std::to_string(depth));
 }
 BENCHMARK(BM_CubesPerFrame)
     ->ArgNames({"cubes", "bits"})
@@ -172,15 +177,7 @@ BENCHMARK(BM_CubesPerFrame)
 // 640x480 in 16 bits, beside the same frames without the queries.
 void BM_MovingObjectsWithCollision(benchmark::State& state) {
   const bool queries = state.range(0) != 0;
-  for (auto _ : state) {
-    const int ms = RunScene(CollisionProgram(queries), queries ? "collision" : "collision_not_asked");
-    if (ms <= 0) {
-      state.SkipWithError("the scene did not run");
-      return;
-    }
-    state.SetIterationTime(ms / 1000.0 / kFrames);
-    state.counters["fps"] = kFrames * 1000.0 / ms;
-  }
+  TimeScene(state, CollisionProgram(queries), queries ? "collision" : "collision_not_asked");
 }
 BENCHMARK(BM_MovingObjectsWithCollision)
     ->ArgName("queries")
