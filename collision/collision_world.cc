@@ -1,5 +1,7 @@
 #include "collision/collision_world.h"
 
+#include <algorithm>
+#include <cmath>
 #include <iterator>
 #include <utility>
 
@@ -122,24 +124,73 @@ int CollisionWorld::TestCachedPairs() {
   return count;
 }
 
+namespace {
+
+// A box whose sides a sweep along x can sort: finite, not empty, of a size
+// where the sweep's room for rounding is meaningful.
+bool IsSweepable(const AxisBox& box) {
+  constexpr double kLargest = 1e30;
+  for (int i = 0; i < 3; ++i) {
+    if (!(std::fabs(box.centre[i]) < kLargest) || !(box.half_extent[i] >= 0.0) ||
+        !(box.half_extent[i] < kLargest)) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// The pairs (as indices y < x of `boxes`) whose boxes overlap, in the order
+// every pair would be met by taking x in turn and, for each, every y before
+// it. Boxes sorted by their lower x side are swept once, so only pairs whose
+// x extents overlap are compared in full; boxes the sweep cannot sort are
+// compared with every other.
+std::vector<std::pair<uint32_t, uint32_t>> OverlappingPairs(const std::vector<AxisBox>& boxes) {
+  std::vector<std::pair<uint32_t, uint32_t>> pairs;
+  std::vector<uint32_t> sweep, loose;
+  for (uint32_t i = 0; i < boxes.size(); ++i) (IsSweepable(boxes[i]) ? sweep : loose).push_back(i);
+  // Room for rounding between the sweep's sides and the overlap test.
+  const auto room = [&](uint32_t i) { return 1e-9 * (std::fabs(boxes[i].centre.x) + boxes[i].half_extent.x); };
+  const auto lower = [&](uint32_t i) { return boxes[i].centre.x - boxes[i].half_extent.x - room(i); };
+  const auto upper = [&](uint32_t i) { return boxes[i].centre.x + boxes[i].half_extent.x + room(i); };
+  std::sort(sweep.begin(), sweep.end(), [&](uint32_t a, uint32_t b) { return lower(a) < lower(b); });
+  std::vector<uint32_t> open;
+  for (uint32_t i : sweep) {
+    const double from = lower(i);
+    std::erase_if(open, [&](uint32_t j) { return upper(j) < from; });
+    for (uint32_t j : open) {
+      if (BoxesOverlap(boxes[i], boxes[j])) pairs.emplace_back(std::max(i, j), std::min(i, j));
+    }
+    open.push_back(i);
+  }
+  for (uint32_t i : loose) {
+    for (uint32_t j = 0; j < boxes.size(); ++j) {
+      // A pair of two loose boxes is met once, from its later box.
+      if (j == i || (j > i && std::binary_search(loose.begin(), loose.end(), j))) continue;
+      if (BoxesOverlap(boxes[i], boxes[j])) pairs.emplace_back(std::max(i, j), std::min(i, j));
+    }
+  }
+  std::sort(pairs.begin(), pairs.end());
+  return pairs;
+}
+
+}  // namespace
+
 int CollisionWorld::TestEveryPair() {
   // Each pair starts from a zero search vector, so a pair whose world boxes
   // are apart cannot meet and is passed over before the narrow phase.
-  struct Entry {
-    CollisionObject* object;
-    AxisBox box;
-  };
-  std::vector<Entry> entries;
-  entries.reserve(objects_.size());
-  for (auto& [key, object] : objects_) entries.push_back({object.get(), object->shape().Bounds(object->placement())});
+  std::vector<CollisionObject*> objects;
+  std::vector<AxisBox> boxes;
+  objects.reserve(objects_.size());
+  boxes.reserve(objects_.size());
+  for (auto& [key, object] : objects_) {
+    objects.push_back(object.get());
+    boxes.push_back(object->shape().Bounds(object->placement()));
+  }
   int count = 0;
-  for (size_t x = 1; x < entries.size(); ++x) {
-    for (size_t y = 0; y < x; ++y) {
-      if (!BoxesOverlap(entries[x].box, entries[y].box)) continue;
-      const auto [first, second] = OrderPair(*entries[y].object, *entries[x].object);
-      Vector3 cached;
-      if (TestCollisionPair(*first, *second, cached, default_response_, data_)) ++count;
-    }
+  for (const auto& [x, y] : OverlappingPairs(boxes)) {
+    const auto [first, second] = OrderPair(*objects[y], *objects[x]);
+    Vector3 cached;
+    if (TestCollisionPair(*first, *second, cached, default_response_, data_)) ++count;
   }
   return count;
 }

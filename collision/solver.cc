@@ -75,6 +75,28 @@ class Simplex {
     return false;
   }
 
+  // Johnson's test can accept a nearly flat simplex through rounding: its
+  // weights are then noise, and the point they make may lie far from the
+  // origin although the shapes almost touch. Among every subset of the
+  // vertices whose weights are all positive, this takes the one whose point
+  // lies nearest the origin (singletons always qualify), so the simplex point
+  // and the shape points behind it stay consistent.
+  void TakeNearestSubset(Vector3& v) {
+    int best = 0;
+    double best_length = 0.0;
+    for (int s = 1; s <= kFullSimplex; ++s) {
+      if ((s & all_bits_) != s || !HasPositiveWeights(s)) continue;
+      const Vector3 candidate = VectorOf(s);
+      const double length = Dot(candidate, candidate);
+      if (best == 0 || length < best_length) {
+        best = s;
+        best_length = length;
+        v = candidate;
+      }
+    }
+    if (best != 0) bits_ = best;
+  }
+
   // The shape points behind the current simplex point, weighted as the
   // simplex point is. Needs a non-empty simplex.
   void ShapePoints(Vector3& pa, Vector3& pb) const {
@@ -93,6 +115,7 @@ class Simplex {
   }
 
   int bits() const { return bits_; }
+  void RestoreBits(int bits) { bits_ = bits; }
 
  private:
   void ComputeDeterminants() {
@@ -142,6 +165,13 @@ class Simplex {
     return true;
   }
 
+  bool HasPositiveWeights(int s) const {
+    for (int i = 0; i < 4; ++i) {
+      if ((s & (1 << i)) && !(det_[s][i] > 0.0)) return false;
+    }
+    return true;
+  }
+
   // Valid subsets have a positive weight sum, so the division is safe.
   Vector3 VectorOf(int s) const {
     double sum = 0.0;
@@ -183,6 +213,12 @@ struct RelativeFrames {
     s.w = s.p - Apply(b_to_a, s.q);
     return s;
   }
+
+  void ClosestPoints(const ConvexShape& a, const ConvexShape& b, Vector3& pa, Vector3& pb) const {
+    Placement a_placement;
+    SetPlacementIdentity(a_placement);
+    ConvexClosestPoints(a, b, a_placement, b_to_a, pa, pb);
+  }
 };
 
 // The world is the common frame. a's search directions turn through
@@ -199,6 +235,10 @@ struct PlacedFrames {
     s.q = b.Support(ToLocalDirection(b_placement, v));
     s.w = Apply(a_placement, s.p) - Apply(b_placement, s.q);
     return s;
+  }
+
+  void ClosestPoints(const ConvexShape& a, const ConvexShape& b, Vector3& pa, Vector3& pb) const {
+    ConvexClosestPoints(a, b, a_placement, b_placement, pa, pb);
   }
 };
 
@@ -242,6 +282,14 @@ bool CommonPoint(const ConvexShape& a, const ConvexShape& b, const Frames& frame
                  Vector3& pb) {
   Simplex simplex;
   if (RunIntersection(a, b, frames, simplex, v) != Outcome::kReached) return false;
+  // A full simplex that rounding accepted while nearly flat has weights that
+  // are noise: its points could lie far apart. The answer stays a hit, and
+  // the points become the shapes' closest points, which meet when the shapes
+  // overlap and are as near as the shapes are otherwise.
+  if (Dot(v, v) >= kZeroLengthSquared) {
+    frames.ClosestPoints(a, b, pa, pb);
+    return true;
+  }
   simplex.ShapePoints(pa, pb);
   return true;
 }
@@ -302,7 +350,21 @@ void ConvexClosestPoints(const ConvexShape& a, const ConvexShape& b, const Place
     if (dist - mu <= dist * kRelativeTolerance) break;
     if (simplex.IsDegenerate(step.w)) break;
     simplex.StoreVertex(step.w);
-    if (!simplex.ClosestPoint(v)) break;
+    // A full simplex claims the shapes overlap, and a failed sub-algorithm
+    // gives no point at all; near contact either can be rounding. Then the
+    // nearest subset decides, and the iteration goes on only while it brings
+    // the point closer.
+    const int kept_bits = simplex.bits();
+    const Vector3 kept_v = v;
+    const bool found = simplex.ClosestPoint(v);
+    if (!found || simplex.bits() == kFullSimplex) {
+      simplex.TakeNearestSubset(v);
+      if (!found && !(Dot(v, v) < dist * dist)) {
+        simplex.RestoreBits(kept_bits);
+        v = kept_v;
+        break;
+      }
+    }
     dist = std::sqrt(Dot(v, v));
   }
   // Shapes whose first points already coincide, or whose first points are

@@ -31,6 +31,10 @@ bool ConvexIntersect(const ConvexShape& a, const ConvexShape& b, const Placement
 bool ConvexIntersectPlaced(const ConvexShape& a, const ConvexShape& b, const Placement& a_placement,
                            const Placement& b_placement, Vector3& v);
 
+// On a hit, pa and pb name one point of the world. When rounding let a nearly
+// flat simplex pass for one enclosing the origin, the hit stands and the
+// points are the closest points instead, which meet unless the shapes are a
+// hair apart.
 bool ConvexCommonPoint(const ConvexShape& a, const ConvexShape& b, const Placement& b_to_a, Vector3& v,
                        Vector3& pa, Vector3& pb);
 
@@ -38,7 +42,11 @@ bool ConvexCommonPointPlaced(const ConvexShape& a, const ConvexShape& b, const P
                              const Placement& b_placement, Vector3& v, Vector3& pa, Vector3& pb);
 
 // The closest points of the two shapes; they coincide in world coordinates
-// when the shapes overlap.
+// when the shapes overlap. Near contact, where rounding can make Johnson's
+// test accept a nearly flat simplex or reject every subset, the nearest
+// subset with positive weights is taken instead and the iteration goes on, so
+// the distance between the points is the shapes' distance and never a
+// rounding artefact.
 void ConvexClosestPoints(const ConvexShape& a, const ConvexShape& b, const Placement& a_placement,
                          const Placement& b_placement, Vector3& pa, Vector3& pb);
 

@@ -6,6 +6,7 @@
 #include "engine3d/render/render_settings.h"
 #include "engine3d/scene/camera_view.h"
 #include "engine3d/scene/rotation.h"
+#include "engine3d/scene/static_scene.h"
 #include "runtime/display_seam.h"
 
 namespace zv {
@@ -143,9 +144,36 @@ void CmdSetCameraToObjectOrientation(Vm& vm) {
   }
 }
 
+// Keeps the follow target out of the static scene's collision boxes: a cube
+// of half-size r moved from the followed point towards the target stops one
+// step before the first box it touches, and a box around the target is
+// pushed back out of the boxes it enters. Both tests leave their vectors in
+// the static box query's result. False when either moved the target.
+bool KeepTargetOutOfStaticBoxes(Engine3D& e, const Vector3f& followed, float r, Vector3f& target) {
+  CameraState& c = e.camera;
+  Vector3f& result = e.collision.static_box_result;
+  bool kept = true;
+  if (StaticLineCollision(e.static_scene, followed, target, r, 1.0f, &result) > 0) {
+    target = result;
+    c.follow_last_good = target;
+    kept = false;
+  }
+  const Vector3f reach{2 * r, r, 2 * r};
+  const Vector3f good = c.follow_last_good;
+  const Vector3f previous_min{good.x - reach.x, good.y - reach.y, good.z - reach.z};
+  const Vector3f previous_max{good.x + reach.x, good.y + reach.y, good.z + reach.z};
+  const Vector3f new_min{target.x - reach.x, target.y - reach.y, target.z - reach.z};
+  const Vector3f new_max{target.x + reach.x, target.y + reach.y, target.z + reach.z};
+  if (StaticBoxCollision(e.static_scene, previous_min, previous_max, new_min, new_max, &result) > 0) {
+    target = Vector3f{target.x - result.x, target.y - result.y, target.z - result.z};
+    kept = false;
+  }
+  return kept;
+}
+
 void CmdSetCameraToFollow(Vm& vm) {
   const float x = vm.NextFloat();
-  float y = vm.NextFloat();
+  const float y = vm.NextFloat();
   const float z = vm.NextFloat();
   const float angle = vm.NextFloat() * kDegreesToRadians;
   const float distance = vm.NextFloat();
@@ -156,13 +184,12 @@ void CmdSetCameraToFollow(Vm& vm) {
   if (!e) return;
   CameraState& c = e->camera;
   Vector3f target{x - std::sin(angle) * distance, height, z - std::cos(angle) * distance};
+  bool remember_target = true;
   if (radius > 0) {
-    // Kept above the ground by the radius; the static scene's boxes, once
-    // it has any, push the target out of them.
-    y += static_cast<float>(radius);
-    target.y += static_cast<float>(radius);
+    const float r = static_cast<float>(radius);
+    target.y += r;
+    remember_target = KeepTargetOutOfStaticBoxes(*e, Vector3f{x, y + r, z}, r, target);
   }
-  (void)y;
   // A smoothing of 0 (or less) would divide by nothing: the camera goes
   // straight to the target.
   const float divisor = smoothing > 0.0f ? smoothing : 1.0f;
@@ -179,7 +206,7 @@ void CmdSetCameraToFollow(Vm& vm) {
   c.angles.y = WrapAngle(current + difference / 1.5f) * kDegreesToRadians;
   c.mode = kCameraAngles;
   UpdateCameraFromAngles(*e);
-  c.follow_last_good = target;
+  if (remember_target) c.follow_last_good = target;
 }
 
 void CmdSetCameraRange(Vm& vm) {

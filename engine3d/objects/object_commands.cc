@@ -309,13 +309,24 @@ void CmdMakeObjectCollisionBox(Vm& vm) {
   o.box_collision = flag != 1 ? 1 : 0;
   o.own_box = flag != 1 ? 1 : 0;
   if (o.model) o.model->FreeModelCollision(index);
+  // The others' hits may still name its shapes.
+  e->transforms_changed = 1;
 }
 
 void CmdDeleteObjectCollisionBox(Vm& vm) {
   const int32_t number = vm.NextInt();
   Engine3D* e = FindEngine(vm);
   if (!e) return;
-  if (const int32_t index = ExistingObject(vm, *e, number)) e->pools.objects[index].collision_mode = 0;
+  const int32_t index = ExistingObject(vm, *e, number);
+  if (index == 0) return;
+  ObjectRecord& o = e->pools.objects[index];
+  o.collision_mode = 0;
+  // Its own box gave up the shapes of its kind: the collision library tests
+  // it by them again, rather than never more.
+  if (o.collision_on == 1 && o.model)
+    o.model->BuildModelCollision(index, o.collision_kind, o.collision_sizes.x, o.collision_sizes.y,
+                                 o.collision_sizes.z);
+  e->transforms_changed = 1;
 }
 
 // ---- How an object is drawn -------------------------------------------------------------------

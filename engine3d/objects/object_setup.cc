@@ -37,6 +37,7 @@ bool ReleaseObjectRecord(Engine3D& e, int32_t index) {
   ObjectRecord* o = e.pools.Object(index);
   if (!o || index == 0) return false;
   o->is_static = 0;
+  OrphanStaticGeometryOf(e.static_scene, index);
   RecordPool<SpriteRecord>& sprites = e.Sprites();
   for (int32_t i = sprites.Head(); i != kNoRecord; i = sprites.Next(i)) {
     if (sprites[i].is_3d != 1) continue;

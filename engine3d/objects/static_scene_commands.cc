@@ -133,7 +133,8 @@ void MoveObjectGeometryToStaticScene(Engine3D& e, int32_t object) {
 }
 
 void DeleteStaticObjects(Engine3D& e) {
-  if (e.static_scene.HasGroups()) ClearStaticScene(e);
+  // Collision boxes go too, also from a scene that holds no geometry.
+  if (e.static_scene.HasGroups() || !e.static_scene.boxes.empty()) ClearStaticScene(e);
   RecordPool<SpriteRecord>& sprites = e.Sprites();
   for (int32_t i = sprites.Head(); i != kNoRecord; i = sprites.Next(i)) {
     if (sprites[i].is_3d != 1 || sprites[i].object <= 0) continue;

@@ -9,8 +9,6 @@ namespace {
 constexpr float kNoContainerBeyond = 99999.9f;
 constexpr float kOwnedReachesContainersFrom = -5000.0f;
 constexpr uint64_t kMostVertices = 65536;  // what 16-bit indices reach
-// A line test walks at most this many steps per box, however short they are.
-constexpr double kMostLineSteps = 100000.0;
 
 float Distance(const Vector3f& a, const Vector3f& b) {
   const float dx = a.x - b.x, dy = a.y - b.y, dz = a.z - b.z;
@@ -68,11 +66,6 @@ std::array<Vector3f, 8> OccluderBox(const std::vector<platform::Vertex>& vertice
     corners[static_cast<size_t>(k)] =
         Vector3f{(k & 4 ? hx : lx) - mean.x, (k & 2 ? hy : ly) - mean.y, (k & 1 ? hz : lz) - mean.z};
   return corners;
-}
-
-bool Overlaps(const StaticBox& b, const Vector3f& min, const Vector3f& max) {
-  return min.x <= b.max.x && max.x >= b.min.x && min.y <= b.max.y && max.y >= b.min.y && min.z <= b.max.z &&
-         max.z >= b.min.z;
 }
 
 }  // namespace
@@ -165,67 +158,13 @@ void RemoveStaticGeometryOf(StaticScene& scene, int32_t owner) {
     std::erase_if(group.polygons, [&](const std::unique_ptr<StaticPolygon>& p) { return p->owner == owner; });
 }
 
+void OrphanStaticGeometryOf(StaticScene& scene, int32_t owner) {
+  if (owner <= 0) return;
+  for (StaticGroup& group : scene.groups)
+    for (const std::unique_ptr<StaticPolygon>& p : group.polygons)
+      if (p->owner == owner) p->owner = StaticPolygon::kOrphaned;
+}
+
 void AddStaticBox(StaticScene& scene, const Vector3f& a, const Vector3f& b) { scene.boxes.push_back({a, b}); }
-
-int32_t StaticBoxCollision(const StaticScene& scene, const Vector3f& previous_min, const Vector3f& previous_max,
-                           const Vector3f& new_min, const Vector3f& new_max, Vector3f* push) {
-  *push = Vector3f{};
-  int32_t hit = 0;
-  for (const StaticBox& b : scene.boxes) {
-    if (!Overlaps(b, new_min, new_max)) continue;
-    hit = 1;
-    const float d[6] = {std::fabs(previous_max.x - b.min.x), std::fabs(b.max.x - previous_min.x),
-                        std::fabs(previous_max.y - b.min.y), std::fabs(b.max.y - previous_min.y),
-                        std::fabs(previous_max.z - b.min.z), std::fabs(b.max.z - previous_min.z)};
-    int face = 0;
-    for (int i = 1; i < 6; ++i)
-      if (d[i] < d[face]) face = i;
-    switch (face) {
-      case 0: push->x = new_max.x - b.min.x; break;
-      case 1: push->x = new_min.x - b.max.x; break;
-      case 2: push->y = new_max.y - b.min.y; break;
-      case 3: push->y = new_min.y - b.max.y; break;
-      case 4: push->z = new_max.z - b.min.z; break;
-      default: push->z = new_min.z - b.max.z; break;
-    }
-  }
-  return hit;
-}
-
-int32_t StaticLineCollision(const StaticScene& scene, const Vector3f& start, const Vector3f& end, float radius,
-                            float step, Vector3f* stop) {
-  const Vector3f d{end.x - start.x, end.y - start.y, end.z - start.z};
-  const float length = std::fabs(d.x) > std::fabs(d.z) ? std::fabs(d.x) : std::fabs(d.z);
-  if (!(step > 0.0f)) step = 1.0f;
-  const double whole = std::trunc(static_cast<double>(length));
-  const double wanted = std::trunc(whole / step);
-  // A line along y alone (or of no length) tests its start only.
-  const int64_t steps = length > 0.0f && wanted > 0.0 ? static_cast<int64_t>(std::min(wanted, kMostLineSteps)) : 0;
-  const Vector3f advance = steps > 0 ? Vector3f{d.x / length * step, d.y / length * step, d.z / length * step}
-                                     : Vector3f{};
-  int32_t result = 0;
-  int64_t best_to_go = -1, start_to_go = -1;
-  Vector3f best = start;
-  for (const StaticBox& b : scene.boxes) {
-    for (int64_t i = 0; i <= steps; ++i) {
-      const float t = static_cast<float>(i);
-      const Vector3f p{start.x + advance.x * t, start.y + advance.y * t, start.z + advance.z * t};
-      const Vector3f low{p.x - radius, p.y - radius, p.z - radius}, high{p.x + radius, p.y + radius, p.z + radius};
-      if (!Overlaps(b, low, high)) continue;
-      const int64_t to_go = steps - i;
-      if (i == 0) {
-        start_to_go = std::max(start_to_go, to_go);
-      } else if (to_go > best_to_go) {
-        best_to_go = to_go;
-        const float back = t - 1.0f;
-        best = Vector3f{start.x + advance.x * back, start.y + advance.y * back, start.z + advance.z * back};
-        result = 1;
-      }
-      break;
-    }
-  }
-  *stop = start_to_go > best_to_go ? start : best;
-  return result;
-}
 
 }  // namespace zv

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine3d/objects/matrix_math.h"
+#include "engine3d/scene/static_boxes.h"
 #include "platform/render3d/types.h"
 #include "platform/render3d/vertex_buffer.h"
 
@@ -24,9 +25,11 @@ struct StaticOccluder {
 // decide visibility; a polygon owned by an object follows the ownerless
 // polygon that contains it.
 struct StaticPolygon {
+  static constexpr int32_t kOrphaned = -1;
+
   std::vector<platform::Vertex> vertices;
   std::vector<uint16_t> indices;
-  int32_t owner = 0;                  // object record index; 0 = none
+  int32_t owner = 0;                  // object record index; 0 = none, kOrphaned = gone
   Vector3f centre;                    // mean of the positions
   float radius = 0;                   // 1.25 x the farthest position
   float height_extent = 0;
@@ -46,18 +49,13 @@ struct StaticGroup {
   std::vector<std::unique_ptr<StaticPolygon>> polygons;
 };
 
-// An axis-aligned box that the static collision tests meet.
-struct StaticBox {
-  Vector3f min, max;
-};
-
 // The static scene: geometry that never moves, grouped by texture and
 // drawn in batches through one vertex buffer, and the collision boxes.
 struct StaticScene {
   static constexpr uint32_t kFirstCapacity = 4000;
 
   std::vector<StaticGroup> groups;
-  std::vector<StaticBox> boxes;
+  StaticBoxes boxes;
   uint32_t occlusion_on = 1;  // the screen-space occlusion pass
 
   // The shared vertex buffer and the batch being filled.
@@ -98,6 +96,10 @@ void AddStaticPolygon(StaticScene& scene, int32_t texture, std::unique_ptr<Stati
                       bool* made_group);
 // Removes every polygon the object owns.
 void RemoveStaticGeometryOf(StaticScene& scene, int32_t owner);
+// The geometry of an object that goes stays in the scene, still following
+// its container, but belongs to no object any more: one made later in the
+// same record cannot take it back.
+void OrphanStaticGeometryOf(StaticScene& scene, int32_t owner);
 void AddStaticBox(StaticScene& scene, const Vector3f& a, const Vector3f& b);
 
 // 1 when the box from new_min to new_max meets a collision box; `push`

@@ -20,6 +20,9 @@ namespace {
 
 namespace p = platform;
 
+// The longest scene file name a program may give.
+constexpr size_t kLongestSceneName = 255;
+
 // SETUP.INI's VBCREATE: the vertex buffer's capabilities.
 uint32_t VertexBufferCaps(Engine3D& e) {
   const int32_t setting = e.Bound() && e.Machine().runtime ? e.Machine().runtime->settings.vb_create : 0;
@@ -136,13 +139,24 @@ void CreateStaticVertexBuffer(Engine3D& e, uint32_t capacity) {
 }
 
 bool SaveStaticScene(Engine3D& e, const std::string& name) {
-  for (const StaticGroup& g : e.static_scene.groups) SaveGroupTexture(e, name, g.texture);
-  return ReplaceFile(p::Paths().Resolve(name), EncodeStaticScene(e.static_scene));
+  // Nothing to keep writes no file. A scene of collision boxes alone is
+  // kept all the same: its boxes are what a program would load it for.
+  const StaticScene& scene = e.static_scene;
+  if (!scene.HasGroups() && scene.boxes.empty()) return false;
+  if (name.size() > kLongestSceneName) return false;
+  for (const StaticGroup& g : scene.groups) SaveGroupTexture(e, name, g.texture);
+  return ReplaceFile(p::Paths().Resolve(name), EncodeStaticScene(scene));
 }
 
 bool LoadStaticScene(Engine3D& e, const std::string& name) {
+  if (name.size() > kLongestSceneName) return false;
   std::string file = name;
-  if (e.Bound() && e.Machine().attached_data) e.Machine().attached_data->ResolveVirtualFile(file, "dat");
+  // An attached record of that name stands in for the file; the name's
+  // last three characters give the temporary copy its extension.
+  if (e.Bound() && e.Machine().attached_data) {
+    const std::string_view extension = std::string_view(name).substr(name.size() - std::min<size_t>(3, name.size()));
+    e.Machine().attached_data->ResolveVirtualFile(file, extension);
+  }
   std::vector<uint8_t> bytes;
   if (!ReadWholeFile(p::Paths().Resolve(file), &bytes) || bytes.empty()) return false;
   std::optional<StaticSceneFile> read = DecodeStaticScene(bytes);
@@ -162,7 +176,7 @@ bool LoadStaticScene(Engine3D& e, const std::string& name) {
       most_vertices = std::max(most_vertices, static_cast<uint32_t>(polygon->vertices.size()));
     scene.groups.push_back(std::move(group));
   }
-  scene.boxes = std::move(read->boxes);
+  scene.boxes.assign(std::move(read->boxes));
   if (most_vertices > scene.capacity) CreateStaticVertexBuffer(e, most_vertices);
   return true;
 }

@@ -25,12 +25,15 @@ void CreateStaticVertexBuffer(Engine3D& e, uint32_t capacity);
 
 // Writes the scene to the file `name` (a program's name) and, beside it,
 // each group's texture as `name`_N.dds (N the group's texture number).
-// False when the scene file cannot be written; the previous file stays.
+// False, writing nothing, for a scene with neither groups nor boxes or a
+// name longer than 255 characters; false when the scene file cannot be
+// written, and the previous file stays.
 bool SaveStaticScene(Engine3D& e, const std::string& name);
 // Replaces the scene's groups and boxes with those of the file; the groups
 // take their textures from the texture cache or the DDS files beside it
-// (untextured when missing). False, changing nothing, when the file cannot
-// be read, is empty or is damaged.
+// (untextured when missing). False, changing nothing, when the name is
+// longer than 255 characters or the file cannot be read, is empty or is
+// damaged.
 bool LoadStaticScene(Engine3D& e, const std::string& name);
 
 // The name of a group's texture file beside the scene file.

@@ -6,6 +6,7 @@
 #include "models/nodes/mesh_node.h"
 #include "models/nodes/vertex_measures.h"
 #include "platform/render3d/device.h"
+#include "platform/render3d/matrix.h"
 #include "platform/xfile/builders.h"
 
 namespace zv::models {
@@ -60,10 +61,18 @@ bool MeshNode::ExtractNodeGeometry(platform::Device3D& device, GeometryExtractio
     if (walk.mode == GeometryExtraction::kCopyPass) {
       Matrix4 world = Matrix4::Identity();
       device.GetTransform(platform::TransformState::kWorld, &world);
+      // Normals turn with the positions, as the device turns them when it
+      // draws the mesh in place; geometry taken out of a turned object then
+      // lights as the object did.
+      const platform::NormalMatrix turn = platform::NormalMatrixOf(world);
       std::vector<MeshVertex> placed(vertices_);
       for (MeshVertex& v : placed) {
         Vector3f p{v.x, v.y, v.z};
         if (TransformPointProject(&p, p, world)) v.x = p.x, v.y = p.y, v.z = p.z;
+        const float nx = v.nx, ny = v.ny, nz = v.nz;
+        v.nx = nx * turn.m[0][0] + ny * turn.m[1][0] + nz * turn.m[2][0];
+        v.ny = nx * turn.m[0][1] + ny * turn.m[1][1] + nz * turn.m[2][1];
+        v.nz = nx * turn.m[0][2] + ny * turn.m[1][2] + nz * turn.m[2][2];
       }
       PutAt<MeshVertex>(walk.vertices, walk.vertex_cursor, placed);
       PutAt<uint16_t>(walk.indices, walk.index_cursor, indices_);

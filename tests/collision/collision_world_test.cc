@@ -2,12 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <limits>
 #include <memory>
 #include <vector>
 
 #include "collision/collision_interface.h"
 #include "collision/convex_shapes.h"
+#include "collision/pair_tests.h"
+#include "collision/proximity_pairs.h"
 #include "tests/collision/collision_test_util.h"
 
 namespace zv {
@@ -120,6 +124,40 @@ TEST_F(CollisionWorldTest, WithoutCachingSeparatedObjectsAreNotReported) {
   EXPECT_EQ(world_.TestAllCollisions(), 2);
   const std::vector<std::pair<CollisionKey, CollisionKey>> expected = {{1, 3}, {2, 3}};
   EXPECT_EQ(CalledPairs(), expected);
+}
+
+// Many objects, some touching exactly and some placed where no sweep can
+// sort them: the pairs reported are those that meet, in key order.
+TEST_F(CollisionWorldTest, WithoutCachingManyObjectsReportEveryMeetingPairInKeyOrder) {
+  world_.DisableCollisionCaching();
+  testing::Random random(31);
+  BoxShape* box = Keep(CreateBoxShape(2, 2, 2));
+  SphereShape* ball = Keep(CreateSphereShape(1));
+  std::vector<CollisionKey> keys;
+  for (int i = 0; i < 300; ++i) {
+    const CollisionKey key = MakeCollisionKey(static_cast<uint32_t>(random.Int(1, 100000)), i % 3);
+    if (world_.FindObject(key)) continue;
+    keys.push_back(key);
+    // Whole-number places make faces that touch exactly.
+    const auto at = [&] { return static_cast<float>(random.Int(0, 12)) + (i % 2 ? 0.0f : 0.5f); };
+    std::array<float, 16> matrix = Translation(at(), at(), at());
+    if (i % 50 == 7) matrix = Translation(1e35f, 0, 0);
+    if (i % 50 == 9) matrix[0] = std::numeric_limits<float>::quiet_NaN();
+    if (i % 50 == 11) matrix = Scaled(1e31f, 1e31f, 1e31f, 0, 0, 0);
+    Place(key, i % 2 ? static_cast<CollisionShape*>(box) : ball, matrix);
+  }
+  std::sort(keys.begin(), keys.end());
+  std::vector<std::pair<CollisionKey, CollisionKey>> expected;
+  for (size_t x = 1; x < keys.size(); ++x)
+    for (size_t y = 0; y < x; ++y) {
+      const auto [first, second] = OrderPair(const_cast<CollisionObject&>(*world_.FindObject(keys[y])),
+                                             const_cast<CollisionObject&>(*world_.FindObject(keys[x])));
+      Vector3 v;
+      if (IntersectObjects(*first, *second, v)) expected.emplace_back(first->key(), second->key());
+    }
+  EXPECT_EQ(world_.TestAllCollisions(), static_cast<int>(expected.size()));
+  EXPECT_EQ(CalledPairs(), expected);
+  EXPECT_GT(expected.size(), 300u);
 }
 
 TEST_F(CollisionWorldTest, CachingKeepsPairsOfTouchingBoxes) {

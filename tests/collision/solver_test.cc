@@ -268,6 +268,56 @@ TEST_F(RandomPrimitivePairs, AnyPairIsEitherACommonPointOrAVerifiedGap) {
   EXPECT_GT(misses, 200);
 }
 
+// Flat faces a hair apart make nearly flat simplices that rounding can pass
+// off as enclosing the origin. Whatever the hit tests answer, the closest
+// points keep the true gap and a common point is one point in the world.
+TEST(ConvexSolver, NearContactGivesTheTrueGapAndMeetingCommonPoints) {
+  Random random(99);
+  const double gaps[] = {1e-5, 1e-7, -1e-6};
+  double worst_gap_error = 0.0, worst_common_apart = 0.0;
+  for (int trial = 0; trial < 3000; ++trial) {
+    const double gap = gaps[trial % 3];
+    const Vector3 ha{random.Uniform(0.2, 1.5), random.Uniform(0.2, 1.5), random.Uniform(0.2, 1.5)};
+    const Vector3 hb{random.Uniform(0.2, 1.5), random.Uniform(0.2, 1.5), random.Uniform(0.2, 1.5)};
+    BoxShape a(ha), b(hb);
+    // b turned about a's y axis and resting on a's top face.
+    const Placement ta = random.RigidPlacement(2.0);
+    const double turn = random.Uniform(0.0, 6.28);
+    Placement tb = ta;
+    tb.basis = MultiplyMatrix3(ta.basis, MakeMatrix3(std::cos(turn), 0, std::sin(turn), 0, 1, 0, -std::sin(turn),
+                                                     0, std::cos(turn)));
+    tb.origin = Apply(ta, {random.Uniform(-0.8, 0.8) * ha.x, ha.y + hb.y + gap, random.Uniform(-0.8, 0.8) * ha.z});
+
+    Vector3 pa, pb;
+    ConvexClosestPoints(a, b, ta, tb, pa, pb);
+    worst_gap_error = std::max(worst_gap_error, std::fabs(Length(Apply(ta, pa) - Apply(tb, pb)) - std::max(gap, 0.0)));
+    Vector3 v;
+    if (ConvexCommonPointPlaced(a, b, ta, tb, v, pa, pb))
+      worst_common_apart =
+          std::max(worst_common_apart, Length(Apply(ta, pa) - Apply(tb, pb)) - std::max(gap, 0.0));
+  }
+  EXPECT_LT(worst_gap_error, 1e-9);
+  EXPECT_LT(worst_common_apart, 1e-9);
+
+  // Two triangles lying flat, one a gap above the other.
+  double worst_triangles = 0.0;
+  for (int trial = 0; trial < 3000; ++trial) {
+    const double gap = gaps[trial % 2];
+    const double size = random.Uniform(1.0, 10.0);
+    std::vector<Vector3> verts{{-size, 0, -size}, {size, 0, -size}, {0, 0, size}};
+    for (int i = 0; i < 3; ++i)
+      verts.push_back({random.Uniform(-0.3, 0.3), gap + (i == 0 ? 0.0 : random.Uniform(0.0, 0.1)),
+                       random.Uniform(-0.3, 0.3)});
+    const Vector3* base = verts.data();
+    PointSetShape a(&base, std::vector<uint32_t>{0, 1, 2}), b(&base, std::vector<uint32_t>{3, 4, 5});
+    const Placement t = random.RigidPlacement(2.0);
+    Vector3 pa, pb;
+    ConvexClosestPoints(a, b, t, t, pa, pb);
+    worst_triangles = std::max(worst_triangles, std::fabs(Length(Apply(t, pa) - Apply(t, pb)) - gap));
+  }
+  EXPECT_LT(worst_triangles, 1e-9);
+}
+
 TEST(ConvexSolver, ScaledPlacementUsesTheFullInverse) {
   BoxShape a({1, 1, 1}), b({1, 1, 1});
   Placement ta = At(0, 0, 0), tb = At(2.5, 0, 0);

@@ -108,7 +108,7 @@ TEST_F(CollisionPrograms, DeletedLockedAndSwitchedOffObjectsAreNeverHit) {
       "make object sphere 1, 10\n"
       "make object sphere 2, 10 : position object 2, 5, 0, 0\n"
       "make object sphere 3, 10 : position object 3, -5, 0, 0\n"
-      "print object collision(1, 2); object collision(1, 3)\n"
+      "print object collision(1, 2); object collision(1, 3); object hit(2, 1)\n"
       "delete object 2\n"
       "print object collision(1, 2); object collision(3, 0)\n"
       "lock object 3\n"
@@ -119,9 +119,12 @@ TEST_F(CollisionPrograms, DeletedLockedAndSwitchedOffObjectsAreNeverHit) {
       "print object collision(1, 3)\n"
       // A new object in the deleted one's record starts afresh.
       "make object sphere 2, 10 : position object 2, 200, 0, 0\n"
-      "print object collision(1, 2)\n");
+      "print object collision(1, 2)\n"
+      // Its first contact is news, whatever the deleted object had seen.
+      "position object 2, 5, 0, 0\n"
+      "print object hit(2, 1); object hit(2, 1)\n");
   EXPECT_EQ(run.errors, "");
-  EXPECT_EQ(run.printed, "11\n01\n000\n00\n1\n0\n");
+  EXPECT_EQ(run.printed, "111\n01\n000\n00\n1\n0\n10\n");
 }
 
 TEST_F(CollisionPrograms, OwnBoxesMeetTurnedAndAxisAlignedBoxesGiveACorrection) {
@@ -139,12 +142,103 @@ TEST_F(CollisionPrograms, OwnBoxesMeetTurnedAndAxisAlignedBoxesGiveACorrection) 
       "position object 1, -20, 0, 0\n"
       "sync\n"
       "position object 1, -8, 0, 0\n"
-      "print object collision(1, 2); object collision result x(); object collision result y()\n"
+      "print object collision(1, 2); object collision result x(); object collision result y();"
+      " object collision result z()\n"
       // Touching faces do not meet; a miss clears the correction.
       "position object 1, -10, 0, 0\n"
-      "print object collision(1, 2); object collision result x()\n");
+      "print object collision(1, 2); object collision result x()\n"
+      // Without its own box, a sphere is tested by its shape again.
+      "make object sphere 3, 10 : position object 3, 0, 30, 0\n"
+      "make object sphere 4, 10 : position object 4, 7, 30, 0\n"
+      "make object collision box 3, -1, -1, -1, 1, 1, 1, 0\n"
+      "print object collision(3, 4); object collision(4, 0)\n"
+      "delete object collision box 3\n"
+      "print object collision(3, 4); object collision(4, 0)\n");
   EXPECT_EQ(run.errors, "");
-  EXPECT_EQ(run.printed, "00\n12\n120\n00\n");
+  EXPECT_EQ(run.printed, "00\n12\n1200\n00\n00\n13\n");
+}
+
+// Object 1 crosses object 2 along x, one step a frame; prints each change
+// of both "any object" answers, then how often object hit reported.
+std::string CrossingProgram(const std::string& setup, const std::string& move) {
+  return "sync rate 0\n" + setup +
+         "last$ = \"\" : hits = 0\n"
+         "for x = -40 to 40 step 2\n" +
+         move +
+         "  sync\n"
+         "  now$ = str$(object collision(1, 0)) + \",\" + str$(object collision(2, 0))\n"
+         "  if now$ <> last$ then print now$; \" \"; : last$ = now$\n"
+         "  if object hit(1, 0) > 0 then hits = hits + 1\n"
+         "next x\n"
+         "print \"/\"; hits\n";
+}
+
+TEST_F(CollisionPrograms, MovingObjectsMeetAndPartInEveryMode) {
+  // Two spheres moving towards each other and on past.
+  EngineRun spheres = Run(CrossingProgram("make object sphere 1, 10 : make object sphere 2, 10\n",
+                                          "  position object 1, x, 0, 0 : position object 2, 0 - x, 0, 0\n"));
+  EXPECT_EQ(spheres.errors, "");
+  EXPECT_EQ(spheres.printed, "0,0 2,1 0,0 /1\n");
+  // A sphere passing a turned box, by fitted spheres, fitted boxes and the
+  // box's own triangles.
+  const std::string pass = "  position object 1, x, 0, 0\n";
+  for (const char* mode : {"spheres", "boxes", "polygons"}) {
+    EngineRun run = Run(CrossingProgram("make object sphere 1, 10\n"
+                                        "make object box 2, 20, 10, 10 : rotate object 2, 0, 45, 0\n"
+                                        "set object collision to " + std::string(mode) + " 1\n"
+                                        "set object collision to " + std::string(mode) + " 2\n",
+                                        pass));
+    EXPECT_EQ(run.errors, "") << mode;
+    EXPECT_EQ(run.printed, "0,0 2,1 0,0 /1\n") << mode;
+  }
+  // Turned, the box's corner reaches a sphere that its face would not.
+  const std::string at_edge = "make object sphere 1, 10 : position object 1, -15.3, 0, 3.54\n"
+                              "make object box 2, 20, 10, 10 : set object collision to polygons 2\n";
+  EXPECT_EQ(Run(at_edge + "print object collision(1, 2)\n").printed, "0\n");
+  EXPECT_EQ(Run(at_edge + "rotate object 2, 0, 45, 0 : print object collision(1, 2)\n").printed, "1\n");
+}
+
+TEST_F(CollisionPrograms, StaticBoxesPushBackAndStopLinesAlsoAroundACopiedModel) {
+  EngineRun run = Run(
+      "make static collision box 20, -10, -10, 30, 10, 10\n"
+      // A box coming down onto the top is pushed back up.
+      "print static box collision(22, 12, -1, 24, 14, 1, 22, 9, -1, 24, 11, 1); \" \"; static box result x(); \",\";"
+      " static box result y(); \",\"; static box result z()\n"
+      "print static line collision(0, 0, 0, 100, 0, 0, 1, 1); \" \"; static line result x(); \",\";"
+      " static line result y(); \",\"; static line result z()\n"
+      // A level model copied into the scene, with a collision box around it.
+      "load object \"square.x\", 1 : position object 1, 0, 0, 50\n"
+      "copy object to static scene 1\n"
+      "x# = object position x(1) : y# = object position y(1) : z# = object position z(1)\n"
+      "w# = object size x(1) / 2 : h# = object size y(1) / 2\n"
+      "make static collision box x# - w#, y# - h#, z# - 1, x# + w#, y# + h#, z# + 1\n"
+      "delete object 1\n"
+      "print static line collision(2, 3, 0, 2, 3, 100, 0.5, 1); \" \"; static line result x(); \",\";"
+      " static line result y(); \",\"; static line result z()\n"
+      // Beside the model the line runs free and stops nowhere.
+      "print static line collision(9, 3, 0, 9, 3, 100, 0.5, 1); \" \"; static line result z()\n");
+  EXPECT_EQ(run.errors, "");
+  EXPECT_EQ(run.printed, "1 0,-1,0\n1 18,0,0\n1 2,3,48\n0 0\n");
+}
+
+TEST_F(CollisionPrograms, TheFollowingCameraStopsAtAStaticWall) {
+  // Object at the origin looking along +z; the camera wants to be 100
+  // behind it, but a wall stands from z -50 to -40.
+  const std::string follow = "make object sphere 1, 10\n"
+                             "lowest# = 0\n"
+                             "for i = 1 to 60\n"
+                             "  set camera to follow 0, 0, 0, 0, 100, 0, 2, radius\n"
+                             "  if camera position z() < lowest# then lowest# = camera position z()\n"
+                             "next i\n"
+                             "print int(lowest#); \" \"; int(camera position z()); \" \"; static box result z()\n";
+  EngineRun walled = Run("make static collision box -100, -100, -50, 100, 100, -40\nradius = 5\n" + follow);
+  EXPECT_EQ(walled.errors, "");
+  // Stopped before the wall, pushed back by the box around the camera.
+  EXPECT_EQ(walled.printed, "-30 -30 -4\n");
+  // Without a radius, or without the wall, it goes all the way.
+  EXPECT_EQ(Run("make static collision box -100, -100, -50, 100, 100, -40\nradius = 0\n" + follow).printed,
+            "-100 -100 0\n");
+  EXPECT_EQ(Run("radius = 5\n" + follow).printed, "-100 -100 0\n");
 }
 
 TEST_F(CollisionPrograms, TheQueriesCheckTheirFirstObject) {

@@ -142,6 +142,15 @@ TEST_F(SceneTerrainPrograms, AnObjectMovedIntoTheSceneShowsOnlyInsideAContainer)
                                "move object to static scene 1\nremove object from static scene 1\nhide object 1\n" +
                                kCamera));
   EXPECT_NE(Red(twice.At(320, 240)), Red(contained.At(320, 240)));
+  // Deleted, it leaves its geometry behind, which a new object in its
+  // place cannot take back.
+  EngineRun left = Run(Framed(std::string("disable auto camera\n") + kContainer + kMovedCube +
+                              "delete object 1\n"
+                              "make object cube 1, 10 : position object 1, 30, 0, 0\n"
+                              "move object to static scene 1 : remove object from static scene 1\n" +
+                              kCamera));
+  EXPECT_EQ(left.errors, "");
+  EXPECT_EQ(left.At(320, 240), contained.At(320, 240));
 }
 
 TEST_F(SceneTerrainPrograms, AnOccluderHidesWhatLiesBehindItUntilOcclusionIsSwitchedOff) {
@@ -158,6 +167,71 @@ TEST_F(SceneTerrainPrograms, AnOccluderHidesWhatLiesBehindItUntilOcclusionIsSwit
   EXPECT_GT(Red(seen.At(320, 240)), 0x40);
   EngineRun again = Run(Framed(scene + "clear static scene switch\nset static scene switch\n" + kCamera));
   EXPECT_EQ(again.At(320, 240), kBackdrop);
+}
+
+// Turned, scaled, coloured primitives and a loaded model, seen from one
+// camera.
+constexpr char kPlate[] =
+    "xof 0302txt 0032\n"
+    "Frame plate {\n"
+    " Mesh square {\n"
+    "  4;\n"
+    "  -5;-5;0;, 5;-5;0;, 5;5;0;, -5;5;0;;\n"
+    "  2;\n"
+    "  3;0,2,1;, 3;0,3,2;;\n"
+    "  MeshNormals {\n"
+    "   1;\n"
+    "   0;0;-1;;\n"
+    "   2;\n"
+    "   3;0,0,0;, 3;0,0,0;;\n"
+    "  }\n"
+    " }\n"
+    "}\n";
+constexpr char kObjects[] =
+    "disable auto camera\n"
+    "make object cube 1, 10 : colour object 1, rgb(255, 0, 0) : position object 1, -15, 0, 0\n"
+    "rotate object 1, 30, 40, 0\n"
+    "make object sphere 2, 12 : colour object 2, rgb(0, 255, 0) : position object 2, 15, 0, 10\n"
+    "make object cone 3, 10 : colour object 3, rgb(0, 0, 255) : position object 3, 0, 12, 5\n"
+    "rotate object 3, 0, 0, 20\n"
+    "load object \"plate.x\", 4 : colour object 4, rgb(255, 255, 0) : position object 4, 0, -10, 20\n"
+    "rotate object 4, 300, 0, 0 : scale object 4, 200, 150, 100\n";
+constexpr char kSceneCamera[] = "position camera 0, 5, -50 : point camera 0, 0, 0\n";
+
+TEST_F(SceneTerrainPrograms, AStaticCopyDrawsItsObjectsPictureAndSurvivesSaveThenLoad) {
+  std::ofstream(folder_ / "plate.x") << kPlate;
+  EngineRun objects = Run(Framed(std::string(kObjects) + kSceneCamera));
+  EXPECT_EQ(objects.errors, "");
+  ASSERT_EQ(objects.width, 640);
+  EXPECT_GT(objects.CountOtherThan(kBackdrop), 10000u);
+
+  EngineRun copied = Run(Framed(std::string(kObjects) +
+                                "for i = 1 to 4 : copy object to static scene i : delete object i : next i\n" +
+                                kSceneCamera + "save static objects \"level.dat\"\n"));
+  EXPECT_EQ(copied.errors, "");
+  EXPECT_TRUE(copied.frame == objects.frame) << "the static copy draws another picture";
+
+  // A new run with only a hidden object, for the backdrop.
+  EngineRun loaded = Run(Framed(std::string("disable auto camera\nmake object cube 9, 1 : hide object 9\n"
+                                            "load static objects \"level.dat\"\n") +
+                                kSceneCamera));
+  EXPECT_EQ(loaded.errors, "");
+  EXPECT_TRUE(loaded.frame == objects.frame) << "the loaded scene draws another picture";
+}
+
+TEST_F(SceneTerrainPrograms, CollisionBoxesAloneAreSavedAndAnEmptySceneWritesNothing) {
+  EngineRun run = Run(
+      "save static objects \"empty.dat\"\n"
+      "make static collision box 20, -10, -10, 30, 10, 10\n"
+      "save static objects \"boxes.dat\"\n"
+      "delete static objects\n"
+      "print static line collision(0, 0, 0, 100, 0, 0, 1, 1)\n"
+      "load static objects \"boxes.dat\"\n"
+      "print static line collision(0, 0, 0, 100, 0, 0, 1, 1); \" \"; static line result x()\n"
+      "end\n");
+  EXPECT_EQ(run.errors, "");
+  EXPECT_EQ(run.printed, "0\n1 18\n");
+  EXPECT_FALSE(fs::exists(folder_ / "empty.dat"));
 }
 
 // ---- Matrix terrain ------------------------------------------------------------------------

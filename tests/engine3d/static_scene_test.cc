@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <limits>
+#include <random>
 
 #include "engine3d/scene/static_scene_file.h"
 
@@ -193,6 +196,100 @@ TEST_F(StaticCollision, AMovingCubeStopsOneStepBeforeItsContact) {
   EXPECT_EQ(StaticLineCollision(scene, {-1e30f, 5, 5}, {1e30f, 5, 5}, 1, 1e-9f, &stop), 0);
 }
 
+// The line test as a walk, step by step and box by box: the answer the
+// quicker search must give bit for bit.
+int32_t WalkedLineCollision(const std::vector<StaticBox>& boxes, const Vector3f& start, const Vector3f& end,
+                            float radius, float step, Vector3f* stop) {
+  const Vector3f d{end.x - start.x, end.y - start.y, end.z - start.z};
+  const float length = std::fabs(d.x) > std::fabs(d.z) ? std::fabs(d.x) : std::fabs(d.z);
+  if (!(step > 0.0f)) step = 1.0f;
+  const double wanted = std::trunc(std::trunc(static_cast<double>(length)) / step);
+  const int64_t steps = length > 0.0f && wanted > 0.0 ? static_cast<int64_t>(std::min(wanted, 100000.0)) : 0;
+  const Vector3f advance = steps > 0 ? Vector3f{d.x / length * step, d.y / length * step, d.z / length * step}
+                                     : Vector3f{};
+  auto at = [&](float t) { return Vector3f{start.x + advance.x * t, start.y + advance.y * t, start.z + advance.z * t}; };
+  int32_t result = 0;
+  int64_t best_to_go = -1, start_to_go = -1;
+  Vector3f best = start;
+  for (const StaticBox& b : boxes)
+    for (int64_t i = 0; i <= steps; ++i) {
+      const Vector3f p = at(static_cast<float>(i));
+      if (!(p.x - radius <= b.max.x && p.x + radius >= b.min.x && p.y - radius <= b.max.y &&
+            p.y + radius >= b.min.y && p.z - radius <= b.max.z && p.z + radius >= b.min.z))
+        continue;
+      const int64_t to_go = steps - i;
+      if (i == 0) {
+        start_to_go = std::max(start_to_go, to_go);
+      } else if (to_go > best_to_go) {
+        best_to_go = to_go;
+        best = at(static_cast<float>(i) - 1.0f);
+        result = 1;
+      }
+      break;
+    }
+  *stop = start_to_go > best_to_go ? start : best;
+  return result;
+}
+
+TEST(StaticLineCollisions, TheSearchAnswersAsTheStepByStepWalk) {
+  std::mt19937 random(515);
+  auto uniform = [&](float lo, float hi) { return std::uniform_real_distribution<float>(lo, hi)(random); };
+  // Whole numbers make touching faces and contacts exactly on a step common.
+  auto whole = [&](int lo, int hi) { return static_cast<float>(std::uniform_int_distribution<int>(lo, hi)(random)); };
+  const float steps[] = {1.0f, 0.0f, 0.5f, 2.5f, 0.37f};
+  const float radii[] = {1.0f, 0.0f, 0.5f, 2.0f, -1.0f};
+  StaticScene scene;
+  std::vector<StaticBox> boxes;
+  int contacts = 0;
+  for (int round = 0; round < 60; ++round) {
+    // The boxes change between rounds, so the search must follow them.
+    if (round % 20 == 0) {
+      scene.boxes.clear();
+      boxes.clear();
+    }
+    for (int k = 0; k < 1 + round % 7; ++k) {
+      const bool exact = k % 2 == 0;
+      const Vector3f low = exact ? Vector3f{whole(-40, 40), whole(-10, 10), whole(-40, 40)}
+                                 : Vector3f{uniform(-40, 40), uniform(-10, 10), uniform(-40, 40)};
+      const Vector3f size = exact ? Vector3f{whole(0, 10), whole(0, 10), whole(0, 10)}
+                                  : Vector3f{uniform(0, 10), uniform(0, 10), uniform(0, 10)};
+      const StaticBox box{low, {low.x + size.x, low.y + size.y, low.z + size.z}};
+      AddStaticBox(scene, box.min, box.max);
+      boxes.push_back(box);
+    }
+    for (int line = 0; line < 200; ++line) {
+      const bool exact = line % 2 == 0;
+      const Vector3f a = exact ? Vector3f{whole(-60, 60), whole(-12, 12), whole(-60, 60)}
+                               : Vector3f{uniform(-60, 60), uniform(-12, 12), uniform(-60, 60)};
+      Vector3f b = exact ? Vector3f{whole(-60, 60), whole(-12, 12), whole(-60, 60)}
+                         : Vector3f{uniform(-60, 60), uniform(-12, 12), uniform(-60, 60)};
+      if (line % 17 == 0) b = Vector3f{a.x, b.y, a.z};  // along y only
+      if (line % 23 == 0) b = Vector3f{a.x, a.y, b.z};  // along z only
+      const float step = steps[line % 5], radius = radii[(line / 5) % 5];
+      Vector3f expected_stop, stop;
+      const int32_t expected = WalkedLineCollision(boxes, a, b, radius, step, &expected_stop);
+      ASSERT_EQ(StaticLineCollision(scene, a, b, radius, step, &stop), expected) << round << " " << line;
+      ASSERT_EQ(stop, expected_stop) << round << " " << line;
+      contacts += expected;
+    }
+  }
+  EXPECT_GT(contacts, 2000);
+  // Boxes and lines that are not finite answer as the walk does.
+  const float inf = std::numeric_limits<float>::infinity(), nan = std::numeric_limits<float>::quiet_NaN();
+  AddStaticBox(scene, Vector3f{-inf, -1, -1}, Vector3f{inf, 1, 1});
+  AddStaticBox(scene, Vector3f{nan, 0, 0}, Vector3f{5, 5, 5});
+  boxes.push_back({{-inf, -1, -1}, {inf, 1, 1}});
+  boxes.push_back({{nan, 0, 0}, {5, 5, 5}});
+  const Vector3f odd[][2] = {{{0, 20, 0}, {0, -20, 50}}, {{nan, 0, 0}, {9, 9, 9}}, {{0, 0, -30}, {inf, 0, 30}},
+                             {{0, 5, -30}, {0, -5, 30}}};
+  for (const auto& [a, b] : odd) {
+    Vector3f expected_stop, stop;
+    const int32_t expected = WalkedLineCollision(boxes, a, b, 1.0f, 1.0f, &expected_stop);
+    EXPECT_EQ(StaticLineCollision(scene, a, b, 1.0f, 1.0f, &stop), expected);
+    EXPECT_EQ(std::memcmp(&stop, &expected_stop, sizeof stop), 0);
+  }
+}
+
 TEST(StaticSceneFiles, AnEmptySceneIsTwoEndBytes) {
   EXPECT_EQ(EncodeStaticScene(StaticScene{}), (std::vector<uint8_t>{0, 0}));
   std::optional<StaticSceneFile> read = DecodeStaticScene(std::vector<uint8_t>{0, 0});
@@ -248,7 +345,7 @@ TEST(StaticSceneFiles, AFileGivesBackGroupsPolygonsAndBoxes) {
   EXPECT_EQ(read->boxes[0].max, (Vector3f{4, 5, 6}));
   StaticScene again;
   again.groups = std::move(read->groups);
-  again.boxes = std::move(read->boxes);
+  again.boxes.assign(std::move(read->boxes));
   EXPECT_EQ(EncodeStaticScene(again), bytes);
 }
 
