@@ -1,8 +1,8 @@
-// Frames per second of whole frames (the 3D render of many lit cubes over
-// the backdrop, the 2D passes, the presentation) at 640x480, measured by a
-// compiled BASIC program run headless in this process: it makes the cubes
-// in a grid before the camera, shows a few frames, then times `kFrames`
-// frames with its own timer.
+// Frames per second of whole frames (the 3D render over the backdrop, the 2D
+// passes, the presentation) at 640x480, measured by a compiled BASIC program
+// run headless in this process: it builds its scene (many lit cubes in a
+// grid before the camera, or a large textured matrix seen from above its
+// edge), shows a few frames, then times `kFrames` frames with its own timer.
 #include <benchmark/benchmark.h>
 
 #include <unistd.h>
@@ -45,17 +45,9 @@ class NoPresenter final : public platform::Presenter {
 
 constexpr int kFrames = 30;
 
-std::string Program(int cubes, int depth) {
-  return "sync on\nsync rate 0\nhide mouse\ndisable auto camera\nset display mode 640, 480, " +
-         std::to_string(depth) + "\nfor i = 1 to " + std::to_string(cubes) +
-         "\n"
-         "  k = i - 1\n"
-         "  make object cube i, 8\n"
-         "  position object i, (k - k / 10 * 10) * 15 - 67, (k / 10 - k / 100 * 10) * 15 - 67, k / 100 * 15\n"
-         "  rotate object i, 30, 30, 0\n"
-         "next i\n"
-         "position camera 0, 0, -170\n"
-         "for f = 1 to 3 : sync : next f\n"
+// The timed frames that end every scene's program.
+std::string TimedFrames() {
+  return "for f = 1 to 3 : sync : next f\n"
          "t = timer()\n"
          "for f = 1 to " +
          std::to_string(kFrames) +
@@ -64,9 +56,45 @@ std::string Program(int cubes, int depth) {
          "end\n";
 }
 
+std::string CubesProgram(int cubes, int depth) {
+  return "sync on\nsync rate 0\nhide mouse\ndisable auto camera\nset display mode 640, 480, " +
+         std::to_string(depth) + "\nfor i = 1 to " + std::to_string(cubes) +
+         "\n"
+         "  k = i - 1\n"
+         "  make object cube i, 8\n"
+         "  position object i, (k - k / 10 * 10) * 15 - 67, (k / 10 - k / 100 * 10) * 15 - 67, k / 100 * 15\n"
+         "  rotate object i, 30, 30, 0\n"
+         "next i\n"
+         "position camera 0, 0, -170\n" +
+         TimedFrames();
+}
+
+// A matrix of tiles x tiles cells over random hills, textured from a 64 x
+// 64 image of four coloured tiles laid in stripes, seen from above one edge
+// so that it fills the screen.
+std::string MatrixProgram(int tiles, int depth) {
+  const std::string n = std::to_string(tiles), last = std::to_string(tiles - 1);
+  return "sync on\nsync rate 0\nhide mouse\nset display mode 640, 480, " + std::to_string(depth) +
+         "\n"
+         "ink rgb(40, 160, 40), 0 : box 0, 0, 32, 32\nink rgb(120, 90, 40), 0 : box 32, 0, 64, 32\n"
+         "ink rgb(150, 150, 150), 0 : box 0, 32, 32, 64\nink rgb(220, 200, 120), 0 : box 32, 32, 64, 64\n"
+         "get image 1, 0, 0, 64, 64\ncls\n"
+         "make matrix 1, 1000, 1000, " + n + ", " + n +
+         "\n"
+         "prepare matrix texture 1, 1, 2, 2\n"
+         "randomize 1\nrandomize matrix 1, 40\n"
+         "for x = 0 to " + last + " : for z = 0 to " + last +
+         "\n"
+         "  t = x + z : t = t - t / 4 * 4 + 1 : set matrix tile 1, x, z, t\n"
+         "next z : next x\n"
+         "update matrix 1\n"
+         "position camera 500, 250, -150 : point camera 500, 0, 450\n" +
+         TimedFrames();
+}
+
 // Milliseconds the program took for kFrames frames; -1 when it failed.
-int RunScene(int cubes, int depth) {
-  CompileResult compiled = CompileSource(Program(cubes, depth));
+int RunScene(const std::string& program, const std::string& name) {
+  CompileResult compiled = CompileSource(program);
   if (!compiled.ok) return -1;
   const std::vector<uint8_t> bytes = EncodeProgramFile(compiled.program);
   const fs::path folder = fs::temp_directory_path() / ("zv_bench_engine3d_" + std::to_string(getpid()));
@@ -80,7 +108,7 @@ int RunScene(int cubes, int depth) {
   // With ZV_BENCH_DUMP=folder each scene's last frame is written there, to
   // see what was drawn.
   if (const char* dump = std::getenv("ZV_BENCH_DUMP"))
-    options.screenshot = std::string(dump) + "/cubes_" + std::to_string(cubes) + "_" + std::to_string(depth) + ".png";
+    options.screenshot = std::string(dump) + "/" + name + ".png";
   StartServices services;
   services.user_state_folder = folder.string() + "/";
   services.engine3d = &engine;
@@ -109,10 +137,11 @@ int RunScene(int cubes, int depth) {
   return std::atoi(printed.c_str());
 }
 
-void BM_CubesPerFrame(benchmark::State& state) {
-  const int cubes = static_cast<int>(state.range(0)), depth = static_cast<int>(state.range(1));
+// One run of the scene's program per iteration, its timed frames as the
+// iteration's time.
+void MeasureFrames(benchmark::State& state, const std::string& program, const std::string& name) {
   for (auto _ : state) {
-    const int ms = RunScene(cubes, depth);
+    const int ms = RunScene(program, name);
     if (ms <= 0) {
       state.SkipWithError("the scene did not run");
       return;
@@ -121,12 +150,30 @@ void BM_CubesPerFrame(benchmark::State& state) {
     state.counters["fps"] = kFrames * 1000.0 / ms;
   }
 }
+
+void BM_CubesPerFrame(benchmark::State& state) {
+  const int cubes = static_cast<int>(state.range(0)), depth = static_cast<int>(state.range(1));
+  MeasureFrames(state, CubesProgram(cubes, depth), "cubes_" + std::to_string(cubes) + "_" + std::to_string(depth));
+}
 BENCHMARK(BM_CubesPerFrame)
     ->ArgNames({"cubes", "bits"})
     ->Args({100, 16})
     ->Args({1000, 16})
     ->Args({100, 32})
     ->Args({1000, 32})
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Repetitions(3)
+    ->Unit(benchmark::kMillisecond);
+
+void BM_TexturedMatrix(benchmark::State& state) {
+  const int tiles = static_cast<int>(state.range(0)), depth = static_cast<int>(state.range(1));
+  MeasureFrames(state, MatrixProgram(tiles, depth), "matrix_" + std::to_string(tiles) + "_" + std::to_string(depth));
+}
+BENCHMARK(BM_TexturedMatrix)
+    ->ArgNames({"tiles", "bits"})
+    ->Args({64, 16})
+    ->Args({64, 32})
     ->UseManualTime()
     ->Iterations(1)
     ->Repetitions(3)
