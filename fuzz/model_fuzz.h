@@ -59,11 +59,11 @@ inline void Exercise(models::FrameNode& root, int32_t frame_count, platform::Dev
   device.BeginScene();
   root.RenderNode(device, -1);
   device.EndScene();
-  Vector3f sum{};
+  models::Vector3f sum{};
   uint32_t count = 0;
-  root.SumVertexPositions(Matrix4::Identity(), &sum, &count);
+  root.SumVertexPositions(models::Matrix4::Identity(), &sum, &count);
   models::BoundingBox box;
-  root.GetNodeBoundingBox(Matrix4::Identity(), &box);
+  root.GetNodeBoundingBox(models::Matrix4::Identity(), &box);
   models::GeometryExtraction counting;
   root.ExtractNodeGeometry(device, counting);
   std::vector<models::MeshVertex> vertices;

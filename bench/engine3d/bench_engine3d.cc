@@ -7,6 +7,7 @@
 
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -14,8 +15,10 @@
 #include <string>
 
 #include "compiler/compiler.h"
+#include "display/codecs/image_codecs.h"
 #include "display/display_commands.h"
 #include "display/display_factory.h"
+#include "display/images.h"
 #include "engine3d/engine.h"
 #include "engine3d/engine_handlers.h"
 #include "runtime/console/console_commands.h"
@@ -69,16 +72,28 @@ std::string CubesProgram(int cubes, int depth) {
          TimedFrames();
 }
 
-// A matrix of tiles x tiles cells over random hills, textured from a 64 x
-// 64 image of four coloured tiles laid in stripes, seen from above one edge
-// so that it fills the screen.
+// The matrix's texture: four coloured tiles of 32 x 32 with a few dots.
+constexpr char kGroundPicture[] = "ground.bmp";
+bool WriteGroundPicture(const fs::path& folder) {
+  platform::SurfaceDesc desc;
+  desc.width = desc.height = 64;
+  desc.format = platform::PixelFormat::Xrgb8888();
+  platform::SurfacePtr picture = platform::Surface::Create(desc);
+  const uint32_t tiles[4] = {0x28A028, 0x785A28, 0x969696, 0xDCC878};
+  for (int32_t y = 0; y < 64; ++y)
+    for (int32_t x = 0; x < 64; ++x)
+      picture->SetPixelAt(x, y, (x * 7 + y * 3) % 11 == 0 ? 0x202020 : tiles[(y / 32) * 2 + x / 32]);
+  return codecs::SaveImageFile(*picture, (folder / kGroundPicture).string()) == codecs::SaveOutcome::kWritten;
+}
+
+// A matrix of tiles x tiles cells over random hills, textured with the
+// ground picture's four tiles laid in stripes, seen from above one edge so
+// that it fills the screen.
 std::string MatrixProgram(int tiles, int depth) {
   const std::string n = std::to_string(tiles), last = std::to_string(tiles - 1);
   return "sync on\nsync rate 0\nhide mouse\nset display mode 640, 480, " + std::to_string(depth) +
          "\n"
-         "ink rgb(40, 160, 40), 0 : box 0, 0, 32, 32\nink rgb(120, 90, 40), 0 : box 32, 0, 64, 32\n"
-         "ink rgb(150, 150, 150), 0 : box 0, 32, 32, 64\nink rgb(220, 200, 120), 0 : box 32, 32, 64, 64\n"
-         "get image 1, 0, 0, 64, 64\ncls\n"
+         "load image \"" + std::string(kGroundPicture) + "\", 1\n"
          "make matrix 1, 1000, 1000, " + n + ", " + n +
          "\n"
          "prepare matrix texture 1, 1, 2, 2\n"
@@ -99,6 +114,7 @@ int RunScene(const std::string& program, const std::string& name) {
   const std::vector<uint8_t> bytes = EncodeProgramFile(compiled.program);
   const fs::path folder = fs::temp_directory_path() / ("zv_bench_engine3d_" + std::to_string(getpid()));
   fs::create_directories(folder);
+  if (!WriteGroundPicture(folder)) return -1;
   Engine3D engine;
   std::string printed, errors;
   StartOptions options;
@@ -116,6 +132,7 @@ int RunScene(const std::string& program, const std::string& name) {
     RegisterCoreHandlers(table);
     RegisterConsoleHandlers(table);
     RegisterDisplayHandlers(table);
+    RegisterImageHandlers(table);
     RegisterEngine3DHandlers(table);
   };
   services.make_display = [](platform::Window& window, Vm& vm) {
@@ -133,7 +150,10 @@ int RunScene(const std::string& program, const std::string& name) {
   const int status = RunRuntime(options, std::move(services));
   fs::current_path(before);
   fs::remove_all(folder);
-  if (status != 0 || !errors.empty()) return -1;
+  if (status != 0 || !errors.empty()) {
+    std::fprintf(stderr, "%s: %s\n", name.c_str(), errors.c_str());
+    return -1;
+  }
   return std::atoi(printed.c_str());
 }
 
