@@ -327,6 +327,14 @@ bool ReplaceFile(const std::string& path, std::string_view contents) {
   return true;
 }
 
+// A file that is not a 3DS file, or a 3DS file cut short, would convert
+// into a model with nothing in it.
+bool HoldsWholeMainChunk(std::span<const uint8_t> file) {
+  if (file.size() < 6 || file[0] != 0x4D || file[1] != 0x4D) return false;
+  const uint32_t length = file[2] | (file[3] << 8) | (file[4] << 16) | (static_cast<uint32_t>(file[5]) << 24);
+  return length <= file.size();
+}
+
 // Converts the file and hands the text to `use` while it is held.
 template <class Use>
 void ConvertThreeDsToX(std::span<const uint8_t> file, Use use) {
@@ -357,8 +365,10 @@ std::string ConvertThreeDsToXText(std::span<const uint8_t> file) {
 int32_t Convert3dsToX(const std::string& source, const std::string& target) {
   std::vector<uint8_t> bytes;
   if (!ReadWholeFile(source, &bytes)) return kThreeDsNotOpened;
-  ConvertThreeDsToX(bytes, [&](std::string_view text) { ReplaceFile(target, text); });
-  return 0;
+  if (!HoldsWholeMainChunk(bytes)) return kThreeDsDamaged;
+  bool written = false;
+  ConvertThreeDsToX(bytes, [&](std::string_view text) { written = ReplaceFile(target, text); });
+  return written ? 0 : kThreeDsNotWritten;
 }
 
 }  // namespace zv::models

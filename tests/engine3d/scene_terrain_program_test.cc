@@ -276,9 +276,19 @@ TEST_F(SceneTerrainPrograms, A3dsFileLoadsAsAnObject) {
   EXPECT_GT(Red(run.At(320, 240)), 0x40);
   EXPECT_EQ(Green(run.At(320, 240)), 0);
   EXPECT_EQ(run.At(5, 5), kBackdrop);
-  // A missing 3DS file is a missing file.
+  // A missing 3DS file is a missing file; a file that is no whole 3DS file
+  // cannot be converted.
   EngineRun missing = Run(Framed("load object \"none.3ds\", 1\n"));
   EXPECT_NE(missing.errors.find("File does not exist"), std::string::npos) << missing.errors;
+  std::vector<uint8_t> cut = Cube3ds();
+  cut.resize(cut.size() / 2);
+  WriteBytes("cut.3ds", cut);
+  WriteBytes("empty.3ds", {});
+  for (const char* name : {"cut.3ds", "empty.3ds"}) {
+    EngineRun damaged = Run(Framed("load object \"" + std::string(name) + "\", 1\nprint object exist(1)\n"));
+    EXPECT_NE(damaged.errors.find("Warning : Could not convert the 3DS model"), std::string::npos) << damaged.errors;
+    EXPECT_EQ(damaged.printed, "");
+  }
 }
 
 TEST_F(SceneTerrainPrograms, The3dsConversionCommandWritesTheXTextAndChecksItsNames) {
@@ -296,6 +306,11 @@ TEST_F(SceneTerrainPrograms, The3dsConversionCommandWritesTheXTextAndChecksItsNa
   EngineRun gone = Run(Framed("convert 3ds to x \"gone.3ds\", \"gone.x\"\n"));
   EXPECT_NE(gone.errors.find("File does not exist"), std::string::npos) << gone.errors;
   EXPECT_FALSE(fs::exists(folder_ / "other.xx"));
+  // A file that is no 3DS file converts into nothing, and says so.
+  WriteBytes("text.3ds", {'t', 'e', 'x', 't'});
+  EngineRun text = Run(Framed("convert 3ds to x \"text.3ds\", \"text.x\"\n"));
+  EXPECT_NE(text.errors.find("Could not convert the 3DS model"), std::string::npos) << text.errors;
+  EXPECT_FALSE(fs::exists(folder_ / "text.x"));
 }
 
 TEST_F(SceneTerrainPrograms, ATextured3dsCubeShowsItsPicture) {

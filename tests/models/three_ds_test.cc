@@ -326,7 +326,7 @@ class ThreeDsFiles : public ::testing::Test {
   std::filesystem::path folder_;
 };
 
-TEST_F(ThreeDsFiles, TheTargetIsReplacedWholeAndAMissingSourceIsReported) {
+TEST_F(ThreeDsFiles, TheTargetIsReplacedOnlyByAWholeConversion) {
   const Data file = ::zv::models::File(Object("Box", Chunk(0x4100, VertexList({{0, 0, 0}}))));
   std::ofstream(File("box.3ds"), std::ios::binary)
       .write(reinterpret_cast<const char*>(file.bytes.data()), static_cast<std::streamsize>(file.bytes.size()));
@@ -338,6 +338,19 @@ TEST_F(ThreeDsFiles, TheTargetIsReplacedWholeAndAMissingSourceIsReported) {
   EXPECT_EQ(Convert3dsToX(File("none.3ds"), File("none.x")), kThreeDsNotOpened);
   EXPECT_FALSE(std::filesystem::exists(File("none.x")));
   EXPECT_EQ(Convert3dsToX(folder_.string(), File("folder.x")), kThreeDsNotOpened);
+  // No 3DS file, or one cut short: nothing is written over the old target.
+  std::ofstream(File("text.3ds")) << "not a model";
+  EXPECT_EQ(Convert3dsToX(File("text.3ds"), File("box.x")), kThreeDsDamaged);
+  std::vector<uint8_t> cut = file.bytes;
+  cut.resize(cut.size() - 1);
+  std::ofstream(File("cut.3ds"), std::ios::binary)
+      .write(reinterpret_cast<const char*>(cut.data()), static_cast<std::streamsize>(cut.size()));
+  EXPECT_EQ(Convert3dsToX(File("cut.3ds"), File("box.x")), kThreeDsDamaged);
+  std::ifstream again(File("box.x"));
+  EXPECT_EQ(std::string((std::istreambuf_iterator<char>(again)), std::istreambuf_iterator<char>()), written);
+  // A target that cannot be written is reported, and no temporary is left.
+  EXPECT_EQ(Convert3dsToX(File("box.3ds"), File("no folder/box.x")), kThreeDsNotWritten);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_), std::filesystem::directory_iterator()), 4);
 }
 
 // The 3DS files of Debian's assimp-testmodels package, where it is installed,
