@@ -55,9 +55,8 @@ void RepairNumbers(char* begin, char* end) {
   }
 }
 
-}  // namespace
-
-size_t FormatFixed6(float value, char* out) {
+// FormatFixed6, kept in this file so that the line writers can inline it.
+size_t WriteFixed6(float value, char* out) {
   const uint32_t bits = std::bit_cast<uint32_t>(value);
   const uint32_t biased = (bits >> 23) & 0xFF;
   if (biased == 0xFF) {
@@ -85,6 +84,10 @@ size_t FormatFixed6(float value, char* out) {
   return static_cast<size_t>(p + 6 - out);
 }
 
+}  // namespace
+
+size_t FormatFixed6(float value, char* out) { return WriteFixed6(value, out); }
+
 XTextBuffer::XTextBuffer(size_t expected)
     : text_(std::make_unique_for_overwrite<char[]>(std::max<size_t>(expected, 256))),
       capacity_(std::max<size_t>(expected, 256)) {}
@@ -104,7 +107,7 @@ XTextBuffer& XTextBuffer::Int(int64_t value) {
 }
 
 XTextBuffer& XTextBuffer::Fixed(float value) {
-  used_ += FormatFixed6(value, Room(64));
+  used_ += WriteFixed6(value, Room(64));
   return *this;
 }
 
@@ -116,7 +119,7 @@ void XTextBuffer::FloatLine(std::initializer_list<float> values, std::string_vie
   for (const float* v = values.begin(); v != values.end(); ++v) {
     if (v != values.begin()) p += Copy(separator, p);
     spelled_with_hash |= !std::isfinite(*v);
-    p += FormatFixed6(*v, p);
+    p += WriteFixed6(*v, p);
   }
   p += Copy(end, p);
   if (spelled_with_hash) RepairNumbers(start, p);
