@@ -84,16 +84,14 @@ void TransformPoint(Vector3f& p, const Matrix4& m) {
 
 class XTextOutput final : public ThreeDsOutput {
  public:
-  // The text of a 3DS file is about ten times its size; beyond 256 MB the
-  // buffer grows as it fills.
-  XTextOutput(const ThreeDsKeyframer& hierarchy, size_t file_size)
-      : text_(std::min<size_t>(file_size * 10, size_t{256} << 20)), parents_(hierarchy.parents), pivots_(hierarchy.pivots) {
+  XTextOutput(const ThreeDsKeyframer& hierarchy, XTextBuffer& text)
+      : text_(text), parents_(hierarchy.parents), pivots_(hierarchy.pivots) {
     for (const char* line : {"xof 0302txt 0064", "Header {", "1;", "0;", "1;", "}", ""}) text_.Line(line);
   }
 
-  const XTextBuffer& Finish(const ThreeDsKeyframer& keyframer) {
+  void Finish(const ThreeDsKeyframer& keyframer) {
     WriteAnimationSet(keyframer.nodes);
-    return text_;
+    text_.HandOn();
   }
 
   void Material(const ThreeDsMaterial& m) override {
@@ -285,7 +283,7 @@ class XTextOutput final : public ThreeDsOutput {
     text_.Line("}");
   }
 
-  XTextBuffer text_;
+  XTextBuffer& text_;
   const std::vector<int16_t>& parents_;
   const std::vector<Vector3f>& pivots_;
   std::vector<int32_t> depths_;
@@ -312,19 +310,16 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes) {
   return !in.bad();
 }
 
-// Writes beside the target and renames over it, so the old file goes only
-// once the new one is complete.
-bool ReplaceFile(const std::string& path, std::string_view contents) {
-  const std::string temp = path + ".tmp" + std::to_string(::getpid());
-  FILE* file = std::fopen(temp.c_str(), "wb");
-  if (!file) return false;
-  bool written = std::fwrite(contents.data(), 1, contents.size(), file) == contents.size();
-  written = std::fclose(file) == 0 && written;
-  if (!written || std::rename(temp.c_str(), path.c_str()) != 0) {
-    std::remove(temp.c_str());
-    return false;
-  }
-  return true;
+// The file's X text, handed to `sink` a piece at a time.
+void ConvertThreeDsToX(std::span<const uint8_t> file, size_t piece, XTextBuffer::Sink sink) {
+  ThreeDsKeyframer hierarchy;
+  ThreeDsOutput nothing;
+  ReadThreeDsPass(file, ThreeDsPass::kHierarchy, nothing, hierarchy);
+  XTextBuffer buffer(piece, std::move(sink));
+  XTextOutput text(hierarchy, buffer);
+  ThreeDsKeyframer tracks;
+  ReadThreeDsPass(file, ThreeDsPass::kContents, text, tracks);
+  text.Finish(tracks);
 }
 
 // A file that is not a 3DS file, or a 3DS file cut short, would convert
@@ -335,16 +330,22 @@ bool HoldsWholeMainChunk(std::span<const uint8_t> file) {
   return length <= file.size();
 }
 
-// Converts the file and hands the text to `use` while it is held.
-template <class Use>
-void ConvertThreeDsToX(std::span<const uint8_t> file, Use use) {
-  ThreeDsKeyframer hierarchy;
-  ThreeDsOutput nothing;
-  ReadThreeDsPass(file, ThreeDsPass::kHierarchy, nothing, hierarchy);
-  XTextOutput text(hierarchy, file.size());
-  ThreeDsKeyframer tracks;
-  ReadThreeDsPass(file, ThreeDsPass::kContents, text, tracks);
-  use(text.Finish(tracks).View());
+// Writes the text beside the target, a piece at a time, and renames it
+// over the target once it is whole, so the old file goes only then.
+bool WriteConverted(std::span<const uint8_t> file, const std::string& path) {
+  const std::string temp = path + ".tmp" + std::to_string(::getpid());
+  FILE* out = std::fopen(temp.c_str(), "wb");
+  if (!out) return false;
+  bool written = true;
+  ConvertThreeDsToX(file, size_t{1} << 20, [&](std::string_view piece) {
+    written = written && std::fwrite(piece.data(), 1, piece.size(), out) == piece.size();
+  });
+  written = std::fclose(out) == 0 && written;
+  if (!written || std::rename(temp.c_str(), path.c_str()) != 0) {
+    std::remove(temp.c_str());
+    return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -358,7 +359,9 @@ std::string SanitizeXName(std::string_view name) {
 
 std::string ConvertThreeDsToXText(std::span<const uint8_t> file) {
   std::string text;
-  ConvertThreeDsToX(file, [&](std::string_view converted) { text = converted; });
+  // The text of a 3DS file is about ten times its size.
+  text.reserve(std::min<size_t>(file.size() * 10, size_t{256} << 20));
+  ConvertThreeDsToX(file, size_t{1} << 20, [&](std::string_view piece) { text += piece; });
   return text;
 }
 
@@ -366,9 +369,7 @@ int32_t Convert3dsToX(const std::string& source, const std::string& target) {
   std::vector<uint8_t> bytes;
   if (!ReadWholeFile(source, &bytes)) return kThreeDsNotOpened;
   if (!HoldsWholeMainChunk(bytes)) return kThreeDsDamaged;
-  bool written = false;
-  ConvertThreeDsToX(bytes, [&](std::string_view text) { written = ReplaceFile(target, text); });
-  return written ? 0 : kThreeDsNotWritten;
+  return WriteConverted(bytes, target) ? 0 : kThreeDsNotWritten;
 }
 
 }  // namespace zv::models

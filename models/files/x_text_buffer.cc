@@ -88,9 +88,16 @@ size_t WriteFixed6(float value, char* out) {
 
 size_t FormatFixed6(float value, char* out) { return WriteFixed6(value, out); }
 
-XTextBuffer::XTextBuffer(size_t expected)
-    : text_(std::make_unique_for_overwrite<char[]>(std::max<size_t>(expected, 256))),
-      capacity_(std::max<size_t>(expected, 256)) {}
+XTextBuffer::XTextBuffer(size_t expected, Sink sink)
+    : text_(std::make_unique_for_overwrite<char[]>(std::max<size_t>(expected, 256) + (sink ? 4096 : 0))),
+      capacity_(std::max<size_t>(expected, 256) + (sink ? 4096 : 0)),
+      piece_(expected),
+      sink_(std::move(sink)) {}
+
+void XTextBuffer::HandOn() {
+  if (sink_ && used_ > 0) sink_(View());
+  used_ = 0;
+}
 
 void XTextBuffer::Grow(size_t count) {
   const size_t capacity = std::max(capacity_ * 2, used_ + count);
@@ -125,6 +132,7 @@ void XTextBuffer::FloatLine(std::initializer_list<float> values, std::string_vie
   if (spelled_with_hash) RepairNumbers(start, p);
   *p++ = '\n';
   used_ += static_cast<size_t>(p - start);
+  HandOnIfFull();
 }
 
 void XTextBuffer::FaceLine(uint32_t a, uint32_t b, uint32_t c, std::string_view end) {
@@ -140,6 +148,7 @@ void XTextBuffer::FaceLine(uint32_t a, uint32_t b, uint32_t c, std::string_view 
   p += Copy(end, p);
   *p++ = '\n';
   used_ += static_cast<size_t>(p - start);
+  HandOnIfFull();
 }
 
 }  // namespace zv::models

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <initializer_list>
 #include <memory>
 #include <string>
@@ -24,9 +25,14 @@ size_t FormatFixed6(float value, char* out);
 // after it become '0' (the decimal point before it stays).
 class XTextBuffer {
  public:
-  // `expected` bytes are set aside at once, so that a large text seldom
-  // moves while it grows.
-  explicit XTextBuffer(size_t expected = 0);
+  // Where whole lines go once a piece of text is complete.
+  using Sink = std::function<void(std::string_view)>;
+
+  // Without a sink the text stays in the buffer, `expected` bytes set aside
+  // at once so that a large text seldom moves while it grows. With one, the
+  // text is handed on in pieces of about `expected` bytes, each ending with
+  // a line, so that a large text never has to be held whole.
+  explicit XTextBuffer(size_t expected = 0, Sink sink = {});
 
   XTextBuffer& operator<<(std::string_view text) {
     std::memcpy(Room(text.size()), text.data(), text.size());
@@ -42,7 +48,10 @@ class XTextBuffer {
   // "%5.6f", as it comes: a number spelled with '#' stays.
   XTextBuffer& Fixed(float value);
 
-  void EndLine() { *this << '\n'; }
+  void EndLine() {
+    *this << '\n';
+    HandOnIfFull();
+  }
   // A whole line of plain text.
   void Line(std::string_view text) { (*this << text).EndLine(); }
   // A line of numbers "%5.6f" between the separators, then `end`, repaired.
@@ -50,7 +59,10 @@ class XTextBuffer {
   // A face: "3;" and the three indices between commas, then `end`.
   void FaceLine(uint32_t a, uint32_t b, uint32_t c, std::string_view end);
 
+  // The text not yet handed on.
   std::string_view View() const { return {text_.get(), used_}; }
+  // Hands the rest of the text to the sink.
+  void HandOn();
 
  private:
   // Where `count` more characters go.
@@ -59,10 +71,15 @@ class XTextBuffer {
     return text_.get() + used_;
   }
   void Grow(size_t count);
+  void HandOnIfFull() {
+    if (sink_ && used_ >= piece_) HandOn();
+  }
 
   std::unique_ptr<char[]> text_;  // its first used_ characters are the text
   size_t capacity_ = 0;
   size_t used_ = 0;
+  size_t piece_ = 0;
+  Sink sink_;
 };
 
 }  // namespace zv::models

@@ -43,12 +43,30 @@ TEST(XTextBuffer, LinesOfNumbersTurnNumbersSpelledWithHashesIntoZeros) {
   (text.Fixed(-std::numeric_limits<float>::quiet_NaN()) << ';').EndLine();  // as it comes
   text.FaceLine(0, 65535, 123, ";;");
   text.Line("}");
-  EXPECT_EQ(text.View(),
-            "1.000000; 00.000000; 0.250000;,\n"
-            "0.000000;\n"
-            "-1.#IND00;\n"
-            "3;0,65535,123;;\n"
-            "}\n");
+  const std::string expected =
+      "1.000000; 00.000000; 0.250000;,\n"
+      "0.000000;\n"
+      "-1.#IND00;\n"
+      "3;0,65535,123;;\n"
+      "}\n";
+  EXPECT_EQ(text.View(), expected);
+
+  // With a sink the same text arrives in pieces of whole lines.
+  std::vector<std::string> pieces;
+  XTextBuffer handed(16, [&](std::string_view piece) { pieces.emplace_back(piece); });
+  handed.FloatLine({1.0f, -std::numeric_limits<float>::quiet_NaN(), 0.25f}, "; ", ";,");
+  handed.FloatLine({std::numeric_limits<float>::infinity()}, ", ", ";");
+  (handed.Fixed(-std::numeric_limits<float>::quiet_NaN()) << ';').EndLine();
+  handed.FaceLine(0, 65535, 123, ";;");
+  handed.Line("}");
+  handed.HandOn();
+  std::string joined;
+  for (const std::string& piece : pieces) {
+    EXPECT_EQ(piece.back(), '\n');
+    joined += piece;
+  }
+  EXPECT_GT(pieces.size(), 2u);
+  EXPECT_EQ(joined, expected);
 }
 
 }  // namespace
