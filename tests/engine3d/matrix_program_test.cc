@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <sstream>
 #include <vector>
 
 #include "tests/engine3d/engine_run.h"
@@ -17,13 +16,6 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr uint32_t kBackdrop = 0x00007B;
-
-std::vector<double> Numbers(const std::string& printed) {
-  std::vector<double> values;
-  std::istringstream lines(printed);
-  for (std::string line; std::getline(lines, line);) values.push_back(std::stod(line));
-  return values;
-}
 
 class MatrixPrograms : public ::testing::Test {
  protected:
@@ -39,7 +31,7 @@ class MatrixPrograms : public ::testing::Test {
   std::vector<double> Values(const std::string& body) {
     EngineRun run = Run(body);
     EXPECT_EQ(run.errors, "");
-    return Numbers(run.printed);
+    return run.PrintedNumbers();
   }
 
   fs::path folder_;
@@ -79,7 +71,7 @@ TEST_F(MatrixPrograms, ShiftsTurnTheHeightsByOneLineAndKeepTheFarOne) {
       "for i = 1 to 4 : shift matrix minus x 1, 0 : next i\n" + row +
       // A single tile turns onto itself.
       "make matrix 2, 10, 10, 1, 1\nset matrix height 2, 0, 0, 5 : set matrix height 2, 1, 0, 6\n"
-      "shift matrix minus x 2 : shift matrix plus x 2 : shift matrix minus z 2 : shift matrix plus z 2\n"
+      "shift matrix minus x 2 : shift matrix plus x 2 : shift matrix minus z 2 : shift matrix plus z 2, 1\n"
       "print matrix tile height(2, 0, 0)\nprint matrix tile height(2, 1, 0)\n"
       "randomize matrix 2, 3\n"
       "for x = 0 to 1 : for z = 0 to 1 : h = matrix tile height(2, x, z)\n"
