@@ -303,10 +303,11 @@ class Reader {
 
   // ---- Materials -----------------------------------------------------------------------
 
+  // A material lacking a chunk keeps the start value of ThreeDsMaterial for
+  // it (white, no shine, no texture), not the value of the one before.
   uint64_t Material() {
     const Chunk chunk = Open();
-    material_.texture_strength = -1.0f;
-    material_.map_file.clear();
+    material_ = ThreeDsMaterial{};
     Walk(chunk, Unknown::kSkip, [&](uint16_t sub) -> std::optional<uint64_t> {
       switch (sub) {
         case id::kMaterialName: {

@@ -185,9 +185,12 @@ TEST(ThreeDsToX, TheLastColourChunkOfAMaterialColourCountsAndUnknownOnesAreStepp
   // 0x0012 is stepped over two bytes at a time: its six bytes of header and
   // three of data must not hide the float colour behind them.
   Data diffuse = Cat(Chunk(0x0011, Data().U8(0).U8(51).U8(255)), Chunk(0x0012, Data().U8(9).U8(9).U8(9).U8(9)));
-  const std::string text =
-      Convert(File(Chunk(0xAFFF, Cat(Chunk(0xA000, Data().Str("m")), Chunk(0xA020, diffuse)))));
+  const std::string text = Convert(File(Cat(Chunk(0xAFFF, Cat(Chunk(0xA000, Data().Str("m")), Chunk(0xA020, diffuse))),
+                                             Chunk(0xAFFF, Chunk(0xA000, Data().Str("n"))))));
   EXPECT_NE(text.find("Material x3ds_mat_m {\n0.000000, 0.200000, 1.000000, 1.000000;;\n"), std::string::npos)
+      << text;
+  // A material without a colour of its own is white, whatever came before.
+  EXPECT_NE(text.find("Material x3ds_mat_n {\n1.000000, 1.000000, 1.000000, 1.000000;;\n"), std::string::npos)
       << text;
   // No texture map: no TextureFilename.
   EXPECT_EQ(text.find("TextureFilename"), std::string::npos);
