@@ -32,7 +32,7 @@ size_t Copy(std::string_view text, char* out) {
 // The decimal digits of `value` at `out`; the end of them.
 char* WriteUnsigned(char* out, uint32_t value) {
   int digits = 1;
-  for (uint32_t rest = value; rest >= 10; rest /= 10) ++digits;
+  for (uint64_t bound = 10; value >= bound; bound *= 10) ++digits;
   char* p = out + digits;
   while (value >= 100) {
     p -= 2;
@@ -56,7 +56,7 @@ void RepairNumbers(char* begin, char* end) {
 }
 
 // FormatFixed6, kept in this file so that the line writers can inline it.
-size_t WriteFixed6(float value, char* out) {
+inline size_t WriteFixed6(float value, char* out) {
   const uint32_t bits = std::bit_cast<uint32_t>(value);
   const uint32_t biased = (bits >> 23) & 0xFF;
   if (biased == 0xFF) {
@@ -75,7 +75,10 @@ size_t WriteFixed6(float value, char* out) {
   p += bits >> 31;  // signs come in no order: no branch
   const uint64_t whole = millionths / kMillion;
   const auto fraction = static_cast<uint32_t>(millionths - whole * kMillion);
-  p = whole <= UINT32_MAX ? WriteUnsigned(p, static_cast<uint32_t>(whole)) : std::to_chars(p, out + 40, whole).ptr;
+  if (whole < 10)
+    *p++ = static_cast<char>('0' + whole);  // most numbers of a model
+  else
+    p = whole <= UINT32_MAX ? WriteUnsigned(p, static_cast<uint32_t>(whole)) : std::to_chars(p, out + 40, whole).ptr;
   *p++ = '.';
   const uint32_t high = fraction / 10000, low = fraction % 10000;
   std::memcpy(p, &kDigitPairs[high * 2], 2);
