@@ -316,10 +316,13 @@ TEST_F(SceneTerrainPrograms, The3dsConversionCommandWritesTheXTextAndChecksItsNa
 TEST_F(SceneTerrainPrograms, ATextured3dsCubeShowsItsPicture) {
   // Red, green, blue and white quarters; the cube's front face shows them
   // upright, lit.
-  ASSERT_TRUE(WritePicture((folder_ / "four.bmp").string(), codecs::ImageFileType::kBmp, 64, 64,
+  // The picture is found beside the model, in the model's folder.
+  fs::create_directories(folder_ / "models");
+  ASSERT_TRUE(WritePicture((folder_ / "models" / "four.bmp").string(), codecs::ImageFileType::kBmp, 64, 64,
                            [](int32_t x, int32_t y) { return Quarters(x, y, 64, 64); }));
-  WriteBytes("box.3ds", Cube3ds("four.bmp"));
-  EngineRun run = Run(Framed("disable auto camera\nload object \"box.3ds\", 1\n" + std::string(kCamera)));
+  WriteBytes("models/box.3ds", Cube3ds("four.bmp"));
+  EngineRun run =
+      Run(Framed("disable auto camera\nload object \"models\\box.3ds\", 1\n" + std::string(kCamera)));
   EXPECT_EQ(run.errors, "");
   ASSERT_EQ(run.width, 640);
   auto strongest = [](uint32_t p) {
