@@ -48,10 +48,11 @@ char* WriteUnsigned(char* out, uint32_t value) {
 
 // Turns each number spelled with '#' in [begin, end) into zeros.
 void RepairNumbers(char* begin, char* end) {
-  for (char* p = begin; p < end; ++p) {
-    if (*p != '#') continue;
+  const ptrdiff_t size = end - begin;
+  for (ptrdiff_t p = 0; p < size; ++p) {
+    if (begin[p] != '#') continue;
     for (ptrdiff_t offset : {-3, -2, 0, 1, 2, 3, 4})
-      if (p + offset >= begin && p + offset < end) p[offset] = '0';
+      if (p + offset >= 0 && p + offset < size) begin[p + offset] = '0';
   }
 }
 
