@@ -1,13 +1,14 @@
-// Frames per second of whole frames (the 3D render of many lit objects over
-// the backdrop, the 2D passes, the presentation) at 640x480, measured by
-// compiled BASIC programs run headless in this process: each makes its
-// objects before the camera, shows a few frames, then times `kFrames`
-// frames with its own timer. One scene of cubes standing still; one of
-// spheres and boxes moving and asking for collisions every frame.
+// Frames per second of whole frames (the 3D render over the backdrop, the 2D
+// passes, the presentation) at 640x480, measured by compiled BASIC programs
+// run headless in this process: each builds its scene (many lit cubes in a
+// grid before the camera, spheres and boxes moving and asking for
+// collisions every frame, or a large textured matrix seen from above its
+// edge), shows a few frames, then times `kFrames` frames with its own timer.
 #include <benchmark/benchmark.h>
 
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -15,8 +16,10 @@
 #include <string>
 
 #include "compiler/compiler.h"
+#include "display/codecs/image_codecs.h"
 #include "display/display_commands.h"
 #include "display/display_factory.h"
+#include "display/images.h"
 #include "engine3d/engine.h"
 #include "engine3d/engine_handlers.h"
 #include "runtime/console/console_commands.h"
@@ -46,7 +49,18 @@ class NoPresenter final : public platform::Presenter {
 
 constexpr int kFrames = 30;
 
-std::string Program(int cubes, int depth) {
+// The timed frames that end every scene's program.
+std::string TimedFrames() {
+  return "for f = 1 to 3 : sync : next f\n"
+         "t = timer()\n"
+         "for f = 1 to " +
+         std::to_string(kFrames) +
+         " : sync : next f\n"
+         "print timer() - t\n"
+         "end\n";
+}
+
+std::string CubesProgram(int cubes, int depth) {
   return "sync on\nsync rate 0\nhide mouse\ndisable auto camera\nset display mode 640, 480, " +
          std::to_string(depth) + "\nfor i = 1 to " + std::to_string(cubes) +
          "\n"
@@ -55,14 +69,8 @@ std::string Program(int cubes, int depth) {
          "  position object i, (k - k / 10 * 10) * 15 - 67, (k / 10 - k / 100 * 10) * 15 - 67, k / 100 * 15\n"
          "  rotate object i, 30, 30, 0\n"
          "next i\n"
-         "position camera 0, 0, -170\n"
-         "for f = 1 to 3 : sync : next f\n"
-         "t = timer()\n"
-         "for f = 1 to " +
-         std::to_string(kFrames) +
-         " : sync : next f\n"
-         "print timer() - t\n"
-         "end\n";
+         "position camera 0, 0, -170\n" +
+         TimedFrames();
 }
 
 // 1,000 objects, spheres and boxes in turn, on a 40 x 25 grid 8 apart, each
@@ -100,13 +108,49 @@ std::string CollisionProgram(bool queries) {
          "end\n";
 }
 
+// The matrix's texture: four coloured tiles of 32 x 32 with a few dots.
+constexpr char kGroundPicture[] = "ground.bmp";
+bool WriteGroundPicture(const fs::path& folder) {
+  platform::SurfaceDesc desc;
+  desc.width = desc.height = 64;
+  desc.format = platform::PixelFormat::Xrgb8888();
+  platform::SurfacePtr picture = platform::Surface::Create(desc);
+  const uint32_t tiles[4] = {0x28A028, 0x785A28, 0x969696, 0xDCC878};
+  for (int32_t y = 0; y < 64; ++y)
+    for (int32_t x = 0; x < 64; ++x)
+      picture->SetPixelAt(x, y, (x * 7 + y * 3) % 11 == 0 ? 0x202020 : tiles[(y / 32) * 2 + x / 32]);
+  return codecs::SaveImageFile(*picture, (folder / kGroundPicture).string()) == codecs::SaveOutcome::kWritten;
+}
+
+// A matrix of tiles x tiles cells over random hills, textured with the
+// ground picture's four tiles laid in stripes, seen from above one edge so
+// that it fills the screen.
+std::string MatrixProgram(int tiles, int depth) {
+  const std::string n = std::to_string(tiles), last = std::to_string(tiles - 1);
+  return "sync on\nsync rate 0\nhide mouse\nset display mode 640, 480, " + std::to_string(depth) +
+         "\n"
+         "load image \"" + std::string(kGroundPicture) + "\", 1\n"
+         "make matrix 1, 1000, 1000, " + n + ", " + n +
+         "\n"
+         "prepare matrix texture 1, 1, 2, 2\n"
+         "randomize 1\nrandomize matrix 1, 40\n"
+         "for x = 0 to " + last + " : for z = 0 to " + last +
+         "\n"
+         "  t = x + z : t = t - t / 4 * 4 + 1 : set matrix tile 1, x, z, t\n"
+         "next z : next x\n"
+         "update matrix 1\n"
+         "position camera 500, 250, -150 : point camera 500, 0, 450\n" +
+         TimedFrames();
+}
+
 // Milliseconds the program took for kFrames frames; -1 when it failed.
-int RunScene(const std::string& source, const std::string& name) {
-  CompileResult compiled = CompileSource(source);
+int RunScene(const std::string& program, const std::string& name) {
+  CompileResult compiled = CompileSource(program);
   if (!compiled.ok) return -1;
   const std::vector<uint8_t> bytes = EncodeProgramFile(compiled.program);
   const fs::path folder = fs::temp_directory_path() / ("zv_bench_engine3d_" + std::to_string(getpid()));
   fs::create_directories(folder);
+  if (!WriteGroundPicture(folder)) return -1;
   Engine3D engine;
   std::string printed, errors;
   StartOptions options;
@@ -124,6 +168,7 @@ int RunScene(const std::string& source, const std::string& name) {
     RegisterCoreHandlers(table);
     RegisterConsoleHandlers(table);
     RegisterDisplayHandlers(table);
+    RegisterImageHandlers(table);
     RegisterEngine3DHandlers(table);
   };
   services.make_display = [](platform::Window& window, Vm& vm) {
@@ -141,14 +186,18 @@ int RunScene(const std::string& source, const std::string& name) {
   const int status = RunRuntime(options, std::move(services));
   fs::current_path(before);
   fs::remove_all(folder);
-  if (status != 0 || !errors.empty()) return -1;
+  if (status != 0 || !errors.empty()) {
+    std::fprintf(stderr, "%s: %s\n", name.c_str(), errors.c_str());
+    return -1;
+  }
   return std::atoi(printed.c_str());
 }
 
-// Runs the scene once per iteration and reports its frame time and rate.
-void TimeScene(benchmark::State& state, const std::string& source, const std::string& name) {
+// One run of the scene's program per iteration, its timed frames as the
+// iteration's time.
+void MeasureFrames(benchmark::State& state, const std::string& program, const std::string& name) {
   for (auto _ : state) {
-    const int ms = RunScene(source, name);
+    const int ms = RunScene(program, name);
     if (ms <= 0) {
       state.SkipWithError("the scene did not run");
       return;
@@ -160,7 +209,7 @@ void TimeScene(benchmark::State& state, const std::string& source, const std::st
 
 void BM_CubesPerFrame(benchmark::State& state) {
   const int cubes = static_cast<int>(state.range(0)), depth = static_cast<int>(state.range(1));
-  TimeScene(state, Program(cubes, depth), "cubes_" + std::to_string(cubes) + "_" + std::to_string(depth));
+  MeasureFrames(state, CubesProgram(cubes, depth), "cubes_" + std::to_string(cubes) + "_" + std::to_string(depth));
 }
 BENCHMARK(BM_CubesPerFrame)
     ->ArgNames({"cubes", "bits"})
@@ -177,12 +226,25 @@ BENCHMARK(BM_CubesPerFrame)
 // 640x480 in 16 bits, beside the same frames without the queries.
 void BM_MovingObjectsWithCollision(benchmark::State& state) {
   const bool queries = state.range(0) != 0;
-  TimeScene(state, CollisionProgram(queries), queries ? "collision" : "collision_not_asked");
+  MeasureFrames(state, CollisionProgram(queries), queries ? "collision" : "collision_not_asked");
 }
 BENCHMARK(BM_MovingObjectsWithCollision)
     ->ArgName("queries")
     ->Arg(1)
     ->Arg(0)
+    ->UseManualTime()
+    ->Iterations(1)
+    ->Repetitions(3)
+    ->Unit(benchmark::kMillisecond);
+
+void BM_TexturedMatrix(benchmark::State& state) {
+  const int tiles = static_cast<int>(state.range(0)), depth = static_cast<int>(state.range(1));
+  MeasureFrames(state, MatrixProgram(tiles, depth), "matrix_" + std::to_string(tiles) + "_" + std::to_string(depth));
+}
+BENCHMARK(BM_TexturedMatrix)
+    ->ArgNames({"tiles", "bits"})
+    ->Args({64, 16})
+    ->Args({64, 32})
     ->UseManualTime()
     ->Iterations(1)
     ->Repetitions(3)

@@ -46,7 +46,9 @@ void CmdConvert3dsToX(Vm& vm) {
   const std::string target_path = platform::Paths().Resolve(target);
   std::error_code error;
   if (std::filesystem::exists(target_path, error)) return vm.RunError(err::kTargetExists);
-  models::Convert3dsToX(source_path, target_path);
+  // A file that is no whole 3DS file, or a target that cannot be written,
+  // converts nothing: the program hears of it.
+  if (models::Convert3dsToX(source_path, target_path) != 0) vm.RunWarning(object_error::kConvert);
 }
 
 }  // namespace

@@ -14,7 +14,8 @@ std::string WorkFilePath(Engine3D& e);
 // Loads the 3DS file at `path` (a path of this machine) into the object
 // through the work file, which is deleted afterwards: the model's frame
 // count, 0 when the X reader built no model, or the conversion's negative
-// result (-4: the file cannot be read; -3: there is no work file to use).
+// result (-4: the file cannot be read; -3: it is no whole 3DS file, or
+// there is no work file to use).
 int32_t Load3dsIntoObject(Engine3D& e, int32_t object, const std::string& path);
 
 }  // namespace zv

@@ -132,10 +132,21 @@ class Reader {
     return value;
   }
   uint16_t ReadU16() {
+    if (pos_ + 2 <= file_.size()) {
+      const uint16_t value = static_cast<uint16_t>(file_[pos_] | (file_[pos_ + 1] << 8));
+      pos_ += 2;
+      return value;
+    }
     const uint16_t low = ReadByte();
     return static_cast<uint16_t>(low | (ReadByte() << 8));
   }
   uint32_t ReadU32() {
+    if (pos_ + 4 <= file_.size()) {
+      const uint32_t value = file_[pos_] | (file_[pos_ + 1] << 8) | (file_[pos_ + 2] << 16) |
+                             (static_cast<uint32_t>(file_[pos_ + 3]) << 24);
+      pos_ += 4;
+      return value;
+    }
     const uint32_t low = ReadU16();
     return low | (static_cast<uint32_t>(ReadU16()) << 16);
   }
@@ -292,10 +303,11 @@ class Reader {
 
   // ---- Materials -----------------------------------------------------------------------
 
+  // A material lacking a chunk keeps the start value of ThreeDsMaterial for
+  // it (white, no shine, no texture), not the value of the one before.
   uint64_t Material() {
     const Chunk chunk = Open();
-    material_.texture_strength = -1.0f;
-    material_.map_file.clear();
+    material_ = ThreeDsMaterial{};
     Walk(chunk, Unknown::kSkip, [&](uint16_t sub) -> std::optional<uint64_t> {
       switch (sub) {
         case id::kMaterialName: {
@@ -385,8 +397,10 @@ class Reader {
     return Leave(chunk);
   }
 
+  // The first pass hands no mesh on: it leaves the lists of numbers unread.
   uint64_t VertexList() {
     const Chunk chunk = Open();
+    if (first_pass_) return Leave(chunk);
     const uint32_t count = CountThatFits(chunk, ReadU16(), 12);
     mesh_.has_vertex_list = true;
     mesh_.vertices.resize(count);
@@ -400,7 +414,8 @@ class Reader {
   uint64_t FaceList() {
     const Chunk chunk = Open();
     const uint32_t count = CountThatFits(chunk, ReadU16(), 8);
-    mesh_.faces.resize(count);
+    mesh_.faces.resize(first_pass_ ? 0 : count);
+    if (first_pass_) pos_ += uint64_t{8} * count;
     for (std::array<uint32_t, 3>& face : mesh_.faces) {
       const uint32_t a = ReadU16();
       const uint32_t b = ReadU16();
@@ -431,6 +446,7 @@ class Reader {
     mesh_.normals.clear();
     mesh_.normal_indices.clear();
     mesh_.normals.reserve(mesh_.faces.size() * 3);
+    mesh_.normal_indices.reserve(mesh_.faces.size());
     for (const std::array<uint32_t, 3>& face : mesh_.faces) {
       std::array<uint32_t, 3> indices{};
       for (size_t k = 0; k < 3; ++k) {
@@ -445,6 +461,7 @@ class Reader {
   // than the vertex list does not change how many vertices there are.
   uint64_t TexCoords() {
     const Chunk chunk = Open();
+    if (first_pass_) return Leave(chunk);
     const uint32_t count = CountThatFits(chunk, ReadU16(), 8);
     mesh_.has_tex_coords = true;
     mesh_.tex_coords.resize(count);

@@ -8,39 +8,14 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <vector>
 
 #include "models/files/three_ds_reader.h"
+#include "models/files/x_text_buffer.h"
 #include "platform/render3d/matrix.h"
 
 namespace zv::models {
 namespace {
-
-// ---- Numbers as the X text holds them -----------------------------------------------
-
-// "%5.6f" of one float. A value that is not finite takes the spelling of the
-// C library the format was made with ("-1.#IND00" and the like), which the
-// line repair below turns into zeros.
-std::string Fixed(float value) {
-  if (std::isnan(value)) return std::signbit(value) ? "-1.#IND00" : "1.#QNAN0";
-  if (std::isinf(value)) return value < 0 ? "-1.#INF00" : "1.#INF00";
-  char text[64];
-  std::snprintf(text, sizeof text, "%5.6f", static_cast<double>(value));
-  return text;
-}
-
-// Around every '#' the characters 3 and 2 before it and 0 to 4 after it
-// become '0', so a number spelled as above reads as zero.
-std::string RepairNumbers(std::string line) {
-  const auto size = static_cast<std::ptrdiff_t>(line.size());
-  for (std::ptrdiff_t p = 0; p < size; ++p) {
-    if (line[static_cast<size_t>(p)] != '#') continue;
-    for (std::ptrdiff_t offset : {-3, -2, 0, 1, 2, 3, 4})
-      if (p + offset >= 0 && p + offset < size) line[static_cast<size_t>(p + offset)] = '0';
-  }
-  return line;
-}
 
 // The leading decimal number of a name as the C library's atoi reads it
 // (blanks, a sign, digits), held from running past the 32-bit range.
@@ -109,31 +84,30 @@ void TransformPoint(Vector3f& p, const Matrix4& m) {
 
 class XTextOutput final : public ThreeDsOutput {
  public:
-  explicit XTextOutput(const ThreeDsKeyframer& hierarchy)
-      : parents_(hierarchy.parents), pivots_(hierarchy.pivots) {
-    for (const char* line : {"xof 0302txt 0064", "Header {", "1;", "0;", "1;", "}", ""}) Line(line);
+  XTextOutput(const ThreeDsKeyframer& hierarchy, XTextBuffer& text)
+      : text_(text), parents_(hierarchy.parents), pivots_(hierarchy.pivots) {
+    for (const char* line : {"xof 0302txt 0064", "Header {", "1;", "0;", "1;", "}", ""}) text_.Line(line);
   }
 
-  std::string Finish(const ThreeDsKeyframer& keyframer) {
+  void Finish(const ThreeDsKeyframer& keyframer) {
     WriteAnimationSet(keyframer.nodes);
-    return std::move(text_);
+    text_.HandOn();
   }
 
   void Material(const ThreeDsMaterial& m) override {
-    Line("Material x3ds_mat_" + SanitizeXName(m.name) + " {");
-    FloatLine(Fixed(m.diffuse[0]) + ", " + Fixed(m.diffuse[1]) + ", " + Fixed(m.diffuse[2]) + ", " + Fixed(1.0f) +
-              ";;");
-    FloatLine(Fixed(m.shininess) + ";");
-    FloatLine(Fixed(m.specular[0]) + ", " + Fixed(m.specular[1]) + ", " + Fixed(m.specular[2]) + ";;");
-    FloatLine(Fixed(0.0f) + ", " + Fixed(0.0f) + ", " + Fixed(0.0f) + ";;");
+    (text_ << "Material x3ds_mat_" << SanitizeXName(m.name) << " {").EndLine();
+    text_.FloatLine({m.diffuse[0], m.diffuse[1], m.diffuse[2], 1.0f}, ", ", ";;");
+    text_.FloatLine({m.shininess}, ", ", ";");
+    text_.FloatLine({m.specular[0], m.specular[1], m.specular[2]}, ", ", ";;");
+    text_.FloatLine({0.0f, 0.0f, 0.0f}, ", ", ";;");
     // The strength is -1 exactly when no texture map came.
     if (std::bit_cast<uint32_t>(m.texture_strength) != std::bit_cast<uint32_t>(-1.0f)) {
-      Line("TextureFilename {");
-      Line("\"" + m.map_file + "\";");
-      Line("}");
+      text_.Line("TextureFilename {");
+      (text_ << '"' << m.map_file << "\";").EndLine();
+      text_.Line("}");
     }
-    Line("}");
-    Line("");
+    text_.Line("}");
+    text_.Line("");
   }
 
   // An object without a name still opens its frame (under the default
@@ -141,7 +115,7 @@ class XTextOutput final : public ThreeDsOutput {
   void ObjectStart(const std::string& name, bool named) override {
     (void)named;
     object_name_ = name;
-    Line("Frame x3ds_" + SanitizeXName(name) + " {");
+    (text_ << "Frame x3ds_" << SanitizeXName(name) << " {").EndLine();
     object_ = current_;
     SetDepthOf(node_index_ + 1, frame_depth_);
     StackAt(frame_depth_) = object_;
@@ -163,40 +137,35 @@ class XTextOutput final : public ThreeDsOutput {
     PlaceMesh(mesh);
     if (!mesh.has_vertex_list) return;
     if (mesh.has_local_axes) {
-      Line("FrameTransformMatrix {");
+      text_.Line("FrameTransformMatrix {");
       for (int row = 0; row < 4; ++row)
-        FloatLine(Fixed(local_.m[row][0]) + ", " + Fixed(local_.m[row][1]) + ", " + Fixed(local_.m[row][2]) +
-                  ", " + Fixed(local_.m[row][3]) + (row < 3 ? "," : ";;"));
-      Line("}");
+        text_.FloatLine({local_.m[row][0], local_.m[row][1], local_.m[row][2], local_.m[row][3]}, ", ",
+                    row < 3 ? "," : ";;");
+      text_.Line("}");
     }
     std::string mesh_name = object_name_;
     if (LeadingNumber(mesh_name) > 0) mesh_name = "x" + mesh_name;
-    Line("Mesh " + SanitizeXName(mesh_name) + " {");
-    WriteVectors(mesh.vertices, "; ");
+    (text_ << "Mesh " << SanitizeXName(mesh_name) << " {").EndLine();
+    WriteVectors(mesh.vertices);
     // A mesh needs its face count: without a face list it has none.
     WriteFaces(mesh.faces);
     if (!mesh.material.empty()) {
-      for (const char* line : {"MeshMaterialList {", "1;", "1;", "0;;"}) Line(line);
-      Line("{x3ds_mat_" + SanitizeXName(mesh.material) + "}");
-      Line("}");
-      Line("");
+      for (const char* line : {"MeshMaterialList {", "1;", "1;", "0;;"}) text_.Line(line);
+      (text_ << "{x3ds_mat_" << SanitizeXName(mesh.material) << '}').EndLine();
+      text_.Line("}");
+      text_.Line("");
     }
     if (!mesh.normals.empty()) {
-      Line("MeshNormals {");
-      WriteVectors(mesh.normals, "; ");
+      text_.Line("MeshNormals {");
+      WriteVectors(mesh.normals);
       WriteFaces(mesh.normal_indices);
-      Line("}");
+      text_.Line("}");
     }
     if (mesh.has_tex_coords) WriteTexCoords(mesh);
-    Line("}");
+    text_.Line("}");
   }
 
  private:
-  void Line(const std::string& line) {
-    text_ += line;
-    text_ += '\n';
-  }
-  void FloatLine(const std::string& line) { Line(RepairNumbers(line)); }
 
   // ---- Tables of the keyframer's nodes (entries past the end read as 0) -----------
 
@@ -223,8 +192,8 @@ class XTextOutput final : public ThreeDsOutput {
 
   void CloseFramesDownTo(int32_t depth) {
     while (frame_depth_ > depth && frame_depth_ >= 1) {
-      Line("}");
-      Line("");
+      text_.Line("}");
+      text_.Line("");
       frame_depth_ -= 1;
     }
     current_ = StackAt(frame_depth_);
@@ -247,70 +216,74 @@ class XTextOutput final : public ThreeDsOutput {
     current_ = axes;
   }
 
-  void WriteVectors(const std::vector<Vector3f>& list, const char* separator) {
-    Line(std::to_string(list.size()) + ";");
+  // The count, then one line per entry: ";," after all but the last, ";;"
+  // after it.
+  void WriteCount(size_t count) { (text_.Int(static_cast<int64_t>(count)) << ';').EndLine(); }
+  static std::string_view EntryEnd(size_t i, size_t count) { return i + 1 < count ? ";," : ";;"; }
+
+  void WriteVectors(const std::vector<Vector3f>& list) {
+    WriteCount(list.size());
     for (size_t i = 0; i < list.size(); ++i)
-      FloatLine(Fixed(list[i].x) + separator + Fixed(list[i].y) + separator + Fixed(list[i].z) +
-                (i + 1 < list.size() ? ";," : ";;"));
+      text_.FloatLine({list[i].x, list[i].y, list[i].z}, "; ", EntryEnd(i, list.size()));
   }
 
   void WriteFaces(const std::vector<std::array<uint32_t, 3>>& faces) {
-    Line(std::to_string(faces.size()) + ";");
+    WriteCount(faces.size());
     for (size_t i = 0; i < faces.size(); ++i)
-      Line("3;" + std::to_string(static_cast<int32_t>(faces[i][0])) + "," +
-           std::to_string(static_cast<int32_t>(faces[i][1])) + "," +
-           std::to_string(static_cast<int32_t>(faces[i][2])) + (i + 1 < faces.size() ? ";," : ";;"));
+      text_.FaceLine(faces[i][0], faces[i][1], faces[i][2], EntryEnd(i, faces.size()));
   }
 
   // One pair per vertex, v turned upside down; a vertex the list has no
   // pair for takes (0, 0).
   void WriteTexCoords(const ThreeDsMesh& mesh) {
-    Line("MeshTextureCoords {");
+    text_.Line("MeshTextureCoords {");
     const size_t count = mesh.vertices.size();
-    Line(std::to_string(count) + ";");
+    WriteCount(count);
     for (size_t i = 0; i < count; ++i) {
       const std::array<float, 2> uv = i < mesh.tex_coords.size() ? mesh.tex_coords[i] : std::array<float, 2>{};
-      FloatLine(Fixed(uv[0]) + ";" + Fixed(1.0f - uv[1]) + (i + 1 < count ? ";," : ";;"));
+      text_.FloatLine({uv[0], 1.0f - uv[1]}, ";", EntryEnd(i, count));
     }
-    Line("}");
+    text_.Line("}");
   }
 
   // ---- The keyframer's tracks --------------------------------------------------------------
 
+  // Key lines are written as they come: a value spelled with '#' stays.
   void WriteKeys(const std::vector<ThreeDsKey>& keys, int type, bool rotation) {
-    Line("AnimationKey {");
-    Line(std::to_string(type) + ";");
-    Line(std::to_string(keys.size()) + ";");
+    text_.Line("AnimationKey {");
+    (text_.Int(type) << ';').EndLine();
+    WriteCount(keys.size());
     for (size_t i = 0; i < keys.size(); ++i) {
       const ThreeDsKey& k = keys[i];
-      std::string line = std::to_string(k.frame) + "; " + (rotation ? "4" : "3") + "; ";
-      if (rotation) line += Fixed(k.value[0]) + ", ";
-      line += Fixed(k.value[1]) + ", " + Fixed(k.value[2]) + ", " + Fixed(k.value[3]) + ";;";
-      line += i + 1 < keys.size() ? "," : ";";
-      Line(line);
+      text_.Int(k.frame) << "; " << (rotation ? "4" : "3") << "; ";
+      if (rotation) text_.Fixed(k.value[0]) << ", ";
+      text_.Fixed(k.value[1]) << ", ";
+      text_.Fixed(k.value[2]) << ", ";
+      (text_.Fixed(k.value[3]) << ";;" << (i + 1 < keys.size() ? "," : ";")).EndLine();
     }
-    Line("}");
+    text_.Line("}");
   }
 
   void WriteAnimationSet(const std::vector<ThreeDsNode>& nodes) {
     if (nodes.empty()) return;
-    Line("AnimationSet x3ds_animset_0 {");
+    text_.Line("AnimationSet x3ds_animset_0 {");
     int n = 0;
     for (const ThreeDsNode& node : nodes) {
       if (EqualNoCase(node.name, kThreeDsDummyNode)) continue;
-      Line("Animation x3ds_anim_" + std::to_string(n++) + " {");
-      Line("{x3ds_" + node.name + "}");
+      (text_ << "Animation x3ds_anim_").Int(n++) << " {";
+      text_.EndLine();
+      (text_ << "{x3ds_" << node.name << '}').EndLine();
       if (!node.rotations.empty()) WriteKeys(node.rotations, 0, true);
       const bool unit_scale = node.scales.size() == 1 && node.scales[0].value[1] == 1.0f &&
                               node.scales[0].value[2] == 1.0f && node.scales[0].value[3] == 1.0f;
       if (!node.scales.empty() && !unit_scale) WriteKeys(node.scales, 1, false);
       if (!node.positions.empty()) WriteKeys(node.positions, 2, false);
-      Line("}");
+      text_.Line("}");
     }
-    Line("}");
+    text_.Line("}");
   }
 
-  std::string text_;
+  XTextBuffer& text_;
   const std::vector<int16_t>& parents_;
   const std::vector<Vector3f>& pivots_;
   std::vector<int32_t> depths_;
@@ -326,20 +299,48 @@ class XTextOutput final : public ThreeDsOutput {
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes) {
   std::error_code error;
   if (!std::filesystem::is_regular_file(path, error)) return false;
+  const uintmax_t size = std::filesystem::file_size(path, error);
+  if (error) return false;
   std::ifstream in(path, std::ios::binary);
   if (!in) return false;
-  bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  bytes->resize(static_cast<size_t>(size));
+  in.read(reinterpret_cast<char*>(bytes->data()), static_cast<std::streamsize>(bytes->size()));
+  // A file that shrank meanwhile keeps what could be read.
+  bytes->resize(static_cast<size_t>(in.gcount()));
   return !in.bad();
 }
 
-// Writes beside the target and renames over it, so the old file goes only
-// once the new one is complete.
-bool ReplaceFile(const std::string& path, const std::string& contents) {
+// The file's X text, handed to `sink` a piece at a time.
+void ConvertThreeDsToX(std::span<const uint8_t> file, size_t piece, XTextBuffer::Sink sink) {
+  ThreeDsKeyframer hierarchy;
+  ThreeDsOutput nothing;
+  ReadThreeDsPass(file, ThreeDsPass::kHierarchy, nothing, hierarchy);
+  XTextBuffer buffer(piece, std::move(sink));
+  XTextOutput text(hierarchy, buffer);
+  ThreeDsKeyframer tracks;
+  ReadThreeDsPass(file, ThreeDsPass::kContents, text, tracks);
+  text.Finish(tracks);
+}
+
+// A file that is not a 3DS file, or a 3DS file cut short, would convert
+// into a model with nothing in it.
+bool HoldsWholeMainChunk(std::span<const uint8_t> file) {
+  if (file.size() < 6 || file[0] != 0x4D || file[1] != 0x4D) return false;
+  const uint32_t length = file[2] | (file[3] << 8) | (file[4] << 16) | (static_cast<uint32_t>(file[5]) << 24);
+  return length <= file.size();
+}
+
+// Writes the text beside the target, a piece at a time, and renames it
+// over the target once it is whole, so the old file goes only then.
+bool WriteConverted(std::span<const uint8_t> file, const std::string& path) {
   const std::string temp = path + ".tmp" + std::to_string(::getpid());
-  FILE* file = std::fopen(temp.c_str(), "wb");
-  if (!file) return false;
-  bool written = std::fwrite(contents.data(), 1, contents.size(), file) == contents.size();
-  written = std::fclose(file) == 0 && written;
+  FILE* out = std::fopen(temp.c_str(), "wb");
+  if (!out) return false;
+  bool written = true;
+  ConvertThreeDsToX(file, size_t{1} << 20, [&](std::string_view piece) {
+    written = written && std::fwrite(piece.data(), 1, piece.size(), out) == piece.size();
+  });
+  written = std::fclose(out) == 0 && written;
   if (!written || std::rename(temp.c_str(), path.c_str()) != 0) {
     std::remove(temp.c_str());
     return false;
@@ -357,20 +358,18 @@ std::string SanitizeXName(std::string_view name) {
 }
 
 std::string ConvertThreeDsToXText(std::span<const uint8_t> file) {
-  ThreeDsKeyframer hierarchy;
-  ThreeDsOutput nothing;
-  ReadThreeDsPass(file, ThreeDsPass::kHierarchy, nothing, hierarchy);
-  XTextOutput text(hierarchy);
-  ThreeDsKeyframer tracks;
-  ReadThreeDsPass(file, ThreeDsPass::kContents, text, tracks);
-  return text.Finish(tracks);
+  std::string text;
+  // The text of a 3DS file is about ten times its size.
+  text.reserve(std::min<size_t>(file.size() * 10, size_t{256} << 20));
+  ConvertThreeDsToX(file, size_t{1} << 20, [&](std::string_view piece) { text += piece; });
+  return text;
 }
 
 int32_t Convert3dsToX(const std::string& source, const std::string& target) {
   std::vector<uint8_t> bytes;
   if (!ReadWholeFile(source, &bytes)) return kThreeDsNotOpened;
-  ReplaceFile(target, ConvertThreeDsToXText(bytes));
-  return 0;
+  if (!HoldsWholeMainChunk(bytes)) return kThreeDsDamaged;
+  return WriteConverted(bytes, target) ? 0 : kThreeDsNotWritten;
 }
 
 }  // namespace zv::models

@@ -14,10 +14,15 @@ namespace zv::models {
 std::string ConvertThreeDsToXText(std::span<const uint8_t> file);
 
 // Converts the 3DS file at `source` into the X text file `target` (paths of
-// this machine). 0 when the conversion ran, whether or not the target could
-// be written; kThreeDsNotOpened when the source cannot be read. The target
-// is replaced only once the new file is complete.
+// this machine): 0 once the target holds the X text; kThreeDsNotOpened when
+// the source cannot be read; kThreeDsDamaged, writing nothing, when the
+// source does not start with a 3DS main chunk or ends before the main chunk
+// does; kThreeDsNotWritten when the target cannot be written. The target
+// is replaced only once the new file is complete, so a failed write leaves
+// an earlier file as it was.
 inline constexpr int32_t kThreeDsNotOpened = -4;
+inline constexpr int32_t kThreeDsDamaged = -3;
+inline constexpr int32_t kThreeDsNotWritten = -5;
 int32_t Convert3dsToX(const std::string& source, const std::string& target);
 
 // Letters and digits stay, anything else becomes '_': how frame, mesh and

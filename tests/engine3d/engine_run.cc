@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <sstream>
 
 #include "compiler/compiler.h"
 #include "display/display_commands.h"
@@ -75,6 +76,13 @@ size_t EngineRun::CountOtherThan(uint32_t colour) const {
   size_t n = 0;
   for (uint32_t p : frame) n += p != colour;
   return n;
+}
+
+std::vector<double> EngineRun::PrintedNumbers() const {
+  std::vector<double> values;
+  std::istringstream lines(printed);
+  for (std::string line; std::getline(lines, line);) values.push_back(std::stod(line));
+  return values;
 }
 
 EngineRun RunEngineProgram(const std::string& source, const std::string& folder, uint32_t frames) {

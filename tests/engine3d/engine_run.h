@@ -19,6 +19,8 @@ struct EngineRun {
   uint32_t At(int32_t x, int32_t y) const { return frame[static_cast<size_t>(y) * width + x]; }
   // How many pixels of the frame are not `colour`.
   size_t CountOtherThan(uint32_t colour) const;
+  // The numbers the program printed, one a line.
+  std::vector<double> PrintedNumbers() const;
 };
 
 // Compiles and runs `source` headless with the display and the 3D engine,

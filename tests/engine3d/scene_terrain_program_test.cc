@@ -286,12 +286,15 @@ TEST_F(SceneTerrainPrograms, MatrixErrorsEndTheProgram) {
 
 // ---- 3DS models ------------------------------------------------------------------------------
 
-// A 3DS file: a red material and a cube of 10 around the origin.
-std::vector<uint8_t> Cube3ds() {
+// A 3DS file: a red material and a cube of 10 around the origin. With a
+// map file the material is textured and each vertex takes u, v from its x
+// and z (our y), so the face toward -z shows the whole picture upright.
+std::vector<uint8_t> Cube3ds(std::string_view map_file = {}) {
   std::vector<uint8_t> out;
   auto u8 = [](std::vector<uint8_t>& b, uint8_t v) { b.push_back(v); };
   auto u16 = [&](std::vector<uint8_t>& b, uint16_t v) { u8(b, v & 0xFF), u8(b, v >> 8); };
   auto u32 = [&](std::vector<uint8_t>& b, uint32_t v) { u16(b, v & 0xFFFF), u16(b, v >> 16); };
+  auto f32 = [&](std::vector<uint8_t>& b, float v) { u32(b, std::bit_cast<uint32_t>(v)); };
   auto str = [&](std::vector<uint8_t>& b, std::string_view s) {
     b.insert(b.end(), s.begin(), s.end());
     u8(b, 0);
@@ -308,12 +311,16 @@ std::vector<uint8_t> Cube3ds() {
     for (const auto& p : parts) c.insert(c.end(), p.begin(), p.end());
     return c;
   };
-  std::vector<uint8_t> name, colour, vertices, faces, group, object_name;
+  std::vector<uint8_t> name, colour, vertices, faces, group, object_name, uv, strength, map;
   str(name, "Red");
   u8(colour, 255), u8(colour, 0), u8(colour, 0);
   u16(vertices, 8);
-  for (int k = 0; k < 8; ++k)
-    for (float v : {k & 1 ? 5.0f : -5.0f, k & 2 ? 5.0f : -5.0f, k & 4 ? 5.0f : -5.0f}) u32(vertices, std::bit_cast<uint32_t>(v));
+  u16(uv, 8);
+  for (int k = 0; k < 8; ++k) {
+    for (float v : {k & 1 ? 5.0f : -5.0f, k & 2 ? 5.0f : -5.0f, k & 4 ? 5.0f : -5.0f}) f32(vertices, v);
+    f32(uv, k & 1 ? 1.0f : 0.0f);
+    f32(uv, k & 4 ? 1.0f : 0.0f);  // the file's z is our y
+  }
   const uint16_t quads[6][4] = {{0, 1, 3, 2}, {4, 6, 7, 5}, {0, 4, 5, 1}, {2, 3, 7, 6}, {0, 2, 6, 4}, {1, 5, 7, 3}};
   u16(faces, 12);
   for (const auto& q : quads) {
@@ -323,10 +330,16 @@ std::vector<uint8_t> Cube3ds() {
   str(group, "Red");
   u16(group, 0);
   str(object_name, "Box");
-  const auto material = chunk(0xAFFF, cat({chunk(0xA000, name), chunk(0xA020, chunk(0x0011, colour))}));
-  const auto mesh = chunk(0x4100, cat({chunk(0x4110, vertices), chunk(0x4120, cat({faces, chunk(0x4130, group)}))}));
-  const auto object = chunk(0x4000, cat({object_name, mesh}));
-  return chunk(0x4D4D, chunk(0x3D3D, cat({material, object})));
+  std::vector<uint8_t> material_body = cat({chunk(0xA000, name), chunk(0xA020, chunk(0x0011, colour))});
+  std::vector<uint8_t> mesh_body = cat({chunk(0x4110, vertices), chunk(0x4120, cat({faces, chunk(0x4130, group)}))});
+  if (!map_file.empty()) {
+    u16(strength, 100);
+    str(map, map_file);
+    material_body = cat({material_body, chunk(0xA200, cat({chunk(0x0030, strength), chunk(0xA300, map)}))});
+    mesh_body = cat({mesh_body, chunk(0x4140, uv)});
+  }
+  const auto object = chunk(0x4000, cat({object_name, chunk(0x4100, mesh_body)}));
+  return chunk(0x4D4D, chunk(0x3D3D, cat({chunk(0xAFFF, material_body), object})));
 }
 
 TEST_F(SceneTerrainPrograms, A3dsFileLoadsAsAnObject) {
@@ -337,9 +350,19 @@ TEST_F(SceneTerrainPrograms, A3dsFileLoadsAsAnObject) {
   EXPECT_GT(Red(run.At(320, 240)), 0x40);
   EXPECT_EQ(Green(run.At(320, 240)), 0);
   EXPECT_EQ(run.At(5, 5), kBackdrop);
-  // A missing 3DS file is a missing file.
+  // A missing 3DS file is a missing file; a file that is no whole 3DS file
+  // cannot be converted.
   EngineRun missing = Run(Framed("load object \"none.3ds\", 1\n"));
   EXPECT_NE(missing.errors.find("File does not exist"), std::string::npos) << missing.errors;
+  std::vector<uint8_t> cut = Cube3ds();
+  cut.resize(cut.size() / 2);
+  WriteBytes("cut.3ds", cut);
+  WriteBytes("empty.3ds", {});
+  for (const char* name : {"cut.3ds", "empty.3ds"}) {
+    EngineRun damaged = Run(Framed("load object \"" + std::string(name) + "\", 1\nprint object exist(1)\n"));
+    EXPECT_NE(damaged.errors.find("Warning : Could not convert the 3DS model"), std::string::npos) << damaged.errors;
+    EXPECT_EQ(damaged.printed, "");
+  }
 }
 
 TEST_F(SceneTerrainPrograms, The3dsConversionCommandWritesTheXTextAndChecksItsNames) {
@@ -357,6 +380,57 @@ TEST_F(SceneTerrainPrograms, The3dsConversionCommandWritesTheXTextAndChecksItsNa
   EngineRun gone = Run(Framed("convert 3ds to x \"gone.3ds\", \"gone.x\"\n"));
   EXPECT_NE(gone.errors.find("File does not exist"), std::string::npos) << gone.errors;
   EXPECT_FALSE(fs::exists(folder_ / "other.xx"));
+  // A file that is no 3DS file converts into nothing, and says so.
+  WriteBytes("text.3ds", {'t', 'e', 'x', 't'});
+  EngineRun text = Run(Framed("convert 3ds to x \"text.3ds\", \"text.x\"\n"));
+  EXPECT_NE(text.errors.find("Could not convert the 3DS model"), std::string::npos) << text.errors;
+  EXPECT_FALSE(fs::exists(folder_ / "text.x"));
+}
+
+TEST_F(SceneTerrainPrograms, ATextured3dsCubeShowsItsPicture) {
+  // Red, green, blue and white quarters; the cube's front face shows them
+  // upright, lit.
+  // The picture is found beside the model, in the model's folder.
+  fs::create_directories(folder_ / "models");
+  ASSERT_TRUE(WritePicture((folder_ / "models" / "four.bmp").string(), codecs::ImageFileType::kBmp, 64, 64,
+                           [](int32_t x, int32_t y) { return Quarters(x, y, 64, 64); }));
+  WriteBytes("models/box.3ds", Cube3ds("four.bmp"));
+  EngineRun run =
+      Run(Framed("disable auto camera\nload object \"models\\box.3ds\", 1\n" + std::string(kCamera)));
+  EXPECT_EQ(run.errors, "");
+  ASSERT_EQ(run.width, 640);
+  auto strongest = [](uint32_t p) {
+    const int r = Red(p), g = Green(p), b = Blue(p);
+    return r > g + 40 && r > b + 40 ? 'r' : g > r + 40 && g > b + 40 ? 'g' : b > r + 40 && b > g + 40 ? 'b' : 'w';
+  };
+  EXPECT_EQ(strongest(run.At(300, 220)), 'r');
+  EXPECT_EQ(strongest(run.At(340, 220)), 'g');
+  EXPECT_EQ(strongest(run.At(300, 260)), 'b');
+  EXPECT_EQ(strongest(run.At(340, 260)), 'w');
+  EXPECT_GT(Red(run.At(340, 260)), 0x40);
+}
+
+// Every 3DS file of Debian's assimp-testmodels package, where it is
+// installed, loads as an object and draws the triangles that `assimp info
+// -r` counts in it (the camera is placed to see the whole object).
+TEST_F(SceneTerrainPrograms, TheSample3dsFilesLoadAndDrawAllTheirTriangles) {
+  const std::string folder = "/usr/share/assimp/models/3DS/";
+  if (!fs::exists(folder + "fels.3ds")) GTEST_SKIP() << "assimp-testmodels is not installed";
+  const std::pair<const char*, int> samples[] = {
+      {"CameraRollAnim.3ds", 12},    {"CameraRollAnimWithChildObject.3ds", 24},
+      {"RotatingCube.3DS", 12},      {"TargetCameraAnim.3ds", 12},
+      {"cube_with_diffuse_texture.3DS", 12}, {"cube_with_specular_texture.3DS", 12},
+      {"cubes_with_alpha.3DS", 60},  {"fels.3ds", 768},
+      {"test1.3ds", 108},             {"testFormatDetection", 1368},
+  };
+  for (const auto& [name, triangles] : samples) {
+    SCOPED_TRACE(name);
+    fs::copy_file(folder + name, folder_ / "sample.3ds", fs::copy_options::overwrite_existing);
+    EngineRun run = Run("sync on\nhide mouse\nload object \"sample.3ds\", 1\nsync\nsync\n"
+                        "print statistic(1)\nend\n");
+    EXPECT_EQ(run.errors, "");
+    EXPECT_EQ(run.printed, std::to_string(triangles) + "\n");
+  }
 }
 
 }  // namespace
