@@ -5,43 +5,14 @@
 // frames with its own timer.
 #include <benchmark/benchmark.h>
 
-#include <unistd.h>
-
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <memory>
+#include <optional>
 #include <string>
 
-#include "compiler/compiler.h"
-#include "display/display_commands.h"
-#include "display/display_factory.h"
-#include "engine3d/engine.h"
-#include "engine3d/engine_handlers.h"
-#include "runtime/console/console_commands.h"
-#include "runtime/startup.h"
-#include "runtime/vm/opcodes/core_handlers.h"
-#include "runtime/vm/program_file.h"
+#include "bench/engine3d/program_run.h"
 
 namespace zv {
 namespace {
-
-namespace fs = std::filesystem;
-
-// Frames are shown nowhere.
-class NoPresenter final : public platform::Presenter {
- public:
-  platform::DisplayMode Desktop() const override { return platform::DisplayMode{1024, 768, 32}; }
-  void SetFullScreen(bool full_screen) override { full_screen_ = full_screen; }
-  bool FullScreen() const override { return full_screen_; }
-
- protected:
-  bool Show(const platform::Surface&) override { return true; }
-  platform::Size ClientSize() const override { return platform::Size{640, 480}; }
-
- private:
-  bool full_screen_ = false;
-};
 
 constexpr int kFrames = 30;
 
@@ -64,62 +35,20 @@ std::string Program(int cubes, int depth) {
          "end\n";
 }
 
-// Milliseconds the program took for kFrames frames; -1 when it failed.
-int RunScene(int cubes, int depth) {
-  CompileResult compiled = CompileSource(Program(cubes, depth));
-  if (!compiled.ok) return -1;
-  const std::vector<uint8_t> bytes = EncodeProgramFile(compiled.program);
-  const fs::path folder = fs::temp_directory_path() / ("zv_bench_engine3d_" + std::to_string(getpid()));
-  fs::create_directories(folder);
-  Engine3D engine;
-  std::string printed, errors;
-  StartOptions options;
-  options.executable_path = (folder / "game").string();
-  options.headless = true;
-  options.app_folder = folder.string() + "/";
+// What the program printed: the milliseconds it took for kFrames frames.
+std::optional<std::string> RunScene(int cubes, int depth) {
   // With ZV_BENCH_DUMP=folder each scene's last frame is written there, to
   // see what was drawn.
+  std::string screenshot;
   if (const char* dump = std::getenv("ZV_BENCH_DUMP"))
-    options.screenshot = std::string(dump) + "/cubes_" + std::to_string(cubes) + "_" + std::to_string(depth) + ".png";
-  StartServices services;
-  services.user_state_folder = folder.string() + "/";
-  services.engine3d = &engine;
-  services.register_handlers = [](HandlerTable& table) {
-    RegisterCoreHandlers(table);
-    RegisterConsoleHandlers(table);
-    RegisterDisplayHandlers(table);
-    RegisterEngine3DHandlers(table);
-  };
-  services.make_display = [](platform::Window& window, Vm& vm) {
-    return MakeDisplayServices(vm, window, std::make_unique<NoPresenter>());
-  };
-  services.compile = [bytes](const std::string& path, std::string*) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    return static_cast<bool>(out);
-  };
-  services.echo = [&](std::string_view piece) { printed += std::string(piece); };
-  services.error_out = [&](std::string_view text) { errors += std::string(text); };
-  const fs::path before = fs::current_path();
-  fs::current_path(folder);
-  const int status = RunRuntime(options, std::move(services));
-  fs::current_path(before);
-  fs::remove_all(folder);
-  if (status != 0 || !errors.empty()) return -1;
-  return std::atoi(printed.c_str());
+    screenshot = std::string(dump) + "/cubes_" + std::to_string(cubes) + "_" + std::to_string(depth) + ".png";
+  return bench::RunProgram(Program(cubes, depth), {}, screenshot);
 }
 
 void BM_CubesPerFrame(benchmark::State& state) {
   const int cubes = static_cast<int>(state.range(0)), depth = static_cast<int>(state.range(1));
-  for (auto _ : state) {
-    const int ms = RunScene(cubes, depth);
-    if (ms <= 0) {
-      state.SkipWithError("the scene did not run");
-      return;
-    }
-    state.SetIterationTime(ms / 1000.0 / kFrames);
-    state.counters["fps"] = kFrames * 1000.0 / ms;
-  }
+  for (auto _ : state)
+    if (!bench::RecordFrameTime(state, RunScene(cubes, depth), kFrames)) return;
 }
 BENCHMARK(BM_CubesPerFrame)
     ->ArgNames({"cubes", "bits"})
