@@ -111,10 +111,10 @@ TEST_F(AnimationPrograms, TheClockPlaysLoopsAndStopsAsTheQueriesTell) {
       "play object 1, 3\n"
       "sync\n"
       "print object frame(1)\n"
-      "play object 1, 2, 4\n"
+      "play object range 1, 2, 4\n"
       "sync : sync : sync\n"
       "print object frame(1); \" \"; object playing(1)\n"
-      "loop object 1, 6, 8\n"
+      "loop object range 1, 6, 8\n"
       "for i = 1 to 5 : sync : next i\n"
       "print object frame(1)\n"
       "set object speed 1, 0\n"
@@ -276,7 +276,7 @@ TEST_F(AnimationPrograms, InstancesShareTheKeysButPlayTheirOwnFrameAtTheirOwnSpe
   // Each keeps its own clock.
   EngineRun clocks = Run("sync on\n" + two +
                          "print total object frames(2)\nset object speed 1, 25 : set object speed 2, 50\n"
-                         "play object 1 : loop object 2\nsync : sync : sync\n"
+                         "play object from 1, 0 : loop object from 2, 0\nsync : sync : sync\n"
                          "print object frame(1); \" \"; object frame(2); \" \"; object speed(1); \" \"; "
                          "object speed(2); \" \"; object looping(1); \" \"; object looping(2)\n"
                          "stop object 2\nsync\nprint object frame(1); \" \"; object frame(2)\nend\n");
