@@ -219,14 +219,15 @@ TEST_F(AnimationPrograms, AnimatedXModelsMoveTheirLimbsAndComeRoundAgainAfterThe
     // Four ticks an update at speed 100, one at speed 25.
     const int step = m.end - m.start > 100 ? 4 : 1;
     const int loop = (m.end - m.start) / step + 1;
+    const std::string n = std::to_string(m.limb), start = std::to_string(m.start), end = std::to_string(m.end);
+    // A marker glued to the limb, the stretch looped from its start.
+    const std::string scene = "sync on\nsync rate 0\nhide mouse\nload object \"" + std::string(m.file) +
+                              "\", 1\ndisable auto camera\nmake object cube 2, " + m.marker_size +
+                              "\nglue object to limb 2, 1, " + n + "\nposition object 2, " + m.marker_offset +
+                              ", 0, 0\nset object speed 1, " + (step == 4 ? "100" : "25") + "\nloop object 1, " +
+                              start + ", " + end + "\nset object frame 1, " + start + "\n";
     auto after = [&](int updates) {
-      return Run("sync on\nsync rate 0\nhide mouse\nload object \"" + std::string(m.file) +
-                 "\", 1\ndisable auto camera\n"
-                 "make object cube 2, " + m.marker_size + "\nglue object to limb 2, 1, " + std::to_string(m.limb) +
-                 "\nposition object 2, " + m.marker_offset + ", 0, 0\nset object speed 1, " + (step == 4 ? "100" : "25") + "\nloop object 1, " +
-                 std::to_string(m.start) + ", " + std::to_string(m.end) + "\nset object frame 1, " +
-                 std::to_string(m.start) + "\nfor i = 1 to " + std::to_string(updates) +
-                 " : sync : next i\nend\n");
+      return Run(scene + "for i = 1 to " + std::to_string(updates) + " : sync : next i\nend\n");
     };
     const EngineRun early = after(5), later = after(5 + loop / 2), again = after(5 + loop);
     EXPECT_EQ(early.errors, "");
