@@ -228,13 +228,19 @@ void Engine3D::WriteErrorLog(const std::string& text) {
 
 // ---- Render records ------------------------------------------------------------------
 
-RecordPool<SpriteRecord>& Engine3D::Sprites() {
-  Graphics* graphics = vm_ ? FindGraphics(*vm_) : nullptr;
-  return graphics ? graphics->Pools().sprites : own_sprites_.sprites;
+Graphics* Engine3D::DisplayPools() {
+  if (!vm_) return nullptr;
+  // The lookup casts, which the object queries could not afford on every
+  // call: it is redone only when the machine has another display.
+  if (vm_->display != graphics_for_ || !graphics_for_) {
+    graphics_for_ = vm_->display;
+    graphics_ = FindGraphics(*vm_);
+  }
+  return graphics_;
 }
 
 int32_t Engine3D::AllocRenderRecord() {
-  Graphics* graphics = vm_ ? FindGraphics(*vm_) : nullptr;
+  Graphics* graphics = DisplayPools();
   const int32_t index = graphics ? graphics->Pools().AllocSpriteRecord() : own_sprites_.AllocSpriteRecord();
   if (index == kNoRecord) {
     if (vm_) vm_->RunError(kPoolOutOfMemory);
@@ -245,7 +251,7 @@ int32_t Engine3D::AllocRenderRecord() {
 }
 
 void Engine3D::FreeRenderRecord(int32_t index) {
-  Graphics* graphics = vm_ ? FindGraphics(*vm_) : nullptr;
+  Graphics* graphics = DisplayPools();
   if (graphics)
     graphics->Pools().FreeSpriteRecord(index);
   else
@@ -256,12 +262,6 @@ RenderMarks& Engine3D::Marks(int32_t index) {
   if (index < 0) index = 0;
   if (static_cast<size_t>(index) >= marks_.size()) marks_.resize(static_cast<size_t>(index) + 16);
   return marks_[static_cast<size_t>(index)];
-}
-
-Engine3D* FindEngine(Vm& vm) {
-  auto* engine = dynamic_cast<Engine3D*>(vm.engine3d);
-  if (engine && !engine->Bound()) engine->Bind(vm);
-  return engine;
 }
 
 }  // namespace zv

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <typeinfo>
 #include <vector>
 
 #include "display/device3d.h"
@@ -54,7 +55,11 @@ class Engine3D final : public Engine3DServices, public Device3DClient, public Dr
   Engine3D& operator=(const Engine3D&) = delete;
 
   // The machine whose display the engine draws into.
-  void Bind(Vm& vm) { vm_ = &vm; }
+  void Bind(Vm& vm) {
+    vm_ = &vm;
+    graphics_for_ = nullptr;
+    graphics_ = nullptr;
+  }
   Vm& Machine() { return *vm_; }
   bool Bound() const { return vm_ != nullptr; }
 
@@ -105,7 +110,13 @@ class Engine3D final : public Engine3DServices, public Device3DClient, public Dr
   void WriteErrorLog(const std::string& text);
 
   // ---- Render records (sprite records of the display's pool) -------------------
-  RecordPool<SpriteRecord>& Sprites();
+  RecordPool<SpriteRecord>& Sprites() {
+    // Asked by every object query: the pools are looked up again only when
+    // the machine has another display.
+    if (vm_ && graphics_ && vm_->display == graphics_for_) return graphics_->Pools().sprites;
+    Graphics* graphics = DisplayPools();
+    return graphics ? graphics->Pools().sprites : own_sprites_.sprites;
+  }
   int32_t AllocRenderRecord();
   void FreeRenderRecord(int32_t index);
   RenderMarks& Marks(int32_t index);
@@ -138,7 +149,12 @@ class Engine3D final : public Engine3DServices, public Device3DClient, public Dr
   // Deletes every object and frees every mesh and texture.
   void ReleaseEverything();
 
+  // The display's pools (null without them), looked up once per display.
+  Graphics* DisplayPools();
+
   Vm* vm_ = nullptr;
+  const DisplayServices* graphics_for_ = nullptr;
+  Graphics* graphics_ = nullptr;
   EngineNodeServices node_services_{*this};
   RecordPools own_sprites_;  // when no display is there to keep them
   std::vector<RenderMarks> marks_;
@@ -147,7 +163,15 @@ class Engine3D final : public Engine3DServices, public Device3DClient, public Dr
 
 // The engine behind the machine's seam (bound to it), or null when the
 // machine has none.
-Engine3D* FindEngine(Vm& vm);
+// Every 3D command asks, so it stays cheap: the class is final, and
+// comparing the type is all a cast needs.
+inline Engine3D* FindEngine(Vm& vm) {
+  Engine3DServices* services = vm.engine3d;
+  if (!services || typeid(*services) != typeid(Engine3D)) return nullptr;
+  auto* engine = static_cast<Engine3D*>(services);
+  if (!engine->Bound()) engine->Bind(vm);
+  return engine;
+}
 
 // Runtime errors of the object commands.
 namespace object_error {

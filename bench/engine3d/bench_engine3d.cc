@@ -6,46 +6,16 @@
 // edge), shows a few frames, then times `kFrames` frames with its own timer.
 #include <benchmark/benchmark.h>
 
-#include <unistd.h>
-
-#include <cstdio>
+#include <cstdint>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <memory>
+#include <map>
+#include <optional>
 #include <string>
 
-#include "compiler/compiler.h"
-#include "display/codecs/image_codecs.h"
-#include "display/display_commands.h"
-#include "display/display_factory.h"
-#include "display/images.h"
-#include "engine3d/engine.h"
-#include "engine3d/engine_handlers.h"
-#include "runtime/console/console_commands.h"
-#include "runtime/startup.h"
-#include "runtime/vm/opcodes/core_handlers.h"
-#include "runtime/vm/program_file.h"
+#include "bench/engine3d/program_run.h"
 
 namespace zv {
 namespace {
-
-namespace fs = std::filesystem;
-
-// Frames are shown nowhere.
-class NoPresenter final : public platform::Presenter {
- public:
-  platform::DisplayMode Desktop() const override { return platform::DisplayMode{1024, 768, 32}; }
-  void SetFullScreen(bool full_screen) override { full_screen_ = full_screen; }
-  bool FullScreen() const override { return full_screen_; }
-
- protected:
-  bool Show(const platform::Surface&) override { return true; }
-  platform::Size ClientSize() const override { return platform::Size{640, 480}; }
-
- private:
-  bool full_screen_ = false;
-};
 
 constexpr int kFrames = 30;
 
@@ -108,18 +78,25 @@ std::string CollisionProgram(bool queries) {
          "end\n";
 }
 
-// The matrix's texture: four coloured tiles of 32 x 32 with a few dots.
+// The matrix's texture, a 64 x 64 BMP file of 24 bits: four coloured tiles
+// of 32 x 32 with a few dots.
 constexpr char kGroundPicture[] = "ground.bmp";
-bool WriteGroundPicture(const fs::path& folder) {
-  platform::SurfaceDesc desc;
-  desc.width = desc.height = 64;
-  desc.format = platform::PixelFormat::Xrgb8888();
-  platform::SurfacePtr picture = platform::Surface::Create(desc);
+std::string GroundPicture() {
+  constexpr int32_t kSide = 64;
+  std::string file;
+  auto put = [&file](uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) file += static_cast<char>((value >> (8 * i)) & 0xFF);
+  };
+  const uint32_t pixels = kSide * kSide * 3;
+  file += "BM";
+  put(54 + pixels, 4), put(0, 4), put(54, 4);
+  put(40, 4), put(kSide, 4), put(kSide, 4), put(1, 2), put(24, 2), put(0, 4), put(pixels, 4);
+  put(0, 4), put(0, 4), put(0, 4), put(0, 4);
   const uint32_t tiles[4] = {0x28A028, 0x785A28, 0x969696, 0xDCC878};
-  for (int32_t y = 0; y < 64; ++y)
-    for (int32_t x = 0; x < 64; ++x)
-      picture->SetPixelAt(x, y, (x * 7 + y * 3) % 11 == 0 ? 0x202020 : tiles[(y / 32) * 2 + x / 32]);
-  return codecs::SaveImageFile(*picture, (folder / kGroundPicture).string()) == codecs::SaveOutcome::kWritten;
+  for (int32_t y = kSide - 1; y >= 0; --y)  // bottom row first
+    for (int32_t x = 0; x < kSide; ++x)
+      put((x * 7 + y * 3) % 11 == 0 ? 0x202020 : tiles[(y / 32) * 2 + x / 32], 3);
+  return file;
 }
 
 // A matrix of tiles x tiles cells over random hills, textured with the
@@ -143,68 +120,20 @@ std::string MatrixProgram(int tiles, int depth) {
          TimedFrames();
 }
 
-// Milliseconds the program took for kFrames frames; -1 when it failed.
-int RunScene(const std::string& program, const std::string& name) {
-  CompileResult compiled = CompileSource(program);
-  if (!compiled.ok) return -1;
-  const std::vector<uint8_t> bytes = EncodeProgramFile(compiled.program);
-  const fs::path folder = fs::temp_directory_path() / ("zv_bench_engine3d_" + std::to_string(getpid()));
-  fs::create_directories(folder);
-  if (!WriteGroundPicture(folder)) return -1;
-  Engine3D engine;
-  std::string printed, errors;
-  StartOptions options;
-  options.executable_path = (folder / "game").string();
-  options.headless = true;
-  options.app_folder = folder.string() + "/";
-  // With ZV_BENCH_DUMP=folder each scene's last frame is written there, to
-  // see what was drawn.
-  if (const char* dump = std::getenv("ZV_BENCH_DUMP"))
-    options.screenshot = std::string(dump) + "/" + name + ".png";
-  StartServices services;
-  services.user_state_folder = folder.string() + "/";
-  services.engine3d = &engine;
-  services.register_handlers = [](HandlerTable& table) {
-    RegisterCoreHandlers(table);
-    RegisterConsoleHandlers(table);
-    RegisterDisplayHandlers(table);
-    RegisterImageHandlers(table);
-    RegisterEngine3DHandlers(table);
-  };
-  services.make_display = [](platform::Window& window, Vm& vm) {
-    return MakeDisplayServices(vm, window, std::make_unique<NoPresenter>());
-  };
-  services.compile = [bytes](const std::string& path, std::string*) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    return static_cast<bool>(out);
-  };
-  services.echo = [&](std::string_view piece) { printed += std::string(piece); };
-  services.error_out = [&](std::string_view text) { errors += std::string(text); };
-  const fs::path before = fs::current_path();
-  fs::current_path(folder);
-  const int status = RunRuntime(options, std::move(services));
-  fs::current_path(before);
-  fs::remove_all(folder);
-  if (status != 0 || !errors.empty()) {
-    std::fprintf(stderr, "%s: %s\n", name.c_str(), errors.c_str());
-    return -1;
-  }
-  return std::atoi(printed.c_str());
+// What the program printed: the milliseconds it took for kFrames frames.
+// With ZV_BENCH_DUMP=folder each scene's last frame is written there, to see
+// what was drawn.
+std::optional<std::string> RunScene(const std::string& program, const std::string& name) {
+  std::string screenshot;
+  if (const char* dump = std::getenv("ZV_BENCH_DUMP")) screenshot = std::string(dump) + "/" + name + ".png";
+  return bench::RunProgram(program, {{kGroundPicture, GroundPicture()}}, screenshot);
 }
 
 // One run of the scene's program per iteration, its timed frames as the
 // iteration's time.
 void MeasureFrames(benchmark::State& state, const std::string& program, const std::string& name) {
-  for (auto _ : state) {
-    const int ms = RunScene(program, name);
-    if (ms <= 0) {
-      state.SkipWithError("the scene did not run");
-      return;
-    }
-    state.SetIterationTime(ms / 1000.0 / kFrames);
-    state.counters["fps"] = kFrames * 1000.0 / ms;
-  }
+  for (auto _ : state)
+    if (!bench::RecordFrameTime(state, RunScene(program, name), kFrames)) return;
 }
 
 void BM_CubesPerFrame(benchmark::State& state) {

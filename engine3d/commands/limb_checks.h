@@ -15,6 +15,7 @@ constexpr int32_t kExists = 7024;     // a limb to add already in use
 constexpr int32_t kRefused = 7025;    // the model cannot link it there
 constexpr int32_t kGap = 7026;        // the limb before a limb to add is missing
 constexpr int32_t kLinked = 7027;     // linked before, or a loaded model's
+constexpr int32_t kGlueChain = 7029;  // a glue loop, or a chain of more than 10
 }  // namespace limb_error
 
 // The object's limb: 7021 outside its slots, 7023 when not in use; null

@@ -1,5 +1,6 @@
 #include "engine3d/commands/limb_commands.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "display/graphics.h"
@@ -37,6 +38,41 @@ constexpr int kUnglueObject = 7613;
 
 // Collision shapes of every mesh fitted as boxes, as after loading.
 constexpr int32_t kFittedBoxes = 52;
+
+// The most objects the drawing walks above a glued object.
+constexpr int32_t kLongestGlueChain = 10;
+
+// How many objects stand above `index` through their glue, counting itself
+// (1 for an object that is not glued); past the longest chain it stops.
+int32_t ChainAbove(Engine3D& e, int32_t index) {
+  int32_t length = 1;
+  for (const ObjectRecord* o = e.pools.Object(index); o && o->glued_to > 0 && length <= kLongestGlueChain;
+       o = e.pools.Object(o->glued_to))
+    ++length;
+  return length;
+}
+
+// How many objects hang below `index` through glue at the most, counting
+// itself; the search stops once it is deeper than the longest chain.
+int32_t ChainBelow(Engine3D& e, int32_t index, int32_t depth = 1) {
+  if (depth > kLongestGlueChain) return depth;
+  int32_t deepest = depth;
+  RecordPool<ObjectRecord>& objects = e.pools.objects;
+  for (int32_t i = objects.Head(); i != kNoRecord; i = objects.Next(i))
+    if (objects[i].glued_to == index && i != index) deepest = std::max(deepest, ChainBelow(e, i, depth + 1));
+  return deepest;
+}
+
+// Whether `target` is `index` or glued to it through others.
+bool GluedThrough(Engine3D& e, int32_t target, int32_t index) {
+  int32_t steps = 0;
+  for (int32_t at = target; at > 0 && steps <= kLongestGlueChain; ++steps) {
+    if (at == index) return true;
+    const ObjectRecord* o = e.pools.Object(at);
+    at = o ? o->glued_to : 0;
+  }
+  return false;
+}
 
 // The image record behind an image number (0 for image 0); false after
 // raising 501 for a number out of range or 502 for one without an image.
@@ -313,6 +349,10 @@ void CmdGlueObjectToLimb(Vm& vm) {
   if (index == 0) return;
   const int32_t target = ExistingObject(vm, *e, target_number);
   if (target == 0 || !ExistingLimb(vm, e->pools.objects[target], limb)) return;
+  // A loop would have no top to place it from, and the drawing walks only
+  // so many objects up a chain.
+  if (GluedThrough(*e, target, index) || ChainAbove(*e, target) + ChainBelow(*e, index) > kLongestGlueChain + 1)
+    return vm.RunError(err::kGlueChain);
   ObjectRecord& o = e->pools.objects[index];
   o.glued_to = target;
   o.glued_limb = limb;

@@ -154,8 +154,10 @@ void CmdInstanceObject(Vm& vm) {
   SetUpObject(*e, index, true);
   ObjectRecord& placed = e->pools.objects[index];
   placed.limb_count = e->pools.objects[source].limb_count;
-  placed.frame_count = 0;
-  placed.end_frame = 0;
+  // It shares the source's keyframes, so it counts their frames: with none
+  // it could not play them.
+  placed.frame_count = placed.model ? FrameCountOf(*placed.model) : 0.0f;
+  placed.end_frame = placed.frame_count;
   SizeTransitionArrays(placed, 0);
   InitLoadedLimbs(*e, index, placed.limb_count);
   BuildFittedBoxes(*e, index);

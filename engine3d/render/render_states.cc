@@ -6,6 +6,7 @@
 #include "engine3d/objects/object_model.h"
 #include "engine3d/objects/object_setup.h"
 #include "engine3d/render/scene_render.h"
+#include "engine3d/scene/animation.h"
 #include "engine3d/scene/rotation.h"
 #include "runtime/vm/numeric/float_to_int.h"
 
@@ -212,8 +213,11 @@ void DrawObjectModel(Engine3D& e, int32_t object, int32_t texture) {
     ApplyGlueTransform(e, object, glued_to, base);
   }
   // Instances share one model: each puts its own placement on the root
-  // frame before it is drawn.
-  if (o->model.use_count() > 1) RebuildObjectTransform(e, object);
+  // frame, and its own pose on the others, before it is drawn.
+  if (o->model.use_count() > 1) {
+    RebuildObjectTransform(e, object);
+    PutOwnPoseOnModel(e, object);
+  }
   std::shared_ptr<ObjectModel> model = e.pools.objects[object].model;  // kept alive while drawing
   model->RenderModel(*d, texture);
   if (glued_to > 0) d->SetTransform(p::TransformState::kWorld, base);
@@ -224,17 +228,22 @@ void ApplyGlueTransform(Engine3D& e, int32_t object, int32_t glued_to, const Mat
   p::Device3D* d = e.Device();
   ObjectRecord* o = e.pools.Object(object);
   if (!d || !o) return;
+  // Each object of the chain with the limb that the one below it hangs
+  // from: object o from its own glue limb, the object it is glued to from
+  // that object's glue limb, and so on up.
+  struct Link {
+    int32_t object, limb;
+  };
   constexpr size_t kMostChain = 10;
-  std::vector<int32_t> chain{glued_to};
+  std::vector<Link> chain{{glued_to, o->glued_limb}};
   while (chain.size() < kMostChain) {
-    const ObjectRecord* last = e.pools.Object(chain.back());
+    const ObjectRecord* last = e.pools.Object(chain.back().object);
     if (!last || last->glued_to == 0) break;
-    chain.push_back(last->glued_to);
+    chain.push_back(Link{last->glued_to, last->glued_limb});
   }
-  const int32_t limb = o->glued_limb;
   for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
-    UpdateLimbWorldData(e, *it, false);
-    d->SetTransform(p::TransformState::kWorld, base * GetLimbFrameWorldMatrix(e, *it, limb));
+    UpdateLimbWorldData(e, it->object, false);
+    d->SetTransform(p::TransformState::kWorld, base * GetLimbFrameWorldMatrix(e, it->object, it->limb));
   }
 }
 
@@ -250,7 +259,10 @@ void UpdateLimbWorldData(Engine3D& e, int32_t object, bool use_glue) {
     d->GetTransform(p::TransformState::kWorld, &base);
     ApplyGlueTransform(e, object, glued_to, base);
   }
-  if (o->model.use_count() > 1) RebuildObjectTransform(e, object);
+  if (o->model.use_count() > 1) {
+    RebuildObjectTransform(e, object);
+    PutOwnPoseOnModel(e, object);
+  }
   if (std::shared_ptr<ObjectModel> model = e.pools.objects[object].model) model->RenderModelSecondPass(*d);
   if (glued_to > 0) d->SetTransform(p::TransformState::kWorld, base);
   o = e.pools.Object(object);

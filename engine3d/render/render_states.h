@@ -29,7 +29,8 @@ void ApplyRenderRecordStates(Engine3D& e, int32_t record);
 // only its meshes of that texture, or (with -1) every mesh with its own.
 void DrawObjectModel(Engine3D& e, int32_t object, int32_t texture);
 // WORLD = base x the world matrix of the limb of `glued_to` that the object
-// is glued to (walking at most 10 objects up the glue chain).
+// is glued to, each object up the glue chain (at most 10) placed from the
+// limb that the one below it hangs from.
 void ApplyGlueTransform(Engine3D& e, int32_t object, int32_t glued_to, const Matrix4& base);
 // The world positions and angles of the object's limbs, unless current.
 void UpdateLimbWorldData(Engine3D& e, int32_t object, bool use_glue);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "engine3d/engine.h"
@@ -62,14 +63,21 @@ struct TransitionEnds {
   }
 };
 
-KeyQuaternion PoseRotation(const models::KeyArray<5>& keys, const ObjectRecord& o, bool first_step,
-                        TransitionEnds<4> ends, size_t track) {
+// How a pose is taken: whether a transition blends it, and whether this is
+// the transition's first step (which stores its two ends).
+struct PoseStep {
+  bool blending = false;
+  bool first = false;
+};
+
+KeyQuaternion PoseRotation(const models::KeyArray<5>& keys, const ObjectRecord& o, PoseStep step,
+                           TransitionEnds<4> ends, size_t track) {
   if (keys.count() == 1) return RotationKey(keys, 0);
   KeyQuaternion q = InterpolateRotationKeys(keys, o.current_frame);
-  if (o.transition_active != 1) return q;
+  if (!step.blending) return q;
   float* source = ends.At(ends.source, track);
   float* target = ends.At(ends.target, track);
-  if (first_step) {
+  if (step.first) {
     const KeyQuaternion to = InterpolateRotationKeys(keys, o.transition_target);
     std::copy_n(&q.w, 4, source);
     std::copy_n(&to.w, 4, target);
@@ -79,14 +87,14 @@ KeyQuaternion PoseRotation(const models::KeyArray<5>& keys, const ObjectRecord& 
                          o.transition_progress + o.transition_step);
 }
 
-Vector3f PoseVector(const models::KeyArray<4>& keys, const ObjectRecord& o, bool first_step,
+Vector3f PoseVector(const models::KeyArray<4>& keys, const ObjectRecord& o, PoseStep step,
                     TransitionEnds<3> ends, size_t track) {
   if (keys.count() == 1) return VectorKey(keys, 0);
   Vector3f v = InterpolateVectorKeys(keys, o.current_frame);
-  if (o.transition_active != 1) return v;
+  if (!step.blending) return v;
   float* source = ends.At(ends.source, track);
   float* target = ends.At(ends.target, track);
-  if (first_step) {
+  if (step.first) {
     const Vector3f to = InterpolateVectorKeys(keys, o.transition_target);
     std::copy_n(&v.x, 3, source);
     std::copy_n(&to.x, 3, target);
@@ -95,38 +103,63 @@ Vector3f PoseVector(const models::KeyArray<4>& keys, const ObjectRecord& o, bool
                     o.transition_progress + o.transition_step);
 }
 
-// Scale x rotation x translation of one track at the object's frame.
-Matrix4 PoseTrack(const models::AnimationTrack& track, ObjectRecord& o, bool first_step, size_t k) {
-  Matrix4 scale = Matrix4::Identity(), rotation = Matrix4::Identity(), translation = Matrix4::Identity();
+// Scale x rotation x translation of one track at the object's frame, put
+// together directly: the rotation's rows scaled, the translation below.
+Matrix4 PoseTrack(const models::AnimationTrack& track, ObjectRecord& o, PoseStep step, size_t k) {
+  Matrix4 pose = Matrix4::Identity();
   if (!track.rotation_keys.empty())
-    rotation = MatrixFromQuaternion(
-        PoseRotation(track.rotation_keys, o, first_step, {o.source_rotations, o.target_rotations}, k));
+    pose = MatrixFromQuaternion(
+        PoseRotation(track.rotation_keys, o, step, {o.source_rotations, o.target_rotations}, k));
   if (!track.scale_keys.empty()) {
-    const Vector3f s = PoseVector(track.scale_keys, o, first_step, {o.source_scales, o.target_scales}, k);
-    MatrixScaling(scale, s.x, s.y, s.z);
+    const Vector3f s = PoseVector(track.scale_keys, o, step, {o.source_scales, o.target_scales}, k);
+    const float factors[3] = {s.x, s.y, s.z};
+    for (int row = 0; row < 3; ++row)
+      for (int column = 0; column < 3; ++column) pose.m[row][column] *= factors[row];
   }
   if (!track.translation_keys.empty()) {
     const Vector3f t =
-        PoseVector(track.translation_keys, o, first_step, {o.source_translations, o.target_translations}, k);
-    MatrixTranslation(translation, t.x, t.y, t.z);
+        PoseVector(track.translation_keys, o, step, {o.source_translations, o.target_translations}, k);
+    pose.m[3][0] = t.x;
+    pose.m[3][1] = t.y;
+    pose.m[3][2] = t.z;
   }
-  return scale * rotation * translation;
+  return pose;
 }
 
 // Element n - 1 holds frame n's matrix as it stands, so that a frame no
-// track animates keeps its own.
+// track animates keeps its own; there are at least `count` elements and one
+// for every frame of the model.
 std::vector<Matrix4> CurrentFrameMatrices(models::SceneNode* root, size_t count) {
-  std::vector<Matrix4> matrices(count, Matrix4::Identity());
+  std::vector<std::pair<size_t, const models::FrameNode*>> frames;
   std::vector<models::SceneNode*> pending{root};
   while (!pending.empty()) {
     models::SceneNode* node = pending.back();
     pending.pop_back();
     for (; node != nullptr; node = node->next_sibling()) {
       const int32_t n = node->number();
-      if (node->IsFrameNode() && n >= 1 && static_cast<size_t>(n) <= count)
-        matrices[static_cast<size_t>(n) - 1] = static_cast<models::FrameNode*>(node)->local_matrix();
+      if (node->IsFrameNode() && n >= 1) {
+        frames.emplace_back(static_cast<size_t>(n), static_cast<models::FrameNode*>(node));
+        count = std::max(count, static_cast<size_t>(n));
+      }
       if (node->first_child()) pending.push_back(node->first_child());
     }
+  }
+  std::vector<Matrix4> matrices(count, Matrix4::Identity());
+  for (const auto& [n, frame] : frames) matrices[n - 1] = frame->local_matrix();
+  return matrices;
+}
+
+// The frame matrices of the object's pose from its keyframes (element n - 1
+// for frame n); frames no track names keep their own.
+std::vector<Matrix4> PoseMatrices(ObjectRecord& o, ObjectModel& model, const models::KeyframeSet& keyframes,
+                                  PoseStep step) {
+  std::vector<Matrix4> matrices = CurrentFrameMatrices(model.Root(), static_cast<size_t>(std::max(o.limb_count, 0)));
+  // Each track poses the frame it names; a track of the root or of a frame
+  // the model lacks poses nothing.
+  for (size_t k = 0; k < keyframes.tracks.size(); ++k) {
+    const models::AnimationTrack& track = keyframes.tracks[k];
+    if (track.frame_number >= 1 && static_cast<size_t>(track.frame_number) <= matrices.size())
+      matrices[static_cast<size_t>(track.frame_number) - 1] = PoseTrack(track, o, step, k);
   }
   return matrices;
 }
@@ -167,22 +200,20 @@ void AnimateObjects(Engine3D& e) {
 void ComputeObjectFrameMatrices(Engine3D& e, int32_t index) {
   ObjectRecord* o = e.pools.Object(index);
   if (!o || o->limb_count <= 0 || !o->model) return;
+  const bool shared = o->model.use_count() > 1;
   std::shared_ptr<ObjectModel> model = o->model;
   const models::KeyframeSet* keyframes = model->Keyframes();
   if (!keyframes || !model->Root()) return;
-  // Each track poses the frame it names; the array reaches every frame the
-  // object counts and every frame a track names.
-  size_t count = static_cast<size_t>(o->limb_count);
-  for (const models::AnimationTrack& track : keyframes->tracks)
-    count = std::max(count, static_cast<size_t>(std::max(track.frame_number, 0)));
-  std::vector<Matrix4> matrices = CurrentFrameMatrices(model->Root(), count);
-  const bool first_step = o->transition_active == 1 && o->transition_progress == 0.0f;
-  for (size_t k = 0; k < keyframes->tracks.size(); ++k) {
-    const models::AnimationTrack& track = keyframes->tracks[k];
-    const Matrix4 pose = PoseTrack(track, *o, first_step, k);
-    if (track.frame_number >= 1) matrices[static_cast<size_t>(track.frame_number) - 1] = pose;
-  }
+  const bool blending = o->transition_active == 1;
+  std::vector<Matrix4> matrices =
+      PoseMatrices(*o, *model, *keyframes, PoseStep{blending, blending && o->transition_progress == 0.0f});
   model->LoadTrackMatrices(matrices);
+  // The model's frames hold the pose of whichever of its objects was posed
+  // last: each keeps its own to put back before it is drawn.
+  if (shared)
+    o->pose = std::move(matrices);
+  else
+    o->pose.clear();
   e.transforms_changed = 1;
   if (o->transition_active == 1) {
     if (o->transition_progress == 0.0f) o->current_frame = o->transition_target;
@@ -192,6 +223,21 @@ void ComputeObjectFrameMatrices(Engine3D& e, int32_t index) {
       o->transition_active = 0;
     }
   }
+}
+
+void PutOwnPoseOnModel(Engine3D& e, int32_t index) {
+  ObjectRecord* o = e.pools.Object(index);
+  if (!o || !o->model || o->model.use_count() <= 1 || o->limb_count <= 0) return;
+  ObjectModel& model = *o->model;
+  const models::KeyframeSet* keyframes = model.Keyframes();
+  if (!keyframes || !model.Root()) return;
+  if (o->animated == 1 && !o->pose.empty()) {
+    model.LoadTrackMatrices(o->pose);
+    return;
+  }
+  // Not animated itself: posed at its own frame, as it would be when it
+  // played, without touching its clock.
+  model.LoadTrackMatrices(PoseMatrices(*o, model, *keyframes, PoseStep{}));
 }
 
 KeyQuaternion InterpolateRotationKeys(const models::KeyArray<5>& keys, float frame) {

@@ -27,6 +27,13 @@ void AnimateObjects(Engine3D& e);
 // matrices into its model.
 void ComputeObjectFrameMatrices(Engine3D& e, int32_t index);
 
+// Objects that share one model (instances) share its frames: before the
+// model is drawn or its limbs are measured for one of them, it takes that
+// object's own pose (from its last animation step, or at its own frame when
+// it is not animated). Nothing for a model that is not shared or has no
+// keyframes.
+void PutOwnPoseOnModel(Engine3D& e, int32_t index);
+
 // The rotation at `frame`: the first key before the first key's time, the
 // last at or after the last key's, else the blend of the two keys around it.
 // Times compare as whole frames.

@@ -6,6 +6,7 @@
 #include "engine3d/engine.h"
 #include "engine3d/objects/object_model.h"
 #include "engine3d/objects/object_setup.h"
+#include "engine3d/scene/animation.h"
 
 namespace zv {
 namespace {
@@ -53,8 +54,12 @@ int32_t RefreshObjectCollisions(Engine3D& e) {
     ObjectRecord* o = e.pools.Object(index);
     if (!o || o->collision_on != 1) continue;
     // Instances share their frames: each puts its own placement on the
-    // root frame before its collision objects follow it.
-    if (o->model.use_count() > 1) RebuildObjectTransform(e, index);
+    // root frame, and its own pose on the others, before its collision
+    // objects follow it.
+    if (o->model.use_count() > 1) {
+      RebuildObjectTransform(e, index);
+      PutOwnPoseOnModel(e, index);
+    }
     if (std::shared_ptr<ObjectModel> model = e.pools.objects[index].model) model->UpdateModelCollision(index);
     e.pools.objects[index].last_hit = 0;
     updated = true;

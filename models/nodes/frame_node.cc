@@ -17,14 +17,17 @@ std::unique_ptr<FrameNode> FrameNode::Create(std::string_view name, int32_t numb
 
 template <class Children>
 void FrameNode::WorldBracket(platform::Device3D& device, Bracket kind, Children&& children) {
-  if (first_child() == nullptr) return;
+  // A frame without children moves nothing; the place of one at the end of
+  // a chain of bones is still asked for, so the second pass stores it.
+  if (first_child() == nullptr && kind != Bracket::kStoreWorld) return;
   Matrix4 saved = Matrix4::Identity();
   device.GetTransform(TransformState::kWorld, &saved);
   Matrix4 combined = platform::Multiply(local_, saved);
   if (kind != Bracket::kWithoutRootStep && number() == 0 && root_flag_ == 1)
     combined = platform::Multiply(root_matrix_, combined);
-  device.SetTransform(TransformState::kWorld, combined);
   if (kind == Bracket::kStoreWorld) world_ = combined;
+  if (first_child() == nullptr) return;
+  device.SetTransform(TransformState::kWorld, combined);
   children();
   device.SetTransform(TransformState::kWorld, saved);
 }
@@ -178,7 +181,7 @@ bool FrameNode::GetFrameMatrix(int32_t number, Matrix4* matrix) {
 }
 
 bool FrameNode::GetFrameWorldMatrix(int32_t number, Matrix4* matrix) {
-  if (first_child() != nullptr && this->number() == number) *matrix = world_;
+  if (this->number() == number) *matrix = world_;
   return SceneNode::GetFrameWorldMatrix(number, matrix);
 }
 

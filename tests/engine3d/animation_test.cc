@@ -232,10 +232,19 @@ TEST_F(AnimatedObject, TracksPoseTheFramesTheyNameAndLeaveTheOthersAlone) {
   models::AnimationTrack stray;
   stray.frame_number = 7;
   stray.translation_keys.values = {0, 5, 5, 5};
+  // Keys out of time order, and one at a time that is no number, pose
+  // something without reading past their arrays.
+  stray.rotation_keys.values = {10, 1, 0, 0, 0, std::nanf(""), 1, 0, 0, 0, 0, 0, 0, 0, 1, 5, 1, 0, 0, 0};
+  stray.scale_keys.values = {9, 1, 1, 1, 3, 2, 2, 2};
   keys->tracks.insert(keys->tracks.begin(), stray);
+  models::AnimationTrack far = stray;
+  far.frame_number = 100000;
+  keys->tracks.push_back(far);
   Object().current_frame = 10;
-  AttachAnimatedObject(engine, index);
-  AnimateObjects(engine);
+  // Speed 0 holds the frame and poses it again every step.
+  Play(true, 0.0f);
+  for (int i = 0; i < 3; ++i) AnimateObjects(engine);
+  EXPECT_EQ(Object().current_frame, 10.0f);
   EXPECT_FLOAT_EQ(LimbX(), 100.0f);
   // The root frame keeps the object's placement.
   Matrix4 root = Matrix4::Identity();

@@ -56,6 +56,24 @@ TEST_F(KeyframePrograms, KeysRecordThePoseAtTheirFrameAndAreSaved) {
   EXPECT_NE(b.find("0;3;3.0,0.0,0.0;;,\n   10;3;3.0,0.0,0.0;;;"), std::string::npos) << b;
 }
 
+TEST_F(KeyframePrograms, KeysMadeInBasicAnimateAndASavedCopyMovesTheSame) {
+  // Limb 1 keyed at x = 0 (frame 0) and x = 20 (frame 10); object 2 built
+  // alike takes the saved keys one frame later (its own key at frame 0).
+  EngineRun run = Run(
+      "set object keyframe 1, 0\noffset limb 1, 1, 20, 0, 0\nset object keyframe 1, 10\n"
+      "save object animation \"walk.x\", 1\n"
+      "make object cube 2, 10\nadd limb 2, 1, 1\nadd limb 2, 2, 1\nset object keyframe 2, 0\n"
+      "merge object animation file \"walk.x\", 2, 1\nprint total object frames(1); \" \"; "
+      "total object frames(2)\n"
+      "for f = 0 to 10 step 5\n"
+      "  set object frame 1, f : set object frame 2, f + 1 : sync\n"
+      "  print limb position x(1, 1); \" \"; limb position x(2, 1)\n"
+      "next f\n"
+      "set object speed 1, 50 : play object 1 : sync : sync\nprint limb position x(1, 1)\n");
+  EXPECT_EQ(run.errors, "");
+  EXPECT_EQ(run.printed, "10 11\n0 0\n10 10\n20 20\n8\n");
+}
+
 TEST_F(KeyframePrograms, DeletingTheAnimationLeavesNoKeysToSave) {
   EngineRun run = Run(
       "set object keyframe 1, 4\ndelete object animation 1\nsave object animation \"none.x\", 1\n"

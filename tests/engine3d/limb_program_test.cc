@@ -31,6 +31,11 @@ std::vector<double> Numbers(const std::string& printed) {
   return values;
 }
 
+struct ErrorCase {
+  const char* program;
+  const char* text;
+};
+
 class LimbPrograms : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -190,6 +195,41 @@ TEST_F(LimbPrograms, AGluedObjectFollowsTheLimbAndStaysWhereUnglued) {
   EXPECT_EQ(RunClean(glued + "delete object 1\n").errors, "");
 }
 
+TEST_F(LimbPrograms, GlueChainsCarryTheirObjectsUpToTenDeepAndNeverLoop) {
+  // Object 3 glued to object 2, glued to the limb of object 1: each follows
+  // the one above it.
+  EngineRun chain = RunClean(
+      "add limb 1, 1, 1\noffset limb 1, 1, 15, 0, 0\nhide limb 1, 1\n"
+      "make object cube 2, 2 : glue object to limb 2, 1, 1\n"
+      "make object cube 3, 4 : glue object to limb 3, 2, 0 : position object 3, 0, 8, 0\n"
+      "hide object 2\nposition object 1, 0, -8, 0\n");
+  EXPECT_NE(chain.At(ScreenX(15), 240), kBackdrop);
+  EXPECT_EQ(chain.At(ScreenX(15), ScreenY(-8)), kBackdrop);
+  // Objects 2 to 11 each glued to the one before: object 11 hangs ten deep.
+  const std::string ten =
+      "for i = 2 to 12 : make object cube i, 1 : next i\n"
+      "for i = 2 to 11 : glue object to limb i, i - 1, 0 : next i\n";
+  EXPECT_EQ(RunClean(ten + "print object position x(11)\n").printed, "0\n");
+  const char* refused = "Object cannot be glued into a loop or a chain of more than 10 objects";
+  const ErrorCase cases[] = {
+      {"glue object to limb 1, 1, 0\n", refused},
+      {"make object cube 2, 1\nglue object to limb 2, 1, 0\nglue object to limb 1, 2, 0\n", refused},
+      {"make object cube 2, 1 : make object cube 3, 1\nglue object to limb 2, 1, 0\n"
+       "glue object to limb 3, 2, 0\nglue object to limb 1, 3, 0\n",
+       refused},
+  };
+  for (const ErrorCase& c : cases) {
+    SCOPED_TRACE(c.program);
+    EXPECT_NE(Run(c.program).errors.find(c.text), std::string::npos);
+  }
+  // An eleventh level, added below the chain or by hanging the chain under
+  // another object, is refused too.
+  EXPECT_NE(Run(ten + "glue object to limb 12, 11, 0\n").errors.find(refused), std::string::npos);
+  EXPECT_NE(Run(ten + "glue object to limb 1, 12, 0\n").errors.find(refused), std::string::npos);
+  // Re-gluing in place is no loop.
+  EXPECT_EQ(Run(ten + "glue object to limb 11, 10, 0\n").errors, "");
+}
+
 TEST_F(LimbPrograms, TextureCoordinatesScrollAndScaleWithoutErrors) {
   // Limbs that do not exist are passed over by the texture-coordinate
   // commands.
@@ -199,11 +239,6 @@ TEST_F(LimbPrograms, TextureCoordinatesScrollAndScaleWithoutErrors) {
                 .errors,
             "");
 }
-
-struct ErrorCase {
-  const char* program;
-  const char* text;
-};
 
 TEST_F(LimbPrograms, LimbCommandsRaiseTheirRuntimeErrors) {
   const ErrorCase cases[] = {

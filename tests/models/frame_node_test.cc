@@ -95,19 +95,26 @@ TEST(FrameNode, OnlyARootTransformFlagOfOneIsApplied) {
   EXPECT_EQ(t.probe->seen.m[3][0], 1.0f);
 }
 
-TEST(FrameNode, AChildlessFrameLeavesTheDeviceAndItsWorldMatrixAlone) {
+TEST(FrameNode, AChildlessFrameLeavesTheDeviceAloneButKnowsItsPlace) {
   auto rig = MakeRig(8, 8);
   auto& device = *rig->device;
   auto root = FrameNode::Create("root", 0);
-  root->AddChildNode(FrameNode::Create("leaf", 1));
+  auto leaf = FrameNode::Create("leaf", 1);
+  leaf->set_local_matrix(Translation(0, 2, 0));
+  root->AddChildNode(std::move(leaf));
   root->set_local_matrix(Translation(3, 0, 0));
-  device.SetTransform(TransformState::kWorld, Matrix4::Identity());
+  device.SetTransform(TransformState::kWorld, Scaling(9, 9, 9));
   root->RenderNodeSecondPass(device);
-  Matrix4 untouched = Scaling(9, 9, 9), out = untouched;
+  Matrix4 world;
+  device.GetTransform(TransformState::kWorld, &world);
+  EXPECT_EQ(world, Scaling(9, 9, 9));
+  Matrix4 out = Matrix4::Identity();
   root->GetFrameWorldMatrix(1, &out);
-  EXPECT_EQ(out, untouched);
+  EXPECT_EQ(out.m[3][0], 27.0f);  // the tip of a chain answers too
+  EXPECT_EQ(out.m[3][1], 18.0f);
   root->GetFrameWorldMatrix(0, &out);
-  EXPECT_EQ(out.m[3][0], 3.0f);  // the root has a child, so it stored its world matrix
+  EXPECT_EQ(out.m[3][0], 27.0f);
+  EXPECT_EQ(out.m[3][1], 0.0f);
 }
 
 TEST(FrameNode, MeasuringWalksComposeFrameMatricesDownTheTree) {

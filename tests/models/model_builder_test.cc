@@ -1,9 +1,12 @@
 // Models built from mesh records, and the X animation files written,
 // merged and joined.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <string>
 
 #include "models/files/animation_files.h"
 #include "models/files/model_builder.h"
@@ -109,6 +112,16 @@ TEST_F(AnimationFiles, SavedAnimationsHoldEveryKeyKindAndWholeTimes) {
   ASSERT_TRUE(SaveAnimation(nullptr, File("empty.x")));
   EXPECT_TRUE(platform::ReadXFile(File("empty.x"))->objects.empty());
   EXPECT_FALSE(SaveAnimation(&set, File("no/such/folder/anim.x")));
+  // A save that cannot be written whole leaves the earlier file as it was
+  // (here its temporary name is taken by a folder).
+  auto contents = [this] {
+    std::ifstream in(File("anim.x"), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  const std::string before = contents();
+  std::filesystem::create_directory(File("anim.x") + ".tmp" + std::to_string(getpid()));
+  EXPECT_FALSE(SaveAnimation(nullptr, File("anim.x")));
+  EXPECT_EQ(contents(), before);
 }
 
 std::unique_ptr<FrameNode> HipAndKnee() {
