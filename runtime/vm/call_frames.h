@@ -1,0 +1,104 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <utility>
+#include <vector>
+
+namespace zv {
+
+// One entry of the call stack shared by subroutines and user functions.
+struct CallEntry {
+  uint32_t return_pc = 0;
+  uint32_t function_entry = 0;
+  int8_t argument_count = 0;
+  int16_t caller_function = 0;
+  // The entry of the user-function call whose body runs while this entry is
+  // the top one: its own index for a function call, the enclosing call's for
+  // a subroutine call, -1 when only the main program runs.
+  int32_t function_frame = -1;
+  // A function call's site and the layout of the function it entered
+  // (CallFrames), -1 for a subroutine call.
+  int32_t site = -1;
+  int32_t layout = -1;
+  // The caller's variables saved by this call: a run of CallFrames::saved.
+  uint32_t saved_base = 0;
+  uint32_t saved_size = 0;
+  // The arrays' epoch at the save: while it holds, none of the saved slots
+  // has become an array, so the return writes them back unchecked.
+  uint32_t saved_epoch = 0;
+  bool saved_unchecked = false;
+  bool saved_text = false;  // a string among the saved records
+
+  bool HasSavedVariables() const { return saved_size != 0; }
+};
+
+// A user-function call's operands, decoded and checked at its first run:
+// the code does not change, so later runs of the same call read them here.
+struct CallSite {
+  uint32_t entry_pc = 0;    // the function's first parameter word
+  uint32_t result = 0;      // result slot
+  uint32_t count_slot = 0;  // slot holding the argument count
+  int32_t count = 0;        // the count the arguments were checked for
+  uint32_t first_argument = 0;  // index of the first argument word
+  uint32_t arguments = 0;   // where the argument slots start in CallFrames::argument_slots
+  int32_t layout = -1;
+  bool text_result = false;  // the result slot holds a string
+};
+
+// A function as entered with a given argument count: its parameter slots,
+// its number, and the slots a call made while it runs must save.
+struct FrameLayout {
+  uint32_t entry_pc = 0;
+  int32_t count = 0;
+  int16_t function = 0;
+  uint32_t text_parameters = 0;  // string parameters, passed as copies
+  std::vector<uint32_t> parameters;
+  // The parameters, then the function's own variables that were not arrays
+  // at `epoch`; rebuilt when the arrays' epoch moves on.
+  std::vector<uint32_t> saved_slots;
+  uint32_t epoch = 0;
+  bool saved_slots_valid = false;
+  bool array_parameter = false;  // a parameter slot carried an array at `epoch`
+  bool text_saved = false;       // a string slot among the saved slots
+};
+
+// The decoded call sites and frame layouts of the installed program, and
+// the stack of saved variables. A saved record is [slot, word] for an int
+// or float, [slot | kTextRecord, length, bytes packed four to a word] for a
+// string, which is thereby a private copy.
+struct CallFrames {
+  static constexpr uint32_t kTextRecord = 0x80000000u;
+
+  std::vector<CallSite> sites;
+  std::vector<uint32_t> argument_slots;  // the sites' argument slots
+  std::vector<uint32_t> site_at;  // per code word: site index + 1, 0 = not decoded
+  std::vector<FrameLayout> layouts;
+  std::map<std::pair<uint32_t, int32_t>, int32_t> layout_of;  // (entry, count) -> layout
+
+  std::vector<uint32_t> saved;  // the saved records of every open call, in call order
+  uint32_t saved_top = 0;
+
+  // For a newly installed program of `code_size` words.
+  void Reset(uint32_t code_size) {
+    sites.clear();
+    argument_slots.clear();
+    site_at.assign(code_size, 0);
+    layouts.clear();
+    layout_of.clear();
+    ResetStack();
+  }
+  // For a new run: no call is open.
+  void ResetStack() {
+    saved.clear();
+    saved.shrink_to_fit();
+    saved_top = 0;
+  }
+  // Room for `words` more saved words; returns where they go.
+  uint32_t* Reserve(size_t words) {
+    if (saved.size() < saved_top + words) saved.resize((saved_top + words) * 2 + 64);
+    return saved.data() + saved_top;
+  }
+};
+
+}  // namespace zv
