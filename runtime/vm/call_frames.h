@@ -10,9 +10,12 @@ namespace zv {
 // One entry of the call stack shared by subroutines and user functions.
 struct CallEntry {
   uint32_t return_pc = 0;
-  uint32_t function_entry = 0;
-  int8_t argument_count = 0;
   int16_t caller_function = 0;
+  // The arrays' epoch at the save: while it holds and `saved_unchecked` is
+  // set, none of the saved slots carries an array, so the return writes
+  // them back unchecked.
+  bool saved_unchecked = false;
+  bool saved_text = false;  // a string among the saved records
   // The entry of the user-function call whose body runs while this entry is
   // the top one: its own index for a function call, the enclosing call's for
   // a subroutine call, -1 when only the main program runs.
@@ -24,14 +27,11 @@ struct CallEntry {
   // The caller's variables saved by this call: a run of CallFrames::saved.
   uint32_t saved_base = 0;
   uint32_t saved_size = 0;
-  // The arrays' epoch at the save: while it holds, none of the saved slots
-  // has become an array, so the return writes them back unchecked.
   uint32_t saved_epoch = 0;
-  bool saved_unchecked = false;
-  bool saved_text = false;  // a string among the saved records
 
   bool HasSavedVariables() const { return saved_size != 0; }
 };
+static_assert(sizeof(CallEntry) == 32);
 
 // A user-function call's operands, decoded and checked at its first run:
 // the code does not change, so later runs of the same call read them here.
@@ -44,6 +44,7 @@ struct CallSite {
   uint32_t arguments = 0;   // where the argument slots start in CallFrames::argument_slots
   int32_t layout = -1;
   bool text_result = false;  // the result slot holds a string
+  bool arguments_alias = false;  // an argument slot is one of the parameters
 };
 
 // A function as entered with a given argument count: its parameter slots,
@@ -61,6 +62,9 @@ struct FrameLayout {
   bool saved_slots_valid = false;
   bool array_parameter = false;  // a parameter slot carried an array at `epoch`
   bool text_saved = false;       // a string slot among the saved slots
+  // `epoch` when the saved slots are valid and all numbers, else past any
+  // epoch: what the fast call compares with.
+  uint64_t numeric_epoch = UINT64_MAX;
 };
 
 // The decoded call sites and frame layouts of the installed program, and

@@ -6,6 +6,7 @@
 #include "runtime/vm/errors.h"
 #include "runtime/vm/opcodes/function_calls.h"
 #include "runtime/vm/opcodes/hot_handlers.h"
+#include "runtime/vm/opcodes/opcode_support.h"
 
 namespace zv {
 
@@ -97,6 +98,9 @@ struct InlineMachine {
   ZV_ALWAYS_INLINE uint32_t NextTarget() { return entry->operands[next++]; }
   ZV_ALWAYS_INLINE int32_t NextInt() { return IntAt(NextSlot()); }
   ZV_ALWAYS_INLINE float NextFloat() { return FloatAt(NextSlot()); }
+  // Operands that decoding checked further (kinds 'A' and 'R').
+  ZV_ALWAYS_INLINE uint32_t NextNumericArrayEntry() { return entry->operands[next++]; }
+  ZV_ALWAYS_INLINE Slot NextNumberResult() { return NextSlot(); }
   ZV_ALWAYS_INLINE void SetPc(uint32_t to) {
     target = to;
     jumped = true;
@@ -124,9 +128,12 @@ ZV_ALWAYS_INLINE Vm& MachineOf(InlineMachine& m) { return m.vm; }
 // ---- Decoding a hot command's operands once ----------------------------------
 
 // The operands of each hot opcode: S a value slot, T a code address, W a
-// word that is not read.
+// word that is not read, R a slot that is not a string's, A an int or float
+// variable named as an array (kept as its array entry).
 constexpr const char* HotOperandKinds(uint32_t opcode) {
   switch (opcode) {
+    case 561: case 566: return "ASS";
+    case 661: case 666: return "RAS";
     case 1: case 9: case 12: return "ST";
     case 2: case 5: case 6: case 10: case 42: return "T";
     case 8: return "WT";
@@ -146,9 +153,39 @@ void DecodeOperands(const Vm& vm, uint32_t pc, const char* kinds, DirectEntry& e
     switch (kinds[k]) {
       case 'S': entry.operands[k] = cursor.NextSlot().index; break;
       case 'T': entry.operands[k] = cursor.NextTarget(); break;
+      case 'R': {
+        Slot s = cursor.NextSlot();
+        if (core::IsStringSlot(s)) throw OperandFault("a number read into a string slot");
+        entry.operands[k] = s.index;
+        break;
+      }
+      case 'A': {
+        Slot s = cursor.NextSlot();
+        if (!core::IsIntVariable(s) && !core::IsFloatVariable(s))
+          throw OperandFault("array operand is not a variable of the command's type");
+        entry.operands[k] = s.index - slots::kIntVar;
+        break;
+      }
       default: entry.operands[k] = cursor.NextWord(); break;
     }
   }
+}
+
+// True when the comparison at `pc` is followed by a conditional jump on its
+// result (an if): that jump's entry is decoded too, and the loop may run
+// the two together.
+bool FollowedByBranchOnResult(const Vm& vm, uint32_t pc, DirectEntry* comparison) {
+  const OperandCursor& cursor = DispatchAccess::Cursor(vm);
+  const uint32_t next = pc + 4;
+  if (next >= cursor.size) return false;
+  const uint32_t opcode = cursor.code[next];
+  if (opcode != 1 && opcode != 9 && opcode != 12) return false;
+  try {
+    DecodeOperands(vm, next, "ST", comparison[4]);
+  } catch (const OperandFault&) {
+    return false;  // the jump faults when it runs
+  }
+  return comparison[4].operands[0] == comparison->operands[0];
 }
 
 // Runs one command through the handler table. False when the opcode has no
@@ -234,6 +271,16 @@ void RunThreaded(Vm& vm, Slice& slice, uint32_t& command_pc) {
   ZV_NEXT();
     ZV_HOT_OPCODES(ZV_HOT_CASE)
 #undef ZV_HOT_CASE
+// A comparison and the conditional jump on its result after it: two
+// commands, the jump's entry decoded with the comparison's.
+#define ZV_COMPARE_BRANCH_CASE(op, call)                                   \
+  hot_##op##_branch:                                                       \
+  ZV_RUN_HOT(call);                                                        \
+  if (--budget == 0) goto check_slice;                                     \
+  ip = slots[ip->operands[0]] == 0 ? base + ip->operands[1] : ip + 3;      \
+  ZV_NEXT();
+    ZV_HOT_COMPARISONS(ZV_COMPARE_BRANCH_CASE)
+#undef ZV_COMPARE_BRANCH_CASE
 #define ZV_HOT_RAISING_CASE(op, call) \
   hot_##op:                           \
   ZV_RUN_HOT(call);                   \
@@ -244,19 +291,19 @@ void RunThreaded(Vm& vm, Slice& slice, uint32_t& command_pc) {
 
   fast_call: {
     uint32_t next;
-    if (!FastCall(vm, ip->operands[0], next)) goto table_command;
+    if (!FastCall(vm, slots, ip->operands[0], next)) goto table_command;
     ip = base + next;
     ZV_NEXT();
   }
   fast_return_word: {
     uint32_t next;
-    if (!FastReturn(vm, slots[ip->operands[0]], next)) goto table_command;
+    if (!FastReturn(vm, slots, slots[ip->operands[0]], next)) goto table_command;
     ip = base + next;
     ZV_NEXT();
   }
   fast_return_nothing: {
     uint32_t next;
-    if (!FastReturn(vm, 0, next)) goto table_command;
+    if (!FastReturn(vm, slots, 0, next)) goto table_command;
     ip = base + next;
     ZV_NEXT();
   }
@@ -307,6 +354,19 @@ void RunThreaded(Vm& vm, Slice& slice, uint32_t& command_pc) {
     }
     DecodeOperands(vm, pc, kinds, *ip);
     ip->label = label;
+    switch (opcode) {
+#define ZV_FUSE_CASE(op, call)                       \
+  case op:                                           \
+    if (FollowedByBranchOnResult(vm, pc, ip)) {      \
+      ip[4].label = &&hot_1;                         \
+      ip->label = &&hot_##op##_branch;               \
+    }                                                \
+    break;
+      ZV_HOT_COMPARISONS(ZV_FUSE_CASE)
+#undef ZV_FUSE_CASE
+      default:
+        break;
+    }
     ZV_DISPATCH();
   }
 

@@ -12,6 +12,7 @@
 // that has since become an array, and pops them. A call's operands and the
 // layout of the function it enters are checked once per call site, and the
 // slots a function's calls save are listed once per arrays' epoch.
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -92,6 +93,10 @@ CallSite DecodeCallSite(Vm& vm, uint32_t call_pc) {
     arguments.push_back(SlotWordAt(vm, site.first_argument + static_cast<uint32_t>(i)).index);
   site.layout = LayoutFor(vm, site.entry_pc, site.count);
   site.text_result = core::IsStringSlot(Slot{site.result});
+  const FrameLayout& callee = vm.call_frames.layouts[static_cast<size_t>(site.layout)];
+  for (int32_t i = 0; i < site.count; ++i)
+    for (uint32_t parameter : callee.parameters)
+      if (arguments[site.arguments + static_cast<uint32_t>(i)] == parameter) site.arguments_alias = true;
   return site;
 }
 
@@ -125,13 +130,18 @@ FrameLayout& WithSavedSlots(Vm& vm, FrameLayout& layout) {
   layout.array_parameter = false;
   for (uint32_t slot : layout.parameters)
     if (IsArrayVariable(vm, slot)) layout.array_parameter = true;
-  for (uint32_t slot : vm.OwnedSlots(layout.function))
-    if (!IsArrayVariable(vm, slot)) layout.saved_slots.push_back(slot);
+  // A parameter that is also one of the function's variables is saved once:
+  // both records would hold the same value.
+  for (uint32_t slot : vm.OwnedSlots(layout.function)) {
+    bool parameter = std::find(layout.parameters.begin(), layout.parameters.end(), slot) != layout.parameters.end();
+    if (!parameter && !IsArrayVariable(vm, slot)) layout.saved_slots.push_back(slot);
+  }
   layout.text_saved = false;
   for (uint32_t slot : layout.saved_slots)
     if (core::IsStringSlot(Slot{slot})) layout.text_saved = true;
   layout.epoch = epoch;
   layout.saved_slots_valid = true;
+  layout.numeric_epoch = layout.text_saved ? UINT64_MAX : epoch;
   return layout;
 }
 
@@ -255,8 +265,6 @@ void CallFunction(Vm& vm) {
   CallEntry& entry = core::EntryForCall(vm);
   SaveRunningFunction(vm, entry);
   entry.return_pc = call_pc;
-  entry.function_entry = site.entry_pc;
-  entry.argument_count = static_cast<int8_t>(site.count);
   entry.caller_function = vm.current_function;
   entry.function_frame = depth;
   entry.site = static_cast<int32_t>(site_index);
@@ -329,83 +337,6 @@ int32_t DecodeFastCall(Vm& vm, uint32_t call_pc) {
   } catch (const OperandFault&) {
     return -1;  // the handler raises the fault when the call runs
   }
-}
-
-bool FastCall(Vm& vm, uint32_t site_index, uint32_t& next_pc) {
-  CallFrames& frames = vm.call_frames;
-  const CallSite& site = frames.sites[site_index];
-  if (vm.IntAt(Slot{site.count_slot}) != site.count || !core::CallFits(vm)) return false;
-  const FrameLayout& callee = frames.layouts[static_cast<size_t>(site.layout)];
-  if (callee.text_parameters != 0) return false;
-  const uint32_t epoch = vm.arrays.Epoch();
-  const FrameLayout* caller = nullptr;
-  if (int32_t frame = core::RunningFunctionFrame(vm); frame >= 0) {
-    int32_t layout = vm.call_stack[static_cast<size_t>(frame)].layout;
-    if (layout < 0) return false;
-    caller = &frames.layouts[static_cast<size_t>(layout)];
-    if (!caller->saved_slots_valid || caller->epoch != epoch || caller->text_saved) return false;
-  }
-
-  const int32_t depth = vm.call_depth;
-  const uint32_t saved_base = frames.saved_top;
-  uint32_t saved_size = 0;
-  if (caller) {
-    const size_t count = caller->saved_slots.size();
-    uint32_t* out = frames.Reserve(2 * count);
-    for (uint32_t slot : caller->saved_slots) {
-      *out++ = slot;
-      *out++ = vm.WordAt(Slot{slot});
-    }
-    saved_size = static_cast<uint32_t>(2 * count);
-    frames.saved_top += saved_size;
-  }
-  if (vm.call_stack.size() <= static_cast<size_t>(depth)) vm.call_stack.resize(static_cast<size_t>(depth) + 1);
-  CallEntry& entry = vm.call_stack[static_cast<size_t>(depth)];
-  entry.return_pc = site.first_argument - 3;
-  entry.function_entry = site.entry_pc;
-  entry.argument_count = static_cast<int8_t>(site.count);
-  entry.caller_function = vm.current_function;
-  entry.function_frame = depth;
-  entry.site = static_cast<int32_t>(site_index);
-  entry.layout = site.layout;
-  entry.saved_base = saved_base;
-  entry.saved_size = saved_size;
-  entry.saved_epoch = epoch;
-  entry.saved_unchecked = caller == nullptr || !caller->array_parameter;
-  entry.saved_text = false;
-
-  const int32_t n = site.count;
-  const uint32_t* arguments = frames.argument_slots.data() + site.arguments;
-  uint32_t words[kMaxArguments];
-  for (int32_t i = 0; i < n; ++i) words[i] = vm.WordAt(Slot{arguments[i]});
-  for (int32_t i = 0; i < n; ++i) vm.SetWord(Slot{callee.parameters[static_cast<size_t>(i)]}, words[i]);
-  vm.current_function = callee.function;
-  vm.call_depth = depth + 1;
-  next_pc = site.entry_pc + static_cast<uint32_t>(n) + 1;
-  return true;
-}
-
-bool FastReturn(Vm& vm, uint32_t word, uint32_t& next_pc) {
-  const int32_t frame = core::RunningFunctionFrame(vm);
-  if (frame < 0) return false;
-  const CallEntry& call = vm.call_stack[static_cast<size_t>(frame)];
-  CallFrames& frames = vm.call_frames;
-  const CallSite& site = frames.sites[static_cast<size_t>(call.site)];
-  if (site.text_result || call.saved_text || vm.IntAt(Slot{site.count_slot}) != site.count) return false;
-  vm.call_depth = frame;
-  vm.current_function = call.caller_function;
-  vm.SetWord(Slot{site.result}, word);
-  const uint32_t* b = frames.saved.data() + call.saved_base;
-  const uint32_t* end = b + call.saved_size;
-  if (call.saved_unchecked && call.saved_epoch == vm.arrays.Epoch()) {
-    for (; b < end; b += 2) vm.SetWord(Slot{b[0]}, b[1]);
-  } else {
-    for (; b < end; b += 2)
-      if (!IsArrayVariable(vm, b[0])) vm.SetWord(Slot{b[0]}, b[1]);
-  }
-  frames.saved_top = call.saved_base;
-  next_pc = site.first_argument + static_cast<uint32_t>(site.count);
-  return true;
 }
 
 bool HasFunctionCallHandlers(const HandlerTable& table) {

@@ -224,6 +224,35 @@ using F = float;
 
 }  // namespace zv::hot
 
+// The numeric comparisons, a subset of the hot opcodes: the dispatch loop
+// also runs each together with a conditional jump on its result that
+// follows it.
+#define ZV_HOT_COMPARISONS(X)                                               \
+  X(101, (hot::Compare<hot::I, hot::I, hot::Equal>(m)))                     \
+  X(102, (hot::Compare<hot::F, hot::F, hot::Equal>(m)))                     \
+  X(131, (hot::Compare<hot::I, hot::F, hot::Equal>(m)))                     \
+  X(132, (hot::Compare<hot::F, hot::I, hot::Equal>(m)))                     \
+  X(111, (hot::Compare<hot::I, hot::I, hot::Greater>(m)))                   \
+  X(112, (hot::Compare<hot::F, hot::F, hot::Greater>(m)))                   \
+  X(133, (hot::Compare<hot::I, hot::F, hot::Greater>(m)))                   \
+  X(134, (hot::Compare<hot::F, hot::I, hot::Greater>(m)))                   \
+  X(113, (hot::Compare<hot::I, hot::I, hot::GreaterEqual>(m)))              \
+  X(114, (hot::Compare<hot::F, hot::F, hot::GreaterEqual>(m)))              \
+  X(135, (hot::Compare<hot::I, hot::F, hot::GreaterEqual>(m)))              \
+  X(136, (hot::Compare<hot::F, hot::I, hot::GreaterEqual>(m)))              \
+  X(115, (hot::Compare<hot::I, hot::I, hot::Less>(m)))                      \
+  X(116, (hot::Compare<hot::F, hot::F, hot::Less>(m)))                      \
+  X(137, (hot::Compare<hot::I, hot::F, hot::Less>(m)))                      \
+  X(138, (hot::Compare<hot::F, hot::I, hot::Less>(m)))                      \
+  X(117, (hot::Compare<hot::I, hot::I, hot::LessEqual>(m)))                 \
+  X(118, (hot::Compare<hot::F, hot::F, hot::LessEqual>(m)))                 \
+  X(139, (hot::Compare<hot::I, hot::F, hot::LessEqual>(m)))                 \
+  X(140, (hot::Compare<hot::F, hot::I, hot::LessEqual>(m)))                 \
+  X(119, (hot::Compare<hot::I, hot::I, hot::NotEqual>(m)))                  \
+  X(120, (hot::Compare<hot::F, hot::F, hot::NotEqual>(m)))                  \
+  X(141, (hot::Compare<hot::I, hot::F, hot::NotEqual>(m)))                  \
+  X(142, (hot::Compare<hot::F, hot::I, hot::NotEqual>(m)))
+
 // The hot opcodes: X(opcode, call) with the machine named `m`. Both the
 // handler registration and the dispatch loop's inlined cases expand them.
 // These never raise an error (they can only fault); the next list's can.
@@ -252,30 +281,7 @@ using F = float;
   X(96, (hot::FloatArith<hot::F, hot::F, hot::Sub>(m)))                     \
   X(123, (hot::IntArith<hot::And>(m)))                                      \
   X(124, (hot::IntArith<hot::Or>(m)))                                       \
-  X(101, (hot::Compare<hot::I, hot::I, hot::Equal>(m)))                     \
-  X(102, (hot::Compare<hot::F, hot::F, hot::Equal>(m)))                     \
-  X(131, (hot::Compare<hot::I, hot::F, hot::Equal>(m)))                     \
-  X(132, (hot::Compare<hot::F, hot::I, hot::Equal>(m)))                     \
-  X(111, (hot::Compare<hot::I, hot::I, hot::Greater>(m)))                   \
-  X(112, (hot::Compare<hot::F, hot::F, hot::Greater>(m)))                   \
-  X(133, (hot::Compare<hot::I, hot::F, hot::Greater>(m)))                   \
-  X(134, (hot::Compare<hot::F, hot::I, hot::Greater>(m)))                   \
-  X(113, (hot::Compare<hot::I, hot::I, hot::GreaterEqual>(m)))              \
-  X(114, (hot::Compare<hot::F, hot::F, hot::GreaterEqual>(m)))              \
-  X(135, (hot::Compare<hot::I, hot::F, hot::GreaterEqual>(m)))              \
-  X(136, (hot::Compare<hot::F, hot::I, hot::GreaterEqual>(m)))              \
-  X(115, (hot::Compare<hot::I, hot::I, hot::Less>(m)))                      \
-  X(116, (hot::Compare<hot::F, hot::F, hot::Less>(m)))                      \
-  X(137, (hot::Compare<hot::I, hot::F, hot::Less>(m)))                      \
-  X(138, (hot::Compare<hot::F, hot::I, hot::Less>(m)))                      \
-  X(117, (hot::Compare<hot::I, hot::I, hot::LessEqual>(m)))                 \
-  X(118, (hot::Compare<hot::F, hot::F, hot::LessEqual>(m)))                 \
-  X(139, (hot::Compare<hot::I, hot::F, hot::LessEqual>(m)))                 \
-  X(140, (hot::Compare<hot::F, hot::I, hot::LessEqual>(m)))                 \
-  X(119, (hot::Compare<hot::I, hot::I, hot::NotEqual>(m)))                  \
-  X(120, (hot::Compare<hot::F, hot::F, hot::NotEqual>(m)))                  \
-  X(141, (hot::Compare<hot::I, hot::F, hot::NotEqual>(m)))                  \
-  X(142, (hot::Compare<hot::F, hot::I, hot::NotEqual>(m)))                  \
+  ZV_HOT_COMPARISONS(X)                                                     \
   X(151, hot::CopyWord(m))                                                  \
   X(152, hot::CopyWord(m))                                                  \
   X(154, hot::FloatToIntOp(m))                                              \
