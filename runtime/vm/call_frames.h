@@ -1,11 +1,14 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <utility>
 #include <vector>
 
 namespace zv {
+
+struct SavedSet;
 
 // One entry of the call stack shared by subroutines and user functions.
 struct CallEntry {
@@ -15,7 +18,7 @@ struct CallEntry {
   // set, none of the saved slots carries an array, so the return writes
   // them back unchecked.
   bool saved_unchecked = false;
-  bool saved_text = false;  // a string among the saved records
+  bool saved_text = false;  // a string among the saved slots
   // The entry of the user-function call whose body runs while this entry is
   // the top one: its own index for a function call, the enclosing call's for
   // a subroutine call, -1 when only the main program runs.
@@ -24,14 +27,15 @@ struct CallEntry {
   // (CallFrames), -1 for a subroutine call.
   int32_t site = -1;
   int32_t layout = -1;
-  // The caller's variables saved by this call: a run of CallFrames::saved.
+  // The caller's variables saved by this call: the values of the slots of
+  // SavedSet `saved_set` (null: none), a run of CallFrames::saved.
+  const SavedSet* saved_set = nullptr;
   uint32_t saved_base = 0;
   uint32_t saved_size = 0;
   uint32_t saved_epoch = 0;
 
   bool HasSavedVariables() const { return saved_size != 0; }
 };
-static_assert(sizeof(CallEntry) == 32);
 
 // A user-function call's operands, decoded and checked at its first run:
 // the code does not change, so later runs of the same call read them here.
@@ -44,40 +48,47 @@ struct CallSite {
   uint32_t arguments = 0;   // where the argument slots start in CallFrames::argument_slots
   int32_t layout = -1;
   bool text_result = false;  // the result slot holds a string
-  bool arguments_alias = false;  // an argument slot is one of the parameters
+  bool arguments_alias = false;  // an argument slot is an earlier parameter
 };
 
-// A function as entered with a given argument count: its parameter slots,
-// its number, and the slots a call made while it runs must save.
+// The slots a call saves while a given function runs, in save order: the
+// parameters, then the function's own variables that were not arrays when
+// the set was made. A set never changes once made, so a call's saved values
+// stay readable by it whatever happens meanwhile.
+struct SavedSet {
+  std::vector<uint32_t> slots;
+  // The same slots as runs of consecutive slots: (first slot, count).
+  std::vector<std::pair<uint32_t, uint32_t>> runs;
+  bool text = false;             // a string slot among them
+  bool array_parameter = false;  // a parameter slot carried an array
+};
+
+// A function as entered with a given argument count.
 struct FrameLayout {
   uint32_t entry_pc = 0;
   int32_t count = 0;
   int16_t function = 0;
   uint32_t text_parameters = 0;  // string parameters, passed as copies
   std::vector<uint32_t> parameters;
-  // The parameters, then the function's own variables that were not arrays
-  // at `epoch`; rebuilt when the arrays' epoch moves on.
-  std::vector<uint32_t> saved_slots;
+  // What a call made while this function runs saves, as of the arrays'
+  // `epoch`; made again when the epoch moves on.
+  const SavedSet* saved_set = nullptr;
   uint32_t epoch = 0;
-  bool saved_slots_valid = false;
-  bool array_parameter = false;  // a parameter slot carried an array at `epoch`
-  bool text_saved = false;       // a string slot among the saved slots
-  // `epoch` when the saved slots are valid and all numbers, else past any
-  // epoch: what the fast call compares with.
+  // `epoch` when that set holds numbers only, else past any epoch: what the
+  // fast call compares with.
   uint64_t numeric_epoch = UINT64_MAX;
 };
 
 // The decoded call sites and frame layouts of the installed program, and
-// the stack of saved variables. A saved record is [slot, word] for an int
-// or float, [slot | kTextRecord, length, bytes packed four to a word] for a
-// string, which is thereby a private copy.
+// the stack of saved variables. A call saves one value per slot of its set:
+// the word of an int or float, the length and the bytes (packed four to a
+// word) of a string, which is thereby a private copy.
 struct CallFrames {
-  static constexpr uint32_t kTextRecord = 0x80000000u;
-
   std::vector<CallSite> sites;
   std::vector<uint32_t> argument_slots;  // the sites' argument slots
   std::vector<uint32_t> site_at;  // per code word: site index + 1, 0 = not decoded
   std::vector<FrameLayout> layouts;
+  std::deque<SavedSet> saved_sets;  // a deque, so sets stay where they are
   std::map<std::pair<uint32_t, int32_t>, int32_t> layout_of;  // (entry, count) -> layout
 
   std::vector<uint32_t> saved;  // the saved records of every open call, in call order
@@ -90,6 +101,7 @@ struct CallFrames {
     site_at.assign(code_size, 0);
     layouts.clear();
     layout_of.clear();
+    saved_sets.clear();
     ResetStack();
   }
   // For a new run: no call is open.

@@ -26,7 +26,6 @@ namespace zv {
 namespace {
 
 constexpr int32_t kMaxArguments = 127;  // the call stack keeps counts as signed bytes
-constexpr uint32_t kTextRecord = CallFrames::kTextRecord;
 
 // The value slot that the code word at `position` names (a parameter word of
 // a function, an argument operand of a call).
@@ -94,9 +93,13 @@ CallSite DecodeCallSite(Vm& vm, uint32_t call_pc) {
   site.layout = LayoutFor(vm, site.entry_pc, site.count);
   site.text_result = core::IsStringSlot(Slot{site.result});
   const FrameLayout& callee = vm.call_frames.layouts[static_cast<size_t>(site.layout)];
+  // Parameters are written in order, each right after its argument is read
+  // in the fast call: only an argument that is an earlier parameter would
+  // read a value already passed.
   for (int32_t i = 0; i < site.count; ++i)
-    for (uint32_t parameter : callee.parameters)
-      if (arguments[site.arguments + static_cast<uint32_t>(i)] == parameter) site.arguments_alias = true;
+    for (int32_t j = 0; j < i; ++j)
+      if (arguments[site.arguments + static_cast<uint32_t>(i)] == callee.parameters[static_cast<size_t>(j)])
+        site.arguments_alias = true;
   return site;
 }
 
@@ -120,29 +123,41 @@ uint32_t SiteAt(Vm& vm, uint32_t call_pc) {
   return index;
 }
 
-// The slots a call made while this layout's function runs saves: the
+// The saved set of a layout for the arrays as they are now: the
 // parameters, then the function's int, float and string variables that are
-// not arrays, listed again when the arrays' epoch has moved on.
-FrameLayout& WithSavedSlots(Vm& vm, FrameLayout& layout) {
+// not arrays. Made again when the arrays' epoch has moved on; a set equal to
+// the layout's last one is kept, so sets only pile up when a function's own
+// variables keep changing between number and array.
+const SavedSet& WithSavedSet(Vm& vm, FrameLayout& layout) {
+  CallFrames& frames = vm.call_frames;
   const uint32_t epoch = vm.arrays.Epoch();
-  if (layout.saved_slots_valid && layout.epoch == epoch) return layout;
-  layout.saved_slots = layout.parameters;
-  layout.array_parameter = false;
+  if (layout.saved_set && layout.epoch == epoch) return *layout.saved_set;
+  SavedSet set;
+  set.slots = layout.parameters;
   for (uint32_t slot : layout.parameters)
-    if (IsArrayVariable(vm, slot)) layout.array_parameter = true;
+    if (IsArrayVariable(vm, slot)) set.array_parameter = true;
   // A parameter that is also one of the function's variables is saved once:
-  // both records would hold the same value.
+  // both values would be the same.
   for (uint32_t slot : vm.OwnedSlots(layout.function)) {
     bool parameter = std::find(layout.parameters.begin(), layout.parameters.end(), slot) != layout.parameters.end();
-    if (!parameter && !IsArrayVariable(vm, slot)) layout.saved_slots.push_back(slot);
+    if (!parameter && !IsArrayVariable(vm, slot)) set.slots.push_back(slot);
   }
-  layout.text_saved = false;
-  for (uint32_t slot : layout.saved_slots)
-    if (core::IsStringSlot(Slot{slot})) layout.text_saved = true;
+  for (uint32_t slot : set.slots) {
+    if (core::IsStringSlot(Slot{slot})) set.text = true;
+    if (!set.runs.empty() && set.runs.back().first + set.runs.back().second == slot)
+      ++set.runs.back().second;
+    else
+      set.runs.emplace_back(slot, 1);
+  }
+  const SavedSet* last = layout.saved_set;
+  if (!last || last->slots != set.slots || last->array_parameter != set.array_parameter) {
+    frames.saved_sets.push_back(std::move(set));
+    layout.saved_set = &frames.saved_sets.back();
+  }
+  const SavedSet& made = *layout.saved_set;
   layout.epoch = epoch;
-  layout.saved_slots_valid = true;
-  layout.numeric_epoch = layout.text_saved ? UINT64_MAX : epoch;
-  return layout;
+  layout.numeric_epoch = made.text ? UINT64_MAX : epoch;
+  return made;
 }
 
 // ---- Saving and restoring --------------------------------------------------------
@@ -150,63 +165,61 @@ FrameLayout& WithSavedSlots(Vm& vm, FrameLayout& layout) {
 void SaveText(const Vm& vm, uint32_t slot, CallFrames& frames) {
   std::string_view text = vm.StringAt(Slot{slot});
   size_t words = (text.size() + 3) / 4;
-  uint32_t* out = frames.Reserve(2 + words);
-  out[0] = slot | kTextRecord;
-  out[1] = static_cast<uint32_t>(text.size());
+  uint32_t* out = frames.Reserve(1 + words);
+  out[0] = static_cast<uint32_t>(text.size());
   if (words != 0) {
-    out[1 + words] = 0;
-    std::memcpy(out + 2, text.data(), text.size());
+    out[words] = 0;
+    std::memcpy(out + 1, text.data(), text.size());
   }
-  frames.saved_top += static_cast<uint32_t>(2 + words);
+  frames.saved_top += static_cast<uint32_t>(1 + words);
 }
 
-// Pushes the running function's saved slots (nothing while no user
-// function runs) and records them in `entry`.
+// Pushes the values of the running function's saved set (nothing while no
+// user function runs) and records them in `entry`.
 void SaveRunningFunction(Vm& vm, CallEntry& entry) {
   CallFrames& frames = vm.call_frames;
   entry.saved_base = frames.saved_top;
   entry.saved_size = 0;
+  entry.saved_set = nullptr;
   int32_t frame = core::RunningFunctionFrame(vm);
   if (frame < 0) return;
   int32_t layout_index = vm.call_stack[static_cast<size_t>(frame)].layout;
   if (layout_index < 0) return;
-  const FrameLayout& layout = WithSavedSlots(vm, frames.layouts[static_cast<size_t>(layout_index)]);
-  for (uint32_t slot : layout.saved_slots) {
+  FrameLayout& layout = frames.layouts[static_cast<size_t>(layout_index)];
+  const SavedSet& set = WithSavedSet(vm, layout);
+  for (uint32_t slot : set.slots) {
     if (core::IsStringSlot(Slot{slot})) {
       SaveText(vm, slot, frames);
       continue;
     }
-    uint32_t* out = frames.Reserve(2);
-    out[0] = slot;
-    out[1] = vm.WordAt(Slot{slot});
-    frames.saved_top += 2;
+    *frames.Reserve(1) = vm.WordAt(Slot{slot});
+    ++frames.saved_top;
   }
+  entry.saved_set = layout.saved_set;
   entry.saved_size = frames.saved_top - entry.saved_base;
   entry.saved_epoch = layout.epoch;
-  entry.saved_unchecked = !layout.array_parameter;
-  entry.saved_text = layout.text_saved;
+  entry.saved_unchecked = !set.array_parameter;
+  entry.saved_text = set.text;
 }
 
-// Writes the call's saved records back and pops them.
+// Writes the call's saved values back, except into a slot that has become
+// an array since, and pops them.
 void RestoreFunctionVariables(Vm& vm, const CallEntry& call) {
   CallFrames& frames = vm.call_frames;
-  // Unchanged arrays since the save: no saved slot carries an array.
-  const bool unchecked = call.saved_unchecked && call.saved_epoch == vm.arrays.Epoch();
-  const uint32_t* b = frames.saved.data() + call.saved_base;
-  const size_t size = call.saved_size;
-  size_t at = 0;
-  while (at + 2 <= size) {
-    uint32_t slot = b[at] & ~kTextRecord;
-    bool text = (b[at] & kTextRecord) != 0;
-    uint32_t value = b[at + 1];
-    at += 2;
-    if (!text) {
-      if (unchecked || !IsArrayVariable(vm, slot)) vm.SetWord(Slot{slot}, value);
-      continue;
+  if (call.saved_set) {
+    const SavedSet& set = *call.saved_set;
+    const uint32_t* b = frames.saved.data() + call.saved_base;
+    for (uint32_t slot : set.slots) {
+      if (!core::IsStringSlot(Slot{slot})) {
+        if (!IsArrayVariable(vm, slot)) vm.SetWord(Slot{slot}, *b);
+        ++b;
+        continue;
+      }
+      const uint32_t length = *b++;
+      if (!IsArrayVariable(vm, slot))
+        vm.SetString(Slot{slot}, std::string_view(reinterpret_cast<const char*>(b), length));
+      b += (length + 3) / 4;
     }
-    if (!IsArrayVariable(vm, slot))
-      vm.SetString(Slot{slot}, std::string_view(reinterpret_cast<const char*>(&b[at]), value));
-    at += (static_cast<size_t>(value) + 3) / 4;
   }
   frames.saved_top = call.saved_base;
 }

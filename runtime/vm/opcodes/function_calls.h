@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 #include "runtime/vm/opcodes/call_stack.h"
 #include "runtime/vm/operand_cursor.h"
@@ -18,6 +19,27 @@ namespace zv {
 // The call site whose operands start at `call_pc`, checked, or -1 when only
 // the handler may run it (a fault, string parameters).
 int32_t DecodeFastCall(Vm& vm, uint32_t call_pc);
+
+// Copies a run of saved slots four words at a time. Runs are mostly short,
+// too short for a call to memcpy, which a plain copy loop would become:
+// the empty asm keeps the loop a loop.
+ZV_ALWAYS_INLINE void CopyWords(uint32_t* to, const uint32_t* from, uint32_t count) {
+  for (; count >= 4; count -= 4, to += 4, from += 4) {
+    uint32_t four[4];
+    std::memcpy(four, from, sizeof four);
+    std::memcpy(to, four, sizeof four);
+    asm("");
+  }
+  if (count >= 2) {
+    uint64_t two;
+    std::memcpy(&two, from, sizeof two);
+    std::memcpy(to, &two, sizeof two);
+    to += 2;
+    from += 2;
+    count -= 2;
+  }
+  if (count != 0) *to = *from;
+}
 
 // `slots` is the machine's slot area, which the dispatch loop keeps at hand.
 // On success `next_pc` is the first word of the function's body.
@@ -39,23 +61,25 @@ ZV_ALWAYS_INLINE bool FastCall(Vm& vm, uint32_t* slots, uint32_t site_index, uin
   const int32_t depth = vm.call_depth;
   const uint32_t saved_base = frames.saved_top;
   uint32_t saved_size = 0;
+  bool unchecked = true;
   if (caller) {
-    const size_t count = caller->saved_slots.size();
-    uint32_t* out = frames.Reserve(2 * count);
-    for (uint32_t slot : caller->saved_slots) {
-      out[0] = slot;
-      out[1] = slots[slot];
-      out += 2;
+    const SavedSet& set = *caller->saved_set;
+    uint32_t* out = frames.Reserve(set.slots.size());
+    for (auto [first, count] : set.runs) {
+      CopyWords(out, slots + first, count);
+      out += count;
     }
-    saved_size = static_cast<uint32_t>(2 * count);
+    saved_size = static_cast<uint32_t>(set.slots.size());
     frames.saved_top += saved_size;
+    unchecked = !set.array_parameter;
   }
   if (vm.call_stack.size() <= static_cast<size_t>(depth)) vm.call_stack.resize(static_cast<size_t>(depth) + 1);
   CallEntry& entry = vm.call_stack[static_cast<size_t>(depth)];
   entry.return_pc = site.first_argument - 3;
   entry.caller_function = vm.current_function;
-  entry.saved_unchecked = caller == nullptr || !caller->array_parameter;
+  entry.saved_unchecked = unchecked;
   entry.saved_text = false;
+  entry.saved_set = caller ? caller->saved_set : nullptr;
   entry.function_frame = depth;
   entry.site = static_cast<int32_t>(site_index);
   entry.layout = site.layout;
@@ -93,13 +117,20 @@ ZV_ALWAYS_INLINE bool FastReturn(Vm& vm, uint32_t* slots, uint32_t word, uint32_
   vm.call_depth = frame;
   vm.current_function = call.caller_function;
   slots[site.result] = word;
-  const uint32_t* b = frames.saved.data() + call.saved_base;
-  const uint32_t* end = b + call.saved_size;
-  if (call.saved_unchecked && call.saved_epoch == vm.arrays.Epoch()) {
-    for (; b < end; b += 2) slots[b[0]] = b[1];
-  } else {
-    for (; b < end; b += 2)
-      if (b[0] < slots::kIntVar || !vm.arrays.IsArray(b[0] - slots::kIntVar)) slots[b[0]] = b[1];
+  if (call.saved_set) {
+    const SavedSet& set = *call.saved_set;
+    const uint32_t* b = frames.saved.data() + call.saved_base;
+    if (call.saved_unchecked && call.saved_epoch == vm.arrays.Epoch()) {
+      for (auto [first, count] : set.runs) {
+        CopyWords(slots + first, b, count);
+        b += count;
+      }
+    } else {
+      for (uint32_t slot : set.slots) {
+        if (slot < slots::kIntVar || !vm.arrays.IsArray(slot - slots::kIntVar)) slots[slot] = *b;
+        ++b;
+      }
+    }
   }
   frames.saved_top = call.saved_base;
   next_pc = site.first_argument + static_cast<uint32_t>(site.count);
