@@ -133,7 +133,9 @@ ZV_ALWAYS_INLINE Vm& MachineOf(InlineMachine& m) { return m.vm; }
 constexpr const char* HotOperandKinds(uint32_t opcode) {
   switch (opcode) {
     case 561: case 566: return "ASS";
+    case 562: case 567: return "ASSS";
     case 661: case 666: return "RAS";
+    case 662: case 667: return "RASS";
     case 1: case 9: case 12: return "ST";
     case 2: case 5: case 6: case 10: case 42: return "T";
     case 8: return "WT";

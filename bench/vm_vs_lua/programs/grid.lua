@@ -1,6 +1,6 @@
 local total = 0
 local m = {}
-for pass = 1, 20 do
+for pass = 1, 60 do
   for y = 0, 200 do
     local row = m[y] or {}
     m[y] = row

@@ -288,8 +288,8 @@ using F = float;
   X(232, hot::FloatToIntOp(m))                                              \
   X(155, hot::IntToFloat(m))
 
-// Divisions (warning 111) and one-index element stores and reads of int
-// and float arrays (error 102).
+// Divisions (warning 111) and one- and two-index element stores and reads
+// of int and float arrays (error 102).
 #define ZV_HOT_RAISING_OPCODES(X)                                          \
   X(61, hot::IntDivide(m))                                                 \
   X(64, (hot::FloatDivide<hot::I, hot::F, false>(m)))                      \
@@ -297,8 +297,12 @@ using F = float;
   X(66, (hot::FloatDivide<hot::F, hot::F, false>(m)))                      \
   X(561, (array_access::StoreElement<1>(m)))                               \
   X(566, (array_access::StoreElement<1>(m)))                               \
+  X(562, (array_access::StoreElement<2>(m)))                               \
+  X(567, (array_access::StoreElement<2>(m)))                               \
   X(661, (array_access::ReadElement<1>(m)))                                \
-  X(666, (array_access::ReadElement<1>(m)))
+  X(666, (array_access::ReadElement<1>(m)))                                \
+  X(662, (array_access::ReadElement<2>(m)))                                \
+  X(667, (array_access::ReadElement<2>(m)))
 
 namespace zv::hot {
 
