@@ -190,6 +190,20 @@ bool FollowedByBranchOnResult(const Vm& vm, uint32_t pc, DirectEntry* comparison
   return comparison[4].operands[0] == comparison->operands[0];
 }
 
+// True when the jump whose entry is `jump` lands on a loop step (the end
+// of a for loop): that step's entry is decoded too, and the loop may run the
+// two together.
+bool JumpsToALoopStep(const Vm& vm, const DirectEntry& jump, DirectEntry* base) {
+  const uint32_t target = jump.operands[1];
+  if (DispatchAccess::Cursor(vm).code[target] != 7) return false;
+  try {
+    DecodeOperands(vm, target, "SSST", base[target]);
+  } catch (const OperandFault&) {
+    return false;  // the step faults when it runs
+  }
+  return true;
+}
+
 // Runs one command through the handler table. False when the opcode has no
 // handler: the run then ends with an error and the counter rests on the
 // unknown word.
@@ -291,6 +305,13 @@ void RunThreaded(Vm& vm, Slice& slice, uint32_t& command_pc) {
     ZV_HOT_RAISING_OPCODES(ZV_HOT_RAISING_CASE)
 #undef ZV_HOT_RAISING_CASE
 
+  // The jump back of a for loop onto its loop step: two commands, the
+  // step's entry decoded with the jump's.
+  hot_jump_to_step:
+    ip = base + ip->operands[1];
+    if (--budget == 0) goto check_slice;
+    goto hot_7;
+
   fast_call: {
     uint32_t next;
     if (!FastCall(vm, slots, ip->operands[0], next)) goto table_command;
@@ -357,6 +378,12 @@ void RunThreaded(Vm& vm, Slice& slice, uint32_t& command_pc) {
     DecodeOperands(vm, pc, kinds, *ip);
     ip->label = label;
     switch (opcode) {
+      case 8:
+        if (JumpsToALoopStep(vm, *ip, base)) {
+          base[ip->operands[1]].label = &&hot_7;
+          ip->label = &&hot_jump_to_step;
+        }
+        break;
 #define ZV_FUSE_CASE(op, call)                       \
   case op:                                           \
     if (FollowedByBranchOnResult(vm, pc, ip)) {      \

@@ -336,7 +336,7 @@ TEST(FastPathEdges, JumpIntoTheMiddleOfACommand) {
   EXPECT_EQ(out.command_pc, at + 2);
 }
 
-TEST(FastPathEdges, ComparisonBeforeAJumpThatCannotJoinIt) {
+TEST(FastPathEdges, CommandsThatCannotJoinTheirNeighbour) {
   test::ProgramAssembler a;
   auto skip = a.NewLabel(), pair_jump = a.NewLabel(), compare = a.NewLabel(), done = a.NewLabel();
   // A jump on another slot than the comparison's result: it jumps, since
@@ -365,6 +365,22 @@ TEST(FastPathEdges, ComparisonBeforeAJumpThatCannotJoinIt) {
   EXPECT_EQ(out.error, error_code::kSevereException);
   EXPECT_EQ(out.words[slots::kIntVar], 0u);
   EXPECT_EQ(out.words[slots::kIntVar + 1], 1u);
+
+  // A loop's jump back onto a step whose limit word is no slot: the step
+  // faults when it runs, after the jump.
+  test::ProgramAssembler b;
+  auto step = b.NewLabel(), exit = b.NewLabel();
+  b.Op(8, {b.IntConst(0), b.Target(step)});
+  b.Op(81, {b.IntVar(0), b.IntVar(0), b.IntConst(1)});
+  b.Bind(step);
+  uint32_t at = b.Position();
+  b.Op(7, {b.IntVar(1), b.Literal(3), b.IntConst(1), b.Target(exit)});
+  b.Bind(exit);
+  b.Op(213);
+  Outcome bad_step = RunBothWays(b);
+  EXPECT_EQ(bad_step.error, error_code::kSevereException);
+  EXPECT_EQ(bad_step.command_pc, at);
+  EXPECT_EQ(bad_step.words[slots::kIntVar], 0u);
 }
 
 TEST(FastPathEdges, CallSiteWhoseCountChanges) {
