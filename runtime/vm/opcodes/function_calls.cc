@@ -6,12 +6,14 @@
 // entries of subroutines called inside it. With only the main program (and
 // its subroutines) running nothing is saved, as at depth 0.
 //
-// The saved records of every open call lie on one stack (CallFrames), in
+// The saved values of every open call lie on one stack (CallFrames), in
 // call order, so a call allocates nothing once the stack has grown; the
-// return writes each record back to its own slot, except into a variable
+// return writes each value back to its own slot, except into a variable
 // that has since become an array, and pops them. A call's operands and the
 // layout of the function it enters are checked once per call site, and the
-// slots a function's calls save are listed once per arrays' epoch.
+// slots a function's calls save (its saved set) are listed once per arrays'
+// epoch. Calls that pass and save only numbers run inline in the dispatch
+// loop (function_calls.h); these handlers do every call.
 #include <algorithm>
 #include <cstring>
 #include <string>
