@@ -34,7 +34,7 @@ class ArrayTable {
   // Moves on whenever an entry is released, which every DIM does before it
   // makes the new block: while it stays put no variable became or stopped
   // being an array.
-  uint32_t Epoch() const { return epoch_; }
+  uint64_t Epoch() const { return epoch_; }
 
   // Frees one array; string elements are released from `strings`.
   void Release(uint32_t entry, StringHeap& strings);
@@ -42,7 +42,7 @@ class ArrayTable {
 
  private:
   std::vector<ArrayEntry> entries_;
-  uint32_t epoch_ = 0;
+  uint64_t epoch_ = 0;
 };
 
 }  // namespace zv

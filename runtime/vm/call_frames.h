@@ -14,11 +14,8 @@ struct SavedSet;
 struct CallEntry {
   uint32_t return_pc = 0;
   int16_t caller_function = 0;
-  // The arrays' epoch at the save: while it holds and `saved_unchecked` is
-  // set, none of the saved slots carries an array, so the return writes
-  // them back unchecked.
-  bool saved_unchecked = false;
-  bool saved_text = false;  // a string among the saved slots
+  bool saved_unchecked = false;  // no parameter among the saved slots carried an array
+  bool saved_text = false;       // a string among the saved slots
   // The entry of the user-function call whose body runs while this entry is
   // the top one: its own index for a function call, the enclosing call's for
   // a subroutine call, -1 when only the main program runs.
@@ -32,7 +29,10 @@ struct CallEntry {
   const SavedSet* saved_set = nullptr;
   uint32_t saved_base = 0;
   uint32_t saved_size = 0;
-  uint32_t saved_epoch = 0;
+  // The arrays' epoch at the save: while it holds and `saved_unchecked` is
+  // set, none of the saved slots carries an array, so the return writes
+  // them back unchecked.
+  uint64_t saved_epoch = 0;
 
   bool HasSavedVariables() const { return saved_size != 0; }
 };
@@ -73,7 +73,7 @@ struct FrameLayout {
   // What a call made while this function runs saves, as of the arrays'
   // `epoch`; made again when the epoch moves on.
   const SavedSet* saved_set = nullptr;
-  uint32_t epoch = 0;
+  uint64_t epoch = 0;
   // `epoch` when that set holds numbers only, else past any epoch: what the
   // fast call compares with.
   uint64_t numeric_epoch = UINT64_MAX;

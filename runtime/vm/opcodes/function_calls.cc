@@ -132,7 +132,7 @@ uint32_t SiteAt(Vm& vm, uint32_t call_pc) {
 // variables keep changing between number and array.
 const SavedSet& WithSavedSet(Vm& vm, FrameLayout& layout) {
   CallFrames& frames = vm.call_frames;
-  const uint32_t epoch = vm.arrays.Epoch();
+  const uint64_t epoch = vm.arrays.Epoch();
   if (layout.saved_set && layout.epoch == epoch) return *layout.saved_set;
   SavedSet set;
   set.slots = layout.parameters;

@@ -49,7 +49,7 @@ ZV_ALWAYS_INLINE bool FastCall(Vm& vm, uint32_t* slots, uint32_t site_index, uin
   if (static_cast<int32_t>(slots[site.count_slot]) != site.count || !core::CallFits(vm)) return false;
   const FrameLayout& callee = frames.layouts[static_cast<size_t>(site.layout)];
   if (callee.text_parameters != 0) return false;
-  const uint32_t epoch = vm.arrays.Epoch();
+  const uint64_t epoch = vm.arrays.Epoch();
   const FrameLayout* caller = nullptr;
   if (int32_t frame = core::RunningFunctionFrame(vm); frame >= 0) {
     int32_t layout = vm.call_stack[static_cast<size_t>(frame)].layout;
