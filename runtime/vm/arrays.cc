@@ -6,6 +6,7 @@ namespace zv {
 
 void ArrayTable::Release(uint32_t entry, StringHeap& strings) {
   if (entry >= kEntries) return;
+  ++epoch_;
   ArrayEntry& a = entries_[entry];
   if (entry >= kFirstStringEntry)
     for (uint32_t handle : a.elements) strings.Release(handle);

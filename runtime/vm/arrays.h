@@ -31,6 +31,10 @@ class ArrayTable {
   ArrayEntry& At(uint32_t entry) { return entries_[entry]; }
   const ArrayEntry& At(uint32_t entry) const { return entries_[entry]; }
   bool IsArray(uint32_t entry) const { return entry < kEntries && entries_[entry].live; }
+  // Moves on whenever an entry is released, which every DIM does before it
+  // makes the new block: while it stays put no variable became or stopped
+  // being an array.
+  uint64_t Epoch() const { return epoch_; }
 
   // Frees one array; string elements are released from `strings`.
   void Release(uint32_t entry, StringHeap& strings);
@@ -38,6 +42,7 @@ class ArrayTable {
 
  private:
   std::vector<ArrayEntry> entries_;
+  uint64_t epoch_ = 0;
 };
 
 }  // namespace zv

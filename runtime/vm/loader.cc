@@ -80,11 +80,11 @@ bool InstallProgram(Vm& vm, const ProgramFile& p) {
   // operands without a bounds check: a zero is no slot and no target.
   vm.code_.assign(p.code.size() + kCodePadding, 0);
   for (size_t i = 0; i < p.code.size(); ++i) vm.code_[i] = ConvertLiteral(p.code[i]);
-  vm.hot_operands_.assign(vm.code_.size(), 0);
-  vm.hot_checked_.assign(p.code.size(), 0);
+  vm.direct_.clear();
   vm.lines_ = p.lines;
   vm.lines_.resize(p.code.size(), 0);
   vm.cursor_ = OperandCursor{vm.code_.data(), static_cast<uint32_t>(vm.code_.size()), 0};
+  vm.call_frames.Reset(static_cast<uint32_t>(vm.code_.size()));
   return true;
 }
 
@@ -100,13 +100,13 @@ void FreeProgram(Vm& vm) {
   vm.string_owners_.clear();
   vm.owned_slots_.clear();
   vm.code_.clear();
-  vm.hot_operands_.clear();
-  vm.hot_checked_.clear();
+  vm.direct_.clear();
   vm.lines_.clear();
   vm.cursor_ = OperandCursor{};
   vm.command_pc_ = 0;
   vm.call_stack.clear();
   vm.call_stack.shrink_to_fit();
+  vm.call_frames.Reset(0);
   vm.call_depth = 0;
   vm.current_function = 0;
 }
@@ -121,6 +121,7 @@ void ResetVmState(Vm& vm) {
   vm.current_function = 0;
   vm.call_depth = 0;
   vm.call_stack.clear();
+  vm.call_frames.ResetStack();
   vm.errors.code = 0;
   vm.checklist.Reset();
   vm.time_slice_mode = true;

@@ -1,8 +1,10 @@
 #include "runtime/vm/vm.h"
 
 #include <cstdio>
+#include <stdexcept>
 
 #include "platform/ini/ini_file.h"
+#include "runtime/vm/opcodes/opcode_support.h"
 
 namespace zv {
 namespace {
@@ -48,6 +50,8 @@ void ThrowOperandFault(uint32_t word, uint32_t pc, const char* expected) {
                 pc == 0 ? 0 : pc - 1, expected);
   throw OperandFault(message);
 }
+
+void core::ThrowDivideFault() { throw std::overflow_error("integer division overflows"); }
 
 void Vm::FlushTraceLog() {
   if (trace_.empty()) return;

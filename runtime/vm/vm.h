@@ -12,7 +12,9 @@
 #include <vector>
 
 #include "runtime/vm/arrays.h"
+#include "runtime/vm/call_frames.h"
 #include "runtime/vm/checklist.h"
+#include "runtime/vm/direct_code.h"
 #include "runtime/vm/operand.h"
 #include "runtime/vm/operand_cursor.h"
 #include "runtime/vm/program_file.h"
@@ -81,19 +83,6 @@ class CommandCatalog {
   virtual char ParamChar(int index, int n) const = 0;
 };
 
-
-// One entry of the call stack shared by subroutines and user functions.
-struct CallEntry {
-  uint32_t return_pc = 0;
-  std::unique_ptr<std::vector<uint32_t>> saved;  // saved variables of the caller
-  uint32_t function_entry = 0;
-  int8_t argument_count = 0;
-  int16_t caller_function = 0;
-  // The entry of the user-function call whose body runs while this entry is
-  // the top one: its own index for a function call, the enclosing call's for
-  // a subroutine call, -1 when only the main program runs.
-  int32_t function_frame = -1;
-};
 
 // Where a temporary's value was last read from: an array element, named by
 // its array entry, flat index and the entry's generation at the time, so a
@@ -219,6 +208,8 @@ class Vm {
   ArrayTable arrays;
   // Grows as calls nest (at most kCallStackSize entries); a reset empties it.
   std::vector<CallEntry> call_stack;
+  // Decoded calls, function layouts and the caller variables that open calls saved.
+  CallFrames call_frames;
   int32_t call_depth = 0;
   int16_t current_function = 0;
   uint32_t data_read_index = 0;
@@ -284,11 +275,9 @@ class Vm {
   std::vector<uint32_t> code_;
   std::vector<int32_t> lines_;
   OperandCursor cursor_;  // over code_
-  // The dispatch loop's checked copy of hot commands' operands: at a code
-  // position whose `hot_checked_` byte is set, the words after the opcode
-  // hold slot indices and code indices already checked for their class.
-  std::vector<uint32_t> hot_operands_;
-  std::vector<uint8_t> hot_checked_;
+  // The dispatch loop's decoded form of the code, one entry per word and
+  // one past the end; empty until the loop first runs the program.
+  std::vector<DirectEntry> direct_;
   uint32_t command_pc_ = 0;
   std::vector<uint32_t> slots_;
   StringHeap strings_;

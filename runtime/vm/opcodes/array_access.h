@@ -26,8 +26,13 @@ using Numbers = std::array<int32_t, 5>;
 // The array-table entry of the array operand; an int or float variable for
 // the numeric families, a string variable for the string ones. Anything
 // else would make numbers pass for string handles or the reverse.
+// A machine that decoded its operands ahead (the dispatch loop's) has
+// checked the array operand of the numeric families already.
 template <class M>
 ZV_ALWAYS_INLINE uint32_t NextArrayEntry(M& vm, bool strings) {
+  if constexpr (requires { vm.NextNumericArrayEntry(); }) {
+    if (!strings) return vm.NextNumericArrayEntry();
+  }
   Slot s = vm.NextSlot();
   bool ok = strings ? core::IsStringVariable(s)
                     : core::IsIntVariable(s) || core::IsFloatVariable(s);
@@ -88,19 +93,26 @@ ZV_ALWAYS_INLINE void StoreElement(M& vm) {
 // element for DATA and file reads into it.
 template <int N, class M>
 ZV_ALWAYS_INLINE void ReadElement(M& vm) {
-  Slot result = vm.NextSlot();
-  if (core::IsStringSlot(result)) throw OperandFault("a number read into a string slot");
+  Slot result;
+  if constexpr (requires { vm.NextNumberResult(); }) {
+    result = vm.NextNumberResult();
+  } else {
+    result = vm.NextSlot();
+    if (core::IsStringSlot(result)) throw OperandFault("a number read into a string slot");
+  }
   uint32_t entry = NextArrayEntry(vm, false);
   Numbers indices = NextNumbers<N>(vm);
-  UnbindElement(MachineOf(vm), result);
   uint32_t index = 0;
   if (!vm.arrays.IsArray(entry)) {
+    UnbindElement(MachineOf(vm), result);
     vm.SetWord(result, 0);
     return;
   }
   if (uint32_t* element = Element<N>(vm, entry, indices, &index)) {
     vm.SetWord(result, *element);
     BindElement(MachineOf(vm), result, entry, index);
+  } else {
+    UnbindElement(MachineOf(vm), result);
   }
 }
 

@@ -15,22 +15,13 @@ constexpr int32_t kCallStackFull = 108;
 inline bool CallFits(const Vm& vm) { return vm.call_depth + 1 < kCallStackSize; }
 
 // Clears and returns the entry at the current depth (the caller checked
-// CallFits), without changing the depth. The entry's saved-variable block is
-// emptied but kept, so deep recursion does not allocate on every call.
+// CallFits), without changing the depth.
 inline CallEntry& EntryForCall(Vm& vm) {
   size_t d = static_cast<size_t>(vm.call_depth);
   if (vm.call_stack.size() <= d) vm.call_stack.resize(d + 1);
   CallEntry& entry = vm.call_stack[d];
-  std::unique_ptr<std::vector<uint32_t>> block = std::move(entry.saved);
   entry = CallEntry{};
-  if (block) block->clear();
-  entry.saved = std::move(block);
   return entry;
-}
-
-// True when the entry holds saved variables to restore.
-inline bool HasSavedVariables(const CallEntry& entry) {
-  return entry.saved && !entry.saved->empty();
 }
 
 // The user-function call whose body is running at the current depth, or -1

@@ -17,16 +17,6 @@ uint32_t* BoundElement(Vm& vm, Slot temporary, bool strings) {
 
 }  // namespace
 
-void BindElement(Vm& vm, Slot temporary, uint32_t entry, uint32_t index) {
-  if (temporary.index >= vm.element_bindings.size()) return;
-  vm.element_bindings[temporary.index] =
-      ElementBinding{entry, index, vm.arrays.At(entry).generation, true};
-}
-
-void UnbindElement(Vm& vm, Slot temporary) {
-  if (temporary.index < vm.element_bindings.size()) vm.element_bindings[temporary.index] = {};
-}
-
 bool StoreThroughBinding(Vm& vm, Slot temporary, uint32_t word) {
   uint32_t* element = BoundElement(vm, temporary, false);
   if (!element) return false;

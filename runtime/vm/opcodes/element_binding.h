@@ -12,8 +12,13 @@
 // dimensioned again since makes the write go nowhere.
 namespace zv {
 
-void BindElement(Vm& vm, Slot temporary, uint32_t entry, uint32_t index);
-void UnbindElement(Vm& vm, Slot temporary);
+inline void BindElement(Vm& vm, Slot temporary, uint32_t entry, uint32_t index) {
+  if (temporary.index < vm.element_bindings.size())
+    vm.element_bindings[temporary.index] = ElementBinding{entry, index, vm.arrays.At(entry).generation, true};
+}
+inline void UnbindElement(Vm& vm, Slot temporary) {
+  if (temporary.index < vm.element_bindings.size()) vm.element_bindings[temporary.index] = {};
+}
 
 // Writes a 32-bit value into the int or float element bound to the
 // temporary; false (and nothing written) when there is no live binding.

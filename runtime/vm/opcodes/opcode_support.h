@@ -37,6 +37,9 @@ inline void StoreZero(Vm& vm, Slot s) {
     vm.SetWord(s, 0);
 }
 
+// The processor's divide fault (INT_MIN / -1): the run ends with 10010.
+[[noreturn]] void ThrowDivideFault();
+
 // Two's-complement 32-bit arithmetic that wraps instead of overflowing.
 inline int32_t WrapAdd(int32_t a, int32_t b) {
   return static_cast<int32_t>(static_cast<uint32_t>(a) + static_cast<uint32_t>(b));

@@ -18,25 +18,10 @@ using hot::F;
 using hot::I;
 using hot::Read;
 
-constexpr int32_t kDivisionByZero = 111;
 constexpr int32_t kStringTooLong = 107;
 constexpr size_t kMaxConcatenation = 255;
 
 double Pow(double a, double b) { return std::pow(a, b); }
-
-// Truncates toward zero; the one quotient that does not fit, INT_MIN / -1,
-// wraps to INT_MIN.
-void IntDivide(Vm& vm) {
-  Slot result = vm.NextSlot();
-  int32_t left = vm.NextInt();
-  int32_t right = vm.NextInt();
-  if (right == 0) {
-    vm.SetInt(result, 0);
-    vm.RunWarning(kDivisionByZero);
-    return;
-  }
-  vm.SetInt(result, right == -1 ? core::WrapSub(0, left) : left / right);
-}
 
 void IntPower(Vm& vm) {
   Slot result = vm.NextSlot();
@@ -45,30 +30,14 @@ void IntPower(Vm& vm) {
   vm.SetInt(result, FloatToInt(std::pow(base, exponent)));
 }
 
-// A divisor that is 0 or not a number gives 0.0 and the warning, never an
-// infinity. `DivisorAsFloat` rounds an int divisor to a float first.
-template <typename L, typename R, bool DivisorAsFloat = false>
-void FloatDivide(Vm& vm) {
-  Slot result = vm.NextSlot();
-  double left = Read<L>(vm);
-  double right = Read<R>(vm);
-  if constexpr (DivisorAsFloat) right = static_cast<float>(right);
-  if (!(right < 0 || right > 0)) {
-    vm.SetFloat(result, 0.0f);
-    vm.RunWarning(kDivisionByZero);
-    return;
-  }
-  vm.SetFloat(result, static_cast<float>(left / right));
-}
-
 // Byte by byte as unsigned bytes; a prefix is smaller.
-template <bool (*Relation)(double, double)>
+template <class Relation>
 void CompareStrings(Vm& vm) {
   Slot result = vm.NextSlot();
   std::string_view left = vm.NextString();
   std::string_view right = vm.NextString();
   int order = left.compare(right);
-  vm.SetInt(result, Relation(order, 0) ? 1 : 0);
+  vm.SetInt(result, Relation{}(order, 0) ? 1 : 0);
 }
 
 // ---- Strings ----------------------------------------------------------------
@@ -111,19 +80,14 @@ void AssignString(Vm& vm) {
 }  // namespace
 
 void RegisterOperatorHandlers(HandlerTable& t) {
-  // Sums, differences, products, bitwise operators, numeric comparisons,
-  // assignment and the int/float conversions are hot handlers, set by
-  // RegisterHotHandlers.
+  // Sums, differences, products, quotients, bitwise operators, numeric
+  // comparisons, assignment and the int/float conversions are hot handlers,
+  // set by RegisterHotHandlers.
   // Power: result, left, right.
   t.Set(51, IntPower);
-  t.Set(52, hot::FloatArith<F, F, Pow, Vm>);
-  t.Set(53, hot::FloatArith<I, F, Pow, Vm>);
-  t.Set(54, hot::FloatArith<F, I, Pow, Vm>);
-  // Division.
-  t.Set(61, IntDivide);
-  t.Set(64, FloatDivide<I, F>);
-  t.Set(65, FloatDivide<F, I, true>);
-  t.Set(66, FloatDivide<F, F>);
+  t.Set(52, hot::DoubleArith<F, F, Pow, Vm>);
+  t.Set(53, hot::DoubleArith<I, F, Pow, Vm>);
+  t.Set(54, hot::DoubleArith<F, I, Pow, Vm>);
   // Concatenation and removal.
   t.Set(87, Concatenate);
   t.Set(97, RemoveText);

@@ -1,6 +1,7 @@
 #include "runtime/vm/dispatch.h"
 
 #include <stdexcept>
+#include <vector>
 
 #include "platform/ini/ini_file.h"
 #include "platform/paths/temp_folder.h"
@@ -275,6 +276,143 @@ TEST_F(HotDispatch, LoopOfHotCommandsComputesLikeTheHandlers) {
   int expected = 0;
   for (int i = 1; i <= 100; ++i) expected += i & 7;
   EXPECT_EQ(vm.IntAt(Slot{slots::kIntVar}), expected);
+}
+
+// The same assembled program on the loop's fast paths and through the
+// handler table must end alike: words of the wrong class, jumps into the
+// middle of a command, a comparison whose next jump cannot run with it, a
+// call site whose count changes.
+Handler g_table_add;
+void TableAdd(Vm& vm) { g_table_add(vm); }
+
+struct Outcome {
+  std::vector<uint32_t> words;
+  int32_t error;
+  uint32_t command_pc;
+  bool operator==(const Outcome&) const = default;
+};
+
+Outcome RunAssembled(ProgramFile program, bool fast) {
+  HandlerTable handlers;
+  RegisterCoreHandlers(handlers);
+  if (!fast) {
+    g_table_add = handlers.Get(81);
+    handlers.Set(81, TableAdd);
+  }
+  test::FakeHost host;
+  test::RecordingServices services;
+  Vm vm(handlers, host);
+  vm.input = &services.input;
+  EXPECT_TRUE(InstallProgram(vm, program));
+  ResetVmState(vm);
+  for (int turn = 0; turn < 50 && !vm.program_ended && host.quits == 0; ++turn) RunVmLoop(vm);
+  Outcome out{{}, vm.errors.code, vm.CommandPc()};
+  for (uint32_t slot = 0; slot < slots::kIntConst; ++slot)
+    out.words.push_back(SlotTypeOf(slot) == SlotType::kString ? 0 : vm.WordAt(Slot{slot}));
+  return out;
+}
+
+Outcome RunBothWays(test::ProgramAssembler& a) {
+  ProgramFile program = a.Finish();
+  Outcome fast = RunAssembled(program, true);
+  EXPECT_TRUE(fast == RunAssembled(program, false));
+  return fast;
+}
+
+TEST(FastPathEdges, JumpIntoTheMiddleOfACommand) {
+  // The jump lands on the second operand of a sum: that word runs as a
+  // command of its own (no handler: error 10009), as the table would run it.
+  test::ProgramAssembler a;
+  auto inside = a.NewLabel();
+  a.Op(81, {a.IntVar(0), a.IntConst(2), a.IntConst(3)});
+  a.Op(2, {a.Target(inside)});
+  uint32_t at = a.Position();
+  a.Raw({81, a.IntVar(1)});
+  a.Bind(inside);
+  a.Raw({a.IntConst(4), a.IntConst(5)});
+  a.Op(213);
+  Outcome out = RunBothWays(a);
+  EXPECT_EQ(out.error, error_code::kUnknownCommand);
+  EXPECT_EQ(out.command_pc, at + 2);
+}
+
+TEST(FastPathEdges, CommandsThatCannotJoinTheirNeighbour) {
+  test::ProgramAssembler a;
+  auto skip = a.NewLabel(), pair_jump = a.NewLabel(), compare = a.NewLabel(), done = a.NewLabel();
+  // A jump on another slot than the comparison's result: it jumps, since
+  // its own slot is 0.
+  a.Op(115, {a.IntTemp(0), a.IntConst(1), a.IntConst(2)});
+  a.Op(1, {a.IntTemp(1), a.Target(skip)});
+  a.Op(81, {a.IntVar(0), a.IntVar(0), a.IntConst(1)});
+  a.Bind(skip);
+  // The jump of a comparison pair reached straight: it reads the slot as it
+  // is (1, no jump); then the comparison runs (0) and the jump leaves.
+  a.Op(151, {a.IntTemp(2), a.IntConst(1)});
+  a.Op(2, {a.Target(pair_jump)});
+  a.Bind(compare);
+  a.Op(111, {a.IntTemp(2), a.IntConst(1), a.IntConst(2)});
+  a.Bind(pair_jump);
+  a.Op(1, {a.IntTemp(2), a.Target(done)});
+  a.Op(81, {a.IntVar(1), a.IntVar(1), a.IntConst(1)});
+  a.Op(2, {a.Target(compare)});
+  a.Bind(done);
+  // A comparison before a jump whose target is no code address: the jump
+  // faults (10010) when it runs.
+  a.Op(117, {a.IntTemp(3), a.IntConst(1), a.IntConst(2)});
+  a.Op(1, {a.IntTemp(3), a.IntConst(0)});
+  a.Op(213);
+  Outcome out = RunBothWays(a);
+  EXPECT_EQ(out.error, error_code::kSevereException);
+  EXPECT_EQ(out.words[slots::kIntVar], 0u);
+  EXPECT_EQ(out.words[slots::kIntVar + 1], 1u);
+
+  // A loop's jump back onto a step whose limit word is no slot: the step
+  // faults when it runs, after the jump.
+  test::ProgramAssembler b;
+  auto step = b.NewLabel(), exit = b.NewLabel();
+  b.Op(8, {b.IntConst(0), b.Target(step)});
+  b.Op(81, {b.IntVar(0), b.IntVar(0), b.IntConst(1)});
+  b.Bind(step);
+  uint32_t at = b.Position();
+  b.Op(7, {b.IntVar(1), b.Literal(3), b.IntConst(1), b.Target(exit)});
+  b.Bind(exit);
+  b.Op(213);
+  Outcome bad_step = RunBothWays(b);
+  EXPECT_EQ(bad_step.error, error_code::kSevereException);
+  EXPECT_EQ(bad_step.command_pc, at);
+  EXPECT_EQ(bad_step.words[slots::kIntVar], 0u);
+}
+
+TEST(FastPathEdges, CallSiteWhoseCountChanges) {
+  // The same call runs with 2 arguments, then with a count past a signed
+  // byte, which must fault (10010) though the site ran fast before.
+  // f(a, b) returns a * 10 + b.
+  test::ProgramAssembler a;
+  uint32_t pa = a.IntVar(0), pb = a.IntVar(1), count = a.IntVar(2), sum = a.IntVar(3), turn = a.IntVar(4);
+  a.SetOwner('l', 0, 1);
+  a.SetOwner('l', 1, 1);
+  auto f = a.NewLabel(), again = a.NewLabel(), done = a.NewLabel();
+  a.Op(151, {count, a.IntConst(2)});
+  a.Bind(again);
+  a.Op(21, {a.Target(f), a.IntTemp(0), count, a.IntConst(4), a.IntConst(7)});
+  a.Op(81, {sum, sum, a.IntTemp(0)});
+  a.Op(81, {turn, turn, a.IntConst(1)});
+  a.Op(151, {count, a.IntConst(128)});
+  a.Op(115, {a.IntTemp(1), turn, a.IntConst(2)});
+  a.Op(1, {a.IntTemp(1), a.Target(done)});
+  a.Op(2, {a.Target(again)});
+  a.Bind(done);
+  a.Op(213);
+  a.Op(26);
+  a.Bind(f);
+  a.Raw({pa, pb, 1});
+  a.Op(71, {a.IntTemp(2), pa, a.IntConst(10)});
+  a.Op(81, {a.IntTemp(2), a.IntTemp(2), pb});
+  a.Op(23, {a.IntTemp(2)});
+  Outcome out = RunBothWays(a);
+  EXPECT_EQ(out.error, error_code::kSevereException);
+  EXPECT_EQ(out.words[slots::kIntVar + 3], 47u);
+  EXPECT_EQ(out.words[slots::kIntVar + 4], 1u);
 }
 
 }  // namespace

@@ -95,7 +95,12 @@ TEST_F(ExtremeInputs, EveryNumericOpcodeEndsCleanly) {
       RunVmLoop(vm);
       ++runs;
       int32_t code = vm.errors.code;
-      EXPECT_TRUE(code == 0 || code == 107 || code == 113) << sig.op << " gave " << code;
+      // INT_MIN / -1 is the one quotient that faults.
+      bool overflow = sig.op == 61 && kInts[pick[1]] == INT32_MIN && kInts[pick[2]] == -1;
+      if (overflow)
+        EXPECT_EQ(code, 10010);
+      else
+        EXPECT_TRUE(code == 0 || code == 107 || code == 113) << sig.op << " gave " << code;
       EXPECT_TRUE(vm.program_ended) << sig.op;
       // Next combination of the operands after the result.
       size_t k = 1;

@@ -12,7 +12,7 @@ constexpr uint32_t kProbe = 950;  // records whether the running call saved anyt
 std::vector<bool> g_saved;
 void Probe(Vm& vm) {
   const CallEntry& call = vm.call_stack[static_cast<size_t>(vm.call_depth) - 1];
-  g_saved.push_back(call.saved && !call.saved->empty());
+  g_saved.push_back(call.HasSavedVariables());
 }
 
 class Functions : public CoreTest {

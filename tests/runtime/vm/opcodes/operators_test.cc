@@ -1,6 +1,7 @@
 #include <cmath>
 #include <limits>
 
+#include "runtime/vm/errors.h"
 #include "tests/runtime/vm/opcodes/core_fixture.h"
 
 namespace zv {
@@ -66,7 +67,6 @@ TEST_F(Operators, IntegerArithmeticWrapsAndNeverFaults) {
       {71, INT32_MIN, -1, INT32_MIN},
       {61, -7, 2, -3},
       {61, 7, -2, -3},
-      {61, INT32_MIN, -1, INT32_MIN},  // the quotient that does not fit wraps
       {61, INT32_MIN, 1, INT32_MIN},
       {123, 0x0F0F, 0x00FF, 0x000F},
       {124, INT32_MIN, 1, INT32_MIN + 1},
@@ -82,6 +82,18 @@ TEST_F(Operators, IntegerArithmeticWrapsAndNeverFaults) {
     EXPECT_EQ(IntOp(c.op, c.l, c.r), c.out) << c.op << " " << c.l << " " << c.r;
     EXPECT_EQ(vm.errors.code, 0);
   }
+}
+
+TEST_F(Operators, QuotientThatDoesNotFitEndsTheRunWith10010) {
+  assembler.Op(151, {kResultI, I(77)});
+  assembler.Op(61, {kResultI, I(INT32_MIN), I(-1)});
+  assembler.Op(81, {Asm::IntTemp(1), I(1), I(2)});
+  assembler.Op(test::kEndOp);
+  Run();
+  EXPECT_EQ(vm.errors.code, error_code::kSevereException);
+  EXPECT_FALSE(vm.errors.warning);
+  EXPECT_EQ(Int(kResultI), 77);  // the result keeps its value
+  EXPECT_EQ(vm.IntAt(Slot{1}), 0);  // and nothing after the division ran
 }
 
 TEST_F(Operators, DivisionByZeroGivesZeroAndWarning111) {
