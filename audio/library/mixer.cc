@@ -45,6 +45,7 @@ struct MixerState {
   SoftwareReverb reverb;
   std::vector<float> reverb_send;  // what the channels send into the reverb this block
   bool offline = false;
+  int32_t generation = 0;
   std::vector<int16_t> pending;  // offline: what is left of the last block
   size_t pending_at = 0;
 };
@@ -383,6 +384,7 @@ void ShutdownMixer() {
   MixerState& m = Mixer();
   MixerGuard guard(MixerMutex());
   FreeAllDspUnits();
+  ++m.generation;
   m.clear_unit = m.mix_unit = m.song_unit = m.output_unit = m.reverb_unit = nullptr;
   m.reverb_send.clear();
   m.idle.Reset();
@@ -447,6 +449,11 @@ void AttachSoftwareChannelOps(ChannelRecord& channel) {
   MixerGuard guard(MixerMutex());
   channel.voice = SoftwareVoice{};
   channel.AppendTo(Mixer().idle);
+}
+
+int32_t GetMixerGeneration() {
+  MixerGuard guard(MixerMutex());
+  return Mixer().generation;
 }
 
 int32_t GetMixBlockLength() { return Mixer().block_length; }

@@ -23,6 +23,9 @@ using MixerGuard = std::lock_guard<std::recursive_mutex>;
 bool SetupMixer(int32_t mix_rate);
 // Frees the work buffer and every DSP unit (after the thread stopped).
 void ShutdownMixer();
+// Counts the mixer's shutdowns: a unit made before the last one was freed
+// with it.
+int32_t GetMixerGeneration();
 bool StartMixerThread();
 void StopMixerThread();
 
