@@ -20,6 +20,7 @@ std::unique_ptr<SoundFeedUnit> SoundFeedUnit::Create(SoundFeedReader reader) {
 }
 
 SoundFeedUnit::~SoundFeedUnit() {
+  MixerGuard guard(MixerMutex());
   if (UnitAlive()) FreeDspUnit(unit_);
 }
 
