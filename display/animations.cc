@@ -4,6 +4,7 @@
 
 #include "display/display.h"
 #include "platform/paths/path_resolver.h"
+#include "platform/video/clip_sound.h"
 #include "runtime/attached/attached_data.h"
 #include "runtime/vm/numeric/float_to_int.h"
 
@@ -49,6 +50,17 @@ void ClipProportionally(platform::Rect& dest, platform::Rect& source, const plat
   }
 }
 
+// A clip's sound track as the sound system pulls it.
+class ClipSoundSource final : public SoundFeedSource {
+ public:
+  explicit ClipSoundSource(std::unique_ptr<platform::ClipSound> track) : track_(std::move(track)) {}
+  int32_t Read(int16_t* out, int32_t frames) override { return track_->Read(out, frames); }
+  bool Rewind() override { return track_->Rewind(); }
+
+ private:
+  std::unique_ptr<platform::ClipSound> track_;
+};
+
 }  // namespace
 
 Animations::Animations(Display& display) : display_(display) {}
@@ -66,10 +78,23 @@ bool Animations::OpenAnimationStream(int32_t n, const std::string& name) {
   if (AttachedData* attached = display_.Machine().attached_data)
     attached->ResolveVirtualFile(path, kVirtualExtension);
   AnimationSlot& s = Slot(n);
+  s.sound.reset();
   s.stream.reset();
   s.frame.reset();
-  s.stream = platform::OpenVideoStream(platform::Paths().Resolve(path));
-  return s.stream != nullptr;
+  const std::string resolved = platform::Paths().Resolve(path);
+  s.stream = platform::OpenVideoStream(resolved);
+  if (!s.stream) return false;
+  if (!trial_play_) s.sound = OpenClipSound(resolved);
+  return true;
+}
+
+std::unique_ptr<SoundFeed> Animations::OpenClipSound(const std::string& path) const {
+  SoundServices* sound = display_.Machine().sound;
+  const int32_t rate = sound ? sound->FeedRate() : 0;
+  if (rate <= 0) return nullptr;
+  std::unique_ptr<platform::ClipSound> track = platform::OpenClipSound(path, rate);
+  if (!track) return nullptr;
+  return sound->StartFeed(std::make_unique<ClipSoundSource>(std::move(track)));
 }
 
 bool Animations::LoadAnimationSlot(int32_t n, const std::string& name) {
@@ -77,9 +102,12 @@ bool Animations::LoadAnimationSlot(int32_t n, const std::string& name) {
   AnimationSlot& s = Slot(n);
   s.file_name = name;
   s.placement = s.destination = platform::Rect{};
-  // A trial play learns the frame size and sets the rectangles. A clip that
-  // cannot play (no video, nothing that decodes) does not count as loaded.
+  // A trial play learns the frame size and sets the rectangles; nothing of
+  // it is heard. A clip that cannot play (no video, nothing that decodes)
+  // does not count as loaded.
+  trial_play_ = true;
   const bool playable = PlayAnimation(n, nullptr, BackBuffer(), true);
+  trial_play_ = false;
   ReleaseAnimationSlot(n);
   return playable;
 }
@@ -109,6 +137,7 @@ bool Animations::PlayAnimation(int32_t n, const platform::Rect* rect, const plat
     return false;
   }
   s.stream->Run(Now());
+  if (s.sound) s.sound->SetPaused(false);
   return true;
 }
 
@@ -163,6 +192,7 @@ platform::Rect Animations::GetAnimationPlacement(int32_t n) const {
 
 bool Animations::SeekAnimationToStart(int32_t n) {
   AnimationSlot& s = Slot(n);
+  if (s.sound) s.sound->Rewind();
   return s.stream && s.stream->SeekToStart(Now());
 }
 
@@ -171,6 +201,7 @@ bool Animations::SeekAnimationToStart(int32_t n) {
 void Animations::StopAnimationStreams(int32_t n) {
   AnimationSlot& s = Slot(n);
   if (s.stream) s.stream->Stop(Now());
+  if (s.sound) s.sound->SetPaused(true);
   s.sample = false;
   s.video = false;
 }
@@ -179,6 +210,7 @@ void Animations::ReleaseAnimationSlot(int32_t n) {
   StopAnimationStreams(n);
   AnimationSlot& s = Slot(n);
   s.frame.reset();
+  s.sound.reset();
   s.stream.reset();
 }
 

@@ -7,6 +7,7 @@
 
 #include "platform/surface/surface.h"
 #include "platform/video/video_stream.h"
+#include "runtime/vm/services/sound_services.h"
 #include "runtime/vm/vm.h"
 
 namespace zv {
@@ -26,13 +27,17 @@ constexpr int32_t kResumeFailed = 2010;   // running already, or nothing open
 
 // One clip slot. A loaded clip is closed again after its load and keeps
 // only its name and rectangles; playing opens it, pausing and its end keep
-// it open with its last frame, stopping closes it.
+// it open with its last frame, stopping closes it. Its sound follows its
+// pictures: it plays, holds, starts again and closes with them.
 struct AnimationSlot {
   std::string file_name;
   // Where plays go: the back buffer or a bitmap. Held weakly, so a bitmap
   // deleted under a playing clip only ends its drawing.
   std::weak_ptr<platform::Surface> target;
   std::unique_ptr<platform::VideoStream> stream;  // the open clip, or none
+  // The clip's sound track, open with it and playing while its pictures
+  // run; none without a sound track or a sound system.
+  std::unique_ptr<SoundFeed> sound;
   bool video = false;   // the clip's video is taken: it runs (not paused or ended)
   bool sample = false;  // frames are decoded into `frame`
   platform::SurfacePtr frame;  // the frame surface, in the target's format
@@ -71,7 +76,8 @@ class Animations {
   AnimationControl& Control(int32_t slot) { return control_[static_cast<size_t>(slot)]; }
 
   // ---- Opening and playing ---------------------------------------------------------
-  // Opens the clip `name` names (an attached file first) into the slot.
+  // Opens the clip `name` names (an attached file first) into the slot,
+  // with its sound track held paused.
   bool OpenAnimationStream(int32_t slot, const std::string& name);
   // Opens the clip to learn its size and place it, then closes it again.
   // False when it cannot be opened or its video cannot be played.
@@ -121,12 +127,16 @@ class Animations {
  private:
   uint32_t Now() const;
   void CopyFrame(AnimationSlot& slot);
+  // The sound track of the clip at `path`, paused, through the Vm's sound
+  // system; null when there is none to play.
+  std::unique_ptr<SoundFeed> OpenClipSound(const std::string& path) const;
 
   Display& display_;
   std::array<AnimationSlot, kSlots> slots_;
   std::array<AnimationControl, kSlots> control_{};
   std::weak_ptr<platform::Surface> seen_back_buffer_;
   bool watching_ = false;
+  bool trial_play_ = false;  // the play at load, which opens clips without their sound
 };
 
 // Where the animations of a display live; the display's owner implements it.

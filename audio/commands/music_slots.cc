@@ -113,7 +113,7 @@ bool MusicSlots::PlayMusic(int32_t n) {
     cd_.SetPlayMode(1);
     return ok;
   }
-  if (slot.song) return songs_.PlaySong(slot.song);
+  if (slot.song) return songs_.SetSongPlayOnce(slot.song, true) && songs_.PlaySong(slot.song);
   return true;
 }
 
@@ -125,7 +125,7 @@ bool MusicSlots::LoopMusic(int32_t n) {
     cd_.SetPlayMode(2);
     return ok;
   }
-  if (slot.song) return songs_.PlaySong(slot.song);
+  if (slot.song) return songs_.SetSongPlayOnce(slot.song, false) && songs_.PlaySong(slot.song);
   return true;
 }
 
@@ -169,9 +169,15 @@ bool MusicSlots::SetMusicVolume(int32_t n, int32_t volume) {
 
 void MusicSlots::UpdateMusic() {
   for (MusicSlot& slot : slots_) {
-    if (slot.loaded && !slot.via_mci && slot.playing && slot.looping && slot.song &&
-        songs_.IsSongFinished(slot.song))
-      songs_.PlaySong(slot.song);
+    if (!slot.loaded || slot.via_mci || !slot.playing || !slot.song) continue;
+    if (slot.looping) {
+      if (songs_.IsSongFinished(slot.song)) songs_.PlaySong(slot.song);
+    } else if (!songs_.IsSongPlaying(slot.song)) {
+      // A song played once has fallen silent at its end: let go of its
+      // channels and report it stopped.
+      songs_.StopSong(slot.song);
+      slot.playing = false;
+    }
   }
   UpdateMciMusic();
 }

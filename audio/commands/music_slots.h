@@ -76,8 +76,9 @@ class MusicSlots {
   bool PauseMusic(int32_t n);
   bool ResumeMusic(int32_t n);
   bool SetMusicVolume(int32_t n, int32_t volume);
-  // Every frame: repeats finished looping songs and watches the last music
-  // played through command strings.
+  // Every frame: repeats finished looping songs, reports songs played once
+  // that have ended as stopped, and watches the last music played through
+  // command strings.
   void UpdateMusic();
   void PauseAllMusic();
   void ResumeAllMusic();

@@ -39,6 +39,10 @@ class SoundCommandsService final : public SoundServices, public MusicOwner {
   void UpdateSoundLibrary() override;
   void UpdateSound3D() override { slots_.UpdateSound3D(); }
   void UpdateMusic() override { music_->UpdateMusic(); }
+  // Feeds (an animation's sound track) play through the sound library's
+  // mixer at its output rate.
+  int32_t FeedRate() override;
+  std::unique_ptr<SoundFeed> StartFeed(std::unique_ptr<SoundFeedSource> source) override;
 
  private:
   SoundSystemOptions options_;

@@ -65,6 +65,7 @@ struct SoftwareVoice {
   int32_t ramp_target_left = 0;
   int32_t ramp_target_right = 0;
   uint8_t in_list = 0;        // kept in a list of its owner's (a song's): Start leaves it there
+  float reverb_send = 1.0f;   // how much of the voice goes into the mixer's reverb
 };
 
 struct ChannelRecord : VoiceLink {

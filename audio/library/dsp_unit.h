@@ -31,7 +31,9 @@ struct DspUnit {
 inline constexpr int32_t kClearUnitPriority = 0;
 inline constexpr int32_t kChannelMixUnitPriority = 100;
 inline constexpr int32_t kSongUnitPriority = 200;
+inline constexpr int32_t kSoundFeedUnitPriority = 250;
 inline constexpr int32_t kStreamClockUnitPriority = 299;
+inline constexpr int32_t kReverbUnitPriority = 900;
 inline constexpr int32_t kOutputUnitPriority = 1000;
 
 // A new unit, switched off, inserted by priority (after the units of equal

@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "audio/library/audio_error.h"
 #include "audio/library/channel.h"
@@ -206,10 +207,25 @@ bool SelectMixer(int32_t mixer_type, int32_t mix_rate) {
 
 int32_t RampLength() { return g_ramp_length; }
 
-void MixVoices(float* buffer, VoiceLink& list, int32_t frames) {
+void MixVoices(float* buffer, VoiceLink& list, int32_t frames, float* send) {
   if (buffer == nullptr || frames <= 0) return;
-  for (VoiceLink* link = list.next; link != &list; link = link->next)
-    MixVoice(buffer, *static_cast<ChannelRecord*>(link), frames);
+  const size_t values = static_cast<size_t>(frames) * 2;
+  for (VoiceLink* link = list.next; link != &list; link = link->next) {
+    ChannelRecord& channel = *static_cast<ChannelRecord*>(link);
+    const float gain = channel.voice.reverb_send;
+    if (send == nullptr || !(gain > 0.0f) || channel.voice.sample == nullptr || channel.paused) {
+      MixVoice(buffer, channel, frames);
+      continue;
+    }
+    // The voice alone first, so that it can go both ways.
+    thread_local std::vector<float> alone;
+    alone.assign(values, 0.0f);
+    MixVoice(alone.data(), channel, frames);
+    for (size_t i = 0; i < values; ++i) {
+      buffer[i] += alone[i];
+      send[i] += alone[i] * gain;
+    }
+  }
 }
 
 void ClearFrames(float* buffer, int32_t frames) {

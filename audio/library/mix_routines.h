@@ -18,8 +18,10 @@ bool SelectMixer(int32_t mixer_type, int32_t mix_rate);
 // Output frames over which a change of gain ramps (128 at 44100 Hz).
 int32_t RampLength();
 
-// Adds every voice of `list` (channel records) into `frames` work frames.
-void MixVoices(float* buffer, VoiceLink& list, int32_t frames);
+// Adds every voice of `list` (channel records) into `frames` work frames,
+// and, with a `send` bus, each voice again into it as much as its reverb
+// send says.
+void MixVoices(float* buffer, VoiceLink& list, int32_t frames, float* send = nullptr);
 void ClearFrames(float* buffer, int32_t frames);
 // Rounds and clips work frames to 16-bit stereo (left in the low half).
 void ClipCopyFrames(int16_t* destination, const float* buffer, int32_t frames);

@@ -12,6 +12,7 @@
 #include "audio/library/library_state.h"
 #include "audio/library/mix_routines.h"
 #include "audio/library/packed_blocks.h"
+#include "audio/library/reverb.h"
 #include "audio/library/song_hooks.h"
 #include "audio/library/sound3d.h"
 #include "audio/library/timing.h"
@@ -40,7 +41,11 @@ struct MixerState {
   DspUnit* mix_unit = nullptr;
   DspUnit* song_unit = nullptr;
   DspUnit* output_unit = nullptr;
+  DspUnit* reverb_unit = nullptr;
+  SoftwareReverb reverb;
+  std::vector<float> reverb_send;  // what the channels send into the reverb this block
   bool offline = false;
+  int32_t generation = 0;
   std::vector<int16_t> pending;  // offline: what is left of the last block
   size_t pending_at = 0;
 };
@@ -59,6 +64,13 @@ void* ClearCallback(void*, void* buffer, int32_t frames, void*) {
 
 void* SongCallback(void*, void* buffer, int32_t frames, void*) {
   if (GetSongHooks().mix_songs) GetSongHooks().mix_songs(static_cast<float*>(buffer), frames);
+  return buffer;
+}
+
+void* ReverbCallback(void*, void* buffer, int32_t frames, void*) {
+  MixerState& m = Mixer();
+  if (m.reverb.Active() && static_cast<size_t>(frames) * 2 <= m.reverb_send.size())
+    m.reverb.Process(static_cast<float*>(buffer), m.reverb_send.data(), frames);
   return buffer;
 }
 
@@ -203,6 +215,7 @@ bool VoiceStart(DspUnit* unit, ChannelRecord& c, SampleRecord* sample) {
   v.sample = sample;
   v.loop_mode = c.loop_mode;
   v.sounding = 1;
+  v.reverb_send = ReverbSendGain(c.level_scale);
   if (!v.in_list) {
     DspUnit* owner = unit ? unit : Mixer().mix_unit;
     if (owner) c.AppendTo(owner->channels);
@@ -282,7 +295,11 @@ bool VoiceIsPlaying(ChannelRecord& c) {
   return c.voice.sample != nullptr;
 }
 
-bool VoiceSetLevelScale(ChannelRecord&, float) { return true; }
+bool VoiceSetLevelScale(ChannelRecord& c, float mix) {
+  MixerGuard guard(MixerMutex());
+  c.voice.reverb_send = ReverbSendGain(mix);
+  return true;
+}
 
 // ---- The thread -------------------------------------------------------------
 
@@ -345,12 +362,21 @@ bool SetupMixer(int32_t mix_rate) {
   m.mix_unit = CreateDspUnit(ChannelMixCallback, kChannelMixUnitPriority, nullptr);
   m.song_unit = CreateDspUnit(SongCallback, kSongUnitPriority, nullptr);
   m.output_unit = CreateDspUnit(OutputCallback, kOutputUnitPriority, nullptr);
-  if (!m.clear_unit || !m.mix_unit || !m.song_unit || !m.output_unit) {
+  m.reverb_unit = CreateDspUnit(ReverbCallback, kReverbUnitPriority, nullptr);
+  if (!m.clear_unit || !m.mix_unit || !m.song_unit || !m.output_unit || !m.reverb_unit) {
     SetAudioError(audio_error::kOutOfMemory);
     return false;
   }
+  {
+    MixerGuard guard(MixerMutex());
+    // Every start of the library is dry until an environment is set.
+    m.reverb = SoftwareReverb{};
+    m.reverb.Configure(mix_rate);
+    m.reverb_send.assign(static_cast<size_t>(m.total_length) * 2, 0.0f);
+  }
   m.mix_unit->user = m.mix_unit;
-  for (DspUnit* unit : {m.clear_unit, m.mix_unit, m.song_unit, m.output_unit}) SetDspUnitActive(unit, true);
+  for (DspUnit* unit : {m.clear_unit, m.mix_unit, m.song_unit, m.output_unit, m.reverb_unit})
+    SetDspUnitActive(unit, true);
   return true;
 }
 
@@ -358,7 +384,9 @@ void ShutdownMixer() {
   MixerState& m = Mixer();
   MixerGuard guard(MixerMutex());
   FreeAllDspUnits();
-  m.clear_unit = m.mix_unit = m.song_unit = m.output_unit = nullptr;
+  ++m.generation;
+  m.clear_unit = m.mix_unit = m.song_unit = m.output_unit = m.reverb_unit = nullptr;
+  m.reverb_send.clear();
   m.idle.Reset();
   m.work.clear();
   m.work.shrink_to_fit();
@@ -423,6 +451,11 @@ void AttachSoftwareChannelOps(ChannelRecord& channel) {
   channel.AppendTo(Mixer().idle);
 }
 
+int32_t GetMixerGeneration() {
+  MixerGuard guard(MixerMutex());
+  return Mixer().generation;
+}
+
 int32_t GetMixBlockLength() { return Mixer().block_length; }
 int32_t GetMixBufferLength() { return Mixer().total_length; }
 int32_t GetMixBlockCount() { return Mixer().block_count; }
@@ -439,6 +472,22 @@ DspUnit* GetClearUnit() { return Mixer().clear_unit; }
 DspUnit* GetChannelMixUnit() { return Mixer().mix_unit; }
 DspUnit* GetSongUnit() { return Mixer().song_unit; }
 DspUnit* GetOutputUnit() { return Mixer().output_unit; }
+
+void SetMixerReverb(int32_t environment, float level, float decay_time, float damping) {
+  MixerGuard guard(MixerMutex());
+  Mixer().reverb.Set(environment, level, decay_time, damping);
+}
+
+void GetMixerReverb(int32_t* environment, float* level, float* decay_time, float* damping) {
+  MixerGuard guard(MixerMutex());
+  Mixer().reverb.Get(environment, level, decay_time, damping);
+}
+
+float* GetReverbSendBus(int32_t frames) {
+  MixerState& m = Mixer();
+  if (!m.reverb.Active() || frames <= 0 || static_cast<size_t>(frames) * 2 > m.reverb_send.size()) return nullptr;
+  return m.reverb_send.data();
+}
 
 void MixVoiceList(float* buffer, VoiceLink& list, int32_t frames) {
   MixerGuard guard(MixerMutex());

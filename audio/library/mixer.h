@@ -23,6 +23,9 @@ using MixerGuard = std::lock_guard<std::recursive_mutex>;
 bool SetupMixer(int32_t mix_rate);
 // Frees the work buffer and every DSP unit (after the thread stopped).
 void ShutdownMixer();
+// Counts the mixer's shutdowns: a unit made before the last one was freed
+// with it.
+int32_t GetMixerGeneration();
 bool StartMixerThread();
 void StopMixerThread();
 
@@ -50,6 +53,15 @@ void MixVoiceList(float* buffer, VoiceLink& list, int32_t frames);
 // whether a list of its owner keeps it.
 void MoveVoiceToList(ChannelRecord& channel, VoiceLink& list);
 void ReturnVoiceToIdleList(ChannelRecord& channel);
+
+// The mixer's reverb (its unit runs after the songs, before the output).
+// Values equal to the leave-unchanged marks keep the current ones; a level
+// of 0 switches it off.
+void SetMixerReverb(int32_t environment, float level, float decay_time, float damping);
+void GetMixerReverb(int32_t* environment, float* level, float* decay_time, float* damping);
+// Where channel-mix units send their voices for the reverb in this block,
+// or null while the reverb is off.
+float* GetReverbSendBus(int32_t frames);
 
 // Mixes raw sample data once into a caller's buffer of work-buffer frames.
 bool MixBuffers(float* destination, const void* data, int32_t length, int32_t frequency, int32_t volume,

@@ -102,7 +102,7 @@ OutputDriver MakeNoSoundDriver() {
   d.set_distance_factor_3d = NothingFloat;
   d.set_rolloff_factor_3d = NothingFloat;
   d.probe_reverb_support = True;
-  d.set_reverb = StoreReverb;
+  d.set_reverb = StoreAndPlayReverb;
   d.set_reverb_detailed = StoreReverbDetailed;
   d.get_reverb = ReadStoredReverb;
   d.get_reverb_detailed = ReadStoredReverbDetailed;
@@ -118,6 +118,12 @@ bool StoreReverb(int32_t environment, float volume, float decay_time, float damp
   g_reverb_words[1] = Word(volume);
   g_reverb_words[2] = Word(decay_time);
   g_reverb_words[3] = Word(damping);
+  return true;
+}
+
+bool StoreAndPlayReverb(int32_t environment, float volume, float decay_time, float damping) {
+  StoreReverb(environment, volume, decay_time, damping);
+  SetMixerReverb(environment, volume, decay_time, damping);
   return true;
 }
 

@@ -70,8 +70,10 @@ OutputDriver& SdlWaveDriver();
 OutputDriver& SdlDirectDriver();
 
 // The reverb parameter store that the no-sound and wave-out drivers keep:
-// words as given, returned unchanged.
+// words as given, returned unchanged. Their four-value set also goes to the
+// mixer's reverb, which plays it (StoreAndPlayReverb).
 bool StoreReverb(int32_t environment, float volume, float decay_time, float damping);
+bool StoreAndPlayReverb(int32_t environment, float volume, float decay_time, float damping);
 bool StoreReverbDetailed(const ReverbProperties& properties);
 bool ReadStoredReverb(int32_t* environment, float* volume, float* decay_time, float* damping);
 bool ReadStoredReverbDetailed(ReverbProperties* properties);

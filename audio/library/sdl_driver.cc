@@ -1,9 +1,10 @@
 // The output driver over the platform's sound devices (SDL in a real run).
 // It stands for both device drivers of the library: output type 1 (the
 // wave-out kind, which keeps reverb settings in the shared store) and type
-// 2 (the default, whose reverb needs a property set that this device does
-// not have). Neither offers hardware channels: every channel is mixed in
-// software and the mixer writes one looping buffer behind the play position.
+// 2 (the default, which checks the environment number and reports what the
+// room plays). Neither offers hardware channels: every channel is mixed in
+// software, the mixer's reverb is the room of both, and the mixer writes one
+// looping buffer behind the play position.
 #include <algorithm>
 #include <cstring>
 #include <memory>
@@ -13,12 +14,11 @@
 #include "audio/library/library_state.h"
 #include "audio/library/mixer.h"
 #include "audio/library/output_driver.h"
+#include "audio/library/reverb.h"
 #include "platform/audio/audio_device.h"
 
 namespace zv {
 namespace {
-
-constexpr int32_t kReverbLeaveUnchanged = -9999999;
 
 struct SdlDriverState {
   std::unique_ptr<platform::AudioOutput> output;
@@ -153,23 +153,23 @@ void Nothing() {}
 void NothingFloat(float) {}
 void NoListener(const float*, const float*, const float*, const float*) {}
 void NoCaps(uint32_t*, int32_t) {}  // no hardware 3D, no reverb: the word stays 0
-bool ProbeWave() { return true; }
-bool ProbeDirect() { return false; }  // no reverb property set on this device
+bool ProbeReverb() { return true; }  // the mixer's room serves both kinds
 
-// ---- Reverb of the default type: the device has no property set ---------------
+// ---- Reverb of the default type: the mixer's room, with its four values ------------
+// (the detailed set is beyond it)
 
-bool DirectSetReverb(int32_t environment, float, float, float) {
+bool DirectSetReverb(int32_t environment, float volume, float decay_time, float damping) {
   if ((environment < 0 || environment > 25) && environment != kReverbLeaveUnchanged) {
     SetAudioError(audio_error::kBadParameter);
     return false;
   }
-  SetAudioError(audio_error::kNoPropertySet);
-  return false;
+  SetMixerReverb(environment, volume, decay_time, damping);
+  return true;
 }
 
-bool DirectGetReverb(int32_t*, float*, float*, float*) {
-  SetAudioError(audio_error::kNoPropertySet);
-  return false;
+bool DirectGetReverb(int32_t* environment, float* volume, float* decay_time, float* damping) {
+  GetMixerReverb(environment, volume, decay_time, damping);
+  return true;
 }
 
 bool DirectSetReverbDetailed(const ReverbProperties&) {
@@ -268,8 +268,8 @@ OutputDriver MakeDriver(bool wave) {
   d.set_doppler_factor_3d = NothingFloat;
   d.set_distance_factor_3d = NothingFloat;
   d.set_rolloff_factor_3d = NothingFloat;
-  d.probe_reverb_support = wave ? ProbeWave : ProbeDirect;
-  d.set_reverb = wave ? StoreReverb : DirectSetReverb;
+  d.probe_reverb_support = ProbeReverb;
+  d.set_reverb = wave ? StoreAndPlayReverb : DirectSetReverb;
   d.set_reverb_detailed = wave ? StoreReverbDetailed : DirectSetReverbDetailed;
   d.get_reverb = wave ? ReadStoredReverb : DirectGetReverb;
   d.get_reverb_detailed = wave ? ReadStoredReverbDetailed : DirectGetReverbDetailed;

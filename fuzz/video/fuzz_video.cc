@@ -1,5 +1,6 @@
 // Feeds clips of any bytes to the video service: open, decode every frame
-// into a small 16-bit target, seek back to the start and decode again.
+// into a small 16-bit target, seek back to the start and decode again; read
+// the sound track through, rewind it and read it again.
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -7,6 +8,7 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/video/clip_sound.h"
 #include "platform/video/video_stream.h"
 
 namespace {
@@ -41,11 +43,22 @@ void PlayThrough(zv::platform::VideoStream& clip, zv::platform::Surface& target,
   target.Unlock();
 }
 
+void ListenThrough(zv::platform::ClipSound& sound) {
+  int16_t frames[2 * 4096];
+  for (int piece = 0; piece < 64; ++piece)
+    if (sound.Read(frames, 4096) < 4096) break;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   MemoryFile file(data, size);
   if (!file.Valid()) return 0;
+  if (auto sound = zv::platform::OpenClipSound(file.Path(), 22050)) {
+    ListenThrough(*sound);
+    sound->Rewind();
+    ListenThrough(*sound);
+  }
   auto clip = zv::platform::OpenVideoStream(file.Path());
   if (!clip || !clip->HasVideo()) return 0;
   zv::platform::SurfaceDesc desc;

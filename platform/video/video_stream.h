@@ -21,8 +21,8 @@ enum class VideoUpdate {
 // a caller's pixels, converted to their format (an 8-bit target receives
 // indices of the 3-3-2 colour ramp) and stretched to their size. Frames fall
 // due at the clip's frame rate counted from its start, so the same clock
-// gives the same frames every time. Only the video is decoded; a clip's
-// other streams are skipped.
+// gives the same frames every time. Only the video is decoded here; the
+// sound track is read apart (clip_sound.h).
 class VideoStream {
  public:
   virtual ~VideoStream() = default;

@@ -377,7 +377,7 @@ void Effect(Song& song, SongChannel& channel, SongVoice& voice, const Cell& cell
       break;
     case Fx('B'):
       if (first) {
-        song.next_order = p >= song.order_count ? 0 : p;
+        song.next_order = p >= song.order_count ? song.EndOfOrders(0, false) : p;
         song.next_row = 0;
         tick.jumped = true;
       }
@@ -388,7 +388,7 @@ void Effect(Song& song, SongChannel& channel, SongVoice& voice, const Cell& cell
         const int32_t rows = pattern ? static_cast<int32_t>(pattern->rows) : 64;
         song.next_row = p > rows ? 0 : p;
         if (!tick.jumped) song.next_order = song.order + 1;
-        if (song.next_order >= song.order_count) song.next_order = 0;
+        if (song.next_order >= song.order_count) song.next_order = song.EndOfOrders(0, false);
       }
       break;
     case Fx('D'):
@@ -801,8 +801,7 @@ void ProcessRow(Song& song) {
 int32_t PlayableOrder(Song& song, int32_t order) {
   for (int i = 0; i < kMaxOrderSkips; ++i) {
     if (order >= song.order_count || order < 0 || order >= 256) {
-      order = song.restart_order;
-      song.finished = true;
+      order = song.EndOfOrders(song.restart_order, true);
       if (order >= song.order_count) order = 0;
       continue;
     }
@@ -812,8 +811,7 @@ int32_t PlayableOrder(Song& song, int32_t order) {
       continue;
     }
     if (entry == 255) {
-      order = song.restart_order;
-      song.finished = true;
+      order = song.EndOfOrders(song.restart_order, true);
       if (order >= song.order_count) order = 0;
       continue;
     }
@@ -878,6 +876,7 @@ void ItTick(Song& song) {
     bool order_changed = false;
     if (song.next_order >= 0) {
       song.order = PlayableOrder(song, song.next_order);
+      if (!song.EnterOrder()) return;
       order_changed = true;
       engine.QueueSongEvent(song, song_ring::kOrder, static_cast<uint8_t>(song.order));
     }
@@ -900,10 +899,7 @@ void ItTick(Song& song) {
       if (song.next_row >= rows) {
         song.next_row = 0;
         song.next_order = song.order + 1;
-        if (song.next_order >= song.order_count) {
-          song.next_order = song.restart_order;
-          song.finished = true;
-        }
+        if (song.next_order >= song.order_count) song.next_order = song.EndOfOrders(song.restart_order, true);
       }
     }
   } else {

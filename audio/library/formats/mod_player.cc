@@ -147,7 +147,7 @@ void RowEffect(Song& song, SongChannel& channel, SongVoice& voice, const Cell& c
       break;
     }
     case 0xB:
-      song.next_order = cell.parameter >= song.order_count ? 0 : cell.parameter;
+      song.next_order = cell.parameter >= song.order_count ? song.EndOfOrders(0, false) : cell.parameter;
       song.next_row = 0;
       jumped = true;
       break;
@@ -159,7 +159,7 @@ void RowEffect(Song& song, SongChannel& channel, SongVoice& voice, const Cell& c
       song.next_row = row > kLastRow ? 0 : row;
       if (!jumped) {
         song.next_order = song.order + 1;
-        if (song.next_order >= song.order_count) song.next_order = 0;
+        if (song.next_order >= song.order_count) song.next_order = song.EndOfOrders(0, false);
       }
       break;
     }
@@ -358,6 +358,7 @@ void ModTick(Song& song) {
     const bool row_set = song.next_row >= 0;
     if (order_set) song.order = song.next_order;
     if (row_set) song.row = song.next_row;
+    if (order_set && !song.EnterOrder()) return;
     if (order_set) engine.QueueSongEvent(song, song_ring::kOrder, static_cast<uint8_t>(song.order));
     if (row_set) engine.QueueSongEvent(song, song_ring::kRow, static_cast<uint8_t>(song.row));
     ModRowStart(song);
@@ -365,10 +366,7 @@ void ModTick(Song& song) {
       song.next_row = song.row + 1;
       if (song.next_row > kLastRow) {
         song.next_order = song.order + 1;
-        if (song.next_order >= song.order_count) {
-          song.next_order = song.restart_order;
-          song.finished = true;
-        }
+        if (song.next_order >= song.order_count) song.next_order = song.EndOfOrders(song.restart_order, true);
         song.next_row = 0;
       }
     }

@@ -134,7 +134,7 @@ void RowEffect(Song& song, int32_t c, SongChannel& channel, SongVoice& voice, co
       song.speed = p;
       break;
     case Fx('B'):
-      song.next_order = p >= song.order_count ? 0 : p;
+      song.next_order = p >= song.order_count ? song.EndOfOrders(0, false) : p;
       song.next_row = 0;
       jumped = true;
       break;
@@ -142,7 +142,7 @@ void RowEffect(Song& song, int32_t c, SongChannel& channel, SongVoice& voice, co
       const int32_t row = cell.hi() * 10 + cell.lo();
       song.next_row = row > 63 ? 0 : row;
       if (!jumped) song.next_order = song.order + 1;
-      if (song.next_order >= song.order_count) song.next_order = 0;
+      if (song.next_order >= song.order_count) song.next_order = song.EndOfOrders(0, false);
       break;
     }
     case Fx('D'): {

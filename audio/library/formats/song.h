@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <bitset>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -314,6 +315,14 @@ class Song {
   bool paused = false;
   bool playing = false;
   bool finished = false;
+  // Played without looping: at the end of a pass the song falls silent and
+  // stops playing instead of going on from where its order list leads.
+  bool play_once = false;
+  // The orders entered in this pass. Coming back to one (a jump or break
+  // backwards, or past the end of the list) means the song has played
+  // through; so does running out of orders (`pass_ended`).
+  std::bitset<256> entered_orders;
+  bool pass_ended = false;
   int32_t tick = 0;
   int32_t speed = 6;
   int32_t tempo = 125;
@@ -339,6 +348,13 @@ class Song {
 
   // The pattern that the order list names at the current order, or null.
   SongPattern* CurrentPattern();
+  // The order list has run out: a pass ends, and play goes on at `order`
+  // (the restart order, or 0 after a jump or break past the end).
+  int32_t EndOfOrders(int32_t order, bool report_finished);
+  // Called on tick 0 when the song has just taken a new order. False when
+  // a song that plays once has come to its end and stopped: the tick must
+  // not go on.
+  bool EnterOrder();
   // The sample at a 0-based index, or the invalid sample.
   SongSample* SampleAt(int32_t index);
 };

@@ -73,6 +73,29 @@ SongPattern* Song::CurrentPattern() {
   return &patterns[static_cast<size_t>(number)];
 }
 
+int32_t Song::EndOfOrders(int32_t next, bool report_finished) {
+  pass_ended = true;
+  if (report_finished) finished = true;
+  return next;
+}
+
+bool Song::EnterOrder() {
+  const size_t entry = static_cast<size_t>(order) & 255;
+  if (pass_ended || entered_orders.test(entry)) {
+    pass_ended = false;
+    entered_orders.reset();
+    if (play_once) {
+      // Nothing of the next pass is played: the mixer leaves the song alone
+      // from here on, and its owner stops it.
+      finished = true;
+      playing = false;
+      return false;
+    }
+  }
+  entered_orders.set(entry);
+  return true;
+}
+
 SongSample* Song::SampleAt(int32_t index) {
   if (index < 0 || index >= static_cast<int32_t>(samples.size()) || !samples[static_cast<size_t>(index)])
     return &InvalidSongSample();
@@ -188,6 +211,8 @@ bool SongEngine::PlaySong(Song* song) {
   s.pattern_delay = 0;
   s.fine_pattern_delay = 0;
   s.finished = false;
+  s.entered_orders.reset();
+  s.pass_ended = false;
   s.time_ms = 0;
   ResetRings(s);
   if (s.reset_hook) s.reset_hook(s);
@@ -265,6 +290,14 @@ bool SongEngine::SetSongPaused(Song* song, uint8_t paused) {
   return true;
 }
 
+bool SongEngine::SetSongPlayOnce(Song* song, bool once) {
+  host_.ClearError();
+  if (BadSong(song)) return false;
+  MixerGuard guard(host_);
+  song->play_once = once;
+  return true;
+}
+
 bool SongEngine::SetSongMasterVolume(Song* song, int32_t volume) {
   host_.ClearError();
   if (BadSong(song)) return false;
@@ -292,6 +325,9 @@ bool SongEngine::SetSongOrder(Song* song, int32_t order) {
   song->next_order = std::clamp(order, 0, std::max(0, song->order_count - 1));
   song->next_row = 0;
   song->tick = 0;
+  // A jump asked for counts as a new start, not as the song coming round.
+  song->entered_orders.reset();
+  song->pass_ended = false;
   return true;
 }
 
@@ -447,10 +483,9 @@ bool SongEngine::IsSongFinished(Song* song) {
 bool SongEngine::IsSongPlaying(Song* song) {
   host_.ClearError();
   if (BadSong(song)) return false;
-  if (song->format == SongFormat::kMidi && !song->paused) {
-    MixerGuard guard(host_);
-    return song->playing && IsMidiSongPlaying(*song);
-  }
+  // A song that plays once ends on the mixer's side.
+  MixerGuard guard(host_);
+  if (song->format == SongFormat::kMidi && !song->paused) return song->playing && IsMidiSongPlaying(*song);
   return song->playing;
 }
 
@@ -572,6 +607,7 @@ void SongEngine::MixSongs(void* buffer, int32_t frames) {
       if (song->samples_left <= 0) {
         song->tick_function(*song);
         song->samples_left = std::max(1, song->samples_per_tick);
+        if (!song->playing) break;
       }
       const int32_t n = std::min(song->samples_left, frames - done);
       host_.MixSongChannels(*song, buffer, done, n);

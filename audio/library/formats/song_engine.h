@@ -51,6 +51,10 @@ class SongEngine {
   bool StopSong(Song* song);
   void StopAllSongs();
   bool SetSongPaused(Song* song, uint8_t paused);
+  // With `once`, the song falls silent and stops playing when it has played
+  // through (the end of its order list, or a jump back to an order it has
+  // played); without, it goes on as its order list leads. Kept across plays.
+  bool SetSongPlayOnce(Song* song, bool once);
   bool SetSongMasterVolume(Song* song, int32_t volume);
   bool SetSongPanSeparation(Song* song, float separation);
   bool SetSongOrder(Song* song, int32_t order);

@@ -21,6 +21,7 @@ void RunSongTick(Song& song, void (*process_row)(Song&), void (*process_tick)(So
     const bool row_set = song.next_row >= 0;
     if (order_set) song.order = song.next_order;
     if (row_set) song.row = song.next_row;
+    if (order_set && !song.EnterOrder()) return;
     if (order_set) engine.QueueSongEvent(song, song_ring::kOrder, static_cast<uint8_t>(song.order));
     if (row_set) engine.QueueSongEvent(song, song_ring::kRow, static_cast<uint8_t>(song.row));
     song.next_order = -1;
@@ -32,10 +33,7 @@ void RunSongTick(Song& song, void (*process_row)(Song&), void (*process_tick)(So
       const int32_t rows = pattern ? static_cast<int32_t>(pattern->rows) : 64;
       if (song.next_row >= rows) {
         song.next_order = song.order + 1;
-        if (song.next_order >= song.order_count) {
-          song.next_order = song.restart_order;
-          song.finished = true;
-        }
+        if (song.next_order >= song.order_count) song.next_order = song.EndOfOrders(song.restart_order, true);
         song.next_row = 0;
       }
     }

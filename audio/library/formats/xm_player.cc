@@ -344,7 +344,7 @@ void RowEffect(Song& song, SongChannel& channel, SongVoice& voice, const SongCel
       Memory(channel.volume_slide_memory, p);
       break;
     case Fx('B'):
-      song.next_order = p >= song.order_count ? 0 : p;
+      song.next_order = p >= song.order_count ? song.EndOfOrders(0, false) : p;
       song.next_row = 0;
       row.jumped = true;
       break;
@@ -355,7 +355,7 @@ void RowEffect(Song& song, SongChannel& channel, SongVoice& voice, const SongCel
       const int32_t target = cell.hi() * 10 + cell.lo();
       song.next_row = target > 63 ? 0 : target;
       if (!row.jumped) song.next_order = song.order + 1;
-      if (song.next_order >= song.order_count) song.next_order = 0;
+      if (song.next_order >= song.order_count) song.next_order = song.EndOfOrders(0, false);
       break;
     }
     case Fx('E'):

@@ -1,20 +1,9 @@
 #include "platform/video/ffmpeg/clip_decoder.h"
 
-#include <mutex>
-
-extern "C" {
-#include <libavutil/log.h>
-}
+#include "platform/video/ffmpeg/media_file.h"
 
 namespace zv::platform::ffmpeg {
 namespace {
-
-// A damaged clip makes the decoder complain on every packet; the commands
-// report what matters themselves.
-void SilenceLibraryLog() {
-  static std::once_flag once;
-  std::call_once(once, [] { av_log_set_level(AV_LOG_QUIET); });
-}
 
 bool SensibleSize(int width, int height) {
   return width > 0 && height > 0 && width <= ClipDecoder::kMaxSide && height <= ClipDecoder::kMaxSide;
@@ -32,13 +21,9 @@ AVRational SaneRate(AVRational rate) {
   return reduced.num > 0 && reduced.den > 0 ? reduced : AVRational{25, 1};
 }
 
-// Consecutive decoding failures after which a clip counts as undecodable.
-constexpr int kErrorLimit = 64;
-
 }  // namespace
 
 std::unique_ptr<ClipDecoder> ClipDecoder::Open(const std::string& path) {
-  SilenceLibraryLog();
   std::unique_ptr<ClipDecoder> clip(new ClipDecoder());
   if (!clip->OpenContainer(path)) return nullptr;
   clip->has_video_ = clip->OpenVideo() && clip->ReadFirstFrame();
@@ -47,15 +32,8 @@ std::unique_ptr<ClipDecoder> ClipDecoder::Open(const std::string& path) {
 }
 
 bool ClipDecoder::OpenContainer(const std::string& path) {
-  AVFormatContext* raw = nullptr;
-  AVDictionary* options = nullptr;
-  // A clip names no other resource that may be fetched: local files only.
-  av_dict_set(&options, "protocol_whitelist", "file", 0);
-  int opened = avformat_open_input(&raw, path.c_str(), nullptr, &options);
-  av_dict_free(&options);
-  if (opened < 0) return false;
-  format_.reset(raw);
-  if (avformat_find_stream_info(format_.get(), nullptr) < 0) return false;
+  format_ = OpenLocalMedia(path);
+  if (!format_) return false;
   packet_.reset(av_packet_alloc());
   first_.reset(av_frame_alloc());
   return packet_ && first_;
@@ -95,13 +73,13 @@ ClipDecoder::Next ClipDecoder::DecodeNext(AVFrame* frame) {
     if (got == 0) {
       if (SensibleSize(frame->width, frame->height) && frame->format >= 0) return Next::kFrame;
       av_frame_unref(frame);
-      if (++failures > kErrorLimit) return Next::kError;
+      if (++failures > kDecodeErrorLimit) return Next::kError;
       continue;
     }
     if (got == AVERROR_EOF) return Next::kEnd;
     if (got != AVERROR(EAGAIN)) {
       // A frame that did not decode; the decoder goes on with the next.
-      if (++failures > kErrorLimit) return Next::kError;
+      if (++failures > kDecodeErrorLimit) return Next::kError;
       continue;
     }
     if (draining_) return Next::kEnd;
@@ -114,7 +92,7 @@ ClipDecoder::Next ClipDecoder::DecodeNext(AVFrame* frame) {
       continue;
     }
     if (packet_->stream_index == stream_index_ && avcodec_send_packet(codec_.get(), packet_.get()) < 0 &&
-        ++failures > kErrorLimit) {
+        ++failures > kDecodeErrorLimit) {
       av_packet_unref(packet_.get());
       return Next::kError;
     }

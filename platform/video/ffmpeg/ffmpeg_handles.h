@@ -5,6 +5,7 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
+#include <libswresample/swresample.h>
 #include <libswscale/swscale.h>
 }
 
@@ -26,11 +27,15 @@ struct PacketFreer {
 struct ScalerFreer {
   void operator()(SwsContext* s) const { sws_freeContext(s); }
 };
+struct ResamplerFreer {
+  void operator()(SwrContext* s) const { swr_free(&s); }
+};
 
 using FormatHandle = std::unique_ptr<AVFormatContext, FormatCloser>;
 using CodecHandle = std::unique_ptr<AVCodecContext, CodecFreer>;
 using FrameHandle = std::unique_ptr<AVFrame, FrameFreer>;
 using PacketHandle = std::unique_ptr<AVPacket, PacketFreer>;
 using ScalerHandle = std::unique_ptr<SwsContext, ScalerFreer>;
+using ResamplerHandle = std::unique_ptr<SwrContext, ResamplerFreer>;
 
 }  // namespace zv::platform::ffmpeg

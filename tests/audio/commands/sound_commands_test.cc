@@ -230,6 +230,43 @@ TEST_F(SoundProgramTest, EnvironmentsSetTheReverb) {
   EXPECT_EQ(volume, 0.0f);
 }
 
+// A click in a room rings on: the reverb's tail follows the environment's
+// decay, and with no environment (or after switching it off) there is none.
+TEST_F(SoundProgramTest, EnvironmentsGiveAClickATail) {
+  const std::vector<int16_t> click(441, 20000);  // ten milliseconds
+  const std::string path = test::TempPath("click.wav");
+  ASSERT_TRUE(test::WriteBytes(path, test::Wav16(click)));
+  // The loudest value of the output in each tenth of a second after a click
+  // played with `preset` (0: none).
+  auto tail = [&](int preset) {
+    EXPECT_TRUE(Run("load sound \"" + path + "\", 1\nset sound environment " + std::to_string(preset) +
+                    "\nplay sound 1\n"));
+    EXPECT_EQ(Error(), 0);
+    std::vector<int> peaks;
+    for (int tenth = 0; tenth < 15; ++tenth) peaks.push_back(Peak(Hear(4410)).first);
+    Hear(44100);  // let the room fall quiet before the next
+    return peaks;
+  };
+  const std::vector<int> dry = tail(0);
+  EXPECT_GT(dry[0], 5000);
+  for (int tenth = 1; tenth < 15; ++tenth) EXPECT_EQ(dry[static_cast<size_t>(tenth)], 0) << tenth;
+
+  // Preset 8: about four seconds to die away.
+  const std::vector<int> hall = tail(8);
+  EXPECT_LT(hall[1], dry[0]);
+  EXPECT_GT(hall[1], 500);
+  EXPECT_GT(hall[5], 200);
+  EXPECT_LT(hall[14], hall[1] / 2);
+  // Preset 2: a tenth of a second.
+  const std::vector<int> cell = tail(2);
+  EXPECT_GT(cell[1], 0);
+  EXPECT_LT(cell[2], hall[2] / 10);
+  EXPECT_EQ(cell[5], 0);
+  // Any other number switches the room off again.
+  EXPECT_EQ(tail(99), dry);
+  std::remove(path.c_str());
+}
+
 TEST_F(SoundProgramTest, UnsupportedCommandsAlwaysFail) {
   for (const char* line : {"sound stub a 1", "sound stub c 1, 2", "sound stub d 3", "sound stub b 1, 7"}) {
     ASSERT_TRUE(Run(line));

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <atomic>
 #include <chrono>
 #include <thread>
@@ -7,6 +9,7 @@
 #include "audio/library/channel.h"
 #include "audio/library/dsp_unit.h"
 #include "audio/library/mix_routines.h"
+#include "audio/library/output_driver.h"
 #include "audio/library/sample.h"
 #include "tests/audio/library/audio_test_util.h"
 
@@ -245,6 +248,42 @@ TEST_F(AudioLibraryTest, SurroundInvertsTheRightSide) {
   // Half volume on both sides, the right one inverted.
   EXPECT_EQ(Left(out, 400), 4980);
   EXPECT_EQ(Right(out, 400), -4980);
+}
+
+// Channels go into the room as their reverb mix says: a negative mix sends
+// all, 0 nothing, a half somewhat less than all; the dry sound is the same
+// either way, and songs mixed by the songs unit send nothing.
+TEST_F(AudioLibraryTest, ChannelsSendIntoTheReverbAsTheirMixSays) {
+  ASSERT_TRUE(SetReverbEnvironment(0, 1.0f, 2.0f, 1.0f));
+  auto tail = [this](float mix) {
+    SampleHandle s = Constant16(441, 10000);
+    const ChannelHandle h = PlaySample(kChooseChannel, s);
+    EXPECT_TRUE(SetChannelLevelScale(h, mix));
+    const std::vector<int16_t> out = Mix(1104 * 40);  // a second
+    int peak = 0;
+    for (size_t i = 2 * 4416; i < out.size(); ++i) peak = std::max(peak, std::abs(static_cast<int>(out[i])));
+    EXPECT_EQ(Left(out, 300), 4980) << mix;
+    Mix(1104 * 120);
+    FreeSample(s);
+    return peak;
+  };
+  const int all = tail(-1.0f), none = tail(0.0f), half = tail(0.5f);
+  EXPECT_GT(all, 300);
+  EXPECT_EQ(none, 0);
+  EXPECT_GT(half, all / 5);
+  EXPECT_LT(half, all / 2);
+
+  SetSongHooks(SongHooks{[](float* buffer, int32_t frames) {
+    static int32_t played = 0;
+    for (int32_t i = 0; i < frames && played < 441; ++i, ++played) {
+      buffer[2 * i] += 10000;
+      buffer[2 * i + 1] += 10000;
+    }
+  }});
+  const std::vector<int16_t> song = Mix(44100);
+  EXPECT_EQ(Left(song, 100), 10000);
+  EXPECT_EQ(Left(song, 4410), 0);
+  EXPECT_EQ(Left(song, 20000), 0);
 }
 
 TEST(MixerThread, StartsMixesAndStopsCleanly) {

@@ -5,6 +5,7 @@
 
 #include "audio/library/output_driver.h"
 #include "audio/library/recording.h"
+#include "audio/library/reverb.h"
 #include "audio/library/sample.h"
 #include "platform/audio/headless/headless_audio.h"
 #include "tests/audio/library/audio_test_util.h"
@@ -134,11 +135,22 @@ TEST_F(MemoryDeviceTest, OutputGoesToTheDeviceBuffer) {
   EXPECT_EQ(GetChannelPosition(kMixerChannel), 2208u);
 }
 
-TEST_F(MemoryDeviceTest, TheDefaultDeviceHasNoReverb) {
+// The default kind's reverb is the mixer's room: it checks the environment
+// number, keeps what a leave-unchanged value leaves, and reports what plays.
+TEST_F(MemoryDeviceTest, TheDefaultDeviceReverbIsTheMixersRoom) {
   EXPECT_FALSE(SetReverbEnvironment(26, 0, 0, 0));
   EXPECT_EQ(GetAudioError(), audio_error::kBadParameter);
-  EXPECT_FALSE(SetReverbEnvironment(3, 0.5f, 1.0f, 0.5f));
-  EXPECT_EQ(GetAudioError(), audio_error::kNoPropertySet);
+  EXPECT_FALSE(SetReverbEnvironment(-1, 0, 0, 0));
+  EXPECT_TRUE(SetReverbEnvironment(3, 0.5f, 1.0f, 0.5f));
+  EXPECT_TRUE(SetReverbEnvironment(kReverbLeaveUnchanged, 0.25f, kReverbLeaveUnchangedFloat,
+                                   kReverbLeaveUnchangedFloat));
+  int32_t environment = 0;
+  float volume = 0, decay = 0, damping = 0;
+  EXPECT_TRUE(GetReverbEnvironment(&environment, &volume, &decay, &damping));
+  EXPECT_EQ(environment, 3);
+  EXPECT_EQ(volume, 0.25f);
+  EXPECT_EQ(decay, 1.0f);
+  EXPECT_EQ(damping, 0.5f);
   ReverbProperties p;
   EXPECT_FALSE(SetReverbProperties(p));
   EXPECT_EQ(GetAudioError(), audio_error::kPropertyUnsupported);

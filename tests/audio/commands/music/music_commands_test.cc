@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -233,6 +234,63 @@ TEST_F(MusicCommandsTest, PlayLoopAndStopASong) {
   EXPECT_EQ(Do(op::kPlayMusic, {9}), music_error::kNotLoaded);
   EXPECT_EQ(Do(op::kLoopMusic, {9}), music_error::kNotLoaded);
   EXPECT_EQ(Do(op::kStopMusic, {9}), music_error::kNotLoaded);
+}
+
+// Played once, a song falls silent at the end of its pass and reports
+// stopped, whether its order list runs out or its last pattern jumps back;
+// looped, the song that jumps back goes on as it always did.
+TEST_F(MusicCommandsTest, ASongPlayedOnceStopsAtItsEndWhicheverWayItComesRound) {
+  auto module = [this](const std::string& name, bool jumps_back) {
+    TestModule m;
+    m.orders = jumps_back ? std::vector<int>{0, 1} : std::vector<int>{0};
+    m.patterns.emplace_back(64, 4);
+    m.patterns[0].At(0, 0) = {25, 1, -1, 0xF, 1};  // a held note; one tick (20 ms) a row
+    if (jumps_back) {
+      m.patterns.emplace_back(64, 4);
+      m.patterns[1].At(0, 1) = {-1, 0, -1, 0xB, 0};  // back to the first order
+    }
+    TestSample s;
+    s.data = SquareWave(256);
+    s.loop = true;
+    s.loop_length = 256;
+    m.samples.push_back(s);
+    return WriteFile(name, WriteMod(m));
+  };
+  auto silent = [](const std::vector<int16_t>& out) {
+    return std::all_of(out.begin(), out.end(), [](int16_t v) { return v == 0; });
+  };
+  // One pass is 64 rows (plus the jump's row): about 1.3 s, 52 blocks.
+  for (bool jumps_back : {false, true}) {
+    SCOPED_TRACE(jumps_back ? "jumps back" : "runs out of orders");
+    ASSERT_EQ(LoadMusic(module(jumps_back ? "back.mod" : "end.mod", 1), 1), 0);
+    Song* song = music.Slots().Slot(1).song;
+    ASSERT_EQ(Do(op::kPlayMusic, {1}), 0);
+    EXPECT_FALSE(silent(host.Render(songs, 48)));
+    music.UpdateMusic();
+    EXPECT_EQ(Ask(op::kMusicPlaying, 1), 1);
+    // The last rows are still heard; then nothing of a second pass is.
+    const std::vector<int16_t> end = host.Render(songs, 8);
+    EXPECT_FALSE(silent(std::vector<int16_t>(end.begin(), end.begin() + host.BlockFrames() * 2)));
+    EXPECT_TRUE(silent(std::vector<int16_t>(end.end() - host.BlockFrames() * 2, end.end())));
+    EXPECT_TRUE(songs.IsSongFinished(song));
+    music.UpdateMusic();
+    EXPECT_EQ(Ask(op::kMusicPlaying, 1), 0);
+    EXPECT_FALSE(songs.IsSongPlaying(song));
+    EXPECT_TRUE(silent(host.Render(songs, 20)));
+    // Played again, it plays its pass again.
+    ASSERT_EQ(Do(op::kPlayMusic, {1}), 0);
+    EXPECT_FALSE(silent(host.Render(songs, 10)));
+    ASSERT_EQ(Do(op::kDeleteMusic, {1}), 0);
+  }
+
+  ASSERT_EQ(LoadMusic(module("loop.mod", true), 2), 0);
+  ASSERT_EQ(Do(op::kLoopMusic, {2}), 0);
+  for (int second = 0; second < 4; ++second) {
+    EXPECT_FALSE(silent(host.Render(songs, 40)));
+    music.UpdateMusic();
+  }
+  EXPECT_EQ(Ask(op::kMusicPlaying, 2), 1);
+  EXPECT_EQ(Ask(op::kMusicLooping, 2), 1);
 }
 
 TEST_F(MusicCommandsTest, CommandStringMusicPlaysStopsAndPauses) {

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <string>
 
 #include "tests/audio/library/formats/songs/song_fixture.h"
 
@@ -68,6 +69,41 @@ TEST_F(SongEngineTest, SetOrderClampsToTheList) {
   engine.SetSongOrder(song, -4);
   host.Render(engine, 1);
   EXPECT_EQ(song->order, 0);
+}
+
+// Played once, every player's song stops when it comes round: here it never
+// runs out of orders but jumps back to its second one. Played on, it goes
+// round by its own jump as it always did, and is not reported finished.
+TEST_F(SongEngineTest, PlayedOnceEveryFormatStopsWhenTheSongComesRound) {
+  struct Format {
+    const char* name;
+    std::vector<uint8_t> (*write)(const TestModule&);
+    int speed, pattern_break, jump;  // the effect numbers in the format's own numbering
+  };
+  for (const Format& f : {Format{"mod", WriteMod, 0xF, 0xD, 0xB}, Format{"s3m", WriteS3m, 1, 3, 2},
+                          Format{"xm", WriteXm, 0xF, 0xD, 0xB}, Format{"it", WriteIt, 1, 3, 2}}) {
+    for (bool once : {true, false}) {
+      SCOPED_TRACE(std::string(f.name) + (once ? " once" : " on"));
+      TestModule m;
+      m.instrument_mode = false;
+      m.orders = {0, 1, 2};
+      for (int p = 0; p < 3; ++p) m.patterns.emplace_back(64, 4);
+      m.patterns[0].At(0, 0) = {-1, 0, -1, f.speed, 1};  // a tick (20 ms) a row
+      m.patterns[1].At(0, 0) = {-1, 0, -1, f.pattern_break, 0};
+      m.patterns[2].At(0, 0) = {-1, 0, -1, f.jump, 1};
+      Song* song = Load(f.write(m));
+      ASSERT_NE(song, nullptr);
+      ASSERT_TRUE(engine.SetSongPlayOnce(song, once));
+      ASSERT_TRUE(engine.PlaySong(song));
+      host.Render(engine, 50);  // 1 s of the 66 rows (1.32 s) of a pass
+      EXPECT_TRUE(engine.IsSongPlaying(song));
+      EXPECT_FALSE(engine.IsSongFinished(song));
+      host.Render(engine, 10);
+      EXPECT_EQ(engine.IsSongPlaying(song), !once);
+      EXPECT_EQ(engine.IsSongFinished(song), once);
+      engine.StopSong(song);
+    }
+  }
 }
 
 TEST_F(SongEngineTest, AudiblePositionLagsTheBuffer) {
