@@ -144,8 +144,9 @@ void CmdMakeMatrix(Vm& vm) {
   Vector3f centre;
   float radius = -1.0f;
   if (made.model) made.model->GetModelBoundingSphere(&centre, &radius);
-  made.bound_centre = centre;
-  made.bound_radius = made.cull_radius = std::trunc(radius) + 1.0f;
+  // Drawing culls by a sphere about the corner, which must reach the far
+  // corner: a camera inside the matrix facing away from (0, 0) still sees it.
+  ComputeObjectBounds(*e, index);
   made.collision_on = 0;
   // The camera looks along the matrix from its middle.
   CameraState& c = e->camera;

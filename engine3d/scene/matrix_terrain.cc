@@ -212,6 +212,8 @@ void UpdateMatrix(Engine3D& e, int32_t object) {
   LimbRecord* limb = o ? o->Limb(0) : nullptr;
   if (!limb || limb->grid_mesh <= 0 || !o->model) return;
   ReplaceObjectLimbGeometry(e, object, 0, limb->grid_mesh);
+  // Hills change how far the grid reaches from its corner.
+  ComputeObjectBounds(e, object);
 }
 
 void ReleaseAllMatrices(Engine3D& e) {

@@ -254,6 +254,15 @@ TEST_F(SceneTerrainPrograms, AMatrixIsAWireframeGridUntilItIsTextured) {
   EXPECT_GT(Green(textured.At(320, 400)), 0x40);
   EXPECT_EQ(Red(textured.At(320, 400)), 0);
   EXPECT_GT(textured.CountOtherThan(kBackdrop), 640u * 480u / 3);
+  // A camera inside a large matrix, far from its corner and facing away
+  // from it, still sees the ground (and with hills raised and updated).
+  const std::string far = "load image \"grass.bmp\", 1\nmake matrix 1, 2000, 2000, 40, 40\n"
+                          "prepare matrix texture 1, 1, 1, 1\n";
+  const std::string away = "position camera 1300, 90, 1400 : rotate camera 0, 55, 0\n";
+  EXPECT_EQ(Green(Run(Framed(far + away)).At(320, 400)), Green(textured.At(320, 400)));
+  EngineRun hills = Run(Framed(far + "randomize matrix 1, 60\nupdate matrix 1\n" + away));
+  EXPECT_EQ(hills.errors, "");
+  EXPECT_GT(hills.CountOtherThan(kBackdrop), 640u * 480u / 3);
   // A texture of no tiles changes nothing and reports nothing.
   EngineRun none = Run(Framed("load image \"grass.bmp\", 1\n" + grid + "prepare matrix texture 1, 1, 0, 1\n"));
   EXPECT_EQ(none.errors, "");

@@ -1,26 +1,16 @@
-// The example game, examples/star_catcher.kqa, compiled from its file and
-// run headless with every command of the system on virtual time, so that
-// each run shows the same frames however busy the machine is.
+// The example game, examples/star_catcher.kqa, played headless with every
+// command of the system on virtual time.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <filesystem>
 #include <functional>
-#include <memory>
 #include <string>
 
 #include "app/all_handlers.h"
-#include "compiler/compiler.h"
-#include "display/display_factory.h"
-#include "platform/clock/clock.h"
-#include "platform/window/headless/headless_window.h"
-#include "runtime/startup.h"
-#include "tests/display/drawing_run.h"
+#include "tests/display/game/example_game.h"
 
 namespace zv {
 namespace {
 
-namespace fs = std::filesystem;
 using test::DrawingRun;
 
 // Colours the game draws with, as the frame holds them.
@@ -30,61 +20,15 @@ constexpr uint32_t kScoreText = 0xFFFFFF;
 constexpr uint32_t kGameOverText = 0xFF5050;  // rgb(255,80,80)
 constexpr int32_t kRimRow = 436;  // the ground is at 452; the rim 16 rows above
 
-class StarCatcher : public ::testing::Test {
+class StarCatcher : public test::ExampleGame {
  protected:
-  void SetUp() override {
-    folder_ = fs::temp_directory_path() / ("zv_star_catcher_" + std::to_string(getpid()));
-    fs::create_directories(folder_);
-  }
-  void TearDown() override { fs::remove_all(folder_); }
-
-  // Plays `frames` frames, with `command_line` after the file name; `script`
-  // may queue window events first.
+  // Plays `frames` frames with every command of the system.
   DrawingRun Play(uint32_t frames, const std::string& command_line = "",
                   const std::function<void(platform::HeadlessWindow&)>& script = {}) {
-    DrawingRun run;
-    platform::ManualClock clock(1000);
-    platform::HeadlessWindow window(clock);
-    if (script) script(window);
-    auto frame = std::make_shared<std::vector<uint32_t>>();
-    StartOptions options;
-    options.executable_path = (folder_ / "game").string();
-    options.headless = true;
-    options.frames = frames;
-    options.command_line = command_line;
-    options.app_folder = folder_.string() + "/";
     StartServices services;
-    services.clock = &clock;
-    services.window = &window;
-    services.user_state_folder = folder_.string() + "/";
     services.register_handlers = RegisterAllHandlers;
-    services.make_display = [&](platform::Window& w, Vm& vm) {
-      return MakeDisplayServices(vm, w, std::make_unique<test::CapturePresenter>(frame, &run.width, &run.height));
-    };
-    const std::string source = std::string(ZV_SOURCE_DIR) + "/examples/star_catcher.kqa";
-    services.compile = [source, &run](const std::string& program, std::string*) {
-      CompileResult compiled = CompileFile(source, program);
-      if (!compiled.ok && compiled.error) run.errors = FormatCompileError(*compiled.error);
-      return compiled.ok;
-    };
-    services.echo = [&run](std::string_view piece) { run.printed += std::string(piece); };
-    services.error_out = [&run](std::string_view text) { run.errors += std::string(text); };
-    const fs::path before = fs::current_path();
-    fs::current_path(folder_);
-    run.status = RunRuntime(options, std::move(services));
-    fs::current_path(before);
-    run.frame = *frame;
-    return run;
+    return ExampleGame::Play("star_catcher.kqa", std::move(services), frames, command_line, script);
   }
-
-  static int Count(const DrawingRun& run, uint32_t colour, int32_t left, int32_t top, int32_t right, int32_t bottom) {
-    int count = 0;
-    for (int32_t y = top; y < bottom; ++y)
-      for (int32_t x = left; x < right; ++x) count += run.At(x, y) == colour;
-    return count;
-  }
-
-  fs::path folder_;
 };
 
 // With one life the autopilot loses it near frame 260: the sprites go and
