@@ -55,6 +55,41 @@ TEST_F(PlacementPrograms, TurningUsesTheFreeMatrixAndRotatingLeavesIt) {
   EXPECT_EQ(back.At(320 + kFifteenUnits, 240), kBackdrop);
 }
 
+// A bar 20 long on z seen end on: how many of 19 points across the screen
+// and 19 down it the turned bar covers.
+struct Cover {
+  int across = 0, down = 0;
+};
+
+TEST_F(PlacementPrograms, TheRotationOrderAndAFixedPivotShapeTheTurn) {
+  auto bar = [&](const std::string& body) {
+    EngineRun run = RunEngineProgram(
+        "sync on\nhide mouse\ndisable auto camera\nmake object box 1, 2, 2, 20\nposition camera 0, 0, -40\n" + body +
+            "sync\nsync\nend\n",
+        folder_.string());
+    EXPECT_EQ(run.errors, "");
+    Cover c;
+    for (int d = -90; d <= 90; d += 10) {
+      c.across += run.At(320 + d, 240) != kBackdrop;
+      c.down += run.At(320, 240 + d) != kBackdrop;
+    }
+    return c;
+  };
+  auto lies_across = [](Cover c) { return c.across == 19 && c.down < 5; };
+  auto stands_up = [](Cover c) { return c.down == 19 && c.across < 5; };
+  // Turned 90 about x and about y: about z, y, x in that order the bar lies
+  // across the view, about x first it stands up.
+  EXPECT_TRUE(lies_across(bar("rotate object 1, 90, 90, 0\n")));
+  EXPECT_TRUE(lies_across(bar("set object rotation zyx 1\nset object rotation xyz 1\nrotate object 1, 90, 90, 0\n")));
+  EXPECT_TRUE(stands_up(bar("set object rotation zyx 1\nrotate object 1, 90, 90, 0\n")));
+  // A fixed pivot keeps the turn in the shape, so later angles turn the
+  // turned shape: stood up, then about y, it still stands.
+  EXPECT_TRUE(lies_across(bar("x rotate object 1, 90\ny rotate object 1, 90\n")));
+  EXPECT_TRUE(stands_up(bar("x rotate object 1, 90\nfix object pivot 1\ny rotate object 1, 90\n")));
+  EXPECT_TRUE(lies_across(bar("pitch object up 1, 90\nturn object left 1, 90\n")));
+  EXPECT_TRUE(stands_up(bar("pitch object up 1, 90\nfix object pivot 1\nturn object left 1, 90\n")));
+}
+
 TEST_F(PlacementPrograms, ScalingGrowsAndCollapsesTheObject) {
   const size_t normal = Run("").CountOtherThan(kBackdrop);
   EXPECT_GT(Run("scale object 1, 200, 200, 200\n").CountOtherThan(kBackdrop), 3 * normal);
