@@ -160,6 +160,46 @@ TEST(NetProgram, AnFtpSessionListsFetchesSendsAndReportsFailures) {
   fs::remove_all(folder);
 }
 
+TEST(NetProgram, AnFtpDownloadStoppedHalfWayLeavesNoFileAndDisconnectsEndTheSession) {
+  LocalFtpServer server;
+  if (!server.Running()) GTEST_SKIP() << "python3-pyftpdlib is not installed";
+  server.PutFile("big.bin", std::string(7000, 'b'));
+  const fs::path folder = server.Root() + ".stopped";
+  fs::create_directories(folder);
+  const fs::path previous = fs::current_path();
+  fs::current_path(folder);
+
+  Machine m(nullptr, server.Port());
+  ASSERT_TRUE(m.Start(
+      "ftp connect \"127.0.0.1\", \"user\", \"secret\"\n"
+      "ftp find first\n"
+      "print ftp file name$(); \" \"; ftp file size()\n"
+      "ftp get file \"big.bin\", \"part.bin\", 7000\n"
+      "ftp proceed\n"
+      "print ftp progress()\n"
+      "ftp terminate\n"
+      "print ftp progress(); \" \"; ftp status()\n"
+      "ftp get file \"big.bin\", \"whole.bin\", 7000\n"
+      "while ftp progress() <> -1 : ftp proceed : endwhile\n"
+      "ftp disconnect\n"
+      "print ftp status()\n"
+      "ftp connect \"127.0.0.1\", \"user\", \"secret\"\n"
+      "print ftp status()\n"
+      "ftp disconnect 1\n"
+      "print ftp status()\n"
+      "end\n"));
+  m.RunFor(10);
+  fs::current_path(previous);
+
+  EXPECT_EQ(m.vm.errors.code, 0);
+  EXPECT_EQ(m.printed, "big.bin 7000\n43\n-1 1\n0\n1\n0\n");
+  // The download stopped half way leaves nothing; the one that ran to its
+  // end stays.
+  EXPECT_FALSE(fs::exists(folder / "part.bin"));
+  EXPECT_EQ(fs::file_size(folder / "whole.bin"), 7000u);
+  fs::remove_all(folder);
+}
+
 TEST(NetProgram, AServerReplyIsKeptForTheProgram) {
   LocalFtpServer server;
   if (!server.Running()) GTEST_SKIP() << "python3-pyftpdlib is not installed";
