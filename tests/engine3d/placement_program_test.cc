@@ -20,11 +20,11 @@ class PlacementPrograms : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(folder_); }
 
-  // A cube of 10 at the origin seen from 40 units in front of it, and then
-  // the program's own lines.
-  EngineRun Run(const std::string& body) {
+  // An object (by default a cube of 10) at the origin seen from 40 units in
+  // front of it, and then the program's own lines.
+  EngineRun Run(const std::string& body, const std::string& object = "make object cube 1, 10\n") {
     EngineRun run = RunEngineProgram(
-        "sync on\nhide mouse\ndisable auto camera\nmake object cube 1, 10\nposition camera 0, 0, -40\n" + body +
+        "sync on\nhide mouse\ndisable auto camera\n" + object + "position camera 0, 0, -40\n" + body +
             "sync\nsync\nend\n",
         folder_.string());
     EXPECT_EQ(run.errors, "");
@@ -63,11 +63,7 @@ struct Cover {
 
 TEST_F(PlacementPrograms, TheRotationOrderAndAFixedPivotShapeTheTurn) {
   auto bar = [&](const std::string& body) {
-    EngineRun run = RunEngineProgram(
-        "sync on\nhide mouse\ndisable auto camera\nmake object box 1, 2, 2, 20\nposition camera 0, 0, -40\n" + body +
-            "sync\nsync\nend\n",
-        folder_.string());
-    EXPECT_EQ(run.errors, "");
+    const EngineRun run = Run(body, "make object box 1, 2, 2, 20\n");
     Cover c;
     for (int d = -90; d <= 90; d += 10) {
       c.across += run.At(320 + d, 240) != kBackdrop;
