@@ -54,7 +54,11 @@ bool FlipSurface(platform::Surface& surface) {
 platform::SurfacePtr RotateSurfaceQuarterTurns(const platform::SurfacePtr& surface, int32_t angle,
                                                const SurfaceMaker& make) {
   platform::SurfacePtr current = surface;
-  for (int32_t turns = angle / 90; turns >= 1; --turns) {
+  // Four quarter turns give the picture back, so a huge angle turns at most
+  // three times instead of keeping the program busy for hours.
+  int32_t turns = angle / 90;
+  if (turns > 4) turns = (turns - 1) % 4 + 1;
+  for (; turns >= 1; --turns) {
     if (!current || current->IsLost() || current->IsLocked()) return nullptr;
     const int32_t w = current->Width(), h = current->Height();
     platform::SurfacePtr turned = make(h, w);

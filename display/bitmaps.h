@@ -68,8 +68,9 @@ class BitmapTable {
 bool MirrorSurface(platform::Surface& surface);
 bool FlipSurface(platform::Surface& surface);
 // The surface turned clockwise by angle / 90 quarter turns (angles below 90
-// turn nothing and give the surface back); null when a new surface cannot
-// be made. The surface passed in is left as it was.
+// turn nothing and give the surface back; whole turns beyond the first are
+// left out); null when a new surface cannot be made. The surface passed in
+// is left as it was.
 platform::SurfacePtr RotateSurfaceQuarterTurns(const platform::SurfacePtr& surface, int32_t angle,
                                                const SurfaceMaker& make);
 

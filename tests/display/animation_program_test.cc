@@ -253,6 +253,46 @@ TEST(AnimationPrograms, ClipPlaysIntoABitmapClippedToIt) {
   for (const auto& frame : run.frames) EXPECT_EQ(frame[2], kBlack);
 }
 
+TEST(AnimationPrograms, PlaceMovesAPlayingClipAndDeleteEmptiesTheSlot) {
+  ClipRun run = RunProgram(
+      "sync on\n"
+      "load animation \"" + Clip("raw.avi") + "\", 1\n"
+      "play animation 1, 100, 100\n"
+      "for i = 1 to 4\n"
+      "cls\n"
+      "sync\n"
+      "next i\n"
+      "place animation 1, 400, 300, 432, 324\n"
+      "print animation position x(1); \" \"; animation position y(1); \" \"; animation width(1); \" \"; "
+      "animation height(1)\n"
+      "for i = 1 to 4\n"
+      "cls\n"
+      "sync\n"
+      "next i\n"
+      "delete animation 1\n"
+      "print animation exists(1)\n"
+      "for i = 1 to 4\n"
+      "cls\n"
+      "sync\n"
+      "next i\n"
+      "place animation 1, 0, 0, 16, 12\n"
+      "print 1\n"
+      "end\n",
+      {{105, 105}, {425, 320}});
+  EXPECT_EQ(run.status, kExitRuntimeError);
+  EXPECT_NE(run.errors.find("Animation does not exist"), std::string::npos) << run.errors;
+  EXPECT_EQ(run.printed, "400 300 32 24\n0\n");
+  // From its first picture on, the clip shows at its first place (F), then
+  // only at the new one, stretched to twice its size (N), then, deleted,
+  // nowhere.
+  std::string where;
+  for (const auto& f : run.frames) {
+    if (where.empty() && f[0] == kBlack) continue;
+    where += f[0] != kBlack ? (f[1] != kBlack ? 'B' : 'F') : (f[1] != kBlack ? 'N' : '-');
+  }
+  EXPECT_EQ(where, "FFFFNNNN-----");
+}
+
 TEST(AnimationPrograms, FailuresEndTheRunWithTheirErrors) {
   ClipRun missing = RunProgram("load animation \"" + Clip("missing.avi") + "\", 1\nprint 1\nend\n", {{0, 0}});
   EXPECT_EQ(missing.status, kExitRuntimeError);

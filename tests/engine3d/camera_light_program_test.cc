@@ -121,6 +121,72 @@ TEST_F(CameraAndLightPrograms, PointSpotAndDirectionalLightsShineOnTheCube) {
   EXPECT_EQ(Run(dark + "set directional light 1, 0, 0, 1\ndelete light 1\n").At(320, 240), 0u);
 }
 
+TEST_F(CameraAndLightPrograms, TheCameraTurnsByItsOrderAndTakesObjectOrientations) {
+  // Red to the right (+x), green below (-y), yellow ahead (+z) of a camera
+  // at the origin: the colour in the middle tells where the camera looks.
+  auto looks_at = [&](const std::string& body) {
+    return Run("disable auto camera\nset ambient light 100\n"
+               "make object cube 1, 10\ncolour object 1, rgb(255, 0, 0)\nposition object 1, 40, 0, 0\n"
+               "make object cube 2, 10\ncolour object 2, rgb(0, 255, 0)\nposition object 2, 0, -40, 0\n"
+               "make object cube 3, 10\ncolour object 3, rgb(255, 255, 0)\nposition object 3, 0, 0, 40\n"
+               "position camera 0, 0, 0\n" +
+               body)
+        .At(320, 240);
+  };
+  constexpr uint32_t kRight = 0xFF0000, kBelow = 0x00FF00, kAhead = 0xFFFF00;
+  EXPECT_EQ(looks_at(""), kAhead);
+  // Angles 90, 90, 0 turn about x first by default: down; about y first
+  // in the other order: to the right.
+  EXPECT_EQ(looks_at("rotate camera 90, 90, 0\n"), kBelow);
+  EXPECT_EQ(looks_at("set camera rotation zyx\nrotate camera 90, 90, 0\n"), kRight);
+  EXPECT_EQ(looks_at("set camera rotation zyx\nrotate camera 90, 90, 0\nset camera rotation xyz\n"), kBelow);
+  EXPECT_EQ(looks_at("set camera angle y 90\n"), kRight);
+  EXPECT_EQ(looks_at("set camera angle x 90\n"), kBelow);
+  EXPECT_EQ(looks_at("set camera angle z 90\n"), kAhead);
+  EXPECT_EQ(looks_at("turn camera right 90\n"), kRight);
+  EXPECT_EQ(looks_at("turn camera left 270\n"), kRight);
+  EXPECT_EQ(looks_at("pitch camera down 90\n"), kBelow);
+  EXPECT_EQ(looks_at("pitch camera up 90\n"), kBackdrop);
+  EXPECT_EQ(looks_at("roll camera left 90\nroll camera right 90\n"), kAhead);
+  EXPECT_EQ(looks_at("y rotate object 3, 90\nset camera to object orientation 3\n"), kRight);
+  EXPECT_EQ(looks_at("turn object right 3, 90\nset camera to object orientation 3\n"), kRight);
+}
+
+TEST_F(CameraAndLightPrograms, NormalsColouredLightsAndLightsPlacedByObjects) {
+  const std::string dark = std::string(kCube) + "set ambient light 0\n";
+  const uint32_t lit = Run(dark).At(320, 240);
+  // Normals scaled by half light half as much until the device normalises
+  // them again.
+  const uint32_t halved = Run(dark + "scale object normals 1, 50\n").At(320, 240);
+  EXPECT_LT(Brightness(halved), Brightness(lit));
+  EXPECT_EQ(Run(dark + "scale object normals 1, 50\nenable normalization\n").At(320, 240), lit);
+  EXPECT_EQ(Run(dark + "scale object normals 1, 50\nenable normalization\ndisable normalization\n").At(320, 240),
+            halved);
+  EXPECT_EQ(Run(dark + "hide light 0\nshow light 0\n").At(320, 240), lit);
+
+  const std::string own = dark + "hide light 0\nmake light 1\n";
+  const std::string ahead = own + "set directional light 1, 0, 0, 1\n";
+  EXPECT_EQ(Run(ahead + "color light rgb 1, 255, 0, 0\n").At(320, 240), 0xFF0000u);
+  EXPECT_EQ(Run(ahead + "color light rgb 1, 128, 64, 0\n").At(320, 240), 0x844100u);
+  // A point light placed before or behind the cube, near or out of range.
+  EXPECT_GT(Brightness(Run(own + "position light 1, 0, 0, -20\n").At(320, 240)), 300);
+  EXPECT_EQ(Run(own + "position light 1, 0, 0, 20\n").At(320, 240), 0u);
+  EXPECT_EQ(Run(own + "position light 1, 0, 0, -20\nset light range 1, 5\n").At(320, 240), 0u);
+  // Placed at a small ball before or behind the cube.
+  const std::string ball = own + "make object sphere 2, 1\n";
+  EXPECT_GT(Brightness(Run(ball + "position object 2, 3, 3, -20\nposition light at object 1, 2\n").At(320, 240)), 300);
+  EXPECT_EQ(Run(ball + "position object 2, 3, 3, 20\nposition light at object 1, 2\n").At(320, 240), 0u);
+  // A spot before the cube, turned by angles or by an object towards it or
+  // away.
+  const std::string spot = own + "set point light 1, 0, 0, -20\nset spot light 1, 30, 60\n";
+  EXPECT_GT(Brightness(Run(spot + "rotate light 1, 0, 0, 0\n").At(320, 240)), 60);
+  EXPECT_EQ(Run(spot + "rotate light 1, 0, 180, 0\n").At(320, 240), 0u);
+  const std::string pointer = spot + "make object sphere 2, 1\nposition object 2, 8, 8, -30\n";
+  EXPECT_GT(Brightness(Run(pointer + "set light to object orientation 1, 2\n").At(320, 240)), 60);
+  EXPECT_EQ(Run(pointer + "y rotate object 2, 180\nset light to object orientation 1, 2\n").At(320, 240), 0u);
+  EXPECT_EQ(Run(pointer + "turn object left 2, 180\nset light to object orientation 1, 2\n").At(320, 240), 0u);
+}
+
 TEST_F(CameraAndLightPrograms, ASceneOfLitObjectsMatchesItsGolden) {
   EngineRun run = Run(
       "disable auto camera\n"

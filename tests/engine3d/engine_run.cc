@@ -13,6 +13,7 @@
 #include "display/display_commands.h"
 #include "display/display_factory.h"
 #include "display/images.h"
+#include "display/sprites_commands.h"
 #include "engine3d/engine.h"
 #include "engine3d/engine_handlers.h"
 #include "platform/surface/png_writer.h"
@@ -107,6 +108,7 @@ EngineRun RunEngineProgram(const std::string& source, const std::string& folder,
     RegisterConsoleHandlers(table);
     RegisterDisplayHandlers(table);
     RegisterImageHandlers(table);
+    RegisterSpriteHandlers(table);
     RegisterEngine3DHandlers(table);
   };
   services.make_display = [&](platform::Window& window, Vm& vm) {

@@ -20,11 +20,11 @@ class PlacementPrograms : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(folder_); }
 
-  // A cube of 10 at the origin seen from 40 units in front of it, and then
-  // the program's own lines.
-  EngineRun Run(const std::string& body) {
+  // An object (by default a cube of 10) at the origin seen from 40 units in
+  // front of it, and then the program's own lines.
+  EngineRun Run(const std::string& body, const std::string& object = "make object cube 1, 10\n") {
     EngineRun run = RunEngineProgram(
-        "sync on\nhide mouse\ndisable auto camera\nmake object cube 1, 10\nposition camera 0, 0, -40\n" + body +
+        "sync on\nhide mouse\ndisable auto camera\n" + object + "position camera 0, 0, -40\n" + body +
             "sync\nsync\nend\n",
         folder_.string());
     EXPECT_EQ(run.errors, "");
@@ -53,6 +53,37 @@ TEST_F(PlacementPrograms, TurningUsesTheFreeMatrixAndRotatingLeavesIt) {
   EngineRun back = Run("turn object left 1, 90\nrotate object 1, 0, 0, 0\nmove object 1, 15\n");
   EXPECT_EQ(back.At(320 - kFifteenUnits, 240), kBackdrop);
   EXPECT_EQ(back.At(320 + kFifteenUnits, 240), kBackdrop);
+}
+
+// A bar 20 long on z seen end on: how many of 19 points across the screen
+// and 19 down it the turned bar covers.
+struct Cover {
+  int across = 0, down = 0;
+};
+
+TEST_F(PlacementPrograms, TheRotationOrderAndAFixedPivotShapeTheTurn) {
+  auto bar = [&](const std::string& body) {
+    const EngineRun run = Run(body, "make object box 1, 2, 2, 20\n");
+    Cover c;
+    for (int d = -90; d <= 90; d += 10) {
+      c.across += run.At(320 + d, 240) != kBackdrop;
+      c.down += run.At(320, 240 + d) != kBackdrop;
+    }
+    return c;
+  };
+  auto lies_across = [](Cover c) { return c.across == 19 && c.down < 5; };
+  auto stands_up = [](Cover c) { return c.down == 19 && c.across < 5; };
+  // Turned 90 about x and about y: about z, y, x in that order the bar lies
+  // across the view, about x first it stands up.
+  EXPECT_TRUE(lies_across(bar("rotate object 1, 90, 90, 0\n")));
+  EXPECT_TRUE(lies_across(bar("set object rotation zyx 1\nset object rotation xyz 1\nrotate object 1, 90, 90, 0\n")));
+  EXPECT_TRUE(stands_up(bar("set object rotation zyx 1\nrotate object 1, 90, 90, 0\n")));
+  // A fixed pivot keeps the turn in the shape, so later angles turn the
+  // turned shape: stood up, then about y, it still stands.
+  EXPECT_TRUE(lies_across(bar("x rotate object 1, 90\ny rotate object 1, 90\n")));
+  EXPECT_TRUE(stands_up(bar("x rotate object 1, 90\nfix object pivot 1\ny rotate object 1, 90\n")));
+  EXPECT_TRUE(lies_across(bar("pitch object up 1, 90\nturn object left 1, 90\n")));
+  EXPECT_TRUE(stands_up(bar("pitch object up 1, 90\nfix object pivot 1\nturn object left 1, 90\n")));
 }
 
 TEST_F(PlacementPrograms, ScalingGrowsAndCollapsesTheObject) {

@@ -1,10 +1,13 @@
-# Runs one BASIC program headless in its own folder and compares its
-# standard output with the expected file. Line ends of the expected file
+# Runs one BASIC program headless and compares its standard output with the
+# expected file. The program runs in WORK_DIR, emptied first, so the files
+# it writes stay out of the source tree. Line ends of the expected file
 # may be LF or CR LF. With EXPECTED_ERRORS, that file's text (without its
 # last line end) must appear in standard error.
+file(REMOVE_RECURSE ${WORK_DIR})
+file(MAKE_DIRECTORY ${WORK_DIR})
 execute_process(
   COMMAND ${ZENTROVEX} run --headless ${PROGRAM}
-  WORKING_DIRECTORY ${CMAKE_CURRENT_LIST_DIR}
+  WORKING_DIRECTORY ${WORK_DIR}
   OUTPUT_VARIABLE actual
   ERROR_VARIABLE errors
   RESULT_VARIABLE status

@@ -10,6 +10,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/all_handlers.h"
@@ -21,6 +22,7 @@
 #include "runtime/startup.h"
 #include "runtime/vm/opcodes/core_handlers.h"
 #include "runtime/vm/program_file.h"
+#include "services/files/checklist_commands.h"
 #include "tests/display/drawing_run.h"
 #include "tests/services/input/input_fixture.h"
 
@@ -61,6 +63,7 @@ class InputPrograms : public ::testing::Test {
       RegisterCoreHandlers(table);
       RegisterConsoleHandlers(table);
       RegisterInputHandlers(table);
+      RegisterChecklistHandlers(table);
     };
     services.compile = [bytes](const std::string& path, std::string*) {
       std::ofstream out(path, std::ios::binary);
@@ -179,6 +182,154 @@ TEST_F(InputPrograms, AForceCommandWithoutADeviceEndsTheRunWithItsError) {
   EXPECT_EQ(run.status, kExitRuntimeError);
   EXPECT_NE(run.errors.find("No force-feedback device selected"), std::string::npos) << run.errors;
   EXPECT_EQ(run.printed, "");
+}
+
+TEST_F(InputPrograms, TheNamedKeysAndATypedKeyReadFromSource) {
+  for (uint8_t key : {scan::kRightControl, scan::kLeftShift, scan::kEnter, scan::kSpace, scan::kUp, scan::kDown})
+    input.PressKey(key, kStart + 100, 200);
+  window.PressKey('Q', kStart + 600, 60);
+  const ProgramRun run = Run(
+      "sync on\n"
+      "print control key(); shift key(); return key(); space key(); up key(); down key()\n"
+      "wait 150\n"
+      "print control key(); shift key(); return key(); space key(); up key(); down key()\n"
+      "print key state(28) = return key(); key state(300); key state(-1)\n"
+      "wait 200\n"
+      "print control key(); shift key(); return key(); space key(); up key(); down key()\n"
+      "print \"[\" + inkey$() + \"]\"\n"
+      "wait key\n"
+      "print timer() >= 1660; \" [\" + inkey$() + \"]\"\n"
+      "end\n");
+  ASSERT_EQ(run.errors, "");
+  // The wait sees the typed key (at 1600) and goes on once it is let go.
+  EXPECT_EQ(run.printed, "000000\n111111\n100\n000000\n[]\n1 []\n");
+}
+
+TEST_F(InputPrograms, TheMouseMovesAndAWaitForAClickFromSource) {
+  input.MoveMouse(30, -20, 0, kStart + 100);
+  input.PressMouseButton(0, kStart + 600, 50);
+  const ProgramRun run = Run(
+      "sync on\n"
+      "position mouse 100, 50\n"
+      "print mouse x(); \" \"; mouse y(); \" \"; mouse move x(); \" \"; mouse move y()\n"
+      "for frame = 1 to 8\n"
+      "  inc x, mouse move x()\n"
+      "  inc y, mouse move y()\n"
+      "  sync\n"
+      "next frame\n"
+      "print mouse x(); \" \"; mouse y(); \" \"; x; \" \"; y; \" \"; mouse move x(); \" \"; mouse move y()\n"
+      "wait mouse\n"
+      "print timer() >= 1650; mouse click()\n"
+      "end\n");
+  ASSERT_EQ(run.errors, "");
+  // Full screen, the moves carry the pointer; they count until the next
+  // frame. The wait goes on once the button (down at 1600) is up again.
+  EXPECT_EQ(run.printed, "100 50 0 0\n130 30 30 -20 0 0\n10\n");
+}
+
+TEST_F(InputPrograms, EveryJoystickControlReadsFromSource) {
+  platform::VirtualJoystick& pad = input.AttachJoystick(
+      {.name = "Pad",
+       .axes = {Axis::kX, Axis::kY, Axis::kZ, Axis::kRx, Axis::kRy, Axis::kRz, Axis::kSlider0, Axis::kSlider1}});
+  platform::VirtualJoystick& wheel =
+      input.AttachJoystick({.name = "Wheel", .axes = {Axis::kX, Axis::kY, Axis::kZ}, .force_feedback = true});
+  for (Axis axis : {Axis::kX, Axis::kY, Axis::kRx, Axis::kSlider0}) pad.SetAxis(axis, -1.0);
+  for (Axis axis : {Axis::kZ, Axis::kRy, Axis::kSlider1}) pad.SetAxis(axis, 1.0);
+  pad.SetAxis(Axis::kRz, 0.05);  // inside the dead zone
+  pad.SetHat(0, 9000);
+  for (int button : {1, 2, 3}) pad.SetButton(button, true);
+  wheel.SetAxis(Axis::kX, 1.0);
+  wheel.SetAxis(Axis::kY, -1.0);
+  const ProgramRun run = Run(
+      "print joystick left(); joystick right(); joystick up(); joystick down()\n"
+      "print joystick x(); \" \"; joystick y(); \" \"; joystick z()\n"
+      "print joystick rotation x(); \" \"; joystick rotation y(); \" \"; joystick rotation z()\n"
+      "print joystick slider 0(); \" \"; joystick slider 1()\n"
+      "print joystick pov 0(); \" \"; joystick hat angle(0); \" \"; joystick hat angle(4)\n"
+      "print joystick button 0(); joystick button 1(); joystick button 2(); joystick button 3(); "
+      "joystick button state(-1); joystick button state(32)\n"
+      "checklist control devices\n"
+      "for i = 1 to checklist quantity()\n"
+      "  print checklist string$(i); \" \"; checklist value a(i)\n"
+      "next i\n"
+      "set control device \"Wheel\"\n"
+      "sync\n"
+      "print control device x(); \" \"; control device y(); \" \"; control device z()\n"
+      "end\n");
+  ASSERT_EQ(run.errors, "");
+  // The default joystick has a dead zone and no range on its sliders; the
+  // chosen device is read from the next poll on, hence the sync.
+  EXPECT_EQ(run.printed,
+            "1010\n-1000 -1000 1000\n-1000 1000 0\n0 65535\n9000 9000 -1\n011100\n"
+            "Pad 0\nWheel 1\n1000 -1000 0\n");
+}
+
+// What an effect was last made or updated with, also after the run released
+// it.
+std::optional<platform::EffectParams> LastParams(const platform::VirtualJoystick& joystick, int effect) {
+  std::optional<platform::EffectParams> last;
+  for (const platform::EffectCall& call : joystick.EffectCalls())
+    if (call.effect == effect &&
+        (call.kind == platform::EffectCall::Kind::kCreate || call.kind == platform::EffectCall::Kind::kUpdate))
+      last = call.params;
+  return last;
+}
+
+TEST_F(InputPrograms, TheForcesPushTheSelectedDeviceFromSource) {
+  platform::VirtualJoystick& wheel = input.AttachJoystick({.name = "Wheel", .force_feedback = true});
+  const ProgramRun run = Run(
+      "set control device \"Wheel\"\n"
+      "force down 30\n"
+      "force left 40\n"
+      "force right 50\n"
+      "force constant timed 60, 1500\n"
+      "force periodic 100 ms 70, 2000\n"
+      "force auto center off\n"
+      "print 1\n"
+      "force periodic 100 ms 70, -1\n"
+      "print 2\n"
+      "end\n");
+  EXPECT_EQ(run.status, kExitRuntimeError);
+  EXPECT_NE(run.errors.find("Force duration cannot be negative"), std::string::npos) << run.errors;
+  EXPECT_EQ(run.printed, "1\n");
+  // The effects were made in slot order when the wheel was chosen, so the
+  // joystick's effect numbers are the slots.
+  struct Push {
+    int effect;
+    int32_t from;
+    int32_t magnitude;
+  };
+  for (const Push& push : {Push{2, 0, 3000}, Push{3, 9000, 4000}, Push{4, 27000, 5000}, Push{7, 0, 6000}}) {
+    const std::optional<platform::EffectParams> now = LastParams(wheel, push.effect);
+    ASSERT_TRUE(now) << push.effect;
+    EXPECT_EQ(now->direction[0], push.from) << push.effect;
+    EXPECT_EQ(now->constant.magnitude, push.magnitude) << push.effect;
+  }
+  EXPECT_EQ(LastParams(wheel, 7)->duration_us, 1550000u);
+  const std::optional<platform::EffectParams> hum = LastParams(wheel, 8);
+  ASSERT_TRUE(hum);
+  EXPECT_EQ(hum->periodic.magnitude, 7000u);
+  EXPECT_EQ(hum->periodic.period_us, 100000u);
+  EXPECT_EQ(hum->duration_us, 2049999u);
+  std::vector<int> started;
+  for (const platform::EffectCall& call : wheel.EffectCalls())
+    if (call.kind == platform::EffectCall::Kind::kStart) started.push_back(call.effect);
+  EXPECT_EQ(started, (std::vector<int>{2, 3, 4, 7, 8}));
+  EXPECT_EQ(wheel.AutoCenter(), false);
+}
+
+TEST_F(InputPrograms, EveryForceCommandNeedsAForceFeedbackDevice) {
+  input.AttachJoystick({.name = "Pad"});
+  for (const char* command : {"force down 5", "force left 5", "force right 5", "force constant timed 5, 10",
+                              "force periodic 100 ms 5, 10", "force auto center off"}) {
+    // Neither before a selection nor with a device that has no forces.
+    for (const char* selection : {"", "set control device \"Pad\"\n"}) {
+      const ProgramRun run = Run(std::string(selection) + command + "\nprint 1\nend\n");
+      EXPECT_EQ(run.status, kExitRuntimeError) << command;
+      EXPECT_NE(run.errors.find("No force-feedback device selected"), std::string::npos) << command << run.errors;
+      EXPECT_EQ(run.printed, "") << command;
+    }
+  }
 }
 
 // Until the app registers these commands with the others, the rows of the

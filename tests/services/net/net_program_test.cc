@@ -114,16 +114,32 @@ class Machine {
   std::string printed;
 };
 
+// The local folder of a program that talks to the FTP server: made and
+// entered for the program's run, left again and removed afterwards.
+class ProgramFolder {
+ public:
+  explicit ProgramFolder(fs::path folder) : folder_(std::move(folder)), previous_(fs::current_path()) {
+    fs::create_directories(folder_);
+    fs::current_path(folder_);
+  }
+  ~ProgramFolder() {
+    fs::current_path(previous_);
+    fs::remove_all(folder_);
+  }
+  const fs::path& Path() const { return folder_; }
+
+ private:
+  fs::path folder_, previous_;
+};
+
 TEST(NetProgram, AnFtpSessionListsFetchesSendsAndReportsFailures) {
   LocalFtpServer server;
   if (!server.Running()) GTEST_SKIP() << "python3-pyftpdlib is not installed";
   server.PutFile("hello.txt", "hello");
   server.PutFile("sub/big.bin", std::string(7000, 'b'));
-  const fs::path folder = server.Root() + ".program";
-  fs::create_directories(folder);
+  const ProgramFolder here(server.Root() + ".program");
+  const fs::path& folder = here.Path();
   std::ofstream(folder / "up.txt") << "up";
-  const fs::path previous = fs::current_path();
-  fs::current_path(folder);
 
   Machine m(nullptr, server.Port());
   ASSERT_TRUE(m.Start(
@@ -147,7 +163,6 @@ TEST(NetProgram, AnFtpSessionListsFetchesSendsAndReportsFailures) {
       "ftp delete file \"big.bin\"\n"
       "print \"not reached\"\n"));
   m.RunFor(10);
-  fs::current_path(previous);
 
   EXPECT_EQ(m.printed, "1\nhello.txt 0\nsub 1\n/sub\n0\n43\n87\n100\n");
   EXPECT_EQ(m.vm.errors.code, 8304);  // the second delete
@@ -157,7 +172,41 @@ TEST(NetProgram, AnFtpSessionListsFetchesSendsAndReportsFailures) {
   EXPECT_EQ(fs::file_size(folder / "big.bin"), 7000u);
   EXPECT_EQ(server.ReadFile("up.txt"), "up");
   EXPECT_FALSE(server.Exists("sub/big.bin"));
-  fs::remove_all(folder);
+}
+
+TEST(NetProgram, AnFtpDownloadStoppedHalfWayLeavesNoFileAndDisconnectsEndTheSession) {
+  LocalFtpServer server;
+  if (!server.Running()) GTEST_SKIP() << "python3-pyftpdlib is not installed";
+  server.PutFile("big.bin", std::string(7000, 'b'));
+  const ProgramFolder here(server.Root() + ".stopped");
+
+  Machine m(nullptr, server.Port());
+  ASSERT_TRUE(m.Start(
+      "ftp connect \"127.0.0.1\", \"user\", \"secret\"\n"
+      "ftp find first\n"
+      "print ftp file name$(); \" \"; ftp file size()\n"
+      "ftp get file \"big.bin\", \"part.bin\", 7000\n"
+      "ftp proceed\n"
+      "print ftp progress()\n"
+      "ftp terminate\n"
+      "print ftp progress(); \" \"; ftp status()\n"
+      "ftp get file \"big.bin\", \"whole.bin\", 7000\n"
+      "while ftp progress() <> -1 : ftp proceed : endwhile\n"
+      "ftp disconnect\n"
+      "print ftp status()\n"
+      "ftp connect \"127.0.0.1\", \"user\", \"secret\"\n"
+      "print ftp status()\n"
+      "ftp disconnect 1\n"
+      "print ftp status()\n"
+      "end\n"));
+  m.RunFor(10);
+
+  EXPECT_EQ(m.vm.errors.code, 0);
+  EXPECT_EQ(m.printed, "big.bin 7000\n43\n-1 1\n0\n1\n0\n");
+  // The download stopped half way leaves nothing; the one that ran to its
+  // end stays.
+  EXPECT_FALSE(fs::exists(here.Path() / "part.bin"));
+  EXPECT_EQ(fs::file_size(here.Path() / "whole.bin"), 7000u);
 }
 
 TEST(NetProgram, AServerReplyIsKeptForTheProgram) {
