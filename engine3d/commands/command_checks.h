@@ -47,6 +47,10 @@ inline RenderMarks& MarksOf(Engine3D& e, int32_t object) {
 // the command, so the next frame shows its change.
 inline void YieldForRefresh(Vm& vm) { vm.yield = vm.auto_refresh; }
 
+// The image record behind an image number (0 for image 0); false after
+// raising 501 for a number out of range or 502 for one without an image.
+bool CheckedImage(Vm& vm, int32_t image, int32_t* record);
+
 // Angles of the rotate commands must lie in 0..360.
 inline bool AngleInRange(float angle) { return angle >= 0.0f && angle <= 360.0f; }
 

@@ -74,24 +74,6 @@ bool GluedThrough(Engine3D& e, int32_t target, int32_t index) {
   return false;
 }
 
-// The image record behind an image number (0 for image 0); false after
-// raising 501 for a number out of range or 502 for one without an image.
-bool CheckedImage(Vm& vm, int32_t image, int32_t* record) {
-  *record = 0;
-  if (image < 0 || image > IdMap::kLast) {
-    vm.RunError(object_error::kImageNumber);
-    return false;
-  }
-  if (image == 0) return true;
-  Graphics* graphics = FindGraphics(vm);
-  *record = graphics ? graphics->Pools().image_ids.Get(image) : 0;
-  if (*record <= 0) {
-    vm.RunError(object_error::kImageMissing);
-    return false;
-  }
-  return true;
-}
-
 // The limb's frame matrix from its offset, angles and scale, in the
 // object's rotation order; the bounds follow.
 void RebuildLimbTransform(Engine3D& e, int32_t index, int32_t limb) {

@@ -164,24 +164,6 @@ void CmdInstanceObject(Vm& vm) {
   e->transforms_changed = 1;
 }
 
-// The image record of an image number (0 for none); false after raising
-// 501 for a number out of range or 502 for a number without an image.
-bool CheckedImage(Vm& vm, int32_t image, int32_t* record) {
-  *record = 0;
-  if (image < 0 || image > IdMap::kLast) {
-    vm.RunError(err::kImageNumber);
-    return false;
-  }
-  if (image == 0) return true;
-  Graphics* graphics = FindGraphics(vm);
-  *record = graphics ? graphics->Pools().image_ids.Get(image) : 0;
-  if (*record <= 0) {
-    vm.RunError(err::kImageMissing);
-    return false;
-  }
-  return true;
-}
-
 void CmdMakeObject(Vm& vm) {
   const int32_t number = vm.NextInt();
   const int32_t mesh = vm.NextInt();
