@@ -59,7 +59,9 @@ constexpr int32_t kBadArgument = 274;
 
 // Plays opened files through the sound library: MIDI files (and anything
 // else the song player takes) as songs of `songs`, WAV and MPEG audio as
-// library samples on a reserved channel.
+// library samples on a reserved channel, and every other sound file the
+// platform's decoder reads (WMA, Ogg Vorbis, FLAC, AAC ...) decoded as it
+// plays, mixed beside the channels.
 class LibraryMciMediaOpener final : public MciMediaOpener {
  public:
   explicit LibraryMciMediaOpener(SongEngine& songs) : songs_(songs) {}

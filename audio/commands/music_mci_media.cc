@@ -1,5 +1,7 @@
 // The files that command strings play: songs of the song player (MIDI
-// files above all) and decoded audio files as library samples.
+// files above all), WAV and MPEG audio as library samples, and every other
+// sound file the platform's decoder reads (WMA, Ogg Vorbis, FLAC, AAC ...)
+// decoded as it plays.
 
 #include <algorithm>
 #include <limits>
@@ -8,7 +10,11 @@
 #include "audio/library/channel.h"
 #include "audio/library/formats/midi_song.h"
 #include "audio/library/formats/song_engine.h"
+#include "audio/library/library.h"
+#include "audio/library/mixer.h"
 #include "audio/library/sample.h"
+#include "audio/library/sound_feed.h"
+#include "platform/video/clip_sound.h"
 
 namespace zv {
 namespace {
@@ -119,13 +125,109 @@ class SampleMedia final : public MciMedia {
   int32_t position_ = 0;
 };
 
+// A compressed sound file decoded a block at a time as the mixer asks for
+// it, through a feed unit of the library: a long piece of music is never
+// held whole, and opening it again to loop costs next to nothing. What the
+// mixer's thread changes (the track, the frames played, the end) is guarded
+// by the mixer's lock.
+class DecodedMedia final : public MciMedia {
+ public:
+  // Null when the library is not running or the file holds no sound that
+  // the platform's decoder reads.
+  static std::unique_ptr<DecodedMedia> Open(const std::string& path) {
+    if (!AudioInitialised()) return nullptr;
+    const int32_t rate = GetOutputRate();
+    std::unique_ptr<platform::ClipSound> track = platform::OpenClipSound(path, rate);
+    if (!track) return nullptr;
+    std::unique_ptr<DecodedMedia> media(new DecodedMedia(std::move(track), rate));
+    media->unit_ = SoundFeedUnit::Create([m = media.get()](int16_t* out, int32_t frames) { return m->Read(out, frames); });
+    if (!media->unit_) return nullptr;
+    return media;
+  }
+  ~DecodedMedia() override { unit_.reset(); }  // the mixer lets go of the track first
+  DecodedMedia(const DecodedMedia&) = delete;
+  DecodedMedia& operator=(const DecodedMedia&) = delete;
+
+  bool Play() override {
+    if (state_ == State::kPaused) return Resume();
+    if (Ended() && !Rewind()) return false;  // played to its end: from the start again
+    Switch(State::kPlaying);
+    return true;
+  }
+  bool Stop() override {
+    Switch(State::kHalted);
+    return true;
+  }
+  bool Rewind() override {
+    Switch(State::kHalted);
+    MixerGuard guard(MixerMutex());
+    played_ = 0;
+    ended_ = !track_->Rewind();
+    return !ended_;
+  }
+  bool Pause() override {
+    if (state_ == State::kPlaying) Switch(State::kPaused);
+    return true;
+  }
+  bool Resume() override {
+    if (state_ == State::kPaused) Switch(State::kPlaying);
+    return true;
+  }
+  int32_t LengthMs() override { return length_ms_; }
+  // Short of the length until the track has really ended, so that a stated
+  // length a little too short never cuts the music off early.
+  int32_t PositionMs() override {
+    MixerGuard guard(MixerMutex());
+    if (ended_) return length_ms_;
+    const int64_t ms = played_ * 1000 / rate_;
+    return static_cast<int32_t>(std::min<int64_t>(ms, int64_t{length_ms_} - 1));
+  }
+
+ private:
+  enum class State { kHalted, kPlaying, kPaused };
+
+  DecodedMedia(std::unique_ptr<platform::ClipSound> track, int32_t rate)
+      : track_(std::move(track)), rate_(std::max(1, rate)), length_ms_(LengthOf(*track_)) {}
+
+  // A file that states no length plays until its sound runs out.
+  static int32_t LengthOf(const platform::ClipSound& track) {
+    constexpr int64_t kLongest = std::numeric_limits<int32_t>::max();
+    const int64_t stated = track.StatedLengthMs();
+    return static_cast<int32_t>(stated < 0 ? kLongest : std::clamp<int64_t>(stated, 1, kLongest));
+  }
+
+  // On the mixer's thread, with its lock held.
+  int32_t Read(int16_t* out, int32_t frames) {
+    const int32_t got = ended_ ? 0 : std::max(0, track_->Read(out, frames));
+    played_ += got;
+    if (got < frames) ended_ = true;
+    return got;
+  }
+  bool Ended() const {
+    MixerGuard guard(MixerMutex());
+    return ended_;
+  }
+  void Switch(State state) {
+    state_ = state;
+    unit_->SetActive(state == State::kPlaying);
+  }
+
+  std::unique_ptr<platform::ClipSound> track_;
+  int32_t rate_;
+  int32_t length_ms_;
+  std::unique_ptr<SoundFeedUnit> unit_;
+  State state_ = State::kHalted;
+  int64_t played_ = 0;  // frames at the mixer's rate
+  bool ended_ = false;
+};
+
 }  // namespace
 
 std::unique_ptr<MciMedia> LibraryMciMediaOpener::Open(const std::string& path) {
   if (Song* song = songs_.LoadSong(path)) return std::make_unique<SongMedia>(songs_, song);
   const uint32_t mode = sample_mode::k2D | sample_mode::kExactMpegLength;
   if (SampleHandle sample = LoadSample(-2, path.c_str(), mode, 0)) return std::make_unique<SampleMedia>(sample);
-  return nullptr;
+  return DecodedMedia::Open(path);
 }
 
 }  // namespace zv

@@ -52,6 +52,9 @@ bool MusicSlots::LoadMusic(int32_t n, const std::string& name, AttachedData* att
   const std::string copy = ResolvedCopy(name, extension, attached);
   if (slots_[static_cast<size_t>(n)].loaded) DeleteMusic(n);
   MusicSlot& slot = Slot(n);
+  // Segment files ("sgt") are sorted here with the songs, but no segment
+  // player exists on this platform and the song player reads none of them:
+  // they fail to load, with the load warning.
   if (ExtensionIs(extension, "rmi") || ExtensionIs(extension, "mod") || ExtensionIs(extension, "s3m") ||
       ExtensionIs(extension, "sgt") || ExtensionIs(short_extension, "xm") || ExtensionIs(short_extension, "it")) {
     slot.song = songs_.LoadSong(platform::Paths().Resolve(copy));

@@ -51,9 +51,9 @@ class MciDevice {
 };
 
 // The 33 music slots and the music operations behind the music commands:
-// modules, RIFF MIDI files and segments through the song player, MIDI files
-// and every other extension through command strings, CD tracks through the
-// CD device.
+// modules, RIFF MIDI files and segments through the song player (which
+// plays no segments: they do not load), MIDI files and every other
+// extension through command strings, CD tracks through the CD device.
 class MusicSlots {
  public:
   MusicSlots(SongEngine& songs, MciDevice& mci, MusicCd& cd) : songs_(songs), mci_(mci), cd_(cd) {}

@@ -6,4 +6,4 @@ target_sources(zv_audio_commands PRIVATE
   ${CMAKE_CURRENT_LIST_DIR}/music_mci_media.cc
   ${CMAKE_CURRENT_LIST_DIR}/music_service.cc
   ${CMAKE_CURRENT_LIST_DIR}/music_slots.cc)
-target_link_libraries(zv_audio_commands PUBLIC zv_audio_songs)
+target_link_libraries(zv_audio_commands PUBLIC zv_audio_songs PRIVATE zv_platform_video)

@@ -118,6 +118,11 @@ class Window {
   virtual void CaptureMouse(bool captured) = 0;
   // Moves the pointer to a position in the client area.
   virtual void WarpMouse(int32_t x, int32_t y) = 0;
+  // While grabbed, every key comes to the window, the desktop's own
+  // shortcuts too (task switching and the like), rather than to the window
+  // manager. The grab holds only while the window has the input focus and
+  // ends with the window.
+  virtual void GrabKeyboard(bool grabbed) = 0;
 
   // A modal box; returns when the user closes it. Works without a window.
   virtual void ShowMessageBox(std::string_view title, std::string_view text, MessageBoxIcon icon) = 0;

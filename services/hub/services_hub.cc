@@ -35,7 +35,7 @@ ServicesHub::ServicesHub(platform::Window& window, Vm& vm, const HubOptions& opt
       // reported as one.
       shell_(std::make_unique<platform::PosixShell>()),
       files_(*shell_),
-      system_(MakeRegistry(options), MakeFolders(options)),
+      system_(MakeRegistry(options), MakeFolders(options), &window),
       net_(CreateNetServices(*options.clock, /*loopback_only=*/!window.HasDisplay())) {
   input_.Attach(vm);
   files_.Bind(vm);
@@ -47,6 +47,12 @@ ServicesHub::ServicesHub(platform::Window& window, Vm& vm, const HubOptions& opt
 }
 
 ServicesHub::~ServicesHub() = default;
+
+void ServicesHub::UnacquireInputDevices() {
+  input_.UnacquireInputDevices();
+  // The run is over: the desktop has its keys back, whatever the program left.
+  system_.SetSystemKeysEnabled(true);
+}
 
 void ServicesHub::SetSystemKeysEnabled(bool enabled) {
   // Only the start of a run turns the keys on through the runtime; that is

@@ -42,7 +42,7 @@ class ServicesHub final : public InputServices {
   bool InitInput() override { return input_.InitInput(); }
   void PollInputDevices() override { input_.PollInputDevices(); }
   void AcquireInputDevices() override { input_.AcquireInputDevices(); }
-  void UnacquireInputDevices() override { input_.UnacquireInputDevices(); }
+  void UnacquireInputDevices() override;
   void ReleaseForceEffects() override { input_.ReleaseForceEffects(); }
   void ShutdownInput() override { input_.ShutdownInput(); }
   void ReapFinishedChild() override { files_.ReapFinishedChild(); }

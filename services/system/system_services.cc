@@ -26,8 +26,13 @@ std::string ConfigFolder() {
 
 SystemFolders DefaultSystemFolders() { return SystemFolders{ExecutablePath(), ConfigFolder()}; }
 
+void SystemServices::SetSystemKeysEnabled(bool enabled) {
+  system_keys_enabled_ = enabled;
+  if (window_) window_->GrabKeyboard(!enabled);
+}
+
 void SystemServices::ResetForRun() {
-  system_keys_enabled_ = true;
+  SetSystemKeysEnabled(true);
   internal_flags_.fill(false);
 }
 

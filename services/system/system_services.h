@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/registry/registry.h"
+#include "platform/window/window.h"
 #include "runtime/vm/vm.h"
 #include "services/system/user_libraries.h"
 
@@ -26,8 +27,10 @@ class SystemServices {
  public:
   static constexpr int kInternalFlags = 3;
 
-  SystemServices(platform::Registry registry, SystemFolders folders)
-      : registry_(std::move(registry)), folders_(std::move(folders)) {}
+  // `window`: the program's window, which holds the keyboard while the
+  // system keys are off; null where there is none (the flag alone changes).
+  SystemServices(platform::Registry registry, SystemFolders folders, platform::Window* window = nullptr)
+      : registry_(std::move(registry)), folders_(std::move(folders)), window_(window) {}
   SystemServices(const SystemServices&) = delete;
   SystemServices& operator=(const SystemServices&) = delete;
 
@@ -35,9 +38,9 @@ class SystemServices {
   void Bind(Vm& vm) { vm.system = this; }
 
   // ---- What the runtime asks -----------------------------------------------------
-  // The system's task-switch keys on or off. The desktop keeps its own keys
-  // here; the flag is what programs and the runtime rely on.
-  void SetSystemKeysEnabled(bool enabled) { system_keys_enabled_ = enabled; }
+  // The desktop's task-switch keys on or off. Off, the window grabs the
+  // keyboard, so that those keys reach the program instead of the desktop.
+  void SetSystemKeysEnabled(bool enabled);
   // At every run's beginning: the keys on and the internal flags cleared.
   void ResetForRun();
   // When the program is freed: every library it loaded is unloaded.
@@ -54,6 +57,7 @@ class SystemServices {
  private:
   platform::Registry registry_;
   SystemFolders folders_;
+  platform::Window* window_;
   bool system_keys_enabled_ = true;
   std::array<bool, kInternalFlags> internal_flags_{};
   UserLibraries libraries_;

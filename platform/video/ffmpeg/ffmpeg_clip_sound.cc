@@ -27,6 +27,8 @@ using ffmpeg::ResamplerHandle;
 constexpr int kMaxFrameSamples = 1 << 20;
 constexpr int kMaxChannels = 64;
 constexpr int kMaxTrackRate = 768000;
+// A stated length beyond a week is taken for a damaged header.
+constexpr int64_t kLongestStatedMs = int64_t{7} * 24 * 3600 * 1000;
 
 // What the resampler was made for; a decoder may change it within a track.
 struct InputFormat {
@@ -63,6 +65,7 @@ class FfmpegClipSound final : public ClipSound {
   bool Open() {
     format_ = ffmpeg::OpenLocalMedia(path_);
     if (!format_ || !OpenTrack()) return false;
+    stated_length_ms_ = LengthFromHeaders();
     return Refill();
   }
 
@@ -105,7 +108,22 @@ class FfmpegClipSound final : public ClipSound {
     return true;
   }
 
+  int64_t StatedLengthMs() const override { return stated_length_ms_; }
+
  private:
+  // The track's own duration, else the container's; -1 for none, or for
+  // one no file could hold.
+  int64_t LengthFromHeaders() const {
+    const AVStream* stream = format_->streams[stream_index_];
+    int64_t ms = -1;
+    if (stream->duration != AV_NOPTS_VALUE && stream->duration > 0 && stream->time_base.num > 0 &&
+        stream->time_base.den > 0)
+      ms = av_rescale_q(stream->duration, stream->time_base, AVRational{1, 1000});
+    else if (format_->duration != AV_NOPTS_VALUE && format_->duration > 0)
+      ms = av_rescale(format_->duration, 1000, AV_TIME_BASE);
+    return ms >= 0 && ms <= kLongestStatedMs ? ms : -1;
+  }
+
   bool OpenTrack() {
     const AVCodec* decoder = nullptr;
     stream_index_ = av_find_best_stream(format_.get(), AVMEDIA_TYPE_AUDIO, -1, -1, &decoder, 0);
@@ -239,6 +257,7 @@ class FfmpegClipSound final : public ClipSound {
   bool flushed_ = false;   // the resampler has given up its last frames
   std::vector<int16_t> pending_;  // converted frames not yet read
   size_t pending_at_ = 0;
+  int64_t stated_length_ms_ = -1;
 };
 
 }  // namespace

@@ -46,6 +46,7 @@ class HeadlessWindow final : public Window {
   void ShowCursor(bool shown) override { cursor_shown_ = shown; }
   void CaptureMouse(bool captured) override { captured_ = captured; }
   void WarpMouse(int32_t x, int32_t y) override { warped_to_ = {x, y, 0, 0}; }
+  void GrabKeyboard(bool grabbed) override { keyboard_grabbed_ = grabbed; }
   void ShowMessageBox(std::string_view title, std::string_view text, MessageBoxIcon icon) override;
   bool HasDisplay() const override { return false; }
   void* NativeHandle() override { return nullptr; }
@@ -64,6 +65,7 @@ class HeadlessWindow final : public Window {
   const WindowFrame& Frame() const { return frame_; }
   bool CursorShown() const { return cursor_shown_; }
   bool Captured() const { return captured_; }
+  bool KeyboardGrabbed() const { return keyboard_grabbed_; }
   WindowRect WarpedTo() const { return warped_to_; }
 
  private:
@@ -90,6 +92,7 @@ class HeadlessWindow final : public Window {
   WindowFrame frame_;
   bool cursor_shown_ = true;
   bool captured_ = false;
+  bool keyboard_grabbed_ = false;
   WindowRect placement_{0, 0, 320, 240};
   WindowRect warped_to_{};
   std::vector<MessageBoxShown> boxes_;

@@ -179,6 +179,9 @@ class SdlWindow final : public Window {
   void ShowCursor(bool shown) override { SDL_ShowCursor(shown ? SDL_ENABLE : SDL_DISABLE); }
   void CaptureMouse(bool captured) override { SDL_CaptureMouse(captured ? SDL_TRUE : SDL_FALSE); }
   void WarpMouse(int32_t x, int32_t y) override { SDL_WarpMouseInWindow(window_, x, y); }
+  // SDL lets go of the grab while the window is not focused and takes it
+  // again when the focus comes back.
+  void GrabKeyboard(bool grabbed) override { SDL_SetWindowKeyboardGrab(window_, grabbed ? SDL_TRUE : SDL_FALSE); }
   // Once the program was asked to go while a box showed, later boxes (the
   // exit prompt after an error box) do not hold it up.
   void ShowMessageBox(std::string_view title, std::string_view text, MessageBoxIcon icon) override {

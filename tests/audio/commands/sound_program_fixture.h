@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <variant>
@@ -68,7 +69,10 @@ class SoundProgramTest : public ::testing::Test {
     ResetVmState(vm);
     vm.errors = ErrorState{};
     host.quits = 0;
-    for (int turn = 0; turn < 1000 && !vm.program_ended && host.quits == 0; ++turn) RunVmLoop(vm);
+    for (int turn = 0; turn < 1000 && !vm.program_ended && host.quits == 0; ++turn) {
+      RunVmLoop(vm);
+      if (on_frame && !vm.program_ended) on_frame();
+    }
     return true;
   }
 
@@ -92,6 +96,10 @@ class SoundProgramTest : public ::testing::Test {
     }
     return {left, right};
   }
+
+  // What happens between two turns of the machine (after each sync), as
+  // the runtime's frame would do it; nothing when unset.
+  std::function<void()> on_frame;
 
   SoundCommandsService service;
   HandlerTable handlers;

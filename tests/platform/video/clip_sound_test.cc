@@ -35,12 +35,14 @@ double Frequency(const std::vector<int16_t>& frames, int32_t rate) {
 
 // The clip's 0.6 s of a 440 Hz tone (8-bit mono at 8000 Hz in the file)
 // comes out as 16-bit stereo at the rate asked for, both sides alike; a
-// rewind gives the same sound again, whatever the size of the reads.
+// rewind gives the same sound again, whatever the size of the reads. The
+// file's stated length goes along.
 TEST(ClipSound, DecodesTheTrackAtTheAskedRateAndRewinds) {
   for (int32_t rate : {44100, 22050}) {
     SCOPED_TRACE(rate);
     auto sound = OpenClipSound(Clip("with_sound.avi"), rate);
     ASSERT_NE(sound, nullptr);
+    EXPECT_NEAR(sound->StatedLengthMs(), 600, 5);
     const std::vector<int16_t> first = ReadAll(*sound, 333);
     EXPECT_NEAR(static_cast<double>(first.size() / 2), 0.6 * rate, rate * 0.01);
     EXPECT_NEAR(Frequency(first, rate), 440.0, 5.0);
@@ -55,6 +57,7 @@ TEST(ClipSound, DecodesTheTrackAtTheAskedRateAndRewinds) {
     EXPECT_EQ(sound->Read(none, 1), 0);
     ASSERT_TRUE(sound->Rewind());
     EXPECT_EQ(ReadAll(*sound, 4096), first);
+    EXPECT_NEAR(sound->StatedLengthMs(), 600, 5);
   }
 }
 

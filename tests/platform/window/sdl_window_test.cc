@@ -1,9 +1,16 @@
 #include "platform/window/sdl/sdl_window.h"
 
-#include <SDL_scancode.h>
+#include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <functional>
+#include <thread>
+
+#include "tests/display/x11_window_state.h"
+// Last: its macros (None, Bool ...) clash with names in the headers above.
+#include <X11/Xlib.h>
 
 namespace zv::platform {
 namespace {
@@ -29,6 +36,48 @@ TEST(SdlWindow, WithoutADisplayNoWindowOpens) {
   EXPECT_NE(error.find("no display"), std::string::npos);
   if (display) ::setenv("DISPLAY", saved.c_str(), 1);
   if (wayland) ::setenv("WAYLAND_DISPLAY", saved_wayland.c_str(), 1);
+}
+
+// Takes the window's events until `done` holds (or a few seconds pass);
+// whether it came to hold.
+bool PumpUntil(Window& window, const std::function<bool(const WindowEvent&)>& done) {
+  for (int i = 0; i < 100; ++i) {
+    WindowEvent event;
+    while (window.PollEvent(&event))
+      if (done(event)) return true;
+    if (done(WindowEvent{})) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  }
+  return false;
+}
+
+// The keyboard grab seen from another client of the X server: while the
+// window holds the keyboard, nobody else (the window manager's task-switch
+// keys included) can take it.
+TEST(SdlWindowUnderAWindowManager, HoldsTheKeyboardWhileAskedAndLetsGo) {
+  if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "no X display";
+  if (!test::X11WindowManagerRunning()) GTEST_SKIP() << "no window manager: run under tests/support/with_window_manager.sh";
+  SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
+  std::string error;
+  std::unique_ptr<Window> window = OpenSdlWindow({}, &error);
+  ASSERT_NE(window, nullptr) << error;
+  window->Show();
+  ASSERT_TRUE(PumpUntil(*window, [](const WindowEvent& e) { return e.kind == WindowEventKind::kActivate; }));
+
+  Display* other = XOpenDisplay(nullptr);
+  ASSERT_NE(other, nullptr);
+  auto others_can_grab = [other] {
+    const int result = XGrabKeyboard(other, DefaultRootWindow(other), False, GrabModeAsync, GrabModeAsync, CurrentTime);
+    if (result == GrabSuccess) XUngrabKeyboard(other, CurrentTime);
+    XSync(other, False);
+    return result == GrabSuccess;
+  };
+  EXPECT_TRUE(others_can_grab());
+  window->GrabKeyboard(true);
+  EXPECT_TRUE(PumpUntil(*window, [&](const WindowEvent&) { return !others_can_grab(); }));
+  window->GrabKeyboard(false);
+  EXPECT_TRUE(PumpUntil(*window, [&](const WindowEvent&) { return others_can_grab(); }));
+  XCloseDisplay(other);
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 
 #include "compiler/compiler.h"
 #include "platform/registry/registry.h"
+#include "platform/window/headless/headless_window.h"
 #include "platform/shell/shell.h"
 #include "runtime/console/console_commands.h"
 #include "runtime/runtime_state.h"
@@ -62,7 +63,7 @@ class ServicesProgramTest : public ::testing::Test {
                                              ::testing::UnitTest::GetInstance()->current_test_info()->name())),
         files(shell),
         system(platform::Registry::InFolder((folder_ / ".registry").string()),
-               SystemFolders{"/opt/game/game", (folder_ / ".system").string()}),
+               SystemFolders{"/opt/game/game", (folder_ / ".system").string()}, &window),
         vm(handlers, host) {
     RegisterCoreHandlers(handlers);
     RegisterConsoleHandlers(handlers);
@@ -137,6 +138,8 @@ class ServicesProgramTest : public ::testing::Test {
   ClipboardHost host;
   RuntimeState state;
   platform::RecordingShell shell;
+  platform::ManualClock clock{0};
+  platform::HeadlessWindow window{clock};
   FileServices files;
   SystemServices system;
   MemoryBlocks blocks;

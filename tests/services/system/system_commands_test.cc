@@ -54,15 +54,20 @@ TEST_F(SystemCommands, ReportTheExecutableAndTheSystemFolder) {
   EXPECT_EQ(printed, "/opt/game/game\n" + (Folder() / ".system").string() + "\n");
 }
 
+// With the system keys off the window holds the keyboard, so the desktop's
+// task-switch keys reach the program; on again (or at the next run) it lets go.
 TEST_F(SystemCommands, SwitchKeysAndRestoreThemAtTheNextRun) {
   ASSERT_TRUE(Run("disable escape key\ndisable system keys\n"));
   EXPECT_FALSE(vm.escape_quits);
   EXPECT_FALSE(system.SystemKeysEnabled());
+  EXPECT_TRUE(window.KeyboardGrabbed());
   ASSERT_TRUE(Run("enable escape key\n"));
   EXPECT_TRUE(vm.escape_quits);
   EXPECT_TRUE(system.SystemKeysEnabled());
+  EXPECT_FALSE(window.KeyboardGrabbed());
   ASSERT_TRUE(Run("disable system keys\nenable system keys\n"));
   EXPECT_TRUE(system.SystemKeysEnabled());
+  EXPECT_FALSE(window.KeyboardGrabbed());
 }
 
 TEST_F(SystemCommands, TheLastExitPromptIsKept) {

@@ -107,5 +107,30 @@ TEST_F(MciMediaTest, WaveFilePlaysOnAReservedChannel) {
   EXPECT_EQ(device.SendString("open \"" + folder + "none.wma\" alias music3", nullptr), mci_error::kFileNotFound);
 }
 
+// A compressed file reports the length its headers state, and a position
+// that stays short of it until the sound has really run out.
+TEST_F(MciMediaTest, CompressedFileReportsItsLengthAndPosition) {
+  LibraryMciMediaOpener opener(LibrarySongs());
+  MciMusicDevice device(opener);
+  const std::string path = std::string(ZV_MUSIC_FILES) + "/tone.ogg";
+  ASSERT_EQ(device.SendString("open \"" + path + "\" alias music4", nullptr), 0);
+  std::string reply;
+  ASSERT_EQ(device.SendString("status music4 length", &reply), 0);
+  EXPECT_EQ(reply, "500");
+  ASSERT_EQ(device.SendString("play music4", nullptr), 0);
+  EXPECT_GT(Loud(Mix(11025)), 1000);
+  ASSERT_EQ(device.SendString("status music4 position", &reply), 0);
+  EXPECT_NEAR(std::atoi(reply.c_str()), 250, 30);
+  Mix(10800);
+  ASSERT_EQ(device.SendString("status music4 position", &reply), 0);
+  EXPECT_LT(std::atoi(reply.c_str()), 500);
+  EXPECT_GT(std::atoi(reply.c_str()), 450);
+  Mix(4410);
+  ASSERT_EQ(device.SendString("status music4 position", &reply), 0);
+  EXPECT_EQ(reply, "500");
+  EXPECT_EQ(Loud(Mix(4410)), 0);
+  EXPECT_EQ(device.SendString("close music4", nullptr), 0);
+}
+
 }  // namespace
 }  // namespace zv::test
