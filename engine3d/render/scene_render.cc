@@ -76,7 +76,9 @@ void GatherTextures(Engine3D& e) {
 
 bool OpenScene(Engine3D& e, p::Device3D& d) {
   p::Result result = p::result::kOk;
-  if (e.scene_opened_by_backdrop == 0 && e.in_scene == 0) {
+  // The scene the backdrop opened this turn may be closed already (a render
+  // at once after the turn's own): nothing can be drawn until one is opened.
+  if (e.in_scene == 0) {
     result = d.BeginScene();
     if (p::Succeeded(result)) e.in_scene = 1;
   }
