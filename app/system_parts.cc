@@ -1,8 +1,11 @@
 #include "app/system_parts.h"
 
 #include "app/all_handlers.h"
+#include "audio/library/cd_audio.h"
+#include "audio/library/timing.h"
 #include "display/display_factory.h"
 #include "engine3d/engine.h"
+#include "platform/audio/cdrom/fake_cd_drive.h"
 #include "platform/audio/sdl/sdl_audio.h"
 #include "platform/present/presenter_factory.h"
 #include "services/hub/services_hub.h"
@@ -23,7 +26,11 @@ SystemParts::SystemParts(std::string executable_path, bool headless)
       audio_backend_(headless ? nullptr : platform::MakeSdlAudioBackend()),
       sound_(SoundSystemOptions{audio_backend_.get(), false}, &music_),
       sound_layouts_(sound_.Slots()),
-      mesh_layouts_(Engine()) {}
+      mesh_layouts_(Engine()) {
+  // Without the machine's devices the CD music commands still find a disc,
+  // one that plays on the library's clock; otherwise the machine's drive.
+  SetCdDrive(headless ? platform::MakeHeadlessCdDrive(LibraryClock()) : nullptr);
+}
 
 SystemParts::~SystemParts() = default;
 

@@ -172,7 +172,6 @@ void Engine3D::ReleaseDeviceTextures() {
   ResetRenderStateCache(*this);
   settings.mipmap_mode = 2;
   in_scene = 0;
-  scene_opened_by_backdrop = 0;
 }
 
 Device3DClient::Projection Engine3D::CameraProjection() const {

@@ -140,7 +140,6 @@ class Engine3D final : public Engine3DServices, public Device3DClient, public Dr
   ObjectCollisionState collision;  // what the collision queries keep
   uint64_t polygon_counter = 0;
   uint8_t in_scene = 0;
-  uint8_t scene_opened_by_backdrop = 0;
   // The static scene, and the matrix terrain grids by number (object records).
   StaticScene static_scene;
   IdMap matrix_ids;

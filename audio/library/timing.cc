@@ -37,6 +37,16 @@ void SleepMs(uint32_t ms) {
 
 void SetAudioClock(platform::Clock* clock) { g_clock.store(clock); }
 
+platform::Clock& LibraryClock() {
+  class View final : public platform::Clock {
+   public:
+    uint32_t NowMs() override { return GetClockMs(); }
+    void SleepMs(uint32_t ms) override { zv::SleepMs(ms); }
+  };
+  static View view;
+  return view;
+}
+
 float UpdateCpuLoad(CpuLoad& load, float k) {
   const uint32_t now = ReadPerfCounter();
   load.block_end = load.current = now;

@@ -17,6 +17,9 @@ void SleepMs(uint32_t ms);
 // Lets tests drive the library's millisecond clock; null restores the
 // system clock. Sleeping keeps real time either way.
 void SetAudioClock(platform::Clock* clock);
+// The library's clock (whichever drives GetClockMs now) for the devices
+// that must keep the same time as the library's timers.
+platform::Clock& LibraryClock();
 
 // The mixer's CPU-load record: the share of elapsed time spent mixing.
 struct CpuLoad {

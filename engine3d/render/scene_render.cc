@@ -76,7 +76,10 @@ void GatherTextures(Engine3D& e) {
 
 bool OpenScene(Engine3D& e, p::Device3D& d) {
   p::Result result = p::result::kOk;
-  if (e.scene_opened_by_backdrop == 0 && e.in_scene == 0) {
+  // Drawn into the scene the backdrop opened when it is still open; the
+  // turn's own render closes it, and a render at once after that needs a
+  // scene of its own.
+  if (e.in_scene == 0) {
     result = d.BeginScene();
     if (p::Succeeded(result)) e.in_scene = 1;
   }
@@ -246,11 +249,9 @@ void RenderScene(Engine3D& e) {
 
 void RenderBackdrop(Engine3D& e) {
   p::Device3D* d = e.Device();
-  e.scene_opened_by_backdrop = 0;
   if (d && e.backdrop.object > 0 && e.backdrop.shown == 1 && e.DrawingEnabled() && e.in_scene == 0 &&
       p::Succeeded(d->BeginScene())) {
     e.in_scene = 1;
-    e.scene_opened_by_backdrop = 1;
     Matrix4 saved_view;
     d->GetTransform(p::TransformState::kView, &saved_view);
     d->SetTransform(p::TransformState::kView, e.settings.identity);

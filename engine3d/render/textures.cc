@@ -109,12 +109,14 @@ int32_t TakeImageTexture(Engine3D& e, int32_t image, bool colour_key, bool make_
     if (owned) LinkImageTexture(e, image, current, true);
     return current;
   }
-  if (!img->surface) return 0;
   const int32_t texture = AllocTextureRecord(e);
   if (texture == 0) return 0;
   img = ImageOf(e, image);
   // A texture that cannot be made is still handed out: it draws nothing.
-  MakeTextureFromSurface(e, e.pools.textures[texture], image, *img->surface, colour_key, make_new, false);
+  // An image whose grab waits for the next sync has no picture yet; the
+  // grab fills the texture linked to it, so its users see the picture.
+  if (img->surface)
+    MakeTextureFromSurface(e, e.pools.textures[texture], image, *img->surface, colour_key, make_new, false);
   CreateTextureCacheEntry(e, texture, std::string());
   LinkImageTexture(e, image, texture, owned);
   return texture;

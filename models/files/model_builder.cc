@@ -9,7 +9,9 @@ bool BuildMeshNode(const MeshGeometry& mesh, int32_t texture, SceneNode& parent,
   auto node = MeshNode::Create("usermesh", mesh.positions, mesh.face_count, mesh.face_data, true,
                                services);
   node->set_number(frame_number);
-  if (!node->RefreshVertexBuffer(true)) return false;
+  // A mesh without vertices has no vertex buffer: it draws nothing until
+  // geometry is put into it.
+  if (!node->RefreshVertexBuffer(true) && mesh.VertexCount() > 0) return false;
   node->set_texture(texture);
   node->set_owns_texture(false);
   node->set_second_name("Default");

@@ -13,8 +13,8 @@ namespace zv::models {
 // A mesh node named "usermesh" made from a mesh record's geometry, with
 // that texture (not owned: the mesh did not load it) and the second name
 // "Default", numbered `frame_number` and appended to `parent`'s children.
-// False, with nothing attached, when its vertex buffer cannot be made (a
-// mesh without vertices, for one).
+// False, with nothing attached, when its vertex buffer cannot be made; a
+// mesh without vertices makes an empty node that draws nothing.
 bool BuildMeshNode(const MeshGeometry& mesh, int32_t texture, SceneNode& parent, int32_t frame_number,
                    NodeServices& services);
 

@@ -63,9 +63,11 @@ TEST(ModelBuilder, MeshFramesMakeTheRootThenLimbsAndDraw) {
   EXPECT_EQ(PixelRgb(*rig->target, 16, 16), 0xFFFFFFu);
   EXPECT_EQ(services.drawn_indices, 6u);
 
-  // A record without vertices makes no node.
+  // A record without vertices makes a limb that draws nothing.
   MeshGeometry empty;
-  EXPECT_FALSE(AddMeshFrame(root, 2, empty, 0, services));
+  ASSERT_TRUE(AddMeshFrame(root, 2, empty, 0, services));
+  root->RenderNode(*rig->device, -1);
+  EXPECT_EQ(services.drawn_indices, 12u);
 }
 
 KeyframeSet TwoTracks() {

@@ -1,12 +1,26 @@
 #include "platform/audio/cdrom/fake_cd_drive.h"
 
+#include "platform/clock/clock.h"
+
 namespace zv::platform {
 
-FakeCdDrive::FakeCdDrive(std::vector<int> track_ms, bool drive_present) : drive_present_(drive_present) {
+FakeCdDrive::FakeCdDrive(std::vector<int> track_ms, bool drive_present, Clock* clock)
+    : drive_present_(drive_present), clock_(clock) {
   for (int ms : track_ms) tracks_.push_back(CdTime::FromFrames(static_cast<int64_t>(ms) * 75 / 1000));
+  if (clock_) last_look_ms_ = clock_->NowMs();
+}
+
+void FakeCdDrive::FollowClock() {
+  if (!clock_) return;
+  const uint32_t now = clock_->NowMs();
+  const uint32_t elapsed = ElapsedMs(last_look_ms_, now);
+  last_look_ms_ = now;
+  // Longer than the longest disc: it has played to its end either way.
+  Advance(elapsed > 24u * 3600 * 1000 ? 24 * 3600 * 1000 : static_cast<int>(elapsed));
 }
 
 bool FakeCdDrive::Open() {
+  FollowClock();
   open_ = drive_present_;
   return open_;
 }
@@ -20,6 +34,7 @@ int64_t FakeCdDrive::TrackStartFrames(int track) const {
 int64_t FakeCdDrive::DiscFrames() const { return TrackStartFrames(static_cast<int>(tracks_.size()) + 1); }
 
 bool FakeCdDrive::ReadDisc(CdDisc& disc) {
+  FollowClock();
   disc = CdDisc{};
   if (!open_ || door_open_ || tracks_.empty()) return false;
   disc.track_lengths = tracks_;
@@ -28,6 +43,7 @@ bool FakeCdDrive::ReadDisc(CdDisc& disc) {
 }
 
 bool FakeCdDrive::PlayTrack(int track) {
+  FollowClock();
   if (!open_ || door_open_ || track < 1 || track > static_cast<int>(tracks_.size())) return false;
   position_ = TrackStartFrames(track);
   frame_carry_ms_ = 0;
@@ -39,6 +55,7 @@ bool FakeCdDrive::PlayTrack(int track) {
 }
 
 bool FakeCdDrive::Stop() {
+  FollowClock();
   if (!open_) return false;
   playing_ = false;
   paused_ = false;
@@ -46,18 +63,21 @@ bool FakeCdDrive::Stop() {
 }
 
 bool FakeCdDrive::Pause() {
+  FollowClock();
   if (!open_ || !playing_) return false;
   paused_ = true;
   return true;
 }
 
 bool FakeCdDrive::Resume() {
+  FollowClock();
   if (!open_ || !playing_) return false;
   paused_ = false;
   return true;
 }
 
 bool FakeCdDrive::ReadPlace(CdPlace& place) {
+  FollowClock();
   place = CdPlace{};
   if (!open_ || door_open_ || tracks_.empty()) return false;
   int track = 1;
@@ -70,6 +90,7 @@ bool FakeCdDrive::ReadPlace(CdPlace& place) {
 }
 
 bool FakeCdDrive::SetDoorOpen(bool open) {
+  FollowClock();
   if (!open_) return false;
   door_open_ = open;
   if (open) playing_ = paused_ = false;
@@ -97,6 +118,10 @@ void FakeCdDrive::Advance(int ms) {
     position_ = DiscFrames();
     playing_ = false;
   }
+}
+
+std::unique_ptr<CdDrive> MakeHeadlessCdDrive(Clock& clock) {
+  return std::make_unique<FakeCdDrive>(std::vector<int>{185000, 242000, 167000, 310000}, true, &clock);
 }
 
 }  // namespace zv::platform

@@ -4,13 +4,16 @@
 
 namespace zv::platform {
 
-// A drive with a disc of given track lengths whose play position moves only
-// when Advance() is called, as a real drive would play on: through the
-// tracks to the end of the disc. For tests.
+class Clock;
+
+// A drive with a disc of given track lengths that plays on as a real drive
+// would: through the tracks to the end of the disc. Its play position moves
+// when Advance() is called and, given a clock, by the time that clock has
+// gone on between one call and the next. For tests and headless runs.
 class FakeCdDrive final : public CdDrive {
  public:
   // Track lengths in milliseconds; an empty list is a drive without a disc.
-  explicit FakeCdDrive(std::vector<int> track_ms = {}, bool drive_present = true);
+  explicit FakeCdDrive(std::vector<int> track_ms = {}, bool drive_present = true, Clock* clock = nullptr);
 
   bool Open() override;
   void Close() override { open_ = false; }
@@ -35,6 +38,8 @@ class FakeCdDrive final : public CdDrive {
  private:
   int64_t TrackStartFrames(int track) const;  // 1-based
   int64_t DiscFrames() const;
+  // Plays on by the clock's time since the last call.
+  void FollowClock();
 
   std::vector<CdTime> tracks_;
   bool drive_present_;
@@ -47,6 +52,12 @@ class FakeCdDrive final : public CdDrive {
   int volume_ = 255;
   int play_count_ = 0;
   int last_played_ = 0;
+  Clock* clock_;
+  uint32_t last_look_ms_ = 0;
 };
+
+// The disc that headless runs find in their drive: a few audio tracks of
+// fixed lengths, played on `clock`.
+std::unique_ptr<CdDrive> MakeHeadlessCdDrive(Clock& clock);
 
 }  // namespace zv::platform

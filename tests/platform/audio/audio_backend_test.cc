@@ -2,6 +2,7 @@
 
 #include "platform/audio/cdrom/fake_cd_drive.h"
 #include "platform/audio/headless/headless_audio.h"
+#include "platform/clock/clock.h"
 
 namespace zv::platform {
 namespace {
@@ -76,6 +77,30 @@ TEST(FakeCdDrive, PlaysThroughTheTracksToTheEndOfTheDisc) {
   drive.Advance(5000);
   EXPECT_FALSE(drive.Playing());
   EXPECT_FALSE(drive.PlayTrack(3));
+}
+
+TEST(FakeCdDrive, GivenAClockPlaysOnByItsTimeOnly) {
+  ManualClock clock(5000);
+  FakeCdDrive drive({2000, 3000}, true, &clock);
+  ASSERT_TRUE(drive.Open());
+  clock.Advance(700);  // before any play: nothing moves
+  ASSERT_TRUE(drive.PlayTrack(1));
+  clock.Advance(2400);
+  CdPlace place;
+  ASSERT_TRUE(drive.ReadPlace(place));
+  EXPECT_EQ(place.track, 2);
+  EXPECT_EQ(place.in_track.seconds, 0);
+  EXPECT_EQ(place.in_track.frames, 30);
+  // Paused, the clock goes on without the disc.
+  ASSERT_TRUE(drive.Pause());
+  clock.Advance(60000);
+  ASSERT_TRUE(drive.Resume());
+  ASSERT_TRUE(drive.ReadPlace(place));
+  EXPECT_EQ(place.track, 2);
+  EXPECT_EQ(place.in_track.frames, 30);
+  clock.Advance(2700);
+  ASSERT_TRUE(drive.ReadPlace(place));
+  EXPECT_FALSE(place.playing);
 }
 
 TEST(FakeCdDrive, NoDriveOpensNothing) {
