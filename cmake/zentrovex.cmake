@@ -19,8 +19,8 @@ if(ZV_FUZZ)
   add_compile_options(-fsanitize=fuzzer-no-link)
 endif()
 
-# Sources that share a file-local helper's name with a neighbour in their
-# library, and so are compiled on their own in a unity build.
+# Sources that share a file-local name with a neighbour in their library or
+# test suite, and so are compiled on their own in a unity build.
 set(ZV_UNITY_ALONE
   audio/commands/music_commands.cc
   audio/library/formats/mod_player.cc
@@ -66,6 +66,27 @@ set(ZV_UNITY_ALONE
   services/net/multiplayer_commands.cc
   services/net/net_interface.cc
   services/system/user_library_commands.cc
+  tests/audio/library/formats/songs/mod_player_test.cc
+  tests/audio/library/formats/songs/s3m_player_test.cc
+  tests/audio/library/formats/songs/xm_player_test.cc
+  tests/audio/library/streamer_test.cc
+  tests/audio/library/wav_reader_test.cc
+  tests/display/x11_window_state.cc
+  tests/editor/source_file_test.cc
+  tests/engine3d/camera_light_program_test.cc
+  tests/engine3d/keyframe_program_test.cc
+  tests/engine3d/matrix_program_test.cc
+  tests/engine3d/placement_program_test.cc
+  tests/engine3d/query_program_test.cc
+  tests/engine3d/scene_settings_program_test.cc
+  tests/platform/render3d/lighting_test.cc
+  tests/platform/render3d/raster_test.cc
+  tests/platform/video/video_stream_test.cc
+  tests/runtime/vm/opcodes/operators_test.cc
+  tests/runtime/vm/opcodes/strings_test.cc
+  tests/services/files/checklist_test.cc
+  tests/services/files/file_commands_test.cc
+  tests/services/files/numbered_files_test.cc
 )
 
 # zv_library(NAME SOURCES... [DEPS ...] [PRIVATE_DEPS ...])
@@ -77,10 +98,14 @@ function(zv_library name)
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
   target_compile_options(${name} PRIVATE ${ZV_WARNINGS})
   target_link_libraries(${name} PUBLIC ${ARG_DEPS} PRIVATE ${ARG_PRIVATE_DEPS})
+  zv_unity(${name})
+endfunction()
+
+function(zv_unity target)
   if(ZV_UNITY)
-    set_target_properties(${name} PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE 12)
-    # Deferred so that sources added to the library later count too.
-    cmake_language(EVAL CODE "cmake_language(DEFER CALL zv_unity_alone ${name})")
+    set_target_properties(${target} PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE 12)
+    # Deferred so that sources added to the target later count too.
+    cmake_language(EVAL CODE "cmake_language(DEFER CALL zv_unity_alone ${target})")
   endif()
 endfunction()
 
@@ -125,6 +150,7 @@ function(zv_test_suite name)
   add_executable(${name} ${ARG_SOURCES})
   zv_test_flags(${name})
   target_precompile_headers(${name} REUSE_FROM zv_test_headers)
+  zv_unity(${name})
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest_main)
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
     PROPERTIES ENVIRONMENT "ZV_TEST_DATA=${PROJECT_SOURCE_DIR}/tests/data")
