@@ -20,6 +20,12 @@ constexpr std::array<std::string_view, 3> kHeaderPrefixes = {"Rem * Title  : ", 
 // The text of a line ends at the first byte below 14 that is not a tab.
 bool EndsLine(unsigned char c) { return c < 14 && c != '\t'; }
 
+bool StartsWithHeaderPrefix(std::string_view line) {
+  for (std::string_view prefix : kHeaderPrefixes)
+    if (line.starts_with(prefix)) return true;
+  return false;
+}
+
 bool HasExtension(std::string_view name, std::string_view extension) {
   if (name.size() < extension.size()) return false;
   std::string_view tail = name.substr(name.size() - extension.size());
@@ -68,8 +74,11 @@ SourceText ParseSource(std::string_view data) {
 std::string FormatSource(const std::vector<std::string>& lines, const SourceHeader& header) {
   std::string out;
   const std::string* fields[] = {&header.title, &header.author, &header.date};
+  // A first program line that looks like a header line would be read back as
+  // the header; writing every field, empty ones too, keeps it a program line.
+  const bool write_all = !lines.empty() && StartsWithHeaderPrefix(lines.front());
   for (size_t i = 0; i < kHeaderPrefixes.size(); ++i) {
-    if (fields[i]->empty()) continue;
+    if (fields[i]->empty() && !write_all) continue;
     out.append(kHeaderPrefixes[i]);
     out.append(*fields[i]);
     out.append("\r\n");

@@ -44,6 +44,22 @@ TEST(SourceFile, HeaderLinesAreTakenByTheirPrefixOnly) {
   EXPECT_EQ(author.lines, (Lines{"print 1"}));
 }
 
+TEST(SourceFile, WhatIsWrittenReadsBackTheSame) {
+  const std::vector<SourceText> texts = {
+      {{"print 1"}, {"Game", "", "Today"}},
+      {{""}, {}},
+      // Program lines that look like header lines stay program lines, with or
+      // without a header of their own.
+      {{"Rem * Date   : x", "end"}, {}},
+      {{"Rem * Title  : y"}, {"", "", "Today"}},
+  };
+  for (const SourceText& text : texts) {
+    SourceText again = ParseSource(FormatSource(text.lines, text.header));
+    EXPECT_EQ(again.lines, text.lines);
+    EXPECT_EQ(again.header, text.header);
+  }
+}
+
 class SavedSource : public ::testing::Test {
  protected:
   std::string Path(const std::string& name) const { return temp_.File(name); }
