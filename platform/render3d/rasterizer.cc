@@ -10,10 +10,7 @@ struct Fixed {
   int64_t x, y;
 };
 
-Fixed Snap(const ScreenVertex& v) {
-  return Fixed{static_cast<int64_t>(std::floor(static_cast<double>(v.x) * kSubPixels + 0.5)),
-               static_cast<int64_t>(std::floor(static_cast<double>(v.y) * kSubPixels + 0.5))};
-}
+Fixed Snap(const ScreenVertex& v) { return Fixed{v.sx, v.sy}; }
 
 int64_t FloorDiv(int64_t n, int64_t d) {  // d > 0
   int64_t q = n / d;
@@ -91,6 +88,20 @@ class EdgeWalker {
 };
 
 }  // namespace
+
+namespace {
+// floor(x * 256 + 0.5), exact in doubles for the positions allowed.
+int64_t SnapCoordinate(float x) {
+  const double d = static_cast<double>(x) * kSubPixels + 0.5;
+  const auto t = static_cast<int64_t>(d);
+  return static_cast<double>(t) > d ? t - 1 : t;
+}
+}  // namespace
+
+void SnapToGrid(ScreenVertex& v) {
+  v.sx = SnapCoordinate(v.x);
+  v.sy = SnapCoordinate(v.y);
+}
 
 int64_t SnappedArea(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c) {
   Fixed p = Snap(a), q = Snap(b), r = Snap(c);

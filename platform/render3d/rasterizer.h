@@ -20,6 +20,11 @@ struct RasterTarget {
   Rect scissor;
 };
 
+// Fills in v.sx and v.sy from v.x and v.y (which must lie within +-2^24).
+void SnapToGrid(ScreenVertex& v);
+
+// The functions below read the snapped positions.
+
 // The plane equations of a triangle's varyings; false for a triangle of no
 // area once snapped.
 bool ComputeGradients(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c,

@@ -173,23 +173,10 @@ struct ColourRamp {
   float fog[4], fog_step[4];
 };
 
+#if !defined(__SSE2__)
 // texel x colour (+ 255 x fog share), each channel clamped to 0..255 and
 // rounded: the texture stage's modulation, then the fog.
 inline uint32_t Modulate(uint32_t texel, const ColourRamp& r, float fi, bool fog) {
-#if defined(__SSE2__)
-  const __m128i zero = _mm_setzero_si128();
-  __m128i t16 = _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(texel)), zero);
-  __m128 t = _mm_cvtepi32_ps(_mm_unpacklo_epi16(t16, zero));
-  __m128 i = _mm_set1_ps(fi);
-  __m128 v = _mm_mul_ps(t, _mm_add_ps(_mm_loadu_ps(r.colour), _mm_mul_ps(_mm_loadu_ps(r.colour_step), i)));
-  if (fog)
-    v = _mm_add_ps(v, _mm_mul_ps(_mm_set1_ps(255.0f),
-                                 _mm_add_ps(_mm_loadu_ps(r.fog), _mm_mul_ps(_mm_loadu_ps(r.fog_step), i))));
-  v = _mm_min_ps(_mm_max_ps(v, _mm_setzero_ps()), _mm_set1_ps(255.0f));
-  __m128i bytes = _mm_cvttps_epi32(_mm_add_ps(v, _mm_set1_ps(0.5f)));
-  bytes = _mm_packs_epi32(bytes, bytes);
-  return static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(bytes, bytes)));
-#else
   uint32_t out = 0;
   for (int k = 0; k < 4; ++k) {
     float v = static_cast<float>((texel >> (8 * k)) & 0xFF) * (r.colour[k] + r.colour_step[k] * fi);
@@ -197,8 +184,30 @@ inline uint32_t Modulate(uint32_t texel, const ColourRamp& r, float fi, bool fog
     out |= ToByte(v) << (8 * k);
   }
   return out;
-#endif
 }
+#endif
+
+#if defined(__SSE2__)
+// texel x colour (+ 255 x fog share) for the four pixels i..i+3, a lane
+// each, each channel clamped to 0..255 and rounded: the texture stage's
+// modulation, then the fog. Alpha is the texel's.
+inline __m128i ModulateFour(const uint32_t* texels, const ColourRamp& r, int i, bool fog) {
+  const __m128 fi = _mm_add_ps(_mm_set1_ps(static_cast<float>(i)), _mm_setr_ps(0, 1, 2, 3));
+  const __m128i t = _mm_loadu_si128(reinterpret_cast<const __m128i*>(texels + i));
+  const __m128i byte = _mm_set1_epi32(0xFF);
+  __m128i out = _mm_and_si128(t, _mm_set1_epi32(static_cast<int>(0xFF000000u)));
+  for (int k = 0; k < 3; ++k) {
+    __m128 tc = _mm_cvtepi32_ps(_mm_and_si128(_mm_srli_epi32(t, 8 * k), byte));
+    __m128 v = _mm_mul_ps(tc, _mm_add_ps(_mm_set1_ps(r.colour[k]), _mm_mul_ps(_mm_set1_ps(r.colour_step[k]), fi)));
+    if (fog)
+      v = _mm_add_ps(v, _mm_mul_ps(_mm_set1_ps(255.0f),
+                                   _mm_add_ps(_mm_set1_ps(r.fog[k]), _mm_mul_ps(_mm_set1_ps(r.fog_step[k]), fi))));
+    v = _mm_min_ps(_mm_max_ps(v, _mm_setzero_ps()), _mm_set1_ps(255.0f));
+    out = _mm_or_si128(out, _mm_slli_epi32(_mm_cvttps_epi32(_mm_add_ps(v, _mm_set1_ps(0.5f))), 8 * k));
+  }
+  return out;
+}
+#endif
 
 // The texels of the pixels left in `mask`; pixels whose texel is keyed
 // away leave the mask.
@@ -333,16 +342,28 @@ void ShadeSpan(const PixelState& ps, const Gradients& g, int32_t y, int32_t x_le
     }
     ramp.colour[3] = 1.0f;
     ramp.colour_step[3] = ramp.fog[3] = ramp.fog_step[3] = 0.0f;
+    if constexpr (kTex == TexPath::kNone) std::fill_n(texels, n, 0xFFFFFFFFu);
+#if defined(__SSE2__)
+    alignas(16) uint32_t colours[kChunk];
+    for (int i = 0; i < n; i += 4)
+      if ((mask >> i) & 0xF)
+        _mm_store_si128(reinterpret_cast<__m128i*>(colours + i), ModulateFour(texels, ramp, i, ps.fog));
+#endif
+    uint64_t written = 0;
     for (int i = 0; i < n; ++i) {
       if (!((mask >> i) & 1)) continue;
-      const uint32_t t = kTex == TexPath::kNone ? 0xFFFFFFFFu : texels[i];
-      uint32_t out = Modulate(t, ramp, static_cast<float>(i), ps.fog);
+#if defined(__SSE2__)
+      uint32_t out = colours[i];
+#else
+      uint32_t out = Modulate(texels[i], ramp, static_cast<float>(i), ps.fog);
+#endif
       if (ps.blend) out = Blend(ps, out, ReadColour<F>(colour_row, x + i));
       WriteColour<F>(colour_row, x + i, out);
       if constexpr (kDepthBytes != 0)
         if (ps.z_write) WriteDepth<kDepthBytes>(depth_row, x + i, depth[i]);
+      ++written;
     }
-    if (ps.pixels_written) *ps.pixels_written += static_cast<uint64_t>(std::popcount(mask));
+    if (ps.pixels_written) *ps.pixels_written += written;
   }
 }
 
