@@ -15,10 +15,10 @@ namespace {
 
 constexpr int kChunk = 64;
 
-// Which texture path a span takes: none, bilinear on one level with
-// wrapping and no colour key (the common case, kept tight), or everything
-// else.
-enum class TexPath { kNone, kBilinearWrap, kGeneral };
+// Which texture path a span takes: none, a texture of one colour (no
+// sampling at all), bilinear on one level with wrapping and no colour key
+// (the common case, kept tight), or everything else.
+enum class TexPath { kNone, kUniform, kBilinearWrap, kGeneral };
 
 float Clamp01(float z) { return z < 0.0f ? 0.0f : (z > 1.0f ? 1.0f : z); }
 
@@ -219,7 +219,12 @@ void SampleTexels(const PixelState& ps, const Gradients& g, float fx, float fy, 
   const float uow0 = g.at[kUow] + g.dx[kUow] * fx + g.dy[kUow] * fy;
   const float vow0 = g.at[kVow] + g.dx[kVow] * fx + g.dy[kVow] * fy;
   const float doow = g.dx[kOow], duow = g.dx[kUow], dvow = g.dx[kVow];
-  if constexpr (kTex == TexPath::kBilinearWrap) {
+  if constexpr (kTex == TexPath::kUniform) {
+    if (s.keyed && s.levels[0].coverage[0] < 128)
+      mask = 0;
+    else
+      std::fill_n(texels, n, s.levels[0].texels[0]);
+  } else if constexpr (kTex == TexPath::kBilinearWrap) {
     const SampledLevel& l = s.levels[0];
     int i = 0;
 #if defined(__SSE2__)
@@ -371,6 +376,7 @@ template <TargetFormat F, int kDepthBytes>
 SpanFunction ForTexture(const PixelState& ps) {
   if (!ps.textured) return ShadeSpan<F, kDepthBytes, TexPath::kNone>;
   const SamplerState& s = ps.sampler;
+  if (s.levels[0].uniform) return ShadeSpan<F, kDepthBytes, TexPath::kUniform>;
   bool one_level = s.level_count == 1 || s.mip == mip_filter::kNone;
   if (one_level && s.mag_linear && s.min_linear && s.address == texture_address::kWrap && !s.keyed)
     return ShadeSpan<F, kDepthBytes, TexPath::kBilinearWrap>;
