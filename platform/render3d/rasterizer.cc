@@ -19,6 +19,26 @@ int64_t FloorDiv(int64_t n, int64_t d) {  // d > 0
 
 int64_t CeilDiv(int64_t n, int64_t d) { return -FloorDiv(-n, d); }
 
+// n = q d + r with 0 <= r < d (d > 0), for |n| < 2^52: the double
+// quotient is off by at most one, which the remainder then corrects; this
+// is much quicker than a 64-bit integer division.
+void DivideFloor(int64_t n, int64_t d, int64_t* q, int64_t* r) {
+  const double estimate = static_cast<double>(n) / static_cast<double>(d);
+  int64_t quotient = static_cast<int64_t>(estimate);
+  if (static_cast<double>(quotient) > estimate) --quotient;
+  int64_t rest = n - quotient * d;
+  while (rest < 0) {
+    --quotient;
+    rest += d;
+  }
+  while (rest >= d) {
+    ++quotient;
+    rest -= d;
+  }
+  *q = quotient;
+  *r = rest;
+}
+
 // One edge's bound on the pixels of successive rows. Pixel x of a row is
 // inside the edge when A * 256 * x + K >= 0, where K grows by 256 * B per
 // row. A sloping edge bounds x from the left (A > 0: x >= q + (r != 0))
@@ -30,18 +50,17 @@ struct EdgeBound {
 
   void Start(int64_t n, int64_t step, int64_t divisor) {
     d = divisor;
-    q = FloorDiv(n, d);
-    r = n - q * d;
-    dq = FloorDiv(step, d);
-    dr = step - dq * d;
+    DivideFloor(n, d, &q, &r);
+    DivideFloor(step, d, &dq, &dr);
   }
   void NextRow() {
     q += dq;
     r += dr;
-    if (r >= d) {
-      r -= d;
-      ++q;
-    }
+    // Branch-free: whether the remainder wraps follows the edge's slope,
+    // which the branch predictor cannot.
+    const int64_t wrap = -static_cast<int64_t>(r >= d);
+    r -= d & wrap;
+    q -= wrap;
   }
 };
 
