@@ -209,6 +209,43 @@ inline __m128i ModulateFour(const uint32_t* texels, const ColourRamp& r, int i, 
 }
 #endif
 
+#if defined(__SSE2__)
+// Four values of up to 16 bits each, from 32-bit lanes, stored as 16 bits.
+inline void StoreSixteenFour(uint8_t* at, __m128i values) {
+  values = _mm_srai_epi32(_mm_slli_epi32(values, 16), 16);  // so that the signed pack keeps the bits
+  _mm_storel_epi64(reinterpret_cast<__m128i*>(at), _mm_packs_epi32(values, values));
+}
+
+// WriteColour for four pixels in a row.
+template <TargetFormat F>
+void StoreColourFour(uint8_t* at, __m128i rgb) {
+  if constexpr (F == TargetFormat::k8888) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(at), _mm_and_si128(rgb, _mm_set1_epi32(0x00FFFFFF)));
+  } else {
+    const __m128i five = _mm_set1_epi32(0x1F);
+    const __m128i r = _mm_and_si128(_mm_srli_epi32(rgb, 19), five), b = _mm_and_si128(_mm_srli_epi32(rgb, 3), five);
+    __m128i v;
+    if constexpr (F == TargetFormat::k565) {
+      const __m128i g = _mm_and_si128(_mm_srli_epi32(rgb, 10), _mm_set1_epi32(0x3F));
+      v = _mm_or_si128(_mm_or_si128(_mm_slli_epi32(r, 11), _mm_slli_epi32(g, 5)), b);
+    } else {
+      const __m128i g = _mm_and_si128(_mm_srli_epi32(rgb, 11), five);
+      v = _mm_or_si128(_mm_or_si128(_mm_slli_epi32(r, 10), _mm_slli_epi32(g, 5)), b);
+    }
+    StoreSixteenFour(at, v);
+  }
+}
+
+template <int kDepthBytes>
+void StoreDepthFour(uint8_t* at, const uint32_t* depth) {
+  const __m128i values = _mm_loadu_si128(reinterpret_cast<const __m128i*>(depth));
+  if constexpr (kDepthBytes == 2)
+    StoreSixteenFour(at, values);
+  else
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(at), values);
+}
+#endif
+
 // The texels of the pixels left in `mask`; pixels whose texel is keyed
 // away leave the mask.
 template <TexPath kTex>
@@ -390,26 +427,35 @@ void ShadeSpan(const PixelState& ps, const Gradients& g, int32_t y, int32_t x_le
     ramp.colour[3] = 1.0f;
     ramp.colour_step[3] = ramp.fog[3] = ramp.fog_step[3] = 0.0f;
     if constexpr (kTex == TexPath::kNone) std::fill_n(texels, n, 0xFFFFFFFFu);
-#if defined(__SSE2__)
-    alignas(16) uint32_t colours[kChunk];
-    for (int i = 0; i < n; i += 4)
-      if ((mask >> i) & 0xF)
-        _mm_store_si128(reinterpret_cast<__m128i*>(colours + i), ModulateFour(texels, ramp, i, ps.fog));
-#endif
     uint64_t written = 0;
-    for (int i = 0; i < n; ++i) {
-      if (!((mask >> i) & 1)) continue;
-#if defined(__SSE2__)
-      uint32_t out = colours[i];
-#else
-      uint32_t out = Modulate(texels[i], ramp, static_cast<float>(i), ps.fog);
-#endif
+    auto write = [&](int i, uint32_t out) {
       if (ps.blend) out = Blend(ps, out, ReadColour<F>(colour_row, x + i));
       WriteColour<F>(colour_row, x + i, out);
       if constexpr (kDepthBytes != 0)
         if (ps.z_write) WriteDepth<kDepthBytes>(depth_row, x + i, depth[i]);
       ++written;
+    };
+#if defined(__SSE2__)
+    for (int i = 0; i < n; i += 4) {
+      const uint32_t group = static_cast<uint32_t>(mask >> i) & 0xF;
+      if (group == 0) continue;
+      const __m128i colours = ModulateFour(texels, ramp, i, ps.fog);
+      if (group == 0xF && !ps.blend && F != TargetFormat::k888) {
+        StoreColourFour<F>(colour_row + static_cast<size_t>(x + i) * (F == TargetFormat::k8888 ? 4 : 2), colours);
+        if constexpr (kDepthBytes != 0)
+          if (ps.z_write) StoreDepthFour<kDepthBytes>(depth_row + static_cast<size_t>(x + i) * kDepthBytes, depth + i);
+        written += 4;
+        continue;
+      }
+      alignas(16) uint32_t each[4];
+      _mm_store_si128(reinterpret_cast<__m128i*>(each), colours);
+      for (int k = 0; k < 4; ++k)
+        if ((group >> k) & 1) write(i + k, each[k]);
     }
+#else
+    for (int i = 0; i < n; ++i)
+      if ((mask >> i) & 1) write(i, Modulate(texels[i], ramp, static_cast<float>(i), ps.fog));
+#endif
     if (ps.pixels_written) *ps.pixels_written += written;
   }
 }
