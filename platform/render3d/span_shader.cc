@@ -16,9 +16,10 @@ namespace {
 constexpr int kChunk = 64;
 
 // Which texture path a span takes: none, a texture of one colour (no
-// sampling at all), bilinear on one level with wrapping and no colour key
-// (the common case, kept tight), or everything else.
-enum class TexPath { kNone, kUniform, kBilinearWrap, kGeneral };
+// sampling at all), bilinear on one level or trilinear through the mip
+// levels with wrapping and no colour key (the common cases, kept tight), or
+// everything else.
+enum class TexPath { kNone, kUniform, kBilinearWrap, kTrilinearWrap, kGeneral };
 
 float Clamp01(float z) { return z < 0.0f ? 0.0f : (z > 1.0f ? 1.0f : z); }
 
@@ -246,6 +247,46 @@ void StoreDepthFour(uint8_t* at, const uint32_t* depth) {
 }
 #endif
 
+#if defined(__SSE2__)
+// FloorToInt of four coordinates (NaN and far values go to the clamp's
+// ends) and WeightOf their fractions, as SampleBilinear takes them.
+inline void FloorAndWeightFour(__m128 t, int32_t* whole, int32_t* weight) {
+  const __m128 lo = _mm_set1_ps(-1073741824.0f), hi = _mm_set1_ps(1073741824.0f);
+  __m128 clamped = _mm_min_ps(_mm_max_ps(t, lo), hi);
+  clamped = _mm_or_ps(_mm_and_ps(_mm_cmpord_ps(t, t), clamped), _mm_andnot_ps(_mm_cmpord_ps(t, t), lo));
+  __m128i i0 = _mm_cvttps_epi32(clamped);
+  __m128 back = _mm_cvtepi32_ps(i0);
+  i0 = _mm_add_epi32(i0, _mm_castps_si128(_mm_cmpgt_ps(back, clamped)));
+  back = _mm_cvtepi32_ps(i0);
+  // WeightOf: max first, so that NaN becomes 0.
+  __m128i f = _mm_cvttps_epi32(_mm_min_ps(
+      _mm_max_ps(_mm_mul_ps(_mm_sub_ps(t, back), _mm_set1_ps(256.0f)), _mm_setzero_ps()), _mm_set1_ps(255.0f)));
+  _mm_store_si128(reinterpret_cast<__m128i*>(whole), i0);
+  _mm_store_si128(reinterpret_cast<__m128i*>(weight), f);
+}
+
+// The bilinear texel positions and weights of four pixels on their levels
+// (`width` and `height` per lane), as SampleBilinear computes them.
+struct BilinearFour {
+  alignas(16) int32_t ix[4], iy[4], wx[4], wy[4];
+  void Compute(__m128 u, __m128 v, __m128 width, __m128 height) {
+    const __m128 half = _mm_set1_ps(0.5f);
+    FloorAndWeightFour(_mm_sub_ps(_mm_mul_ps(u, width), half), ix, wx);
+    FloorAndWeightFour(_mm_sub_ps(_mm_mul_ps(v, height), half), iy, wy);
+  }
+  // The wrapped bilinear sample of lane k on level l.
+  uint32_t Wrapped(int k, const SampledLevel& l) const {
+    const uint32_t wmask = static_cast<uint32_t>(l.width - 1), hmask = static_cast<uint32_t>(l.height - 1);
+    uint32_t x0 = static_cast<uint32_t>(ix[k]) & wmask, x1 = static_cast<uint32_t>(ix[k] + 1) & wmask;
+    size_t y0 = static_cast<size_t>(static_cast<uint32_t>(iy[k]) & hmask) << l.width_shift;
+    size_t y1 = static_cast<size_t>(static_cast<uint32_t>(iy[k] + 1) & hmask) << l.width_shift;
+    const uint32_t* t = l.texels;
+    return BlendFour(t[y0 + x0], t[y0 + x1], t[y1 + x0], t[y1 + x1], static_cast<uint32_t>(wx[k]),
+                     static_cast<uint32_t>(wy[k]));
+  }
+};
+#endif
+
 // The texels of the pixels left in `mask`; pixels whose texel is keyed
 // away leave the mask.
 template <TexPath kTex>
@@ -267,46 +308,18 @@ void SampleTexels(const PixelState& ps, const Gradients& g, float fx, float fy, 
 #if defined(__SSE2__)
     // Four pixels' texel positions at a time, with the arithmetic of
     // SampleBilinear, then the fetches one by one.
-    const uint32_t wmask = static_cast<uint32_t>(l.width - 1), hmask = static_cast<uint32_t>(l.height - 1);
     const __m128 lanes = _mm_setr_ps(0, 1, 2, 3);
     const __m128 width = _mm_set1_ps(static_cast<float>(l.width)), height = _mm_set1_ps(static_cast<float>(l.height));
-    const __m128 half = _mm_set1_ps(0.5f), scale = _mm_set1_ps(256.0f);
-    const __m128 lo = _mm_set1_ps(-1073741824.0f), hi = _mm_set1_ps(1073741824.0f);
-    const __m128 max_weight = _mm_set1_ps(255.0f);
-    alignas(16) int32_t ix[4], iy[4], wx[4], wy[4];
+    BilinearFour at;
     for (; i + 4 <= n; i += 4) {
       if (((mask >> i) & 0xF) == 0) continue;
       __m128 fi = _mm_add_ps(_mm_set1_ps(static_cast<float>(i)), lanes);
       __m128 w = _mm_div_ps(_mm_set1_ps(1.0f), _mm_add_ps(_mm_set1_ps(oow0), _mm_mul_ps(_mm_set1_ps(doow), fi)));
       __m128 u = _mm_mul_ps(_mm_add_ps(_mm_set1_ps(uow0), _mm_mul_ps(_mm_set1_ps(duow), fi)), w);
       __m128 v = _mm_mul_ps(_mm_add_ps(_mm_set1_ps(vow0), _mm_mul_ps(_mm_set1_ps(dvow), fi)), w);
-      __m128 coords[2] = {_mm_sub_ps(_mm_mul_ps(u, width), half), _mm_sub_ps(_mm_mul_ps(v, height), half)};
-      int32_t* whole[2] = {ix, iy};
-      int32_t* weight[2] = {wx, wy};
-      for (int axis = 0; axis < 2; ++axis) {
-        // FloorToInt: NaN and far values go to the clamp's ends.
-        __m128 t = coords[axis];
-        __m128 clamped = _mm_min_ps(_mm_max_ps(t, lo), hi);
-        clamped = _mm_or_ps(_mm_and_ps(_mm_cmpord_ps(t, t), clamped), _mm_andnot_ps(_mm_cmpord_ps(t, t), lo));
-        __m128i i0 = _mm_cvttps_epi32(clamped);
-        __m128 back = _mm_cvtepi32_ps(i0);
-        i0 = _mm_add_epi32(i0, _mm_castps_si128(_mm_cmpgt_ps(back, clamped)));
-        back = _mm_cvtepi32_ps(i0);
-        // WeightOf: max first, so that NaN becomes 0.
-        __m128i f = _mm_cvttps_epi32(
-            _mm_min_ps(_mm_max_ps(_mm_mul_ps(_mm_sub_ps(t, back), scale), _mm_setzero_ps()), max_weight));
-        _mm_store_si128(reinterpret_cast<__m128i*>(whole[axis]), i0);
-        _mm_store_si128(reinterpret_cast<__m128i*>(weight[axis]), f);
-      }
-      const uint32_t* t = l.texels;
-      for (int k = 0; k < 4; ++k) {
-        if (!((mask >> (i + k)) & 1)) continue;
-        uint32_t x0 = static_cast<uint32_t>(ix[k]) & wmask, x1 = static_cast<uint32_t>(ix[k] + 1) & wmask;
-        size_t y0 = static_cast<size_t>(static_cast<uint32_t>(iy[k]) & hmask) << l.width_shift;
-        size_t y1 = static_cast<size_t>(static_cast<uint32_t>(iy[k] + 1) & hmask) << l.width_shift;
-        texels[i + k] = BlendFour(t[y0 + x0], t[y0 + x1], t[y1 + x0], t[y1 + x1], static_cast<uint32_t>(wx[k]),
-                                  static_cast<uint32_t>(wy[k]));
-      }
+      at.Compute(u, v, width, height);
+      for (int k = 0; k < 4; ++k)
+        if ((mask >> (i + k)) & 1) texels[i + k] = at.Wrapped(k, l);
     }
 #endif
     for (; i < n; ++i) {
@@ -366,6 +379,47 @@ void SampleTexels(const PixelState& ps, const Gradients& g, float fx, float fy, 
         const __m128 lambda = _mm_or_ps(_mm_and_ps(positive, _mm_mul_ps(_mm_set1_ps(0.5f), log2)),
                                         _mm_andnot_ps(positive, _mm_set1_ps(-128.0f)));
         _mm_store_ps(lambdas, lambda);
+      }
+      if constexpr (kTex == TexPath::kTrilinearWrap) {
+        // SampleWithLod for linear filters and mip levels, wrapped: each
+        // lane's one or two levels, their positions four lanes at a time.
+        const SampledLevel* levels = s.levels;
+        const int32_t last = s.level_count - 1;
+        int32_t level[2][4];
+        uint32_t blend[4];
+        for (int k = 0; k < 4; ++k) {
+          level[1][k] = -1;
+          const float lambda = lambdas[k];
+          if (!(lambda > 0.0f)) {
+            level[0][k] = 0;
+            continue;
+          }
+          const int32_t whole = FloorToInt(lambda);
+          if (whole >= last) {
+            level[0][k] = last;
+            continue;
+          }
+          level[0][k] = whole;
+          level[1][k] = whole + 1;
+          blend[k] = WeightOf((lambda - static_cast<float>(whole)) * 256.0f);
+        }
+        BilinearFour at[2];
+        for (int pass = 0; pass < 2; ++pass) {
+          const int32_t* l = level[pass];
+          if (pass == 1 && (l[0] & l[1] & l[2] & l[3]) < 0) break;  // no lane blends two levels
+          auto side = [&](int k, bool wide) {
+            const SampledLevel& sl = levels[l[k] < 0 ? 0 : l[k]];
+            return static_cast<float>(wide ? sl.width : sl.height);
+          };
+          at[pass].Compute(u, v, _mm_setr_ps(side(0, true), side(1, true), side(2, true), side(3, true)),
+                           _mm_setr_ps(side(0, false), side(1, false), side(2, false), side(3, false)));
+        }
+        for (int k = 0; k < 4; ++k) {
+          if (!((mask >> (i + k)) & 1)) continue;
+          const uint32_t a = at[0].Wrapped(k, levels[level[0][k]]);
+          texels[i + k] = level[1][k] < 0 ? a : LerpColour(a, at[1].Wrapped(k, levels[level[1][k]]), blend[k]);
+        }
+        continue;
       }
       for (int k = 0; k < 4; ++k)
         if ((mask >> (i + k)) & 1) sample(i + k, us[k], vs[k], lambdas[k]);
@@ -468,6 +522,9 @@ SpanFunction ForTexture(const PixelState& ps) {
   bool one_level = s.level_count == 1 || s.mip == mip_filter::kNone;
   if (one_level && s.mag_linear && s.min_linear && s.address == texture_address::kWrap && !s.keyed)
     return ShadeSpan<F, kDepthBytes, TexPath::kBilinearWrap>;
+  if (!one_level && s.mip == mip_filter::kLinear && s.mag_linear && s.min_linear &&
+      s.address == texture_address::kWrap && !s.keyed)
+    return ShadeSpan<F, kDepthBytes, TexPath::kTrilinearWrap>;
   return ShadeSpan<F, kDepthBytes, TexPath::kGeneral>;
 }
 
