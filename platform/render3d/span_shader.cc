@@ -16,10 +16,16 @@ namespace {
 constexpr int kChunk = 64;
 
 // Which texture path a span takes: none, a texture of one colour (no
-// sampling at all), bilinear on one level or trilinear through the mip
-// levels with wrapping and no colour key (the common cases, kept tight), or
-// everything else.
-enum class TexPath { kNone, kUniform, kBilinearWrap, kTrilinearWrap, kGeneral };
+// sampling at all), bilinear on one level (by addressing mode) or trilinear
+// through the mip levels with wrapping, both without colour key (the common
+// cases, kept tight), or everything else.
+enum class TexPath { kNone, kUniform, kBilinearWrap, kBilinearMirror, kBilinearClamp, kTrilinearWrap, kGeneral };
+
+constexpr uint32_t AddressOf(TexPath path) {
+  return path == TexPath::kBilinearMirror  ? texture_address::kMirror
+         : path == TexPath::kBilinearClamp ? texture_address::kClamp
+                                           : texture_address::kWrap;
+}
 
 float Clamp01(float z) { return z < 0.0f ? 0.0f : (z > 1.0f ? 1.0f : z); }
 
@@ -274,12 +280,13 @@ struct BilinearFour {
     FloorAndWeightFour(_mm_sub_ps(_mm_mul_ps(u, width), half), ix, wx);
     FloorAndWeightFour(_mm_sub_ps(_mm_mul_ps(v, height), half), iy, wy);
   }
-  // The wrapped bilinear sample of lane k on level l.
-  uint32_t Wrapped(int k, const SampledLevel& l) const {
-    const uint32_t wmask = static_cast<uint32_t>(l.width - 1), hmask = static_cast<uint32_t>(l.height - 1);
-    uint32_t x0 = static_cast<uint32_t>(ix[k]) & wmask, x1 = static_cast<uint32_t>(ix[k] + 1) & wmask;
-    size_t y0 = static_cast<size_t>(static_cast<uint32_t>(iy[k]) & hmask) << l.width_shift;
-    size_t y1 = static_cast<size_t>(static_cast<uint32_t>(iy[k] + 1) & hmask) << l.width_shift;
+  // The bilinear sample of lane k on level l, addressed by `kMode`.
+  template <uint32_t kMode>
+  uint32_t Sample(int k, const SampledLevel& l) const {
+    size_t x0 = static_cast<size_t>(Address(ix[k], l.width, kMode));
+    size_t x1 = static_cast<size_t>(Address(ix[k] + 1, l.width, kMode));
+    size_t y0 = static_cast<size_t>(Address(iy[k], l.height, kMode)) << l.width_shift;
+    size_t y1 = static_cast<size_t>(Address(iy[k] + 1, l.height, kMode)) << l.width_shift;
     const uint32_t* t = l.texels;
     return BlendFour(t[y0 + x0], t[y0 + x1], t[y1 + x0], t[y1 + x1], static_cast<uint32_t>(wx[k]),
                      static_cast<uint32_t>(wy[k]));
@@ -302,7 +309,9 @@ void SampleTexels(const PixelState& ps, const Gradients& g, float fx, float fy, 
       mask = 0;
     else
       std::fill_n(texels, n, s.levels[0].texels[0]);
-  } else if constexpr (kTex == TexPath::kBilinearWrap) {
+  } else if constexpr (kTex == TexPath::kBilinearWrap || kTex == TexPath::kBilinearMirror ||
+                       kTex == TexPath::kBilinearClamp) {
+    constexpr uint32_t kMode = AddressOf(kTex);
     const SampledLevel& l = s.levels[0];
     int i = 0;
 #if defined(__SSE2__)
@@ -319,14 +328,14 @@ void SampleTexels(const PixelState& ps, const Gradients& g, float fx, float fy, 
       __m128 v = _mm_mul_ps(_mm_add_ps(_mm_set1_ps(vow0), _mm_mul_ps(_mm_set1_ps(dvow), fi)), w);
       at.Compute(u, v, width, height);
       for (int k = 0; k < 4; ++k)
-        if ((mask >> (i + k)) & 1) texels[i + k] = at.Wrapped(k, l);
+        if ((mask >> (i + k)) & 1) texels[i + k] = at.Sample<kMode>(k, l);
     }
 #endif
     for (; i < n; ++i) {
       if (!((mask >> i) & 1)) continue;
       float fi = static_cast<float>(i);
       float w = 1.0f / (oow0 + doow * fi);
-      texels[i] = SampleBilinear(l, (uow0 + duow * fi) * w, (vow0 + dvow * fi) * w, texture_address::kWrap).argb;
+      texels[i] = SampleBilinear(l, (uow0 + duow * fi) * w, (vow0 + dvow * fi) * w, kMode).argb;
     }
   } else {
     // The level of detail needs the texture coordinates' screen
@@ -416,8 +425,10 @@ void SampleTexels(const PixelState& ps, const Gradients& g, float fx, float fy, 
         }
         for (int k = 0; k < 4; ++k) {
           if (!((mask >> (i + k)) & 1)) continue;
-          const uint32_t a = at[0].Wrapped(k, levels[level[0][k]]);
-          texels[i + k] = level[1][k] < 0 ? a : LerpColour(a, at[1].Wrapped(k, levels[level[1][k]]), blend[k]);
+          const uint32_t a = at[0].Sample<texture_address::kWrap>(k, levels[level[0][k]]);
+          texels[i + k] = level[1][k] < 0
+                              ? a
+                              : LerpColour(a, at[1].Sample<texture_address::kWrap>(k, levels[level[1][k]]), blend[k]);
         }
         continue;
       }
@@ -520,8 +531,13 @@ SpanFunction ForTexture(const PixelState& ps) {
   const SamplerState& s = ps.sampler;
   if (s.levels[0].uniform) return ShadeSpan<F, kDepthBytes, TexPath::kUniform>;
   bool one_level = s.level_count == 1 || s.mip == mip_filter::kNone;
-  if (one_level && s.mag_linear && s.min_linear && s.address == texture_address::kWrap && !s.keyed)
-    return ShadeSpan<F, kDepthBytes, TexPath::kBilinearWrap>;
+  if (one_level && s.mag_linear && s.min_linear && !s.keyed) {
+    switch (s.address) {
+      case texture_address::kMirror: return ShadeSpan<F, kDepthBytes, TexPath::kBilinearMirror>;
+      case texture_address::kClamp: return ShadeSpan<F, kDepthBytes, TexPath::kBilinearClamp>;
+      default: return ShadeSpan<F, kDepthBytes, TexPath::kBilinearWrap>;
+    }
+  }
   if (!one_level && s.mip == mip_filter::kLinear && s.mag_linear && s.min_linear &&
       s.address == texture_address::kWrap && !s.keyed)
     return ShadeSpan<F, kDepthBytes, TexPath::kTrilinearWrap>;
