@@ -501,10 +501,15 @@ void ShadeSpan(const PixelState& ps, const Gradients& g, int32_t y, int32_t x_le
       ++written;
     };
 #if defined(__SSE2__)
+    // One colour along the row (the backdrop's plain colour, say): every
+    // group of four is the first one (a step of 0 adds exactly 0).
+    const bool flat = kTex == TexPath::kUniform && g.dx[kR] == 0.0f && g.dx[kG] == 0.0f && g.dx[kB] == 0.0f &&
+                      g.dx[kFr] == 0.0f && g.dx[kFg] == 0.0f && g.dx[kFb] == 0.0f;
+    const __m128i flat_colours = flat ? ModulateFour(texels, ramp, 0, ps.fog) : _mm_setzero_si128();
     for (int i = 0; i < n; i += 4) {
       const uint32_t group = static_cast<uint32_t>(mask >> i) & 0xF;
       if (group == 0) continue;
-      const __m128i colours = ModulateFour(texels, ramp, i, ps.fog);
+      const __m128i colours = flat ? flat_colours : ModulateFour(texels, ramp, i, ps.fog);
       if (group == 0xF && !ps.blend && F != TargetFormat::k888) {
         StoreColourFour<F>(colour_row + static_cast<size_t>(x + i) * (F == TargetFormat::k8888 ? 4 : 2), colours);
         if constexpr (kDepthBytes != 0)
