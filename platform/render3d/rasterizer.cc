@@ -64,7 +64,7 @@ struct EdgeBound {
   }
 };
 
-// The three edges of a clockwise triangle from row `first` on: at most two
+// The three edges of a clockwise triangle from row `start` on: at most two
 // bound each side (the spare ones never limit), and horizontal edges
 // narrow the rows instead.
 struct TriangleEdges {
