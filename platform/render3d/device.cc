@@ -409,7 +409,7 @@ void Device3D::DrawPolygon(const ScreenVertex* const* v, const bool* edges, int 
   bool wireframe = states_.fill_mode == fill_mode::kWireframe;
   for (int i = 1; i + 1 < count; ++i) {
     pipeline::Gradients g;
-    if (!pipeline::ComputeGradients(*v[0], *v[i], *v[i + 1], &g)) continue;
+    if (!pipeline::ComputeGradients(*v[0], *v[i], *v[i + 1], &g, target.varyings)) continue;
     if (!wireframe) {
       pipeline::FillTriangle(*v[0], *v[i], *v[i + 1], g, target);
       continue;
@@ -488,7 +488,12 @@ Result Device3D::DrawIndexedPrimitiveVB(PrimitiveType type, const VertexBuffer& 
   }
 
   pipeline::PixelState pixels = MakePixelState();
-  pipeline::RasterTarget target{&pixels, pipeline::SelectSpanFunction(pixels), pixels.scissor};
+  // The pixels read depth, colour, and the texture coordinates and fog
+  // shares only when they texture and fog.
+  uint32_t varyings = 1u << pipeline::kZ | 1u << pipeline::kR | 1u << pipeline::kG | 1u << pipeline::kB;
+  if (pixels.textured) varyings |= 1u << pipeline::kOow | 1u << pipeline::kUow | 1u << pipeline::kVow;
+  if (pixels.fog) varyings |= 1u << pipeline::kFr | 1u << pipeline::kFg | 1u << pipeline::kFb;
+  pipeline::RasterTarget target{&pixels, pipeline::SelectSpanFunction(pixels), pixels.scissor, varyings};
   for (size_t i = 0; i + 3 <= indices.size(); i += 3) {
     uint32_t i0 = indices[i], i1 = indices[i + 1], i2 = indices[i + 2];
     if (i0 >= vertex_count || i1 >= vertex_count || i2 >= vertex_count) continue;

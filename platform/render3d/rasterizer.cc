@@ -122,7 +122,7 @@ int64_t SnappedArea(const ScreenVertex& a, const ScreenVertex& b, const ScreenVe
 }
 
 bool ComputeGradients(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c,
-                      Gradients* out) {
+                      Gradients* out, uint32_t wanted) {
   Fixed p = Snap(a), q = Snap(b), r = Snap(c);
   int64_t area2 = (q.x - p.x) * (r.y - p.y) - (r.x - p.x) * (q.y - p.y);
   if (area2 == 0) return false;
@@ -134,6 +134,10 @@ bool ComputeGradients(const ScreenVertex& a, const ScreenVertex& b, const Screen
   out->x0 = x0;
   out->y0 = y0;
   for (int i = 0; i < kVaryingCount; ++i) {
+    if (!((wanted >> i) & 1)) {
+      out->at[i] = out->dx[i] = out->dy[i] = 0.0f;
+      continue;
+    }
     float d1 = b.v[i] - a.v[i], d2 = c.v[i] - a.v[i];
     out->at[i] = a.v[i];
     out->dx[i] = (d1 * y2 - d2 * y1) * inv;
