@@ -221,6 +221,7 @@ Result Device3D::SetRenderState(RenderState state, uint32_t value) {
   if (field == nullptr) return result::kUnsupportedState;
   if (!StateValueSupported(state, value)) return result::kUnsupportedState;
   *field = value;
+  if (state == RenderState::kAmbient || state == RenderState::kNormalizeNormals) lighting_stale_ = true;
   return result::kOk;
 }
 
@@ -300,6 +301,7 @@ Result Device3D::SetMaterial(const Material& material) {
       !Finite(material.emissive) || !std::isfinite(material.power))
     return result::kInvalidParams;
   material_ = material;
+  lighting_stale_ = true;
   return result::kOk;
 }
 
@@ -312,6 +314,7 @@ Result Device3D::GetMaterial(Material* out) const {
 Result Device3D::SetLight(uint32_t index, const Light& light) {
   if (!ValidLight(light)) return result::kInvalidParams;
   lights_[index].light = light;
+  lighting_stale_ = true;
   return result::kOk;
 }
 
@@ -333,6 +336,7 @@ Result Device3D::LightEnable(uint32_t index, bool enable) {
     it = lights_.emplace(index, slot).first;
   }
   it->second.enabled = enable;
+  lighting_stale_ = true;
   return result::kOk;
 }
 
@@ -395,34 +399,34 @@ ScreenVertex Device3D::ToScreen(const ClipVertex& c) const {
   return s;
 }
 
-void Device3D::DrawPolygon(const ScreenVertex* v, const bool* edges, int count,
+void Device3D::DrawPolygon(const ScreenVertex* const* v, const bool* edges, int count,
                            const pipeline::RasterTarget& target) {
   int64_t area = 0;
-  for (int i = 1; i + 1 < count; ++i) area += pipeline::SnappedArea(v[0], v[i], v[i + 1]);
+  for (int i = 1; i + 1 < count; ++i) area += pipeline::SnappedArea(*v[0], *v[i], *v[i + 1]);
   if (area == 0) return;
   if (states_.cull_mode == cull_mode::kCcw && area < 0) return;
   ++stats_.triangles_drawn;
   bool wireframe = states_.fill_mode == fill_mode::kWireframe;
   for (int i = 1; i + 1 < count; ++i) {
     pipeline::Gradients g;
-    if (!pipeline::ComputeGradients(v[0], v[i], v[i + 1], &g)) continue;
+    if (!pipeline::ComputeGradients(*v[0], *v[i], *v[i + 1], &g, target.varyings)) continue;
     if (!wireframe) {
-      pipeline::FillTriangle(v[0], v[i], v[i + 1], g, target);
+      pipeline::FillTriangle(*v[0], *v[i], *v[i + 1], g, target);
       continue;
     }
-    if (i == 1 && edges[0]) pipeline::DrawEdge(v[0], v[1], g, target);
-    if (edges[i]) pipeline::DrawEdge(v[i], v[i + 1], g, target);
-    if (i + 2 == count && edges[count - 1]) pipeline::DrawEdge(v[count - 1], v[0], g, target);
+    if (i == 1 && edges[0]) pipeline::DrawEdge(*v[0], *v[1], g, target);
+    if (edges[i]) pipeline::DrawEdge(*v[i], *v[i + 1], g, target);
+    if (i + 2 == count && edges[count - 1]) pipeline::DrawEdge(*v[count - 1], *v[0], g, target);
   }
 }
 
-void Device3D::DrawTriangle(const ClipVertex& a, const ClipVertex& b, const ClipVertex& c,
-                            const pipeline::RasterTarget& target) {
+void Device3D::DrawTriangle(uint32_t i0, uint32_t i1, uint32_t i2, const pipeline::RasterTarget& target) {
+  const ClipVertex &a = processed_[i0], &b = processed_[i1], &c = processed_[i2];
   uint32_t any = a.code | b.code | c.code;
   if (any & pipeline::clip_code::kInvalid) return;
   if (a.code & b.code & c.code) return;  // wholly outside one plane
   if (any == 0) {
-    ScreenVertex s[3] = {ToScreen(a), ToScreen(b), ToScreen(c)};
+    const ScreenVertex* s[3] = {&screen_[i0], &screen_[i1], &screen_[i2]};
     const bool edges[3] = {true, true, true};
     DrawPolygon(s, edges, 3, target);
     return;
@@ -431,14 +435,17 @@ void Device3D::DrawTriangle(const ClipVertex& a, const ClipVertex& b, const Clip
   pipeline::ClipTriangle(a, b, c, any, &polygon);
   if (polygon.count < 3) return;
   ScreenVertex s[pipeline::ClipPolygon::kMaxVertices];
+  const ScreenVertex* corners[pipeline::ClipPolygon::kMaxVertices];
   for (int i = 0; i < polygon.count; ++i) {
     s[i] = ToScreen(polygon.v[i]);
     // Clipping far-out values can overflow; such a polygon is not drawn.
     if (!std::isfinite(s[i].x) || !std::isfinite(s[i].y) || std::fabs(s[i].x) > 65536.0f ||
         std::fabs(s[i].y) > 65536.0f)
       return;
+    pipeline::SnapToGrid(s[i]);
+    corners[i] = &s[i];
   }
-  DrawPolygon(s, polygon.edge, polygon.count, target);
+  DrawPolygon(corners, polygon.edge, polygon.count, target);
 }
 
 Result Device3D::DrawIndexedPrimitiveVB(PrimitiveType type, const VertexBuffer& buffer,
@@ -453,12 +460,14 @@ Result Device3D::DrawIndexedPrimitiveVB(PrimitiveType type, const VertexBuffer& 
   if (!TargetUsable(&why)) return why;
   if (vertex_count == 0 || indices.size() < 3) return result::kOk;
 
-  std::vector<const Light*> enabled;
-  for (const auto& [index, slot] : lights_)
-    if (slot.enabled) enabled.push_back(&slot.light);
+  if (lighting_stale_) {
+    std::vector<const Light*> enabled;
+    for (const auto& [index, slot] : lights_)
+      if (slot.enabled) enabled.push_back(&slot.light);
+    lighting_ = pipeline::MakeLightingSetup(material_, states_.ambient, enabled, states_.normalize_normals != 0);
+    lighting_stale_ = false;
+  }
   pipeline::TransformSetup transform = pipeline::MakeTransformSetup(world_, view_, projection_);
-  pipeline::LightingSetup lighting =
-      pipeline::MakeLightingSetup(material_, states_.ambient, enabled, states_.normalize_normals != 0);
   pipeline::FogSetup fog;
   fog.on = states_.fog_enable != 0 && states_.fog_vertex_mode == fog_mode::kLinear;
   fog.start = BitsToFloat(states_.fog_start);
@@ -468,15 +477,27 @@ Result Device3D::DrawIndexedPrimitiveVB(PrimitiveType type, const VertexBuffer& 
   fog.colour[2] = static_cast<float>(states_.fog_color & 0xFF) / 255.0f;
 
   processed_.resize(vertex_count);
-  pipeline::ProcessVertices(transform, lighting, fog, buffer.Vertices().data() + start_vertex,
+  pipeline::ProcessVertices(transform, lighting_, fog, buffer.Vertices().data() + start_vertex,
                             vertex_count, processed_.data());
 
+  screen_.resize(vertex_count);
+  for (uint32_t i = 0; i < vertex_count; ++i) {
+    if (processed_[i].code != 0) continue;
+    screen_[i] = ToScreen(processed_[i]);
+    pipeline::SnapToGrid(screen_[i]);
+  }
+
   pipeline::PixelState pixels = MakePixelState();
-  pipeline::RasterTarget target{&pixels, pipeline::SelectSpanFunction(pixels), pixels.scissor};
+  // The pixels read depth, colour, and the texture coordinates and fog
+  // shares only when they texture and fog.
+  uint32_t varyings = 1u << pipeline::kZ | 1u << pipeline::kR | 1u << pipeline::kG | 1u << pipeline::kB;
+  if (pixels.textured) varyings |= 1u << pipeline::kOow | 1u << pipeline::kUow | 1u << pipeline::kVow;
+  if (pixels.fog) varyings |= 1u << pipeline::kFr | 1u << pipeline::kFg | 1u << pipeline::kFb;
+  pipeline::RasterTarget target{&pixels, pipeline::SelectSpanFunction(pixels), pixels.scissor, varyings};
   for (size_t i = 0; i + 3 <= indices.size(); i += 3) {
     uint32_t i0 = indices[i], i1 = indices[i + 1], i2 = indices[i + 2];
     if (i0 >= vertex_count || i1 >= vertex_count || i2 >= vertex_count) continue;
-    DrawTriangle(processed_[i0], processed_[i1], processed_[i2], target);
+    DrawTriangle(i0, i1, i2, target);
   }
   return result::kOk;
 }

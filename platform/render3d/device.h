@@ -11,6 +11,7 @@
 #include "platform/render3d/texture.h"
 #include "platform/render3d/types.h"
 #include "platform/render3d/vertex_buffer.h"
+#include "platform/render3d/vertex_processing.h"
 #include "platform/surface/surface.h"
 
 namespace zv::platform {
@@ -132,9 +133,8 @@ class Device3D {
   const uint32_t* StateField(RenderState state) const;
   bool TargetUsable(Result* why) const;
   pipeline::PixelState MakePixelState();
-  void DrawTriangle(const pipeline::ClipVertex& a, const pipeline::ClipVertex& b,
-                    const pipeline::ClipVertex& c, const pipeline::RasterTarget& target);
-  void DrawPolygon(const pipeline::ScreenVertex* v, const bool* edges, int count,
+  void DrawTriangle(uint32_t i0, uint32_t i1, uint32_t i2, const pipeline::RasterTarget& target);
+  void DrawPolygon(const pipeline::ScreenVertex* const* v, const bool* edges, int count,
                    const pipeline::RasterTarget& target);
   pipeline::ScreenVertex ToScreen(const pipeline::ClipVertex& v) const;
 
@@ -151,7 +151,14 @@ class Device3D {
   TexturePtr texture_;
   Material material_;
   std::map<uint32_t, LightSlot> lights_;
+  // Made from the material, the lights and their states when one of them
+  // changed since the last draw.
+  pipeline::LightingSetup lighting_;
+  bool lighting_stale_ = true;
   std::vector<pipeline::ClipVertex> processed_;
+  // The screen positions of the processed vertices that need no clipping,
+  // made once per draw rather than once per triangle using them.
+  std::vector<pipeline::ScreenVertex> screen_;
   Stats stats_;
 };
 

@@ -38,6 +38,7 @@ enum Varying { kZ, kOow, kUow, kVow, kR, kG, kB, kFr, kFg, kFb, kVaryingCount };
 struct ScreenVertex {
   float x, y;  // pixel (x, y) has its centre at integer coordinates
   float v[kVaryingCount];
+  int64_t sx, sy;  // x and y snapped to 1/256 pixel, by SnapToGrid
 };
 
 // Plane equations of the varyings: value = at[i] + dx[i] (x - x0) +

@@ -10,10 +10,7 @@ struct Fixed {
   int64_t x, y;
 };
 
-Fixed Snap(const ScreenVertex& v) {
-  return Fixed{static_cast<int64_t>(std::floor(static_cast<double>(v.x) * kSubPixels + 0.5)),
-               static_cast<int64_t>(std::floor(static_cast<double>(v.y) * kSubPixels + 0.5))};
-}
+Fixed Snap(const ScreenVertex& v) { return Fixed{v.sx, v.sy}; }
 
 int64_t FloorDiv(int64_t n, int64_t d) {  // d > 0
   int64_t q = n / d;
@@ -22,75 +19,102 @@ int64_t FloorDiv(int64_t n, int64_t d) {  // d > 0
 
 int64_t CeilDiv(int64_t n, int64_t d) { return -FloorDiv(-n, d); }
 
+// n = q d + r with 0 <= r < d (d > 0), for |n| < 2^52: the double
+// quotient is off by at most one, which the remainder then corrects; this
+// is much quicker than a 64-bit integer division.
+void DivideFloor(int64_t n, int64_t d, int64_t* q, int64_t* r) {
+  const double estimate = static_cast<double>(n) / static_cast<double>(d);
+  int64_t quotient = static_cast<int64_t>(estimate);
+  if (static_cast<double>(quotient) > estimate) --quotient;
+  int64_t rest = n - quotient * d;
+  while (rest < 0) {
+    --quotient;
+    rest += d;
+  }
+  while (rest >= d) {
+    ++quotient;
+    rest -= d;
+  }
+  *q = quotient;
+  *r = rest;
+}
+
 // One edge's bound on the pixels of successive rows. Pixel x of a row is
 // inside the edge when A * 256 * x + K >= 0, where K grows by 256 * B per
-// row; the bound is kept as the quotient and remainder of an exact division
-// so that stepping a row costs two additions.
-class EdgeWalker {
- public:
-  EdgeWalker(Fixed a, Fixed b, int32_t first_row) {
+// row. A sloping edge bounds x from the left (A > 0: x >= q + (r != 0))
+// or from the right (A < 0: x <= q), kept as the quotient and remainder
+// of an exact division so that stepping a row costs two additions; a
+// horizontal edge (A = 0) passes or fails whole rows.
+struct EdgeBound {
+  int64_t q = 0, r = 0, dq = 0, dr = 0, d = 1;
+
+  void Start(int64_t n, int64_t step, int64_t divisor) {
+    d = divisor;
+    DivideFloor(n, d, &q, &r);
+    DivideFloor(step, d, &dq, &dr);
+  }
+  void NextRow() {
+    q += dq;
+    r += dr;
+    // Branch-free: whether the remainder wraps follows the edge's slope,
+    // which the branch predictor cannot.
+    const int64_t wrap = -static_cast<int64_t>(r >= d);
+    r -= d & wrap;
+    q -= wrap;
+  }
+};
+
+// The three edges of a clockwise triangle from row `start` on: at most two
+// bound each side (the spare ones never limit), and horizontal edges
+// narrow the rows instead.
+struct TriangleEdges {
+  EdgeBound left[2], right[2];
+  int left_count = 0, right_count = 0;
+  int64_t start, first, last;  // the edges stand at row `start`
+
+  TriangleEdges(const Fixed* v, int64_t first_row, int64_t last_row)
+      : start(first_row), first(first_row), last(last_row) {
+    for (int i = 0; i < 3; ++i) Add(v[i], v[(i + 1) % 3]);
+    // Spare bounds that let every pixel of the target through.
+    constexpr int64_t kFar = int64_t{1} << 40;
+    for (; left_count < 2; ++left_count) left[left_count].q = -kFar;
+    for (; right_count < 2; ++right_count) right[right_count].q = kFar;
+  }
+
+  void Add(Fixed a, Fixed b) {
     int64_t A = a.y - b.y, B = b.x - a.x;
     int64_t C = -(A * a.x + B * a.y);
     bool top_left = A > 0 || (A == 0 && B > 0);
-    int64_t K = B * (static_cast<int64_t>(first_row) * kSubPixels) + C - (top_left ? 0 : 1);
+    int64_t K = B * (start * kSubPixels) + C - (top_left ? 0 : 1);
     int64_t row_step = B * kSubPixels;
-    if (A == 0) {
-      kind_ = Kind::kRows;
-      n_ = K;
-      step_ = row_step;
-      return;
-    }
     if (A > 0) {
-      kind_ = Kind::kLeft;  // x >= ceil(-K / (256 A))
-      d_ = A * kSubPixels;
-      Start(-K, -row_step);
-    } else {
-      kind_ = Kind::kRight;  // x <= floor(K / (-256 A))
-      d_ = -A * kSubPixels;
-      Start(K, row_step);
+      left[left_count++].Start(-K, -row_step, A * kSubPixels);  // x >= ceil(-K / (256 A))
+    } else if (A < 0) {
+      right[right_count++].Start(K, row_step, -A * kSubPixels);  // x <= floor(K / (-256 A))
+    } else if (row_step > 0) {
+      // Row start + j passes while K + row_step j >= 0.
+      if (K < 0) first = std::max(first, start + CeilDiv(-K, row_step));
+    } else if (row_step < 0) {
+      last = K < 0 ? start - 1 : std::min(last, start + FloorDiv(K, -row_step));
     }
   }
-
-  // Narrows [left, right] to this edge's part of the current row.
-  void Limit(int32_t& left, int32_t& right) const {
-    switch (kind_) {
-      case Kind::kRows:
-        if (n_ < 0) right = left - 1;
-        break;
-      case Kind::kLeft: left = static_cast<int32_t>(std::max<int64_t>(left, q_ + (r_ != 0))); break;
-      case Kind::kRight: right = static_cast<int32_t>(std::min<int64_t>(right, q_)); break;
-    }
-  }
-
-  void NextRow() {
-    if (kind_ == Kind::kRows) {
-      n_ += step_;
-      return;
-    }
-    q_ += dq_;
-    r_ += dr_;
-    if (r_ >= d_) {
-      r_ -= d_;
-      ++q_;
-    }
-  }
-
- private:
-  enum class Kind { kRows, kLeft, kRight };
-
-  void Start(int64_t n, int64_t step) {
-    q_ = FloorDiv(n, d_);
-    r_ = n - q_ * d_;
-    dq_ = FloorDiv(step, d_);
-    dr_ = step - dq_ * d_;
-  }
-
-  Kind kind_;
-  int64_t n_ = 0, step_ = 0;           // kRows: the row passes while n_ >= 0
-  int64_t q_ = 0, r_ = 0, dq_ = 0, dr_ = 0, d_ = 1;
 };
 
 }  // namespace
+
+namespace {
+// floor(x * 256 + 0.5), exact in doubles for the positions allowed.
+int64_t SnapCoordinate(float x) {
+  const double d = static_cast<double>(x) * kSubPixels + 0.5;
+  const auto t = static_cast<int64_t>(d);
+  return static_cast<double>(t) > d ? t - 1 : t;
+}
+}  // namespace
+
+void SnapToGrid(ScreenVertex& v) {
+  v.sx = SnapCoordinate(v.x);
+  v.sy = SnapCoordinate(v.y);
+}
 
 int64_t SnappedArea(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c) {
   Fixed p = Snap(a), q = Snap(b), r = Snap(c);
@@ -98,7 +122,7 @@ int64_t SnappedArea(const ScreenVertex& a, const ScreenVertex& b, const ScreenVe
 }
 
 bool ComputeGradients(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c,
-                      Gradients* out) {
+                      Gradients* out, uint32_t wanted) {
   Fixed p = Snap(a), q = Snap(b), r = Snap(c);
   int64_t area2 = (q.x - p.x) * (r.y - p.y) - (r.x - p.x) * (q.y - p.y);
   if (area2 == 0) return false;
@@ -110,6 +134,10 @@ bool ComputeGradients(const ScreenVertex& a, const ScreenVertex& b, const Screen
   out->x0 = x0;
   out->y0 = y0;
   for (int i = 0; i < kVaryingCount; ++i) {
+    if (!((wanted >> i) & 1)) {
+      out->at[i] = out->dx[i] = out->dy[i] = 0.0f;
+      continue;
+    }
     float d1 = b.v[i] - a.v[i], d2 = c.v[i] - a.v[i];
     out->at[i] = a.v[i];
     out->dx[i] = (d1 * y2 - d2 * y1) * inv;
@@ -130,14 +158,22 @@ void FillTriangle(const ScreenVertex& a, const ScreenVertex& b, const ScreenVert
   int64_t first = std::max<int64_t>(s.top, CeilDiv(min_y, kSubPixels));
   int64_t last = std::min<int64_t>(s.bottom - 1, FloorDiv(max_y, kSubPixels));
   if (first > last) return;
-  int32_t row = static_cast<int32_t>(first);
-  EdgeWalker edges[3] = {EdgeWalker(v[0], v[1], row), EdgeWalker(v[1], v[2], row),
-                         EdgeWalker(v[2], v[0], row)};
-  for (; row <= last; ++row) {
-    int32_t left = s.left, right = s.right - 1;
-    for (EdgeWalker& e : edges) e.Limit(left, right);
-    if (left <= right) target.shade(*target.pixels, g, row, left, right);
-    for (EdgeWalker& e : edges) e.NextRow();
+  TriangleEdges edges(v, first, last);
+  if (edges.first > edges.last) return;
+  // Rows a horizontal edge drops at the top are stepped over.
+  for (int64_t skip = edges.start; skip < edges.first; ++skip)
+    for (EdgeBound* e : {&edges.left[0], &edges.left[1], &edges.right[0], &edges.right[1]}) e->NextRow();
+  EdgeBound l0 = edges.left[0], l1 = edges.left[1], r0 = edges.right[0], r1 = edges.right[1];
+  for (int64_t row = edges.first; row <= edges.last; ++row) {
+    int64_t left = std::max<int64_t>({s.left, l0.q + (l0.r != 0), l1.q + (l1.r != 0)});
+    int64_t right = std::min<int64_t>({s.right - 1, r0.q, r1.q});
+    if (left <= right)
+      target.shade(*target.pixels, g, static_cast<int32_t>(row), static_cast<int32_t>(left),
+                   static_cast<int32_t>(right));
+    l0.NextRow();
+    l1.NextRow();
+    r0.NextRow();
+    r1.NextRow();
   }
 }
 

@@ -14,16 +14,25 @@ namespace zv::platform::pipeline {
 inline constexpr int32_t kSubPixelBits = 8;
 inline constexpr int32_t kSubPixels = 1 << kSubPixelBits;
 
+inline constexpr uint32_t kAllVaryings = (1u << kVaryingCount) - 1;
+
 struct RasterTarget {
   const PixelState* pixels;
   SpanFunction shade;
   Rect scissor;
+  uint32_t varyings = kAllVaryings;  // those the pixels read: see ComputeGradients
 };
 
+// Fills in v.sx and v.sy from v.x and v.y (which must lie within +-2^24).
+void SnapToGrid(ScreenVertex& v);
+
+// The functions below read the snapped positions.
+
 // The plane equations of a triangle's varyings; false for a triangle of no
-// area once snapped.
+// area once snapped. Varyings left out of `wanted` (bit i for varying i:
+// those the draw's pixels never read) get flat zero planes.
 bool ComputeGradients(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c,
-                      Gradients* out);
+                      Gradients* out, uint32_t wanted = kAllVaryings);
 
 // Twice the signed area of the snapped triangle, in 1/256 pixel units
 // squared: positive when its corners run clockwise on the screen.

@@ -15,10 +15,17 @@ namespace {
 
 constexpr int kChunk = 64;
 
-// Which texture path a span takes: none, bilinear on one level with
-// wrapping and no colour key (the common case, kept tight), or everything
-// else.
-enum class TexPath { kNone, kBilinearWrap, kGeneral };
+// Which texture path a span takes: none, a texture of one colour (no
+// sampling at all), bilinear on one level (by addressing mode) or trilinear
+// through the mip levels with wrapping, both without colour key (the common
+// cases, kept tight), or everything else.
+enum class TexPath { kNone, kUniform, kBilinearWrap, kBilinearMirror, kBilinearClamp, kTrilinearWrap, kGeneral };
+
+constexpr uint32_t AddressOf(TexPath path) {
+  return path == TexPath::kBilinearMirror  ? texture_address::kMirror
+         : path == TexPath::kBilinearClamp ? texture_address::kClamp
+                                           : texture_address::kWrap;
+}
 
 float Clamp01(float z) { return z < 0.0f ? 0.0f : (z > 1.0f ? 1.0f : z); }
 
@@ -173,23 +180,10 @@ struct ColourRamp {
   float fog[4], fog_step[4];
 };
 
+#if !defined(__SSE2__)
 // texel x colour (+ 255 x fog share), each channel clamped to 0..255 and
 // rounded: the texture stage's modulation, then the fog.
 inline uint32_t Modulate(uint32_t texel, const ColourRamp& r, float fi, bool fog) {
-#if defined(__SSE2__)
-  const __m128i zero = _mm_setzero_si128();
-  __m128i t16 = _mm_unpacklo_epi8(_mm_cvtsi32_si128(static_cast<int>(texel)), zero);
-  __m128 t = _mm_cvtepi32_ps(_mm_unpacklo_epi16(t16, zero));
-  __m128 i = _mm_set1_ps(fi);
-  __m128 v = _mm_mul_ps(t, _mm_add_ps(_mm_loadu_ps(r.colour), _mm_mul_ps(_mm_loadu_ps(r.colour_step), i)));
-  if (fog)
-    v = _mm_add_ps(v, _mm_mul_ps(_mm_set1_ps(255.0f),
-                                 _mm_add_ps(_mm_loadu_ps(r.fog), _mm_mul_ps(_mm_loadu_ps(r.fog_step), i))));
-  v = _mm_min_ps(_mm_max_ps(v, _mm_setzero_ps()), _mm_set1_ps(255.0f));
-  __m128i bytes = _mm_cvttps_epi32(_mm_add_ps(v, _mm_set1_ps(0.5f)));
-  bytes = _mm_packs_epi32(bytes, bytes);
-  return static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_packus_epi16(bytes, bytes)));
-#else
   uint32_t out = 0;
   for (int k = 0; k < 4; ++k) {
     float v = static_cast<float>((texel >> (8 * k)) & 0xFF) * (r.colour[k] + r.colour_step[k] * fi);
@@ -197,8 +191,108 @@ inline uint32_t Modulate(uint32_t texel, const ColourRamp& r, float fi, bool fog
     out |= ToByte(v) << (8 * k);
   }
   return out;
-#endif
 }
+#endif
+
+#if defined(__SSE2__)
+// texel x colour (+ 255 x fog share) for the four pixels i..i+3, a lane
+// each, each channel clamped to 0..255 and rounded: the texture stage's
+// modulation, then the fog. Alpha is the texel's.
+inline __m128i ModulateFour(const uint32_t* texels, const ColourRamp& r, int i, bool fog) {
+  const __m128 fi = _mm_add_ps(_mm_set1_ps(static_cast<float>(i)), _mm_setr_ps(0, 1, 2, 3));
+  const __m128i t = _mm_loadu_si128(reinterpret_cast<const __m128i*>(texels + i));
+  const __m128i byte = _mm_set1_epi32(0xFF);
+  __m128i out = _mm_and_si128(t, _mm_set1_epi32(static_cast<int>(0xFF000000u)));
+  for (int k = 0; k < 3; ++k) {
+    __m128 tc = _mm_cvtepi32_ps(_mm_and_si128(_mm_srli_epi32(t, 8 * k), byte));
+    __m128 v = _mm_mul_ps(tc, _mm_add_ps(_mm_set1_ps(r.colour[k]), _mm_mul_ps(_mm_set1_ps(r.colour_step[k]), fi)));
+    if (fog)
+      v = _mm_add_ps(v, _mm_mul_ps(_mm_set1_ps(255.0f),
+                                   _mm_add_ps(_mm_set1_ps(r.fog[k]), _mm_mul_ps(_mm_set1_ps(r.fog_step[k]), fi))));
+    v = _mm_min_ps(_mm_max_ps(v, _mm_setzero_ps()), _mm_set1_ps(255.0f));
+    out = _mm_or_si128(out, _mm_slli_epi32(_mm_cvttps_epi32(_mm_add_ps(v, _mm_set1_ps(0.5f))), 8 * k));
+  }
+  return out;
+}
+#endif
+
+#if defined(__SSE2__)
+// Four values of up to 16 bits each, from 32-bit lanes, stored as 16 bits.
+inline void StoreSixteenFour(uint8_t* at, __m128i values) {
+  values = _mm_srai_epi32(_mm_slli_epi32(values, 16), 16);  // so that the signed pack keeps the bits
+  _mm_storel_epi64(reinterpret_cast<__m128i*>(at), _mm_packs_epi32(values, values));
+}
+
+// WriteColour for four pixels in a row.
+template <TargetFormat F>
+void StoreColourFour(uint8_t* at, __m128i rgb) {
+  if constexpr (F == TargetFormat::k8888) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(at), _mm_and_si128(rgb, _mm_set1_epi32(0x00FFFFFF)));
+  } else {
+    const __m128i five = _mm_set1_epi32(0x1F);
+    const __m128i r = _mm_and_si128(_mm_srli_epi32(rgb, 19), five), b = _mm_and_si128(_mm_srli_epi32(rgb, 3), five);
+    __m128i v;
+    if constexpr (F == TargetFormat::k565) {
+      const __m128i g = _mm_and_si128(_mm_srli_epi32(rgb, 10), _mm_set1_epi32(0x3F));
+      v = _mm_or_si128(_mm_or_si128(_mm_slli_epi32(r, 11), _mm_slli_epi32(g, 5)), b);
+    } else {
+      const __m128i g = _mm_and_si128(_mm_srli_epi32(rgb, 11), five);
+      v = _mm_or_si128(_mm_or_si128(_mm_slli_epi32(r, 10), _mm_slli_epi32(g, 5)), b);
+    }
+    StoreSixteenFour(at, v);
+  }
+}
+
+template <int kDepthBytes>
+void StoreDepthFour(uint8_t* at, const uint32_t* depth) {
+  const __m128i values = _mm_loadu_si128(reinterpret_cast<const __m128i*>(depth));
+  if constexpr (kDepthBytes == 2)
+    StoreSixteenFour(at, values);
+  else
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(at), values);
+}
+#endif
+
+#if defined(__SSE2__)
+// FloorToInt of four coordinates (NaN and far values go to the clamp's
+// ends) and WeightOf their fractions, as SampleBilinear takes them.
+inline void FloorAndWeightFour(__m128 t, int32_t* whole, int32_t* weight) {
+  const __m128 lo = _mm_set1_ps(-1073741824.0f), hi = _mm_set1_ps(1073741824.0f);
+  __m128 clamped = _mm_min_ps(_mm_max_ps(t, lo), hi);
+  clamped = _mm_or_ps(_mm_and_ps(_mm_cmpord_ps(t, t), clamped), _mm_andnot_ps(_mm_cmpord_ps(t, t), lo));
+  __m128i i0 = _mm_cvttps_epi32(clamped);
+  __m128 back = _mm_cvtepi32_ps(i0);
+  i0 = _mm_add_epi32(i0, _mm_castps_si128(_mm_cmpgt_ps(back, clamped)));
+  back = _mm_cvtepi32_ps(i0);
+  // WeightOf: max first, so that NaN becomes 0.
+  __m128i f = _mm_cvttps_epi32(_mm_min_ps(
+      _mm_max_ps(_mm_mul_ps(_mm_sub_ps(t, back), _mm_set1_ps(256.0f)), _mm_setzero_ps()), _mm_set1_ps(255.0f)));
+  _mm_store_si128(reinterpret_cast<__m128i*>(whole), i0);
+  _mm_store_si128(reinterpret_cast<__m128i*>(weight), f);
+}
+
+// The bilinear texel positions and weights of four pixels on their levels
+// (`width` and `height` per lane), as SampleBilinear computes them.
+struct BilinearFour {
+  alignas(16) int32_t ix[4], iy[4], wx[4], wy[4];
+  void Compute(__m128 u, __m128 v, __m128 width, __m128 height) {
+    const __m128 half = _mm_set1_ps(0.5f);
+    FloorAndWeightFour(_mm_sub_ps(_mm_mul_ps(u, width), half), ix, wx);
+    FloorAndWeightFour(_mm_sub_ps(_mm_mul_ps(v, height), half), iy, wy);
+  }
+  // The bilinear sample of lane k on level l, addressed by `kMode`.
+  template <uint32_t kMode>
+  uint32_t Sample(int k, const SampledLevel& l) const {
+    size_t x0 = static_cast<size_t>(Address(ix[k], l.width, kMode));
+    size_t x1 = static_cast<size_t>(Address(ix[k] + 1, l.width, kMode));
+    size_t y0 = static_cast<size_t>(Address(iy[k], l.height, kMode)) << l.width_shift;
+    size_t y1 = static_cast<size_t>(Address(iy[k] + 1, l.height, kMode)) << l.width_shift;
+    const uint32_t* t = l.texels;
+    return BlendFour(t[y0 + x0], t[y0 + x1], t[y1 + x0], t[y1 + x1], static_cast<uint32_t>(wx[k]),
+                     static_cast<uint32_t>(wy[k]));
+  }
+};
+#endif
 
 // The texels of the pixels left in `mask`; pixels whose texel is keyed
 // away leave the mask.
@@ -210,59 +304,38 @@ void SampleTexels(const PixelState& ps, const Gradients& g, float fx, float fy, 
   const float uow0 = g.at[kUow] + g.dx[kUow] * fx + g.dy[kUow] * fy;
   const float vow0 = g.at[kVow] + g.dx[kVow] * fx + g.dy[kVow] * fy;
   const float doow = g.dx[kOow], duow = g.dx[kUow], dvow = g.dx[kVow];
-  if constexpr (kTex == TexPath::kBilinearWrap) {
+  if constexpr (kTex == TexPath::kUniform) {
+    if (s.keyed && s.levels[0].coverage[0] < 128)
+      mask = 0;
+    else
+      std::fill_n(texels, n, s.levels[0].texels[0]);
+  } else if constexpr (kTex == TexPath::kBilinearWrap || kTex == TexPath::kBilinearMirror ||
+                       kTex == TexPath::kBilinearClamp) {
+    constexpr uint32_t kMode = AddressOf(kTex);
     const SampledLevel& l = s.levels[0];
     int i = 0;
 #if defined(__SSE2__)
     // Four pixels' texel positions at a time, with the arithmetic of
     // SampleBilinear, then the fetches one by one.
-    const uint32_t wmask = static_cast<uint32_t>(l.width - 1), hmask = static_cast<uint32_t>(l.height - 1);
     const __m128 lanes = _mm_setr_ps(0, 1, 2, 3);
     const __m128 width = _mm_set1_ps(static_cast<float>(l.width)), height = _mm_set1_ps(static_cast<float>(l.height));
-    const __m128 half = _mm_set1_ps(0.5f), scale = _mm_set1_ps(256.0f);
-    const __m128 lo = _mm_set1_ps(-1073741824.0f), hi = _mm_set1_ps(1073741824.0f);
-    const __m128 max_weight = _mm_set1_ps(255.0f);
-    alignas(16) int32_t ix[4], iy[4], wx[4], wy[4];
+    BilinearFour at;
     for (; i + 4 <= n; i += 4) {
       if (((mask >> i) & 0xF) == 0) continue;
       __m128 fi = _mm_add_ps(_mm_set1_ps(static_cast<float>(i)), lanes);
       __m128 w = _mm_div_ps(_mm_set1_ps(1.0f), _mm_add_ps(_mm_set1_ps(oow0), _mm_mul_ps(_mm_set1_ps(doow), fi)));
       __m128 u = _mm_mul_ps(_mm_add_ps(_mm_set1_ps(uow0), _mm_mul_ps(_mm_set1_ps(duow), fi)), w);
       __m128 v = _mm_mul_ps(_mm_add_ps(_mm_set1_ps(vow0), _mm_mul_ps(_mm_set1_ps(dvow), fi)), w);
-      __m128 coords[2] = {_mm_sub_ps(_mm_mul_ps(u, width), half), _mm_sub_ps(_mm_mul_ps(v, height), half)};
-      int32_t* whole[2] = {ix, iy};
-      int32_t* weight[2] = {wx, wy};
-      for (int axis = 0; axis < 2; ++axis) {
-        // FloorToInt: NaN and far values go to the clamp's ends.
-        __m128 t = coords[axis];
-        __m128 clamped = _mm_min_ps(_mm_max_ps(t, lo), hi);
-        clamped = _mm_or_ps(_mm_and_ps(_mm_cmpord_ps(t, t), clamped), _mm_andnot_ps(_mm_cmpord_ps(t, t), lo));
-        __m128i i0 = _mm_cvttps_epi32(clamped);
-        __m128 back = _mm_cvtepi32_ps(i0);
-        i0 = _mm_add_epi32(i0, _mm_castps_si128(_mm_cmpgt_ps(back, clamped)));
-        back = _mm_cvtepi32_ps(i0);
-        // WeightOf: max first, so that NaN becomes 0.
-        __m128i f = _mm_cvttps_epi32(
-            _mm_min_ps(_mm_max_ps(_mm_mul_ps(_mm_sub_ps(t, back), scale), _mm_setzero_ps()), max_weight));
-        _mm_store_si128(reinterpret_cast<__m128i*>(whole[axis]), i0);
-        _mm_store_si128(reinterpret_cast<__m128i*>(weight[axis]), f);
-      }
-      const uint32_t* t = l.texels;
-      for (int k = 0; k < 4; ++k) {
-        if (!((mask >> (i + k)) & 1)) continue;
-        uint32_t x0 = static_cast<uint32_t>(ix[k]) & wmask, x1 = static_cast<uint32_t>(ix[k] + 1) & wmask;
-        size_t y0 = static_cast<size_t>(static_cast<uint32_t>(iy[k]) & hmask) << l.width_shift;
-        size_t y1 = static_cast<size_t>(static_cast<uint32_t>(iy[k] + 1) & hmask) << l.width_shift;
-        texels[i + k] = BlendFour(t[y0 + x0], t[y0 + x1], t[y1 + x0], t[y1 + x1], static_cast<uint32_t>(wx[k]),
-                                  static_cast<uint32_t>(wy[k]));
-      }
+      at.Compute(u, v, width, height);
+      for (int k = 0; k < 4; ++k)
+        if ((mask >> (i + k)) & 1) texels[i + k] = at.Sample<kMode>(k, l);
     }
 #endif
     for (; i < n; ++i) {
       if (!((mask >> i) & 1)) continue;
       float fi = static_cast<float>(i);
       float w = 1.0f / (oow0 + doow * fi);
-      texels[i] = SampleBilinear(l, (uow0 + duow * fi) * w, (vow0 + dvow * fi) * w, texture_address::kWrap).argb;
+      texels[i] = SampleBilinear(l, (uow0 + duow * fi) * w, (vow0 + dvow * fi) * w, kMode).argb;
     }
   } else {
     // The level of detail needs the texture coordinates' screen
@@ -271,26 +344,111 @@ void SampleTexels(const PixelState& ps, const Gradients& g, float fx, float fy, 
     const float width = static_cast<float>(s.levels[0].width);
     const float height = static_cast<float>(s.levels[0].height);
     const float dudy = g.dy[kUow], dvdy = g.dy[kVow], doowdy = g.dy[kOow];
-    for (int i = 0; i < n; ++i) {
+    auto sample = [&](int i, float u, float v, float lambda) {
+      Texel t = lod ? SampleWithLod(s, u, v, lambda) : SampleLevel(s.levels[0], u, v, s.address, s.min_linear);
+      if (s.keyed && t.coverage < 128)
+        mask &= ~(uint64_t{1} << i);
+      else
+        texels[i] = t.argb;
+    };
+    int i = 0;
+#if defined(__SSE2__)
+    // Four pixels' coordinates and levels of detail at a time, with the
+    // arithmetic of the plain loop below (so the same bits), then the
+    // samples one by one.
+    alignas(16) float us[4], vs[4], lambdas[4] = {};
+    const __m128 lanes = _mm_setr_ps(0, 1, 2, 3);
+    for (; i + 4 <= n; i += 4) {
+      if (((mask >> i) & 0xF) == 0) continue;
+      const __m128 fi = _mm_add_ps(_mm_set1_ps(static_cast<float>(i)), lanes);
+      const __m128 w =
+          _mm_div_ps(_mm_set1_ps(1.0f), _mm_add_ps(_mm_set1_ps(oow0), _mm_mul_ps(_mm_set1_ps(doow), fi)));
+      const __m128 u = _mm_mul_ps(_mm_add_ps(_mm_set1_ps(uow0), _mm_mul_ps(_mm_set1_ps(duow), fi)), w);
+      const __m128 v = _mm_mul_ps(_mm_add_ps(_mm_set1_ps(vow0), _mm_mul_ps(_mm_set1_ps(dvow), fi)), w);
+      _mm_store_ps(us, u);
+      _mm_store_ps(vs, v);
+      if (lod) {
+        auto derivative = [&](float d, const __m128& coord, float d_oow, float size) {
+          return _mm_mul_ps(_mm_mul_ps(_mm_sub_ps(_mm_set1_ps(d), _mm_mul_ps(coord, _mm_set1_ps(d_oow))), w),
+                            _mm_set1_ps(size));
+        };
+        const __m128 ux = derivative(duow, u, doow, width), vx = derivative(dvow, v, doow, height);
+        const __m128 uy = derivative(dudy, u, doowdy, width), vy = derivative(dvdy, v, doowdy, height);
+        const __m128 across = _mm_add_ps(_mm_mul_ps(ux, ux), _mm_mul_ps(vx, vx));
+        const __m128 down = _mm_add_ps(_mm_mul_ps(uy, uy), _mm_mul_ps(vy, vy));
+        const __m128 rho2 = _mm_max_ps(down, across);  // std::max(across, down), NaN included
+        // FastLog2, lane by lane.
+        const __m128i bits = _mm_castps_si128(rho2);
+        const __m128 exponent = _mm_cvtepi32_ps(_mm_sub_epi32(
+            _mm_and_si128(_mm_srli_epi32(bits, 23), _mm_set1_epi32(0xFF)), _mm_set1_epi32(127)));
+        const __m128 mantissa = _mm_castsi128_ps(_mm_or_si128(_mm_and_si128(bits, _mm_set1_epi32(0x007FFFFF)),
+                                                              _mm_set1_epi32(0x3F800000)));
+        const __m128 log2 = _mm_add_ps(exponent, _mm_sub_ps(mantissa, _mm_set1_ps(1.0f)));
+        const __m128 positive = _mm_cmpgt_ps(rho2, _mm_setzero_ps());
+        const __m128 lambda = _mm_or_ps(_mm_and_ps(positive, _mm_mul_ps(_mm_set1_ps(0.5f), log2)),
+                                        _mm_andnot_ps(positive, _mm_set1_ps(-128.0f)));
+        _mm_store_ps(lambdas, lambda);
+      }
+      if constexpr (kTex == TexPath::kTrilinearWrap) {
+        // SampleWithLod for linear filters and mip levels, wrapped: each
+        // lane's one or two levels, their positions four lanes at a time.
+        const SampledLevel* levels = s.levels;
+        const int32_t last = s.level_count - 1;
+        int32_t level[2][4];
+        uint32_t blend[4];
+        for (int k = 0; k < 4; ++k) {
+          level[1][k] = -1;
+          const float lambda = lambdas[k];
+          if (!(lambda > 0.0f)) {
+            level[0][k] = 0;
+            continue;
+          }
+          const int32_t whole = FloorToInt(lambda);
+          if (whole >= last) {
+            level[0][k] = last;
+            continue;
+          }
+          level[0][k] = whole;
+          level[1][k] = whole + 1;
+          blend[k] = WeightOf((lambda - static_cast<float>(whole)) * 256.0f);
+        }
+        BilinearFour at[2];
+        for (int pass = 0; pass < 2; ++pass) {
+          const int32_t* l = level[pass];
+          if (pass == 1 && (l[0] & l[1] & l[2] & l[3]) < 0) break;  // no lane blends two levels
+          auto side = [&](int k, bool wide) {
+            const SampledLevel& sl = levels[l[k] < 0 ? 0 : l[k]];
+            return static_cast<float>(wide ? sl.width : sl.height);
+          };
+          at[pass].Compute(u, v, _mm_setr_ps(side(0, true), side(1, true), side(2, true), side(3, true)),
+                           _mm_setr_ps(side(0, false), side(1, false), side(2, false), side(3, false)));
+        }
+        for (int k = 0; k < 4; ++k) {
+          if (!((mask >> (i + k)) & 1)) continue;
+          const uint32_t a = at[0].Sample<texture_address::kWrap>(k, levels[level[0][k]]);
+          texels[i + k] = level[1][k] < 0
+                              ? a
+                              : LerpColour(a, at[1].Sample<texture_address::kWrap>(k, levels[level[1][k]]), blend[k]);
+        }
+        continue;
+      }
+      for (int k = 0; k < 4; ++k)
+        if ((mask >> (i + k)) & 1) sample(i + k, us[k], vs[k], lambdas[k]);
+    }
+#endif
+    for (; i < n; ++i) {
       if (!((mask >> i) & 1)) continue;
       float fi = static_cast<float>(i);
       float w = 1.0f / (oow0 + doow * fi);
       float u = (uow0 + duow * fi) * w, v = (vow0 + dvow * fi) * w;
-      Texel t;
+      float lambda = 0.0f;
       if (lod) {
         float ux = (duow - u * doow) * w * width, vx = (dvow - v * doow) * w * height;
         float uy = (dudy - u * doowdy) * w * width, vy = (dvdy - v * doowdy) * w * height;
         float rho2 = std::max(ux * ux + vx * vx, uy * uy + vy * vy);
-        float lambda = rho2 > 0.0f ? 0.5f * FastLog2(rho2) : -128.0f;
-        t = SampleWithLod(s, u, v, lambda);
-      } else {
-        t = SampleLevel(s.levels[0], u, v, s.address, s.min_linear);
+        lambda = rho2 > 0.0f ? 0.5f * FastLog2(rho2) : -128.0f;
       }
-      if (s.keyed && t.coverage < 128) {
-        mask &= ~(uint64_t{1} << i);
-        continue;
-      }
-      texels[i] = t.argb;
+      sample(i, u, v, lambda);
     }
   }
 }
@@ -333,16 +491,42 @@ void ShadeSpan(const PixelState& ps, const Gradients& g, int32_t y, int32_t x_le
     }
     ramp.colour[3] = 1.0f;
     ramp.colour_step[3] = ramp.fog[3] = ramp.fog_step[3] = 0.0f;
-    for (int i = 0; i < n; ++i) {
-      if (!((mask >> i) & 1)) continue;
-      const uint32_t t = kTex == TexPath::kNone ? 0xFFFFFFFFu : texels[i];
-      uint32_t out = Modulate(t, ramp, static_cast<float>(i), ps.fog);
+    if constexpr (kTex == TexPath::kNone) std::fill_n(texels, n, 0xFFFFFFFFu);
+    uint64_t written = 0;
+    auto write = [&](int i, uint32_t out) {
       if (ps.blend) out = Blend(ps, out, ReadColour<F>(colour_row, x + i));
       WriteColour<F>(colour_row, x + i, out);
       if constexpr (kDepthBytes != 0)
         if (ps.z_write) WriteDepth<kDepthBytes>(depth_row, x + i, depth[i]);
+      ++written;
+    };
+#if defined(__SSE2__)
+    // One colour along the row (the backdrop's plain colour, say): every
+    // group of four is the first one (a step of 0 adds exactly 0).
+    const bool flat = kTex == TexPath::kUniform && g.dx[kR] == 0.0f && g.dx[kG] == 0.0f && g.dx[kB] == 0.0f &&
+                      g.dx[kFr] == 0.0f && g.dx[kFg] == 0.0f && g.dx[kFb] == 0.0f;
+    const __m128i flat_colours = flat ? ModulateFour(texels, ramp, 0, ps.fog) : _mm_setzero_si128();
+    for (int i = 0; i < n; i += 4) {
+      const uint32_t group = static_cast<uint32_t>(mask >> i) & 0xF;
+      if (group == 0) continue;
+      const __m128i colours = flat ? flat_colours : ModulateFour(texels, ramp, i, ps.fog);
+      if (group == 0xF && !ps.blend && F != TargetFormat::k888) {
+        StoreColourFour<F>(colour_row + static_cast<size_t>(x + i) * (F == TargetFormat::k8888 ? 4 : 2), colours);
+        if constexpr (kDepthBytes != 0)
+          if (ps.z_write) StoreDepthFour<kDepthBytes>(depth_row + static_cast<size_t>(x + i) * kDepthBytes, depth + i);
+        written += 4;
+        continue;
+      }
+      alignas(16) uint32_t each[4];
+      _mm_store_si128(reinterpret_cast<__m128i*>(each), colours);
+      for (int k = 0; k < 4; ++k)
+        if ((group >> k) & 1) write(i + k, each[k]);
     }
-    if (ps.pixels_written) *ps.pixels_written += static_cast<uint64_t>(std::popcount(mask));
+#else
+    for (int i = 0; i < n; ++i)
+      if ((mask >> i) & 1) write(i, Modulate(texels[i], ramp, static_cast<float>(i), ps.fog));
+#endif
+    if (ps.pixels_written) *ps.pixels_written += written;
   }
 }
 
@@ -350,9 +534,18 @@ template <TargetFormat F, int kDepthBytes>
 SpanFunction ForTexture(const PixelState& ps) {
   if (!ps.textured) return ShadeSpan<F, kDepthBytes, TexPath::kNone>;
   const SamplerState& s = ps.sampler;
+  if (s.levels[0].uniform) return ShadeSpan<F, kDepthBytes, TexPath::kUniform>;
   bool one_level = s.level_count == 1 || s.mip == mip_filter::kNone;
-  if (one_level && s.mag_linear && s.min_linear && s.address == texture_address::kWrap && !s.keyed)
-    return ShadeSpan<F, kDepthBytes, TexPath::kBilinearWrap>;
+  if (one_level && s.mag_linear && s.min_linear && !s.keyed) {
+    switch (s.address) {
+      case texture_address::kMirror: return ShadeSpan<F, kDepthBytes, TexPath::kBilinearMirror>;
+      case texture_address::kClamp: return ShadeSpan<F, kDepthBytes, TexPath::kBilinearClamp>;
+      default: return ShadeSpan<F, kDepthBytes, TexPath::kBilinearWrap>;
+    }
+  }
+  if (!one_level && s.mip == mip_filter::kLinear && s.mag_linear && s.min_linear &&
+      s.address == texture_address::kWrap && !s.keyed)
+    return ShadeSpan<F, kDepthBytes, TexPath::kTrilinearWrap>;
   return ShadeSpan<F, kDepthBytes, TexPath::kGeneral>;
 }
 

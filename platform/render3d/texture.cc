@@ -1,6 +1,8 @@
 #include "platform/render3d/texture.h"
 
+#include <algorithm>
 #include <bit>
+#include <cstddef>
 
 #include "platform/render3d/caps.h"
 #include "platform/render3d/texel_format.h"
@@ -162,6 +164,18 @@ void Texture::BuildCopy(bool keyed, SampledCopy& copy) const {
     }
     copy.levels.push_back(sampled);
     offset += static_cast<size_t>(sampled.width) * sampled.height;
+  }
+  // A plain colour's texture (the backdrop's, say) then needs no sampling.
+  for (size_t l = copy.levels.size(); l-- > 0;) {
+    const SampledLevel& level = copy.levels[l];
+    const size_t start = static_cast<size_t>(level.texels - copy.texels.data());
+    bool level_same = std::all_of(copy.texels.begin() + static_cast<std::ptrdiff_t>(start), copy.texels.end(),
+                                  [&](uint32_t t) { return t == level.texels[0]; });
+    if (keyed)
+      level_same = level_same && std::all_of(copy.coverage.begin() + static_cast<std::ptrdiff_t>(start),
+                                             copy.coverage.end(), [&](uint8_t c) { return c == level.coverage[0]; });
+    if (!level_same) break;
+    copy.levels[l].uniform = true;
   }
 }
 

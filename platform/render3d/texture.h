@@ -25,6 +25,9 @@ struct SampledLevel {
   int32_t width_shift = 0;  // log2 of width
   const uint32_t* texels = nullptr;
   const uint8_t* coverage = nullptr;
+  // Every texel (and coverage) of this level and of those below it is the
+  // same: any filtering of any of them gives texels[0].
+  bool uniform = false;
 };
 
 // A texture: power-of-two surfaces of one format from the full size down

@@ -2,6 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace zv::platform::pipeline {
 namespace {
@@ -123,14 +128,122 @@ void LightVertex(const LightingSetup& lighting, const float position[3], const f
   for (int i = 0; i < 3; ++i) out[i] = Clamp01(c[i]);
 }
 
+#if defined(__SSE2__)
+// ProcessVertices for four vertices at a time, a lane each, with the
+// arithmetic of the plain loop (so the same bits), when every light is
+// directional (no light needs the vertex's world position).
+void ProcessFour(const TransformSetup& transform, const LightingSetup& lighting, const FogSetup& fog,
+                 const Vertex* in, ClipVertex* out) {
+  auto lane = [&](auto member) {
+    return _mm_setr_ps(in[0].*member, in[1].*member, in[2].*member, in[3].*member);
+  };
+  const __m128 x = lane(&Vertex::x), y = lane(&Vertex::y), z = lane(&Vertex::z);
+  const __m128 nx = lane(&Vertex::nx), ny = lane(&Vertex::ny), nz = lane(&Vertex::nz);
+  auto s = [](float v) { return _mm_set1_ps(v); };
+  auto add = [](__m128 a, __m128 b) { return _mm_add_ps(a, b); };
+  auto mul = [](__m128 a, __m128 b) { return _mm_mul_ps(a, b); };
+  const auto& m = transform.world_view_projection.m;
+  __m128 clip[4];
+  for (int c = 0; c < 4; ++c)
+    clip[c] = add(add(add(mul(x, s(m[0][c])), mul(y, s(m[1][c]))), mul(z, s(m[2][c]))), s(m[3][c]));
+
+  // ClipCodeOf.
+  const __m128 w = clip[3], minus_w = _mm_sub_ps(_mm_setzero_ps(), w);
+  __m128 finite = _mm_castsi128_ps(_mm_set1_epi32(-1));
+  for (const __m128& v : clip)  // finite: |v| < infinity (false for NaN)
+    finite = _mm_and_ps(finite, _mm_cmplt_ps(_mm_and_ps(v, _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF))),
+                                             s(std::numeric_limits<float>::infinity())));
+  auto bit = [](__m128 condition, uint32_t code) {
+    return _mm_and_si128(_mm_castps_si128(condition), _mm_set1_epi32(static_cast<int>(code)));
+  };
+  __m128i codes = _mm_or_si128(bit(_mm_cmplt_ps(clip[0], minus_w), clip_code::kLeft),
+                               bit(_mm_cmpgt_ps(clip[0], w), clip_code::kRight));
+  codes = _mm_or_si128(codes, bit(_mm_cmplt_ps(clip[1], minus_w), clip_code::kBottom));
+  codes = _mm_or_si128(codes, bit(_mm_cmpgt_ps(clip[1], w), clip_code::kTop));
+  codes = _mm_or_si128(codes, bit(_mm_cmplt_ps(clip[2], _mm_setzero_ps()), clip_code::kNear));
+  codes = _mm_or_si128(codes, bit(_mm_cmpgt_ps(clip[2], w), clip_code::kFar));
+  codes = _mm_or_si128(codes, bit(_mm_cmplt_ps(w, s(kMinW)), clip_code::kW));
+  codes = _mm_or_si128(_mm_and_si128(_mm_castps_si128(finite), codes),
+                       _mm_andnot_si128(_mm_castps_si128(finite), _mm_set1_epi32(clip_code::kInvalid)));
+
+  const auto& n = transform.normals.m;
+  __m128 normal[3];
+  for (int c = 0; c < 3; ++c) normal[c] = add(add(mul(nx, s(n[0][c])), mul(ny, s(n[1][c]))), mul(nz, s(n[2][c])));
+  if (lighting.normalize) {
+    const __m128 len =
+        _mm_sqrt_ps(add(add(mul(normal[0], normal[0]), mul(normal[1], normal[1])), mul(normal[2], normal[2])));
+    const __m128 positive = _mm_cmpgt_ps(len, _mm_setzero_ps());
+    for (__m128& c : normal)
+      c = _mm_or_ps(_mm_and_ps(positive, _mm_div_ps(c, len)), _mm_andnot_ps(positive, c));
+  }
+  __m128 lit[3] = {s(lighting.base[0]), s(lighting.base[1]), s(lighting.base[2])};
+  for (const ActiveLight& light : lighting.lights) {
+    const __m128 dot = add(add(mul(normal[0], s(-light.direction.x)), mul(normal[1], s(-light.direction.y))),
+                           mul(normal[2], s(-light.direction.z)));
+    const __m128 n_dot_l = _mm_max_ps(dot, _mm_setzero_ps());  // std::max(0, dot): NaN gives 0
+    for (int c = 0; c < 3; ++c)
+      lit[c] = add(lit[c], mul(s(1.0f), add(s(light.ambient[c]), mul(s(light.diffuse[c]), n_dot_l))));
+  }
+  auto clamp01 = [](__m128 v) {  // Clamp01, NaN kept
+    const __m128 low = _mm_cmplt_ps(v, _mm_setzero_ps()), high = _mm_cmpgt_ps(v, _mm_set1_ps(1.0f));
+    v = _mm_andnot_ps(low, v);
+    return _mm_or_ps(_mm_andnot_ps(high, v), _mm_and_ps(high, _mm_set1_ps(1.0f)));
+  };
+  __m128 f = s(1.0f);
+  if (fog.on) {
+    const float* ez = transform.eye_z;
+    const __m128 depth = add(add(add(mul(x, s(ez[0])), mul(y, s(ez[1]))), mul(z, s(ez[2]))), s(ez[3]));
+    const float fog_range = fog.end - fog.start;
+    if (fog_range != 0.0f) {
+      f = clamp01(_mm_div_ps(_mm_sub_ps(s(fog.end), depth), s(fog_range)));
+    } else {
+      f = _mm_and_ps(_mm_cmplt_ps(depth, s(fog.end)), s(1.0f));
+    }
+  }
+  alignas(16) float values[4][14];
+  alignas(16) uint32_t code_of[4];
+  auto put = [&](int index, __m128 v) {
+    alignas(16) float lanes[4];
+    _mm_store_ps(lanes, v);
+    for (int k = 0; k < 4; ++k) values[k][index] = lanes[k];
+  };
+  for (int c = 0; c < 4; ++c) put(c, clip[c]);
+  const __m128 fog_share = _mm_sub_ps(s(1.0f), f);
+  for (int c = 0; c < 3; ++c) {
+    put(4 + c, mul(clamp01(lit[c]), f));
+    put(7 + c, mul(fog_share, s(fog.colour[c])));
+  }
+  _mm_store_si128(reinterpret_cast<__m128i*>(code_of), codes);
+  for (int k = 0; k < 4; ++k) {
+    ClipVertex& dst = out[k];
+    dst.x = values[k][0], dst.y = values[k][1], dst.z = values[k][2], dst.w = values[k][3];
+    for (int c = 0; c < 3; ++c) {
+      dst.colour[c] = values[k][4 + c];
+      dst.fog[c] = values[k][7 + c];
+    }
+    dst.u = in[k].u;
+    dst.v = in[k].v;
+    dst.code = code_of[k];
+  }
+}
+#endif
+
 void ProcessVertices(const TransformSetup& transform, const LightingSetup& lighting,
                      const FogSetup& fog, const Vertex* in, size_t count, ClipVertex* out) {
+  size_t first = 0;
+#if defined(__SSE2__)
+  const bool directional_only =
+      std::all_of(lighting.lights.begin(), lighting.lights.end(),
+                  [](const ActiveLight& l) { return l.type == LightType::kDirectional; });
+  if (directional_only)
+    for (; first + 4 <= count; first += 4) ProcessFour(transform, lighting, fog, in + first, out + first);
+#endif
   const auto& m = transform.world_view_projection.m;
   const auto& w = transform.world.m;
   const auto& n = transform.normals.m;
   const float* ez = transform.eye_z;
   const float fog_range = fog.end - fog.start;
-  for (size_t i = 0; i < count; ++i) {
+  for (size_t i = first; i < count; ++i) {
     const Vertex& src = in[i];
     ClipVertex& dst = out[i];
     dst.x = src.x * m[0][0] + src.y * m[1][0] + src.z * m[2][0] + m[3][0];

@@ -22,7 +22,9 @@ printf 'print "in a window"\r\nsync rate 5000\r\n' > "$work/error.kqa"
 export XDG_CONFIG_HOME="$work/config"
 export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
 
-box_shown() { xwininfo -root -tree 2> /dev/null | grep -q '"Error In Program"'; }
+# The whole tree is read first: grep -q stopping early would end xwininfo by
+# SIGPIPE, which pipefail would take for a missing box.
+box_shown() { local tree; tree=$(xwininfo -root -tree 2> /dev/null); grep -q '"Error In Program"' <<< "$tree"; }
 
 # Starts the run and waits for its error box.
 start_run() {

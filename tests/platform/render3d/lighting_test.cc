@@ -178,5 +178,41 @@ TEST(Lighting, GouraudShadingBlendsTheVertexColoursAcrossTheFace) {
   EXPECT_GT(Red(test3d::PixelRgb(*rig->target, 63, 4)), 247);
 }
 
+// One device drawing the same quad again after each lighting input
+// changes: every change shows in the next draw, none lingers.
+TEST(Lighting, EachChangeBetweenDrawsShowsInTheNextDraw) {
+  auto rig = test3d::MakeRig(kSize, kSize);
+  Device3D& d = *rig->device;
+  test3d::UseScreenSpace(d);
+  Mesh quad = test3d::ScreenRect(kSize, kSize, 7.5f, 7.5f, 8.5f, 8.5f);
+  for (Vertex& v : quad.vertices) v.nz = -2;  // twice too long
+  auto draw = [&] {
+    test3d::DrawMesh(d, rig->render, quad);
+    return test3d::PixelRgb(*rig->target, kSize / 2, kSize / 2);
+  };
+  d.SetRenderState(RenderState::kAmbient, 0);
+  d.SetMaterial(test3d::WhiteDiffuse());
+  Light half = Directional({0, 0, 1});
+  half.diffuse = ColourValue{0.25f, 0.25f, 0.25f, 0};
+  d.SetLight(0, half);
+  d.LightEnable(0, true);
+  EXPECT_EQ(draw(), 0x808080u);  // 0.25 x 2 = 0.5
+  d.SetRenderState(RenderState::kNormalizeNormals, 1);
+  EXPECT_EQ(draw(), 0x404040u);
+  d.LightEnable(1, true);  // the default light: white, along +z
+  EXPECT_EQ(draw(), 0xFFFFFFu);
+  d.LightEnable(1, false);
+  half.diffuse = ColourValue{0, 0.5f, 0, 0};
+  d.SetLight(0, half);
+  EXPECT_EQ(draw(), 0x008000u);
+  Material red = test3d::WhiteDiffuse();
+  red.diffuse = ColourValue{1, 0, 0, 1};
+  red.ambient = ColourValue{0, 0, 1, 1};
+  d.SetMaterial(red);
+  EXPECT_EQ(draw(), 0x000000u);
+  d.SetRenderState(RenderState::kAmbient, 0xFFFFFF);
+  EXPECT_EQ(draw(), 0x0000FFu);
+}
+
 }  // namespace
 }  // namespace zv::platform

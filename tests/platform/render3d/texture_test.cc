@@ -269,16 +269,23 @@ TEST(Texturing, TheFastBilinearPathAgreesWithTheGeneralOne) {
     uint32_t h = static_cast<uint32_t>(x * 73856093) ^ static_cast<uint32_t>(y * 19349663);
     return 0xFF000000u | (h * 2654435761u >> 8);
   };
-  std::vector<uint32_t> pictures[2];
-  for (int pass = 0; pass < 2; ++pass) {
+  // Wrapped and mirrored take the fast path; a colour key that no texel
+  // matches sends the same draw down the general one.
+  std::vector<uint32_t> pictures[3];
+  for (int pass = 0; pass < 3; ++pass) {
     auto rig = test3d::MakeRig(48, 48);
     Device3D& d = *rig->device;
     d.SetRenderState(RenderState::kZEnable, zbuffer::kFalse);
-    d.SetTexture(0, test3d::MakeTexture(rig->render, 16, 16, Argb8888(), noise));
+    TexturePtr texture = test3d::MakeTexture(rig->render, 16, 16, Argb8888(), noise);
+    if (pass == 2) {
+      texture->SetColorKey(ColorKey{0x00123457, 0x00123457});
+      d.SetRenderState(RenderState::kColorKeyEnable, 1);
+    }
+    d.SetTexture(0, texture);
     d.SetTextureStageState(0, TextureStageState::kMagFilter, mag_filter::kLinear);
     d.SetTextureStageState(0, TextureStageState::kMinFilter, min_filter::kLinear);
     d.SetTextureStageState(0, TextureStageState::kAddress,
-                           pass == 0 ? texture_address::kWrap : texture_address::kMirror);
+                           pass == 1 ? texture_address::kMirror : texture_address::kWrap);
     test3d::Mesh slanted;  // in perspective, texture coordinates 0.1..0.9
     slanted.vertices = {{-3, 2, 4, 0, 0, -1, 0.1f, 0.1f}, {3, 2, 9, 0, 0, -1, 0.9f, 0.1f},
                         {3, -2, 9, 0, 0, -1, 0.9f, 0.9f}, {-3, -2, 4, 0, 0, -1, 0.1f, 0.9f}};
@@ -288,9 +295,40 @@ TEST(Texturing, TheFastBilinearPathAgreesWithTheGeneralOne) {
       for (int32_t x = 0; x < 48; ++x) pictures[pass].push_back(test3d::PixelRgb(*rig->target, x, y));
   }
   EXPECT_EQ(pictures[0], pictures[1]);
+  EXPECT_EQ(pictures[0], pictures[2]);
   int drawn = 0;
   for (uint32_t p : pictures[0]) drawn += p != 0;
   EXPECT_GT(drawn, 300);
+}
+
+// A texture of one colour is drawn without sampling: its colour shows at
+// every filter, keyed away it shows nothing, and once a texel differs the
+// texture is sampled again.
+TEST(Texturing, APlainColourTextureDrawsItsColourUntilATexelChanges) {
+  TexturedQuad q(8);
+  Device3D& d = q.device();
+  auto plain = [](int, int, int) { return 0xFF20C040u; };
+  TexturePtr t = test3d::MakeTexture(q.rig->render, 4, 4, Argb8888(), plain, 0);
+  d.SetTexture(0, t);
+  d.SetTextureStageState(0, TextureStageState::kMipFilter, mip_filter::kLinear);
+  d.SetTextureStageState(0, TextureStageState::kMinFilter, min_filter::kLinear);
+  q.Draw(0, 0, 8, 8, -3, 0.3f, 5, 1.7f);  // minified, across the wraps
+  EXPECT_EQ(q.At(1, 1), 0x20C040u);
+  EXPECT_EQ(q.At(6, 5), 0x20C040u);
+  t->SetColorKey(ColorKey{0xFF20C040u, 0xFF20C040u});
+  d.SetRenderState(RenderState::kColorKeyEnable, 1);
+  d.Clear({}, clear::kTarget | clear::kZBuffer, 0xFF123456u, 1.0f);
+  q.Draw(0, 0, 8, 8, 0, 0, 1, 1);
+  EXPECT_EQ(q.At(4, 4), 0x123456u);
+  LockedRegion region;
+  ASSERT_EQ(t->Lock(0, nullptr, 0, &region), 0);
+  reinterpret_cast<uint32_t*>(region.bits)[0] = 0xFFFF0000u;
+  t->Unlock(0);
+  d.SetRenderState(RenderState::kColorKeyEnable, 0);
+  d.Clear({}, clear::kTarget | clear::kZBuffer, 0xFF123456u, 1.0f);
+  q.Draw(0, 0, 8, 8, 0, 0, 1, 1);
+  EXPECT_EQ(q.At(0, 0), 0xFF0000u);
+  EXPECT_EQ(q.At(7, 7), 0x20C040u);
 }
 
 }  // namespace

@@ -22,6 +22,15 @@ TEST(ConvertToXrgb, WidensEveryFormat) {
   ConvertToXrgb(*s16, out, 2);
   EXPECT_EQ(out[0], 0x00FF00u);
   EXPECT_EQ(out[1], 0x848284u);
+  // The same values read in another 16-bit format right after, and back.
+  auto s555 = MakeSurface(2, 1, PixelFormat::Rgb555());
+  s555->SetPixelAt(0, 0, 0x07E0);
+  s555->SetPixelAt(1, 0, 0x8410);
+  ConvertToXrgb(*s555, out, 2);
+  EXPECT_EQ(out[0], 0x08FF00u);
+  EXPECT_EQ(out[1], 0x080084u);
+  ConvertToXrgb(*s16, out, 2);
+  EXPECT_EQ(out[1], 0x848284u);
 
   auto s24 = MakeSurface(1, 1, PixelFormat::Rgb888());
   s24->SetPixelAt(0, 0, 0xABCDEF);
