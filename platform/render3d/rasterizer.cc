@@ -173,18 +173,10 @@ void FillSmallTriangle(const Fixed* v, int64_t first, int64_t last, int64_t c0, 
 
 }  // namespace
 
-namespace {
-// floor(x * 256 + 0.5), exact in doubles for the positions allowed.
-int64_t SnapCoordinate(float x) {
+int64_t SnapCoordinateFar(float x) {
   const double d = static_cast<double>(x) * kSubPixels + 0.5;
   const auto t = static_cast<int64_t>(d);
   return static_cast<double>(t) > d ? t - 1 : t;
-}
-}  // namespace
-
-void SnapToGrid(ScreenVertex& v) {
-  v.sx = SnapCoordinate(v.x);
-  v.sy = SnapCoordinate(v.y);
 }
 
 int64_t SnappedArea(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c) {
