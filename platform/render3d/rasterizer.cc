@@ -196,6 +196,32 @@ bool ComputeGradients(const ScreenVertex& a, const ScreenVertex& b, const Screen
   float inv = 1.0f / (x1 * y2 - x2 * y1);
   out->x0 = x0;
   out->y0 = y0;
+#if defined(__SSE2__)
+  // Four varyings at a time, each lane with the arithmetic of the loop below.
+  static_assert(kVaryingCount == 10);
+  const __m128 vx1 = _mm_set1_ps(x1), vy1 = _mm_set1_ps(y1), vx2 = _mm_set1_ps(x2), vy2 = _mm_set1_ps(y2);
+  const __m128 vinv = _mm_set1_ps(inv);
+  auto plane = [&](__m128 va, __m128 vb, __m128 vc, uint32_t bits, float* at, float* dx, float* dy) {
+    const __m128 keep = _mm_castsi128_ps(_mm_cmpeq_epi32(
+        _mm_and_si128(_mm_set1_epi32(static_cast<int>(bits)), _mm_setr_epi32(1, 2, 4, 8)), _mm_setr_epi32(1, 2, 4, 8)));
+    const __m128 d1 = _mm_sub_ps(vb, va), d2 = _mm_sub_ps(vc, va);
+    _mm_storeu_ps(at, _mm_and_ps(keep, va));
+    _mm_storeu_ps(dx, _mm_and_ps(keep, _mm_mul_ps(_mm_sub_ps(_mm_mul_ps(d1, vy2), _mm_mul_ps(d2, vy1)), vinv)));
+    _mm_storeu_ps(dy, _mm_and_ps(keep, _mm_mul_ps(_mm_sub_ps(_mm_mul_ps(d2, vx1), _mm_mul_ps(d1, vx2)), vinv)));
+  };
+  for (int i = 0; i < 8; i += 4)
+    plane(_mm_loadu_ps(a.v + i), _mm_loadu_ps(b.v + i), _mm_loadu_ps(c.v + i), wanted >> i, out->at + i,
+          out->dx + i, out->dy + i);
+  alignas(16) float at[4], dx[4], dy[4];
+  plane(_mm_setr_ps(a.v[8], a.v[9], 0, 0), _mm_setr_ps(b.v[8], b.v[9], 0, 0), _mm_setr_ps(c.v[8], c.v[9], 0, 0),
+        (wanted >> 8) & 3, at, dx, dy);
+  for (int i = 0; i < 2; ++i) {
+    out->at[8 + i] = at[i];
+    out->dx[8 + i] = dx[i];
+    out->dy[8 + i] = dy[i];
+  }
+  return true;
+#endif
   for (int i = 0; i < kVaryingCount; ++i) {
     if (!((wanted >> i) & 1)) {
       out->at[i] = out->dx[i] = out->dy[i] = 0.0f;
