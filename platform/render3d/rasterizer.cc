@@ -113,6 +113,7 @@ struct TriangleEdges {
 constexpr int64_t kSmallColumns = 16;
 constexpr int64_t kSmallWidth = (kSmallColumns - 1) * kSubPixels;
 constexpr int64_t kSmallHeight = 64 * kSubPixels;
+constexpr int64_t kSmallSteps = 32;  // groups x rows
 
 // Rows first..last and columns c0..c0 + columns - 1 (all inside the
 // scissor and the bounding box) of the clockwise triangle v.
@@ -251,8 +252,13 @@ void FillTriangle(const ScreenVertex& a, const ScreenVertex& b, const ScreenVert
   if (max_x - min_x <= kSmallWidth && max_y - min_y <= kSmallHeight) {
     int64_t c0 = std::max<int64_t>(s.left, CeilDiv(min_x, kSubPixels));
     int64_t c1 = std::min<int64_t>(s.right - 1, FloorDiv(max_x, kSubPixels));
-    if (c0 <= c1) FillSmallTriangle(v, first, last, c0, static_cast<int>(c1 - c0 + 1), g, target);
-    return;
+    if (c0 > c1) return;
+    // Each row costs a step per group of four columns, which outweighs the
+    // divisions saved once a triangle is both wide and tall.
+    if ((c1 - c0 + 4) / 4 * (last - first + 1) <= kSmallSteps) {
+      FillSmallTriangle(v, first, last, c0, static_cast<int>(c1 - c0 + 1), g, target);
+      return;
+    }
   }
   TriangleEdges edges(v, first, last);
   if (edges.first > edges.last) return;
