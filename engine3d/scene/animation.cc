@@ -31,9 +31,12 @@ KeySpan FindKeySpan(const models::KeyArray<Stride>& keys, float frame) {
   const uint32_t count = keys.count();
   if (!(frame > 0.0f)) frame = 0.0f;
   const uint32_t f = WholeFrame(frame);
-  if (f < WholeFrame(keys.Key(0)[0])) return KeySpan{0, 0, 0.0};
+  // Each key's time is converted once: a pair's end is the next pair's start.
+  uint32_t t1 = WholeFrame(keys.Key(0)[0]);
+  if (f < t1) return KeySpan{0, 0, 0.0};
   for (uint32_t i = 0; i + 1 < count; ++i) {
-    const uint32_t t0 = WholeFrame(keys.Key(i)[0]), t1 = WholeFrame(keys.Key(i + 1)[0]);
+    const uint32_t t0 = t1;
+    t1 = WholeFrame(keys.Key(i + 1)[0]);
     if (t0 <= f && f < t1) return KeySpan{i, i + 1, (double{frame} - t0) / (static_cast<double>(t1) - t0)};
   }
   return KeySpan{count - 1, count - 1, 1.0};

@@ -1,7 +1,12 @@
 #include "platform/render3d/rasterizer.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace zv::platform::pipeline {
 namespace {
@@ -100,20 +105,79 @@ struct TriangleEdges {
   }
 };
 
+// Triangles this small (in snapped units) skip the divisions that set up
+// TriangleEdges, which cost more than all their pixels: their edge
+// functions are evaluated at every column of their bounding box, and the
+// covered run of each row read off. Within such a box every edge value
+// stays below 2^28, so 32-bit lanes hold them exactly.
+constexpr int64_t kSmallColumns = 16;
+constexpr int64_t kSmallWidth = (kSmallColumns - 1) * kSubPixels;
+constexpr int64_t kSmallHeight = 64 * kSubPixels;
+constexpr int64_t kSmallSteps = 32;  // groups x rows
+
+// Rows first..last and columns c0..c0 + columns - 1 (all inside the
+// scissor and the bounding box) of the clockwise triangle v.
+void FillSmallTriangle(const Fixed* v, int64_t first, int64_t last, int64_t c0, int columns,
+                       const Gradients& g, const RasterTarget& target) {
+  // Per edge: its value at column c0 of row `first`, and its steps per
+  // column and per row; the pixel is inside when the value is >= 0.
+  int32_t at[3], per_column[3], per_row[3];
+  for (int i = 0; i < 3; ++i) {
+    const Fixed a = v[i], b = v[(i + 1) % 3];
+    const int64_t A = a.y - b.y, B = b.x - a.x;
+    const bool top_left = A > 0 || (A == 0 && B > 0);
+    at[i] = static_cast<int32_t>(A * (c0 * kSubPixels - a.x) + B * (first * kSubPixels - a.y) -
+                                 (top_left ? 0 : 1));
+    per_column[i] = static_cast<int32_t>(A * kSubPixels);
+    per_row[i] = static_cast<int32_t>(B * kSubPixels);
+  }
+  const uint32_t in_box = (uint32_t{1} << columns) - 1;
+  const int groups = (columns + 3) / 4;
+#if defined(__SSE2__)
+  __m128i value[3][kSmallColumns / 4], step[3];
+  for (int i = 0; i < 3; ++i) {
+    const __m128i lane = _mm_setr_epi32(at[i], at[i] + per_column[i], at[i] + 2 * per_column[i],
+                                        at[i] + 3 * per_column[i]);
+    const __m128i across = _mm_set1_epi32(4 * per_column[i]);
+    value[i][0] = lane;
+    for (int k = 1; k < groups; ++k) value[i][k] = _mm_add_epi32(value[i][k - 1], across);
+    step[i] = _mm_set1_epi32(per_row[i]);
+  }
+  const __m128i below_zero = _mm_set1_epi32(-1);
+  for (int64_t row = first; row <= last; ++row) {
+    uint32_t inside = 0;
+    for (int k = 0; k < groups; ++k) {
+      const __m128i all = _mm_and_si128(_mm_and_si128(_mm_cmpgt_epi32(value[0][k], below_zero),
+                                                      _mm_cmpgt_epi32(value[1][k], below_zero)),
+                                        _mm_cmpgt_epi32(value[2][k], below_zero));
+      inside |= static_cast<uint32_t>(_mm_movemask_ps(_mm_castsi128_ps(all))) << (4 * k);
+      for (int i = 0; i < 3; ++i) value[i][k] = _mm_add_epi32(value[i][k], step[i]);
+    }
+#else
+  int32_t value[3] = {at[0], at[1], at[2]};
+  for (int64_t row = first; row <= last; ++row) {
+    uint32_t inside = 0;
+    for (int x = 0; x < groups * 4; ++x)
+      if (value[0] + x * per_column[0] >= 0 && value[1] + x * per_column[1] >= 0 &&
+          value[2] + x * per_column[2] >= 0)
+        inside |= uint32_t{1} << x;
+    for (int i = 0; i < 3; ++i) value[i] += per_row[i];
+#endif
+    // A row of a convex shape is covered in one run.
+    inside &= in_box;
+    if (inside != 0)
+      target.shade(*target.pixels, g, static_cast<int32_t>(row),
+                   static_cast<int32_t>(c0 + std::countr_zero(inside)),
+                   static_cast<int32_t>(c0 + std::bit_width(inside) - 1));
+  }
+}
+
 }  // namespace
 
-namespace {
-// floor(x * 256 + 0.5), exact in doubles for the positions allowed.
-int64_t SnapCoordinate(float x) {
+int64_t SnapCoordinateFar(float x) {
   const double d = static_cast<double>(x) * kSubPixels + 0.5;
   const auto t = static_cast<int64_t>(d);
   return static_cast<double>(t) > d ? t - 1 : t;
-}
-}  // namespace
-
-void SnapToGrid(ScreenVertex& v) {
-  v.sx = SnapCoordinate(v.x);
-  v.sy = SnapCoordinate(v.y);
 }
 
 int64_t SnappedArea(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c) {
@@ -133,6 +197,32 @@ bool ComputeGradients(const ScreenVertex& a, const ScreenVertex& b, const Screen
   float inv = 1.0f / (x1 * y2 - x2 * y1);
   out->x0 = x0;
   out->y0 = y0;
+#if defined(__SSE2__)
+  // Four varyings at a time, each lane with the arithmetic of the loop below.
+  static_assert(kVaryingCount == 10);
+  const __m128 vx1 = _mm_set1_ps(x1), vy1 = _mm_set1_ps(y1), vx2 = _mm_set1_ps(x2), vy2 = _mm_set1_ps(y2);
+  const __m128 vinv = _mm_set1_ps(inv);
+  auto plane = [&](__m128 va, __m128 vb, __m128 vc, uint32_t bits, float* at, float* dx, float* dy) {
+    const __m128 keep = _mm_castsi128_ps(_mm_cmpeq_epi32(
+        _mm_and_si128(_mm_set1_epi32(static_cast<int>(bits)), _mm_setr_epi32(1, 2, 4, 8)), _mm_setr_epi32(1, 2, 4, 8)));
+    const __m128 d1 = _mm_sub_ps(vb, va), d2 = _mm_sub_ps(vc, va);
+    _mm_storeu_ps(at, _mm_and_ps(keep, va));
+    _mm_storeu_ps(dx, _mm_and_ps(keep, _mm_mul_ps(_mm_sub_ps(_mm_mul_ps(d1, vy2), _mm_mul_ps(d2, vy1)), vinv)));
+    _mm_storeu_ps(dy, _mm_and_ps(keep, _mm_mul_ps(_mm_sub_ps(_mm_mul_ps(d2, vx1), _mm_mul_ps(d1, vx2)), vinv)));
+  };
+  for (int i = 0; i < 8; i += 4)
+    plane(_mm_loadu_ps(a.v + i), _mm_loadu_ps(b.v + i), _mm_loadu_ps(c.v + i), wanted >> i, out->at + i,
+          out->dx + i, out->dy + i);
+  alignas(16) float at[4], dx[4], dy[4];
+  plane(_mm_setr_ps(a.v[8], a.v[9], 0, 0), _mm_setr_ps(b.v[8], b.v[9], 0, 0), _mm_setr_ps(c.v[8], c.v[9], 0, 0),
+        (wanted >> 8) & 3, at, dx, dy);
+  for (int i = 0; i < 2; ++i) {
+    out->at[8 + i] = at[i];
+    out->dx[8 + i] = dx[i];
+    out->dy[8 + i] = dy[i];
+  }
+  return true;
+#endif
   for (int i = 0; i < kVaryingCount; ++i) {
     if (!((wanted >> i) & 1)) {
       out->at[i] = out->dx[i] = out->dy[i] = 0.0f;
@@ -158,6 +248,18 @@ void FillTriangle(const ScreenVertex& a, const ScreenVertex& b, const ScreenVert
   int64_t first = std::max<int64_t>(s.top, CeilDiv(min_y, kSubPixels));
   int64_t last = std::min<int64_t>(s.bottom - 1, FloorDiv(max_y, kSubPixels));
   if (first > last) return;
+  int64_t min_x = std::min({v[0].x, v[1].x, v[2].x}), max_x = std::max({v[0].x, v[1].x, v[2].x});
+  if (max_x - min_x <= kSmallWidth && max_y - min_y <= kSmallHeight) {
+    int64_t c0 = std::max<int64_t>(s.left, CeilDiv(min_x, kSubPixels));
+    int64_t c1 = std::min<int64_t>(s.right - 1, FloorDiv(max_x, kSubPixels));
+    if (c0 > c1) return;
+    // Each row costs a step per group of four columns, which outweighs the
+    // divisions saved once a triangle is both wide and tall.
+    if ((c1 - c0 + 4) / 4 * (last - first + 1) <= kSmallSteps) {
+      FillSmallTriangle(v, first, last, c0, static_cast<int>(c1 - c0 + 1), g, target);
+      return;
+    }
+  }
   TriangleEdges edges(v, first, last);
   if (edges.first > edges.last) return;
   // Rows a horizontal edge drops at the top are stepped over.

@@ -23,8 +23,25 @@ struct RasterTarget {
   uint32_t varyings = kAllVaryings;  // those the pixels read: see ComputeGradients
 };
 
+// floor(x * 256 + 0.5) for |x| >= 2^14 (or not a number), in doubles.
+int64_t SnapCoordinateFar(float x);
+
+// floor(x * 256 + 0.5). Scaling by 256 is exact in floats, and so is
+// adding a half below 2^22, which covers every position on a target:
+// there the float sum gives the bits the double one does, sooner.
+inline int64_t SnapCoordinate(float x) {
+  const float scaled = x * static_cast<float>(kSubPixels);
+  if (!(scaled > -4194304.0f && scaled < 4194304.0f)) return SnapCoordinateFar(x);
+  const float d = scaled + 0.5f;
+  const auto t = static_cast<int32_t>(d);
+  return static_cast<float>(t) > d ? t - 1 : t;
+}
+
 // Fills in v.sx and v.sy from v.x and v.y (which must lie within +-2^24).
-void SnapToGrid(ScreenVertex& v);
+inline void SnapToGrid(ScreenVertex& v) {
+  v.sx = SnapCoordinate(v.x);
+  v.sy = SnapCoordinate(v.y);
+}
 
 // The functions below read the snapped positions.
 

@@ -68,6 +68,40 @@ TEST(Rasterizer, TrianglesSharingEdgesHitEveryPixelOnceWithoutGaps) {
       ASSERT_EQ(Hits(*rig, x, y), (x >= 4 && x < 60 && y >= 4 && y < 60) ? 1 : 0) << x << "," << y;
 }
 
+TEST(Rasterizer, SmallAndLargeTrianglesTilingTheTargetHitEveryPixelOnce) {
+  auto rig = CountingRig();
+  // A jittered grid over the whole target: cells from under a pixel to
+  // past 16 pixels wide (tiny and large triangles share edges), corners on
+  // and off pixel centres, the outer ones on the target's edges.
+  const float lines[] = {0, 0.5f, 1.5f, 3, 5.25f, 9, 12, 30, 32.5f, 34, 37.75f, 41, 44, 47.5f, 63, 64};
+  const int n = sizeof lines / sizeof lines[0];
+  auto corner = [&](int i, int j, float* x, float* y) {
+    const bool inner_x = i > 0 && i + 1 < n, inner_y = j > 0 && j + 1 < n;
+    *x = lines[i] + (inner_x ? 0.125f * static_cast<float>((i * 7 + j * 3) % 5 - 2) : 0.0f);
+    *y = lines[j] + (inner_y ? 0.125f * static_cast<float>((i * 5 + j * 11) % 5 - 2) : 0.0f);
+  };
+  Mesh tiles;
+  for (int j = 0; j + 1 < n; ++j)
+    for (int i = 0; i + 1 < n; ++i) {
+      float x[4], y[4];
+      corner(i, j, &x[0], &y[0]);
+      corner(i + 1, j, &x[1], &y[1]);
+      corner(i + 1, j + 1, &x[2], &y[2]);
+      corner(i, j + 1, &x[3], &y[3]);
+      // Alternate diagonals, so that both windings and slopes occur.
+      static constexpr int kSplits[2][2][3] = {{{0, 1, 2}, {0, 2, 3}}, {{0, 1, 3}, {1, 2, 3}}};
+      for (const auto& t : kSplits[(i + j) % 2]) {
+        Mesh m = ScreenTriangle(kSize, kSize, x[t[0]], y[t[0]], x[t[1]], y[t[1]], x[t[2]], y[t[2]]);
+        const uint16_t base = static_cast<uint16_t>(tiles.vertices.size());
+        tiles.vertices.insert(tiles.vertices.end(), m.vertices.begin(), m.vertices.end());
+        for (uint16_t k : m.indices) tiles.indices.push_back(static_cast<uint16_t>(base + k));
+      }
+    }
+  DrawMesh(*rig->device, rig->render, tiles);
+  for (int32_t y = 0; y < kSize; ++y)
+    for (int32_t x = 0; x < kSize; ++x) ASSERT_EQ(Hits(*rig, x, y), 1) << x << "," << y;
+}
+
 TEST(Rasterizer, PixelCentreOnASharedDiagonalGoesToOneSideOnly) {
   auto rig = CountingRig();
   // The diagonal from (0,0) to (8,8) passes through pixel centres.
