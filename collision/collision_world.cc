@@ -52,11 +52,10 @@ void CollisionWorld::DeleteShape(CollisionShape* shape) {
     pending_mesh_.reset();
     return;
   }
-  for (auto it = objects_.begin(); it != objects_.end();) {
-    auto next = std::next(it);
-    if (&it->second->shape() == shape) EraseObject(it);
-    it = next;
-  }
+  std::vector<CollisionKey> keys;
+  const auto [first, last] = users_.equal_range(shape);
+  for (auto it = first; it != last; ++it) keys.push_back(it->second);
+  for (const CollisionKey& key : keys) DeleteCollisionObject(key);
   delete shape;
 }
 
@@ -67,6 +66,13 @@ void CollisionWorld::UpdateCurrentIfCaching() {
 void CollisionWorld::EraseObject(ObjectMap::iterator it) {
   CollisionObject* object = it->second.get();
   if (object == current_) current_ = nullptr;
+  const auto [first, last] = users_.equal_range(&object->shape());
+  for (auto user = first; user != last; ++user) {
+    if (user->second == it->first) {
+      users_.erase(user);
+      break;
+    }
+  }
   pairs_.RemoveAllOf(*object);
   objects_.erase(it);
 }
@@ -77,6 +83,7 @@ void CollisionWorld::CreateCollisionObject(CollisionKey key, CollisionShape* sha
   if (auto it = objects_.find(key); it != objects_.end()) EraseObject(it);
   auto object = std::make_unique<CollisionObject>(key, *shape, lists_);
   current_ = object.get();
+  users_.emplace(shape, key);
   objects_.emplace(key, std::move(object));
 }
 

@@ -4,6 +4,7 @@
 #include <map>
 #include <memory>
 #include <span>
+#include <unordered_map>
 #include <vector>
 
 #include "collision/collision_key.h"
@@ -82,6 +83,9 @@ class CollisionWorld {
   EndpointList lists_[3];
   ProximityPairs pairs_;
   ObjectMap objects_;
+  // Which objects use a shape, so that deleting a shape does not walk every
+  // object (a scene's teardown deletes thousands).
+  std::unordered_multimap<const CollisionShape*, CollisionKey> users_;
   CollisionObject* current_ = nullptr;
   bool caching_ = true;
   CollisionResponse default_response_;

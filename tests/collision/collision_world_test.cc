@@ -351,6 +351,14 @@ TEST_F(CollisionWorldTest, DeletingAShapeTakesItsObjectsAndThePendingMesh) {
   EXPECT_EQ(world_.object_count(), 1u);
   EXPECT_EQ(world_.TestAllCollisions(), 0);
 
+  // An object given another shape under its old key no longer belongs to the first.
+  BoxShape* old_box = CreateBoxShape(1, 1, 1);
+  Place(4, old_box, Translation(0, 0, 0));
+  Place(4, Keep(CreateSphereShape(1)), Translation(0, 0, 0));
+  world_.DeleteShape(old_box);
+  EXPECT_EQ(world_.object_count(), 2u);
+  EXPECT_EQ(world_.TestAllCollisions(), 1);
+
   world_.BeginMeshShape();
   const uint32_t indices[] = {0, 1, 2};
   world_.AddMeshPolygon(CollisionWorld::kPointSet, indices);
