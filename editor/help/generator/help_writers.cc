@@ -190,8 +190,10 @@ std::string MarkdownLink(const std::string& family, const std::string& key, cons
   return "[`" + heading + "`](" + file + "#" + AnchorOf(key) + ")";
 }
 
+// The program file lies beside the Markdown under the name the help pages
+// link to, so the link works in both.
 void MarkdownExample(const HelpExample& example, std::string* md) {
-  *md += "Example program: *" + example.title + "* (`" + example.file + "` in the help)\n\n";
+  *md += "Example program: [*" + example.title + "*](" + example.file + ")\n\n";
   *md += "```basic\n";
   for (const std::string& line : example.lines) *md += line + "\n";
   *md += "```\n\n";
@@ -298,6 +300,14 @@ std::string CLiteral(std::string_view bytes) {
   return out + "\"";
 }
 
+void AddExamplePrograms(const std::vector<HelpFamily>& families, std::vector<GeneratedFile>* files) {
+  for (const HelpFamily& family : families) {
+    for (const HelpExample& example : family.examples) files->push_back({example.file, ExampleProgram(example)});
+    for (const HelpEntry& entry : family.entries)
+      for (const HelpExample& example : entry.examples) files->push_back({example.file, ExampleProgram(example)});
+  }
+}
+
 }  // namespace
 
 std::vector<GeneratedFile> MakeHelpPages(const std::vector<HelpFamily>& families, const std::vector<TableRow>& rows) {
@@ -305,11 +315,7 @@ std::vector<GeneratedFile> MakeHelpPages(const std::vector<HelpFamily>& families
   std::vector<GeneratedFile> files;
   files.push_back({"index.htm", IndexPage(families)});
   for (const HelpFamily& family : families) files.push_back({PageOf(family.id), FamilyPage(family, families, where, rows)});
-  for (const HelpFamily& family : families) {
-    for (const HelpExample& example : family.examples) files.push_back({example.file, ExampleProgram(example)});
-    for (const HelpEntry& entry : family.entries)
-      for (const HelpExample& example : entry.examples) files.push_back({example.file, ExampleProgram(example)});
-  }
+  AddExamplePrograms(families, &files);
   return files;
 }
 
@@ -320,6 +326,7 @@ std::vector<GeneratedFile> MakeMarkdownReference(const std::vector<HelpFamily>& 
   files.push_back({"README.md", IndexMarkdown(families)});
   for (const HelpFamily& family : families)
     files.push_back({MarkdownOf(family.id), FamilyMarkdown(family, families, where, rows)});
+  AddExamplePrograms(families, &files);
   return files;
 }
 

@@ -18,7 +18,8 @@ struct GeneratedFile {
 // pages link to. Pages and programs have CR LF line ends.
 std::vector<GeneratedFile> MakeHelpPages(const std::vector<HelpFamily>& families, const std::vector<TableRow>& rows);
 
-// The same reference as Markdown: "README.md" and one file per family.
+// The same reference as Markdown: "README.md", one file per family and the
+// example programs, under the names the help pages give them.
 std::vector<GeneratedFile> MakeMarkdownReference(const std::vector<HelpFamily>& families,
                                                  const std::vector<TableRow>& rows);
 

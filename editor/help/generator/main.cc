@@ -109,7 +109,8 @@ bool WriteAll(const fs::path& folder, const std::vector<GeneratedFile>& files) {
   return true;
 }
 
-// Lists what differs between the generated reference and the folder's.
+// Lists what differs between the generated reference and the folder's:
+// the Markdown files and the example programs below it.
 std::vector<std::string> CompareMarkdown(const fs::path& folder, const std::vector<GeneratedFile>& files) {
   std::vector<std::string> stale;
   std::set<std::string> generated;
@@ -123,9 +124,10 @@ std::vector<std::string> CompareMarkdown(const fs::path& folder, const std::vect
     }
   }
   std::error_code ec;
-  for (const fs::directory_entry& entry : fs::directory_iterator(folder, ec)) {
-    const std::string name = entry.path().filename().string();
-    if (entry.path().extension() == ".md" && !generated.count(name)) stale.push_back(name + " is no longer made");
+  for (const fs::directory_entry& entry : fs::recursive_directory_iterator(folder, ec)) {
+    const std::string name = entry.path().lexically_relative(folder).generic_string();
+    const fs::path extension = entry.path().extension();
+    if ((extension == ".md" || extension == ".kqa") && !generated.count(name)) stale.push_back(name + " is no longer made");
   }
   return stale;
 }

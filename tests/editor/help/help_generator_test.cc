@@ -113,8 +113,12 @@ TEST(HelpGeneratorTest, PagesEscapeTagSignsAndGiveFunctionsTheirResultType) {
   EXPECT_NE(pages[2].data.find("Rem * Title  : Show it\r\n"), std::string::npos);
 
   const std::vector<GeneratedFile> markdown = MakeMarkdownReference(families, rows);
-  ASSERT_EQ(markdown.size(), 2u);
+  ASSERT_EQ(markdown.size(), 3u);
   EXPECT_NE(markdown[1].data.find("Text with `code` & a &lt;tag>."), std::string::npos);
+  // The reference links its example as the pages do, and has the file there.
+  EXPECT_NE(markdown[1].data.find("[*Show it*](examples/things_show_it.kqa)"), std::string::npos);
+  EXPECT_EQ(markdown[2].name, pages[2].name);
+  EXPECT_EQ(markdown[2].data, pages[2].data);
   EXPECT_NE(markdown[1].data.find("<a id=\"function-thing-size\"></a>"), std::string::npos);
   EXPECT_NE(markdown[0].data.find("[`thing size()`](things.md#function-thing-size)"), std::string::npos);
 
