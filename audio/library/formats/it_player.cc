@@ -402,10 +402,7 @@ void Effect(Song& song, SongChannel& channel, SongVoice& voice, const Cell& cell
       }
       break;
     case Fx('I'):
-      if (first && p) {
-        channel.tremor_on = static_cast<uint8_t>(cell.hi() + 1);
-        channel.tremor_off = static_cast<uint8_t>(cell.lo() + 1);
-      }
+      if (first) song_effects::SetTremor(channel, p);
       if (voice_ok) TremorStep(channel);
       break;
     case Fx('J'): {
@@ -667,7 +664,7 @@ void UpdateVoice(Song& song, SongChannel& channel, SongVoice& voice, bool foregr
     if (instrument && (instrument->pan_envelope.flags & envelope_flag::kOn))
       pan += voice.envelopes[kPanEnvelope].value;
     const int32_t p = std::clamp(pan, 0, 64) * 4;
-    host.SetChannelPanDirect(voice.handle, static_cast<int32_t>(static_cast<float>(p - 128) * song.pan_separation) + 128);
+    host.SetChannelPanDirect(voice.handle, song_effects::SeparatedPan(song, p));
   }
   if (voice.flags & voice_flag::kFrequency) {
     int32_t p = voice.period + voice.period_delta;
@@ -685,7 +682,7 @@ void UpdateVoice(Song& song, SongChannel& channel, SongVoice& voice, bool foregr
       host.SetChannelFrequency(voice.handle,
                                static_cast<int32_t>(std::min(1e7, 8363.0 * std::exp2((3840.0 - p) / 768.0))));
     else if (p > 0)
-      host.SetChannelFrequency(voice.handle, 14317056 / p);
+      host.SetChannelFrequency(voice.handle, song_effects::AmigaFrequency(p));
   }
   if (voice.flags & voice_flag::kSurroundOn) host.SetChannelSurround(voice.handle, true);
   if (voice.flags & voice_flag::kSurroundOff) host.SetChannelSurround(voice.handle, false);
@@ -817,15 +814,7 @@ void StepItEnvelope(const SongEnvelope& envelope, EnvelopeState& s, bool key_rel
       s.done = true;
       return;
     }
-    const EnvelopePoint& next = envelope.points[static_cast<size_t>(s.point + 1)];
-    const int32_t dx = next.tick - here.tick;
-    if (dx > 0) {
-      s.delta16 = (next.value - here.value) * 65536 / dx;
-    } else {
-      s.delta16 = 0;
-      s.tick = next.tick - 1;
-    }
-    ++s.point;
+    song_effects::StartEnvelopeSegment(envelope, s);
   } else {
     s.value16 += s.delta16;
   }

@@ -46,25 +46,15 @@ void Tremolo(Song& song, SongChannel& channel, SongVoice& voice) {
   voice.flags |= voice_flag::kVolume;
 }
 
-// Sends the voice's flags to its library channel.
+// Sends the voice's flags to its library channel; a MOD voice takes its
+// sample from the channel when it starts.
 void ModApplyVoice(Song& song, SongChannel& channel, SongVoice& voice) {
-  SongEngine& engine = song.engine;
-  SongHost& host = engine.Host();
-  if (voice.period + voice.period_delta == 0) voice.flags &= static_cast<uint8_t>(~voice_flag::kFrequency);
-  engine.VoiceCulled(song, voice, voice.volume + voice.volume_delta);
-  if (voice.spare) return;
+  if (!song_effects::VoiceSends(song, voice, voice.volume + voice.volume_delta)) return;
   if (voice.flags & voice_flag::kStart) {
     voice.sample = song.SampleAt(channel.sample);
-    engine.StartVoice(voice);
+    song.engine.StartVoice(voice);
   }
-  if (voice.flags & voice_flag::kVolume)
-    host.SetChannelVolumeAbsolute(voice.handle, ((voice.volume + voice.volume_delta) * song.master_volume) >> 7);
-  if (voice.flags & voice_flag::kPan)
-    host.SetChannelPanDirect(
-        voice.handle, static_cast<int32_t>(static_cast<float>(voice.pan - 128) * song.pan_separation) + 128);
-  if (voice.flags & voice_flag::kFrequency)
-    host.SetChannelFrequency(voice.handle, 14317056 / (voice.period + voice.period_delta));
-  if (voice.flags & voice_flag::kStop) engine.StopVoice(voice);
+  song_effects::SendPlainVoice(song, voice, ((voice.volume + voice.volume_delta) * song.master_volume) >> 7);
 }
 
 void ApplyChannel(Song& song, SongChannel& channel) {

@@ -56,21 +56,10 @@ uint32_t NotePeriod(int32_t note, uint32_t rate) {
 }
 
 void ApplyVoice(Song& song, SongVoice& voice) {
-  SongEngine& engine = song.engine;
-  SongHost& host = engine.Host();
-  if (voice.period + voice.period_delta == 0) voice.flags &= static_cast<uint8_t>(~voice_flag::kFrequency);
-  engine.VoiceCulled(song, voice, voice.volume + voice.volume_delta);
-  if (voice.spare) return;
-  if (voice.flags & voice_flag::kStart) engine.StartVoice(voice);
-  if (voice.flags & voice_flag::kVolume)
-    host.SetChannelVolumeAbsolute(
-        voice.handle, ((voice.volume + voice.volume_delta) * song.global_volume * song.master_volume) >> 13);
-  if (voice.flags & voice_flag::kPan)
-    host.SetChannelPanDirect(
-        voice.handle, static_cast<int32_t>(static_cast<float>(voice.pan - 128) * song.pan_separation) + 128);
-  if (voice.flags & voice_flag::kFrequency)
-    host.SetChannelFrequency(voice.handle, 14317056 / (voice.period + voice.period_delta));
-  if (voice.flags & voice_flag::kStop) engine.StopVoice(voice);
+  if (!song_effects::VoiceSends(song, voice, voice.volume + voice.volume_delta)) return;
+  if (voice.flags & voice_flag::kStart) song.engine.StartVoice(voice);
+  song_effects::SendPlainVoice(
+      song, voice, ((voice.volume + voice.volume_delta) * song.global_volume * song.master_volume) >> 13);
 }
 
 void ApplyChannel(Song& song, SongChannel& channel) {
@@ -138,10 +127,7 @@ void RowEffect(Song& song, int32_t c, SongChannel& channel, SongVoice& voice, co
       if (cell.lo()) channel.vibrato_depth = cell.lo();
       break;
     case Fx('I'):
-      if (p) {
-        channel.tremor_on = static_cast<uint8_t>(cell.hi() + 1);
-        channel.tremor_off = static_cast<uint8_t>(cell.lo() + 1);
-      }
+      song_effects::SetTremor(channel, p);
       TremorStep(channel, voice);
       break;
     case Fx('J'):

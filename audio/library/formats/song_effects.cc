@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "audio/library/formats/song.h"
+#include "audio/library/formats/song_engine.h"
 
 namespace zv::song_effects {
 
@@ -46,6 +46,12 @@ int32_t TremoloDelta(int32_t delta, int32_t position, int32_t volume) {
   return position < 0 ? -std::min(delta, volume) : std::min(delta, 64 - volume);
 }
 
+void SetTremor(SongChannel& channel, uint8_t parameter) {
+  if (!parameter) return;
+  channel.tremor_on = static_cast<uint8_t>((parameter >> 4) + 1);
+  channel.tremor_off = static_cast<uint8_t>((parameter & 15) + 1);
+}
+
 bool TremorSilences(SongChannel& channel) {
   const bool silenced = channel.tremor_on <= channel.tremor_counter;
   ++channel.tremor_counter;
@@ -65,6 +71,38 @@ bool PatternLoop(SongChannel& channel, int32_t row, uint8_t count) {
   }
   channel.loop_count = channel.loop_count == 0 ? count : channel.loop_count - 1;
   return channel.loop_count != 0;
+}
+
+void StartEnvelopeSegment(const SongEnvelope& envelope, EnvelopeState& s) {
+  const EnvelopePoint& here = envelope.points[static_cast<size_t>(s.point)];
+  const EnvelopePoint& next = envelope.points[static_cast<size_t>(s.point + 1)];
+  const int32_t dx = next.tick - here.tick;
+  if (dx > 0) {
+    s.delta16 = (next.value - here.value) * 65536 / dx;
+  } else {
+    s.delta16 = 0;
+    s.tick = next.tick - 1;
+  }
+  ++s.point;
+}
+
+bool VoiceSends(Song& song, SongVoice& voice, int32_t audible) {
+  if (voice.period + voice.period_delta == 0) voice.flags &= static_cast<uint8_t>(~voice_flag::kFrequency);
+  song.engine.VoiceCulled(song, voice, audible);
+  return !voice.spare;
+}
+
+int32_t SeparatedPan(const Song& song, int32_t pan) {
+  return static_cast<int32_t>(static_cast<float>(pan - 128) * song.pan_separation) + 128;
+}
+
+void SendPlainVoice(Song& song, SongVoice& voice, int32_t volume) {
+  SongHost& host = song.engine.Host();
+  if (voice.flags & voice_flag::kVolume) host.SetChannelVolumeAbsolute(voice.handle, volume);
+  if (voice.flags & voice_flag::kPan) host.SetChannelPanDirect(voice.handle, SeparatedPan(song, voice.pan));
+  if (voice.flags & voice_flag::kFrequency)
+    host.SetChannelFrequency(voice.handle, AmigaFrequency(voice.period + voice.period_delta));
+  if (voice.flags & voice_flag::kStop) song.engine.StopVoice(voice);
 }
 
 void SetVibratoWaveform(SongChannel& channel, uint8_t waveform) {

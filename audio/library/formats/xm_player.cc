@@ -163,9 +163,7 @@ void SetEnvelopePosition(const SongEnvelope& envelope, EnvelopeState& state, int
 void ApplyVoice(Song& song, SongVoice& voice) {
   SongEngine& engine = song.engine;
   SongHost& host = engine.Host();
-  if (voice.period + voice.period_delta == 0) voice.flags &= static_cast<uint8_t>(~voice_flag::kFrequency);
-  engine.VoiceCulled(song, voice, voice.volume + voice.volume_delta);
-  if (voice.spare) return;
+  if (!song_effects::VoiceSends(song, voice, voice.volume + voice.volume_delta)) return;
   if (voice.flags & voice_flag::kStart) engine.StartVoice(voice);
   if (voice.flags & voice_flag::kVolume) {
     const int64_t v = static_cast<int64_t>(voice.envelopes[kVolumeEnvelope].value) *
@@ -175,14 +173,14 @@ void ApplyVoice(Song& song, SongVoice& voice) {
   }
   if (voice.flags & voice_flag::kPan) {
     const int32_t p = voice.pan + (voice.envelopes[kPanEnvelope].value - 32) * ((128 - std::abs(voice.pan - 128)) / 32);
-    host.SetChannelPanDirect(voice.handle, static_cast<int32_t>(static_cast<float>(p - 128) * song.pan_separation) + 128);
+    host.SetChannelPanDirect(voice.handle, song_effects::SeparatedPan(song, p));
   }
   if (voice.flags & voice_flag::kFrequency) {
     int32_t hz;
     if (Linear(song))
       hz = static_cast<int32_t>(8363.0 * std::exp2((4608.0 - voice.period + voice.period_delta) / 768.0));
     else
-      hz = 14317056 / (voice.period + voice.period_delta);
+      hz = song_effects::AmigaFrequency(voice.period + voice.period_delta);
     host.SetChannelFrequency(voice.handle, hz);
   }
   if (voice.flags & voice_flag::kStop) engine.StopVoice(voice);
@@ -397,10 +395,7 @@ void RowEffect(Song& song, SongChannel& channel, SongVoice& voice, const SongCel
       if (cell.lo()) channel.retrigger_interval = cell.lo();
       break;
     case Fx('T'):
-      if (p) {
-        channel.tremor_on = static_cast<uint8_t>(cell.hi() + 1);
-        channel.tremor_off = static_cast<uint8_t>(cell.lo() + 1);
-      }
+      song_effects::SetTremor(channel, p);
       TremorStep(channel, voice);
       break;
     case Fx('X'):
@@ -607,17 +602,9 @@ void StepXmEnvelope(const SongEnvelope& envelope, EnvelopeState& s, bool key_rel
         s.done = true;
         return;
       }
+      // XM holds at the sustain point itself; IT loops between two.
       if ((envelope.flags & envelope_flag::kSustain) && s.point == envelope.sustain_begin && !key_released) return;
-      const EnvelopePoint& next = envelope.points[static_cast<size_t>(s.point + 1)];
-      const int32_t dx = next.tick - here.tick;
-      if (dx > 0) {
-        s.delta16 = (next.value - here.value) * 65536 / dx;
-      } else {
-        // Points out of order: go straight on to the next one.
-        s.delta16 = 0;
-        s.tick = next.tick - 1;
-      }
-      ++s.point;
+      song_effects::StartEnvelopeSegment(envelope, s);
     } else {
       s.value16 += s.delta16;
     }
