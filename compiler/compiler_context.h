@@ -168,6 +168,11 @@ class Compiler {
   Operand CompileOperand(std::string_view text);
   Operand CompileValueFunctionCall(const std::string& name, std::string_view arguments);
   Operand CompileArrayRead(const std::string& name, std::string_view indices);
+  // Compiles one argument of a value function (wanted type `wanted`) onto
+  // `values` and `types`, converting a number where the rows from `first`
+  // take the other kind; false when it fails.
+  bool CompileValueArgument(std::string_view piece, char wanted, const std::vector<CommandEntry>& rows, int first,
+                            std::string& types, std::vector<Operand>& values);
   Operand CompileIntLiteral(std::string_view text);
   int FindValueFunction(std::string_view name, const std::vector<Operand>& arguments) const;
   bool RunAccepts(const std::vector<CommandEntry>& rows, int first, const std::string& types,

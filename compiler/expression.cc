@@ -356,6 +356,22 @@ bool Compiler::EmitConversion(Operand& operand, char to) {
   return true;
 }
 
+bool Compiler::CompileValueArgument(std::string_view piece, char wanted, const std::vector<CommandEntry>& rows,
+                                    int first, std::string& types, std::vector<Operand>& values) {
+  const char saved = wanted_type_;
+  wanted_type_ = wanted;
+  Operand value = CompileExpression(piece);
+  wanted_type_ = saved;
+  if (value.type == 'x') return false;
+  types += value.type;
+  if ((value.type == 'l' || value.type == 'f') && !RunAccepts(rows, first, types, true)) {
+    if (!EmitConversion(value, value.type == 'l' ? 'f' : 'l')) return false;
+    types.back() = value.type;
+  }
+  values.push_back(value);
+  return true;
+}
+
 Operand Compiler::CompileValueFunctionCall(const std::string& name, std::string_view arguments) {
   const auto& rows = table_.Functions();
   const int first = table_.FindFunction(name);
@@ -378,17 +394,8 @@ Operand Compiler::CompileValueFunctionCall(const std::string& name, std::string_
   std::vector<Operand> values;
   std::string types;
   for (size_t i = 0; i < pieces.size(); ++i) {
-    const char saved = wanted_type_;
-    wanted_type_ = i + 1 < chosen_signature.size() ? chosen_signature[i + 1] : 0;
-    Operand value = CompileExpression(pieces[i]);
-    wanted_type_ = saved;
-    if (value.type == 'x') return {};
-    types += value.type;
-    if ((value.type == 'l' || value.type == 'f') && !RunAccepts(rows, chosen, types, true)) {
-      if (!EmitConversion(value, value.type == 'l' ? 'f' : 'l')) return {};
-      types.back() = value.type;
-    }
-    values.push_back(value);
+    const char wanted = i + 1 < chosen_signature.size() ? chosen_signature[i + 1] : 0;
+    if (!CompileValueArgument(pieces[i], wanted, rows, chosen, types, values)) return {};
   }
   int row = FindValueFunction(name, values);
   if (row < 0) {
@@ -420,19 +427,8 @@ Operand Compiler::CompileArrayRead(const std::string& name, std::string_view ind
     Fail(CompileMessage::kTooManyArguments);
     return {};
   }
-  for (const std::string& piece : pieces) {
-    const char saved = wanted_type_;
-    wanted_type_ = 'l';
-    Operand value = CompileExpression(piece);
-    wanted_type_ = saved;
-    if (value.type == 'x') return {};
-    types += value.type;
-    if ((value.type == 'l' || value.type == 'f') && !RunAccepts(rows, first, types, true)) {
-      if (!EmitConversion(value, value.type == 'l' ? 'f' : 'l')) return {};
-      types.back() = value.type;
-    }
-    values.push_back(value);
-  }
+  for (const std::string& piece : pieces)
+    if (!CompileValueArgument(piece, 'l', rows, first, types, values)) return {};
   int row = FindValueFunction(rows[static_cast<size_t>(first)].name, values);
   if (row < 0) {
     Fail("cannot read array " + name + ": an array takes 1 to 5 integer indices");

@@ -41,20 +41,14 @@ std::string Trim(std::string_view text) {
 std::vector<std::string> SplitTopLevel(std::string_view text, char separator) {
   std::vector<std::string> pieces;
   if (Trim(text).empty()) return pieces;
-  bool quoted = false;
-  int depth = 0;
   size_t start = 0;
-  for (size_t i = 0; i < text.size(); ++i) {
-    char c = text[i];
-    if (c == '"') quoted = !quoted;
-    if (quoted) continue;
-    if (c == '(') ++depth;
-    if (c == ')') --depth;
+  FindAtTopLevel(text, [&](size_t i, char c, int depth) {
     if (c == separator && depth == 0) {
       pieces.push_back(Trim(text.substr(start, i - start)));
       start = i + 1;
     }
-  }
+    return false;
+  });
   pieces.push_back(Trim(text.substr(start)));
   return pieces;
 }

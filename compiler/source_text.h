@@ -31,4 +31,22 @@ std::string Trim(std::string_view text);
 // empty text gives no pieces.
 std::vector<std::string> SplitTopLevel(std::string_view text, char separator = ',');
 
+// The position of the first character outside quotes for which
+// `found(position, character, depth)` is true, depth being the parenthesis
+// depth after the character; npos when there is none.
+template <class Found>
+size_t FindAtTopLevel(std::string_view text, Found found) {
+  bool quoted = false;
+  int depth = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '"') quoted = !quoted;
+    if (quoted) continue;
+    if (c == '(') ++depth;
+    if (c == ')') --depth;
+    if (found(i, c, depth)) return i;
+  }
+  return std::string_view::npos;
+}
+
 }  // namespace zv::compiler

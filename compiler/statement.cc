@@ -96,17 +96,7 @@ void CommasToSemicolons(std::string& text) {
 // Position of the first character outside quotes and parentheses for which
 // `ends` is true.
 size_t FindStatementEnd(std::string_view text, const auto& ends) {
-  bool quoted = false;
-  int depth = 0;
-  for (size_t i = 0; i < text.size(); ++i) {
-    char c = text[i];
-    if (c == '"') quoted = !quoted;
-    if (quoted) continue;
-    if (c == '(') ++depth;
-    if (c == ')') --depth;
-    if (depth == 0 && ends(c)) return i;
-  }
-  return std::string_view::npos;
+  return FindAtTopLevel(text, [&](size_t, char c, int depth) { return depth == 0 && ends(c); });
 }
 
 }  // namespace

@@ -86,32 +86,43 @@ Operand Compiler::VariableOperand(std::string_view name, bool array) {
   return {number, type};
 }
 
+namespace {
+
+// The number of a constant in its class, `first` being the class's first
+// number: the one it has, or the next while the class has room (-1 when it
+// is full).
+template <class Value>
+int32_t InternConstant(std::vector<Value>& values, std::unordered_map<Value, int32_t>& index, Value value,
+                       int32_t first) {
+  auto found = index.find(value);
+  if (found != index.end()) return found->second;
+  if (values.size() >= static_cast<size_t>(numbering::kPerClass)) return -1;
+  const int32_t number = first + static_cast<int32_t>(values.size());
+  values.push_back(value);
+  index.emplace(value, number);
+  return number;
+}
+
+}  // namespace
+
 Operand Compiler::IntConstant(int32_t value) {
   if (typing_only_) return {numbering::kIntConst, 'l'};
-  auto found = int_constant_index_.find(value);
-  if (found != int_constant_index_.end()) return {found->second, 'l'};
-  if (int_constants_.size() >= static_cast<size_t>(numbering::kPerClass)) {
+  const int32_t number = InternConstant(int_constants_, int_constant_index_, value, numbering::kIntConst);
+  if (number < 0) {
     Fail(CompileMessage::kTooManyIntConstants);
     return {};
   }
-  int32_t number = numbering::kIntConst + static_cast<int32_t>(int_constants_.size());
-  int_constants_.push_back(value);
-  int_constant_index_.emplace(value, number);
   return {number, 'l'};
 }
 
 Operand Compiler::FloatConstant(float value) {
   if (typing_only_) return {numbering::kFloatConst, 'f'};
-  uint32_t bits = std::bit_cast<uint32_t>(value);
-  auto found = float_constant_index_.find(bits);
-  if (found != float_constant_index_.end()) return {found->second, 'f'};
-  if (float_constants_.size() >= static_cast<size_t>(numbering::kPerClass)) {
+  const int32_t number =
+      InternConstant(float_constants_, float_constant_index_, std::bit_cast<uint32_t>(value), numbering::kFloatConst);
+  if (number < 0) {
     Fail(CompileMessage::kTooManyFloatConstants);
     return {};
   }
-  int32_t number = numbering::kFloatConst + static_cast<int32_t>(float_constants_.size());
-  float_constants_.push_back(bits);
-  float_constant_index_.emplace(bits, number);
   return {number, 'f'};
 }
 

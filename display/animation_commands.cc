@@ -29,15 +29,6 @@ Animations* CheckSlot(Vm& vm, int32_t slot, bool needs_clip) {
   return animations;
 }
 
-platform::Rect ReadRect(Vm& vm) {
-  platform::Rect r;
-  r.left = vm.NextInt();
-  r.top = vm.NextInt();
-  r.right = vm.NextInt();
-  r.bottom = vm.NextInt();
-  return r;
-}
-
 // What a play that started leaves in the flags.
 void MarkPlaying(Animations& a, int32_t slot) {
   a.ClearAnimationLooping(slot);
@@ -114,14 +105,14 @@ void CmdPlayAnimationAt(Vm& vm) {
 
 void CmdPlayAnimationInRect(Vm& vm) {
   const int32_t slot = vm.NextInt();
-  const platform::Rect rect = ReadRect(vm);
+  const platform::Rect rect = NextRect(vm);
   Animations* a = CheckSlot(vm, slot, true);
   if (a) StartClip(vm, *a, slot, &rect, a->BackBuffer(), false);
 }
 
 void CmdPlaceAnimation(Vm& vm) {
   const int32_t slot = vm.NextInt();
-  const platform::Rect rect = ReadRect(vm);
+  const platform::Rect rect = NextRect(vm);
   Animations* a = CheckSlot(vm, slot, true);
   if (a) a->PlaceAnimation(slot, rect);
 }
@@ -131,7 +122,7 @@ template <bool kLoop>
 void CmdAnimationToBitmap(Vm& vm) {
   const int32_t slot = vm.NextInt();
   const int32_t bitmap = vm.NextInt();
-  const platform::Rect rect = ReadRect(vm);
+  const platform::Rect rect = NextRect(vm);
   Animations* a = CheckSlot(vm, slot, true);
   if (!a) return;
   if (!BitmapTable::InRange(bitmap)) return vm.RunError(bitmap_error::kNumber);

@@ -82,15 +82,6 @@ void CmdCopyBitmap(Vm& vm) {
   if (Graphics* g = FindGraphics(vm)) g->Queue().QueueCopyBitmap(source, destination);
 }
 
-Rect NextRect(Vm& vm) {
-  Rect r;
-  r.left = vm.NextInt();
-  r.top = vm.NextInt();
-  r.right = vm.NextInt();
-  r.bottom = vm.NextInt();
-  return r;
-}
-
 void CmdCopyBitmapRect(Vm& vm) {
   const int32_t source = vm.NextInt();
   const Rect from = NextRect(vm);

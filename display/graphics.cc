@@ -207,4 +207,13 @@ Graphics* FindGraphics(Vm& vm) {
   return adapter ? adapter->graphics() : nullptr;
 }
 
+platform::Rect NextRect(Vm& vm) {
+  platform::Rect r;
+  r.left = vm.NextInt();
+  r.top = vm.NextInt();
+  r.right = vm.NextInt();
+  r.bottom = vm.NextInt();
+  return r;
+}
+
 }  // namespace zv

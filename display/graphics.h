@@ -166,4 +166,7 @@ class Graphics final : public DisplayClients {
 // The 2D drawing behind the Vm's display seam, or null when there is none.
 Graphics* FindGraphics(Vm& vm);
 
+// The next four operands as a rectangle: left, top, right, bottom.
+platform::Rect NextRect(Vm& vm);
+
 }  // namespace zv

@@ -59,21 +59,13 @@ void GetImage(Vm& vm, int32_t number, const platform::Rect& rect, int32_t textur
 
 void CmdGetImage(Vm& vm) {
   const int32_t number = vm.NextInt();
-  platform::Rect rect;
-  rect.left = vm.NextInt();
-  rect.top = vm.NextInt();
-  rect.right = vm.NextInt();
-  rect.bottom = vm.NextInt();
+  const platform::Rect rect = NextRect(vm);
   GetImage(vm, number, rect, 0);
 }
 
 void CmdGetImageTextured(Vm& vm) {
   const int32_t number = vm.NextInt();
-  platform::Rect rect;
-  rect.left = vm.NextInt();
-  rect.top = vm.NextInt();
-  rect.right = vm.NextInt();
-  rect.bottom = vm.NextInt();
+  const platform::Rect rect = NextRect(vm);
   const int32_t mode = vm.NextInt();
   GetImage(vm, number, rect, mode);
 }

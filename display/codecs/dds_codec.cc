@@ -270,10 +270,7 @@ std::optional<DecodedPicture> DecodeDds(std::span<const uint8_t> file, int32_t* 
       const uint32_t rgb = platform::UnpackRgb(f, top->PixelAt(x, y));
       out[0] = static_cast<uint8_t>(rgb), out[1] = static_cast<uint8_t>(rgb >> 8), out[2] = static_cast<uint8_t>(rgb >> 16);
     }
-  picture.dib.width = top->Width();
-  picture.dib.height = -top->Height();
-  picture.dib.bit_count = 32;
-  picture.dib.bits = picture.storage;
+  picture.DescribeTopDown32(top->Width(), top->Height());
   return picture;
 }
 

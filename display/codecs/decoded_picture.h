@@ -26,6 +26,15 @@ struct DecodedPicture {
   platform::Dib dib;  // dib.bits points into storage (or the file)
   std::vector<uint8_t> storage;
 
+  // Describes `storage`, sized and filled by the caller, as width x height
+  // 32-bit pixels, top row first.
+  void DescribeTopDown32(int32_t width, int32_t height) {
+    dib.width = width;
+    dib.height = -height;
+    dib.bit_count = 32;
+    dib.bits = storage;
+  }
+
   int32_t Width() const { return dib.width; }
   int32_t Height() const { return dib.Rows(); }
 };

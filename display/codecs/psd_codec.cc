@@ -149,11 +149,7 @@ std::optional<DecodedPicture> DecodePsd(std::span<const uint8_t> file) {
     }
     InterleavePlanes(channel[2], channel[1], channel[0], channel[3], n, picture.storage.data() + 4 * first);
   }
-  platform::Dib& dib = picture.dib;
-  dib.width = static_cast<int32_t>(width);
-  dib.height = -static_cast<int32_t>(height);
-  dib.bit_count = 32;
-  dib.bits = picture.storage;
+  picture.DescribeTopDown32(static_cast<int32_t>(width), static_cast<int32_t>(height));
   return picture;
 }
 

@@ -75,11 +75,7 @@ std::optional<DecodedPicture> DecodeTiff(std::span<const uint8_t> file) {
   // The library's pixels hold red in the low byte; a 32-bit picture wants
   // blue there.
   for (size_t i = 0; i < picture.storage.size(); i += 4) std::swap(picture.storage[i], picture.storage[i + 2]);
-  platform::Dib& dib = picture.dib;
-  dib.width = static_cast<int32_t>(width);
-  dib.height = -static_cast<int32_t>(height);
-  dib.bit_count = 32;
-  dib.bits = picture.storage;
+  picture.DescribeTopDown32(static_cast<int32_t>(width), static_cast<int32_t>(height));
   return picture;
 }
 

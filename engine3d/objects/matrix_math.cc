@@ -1,5 +1,7 @@
 #include "engine3d/objects/matrix_math.h"
 
+#include "platform/render3d/matrix.h"
+
 #include <cmath>
 
 namespace zv {
@@ -24,39 +26,11 @@ Matrix4 operator*(const Matrix4& a, const Matrix4& b) {
 }
 
 int32_t MatrixInvertAffine(Matrix4& out, const Matrix4& m) {
-  const auto& a = m.m;
-  if (std::fabs(a[3][3] - 1.0f) > 0.001f || std::fabs(a[0][3]) > 0.001f || std::fabs(a[1][3]) > 0.001f ||
-      std::fabs(a[2][3]) > 0.001f)
-    return kInvalidArgument;
-  const float d = 1.0f / (a[0][0] * (a[1][1] * a[2][2] - a[1][2] * a[2][1]) -
-                          a[0][1] * (a[1][0] * a[2][2] - a[1][2] * a[2][0]) +
-                          a[0][2] * (a[1][0] * a[2][1] - a[1][1] * a[2][0]));
-  Matrix4 r;
-  auto& o = r.m;
-  o[0][0] = d * (a[1][1] * a[2][2] - a[1][2] * a[2][1]);
-  o[0][1] = -d * (a[0][1] * a[2][2] - a[0][2] * a[2][1]);
-  o[0][2] = d * (a[0][1] * a[1][2] - a[0][2] * a[1][1]);
-  o[1][0] = -d * (a[1][0] * a[2][2] - a[1][2] * a[2][0]);
-  o[1][1] = d * (a[0][0] * a[2][2] - a[0][2] * a[2][0]);
-  o[1][2] = -d * (a[0][0] * a[1][2] - a[0][2] * a[1][0]);
-  o[2][0] = d * (a[1][0] * a[2][1] - a[1][1] * a[2][0]);
-  o[2][1] = -d * (a[0][0] * a[2][1] - a[0][1] * a[2][0]);
-  o[2][2] = d * (a[0][0] * a[1][1] - a[0][1] * a[1][0]);
-  for (int j = 0; j < 3; ++j) o[3][j] = -(a[3][0] * o[0][j] + a[3][1] * o[1][j] + a[3][2] * o[2][j]);
-  o[3][3] = 1.0f;
-  out = r;
-  return 0;
+  return platform::InvertAffine(out, m) ? 0 : kInvalidArgument;
 }
 
 int32_t TransformPointProject(Vector3f& out, const Vector3f& p, const Matrix4& m) {
-  const auto& a = m.m;
-  const float x = p.x * a[0][0] + p.y * a[1][0] + p.z * a[2][0] + a[3][0];
-  const float y = p.x * a[0][1] + p.y * a[1][1] + p.z * a[2][1] + a[3][1];
-  const float z = p.x * a[0][2] + p.y * a[1][2] + p.z * a[2][2] + a[3][2];
-  const float w = p.x * a[0][3] + p.y * a[1][3] + p.z * a[2][3] + a[3][3];
-  if (!(std::fabs(w) >= 1e-5f)) return kInvalidArgument;
-  out = Vector3f{x / w, y / w, z / w};
-  return 0;
+  return platform::TransformPointProjected(out, p, m) ? 0 : kInvalidArgument;
 }
 
 namespace {

@@ -39,46 +39,8 @@ bool EqualNoCase(std::string_view a, std::string_view b) {
   return true;
 }
 
-// ---- Matrices (row vectors, translation in the last row) ------------------------------
-
-// The inverse of an affine matrix; false, leaving `out` as it was, when the
-// last column is not (0, 0, 0, 1) within 0.001.
-bool InvertAffine(Matrix4& out, const Matrix4& m) {
-  const auto& a = m.m;
-  if (std::fabs(a[3][3] - 1.0f) > 0.001f || std::fabs(a[0][3]) > 0.001f || std::fabs(a[1][3]) > 0.001f ||
-      std::fabs(a[2][3]) > 0.001f)
-    return false;
-  const float d = 1.0f / (a[0][0] * (a[1][1] * a[2][2] - a[1][2] * a[2][1]) -
-                          a[0][1] * (a[1][0] * a[2][2] - a[1][2] * a[2][0]) +
-                          a[0][2] * (a[1][0] * a[2][1] - a[1][1] * a[2][0]));
-  Matrix4 r;
-  auto& o = r.m;
-  o[0][0] = d * (a[1][1] * a[2][2] - a[1][2] * a[2][1]);
-  o[0][1] = -d * (a[0][1] * a[2][2] - a[0][2] * a[2][1]);
-  o[0][2] = d * (a[0][1] * a[1][2] - a[0][2] * a[1][1]);
-  o[1][0] = -d * (a[1][0] * a[2][2] - a[1][2] * a[2][0]);
-  o[1][1] = d * (a[0][0] * a[2][2] - a[0][2] * a[2][0]);
-  o[1][2] = -d * (a[0][0] * a[1][2] - a[0][2] * a[1][0]);
-  o[2][0] = d * (a[1][0] * a[2][1] - a[1][1] * a[2][0]);
-  o[2][1] = -d * (a[0][0] * a[2][1] - a[0][1] * a[2][0]);
-  o[2][2] = d * (a[0][0] * a[1][1] - a[0][1] * a[1][0]);
-  for (int j = 0; j < 3; ++j) o[3][j] = -(a[3][0] * o[0][j] + a[3][1] * o[1][j] + a[3][2] * o[2][j]);
-  o[0][3] = o[1][3] = o[2][3] = 0.0f;
-  o[3][3] = 1.0f;
-  out = r;
-  return true;
-}
-
 // p x m divided by w; `p` stays as it was when |w| is below 1e-5.
-void TransformPoint(Vector3f& p, const Matrix4& m) {
-  const auto& a = m.m;
-  const float x = p.x * a[0][0] + p.y * a[1][0] + p.z * a[2][0] + a[3][0];
-  const float y = p.x * a[0][1] + p.y * a[1][1] + p.z * a[2][1] + a[3][1];
-  const float z = p.x * a[0][2] + p.y * a[1][2] + p.z * a[2][2] + a[3][2];
-  const float w = p.x * a[0][3] + p.y * a[1][3] + p.z * a[2][3] + a[3][3];
-  if (!(std::fabs(w) >= 1e-5f)) return;
-  p = Vector3f{x / w, y / w, z / w};
-}
+void TransformPoint(Vector3f& p, const Matrix4& m) { platform::TransformPointProjected(p, p, m); }
 
 // ---- The conversion's second pass: the text ---------------------------------------
 
@@ -204,14 +166,14 @@ class XTextOutput final : public ThreeDsOutput {
   void PlaceMesh(ThreeDsMesh& mesh) {
     const Matrix4 axes = mesh.has_local_axes ? mesh.local_axes : Matrix4::Identity();
     Matrix4 to_local = Matrix4::Identity();
-    InvertAffine(to_local, axes);
+    platform::InvertAffine(to_local, axes);
     const Vector3f pivot = PivotOf(static_cast<int64_t>(node_index_) + 1);
     to_local.m[3][0] -= pivot.x;
     to_local.m[3][1] -= pivot.y;
     to_local.m[3][2] -= pivot.z;
     for (Vector3f& v : mesh.vertices) TransformPoint(v, to_local);
     Matrix4 from_parent = Matrix4::Identity();
-    InvertAffine(from_parent, object_);
+    platform::InvertAffine(from_parent, object_);
     local_ = platform::Multiply(axes, from_parent);
     current_ = axes;
   }

@@ -51,7 +51,7 @@ bool IsSignedPrimitive(XPrimitive p) {
 }  // namespace
 
 XBinaryLexer::XBinaryLexer(std::span<const uint8_t> data, size_t start, int float_bits)
-    : data_(data.data()), size_(data.size()), pos_(start), float_bytes_(float_bits / 8) {}
+    : XTokenReader(data.size(), start), data_(data.data()), float_bytes_(float_bits / 8) {}
 
 void XBinaryLexer::Fail(uint64_t offset, std::string message) const {
   ThrowXError(offset, std::move(message));
@@ -67,29 +67,9 @@ void XBinaryLexer::Need(size_t at, uint64_t bytes, const char* what) const {
     Fail(at, std::string(what) + " runs past the end of the file");
 }
 
-const XToken& XBinaryLexer::Peek() {
-  if (!peeked_) {
-    peek_ = Lex();
-    peeked_ = true;
-  }
-  return peek_;
-}
-
-XToken XBinaryLexer::Next() {
-  Peek();
-  peeked_ = false;
-  pos_ = peek_end_;
-  return peek_;
-}
-
 XToken XBinaryLexer::Lex() {
   XToken token;
   token.offset = pos_;
-  if (pos_ >= size_) {
-    token.kind = XTokenKind::kEnd;
-    peek_end_ = pos_;
-    return token;
-  }
   Need(pos_, 2, "token");
   const uint16_t id = static_cast<uint16_t>(data_[pos_] | data_[pos_ + 1] << 8);
   size_t at = pos_ + 2;

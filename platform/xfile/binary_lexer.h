@@ -5,7 +5,7 @@
 #include <span>
 #include <string>
 
-#include "platform/xfile/token.h"
+#include "platform/xfile/token_reader.h"
 
 namespace zv::platform {
 
@@ -13,17 +13,14 @@ namespace zv::platform {
 // integer and float lists. Every length and count is checked against the
 // bytes that are left before it is used. Errors are thrown as XFileException
 // with the byte offset.
-class XBinaryLexer {
+class XBinaryLexer : public XTokenReader<XBinaryLexer> {
  public:
   // `data` is the whole file; lexing starts at `start` (after the header).
   // `float_bits` (32 or 64) is the size of the values in float lists.
   XBinaryLexer(std::span<const uint8_t> data, size_t start, int float_bits);
 
-  const XToken& Peek();
-  XToken Next();
   // An upper bound on the values still to come.
   uint64_t BytesLeft() const { return (size_ - pos_) + list_left_; }
-  uint64_t Offset() const { return pos_; }
   // Where the value read last starts.
   uint64_t ValueOffset() const { return value_offset_; }
 
@@ -36,6 +33,8 @@ class XBinaryLexer {
   void EndValues();
 
  private:
+  friend class XTokenReader<XBinaryLexer>;
+  void SkipToToken() {}
   XToken Lex();
   // Makes the next value list current (skipping separators), or fails.
   void FetchList();
@@ -44,12 +43,7 @@ class XBinaryLexer {
   [[noreturn]] void Fail(uint64_t offset, std::string message) const;
 
   const uint8_t* data_;
-  size_t size_;
-  size_t pos_;
   int float_bytes_;
-  bool peeked_ = false;
-  XToken peek_;
-  size_t peek_end_ = 0;
 
   // The value list being read.
   bool list_is_float_ = false;

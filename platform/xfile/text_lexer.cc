@@ -7,23 +7,14 @@
 
 #include "platform/paths/path_resolver.h"
 #include "platform/xfile/error.h"
+#include "platform/xfile/text_delimiters.h"
 
 namespace zv::platform {
 namespace {
 
-bool IsDelimiter(char c) {
-  switch (c) {
-    case '{': case '}': case '[': case ']': case '(': case ')':
-    case '<': case '>': case ';': case ',': case '"':
-      return true;
-    default:
-      return false;
-  }
-}
-
 bool IsBlank(char c) { return static_cast<unsigned char>(c) <= ' '; }
 
-bool IsWordChar(char c) { return !IsBlank(c) && !IsDelimiter(c); }
+bool IsWordChar(char c) { return !IsBlank(c) && !IsTextDelimiter(c); }
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -63,7 +54,7 @@ XTokenKind PunctuationKind(char c) {
 }  // namespace
 
 XTextLexer::XTextLexer(std::span<const uint8_t> data, size_t start)
-    : data_(reinterpret_cast<const char*>(data.data())), size_(data.size()), pos_(start) {}
+    : XTokenReader(data.size(), start), data_(reinterpret_cast<const char*>(data.data())) {}
 
 void XTextLexer::Fail(uint64_t offset, std::string message) const {
   ThrowXError(offset, std::move(message));
@@ -92,30 +83,9 @@ void XTextLexer::SkipBlanksAndSeparators() {
   }
 }
 
-const XToken& XTextLexer::Peek() {
-  if (!peeked_) {
-    SkipBlanks();
-    peek_ = Lex();
-    peeked_ = true;
-  }
-  return peek_;
-}
-
-XToken XTextLexer::Next() {
-  Peek();
-  peeked_ = false;
-  pos_ = peek_end_;
-  return peek_;
-}
-
 XToken XTextLexer::Lex() {
   XToken token;
   token.offset = pos_;
-  if (pos_ >= size_) {
-    token.kind = XTokenKind::kEnd;
-    peek_end_ = pos_;
-    return token;
-  }
   char c = data_[pos_];
   if (c == '<') {
     size_t close = pos_ + 1;
@@ -138,7 +108,7 @@ XToken XTextLexer::Lex() {
     peek_end_ = close + 1;
     return token;
   }
-  if (IsDelimiter(c)) {
+  if (IsTextDelimiter(c)) {
     token.kind = PunctuationKind(c);
     token.text = std::string_view(data_ + pos_, 1);
     peek_end_ = pos_ + 1;
@@ -179,7 +149,7 @@ XToken XTextLexer::LexWord() {
 }
 
 int64_t XTextLexer::ReadInteger(XPrimitive) {
-  peeked_ = false;
+  DropLookahead();
   SkipBlanksAndSeparators();
   const size_t start = value_offset_ = pos_;
   size_t p = pos_;
@@ -202,7 +172,7 @@ int64_t XTextLexer::ReadInteger(XPrimitive) {
 }
 
 double XTextLexer::ReadFloat() {
-  peeked_ = false;
+  DropLookahead();
   SkipBlanksAndSeparators();
   const size_t start = value_offset_ = pos_;
   size_t p = pos_;
@@ -231,7 +201,7 @@ double XTextLexer::ReadFloat() {
 }
 
 std::string XTextLexer::ReadString() {
-  peeked_ = false;
+  DropLookahead();
   SkipBlanksAndSeparators();
   value_offset_ = pos_;
   if (pos_ >= size_ || data_[pos_] != '"') Fail(pos_, "expected a string");

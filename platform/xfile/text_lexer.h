@@ -5,7 +5,7 @@
 #include <span>
 #include <string>
 
-#include "platform/xfile/token.h"
+#include "platform/xfile/token_reader.h"
 
 namespace zv::platform {
 
@@ -13,16 +13,13 @@ namespace zv::platform {
 // characters, "//" and "#" comments separate tokens; member values may be
 // separated by any run of ',' and ';', or by nothing but blanks, as exporters
 // write them. Errors are thrown as XFileException with the byte offset.
-class XTextLexer {
+class XTextLexer : public XTokenReader<XTextLexer> {
  public:
   // `data` is the whole file; lexing starts at `start` (after the header).
   XTextLexer(std::span<const uint8_t> data, size_t start);
 
-  const XToken& Peek();
-  XToken Next();
   // An upper bound on the values still to come (every value takes a byte).
   uint64_t BytesLeft() const { return size_ - pos_; }
-  uint64_t Offset() const { return pos_; }
   // Where the value read last starts.
   uint64_t ValueOffset() const { return value_offset_; }
 
@@ -35,6 +32,8 @@ class XTextLexer {
   void EndValues() {}
 
  private:
+  friend class XTokenReader<XTextLexer>;
+  void SkipToToken() { SkipBlanks(); }
   void SkipBlanks();
   void SkipBlanksAndSeparators();
   XToken Lex();
@@ -42,11 +41,6 @@ class XTextLexer {
   [[noreturn]] void Fail(uint64_t offset, std::string message) const;
 
   const char* data_;
-  size_t size_;
-  size_t pos_;
-  bool peeked_ = false;
-  XToken peek_;
-  size_t peek_end_ = 0;
   size_t value_offset_ = 0;
 };
 

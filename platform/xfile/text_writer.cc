@@ -5,20 +5,11 @@
 
 #include "platform/xfile/single_float.h"
 #include "platform/xfile/stored_values.h"
+#include "platform/xfile/text_delimiters.h"
 #include "platform/xfile/value_walker.h"
 
 namespace zv::platform {
 namespace {
-
-bool IsDelimiter(char c) {
-  switch (c) {
-    case '{': case '}': case '[': case ']': case '(': case ')':
-    case '<': case '>': case ';': case ',': case '"':
-      return true;
-    default:
-      return false;
-  }
-}
 
 // A template name must not read as a number either.
 bool IsTextTypeName(std::string_view name) {
@@ -52,7 +43,7 @@ void AppendFloat(std::string& out, double value, bool single) {
 bool IsTextName(std::string_view name) {
   if (name.empty() || name.front() == '#' || name.starts_with("//")) return false;
   for (char c : name)
-    if (static_cast<unsigned char>(c) <= ' ' || IsDelimiter(c)) return false;
+    if (static_cast<unsigned char>(c) <= ' ' || IsTextDelimiter(c)) return false;
   return true;
 }
 

@@ -3,11 +3,15 @@
 #include <algorithm>
 #include <cmath>
 
+#include "audio/library/formats/song_effects.h"
 #include "audio/library/formats/song_engine.h"
 #include "audio/library/formats/song_tables.h"
 
 namespace zv {
 namespace {
+
+using song_effects::Remember;
+using song_effects::RetriggerVolume;
 
 constexpr uint8_t Fx(char c) { return static_cast<uint8_t>(c - 'A' + 1); }
 constexpr int kVolumeEnvelope = 0;
@@ -22,11 +26,6 @@ bool Linear(const Song& s) { return (s.format_flags & 8) != 0; }
 bool OldEffects(const Song& s) { return (s.format_flags & 16) != 0; }
 bool SeparateG(const Song& s) { return (s.format_flags & 32) != 0; }
 bool Muted(const Song& s, int32_t c) { return (s.default_pan[static_cast<size_t>(c)] & 128) != 0; }
-
-uint8_t Memory(uint8_t& memory, uint8_t parameter) {
-  if (parameter) memory = parameter;
-  return memory;
-}
 
 struct Cell {
   uint8_t note, instrument, volume, effect, parameter;
@@ -123,15 +122,9 @@ void RestartEnvelopes(const SongInstrument& instrument, SongVoice& voice) {
 
 // ---- Effects on the voice -------------------------------------------------------------
 
+// IT remembers that the slide arrived: later rows of the same slide leave the period alone.
 void TonePortamento(SongChannel& channel, SongVoice& voice) {
-  const auto target = static_cast<int32_t>(channel.porta_target);
-  const int32_t step = channel.porta_speed * 4;
-  if (voice.period < target)
-    voice.period = std::min(target, voice.period + step);
-  else if (voice.period > target)
-    voice.period = std::max(target, voice.period - step);
-  if (voice.period == target) channel.porta_done = true;
-  voice.flags |= voice_flag::kFrequency;
+  if (song_effects::TonePortamento(channel, voice)) channel.porta_done = true;
 }
 
 void Vibrato(Song& song, SongChannel& channel, SongVoice& voice) {
@@ -158,14 +151,13 @@ void Tremolo(Song& song, SongChannel& channel) {
   const int32_t p = channel.tremolo_position;
   const int32_t value = song_tables::WaveValue(channel.tremolo_waveform, p, song.engine.Random());
   const int32_t delta = (value * channel.tremolo_depth) >> 6;
-  channel.volume_delta = p < 0 ? -std::min(delta, channel.note_volume) : std::min(delta, 64 - channel.note_volume);
+  channel.volume_delta = song_effects::TremoloDelta(delta, p, channel.note_volume);
   channel.tremolo_position = song_tables::AdvanceWave(channel.tremolo_position, channel.tremolo_speed);
 }
 
+// IT's tremolo and tremor work on the channel's note volume, not the voice's.
 void TremorStep(SongChannel& channel) {
-  if (channel.tremor_on <= channel.tremor_counter) channel.volume_delta = -channel.note_volume;
-  ++channel.tremor_counter;
-  if (channel.tremor_counter >= channel.tremor_on + channel.tremor_off) channel.tremor_counter = 0;
+  if (song_effects::TremorSilences(channel)) channel.volume_delta = -channel.note_volume;
 }
 
 int32_t PanWave(int32_t waveform, int32_t position, song_tables::WaveRandom& random) {
@@ -189,26 +181,6 @@ void Panbrello(Song& song, SongChannel& channel, SongVoice& voice) {
   voice.pan_delta = delta;
   channel.panbrello_position = (channel.panbrello_position + channel.panbrello_speed) & 255;
   voice.flags |= voice_flag::kPan;
-}
-
-int32_t RetriggerVolume(int32_t volume, uint8_t change) {
-  switch (change) {
-    case 1: return volume - 1;
-    case 2: return volume - 2;
-    case 3: return volume - 4;
-    case 4: return volume - 8;
-    case 5: return volume - 16;
-    case 6: return volume * 2 / 3;
-    case 7: return volume / 2;
-    case 9: return volume + 1;
-    case 10: return volume + 2;
-    case 11: return volume + 4;
-    case 12: return volume + 8;
-    case 13: return volume + 16;
-    case 14: return volume * 3 / 2;
-    case 15: return volume * 2;
-    default: return volume;
-  }
 }
 
 // A D/K/L style slide on a 0..64 value: the fine part on the note's tick,
@@ -335,13 +307,13 @@ void VolumeColumn(SongChannel& channel, SongVoice& voice, uint8_t byte, const Ti
     const int32_t x = memory(v - 95);
     if (!tick.first) channel.note_volume = std::max(0, channel.note_volume - x);
   } else if (v <= 114) {
-    const int32_t x = Memory(channel.portamento_memory, static_cast<uint8_t>(v - 105));
+    const int32_t x = Remember(channel.portamento_memory, static_cast<uint8_t>(v - 105));
     if (voice_ok) {
       voice.period += x * 16;
       voice.flags |= voice_flag::kFrequency;
     }
   } else if (v <= 124) {
-    const int32_t x = Memory(channel.portamento_memory, static_cast<uint8_t>(v - 115));
+    const int32_t x = Remember(channel.portamento_memory, static_cast<uint8_t>(v - 115));
     if (voice_ok) {
       voice.period -= x * 16;
       voice.flags |= voice.period < 1 ? voice_flag::kStop : voice_flag::kFrequency;
@@ -392,11 +364,11 @@ void Effect(Song& song, SongChannel& channel, SongVoice& voice, const Cell& cell
       }
       break;
     case Fx('D'):
-      SlideValue(channel.note_volume, Memory(channel.volume_slide_memory, first ? p : 0), first, 64);
+      SlideValue(channel.note_volume, Remember(channel.volume_slide_memory, first ? p : 0), first, 64);
       break;
     case Fx('E'):
     case Fx('F'): {
-      const uint8_t m = first ? Memory(channel.portamento_memory, p) : channel.portamento_memory;
+      const uint8_t m = first ? Remember(channel.portamento_memory, p) : channel.portamento_memory;
       if (!voice_ok) break;
       const int32_t sign = cell.effect == Fx('E') ? 1 : -1;
       if (first) {
@@ -412,7 +384,7 @@ void Effect(Song& song, SongChannel& channel, SongVoice& voice, const Cell& cell
     case Fx('G'):
       if (first) {
         channel.porta_speed =
-            SeparateG(song) ? Memory(channel.porta_g_memory, p) : Memory(channel.portamento_memory, p);
+            SeparateG(song) ? Remember(channel.porta_g_memory, p) : Remember(channel.portamento_memory, p);
         channel.porta_target = channel.note_period;
       } else if (voice_ok && !channel.porta_done) {
         TonePortamento(channel, voice);
@@ -430,14 +402,11 @@ void Effect(Song& song, SongChannel& channel, SongVoice& voice, const Cell& cell
       }
       break;
     case Fx('I'):
-      if (first && p) {
-        channel.tremor_on = static_cast<uint8_t>(cell.hi() + 1);
-        channel.tremor_off = static_cast<uint8_t>(cell.lo() + 1);
-      }
+      if (first) song_effects::SetTremor(channel, p);
       if (voice_ok) TremorStep(channel);
       break;
     case Fx('J'): {
-      const uint8_t m = first ? Memory(channel.arpeggio_memory, p) : channel.arpeggio_memory;
+      const uint8_t m = first ? Remember(channel.arpeggio_memory, p) : channel.arpeggio_memory;
       if (first || !voice_ok || tick.t % 3 == 0) break;
       const int32_t x = tick.t % 3 == 1 ? (m >> 4) : (m & 15);
       const uint32_t rate = voice.sample ? voice.sample->middle_c_rate : 8363;
@@ -449,7 +418,7 @@ void Effect(Song& song, SongChannel& channel, SongVoice& voice, const Cell& cell
     }
     case Fx('K'):
       if (first) {
-        SlideValue(channel.note_volume, Memory(channel.volume_slide_memory, p), true, 64);
+        SlideValue(channel.note_volume, Remember(channel.volume_slide_memory, p), true, 64);
         if (!OldEffects(song) && voice_ok) Vibrato(song, channel, voice);
       } else {
         if (voice_ok) Vibrato(song, channel, voice);
@@ -458,7 +427,7 @@ void Effect(Song& song, SongChannel& channel, SongVoice& voice, const Cell& cell
       break;
     case Fx('L'):
       if (first) {
-        SlideValue(channel.note_volume, Memory(channel.volume_slide_memory, p), true, 64);
+        SlideValue(channel.note_volume, Remember(channel.volume_slide_memory, p), true, 64);
         channel.porta_target = channel.note_period;
       } else {
         if (voice_ok && !channel.porta_done) TonePortamento(channel, voice);
@@ -469,7 +438,7 @@ void Effect(Song& song, SongChannel& channel, SongVoice& voice, const Cell& cell
       if (first) channel.channel_volume = std::min<int32_t>(p, 64);
       break;
     case Fx('N'):
-      SlideValue(channel.channel_volume, first ? Memory(channel.channel_volume_slide_memory, p)
+      SlideValue(channel.channel_volume, first ? Remember(channel.channel_volume_slide_memory, p)
                                                : channel.channel_volume_slide_memory,
                  first, 64);
       break;
@@ -505,7 +474,7 @@ void Effect(Song& song, SongChannel& channel, SongVoice& voice, const Cell& cell
       }
       break;
     case Fx('S'): {
-      if (first) p = Memory(channel.s_memory, p);
+      if (first) p = Remember(channel.s_memory, p);
       const uint8_t x = p & 15;
       switch (p >> 4) {
         case 0x3:
@@ -555,12 +524,8 @@ void Effect(Song& song, SongChannel& channel, SongVoice& voice, const Cell& cell
           break;
         case 0xB:
           if (!first) break;
-          if (x == 0) {
-            channel.loop_row = static_cast<uint32_t>(song.row);
-          } else {
-            channel.loop_count = channel.loop_count == 0 ? x : channel.loop_count - 1;
-            if (channel.loop_count != 0) song.next_row = static_cast<int32_t>(channel.loop_row);
-          }
+          if (song_effects::PatternLoop(channel, song.row, x))
+            song.next_row = static_cast<int32_t>(channel.loop_row);
           break;
         case 0xC:
           if (!first && tick.t == std::max<int32_t>(1, x)) {
@@ -588,7 +553,7 @@ void Effect(Song& song, SongChannel& channel, SongVoice& voice, const Cell& cell
       if (first) song.global_volume = std::min<int32_t>(p, 128);
       break;
     case Fx('W'):
-      SlideValue(song.global_volume, first ? Memory(song.global_slide_memory, p) : song.global_slide_memory, first,
+      SlideValue(song.global_volume, first ? Remember(song.global_slide_memory, p) : song.global_slide_memory, first,
                  128);
       break;
     case Fx('X'):
@@ -699,7 +664,7 @@ void UpdateVoice(Song& song, SongChannel& channel, SongVoice& voice, bool foregr
     if (instrument && (instrument->pan_envelope.flags & envelope_flag::kOn))
       pan += voice.envelopes[kPanEnvelope].value;
     const int32_t p = std::clamp(pan, 0, 64) * 4;
-    host.SetChannelPanDirect(voice.handle, static_cast<int32_t>(static_cast<float>(p - 128) * song.pan_separation) + 128);
+    host.SetChannelPanDirect(voice.handle, song_effects::SeparatedPan(song, p));
   }
   if (voice.flags & voice_flag::kFrequency) {
     int32_t p = voice.period + voice.period_delta;
@@ -717,7 +682,7 @@ void UpdateVoice(Song& song, SongChannel& channel, SongVoice& voice, bool foregr
       host.SetChannelFrequency(voice.handle,
                                static_cast<int32_t>(std::min(1e7, 8363.0 * std::exp2((3840.0 - p) / 768.0))));
     else if (p > 0)
-      host.SetChannelFrequency(voice.handle, 14317056 / p);
+      host.SetChannelFrequency(voice.handle, song_effects::AmigaFrequency(p));
   }
   if (voice.flags & voice_flag::kSurroundOn) host.SetChannelSurround(voice.handle, true);
   if (voice.flags & voice_flag::kSurroundOff) host.SetChannelSurround(voice.handle, false);
@@ -849,15 +814,7 @@ void StepItEnvelope(const SongEnvelope& envelope, EnvelopeState& s, bool key_rel
       s.done = true;
       return;
     }
-    const EnvelopePoint& next = envelope.points[static_cast<size_t>(s.point + 1)];
-    const int32_t dx = next.tick - here.tick;
-    if (dx > 0) {
-      s.delta16 = (next.value - here.value) * 65536 / dx;
-    } else {
-      s.delta16 = 0;
-      s.tick = next.tick - 1;
-    }
-    ++s.point;
+    song_effects::StartEnvelopeSegment(envelope, s);
   } else {
     s.value16 += s.delta16;
   }

@@ -3,50 +3,26 @@
 #include <algorithm>
 #include <cmath>
 
+#include "audio/library/formats/song_effects.h"
 #include "audio/library/formats/song_engine.h"
 #include "audio/library/formats/song_tables.h"
+#include "audio/library/formats/song_tick_driver.h"
 
 namespace zv {
 namespace {
 
 constexpr int32_t kLastRow = 63;
 
-struct Cell {
-  uint8_t note, sample, volume, effect, parameter;
-  uint8_t x() const { return parameter >> 4; }
-  uint8_t y() const { return parameter & 15; }
-};
-
-Cell CellAt(Song& song, int32_t channel) {
-  const SongPattern* pattern = song.CurrentPattern();
-  if (!pattern || song.row < 0 || song.row >= static_cast<int32_t>(pattern->rows)) return {};
-  const size_t at = (static_cast<size_t>(song.row) * static_cast<size_t>(song.channel_count) +
-                     static_cast<size_t>(channel)) * 5;
-  if (at + 5 > pattern->data.size()) return {};
-  const uint8_t* c = &pattern->data[at];
-  return {c[0], c[1], c[2], c[3], c[4]};
-}
-
 uint32_t ChannelRate(Song& song, const SongChannel& channel) {
   return song.SampleAt(channel.sample)->middle_c_rate;
 }
 
-void VolumeSlide(SongVoice& voice, const Cell& cell) {
-  if (cell.x())
-    voice.volume = std::min(64, voice.volume + cell.x());
-  else if (cell.y())
-    voice.volume = std::max(0, voice.volume - cell.y());
+void VolumeSlide(SongVoice& voice, const SongCell& cell) {
+  if (cell.hi())
+    voice.volume = std::min(64, voice.volume + cell.hi());
+  else if (cell.lo())
+    voice.volume = std::max(0, voice.volume - cell.lo());
   voice.flags |= voice_flag::kVolume;
-}
-
-void TonePortamento(SongChannel& channel, SongVoice& voice) {
-  const int32_t target = static_cast<int32_t>(channel.porta_target);
-  const int32_t step = channel.porta_speed * 4;
-  if (voice.period < target)
-    voice.period = std::min(target, voice.period + step);
-  else if (voice.period > target)
-    voice.period = std::max(target, voice.period - step);
-  voice.flags |= voice_flag::kFrequency;
 }
 
 void Vibrato(Song& song, SongChannel& channel, SongVoice& voice) {
@@ -65,33 +41,20 @@ void Tremolo(Song& song, SongChannel& channel, SongVoice& voice) {
   if ((waveform & 3) == 3) waveform = 0;
   const int32_t value = song_tables::WaveValue(waveform, p, song.engine.Random());
   const int32_t delta = (value * channel.tremolo_depth) / 64;
-  if (p >= 0)
-    voice.volume_delta = std::min(delta, 64 - voice.volume);
-  else
-    voice.volume_delta = -std::min(delta, voice.volume);
+  voice.volume_delta = song_effects::TremoloDelta(delta, p, voice.volume);
   channel.tremolo_position = song_tables::AdvanceWave(channel.tremolo_position, channel.tremolo_speed);
   voice.flags |= voice_flag::kVolume;
 }
 
-// Sends the voice's flags to its library channel.
+// Sends the voice's flags to its library channel; a MOD voice takes its
+// sample from the channel when it starts.
 void ModApplyVoice(Song& song, SongChannel& channel, SongVoice& voice) {
-  SongEngine& engine = song.engine;
-  SongHost& host = engine.Host();
-  if (voice.period + voice.period_delta == 0) voice.flags &= static_cast<uint8_t>(~voice_flag::kFrequency);
-  engine.VoiceCulled(song, voice, voice.volume + voice.volume_delta);
-  if (voice.spare) return;
+  if (!song_effects::VoiceSends(song, voice, voice.volume + voice.volume_delta)) return;
   if (voice.flags & voice_flag::kStart) {
     voice.sample = song.SampleAt(channel.sample);
-    engine.StartVoice(voice);
+    song.engine.StartVoice(voice);
   }
-  if (voice.flags & voice_flag::kVolume)
-    host.SetChannelVolumeAbsolute(voice.handle, ((voice.volume + voice.volume_delta) * song.master_volume) >> 7);
-  if (voice.flags & voice_flag::kPan)
-    host.SetChannelPanDirect(
-        voice.handle, static_cast<int32_t>(static_cast<float>(voice.pan - 128) * song.pan_separation) + 128);
-  if (voice.flags & voice_flag::kFrequency)
-    host.SetChannelFrequency(voice.handle, 14317056 / (voice.period + voice.period_delta));
-  if (voice.flags & voice_flag::kStop) engine.StopVoice(voice);
+  song_effects::SendPlainVoice(song, voice, ((voice.volume + voice.volume_delta) * song.master_volume) >> 7);
 }
 
 void ApplyChannel(Song& song, SongChannel& channel) {
@@ -110,7 +73,7 @@ SongVoice& VoiceForNote(Song& song, SongChannel& channel) {
   return *channel.voices.front();
 }
 
-void RowEffect(Song& song, SongChannel& channel, SongVoice& voice, const Cell& cell, bool& jumped) {
+void RowEffect(Song& song, SongChannel& channel, SongVoice& voice, const SongCell& cell, bool& jumped) {
   switch (cell.effect) {
     case 0x3:
       if (cell.parameter) channel.porta_speed = cell.parameter;
@@ -118,16 +81,16 @@ void RowEffect(Song& song, SongChannel& channel, SongVoice& voice, const Cell& c
       voice.flags &= static_cast<uint8_t>(~(voice_flag::kStart | voice_flag::kFrequency));
       break;
     case 0x4:
-      if (cell.x()) channel.vibrato_speed = cell.x();
-      if (cell.y()) channel.vibrato_depth = cell.y();
+      if (cell.hi()) channel.vibrato_speed = cell.hi();
+      if (cell.lo()) channel.vibrato_depth = cell.lo();
       break;
     case 0x5:
       channel.porta_target = channel.note_period;
       voice.flags &= static_cast<uint8_t>(~(voice_flag::kStart | voice_flag::kFrequency));
       break;
     case 0x7:
-      if (cell.x()) channel.tremolo_speed = cell.x();
-      if (cell.y()) channel.tremolo_depth = cell.y();
+      if (cell.hi()) channel.tremolo_speed = cell.hi();
+      if (cell.lo()) channel.tremolo_depth = cell.lo();
       voice.flags &= static_cast<uint8_t>(~voice_flag::kVolume);
       break;
     case 0x8:
@@ -155,7 +118,7 @@ void RowEffect(Song& song, SongChannel& channel, SongVoice& voice, const Cell& c
       voice.volume = cell.parameter;
       break;
     case 0xD: {
-      const int32_t row = cell.x() * 10 + cell.y();
+      const int32_t row = cell.hi() * 10 + cell.lo();
       song.next_row = row > kLastRow ? 0 : row;
       if (!jumped) {
         song.next_order = song.order + 1;
@@ -164,41 +127,37 @@ void RowEffect(Song& song, SongChannel& channel, SongVoice& voice, const Cell& c
       break;
     }
     case 0xE:
-      switch (cell.x()) {
+      switch (cell.hi()) {
         case 0x1:
-          voice.period -= cell.y() * 4;
+          voice.period -= cell.lo() * 4;
           break;
         case 0x2:
-          voice.period += cell.y() * 4;
+          voice.period += cell.lo() * 4;
           break;
         case 0x4:
-          channel.waveforms = static_cast<uint8_t>((channel.waveforms & 0xF0) | cell.y());
+          song_effects::SetVibratoWaveform(channel, cell.lo());
           break;
         case 0x5: {
           SongSample* sample = song.SampleAt(channel.sample);
-          if (sample != &InvalidSongSample()) sample->middle_c_rate = FinetuneToC2Spd(cell.y());
+          if (sample != &InvalidSongSample()) sample->middle_c_rate = FinetuneToC2Spd(cell.lo());
           break;
         }
         case 0x6:
-          if (cell.y() == 0) {
-            channel.loop_row = static_cast<uint32_t>(song.row);
-          } else {
-            channel.loop_count = channel.loop_count == 0 ? cell.y() : channel.loop_count - 1;
-            if (channel.loop_count != 0) song.row = static_cast<int32_t>(channel.loop_row) - 1;
-          }
+          if (song_effects::PatternLoop(channel, song.row, cell.lo()))
+            song.row = static_cast<int32_t>(channel.loop_row) - 1;
           break;
         case 0x7:
-          channel.waveforms = static_cast<uint8_t>((channel.waveforms & 0x0F) | (cell.y() << 4));
+          song_effects::SetTremoloWaveform(channel, cell.lo());
           break;
         case 0x8:
-          voice.pan = cell.y() * 16;
+          voice.pan = cell.lo() * 16;
           voice.flags |= voice_flag::kPan;
           break;
         case 0xA:
-          voice.volume = std::min(64, voice.volume + cell.y());
+          voice.volume = std::min(64, voice.volume + cell.lo());
           break;
         case 0xB:
-          voice.volume = std::max(0, voice.volume - cell.y());
+          voice.volume = std::max(0, voice.volume - cell.lo());
           break;
         case 0xD:
           voice.volume = channel.saved_volume;
@@ -206,7 +165,7 @@ void RowEffect(Song& song, SongChannel& channel, SongVoice& voice, const Cell& c
           voice.flags &= static_cast<uint8_t>(~(voice_flag::kFrequency | voice_flag::kVolume | voice_flag::kStart));
           break;
         case 0xE:
-          song.pattern_delay = cell.y() * song.speed;
+          song.pattern_delay = cell.lo() * song.speed;
           break;
         default:
           break;
@@ -233,16 +192,14 @@ uint32_t ModNotePeriod(int32_t note, uint32_t middle_c_rate) {
 
 void ModRowStart(Song& song) {
   SongEngine& engine = song.engine;
-  song.next_row = -1;
-  song.next_order = -1;
   bool jumped = false;
   for (int32_t c = 0; c < static_cast<int32_t>(song.channels.size()); ++c) {
     SongChannel& channel = song.channels[static_cast<size_t>(c)];
-    const Cell cell = CellAt(song, c);
-    if (cell.sample) {
-      channel.sample = static_cast<uint8_t>(cell.sample - 1);
-      if (cell.sample == song.rings[song_ring::kInstrument].instrument)
-        engine.QueueSongEvent(song, song_ring::kInstrument, cell.sample);
+    const SongCell cell = CellOf(song, c);
+    if (cell.instrument) {
+      channel.sample = static_cast<uint8_t>(cell.instrument - 1);
+      if (cell.instrument == song.rings[song_ring::kInstrument].instrument)
+        engine.QueueSongEvent(song, song_ring::kInstrument, cell.instrument);
     }
     SongVoice* voice = &engine.CurrentVoice(channel);
     channel.saved_volume = voice->volume;
@@ -262,7 +219,7 @@ void ModRowStart(Song& song) {
       if (cell.effect != 0x3 && cell.effect != 0x5) voice->period = static_cast<int32_t>(channel.note_period);
       voice->flags = voice_flag::kStart;
     }
-    if (cell.sample) voice->volume = sample->default_volume;
+    if (cell.instrument) voice->volume = sample->default_volume;
     voice->period_delta = 0;
     voice->flags |= voice_flag::kFrequency | voice_flag::kVolume | voice_flag::kPan;
     RowEffect(song, channel, *voice, cell, jumped);
@@ -275,7 +232,7 @@ void ModTickEffects(Song& song) {
   const int32_t t = song.tick;
   for (int32_t c = 0; c < static_cast<int32_t>(song.channels.size()); ++c) {
     SongChannel& channel = song.channels[static_cast<size_t>(c)];
-    const Cell cell = CellAt(song, c);
+    const SongCell cell = CellOf(song, c);
     SongVoice* voice = &engine.CurrentVoice(channel);
     voice->volume_delta = 0;
     voice->period_delta = 0;
@@ -286,9 +243,9 @@ void ModTickEffects(Song& song) {
           const uint32_t rate = ChannelRate(song, channel);
           const int32_t base = static_cast<int32_t>(ModNotePeriod(channel.note, rate));
           if (t % 3 == 1)
-            voice->period_delta = static_cast<int32_t>(ModNotePeriod(channel.note + cell.x(), rate)) - base;
+            voice->period_delta = static_cast<int32_t>(ModNotePeriod(channel.note + cell.hi(), rate)) - base;
           else if (t % 3 == 2)
-            voice->period_delta = static_cast<int32_t>(ModNotePeriod(channel.note + cell.y(), rate)) - base;
+            voice->period_delta = static_cast<int32_t>(ModNotePeriod(channel.note + cell.lo(), rate)) - base;
           voice->flags |= voice_flag::kFrequency;
         }
         break;
@@ -301,13 +258,13 @@ void ModTickEffects(Song& song) {
         voice->flags |= voice_flag::kFrequency;
         break;
       case 0x3:
-        TonePortamento(channel, *voice);
+        song_effects::TonePortamento(channel, *voice);
         break;
       case 0x4:
         Vibrato(song, channel, *voice);
         break;
       case 0x5:
-        TonePortamento(channel, *voice);
+        song_effects::TonePortamento(channel, *voice);
         VolumeSlide(*voice, cell);
         break;
       case 0x6:
@@ -321,17 +278,17 @@ void ModTickEffects(Song& song) {
         VolumeSlide(*voice, cell);
         break;
       case 0xE:
-        if (cell.x() == 0x9) {
-          if (cell.y() && t % cell.y() == 0) voice->flags |= voice_flag::kStart;
-        } else if (cell.x() == 0xC) {
-          if (t == cell.y()) {
+        if (cell.hi() == 0x9) {
+          if (cell.lo() && t % cell.lo() == 0) voice->flags |= voice_flag::kStart;
+        } else if (cell.hi() == 0xC) {
+          if (t == cell.lo()) {
             voice->volume = 0;
             voice->flags |= voice_flag::kVolume;
           }
-        } else if (cell.x() == 0xD) {
-          if (t == cell.y()) {
+        } else if (cell.hi() == 0xD) {
+          if (t == cell.lo()) {
             voice = &VoiceForNote(song, channel);
-            if (cell.sample) {
+            if (cell.instrument) {
               voice->volume = song.SampleAt(channel.sample)->default_volume;
               voice->flags |= voice_flag::kVolume;
             }
@@ -351,33 +308,6 @@ void ModTickEffects(Song& song) {
   }
 }
 
-void ModTick(Song& song) {
-  SongEngine& engine = song.engine;
-  if (song.tick == 0) {
-    const bool order_set = song.next_order >= 0;
-    const bool row_set = song.next_row >= 0;
-    if (order_set) song.order = song.next_order;
-    if (row_set) song.row = song.next_row;
-    if (order_set && !song.EnterOrder()) return;
-    if (order_set) engine.QueueSongEvent(song, song_ring::kOrder, static_cast<uint8_t>(song.order));
-    if (row_set) engine.QueueSongEvent(song, song_ring::kRow, static_cast<uint8_t>(song.row));
-    ModRowStart(song);
-    if (song.next_row == -1) {
-      song.next_row = song.row + 1;
-      if (song.next_row > kLastRow) {
-        song.next_order = song.order + 1;
-        if (song.next_order >= song.order_count) song.next_order = song.EndOfOrders(song.restart_order, true);
-        song.next_row = 0;
-      }
-    }
-  } else {
-    ModTickEffects(song);
-  }
-  ++song.tick;
-  if (song.tick >= song.speed + song.pattern_delay) {
-    song.tick = 0;
-    song.pattern_delay = 0;
-  }
-}
+void ModTick(Song& song) { RunSongTick(song, ModRowStart, ModTickEffects); }
 
 }  // namespace zv

@@ -6,7 +6,8 @@
 
 namespace zv {
 
-// The MOD player: the song's tick function, and its two halves.
+// The MOD player: the song's tick function, and its two halves (the row,
+// and the effects of the ticks after it).
 void ModTick(Song& song);
 void ModRowStart(Song& song);
 void ModTickEffects(Song& song);

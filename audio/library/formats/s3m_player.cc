@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "audio/library/formats/song_effects.h"
 #include "audio/library/formats/song_engine.h"
 #include "audio/library/formats/song_tables.h"
 #include "audio/library/formats/song_tick_driver.h"
@@ -9,16 +10,16 @@
 namespace zv {
 namespace {
 
+using song_effects::Remember;
+using song_effects::RetriggerVolume;
+using song_effects::TonePortamento;
+using song_effects::TremorStep;
+
 // Effects by letter: A is 1 .. Z is 26.
 constexpr uint8_t Fx(char letter) { return static_cast<uint8_t>(letter - 'A' + 1); }
 constexpr uint8_t kAllButPan = voice_flag::kFrequency | voice_flag::kVolume | voice_flag::kStart;
 
 bool FastSlides(const Song& song) { return (song.format_flags & 1) != 0; }
-
-uint8_t Memory(uint8_t& memory, uint8_t parameter) {
-  if (parameter) memory = parameter;
-  return memory;
-}
 
 void NormalSlide(SongVoice& voice, uint8_t p) {
   const int hi = p >> 4, lo = p & 15;
@@ -28,16 +29,6 @@ void NormalSlide(SongVoice& voice, uint8_t p) {
     voice.volume -= lo;
   voice.volume = std::clamp(voice.volume, 0, 64);
   voice.flags |= voice_flag::kVolume;
-}
-
-void TonePortamento(SongChannel& channel, SongVoice& voice) {
-  const auto target = static_cast<int32_t>(channel.porta_target);
-  const int32_t step = channel.porta_speed * 4;
-  if (voice.period < target)
-    voice.period = std::min(target, voice.period + step);
-  else if (voice.period > target)
-    voice.period = std::max(target, voice.period - step);
-  voice.flags |= voice_flag::kFrequency;
 }
 
 void Vibrato(Song& song, SongChannel& channel, SongVoice& voice, bool fine) {
@@ -54,39 +45,9 @@ void Tremolo(Song& song, SongChannel& channel, SongVoice& voice) {
   const int32_t p = channel.tremolo_position;
   const int32_t value = song_tables::WaveValue(channel.waveforms >> 4, p, song.engine.Random());
   const int32_t delta = (value * channel.tremolo_depth) >> 6;
-  if (p < 0)
-    voice.volume_delta = -std::min(delta, voice.volume);
-  else
-    voice.volume_delta = std::min(delta, 64 - voice.volume);
+  voice.volume_delta = song_effects::TremoloDelta(delta, p, voice.volume);
   channel.tremolo_position = song_tables::AdvanceWave(channel.tremolo_position, channel.tremolo_speed);
   voice.flags |= voice_flag::kVolume;
-}
-
-void TremorStep(SongChannel& channel, SongVoice& voice) {
-  if (channel.tremor_on <= channel.tremor_counter) voice.volume_delta = -voice.volume;
-  ++channel.tremor_counter;
-  if (channel.tremor_counter >= channel.tremor_on + channel.tremor_off) channel.tremor_counter = 0;
-  voice.flags |= voice_flag::kVolume;
-}
-
-int32_t RetriggerVolume(int32_t volume, uint8_t change) {
-  switch (change) {
-    case 1: return volume - 1;
-    case 2: return volume - 2;
-    case 3: return volume - 4;
-    case 4: return volume - 8;
-    case 5: return volume - 16;
-    case 6: return volume * 2 / 3;
-    case 7: return volume / 2;
-    case 9: return volume + 1;
-    case 10: return volume + 2;
-    case 11: return volume + 4;
-    case 12: return volume + 8;
-    case 13: return volume + 16;
-    case 14: return volume * 3 / 2;
-    case 15: return volume * 2;
-    default: return volume;
-  }
 }
 
 uint32_t NotePeriod(int32_t note, uint32_t rate) {
@@ -95,21 +56,10 @@ uint32_t NotePeriod(int32_t note, uint32_t rate) {
 }
 
 void ApplyVoice(Song& song, SongVoice& voice) {
-  SongEngine& engine = song.engine;
-  SongHost& host = engine.Host();
-  if (voice.period + voice.period_delta == 0) voice.flags &= static_cast<uint8_t>(~voice_flag::kFrequency);
-  engine.VoiceCulled(song, voice, voice.volume + voice.volume_delta);
-  if (voice.spare) return;
-  if (voice.flags & voice_flag::kStart) engine.StartVoice(voice);
-  if (voice.flags & voice_flag::kVolume)
-    host.SetChannelVolumeAbsolute(
-        voice.handle, ((voice.volume + voice.volume_delta) * song.global_volume * song.master_volume) >> 13);
-  if (voice.flags & voice_flag::kPan)
-    host.SetChannelPanDirect(
-        voice.handle, static_cast<int32_t>(static_cast<float>(voice.pan - 128) * song.pan_separation) + 128);
-  if (voice.flags & voice_flag::kFrequency)
-    host.SetChannelFrequency(voice.handle, 14317056 / (voice.period + voice.period_delta));
-  if (voice.flags & voice_flag::kStop) engine.StopVoice(voice);
+  if (!song_effects::VoiceSends(song, voice, voice.volume + voice.volume_delta)) return;
+  if (voice.flags & voice_flag::kStart) song.engine.StartVoice(voice);
+  song_effects::SendPlainVoice(
+      song, voice, ((voice.volume + voice.volume_delta) * song.global_volume * song.master_volume) >> 13);
 }
 
 void ApplyChannel(Song& song, SongChannel& channel) {
@@ -146,7 +96,7 @@ void RowEffect(Song& song, int32_t c, SongChannel& channel, SongVoice& voice, co
       break;
     }
     case Fx('D'): {
-      const uint8_t m = Memory(channel.volume_slide_memory, p);
+      const uint8_t m = Remember(channel.volume_slide_memory, p);
       if ((m & 15) == 15)
         voice.volume += m >> 4;
       else if ((m >> 4) == 15)
@@ -158,7 +108,7 @@ void RowEffect(Song& song, int32_t c, SongChannel& channel, SongVoice& voice, co
     }
     case Fx('E'):
     case Fx('F'): {
-      const uint8_t m = Memory(channel.portamento_memory, p);
+      const uint8_t m = Remember(channel.portamento_memory, p);
       const int32_t sign = cell.effect == Fx('E') ? 1 : -1;
       if ((m >> 4) == 15)
         voice.period += sign * (m & 15) * 4;
@@ -177,20 +127,17 @@ void RowEffect(Song& song, int32_t c, SongChannel& channel, SongVoice& voice, co
       if (cell.lo()) channel.vibrato_depth = cell.lo();
       break;
     case Fx('I'):
-      if (p) {
-        channel.tremor_on = static_cast<uint8_t>(cell.hi() + 1);
-        channel.tremor_off = static_cast<uint8_t>(cell.lo() + 1);
-      }
+      song_effects::SetTremor(channel, p);
       TremorStep(channel, voice);
       break;
     case Fx('J'):
-      Memory(channel.arpeggio_memory, p);
+      Remember(channel.arpeggio_memory, p);
       break;
     case Fx('K'):
-      Memory(channel.volume_slide_memory, p);
+      Remember(channel.volume_slide_memory, p);
       break;
     case Fx('L'):
-      Memory(channel.volume_slide_memory, p);
+      Remember(channel.volume_slide_memory, p);
       channel.porta_target = channel.note_period;
       voice.flags &= static_cast<uint8_t>(~(voice_flag::kStart | voice_flag::kFrequency));
       break;
@@ -223,10 +170,10 @@ void RowEffect(Song& song, int32_t c, SongChannel& channel, SongVoice& voice, co
           break;
         }
         case 0x3:
-          channel.waveforms = static_cast<uint8_t>((channel.waveforms & 0xF0) | cell.lo());
+          song_effects::SetVibratoWaveform(channel, cell.lo());
           break;
         case 0x4:
-          channel.waveforms = static_cast<uint8_t>((channel.waveforms & 0x0F) | (cell.lo() << 4));
+          song_effects::SetTremoloWaveform(channel, cell.lo());
           break;
         case 0x8:
           voice.pan = cell.lo() * 16;
@@ -237,12 +184,8 @@ void RowEffect(Song& song, int32_t c, SongChannel& channel, SongVoice& voice, co
           voice.flags |= voice_flag::kPan;
           break;
         case 0xB:
-          if (cell.lo() == 0) {
-            channel.loop_row = static_cast<uint32_t>(song.row);
-          } else {
-            channel.loop_count = channel.loop_count == 0 ? cell.lo() : channel.loop_count - 1;
-            if (channel.loop_count != 0) song.row = static_cast<int32_t>(channel.loop_row) - 1;
-          }
+          if (song_effects::PatternLoop(channel, song.row, cell.lo()))
+            song.row = static_cast<int32_t>(channel.loop_row) - 1;
           break;
         case 0xD:
           voice.volume = channel.saved_volume;

@@ -16,6 +16,7 @@ zv_library(zv_audio_songs
     song_library_host.cc
     song_offline_host.cc
     song_tables.cc
+    song_effects.cc
     song_tick_driver.cc
     xm_loader.cc
     xm_player.cc

@@ -4,12 +4,18 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "audio/library/formats/song_effects.h"
 #include "audio/library/formats/song_engine.h"
 #include "audio/library/formats/song_tables.h"
 #include "audio/library/formats/song_tick_driver.h"
 
 namespace zv {
 namespace {
+
+using song_effects::Remember;
+using song_effects::RetriggerVolume;
+using song_effects::TonePortamento;
+using song_effects::TremorStep;
 
 // XM effect numbers: 0..9, then A = 10 .. Z = 35.
 constexpr uint8_t Fx(char c) { return static_cast<uint8_t>(c <= '9' ? c - '0' : c - 'A' + 10); }
@@ -43,47 +49,12 @@ int32_t XmPeriod(const Song& song, int32_t note, int32_t finetune) {
   return here;
 }
 
-uint8_t Memory(uint8_t& memory, uint8_t parameter) {
-  if (parameter) memory = parameter;
-  return memory;
-}
-
-int32_t RetriggerVolume(int32_t volume, uint8_t change) {
-  switch (change) {
-    case 1: return volume - 1;
-    case 2: return volume - 2;
-    case 3: return volume - 4;
-    case 4: return volume - 8;
-    case 5: return volume - 16;
-    case 6: return volume * 2 / 3;
-    case 7: return volume / 2;
-    case 9: return volume + 1;
-    case 10: return volume + 2;
-    case 11: return volume + 4;
-    case 12: return volume + 8;
-    case 13: return volume + 16;
-    case 14: return volume * 3 / 2;
-    case 15: return volume * 2;
-    default: return volume;
-  }
-}
-
 void VolumeSlide(SongVoice& voice, uint8_t p) {
   if (p >> 4)
     voice.volume = std::min(64, voice.volume + (p >> 4));
   else
     voice.volume = std::max(0, voice.volume - (p & 15));
   voice.flags |= voice_flag::kVolume;
-}
-
-void TonePortamento(SongChannel& channel, SongVoice& voice) {
-  const auto target = static_cast<int32_t>(channel.porta_target);
-  const int32_t step = channel.porta_speed * 4;
-  if (voice.period < target)
-    voice.period = std::min(target, voice.period + step);
-  else if (voice.period > target)
-    voice.period = std::max(target, voice.period - step);
-  voice.flags |= voice_flag::kFrequency;
 }
 
 void VibratoStep(Song& song, SongChannel& channel, SongVoice& voice, int32_t depth) {
@@ -100,15 +71,8 @@ void Tremolo(Song& song, SongChannel& channel, SongVoice& voice) {
   if (waveform == 3) waveform = 0;
   const int32_t value = song_tables::WaveValue(waveform, p, song.engine.Random());
   const int32_t delta = (value * channel.tremolo_depth) >> 6;
-  voice.volume_delta = p < 0 ? -std::min(delta, voice.volume) : std::min(delta, 64 - voice.volume);
+  voice.volume_delta = song_effects::TremoloDelta(delta, p, voice.volume);
   channel.tremolo_position = song_tables::AdvanceWave(channel.tremolo_position, channel.tremolo_speed);
-  voice.flags |= voice_flag::kVolume;
-}
-
-void TremorStep(SongChannel& channel, SongVoice& voice) {
-  if (channel.tremor_on <= channel.tremor_counter) voice.volume_delta = -voice.volume;
-  ++channel.tremor_counter;
-  if (channel.tremor_counter >= channel.tremor_on + channel.tremor_off) channel.tremor_counter = 0;
   voice.flags |= voice_flag::kVolume;
 }
 
@@ -199,9 +163,7 @@ void SetEnvelopePosition(const SongEnvelope& envelope, EnvelopeState& state, int
 void ApplyVoice(Song& song, SongVoice& voice) {
   SongEngine& engine = song.engine;
   SongHost& host = engine.Host();
-  if (voice.period + voice.period_delta == 0) voice.flags &= static_cast<uint8_t>(~voice_flag::kFrequency);
-  engine.VoiceCulled(song, voice, voice.volume + voice.volume_delta);
-  if (voice.spare) return;
+  if (!song_effects::VoiceSends(song, voice, voice.volume + voice.volume_delta)) return;
   if (voice.flags & voice_flag::kStart) engine.StartVoice(voice);
   if (voice.flags & voice_flag::kVolume) {
     const int64_t v = static_cast<int64_t>(voice.envelopes[kVolumeEnvelope].value) *
@@ -211,14 +173,14 @@ void ApplyVoice(Song& song, SongVoice& voice) {
   }
   if (voice.flags & voice_flag::kPan) {
     const int32_t p = voice.pan + (voice.envelopes[kPanEnvelope].value - 32) * ((128 - std::abs(voice.pan - 128)) / 32);
-    host.SetChannelPanDirect(voice.handle, static_cast<int32_t>(static_cast<float>(p - 128) * song.pan_separation) + 128);
+    host.SetChannelPanDirect(voice.handle, song_effects::SeparatedPan(song, p));
   }
   if (voice.flags & voice_flag::kFrequency) {
     int32_t hz;
     if (Linear(song))
       hz = static_cast<int32_t>(8363.0 * std::exp2((4608.0 - voice.period + voice.period_delta) / 768.0));
     else
-      hz = 14317056 / (voice.period + voice.period_delta);
+      hz = song_effects::AmigaFrequency(voice.period + voice.period_delta);
     host.SetChannelFrequency(voice.handle, hz);
   }
   if (voice.flags & voice_flag::kStop) engine.StopVoice(voice);
@@ -296,10 +258,10 @@ void RowEffect(Song& song, SongChannel& channel, SongVoice& voice, const SongCel
   const uint8_t p = cell.parameter;
   switch (cell.effect) {
     case Fx('1'):
-      Memory(channel.porta_up_memory, p);
+      Remember(channel.porta_up_memory, p);
       break;
     case Fx('2'):
-      Memory(channel.porta_down_memory, p);
+      Remember(channel.porta_down_memory, p);
       break;
     case Fx('3'):
       if (p) channel.porta_speed = p;
@@ -313,11 +275,11 @@ void RowEffect(Song& song, SongChannel& channel, SongVoice& voice, const SongCel
       break;
     case Fx('5'):
       channel.porta_target = channel.note_period;
-      Memory(channel.volume_slide_memory, p);
+      Remember(channel.volume_slide_memory, p);
       voice.flags &= static_cast<uint8_t>(~voice_flag::kStart);
       break;
     case Fx('6'):
-      Memory(channel.volume_slide_memory, p);
+      Remember(channel.volume_slide_memory, p);
       VibratoStep(song, channel, voice, channel.vibrato_depth);
       break;
     case Fx('7'):
@@ -341,7 +303,7 @@ void RowEffect(Song& song, SongChannel& channel, SongVoice& voice, const SongCel
       break;
     }
     case Fx('A'):
-      Memory(channel.volume_slide_memory, p);
+      Remember(channel.volume_slide_memory, p);
       break;
     case Fx('B'):
       song.next_order = p >= song.order_count ? song.EndOfOrders(0, false) : p;
@@ -361,38 +323,34 @@ void RowEffect(Song& song, SongChannel& channel, SongVoice& voice, const SongCel
     case Fx('E'):
       switch (cell.hi()) {
         case 0x1:
-          voice.period -= Memory(channel.fine_porta_up_memory, cell.lo()) * 4;
+          voice.period -= Remember(channel.fine_porta_up_memory, cell.lo()) * 4;
           break;
         case 0x2:
-          voice.period += Memory(channel.fine_porta_down_memory, cell.lo()) * 4;
+          voice.period += Remember(channel.fine_porta_down_memory, cell.lo()) * 4;
           break;
         case 0x4:
-          channel.waveforms = static_cast<uint8_t>((channel.waveforms & 0xF0) | cell.lo());
+          song_effects::SetVibratoWaveform(channel, cell.lo());
           break;
         case 0x5:
           if (voice.sample && voice.sample != &InvalidSongSample())
             voice.sample->finetune = static_cast<int8_t>(cell.lo());
           break;
         case 0x6:
-          if (cell.lo() == 0) {
-            channel.loop_row = static_cast<uint32_t>(song.row);
-          } else {
-            channel.loop_count = channel.loop_count == 0 ? cell.lo() : channel.loop_count - 1;
-            if (channel.loop_count != 0) song.row = static_cast<int32_t>(channel.loop_row) - 1;
-          }
+          if (song_effects::PatternLoop(channel, song.row, cell.lo()))
+            song.row = static_cast<int32_t>(channel.loop_row) - 1;
           break;
         case 0x7:
-          channel.waveforms = static_cast<uint8_t>((channel.waveforms & 0x0F) | (cell.lo() << 4));
+          song_effects::SetTremoloWaveform(channel, cell.lo());
           break;
         case 0x8:
           voice.pan = cell.lo() * 16;
           voice.flags |= voice_flag::kPan;
           break;
         case 0xA:
-          voice.volume = std::min(64, voice.volume + Memory(channel.fine_volume_memory, cell.lo()));
+          voice.volume = std::min(64, voice.volume + Remember(channel.fine_volume_memory, cell.lo()));
           break;
         case 0xB:
-          voice.volume = std::max(0, voice.volume - Memory(channel.fine_volume_memory, cell.lo()));
+          voice.volume = std::max(0, voice.volume - Remember(channel.fine_volume_memory, cell.lo()));
           break;
         case 0xD:
           voice.volume = channel.saved_volume;
@@ -417,7 +375,7 @@ void RowEffect(Song& song, SongChannel& channel, SongVoice& voice, const SongCel
       song.global_volume = std::min<int32_t>(p, 64);
       break;
     case Fx('H'):
-      Memory(song.global_slide_memory, p);
+      Remember(song.global_slide_memory, p);
       break;
     case Fx('K'):
       voice.key_released = true;
@@ -429,7 +387,7 @@ void RowEffect(Song& song, SongChannel& channel, SongVoice& voice, const SongCel
       break;
     }
     case Fx('P'):
-      Memory(channel.pan_slide_memory, p);
+      Remember(channel.pan_slide_memory, p);
       voice.flags |= voice_flag::kPan;
       break;
     case Fx('R'):
@@ -437,15 +395,12 @@ void RowEffect(Song& song, SongChannel& channel, SongVoice& voice, const SongCel
       if (cell.lo()) channel.retrigger_interval = cell.lo();
       break;
     case Fx('T'):
-      if (p) {
-        channel.tremor_on = static_cast<uint8_t>(cell.hi() + 1);
-        channel.tremor_off = static_cast<uint8_t>(cell.lo() + 1);
-      }
+      song_effects::SetTremor(channel, p);
       TremorStep(channel, voice);
       break;
     case Fx('X'):
-      if (cell.hi() == 1) voice.period -= Memory(channel.extra_fine_up_memory, cell.lo());
-      if (cell.hi() == 2) voice.period += Memory(channel.extra_fine_down_memory, cell.lo());
+      if (cell.hi() == 1) voice.period -= Remember(channel.extra_fine_up_memory, cell.lo());
+      if (cell.hi() == 2) voice.period += Remember(channel.extra_fine_down_memory, cell.lo());
       break;
     case Fx('Z'):
       song.engine.QueueSongEvent(song, song_ring::kZxx, p);
@@ -647,17 +602,9 @@ void StepXmEnvelope(const SongEnvelope& envelope, EnvelopeState& s, bool key_rel
         s.done = true;
         return;
       }
+      // XM holds at the sustain point itself; IT loops between two.
       if ((envelope.flags & envelope_flag::kSustain) && s.point == envelope.sustain_begin && !key_released) return;
-      const EnvelopePoint& next = envelope.points[static_cast<size_t>(s.point + 1)];
-      const int32_t dx = next.tick - here.tick;
-      if (dx > 0) {
-        s.delta16 = (next.value - here.value) * 65536 / dx;
-      } else {
-        // Points out of order: go straight on to the next one.
-        s.delta16 = 0;
-        s.tick = next.tick - 1;
-      }
-      ++s.point;
+      song_effects::StartEnvelopeSegment(envelope, s);
     } else {
       s.value16 += s.delta16;
     }

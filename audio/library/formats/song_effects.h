@@ -1,0 +1,60 @@
+#pragma once
+
+#include <cstdint>
+
+#include "audio/library/formats/song.h"
+
+// Effect steps that every tracker format plays the same way. The players
+// keep only what their format does differently.
+namespace zv::song_effects {
+
+// Effect memory: a non-zero parameter is kept, a zero one recalls the last.
+uint8_t Remember(uint8_t& memory, uint8_t parameter);
+
+// The volume after a retrigger with volume change 0..15 (S3M, XM, IT; 0 and
+// 8 leave it).
+int32_t RetriggerVolume(int32_t volume, uint8_t change);
+
+// Moves the voice's period toward the channel's portamento target by four
+// times the speed, never past it. True once the target is reached.
+bool TonePortamento(SongChannel& channel, SongVoice& voice);
+
+// A tremolo step of `delta` at wave position `position`, held so that the
+// volume plus the change stays within 0..64.
+int32_t TremoloDelta(int32_t delta, int32_t position, int32_t volume);
+
+// Tremor's on and off times from its parameter (each nibble plus one);
+// a zero parameter keeps the last ones.
+void SetTremor(SongChannel& channel, uint8_t parameter);
+
+// One tick of tremor; true while the note is silenced.
+bool TremorSilences(SongChannel& channel);
+// The same on a voice's volume (S3M and XM).
+void TremorStep(SongChannel& channel, SongVoice& voice);
+
+// Pattern loop: a count of 0 marks `row` as the loop's start; otherwise the
+// rows since it play `count` more times. True when the loop goes back.
+bool PatternLoop(SongChannel& channel, int32_t row, uint8_t count);
+
+// Starts an envelope's segment from point `s.point` to the next: its value
+// there and its step per tick, and moves on to the next point. Points out of
+// order go straight on to the next one.
+void StartEnvelopeSegment(const SongEnvelope& envelope, EnvelopeState& s);
+
+// Sending a voice's changes to its library channel. The first step, for
+// every format: a zero period sends no frequency and the engine culls the
+// voice by `audible`; false for the spare voice, which sends nothing.
+bool VoiceSends(Song& song, SongVoice& voice, int32_t audible);
+// The pan as the library takes it, after the song's pan separation.
+int32_t SeparatedPan(const Song& song, int32_t pan);
+// The period as a frequency, for Amiga periods.
+inline int32_t AmigaFrequency(int32_t period) { return 14317056 / period; }
+// The rest for the formats without envelopes (MOD, S3M) once the voice has
+// started: `volume` is the channel volume the format makes of the voice's.
+void SendPlainVoice(Song& song, SongVoice& voice, int32_t volume);
+
+// The vibrato (low nibble) and tremolo (high nibble) waveform of a channel.
+void SetVibratoWaveform(SongChannel& channel, uint8_t waveform);
+void SetTremoloWaveform(SongChannel& channel, uint8_t waveform);
+
+}  // namespace zv::song_effects
