@@ -48,8 +48,8 @@ struct RunOutcome {
 };
 
 struct EditorOptions {
-  // Where SETUP.INI is read, projects are kept ("MYPROJ") and the help's
-  // example programs are written ("help"); absolute.
+  // Where SETUP.INI is read, projects are kept ("MYPROJ") and programs of
+  // the help are saved unless the user chooses another folder; absolute.
   std::string app_folder;
   // The runtime that built games start as.
   std::string stub_path = "/proc/self/exe";
@@ -177,6 +177,13 @@ class Editor {
   void OpenHelp();
   std::string ProjectArea() const;
   std::string WorkFile() const;
+  // Where the help's example programs are opened from: a folder of the
+  // editor's own, removed at exit.
+  std::string HelpFolder() const;
+  bool IsHelpExample(const SourceDocument& d) const;
+  // Where a requester that writes the program or its game starts: its own
+  // folder, or the user's for an example of the help.
+  std::string WriteFolder(const SourceDocument& d) const;
   // With unsaved changes, asks first (in `ask_mode`); else runs `then`.
   void AfterSavePrompt(int32_t ask_mode, const std::function<void()>& then);
 

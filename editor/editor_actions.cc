@@ -272,9 +272,22 @@ void Editor::SaveAsConfirmed() {
   SetStatus(Label(Text::kSaved));
 }
 
+std::string Editor::HelpFolder() const { return temp_.File("help"); }
+
+bool Editor::IsHelpExample(const SourceDocument& d) const {
+  const std::string folder = HelpFolder();
+  return d.folder.compare(0, folder.size(), folder) == 0 &&
+         (d.folder.size() == folder.size() || d.folder[folder.size()] == '/');
+}
+
+std::string Editor::WriteFolder(const SourceDocument& d) const {
+  return IsHelpExample(d) ? options_.app_folder : d.folder;
+}
+
 bool Editor::SaveCurrent() {
   SourceDocument& d = Live();
-  if (d.file_name.empty()) {
+  // An example goes where the user chooses; its own folder goes at exit.
+  if (d.file_name.empty() || IsHelpExample(d)) {
     RunCommand(Command::kSaveAs);
     return false;
   }
@@ -352,7 +365,6 @@ void Editor::BuildConfirmed(bool with_media, bool overwrite_confirmed) {
       ShowMessage(Label(Text::kNoName));
       return;
     }
-    if (name.find('.') == std::string::npos) name += ".EXE";
     pending_path_ = RequestedPath(name);
     if (Exists(pending_path_)) {
       CloseRequester();
@@ -433,7 +445,9 @@ void Editor::OpenExample(const std::string& link) {
     SetStatus(Label(Text::kSource2Busy));
     return;
   }
-  const std::string help_folder = options_.app_folder + "/help";
+  // The examples live in the editor's private folder, so opening one leaves
+  // the user's folders as they were.
+  const std::string help_folder = HelpFolder();
   std::string error;
   if (!help_files_written_ && !WriteHelpFiles(help_folder, &error)) {
     SetStatus(error);
@@ -527,7 +541,7 @@ void Editor::RunCommand(Command command, int32_t argument) {
       break;
     case Command::kSave: SaveCurrent(); break;
     case Command::kSaveAs:
-      OpenRequester(mode::kSaveAs, kind::kSave, d.folder);
+      OpenRequester(mode::kSaveAs, kind::kSave, WriteFolder(d));
       requester_->FieldText(1) = d.file_name;
       requester_->ActivateField(1);
       requester_->FieldText(2) = d.header.title;
@@ -541,8 +555,10 @@ void Editor::RunCommand(Command command, int32_t argument) {
         OpenRequester(mode::kProject, kind::kProject, ProjectArea());
       });
       break;
-    case Command::kBuild: OpenRequester(mode::kBuild, kind::kBuild, d.folder); break;
-    case Command::kBuildWithMedia: OpenRequester(mode::kBuildWithMedia, kind::kBuildWithMedia, d.folder); break;
+    case Command::kBuild: OpenRequester(mode::kBuild, kind::kBuild, WriteFolder(d)); break;
+    case Command::kBuildWithMedia:
+      OpenRequester(mode::kBuildWithMedia, kind::kBuildWithMedia, WriteFolder(d));
+      break;
     case Command::kExit:
       if (b.modified) {
         OpenQuestion(mode::kSaveBeforeQuit, Label(Text::kAskSaveChanges));

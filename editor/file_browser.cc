@@ -122,7 +122,7 @@ void FileBrowser::ListFolder() {
       continue;
     } else if (IsSourceFileName(name) && !builds) {
       entry.type = EntryType::kSource;
-    } else if (IsExecutableFileName(name)) {
+    } else if (IsExecutableFile(path)) {
       entry.type = EntryType::kExecutable;
     } else if (builds) {
       continue;
