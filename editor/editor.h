@@ -79,8 +79,16 @@ constexpr int32_t kReplace = 22;
 constexpr int32_t kMessage = 23;
 constexpr int32_t kProject = 31;
 constexpr int32_t kOpenExample = 51;
+constexpr int32_t kTools = 71;
+constexpr int32_t kChooseTool = 72;
 constexpr int32_t kQuit = 99;
 }  // namespace mode
+
+// Results of a requester click that are no mode of their own.
+namespace result {
+constexpr int32_t kCancelChooseTool = 73;
+constexpr int32_t kMakeFolder = 81;  // the save and build requesters' new-folder button
+}  // namespace result
 
 // The source editor: two source tabs over a 640 x 480 screen with menus, a
 // toolbar, requesters and the help view. It is driven by the window's
@@ -173,6 +181,10 @@ class Editor {
   // The path a typed or listed name means in the requester's folder.
   std::string RequestedPath(const std::string& name) const;
   void OpenExample(const std::string& link);
+  void OpenToolList();
+  void OpenToolChooser(int32_t slot);
+  void ToolChosen();
+  void MakeFolderConfirmed();
   void RunProgram();
   void OpenHelp();
   std::string ProjectArea() const;
@@ -204,6 +216,7 @@ class Editor {
   std::string example_folder_;
   int32_t mode_ = mode::kEditing;
   int32_t pending_recent_ = -1;
+  int32_t pending_tool_ = 0;  // the tool slot being chosen
   std::string pending_link_;
   // What a yes/no question confirms: the file to write and its header.
   std::string pending_path_;

@@ -60,6 +60,8 @@ void Editor::OpenRequester(int32_t new_mode, int32_t requester_kind, const std::
             Label(Text::kBuildMediaInfo4)};
   if (requester_kind == kind::kProject)
     info = {Label(Text::kProjectInfo1), Label(Text::kProjectInfo2), Label(Text::kProjectInfo3)};
+  if (requester_kind == kind::kChooseTool)
+    info = {Label(Text::kToolInfo1), Label(Text::kToolInfo2), Label(Text::kToolInfo3)};
   requester_->SetInfoLines(std::move(info));
   requester_->BuildDialog(requester_kind, 320, 240, folder);
   UpdateCaret();
@@ -105,8 +107,12 @@ int32_t Editor::ResultOf(int32_t button) const {
     case mode::kOpenExample:
       if (confirm) return mode_;
       break;
+    case mode::kTools: if (button >= 2) return mode::kTools; break;
+    case mode::kChooseTool: return confirm ? mode::kChooseTool : result::kCancelChooseTool;
     case mode::kQuit: if (confirm) return 2; break;
   }
+  if (button == 3 && (mode_ == mode::kSaveAs || mode_ == mode::kBuild || mode_ == mode::kBuildWithMedia))
+    return result::kMakeFolder;
   return 1;
 }
 
@@ -192,6 +198,10 @@ void Editor::RunResult(int32_t result) {
     case 47: then_save([this] { OpenRecent(pending_recent_); }); break;
     case 48: CloseRequester(); OpenRecent(pending_recent_); break;
     case mode::kOpenExample: CloseRequester(); OpenExample(pending_link_); break;
+    case mode::kTools: CloseRequester(); OpenToolChooser(pending_tool_); break;
+    case mode::kChooseTool: ToolChosen(); break;
+    case result::kCancelChooseTool: CloseRequester(); OpenToolList(); break;
+    case result::kMakeFolder: MakeFolderConfirmed(); break;
   }
 }
 
@@ -465,6 +475,55 @@ void Editor::OpenExample(const std::string& link) {
   ShowFileStatus();
 }
 
+// ---- Tool programs and new folders ------------------------------------------------------------------
+
+void Editor::OpenToolList() { OpenRequester(mode::kTools, kind::kTools, options_.app_folder); }
+
+void Editor::OpenToolChooser(int32_t slot) {
+  pending_tool_ = slot;
+  const std::string& path = requester_->ToolPath(slot);
+  OpenRequester(mode::kChooseTool, kind::kChooseTool, path.empty() ? options_.app_folder : FolderOfPath(path));
+  requester_->FieldText(1) = NameOfPath(path);
+  requester_->ActivateField(1);
+}
+
+void Editor::ToolChosen() {
+  requester_->CommitField();
+  const std::string name = requester_->FieldText(1);
+  if (name.empty()) {
+    ShowMessage(Label(Text::kNoName));
+    return;
+  }
+  const std::string path = RequestedPath(name);
+  if (!Exists(path)) {
+    ShowMessage(Label(Text::kFileMissing));
+    return;
+  }
+  if (!IsExecutableFile(path)) {
+    ShowMessage(Label(Text::kNotExecutable));
+    return;
+  }
+  requester_->SetToolPath(pending_tool_, path);
+  CloseRequester();
+  OpenToolList();
+}
+
+void Editor::MakeFolderConfirmed() {
+  requester_->CommitField();
+  requester_->ReleaseButtons();
+  const std::string name = requester_->FieldText(1);
+  FileBrowser& list = requester_->List();
+  if (name.empty()) {
+    ShowMessage(Label(Text::kNoName));
+  } else if (!list.MakeUniqueFolder(name)) {
+    ShowMessage(Label(Text::kFolderFailed));
+  } else {
+    list.RefreshFileList();
+    list.ResetList();
+  }
+  requester_->ActivateField(1);
+}
+
 // ---- Running and the help -------------------------------------------------------------------------
 
 void Editor::RunProgram() {
@@ -609,6 +668,7 @@ void Editor::RunCommand(Command command, int32_t argument) {
     case Command::kSource2: SwitchSourceTab(2); break;
     case Command::kHelpIndex: OpenHelp(); break;
     case Command::kHelpClose: LeaveHelpView(); break;
+    case Command::kTools: OpenToolList(); break;
   }
 }
 

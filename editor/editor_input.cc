@@ -55,8 +55,14 @@ void Editor::HandleEvent(const platform::WindowEvent& event) {
       if (event.a == platform::mouse_button::kLeft) MouseUp();
       break;
     case WindowEventKind::kMouseWheel: Wheel(event.a); break;
-    case WindowEventKind::kPaint:
     case WindowEventKind::kActivate:
+      // Coming back to the window ends an open requester, but not a question.
+      if (requester_->IsOpen() && requester_->Kind() != kind::kQuestion) {
+        requester_->SetMessage({});
+        CloseRequester();
+      }
+      [[fallthrough]];
+    case WindowEventKind::kPaint:
       view_->MarkRowsDirty();
       help_changed_ = true;
       requester_->MarkForRedraw();
@@ -281,6 +287,7 @@ void Editor::RequesterClick(int32_t x, int32_t y) {
   }
   const RequesterHit hit = requester_->HitTest(x, y);
   const int32_t result = hit.open_list_file ? ResultOf(2) : ResultOf(hit.button);
+  if (result == mode::kTools) pending_tool_ = hit.button - 2;
   if (result >= 1) {
     requester_->MarkForRedraw();
     DrawEditorScreen();

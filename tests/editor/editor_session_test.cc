@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <filesystem>
@@ -325,6 +326,90 @@ TEST_F(EditorDriver, TabsKeepTheirProgramsAndANewProgramAsksToSave) {
   ClickButton(1);  // no
   EXPECT_EQ(Lines(), (std::vector<std::string>{""}));
   EXPECT_FALSE(editor_->Live().buffer.modified);
+}
+
+TEST_F(EditorDriver, TheRunMenuOpensTheToolListWhoseSlotsTakeExecutables) {
+  WriteAll(File("paint"), "#!/bin/sh\n");
+  ::chmod(File("paint").c_str(), 0755);
+  WriteAll(File("notes.txt"), "x");
+  // The Run menu's last item opens the list.
+  const std::vector<Menu>& menus = editor_->View().Menus().Menus();
+  const auto run = std::find_if(menus.begin(), menus.end(), [](const Menu& m) {
+    return std::any_of(m.items.begin(), m.items.end(), [](const MenuItem& i) { return i.command == Command::kTools; });
+  });
+  ASSERT_NE(run, menus.end());
+  int32_t x = 8;
+  for (auto m = menus.begin(); m != run; ++m) x += editor_->Font().TextWidth(m->title) + 8;
+  Click(x + 4, MenuBar::kTitleY + 4);
+  Click(x + 8, MenuBar::kMenuTop + 2 + 16 * static_cast<int32_t>(run->items.size() - 1) + 8);
+  ASSERT_EQ(editor_->Mode(), mode::kTools);
+
+  // Browse for slot 2: the chooser lists executables only.
+  ClickButton(3);
+  ASSERT_EQ(editor_->Mode(), mode::kChooseTool);
+  std::vector<std::string> files;
+  for (const FileListEntry& e : editor_->Requester().List().Entries())
+    if (e.type != EntryType::kFolder) files.push_back(e.name);
+  EXPECT_EQ(files, std::vector<std::string>{"paint"});
+  const std::vector<std::pair<std::string, Text>> refused = {{"notes.txt", Text::kNotExecutable},
+                                                             {"missing", Text::kFileMissing}};
+  for (const auto& [name, message] : refused) {
+    Type(name);
+    ClickButton(2);
+    EXPECT_EQ(editor_->Requester().Message(), LanguageText(message)) << name;
+    Click(10, 10);  // dismisses the message
+    editor_->Requester().ActivateField(1);
+  }
+  Type("paint");
+  ClickButton(2);
+  ASSERT_EQ(editor_->Mode(), mode::kTools);
+  EXPECT_EQ(editor_->Requester().ToolPath(1), File("paint"));
+  EXPECT_EQ(editor_->Requester().FieldText(2), File("paint"));
+  ClickButton(2);  // browse for slot 1, then cancel: back to the list
+  ClickButton(1);
+  ASSERT_EQ(editor_->Mode(), mode::kTools);
+
+  // A path typed into a slot is kept only while the file exists.
+  const Rect& o = editor_->Requester().Origin();
+  Click(o.left + 100, o.top + 24 * 3 + 6 + 10);
+  Type("nothing here");
+  Click(o.left + 20, o.top + 180);
+  EXPECT_EQ(editor_->Requester().Message(), LanguageText(Text::kFileMissing));
+  EXPECT_EQ(editor_->Requester().ToolPath(2), "");
+  Click(10, 10);
+  ClickButton(1);  // OK
+  EXPECT_EQ(editor_->Mode(), mode::kEditing);
+  EXPECT_EQ(editor_->Requester().ToolPath(1), File("paint"));
+}
+
+TEST_F(EditorDriver, TheSaveAndBuildRequestersMakeNewFolders) {
+  for (Command command : {Command::kSaveAs, Command::kBuild}) {
+    editor_->RunCommand(command);
+    Type("levels");
+    ClickButton(3);
+    ClickButton(3);  // the name is taken now: the next free one
+    EXPECT_NE(editor_->Mode(), mode::kEditing);
+    EXPECT_TRUE(editor_->Requester().List().Lists("levels2"));
+    Key(key::kEscape);
+  }
+  EXPECT_TRUE(std::filesystem::is_directory(File("levels")));
+  EXPECT_TRUE(std::filesystem::is_directory(File("levels3")));
+  editor_->RunCommand(Command::kOpen);
+  EXPECT_FALSE(editor_->Requester().Button(3).active);  // loading needs no new folder
+}
+
+TEST_F(EditorDriver, ComingBackToTheWindowClosesARequesterButNotAQuestion) {
+  editor_->RunCommand(Command::kFind);
+  ASSERT_EQ(editor_->Mode(), mode::kFind);
+  window_.Post({WindowEventKind::kActivate}, clock_.NowMs());
+  Pump();
+  EXPECT_EQ(editor_->Mode(), mode::kEditing);
+  EXPECT_FALSE(editor_->Requester().IsOpen());
+  editor_->RunCommand(Command::kExit);
+  ASSERT_EQ(editor_->Mode(), mode::kQuit);
+  window_.Post({WindowEventKind::kActivate}, clock_.NowMs());
+  Pump();
+  EXPECT_EQ(editor_->Mode(), mode::kQuit);
 }
 
 TEST_F(EditorDriver, TheHelpScrollsByWholeRowsSoAPageIsSoManyDownKeys) {
