@@ -163,6 +163,9 @@ class Editor {
   void OpenQuestion(int32_t new_mode, std::string question);
   void CloseRequester();
   void ShowMessage(std::string text);
+  // The name in field 1 once its editing is committed; false, with a
+  // message asking for one, when it is empty.
+  bool TypedName(std::string* name);
   int32_t ResultOf(int32_t button) const;
   void RunResult(int32_t result);
   void LoadConfirmed();

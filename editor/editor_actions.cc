@@ -85,6 +85,13 @@ void Editor::CloseRequester() {
 
 void Editor::ShowMessage(std::string text) { requester_->SetMessage(std::move(text)); }
 
+bool Editor::TypedName(std::string* name) {
+  requester_->CommitField();
+  *name = requester_->FieldText(1);
+  if (name->empty()) ShowMessage(Label(Text::kNoName));
+  return !name->empty();
+}
+
 int32_t Editor::ResultOf(int32_t button) const {
   if (button == 0) return 0;
   const bool confirm = button == 2;
@@ -226,12 +233,8 @@ bool Editor::LoadPath(const std::string& path, std::string* error) {
 }
 
 void Editor::LoadConfirmed() {
-  requester_->CommitField();
-  const std::string name = requester_->FieldText(1);
-  if (name.empty()) {
-    ShowMessage(Label(Text::kNoName));
-    return;
-  }
+  std::string name;
+  if (!TypedName(&name)) return;
   if (!IsSourceFileName(name)) {
     ShowMessage(Label(Text::kNotSourceFile));
     return;
@@ -260,12 +263,8 @@ bool Editor::SaveUnder(const std::string& path, const SourceHeader& header) {
 }
 
 void Editor::SaveAsConfirmed() {
-  requester_->CommitField();
-  std::string name = requester_->FieldText(1);
-  if (name.empty()) {
-    ShowMessage(Label(Text::kNoName));
-    return;
-  }
+  std::string name;
+  if (!TypedName(&name)) return;
   if (name.find('.') == std::string::npos) name += ".KQA";
   pending_path_ = RequestedPath(name);
   pending_header_ = {requester_->FieldText(2), requester_->FieldText(3), requester_->FieldText(4)};
@@ -369,12 +368,8 @@ bool Editor::BuildExecutableNow(const std::string& output, bool with_media) {
 
 void Editor::BuildConfirmed(bool with_media, bool overwrite_confirmed) {
   if (!overwrite_confirmed) {
-    requester_->CommitField();
-    std::string name = requester_->FieldText(1);
-    if (name.empty()) {
-      ShowMessage(Label(Text::kNoName));
-      return;
-    }
+    std::string name;
+    if (!TypedName(&name)) return;
     pending_path_ = RequestedPath(name);
     if (Exists(pending_path_)) {
       CloseRequester();
@@ -394,12 +389,8 @@ void Editor::BuildConfirmed(bool with_media, bool overwrite_confirmed) {
 // ---- Projects, recent files, examples ---------------------------------------------------------------
 
 void Editor::ProjectConfirmed() {
-  requester_->CommitField();
-  const std::string name = requester_->FieldText(1);
-  if (name.empty()) {
-    ShowMessage(Label(Text::kNoName));
-    return;
-  }
+  std::string name;
+  if (!TypedName(&name)) return;
   const int32_t check = requester_->List().CheckProjectName(name);
   if (check == 2) {
     ShowMessage(Label(Text::kProjectNameIsFile));
@@ -488,12 +479,8 @@ void Editor::OpenToolChooser(int32_t slot) {
 }
 
 void Editor::ToolChosen() {
-  requester_->CommitField();
-  const std::string name = requester_->FieldText(1);
-  if (name.empty()) {
-    ShowMessage(Label(Text::kNoName));
-    return;
-  }
+  std::string name;
+  if (!TypedName(&name)) return;
   const std::string path = RequestedPath(name);
   if (!Exists(path)) {
     ShowMessage(Label(Text::kFileMissing));
@@ -509,17 +496,15 @@ void Editor::ToolChosen() {
 }
 
 void Editor::MakeFolderConfirmed() {
-  requester_->CommitField();
   requester_->ReleaseButtons();
-  const std::string name = requester_->FieldText(1);
-  FileBrowser& list = requester_->List();
-  if (name.empty()) {
-    ShowMessage(Label(Text::kNoName));
-  } else if (!list.MakeUniqueFolder(name)) {
-    ShowMessage(Label(Text::kFolderFailed));
-  } else {
-    list.RefreshFileList();
-    list.ResetList();
+  if (std::string name; TypedName(&name)) {
+    FileBrowser& list = requester_->List();
+    if (list.MakeUniqueFolder(name)) {
+      list.RefreshFileList();
+      list.ResetList();
+    } else {
+      ShowMessage(Label(Text::kFolderFailed));
+    }
   }
   requester_->ActivateField(1);
 }
