@@ -60,7 +60,8 @@ void Editor::BuildMenus() {
                    true});
   menus.push_back({Label(Text::kMenuRun),
                    {Item(Text::kItemRun, "F5", Command::kRun),
-                    Item(Text::kItemBuildExecutable, "", Command::kBuild)},
+                    Item(Text::kItemBuildExecutable, "", Command::kBuild), Separator(),
+                    Item(Text::kItemTools, "", Command::kTools)},
                    true});
   menus.push_back({Label(Text::kMenuSource),
                    {Item(Text::kItemSource1, "Ctrl+1", Command::kSource1),

@@ -48,8 +48,8 @@ struct RunOutcome {
 };
 
 struct EditorOptions {
-  // Where SETUP.INI is read, projects are kept ("MYPROJ") and the help's
-  // example programs are written ("help"); absolute.
+  // Where SETUP.INI is read, projects are kept ("MYPROJ") and programs of
+  // the help are saved unless the user chooses another folder; absolute.
   std::string app_folder;
   // The runtime that built games start as.
   std::string stub_path = "/proc/self/exe";
@@ -79,8 +79,16 @@ constexpr int32_t kReplace = 22;
 constexpr int32_t kMessage = 23;
 constexpr int32_t kProject = 31;
 constexpr int32_t kOpenExample = 51;
+constexpr int32_t kTools = 71;
+constexpr int32_t kChooseTool = 72;
 constexpr int32_t kQuit = 99;
 }  // namespace mode
+
+// Results of a requester click that are no mode of their own.
+namespace result {
+constexpr int32_t kCancelChooseTool = 73;
+constexpr int32_t kMakeFolder = 81;  // the save and build requesters' new-folder button
+}  // namespace result
 
 // The source editor: two source tabs over a 640 x 480 screen with menus, a
 // toolbar, requesters and the help view. It is driven by the window's
@@ -155,6 +163,9 @@ class Editor {
   void OpenQuestion(int32_t new_mode, std::string question);
   void CloseRequester();
   void ShowMessage(std::string text);
+  // The name in field 1 once its editing is committed; false, with a
+  // message asking for one, when it is empty.
+  bool TypedName(std::string* name);
   int32_t ResultOf(int32_t button) const;
   void RunResult(int32_t result);
   void LoadConfirmed();
@@ -173,10 +184,21 @@ class Editor {
   // The path a typed or listed name means in the requester's folder.
   std::string RequestedPath(const std::string& name) const;
   void OpenExample(const std::string& link);
+  void OpenToolList();
+  void OpenToolChooser(int32_t slot);
+  void ToolChosen();
+  void MakeFolderConfirmed();
   void RunProgram();
   void OpenHelp();
   std::string ProjectArea() const;
   std::string WorkFile() const;
+  // Where the help's example programs are opened from: a folder of the
+  // editor's own, removed at exit.
+  std::string HelpFolder() const;
+  bool IsHelpExample(const SourceDocument& d) const;
+  // Where a requester that writes the program or its game starts: its own
+  // folder, or the user's for an example of the help.
+  std::string WriteFolder(const SourceDocument& d) const;
   // With unsaved changes, asks first (in `ask_mode`); else runs `then`.
   void AfterSavePrompt(int32_t ask_mode, const std::function<void()>& then);
 
@@ -197,6 +219,7 @@ class Editor {
   std::string example_folder_;
   int32_t mode_ = mode::kEditing;
   int32_t pending_recent_ = -1;
+  int32_t pending_tool_ = 0;  // the tool slot being chosen
   std::string pending_link_;
   // What a yes/no question confirms: the file to write and its header.
   std::string pending_path_;

@@ -60,6 +60,8 @@ void Editor::OpenRequester(int32_t new_mode, int32_t requester_kind, const std::
             Label(Text::kBuildMediaInfo4)};
   if (requester_kind == kind::kProject)
     info = {Label(Text::kProjectInfo1), Label(Text::kProjectInfo2), Label(Text::kProjectInfo3)};
+  if (requester_kind == kind::kChooseTool)
+    info = {Label(Text::kToolInfo1), Label(Text::kToolInfo2), Label(Text::kToolInfo3)};
   requester_->SetInfoLines(std::move(info));
   requester_->BuildDialog(requester_kind, 320, 240, folder);
   UpdateCaret();
@@ -83,6 +85,13 @@ void Editor::CloseRequester() {
 
 void Editor::ShowMessage(std::string text) { requester_->SetMessage(std::move(text)); }
 
+bool Editor::TypedName(std::string* name) {
+  requester_->CommitField();
+  *name = requester_->FieldText(1);
+  if (name->empty()) ShowMessage(Label(Text::kNoName));
+  return !name->empty();
+}
+
 int32_t Editor::ResultOf(int32_t button) const {
   if (button == 0) return 0;
   const bool confirm = button == 2;
@@ -105,8 +114,12 @@ int32_t Editor::ResultOf(int32_t button) const {
     case mode::kOpenExample:
       if (confirm) return mode_;
       break;
+    case mode::kTools: if (button >= 2) return mode::kTools; break;
+    case mode::kChooseTool: return confirm ? mode::kChooseTool : result::kCancelChooseTool;
     case mode::kQuit: if (confirm) return 2; break;
   }
+  if (button == 3 && (mode_ == mode::kSaveAs || mode_ == mode::kBuild || mode_ == mode::kBuildWithMedia))
+    return result::kMakeFolder;
   return 1;
 }
 
@@ -192,6 +205,10 @@ void Editor::RunResult(int32_t result) {
     case 47: then_save([this] { OpenRecent(pending_recent_); }); break;
     case 48: CloseRequester(); OpenRecent(pending_recent_); break;
     case mode::kOpenExample: CloseRequester(); OpenExample(pending_link_); break;
+    case mode::kTools: CloseRequester(); OpenToolChooser(pending_tool_); break;
+    case mode::kChooseTool: ToolChosen(); break;
+    case result::kCancelChooseTool: CloseRequester(); OpenToolList(); break;
+    case result::kMakeFolder: MakeFolderConfirmed(); break;
   }
 }
 
@@ -216,12 +233,8 @@ bool Editor::LoadPath(const std::string& path, std::string* error) {
 }
 
 void Editor::LoadConfirmed() {
-  requester_->CommitField();
-  const std::string name = requester_->FieldText(1);
-  if (name.empty()) {
-    ShowMessage(Label(Text::kNoName));
-    return;
-  }
+  std::string name;
+  if (!TypedName(&name)) return;
   if (!IsSourceFileName(name)) {
     ShowMessage(Label(Text::kNotSourceFile));
     return;
@@ -250,12 +263,8 @@ bool Editor::SaveUnder(const std::string& path, const SourceHeader& header) {
 }
 
 void Editor::SaveAsConfirmed() {
-  requester_->CommitField();
-  std::string name = requester_->FieldText(1);
-  if (name.empty()) {
-    ShowMessage(Label(Text::kNoName));
-    return;
-  }
+  std::string name;
+  if (!TypedName(&name)) return;
   if (name.find('.') == std::string::npos) name += ".KQA";
   pending_path_ = RequestedPath(name);
   pending_header_ = {requester_->FieldText(2), requester_->FieldText(3), requester_->FieldText(4)};
@@ -272,9 +281,22 @@ void Editor::SaveAsConfirmed() {
   SetStatus(Label(Text::kSaved));
 }
 
+std::string Editor::HelpFolder() const { return temp_.File("help"); }
+
+bool Editor::IsHelpExample(const SourceDocument& d) const {
+  const std::string folder = HelpFolder();
+  return d.folder.compare(0, folder.size(), folder) == 0 &&
+         (d.folder.size() == folder.size() || d.folder[folder.size()] == '/');
+}
+
+std::string Editor::WriteFolder(const SourceDocument& d) const {
+  return IsHelpExample(d) ? options_.app_folder : d.folder;
+}
+
 bool Editor::SaveCurrent() {
   SourceDocument& d = Live();
-  if (d.file_name.empty()) {
+  // An example goes where the user chooses; its own folder goes at exit.
+  if (d.file_name.empty() || IsHelpExample(d)) {
     RunCommand(Command::kSaveAs);
     return false;
   }
@@ -346,13 +368,8 @@ bool Editor::BuildExecutableNow(const std::string& output, bool with_media) {
 
 void Editor::BuildConfirmed(bool with_media, bool overwrite_confirmed) {
   if (!overwrite_confirmed) {
-    requester_->CommitField();
-    std::string name = requester_->FieldText(1);
-    if (name.empty()) {
-      ShowMessage(Label(Text::kNoName));
-      return;
-    }
-    if (name.find('.') == std::string::npos) name += ".EXE";
+    std::string name;
+    if (!TypedName(&name)) return;
     pending_path_ = RequestedPath(name);
     if (Exists(pending_path_)) {
       CloseRequester();
@@ -372,12 +389,8 @@ void Editor::BuildConfirmed(bool with_media, bool overwrite_confirmed) {
 // ---- Projects, recent files, examples ---------------------------------------------------------------
 
 void Editor::ProjectConfirmed() {
-  requester_->CommitField();
-  const std::string name = requester_->FieldText(1);
-  if (name.empty()) {
-    ShowMessage(Label(Text::kNoName));
-    return;
-  }
+  std::string name;
+  if (!TypedName(&name)) return;
   const int32_t check = requester_->List().CheckProjectName(name);
   if (check == 2) {
     ShowMessage(Label(Text::kProjectNameIsFile));
@@ -433,7 +446,9 @@ void Editor::OpenExample(const std::string& link) {
     SetStatus(Label(Text::kSource2Busy));
     return;
   }
-  const std::string help_folder = options_.app_folder + "/help";
+  // The examples live in the editor's private folder, so opening one leaves
+  // the user's folders as they were.
+  const std::string help_folder = HelpFolder();
   std::string error;
   if (!help_files_written_ && !WriteHelpFiles(help_folder, &error)) {
     SetStatus(error);
@@ -449,6 +464,49 @@ void Editor::OpenExample(const std::string& link) {
     return;
   }
   ShowFileStatus();
+}
+
+// ---- Tool programs and new folders ------------------------------------------------------------------
+
+void Editor::OpenToolList() { OpenRequester(mode::kTools, kind::kTools, options_.app_folder); }
+
+void Editor::OpenToolChooser(int32_t slot) {
+  pending_tool_ = slot;
+  const std::string& path = requester_->ToolPath(slot);
+  OpenRequester(mode::kChooseTool, kind::kChooseTool, path.empty() ? options_.app_folder : FolderOfPath(path));
+  requester_->FieldText(1) = NameOfPath(path);
+  requester_->ActivateField(1);
+}
+
+void Editor::ToolChosen() {
+  std::string name;
+  if (!TypedName(&name)) return;
+  const std::string path = RequestedPath(name);
+  if (!Exists(path)) {
+    ShowMessage(Label(Text::kFileMissing));
+    return;
+  }
+  if (!IsExecutableFile(path)) {
+    ShowMessage(Label(Text::kNotExecutable));
+    return;
+  }
+  requester_->SetToolPath(pending_tool_, path);
+  CloseRequester();
+  OpenToolList();
+}
+
+void Editor::MakeFolderConfirmed() {
+  requester_->ReleaseButtons();
+  if (std::string name; TypedName(&name)) {
+    FileBrowser& list = requester_->List();
+    if (list.MakeUniqueFolder(name)) {
+      list.RefreshFileList();
+      list.ResetList();
+    } else {
+      ShowMessage(Label(Text::kFolderFailed));
+    }
+  }
+  requester_->ActivateField(1);
 }
 
 // ---- Running and the help -------------------------------------------------------------------------
@@ -527,7 +585,7 @@ void Editor::RunCommand(Command command, int32_t argument) {
       break;
     case Command::kSave: SaveCurrent(); break;
     case Command::kSaveAs:
-      OpenRequester(mode::kSaveAs, kind::kSave, d.folder);
+      OpenRequester(mode::kSaveAs, kind::kSave, WriteFolder(d));
       requester_->FieldText(1) = d.file_name;
       requester_->ActivateField(1);
       requester_->FieldText(2) = d.header.title;
@@ -541,8 +599,10 @@ void Editor::RunCommand(Command command, int32_t argument) {
         OpenRequester(mode::kProject, kind::kProject, ProjectArea());
       });
       break;
-    case Command::kBuild: OpenRequester(mode::kBuild, kind::kBuild, d.folder); break;
-    case Command::kBuildWithMedia: OpenRequester(mode::kBuildWithMedia, kind::kBuildWithMedia, d.folder); break;
+    case Command::kBuild: OpenRequester(mode::kBuild, kind::kBuild, WriteFolder(d)); break;
+    case Command::kBuildWithMedia:
+      OpenRequester(mode::kBuildWithMedia, kind::kBuildWithMedia, WriteFolder(d));
+      break;
     case Command::kExit:
       if (b.modified) {
         OpenQuestion(mode::kSaveBeforeQuit, Label(Text::kAskSaveChanges));
@@ -593,6 +653,7 @@ void Editor::RunCommand(Command command, int32_t argument) {
     case Command::kSource2: SwitchSourceTab(2); break;
     case Command::kHelpIndex: OpenHelp(); break;
     case Command::kHelpClose: LeaveHelpView(); break;
+    case Command::kTools: OpenToolList(); break;
   }
 }
 

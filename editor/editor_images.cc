@@ -247,6 +247,7 @@ EditorImages::EditorImages() {
   i[image::kMessageBox] = MessageBox();
   i[image::kRequesterFind] = Requester(222, 140);
   i[image::kRequesterQuestion] = Requester(405, 99);
+  i[image::kRequesterTools] = Requester(419, 194);
   i[image::kFieldCaret] = FieldCaret();
   for (int32_t type = 0; type < 5; ++type) i[static_cast<size_t>(image::kFirstListIcon + type)] = ListIcon(type);
   i[image::kPreviewSheet] = PreviewSheet();

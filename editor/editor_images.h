@@ -13,6 +13,7 @@ constexpr int32_t kRequesterLarge = 1;   // 419 x 321: load, save, build, projec
 constexpr int32_t kMessageBox = 2;       // drawn at (118, 205)
 constexpr int32_t kRequesterFind = 3;    // 222 x 140
 constexpr int32_t kRequesterQuestion = 4;  // 405 x 99
+constexpr int32_t kRequesterTools = 6;   // 419 x 194
 constexpr int32_t kFieldCaret = 11;
 constexpr int32_t kFirstListIcon = 12;   // 12 + entry type: folder, file, source, executable, drive
 constexpr int32_t kPreviewSheet = 20;    // 66 x 66 frames in rows of 9

@@ -17,6 +17,11 @@ constexpr int32_t kF3 = key::kF1 + 2;
 constexpr int32_t kF5 = key::kF1 + 4;
 constexpr int32_t kWheelLines = 3;
 constexpr int32_t kHelpShownHeight = 417;
+// The help scrolls by whole rows of its layout cache, so a page is exactly
+// so many rows and every position is one a row begins at.
+constexpr int32_t kHelpRow = HelpViewer::kRowUnit;
+constexpr int32_t kHelpPage = (HelpViewer::kVisibleHeight / kHelpRow - 1) * kHelpRow;
+constexpr int32_t kHelpWheelRows = 2;
 
 bool Inside(int32_t x, int32_t y, int32_t left, int32_t top, int32_t right, int32_t bottom) {
   return x >= left && x < right && y >= top && y < bottom;
@@ -50,8 +55,14 @@ void Editor::HandleEvent(const platform::WindowEvent& event) {
       if (event.a == platform::mouse_button::kLeft) MouseUp();
       break;
     case WindowEventKind::kMouseWheel: Wheel(event.a); break;
-    case WindowEventKind::kPaint:
     case WindowEventKind::kActivate:
+      // Coming back to the window ends an open requester, but not a question.
+      if (requester_->IsOpen() && requester_->Kind() != kind::kQuestion) {
+        requester_->SetMessage({});
+        CloseRequester();
+      }
+      [[fallthrough]];
+    case WindowEventKind::kPaint:
       view_->MarkRowsDirty();
       help_changed_ = true;
       requester_->MarkForRedraw();
@@ -258,7 +269,7 @@ void Editor::MouseUp() {
 void Editor::Wheel(int32_t steps) {
   if (requester_->IsOpen()) return;
   if (help_view_) {
-    ScrollHelp(-steps * kWheelLines * HelpViewer::kRowUnit / 2);
+    ScrollHelp(-steps * kHelpWheelRows * kHelpRow);
     return;
   }
   SourceBuffer& b = Live().buffer;
@@ -276,6 +287,7 @@ void Editor::RequesterClick(int32_t x, int32_t y) {
   }
   const RequesterHit hit = requester_->HitTest(x, y);
   const int32_t result = hit.open_list_file ? ResultOf(2) : ResultOf(hit.button);
+  if (result == mode::kTools) pending_tool_ = hit.button - 2;
   if (result >= 1) {
     requester_->MarkForRedraw();
     DrawEditorScreen();
@@ -286,8 +298,10 @@ void Editor::RequesterClick(int32_t x, int32_t y) {
 // ---- The help view ----------------------------------------------------------------------------
 
 void Editor::ScrollHelp(int32_t pixels) {
-  // The screen shows 417 rows of the page below the menu bar.
-  const int32_t limit = std::max(help_->PageHeight() - kHelpShownHeight, 0);
+  // The screen shows 417 rows of the page below the menu bar; the last
+  // position is the first whole row that shows the page's end.
+  const int32_t beyond = std::max(help_->PageHeight() - kHelpShownHeight, 0);
+  const int32_t limit = (beyond + kHelpRow - 1) / kHelpRow * kHelpRow;
   const int32_t scroll = std::clamp(help_->ScrollPosition() + pixels, 0, limit);
   if (scroll != help_->ScrollPosition()) {
     help_->SetScrollPosition(scroll);
@@ -303,10 +317,10 @@ void Editor::HelpKeyDown(int32_t k) {
   switch (k) {
     case key::kEscape: LeaveHelpView(); break;
     case key::kF1: RunCommand(Command::kHelpIndex); break;
-    case key::kUp: ScrollHelp(-HelpViewer::kRowUnit); break;
-    case key::kDown: ScrollHelp(HelpViewer::kRowUnit); break;
-    case kPageUp: ScrollHelp(-HelpViewer::kVisibleHeight + HelpViewer::kRowUnit); break;
-    case kPageDown: ScrollHelp(HelpViewer::kVisibleHeight - HelpViewer::kRowUnit); break;
+    case key::kUp: ScrollHelp(-kHelpRow); break;
+    case key::kDown: ScrollHelp(kHelpRow); break;
+    case kPageUp: ScrollHelp(-kHelpPage); break;
+    case kPageDown: ScrollHelp(kHelpPage); break;
     case kHome: ScrollHelp(-help_->ScrollPosition()); break;
     case kEnd: ScrollHelp(help_->PageHeight()); break;
   }
@@ -314,14 +328,13 @@ void Editor::HelpKeyDown(int32_t k) {
 
 void Editor::HelpClick(int32_t x, int32_t y) {
   switch (ControlAt(x, y)) {
-    case control::kArrowUp: ScrollHelp(-HelpViewer::kRowUnit); return;
-    case control::kArrowDown: ScrollHelp(HelpViewer::kRowUnit); return;
+    case control::kArrowUp: ScrollHelp(-kHelpRow); return;
+    case control::kArrowDown: ScrollHelp(kHelpRow); return;
   }
   if (Inside(x, y, layout::kTrackX, layout::kTrackY, 640, layout::kTrackY + layout::kTrackHeight)) {
     const Rect& thumb = view_->ThumbRect();
-    const int32_t page = HelpViewer::kVisibleHeight - HelpViewer::kRowUnit;
-    if (y < thumb.top) ScrollHelp(-page);
-    if (y >= thumb.bottom) ScrollHelp(page);
+    if (y < thumb.top) ScrollHelp(-kHelpPage);
+    if (y >= thumb.bottom) ScrollHelp(kHelpPage);
     return;
   }
   if (!Inside(x, y, 0, 42, 616, 459)) return;

@@ -106,7 +106,8 @@ void FileBrowser::ListFolder() {
     message_ = std::string(LanguageText(Text::kFolderUnreadable));
     return;
   }
-  const bool builds = kind_ == kind::kBuild || kind_ == kind::kBuildWithMedia;
+  // Builds and tools choose executables: no programs, nothing else.
+  const bool builds = kind_ == kind::kBuild || kind_ == kind::kBuildWithMedia || kind_ == kind::kChooseTool;
   while (entries_.size() < kMaxEntries) {
     const dirent* found = ::readdir(dir);
     if (!found) break;
@@ -122,7 +123,7 @@ void FileBrowser::ListFolder() {
       continue;
     } else if (IsSourceFileName(name) && !builds) {
       entry.type = EntryType::kSource;
-    } else if (IsExecutableFileName(name)) {
+    } else if (IsExecutableFile(path)) {
       entry.type = EntryType::kExecutable;
     } else if (builds) {
       continue;
@@ -282,6 +283,7 @@ void FileBrowser::DrawPage(Surface& screen, const GlyphFont& font, const EditorI
     case kind::kBuild: title = Text::kBuildTitle; break;
     case kind::kBuildWithMedia: title = Text::kBuildMediaTitle; break;
     case kind::kProject: title = Text::kProjectTitle; break;
+    case kind::kChooseTool: title = Text::kChooseToolTitle; break;
   }
   centred(LanguageText(title), 210, 5);
   if (kind_ == kind::kLoad || kind_ == kind::kSave) {

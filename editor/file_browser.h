@@ -19,6 +19,8 @@ constexpr int32_t kBuildWithMedia = 7;
 constexpr int32_t kProject = 8;
 constexpr int32_t kReplace = 11;
 constexpr int32_t kFind = 12;
+constexpr int32_t kTools = 71;       // the five tool programs
+constexpr int32_t kChooseTool = 72;  // an executable for one of them
 }  // namespace kind
 
 enum class EntryType : uint32_t { kFolder = 0, kFile = 1, kSource = 2, kExecutable = 3, kDrive = 4 };

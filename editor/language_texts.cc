@@ -44,6 +44,11 @@ constexpr std::array<std::string_view, static_cast<size_t>(Text::kCount)> kTexts
     "Help", "Back", "Forward", "Close Help",
     // The toolbar.
     "Run", "Help",
+    // Tool programs and new folders.
+    "OK", "Browse...", "New Folder", "Tool Programs", "Choose A Tool Program",
+    "Choose the program that this", "tool slot starts. Only files that", "may be run are listed.",
+    "File does not exist!", "That file cannot be run as a program.", "The folder could not be made.",
+    "Tool Programs...",
 };
 
 // Every position holds a text: a missing one would shift all after it.

@@ -36,6 +36,9 @@ enum class Text : int {
   kMenuHelpPages, kMenuBack, kMenuForward, kItemHelpClose,
   // The toolbar.
   kToolbarRun, kToolbarHelp,
+  // Tool programs and new folders.
+  kOk, kBrowse, kNewFolder, kToolsTitle, kChooseToolTitle, kToolInfo1, kToolInfo2, kToolInfo3,
+  kFileMissing, kNotExecutable, kFolderFailed, kItemTools,
   kCount
 };
 

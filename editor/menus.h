@@ -12,7 +12,7 @@ namespace zv::editor {
 enum class Command {
   kNone, kNew, kOpen, kSave, kSaveAs, kProject, kBuild, kBuildWithMedia, kExit, kRecentFile,
   kUndo, kCut, kCopy, kPaste, kSelectAll, kFind, kFindNext, kReplace, kRun, kSource1, kSource2,
-  kHelpIndex, kHelpClose
+  kHelpIndex, kHelpClose, kTools
 };
 
 struct MenuItem {

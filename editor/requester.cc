@@ -1,6 +1,9 @@
 #include "editor/requester.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <filesystem>
 
 #include "editor/editor_colours.h"
 #include "editor/language_texts.h"
@@ -18,7 +21,15 @@ uint32_t RequesterColour(int32_t slot) { return RgbOf565(kRequesterColours565[st
 
 bool ShowsList(int32_t k) {
   return k == kind::kLoad || k == kind::kSave || k == kind::kBuild || k == kind::kBuildWithMedia ||
-         k == kind::kProject;
+         k == kind::kProject || k == kind::kChooseTool;
+}
+
+// The requesters that write into the folder they show can make a new one.
+bool MakesFolders(int32_t k) { return k == kind::kSave || k == kind::kBuild || k == kind::kBuildWithMedia; }
+
+bool FileExists(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0;
 }
 
 }  // namespace
@@ -77,6 +88,19 @@ void EditorScreen::BuildDialog(int32_t kind, int32_t cx, int32_t cy, const std::
       file_buttons(Text::kCreate);
       AddField(1, true, {}, 89, 175, 222);
       break;
+    case kind::kChooseTool:
+      file_buttons(Text::kSelect);
+      AddField(1, true, {}, 89, 175, 222);
+      break;
+    case kind::kTools:
+      height = 194;
+      background_ = image::kRequesterTools;
+      AddButton(1, std::string(LanguageText(Text::kOk)), 365, 151, 70);
+      for (int32_t i = 1; i <= kToolSlots; ++i) {
+        AddButton(i + 1, std::string(LanguageText(Text::kBrowse)), 365, 30 + 24 * (i - 1), 70);
+        AddField(i, true, tool_paths_[static_cast<size_t>(i - 1)], 58, 24 * i + 6, 259);
+      }
+      break;
     case kind::kQuestion:
       width = 405;
       height = 99;
@@ -96,6 +120,7 @@ void EditorScreen::BuildDialog(int32_t kind, int32_t cx, int32_t cy, const std::
       AddField(2, kind == kind::kReplace, {}, 30, 66, 162);
       break;
   }
+  if (MakesFolders(kind)) AddButton(3, std::string(LanguageText(Text::kNewFolder)), 362, 230, 87);
   if (ShowsList(kind)) {
     list_.RefreshFileList();
     list_.ResetList();
@@ -105,7 +130,7 @@ void EditorScreen::BuildDialog(int32_t kind, int32_t cx, int32_t cy, const std::
   origin_ = Rect{cx - width / 2, cy - height / 2, cx - width / 2 + width, cy - height / 2 + height};
   needs_redraw_ = true;
   open_ = true;
-  if (fields_[1].active && fields_[1].editable) ActivateField(1);
+  if (fields_[1].active && fields_[1].editable && kind != kind::kTools) ActivateField(1);
 }
 
 void EditorScreen::CloseDialog() {
@@ -137,9 +162,32 @@ void EditorScreen::ActivateField(int32_t slot) {
   needs_redraw_ = true;
 }
 
+const std::string& EditorScreen::ToolPath(int32_t slot) const {
+  return tool_paths_[static_cast<size_t>(std::clamp(slot, 0, kToolSlots - 1))];
+}
+
+void EditorScreen::SetToolPath(int32_t slot, std::string path) {
+  if (slot >= 0 && slot < kToolSlots) tool_paths_[static_cast<size_t>(slot)] = std::move(path);
+}
+
+// A path typed into the tool list is kept only when the file exists; a
+// relative one is read from the folder the list opened in.
+void EditorScreen::CommitToolPath(int32_t field) {
+  std::string path = fields_[static_cast<size_t>(field)].text;
+  if (!path.empty() && path[0] != '/' && !start_folder_.empty())
+    path = (std::filesystem::path(start_folder_) / path).lexically_normal().string();
+  if (FileExists(path)) {
+    SetToolPath(field - 1, path);
+    return;
+  }
+  SetToolPath(field - 1, {});
+  if (!path.empty()) message_ = std::string(LanguageText(Text::kFileMissing));
+}
+
 void EditorScreen::CommitField() {
   if (active_field_ == 0) return;
   fields_[static_cast<size_t>(active_field_)].text = edit_text_;
+  if (kind_ == kind::kTools) CommitToolPath(active_field_);
   active_field_ = 0;
   if (kind_ == kind::kProject) UpdateSelectLabel();
   needs_redraw_ = true;
@@ -331,6 +379,17 @@ void EditorScreen::DrawPreview(Surface& screen) {
               (n / 9) * kPreviewFrameSize, kPreviewFrameSize, kPreviewFrameSize, 0);
 }
 
+void EditorScreen::DrawToolsPage(Surface& screen) {
+  const std::string_view title = LanguageText(Text::kToolsTitle);
+  font_.DrawText(screen, title, 2, origin_.left + 210 - font_.TextWidth(title) / 2, origin_.top + 5);
+  // The slot numbers beside the fields.
+  for (int32_t i = 1; i <= kToolSlots; ++i) {
+    const std::string number = std::to_string(i);
+    const RequesterField& f = fields_[static_cast<size_t>(i)];
+    font_.DrawText(screen, number, 2, origin_.left + 40 - font_.TextWidth(number) / 2, origin_.top + f.y + 3);
+  }
+}
+
 void EditorScreen::UpdateDialog(Surface& screen) {
   if (!open_) return;
   if (needs_redraw_) {
@@ -345,6 +404,7 @@ void EditorScreen::UpdateDialog(Surface& screen) {
       font_.DrawText(screen, title, 2, origin_.left + origin_.Width() / 2 - font_.TextWidth(title) / 2,
                      origin_.top + 5);
     }
+    if (kind_ == kind::kTools) DrawToolsPage(screen);
     for (int32_t slot = 1; slot < kSlots; ++slot)
       if (buttons_[static_cast<size_t>(slot)].active) DrawButton(screen, slot, buttons_[static_cast<size_t>(slot)].pressed);
     for (int32_t slot = 1; slot < kSlots; ++slot)

@@ -94,12 +94,20 @@ class EditorScreen {
   // The folder the requester started in.
   const std::string& StartFolder() const { return start_folder_; }
 
+  // The programs of the tool list, by slot 0..4: a path is kept only while
+  // it names a file that exists; empty for none.
+  static constexpr int32_t kToolSlots = 5;
+  const std::string& ToolPath(int32_t slot) const;
+  void SetToolPath(int32_t slot, std::string path);
+
  private:
   void DrawButton(Surface& screen, int32_t slot, bool pressed);
   void DrawFieldBox(Surface& screen, const RequesterField& field);
   void DrawField(Surface& screen, int32_t slot);
   void DrawEditedField(Surface& screen);
   void DrawPreview(Surface& screen);
+  void DrawToolsPage(Surface& screen);
+  void CommitToolPath(int32_t field);
   void UpdateSelectLabel();
 
   const GlyphFont& font_;
@@ -124,6 +132,7 @@ class EditorScreen {
   std::string message_;
   std::string question_;
   std::vector<std::string> info_lines_;
+  std::array<std::string, kToolSlots> tool_paths_;
 };
 
 }  // namespace zv::editor

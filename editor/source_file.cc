@@ -20,10 +20,11 @@ constexpr std::array<std::string_view, 3> kHeaderPrefixes = {"Rem * Title  : ", 
 // The text of a line ends at the first byte below 14 that is not a tab.
 bool EndsLine(unsigned char c) { return c < 14 && c != '\t'; }
 
-bool StartsWithHeaderPrefix(std::string_view line) {
-  for (std::string_view prefix : kHeaderPrefixes)
-    if (line.starts_with(prefix)) return true;
-  return false;
+// The header field whose prefix begins the line, or -1.
+int HeaderFieldOf(std::string_view line) {
+  for (size_t i = 0; i < kHeaderPrefixes.size(); ++i)
+    if (line.starts_with(kHeaderPrefixes[i])) return static_cast<int>(i);
+  return -1;
 }
 
 bool HasExtension(std::string_view name, std::string_view extension) {
@@ -56,15 +57,20 @@ SourceText ParseSource(std::string_view data) {
     return line;
   };
 
+  // The header lines stand at the top in any order, each field at most once;
+  // the first line that is not one of them begins the program.
   std::string* fields[] = {&text.header.title, &text.header.author, &text.header.date};
-  for (size_t field = 0; field < kHeaderPrefixes.size() && pos < data.size(); ++field) {
+  std::array<bool, kHeaderPrefixes.size()> taken{};
+  while (pos < data.size()) {
     const size_t before = pos;
-    std::string line = next_line();
-    if (line.compare(0, kHeaderPrefixes[field].size(), kHeaderPrefixes[field]) == 0) {
-      *fields[field] = line.substr(kHeaderPrefixes[field].size());
-    } else {
-      pos = before;  // a later field may still follow
+    const std::string line = next_line();
+    const int field = HeaderFieldOf(line);
+    if (field < 0 || taken[static_cast<size_t>(field)]) {
+      pos = before;
+      break;
     }
+    taken[static_cast<size_t>(field)] = true;
+    *fields[field] = line.substr(kHeaderPrefixes[static_cast<size_t>(field)].size());
   }
   while (pos < data.size()) text.lines.push_back(next_line());
   if (text.lines.empty()) text.lines.emplace_back();
@@ -74,11 +80,12 @@ SourceText ParseSource(std::string_view data) {
 std::string FormatSource(const std::vector<std::string>& lines, const SourceHeader& header) {
   std::string out;
   const std::string* fields[] = {&header.title, &header.author, &header.date};
-  // A first program line that looks like a header line would be read back as
-  // the header; writing every field, empty ones too, keeps it a program line.
-  const bool write_all = !lines.empty() && StartsWithHeaderPrefix(lines.front());
+  // A first program line that looks like the line of a field left out would
+  // be read back as that field; writing the field, empty, keeps it a program
+  // line.
+  const int mimicked = lines.empty() ? -1 : HeaderFieldOf(lines.front());
   for (size_t i = 0; i < kHeaderPrefixes.size(); ++i) {
-    if (fields[i]->empty() && !write_all) continue;
+    if (fields[i]->empty() && static_cast<int>(i) != mimicked) continue;
     out.append(kHeaderPrefixes[i]);
     out.append(*fields[i]);
     out.append("\r\n");
@@ -138,6 +145,9 @@ bool SaveSourceFile(const std::string& path, const std::vector<std::string>& lin
 }
 
 bool IsSourceFileName(std::string_view name) { return HasExtension(name, ".kqa"); }
-bool IsExecutableFileName(std::string_view name) { return HasExtension(name, ".exe"); }
+bool IsExecutableFile(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & (S_IXUSR | S_IXGRP | S_IXOTH)) != 0;
+}
 
 }  // namespace zv::editor

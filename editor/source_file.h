@@ -26,12 +26,13 @@ struct SourceText {
 // Splits a file's bytes into header and lines. A lone CR, a lone LF and
 // CR LF each end a line; any other byte below 14 except tab also ends one.
 // Header lines are taken only where they carry their own prefix, so a
-// program line is never mistaken for one. Lines are kept whole whatever
-// their length.
+// program line is never mistaken for one; they stand at the top in any
+// order, each field once. Lines are kept whole whatever their length.
 SourceText ParseSource(std::string_view data);
 
 // The file's bytes: the non-empty header fields, then every line, each
-// ending with CR LF.
+// ending with CR LF. What ParseSource reads back is the same lines and
+// header.
 std::string FormatSource(const std::vector<std::string>& lines, const SourceHeader& header);
 
 // Reads a source file; nothing (and `error` says why) when it cannot be read.
@@ -53,6 +54,8 @@ bool IsFileReadOnly(const std::string& path);
 
 // By extension, without regard to case.
 bool IsSourceFileName(std::string_view name);
-bool IsExecutableFileName(std::string_view name);
+// A file that can be started: a regular file (or a link to one) whose mode
+// lets someone execute it.
+bool IsExecutableFile(const std::string& path);
 
 }  // namespace zv::editor

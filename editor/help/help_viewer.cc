@@ -159,13 +159,7 @@ void HelpViewer::LayOut() {
   centre_ = false;
   read_position_ = 0;
   const bool first_page = IsFirstPage();
-  if (first_page) {
-    if (page_height_ > 0) {
-      ResumeFromRowCache();
-    } else {
-      pen_y_ = 0;
-    }
-  }
+  if (first_page && page_height_ > 0) ResumeFromRowCache();
   for (;;) {
     if (first_page && page_height_ == 0) CacheRowIfReached();
     HelpToken token = NextHelpToken(page_, &read_position_);
@@ -180,30 +174,37 @@ void HelpViewer::LayOut() {
 }
 
 bool HelpViewer::ResumeFromRowCache() {
-  const int32_t row = scroll_ / kRowUnit - kResumeRowsAbove;
-  if (row < 0 || row >= static_cast<int32_t>(kCacheRows)) return false;
-  const LayoutState& state = row_cache_[static_cast<size_t>(row)];
-  if (state.read_position == 0) return false;
-  RestoreState(state);
-  pen_y_ = -kResumeRowsAbove * kRowUnit;
+  // The latest row that lies at least kResumeRowsAbove rows above the
+  // visible part: what it draws above the screen does not show.
+  const int64_t limit = int64_t{scroll_} - kResumeRowsAbove * kRowUnit;
+  int64_t row = std::min<int64_t>(limit / kRowUnit, static_cast<int64_t>(next_cache_row_) - 1);
+  while (row >= 0 && row_cache_[static_cast<size_t>(row)].page_y > limit) --row;
+  if (row < 0) return false;
+  RestoreState(row_cache_[static_cast<size_t>(row)]);
   return true;
 }
 
 void HelpViewer::CacheRowIfReached() {
-  if (pen_y_ < 0) return;
-  const int32_t row = pen_y_ / kRowUnit;
-  if (row >= static_cast<int32_t>(kCacheRows) || next_cache_row_ >= kCacheRows) return;
+  const int64_t page_y = int64_t{pen_y_} + scroll_;
+  if (page_y < 0) return;
+  const int64_t row = page_y / kRowUnit;
+  if (row >= static_cast<int64_t>(kCacheRows) || next_cache_row_ >= kCacheRows) return;
   if (static_cast<size_t>(row) < next_cache_row_) return;
   row_cache_[next_cache_row_++] = CurrentState();
 }
 
 HelpViewer::LayoutState HelpViewer::CurrentState() const {
-  return LayoutState{pen_y_, read_position_, centre_, face_, colour_, previous_colour_,
-                     size_, weight_, italic_, underline_};
+  HelpLink link = pending_link_;
+  link.rect.top += scroll_;
+  return LayoutState{pen_x_, pen_y_ + scroll_, read_position_, new_paragraph_, centre_, face_, colour_,
+                     previous_colour_, size_, weight_, italic_, underline_, in_link_, std::move(link)};
 }
 
 void HelpViewer::RestoreState(const LayoutState& state) {
+  pen_x_ = state.page_x;
+  pen_y_ = state.page_y - scroll_;
   read_position_ = state.read_position;
+  new_paragraph_ = state.new_paragraph;
   centre_ = state.centre;
   face_ = state.face;
   colour_ = state.colour;
@@ -212,6 +213,9 @@ void HelpViewer::RestoreState(const LayoutState& state) {
   weight_ = state.weight;
   italic_ = state.italic;
   underline_ = state.underline;
+  in_link_ = state.in_link;
+  pending_link_ = state.link;
+  pending_link_.rect.top -= scroll_;
   RemakeFont();
 }
 

@@ -31,7 +31,8 @@ struct HelpLink {
 // A HREF=target, /A. Text may write "&lt;", "&gt;" and "&amp;".
 //
 // The first page ("index.htm") caches the layout state of every 32-pixel row
-// on its first draw, so that later draws start near the visible part.
+// on its first draw, so that later draws start a few rows above the visible
+// part and draw exactly what a draw from the top would.
 class HelpViewer {
  public:
   static constexpr int32_t kTop = 4;
@@ -92,15 +93,20 @@ class HelpViewer {
   bool CanGoForward() const { return false; }
 
  private:
-  // What the layout needs to resume at a row of the first page.
+  // Everything the layout needs to go on from a point of the first page as
+  // if it had come there from the top; positions are in page pixels (the
+  // pen's position at scroll 0).
   struct LayoutState {
-    int32_t pen_y = 0;
+    int32_t page_x = 0, page_y = 0;
     size_t read_position = 0;
+    bool new_paragraph = false;
     bool centre = false;
     std::string face;
     uint32_t colour = 0, previous_colour = 0;
     int32_t size = 0, weight = 0;
     bool italic = false, underline = false;
+    bool in_link = false;
+    HelpLink link;  // the link being laid out, while in one
   };
   static constexpr size_t kCacheRows = 512;
 

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -184,7 +185,8 @@ TEST_F(EditorDriver, BuildsAGameThatRuns) {
   editor_->RunCommand(Command::kBuild);
   Type("game");
   ClickButton(2);
-  const std::string game = File("project/game.EXE");
+  // The game is named as typed and starts like any other program.
+  const std::string game = File("project/game");
   ASSERT_TRUE(HasAttachedRecords(game)) << editor_->View().Status();
   EXPECT_EQ(editor_->View().Status(), LanguageText(Text::kBuilt));
   // The progress box was shown while the compiler worked.
@@ -201,9 +203,14 @@ TEST_F(EditorDriver, BuildsAGameThatRuns) {
   // A program that does not compile builds nothing and says why.
   Type("x y z\r");
   editor_->RunCommand(Command::kBuild);
+  // The build's list shows the game by its mode, and no program files.
+  std::vector<std::string> listed;
+  for (const FileListEntry& e : editor_->Requester().List().Entries())
+    if (e.type != EntryType::kFolder) listed.push_back(e.name);
+  EXPECT_EQ(listed, std::vector<std::string>{"game"});
   Type("broken");
   ClickButton(2);
-  EXPECT_FALSE(HasAttachedRecords(File("project/broken.EXE")));
+  EXPECT_FALSE(HasAttachedRecords(File("project/broken")));
   EXPECT_NE(editor_->View().Status().find(std::string(LanguageText(Text::kBuildFailed))), std::string::npos);
 }
 
@@ -220,7 +227,7 @@ TEST_F(EditorDriver, EscapeHeldStopsABuildWithMediaAndLeavesNoGame) {
   window_.Click(platform::mouse_button::kLeft, o.left + build.x + 5, o.top + build.y + 5, clock_.NowMs(), 5);
   window_.Post({WindowEventKind::kKeyDown, key::kEscape}, clock_.NowMs());
   Pump();
-  EXPECT_FALSE(HasAttachedRecords(File("media/game.EXE")));
+  EXPECT_FALSE(HasAttachedRecords(File("media/game")));
   EXPECT_NE(editor_->View().Status().find("Escape"), std::string::npos) << editor_->View().Status();
 }
 
@@ -320,6 +327,120 @@ TEST_F(EditorDriver, TabsKeepTheirProgramsAndANewProgramAsksToSave) {
   EXPECT_FALSE(editor_->Live().buffer.modified);
 }
 
+TEST_F(EditorDriver, TheRunMenuOpensTheToolListWhoseSlotsTakeExecutables) {
+  WriteAll(File("paint"), "#!/bin/sh\n");
+  ::chmod(File("paint").c_str(), 0755);
+  WriteAll(File("notes.txt"), "x");
+  // An item of the Run menu opens the list.
+  const Menu& run = editor_->View().Menus().Menus()[3];
+  ASSERT_EQ(run.title, LanguageText(Text::kMenuRun));
+  ASSERT_EQ(run.items.back().command, Command::kTools);
+  editor_->RunCommand(run.items.back().command);
+  ASSERT_EQ(editor_->Mode(), mode::kTools);
+
+  // Browse for slot 2: the chooser lists executables only.
+  ClickButton(3);
+  ASSERT_EQ(editor_->Mode(), mode::kChooseTool);
+  std::vector<std::string> files;
+  for (const FileListEntry& e : editor_->Requester().List().Entries())
+    if (e.type != EntryType::kFolder) files.push_back(e.name);
+  EXPECT_EQ(files, std::vector<std::string>{"paint"});
+  const std::vector<std::pair<std::string, Text>> refused = {{"notes.txt", Text::kNotExecutable},
+                                                             {"missing", Text::kFileMissing}};
+  for (const auto& [name, message] : refused) {
+    Type(name);
+    ClickButton(2);
+    EXPECT_EQ(editor_->Requester().Message(), LanguageText(message)) << name;
+    Click(10, 10);  // dismisses the message
+    editor_->Requester().ActivateField(1);
+  }
+  Type("paint");
+  ClickButton(2);
+  ASSERT_EQ(editor_->Mode(), mode::kTools);
+  EXPECT_EQ(editor_->Requester().ToolPath(1), File("paint"));
+  EXPECT_EQ(editor_->Requester().FieldText(2), File("paint"));
+  ClickButton(2);  // browse for slot 1, then cancel: back to the list
+  ClickButton(1);
+  ASSERT_EQ(editor_->Mode(), mode::kTools);
+
+  // A path typed into a slot is kept only while the file exists.
+  const Rect& o = editor_->Requester().Origin();
+  Click(o.left + 100, o.top + 24 * 3 + 6 + 10);
+  Type("nothing here");
+  Click(o.left + 20, o.top + 180);
+  EXPECT_EQ(editor_->Requester().Message(), LanguageText(Text::kFileMissing));
+  EXPECT_EQ(editor_->Requester().ToolPath(2), "");
+  Click(10, 10);
+  ClickButton(1);  // OK
+  EXPECT_EQ(editor_->Mode(), mode::kEditing);
+  EXPECT_EQ(editor_->Requester().ToolPath(1), File("paint"));
+}
+
+TEST_F(EditorDriver, TheSaveAndBuildRequestersMakeNewFolders) {
+  for (Command command : {Command::kSaveAs, Command::kBuild}) {
+    editor_->RunCommand(command);
+    Type("levels");
+    ClickButton(3);
+    ClickButton(3);  // the name is taken now: the next free one
+    EXPECT_NE(editor_->Mode(), mode::kEditing);
+    EXPECT_TRUE(editor_->Requester().List().Lists("levels2"));
+    Key(key::kEscape);
+  }
+  EXPECT_TRUE(std::filesystem::is_directory(File("levels")));
+  EXPECT_TRUE(std::filesystem::is_directory(File("levels3")));
+  editor_->RunCommand(Command::kOpen);
+  EXPECT_FALSE(editor_->Requester().Button(3).active);  // loading needs no new folder
+}
+
+TEST_F(EditorDriver, ComingBackToTheWindowClosesARequesterButNotAQuestion) {
+  editor_->RunCommand(Command::kFind);
+  ASSERT_EQ(editor_->Mode(), mode::kFind);
+  window_.Post({WindowEventKind::kActivate}, clock_.NowMs());
+  Pump();
+  EXPECT_EQ(editor_->Mode(), mode::kEditing);
+  EXPECT_FALSE(editor_->Requester().IsOpen());
+  editor_->RunCommand(Command::kExit);
+  ASSERT_EQ(editor_->Mode(), mode::kQuit);
+  window_.Post({WindowEventKind::kActivate}, clock_.NowMs());
+  Pump();
+  EXPECT_EQ(editor_->Mode(), mode::kQuit);
+}
+
+TEST_F(EditorDriver, TheHelpScrollsByWholeRowsSoAPageIsSoManyDownKeys) {
+  Key(key::kF1);
+  ASSERT_TRUE(editor_->InHelpView());
+  const HelpViewer& help = editor_->Help();
+  ASSERT_GT(help.PageHeight(), 1000);
+  auto picture = [&] {
+    std::vector<uint32_t> pixels;
+    const Surface& shown = display_->BackBuffer();
+    for (int32_t y = 0; y < shown.Height(); ++y)
+      for (int32_t x = 0; x < shown.Width(); ++x) pixels.push_back(shown.PixelAt(x, y));
+    return pixels;
+  };
+  Key(34);  // Page Down
+  const int32_t page = help.ScrollPosition();
+  const std::vector<uint32_t> paged = picture();
+  Key(36);  // Home
+  int32_t downs = 0;
+  while (help.ScrollPosition() < page && downs < 100) {
+    Key(key::kDown);
+    ++downs;
+    EXPECT_EQ(help.ScrollPosition(), downs * HelpViewer::kRowUnit);
+  }
+  EXPECT_EQ(help.ScrollPosition(), page);
+  EXPECT_EQ(downs * HelpViewer::kRowUnit, page);
+  EXPECT_TRUE(picture() == paged);
+  // The wheel and the end of the page keep to the same rows.
+  window_.Post({WindowEventKind::kMouseWheel, -1}, clock_.NowMs());
+  Pump();
+  EXPECT_EQ(help.ScrollPosition() % HelpViewer::kRowUnit, 0);
+  EXPECT_GT(help.ScrollPosition(), page);
+  Key(35);  // End
+  EXPECT_EQ(help.ScrollPosition() % HelpViewer::kRowUnit, 0);
+  EXPECT_GE(help.ScrollPosition() + 417, help.PageHeight() - HelpViewer::kRowUnit);
+}
+
 TEST_F(EditorDriver, HelpLinksLeadToPagesAndExamplesOpenInTheSecondTab) {
   Key(key::kF1);
   ASSERT_TRUE(editor_->InHelpView());
@@ -343,7 +464,19 @@ TEST_F(EditorDriver, HelpLinksLeadToPagesAndExamplesOpenInTheSecondTab) {
   EXPECT_EQ(editor_->LiveTab(), 2);
   ASSERT_TRUE(IsSourceFileName(editor_->Live().file_name));
   EXPECT_GT(editor_->Live().buffer.LineCount(), 0);
-  EXPECT_EQ(editor_->Live().folder.rfind(temp_.Path() + "/help", 0), 0u);
+  // Nothing was written into the user's folder: the example opens from the
+  // editor's own, and saving it asks where to put it.
+  const std::string example = editor_->Live().file_name;
+  EXPECT_NE(editor_->Live().folder.rfind(temp_.Path(), 0), 0u) << editor_->Live().folder;
+  EXPECT_TRUE(std::filesystem::is_empty(temp_.Path()));
+  Key('S', true);
+  ASSERT_EQ(editor_->Mode(), mode::kSaveAs);
+  EXPECT_EQ(editor_->Requester().List().Folder(), temp_.Path());
+  EXPECT_EQ(editor_->Requester().EditText(), example);
+  ClickButton(2);
+  EXPECT_EQ(editor_->Mode(), mode::kEditing);
+  EXPECT_TRUE(std::filesystem::exists(File(example)));
+  EXPECT_EQ(editor_->Live().folder, temp_.Path());
   Key(key::kF1);
   Key(key::kEscape);
   EXPECT_FALSE(editor_->InHelpView());

@@ -27,19 +27,25 @@ class Browser : public ::testing::Test {
 };
 
 TEST_F(Browser, ListsFoldersThenProgramsThenExecutablesThenTheRestByName) {
-  for (const char* f : {"b.txt", "Zed.kqa", "a.kqa", "run.EXE", "A.png"}) Touch(f);
+  for (const char* f : {"b.txt", "Zed.kqa", "a.kqa", "run.EXE", "A.png", "game", "tool.sh"}) Touch(f);
   for (const char* d : {"sub", "Alpha"}) Folder(d);
+  // Executables are known by their mode, not by a name ending in ".exe".
+  ::chmod(temp_.File("game").c_str(), 0755);
+  ::chmod(temp_.File("tool.sh").c_str(), 0700);
   browser_.SetFolder(temp_.Path());
   browser_.SetKind(kind::kLoad);
   browser_.RefreshFileList();
   const std::string parent(LanguageText(Text::kParentFolder));
-  EXPECT_EQ(Names(), (std::vector<std::string>{parent, "Alpha", "sub", "a.kqa", "Zed.kqa", "run.EXE", "A.png", "b.txt"}));
+  EXPECT_EQ(Names(), (std::vector<std::string>{parent, "Alpha", "sub", "a.kqa", "Zed.kqa", "game", "tool.sh", "A.png",
+                                               "b.txt", "run.EXE"}));
   EXPECT_EQ(browser_.Entries()[3].type, EntryType::kSource);
   EXPECT_EQ(browser_.Entries()[3].date.size(), 16u);
+  EXPECT_EQ(browser_.Entries()[5].type, EntryType::kExecutable);
+  EXPECT_EQ(browser_.Entries()[9].type, EntryType::kFile);
 
   browser_.SetKind(kind::kBuild);  // folders and executables only
   browser_.RefreshFileList();
-  EXPECT_EQ(Names(), (std::vector<std::string>{parent, "Alpha", "sub", "run.EXE"}));
+  EXPECT_EQ(Names(), (std::vector<std::string>{parent, "Alpha", "sub", "game", "tool.sh"}));
   browser_.SetKind(kind::kProject);  // folders only, no way up
   browser_.RefreshFileList();
   EXPECT_EQ(Names(), (std::vector<std::string>{"Alpha", "sub"}));

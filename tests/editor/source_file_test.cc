@@ -60,6 +60,35 @@ TEST(SourceFile, WhatIsWrittenReadsBackTheSame) {
   }
 }
 
+TEST(SourceFile, ALoadAndSaveKeepsEveryProgramLineAndGainsNoEmptyHeaderLines) {
+  struct Case {
+    std::string file, saved;
+  };
+  const std::vector<Case> cases = {
+      // Header lines in another order come back in the written order.
+      {"Rem * Date   : today\r\nRem * Title  : Game\r\nprint 1\r\n",
+       "Rem * Title  : Game\r\nRem * Date   : today\r\nprint 1\r\n"},
+      {"Rem * Author : Ann\r\nRem * Date   : d\r\nRem * Title  : T\r\nend\r\n",
+       "Rem * Title  : T\r\nRem * Author : Ann\r\nRem * Date   : d\r\nend\r\n"},
+      // A field given twice: the second line is the program's.
+      {"Rem * Title  : a\r\nRem * Title  : b\r\nend\r\n", "Rem * Title  : a\r\nRem * Title  : b\r\nend\r\n"},
+      // An empty field is no line of the program; a line after the program
+      // began is one, whatever it looks like.
+      {"Rem * Author : \r\nprint 2\r\nRem * Title  : late\r\n", "print 2\r\nRem * Title  : late\r\n"},
+      {"Rem * Date   : \r\nRem * Date   : x\r\n", "Rem * Date   : \r\nRem * Date   : x\r\n"},
+      {"a\rb\n\nc", "a\r\nb\r\n\r\nc\r\n"},
+  };
+  for (const Case& c : cases) {
+    const SourceText text = ParseSource(c.file);
+    const std::string saved = FormatSource(text.lines, text.header);
+    EXPECT_EQ(saved, c.saved) << c.file;
+    const SourceText again = ParseSource(saved);
+    EXPECT_EQ(again.lines, text.lines) << c.file;
+    EXPECT_EQ(again.header, text.header) << c.file;
+    EXPECT_EQ(FormatSource(again.lines, again.header), saved) << c.file;
+  }
+}
+
 class SavedSource : public ::testing::Test {
  protected:
   std::string Path(const std::string& name) const { return temp_.File(name); }
@@ -96,12 +125,16 @@ TEST_F(SavedSource, AFailedSaveKeepsTheOldFileAndLeavesNothingBehind) {
   EXPECT_EQ(files, 1u);
 }
 
-TEST(SourceFile, NamesAreJudgedByExtensionWithoutRegardToCase) {
+TEST_F(SavedSource, ProgramsAreKnownByExtensionAndExecutablesByTheirMode) {
   EXPECT_TRUE(IsSourceFileName("GAME.KQA"));
   EXPECT_TRUE(IsSourceFileName("dir/a.kqa"));
   EXPECT_FALSE(IsSourceFileName("kqa"));
-  EXPECT_TRUE(IsExecutableFileName("Game.Exe"));
-  EXPECT_FALSE(IsExecutableFileName("game.kqa"));
+  for (const char* name : {"game", "Game.Exe"}) std::ofstream(Path(name)) << "x";
+  ::chmod(Path("game").c_str(), 0755);
+  EXPECT_TRUE(IsExecutableFile(Path("game")));
+  EXPECT_FALSE(IsExecutableFile(Path("Game.Exe")));
+  EXPECT_FALSE(IsExecutableFile(temp_.Path()));  // a folder is searchable, not startable
+  EXPECT_FALSE(IsExecutableFile(Path("missing")));
 }
 
 }  // namespace
