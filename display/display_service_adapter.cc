@@ -1,6 +1,7 @@
 #include "display/display_service_adapter.h"
 
 #include "display/graphics.h"
+#include "display/window_painter.h"
 
 namespace zv {
 
@@ -56,6 +57,20 @@ std::vector<std::string> DisplayServiceAdapter::EnumerateDisplayCards() {
 ProbeResult DisplayServiceAdapter::ProbeDisplay(const std::string& card) {
   display_.Device().wanted_card = card;
   return display_.ProbeDisplay();
+}
+
+// Without the 2D drawing there is no font: the boxes are painted and the
+// texts measured by the stand-in.
+void DisplayServiceAdapter::PaintWindow(int32_t client_width, int32_t client_height,
+                                        const std::vector<WindowBox>& boxes, const std::vector<WindowText>& texts) {
+  platform::FontPtr font = graphics_ ? graphics_->Fonts().WindowFont() : nullptr;
+  platform::SurfacePtr picture = PaintWindowPicture(client_width, client_height, boxes, texts, font.get());
+  if (picture) display_.Presenter().Present(*picture, nullptr);
+}
+
+int32_t DisplayServiceAdapter::WindowTextWidth(std::string_view text) {
+  if (!graphics_) return DisplayServices::WindowTextWidth(text);
+  return graphics_->Fonts().WindowFont()->Measure(text).width;
 }
 
 void DisplayServiceAdapter::ClearZBuffer() {

@@ -39,6 +39,9 @@ class DisplayServiceAdapter : public DisplayServices {
   std::vector<std::string> EnumerateDisplayCards() override;
   void SetWantedCard(const std::string& card) override { display_.Device().wanted_card = card; }
   ProbeResult ProbeDisplay(const std::string& card) override;
+  void PaintWindow(int32_t client_width, int32_t client_height, const std::vector<WindowBox>& boxes,
+                   const std::vector<WindowText>& texts) override;
+  int32_t WindowTextWidth(std::string_view text) override;
 
   // ---- Each turn of the message pump ---------------------------------------------
   void SetScreenInvalid() override { display_.Surfaces().display_changed = true; }

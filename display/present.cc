@@ -128,6 +128,10 @@ bool Display::SetGammaRamp(int32_t red, int32_t green, int32_t blue) {
 
 bool Display::RestorePrimarySurface() {
   if (!surfaces_.primary || device_.full_screen == 0) return false;
+  // A full-screen display belongs to the window with the focus: while
+  // another window has it, the display cannot be had back, so the program
+  // stays paused until the window is activated again.
+  if (!runtime_.window.input_focus) return false;
   return platform::Succeeded(surfaces_.primary->Restore());
 }
 

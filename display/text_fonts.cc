@@ -11,6 +11,14 @@ constexpr int32_t kNormalWeight = 400;
 constexpr int32_t kBoldWeight = 700;
 constexpr int32_t kSystemFontHeight = 10;
 
+platform::FontRequest DefaultSystemFont() {
+  platform::FontRequest request;
+  request.face = "system";
+  request.height = kSystemFontHeight;
+  request.weight = kNormalWeight;
+  return request;
+}
+
 }  // namespace
 
 int32_t MulDiv(int32_t a, int32_t b, int32_t c) {
@@ -31,18 +39,16 @@ void TextFonts::Reset(bool has_back_buffer) {
 }
 
 void TextFonts::CreateSystemFont() {
-  platform::FontRequest request;
-  request.weight = kNormalWeight;
-  if (system_charset_ == 0) {
-    request.face = "system";
-    request.height = kSystemFontHeight;
-  } else {
+  platform::FontRequest request = DefaultSystemFont();
+  if (system_charset_ != 0) {
     request.face = "fixedsys";
     request.height = -MulDiv(kSystemFontHeight, platform::kLogPixelsY, 72);
     request.charset = system_charset_;
   }
   system_font_ = service_->CreateFont(request);
 }
+
+platform::FontPtr TextFonts::WindowFont() { return service_->CreateFont(DefaultSystemFont()); }
 
 void TextFonts::CreateTextFont(bool has_back_buffer) {
   platform::FontRequest request;

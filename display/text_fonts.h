@@ -38,6 +38,9 @@ class TextFonts {
   // last one also remakes the system font in it).
   void CreateTextFont(bool has_back_buffer);
   void CreateSystemFont();
+  // The font a window paints its own text in: the system font, whatever
+  // character set the program chose.
+  platform::FontPtr WindowFont();
 
   TextState& State() { return state_; }
   const TextState& State() const { return state_; }

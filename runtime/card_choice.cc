@@ -23,14 +23,21 @@ std::string Format(const char* format, auto... args) {
   return text;
 }
 
+// Showing a window that is already on view brings no paint message, so the
+// screen is painted as it is shown, and again on every paint message.
+void ShowScreen(Settings& s, int32_t screen_state, RuntimeHost& host) {
+  s.choice_screen_showing = true;
+  s.choice_screen_state = screen_state;
+  host.Window().Show();
+  PaintCardChoiceScreen(s, host.Window().Placement(), host.Display());
+}
+
 // Waits for a digit from "1" to the card count; the first card when the
 // run is asked to end meanwhile, so that closing the window cannot hang here.
 std::string ChooseCardScreen(Settings& s, MessagePump& pump, RuntimeHost& host, RuntimeState& state) {
   if (s.cards.empty()) return kPrimaryCard;
   if (s.cards.size() == 1) return s.cards.front();
-  s.choice_screen_showing = true;
-  s.choice_screen_state = 1;
-  host.Window().Show();
+  ShowScreen(s, 1, host);
   for (;;) {
     pump.PumpMessagesSometimes();
     const int digit = state.console.last_key_char - '0';
@@ -44,10 +51,8 @@ void ShowProbeResult(Settings& s, const ProbeResult& probe, MessagePump& pump, R
   host.Clock().SleepMs(1000);
   pump.PumpMessagesSometimes();
   host.Clock().SleepMs(1000);
-  s.choice_screen_showing = true;
-  s.choice_screen_state = 2;
   s.probe = probe;
-  host.Window().Show();
+  ShowScreen(s, 2, host);
   state.console.last_key_char = 0;
   state.input.click_state = 0;
   while (state.console.last_key_char == 0 && state.input.click_state == 0 && !host.QuitPending())
@@ -129,7 +134,7 @@ CardScreen LayOutCardScreen(const Settings& s, int32_t client_width, int32_t cli
 
 void PaintCardChoiceScreen(const Settings& s, const platform::WindowRect& client, DisplayServices& display) {
   CardScreen screen = LayOutCardScreen(s, client.width, client.height, display);
-  display.PaintWindow(screen.boxes, screen.texts);
+  display.PaintWindow(client.width, client.height, screen.boxes, screen.texts);
 }
 
 }  // namespace zv

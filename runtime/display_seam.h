@@ -38,16 +38,19 @@ struct ProbeResult {
   bool fogging = false;
 };
 
-// A text painted straight onto the window (the card-choice screens).
+// A text painted straight onto the window (the card-choice screens), its
+// first character cell's top left at x, y, on what lies beneath.
 struct WindowText {
   int32_t x = 0;
   int32_t y = 0;
   uint32_t colour = 0;  // 0xRRGGBB
   std::string text;
 };
+// A box drawn as the window's rectangles are: a one-pixel black edge
+// around a fill of its colour; right and bottom lie just outside it.
 struct WindowBox {
   int32_t left = 0, top = 0, right = 0, bottom = 0;
-  uint32_t colour = 0;
+  uint32_t colour = 0;  // 0xRRGGBB
 };
 
 // Cell of the fixed font by which the stand-in measures text.
@@ -107,8 +110,11 @@ class DisplayServices {
     (void)card;
     return {};
   }
-  virtual void PaintWindow(const std::vector<WindowBox>& boxes, const std::vector<WindowText>& texts) {
-    (void)boxes, (void)texts;
+  // Paints the boxes and texts over a black client area of the given size
+  // and shows it in place of the last frame.
+  virtual void PaintWindow(int32_t client_width, int32_t client_height, const std::vector<WindowBox>& boxes,
+                           const std::vector<WindowText>& texts) {
+    (void)client_width, (void)client_height, (void)boxes, (void)texts;
   }
   virtual int32_t WindowTextWidth(std::string_view text) {
     return static_cast<int32_t>(text.size()) * kNullFontWidth;

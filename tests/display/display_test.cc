@@ -2,7 +2,9 @@
 #include <filesystem>
 
 #include "display/pixel_ops.h"
+#include "platform/clipboard/clipboard.h"
 #include "platform/ini/ini_file.h"
+#include "runtime/message_pump.h"
 #include "tests/display/display_fixture.h"
 
 namespace zv::test {
@@ -127,6 +129,38 @@ TEST_F(DisplayTest, AFailedRestorePausesTheProgramUnlessAlwaysActive) {
   EXPECT_FALSE(display.RestorePrimarySurface());
   display.Device().device->LoseSurfaces(true);
   EXPECT_TRUE(display.RestorePrimarySurface());
+}
+
+// The message pump on this display: a full-screen program stays paused,
+// its sounds with it, while another window has the focus, and goes on when
+// activated; a program in a window goes on regardless.
+TEST_F(DisplayTest, OnlyFullScreenPausesWhileAnotherWindowHasTheFocus) {
+  platform::MemoryClipboard clipboard;
+  RuntimeHost pump_host(host.clock, window, adapter, clipboard);
+  MessagePump pump(vm, pump_host, runtime);
+  auto sound_calls = [&] {
+    std::vector<std::string> calls;
+    for (const std::string& call : services.log)
+      if (call.starts_with("Sound.")) calls.push_back(call);
+    return calls;
+  };
+  for (bool windowed : {false, true}) {
+    SCOPED_TRACE(windowed ? "in a window" : "full screen");
+    Start(windowed);
+    services.log.clear();
+    pump.MainWindowProc({platform::WindowEventKind::kDeactivate});
+    for (int turn = 0; turn < 3; ++turn) pump.PreRunCheck();
+    EXPECT_EQ(vm.app_active, windowed);
+    const std::vector<std::string> paused = {"Sound.PauseAllMusic", "Sound.PauseAllSounds"};
+    EXPECT_EQ(sound_calls(), windowed ? std::vector<std::string>{} : paused);
+    pump.MainWindowProc({platform::WindowEventKind::kActivate});
+    pump.PreRunCheck();
+    EXPECT_TRUE(vm.app_active);
+    EXPECT_TRUE(runtime.window.drawing_enabled);
+    if (!windowed) {
+      EXPECT_EQ(sound_calls().back(), "Sound.ResumeAllSounds");
+    }
+  }
 }
 
 TEST_F(DisplayTest, ModeChangeRebuildsEverythingInOrder) {

@@ -14,8 +14,12 @@ class CardDisplay : public test::RecordingDisplay {
     return {32, true, true, false, true};
   }
   void SetWantedCard(const std::string& card) override { wanted = card; }
+  void PaintWindow(int32_t, int32_t, const std::vector<WindowBox>&, const std::vector<WindowText>& texts) override {
+    painted_titles.push_back(texts.empty() ? "" : texts.front().text);
+  }
   std::vector<std::string> cards;
   std::string probed, wanted;
+  std::vector<std::string> painted_titles;
 };
 
 class CardChoiceTest : public test::RuntimeTest {
@@ -62,6 +66,8 @@ TEST_F(CardChoiceTest, AskChoosesByKeyProbesAndRemembers) {
   EXPECT_EQ(user.Read(kStateSection, "BEST3DCARD", ""), "Card B");
   EXPECT_EQ(user.Read(kStateSection, "BEST3DDEPTH", ""), "32");
   EXPECT_EQ(state.settings.choice_screen_state, 2);
+  // Each screen is painted as it is shown, not only when the window asks.
+  EXPECT_EQ(cards.painted_titles, (std::vector<std::string>{"MULTIPLE DISPLAY CARDS DETECTED", "Card B"}));
 }
 
 TEST_F(CardChoiceTest, AskWithOneCardTakesItWithoutTheChoiceScreen) {

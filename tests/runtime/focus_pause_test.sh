@@ -1,0 +1,91 @@
+#!/usr/bin/env bash
+# A full-screen program pauses while another window has the focus and goes
+# on when its window is activated again; a program in a window goes on
+# regardless. Run with a window manager on an X server
+# (tests/support/with_window_manager.sh under xvfb-run).
+set -euo pipefail
+zentrovex=$1
+for tool in xdotool xmessage; do
+  command -v "$tool" > /dev/null || { echo "SKIP: $tool is not installed (Debian packages xdotool, x11-utils)"; exit 77; }
+done
+work=$(mktemp -d)
+run= other=
+cleanup() {
+  [ -n "$run" ] && kill -KILL "$run" 2> /dev/null || true
+  [ -n "$other" ] && kill "$other" 2> /dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+# Counts its frames at 50 a second into frames.txt.
+printf '%s\r\n' 'sync on' 'sync rate 50' 'n = 0' 'do' '  n = n + 1' \
+  '  if file exists("frames.txt") = 1 then delete file "frames.txt"' \
+  '  open file to write 1, "frames.txt"' '  write file string 1, str$(n)' '  close file 1' \
+  '  sync' 'loop' > "$work/count.kqa"
+export XDG_CONFIG_HOME="$work/config"
+export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
+cd "$work"
+
+# The last frame count the program wrote (it rewrites the file each frame).
+frames() {
+  local n=
+  for _ in $(seq 100); do
+    n=$(tr -cd 0-9 < frames.txt 2> /dev/null || true)
+    [ -n "$n" ] && break
+    sleep 0.01
+  done
+  [ -n "$n" ] || fail "the program wrote no frame count"
+  echo "$n"
+}
+
+# Frames counted over a second and a half.
+frames_over_a_while() {
+  local before
+  before=$(frames)
+  sleep 1.5
+  echo $(($(frames) - before))
+}
+
+# Runs the program, gives the focus to another window and back, and checks
+# how many frames ran meanwhile; $1 is "full screen" or "window".
+check() {
+  local mode=$1 window focus paused resumed
+  rm -f frames.txt
+  if [ "$mode" = window ]; then printf '[SETTINGS]\r\nWINDOWMODE=1\r\n' > SETUP.INI; else rm -f SETUP.INI; fi
+  "$zentrovex" run count.kqa > /dev/null 2> err.txt &
+  run=$!
+  window=$(xdotool search --sync --onlyvisible --pid "$run" | head -1)
+  xdotool windowactivate --sync "$window"
+  [ "$(frames_over_a_while)" -gt 20 ] || fail "$mode: the program does not run: $(cat err.txt)"
+
+  LC_ALL=C xmessage -title other "another window" &
+  other=$!
+  xdotool windowactivate --sync "$(xdotool search --sync --onlyvisible --name '^other$' | head -1)"
+  focus=$(xdotool getwindowfocus)
+  [ "$focus" != "$window" ] || fail "$mode: the other window did not take the focus"
+  sleep 0.3
+  paused=$(frames_over_a_while)
+
+  kill "$other"; wait "$other" 2> /dev/null || true; other=
+  xdotool windowactivate --sync "$window"
+  sleep 0.3
+  resumed=$(frames_over_a_while)
+  echo "$mode: $paused frames while another window had the focus, $resumed after activation"
+  if [ "$mode" = window ]; then
+    [ "$paused" -gt 20 ] || fail "a program in a window paused while another window had the focus"
+  else
+    [ "$paused" -le 1 ] || fail "a full-screen program ran $paused frames while another window had the focus"
+  fi
+  [ "$resumed" -gt 20 ] || fail "$mode: the program did not go on after activation"
+
+  xdotool key Escape
+  for _ in $(seq 100); do kill -0 "$run" 2> /dev/null || break; sleep 0.05; done
+  kill -0 "$run" 2> /dev/null && fail "$mode: Escape did not end the program"
+  wait "$run" || fail "$mode: the program ended with status $?: $(cat err.txt)"
+  run=
+}
+
+check "full screen"
+check window
+echo "focus: full screen pauses while another window has the focus, a window does not"
