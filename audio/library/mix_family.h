@@ -19,6 +19,26 @@ struct RunGains {
   bool invert_right = false;
 };
 
+// Calls `loop.template operator()<Bits, Channels, Ramp>()` for a sample's
+// bits and channels and whether a ramp runs: a family's inner loop is made
+// for each of them.
+template <typename Loop>
+void CallForFormat(const SampleRecord& sample, bool ramp, Loop&& loop) {
+  const bool stereo = sample.layout == sample_mode::kStereo;
+  auto with_ramp = [&]<int Bits, int Channels>() {
+    if (ramp) {
+      loop.template operator()<Bits, Channels, true>();
+    } else {
+      loop.template operator()<Bits, Channels, false>();
+    }
+  };
+  if (sample.bits == 16) {
+    stereo ? with_ramp.template operator()<16, 2>() : with_ramp.template operator()<16, 1>();
+  } else {
+    stereo ? with_ramp.template operator()<8, 2>() : with_ramp.template operator()<8, 1>();
+  }
+}
+
 // The float family (mixer types 5 and 8): work frames of two floats on the
 // 16-bit scale; voices are added as floats and rounded only at output.
 struct FloatFamily {

@@ -64,15 +64,6 @@ void MixRun(float* out, const void* data, int64_t& pos, int64_t step, int32_t co
   }
 }
 
-using RunFn = void (*)(float*, const void*, int64_t&, int64_t, int32_t, float, float, float, float);
-
-template <bool Ramp>
-RunFn PickRun(const SampleRecord& s) {
-  const bool stereo = s.layout == sample_mode::kStereo;
-  if (s.bits == 16) return stereo ? MixRun<16, 2, Ramp> : MixRun<16, 1, Ramp>;
-  return stereo ? MixRun<8, 2, Ramp> : MixRun<8, 1, Ramp>;
-}
-
 }  // namespace
 
 float Sample8ToFloat(uint8_t byte) { return Sample8Table()[byte]; }
@@ -90,12 +81,11 @@ void FloatFamily::Run(float* out, const SampleRecord& sample, int64_t& position,
   const float invert = gains.invert_right ? -1.0f : 1.0f;
   const float gl = static_cast<float>(gains.left) / kRampScale;
   const float gr = static_cast<float>(gains.right) / kRampScale * invert;
-  if (gains.ramp) {
-    PickRun<true>(sample)(out, sample.data, position, step, count, gl, gr, gains.step_left / kRampScale,
-                          gains.step_right / kRampScale * invert);
-  } else {
-    PickRun<false>(sample)(out, sample.data, position, step, count, gl, gr, 0, 0);
-  }
+  const float dgl = gains.ramp ? gains.step_left / kRampScale : 0.0f;
+  const float dgr = gains.ramp ? gains.step_right / kRampScale * invert : 0.0f;
+  CallForFormat(sample, gains.ramp, [&]<int Bits, int Channels, bool Ramp>() {
+    MixRun<Bits, Channels, Ramp>(out, sample.data, position, step, count, gl, gr, dgl, dgr);
+  });
 }
 
 void FloatFamily::Clear(float* buffer, int32_t frames) {

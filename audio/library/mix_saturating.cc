@@ -94,9 +94,9 @@ __m128i StereoPairs(const void* data, int64_t index) {
 // Weight pairs (-w, w) for 32-bit lanes whose positions have the fractions
 // given: multiplied into a pair and summed, they give (next - this) x w.
 __m128i WeightPairs(uint32_t f3, uint32_t f2, uint32_t f1, uint32_t f0) {
-  const __m128i w = _mm_srli_epi32(
-      _mm_set_epi32(static_cast<int32_t>(f3), static_cast<int32_t>(f2), static_cast<int32_t>(f1), static_cast<int32_t>(f0)),
-      17);
+  const __m128i w = _mm_srli_epi32(_mm_set_epi32(static_cast<int32_t>(f3), static_cast<int32_t>(f2),
+                                                 static_cast<int32_t>(f1), static_cast<int32_t>(f0)),
+                                   17);
   const __m128i negative = _mm_and_si128(_mm_sub_epi32(_mm_setzero_si128(), w), _mm_set1_epi32(0xffff));
   return _mm_or_si128(_mm_slli_epi32(w, 16), negative);
 }
@@ -126,8 +126,8 @@ int32_t MixFourFrames(int16_t* out, const void* data, int64_t& pos, int64_t step
   // a turn (16-bit lanes wrap, but every factor itself fits).
   __m128i factors = _mm_setr_epi16(Lane(gl), Lane(gr), Lane(gl + dgl), Lane(gr + dgr), Lane(gl + 2 * dgl),
                                    Lane(gr + 2 * dgr), Lane(gl + 3 * dgl), Lane(gr + 3 * dgr));
-  const __m128i factor_step = _mm_setr_epi16(Lane(4 * dgl), Lane(4 * dgr), Lane(4 * dgl), Lane(4 * dgr),
-                                             Lane(4 * dgl), Lane(4 * dgr), Lane(4 * dgl), Lane(4 * dgr));
+  const __m128i factor_step = _mm_setr_epi16(Lane(4 * dgl), Lane(4 * dgr), Lane(4 * dgl), Lane(4 * dgr), Lane(4 * dgl),
+                                             Lane(4 * dgr), Lane(4 * dgl), Lane(4 * dgr));
   int32_t done = 0;
   for (; done + 4 <= count; done += 4) {
     const int64_t p0 = pos, p1 = p0 + step, p2 = p1 + step, p3 = p2 + step;
@@ -187,15 +187,6 @@ void MixRun(int16_t* out, const void* data, int64_t& pos, int64_t step, int32_t 
   MixFrames<Bits, Channels, Ramp>(out + 2 * done, data, pos, step, count - done, gl, gr, dgl, dgr);
 }
 
-using RunFn = void (*)(int16_t*, const void*, int64_t&, int64_t, int32_t, int32_t, int32_t, int32_t, int32_t);
-
-template <bool Ramp>
-RunFn PickRun(const SampleRecord& s) {
-  const bool stereo = s.layout == sample_mode::kStereo;
-  if (s.bits == 16) return stereo ? MixRun<16, 2, Ramp> : MixRun<16, 1, Ramp>;
-  return stereo ? MixRun<8, 2, Ramp> : MixRun<8, 1, Ramp>;
-}
-
 }  // namespace
 
 float SaturatingFamily::RampStep(int32_t from, int32_t target, int32_t length) {
@@ -212,12 +203,11 @@ void SaturatingFamily::Run(int16_t* out, const SampleRecord& sample, int64_t& po
   const int32_t sign = gains.invert_right ? -1 : 1;
   const int32_t gl = gains.left;
   const int32_t gr = gains.right * sign;
-  if (gains.ramp) {
-    PickRun<true>(sample)(out, sample.data, position, step, count, gl, gr, static_cast<int32_t>(gains.step_left),
-                          static_cast<int32_t>(gains.step_right) * sign);
-  } else {
-    PickRun<false>(sample)(out, sample.data, position, step, count, gl, gr, 0, 0);
-  }
+  const int32_t dgl = gains.ramp ? static_cast<int32_t>(gains.step_left) : 0;
+  const int32_t dgr = gains.ramp ? static_cast<int32_t>(gains.step_right) * sign : 0;
+  CallForFormat(sample, gains.ramp, [&]<int Bits, int Channels, bool Ramp>() {
+    MixRun<Bits, Channels, Ramp>(out, sample.data, position, step, count, gl, gr, dgl, dgr);
+  });
 }
 
 int16_t SaturatingFamily::Add(int16_t a, int16_t b) { return Saturate(int32_t{a} + b); }

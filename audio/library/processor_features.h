@@ -6,7 +6,7 @@ namespace zv {
 // cpuid instruction nothing is known, so both other flags stay false.
 struct ProcessorFeatures {
   bool has_cpuid = false;
-  bool has_mmx = false;        // cpuid function 1, EDX bit 23
+  bool has_mmx = false;           // cpuid function 1, EDX bit 23
   bool family6_or_later = false;  // cpuid function 1, EAX bits 8..11 at least 6
 };
 

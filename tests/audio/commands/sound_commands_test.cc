@@ -156,7 +156,8 @@ TEST_F(SoundProgramTest, TheDefaultMixerAddsVoicesWithSixteenBitSaturation) {
       files.push_back(test::TempPath("voice" + std::to_string(i) + ".wav"));
       ASSERT_TRUE(test::WriteBytes(files.back(), test::Wav16(std::vector<int16_t>(44100, c.voices[i]))));
       const std::string n = std::to_string(i + 1);
-      program += "load sound \"" + files.back() + "\", " + n + "\nplay sound " + n + "\nset sound pan " + n + ", -10000\n";
+      program += "load sound \"" + files.back() + "\", " + n + "\n";
+      program += "play sound " + n + "\nset sound pan " + n + ", -10000\n";
     }
     ASSERT_TRUE(Run(program));
     EXPECT_EQ(Error(), 0);

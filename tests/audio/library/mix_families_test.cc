@@ -4,6 +4,7 @@
 #include <cmath>
 #include <memory>
 #include <random>
+#include <tuple>
 #include <vector>
 
 #include "audio/library/audio_error.h"
@@ -28,8 +29,8 @@ TEST(MixerChoice, TheTypeFollowsTheProcessor) {
     ProcessorFeatures processor;
     int32_t runs;
   };
-  const Case cases[] = {{4, modern, 7},  {4, pentium, 6}, {4, no_mmx, 5}, {4, none, 5}, {7, pentium, 6},
-                        {6, modern, 6},  {6, no_mmx, 5},  {8, modern, 8}, {5, modern, 5}};
+  const Case cases[] = {{4, modern, 7}, {4, pentium, 6}, {4, no_mmx, 5}, {4, none, 5},  {7, pentium, 6},
+                        {6, modern, 6}, {6, no_mmx, 5},  {8, modern, 8}, {5, modern, 5}};
   for (const Case& c : cases) {
     ASSERT_TRUE(SelectMixer(c.requested, 44100, c.processor)) << c.requested;
     EXPECT_EQ(SelectedMixerType(), c.runs) << c.requested;
@@ -190,9 +191,9 @@ TEST(MixFamilies, MatchTheFrameByFrameReference) {
         v.loop_mode = loop;
         // From barely moving to many frames a step, often past a whole
         // loop; whole and half frames land exactly on the boundaries.
-        const uint64_t step = pick(0, 2) == 0 ? (uint64_t{1} << 31) * static_cast<uint64_t>(pick(1, 6))
-                                              : static_cast<uint64_t>(pick(10000000, 2000000000)) *
-                                                    static_cast<uint64_t>(pick(1, 32));
+        const uint64_t step =
+            pick(0, 2) == 0 ? (uint64_t{1} << 31) * static_cast<uint64_t>(pick(1, 6))
+                            : static_cast<uint64_t>(pick(10000000, 2000000000)) * static_cast<uint64_t>(pick(1, 32));
         v.step_int = static_cast<uint32_t>(step >> 32);
         v.step_frac = static_cast<uint32_t>(step);
         v.position = static_cast<uint32_t>(pick(0, s.loop_start + s.loop_length - 1));
@@ -226,13 +227,11 @@ TEST(MixFamilies, MatchTheFrameByFrameReference) {
           }
         }
         for (size_t n = 0; n < mixed.size(); ++n) {
-          const SoftwareVoice& a = mixed[n]->channel.voice;
-          const SoftwareVoice& b = expected[n]->channel.voice;
-          ASSERT_EQ(a.sample == nullptr, b.sample == nullptr) << "trial " << trial << " voice " << n;
-          ASSERT_EQ(a.position, b.position) << "trial " << trial << " voice " << n;
-          ASSERT_EQ(a.fraction, b.fraction) << "trial " << trial << " voice " << n;
-          ASSERT_EQ(a.direction, b.direction) << "trial " << trial << " voice " << n;
-          ASSERT_EQ(a.ramp_count, b.ramp_count) << "trial " << trial << " voice " << n;
+          auto state = [](const SoftwareVoice& v) {
+            return std::tuple(v.sample != nullptr, v.position, v.fraction, v.direction, v.ramp_count);
+          };
+          ASSERT_EQ(state(mixed[n]->channel.voice), state(expected[n]->channel.voice))
+              << "trial " << trial << " voice " << n;
         }
         // A program changes a voice between blocks; its gains ramp anew.
         const size_t n = static_cast<size_t>(pick(0, count - 1));

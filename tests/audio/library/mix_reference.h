@@ -38,7 +38,8 @@ class ReferenceMixer {
       if (v.surround && !v.mute) target_left = target_right = v.half_volume;
       if (!(v.ramp_count > 0 && v.ramp_target_left == target_left && v.ramp_target_right == target_right)) {
         v.ramp_count = 0;
-        if (v.ramp_left != target_left * 256 || v.ramp_right != target_right * 256) StartRamp(v, target_left, target_right);
+        if (v.ramp_left != target_left * 256 || v.ramp_right != target_right * 256)
+          StartRamp(v, target_left, target_right);
         ramp_left = static_cast<float>(v.ramp_left);
         ramp_right = static_cast<float>(v.ramp_right);
       }
@@ -78,7 +79,8 @@ class ReferenceMixer {
     const int32_t to_left = target_left * 256 - v.ramp_left;
     const int32_t to_right = target_right * 256 - v.ramp_right;
     v.ramp_step_left = saturating_ ? static_cast<float>(to_left / ramp_length_) : static_cast<float>(to_left) / length;
-    v.ramp_step_right = saturating_ ? static_cast<float>(to_right / ramp_length_) : static_cast<float>(to_right) / length;
+    v.ramp_step_right =
+        saturating_ ? static_cast<float>(to_right / ramp_length_) : static_cast<float>(to_right) / length;
     v.ramp_count = ramp_length_;
     v.ramp_target_left = target_left;
     v.ramp_target_right = target_right;
