@@ -32,6 +32,7 @@ set(ZV_UNITY_ALONE
   audio/library/formats/wav_reader.cc
   audio/library/formats/xm_loader.cc
   audio/library/formats/xm_player.cc
+  audio/library/mix_saturating.cc
   audio/library/sample.cc
   audio/library/sdl_driver.cc
   compiler/statement.cc

@@ -59,7 +59,7 @@ struct SoftwareVoice {
   uint8_t loop_mode = kLoopModeOff;
   int32_t ramp_left = 0;      // 24.8 fixed point of a 0..255 gain
   int32_t ramp_right = 0;
-  float ramp_step_left = 0;   // per frame, 24.8 units
+  float ramp_step_left = 0;   // per frame, 24.8 units (whole ones in the saturating family)
   float ramp_step_right = 0;
   int32_t ramp_count = 0;
   int32_t ramp_target_left = 0;

@@ -99,7 +99,7 @@ void* ChannelMixCallback(void* block, void* buffer, int32_t frames, void* user) 
   (void)block;
   auto* unit = static_cast<DspUnit*>(user);
   if (unit == nullptr || unit->channels.Empty()) return buffer;
-  MixVoices(static_cast<float*>(buffer), unit->channels, frames, GetReverbSendBus(frames));
+  MixVoices(buffer, unit->channels, frames, GetReverbSendBus(frames));
   return buffer;
 }
 

@@ -10,7 +10,8 @@ namespace zv {
 // from the lowest priority to the highest: a unit gets the block's place in
 // the work buffer, the buffer the unit before it returned, the block's
 // length in frames and its user value, and returns the buffer for the next
-// unit. Work-buffer frames are two floats (left, right) on the 16-bit scale.
+// unit. Work-buffer frames are those of the chosen mixer family
+// (mix_routines.h): two floats on the 16-bit scale, or two 16-bit values.
 using DspCallback = void* (*)(void* block, void* buffer, int32_t frames, void* user);
 
 struct DspUnit {

@@ -1,92 +1,35 @@
 #include "audio/library/mix_routines.h"
 
 #include <algorithm>
-#include <array>
-#include <cmath>
-#include <cstring>
 #include <vector>
 
 #include "audio/library/audio_error.h"
 #include "audio/library/channel.h"
+#include "audio/library/mix_family.h"
 #include "audio/library/sample.h"
 
 namespace zv {
 namespace {
 
-int32_t g_ramp_length = 128;
-
-// Entry i: i * 32767 / 127 below 128, (i - 256) * 32768 / 128 from 128.
-const std::array<float, 256>& Sample8Table() {
-  static const std::array<float, 256> table = [] {
-    std::array<float, 256> t{};
-    for (int i = 0; i < 256; ++i) t[static_cast<size_t>(i)] = i < 128 ? i * 32767.0f / 127.0f : (i - 256) * 256.0f;
-    return t;
-  }();
-  return table;
-}
-
-constexpr float kFractionScale = 1.0f / 4294967296.0f;
-
-// Reads value `channel` of frame `index` of a sample as a float on the
-// 16-bit scale.
-template <int Bits, int Channels>
-struct Reader {
-  const void* data;
-  float operator()(int64_t index, int channel) const {
-    if constexpr (Bits == 16) {
-      return static_cast<const int16_t*>(data)[index * Channels + channel];
-    } else {
-      return Sample8Table()[static_cast<const uint8_t*>(data)[index * Channels + channel]];
-    }
-  }
+// The chosen family's routines over untyped work frames.
+struct MixRoutines {
+  void (*mix)(void* buffer, VoiceLink& list, int32_t frames, float* send);
+  void (*clear)(void* buffer, int32_t frames);
+  void (*clip_copy)(int16_t* destination, const void* buffer, int32_t frames);
+  void (*add_float)(void* buffer, const float* left_right, int32_t frames, float scale);
+  void (*add_int16)(void* buffer, const int16_t* left_right, int32_t frames);
+  int32_t frame_bytes;
 };
 
-// Mixes `count` frames of one voice into `out`, moving `pos` by `step` each
-// frame; gains move by their deltas each frame when Ramp is set.
-template <int Bits, int Channels, bool Ramp>
-void MixRun(float* out, const void* data, int64_t& pos, int64_t step, int32_t count, float gl, float gr, float dgl,
-            float dgr) {
-  const Reader<Bits, Channels> read{data};
-  for (int32_t i = 0; i < count; ++i) {
-    const int64_t index = pos >> 32;
-    const float frac = static_cast<float>(static_cast<uint32_t>(pos)) * kFractionScale;
-    if constexpr (Channels == 1) {
-      const float s0 = read(index, 0);
-      const float s = s0 + (read(index + 1, 0) - s0) * frac;
-      out[0] += s * gl;
-      out[1] += s * gr;
-    } else {
-      const float l0 = read(index, 0);
-      const float r0 = read(index, 1);
-      out[0] += (l0 + (read(index + 1, 0) - l0) * frac) * gl;
-      out[1] += (r0 + (read(index + 1, 1) - r0) * frac) * gr;
-    }
-    out += 2;
-    pos += step;
-    if constexpr (Ramp) {
-      gl += dgl;
-      gr += dgr;
-    }
-  }
-}
-
-using RunFn = void (*)(float*, const void*, int64_t&, int64_t, int32_t, float, float, float, float);
-
-RunFn PickRun(const SampleRecord& s, bool ramp) {
-  const bool stereo = s.layout == 0x40;
-  if (s.bits == 16) {
-    if (stereo) return ramp ? MixRun<16, 2, true> : MixRun<16, 2, false>;
-    return ramp ? MixRun<16, 1, true> : MixRun<16, 1, false>;
-  }
-  if (stereo) return ramp ? MixRun<8, 2, true> : MixRun<8, 2, false>;
-  return ramp ? MixRun<8, 1, true> : MixRun<8, 1, false>;
-}
+int32_t g_ramp_length = 128;
+int32_t g_mixer_type = 0;
 
 // Frames until `distance` (32.32) is covered at `step`, rounded up.
 int64_t FramesToCover(int64_t distance, int64_t step) { return distance / step + (distance % step != 0 ? 1 : 0); }
 
-// Starts, continues or ends the gain ramp toward the targets; true while a
-// ramp runs.
+// Starts, continues or ends the gain ramp toward the targets (0..255); true
+// while a ramp runs.
+template <typename Family>
 bool UpdateRamp(SoftwareVoice& v, int32_t target_left, int32_t target_right) {
   if (v.ramp_count > 0 && v.ramp_target_left == target_left && v.ramp_target_right == target_right) return true;
   if (v.ramp_left == target_left * 256 && v.ramp_right == target_right * 256) {
@@ -94,16 +37,34 @@ bool UpdateRamp(SoftwareVoice& v, int32_t target_left, int32_t target_right) {
     v.ramp_step_left = v.ramp_step_right = 0;
     return false;
   }
-  const float length = static_cast<float>(g_ramp_length);
-  v.ramp_step_left = static_cast<float>(target_left * 256 - v.ramp_left) / length;
-  v.ramp_step_right = static_cast<float>(target_right * 256 - v.ramp_right) / length;
+  v.ramp_step_left = Family::RampStep(v.ramp_left, target_left * 256, g_ramp_length);
+  v.ramp_step_right = Family::RampStep(v.ramp_right, target_right * 256, g_ramp_length);
   v.ramp_count = g_ramp_length;
   v.ramp_target_left = target_left;
   v.ramp_target_right = target_right;
   return true;
 }
 
-void MixVoice(float* out, ChannelRecord& channel, int32_t frames) {
+// Moves a ramp `frames` frames on; at its end the values are the targets.
+template <typename Family>
+void AdvanceRamp(SoftwareVoice& v, int32_t frames) {
+  v.ramp_count -= frames;
+  if (v.ramp_count <= 0) {
+    v.ramp_count = 0;
+    v.ramp_step_left = v.ramp_step_right = 0;
+    v.ramp_left = v.ramp_target_left * 256;
+    v.ramp_right = v.ramp_target_right * 256;
+  } else {
+    v.ramp_left = Family::AdvanceRamp(v.ramp_left, v.ramp_step_left, frames);
+    v.ramp_right = Family::AdvanceRamp(v.ramp_right, v.ramp_step_right, frames);
+  }
+}
+
+// Mixes one voice into `frames` work frames: runs of frames up to the loop
+// boundary in the voice's direction (or the ramp's end), then the loop,
+// the turn or the end of the sound.
+template <typename Family>
+void MixVoice(typename Family::Value* out, ChannelRecord& channel, int32_t frames) {
   SoftwareVoice& v = channel.voice;
   SampleRecord* s = v.sample;
   if (s == nullptr || s->data == nullptr || channel.paused || s->length < 1) return;
@@ -127,36 +88,29 @@ void MixVoice(float* out, ChannelRecord& channel, int32_t frames) {
     int32_t target_left = v.mute ? 0 : v.left_gain;
     int32_t target_right = v.mute ? 0 : v.right_gain;
     if (v.surround && !v.mute) target_left = target_right = v.half_volume;
-    const bool ramping = count > 0 && UpdateRamp(v, target_left, target_right);
+    const bool ramping = count > 0 && UpdateRamp<Family>(v, target_left, target_right);
     if (ramping) count = std::min<int64_t>(count, v.ramp_count);
     const bool at_boundary = count == to_boundary;
     const int64_t signed_step = backward ? -step : step;
-    const float invert = v.surround ? -1.0f : 1.0f;
 
     if (count > 0) {
-      const int32_t n = static_cast<int32_t>(count);
+      const auto n = static_cast<int32_t>(count);
+      RunGains gains;
+      gains.invert_right = v.surround != 0;
       if (ramping) {
-        const float gl = static_cast<float>(v.ramp_left) / (256.0f * 255.0f);
-        const float gr = static_cast<float>(v.ramp_right) / (256.0f * 255.0f);
-        const float dgl = v.ramp_step_left / (256.0f * 255.0f);
-        const float dgr = v.ramp_step_right / (256.0f * 255.0f);
-        PickRun(*s, true)(out + done * 2, s->data, pos, signed_step, n, gl, gr * invert, dgl, dgr * invert);
-        v.ramp_count -= n;
-        if (v.ramp_count <= 0) {
-          v.ramp_count = 0;
-          v.ramp_step_left = v.ramp_step_right = 0;
-          v.ramp_left = v.ramp_target_left * 256;
-          v.ramp_right = v.ramp_target_right * 256;
-        } else {
-          v.ramp_left += static_cast<int32_t>(std::lround(v.ramp_step_left * static_cast<float>(n)));
-          v.ramp_right += static_cast<int32_t>(std::lround(v.ramp_step_right * static_cast<float>(n)));
-        }
+        gains.left = v.ramp_left;
+        gains.right = v.ramp_right;
+        gains.step_left = v.ramp_step_left;
+        gains.step_right = v.ramp_step_right;
+        gains.ramp = true;
+        Family::Run(out + done * 2, *s, pos, signed_step, n, gains);
+        AdvanceRamp<Family>(v, n);
       } else if (target_left == 0 && target_right == 0) {
         pos += signed_step * count;
       } else {
-        const float gl = static_cast<float>(target_left) / 255.0f;
-        const float gr = static_cast<float>(target_right) / 255.0f * invert;
-        PickRun(*s, false)(out + done * 2, s->data, pos, signed_step, n, gl, gr, 0, 0);
+        gains.left = target_left * 256;
+        gains.right = target_right * 256;
+        Family::Run(out + done * 2, *s, pos, signed_step, n, gains);
       }
       done += n;
     }
@@ -189,56 +143,103 @@ void MixVoice(float* out, ChannelRecord& channel, int32_t frames) {
   v.fraction = static_cast<uint32_t>(pos);
 }
 
-}  // namespace
-
-float Sample8ToFloat(uint8_t byte) { return Sample8Table()[byte]; }
-
-bool SelectMixer(int32_t mixer_type, int32_t mix_rate) {
-  // Every type (4 the best available, 5 and 8 float, 6 and 7 the saturating
-  // kinds) is served by the one portable float family.
-  if (mixer_type < 4 || mixer_type > 8) {
-    SetAudioError(audio_error::kDeviceSetup);
-    return false;
-  }
-  g_ramp_length = std::max(1, mix_rate * 128 / 44100);
-  (void)Sample8Table();
-  return true;
-}
-
-int32_t RampLength() { return g_ramp_length; }
-
-void MixVoices(float* buffer, VoiceLink& list, int32_t frames, float* send) {
-  if (buffer == nullptr || frames <= 0) return;
+template <typename Family>
+void MixList(void* buffer, VoiceLink& list, int32_t frames, float* send) {
+  using Value = typename Family::Value;
+  auto* out = static_cast<Value*>(buffer);
   const size_t values = static_cast<size_t>(frames) * 2;
   for (VoiceLink* link = list.next; link != &list; link = link->next) {
     ChannelRecord& channel = *static_cast<ChannelRecord*>(link);
     const float gain = channel.voice.reverb_send;
     if (send == nullptr || !(gain > 0.0f) || channel.voice.sample == nullptr || channel.paused) {
-      MixVoice(buffer, channel, frames);
+      MixVoice<Family>(out, channel, frames);
       continue;
     }
-    // The voice alone first, so that it can go both ways.
-    thread_local std::vector<float> alone;
-    alone.assign(values, 0.0f);
-    MixVoice(alone.data(), channel, frames);
+    // The voice alone first, so that it can go both ways; adding it then
+    // gives what mixing it straight in would.
+    thread_local std::vector<Value> alone;
+    alone.assign(values, Value{0});
+    MixVoice<Family>(alone.data(), channel, frames);
     for (size_t i = 0; i < values; ++i) {
-      buffer[i] += alone[i];
-      send[i] += alone[i] * gain;
+      out[i] = Family::Add(out[i], alone[i]);
+      send[i] += static_cast<float>(alone[i]) * gain;
     }
   }
 }
 
-void ClearFrames(float* buffer, int32_t frames) {
-  if (buffer && frames > 0) std::memset(buffer, 0, static_cast<size_t>(frames) * 2 * sizeof(float));
+template <typename Family>
+constexpr MixRoutines RoutinesOf() {
+  using Value = typename Family::Value;
+  return MixRoutines{
+      MixList<Family>,
+      [](void* buffer, int32_t frames) { Family::Clear(static_cast<Value*>(buffer), frames); },
+      [](int16_t* destination, const void* buffer, int32_t frames) {
+        Family::ClipCopy(destination, static_cast<const Value*>(buffer), frames);
+      },
+      [](void* buffer, const float* left_right, int32_t frames, float scale) {
+        Family::AddFloat(static_cast<Value*>(buffer), left_right, frames, scale);
+      },
+      [](void* buffer, const int16_t* left_right, int32_t frames) {
+        Family::AddInt16(static_cast<Value*>(buffer), left_right, frames);
+      },
+      static_cast<int32_t>(2 * sizeof(Value)),
+  };
 }
 
-void ClipCopyFrames(int16_t* destination, const float* buffer, int32_t frames) {
-  if (destination == nullptr || buffer == nullptr || frames <= 0) return;
-  for (int32_t i = 0; i < frames * 2; ++i) {
-    const float v = std::nearbyint(buffer[i]);
-    // Written so that a NaN from a program's unit comes out as -32768.
-    destination[i] = static_cast<int16_t>(v >= 32767.0f ? 32767 : v > -32768.0f ? static_cast<int32_t>(v) : -32768);
+constexpr MixRoutines kFloatRoutines = RoutinesOf<FloatFamily>();
+constexpr MixRoutines kSaturatingRoutines = RoutinesOf<SaturatingFamily>();
+
+const MixRoutines* g_routines = &kFloatRoutines;
+
+}  // namespace
+
+int32_t ResolveMixerType(int32_t type, const ProcessorFeatures& processor) {
+  if (type == 4) type = 7;
+  if (type == 7 && !processor.family6_or_later) type = 6;
+  if ((type == 6 || type == 7) && !processor.has_mmx) type = 5;
+  return type;
+}
+
+bool SelectMixer(int32_t mixer_type, int32_t mix_rate) {
+  return SelectMixer(mixer_type, mix_rate, DetectProcessorFeatures());
+}
+
+bool SelectMixer(int32_t mixer_type, int32_t mix_rate, const ProcessorFeatures& processor) {
+  const int32_t type = ResolveMixerType(mixer_type, processor);
+  if (type == 5 || type == 8) {
+    g_routines = &kFloatRoutines;
+  } else if (type == 6 || type == 7) {
+    g_routines = &kSaturatingRoutines;
+  } else {
+    SetAudioError(audio_error::kDeviceSetup);
+    return false;
   }
+  g_mixer_type = type;
+  g_ramp_length = std::max(1, mix_rate * 128 / 44100);
+  return true;
+}
+
+int32_t SelectedMixerType() { return g_mixer_type; }
+int32_t WorkFrameBytes() { return g_routines->frame_bytes; }
+int32_t RampLength() { return g_ramp_length; }
+
+void MixVoices(void* buffer, VoiceLink& list, int32_t frames, float* send) {
+  if (buffer == nullptr || frames <= 0) return;
+  g_routines->mix(buffer, list, frames, send);
+}
+
+void ClearFrames(void* buffer, int32_t frames) { g_routines->clear(buffer, frames); }
+
+void ClipCopyFrames(int16_t* destination, const void* buffer, int32_t frames) {
+  g_routines->clip_copy(destination, buffer, frames);
+}
+
+void AddFloatFrames(void* buffer, const float* left_right, int32_t frames, float scale) {
+  if (buffer && left_right && frames > 0) g_routines->add_float(buffer, left_right, frames, scale);
+}
+
+void AddInt16Frames(void* buffer, const int16_t* left_right, int32_t frames) {
+  if (buffer && left_right && frames > 0) g_routines->add_int16(buffer, left_right, frames);
 }
 
 void ConvertInt32Frames(int16_t* destination, const int32_t* source, int32_t frames) {

@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstddef>
 #include <cstring>
+#include <memory>
+#include <new>
 #include <thread>
 #include <vector>
 
@@ -28,7 +31,9 @@ struct MixerState {
   int32_t block_length = 0;
   int32_t total_length = 0;
   int32_t block_count = 0;
-  std::vector<float> work;
+  // The work buffer, in frames of the chosen family (from the default new
+  // alignment of 16 bytes).
+  std::unique_ptr<std::byte[]> work;
   std::atomic<int32_t> next_block{0};
   int32_t block_start_bytes = 0;
   std::atomic<bool> stop{false};
@@ -44,6 +49,7 @@ struct MixerState {
   DspUnit* reverb_unit = nullptr;
   SoftwareReverb reverb;
   std::vector<float> reverb_send;  // what the channels send into the reverb this block
+  std::vector<float> reverb_wet;   // the tail it makes, before it joins the work frames
   bool offline = false;
   int32_t generation = 0;
   std::vector<int16_t> pending;  // offline: what is left of the last block
@@ -58,19 +64,23 @@ MixerState& Mixer() {
 // ---- Built-in DSP units ---------------------------------------------------
 
 void* ClearCallback(void*, void* buffer, int32_t frames, void*) {
-  ClearFrames(static_cast<float*>(buffer), frames);
+  ClearFrames(buffer, frames);
   return buffer;
 }
 
 void* SongCallback(void*, void* buffer, int32_t frames, void*) {
-  if (GetSongHooks().mix_songs) GetSongHooks().mix_songs(static_cast<float*>(buffer), frames);
+  if (GetSongHooks().mix_songs) GetSongHooks().mix_songs(buffer, frames);
   return buffer;
 }
 
 void* ReverbCallback(void*, void* buffer, int32_t frames, void*) {
   MixerState& m = Mixer();
-  if (m.reverb.Active() && static_cast<size_t>(frames) * 2 <= m.reverb_send.size())
-    m.reverb.Process(static_cast<float*>(buffer), m.reverb_send.data(), frames);
+  const size_t values = static_cast<size_t>(frames) * 2;
+  if (m.reverb.Active() && values <= m.reverb_send.size() && values <= m.reverb_wet.size()) {
+    std::fill(m.reverb_wet.begin(), m.reverb_wet.begin() + static_cast<ptrdiff_t>(values), 0.0f);
+    m.reverb.Process(m.reverb_wet.data(), m.reverb_send.data(), frames);
+    AddFloatFrames(buffer, m.reverb_wet.data(), frames);
+  }
   return buffer;
 }
 
@@ -81,9 +91,8 @@ void* OutputCallback(void*, void* buffer, int32_t frames, void*) {
   void* p2 = nullptr;
   int32_t l1 = 0, l2 = 0;
   if (!out->ops.lock(*out, Mixer().block_start_bytes, frames * 4, &p1, &p2, &l1, &l2)) return buffer;
-  const auto* work = static_cast<const float*>(buffer);
-  ClipCopyFrames(static_cast<int16_t*>(p1), work, l1 / 4);
-  ClipCopyFrames(static_cast<int16_t*>(p2), work + (l1 / 4) * 2, l2 / 4);
+  ClipCopyFrames(static_cast<int16_t*>(p1), buffer, l1 / 4);
+  ClipCopyFrames(static_cast<int16_t*>(p2), OffsetFrames(buffer, l1 / 4), l2 / 4);
   out->ops.unlock(*out, p1, p2, l1, l2);
   return buffer;
 }
@@ -343,9 +352,9 @@ bool SetupMixer(int32_t mix_rate) {
   m.total_length = std::max(m.block_length * (setting / 25), m.block_length * 2);
   m.block_count = m.total_length / m.block_length;
   if (!SelectMixer(lib.mixer_type, mix_rate)) return false;
-  try {
-    m.work.assign(static_cast<size_t>(m.total_length) * 2, 0.0f);
-  } catch (...) {
+  lib.mixer_type = SelectedMixerType();
+  m.work.reset(new (std::nothrow) std::byte[static_cast<size_t>(m.total_length) * WorkFrameBytes()]());
+  if (m.work == nullptr) {
     SetAudioError(audio_error::kOutOfMemory);
     return false;
   }
@@ -373,6 +382,7 @@ bool SetupMixer(int32_t mix_rate) {
     m.reverb = SoftwareReverb{};
     m.reverb.Configure(mix_rate);
     m.reverb_send.assign(static_cast<size_t>(m.total_length) * 2, 0.0f);
+    m.reverb_wet.assign(static_cast<size_t>(m.total_length) * 2, 0.0f);
   }
   m.mix_unit->user = m.mix_unit;
   for (DspUnit* unit : {m.clear_unit, m.mix_unit, m.song_unit, m.output_unit, m.reverb_unit})
@@ -387,9 +397,9 @@ void ShutdownMixer() {
   ++m.generation;
   m.clear_unit = m.mix_unit = m.song_unit = m.output_unit = m.reverb_unit = nullptr;
   m.reverb_send.clear();
+  m.reverb_wet.clear();
   m.idle.Reset();
-  m.work.clear();
-  m.work.shrink_to_fit();
+  m.work.reset();
   m.pending.clear();
 }
 
@@ -416,16 +426,16 @@ void StopMixerThread() {
 void MixBlock(int32_t sample_offset, int32_t sample_count) {
   MixerState& m = Mixer();
   MixerGuard guard(MixerMutex());
-  if (Lib().mixer_channel.sample == nullptr || m.work.empty()) return;
+  if (Lib().mixer_channel.sample == nullptr || m.work == nullptr) return;
   if (sample_offset < 0 || sample_count <= 0 || sample_offset + sample_count > m.total_length) return;
   m.block_start_bytes = sample_offset * 4;
-  RunDspChain(m.work.data() + static_cast<size_t>(sample_offset) * 2, sample_count);
+  RunDspChain(OffsetFrames(m.work.get(), sample_offset), sample_count);
 }
 
 void ClearMixBuffers() {
   MixerState& m = Mixer();
   MixerGuard guard(MixerMutex());
-  ClearFrames(m.work.data(), m.total_length);
+  ClearFrames(m.work.get(), m.total_length);
   SampleRecord* out = Lib().mix_buffer;
   if (out == nullptr) return;
   void* p1 = nullptr;
@@ -489,7 +499,7 @@ float* GetReverbSendBus(int32_t frames) {
   return m.reverb_send.data();
 }
 
-void MixVoiceList(float* buffer, VoiceLink& list, int32_t frames) {
+void MixVoiceList(void* buffer, VoiceLink& list, int32_t frames) {
   MixerGuard guard(MixerMutex());
   MixVoices(buffer, list, frames);
 }
@@ -506,7 +516,7 @@ void ReturnVoiceToIdleList(ChannelRecord& channel) {
   channel.voice.in_list = 0;
 }
 
-bool MixBuffers(float* destination, const void* data, int32_t length, int32_t frequency, int32_t volume, int32_t pan,
+bool MixBuffers(void* destination, const void* data, int32_t length, int32_t frequency, int32_t volume, int32_t pan,
                 uint32_t mode) {
   mode = NormaliseSampleMode(mode);
   if (!Lib().initialised) {

@@ -48,7 +48,7 @@ float GetMixerCpuLoad();
 
 // Mixes every voice of `list` into `frames` work-buffer frames at `buffer`
 // with the current mixing routine (the song engine mixes its own lists).
-void MixVoiceList(float* buffer, VoiceLink& list, int32_t frames);
+void MixVoiceList(void* buffer, VoiceLink& list, int32_t frames);
 // Moves a voice to the tail of `list` (or back to the idle list) and marks
 // whether a list of its owner keeps it.
 void MoveVoiceToList(ChannelRecord& channel, VoiceLink& list);
@@ -63,8 +63,9 @@ void GetMixerReverb(int32_t* environment, float* level, float* decay_time, float
 // or null while the reverb is off.
 float* GetReverbSendBus(int32_t frames);
 
-// Mixes raw sample data once into a caller's buffer of work-buffer frames.
-bool MixBuffers(float* destination, const void* data, int32_t length, int32_t frequency, int32_t volume,
+// Mixes raw sample data once into a caller's buffer of work-buffer frames
+// (in the format of the chosen mixer family, mix_routines.h).
+bool MixBuffers(void* destination, const void* data, int32_t length, int32_t frequency, int32_t volume,
                 int32_t pan, uint32_t mode);
 
 // Offline mixing: with it set before InitAudio, no mixer thread runs and

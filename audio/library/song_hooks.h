@@ -10,9 +10,9 @@ struct SampleRecord;
 // installs these at start-up (each may stay null: then there are no songs).
 struct SongHooks {
   // The songs unit (priority 200): plays every playing song into the block,
-  // `frames` work-buffer frames at `buffer`. Runs on the mixer thread with
-  // the mixer lock held, once per block.
-  void (*mix_songs)(float* buffer, int32_t frames) = nullptr;
+  // `frames` work-buffer frames at `buffer` (mix_routines.h). Runs on the
+  // mixer thread with the mixer lock held, once per block.
+  void (*mix_songs)(void* buffer, int32_t frames) = nullptr;
   // CloseAudio: stops every playing song, then shuts MIDI down.
   void (*stop_all_songs)() = nullptr;
   void (*shutdown_midi)() = nullptr;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "audio/library/library.h"
+#include "audio/library/mix_routines.h"
 #include "audio/library/mixer.h"
 
 namespace zv {
@@ -38,11 +39,10 @@ bool SoundFeedUnit::Active() const {
 
 void* SoundFeedUnit::Mix(void*, void* buffer, int32_t frames, void* user) {
   auto* feed = static_cast<SoundFeedUnit*>(user);
-  auto* out = static_cast<float*>(buffer);
-  if (feed == nullptr || out == nullptr || frames <= 0) return buffer;
+  if (feed == nullptr || buffer == nullptr || frames <= 0) return buffer;
   const int32_t wanted = std::min(frames, static_cast<int32_t>(feed->frames_.size() / 2));
   const int32_t got = std::clamp(feed->reader_(feed->frames_.data(), wanted), 0, wanted);
-  for (size_t i = 0; i < static_cast<size_t>(got) * 2; ++i) out[i] += feed->frames_[i];
+  AddInt16Frames(buffer, feed->frames_.data(), got);
   return buffer;
 }
 

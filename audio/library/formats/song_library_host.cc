@@ -8,6 +8,7 @@
 #include "audio/library/formats/file_layer.h"
 #include "audio/library/formats/midi_song.h"
 #include "audio/library/library.h"
+#include "audio/library/mix_routines.h"
 #include "audio/library/mixer.h"
 #include "audio/library/sample.h"
 #include "audio/library/song_hooks.h"
@@ -124,14 +125,12 @@ void LibrarySongHost::SetChannelStartOffset(int32_t index, int32_t frames) {
 void LibrarySongHost::MixSongChannels(Song& song, void* buffer, int32_t frame_offset, int32_t frames) {
   auto it = lists_.find(&song);
   if (it == lists_.end() || it->second->Empty()) return;
-  MixVoiceList(static_cast<float*>(buffer) + 2 * frame_offset, *it->second, frames);
+  MixVoiceList(OffsetFrames(buffer, frame_offset), *it->second, frames);
 }
 
 void LibrarySongHost::AddStereoFrames(void* buffer, int32_t frame_offset, const float* left_right,
                                       int32_t frames) {
-  // The work buffer holds floats on the 16-bit scale.
-  float* out = static_cast<float*>(buffer) + 2 * frame_offset;
-  for (int32_t i = 0; i < 2 * frames; ++i) out[i] += left_right[i] * 32768.0f;
+  AddFloatFrames(OffsetFrames(buffer, frame_offset), left_right, frames, 32768.0f);
 }
 
 bool LibrarySongHost::PrepareSample(SongSample& sample) {
@@ -195,7 +194,7 @@ void LibrarySongHost::ClearError() { ClearAudioErrorOnLibraryThread(); }
 
 void InstallLibrarySongHooks() {
   SongHooks hooks;
-  hooks.mix_songs = [](float* buffer, int32_t frames) { LibrarySongs().MixSongs(buffer, frames); };
+  hooks.mix_songs = [](void* buffer, int32_t frames) { LibrarySongs().MixSongs(buffer, frames); };
   hooks.stop_all_songs = [] { LibrarySongs().StopAllSongs(); };
   hooks.shutdown_midi = [] { LibrarySongs().ShutdownMidi(); };
   hooks.reapply_song_tempos = [] { LibrarySongs().ReapplyTempos(); };

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "audio/library/dsp_unit.h"
+#include "audio/library/mix_routines.h"
 #include "tests/audio/library/audio_test_util.h"
 
 namespace zv {
@@ -75,9 +76,10 @@ TEST_F(AudioLibraryTest, EmptyChannelListLeavesTheBufferAlone) {
 TEST_F(AudioLibraryTest, SongUnitHandsTheBlockToTheSongEngine) {
   static int32_t frames_seen = 0;
   SongHooks hooks;
-  hooks.mix_songs = [](float* buffer, int32_t frames) {
+  hooks.mix_songs = [](void* buffer, int32_t frames) {
     frames_seen += frames;
-    for (int32_t i = 0; i < frames * 2; ++i) buffer[i] += 1000.0f;
+    const std::vector<float> song(static_cast<size_t>(frames) * 2, 1000.0f);
+    AddFloatFrames(buffer, song.data(), frames);
   };
   SetSongHooks(hooks);
   const std::vector<int16_t> out = Mix(GetMixBlockLength());
@@ -96,7 +98,7 @@ TEST_F(AudioLibraryTest, ChannelsStartedOnAUnitAreMixedThere) {
   ASSERT_NE(h, kChooseChannel);
   EXPECT_FALSE(late->channels.Empty());
   const std::vector<int16_t> out = Mix(GetMixBlockLength());
-  EXPECT_EQ(out[600], 2000);
+  EXPECT_EQ(out[600], test::SaturatingGain(2000));
   // Freeing the unit gives its voices back; the sound no longer mixes.
   FreeDspUnit(late);
   EXPECT_EQ(Mix(GetMixBlockLength())[600], 0);

@@ -131,7 +131,7 @@ TEST_F(MemoryDeviceTest, OutputGoesToTheDeviceBuffer) {
   const std::vector<int16_t> heard = backend_.Played();
   ASSERT_EQ(heard.size(), mixed.size());
   EXPECT_EQ(heard, mixed);
-  EXPECT_EQ(heard[2 * 1000], 3000);
+  EXPECT_EQ(heard[2 * 1000], test::SaturatingGain(3000));
   EXPECT_EQ(GetChannelPosition(kMixerChannel), 2208u);
 }
 
@@ -187,7 +187,7 @@ TEST_F(MemoryDeviceTest, TheMixerThreadFeedsTheDevice) {
     backend_.Play(552);
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
     const std::vector<int16_t> heard = backend_.Played();
-    for (size_t i = 0; i < heard.size() && !found; i += 2) found = heard[i] == -1234;
+    for (size_t i = 0; i < heard.size() && !found; i += 2) found = heard[i] == test::SaturatingGain(-1234);
   }
   EXPECT_TRUE(found);
 }
