@@ -5,7 +5,6 @@
 
 #include "audio/library/output_driver.h"
 #include "audio/library/recording.h"
-#include "audio/library/reverb.h"
 #include "audio/library/sample.h"
 #include "platform/audio/headless/headless_audio.h"
 #include "tests/audio/library/audio_test_util.h"
@@ -37,14 +36,14 @@ TEST_F(AudioLibraryTest, NoSoundDriverCannotRecord) {
   EXPECT_TRUE(StopRecording());
 }
 
-// The device driver over an in-memory device whose capture the test feeds.
+// The wave-out driver over an in-memory device whose capture the test feeds.
 class MemoryDeviceTest : public ::testing::Test {
  protected:
   void SetUp() override {
     CloseAudio();
     SetAudioBackend(&backend_);
     SetOfflineMixing(true);
-    SetOutputType(kOutputDirect);
+    SetOutputType(kOutputWave);
     ASSERT_TRUE(InitAudio(44100, 4, 0)) << GetAudioError();
   }
   void TearDown() override {
@@ -135,31 +134,7 @@ TEST_F(MemoryDeviceTest, OutputGoesToTheDeviceBuffer) {
   EXPECT_EQ(GetChannelPosition(kMixerChannel), 2208u);
 }
 
-// The default kind's reverb is the mixer's room: it checks the environment
-// number, keeps what a leave-unchanged value leaves, and reports what plays.
-TEST_F(MemoryDeviceTest, TheDefaultDeviceReverbIsTheMixersRoom) {
-  EXPECT_FALSE(SetReverbEnvironment(26, 0, 0, 0));
-  EXPECT_EQ(GetAudioError(), audio_error::kBadParameter);
-  EXPECT_FALSE(SetReverbEnvironment(-1, 0, 0, 0));
-  EXPECT_TRUE(SetReverbEnvironment(3, 0.5f, 1.0f, 0.5f));
-  EXPECT_TRUE(SetReverbEnvironment(kReverbLeaveUnchanged, 0.25f, kReverbLeaveUnchangedFloat,
-                                   kReverbLeaveUnchangedFloat));
-  int32_t environment = 0;
-  float volume = 0, decay = 0, damping = 0;
-  EXPECT_TRUE(GetReverbEnvironment(&environment, &volume, &decay, &damping));
-  EXPECT_EQ(environment, 3);
-  EXPECT_EQ(volume, 0.25f);
-  EXPECT_EQ(decay, 1.0f);
-  EXPECT_EQ(damping, 0.5f);
-  ReverbProperties p;
-  EXPECT_FALSE(SetReverbProperties(p));
-  EXPECT_EQ(GetAudioError(), audio_error::kPropertyUnsupported);
-}
-
 TEST_F(MemoryDeviceTest, TheWaveKindKeepsReverbSettings) {
-  CloseAudio();
-  SetOutputType(kOutputWave);
-  ASSERT_TRUE(InitAudio(44100, 4, 0));
   EXPECT_EQ(GetBufferSetting(), 400);  // the wave-out kind's 200 ms, doubled
   EXPECT_TRUE(SetReverbEnvironment(3, 0.5f, 1.0f, 0.5f));
   int32_t environment = 0;

@@ -42,7 +42,7 @@ bool WaitFor(const std::function<bool()>& done) {
 }
 
 TEST_F(SdlOutputTest, TheDeviceDriverPlaysThroughTheMixerThread) {
-  EXPECT_EQ(GetOutputType(), kOutputDirect);
+  EXPECT_EQ(GetOutputType(), kOutputWave);
   EXPECT_EQ(GetNumHardwareChannels(), 0);
   const uint32_t start = GetChannelPosition(kMixerChannel);
   ASSERT_TRUE(WaitFor([&] { return GetChannelPosition(kMixerChannel) - start > 8820; }));

@@ -1,0 +1,89 @@
+#include <AL/al.h>
+#include <AL/alc.h>
+#define AL_ALEXT_PROTOTYPES
+#include <AL/alext.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "platform/audio3d/openal/openal_backend.h"
+#include "platform/audio3d/openal/openal_device.h"
+
+namespace zv::platform {
+namespace {
+
+// Frames rendered at a time: the loopback stream keeps two such buffers
+// queued, refilled before each piece.
+constexpr uint32_t kRenderPiece = 256;
+
+// A list of names as ALC gives them: each ends with a zero, the list with
+// another.
+std::vector<std::string> NameList(const ALCchar* names) {
+  std::vector<std::string> out;
+  for (const ALCchar* at = names; at && *at; at += std::strlen(at) + 1) out.emplace_back(at);
+  return out;
+}
+
+class OpenAlBackend final : public Audio3DBackend {
+ public:
+  std::vector<std::string> Devices() override {
+    const bool all = alcIsExtensionPresent(nullptr, "ALC_ENUMERATE_ALL_EXT");
+    return NameList(alcGetString(nullptr, all ? ALC_ALL_DEVICES_SPECIFIER : ALC_DEVICE_SPECIFIER));
+  }
+
+  std::unique_ptr<Audio3DDevice> Open(int device, int rate) override {
+    const std::vector<std::string> names = Devices();
+    const bool named = device >= 0 && static_cast<size_t>(device) < names.size();
+    ALCdevice* handle = alcOpenDevice(named ? names[static_cast<size_t>(device)].c_str() : nullptr);
+    return OpenAlDevice::Create(handle, rate, OpenAlDevice::Options{});
+  }
+};
+
+}  // namespace
+
+std::unique_ptr<Audio3DBackend> MakeOpenAlBackend() { return std::make_unique<OpenAlBackend>(); }
+
+LoopbackAudio3DBackend::~LoopbackAudio3DBackend() {
+  std::lock_guard lock(mutex_);
+  device_ = nullptr;
+}
+
+std::unique_ptr<Audio3DDevice> LoopbackAudio3DBackend::Open(int, int rate) {
+  OpenAlDevice::Options options;
+  options.loopback = true;
+  options.stream_buffers = 2;
+  options.stream_buffer_frames = kRenderPiece;
+  options.on_close = [this] {
+    std::lock_guard lock(mutex_);
+    device_ = nullptr;
+  };
+  std::unique_ptr<OpenAlDevice> device = OpenAlDevice::Create(alcLoopbackOpenDeviceSOFT(nullptr), rate, std::move(options));
+  std::lock_guard lock(mutex_);
+  device_ = device.get();
+  return device;
+}
+
+std::vector<int16_t> LoopbackAudio3DBackend::Render(uint32_t frames) {
+  std::lock_guard lock(mutex_);
+  std::vector<int16_t> out;
+  if (device_ == nullptr) return out;
+  out.reserve(static_cast<size_t>(frames) * 2);
+  float rendered[kRenderPiece * 2];
+  for (uint32_t done = 0; done < frames;) {
+    const uint32_t piece = std::min(frames - done, kRenderPiece);
+    device_->PumpStream();
+    alcRenderSamplesSOFT(device_->Handle(), rendered, static_cast<ALCsizei>(piece));
+    for (uint32_t i = 0; i < piece * 2; ++i)
+      out.push_back(static_cast<int16_t>(std::lround(std::clamp(rendered[i] * 32768.0f, -32768.0f, 32767.0f))));
+    done += piece;
+  }
+  return out;
+}
+
+bool LoopbackAudio3DBackend::DeviceOpen() const {
+  std::lock_guard lock(mutex_);
+  return device_ != nullptr;
+}
+
+}  // namespace zv::platform
