@@ -3,8 +3,12 @@
 #define AL_ALEXT_PROTOTYPES
 #include <AL/alext.h>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 #include "platform/audio3d/openal/openal_backend.h"
@@ -25,6 +29,25 @@ std::vector<std::string> NameList(const ALCchar* names) {
   return out;
 }
 
+// Opens a device with standard error sent nowhere: on a machine without a
+// sound card the libraries under OpenAL write lines of complaint there,
+// which are no fault of the program (the sound system then does without
+// the device).
+ALCdevice* OpenQuietly(const char* name) {
+  std::fflush(stderr);
+  const int saved = dup(STDERR_FILENO);
+  const int nowhere = open("/dev/null", O_WRONLY | O_CLOEXEC);
+  if (saved >= 0 && nowhere >= 0) dup2(nowhere, STDERR_FILENO);
+  ALCdevice* device = alcOpenDevice(name);
+  if (saved >= 0) {
+    std::fflush(stderr);
+    dup2(saved, STDERR_FILENO);
+    close(saved);
+  }
+  if (nowhere >= 0) close(nowhere);
+  return device;
+}
+
 class OpenAlBackend final : public Audio3DBackend {
  public:
   std::vector<std::string> Devices() override {
@@ -35,7 +58,7 @@ class OpenAlBackend final : public Audio3DBackend {
   std::unique_ptr<Audio3DDevice> Open(int device, int rate) override {
     const std::vector<std::string> names = Devices();
     const bool named = device >= 0 && static_cast<size_t>(device) < names.size();
-    ALCdevice* handle = alcOpenDevice(named ? names[static_cast<size_t>(device)].c_str() : nullptr);
+    ALCdevice* handle = OpenQuietly(named ? names[static_cast<size_t>(device)].c_str() : nullptr);
     return OpenAlDevice::Create(handle, rate, OpenAlDevice::Options{});
   }
 };
