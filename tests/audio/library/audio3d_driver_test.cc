@@ -128,6 +128,33 @@ TEST_F(Audio3DDriverTest, HardwareChannelsPlayOnTheDevicesVoices) {
   EXPECT_EQ(Loudest(1024).first, 0);
 }
 
+// The device's buffers hold what the sample holds, whatever form the data
+// came in: 8-bit data unsigned or signed, plain or as differences.
+TEST_F(Audio3DDriverTest, UploadedDataKeepsItsLevelAndSign) {
+  // The left value at the end of the next 2048 frames, with its sign.
+  auto level = [this] { return device_.Render(2048)[2 * 2047]; };
+  SampleHandle wide = ConstantSample(4410, 16384);
+  PlaySample(kChooseChannel, wide);
+  const int expected = level();
+  StopChannel(kAllChannels);
+  ASSERT_GT(expected, 5000);
+  struct Case {
+    uint32_t mode;
+    uint8_t first, rest;
+  };
+  for (const Case& c : {Case{sample_mode::kUnsigned, 0xc0, 0xc0}, Case{sample_mode::kSigned, 0x40, 0x40},
+                        Case{sample_mode::kDelta, 0x40, 0x00}}) {
+    SampleHandle s = AllocSample(-1, 4410, sample_mode::kHardware | sample_mode::k8Bit, 44100, 255, 128, 255);
+    std::vector<uint8_t> bytes(4410, c.rest);
+    bytes[0] = c.first;
+    ASSERT_TRUE(UploadSampleData(s, bytes.data(), bytes.size(), sample_mode::k8Bit | c.mode));
+    PlaySample(kChooseChannel, s);
+    EXPECT_NEAR(level(), expected, 2) << c.mode;
+    StopChannel(kAllChannels);
+    FreeSample(s);
+  }
+}
+
 TEST_F(Audio3DDriverTest, TheDevicePlacesVoicesFromTheListenerAndTheFactors) {
   const float position[3] = {1, 2, 3}, velocity[3] = {0, 0, 1};
   SetListener(position, velocity, 1, 0, 0, 0, 1, 0);
