@@ -25,6 +25,39 @@ bool Clear() { return alGetError() == AL_NO_ERROR; }
 
 float Within(float v, float lo, float hi) { return std::isnan(v) ? lo : std::clamp(v, lo, hi); }
 
+// A value of the room: its parameter in the extended and in the basic
+// reverb model (0 where the basic one lacks it) and the range both take.
+struct RoomParameter {
+  ALenum extended;
+  ALenum basic;
+  float RoomReverb::*value;
+  float lowest, highest;
+};
+
+const RoomParameter kRoomParameters[] = {
+    {AL_EAXREVERB_DENSITY, AL_REVERB_DENSITY, &RoomReverb::density, 0.0f, 1.0f},
+    {AL_EAXREVERB_DIFFUSION, AL_REVERB_DIFFUSION, &RoomReverb::diffusion, 0.0f, 1.0f},
+    {AL_EAXREVERB_GAIN, AL_REVERB_GAIN, &RoomReverb::gain, 0.0f, 1.0f},
+    {AL_EAXREVERB_GAINHF, AL_REVERB_GAINHF, &RoomReverb::gain_hf, 0.0f, 1.0f},
+    {AL_EAXREVERB_GAINLF, 0, &RoomReverb::gain_lf, 0.0f, 1.0f},
+    {AL_EAXREVERB_DECAY_TIME, AL_REVERB_DECAY_TIME, &RoomReverb::decay_time, 0.1f, 20.0f},
+    {AL_EAXREVERB_DECAY_HFRATIO, AL_REVERB_DECAY_HFRATIO, &RoomReverb::decay_hf_ratio, 0.1f, 2.0f},
+    {AL_EAXREVERB_DECAY_LFRATIO, 0, &RoomReverb::decay_lf_ratio, 0.1f, 2.0f},
+    {AL_EAXREVERB_REFLECTIONS_GAIN, AL_REVERB_REFLECTIONS_GAIN, &RoomReverb::reflections_gain, 0.0f, 3.16f},
+    {AL_EAXREVERB_REFLECTIONS_DELAY, AL_REVERB_REFLECTIONS_DELAY, &RoomReverb::reflections_delay, 0.0f, 0.3f},
+    {AL_EAXREVERB_LATE_REVERB_GAIN, AL_REVERB_LATE_REVERB_GAIN, &RoomReverb::late_reverb_gain, 0.0f, 10.0f},
+    {AL_EAXREVERB_LATE_REVERB_DELAY, AL_REVERB_LATE_REVERB_DELAY, &RoomReverb::late_reverb_delay, 0.0f, 0.1f},
+    {AL_EAXREVERB_ECHO_TIME, 0, &RoomReverb::echo_time, 0.075f, 0.25f},
+    {AL_EAXREVERB_ECHO_DEPTH, 0, &RoomReverb::echo_depth, 0.0f, 1.0f},
+    {AL_EAXREVERB_MODULATION_TIME, 0, &RoomReverb::modulation_time, 0.04f, 4.0f},
+    {AL_EAXREVERB_MODULATION_DEPTH, 0, &RoomReverb::modulation_depth, 0.0f, 1.0f},
+    {AL_EAXREVERB_AIR_ABSORPTION_GAINHF, AL_REVERB_AIR_ABSORPTION_GAINHF, &RoomReverb::air_absorption_gain_hf, 0.892f,
+     1.0f},
+    {AL_EAXREVERB_HFREFERENCE, 0, &RoomReverb::hf_reference, 1000.0f, 20000.0f},
+    {AL_EAXREVERB_LFREFERENCE, 0, &RoomReverb::lf_reference, 20.0f, 1000.0f},
+    {AL_EAXREVERB_ROOM_ROLLOFF_FACTOR, AL_REVERB_ROOM_ROLLOFF_FACTOR, &RoomReverb::room_rolloff_factor, 0.0f, 10.0f},
+};
+
 class OpenAlVoiceBuffer final : public VoiceBuffer {
  public:
   explicit OpenAlVoiceBuffer(ALuint buffer) : buffer_(buffer) {}
@@ -414,48 +447,20 @@ void OpenAlDevice::SetRolloffFactor(float factor) {
 
 RoomReverb OpenAlDevice::EnvironmentRoom(int environment) const { return OpenAlEnvironmentRoom(environment); }
 
-bool OpenAlDevice::SetRoom(const RoomReverb& r) {
+bool OpenAlDevice::SetRoom(const RoomReverb& room) {
   if (room_support_ == RoomSupport::kNone) return false;
+  const bool extended = room_support_ == RoomSupport::kExtended;
   alGetError();
-  if (room_support_ == RoomSupport::kExtended) {
-    alEffectf(effect_, AL_EAXREVERB_DENSITY, Within(r.density, 0.0f, 1.0f));
-    alEffectf(effect_, AL_EAXREVERB_DIFFUSION, Within(r.diffusion, 0.0f, 1.0f));
-    alEffectf(effect_, AL_EAXREVERB_GAIN, Within(r.gain, 0.0f, 1.0f));
-    alEffectf(effect_, AL_EAXREVERB_GAINHF, Within(r.gain_hf, 0.0f, 1.0f));
-    alEffectf(effect_, AL_EAXREVERB_GAINLF, Within(r.gain_lf, 0.0f, 1.0f));
-    alEffectf(effect_, AL_EAXREVERB_DECAY_TIME, Within(r.decay_time, 0.1f, 20.0f));
-    alEffectf(effect_, AL_EAXREVERB_DECAY_HFRATIO, Within(r.decay_hf_ratio, 0.1f, 2.0f));
-    alEffectf(effect_, AL_EAXREVERB_DECAY_LFRATIO, Within(r.decay_lf_ratio, 0.1f, 2.0f));
-    alEffectf(effect_, AL_EAXREVERB_REFLECTIONS_GAIN, Within(r.reflections_gain, 0.0f, 3.16f));
-    alEffectf(effect_, AL_EAXREVERB_REFLECTIONS_DELAY, Within(r.reflections_delay, 0.0f, 0.3f));
-    alEffectfv(effect_, AL_EAXREVERB_REFLECTIONS_PAN, r.reflections_pan);
-    alEffectf(effect_, AL_EAXREVERB_LATE_REVERB_GAIN, Within(r.late_reverb_gain, 0.0f, 10.0f));
-    alEffectf(effect_, AL_EAXREVERB_LATE_REVERB_DELAY, Within(r.late_reverb_delay, 0.0f, 0.1f));
-    alEffectfv(effect_, AL_EAXREVERB_LATE_REVERB_PAN, r.late_reverb_pan);
-    alEffectf(effect_, AL_EAXREVERB_ECHO_TIME, Within(r.echo_time, 0.075f, 0.25f));
-    alEffectf(effect_, AL_EAXREVERB_ECHO_DEPTH, Within(r.echo_depth, 0.0f, 1.0f));
-    alEffectf(effect_, AL_EAXREVERB_MODULATION_TIME, Within(r.modulation_time, 0.04f, 4.0f));
-    alEffectf(effect_, AL_EAXREVERB_MODULATION_DEPTH, Within(r.modulation_depth, 0.0f, 1.0f));
-    alEffectf(effect_, AL_EAXREVERB_AIR_ABSORPTION_GAINHF, Within(r.air_absorption_gain_hf, 0.892f, 1.0f));
-    alEffectf(effect_, AL_EAXREVERB_HFREFERENCE, Within(r.hf_reference, 1000.0f, 20000.0f));
-    alEffectf(effect_, AL_EAXREVERB_LFREFERENCE, Within(r.lf_reference, 20.0f, 1000.0f));
-    alEffectf(effect_, AL_EAXREVERB_ROOM_ROLLOFF_FACTOR, Within(r.room_rolloff_factor, 0.0f, 10.0f));
-    alEffecti(effect_, AL_EAXREVERB_DECAY_HFLIMIT, r.decay_hf_limit ? AL_TRUE : AL_FALSE);
-  } else {
-    alEffectf(effect_, AL_REVERB_DENSITY, Within(r.density, 0.0f, 1.0f));
-    alEffectf(effect_, AL_REVERB_DIFFUSION, Within(r.diffusion, 0.0f, 1.0f));
-    alEffectf(effect_, AL_REVERB_GAIN, Within(r.gain, 0.0f, 1.0f));
-    alEffectf(effect_, AL_REVERB_GAINHF, Within(r.gain_hf, 0.0f, 1.0f));
-    alEffectf(effect_, AL_REVERB_DECAY_TIME, Within(r.decay_time, 0.1f, 20.0f));
-    alEffectf(effect_, AL_REVERB_DECAY_HFRATIO, Within(r.decay_hf_ratio, 0.1f, 2.0f));
-    alEffectf(effect_, AL_REVERB_REFLECTIONS_GAIN, Within(r.reflections_gain, 0.0f, 3.16f));
-    alEffectf(effect_, AL_REVERB_REFLECTIONS_DELAY, Within(r.reflections_delay, 0.0f, 0.3f));
-    alEffectf(effect_, AL_REVERB_LATE_REVERB_GAIN, Within(r.late_reverb_gain, 0.0f, 10.0f));
-    alEffectf(effect_, AL_REVERB_LATE_REVERB_DELAY, Within(r.late_reverb_delay, 0.0f, 0.1f));
-    alEffectf(effect_, AL_REVERB_AIR_ABSORPTION_GAINHF, Within(r.air_absorption_gain_hf, 0.892f, 1.0f));
-    alEffectf(effect_, AL_REVERB_ROOM_ROLLOFF_FACTOR, Within(r.room_rolloff_factor, 0.0f, 10.0f));
-    alEffecti(effect_, AL_REVERB_DECAY_HFLIMIT, r.decay_hf_limit ? AL_TRUE : AL_FALSE);
+  for (const RoomParameter& p : kRoomParameters) {
+    if (extended || p.basic != 0)
+      alEffectf(effect_, extended ? p.extended : p.basic, Within(room.*p.value, p.lowest, p.highest));
   }
+  if (extended) {
+    alEffectfv(effect_, AL_EAXREVERB_REFLECTIONS_PAN, room.reflections_pan);
+    alEffectfv(effect_, AL_EAXREVERB_LATE_REVERB_PAN, room.late_reverb_pan);
+  }
+  alEffecti(effect_, extended ? AL_EAXREVERB_DECAY_HFLIMIT : AL_REVERB_DECAY_HFLIMIT,
+            room.decay_hf_limit ? AL_TRUE : AL_FALSE);
   // The slot takes the effect's values when the effect is put into it.
   alAuxiliaryEffectSloti(slot_, AL_EFFECTSLOT_EFFECT, static_cast<ALint>(effect_));
   return Clear();

@@ -1,14 +1,13 @@
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdlib>
-#include <thread>
 
 #include "audio/commands/sound_slots.h"
 #include "audio/library/channel.h"
 #include "audio/library/library.h"
 #include "audio/library/sample.h"
 #include "platform/audio3d/openal/openal_backend.h"
+#include "tests/audio/library/audio_test_util.h"
 
 namespace zv {
 namespace {
@@ -32,27 +31,18 @@ class OpenAlOutputTest : public ::testing::Test {
   SoundSlots slots_;
 };
 
-bool WaitFor(const std::function<bool()>& done) {
-  const auto start = std::chrono::steady_clock::now();
-  while (!done()) {
-    if (std::chrono::steady_clock::now() - start > std::chrono::seconds(3)) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return true;
-}
-
 TEST_F(OpenAlOutputTest, TheMixStreamAndTheVoicesPlayInRealTime) {
   EXPECT_EQ(GetOutputType(), kOutputDirect);
   EXPECT_GT(GetNumHardwareChannels(), 0);
   const uint32_t start = GetChannelPosition(kMixerChannel);
-  ASSERT_TRUE(WaitFor([&] { return GetChannelPosition(kMixerChannel) - start > 8820; }));
+  ASSERT_TRUE(test::WaitFor([&] { return GetChannelPosition(kMixerChannel) - start > 8820; }));
   // Short sounds play to their end, in software and on a voice.
   for (uint32_t mode : {sample_mode::k2D, sample_mode::kHardware}) {
     SampleHandle s = AllocSample(-1, 2205, sample_mode::k16Bit | mode, 44100, 255, 128, 255);
     const ChannelHandle h = PlaySample(kChooseChannel, s);
     ASSERT_NE(h, kChooseChannel);
     EXPECT_EQ((h & 0xfff) >= 32, mode == sample_mode::kHardware);
-    EXPECT_TRUE(WaitFor([&] { return !IsChannelPlaying(h); }));
+    EXPECT_TRUE(test::WaitFor([&] { return !IsChannelPlaying(h); }));
   }
 }
 

@@ -1,8 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <thread>
-
 #include "audio/library/output_driver.h"
 #include "audio/library/recording.h"
 #include "audio/library/sample.h"
@@ -13,15 +10,6 @@ namespace zv {
 namespace {
 
 using test::AudioLibraryTest;
-
-bool WaitFor(const std::function<bool()>& done) {
-  const auto start = std::chrono::steady_clock::now();
-  while (!done()) {
-    if (std::chrono::steady_clock::now() - start > std::chrono::seconds(3)) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
-  return true;
-}
 
 TEST_F(AudioLibraryTest, NoSoundDriverCannotRecord) {
   EXPECT_EQ(GetNumRecordDrivers(), 1);
@@ -68,7 +56,7 @@ TEST_F(MemoryDeviceTest, RecordingCopiesWhatTheDeviceCaptured) {
   ASSERT_TRUE(StartRecording(s, false));
   ASSERT_TRUE(backend_.CaptureOpen());
   ASSERT_TRUE(backend_.Feed(Values(300, 1, 1)));
-  ASSERT_TRUE(WaitFor([] { return GetRecordPosition() >= 300; }));
+  ASSERT_TRUE(test::WaitFor([] { return GetRecordPosition() >= 300; }));
   StopRecording();
   const auto* v = reinterpret_cast<const int16_t*>(s->data);
   EXPECT_EQ(v[0], 1);
@@ -82,9 +70,9 @@ TEST_F(MemoryDeviceTest, RecordingOnceStopsAtTheEndOfTheSample) {
   SampleHandle s = AllocSample(-2, 500, 0x30, 8000, 255, 128, 255);  // ring of 4000 samples
   ASSERT_TRUE(StartRecording(s, false));
   ASSERT_TRUE(backend_.Feed(Values(400, 1, 1)));
-  ASSERT_TRUE(WaitFor([] { return GetRecordPosition() >= 400; }));
+  ASSERT_TRUE(test::WaitFor([] { return GetRecordPosition() >= 400; }));
   ASSERT_TRUE(backend_.Feed(Values(300, 1000, 1)));
-  ASSERT_TRUE(WaitFor([] { return !IsRecording(); }));
+  ASSERT_TRUE(test::WaitFor([] { return !IsRecording(); }));
   StopRecording();
   const auto* v = reinterpret_cast<const int16_t*>(s->data);
   EXPECT_EQ(v[0], 1);  // the start is not written over
@@ -97,9 +85,9 @@ TEST_F(MemoryDeviceTest, LoopingRecordingWrapsToTheStart) {
   SampleHandle s = AllocSample(-2, 500, 0x30, 8000, 255, 128, 255);
   ASSERT_TRUE(StartRecording(s, true));
   ASSERT_TRUE(backend_.Feed(Values(400, 1, 1)));
-  ASSERT_TRUE(WaitFor([] { return GetRecordPosition() >= 400; }));
+  ASSERT_TRUE(test::WaitFor([] { return GetRecordPosition() >= 400; }));
   ASSERT_TRUE(backend_.Feed(Values(300, 1000, 1)));
-  ASSERT_TRUE(WaitFor([] { return GetRecordPosition() == 200; }));
+  ASSERT_TRUE(test::WaitFor([] { return GetRecordPosition() == 200; }));
   EXPECT_TRUE(IsRecording());
   StopRecording();
   const auto* v = reinterpret_cast<const int16_t*>(s->data);
