@@ -77,13 +77,13 @@ std::unique_ptr<Audio3DDevice> LoopbackAudio3DBackend::Open(int, int rate) {
   options.loopback = true;
   options.stream_buffers = 2;
   options.stream_buffer_frames = kRenderPiece;
-  options.on_close = [this] {
+  options.on_close = [this](OpenAlDevice* closing) {
     std::lock_guard lock(mutex_);
-    device_ = nullptr;
+    if (device_ == closing) device_ = nullptr;
   };
   std::unique_ptr<OpenAlDevice> device = OpenAlDevice::Create(alcLoopbackOpenDeviceSOFT(nullptr), rate, std::move(options));
   std::lock_guard lock(mutex_);
-  device_ = device.get();
+  if (device) device_ = device.get();
   return device;
 }
 

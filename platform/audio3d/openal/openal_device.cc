@@ -258,10 +258,7 @@ void OpenAlMixStream::Refill() {
 // ---- The device -------------------------------------------------------------------
 
 std::unique_ptr<OpenAlDevice> OpenAlDevice::Create(ALCdevice* device, int rate, Options options) {
-  if (device == nullptr) {
-    if (options.on_close) options.on_close();
-    return nullptr;
-  }
+  if (device == nullptr) return nullptr;
   std::unique_ptr<OpenAlDevice> d(new OpenAlDevice(device, std::move(options)));
   if (!d->MakeContext(rate)) return nullptr;
   d->MakeRoom();
@@ -347,7 +344,7 @@ OpenAlDevice::~OpenAlDevice() {
     alcDestroyContext(context_);
   }
   alcCloseDevice(device_);
-  if (options_.on_close) options_.on_close();
+  if (options_.on_close) options_.on_close(this);
 }
 
 int OpenAlDevice::FreeVoices() const {

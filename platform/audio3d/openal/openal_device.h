@@ -59,7 +59,7 @@ class OpenAlDevice final : public Audio3DDevice {
     bool loopback = false;       // the device renders only when asked (no pump thread)
     int stream_buffers = 4;      // the mix stream's queue
     int stream_buffer_frames = 512;
-    std::function<void()> on_close;  // called as the device goes
+    std::function<void(OpenAlDevice*)> on_close;  // called as the device goes
   };
 
   // Takes `device` and makes a context mixing at `rate`; null (with the
