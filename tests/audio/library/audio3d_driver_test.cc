@@ -102,6 +102,11 @@ TEST_F(Audio3DDriverTest, HardwareChannelsPlayOnTheDevicesVoices) {
   EXPECT_NEAR(half, full * MillibelsToGain(-997), 3);
   EXPECT_NEAR(half, half_right, 2);
   EXPECT_EQ(GetChannelVolume(h), 128);
+  // The master volume scales what plays, not what the channel keeps.
+  SetMasterVolume(128);
+  SetMasterVolume(255);
+  EXPECT_EQ(GetChannelVolume(h), 128);
+  EXPECT_NEAR(Loudest(2048).first, half, 2);
   SetChannelVolume(h, 0);
   EXPECT_EQ(Loudest(2048).first, 0);
   SetChannelVolume(h, 255);
