@@ -7,6 +7,7 @@
 #include "engine3d/engine.h"
 #include "platform/audio/cdrom/fake_cd_drive.h"
 #include "platform/audio/sdl/sdl_audio.h"
+#include "platform/audio3d/openal/openal_backend.h"
 #include "platform/present/presenter_factory.h"
 #include "services/hub/services_hub.h"
 
@@ -24,7 +25,8 @@ Engine3D& Engine() {
 SystemParts::SystemParts(std::string executable_path, bool headless)
     : executable_path_(std::move(executable_path)),
       audio_backend_(headless ? nullptr : platform::MakeSdlAudioBackend()),
-      sound_(SoundSystemOptions{audio_backend_.get(), false}, &music_),
+      audio3d_backend_(headless ? nullptr : platform::MakeOpenAlBackend()),
+      sound_(SoundSystemOptions{audio_backend_.get(), false, audio3d_backend_.get()}, &music_),
       sound_layouts_(sound_.Slots()),
       mesh_layouts_(Engine()) {
   // Without the machine's devices the CD music commands still find a disc,

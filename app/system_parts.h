@@ -7,6 +7,7 @@
 #include "audio/commands/music_service.h"
 #include "audio/commands/sound_commands_service.h"
 #include "platform/audio/audio_device.h"
+#include "platform/audio3d/audio3d_device.h"
 #include "runtime/startup.h"
 
 namespace zv {
@@ -29,6 +30,7 @@ class SystemParts {
  private:
   std::string executable_path_;
   std::unique_ptr<platform::AudioBackend> audio_backend_;
+  std::unique_ptr<platform::Audio3DBackend> audio3d_backend_;
   MusicService music_;
   SoundCommandsService sound_;
   SoundLayoutAdapter sound_layouts_;

@@ -280,6 +280,32 @@ void CmdSetSoundEnvironment(Vm& vm) {
   if (SoundSlots* slots = FindSoundSlots(vm)) slots->SetSoundEnvironment(preset);
 }
 
+void CmdSetSoundEnvironmentValues(Vm& vm) {
+  const int32_t preset = vm.NextInt();
+  const float volume = vm.NextFloat();
+  const float decay_time = vm.NextFloat();
+  const float damping = vm.NextFloat();
+  if (SoundSlots* slots = FindSoundSlots(vm)) slots->SetSoundEnvironmentValues(preset, volume, decay_time, damping);
+}
+
+void CmdSetSoundEnvironmentDetailed(Vm& vm) {
+  const int32_t preset = vm.NextInt();
+  ReverbProperties p;
+  p.room = vm.NextInt();
+  p.room_hf = vm.NextInt();
+  p.room_rolloff = vm.NextFloat();
+  p.decay_time = vm.NextFloat();
+  p.decay_hf_ratio = vm.NextFloat();
+  p.reflections = vm.NextInt();
+  p.reflections_delay = vm.NextFloat();
+  p.reverb = vm.NextInt();
+  p.reverb_delay = vm.NextFloat();
+  p.environment_size = vm.NextFloat();
+  p.environment_diffusion = vm.NextFloat();
+  p.air_absorption_hf = vm.NextFloat();
+  if (SoundSlots* slots = FindSoundSlots(vm)) slots->SetSoundEnvironmentDetailed(preset, p);
+}
+
 // ---- Recording and saving ------------------------------------------------------
 
 void Record(Vm& vm, int32_t n, int32_t seconds) {
@@ -439,6 +465,8 @@ void RegisterSoundHandlers(HandlerTable& t) {
   t.Set(op::kSaveSound, CmdSaveSound);
   t.Set(op::kRecordSoundTimed, CmdRecordSoundTimed);
   t.Set(op::kSetSoundEnvironment, CmdSetSoundEnvironment);
+  t.Set(op::kSetSoundEnvironmentValues, CmdSetSoundEnvironmentValues);
+  t.Set(op::kSetSoundEnvironmentDetailed, CmdSetSoundEnvironmentDetailed);
   t.Set(op::kSoundStubA, CmdSoundStubA);
   t.Set(op::kSoundStubB, CmdSoundStubB);
   t.Set(op::kSoundStubC, CmdSoundStubC);

@@ -15,6 +15,7 @@
 #include "audio/library/recording.h"
 #include "audio/library/sound3d.h"
 #include "platform/audio/audio_device.h"
+#include "platform/audio3d/audio3d_device.h"
 
 namespace zv {
 namespace {
@@ -124,15 +125,23 @@ bool FileExists(const std::string& path) {
 
 bool SoundSlots::StartSoundSystem(const SoundSystemOptions& options, uint32_t window) {
   SetAudioBackend(options.backend);
+  SetAudio3DBackend(options.backend3d);
   SetOfflineMixing(options.offline_mixing);
-  // Without a sound device the library plays to the no-sound driver, so the
-  // commands keep working and time passes as with a device.
-  const bool has_device = options.backend && !options.backend->OutputDevices().empty();
-  SetOutputType(has_device ? kOutputDirect : kOutputNoSound);
-  SetMixerType(0);
-  SetBufferSizeMs(40);
-  SetWindowHandle(window);
-  running_ = InitAudio(44100, 32, 0);
+  // The 3D sound device first, then wave-out. Where neither starts the
+  // library plays to the no-sound driver, so the commands keep working and
+  // time passes as with a device.
+  std::vector<int32_t> types;
+  if (options.backend3d && !options.backend3d->Devices().empty()) types.push_back(kOutputDirect);
+  if (options.backend && !options.backend->OutputDevices().empty()) types.push_back(kOutputWave);
+  types.push_back(kOutputNoSound);
+  running_ = false;
+  for (size_t i = 0; i < types.size() && !running_; ++i) {
+    SetOutputType(types[i]);
+    SetMixerType(0);
+    SetBufferSizeMs(40);
+    SetWindowHandle(window);
+    running_ = InitAudio(44100, 32, 0);
+  }
   Set3DDefaults();
   return running_;
 }
@@ -347,6 +356,24 @@ void SoundSlots::SetSoundEnvironment(int32_t preset) {
   if (preset >= 1 && preset <= 26) {
     const ReverbPreset& p = kReverbPresets[preset - 1];
     SetReverbEnvironment(p.environment, p.volume, p.decay, p.damping);
+  } else {
+    SetReverbEnvironment(0, 0, 0, 0);
+  }
+}
+
+void SoundSlots::SetSoundEnvironmentValues(int32_t preset, float volume, float decay_time, float damping) {
+  if (preset >= 1 && preset <= 26) {
+    SetReverbEnvironment(kReverbPresets[preset - 1].environment, volume, decay_time, damping);
+  } else {
+    SetReverbEnvironment(0, 0, 0, 0);
+  }
+}
+
+void SoundSlots::SetSoundEnvironmentDetailed(int32_t preset, const ReverbProperties& values) {
+  if (preset >= 1 && preset <= 26) {
+    ReverbProperties properties = values;
+    properties.environment = kReverbPresets[preset - 1].environment;
+    SetReverbProperties(properties);
   } else {
     SetReverbEnvironment(0, 0, 0, 0);
   }

@@ -6,10 +6,12 @@
 #include <vector>
 
 #include "audio/library/channel.h"
+#include "audio/library/output_driver.h"
 #include "audio/library/sample.h"
 
 namespace zv::platform {
 class AudioBackend;
+class Audio3DBackend;
 }
 
 namespace zv {
@@ -55,6 +57,8 @@ struct SoundSystemOptions {
   platform::AudioBackend* backend = nullptr;
   // Mix into memory only (MixOffline), with no mixer thread: for tests.
   bool offline_mixing = false;
+  // The 3D sound devices; null: none.
+  platform::Audio3DBackend* backend3d = nullptr;
 };
 
 // The sound slots and the implementation of the sound commands over the
@@ -99,6 +103,12 @@ class SoundSlots {
   void RotateListener(float ax, float ay, float az);
   void SetSoundDistanceFactor(float factor);
   void SetSoundEnvironment(int32_t preset);
+  // The environment of `preset` (as SetSoundEnvironment numbers them) with
+  // its level, decay time and damping, or with the twelve values of the
+  // detailed set in `values` (environment left out); any other preset turns
+  // the reverb off.
+  void SetSoundEnvironmentValues(int32_t preset, float volume, float decay_time, float damping);
+  void SetSoundEnvironmentDetailed(int32_t preset, const ReverbProperties& values);
   bool StartRecordingSound(int32_t n, int32_t seconds);
   // The slot that got the recording, or 0 when it kept nothing.
   int32_t StopRecordingSound();

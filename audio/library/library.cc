@@ -14,6 +14,7 @@
 #include "audio/library/sound3d.h"
 #include "audio/library/streamer.h"
 #include "platform/audio/headless/headless_audio.h"
+#include "platform/audio3d/audio3d_device.h"
 
 namespace zv {
 namespace {
@@ -23,17 +24,6 @@ constexpr const char* kMixBufferName = "DEZUVA Primary MixBuffer";
 bool RefuseWhileInitialised() {
   if (!Lib().initialised) return false;
   SetAudioError(audio_error::kInitialised);
-  return true;
-}
-
-// Fills the output-driver name list when it is stale; false without a driver.
-bool RefreshDriverList() {
-  AudioLibraryState& lib = Lib();
-  if (lib.driver == nullptr) return false;
-  if (lib.driver_list_current && !lib.driver_names.empty()) return true;
-  lib.driver_names.clear();
-  lib.driver->enumerate_drivers();
-  lib.driver_list_current = true;
   return true;
 }
 
@@ -79,6 +69,16 @@ AudioLibraryState& Lib() {
   return state;
 }
 
+bool RefreshDriverList() {
+  AudioLibraryState& lib = Lib();
+  if (lib.driver == nullptr) return false;
+  if (lib.driver_list_current && !lib.driver_names.empty()) return true;
+  lib.driver_names.clear();
+  lib.driver->enumerate_drivers();
+  lib.driver_list_current = true;
+  return true;
+}
+
 void SetAudioBackend(platform::AudioBackend* backend) { Lib().backend = backend; }
 
 platform::AudioBackend* GetAudioBackend() {
@@ -86,16 +86,24 @@ platform::AudioBackend* GetAudioBackend() {
   return Lib().backend ? Lib().backend : &headless;
 }
 
+void SetAudio3DBackend(platform::Audio3DBackend* backend) { Lib().backend3d = backend; }
+
+platform::Audio3DBackend* GetAudio3DBackend() {
+  static platform::NoAudio3DBackend none;
+  return Lib().backend3d ? Lib().backend3d : &none;
+}
+
 bool SetOutputType(int32_t type) {
   ClearAudioErrorOnLibraryThread();
   if (RefuseWhileInitialised()) return false;
   AudioLibraryState& lib = Lib();
-  if (type == kOutputAuto) type = kOutputDirect;  // the older system that chose wave-out is not ours
+  // A system without 3D sound devices plays through wave-out.
+  if (type == kOutputAuto) type = GetAudio3DBackend()->Devices().empty() ? kOutputWave : kOutputDirect;
   if (type != lib.output_type || lib.driver == nullptr) {
     lib.output_type = type;
     // Type 3 had a table without a driver; it selects no sound like any
     // other unknown type, so that no call goes through an empty table.
-    lib.driver = type == kOutputWave ? &SdlWaveDriver() : type == kOutputDirect ? &SdlDirectDriver() : &NoSoundDriver();
+    lib.driver = type == kOutputWave ? &SdlWaveDriver() : type == kOutputDirect ? &Audio3DDriver() : &NoSoundDriver();
     lib.driver_list_current = false;
   }
   return true;
@@ -242,8 +250,8 @@ bool InitAudio(int32_t mix_rate, int32_t software_channels, uint32_t flags) {
   if (!MakeMixBufferSample()) return fail();
   ChannelRecord& output = lib.mixer_channel;
   output.Unlink();
-  driver.attach_channel_ops(output);
   output.index = kMixerChannel;
+  driver.attach_channel_ops(output);
 
   lib.initialised = true;
   PlaySample(kMixerChannel, lib.mix_buffer);

@@ -6,6 +6,7 @@
 
 namespace zv::platform {
 class AudioBackend;
+class Audio3DBackend;
 }
 
 namespace zv {
@@ -13,7 +14,8 @@ namespace zv {
 struct ReverbProperties;
 struct SampleRecord;
 
-// Output types.
+// Output types. The automatic choice takes the 3D device driver when there
+// is a 3D sound device, else wave-out.
 inline constexpr int32_t kOutputAuto = -1;
 inline constexpr int32_t kOutputNoSound = 0;
 inline constexpr int32_t kOutputWave = 1;
@@ -26,6 +28,11 @@ inline constexpr float kAudioLibraryVersion = 3.33f;
 // in tests. Set before InitAudio; the caller keeps it alive.
 void SetAudioBackend(platform::AudioBackend* backend);
 platform::AudioBackend* GetAudioBackend();
+// The devices behind the 3D device driver (output type 2): OpenAL's in a
+// real run, none by default, a loopback device in tests. Set before
+// InitAudio; the caller keeps it alive.
+void SetAudio3DBackend(platform::Audio3DBackend* backend);
+platform::Audio3DBackend* GetAudio3DBackend();
 
 // Settings that must precede initialisation (false with last error 1 while
 // the library is initialised).

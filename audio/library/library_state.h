@@ -11,6 +11,7 @@
 
 namespace zv::platform {
 class AudioBackend;
+class Audio3DBackend;
 }
 
 namespace zv {
@@ -50,8 +51,12 @@ struct AudioLibraryState {
   ChannelRange hardware_range;
 
   platform::AudioBackend* backend = nullptr;
+  platform::Audio3DBackend* backend3d = nullptr;
 };
 
 AudioLibraryState& Lib();
+
+// Fills the output-driver name list when it is stale; false without a driver.
+bool RefreshDriverList();
 
 }  // namespace zv

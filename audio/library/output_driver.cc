@@ -44,6 +44,7 @@ bool NoSoundInit(int32_t) {
 void Nothing() {}
 void NothingFloat(float) {}
 void NoListener(const float*, const float*, const float*, const float*) {}
+void NoListenerRead(float*, float*, float*, float*) {}
 void NoCaps(uint32_t*, int32_t) {}
 bool True() { return true; }
 
@@ -97,7 +98,7 @@ OutputDriver MakeNoSoundDriver() {
   d.get_driver_caps = NoCaps;
   d.commit_3d = Nothing;
   d.set_listener_3d = NoListener;
-  d.reserved_3d = Nothing;
+  d.reserved_3d = NoListenerRead;
   d.set_doppler_factor_3d = NothingFloat;
   d.set_distance_factor_3d = NothingFloat;
   d.set_rolloff_factor_3d = NothingFloat;

@@ -42,7 +42,8 @@ struct OutputDriver {
   void (*commit_3d)() = nullptr;
   void (*set_listener_3d)(const float* position, const float* velocity, const float* front,
                           const float* top) = nullptr;
-  void (*reserved_3d)() = nullptr;
+  // Reads the driver's listener back into the non-null pointers.
+  void (*reserved_3d)(float* position, float* velocity, float* front, float* top) = nullptr;
   void (*set_doppler_factor_3d)(float) = nullptr;
   void (*set_distance_factor_3d)(float) = nullptr;
   void (*set_rolloff_factor_3d)(float) = nullptr;
@@ -63,11 +64,12 @@ struct OutputDriver {
   bool (*unlock_capture)(void* part1, void* part2, int32_t length1, int32_t length2) = nullptr;
 };
 
-// The drivers: no sound, and the SDL output standing for the two device
-// drivers (output type 1, the wave-out kind, and 2, the default).
+// The drivers: no sound (output type 0), wave-out over the platform's sound
+// devices (1), and the 3D device driver with hardware channels, 3D and
+// reverb (2, the default).
 OutputDriver& NoSoundDriver();
 OutputDriver& SdlWaveDriver();
-OutputDriver& SdlDirectDriver();
+OutputDriver& Audio3DDriver();
 
 // The reverb parameter store that the no-sound and wave-out drivers keep:
 // words as given, returned unchanged. Their four-value set also goes to the
@@ -81,5 +83,9 @@ bool ReadStoredReverbDetailed(ReverbProperties* properties);
 // Stubs shared by the drivers.
 void FillReservedSlots(OutputDriver& driver);
 void FillNoSoundRecordingSlots(OutputDriver& driver);
+// Recording through the platform's capture devices (the wave-out and 3D
+// device drivers), and its end when a driver closes.
+void FillDeviceRecordingSlots(OutputDriver& driver);
+void CloseDeviceRecording();
 
 }  // namespace zv

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "audio/library/volume_table.h"
+
 namespace zv {
 namespace {
 
@@ -33,10 +35,7 @@ float ReverbSendGain(float mix) {
   if (std::isnan(mix)) return 0.0f;
   if (mix < 0.0f) return 1.0f;
   const auto volume = static_cast<int32_t>(std::min(mix, 1.0f) * 255.0f);
-  if (volume <= 0) return 0.0f;
-  // Hundredths of a decibel: about 1000 less for each halving of the volume.
-  const double millibels = 1000.0 * std::log2(volume / 255.0);
-  return static_cast<float>(std::pow(10.0, millibels / 2000.0));
+  return MillibelsToGain(VolumeMillibels(volume));
 }
 
 float SoftwareReverb::Comb::Run(float in) {

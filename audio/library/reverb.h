@@ -13,8 +13,8 @@ inline constexpr float kReverbLeaveUnchangedFloat = -9999999.0f;
 
 // How much of a channel goes into the reverb, from the channel's reverb mix
 // (its level scale): a negative mix sends all of it; 0 to 1 is a library
-// volume (mix x 255) read on the decibel curve the volumes use, so 0 sends
-// nothing and 0.5 about a third.
+// volume (mix x 255) read from the volume table, so 0 sends nothing and 0.5
+// about a third.
 float ReverbSendGain(float mix);
 
 // The software mixer's room. Channels send into it, and the tail it makes

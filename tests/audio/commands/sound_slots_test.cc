@@ -34,8 +34,8 @@ class SoundSlotsTest : public ::testing::Test {
   SoundSlots slots;
 };
 
-TEST_F(SoundSlotsTest, ADeviceMeansTheDefaultOutput) {
-  EXPECT_EQ(GetOutputType(), kOutputDirect);
+TEST_F(SoundSlotsTest, ASoundDeviceWithoutA3DOnePlaysThroughWaveOut) {
+  EXPECT_EQ(GetOutputType(), kOutputWave);
   EXPECT_TRUE(backend.OutputOpen());
 }
 

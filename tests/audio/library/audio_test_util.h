@@ -2,13 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdint>
 #include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "audio/library/audio_error.h"
@@ -67,6 +70,16 @@ inline std::vector<uint8_t> Wav16(const std::vector<int16_t>& values, uint16_t c
   for (int16_t v : values) Put(data, static_cast<uint16_t>(v), 2);
   PutChunk(chunks, "data", data);
   return Riff(chunks);
+}
+
+// Waits up to three seconds for `done`, as the library's threads work.
+inline bool WaitFor(const std::function<bool()>& done) {
+  const auto start = std::chrono::steady_clock::now();
+  while (!done()) {
+    if (std::chrono::steady_clock::now() - start > std::chrono::seconds(3)) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  }
+  return true;
 }
 
 inline std::string TempPath(const std::string& name) {

@@ -59,9 +59,9 @@ TEST_F(FrameSettings, DriverIndexBeyondTheListSelectsNoSound) {
   EXPECT_EQ(GetAudioError(), audio_error::kBadParameter);
 }
 
-TEST_F(FrameSettings, AutomaticOutputTypeIsTheDefaultDevice) {
+TEST_F(FrameSettings, WithoutA3DDeviceTheAutomaticOutputTypeIsWaveOut) {
   ASSERT_TRUE(SetOutputType(kOutputAuto));
-  EXPECT_EQ(GetOutputType(), kOutputDirect);
+  EXPECT_EQ(GetOutputType(), kOutputWave);
 }
 
 TEST_F(FrameSettings, ZeroSoftwareChannelsFailBeforeAnythingOpens) {

@@ -1,11 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <thread>
-
 #include "audio/library/output_driver.h"
 #include "audio/library/recording.h"
-#include "audio/library/reverb.h"
 #include "audio/library/sample.h"
 #include "platform/audio/headless/headless_audio.h"
 #include "tests/audio/library/audio_test_util.h"
@@ -14,15 +10,6 @@ namespace zv {
 namespace {
 
 using test::AudioLibraryTest;
-
-bool WaitFor(const std::function<bool()>& done) {
-  const auto start = std::chrono::steady_clock::now();
-  while (!done()) {
-    if (std::chrono::steady_clock::now() - start > std::chrono::seconds(3)) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(2));
-  }
-  return true;
-}
 
 TEST_F(AudioLibraryTest, NoSoundDriverCannotRecord) {
   EXPECT_EQ(GetNumRecordDrivers(), 1);
@@ -37,14 +24,14 @@ TEST_F(AudioLibraryTest, NoSoundDriverCannotRecord) {
   EXPECT_TRUE(StopRecording());
 }
 
-// The device driver over an in-memory device whose capture the test feeds.
+// The wave-out driver over an in-memory device whose capture the test feeds.
 class MemoryDeviceTest : public ::testing::Test {
  protected:
   void SetUp() override {
     CloseAudio();
     SetAudioBackend(&backend_);
     SetOfflineMixing(true);
-    SetOutputType(kOutputDirect);
+    SetOutputType(kOutputWave);
     ASSERT_TRUE(InitAudio(44100, 4, 0)) << GetAudioError();
   }
   void TearDown() override {
@@ -69,7 +56,7 @@ TEST_F(MemoryDeviceTest, RecordingCopiesWhatTheDeviceCaptured) {
   ASSERT_TRUE(StartRecording(s, false));
   ASSERT_TRUE(backend_.CaptureOpen());
   ASSERT_TRUE(backend_.Feed(Values(300, 1, 1)));
-  ASSERT_TRUE(WaitFor([] { return GetRecordPosition() >= 300; }));
+  ASSERT_TRUE(test::WaitFor([] { return GetRecordPosition() >= 300; }));
   StopRecording();
   const auto* v = reinterpret_cast<const int16_t*>(s->data);
   EXPECT_EQ(v[0], 1);
@@ -83,9 +70,9 @@ TEST_F(MemoryDeviceTest, RecordingOnceStopsAtTheEndOfTheSample) {
   SampleHandle s = AllocSample(-2, 500, 0x30, 8000, 255, 128, 255);  // ring of 4000 samples
   ASSERT_TRUE(StartRecording(s, false));
   ASSERT_TRUE(backend_.Feed(Values(400, 1, 1)));
-  ASSERT_TRUE(WaitFor([] { return GetRecordPosition() >= 400; }));
+  ASSERT_TRUE(test::WaitFor([] { return GetRecordPosition() >= 400; }));
   ASSERT_TRUE(backend_.Feed(Values(300, 1000, 1)));
-  ASSERT_TRUE(WaitFor([] { return !IsRecording(); }));
+  ASSERT_TRUE(test::WaitFor([] { return !IsRecording(); }));
   StopRecording();
   const auto* v = reinterpret_cast<const int16_t*>(s->data);
   EXPECT_EQ(v[0], 1);  // the start is not written over
@@ -98,9 +85,9 @@ TEST_F(MemoryDeviceTest, LoopingRecordingWrapsToTheStart) {
   SampleHandle s = AllocSample(-2, 500, 0x30, 8000, 255, 128, 255);
   ASSERT_TRUE(StartRecording(s, true));
   ASSERT_TRUE(backend_.Feed(Values(400, 1, 1)));
-  ASSERT_TRUE(WaitFor([] { return GetRecordPosition() >= 400; }));
+  ASSERT_TRUE(test::WaitFor([] { return GetRecordPosition() >= 400; }));
   ASSERT_TRUE(backend_.Feed(Values(300, 1000, 1)));
-  ASSERT_TRUE(WaitFor([] { return GetRecordPosition() == 200; }));
+  ASSERT_TRUE(test::WaitFor([] { return GetRecordPosition() == 200; }));
   EXPECT_TRUE(IsRecording());
   StopRecording();
   const auto* v = reinterpret_cast<const int16_t*>(s->data);
@@ -135,31 +122,7 @@ TEST_F(MemoryDeviceTest, OutputGoesToTheDeviceBuffer) {
   EXPECT_EQ(GetChannelPosition(kMixerChannel), 2208u);
 }
 
-// The default kind's reverb is the mixer's room: it checks the environment
-// number, keeps what a leave-unchanged value leaves, and reports what plays.
-TEST_F(MemoryDeviceTest, TheDefaultDeviceReverbIsTheMixersRoom) {
-  EXPECT_FALSE(SetReverbEnvironment(26, 0, 0, 0));
-  EXPECT_EQ(GetAudioError(), audio_error::kBadParameter);
-  EXPECT_FALSE(SetReverbEnvironment(-1, 0, 0, 0));
-  EXPECT_TRUE(SetReverbEnvironment(3, 0.5f, 1.0f, 0.5f));
-  EXPECT_TRUE(SetReverbEnvironment(kReverbLeaveUnchanged, 0.25f, kReverbLeaveUnchangedFloat,
-                                   kReverbLeaveUnchangedFloat));
-  int32_t environment = 0;
-  float volume = 0, decay = 0, damping = 0;
-  EXPECT_TRUE(GetReverbEnvironment(&environment, &volume, &decay, &damping));
-  EXPECT_EQ(environment, 3);
-  EXPECT_EQ(volume, 0.25f);
-  EXPECT_EQ(decay, 1.0f);
-  EXPECT_EQ(damping, 0.5f);
-  ReverbProperties p;
-  EXPECT_FALSE(SetReverbProperties(p));
-  EXPECT_EQ(GetAudioError(), audio_error::kPropertyUnsupported);
-}
-
 TEST_F(MemoryDeviceTest, TheWaveKindKeepsReverbSettings) {
-  CloseAudio();
-  SetOutputType(kOutputWave);
-  ASSERT_TRUE(InitAudio(44100, 4, 0));
   EXPECT_EQ(GetBufferSetting(), 400);  // the wave-out kind's 200 ms, doubled
   EXPECT_TRUE(SetReverbEnvironment(3, 0.5f, 1.0f, 0.5f));
   int32_t environment = 0;

@@ -1,14 +1,13 @@
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdlib>
-#include <thread>
 
 #include "audio/commands/sound_slots.h"
 #include "audio/library/channel.h"
 #include "audio/library/library.h"
 #include "audio/library/recording.h"
 #include "platform/audio/sdl/sdl_audio.h"
+#include "tests/audio/library/audio_test_util.h"
 
 namespace zv {
 namespace {
@@ -32,31 +31,22 @@ class SdlOutputTest : public ::testing::Test {
   SoundSlots slots_;
 };
 
-bool WaitFor(const std::function<bool()>& done) {
-  const auto start = std::chrono::steady_clock::now();
-  while (!done()) {
-    if (std::chrono::steady_clock::now() - start > std::chrono::seconds(3)) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return true;
-}
-
 TEST_F(SdlOutputTest, TheDeviceDriverPlaysThroughTheMixerThread) {
-  EXPECT_EQ(GetOutputType(), kOutputDirect);
+  EXPECT_EQ(GetOutputType(), kOutputWave);
   EXPECT_EQ(GetNumHardwareChannels(), 0);
   const uint32_t start = GetChannelPosition(kMixerChannel);
-  ASSERT_TRUE(WaitFor([&] { return GetChannelPosition(kMixerChannel) - start > 8820; }));
+  ASSERT_TRUE(test::WaitFor([&] { return GetChannelPosition(kMixerChannel) - start > 8820; }));
   // A short sound plays to its end as the device takes the output.
   SampleHandle s = AllocSample(-1, 2205, sample_mode::k16Bit | sample_mode::k2D, 44100, 255, 128, 255);
   const ChannelHandle h = PlaySample(kChooseChannel, s);
   ASSERT_NE(h, kChooseChannel);
-  EXPECT_TRUE(WaitFor([&] { return !IsChannelPlaying(h); }));
+  EXPECT_TRUE(test::WaitFor([&] { return !IsChannelPlaying(h); }));
 }
 
 TEST_F(SdlOutputTest, RecordingSilenceKeepsNothing) {
   if (backend_->CaptureDevices().empty()) GTEST_SKIP() << "no capture on this driver";
   ASSERT_TRUE(slots_.StartRecordingSound(1, 1));
-  ASSERT_TRUE(WaitFor([] { return GetRecordPosition() > 800; }));
+  ASSERT_TRUE(test::WaitFor([] { return GetRecordPosition() > 800; }));
   EXPECT_EQ(slots_.StopRecordingSound(), 0);
   EXPECT_FALSE(slots_.Slot(1).loaded);
 }

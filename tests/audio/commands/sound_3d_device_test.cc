@@ -1,0 +1,137 @@
+#include <gtest/gtest.h>
+
+#include "audio/library/channel.h"
+#include "audio/library/library.h"
+#include "platform/audio3d/openal/openal_backend.h"
+#include "tests/audio/commands/sound_program_fixture.h"
+
+namespace zv {
+namespace {
+
+struct LoopbackDevice {
+  platform::LoopbackAudio3DBackend loopback;
+};
+
+// Programs run against the sound system on a 3D sound device that renders
+// into memory: what the test hears is what a sound card would play.
+class Sound3DDeviceTest : public LoopbackDevice, public test::SoundProgramTest {
+ protected:
+  Sound3DDeviceTest() : SoundProgramTest(SoundSystemOptions{nullptr, true, &loopback}) {}
+
+  void TearDown() override {
+    SoundProgramTest::TearDown();
+    SetAudio3DBackend(nullptr);
+  }
+
+  // The next `frames` frames the device plays. The software mix is made
+  // ahead of what the device takes from it; its loudest value is kept.
+  std::vector<int16_t> HearDevice(int32_t frames) {
+    constexpr int32_t kPiece = 512;
+    constexpr int32_t kLead = 1024;
+    std::vector<int16_t> out;
+    for (int32_t done = 0; done < frames;) {
+      const int32_t piece = std::min(kPiece, frames - done);
+      while (mixed_ < rendered_ + piece + kLead) {
+        const std::vector<int16_t> mix = Hear(kPiece);
+        mixed_ += kPiece;
+        software_peak_ = std::max(software_peak_, std::max(Peak(mix).first, Peak(mix).second));
+      }
+      const std::vector<int16_t> heard = loopback.Render(static_cast<uint32_t>(piece));
+      out.insert(out.end(), heard.begin(), heard.end());
+      rendered_ += piece;
+      done += piece;
+    }
+    return out;
+  }
+
+  int64_t mixed_ = 0;
+  int64_t rendered_ = 0;
+  int software_peak_ = 0;
+};
+
+TEST_F(Sound3DDeviceTest, A3DSoundTakesItsLevelAndSideFromTheDevice) {
+  ASSERT_TRUE(Run("load 3d sound \"$TONE\", 1\nposition sound 1, 10.0, 0.0, 0.0\nloop sound 1\n"));
+  ASSERT_EQ(Error(), 0);
+  EXPECT_GE(service.Slots().Slot(1).channel & 0xfff, 32);  // above the software channels
+  HearDevice(2048);
+  // To the right of a listener facing +z, a little fainter than at the
+  // minimum distance: 1 / (1 + 0.002 x 9) with the start-up rolloff.
+  auto [left, right] = Peak(HearDevice(4096));
+  EXPECT_NEAR(right, 10000 / (1 + 0.002 * 9), 100);
+  EXPECT_LT(left, 100);
+  // A hundred times as far: a third of the level.
+  ASSERT_TRUE(Run("position sound 1, 1000.0, 0.0, 0.0\n"));
+  std::tie(left, right) = Peak(HearDevice(4096), 1024);
+  EXPECT_NEAR(right, 10000 / (1 + 0.002 * 999), 100);
+  EXPECT_LT(left, 100);
+  // The listener turned round: the sound is on the left.
+  ASSERT_TRUE(Run("rotate listener 0.0, 180.0, 0.0\n"));
+  std::tie(left, right) = Peak(HearDevice(4096), 1024);
+  EXPECT_NEAR(left, 10000 / (1 + 0.002 * 999), 100);
+  EXPECT_LT(right, 100);
+  // Standing at the sound: full level, on both sides alike.
+  ASSERT_TRUE(Run("position listener 1000.0, 0.0, 0.0\n"));
+  std::tie(left, right) = Peak(HearDevice(4096), 1024);
+  EXPECT_GT(left, 5000);
+  EXPECT_NEAR(left, right, 10);
+  // None of it went through the software mixer.
+  EXPECT_EQ(software_peak_, 0);
+}
+
+TEST_F(Sound3DDeviceTest, A2DSoundPlaysThroughTheMixStream) {
+  ASSERT_TRUE(Run("load sound \"$TONE\", 1\nloop sound 1\nset sound pan 1, -10000\n"));
+  ASSERT_LT(service.Slots().Slot(1).channel & 0xfff, 32);
+  HearDevice(4096);
+  const auto [left, right] = Peak(HearDevice(4096));
+  EXPECT_NEAR(left, software_peak_, 2);
+  EXPECT_EQ(right, 0);
+}
+
+// The loudness of a click's tail in the device's room, a quarter to three
+// quarters of a second after the click.
+class RoomTailTest : public Sound3DDeviceTest {
+ protected:
+  void SetUp() override {
+    Sound3DDeviceTest::SetUp();
+    click_ = test::TempPath("click.wav");
+    ASSERT_TRUE(test::WriteBytes(click_, test::Wav16(std::vector<int16_t>(441, 20000))));
+  }
+  void TearDown() override {
+    std::remove(click_.c_str());
+    Sound3DDeviceTest::TearDown();
+  }
+  int Tail(const std::string& environment) {
+    EXPECT_TRUE(Run("load 3d sound \"" + click_ + "\", 1\nposition sound 1, 0.0, 0.0, 2.0\n" + environment +
+                    "\nplay sound 1\n"));
+    EXPECT_EQ(Error(), 0) << environment;
+    const std::vector<int16_t> heard = HearDevice(44100 * 3 / 4);
+    int loudest = 0;
+    for (size_t i = 44100 / 4 * 2; i < heard.size(); ++i) loudest = std::max(loudest, std::abs(int{heard[i]}));
+    // The room falls quiet again before the next click.
+    EXPECT_TRUE(Run("set sound environment 0\n"));
+    HearDevice(44100);
+    return loudest;
+  }
+  std::string click_;
+};
+
+TEST_F(RoomTailTest, BothReverbSetsChangeTheTail) {
+  EXPECT_EQ(Tail("set sound environment 0"), 0);
+  const int hall = Tail("set sound environment 8");
+  EXPECT_GT(hall, 20);
+  // The four values: a long decay rings on, a short one is gone, a quiet
+  // room is quieter.
+  const int long_hall = Tail("set sound environment 8, 1.0, 8.0, 1.0");
+  EXPECT_GT(long_hall, hall);
+  EXPECT_LT(Tail("set sound environment 8, 1.0, 0.1, 1.0"), long_hall / 20);
+  EXPECT_LT(Tail("set sound environment 8, 0.1, 8.0, 1.0"), long_hall / 5);
+  // The thirteen values: the late reverberation louder still, or the room
+  // silenced.
+  const std::string detailed = "set sound environment 8, 0, -100, 0.0, 8.0, 1.0, -1000, 0.02, ";
+  EXPECT_GT(Tail(detailed + "1000, 0.03, 20.0, 1.0, -5.0"), long_hall * 3 / 2);
+  EXPECT_EQ(Tail("set sound environment 8, -10000, -100, 0.0, 8.0, 1.0, -1000, 0.02, 2000, 0.03, 20.0, 1.0, -5.0"),
+            0);
+}
+
+}  // namespace
+}  // namespace zv
