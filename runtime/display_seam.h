@@ -93,7 +93,6 @@ class DisplayServices {
   virtual void DeleteCursorSprites() {}
   virtual void ReleasePointerBitmap() {}
   virtual void ReleaseAllAnimations() {}
-  virtual void FreeAllResources() {}
   virtual void ReleaseDisplayObjects(bool keep_device) { (void)keep_device; }
   virtual void ResetWindowToFullScreen() {}
   virtual void FreeRecordPools() {}

@@ -264,7 +264,6 @@ void Runtime::StopDisplay(bool keep_device) {
   vm_->input->FreeMemoryBlocks();
   vm_->engine3d->ReleaseAll();
   vm_->input->CloseNumberedFiles();
-  display_->FreeAllResources();
   display_->ReleaseDisplayObjects(keep_device);
   FreeProgram(*vm_);
   ChangeFolder(state_.display_folder);

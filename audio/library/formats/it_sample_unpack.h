@@ -7,8 +7,9 @@
 namespace zv {
 
 // Decodes IT-packed sample data (blocks of variable-width deltas; IT 2.15
-// files sum the deltas twice) into `frames` 16-bit values. Reading stops at
-// the end of `packed`: a sample cut short ends in silence.
+// files sum the deltas twice) into `frames` 16-bit values, through the sound
+// library's packed-block decoder. A sample cut short, or a damaged block,
+// ends in silence.
 void UnpackItSample(std::span<const uint8_t> packed, bool sixteen_bit, bool double_delta, std::vector<int16_t>& out,
                     size_t frames);
 
