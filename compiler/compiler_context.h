@@ -170,9 +170,10 @@ class Compiler {
   Operand CompileArrayRead(const std::string& name, std::string_view indices);
   // Compiles one argument of a value function (wanted type `wanted`) onto
   // `values` and `types`, converting a number where the rows from `first`
-  // take the other kind; false when it fails.
+  // take the other kind; `written` gets its type before that. False when it
+  // fails.
   bool CompileValueArgument(std::string_view piece, char wanted, const std::vector<CommandEntry>& rows, int first,
-                            std::string& types, std::vector<Operand>& values);
+                            std::string& types, std::string& written, std::vector<Operand>& values);
   Operand CompileIntLiteral(std::string_view text);
   int FindValueFunction(std::string_view name, const std::vector<Operand>& arguments) const;
   bool RunAccepts(const std::vector<CommandEntry>& rows, int first, const std::string& types,

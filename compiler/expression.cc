@@ -357,13 +357,15 @@ bool Compiler::EmitConversion(Operand& operand, char to) {
 }
 
 bool Compiler::CompileValueArgument(std::string_view piece, char wanted, const std::vector<CommandEntry>& rows,
-                                    int first, std::string& types, std::vector<Operand>& values) {
+                                    int first, std::string& types, std::string& written,
+                                    std::vector<Operand>& values) {
   const char saved = wanted_type_;
   wanted_type_ = wanted;
   Operand value = CompileExpression(piece);
   wanted_type_ = saved;
   if (value.type == 'x') return false;
   types += value.type;
+  written += value.type;
   if ((value.type == 'l' || value.type == 'f') && !RunAccepts(rows, first, types, true)) {
     if (!EmitConversion(value, value.type == 'l' ? 'f' : 'l')) return false;
     types.back() = value.type;
@@ -393,13 +395,14 @@ Operand Compiler::CompileValueFunctionCall(const std::string& name, std::string_
   }
   std::vector<Operand> values;
   std::string types;
+  std::string written;
   for (size_t i = 0; i < pieces.size(); ++i) {
     const char wanted = i + 1 < chosen_signature.size() ? chosen_signature[i + 1] : 0;
-    if (!CompileValueArgument(pieces[i], wanted, rows, chosen, types, values)) return {};
+    if (!CompileValueArgument(pieces[i], wanted, rows, chosen, types, written, values)) return {};
   }
   int row = FindValueFunction(name, values);
   if (row < 0) {
-    Fail("wrong parameters for " + name + ": got (" + DescribeSignature(types) + ")" +
+    Fail("wrong parameters for " + name + ": got (" + DescribeSignature(written) + ")" +
          MismatchMessage(rows, first, types, true));
     return {};
   }
@@ -422,13 +425,14 @@ Operand Compiler::CompileArrayRead(const std::string& name, std::string_view ind
   if (array.type == 'x') return {};
   std::vector<Operand> values = {array};
   std::string types(1, array.type);
+  std::string written = types;
   std::vector<std::string> pieces = SplitTopLevel(indices);
   if (pieces.size() > kMaxArguments) {
     Fail(CompileMessage::kTooManyArguments);
     return {};
   }
   for (const std::string& piece : pieces)
-    if (!CompileValueArgument(piece, 'l', rows, first, types, values)) return {};
+    if (!CompileValueArgument(piece, 'l', rows, first, types, written, values)) return {};
   int row = FindValueFunction(rows[static_cast<size_t>(first)].name, values);
   if (row < 0) {
     Fail("cannot read array " + name + ": an array takes 1 to 5 integer indices");

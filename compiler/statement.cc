@@ -346,6 +346,7 @@ bool Compiler::CompileCommand(int index, std::string arguments, bool array_first
   const std::string& signature = entry.signature;
   const bool no_code = !signature.empty() && signature[0] == 'e';
   std::string types;
+  std::string written;  // the operands' types before any conversion, for the error
   std::vector<Operand> operands;
   if (!no_code) {
     for (size_t k = 0; k < pieces.size(); ++k) {
@@ -362,6 +363,7 @@ bool Compiler::CompileCommand(int index, std::string arguments, bool array_first
       }
       if (operand.type == 'x') return false;
       if (operand.type == 'z') operand.type = 'l';
+      written += operand.type == 'd' ? 'a' : operand.type;
       if ((operand.type == 'l' || operand.type == 'f') &&
           !RunAccepts(rows, index, types + operand.type, false)) {
         if (!EmitConversion(operand, operand.type == 'l' ? 'f' : 'l')) return false;
@@ -389,7 +391,7 @@ bool Compiler::CompileCommand(int index, std::string arguments, bool array_first
                   WithArticle(DescribeSignature(types.substr(0, 1))) + " variable");
     if (entry.name == "@=")
       return Fail("cannot store into the array: give 1 to 5 integer indices and a value of the array's type");
-    return Fail("wrong parameters for " + entry.name + ": got (" + DescribeSignature(types) + ")" +
+    return Fail("wrong parameters for " + entry.name + ": got (" + DescribeSignature(written) + ")" +
                 MismatchMessage(rows, index, types, false));
   }
   const CommandEntry& row = rows[static_cast<size_t>(chosen)];

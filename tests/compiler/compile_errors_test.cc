@@ -40,6 +40,9 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"a$ = \"x\" * 2\n", 1, "cannot apply \"*\" to string, integer"},
         ErrorCase{"wait \"x\"\n", 1, "wrong parameters for wait"},
         ErrorCase{"a = len(1, 2)\n", 1, "wrong parameters for len"},
+        // The types named are those written, before any conversion was tried.
+        ErrorCase{"sprite 1, 2.5, 3, 4, 5, 6\n", 1, "got (integer, float, integer, integer, integer, integer)"},
+        ErrorCase{"a = rgb(1.5, 2, 3, 4)\n", 1, "got (float, integer, integer, integer)"},
         ErrorCase{"a = 99999999999\n", 1, "integer out of range"},
         ErrorCase{"a = b c\n", 1, "cannot understand this expression: \"b c\""},
         ErrorCase{"dot 1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17,18,19,20,21,22,23,24,25,26,27,28,29,30,31,32,33\n",
