@@ -4,7 +4,9 @@
 //   1  a session message between machines, which must re-encode as it came
 //   2  a search and a search's answer
 //   3  a host's session rules, fed a run of packets from three machines
-//   4  a member's session rules, fed a run of packets from its host
+//   4  a member's session rules, fed a run of packets from its host and
+//      from other machines, through the host going and a new host taking
+//      over (here or elsewhere)
 //   5  the session layer and the commands' side, fed a run of received events
 //   6  FTP directory listings
 // Runs of packets are cut from the rest of the input: one length byte, then
@@ -76,17 +78,36 @@ void FuzzHost(std::span<const uint8_t> data) {
   Check(host.Description().current_players <= 4);
 }
 
+// One-byte chunks are the transport's news: FF the host's link went, FE
+// the program asks for a player, FD the next host was reached, FC the wait
+// for members ended, FB another machine's link went. A longer chunk that
+// starts with FA comes from another machine (the next byte names which),
+// any other from the host.
 void FuzzMember(std::span<const uint8_t> data) {
-  platform::SessionCore member;
+  using platform::SessionCore;
+  SessionCore member;
   member.StartJoining(platform::Guid{1}, platform::Guid{2});
   member.TakeOutgoing();
   for (std::span<const uint8_t> chunk : Chunks(data)) {
-    if (chunk.size() == 1 && chunk[0] == 0xFF) {
-      member.OnPeerGone(platform::SessionCore::kHostPeer);
-    } else if (chunk.size() == 1 && chunk[0] == 0xFE) {
+    const uint8_t news = chunk.size() == 1 ? chunk[0] : 0;
+    if (news == 0xFF) {
+      member.OnPeerGone(SessionCore::kHostPeer);
+    } else if (news == 0xFE) {
       member.RequestPlayer("me");
+    } else if (news == 0xFD) {
+      member.OnNewHostReached();
+    } else if (news == 0xFC) {
+      member.StopAwaitingMembers();
+    } else if (news == 0xFB) {
+      member.OnPeerGone(1);
+    } else if (chunk.size() >= 2 && chunk[0] == 0xFA) {
+      const platform::PeerKey peer = 1 + chunk[1] % 3;
+      member.OnPeerConnected(peer, platform::MachineAddress{peer, 0});
+      member.OnPacket(peer, chunk.subspan(2), true);
     } else {
-      member.OnPacket(platform::SessionCore::kHostPeer, chunk, true);
+      member.OnPacket(SessionCore::kHostPeer, chunk, true);
+    }
+    while (member.TakeHostChange()) {
     }
     for (const platform::PlayerInfo& p : member.Players()) member.Send(p.id, 0, chunk, false);
     member.TakeOutgoing();

@@ -14,7 +14,9 @@ namespace zv::platform {
 // Multiplayer sessions: one machine hosts a named session, others find it
 // and join it, and every machine creates players in it that send each
 // other messages. The host keeps the player list; members reach each other
-// through it.
+// through it. In a session with kSessionMigrateHost the members go on
+// without a host that left: one of them takes over and tells its program
+// with kBecameHost.
 
 using PlayerId = uint32_t;
 constexpr PlayerId kAllPlayers = 0;    // as an addressee: every player
@@ -114,6 +116,7 @@ class SessionNetwork {
   virtual std::unique_ptr<NetSession> Open(size_t index, std::string_view address) = 0;
 };
 
+// The port a host listens on and searches ask, unless told otherwise.
 constexpr uint16_t kDefaultSessionPort = 30620;
 
 struct SessionNetworkOptions {
@@ -123,6 +126,10 @@ struct SessionNetworkOptions {
   uint16_t port = kDefaultSessionPort;  // where hosts listen and searches ask
   uint32_t find_wait_ms = 1000;         // how long a search of the network waits
   uint32_t reply_wait_ms = 5000;        // how long joins and player requests wait
+  // How long a member that took over as host waits for the others to come
+  // back before it gives them up. Members see a host that dropped at
+  // somewhat different times, so this is well above reply_wait_ms.
+  uint32_t rejoin_wait_ms = 15000;
 };
 
 // Sessions over UDP with ENet: hosts answer searches on their own port.

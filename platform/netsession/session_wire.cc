@@ -16,6 +16,9 @@ enum class Tag : uint8_t {
   kDestroyPlayer,
   kPlayerDestroyed,
   kData,
+  kMachineJoined,
+  kMachineLeft,
+  kRejoin,
 };
 
 constexpr uint8_t kQueryMagic[4] = {'Z', 'V', 'N', 'Q'};
@@ -34,6 +37,30 @@ class Writer {
     const size_t n = std::min(s.size(), kMaxNameBytes);
     U8(static_cast<uint8_t>(n));
     bytes_.insert(bytes_.end(), s.begin(), s.begin() + static_cast<std::ptrdiff_t>(n));
+  }
+  void U16(uint16_t v) {
+    U8(static_cast<uint8_t>(v & 0xFF));
+    U8(static_cast<uint8_t>(v >> 8));
+  }
+  // A list: its count in 16 bits, then at most that many items.
+  template <class T, class WriteItem>
+  void List(const std::vector<T>& items, WriteItem write) {
+    const size_t count = std::min<size_t>(items.size(), 0xFFFF);
+    U16(static_cast<uint16_t>(count));
+    for (size_t i = 0; i < count; ++i) write(items[i]);
+  }
+  void U64(uint64_t v) {
+    U32(static_cast<uint32_t>(v));
+    U32(static_cast<uint32_t>(v >> 32));
+  }
+  void Address(const MachineAddress& a) {
+    U32(a.host);
+    U16(a.port);
+  }
+  void Machine(const wire::Machine& m) {
+    U32(m.id);
+    Address(m.address);
+    U64(m.secret);
   }
   void Session(const SessionDescription& d) {
     Bytes(d.instance);
@@ -64,6 +91,43 @@ class Reader {
     for (int i = 0; i < 4; ++i) v |= uint32_t{bytes_[pos_ + i]} << (8 * i);
     pos_ += 4;
     return v;
+  }
+  uint16_t U16() {
+    if (!Have(2)) return 0;
+    const uint16_t v = static_cast<uint16_t>(bytes_[pos_] | bytes_[pos_ + 1] << 8);
+    pos_ += 2;
+    return v;
+  }
+  // A list of items at least `min_bytes` long each: a count that the bytes
+  // left cannot hold marks the message bad before anything is reserved.
+  template <class T, class ReadItem>
+  std::vector<T> List(size_t min_bytes, ReadItem read) {
+    const size_t count = U16();
+    std::vector<T> items;
+    if (!ok_ || count > Remaining() / min_bytes) {
+      ok_ = false;
+      return items;
+    }
+    items.reserve(count);
+    for (size_t i = 0; i < count && ok_; ++i) items.push_back(read());
+    return items;
+  }
+  uint64_t U64() {
+    const uint64_t low = U32();
+    return low | uint64_t{U32()} << 32;
+  }
+  MachineAddress Address() {
+    MachineAddress a;
+    a.host = U32();
+    a.port = U16();
+    return a;
+  }
+  wire::Machine Machine() {
+    wire::Machine m;
+    m.id = U32();
+    m.address = Address();
+    m.secret = U64();
+    return m;
   }
   void Into(std::span<uint8_t> out) {
     if (!Have(out.size())) return;
@@ -110,8 +174,11 @@ class Reader {
   bool ok_ = true;
 };
 
-// The smallest encoded player: its id and an empty name.
+// The smallest encoded items of the lists: a player (its id and an empty
+// name), one with its owner too, and a machine (number and address).
 constexpr size_t kMinPlayerBytes = 5;
+constexpr size_t kMinOwnedPlayerBytes = 9;
+constexpr size_t kMachineBytes = 18;
 
 struct EncodeVisitor {
   Writer& w;
@@ -123,13 +190,15 @@ struct EncodeVisitor {
   void operator()(const Welcome& m) {
     w.U8(static_cast<uint8_t>(Tag::kWelcome));
     w.Session(m.session);
-    const size_t count = std::min<size_t>(m.players.size(), 0xFFFF);
-    w.U8(static_cast<uint8_t>(count & 0xFF));
-    w.U8(static_cast<uint8_t>(count >> 8));
-    for (size_t i = 0; i < count; ++i) {
-      w.U32(m.players[i].id);
-      w.Name(m.players[i].name);
-    }
+    w.U32(m.member);
+    w.U64(m.secret);
+    w.U32(m.host);
+    w.List(m.machines, [&](const Machine& machine) { w.Machine(machine); });
+    w.List(m.players, [&](const OwnedPlayer& p) {
+      w.U32(p.id);
+      w.U32(p.owner);
+      w.Name(p.name);
+    });
   }
   void operator()(const Refused& m) {
     w.U8(static_cast<uint8_t>(Tag::kRefused));
@@ -144,6 +213,7 @@ struct EncodeVisitor {
     w.U8(static_cast<uint8_t>(Tag::kPlayerCreated));
     w.U32(m.request);
     w.U32(m.id);
+    w.U32(m.owner);
     w.Name(m.name);
   }
   void operator()(const PlayerRefused& m) {
@@ -164,6 +234,25 @@ struct EncodeVisitor {
     w.U32(m.to);
     w.Bytes(m.payload);
   }
+  void operator()(const MachineJoined& m) {
+    w.U8(static_cast<uint8_t>(Tag::kMachineJoined));
+    w.Machine(m.machine);
+  }
+  void operator()(const MachineLeft& m) {
+    w.U8(static_cast<uint8_t>(Tag::kMachineLeft));
+    w.U32(m.id);
+  }
+  void operator()(const Rejoin& m) {
+    w.U8(static_cast<uint8_t>(Tag::kRejoin));
+    w.Bytes(m.application);
+    w.Bytes(m.instance);
+    w.U32(m.member);
+    w.U64(m.secret);
+    w.List(m.players, [&](const PlayerInfo& p) {
+      w.U32(p.id);
+      w.Name(p.name);
+    });
+  }
 };
 
 std::optional<Message> DecodeBody(Tag tag, Reader& r) {
@@ -177,15 +266,17 @@ std::optional<Message> DecodeBody(Tag tag, Reader& r) {
     case Tag::kWelcome: {
       Welcome m;
       m.session = r.Session();
-      const size_t count = r.U8() | (size_t{r.U8()} << 8);
-      if (!r.Ok() || count > r.Remaining() / kMinPlayerBytes) return std::nullopt;
-      m.players.reserve(count);
-      for (size_t i = 0; i < count && r.Ok(); ++i) {
-        PlayerInfo p;
+      m.member = r.U32();
+      m.secret = r.U64();
+      m.host = r.U32();
+      m.machines = r.List<Machine>(kMachineBytes, [&] { return r.Machine(); });
+      m.players = r.List<OwnedPlayer>(kMinOwnedPlayerBytes, [&] {
+        OwnedPlayer p;
         p.id = r.U32();
+        p.owner = r.U32();
         p.name = r.Name();
-        m.players.push_back(std::move(p));
-      }
+        return p;
+      });
       return m;
     }
     case Tag::kRefused: {
@@ -204,6 +295,7 @@ std::optional<Message> DecodeBody(Tag tag, Reader& r) {
       PlayerCreated m;
       m.request = r.U32();
       m.id = r.U32();
+      m.owner = r.U32();
       m.name = r.Name();
       return m;
     }
@@ -219,6 +311,24 @@ std::optional<Message> DecodeBody(Tag tag, Reader& r) {
       m.to = r.U32();
       if (r.Remaining() > kMaxMessageBytes) return std::nullopt;
       m.payload = r.Rest();
+      return m;
+    }
+    case Tag::kMachineJoined:
+      return MachineJoined{r.Machine()};
+    case Tag::kMachineLeft:
+      return MachineLeft{r.U32()};
+    case Tag::kRejoin: {
+      Rejoin m;
+      r.Into(m.application);
+      r.Into(m.instance);
+      m.member = r.U32();
+      m.secret = r.U64();
+      m.players = r.List<PlayerInfo>(kMinPlayerBytes, [&] {
+        PlayerInfo p;
+        p.id = r.U32();
+        p.name = r.Name();
+        return p;
+      });
       return m;
     }
   }
@@ -247,7 +357,7 @@ std::vector<uint8_t> Encode(const Message& message) {
 std::optional<Message> Decode(std::span<const uint8_t> bytes) {
   Reader r(bytes);
   const uint8_t tag = r.U8();
-  if (!r.Ok() || tag < static_cast<uint8_t>(Tag::kJoin) || tag > static_cast<uint8_t>(Tag::kData))
+  if (!r.Ok() || tag < static_cast<uint8_t>(Tag::kJoin) || tag > static_cast<uint8_t>(Tag::kRejoin))
     return std::nullopt;
   std::optional<Message> m = DecodeBody(static_cast<Tag>(tag), r);
   if (!m || !r.Done()) return std::nullopt;

@@ -26,8 +26,10 @@ std::string CutText(std::string_view text) {
 Multiplayer::~Multiplayer() { FreeGame(); }
 
 bool Multiplayer::EnsureNetInterface(Vm& vm, int32_t* session_index) {
-  if (iface_) return true;
-  iface_ = std::make_unique<NetInterface>(network_, status_, vm.errors.internal_code);
+  // A layer that only listed connections, or whose choice failed, has no
+  // connection yet: it takes the first, as a new one does.
+  if (iface_ && iface_->HasConnection()) return true;
+  if (!iface_) iface_ = std::make_unique<NetInterface>(network_, status_, vm.errors.internal_code);
   if (!iface_->SelectConnection(0)) {
     vm.RunWarning(net_error::kSelectConnection);
     return false;
@@ -114,6 +116,10 @@ void Multiplayer::ChecklistGames(Vm& vm) {
   vm.checklist.made = true;
   vm.checklist.values_valid = false;
   vm.checklist.texts_valid = true;
+  // A program that chose no connection looks on the local network with
+  // the first, as hosting and joining would; the connection stays chosen,
+  // so a game created afterwards is hosted on it.
+  if (!net.HasConnection()) net.SelectConnection(0);
   if (std::optional<std::vector<std::string>> games = net.ListSessions())
     FillChecklist(vm, *games, NetInterface::kMaxSessions);
 }

@@ -60,6 +60,8 @@ class NetInterface {
   // Opens the chosen connection towards `address` and looks for games there.
   bool SelectConnectionWithAddress(std::string_view address);
 
+  // True once a connection was chosen and could be opened.
+  bool HasConnection() const { return session_ != nullptr; }
   const std::vector<std::string>& Connections() const { return connections_; }
   // Looks for games anew: "name (players/maximum)" per game.
   std::optional<std::vector<std::string>> ListSessions();

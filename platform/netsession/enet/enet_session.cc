@@ -1,8 +1,11 @@
 // Sessions carried by ENet: the host's ENet host listens on the session
 // port and also answers searches there (raw datagrams that ENet hands us
 // before its own protocol sees them); a member connects one ENet peer to
-// the host. The session's rules live in SessionCore; this file only moves
-// its packets.
+// the host from an ENet host of its own, which is where the other members
+// reach it should it take over as host. A member that took over also
+// listens on the session port again once that port is free, for searches
+// and new members. The session's rules live in SessionCore; this file only
+// moves its packets and keeps the time.
 #include <enet/enet.h>
 
 #include <algorithm>
@@ -26,6 +29,9 @@ constexpr uint32_t kPollSliceMs = 5;
 constexpr uint32_t kLeaveWaitMs = 500;   // how long a leaving machine waits for the goodbye to land
 constexpr size_t kMaxEventsPerService = 4096;
 constexpr size_t kMaxFoundSessions = 256;
+constexpr size_t kMaxMachines = 256;             // links a member's ENet host can take after a host change
+constexpr uint32_t kListenAgainMs = 1000;        // how often a new host tries for the session port
+constexpr PeerKey kListenerKeys = 0x10000;       // keys above this are the listener's peers
 constexpr char kConnectionName[] = "Internet UDP/IP Connection";
 
 bool IsLoopback(const ENetAddress& address) {
@@ -35,6 +41,16 @@ bool IsLoopback(const ENetAddress& address) {
 ENetAddress LoopbackAddress(uint16_t port) {
   ENetAddress a{};
   enet_address_set_host_ip(&a, "127.0.0.1");
+  a.port = port;
+  return a;
+}
+
+// Where this machine's ENet hosts bind: every address, or the loopback
+// address alone.
+ENetAddress BindAddress(const SessionNetworkOptions& options, uint16_t port) {
+  if (options.loopback_only) return LoopbackAddress(port);
+  ENetAddress a{};
+  a.host = ENET_HOST_ANY;
   a.port = port;
   return a;
 }
@@ -103,13 +119,23 @@ class EnetSession final : public NetSession {
   bool AnswerQuery(ENetHost* host);
 
  private:
-  PeerKey KeyOf(const ENetPeer* peer) const { return static_cast<PeerKey>(peer - host_->peers) + 1; }
+  PeerKey KeyOf(const ENetPeer* peer) const;
   ENetPeer* PeerOf(PeerKey key) const;
+  template <class Visit>
+  void ForEachPeer(Visit visit);
   void Handle(const ENetEvent& event);
+  // Takes every event `host` has without waiting.
+  void ServiceHost(ENetHost* host);
   // Waits up to `wait_ms` for one event, then takes what else is there.
   void ServiceOnce(uint32_t wait_ms);
   template <class Done>
   bool WaitUntil(Done done, uint32_t limit_ms);
+  // Acts on the rules' answer to a host that went: reach the next host,
+  // or host here.
+  void FollowHostChange();
+  void CheckDeadlines();
+  void TryListen();
+  void DropServerLink();
   void Flush();
   void DestroyHost();
 
@@ -118,8 +144,13 @@ class EnetSession final : public NetSession {
   bool broadcast_;
   std::map<Guid, ENetAddress> found_;  // sessions searches reported, by instance
   ENetHost* host_ = nullptr;
-  ENetPeer* server_ = nullptr;  // a member's link to the host
-  bool connected_ = false;      // the member's link is up
+  ENetHost* listener_ = nullptr;  // a member that took over: the session port
+  ENetPeer* server_ = nullptr;    // a member's link to the host
+  bool connected_ = false;        // the member's link is up
+  bool took_over_ = false;        // hosting since the host went
+  std::optional<SteadyClock::time_point> members_back_by_;  // new host: when to give up the others
+  std::optional<SteadyClock::time_point> new_host_by_;      // member: when to give up the next host
+  SteadyClock::time_point listen_again_at_{};
   Guid application_{};
   std::vector<OutgoingPacket> held_;  // packets not yet handed to ENet
   SessionCore core_;
@@ -139,7 +170,14 @@ std::optional<std::vector<SessionDescription>> EnetSession::FindSessions(const G
   const uint32_t nonce = RandomWord();
   std::vector<uint8_t> query = wire::EncodeQuery(wire::Query{application, nonce});
   ENetBuffer out{query.data(), query.size()};
-  if (enet_socket_send(socket, &target_, &out, 1) < 0) {
+  // A search of the local network asks this machine as well: a game hosted
+  // here is found even where a broadcast does not come back or cannot be
+  // sent at all (no network up).
+  std::vector<ENetAddress> asked = {target_};
+  if (broadcast_) asked.push_back(LoopbackAddress(target_.port));
+  bool sent = false;
+  for (const ENetAddress& to : asked) sent = enet_socket_send(socket, &to, &out, 1) >= 0 || sent;
+  if (!sent) {
     enet_socket_destroy(socket);
     return std::nullopt;
   }
@@ -160,7 +198,13 @@ std::optional<std::vector<SessionDescription>> EnetSession::FindSessions(const G
     std::optional<wire::QueryReply> reply =
         wire::DecodeQueryReply(std::span<const uint8_t>(buffer.data(), static_cast<size_t>(received)));
     if (!reply || reply->nonce != nonce) continue;
-    found_[reply->session.instance] = from;
+    const Guid instance = reply->session.instance;
+    const bool known = std::any_of(sessions.begin(), sessions.end(),
+                                   [&](const SessionDescription& s) { return s.instance == instance; });
+    // A host that answered on both ways is joined at its network address,
+    // which the other members can reach too should this machine take over.
+    if (!known || !IsLoopback(from)) found_[instance] = from;
+    if (known) continue;
     sessions.push_back(std::move(reply->session));
     // One machine asked: its one answer is all there is.
     if (!broadcast_) break;
@@ -184,10 +228,7 @@ bool EnetSession::AnswerQuery(ENetHost* host) {
 SessionError EnetSession::Host(const Guid& application, const SessionDescription& session) {
   if (core_.role() != SessionCore::Role::kNone || host_) return SessionError::kAlreadyOpen;
   if (session.max_players == 0) return SessionError::kInvalidParams;
-  ENetAddress bind{};
-  bind.host = ENET_HOST_ANY;
-  bind.port = options_.port;
-  if (options_.loopback_only) bind = LoopbackAddress(options_.port);
+  const ENetAddress bind = BindAddress(options_, options_.port);
   const size_t peers = std::min<size_t>(session.max_players, ENET_PROTOCOL_MAXIMUM_PEER_ID);
   host_ = enet_host_create(&bind, peers, kChannels, 0, 0);
   if (!host_) return SessionError::kCannotHost;
@@ -203,8 +244,10 @@ SessionError EnetSession::Join(const Guid& application, const Guid& instance) {
   if (core_.role() != SessionCore::Role::kNone || host_) return SessionError::kAlreadyOpen;
   auto found = found_.find(instance);
   if (found == found_.end()) return SessionError::kNoSessions;
-  host_ = enet_host_create(nullptr, 1, kChannels, 0, 0);
+  const ENetAddress bind = BindAddress(options_, 0);
+  host_ = enet_host_create(&bind, kMaxMachines, kChannels, 0, 0);
   if (!host_) return SessionError::kGeneric;
+  host_->intercept = InterceptSearch;
   server_ = enet_host_connect(host_, &found->second, kChannels, wire::kConnectMagic);
   if (!server_) {
     DestroyHost();
@@ -242,25 +285,25 @@ void EnetSession::Close() {
     return;
   }
   Flush();
+  // What happens while saying goodbye is no longer the session's business:
+  // a member must not go looking for a new host on its way out.
+  core_.End();
   bool any = false;
-  for (size_t i = 0; i < host_->peerCount; ++i) {
-    ENetPeer* peer = &host_->peers[i];
-    if (peer->state == ENET_PEER_STATE_CONNECTED) {
-      enet_peer_disconnect_later(peer, 0);
-      any = true;
-    }
-  }
+  ForEachPeer([&](ENetPeer& peer) {
+    if (peer.state != ENET_PEER_STATE_CONNECTED) return;
+    enet_peer_disconnect_later(&peer, 0);
+    any = true;
+  });
   // The goodbye has landed once the other side acknowledged it.
   auto all_gone = [&] {
-    for (size_t i = 0; i < host_->peerCount; ++i) {
-      const ENetPeerState state = host_->peers[i].state;
-      if (state != ENET_PEER_STATE_DISCONNECTED && state != ENET_PEER_STATE_ZOMBIE) return false;
-    }
-    return true;
+    bool gone = true;
+    ForEachPeer([&](ENetPeer& peer) {
+      gone = gone && (peer.state == ENET_PEER_STATE_DISCONNECTED || peer.state == ENET_PEER_STATE_ZOMBIE);
+    });
+    return gone;
   };
   if (any) WaitUntil(all_gone, std::min(kLeaveWaitMs, options_.reply_wait_ms));
   DestroyHost();
-  core_.End();
 }
 
 std::optional<PlayerId> EnetSession::CreatePlayer(const std::string& name, bool server_player) {
@@ -299,13 +342,19 @@ bool EnetSession::Send(PlayerId from, PlayerId to, std::span<const uint8_t> data
 
 void EnetSession::Service() {
   if (!host_) return;
+  ServiceHost(host_);
+  if (listener_) ServiceHost(listener_);
+  CheckDeadlines();
+  Flush();
+}
+
+void EnetSession::ServiceHost(ENetHost* host) {
   ServiceContext context;
   context.session = this;
-  for (size_t n = 0; n < kMaxEventsPerService && host_; ++n) {
-    if (enet_host_service(host_, &context.event, 0) <= 0) break;
+  for (size_t n = 0; n < kMaxEventsPerService; ++n) {
+    if (enet_host_service(host, &context.event, 0) <= 0) break;
     Handle(context.event);
   }
-  Flush();
 }
 
 void EnetSession::ServiceOnce(uint32_t wait_ms) {
@@ -313,10 +362,12 @@ void EnetSession::ServiceOnce(uint32_t wait_ms) {
   ServiceContext context;
   context.session = this;
   if (enet_host_service(host_, &context.event, wait_ms) > 0) Handle(context.event);
-  for (size_t n = 0; n < kMaxEventsPerService && host_; ++n) {
+  for (size_t n = 0; n < kMaxEventsPerService; ++n) {
     if (enet_host_check_events(host_, &context.event) <= 0) break;
     Handle(context.event);
   }
+  if (listener_) ServiceHost(listener_);
+  CheckDeadlines();
   Flush();
 }
 
@@ -332,50 +383,122 @@ bool EnetSession::WaitUntil(Done done, uint32_t limit_ms) {
 }
 
 void EnetSession::Handle(const ENetEvent& event) {
-  const bool hosting = core_.role() == SessionCore::Role::kHost;
   switch (event.type) {
     case ENET_EVENT_TYPE_CONNECT:
-      if (hosting && event.data != wire::kConnectMagic) {
-        enet_peer_disconnect_now(event.peer, 0);
-      } else if (!hosting && event.peer == server_) {
+      if (event.peer == server_) {
         connected_ = true;
+        core_.OnNewHostReached();
+      } else if (event.data != wire::kConnectMagic) {
+        enet_peer_disconnect_now(event.peer, 0);
+      } else {
+        core_.OnPeerConnected(KeyOf(event.peer), MachineAddress{event.peer->address.host, event.peer->address.port});
       }
       break;
     case ENET_EVENT_TYPE_RECEIVE: {
       const bool guaranteed = (event.packet->flags & ENET_PACKET_FLAG_RELIABLE) != 0;
       const std::span<const uint8_t> bytes(event.packet->data, event.packet->dataLength);
-      if (hosting)
-        core_.OnPacket(KeyOf(event.peer), bytes, guaranteed);
-      else if (event.peer == server_)
-        core_.OnPacket(SessionCore::kHostPeer, bytes, guaranteed);
+      core_.OnPacket(event.peer == server_ ? SessionCore::kHostPeer : KeyOf(event.peer), bytes, guaranteed);
       enet_packet_destroy(event.packet);
       break;
     }
     case ENET_EVENT_TYPE_DISCONNECT:
-      if (hosting) {
-        core_.OnPeerGone(KeyOf(event.peer));
-      } else if (event.peer == server_) {
+      if (event.peer == server_) {
         connected_ = false;
         server_ = nullptr;
         core_.OnPeerGone(SessionCore::kHostPeer);
+      } else {
+        core_.OnPeerGone(KeyOf(event.peer));
       }
       break;
     case ENET_EVENT_TYPE_NONE:
       break;
   }
+  FollowHostChange();
+}
+
+void EnetSession::FollowHostChange() {
+  while (std::optional<SessionCore::HostChange> change = core_.TakeHostChange()) {
+    DropServerLink();
+    if (change->to_self) {
+      took_over_ = true;
+      new_host_by_.reset();
+      members_back_by_ = SteadyClock::now() + std::chrono::milliseconds(options_.rejoin_wait_ms);
+      TryListen();
+      continue;
+    }
+    ENetAddress next{};
+    next.host = change->address.host;
+    next.port = change->address.port;
+    server_ = enet_host_connect(host_, &next, kChannels, wire::kConnectMagic);
+    if (!server_) {
+      core_.OnPeerGone(SessionCore::kHostPeer);
+      continue;
+    }
+    new_host_by_ = SteadyClock::now() + std::chrono::milliseconds(options_.reply_wait_ms);
+  }
+}
+
+void EnetSession::CheckDeadlines() {
+  const auto now = SteadyClock::now();
+  if (members_back_by_ && now >= *members_back_by_) {
+    members_back_by_.reset();
+    core_.StopAwaitingMembers();
+  }
+  if (new_host_by_ && core_.join_state() != SessionCore::JoinState::kMoving) new_host_by_.reset();
+  if (new_host_by_ && now >= *new_host_by_) {
+    // The next host did not take this machine back in time: it counts as
+    // gone too, and the one after it is tried.
+    new_host_by_.reset();
+    DropServerLink();
+    core_.OnPeerGone(SessionCore::kHostPeer);
+    FollowHostChange();
+  }
+  if (took_over_ && core_.role() == SessionCore::Role::kHost && !listener_ && now >= listen_again_at_) TryListen();
+}
+
+void EnetSession::TryListen() {
+  // On one machine the old host may hold the port a moment longer.
+  const ENetAddress bind = BindAddress(options_, options_.port);
+  listener_ = enet_host_create(&bind, kMaxMachines, kChannels, 0, 0);
+  if (listener_)
+    listener_->intercept = InterceptSearch;
+  else
+    listen_again_at_ = SteadyClock::now() + std::chrono::milliseconds(kListenAgainMs);
+}
+
+void EnetSession::DropServerLink() {
+  if (server_) enet_peer_disconnect_now(server_, 0);
+  server_ = nullptr;
+  connected_ = false;
+  held_.clear();
+}
+
+PeerKey EnetSession::KeyOf(const ENetPeer* peer) const {
+  if (listener_ && peer >= listener_->peers && peer < listener_->peers + listener_->peerCount)
+    return kListenerKeys + static_cast<PeerKey>(peer - listener_->peers) + 1;
+  return static_cast<PeerKey>(peer - host_->peers) + 1;
 }
 
 ENetPeer* EnetSession::PeerOf(PeerKey key) const {
   if (core_.role() == SessionCore::Role::kMember) return key == SessionCore::kHostPeer ? server_ : nullptr;
-  if (key == 0 || key > host_->peerCount) return nullptr;
-  ENetPeer* peer = &host_->peers[key - 1];
+  ENetHost* host = key > kListenerKeys ? listener_ : host_;
+  const size_t index = key > kListenerKeys ? key - kListenerKeys : key;
+  if (!host || index == 0 || index > host->peerCount) return nullptr;
+  ENetPeer* peer = &host->peers[index - 1];
   return peer->state == ENET_PEER_STATE_CONNECTED ? peer : nullptr;
+}
+
+template <class Visit>
+void EnetSession::ForEachPeer(Visit visit) {
+  for (ENetHost* host : {host_, listener_})
+    if (host)
+      for (size_t i = 0; i < host->peerCount; ++i) visit(host->peers[i]);
 }
 
 void EnetSession::Flush() {
   if (!host_) return;
   for (OutgoingPacket& p : core_.TakeOutgoing()) held_.push_back(std::move(p));
-  // A member's join request waits until its link is up.
+  // A member's requests wait until its link to the host is up.
   if (core_.role() == SessionCore::Role::kMember && !connected_) return;
   for (OutgoingPacket& p : held_) {
     ENetPeer* peer = PeerOf(p.peer);
@@ -387,13 +510,19 @@ void EnetSession::Flush() {
   }
   held_.clear();
   enet_host_flush(host_);
+  if (listener_) enet_host_flush(listener_);
 }
 
 void EnetSession::DestroyHost() {
+  if (listener_) enet_host_destroy(listener_);
   if (host_) enet_host_destroy(host_);
   host_ = nullptr;
+  listener_ = nullptr;
   server_ = nullptr;
   connected_ = false;
+  took_over_ = false;
+  members_back_by_.reset();
+  new_host_by_.reset();
   held_.clear();
 }
 

@@ -94,12 +94,23 @@ class EnetSessionTest : public ::testing::Test {
     }
     return std::nullopt;
   }
-  static std::optional<SessionEvent> WaitForEvent(ServicedSession& session) {
-    for (int i = 0; i < 2000; ++i) {
+  static std::optional<SessionEvent> WaitForEvent(ServicedSession& session, int limit_ms = 2000) {
+    for (int i = 0; i < limit_ms; ++i) {
       if (std::optional<SessionEvent> e = session.Run([](NetSession& s) { return s.Receive(); })) return e;
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
     return std::nullopt;
+  }
+
+  // Finds the one session open and joins it with a player of that name.
+  std::unique_ptr<ServicedSession> StartMember(const std::string& player, PlayerId* id) {
+    auto session = network->Open(0, "");
+    std::optional<std::vector<SessionDescription>> found = session->FindSessions(kApp);
+    EXPECT_TRUE(found && found->size() == 1);
+    if (!found || found->empty()) return nullptr;
+    EXPECT_EQ(session->Join(kApp, (*found)[0].instance), SessionError::kNone);
+    *id = session->CreatePlayer(player, false).value_or(0);
+    return std::make_unique<ServicedSession>(std::move(session));
   }
 
   SessionNetworkOptions options;
@@ -198,6 +209,55 @@ TEST_F(EnetSessionTest, OnlyOneSessionAtATime) {
   // The port is taken now.
   auto other = network->Open(0, "");
   EXPECT_EQ(other->Host(kApp, SessionDescription{{}, "Three", 0, 0, 4}), SessionError::kCannotHost);
+}
+
+// The host leaves a game that lets the host move: the member that joined
+// first takes over, the other comes back to it, and a search finds the
+// game at the session port again once the old host let go of it.
+TEST_F(EnetSessionTest, AMemberTakesOverWhenTheHostLeaves) {
+  auto host = network->Open(0, "");
+  ASSERT_EQ(host->Host(kApp, SessionDescription{{}, "Arena", kSessionMigrateHost, 0, 4}), SessionError::kNone);
+  ASSERT_EQ(host->CreatePlayer("host", true), kServerPlayer);
+  auto hosting = std::make_unique<ServicedSession>(std::move(host));
+  PlayerId bob = 0, eve = 0;
+  auto first = StartMember("bob", &bob);
+  auto second = StartMember("eve", &eve);
+  ASSERT_TRUE(first && second && bob && eve);
+  while (WaitForEvent(*first, 200)) {
+  }
+  hosting.reset();
+
+  using Type = SessionEvent::Type;
+  std::optional<SessionEvent> e = WaitForEvent(*first, 10000);
+  ASSERT_TRUE(e);
+  EXPECT_EQ(e->type, Type::kPlayerLeft);
+  EXPECT_EQ(e->player, kServerPlayer);
+  e = WaitForEvent(*first, 10000);
+  ASSERT_TRUE(e);
+  EXPECT_EQ(e->type, Type::kBecameHost);
+  const std::vector<uint8_t> hello = {'h', 'i'};
+  ASSERT_TRUE(first->Run([&](NetSession& s) { return s.Send(bob, kAllPlayers, hello, false); }));
+  e = WaitForEvent(*second, 10000);
+  ASSERT_TRUE(e);
+  EXPECT_EQ(e->type, Type::kPlayerLeft);
+  e = WaitForEvent(*second, 10000);
+  ASSERT_TRUE(e);
+  EXPECT_EQ(e->type, Type::kMessage);
+  EXPECT_EQ(e->from, bob);
+  EXPECT_EQ(e->data, hello);
+  for (auto* member : {first.get(), second.get()}) {
+    std::optional<std::vector<PlayerInfo>> players = member->Run([](NetSession& s) { return s.Players(); });
+    ASSERT_TRUE(players && players->size() == 2);
+    EXPECT_EQ((*players)[0].name, "bob");
+    EXPECT_EQ((*players)[1].name, "eve");
+  }
+
+  auto searcher = network->Open(0, "");
+  std::optional<std::vector<SessionDescription>> found;
+  for (int i = 0; i < 30 && !(found && found->size() == 1); ++i) found = searcher->FindSessions(kApp);
+  ASSERT_TRUE(found && found->size() == 1);
+  EXPECT_EQ((*found)[0].name, "Arena");
+  EXPECT_EQ((*found)[0].current_players, 2u);
 }
 
 }  // namespace

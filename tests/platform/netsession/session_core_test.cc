@@ -14,6 +14,26 @@ namespace {
 const Guid kApp = {1, 2, 3};
 const Guid kInstance = {9, 9, 9};
 
+// The events waiting at `core`, as short texts.
+std::vector<std::string> Events(SessionCore& core) {
+  std::vector<std::string> out;
+  while (std::optional<SessionEvent> e = core.TakeEvent()) {
+    switch (e->type) {
+      case SessionEvent::Type::kMessage:
+        out.push_back("message " + std::to_string(e->from) + ">" + std::to_string(e->to) + " " +
+                      std::string(e->data.begin(), e->data.end()));
+        break;
+      case SessionEvent::Type::kPlayerJoined: out.push_back("joined " + std::to_string(e->player)); break;
+      case SessionEvent::Type::kPlayerLeft: out.push_back("left " + std::to_string(e->player)); break;
+      case SessionEvent::Type::kSessionLost: out.push_back("lost"); break;
+      case SessionEvent::Type::kBecameHost: out.push_back("host"); break;
+    }
+  }
+  return out;
+}
+
+std::span<const uint8_t> Text(const char* s) { return {reinterpret_cast<const uint8_t*>(s), std::strlen(s)}; }
+
 // A host and its members, with every queued packet carried at once.
 class SessionCoreTest : public ::testing::Test {
  protected:
@@ -49,28 +69,6 @@ class SessionCoreTest : public ::testing::Test {
           host.OnPacket(key, p.bytes, p.guaranteed);
         }
     }
-  }
-
-  // The events waiting at `core`, as short texts.
-  static std::vector<std::string> Events(SessionCore& core) {
-    std::vector<std::string> out;
-    while (std::optional<SessionEvent> e = core.TakeEvent()) {
-      switch (e->type) {
-        case SessionEvent::Type::kMessage:
-          out.push_back("message " + std::to_string(e->from) + ">" + std::to_string(e->to) + " " +
-                        std::string(e->data.begin(), e->data.end()));
-          break;
-        case SessionEvent::Type::kPlayerJoined: out.push_back("joined " + std::to_string(e->player)); break;
-        case SessionEvent::Type::kPlayerLeft: out.push_back("left " + std::to_string(e->player)); break;
-        case SessionEvent::Type::kSessionLost: out.push_back("lost"); break;
-        case SessionEvent::Type::kBecameHost: out.push_back("host"); break;
-      }
-    }
-    return out;
-  }
-
-  static std::span<const uint8_t> Text(const char* s) {
-    return {reinterpret_cast<const uint8_t*>(s), std::strlen(s)};
   }
 
   SessionCore host;
@@ -198,6 +196,189 @@ TEST_F(SessionCoreTest, AProgramThatNeverReadsCannotBeFlooded) {
   while (std::optional<SessionEvent> e = host.TakeEvent()) held += e->data.size();
   EXPECT_LE(held, SessionCore::kMaxHeldBytes);
   EXPECT_GT(held, 0u);
+}
+
+// Machines numbered 0, 1, ... that reach each other as the transport
+// would: a member's link to its host is kHostPeer at its end, every other
+// end is 100 + the number of the machine it leads to, and a machine's
+// address is its number.
+class Machines {
+ public:
+  SessionCore& operator[](int m) { return cores_[m]; }
+
+  void Host(int m, uint32_t flags) {
+    cores_[m].StartHosting(kApp, SessionDescription{kInstance, "Arena", flags, 0, 8});
+    cores_[m].CreateHostPlayer("host", true);
+  }
+  PlayerId Join(int m, int host, const std::string& player) {
+    cores_[m].StartJoining(kApp, kInstance);
+    Link(m, host);
+    Carry();
+    const uint32_t request = *cores_[m].RequestPlayer(player);
+    Carry();
+    return cores_[m].RequestAnswer(request).value_or(0);
+  }
+  // Machine `m` is gone; the machines linked to it notice unless `quietly`.
+  void Vanish(int m, bool quietly = false) {
+    cores_.erase(m);
+    links_.erase(m);
+    for (auto& [other, keys] : links_)
+      for (auto it = keys.begin(); it != keys.end();)
+        if (it->second == m) {
+          const PeerKey key = it->first;
+          it = keys.erase(it);
+          if (!quietly) cores_[other].OnPeerGone(key);
+        } else {
+          ++it;
+        }
+    Follow();
+  }
+  // Only `m` sees its link to its host go.
+  void LoseHostLink(int m) {
+    links_[m].erase(SessionCore::kHostPeer);
+    cores_[m].OnPeerGone(SessionCore::kHostPeer);
+    Follow();
+  }
+  void Carry() {
+    for (bool moved = true; moved;) {
+      moved = false;
+      for (auto& [m, core] : cores_)
+        for (OutgoingPacket& p : core.TakeOutgoing()) {
+          moved = true;
+          auto to = links_[m].find(p.peer);
+          if (to == links_[m].end() || !cores_.count(to->second)) continue;
+          for (const auto& [key, back] : links_[to->second])
+            if (back == m) cores_[to->second].OnPacket(key, p.bytes, p.guaranteed);
+        }
+      Follow();
+    }
+  }
+  std::string Players(int m) {
+    std::string out;
+    for (const PlayerInfo& p : cores_[m].Players()) out += std::to_string(p.id) + p.name + " ";
+    return out;
+  }
+
+ private:
+  void Link(int member, int host) {
+    links_[member][SessionCore::kHostPeer] = host;
+    links_[host][100 + member] = member;
+    cores_[host].OnPeerConnected(100 + member, MachineAddress{static_cast<uint32_t>(member), 0});
+  }
+  // Does what the transport does with each host change: a link to the
+  // next host (a gone machine cannot be reached), or, for a machine that
+  // took over, its link to the old host closed.
+  void Follow() {
+    for (auto& [m, core] : cores_)
+      while (std::optional<SessionCore::HostChange> change = core.TakeHostChange()) {
+        const auto old = links_[m].find(SessionCore::kHostPeer);
+        if (old != links_[m].end()) {
+          const int was = old->second;
+          links_[m].erase(old);
+          links_[was].erase(100 + m);
+          if (cores_.count(was)) cores_[was].OnPeerGone(100 + m);
+        }
+        if (change->to_self) continue;
+        const int next = static_cast<int>(change->address.host);
+        if (!cores_.count(next)) {
+          core.OnPeerGone(SessionCore::kHostPeer);
+          continue;
+        }
+        Link(m, next);
+        core.OnNewHostReached();
+      }
+  }
+
+  std::map<int, SessionCore> cores_;
+  std::map<int, std::map<PeerKey, int>> links_;  // at a machine: its links' other ends
+};
+
+TEST(HostMigration, TheFirstMemberTakesOverAndTheOthersComeBack) {
+  Machines net;
+  net.Host(0, kSessionMigrateHost);
+  const PlayerId bob = net.Join(1, 0, "bob");
+  const PlayerId eve = net.Join(2, 0, "eve");
+  for (int m : {0, 1, 2}) Events(net[m]);
+  net.Vanish(0);
+  // The new host speaks before the other member is back: it gets it then.
+  ASSERT_EQ(net[1].role(), SessionCore::Role::kHost);
+  ASSERT_TRUE(net[1].Send(bob, kAllPlayers, Text("hello"), false));
+  net.Carry();
+  EXPECT_EQ(Events(net[1]), (std::vector<std::string>{"left 1", "host"}));
+  const std::string b = std::to_string(bob), e = std::to_string(eve);
+  EXPECT_EQ(Events(net[2]), (std::vector<std::string>{"left 1", "message " + b + ">0 hello"}));
+  EXPECT_EQ(net[2].join_state(), SessionCore::JoinState::kWelcomed);
+  EXPECT_EQ(net.Players(1), b + "bob " + e + "eve ");
+  EXPECT_EQ(net.Players(2), net.Players(1));
+
+  ASSERT_TRUE(net[2].Send(eve, bob, Text("thanks"), true));
+  net.Carry();
+  EXPECT_EQ(Events(net[1]), std::vector<std::string>{"message " + e + ">" + b + " thanks"});
+  // New players get new ids; a newcomer finds the new host's game.
+  const PlayerId zed = net.Join(3, 1, "zed");
+  EXPECT_GT(zed, eve);
+  EXPECT_EQ(Events(net[2]), std::vector<std::string>{"joined " + std::to_string(zed)});
+}
+
+TEST(HostMigration, WithoutTheFlagTheGameEndsWithItsHost) {
+  for (uint32_t flags : {0u, kSessionClientServer}) {
+    Machines net;
+    net.Host(0, flags);
+    const PlayerId bob = net.Join(1, 0, "bob");
+    net.Join(2, 0, "eve");
+    Events(net[1]);
+    net.Vanish(0);
+    EXPECT_EQ(Events(net[1]), std::vector<std::string>{"lost"}) << flags;
+    EXPECT_EQ(net[1].role(), SessionCore::Role::kMember);
+    EXPECT_FALSE(net[1].Send(bob, kAllPlayers, Text("x"), true));
+  }
+}
+
+TEST(HostMigration, WhenTheNextHostIsGoneTooTheOneAfterTakesOver) {
+  Machines net;
+  net.Host(0, kSessionMigrateHost);
+  const PlayerId bob = net.Join(1, 0, "bob");
+  const PlayerId eve = net.Join(2, 0, "eve");
+  const PlayerId zed = net.Join(3, 0, "zed");
+  for (int m : {1, 2, 3}) Events(net[m]);
+  net.Vanish(1, true);  // went with the host, unnoticed
+  net.Vanish(0);
+  net.Carry();
+  const std::string b = std::to_string(bob);
+  EXPECT_EQ(Events(net[2]), (std::vector<std::string>{"left 1", "left " + b, "host"}));
+  EXPECT_EQ(Events(net[3]), (std::vector<std::string>{"left 1", "left " + b}));
+  EXPECT_EQ(net.Players(3), std::to_string(eve) + "eve " + std::to_string(zed) + "zed ");
+  EXPECT_EQ(net.Players(2), net.Players(3));
+}
+
+TEST(HostMigration, AMemberThatSawTheHostGoFirstMakesTheNextHostTakeOver) {
+  Machines net;
+  net.Host(0, kSessionMigrateHost);
+  const PlayerId bob = net.Join(1, 0, "bob");
+  net.Join(2, 0, "eve");
+  const PlayerId zed = net.Join(3, 0, "zed");
+  for (int m : {0, 1}) Events(net[m]);
+  // A stranger that names a member but lacks its secret changes nothing.
+  net[1].OnPeerConnected(500, MachineAddress{});
+  net[1].OnPacket(500, wire::Encode(wire::Rejoin{kApp, kInstance, 3, 0, {}}), true);
+  EXPECT_EQ(net[1].role(), SessionCore::Role::kMember);
+  net.LoseHostLink(2);
+  net.Carry();
+  EXPECT_EQ(Events(net[1]), (std::vector<std::string>{"left 1", "host"}));
+  EXPECT_EQ(net[2].join_state(), SessionCore::JoinState::kWelcomed);
+  // The old host saw the new one leave.
+  EXPECT_EQ(Events(net[0]), std::vector<std::string>{"left " + std::to_string(bob)});
+  // Machine 3 stays with the old host and is given up; nobody comes back
+  // as it without its secret, as a machine that is back already, or as
+  // one the session never had.
+  for (MachineId claimed : {3u, 2u, 9u})
+    net[1].OnPacket(500, wire::Encode(wire::Rejoin{kApp, kInstance, claimed, 0, {{zed, "zed"}}}), true);
+  net[1].StopAwaitingMembers();
+  EXPECT_EQ(Events(net[1]), std::vector<std::string>{"left " + std::to_string(zed)});
+  size_t refusals = 0;
+  for (const OutgoingPacket& p : net[1].TakeOutgoing())
+    if (p.peer == 500 && std::holds_alternative<wire::Refused>(*wire::Decode(p.bytes))) ++refusals;
+  EXPECT_EQ(refusals, 3u);
 }
 
 }  // namespace

@@ -16,11 +16,15 @@ Guid MakeGuid(uint8_t seed) {
 TEST(SessionWire, EveryMessageComesBackAsItWent) {
   Welcome welcome;
   welcome.session = SessionDescription{MakeGuid(1), "Arena", 4, 2, 8};
-  welcome.players = {{1, "host"}, {7, ""}};
+  welcome.member = 3;
+  welcome.secret = 0x1122334455667788;
+  welcome.machines = {{1, {0x0100007F, 40000}, 5}, {2, {0x0200000A, 1}, 6}};
+  welcome.players = {{1, 0, "host"}, {7, 2, ""}};
   const std::vector<Message> messages = {
       Join{MakeGuid(3), MakeGuid(4)}, welcome, Refused{Refusal::kWrongSession}, CreatePlayer{9, "bob"},
-      PlayerCreated{9, 12, "bob"}, PlayerRefused{9}, DestroyPlayer{12}, PlayerDestroyed{12},
-      Data{12, 0, {1, 2, 3}}};
+      PlayerCreated{9, 12, 3, "bob"}, PlayerRefused{9}, DestroyPlayer{12}, PlayerDestroyed{12},
+      Data{12, 0, {1, 2, 3}}, MachineJoined{{4, {0x0100007F, 30620}, 7}}, MachineLeft{4},
+      Rejoin{MakeGuid(3), MakeGuid(4), 2, 6, {{7, "eve"}}}};
   for (const Message& m : messages) {
     std::optional<Message> back = Decode(Encode(m));
     ASSERT_TRUE(back) << m.index();
@@ -32,10 +36,14 @@ TEST(SessionWire, EveryMessageComesBackAsItWent) {
   EXPECT_EQ(back.session.max_players, 8u);
   ASSERT_EQ(back.players.size(), 2u);
   EXPECT_EQ(back.players[1].id, 7u);
+  EXPECT_EQ(back.players[1].owner, 2u);
+  ASSERT_EQ(back.machines.size(), 2u);
+  EXPECT_EQ(back.machines[0].address, (MachineAddress{0x0100007F, 40000}));
+  EXPECT_EQ(back.secret, 0x1122334455667788u);
 }
 
 TEST(SessionWire, RefusesShortLongAndUnknownMessages) {
-  const std::vector<uint8_t> good = Encode(PlayerCreated{1, 2, "abc"});
+  const std::vector<uint8_t> good = Encode(PlayerCreated{1, 2, 0, "abc"});
   for (size_t n = 0; n < good.size(); ++n)
     EXPECT_FALSE(Decode(std::span<const uint8_t>(good.data(), n))) << "cut to " << n;
   std::vector<uint8_t> longer = good;
@@ -46,12 +54,20 @@ TEST(SessionWire, RefusesShortLongAndUnknownMessages) {
   EXPECT_FALSE(Decode(std::vector<uint8_t>{3, 7}));  // no such refusal
 }
 
-TEST(SessionWire, AWelcomeCannotClaimMorePlayersThanItCarries) {
-  std::vector<uint8_t> bytes = Encode(Welcome{SessionDescription{}, {{1, "a"}}});
-  // The count stands just after the session; make it 60000.
-  bytes[bytes.size() - 8] = 0x60;
-  bytes[bytes.size() - 7] = 0xEA;
-  EXPECT_FALSE(Decode(bytes));
+TEST(SessionWire, ListsCannotClaimMoreThanTheyCarry) {
+  // Each list ends the message: its count stands before its one item.
+  struct Case {
+    Message message;
+    size_t item_bytes;
+  };
+  for (const Case& c : {Case{Welcome{SessionDescription{}, 1, 0, 0, {}, {{1, 0, "a"}}}, 10},
+                        Case{Rejoin{Guid{}, Guid{}, 1, 0, {{1, "a"}}}, 6}}) {
+    std::vector<uint8_t> bytes = Encode(c.message);
+    ASSERT_TRUE(Decode(bytes));
+    bytes[bytes.size() - c.item_bytes - 2] = 0x60;  // 60000 items
+    bytes[bytes.size() - c.item_bytes - 1] = 0xEA;
+    EXPECT_FALSE(Decode(bytes)) << c.message.index();
+  }
 }
 
 TEST(SessionWire, NamesAreCutTo255Bytes) {

@@ -162,9 +162,6 @@ TEST_F(MultiplayerTest, AGameNumberMustNameAListedGame) {
 }
 
 TEST_F(MultiplayerTest, ListsGamesAndConnectionsInTheChecklist) {
-  // Without a chosen connection there is nowhere to look.
-  EXPECT_EQ(Exec(op::kChecklistNetSessions, {}), 0);
-  EXPECT_EQ(vm.checklist.count, 0);
   EXPECT_EQ(Exec(op::kSetNetConnection, {I(1)}), 0);
   EXPECT_EQ(Exec(op::kChecklistNetSessions, {}), 0);
   EXPECT_EQ(vm.checklist.count, 1);
@@ -182,6 +179,22 @@ TEST_F(MultiplayerTest, ListsGamesAndConnectionsInTheChecklist) {
   EXPECT_EQ(Exec(op::kChecklistNetConnections, {}), 0);
   EXPECT_EQ(vm.checklist.count, 2);
   EXPECT_EQ(vm.checklist.entries[1].text, "Two");
+}
+
+// Listing games or connections before any connection was chosen takes the
+// first connection, on the local network, for the list and for the game
+// made afterwards.
+TEST_F(MultiplayerTest, ListingFirstLeavesAConnectionToHostOn) {
+  for (uint32_t listing : {op::kChecklistNetSessions, op::kChecklistNetConnections}) {
+    games().FreeGame();
+    fake->opened.clear();
+    EXPECT_EQ(Exec(listing, {}), 0);
+    EXPECT_EQ(vm.checklist.count, 1);
+    games().CreateGame(vm, "Arena", "host", 8, 4);
+    EXPECT_EQ(Raised(), 0) << listing;
+    EXPECT_EQ(games().GameExists(), 1);
+    EXPECT_EQ(fake->opened.front(), "");
+  }
 }
 
 TEST_F(MultiplayerTest, MessagesGoOutInTheirLayout) {
