@@ -360,49 +360,36 @@ bool SetChannelLevelScale(ChannelHandle channel, float scale) {
   });
 }
 
-int32_t GetChannelFrequency(ChannelHandle channel) {
+namespace {
+
+// A setting of the channel, or nothing (0, false, null) for a handle that
+// names no channel.
+template <class Value, class Field>
+Value ChannelField(ChannelHandle channel, Field ChannelRecord::*field) {
   ChannelRecord* c = QueryChannel(channel);
-  return c ? c->frequency : 0;
+  return c ? static_cast<Value>(c->*field) : Value{};
 }
 
-int32_t GetChannelVolume(ChannelHandle channel) {
-  ChannelRecord* c = QueryChannel(channel);
-  return c ? c->volume : 0;
-}
+}  // namespace
 
-int32_t GetChannelPan(ChannelHandle channel) {
-  ChannelRecord* c = QueryChannel(channel);
-  return c ? c->pan : 0;
-}
+int32_t GetChannelFrequency(ChannelHandle channel) { return ChannelField<int32_t>(channel, &ChannelRecord::frequency); }
 
-bool GetChannelMark(ChannelHandle channel) {
-  ChannelRecord* c = QueryChannel(channel);
-  return c && c->mark;
-}
+int32_t GetChannelVolume(ChannelHandle channel) { return ChannelField<int32_t>(channel, &ChannelRecord::volume); }
 
-bool GetChannelMute(ChannelHandle channel) {
-  ChannelRecord* c = QueryChannel(channel);
-  return c && c->mute;
-}
+int32_t GetChannelPan(ChannelHandle channel) { return ChannelField<int32_t>(channel, &ChannelRecord::pan); }
 
-int32_t GetChannelPriority(ChannelHandle channel) {
-  ChannelRecord* c = QueryChannel(channel);
-  return c ? c->priority : 0;
-}
+bool GetChannelMark(ChannelHandle channel) { return ChannelField<bool>(channel, &ChannelRecord::mark); }
 
-bool GetChannelReserved(ChannelHandle channel) {
-  ChannelRecord* c = QueryChannel(channel);
-  return c && c->reserved;
-}
+bool GetChannelMute(ChannelHandle channel) { return ChannelField<bool>(channel, &ChannelRecord::mute); }
 
-bool GetChannelPaused(ChannelHandle channel) {
-  ChannelRecord* c = QueryChannel(channel);
-  return c && c->paused;
-}
+int32_t GetChannelPriority(ChannelHandle channel) { return ChannelField<int32_t>(channel, &ChannelRecord::priority); }
+
+bool GetChannelReserved(ChannelHandle channel) { return ChannelField<bool>(channel, &ChannelRecord::reserved); }
+
+bool GetChannelPaused(ChannelHandle channel) { return ChannelField<bool>(channel, &ChannelRecord::paused); }
 
 SampleHandle GetChannelSample(ChannelHandle channel) {
-  ChannelRecord* c = QueryChannel(channel);
-  return c ? c->sample : nullptr;
+  return ChannelField<SampleHandle>(channel, &ChannelRecord::sample);
 }
 
 uint32_t GetChannelPosition(ChannelHandle channel) {

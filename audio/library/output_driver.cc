@@ -95,19 +95,8 @@ OutputDriver MakeNoSoundDriver() {
   d.close = Nothing;
   d.attach_sample_ops = AttachSoftwareSampleOps;
   d.attach_channel_ops = NoSoundAttachChannelOps;
-  d.get_driver_caps = NoCaps;
-  d.commit_3d = Nothing;
-  d.set_listener_3d = NoListener;
-  d.reserved_3d = NoListenerRead;
-  d.set_doppler_factor_3d = NothingFloat;
-  d.set_distance_factor_3d = NothingFloat;
-  d.set_rolloff_factor_3d = NothingFloat;
   d.probe_reverb_support = True;
-  d.set_reverb = StoreAndPlayReverb;
-  d.set_reverb_detailed = StoreReverbDetailed;
-  d.get_reverb = ReadStoredReverb;
-  d.get_reverb_detailed = ReadStoredReverbDetailed;
-  FillReservedSlots(d);
+  FillSoftwareOnlySlots(d);
   FillNoSoundRecordingSlots(d);
   return d;
 }
@@ -169,6 +158,21 @@ void FillReservedSlots(OutputDriver& d) {
   d.reserved[6] = Reserved24;
   d.reserved[7] = Reserved25;
   for (int i = 8; i <= 10; ++i) d.reserved[i] = ReservedTrue;  // 26-28
+}
+
+void FillSoftwareOnlySlots(OutputDriver& d) {
+  d.get_driver_caps = NoCaps;  // no hardware 3D, no reverb of its own: the word stays 0
+  d.commit_3d = Nothing;
+  d.set_listener_3d = NoListener;
+  d.reserved_3d = NoListenerRead;
+  d.set_doppler_factor_3d = NothingFloat;
+  d.set_distance_factor_3d = NothingFloat;
+  d.set_rolloff_factor_3d = NothingFloat;
+  d.set_reverb = StoreAndPlayReverb;
+  d.set_reverb_detailed = StoreReverbDetailed;
+  d.get_reverb = ReadStoredReverb;
+  d.get_reverb_detailed = ReadStoredReverbDetailed;
+  FillReservedSlots(d);
 }
 
 void FillNoSoundRecordingSlots(OutputDriver& d) {

@@ -82,6 +82,10 @@ bool ReadStoredReverbDetailed(ReverbProperties* properties);
 
 // Stubs shared by the drivers.
 void FillReservedSlots(OutputDriver& driver);
+// The slots of a driver without hardware 3D or a reverb of its own (no
+// sound, wave-out): no capabilities, 3D calls that do nothing, and the
+// stored reverb that the mixer plays.
+void FillSoftwareOnlySlots(OutputDriver& driver);
 void FillNoSoundRecordingSlots(OutputDriver& driver);
 // Recording through the platform's capture devices (the wave-out and 3D
 // device drivers), and its end when a driver closes.

@@ -131,11 +131,6 @@ bool LockCapture(int32_t offset, int32_t length, void** p1, void** p2, int32_t* 
 
 bool UnlockCapture(void*, void*, int32_t, int32_t) { return true; }
 
-void Nothing() {}
-void NothingFloat(float) {}
-void NoListener(const float*, const float*, const float*, const float*) {}
-void NoListenerRead(float*, float*, float*, float*) {}
-void NoCaps(uint32_t*, int32_t) {}  // no hardware 3D, no reverb of its own: the word stays 0
 bool ProbeReverb() { return true; }
 
 OutputDriver MakeWaveDriver() {
@@ -145,19 +140,8 @@ OutputDriver MakeWaveDriver() {
   d.close = Close;
   d.attach_sample_ops = AttachStreamSampleOps;
   d.attach_channel_ops = AttachStreamChannelOps;
-  d.get_driver_caps = NoCaps;
-  d.commit_3d = Nothing;
-  d.set_listener_3d = NoListener;
-  d.reserved_3d = NoListenerRead;
-  d.set_doppler_factor_3d = NothingFloat;
-  d.set_distance_factor_3d = NothingFloat;
-  d.set_rolloff_factor_3d = NothingFloat;
   d.probe_reverb_support = ProbeReverb;
-  d.set_reverb = StoreAndPlayReverb;
-  d.set_reverb_detailed = StoreReverbDetailed;
-  d.get_reverb = ReadStoredReverb;
-  d.get_reverb_detailed = ReadStoredReverbDetailed;
-  FillReservedSlots(d);
+  FillSoftwareOnlySlots(d);
   FillDeviceRecordingSlots(d);
   return d;
 }

@@ -796,24 +796,16 @@ void StepItEnvelope(const SongEnvelope& envelope, EnvelopeState& s, bool key_rel
         s.value = s.value16 >> 16;
         return;
       }
-      s.point = envelope.sustain_begin;
-      s.tick = envelope.points[static_cast<size_t>(s.point)].tick;
+      song_effects::JumpEnvelope(envelope, s, envelope.sustain_begin);
     } else if ((envelope.flags & envelope_flag::kLoop) && s.point >= envelope.loop_end) {
       if (envelope.loop_end <= envelope.loop_begin) {
         s.value16 = envelope.points[static_cast<size_t>(s.point)].value * 65536;
         s.value = s.value16 >> 16;
         return;
       }
-      s.point = envelope.loop_begin;
-      s.tick = envelope.points[static_cast<size_t>(s.point)].tick;
+      song_effects::JumpEnvelope(envelope, s, envelope.loop_begin);
     }
-    const EnvelopePoint& here = envelope.points[static_cast<size_t>(s.point)];
-    s.value16 = here.value * 65536;
-    s.value = here.value;
-    if (s.point + 1 >= envelope.count) {
-      s.done = true;
-      return;
-    }
+    if (!song_effects::EnterEnvelopePoint(envelope, s)) return;
     song_effects::StartEnvelopeSegment(envelope, s);
   } else {
     s.value16 += s.delta16;

@@ -134,25 +134,11 @@ void RowEffect(Song& song, SongChannel& channel, SongVoice& voice, const SongCel
         case 0x2:
           voice.period += cell.lo() * 4;
           break;
-        case 0x4:
-          song_effects::SetVibratoWaveform(channel, cell.lo());
-          break;
         case 0x5: {
           SongSample* sample = song.SampleAt(channel.sample);
           if (sample != &InvalidSongSample()) sample->middle_c_rate = FinetuneToC2Spd(cell.lo());
           break;
         }
-        case 0x6:
-          if (song_effects::PatternLoop(channel, song.row, cell.lo()))
-            song.row = static_cast<int32_t>(channel.loop_row) - 1;
-          break;
-        case 0x7:
-          song_effects::SetTremoloWaveform(channel, cell.lo());
-          break;
-        case 0x8:
-          voice.pan = cell.lo() * 16;
-          voice.flags |= voice_flag::kPan;
-          break;
         case 0xA:
           voice.volume = std::min(64, voice.volume + cell.lo());
           break;
@@ -164,18 +150,13 @@ void RowEffect(Song& song, SongChannel& channel, SongVoice& voice, const SongCel
           voice.period = channel.saved_period;
           voice.flags &= static_cast<uint8_t>(~(voice_flag::kFrequency | voice_flag::kVolume | voice_flag::kStart));
           break;
-        case 0xE:
-          song.pattern_delay = cell.lo() * song.speed;
-          break;
         default:
+          song_effects::CommonExtendedEffect(song, channel, voice, cell.hi(), cell.lo());
           break;
       }
       break;
     case 0xF:
-      if (cell.parameter < 32)
-        song.speed = cell.parameter;
-      else
-        song.engine.SetSongTempo(song, cell.parameter);
+      song_effects::SetSpeedOrTempo(song, cell.parameter);
       break;
     default:
       break;

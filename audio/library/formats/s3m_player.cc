@@ -176,8 +176,7 @@ void RowEffect(Song& song, int32_t c, SongChannel& channel, SongVoice& voice, co
           song_effects::SetTremoloWaveform(channel, cell.lo());
           break;
         case 0x8:
-          voice.pan = cell.lo() * 16;
-          voice.flags |= voice_flag::kPan;
+          song_effects::SetCoarsePan(voice, cell.lo());
           break;
         case 0xA:
           voice.pan = (cell.lo() > 7 ? cell.lo() - 8 : cell.lo() + 8) * 16;

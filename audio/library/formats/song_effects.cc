@@ -73,6 +73,54 @@ bool PatternLoop(SongChannel& channel, int32_t row, uint8_t count) {
   return channel.loop_count != 0;
 }
 
+void SetCoarsePan(SongVoice& voice, uint8_t pan) {
+  voice.pan = pan * 16;
+  voice.flags |= voice_flag::kPan;
+}
+
+void SetSpeedOrTempo(Song& song, uint8_t value) {
+  if (value < 32)
+    song.speed = value;
+  else
+    song.engine.SetSongTempo(song, value);
+}
+
+bool CommonExtendedEffect(Song& song, SongChannel& channel, SongVoice& voice, uint8_t command, uint8_t value) {
+  switch (command) {
+    case 0x4:
+      SetVibratoWaveform(channel, value);
+      return true;
+    case 0x6:
+      if (PatternLoop(channel, song.row, value)) song.row = static_cast<int32_t>(channel.loop_row) - 1;
+      return true;
+    case 0x7:
+      SetTremoloWaveform(channel, value);
+      return true;
+    case 0x8:
+      SetCoarsePan(voice, value);
+      return true;
+    case 0xE:
+      song.pattern_delay = value * song.speed;
+      return true;
+    default:
+      return false;
+  }
+}
+
+void JumpEnvelope(const SongEnvelope& envelope, EnvelopeState& s, int32_t point) {
+  s.point = point;
+  s.tick = envelope.points[static_cast<size_t>(point)].tick;
+}
+
+bool EnterEnvelopePoint(const SongEnvelope& envelope, EnvelopeState& s) {
+  const EnvelopePoint& here = envelope.points[static_cast<size_t>(s.point)];
+  s.value16 = here.value * 65536;
+  s.value = here.value;
+  if (s.point + 1 < envelope.count) return true;
+  s.done = true;
+  return false;
+}
+
 void StartEnvelopeSegment(const SongEnvelope& envelope, EnvelopeState& s) {
   const EnvelopePoint& here = envelope.points[static_cast<size_t>(s.point)];
   const EnvelopePoint& next = envelope.points[static_cast<size_t>(s.point + 1)];

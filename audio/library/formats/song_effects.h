@@ -53,6 +53,23 @@ inline int32_t AmigaFrequency(int32_t period) { return 14317056 / period; }
 // started: `volume` is the channel volume the format makes of the voice's.
 void SendPlainVoice(Song& song, SongVoice& voice, int32_t volume);
 
+// A pan of 0..15 in steps of 16 (MOD and XM E8, S3M S8).
+void SetCoarsePan(SongVoice& voice, uint8_t pan);
+
+// Speeds below 32 set the ticks per row, the others the tempo (MOD and XM F).
+void SetSpeedOrTempo(Song& song, uint8_t value);
+
+// The extended commands that MOD and XM read alike on a row (E4 and E7 the
+// waveforms, E6 the pattern loop, E8 a coarse pan, EE the pattern delay);
+// false for the others, which each format reads its own way.
+bool CommonExtendedEffect(Song& song, SongChannel& channel, SongVoice& voice, uint8_t command, uint8_t value);
+
+// Puts the envelope at `point`, at that point's tick.
+void JumpEnvelope(const SongEnvelope& envelope, EnvelopeState& s, int32_t point);
+// Takes the value of point `s.point`; false, and the envelope is done, when
+// it is the last point.
+bool EnterEnvelopePoint(const SongEnvelope& envelope, EnvelopeState& s);
+
 // The vibrato (low nibble) and tremolo (high nibble) waveform of a channel.
 void SetVibratoWaveform(SongChannel& channel, uint8_t waveform);
 void SetTremoloWaveform(SongChannel& channel, uint8_t waveform);

@@ -328,23 +328,9 @@ void RowEffect(Song& song, SongChannel& channel, SongVoice& voice, const SongCel
         case 0x2:
           voice.period += Remember(channel.fine_porta_down_memory, cell.lo()) * 4;
           break;
-        case 0x4:
-          song_effects::SetVibratoWaveform(channel, cell.lo());
-          break;
         case 0x5:
           if (voice.sample && voice.sample != &InvalidSongSample())
             voice.sample->finetune = static_cast<int8_t>(cell.lo());
-          break;
-        case 0x6:
-          if (song_effects::PatternLoop(channel, song.row, cell.lo()))
-            song.row = static_cast<int32_t>(channel.loop_row) - 1;
-          break;
-        case 0x7:
-          song_effects::SetTremoloWaveform(channel, cell.lo());
-          break;
-        case 0x8:
-          voice.pan = cell.lo() * 16;
-          voice.flags |= voice_flag::kPan;
           break;
         case 0xA:
           voice.volume = std::min(64, voice.volume + Remember(channel.fine_volume_memory, cell.lo()));
@@ -358,18 +344,13 @@ void RowEffect(Song& song, SongChannel& channel, SongVoice& voice, const SongCel
           voice.pan = channel.saved_pan;
           voice.flags = 0;
           break;
-        case 0xE:
-          song.pattern_delay = cell.lo() * song.speed;
-          break;
         default:
+          song_effects::CommonExtendedEffect(song, channel, voice, cell.hi(), cell.lo());
           break;
       }
       break;
     case Fx('F'):
-      if (p < 0x20)
-        song.speed = p;
-      else
-        song.engine.SetSongTempo(song, p);
+      song_effects::SetSpeedOrTempo(song, p);
       break;
     case Fx('G'):
       song.global_volume = std::min<int32_t>(p, 64);
@@ -591,17 +572,9 @@ void StepXmEnvelope(const SongEnvelope& envelope, EnvelopeState& s, bool key_rel
   if (s.done || envelope.count == 0) return;
   if (s.point < envelope.count) {
     if (s.tick == envelope.points[static_cast<size_t>(s.point)].tick) {
-      if ((envelope.flags & envelope_flag::kLoop) && s.point == envelope.loop_end) {
-        s.point = envelope.loop_begin;
-        s.tick = envelope.points[static_cast<size_t>(s.point)].tick;
-      }
-      const EnvelopePoint& here = envelope.points[static_cast<size_t>(s.point)];
-      s.value16 = here.value * 65536;
-      s.value = here.value;
-      if (s.point + 1 >= envelope.count) {
-        s.done = true;
-        return;
-      }
+      if ((envelope.flags & envelope_flag::kLoop) && s.point == envelope.loop_end)
+        song_effects::JumpEnvelope(envelope, s, envelope.loop_begin);
+      if (!song_effects::EnterEnvelopePoint(envelope, s)) return;
       // XM holds at the sustain point itself; IT loops between two.
       if ((envelope.flags & envelope_flag::kSustain) && s.point == envelope.sustain_begin && !key_released) return;
       song_effects::StartEnvelopeSegment(envelope, s);
