@@ -1,5 +1,12 @@
 #include "platform/text/code_page.h"
 
+#include <iconv.h>
+
+#include <cerrno>
+#include <string>
+
+#include "platform/text/character_sets.h"
+
 namespace zv::platform {
 namespace {
 
@@ -10,11 +17,107 @@ constexpr char32_t kHighControls[32] = {
     0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0xFFFD, 0x017E, 0x0178};
 
+constexpr char32_t kUnassigned = 0xFFFD;
+constexpr char32_t kBrokenPair = U'?';
+constexpr int32_t kMacRomanCodePage = 10000;
+
 }  // namespace
+
+// The C library's converter from one code page to UTF-32, closed with it.
+class CodePageConverter {
+ public:
+  explicit CodePageConverter(int32_t code_page) {
+    const std::string name = code_page == kMacRomanCodePage ? "MACINTOSH" : "CP" + std::to_string(code_page);
+    cd_ = iconv_open("UTF-32LE", name.c_str());
+  }
+  ~CodePageConverter() {
+    if (Ready()) iconv_close(cd_);
+  }
+  CodePageConverter(const CodePageConverter&) = delete;
+  CodePageConverter& operator=(const CodePageConverter&) = delete;
+
+  bool Ready() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+
+  enum class Reading { kCharacter, kIncomplete, kInvalid };
+
+  // What `size` bytes read as when they stand alone: one character, the
+  // start of one, or nothing the page assigns.
+  Reading ConvertOne(const char* bytes, size_t size, char32_t& character) {
+    iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+    char units[8];
+    char* in = const_cast<char*>(bytes);
+    char* out = units;
+    size_t in_left = size, out_left = sizeof units;
+    if (iconv(cd_, &in, &in_left, &out, &out_left) == static_cast<size_t>(-1)) {
+      if (errno == EINVAL) return Reading::kIncomplete;
+      return Reading::kInvalid;
+    }
+    // Pages that combine accents hold a letter back until they see what follows.
+    if (iconv(cd_, nullptr, nullptr, &out, &out_left) == static_cast<size_t>(-1)) return Reading::kInvalid;
+    if (out - units != 4) return Reading::kInvalid;
+    const auto* u = reinterpret_cast<const unsigned char*>(units);
+    character = char32_t{u[0]} | char32_t{u[1]} << 8 | char32_t{u[2]} << 16 | char32_t{u[3]} << 24;
+    return Reading::kCharacter;
+  }
+
+ private:
+  iconv_t cd_;
+};
 
 char32_t Cp1252ToUnicode(uint8_t byte) {
   if (byte >= 0x80 && byte <= 0x9F) return kHighControls[byte - 0x80];
   return byte;
+}
+
+CodePage::CodePage(int32_t number) {
+  if (number != kWesternCodePage) {
+    CodePageConverter converter(number);
+    if (converter.Ready()) {
+      ReadThrough(converter);
+      return;
+    }
+  }
+  ReadAsWestern();
+}
+
+void CodePage::ReadThrough(CodePageConverter& converter) {
+  bool double_byte = false;
+  for (int b = 0; b < 256; ++b) {
+    const char byte = static_cast<char>(b);
+    char32_t c = 0;
+    switch (converter.ConvertOne(&byte, 1, c)) {
+      case CodePageConverter::Reading::kCharacter: single_[b] = c; break;
+      case CodePageConverter::Reading::kIncomplete:
+        single_[b] = kBrokenPair;
+        lead_[b] = double_byte = true;
+        break;
+      case CodePageConverter::Reading::kInvalid: single_[b] = kUnassigned; break;
+    }
+  }
+  if (!double_byte) return;
+  pairs_.assign(256 * 256, 0);
+  for (int lead = 0; lead < 256; ++lead) {
+    if (!lead_[lead]) continue;
+    for (int trail = 0; trail < 256; ++trail) {
+      const char pair[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+      char32_t c = 0;
+      if (converter.ConvertOne(pair, 2, c) == CodePageConverter::Reading::kCharacter) pairs_[lead * 256 + trail] = c;
+    }
+  }
+}
+
+void CodePage::ReadAsWestern() {
+  for (int b = 0; b < 256; ++b) single_[b] = Cp1252ToUnicode(static_cast<uint8_t>(b));
+}
+
+DecodedCharacter CodePage::Decode(std::string_view text, size_t pos) const {
+  const auto lead = static_cast<uint8_t>(text[pos]);
+  if (!lead_[lead]) return DecodedCharacter{single_[lead], 1};
+  if (pos + 1 < text.size()) {
+    const char32_t c = pairs_[lead * 256 + static_cast<uint8_t>(text[pos + 1])];
+    if (c != 0) return DecodedCharacter{c, 2};
+  }
+  return DecodedCharacter{kBrokenPair, 1};
 }
 
 }  // namespace zv::platform

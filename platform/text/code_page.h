@@ -1,12 +1,51 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <string_view>
+#include <vector>
 
 namespace zv::platform {
 
+class CodePageConverter;
+
 // The character a byte of program text stands for: programs write their
-// text in the Windows-1252 code page. The five bytes that page leaves
-// unassigned give U+FFFD.
+// text in the Windows-1252 code page unless a font's character set says
+// otherwise. The five bytes that page leaves unassigned give U+FFFD.
 char32_t Cp1252ToUnicode(uint8_t byte);
+
+// One character read from a text, and how many of its bytes it took.
+struct DecodedCharacter {
+  char32_t character = 0;
+  uint32_t length = 1;
+};
+
+// How bytes of text in one Windows code page read as characters. The tables
+// are made once, when the page is opened, so reading never converts.
+// Single-byte pages read every byte alone; the double-byte pages (932, 936,
+// 949, 950, 1361) read a lead byte and the byte after it as one character.
+// Bytes a page leaves unassigned read as U+FFFD; a lead byte that does not
+// begin a character with the byte after it (or that ends the text) reads
+// as '?', and reading goes on at the next byte.
+class CodePage {
+ public:
+  // An unknown page, or one the C library cannot convert, reads as 1252.
+  explicit CodePage(int32_t number);
+
+  bool IsDoubleByte() const { return !pairs_.empty(); }
+  // A byte alone (a lead byte alone is '?').
+  char32_t Single(uint8_t byte) const { return single_[byte]; }
+  // The character at `pos` (< text.size()); never reads past the text.
+  DecodedCharacter Decode(std::string_view text, size_t pos) const;
+
+ private:
+  void ReadThrough(CodePageConverter& converter);
+  void ReadAsWestern();
+
+  std::array<char32_t, 256> single_{};
+  std::array<bool, 256> lead_{};
+  // Lead byte x 256 + trail byte -> character, 0 where the pair is none.
+  std::vector<char32_t> pairs_;
+};
 
 }  // namespace zv::platform

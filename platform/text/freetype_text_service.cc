@@ -13,7 +13,9 @@
 #include <map>
 #include <optional>
 #include <tuple>
+#include <unordered_map>
 
+#include "platform/text/character_sets.h"
 #include "platform/text/code_page.h"
 #include "platform/text/face_names.h"
 #include "platform/text/mono_glyph.h"
@@ -27,6 +29,10 @@ namespace {
 constexpr int32_t kMaxPixelSize = 1024;
 constexpr int32_t kDefaultCellHeight = 16;
 constexpr size_t kFontCacheLimit = 64;
+// Glyphs of a double-byte font kept at once; text of many thousand
+// different characters renders again what has been dropped.
+constexpr size_t kCharacterGlyphLimit = 1024;
+constexpr char32_t kSymbolArea = 0xF000;
 // The stand-in font's character cell.
 constexpr int32_t kStandInWidth = 8;
 constexpr int32_t kStandInHeight = 16;
@@ -42,13 +48,22 @@ bool EnsureFontconfig() {
   return ready;
 }
 
-// The best installed scalable face of `family`, when fontconfig's best
-// match really is of that family (fontconfig always answers something).
-std::optional<FaceFile> MatchFamily(const std::string& family, bool bold, bool italic) {
-  if (!EnsureFontconfig() || family.empty()) return std::nullopt;
+bool CoversLanguage(FcPattern* match, const char* language) {
+  FcLangSet* languages = nullptr;
+  return FcPatternGetLangSet(match, FC_LANG, 0, &languages) == FcResultMatch &&
+         FcLangSetHasLang(languages, reinterpret_cast<const FcChar8*>(language)) == FcLangEqual;
+}
+
+// The best installed scalable face of `family` (any family when empty),
+// when fontconfig's best match really is of that family and has the letters
+// of `language` (when given): fontconfig always answers something.
+std::optional<FaceFile> MatchFamily(const std::string& family, bool bold, bool italic,
+                                    const char* language = nullptr) {
+  if (!EnsureFontconfig() || (family.empty() && !language)) return std::nullopt;
   FcPattern* pattern = FcPatternCreate();
   if (!pattern) return std::nullopt;
-  FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
+  if (!family.empty()) FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
+  if (language) FcPatternAddString(pattern, FC_LANG, reinterpret_cast<const FcChar8*>(language));
   FcPatternAddInteger(pattern, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
   FcPatternAddInteger(pattern, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
   FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
@@ -60,14 +75,17 @@ std::optional<FaceFile> MatchFamily(const std::string& family, bool bold, bool i
   if (!match) return std::nullopt;
   std::optional<FaceFile> found;
   FcChar8* name = nullptr;
-  bool same_family = false;
-  for (int i = 0; FcPatternGetString(match, FC_FAMILY, i, &name) == FcResultMatch; ++i)
-    if (EqualFoldAscii(reinterpret_cast<const char*>(name), family)) same_family = true;
+  std::string matched_family;
+  for (int i = 0; FcPatternGetString(match, FC_FAMILY, i, &name) == FcResultMatch; ++i) {
+    if (i == 0 && family.empty()) matched_family = reinterpret_cast<const char*>(name);
+    if (!family.empty() && EqualFoldAscii(reinterpret_cast<const char*>(name), family)) matched_family = family;
+  }
   FcChar8* file = nullptr;
   int index = 0;
-  if (same_family && FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch) {
+  if (!matched_family.empty() && (!language || CoversLanguage(match, language)) &&
+      FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch) {
     FcPatternGetInteger(match, FC_INDEX, 0, &index);
-    found = FaceFile{reinterpret_cast<const char*>(file), index, family};
+    found = FaceFile{reinterpret_cast<const char*>(file), index, matched_family};
   }
   FcPatternDestroy(match);
   return found;
@@ -120,10 +138,24 @@ class StandInFont final : public Font {
   std::string family_;
 };
 
+// The Windows symbol map of a symbol font, which keeps byte b's glyph at
+// U+F000 + b (or at b); null when the face has none.
+FT_CharMap SymbolMap(FT_Face face) {
+  for (int i = 0; i < face->num_charmaps; ++i)
+    if (face->charmaps[i]->encoding == FT_ENCODING_MS_SYMBOL) return face->charmaps[i];
+  return nullptr;
+}
+
 class FreeTypeFont final : public Font {
  public:
-  FreeTypeFont(LibraryPtr library, FT_Face face, const FontRequest& request, std::string family, bool console)
-      : library_(std::move(library)), face_(face), family_(std::move(family)) {
+  FreeTypeFont(LibraryPtr library, FT_Face face, const FontRequest& request, std::string family, bool console,
+               std::shared_ptr<const CodePage> code_page, bool symbol)
+      : library_(std::move(library)),
+        face_(face),
+        family_(std::move(family)),
+        code_page_(std::move(code_page)),
+        double_byte_(code_page_->IsDoubleByte()) {
+    if (symbol) symbol_map_ = SymbolMap(face_);
     synthetic_bold_ = request.weight >= 600 && !(face_->style_flags & FT_STYLE_FLAG_BOLD);
     synthetic_italic_ = request.italic && !(face_->style_flags & FT_STYLE_FLAG_ITALIC);
     SetSize(console ? kConsoleCellHeight : request.height);
@@ -137,7 +169,7 @@ class FreeTypeFont final : public Font {
 
   Size Measure(std::string_view text) override {
     int64_t width = 0;
-    for (unsigned char c : text) width += Glyph(c).advance;
+    ForEachGlyph(text, [&](const MonoGlyph& g) { width += g.advance; });
     return Size{static_cast<int32_t>(std::clamp<int64_t>(width, INT32_MIN, INT32_MAX)), metrics_.height};
   }
 
@@ -151,13 +183,12 @@ class FreeTypeFont final : public Font {
     }
     const int64_t baseline = int64_t{y} + metrics_.ascent;
     int64_t pen = x;
-    for (unsigned char c : text) {
-      const MonoGlyph& g = Glyph(c);
+    ForEachGlyph(text, [&](const MonoGlyph& g) {
       const int64_t gx = pen + g.left, gy = baseline - g.top;
       if (gx > INT32_MIN && gx < INT32_MAX && gy > INT32_MIN && gy < INT32_MAX)
         PaintMonoGlyph(target, static_cast<int32_t>(gx), static_cast<int32_t>(gy), g, colours.ink);
       pen += g.advance;
-    }
+    });
   }
 
  private:
@@ -190,17 +221,52 @@ class FreeTypeFont final : public Font {
     FT_Set_Char_Size(face_, 0, static_cast<FT_F26Dot6>(em26), 72, 72);
   }
 
-  const MonoGlyph& Glyph(unsigned char c) {
+  // Single-byte text is read a byte at a time straight into the glyph
+  // table; double-byte text through the code page, a character at a time.
+  template <typename Visit>
+  void ForEachGlyph(std::string_view text, Visit&& visit) {
+    if (!double_byte_) {
+      for (unsigned char c : text) visit(ByteGlyph(c));
+      return;
+    }
+    for (size_t pos = 0; pos < text.size();) {
+      const DecodedCharacter d = code_page_->Decode(text, pos);
+      visit(CharacterGlyph(d.character));
+      pos += d.length;
+    }
+  }
+
+  const MonoGlyph& ByteGlyph(unsigned char c) {
     if (!loaded_[c]) {
-      glyphs_[c] = Render(c);
+      glyphs_[c] = Render(ByteGlyphIndex(c));
       loaded_[c] = true;
     }
     return glyphs_[c];
   }
 
-  MonoGlyph Render(unsigned char c) {
+  const MonoGlyph& CharacterGlyph(char32_t c) {
+    if (auto it = character_glyphs_.find(c); it != character_glyphs_.end()) return it->second;
+    if (character_glyphs_.size() >= kCharacterGlyphLimit) character_glyphs_.clear();
+    return character_glyphs_.emplace(c, Render(FT_Get_Char_Index(face_, c))).first->second;
+  }
+
+  FT_UInt ByteGlyphIndex(unsigned char c) {
+    if (symbol_map_) {
+      FT_CharMap text_map = face_->charmap;
+      FT_UInt index = 0;
+      // Some symbol maps list their bytes without the U+F000 offset.
+      if (FT_Set_Charmap(face_, symbol_map_) == 0) {
+        index = FT_Get_Char_Index(face_, kSymbolArea + c);
+        if (index == 0) index = FT_Get_Char_Index(face_, c);
+      }
+      if (text_map) FT_Set_Charmap(face_, text_map);
+      if (index != 0) return index;
+    }
+    return FT_Get_Char_Index(face_, code_page_->Single(c));
+  }
+
+  MonoGlyph Render(FT_UInt index) {
     MonoGlyph glyph;
-    const FT_UInt index = FT_Get_Char_Index(face_, Cp1252ToUnicode(c));
     if (FT_Load_Glyph(face_, index, FT_LOAD_TARGET_MONO) != 0) return glyph;
     FT_GlyphSlot slot = face_->glyph;
     if (synthetic_bold_) FT_GlyphSlot_Embolden(slot);
@@ -229,8 +295,12 @@ class FreeTypeFont final : public Font {
   std::string family_;
   FontMetrics metrics_;
   bool synthetic_bold_ = false, synthetic_italic_ = false;
+  std::shared_ptr<const CodePage> code_page_;
+  bool double_byte_;
+  FT_CharMap symbol_map_ = nullptr;
   std::array<MonoGlyph, 256> glyphs_;
   std::array<bool, 256> loaded_{};
+  std::unordered_map<char32_t, MonoGlyph> character_glyphs_;
 };
 
 class FreeTypeTextService final : public TextService {
@@ -242,9 +312,10 @@ class FreeTypeTextService final : public TextService {
     std::string face_key;
     for (char ch : request.face) face_key.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(ch))));
     const bool console = ConsoleFaceFamily(request.face) != nullptr;
-    auto key = std::make_tuple(face_key, console ? 0 : request.height, bold, request.italic);
+    const CharacterSet set = CharacterSetOf(request.charset);
+    auto key = std::make_tuple(face_key, console ? 0 : request.height, bold, request.italic, set.code_page, set.symbol);
     if (auto it = fonts_.find(key); it != fonts_.end()) return it->second;
-    FontPtr font = Open(request, bold, console);
+    FontPtr font = Open(request, bold, console, set);
     if (fonts_.size() >= kFontCacheLimit) fonts_.clear();
     fonts_.emplace(std::move(key), font);
     return font;
@@ -282,11 +353,19 @@ class FreeTypeTextService final : public TextService {
   }
 
  private:
-  FontPtr Open(const FontRequest& request, bool bold, bool console) {
+  FontPtr Open(const FontRequest& request, bool bold, bool console, const CharacterSet& set) {
     if (!library_) return std::make_shared<StandInFont>();
     const char* console_family = ConsoleFaceFamily(request.face);
-    std::optional<FaceFile> file =
-        MatchFamily(console_family ? std::string(console_family) : MappedFamily(request.face), bold, request.italic);
+    const std::string family = console_family ? std::string(console_family) : MappedFamily(request.face);
+    std::optional<FaceFile> file;
+    // A face with the letters of the set, where one is installed: the one
+    // asked for, the fallback, then any.
+    if (set.language) {
+      file = MatchFamily(family, bold, request.italic, set.language);
+      if (!file) file = MatchFamily(kFallbackFamily, bold, request.italic, set.language);
+      if (!file) file = MatchFamily("", bold, request.italic, set.language);
+    }
+    if (!file) file = MatchFamily(family, bold, request.italic);
     if (!file) file = MatchFamily(kFallbackFamily, bold, request.italic);
     if (!file) return std::make_shared<StandInFont>();
     FT_Face face = nullptr;
@@ -294,11 +373,21 @@ class FreeTypeTextService final : public TextService {
       if (face) FT_Done_Face(face);
       return std::make_shared<StandInFont>();
     }
-    return std::make_shared<FreeTypeFont>(library_, face, request, file->family, console);
+    return std::make_shared<FreeTypeFont>(library_, face, request, file->family, console, OpenCodePage(set.code_page),
+                                          set.symbol);
+  }
+
+  // Pages are made once per service: a double-byte page's tables take a
+  // few milliseconds to make.
+  std::shared_ptr<const CodePage> OpenCodePage(int32_t number) {
+    std::shared_ptr<const CodePage>& page = code_pages_[number];
+    if (!page) page = std::make_shared<const CodePage>(number);
+    return page;
   }
 
   LibraryPtr library_;
-  std::map<std::tuple<std::string, int32_t, bool, bool>, FontPtr> fonts_;
+  std::map<std::tuple<std::string, int32_t, bool, bool, int32_t, bool>, FontPtr> fonts_;
+  std::map<int32_t, std::shared_ptr<const CodePage>> code_pages_;
 };
 
 }  // namespace

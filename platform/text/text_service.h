@@ -22,6 +22,8 @@ struct FontRequest {
   int32_t height = 0;
   int32_t weight = 400;  // 400 normal, 700 bold
   bool italic = false;
+  // A Windows character-set number: the code page the text's bytes are
+  // read in and the letters the face must have (see character_sets.h).
   int32_t charset = 0;
 };
 
@@ -39,9 +41,11 @@ struct TextColours {
   bool opaque = false;
 };
 
-// A sized face drawn without smoothing, one byte per character: the byte is
-// read through the Windows-1252 code page. Text is drawn with the top-left
-// of its cell at the given point and advances by whole pixels, unkerned.
+// A sized face drawn without smoothing. Text is read in the code page of
+// the font's character set: a byte per character (Windows-1252 unless the
+// set says otherwise), or a lead and a trail byte in the double-byte sets.
+// Text is drawn with the top-left of its cell at the given point and
+// advances by whole pixels, unkerned.
 class Font {
  public:
   virtual ~Font() = default;
@@ -63,7 +67,10 @@ using FontPtr = std::shared_ptr<Font>;
 // map to metric-compatible families (Arial -> Liberation Sans, Times New
 // Roman -> Liberation Serif, Courier New -> Liberation Mono, Arial Narrow ->
 // Liberation Sans Narrow); a face that is not installed falls back to
-// DejaVu Sans. "system" and "fixedsys" are the fixed-size faces of the text
+// DejaVu Sans. A character set with letters of its own (Cyrillic, Greek,
+// Japanese, ...) takes the first face that has them: the one asked for,
+// DejaVu Sans, any installed face; when none has them the face is chosen
+// as for the Western sets. "system" and "fixedsys" are the fixed-size faces of the text
 // console: whatever height is asked for, their cell is 16 pixels high.
 // Without any usable font file every font is a stand-in that measures 8 x 16
 // per character and draws only its background.

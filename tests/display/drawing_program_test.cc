@@ -102,6 +102,27 @@ TEST_F(DrawingPrograms, TextInSeveralFontsSizesAndStyles) {
   EXPECT_EQ(CompareWithGolden(run, "text"), "");
 }
 
+// Bytes above 127 read in the code page of the chosen character set, in the
+// text commands and, through the system font, on the console: Cyrillic,
+// Greek and Central European phrases, and a line printed after each set.
+TEST_F(DrawingPrograms, TextInNationalCharacterSets) {
+  DrawingRun run = Run(Framed(
+      "ink rgb(255,255,255), 0\n"
+      "set text font \"arial\", 204\n"
+      "set text size 24\n"
+      "text at 10, 10, \"\xCF\xF0\xE8\xE2\xE5\xF2, \xEC\xE8\xF0\"\n"
+      "set cursor 0, 300\n"
+      "print \"\xCF\xF0\xE8\xE2\xE5\xF2\"\n"
+      "set text font \"times new roman\", 161\n"
+      "center text at 320, 60, \"\xCA\xE1\xEB\xE7\xEC\xDD\xF1\xE1\"\n"
+      "print \"\xCA\xE1\xEB\xE7\xEC\xDD\xF1\xE1\"\n"
+      "set text font \"courier new\", 238\n"
+      "text at 10, 110, \"Za\xBF\xF3\xB3\xE6 g\xEA\x9Cl\xB9 ja\x9F\xF1\"\n"
+      "print \"Za\xBF\xF3\xB3\xE6 g\xEA\x9Cl\xB9 ja\x9F\xF1\"\n"));
+  EXPECT_EQ(run.status, 0);
+  EXPECT_EQ(CompareWithGolden(run, "text_character_sets"), "");
+}
+
 // Text queued once is drawn into both buffers of the flip chain, the second
 // time on the next frame: it must look the same both times, each piece in
 // the font, size, style and colours it was queued with.

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <string>
 
+#include "platform/text/character_sets.h"
 #include "platform/text/code_page.h"
 #include "platform/text/face_names.h"
 #include "platform/text/text_service.h"
@@ -197,12 +198,88 @@ TEST_F(TextServiceTest, HugeSizesAreBounded) {
   font->Draw(*s, 0, 0, "W", TextColours{1, 0, false});
 }
 
+FontPtr OpenInSet(TextService& service, const std::string& face, int32_t charset) {
+  FontRequest request;
+  request.face = face;
+  request.height = 20;
+  request.charset = charset;
+  return service.CreateFont(request);
+}
+
+TEST_F(TextServiceTest, ACharacterSetPicksAFaceWithItsLettersAndReadsBytesInIt) {
+  // Cyrillic "Mir" against the Western letters of the same bytes.
+  EXPECT_EQ(OpenInSet(*service, "Arial", 204)->Family(), "Liberation Sans");
+  EXPECT_NE(OpenInSet(*service, "Arial", 204)->Measure("\xCC\xE8\xF0").width,
+            OpenInSet(*service, "Arial", 0)->Measure("\xCC\xE8\xF0").width);
+  EXPECT_EQ(OpenInSet(*service, "Arial", 1).get(), OpenInSet(*service, "Arial", 0).get());
+  // The mapped family has no Hebrew: the fallback has.
+  EXPECT_EQ(OpenInSet(*service, "Arial", 177)->Family(), "DejaVu Sans");
+  EXPECT_EQ(OpenInSet(*service, "fixedsys", 177)->Family(), "DejaVu Sans");
+  // No face has Japanese here: the face asked for stays, and pairs read as one.
+  FontPtr japanese = OpenInSet(*service, "Arial", 128);
+  EXPECT_EQ(japanese->Family(), "Liberation Sans");
+  const int32_t one = japanese->Measure("\x82\xA0").width;
+  EXPECT_EQ(japanese->Measure("\x82\xA0\x82\xA0").width, 2 * one);
+  EXPECT_NE(OpenInSet(*service, "Arial", 0)->Measure("\x82\xA0\x82\xA0").width, 2 * one);
+  EXPECT_EQ(japanese->Measure("A\x82").width, japanese->Measure("A?").width);
+  // Symbols in a font without a symbol map are the Western letters.
+  EXPECT_EQ(OpenInSet(*service, "DejaVu Sans", 2)->Measure("abg\xE9").width,
+            OpenInSet(*service, "DejaVu Sans", 0)->Measure("abg\xE9").width);
+}
+
 TEST(CodePage, ByteToCharacter) {
   EXPECT_EQ(Cp1252ToUnicode('A'), U'A');
   EXPECT_EQ(Cp1252ToUnicode(0x80), U'\u20AC');
   EXPECT_EQ(Cp1252ToUnicode(0x81), U'\uFFFD');
   EXPECT_EQ(Cp1252ToUnicode(0x9F), U'\u0178');
   EXPECT_EQ(Cp1252ToUnicode(0xE9), U'\u00E9');
+}
+
+// Reads the whole text through the code page of a character set.
+std::u32string DecodeAll(int32_t charset, std::string_view text) {
+  const CodePage page(CharacterSetOf(charset).code_page);
+  std::u32string read;
+  for (size_t pos = 0; pos < text.size();) {
+    const DecodedCharacter d = page.Decode(text, pos);
+    EXPECT_GE(d.length, 1u);
+    EXPECT_LE(pos + d.length, text.size()) << charset;
+    read.push_back(d.character);
+    pos += d.length;
+  }
+  return read;
+}
+
+TEST(CodePage, EachCharacterSetReadsItsOwnLetters) {
+  struct Case {
+    int32_t charset;
+    std::string_view text;
+    std::u32string read;
+  };
+  const Case cases[] = {
+      {0, "A\x80\x81\xE9", U"A\u20AC\uFFFD\u00E9"},
+      {1, "\xC0", U"\u00C0"},
+      {2, "\xC0", U"\u00C0"},
+      {99, "\xC0", U"\u00C0"},                   // a number no set has
+      {204, "\xC0\xFF", U"\u0410\u044F"},       // Cyrillic
+      {161, "\xC1\xAA", U"\u0391\uFFFD"},       // Greek, and a byte it leaves out
+      {238, "\xA5", U"\u0104"},                  // Central European
+      {162, "\xD0", U"\u011E"},                  // Turkish
+      {177, "\xE0", U"\u05D0"},                  // Hebrew
+      {178, "\xC7", U"\u0627"},                  // Arabic
+      {186, "\xC0", U"\u0104"},                  // Baltic
+      {163, "a\xCC\xC3", U"a\u0300\u0102"},      // Vietnamese: accents stay apart
+      {222, "\xA1", U"\u0E01"},                  // Thai
+      {255, "\xB3", U"\u2502"},                  // OEM
+      {77, "\x80", U"\u00C4"},                   // Mac Roman
+      {128, "\x82\xA0\xB1" "A", U"\u3042\uFF71A"},  // Shift-JIS: a pair, a half-width kana
+      {128, "\x82 x", U"? x"},                    // a lead byte that begins nothing
+      {128, "A\x82", U"A?"},                      // a lead byte at the end
+      {134, "\xC4\xE3", U"\u4F60"},              // GB2312
+      {136, "\xA4\xA4\xA4", U"\u4E2D?"},         // Big5
+      {129, "\xB0\xA1", U"\uAC00"},              // Hangul
+      {130, "\x88\x61", U"\uAC00"},              // Johab
+  };
+  for (const Case& c : cases) EXPECT_EQ(DecodeAll(c.charset, c.text), c.read) << c.charset;
 }
 
 TEST(FaceNames, MapOnlyTheWindowsNames) {
