@@ -16,9 +16,6 @@ namespace {
 
 namespace err = limb_error;
 
-// Collision shapes of every mesh fitted as boxes, as after loading.
-constexpr int32_t kFittedBoxes = 52;
-
 // The most objects the drawing walks above a glued object.
 constexpr int32_t kLongestGlueChain = 10;
 
@@ -109,8 +106,8 @@ void CmdAddLimb(Vm& vm) {
   ObjectRecord& added = e->pools.objects[index];
   ++added.limb_count;
   ComputeObjectBounds(*e, index);
-  added.collision_kind = kFittedBoxes;
-  if (std::shared_ptr<ObjectModel> model = added.model) model->BuildModelCollision(index, kFittedBoxes, 0, 0, 0);
+  // Every mesh's shape fitted as a box, as after loading.
+  FitCollisionShapes(*e, index, models::collision_kind::kFittedBox);
   e->transforms_changed = 1;
 }
 
