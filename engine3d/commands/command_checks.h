@@ -93,19 +93,4 @@ inline void YieldForRefresh(Vm& vm) { vm.yield = vm.auto_refresh; }
 // Angles of the rotate commands must lie in 0..360.
 inline bool AngleInRange(float angle) { return angle >= 0.0f && angle <= 360.0f; }
 
-// TEMP-OLD
-inline bool FreeObjectNumber(Vm& vm, Engine3D& e, int32_t number) {
-  if (!IdMap::InRange(number)) {
-    vm.RunError(object_error::kNumber);
-    return false;
-  }
-  if (e.pools.object_ids.Get(number) != 0) {
-    vm.RunError(object_error::kExists);
-    return false;
-  }
-  return true;
-}
-inline bool CheckedImage(Vm& vm, int32_t image, int32_t* record) { return OptionalImage(vm, image, record); }
-// TEMP-OLD-END
-
 }  // namespace zv

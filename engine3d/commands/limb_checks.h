@@ -52,13 +52,4 @@ inline FoundLimb CheckedLimb(Vm& vm, int32_t number, int32_t limb) {
   return l ? FoundLimb{object.e, object.index, l} : FoundLimb{};
 }
 
-// TEMP-OLD
-inline int32_t ExistingObjectLimb(Vm& vm, Engine3D*& e, int32_t number, int32_t limb, LimbRecord** limb_record) {
-  const FoundLimb f = CheckedLimb(vm, number, limb);
-  e = f.e;
-  *limb_record = f.l;
-  return f.index;
-}
-// TEMP-OLD-END
-
 }  // namespace zv
