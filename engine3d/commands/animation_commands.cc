@@ -15,26 +15,6 @@
 namespace zv {
 namespace {
 
-namespace op {
-constexpr int kPlayObject = 7601;
-constexpr int kStopObject = 7602;
-constexpr int kLoopObject = 7603;
-constexpr int kSetObjectFrame = 7604;
-constexpr int kSetObjectSpeed = 7605;
-constexpr int kLoopObjectRange = 7606;
-constexpr int kMergeObjectAnimationFile = 7607;
-constexpr int kPlayObjectFrom = 7608;
-constexpr int kPlayObjectRange = 7609;
-constexpr int kLoopObjectFrom = 7610;
-constexpr int kSetObjectInterpolation = 7611;
-constexpr int kObjectPlaying = 7651;
-constexpr int kObjectLooping = 7652;
-constexpr int kObjectFrame = 7653;
-constexpr int kObjectSpeed = 7654;
-constexpr int kObjectInterpolation = 7655;
-constexpr int kTotalObjectFrames = 7656;
-}  // namespace op
-
 // Runtime errors of the animation commands.
 namespace err {
 constexpr int32_t kNoAnimation = 7601;
@@ -50,21 +30,12 @@ constexpr float kSpeedUnits = 25.0f;
 
 bool HasAnimation(const ObjectRecord& o) { return o.model && o.model->Keyframes(); }
 
-// The record index of an existing object; 0 after raising 7006 or 7008.
-int32_t CheckedObject(Vm& vm, Engine3D*& e, int32_t number) {
-  e = FindEngine(vm);
-  return e ? ExistingObject(vm, *e, number) : 0;
-}
-
-// The same, and 7601 for an object without keyframes.
-int32_t CheckedAnimatedObject(Vm& vm, Engine3D*& e, int32_t number) {
-  const int32_t index = CheckedObject(vm, e, number);
-  if (index == 0) return 0;
-  if (!HasAnimation(e->pools.objects[index])) {
-    vm.RunError(err::kNoAnimation);
-    return 0;
-  }
-  return index;
+// An object with keyframes: 7006, 7008, and 7601 for an object without.
+FoundRecord CheckedAnimatedObject(Vm& vm, int32_t number) {
+  const FoundRecord object = CheckedObject(vm, number);
+  if (object.index == 0 || HasAnimation(object.e->pools.objects[object.index])) return object;
+  vm.RunError(err::kNoAnimation);
+  return FoundRecord{};
 }
 
 // Starts the object's animation between `start` and `end`: playing (once
@@ -80,56 +51,30 @@ void StartRange(Engine3D& e, int32_t index, bool looping, float start, float end
   started.end_frame = end;
 }
 
-void CmdPlayObject(Vm& vm) { StartObjectAnimation(vm, false); }
-void CmdLoopObject(Vm& vm) { StartObjectAnimation(vm, true); }
+// The frames the play and loop commands take after the object: none (all
+// of them), the first, or the first and the last.
+enum class Frames { kAll, kFrom, kRange };
 
-void CmdPlayObjectFrom(Vm& vm) {
+// Starts the animation over those frames (to the last frame without a last
+// one), playing once or looping; playing once starts at the first of them,
+// looping keeps the current frame.
+template <Frames Given, bool Looping>
+void CmdStartObject(Vm& vm) {
   const int32_t number = vm.NextInt();
-  const int32_t frame = vm.NextInt();
-  Engine3D* e;
-  const int32_t index = CheckedAnimatedObject(vm, e, number);
+  const int32_t first = Given == Frames::kAll ? 0 : vm.NextInt();
+  const int32_t last = Given == Frames::kRange ? vm.NextInt() : 0;
+  const auto [e, index] = CheckedAnimatedObject(vm, number);
   if (index == 0) return;
-  StartRange(*e, index, false, static_cast<float>(frame), e->pools.objects[index].frame_count);
-  e->pools.objects[index].current_frame = static_cast<float>(frame);
-}
-
-void CmdPlayObjectRange(Vm& vm) {
-  const int32_t number = vm.NextInt();
-  const int32_t start = vm.NextInt();
-  const int32_t end = vm.NextInt();
-  Engine3D* e;
-  const int32_t index = CheckedAnimatedObject(vm, e, number);
-  if (index == 0) return;
-  StartRange(*e, index, false, static_cast<float>(start), static_cast<float>(end));
-  e->pools.objects[index].current_frame = static_cast<float>(start);
-}
-
-// Looping keeps the current frame.
-void CmdLoopObjectFrom(Vm& vm) {
-  const int32_t number = vm.NextInt();
-  const int32_t frame = vm.NextInt();
-  Engine3D* e;
-  const int32_t index = CheckedAnimatedObject(vm, e, number);
-  if (index == 0) return;
-  StartRange(*e, index, true, static_cast<float>(frame), e->pools.objects[index].frame_count);
-}
-
-void CmdLoopObjectRange(Vm& vm) {
-  const int32_t number = vm.NextInt();
-  const int32_t start = vm.NextInt();
-  const int32_t end = vm.NextInt();
-  Engine3D* e;
-  const int32_t index = CheckedAnimatedObject(vm, e, number);
-  if (index == 0) return;
-  StartRange(*e, index, true, static_cast<float>(start), static_cast<float>(end));
+  const float end = Given == Frames::kRange ? static_cast<float>(last) : e->pools.objects[index].frame_count;
+  StartRange(*e, index, Looping, static_cast<float>(first), end);
+  if (!Looping) e->pools.objects[index].current_frame = static_cast<float>(first);
 }
 
 // An object that is not playing stays as it is (and on the list, posed at
 // its frame).
 void CmdStopObject(Vm& vm) {
   const int32_t number = vm.NextInt();
-  Engine3D* e;
-  const int32_t index = CheckedAnimatedObject(vm, e, number);
+  const auto [e, index] = CheckedAnimatedObject(vm, number);
   if (index != 0 && e->pools.objects[index].playing == 1) DetachAnimatedObject(*e, index);
 }
 
@@ -138,8 +83,7 @@ void CmdStopObject(Vm& vm) {
 void CmdSetObjectFrame(Vm& vm) {
   const int32_t number = vm.NextInt();
   const float frame = vm.NextFloat();
-  Engine3D* e;
-  const int32_t index = CheckedAnimatedObject(vm, e, number);
+  const auto [e, index] = CheckedAnimatedObject(vm, number);
   if (index == 0) return;
   ObjectRecord& o = e->pools.objects[index];
   if (!(frame >= 0.0f && frame <= o.frame_count)) return vm.RunError(err::kFrameRange);
@@ -156,8 +100,7 @@ void CmdSetObjectFrame(Vm& vm) {
 void CmdSetObjectSpeed(Vm& vm) {
   const int32_t number = vm.NextInt();
   const int32_t speed = vm.NextInt();
-  Engine3D* e;
-  const int32_t index = CheckedObject(vm, e, number);
+  const auto [e, index] = CheckedObject(vm, number);
   if (index == 0) return;
   if (speed < -100 || speed > 100) return vm.RunError(err::kSpeedRange);
   e->pools.objects[index].speed = static_cast<float>(speed) / kSpeedUnits;
@@ -166,8 +109,7 @@ void CmdSetObjectSpeed(Vm& vm) {
 void CmdSetObjectInterpolation(Vm& vm) {
   const int32_t number = vm.NextInt();
   const int32_t percent = vm.NextInt();
-  Engine3D* e;
-  const int32_t index = CheckedObject(vm, e, number);
+  const auto [e, index] = CheckedObject(vm, number);
   if (index == 0) return;
   if (percent < 1 || percent > 100) return vm.RunError(err::kInterpolationRange);
   e->pools.objects[index].transition_step = static_cast<float>(percent) / 100.0f;
@@ -191,8 +133,7 @@ void CmdMergeObjectAnimationFile(Vm& vm) {
   const std::string file(vm.NextString());
   const int32_t number = vm.NextInt();
   const int32_t frame = vm.NextInt();
-  Engine3D* e;
-  const int32_t index = CheckedObject(vm, e, number);
+  const auto [e, index] = CheckedObject(vm, number);
   if (index == 0) return;
   ObjectRecord& o = e->pools.objects[index];
   if (static_cast<float>(frame) <= o.frame_count) return vm.RunError(err::kMergeFrame);
@@ -207,8 +148,7 @@ template <class Answer>
 void AnswerForObject(Vm& vm, Answer answer) {
   const Slot result = vm.NextSlot();
   const int32_t number = vm.NextInt();
-  Engine3D* e;
-  const int32_t index = CheckedObject(vm, e, number);
+  const auto [e, index] = CheckedObject(vm, number);
   if (index != 0) answer(result, e->pools.objects[index]);
 }
 
@@ -247,23 +187,23 @@ void FnTotalObjectFrames(Vm& vm) {
 }  // namespace
 
 void RegisterObjectAnimationHandlers(HandlerTable& table) {
-  table.Set(op::kPlayObject, CmdPlayObject);
-  table.Set(op::kLoopObject, CmdLoopObject);
-  table.Set(op::kPlayObjectFrom, CmdPlayObjectFrom);
-  table.Set(op::kPlayObjectRange, CmdPlayObjectRange);
-  table.Set(op::kLoopObjectFrom, CmdLoopObjectFrom);
-  table.Set(op::kLoopObjectRange, CmdLoopObjectRange);
-  table.Set(op::kStopObject, CmdStopObject);
-  table.Set(op::kSetObjectFrame, CmdSetObjectFrame);
-  table.Set(op::kSetObjectSpeed, CmdSetObjectSpeed);
-  table.Set(op::kSetObjectInterpolation, CmdSetObjectInterpolation);
-  table.Set(op::kMergeObjectAnimationFile, CmdMergeObjectAnimationFile);
-  table.Set(op::kObjectPlaying, FnObjectPlaying);
-  table.Set(op::kObjectLooping, FnObjectLooping);
-  table.Set(op::kObjectFrame, FnObjectFrame);
-  table.Set(op::kObjectSpeed, FnObjectSpeed);
-  table.Set(op::kObjectInterpolation, FnObjectInterpolation);
-  table.Set(op::kTotalObjectFrames, FnTotalObjectFrames);
+  table.Set(7601, CmdStartObject<Frames::kAll, false>);  // play object
+  table.Set(7603, CmdStartObject<Frames::kAll, true>);  // loop object
+  table.Set(7608, CmdStartObject<Frames::kFrom, false>);  // play object from
+  table.Set(7609, CmdStartObject<Frames::kRange, false>);  // play object range
+  table.Set(7610, CmdStartObject<Frames::kFrom, true>);  // loop object from
+  table.Set(7606, CmdStartObject<Frames::kRange, true>);  // loop object range
+  table.Set(7602, CmdStopObject);
+  table.Set(7604, CmdSetObjectFrame);
+  table.Set(7605, CmdSetObjectSpeed);
+  table.Set(7611, CmdSetObjectInterpolation);
+  table.Set(7607, CmdMergeObjectAnimationFile);
+  table.Set(7651, FnObjectPlaying);
+  table.Set(7652, FnObjectLooping);
+  table.Set(7653, FnObjectFrame);
+  table.Set(7654, FnObjectSpeed);
+  table.Set(7655, FnObjectInterpolation);
+  table.Set(7656, FnTotalObjectFrames);
 }
 
 }  // namespace zv

@@ -14,61 +14,25 @@ namespace {
 
 namespace err = object_error;
 
-namespace op {
-constexpr int kPositionCamera = 7051;
-constexpr int kPointCamera = 7052;
-constexpr int kRotateCamera = 7053;
-constexpr int kMoveCamera = 7054;
-constexpr int kSetCameraAngleX = 7055;
-constexpr int kSetCameraAngleY = 7056;
-constexpr int kSetCameraAngleZ = 7057;
-constexpr int kTurnCameraLeft = 7058;
-constexpr int kTurnCameraRight = 7059;
-constexpr int kPitchCameraUp = 7060;
-constexpr int kPitchCameraDown = 7065;
-constexpr int kRollCameraLeft = 7066;
-constexpr int kRollCameraRight = 7068;
-constexpr int kSetCameraToObjectOrientation = 7069;
-constexpr int kSetCameraToFollow = 7070;
-constexpr int kSetCameraRange = 7081;
-constexpr int kSetCameraRotationZYX = 7082;
-constexpr int kSetCameraRotationXYZ = 7083;
-constexpr int kEnableAutoCamera = 7084;
-constexpr int kDisableAutoCamera = 7085;
-constexpr int kSetCameraView = 7086;
-constexpr int kQueueScreenClear = 7087;
-constexpr int kSetCameraFov = 7109;
-constexpr int kCameraPositionX = 7541;
-constexpr int kCameraPositionY = 7542;
-constexpr int kCameraPositionZ = 7543;
-constexpr int kCameraAngleX = 7544;
-constexpr int kCameraAngleY = 7545;
-constexpr int kCameraAngleZ = 7546;
-}  // namespace op
-
 void CmdPositionCamera(Vm& vm) {
-  const float x = vm.NextFloat();
-  const float y = vm.NextFloat();
-  const float z = vm.NextFloat();
+  const Vector3f p = NextVector(vm);
   YieldForRefresh(vm);
   Engine3D* e = FindEngine(vm);
   if (!e) return;
   CameraState& c = e->camera;
-  c.look_at = Vector3f{c.look_at.x + (x - c.position.x), c.look_at.y + (y - c.position.y),
-                       c.look_at.z + (z - c.position.z)};
-  c.position = Vector3f{x, y, z};
+  c.look_at = Vector3f{c.look_at.x + (p.x - c.position.x), c.look_at.y + (p.y - c.position.y),
+                       c.look_at.z + (p.z - c.position.z)};
+  c.position = p;
   UpdateCameraForMode(*e);
 }
 
 void CmdPointCamera(Vm& vm) {
-  const float x = vm.NextFloat();
-  const float y = vm.NextFloat();
-  const float z = vm.NextFloat();
+  const Vector3f target = NextVector(vm);
   YieldForRefresh(vm);
   Engine3D* e = FindEngine(vm);
   if (!e) return;
   CameraState& c = e->camera;
-  c.look_at = Vector3f{x, y, z};
+  c.look_at = target;
   c.mode = kCameraLookAt;
   UpdateCameraLookAt(*e);
   c.angles = DirectionToAngles(c.position, c.look_at);
@@ -127,9 +91,7 @@ void CmdTurnCamera(Vm& vm) {
 
 void CmdSetCameraToObjectOrientation(Vm& vm) {
   const int32_t number = vm.NextInt();
-  Engine3D* e = FindEngine(vm);
-  if (!e) return;
-  const int32_t index = ExistingObject(vm, *e, number);
+  const auto [e, index] = CheckedObject(vm, number);
   if (index == 0) return;
   const ObjectRecord& o = e->pools.objects[index];
   CameraState& c = e->camera;
@@ -281,35 +243,35 @@ float AngleZ(const CameraState& c) { return c.angles.z * kRadiansToDegrees; }
 }  // namespace
 
 void RegisterCameraHandlers(HandlerTable& table) {
-  table.Set(op::kPositionCamera, CmdPositionCamera);
-  table.Set(op::kPointCamera, CmdPointCamera);
-  table.Set(op::kRotateCamera, CmdRotateCamera<kX | kY | kZ>);
-  table.Set(op::kSetCameraAngleX, CmdRotateCamera<kX>);
-  table.Set(op::kSetCameraAngleY, CmdRotateCamera<kY>);
-  table.Set(op::kSetCameraAngleZ, CmdRotateCamera<kZ>);
-  table.Set(op::kMoveCamera, CmdMoveCamera);
-  table.Set(op::kTurnCameraLeft, CmdTurnCamera<1, 1>);
-  table.Set(op::kTurnCameraRight, CmdTurnCamera<1, -1>);
-  table.Set(op::kPitchCameraUp, CmdTurnCamera<0, 1>);
-  table.Set(op::kPitchCameraDown, CmdTurnCamera<0, -1>);
-  table.Set(op::kRollCameraLeft, CmdTurnCamera<2, -1>);
-  table.Set(op::kRollCameraRight, CmdTurnCamera<2, 1>);
-  table.Set(op::kSetCameraToObjectOrientation, CmdSetCameraToObjectOrientation);
-  table.Set(op::kSetCameraToFollow, CmdSetCameraToFollow);
-  table.Set(op::kSetCameraRange, CmdSetCameraRange);
-  table.Set(op::kSetCameraFov, CmdSetCameraFov);
-  table.Set(op::kSetCameraView, CmdSetCameraView);
-  table.Set(op::kSetCameraRotationZYX, CmdSetCameraRotationOrder<0>);
-  table.Set(op::kSetCameraRotationXYZ, CmdSetCameraRotationOrder<1>);
-  table.Set(op::kEnableAutoCamera, CmdSetAutoCamera<1>);
-  table.Set(op::kDisableAutoCamera, CmdSetAutoCamera<0>);
-  table.Set(op::kQueueScreenClear, CmdQueueScreenClear);
-  table.Set(op::kCameraPositionX, FnCameraValue<PositionX>);
-  table.Set(op::kCameraPositionY, FnCameraValue<PositionY>);
-  table.Set(op::kCameraPositionZ, FnCameraValue<PositionZ>);
-  table.Set(op::kCameraAngleX, FnCameraValue<AngleX>);
-  table.Set(op::kCameraAngleY, FnCameraValue<AngleY>);
-  table.Set(op::kCameraAngleZ, FnCameraValue<AngleZ>);
+  table.Set(7051, CmdPositionCamera);
+  table.Set(7052, CmdPointCamera);
+  table.Set(7053, CmdRotateCamera<kX | kY | kZ>);
+  table.Set(7055, CmdRotateCamera<kX>);  // set camera angle x
+  table.Set(7056, CmdRotateCamera<kY>);  // set camera angle y
+  table.Set(7057, CmdRotateCamera<kZ>);  // set camera angle z
+  table.Set(7054, CmdMoveCamera);
+  table.Set(7058, CmdTurnCamera<1, 1>);  // turn camera left
+  table.Set(7059, CmdTurnCamera<1, -1>);  // turn camera right
+  table.Set(7060, CmdTurnCamera<0, 1>);  // pitch camera up
+  table.Set(7065, CmdTurnCamera<0, -1>);  // pitch camera down
+  table.Set(7066, CmdTurnCamera<2, -1>);  // roll camera left
+  table.Set(7068, CmdTurnCamera<2, 1>);  // roll camera right
+  table.Set(7069, CmdSetCameraToObjectOrientation);
+  table.Set(7070, CmdSetCameraToFollow);
+  table.Set(7081, CmdSetCameraRange);
+  table.Set(7109, CmdSetCameraFov);
+  table.Set(7086, CmdSetCameraView);
+  table.Set(7082, CmdSetCameraRotationOrder<0>);  // set camera rotation zyx
+  table.Set(7083, CmdSetCameraRotationOrder<1>);  // set camera rotation xyz
+  table.Set(7084, CmdSetAutoCamera<1>);  // enable auto camera
+  table.Set(7085, CmdSetAutoCamera<0>);  // disable auto camera
+  table.Set(7087, CmdQueueScreenClear);
+  table.Set(7541, FnCameraValue<PositionX>);  // camera position x
+  table.Set(7542, FnCameraValue<PositionY>);  // camera position y
+  table.Set(7543, FnCameraValue<PositionZ>);  // camera position z
+  table.Set(7544, FnCameraValue<AngleX>);  // camera angle x
+  table.Set(7545, FnCameraValue<AngleY>);  // camera angle y
+  table.Set(7546, FnCameraValue<AngleZ>);  // camera angle z
 }
 
 }  // namespace zv

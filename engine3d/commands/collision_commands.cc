@@ -1,35 +1,15 @@
 #include "engine3d/commands/collision_commands.h"
 
-#include "engine3d/commands/command_checks.h"
+#include "engine3d/commands/limb_checks.h"
 #include "engine3d/objects/object_model.h"
+#include "engine3d/objects/object_setup.h"
 #include "engine3d/scene/collision_refresh.h"
 #include "engine3d/scene/object_box_collision.h"
 
 namespace zv {
 namespace {
 
-namespace op {
-constexpr int kEnableCollisions = 7061;
-constexpr int kDisableCollisions = 7062;
-constexpr int kEnableObjectCollision = 7063;
-constexpr int kDisableObjectCollision = 7064;
-constexpr int kSetObjectCollisionToSpheres = 7067;
-constexpr int kSetObjectCollisionToPolygons = 7071;
-constexpr int kSetObjectCollisionToBoxes = 7074;
-constexpr int kObjectHit = 7519;
-constexpr int kObjectCollision = 7520;
-constexpr int kObjectCollisionResultX = 7575;
-constexpr int kObjectCollisionResultY = 7576;
-constexpr int kObjectCollisionResultZ = 7577;
-}  // namespace op
-
-// Runtime error of the queries for an object whose root limb is not in use.
-constexpr int32_t kNoRootLimb = 7023;
-
-// Shapes fitted to every mesh of a model.
-constexpr int32_t kFittedSpheres = 51;
-constexpr int32_t kFittedBoxes = 52;
-constexpr int32_t kTriangleMeshes = 99;
+namespace shape = models::collision_kind;
 
 // Collision modes: the collision library's shapes, or the object's own box.
 constexpr uint8_t kLibraryMode = 0;
@@ -47,23 +27,17 @@ void CmdSetCollisions(Vm& vm) {
 
 void CmdEnableObjectCollision(Vm& vm) {
   const int32_t number = vm.NextInt();
-  Engine3D* e = FindEngine(vm);
-  if (!e) return;
-  const int32_t index = ExistingObject(vm, *e, number);
+  const auto [e, index] = CheckedObject(vm, number);
   if (index == 0) return;
   ObjectRecord& o = e->pools.objects[index];
   o.collision_on = 1;
-  if (o.collision_mode == kLibraryMode && o.model)
-    o.model->BuildModelCollision(index, o.collision_kind, o.collision_sizes.x, o.collision_sizes.y,
-                                 o.collision_sizes.z);
+  if (o.collision_mode == kLibraryMode) RebuildCollisionShapes(*e, index);
   e->transforms_changed = 1;
 }
 
 void CmdDisableObjectCollision(Vm& vm) {
   const int32_t number = vm.NextInt();
-  Engine3D* e = FindEngine(vm);
-  if (!e) return;
-  const int32_t index = ExistingObject(vm, *e, number);
+  const auto [e, index] = CheckedObject(vm, number);
   if (index == 0) return;
   ObjectRecord& o = e->pools.objects[index];
   o.collision_on = 0;
@@ -75,14 +49,10 @@ void CmdDisableObjectCollision(Vm& vm) {
 template <int32_t Kind>
 void CmdSetObjectCollisionTo(Vm& vm) {
   const int32_t number = vm.NextInt();
-  Engine3D* e = FindEngine(vm);
-  if (!e) return;
-  const int32_t index = ExistingObject(vm, *e, number);
+  const auto [e, index] = CheckedObject(vm, number);
   if (index == 0) return;
-  ObjectRecord& o = e->pools.objects[index];
-  o.collision_mode = kLibraryMode;
-  o.collision_kind = Kind;
-  if (o.model) o.model->BuildModelCollision(index, Kind, 0, 0, 0);
+  e->pools.objects[index].collision_mode = kLibraryMode;
+  FitCollisionShapes(*e, index, Kind);
   e->transforms_changed = 1;
 }
 
@@ -157,15 +127,16 @@ HitQuery ReadHitQuery(Vm& vm) {
   q.result = vm.NextSlot();
   const int32_t a_number = vm.NextInt();
   q.b_number = vm.NextInt();
-  q.engine = FindEngine(vm);
-  if (!q.engine) return q;
-  q.a = ExistingObject(vm, *q.engine, a_number);
-  if (q.a == 0) return q;
-  const LimbRecord* root = q.engine->pools.objects[q.a].Limb(0);
+  // Object a's root limb must be in use: 7023 when it is not.
+  const FoundRecord a = CheckedObject(vm, a_number);
+  q.engine = a.e;
+  if (a.index == 0) return q;
+  const LimbRecord* root = q.engine->pools.objects[a.index].Limb(0);
   if (!root || root->in_use != 1) {
-    vm.RunError(kNoRootLimb);
-    q.a = 0;
+    vm.RunError(limb_error::kMissing);
+    return q;
   }
+  q.a = a.index;
   return q;
 }
 
@@ -194,18 +165,18 @@ void FnObjectCollisionResult(Vm& vm) {
 }  // namespace
 
 void RegisterCollisionHandlers(HandlerTable& table) {
-  table.Set(op::kEnableCollisions, CmdSetCollisions<1>);
-  table.Set(op::kDisableCollisions, CmdSetCollisions<0>);
-  table.Set(op::kEnableObjectCollision, CmdEnableObjectCollision);
-  table.Set(op::kDisableObjectCollision, CmdDisableObjectCollision);
-  table.Set(op::kSetObjectCollisionToSpheres, CmdSetObjectCollisionTo<kFittedSpheres>);
-  table.Set(op::kSetObjectCollisionToBoxes, CmdSetObjectCollisionTo<kFittedBoxes>);
-  table.Set(op::kSetObjectCollisionToPolygons, CmdSetObjectCollisionTo<kTriangleMeshes>);
-  table.Set(op::kObjectHit, FnObjectHit);
-  table.Set(op::kObjectCollision, FnObjectCollision);
-  table.Set(op::kObjectCollisionResultX, FnObjectCollisionResult<&Vector3f::x>);
-  table.Set(op::kObjectCollisionResultY, FnObjectCollisionResult<&Vector3f::y>);
-  table.Set(op::kObjectCollisionResultZ, FnObjectCollisionResult<&Vector3f::z>);
+  table.Set(7061, CmdSetCollisions<1>);  // enable collisions
+  table.Set(7062, CmdSetCollisions<0>);  // disable collisions
+  table.Set(7063, CmdEnableObjectCollision);
+  table.Set(7064, CmdDisableObjectCollision);
+  table.Set(7067, CmdSetObjectCollisionTo<shape::kFittedSphere>);  // set object collision to spheres
+  table.Set(7074, CmdSetObjectCollisionTo<shape::kFittedBox>);  // set object collision to boxes
+  table.Set(7071, CmdSetObjectCollisionTo<shape::kTriangles>);  // set object collision to polygons
+  table.Set(7519, FnObjectHit);
+  table.Set(7520, FnObjectCollision);
+  table.Set(7575, FnObjectCollisionResult<&Vector3f::x>);  // object collision result x
+  table.Set(7576, FnObjectCollisionResult<&Vector3f::y>);  // object collision result y
+  table.Set(7577, FnObjectCollisionResult<&Vector3f::z>);  // object collision result z
 }
 
 }  // namespace zv

@@ -12,8 +12,6 @@
 namespace zv {
 namespace {
 
-constexpr int kConvert3dsToX = 7941;
-
 namespace err {
 constexpr int32_t kSourceNot3ds = 7931;
 constexpr int32_t kTargetNotX = 7932;
@@ -53,6 +51,6 @@ void CmdConvert3dsToX(Vm& vm) {
 
 }  // namespace
 
-void RegisterConvert3dsHandler(HandlerTable& table) { table.Set(kConvert3dsToX, CmdConvert3dsToX); }
+void RegisterConvert3dsHandler(HandlerTable& table) { table.Set(7941, CmdConvert3dsToX); }
 
 }  // namespace zv

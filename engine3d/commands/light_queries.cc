@@ -5,21 +5,6 @@
 namespace zv {
 namespace {
 
-namespace op {
-constexpr int kLightExist = 7701;
-constexpr int kLightType = 7702;
-constexpr int kLightPositionX = 7703;
-constexpr int kLightPositionY = 7704;
-constexpr int kLightPositionZ = 7705;
-constexpr int kLightDirectionX = 7706;
-constexpr int kLightDirectionY = 7707;
-constexpr int kLightDirectionZ = 7708;
-constexpr int kLightVisible = 7709;
-constexpr int kLightRange = 7710;
-}  // namespace op
-
-constexpr int32_t kLastLight = 65535;
-
 // Integer answers also learn whether the number names a light (light 0
 // always does).
 int32_t Exists(const LightRecord&, bool named) { return named ? 1 : 0; }
@@ -39,7 +24,7 @@ float Range(const LightRecord& r) { return r.range; }
 // reach record 0, the default light. False for a number outside 0..65535,
 // which no query answers.
 bool FindLightRecord(Vm& vm, int32_t number, const LightRecord** record, int32_t* index) {
-  if (number < 0 || number > kLastLight) return false;
+  if (!LightPool::InRange(number)) return false;
   Engine3D* e = FindEngine(vm);
   if (!e) return false;
   *index = number == 0 ? 0 : e->lights.ids.Get(number);
@@ -68,16 +53,16 @@ void FnLightFloat(Vm& vm) {
 }  // namespace
 
 void RegisterLightQueryHandlers(HandlerTable& table) {
-  table.Set(op::kLightExist, FnLightInteger<Exists>);
-  table.Set(op::kLightType, FnLightInteger<Type>);
-  table.Set(op::kLightPositionX, FnLightFloat<PositionX>);
-  table.Set(op::kLightPositionY, FnLightFloat<PositionY>);
-  table.Set(op::kLightPositionZ, FnLightFloat<PositionZ>);
-  table.Set(op::kLightDirectionX, FnLightFloat<DirectionX>);
-  table.Set(op::kLightDirectionY, FnLightFloat<DirectionY>);
-  table.Set(op::kLightDirectionZ, FnLightFloat<DirectionZ>);
-  table.Set(op::kLightVisible, FnLightInteger<Visible>);
-  table.Set(op::kLightRange, FnLightFloat<Range>);
+  table.Set(7701, FnLightInteger<Exists>);  // light exist
+  table.Set(7702, FnLightInteger<Type>);  // light type
+  table.Set(7703, FnLightFloat<PositionX>);  // light position x
+  table.Set(7704, FnLightFloat<PositionY>);  // light position y
+  table.Set(7705, FnLightFloat<PositionZ>);  // light position z
+  table.Set(7706, FnLightFloat<DirectionX>);  // light direction x
+  table.Set(7707, FnLightFloat<DirectionY>);  // light direction y
+  table.Set(7708, FnLightFloat<DirectionZ>);  // light direction z
+  table.Set(7709, FnLightInteger<Visible>);  // light visible
+  table.Set(7710, FnLightFloat<Range>);  // light range
 }
 
 }  // namespace zv

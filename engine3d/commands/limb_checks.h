@@ -18,31 +18,38 @@ constexpr int32_t kLinked = 7027;     // linked before, or a loaded model's
 constexpr int32_t kGlueChain = 7029;  // a glue loop, or a chain of more than 10
 }  // namespace limb_error
 
+// The object's limb slot: 7021 outside its slots; null after raising.
+inline LimbRecord* LimbSlot(Vm& vm, ObjectRecord& o, int32_t limb) {
+  LimbRecord* l = o.Limb(limb);
+  if (!l) vm.RunError(limb_error::kNumber);
+  return l;
+}
+
 // The object's limb: 7021 outside its slots, 7023 when not in use; null
 // after raising.
 inline LimbRecord* ExistingLimb(Vm& vm, ObjectRecord& o, int32_t limb) {
-  LimbRecord* l = o.Limb(limb);
-  if (!l) {
-    vm.RunError(limb_error::kNumber);
-    return nullptr;
-  }
-  if (l->in_use != 1) {
+  LimbRecord* l = LimbSlot(vm, o, limb);
+  if (l && l->in_use != 1) {
     vm.RunError(limb_error::kMissing);
     return nullptr;
   }
   return l;
 }
 
-// The record index of object `number` and its limb, both checked; 0 (and
-// `*limb_record` null) after raising or without an engine.
-inline int32_t ExistingObjectLimb(Vm& vm, Engine3D*& e, int32_t number, int32_t limb, LimbRecord** limb_record) {
-  *limb_record = nullptr;
-  e = FindEngine(vm);
-  if (!e) return 0;
-  const int32_t index = ExistingObject(vm, *e, number);
-  if (index == 0) return 0;
-  *limb_record = ExistingLimb(vm, e->pools.objects[index], limb);
-  return *limb_record ? index : 0;
+// A limb a command names: the engine, the object's record index and the
+// limb's record; index 0 (and `l` null) after raising or without an engine.
+struct FoundLimb {
+  Engine3D* e = nullptr;
+  int32_t index = 0;
+  LimbRecord* l = nullptr;
+};
+
+// Object `number` and its limb, both checked.
+inline FoundLimb CheckedLimb(Vm& vm, int32_t number, int32_t limb) {
+  const FoundRecord object = CheckedObject(vm, number);
+  if (object.index == 0) return FoundLimb{};
+  LimbRecord* l = ExistingLimb(vm, object.e->pools.objects[object.index], limb);
+  return l ? FoundLimb{object.e, object.index, l} : FoundLimb{};
 }
 
 }  // namespace zv

@@ -16,29 +16,6 @@ namespace {
 
 namespace err = limb_error;
 
-namespace op {
-constexpr int kAddLimb = 7011;
-constexpr int kTextureLimb = 7012;
-constexpr int kOffsetLimb = 7013;
-constexpr int kRotateLimb = 7014;
-constexpr int kScaleLimb = 7015;
-constexpr int kLinkLimb = 7016;
-constexpr int kColourLimb = 7018;
-constexpr int kHideLimb = 7019;
-constexpr int kShowLimb = 7020;
-constexpr int kChangeLimbMesh = 7027;
-constexpr int kTextureObject = 7035;
-constexpr int kScrollObjectTexture = 7201;
-constexpr int kScrollLimbTexture = 7202;
-constexpr int kScaleObjectTexture = 7203;
-constexpr int kScaleLimbTexture = 7204;
-constexpr int kGlueObjectToLimb = 7612;
-constexpr int kUnglueObject = 7613;
-}  // namespace op
-
-// Collision shapes of every mesh fitted as boxes, as after loading.
-constexpr int32_t kFittedBoxes = 52;
-
 // The most objects the drawing walks above a glued object.
 constexpr int32_t kLongestGlueChain = 10;
 
@@ -106,17 +83,20 @@ void ForEachLimbInUse(Engine3D& e, int32_t index, Change change) {
   }
 }
 
+// Every limb from 0 up to the first that is not in use takes the image's
+// texture.
+void TextureObjectWithImage(Engine3D& e, int32_t index, int32_t image, int32_t image_record) {
+  ForEachLimbInUse(e, index, [&](int32_t limb) { TextureLimbWithImage(e, index, limb, image, image_record); });
+}
+
 void CmdAddLimb(Vm& vm) {
   const int32_t number = vm.NextInt();
   const int32_t limb = vm.NextInt();
   const int32_t mesh = vm.NextInt();
-  Engine3D* e = FindEngine(vm);
-  if (!e) return;
-  const int32_t index = ExistingObject(vm, *e, number);
+  const auto [e, index] = CheckedObject(vm, number);
   if (index == 0) return;
-  if (mesh < 0 || mesh > kLastMeshNumber) return vm.RunError(object_error::kMeshNumber);
-  const int32_t mesh_index = mesh == 0 ? 0 : e->pools.mesh_ids.Get(mesh);
-  if (mesh != 0 && mesh_index <= 0) return vm.RunError(object_error::kMeshMissing);
+  int32_t mesh_index = 0;
+  if (!OptionalMesh(vm, *e, mesh, &mesh_index)) return;
   ObjectRecord& o = e->pools.objects[index];
   if (limb < 1 || limb >= o.LimbCapacity()) return vm.RunError(err::kNewNumber);
   if (o.Limb(limb)->in_use == 1) return vm.RunError(err::kExists);
@@ -126,8 +106,8 @@ void CmdAddLimb(Vm& vm) {
   ObjectRecord& added = e->pools.objects[index];
   ++added.limb_count;
   ComputeObjectBounds(*e, index);
-  added.collision_kind = kFittedBoxes;
-  if (std::shared_ptr<ObjectModel> model = added.model) model->BuildModelCollision(index, kFittedBoxes, 0, 0, 0);
+  // Every mesh's shape fitted as a box, as after loading.
+  FitCollisionShapes(*e, index, models::collision_kind::kFittedBox);
   e->transforms_changed = 1;
 }
 
@@ -136,15 +116,13 @@ void CmdChangeLimbMesh(Vm& vm) {
   const int32_t limb = vm.NextInt();
   const int32_t mesh = vm.NextInt();
   YieldForRefresh(vm);
-  Engine3D* e = FindEngine(vm);
-  if (!e) return;
-  const int32_t index = ExistingObject(vm, *e, number);
+  const auto [e, index] = CheckedObject(vm, number);
   if (index == 0) return;
-  const LimbRecord* l = e->pools.objects[index].Limb(limb);
-  if (!l) return vm.RunError(err::kNumber);
-  if (!MeshNumberInRange(mesh)) return vm.RunError(object_error::kMeshNumber);
-  const int32_t mesh_index = e->pools.mesh_ids.Get(mesh);
-  if (mesh_index <= 0) return vm.RunError(object_error::kMeshMissing);
+  // The limb must be in use, which is checked after the mesh.
+  const LimbRecord* l = LimbSlot(vm, e->pools.objects[index], limb);
+  if (!l) return;
+  const int32_t mesh_index = ExistingMesh(vm, *e, mesh);
+  if (mesh_index == 0) return;
   if (l->in_use != 1) return vm.RunError(err::kMissing);
   ReplaceObjectLimbGeometry(*e, index, limb, mesh_index);
   ComputeObjectBounds(*e, index);
@@ -155,12 +133,10 @@ void CmdTextureLimb(Vm& vm) {
   const int32_t number = vm.NextInt();
   const int32_t limb = vm.NextInt();
   const int32_t image = vm.NextInt();
-  Engine3D* e = FindEngine(vm);
-  if (!e) return;
-  const int32_t index = ExistingObject(vm, *e, number);
+  const auto [e, index] = CheckedObject(vm, number);
   if (index == 0) return;
   int32_t image_record = 0;
-  if (!CheckedImage(vm, image, &image_record)) return;
+  if (!OptionalImage(vm, image, &image_record)) return;
   if (!ExistingLimb(vm, e->pools.objects[index], limb)) return;
   TextureLimbWithImage(*e, index, limb, image, image_record);
 }
@@ -169,9 +145,7 @@ void CmdColourLimb(Vm& vm) {
   const int32_t number = vm.NextInt();
   const int32_t limb = vm.NextInt();
   const int32_t colour = vm.NextInt();
-  Engine3D* e;
-  LimbRecord* l;
-  const int32_t index = ExistingObjectLimb(vm, e, number, limb, &l);
+  auto [e, index, l] = CheckedLimb(vm, number, limb);
   if (index == 0) return;
   if (l->colour_texture > 0) ReleaseTexture(*e, std::exchange(l->colour_texture, 0), false);
   const int32_t texture = GetColourTexture(*e, static_cast<uint32_t>(colour));
@@ -185,29 +159,22 @@ void CmdColourLimb(Vm& vm) {
 void CmdOffsetLimb(Vm& vm) {
   const int32_t number = vm.NextInt();
   const int32_t limb = vm.NextInt();
-  const float x = vm.NextFloat();
-  const float y = vm.NextFloat();
-  const float z = vm.NextFloat();
-  Engine3D* e;
-  LimbRecord* l;
-  const int32_t index = ExistingObjectLimb(vm, e, number, limb, &l);
+  const Vector3f offset = NextVector(vm);
+  const auto [e, index, l] = CheckedLimb(vm, number, limb);
   if (index == 0) return;
-  l->offset = Vector3f{x, y, z};
+  l->offset = offset;
   RebuildLimbTransform(*e, index, limb);
 }
 
 void CmdRotateLimb(Vm& vm) {
   const int32_t number = vm.NextInt();
   const int32_t limb = vm.NextInt();
-  const float x = vm.NextFloat();
-  const float y = vm.NextFloat();
-  const float z = vm.NextFloat();
-  Engine3D* e;
-  LimbRecord* l;
-  const int32_t index = ExistingObjectLimb(vm, e, number, limb, &l);
+  const Vector3f angles = NextVector(vm);
+  const auto [e, index, l] = CheckedLimb(vm, number, limb);
   if (index == 0) return;
-  if (!AngleInRange(x) || !AngleInRange(y) || !AngleInRange(z)) return vm.RunError(object_error::kAngle);
-  l->angles = Vector3f{x, y, z};
+  if (!AngleInRange(angles.x) || !AngleInRange(angles.y) || !AngleInRange(angles.z))
+    return vm.RunError(object_error::kAngle);
+  l->angles = angles;
   RebuildLimbTransform(*e, index, limb);
 }
 
@@ -217,9 +184,7 @@ void CmdScaleLimb(Vm& vm) {
   const int32_t x = vm.NextInt();
   const int32_t y = vm.NextInt();
   const int32_t z = vm.NextInt();
-  Engine3D* e;
-  LimbRecord* l;
-  const int32_t index = ExistingObjectLimb(vm, e, number, limb, &l);
+  const auto [e, index, l] = CheckedLimb(vm, number, limb);
   if (index == 0) return;
   l->scale = Vector3f{static_cast<float>(x) / 100.0f, static_cast<float>(y) / 100.0f, static_cast<float>(z) / 100.0f};
   RebuildLimbTransform(*e, index, limb);
@@ -229,13 +194,10 @@ void CmdLinkLimb(Vm& vm) {
   const int32_t number = vm.NextInt();
   const int32_t limb = vm.NextInt();
   const int32_t parent = vm.NextInt();
-  Engine3D* e;
-  LimbRecord* l;
-  const int32_t index = ExistingObjectLimb(vm, e, number, limb, &l);
+  const auto [e, index, l] = CheckedLimb(vm, number, limb);
   if (index == 0) return;
-  const LimbRecord* p = e->pools.objects[index].Limb(parent);
-  if (!p || parent == limb) return vm.RunError(err::kNumber);
-  if (p->in_use != 1) return vm.RunError(err::kMissing);
+  if (parent == limb) return vm.RunError(err::kNumber);
+  if (!ExistingLimb(vm, e->pools.objects[index], parent)) return;
   if (l->may_link == 0) return vm.RunError(err::kLinked);
   std::shared_ptr<ObjectModel> model = e->pools.objects[index].model;
   if (model && model->ReparentLimb(limb, parent) != kModelOk) return vm.RunError(err::kRefused);
@@ -248,9 +210,7 @@ template <int32_t Shown>
 void CmdShowLimb(Vm& vm) {
   const int32_t number = vm.NextInt();
   const int32_t limb = vm.NextInt();
-  Engine3D* e;
-  LimbRecord* l;
-  const int32_t index = ExistingObjectLimb(vm, e, number, limb, &l);
+  const auto [e, index, l] = CheckedLimb(vm, number, limb);
   if (index == 0) return;
   l->shown = Shown;
   ObjectRecord& o = e->pools.objects[index];
@@ -274,9 +234,7 @@ void CmdChangeLimbTexture(Vm& vm) {
   const float u = vm.NextFloat();
   const float v = vm.NextFloat();
   YieldForRefresh(vm);
-  Engine3D* e = FindEngine(vm);
-  if (!e) return;
-  const int32_t index = ExistingObject(vm, *e, number);
+  const auto [e, index] = CheckedObject(vm, number);
   if (index == 0) return;
   ObjectRecord& o = e->pools.objects[index];
   const LimbRecord* l = o.Limb(limb);
@@ -294,9 +252,7 @@ void CmdChangeObjectTexture(Vm& vm) {
   const float u = vm.NextFloat();
   const float v = vm.NextFloat();
   YieldForRefresh(vm);
-  Engine3D* e = FindEngine(vm);
-  if (!e) return;
-  const int32_t index = ExistingObject(vm, *e, number);
+  const auto [e, index] = CheckedObject(vm, number);
   if (index == 0) return;
   std::shared_ptr<ObjectModel> model = e->pools.objects[index].model;
   if (!model) return;
@@ -312,22 +268,18 @@ void CmdTextureObject(Vm& vm) {
   const int32_t number = vm.NextInt();
   const int32_t image = vm.NextInt();
   YieldForRefresh(vm);
-  Engine3D* e = FindEngine(vm);
-  if (!e) return;
-  const int32_t index = ExistingObject(vm, *e, number);
+  const auto [e, index] = CheckedObject(vm, number);
   if (index == 0) return;
   int32_t image_record = 0;
-  if (!CheckedImage(vm, image, &image_record)) return;
-  ForEachLimbInUse(*e, index, [&](int32_t limb) { TextureLimbWithImage(*e, index, limb, image, image_record); });
+  if (!OptionalImage(vm, image, &image_record)) return;
+  TextureObjectWithImage(*e, index, image, image_record);
 }
 
 void CmdGlueObjectToLimb(Vm& vm) {
   const int32_t number = vm.NextInt();
   const int32_t target_number = vm.NextInt();
   const int32_t limb = vm.NextInt();
-  Engine3D* e = FindEngine(vm);
-  if (!e) return;
-  const int32_t index = ExistingObject(vm, *e, number);
+  const auto [e, index] = CheckedObject(vm, number);
   if (index == 0) return;
   const int32_t target = ExistingObject(vm, *e, target_number);
   if (target == 0 || !ExistingLimb(vm, e->pools.objects[target], limb)) return;
@@ -347,9 +299,7 @@ void CmdGlueObjectToLimb(Vm& vm) {
 
 void CmdUnglueObject(Vm& vm) {
   const int32_t number = vm.NextInt();
-  Engine3D* e = FindEngine(vm);
-  if (!e) return;
-  const int32_t index = ExistingObject(vm, *e, number);
+  const auto [e, index] = CheckedObject(vm, number);
   if (index == 0) return;
   const int32_t target = e->pools.objects[index].glued_to;
   if (target <= 0) return;
@@ -367,23 +317,23 @@ void CmdUnglueObject(Vm& vm) {
 }  // namespace
 
 void RegisterLimbHandlers(HandlerTable& table) {
-  table.Set(op::kAddLimb, CmdAddLimb);
-  table.Set(op::kChangeLimbMesh, CmdChangeLimbMesh);
-  table.Set(op::kTextureLimb, CmdTextureLimb);
-  table.Set(op::kColourLimb, CmdColourLimb);
-  table.Set(op::kOffsetLimb, CmdOffsetLimb);
-  table.Set(op::kRotateLimb, CmdRotateLimb);
-  table.Set(op::kScaleLimb, CmdScaleLimb);
-  table.Set(op::kLinkLimb, CmdLinkLimb);
-  table.Set(op::kHideLimb, CmdShowLimb<0>);
-  table.Set(op::kShowLimb, CmdShowLimb<1>);
-  table.Set(op::kScrollLimbTexture, CmdChangeLimbTexture<true>);
-  table.Set(op::kScaleLimbTexture, CmdChangeLimbTexture<false>);
-  table.Set(op::kTextureObject, CmdTextureObject);
-  table.Set(op::kScrollObjectTexture, CmdChangeObjectTexture<true>);
-  table.Set(op::kScaleObjectTexture, CmdChangeObjectTexture<false>);
-  table.Set(op::kGlueObjectToLimb, CmdGlueObjectToLimb);
-  table.Set(op::kUnglueObject, CmdUnglueObject);
+  table.Set(7011, CmdAddLimb);
+  table.Set(7027, CmdChangeLimbMesh);
+  table.Set(7012, CmdTextureLimb);
+  table.Set(7018, CmdColourLimb);
+  table.Set(7013, CmdOffsetLimb);
+  table.Set(7014, CmdRotateLimb);
+  table.Set(7015, CmdScaleLimb);
+  table.Set(7016, CmdLinkLimb);
+  table.Set(7019, CmdShowLimb<0>);  // hide limb
+  table.Set(7020, CmdShowLimb<1>);
+  table.Set(7202, CmdChangeLimbTexture<true>);  // scroll limb texture
+  table.Set(7204, CmdChangeLimbTexture<false>);  // scale limb texture
+  table.Set(7035, CmdTextureObject);
+  table.Set(7201, CmdChangeObjectTexture<true>);  // scroll object texture
+  table.Set(7203, CmdChangeObjectTexture<false>);  // scale object texture
+  table.Set(7612, CmdGlueObjectToLimb);
+  table.Set(7613, CmdUnglueObject);
 }
 
 }  // namespace zv

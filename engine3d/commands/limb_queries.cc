@@ -9,26 +9,6 @@
 namespace zv {
 namespace {
 
-namespace op {
-constexpr int kLimbExist = 7521;
-constexpr int kLimbExtraValue = 7522;
-constexpr int kLimbTexture = 7523;
-constexpr int kLimbOffsetX = 7524;
-constexpr int kLimbOffsetY = 7525;
-constexpr int kLimbOffsetZ = 7526;
-constexpr int kLimbAngleX = 7527;
-constexpr int kLimbAngleY = 7528;
-constexpr int kLimbAngleZ = 7529;
-constexpr int kLimbPositionX = 7533;
-constexpr int kLimbPositionY = 7534;
-constexpr int kLimbPositionZ = 7535;
-constexpr int kLimbVisible = 7536;
-constexpr int kLimbDirectionX = 7537;
-constexpr int kLimbDirectionY = 7538;
-constexpr int kLimbDirectionZ = 7539;
-constexpr int kLimbName = 7540;
-}  // namespace op
-
 // The names are cut to what fits the 256-byte buffer they pass through.
 constexpr size_t kLongestName = 255;
 
@@ -47,7 +27,10 @@ LimbQuery ReadLimbQuery(Vm& vm) {
   q.result = vm.NextSlot();
   const int32_t number = vm.NextInt();
   q.limb = vm.NextInt();
-  q.index = ExistingObjectLimb(vm, q.e, number, q.limb, &q.record);
+  const FoundLimb found = CheckedLimb(vm, number, q.limb);
+  q.e = found.e;
+  q.index = found.index;
+  q.record = found.l;
   return q;
 }
 
@@ -94,13 +77,10 @@ void FnLimbExist(Vm& vm) {
   const Slot result = vm.NextSlot();
   const int32_t number = vm.NextInt();
   const int32_t limb = vm.NextInt();
-  Engine3D* e = FindEngine(vm);
-  if (!e) return;
-  const int32_t index = ExistingObject(vm, *e, number);
+  const auto [e, index] = CheckedObject(vm, number);
   if (index == 0) return;
-  const LimbRecord* l = e->pools.objects[index].Limb(limb);
-  if (!l) return vm.RunError(limb_error::kNumber);
-  vm.SetInt(result, l->in_use == 1 ? 1 : 0);
+  const LimbRecord* l = LimbSlot(vm, e->pools.objects[index], limb);
+  if (l) vm.SetInt(result, l->in_use == 1 ? 1 : 0);
 }
 
 void FnLimbName(Vm& vm) {
@@ -115,23 +95,23 @@ void FnLimbName(Vm& vm) {
 }  // namespace
 
 void RegisterLimbQueryHandlers(HandlerTable& table) {
-  table.Set(op::kLimbExist, FnLimbExist);
-  table.Set(op::kLimbExtraValue, FnLimbInteger<ExtraValue>);
-  table.Set(op::kLimbTexture, FnLimbInteger<TextureImage>);
-  table.Set(op::kLimbOffsetX, FnLimbFloat<OffsetX>);
-  table.Set(op::kLimbOffsetY, FnLimbFloat<OffsetY>);
-  table.Set(op::kLimbOffsetZ, FnLimbFloat<OffsetZ>);
-  table.Set(op::kLimbAngleX, FnLimbFloat<AngleX>);
-  table.Set(op::kLimbAngleY, FnLimbFloat<AngleY>);
-  table.Set(op::kLimbAngleZ, FnLimbFloat<AngleZ>);
-  table.Set(op::kLimbPositionX, FnLimbFloat<PositionX>);
-  table.Set(op::kLimbPositionY, FnLimbFloat<PositionY>);
-  table.Set(op::kLimbPositionZ, FnLimbFloat<PositionZ>);
-  table.Set(op::kLimbVisible, FnLimbInteger<Visible>);
-  table.Set(op::kLimbDirectionX, FnLimbFloat<DirectionX>);
-  table.Set(op::kLimbDirectionY, FnLimbFloat<DirectionY>);
-  table.Set(op::kLimbDirectionZ, FnLimbFloat<DirectionZ>);
-  table.Set(op::kLimbName, FnLimbName);
+  table.Set(7521, FnLimbExist);
+  table.Set(7522, FnLimbInteger<ExtraValue>);  // limb extra value
+  table.Set(7523, FnLimbInteger<TextureImage>);  // limb texture
+  table.Set(7524, FnLimbFloat<OffsetX>);  // limb offset x
+  table.Set(7525, FnLimbFloat<OffsetY>);  // limb offset y
+  table.Set(7526, FnLimbFloat<OffsetZ>);  // limb offset z
+  table.Set(7527, FnLimbFloat<AngleX>);  // limb angle x
+  table.Set(7528, FnLimbFloat<AngleY>);  // limb angle y
+  table.Set(7529, FnLimbFloat<AngleZ>);  // limb angle z
+  table.Set(7533, FnLimbFloat<PositionX>);  // limb position x
+  table.Set(7534, FnLimbFloat<PositionY>);  // limb position y
+  table.Set(7535, FnLimbFloat<PositionZ>);  // limb position z
+  table.Set(7536, FnLimbInteger<Visible>);  // limb visible
+  table.Set(7537, FnLimbFloat<DirectionX>);  // limb direction x
+  table.Set(7538, FnLimbFloat<DirectionY>);  // limb direction y
+  table.Set(7539, FnLimbFloat<DirectionZ>);  // limb direction z
+  table.Set(7540, FnLimbName);
 }
 
 }  // namespace zv

@@ -7,15 +7,6 @@
 namespace zv {
 namespace {
 
-namespace op {
-constexpr int kCurveValue = 7951;
-constexpr int kWrapValue = 7952;
-constexpr int kNewXValue = 7953;
-constexpr int kNewZValue = 7954;
-constexpr int kNewYValue = 7955;
-constexpr int kCurveAngle = 7956;
-}  // namespace op
-
 // current + (destination - current) / speed.
 float CurveValue(float destination, float current, float speed) {
   return current + (destination - current) / speed;
@@ -62,12 +53,12 @@ void FnWrapValue(Vm& vm) {
 }  // namespace
 
 void RegisterMathFunctionHandlers(HandlerTable& table) {
-  table.Set(op::kCurveValue, FnOfThree<CurveValue>);
-  table.Set(op::kWrapValue, FnWrapValue);
-  table.Set(op::kNewXValue, FnOfThree<NewXValue>);
-  table.Set(op::kNewZValue, FnOfThree<NewZValue>);
-  table.Set(op::kNewYValue, FnOfThree<NewYValue>);
-  table.Set(op::kCurveAngle, FnOfThree<CurveAngle>);
+  table.Set(7951, FnOfThree<CurveValue>);  // curve value
+  table.Set(7952, FnWrapValue);
+  table.Set(7953, FnOfThree<NewXValue>);  // new x value
+  table.Set(7954, FnOfThree<NewZValue>);  // new z value
+  table.Set(7955, FnOfThree<NewYValue>);  // new y value
+  table.Set(7956, FnOfThree<CurveAngle>);  // curve angle
 }
 
 }  // namespace zv

@@ -6,30 +6,6 @@
 namespace zv {
 namespace {
 
-namespace op {
-constexpr int kMeshExist = 7501;
-constexpr int kObjectExist = 7511;
-constexpr int kObjectPositionX = 7512;
-constexpr int kObjectPositionY = 7513;
-constexpr int kObjectPositionZ = 7514;
-constexpr int kObjectAngleX = 7515;
-constexpr int kObjectAngleY = 7516;
-constexpr int kObjectAngleZ = 7517;
-constexpr int kObjectVisible = 7518;
-constexpr int kObjectBoundRadius = 7661;
-constexpr int kObjectBoundCentreX = 7662;
-constexpr int kObjectBoundCentreY = 7663;
-constexpr int kObjectBoundCentreZ = 7664;
-constexpr int kObjectCullRadius = 7671;
-constexpr int kObjectScreenX = 7672;
-constexpr int kObjectScreenY = 7673;
-constexpr int kObjectInScreen = 7674;
-constexpr int kStatistic = 7675;
-constexpr int kObjectSizeX = 7676;
-constexpr int kObjectSizeY = 7677;
-constexpr int kObjectSizeZ = 7678;
-}  // namespace op
-
 // What the statistic query reports by code.
 namespace statistic {
 constexpr int32_t kTrianglesDrawn = 1;
@@ -62,26 +38,20 @@ int32_t ScreenX(Engine3D& e, int32_t i) { return ObjectScreenInfo(e, e.pools.obj
 int32_t ScreenY(Engine3D& e, int32_t i) { return ObjectScreenInfo(e, e.pools.objects[i].render_record).y; }
 int32_t InScreen(Engine3D& e, int32_t i) { return ObjectScreenInfo(e, e.pools.objects[i].render_record).in_screen; }
 
-// The result slot and the checked object (0 after raising).
-int32_t ReadObjectQuery(Vm& vm, Slot* result, Engine3D** e) {
-  *result = vm.NextSlot();
-  const int32_t number = vm.NextInt();
-  *e = FindEngine(vm);
-  return *e ? ExistingObject(vm, **e, number) : 0;
-}
-
 template <FloatOf Get>
 void FnObjectFloat(Vm& vm) {
-  Slot result;
-  Engine3D* e;
-  if (const int32_t index = ReadObjectQuery(vm, &result, &e)) vm.SetFloat(result, Get(*e, index));
+  const Slot result = vm.NextSlot();
+  const int32_t number = vm.NextInt();
+  const auto [e, index] = CheckedObject(vm, number);
+  if (index != 0) vm.SetFloat(result, Get(*e, index));
 }
 
 template <IntegerOf Get>
 void FnObjectInteger(Vm& vm) {
-  Slot result;
-  Engine3D* e;
-  if (const int32_t index = ReadObjectQuery(vm, &result, &e)) vm.SetInt(result, Get(*e, index));
+  const Slot result = vm.NextSlot();
+  const int32_t number = vm.NextInt();
+  const auto [e, index] = CheckedObject(vm, number);
+  if (index != 0) vm.SetInt(result, Get(*e, index));
 }
 
 void FnMeshExist(Vm& vm) {
@@ -120,27 +90,27 @@ void FnStatistic(Vm& vm) {
 }  // namespace
 
 void RegisterObjectQueryHandlers(HandlerTable& table) {
-  table.Set(op::kMeshExist, FnMeshExist);
-  table.Set(op::kObjectExist, FnObjectExist);
-  table.Set(op::kObjectPositionX, FnObjectFloat<PositionX>);
-  table.Set(op::kObjectPositionY, FnObjectFloat<PositionY>);
-  table.Set(op::kObjectPositionZ, FnObjectFloat<PositionZ>);
-  table.Set(op::kObjectAngleX, FnObjectFloat<AngleX>);
-  table.Set(op::kObjectAngleY, FnObjectFloat<AngleY>);
-  table.Set(op::kObjectAngleZ, FnObjectFloat<AngleZ>);
-  table.Set(op::kObjectVisible, FnObjectInteger<Visible>);
-  table.Set(op::kObjectBoundRadius, FnObjectFloat<BoundRadius>);
-  table.Set(op::kObjectBoundCentreX, FnObjectFloat<BoundCentreX>);
-  table.Set(op::kObjectBoundCentreY, FnObjectFloat<BoundCentreY>);
-  table.Set(op::kObjectBoundCentreZ, FnObjectFloat<BoundCentreZ>);
-  table.Set(op::kObjectCullRadius, FnObjectFloat<CullRadius>);
-  table.Set(op::kObjectScreenX, FnObjectInteger<ScreenX>);
-  table.Set(op::kObjectScreenY, FnObjectInteger<ScreenY>);
-  table.Set(op::kObjectInScreen, FnObjectInteger<InScreen>);
-  table.Set(op::kStatistic, FnStatistic);
-  table.Set(op::kObjectSizeX, FnObjectFloat<SizeX>);
-  table.Set(op::kObjectSizeY, FnObjectFloat<SizeY>);
-  table.Set(op::kObjectSizeZ, FnObjectFloat<SizeZ>);
+  table.Set(7501, FnMeshExist);
+  table.Set(7511, FnObjectExist);
+  table.Set(7512, FnObjectFloat<PositionX>);  // object position x
+  table.Set(7513, FnObjectFloat<PositionY>);  // object position y
+  table.Set(7514, FnObjectFloat<PositionZ>);  // object position z
+  table.Set(7515, FnObjectFloat<AngleX>);  // object angle x
+  table.Set(7516, FnObjectFloat<AngleY>);  // object angle y
+  table.Set(7517, FnObjectFloat<AngleZ>);  // object angle z
+  table.Set(7518, FnObjectInteger<Visible>);  // object visible
+  table.Set(7661, FnObjectFloat<BoundRadius>);  // object bound radius
+  table.Set(7662, FnObjectFloat<BoundCentreX>);  // object bound centre x
+  table.Set(7663, FnObjectFloat<BoundCentreY>);  // object bound centre y
+  table.Set(7664, FnObjectFloat<BoundCentreZ>);  // object bound centre z
+  table.Set(7671, FnObjectFloat<CullRadius>);  // object cull radius
+  table.Set(7672, FnObjectInteger<ScreenX>);  // object screen x
+  table.Set(7673, FnObjectInteger<ScreenY>);  // object screen y
+  table.Set(7674, FnObjectInteger<InScreen>);  // object in screen
+  table.Set(7675, FnStatistic);
+  table.Set(7676, FnObjectFloat<SizeX>);  // object size x
+  table.Set(7677, FnObjectFloat<SizeY>);  // object size y
+  table.Set(7678, FnObjectFloat<SizeZ>);  // object size z
 }
 
 }  // namespace zv

@@ -13,36 +13,6 @@ namespace {
 
 namespace err = object_error;
 
-namespace op {
-constexpr int kPositionObject = 7021;
-constexpr int kRotateObject = 7022;
-constexpr int kHideObject = 7023;
-constexpr int kShowObject = 7024;
-constexpr int kEnableObjectGhost = 7025;
-constexpr int kDisableObjectGhost = 7026;
-constexpr int kXRotateObject = 7028;
-constexpr int kYRotateObject = 7029;
-constexpr int kZRotateObject = 7030;
-constexpr int kScaleObject = 7031;
-constexpr int kLockObject = 7032;
-constexpr int kUnlockObject = 7033;
-constexpr int kScaleObjectNormals = 7034;
-constexpr int kSetObjectRotationXYZ = 7036;
-constexpr int kSetObjectRotationZYX = 7037;
-constexpr int kEnableObjectGhostMode = 7050;
-constexpr int kTurnObjectLeft = 7251;
-constexpr int kTurnObjectRight = 7252;
-constexpr int kPitchObjectUp = 7253;
-constexpr int kPitchObjectDown = 7254;
-constexpr int kRollObjectLeft = 7255;
-constexpr int kRollObjectRight = 7256;
-constexpr int kSetObjectToObjectOrientation = 7257;
-constexpr int kSetObjectToCameraOrientation = 7258;
-constexpr int kPointObject = 7616;
-constexpr int kMoveObject = 7617;
-constexpr int kFixObjectPivot = 7618;
-}  // namespace op
-
 Vector3f PositionOf(Engine3D& e, int32_t index) {
   const auto& p = RenderRecordOf(e, index).position;
   return Vector3f{p[0], p[1], p[2]};
@@ -59,23 +29,13 @@ void LeaveFreeRotation(ObjectRecord& o) {
 // Angles of the free matrix, so that the angle queries follow it.
 void AnglesFromFreeMatrix(ObjectRecord& o) { o.angles = MatrixToEulerAngles(o.free_matrix); }
 
-// The object's checked record index with its operands read; 0 after an
-// error or without an engine.
-int32_t Checked(Vm& vm, Engine3D*& e, int32_t number) {
-  e = FindEngine(vm);
-  return e ? ExistingObject(vm, *e, number) : 0;
-}
-
 void CmdPositionObject(Vm& vm) {
   const int32_t number = vm.NextInt();
-  const float x = vm.NextFloat();
-  const float y = vm.NextFloat();
-  const float z = vm.NextFloat();
+  const Vector3f p = NextVector(vm);
   YieldForRefresh(vm);
-  Engine3D* e;
-  const int32_t index = Checked(vm, e, number);
+  const auto [e, index] = CheckedObject(vm, number);
   if (index == 0) return;
-  RenderRecordOf(*e, index).position = {x, y, z};
+  RenderRecordOf(*e, index).position = {p.x, p.y, p.z};
   RebuildObjectTransform(*e, index);
   e->transforms_changed = 1;
 }
@@ -90,8 +50,7 @@ void CmdRotateObject(Vm& vm) {
   for (int axis = 0; axis < 3; ++axis)
     if (Mask & (1 << axis)) angles[static_cast<size_t>(axis)] = vm.NextFloat();
   YieldForRefresh(vm);
-  Engine3D* e;
-  const int32_t index = Checked(vm, e, number);
+  const auto [e, index] = CheckedObject(vm, number);
   if (index == 0) return;
   for (int axis = 0; axis < 3; ++axis)
     if ((Mask & (1 << axis)) && !AngleInRange(angles[static_cast<size_t>(axis)])) return vm.RunError(err::kAngle);
@@ -106,14 +65,11 @@ void CmdRotateObject(Vm& vm) {
 
 void CmdScaleObject(Vm& vm) {
   const int32_t number = vm.NextInt();
-  const float x = vm.NextFloat();
-  const float y = vm.NextFloat();
-  const float z = vm.NextFloat();
+  const Vector3f percent = NextVector(vm);
   YieldForRefresh(vm);
-  Engine3D* e;
-  const int32_t index = Checked(vm, e, number);
+  const auto [e, index] = CheckedObject(vm, number);
   if (index == 0) return;
-  e->pools.objects[index].scale = Vector3f{x / 100.0f, y / 100.0f, z / 100.0f};
+  e->pools.objects[index].scale = Vector3f{percent.x / 100.0f, percent.y / 100.0f, percent.z / 100.0f};
   RebuildObjectTransform(*e, index);
   e->transforms_changed = 1;
 }
@@ -121,8 +77,7 @@ void CmdScaleObject(Vm& vm) {
 template <int32_t Order>
 void CmdSetObjectRotationOrder(Vm& vm) {
   const int32_t number = vm.NextInt();
-  Engine3D* e;
-  const int32_t index = Checked(vm, e, number);
+  const auto [e, index] = CheckedObject(vm, number);
   if (index == 0) return;
   ObjectRecord& o = e->pools.objects[index];
   o.rotation_order = Order;
@@ -135,16 +90,14 @@ template <int32_t Shown>
 void CmdShowObject(Vm& vm) {
   const int32_t number = vm.NextInt();
   YieldForRefresh(vm);
-  Engine3D* e;
-  const int32_t index = Checked(vm, e, number);
+  const auto [e, index] = CheckedObject(vm, number);
   if (index == 0 || e->pools.objects[index].is_static != 0) return;
   RenderRecordOf(*e, index).shown = Shown;
 }
 
 void SetGhost(Vm& vm, int32_t number, bool on, int32_t mode) {
   YieldForRefresh(vm);
-  Engine3D* e;
-  const int32_t index = Checked(vm, e, number);
+  const auto [e, index] = CheckedObject(vm, number);
   if (index == 0) return;
   if (on && e->Capabilities().blend_mode <= 0) return;
   RenderMarks& m = MarksOf(*e, index);
@@ -172,8 +125,7 @@ template <uint32_t Locked>
 void CmdLockObject(Vm& vm) {
   const int32_t number = vm.NextInt();
   YieldForRefresh(vm);
-  Engine3D* e;
-  const int32_t index = Checked(vm, e, number);
+  const auto [e, index] = CheckedObject(vm, number);
   if (index == 0) return;
   MarksOf(*e, index).camera_locked = Locked;
   e->transforms_changed = 1;
@@ -183,8 +135,7 @@ void CmdScaleObjectNormals(Vm& vm) {
   const int32_t number = vm.NextInt();
   const int32_t percent = vm.NextInt();
   YieldForRefresh(vm);
-  Engine3D* e;
-  const int32_t index = Checked(vm, e, number);
+  const auto [e, index] = CheckedObject(vm, number);
   if (index == 0) return;
   SetNormalizeSwitch(*e, 0);
   if (std::shared_ptr<ObjectModel> model = e->pools.objects[index].model)
@@ -198,8 +149,7 @@ void CmdTurnObject(Vm& vm) {
   const int32_t number = vm.NextInt();
   const float angle = vm.NextFloat();
   YieldForRefresh(vm);
-  Engine3D* e;
-  const int32_t index = Checked(vm, e, number);
+  const auto [e, index] = CheckedObject(vm, number);
   if (index == 0) return;
   const float wrapped = WrapAngle(Sign < 0 ? 0.0f - angle : angle);
   ObjectRecord& o = e->pools.objects[index];
@@ -216,6 +166,7 @@ void CmdSetObjectToObjectOrientation(Vm& vm) {
   const int32_t source_number = vm.NextInt();
   Engine3D* e = FindEngine(vm);
   if (!e) return;
+  // Both numbers are checked for their range before either object.
   if (!IdMap::InRange(number) || !IdMap::InRange(source_number)) return vm.RunError(err::kNumber);
   const int32_t index = ExistingObject(vm, *e, number);
   const int32_t source = index == 0 ? 0 : ExistingObject(vm, *e, source_number);
@@ -236,8 +187,7 @@ void CmdSetObjectToObjectOrientation(Vm& vm) {
 
 void CmdSetObjectToCameraOrientation(Vm& vm) {
   const int32_t number = vm.NextInt();
-  Engine3D* e;
-  const int32_t index = Checked(vm, e, number);
+  const auto [e, index] = CheckedObject(vm, number);
   if (index == 0) return;
   ObjectRecord& o = e->pools.objects[index];
   const CameraState& c = e->camera;
@@ -255,14 +205,11 @@ void CmdSetObjectToCameraOrientation(Vm& vm) {
 
 void CmdPointObject(Vm& vm) {
   const int32_t number = vm.NextInt();
-  const float x = vm.NextFloat();
-  const float y = vm.NextFloat();
-  const float z = vm.NextFloat();
+  const Vector3f target = NextVector(vm);
   YieldForRefresh(vm);
-  Engine3D* e;
-  const int32_t index = Checked(vm, e, number);
+  const auto [e, index] = CheckedObject(vm, number);
   if (index == 0) return;
-  const Vector3f angles = DirectionToAngles(PositionOf(*e, index), Vector3f{x, y, z});
+  const Vector3f angles = DirectionToAngles(PositionOf(*e, index), target);
   ObjectRecord& o = e->pools.objects[index];
   o.angles = Vector3f{WrapAngle(angles.x * kRadiansToDegrees), WrapAngle(angles.y * kRadiansToDegrees),
                       WrapAngle(angles.z * kRadiansToDegrees)};
@@ -288,8 +235,7 @@ void CmdMoveObject(Vm& vm) {
   const int32_t number = vm.NextInt();
   const float distance = vm.NextFloat();
   YieldForRefresh(vm);
-  Engine3D* e;
-  const int32_t index = Checked(vm, e, number);
+  const auto [e, index] = CheckedObject(vm, number);
   if (index == 0) return;
   Vector3f step{0, 0, distance};
   TransformPointProject(step, step, FacingRotation(e->pools.objects[index], true));
@@ -301,8 +247,7 @@ void CmdMoveObject(Vm& vm) {
 
 void CmdFixObjectPivot(Vm& vm) {
   const int32_t number = vm.NextInt();
-  Engine3D* e;
-  const int32_t index = Checked(vm, e, number);
+  const auto [e, index] = CheckedObject(vm, number);
   if (index == 0) return;
   ObjectRecord& o = e->pools.objects[index];
   const Matrix4 rotation = FacingRotation(o, false);
@@ -321,33 +266,33 @@ void CmdFixObjectPivot(Vm& vm) {
 }  // namespace
 
 void RegisterPlacementHandlers(HandlerTable& table) {
-  table.Set(op::kPositionObject, CmdPositionObject);
-  table.Set(op::kRotateObject, CmdRotateObject<kX | kY | kZ>);
-  table.Set(op::kXRotateObject, CmdRotateObject<kX>);
-  table.Set(op::kYRotateObject, CmdRotateObject<kY>);
-  table.Set(op::kZRotateObject, CmdRotateObject<kZ>);
-  table.Set(op::kScaleObject, CmdScaleObject);
-  table.Set(op::kSetObjectRotationXYZ, CmdSetObjectRotationOrder<kRotateZyx>);
-  table.Set(op::kSetObjectRotationZYX, CmdSetObjectRotationOrder<kRotateXyz>);
-  table.Set(op::kHideObject, CmdShowObject<0>);
-  table.Set(op::kShowObject, CmdShowObject<1>);
-  table.Set(op::kEnableObjectGhost, CmdEnableObjectGhost);
-  table.Set(op::kEnableObjectGhostMode, CmdEnableObjectGhostMode);
-  table.Set(op::kDisableObjectGhost, CmdDisableObjectGhost);
-  table.Set(op::kLockObject, CmdLockObject<1>);
-  table.Set(op::kUnlockObject, CmdLockObject<0>);
-  table.Set(op::kScaleObjectNormals, CmdScaleObjectNormals);
-  table.Set(op::kTurnObjectLeft, CmdTurnObject<1, 1>);
-  table.Set(op::kTurnObjectRight, CmdTurnObject<1, -1>);
-  table.Set(op::kPitchObjectUp, CmdTurnObject<0, 1>);
-  table.Set(op::kPitchObjectDown, CmdTurnObject<0, -1>);
-  table.Set(op::kRollObjectLeft, CmdTurnObject<2, -1>);
-  table.Set(op::kRollObjectRight, CmdTurnObject<2, 1>);
-  table.Set(op::kSetObjectToObjectOrientation, CmdSetObjectToObjectOrientation);
-  table.Set(op::kSetObjectToCameraOrientation, CmdSetObjectToCameraOrientation);
-  table.Set(op::kPointObject, CmdPointObject);
-  table.Set(op::kMoveObject, CmdMoveObject);
-  table.Set(op::kFixObjectPivot, CmdFixObjectPivot);
+  table.Set(7021, CmdPositionObject);
+  table.Set(7022, CmdRotateObject<kX | kY | kZ>);
+  table.Set(7028, CmdRotateObject<kX>);  // x rotate object
+  table.Set(7029, CmdRotateObject<kY>);  // y rotate object
+  table.Set(7030, CmdRotateObject<kZ>);  // z rotate object
+  table.Set(7031, CmdScaleObject);
+  table.Set(7036, CmdSetObjectRotationOrder<kRotateZyx>);  // set object rotation xyz
+  table.Set(7037, CmdSetObjectRotationOrder<kRotateXyz>);  // set object rotation zyx
+  table.Set(7023, CmdShowObject<0>);  // hide object
+  table.Set(7024, CmdShowObject<1>);
+  table.Set(7025, CmdEnableObjectGhost);
+  table.Set(7050, CmdEnableObjectGhostMode);  // enable object ghost
+  table.Set(7026, CmdDisableObjectGhost);
+  table.Set(7032, CmdLockObject<1>);
+  table.Set(7033, CmdLockObject<0>);  // unlock object
+  table.Set(7034, CmdScaleObjectNormals);
+  table.Set(7251, CmdTurnObject<1, 1>);  // turn object left
+  table.Set(7252, CmdTurnObject<1, -1>);  // turn object right
+  table.Set(7253, CmdTurnObject<0, 1>);  // pitch object up
+  table.Set(7254, CmdTurnObject<0, -1>);  // pitch object down
+  table.Set(7255, CmdTurnObject<2, -1>);  // roll object left
+  table.Set(7256, CmdTurnObject<2, 1>);  // roll object right
+  table.Set(7257, CmdSetObjectToObjectOrientation);
+  table.Set(7258, CmdSetObjectToCameraOrientation);
+  table.Set(7616, CmdPointObject);
+  table.Set(7617, CmdMoveObject);
+  table.Set(7618, CmdFixObjectPivot);
 }
 
 }  // namespace zv

@@ -1,28 +1,10 @@
 #include "engine3d/commands/static_collision_commands.h"
 
-#include "engine3d/engine.h"
+#include "engine3d/commands/command_checks.h"
 #include "engine3d/scene/static_scene.h"
 
 namespace zv {
 namespace {
-
-namespace op {
-constexpr int kStaticBoxCollision = 7571;
-constexpr int kStaticBoxResultX = 7572;
-constexpr int kStaticBoxResultY = 7573;
-constexpr int kStaticBoxResultZ = 7574;
-constexpr int kStaticLineCollision = 7578;
-constexpr int kStaticLineResultX = 7579;
-constexpr int kStaticLineResultY = 7580;
-constexpr int kStaticLineResultZ = 7581;
-}  // namespace op
-
-Vector3f NextVector(Vm& vm) {
-  const float x = vm.NextFloat();
-  const float y = vm.NextFloat();
-  const float z = vm.NextFloat();
-  return Vector3f{x, y, z};
-}
 
 // The previous box and the new box (minimum and maximum corners each):
 // 1 when the new box meets a collision box, the push-out kept.
@@ -63,14 +45,14 @@ void FnStaticResult(Vm& vm) {
 
 void RegisterStaticCollisionHandlers(HandlerTable& table) {
   using S = ObjectCollisionState;
-  table.Set(op::kStaticBoxCollision, FnStaticBoxCollision);
-  table.Set(op::kStaticBoxResultX, FnStaticResult<&S::static_box_result, &Vector3f::x>);
-  table.Set(op::kStaticBoxResultY, FnStaticResult<&S::static_box_result, &Vector3f::y>);
-  table.Set(op::kStaticBoxResultZ, FnStaticResult<&S::static_box_result, &Vector3f::z>);
-  table.Set(op::kStaticLineCollision, FnStaticLineCollision);
-  table.Set(op::kStaticLineResultX, FnStaticResult<&S::static_line_result, &Vector3f::x>);
-  table.Set(op::kStaticLineResultY, FnStaticResult<&S::static_line_result, &Vector3f::y>);
-  table.Set(op::kStaticLineResultZ, FnStaticResult<&S::static_line_result, &Vector3f::z>);
+  table.Set(7571, FnStaticBoxCollision);
+  table.Set(7572, FnStaticResult<&S::static_box_result, &Vector3f::x>);  // static box result x
+  table.Set(7573, FnStaticResult<&S::static_box_result, &Vector3f::y>);  // static box result y
+  table.Set(7574, FnStaticResult<&S::static_box_result, &Vector3f::z>);  // static box result z
+  table.Set(7578, FnStaticLineCollision);
+  table.Set(7579, FnStaticResult<&S::static_line_result, &Vector3f::x>);  // static line result x
+  table.Set(7580, FnStaticResult<&S::static_line_result, &Vector3f::y>);  // static line result y
+  table.Set(7581, FnStaticResult<&S::static_line_result, &Vector3f::z>);  // static line result z
 }
 
 }  // namespace zv

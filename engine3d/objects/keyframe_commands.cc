@@ -15,21 +15,6 @@
 namespace zv {
 namespace {
 
-namespace op {
-constexpr int kSaveObjectAnimation = 7259;
-constexpr int kAppendObjectAnimation = 7260;
-constexpr int kDeleteObjectAnimation = 7261;
-constexpr int kDeleteObjectKeyframe = 7262;
-constexpr int kSetObjectKeyframe = 7263;
-}  // namespace op
-
-// The checked object's record index (0 after an error or without an
-// engine) and the engine.
-int32_t Checked(Vm& vm, Engine3D*& e, int32_t number) {
-  e = FindEngine(vm);
-  return e ? ExistingObject(vm, *e, number) : 0;
-}
-
 // The object's keyframes, made from its present pose when it has none; null
 // for an object without a model.
 models::KeyframeSet* KeyframesOrPose(Engine3D& e, int32_t index) {
@@ -48,8 +33,7 @@ std::string WorkFilePath(Vm& vm) {
 void CmdSaveObjectAnimation(Vm& vm) {
   const std::string file(vm.NextString());
   const int32_t number = vm.NextInt();
-  Engine3D* e;
-  const int32_t index = Checked(vm, e, number);
+  const auto [e, index] = CheckedObject(vm, number);
   if (index == 0) return;
   std::shared_ptr<ObjectModel> model = e->pools.objects[index].model;
   // A failed write is not the program's concern; an earlier file survives it.
@@ -61,8 +45,7 @@ void CmdAppendObjectAnimation(Vm& vm) {
   const std::string second(vm.NextString());
   const int32_t number = vm.NextInt();
   const int32_t offset = vm.NextInt();
-  Engine3D* e;
-  const int32_t index = Checked(vm, e, number);
+  const auto [e, index] = CheckedObject(vm, number);
   if (index == 0) return;
   models::KeyframeSet* keyframes = KeyframesOrPose(*e, index);
   const std::string work_file = WorkFilePath(vm);
@@ -76,8 +59,7 @@ void CmdAppendObjectAnimation(Vm& vm) {
 
 void CmdDeleteObjectAnimation(Vm& vm) {
   const int32_t number = vm.NextInt();
-  Engine3D* e;
-  const int32_t index = Checked(vm, e, number);
+  const auto [e, index] = CheckedObject(vm, number);
   if (index == 0) return;
   std::shared_ptr<ObjectModel> model = e->pools.objects[index].model;
   if (!model || !model->Keyframes()) return;
@@ -90,8 +72,7 @@ void CmdDeleteObjectAnimation(Vm& vm) {
 void CmdDeleteObjectKeyframe(Vm& vm) {
   const int32_t number = vm.NextInt();
   const int32_t frame = vm.NextInt();
-  Engine3D* e;
-  const int32_t index = Checked(vm, e, number);
+  const auto [e, index] = CheckedObject(vm, number);
   if (index == 0) return;
   std::shared_ptr<ObjectModel> model = e->pools.objects[index].model;
   if (model && model->Keyframes()) DeleteKeysAtFrame(*model->Keyframes(), frame);
@@ -100,8 +81,7 @@ void CmdDeleteObjectKeyframe(Vm& vm) {
 void CmdSetObjectKeyframe(Vm& vm) {
   const int32_t number = vm.NextInt();
   const int32_t frame = vm.NextInt();
-  Engine3D* e;
-  const int32_t index = Checked(vm, e, number);
+  const auto [e, index] = CheckedObject(vm, number);
   if (index == 0) return;
   models::KeyframeSet* keyframes = KeyframesOrPose(*e, index);
   if (!keyframes) return;
@@ -114,11 +94,11 @@ void CmdSetObjectKeyframe(Vm& vm) {
 }  // namespace
 
 void RegisterKeyframeHandlers(HandlerTable& table) {
-  table.Set(op::kSaveObjectAnimation, CmdSaveObjectAnimation);
-  table.Set(op::kAppendObjectAnimation, CmdAppendObjectAnimation);
-  table.Set(op::kDeleteObjectAnimation, CmdDeleteObjectAnimation);
-  table.Set(op::kDeleteObjectKeyframe, CmdDeleteObjectKeyframe);
-  table.Set(op::kSetObjectKeyframe, CmdSetObjectKeyframe);
+  table.Set(7259, CmdSaveObjectAnimation);
+  table.Set(7260, CmdAppendObjectAnimation);
+  table.Set(7261, CmdDeleteObjectAnimation);
+  table.Set(7262, CmdDeleteObjectKeyframe);
+  table.Set(7263, CmdSetObjectKeyframe);
 }
 
 }  // namespace zv

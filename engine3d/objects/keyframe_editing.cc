@@ -4,7 +4,6 @@
 #include <cmath>
 #include <string>
 
-#include "engine3d/commands/command_checks.h"
 #include "engine3d/engine.h"
 #include "engine3d/objects/object_model.h"
 #include "models/files/model_builder.h"
@@ -201,24 +200,6 @@ void AttachAnimatedObject(Engine3D& e, int32_t object) {
     e.animated_objects.push_back(object);
   o->animated = 1;
   if (o->model && o->model->Keyframes()) SizeTransitionArrays(*o, o->model->Keyframes()->tracks.size());
-}
-
-void StartObjectAnimation(Vm& vm, bool looping) {
-  const int32_t number = vm.NextInt();
-  Engine3D* e = FindEngine(vm);
-  if (!e) return;
-  const int32_t index = ExistingObject(vm, *e, number);
-  if (index == 0) return;
-  ObjectRecord& o = e->pools.objects[index];
-  if (!o.model || !o.model->Keyframes()) return vm.RunError(kNoAnimationError);
-  o.playing = 1;
-  o.looping = looping ? 1 : 0;
-  o.transition_active = 0;
-  if (o.animated == 0) AttachAnimatedObject(*e, index);
-  ObjectRecord& started = e->pools.objects[index];
-  if (!looping) started.current_frame = 0;
-  started.start_frame = 0;
-  started.end_frame = started.frame_count;
 }
 
 }  // namespace zv

@@ -10,10 +10,6 @@ namespace zv {
 
 class Engine3D;
 class ObjectModel;
-class Vm;
-
-// Runtime error of the start commands for an object without keyframes.
-constexpr int32_t kNoAnimationError = 7601;
 
 // A rotation as a quaternion, the scalar w apart.
 struct Quaternion {
@@ -51,9 +47,5 @@ void RecomputeFrameCount(Engine3D& e, int32_t object);
 
 // Puts the object on the animated-object list (once).
 void AttachAnimatedObject(Engine3D& e, int32_t object);
-// The play (looping false) and loop commands: reads the object operand,
-// checks it (7006, 7008; 7601 without keyframes) and starts the animation
-// from frame 0 (playing once) or the current frame (looping) to the end.
-void StartObjectAnimation(Vm& vm, bool looping);
 
 }  // namespace zv

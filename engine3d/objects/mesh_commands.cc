@@ -12,13 +12,6 @@ namespace {
 
 namespace err = object_error;
 
-namespace op {
-constexpr int kLoadMesh = 7001;
-constexpr int kDeleteMesh = 7002;
-constexpr int kChecklistObjectLimbs = 7003;
-constexpr int kMakeMeshFromObject = 7004;
-}  // namespace op
-
 // Frees the mesh of that number, if there is one.
 void FreeNumberedMesh(Engine3D& e, int32_t number) {
   if (const int32_t index = e.pools.mesh_ids.Get(number); index > 0) e.pools.FreeMesh(index);
@@ -48,17 +41,12 @@ void CmdLoadMesh(Vm& vm) {
 void CmdDeleteMesh(Vm& vm) {
   const int32_t number = vm.NextInt();
   Engine3D* e = FindEngine(vm);
-  if (!e) return;
-  if (!MeshNumberInRange(number)) return vm.RunError(err::kMeshNumber);
-  if (e->pools.mesh_ids.Get(number) <= 0) return vm.RunError(err::kMeshMissing);
-  FreeNumberedMesh(*e, number);
+  if (e && ExistingMesh(vm, *e, number) != 0) FreeNumberedMesh(*e, number);
 }
 
 void CmdChecklistObjectLimbs(Vm& vm) {
   const int32_t number = vm.NextInt();
-  Engine3D* e = FindEngine(vm);
-  if (!e) return;
-  const int32_t index = ExistingObject(vm, *e, number);
+  const auto [e, index] = CheckedObject(vm, number);
   if (index == 0) return;
   vm.checklist.count = 0;
   vm.checklist.made = vm.checklist.values_valid = vm.checklist.texts_valid = true;
@@ -89,10 +77,10 @@ void CmdMakeMeshFromObject(Vm& vm) {
 }  // namespace
 
 void RegisterMeshHandlers(HandlerTable& table) {
-  table.Set(op::kLoadMesh, CmdLoadMesh);
-  table.Set(op::kDeleteMesh, CmdDeleteMesh);
-  table.Set(op::kChecklistObjectLimbs, CmdChecklistObjectLimbs);
-  table.Set(op::kMakeMeshFromObject, CmdMakeMeshFromObject);
+  table.Set(7001, CmdLoadMesh);
+  table.Set(7002, CmdDeleteMesh);
+  table.Set(7003, CmdChecklistObjectLimbs);
+  table.Set(7004, CmdMakeMeshFromObject);
 }
 
 }  // namespace zv

@@ -1,12 +1,13 @@
 #include "engine3d/objects/object_commands.h"
 
+#include <algorithm>
 #include <array>
-#include <cmath>
 #include <string>
 #include <utility>
 
 #include "display/graphics.h"
 #include "engine3d/commands/command_checks.h"
+#include "engine3d/objects/keyframe_editing.h"
 #include "engine3d/objects/mesh_records.h"
 #include "engine3d/objects/model_loading.h"
 #include "engine3d/objects/object_model.h"
@@ -18,50 +19,7 @@ namespace zv {
 namespace {
 
 namespace err = object_error;
-
-namespace op {
-constexpr int kLoadObject = 7000;
-constexpr int kMakeObject = 7008;
-constexpr int kDeleteObject = 7009;
-constexpr int kSetObjectRenderFlags = 7010;
-constexpr int kSetObjectRenderFlagsFilter = 7039;
-constexpr int kSetObjectRenderFlagsLight = 7040;
-constexpr int kColourObject = 7038;
-constexpr int kMakeObjectBox = 7041;
-constexpr int kMakeObjectSphere = 7042;
-constexpr int kMakeObjectCube = 7043;
-constexpr int kMakeObjectCylinder = 7044;
-constexpr int kMakeObjectCone = 7045;
-constexpr int kMakeObjectPlain = 7046;
-constexpr int kMakeObjectTriangle = 7047;
-constexpr int kSetObjectRenderFlagsFog = 7048;
-constexpr int kSetObjectRenderFlagsAmbient = 7049;
-constexpr int kSetObjectTextureMode = 7075;
-constexpr int kEnableObjectDepthSort = 7076;
-constexpr int kDisableObjectDepthSort = 7077;
-constexpr int kEnableWireframe = 7090;
-constexpr int kMakeObjectCollisionBox = 7092;
-constexpr int kDeleteObjectCollisionBox = 7093;
-constexpr int kDisableWireframe = 7094;
-constexpr int kSetMipmapMode = 7097;
-constexpr int kSetTextureAddressMode = 7098;
-constexpr int kInstanceObject = 7264;
-}  // namespace op
-
-// Collision shape kinds handed to the model.
-constexpr int32_t kFittedBoxes = 52;
-
-// The largest whole last-key time over every track of the keyframes.
-float FrameCountOf(ObjectModel& model) {
-  const models::KeyframeSet* keys = model.Keyframes();
-  if (!keys) return 0.0f;
-  float most = 0.0f;
-  auto whole = [](float time) { return time > 0.0f ? std::trunc(time) : 0.0f; };
-  for (const models::AnimationTrack& t : keys->tracks)
-    most = std::max({most, whole(t.rotation_keys.LastKeyTime()), whole(t.scale_keys.LastKeyTime()),
-                     whole(t.translation_keys.LastKeyTime())});
-  return most;
-}
+namespace shape = models::collision_kind;
 
 // Every limb of a loaded or instanced object takes its frame's translation
 // as its offset, and may not be linked.
@@ -85,12 +43,6 @@ void SizeTransitionArrays(ObjectRecord& o, int32_t limbs) {
   o.target_scales.assign(n * 3, 0.0f);
   o.source_translations.assign(n * 3, 0.0f);
   o.target_translations.assign(n * 3, 0.0f);
-}
-
-void BuildFittedBoxes(Engine3D& e, int32_t index) {
-  ObjectRecord& o = e.pools.objects[index];
-  o.collision_kind = kFittedBoxes;
-  if (o.model) o.model->BuildModelCollision(index, kFittedBoxes, 0, 0, 0);
 }
 
 void CmdLoadObject(Vm& vm) {
@@ -118,14 +70,14 @@ void CmdLoadObject(Vm& vm) {
   SetUpObject(*e, index, true);
   ObjectRecord& o = e->pools.objects[index];
   o.limb_count = result;
-  o.frame_count = o.model ? FrameCountOf(*o.model) : 0.0f;
+  o.frame_count = o.model ? LastWholeKeyTime(o.model->Keyframes()) : 0.0f;
   o.end_frame = o.frame_count;
   SizeTransitionArrays(o, result);
   InitLoadedLimbs(*e, index, result);
   ObjectRecord& loaded = e->pools.objects[index];
   loaded.collision_mode = 1;
   loaded.box_collision = 0;
-  BuildFittedBoxes(*e, index);
+  FitCollisionShapes(*e, index, shape::kFittedBox);
   e->transforms_changed = 1;
 }
 
@@ -133,9 +85,7 @@ void CmdInstanceObject(Vm& vm) {
   const int32_t source_number = vm.NextInt();
   const int32_t number = vm.NextInt();
   YieldForRefresh(vm);
-  Engine3D* e = FindEngine(vm);
-  if (!e) return;
-  const int32_t source = ExistingObject(vm, *e, source_number);
+  const auto [e, source] = CheckedObject(vm, source_number);
   if (source == 0) return;
   if (!IdMap::InRange(number)) return vm.RunError(err::kNumber);
   // An object cannot be an instance of itself: it would be deleted first.
@@ -156,11 +106,11 @@ void CmdInstanceObject(Vm& vm) {
   placed.limb_count = e->pools.objects[source].limb_count;
   // It shares the source's keyframes, so it counts their frames: with none
   // it could not play them.
-  placed.frame_count = placed.model ? FrameCountOf(*placed.model) : 0.0f;
+  placed.frame_count = placed.model ? LastWholeKeyTime(placed.model->Keyframes()) : 0.0f;
   placed.end_frame = placed.frame_count;
   SizeTransitionArrays(placed, 0);
   InitLoadedLimbs(*e, index, placed.limb_count);
-  BuildFittedBoxes(*e, index);
+  FitCollisionShapes(*e, index, shape::kFittedBox);
   e->transforms_changed = 1;
 }
 
@@ -169,13 +119,12 @@ void CmdMakeObject(Vm& vm) {
   const int32_t mesh = vm.NextInt();
   const int32_t image = vm.NextInt();
   YieldForRefresh(vm);
-  Engine3D* e = FindEngine(vm);
-  if (!e || !FreeObjectNumber(vm, *e, number)) return;
-  if (mesh < 0 || mesh > kLastMeshNumber) return vm.RunError(err::kMeshNumber);
-  const int32_t mesh_index = mesh == 0 ? 0 : e->pools.mesh_ids.Get(mesh);
-  if (mesh != 0 && mesh_index <= 0) return vm.RunError(err::kMeshMissing);
+  Engine3D* e = EngineForNewObject(vm, number);
+  if (!e) return;
+  int32_t mesh_index = 0;
+  if (!OptionalMesh(vm, *e, mesh, &mesh_index)) return;
   int32_t image_record = 0;
-  if (!CheckedImage(vm, image, &image_record)) return;
+  if (!OptionalImage(vm, image, &image_record)) return;
   const int32_t index = AllocObjectRecord(*e);
   if (index == kNoRecord) return;
   e->pools.object_ids.Set(number, index);
@@ -187,16 +136,15 @@ void CmdMakeObject(Vm& vm) {
   o.limb_count = 1;
   o.Limb(0)->image_index = image_record;
   o.Limb(0)->image_number = image;
-  BuildFittedBoxes(*e, index);
+  FitCollisionShapes(*e, index, shape::kFittedBox);
   e->transforms_changed = 1;
 }
 
 void CmdDeleteObject(Vm& vm) {
   const int32_t number = vm.NextInt();
   YieldForRefresh(vm);
-  Engine3D* e = FindEngine(vm);
-  if (!e) return;
-  if (const int32_t index = ExistingObject(vm, *e, number)) DeleteObject(*e, index, number);
+  const auto [e, index] = CheckedObject(vm, number);
+  if (index != 0) DeleteObject(*e, index, number);
 }
 
 // ---- Primitives ---------------------------------------------------------------------------
@@ -211,8 +159,8 @@ template <class MakeMesh>
 void MakePrimitiveObject(Vm& vm, int32_t number, MakeMesh make_mesh, PrimitiveCollision collision,
                          bool both_sides) {
   YieldForRefresh(vm);
-  Engine3D* e = FindEngine(vm);
-  if (!e || !FreeObjectNumber(vm, *e, number)) return;
+  Engine3D* e = EngineForNewObject(vm, number);
+  if (!e) return;
   const int32_t mesh = e->pools.AllocMesh(vm);
   if (mesh == kNoRecord) return;
   make_mesh(e->pools.meshes[mesh]);
@@ -245,7 +193,8 @@ void CmdMakeObjectBox(Vm& vm) {
   const float height = vm.NextFloat();
   const float depth = vm.NextFloat();
   MakePrimitiveObject(
-      vm, number, [&](MeshRecord& m) { MakeBoxMesh(m, width, height, depth); }, {1, 1, width, height, depth}, false);
+      vm, number, [&](MeshRecord& m) { MakeBoxMesh(m, width, height, depth); },
+      {1, shape::kBox, width, height, depth}, false);
 }
 
 template <void (*Make)(MeshRecord&, float), int32_t Kind, bool BoxMode>
@@ -253,8 +202,8 @@ void CmdMakeSizedPrimitive(Vm& vm) {
   const int32_t number = vm.NextInt();
   const float size = vm.NextFloat();
   PrimitiveCollision collision{BoxMode ? uint8_t{1} : uint8_t{0}, Kind, size / 2, size, 0};
-  if (Kind == 3) collision = {1, Kind, size, 0, 0};  // the cube
-  if (Kind == 2) collision.b = 0;                    // the sphere
+  if (Kind == shape::kCube) collision = {1, Kind, size, 0, 0};
+  if (Kind == shape::kSphere) collision.b = 0;
   MakePrimitiveObject(vm, number, [&](MeshRecord& m) { Make(m, size); }, collision, false);
 }
 
@@ -263,7 +212,8 @@ void CmdMakeObjectPlain(Vm& vm) {
   const float width = vm.NextFloat();
   const float height = vm.NextFloat();
   MakePrimitiveObject(
-      vm, number, [&](MeshRecord& m) { MakePlainMesh(m, width, height); }, {1, 6, width, height, 1.0f}, true);
+      vm, number, [&](MeshRecord& m) { MakePlainMesh(m, width, height); },
+      {1, shape::kFlatBox, width, height, 1.0f}, true);
 }
 
 void CmdMakeObjectTriangle(Vm& vm) {
@@ -271,7 +221,7 @@ void CmdMakeObjectTriangle(Vm& vm) {
   std::array<float, 9> corners{};
   for (float& c : corners) c = vm.NextFloat();
   MakePrimitiveObject(
-      vm, number, [&](MeshRecord& m) { MakeTriangleMesh(m, corners); }, {0, 99, 0, 0, 0}, true);
+      vm, number, [&](MeshRecord& m) { MakeTriangleMesh(m, corners); }, {0, shape::kTriangles, 0, 0, 0}, true);
 }
 
 // ---- Collision boxes ----------------------------------------------------------------------
@@ -281,9 +231,7 @@ void CmdMakeObjectCollisionBox(Vm& vm) {
   std::array<float, 6> v{};
   for (float& c : v) c = vm.NextFloat();
   const int32_t flag = vm.NextInt();
-  Engine3D* e = FindEngine(vm);
-  if (!e) return;
-  const int32_t index = ExistingObject(vm, *e, number);
+  const auto [e, index] = CheckedObject(vm, number);
   if (index == 0) return;
   ObjectRecord& o = e->pools.objects[index];
   o.collision_mode = 1;
@@ -299,17 +247,13 @@ void CmdMakeObjectCollisionBox(Vm& vm) {
 
 void CmdDeleteObjectCollisionBox(Vm& vm) {
   const int32_t number = vm.NextInt();
-  Engine3D* e = FindEngine(vm);
-  if (!e) return;
-  const int32_t index = ExistingObject(vm, *e, number);
+  const auto [e, index] = CheckedObject(vm, number);
   if (index == 0) return;
   ObjectRecord& o = e->pools.objects[index];
   o.collision_mode = 0;
   // Its own box gave up the shapes of its kind: the collision library tests
   // it by them again, rather than never more.
-  if (o.collision_on == 1 && o.model)
-    o.model->BuildModelCollision(index, o.collision_kind, o.collision_sizes.x, o.collision_sizes.y,
-                                 o.collision_sizes.z);
+  if (o.collision_on == 1) RebuildCollisionShapes(*e, index);
   e->transforms_changed = 1;
 }
 
@@ -326,9 +270,7 @@ void CmdSetObjectRenderFlags(Vm& vm) {
   std::array<int32_t, 4> extra{};
   for (int i = 0; i < Extra; ++i) extra[static_cast<size_t>(i)] = vm.NextInt();
   YieldForRefresh(vm);
-  Engine3D* e = FindEngine(vm);
-  if (!e) return;
-  const int32_t index = ExistingObject(vm, *e, number);
+  const auto [e, index] = CheckedObject(vm, number);
   if (index == 0) return;
   RenderMarks& m = MarksOf(*e, index);
   m.wireframe = fill != 1;
@@ -346,9 +288,7 @@ void CmdSetObjectTextureMode(Vm& vm) {
   const int32_t mode = vm.NextInt();
   const int32_t mipmap = vm.NextInt();
   YieldForRefresh(vm);
-  Engine3D* e = FindEngine(vm);
-  if (!e) return;
-  const int32_t index = ExistingObject(vm, *e, number);
+  const auto [e, index] = CheckedObject(vm, number);
   if (index == 0) return;
   const Device3DCapabilities& caps = e->Capabilities();
   uint32_t address = 0;
@@ -365,9 +305,7 @@ void CmdColourObject(Vm& vm) {
   const int32_t number = vm.NextInt();
   const int32_t colour = vm.NextInt();
   YieldForRefresh(vm);
-  Engine3D* e = FindEngine(vm);
-  if (!e) return;
-  const int32_t index = ExistingObject(vm, *e, number);
+  const auto [e, index] = CheckedObject(vm, number);
   if (index == 0) return;
   for (int32_t limb = 0; LimbRecord* l = e->pools.objects[index].Limb(limb); ++limb) {
     if (l->in_use != 1) break;
@@ -389,9 +327,8 @@ template <uint32_t On>
 void CmdSetObjectDepthSort(Vm& vm) {
   const int32_t number = vm.NextInt();
   YieldForRefresh(vm);
-  Engine3D* e = FindEngine(vm);
-  if (!e) return;
-  if (const int32_t index = ExistingObject(vm, *e, number)) MarksOf(*e, index).depth_sorted = On;
+  const auto [e, index] = CheckedObject(vm, number);
+  if (index != 0) MarksOf(*e, index).depth_sorted = On;
 }
 
 template <uint32_t On>
@@ -413,32 +350,32 @@ void CmdSetTextureAddressMode(Vm& vm) {
 }  // namespace
 
 void RegisterObjectHandlers(HandlerTable& table) {
-  table.Set(op::kLoadObject, CmdLoadObject);
-  table.Set(op::kInstanceObject, CmdInstanceObject);
-  table.Set(op::kMakeObject, CmdMakeObject);
-  table.Set(op::kDeleteObject, CmdDeleteObject);
-  table.Set(op::kMakeObjectBox, CmdMakeObjectBox);
-  table.Set(op::kMakeObjectSphere, CmdMakeSizedPrimitive<MakeSphereMesh, 2, false>);
-  table.Set(op::kMakeObjectCube, CmdMakeSizedPrimitive<MakeCubeMesh, 3, true>);
-  table.Set(op::kMakeObjectCylinder, CmdMakeSizedPrimitive<MakeCylinderMesh, 4, false>);
-  table.Set(op::kMakeObjectCone, CmdMakeSizedPrimitive<MakeConeMesh, 5, false>);
-  table.Set(op::kMakeObjectPlain, CmdMakeObjectPlain);
-  table.Set(op::kMakeObjectTriangle, CmdMakeObjectTriangle);
-  table.Set(op::kMakeObjectCollisionBox, CmdMakeObjectCollisionBox);
-  table.Set(op::kDeleteObjectCollisionBox, CmdDeleteObjectCollisionBox);
-  table.Set(op::kSetObjectRenderFlags, CmdSetObjectRenderFlags<0>);
-  table.Set(op::kSetObjectRenderFlagsFilter, CmdSetObjectRenderFlags<1>);
-  table.Set(op::kSetObjectRenderFlagsLight, CmdSetObjectRenderFlags<2>);
-  table.Set(op::kSetObjectRenderFlagsFog, CmdSetObjectRenderFlags<3>);
-  table.Set(op::kSetObjectRenderFlagsAmbient, CmdSetObjectRenderFlags<4>);
-  table.Set(op::kColourObject, CmdColourObject);
-  table.Set(op::kSetObjectTextureMode, CmdSetObjectTextureMode);
-  table.Set(op::kEnableObjectDepthSort, CmdSetObjectDepthSort<1>);
-  table.Set(op::kDisableObjectDepthSort, CmdSetObjectDepthSort<0>);
-  table.Set(op::kEnableWireframe, CmdSetWireframeAll<1>);
-  table.Set(op::kDisableWireframe, CmdSetWireframeAll<0>);
-  table.Set(op::kSetMipmapMode, CmdSetMipmapMode);
-  table.Set(op::kSetTextureAddressMode, CmdSetTextureAddressMode);
+  table.Set(7000, CmdLoadObject);
+  table.Set(7264, CmdInstanceObject);
+  table.Set(7008, CmdMakeObject);
+  table.Set(7009, CmdDeleteObject);
+  table.Set(7041, CmdMakeObjectBox);
+  table.Set(7042, CmdMakeSizedPrimitive<MakeSphereMesh, shape::kSphere, false>);  // make object sphere
+  table.Set(7043, CmdMakeSizedPrimitive<MakeCubeMesh, shape::kCube, true>);  // make object cube
+  table.Set(7044, CmdMakeSizedPrimitive<MakeCylinderMesh, shape::kCylinder, false>);  // make object cylinder
+  table.Set(7045, CmdMakeSizedPrimitive<MakeConeMesh, shape::kCone, false>);  // make object cone
+  table.Set(7046, CmdMakeObjectPlain);
+  table.Set(7047, CmdMakeObjectTriangle);
+  table.Set(7092, CmdMakeObjectCollisionBox);
+  table.Set(7093, CmdDeleteObjectCollisionBox);
+  table.Set(7010, CmdSetObjectRenderFlags<0>);
+  table.Set(7039, CmdSetObjectRenderFlags<1>);
+  table.Set(7040, CmdSetObjectRenderFlags<2>);
+  table.Set(7048, CmdSetObjectRenderFlags<3>);
+  table.Set(7049, CmdSetObjectRenderFlags<4>);
+  table.Set(7038, CmdColourObject);
+  table.Set(7075, CmdSetObjectTextureMode);
+  table.Set(7076, CmdSetObjectDepthSort<1>);  // enable object depth sort
+  table.Set(7077, CmdSetObjectDepthSort<0>);  // disable object depth sort
+  table.Set(7090, CmdSetWireframeAll<1>);  // enable wireframe
+  table.Set(7094, CmdSetWireframeAll<0>);  // disable wireframe
+  table.Set(7097, CmdSetMipmapMode);
+  table.Set(7098, CmdSetTextureAddressMode);
 }
 
 }  // namespace zv

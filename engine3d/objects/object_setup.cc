@@ -151,6 +151,18 @@ void ComputeObjectCollisionBox(Engine3D& e, int32_t index) {
                            minimum.z + (maximum.z - minimum.z) * 0.5f};
 }
 
+void FitCollisionShapes(Engine3D& e, int32_t index, int32_t kind) {
+  ObjectRecord& o = e.pools.objects[index];
+  o.collision_kind = kind;
+  if (std::shared_ptr<ObjectModel> model = o.model) model->BuildModelCollision(index, kind, 0, 0, 0);
+}
+
+void RebuildCollisionShapes(Engine3D& e, int32_t index) {
+  const ObjectRecord& o = e.pools.objects[index];
+  if (std::shared_ptr<ObjectModel> model = o.model)
+    model->BuildModelCollision(index, o.collision_kind, o.collision_sizes.x, o.collision_sizes.y, o.collision_sizes.z);
+}
+
 bool DeleteObject(Engine3D& e, int32_t index, int32_t number) {
   ObjectRecord* o = e.pools.Object(index);
   if (!o) {

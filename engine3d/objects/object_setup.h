@@ -21,6 +21,11 @@ int32_t SetUpObject(Engine3D& e, int32_t index, bool place_camera);
 void ComputeObjectBounds(Engine3D& e, int32_t index);
 // Size and collision box from the model's geometry.
 void ComputeObjectCollisionBox(Engine3D& e, int32_t index);
+// The object's meshes file collision shapes of `kind` (one of
+// models::collision_kind) fitted by the model, and the object keeps the kind.
+void FitCollisionShapes(Engine3D& e, int32_t index, int32_t kind);
+// The object's meshes file the shapes of its kind and sizes anew.
+void RebuildCollisionShapes(Engine3D& e, int32_t index);
 // Deletes object `number` whose record is `index`: its render record goes,
 // the record is released and the number freed.
 bool DeleteObject(Engine3D& e, int32_t index, int32_t number);

@@ -11,19 +11,6 @@
 namespace zv {
 namespace {
 
-namespace op {
-constexpr int kCopyObjectToStaticScene = 7005;
-constexpr int kDeleteStaticObjects = 7006;
-constexpr int kCopyObjectToStaticSceneMode = 7007;
-constexpr int kLoadStaticObjects = 7088;
-constexpr int kSaveStaticObjects = 7089;
-constexpr int kMakeStaticCollisionBox = 7091;
-constexpr int kMoveObjectToStaticScene = 7095;
-constexpr int kRemoveObjectFromStaticScene = 7096;
-constexpr int kClearStaticSceneSwitch = 7099;
-constexpr int kSetStaticSceneSwitch = 7100;
-}  // namespace op
-
 // The copy modes: 1 occluder, 2 the second flag, 3 both, 4 both and full
 // height; anything else none.
 StaticPieceMode ModeOf(int32_t mode) {
@@ -35,9 +22,7 @@ StaticPieceMode ModeOf(int32_t mode) {
 }
 
 void CopyCommand(Vm& vm, int32_t number, int32_t mode) {
-  Engine3D* e = FindEngine(vm);
-  if (!e) return;
-  const int32_t index = ExistingObject(vm, *e, number);
+  const auto [e, index] = CheckedObject(vm, number);
   if (index == 0) return;
   if (CopyObjectToStaticScene(*e, index, ModeOf(mode)) != 0) vm.RunError(object_error::kMeshBuild);
 }
@@ -75,9 +60,7 @@ void CmdMakeStaticCollisionBox(Vm& vm) {
 
 void CmdMoveObjectToStaticScene(Vm& vm) {
   const int32_t number = vm.NextInt();
-  Engine3D* e = FindEngine(vm);
-  if (!e) return;
-  const int32_t index = ExistingObject(vm, *e, number);
+  const auto [e, index] = CheckedObject(vm, number);
   if (index == 0 || e->pools.objects[index].is_static != 0) return;
   MoveObjectGeometryToStaticScene(*e, index);
   RenderRecordOf(*e, index).shown = 0;
@@ -86,9 +69,7 @@ void CmdMoveObjectToStaticScene(Vm& vm) {
 
 void CmdRemoveObjectFromStaticScene(Vm& vm) {
   const int32_t number = vm.NextInt();
-  Engine3D* e = FindEngine(vm);
-  if (!e) return;
-  const int32_t index = ExistingObject(vm, *e, number);
+  const auto [e, index] = CheckedObject(vm, number);
   if (index == 0 || e->pools.objects[index].is_static != 1) return;
   RemoveStaticGeometryOf(e->static_scene, index);
   RenderRecordOf(*e, index).shown = 1;
@@ -146,16 +127,16 @@ void DeleteStaticObjects(Engine3D& e) {
 }
 
 void RegisterStaticSceneHandlers(HandlerTable& table) {
-  table.Set(op::kCopyObjectToStaticScene, CmdCopyObjectToStaticScene);
-  table.Set(op::kDeleteStaticObjects, CmdDeleteStaticObjects);
-  table.Set(op::kCopyObjectToStaticSceneMode, CmdCopyObjectToStaticSceneMode);
-  table.Set(op::kLoadStaticObjects, CmdLoadStaticObjects);
-  table.Set(op::kSaveStaticObjects, CmdSaveStaticObjects);
-  table.Set(op::kMakeStaticCollisionBox, CmdMakeStaticCollisionBox);
-  table.Set(op::kMoveObjectToStaticScene, CmdMoveObjectToStaticScene);
-  table.Set(op::kRemoveObjectFromStaticScene, CmdRemoveObjectFromStaticScene);
-  table.Set(op::kClearStaticSceneSwitch, CmdSetStaticSceneSwitch<0>);
-  table.Set(op::kSetStaticSceneSwitch, CmdSetStaticSceneSwitch<1>);
+  table.Set(7005, CmdCopyObjectToStaticScene);
+  table.Set(7006, CmdDeleteStaticObjects);
+  table.Set(7007, CmdCopyObjectToStaticSceneMode);  // copy object to static scene
+  table.Set(7088, CmdLoadStaticObjects);
+  table.Set(7089, CmdSaveStaticObjects);
+  table.Set(7091, CmdMakeStaticCollisionBox);
+  table.Set(7095, CmdMoveObjectToStaticScene);
+  table.Set(7096, CmdRemoveObjectFromStaticScene);
+  table.Set(7099, CmdSetStaticSceneSwitch<0>);  // clear static scene switch
+  table.Set(7100, CmdSetStaticSceneSwitch<1>);
 }
 
 }  // namespace zv

@@ -9,32 +9,10 @@ namespace {
 
 namespace err = light_error;
 
-namespace op {
-constexpr int kMakeLight = 7301;
-constexpr int kDeleteLight = 7302;
-constexpr int kSetPointLight = 7303;
-constexpr int kSetSpotLight = 7304;
-constexpr int kSetDirectionalLight = 7305;
-constexpr int kPositionLight = 7306;
-constexpr int kRotateLight = 7307;
-constexpr int kPointLight = 7309;
-constexpr int kColorLight = 7310;
-constexpr int kHideLight = 7311;
-constexpr int kShowLight = 7312;
-constexpr int kPositionLightAtObject = 7313;
-constexpr int kSetLightToObjectOrientation = 7314;
-constexpr int kColorLightRgb = 7315;
-constexpr int kEnableNormalization = 7316;
-constexpr int kDisableNormalization = 7317;
-constexpr int kSetLightRange = 7318;
-}  // namespace op
-
-constexpr int32_t kLastLight = 65535;
-
 // The record of light `number` (light 0 is the default light's): 7301 out
 // of range, 7303 for a number without a light; kNoRecord after raising.
 int32_t ExistingLight(Vm& vm, Engine3D& e, int32_t number) {
-  if (number < 0 || number > kLastLight) {
+  if (!LightPool::InRange(number)) {
     vm.RunError(err::kNumber);
     return kNoRecord;
   }
@@ -72,7 +50,7 @@ void CmdMakeLight(Vm& vm) {
   YieldForRefresh(vm);
   Engine3D* e = FindEngine(vm);
   if (!e) return;
-  if (number < 0 || number > kLastLight) return vm.RunError(err::kNumber);
+  if (!LightPool::InRange(number)) return vm.RunError(err::kNumber);
   if (number == 0 || e->lights.ids.Get(number) > 0) return vm.RunError(err::kExists);
   const int32_t index = e->lights.records.Alloc();
   if (index == kNoRecord) return vm.RunError(kPoolOutOfMemory);
@@ -95,7 +73,7 @@ void CmdDeleteLight(Vm& vm) {
   YieldForRefresh(vm);
   Engine3D* e = FindEngine(vm);
   if (!e) return;
-  if (number < 0 || number > kLastLight) return vm.RunError(err::kNumber);
+  if (!LightPool::InRange(number)) return vm.RunError(err::kNumber);
   if (number == 0) return vm.RunError(err::kDefault);
   const int32_t index = e->lights.ids.Get(number);
   if (index < 1 || !e->lights.records.InUse(index)) return vm.RunError(err::kMissing);
@@ -271,23 +249,23 @@ void CmdSetNormalization(Vm& vm) {
 }  // namespace
 
 void RegisterLightHandlers(HandlerTable& table) {
-  table.Set(op::kMakeLight, CmdMakeLight);
-  table.Set(op::kDeleteLight, CmdDeleteLight);
-  table.Set(op::kSetPointLight, CmdSetPointLight);
-  table.Set(op::kSetSpotLight, CmdSetSpotLight);
-  table.Set(op::kSetDirectionalLight, CmdSetDirectionalLight);
-  table.Set(op::kPositionLight, CmdPositionLight);
-  table.Set(op::kRotateLight, CmdRotateLight);
-  table.Set(op::kPointLight, CmdPointLight);
-  table.Set(op::kColorLight, CmdColorLight);
-  table.Set(op::kHideLight, CmdShowLight<0>);
-  table.Set(op::kShowLight, CmdShowLight<1>);
-  table.Set(op::kPositionLightAtObject, CmdPositionLightAtObject);
-  table.Set(op::kSetLightToObjectOrientation, CmdSetLightToObjectOrientation);
-  table.Set(op::kColorLightRgb, CmdColorLightRgb);
-  table.Set(op::kEnableNormalization, CmdSetNormalization<1>);
-  table.Set(op::kDisableNormalization, CmdSetNormalization<0>);
-  table.Set(op::kSetLightRange, CmdSetLightRange);
+  table.Set(7301, CmdMakeLight);
+  table.Set(7302, CmdDeleteLight);
+  table.Set(7303, CmdSetPointLight);
+  table.Set(7304, CmdSetSpotLight);
+  table.Set(7305, CmdSetDirectionalLight);
+  table.Set(7306, CmdPositionLight);
+  table.Set(7307, CmdRotateLight);
+  table.Set(7309, CmdPointLight);
+  table.Set(7310, CmdColorLight);
+  table.Set(7311, CmdShowLight<0>);  // hide light
+  table.Set(7312, CmdShowLight<1>);
+  table.Set(7313, CmdPositionLightAtObject);
+  table.Set(7314, CmdSetLightToObjectOrientation);
+  table.Set(7315, CmdColorLightRgb);
+  table.Set(7316, CmdSetNormalization<1>);  // enable normalization
+  table.Set(7317, CmdSetNormalization<0>);  // disable normalization
+  table.Set(7318, CmdSetLightRange);
 }
 
 }  // namespace zv

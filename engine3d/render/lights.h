@@ -33,6 +33,8 @@ struct LightRecord {
 
 struct LightPool {
   static constexpr int32_t kFirstCapacity = 8;
+  // Light numbers run from 0, the default light, to 65535.
+  static bool InRange(int32_t number) { return number >= 0 && number <= 65535; }
   RecordPool<LightRecord> records{kFirstCapacity, 4};
   IdMap ids;  // light 0 is record 0 always
 };

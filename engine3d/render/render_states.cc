@@ -64,6 +64,24 @@ ObjectModel* ModelOf(Engine3D& e, int32_t object) {
   return o ? o->model.get() : nullptr;
 }
 
+// Readies the device and the model for drawing or measuring the object:
+// the world transform of its glue chain when it hangs from `glued_to`,
+// returning the transform that was there for afterwards, and (instances
+// share one model) its own placement on the root frame and its own pose on
+// the others.
+Matrix4 PlaceObjectModel(Engine3D& e, p::Device3D& d, int32_t object, int32_t glued_to) {
+  Matrix4 base = Matrix4::Identity();
+  if (glued_to > 0) {
+    d.GetTransform(p::TransformState::kWorld, &base);
+    ApplyGlueTransform(e, object, glued_to, base);
+  }
+  if (e.pools.objects[object].model.use_count() > 1) {
+    RebuildObjectTransform(e, object);
+    PutOwnPoseOnModel(e, object);
+  }
+  return base;
+}
+
 }  // namespace
 
 void SetStageTexture(Engine3D& e, int32_t texture) {
@@ -206,18 +224,8 @@ void DrawObjectModel(Engine3D& e, int32_t object, int32_t texture) {
   ObjectRecord* o = e.pools.Object(object);
   p::Device3D* d = e.Device();
   if (!o || !o->model || !d) return;
-  Matrix4 base = Matrix4::Identity();
   const int32_t glued_to = o->glued_to;
-  if (glued_to > 0) {
-    d->GetTransform(p::TransformState::kWorld, &base);
-    ApplyGlueTransform(e, object, glued_to, base);
-  }
-  // Instances share one model: each puts its own placement on the root
-  // frame, and its own pose on the others, before it is drawn.
-  if (o->model.use_count() > 1) {
-    RebuildObjectTransform(e, object);
-    PutOwnPoseOnModel(e, object);
-  }
+  const Matrix4 base = PlaceObjectModel(e, *d, object, glued_to);
   std::shared_ptr<ObjectModel> model = e.pools.objects[object].model;  // kept alive while drawing
   model->RenderModel(*d, texture);
   if (glued_to > 0) d->SetTransform(p::TransformState::kWorld, base);
@@ -253,16 +261,8 @@ void UpdateLimbWorldData(Engine3D& e, int32_t object, bool use_glue) {
   if (!o || o->limb_data_current) return;
   o->limb_data_current = 1;
   if (!d) return;
-  Matrix4 base = Matrix4::Identity();
   const int32_t glued_to = use_glue ? o->glued_to : 0;
-  if (glued_to > 0) {
-    d->GetTransform(p::TransformState::kWorld, &base);
-    ApplyGlueTransform(e, object, glued_to, base);
-  }
-  if (o->model.use_count() > 1) {
-    RebuildObjectTransform(e, object);
-    PutOwnPoseOnModel(e, object);
-  }
+  const Matrix4 base = PlaceObjectModel(e, *d, object, glued_to);
   if (std::shared_ptr<ObjectModel> model = e.pools.objects[object].model) model->RenderModelSecondPass(*d);
   if (glued_to > 0) d->SetTransform(p::TransformState::kWorld, base);
   o = e.pools.Object(object);

@@ -11,27 +11,6 @@
 namespace zv {
 namespace {
 
-namespace op {
-constexpr int kDrawQueueAfterSprites = 7647;
-constexpr int kClearScreenAndDepth = 7648;
-constexpr int kRenderSceneNow = 7649;
-constexpr int kFogOn = 7901;
-constexpr int kFogOff = 7902;
-constexpr int kSetFogDistance = 7903;
-constexpr int kSetFogColour = 7904;
-constexpr int kSetAmbientLight = 7911;
-constexpr int kSetAmbientLightColour = 7912;
-constexpr int kBackdropOn = 7921;
-constexpr int kBackdropOff = 7922;
-constexpr int kColourBackdrop = 7924;
-constexpr int kRenderSceneInPreRun = 7931;
-constexpr int kRenderSceneInFrameRefresh = 7932;
-constexpr int kCanBlendTransparency = 7981;
-constexpr int kCanFilterTextures = 7982;
-constexpr int kCanFog = 7983;
-constexpr int kDisplayInitialised = 7984;
-}  // namespace op
-
 constexpr int32_t kNoFog = 7901;
 constexpr int32_t kAmbientRange = 7911;
 
@@ -130,24 +109,24 @@ bool DisplayReady(Engine3D& e) {
 }  // namespace
 
 void RegisterSceneHandlers(HandlerTable& table) {
-  table.Set(op::kDrawQueueAfterSprites, CmdDrawQueueAfterSprites);
-  table.Set(op::kClearScreenAndDepth, CmdClearScreenAndDepth);
-  table.Set(op::kRenderSceneNow, CmdRenderSceneNow);
-  table.Set(op::kFogOn, CmdFogOn);
-  table.Set(op::kFogOff, CmdFogOff);
-  table.Set(op::kSetFogDistance, CmdSetFogDistance);
-  table.Set(op::kSetFogColour, CmdSetFogColour);
-  table.Set(op::kSetAmbientLight, CmdSetAmbientLight);
-  table.Set(op::kSetAmbientLightColour, CmdSetAmbientLightColour);
-  table.Set(op::kBackdropOn, CmdBackdropOn);
-  table.Set(op::kBackdropOff, CmdBackdropOff);
-  table.Set(op::kColourBackdrop, CmdColourBackdrop);
-  table.Set(op::kRenderSceneInPreRun, CmdRenderSceneIn<0>);
-  table.Set(op::kRenderSceneInFrameRefresh, CmdRenderSceneIn<1>);
-  table.Set(op::kCanBlendTransparency, FnCapability<CanBlend>);
-  table.Set(op::kCanFilterTextures, FnCapability<CanFilter>);
-  table.Set(op::kCanFog, FnCapability<CanFog>);
-  table.Set(op::kDisplayInitialised, FnCapability<DisplayReady>);
+  table.Set(7647, CmdDrawQueueAfterSprites);
+  table.Set(7648, CmdClearScreenAndDepth);
+  table.Set(7649, CmdRenderSceneNow);
+  table.Set(7901, CmdFogOn);
+  table.Set(7902, CmdFogOff);
+  table.Set(7903, CmdSetFogDistance);
+  table.Set(7904, CmdSetFogColour);
+  table.Set(7911, CmdSetAmbientLight);
+  table.Set(7912, CmdSetAmbientLightColour);
+  table.Set(7921, CmdBackdropOn);
+  table.Set(7922, CmdBackdropOff);
+  table.Set(7924, CmdColourBackdrop);
+  table.Set(7931, CmdRenderSceneIn<0>);  // render scene in pre run
+  table.Set(7932, CmdRenderSceneIn<1>);  // render scene in frame refresh
+  table.Set(7981, FnCapability<CanBlend>);  // can blend transparency
+  table.Set(7982, FnCapability<CanFilter>);  // can filter textures
+  table.Set(7983, FnCapability<CanFog>);  // can fog
+  table.Set(7984, FnCapability<DisplayReady>);  // display initialised
 }
 
 }  // namespace zv

@@ -17,38 +17,9 @@ namespace {
 
 namespace err = matrix_error;
 
-namespace op {
-constexpr int kMakeMatrix = 7101;
-constexpr int kDeleteMatrix = 7102;
-constexpr int kEnableMatrixWireframe = 7103;
-constexpr int kDisableMatrixWireframe = 7104;
-constexpr int kFillMatrix = 7105;
-constexpr int kRandomizeMatrix = 7106;
-constexpr int kSetMatrixHeight = 7107;
-constexpr int kPositionMatrix = 7108;
-constexpr int kShiftMatrixMinusZ = 7111;
-constexpr int kShiftMatrixPlusZ = 7112;
-constexpr int kShiftMatrixMinusX = 7113;
-constexpr int kShiftMatrixPlusX = 7114;
-constexpr int kShiftMatrixMinusZDeferred = 7115;
-constexpr int kShiftMatrixPlusZDeferred = 7116;
-constexpr int kShiftMatrixMinusXDeferred = 7117;
-constexpr int kShiftMatrixPlusXDeferred = 7118;
-constexpr int kUpdateMatrix = 7121;
-constexpr int kPrepareMatrixTexture = 7131;
-constexpr int kSetMatrixTile = 7132;
-constexpr int kSetMatrixNormal = 7133;
-constexpr int kSetMatrixRenderFlags = 7134;
-constexpr int kEnableMatrixGhost = 7135;
-constexpr int kDisableMatrixGhost = 7136;
-constexpr int kSetMatrixTextureMode = 7137;
-constexpr int kSetMatrixTileInset = 7138;
-}  // namespace op
-
 constexpr int64_t kMostTriangles = 10000;
 
-// The matrix of a command: its object record and grid, after the number
-// checks (7010, 7013); null after raising.
+// The matrix of a command: its object record and grid.
 struct Matrix {
   int32_t index = 0;
   ObjectRecord* object = nullptr;
@@ -58,12 +29,19 @@ struct Matrix {
   explicit operator bool() const { return object != nullptr && mesh != nullptr; }
 };
 
-Matrix CheckedMatrix(Vm& vm, Engine3D& e, int32_t number) {
+// The engine and matrix `number` with its grid, after the number checks
+// (7010, 7013); the matrix is empty after raising, or when its grid is not
+// whole.
+struct FoundMatrix {
+  Engine3D* e = nullptr;
   Matrix m;
-  m.index = ExistingMatrix(vm, e, number);
-  if (m.index == 0 || !MatrixGridOf(e, m.index, &m.mesh)) return Matrix{};
-  m.object = &e.pools.objects[m.index];
-  return m;
+};
+
+FoundMatrix CheckedMatrixGrid(Vm& vm, int32_t number) {
+  const auto [e, index] = CheckedMatrix(vm, number);
+  MeshRecord* mesh = nullptr;
+  if (index == 0 || !MatrixGridOf(*e, index, &mesh)) return FoundMatrix{e, Matrix{}};
+  return FoundMatrix{e, Matrix{index, &e->pools.objects[index], mesh}};
 }
 
 RenderMarks& MarksOf(Engine3D& e, const Matrix& m) { return e.Marks(m.object->render_record); }
@@ -92,6 +70,10 @@ MatrixGrid::TileUV TileRect(Engine3D& e, const Matrix& m, int32_t tile, float am
 
 bool TileExists(const Matrix& m, int32_t tile) {
   return m.object->texture_tiles >= 1 && tile <= m.object->texture_tiles;
+}
+
+bool PointInGrid(const Matrix& m, int32_t x, int32_t z) {
+  return MatrixGrid::PointInGrid(x, z, m.object->tiles_x, m.object->tiles_z);
 }
 
 bool CellInGrid(const Matrix& m, int32_t x, int32_t z) {
@@ -158,9 +140,7 @@ void CmdMakeMatrix(Vm& vm) {
 void CmdDeleteMatrix(Vm& vm) {
   const int32_t number = vm.NextInt();
   YieldForRefresh(vm);
-  Engine3D* e = FindEngine(vm);
-  if (!e) return;
-  const int32_t index = ExistingMatrix(vm, *e, number);
+  const auto [e, index] = CheckedMatrix(vm, number);
   if (index == 0) return;
   ObjectRecord& o = e->pools.objects[index];
   if (LimbRecord* limb = o.Limb(0); limb && limb->grid_mesh > 0) {
@@ -179,9 +159,8 @@ template <uint32_t On>
 void CmdSetMatrixWireframe(Vm& vm) {
   const int32_t number = vm.NextInt();
   YieldForRefresh(vm);
-  Engine3D* e = FindEngine(vm);
-  if (!e) return;
-  if (Matrix m = CheckedMatrix(vm, *e, number)) MarksOf(*e, m).wireframe = On;
+  const auto [e, m] = CheckedMatrixGrid(vm, number);
+  if (m) MarksOf(*e, m).wireframe = On;
 }
 
 void CmdSetMatrixRenderFlags(Vm& vm) {
@@ -189,9 +168,7 @@ void CmdSetMatrixRenderFlags(Vm& vm) {
   int32_t f[7];
   for (int32_t& flag : f) flag = vm.NextInt();
   YieldForRefresh(vm);
-  Engine3D* e = FindEngine(vm);
-  if (!e) return;
-  Matrix m = CheckedMatrix(vm, *e, number);
+  const auto [e, m] = CheckedMatrixGrid(vm, number);
   if (!m) return;
   RenderMarks& marks = MarksOf(*e, m);
   marks.wireframe = f[0] == 1 ? 0 : 1;
@@ -207,9 +184,7 @@ void CmdSetMatrixRenderFlags(Vm& vm) {
 void CmdEnableMatrixGhost(Vm& vm) {
   const int32_t number = vm.NextInt();
   YieldForRefresh(vm);
-  Engine3D* e = FindEngine(vm);
-  if (!e) return;
-  Matrix m = CheckedMatrix(vm, *e, number);
+  const auto [e, m] = CheckedMatrixGrid(vm, number);
   if (!m || e->Capabilities().blend_mode == 0) return;
   RenderMarks& marks = MarksOf(*e, m);
   marks.ghost = 1;
@@ -219,13 +194,11 @@ void CmdEnableMatrixGhost(Vm& vm) {
 void CmdDisableMatrixGhost(Vm& vm) {
   const int32_t number = vm.NextInt();
   YieldForRefresh(vm);
-  Engine3D* e = FindEngine(vm);
-  if (!e) return;
-  if (Matrix m = CheckedMatrix(vm, *e, number)) {
-    RenderMarks& marks = MarksOf(*e, m);
-    marks.ghost = 0;
-    marks.ghost_mode = 0;
-  }
+  const auto [e, m] = CheckedMatrixGrid(vm, number);
+  if (!m) return;
+  RenderMarks& marks = MarksOf(*e, m);
+  marks.ghost = 0;
+  marks.ghost_mode = 0;
 }
 
 void CmdSetMatrixTextureMode(Vm& vm) {
@@ -233,9 +206,7 @@ void CmdSetMatrixTextureMode(Vm& vm) {
   const int32_t mode = vm.NextInt();
   const int32_t mipmap = vm.NextInt();
   YieldForRefresh(vm);
-  Engine3D* e = FindEngine(vm);
-  if (!e) return;
-  Matrix m = CheckedMatrix(vm, *e, number);
+  const auto [e, m] = CheckedMatrixGrid(vm, number);
   if (!m) return;
   const Device3DCapabilities& caps = e->Capabilities();
   RenderMarks& marks = MarksOf(*e, m);
@@ -251,9 +222,7 @@ void CmdPositionMatrix(Vm& vm) {
   const float y = vm.NextFloat();
   const float z = vm.NextFloat();
   YieldForRefresh(vm);
-  Engine3D* e = FindEngine(vm);
-  if (!e) return;
-  Matrix m = CheckedMatrix(vm, *e, number);
+  const auto [e, m] = CheckedMatrixGrid(vm, number);
   if (!m) return;
   e->Sprites()[m.object->render_record].position = {x, y, z};
   if (m.object->model)
@@ -268,11 +237,9 @@ void CmdSetMatrixHeight(Vm& vm) {
   const int32_t x = vm.NextInt();
   const int32_t z = vm.NextInt();
   const float height = vm.NextFloat();
-  Engine3D* e = FindEngine(vm);
-  if (!e) return;
-  Matrix m = CheckedMatrix(vm, *e, number);
+  const auto [e, m] = CheckedMatrixGrid(vm, number);
   if (!m) return;
-  if (!MatrixGrid::PointInGrid(x, z, m.object->tiles_x, m.object->tiles_z)) return vm.RunError(err::kPoint);
+  if (!PointInGrid(m, x, z)) return vm.RunError(err::kPoint);
   m.Grid().SetPointHeight(x, z, height);
 }
 
@@ -283,11 +250,9 @@ void CmdSetMatrixNormal(Vm& vm) {
   const float nx = vm.NextFloat();
   const float ny = vm.NextFloat();
   const float nz = vm.NextFloat();
-  Engine3D* e = FindEngine(vm);
-  if (!e) return;
-  Matrix m = CheckedMatrix(vm, *e, number);
+  const auto [e, m] = CheckedMatrixGrid(vm, number);
   if (!m) return;
-  if (!MatrixGrid::PointInGrid(x, z, m.object->tiles_x, m.object->tiles_z)) return vm.RunError(err::kPoint);
+  if (!PointInGrid(m, x, z)) return vm.RunError(err::kPoint);
   m.Grid().SetPointNormal(x, z, Vector3f{nx, ny, nz});
 }
 
@@ -295,9 +260,7 @@ void CmdRandomizeMatrix(Vm& vm) {
   const int32_t number = vm.NextInt();
   const float maximum = vm.NextFloat();
   YieldForRefresh(vm);
-  Engine3D* e = FindEngine(vm);
-  if (!e) return;
-  Matrix m = CheckedMatrix(vm, *e, number);
+  const auto [e, m] = CheckedMatrixGrid(vm, number);
   if (!m) return;
   if (!(maximum > 0.0f)) return vm.RunError(err::kHeight);
   RandomizeMatrix(*e, m.index, maximum);
@@ -307,9 +270,8 @@ void CmdRandomizeMatrix(Vm& vm) {
 void CmdUpdateMatrix(Vm& vm) {
   const int32_t number = vm.NextInt();
   YieldForRefresh(vm);
-  Engine3D* e = FindEngine(vm);
-  if (!e) return;
-  if (Matrix m = CheckedMatrix(vm, *e, number)) UpdateMatrix(*e, m.index);
+  const auto [e, m] = CheckedMatrixGrid(vm, number);
+  if (m) UpdateMatrix(*e, m.index);
 }
 
 // The shifts, updating at once or (the deferred forms) when the flag is 1.
@@ -318,9 +280,7 @@ void CmdShiftMatrix(Vm& vm) {
   const int32_t number = vm.NextInt();
   const int32_t flag = Deferred ? vm.NextInt() : 1;
   if (!Deferred) YieldForRefresh(vm);
-  Engine3D* e = FindEngine(vm);
-  if (!e) return;
-  Matrix m = CheckedMatrix(vm, *e, number);
+  const auto [e, m] = CheckedMatrixGrid(vm, number);
   if (!m) return;
   MatrixGrid grid = m.Grid();
   (grid.*Shift)();
@@ -335,14 +295,10 @@ void CmdPrepareMatrixTexture(Vm& vm) {
   const int32_t across = vm.NextInt();
   const int32_t down = vm.NextInt();
   YieldForRefresh(vm);
-  Engine3D* e = FindEngine(vm);
-  if (!e) return;
-  Matrix m = CheckedMatrix(vm, *e, number);
+  auto [e, m] = CheckedMatrixGrid(vm, number);
   if (!m) return;
-  if (!IdMap::InRange(image)) return vm.RunError(object_error::kImageNumber);
-  Graphics* graphics = FindGraphics(vm);
-  const int32_t image_record = graphics ? graphics->Pools().image_ids.Get(image) : 0;
-  if (image_record <= 0) return vm.RunError(object_error::kImageMissing);
+  const int32_t image_record = ExistingImage(vm, image);
+  if (image_record == 0) return;
   if (across < 1 || down < 1) return;
   const int32_t texture = GetImageTexture(*e, image_record, true);
   m.object = &e->pools.objects[m.index];
@@ -366,9 +322,7 @@ void CmdFillMatrix(Vm& vm) {
   const float height = vm.NextFloat();
   const int32_t tile = vm.NextInt();
   YieldForRefresh(vm);
-  Engine3D* e = FindEngine(vm);
-  if (!e) return;
-  Matrix m = CheckedMatrix(vm, *e, number);
+  const auto [e, m] = CheckedMatrixGrid(vm, number);
   if (!m) return;
   if (!TileExists(m, tile)) return vm.RunError(err::kTile);
   MatrixGrid grid = m.Grid();
@@ -386,9 +340,7 @@ void CmdSetMatrixTile(Vm& vm) {
   const int32_t tile = vm.NextInt();
   const float inset_u = Inset ? vm.NextFloat() : 1.0f;
   const float inset_v = Inset ? vm.NextFloat() : 1.0f;
-  Engine3D* e = FindEngine(vm);
-  if (!e) return;
-  Matrix m = CheckedMatrix(vm, *e, number);
+  const auto [e, m] = CheckedMatrixGrid(vm, number);
   if (!m) return;
   if (!CellInGrid(m, x, z)) return vm.RunError(err::kPoint);
   if (!TileExists(m, tile)) return vm.RunError(err::kTile);
@@ -398,31 +350,31 @@ void CmdSetMatrixTile(Vm& vm) {
 }  // namespace
 
 void RegisterMatrixHandlers(HandlerTable& table) {
-  table.Set(op::kMakeMatrix, CmdMakeMatrix);
-  table.Set(op::kDeleteMatrix, CmdDeleteMatrix);
-  table.Set(op::kEnableMatrixWireframe, CmdSetMatrixWireframe<1>);
-  table.Set(op::kDisableMatrixWireframe, CmdSetMatrixWireframe<0>);
-  table.Set(op::kFillMatrix, CmdFillMatrix);
-  table.Set(op::kRandomizeMatrix, CmdRandomizeMatrix);
-  table.Set(op::kSetMatrixHeight, CmdSetMatrixHeight);
-  table.Set(op::kPositionMatrix, CmdPositionMatrix);
-  table.Set(op::kShiftMatrixMinusZ, CmdShiftMatrix<&MatrixGrid::ShiftMinusZ, false>);
-  table.Set(op::kShiftMatrixPlusZ, CmdShiftMatrix<&MatrixGrid::ShiftPlusZ, false>);
-  table.Set(op::kShiftMatrixMinusX, CmdShiftMatrix<&MatrixGrid::ShiftMinusX, false>);
-  table.Set(op::kShiftMatrixPlusX, CmdShiftMatrix<&MatrixGrid::ShiftPlusX, false>);
-  table.Set(op::kShiftMatrixMinusZDeferred, CmdShiftMatrix<&MatrixGrid::ShiftMinusZ, true>);
-  table.Set(op::kShiftMatrixPlusZDeferred, CmdShiftMatrix<&MatrixGrid::ShiftPlusZ, true>);
-  table.Set(op::kShiftMatrixMinusXDeferred, CmdShiftMatrix<&MatrixGrid::ShiftMinusX, true>);
-  table.Set(op::kShiftMatrixPlusXDeferred, CmdShiftMatrix<&MatrixGrid::ShiftPlusX, true>);
-  table.Set(op::kUpdateMatrix, CmdUpdateMatrix);
-  table.Set(op::kPrepareMatrixTexture, CmdPrepareMatrixTexture);
-  table.Set(op::kSetMatrixTile, CmdSetMatrixTile<false>);
-  table.Set(op::kSetMatrixNormal, CmdSetMatrixNormal);
-  table.Set(op::kSetMatrixRenderFlags, CmdSetMatrixRenderFlags);
-  table.Set(op::kEnableMatrixGhost, CmdEnableMatrixGhost);
-  table.Set(op::kDisableMatrixGhost, CmdDisableMatrixGhost);
-  table.Set(op::kSetMatrixTextureMode, CmdSetMatrixTextureMode);
-  table.Set(op::kSetMatrixTileInset, CmdSetMatrixTile<true>);
+  table.Set(7101, CmdMakeMatrix);
+  table.Set(7102, CmdDeleteMatrix);
+  table.Set(7103, CmdSetMatrixWireframe<1>);  // enable matrix wireframe
+  table.Set(7104, CmdSetMatrixWireframe<0>);  // disable matrix wireframe
+  table.Set(7105, CmdFillMatrix);
+  table.Set(7106, CmdRandomizeMatrix);
+  table.Set(7107, CmdSetMatrixHeight);
+  table.Set(7108, CmdPositionMatrix);
+  table.Set(7111, CmdShiftMatrix<&MatrixGrid::ShiftMinusZ, false>);  // shift matrix minus z
+  table.Set(7112, CmdShiftMatrix<&MatrixGrid::ShiftPlusZ, false>);  // shift matrix plus z
+  table.Set(7113, CmdShiftMatrix<&MatrixGrid::ShiftMinusX, false>);  // shift matrix minus x
+  table.Set(7114, CmdShiftMatrix<&MatrixGrid::ShiftPlusX, false>);  // shift matrix plus x
+  table.Set(7115, CmdShiftMatrix<&MatrixGrid::ShiftMinusZ, true>);  // shift matrix minus z
+  table.Set(7116, CmdShiftMatrix<&MatrixGrid::ShiftPlusZ, true>);  // shift matrix plus z
+  table.Set(7117, CmdShiftMatrix<&MatrixGrid::ShiftMinusX, true>);  // shift matrix minus x
+  table.Set(7118, CmdShiftMatrix<&MatrixGrid::ShiftPlusX, true>);  // shift matrix plus x
+  table.Set(7121, CmdUpdateMatrix);
+  table.Set(7131, CmdPrepareMatrixTexture);
+  table.Set(7132, CmdSetMatrixTile<false>);
+  table.Set(7133, CmdSetMatrixNormal);
+  table.Set(7134, CmdSetMatrixRenderFlags);
+  table.Set(7135, CmdEnableMatrixGhost);
+  table.Set(7136, CmdDisableMatrixGhost);
+  table.Set(7137, CmdSetMatrixTextureMode);
+  table.Set(7138, CmdSetMatrixTile<true>);
 }
 
 }  // namespace zv

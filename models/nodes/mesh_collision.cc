@@ -14,17 +14,6 @@
 namespace zv::models {
 namespace {
 
-// Collision kinds.
-constexpr int32_t kBox = 1;
-constexpr int32_t kSphere = 2;
-constexpr int32_t kCube = 3;
-constexpr int32_t kCylinder = 4;
-constexpr int32_t kCone = 5;
-constexpr int32_t kFlatBox = 6;
-constexpr int32_t kFittedSphere = 51;
-constexpr int32_t kFittedBox = 52;
-constexpr int32_t kTriangles = 99;
-
 // Gives every mesh of the tree that has no collision number yet the next
 // number after the largest one in use, so that numbers stay unique within
 // the tree however it grows (the key of a collision object pairs this
@@ -103,15 +92,15 @@ BuiltShape TriangleMesh(std::span<const MeshVertex> vertices, std::span<const ui
 BuiltShape MakeShape(int32_t kind, float a, float b, float c, std::span<const MeshVertex> vertices,
                      std::span<const uint16_t> indices, std::vector<zv::Vector3>& vertex_copy) {
   switch (kind) {
-    case kBox: return Sized(CreateBoxShape(a, b, c));
-    case kSphere: return Sized(CreateSphereShape(a));
-    case kCube: return Sized(CreateBoxShape(a, a, a));
-    case kCylinder: return Sized(CreateCylinderShape(a, b));
-    case kCone: return Sized(CreateConeShape(a, b));
-    case kFlatBox: return Sized(CreateBoxShape(a, b, 1.0));
-    case kFittedSphere: return FittedSphere(vertices);
-    case kFittedBox: return FittedBox(vertices);
-    case kTriangles: return TriangleMesh(vertices, indices, vertex_copy);
+    case collision_kind::kBox: return Sized(CreateBoxShape(a, b, c));
+    case collision_kind::kSphere: return Sized(CreateSphereShape(a));
+    case collision_kind::kCube: return Sized(CreateBoxShape(a, a, a));
+    case collision_kind::kCylinder: return Sized(CreateCylinderShape(a, b));
+    case collision_kind::kCone: return Sized(CreateConeShape(a, b));
+    case collision_kind::kFlatBox: return Sized(CreateBoxShape(a, b, 1.0));
+    case collision_kind::kFittedSphere: return FittedSphere(vertices);
+    case collision_kind::kFittedBox: return FittedBox(vertices);
+    case collision_kind::kTriangles: return TriangleMesh(vertices, indices, vertex_copy);
     default: return {};
   }
 }

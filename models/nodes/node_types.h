@@ -33,6 +33,21 @@ struct MeshGeometry {
   uint32_t VertexCount() const { return static_cast<uint32_t>(positions.size() / 3); }
 };
 
+// The collision shapes a model's meshes file: a box, sphere, cube,
+// cylinder, cone or flat box sized by the program, a sphere or box fitted
+// around each mesh's vertices, or each mesh's own triangles.
+namespace collision_kind {
+constexpr int32_t kBox = 1;
+constexpr int32_t kSphere = 2;
+constexpr int32_t kCube = 3;
+constexpr int32_t kCylinder = 4;
+constexpr int32_t kCone = 5;
+constexpr int32_t kFlatBox = 6;
+constexpr int32_t kFittedSphere = 51;
+constexpr int32_t kFittedBox = 52;
+constexpr int32_t kTriangles = 99;
+}  // namespace collision_kind
+
 // One texture of the frame's texture list that the render groups meshes by:
 // the texture record index and a distance key.
 struct FrameTextureEntry {
