@@ -87,9 +87,7 @@ void RebuildLimbTransform(Engine3D& e, int32_t index, int32_t limb) {
 
 // Gives the limb the image's texture and remembers the image.
 void TextureLimbWithImage(Engine3D& e, int32_t index, int32_t limb, int32_t image, int32_t image_record) {
-  const int32_t texture = image_record > 0 ? GetImageTexture(e, image_record, true) : 0;
-  ObjectRecord& o = e.pools.objects[index];
-  if (o.model) o.model->SetLimbTexture(limb, texture);
+  GiveLimbTexture(e, index, limb, image_record > 0 ? GetImageTexture(e, image_record, true) : 0);
   LimbRecord& l = *e.pools.objects[index].Limb(limb);
   l.image_number = image;
   l.image_index = image_record;
@@ -173,12 +171,8 @@ void CmdColourLimb(Vm& vm) {
   LimbRecord* l;
   const int32_t index = ExistingObjectLimb(vm, e, number, limb, &l);
   if (index == 0) return;
-  if (l->colour_texture > 0) ReleaseTexture(*e, std::exchange(l->colour_texture, 0), false);
-  const int32_t texture = GetColourTexture(*e, static_cast<uint32_t>(colour));
-  ObjectRecord& o = e->pools.objects[index];
-  if (o.model) o.model->SetLimbTexture(limb, texture);
-  l = o.Limb(limb);
-  l->colour_texture = texture;
+  GiveLimbTexture(*e, index, limb, GetColourTexture(*e, static_cast<uint32_t>(colour)));
+  l = e->pools.objects[index].Limb(limb);
   l->image_number = l->image_index = 0;
 }
 

@@ -344,9 +344,8 @@ void CmdPrepareMatrixTexture(Vm& vm) {
   const int32_t image_record = graphics ? graphics->Pools().image_ids.Get(image) : 0;
   if (image_record <= 0) return vm.RunError(object_error::kImageMissing);
   if (across < 1 || down < 1) return;
-  const int32_t texture = GetImageTexture(*e, image_record, true);
+  GiveLimbTexture(*e, m.index, 0, GetImageTexture(*e, image_record, true));
   m.object = &e->pools.objects[m.index];
-  if (m.object->model) m.object->model->SetLimbTexture(0, texture);
   LimbRecord* limb = m.object->Limb(0);
   limb->image_index = image_record;
   limb->image_number = image;
