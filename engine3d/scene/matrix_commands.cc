@@ -344,6 +344,10 @@ void CmdPrepareMatrixTexture(Vm& vm) {
   const int32_t image_record = graphics ? graphics->Pools().image_ids.Get(image) : 0;
   if (image_record <= 0) return vm.RunError(object_error::kImageMissing);
   if (across < 1 || down < 1) return;
+  // A tile is at least one pixel of the image, which also keeps the tile
+  // count within 32 bits.
+  const ImageRecord& picture = graphics->Pools().images[image_record];
+  if (across > picture.width || down > picture.height) return vm.RunError(err::kTile);
   GiveLimbTexture(*e, m.index, 0, GetImageTexture(*e, image_record, true));
   m.object = &e->pools.objects[m.index];
   LimbRecord* limb = m.object->Limb(0);
