@@ -192,6 +192,7 @@ constexpr int32_t kViewRectangle = 1010;
 constexpr int32_t kImageNumber = 501;
 constexpr int32_t kImageMissing = 502;
 constexpr int32_t kNearRange = 7912;
+constexpr int32_t kFileWrite = 8212;  // a file the command writes could not be written
 }  // namespace object_error
 
 }  // namespace zv

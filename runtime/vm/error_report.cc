@@ -80,6 +80,7 @@ std::string BuildErrorReport(const Vm& vm, uint32_t opcode_index) {
 void Vm::NoteErrorPlace() {
   errors.line = LineOf(command_pc_);
   errors.command.clear();
+  errors.subject.clear();
   if (commands) {
     if (auto row = commands->FindByCode(static_cast<int32_t>(CodeWord(command_pc_)))) errors.command = row->second;
   }
@@ -114,6 +115,16 @@ void Vm::RunWarning(int32_t code) {
   host_.PostQuit();
 }
 
+void Vm::RunError(int32_t code, std::string_view file) {
+  RunError(code);
+  errors.subject = file;
+}
+
+void Vm::RunWarning(int32_t code, std::string_view file) {
+  RunWarning(code);
+  errors.subject = file;
+}
+
 std::string FormatErrorPlace(const ErrorState& errors) {
   if (errors.line <= 0) return {};
   std::string place = " (line " + std::to_string(errors.line);
@@ -125,6 +136,7 @@ std::string FormatErrorText(const ErrorState& errors) {
   const char* word = errors.warning ? "Warning" : "Error";
   std::string out = errors.code < 10000 ? Printf("Runtime %s : ", word) : Printf("System %s : ", word);
   out += GetErrorText(errors.code);
+  if (!errors.subject.empty()) out += " \"" + errors.subject + "\"";
   out += ". ";
   out += errors.last_engine_error;
   if (out.size() > kFormattedLimit) out.resize(kFormattedLimit);
