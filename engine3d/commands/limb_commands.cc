@@ -39,7 +39,8 @@ constexpr int kUnglueObject = 7613;
 // Collision shapes of every mesh fitted as boxes, as after loading.
 constexpr int32_t kFittedBoxes = 52;
 
-// The most objects the drawing walks above a glued object.
+// The most objects a glue chain holds, the top one included (as error 7029
+// says); the drawing walks up no further.
 constexpr int32_t kLongestGlueChain = 10;
 
 // How many objects stand above `index` through their glue, counting itself
@@ -327,7 +328,7 @@ void CmdGlueObjectToLimb(Vm& vm) {
   if (target == 0 || !ExistingLimb(vm, e->pools.objects[target], limb)) return;
   // A loop would have no top to place it from, and the drawing walks only
   // so many objects up a chain.
-  if (GluedThrough(*e, target, index) || ChainAbove(*e, target) + ChainBelow(*e, index) > kLongestGlueChain + 1)
+  if (GluedThrough(*e, target, index) || ChainAbove(*e, target) + ChainBelow(*e, index) > kLongestGlueChain)
     return vm.RunError(err::kGlueChain);
   ObjectRecord& o = e->pools.objects[index];
   o.glued_to = target;
