@@ -42,6 +42,26 @@ std::string OperandLine(const Vm& vm, int position, Slot slot, char type) {
   return {};
 }
 
+// The array an array command names in operand `n`, as the program wrote it
+// ("scores()"), where the compiler gave the names; else empty.
+std::string ArrayNamed(const Vm& vm, uint32_t command_pc, uint32_t n) {
+  if (!vm.array_names) return {};
+  const uint32_t word = vm.CodeWord(command_pc + n);
+  const auto found = vm.array_names->find(word - static_cast<uint32_t>(operand::kSlotFirst));
+  return found == vm.array_names->end() ? std::string() : found->second + "()";
+}
+
+// What the user wrote for the command: the command table's name, except for
+// the array element commands, whose rows bear internal marks ("@=", "@").
+std::string CommandAsWritten(const Vm& vm, uint32_t command_pc, const std::string& name) {
+  if (name != "@=" && name != "@") return name;
+  const bool store = name == "@=";
+  // A store names its array first; a read its result first.
+  const std::string array = ArrayNamed(vm, command_pc, store ? 1 : 2);
+  if (store) return array.empty() ? "array assignment" : "assignment to array " + array;
+  return array.empty() ? "array element" : "element of array " + array;
+}
+
 }  // namespace
 
 bool IsDemotedErrorCode(int32_t code) {
@@ -82,7 +102,8 @@ void Vm::NoteErrorPlace() {
   errors.command.clear();
   errors.subject.clear();
   if (commands) {
-    if (auto row = commands->FindByCode(static_cast<int32_t>(CodeWord(command_pc_)))) errors.command = row->second;
+    if (auto row = commands->FindByCode(static_cast<int32_t>(CodeWord(command_pc_))))
+      errors.command = CommandAsWritten(*this, command_pc_, row->second);
   }
 }
 

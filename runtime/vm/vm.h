@@ -230,6 +230,7 @@ class Vm {
   InputServices* input;
   EditorServices* editor;
   const CommandCatalog* commands = nullptr;  // only where the compiler is
+  const ArrayNames* array_names = nullptr;   // likewise
 
   // ---- Start-up, window, console and attached data (runtime/) ---------------
   DisplayServices* display = nullptr;     // null: nothing is drawn
