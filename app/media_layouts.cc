@@ -33,10 +33,17 @@ int32_t SoundLayoutAdapter::ImportSound(int32_t sound, const SoundMemblockLayout
   return slots_.MemoryToSound(memory, sound) ? 0 : memblock_neighbour_error::kSoundMissing;
 }
 
-bool MeshLayoutAdapter::MeshExists(int32_t mesh) { return engine_.pools.mesh_ids.Get(mesh) > 0; }
+// Record 0 is reserved, never a program's mesh: a number without a mesh
+// maps to it.
+MeshRecord* MeshLayoutAdapter::Numbered(int32_t mesh) {
+  const int32_t index = engine_.pools.mesh_ids.Get(mesh);
+  return index > 0 ? engine_.pools.Mesh(index) : nullptr;
+}
+
+bool MeshLayoutAdapter::MeshExists(int32_t mesh) { return Numbered(mesh) != nullptr; }
 
 int32_t MeshLayoutAdapter::GetMeshLayout(int32_t mesh, MeshMemblockLayout* out) {
-  const MeshRecord* record = engine_.pools.Mesh(engine_.pools.mesh_ids.Get(mesh));
+  const MeshRecord* record = Numbered(mesh);
   if (!record) return memblock_neighbour_error::kMeshMissing;
   out->face_count = static_cast<uint32_t>(std::max(record->face_count, 0));
   out->vertices = Leading(record->vertices, record->vertex_count * 3);
@@ -67,7 +74,7 @@ int32_t MeshLayoutAdapter::MakeMesh(int32_t mesh, const MeshMemblockLayout& arra
 }
 
 int32_t MeshLayoutAdapter::ChangeMesh(int32_t mesh, const MeshMemblockLayout& arrays) {
-  MeshRecord* record = engine_.pools.Mesh(engine_.pools.mesh_ids.Get(mesh));
+  MeshRecord* record = Numbered(mesh);
   if (!record || arrays.vertices.size() > record->vertices.size() ||
       arrays.normals.size() > record->normals.size() || arrays.face_data.size() > record->face_data.size() ||
       arrays.uvs.size() > record->tex_coords.size())

@@ -9,6 +9,7 @@
 namespace zv {
 
 class Engine3D;
+struct MeshRecord;
 
 // Memory blocks made from sounds and sounds made from memory blocks go
 // through the sound slots.
@@ -33,6 +34,9 @@ class MeshLayoutAdapter final : public MeshLayoutServices {
   int32_t ChangeMesh(int32_t mesh, const MeshMemblockLayout& arrays) override;
 
  private:
+  // The mesh record of a program's mesh number; null when it has none.
+  MeshRecord* Numbered(int32_t mesh);
+
   Engine3D& engine_;
 };
 

@@ -22,14 +22,16 @@ int RunProgramFromSource(const std::string& executable, const ProgramRun& run) {
   services.clock = run.clock;
   const std::string source = run.source;
   const std::string include_folder = run.include_folder;
-  services.compile = [source, include_folder](const std::string& program, std::string* error) {
-    return CompileProgram(source, include_folder, program, error);
+  ArrayNames array_names;
+  services.compile = [source, include_folder, &array_names](const std::string& program, std::string* error) {
+    return CompileProgram(source, include_folder, program, error, &array_names);
   };
-  services.compile_traced = [source, include_folder](const std::string& program, const std::string& dump,
-                                                     std::string* error) {
-    return CompileProgramTraced(source, include_folder, program, dump, error);
+  services.compile_traced = [source, include_folder, &array_names](const std::string& program,
+                                                                   const std::string& dump, std::string* error) {
+    return CompileProgramTraced(source, include_folder, program, dump, error, &array_names);
   };
   services.commands = ProgramCommandCatalog();
+  services.array_names = &array_names;
   if (run.error_out) {
     services.error_out = [&run](std::string_view text) {
       std::fwrite(text.data(), 1, text.size(), stderr);

@@ -95,6 +95,7 @@ CompileResult Compile(std::string_view text, const std::string& source_name, con
   if (ok) {
     result.ok = true;
     result.program = compiler.BuildProgram();
+    result.array_names = compiler.BuildArrayNames();
     return result;
   }
   const compiler::CompileFailure& failure = compiler.Failure();

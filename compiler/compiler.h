@@ -36,6 +36,7 @@ struct CompileResult {
   bool ok = false;
   std::optional<CompileError> error;  // set exactly when !ok
   ProgramFile program;                // the compiled program when ok
+  ArrayNames array_names;             // its arrays' names, for runtime errors
 };
 
 // Compiles BASIC source text. `source_name` names it in error messages.

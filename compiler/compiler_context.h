@@ -104,6 +104,7 @@ class Compiler {
   bool Run(const std::function<void(int)>& progress);
   ProgramFile BuildProgram() const;
   std::string DebugDump() const;
+  ArrayNames BuildArrayNames() const;
 
   const CompileFailure& Failure() const { return failure_; }
   const std::vector<SourceLine>& Lines() const { return lines_; }

@@ -44,6 +44,14 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::s
   return ok;
 }
 
+ArrayNames Compiler::BuildArrayNames() const {
+  ArrayNames names;
+  for (const auto& table : variables_)
+    for (const Variable& v : table)
+      if (v.array) names.emplace(static_cast<uint32_t>(v.number - numbering::kIntTemp), v.name);
+  return names;
+}
+
 ProgramFile Compiler::BuildProgram() const {
   ProgramFile program;
   program.int_constants = int_constants_;

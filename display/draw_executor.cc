@@ -24,6 +24,7 @@ constexpr int32_t kImageMissing = 502;
 constexpr int32_t kGrabFailed = 500;
 constexpr int32_t kGrabOutside = 503;
 constexpr int32_t kGrabEmpty = 504;
+constexpr int32_t kFileWrite = 8212;  // the image's file could not be written
 
 // Whether a file of that name opens for reading, after the lookup among the
 // records attached to a built game.
@@ -197,7 +198,7 @@ class Pass {
   void SaveBitmap(const DrawRecord& r) {
     SurfacePtr surface = CheckedBitmap(r.subject);
     if (!surface) return;
-    if (!g_.Files().Save(*surface, platform::Paths().Resolve(r.text))) vm_.RunError(err::kSaveFailed);
+    if (!g_.Files().Save(*surface, platform::Paths().Resolve(r.text))) vm_.RunError(err::kSaveFailed, r.text);
   }
 
   void CreateBitmap(const DrawRecord& r) {
@@ -315,12 +316,14 @@ class Pass {
     const ImageRecord* image = ImageOf(r.subject);
     if (!image || image->in_use == 0) return vm_.RunError(kImageMissing);
     BitmapTable& bitmaps = g_.Bitmaps();
+    bool saved = false;
     if (bitmaps.CreateSystemSurface(BitmapTable::kScratch, image->width, image->height, g_.Maker())) {
       Surface& scratch = *bitmaps.Surface(BitmapTable::kScratch);
       BltImageRecord(display_, scratch, *image, 0, 0, false);
-      g_.Files().Save(scratch, platform::Paths().Resolve(r.text));
+      saved = g_.Files().Save(scratch, platform::Paths().Resolve(r.text));
     }
     bitmaps.ReleaseSurface(BitmapTable::kScratch);
+    if (!saved) vm_.RunWarning(kFileWrite, r.text);
   }
 
   void RotateImage(const DrawRecord& r) {

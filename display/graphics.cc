@@ -95,7 +95,8 @@ void Graphics::SaveScreenIfRequested() {
   platform::SurfacePtr copy = MakeSurface(s.screen_width, s.screen_height);
   if (!copy) return;
   if (platform::Failed(copy->Blt(nullptr, s.primary.get(), nullptr, platform::kBltWait))) return;
-  image_files_->Save(*copy, platform::Paths().Resolve(screen_save_file_));
+  if (!image_files_->Save(*copy, platform::Paths().Resolve(screen_save_file_)))
+    Machine().RunError(bitmap_error::kSaveFailed, screen_save_file_);
 }
 
 // ---- The current bitmap -----------------------------------------------------------------

@@ -28,6 +28,7 @@ int32_t EngineNodeServices::GetColourTexture(uint32_t colour) {
   return e_.Bound() ? zv::GetColourTexture(e_, colour) : 0;
 }
 
+void EngineNodeServices::AddTextureReference(int32_t texture) { zv::AddTextureReference(e_, texture); }
 void EngineNodeServices::ReleaseTexture(int32_t texture, bool force) { zv::ReleaseTexture(e_, texture, force); }
 
 bool EngineNodeServices::TextureHasCacheEntry(int32_t texture) const {

@@ -32,6 +32,7 @@ class EngineNodeServices final : public models::NodeServices {
   explicit EngineNodeServices(Engine3D& engine) : e_(engine) {}
   int32_t LoadTextureFile(const std::string& name, int32_t lookup_mode) override;
   int32_t GetColourTexture(uint32_t colour) override;
+  void AddTextureReference(int32_t texture) override;
   void ReleaseTexture(int32_t texture, bool force) override;
   bool TextureHasCacheEntry(int32_t texture) const override;
   void SetStageTexture(platform::Device3D& device, int32_t texture) override;
@@ -191,6 +192,7 @@ constexpr int32_t kViewRectangle = 1010;
 constexpr int32_t kImageNumber = 501;
 constexpr int32_t kImageMissing = 502;
 constexpr int32_t kNearRange = 7912;
+constexpr int32_t kFileWrite = 8212;  // a file the command writes could not be written
 }  // namespace object_error
 
 }  // namespace zv

@@ -246,7 +246,10 @@ void MessagePump::FrameRefresh() {
   vm_.engine3d->AnimateObjects();
   display.PresentFrame();
   ++frames_presented_;
-  if (frame_limit_ != 0 && frames_presented_ == frame_limit_) host_.PostQuit();
+  // The first turn's slice only clears the loader's yield, so its frame
+  // comes before any command: the limit counts the program's own frames,
+  // and `--frames 1` shows (and prints) what its first slice did.
+  if (frame_limit_ != 0 && frames_presented_ == frame_limit_ + 1) host_.PostQuit();
   display.TakeRequestedScreenCopy();
   state_.input.mouse_move_x = 0;
   state_.input.mouse_move_y = 0;

@@ -61,7 +61,8 @@ class MessagePump {
  public:
   MessagePump(Vm& vm, RuntimeHost& host, RuntimeState& state);
 
-  // Stops the run after this many presented frames (0: no limit).
+  // Stops the run once the program has presented this many frames (0: no
+  // limit); the first turn's frame, before its first command, is not one.
   void SetFrameLimit(uint32_t frames) { frame_limit_ = frames; }
   uint32_t FramesPresented() const { return frames_presented_; }
   RuntimeState* State() { return &state_; }

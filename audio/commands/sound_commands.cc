@@ -334,7 +334,7 @@ void CmdSaveSound(Vm& vm) {
   const int32_t n = vm.NextInt();
   SoundSlots* slots = Numbered(vm, n, false);
   if (slots == nullptr) return;
-  if (!slots->SaveSoundAsWav(SoundPath(vm, name), n)) RunningError(vm, *slots, err::kSaveFailed);
+  if (!slots->SaveSoundAsWav(SoundPath(vm, name), n) && slots->Running()) vm.RunError(err::kSaveFailed, name);
 }
 
 // ---- Commands the system does not support ---------------------------------------

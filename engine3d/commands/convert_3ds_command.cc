@@ -33,8 +33,9 @@ bool IsReadableFile(const std::string& path) {
 }
 
 void CmdConvert3dsToX(Vm& vm) {
-  std::string source(vm.NextString());
+  const std::string model(vm.NextString());
   const std::string target(vm.NextString());
+  std::string source = model;
   if (!HasExtension(source, "3ds")) return vm.RunError(err::kSourceNot3ds);
   if (!HasExtension(target, "x")) return vm.RunError(err::kTargetNotX);
   // The source may be one of a built game's records.
@@ -46,7 +47,9 @@ void CmdConvert3dsToX(Vm& vm) {
   if (std::filesystem::exists(target_path, error)) return vm.RunError(err::kTargetExists);
   // A file that is no whole 3DS file, or a target that cannot be written,
   // converts nothing: the program hears of it.
-  if (models::Convert3dsToX(source_path, target_path) != 0) vm.RunWarning(object_error::kConvert);
+  const int32_t result = models::Convert3dsToX(source_path, target_path);
+  if (result == models::kThreeDsNotWritten) return vm.RunWarning(object_error::kFileWrite, target);
+  if (result != 0) vm.RunWarning(object_error::kConvert, model);
 }
 
 }  // namespace

@@ -16,7 +16,8 @@ namespace {
 
 namespace err = limb_error;
 
-// The most objects the drawing walks above a glued object.
+// The most objects a glue chain holds, the top one included (as error 7029
+// says); the drawing walks up no further.
 constexpr int32_t kLongestGlueChain = 10;
 
 // How many objects stand above `index` through their glue, counting itself
@@ -64,9 +65,7 @@ void RebuildLimbTransform(Engine3D& e, int32_t index, int32_t limb) {
 
 // Gives the limb the image's texture and remembers the image.
 void TextureLimbWithImage(Engine3D& e, int32_t index, int32_t limb, int32_t image, int32_t image_record) {
-  const int32_t texture = image_record > 0 ? GetImageTexture(e, image_record, true) : 0;
-  ObjectRecord& o = e.pools.objects[index];
-  if (o.model) o.model->SetLimbTexture(limb, texture);
+  GiveLimbTexture(e, index, limb, image_record > 0 ? GetImageTexture(e, image_record, true) : 0);
   LimbRecord& l = *e.pools.objects[index].Limb(limb);
   l.image_number = image;
   l.image_index = image_record;
@@ -147,12 +146,8 @@ void CmdColourLimb(Vm& vm) {
   const int32_t colour = vm.NextInt();
   auto [e, index, l] = CheckedLimb(vm, number, limb);
   if (index == 0) return;
-  if (l->colour_texture > 0) ReleaseTexture(*e, std::exchange(l->colour_texture, 0), false);
-  const int32_t texture = GetColourTexture(*e, static_cast<uint32_t>(colour));
-  ObjectRecord& o = e->pools.objects[index];
-  if (o.model) o.model->SetLimbTexture(limb, texture);
-  l = o.Limb(limb);
-  l->colour_texture = texture;
+  GiveLimbTexture(*e, index, limb, GetColourTexture(*e, static_cast<uint32_t>(colour)));
+  l = e->pools.objects[index].Limb(limb);
   l->image_number = l->image_index = 0;
 }
 
@@ -285,7 +280,7 @@ void CmdGlueObjectToLimb(Vm& vm) {
   if (target == 0 || !ExistingLimb(vm, e->pools.objects[target], limb)) return;
   // A loop would have no top to place it from, and the drawing walks only
   // so many objects up a chain.
-  if (GluedThrough(*e, target, index) || ChainAbove(*e, target) + ChainBelow(*e, index) > kLongestGlueChain + 1)
+  if (GluedThrough(*e, target, index) || ChainAbove(*e, target) + ChainBelow(*e, index) > kLongestGlueChain)
     return vm.RunError(err::kGlueChain);
   ObjectRecord& o = e->pools.objects[index];
   o.glued_to = target;

@@ -36,8 +36,9 @@ void CmdSaveObjectAnimation(Vm& vm) {
   const auto [e, index] = CheckedObject(vm, number);
   if (index == 0) return;
   std::shared_ptr<ObjectModel> model = e->pools.objects[index].model;
-  // A failed write is not the program's concern; an earlier file survives it.
-  models::SaveAnimation(model ? model->Keyframes() : nullptr, platform::Paths().Resolve(file));
+  // An earlier file survives a failed write.
+  if (!models::SaveAnimation(model ? model->Keyframes() : nullptr, platform::Paths().Resolve(file)))
+    vm.RunWarning(object_error::kFileWrite, file);
 }
 
 void CmdAppendObjectAnimation(Vm& vm) {

@@ -8,6 +8,7 @@
 #include "engine3d/objects/object_model.h"
 #include "engine3d/objects/object_setup.h"
 #include "engine3d/objects/three_ds_loading.h"
+#include "engine3d/render/textures.h"
 #include "models/files/model_builder.h"
 #include "models/files/x_model_reader.h"
 #include "platform/paths/path_resolver.h"
@@ -70,13 +71,17 @@ int32_t LoadObjectMesh(Engine3D& e, int32_t object, const std::string& file) {
 
 int32_t MakeObjectModelFromMesh(Engine3D& e, int32_t object, int32_t mesh, int32_t texture) {
   ObjectRecord* o = e.pools.Object(object);
-  if (!o) return 0;
-  if (o->model) return 1;
+  auto refused = [&](int32_t result) {
+    if (texture > 0) ReleaseTexture(e, texture, false);
+    return result;
+  };
+  if (!o) return refused(0);
+  if (o->model) return refused(1);
   // Mesh 0 is never handed out: it makes a model without geometry.
   static const MeshRecord kEmpty;
   const MeshRecord* record = e.pools.Mesh(mesh);
   auto model = std::make_shared<ObjectModel>();
-  if (!model->AddMeshFrame(0, GeometryOf(record ? *record : kEmpty), texture, e.NodeServices())) return 0;
+  if (!model->AddMeshFrame(0, GeometryOf(record ? *record : kEmpty), texture, e.NodeServices())) return refused(0);
   o = e.pools.Object(object);
   if (!o) return 0;
   o->model = std::move(model);

@@ -22,8 +22,10 @@ int32_t LoadObjectMesh(Engine3D& e, int32_t object, const std::string& file);
 // (the object keeps no model then).
 int32_t LoadModelIntoObject(Engine3D& e, int32_t object, const std::string& path);
 
-// Gives the object a model of one frame holding the mesh record, with that
-// texture; 1 also when it has one already, 0 when the mesh makes no model.
+// Gives the object a model of one frame holding the mesh record, showing
+// the texture whose reference the caller took (the model keeps it, or it
+// goes); 1 also when the object has a model already, 0 when the mesh makes
+// no model.
 int32_t MakeObjectModelFromMesh(Engine3D& e, int32_t object, int32_t mesh, int32_t texture);
 // The same without a texture.
 int32_t CreateObjectMeshWrapper(Engine3D& e, int32_t object, int32_t mesh);

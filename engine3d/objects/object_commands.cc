@@ -307,18 +307,11 @@ void CmdColourObject(Vm& vm) {
   YieldForRefresh(vm);
   const auto [e, index] = CheckedObject(vm, number);
   if (index == 0) return;
-  for (int32_t limb = 0; LimbRecord* l = e->pools.objects[index].Limb(limb); ++limb) {
-    if (l->in_use != 1) break;
-    if (l->colour_texture > 0) ReleaseTexture(*e, std::exchange(l->colour_texture, 0), false);
-  }
   for (int32_t limb = 0;; ++limb) {
     LimbRecord* l = e->pools.objects[index].Limb(limb);
     if (!l || l->in_use != 1) break;
-    const int32_t texture = GetColourTexture(*e, static_cast<uint32_t>(colour));
-    ObjectRecord& o = e->pools.objects[index];
-    if (o.model) o.model->SetLimbTexture(limb, texture);
-    l = o.Limb(limb);
-    l->colour_texture = texture;
+    GiveLimbTexture(*e, index, limb, GetColourTexture(*e, static_cast<uint32_t>(colour)));
+    l = e->pools.objects[index].Limb(limb);
     l->image_number = l->image_index = 0;
   }
 }

@@ -24,7 +24,6 @@ struct LimbRecord {
   Vector3f scale;
   int32_t may_link = 0;      // 1: the link command may move it under another limb once
   int32_t grid_mesh = 0;     // mesh record of a matrix or backdrop grid; 0 = none
-  int32_t colour_texture = 0;
   int32_t extra = 0;         // read by a limb query, never written
   Vector3f world_position;   // recomputed on demand
   Vector3f world_angles;     // radians

@@ -49,7 +49,10 @@ void CmdLoadStaticObjects(Vm& vm) {
 
 void CmdSaveStaticObjects(Vm& vm) {
   const std::string name(vm.NextString());
-  if (Engine3D* e = FindEngine(vm)) SaveStaticScene(*e, name);
+  Engine3D* e = FindEngine(vm);
+  if (!e) return;
+  if (const std::string failed = SaveStaticScene(*e, name); !failed.empty())
+    vm.RunWarning(object_error::kFileWrite, failed);
 }
 
 void CmdMakeStaticCollisionBox(Vm& vm) {

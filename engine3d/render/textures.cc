@@ -212,6 +212,10 @@ bool LoadTextureFromFile(Engine3D& e, int32_t texture, const std::string& asked,
   return false;
 }
 
+void AddTextureReference(Engine3D& e, int32_t texture) {
+  if (TextureHasCacheEntry(e, texture)) ++e.pools.textures[texture].references;
+}
+
 void ReleaseTexture(Engine3D& e, int32_t texture, bool force) {
   auto entry = std::find(e.texture_cache.begin(), e.texture_cache.end(), texture);
   TextureRecord* t = e.pools.Texture(texture);
@@ -272,6 +276,12 @@ void ReleaseAllImageTextures(Engine3D& e) {
   e.texture_keeping.remake_image_textures = true;
 }
 
+void GiveLimbTexture(Engine3D& e, int32_t object, int32_t limb, int32_t texture) {
+  ObjectRecord* o = e.pools.Object(object);
+  if (o && o->model) o->model->SetLimbTexture(limb, texture);
+  if (texture > 0) ReleaseTexture(e, texture, false);
+}
+
 void RemakeObjectImageTextures(Engine3D& e) {
   if (!e.Bound()) return;
   Sprites* sprites = FindSprites(e.Machine());
@@ -289,17 +299,8 @@ void RemakeObjectImageTextures(Engine3D& e) {
       const int32_t image = g->Pools().image_ids.Get(l.image_number);
       const ImageRecord* img = ImageOf(e, image);
       if (!img || !img->surface) continue;
-      const std::shared_ptr<ObjectModel> model = object.model;
-      const int32_t texture = GetImageTexture(e, image, true);
-      int32_t current = 0;
-      model->GetLimbTextureRecord(limb, &current);
-      if (texture == current) {
-        ReleaseTexture(e, texture, false);  // it had the picture already
-        continue;
-      }
-      model->SetLimbTexture(limb, texture);
+      GiveLimbTexture(e, o, limb, GetImageTexture(e, image, true));
       e.pools.objects[o].Limb(limb)->image_index = image;
-      if (current > 0) ReleaseTexture(e, current, false);
     }
   }
 }

@@ -39,6 +39,8 @@ int32_t LoadTextureFile(Engine3D& e, const std::string& name, int32_t lookup_mod
 int32_t GetColourTexture(Engine3D& e, uint32_t colour);
 // Fills the record from the file (the loader's part of LoadTextureFile).
 bool LoadTextureFromFile(Engine3D& e, int32_t texture, const std::string& name, int32_t lookup_mode);
+// One more user of a texture the cache holds (nothing for another).
+void AddTextureReference(Engine3D& e, int32_t texture);
 // Drops one user of a texture (every user when `force`); the last one
 // releases its surface and frees the record, unlinking images from it. A
 // texture that is not in the cache is left alone.
@@ -67,6 +69,9 @@ void ReleaseImageTexture(Engine3D& e, int32_t image);
 // Every image's (before the images go with a display change); objects
 // using them are asked to take their textures again.
 void ReleaseAllImageTextures(Engine3D& e);
+// Shows a texture the caller took on the object's limb: its meshes take
+// references of their own, and the caller's goes.
+void GiveLimbTexture(Engine3D& e, int32_t object, int32_t limb, int32_t texture);
 // Limbs textured from images take their image's present texture (when an
 // image textures were released asked for it).
 void RemakeObjectImageTextures(Engine3D& e);

@@ -300,9 +300,12 @@ void CmdPrepareMatrixTexture(Vm& vm) {
   const int32_t image_record = ExistingImage(vm, image);
   if (image_record == 0) return;
   if (across < 1 || down < 1) return;
-  const int32_t texture = GetImageTexture(*e, image_record, true);
+  // A tile is at least one pixel of the image, which also keeps the tile
+  // count within 32 bits.
+  const ImageRecord& picture = FindGraphics(vm)->Pools().images[image_record];
+  if (across > picture.width || down > picture.height) return vm.RunError(err::kTile);
+  GiveLimbTexture(*e, m.index, 0, GetImageTexture(*e, image_record, true));
   m.object = &e->pools.objects[m.index];
-  if (m.object->model) m.object->model->SetLimbTexture(0, texture);
   LimbRecord* limb = m.object->Limb(0);
   limb->image_index = image_record;
   limb->image_number = image;

@@ -84,12 +84,12 @@ bool ReplaceFile(const std::string& path, const std::vector<uint8_t>& contents) 
   return true;
 }
 
-void SaveGroupTexture(Engine3D& e, const std::string& scene_name, int32_t texture) {
+// False when the texture has a picture that could not be written.
+bool SaveGroupTexture(Engine3D& e, const std::string& file_name, int32_t texture) {
   TextureRecord* t = e.pools.Texture(texture);
   Graphics* graphics = e.Bound() ? FindGraphics(e.Machine()) : nullptr;
-  if (!t || !t->surface || !graphics) return;
-  const std::string path = p::Paths().Resolve(StaticTextureFileName(scene_name, texture));
-  graphics->Files().Save(t->surface->LevelSurface(0), path);
+  if (!t || !t->surface || !graphics) return true;
+  return graphics->Files().Save(t->surface->LevelSurface(0), p::Paths().Resolve(file_name));
 }
 
 }  // namespace
@@ -138,14 +138,16 @@ void CreateStaticVertexBuffer(Engine3D& e, uint32_t capacity) {
   scene.batch_indices.reserve(static_cast<size_t>(scene.capacity) * 5);
 }
 
-bool SaveStaticScene(Engine3D& e, const std::string& name) {
-  // Nothing to keep writes no file. A scene of collision boxes alone is
-  // kept all the same: its boxes are what a program would load it for.
+std::string SaveStaticScene(Engine3D& e, const std::string& name) {
   const StaticScene& scene = e.static_scene;
-  if (!scene.HasGroups() && scene.boxes.empty()) return false;
-  if (name.size() > kLongestSceneName) return false;
-  for (const StaticGroup& g : scene.groups) SaveGroupTexture(e, name, g.texture);
-  return ReplaceFile(p::Paths().Resolve(name), EncodeStaticScene(scene));
+  if (name.size() > kLongestSceneName) return name;
+  std::string failed;
+  for (const StaticGroup& g : scene.groups) {
+    const std::string texture_file = StaticTextureFileName(name, g.texture);
+    if (!SaveGroupTexture(e, texture_file, g.texture) && failed.empty()) failed = texture_file;
+  }
+  if (!ReplaceFile(p::Paths().Resolve(name), EncodeStaticScene(scene)) && failed.empty()) failed = name;
+  return failed;
 }
 
 bool LoadStaticScene(Engine3D& e, const std::string& name) {

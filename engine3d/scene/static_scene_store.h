@@ -24,11 +24,11 @@ void ClearStaticScene(Engine3D& e);
 void CreateStaticVertexBuffer(Engine3D& e, uint32_t capacity);
 
 // Writes the scene to the file `name` (a program's name) and, beside it,
-// each group's texture as `name`_N.dds (N the group's texture number).
-// False, writing nothing, for a scene with neither groups nor boxes or a
-// name longer than 255 characters; false when the scene file cannot be
-// written, and the previous file stays.
-bool SaveStaticScene(Engine3D& e, const std::string& name);
+// each group's texture as `name`_N.dds (N the group's texture number); an
+// empty scene is the two bytes that end both lists. The name of the first
+// file that could not be written (whose previous file stays), or of the
+// scene for a name longer than 255 characters; empty when all were.
+std::string SaveStaticScene(Engine3D& e, const std::string& name);
 // Replaces the scene's groups and boxes with those of the file; the groups
 // take their textures from the texture cache or the DDS files beside it
 // (untextured when missing). False, changing nothing, when the name is

@@ -13,7 +13,6 @@ bool BuildMeshNode(const MeshGeometry& mesh, int32_t texture, SceneNode& parent,
   // geometry is put into it.
   if (!node->RefreshVertexBuffer(true) && mesh.VertexCount() > 0) return false;
   node->set_texture(texture);
-  node->set_owns_texture(false);
   node->set_second_name("Default");
   node->SetMeshNormals(mesh.normals);
   node->SetMeshTexCoords(mesh.tex_coords);

@@ -21,7 +21,8 @@ bool BuildMeshNode(const MeshGeometry& mesh, int32_t texture, SceneNode& parent,
 // Builds a model's first frame or a further limb from a mesh record: frame
 // 0 makes the root ("root") when the model has none; any other number adds
 // a frame "userframe" under the root of a model that has one. False in
-// every other case, and when the mesh node cannot be made.
+// every other case, and when the mesh node cannot be made. The mesh takes
+// over the caller's reference of `texture` when it is made.
 bool AddMeshFrame(std::unique_ptr<FrameNode>& root, int32_t frame_number, const MeshGeometry& mesh,
                   int32_t texture, NodeServices& services);
 

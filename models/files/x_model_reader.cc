@@ -71,7 +71,6 @@ void XModelReader::TakeMaterial(MeshNode& mesh, MeshMaterial& material) {
   if (material.texture > 0 && !material.taken) {
     mesh.set_texture(material.texture);
     mesh.set_second_name(material.texture_name);
-    mesh.set_owns_texture(true);
     material.taken = true;
   }
 }

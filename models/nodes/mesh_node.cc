@@ -148,7 +148,8 @@ void MeshNode::CopyNormalsAndTexCoords(std::span<const MeshVertex> from) {
 }
 
 void MeshNode::ReleaseOwnedTexture() {
-  if (texture_ > 0) services_->ReleaseTexture(texture_, false);
+  if (texture_ > 0 && services_->TextureHasCacheEntry(texture_)) services_->ReleaseTexture(texture_, false);
+  texture_ = 0;  // released once, whoever calls again
 }
 
 void MeshNode::ScalePositions(float x, float y, float z) {
@@ -198,10 +199,10 @@ bool MeshNode::RebuildMesh() {
 
 bool MeshNode::SetNodeTexture(int32_t number, int32_t texture) {
   if (this->number() == number) {
-    if (owns_texture_) {
-      ReleaseOwnedTexture();
-      owns_texture_ = false;
-    }
+    // Each mesh of the limb holds a reference of its own: meshes of one
+    // limb share the texture, and each lets go of it alone.
+    if (texture > 0) services_->AddTextureReference(texture);
+    ReleaseOwnedTexture();
     texture_ = texture;
   }
   return true;
@@ -286,9 +287,7 @@ bool MeshNode::ScaleNodeTexture(int32_t number, float su, float sv) {
 
 void MeshNode::ReleaseNodeResources() {
   FreeMeshCollisionData();
-  if (texture_ > 0 && services_->TextureHasCacheEntry(texture_)) services_->ReleaseTexture(texture_, false);
-  texture_ = 0;  // released once, whoever calls again
-  owns_texture_ = false;
+  ReleaseOwnedTexture();
   vertices_ = {};
   indices_ = {};
   vertex_buffer_.reset();

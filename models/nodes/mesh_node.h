@@ -58,12 +58,12 @@ class MeshNode : public SceneNode {
 
   // ---- Fields ------------------------------------------------------------------------
   uint32_t visible() const { return visible_; }
+  // The mesh holds one reference of its texture, released when the texture
+  // is replaced or the mesh goes.
   int32_t texture() const { return texture_; }
+  // Takes over the caller's reference of `texture` (a mesh being built has
+  // none yet).
   void set_texture(int32_t texture) { texture_ = texture; }
-  // Set when the mesh loaded its own texture from its model's file, so that
-  // replacing the texture releases it.
-  bool owns_texture() const { return owns_texture_; }
-  void set_owns_texture(bool owns) { owns_texture_ = owns; }
   const std::string& second_name() const { return second_name_; }
   void set_second_name(std::string_view name);
   const platform::Material& material() const { return material_; }
@@ -105,7 +105,7 @@ class MeshNode : public SceneNode {
   // Each vertex takes the normal and u, v of the same vertex of `from` (as
   // far as it reaches). Does not rebuild the buffer.
   void CopyNormalsAndTexCoords(std::span<const MeshVertex> from);
-  // Drops the texture's reference when the mesh holds one.
+  // Drops the reference the mesh holds of its texture.
   void ReleaseOwnedTexture();
 
   // ---- Mesh bodies of the operations -----------------------------------------------
@@ -158,7 +158,6 @@ class MeshNode : public SceneNode {
   NodeServices* services_;
   uint32_t visible_ = 1;
   int32_t texture_ = 0;
-  bool owns_texture_ = false;
   std::string second_name_;
   platform::Material material_;
   // One entry per object that files collision for this mesh (a tree is

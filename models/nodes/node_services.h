@@ -30,6 +30,8 @@ class NodeServices {
     (void)colour;
     return 0;
   }
+  // One more reference of a texture the cache shares (nothing for others).
+  virtual void AddTextureReference(int32_t texture) { (void)texture; }
   // Drops one reference of a texture (all of them when `force`).
   virtual void ReleaseTexture(int32_t texture, bool force) { (void)texture, (void)force; }
   // Whether the texture record is one the cache shares (has a cache entry).

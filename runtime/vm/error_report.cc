@@ -42,6 +42,26 @@ std::string OperandLine(const Vm& vm, int position, Slot slot, char type) {
   return {};
 }
 
+// The array an array command names in operand `n`, as the program wrote it
+// ("scores()"), where the compiler gave the names; else empty.
+std::string ArrayNamed(const Vm& vm, uint32_t command_pc, uint32_t n) {
+  if (!vm.array_names) return {};
+  const uint32_t word = vm.CodeWord(command_pc + n);
+  const auto found = vm.array_names->find(word - static_cast<uint32_t>(operand::kSlotFirst));
+  return found == vm.array_names->end() ? std::string() : found->second + "()";
+}
+
+// What the user wrote for the command: the command table's name, except for
+// the array element commands, whose rows bear internal marks ("@=", "@").
+std::string CommandAsWritten(const Vm& vm, uint32_t command_pc, const std::string& name) {
+  if (name != "@=" && name != "@") return name;
+  const bool store = name == "@=";
+  // A store names its array first; a read its result first.
+  const std::string array = ArrayNamed(vm, command_pc, store ? 1 : 2);
+  if (store) return array.empty() ? "array assignment" : "assignment to array " + array;
+  return array.empty() ? "array element" : "element of array " + array;
+}
+
 }  // namespace
 
 bool IsDemotedErrorCode(int32_t code) {
@@ -80,8 +100,10 @@ std::string BuildErrorReport(const Vm& vm, uint32_t opcode_index) {
 void Vm::NoteErrorPlace() {
   errors.line = LineOf(command_pc_);
   errors.command.clear();
+  errors.subject.clear();
   if (commands) {
-    if (auto row = commands->FindByCode(static_cast<int32_t>(CodeWord(command_pc_)))) errors.command = row->second;
+    if (auto row = commands->FindByCode(static_cast<int32_t>(CodeWord(command_pc_))))
+      errors.command = CommandAsWritten(*this, command_pc_, row->second);
   }
 }
 
@@ -114,6 +136,16 @@ void Vm::RunWarning(int32_t code) {
   host_.PostQuit();
 }
 
+void Vm::RunError(int32_t code, std::string_view file) {
+  RunError(code);
+  errors.subject = file;
+}
+
+void Vm::RunWarning(int32_t code, std::string_view file) {
+  RunWarning(code);
+  errors.subject = file;
+}
+
 std::string FormatErrorPlace(const ErrorState& errors) {
   if (errors.line <= 0) return {};
   std::string place = " (line " + std::to_string(errors.line);
@@ -125,6 +157,7 @@ std::string FormatErrorText(const ErrorState& errors) {
   const char* word = errors.warning ? "Warning" : "Error";
   std::string out = errors.code < 10000 ? Printf("Runtime %s : ", word) : Printf("System %s : ", word);
   out += GetErrorText(errors.code);
+  if (!errors.subject.empty()) out += " \"" + errors.subject + "\"";
   out += ". ";
   out += errors.last_engine_error;
   if (out.size() > kFormattedLimit) out.resize(kFormattedLimit);

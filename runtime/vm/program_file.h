@@ -2,10 +2,16 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <variant>
 #include <vector>
 
 namespace zv {
+
+// The names the program gave its arrays, by the slot of the array variable.
+// The compiler knows them; the program file does not carry them, so only a
+// run compiled from source has them.
+using ArrayNames = std::unordered_map<uint32_t, std::string>;
 
 // One DATA item as the program file carries it.
 struct DataItem {

@@ -103,6 +103,7 @@ struct ErrorState {
   std::string error_info;          // the report for the ERRORINFO box
   int32_t line = 0;                // source line of the failing command (0: unknown)
   std::string command;             // its name in the command table, where the table is present
+  std::string subject;             // the file the failure concerns, as the program named it
 };
 
 // Settings that the core reads.
@@ -185,6 +186,9 @@ class Vm {
   // ---- Errors (the run ends at the next turn of the pump) ------------------
   void RunError(int32_t code);
   void RunWarning(int32_t code);
+  // The same for a failure that concerns a file: its message names it.
+  void RunError(int32_t code, std::string_view file);
+  void RunWarning(int32_t code, std::string_view file);
 
   // ---- State shared by the commands -----------------------------------------
   bool yield = false;            // end the current slice
@@ -226,6 +230,7 @@ class Vm {
   InputServices* input;
   EditorServices* editor;
   const CommandCatalog* commands = nullptr;  // only where the compiler is
+  const ArrayNames* array_names = nullptr;   // likewise
 
   // ---- Start-up, window, console and attached data (runtime/) ---------------
   DisplayServices* display = nullptr;     // null: nothing is drawn

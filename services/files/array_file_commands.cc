@@ -79,7 +79,7 @@ std::optional<std::vector<uint8_t>> ReadArrayFile(Vm& vm, const std::string& nam
 // Replaces the file under the name as given; error 104 when it cannot be
 // written (the earlier file then stays as it was).
 void WriteArrayFile(Vm& vm, const std::string& name, std::span<const uint8_t> bytes) {
-  if (!files::WriteFileSafely(NativePath(name), bytes, files::Publish::kReplace)) vm.RunError(err::kFileFailed);
+  if (!files::WriteFileSafely(NativePath(name), bytes, files::Publish::kReplace)) vm.RunError(err::kFileFailed, name);
 }
 
 // Operands: the file name, then the element the compiler read (not used).

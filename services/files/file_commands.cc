@@ -217,7 +217,7 @@ void FnFindFileDate(Vm& vm) {
 
 void CmdMakeFile(Vm& vm) {
   const std::string name(vm.NextString());
-  if (!MakeFile(name)) vm.RunWarning(err::kMakeFailed);
+  if (!MakeFile(name)) vm.RunWarning(err::kMakeFailed, name);
 }
 
 void CmdDeleteFile(Vm& vm) {
@@ -228,8 +228,11 @@ void CmdDeleteFile(Vm& vm) {
 void CmdCopyFile(Vm& vm) {
   const std::string source(vm.NextString());
   const std::string destination(vm.NextString());
-  if (!FileExists(vm, source)) return vm.RunWarning(err::kMissing);
-  if (!files::CopyFileNoReplace(NativePath(source), NativePath(destination))) vm.RunWarning(err::kExists);
+  if (!FileExists(vm, source)) return vm.RunWarning(err::kMissing, source);
+  if (files::CopyFileNoReplace(NativePath(source), NativePath(destination))) return;
+  // "File already exists" only where it does: a folder that is missing or
+  // full is another failure.
+  vm.RunWarning(FileExists(vm, destination) ? err::kExists : err::kCopyFailed, destination);
 }
 
 // Moves and renames are one operation that refuses to replace a file.
@@ -237,8 +240,8 @@ template <int32_t kFailure>
 void MoveOrRename(Vm& vm) {
   const std::string source(vm.NextString());
   const std::string destination(vm.NextString());
-  if (FileExists(vm, destination)) return vm.RunWarning(err::kExists);
-  if (!files::MoveNoReplace(NativePath(source), NativePath(destination))) vm.RunWarning(kFailure);
+  if (FileExists(vm, destination)) return vm.RunWarning(err::kExists, destination);
+  if (!files::MoveNoReplace(NativePath(source), NativePath(destination))) vm.RunWarning(kFailure, destination);
 }
 
 void CmdWriteByteToFile(Vm& vm) {
@@ -251,8 +254,9 @@ void CmdWriteByteToFile(Vm& vm) {
   if (!bytes) return;
   if (position >= 0 && static_cast<size_t>(position) < bytes->size())
     (*bytes)[static_cast<size_t>(position)] = static_cast<uint8_t>(value);
-  // Only a file that could be opened for writing is written back.
-  if (::access(native.c_str(), W_OK) == 0) files::WriteFileSafely(native, *bytes, files::Publish::kReplace);
+  // A file that may not be written is not replaced behind its back.
+  if (::access(native.c_str(), W_OK) != 0 || !files::WriteFileSafely(native, *bytes, files::Publish::kReplace))
+    vm.RunWarning(err::kWriteFailed, name);
 }
 
 void FnReadByteFromFile(Vm& vm) {

@@ -42,11 +42,13 @@ constexpr int kReadByteFromFile = 8126;
 
 namespace file_error {
 constexpr int32_t kMissing = 105;          // the file to read is missing
-constexpr int32_t kExists = 106;           // the file to write exists, or a copy failed
+constexpr int32_t kExists = 106;           // the file to write exists
 constexpr int32_t kNothingFound = 8001;
 constexpr int32_t kFindPastEnd = 8002;     // error
 constexpr int32_t kDirectoryNotSet = 8003;  // error
 constexpr int32_t kMakeFailed = 8021;
+constexpr int32_t kCopyFailed = 8023;      // the copy could not be written
+constexpr int32_t kWriteFailed = 8212;
 constexpr int32_t kNothingToDelete = 8022;
 constexpr int32_t kMoveFailed = 8024;
 constexpr int32_t kRenameFailed = 8025;

@@ -63,7 +63,7 @@ void NoteRead(Vm& vm, NumberedFiles::Slot& slot, const files::ReadStatus& status
 
 bool WriteOrWarn(Vm& vm, OpenFile& file, std::span<const uint8_t> bytes) {
   if (file.Write(bytes)) return true;
-  vm.RunWarning(err::kWriteFailed);
+  vm.RunWarning(err::kWriteFailed, file.Name());
   return false;
 }
 
@@ -83,8 +83,8 @@ void CmdOpenFileToRead(Vm& vm) {
   slot->at_end = false;
   if (!FilesOf(vm).FileExists(name)) return vm.RunWarning(err::kMissing);
   files::UniqueFd fd = files::OpenForReading(NativePath(name));
-  if (!fd.Valid()) return vm.RunWarning(err::kOpenFailed);
-  slot->file = OpenFile(std::move(fd));
+  if (!fd.Valid()) return vm.RunWarning(err::kOpenFailed, name);
+  slot->file = OpenFile(std::move(fd), name);
 }
 
 void CmdOpenFileToWrite(Vm& vm) {
@@ -97,8 +97,8 @@ void CmdOpenFileToWrite(Vm& vm) {
   if (FilesOf(vm).FileExists(name)) return vm.RunWarning(err::kExists);
   const std::string native = NativePath(name);
   files::UniqueFd fd(native.empty() ? -1 : ::open(native.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-  if (!fd.Valid()) return vm.RunWarning(err::kCreateFailed);
-  slot->file = OpenFile(std::move(fd));
+  if (!fd.Valid()) return vm.RunWarning(err::kCreateFailed, name);
+  slot->file = OpenFile(std::move(fd), name);
 }
 
 void CmdCloseFile(Vm& vm) {
@@ -200,11 +200,14 @@ void WriteFileContents(Vm& vm, OpenFile& file, const std::string& native, bool r
   WriteOrWarn(vm, file, out);
 }
 
-// Creates the file from unpacked bytes, with the folders it needs; an
-// existing file is kept as it is.
-void CreateUnpackedFile(const std::string& native, std::span<const uint8_t> bytes) {
-  if (native.empty() || !files::MakeFolders(files::FolderOf(native))) return;
-  files::WriteFileSafely(native, bytes, files::Publish::kNoReplace);
+// Creates the file `name` from unpacked bytes, with the folders it needs;
+// an existing file is kept as it is. Warns when the file cannot be made.
+void CreateUnpackedFile(Vm& vm, const std::string& name, std::span<const uint8_t> bytes) {
+  const std::string native = NativePath(name);
+  if (!native.empty() && ::access(native.c_str(), F_OK) == 0) return;
+  if (native.empty() || !files::MakeFolders(files::FolderOf(native)) ||
+      !files::WriteFileSafely(native, bytes, files::Publish::kNoReplace))
+    vm.RunWarning(err::kCreateFailed, name);
 }
 
 void CmdWriteFileBlock(Vm& vm) {
@@ -228,7 +231,7 @@ void CmdReadFileBlock(Vm& vm) {
   // The record is taken from the open file whether or not it can be written out.
   files::FileRecord record = files::ReadFileRecord(slot->file);
   NoteRead(vm, *slot, record.status);
-  if (record.whole) CreateUnpackedFile(NativePath(name), record.bytes);
+  if (record.whole) CreateUnpackedFile(vm, name, record.bytes);
 }
 
 // A directory pack: the files under the folder, counted first; files that
@@ -254,7 +257,7 @@ void CmdWriteDirBlock(Vm& vm) {
     if (!WriteOrWarn(vm, file, out)) return;
     ++count;
   }
-  if (count > 0 && !file.WriteAt(count_at, LittleEndian(count))) vm.RunWarning(err::kWriteFailed);
+  if (count > 0 && !file.WriteAt(count_at, LittleEndian(count))) vm.RunWarning(err::kWriteFailed, file.Name());
 }
 
 // Unpacks a directory pack into the folder (made when missing). Paths that
@@ -269,7 +272,7 @@ void CmdReadDirBlock(Vm& vm) {
     if (!folder_made || !packed.parts) return;
     std::string relative = folder;
     for (const std::string& part : *packed.parts) relative += "\\" + part;
-    CreateUnpackedFile(NativePath(relative), packed.bytes);
+    CreateUnpackedFile(vm, relative, packed.bytes);
   });
   NoteRead(vm, *slot, read.status);
   if (read.damaged) vm.RunWarning(err::kReadFailed);

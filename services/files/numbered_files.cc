@@ -10,6 +10,7 @@ namespace zv::files {
 
 void OpenFile::Close() {
   fd_.Reset();
+  name_.clear();
   buffer_.clear();
   buffer_pos_ = 0;
 }

@@ -17,9 +17,11 @@ namespace zv::files {
 class OpenFile final : public ByteSource {
  public:
   OpenFile() = default;
-  explicit OpenFile(UniqueFd fd) : fd_(std::move(fd)) {}
+  OpenFile(UniqueFd fd, std::string name) : fd_(std::move(fd)), name_(std::move(name)) {}
 
   bool IsOpen() const { return fd_.Valid(); }
+  // The file's name as the program gave it.
+  const std::string& Name() const { return name_; }
   void Close();
 
   int64_t Read(std::span<uint8_t> out) override;
@@ -38,6 +40,7 @@ class OpenFile final : public ByteSource {
 
   static constexpr size_t kBufferSize = 4096;
   UniqueFd fd_;
+  std::string name_;
   std::vector<uint8_t> buffer_;
   size_t buffer_pos_ = 0;
 };

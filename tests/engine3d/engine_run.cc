@@ -30,13 +30,14 @@ namespace fs = std::filesystem;
 // A presenter without a device that keeps a copy of every frame shown.
 class CapturePresenter final : public platform::Presenter {
  public:
-  explicit CapturePresenter(EngineRun& run) : run_(run) {}
+  CapturePresenter(EngineRun& run, const Engine3D& engine) : run_(run), engine_(engine) {}
   platform::DisplayMode Desktop() const override { return platform::DisplayMode{1024, 768, 32}; }
   void SetFullScreen(bool full_screen) override { full_screen_ = full_screen; }
   bool FullScreen() const override { return full_screen_; }
 
  protected:
   bool Show(const platform::Surface& picture) override {
+    run_.live_textures.push_back(engine_.pools.textures.Count());
     run_.width = picture.Width();
     run_.height = picture.Height();
     run_.frame.resize(static_cast<size_t>(picture.Width()) * picture.Height());
@@ -52,6 +53,7 @@ class CapturePresenter final : public platform::Presenter {
 
  private:
   EngineRun& run_;
+  const Engine3D& engine_;
   bool full_screen_ = false;
 };
 
@@ -112,7 +114,7 @@ EngineRun RunEngineProgram(const std::string& source, const std::string& folder,
     RegisterEngine3DHandlers(table);
   };
   services.make_display = [&](platform::Window& window, Vm& vm) {
-    return MakeDisplayServices(vm, window, std::make_unique<CapturePresenter>(run));
+    return MakeDisplayServices(vm, window, std::make_unique<CapturePresenter>(run, engine));
   };
   services.compile = [bytes](const std::string& path, std::string*) {
     std::ofstream out(path, std::ios::binary);

@@ -15,6 +15,8 @@ struct EngineRun {
   std::string errors;
   int32_t width = 0, height = 0;
   std::vector<uint32_t> frame;
+  // How many texture records were in use as each frame was presented.
+  std::vector<int32_t> live_textures;
 
   uint32_t At(int32_t x, int32_t y) const { return frame[static_cast<size_t>(y) * width + x]; }
   // How many pixels of the frame are not `colour`.

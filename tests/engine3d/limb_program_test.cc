@@ -195,7 +195,7 @@ TEST_F(LimbPrograms, AGluedObjectFollowsTheLimbAndStaysWhereUnglued) {
   EXPECT_EQ(RunClean(glued + "delete object 1\n").errors, "");
 }
 
-TEST_F(LimbPrograms, GlueChainsCarryTheirObjectsUpToTenDeepAndNeverLoop) {
+TEST_F(LimbPrograms, GlueChainsCarryUpToTenObjectsAndNeverLoop) {
   // Object 3 glued to object 2, glued to the limb of object 1: each follows
   // the one above it.
   EngineRun chain = RunClean(
@@ -205,11 +205,11 @@ TEST_F(LimbPrograms, GlueChainsCarryTheirObjectsUpToTenDeepAndNeverLoop) {
       "hide object 2\nposition object 1, 0, -8, 0\n");
   EXPECT_NE(chain.At(ScreenX(15), 240), kBackdrop);
   EXPECT_EQ(chain.At(ScreenX(15), ScreenY(-8)), kBackdrop);
-  // Objects 2 to 11 each glued to the one before: object 11 hangs ten deep.
+  // Objects 2 to 10 each glued to the one before: a chain of ten objects.
   const std::string ten =
-      "for i = 2 to 12 : make object cube i, 1 : next i\n"
-      "for i = 2 to 11 : glue object to limb i, i - 1, 0 : next i\n";
-  EXPECT_EQ(RunClean(ten + "print object position x(11)\n").printed, "0\n");
+      "for i = 2 to 11 : make object cube i, 1 : next i\n"
+      "for i = 2 to 10 : glue object to limb i, i - 1, 0 : next i\n";
+  EXPECT_EQ(RunClean(ten + "print object position x(10)\n").printed, "0\n");
   const char* refused = "Object cannot be glued into a loop or a chain of more than 10 objects";
   const ErrorCase cases[] = {
       {"glue object to limb 1, 1, 0\n", refused},
@@ -222,12 +222,12 @@ TEST_F(LimbPrograms, GlueChainsCarryTheirObjectsUpToTenDeepAndNeverLoop) {
     SCOPED_TRACE(c.program);
     EXPECT_NE(Run(c.program).errors.find(c.text), std::string::npos);
   }
-  // An eleventh level, added below the chain or by hanging the chain under
+  // An eleventh object, added below the chain or by hanging the chain under
   // another object, is refused too.
-  EXPECT_NE(Run(ten + "glue object to limb 12, 11, 0\n").errors.find(refused), std::string::npos);
-  EXPECT_NE(Run(ten + "glue object to limb 1, 12, 0\n").errors.find(refused), std::string::npos);
+  EXPECT_NE(Run(ten + "glue object to limb 11, 10, 0\n").errors.find(refused), std::string::npos);
+  EXPECT_NE(Run(ten + "glue object to limb 1, 11, 0\n").errors.find(refused), std::string::npos);
   // Re-gluing in place is no loop.
-  EXPECT_EQ(Run(ten + "glue object to limb 11, 10, 0\n").errors, "");
+  EXPECT_EQ(Run(ten + "glue object to limb 10, 9, 0\n").errors, "");
 }
 
 TEST_F(LimbPrograms, TextureCoordinatesScrollAndScaleWithoutErrors) {

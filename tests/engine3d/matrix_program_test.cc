@@ -107,6 +107,11 @@ TEST_F(MatrixPrograms, SizesTilesPointsAndTexturesOutsideTheLimitsAreErrors) {
       {"make matrix 1, 10, 10, 2, 2\nfill matrix 1, 0, 1\n", "Matrix texture tile out of range"},
       {"make matrix 1, 10, 10, 2, 2\nprepare matrix texture 1, 0, 1, 1\n", "Image number out of range"},
       {"make matrix 1, 10, 10, 2, 2\nprepare matrix texture 1, 9, 1, 1\n", "Image does not exist"},
+      // An image of 8 x 8 pixels holds at most 8 tiles across and 8 down.
+      {"make matrix 1, 10, 10, 2, 2\nget image 1, 0, 0, 8, 8\nprepare matrix texture 1, 1, 100000, 100000\n",
+       "Matrix texture tile out of range"},
+      {"make matrix 1, 10, 10, 2, 2\nget image 1, 0, 0, 8, 8\nprepare matrix texture 1, 1, 9, 1\n",
+       "Matrix texture tile out of range"},
       {"shift matrix plus z 4\n", "Matrix does not exist"},
       {"set matrix texture mode 65536, 0, 0\n", "Matrix number out of range"},
   };
@@ -116,8 +121,10 @@ TEST_F(MatrixPrograms, SizesTilesPointsAndTexturesOutsideTheLimitsAreErrors) {
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.errors.find(c.text), std::string::npos) << run.errors;
   }
-  // The largest grid is accepted.
+  // The largest grid is accepted, and as many tiles as the image has pixels.
   EXPECT_EQ(Run("make matrix 1, 10, 10, 100, 50\n").errors, "");
+  EXPECT_EQ(Run("make matrix 1, 10, 10, 2, 2\nget image 1, 0, 0, 8, 8\nprepare matrix texture 1, 1, 8, 8\n"
+                "print matrix texture tile count(1)\n").printed, "64\n");
 }
 
 // Pixels whose strongest channel is red, green and blue, counted apart.

@@ -219,7 +219,7 @@ TEST_F(SceneTerrainPrograms, AStaticCopyDrawsItsObjectsPictureAndSurvivesSaveThe
   EXPECT_TRUE(loaded.frame == objects.frame) << "the loaded scene draws another picture";
 }
 
-TEST_F(SceneTerrainPrograms, CollisionBoxesAloneAreSavedAndAnEmptySceneWritesNothing) {
+TEST_F(SceneTerrainPrograms, CollisionBoxesAloneAreSavedAndAnEmptySceneLoadsBackEmpty) {
   EngineRun run = Run(
       "save static objects \"empty.dat\"\n"
       "make static collision box 20, -10, -10, 30, 10, 10\n"
@@ -228,10 +228,14 @@ TEST_F(SceneTerrainPrograms, CollisionBoxesAloneAreSavedAndAnEmptySceneWritesNot
       "print static line collision(0, 0, 0, 100, 0, 0, 1, 1)\n"
       "load static objects \"boxes.dat\"\n"
       "print static line collision(0, 0, 0, 100, 0, 0, 1, 1); \" \"; static line result x()\n"
+      "load static objects \"empty.dat\"\n"
+      "print static line collision(0, 0, 0, 100, 0, 0, 1, 1)\n"
       "end\n");
   EXPECT_EQ(run.errors, "");
-  EXPECT_EQ(run.printed, "0\n1 18\n");
-  EXPECT_FALSE(fs::exists(folder_ / "empty.dat"));
+  EXPECT_EQ(run.printed, "0\n1 18\n0\n");
+  // Both lists end at once.
+  std::ifstream empty(folder_ / "empty.dat", std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(empty), {}), std::string(2, '\0'));
 }
 
 // ---- Matrix terrain ------------------------------------------------------------------------

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -467,6 +468,40 @@ TEST_F(TexturePrograms, TexturedScene) {
       "position camera 0, 0, -30 : point camera 0, 0, 0\n"));
   EXPECT_EQ(run.errors, "");
   EXPECT_EQ(CompareWithGolden(run, "textured_scene"), "");
+}
+
+// Every texture reference has one owner: objects textured again and again
+// (an image twice, a colour then an image, a model whose first limb is a
+// frame without a mesh, a matrix twice) and then deleted with their images
+// leave no more textures behind after five rounds than after one.
+TEST_F(TexturePrograms, DeletedObjectsAndImagesLeaveNoTexturesBehind) {
+  Picture("tile.bmp", ImageFileType::kBmp, 16);
+  std::string square = TexturedSquare("tile.bmp", "1.0");
+  square = square.substr(square.find("Frame Square"));
+  Write("limbs.x", "xof 0302txt 0032\nFrame Outer {\n" + square + square + "}\n");
+  auto live_after = [&](int rounds) {
+    EngineRun run = Run(
+        "sync on\n"
+        "for k = 1 to " + std::to_string(rounds) + "\n"
+        "  make object cube 1, 1\n"
+        "  get image 1, 0, 0, 8, 8\n"
+        "  texture object 1, 1 : texture object 1, 1\n"
+        "  colour object 1, rgb(10, 20, 30) : texture limb 1, 0, 1 : colour limb 1, 0, rgb(1, 2, 3)\n"
+        "  load object \"limbs.x\", 2\n"
+        "  texture object 2, 1\n"
+        "  make matrix 1, 100, 100, 4, 4\n"
+        "  prepare matrix texture 1, 1, 2, 2 : prepare matrix texture 1, 1, 1, 1\n"
+        "  sync\n"
+        "  delete object 1 : delete object 2 : delete matrix 1 : delete image 1\n"
+        "  sync\n"
+        "next k\n"
+        "end\n");
+    EXPECT_EQ(run.errors, "");
+    return run.live_textures.empty() ? -1 : run.live_textures.back();
+  };
+  const int32_t once = live_after(1);
+  EXPECT_GT(once, 0);
+  EXPECT_EQ(live_after(5), once);
 }
 
 }  // namespace

@@ -173,20 +173,24 @@ TEST(MeshNode, ScaledBufferNormalsLastUntilTheNextRefresh) {
   EXPECT_EQ(mesh->vertices()[0].x, -2.0f);
 }
 
-TEST(MeshNode, ReplacingATextureReleasesOnlyOneTheMeshLoadedItself) {
+// Every mesh holds one reference of its texture: a texture set on a limb
+// is taken once by each of its meshes, and the one replaced goes.
+TEST(MeshNode, ReplacingATextureTakesTheNewOneAndReleasesTheOld) {
   RecordingServices services;
   auto root = SquareModel(services);
+  root->AddChildNode(MeshNode::Create("second", {}, 0, {}, false, services));
   auto* mesh = static_cast<MeshNode*>(root->first_child());
-  int32_t from_file = services.Share("wall.bmp");
+  const int32_t from_file = services.Share("wall.bmp");
   mesh->set_texture(from_file);
-  mesh->set_owns_texture(true);
-  root->SetNodeTexture(0, 12);
+  const int32_t colour = services.Share("colour");
+  root->SetNodeTexture(0, colour);
   EXPECT_EQ(services.releases, std::vector<int32_t>{from_file});
-  root->SetNodeTexture(0, 13);
-  EXPECT_EQ(services.releases.size(), 1u);
-  int32_t texture = 0;
-  root->GetNodeTexture(0, &texture);
-  EXPECT_EQ(texture, 13);
+  EXPECT_EQ(services.references[colour], 3);  // the caller's and each mesh's
+  root->SetNodeTexture(0, colour);
+  EXPECT_EQ(services.references[colour], 3);
+  services.ReleaseTexture(colour, false);
+  root.reset();
+  EXPECT_EQ(services.HeldReferences(), 0);
 }
 
 TEST(MeshNode, DestroyingTheTreeReleasesSharedTexturesOnce) {

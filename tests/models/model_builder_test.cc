@@ -48,7 +48,6 @@ TEST(ModelBuilder, MeshFramesMakeTheRootThenLimbsAndDraw) {
   EXPECT_EQ(mesh->name(), "usermesh");
   EXPECT_EQ(mesh->second_name(), "Default");
   EXPECT_EQ(mesh->texture(), 8);
-  EXPECT_FALSE(mesh->owns_texture());
   EXPECT_EQ(mesh->vertices()[2].u, 1.0f);
   std::string name;
   EXPECT_TRUE(GetModelFrameName(root.get(), 1, &name));

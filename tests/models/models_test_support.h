@@ -27,6 +27,9 @@ class RecordingServices : public NodeServices {
     colours.push_back(colour);
     return Share(std::to_string(colour));
   }
+  void AddTextureReference(int32_t texture) override {
+    if (references.count(texture)) ++references[texture];
+  }
   void ReleaseTexture(int32_t texture, bool force) override {
     (void)force;
     releases.push_back(texture);

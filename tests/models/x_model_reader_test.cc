@@ -97,7 +97,6 @@ TEST(XModelReader, AMeshWithSeveralMaterialsSplitsIntoOneNodePerMaterial) {
   EXPECT_EQ(services.colours, (std::vector<uint32_t>{0xFF0000, 0x00FF00}));
   EXPECT_EQ(meshes[0]->second_name(), "16711680");
   EXPECT_EQ(meshes[0]->texture(), services.Number("16711680"));
-  EXPECT_TRUE(meshes[0]->owns_texture());
   EXPECT_EQ(meshes[2]->texture(), 0);
   EXPECT_EQ(meshes[1]->material().diffuse.g, 1.0f);
   // The group nodes share the whole mesh's computed normals.

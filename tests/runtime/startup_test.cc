@@ -163,6 +163,17 @@ TEST_F(StartupTest, TheFrameLimitEndsAnEndlessProgramCleanly) {
   EXPECT_EQ(Run(), kExitClean);
 }
 
+// A print shows at once with automatic refresh: one frame of the program
+// is the print's, and what it printed reaches the console.
+TEST_F(StartupTest, OneFrameIsTheProgramsFirstAndKeepsWhatItPrinted) {
+  assembler.Op(op::kPrintString, {assembler.StringConst("hi")});
+  assembler.Op(op::kPrintString, {assembler.StringConst("next frame")});
+  assembler.Op(op::kEnd);
+  options.frames = 1;
+  EXPECT_EQ(Run(), kExitClean);
+  EXPECT_EQ(out, "hi\n");
+}
+
 TEST_F(StartupTest, StopsTheSubsystemsInOrder) {
   assembler.Op(op::kEnd);
   Run();

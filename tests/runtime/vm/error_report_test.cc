@@ -3,6 +3,7 @@
 #include "platform/ini/ini_file.h"
 #include "platform/paths/temp_folder.h"
 #include "runtime/vm/errors.h"
+#include "runtime/vm/opcodes/core_handlers.h"
 #include "tests/runtime/vm/vm_fixture.h"
 
 namespace zv {
@@ -50,6 +51,51 @@ TEST_F(ErrorReport, WithTheCompilerTheRowNamesAndTypesTheOperands) {
   vm.commands = &catalog;
   EXPECT_EQ(BuildErrorReport(vm, 0),
             "Line Number:12\nCommand Number:7006\nName:position object\nP1:3\nP2:hello\n");
+}
+
+// The array element commands' rows bear internal marks; the place of an
+// error names what the program wrote instead, with the array's name when
+// the compiler gave it.
+TEST_F(ErrorReport, ArrayElementErrorsNameTheArrayAsWritten) {
+  class ArrayRows : public CommandCatalog {
+   public:
+    std::optional<std::pair<int, std::string>> FindByCode(int opcode) const override {
+      if (opcode == 561) return std::make_pair(1, std::string("@="));
+      if (opcode == 661) return std::make_pair(2, std::string("@"));
+      return std::nullopt;
+    }
+    char ParamChar(int, int) const override { return 'l'; }
+  } rows;
+  RegisterCoreHandlers(handlers);
+  auto& a = assembler;
+  const uint32_t scores = a.IntVar(4);
+  const ArrayNames names = {{scores - 10000, "scores"}};
+  // dim scores(3), then scores(5) = 1 or print scores(5), on line 2.
+  const std::vector<uint32_t> store = {561, scores, a.IntConst(5), a.IntConst(1)};
+  const std::vector<uint32_t> read = {661, a.IntVar(0), scores, a.IntConst(5)};
+  const struct {
+    const std::vector<uint32_t>* command;
+    const ArrayNames* names;
+    const char* place;
+  } cases[] = {{&store, &names, " (line 2: assignment to array scores())"},
+               {&read, &names, " (line 2: element of array scores())"},
+               {&store, nullptr, " (line 2: array assignment)"},
+               {&read, nullptr, " (line 2: array element)"}};
+  for (const auto& c : cases) {
+    a = test::ProgramAssembler();
+    a.IntVar(0), a.IntVar(4), a.IntConst(5), a.IntConst(1);  // numbered as above
+    a.Line(1);
+    a.Raw({501, scores, a.IntConst(3)});
+    a.Line(2);
+    for (uint32_t w : *c.command) a.Raw({w});
+    Load();
+    vm.commands = &rows;
+    vm.array_names = c.names;
+    RunVmLoop(vm);  // the first slice after a reset runs nothing
+    RunVmLoop(vm);
+    EXPECT_EQ(vm.errors.code, 102);
+    EXPECT_EQ(FormatErrorPlace(vm.errors), c.place);
+  }
 }
 
 TEST_F(ErrorReport, SkipsWordsThatAreNoSlotsAndKeepsNumbering) {
