@@ -169,6 +169,9 @@ class Compiler {
   Operand CompileOperand(std::string_view text);
   Operand CompileValueFunctionCall(const std::string& name, std::string_view arguments);
   Operand CompileArrayRead(const std::string& name, std::string_view indices);
+  // Emits the call of a value function's row on its compiled arguments into a
+  // new temporary, which it returns.
+  Operand EmitValueCall(const CommandEntry& entry, std::vector<Operand>& arguments);
   // Compiles one argument of a value function (wanted type `wanted`) onto
   // `values` and `types`, converting a number where the rows from `first`
   // take the other kind; `written` gets its type before that. False when it

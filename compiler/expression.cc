@@ -374,6 +374,14 @@ bool Compiler::CompileValueArgument(std::string_view piece, char wanted, const s
   return true;
 }
 
+Operand Compiler::EmitValueCall(const CommandEntry& entry, std::vector<Operand>& arguments) {
+  Operand result = AllocTemp(entry.signature[0]);
+  if (result.type == 'x') return {};
+  arguments.insert(arguments.begin(), result);
+  EmitInstruction(entry.code, arguments);
+  return result;
+}
+
 Operand Compiler::CompileValueFunctionCall(const std::string& name, std::string_view arguments) {
   const auto& rows = table_.Functions();
   const int first = table_.FindFunction(name);
@@ -406,12 +414,7 @@ Operand Compiler::CompileValueFunctionCall(const std::string& name, std::string_
          MismatchMessage(rows, first, types, true));
     return {};
   }
-  const CommandEntry& entry = rows[static_cast<size_t>(row)];
-  Operand result = AllocTemp(entry.signature[0]);
-  if (result.type == 'x') return {};
-  values.insert(values.begin(), result);
-  EmitInstruction(entry.code, values);
-  return result;
+  return EmitValueCall(rows[static_cast<size_t>(row)], values);
 }
 
 Operand Compiler::CompileArrayRead(const std::string& name, std::string_view indices) {
@@ -438,12 +441,7 @@ Operand Compiler::CompileArrayRead(const std::string& name, std::string_view ind
     Fail("cannot read array " + name + ": an array takes 1 to 5 integer indices");
     return {};
   }
-  const CommandEntry& entry = rows[static_cast<size_t>(row)];
-  Operand result = AllocTemp(entry.signature[0]);
-  if (result.type == 'x') return {};
-  values.insert(values.begin(), result);
-  EmitInstruction(entry.code, values);
-  return result;
+  return EmitValueCall(rows[static_cast<size_t>(row)], values);
 }
 
 }  // namespace zv::compiler

@@ -33,15 +33,22 @@ void MarkLoaded(MusicSlot& slot) {
   slot.playing = slot.paused = slot.looping = false;
 }
 
-void CmdLoadMusic(Vm& vm) {
-  const std::string name(vm.NextString());
-  const int32_t n = vm.NextInt();
+// The slots with music `n` made free for a load (music already there is
+// deleted first); null, with the error raised, for a bad number.
+MusicSlots* SlotsToLoad(Vm& vm, int32_t n) {
   MusicSlots* slots = Numbered(vm, n, false);
-  if (!slots) return;
-  if (slots->Slot(n).loaded) {
+  if (slots && slots->Slot(n).loaded) {
     slots->DeleteMusic(n);
     slots->Slot(n).loaded = false;
   }
+  return slots;
+}
+
+void CmdLoadMusic(Vm& vm) {
+  const std::string name(vm.NextString());
+  const int32_t n = vm.NextInt();
+  MusicSlots* slots = SlotsToLoad(vm, n);
+  if (!slots) return;
   if (!slots->LoadMusic(n, name, vm.attached_data)) return vm.RunError(err::kLoadFailed);
   MarkLoaded(slots->Slot(n));
 }
@@ -49,12 +56,8 @@ void CmdLoadMusic(Vm& vm) {
 void CmdLoadCdMusic(Vm& vm) {
   const int32_t track = vm.NextInt();
   const int32_t n = vm.NextInt();
-  MusicSlots* slots = Numbered(vm, n, false);
+  MusicSlots* slots = SlotsToLoad(vm, n);
   if (!slots) return;
-  if (slots->Slot(n).loaded) {
-    slots->DeleteMusic(n);
-    slots->Slot(n).loaded = false;
-  }
   if (!slots->LoadCdMusic(n, track)) return vm.RunError(err::kLoadFailed);
   MarkLoaded(slots->Slot(n));
 }

@@ -97,18 +97,10 @@ void RowEffect(Song& song, SongChannel& channel, SongVoice& voice, const SongCel
       voice.pan = cell.parameter * 2;
       voice.flags |= voice_flag::kPan;
       break;
-    case 0x9: {
+    case 0x9:
       if (cell.parameter) channel.offset_memory = cell.parameter;
-      const int32_t offset = channel.offset_memory * 256;
-      const SongSample* sample = song.SampleAt(channel.sample);
-      if (offset < sample->loop_start + sample->loop_length) {
-        if (!voice.spare) song.engine.Host().SetChannelStartOffset(voice.channel_index, offset);
-      } else {
-        voice.flags &= static_cast<uint8_t>(~voice_flag::kStart);
-        voice.flags |= voice_flag::kStop;
-      }
+      song_effects::StartAtOffset(song, voice, *song.SampleAt(channel.sample), channel.offset_memory * 256);
       break;
-    }
     case 0xB:
       song.next_order = cell.parameter >= song.order_count ? song.EndOfOrders(0, false) : cell.parameter;
       song.next_row = 0;

@@ -141,17 +141,9 @@ void RowEffect(Song& song, int32_t c, SongChannel& channel, SongVoice& voice, co
       channel.porta_target = channel.note_period;
       voice.flags &= static_cast<uint8_t>(~(voice_flag::kStart | voice_flag::kFrequency));
       break;
-    case Fx('O'): {
-      const int32_t offset = p * 256;
-      const SongSample* sample = song.SampleAt(channel.instrument);
-      if (offset < sample->loop_start + sample->loop_length) {
-        if (!voice.spare) song.engine.Host().SetChannelStartOffset(voice.channel_index, offset);
-      } else {
-        voice.flags &= static_cast<uint8_t>(~voice_flag::kStart);
-        voice.flags |= voice_flag::kStop;
-      }
+    case Fx('O'):
+      song_effects::StartAtOffset(song, voice, *song.SampleAt(channel.instrument), p * 256);
       break;
-    }
     case Fx('Q'):
       if (p) {
         channel.retrigger_volume = cell.hi();

@@ -73,6 +73,15 @@ bool PatternLoop(SongChannel& channel, int32_t row, uint8_t count) {
   return channel.loop_count != 0;
 }
 
+void StartAtOffset(Song& song, SongVoice& voice, const SongSample& sample, int32_t offset) {
+  if (offset < sample.loop_start + sample.loop_length) {
+    if (!voice.spare) song.engine.Host().SetChannelStartOffset(voice.channel_index, offset);
+  } else {
+    voice.flags &= static_cast<uint8_t>(~voice_flag::kStart);
+    voice.flags |= voice_flag::kStop;
+  }
+}
+
 void SetCoarsePan(SongVoice& voice, uint8_t pan) {
   voice.pan = pan * 16;
   voice.flags |= voice_flag::kPan;

@@ -53,6 +53,10 @@ inline int32_t AmigaFrequency(int32_t period) { return 14317056 / period; }
 // started: `volume` is the channel volume the format makes of the voice's.
 void SendPlainVoice(Song& song, SongVoice& voice, int32_t volume);
 
+// Sample offset: the next start of the voice begins `offset` frames into
+// `sample`; an offset past the sample's loop end stops the note instead.
+void StartAtOffset(Song& song, SongVoice& voice, const SongSample& sample, int32_t offset);
+
 // A pan of 0..15 in steps of 16 (MOD and XM E8, S3M S8).
 void SetCoarsePan(SongVoice& voice, uint8_t pan);
 
