@@ -144,10 +144,11 @@ class Editor {
   void LeaveHelpView();
 
   // ---- Input (editor_input.cc) -----------------------------------------------------------
-  void KeyDown(int32_t key);
-  void Character(int32_t c);
+  // `modifiers`: the modifier keys held with the event (platform::modifier).
+  void KeyDown(int32_t key, int32_t modifiers);
+  void Character(int32_t c, int32_t modifiers);
   void MouseMove(int32_t x, int32_t y);
-  void MouseDown(int32_t x, int32_t y);
+  void MouseDown(int32_t x, int32_t y, bool extend_selection);
   void MouseUp();
   void Wheel(int32_t steps);
   void HelpKeyDown(int32_t key);
@@ -155,8 +156,8 @@ class Editor {
   void ScrollHelp(int32_t pixels);
   int32_t ControlAt(int32_t x, int32_t y) const;
   void RequesterClick(int32_t x, int32_t y);
-  bool ShortcutKey(int32_t key);
-  void Move(Motion motion);
+  bool ShortcutKey(int32_t key, int32_t modifiers);
+  void Move(Motion motion, bool extend_selection);
 
   // ---- Commands and requester results (editor_actions.cc) -------------------------------
   void OpenRequester(int32_t new_mode, int32_t kind, const std::string& folder = {});

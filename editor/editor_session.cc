@@ -18,7 +18,10 @@ int RunEditorSession(EditorSession& session) {
   if (!session.file.empty()) editor.OpenFile(session.file);
   for (;;) {
     platform::WindowEvent event;
-    while (!editor.QuitRequested() && session.window->PollEvent(&event)) editor.HandleEvent(event);
+    // A script's first event waits for the first frame, as a user's click
+    // waits until there is something to click on.
+    while (!editor.QuitRequested() && display.FramesPresented() > 0 && session.window->PollEvent(&event))
+      editor.HandleEvent(event);
     if (editor.QuitRequested()) break;
     editor.Frame();
     if (session.frames != 0 && display.FramesPresented() >= session.frames) break;

@@ -20,6 +20,15 @@ int32_t CharacterOfKey(int key_number) {
   return 0;
 }
 
+int32_t ModifierOfKey(int key_number) {
+  switch (key_number) {
+    case key::kShift: return modifier::kShift;
+    case key::kControl: return modifier::kControl;
+    case key::kAlt: return modifier::kAlt;
+  }
+  return 0;
+}
+
 }  // namespace
 
 void HeadlessWindow::Post(WindowEvent event, uint32_t at_ms) {
@@ -71,6 +80,11 @@ bool HeadlessWindow::PollEvent(WindowEvent* event) {
   ApplyKeys(script_.front());
   *event = script_.front().event;
   script_.pop_front();
+  // The modifiers follow the script's key events in their order, as they
+  // come with a real keyboard's events.
+  if (event->kind == WindowEventKind::kKeyDown) modifiers_ |= ModifierOfKey(event->a);
+  if (event->kind == WindowEventKind::kKeyUp) modifiers_ &= ~ModifierOfKey(event->a);
+  event->modifiers |= modifiers_;
   return true;
 }
 
