@@ -112,6 +112,10 @@ class Editor {
   // Composes and presents one frame.
   void Frame();
   bool QuitRequested() const { return quit_; }
+  // Quits without asking (when the process is asked to end): each program
+  // with unsaved changes is first written beside itself as NAME.kqa.autosave
+  // (an unnamed one as untitled.kqa.autosave), so nothing typed is lost.
+  void QuitKeepingChanges();
 
   // ---- State, for the session and tests -----------------------------------------------
   SourceDocument& Live() { return documents_[static_cast<size_t>(live_tab_ - 1)]; }

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "platform/signals/stop_signals.h"
 #include "runtime/startup.h"
 
 namespace zv::editor {
@@ -22,6 +23,7 @@ int RunEditorSession(EditorSession& session) {
     // waits until there is something to click on.
     while (!editor.QuitRequested() && display.FramesPresented() > 0 && session.window->PollEvent(&event))
       editor.HandleEvent(event);
+    if (platform::StopSignal() != 0) editor.QuitKeepingChanges();
     if (editor.QuitRequested()) break;
     editor.Frame();
     if (session.frames != 0 && display.FramesPresented() >= session.frames) break;

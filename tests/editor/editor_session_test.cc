@@ -177,6 +177,20 @@ TEST_F(EditorDriver, RunsTheTextBeingEditedAndComesBack) {
   EXPECT_EQ(ReadAll(File("run.kqa")), "print 1\r\n");  // running does not save
 }
 
+TEST_F(EditorDriver, QuittingOnRequestKeepsUnsavedProgramsBesideThemselves) {
+  WriteAll(File("kept.kqa"), "print 1\r\n");
+  ASSERT_TRUE(editor_->OpenFile(File("kept.kqa")));
+  Type("x");
+  Key('2', true);
+  Type("print 2");  // an unnamed program in the second tab
+  editor_->QuitKeepingChanges();
+  EXPECT_TRUE(editor_->QuitRequested());
+  EXPECT_EQ(editor_->Mode(), mode::kEditing);  // nothing was asked
+  EXPECT_EQ(ReadAll(File("kept.kqa")), "print 1\r\n");
+  EXPECT_EQ(ReadAll(File("kept.kqa.autosave")), "xprint 1\r\n");
+  EXPECT_EQ(ReadAll(File("untitled.kqa.autosave")), "print 2\r\n");
+}
+
 TEST_F(EditorDriver, BuildsAGameThatRuns) {
   ::mkdir(File("project").c_str(), 0755);
   WriteAll(File("project/game.kqa"), "print \"built \" + str$(6 * 7)\r\nend\r\n");
