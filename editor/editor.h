@@ -40,6 +40,9 @@ struct RunRequest {
   std::string source;  // the program's text saved to a work file
   std::string folder;  // its own folder: includes and media are found there
   std::string name;    // the program's name, for messages
+  // Its own file (the name alone while it has none): what the window's
+  // title and the compile errors call it.
+  std::string shown_path;
 };
 struct RunOutcome {
   bool ran = false;    // false: it did not compile or could not start

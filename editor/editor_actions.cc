@@ -540,7 +540,9 @@ void Editor::RunProgram() {
   }
   const platform::WindowRect placement = window_.Placement();
   display_.SelectCursorImage(5);
-  const RunOutcome outcome = options_.run_program({work, d.folder.empty() ? options_.app_folder : d.folder, name});
+  const std::string shown_path = d.file_name.empty() ? name : d.Path();
+  const RunOutcome outcome =
+      options_.run_program({work, d.folder.empty() ? options_.app_folder : d.folder, name, shown_path});
   // The program may have taken the whole screen and hidden the pointer.
   display_.Presenter().SetFullScreen(false);
   window_.SetPlacement(placement);
@@ -551,7 +553,10 @@ void Editor::RunProgram() {
   if (outcome.error.empty()) {
     SetStatus(Label(Text::kRunFinished));
   } else {
-    SetStatus(Label(Text::kRunFailed) + " " + FirstLine(NameWorkFile(outcome.error, work, name)));
+    // A program that ran and then stopped on an error did run: the error
+    // and its line say where it ended.
+    const Text what = outcome.ran ? Text::kRunEndedOnError : Text::kRunFailed;
+    SetStatus(Label(what) + " " + FirstLine(NameWorkFile(outcome.error, shown_path, name)));
   }
 }
 

@@ -156,6 +156,13 @@ TEST_F(StartupTest, TheTemporaryFolderIsGoneAfterTheRun) {
   EXPECT_FALSE(fs::exists(temp_folder));
 }
 
+TEST_F(StartupTest, TheWindowIsNamedAfterTheProgramUntilItNamesItself) {
+  assembler.Op(op::kEnd);
+  options.title = "/home/user/stars.kqa";
+  Run();
+  EXPECT_EQ(window.Title(), "/home/user/stars.kqa");
+}
+
 TEST_F(StartupTest, AStopSignalEndsAnEndlessRunAndRemovesItsTemporaryFolder) {
   auto top = assembler.NewLabel();
   assembler.Bind(top);
