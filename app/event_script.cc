@@ -43,13 +43,7 @@ int KeyNumber(const std::string& name) {
 // The character a key types with these modifiers, 0 for none. As on a
 // keyboard, Control keeps letters, digits and the space from typing.
 int32_t CharacterOfKey(int key_number, int modifiers) {
-  switch (key_number) {
-    case key::kBackspace:
-    case key::kTab:
-    case key::kEnter:
-    case key::kEscape:
-      return key_number;
-  }
+  if (int32_t c = platform::ControlCharacterOfKey(key_number)) return c;
   if (modifiers & platform::modifier::kControl) return 0;
   if (key_number == key::kSpace || (key_number >= '0' && key_number <= '9')) return key_number;
   if (key_number >= 'A' && key_number <= 'Z')

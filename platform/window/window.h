@@ -29,6 +29,19 @@ constexpr int kF12 = 123;
 constexpr int kCount = 256;
 }  // namespace key
 
+// The control character a key types without a text event of its own
+// (Backspace, Tab, Enter, Escape type their own number), 0 for other keys.
+constexpr int32_t ControlCharacterOfKey(int key_number) {
+  switch (key_number) {
+    case key::kBackspace:
+    case key::kTab:
+    case key::kEnter:
+    case key::kEscape:
+      return key_number;
+  }
+  return 0;
+}
+
 // The modifier keys held with an event, as bits.
 namespace modifier {
 constexpr int kShift = 1;

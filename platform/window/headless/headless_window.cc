@@ -7,15 +7,8 @@ namespace {
 
 // The character a key types, 0 for keys that type none.
 int32_t CharacterOfKey(int key_number) {
-  switch (key_number) {
-    case key::kBackspace:
-    case key::kTab:
-    case key::kEnter:
-    case key::kEscape:
-    case key::kSpace:
-      return key_number;
-  }
-  if ((key_number >= '0' && key_number <= '9') || (key_number >= 'A' && key_number <= 'Z'))
+  if (int32_t c = ControlCharacterOfKey(key_number)) return c;
+  if (key_number == key::kSpace || (key_number >= '0' && key_number <= '9') || (key_number >= 'A' && key_number <= 'Z'))
     return key_number;
   return 0;
 }

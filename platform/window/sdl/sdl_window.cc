@@ -50,18 +50,6 @@ int FindKeyNumber(SDL_Scancode scancode) {
   return 0;
 }
 
-// Keys that type a character without a text-input event of their own.
-int32_t ControlCharacterOf(int key_number) {
-  switch (key_number) {
-    case key::kBackspace:
-    case key::kTab:
-    case key::kEnter:
-    case key::kEscape:
-      return key_number;
-  }
-  return 0;
-}
-
 int32_t ModifiersOf(uint16_t sdl_mod) {
   return ((sdl_mod & KMOD_SHIFT) ? modifier::kShift : 0) | ((sdl_mod & KMOD_CTRL) ? modifier::kControl : 0) |
          ((sdl_mod & KMOD_ALT) ? modifier::kAlt : 0);
@@ -215,7 +203,7 @@ class SdlWindow final : public Window {
         int k = FindKeyNumber(e.key.keysym.scancode);
         if (k == 0) break;
         Add(WindowEventKind::kKeyDown, k);
-        if (int32_t c = ControlCharacterOf(k)) Add(WindowEventKind::kCharacter, c);
+        if (int32_t c = ControlCharacterOfKey(k)) Add(WindowEventKind::kCharacter, c);
         break;
       }
       case SDL_KEYUP:
