@@ -87,6 +87,7 @@ int RunEditorApp(const std::string& executable, const CommandLine& line) {
   session.options.run_program = [&executable, &run_window, &clock, headless](const editor::RunRequest& request) {
     ProgramRun run;
     run.source = request.source;
+    run.shown_path = request.shown_path;
     run.include_folder = request.folder;
     run.app_folder = request.folder + "/";
     run.headless = headless;

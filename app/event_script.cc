@@ -40,6 +40,30 @@ int KeyNumber(const std::string& name) {
   return 0;
 }
 
+// The character a key types with these modifiers, 0 for none. As on a
+// keyboard, Control keeps letters, digits and the space from typing.
+int32_t CharacterOfKey(int key_number, int modifiers) {
+  if (int32_t c = platform::ControlCharacterOfKey(key_number)) return c;
+  if (modifiers & platform::modifier::kControl) return 0;
+  if (key_number == key::kSpace || (key_number >= '0' && key_number <= '9')) return key_number;
+  if (key_number >= 'A' && key_number <= 'Z')
+    return (modifiers & platform::modifier::kShift) ? key_number : key_number - 'A' + 'a';
+  return 0;
+}
+
+// The key pressed and released, with its modifiers pressed around it.
+void PressKey(platform::HeadlessWindow& window, int key_number, int modifiers, uint32_t at) {
+  const bool control = modifiers & platform::modifier::kControl;
+  const bool shift = modifiers & platform::modifier::kShift;
+  if (control) window.Post({WindowEventKind::kKeyDown, key::kControl}, at);
+  if (shift) window.Post({WindowEventKind::kKeyDown, key::kShift}, at);
+  window.Post({WindowEventKind::kKeyDown, key_number}, at);
+  if (const int32_t c = CharacterOfKey(key_number, modifiers)) window.Post({WindowEventKind::kCharacter, c}, at);
+  window.Post({WindowEventKind::kKeyUp, key_number}, at + kHeldMs);
+  if (shift) window.Post({WindowEventKind::kKeyUp, key::kShift}, at + kHeldMs + 1);
+  if (control) window.Post({WindowEventKind::kKeyUp, key::kControl}, at + kHeldMs + 1);
+}
+
 std::string Unescape(std::string_view text) {
   std::string out;
   for (size_t i = 0; i < text.size(); ++i) {
@@ -79,26 +103,25 @@ bool PlayEventScript(std::string_view script, platform::HeadlessWindow& window, 
     if (command == "key") {
       std::string name;
       if (!(words >> name)) return fail();
-      bool control = false, shift = false;
+      int modifiers = 0;
       for (;;) {
         const std::string lower = Lower(name);
         if (lower.rfind("ctrl+", 0) == 0) {
-          control = true;
+          modifiers |= platform::modifier::kControl;
           name = name.substr(5);
         } else if (lower.rfind("shift+", 0) == 0) {
-          shift = true;
+          modifiers |= platform::modifier::kShift;
           name = name.substr(6);
         } else {
           break;
         }
       }
       const int number_of_key = KeyNumber(name);
-      if (number_of_key == 0) return fail();
-      if (control) window.Post({WindowEventKind::kKeyDown, key::kControl}, at);
-      if (shift) window.Post({WindowEventKind::kKeyDown, key::kShift}, at);
-      window.PressKey(number_of_key, at, kHeldMs);
-      if (control) window.Post({WindowEventKind::kKeyUp, key::kControl}, at + kHeldMs + 1);
-      if (shift) window.Post({WindowEventKind::kKeyUp, key::kShift}, at + kHeldMs + 1);
+      if (number_of_key == 0) {
+        if (error) *error = "line " + std::to_string(number) + ": unknown key \"" + name + "\" in: " + line;
+        return false;
+      }
+      PressKey(window, number_of_key, modifiers, at);
     } else if (command == "type") {
       size_t start = line.find_first_not_of(" \t") + 4;
       if (start < line.size() && (line[start] == ' ' || line[start] == '\t')) ++start;

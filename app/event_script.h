@@ -11,10 +11,12 @@ namespace zv {
 // run without a display can be driven from a file. One command a line:
 //
 //   wait MS          let MS milliseconds pass
-//   key NAME         press and release a key: a letter or digit, F1..F12,
+//   key NAME         press and release a key: a letter or digit, f1..f12,
 //                    enter, escape, tab, backspace, delete, space, left,
 //                    right, up, down, home, end, pageup, pagedown; with
 //                    "ctrl+" or "shift+" in front it is pressed with that
+//                    (a letter types itself in lower case, with shift in
+//                    upper case, and with ctrl types nothing)
 //   type TEXT        types the rest of the line ("\n" is Enter, "\t" Tab,
 //                    "\\" a backslash)
 //   move X Y         moves the mouse
@@ -25,7 +27,7 @@ namespace zv {
 //
 // Blank lines and lines starting with "#" are skipped. Each command comes
 // 20 ms after the one before. False, with the line in `error`, for a line
-// that is not understood.
+// that is not understood (and the name, for a key of no known name).
 bool PlayEventScript(std::string_view script, platform::HeadlessWindow& window, std::string* error);
 
 // Reads the script from a file first.

@@ -12,6 +12,7 @@
 #include "app/program_compiler.h"
 #include "app/system_parts.h"
 #include "platform/paths/temp_folder.h"
+#include "platform/signals/stop_signals.h"
 #include "runtime/attached/attached_data.h"
 #include "runtime/builder/exe_builder.h"
 #include "runtime/startup.h"
@@ -57,7 +58,7 @@ int RunGame(const std::string& self, const std::vector<std::string>& args) {
 
 int Run(const std::string& self, const zv::CommandLine& line) {
   zv::ProgramRun run;
-  run.source = fs::absolute(line.file).string();
+  run.source = fs::absolute(line.file).lexically_normal().string();
   run.app_folder = FolderOf(line.file);
   run.headless = line.headless;
   run.frames = static_cast<uint32_t>(line.frames);
@@ -82,7 +83,7 @@ int Build(const zv::CommandLine& line) {
   zv::BuildServices services;
   services.temp_folder = temp.Path() + "/";
   services.compile = [](const std::string& source, const std::string& program, std::string* error) {
-    return zv::CompileProgram(source, "", program, error);
+    return zv::CompileProgram({source, "", ""}, program, error);
   };
   services.progress = &progress;
   zv::BuildRequest request{line.output, line.file, FolderOf(line.file)};
@@ -95,10 +96,7 @@ int Build(const zv::CommandLine& line) {
   return 0;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  std::vector<std::string> args(argv + 1, argv + argc);
+int Main(const std::vector<std::string>& args) {
   const std::string self = SelfPath();
   if (zv::HasAttachedRecords(self)) return RunGame(self, args);
 
@@ -123,4 +121,16 @@ int main(int argc, char** argv) {
       return Build(*line);
   }
   return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // Ctrl+C, a logout or a kill end a run or the editor the way their own
+  // quit does, with everything cleaned up; then the process ends by the
+  // signal, as its parent expects.
+  zv::platform::CatchStopSignals();
+  const int status = Main(std::vector<std::string>(argv + 1, argv + argc));
+  zv::platform::EndByStopSignal();
+  return status;
 }

@@ -7,9 +7,13 @@ namespace zv {
 
 namespace {
 
-bool Compile(const std::string& source, const std::string& program, const CompileOptions& options,
-             std::string* error, ArrayNames* names) {
-  CompileResult result = CompileFile(source, program, options);
+bool Compile(const ProgramSource& source, const std::string& program, const std::string& dump, std::string* error,
+             ArrayNames* names) {
+  CompileOptions options;
+  options.include_folder = source.include_folder;
+  options.source_name = source.shown_name;
+  options.debug_dump_path = dump;
+  CompileResult result = CompileFile(source.path, program, options);
   if (!result.ok && error) *error = result.error ? FormatCompileError(*result.error) : "the program did not compile";
   if (result.ok && names) *names = std::move(result.array_names);
   return result.ok;
@@ -17,19 +21,14 @@ bool Compile(const std::string& source, const std::string& program, const Compil
 
 }  // namespace
 
-bool CompileProgram(const std::string& source, const std::string& include_folder, const std::string& program,
-                    std::string* error, ArrayNames* names) {
-  CompileOptions options;
-  options.include_folder = include_folder;
-  return Compile(source, program, options, error, names);
+bool CompileProgram(const ProgramSource& source, const std::string& program, std::string* error,
+                    ArrayNames* names) {
+  return Compile(source, program, "", error, names);
 }
 
-bool CompileProgramTraced(const std::string& source, const std::string& include_folder, const std::string& program,
-                          const std::string& dump, std::string* error, ArrayNames* names) {
-  CompileOptions options;
-  options.include_folder = include_folder;
-  options.debug_dump_path = dump;
-  return Compile(source, program, options, error, names);
+bool CompileProgramTraced(const ProgramSource& source, const std::string& program, const std::string& dump,
+                          std::string* error, ArrayNames* names) {
+  return Compile(source, program, dump, error, names);
 }
 
 const CommandCatalog* ProgramCommandCatalog() { return &BuiltinCommandCatalog(); }

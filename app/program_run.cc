@@ -16,19 +16,19 @@ int RunProgramFromSource(const std::string& executable, const ProgramRun& run) {
   options.screenshot = run.screenshot;
   options.command_line = run.command_line;
   options.app_folder = run.app_folder;
+  options.title = run.shown_path.empty() ? run.source : run.shown_path;
   SystemParts parts(executable, options.headless);
   StartServices services = parts.Services();
   services.window = run.window;
   services.clock = run.clock;
-  const std::string source = run.source;
-  const std::string include_folder = run.include_folder;
+  const ProgramSource source{run.source, run.include_folder, run.shown_path};
   ArrayNames array_names;
-  services.compile = [source, include_folder, &array_names](const std::string& program, std::string* error) {
-    return CompileProgram(source, include_folder, program, error, &array_names);
+  services.compile = [source, &array_names](const std::string& program, std::string* error) {
+    return CompileProgram(source, program, error, &array_names);
   };
-  services.compile_traced = [source, include_folder, &array_names](const std::string& program,
-                                                                   const std::string& dump, std::string* error) {
-    return CompileProgramTraced(source, include_folder, program, dump, error, &array_names);
+  services.compile_traced = [source, &array_names](const std::string& program, const std::string& dump,
+                                                   std::string* error) {
+    return CompileProgramTraced(source, program, dump, error, &array_names);
   };
   services.commands = ProgramCommandCatalog();
   services.array_names = &array_names;

@@ -15,6 +15,9 @@ namespace zv {
 struct ProgramRun {
   std::string source;          // the .kqa file
   std::string include_folder;  // where includes are found; empty: the source's folder
+  // The program's own file when `source` is a copy of it: what compile
+  // errors and the window's title call it. Empty: `source`.
+  std::string shown_path;
   std::string app_folder;      // SETUP.INI and KQ.LOG; ends with "/"
   bool headless = false;
   uint32_t frames = 0;

@@ -133,9 +133,10 @@ CompileResult CompileFile(const std::string& source_path, const std::string& out
                           const CompileOptions& options) {
   std::string text;
   std::error_code ec;
+  const std::string& name = options.source_name.empty() ? source_path : options.source_name;
   if (std::filesystem::is_directory(source_path, ec) || !ReadWholeFile(source_path, &text)) {
     CompileResult result;
-    result.error = CompileError{source_path, 0, "", MessageText(CompileMessage::kSourceUnreadable)};
+    result.error = CompileError{name, 0, "", MessageText(CompileMessage::kSourceUnreadable)};
     return result;
   }
   std::string folder = options.include_folder;
@@ -143,7 +144,7 @@ CompileResult CompileFile(const std::string& source_path, const std::string& out
     folder = std::filesystem::path(source_path).parent_path().string();
     if (folder.empty()) folder = ".";
   }
-  CompileResult result = Compile(text, source_path, folder, options);
+  CompileResult result = Compile(text, name, folder, options);
   if (!result.ok || output_path.empty()) return result;
   std::vector<uint8_t> bytes = EncodeProgramFile(result.program);
   std::string write_error;

@@ -13,6 +13,9 @@ struct CompileOptions {
   // Folder in which relative "#include" names are looked for; empty: the
   // folder of the source file (the current folder for CompileSource).
   std::string include_folder;
+  // What errors call the main source file (CompileFile); empty: its path.
+  // A program compiled from a copy is named by its own file.
+  std::string source_name;
   // When set, the expanded source is written there as a numbered listing
   // (the trace mode's "KQ.KQA").
   std::string debug_dump_path;

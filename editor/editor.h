@@ -40,6 +40,9 @@ struct RunRequest {
   std::string source;  // the program's text saved to a work file
   std::string folder;  // its own folder: includes and media are found there
   std::string name;    // the program's name, for messages
+  // Its own file (the name alone while it has none): what the window's
+  // title and the compile errors call it.
+  std::string shown_path;
 };
 struct RunOutcome {
   bool ran = false;    // false: it did not compile or could not start
@@ -112,6 +115,10 @@ class Editor {
   // Composes and presents one frame.
   void Frame();
   bool QuitRequested() const { return quit_; }
+  // Quits without asking (when the process is asked to end): each program
+  // with unsaved changes is first written beside itself as NAME.kqa.autosave
+  // (an unnamed one as untitled.kqa.autosave), so nothing typed is lost.
+  void QuitKeepingChanges();
 
   // ---- State, for the session and tests -----------------------------------------------
   SourceDocument& Live() { return documents_[static_cast<size_t>(live_tab_ - 1)]; }
@@ -144,10 +151,11 @@ class Editor {
   void LeaveHelpView();
 
   // ---- Input (editor_input.cc) -----------------------------------------------------------
-  void KeyDown(int32_t key);
-  void Character(int32_t c);
+  // `modifiers`: the modifier keys held with the event (platform::modifier).
+  void KeyDown(int32_t key, int32_t modifiers);
+  void Character(int32_t c, int32_t modifiers);
   void MouseMove(int32_t x, int32_t y);
-  void MouseDown(int32_t x, int32_t y);
+  void MouseDown(int32_t x, int32_t y, bool extend_selection);
   void MouseUp();
   void Wheel(int32_t steps);
   void HelpKeyDown(int32_t key);
@@ -155,8 +163,8 @@ class Editor {
   void ScrollHelp(int32_t pixels);
   int32_t ControlAt(int32_t x, int32_t y) const;
   void RequesterClick(int32_t x, int32_t y);
-  bool ShortcutKey(int32_t key);
-  void Move(Motion motion);
+  bool ShortcutKey(int32_t key, int32_t modifiers);
+  void Move(Motion motion, bool extend_selection);
 
   // ---- Commands and requester results (editor_actions.cc) -------------------------------
   void OpenRequester(int32_t new_mode, int32_t kind, const std::string& folder = {});

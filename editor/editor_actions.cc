@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 
 #include "compiler/compiler.h"
@@ -41,6 +42,9 @@ std::string NameWorkFile(std::string text, const std::string& work_file, const s
 }
 
 std::string FirstLine(const std::string& text) { return text.substr(0, text.find('\n')); }
+
+// The file name an unnamed program is run and kept under.
+constexpr char kUnnamedFileName[] = "untitled.kqa";
 
 }  // namespace
 
@@ -311,6 +315,19 @@ bool Editor::SaveCurrent() {
   return true;
 }
 
+void Editor::QuitKeepingChanges() {
+  for (const SourceDocument& d : documents_) {
+    if (!d.buffer.modified) continue;
+    const std::string folder = d.folder.empty() ? options_.app_folder : d.folder;
+    const std::string name = d.file_name.empty() ? std::string(kUnnamedFileName) : d.file_name;
+    const std::string path = folder + "/" + name + ".autosave";
+    std::string error;
+    if (!SaveSourceFile(path, d.buffer.lines, d.header, &error))
+      std::fprintf(stderr, "zentrovex: unsaved changes lost (%s): %s\n", path.c_str(), error.c_str());
+  }
+  quit_ = true;
+}
+
 void Editor::StartNewProgram() {
   SourceDocument& d = Live();
   d.buffer.Clear();
@@ -514,7 +531,7 @@ void Editor::MakeFolderConfirmed() {
 void Editor::RunProgram() {
   SourceDocument& d = Live();
   if (!options_.run_program) return;
-  const std::string name = d.file_name.empty() ? "untitled.kqa" : d.file_name;
+  const std::string name = d.file_name.empty() ? std::string(kUnnamedFileName) : d.file_name;
   const std::string work = temp_.File(name);
   std::string error;
   if (!SaveSourceFile(work, d.buffer.lines, d.header, &error)) {
@@ -523,7 +540,9 @@ void Editor::RunProgram() {
   }
   const platform::WindowRect placement = window_.Placement();
   display_.SelectCursorImage(5);
-  const RunOutcome outcome = options_.run_program({work, d.folder.empty() ? options_.app_folder : d.folder, name});
+  const std::string shown_path = d.file_name.empty() ? name : d.Path();
+  const RunOutcome outcome =
+      options_.run_program({work, d.folder.empty() ? options_.app_folder : d.folder, name, shown_path});
   // The program may have taken the whole screen and hidden the pointer.
   display_.Presenter().SetFullScreen(false);
   window_.SetPlacement(placement);
@@ -534,7 +553,10 @@ void Editor::RunProgram() {
   if (outcome.error.empty()) {
     SetStatus(Label(Text::kRunFinished));
   } else {
-    SetStatus(Label(Text::kRunFailed) + " " + FirstLine(NameWorkFile(outcome.error, work, name)));
+    // A program that ran and then stopped on an error did run: the error
+    // and its line say where it ended.
+    const Text what = outcome.ran ? Text::kRunEndedOnError : Text::kRunFailed;
+    SetStatus(Label(what) + " " + FirstLine(NameWorkFile(outcome.error, shown_path, name)));
   }
 }
 

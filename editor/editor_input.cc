@@ -37,8 +37,8 @@ void Editor::HandleEvent(const platform::WindowEvent& event) {
   }
   switch (event.kind) {
     case WindowEventKind::kClose: RunCommand(Command::kExit); break;
-    case WindowEventKind::kKeyDown: KeyDown(event.a); break;
-    case WindowEventKind::kCharacter: Character(event.a); break;
+    case WindowEventKind::kKeyDown: KeyDown(event.a, event.modifiers); break;
+    case WindowEventKind::kCharacter: Character(event.a, event.modifiers); break;
     case WindowEventKind::kMouseMove: {
       const platform::Point p = display_.Presenter().ClientToPicture({event.x, event.y});
       MouseMove(p.x, p.y);
@@ -48,7 +48,7 @@ void Editor::HandleEvent(const platform::WindowEvent& event) {
       if (event.a == platform::mouse_button::kLeft) {
         const platform::Point p = display_.Presenter().ClientToPicture({event.x, event.y});
         MouseMove(p.x, p.y);
-        MouseDown(p.x, p.y);
+        MouseDown(p.x, p.y, (event.modifiers & platform::modifier::kShift) != 0);
       }
       break;
     case WindowEventKind::kMouseUp:
@@ -73,8 +73,8 @@ void Editor::HandleEvent(const platform::WindowEvent& event) {
 
 // ---- Keys -----------------------------------------------------------------------------------
 
-bool Editor::ShortcutKey(int32_t k) {
-  if (window_.KeyHeld(key::kControl)) {
+bool Editor::ShortcutKey(int32_t k, int32_t modifiers) {
+  if (modifiers & platform::modifier::kControl) {
     switch (k) {
       case 'N': RunCommand(Command::kNew); return true;
       case 'O': RunCommand(Command::kOpen); return true;
@@ -98,13 +98,13 @@ bool Editor::ShortcutKey(int32_t k) {
   return false;
 }
 
-void Editor::Move(Motion motion) {
+void Editor::Move(Motion motion, bool extend_selection) {
   SourceDocument& d = Live();
-  MoveCursor(d.buffer, motion, window_.KeyHeld(key::kShift), d.anchor, layout::kRows);
+  MoveCursor(d.buffer, motion, extend_selection, d.anchor, layout::kRows);
   RefreshAfterEdit(TextChange::kAllLines);
 }
 
-void Editor::KeyDown(int32_t k) {
+void Editor::KeyDown(int32_t k, int32_t modifiers) {
   if (requester_->IsOpen()) {
     if (requester_->KeyDown(k)) CloseRequester();
     return;
@@ -117,24 +117,25 @@ void Editor::KeyDown(int32_t k) {
     if (k == key::kEscape) view_->Menus().SetOpenMenu(0);
     return;
   }
-  if (ShortcutKey(k)) return;
-  const bool control = window_.KeyHeld(key::kControl);
+  if (ShortcutKey(k, modifiers)) return;
+  const bool control = (modifiers & platform::modifier::kControl) != 0;
+  const bool shift = (modifiers & platform::modifier::kShift) != 0;
   switch (k) {
-    case key::kLeft: Move(Motion::kLeft); break;
-    case key::kRight: Move(Motion::kRight); break;
-    case key::kUp: Move(Motion::kUp); break;
-    case key::kDown: Move(Motion::kDown); break;
-    case kHome: Move(control ? Motion::kTextStart : Motion::kLineStart); break;
-    case kEnd: Move(control ? Motion::kTextEnd : Motion::kLineEnd); break;
-    case kPageUp: Move(Motion::kPageUp); break;
-    case kPageDown: Move(Motion::kPageDown); break;
+    case key::kLeft: Move(Motion::kLeft, shift); break;
+    case key::kRight: Move(Motion::kRight, shift); break;
+    case key::kUp: Move(Motion::kUp, shift); break;
+    case key::kDown: Move(Motion::kDown, shift); break;
+    case kHome: Move(control ? Motion::kTextStart : Motion::kLineStart, shift); break;
+    case kEnd: Move(control ? Motion::kTextEnd : Motion::kLineEnd, shift); break;
+    case kPageUp: Move(Motion::kPageUp, shift); break;
+    case kPageDown: Move(Motion::kPageDown, shift); break;
     case key::kDelete: RefreshAfterEdit(DeleteForward(Live().buffer)); break;
   }
 }
 
-void Editor::Character(int32_t c) {
+void Editor::Character(int32_t c, int32_t modifiers) {
   // A character typed with Control held belongs to its shortcut.
-  if (window_.KeyHeld(key::kControl)) return;
+  if (modifiers & platform::modifier::kControl) return;
   if (requester_->IsOpen()) {
     requester_->Character(c);
     return;
@@ -197,7 +198,7 @@ void Editor::MouseMove(int32_t x, int32_t y) {
   }
 }
 
-void Editor::MouseDown(int32_t x, int32_t y) {
+void Editor::MouseDown(int32_t x, int32_t y, bool extend_selection) {
   mouse_down_ = true;
   if (requester_->IsOpen()) {
     RequesterClick(x, y);
@@ -254,7 +255,7 @@ void Editor::MouseDown(int32_t x, int32_t y) {
   if (Inside(x, y, 0, layout::kTextTop, layout::kTextRight, layout::kTextBottom)) {
     int32_t line = 0, column = 0;
     view_->PositionAt(x, y, &line, &column);
-    PlaceCursor(b, {line, column}, window_.KeyHeld(key::kShift), d.anchor);
+    PlaceCursor(b, {line, column}, extend_selection, d.anchor);
     if (!b.HasSelection()) d.anchor = {line, column};
     selecting_by_mouse_ = true;
     RefreshAfterEdit(TextChange::kAllLines);

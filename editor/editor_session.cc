@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "platform/signals/stop_signals.h"
 #include "runtime/startup.h"
 
 namespace zv::editor {
@@ -18,7 +19,11 @@ int RunEditorSession(EditorSession& session) {
   if (!session.file.empty()) editor.OpenFile(session.file);
   for (;;) {
     platform::WindowEvent event;
-    while (!editor.QuitRequested() && session.window->PollEvent(&event)) editor.HandleEvent(event);
+    // A script's first event waits for the first frame, as a user's click
+    // waits until there is something to click on.
+    while (!editor.QuitRequested() && display.FramesPresented() > 0 && session.window->PollEvent(&event))
+      editor.HandleEvent(event);
+    if (platform::StopSignal() != 0) editor.QuitKeepingChanges();
     if (editor.QuitRequested()) break;
     editor.Frame();
     if (session.frames != 0 && display.FramesPresented() >= session.frames) break;

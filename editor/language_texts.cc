@@ -29,6 +29,7 @@ constexpr std::array<std::string_view, static_cast<size_t>(Text::kCount)> kTexts
     "Executable built.", "The executable could not be built.", "Nothing found.",
     "Project opened.", "Project", "created.", "A file of that name exists.",
     "The project could not be created.", "%", "Program ended.", "The program did not run:",
+    "The program ended on an error:",
     "The help pages are not installed.", "There is nothing to undo.", "Replace undone.",
     "Source 2 holds unsaved changes: save them first.",
     // Menus.

@@ -23,7 +23,7 @@ enum class Text : int {
   kSaved, kLoaded, kUnnamed, kProjectWord, kFileWord, kReadOnly, kLoadFailed, kNotSourceFile,
   kSaveFailed, kNoName, kBuilt, kBuildFailed, kNotFound, kProjectOpened,
   kProjectCreated, kProjectCreatedEnd, kProjectNameIsFile, kProjectFailed, kPercent, kRunFinished,
-  kRunFailed, kHelpMissing, kNothingToUndo, kUndone, kSource2Busy,
+  kRunFailed, kRunEndedOnError, kHelpMissing, kNothingToUndo, kUndone, kSource2Busy,
   // Menus: titles, then the items of each.
   kMenuFile, kMenuEdit, kMenuSearch, kMenuRun, kMenuSource, kMenuHelp,
   kItemNew, kItemOpen, kItemSave, kItemSaveAs, kItemProject, kItemBuild, kItemBuildMedia, kItemExit,

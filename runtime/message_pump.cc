@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/signals/stop_signals.h"
 #include "runtime/card_choice.h"
 #include "runtime/vm/dispatch.h"
 #include "runtime/vm/loader.h"
@@ -23,6 +24,8 @@ bool RuntimeHost::TakeMessage(Message* message) {
   }
   return false;
 }
+
+bool RuntimeHost::QuitPending() const { return posted_quits_ > 0 || platform::StopSignal() != 0; }
 
 void MapToPicture(const PictureArea& picture, int32_t client_x, int32_t client_y, int32_t* x, int32_t* y) {
   const int64_t dx = int64_t{client_x} - picture.x;
@@ -59,7 +62,7 @@ void MessagePump::RunMessageLoop() {
   WaitForKeysReleased();
   state_.console.last_key_char = 0;
 
-  for (;;) {
+  while (platform::StopSignal() == 0) {
     vm_.input->PollInputDevices();
     vm_.input->ServiceNetwork();
     Message message;

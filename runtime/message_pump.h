@@ -40,7 +40,8 @@ class RuntimeHost final : public VmHost {
   // Takes the next message without waiting; false when the queue is empty.
   // Window events come first; a quit is seen once nothing else waits.
   bool TakeMessage(Message* message);
-  bool QuitPending() const { return posted_quits_ > 0; }
+  // A posted quit, or a signal that asks the process to end.
+  bool QuitPending() const;
 
   platform::Clock& Clock() { return clock_; }
   platform::Window& Window() { return window_; }
@@ -67,7 +68,8 @@ class MessagePump {
   uint32_t FramesPresented() const { return frames_presented_; }
   RuntimeState* State() { return &state_; }
 
-  // Runs the program from its start until a quit message arrives.
+  // Runs the program from its start until a quit message arrives or a
+  // signal asks the process to end.
   void RunMessageLoop();
 
   // ---- The steps, each usable alone ---------------------------------------------

@@ -367,7 +367,7 @@ void Runtime::CloseAttachedData() {
 // Each step of the start depends on the one before; a failing step skips
 // the rest and goes straight to the shutdown.
 void Runtime::StartAndRun() {
-  window_->SetTitle(options_.executable_path.substr(0, kTitleLimit));
+  window_->SetTitle((options_.title.empty() ? options_.executable_path : options_.title).substr(0, kTitleLimit));
   if (!OpenAttachedData() || !InitDisplaySubsystems() || !LoadProgram()) return;
   state_.settings.window_mode_state = window_mode::kStarting;
   if (!StartDisplay(false)) return;

@@ -19,9 +19,11 @@ constexpr int kExitRuntimeError = 1;  // the program ended on an error (or a war
 constexpr int kExitStartFailed = 3;   // nothing ran
 
 struct StartOptions {
-  // The running executable; a built game finds its records in it, and the
-  // window's title is its path.
+  // The running executable; a built game finds its records in it.
   std::string executable_path;
+  // The window's title until the program sets one: the program's own file
+  // (a built game's is its executable). Empty: the executable's path.
+  std::string title;
   // A built game: the program comes from the records and warnings are not
   // reported. Otherwise `compile` makes the program.
   bool standalone = false;

@@ -29,6 +29,26 @@ constexpr int kF12 = 123;
 constexpr int kCount = 256;
 }  // namespace key
 
+// The control character a key types without a text event of its own
+// (Backspace, Tab, Enter, Escape type their own number), 0 for other keys.
+constexpr int32_t ControlCharacterOfKey(int key_number) {
+  switch (key_number) {
+    case key::kBackspace:
+    case key::kTab:
+    case key::kEnter:
+    case key::kEscape:
+      return key_number;
+  }
+  return 0;
+}
+
+// The modifier keys held with an event, as bits.
+namespace modifier {
+constexpr int kShift = 1;
+constexpr int kControl = 2;
+constexpr int kAlt = 4;
+}  // namespace modifier
+
 // Mouse buttons as bits, the first button in bit 0.
 namespace mouse_button {
 constexpr int kLeft = 1;
@@ -59,6 +79,9 @@ struct WindowEvent {
   int32_t b = 0;
   int32_t x = 0;
   int32_t y = 0;
+  // The modifier keys held when the event happened (modifier bits): a
+  // shortcut is decided by these, not by what is held when it is handled.
+  int32_t modifiers = 0;
 };
 
 // The system command that closes a window; every other one is swallowed

@@ -269,6 +269,13 @@ TEST(EndToEnd, CompileFileWritesThroughATemporaryName) {
   CompileResult bad = CompileFile((folder / "bad.kqa").string(), out);
   EXPECT_FALSE(bad.ok);
   EXPECT_EQ(fs::file_size(out), size);  // the earlier program is left alone
+  // A copy compiled for its original is named by the original.
+  CompileOptions as_original;
+  as_original.source_name = "/home/user/bad.kqa";
+  CompileResult copy = CompileFile((folder / "bad.kqa").string(), "", as_original);
+  ASSERT_FALSE(copy.ok);
+  EXPECT_EQ(copy.error->file, "/home/user/bad.kqa");
+  EXPECT_EQ(copy.error->line, 2);
   size_t files = 0;
   for (auto& entry : fs::directory_iterator(folder)) files += entry.is_regular_file();
   EXPECT_EQ(files, 3u);

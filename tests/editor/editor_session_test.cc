@@ -170,11 +170,47 @@ TEST_F(EditorDriver, RunsTheTextBeingEditedAndComesBack) {
   EXPECT_EQ(runs_[0].folder, temp_.Path());
   EXPECT_EQ(editor_->View().Status(), LanguageText(Text::kRunFinished));
 
-  run_outcome_ = {false, 3, "zentrovex: " + runs_[0].source + ":1: error: unknown command\n"};
+  // The run's window and its compile errors name the program's own file.
+  EXPECT_EQ(runs_[0].shown_path, File("run.kqa"));
+  run_outcome_ = {false, 3, "zentrovex: " + File("run.kqa") + ":1: error: unknown command\n"};
   Key(key::kF1 + 4);
   EXPECT_EQ(editor_->View().Status(),
             std::string(LanguageText(Text::kRunFailed)) + " zentrovex: run.kqa:1: error: unknown command");
+  // A program that ran and stopped on an error ended on it, at its line.
+  run_outcome_ = {true, 1, "Runtime Error : Division by zero. (line 2: /)\n"};
+  Key(key::kF1 + 4);
+  EXPECT_EQ(editor_->View().Status(), std::string(LanguageText(Text::kRunEndedOnError)) +
+                                          " Runtime Error : Division by zero. (line 2: /)");
   EXPECT_EQ(ReadAll(File("run.kqa")), "print 1\r\n");  // running does not save
+}
+
+TEST_F(EditorDriver, AShortcutKeepsTheControlKeyOfItsOwnEvent) {
+  WriteAll(File("quick.kqa"), "print 1\r\n");
+  ASSERT_TRUE(editor_->OpenFile(File("quick.kqa")));
+  Type("x");
+  // Control is down and up again before the frame that handles the key.
+  const uint32_t now = clock_.NowMs();
+  window_.Post({WindowEventKind::kKeyDown, key::kControl}, now);
+  window_.PressKey('S', now, 1);
+  window_.Post({WindowEventKind::kKeyUp, key::kControl}, now + 2);
+  clock_.Advance(5);
+  Pump();
+  EXPECT_EQ(ReadAll(File("quick.kqa")), "xprint 1\r\n");
+  EXPECT_EQ(Lines().front(), "xprint 1");
+}
+
+TEST_F(EditorDriver, QuittingOnRequestKeepsUnsavedProgramsBesideThemselves) {
+  WriteAll(File("kept.kqa"), "print 1\r\n");
+  ASSERT_TRUE(editor_->OpenFile(File("kept.kqa")));
+  Type("x");
+  Key('2', true);
+  Type("print 2");  // an unnamed program in the second tab
+  editor_->QuitKeepingChanges();
+  EXPECT_TRUE(editor_->QuitRequested());
+  EXPECT_EQ(editor_->Mode(), mode::kEditing);  // nothing was asked
+  EXPECT_EQ(ReadAll(File("kept.kqa")), "print 1\r\n");
+  EXPECT_EQ(ReadAll(File("kept.kqa.autosave")), "xprint 1\r\n");
+  EXPECT_EQ(ReadAll(File("untitled.kqa.autosave")), "print 2\r\n");
 }
 
 TEST_F(EditorDriver, BuildsAGameThatRuns) {

@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 
 #include "platform/clock/clock.h"
 #include "platform/paths/temp_folder.h"
+#include "platform/signals/stop_signals.h"
 #include "platform/window/headless/headless_window.h"
 #include "runtime/builder/record_writer.h"
 #include "runtime/runtime_state.h"
@@ -150,6 +152,33 @@ TEST_F(StartupTest, TheTemporaryFolderIsGoneAfterTheRun) {
   std::string temp_folder;
   services.on_loaded = [&](Vm& vm) { temp_folder = vm.runtime->temp_folder; };
   Run();
+  ASSERT_FALSE(temp_folder.empty());
+  EXPECT_FALSE(fs::exists(temp_folder));
+}
+
+TEST_F(StartupTest, TheWindowIsNamedAfterTheProgramUntilItNamesItself) {
+  assembler.Op(op::kEnd);
+  options.title = "/home/user/stars.kqa";
+  Run();
+  EXPECT_EQ(window.Title(), "/home/user/stars.kqa");
+}
+
+TEST_F(StartupTest, AStopSignalEndsAnEndlessRunAndRemovesItsTemporaryFolder) {
+  auto top = assembler.NewLabel();
+  assembler.Bind(top);
+  assembler.Op(op::kSync);
+  assembler.Op(op::kJump, {assembler.Target(top)});
+  platform::CatchStopSignals();
+  std::string temp_folder;
+  services.on_loaded = [&](Vm& vm) {
+    temp_folder = vm.runtime->temp_folder;
+    std::raise(SIGTERM);
+  };
+  EXPECT_EQ(Run(), kExitClean);
+  EXPECT_EQ(platform::StopSignal(), SIGTERM);
+  platform::ClearStopSignal();
+  std::signal(SIGTERM, SIG_DFL);
+  EXPECT_TRUE(window.MessageBoxes().empty());
   ASSERT_FALSE(temp_folder.empty());
   EXPECT_FALSE(fs::exists(temp_folder));
 }

@@ -1,6 +1,27 @@
 #include "platform/present/sdl/sdl_presenter.h"
 
+#include <SDL_syswm.h>
+#include <X11/Xlib.h>
+
+#include <optional>
+
 namespace zv::platform {
+namespace {
+
+// How long a window manager has to make the window full screen.
+constexpr uint32_t kFullScreenGraceMs = 1000;
+
+// The size the window really has on the X server; nothing elsewhere.
+std::optional<Size> ServerWindowSize(SDL_Window* window) {
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return std::nullopt;
+  XWindowAttributes attributes;
+  if (!XGetWindowAttributes(info.info.x11.display, info.info.x11.window, &attributes)) return std::nullopt;
+  return Size{attributes.width, attributes.height};
+}
+
+}  // namespace
 
 SdlPresenter::SdlPresenter(SDL_Window* window) : window_(window) {
   if (window_ == nullptr) return;
@@ -29,7 +50,33 @@ DisplayMode SdlPresenter::Desktop() const {
 
 void SdlPresenter::SetFullScreen(bool full_screen) {
   full_screen_ = full_screen;
-  if (window_) SDL_SetWindowFullscreen(window_, full_screen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+  full_screen_pending_ = false;
+  if (!window_) return;
+  SDL_SetWindowFullscreen(window_, full_screen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+  full_screen_pending_ = full_screen;
+  full_screen_asked_ms_ = SDL_GetTicks();
+}
+
+// SDL takes a window to have the desktop's size as soon as it asks the
+// window manager for full screen; the window manager makes it so, late on a
+// loaded machine, or never (without one nobody does). A picture drawn for a
+// size the window does not have shows only its lower part: a program's
+// drawing, but not the text at its top.
+void SdlPresenter::CheckFullScreenTaken() {
+  int width = 0, height = 0;
+  SDL_GetWindowSize(window_, &width, &height);
+  const std::optional<Size> real = ServerWindowSize(window_);
+  if (!real || (real->width == width && real->height == height)) {
+    full_screen_pending_ = false;
+    return;
+  }
+  if (SDL_GetTicks() - full_screen_asked_ms_ < kFullScreenGraceMs) return;
+  full_screen_pending_ = false;
+  SDL_SetWindowFullscreen(window_, 0);
+  SDL_Rect desktop{0, 0, width, height};
+  SDL_GetDisplayBounds(SDL_GetWindowDisplayIndex(window_), &desktop);
+  SDL_SetWindowPosition(window_, desktop.x, desktop.y);
+  SDL_SetWindowSize(window_, desktop.w, desktop.h);
 }
 
 Size SdlPresenter::ClientSize() const {
@@ -50,6 +97,7 @@ bool SdlPresenter::EnsureTexture(int32_t width, int32_t height) {
 
 bool SdlPresenter::Show(const Surface& picture) {
   if (renderer_ == nullptr || !EnsureTexture(picture.Width(), picture.Height())) return false;
+  if (full_screen_pending_) CheckFullScreenTaken();
   if (SDL_UpdateTexture(texture_, nullptr, picture.Row(0), picture.Pitch()) != 0) return false;
   SDL_Rect place{0, 0, picture.Width(), picture.Height()};
   if (full_screen_) {

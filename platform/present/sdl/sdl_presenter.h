@@ -2,6 +2,8 @@
 
 #include <SDL.h>
 
+#include <cstdint>
+
 #include "platform/present/presenter.h"
 
 namespace zv::platform {
@@ -28,6 +30,10 @@ class SdlPresenter final : public Presenter {
 
  private:
   bool EnsureTexture(int32_t width, int32_t height);
+  // Until the window has the full-screen size SDL assumes for it, each
+  // frame looks; when the window manager has not made it so in time (or
+  // there is none), the window is made desktop-sized itself.
+  void CheckFullScreenTaken();
 
   SDL_Window* window_;
   SDL_Renderer* renderer_ = nullptr;
@@ -35,6 +41,8 @@ class SdlPresenter final : public Presenter {
   SDL_Texture* texture_ = nullptr;
   int32_t texture_width_ = 0, texture_height_ = 0;
   bool full_screen_ = false;
+  bool full_screen_pending_ = false;
+  uint32_t full_screen_asked_ms_ = 0;
 };
 
 }  // namespace zv::platform

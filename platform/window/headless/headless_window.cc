@@ -7,16 +7,18 @@ namespace {
 
 // The character a key types, 0 for keys that type none.
 int32_t CharacterOfKey(int key_number) {
-  switch (key_number) {
-    case key::kBackspace:
-    case key::kTab:
-    case key::kEnter:
-    case key::kEscape:
-    case key::kSpace:
-      return key_number;
-  }
-  if ((key_number >= '0' && key_number <= '9') || (key_number >= 'A' && key_number <= 'Z'))
+  if (int32_t c = ControlCharacterOfKey(key_number)) return c;
+  if (key_number == key::kSpace || (key_number >= '0' && key_number <= '9') || (key_number >= 'A' && key_number <= 'Z'))
     return key_number;
+  return 0;
+}
+
+int32_t ModifierOfKey(int key_number) {
+  switch (key_number) {
+    case key::kShift: return modifier::kShift;
+    case key::kControl: return modifier::kControl;
+    case key::kAlt: return modifier::kAlt;
+  }
   return 0;
 }
 
@@ -71,6 +73,11 @@ bool HeadlessWindow::PollEvent(WindowEvent* event) {
   ApplyKeys(script_.front());
   *event = script_.front().event;
   script_.pop_front();
+  // The modifiers follow the script's key events in their order, as they
+  // come with a real keyboard's events.
+  if (event->kind == WindowEventKind::kKeyDown) modifiers_ |= ModifierOfKey(event->a);
+  if (event->kind == WindowEventKind::kKeyUp) modifiers_ &= ~ModifierOfKey(event->a);
+  event->modifiers |= modifiers_;
   return true;
 }
 

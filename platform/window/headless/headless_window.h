@@ -13,7 +13,8 @@ namespace zv::platform {
 // A window that nobody sees. Its events come from a script: each event waits
 // until the clock reaches its time and is then handed out in the order it was
 // scripted. Key state follows the script's key events by their time, as a
-// keyboard would, whether or not the events have been taken yet.
+// keyboard would, whether or not the events have been taken yet; each event
+// taken carries the modifiers held as of the key events taken before it.
 class HeadlessWindow final : public Window {
  public:
   explicit HeadlessWindow(Clock& clock) : clock_(clock) {}
@@ -86,6 +87,7 @@ class HeadlessWindow final : public Window {
   Clock& clock_;
   std::deque<Scripted> script_;  // in order of due time, then of posting
   std::array<bool, key::kCount> held_{};
+  int32_t modifiers_ = 0;  // of the events taken so far
   std::string title_;
   bool shown_ = false;
   SizeState size_state_ = SizeState::kNormal;

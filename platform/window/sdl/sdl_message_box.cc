@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/signals/stop_signals.h"
 #include "platform/surface/surface.h"
 #include "platform/text/mono_glyph.h"
 #include "platform/text/text_service.h"
@@ -164,6 +165,7 @@ struct BoxWindow {
 }  // namespace
 
 bool RunSdlMessageBox(SDL_Window* owner, std::string_view title, std::string_view text, MessageBoxIcon icon) {
+  if (StopSignal() != 0) return true;
   std::unique_ptr<TextService> text_service = CreateTextService();
   FontPtr font = text_service->CreateFont(FontRequest{"DejaVu Sans", -13});
   const std::vector<std::string> lines = WrapText(*font, text);
@@ -187,7 +189,7 @@ bool RunSdlMessageBox(SDL_Window* owner, std::string_view title, std::string_vie
   Present(box.renderer, box.texture);
 
   const Uint32 box_id = SDL_GetWindowID(box.window), owner_id = owner ? SDL_GetWindowID(owner) : 0;
-  for (;;) {
+  while (StopSignal() == 0) {
     SDL_Event e;
     if (!SDL_WaitEventTimeout(&e, kWaitMs)) continue;
     if (EndsTheProgram(e, owner_id)) return true;
@@ -195,6 +197,7 @@ bool RunSdlMessageBox(SDL_Window* owner, std::string_view title, std::string_vie
     if (e.type == SDL_WINDOWEVENT && e.window.windowID == box_id && e.window.event == SDL_WINDOWEVENT_EXPOSED)
       Present(box.renderer, box.texture);
   }
+  return true;
 }
 
 }  // namespace zv::platform

@@ -50,16 +50,9 @@ int FindKeyNumber(SDL_Scancode scancode) {
   return 0;
 }
 
-// Keys that type a character without a text-input event of their own.
-int32_t ControlCharacterOf(int key_number) {
-  switch (key_number) {
-    case key::kBackspace:
-    case key::kTab:
-    case key::kEnter:
-    case key::kEscape:
-      return key_number;
-  }
-  return 0;
+int32_t ModifiersOf(uint16_t sdl_mod) {
+  return ((sdl_mod & KMOD_SHIFT) ? modifier::kShift : 0) | ((sdl_mod & KMOD_CTRL) ? modifier::kControl : 0) |
+         ((sdl_mod & KMOD_ALT) ? modifier::kAlt : 0);
 }
 
 int ButtonBit(uint8_t sdl_button) {
@@ -191,11 +184,14 @@ class SdlWindow final : public Window {
   void* NativeHandle() override { return window_; }
 
  private:
+  // Each event carries the modifiers of the last key event before it: SDL's
+  // own modifier state is already that of the last event it has queued.
   void Add(WindowEventKind kind, int32_t a = 0, int32_t b = 0, int32_t x = 0, int32_t y = 0) {
-    pending_.push_back({kind, a, b, x, y});
+    pending_.push_back({kind, a, b, x, y, modifiers_});
   }
 
   void Translate(const SDL_Event& e) {
+    if (e.type == SDL_KEYDOWN || e.type == SDL_KEYUP) modifiers_ = ModifiersOf(e.key.keysym.mod);
     switch (e.type) {
       case SDL_QUIT:
         Add(WindowEventKind::kClose);
@@ -207,7 +203,7 @@ class SdlWindow final : public Window {
         int k = FindKeyNumber(e.key.keysym.scancode);
         if (k == 0) break;
         Add(WindowEventKind::kKeyDown, k);
-        if (int32_t c = ControlCharacterOf(k)) Add(WindowEventKind::kCharacter, c);
+        if (int32_t c = ControlCharacterOfKey(k)) Add(WindowEventKind::kCharacter, c);
         break;
       }
       case SDL_KEYUP:
@@ -260,6 +256,7 @@ class SdlWindow final : public Window {
 
   SDL_Window* window_;
   std::deque<WindowEvent> pending_;
+  int32_t modifiers_ = 0;
   std::optional<bool> icon_shown_;  // unknown until the first frame is set
   bool quit_asked_ = false;
 };

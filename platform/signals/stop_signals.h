@@ -1,0 +1,26 @@
+#pragma once
+
+namespace zv::platform {
+
+// The signals that ask the process to end (SIGINT, SIGTERM, SIGHUP) are
+// noted instead of obeyed at once, so that the process ends the way its own
+// quit does: the message pump, the editor and the message boxes look at the
+// note on every turn, and everything is cleaned up on the way out (the
+// private temporary folder among it).
+//
+// Installs the handlers. A signal the process was started with ignored (by
+// nohup, or as a background job of a shell) stays ignored.
+void CatchStopSignals();
+
+// The signal that asked the process to end, 0 while none has.
+int StopSignal();
+
+// Once the process has cleaned up: ends it by the signal it received, as the
+// signal's default action would have, so that its parent learns why it
+// ended. Returns only when no signal was received.
+void EndByStopSignal();
+
+// Forgets a received signal (for tests).
+void ClearStopSignal();
+
+}  // namespace zv::platform

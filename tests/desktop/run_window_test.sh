@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# zentrovex run in a real window: the window is titled with the program's
+# file until the program names it; the window commands size, hide, show,
+# minimise, maximise and restore it as the window manager sees it; closing
+# the window ends the run.
+set -euo pipefail
+zentrovex=$1
+source "$(dirname "$0")/../support/desktop.sh"
+desk_init
+cd "$DESK_WORK"
+
+# Each step waits for the file of its number, which the test writes once it
+# has seen the step before.
+step() { printf 'while file exists("%s") = 0\r\nsync\r\nendwhile\r\n' "$1"; }
+{
+  step 1
+  printf '%s\r\n' 'window on' 'set window title "Commands"' 'set window size 400,300' 'set window position 40,50'
+  step 2
+  printf 'hide window\r\n'
+  step 3
+  printf 'show window\r\n'
+  step 4
+  printf 'minimise window\r\n'
+  step 5
+  printf 'maximise window\r\n'
+  step 6
+  printf 'restore window\r\n'
+  printf 'do\r\nsync\r\nloop\r\n'
+} > commands.kqa
+
+size() { xwininfo -id "$DESK_WINDOW" | awk '/Width/{w=$NF} /Height/{h=$NF} END{print w"x"h}'; }
+map_state() { xwininfo -id "$DESK_WINDOW" | awk '/Map State/{print $NF}'; }
+states() { xprop -id "$DESK_WINDOW" _NET_WM_STATE; }
+is() { [ "$("$1")" = "$2" ]; }
+has_state() { states | grep -q "$1"; }
+wm_state() { xprop -id "$DESK_WINDOW" WM_STATE 2> /dev/null | awk '/window state/{print $NF}'; }
+has_wm_state() { [ "$(wm_state)" = "$1" ]; }
+lacks_wm_state() { [ "$(wm_state)" != "$1" ]; }
+lacks_state() { ! has_state "$1"; }
+
+desk_start "$zentrovex" run commands.kqa
+desk_window "$DESK_WORK/commands.kqa"
+
+touch 1
+desk_window Commands
+desk_until is size 400x300 || desk_fail "the window's inside is $(size), not 400x300"
+# Each state is awaited until the window manager has taken it (WM_STATE).
+touch 2
+desk_until is map_state IsUnMapped || desk_fail "hide window left it $(map_state)"
+desk_until lacks_wm_state Normal || desk_fail "the window manager still shows the hidden window"
+touch 3
+desk_until is map_state IsViewable || desk_fail "show window left it $(map_state)"
+desk_until has_wm_state Normal || desk_fail "the window manager does not show the window again"
+touch 4
+desk_until has_state _NET_WM_STATE_HIDDEN || desk_fail "minimise window left it $(states)"
+touch 5
+desk_until has_state _NET_WM_STATE_MAXIMIZED_VERT || desk_fail "maximise window left it $(states)"
+touch 6
+desk_until lacks_state _NET_WM_STATE_MAXIMIZED_VERT || desk_fail "restore window left it $(states)"
+desk_until is size 400x300 || desk_fail "restored to $(size), not 400x300"
+
+wmctrl -i -c "$DESK_WINDOW" || desk_fail "wmctrl could not close the window"
+desk_ended || desk_fail "the run did not end when its window was closed"
+[ "$DESK_STATUS" = 0 ] || desk_fail "the run ended with status $DESK_STATUS"
+echo "run window: title, window commands and closing seen by the window manager"

@@ -1,0 +1,179 @@
+# Helpers for tests that drive the system in a real window, as a user at
+# the desktop would: start it, wait for its window, type and click with
+# xdotool, read the picture back from the X server and look at its colours.
+#
+# Source this file from a test script that runs on an X server, usually with
+# a window manager (zv_xvfb_wm_test in cmake/zentrovex.cmake does both). Everything
+# waits for a condition with a generous limit rather than for a fixed time,
+# so a loaded machine only makes a test slower.
+#
+#   desk_init                 checks the tools (exit 77 without them), makes
+#                             $DESK_WORK and cleans up on exit
+#   desk_start CMD...         starts CMD in the background ($DESK_PID)
+#   desk_window TITLE         waits for the started process's visible window
+#                             of that exact title; sets $DESK_WINDOW
+#   desk_until CMD...         runs CMD until it succeeds (false on timeout)
+#   desk_key KEY...           xdotool key names (ctrl+s, F5, Return) to the focus
+#   desk_press KEY            one key held for a moment, as fingers do
+#   desk_press_until KEY CMD...   presses KEY until CMD succeeds: a program
+#                             that lags past the key's release misses it
+#   desk_type TEXT            types TEXT; each newline is the Return key
+#   desk_click X Y            left click at a point of $DESK_WINDOW
+#   desk_grab FILE [W H]      the window's picture, scaled to W x H if given
+#   desk_colour FILE X Y      RRGGBB of one pixel
+#   desk_count FILE RRGGBB [WxH+X+Y]   pixels of exactly that colour
+#   desk_differs FILE FILE [WxH+X+Y]   pixels that differ between two grabs
+#   desk_wait_count RRGGBB MIN [WxH+X+Y] [W H]   until a grab has MIN of them
+#   desk_ended                until $DESK_PID has ended; sets $DESK_STATUS
+#   desk_fail MESSAGE         fails the test, keeping a picture of the screen
+#                             in $DESK_KEEP when that is set
+
+DESK_TIMEOUT=${DESK_TIMEOUT:-15}
+DESK_PID=
+DESK_WINDOW=
+DESK_STATUS=
+
+desk_init() {
+  local tool
+  for tool in xdotool xwininfo xprop import convert; do
+    if ! command -v "$tool" > /dev/null; then
+      echo "SKIP: $tool is not installed (Debian packages xdotool, x11-utils, imagemagick)"
+      exit 77
+    fi
+  done
+  DESK_WORK=$(mktemp -d)
+  trap desk_cleanup EXIT
+  # The run keeps its remembered settings and work files to itself.
+  export XDG_CONFIG_HOME="$DESK_WORK/config"
+  export TMPDIR="$DESK_WORK/tmp"
+  mkdir -p "$TMPDIR"
+  # The desktop-bus and graphics libraries SDL loads keep buffers until exit.
+  export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
+}
+
+desk_cleanup() {
+  if [ -n "$DESK_PID" ]; then
+    kill -KILL "$DESK_PID" 2> /dev/null || true
+    { wait "$DESK_PID"; } 2> /dev/null || true
+  fi
+  rm -rf "$DESK_WORK"
+}
+
+desk_fail() {
+  echo "FAIL: $*" >&2
+  if [ -n "${DESK_KEEP:-}" ]; then
+    import -window root "$DESK_KEEP" 2> /dev/null && echo "the screen is in $DESK_KEEP" >&2
+  fi
+  if [ -s "$DESK_WORK/err.txt" ]; then
+    echo "its standard error:" >&2
+    cat "$DESK_WORK/err.txt" >&2
+  fi
+  exit 1
+}
+
+desk_start() {
+  # In the background a shell would ignore SIGINT for the command.
+  env --default-signal=INT "$@" > "$DESK_WORK/out.txt" 2> "$DESK_WORK/err.txt" &
+  DESK_PID=$!
+  DESK_WINDOW=
+}
+
+desk_until() {
+  local deadline=$((SECONDS + DESK_TIMEOUT))
+  until "$@"; do
+    [ $SECONDS -ge $deadline ] && return 1
+    sleep 0.05
+  done
+}
+
+desk_find_window() {
+  local title=$1 id
+  for id in $(xdotool search --onlyvisible --pid "$DESK_PID" 2> /dev/null); do
+    if [ "$(xdotool getwindowname "$id" 2> /dev/null)" = "$title" ]; then
+      DESK_WINDOW=$id
+      return 0
+    fi
+  done
+  return 1
+}
+
+desk_window() {
+  desk_until desk_find_window "$1" || desk_fail "no window titled \"$1\""
+  # Without a window manager nothing activates windows: the focus is set.
+  xdotool windowactivate --sync "$DESK_WINDOW" 2> /dev/null || xdotool windowfocus "$DESK_WINDOW" 2> /dev/null || true
+}
+
+desk_key() { xdotool key --delay 30 "$@"; }
+
+desk_press() {
+  xdotool keydown "$1"
+  sleep 0.1
+  xdotool keyup "$1"
+}
+
+desk_press_until() {
+  local key=$1 deadline=$((SECONDS + DESK_TIMEOUT))
+  shift
+  while [ $SECONDS -lt $deadline ]; do
+    desk_press "$key"
+    DESK_TIMEOUT=3 desk_until "$@" && return 0
+  done
+  return 1
+}
+
+desk_type() {
+  local text=$1 line first=1
+  while IFS= read -r line; do
+    [ $first = 1 ] || xdotool key Return
+    first=0
+    [ -z "$line" ] || xdotool type --delay 15 -- "$line"
+  done <<< "$text"
+}
+
+desk_click() { xdotool mousemove --window "$DESK_WINDOW" "$1" "$2" click 1; }
+
+desk_grab() {
+  local file=$1
+  import -window "$DESK_WINDOW" "$file" 2> /dev/null || return 1
+  # Nearest-neighbour scaling keeps every colour as it was drawn.
+  if [ $# -ge 3 ]; then convert "$file" -filter point -resize "${2}x${3}!" "$file"; fi
+}
+
+desk_colour() { convert "$1" -crop "1x1+$2+$3" +repage -depth 8 -format '%[hex:p{0,0}]' info:; }
+
+desk_count() {
+  local region=()
+  [ -n "${3:-}" ] && region=(-crop "$3" +repage)
+  if [ "$2" = 000000 ]; then
+    convert "$1" "${region[@]}" -alpha off -depth 8 -fill white +opaque "#000000" \
+      -format '%[fx:round((1-mean)*w*h)]' info:
+  else
+    convert "$1" "${region[@]}" -alpha off -depth 8 -fill black +opaque "#$2" -fill white -opaque "#$2" \
+      -format '%[fx:round(mean*w*h)]' info:
+  fi
+}
+
+desk_differs() {
+  local region=()
+  [ -n "${3:-}" ] && region=(-crop "$3" +repage)
+  # compare says how many pixels differ and exits 1 when any do.
+  convert "$1" "${region[@]}" "$DESK_WORK/a.png"
+  convert "$2" "${region[@]}" "$DESK_WORK/b.png"
+  compare -metric AE "$DESK_WORK/a.png" "$DESK_WORK/b.png" null: 2>&1 || true
+}
+
+desk_wait_count() {
+  local colour=$1 least=$2 region=${3:-} size=("${@:4}")
+  desk_has_count() {
+    desk_grab "$DESK_WORK/grab.png" "${size[@]}" &&
+      [ "$(desk_count "$DESK_WORK/grab.png" "$colour" "$region")" -ge "$least" ]
+  }
+  desk_until desk_has_count
+}
+
+desk_ended() {
+  desk_until eval '! kill -0 "$DESK_PID" 2> /dev/null' || return 1
+  DESK_STATUS=0
+  { wait "$DESK_PID"; } 2> /dev/null || DESK_STATUS=$?
+  DESK_PID=
+}
