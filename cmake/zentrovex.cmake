@@ -208,15 +208,17 @@ function(zv_add_subfolders)
 endfunction()
 
 # zv_xvfb_test(NAME TARGET FILTER): runs the GoogleTest cases of TARGET
-# matching FILTER inside a virtual X server, so tests of the real SDL window
-# run where there is no display. Nothing when xvfb-run is not installed.
-find_program(ZV_XVFB_RUN xvfb-run)
+# matching FILTER inside a virtual X server of their own
+# (tests/support/with_xvfb.sh), so tests of the real SDL window run where
+# there is no display. Nothing when Xvfb is not installed.
+find_program(ZV_XVFB Xvfb)
+set(ZV_WITH_XVFB ${PROJECT_SOURCE_DIR}/tests/support/with_xvfb.sh)
 function(zv_xvfb_test name target filter)
-  if(NOT ZV_XVFB_RUN)
+  if(NOT ZV_XVFB)
     return()
   endif()
   add_test(NAME ${name}
-    COMMAND ${ZV_XVFB_RUN} -a -s "-screen 0 1024x768x24" $<TARGET_FILE:${target}> --gtest_filter=${filter})
+    COMMAND ${ZV_WITH_XVFB} $<TARGET_FILE:${target}> --gtest_filter=${filter})
   # The graphics and desktop-bus libraries SDL loads keep buffers until exit.
   set_tests_properties(${name} PROPERTIES TIMEOUT 60 ENVIRONMENT "ASAN_OPTIONS=detect_leaks=0")
 endfunction()
@@ -225,12 +227,11 @@ endfunction()
 # server with a window manager (openbox) in charge, for tests of what the
 # window looks like on a desktop. Skipped when openbox is missing.
 function(zv_xvfb_wm_test name)
-  if(NOT ZV_XVFB_RUN)
+  if(NOT ZV_XVFB)
     return()
   endif()
   add_test(NAME ${name}
-    COMMAND ${ZV_XVFB_RUN} -a -s "-screen 0 1024x768x24"
-      ${PROJECT_SOURCE_DIR}/tests/support/with_window_manager.sh ${ARGN})
+    COMMAND ${ZV_WITH_XVFB} ${PROJECT_SOURCE_DIR}/tests/support/with_window_manager.sh ${ARGN})
   set_tests_properties(${name} PROPERTIES TIMEOUT 90 SKIP_RETURN_CODE 77
     ENVIRONMENT "ASAN_OPTIONS=detect_leaks=0")
 endfunction()

@@ -15,7 +15,7 @@ class DisplayOnARealWindow : public CoreTest {
  protected:
   void SetUp() override {
     if (std::getenv("DISPLAY") == nullptr)
-      GTEST_SKIP() << "no X display: run under xvfb-run -a to test the real window";
+      GTEST_SKIP() << "no X display: run under tests/support/with_xvfb.sh to test the real window";
     SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) GTEST_SKIP() << "SDL video: " << SDL_GetError();
     sdl_window_ = SDL_CreateWindow("display test", 0, 0, 640, 480, SDL_WINDOW_SHOWN);

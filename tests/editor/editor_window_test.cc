@@ -18,7 +18,7 @@ using test::X11WindowPixel;
 
 // The editor in a real window: what it draws is what the X server shows.
 TEST(EditorOnARealWindow, ShowsTheProgramInItsWindow) {
-  if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "no X display: run under xvfb-run -a";
+  if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "no X display: run under tests/support/with_xvfb.sh";
   SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
   platform::SdlWindowOptions window_options;
   window_options.width = 640;

@@ -2,7 +2,7 @@
 # With BEST3DCARD=**ask** remembered, the first run shows what the display
 # card supports, waits for a key, remembers the card and goes on; the next
 # run shows nothing. Run with a window manager on an X server
-# (tests/support/with_window_manager.sh under xvfb-run, a 1024x768 screen).
+# (tests/support/with_window_manager.sh under tests/support/with_xvfb.sh, a 1024x768 screen).
 set -euo pipefail
 zentrovex=$1
 for tool in xdotool import convert; do

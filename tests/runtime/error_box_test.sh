@@ -2,7 +2,7 @@
 # A run in a window that ends on an error shows the error box; the process
 # must still end when it is asked to stop (SIGTERM, SIGINT) and when its
 # window is closed. Run with a window manager on an X server
-# (tests/support/with_window_manager.sh under xvfb-run).
+# (tests/support/with_window_manager.sh under tests/support/with_xvfb.sh).
 set -euo pipefail
 zentrovex=$1
 for tool in xwininfo wmctrl; do

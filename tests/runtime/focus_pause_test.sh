@@ -2,7 +2,7 @@
 # A full-screen program pauses while another window has the focus and goes
 # on when its window is activated again; a program in a window goes on
 # regardless. Run with a window manager on an X server
-# (tests/support/with_window_manager.sh under xvfb-run).
+# (tests/support/with_window_manager.sh under tests/support/with_xvfb.sh).
 set -euo pipefail
 zentrovex=$1
 for tool in xdotool xmessage; do

@@ -1,12 +1,9 @@
 #!/usr/bin/env bash
 # Opens the real SDL window under a virtual X server, runs a short program
-# in it and closes cleanly. Skipped (status 77) where xvfb-run is missing.
+# in it and closes cleanly. Skipped (status 77) where Xvfb is missing.
 set -euo pipefail
 zentrovex=$1
-if ! command -v xvfb-run > /dev/null; then
-  echo "SKIP: xvfb-run is not installed (Debian package xvfb)"
-  exit 77
-fi
+with_xvfb="$(dirname "$0")/../support/with_xvfb.sh"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 printf '[SETTINGS]\r\nWINDOWMODE=1\r\n' > "$work/SETUP.INI"
@@ -18,9 +15,10 @@ export XDG_CONFIG_HOME="$work/config"
 # until exit. None of that is ours, and every other test checks our leaks.
 export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
 set +e
-out=$(xvfb-run -a -s "-screen 0 800x600x24" "$zentrovex" run "$work/window.kqa" 2>"$work/err.txt")
+out=$(ZV_XVFB_SCREEN=800x600x24 "$with_xvfb" "$zentrovex" run "$work/window.kqa" 2>"$work/err.txt")
 status=$?
 set -e
+[ "$status" -eq 77 ] && exit 77
 if [ "$status" -ne 0 ]; then
   echo "FAIL: exit status $status: $(cat "$work/err.txt")" >&2
   exit 1

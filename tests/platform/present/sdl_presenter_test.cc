@@ -13,7 +13,7 @@ class SdlPresenterTest : public ::testing::Test {
  protected:
   void SetUp() override {
     if (std::getenv("DISPLAY") == nullptr)
-      GTEST_SKIP() << "no X display: run under xvfb-run -a to test the real window";
+      GTEST_SKIP() << "no X display: run under tests/support/with_xvfb.sh to test the real window";
     SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) GTEST_SKIP() << "SDL video: " << SDL_GetError();
     window_ = SDL_CreateWindow("present test", 0, 0, 320, 240, SDL_WINDOW_SHOWN);

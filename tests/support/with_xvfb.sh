@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Runs a command on a virtual X server of its own (screen 1024x768x24, or
+# ZV_XVFB_SCREEN) and stops the server afterwards. The server picks a free
+# display number itself (-displayfd), so tests started side by side never
+# share one, as xvfb-run's guessed numbers could. Exits 77 (skipped) when
+# Xvfb is missing.
+set -euo pipefail
+if ! command -v Xvfb > /dev/null; then
+  echo "SKIP: Xvfb is not installed (Debian package xvfb)"
+  exit 77
+fi
+dir=$(mktemp -d)
+Xvfb -displayfd 3 -screen 0 "${ZV_XVFB_SCREEN:-1024x768x24}" -nolisten tcp 3> "$dir/display" 2> "$dir/log" &
+server=$!
+stop() {
+  kill "$server" 2> /dev/null || true
+  wait "$server" 2> /dev/null || true
+  rm -rf "$dir"
+}
+trap stop EXIT
+# The server writes its display number once it is listening.
+for _ in $(seq 600); do
+  if grep -q . "$dir/display" 2> /dev/null; then break; fi
+  if ! kill -0 "$server" 2> /dev/null; then break; fi
+  sleep 0.05
+done
+number=$(head -n 1 "$dir/display" 2> /dev/null || true)
+if [ -z "$number" ]; then
+  echo "the virtual X server did not start:" >&2
+  cat "$dir/log" >&2
+  exit 1
+fi
+export DISPLAY=":$number"
+set +e
+"$@"
+status=$?
+set -e
+exit $status
