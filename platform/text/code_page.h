@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -13,6 +14,12 @@ class CodePageConverter;
 // text in the Windows-1252 code page unless a font's character set says
 // otherwise. The five bytes that page leaves unassigned give U+FFFD.
 char32_t Cp1252ToUnicode(uint8_t byte);
+
+// Program text as the desktop takes it (window titles, the clipboard): UTF-8
+// from Windows-1252, and back, where a character that page cannot hold, or
+// a broken UTF-8 sequence, becomes '?'.
+std::string Cp1252ToUtf8(std::string_view text);
+std::string Utf8ToCp1252(std::string_view text);
 
 // One character read from a text, and how many of its bytes it took.
 struct DecodedCharacter {

@@ -9,6 +9,7 @@
 #include <optional>
 #include <utility>
 
+#include "platform/text/code_page.h"
 #include "platform/window/sdl/sdl_message_box.h"
 
 namespace zv::platform {
@@ -124,7 +125,7 @@ class SdlWindow final : public Window {
     return false;
   }
 
-  void SetTitle(std::string_view title) override { SDL_SetWindowTitle(window_, std::string(title).c_str()); }
+  void SetTitle(std::string_view title) override { SDL_SetWindowTitle(window_, Cp1252ToUtf8(title).c_str()); }
   void SetFrame(const WindowFrame& frame) override {
     SDL_SetWindowBordered(window_, frame.border ? SDL_TRUE : SDL_FALSE);
     SDL_SetWindowResizable(window_, frame.resizable ? SDL_TRUE : SDL_FALSE);

@@ -235,6 +235,15 @@ TEST(CodePage, ByteToCharacter) {
   EXPECT_EQ(Cp1252ToUnicode(0xE9), U'\u00E9');
 }
 
+TEST(CodePage, ProgramTextToAndFromUtf8) {
+  // "Café €5" in 1252, and what the desktop makes of it.
+  EXPECT_EQ(Cp1252ToUtf8("Caf\xE9 \x80" "5"), "Caf\xC3\xA9 \xE2\x82\xAC" "5");
+  EXPECT_EQ(Cp1252ToUtf8("\x81"), "?");
+  EXPECT_EQ(Utf8ToCp1252("Caf\xC3\xA9 \xE2\x82\xAC" "5"), "Caf\xE9 \x80" "5");
+  // Letters 1252 cannot hold, broken and cut sequences: '?' for each.
+  EXPECT_EQ(Utf8ToCp1252("\xD0\x96|\xC3|\xE2\x82|\xFF|\xF0\x9F\x98\x80"), "?|?|??|?|?");
+}
+
 // Reads the whole text through the code page of a character set.
 std::u32string DecodeAll(int32_t charset, std::string_view text) {
   const CodePage page(CharacterSetOf(charset).code_page);
