@@ -84,30 +84,6 @@ void AppendUtf8(std::string& out, char32_t c) {
   }
 }
 
-// The next character of UTF-8 text at `pos`, moving past it; U+FFFD for a
-// broken sequence (one byte is taken).
-char32_t NextUtf8(std::string_view text, size_t& pos) {
-  const auto lead = static_cast<uint8_t>(text[pos++]);
-  if (lead < 0x80) return lead;
-  const int extra = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : -1;
-  if (extra < 0 || lead > 0xF4 || pos + static_cast<size_t>(extra) > text.size()) return kUnassigned;
-  char32_t c = lead & (0x3F >> extra);
-  for (int i = 0; i < extra; ++i) {
-    const auto next = static_cast<uint8_t>(text[pos + static_cast<size_t>(i)]);
-    if ((next & 0xC0) != 0x80) return kUnassigned;
-    c = (c << 6) | (next & 0x3F);
-  }
-  pos += static_cast<size_t>(extra);
-  return c;
-}
-
-char Cp1252ByteOf(char32_t c) {
-  if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return static_cast<char>(c);
-  for (int i = 0; i < 32; ++i)
-    if (kHighControls[i] == c && c != kUnassigned) return static_cast<char>(0x80 + i);
-  return '?';
-}
-
 }  // namespace
 
 std::string Cp1252ToUtf8(std::string_view text) {
@@ -123,8 +99,30 @@ std::string Cp1252ToUtf8(std::string_view text) {
 std::string Utf8ToCp1252(std::string_view text) {
   std::string out;
   out.reserve(text.size());
-  for (size_t pos = 0; pos < text.size();) out += Cp1252ByteOf(NextUtf8(text, pos));
+  for (size_t pos = 0; pos < text.size();) out += UnicodeToCp1252(NextUtf8(text, pos)).value_or('?');
   return out;
+}
+
+char32_t NextUtf8(std::string_view text, size_t& pos) {
+  const auto lead = static_cast<uint8_t>(text[pos++]);
+  if (lead < 0x80) return lead;
+  const int extra = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : -1;
+  if (extra < 0 || lead > 0xF4 || pos + static_cast<size_t>(extra) > text.size()) return kUnassigned;
+  char32_t c = lead & (0x3F >> extra);
+  for (int i = 0; i < extra; ++i) {
+    const auto next = static_cast<uint8_t>(text[pos + static_cast<size_t>(i)]);
+    if ((next & 0xC0) != 0x80) return kUnassigned;
+    c = (c << 6) | (next & 0x3F);
+  }
+  pos += static_cast<size_t>(extra);
+  return c;
+}
+
+std::optional<char> UnicodeToCp1252(char32_t c) {
+  if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return static_cast<char>(c);
+  for (int i = 0; i < 32; ++i)
+    if (kHighControls[i] == c && c != kUnassigned) return static_cast<char>(0x80 + i);
+  return std::nullopt;
 }
 
 CodePage::CodePage(int32_t number) {

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,6 +21,11 @@ char32_t Cp1252ToUnicode(uint8_t byte);
 // a broken UTF-8 sequence, becomes '?'.
 std::string Cp1252ToUtf8(std::string_view text);
 std::string Utf8ToCp1252(std::string_view text);
+// The next character of UTF-8 text at `pos` (< text.size()), moving past it;
+// U+FFFD for a broken sequence, of which one byte is taken.
+char32_t NextUtf8(std::string_view text, size_t& pos);
+// The Windows-1252 byte of a character; none when that page does not hold it.
+std::optional<char> UnicodeToCp1252(char32_t c);
 
 // One character read from a text, and how many of its bytes it took.
 struct DecodedCharacter {

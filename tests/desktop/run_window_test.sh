@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # zentrovex run in a real window: the window is titled with the program's
-# file until the program names it; the window commands size, hide, show,
+# file until the program names it (in UTF-8, as the desktop reads it); the
+# window commands place the window's inside, and size, hide, show,
 # minimise, maximise and restore it as the window manager sees it; closing
 # the window ends the run.
 set -euo pipefail
@@ -14,7 +15,7 @@ cd "$DESK_WORK"
 step() { printf 'while file exists("%s") = 0\r\nsync\r\nendwhile\r\n' "$1"; }
 {
   step 1
-  printf '%s\r\n' 'window on' 'set window title "Commands"' 'set window size 400,300' 'set window position 40,50'
+  printf '%s\r\n' 'window on' $'set window title "Commands \xe9"' 'set window size 400,300' 'set window position 40,50'
   step 2
   printf 'hide window\r\n'
   step 3
@@ -28,6 +29,7 @@ step() { printf 'while file exists("%s") = 0\r\nsync\r\nendwhile\r\n' "$1"; }
   printf 'do\r\nsync\r\nloop\r\n'
 } > commands.kqa
 
+place() { xwininfo -id "$DESK_WINDOW" | awk '/Absolute upper-left X/{x=$NF} /Absolute upper-left Y/{y=$NF} END{print x","y}'; }
 size() { xwininfo -id "$DESK_WINDOW" | awk '/Width/{w=$NF} /Height/{h=$NF} END{print w"x"h}'; }
 map_state() { xwininfo -id "$DESK_WINDOW" | awk '/Map State/{print $NF}'; }
 states() { xprop -id "$DESK_WINDOW" _NET_WM_STATE; }
@@ -42,8 +44,9 @@ desk_start "$zentrovex" run commands.kqa
 desk_window "$DESK_WORK/commands.kqa"
 
 touch 1
-desk_window Commands
+desk_window "Commands é"
 desk_until is size 400x300 || desk_fail "the window's inside is $(size), not 400x300"
+desk_until is place 40,50 || desk_fail "the window's inside is at $(place), not 40,50"
 # Each state is awaited until the window manager has taken it (WM_STATE).
 touch 2
 desk_until is map_state IsUnMapped || desk_fail "hide window left it $(map_state)"

@@ -157,6 +157,8 @@ class SdlWindow final : public Window {
   }
   void SetPlacement(const WindowRect& r) override {
     SDL_SetWindowPosition(window_, r.x, r.y);
+    asked_position_ = SDL_Point{r.x, r.y};
+    asked_at_ = SDL_GetTicks64();
     if (r.width > 0 && r.height > 0) SDL_SetWindowSize(window_, r.width, r.height);
   }
   WindowRect Placement() const override {
@@ -232,7 +234,10 @@ class SdlWindow final : public Window {
   void TranslateWindowEvent(const SDL_WindowEvent& w) {
     switch (w.event) {
       case SDL_WINDOWEVENT_CLOSE: Add(WindowEventKind::kClose); break;
-      case SDL_WINDOWEVENT_MOVED: Add(WindowEventKind::kMove, w.data1, w.data2); break;
+      case SDL_WINDOWEVENT_MOVED:
+        Add(WindowEventKind::kMove, w.data1, w.data2);
+        PutRightOnce(w.data1, w.data2);
+        break;
       case SDL_WINDOWEVENT_SIZE_CHANGED: Add(WindowEventKind::kResize, w.data1, w.data2); break;
       case SDL_WINDOWEVENT_FOCUS_GAINED: Add(WindowEventKind::kActivate); break;
       case SDL_WINDOWEVENT_FOCUS_LOST: Add(WindowEventKind::kDeactivate); break;
@@ -240,18 +245,26 @@ class SdlWindow final : public Window {
     }
   }
 
-  // Typed text arrives as UTF-8; programs see one character per code point
-  // of Latin-1 and nothing for the others.
+  // A window manager that has not yet told SDL how large a frame it adds
+  // (the decorations just changed) puts the frame, not the inside, where the
+  // program asked; the first move it reports soon after a placement is put
+  // right. Later moves are the user's.
+  void PutRightOnce(int32_t x, int32_t y) {
+    if (!asked_position_) return;
+    const SDL_Point asked = *asked_position_;
+    asked_position_.reset();
+    if (SDL_GetTicks64() - asked_at_ > 1000) return;
+    if (x != asked.x || y != asked.y) SDL_SetWindowPosition(window_, asked.x, asked.y);
+  }
+
+  // Typed text arrives as UTF-8; programs see one character per letter the
+  // Windows-1252 page holds and nothing for the others.
   void AddText(const char* utf8) {
-    const auto* p = reinterpret_cast<const unsigned char*>(utf8);
-    while (*p) {
-      uint32_t code = *p++;
-      if (code >= 0xC0) {
-        int extra = code >= 0xF0 ? 3 : code >= 0xE0 ? 2 : 1;
-        code &= 0x3F >> extra;
-        for (int i = 0; i < extra && (*p & 0xC0) == 0x80; ++i) code = (code << 6) | (*p++ & 0x3F);
-      }
-      if (code >= 32 && code < 256 && code != 127) Add(WindowEventKind::kCharacter, static_cast<int32_t>(code));
+    const std::string_view text(utf8);
+    for (size_t pos = 0; pos < text.size();) {
+      const std::optional<char> byte = UnicodeToCp1252(NextUtf8(text, pos));
+      const auto code = static_cast<uint8_t>(byte.value_or(0));
+      if (code >= 32 && code != 127) Add(WindowEventKind::kCharacter, code);
     }
   }
 
@@ -260,6 +273,8 @@ class SdlWindow final : public Window {
   int32_t modifiers_ = 0;
   std::optional<bool> icon_shown_;  // unknown until the first frame is set
   bool quit_asked_ = false;
+  std::optional<SDL_Point> asked_position_;
+  Uint64 asked_at_ = 0;
 };
 
 }  // namespace
