@@ -32,18 +32,18 @@ void CmdFtpFindNext(Vm& vm) { Ftp(vm).FindNext(); }
 
 void CmdFtpPutFile(Vm& vm) {
   const std::string name(vm.NextString());
-  if (!Ftp(vm).PutFile(name)) vm.RunWarning(warn::kPutFile);
+  if (!Ftp(vm).PutFile(name)) vm.RunWarning(warn::kPutFile, name);
 }
 
 void CmdFtpDeleteFile(Vm& vm) {
   const std::string name(vm.NextString());
-  if (!Ftp(vm).DeleteFile(name)) vm.RunWarning(warn::kDeleteFile);
+  if (!Ftp(vm).DeleteFile(name)) vm.RunWarning(warn::kDeleteFile, name);
 }
 
 void CmdFtpGetFile(Vm& vm) {
   const std::string remote(vm.NextString());
   const std::string local(vm.NextString());
-  if (!Ftp(vm).GetFile(remote, local, 0)) vm.RunWarning(warn::kGetFile);
+  if (!Ftp(vm).GetFile(remote, local, 0)) vm.RunWarning(warn::kGetFile, remote);
 }
 
 void CmdFtpDisconnect(Vm& vm) { Ftp(vm).Disconnect(false); }
@@ -52,7 +52,7 @@ void CmdFtpGetFileStepwise(Vm& vm) {
   const std::string remote(vm.NextString());
   const std::string local(vm.NextString());
   const int32_t total = vm.NextInt();
-  if (!Ftp(vm).GetFile(remote, local, total)) vm.RunWarning(warn::kGetFile);
+  if (!Ftp(vm).GetFile(remote, local, total)) vm.RunWarning(warn::kGetFile, remote);
 }
 
 void CmdFtpProceed(Vm& vm) { Ftp(vm).Proceed(0); }

@@ -167,6 +167,7 @@ TEST(NetProgram, AnFtpSessionListsFetchesSendsAndReportsFailures) {
   EXPECT_EQ(m.printed, "1\nhello.txt 0\nsub 1\n/sub\n0\n43\n87\n100\n");
   EXPECT_EQ(m.vm.errors.code, 8304);  // the second delete
   EXPECT_TRUE(m.vm.errors.warning);
+  EXPECT_EQ(m.vm.errors.subject, "big.bin");  // the warning names the file
   std::ifstream got(folder / "got.txt");
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(got), {}), "hello");
   EXPECT_EQ(fs::file_size(folder / "big.bin"), 7000u);
