@@ -229,7 +229,7 @@ void CmdCopyFile(Vm& vm) {
   const std::string source(vm.NextString());
   const std::string destination(vm.NextString());
   if (!FileExists(vm, source)) return vm.RunWarning(err::kMissing, source);
-  if (files::CopyFileNoReplace(NativePath(source), NativePath(destination))) return;
+  if (files::CopyFileNoReplace(FilesOf(vm).LookUpFile(source), NativePath(destination))) return;
   // "File already exists" only where it does: a folder that is missing or
   // full is another failure.
   vm.RunWarning(FileExists(vm, destination) ? err::kExists : err::kCopyFailed, destination);
@@ -264,7 +264,7 @@ void FnReadByteFromFile(Vm& vm) {
   const std::string name(vm.NextString());
   const int32_t position = vm.NextInt();
   if (!FileExists(vm, name)) return vm.RunWarning(err::kMissing);
-  files::UniqueFd fd = files::OpenForReading(NativePath(name));
+  files::UniqueFd fd = files::OpenForReading(FilesOf(vm).LookUpFile(name));
   if (!fd.Valid()) return;
   uint8_t byte = 0;
   if (position < 0 || ::pread(fd.Get(), &byte, 1, position) != 1) byte = 0;

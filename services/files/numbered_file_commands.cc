@@ -82,7 +82,9 @@ void CmdOpenFileToRead(Vm& vm) {
   if (slot->file.IsOpen()) return vm.RunWarning(err::kSlotInUse);
   slot->at_end = false;
   if (!FilesOf(vm).FileExists(name)) return vm.RunWarning(err::kMissing);
-  files::UniqueFd fd = files::OpenForReading(NativePath(name));
+  // The file that was found is the one opened: in a built game that may be
+  // one of the files built into it.
+  files::UniqueFd fd = files::OpenForReading(FilesOf(vm).LookUpFile(name));
   if (!fd.Valid()) return vm.RunWarning(err::kOpenFailed, name);
   slot->file = OpenFile(std::move(fd), name);
 }
@@ -213,14 +215,14 @@ void CreateUnpackedFile(Vm& vm, const std::string& name, std::span<const uint8_t
 void CmdWriteFileBlock(Vm& vm) {
   const int32_t number = vm.NextInt();
   const std::string name(vm.NextString());
-  if (NumberedFiles::Slot* slot = CheckedSlot(vm, number)) WriteFileContents(vm, slot->file, NativePath(name), false);
+  if (NumberedFiles::Slot* slot = CheckedSlot(vm, number)) WriteFileContents(vm, slot->file, FilesOf(vm).LookUpFile(name), false);
 }
 
 void CmdWriteFileBlockNoSize(Vm& vm) {
   const int32_t number = vm.NextInt();
   const std::string name(vm.NextString());
   vm.NextWord();  // not used
-  if (NumberedFiles::Slot* slot = CheckedSlot(vm, number)) WriteFileContents(vm, slot->file, NativePath(name), true);
+  if (NumberedFiles::Slot* slot = CheckedSlot(vm, number)) WriteFileContents(vm, slot->file, FilesOf(vm).LookUpFile(name), true);
 }
 
 void CmdReadFileBlock(Vm& vm) {

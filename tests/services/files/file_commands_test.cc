@@ -6,6 +6,8 @@
 #include <ctime>
 
 #include "platform/paths/path_resolver.h"
+#include "runtime/attached/attached_data.h"
+#include "runtime/builder/record_writer.h"
 #include "services/files/directory_tree.h"
 #include "services/files/file_commands.h"
 #include "tests/services/files/services_program.h"
@@ -262,6 +264,40 @@ TEST_F(FileCommands, HandsProgramsAndDocumentsToTheShell) {
   EXPECT_EQ(Code(), err::kExecuteFailed);
   files.ReapFinishedChild();
   EXPECT_EQ(shell.reaps, 1);
+}
+
+// A built game finds the files built into it: what file exists() finds,
+// the commands that read a file by its name can read.
+TEST_F(FileCommands, ReadsTheFilesBuiltIntoAGame) {
+  const std::string game = (Folder() / "game").string();
+  WriteBytes("stub", "stub");
+  std::FILE* out = std::fopen(game.c_str(), "wb");
+  ASSERT_NE(out, nullptr);
+  RecordWriter writer(out);
+  const std::string words = "hello\r\nworld\r\n";
+  ASSERT_TRUE(writer.WriteStub((Folder() / "stub").string(), 0) && writer.AddRecord("prog", {}) &&
+              writer.AddRecord("data\\words.txt", std::vector<uint8_t>(words.begin(), words.end())) &&
+              writer.Finish());
+  std::fclose(out);
+  fs::create_directory(Folder() / "temp");
+  AttachedData attached((Folder() / "temp").string() + "/");
+  ASSERT_EQ(attached.Load(game, nullptr), AttachedData::LoadResult::kLoaded);
+  vm.attached_data = &attached;
+  ASSERT_TRUE(Run(
+      "print file exists(\"Data\\Words.txt\")\n"
+      "open file to read 1, \"data/words.txt\"\n"
+      "read file string 1, a$\n"
+      "close file 1\n"
+      "print a$; \" \"; read byte from file(\"data\\words.txt\", 1)\n"
+      "copy file \"data\\words.txt\", \"copy.txt\"\n"
+      "open file to write 2, \"pack.dat\"\n"
+      "write file block 2, \"data\\words.txt\"\n"
+      "close file 2\n"));
+  vm.attached_data = nullptr;
+  EXPECT_EQ(Code(), 0);
+  EXPECT_EQ(printed, "1\nhello 101\n");
+  EXPECT_EQ(ReadBytes("copy.txt"), words);
+  EXPECT_EQ(ReadBytes("pack.dat"), std::string("\x0e\0\0\0", 4) + words);
 }
 
 }  // namespace
