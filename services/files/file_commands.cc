@@ -151,8 +151,8 @@ void CmdChecklistFiles(Vm& vm) {
   list.count = 0;
   files::DirectorySearch& search = FilesOf(vm).Search();
   if (OpenFileSearch(vm)) {
-    // The list holds 512 entries; a larger folder shows its first 512.
-    for (; search.LastResult() != -1 && list.count < Checklist::kCapacity; search.Next()) {
+    // A larger folder shows as many entries as programs can read.
+    for (; search.LastResult() != -1 && list.count < Checklist::kReadable; search.Next()) {
       const files::DirectoryEntry& entry = *search.Current();
       ChecklistEntry item;
       item.text = entry.name.substr(0, kMaxChecklistText);

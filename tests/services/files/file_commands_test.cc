@@ -238,6 +238,19 @@ TEST_F(FileCommands, FillsTheChecklistWithFilesAndDrives) {
   EXPECT_FALSE(files.Search().IsOpen());
 }
 
+// A folder larger than the checklist: every entry it counts can be read.
+TEST_F(FileCommands, AChecklistOfALargeFolderReadsToItsQuantity) {
+  for (int i = 0; i < 600; ++i) WriteBytes("f" + std::to_string(i), "");
+  ASSERT_TRUE(Run(
+      "checklist files\n"
+      "for i = 1 to checklist quantity()\n"
+      "  last$ = checklist string$(i)\n"
+      "next i\n"
+      "print checklist quantity(); \" \"; last$\n"));
+  EXPECT_EQ(Code(), 0);
+  EXPECT_EQ(printed, "511 f556\n");
+}
+
 TEST_F(FileCommands, ListsTheDrivesOfThePathTable) {
   ASSERT_TRUE(Run("list drives\nprint current directory$()\n"));
   std::string expected;
