@@ -45,20 +45,26 @@ TEST_F(FileCommands, MakesCopiesMovesRenamesAndDeletesFiles) {
   EXPECT_EQ(ReadBytes("a.txt"), "abc");
 }
 
+// Each warning names the file at fault.
 TEST_F(FileCommands, RefusesToReplaceOrToActOnWhatIsMissing) {
   struct Case {
     const char* line;
     int32_t warning;
+    const char* named;
   };
   const Case cases[] = {
-      {"make file \"a.txt\"", err::kMakeFailed},
-      {"copy file \"a.txt\", \"b.txt\"", err::kExists},
-      {"copy file \"missing.txt\", \"c.txt\"", err::kMissing},
-      {"move file \"a.txt\", \"b.txt\"", err::kExists},
-      {"rename file \"a.txt\", \"b.txt\"", err::kExists},
-      {"rename file \"missing.txt\", \"c.txt\"", err::kRenameFailed},
-      {"move file \"missing.txt\", \"c.txt\"", err::kMoveFailed},
-      {"delete file \"missing.txt\"", err::kNothingToDelete},
+      {"make file \"a.txt\"", err::kMakeFailed, "a.txt"},
+      {"copy file \"a.txt\", \"b.txt\"", err::kExists, "b.txt"},
+      {"copy file \"missing.txt\", \"c.txt\"", err::kMissing, "missing.txt"},
+      {"move file \"a.txt\", \"b.txt\"", err::kExists, "b.txt"},
+      {"rename file \"a.txt\", \"b.txt\"", err::kExists, "b.txt"},
+      {"rename file \"missing.txt\", \"c.txt\"", err::kRenameFailed, "missing.txt"},
+      {"move file \"missing.txt\", \"c.txt\"", err::kMoveFailed, "missing.txt"},
+      {"move file \"a.txt\", \"nowhere\\c.txt\"", err::kMoveFailed, "nowhere\\c.txt"},
+      {"delete file \"missing.txt\"", err::kNothingToDelete, "missing.txt"},
+      {"write byte to file \"missing.txt\", 0, 1", err::kMissing, "missing.txt"},
+      {"make directory \"a.txt\"", err::kDirectoryNotMade, "a.txt"},
+      {"delete directory \"missing\"", err::kDirectoryMissing, "missing"},
   };
   for (const Case& c : cases) {
     WriteBytes("a.txt", "first");
@@ -66,6 +72,7 @@ TEST_F(FileCommands, RefusesToReplaceOrToActOnWhatIsMissing) {
     ASSERT_TRUE(Run(std::string(c.line) + "\n"));
     EXPECT_TRUE(Warned()) << c.line;
     EXPECT_EQ(Code(), c.warning) << c.line;
+    EXPECT_EQ(vm.errors.subject, c.named) << c.line;
     EXPECT_EQ(ReadBytes("a.txt"), "first") << c.line;
     EXPECT_EQ(ReadBytes("b.txt"), "second") << c.line;
     EXPECT_FALSE(fs::exists(Folder() / "c.txt")) << c.line;
@@ -160,7 +167,8 @@ TEST_F(FileCommands, NeverEmptiesADrivesRootTheHomeFolderOrTheProgramsFolder) {
   for (const Case& c : cases) {
     ASSERT_TRUE(Run("delete directory \"" + c.path + "\"\n"));
     EXPECT_TRUE(Warned()) << c.path;
-    EXPECT_EQ(Code(), err::kDirectoryMissing) << c.path;
+    EXPECT_EQ(Code(), err::kDirectoryKept) << c.path;
+    EXPECT_EQ(vm.errors.subject, c.path);
     EXPECT_TRUE(fs::exists(Folder() / c.kept)) << c.path;
     host.quits = 0;
   }
