@@ -100,4 +100,14 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args
   return Fail(error, "unknown command '" + verb + "'");
 }
 
+std::string ProgramCommandLine(const std::vector<std::string>& words) {
+  std::string line;
+  for (const std::string& word : words) {
+    if (!line.empty()) line += ' ';
+    const bool quoted = word.empty() || word.find_first_of(" \t") != std::string::npos;
+    line += quoted ? '"' + word + '"' : word;
+  }
+  return line;
+}
+
 }  // namespace zv

@@ -34,19 +34,13 @@ std::string FolderOf(const std::string& file) {
   return folder.string() + "/";
 }
 
-std::string Join(const std::vector<std::string>& words) {
-  std::string line;
-  for (const std::string& w : words) line += (line.empty() ? "" : " ") + w;
-  return line;
-}
-
 // A built game takes its settings from the environment, since its whole
 // command line belongs to the game.
 int RunGame(const std::string& self, const std::vector<std::string>& args) {
   zv::StartOptions options;
   options.executable_path = self;
   options.standalone = true;
-  options.command_line = Join(args);
+  options.command_line = zv::ProgramCommandLine(args);
   options.app_folder = FolderOf(self);
   const char* headless = std::getenv("ZENTROVEX_HEADLESS");
   options.headless = headless && std::string(headless) == "1";
@@ -63,7 +57,7 @@ int Run(const std::string& self, const zv::CommandLine& line) {
   run.headless = line.headless;
   run.frames = static_cast<uint32_t>(line.frames);
   run.screenshot = line.screenshot;
-  run.command_line = Join(line.program_args);
+  run.command_line = zv::ProgramCommandLine(line.program_args);
   return zv::RunProgramFromSource(self, run);
 }
 

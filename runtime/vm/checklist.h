@@ -15,6 +15,9 @@ struct ChecklistEntry {
 
 struct Checklist {
   static constexpr int kCapacity = 512;
+  // Programs read entries 1 to 511: the last of the 512 is never readable,
+  // so no filler stores it, and a loop up to the quantity reads every entry.
+  static constexpr int kReadable = kCapacity - 1;
 
   std::array<ChecklistEntry, kCapacity> entries;
   int32_t count = 0;
@@ -27,9 +30,9 @@ struct Checklist {
     made = values_valid = texts_valid = false;
     for (ChecklistEntry& e : entries) e = ChecklistEntry{};
   }
-  // Appends an entry; entries beyond the capacity are dropped.
+  // Appends an entry; entries beyond the readable ones are dropped.
   void Add(ChecklistEntry entry) {
-    if (count < kCapacity) entries[count++] = std::move(entry);
+    if (count < kReadable) entries[count++] = std::move(entry);
   }
 };
 

@@ -69,7 +69,7 @@ std::optional<uint32_t> CommandArray(Vm& vm, ArrayKind kind) {
 std::optional<std::vector<uint8_t>> ReadArrayFile(Vm& vm, const std::string& name) {
   files::UniqueFd fd = files::OpenOrCreateForReading(FilesOf(vm).LookUpFile(name));
   if (!fd.Valid()) {
-    vm.RunError(err::kFileFailed);
+    vm.RunError(err::kFileFailed, name);
     return std::nullopt;
   }
   auto bytes = files::ReadToEnd(fd.Get());

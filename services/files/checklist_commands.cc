@@ -8,8 +8,7 @@ namespace {
 namespace op = checklist_opcode;
 namespace err = checklist_error;
 
-// Programs read entries 1 to 511: the last of the 512 is never readable.
-constexpr int32_t kLastReadableIndex = Checklist::kCapacity - 1;
+constexpr int32_t kLastReadableIndex = Checklist::kReadable;
 
 // The entry a reader asks for, checked in the readers' order; null (and the
 // error raised) when it cannot be read.

@@ -69,18 +69,20 @@ std::vector<std::string> KeptFolders(const Vm& vm) {
 
 // Empties the folder and removes it. Only a folder is emptied: a path that
 // names a file, or a folder that cannot be entered, leaves everything else
-// alone, and a link is removed, not followed. False when the path does not
+// alone, and a link is removed, not followed. Warns when the path does not
 // exist, and when it is or holds a folder that must be kept.
-bool DeleteDirectory(const Vm& vm, const std::string& path) {
+void DeleteDirectory(Vm& vm, const std::string& path) {
   const std::string native = NativePath(path);
   struct stat st;
-  if (native.empty() || ::lstat(native.c_str(), &st) != 0) return false;
-  if (S_ISLNK(st.st_mode)) return ::unlink(native.c_str()) == 0;
-  if (!S_ISDIR(st.st_mode)) return true;
-  if (files::HoldsAnyOf(native, KeptFolders(vm))) return false;
+  if (native.empty() || ::lstat(native.c_str(), &st) != 0) return vm.RunWarning(err::kDirectoryMissing, path);
+  if (S_ISLNK(st.st_mode)) {
+    if (::unlink(native.c_str()) != 0) vm.RunWarning(err::kDirectoryMissing, path);
+    return;
+  }
+  if (!S_ISDIR(st.st_mode)) return;
+  if (files::HoldsAnyOf(native, KeptFolders(vm))) return vm.RunWarning(err::kDirectoryKept, path);
   files::DeleteTreeContents(native);
   ::rmdir(native.c_str());
-  return true;
 }
 
 std::string WorkingFolder() {
@@ -151,8 +153,8 @@ void CmdChecklistFiles(Vm& vm) {
   list.count = 0;
   files::DirectorySearch& search = FilesOf(vm).Search();
   if (OpenFileSearch(vm)) {
-    // The list holds 512 entries; a larger folder shows its first 512.
-    for (; search.LastResult() != -1 && list.count < Checklist::kCapacity; search.Next()) {
+    // A larger folder shows as many entries as programs can read.
+    for (; search.LastResult() != -1 && list.count < Checklist::kReadable; search.Next()) {
       const files::DirectoryEntry& entry = *search.Current();
       ChecklistEntry item;
       item.text = entry.name.substr(0, kMaxChecklistText);
@@ -222,14 +224,14 @@ void CmdMakeFile(Vm& vm) {
 
 void CmdDeleteFile(Vm& vm) {
   const std::string name(vm.NextString());
-  if (!DeleteFileIfExists(vm, name)) vm.RunWarning(err::kNothingToDelete);
+  if (!DeleteFileIfExists(vm, name)) vm.RunWarning(err::kNothingToDelete, name);
 }
 
 void CmdCopyFile(Vm& vm) {
   const std::string source(vm.NextString());
   const std::string destination(vm.NextString());
   if (!FileExists(vm, source)) return vm.RunWarning(err::kMissing, source);
-  if (files::CopyFileNoReplace(NativePath(source), NativePath(destination))) return;
+  if (files::CopyFileNoReplace(FilesOf(vm).LookUpFile(source), NativePath(destination))) return;
   // "File already exists" only where it does: a folder that is missing or
   // full is another failure.
   vm.RunWarning(FileExists(vm, destination) ? err::kExists : err::kCopyFailed, destination);
@@ -241,14 +243,16 @@ void MoveOrRename(Vm& vm) {
   const std::string source(vm.NextString());
   const std::string destination(vm.NextString());
   if (FileExists(vm, destination)) return vm.RunWarning(err::kExists, destination);
-  if (!files::MoveNoReplace(NativePath(source), NativePath(destination))) vm.RunWarning(kFailure, destination);
+  // The warning names the file at fault: a missing source, else the new name.
+  if (!files::MoveNoReplace(NativePath(source), NativePath(destination)))
+    vm.RunWarning(kFailure, PathExists(source) ? destination : source);
 }
 
 void CmdWriteByteToFile(Vm& vm) {
   const std::string name(vm.NextString());
   const int32_t position = vm.NextInt();
   const int32_t value = vm.NextInt();
-  if (!FileExists(vm, name)) return vm.RunWarning(err::kMissing);
+  if (!FileExists(vm, name)) return vm.RunWarning(err::kMissing, name);
   const std::string native = NativePath(name);
   auto bytes = files::ReadWholeFile(native);
   if (!bytes) return;
@@ -263,8 +267,8 @@ void FnReadByteFromFile(Vm& vm) {
   const Slot result = vm.NextSlot();
   const std::string name(vm.NextString());
   const int32_t position = vm.NextInt();
-  if (!FileExists(vm, name)) return vm.RunWarning(err::kMissing);
-  files::UniqueFd fd = files::OpenForReading(NativePath(name));
+  if (!FileExists(vm, name)) return vm.RunWarning(err::kMissing, name);
+  files::UniqueFd fd = files::OpenForReading(FilesOf(vm).LookUpFile(name));
   if (!fd.Valid()) return;
   uint8_t byte = 0;
   if (position < 0 || ::pread(fd.Get(), &byte, 1, position) != 1) byte = 0;
@@ -294,18 +298,18 @@ void FnPathExists(Vm& vm) {
 void CmdMakeDirectory(Vm& vm) {
   const std::string path(vm.NextString());
   const std::string native = NativePath(path);
-  if (native.empty() || ::mkdir(native.c_str(), 0777) != 0) vm.RunWarning(err::kDirectoryNotMade);
+  if (native.empty() || ::mkdir(native.c_str(), 0777) != 0) vm.RunWarning(err::kDirectoryNotMade, path);
 }
 
 void CmdDeleteDirectory(Vm& vm) {
   const std::string path(vm.NextString());
-  if (!DeleteDirectory(vm, path)) vm.RunWarning(err::kDirectoryMissing);
+  DeleteDirectory(vm, path);
 }
 
 void CmdDeleteDirectoryEx(Vm& vm) {
   const std::string path(vm.NextString());
   vm.NextWord();  // not used
-  if (!DeleteDirectory(vm, path)) vm.RunWarning(err::kDirectoryMissing);
+  DeleteDirectory(vm, path);
 }
 
 // ---- Programs ------------------------------------------------------------------------------
@@ -314,7 +318,7 @@ void CmdExecuteFile(Vm& vm) {
   const std::string file(vm.NextString());
   const std::string arguments(vm.NextString());
   const std::string directory(vm.NextString());
-  if (!ExecuteFile(vm, file, arguments, directory)) vm.RunWarning(err::kExecuteFailed);
+  if (!ExecuteFile(vm, file, arguments, directory)) vm.RunWarning(err::kExecuteFailed, file);
 }
 
 // The same; the started program is collected by the message pump once it
@@ -324,7 +328,7 @@ void CmdExecuteFileEx(Vm& vm) {
   const std::string arguments(vm.NextString());
   const std::string directory(vm.NextString());
   vm.NextWord();  // not used
-  if (!ExecuteFile(vm, file, arguments, directory)) vm.RunWarning(err::kExecuteFailed);
+  if (!ExecuteFile(vm, file, arguments, directory)) vm.RunWarning(err::kExecuteFailed, file);
 }
 
 }  // namespace

@@ -55,6 +55,7 @@ constexpr int32_t kRenameFailed = 8025;
 constexpr int32_t kDirectoryNotMade = 8101;
 constexpr int32_t kDirectoryMissing = 8102;
 constexpr int32_t kExecuteFailed = 8103;
+constexpr int32_t kDirectoryKept = 8104;   // a folder that is never deleted
 }  // namespace file_error
 
 }  // namespace zv

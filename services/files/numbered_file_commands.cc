@@ -57,7 +57,7 @@ bool CheckBlockNumber(Vm& vm, int32_t block) {
 
 // Marks the end of the file after a short read, and warns after a failed one.
 void NoteRead(Vm& vm, NumberedFiles::Slot& slot, const files::ReadStatus& status) {
-  if (status.failed) vm.RunWarning(err::kReadFailed);
+  if (status.failed) vm.RunWarning(err::kReadFailed, slot.file.Name());
   if (status.reached_end) slot.at_end = true;
 }
 
@@ -81,8 +81,10 @@ void CmdOpenFileToRead(Vm& vm) {
   if (!slot) return;
   if (slot->file.IsOpen()) return vm.RunWarning(err::kSlotInUse);
   slot->at_end = false;
-  if (!FilesOf(vm).FileExists(name)) return vm.RunWarning(err::kMissing);
-  files::UniqueFd fd = files::OpenForReading(NativePath(name));
+  if (!FilesOf(vm).FileExists(name)) return vm.RunWarning(err::kMissing, name);
+  // The file that was found is the one opened: in a built game that may be
+  // one of the files built into it.
+  files::UniqueFd fd = files::OpenForReading(FilesOf(vm).LookUpFile(name));
   if (!fd.Valid()) return vm.RunWarning(err::kOpenFailed, name);
   slot->file = OpenFile(std::move(fd), name);
 }
@@ -94,7 +96,7 @@ void CmdOpenFileToWrite(Vm& vm) {
   if (!slot) return;
   if (slot->file.IsOpen()) return vm.RunWarning(err::kSlotInUse);
   slot->at_end = false;
-  if (FilesOf(vm).FileExists(name)) return vm.RunWarning(err::kExists);
+  if (FilesOf(vm).FileExists(name)) return vm.RunWarning(err::kExists, name);
   const std::string native = NativePath(name);
   files::UniqueFd fd(native.empty() ? -1 : ::open(native.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
   if (!fd.Valid()) return vm.RunWarning(err::kCreateFailed, name);
@@ -153,7 +155,7 @@ void CmdReadFileString(Vm& vm) {
   NumberedFiles::Slot* slot = CheckedSlot(vm, number);
   if (!slot) return;
   files::TextLine line = files::ReadTextLine(slot->file);
-  if (line.status.failed) return vm.RunWarning(err::kReadFailed);
+  if (line.status.failed) return vm.RunWarning(err::kReadFailed, slot->file.Name());
   if (line.status.reached_end) slot->at_end = true;
   files::StoreIntoStringVariable(vm, target, line.text);
 }
@@ -213,14 +215,14 @@ void CreateUnpackedFile(Vm& vm, const std::string& name, std::span<const uint8_t
 void CmdWriteFileBlock(Vm& vm) {
   const int32_t number = vm.NextInt();
   const std::string name(vm.NextString());
-  if (NumberedFiles::Slot* slot = CheckedSlot(vm, number)) WriteFileContents(vm, slot->file, NativePath(name), false);
+  if (NumberedFiles::Slot* slot = CheckedSlot(vm, number)) WriteFileContents(vm, slot->file, FilesOf(vm).LookUpFile(name), false);
 }
 
 void CmdWriteFileBlockNoSize(Vm& vm) {
   const int32_t number = vm.NextInt();
   const std::string name(vm.NextString());
   vm.NextWord();  // not used
-  if (NumberedFiles::Slot* slot = CheckedSlot(vm, number)) WriteFileContents(vm, slot->file, NativePath(name), true);
+  if (NumberedFiles::Slot* slot = CheckedSlot(vm, number)) WriteFileContents(vm, slot->file, FilesOf(vm).LookUpFile(name), true);
 }
 
 void CmdReadFileBlock(Vm& vm) {
@@ -275,7 +277,7 @@ void CmdReadDirBlock(Vm& vm) {
     CreateUnpackedFile(vm, relative, packed.bytes);
   });
   NoteRead(vm, *slot, read.status);
-  if (read.damaged) vm.RunWarning(err::kReadFailed);
+  if (read.damaged) vm.RunWarning(err::kReadFailed, slot->file.Name());
 }
 
 // ---- Memory blocks ------------------------------------------------------------------
@@ -291,7 +293,7 @@ void CmdReadMemblockFromFile(Vm& vm) {
   NoteRead(vm, *slot, size.status);
   if (!size.whole) return;
   // There are no empty blocks: a record of 0 bytes is an empty size.
-  if (size.value == 0) return vm.RunWarning(err::kReadFailed);
+  if (size.value == 0) return vm.RunWarning(err::kReadFailed, slot->file.Name());
   if (!blocks.Make(block, size.value)) return vm.RunError(memblock_error::kAllocation);
   // A record cut short leaves the block's tail zero and marks the end.
   NoteRead(vm, *slot, files::ReadExact(slot->file, blocks.Peek(block)->bytes()));
@@ -316,7 +318,7 @@ void CmdMakeMemblockFromFile(Vm& vm) {
   MemblockTable& blocks = Blocks(vm);
   blocks.Release(block);
   const uint64_t size = slot->file.Size();
-  if (size == 0) return vm.RunWarning(err::kReadFailed);
+  if (size == 0) return vm.RunWarning(err::kReadFailed, slot->file.Name());
   if (size > MemblockTable::kMaxSize || !blocks.Make(block, static_cast<uint32_t>(size)))
     return vm.RunError(memblock_error::kAllocation);
   // Read from where the file stands: from the middle, the block's tail stays zero.

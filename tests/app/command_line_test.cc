@@ -4,6 +4,7 @@
 
 #include "app/event_script.h"
 #include "platform/clock/clock.h"
+#include "platform/shell/command_arguments.h"
 
 namespace zv {
 namespace {
@@ -30,6 +31,18 @@ TEST(CommandLine, TheEditorOpensWithOrWithoutAProgram) {
   EXPECT_FALSE(ParseCommandLine({"edit", "--events"}, &error));
   EXPECT_FALSE(ParseCommandLine({"run", "--events", "s.txt", "g.kqa"}, &error));
   EXPECT_NE(error.find("--events"), std::string::npos);
+}
+
+// The program reads its words as one line, and gets the same words back
+// from it as a program it starts with that line would.
+TEST(CommandLine, TheProgramsWordsKeepTheirBlanks) {
+  std::string error;
+  auto run = ParseCommandLine({"run", "g.kqa", "level2", "my file.dat", ""}, &error);
+  ASSERT_TRUE(run) << error;
+  const std::string line = ProgramCommandLine(run->program_args);
+  EXPECT_EQ(line, "level2 \"my file.dat\" \"\"");
+  EXPECT_EQ(platform::SplitCommandArguments(line), run->program_args);
+  EXPECT_EQ(ProgramCommandLine({}), "");
 }
 
 // Everything a script posted, in order, with the clock moved past it all

@@ -6,6 +6,8 @@
 #include <ctime>
 
 #include "platform/paths/path_resolver.h"
+#include "runtime/attached/attached_data.h"
+#include "runtime/builder/record_writer.h"
 #include "services/files/directory_tree.h"
 #include "services/files/file_commands.h"
 #include "tests/services/files/services_program.h"
@@ -43,20 +45,26 @@ TEST_F(FileCommands, MakesCopiesMovesRenamesAndDeletesFiles) {
   EXPECT_EQ(ReadBytes("a.txt"), "abc");
 }
 
+// Each warning names the file at fault.
 TEST_F(FileCommands, RefusesToReplaceOrToActOnWhatIsMissing) {
   struct Case {
     const char* line;
     int32_t warning;
+    const char* named;
   };
   const Case cases[] = {
-      {"make file \"a.txt\"", err::kMakeFailed},
-      {"copy file \"a.txt\", \"b.txt\"", err::kExists},
-      {"copy file \"missing.txt\", \"c.txt\"", err::kMissing},
-      {"move file \"a.txt\", \"b.txt\"", err::kExists},
-      {"rename file \"a.txt\", \"b.txt\"", err::kExists},
-      {"rename file \"missing.txt\", \"c.txt\"", err::kRenameFailed},
-      {"move file \"missing.txt\", \"c.txt\"", err::kMoveFailed},
-      {"delete file \"missing.txt\"", err::kNothingToDelete},
+      {"make file \"a.txt\"", err::kMakeFailed, "a.txt"},
+      {"copy file \"a.txt\", \"b.txt\"", err::kExists, "b.txt"},
+      {"copy file \"missing.txt\", \"c.txt\"", err::kMissing, "missing.txt"},
+      {"move file \"a.txt\", \"b.txt\"", err::kExists, "b.txt"},
+      {"rename file \"a.txt\", \"b.txt\"", err::kExists, "b.txt"},
+      {"rename file \"missing.txt\", \"c.txt\"", err::kRenameFailed, "missing.txt"},
+      {"move file \"missing.txt\", \"c.txt\"", err::kMoveFailed, "missing.txt"},
+      {"move file \"a.txt\", \"nowhere\\c.txt\"", err::kMoveFailed, "nowhere\\c.txt"},
+      {"delete file \"missing.txt\"", err::kNothingToDelete, "missing.txt"},
+      {"write byte to file \"missing.txt\", 0, 1", err::kMissing, "missing.txt"},
+      {"make directory \"a.txt\"", err::kDirectoryNotMade, "a.txt"},
+      {"delete directory \"missing\"", err::kDirectoryMissing, "missing"},
   };
   for (const Case& c : cases) {
     WriteBytes("a.txt", "first");
@@ -64,6 +72,7 @@ TEST_F(FileCommands, RefusesToReplaceOrToActOnWhatIsMissing) {
     ASSERT_TRUE(Run(std::string(c.line) + "\n"));
     EXPECT_TRUE(Warned()) << c.line;
     EXPECT_EQ(Code(), c.warning) << c.line;
+    EXPECT_EQ(vm.errors.subject, c.named) << c.line;
     EXPECT_EQ(ReadBytes("a.txt"), "first") << c.line;
     EXPECT_EQ(ReadBytes("b.txt"), "second") << c.line;
     EXPECT_FALSE(fs::exists(Folder() / "c.txt")) << c.line;
@@ -158,7 +167,8 @@ TEST_F(FileCommands, NeverEmptiesADrivesRootTheHomeFolderOrTheProgramsFolder) {
   for (const Case& c : cases) {
     ASSERT_TRUE(Run("delete directory \"" + c.path + "\"\n"));
     EXPECT_TRUE(Warned()) << c.path;
-    EXPECT_EQ(Code(), err::kDirectoryMissing) << c.path;
+    EXPECT_EQ(Code(), err::kDirectoryKept) << c.path;
+    EXPECT_EQ(vm.errors.subject, c.path);
     EXPECT_TRUE(fs::exists(Folder() / c.kept)) << c.path;
     host.quits = 0;
   }
@@ -236,6 +246,19 @@ TEST_F(FileCommands, FillsTheChecklistWithFilesAndDrives) {
   EXPECT_FALSE(files.Search().IsOpen());
 }
 
+// A folder larger than the checklist: every entry it counts can be read.
+TEST_F(FileCommands, AChecklistOfALargeFolderReadsToItsQuantity) {
+  for (int i = 0; i < 600; ++i) WriteBytes("f" + std::to_string(i), "");
+  ASSERT_TRUE(Run(
+      "checklist files\n"
+      "for i = 1 to checklist quantity()\n"
+      "  last$ = checklist string$(i)\n"
+      "next i\n"
+      "print checklist quantity(); \" \"; last$\n"));
+  EXPECT_EQ(Code(), 0);
+  EXPECT_EQ(printed, "511 f556\n");
+}
+
 TEST_F(FileCommands, ListsTheDrivesOfThePathTable) {
   ASSERT_TRUE(Run("list drives\nprint current directory$()\n"));
   std::string expected;
@@ -262,6 +285,40 @@ TEST_F(FileCommands, HandsProgramsAndDocumentsToTheShell) {
   EXPECT_EQ(Code(), err::kExecuteFailed);
   files.ReapFinishedChild();
   EXPECT_EQ(shell.reaps, 1);
+}
+
+// A built game finds the files built into it: what file exists() finds,
+// the commands that read a file by its name can read.
+TEST_F(FileCommands, ReadsTheFilesBuiltIntoAGame) {
+  const std::string game = (Folder() / "game").string();
+  WriteBytes("stub", "stub");
+  std::FILE* out = std::fopen(game.c_str(), "wb");
+  ASSERT_NE(out, nullptr);
+  RecordWriter writer(out);
+  const std::string words = "hello\r\nworld\r\n";
+  ASSERT_TRUE(writer.WriteStub((Folder() / "stub").string(), 0) && writer.AddRecord("prog", {}) &&
+              writer.AddRecord("data\\words.txt", std::vector<uint8_t>(words.begin(), words.end())) &&
+              writer.Finish());
+  std::fclose(out);
+  fs::create_directory(Folder() / "temp");
+  AttachedData attached((Folder() / "temp").string() + "/");
+  ASSERT_EQ(attached.Load(game, nullptr), AttachedData::LoadResult::kLoaded);
+  vm.attached_data = &attached;
+  ASSERT_TRUE(Run(
+      "print file exists(\"Data\\Words.txt\")\n"
+      "open file to read 1, \"data/words.txt\"\n"
+      "read file string 1, a$\n"
+      "close file 1\n"
+      "print a$; \" \"; read byte from file(\"data\\words.txt\", 1)\n"
+      "copy file \"data\\words.txt\", \"copy.txt\"\n"
+      "open file to write 2, \"pack.dat\"\n"
+      "write file block 2, \"data\\words.txt\"\n"
+      "close file 2\n"));
+  vm.attached_data = nullptr;
+  EXPECT_EQ(Code(), 0);
+  EXPECT_EQ(printed, "1\nhello 101\n");
+  EXPECT_EQ(ReadBytes("copy.txt"), words);
+  EXPECT_EQ(ReadBytes("pack.dat"), std::string("\x0e\0\0\0", 4) + words);
 }
 
 }  // namespace

@@ -76,22 +76,26 @@ TEST_F(NumberedFiles, WarnsAboutSlotsAndNames) {
   struct Case {
     const char* program;
     int32_t warning;
+    const char* named;  // the file the warning names
   };
   const Case cases[] = {
-      {"open file to read 0, \"here.txt\"", err::kSlotNumber},
-      {"open file to read 33, \"here.txt\"", err::kSlotNumber},
-      {"read file byte 5, b", err::kSlotNotOpen},
-      {"close file 5", err::kSlotNotOpen},
-      {"open file to read 1, \"missing.txt\"", err::kMissing},
-      {"open file to write 1, \"here.txt\"", err::kExists},
-      {"open file to read 1, \"here.txt\"\nopen file to read 1, \"here.txt\"", err::kSlotInUse},
-      {"open file to write 1, \"nofolder\\new.txt\"", err::kCreateFailed},
-      {"open file to read 1, \"here.txt\"\nwrite file byte 1, 7", err::kWriteFailed},
+      {"open file to read 0, \"here.txt\"", err::kSlotNumber, ""},
+      {"open file to read 33, \"here.txt\"", err::kSlotNumber, ""},
+      {"read file byte 5, b", err::kSlotNotOpen, ""},
+      {"close file 5", err::kSlotNotOpen, ""},
+      {"open file to read 1, \"missing.txt\"", err::kMissing, "missing.txt"},
+      {"open file to write 1, \"here.txt\"", err::kExists, "here.txt"},
+      {"open file to read 1, \"here.txt\"\nopen file to read 1, \"here.txt\"", err::kSlotInUse, ""},
+      {"open file to write 1, \"nofolder\\new.txt\"", err::kCreateFailed, "nofolder\\new.txt"},
+      {"open file to read 1, \"here.txt\"\nwrite file byte 1, 7", err::kWriteFailed, "here.txt"},
+      {"open file to write 1, \"new.txt\"\nread file byte 1, b", err::kReadFailed, "new.txt"},
   };
   for (const Case& c : cases) {
+    fs::remove(Folder() / "new.txt");
     ASSERT_TRUE(Run(std::string(c.program) + "\n"));
     EXPECT_TRUE(Warned()) << c.program;
     EXPECT_EQ(Code(), c.warning) << c.program;
+    EXPECT_EQ(vm.errors.subject, c.named) << c.program;
     files.CloseNumberedFiles();
   }
 }
