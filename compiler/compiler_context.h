@@ -132,6 +132,9 @@ class Compiler {
 
   // expression.cc
   Operand CompileExpression(std::string_view text);
+  // "cannot understand this expression" with the piece that failed, or the
+  // whole expression as written where the piece holds compiled groups.
+  std::string BadExpressionMessage(std::string_view piece) const;
   bool EmitConversion(Operand& operand, char to);
   static std::string ReplaceWordOperators(std::string_view text);
   static bool IsIntLiteral(std::string_view text);
@@ -245,6 +248,11 @@ class Compiler {
   int32_t last_result_word_ = -1;  // code word of the last instruction's result operand
   std::array<int, 3> next_hidden_{};
   char wanted_type_ = 0;
+  // The expression being compiled as the user wrote it, and how deep the
+  // compile of its groups and arguments is: a message about a piece that
+  // already holds compiled groups quotes the whole expression instead.
+  std::string expression_source_;
+  int expression_depth_ = 0;
   int depth_ = 0;              // nesting of statement compiles
   std::array<int32_t, 3> assign_codes_{151, 152, 153};
 

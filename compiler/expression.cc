@@ -111,8 +111,23 @@ std::string Compiler::DescribeSignature(std::string_view types) const {
   return out.empty() ? "nothing" : out;
 }
 
+std::string Compiler::BadExpressionMessage(std::string_view piece) const {
+  bool quoted = false, rewritten = false;
+  for (size_t i = 0; i + 1 < piece.size() && !rewritten; ++i) {
+    if (piece[i] == '"') quoted = !quoted;
+    rewritten = !quoted && piece[i] == '?' && piece[i + 1] >= '0' && piece[i + 1] <= '9';
+  }
+  return std::string(MessageText(CompileMessage::kBadExpression)) + ": " +
+         Quoted(rewritten ? std::string_view(expression_source_) : piece);
+}
+
 Operand Compiler::CompileExpression(std::string_view source) {
+  struct Depth {
+    int& depth;
+    ~Depth() { --depth; }
+  } depth_guard{++expression_depth_};
   std::string text = Trim(source);
+  if (expression_depth_ == 1) expression_source_ = text;
   if (text.size() > kMaxExpression) {
     Fail(CompileMessage::kExpressionTooLong);
     return {};
@@ -206,7 +221,7 @@ Operand Compiler::CompileFlat(std::string_view text) {
   std::vector<Operand> values;
   for (const std::string& operand : operand_texts) {
     if (operand.empty()) {
-      Fail(std::string(MessageText(CompileMessage::kBadExpression)) + ": " + Quoted(Trim(text)));
+      Fail(BadExpressionMessage(Trim(text)));
       return {};
     }
     Operand value = CompileOperand(operand);
@@ -268,7 +283,7 @@ Operand Compiler::CompileOperand(std::string_view text) {
       number = number * 10 + (text[i] - '0');
     }
     if (!digits || OperandTypeOf(number) == 0) {
-      Fail(std::string(MessageText(CompileMessage::kBadExpression)) + ": " + Quoted(text));
+      Fail(BadExpressionMessage(text));
       return {};
     }
     return {number, OperandTypeOf(number)};
@@ -296,7 +311,7 @@ Operand Compiler::CompileOperand(std::string_view text) {
   if (IsFloatLiteral(text)) return FloatConstant(static_cast<float>(std::strtod(std::string(text).c_str(), nullptr)));
   if (IsStringLiteral(text)) return StringConstant(text.substr(1, text.size() - 2));
   if (!IsVariableName(text)) {
-    Fail(std::string(MessageText(CompileMessage::kBadExpression)) + ": " + Quoted(text));
+    Fail(BadExpressionMessage(text));
     return {};
   }
   return VariableOperand(text, false);

@@ -45,6 +45,8 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"a = rgb(1.5, 2, 3, 4)\n", 1, "got (float, integer, integer, integer)"},
         ErrorCase{"a = 99999999999\n", 1, "integer out of range"},
         ErrorCase{"a = b c\n", 1, "cannot understand this expression: \"b c\""},
+        // A piece that holds groups already compiled is shown as written.
+        ErrorCase{"a = 5\nb = (a + 1) mod 256\n", 2, "cannot understand this expression: \"(a + 1) mod 256\""},
         ErrorCase{"dot 1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17,18,19,20,21,22,23,24,25,26,27,28,29,30,31,32,33\n",
                   1, "more than 32 arguments"},
         ErrorCase{"a = 1\nb = a + x(2)\n", 2, "array used but not dimensioned: x"},
