@@ -174,12 +174,12 @@ class Pass {
   void LoadBitmap(const DrawRecord& r) {
     const int32_t bitmap = r.subject;
     if (!BitmapTable::InRange(bitmap)) return vm_.RunError(err::kNumber);
-    if (!FileOpens(vm_, r.text)) return vm_.RunError(err::kNoFile);
+    if (!FileOpens(vm_, r.text)) return vm_.RunError(err::kNoFile, r.text);
     const std::string path = LoadPath(vm_, r.text);
     SurfacePtr loaded = g_.Files().Load(path, g_.Maker());
     if (!loaded) {
       // Only the last pass of a screen load tells.
-      if (r.repeat <= 0) vm_.RunWarning(err::kLoadFailed);
+      if (r.repeat <= 0) vm_.RunWarning(err::kLoadFailed, r.text);
       return;
     }
     SurfacePtr existing = g_.BitmapSurface(bitmap);

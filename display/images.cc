@@ -80,7 +80,7 @@ int32_t LoadImage(Vm& vm, std::string_view name, int32_t number) {
   Graphics* g = FindGraphics(vm);
   const std::string path = name.size() <= kLongestName ? OpenPath(vm, name) : std::string();
   if (path.empty() || !IsFile(path)) {
-    vm.RunError(err::kNoFile);
+    vm.RunError(err::kNoFile, name);
     return kNoRecord;
   }
   if (!g) return kNoRecord;
@@ -88,7 +88,7 @@ int32_t LoadImage(Vm& vm, std::string_view name, int32_t number) {
   platform::SurfacePtr picture = g->Files().Load(path, g->Maker());
   bitmaps.Surface(BitmapTable::kScratch) = picture;
   if (!picture) {
-    vm.RunWarning(err::kLoadFailed);
+    vm.RunWarning(err::kLoadFailed, name);
     return kNoRecord;
   }
   bitmaps.RecordSize(BitmapTable::kScratch, *picture);
@@ -103,7 +103,7 @@ int32_t LoadImage(Vm& vm, std::string_view name, int32_t number) {
   bitmaps.ReleaseSurface(BitmapTable::kScratch);
   if (!grabbed) {
     g->Pools().FreeImageRecord(index);
-    vm.RunWarning(err::kLoadFailed);
+    vm.RunWarning(err::kLoadFailed, name);
     return kNoRecord;
   }
   const int32_t old = g->Pools().image_ids.Get(number);
@@ -154,7 +154,7 @@ void CmdSaveImage(Vm& vm) {
   if (!g) return;
   const int32_t index = g->Pools().image_ids.Get(number);
   if (index <= 0 || !g->Pools().images.InUse(index)) return vm.RunError(err::kMissing);
-  if (IsFile(platform::Paths().Resolve(name))) return vm.RunError(err::kFileExists);
+  if (IsFile(platform::Paths().Resolve(name))) return vm.RunError(err::kFileExists, name);
   g->Queue().QueueSaveImage(index, name);
 }
 

@@ -49,7 +49,7 @@ void CmdLoadMusic(Vm& vm) {
   const int32_t n = vm.NextInt();
   MusicSlots* slots = SlotsToLoad(vm, n);
   if (!slots) return;
-  if (!slots->LoadMusic(n, name, vm.attached_data)) return vm.RunError(err::kLoadFailed);
+  if (!slots->LoadMusic(n, name, vm.attached_data)) return vm.RunError(err::kLoadFailed, name);
   MarkLoaded(slots->Slot(n));
 }
 

@@ -1,6 +1,7 @@
 #include "audio/commands/sound_commands.h"
 
 #include <string>
+#include <string_view>
 
 #include "audio/commands/sound_commands_service.h"
 #include "platform/paths/path_resolver.h"
@@ -39,8 +40,8 @@ SoundSlots* Numbered(Vm& vm, int32_t n, bool needs_sound = true) {
 }
 
 // An error that only counts while the sound system runs.
-void RunningError(Vm& vm, const SoundSlots& slots, int32_t code) {
-  if (slots.Running()) vm.RunError(code);
+void RunningError(Vm& vm, const SoundSlots& slots, int32_t code, std::string_view file = {}) {
+  if (slots.Running()) vm.RunError(code, file);
 }
 
 // ---- Loading ------------------------------------------------------------------
@@ -54,7 +55,7 @@ void LoadInto(Vm& vm, const std::string& name, int32_t n, LoadKind kind) {
   const std::string path = SoundPath(vm, name);
   const bool loaded = kind == LoadKind::k3D ? slots->Load3DSound(n, path) : slots->LoadSound(n, path, kind == LoadKind::kPriority);
   if (!loaded) {
-    RunningError(vm, *slots, err::kLoadFailed);
+    RunningError(vm, *slots, err::kLoadFailed, name);
     return;
   }
   slots->ResetSoundSlotState(n);

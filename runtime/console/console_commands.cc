@@ -71,15 +71,18 @@ bool Accepted(InputKind kind, int8_t c) {
   return (c >= '0' && c <= '9') || c == '-' || c == '.';
 }
 
+// The "_" shows from the start, so the player sees that typing is awaited.
+void StartInputLine(Vm& vm) {
+  ConsoleState& con = State(vm).console;
+  con.input_line_start_x = con.text_cursor_x;
+  con.input_line_length = 0;
+  con.input_line.clear();
+  DisplayOf(vm).QueueTextOutput(kInputCursor, con.text_cursor_x, con.text_cursor_y, kInputText);
+}
+
 void InputLineKey(Vm& vm, int8_t c) {
   ConsoleState& con = State(vm).console;
   DisplayServices& display = DisplayOf(vm);
-  if (con.input_line_length == -1) {
-    con.input_line_start_x = con.text_cursor_x;
-    con.input_line_length = 0;
-    con.input_line.clear();
-    display.QueueTextOutput(kInputCursor, con.text_cursor_x, con.text_cursor_y, kInputText);
-  }
   if (c == 8) {
     if (con.input_line_length > 0) {
       con.text_cursor_x = con.input_line_start_x;
@@ -97,8 +100,6 @@ void InputLineKey(Vm& vm, int8_t c) {
 
 void InputLineFinish(Vm& vm) {
   ConsoleState& con = State(vm).console;
-  // Enter before any key: an empty line at the cursor.
-  if (con.input_line_length == -1) con.input_line_start_x = con.text_cursor_x;
   con.text_cursor_x = con.input_line_start_x;
   DisplayOf(vm).QueueTextOutput(con.input_line + "  ", con.text_cursor_x, con.text_cursor_y, kInputEnd);
   Echo(vm, con.input_line + "\n");
@@ -110,6 +111,7 @@ void InputLine(Vm& vm, InputKind kind) {
   ConsoleState& con = State(vm).console;
   const Slot result = vm.NextSlot();
   const int8_t c = static_cast<int8_t>(con.last_key_char);
+  if (con.input_line_length == -1) StartInputLine(vm);
   if (Accepted(kind, c)) InputLineKey(vm, c);
   if (c == 13) {
     InputLineFinish(vm);

@@ -86,13 +86,18 @@ TEST_F(MessagePumpTest, StringInputIgnoresBackspaceOnAnEmptyLineAndHighCharacter
   EXPECT_TRUE(display.blots.empty());
 }
 
+// The line's "_" shows before the first key, where the line will be typed.
 TEST_F(MessagePumpTest, EnterAloneGivesZeroOrAnEmptyString) {
+  assembler.Op(op::kPrintStringOnLine, {assembler.StringConst("Age? ")});
   assembler.Op(op::kInputFloat, {assembler.FloatVar(0)});
   assembler.Op(op::kPrintFloat, {assembler.FloatVar(0)});
   assembler.Op(op::kEnd);
   window.Type("\r", clock.NowMs() + 100);
   Run();
-  EXPECT_EQ(output, "\n0\n");
+  EXPECT_EQ(output, "Age? \n0\n");
+  ASSERT_GE(display.texts.size(), 3u);
+  EXPECT_EQ(display.texts[1].text, "_");
+  EXPECT_EQ(display.texts[1].x, display.texts[2].x) << "the empty line is ended where it began";
 }
 
 TEST_F(MessagePumpTest, WaitEndsOnTheFirstTurnAfterItsTime) {

@@ -53,6 +53,10 @@ void SdlPresenter::SetFullScreen(bool full_screen) {
   full_screen_pending_ = false;
   if (!window_) return;
   SDL_SetWindowFullscreen(window_, full_screen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+  // In full screen the program draws its own pointer and moves it by the
+  // mouse's own moves, as far as it likes: the desktop's pointer is held in
+  // the window, where no edge of the desktop can stop those moves.
+  SDL_SetRelativeMouseMode(full_screen ? SDL_TRUE : SDL_FALSE);
   full_screen_pending_ = full_screen;
   full_screen_asked_ms_ = SDL_GetTicks();
 }

@@ -181,7 +181,13 @@ class SdlWindow final : public Window {
   // Once the program was asked to go while a box showed, later boxes (the
   // exit prompt after an error box) do not hold it up.
   void ShowMessageBox(std::string_view title, std::string_view text, MessageBoxIcon icon) override {
-    if (!quit_asked_) quit_asked_ = RunSdlMessageBox(window_, title, text, icon);
+    if (quit_asked_) return;
+    // A box over a full-screen picture needs the desktop's pointer to be
+    // clicked; the picture's own pointer takes it back afterwards.
+    const SDL_bool held = SDL_GetRelativeMouseMode();
+    SDL_SetRelativeMouseMode(SDL_FALSE);
+    quit_asked_ = RunSdlMessageBox(window_, title, text, icon);
+    SDL_SetRelativeMouseMode(held);
   }
   bool HasDisplay() const override { return true; }
   void* NativeHandle() override { return window_; }

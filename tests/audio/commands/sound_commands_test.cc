@@ -29,10 +29,11 @@ TEST_F(SoundProgramTest, SoundNumbersOutsideTheRangeAreRefused) {
   }
 }
 
-TEST_F(SoundProgramTest, AFileThatWillNotLoadIsAWarning) {
+TEST_F(SoundProgramTest, AFileThatWillNotLoadIsAWarningThatNamesIt) {
   ASSERT_TRUE(Run("load sound \"/nonexistent/none.wav\", 1\n"));
   EXPECT_EQ(Error(), 3002);
   EXPECT_TRUE(Warning());
+  EXPECT_EQ(vm.errors.subject, "/nonexistent/none.wav");
   ASSERT_TRUE(Run("load 3d sound \"/nonexistent/none.wav\", 1\n"));
   EXPECT_EQ(Error(), 3002);
 }

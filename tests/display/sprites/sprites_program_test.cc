@@ -228,16 +228,24 @@ TEST_F(SpritePrograms, ImagesLoadSaveAndDelete) {
   EXPECT_EQ(run.At(0, 3), 0xFFFFFFu);
 }
 
+// A picture that is missing or unreadable is named, as the program spelled it.
 TEST_F(SpritePrograms, ImageErrors) {
   DrawingRun run = Run("load image \"missing.bmp\",1\n");
-  EXPECT_NE(run.errors.find("File does not exist"), std::string::npos) << run.errors;
+  EXPECT_NE(run.errors.find("File does not exist \"missing.bmp\""), std::string::npos) << run.errors;
+  run = Run("load bitmap \"pictures/missing.png\",1\n");
+  EXPECT_NE(run.errors.find("File does not exist \"pictures/missing.png\""), std::string::npos) << run.errors;
+  std::ofstream(folder_ / "words.png") << "not a picture";
+  run = Run("load image \"words.png\",1\n");
+  EXPECT_NE(run.errors.find("\"words.png\""), std::string::npos) << run.errors;
+  run = Run("load bitmap \"words.png\",2\n");
+  EXPECT_NE(run.errors.find("\"words.png\""), std::string::npos) << run.errors;
   run = Run("save image \"x.bmp\",1\n");
   EXPECT_NE(run.errors.find("Image does not exist"), std::string::npos) << run.errors;
   run = Run("delete image 70000\n");
   EXPECT_NE(run.errors.find("Image number out of range"), std::string::npos) << run.errors;
   std::ofstream(folder_ / "taken.bmp") << "x";
   run = Run(std::string(kImages) + "save image \"taken.bmp\",1\n");
-  EXPECT_NE(run.errors.find("File already exists"), std::string::npos) << run.errors;
+  EXPECT_NE(run.errors.find("File already exists \"taken.bmp\""), std::string::npos) << run.errors;
 }
 
 }  // namespace

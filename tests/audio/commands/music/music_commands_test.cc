@@ -185,6 +185,7 @@ TEST_F(MusicCommandsTest, LoadErrors) {
   EXPECT_TRUE(vm.errors.warning);
   EXPECT_FALSE(music.Slots().Slot(4).loaded);
   EXPECT_EQ(LoadMusic(folder + "missing.mod", 4), music_error::kLoadFailed);
+  EXPECT_EQ(vm.errors.subject, folder + "missing.mod");  // the warning names the file
   EXPECT_EQ(LoadMusic(WriteFile("junk.s3m", std::vector<uint8_t>(100, 7)), 4), music_error::kLoadFailed);
 }
 
