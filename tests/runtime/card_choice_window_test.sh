@@ -30,6 +30,14 @@ screen_colours() {
   convert screen.png -unique-colors txt:- | grep -o '#[0-9A-F]\{6\}' | tr -d '#'
 }
 
+# A key held for a moment, as fingers press it: a press and release in the
+# same instant is over before the screen looks at the keyboard.
+press() {
+  xdotool keydown "$1"
+  sleep 0.1
+  xdotool keyup "$1"
+}
+
 ended() {
   for _ in $(seq 100); do kill -0 "$run" 2> /dev/null || return 0; sleep 0.05; done
   return 1
@@ -58,12 +66,12 @@ frame=$(convert screen.png -format '%[hex:p{365,387}]' info:)
 
 window=$(xdotool search --onlyvisible --pid "$run" | head -1)
 xdotool windowactivate --sync "$window"
-xdotool key space
+press space
 for _ in $(seq 100); do [ -e ran.txt ] && break; sleep 0.05; done
 [ -e ran.txt ] || fail "the program did not go on after the key"
 grep -q '^BEST3DCARD=Primary Display Driver' "$XDG_CONFIG_HOME/zentrovex/WIN.INI" || fail "the card was not remembered"
 grep -q '^BEST3DDEPTH=16' "$XDG_CONFIG_HOME/zentrovex/WIN.INI" || fail "the depth was not remembered"
-xdotool key Escape
+press Escape
 ended || fail "the program did not end on Escape"
 wait "$run" || fail "the run ended with status $?: $(cat err.txt)"
 run=
@@ -75,7 +83,7 @@ run=$!
 for _ in $(seq 60); do [ -e ran.txt ] && break; sleep 0.05; done
 [ -e ran.txt ] || fail "the second run did not go straight to the program"
 xdotool windowactivate --sync "$(xdotool search --onlyvisible --pid "$run" | head -1)"
-xdotool key Escape
+press Escape
 ended || fail "the second run did not end on Escape"
 run=
 echo "card choice: the probe screen shows once, waits for a key and the program goes on"

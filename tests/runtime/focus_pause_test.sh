@@ -79,7 +79,7 @@ check() {
   fi
   [ "$resumed" -gt 20 ] || fail "$mode: the program did not go on after activation"
 
-  xdotool key Escape
+  xdotool keydown Escape; sleep 0.1; xdotool keyup Escape
   for _ in $(seq 100); do kill -0 "$run" 2> /dev/null || break; sleep 0.05; done
   kill -0 "$run" 2> /dev/null && fail "$mode: Escape did not end the program"
   wait "$run" || fail "$mode: the program ended with status $?: $(cat err.txt)"
