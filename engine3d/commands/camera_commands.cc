@@ -84,6 +84,10 @@ void CmdTurnCamera(Vm& vm) {
   if (!e) return;
   const float wrapped = WrapAngle(Sign < 0 ? 0.0f - angle : angle);
   CameraState& c = e->camera;
+  // The turn starts from where the camera looks now: a camera aimed at a
+  // point or turned by angles brings its view's rotation into the free
+  // matrix first.
+  if (c.mode != kCameraFree) c.matrix = ViewRotation(c);
   RotateMatrixByAngles(c.matrix, Axis == 0 ? wrapped : 0.0f, Axis == 1 ? wrapped : 0.0f, Axis == 2 ? wrapped : 0.0f);
   c.mode = kCameraFree;
   UpdateCameraAngles(*e);
