@@ -76,6 +76,19 @@ void CmdMoveCamera(Vm& vm) {
   UpdateCameraForMode(*e);
 }
 
+// The free matrix a turn starts from, so that it turns the camera from
+// where it looks now: turned by angles, the rotation of its view; aimed at
+// a point, the rotation of the angles that aiming gave (the way `move
+// camera` goes), so that a camera the automatic placement tipped towards a
+// new object, which leaves the angles alone, still turns level.
+Matrix4 TurnStart(const CameraState& c) {
+  if (c.mode == kCameraAngles) return ViewRotation(c);
+  Matrix4 facing, inverse = Matrix4::Identity();
+  RotationFromAngles(facing, c.angles.x, c.angles.y, c.angles.z);
+  MatrixInvertAffine(inverse, facing);
+  return inverse;
+}
+
 template <int Axis, int Sign>
 void CmdTurnCamera(Vm& vm) {
   const float angle = vm.NextFloat();
@@ -84,6 +97,7 @@ void CmdTurnCamera(Vm& vm) {
   if (!e) return;
   const float wrapped = WrapAngle(Sign < 0 ? 0.0f - angle : angle);
   CameraState& c = e->camera;
+  if (c.mode != kCameraFree) c.matrix = TurnStart(c);
   RotateMatrixByAngles(c.matrix, Axis == 0 ? wrapped : 0.0f, Axis == 1 ? wrapped : 0.0f, Axis == 2 ? wrapped : 0.0f);
   c.mode = kCameraFree;
   UpdateCameraAngles(*e);

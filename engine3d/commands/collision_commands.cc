@@ -31,7 +31,9 @@ void CmdEnableObjectCollision(Vm& vm) {
   if (index == 0) return;
   ObjectRecord& o = e->pools.objects[index];
   o.collision_on = 1;
-  if (o.collision_mode == kLibraryMode) RebuildCollisionShapes(*e, index);
+  // The primitives that test by their box keep library shapes as well, for
+  // the objects that test by the library: those come back too.
+  if (o.collision_mode == kLibraryMode || o.box_replaces_shapes == 0) RebuildCollisionShapes(*e, index);
   e->transforms_changed = 1;
 }
 
@@ -52,6 +54,7 @@ void CmdSetObjectCollisionTo(Vm& vm) {
   const auto [e, index] = CheckedObject(vm, number);
   if (index == 0) return;
   e->pools.objects[index].collision_mode = kLibraryMode;
+  e->pools.objects[index].box_replaces_shapes = 0;
   FitCollisionShapes(*e, index, Kind);
   e->transforms_changed = 1;
 }
@@ -75,15 +78,25 @@ int32_t LibraryResult(Engine3D& e, int32_t a, int32_t b) {
 
 // By the objects' own boxes: whether a meets b, or (b 0) the number of the
 // last object in the render list whose box a meets.
+//
+// An object that tests by the library has no box to meet; a primitive that
+// tests by its box keeps the library shapes of its kind too (until a box
+// made for it replaces them), so the two meet there, and each answers the
+// same about the other.
 int32_t OwnBoxResult(Engine3D& e, int32_t a, int32_t b) {
   e.collision.box_correction = Vector3f{};
-  e.pools.objects[a].last_hit = 0;
-  if (!Testable(e, e.pools.objects[a])) return 0;
+  if (!Testable(e, e.pools.objects[a])) {
+    e.pools.objects[a].last_hit = 0;
+    return 0;
+  }
   if (b != 0) {
     const ObjectRecord& ob = e.pools.objects[b];
-    if (ob.collision_mode != kOwnBoxMode || !Testable(e, ob)) return 0;
+    if (ob.collision_mode != kOwnBoxMode) return LibraryResult(e, a, b);
+    e.pools.objects[a].last_hit = 0;
+    if (!Testable(e, ob)) return 0;
     return TestObjectBoxes(e, a, b);
   }
+  const int32_t library_hit = LibraryResult(e, a, 0) != 0 ? e.pools.objects[a].last_hit : 0;
   RecordPool<SpriteRecord>& sprites = e.Sprites();
   const int32_t own_record = e.pools.objects[a].render_record;
   int32_t last = 0;
@@ -94,6 +107,7 @@ int32_t OwnBoxResult(Engine3D& e, int32_t a, int32_t b) {
     if (!o || o->in_use != 1 || o->collision_on != 1 || o->collision_mode != kOwnBoxMode) continue;
     if (TestObjectBoxes(e, a, other)) last = other;
   }
+  if (last == 0) last = library_hit;
   e.pools.objects[a].last_hit = last;
   return last > 0 ? e.pools.objects[last].number : 0;
 }

@@ -153,6 +153,10 @@ void CmdTurnObject(Vm& vm) {
   if (index == 0) return;
   const float wrapped = WrapAngle(Sign < 0 ? 0.0f - angle : angle);
   ObjectRecord& o = e->pools.objects[index];
+  // The turn starts from where the object faces now: an object turned by its
+  // angles brings their rotation into the free matrix first (the free matrix
+  // holds the inverse of the rotation the object is drawn with).
+  if (o.free_rotation != 1) MatrixInvertAffine(o.free_matrix, AngleRotation(o.angles, o.rotation_order));
   RotateMatrixByAngles(o.free_matrix, Axis == 0 ? wrapped : 0.0f, Axis == 1 ? wrapped : 0.0f,
                        Axis == 2 ? wrapped : 0.0f);
   o.free_rotation = 1;

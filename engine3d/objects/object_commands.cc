@@ -240,6 +240,7 @@ void CmdMakeObjectCollisionBox(Vm& vm) {
   o.box_centre = Vector3f{v[0] + (v[3] - v[0]) * 0.5f, v[1] + (v[4] - v[1]) * 0.5f, v[2] + (v[5] - v[2]) * 0.5f};
   o.box_collision = flag != 1 ? 1 : 0;
   o.own_box = flag != 1 ? 1 : 0;
+  o.box_replaces_shapes = 1;
   if (o.model) o.model->FreeModelCollision(index);
   // The others' hits may still name its shapes.
   e->transforms_changed = 1;
@@ -251,6 +252,7 @@ void CmdDeleteObjectCollisionBox(Vm& vm) {
   if (index == 0) return;
   ObjectRecord& o = e->pools.objects[index];
   o.collision_mode = 0;
+  o.box_replaces_shapes = 0;
   // Its own box gave up the shapes of its kind: the collision library tests
   // it by them again, rather than never more.
   if (o.collision_on == 1) RebuildCollisionShapes(*e, index);

@@ -40,6 +40,14 @@ Matrix4 TranslationMatrix(const Vector3f& position) {
 
 }  // namespace
 
+Matrix4 AngleRotation(const Vector3f& angles, int32_t rotation_order) {
+  Matrix4 x, y, z;
+  MatrixRotationX(x, angles.x * kDegreesToRadians);
+  MatrixRotationY(y, angles.y * kDegreesToRadians);
+  MatrixRotationZ(z, angles.z * kDegreesToRadians);
+  return rotation_order == 1 ? x * y * z : z * y * x;
+}
+
 ObjectModel::~ObjectModel() {
   if (root_) root_->ReleaseNodeResources();
 }
@@ -62,12 +70,7 @@ bool ObjectModel::AddMeshFrame(int32_t frame, const models::MeshGeometry& mesh, 
 void ObjectModel::SetObjectTransformDegrees(int32_t limb, const Vector3f& position, const Vector3f& angles,
                                             const Vector3f& scale, int32_t rotation_order) {
   if (!root_) return;
-  Matrix4 x, y, z;
-  MatrixRotationX(x, angles.x * kDegreesToRadians);
-  MatrixRotationY(y, angles.y * kDegreesToRadians);
-  MatrixRotationZ(z, angles.z * kDegreesToRadians);
-  const Matrix4 rotation = rotation_order == 1 ? x * y * z : z * y * x;
-  root_->SetFrameMatrix(limb, ScaleMatrix(scale) * rotation * TranslationMatrix(position));
+  root_->SetFrameMatrix(limb, ScaleMatrix(scale) * AngleRotation(angles, rotation_order) * TranslationMatrix(position));
 }
 
 void ObjectModel::SetObjectTransformMatrix(int32_t limb, const Vector3f& position, const Matrix4& matrix,

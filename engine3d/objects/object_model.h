@@ -15,6 +15,10 @@
 
 namespace zv {
 
+// The rotation that angles (degrees) give in a rotation order: order 1 turns
+// about x first, then y, then z; any other order about z first.
+Matrix4 AngleRotation(const Vector3f& angles, int32_t rotation_order);
+
 // Result codes of the model operations.
 constexpr int32_t kModelOk = 0;
 constexpr int32_t kModelFailed = static_cast<int32_t>(0x80004005u);
@@ -50,8 +54,7 @@ class ObjectModel {
                     models::NodeServices& services);
 
   // ---- Transforms of one frame -------------------------------------------------------
-  // S x R x T with R from the angles (degrees) in the rotation order: order 1
-  // turns about x first, then y, then z; any other order about z first.
+  // S x R x T with R = AngleRotation (angles, rotation order).
   void SetObjectTransformDegrees(int32_t limb, const Vector3f& position, const Vector3f& angles,
                                  const Vector3f& scale, int32_t rotation_order);
   // S x inverse(matrix) x T, for objects turned by their free matrix.

@@ -80,6 +80,7 @@ struct ObjectRecord {
   int32_t box_collision = 0;
   Vector3f box_min, box_max, box_centre;
   uint8_t own_box = 0;
+  uint8_t box_replaces_shapes = 0;  // a collision box made for it gave up its library shapes
   int32_t last_hit = 0, wanted_partner = 0;
   uint8_t partner_hit = 0;
   // Shared with the instances made from this object; grows by doubling.

@@ -86,6 +86,7 @@ int32_t SetUpObject(Engine3D& e, int32_t index, bool place_camera) {
   o->collision_mode = 0;
   o->box_collision = 0;
   o->own_box = 0;
+  o->box_replaces_shapes = 0;
   InitLimbRecord(*o, 0);
   if (o->model) o->model->SetObjectTransformDegrees(0, Vector3f{}, o->angles, o->scale, o->rotation_order);
   o->current_frame = 0;
@@ -175,6 +176,7 @@ bool DeleteObject(Engine3D& e, int32_t index, int32_t number) {
   o->box_min = o->box_max = o->box_centre = Vector3f{};
   o->box_collision = 0;
   o->own_box = 0;
+  o->box_replaces_shapes = 0;
   e.FreeRenderRecord(o->render_record);
   const bool freed = ReleaseObjectRecord(e, index);
   e.pools.object_ids.Set(number, 0);

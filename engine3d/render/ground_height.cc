@@ -41,9 +41,12 @@ float GroundHeightOf(const MeshRecord& grid, float width, float depth, int32_t t
   };
   const Point a = corner(0), b = corner(1), c = corner(2), d = corner(3);
   const float dx = x - a.x, dz = z - a.z;
-  // Triangle A D C on and above the diagonal, A C B below it.
-  const Point first = dz >= dx ? EdgeAtDepth(a, c, dz) : EdgeAtDepth(c, a, dz);
-  const Point second = dz >= dx ? EdgeAtDepth(a, d, dz) : EdgeAtDepth(c, b, dz);
+  // Triangle A D C on and above the diagonal from A to C, A C B below it.
+  // The diagonal is measured by the cell's own sides, so that cells longer
+  // than deep (or deeper than long) take the triangle that is drawn there.
+  const bool above = dz * (c.x - a.x) >= dx * (c.z - a.z);
+  const Point first = above ? EdgeAtDepth(a, c, dz) : EdgeAtDepth(c, a, dz);
+  const Point second = above ? EdgeAtDepth(a, d, dz) : EdgeAtDepth(c, b, dz);
   const float s = second.x != first.x ? (x - first.x) / (second.x - first.x) : 0.0f;
   return first.y + (second.y - first.y) * s;
 }

@@ -51,6 +51,12 @@ void UpdateCameraAngles(Engine3D& e) {
   SetView(e);
 }
 
+Matrix4 ViewRotation(const CameraState& c) {
+  Matrix4 r = c.view;
+  r.m[3][0] = r.m[3][1] = r.m[3][2] = 0.0f;
+  return r;
+}
+
 void UpdateCameraForMode(Engine3D& e) {
   switch (e.camera.mode) {
     case kCameraAngles: return UpdateCameraFromAngles(e);

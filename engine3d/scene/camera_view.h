@@ -1,8 +1,11 @@
 #pragma once
 
+#include "engine3d/objects/matrix_math.h"
+
 namespace zv {
 
 class Engine3D;
+struct CameraState;
 
 // Each rebuilds the camera's view matrix in its mode and sets it as the
 // device's VIEW transform (when there is a device).
@@ -17,5 +20,8 @@ void UpdateCameraFromAngles(Engine3D& e);
 void UpdateCameraAngles(Engine3D& e);
 // The update of the camera's current mode.
 void UpdateCameraForMode(Engine3D& e);
+
+// The turn of the camera's view matrix alone, without its position.
+Matrix4 ViewRotation(const CameraState& c);
 
 }  // namespace zv

@@ -158,6 +158,26 @@ TEST_F(CollisionPrograms, OwnBoxesMeetTurnedAndAxisAlignedBoxesGiveACorrection) 
   EXPECT_EQ(run.printed, "00\n12\n1200\n00\n00\n13\n");
 }
 
+TEST_F(CollisionPrograms, ABoxAndABallAnswerAlikeAboutEachOther) {
+  EngineRun run = Run(
+      // The cube tests by its box, the ball and the cone by their shapes.
+      "make object cube 1, 10\n"
+      "make object sphere 2, 10 : position object 2, 0, 0, 8\n"
+      "make object cone 3, 10 : position object 3, 30, 0, 0\n"
+      "print object collision(1, 2); object collision(2, 1); object collision(1, 0); object hit(1, 2)\n"
+      "position object 2, 0, 0, 50 : position object 3, 8, 0, 0\n"
+      "print object collision(1, 2); object collision(1, 3); object collision(3, 1); object collision(1, 0)\n"
+      // Switched off and on again, the cube is met by the cone once more.
+      "disable object collision 1 : enable object collision 1\n"
+      "print object collision(1, 3); object collision(3, 1)\n"
+      // A box made for the cube takes the place of its shapes.
+      "make object collision box 1, -5, -5, -5, 5, 5, 5, 0\n"
+      "disable object collision 1 : enable object collision 1\n"
+      "print object collision(1, 3); object collision(3, 1)\n");
+  EXPECT_EQ(run.errors, "");
+  EXPECT_EQ(run.printed, "1121\n0113\n11\n00\n");
+}
+
 // Object 1 crosses object 2 along x, one step a frame; prints each change
 // of both "any object" answers, then how often object hit reported.
 std::string CrossingProgram(const std::string& setup, const std::string& move) {

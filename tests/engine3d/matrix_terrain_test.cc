@@ -169,6 +169,18 @@ TEST(GroundHeights, AreReadFromTheTriangleOfTheCell) {
               0.0f);
 }
 
+TEST(GroundHeights, FollowTheDiagonalOfCellsLongerThanDeep) {
+  // One by one cells of 100 x 50 with only C raised to 100: A D C is the
+  // plane h = x, A C B the plane h = 2 z; the diagonal runs from (0, 0) to
+  // (100, 50), so (40, 30) lies above it and (80, 30) below it.
+  MeshRecord mesh = Grid(1, 1, 100, 50);
+  MatrixGrid grid(mesh, 1, 1);
+  grid.SetPointHeight(1, 1, 100);
+  EXPECT_NEAR(GroundHeightOf(mesh, 100, 50, 1, 1, 40, 30), 40.0f, 1e-3f);
+  EXPECT_NEAR(GroundHeightOf(mesh, 100, 50, 1, 1, 80, 30), 60.0f, 1e-3f);
+  EXPECT_NEAR(GroundHeightOf(mesh, 100, 50, 1, 1, 60, 30), 60.0f, 1e-3f);
+}
+
 // ---- The commands, run by the machine ------------------------------------------------
 
 constexpr uint32_t kEnd = 9990;
