@@ -179,6 +179,8 @@ class Editor {
   void LoadConfirmed();
   void SaveAsConfirmed();
   bool SaveUnder(const std::string& path, const SourceHeader& header);
+  // Runs what a save question asked for once its save as is done.
+  void GoOnAfterSaveAs();
   // Saves the live program under its own name; an unnamed one opens the
   // save requester instead and false is returned.
   bool SaveCurrent();
@@ -186,6 +188,8 @@ class Editor {
   void BuildConfirmed(bool with_media, bool overwrite_confirmed);
   bool BuildExecutableNow(const std::string& output, bool with_media);
   void ProjectConfirmed();
+  // Opens the project requester on the project area, made when missing.
+  void OpenProjects();
   void OpenRecent(int32_t index);
   // Loads a program into the live tab; false with the reason in `error`.
   bool LoadPath(const std::string& path, std::string* error);
@@ -232,6 +236,7 @@ class Editor {
   // What a yes/no question confirms: the file to write and its header.
   std::string pending_path_;
   SourceHeader pending_header_;
+  std::function<void()> after_save_as_;
   bool help_files_written_ = false;
   bool help_view_ = false;
   MenuBar help_menus_;

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <utility>
 
 #include "compiler/compiler.h"
 #include "editor/help/help_pages.h"
@@ -141,9 +142,14 @@ std::string Editor::RequestedPath(const std::string& name) const {
 }
 
 void Editor::RunResult(int32_t result) {
-  const auto then_save = [this](const std::function<void()>& next) {
+  const auto then_save = [this](std::function<void()> next) {
     CloseRequester();
-    if (SaveCurrent()) next();
+    if (SaveCurrent()) {
+      next();
+    } else if (mode_ == mode::kSaveAs) {
+      // An unnamed program is named first; what was asked follows the save.
+      after_save_as_ = std::move(next);
+    }
   };
   switch (result) {
     case 1:
@@ -162,6 +168,8 @@ void Editor::RunResult(int32_t result) {
         SetStatus(Label(Text::kReadOnly));
       } else if (!SaveUnder(pending_path_, pending_header_)) {
         SetStatus(Label(Text::kSaveFailed));
+      } else {
+        GoOnAfterSaveAs();
       }
       break;
     case mode::kBuild:
@@ -200,8 +208,8 @@ void Editor::RunResult(int32_t result) {
       break;
     }
     case mode::kProject: ProjectConfirmed(); break;
-    case 41: then_save([this] { OpenRequester(mode::kProject, kind::kProject, ProjectArea()); }); break;
-    case 42: CloseRequester(); OpenRequester(mode::kProject, kind::kProject, ProjectArea()); break;
+    case 41: then_save([this] { OpenProjects(); }); break;
+    case 42: CloseRequester(); OpenProjects(); break;
     case 43: then_save([this] { OpenRequester(mode::kLoad, kind::kLoad, Live().folder); }); break;
     case 44: CloseRequester(); OpenRequester(mode::kLoad, kind::kLoad, Live().folder); break;
     case 45: then_save([this] { OpenQuestion(mode::kQuit, Label(Text::kAskQuit)); }); break;
@@ -283,6 +291,11 @@ void Editor::SaveAsConfirmed() {
   }
   CloseRequester();
   SetStatus(Label(Text::kSaved));
+  GoOnAfterSaveAs();
+}
+
+void Editor::GoOnAfterSaveAs() {
+  if (std::function<void()> next = std::exchange(after_save_as_, nullptr)) next();
 }
 
 std::string Editor::HelpFolder() const { return temp_.File("help"); }
@@ -438,6 +451,12 @@ void Editor::ProjectConfirmed() {
   std::string shown = name;
   if (!shown.empty() && shown[0] >= 'a' && shown[0] <= 'z') shown[0] = static_cast<char>(shown[0] - 32);
   SetStatus(Label(Text::kProjectCreated) + " " + shown + " " + Label(Text::kProjectCreatedEnd));
+}
+
+void Editor::OpenProjects() {
+  std::error_code ec;
+  fs::create_directories(ProjectArea(), ec);
+  OpenRequester(mode::kProject, kind::kProject, ProjectArea());
 }
 
 void Editor::OpenRecent(int32_t index) {
@@ -607,6 +626,7 @@ void Editor::RunCommand(Command command, int32_t argument) {
       break;
     case Command::kSave: SaveCurrent(); break;
     case Command::kSaveAs:
+      after_save_as_ = nullptr;
       OpenRequester(mode::kSaveAs, kind::kSave, WriteFolder(d));
       requester_->FieldText(1) = d.file_name;
       requester_->ActivateField(1);
@@ -615,11 +635,7 @@ void Editor::RunCommand(Command command, int32_t argument) {
       requester_->FieldText(4) = d.header.date;
       break;
     case Command::kProject:
-      AfterSavePrompt(mode::kSaveBeforeProject, [this] {
-        std::error_code ec;
-        fs::create_directories(ProjectArea(), ec);
-        OpenRequester(mode::kProject, kind::kProject, ProjectArea());
-      });
+      AfterSavePrompt(mode::kSaveBeforeProject, [this] { OpenProjects(); });
       break;
     case Command::kBuild: OpenRequester(mode::kBuild, kind::kBuild, WriteFolder(d)); break;
     case Command::kBuildWithMedia:

@@ -327,6 +327,49 @@ TEST_F(EditorDriver, CreatesAProjectWithItsProgramInTheProjectArea) {
   EXPECT_EQ(editor_->View().Status(), LanguageText(Text::kProjectOpened));
 }
 
+TEST_F(EditorDriver, AnsweringTheSaveQuestionGoesOnWithWhatWasAsked) {
+  // No or yes, the project requester opens on a project area that exists.
+  WriteAll(File("kept.kqa"), "");
+  ASSERT_TRUE(editor_->OpenFile(File("kept.kqa")));
+  Type("x");
+  for (int32_t answer : {1, 2}) {
+    editor_->RunCommand(Command::kProject);
+    ASSERT_EQ(editor_->Mode(), mode::kSaveBeforeProject);
+    ClickButton(answer);
+    ASSERT_EQ(editor_->Mode(), mode::kProject) << answer;
+    EXPECT_TRUE(std::filesystem::is_directory(File("MYPROJ")));
+    EXPECT_EQ(editor_->Requester().List().Message(), "") << answer;
+    std::filesystem::remove(File("MYPROJ"));
+    Key(key::kEscape);
+  }
+  EXPECT_EQ(ReadAll(File("kept.kqa")), "x\r\n");
+
+  // An unnamed program is named first, and then the quit goes on.
+  editor_->RunCommand(Command::kNew);
+  Type("print 1");
+  editor_->RunCommand(Command::kExit);
+  ClickButton(2);  // yes
+  ASSERT_EQ(editor_->Mode(), mode::kSaveAs);
+  Type("named");
+  ClickButton(2);
+  EXPECT_EQ(ReadAll(File("named.KQA")), "print 1\r\n");
+  EXPECT_EQ(editor_->Mode(), mode::kQuit);
+  Key(key::kEscape);
+
+  // Leaving the naming drops what was asked: a later save only saves.
+  editor_->RunCommand(Command::kNew);
+  Type("print 2");
+  editor_->RunCommand(Command::kNew);
+  ClickButton(2);  // yes
+  Key(key::kEscape);
+  EXPECT_EQ(Lines(), (std::vector<std::string>{"print 2"}));
+  Key('S', true);
+  Type("other");
+  ClickButton(2);
+  EXPECT_EQ(editor_->Mode(), mode::kEditing);
+  EXPECT_EQ(Lines(), (std::vector<std::string>{"print 2"}));
+}
+
 TEST_F(EditorDriver, LoadsAFileChosenInTheList) {
   WriteAll(File("pick.kqa"), "Rem * Author : Ann\r\nprint 5\r\n");
   editor_->RunCommand(Command::kOpen);
