@@ -10,6 +10,7 @@
 #include "compiler/compiler.h"
 #include "editor/help/help_pages.h"
 #include "editor/language_texts.h"
+#include "platform/paths/path_resolver.h"
 #include "runtime/builder/exe_builder.h"
 
 namespace zv::editor {
@@ -130,15 +131,15 @@ int32_t Editor::ResultOf(int32_t button) const {
 
 std::string Editor::RequestedPath(const std::string& name) const {
   const std::string folder = requester_->List().Folder().empty() ? options_.app_folder : requester_->List().Folder();
-  // A name the folder lists is that entry, whatever characters it holds.
+  // A name the folder lists is that entry, whatever characters it holds;
+  // names match as they do in programs, without regard to case.
   if (name.find('/') == std::string::npos && (requester_->List().Lists(name) || name.find('\\') == std::string::npos))
-    return folder + (folder.back() == '/' ? "" : "/") + name;
+    return folder + (folder.back() == '/' ? "" : "/") + requester_->List().ListedSpelling(name);
   // Otherwise a typed path, in either kind of separator.
   std::string path = name;
   std::replace(path.begin(), path.end(), '\\', '/');
-  std::error_code ec;
   const fs::path resolved = fs::path(path).is_absolute() ? fs::path(path) : fs::path(folder) / path;
-  return resolved.lexically_normal().string();
+  return platform::Paths().Resolve(resolved.lexically_normal().string());
 }
 
 void Editor::RunResult(int32_t result) {
@@ -277,7 +278,9 @@ bool Editor::SaveUnder(const std::string& path, const SourceHeader& header) {
 void Editor::SaveAsConfirmed() {
   std::string name;
   if (!TypedName(&name)) return;
-  if (name.find('.') == std::string::npos) name += ".KQA";
+  // The extension belongs to the file's own name, not to a folder's.
+  const size_t base = name.find_last_of("/\\");
+  if (name.find('.', base == std::string::npos ? 0 : base + 1) == std::string::npos) name += ".KQA";
   pending_path_ = RequestedPath(name);
   pending_header_ = {requester_->FieldText(2), requester_->FieldText(3), requester_->FieldText(4)};
   if (Exists(pending_path_)) {

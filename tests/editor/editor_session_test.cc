@@ -135,6 +135,38 @@ TEST_F(EditorDriver, SavesANewProgramThroughTheRequesterAndAsksBeforeReplacing) 
   EXPECT_EQ(editor_->Mode(), mode::kEditing);
 }
 
+TEST_F(EditorDriver, TypedNamesFindFilesWithoutRegardToCase) {
+  ::mkdir(File("Levels").c_str(), 0755);
+  WriteAll(File("old.kqa"), "print 1\r\n");
+  WriteAll(File("Levels/one.kqa"), "print 2\r\n");
+  // Loading: a listed name and a typed path, each spelled in other letters.
+  for (const std::string name : {"OLD.KQA", "levels/ONE.kqa"}) {
+    editor_->RunCommand(Command::kOpen);
+    Type(name);
+    ClickButton(2);
+    EXPECT_EQ(editor_->Mode(), mode::kEditing) << name;
+    EXPECT_EQ(editor_->Live().buffer.modified, false) << name;
+  }
+  EXPECT_EQ(Lines(), (std::vector<std::string>{"print 2"}));
+  EXPECT_EQ(editor_->Live().folder, File("Levels"));
+
+  // Saving "Old" means old.kqa: it asks before replacing it and makes no
+  // second file beside it.
+  editor_->RunCommand(Command::kSaveAs);
+  Key(key::kBackspace);
+  Type(temp_.Path() + "/Old");
+  ClickButton(2);
+  ASSERT_EQ(editor_->Mode(), mode::kConfirmOverwrite);
+  ClickButton(2);
+  EXPECT_EQ(ReadAll(File("old.kqa")), "print 2\r\n");
+  EXPECT_FALSE(std::filesystem::exists(File("Old.KQA")));
+  // A name in a folder above gets its extension as a plain name does.
+  editor_->RunCommand(Command::kSaveAs);
+  Type("Levels/../up");
+  ClickButton(2);
+  EXPECT_EQ(ReadAll(File("up.KQA")), "print 2\r\n");
+}
+
 TEST_F(EditorDriver, ReplacesThroughTheRequesterAndUndoesTheReplace) {
   Type("x = x + 1\rprint x");
   editor_->RunCommand(Command::kReplace);
