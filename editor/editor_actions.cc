@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <string_view>
 #include <utility>
 
 #include "compiler/compiler.h"
@@ -44,6 +45,33 @@ std::string NameWorkFile(std::string text, const std::string& work_file, const s
 }
 
 std::string FirstLine(const std::string& text) { return text.substr(0, text.find('\n')); }
+
+// The number at `at` in `text`, or 0 when none stands there.
+int32_t NumberAt(const std::string& text, size_t at) {
+  int32_t number = 0;
+  for (; at < text.size() && text[at] >= '0' && text[at] <= '9' && number < 10000000; ++at)
+    number = number * 10 + (text[at] - '0');
+  return number;
+}
+
+// The line (from 1) that the first line of a run's error report places the
+// error on in the program itself, or 0: a compile error begins with the
+// program's name and line ("NAME:N: error: ..."), a runtime error ends with
+// "(line N" and the command; an error in an included file names that file,
+// or a line past the program's own.
+int32_t ErrorLine(const std::string& report, const std::string& name, int32_t line_count) {
+  const std::string first = FirstLine(report);
+  int32_t line = 0;
+  if (first.compare(0, name.size() + 1, name + ":") == 0) {
+    line = NumberAt(first, name.size() + 1);
+  } else if (const size_t at = first.rfind(" (line "); at != std::string::npos) {
+    line = NumberAt(first, at + 7);
+  }
+  return line <= line_count ? line : 0;
+}
+
+// The run's own word before its messages says nothing in the status line.
+constexpr std::string_view kProgramPrefix = "zentrovex: ";
 
 // The file name an unnamed program is run and kept under.
 constexpr char kUnnamedFileName[] = "untitled.kqa";
@@ -578,7 +606,14 @@ void Editor::RunProgram() {
     // A program that ran and then stopped on an error did run: the error
     // and its line say where it ended.
     const Text what = outcome.ran ? Text::kRunEndedOnError : Text::kRunFailed;
-    SetStatus(Label(what) + " " + FirstLine(NameWorkFile(outcome.error, shown_path, name)));
+    std::string report = NameWorkFile(outcome.error, shown_path, name);
+    if (report.compare(0, kProgramPrefix.size(), kProgramPrefix) == 0) report.erase(0, kProgramPrefix.size());
+    SetStatus(Label(what) + " " + FirstLine(report));
+    // The cursor goes to the start of the line the error is on.
+    if (const int32_t line = ErrorLine(report, name, d.buffer.LineCount())) {
+      PlaceCursor(d.buffer, {line - 1, 0}, false, d.anchor);
+      RefreshAfterEdit(TextChange::kAllLines);
+    }
   }
 }
 

@@ -202,17 +202,29 @@ TEST_F(EditorDriver, RunsTheTextBeingEditedAndComesBack) {
   EXPECT_EQ(runs_[0].folder, temp_.Path());
   EXPECT_EQ(editor_->View().Status(), LanguageText(Text::kRunFinished));
 
-  // The run's window and its compile errors name the program's own file.
+  // The run's window and its compile errors name the program's own file,
+  // and the cursor goes to the line an error is on.
   EXPECT_EQ(runs_[0].shown_path, File("run.kqa"));
   run_outcome_ = {false, 3, "zentrovex: " + File("run.kqa") + ":1: error: unknown command\n"};
   Key(key::kF1 + 4);
   EXPECT_EQ(editor_->View().Status(),
-            std::string(LanguageText(Text::kRunFailed)) + " zentrovex: run.kqa:1: error: unknown command");
+            std::string(LanguageText(Text::kRunFailed)) + " run.kqa:1: error: unknown command");
+  EXPECT_EQ(editor_->Live().buffer.cursor_line, 0);
   // A program that ran and stopped on an error ended on it, at its line.
   run_outcome_ = {true, 1, "Runtime Error : Division by zero. (line 2: /)\n"};
   Key(key::kF1 + 4);
   EXPECT_EQ(editor_->View().Status(), std::string(LanguageText(Text::kRunEndedOnError)) +
                                           " Runtime Error : Division by zero. (line 2: /)");
+  EXPECT_EQ(editor_->Live().buffer.cursor_line, 1);
+  // An error in an included file, or on a line past the program's own,
+  // leaves the cursor where it was.
+  Key(key::kUp);
+  for (const std::string& report : {"zentrovex: " + File("other.kqa") + ":1: error: unknown command\n",
+                                    std::string("Runtime Error : Division by zero. (line 9: /)\n")}) {
+    run_outcome_ = {true, 1, report};
+    Key(key::kF1 + 4);
+    EXPECT_EQ(editor_->Live().buffer.cursor_line, 0) << report;
+  }
   EXPECT_EQ(ReadAll(File("run.kqa")), "print 1\r\n");  // running does not save
 }
 
