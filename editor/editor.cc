@@ -192,6 +192,14 @@ void Editor::DrawHelpView() {
   if (help_changed_) {
     help_changed_ = false;
     help_->Draw();
+    // A link to an entry shows its page from the row the entry begins on.
+    if (const std::optional<int32_t> place = help_->TakePlacePosition()) {
+      ScrollHelp(*place / HelpViewer::kRowUnit * HelpViewer::kRowUnit - help_->ScrollPosition());
+      if (help_changed_) {
+        help_changed_ = false;
+        help_->Draw();
+      }
+    }
   }
   BltFastSized(screen, 0, 42, view_->Page(), 616, 417, 0);
   help_menus_.DrawOpenMenu(screen, *font_);

@@ -570,7 +570,7 @@ TEST_F(EditorDriver, HelpLinksLeadToPagesAndExamplesOpenInTheSecondTab) {
   EXPECT_EQ(editor_->Help().PageName(), "index.htm");
   auto click_link = [&](auto wanted) {
     for (const HelpLink& link : editor_->Help().Links())
-      if (wanted(link.target)) {
+      if (wanted(link.target) && link.rect.bottom < 417) {
         Click(link.rect.left + 2, link.rect.top + 42 + 2);
         return true;
       }
@@ -579,7 +579,17 @@ TEST_F(EditorDriver, HelpLinksLeadToPagesAndExamplesOpenInTheSecondTab) {
   auto is_page = [](const std::string& t) { return t.find(".HTM") != std::string::npos && t != "INDEX.HTM"; };
   ASSERT_TRUE(click_link(is_page));
   EXPECT_NE(editor_->Help().PageName(), "index.htm");
+  // A link to an entry shows the entry, from a whole row.
+  auto is_entry = [](const std::string& t) { return t.find('#') != std::string::npos; };
+  int32_t before = 0;
+  do {
+    Key(key::kDown);
+    before = editor_->Help().ScrollPosition();
+  } while (!click_link(is_entry) && before < 4000);
+  EXPECT_GT(editor_->Help().ScrollPosition(), before);  // the entries it links to lie further down
+  EXPECT_EQ(editor_->Help().ScrollPosition() % HelpViewer::kRowUnit, 0);
   auto is_example = [](const std::string& t) { return t.find(".KQA") != std::string::npos; };
+  Key(36);  // Home: the family's example is at the top
   ASSERT_TRUE(click_link(is_example));
   ASSERT_EQ(editor_->Mode(), mode::kOpenExample);
   ClickButton(2);
