@@ -434,6 +434,21 @@ TEST_F(EditorDriver, LoadsAFileChosenInTheList) {
   EXPECT_EQ(editor_->Live().header.author, "Ann");
 }
 
+TEST_F(EditorDriver, TypingAfterAClickInTheListGoesIntoTheName) {
+  ::mkdir(File("sub").c_str(), 0755);
+  Type("print 6");
+  editor_->RunCommand(Command::kSaveAs);
+  const Rect& o = editor_->Requester().Origin();
+  const int32_t y = o.top + 45 + 16 * 1 + 8;  // the row after the parent's
+  ASSERT_EQ(editor_->Requester().List().Entries()[1].name, "sub");
+  Click(o.left + 40, y);
+  Click(o.left + 40, y);  // enters the folder
+  ASSERT_EQ(editor_->Requester().List().Folder(), File("sub"));
+  Type("prog");
+  ClickButton(2);
+  EXPECT_EQ(ReadAll(File("sub/prog.KQA")), "print 6\r\n");
+}
+
 TEST_F(EditorDriver, TabsKeepTheirProgramsAndANewProgramAsksToSave) {
   Type("one");
   Key('2', true);
