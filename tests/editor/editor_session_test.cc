@@ -331,7 +331,7 @@ TEST_F(EditorDriver, DragsASelectionCutsAndPastesIt) {
   EXPECT_EQ(editor_->Live().buffer.selection, (Selection{0, 6, 1, 2}));
   Key('X', true);
   EXPECT_EQ(Lines(), (std::vector<std::string>{"alpha mma"}));
-  EXPECT_EQ(clipboard_.GetText(), "beta\r\nga");
+  EXPECT_EQ(clipboard_.GetText(), "beta\nga");
   Key(35);  // End
   Key('V', true);
   EXPECT_EQ(Lines(), (std::vector<std::string>{"alpha mmabeta", "ga"}));
