@@ -201,6 +201,9 @@ class Editor {
   void ToolChosen();
   void MakeFolderConfirmed();
   void RunProgram();
+  // Puts the cursor at the start of the program's line that an error report
+  // of a run or a build names, when it names one of the program's own.
+  void GoToErrorLine(const std::string& report, const std::string& name);
   void OpenHelp();
   std::string ProjectArea() const;
   std::string WorkFile() const;

@@ -420,7 +420,9 @@ bool Editor::BuildExecutableNow(const std::string& output, bool with_media) {
   progress_->DrawProgressBox(0);
   const BuildResult result = BuildExecutable({output, work, with_media ? d.folder : std::string()}, services);
   if (!result.ok) {
-    SetStatus(Label(Text::kBuildFailed) + " " + FirstLine(NameWorkFile(result.error, work, name)));
+    const std::string report = NameWorkFile(result.error, work, name);
+    SetStatus(Label(Text::kBuildFailed) + " " + FirstLine(report));
+    GoToErrorLine(report, name);
     return false;
   }
   SetStatus(Label(Text::kBuilt));
@@ -609,11 +611,15 @@ void Editor::RunProgram() {
     std::string report = NameWorkFile(outcome.error, shown_path, name);
     if (report.compare(0, kProgramPrefix.size(), kProgramPrefix) == 0) report.erase(0, kProgramPrefix.size());
     SetStatus(Label(what) + " " + FirstLine(report));
-    // The cursor goes to the start of the line the error is on.
-    if (const int32_t line = ErrorLine(report, name, d.buffer.LineCount())) {
-      PlaceCursor(d.buffer, {line - 1, 0}, false, d.anchor);
-      RefreshAfterEdit(TextChange::kAllLines);
-    }
+    GoToErrorLine(report, name);
+  }
+}
+
+void Editor::GoToErrorLine(const std::string& report, const std::string& name) {
+  SourceDocument& d = Live();
+  if (const int32_t line = ErrorLine(report, name, d.buffer.LineCount())) {
+    PlaceCursor(d.buffer, {line - 1, 0}, false, d.anchor);
+    RefreshAfterEdit(TextChange::kAllLines);
   }
 }
 

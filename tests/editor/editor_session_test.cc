@@ -292,6 +292,7 @@ TEST_F(EditorDriver, BuildsAGameThatRuns) {
   ClickButton(2);
   EXPECT_FALSE(HasAttachedRecords(File("project/broken")));
   EXPECT_NE(editor_->View().Status().find(std::string(LanguageText(Text::kBuildFailed))), std::string::npos);
+  EXPECT_EQ(editor_->Live().buffer.cursor_line, 0);  // on the line that did not compile
 }
 
 TEST_F(EditorDriver, EscapeHeldStopsABuildWithMediaAndLeavesNoGame) {
