@@ -161,6 +161,10 @@ class Editor {
   void HelpKeyDown(int32_t key);
   void HelpClick(int32_t x, int32_t y);
   void ScrollHelp(int32_t pixels);
+  // The help page in rows of its layout, for its scroll bar, and the rows
+  // the scroll bar counts as shown.
+  int32_t HelpRowCount() const;
+  static constexpr int32_t kHelpShownRows = HelpViewer::kVisibleHeight / HelpViewer::kRowUnit;
   int32_t ControlAt(int32_t x, int32_t y) const;
   void RequesterClick(int32_t x, int32_t y);
   bool ShortcutKey(int32_t key, int32_t modifiers);

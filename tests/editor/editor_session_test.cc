@@ -578,6 +578,18 @@ TEST_F(EditorDriver, TheHelpScrollsByWholeRowsSoAPageIsSoManyDownKeys) {
   Key(35);  // End
   EXPECT_EQ(help.ScrollPosition() % HelpViewer::kRowUnit, 0);
   EXPECT_GE(help.ScrollPosition() + 417, help.PageHeight() - HelpViewer::kRowUnit);
+
+  // Dragging the scroll bar's thumb scrolls the page too.
+  Key(36);  // Home
+  const Rect thumb = editor_->View().ThumbRect();
+  const uint32_t now = clock_.NowMs();
+  window_.Post({WindowEventKind::kMouseDown, platform::mouse_button::kLeft, 0, thumb.left + 5, thumb.top + 5}, now);
+  window_.Post({WindowEventKind::kMouseMove, 0, 0, thumb.left + 5, thumb.top + 105}, now + 20);
+  window_.Post({WindowEventKind::kMouseUp, platform::mouse_button::kLeft, 0, thumb.left + 5, thumb.top + 105},
+               now + 40);
+  Pump(4);
+  EXPECT_GT(help.ScrollPosition(), page);
+  EXPECT_EQ(help.ScrollPosition() % HelpViewer::kRowUnit, 0);
 }
 
 TEST_F(EditorDriver, HelpLinksLeadToPagesAndExamplesOpenInTheSecondTab) {
