@@ -184,18 +184,26 @@ void Editor::DrawHelpView() {
   view_->DrawToolbarStates(screen, true);
   help_menus_.MarkChanged();
   help_menus_.DrawMenuBar(screen, *font_);
-  const int32_t rows = HelpViewer::kVisibleHeight / HelpViewer::kRowUnit;
-  const int32_t count = std::max(help_->PageHeight() / HelpViewer::kRowUnit, 1);
   view_->MarkScrollBarChanged();
-  view_->DrawScrollBar(screen, count, help_->ScrollPosition() / HelpViewer::kRowUnit, rows);
+  view_->DrawScrollBar(screen, HelpRowCount(), help_->ScrollPosition() / HelpViewer::kRowUnit, kHelpShownRows);
   view_->DrawStatusLine(screen);
   if (help_changed_) {
     help_changed_ = false;
     help_->Draw();
+    // A link to an entry shows its page from the row the entry begins on.
+    if (const std::optional<int32_t> place = help_->TakePlacePosition()) {
+      ScrollHelp(*place / HelpViewer::kRowUnit * HelpViewer::kRowUnit - help_->ScrollPosition());
+      if (help_changed_) {
+        help_changed_ = false;
+        help_->Draw();
+      }
+    }
   }
   BltFastSized(screen, 0, 42, view_->Page(), 616, 417, 0);
   help_menus_.DrawOpenMenu(screen, *font_);
 }
+
+int32_t Editor::HelpRowCount() const { return std::max(help_->PageHeight() / HelpViewer::kRowUnit, 1); }
 
 void Editor::ComposeScreen() {
   Surface& screen = view_->Screen();
@@ -232,8 +240,13 @@ void Editor::DrawEditorScreen() {
 void Editor::Frame() {
   if (!Ready()) return;
   if (view_->Dragging()) {
-    const int32_t top = view_->DragThumb(mouse_y_, Live().buffer.LineCount(), layout::kRows);
-    if (!help_view_ && top != Live().buffer.top_line) view_->SetTopLine(top);
+    if (help_view_) {
+      const int32_t top = view_->DragThumb(mouse_y_, HelpRowCount(), kHelpShownRows);
+      ScrollHelp(top * HelpViewer::kRowUnit - help_->ScrollPosition());
+    } else {
+      const int32_t top = view_->DragThumb(mouse_y_, Live().buffer.LineCount(), layout::kRows);
+      if (top != Live().buffer.top_line) view_->SetTopLine(top);
+    }
     if (!mouse_down_) view_->EndThumbDrag();
     UpdateCaret();
   }

@@ -161,6 +161,10 @@ class Editor {
   void HelpKeyDown(int32_t key);
   void HelpClick(int32_t x, int32_t y);
   void ScrollHelp(int32_t pixels);
+  // The help page in rows of its layout, for its scroll bar, and the rows
+  // the scroll bar counts as shown.
+  int32_t HelpRowCount() const;
+  static constexpr int32_t kHelpShownRows = HelpViewer::kVisibleHeight / HelpViewer::kRowUnit;
   int32_t ControlAt(int32_t x, int32_t y) const;
   void RequesterClick(int32_t x, int32_t y);
   bool ShortcutKey(int32_t key, int32_t modifiers);
@@ -179,6 +183,8 @@ class Editor {
   void LoadConfirmed();
   void SaveAsConfirmed();
   bool SaveUnder(const std::string& path, const SourceHeader& header);
+  // Runs what a save question asked for once its save as is done.
+  void GoOnAfterSaveAs();
   // Saves the live program under its own name; an unnamed one opens the
   // save requester instead and false is returned.
   bool SaveCurrent();
@@ -186,6 +192,8 @@ class Editor {
   void BuildConfirmed(bool with_media, bool overwrite_confirmed);
   bool BuildExecutableNow(const std::string& output, bool with_media);
   void ProjectConfirmed();
+  // Opens the project requester on the project area, made when missing.
+  void OpenProjects();
   void OpenRecent(int32_t index);
   // Loads a program into the live tab; false with the reason in `error`.
   bool LoadPath(const std::string& path, std::string* error);
@@ -197,6 +205,9 @@ class Editor {
   void ToolChosen();
   void MakeFolderConfirmed();
   void RunProgram();
+  // Puts the cursor at the start of the program's line that an error report
+  // of a run or a build names, when it names one of the program's own.
+  void GoToErrorLine(const std::string& report, const std::string& name);
   void OpenHelp();
   std::string ProjectArea() const;
   std::string WorkFile() const;
@@ -232,6 +243,7 @@ class Editor {
   // What a yes/no question confirms: the file to write and its header.
   std::string pending_path_;
   SourceHeader pending_header_;
+  std::function<void()> after_save_as_;
   bool help_files_written_ = false;
   bool help_view_ = false;
   MenuBar help_menus_;

@@ -5,10 +5,13 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <string_view>
+#include <utility>
 
 #include "compiler/compiler.h"
 #include "editor/help/help_pages.h"
 #include "editor/language_texts.h"
+#include "platform/paths/path_resolver.h"
 #include "runtime/builder/exe_builder.h"
 
 namespace zv::editor {
@@ -42,6 +45,33 @@ std::string NameWorkFile(std::string text, const std::string& work_file, const s
 }
 
 std::string FirstLine(const std::string& text) { return text.substr(0, text.find('\n')); }
+
+// The number at `at` in `text`, or 0 when none stands there.
+int32_t NumberAt(const std::string& text, size_t at) {
+  int32_t number = 0;
+  for (; at < text.size() && text[at] >= '0' && text[at] <= '9' && number < 10000000; ++at)
+    number = number * 10 + (text[at] - '0');
+  return number;
+}
+
+// The line (from 1) that the first line of a run's error report places the
+// error on in the program itself, or 0: a compile error begins with the
+// program's name and line ("NAME:N: error: ..."), a runtime error ends with
+// "(line N" and the command; an error in an included file names that file,
+// or a line past the program's own.
+int32_t ErrorLine(const std::string& report, const std::string& name, int32_t line_count) {
+  const std::string first = FirstLine(report);
+  int32_t line = 0;
+  if (first.compare(0, name.size() + 1, name + ":") == 0) {
+    line = NumberAt(first, name.size() + 1);
+  } else if (const size_t at = first.rfind(" (line "); at != std::string::npos) {
+    line = NumberAt(first, at + 7);
+  }
+  return line <= line_count ? line : 0;
+}
+
+// The run's own word before its messages says nothing in the status line.
+constexpr std::string_view kProgramPrefix = "zentrovex: ";
 
 // The file name an unnamed program is run and kept under.
 constexpr char kUnnamedFileName[] = "untitled.kqa";
@@ -129,21 +159,26 @@ int32_t Editor::ResultOf(int32_t button) const {
 
 std::string Editor::RequestedPath(const std::string& name) const {
   const std::string folder = requester_->List().Folder().empty() ? options_.app_folder : requester_->List().Folder();
-  // A name the folder lists is that entry, whatever characters it holds.
+  // A name the folder lists is that entry, whatever characters it holds;
+  // names match as they do in programs, without regard to case.
   if (name.find('/') == std::string::npos && (requester_->List().Lists(name) || name.find('\\') == std::string::npos))
-    return folder + (folder.back() == '/' ? "" : "/") + name;
+    return folder + (folder.back() == '/' ? "" : "/") + requester_->List().ListedSpelling(name);
   // Otherwise a typed path, in either kind of separator.
   std::string path = name;
   std::replace(path.begin(), path.end(), '\\', '/');
-  std::error_code ec;
   const fs::path resolved = fs::path(path).is_absolute() ? fs::path(path) : fs::path(folder) / path;
-  return resolved.lexically_normal().string();
+  return platform::Paths().Resolve(resolved.lexically_normal().string());
 }
 
 void Editor::RunResult(int32_t result) {
-  const auto then_save = [this](const std::function<void()>& next) {
+  const auto then_save = [this](std::function<void()> next) {
     CloseRequester();
-    if (SaveCurrent()) next();
+    if (SaveCurrent()) {
+      next();
+    } else if (mode_ == mode::kSaveAs) {
+      // An unnamed program is named first; what was asked follows the save.
+      after_save_as_ = std::move(next);
+    }
   };
   switch (result) {
     case 1:
@@ -162,6 +197,8 @@ void Editor::RunResult(int32_t result) {
         SetStatus(Label(Text::kReadOnly));
       } else if (!SaveUnder(pending_path_, pending_header_)) {
         SetStatus(Label(Text::kSaveFailed));
+      } else {
+        GoOnAfterSaveAs();
       }
       break;
     case mode::kBuild:
@@ -200,8 +237,8 @@ void Editor::RunResult(int32_t result) {
       break;
     }
     case mode::kProject: ProjectConfirmed(); break;
-    case 41: then_save([this] { OpenRequester(mode::kProject, kind::kProject, ProjectArea()); }); break;
-    case 42: CloseRequester(); OpenRequester(mode::kProject, kind::kProject, ProjectArea()); break;
+    case 41: then_save([this] { OpenProjects(); }); break;
+    case 42: CloseRequester(); OpenProjects(); break;
     case 43: then_save([this] { OpenRequester(mode::kLoad, kind::kLoad, Live().folder); }); break;
     case 44: CloseRequester(); OpenRequester(mode::kLoad, kind::kLoad, Live().folder); break;
     case 45: then_save([this] { OpenQuestion(mode::kQuit, Label(Text::kAskQuit)); }); break;
@@ -269,7 +306,9 @@ bool Editor::SaveUnder(const std::string& path, const SourceHeader& header) {
 void Editor::SaveAsConfirmed() {
   std::string name;
   if (!TypedName(&name)) return;
-  if (name.find('.') == std::string::npos) name += ".KQA";
+  // The extension belongs to the file's own name, not to a folder's.
+  const size_t base = name.find_last_of("/\\");
+  if (name.find('.', base == std::string::npos ? 0 : base + 1) == std::string::npos) name += ".KQA";
   pending_path_ = RequestedPath(name);
   pending_header_ = {requester_->FieldText(2), requester_->FieldText(3), requester_->FieldText(4)};
   if (Exists(pending_path_)) {
@@ -283,6 +322,11 @@ void Editor::SaveAsConfirmed() {
   }
   CloseRequester();
   SetStatus(Label(Text::kSaved));
+  GoOnAfterSaveAs();
+}
+
+void Editor::GoOnAfterSaveAs() {
+  if (std::function<void()> next = std::exchange(after_save_as_, nullptr)) next();
 }
 
 std::string Editor::HelpFolder() const { return temp_.File("help"); }
@@ -376,7 +420,9 @@ bool Editor::BuildExecutableNow(const std::string& output, bool with_media) {
   progress_->DrawProgressBox(0);
   const BuildResult result = BuildExecutable({output, work, with_media ? d.folder : std::string()}, services);
   if (!result.ok) {
-    SetStatus(Label(Text::kBuildFailed) + " " + FirstLine(NameWorkFile(result.error, work, name)));
+    const std::string report = NameWorkFile(result.error, work, name);
+    SetStatus(Label(Text::kBuildFailed) + " " + FirstLine(report));
+    GoToErrorLine(report, name);
     return false;
   }
   SetStatus(Label(Text::kBuilt));
@@ -438,6 +484,12 @@ void Editor::ProjectConfirmed() {
   std::string shown = name;
   if (!shown.empty() && shown[0] >= 'a' && shown[0] <= 'z') shown[0] = static_cast<char>(shown[0] - 32);
   SetStatus(Label(Text::kProjectCreated) + " " + shown + " " + Label(Text::kProjectCreatedEnd));
+}
+
+void Editor::OpenProjects() {
+  std::error_code ec;
+  fs::create_directories(ProjectArea(), ec);
+  OpenRequester(mode::kProject, kind::kProject, ProjectArea());
 }
 
 void Editor::OpenRecent(int32_t index) {
@@ -556,7 +608,18 @@ void Editor::RunProgram() {
     // A program that ran and then stopped on an error did run: the error
     // and its line say where it ended.
     const Text what = outcome.ran ? Text::kRunEndedOnError : Text::kRunFailed;
-    SetStatus(Label(what) + " " + FirstLine(NameWorkFile(outcome.error, shown_path, name)));
+    std::string report = NameWorkFile(outcome.error, shown_path, name);
+    if (report.compare(0, kProgramPrefix.size(), kProgramPrefix) == 0) report.erase(0, kProgramPrefix.size());
+    SetStatus(Label(what) + " " + FirstLine(report));
+    GoToErrorLine(report, name);
+  }
+}
+
+void Editor::GoToErrorLine(const std::string& report, const std::string& name) {
+  SourceDocument& d = Live();
+  if (const int32_t line = ErrorLine(report, name, d.buffer.LineCount())) {
+    PlaceCursor(d.buffer, {line - 1, 0}, false, d.anchor);
+    RefreshAfterEdit(TextChange::kAllLines);
   }
 }
 
@@ -607,6 +670,7 @@ void Editor::RunCommand(Command command, int32_t argument) {
       break;
     case Command::kSave: SaveCurrent(); break;
     case Command::kSaveAs:
+      after_save_as_ = nullptr;
       OpenRequester(mode::kSaveAs, kind::kSave, WriteFolder(d));
       requester_->FieldText(1) = d.file_name;
       requester_->ActivateField(1);
@@ -615,11 +679,7 @@ void Editor::RunCommand(Command command, int32_t argument) {
       requester_->FieldText(4) = d.header.date;
       break;
     case Command::kProject:
-      AfterSavePrompt(mode::kSaveBeforeProject, [this] {
-        std::error_code ec;
-        fs::create_directories(ProjectArea(), ec);
-        OpenRequester(mode::kProject, kind::kProject, ProjectArea());
-      });
+      AfterSavePrompt(mode::kSaveBeforeProject, [this] { OpenProjects(); });
       break;
     case Command::kBuild: OpenRequester(mode::kBuild, kind::kBuild, WriteFolder(d)); break;
     case Command::kBuildWithMedia:

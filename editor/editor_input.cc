@@ -336,6 +336,7 @@ void Editor::HelpClick(int32_t x, int32_t y) {
     const Rect& thumb = view_->ThumbRect();
     if (y < thumb.top) ScrollHelp(-kHelpPage);
     if (y >= thumb.bottom) ScrollHelp(kHelpPage);
+    if (y >= thumb.top && y < thumb.bottom) view_->StartThumbDrag(y);
     return;
   }
   if (!Inside(x, y, 0, 42, 616, 459)) return;

@@ -77,6 +77,16 @@ bool FileBrowser::Lists(const std::string& name) const {
                      [&](const FileListEntry& e) { return LowerAscii(e.name) == lower; });
 }
 
+std::string FileBrowser::ListedSpelling(const std::string& name) const {
+  const std::string lower = LowerAscii(name);
+  const FileListEntry* found = nullptr;
+  for (const FileListEntry& e : entries_) {
+    if (e.name == name) return name;
+    if (!found && LowerAscii(e.name) == lower) found = &e;
+  }
+  return found ? found->name : name;
+}
+
 void FileBrowser::RefreshFileList() {
   message_.clear();
   if (folder_.empty()) {

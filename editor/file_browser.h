@@ -65,6 +65,9 @@ class FileBrowser {
   std::string PathOf(const std::string& name) const;
   // True when a listed entry has the name (case-insensitive).
   bool Lists(const std::string& name) const;
+  // The listed entry's own spelling of a name, an exact match before one
+  // that differs only in case; the name itself when nothing is listed so.
+  std::string ListedSpelling(const std::string& name) const;
 
   void GoToParentFolder();
   // Enters the listed folder `name`; false for a name that is not one

@@ -309,6 +309,9 @@ RequesterHit EditorScreen::HitTest(int32_t x, int32_t y) {
       if (!list_.Message().empty()) message_ = list_.Message();
       if (kind_ == kind::kProject) UpdateSelectLabel();
     }
+    // What is typed next goes into the name, as it did before the click.
+    const bool stays = click == ListClick::kSelectedFile || click == ListClick::kSelectedFolder || click == ListClick::kMoved;
+    if (stays && fields_[1].active && fields_[1].editable) ActivateField(1);
     needs_redraw_ = true;
   }
   return hit;

@@ -42,7 +42,7 @@ std::string SelectedText(const SourceBuffer& buffer) {
     const size_t from = line == s.start_line ? static_cast<size_t>(s.start_column) : 0;
     const size_t to = line == s.end_line ? static_cast<size_t>(s.end_column) : text.size();
     if (to > from) out.append(text, from, to - from);
-    if (line != s.end_line) out.append("\r\n");
+    if (line != s.end_line) out += '\n';
   }
   return out;
 }

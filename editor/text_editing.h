@@ -24,7 +24,8 @@ enum class TextChange { kNone, kCursorLine, kAllLines };
 
 enum class Motion { kLeft, kRight, kUp, kDown, kLineStart, kLineEnd, kPageUp, kPageDown, kTextStart, kTextEnd };
 
-// The text of the selection, its lines joined by CR LF.
+// The text of the selection, its lines joined by LF, the line end that
+// other programs of the desktop expect in copied text.
 std::string SelectedText(const SourceBuffer& buffer);
 // Removes the selected text and puts the cursor where it began.
 TextChange DeleteSelection(SourceBuffer& buffer);

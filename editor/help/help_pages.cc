@@ -30,6 +30,7 @@ bool SameName(std::string_view a, std::string_view b) {
 std::span<const HelpFile> HelpFiles() { return {kBuiltinHelpFiles, kBuiltinHelpFileCount}; }
 
 const HelpFile* FindHelpFile(std::string_view name) {
+  name = name.substr(0, name.find('#'));
   while (name.size() >= 2 && name[0] == '.' && (name[1] == '/' || name[1] == '\\')) name.remove_prefix(2);
   for (const HelpFile& file : HelpFiles())
     if (!file.name.empty() && SameName(file.name, name)) return &file;

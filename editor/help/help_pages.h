@@ -17,8 +17,9 @@ struct HelpFile {
 // Every file of the built-in help, pages first, by name.
 std::span<const HelpFile> HelpFiles();
 
-// The file of that name, read without regard to case, with "\" read as "/"
-// and a leading "./" dropped; null when there is none.
+// The file of that name, read without regard to case, with "\" read as "/",
+// a leading "./" dropped and a link's "#place" left out; null when there is
+// none.
 const HelpFile* FindHelpFile(std::string_view name);
 
 // True when a link's target names one of the example programs, which the

@@ -1,6 +1,7 @@
 #include "editor/help/help_viewer.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "editor/help/help_background.h"
 #include "editor/help/help_markup.h"
@@ -77,8 +78,18 @@ HelpViewer::~HelpViewer() = default;
 bool HelpViewer::OpenPage(std::string_view name) {
   const HelpFile* file = FindHelpFile(name);
   if (!file || !EndsWithFold(file->name, ".htm")) return false;
+  // The name may be a link of the page being left, which SetPage frees.
+  const size_t hash = name.find('#');
+  std::string place = hash == std::string_view::npos ? std::string() : UpperAscii(name.substr(hash + 1));
   SetPage(std::string(file->name), std::string(file->data));
+  place_ = std::move(place);
   return true;
+}
+
+std::optional<int32_t> HelpViewer::TakePlacePosition() {
+  if (page_height_ == 0) return std::nullopt;
+  place_.clear();
+  return std::exchange(place_y_, std::nullopt);
 }
 
 void HelpViewer::SetPage(std::string name, std::string text) {
@@ -89,6 +100,8 @@ void HelpViewer::SetPage(std::string name, std::string text) {
   page_height_ = 0;
   links_.clear();
   in_link_ = false;
+  place_.clear();
+  place_y_.reset();
   row_cache_ = {};
   next_cache_row_ = 0;
 }
@@ -327,8 +340,11 @@ void HelpViewer::BeginLink(std::string_view attributes) {
   std::string target;
   size_t pos = 0;
   HelpAttribute attribute;
-  while (ParseHelpAttribute(attributes, &pos, &attribute))
+  while (ParseHelpAttribute(attributes, &pos, &attribute)) {
     if (attribute.name == "HREF") target = attribute.value;
+    if (attribute.name == "NAME" && !place_.empty() && attribute.value == place_ && !place_y_)
+      place_y_ = pen_y_ + scroll_;
+  }
   underline_ = true;
   SetColour(kLinkGreen);
   pending_link_ = HelpLink{platform::Rect{pen_x_, pen_y_, 0, 0}, std::move(target)};

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -28,7 +29,7 @@ struct HelpLink {
 //
 // Tags (any case): BR, P [ALIGN=CENTER], /P, CENTER, /CENTER,
 // FONT [FACE=name] [SIZE=n (4n pixels)] [COLOR=WHITE|BLACK|YELLOW],
-// A HREF=target, /A. Text may write "&lt;", "&gt;" and "&amp;".
+// A HREF=target, A NAME=place, /A. Text may write "&lt;", "&gt;" and "&amp;".
 //
 // The first page ("index.htm") caches the layout state of every 32-pixel row
 // on its first draw, so that later draws start a few rows above the visible
@@ -61,8 +62,12 @@ class HelpViewer {
 
   // Shows the built-in help page of that name (case and "\" versus "/" do
   // not matter, so a link's upper-cased target opens its page). False, with
-  // the current page kept, when there is no such page.
+  // the current page kept, when there is no such page. A name that ends in
+  // "#place" asks for the page's <A NAME=place>: see TakePlacePosition.
   bool OpenPage(std::string_view name);
+  // Where the place asked for by OpenPage lies (page pixels), once, after
+  // the draw that laid it out; nothing when the page has no such place.
+  std::optional<int32_t> TakePlacePosition();
   // Shows `text` as the page `name`: the scroll position goes to the top and
   // the page height is learnt afresh on the next draw.
   void SetPage(std::string name, std::string text);
@@ -158,6 +163,8 @@ class HelpViewer {
 
   std::vector<HelpLink> links_;
   bool in_link_ = false;
+  std::string place_;  // upper-cased, like the tag text it is found in
+  std::optional<int32_t> place_y_;
   HelpLink pending_link_;
 
   std::array<LayoutState, kCacheRows> row_cache_{};

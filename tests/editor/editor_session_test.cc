@@ -135,6 +135,38 @@ TEST_F(EditorDriver, SavesANewProgramThroughTheRequesterAndAsksBeforeReplacing) 
   EXPECT_EQ(editor_->Mode(), mode::kEditing);
 }
 
+TEST_F(EditorDriver, TypedNamesFindFilesWithoutRegardToCase) {
+  ::mkdir(File("Levels").c_str(), 0755);
+  WriteAll(File("old.kqa"), "print 1\r\n");
+  WriteAll(File("Levels/one.kqa"), "print 2\r\n");
+  // Loading: a listed name and a typed path, each spelled in other letters.
+  for (const std::string name : {"OLD.KQA", "levels/ONE.kqa"}) {
+    editor_->RunCommand(Command::kOpen);
+    Type(name);
+    ClickButton(2);
+    EXPECT_EQ(editor_->Mode(), mode::kEditing) << name;
+    EXPECT_EQ(editor_->Live().buffer.modified, false) << name;
+  }
+  EXPECT_EQ(Lines(), (std::vector<std::string>{"print 2"}));
+  EXPECT_EQ(editor_->Live().folder, File("Levels"));
+
+  // Saving "Old" means old.kqa: it asks before replacing it and makes no
+  // second file beside it.
+  editor_->RunCommand(Command::kSaveAs);
+  Key(key::kBackspace);
+  Type(temp_.Path() + "/Old");
+  ClickButton(2);
+  ASSERT_EQ(editor_->Mode(), mode::kConfirmOverwrite);
+  ClickButton(2);
+  EXPECT_EQ(ReadAll(File("old.kqa")), "print 2\r\n");
+  EXPECT_FALSE(std::filesystem::exists(File("Old.KQA")));
+  // A name in a folder above gets its extension as a plain name does.
+  editor_->RunCommand(Command::kSaveAs);
+  Type("Levels/../up");
+  ClickButton(2);
+  EXPECT_EQ(ReadAll(File("up.KQA")), "print 2\r\n");
+}
+
 TEST_F(EditorDriver, ReplacesThroughTheRequesterAndUndoesTheReplace) {
   Type("x = x + 1\rprint x");
   editor_->RunCommand(Command::kReplace);
@@ -170,17 +202,29 @@ TEST_F(EditorDriver, RunsTheTextBeingEditedAndComesBack) {
   EXPECT_EQ(runs_[0].folder, temp_.Path());
   EXPECT_EQ(editor_->View().Status(), LanguageText(Text::kRunFinished));
 
-  // The run's window and its compile errors name the program's own file.
+  // The run's window and its compile errors name the program's own file,
+  // and the cursor goes to the line an error is on.
   EXPECT_EQ(runs_[0].shown_path, File("run.kqa"));
   run_outcome_ = {false, 3, "zentrovex: " + File("run.kqa") + ":1: error: unknown command\n"};
   Key(key::kF1 + 4);
   EXPECT_EQ(editor_->View().Status(),
-            std::string(LanguageText(Text::kRunFailed)) + " zentrovex: run.kqa:1: error: unknown command");
+            std::string(LanguageText(Text::kRunFailed)) + " run.kqa:1: error: unknown command");
+  EXPECT_EQ(editor_->Live().buffer.cursor_line, 0);
   // A program that ran and stopped on an error ended on it, at its line.
   run_outcome_ = {true, 1, "Runtime Error : Division by zero. (line 2: /)\n"};
   Key(key::kF1 + 4);
   EXPECT_EQ(editor_->View().Status(), std::string(LanguageText(Text::kRunEndedOnError)) +
                                           " Runtime Error : Division by zero. (line 2: /)");
+  EXPECT_EQ(editor_->Live().buffer.cursor_line, 1);
+  // An error in an included file, or on a line past the program's own,
+  // leaves the cursor where it was.
+  Key(key::kUp);
+  for (const std::string& report : {"zentrovex: " + File("other.kqa") + ":1: error: unknown command\n",
+                                    std::string("Runtime Error : Division by zero. (line 9: /)\n")}) {
+    run_outcome_ = {true, 1, report};
+    Key(key::kF1 + 4);
+    EXPECT_EQ(editor_->Live().buffer.cursor_line, 0) << report;
+  }
   EXPECT_EQ(ReadAll(File("run.kqa")), "print 1\r\n");  // running does not save
 }
 
@@ -248,6 +292,7 @@ TEST_F(EditorDriver, BuildsAGameThatRuns) {
   ClickButton(2);
   EXPECT_FALSE(HasAttachedRecords(File("project/broken")));
   EXPECT_NE(editor_->View().Status().find(std::string(LanguageText(Text::kBuildFailed))), std::string::npos);
+  EXPECT_EQ(editor_->Live().buffer.cursor_line, 0);  // on the line that did not compile
 }
 
 TEST_F(EditorDriver, EscapeHeldStopsABuildWithMediaAndLeavesNoGame) {
@@ -287,7 +332,7 @@ TEST_F(EditorDriver, DragsASelectionCutsAndPastesIt) {
   EXPECT_EQ(editor_->Live().buffer.selection, (Selection{0, 6, 1, 2}));
   Key('X', true);
   EXPECT_EQ(Lines(), (std::vector<std::string>{"alpha mma"}));
-  EXPECT_EQ(clipboard_.GetText(), "beta\r\nga");
+  EXPECT_EQ(clipboard_.GetText(), "beta\nga");
   Key(35);  // End
   Key('V', true);
   EXPECT_EQ(Lines(), (std::vector<std::string>{"alpha mmabeta", "ga"}));
@@ -327,6 +372,49 @@ TEST_F(EditorDriver, CreatesAProjectWithItsProgramInTheProjectArea) {
   EXPECT_EQ(editor_->View().Status(), LanguageText(Text::kProjectOpened));
 }
 
+TEST_F(EditorDriver, AnsweringTheSaveQuestionGoesOnWithWhatWasAsked) {
+  // No or yes, the project requester opens on a project area that exists.
+  WriteAll(File("kept.kqa"), "");
+  ASSERT_TRUE(editor_->OpenFile(File("kept.kqa")));
+  Type("x");
+  for (int32_t answer : {1, 2}) {
+    editor_->RunCommand(Command::kProject);
+    ASSERT_EQ(editor_->Mode(), mode::kSaveBeforeProject);
+    ClickButton(answer);
+    ASSERT_EQ(editor_->Mode(), mode::kProject) << answer;
+    EXPECT_TRUE(std::filesystem::is_directory(File("MYPROJ")));
+    EXPECT_EQ(editor_->Requester().List().Message(), "") << answer;
+    std::filesystem::remove(File("MYPROJ"));
+    Key(key::kEscape);
+  }
+  EXPECT_EQ(ReadAll(File("kept.kqa")), "x\r\n");
+
+  // An unnamed program is named first, and then the quit goes on.
+  editor_->RunCommand(Command::kNew);
+  Type("print 1");
+  editor_->RunCommand(Command::kExit);
+  ClickButton(2);  // yes
+  ASSERT_EQ(editor_->Mode(), mode::kSaveAs);
+  Type("named");
+  ClickButton(2);
+  EXPECT_EQ(ReadAll(File("named.KQA")), "print 1\r\n");
+  EXPECT_EQ(editor_->Mode(), mode::kQuit);
+  Key(key::kEscape);
+
+  // Leaving the naming drops what was asked: a later save only saves.
+  editor_->RunCommand(Command::kNew);
+  Type("print 2");
+  editor_->RunCommand(Command::kNew);
+  ClickButton(2);  // yes
+  Key(key::kEscape);
+  EXPECT_EQ(Lines(), (std::vector<std::string>{"print 2"}));
+  Key('S', true);
+  Type("other");
+  ClickButton(2);
+  EXPECT_EQ(editor_->Mode(), mode::kEditing);
+  EXPECT_EQ(Lines(), (std::vector<std::string>{"print 2"}));
+}
+
 TEST_F(EditorDriver, LoadsAFileChosenInTheList) {
   WriteAll(File("pick.kqa"), "Rem * Author : Ann\r\nprint 5\r\n");
   editor_->RunCommand(Command::kOpen);
@@ -345,6 +433,21 @@ TEST_F(EditorDriver, LoadsAFileChosenInTheList) {
   EXPECT_EQ(editor_->Mode(), mode::kEditing);
   EXPECT_EQ(Lines(), (std::vector<std::string>{"print 5"}));
   EXPECT_EQ(editor_->Live().header.author, "Ann");
+}
+
+TEST_F(EditorDriver, TypingAfterAClickInTheListGoesIntoTheName) {
+  ::mkdir(File("sub").c_str(), 0755);
+  Type("print 6");
+  editor_->RunCommand(Command::kSaveAs);
+  const Rect& o = editor_->Requester().Origin();
+  const int32_t y = o.top + 45 + 16 * 1 + 8;  // the row after the parent's
+  ASSERT_EQ(editor_->Requester().List().Entries()[1].name, "sub");
+  Click(o.left + 40, y);
+  Click(o.left + 40, y);  // enters the folder
+  ASSERT_EQ(editor_->Requester().List().Folder(), File("sub"));
+  Type("prog");
+  ClickButton(2);
+  EXPECT_EQ(ReadAll(File("sub/prog.KQA")), "print 6\r\n");
 }
 
 TEST_F(EditorDriver, TabsKeepTheirProgramsAndANewProgramAsksToSave) {
@@ -475,6 +578,18 @@ TEST_F(EditorDriver, TheHelpScrollsByWholeRowsSoAPageIsSoManyDownKeys) {
   Key(35);  // End
   EXPECT_EQ(help.ScrollPosition() % HelpViewer::kRowUnit, 0);
   EXPECT_GE(help.ScrollPosition() + 417, help.PageHeight() - HelpViewer::kRowUnit);
+
+  // Dragging the scroll bar's thumb scrolls the page too.
+  Key(36);  // Home
+  const Rect thumb = editor_->View().ThumbRect();
+  const uint32_t now = clock_.NowMs();
+  window_.Post({WindowEventKind::kMouseDown, platform::mouse_button::kLeft, 0, thumb.left + 5, thumb.top + 5}, now);
+  window_.Post({WindowEventKind::kMouseMove, 0, 0, thumb.left + 5, thumb.top + 105}, now + 20);
+  window_.Post({WindowEventKind::kMouseUp, platform::mouse_button::kLeft, 0, thumb.left + 5, thumb.top + 105},
+               now + 40);
+  Pump(4);
+  EXPECT_GT(help.ScrollPosition(), page);
+  EXPECT_EQ(help.ScrollPosition() % HelpViewer::kRowUnit, 0);
 }
 
 TEST_F(EditorDriver, HelpLinksLeadToPagesAndExamplesOpenInTheSecondTab) {
@@ -483,7 +598,7 @@ TEST_F(EditorDriver, HelpLinksLeadToPagesAndExamplesOpenInTheSecondTab) {
   EXPECT_EQ(editor_->Help().PageName(), "index.htm");
   auto click_link = [&](auto wanted) {
     for (const HelpLink& link : editor_->Help().Links())
-      if (wanted(link.target)) {
+      if (wanted(link.target) && link.rect.bottom < 417) {
         Click(link.rect.left + 2, link.rect.top + 42 + 2);
         return true;
       }
@@ -492,7 +607,17 @@ TEST_F(EditorDriver, HelpLinksLeadToPagesAndExamplesOpenInTheSecondTab) {
   auto is_page = [](const std::string& t) { return t.find(".HTM") != std::string::npos && t != "INDEX.HTM"; };
   ASSERT_TRUE(click_link(is_page));
   EXPECT_NE(editor_->Help().PageName(), "index.htm");
+  // A link to an entry shows the entry, from a whole row.
+  auto is_entry = [](const std::string& t) { return t.find('#') != std::string::npos; };
+  int32_t before = 0;
+  do {
+    Key(key::kDown);
+    before = editor_->Help().ScrollPosition();
+  } while (!click_link(is_entry) && before < 4000);
+  EXPECT_GT(editor_->Help().ScrollPosition(), before);  // the entries it links to lie further down
+  EXPECT_EQ(editor_->Help().ScrollPosition() % HelpViewer::kRowUnit, 0);
   auto is_example = [](const std::string& t) { return t.find(".KQA") != std::string::npos; };
+  Key(36);  // Home: the family's example is at the top
   ASSERT_TRUE(click_link(is_example));
   ASSERT_EQ(editor_->Mode(), mode::kOpenExample);
   ClickButton(2);

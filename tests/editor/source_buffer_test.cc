@@ -90,7 +90,7 @@ TEST(TextEditing, SelectionsByKeysCopyAndDeleteAcrossLines) {
   MoveCursor(b, Motion::kDown, true, anchor, 32);
   MoveCursor(b, Motion::kDown, true, anchor, 32);
   EXPECT_EQ(b.selection, (Selection{0, 2, 2, 2}));
-  EXPECT_EQ(SelectedText(b), "rst\r\nsecond\r\nth");
+  EXPECT_EQ(SelectedText(b), "rst\nsecond\nth");
   MoveCursor(b, Motion::kTextStart, true, anchor, 32);  // back past the anchor
   EXPECT_EQ(b.selection, (Selection{0, 0, 0, 2}));
   EXPECT_EQ(DeleteSelection(b), TextChange::kAllLines);

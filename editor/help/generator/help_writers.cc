@@ -115,7 +115,8 @@ std::string FamilyPage(const HelpFamily& family, const std::vector<HelpFamily>& 
   for (const HelpExample& example : family.examples)
     line("<P>Example program: " + PageLink(example.file, example.title));
   for (const HelpEntry& entry : family.entries) {
-    line("<P><P><FONT SIZE=5 COLOR=YELLOW>" + PageText(entry.Heading(), false) + "<BR><FONT COLOR=YELLOW>");
+    line("<P><P><A NAME=\"" + AnchorOf(entry.Key()) + "\"></A><FONT SIZE=5 COLOR=YELLOW>" +
+         PageText(entry.Heading(), false) + "<BR><FONT COLOR=YELLOW>");
     for (const std::string& syntax : ShownSyntax(entry, rows)) line(PageText(syntax, false) + "<BR>");
     line("<FONT COLOR=WHITE>");
     bool first = true;
@@ -131,7 +132,8 @@ std::string FamilyPage(const HelpFamily& family, const std::vector<HelpFamily>& 
       for (const std::string& key : entry.see) {
         auto it = where.find(key);
         if (it == where.end()) continue;
-        see += std::string(first_link ? " " : " | ") + PageLink(PageOf(it->second), HeadingOfKey(families, key));
+        see += std::string(first_link ? " " : " | ") +
+               PageLink(PageOf(it->second) + "#" + AnchorOf(key), HeadingOfKey(families, key));
         first_link = false;
       }
       line(see);
@@ -153,7 +155,8 @@ std::string IndexPage(const std::vector<HelpFamily>& families) {
   line("<P><P><FONT SIZE=5 COLOR=YELLOW>Families<BR><FONT COLOR=WHITE>");
   for (const HelpFamily& family : families) line(PageLink(PageOf(family.id), family.title) + "<BR>");
   line("<P><P><FONT SIZE=5 COLOR=YELLOW>Every command from A to Z<BR><FONT COLOR=WHITE>");
-  for (const IndexItem& item : AllEntries(families)) line(PageLink(PageOf(item.family), item.heading) + "<BR>");
+  for (const IndexItem& item : AllEntries(families))
+    line(PageLink(PageOf(item.family) + "#" + AnchorOf(item.key), item.heading) + "<BR>");
   return page;
 }
 

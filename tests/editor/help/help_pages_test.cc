@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <set>
@@ -17,8 +18,9 @@ namespace {
 bool IsPage(std::string_view name) { return name.size() > 4 && name.substr(name.size() - 4) == ".htm"; }
 bool IsProgram(std::string_view name) { return name.size() > 4 && name.substr(name.size() - 4) == ".kqa"; }
 
-// The HREF targets of a page, in page order.
-std::vector<std::string> LinkTargets(std::string_view page) {
+// The values of one attribute of a page's A tags (upper-cased), in page
+// order: HREF for the links' targets, NAME for the places links lead to.
+std::vector<std::string> LinkAttributes(std::string_view page, std::string_view name = "HREF") {
   std::vector<std::string> targets;
   size_t pos = 0;
   for (HelpToken token = NextHelpToken(page, &pos); token.kind != HelpToken::Kind::kEnd;
@@ -28,7 +30,7 @@ std::vector<std::string> LinkTargets(std::string_view page) {
     size_t at = 2;
     HelpAttribute attribute;
     while (ParseHelpAttribute(tag, &at, &attribute))
-      if (attribute.name == "HREF") targets.push_back(attribute.value);
+      if (attribute.name == name) targets.push_back(attribute.value);
   }
   return targets;
 }
@@ -46,10 +48,15 @@ TEST(HelpPagesTest, EveryLinkOpensAFileAndEveryFileIsReachedFromTheStartPage) {
     // into nothing, which would glue words together.
     for (size_t i = file->data.find('\n'); i != std::string_view::npos; i = file->data.find('\n', i + 1))
       ASSERT_TRUE(i > 0 && file->data[i - 1] == '\r') << file->name;
-    for (const std::string& target : LinkTargets(file->data)) {
+    for (const std::string& target : LinkAttributes(file->data)) {
       const HelpFile* linked = FindHelpFile(target);
       ASSERT_NE(linked, nullptr) << target << " linked from " << file->name;
       EXPECT_EQ(IsHelpProgramLink(target), IsProgram(linked->name)) << target;
+      // A link to a place of a page leads to a place the page has.
+      if (const size_t hash = target.find('#'); hash != std::string::npos) {
+        const std::vector<std::string> places = LinkAttributes(linked->data, "NAME");
+        EXPECT_NE(std::find(places.begin(), places.end(), target.substr(hash + 1)), places.end()) << target;
+      }
       pending.push_back(std::string(linked->name));
     }
   }

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -280,6 +282,30 @@ TEST_F(HelpViewerTest, BackgroundEscapesAndActivation) {
   const auto& c = Show("\r\n\tone\rtwo\r\nthree<FONT SIZE=");
   ASSERT_EQ(c.size(), 1u);
   EXPECT_EQ(c[0].text, "one two three");
+}
+
+TEST_F(HelpViewerTest, ALinkToAnEntryGivesWhereTheEntryBegins) {
+  ASSERT_TRUE(viewer_.OpenPage("index.htm"));
+  Redraw();
+  // The last link of the start page leads to the last command from A to Z.
+  ASSERT_TRUE(viewer_.OpenPage(viewer_.Links().back().target));
+  EXPECT_FALSE(viewer_.TakePlacePosition());  // not laid out yet
+  Redraw();
+  const std::optional<int32_t> place = viewer_.TakePlacePosition();
+  ASSERT_TRUE(place);
+  EXPECT_FALSE(viewer_.TakePlacePosition());  // given once
+  viewer_.SetScrollPosition(*place);
+  const auto& shown = Redraw();
+  ASSERT_FALSE(shown.empty());
+  const auto heading = std::find_if(shown.begin(), shown.end(), [](const DrawnText& d) { return d.y >= 0; });
+  ASSERT_NE(heading, shown.end());
+  EXPECT_EQ(heading->y, 0);  // at the top of the shown part
+  EXPECT_EQ(heading->size, 20);  // the entry's heading
+
+  // A place the page does not have gives nothing.
+  ASSERT_TRUE(viewer_.OpenPage("core.htm#nowhere"));
+  Redraw();
+  EXPECT_FALSE(viewer_.TakePlacePosition());
 }
 
 TEST_F(HelpViewerTest, OpensBuiltInPagesByAnyCaseOfTheirName) {
