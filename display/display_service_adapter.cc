@@ -156,6 +156,10 @@ void DisplayServiceAdapter::QueueClearScreenEntry(uint32_t colour) {
   if (graphics_) graphics_->Queue().QueueClearScreenEntry(colour);
 }
 
+void DisplayServiceAdapter::ScreenCovered() {
+  if (graphics_) graphics_->Queue().ScreenCovered();
+}
+
 void DisplayServiceAdapter::QueueReadPixel(int32_t x, int32_t y, uint32_t result_slot) {
   if (graphics_) graphics_->Queue().QueueReadPixel(x, y, result_slot);
 }

@@ -73,6 +73,7 @@ class DisplayServiceAdapter : public DisplayServices {
   void QueueEllipse(int32_t x, int32_t y, float radius_x, float radius_y) override;
   void QueueInkColours(uint32_t ink, uint32_t paper) override;
   void QueueClearScreenEntry(uint32_t colour) override;
+  void ScreenCovered() override;
   void QueueReadPixel(int32_t x, int32_t y, uint32_t result_slot) override;
   int32_t FindImageRecord(int32_t number) override;
   void QueuePasteImage(int32_t record, int32_t x, int32_t y) override;

@@ -52,7 +52,13 @@ class Pass {
     RecordPool<DrawRecord>& draws = g_.Pools().draws;
     for (int32_t index = draws.Head(); index != kNoRecord;) {
       --draws[index].repeat;
-      if (display_.DrawingEnabled()) Perform(draws[index]);
+      if (display_.DrawingEnabled()) {
+        if (draws[index].covered)
+          PerformUnseen(draws[index]);
+        else
+          Perform(draws[index]);
+      }
+      draws[index].performed = true;
       const int32_t next = draws.Next(index);
       if (draws[index].repeat <= 0) g_.Pools().FreeDrawRecord(index);
       index = next;
@@ -145,6 +151,19 @@ class Pass {
     }
   }
 
+  // A screen record whose earlier drawing the screen has covered since: its
+  // drawing would stand over the new picture, so only what it does beside
+  // drawing happens. Only screen records are ever covered.
+  void PerformUnseen(DrawRecord& r) {
+    switch (r.type) {
+      case draw_type::kLoadBitmap: return LoadBitmap(r, false);
+      case draw_type::kInkColours:
+      case draw_type::kClearColour:
+      case draw_type::kReadPixel: return Perform(r);
+      default: return;
+    }
+  }
+
   // ---- Bitmaps ----------------------------------------------------------------------
 
   void SetCurrentBitmap() {
@@ -171,7 +190,9 @@ class Pass {
     if (platform::Failed(r) && r != result::kSurfaceLost) vm_.RunError(err::kBlitFailed);
   }
 
-  void LoadBitmap(const DrawRecord& r) {
+  // Without `draw` the load does all but put the picture on an existing
+  // surface: it still reads the file, warns and makes the bitmap current.
+  void LoadBitmap(const DrawRecord& r, bool draw = true) {
     const int32_t bitmap = r.subject;
     if (!BitmapTable::InRange(bitmap)) return vm_.RunError(err::kNumber);
     if (!FileOpens(vm_, r.text)) return vm_.RunError(err::kNoFile, r.text);
@@ -184,7 +205,7 @@ class Pass {
     }
     SurfacePtr existing = g_.BitmapSurface(bitmap);
     if (existing) {
-      if (Ready(*existing)) StretchSurfaceToSurface(*existing, *loaded);
+      if (draw && Ready(*existing)) StretchSurfaceToSurface(*existing, *loaded);
     } else {
       if (NameExtension(r.text) != "dds")
         loaded->SetColorKey(platform::ColorKey{g_.BlackPixelValue(), g_.BlackPixelValue()});

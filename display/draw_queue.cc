@@ -14,6 +14,8 @@ DrawRecord* DrawQueue::Append(int32_t type, int8_t repeat) {
   record.type = type;
   record.repeat = repeat;
   record.look.reset();
+  record.performed = false;
+  record.covered = false;
   return &record;
 }
 
@@ -265,6 +267,15 @@ void DrawQueue::QueueTextAt(int32_t x, int32_t y, std::string_view text, bool ce
     r->x = x;
     r->y = y;
     r->text.assign(text);
+  }
+}
+
+void DrawQueue::ScreenCovered() {
+  // Only screen records are still waiting after a pass that performed them
+  // (they are performed once per buffer of the flip chain).
+  for (int32_t index = pools_.draws.Head(); index != kNoRecord; index = pools_.draws.Next(index)) {
+    DrawRecord& record = pools_.draws[index];
+    if (record.performed && record.repeat > 0) record.covered = true;
   }
 }
 

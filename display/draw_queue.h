@@ -74,6 +74,12 @@ class DrawQueue {
   void QueueTextStyle(int16_t style);
   void QueueTextAt(int32_t x, int32_t y, std::string_view text, bool centred);
 
+  // The whole screen was covered (as a clear would, by the 3D backdrop):
+  // what earlier passes drew there lies under it, so the screen records
+  // already performed are not drawn again into the other buffers of the
+  // flip chain, where they would stand over the new picture. Their passes
+  // still do what does not draw (a load's warning, colours, a pixel read).
+  void ScreenCovered();
   // Empties the queue without drawing.
   void Clear();
   int32_t Pending() const { return pools_.draws.Count(); }

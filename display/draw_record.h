@@ -104,6 +104,10 @@ struct DrawRecord {
   int32_t destination_bitmap = 0;
   std::string text;
   std::optional<TextLook> look;  // text records, from their first pass on
+  bool performed = false;  // a pass has counted it down
+  // The screen was covered after the record was drawn on it: its remaining
+  // passes draw nothing, and do only what does not lie on the screen.
+  bool covered = false;
 };
 
 }  // namespace zv

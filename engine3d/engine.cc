@@ -11,6 +11,7 @@
 #include "engine3d/render/scene_render.h"
 #include "engine3d/render/textures.h"
 #include "engine3d/scene/animation.h"
+#include "engine3d/scene/backdrop.h"
 #include "engine3d/scene/camera_view.h"
 #include "engine3d/scene/matrix_terrain.h"
 #include "engine3d/scene/static_scene_store.h"
@@ -63,7 +64,9 @@ Engine3D::~Engine3D() {
 void Engine3D::RunPerTurn3DStep() {
   if (!vm_) return;
   RemakeObjectImageTextures(*this);
-  RenderBackdrop(*this);
+  // The backdrop covers the screen like a clear: the 2D drawings already
+  // on it must not be drawn over it again.
+  if (RenderBackdrop(*this) && BackdropCoversScreen(*this) && vm_->display) vm_->display->ScreenCovered();
 }
 
 void Engine3D::RenderSceneIfEnabled() {

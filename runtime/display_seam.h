@@ -153,6 +153,9 @@ class DisplayServices {
   }
   virtual void QueueInkColours(uint32_t ink, uint32_t paper) { (void)ink, (void)paper; }
   virtual void QueueClearScreenEntry(uint32_t colour) { (void)colour; }
+  // Something covered the whole screen as a clear would (the 3D backdrop):
+  // deferred drawings already on the screen are not drawn over it again.
+  virtual void ScreenCovered() {}
   // The pixel's colour is stored into the int slot when the queue runs.
   virtual void QueueReadPixel(int32_t x, int32_t y, uint32_t result_slot) { (void)x, (void)y, (void)result_slot; }
   // Record index of image `number` (1..65535), 0 when it has none.

@@ -247,10 +247,11 @@ void RenderScene(Engine3D& e) {
   }
 }
 
-void RenderBackdrop(Engine3D& e) {
+bool RenderBackdrop(Engine3D& e) {
   p::Device3D* d = e.Device();
-  if (d && e.backdrop.object > 0 && e.backdrop.shown == 1 && e.DrawingEnabled() && e.in_scene == 0 &&
-      p::Succeeded(d->BeginScene())) {
+  const bool drawn = d && e.backdrop.object > 0 && e.backdrop.shown == 1 && e.DrawingEnabled() &&
+                     e.in_scene == 0 && p::Succeeded(d->BeginScene());
+  if (drawn) {
     e.in_scene = 1;
     Matrix4 saved_view;
     d->GetTransform(p::TransformState::kView, &saved_view);
@@ -270,6 +271,7 @@ void RenderBackdrop(Engine3D& e) {
     e.backdrop.pending = 0;
     e.backdrop.shown = 1;
   }
+  return drawn;
 }
 
 }  // namespace zv

@@ -25,6 +25,7 @@ CullResult CullRecord(Engine3D& e, int32_t record, float side_test_depth);
 // far to near, depth-sorted near to far, camera-locked), close the scene.
 void RenderScene(Engine3D& e);
 // The backdrop, drawn first; the scene it opens stays open for the render.
-void RenderBackdrop(Engine3D& e);
+// True when it was drawn.
+bool RenderBackdrop(Engine3D& e);
 
 }  // namespace zv

@@ -1,5 +1,7 @@
 #include "engine3d/scene/backdrop.h"
 
+#include <cmath>
+
 #include "engine3d/engine.h"
 #include "engine3d/objects/mesh_records.h"
 #include "engine3d/objects/model_loading.h"
@@ -75,6 +77,24 @@ void ColourBackdrop(Engine3D& e, uint32_t colour) {
   if (ObjectRecord* o = e.pools.Object(e.backdrop.object); o && o->model) o->model->SetLimbTexture(0, texture);
   e.backdrop.texture = texture;
   e.backdrop.colour_texture = 1;
+}
+
+bool BackdropCoversScreen(Engine3D& e) {
+  platform::Device3D* d = e.Device();
+  const int32_t width = e.DisplayWidth(), height = e.DisplayHeight();
+  if (!d || width <= 0 || height <= 0) return false;
+  platform::Viewport view;
+  d->GetViewport(&view);
+  if (view.x != 0 || view.y != 0 || view.width != width || view.height != height) return false;
+  // What the backdrop's projection shows at the backdrop's depth, out to
+  // the centres of the outermost pixels, which decide whether they are
+  // drawn.
+  const float half_height = std::tan(kDefaultFov / 2) * kPosition.z;
+  const float half_width = half_height * static_cast<float>(width) / static_cast<float>(height);
+  const float reach_x = half_width * (1.0f - 1.0f / static_cast<float>(width));
+  const float reach_y = half_height * (1.0f - 1.0f / static_cast<float>(height));
+  return kPosition.x < -reach_x && kPosition.x + kWidth > reach_x && kPosition.y < -reach_y &&
+         kPosition.y + kDepth > reach_y;
 }
 
 }  // namespace zv

@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "display/pixel_ops.h"
+#include "display/shapes.h"
 #include "tests/display/graphics_fixture.h"
 
 namespace zv::test {
@@ -29,6 +30,21 @@ class DrawQueueTest : public GraphicsTest {
     Drain();
   }
   platform::Surface& BitmapSurface(int32_t n) { return *graphics->Bitmaps().Surface(n); }
+
+  // A picture file that cannot be read, in a folder that goes with the test.
+  std::string UnreadablePicture() {
+    scratch_ = fs::temp_directory_path() / ("zv_draw_queue_" + std::to_string(getpid()));
+    fs::create_directories(scratch_);
+    const std::string path = (scratch_ / "unreadable.bmp").string();
+    std::ofstream(path) << "not a picture";
+    return path;
+  }
+  void TearDown() override {
+    if (!scratch_.empty()) fs::remove_all(scratch_);
+  }
+
+ private:
+  fs::path scratch_;
 };
 
 // ---- The queue ------------------------------------------------------------------------
@@ -123,17 +139,39 @@ TEST_F(DrawQueueTest, ARecordWithoutATargetIsSkippedAndReleased) {
 }
 
 TEST_F(DrawQueueTest, AFailedScreenLoadWarnsOnlyOnItsLastPass) {
-  const fs::path folder = fs::temp_directory_path() / ("zv_draw_load_" + std::to_string(getpid()));
-  fs::create_directories(folder);
-  const std::string bad = (folder / "unreadable.bmp").string();
-  std::ofstream(bad) << "not a picture";
-  Queue().QueueLoadBitmap(bad, 0);
+  Queue().QueueLoadBitmap(UnreadablePicture(), 0);
   Pass();
   EXPECT_EQ(vm.errors.code, 0);
   Pass();
   EXPECT_EQ(vm.errors.code, 1003);
   EXPECT_TRUE(vm.errors.warning);
-  fs::remove_all(folder);
+}
+
+TEST_F(DrawQueueTest, OnACoveredScreenOnlyWhatDoesNotDrawIsDoneAgain) {
+  const std::string bad = UnreadablePicture();
+  CreateBitmap(3, 8, 8);
+  const uint32_t slot = 13000;
+  Queue().QueueBox(10, 10, 20, 20);
+  Queue().QueueTextAt(10, 30, "old", false);
+  Queue().QueueLoadBitmap(bad, 0);
+  Queue().QueueReadPixel(15, 15, slot);
+  Pass();
+  ASSERT_TRUE(display.PresentFrame());
+  // The other buffer is covered whole; then come the records not drawn yet.
+  DrawBox(Back(), Back().Bounds(), kBlue565);
+  Queue().QueueBox(50, 50, 60, 60);
+  Queue().QueueSetCurrentBitmap(3);
+  Queue().QueueBox(0, 0, 8, 8);
+  Queue().QueueSetCurrentBitmap(0);
+  Queue().ScreenCovered();
+  vm.SetInt(Slot{slot}, -1);
+  Pass();
+  EXPECT_EQ(CountPixels(Back(), kBlue565), 640 * 480 - 10 * 10);  // the new box alone
+  EXPECT_EQ(Back().PixelAt(55, 55), Ink());
+  EXPECT_EQ(BitmapSurface(3).PixelAt(4, 4), Ink());
+  EXPECT_EQ(vm.errors.code, 1003);            // the load's last pass still warns
+  EXPECT_EQ(vm.IntAt(Slot{slot}), 0x0000FF);  // and the read sees the covered screen
+  EXPECT_EQ(Queue().Pending(), 1);            // the new screen box, for its second pass
 }
 
 TEST_F(DrawQueueTest, LoadingAMissingFileIsAnError) {

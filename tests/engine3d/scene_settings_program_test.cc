@@ -118,10 +118,34 @@ TEST_F(SceneSettingsPrograms, ClearingAndRenderingAtOnceOrInTheFrameRefresh) {
   EXPECT_NE(later.At(320, 240), 0u);
   EXPECT_EQ(later.At(5, 5), 0u);
   EXPECT_EQ(Run("render scene in frame refresh\nrender scene in pre run\n", clearing, 10).At(320, 240), 0u);
-  // A queued clear comes after the scene: only its colour is left.
-  EngineRun queued = Run("queue screen clear rgb(0, 255, 0)\n");
+  // A queued clear comes after the scene: only its colour is left in the
+  // frame it was drawn in (the backdrop covers it in the next).
+  EngineRun queued = Run("queue screen clear rgb(0, 255, 0)\n", "sync\nend\n");
   EXPECT_EQ(queued.At(320, 240), kGreen);
   EXPECT_EQ(queued.CountOtherThan(kGreen), 0u);
+}
+
+TEST_F(SceneSettingsPrograms, TextOverTheBackdropShowsOnlyItsLatestValue) {
+  // The white pixels of the text at the top left.
+  auto text_pixels = [](const EngineRun& run) {
+    size_t n = 0;
+    for (int y = 0; y < 40; ++y)
+      for (int x = 0; x < 160; ++x) n += run.At(x, y) == 0xFFFFFF;
+    return n;
+  };
+  const size_t once = text_pixels(Run("text at 10, 10, \"SCORE 40\"\n", "sync\nend\n"));
+  ASSERT_GT(once, 50u);
+  // A value printed every frame: the backdrop covers the earlier values,
+  // which must not come back over it beside the latest.
+  const std::string counting =
+      "n = 0\ndo\nn = n + 1\nrotate object 1, 0, n, 0\ntext at 10, 10, \"SCORE \" + str$(n)\n"
+      "if n = 40 then exit\nsync\nloop\n";
+  EXPECT_EQ(text_pixels(Run(counting, "sync\nend\n")), once);
+  // Outside a smaller 3D view nothing covers the text: printed once, it is
+  // in both buffers that the frames show by turns.
+  for (const char* ending : {"sync\nend\n", "sync\nsync\nend\n"})
+    EXPECT_EQ(text_pixels(Run("set camera view 100, 100, 540, 380\ntext at 10, 10, \"SCORE 40\"\n", ending)), once)
+        << ending;
 }
 
 TEST_F(SceneSettingsPrograms, TheDrawQueueCanComeAfterTheSprites) {
