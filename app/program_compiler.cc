@@ -8,7 +8,7 @@ namespace zv {
 namespace {
 
 bool Compile(const ProgramSource& source, const std::string& program, const std::string& dump, std::string* error,
-             ArrayNames* names) {
+             ArrayNames* names, SourceMap* source_map) {
   CompileOptions options;
   options.include_folder = source.include_folder;
   options.source_name = source.shown_name;
@@ -16,19 +16,20 @@ bool Compile(const ProgramSource& source, const std::string& program, const std:
   CompileResult result = CompileFile(source.path, program, options);
   if (!result.ok && error) *error = result.error ? FormatCompileError(*result.error) : "the program did not compile";
   if (result.ok && names) *names = std::move(result.array_names);
+  if (result.ok && source_map) *source_map = std::move(result.source_map);
   return result.ok;
 }
 
 }  // namespace
 
 bool CompileProgram(const ProgramSource& source, const std::string& program, std::string* error,
-                    ArrayNames* names) {
-  return Compile(source, program, "", error, names);
+                    ArrayNames* names, SourceMap* source_map) {
+  return Compile(source, program, "", error, names, source_map);
 }
 
 bool CompileProgramTraced(const ProgramSource& source, const std::string& program, const std::string& dump,
-                          std::string* error, ArrayNames* names) {
-  return Compile(source, program, dump, error, names);
+                          std::string* error, ArrayNames* names, SourceMap* source_map) {
+  return Compile(source, program, dump, error, names, source_map);
 }
 
 const CommandCatalog* ProgramCommandCatalog() { return &BuiltinCommandCatalog(); }

@@ -15,13 +15,14 @@ struct ProgramSource {
 
 // Compiles the source into the program file `program`. On failure `error`
 // holds the compiler's message (file, line, statement). The names of the
-// program's arrays go to `names` when given.
+// program's arrays go to `names`, and the file and line of each expanded
+// source line to `source_map`, when given.
 bool CompileProgram(const ProgramSource& source, const std::string& program, std::string* error,
-                    ArrayNames* names = nullptr);
+                    ArrayNames* names = nullptr, SourceMap* source_map = nullptr);
 // As CompileProgram, and writes the numbered listing of the expanded source
 // to `dump` as well (trace mode).
 bool CompileProgramTraced(const ProgramSource& source, const std::string& program, const std::string& dump,
-                          std::string* error, ArrayNames* names = nullptr);
+                          std::string* error, ArrayNames* names = nullptr, SourceMap* source_map = nullptr);
 
 // The command table's names for the error report of a run from source.
 const CommandCatalog* ProgramCommandCatalog();

@@ -23,15 +23,17 @@ int RunProgramFromSource(const std::string& executable, const ProgramRun& run) {
   services.clock = run.clock;
   const ProgramSource source{run.source, run.include_folder, run.shown_path};
   ArrayNames array_names;
-  services.compile = [source, &array_names](const std::string& program, std::string* error) {
-    return CompileProgram(source, program, error, &array_names);
+  SourceMap source_map;
+  services.compile = [source, &array_names, &source_map](const std::string& program, std::string* error) {
+    return CompileProgram(source, program, error, &array_names, &source_map);
   };
-  services.compile_traced = [source, &array_names](const std::string& program, const std::string& dump,
-                                                   std::string* error) {
-    return CompileProgramTraced(source, program, dump, error, &array_names);
+  services.compile_traced = [source, &array_names, &source_map](const std::string& program, const std::string& dump,
+                                                                std::string* error) {
+    return CompileProgramTraced(source, program, dump, error, &array_names, &source_map);
   };
   services.commands = ProgramCommandCatalog();
   services.array_names = &array_names;
+  services.source_map = &source_map;
   if (run.error_out) {
     services.error_out = [&run](std::string_view text) {
       std::fwrite(text.data(), 1, text.size(), stderr);

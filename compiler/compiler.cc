@@ -96,6 +96,7 @@ CompileResult Compile(std::string_view text, const std::string& source_name, con
     result.ok = true;
     result.program = compiler.BuildProgram();
     result.array_names = compiler.BuildArrayNames();
+    result.source_map = compiler.BuildSourceMap();
     return result;
   }
   const compiler::CompileFailure& failure = compiler.Failure();

@@ -40,6 +40,7 @@ struct CompileResult {
   std::optional<CompileError> error;  // set exactly when !ok
   ProgramFile program;                // the compiled program when ok
   ArrayNames array_names;             // its arrays' names, for runtime errors
+  SourceMap source_map;               // each expanded line's file and line, likewise
 };
 
 // Compiles BASIC source text. `source_name` names it in error messages.

@@ -105,6 +105,7 @@ class Compiler {
   ProgramFile BuildProgram() const;
   std::string DebugDump() const;
   ArrayNames BuildArrayNames() const;
+  SourceMap BuildSourceMap() const;
 
   const CompileFailure& Failure() const { return failure_; }
   const std::vector<SourceLine>& Lines() const { return lines_; }
@@ -204,7 +205,8 @@ class Compiler {
 
   // Source.
   std::vector<SourceLine> lines_;
-  std::vector<std::string> files_;
+  std::vector<std::string> files_;          // resolved, for compile errors
+  std::vector<std::string> written_names_;  // the same files as the program names them
   size_t include_start_ = 0;  // first line of included text
 
   // Code.

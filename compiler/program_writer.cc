@@ -52,6 +52,14 @@ ArrayNames Compiler::BuildArrayNames() const {
   return names;
 }
 
+SourceMap Compiler::BuildSourceMap() const {
+  SourceMap map;
+  map.files = written_names_;
+  map.lines.reserve(lines_.size());
+  for (const SourceLine& line : lines_) map.lines.push_back({static_cast<uint32_t>(line.file), line.line});
+  return map;
+}
+
 ProgramFile Compiler::BuildProgram() const {
   ProgramFile program;
   program.int_constants = int_constants_;

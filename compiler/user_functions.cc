@@ -25,6 +25,7 @@ Compiler::Compiler(const CommandTable& table) : table_(table) { InitBlockKeyword
 
 bool Compiler::Prepare(std::string_view main_text, const std::string& main_name, IncludeReader reader) {
   files_.assign(1, main_name);
+  written_names_.assign(1, main_name);
   lines_.clear();
   std::vector<std::string> raw = SplitSourceLines(main_text);
   for (size_t i = 0; i < raw.size(); ++i)
@@ -58,6 +59,7 @@ bool Compiler::ExpandIncludes(IncludeReader& reader) {
     if (files_.size() > kMaxIncludes) return Fail(CompileMessage::kTooManyIncludes);
     const int file = static_cast<int>(files_.size());
     files_.push_back(resolved);
+    written_names_.push_back(name);
     std::vector<std::string> raw = SplitSourceLines(content);
     for (size_t k = 0; k < raw.size(); ++k)
       lines_.push_back(SourceLine{NormalizeLine(raw[k]), raw[k], file, static_cast<int>(k + 1), false});

@@ -57,15 +57,18 @@ int32_t NumberAt(const std::string& text, size_t at) {
 // The line (from 1) that the first line of a run's error report places the
 // error on in the program itself, or 0: a compile error begins with the
 // program's name and line ("NAME:N: error: ..."), a runtime error ends with
-// "(line N" and the command; an error in an included file names that file,
-// or a line past the program's own.
+// "(line N" and the command. None when the error is in an included file (a
+// compile error then begins with that file's name, a runtime error reads
+// "(line N of FILE") or N is past the program's own lines.
 int32_t ErrorLine(const std::string& report, const std::string& name, int32_t line_count) {
   const std::string first = FirstLine(report);
   int32_t line = 0;
   if (first.compare(0, name.size() + 1, name + ":") == 0) {
     line = NumberAt(first, name.size() + 1);
   } else if (const size_t at = first.rfind(" (line "); at != std::string::npos) {
-    line = NumberAt(first, at + 7);
+    const size_t number = at + 7;
+    const size_t after = std::min(first.find_first_not_of("0123456789", number), first.size());
+    if (first.compare(after, 4, " of ") != 0) line = NumberAt(first, number);
   }
   return line <= line_count ? line : 0;
 }

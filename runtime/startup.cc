@@ -334,6 +334,7 @@ void Runtime::MakeMachine() {
   if (services_.editor) vm.editor = services_.editor;
   vm.commands = services_.commands;
   vm.array_names = services_.array_names;
+  vm.source_map = services_.source_map;
   vm.command_line = options_.command_line.substr(0, kCommandLineLimit);
   vm.settings.debug_mode = state_.settings.debug_mode;
   vm.settings.runtime_test = state_.settings.runtime_test;

@@ -53,6 +53,7 @@ struct StartServices {
   EditorServices* editor = nullptr;
   const CommandCatalog* commands = nullptr;  // where the compiler is
   const ArrayNames* array_names = nullptr;   // likewise; filled by `compile`
+  const SourceMap* source_map = nullptr;     // likewise
   // Fills the handler table; the core and console commands when empty.
   std::function<void(HandlerTable&)> register_handlers;
   // Writes the compiled program to `program_path` (a run from source).

@@ -62,6 +62,15 @@ std::string CommandAsWritten(const Vm& vm, uint32_t command_pc, const std::strin
   return array.empty() ? "array element" : "element of array " + array;
 }
 
+// Turns the expanded line of `errors` into its own file's line, where the
+// compiler gave the map; a built game keeps the expanded line.
+void PlaceInSource(const SourceMap* map, ErrorState& errors) {
+  if (!map || errors.line <= 0 || static_cast<size_t>(errors.line) > map->lines.size()) return;
+  const SourceMap::Place& place = map->lines[static_cast<size_t>(errors.line) - 1];
+  errors.line = place.line;
+  if (place.file > 0 && place.file < map->files.size()) errors.file = map->files[place.file];
+}
+
 }  // namespace
 
 bool IsDemotedErrorCode(int32_t code) {
@@ -99,6 +108,8 @@ std::string BuildErrorReport(const Vm& vm, uint32_t opcode_index) {
 
 void Vm::NoteErrorPlace() {
   errors.line = LineOf(command_pc_);
+  errors.file.clear();
+  PlaceInSource(source_map, errors);
   errors.command.clear();
   errors.subject.clear();
   if (commands) {
@@ -149,6 +160,7 @@ void Vm::RunWarning(int32_t code, std::string_view file) {
 std::string FormatErrorPlace(const ErrorState& errors) {
   if (errors.line <= 0) return {};
   std::string place = " (line " + std::to_string(errors.line);
+  if (!errors.file.empty()) place += " of " + errors.file;
   if (!errors.command.empty()) place += ": " + errors.command;
   return place + ")";
 }

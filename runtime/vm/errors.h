@@ -19,7 +19,8 @@ int32_t ErrorMessageNumber(int32_t code);
 std::string FormatErrorText(const ErrorState& errors);
 
 // Where the error happened, for a person reading standard error:
-// " (line 12: delete object)", or empty when the place is unknown.
+// " (line 12: delete object)", " (line 3 of inc.kqa: print)" for a line of
+// an included file, or empty when the place is unknown.
 std::string FormatErrorPlace(const ErrorState& errors);
 
 // The detailed report of the failing command: line, command number, name

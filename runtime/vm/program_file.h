@@ -13,6 +13,19 @@ namespace zv {
 // run compiled from source has them.
 using ArrayNames = std::unordered_map<uint32_t, std::string>;
 
+// Where each line of the expanded source came from: the program's own file
+// (file 0) or one it includes. The program file keeps only the expanded line
+// of each code word, so, like ArrayNames, only a run compiled from source
+// has this.
+struct SourceMap {
+  struct Place {
+    uint32_t file = 0;  // index into `files`
+    int32_t line = 0;   // line in that file, from 1
+  };
+  std::vector<std::string> files;  // as the program names them; [0] is the program
+  std::vector<Place> lines;        // expanded line n at index n - 1
+};
+
 // One DATA item as the program file carries it.
 struct DataItem {
   char type = 'l';  // 'l' int, 'f' float, 's' string

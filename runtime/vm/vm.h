@@ -102,6 +102,7 @@ struct ErrorState {
   std::string last_engine_error;   // last display set-up failure text
   std::string error_info;          // the report for the ERRORINFO box
   int32_t line = 0;                // source line of the failing command (0: unknown)
+  std::string file;                // the included file that line is in; empty: the program's own
   std::string command;             // its name in the command table, where the table is present
   std::string subject;             // the file the failure concerns, as the program named it
 };
@@ -231,6 +232,7 @@ class Vm {
   EditorServices* editor;
   const CommandCatalog* commands = nullptr;  // only where the compiler is
   const ArrayNames* array_names = nullptr;   // likewise
+  const SourceMap* source_map = nullptr;     // likewise
 
   // ---- Start-up, window, console and attached data (runtime/) ---------------
   DisplayServices* display = nullptr;     // null: nothing is drawn
