@@ -1,8 +1,13 @@
 // Blit throughput of the software surfaces: whole-screen copies (the
 // presentation and bitmap copies) and small colour-keyed blits (sprites and
-// image pastes). Run single-threaded: bench_surface --benchmark_repetitions=5
+// image pastes); and the cost of making a surface through the display
+// device while thousands of others live. Run single-threaded:
+// bench_surface --benchmark_repetitions=5
 #include <benchmark/benchmark.h>
 
+#include <vector>
+
+#include "platform/surface/draw_device.h"
 #include "platform/surface/surface.h"
 
 namespace {
@@ -82,6 +87,22 @@ void KeyedMirroredSprite32x32(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(KeyedMirroredSprite32x32)->Arg(32)->Arg(16);
+
+// Makes an 8 x 8 surface through the display device and lets it go again,
+// while as many others as the argument says live (as a program's sprite
+// backgrounds do). The time per surface should not grow with their number.
+void CreateSurfaceAmongLive(benchmark::State& state) {
+  zv::platform::DrawDevice device(zv::platform::EnumerateAdapters().front(),
+                                  zv::platform::DisplayMode{1024, 768, 32});
+  SurfaceDesc desc;
+  desc.width = 8;
+  desc.height = 8;
+  std::vector<SurfacePtr> live;
+  for (int64_t i = 0; i < state.range(0); ++i) live.push_back(device.CreateSurface(desc));
+  for (auto _ : state) benchmark::DoNotOptimize(device.CreateSurface(desc));
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(CreateSurfaceAmongLive)->Arg(1000)->Arg(4000)->Arg(16000)->Arg(65000);
 
 }  // namespace
 

@@ -35,16 +35,12 @@ VertexBufferPtr Render3D::CreateVertexBuffer(const VertexBufferDesc& desc, Resul
 
 TexturePtr Render3D::CreateTexture(const TextureDesc& desc, Result* error) {
   TexturePtr texture = Texture::Create(desc, error);
-  if (texture) {
-    std::erase_if(textures_, [](const std::weak_ptr<Texture>& w) { return w.expired(); });
-    textures_.push_back(texture);
-  }
+  if (texture) textures_.Add(texture);
   return texture;
 }
 
 void Render3D::EvictManagedTextures() {
-  for (const std::weak_ptr<Texture>& w : textures_)
-    if (TexturePtr t = w.lock()) t->DropSampledCopies();
+  textures_.ForEach([](Texture& t) { t.DropSampledCopies(); });
 }
 
 }  // namespace zv::platform

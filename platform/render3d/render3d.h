@@ -7,6 +7,7 @@
 #include "platform/render3d/device.h"
 #include "platform/render3d/texture.h"
 #include "platform/render3d/vertex_buffer.h"
+#include "platform/surface/live_list.h"
 
 namespace zv::platform {
 
@@ -31,7 +32,7 @@ class Render3D {
   void EvictManagedTextures();
 
  private:
-  std::vector<std::weak_ptr<Texture>> textures_;
+  LiveList<Texture> textures_;
 };
 
 }  // namespace zv::platform

@@ -63,8 +63,7 @@ SurfacePtr DrawDevice::CreateSurface(SurfaceDesc desc, Result* error) {
   }
   SurfacePtr surface = Surface::Create(desc, context_);
   if (!surface) return fail(result::kOutOfMemory);
-  std::erase_if(surfaces_, [](const std::weak_ptr<Surface>& w) { return w.expired(); });
-  surfaces_.push_back(surface);
+  surfaces_.Add(surface);
   if (error) *error = result::kOk;
   return surface;
 }
@@ -100,15 +99,13 @@ Result DrawDevice::GetAvailableMemory(MemoryPool pool, uint64_t* total, uint64_t
 
 Result DrawDevice::RestoreAllSurfaces() {
   if (context_->restore_fails) return result::kFail;
-  for (const std::weak_ptr<Surface>& w : surfaces_)
-    if (SurfacePtr s = w.lock()) s->Restore();
+  surfaces_.ForEach([](Surface& s) { s.Restore(); });
   return result::kOk;
 }
 
 void DrawDevice::LoseSurfaces(bool restorable) {
   context_->restore_fails = !restorable;
-  for (const std::weak_ptr<Surface>& w : surfaces_)
-    if (SurfacePtr s = w.lock()) s->MarkLost();
+  surfaces_.ForEach([](Surface& s) { s.MarkLost(); });
 }
 
 }  // namespace zv::platform

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/surface/clipper.h"
+#include "platform/surface/live_list.h"
 #include "platform/surface/palette.h"
 #include "platform/surface/result.h"
 #include "platform/surface/surface.h"
@@ -96,7 +97,8 @@ class DrawDevice {
   CooperativeLevel level_ = CooperativeLevel::kNormal;
   std::vector<DisplayMode> modes_;
   std::shared_ptr<SurfaceContext> context_ = std::make_shared<SurfaceContext>();
-  std::vector<std::weak_ptr<Surface>> surfaces_;
+  // Every surface made here, in making order, for restoring and losing them all.
+  LiveList<Surface> surfaces_;
 };
 
 }  // namespace zv::platform
