@@ -148,8 +148,13 @@ Result Surface::Flip() {
 
 Result Surface::SetGammaRamp(const GammaRamp& ramp) {
   if (!HasGammaControl()) return result::kUnsupported;
-  gamma_ = ramp;
+  gamma_ = std::make_unique<GammaRamp>(ramp);
   return result::kOk;
+}
+
+const GammaRamp& Surface::GetGammaRamp() const {
+  static const GammaRamp identity = GammaRamp::Identity();
+  return gamma_ ? *gamma_ : identity;
 }
 
 Result Surface::Restore() {

@@ -136,7 +136,7 @@ class Surface {
   // Gamma belongs to the primary surface.
   bool HasGammaControl() const { return role_ == SurfaceRole::kPrimary; }
   Result SetGammaRamp(const GammaRamp& ramp);
-  const GammaRamp& GetGammaRamp() const { return gamma_; }
+  const GammaRamp& GetGammaRamp() const;
 
   bool IsLost() const { return lost_; }
   void MarkLost() { lost_ = true; }
@@ -160,7 +160,9 @@ class Surface {
   SurfacePtr back_buffer_, zbuffer_;
   PalettePtr palette_;
   ClipperPtr clipper_;
-  GammaRamp gamma_ = GammaRamp::Identity();
+  // Null for the identity: only a primary has a ramp of its own, and a
+  // program may make surfaces by the ten thousand.
+  std::unique_ptr<GammaRamp> gamma_;
   bool locked_ = false;
   bool lost_ = false;
 };
