@@ -97,7 +97,7 @@ void Engine3D::ReleaseEverything() {
   pools.mesh_ids.Clear();
   ReleaseAllMatrices(*this);
   frame_textures.clear();
-  animated_objects.clear();
+  animated_objects.Clear();
   // What is left has no number (instances' shared parts go with their
   // last user): the models first, for they release their textures.
   for (int32_t i = 0; i < pools.objects.Capacity(); ++i) pools.objects[i].model.reset();
@@ -112,7 +112,7 @@ void Engine3D::ResetRecordPools(Vm& vm) {
   marks_.clear();
   backdrop = BackdropState{};
   frame_textures.clear();
-  animated_objects.clear();
+  animated_objects.Clear();
   texture_folder.clear();
   transforms_changed = 0;
   ResetCollisionLibrary(*this);

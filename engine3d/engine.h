@@ -9,8 +9,10 @@
 #include "display/graphics.h"
 #include "display/record_pools.h"
 #include "engine3d/engine_state.h"
+#include "engine3d/objects/index_list.h"
 #include "engine3d/objects/object_pools.h"
 #include "engine3d/render/lights.h"
+#include "engine3d/render/texture_cache.h"
 #include "engine3d/render/textures.h"
 #include "engine3d/scene/collision_refresh.h"
 #include "engine3d/scene/static_scene.h"
@@ -133,8 +135,8 @@ class Engine3D final : public Engine3DServices, public Device3DClient, public Dr
   RenderStateCache cache;
   BackdropState backdrop;
   models::FrameTextureList frame_textures;
-  std::vector<int32_t> animated_objects;  // object indices, in joining order
-  std::vector<int32_t> texture_cache;     // shared textures, in making order
+  IndexList animated_objects;  // object indices, in joining order
+  TextureCache texture_cache;  // shared textures
   TextureKeeping texture_keeping;
   std::string texture_folder;             // of the model being loaded
   uint32_t transforms_changed = 0;

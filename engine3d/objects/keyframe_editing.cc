@@ -196,8 +196,7 @@ void RecomputeFrameCount(Engine3D& e, int32_t object) {
 void AttachAnimatedObject(Engine3D& e, int32_t object) {
   ObjectRecord* o = e.pools.Object(object);
   if (!o) return;
-  if (std::find(e.animated_objects.begin(), e.animated_objects.end(), object) == e.animated_objects.end())
-    e.animated_objects.push_back(object);
+  e.animated_objects.Append(object);
   o->animated = 1;
   if (o->model && o->model->Keyframes()) SizeTransitionArrays(*o, o->model->Keyframes()->tracks.size());
 }

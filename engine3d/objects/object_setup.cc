@@ -204,7 +204,7 @@ void DetachAnimatedObject(Engine3D& e, int32_t index) {
     o->animated = 0;
     o->playing = o->looping = 0;
   }
-  std::erase(e.animated_objects, index);
+  e.animated_objects.Remove(index);
 }
 
 }  // namespace zv

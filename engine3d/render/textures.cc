@@ -33,7 +33,7 @@ void CreateTextureCacheEntry(Engine3D& e, int32_t texture, const std::string& ke
   t.cached = true;
   t.cache_key = key;
   t.references = 1;
-  e.texture_cache.push_back(texture);
+  e.texture_cache.Add(texture, key);
 }
 
 // ---- Images ----------------------------------------------------------------------------
@@ -63,6 +63,7 @@ void LinkImageTexture(Engine3D& e, int32_t image, int32_t texture, bool owned) {
   const int32_t old = img->texture;
   const bool old_owned = LinkOwned(e, image) != 0;
   img->texture = texture;
+  e.texture_keeping.image_links.Link(image, texture);
   LinkOwned(e, image) = owned || (old == texture && old_owned) ? 1 : 0;
   // One reference per link: a second one taken for the same link goes back.
   if (old_owned && old > 0 && (old != texture || owned)) ReleaseTexture(e, old, false);
@@ -74,20 +75,23 @@ void UnlinkImage(Engine3D& e, RecordPool<ImageRecord>& images, int32_t index) {
   const int32_t texture = img.texture;
   const bool owned = LinkOwned(e, index) != 0;
   img.texture = 0;
+  e.texture_keeping.image_links.Unlink(index);
   LinkOwned(e, index) = 0;
   if (TextureRecord* t = e.pools.Texture(texture); t && t->source_image == index) t->source_image = 0;
   if (texture > 0 && owned) ReleaseTexture(e, texture, false);
 }
 
-// Images still linked to a texture that goes forget it.
+// Images still linked to a texture that goes forget it. A link the display
+// dropped on its own (an image record emptied or made anew) is left alone.
 void UnlinkImagesFrom(Engine3D& e, int32_t texture) {
+  ChildLists& links = e.texture_keeping.image_links;
   RecordPool<ImageRecord>* images = ImagesOf(e);
-  if (!images) return;
-  for (int32_t i = 0; i < images->Capacity(); ++i)
-    if ((*images)[i].texture == texture) {
-      (*images)[i].texture = 0;
-      LinkOwned(e, i) = 0;
-    }
+  for (const int32_t i : links.ChildrenOf(texture)) {
+    links.Unlink(i);
+    if (!images || i >= images->Capacity() || (*images)[i].texture != texture) continue;
+    (*images)[i].texture = 0;
+    LinkOwned(e, i) = 0;
+  }
 }
 
 void FreeTextureRecord(Engine3D& e, int32_t texture) {
@@ -148,12 +152,10 @@ bool LoadTextureFileAt(Engine3D& e, TextureRecord& t, const std::string& path, c
 int32_t GetCachedTexture(Engine3D& e, const std::string* name, uint32_t colour, int32_t lookup_mode) {
   const std::string key =
       name ? WorkingFolder() + e.texture_folder + *name : std::to_string(static_cast<int32_t>(colour));
-  for (int32_t index : e.texture_cache) {
-    TextureRecord* t = e.pools.Texture(index);
-    if (t && !t->cache_key.empty() && t->cache_key == key) {
-      ++t->references;
-      return index;
-    }
+  const int32_t cached = e.texture_cache.Find(key);
+  if (TextureRecord* t = cached > 0 ? e.pools.Texture(cached) : nullptr) {
+    ++t->references;
+    return cached;
   }
   if (!e.Bound()) return 0;
   const int32_t index = AllocTextureRecord(e);
@@ -217,11 +219,10 @@ void AddTextureReference(Engine3D& e, int32_t texture) {
 }
 
 void ReleaseTexture(Engine3D& e, int32_t texture, bool force) {
-  auto entry = std::find(e.texture_cache.begin(), e.texture_cache.end(), texture);
   TextureRecord* t = e.pools.Texture(texture);
-  if (entry == e.texture_cache.end() || !t) return;
+  if (!e.texture_cache.Contains(texture) || !t) return;
   if (--t->references > 0 && !force) return;
-  e.texture_cache.erase(entry);
+  e.texture_cache.Remove(texture);
   FreeTextureRecord(e, texture);
 }
 
@@ -375,7 +376,7 @@ void RecreateTextures(Engine3D& e) {
 }
 
 void ClearTextureCache(Engine3D& e) {
-  e.texture_cache.clear();
+  e.texture_cache.Clear();
   e.texture_keeping = TextureKeeping{};
 }
 

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "engine3d/objects/child_lists.h"
 #include "platform/render3d/texture.h"
 
 namespace zv {
@@ -23,6 +24,7 @@ class Engine3D;
 struct TextureKeeping {
   std::vector<platform::TexturePtr> retired;   // by texture record
   std::vector<uint8_t> image_link_owned;       // by image record
+  ChildLists image_links;                      // images by the texture they link to
   bool remake_image_textures = false;
 };
 

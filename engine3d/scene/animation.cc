@@ -172,14 +172,14 @@ std::vector<Matrix4> PoseMatrices(ObjectRecord& o, ObjectModel& model, const mod
 // ---- The animated-object list --------------------------------------------------------
 
 bool IsAnimatedObject(const Engine3D& e, int32_t index) {
-  return std::find(e.animated_objects.begin(), e.animated_objects.end(), index) != e.animated_objects.end();
+  return e.animated_objects.Contains(index);
 }
 
 // ---- Posing ------------------------------------------------------------------------------
 
 void AnimateObjects(Engine3D& e) {
   // Posing never changes the list; a copy keeps the walk safe all the same.
-  const std::vector<int32_t> animated = e.animated_objects;
+  const std::vector<int32_t> animated = e.animated_objects.Items();
   for (const int32_t index : animated) {
     ObjectRecord* o = e.pools.Object(index);
     if (!o || o->in_use != 1 || o->is_static == 1) continue;

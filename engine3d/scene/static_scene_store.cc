@@ -49,15 +49,11 @@ void TakeTextureReference(Engine3D& e, int32_t texture) {
 int32_t SharedTextureOfFile(Engine3D& e, const std::string& name) {
   std::error_code error;
   const std::string keyed = std::filesystem::current_path(error).string() + name;
-  for (int32_t index : e.texture_cache) {
-    TextureRecord* t = e.pools.Texture(index);
-    if (!t || t->cache_key.empty()) continue;
-    if (p::EqualNoCase(t->cache_key, keyed) || p::EqualNoCase(t->cache_key, name)) {
-      ++t->references;
-      return index;
-    }
-  }
-  return 0;
+  const int32_t index = e.texture_cache.FindNoCase(keyed, name);
+  TextureRecord* t = index > 0 ? e.pools.Texture(index) : nullptr;
+  if (!t) return 0;
+  ++t->references;
+  return index;
 }
 
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes) {

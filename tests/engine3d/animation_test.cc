@@ -156,7 +156,7 @@ TEST_F(AnimatedObject, PlayingOnceStopsAfterPassingTheEndAndStaysThere) {
   EXPECT_EQ(Object().playing, 0);
   EXPECT_EQ(Object().current_frame, 10.0f);
   // Still posed every frame, still on the list.
-  EXPECT_EQ(engine.animated_objects.size(), 1u);
+  EXPECT_EQ(engine.animated_objects.Size(), 1u);
   engine.transforms_changed = 0;
   AnimateObjects(engine);
   EXPECT_EQ(engine.transforms_changed, 1u);

@@ -206,7 +206,7 @@ TEST_F(Keyframes, KeysFromThePosePoseTheLimbsAgain) {
 TEST_F(Keyframes, AttachingPutsAnObjectOnTheListOnce) {
   AttachAnimatedObject(engine, object);
   AttachAnimatedObject(engine, object);
-  EXPECT_EQ(engine.animated_objects, std::vector<int32_t>{object});
+  EXPECT_EQ(engine.animated_objects.Items(), std::vector<int32_t>{object});
   EXPECT_EQ(engine.pools.objects[object].animated, 1);
 }
 

@@ -124,7 +124,7 @@ TEST_F(TextureCache, FilesThatMakeNoTextureLeaveNoRecord) {
   EXPECT_EQ(LoadTextureFile(engine, "junk.png", 0), 0);
   EXPECT_EQ(LoadTextureFile(engine, "", 0), 0);
   EXPECT_EQ(engine.pools.textures.Count(), records);
-  EXPECT_TRUE(engine.texture_cache.empty());
+  EXPECT_TRUE(engine.texture_cache.Empty());
 }
 
 TEST_F(TextureCache, DdsLevelsBecomeTheTexturesMipLevels) {
@@ -287,7 +287,7 @@ TEST_F(TextureCache, AModelWhoseTextureIsMissingLoadsUntextured) {
   int32_t texture = -1;
   engine.pools.objects[object].model->GetLimbTextureRecord(1, &texture);
   EXPECT_EQ(texture, 0);
-  EXPECT_TRUE(engine.texture_cache.empty());
+  EXPECT_TRUE(engine.texture_cache.Empty());
 }
 
 }  // namespace
