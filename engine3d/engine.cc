@@ -113,6 +113,7 @@ void Engine3D::ResetRecordPools(Vm& vm) {
   backdrop = BackdropState{};
   frame_textures.clear();
   animated_objects.Clear();
+  glue_links.Clear();
   texture_folder.clear();
   transforms_changed = 0;
   ResetCollisionLibrary(*this);

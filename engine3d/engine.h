@@ -9,6 +9,7 @@
 #include "display/graphics.h"
 #include "display/record_pools.h"
 #include "engine3d/engine_state.h"
+#include "engine3d/objects/child_lists.h"
 #include "engine3d/objects/index_list.h"
 #include "engine3d/objects/object_pools.h"
 #include "engine3d/render/lights.h"
@@ -136,6 +137,7 @@ class Engine3D final : public Engine3DServices, public Device3DClient, public Dr
   BackdropState backdrop;
   models::FrameTextureList frame_textures;
   IndexList animated_objects;  // object indices, in joining order
+  ChildLists glue_links;       // objects by the object they are glued to
   TextureCache texture_cache;  // shared textures
   TextureKeeping texture_keeping;
   std::string texture_folder;             // of the model being loaded

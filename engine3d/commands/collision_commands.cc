@@ -67,7 +67,7 @@ int32_t LibraryResult(Engine3D& e, int32_t a, int32_t b) {
   ObjectRecord& oa = e.pools.objects[a];
   if (!Testable(e, oa)) return 0;
   if (b != 0 && !Testable(e, e.pools.objects[b])) return 0;
-  oa.wanted_partner = b;
+  SetWantedPartner(e, a, b);
   RefreshObjectCollisions(e);
   // The hits of the last run: a partner other than the one the run was
   // made for is answered right too.
@@ -86,13 +86,13 @@ int32_t LibraryResult(Engine3D& e, int32_t a, int32_t b) {
 int32_t OwnBoxResult(Engine3D& e, int32_t a, int32_t b) {
   e.collision.box_correction = Vector3f{};
   if (!Testable(e, e.pools.objects[a])) {
-    e.pools.objects[a].last_hit = 0;
+    SetLastHit(e, a, 0);
     return 0;
   }
   if (b != 0) {
     const ObjectRecord& ob = e.pools.objects[b];
     if (ob.collision_mode != kOwnBoxMode) return LibraryResult(e, a, b);
-    e.pools.objects[a].last_hit = 0;
+    SetLastHit(e, a, 0);
     if (!Testable(e, ob)) return 0;
     return TestObjectBoxes(e, a, b);
   }
@@ -108,7 +108,7 @@ int32_t OwnBoxResult(Engine3D& e, int32_t a, int32_t b) {
     if (TestObjectBoxes(e, a, other)) last = other;
   }
   if (last == 0) last = library_hit;
-  e.pools.objects[a].last_hit = last;
+  SetLastHit(e, a, last);
   return last > 0 ? e.pools.objects[last].number : 0;
 }
 

@@ -35,9 +35,10 @@ int32_t ChainAbove(Engine3D& e, int32_t index) {
 int32_t ChainBelow(Engine3D& e, int32_t index, int32_t depth = 1) {
   if (depth > kLongestGlueChain) return depth;
   int32_t deepest = depth;
-  RecordPool<ObjectRecord>& objects = e.pools.objects;
-  for (int32_t i = objects.Head(); i != kNoRecord; i = objects.Next(i))
-    if (objects[i].glued_to == index && i != index) deepest = std::max(deepest, ChainBelow(e, i, depth + 1));
+  for (const int32_t child : e.glue_links.ChildrenOf(index)) {
+    const ObjectRecord* o = e.pools.Object(child);
+    if (o && o->glued_to == index && child != index) deepest = std::max(deepest, ChainBelow(e, child, depth + 1));
+  }
   return deepest;
 }
 
@@ -282,9 +283,8 @@ void CmdGlueObjectToLimb(Vm& vm) {
   // so many objects up a chain.
   if (GluedThrough(*e, target, index) || ChainAbove(*e, target) + ChainBelow(*e, index) > kLongestGlueChain)
     return vm.RunError(err::kGlueChain);
+  SetGlue(*e, index, target, limb);
   ObjectRecord& o = e->pools.objects[index];
-  o.glued_to = target;
-  o.glued_limb = limb;
   // From now on the position is an offset from the limb.
   RenderRecordOf(*e, index).position = {0, 0, 0};
   o.free_rotation = 0;
@@ -306,7 +306,7 @@ void CmdUnglueObject(Vm& vm) {
   o.free_rotation = 0;
   RebuildObjectTransformFromAngles(*e, index);
   e->transforms_changed = 1;
-  o.glued_to = o.glued_limb = 0;
+  SetGlue(*e, index, 0, 0);
 }
 
 }  // namespace

@@ -38,12 +38,11 @@ bool ReleaseObjectRecord(Engine3D& e, int32_t index) {
   if (!o || index == 0) return false;
   o->is_static = 0;
   OrphanStaticGeometryOf(e.static_scene, index);
-  RecordPool<SpriteRecord>& sprites = e.Sprites();
-  for (int32_t i = sprites.Head(); i != kNoRecord; i = sprites.Next(i)) {
-    if (sprites[i].is_3d != 1) continue;
-    ObjectRecord* glued = e.pools.Object(sprites[i].object);
-    if (glued && glued->glued_to == index) glued->glued_to = 0;
+  for (const int32_t child : e.glue_links.ChildrenOf(index)) {
+    ObjectRecord* glued = e.pools.Object(child);
+    if (glued && glued->glued_to == index) SetGlue(e, child, 0, glued->glued_limb);
   }
+  e.glue_links.Unlink(index);
   DetachAnimatedObject(e, index);
   // Its collision objects go now: its model may stay with its instances.
   ForgetObjectCollisions(e, index);
@@ -74,10 +73,13 @@ int32_t SetUpObject(Engine3D& e, int32_t index, bool place_camera) {
   o->angles = Vector3f{};
   o->scale = Vector3f{1, 1, 1};
   o->rotation_order = kRotateZyx;
-  o->glued_to = o->glued_limb = 0;
+  SetGlue(e, index, 0, 0);
   o->free_rotation = 0;
   o->free_matrix = Matrix4::Identity();
   o->collision_on = 1;
+  // An instance starts with its source's words: what they name is known.
+  SetLastHit(e, index, o->last_hit);
+  SetWantedPartner(e, index, o->wanted_partner);
   const int32_t record = e.AllocRenderRecord();
   o = e.pools.Object(index);
   if (record == kNoRecord || !o) return kNoRecord;
@@ -196,6 +198,14 @@ void RebuildObjectTransform(Engine3D& e, int32_t index) {
   if (o->free_rotation != 1) return RebuildObjectTransformFromAngles(e, index);
   const auto& p = e.Sprites()[o->render_record].position;
   o->model->SetObjectTransformMatrix(0, Vector3f{p[0], p[1], p[2]}, o->free_matrix, o->scale);
+}
+
+void SetGlue(Engine3D& e, int32_t index, int32_t target, int32_t limb) {
+  ObjectRecord* o = e.pools.Object(index);
+  if (!o) return;
+  o->glued_to = target;
+  o->glued_limb = limb;
+  e.glue_links.Link(index, target);
 }
 
 void DetachAnimatedObject(Engine3D& e, int32_t index) {

@@ -35,6 +35,10 @@ bool DeleteObject(Engine3D& e, int32_t index, int32_t number);
 void RebuildObjectTransform(Engine3D& e, int32_t index);
 void RebuildObjectTransformFromAngles(Engine3D& e, int32_t index);
 
+// Glues the object to the limb of object `target` (record indices; 0
+// ungluing it): every change of the glue goes through here.
+void SetGlue(Engine3D& e, int32_t index, int32_t target, int32_t limb);
+
 // Takes the object off the animated-object list.
 void DetachAnimatedObject(Engine3D& e, int32_t index);
 

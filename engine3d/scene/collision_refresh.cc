@@ -28,8 +28,6 @@ void SetCollisionResponse() {
   SetDefaultCollisionResponse(RespondToCollidingPair, CollisionResponse::kSimple, 0);
 }
 
-std::pair<int32_t, int32_t> PairOf(int32_t a, int32_t b) { return a < b ? std::pair(a, b) : std::pair(b, a); }
-
 // An object whose collision objects may answer: in use, collision on, not
 // locked to the camera.
 bool TakesPart(Engine3D& e, int32_t index) {
@@ -38,6 +36,27 @@ bool TakesPart(Engine3D& e, int32_t index) {
 }
 
 }  // namespace
+
+void HitPairs::Insert(int32_t a, int32_t b) {
+  partners_[a].insert(b);
+  partners_[b].insert(a);
+}
+
+bool HitPairs::Contains(int32_t a, int32_t b) const {
+  const auto found = partners_.find(a);
+  return found != partners_.end() && found->second.contains(b);
+}
+
+void HitPairs::Forget(int32_t index) {
+  const auto found = partners_.find(index);
+  if (found == partners_.end()) return;
+  for (const int32_t other : found->second)
+    if (const auto back = partners_.find(other); back != partners_.end()) {
+      back->second.erase(index);
+      if (back->second.empty()) partners_.erase(back);
+    }
+  partners_.erase(index);
+}
 
 void ResetCollisionLibrary(Engine3D& e) {
   SetCollisionResponse();
@@ -61,7 +80,7 @@ int32_t RefreshObjectCollisions(Engine3D& e) {
       PutOwnPoseOnModel(e, index);
     }
     if (std::shared_ptr<ObjectModel> model = e.pools.objects[index].model) model->UpdateModelCollision(index);
-    e.pools.objects[index].last_hit = 0;
+    SetLastHit(e, index, 0);
     updated = true;
   }
   e.transforms_changed = 0;
@@ -70,7 +89,7 @@ int32_t RefreshObjectCollisions(Engine3D& e) {
       if (sprites[i].is_3d != 1 || e.Marks(i).camera_locked != 0) continue;
       if (ObjectRecord* o = e.pools.Object(sprites[i].object)) o->partner_hit = 0;
     }
-    e.collision.hit_pairs.clear();
+    e.collision.hit_pairs.Clear();
     SetCollisionResponse();
     g_engine_under_test = &e;
     TestAllCollisions();
@@ -83,30 +102,48 @@ void OnCollisionPair(Engine3D& e, uint32_t a, uint32_t b) {
   if (a == b) return;
   const int32_t first = static_cast<int32_t>(a), second = static_cast<int32_t>(b);
   if (!TakesPart(e, first) || !TakesPart(e, second)) return;
+  SetLastHit(e, first, second);
+  SetLastHit(e, second, first);
   ObjectRecord& one = e.pools.objects[first];
-  one.last_hit = second;
   if (one.wanted_partner == second) one.partner_hit = 1;
   ObjectRecord& other = e.pools.objects[second];
-  other.last_hit = first;
   if (other.wanted_partner == first) other.partner_hit = 1;
-  e.collision.hit_pairs.insert(PairOf(first, second));
+  e.collision.hit_pairs.Insert(first, second);
 }
 
-bool ObjectsHit(const Engine3D& e, int32_t a, int32_t b) { return e.collision.hit_pairs.contains(PairOf(a, b)); }
+bool ObjectsHit(const Engine3D& e, int32_t a, int32_t b) { return e.collision.hit_pairs.Contains(a, b); }
+
+void SetLastHit(Engine3D& e, int32_t index, int32_t hit) {
+  ObjectRecord* o = e.pools.Object(index);
+  if (!o) return;
+  o->last_hit = hit;
+  e.collision.last_hits.Link(index, hit);
+}
+
+void SetWantedPartner(Engine3D& e, int32_t index, int32_t partner) {
+  ObjectRecord* o = e.pools.Object(index);
+  if (!o) return;
+  o->wanted_partner = partner;
+  e.collision.wanted_partners.Link(index, partner);
+}
 
 void ForgetObjectCollisions(Engine3D& e, int32_t index) {
   ObjectRecord* gone = e.pools.Object(index);
   if (!gone) return;
   if (std::shared_ptr<ObjectModel> model = gone->model) model->FreeModelCollision(index);
-  for (int32_t i = e.pools.objects.Head(); i != kNoRecord; i = e.pools.objects.Next(i)) {
-    ObjectRecord& o = e.pools.objects[i];
-    if (o.last_hit == index) o.last_hit = 0;
-    if (o.wanted_partner == index) {
-      o.wanted_partner = 0;
-      o.partner_hit = 0;
-    }
+  for (const int32_t i : e.collision.last_hits.ChildrenOf(index)) {
+    ObjectRecord* o = e.pools.Object(i);
+    if (o && o->last_hit == index) SetLastHit(e, i, 0);
   }
-  std::erase_if(e.collision.hit_pairs, [&](const auto& pair) { return pair.first == index || pair.second == index; });
+  for (const int32_t i : e.collision.wanted_partners.ChildrenOf(index)) {
+    ObjectRecord* o = e.pools.Object(i);
+    if (!o || o->wanted_partner != index) continue;
+    SetWantedPartner(e, i, 0);
+    o->partner_hit = 0;
+  }
+  e.collision.last_hits.Unlink(index);
+  e.collision.wanted_partners.Unlink(index);
+  e.collision.hit_pairs.Forget(index);
   // The others' last hits may have named it: the next query tests afresh.
   e.transforms_changed = 1;
 }

@@ -1,23 +1,42 @@
 #pragma once
 
 #include <cstdint>
-#include <set>
-#include <utility>
+#include <unordered_map>
+#include <unordered_set>
 
+#include "engine3d/objects/child_lists.h"
 #include "engine3d/objects/matrix_math.h"
 
 namespace zv {
 
 class Engine3D;
 
+// The pairs of objects (record indices) that the last test run of the
+// collision library reported, kept per object so that an object that goes
+// leaves them all at once.
+class HitPairs {
+ public:
+  void Insert(int32_t a, int32_t b);
+  bool Contains(int32_t a, int32_t b) const;
+  // Every pair of `index` goes.
+  void Forget(int32_t index);
+  void Clear() { partners_.clear(); }
+  bool Empty() const { return partners_.empty(); }
+
+ private:
+  std::unordered_map<int32_t, std::unordered_set<int32_t>> partners_;
+};
+
 // What the object collision queries keep between calls.
 struct ObjectCollisionState {
   // The correction of the last box test of an object with its own
   // collision box against one that asks for it.
   Vector3f box_correction;
-  // The pairs of objects (record indices, the lower first) that the last
-  // test run of the collision library reported.
-  std::set<std::pair<int32_t, int32_t>> hit_pairs;
+  HitPairs hit_pairs;
+  // The objects whose last hit, and whose wanted partner, is another:
+  // found from that other when it goes.
+  ChildLists last_hits;
+  ChildLists wanted_partners;
   // What the last tests against the static scene's collision boxes left:
   // the push-out of a box (the camera's follow command leaves its own tests
   // here too) and where a moving cube stopped.
@@ -44,6 +63,11 @@ void OnCollisionPair(Engine3D& e, uint32_t a, uint32_t b);
 
 // Whether the last test run reported the pair.
 bool ObjectsHit(const Engine3D& e, int32_t a, int32_t b);
+
+// The object that `index` last hit, and the one a query asks it about
+// (record indices, 0 none): every change of the two goes through these.
+void SetLastHit(Engine3D& e, int32_t index, int32_t hit);
+void SetWantedPartner(Engine3D& e, int32_t index, int32_t partner);
 
 // An object that goes takes its collision objects out of the library (its
 // model may live on with its instances) and out of every other object's

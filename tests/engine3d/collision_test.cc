@@ -108,7 +108,7 @@ TEST_F(ObjectCollisions, AnObjectThatGoesLeavesEveryPairAndHit) {
   const int32_t a = Make(1, kSphere), b = Make(2, kSphere), c = Make(3, kSphere);
   Place(c, 100, 0, 0);
   ASSERT_TRUE(Hit(a, b));
-  engine.pools.objects[a].wanted_partner = b;
+  SetWantedPartner(engine, a, b);
   const size_t filed = SharedCollisionWorld().object_count();
   DeleteObject(engine, b, 2);
   EXPECT_EQ(SharedCollisionWorld().object_count(), filed - 1);
@@ -146,7 +146,7 @@ TEST_F(ObjectCollisions, TheMeshesOfOneObjectNeverHitEachOther) {
   engine.transforms_changed = 1;
   RefreshObjectCollisions(engine);
   EXPECT_EQ(engine.pools.objects[a].last_hit, 0);
-  EXPECT_TRUE(engine.collision.hit_pairs.empty());
+  EXPECT_TRUE(engine.collision.hit_pairs.Empty());
 }
 
 TEST_F(ObjectCollisions, InstancesSharingAModelCollideWhereEachOfThemStands) {

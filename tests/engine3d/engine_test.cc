@@ -67,7 +67,7 @@ TEST_F(EngineWithoutDisplay, TheCameraStaysWhereItIsWithoutTheAutomaticCamera) {
 
 TEST_F(EngineWithoutDisplay, DeletingAnObjectUngluesThoseGluedToIt) {
   const int32_t target = MakeCube(1), glued = MakeCube(2);
-  engine.pools.objects[glued].glued_to = target;
+  SetGlue(engine, glued, target, 0);
   DeleteObject(engine, target, 1);
   EXPECT_EQ(engine.pools.objects[glued].glued_to, 0);
   EXPECT_EQ(engine.pools.object_ids.Get(1), 0);
