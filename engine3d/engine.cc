@@ -101,6 +101,7 @@ void Engine3D::ReleaseEverything() {
   // What is left has no number (instances' shared parts go with their
   // last user): the models first, for they release their textures.
   for (int32_t i = 0; i < pools.objects.Capacity(); ++i) pools.objects[i].model.reset();
+  model_users.Clear();
   ClearTextureCache(*this);
 }
 
@@ -114,6 +115,7 @@ void Engine3D::ResetRecordPools(Vm& vm) {
   frame_textures.clear();
   animated_objects.Clear();
   glue_links.Clear();
+  model_users.Clear();
   texture_folder.clear();
   transforms_changed = 0;
   ResetCollisionLibrary(*this);

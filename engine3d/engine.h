@@ -11,6 +11,7 @@
 #include "engine3d/engine_state.h"
 #include "engine3d/objects/child_lists.h"
 #include "engine3d/objects/index_list.h"
+#include "engine3d/objects/model_users.h"
 #include "engine3d/objects/object_pools.h"
 #include "engine3d/render/lights.h"
 #include "engine3d/render/texture_cache.h"
@@ -138,6 +139,7 @@ class Engine3D final : public Engine3DServices, public Device3DClient, public Dr
   models::FrameTextureList frame_textures;
   IndexList animated_objects;  // object indices, in joining order
   ChildLists glue_links;       // objects by the object they are glued to
+  ModelUsers model_users;      // objects sharing a model with instances
   TextureCache texture_cache;  // shared textures
   TextureKeeping texture_keeping;
   std::string texture_folder;             // of the model being loaded

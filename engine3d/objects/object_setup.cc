@@ -49,12 +49,12 @@ bool ReleaseObjectRecord(Engine3D& e, int32_t index) {
   // The model may call back into the engine while it goes.
   std::shared_ptr<ObjectModel> model = std::move(e.pools.objects[index].model);
   const ObjectModel* shared = model.use_count() > 1 ? model.get() : nullptr;
+  e.model_users.Leave(index);
   model.reset();
-  // The frames it shared may still hold its placement: the objects that
-  // keep the model put theirs back.
+  // The frames it shared may still hold its placement: the last of the
+  // objects that keep the model (in the pool's order) puts its own back.
   if (shared)
-    for (int32_t i = e.pools.objects.Head(); i != kNoRecord; i = e.pools.objects.Next(i))
-      if (i != index && e.pools.objects[i].model.get() == shared) RebuildObjectTransform(e, i);
+    if (const int32_t last = e.model_users.Last(shared); last > 0) RebuildObjectTransform(e, last);
   o = &e.pools.objects[index];
   std::shared_ptr<LimbArray> limbs = std::move(o->limbs);
   // Grid meshes belong to the limbs: they go with the last user of the limbs.
@@ -69,6 +69,7 @@ int32_t SetUpObject(Engine3D& e, int32_t index, bool place_camera) {
   ObjectRecord* o = e.pools.Object(index);
   if (!o) return kNoRecord;
   o->in_use = 1;
+  e.model_users.Join(o->model.get(), index);
   o->is_static = 0;
   o->angles = Vector3f{};
   o->scale = Vector3f{1, 1, 1};

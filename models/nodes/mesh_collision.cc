@@ -108,18 +108,22 @@ BuiltShape MakeShape(int32_t kind, float a, float b, float c, std::span<const Me
 }  // namespace
 
 const MeshCollisionData* MeshNode::collision(uint32_t object_index) const {
-  for (const auto& entry : collisions_)
-    if (entry->object_index == object_index) return entry.get();
-  return nullptr;
+  const auto entry = collisions_.find(object_index);
+  return entry == collisions_.end() ? nullptr : entry->second.get();
 }
 
 void MeshNode::FreeMeshCollisionData(uint32_t object_index) {
-  std::erase_if(collisions_, [&](const std::unique_ptr<MeshCollisionData>& entry) {
-    if (object_index != 0 && entry->object_index != object_index) return false;
-    DeleteCollisionObject(MakeCollisionKey(entry->object_index, collision_number_));
-    DeleteShape(entry->shape);
-    return true;
-  });
+  auto free = [&](const MeshCollisionData& entry) {
+    DeleteCollisionObject(MakeCollisionKey(entry.object_index, collision_number_));
+    DeleteShape(entry.shape);
+  };
+  if (object_index == 0) {
+    for (const auto& [index, entry] : collisions_) free(*entry);
+    collisions_.clear();
+  } else if (const auto entry = collisions_.find(object_index); entry != collisions_.end()) {
+    free(*entry->second);
+    collisions_.erase(entry);
+  }
 }
 
 bool MeshNode::BuildNodeCollision(uint32_t object_index, int32_t kind, float a, float b, float c) {
@@ -134,7 +138,7 @@ bool MeshNode::BuildNodeCollision(uint32_t object_index, int32_t kind, float a, 
   entry->offset_flag = built.offset_flag;
   entry->offset = {built.offset.x, built.offset.y, built.offset.z};
   CreateCollisionObject(MakeCollisionKey(object_index, collision_number_), built.shape);
-  collisions_.push_back(std::move(entry));
+  collisions_.emplace(object_index, std::move(entry));
   return true;
 }
 

@@ -6,6 +6,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "collision/vector3.h"
@@ -160,9 +161,9 @@ class MeshNode : public SceneNode {
   int32_t texture_ = 0;
   std::string second_name_;
   platform::Material material_;
-  // One entry per object that files collision for this mesh (a tree is
-  // shared by an object's instances).
-  std::vector<std::unique_ptr<MeshCollisionData>> collisions_;
+  // By object index, one entry per object that files collision for this
+  // mesh (a tree is shared by an object's instances, by the thousand).
+  std::unordered_map<uint32_t, std::unique_ptr<MeshCollisionData>> collisions_;
   uint32_t collision_number_ = 0;
   std::vector<MeshVertex> vertices_;
   std::vector<uint16_t> indices_;

@@ -6,6 +6,7 @@
 
 #include "engine3d/objects/child_lists.h"
 #include "engine3d/objects/index_list.h"
+#include "engine3d/objects/model_users.h"
 #include "engine3d/render/texture_cache.h"
 
 namespace zv {
@@ -55,6 +56,29 @@ TEST(ChildLists, EachParentFindsExactlyItsChildren) {
   EXPECT_EQ(links.ParentOf(16), 0);
   EXPECT_EQ(links.ParentOf(99), 0);
   EXPECT_TRUE(links.ChildrenOf(99).empty());
+}
+
+// The last of a model's users, in the order they took it, is found also
+// after the last ones left; an object that takes another model leaves the
+// first.
+TEST(ModelUsers, TheLastUserInJoiningOrderIsFoundAfterLeaves) {
+  ModelUsers users;
+  const auto* rock = reinterpret_cast<const ObjectModel*>(0x1000);
+  const auto* tree = reinterpret_cast<const ObjectModel*>(0x2000);
+  for (int32_t object : {7, 3, 9, 4}) users.Join(rock, object);
+  users.Join(rock, 7);  // already there: keeps its place
+  users.Join(tree, 5);
+  EXPECT_EQ(users.Last(rock), 4);
+  users.Leave(4);
+  EXPECT_EQ(users.Last(rock), 9);
+  users.Join(tree, 9);
+  EXPECT_EQ(users.Last(rock), 3);
+  EXPECT_EQ(users.Last(tree), 9);
+  users.Leave(3);
+  users.Leave(7);
+  EXPECT_EQ(users.Last(rock), 0);
+  users.Clear();
+  EXPECT_EQ(users.Last(tree), 0);
 }
 
 // Lookups by key, exact and in any letter case, answer the texture that
