@@ -149,20 +149,21 @@ void AddStaticPolygon(StaticScene& scene, int32_t texture, std::unique_ptr<Stati
     group = scene.groups.end() - 1;
     *made_group = true;
   }
+  if (polygon->owner > 0) scene.owned[polygon->owner].push_back(polygon.get());
   group->polygons.push_back(std::move(polygon));
 }
 
 void RemoveStaticGeometryOf(StaticScene& scene, int32_t owner) {
-  if (owner <= 0) return;
+  if (owner <= 0 || scene.owned.erase(owner) == 0) return;
   for (StaticGroup& group : scene.groups)
     std::erase_if(group.polygons, [&](const std::unique_ptr<StaticPolygon>& p) { return p->owner == owner; });
 }
 
 void OrphanStaticGeometryOf(StaticScene& scene, int32_t owner) {
-  if (owner <= 0) return;
-  for (StaticGroup& group : scene.groups)
-    for (const std::unique_ptr<StaticPolygon>& p : group.polygons)
-      if (p->owner == owner) p->owner = StaticPolygon::kOrphaned;
+  const auto own = scene.owned.find(owner);
+  if (owner <= 0 || own == scene.owned.end()) return;
+  for (StaticPolygon* p : own->second) p->owner = StaticPolygon::kOrphaned;
+  scene.owned.erase(own);
 }
 
 void AddStaticBox(StaticScene& scene, const Vector3f& a, const Vector3f& b) { scene.boxes.push_back({a, b}); }

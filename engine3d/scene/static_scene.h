@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <span>
+#include <unordered_map>
 #include <vector>
 
 #include "engine3d/objects/matrix_math.h"
@@ -55,6 +56,9 @@ struct StaticScene {
   static constexpr uint32_t kFirstCapacity = 4000;
 
   std::vector<StaticGroup> groups;
+  // The polygons of the groups that belong to an object, by its record
+  // index: an object that goes finds its own without walking the scene.
+  std::unordered_map<int32_t, std::vector<StaticPolygon*>> owned;
   StaticBoxes boxes;
   uint32_t occlusion_on = 1;  // the screen-space occlusion pass
 

@@ -116,6 +116,7 @@ void ClearStaticScene(Engine3D& e) {
   StaticScene& scene = e.static_scene;
   std::vector<StaticGroup> groups = std::move(scene.groups);
   scene.groups.clear();
+  scene.owned.clear();
   scene.boxes.clear();
   for (const StaticGroup& g : groups)
     if (g.texture > 0) ReleaseTexture(e, g.texture, false);
