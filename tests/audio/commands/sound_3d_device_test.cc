@@ -140,6 +140,20 @@ TEST_F(Sound3DDeviceTest, A3DSoundSavesAndBecomesMemoryWithAllItsData) {
   }
 }
 
+// A paused voice of the device is not playing, so a paused 3D sound reads
+// as not playing and keeps reading so once resumed; a paused 2D sound, on
+// a software channel, still plays.
+TEST_F(Sound3DDeviceTest, APaused3DSoundReadsAsNotPlaying) {
+  ASSERT_TRUE(Run("load 3d sound \"$TONE\", 1\nload sound \"$TONE\", 2\nloop sound 1\nloop sound 2\n"
+                  "pause sound 1\npause sound 2\na = sound playing(1)\nb = sound playing(2)\n"
+                  "resume sound 1\nc = sound playing(1)\n"));
+  ASSERT_EQ(Error(), 0);
+  EXPECT_EQ(Int(0), 0);
+  EXPECT_EQ(Int(1), 1);
+  EXPECT_EQ(Int(2), 0);
+  EXPECT_TRUE(service.Slots().SoundPlaying(1));  // yet it plays again
+}
+
 TEST_F(Sound3DDeviceTest, A2DSoundPlaysThroughTheMixStream) {
   ASSERT_TRUE(Run("load sound \"$TONE\", 1\nloop sound 1\nset sound pan 1, -10000\n"));
   ASSERT_LT(service.Slots().Slot(1).channel & 0xfff, 32);
@@ -162,8 +176,8 @@ class RoomTailTest : public Sound3DDeviceTest {
     std::remove(click_.c_str());
     Sound3DDeviceTest::TearDown();
   }
-  int Tail(const std::string& environment) {
-    EXPECT_TRUE(Run("load 3d sound \"" + click_ + "\", 1\nposition sound 1, 0.0, 0.0, 2.0\n" + environment +
+  int Tail(const std::string& environment, const std::string& load = "load 3d sound") {
+    EXPECT_TRUE(Run(load + " \"" + click_ + "\", 1\nposition sound 1, 0.0, 0.0, 2.0\n" + environment +
                     "\nplay sound 1\n"));
     EXPECT_EQ(Error(), 0) << environment;
     const std::vector<int16_t> heard = HearDevice(44100 * 3 / 4);
@@ -178,6 +192,8 @@ class RoomTailTest : public Sound3DDeviceTest {
 };
 
 TEST_F(RoomTailTest, BothReverbSetsChangeTheTail) {
+  // Only the device's voices ring in its room; the software mix plays dry.
+  EXPECT_EQ(Tail("set sound environment 8", "load sound"), 0);
   EXPECT_EQ(Tail("set sound environment 0"), 0);
   const int hall = Tail("set sound environment 8");
   EXPECT_GT(hall, 20);
