@@ -36,6 +36,7 @@ struct StreamRecord {
   void* sync_user = nullptr;
   void* fill_user = nullptr;
   MpegSeekTable frames;
+  int32_t frame_pcm_bytes = 0;  // decoded bytes of one MPEG frame
   WavCueList sync_points;
   std::atomic<int32_t> next_sync{0};
   int32_t current_half = 0;
@@ -235,9 +236,13 @@ size_t PrerollFrom(const MpegSeekTable& frames, size_t index) {
 void SeekStreamMs(StreamRecord& s, int32_t ms) {
   if (s.source == StreamSource::kMpeg && (s.mode & sample_mode::kExactMpegLength) && !s.frames.offsets.empty() &&
       !s.decode_buffer.empty()) {
+    // Frames are counted in what one of them decodes to, which is a full
+    // decode buffer only for MPEG-1 stereo.
     const int64_t bytes = static_cast<int64_t>(ms / 1000.0 * s.rate) * FrameBytes(s.mode);
+    const uint64_t per_frame =
+        s.frame_pcm_bytes > 0 ? static_cast<uint64_t>(s.frame_pcm_bytes) : s.decode_buffer.size();
     const size_t index = static_cast<size_t>(
-        std::min<uint64_t>(static_cast<uint64_t>(bytes) / s.decode_buffer.size(), s.frames.offsets.size() - 1));
+        std::min<uint64_t>(static_cast<uint64_t>(bytes) / per_frame, s.frames.offsets.size() - 1));
     const size_t first = PrerollFrom(s.frames, index);
     SeekStreamBytes(s, s.data_start + static_cast<int32_t>(s.frames.offsets[first]), true);
     for (size_t i = first; i < index; ++i) {
@@ -481,6 +486,7 @@ StreamRecord* OpenStreamEx(const void* source, uint32_t mode, int32_t length) {
   StreamSource kind = StreamSource::kPcm;
   int32_t rate = 44100, data_start = 0, data_length = 0, frame_align = 1, length_ms = 0;
   int64_t decoded = 0;
+  int32_t frame_pcm_bytes = 0;
   size_t read_size = 0, decode_size = 0;
   std::unique_ptr<WavDecoder> wav_decoder;
   std::unique_ptr<MpegDecoder> mpeg_decoder;
@@ -506,6 +512,7 @@ StreamRecord* OpenStreamEx(const void* source, uint32_t mode, int32_t length) {
       decoded = probe.total_bytes;
       length_ms = probe.length_ms;
       mpeg_decoder = std::move(probe.decoder);
+      frame_pcm_bytes = probe.frame_bytes;
       read_size = static_cast<size_t>(probe.block_size);
       while (read_size < 2048) read_size *= 2;
       decode_size = 4608;
@@ -542,6 +549,7 @@ StreamRecord* OpenStreamEx(const void* source, uint32_t mode, int32_t length) {
   s->decoded_length = decoded;
   s->frame_align = frame_align;
   s->frames = std::move(frames);
+  s->frame_pcm_bytes = frame_pcm_bytes;
   s->sync_points = std::move(cues);
   s->wav_decoder = std::move(wav_decoder);
   s->mpeg_decoder = std::move(mpeg_decoder);

@@ -141,6 +141,10 @@ struct StreamCapture {
     channels = GetStreamSample(s)->layout == sample_mode::kStereo ? 2 : 1;
     SetDspUnitActive(CreateStreamDspUnit(s, Record, 0, this), true);
   }
+  void Clear() {
+    std::lock_guard hold(lock);
+    values.clear();
+  }
   // Whether the first `count` values seen are `expected`; where not, the
   // first that differs (or is missing).
   bool Matches(const int16_t* expected, size_t count, size_t* first_difference) {
@@ -159,21 +163,17 @@ std::vector<uint8_t> MpegFixture(const std::string& name) {
   return test::ReadBytes(std::string(ZV_MPEG_FIXTURES) + "/" + name);
 }
 
-// Streams the file (in memory) to its end, heard by `capture`.
-void StreamToTheEnd(const std::vector<uint8_t>& image, StreamCapture& capture) {
-  StreamRecord* s = OpenStreamEx(image.data(), sample_mode::kMemoryImage, static_cast<int32_t>(image.size()));
-  ASSERT_NE(s, nullptr) << GetAudioError();
-  static std::atomic<int> ends{0};
-  ends = 0;
-  SetStreamEndCallback(s, [](StreamRecord*, void*, int32_t, void*) { ++ends; }, nullptr);
-  capture.Attach(s);
+// Plays the stream to its end, heard by `capture`; `ends` counts the ends.
+void PlayToTheEnd(StreamRecord* s, std::atomic<int>& ends) {
+  const int before = ends.load();
   ASSERT_NE(PlayStream(kChooseChannel, s), kChooseChannel);
-  EXPECT_TRUE(WaitFor([] { return ends.load() > 0; }));
-  CloseStream(s);
+  EXPECT_TRUE(WaitFor([&] { return ends.load() > before; }));
 }
 
 // A streamed MPEG file, of either layer, mono or stereo, is the same sound
-// as the file loaded whole, from its first frame to its last.
+// as the file loaded whole, from its first frame to its last; after a seek
+// by time (to frame 3), from that frame on, not from where the decoder
+// last was.
 TEST_F(StreamerTest, AnMpegStreamIsTheLoadedSound) {
   for (const char* name : {"l2_joint_128k_44k.mp2", "l2_mono_48k_32k.mp2", "l3_joint_128k_44k.mp3",
                            "l3_mono_64k_32k.mp3"}) {
@@ -181,11 +181,27 @@ TEST_F(StreamerTest, AnMpegStreamIsTheLoadedSound) {
     const std::vector<uint8_t> file = MpegFixture(name);
     SampleHandle loaded = LoadSample(-1, file.data(), sample_mode::kMemoryImage, static_cast<int32_t>(file.size()));
     ASSERT_NE(loaded, nullptr);
+    const auto* whole = reinterpret_cast<const int16_t*>(loaded->data);
+    const size_t channels = loaded->layout == sample_mode::kStereo ? 2 : 1;
+    const size_t values = static_cast<size_t>(loaded->length) * channels;
+    StreamRecord* s = OpenStreamEx(file.data(), sample_mode::kMemoryImage | sample_mode::kExactMpegLength,
+                                   static_cast<int32_t>(file.size()));
+    ASSERT_NE(s, nullptr) << GetAudioError();
+    static std::atomic<int> ends{0};
+    SetStreamEndCallback(s, [](StreamRecord*, void*, int32_t, void*) { ++ends; }, nullptr);
     StreamCapture capture;
-    StreamToTheEnd(file, capture);
-    const size_t count = static_cast<size_t>(loaded->length) * (loaded->layout == sample_mode::kStereo ? 2 : 1);
+    capture.Attach(s);
+
+    PlayToTheEnd(s, ends);
     size_t at = 0;
-    EXPECT_TRUE(capture.Matches(reinterpret_cast<const int16_t*>(loaded->data), count, &at)) << "differs at " << at;
+    EXPECT_TRUE(capture.Matches(whole, values, &at)) << "differs at " << at;
+
+    capture.Clear();
+    const size_t frame3 = 3 * 1152 * channels;
+    ASSERT_TRUE(SetStreamTime(s, 3 * 1152 * 1000 / loaded->default_frequency + 1));
+    PlayToTheEnd(s, ends);
+    EXPECT_TRUE(capture.Matches(whole + frame3, values - frame3, &at)) << "after the seek, differs at " << at;
+    CloseStream(s);
     FreeSample(loaded);
   }
 }
@@ -218,19 +234,11 @@ struct CueHeard {
   int32_t stream_ms = 0;  // the stream's clock when it was called
 };
 
-// The cue point is reported once per pass, when the stream's clock reaches
-// it; a seek by time (to frame 4 here) plays the file from that frame as
-// the file loaded whole has it, not from where the decoder last was.
-TEST_F(StreamerTest, ACuePointIsReportedOnTimeAndASeekPlaysFromItsFrame) {
+// The cue point is reported once, when the stream's clock reaches it.
+TEST_F(StreamerTest, ACuePointIsReportedOnTime) {
   constexpr uint32_t kCue = 5000;  // 113.4 ms
   const std::vector<uint8_t> image = MpegWithCue(MpegFixture("l3_joint_128k_44k.mp3"), 2, 44100, kCue);
-  SampleHandle loaded = LoadSample(-1, image.data(), sample_mode::kMemoryImage, static_cast<int32_t>(image.size()));
-  ASSERT_NE(loaded, nullptr);
-  const auto* whole = reinterpret_cast<const int16_t*>(loaded->data);
-  const size_t values = static_cast<size_t>(loaded->length) * 2;
-
-  StreamRecord* s = OpenStreamEx(image.data(), sample_mode::kMemoryImage | sample_mode::kExactMpegLength,
-                                 static_cast<int32_t>(image.size()));
+  StreamRecord* s = OpenStreamEx(image.data(), sample_mode::kMemoryImage, static_cast<int32_t>(image.size()));
   ASSERT_NE(s, nullptr) << GetAudioError();
   static std::mutex heard_lock;
   static std::vector<CueHeard> heard;
@@ -243,39 +251,15 @@ TEST_F(StreamerTest, ACuePointIsReportedOnTimeAndASeekPlaysFromItsFrame) {
       },
       nullptr);
   static std::atomic<int> ends{0};
-  ends = 0;
   SetStreamEndCallback(s, [](StreamRecord*, void*, int32_t, void*) { ++ends; }, nullptr);
-  StreamCapture capture;
-  capture.Attach(s);
-
-  ASSERT_NE(PlayStream(kChooseChannel, s), kChooseChannel);
-  ASSERT_TRUE(WaitFor([] { return ends.load() == 1; }));
-  size_t at = 0;
-  EXPECT_TRUE(capture.Matches(whole, values, &at)) << "differs at " << at;
-  {
-    std::lock_guard hold(heard_lock);
-    ASSERT_EQ(heard.size(), 1u);
-    EXPECT_EQ(heard[0].name, "beat");
-    EXPECT_EQ(heard[0].offset, kCue);
-    EXPECT_GE(heard[0].stream_ms, 114);
-    EXPECT_LT(heard[0].stream_ms, 114 + 25);  // within the block that reached it
-  }
-
-  {
-    std::lock_guard hold(capture.lock);
-    capture.values.clear();
-  }
-  const size_t frame4 = 4 * 1152 * 2;
-  ASSERT_TRUE(SetStreamTime(s, 105));  // 4630 samples in: frame 4
-  ASSERT_NE(PlayStream(kChooseChannel, s), kChooseChannel);
-  ASSERT_TRUE(WaitFor([] { return ends.load() == 2; }));
-  EXPECT_TRUE(capture.Matches(whole + frame4, values - frame4, &at)) << "differs at " << at;
-  {
-    std::lock_guard hold(heard_lock);
-    EXPECT_EQ(heard.size(), 2u);
-  }
+  PlayToTheEnd(s, ends);
   CloseStream(s);
-  FreeSample(loaded);
+  std::lock_guard hold(heard_lock);
+  ASSERT_EQ(heard.size(), 1u);
+  EXPECT_EQ(heard[0].name, "beat");
+  EXPECT_EQ(heard[0].offset, kCue);
+  EXPECT_GE(heard[0].stream_ms, 114);
+  EXPECT_LT(heard[0].stream_ms, 114 + 25);  // within the block that reached it
 }
 
 }  // namespace
