@@ -9,8 +9,10 @@
 #include <enet/enet.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <chrono>
+#include <cstring>
 #include <map>
 #include <random>
 #include <type_traits>
@@ -73,6 +75,13 @@ std::optional<ENetAddress> ParseAddress(std::string_view text, uint16_t default_
   return address;
 }
 
+// Why the session port could not be had, from the error of its bind.
+std::string PortFailure(uint16_t port, int error) {
+  const std::string where = "UDP port " + std::to_string(port);
+  if (error == EADDRINUSE) return where + " is in use by another program";
+  return where + ": " + std::strerror(error);
+}
+
 uint32_t RandomWord() {
   static thread_local std::mt19937 generator{std::random_device{}()};
   return generator();
@@ -106,6 +115,7 @@ class EnetSession final : public NetSession {
 
   std::optional<std::vector<SessionDescription>> FindSessions(const Guid& application) override;
   SessionError Host(const Guid& application, const SessionDescription& session) override;
+  std::string FailureReason() const override { return failure_reason_; }
   SessionError Join(const Guid& application, const Guid& instance) override;
   void Close() override;
   std::optional<PlayerId> CreatePlayer(const std::string& name, bool server_player) override;
@@ -152,6 +162,7 @@ class EnetSession final : public NetSession {
   std::optional<SteadyClock::time_point> new_host_by_;      // member: when to give up the next host
   SteadyClock::time_point listen_again_at_{};
   Guid application_{};
+  std::string failure_reason_;
   std::vector<OutgoingPacket> held_;  // packets not yet handed to ENet
   SessionCore core_;
 };
@@ -183,6 +194,10 @@ std::optional<std::vector<SessionDescription>> EnetSession::FindSessions(const G
   }
 
   std::vector<SessionDescription> sessions;
+  // This machine's own game cannot answer while this search waits: it is
+  // listed from here.
+  if (core_.role() == SessionCore::Role::kHost && application == application_)
+    sessions.push_back(core_.Description());
   const auto deadline = SteadyClock::now() + std::chrono::milliseconds(options_.find_wait_ms);
   std::vector<uint8_t> buffer(ENET_PROTOCOL_MAXIMUM_MTU);
   while (sessions.size() < kMaxFoundSessions) {
@@ -231,7 +246,10 @@ SessionError EnetSession::Host(const Guid& application, const SessionDescription
   const ENetAddress bind = BindAddress(options_, options_.port);
   const size_t peers = std::min<size_t>(session.max_players, ENET_PROTOCOL_MAXIMUM_PEER_ID);
   host_ = enet_host_create(&bind, peers, kChannels, 0, 0);
-  if (!host_) return SessionError::kCannotHost;
+  if (!host_) {
+    failure_reason_ = PortFailure(options_.port, errno);
+    return SessionError::kCannotHost;
+  }
   host_->intercept = InterceptSearch;
   application_ = application;
   SessionDescription description = session;
