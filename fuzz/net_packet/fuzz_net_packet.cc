@@ -65,7 +65,9 @@ void FuzzHost(std::span<const uint8_t> data) {
     if (chunk.empty()) continue;
     const platform::PeerKey peer = chunk[0] % 4;
     if (chunk[0] == 0xFF) {
-      host.OnPeerGone(peer);
+      host.OnPeerGone(peer, chunk.size() > 1 && chunk[1] & 1);
+    } else if (chunk[0] == 0xFD) {
+      host.Tick(chunk.size() * 1000u);
     } else if (chunk[0] == 0xFE) {
       host.Send(me, chunk.size() > 1 ? chunk[1] : 0, chunk, true);
     } else {
@@ -80,9 +82,10 @@ void FuzzHost(std::span<const uint8_t> data) {
 
 // One-byte chunks are the transport's news: FF the host's link went, FE
 // the program asks for a player, FD the next host was reached, FC the wait
-// for members ended, FB another machine's link went. A longer chunk that
-// starts with FA comes from another machine (the next byte names which),
-// any other from the host.
+// for members ended, FB another machine's link went, F9 and F8 the host
+// answered or not whether it still hosts, F7 another machine says it hosts.
+// A longer chunk that starts with FA comes from another machine (the next
+// byte names which), any other from the host.
 void FuzzMember(std::span<const uint8_t> data) {
   using platform::SessionCore;
   SessionCore member;
@@ -91,15 +94,19 @@ void FuzzMember(std::span<const uint8_t> data) {
   for (std::span<const uint8_t> chunk : Chunks(data)) {
     const uint8_t news = chunk.size() == 1 ? chunk[0] : 0;
     if (news == 0xFF) {
-      member.OnPeerGone(SessionCore::kHostPeer);
+      member.OnPeerGone(SessionCore::kHostPeer, false);
     } else if (news == 0xFE) {
       member.RequestPlayer("me");
     } else if (news == 0xFD) {
       member.OnNewHostReached();
     } else if (news == 0xFC) {
-      member.StopAwaitingMembers();
+      member.Tick(1'000'000);
     } else if (news == 0xFB) {
-      member.OnPeerGone(1);
+      member.OnPeerGone(1, false);
+    } else if (news == 0xF9 || news == 0xF8) {
+      member.OnHostChecked(news == 0xF9);
+    } else if (news == 0xF7) {
+      member.OnHostHint();
     } else if (chunk.size() >= 2 && chunk[0] == 0xFA) {
       const platform::PeerKey peer = 1 + chunk[1] % 3;
       member.OnPeerConnected(peer, platform::MachineAddress{peer, 0});
