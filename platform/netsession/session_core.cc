@@ -541,14 +541,15 @@ void SessionCore::HostLost(bool goodbye) {
 void SessionCore::OnHostChecked(bool alive) {
   if (role_ != Role::kMember) return;
   if (join_state_ == JoinState::kWelcomed) {
-    if (!alive) HostLost(true);
-    std::vector<std::pair<PeerKey, std::vector<uint8_t>>> askers = std::exchange(asked_to_take_over_, {});
-    for (auto& [peer, bytes] : askers) {
-      if (role_ == Role::kHost)
-        OnHostPacket(peer, bytes, true);
-      else
-        Queue(peer, wire::Encode(wire::Refused{wire::Refusal::kHostAlive}), true);
+    if (!alive) {
+      // Taking over answers those who asked; going on to another machine
+      // leaves them to find it themselves.
+      HostLost(true);
+      asked_to_take_over_.clear();
+      return;
     }
+    for (auto& [peer, bytes] : std::exchange(asked_to_take_over_, {}))
+      Queue(peer, wire::Encode(wire::Refused{wire::Refusal::kHostAlive}), true);
     return;
   }
   if (join_state_ != JoinState::kMoving || host_change_) return;
@@ -602,6 +603,9 @@ void SessionCore::TakeOver() {
   SendKeptMessages();
   Tell(SessionEvent{SessionEvent::Type::kBecameHost, 0, 0, 0, {}});
   host_change_ = HostChange{true, {}};
+  // Those who asked this machine to take over while it still asked its
+  // host come back now.
+  for (auto& [peer, bytes] : std::exchange(asked_to_take_over_, {})) OnHostPacket(peer, bytes, true);
 }
 
 void SessionCore::OnFormerHostAlive(MachineId id) {
