@@ -22,8 +22,9 @@ class CollisionShape {
   virtual AxisBox Bounds(const Placement& placement) const = 0;
   // Meshes are the one non-convex kind; pairs put them first.
   virtual bool IsConvex() const = 0;
-  // A shape without extent (all sizes zero, sizes not finite, a mesh without
-  // pieces) never touches anything.
+  // A shape whose sizes are not finite, or a mesh without pieces, never
+  // touches anything. A convex shape of size zero is still its one point:
+  // it meets whatever holds that point.
   virtual bool IsDegenerate() const = 0;
 
  protected:

@@ -37,10 +37,7 @@ Vector3 BoxShape::Support(const Vector3& d) const {
           d.z >= 0.0 ? half_extent_.z : -half_extent_.z};
 }
 
-bool BoxShape::IsDegenerate() const {
-  return !IsFinite(half_extent_) ||
-         (half_extent_.x == 0.0 && half_extent_.y == 0.0 && half_extent_.z == 0.0);
-}
+bool BoxShape::IsDegenerate() const { return !IsFinite(half_extent_); }
 
 ConeShape::ConeShape(double radius, double half_height)
     : radius_(std::fabs(radius)), half_height_(std::fabs(half_height)), sine_(0.0) {
@@ -57,9 +54,7 @@ Vector3 ConeShape::Support(const Vector3& d) const {
   return {radius_ * d.x / s, -half_height_, radius_ * d.z / s};
 }
 
-bool ConeShape::IsDegenerate() const {
-  return !AllFinite(radius_, half_height_) || (radius_ == 0.0 && half_height_ == 0.0);
-}
+bool ConeShape::IsDegenerate() const { return !AllFinite(radius_, half_height_); }
 
 CylinderShape::CylinderShape(double radius, double half_height)
     : radius_(std::fabs(radius)), half_height_(std::fabs(half_height)) {}
@@ -71,9 +66,7 @@ Vector3 CylinderShape::Support(const Vector3& d) const {
   return {radius_ * d.x / s, cap, radius_ * d.z / s};
 }
 
-bool CylinderShape::IsDegenerate() const {
-  return !AllFinite(radius_, half_height_) || (radius_ == 0.0 && half_height_ == 0.0);
-}
+bool CylinderShape::IsDegenerate() const { return !AllFinite(radius_, half_height_); }
 
 SphereShape::SphereShape(double radius) : radius_(std::fabs(radius)) {}
 
@@ -83,7 +76,7 @@ Vector3 SphereShape::Support(const Vector3& d) const {
   return d * (radius_ / len);
 }
 
-bool SphereShape::IsDegenerate() const { return !std::isfinite(radius_) || radius_ == 0.0; }
+bool SphereShape::IsDegenerate() const { return !std::isfinite(radius_); }
 
 BoxShape* CreateBoxShape(double size_x, double size_y, double size_z) {
   return new (std::nothrow) BoxShape({size_x / 2.0, size_y / 2.0, size_z / 2.0});

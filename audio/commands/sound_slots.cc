@@ -96,22 +96,30 @@ void PutText(std::vector<uint8_t>& out, const char* text) {
   for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(text[i]));
 }
 
-// The sample's frames as 16-bit mono: 8-bit values widened, stereo frames
-// averaged.
-std::vector<int16_t> MonoFrames(const SampleRecord& s) {
-  std::vector<int16_t> out;
-  if (s.data == nullptr) return out;
-  const int channels = s.layout == sample_mode::kStereo ? 2 : 1;
-  out.reserve(static_cast<size_t>(s.length));
-  for (int32_t frame = 0; frame < s.length; ++frame) {
-    int32_t sum = 0;
-    for (int ch = 0; ch < channels; ++ch) {
-      const size_t i = static_cast<size_t>(frame) * static_cast<size_t>(channels) + static_cast<size_t>(ch);
-      sum += s.bits == 16 ? reinterpret_cast<const int16_t*>(s.data)[i] : reinterpret_cast<const int8_t*>(s.data)[i] * 256;
-    }
-    out.push_back(static_cast<int16_t>(sum / channels));
-  }
-  return out;
+// The first `bytes` bytes of the sample's data, read through its lock: a
+// sample the output driver holds has its data in the driver's buffer, not
+// in memory of its own.
+bool ReadSampleBytes(SampleHandle sample, int64_t bytes, std::vector<uint8_t>& out) {
+  if (bytes < 1 || bytes > INT32_MAX) return false;
+  void* part1 = nullptr;
+  void* part2 = nullptr;
+  int32_t length1 = 0, length2 = 0;
+  if (!LockSample(sample, 0, static_cast<int32_t>(bytes), &part1, &part2, &length1, &length2) || part1 == nullptr)
+    return false;
+  const auto* first = static_cast<const uint8_t*>(part1);
+  const auto* second = static_cast<const uint8_t*>(part2);
+  out.assign(first, first + length1);
+  if (second) out.insert(out.end(), second, second + length2);
+  // Only read: what the unlock says changes nothing here.
+  UnlockSample(sample, part1, part2, length1, length2);
+  // A loop that ends inside the sample has its guard frame there: the copy
+  // gets the frame the guard stands in for.
+  const SampleRecord& s = *sample;
+  const int64_t width = SampleFrameBytes(s);
+  const int64_t guard_at = static_cast<int64_t>(s.saved_frame_at) * width;
+  if (s.data && s.has_saved_frame && guard_at >= 0 && guard_at + width <= static_cast<int64_t>(out.size()))
+    std::memcpy(out.data() + guard_at, &s.saved_frame, static_cast<size_t>(width));
+  return static_cast<int64_t>(out.size()) == bytes;
 }
 
 bool FileExists(const std::string& path) {
@@ -437,40 +445,50 @@ int32_t SoundSlots::StopRecordingSound() {
 
 bool SoundSlots::SaveSoundAsWav(const std::string& path, int32_t n) {
   const SoundSlot& s = Slot(n);
-  if (s.sample == nullptr || s.sample->data == nullptr) return false;
-  // The header says 16-bit mono 44100 Hz, whatever the sample holds; the
-  // data is made to match it, so every file written is a sound file.
-  const std::vector<int16_t> frames = MonoFrames(*s.sample);
-  const uint32_t data_size = static_cast<uint32_t>(frames.size() * 2);
+  if (s.sample == nullptr) return false;
+  // The file says what the sample holds and holds all of it, so a sound
+  // loads back as it was saved.
+  std::vector<uint8_t> data;
+  if (!ReadSampleBytes(s.sample, SampleByteSize(*s.sample), data)) return false;
+  const uint32_t channels = s.sample->layout == sample_mode::kStereo ? 2 : 1;
+  const uint32_t bits = s.sample->bits;
+  const uint32_t block_align = channels * bits / 8;
+  const auto rate = static_cast<uint32_t>(s.sample->default_frequency);
+  // 8-bit WAV data is unsigned; the sample's is signed.
+  if (bits == 8) {
+    for (uint8_t& b : data) b ^= 0x80;
+  }
+  const auto data_size = static_cast<uint32_t>(data.size());
+  const uint32_t pad = data_size & 1;  // a chunk of odd size is padded to a whole word
   std::vector<uint8_t> file;
-  file.reserve(44 + data_size);
+  file.reserve(44 + data_size + pad);
   PutText(file, "RIFF");
-  PutLe(file, data_size + 36, 4);
+  PutLe(file, data_size + pad + 36, 4);
   PutText(file, "WAVE");
   PutText(file, "fmt ");
   PutLe(file, 16, 4);
   PutLe(file, 1, 2);
-  PutLe(file, 1, 2);
-  PutLe(file, 44100, 4);
-  PutLe(file, 88200, 4);
-  PutLe(file, 2, 2);
-  PutLe(file, 16, 2);
+  PutLe(file, channels, 2);
+  PutLe(file, rate, 4);
+  PutLe(file, rate * block_align, 4);
+  PutLe(file, block_align, 2);
+  PutLe(file, bits, 2);
   PutText(file, "data");
   PutLe(file, data_size, 4);
-  for (int16_t v : frames) PutLe(file, static_cast<uint16_t>(v), 2);
+  file.insert(file.end(), data.begin(), data.end());
+  if (pad) file.push_back(0);
   return WriteFileWhole(path, file);
 }
 
 bool SoundSlots::SoundToMemory(int32_t n, SoundMemory& out) {
   const SoundSlot& s = Slot(n);
-  if (s.sample == nullptr || s.sample->data == nullptr) return false;
+  if (s.sample == nullptr) return false;
   const uint32_t mode = GetSampleMode(s.sample);
   out.bits = (mode & sample_mode::k16Bit) ? 16 : 8;
   out.frequency = static_cast<uint32_t>(s.sample->default_frequency);
   out.length = static_cast<uint32_t>(GetSampleLength(s.sample));
   const int64_t size = std::min<int64_t>(static_cast<int64_t>(out.length) * out.bits / 8, SampleByteSize(*s.sample));
-  out.data.assign(s.sample->data, s.sample->data + size);
-  return true;
+  return ReadSampleBytes(s.sample, size, out.data);
 }
 
 bool SoundSlots::MemoryToSound(const SoundMemory& in, int32_t n) {

@@ -3,10 +3,12 @@
 // when the device offers 3D voices the channels above the software ones
 // are hardware channels, each a voice of the device (audio3d_channels.cc),
 // with the device's listener and room (audio3d_reverb.cc). Samples loaded
-// for hardware keep their data in a buffer of the device.
+// for hardware keep their data in a buffer of the device, in one channel.
 #include "audio/library/audio3d_driver.h"
 
+#include <cstring>
 #include <new>
+#include <vector>
 
 #include "audio/library/audio_error.h"
 #include "audio/library/library.h"
@@ -79,13 +81,41 @@ void GetDeviceCaps(uint32_t* caps, int32_t driver) {
 
 // ---- Samples in the device's buffers -------------------------------------------
 
-platform::PcmFormat PcmFormatOf(const SampleRecord& s) {
-  return platform::PcmFormat{s.bits, s.layout == sample_mode::kStereo ? 2 : 1, s.default_frequency};
+template <typename T>
+void MixSides(const uint8_t* stereo, size_t frames, uint8_t* mono) {
+  for (size_t i = 0; i < frames; ++i) {
+    T sides[2];
+    std::memcpy(sides, stereo + i * sizeof sides, sizeof sides);
+    const T both = static_cast<T>((sides[0] + sides[1]) / 2);
+    std::memcpy(mono + i * sizeof both, &both, sizeof both);
+  }
 }
 
-// Hands the data to the device's buffer.
+// Hands the data to the device's buffer. A voice has one place, so the
+// device is given one channel: a stereo sample's two sides mixed, which
+// the device can then place like any other.
 bool FillDeviceBuffer(SampleRecord& s, VoiceSample& data) {
-  if (data.buffer->Fill(data.bytes.data(), data.bytes.size(), PcmFormatOf(s))) return true;
+  const platform::PcmFormat mono{s.bits, 1, s.default_frequency};
+  bool filled = false;
+  if (s.layout != sample_mode::kStereo) {
+    filled = data.buffer->Fill(data.bytes.data(), data.bytes.size(), mono);
+  } else {
+    const size_t frames = data.bytes.size() / (s.bits == 16 ? 4 : 2);
+    std::vector<uint8_t> mixed;
+    try {
+      mixed.resize(data.bytes.size() / 2);
+    } catch (...) {
+      SetAudioError(audio_error::kOutOfMemory);
+      return false;
+    }
+    if (s.bits == 16) {
+      MixSides<int16_t>(data.bytes.data(), frames, mixed.data());
+    } else {
+      MixSides<int8_t>(data.bytes.data(), frames, mixed.data());
+    }
+    filled = data.buffer->Fill(mixed.data(), mixed.size(), mono);
+  }
+  if (filled) return true;
   SetAudioError(audio_error::kDriverCall);
   return false;
 }

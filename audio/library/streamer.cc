@@ -36,6 +36,7 @@ struct StreamRecord {
   void* sync_user = nullptr;
   void* fill_user = nullptr;
   MpegSeekTable frames;
+  int32_t frame_pcm_bytes = 0;  // decoded bytes of one MPEG frame
   WavCueList sync_points;
   std::atomic<int32_t> next_sync{0};
   int32_t current_half = 0;
@@ -201,23 +202,53 @@ void SeekStreamBytes(StreamRecord& s, int32_t offset, bool reset_clock) {
   if (s.source == StreamSource::kPcm && s.frame_align > 0)
     offset = (offset - s.data_start) / s.frame_align * s.frame_align + s.data_start;
   SeekAudioFile(s.file, offset, kSeekSet);
-  if (s.mpeg_decoder) {
-    s.mpeg_decoder->previous_frame_size = -1;
-    s.mpeg_decoder->frame_size = 0;
-  }
+  // Whatever the decoder holds belongs to other frames (the probe's trial
+  // frame, the place left, the end before a loop): decoding starts afresh,
+  // as the whole file loaded from this frame on would sound.
+  if (s.mpeg_decoder) RestartMpegDecoder(*s.mpeg_decoder);
   if (reset_clock) {
     const float samples = static_cast<float>(offset - s.data_start) / static_cast<float>(FrameBytes(s.mode));
     s.time_ms = samples / s.byte_ratio / static_cast<float>(s.rate) * 1000.0f - static_cast<float>(GetOutputBufferMs());
   }
 }
 
+// The first of the frames to decode and throw away before frame `index`, so
+// that its bit reservoir, overlap and synthesis history are what they are in
+// the whole file: the frame before it, and before that frames enough to
+// hold the most main data a frame may take from the frames before it.
+size_t PrerollFrom(const MpegSeekTable& frames, size_t index) {
+  // Bytes of a frame that are never main data: the header, a CRC and the
+  // largest side information.
+  constexpr uint32_t kOverhead = 4 + 2 + 32;
+  // A stream of nearly empty frames needs no more than this.
+  constexpr size_t kMostFrames = 64;
+  if (index == 0) return 0;
+  size_t first = index - 1;
+  uint32_t main_data = 0;
+  while (first > 0 && main_data < kMpegMaxReservoir && index - first < kMostFrames) {
+    --first;
+    const uint32_t size = frames.offsets[first + 1] - frames.offsets[first];
+    main_data += size > kOverhead ? size - kOverhead : 0;
+  }
+  return first;
+}
+
 void SeekStreamMs(StreamRecord& s, int32_t ms) {
   if (s.source == StreamSource::kMpeg && (s.mode & sample_mode::kExactMpegLength) && !s.frames.offsets.empty() &&
       !s.decode_buffer.empty()) {
+    // Frames are counted in what one of them decodes to, which is a full
+    // decode buffer only for MPEG-1 stereo.
     const int64_t bytes = static_cast<int64_t>(ms / 1000.0 * s.rate) * FrameBytes(s.mode);
-    const uint64_t index = std::min<uint64_t>(static_cast<uint64_t>(bytes) / s.decode_buffer.size(),
-                                              s.frames.offsets.size() - 1);
-    SeekStreamBytes(s, s.data_start + static_cast<int32_t>(s.frames.offsets[index]), true);
+    const uint64_t per_frame =
+        s.frame_pcm_bytes > 0 ? static_cast<uint64_t>(s.frame_pcm_bytes) : s.decode_buffer.size();
+    const size_t index = static_cast<size_t>(
+        std::min<uint64_t>(static_cast<uint64_t>(bytes) / per_frame, s.frames.offsets.size() - 1));
+    const size_t first = PrerollFrom(s.frames, index);
+    SeekStreamBytes(s, s.data_start + static_cast<int32_t>(s.frames.offsets[first]), true);
+    for (size_t i = first; i < index; ++i) {
+      int32_t count = static_cast<int32_t>(s.decode_buffer.size());
+      if (!ReadMpeg(s, s.decode_buffer.data(), count)) break;
+    }
     s.time_ms = static_cast<float>(ms);
     return;
   }
@@ -455,6 +486,7 @@ StreamRecord* OpenStreamEx(const void* source, uint32_t mode, int32_t length) {
   StreamSource kind = StreamSource::kPcm;
   int32_t rate = 44100, data_start = 0, data_length = 0, frame_align = 1, length_ms = 0;
   int64_t decoded = 0;
+  int32_t frame_pcm_bytes = 0;
   size_t read_size = 0, decode_size = 0;
   std::unique_ptr<WavDecoder> wav_decoder;
   std::unique_ptr<MpegDecoder> mpeg_decoder;
@@ -480,8 +512,7 @@ StreamRecord* OpenStreamEx(const void* source, uint32_t mode, int32_t length) {
       decoded = probe.total_bytes;
       length_ms = probe.length_ms;
       mpeg_decoder = std::move(probe.decoder);
-      mpeg_decoder->previous_frame_size = -1;
-      mpeg_decoder->frame_size = 0;
+      frame_pcm_bytes = probe.frame_bytes;
       read_size = static_cast<size_t>(probe.block_size);
       while (read_size < 2048) read_size *= 2;
       decode_size = 4608;
@@ -518,6 +549,7 @@ StreamRecord* OpenStreamEx(const void* source, uint32_t mode, int32_t length) {
   s->decoded_length = decoded;
   s->frame_align = frame_align;
   s->frames = std::move(frames);
+  s->frame_pcm_bytes = frame_pcm_bytes;
   s->sync_points = std::move(cues);
   s->wav_decoder = std::move(wav_decoder);
   s->mpeg_decoder = std::move(mpeg_decoder);

@@ -9,6 +9,7 @@
 #include "engine3d/objects/object_setup.h"
 #include "engine3d/objects/three_ds_loading.h"
 #include "engine3d/render/textures.h"
+#include "engine3d/scene/animation.h"
 #include "models/files/model_builder.h"
 #include "models/files/x_model_reader.h"
 #include "platform/paths/path_resolver.h"
@@ -111,7 +112,10 @@ int32_t MakeMeshFromObject(Engine3D& e, int32_t object, int32_t limb, int32_t gr
   ObjectRecord* o = e.pools.Object(object);
   p::Device3D* device = e.Device();
   if (!o || !o->model || !device) return -1;
-  std::shared_ptr<ObjectModel> model = o->model;
+  // An instance's model holds the placement of whichever of its objects
+  // was posed last.
+  PoseSharedModel(e, object);
+  std::shared_ptr<ObjectModel> model = e.pools.objects[object].model;
 
   std::vector<models::MeshVertex> vertices;
   std::vector<uint16_t> indices;

@@ -4,7 +4,6 @@
 
 #include "engine3d/engine.h"
 #include "engine3d/objects/object_model.h"
-#include "engine3d/objects/object_setup.h"
 #include "engine3d/render/scene_render.h"
 #include "engine3d/scene/animation.h"
 #include "engine3d/scene/rotation.h"
@@ -75,10 +74,7 @@ Matrix4 PlaceObjectModel(Engine3D& e, p::Device3D& d, int32_t object, int32_t gl
     d.GetTransform(p::TransformState::kWorld, &base);
     ApplyGlueTransform(e, object, glued_to, base);
   }
-  if (e.pools.objects[object].model.use_count() > 1) {
-    RebuildObjectTransform(e, object);
-    PutOwnPoseOnModel(e, object);
-  }
+  PoseSharedModel(e, object);
   return base;
 }
 

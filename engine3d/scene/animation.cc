@@ -8,6 +8,7 @@
 
 #include "engine3d/engine.h"
 #include "engine3d/objects/object_model.h"
+#include "engine3d/objects/object_setup.h"
 #include "runtime/vm/numeric/float_to_int.h"
 
 namespace zv {
@@ -241,6 +242,13 @@ void PutOwnPoseOnModel(Engine3D& e, int32_t index) {
   // Not animated itself: posed at its own frame, as it would be when it
   // played, without touching its clock.
   model.LoadTrackMatrices(PoseMatrices(*o, model, *keyframes, PoseStep{}));
+}
+
+void PoseSharedModel(Engine3D& e, int32_t index) {
+  const ObjectRecord* o = e.pools.Object(index);
+  if (!o || o->model.use_count() <= 1) return;
+  RebuildObjectTransform(e, index);
+  PutOwnPoseOnModel(e, index);
 }
 
 KeyQuaternion InterpolateRotationKeys(const models::KeyArray<5>& keys, float frame) {

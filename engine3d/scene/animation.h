@@ -34,6 +34,11 @@ void ComputeObjectFrameMatrices(Engine3D& e, int32_t index);
 // keyframes.
 void PutOwnPoseOnModel(Engine3D& e, int32_t index);
 
+// Readies a shared model for one of its objects before it is drawn,
+// collision-tested or copied out: that object's own placement on the root
+// frame and its own pose on the others. Nothing for a model of one object.
+void PoseSharedModel(Engine3D& e, int32_t index);
+
 // The rotation at `frame`: the first key before the first key's time, the
 // last at or after the last key's, else the blend of the two keys around it.
 // Times compare as whole frames.

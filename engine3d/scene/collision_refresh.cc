@@ -5,7 +5,6 @@
 #include "collision/collision_interface.h"
 #include "engine3d/engine.h"
 #include "engine3d/objects/object_model.h"
-#include "engine3d/objects/object_setup.h"
 #include "engine3d/scene/animation.h"
 
 namespace zv {
@@ -72,13 +71,7 @@ int32_t RefreshObjectCollisions(Engine3D& e) {
     const int32_t index = sprites[i].object;
     ObjectRecord* o = e.pools.Object(index);
     if (!o || o->collision_on != 1) continue;
-    // Instances share their frames: each puts its own placement on the
-    // root frame, and its own pose on the others, before its collision
-    // objects follow it.
-    if (o->model.use_count() > 1) {
-      RebuildObjectTransform(e, index);
-      PutOwnPoseOnModel(e, index);
-    }
+    PoseSharedModel(e, index);
     if (std::shared_ptr<ObjectModel> model = e.pools.objects[index].model) model->UpdateModelCollision(index);
     SetLastHit(e, index, 0);
     updated = true;

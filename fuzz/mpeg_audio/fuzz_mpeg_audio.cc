@@ -2,8 +2,8 @@
 // loader walks a stream: at every position that holds a valid header the
 // frame there is decoded from the bytes that remain, then the walk moves on
 // by the frame's size (or by one byte when nothing was taken). The first
-// byte picks how often the walk drops the bit reservoir, as a stream that
-// jumps within the file does.
+// byte picks how often the walk restarts the decoder (no history, no bit
+// reservoir), as a stream that jumps within the file does.
 
 #include <cstddef>
 #include <cstdint>
@@ -35,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } else {
       ++pos;
     }
-    if (reset_every && ++frames % reset_every == 0) decoder.previous_frame_size = -1;
+    if (reset_every && ++frames % reset_every == 0) zv::RestartMpegDecoder(decoder);
   }
   return 0;
 }

@@ -9,6 +9,9 @@
 //      over (here or elsewhere)
 //   5  the session layer and the commands' side, fed a run of received events
 //   6  FTP directory listings
+//   7  a real session over ENet on the loopback address, hosted here, fed
+//      raw datagrams at its port and session messages from a machine
+//      linked to it through ENet as a member's would be
 // Runs of packets are cut from the rest of the input: one length byte, then
 // that many bytes, over and over.
 #include <cstddef>
@@ -18,7 +21,10 @@
 #include <string_view>
 #include <vector>
 
+#include <enet/enet.h>
+
 #include "platform/ftp/ftp_listing.h"
+#include "platform/netsession/net_session.h"
 #include "platform/netsession/session_core.h"
 #include "platform/netsession/session_wire.h"
 #include "runtime/vm/vm.h"
@@ -65,7 +71,9 @@ void FuzzHost(std::span<const uint8_t> data) {
     if (chunk.empty()) continue;
     const platform::PeerKey peer = chunk[0] % 4;
     if (chunk[0] == 0xFF) {
-      host.OnPeerGone(peer);
+      host.OnPeerGone(peer, chunk.size() > 1 && chunk[1] & 1);
+    } else if (chunk[0] == 0xFD) {
+      host.Tick(chunk.size() * 1000u);
     } else if (chunk[0] == 0xFE) {
       host.Send(me, chunk.size() > 1 ? chunk[1] : 0, chunk, true);
     } else {
@@ -80,9 +88,10 @@ void FuzzHost(std::span<const uint8_t> data) {
 
 // One-byte chunks are the transport's news: FF the host's link went, FE
 // the program asks for a player, FD the next host was reached, FC the wait
-// for members ended, FB another machine's link went. A longer chunk that
-// starts with FA comes from another machine (the next byte names which),
-// any other from the host.
+// for members ended, FB another machine's link went, F9 and F8 the host
+// answered or not whether it still hosts, F7 another machine says it hosts.
+// A longer chunk that starts with FA comes from another machine (the next
+// byte names which), any other from the host.
 void FuzzMember(std::span<const uint8_t> data) {
   using platform::SessionCore;
   SessionCore member;
@@ -91,15 +100,19 @@ void FuzzMember(std::span<const uint8_t> data) {
   for (std::span<const uint8_t> chunk : Chunks(data)) {
     const uint8_t news = chunk.size() == 1 ? chunk[0] : 0;
     if (news == 0xFF) {
-      member.OnPeerGone(SessionCore::kHostPeer);
+      member.OnPeerGone(SessionCore::kHostPeer, false);
     } else if (news == 0xFE) {
       member.RequestPlayer("me");
     } else if (news == 0xFD) {
       member.OnNewHostReached();
     } else if (news == 0xFC) {
-      member.StopAwaitingMembers();
+      member.Tick(1'000'000);
     } else if (news == 0xFB) {
-      member.OnPeerGone(1);
+      member.OnPeerGone(1, false);
+    } else if (news == 0xF9 || news == 0xF8) {
+      member.OnHostChecked(news == 0xF9);
+    } else if (news == 0xF7) {
+      member.OnHostHint();
     } else if (chunk.size() >= 2 && chunk[0] == 0xFA) {
       const platform::PeerKey peer = 1 + chunk[1] % 3;
       member.OnPeerConnected(peer, platform::MachineAddress{peer, 0});
@@ -224,12 +237,84 @@ void FuzzSessionLayer(std::span<const uint8_t> data) {
   games.FreeGame();
 }
 
+// The session hosted here and the raw ENet machine linked to it, made once:
+// a session takes longer to make than an input to run.
+struct Transport {
+  Transport() {
+    platform::SessionNetworkOptions options;
+    options.loopback_only = true;
+    options.port = 30619;
+    options.find_wait_ms = 1;
+    network = platform::CreateEnetSessionNetwork(options);
+    session = network->Open(0, "");
+    if (!session || session->Host(platform::Guid{7}, {{}, "Fuzz", platform::kSessionMigrateHost, 0, 8}) !=
+                        platform::SessionError::kNone)
+      return;
+    session->CreatePlayer("host", true);
+    enet_initialize();
+    peer_host = enet_host_create(nullptr, 1, 2, 0, 0);
+    enet_address_set_host_ip(&address, "127.0.0.1");
+    address.port = options.port;
+    raw = enet_socket_create(ENET_SOCKET_TYPE_DATAGRAM);
+  }
+  void Service() {
+    ENetEvent event;
+    for (int i = 0; i < 4; ++i) {
+      session->Service();
+      while (enet_host_service(peer_host, &event, 0) > 0)
+        if (event.type == ENET_EVENT_TYPE_RECEIVE) enet_packet_destroy(event.packet);
+    }
+    while (session->Receive()) {
+    }
+  }
+  // A link up, as a member's: made again whenever the session dropped it.
+  ENetPeer* Link() {
+    if (peer && peer->state == ENET_PEER_STATE_CONNECTED) return peer;
+    peer = enet_host_connect(peer_host, &address, 2, platform::wire::kConnectMagic);
+    for (int i = 0; i < 50 && peer && peer->state != ENET_PEER_STATE_CONNECTED; ++i) Service();
+    return peer && peer->state == ENET_PEER_STATE_CONNECTED ? peer : nullptr;
+  }
+
+  std::unique_ptr<platform::SessionNetwork> network;
+  std::unique_ptr<platform::NetSession> session;
+  ENetHost* peer_host = nullptr;
+  ENetPeer* peer = nullptr;
+  ENetAddress address{};
+  ENetSocket raw = ENET_SOCKET_NULL;
+};
+
+// Chunks whose first byte is even go as raw datagrams to the session port;
+// odd ones as ENet packets from the linked machine (guaranteed when bit 1
+// is set). A Join with a made-up proof opens each run, so what follows
+// reaches the session's rules past the door.
+void FuzzTransport(std::span<const uint8_t> data) {
+  static Transport transport;
+  if (!transport.peer_host || transport.raw == ENET_SOCKET_NULL) return;
+  if (ENetPeer* peer = transport.Link()) {
+    std::vector<uint8_t> join = platform::wire::Encode(platform::wire::Join{platform::Guid{7}, {}, {}});
+    enet_peer_send(peer, 0, enet_packet_create(join.data(), join.size(), ENET_PACKET_FLAG_RELIABLE));
+  }
+  for (std::span<const uint8_t> chunk : Chunks(data)) {
+    if (chunk.empty()) continue;
+    const std::span<const uint8_t> body = chunk.subspan(1);
+    if (chunk[0] % 2 == 0) {
+      ENetBuffer buffer{const_cast<uint8_t*>(body.data()), body.size()};
+      enet_socket_send(transport.raw, &transport.address, &buffer, 1);
+    } else if (ENetPeer* peer = transport.Link()) {
+      const bool guaranteed = chunk[0] & 2;
+      enet_peer_send(peer, guaranteed ? 0 : 1,
+                     enet_packet_create(body.data(), body.size(), guaranteed ? ENET_PACKET_FLAG_RELIABLE : 0));
+    }
+    transport.Service();
+  }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
   const std::span<const uint8_t> rest(data + 1, size - 1);
-  switch (data[0] % 7) {
+  switch (data[0] % 8) {
     case 0:
       if (std::optional<NetPacketView> packet = ParseNetPacket(rest))
         Check(packet->payload.size() + kNetPacketHeaderBytes == rest.size());
@@ -251,6 +336,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       for (const platform::FtpEntry& e : entries) Check(!e.name.empty() && e.name.size() <= rest.size());
       break;
     }
+    case 7: FuzzTransport(rest); break;
   }
   return 0;
 }

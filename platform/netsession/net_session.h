@@ -80,6 +80,9 @@ class NetSession {
   virtual std::optional<std::vector<SessionDescription>> FindSessions(const Guid& application) = 0;
 
   virtual SessionError Host(const Guid& application, const SessionDescription& session) = 0;
+  // Why the last Host failed, in words its user can act on; empty when
+  // nothing more is known.
+  virtual std::string FailureReason() const { return {}; }
   // Joins a session that FindSessions reported; waits for the host's answer.
   virtual SessionError Join(const Guid& application, const Guid& instance) = 0;
   // Leaves (or, hosting, ends) the session, telling the others.

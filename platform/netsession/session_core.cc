@@ -1,6 +1,7 @@
 #include "platform/netsession/session_core.h"
 
 #include <algorithm>
+#include <limits>
 #include <set>
 #include <utility>
 
@@ -8,6 +9,19 @@ namespace zv::platform {
 namespace {
 
 std::string CutName(const std::string& name) { return name.substr(0, kMaxNameBytes); }
+
+bool IsLoopback(const MachineAddress& a) { return (a.host & 0xFF) == 127; }
+
+// A machine that takes over numbers new players and machines from a range
+// of its own, so those made on both sides of a game that split for a while
+// do not clash when it heals.
+uint32_t RangeOf(MachineId id) { return (id % 0x7FFF + 1) << 16; }
+
+std::vector<wire::Mark> MarksOf(const std::map<MachineId, uint32_t>& marks) {
+  std::vector<wire::Mark> out;
+  for (const auto& [origin, sequence] : marks) out.push_back(wire::Mark{origin, sequence});
+  return out;
+}
 
 }  // namespace
 
@@ -31,10 +45,16 @@ void SessionCore::StartJoining(const Guid& application, const Guid& instance) {
   join_state_ = JoinState::kWaiting;
   application_ = application;
   description_.instance = instance;
-  Queue(kHostPeer, wire::Encode(wire::Join{application, instance}), true);
+  secret_ = NewSecret();
+  next_secret_ = NewSecret();
+  Queue(kHostPeer, wire::Encode(wire::Join{application, instance, ProofOf(secret_)}), true);
 }
 
-void SessionCore::End() { *this = SessionCore{}; }
+void SessionCore::End() {
+  const uint64_t wait = rejoin_wait_ms_, now = now_ms_;
+  *this = SessionCore(wait);
+  now_ms_ = now;
+}
 
 bool SessionCore::Active() const {
   return role_ == Role::kHost ||
@@ -44,6 +64,10 @@ bool SessionCore::Active() const {
 bool SessionCore::IsLocal(PlayerId id) const {
   auto it = players_.find(id);
   return it != players_.end() && it->second.owner == self_;
+}
+
+bool SessionCore::OwnsPlayer(MachineId id) const {
+  return std::any_of(players_.begin(), players_.end(), [&](const auto& p) { return p.second.owner == id; });
 }
 
 std::optional<MachineId> SessionCore::MachineAt(PeerKey peer) const {
@@ -63,8 +87,41 @@ void SessionCore::NoteMachine(MachineId id) {
   if (id >= next_machine_) next_machine_ = id + 1;
 }
 
+MachineAddress SessionCore::Resolve(MachineAddress address) const {
+  if (address.host == 0) address.host = host_address_.host;
+  return address;
+}
+
+MachineAddress SessionCore::Shareable(MachineAddress address) const {
+  if (IsLoopback(address)) address.host = 0;
+  return address;
+}
+
+void SessionCore::Tick(uint64_t now_ms) {
+  now_ms_ = now_ms;
+  if (role_ == Role::kHost) {
+    std::vector<MachineId> late;
+    for (const auto& [id, machine] : machines_)
+      if (machine.lost_at && now_ms_ - *machine.lost_at >= rejoin_wait_ms_) late.push_back(id);
+    for (MachineId id : late) DropMachine(id);
+  } else if (role_ == Role::kMember && join_state_ == JoinState::kWelcomed && delivered_ != reported_ &&
+             now_ms_ - reported_at_ >= kReportEveryMs) {
+    Report();
+  }
+}
+
+void SessionCore::Report() {
+  reported_ = delivered_;
+  reported_at_ = now_ms_;
+  Queue(kHostPeer, wire::Encode(wire::Delivered{MarksOf(delivered_)}), true);
+}
+
 void SessionCore::OnPeerConnected(PeerKey peer, MachineAddress address) {
-  if (role_ == Role::kNone || (role_ == Role::kMember && peer == kHostPeer)) return;
+  if (role_ == Role::kNone) return;
+  if (role_ == Role::kMember && peer == kHostPeer) {
+    host_address_ = address;
+    return;
+  }
   links_[peer] = address;
 }
 
@@ -107,20 +164,74 @@ void SessionCore::OnHostPacket(PeerKey from, std::span<const uint8_t> bytes, boo
   } else if (const auto* destroy = std::get_if<wire::DestroyPlayer>(&*message)) {
     if (owned_by_sender(destroy->id)) RemovePlayer(destroy->id, true, sender);
   } else if (const auto* data = std::get_if<wire::Data>(&*message)) {
-    if (!owned_by_sender(data->from)) return;
-    std::vector<uint8_t> copy(bytes.begin(), bytes.end());
-    if (data->to == kAllPlayers) {
-      Deliver(data->from, kAllPlayers, data->payload);
-      QueueToMembers(copy, guaranteed, sender, true);
-      return;
-    }
-    auto to = players_.find(data->to);
-    if (to == players_.end()) return;
-    if (to->second.owner == self_)
-      Deliver(data->from, data->to, data->payload);
-    else
-      QueueToMachine(to->second.owner, std::move(copy), guaranteed, true);
+    // A numbered message is guaranteed, an unnumbered one not: a sender
+    // cannot make the others keep what it did not number.
+    if (data->origin == *sender && owned_by_sender(data->from) && (data->sequence != 0) == guaranteed)
+      Relay(*data, sender, guaranteed);
+  } else if (const auto* delivered = std::get_if<wire::Delivered>(&*message)) {
+    OnDelivered(*sender, *delivered);
   }
+}
+
+void SessionCore::Relay(const wire::Data& data, std::optional<MachineId> sender, bool guaranteed) {
+  // A message sent again after a host change goes on to everybody it was
+  // for, some of whom may lack it; here it is taken only when new.
+  const bool fresh = data.sequence == 0 || data.origin == self_ || Accept(data.origin, data.sequence);
+  const std::vector<uint8_t> bytes = wire::Encode(data);
+  auto hand_to = [&](MachineId id) {
+    if (data.sequence != 0) {
+      uint32_t& forwarded = machines_[id].forwarded[data.origin];
+      forwarded = std::max(forwarded, data.sequence);
+    }
+    QueueToMachine(id, bytes, guaranteed, true);
+  };
+  if (data.to == kAllPlayers) {
+    if (fresh && data.origin != self_ && OwnsPlayer(self_)) Deliver(data.from, kAllPlayers, data.payload);
+    // Every player but the sender's is addressed: a machine with none is not.
+    std::vector<MachineId> to;
+    for (const auto& [id, machine] : machines_)
+      if (id != sender && id != data.origin && OwnsPlayer(id)) to.push_back(id);
+    for (MachineId id : to) hand_to(id);
+    return;
+  }
+  auto to = players_.find(data.to);
+  if (to == players_.end()) return;
+  if (to->second.owner == self_) {
+    if (fresh) Deliver(data.from, data.to, data.payload);
+  } else if (machines_.count(to->second.owner)) {
+    hand_to(to->second.owner);
+  }
+}
+
+bool SessionCore::Accept(MachineId origin, uint32_t sequence) {
+  uint32_t& last = delivered_[origin];
+  if (sequence <= last) return false;
+  last = sequence;
+  return true;
+}
+
+void SessionCore::OnDelivered(MachineId sender, const wire::Delivered& delivered) {
+  Marks& marks = machines_[sender].delivered;
+  for (const wire::Mark& m : delivered.marks)
+    if (m.origin == self_ || machines_.count(m.origin)) marks[m.origin] = std::max(marks[m.origin], m.sequence);
+  for (const wire::Mark& m : delivered.marks)
+    if (machines_.count(m.origin)) UpdateStable(m.origin);
+}
+
+void SessionCore::UpdateStable(MachineId origin) {
+  auto it = machines_.find(origin);
+  if (it == machines_.end() || !it->second.peer) return;
+  // What every machine it was handed to has, up to what this one has.
+  uint32_t stable = delivered_[origin];
+  for (auto& [id, machine] : machines_) {
+    if (id == origin) continue;
+    const uint32_t got = machine.delivered[origin];
+    if (machine.forwarded[origin] > got) stable = std::min(stable, got);
+  }
+  uint32_t& sent = stable_sent_[origin];
+  if (stable <= sent) return;
+  sent = stable;
+  Queue(*it->second.peer, wire::Encode(wire::Stable{stable}), true);
 }
 
 void SessionCore::OnJoin(PeerKey from, const wire::Join& join) {
@@ -135,27 +246,58 @@ void SessionCore::OnJoin(PeerKey from, const wire::Join& join) {
   }
   const MachineId id = next_machine_++;
   auto link = links_.find(from);
-  const MachineAddress address = link != links_.end() ? link->second : MachineAddress{};
+  const MachineAddress address = link != links_.end() ? Shareable(link->second) : MachineAddress{};
   if (link != links_.end()) links_.erase(link);
-  const uint64_t secret = random_();
-  machines_[id] = Machine{address, secret, from, {}};
+  Machine machine;
+  machine.address = address;
+  machine.proof = join.proof;
+  machine.peer = from;
+  // A newcomer takes no guaranteed message sent before it came.
+  for (const auto& [origin, sequence] : delivered_) machine.delivered[origin] = sequence;
+  machines_[id] = std::move(machine);
   Queue(from, wire::Encode(WelcomeFor(id)), true);
-  QueueToMembers(wire::Encode(wire::MachineJoined{{id, address, secret}}), true, id);
+  QueueToMembers(wire::Encode(wire::MachineJoined{{id, address, join.proof}}), true, id);
+}
+
+bool SessionCore::ProvesMachine(const wire::Rejoin& rejoin) {
+  const Proof shown = ProofOf(rejoin.secret);
+  auto it = machines_.find(rejoin.member);
+  if (it == machines_.end()) {
+    // Given up here, it may come back with the secret it had then.
+    auto departed = departed_.find(rejoin.member);
+    if (departed == departed_.end() || departed->second != shown) return false;
+    Machine machine;
+    machine.proof = shown;
+    machines_[rejoin.member] = std::move(machine);
+    departed_.erase(departed);
+    NoteMachine(rejoin.member);
+    it = machines_.find(rejoin.member);
+  }
+  // A machine that proves itself is back, even where its old link has not
+  // been seen to go yet: that link is stale.
+  Machine& machine = it->second;
+  if (shown == machine.proof) {
+    machine.previous_proof = machine.proof;
+    machine.proof = rejoin.next_proof;
+    return true;
+  }
+  // The same return asked again, its first answer lost with the link.
+  return shown == machine.previous_proof && rejoin.next_proof == machine.proof;
 }
 
 void SessionCore::OnRejoin(PeerKey from, const wire::Rejoin& rejoin) {
-  if (MachineAt(from)) return;
-  auto it = machines_.find(rejoin.member);
-  if (rejoin.application != application_ || rejoin.instance != description_.instance || it == machines_.end() ||
-      it->second.secret != rejoin.secret || it->second.peer) {
+  if (std::optional<MachineId> at = MachineAt(from); at && *at != rejoin.member) return;
+  if (rejoin.application != application_ || rejoin.instance != description_.instance ||
+      rejoin.member == self_ || !ProvesMachine(rejoin)) {
     Queue(from, wire::Encode(wire::Refused{wire::Refusal::kWrongSession}), true);
     return;
   }
   const MachineId member = rejoin.member;
-  Machine& machine = it->second;
+  Machine& machine = machines_[member];
   machine.peer = from;
+  machine.lost_at.reset();
   if (auto link = links_.find(from); link != links_.end()) {
-    machine.address = link->second;
+    machine.address = Shareable(link->second);
     links_.erase(link);
   }
   // The member knows its own players best: those the old host had not
@@ -174,6 +316,8 @@ void SessionCore::OnRejoin(PeerKey from, const wire::Rejoin& rejoin) {
   for (PlayerId id : gone) RemovePlayer(id, true, member);
 
   Queue(from, wire::Encode(WelcomeFor(member)), true);
+  // The others learn its new proof and, should it have moved, its address.
+  QueueToMembers(wire::Encode(wire::MachineJoined{{member, machine.address, machine.proof}}), true, member);
   std::vector<OutgoingPacket> kept = std::exchange(machines_[member].kept, {});
   for (OutgoingPacket& p : kept) {
     kept_bytes_ -= p.bytes.size();
@@ -185,20 +329,13 @@ wire::Welcome SessionCore::WelcomeFor(MachineId member) const {
   wire::Welcome welcome;
   welcome.session = Description();
   welcome.member = member;
-  if (auto it = machines_.find(member); it != machines_.end()) welcome.secret = it->second.secret;
   welcome.host = self_;
   for (const auto& [id, machine] : machines_)
-    if (id != member) welcome.machines.push_back(wire::Machine{id, machine.address, machine.secret});
+    if (id != member) welcome.machines.push_back(wire::Machine{id, machine.address, machine.proof});
   for (const auto& [id, player] : players_) welcome.players.push_back(wire::OwnedPlayer{id, player.owner, player.name});
+  welcome.marks = MarksOf(delivered_);
+  if (next_sequence_ > 1) welcome.marks.push_back(wire::Mark{self_, next_sequence_ - 1});
   return welcome;
-}
-
-void SessionCore::StopAwaitingMembers() {
-  if (role_ != Role::kHost) return;
-  std::vector<MachineId> missing;
-  for (const auto& [id, machine] : machines_)
-    if (!machine.peer) missing.push_back(id);
-  for (MachineId id : missing) DropMachine(id);
 }
 
 // ---- Member ------------------------------------------------------------------------
@@ -207,21 +344,15 @@ void SessionCore::OnMemberPacket(std::span<const uint8_t> bytes) {
   std::optional<wire::Message> message = wire::Decode(bytes);
   if (!message) return;
 
-  if (join_state_ == JoinState::kWaiting || join_state_ == JoinState::kMoving) {
-    const bool moving = join_state_ == JoinState::kMoving;
+  if (join_state_ == JoinState::kWaiting) {
     if (const auto* welcome = std::get_if<wire::Welcome>(&*message)) {
-      if (moving)
-        OnWelcomeBack(*welcome);
-      else
-        OnWelcome(*welcome);
+      OnWelcome(*welcome);
     } else if (const auto* refused = std::get_if<wire::Refused>(&*message)) {
-      if (moving)
-        Lose();
-      else
-        join_state_ = refused->reason == wire::Refusal::kFull ? JoinState::kFull : JoinState::kWrongSession;
+      join_state_ = refused->reason == wire::Refusal::kFull ? JoinState::kFull : JoinState::kWrongSession;
     }
     return;
   }
+  if (join_state_ == JoinState::kMoving) return OnMovingPacket(*message);
   if (!Active()) return;
 
   if (const auto* created = std::get_if<wire::PlayerCreated>(&*message)) {
@@ -246,16 +377,42 @@ void SessionCore::OnMemberPacket(std::span<const uint8_t> bytes) {
     if (!local) Tell(SessionEvent{SessionEvent::Type::kPlayerLeft, 0, 0, destroyed->id, {}});
   } else if (const auto* data = std::get_if<wire::Data>(&*message)) {
     if (!players_.count(data->from)) return;
-    if (data->to != kAllPlayers && !IsLocal(data->to)) return;
+    if (data->to == kAllPlayers ? !OwnsPlayer(self_) : !IsLocal(data->to)) return;
+    if (data->sequence != 0 && !Accept(data->origin, data->sequence)) return;
     Deliver(data->from, data->to, data->payload);
   } else if (const auto* joined = std::get_if<wire::MachineJoined>(&*message)) {
     const MachineId id = joined->machine.id;
     if (id == self_ || id == host_) return;
-    machines_[id] = Machine{joined->machine.address, joined->machine.secret, std::nullopt, {}};
+    Machine& machine = machines_[id];
+    machine.address = Resolve(joined->machine.address);
+    machine.proof = joined->machine.proof;
     NoteMachine(id);
   } else if (const auto* left = std::get_if<wire::MachineLeft>(&*message)) {
     if (left->id != self_ && left->id != host_) machines_.erase(left->id);
+  } else if (const auto* stable = std::get_if<wire::Stable>(&*message)) {
+    while (!unstable_.empty() && unstable_.front().sequence <= stable->sequence) {
+      unstable_bytes_ -= unstable_.front().data.size();
+      unstable_.pop_front();
+    }
+  } else if (const auto* back = std::get_if<wire::Return>(&*message)) {
+    // The host found the one it took over from alive: back to that one.
+    if (!Migrates() || back->host == self_) return;
+    returning_to_ = FormerHost{back->host, Resolve(back->address)};
+    returned_ = true;
+    MoveTo(returning_to_->id, returning_to_->address);
   }
+}
+
+void SessionCore::OnMovingPacket(const wire::Message& message) {
+  if (const auto* welcome = std::get_if<wire::Welcome>(&message)) return OnWelcomeBack(*welcome);
+  const auto* refused = std::get_if<wire::Refused>(&message);
+  if (!refused) return;
+  // The machine asked still hears the host: back to the host, once.
+  if (refused->reason == wire::Refusal::kHostAlive && returning_to_ && !returned_ && host_ != returning_to_->id) {
+    returned_ = true;
+    return MoveTo(returning_to_->id, returning_to_->address);
+  }
+  Lose();
 }
 
 void SessionCore::OnWelcome(const wire::Welcome& welcome) {
@@ -263,17 +420,20 @@ void SessionCore::OnWelcome(const wire::Welcome& welcome) {
   description_ = welcome.session;
   description_.instance = instance;
   self_ = welcome.member;
-  secret_ = welcome.secret;
   host_ = welcome.host;
   NoteMachine(self_);
   LearnMachines(welcome);
   for (const wire::OwnedPlayer& p : welcome.players)
     if (p.id != kAllPlayers && p.owner != self_) AddPlayer(p.id, p.name, p.owner);
+  for (const wire::Mark& m : welcome.marks) delivered_[m.origin] = m.sequence;
+  reported_ = delivered_;
   join_state_ = JoinState::kWelcomed;
 }
 
 void SessionCore::OnWelcomeBack(const wire::Welcome& welcome) {
   if (welcome.member != self_ || welcome.host != host_) return Lose();
+  secret_ = next_secret_;
+  next_secret_ = NewSecret();
   // The new host's tables are the session's now: players it lacks went,
   // players it adds came; this machine's own stay as they are.
   std::map<PlayerId, Player> before = std::exchange(players_, {});
@@ -288,16 +448,23 @@ void SessionCore::OnWelcomeBack(const wire::Welcome& welcome) {
   for (const auto& [id, player] : before)
     if (!players_.count(id)) Tell(SessionEvent{SessionEvent::Type::kPlayerLeft, 0, 0, id, {}});
   join_state_ = JoinState::kWelcomed;
+  returning_to_.reset();
+  returned_ = false;
+  Report();
+  ResendUnstable();
   SendKeptMessages();
 }
 
 void SessionCore::LearnMachines(const wire::Welcome& welcome) {
   machines_.clear();
-  machines_[host_] = Machine{};
+  Machine& host = machines_[host_];
+  host.address = host_address_;
   NoteMachine(host_);
   for (const wire::Machine& m : welcome.machines) {
     if (m.id == self_ || m.id == host_) continue;
-    machines_[m.id] = Machine{m.address, m.secret, std::nullopt, {}};
+    Machine& machine = machines_[m.id];
+    machine.address = Resolve(m.address);
+    machine.proof = m.proof;
     NoteMachine(m.id);
   }
 }
@@ -306,66 +473,159 @@ void SessionCore::OnPacketWhileMember(PeerKey from, std::span<const uint8_t> byt
   if (!Migrates() || !Active()) return;
   std::optional<wire::Message> message = wire::Decode(bytes);
   const auto* rejoin = message ? std::get_if<wire::Rejoin>(&*message) : nullptr;
-  if (!rejoin || rejoin->member == host_ || rejoin->application != application_ ||
+  if (!rejoin || rejoin->member == self_ || rejoin->application != application_ ||
       rejoin->instance != description_.instance)
     return;
   // Only a machine of the session can make this one take over.
   auto machine = machines_.find(rejoin->member);
-  if (machine == machines_.end() || machine->second.secret != rejoin->secret) return;
-  // A member that saw the host go comes to this machine before it saw it
-  // itself: it takes over now rather than keep the member waiting.
+  if (machine == machines_.end() || machine->second.proof != ProofOf(rejoin->secret)) return;
+  // A machine that still has its host takes nobody over before the host
+  // was asked: the asker goes back to it if it still hosts.
+  if (join_state_ == JoinState::kWelcomed) {
+    if (asked_to_take_over_.size() < 16) asked_to_take_over_.emplace_back(from, std::vector(bytes.begin(), bytes.end()));
+    if (!host_change_) host_change_ = HostChange{false, machines_[host_].address, true, true};
+    return;
+  }
+  // A member that lost the host too, and could not go back to it, comes
+  // to this machine before this one got further: it takes over now rather
+  // than keep the member waiting.
   TakeOver();
   OnHostPacket(from, bytes, guaranteed);
 }
 
 void SessionCore::OnNewHostReached() {
   if (role_ != Role::kMember || join_state_ != JoinState::kMoving) return;
-  wire::Rejoin rejoin{application_, description_.instance, self_, secret_, {}};
+  wire::Rejoin rejoin{application_, description_.instance, self_, secret_, ProofOf(next_secret_), {}};
   for (const auto& [id, player] : players_)
     if (player.owner == self_) rejoin.players.push_back(PlayerInfo{id, player.name});
   Queue(kHostPeer, wire::Encode(rejoin), true);
 }
 
-void SessionCore::OnPeerGone(PeerKey peer) {
+void SessionCore::OnPeerGone(PeerKey peer, bool goodbye) {
   if (role_ == Role::kHost) {
     links_.erase(peer);
-    if (std::optional<MachineId> machine = MachineAt(peer)) DropMachine(*machine);
+    std::optional<MachineId> machine = MachineAt(peer);
+    if (!machine) return;
+    // A machine that said goodbye is gone; one whose link went may come back.
+    if (goodbye || !Migrates())
+      DropMachine(*machine);
+    else
+      Await(*machine);
   } else if (role_ == Role::kMember && peer != kHostPeer) {
     links_.erase(peer);
   } else if (role_ == Role::kMember) {
     if (join_state_ == JoinState::kWaiting) {
       join_state_ = JoinState::kLost;
-    } else if (join_state_ == JoinState::kWelcomed || join_state_ == JoinState::kMoving) {
+    } else if (join_state_ == JoinState::kWelcomed) {
       if (Migrates())
-        HostGone();
+        HostLost(goodbye);
       else
         Lose();
+    } else if (join_state_ == JoinState::kMoving) {
+      // The machine it went to did not take it back in time.
+      NextHost();
     }
   }
 }
 
-void SessionCore::HostGone() {
+void SessionCore::HostLost(bool goodbye) {
+  returning_to_ = FormerHost{host_, machines_[host_].address};
+  returned_ = false;
+  // A host that said goodbye is gone; one whose link went is asked first
+  // whether it still hosts (OnHostChecked), and gone back to when it does.
+  join_state_ = JoinState::kMoving;
+  if (goodbye) return NextHost();
+  host_change_ = HostChange{false, returning_to_->address, true};
+}
+
+void SessionCore::OnHostChecked(bool alive) {
+  if (role_ != Role::kMember) return;
+  if (join_state_ == JoinState::kWelcomed) {
+    if (!alive) {
+      // Taking over answers those who asked; going on to another machine
+      // leaves them to find it themselves.
+      HostLost(true);
+      asked_to_take_over_.clear();
+      return;
+    }
+    for (auto& [peer, bytes] : std::exchange(asked_to_take_over_, {}))
+      Queue(peer, wire::Encode(wire::Refused{wire::Refusal::kHostAlive}), true);
+    return;
+  }
+  if (join_state_ != JoinState::kMoving || host_change_) return;
+  if (alive && returning_to_ && host_ == returning_to_->id) return MoveTo(host_, returning_to_->address);
+  NextHost();
+}
+
+void SessionCore::OnHostHint() {
+  if (role_ != Role::kMember || join_state_ != JoinState::kWelcomed || host_change_) return;
+  host_change_ = HostChange{false, machines_[host_].address, true, true};
+}
+
+void SessionCore::MoveTo(MachineId id, MachineAddress address) {
+  join_state_ = JoinState::kMoving;
+  host_ = id;
+  if (!machines_.count(id)) machines_[id].address = address;
+  host_change_ = HostChange{false, address};
+}
+
+void SessionCore::NextHost() {
   DropMachine(host_);
   // The machine with the lowest number left hosts: every member comes to
   // the same one from the list the host kept them up to date with.
   const MachineId next = machines_.empty() ? self_ : std::min(self_, machines_.begin()->first);
   if (next == self_) return TakeOver();
-  join_state_ = JoinState::kMoving;
-  host_ = next;
-  host_change_ = HostChange{false, machines_[next].address};
+  MoveTo(next, machines_[next].address);
 }
 
 void SessionCore::TakeOver() {
-  DropMachine(host_);
+  const std::optional<FormerHost> former = returning_to_;
+  if (host_ != self_) DropMachine(host_);
   role_ = Role::kHost;
   join_state_ = JoinState::kNone;
   host_ = self_;
+  // Players and machines made from now on come from a range of this
+  // machine's own.
+  next_id_ = std::max(next_id_, RangeOf(self_));
+  next_machine_ = std::max(next_machine_, RangeOf(self_));
+  // The host it lost may live on where this machine cannot hear it: it is
+  // asked now and then, and this part of the game goes back to it if so.
+  if (former && former->id != self_) former_hosts_.push_back(*former);
+  returning_to_.reset();
+  // Every other machine is on its way here.
+  std::vector<MachineId> others;
+  for (auto& [id, machine] : machines_) others.push_back(id);
+  for (MachineId id : others) Await(id);
   // Requests the old host never answered are refused.
   for (auto& [request, answer] : requests_)
     if (!answer) answer = kAllPlayers;
+  ResendUnstable();
   SendKeptMessages();
   Tell(SessionEvent{SessionEvent::Type::kBecameHost, 0, 0, 0, {}});
   host_change_ = HostChange{true, {}};
+  // Those who asked this machine to take over while it still asked its
+  // host come back now.
+  for (auto& [peer, bytes] : std::exchange(asked_to_take_over_, {})) OnHostPacket(peer, bytes, true);
+}
+
+void SessionCore::OnFormerHostAlive(MachineId id) {
+  if (role_ != Role::kHost) return;
+  auto former = std::find_if(former_hosts_.begin(), former_hosts_.end(), [&](const FormerHost& f) { return f.id == id; });
+  if (former == former_hosts_.end()) return;
+  const FormerHost target = *former;
+  // The whole part goes back: each member to that host, then this machine.
+  QueueToMembers(wire::Encode(wire::Return{target.id, target.address}), true, std::nullopt);
+  role_ = Role::kMember;
+  former_hosts_.clear();
+  for (auto& [mid, machine] : machines_) {
+    machine.peer.reset();
+    machine.lost_at.reset();
+    machine.kept.clear();
+  }
+  kept_bytes_ = 0;
+  returning_to_ = target;
+  returned_ = true;
+  MoveTo(target.id, target.address);
 }
 
 void SessionCore::Lose() {
@@ -377,6 +637,8 @@ void SessionCore::Lose() {
   outgoing_.clear();
   kept_messages_.clear();
   kept_bytes_ = 0;
+  unstable_.clear();
+  unstable_bytes_ = 0;
   host_change_.reset();
   Tell(SessionEvent{SessionEvent::Type::kSessionLost, 0, 0, 0, {}});
 }
@@ -384,10 +646,34 @@ void SessionCore::Lose() {
 void SessionCore::SendKeptMessages() {
   std::vector<KeptMessage> kept = std::exchange(kept_messages_, {});
   for (const KeptMessage& m : kept) kept_bytes_ -= m.data.size();
-  for (const KeptMessage& m : kept) Send(m.from, m.to, m.data, m.guaranteed);
+  for (const KeptMessage& m : kept) Send(m.from, m.to, m.data, false);
+}
+
+void SessionCore::ResendUnstable() {
+  for (const KeptMessage& m : unstable_) {
+    const wire::Data data{self_, m.sequence, m.from, m.to, m.data};
+    if (role_ == Role::kHost)
+      Relay(data, std::nullopt, true);
+    else
+      Queue(kHostPeer, wire::Encode(data), true);
+  }
+  // A host keeps nothing of its own for the next host change: should it go,
+  // its messages go with it.
+  if (role_ == Role::kHost) {
+    unstable_.clear();
+    unstable_bytes_ = 0;
+  }
 }
 
 std::optional<SessionCore::HostChange> SessionCore::TakeHostChange() { return std::exchange(host_change_, {}); }
+
+std::vector<MachineAddress> SessionCore::AwaitedAddresses() const {
+  std::vector<MachineAddress> out;
+  if (role_ != Role::kHost) return out;
+  for (const auto& [id, machine] : machines_)
+    if (machine.lost_at && machine.address.host != 0) out.push_back(machine.address);
+  return out;
+}
 
 // ---- Players and messages ------------------------------------------------------------
 
@@ -436,19 +722,37 @@ bool SessionCore::Send(PlayerId from, PlayerId to, std::span<const uint8_t> data
     Deliver(from, to, data);
     return true;
   }
-  if (join_state_ == JoinState::kMoving) {
+  std::vector<uint8_t> payload(data.begin(), data.end());
+  if (!guaranteed) {
+    if (join_state_ != JoinState::kMoving) {
+      wire::Data message{self_, 0, from, to, std::move(payload)};
+      if (role_ == Role::kHost)
+        Relay(message, std::nullopt, false);
+      else
+        Queue(kHostPeer, wire::Encode(message), false);
+      return true;
+    }
     if (kept_bytes_ + data.size() > kMaxHeldBytes) return false;
     kept_bytes_ += data.size();
-    kept_messages_.push_back(KeptMessage{from, to, std::vector<uint8_t>(data.begin(), data.end()), guaranteed});
+    kept_messages_.push_back(KeptMessage{0, from, to, std::move(payload)});
     return true;
   }
-  std::vector<uint8_t> bytes = wire::Encode(wire::Data{from, to, std::vector<uint8_t>(data.begin(), data.end())});
-  if (role_ == Role::kMember)
-    Queue(kHostPeer, std::move(bytes), guaranteed);
-  else if (to == kAllPlayers)
-    QueueToMembers(bytes, guaranteed, std::nullopt, true);
-  else
-    QueueToMachine(players_[to].owner, std::move(bytes), guaranteed, true);
+  const wire::Data message{self_, next_sequence_++, from, to, payload};
+  if (role_ == Role::kHost) {
+    Relay(message, std::nullopt, true);
+    return true;
+  }
+  // A member keeps it until every other machine has it; on its way to the
+  // next host it goes out from there.
+  unstable_.push_back(KeptMessage{message.sequence, from, to, std::move(payload)});
+  unstable_bytes_ += data.size();
+  // Past the bound the oldest are let go: they only matter should the
+  // host change before they are everywhere.
+  while (unstable_bytes_ > kMaxHeldBytes && unstable_.size() > 1) {
+    unstable_bytes_ -= unstable_.front().data.size();
+    unstable_.pop_front();
+  }
+  if (join_state_ != JoinState::kMoving) Queue(kHostPeer, wire::Encode(message), true);
   return true;
 }
 
@@ -469,16 +773,31 @@ std::optional<SessionEvent> SessionCore::TakeEvent() {
   return event;
 }
 
+void SessionCore::Await(MachineId id) {
+  auto it = machines_.find(id);
+  if (it == machines_.end()) return;
+  it->second.peer.reset();
+  if (!it->second.lost_at) it->second.lost_at = now_ms_;
+}
+
 void SessionCore::DropMachine(MachineId id) {
   auto it = machines_.find(id);
   if (it == machines_.end()) return;
   for (const OutgoingPacket& p : it->second.kept) kept_bytes_ -= p.bytes.size();
+  if (role_ == Role::kHost && departed_.size() < 1024) departed_[id] = it->second.proof;
   machines_.erase(it);
+  stable_sent_.erase(id);
   std::vector<PlayerId> gone;
   for (const auto& [player, info] : players_)
     if (info.owner == id) gone.push_back(player);
   for (PlayerId player : gone) RemovePlayer(player, true, std::nullopt);
   QueueToMembers(wire::Encode(wire::MachineLeft{id}), true, std::nullopt);
+  // It may have been what held the others' messages back.
+  if (role_ == Role::kHost) {
+    std::vector<MachineId> origins;
+    for (const auto& [origin, machine] : machines_) origins.push_back(origin);
+    for (MachineId origin : origins) UpdateStable(origin);
+  }
 }
 
 void SessionCore::RemovePlayer(PlayerId id, bool tell_program, std::optional<MachineId> except) {

@@ -4,11 +4,11 @@
 #include <deque>
 #include <map>
 #include <optional>
-#include <random>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "platform/netsession/machine_proof.h"
 #include "platform/netsession/net_session.h"
 #include "platform/netsession/session_wire.h"
 
@@ -28,35 +28,58 @@ struct OutgoingPacket {
 // the players are, which machine made each, where each message goes, and
 // what the program is told. The host is the authority on players; a member
 // keeps a copy of the list that the host's announcements update, and a list
-// of the other machines with their addresses. Everything that arrives is
-// checked against that state before it is believed: a member cannot speak
-// for another machine's player, and nothing arrives for a player that does
-// not exist.
+// of the other machines with their addresses and proofs (machine_proof.h).
+// Everything that arrives is checked against that state before it is
+// believed: a member cannot speak for another machine's player, nothing
+// arrives for a player that does not exist, and no machine can come back
+// as another.
 //
 // When the host of a session that lets the host move goes, the members
 // agree without asking anyone: the machine with the lowest number left (the
 // one that joined first) hosts from then on. It keeps the players, and the
 // others reach it at the address the old host told them and come back with
-// the players they have; messages for a machine that is on its way are kept
-// for it until it is back or given up.
+// the players they have. A member that only lost its link to the host goes
+// back to the same host when that still answers; a machine that still hears
+// the host takes nobody over. Messages for a machine on its way are kept
+// for it until it is back or given up, and each machine keeps its own
+// guaranteed messages until every other has them, sending them again to
+// the next host: they arrive once each, in order, whatever host change
+// happens under them.
 class SessionCore {
  public:
   enum class Role { kNone, kHost, kMember };
-  // kMoving: the host went and the member is on its way to the next one.
+  // kMoving: the member is on its way to the next host, or back to its own.
   enum class JoinState { kNone, kWaiting, kWelcomed, kFull, kWrongSession, kLost, kMoving };
   static constexpr PeerKey kHostPeer = 0;
   // Bytes of messages held for the program before further ones are dropped,
-  // and, apart from those, bytes kept for machines on their way back.
+  // and, apart from those, bytes kept for machines on their way back, and
+  // bytes of this machine's own guaranteed messages kept for a host change.
   static constexpr size_t kMaxHeldBytes = 64u << 20;
+  // How often a member tells the host what it has, at most.
+  static constexpr uint64_t kReportEveryMs = 200;
 
   // What the transport must do after the host went.
   struct HostChange {
     bool to_self = false;    // this machine hosts now: it waits for the others to come back
-    MachineAddress address;  // otherwise the machine that hosts now, to be reached
+    MachineAddress address;  // otherwise the machine to be reached
+    // Only ask the machine at `address` whether it still hosts the session,
+    // and tell OnHostChecked; `keep_link`: the link to it stays meanwhile.
+    bool check = false;
+    bool keep_link = false;
   };
+  // A machine that hosted before this one took over, which may still live.
+  struct FormerHost {
+    MachineId id = 0;
+    MachineAddress address;
+  };
+
+  // `rejoin_wait_ms`: how long a machine whose link was lost is kept.
+  explicit SessionCore(uint64_t rejoin_wait_ms = 15000) : rejoin_wait_ms_(rejoin_wait_ms) {}
 
   Role role() const { return role_; }
   JoinState join_state() const { return join_state_; }
+  MachineId self() const { return self_; }
+  MachineId host() const { return host_; }
   // The session as a search should see it.
   SessionDescription Description() const;
 
@@ -66,17 +89,34 @@ class SessionCore {
   // Forgets the session, its players and everything not yet taken.
   void End();
 
+  // The transport's clock, in milliseconds: machines not back in time are
+  // given up, and a member tells the host what it has.
+  void Tick(uint64_t now_ms);
+
   // What the transport brings: a link up (with the address it sees the
-  // other end at), a packet on a link, a link gone.
+  // other end at), a packet on a link, a link gone (`goodbye`: the other
+  // end said it leaves; otherwise the link was lost).
   void OnPeerConnected(PeerKey peer, MachineAddress address);
   void OnPacket(PeerKey from, std::span<const uint8_t> bytes, bool guaranteed);
-  void OnPeerGone(PeerKey peer);
-  // Member on its way: the link to the machine that hosts now is up.
+  void OnPeerGone(PeerKey peer, bool goodbye);
+  // Member on its way: the link to the machine it goes to is up.
   void OnNewHostReached();
-  // New host: the machines that did not come back in time are given up.
-  void StopAwaitingMembers();
   // The step the transport has to take since the host went, once.
   std::optional<HostChange> TakeHostChange();
+
+  // Member that asked its host whether it still hosts (its link gone, or
+  // another machine saying otherwise): the host answered a search as the
+  // host of this session, or did not (`alive` false).
+  void OnHostChecked(bool alive);
+  // Member: another machine says it hosts now. The host is asked.
+  void OnHostHint();
+  // Host that took over: the machines to be told where it is while they are
+  // on their way, and the former hosts that may still live.
+  std::vector<MachineAddress> AwaitedAddresses() const;
+  const std::vector<FormerHost>& FormerHosts() const { return former_hosts_; }
+  // A former host answered a search as the host of this very session: the
+  // game split, and this part goes back to it.
+  void OnFormerHostAlive(MachineId id);
 
   // Host: a player of this machine, at once.
   std::optional<PlayerId> CreateHostPlayer(const std::string& name, bool server_player);
@@ -98,44 +138,64 @@ class SessionCore {
     std::string name;
     MachineId owner = 0;  // the machine that made it
   };
+  using Marks = std::map<MachineId, uint32_t>;
   // Another machine of the session.
   struct Machine {
     MachineAddress address;
-    uint64_t secret = 0;
-    std::optional<PeerKey> peer;         // host: its link, while it is in
-    std::vector<OutgoingPacket> kept;    // host: messages for it while it is on its way back
+    Proof proof{};
+    Proof previous_proof{};               // host: before its last return, should it ask twice
+    std::optional<PeerKey> peer;          // host: its link, while it is in
+    std::optional<uint64_t> lost_at;      // host: when its link went, while it is awaited
+    std::vector<OutgoingPacket> kept;     // host: messages for it while it is on its way back
+    Marks delivered;                      // host: what it said it has
+    Marks forwarded;                      // host: what it was handed
   };
-  // A message of this machine's player, kept while the host changes.
+  // A message of this machine's player, kept while the host changes, or
+  // (guaranteed) until every other machine has it.
   struct KeptMessage {
+    uint32_t sequence = 0;
     PlayerId from = 0;
     PlayerId to = 0;
     std::vector<uint8_t> data;
-    bool guaranteed = true;
   };
 
   bool Active() const;
   bool Migrates() const { return (description_.flags & kSessionMigrateHost) != 0; }
   bool IsLocal(PlayerId id) const;
+  bool OwnsPlayer(MachineId id) const;
   std::optional<MachineId> MachineAt(PeerKey peer) const;
   void AddPlayer(PlayerId id, const std::string& name, MachineId owner);
   void NoteMachine(MachineId id);
+  MachineAddress Resolve(MachineAddress address) const;
+  MachineAddress Shareable(MachineAddress address) const;
 
   void OnHostPacket(PeerKey from, std::span<const uint8_t> bytes, bool guaranteed);
   void OnJoin(PeerKey from, const wire::Join& join);
   void OnRejoin(PeerKey from, const wire::Rejoin& rejoin);
+  bool ProvesMachine(const wire::Rejoin& rejoin);
+  void OnDelivered(MachineId sender, const wire::Delivered& delivered);
+  void UpdateStable(MachineId origin);
   void OnMemberPacket(std::span<const uint8_t> bytes);
+  void OnMovingPacket(const wire::Message& message);
   void OnWelcome(const wire::Welcome& welcome);
   void OnWelcomeBack(const wire::Welcome& welcome);
   void LearnMachines(const wire::Welcome& welcome);
   void OnPacketWhileMember(PeerKey from, std::span<const uint8_t> bytes, bool guaranteed);
 
-  void HostGone();
+  void HostLost(bool goodbye);
+  void MoveTo(MachineId id, MachineAddress address);
+  void NextHost();
   void TakeOver();
   void Lose();
+  void Await(MachineId id);
   void DropMachine(MachineId id);
   void RemovePlayer(PlayerId id, bool tell_program, std::optional<MachineId> except);
   wire::Welcome WelcomeFor(MachineId member) const;
   void SendKeptMessages();
+  void ResendUnstable();
+  // A guaranteed message of `origin`, numbered: true when it is new here.
+  bool Accept(MachineId origin, uint32_t sequence);
+  void Report();
 
   void Queue(PeerKey peer, std::vector<uint8_t> bytes, bool guaranteed);
   // Host: to one machine, or every machine but `except`. A machine on its
@@ -144,33 +204,52 @@ class SessionCore {
   void QueueToMachine(MachineId id, std::vector<uint8_t> bytes, bool guaranteed, bool keep);
   void QueueToMembers(const std::vector<uint8_t>& bytes, bool guaranteed, std::optional<MachineId> except,
                       bool keep = false);
+  // Host: a player's message on to the machines it is for.
+  void Relay(const wire::Data& data, std::optional<MachineId> sender, bool guaranteed);
   void Deliver(PlayerId from, PlayerId to, std::span<const uint8_t> data);
   void Tell(SessionEvent event);
   bool Full() const { return players_.size() >= description_.max_players; }
 
+  uint64_t rejoin_wait_ms_;
+  uint64_t now_ms_ = 0;
   Role role_ = Role::kNone;
   JoinState join_state_ = JoinState::kNone;
   Guid application_{};
   SessionDescription description_;
   std::map<PlayerId, Player> players_;
   MachineId self_ = 0;     // this machine's number
-  uint64_t secret_ = 0;    // and its secret
-  MachineId host_ = 0;     // the number of the machine that hosts
-  std::map<MachineId, Machine> machines_;  // every other machine of the session
+  Secret secret_{};        // what proves it, kept here alone
+  Secret next_secret_{};   // the one it hands the proof of when it comes back
+  MachineId host_ = 0;     // the number of the machine that hosts (member on its way: the one it goes to)
+  MachineAddress host_address_;  // member: where it reached that machine
+  std::map<MachineId, Machine> machines_;    // every other machine of the session
+  std::map<MachineId, Proof> departed_;      // host: machines given up, should they come back
   std::map<PeerKey, MachineAddress> links_;  // links not (yet) of a machine of the session
+  std::optional<FormerHost> returning_to_;   // member: the host it lost and may go back to
+  bool returned_ = false;                    // and did, once, on another machine's word
+  std::vector<FormerHost> former_hosts_;     // host that took over: those it took over from
+  // Member asked to take over while it still had its host: the askers,
+  // answered once its host was asked.
+  std::vector<std::pair<PeerKey, std::vector<uint8_t>>> asked_to_take_over_;
   PlayerId next_id_ = kServerPlayer + 1;
   MachineId next_machine_ = 1;
   uint32_t next_request_ = 0;
   // Member: requests for players, with the host's answer once it came
   // (the id, or 0 when refused).
   std::map<uint32_t, std::optional<PlayerId>> requests_;
-  std::vector<KeptMessage> kept_messages_;  // member on its way: this machine's messages
+  std::vector<KeptMessage> kept_messages_;  // member on its way: this machine's unguaranteed messages
   size_t kept_bytes_ = 0;                   // in kept_messages_ and every Machine::kept
+  uint32_t next_sequence_ = 1;              // of this machine's next guaranteed message
+  std::deque<KeptMessage> unstable_;        // this machine's guaranteed messages not known to be everywhere
+  size_t unstable_bytes_ = 0;
+  Marks delivered_;                         // the last guaranteed message taken from each machine
+  Marks reported_;                          // member: as last told to the host
+  uint64_t reported_at_ = 0;
+  Marks stable_sent_;                       // host: the last Stable told each machine
   std::optional<HostChange> host_change_;
   std::vector<OutgoingPacket> outgoing_;
   std::deque<SessionEvent> events_;
   size_t held_bytes_ = 0;
-  std::mt19937_64 random_{std::random_device{}()};
 };
 
 }  // namespace zv::platform

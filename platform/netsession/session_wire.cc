@@ -19,11 +19,15 @@ enum class Tag : uint8_t {
   kMachineJoined,
   kMachineLeft,
   kRejoin,
+  kDelivered,
+  kStable,
+  kReturn,
 };
 
 constexpr uint8_t kQueryMagic[4] = {'Z', 'V', 'N', 'Q'};
 constexpr uint8_t kReplyMagic[4] = {'Z', 'V', 'N', 'S'};
-constexpr uint8_t kVersion = 1;
+constexpr uint8_t kHintMagic[4] = {'Z', 'V', 'N', 'H'};
+constexpr uint8_t kVersion = 2;
 
 class Writer {
  public:
@@ -60,7 +64,13 @@ class Writer {
   void Machine(const wire::Machine& m) {
     U32(m.id);
     Address(m.address);
-    U64(m.secret);
+    Bytes(m.proof);
+  }
+  void Marks(const std::vector<Mark>& marks) {
+    List(marks, [&](const Mark& m) {
+      U32(m.origin);
+      U32(m.sequence);
+    });
   }
   void Session(const SessionDescription& d) {
     Bytes(d.instance);
@@ -126,7 +136,7 @@ class Reader {
     wire::Machine m;
     m.id = U32();
     m.address = Address();
-    m.secret = U64();
+    Into(m.proof);
     return m;
   }
   void Into(std::span<uint8_t> out) {
@@ -178,7 +188,17 @@ class Reader {
 // name), one with its owner too, and a machine (number and address).
 constexpr size_t kMinPlayerBytes = 5;
 constexpr size_t kMinOwnedPlayerBytes = 9;
-constexpr size_t kMachineBytes = 18;
+constexpr size_t kMachineBytes = 42;
+constexpr size_t kMarkBytes = 8;
+
+std::vector<Mark> ReadMarks(Reader& r) {
+  return r.List<Mark>(kMarkBytes, [&] {
+    Mark m;
+    m.origin = r.U32();
+    m.sequence = r.U32();
+    return m;
+  });
+}
 
 struct EncodeVisitor {
   Writer& w;
@@ -186,12 +206,12 @@ struct EncodeVisitor {
     w.U8(static_cast<uint8_t>(Tag::kJoin));
     w.Bytes(m.application);
     w.Bytes(m.instance);
+    w.Bytes(m.proof);
   }
   void operator()(const Welcome& m) {
     w.U8(static_cast<uint8_t>(Tag::kWelcome));
     w.Session(m.session);
     w.U32(m.member);
-    w.U64(m.secret);
     w.U32(m.host);
     w.List(m.machines, [&](const Machine& machine) { w.Machine(machine); });
     w.List(m.players, [&](const OwnedPlayer& p) {
@@ -199,6 +219,7 @@ struct EncodeVisitor {
       w.U32(p.owner);
       w.Name(p.name);
     });
+    w.Marks(m.marks);
   }
   void operator()(const Refused& m) {
     w.U8(static_cast<uint8_t>(Tag::kRefused));
@@ -230,6 +251,8 @@ struct EncodeVisitor {
   }
   void operator()(const Data& m) {
     w.U8(static_cast<uint8_t>(Tag::kData));
+    w.U32(m.origin);
+    w.U32(m.sequence);
     w.U32(m.from);
     w.U32(m.to);
     w.Bytes(m.payload);
@@ -247,11 +270,25 @@ struct EncodeVisitor {
     w.Bytes(m.application);
     w.Bytes(m.instance);
     w.U32(m.member);
-    w.U64(m.secret);
+    w.Bytes(m.secret);
+    w.Bytes(m.next_proof);
     w.List(m.players, [&](const PlayerInfo& p) {
       w.U32(p.id);
       w.Name(p.name);
     });
+  }
+  void operator()(const Delivered& m) {
+    w.U8(static_cast<uint8_t>(Tag::kDelivered));
+    w.Marks(m.marks);
+  }
+  void operator()(const Stable& m) {
+    w.U8(static_cast<uint8_t>(Tag::kStable));
+    w.U32(m.sequence);
+  }
+  void operator()(const Return& m) {
+    w.U8(static_cast<uint8_t>(Tag::kReturn));
+    w.U32(m.host);
+    w.Address(m.address);
   }
 };
 
@@ -261,13 +298,13 @@ std::optional<Message> DecodeBody(Tag tag, Reader& r) {
       Join m;
       r.Into(m.application);
       r.Into(m.instance);
+      r.Into(m.proof);
       return m;
     }
     case Tag::kWelcome: {
       Welcome m;
       m.session = r.Session();
       m.member = r.U32();
-      m.secret = r.U64();
       m.host = r.U32();
       m.machines = r.List<Machine>(kMachineBytes, [&] { return r.Machine(); });
       m.players = r.List<OwnedPlayer>(kMinOwnedPlayerBytes, [&] {
@@ -277,11 +314,12 @@ std::optional<Message> DecodeBody(Tag tag, Reader& r) {
         p.name = r.Name();
         return p;
       });
+      m.marks = ReadMarks(r);
       return m;
     }
     case Tag::kRefused: {
       const uint8_t reason = r.U8();
-      if (reason != static_cast<uint8_t>(Refusal::kFull) && reason != static_cast<uint8_t>(Refusal::kWrongSession))
+      if (reason < static_cast<uint8_t>(Refusal::kFull) || reason > static_cast<uint8_t>(Refusal::kHostAlive))
         return std::nullopt;
       return Refused{static_cast<Refusal>(reason)};
     }
@@ -307,6 +345,8 @@ std::optional<Message> DecodeBody(Tag tag, Reader& r) {
       return PlayerDestroyed{r.U32()};
     case Tag::kData: {
       Data m;
+      m.origin = r.U32();
+      m.sequence = r.U32();
       m.from = r.U32();
       m.to = r.U32();
       if (r.Remaining() > kMaxMessageBytes) return std::nullopt;
@@ -322,13 +362,24 @@ std::optional<Message> DecodeBody(Tag tag, Reader& r) {
       r.Into(m.application);
       r.Into(m.instance);
       m.member = r.U32();
-      m.secret = r.U64();
+      r.Into(m.secret);
+      r.Into(m.next_proof);
       m.players = r.List<PlayerInfo>(kMinPlayerBytes, [&] {
         PlayerInfo p;
         p.id = r.U32();
         p.name = r.Name();
         return p;
       });
+      return m;
+    }
+    case Tag::kDelivered:
+      return Delivered{ReadMarks(r)};
+    case Tag::kStable:
+      return Stable{r.U32()};
+    case Tag::kReturn: {
+      Return m;
+      m.host = r.U32();
+      m.address = r.Address();
       return m;
     }
   }
@@ -357,7 +408,7 @@ std::vector<uint8_t> Encode(const Message& message) {
 std::optional<Message> Decode(std::span<const uint8_t> bytes) {
   Reader r(bytes);
   const uint8_t tag = r.U8();
-  if (!r.Ok() || tag < static_cast<uint8_t>(Tag::kJoin) || tag > static_cast<uint8_t>(Tag::kRejoin))
+  if (!r.Ok() || tag < static_cast<uint8_t>(Tag::kJoin) || tag > static_cast<uint8_t>(Tag::kReturn))
     return std::nullopt;
   std::optional<Message> m = DecodeBody(static_cast<Tag>(tag), r);
   if (!m || !r.Done()) return std::nullopt;
@@ -386,6 +437,7 @@ std::vector<uint8_t> EncodeQueryReply(const QueryReply& reply) {
   Writer w;
   PutMagic(w, kReplyMagic);
   w.U32(reply.nonce);
+  w.U32(reply.host);
   w.Session(reply.session);
   return w.Take();
 }
@@ -395,9 +447,28 @@ std::optional<QueryReply> DecodeQueryReply(std::span<const uint8_t> bytes) {
   if (!HasMagic(r, kReplyMagic)) return std::nullopt;
   QueryReply q;
   q.nonce = r.U32();
+  q.host = r.U32();
   q.session = r.Session();
   if (!r.Done()) return std::nullopt;
   return q;
+}
+
+std::vector<uint8_t> EncodeHint(const Hint& hint) {
+  Writer w;
+  PutMagic(w, kHintMagic);
+  w.Bytes(hint.instance);
+  w.U32(hint.host);
+  return w.Take();
+}
+
+std::optional<Hint> DecodeHint(std::span<const uint8_t> bytes) {
+  Reader r(bytes);
+  if (!HasMagic(r, kHintMagic)) return std::nullopt;
+  Hint h;
+  r.Into(h.instance);
+  h.host = r.U32();
+  if (!r.Done()) return std::nullopt;
+  return h;
 }
 
 }  // namespace zv::platform::wire

@@ -7,12 +7,16 @@
 #include <variant>
 #include <vector>
 
+#include "platform/netsession/machine_proof.h"
 #include "platform/netsession/net_session.h"
 
 namespace zv::platform {
 
 // Where the transport reaches a machine (an IPv4 address and a port, as
-// the transport stores them); the session rules only carry it along.
+// the transport stores them); the session rules only carry it along, but
+// for one thing: a host that sees a member at a loopback address sends the
+// others host 0 for it, "the computer the host is on", which each of them
+// reads as the address it reaches the host at.
 struct MachineAddress {
   uint32_t host = 0;
   uint16_t port = 0;
@@ -31,35 +35,47 @@ namespace zv::platform::wire {
 // message that arrives is untrusted: Decode refuses anything whose lengths
 // and counts do not match its bytes exactly.
 
-// A member asks to join the session.
+// A member asks to join the session, with the proof of its secret (see
+// machine_proof.h): the secret itself never leaves the machine until it
+// comes back after the host changed.
 struct Join {
   Guid application{};
   Guid instance{};
+  Proof proof{};
 };
 struct OwnedPlayer {
   PlayerId id = 0;
   MachineId owner = 0;
   std::string name;
 };
-// A machine as the members know it. Its secret, which only the machines of
-// the session learn, is what it shows to come back after the host changed.
+// A machine as the members know it: where it is, and the proof that lets
+// whoever hosts recognise it when it comes back. An address whose host is 0
+// is on the same computer as the machine that hosts (see MachineAddress).
 struct Machine {
   MachineId id = 0;
   MachineAddress address;
-  uint64_t secret = 0;
+  Proof proof{};
+};
+// The last guaranteed message of `origin` that a machine has, by its number.
+struct Mark {
+  MachineId origin = 0;
+  uint32_t sequence = 0;
 };
 // The host takes a member in, or back in after the host changed: the
-// session, the member's number and secret, the host's own number, the
-// other members and every player with the machine that made it.
+// session, the member's number, the host's own number, the other members,
+// every player with the machine that made it, and the last guaranteed
+// message of each machine that the host has (a newcomer takes no earlier
+// one).
 struct Welcome {
   SessionDescription session;
   MachineId member = 0;
-  uint64_t secret = 0;
   MachineId host = 0;
   std::vector<Machine> machines;
   std::vector<OwnedPlayer> players;
+  std::vector<Mark> marks;
 };
-enum class Refusal : uint8_t { kFull = 1, kWrongSession = 2 };
+// kHostAlive: a member asked to take over while it still hears the host.
+enum class Refusal : uint8_t { kFull = 1, kWrongSession = 2, kHostAlive = 3 };
 struct Refused {
   Refusal reason = Refusal::kFull;
 };
@@ -85,8 +101,12 @@ struct DestroyPlayer {
 struct PlayerDestroyed {
   PlayerId id = 0;
 };
-// A player's message, carried by the host to its addressee.
+// A player's message, carried by the host to its addressee. Guaranteed
+// messages carry their machine's running number (`sequence`, from 1; 0 for
+// the others), so one that comes twice after a host change is taken once.
 struct Data {
+  MachineId origin = 0;
+  uint32_t sequence = 0;
   PlayerId from = 0;
   PlayerId to = 0;
   std::vector<uint8_t> payload;
@@ -100,18 +120,35 @@ struct MachineJoined {
 struct MachineLeft {
   MachineId id = 0;
 };
-// After the host went, a member asks the machine that takes over to take
-// it back, with the players it has now.
+// After the host went, a member asks the machine that hosts now to take it
+// back, with the players it has. It shows its secret, which the proof it
+// gave stands for, and the proof of its next secret for the time after.
 struct Rejoin {
   Guid application{};
   Guid instance{};
   MachineId member = 0;
-  uint64_t secret = 0;
+  Secret secret{};
+  Proof next_proof{};
   std::vector<PlayerInfo> players;
+};
+// A member tells the host the last guaranteed message of each machine it
+// has; the host tells each machine the last of its own that every other
+// has (`Stable`), which it then need not keep for a host change.
+struct Delivered {
+  std::vector<Mark> marks;
+};
+struct Stable {
+  uint32_t sequence = 0;
+};
+// The machine that hosts found the host it took over from alive: the
+// members go back to that machine.
+struct Return {
+  MachineId host = 0;
+  MachineAddress address;
 };
 
 using Message = std::variant<Join, Welcome, Refused, CreatePlayer, PlayerCreated, PlayerRefused, DestroyPlayer,
-                             PlayerDestroyed, Data, MachineJoined, MachineLeft, Rejoin>;
+                             PlayerDestroyed, Data, MachineJoined, MachineLeft, Rejoin, Delivered, Stable, Return>;
 
 std::vector<uint8_t> Encode(const Message& message);
 std::optional<Message> Decode(std::span<const uint8_t> bytes);
@@ -123,13 +160,24 @@ struct Query {
 };
 struct QueryReply {
   uint32_t nonce = 0;
+  MachineId host = 0;  // the machine that hosts, by its number in the session
   SessionDescription session;
+};
+
+// A machine that took over as host tells the machines it waits for that it
+// does, so one that missed the old host's goodbye looks at its host at once.
+// Nobody believes it: it only makes a member ask its own host.
+struct Hint {
+  Guid instance{};
+  MachineId host = 0;
 };
 
 std::vector<uint8_t> EncodeQuery(const Query& query);
 std::optional<Query> DecodeQuery(std::span<const uint8_t> bytes);
 std::vector<uint8_t> EncodeQueryReply(const QueryReply& reply);
 std::optional<QueryReply> DecodeQueryReply(std::span<const uint8_t> bytes);
+std::vector<uint8_t> EncodeHint(const Hint& hint);
+std::optional<Hint> DecodeHint(std::span<const uint8_t> bytes);
 
 // The value a member's connection request carries, so a host turns away
 // what is not one of ours.

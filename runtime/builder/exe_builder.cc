@@ -4,7 +4,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -21,10 +20,20 @@ namespace zv {
 namespace fs = std::filesystem;
 namespace {
 
-constexpr std::array<std::string_view, 26> kThreeLetterEndings = {
-    "bmp", "rle", "dib", "dds", "jpg", "pcx", "png", "psd", "tga", "tif", "wav", "wma", "mp2",
-    "mp3", "avi", "mpg", "mid", "mod", "rmi", "s3m", "sgt", "arr", "dat", "ini", "txt", "3ds"};
-constexpr std::array<std::string_view, 2> kTwoLetterEndings = {"xm", "it"};
+// What the game's loaders read, by the last letters of a name: a built
+// game finds no file but these, so every kind a command loads is here.
+constexpr std::string_view kMediaEndings[] = {
+    // images, bitmaps and textures
+    "bmp", "rle", "dib", "dds", "jpg", "pcx", "png", "psd", "tga", "tif",
+    // sounds, and music: modules, MIDI and whatever the media decoder plays
+    "wav", "mp2", "mp3", "wma", "ogg", "oga", "opus", "flac", "m4a", "aac", "aif", "aiff", "mid", "midi", "rmi",
+    "mod", "s3m", "xm", "it", "sgt",
+    // animations
+    "avi", "mpg", "mpeg", "mp4", "m4v", "mov", "mkv", "webm", "wmv", "asf", "ogv", "flv",
+    // models (any name ending in x)
+    "x", "3ds",
+    // data files: arrays, settings, static scenes and the files a program opens
+    "dat", "arr", "ini", "txt", "csv", "json", "xml", "cfg"};
 
 bool EndsWithNoCase(std::string_view name, std::string_view ending) {
   return name.size() >= ending.size() && platform::EqualNoCase(name.substr(name.size() - ending.size()), ending);
@@ -127,11 +136,8 @@ mode_t ExecutableMode() {
 }  // namespace
 
 bool IsMediaFileName(std::string_view name) {
-  for (std::string_view e : kThreeLetterEndings)
-    if (EndsWithNoCase(name, e)) return true;
-  for (std::string_view e : kTwoLetterEndings)
-    if (EndsWithNoCase(name, e)) return true;
-  return EndsWithNoCase(name, "x");
+  return std::any_of(std::begin(kMediaEndings), std::end(kMediaEndings),
+                     [&](std::string_view ending) { return EndsWithNoCase(name, ending); });
 }
 
 BuildResult BuildExecutable(const BuildRequest& request, const BuildServices& services) {

@@ -112,6 +112,7 @@ void Vm::NoteErrorPlace() {
   PlaceInSource(source_map, errors);
   errors.command.clear();
   errors.subject.clear();
+  errors.reason.clear();
   if (commands) {
     if (auto row = commands->FindByCode(static_cast<int32_t>(CodeWord(command_pc_))))
       errors.command = CommandAsWritten(*this, command_pc_, row->second);
@@ -170,6 +171,7 @@ std::string FormatErrorText(const ErrorState& errors) {
   std::string out = errors.code < 10000 ? Printf("Runtime %s : ", word) : Printf("System %s : ", word);
   out += GetErrorText(errors.code);
   if (!errors.subject.empty()) out += " \"" + errors.subject + "\"";
+  if (!errors.reason.empty()) out += ": " + errors.reason;
   out += ". ";
   out += errors.last_engine_error;
   if (out.size() > kFormattedLimit) out.resize(kFormattedLimit);

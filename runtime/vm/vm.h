@@ -105,6 +105,7 @@ struct ErrorState {
   std::string file;                // the included file that line is in; empty: the program's own
   std::string command;             // its name in the command table, where the table is present
   std::string subject;             // the file the failure concerns, as the program named it
+  std::string reason;              // why it failed, where the user can act on that
 };
 
 // Settings that the core reads.

@@ -14,6 +14,9 @@ std::string Cut(std::string text) {
 
 std::string LocalPath(std::string_view name) { return platform::Paths().Resolve(name); }
 
+constexpr std::string_view kNoAnswer = "The server does not answer";
+constexpr std::string_view kStalled = "The download stopped: nothing arrived for 10 seconds";
+
 }  // namespace
 
 FtpConnection::FtpConnection(ClientFactory factory, platform::Clock& clock, uint16_t port)
@@ -34,10 +37,22 @@ void FtpConnection::FetchResponse(std::string_view reason) {
   failure_ = 1;
 }
 
-// After a failed folder change, listing or transfer: a connection that
-// cannot even stay where it is has gone, and is closed.
-void FtpConnection::CheckConnection() {
-  if (!Connected() || !client_->SetDirectory(".")) Disconnect(false);
+// After a failed folder change, listing or transfer: a connection whose
+// server no longer answers (within `within_ms`; 0: the client's timeout)
+// has gone, and is closed. The program can still read why: a connection
+// that broke is a failure, unlike one the program closed itself.
+void FtpConnection::CheckConnection(uint32_t within_ms) {
+  if (!Connected()) {
+    Disconnect(false);
+    return;
+  }
+  if (client_->Responds(within_ms)) return;
+  FetchResponse(kNoAnswer);
+  const int32_t failure = failure_;
+  std::string response = std::move(response_);
+  Disconnect(false);
+  failure_ = failure;
+  response_ = std::move(response);
 }
 
 bool FtpConnection::Connect(std::string_view server, std::string_view user, std::string_view password) {
@@ -180,18 +195,20 @@ void FtpConnection::Proceed(uint32_t budget) {
   const uint32_t reads = std::max<uint32_t>(1, budget / kReadBytes);
   std::vector<uint8_t> buffer(size_t{reads} * kReadBytes);
   size_t got = 0;
+  bool ended = false;
   bool failed = !remote_;
   for (uint32_t r = 0; r < reads && !failed; ++r) {
-    std::optional<size_t> n = remote_->Read(std::span<uint8_t>(buffer).subspan(got, kReadBytes));
-    if (!n) {
+    std::optional<platform::FtpPiece> piece = remote_->Read(std::span<uint8_t>(buffer).subspan(got, kReadBytes));
+    if (!piece) {
       failed = true;
       break;
     }
-    got += *n;
-    if (*n < kReadBytes) break;
+    got += piece->bytes;
+    ended = piece->ended;
+    if (piece->bytes < kReadBytes) break;
   }
   if (failed) {
-    CheckConnection();
+    CheckConnection(kStepCheckMs);
     // A transfer that broke moves no more bytes: the watchdog ends it as
     // it ends a stalled one, instead of leaving it open for good.
     Watchdog();
@@ -205,7 +222,7 @@ void FtpConnection::Proceed(uint32_t budget) {
     bytes_written_ += static_cast<uint32_t>(got);
     bytes_done_ += static_cast<int32_t>(got);
     progress_ = total_bytes_ >= 1 ? static_cast<int32_t>(100.0 / total_bytes_ * bytes_done_) : 1;
-  } else {
+  } else if (ended) {
     // The end: the file is complete and stays.
     remote_.reset();
     progress_ = -1;
@@ -213,6 +230,8 @@ void FtpConnection::Proceed(uint32_t budget) {
     local_.reset();
     bytes_written_ = 0;
   }
+  // Otherwise nothing has arrived yet: the watchdog decides how long that
+  // may go on.
   Watchdog();
 }
 
@@ -224,8 +243,9 @@ void FtpConnection::Watchdog() {
     progress_at_change_ = progress_;
     change_time_ = now;
   } else if (platform::ElapsedMs(change_time_, now) > kStallLimitMs) {
+    FetchResponse(kStalled);
     Terminate();
-    CheckConnection();
+    CheckConnection(kStepCheckMs);
   }
 }
 

@@ -19,6 +19,9 @@ namespace zv {
 // steps of a few kilobytes that a game takes between frames, with a
 // progress percentage and a watchdog that ends a stalled download. The
 // first failure's server reply is kept until the program asks for it.
+// The calls a game makes between frames (a step of a download, ending one)
+// never wait on the server for more than a fraction of a second; the
+// others wait for its answer, at most the client's timeout.
 class FtpConnection {
  public:
   using ClientFactory = std::function<std::unique_ptr<platform::FtpClient>()>;
@@ -26,6 +29,8 @@ class FtpConnection {
   static constexpr uint32_t kDefaultStepBytes = 3072;
   static constexpr uint32_t kReadBytes = 1024;
   static constexpr uint32_t kStallLimitMs = 10000;
+  // How long a step may wait to learn whether the server still answers.
+  static constexpr uint32_t kStepCheckMs = 250;
   static constexpr size_t kMaxTextChars = 255;
 
   // `port` is where servers are reached (21 but in tests).
@@ -65,7 +70,7 @@ class FtpConnection {
  private:
   bool Connected() const { return client_ && status_ == 1; }
   void FetchResponse(std::string_view reason = {});
-  void CheckConnection();
+  void CheckConnection(uint32_t within_ms = 0);
   void StoreEntry(const platform::FtpEntry& entry);
   void ClearEntry();
   void Reset();

@@ -54,8 +54,11 @@ void Multiplayer::CreateGame(Vm& vm, std::string_view game, std::string_view pla
   if (game.empty()) return vm.RunError(net_error::kEmptyGameName);
   if (player.empty()) return vm.RunError(net_error::kEmptyPlayerName);
   if (max_players < kMinPlayers || max_players > kMaxPlayers) return vm.RunError(net_error::kMaxPlayers);
-  if (!iface_->HostSession(std::string(game), std::string(player), static_cast<uint32_t>(max_players), flags))
-    return vm.RunWarning(net_error::kHost);
+  if (!iface_->HostSession(std::string(game), std::string(player), static_cast<uint32_t>(max_players), flags)) {
+    vm.RunWarning(net_error::kHost);
+    vm.errors.reason = iface_->HostFailureReason();
+    return;
+  }
   status_.state = 1;
   ClearPlayers();
 }

@@ -138,6 +138,7 @@ bool NetInterface::HostSession(const std::string& game, const std::string& playe
   description.flags = flags;
   description.max_players = max_players;
   const SessionError error = session_->Host(kApplicationGuid, description);
+  host_failure_reason_ = error == SessionError::kNone ? std::string() : session_->FailureReason();
   if (error != SessionError::kNone) {
     if (std::optional<int32_t> code = HostFailureCode(error)) Fail(*code);
     return false;

@@ -289,9 +289,9 @@ TEST_F(CollisionWorldTest, WitnessedResponseMeasuresThePreviousPlacements) {
 TEST_F(CollisionWorldTest, DegenerateShapesAndPlacementsMeetNothing) {
   world_.DisableCollisionCaching();
   BoxShape* box = Keep(CreateBoxShape(2, 2, 2));
-  BoxShape* point = Keep(CreateBoxShape(0, 0, 0));
+  SphereShape* unsized = Keep(CreateSphereShape(NAN));
   Place(1, box, Translation(0, 0, 0));
-  Place(2, point, Translation(0, 0, 0));
+  Place(2, unsized, Translation(0, 0, 0));
   Place(3, box, Scaled(0, 1, 1, 0.5f, 0, 0));
   Place(4, box, Scaled(NAN, 1, 1, 0, 0, 0));
   Place(5, box, Translation(INFINITY, 0, 0));
@@ -324,6 +324,41 @@ TEST_F(CollisionWorldTest, DegenerateShapesAndPlacementsMeetNothing) {
   caching.SetCollisionObjectMatrix(Translation(INFINITY, 0, 0));
   EXPECT_EQ(caching.TestAllCollisions(), 0);
   EXPECT_EQ(caching.proximity_pairs().size(), 0u);
+}
+
+// A convex shape of size zero is its one point: it meets what holds that
+// point, under every response type, and nothing else.
+TEST_F(CollisionWorldTest, ShapesOfSizeZeroAreTheirPoint) {
+  world_.DisableCollisionCaching();
+  BoxShape* box = Keep(CreateBoxShape(2, 2, 2));
+  const std::array<ConvexShape*, 4> points = {Keep(CreateBoxShape(0, 0, 0)), Keep(CreateSphereShape(0)),
+                                              Keep(CreateConeShape(0, 0)), Keep(CreateCylinderShape(0, 0))};
+  struct Case {
+    std::array<float, 3> at;
+    bool meets;
+  };
+  const Case cases[] = {{{0, 0, 0}, true}, {{0.5f, -0.9f, 0.3f}, true}, {{1, 1, 1}, true}, {{1.5f, 0, 0}, false},
+                        {{0, 0, -3}, false}};
+  for (uint32_t type : {1u, 2u, 3u}) {
+    for (ConvexShape* point : points) {
+      for (const Case& c : cases) {
+        CollisionWorld world;
+        world.DisableCollisionCaching();
+        world.SetDefaultCollisionResponse(Record, type, 0);
+        world.CreateCollisionObject(1, box);
+        world.CreateCollisionObject(2, point);
+        world.SetCollisionObjectMatrix(Translation(c.at[0], c.at[1], c.at[2]));
+        EXPECT_EQ(world.TestAllCollisions(), c.meets ? 1 : 0)
+            << "type " << type << " at " << c.at[0] << ", " << c.at[1] << ", " << c.at[2];
+      }
+    }
+  }
+  // Two points meet only where they coincide.
+  Place(1, points[0], Translation(3, 4, 5));
+  Place(2, points[1], Translation(3, 4, 5));
+  EXPECT_EQ(world_.TestAllCollisions(), 1);
+  Move(2, Translation(3, 4, 5.01f));
+  EXPECT_EQ(world_.TestAllCollisions(), 0);
 }
 
 TEST_F(CollisionWorldTest, VertexBaseSetLateStillReachesEarlierPieces) {

@@ -102,16 +102,18 @@ TEST(ShapeFactories, StoreHalfSizesAndTheConeSine) {
   EXPECT_DOUBLE_EQ(cone->sine(), 1.0 / std::sqrt(5.0));
   std::unique_ptr<CylinderShape> cylinder(CreateCylinderShape(0.5, 3));
   EXPECT_EQ(cylinder->half_height(), 1.5);
-  // Negative sizes are taken by magnitude; a size that is all zero is no shape.
+  // Negative sizes are taken by magnitude; a size that is all zero is still a
+  // shape (a point), one that is not finite is none.
   std::unique_ptr<SphereShape> sphere(CreateSphereShape(-2));
   EXPECT_EQ(sphere->radius(), 2);
   EXPECT_FALSE(sphere->IsDegenerate());
   std::unique_ptr<BoxShape> flat(CreateBoxShape(-2, 0, 1));
   ExpectVector(flat->half_extent(), {1, 0, 0.5});
   EXPECT_FALSE(flat->IsDegenerate());
-  EXPECT_TRUE(std::unique_ptr<BoxShape>(CreateBoxShape(0, 0, 0))->IsDegenerate());
-  EXPECT_TRUE(std::unique_ptr<SphereShape>(CreateSphereShape(0))->IsDegenerate());
-  EXPECT_TRUE(std::unique_ptr<ConeShape>(CreateConeShape(0, 0))->IsDegenerate());
+  EXPECT_FALSE(std::unique_ptr<BoxShape>(CreateBoxShape(0, 0, 0))->IsDegenerate());
+  EXPECT_FALSE(std::unique_ptr<SphereShape>(CreateSphereShape(0))->IsDegenerate());
+  EXPECT_FALSE(std::unique_ptr<ConeShape>(CreateConeShape(0, 0))->IsDegenerate());
+  EXPECT_TRUE(std::unique_ptr<BoxShape>(CreateBoxShape(1, INFINITY, 1))->IsDegenerate());
   EXPECT_TRUE(std::unique_ptr<CylinderShape>(CreateCylinderShape(NAN, 1))->IsDegenerate());
   EXPECT_EQ(std::unique_ptr<ConeShape>(CreateConeShape(0, 0))->sine(), 0.0);
 }

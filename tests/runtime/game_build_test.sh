@@ -37,6 +37,20 @@ out=$(cd "$work/clean" && ZENTROVEX_HEADLESS=1 ./game one two)
 [ "$out" = "game: one two" ] || fail "the game printed: $out"
 grep -q 'bitmap' "$work/game" || fail "the media record is missing from the game"
 
+# A built game carries every kind of file its loaders read: a song in a
+# format that only the media decoder plays loads and plays from the game
+# alone.
+mkdir -p "$work/songs/music"
+cp "$(dirname "$0")/../audio/commands/music/files/tone.ogg" "$work/songs/music/Tone.ogg"
+printf 'load music "music/tone.ogg", 1\r\nplay music 1\r\nprint music exist(1); music playing(1)\r\nend\r\n' \
+  > "$work/songs/song.kqa"
+"$zentrovex" build "$work/songs/song.kqa" -o "$work/song_game" > "$work/build.txt"
+grep -q 'Adding music\\Tone.ogg' "$work/build.txt" || fail "the song was not added: $(cat "$work/build.txt")"
+mkdir "$work/empty"
+cp "$work/song_game" "$work/empty/"
+out=$(cd "$work/empty" && ZENTROVEX_HEADLESS=1 ./song_game)
+[ "$out" = "11" ] || fail "the built game's song did not play: $out"
+
 # A damaged game says so and exits non-zero.
 head -c -3 "$work/game" > "$work/clean/broken"
 printf '\x01\x00\x00' >> "$work/clean/broken"

@@ -156,8 +156,9 @@ void Tremolo(Song& song, SongChannel& channel) {
 }
 
 // IT's tremolo and tremor work on the channel's note volume, not the voice's.
+// The channel's delta lasts the whole row, so the on phase must clear it.
 void TremorStep(SongChannel& channel) {
-  if (song_effects::TremorSilences(channel)) channel.volume_delta = -channel.note_volume;
+  channel.volume_delta = song_effects::TremorSilences(channel) ? -channel.note_volume : 0;
 }
 
 int32_t PanWave(int32_t waveform, int32_t position, song_tables::WaveRandom& random) {

@@ -15,6 +15,14 @@ void InitDecoderTables() {
   mpeg::InitHuffmanTables();
 }
 
+void RestartMpegDecoder(MpegDecoder& decoder) {
+  const int layer = decoder.locked_layer;
+  const int total = decoder.total_decoded_bytes;
+  decoder = MpegDecoder{};
+  decoder.locked_layer = layer;
+  decoder.total_decoded_bytes = total;
+}
+
 bool DecodeMpegFrame(MpegDecoder& decoder, std::span<const std::uint8_t> frame,
                      std::span<std::int16_t> output, int& output_bytes) {
   output_bytes = 0;

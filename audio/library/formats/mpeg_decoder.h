@@ -56,6 +56,12 @@ struct MpegDecoder {
   int reservoir_bytes = 0;
 };
 
+// Puts the decoder back where it stood before its first frame: no synthesis
+// or overlap history and no bit reservoir, so that decoding from a frame on
+// gives what a fresh decoder gives. The layer lock and the counted length of
+// the stream stay.
+void RestartMpegDecoder(MpegDecoder& decoder);
+
 // Builds the constant tables that all decoders share. Safe to call more than
 // once and from several threads; decoding builds them on first use as well.
 void InitDecoderTables();

@@ -193,11 +193,9 @@ SampleHandle LoadMpegSample(AudioFile* file, uint32_t mode, int32_t index) {
   SeekAudioFile(file, probe.data_start, kSeekSet);
   const int32_t got = std::max(ReadAudioFile(input.data(), probe.data_length, file), 0);
 
-  // The full decode starts from a clean decoder locked to the probed layer,
-  // so the trial frame leaves no trace in the sound.
-  auto decoder = std::make_unique<MpegDecoder>();
-  decoder->synthesis_phase = 1;
-  decoder->locked_layer = probe.decoder->locked_layer;
+  // The trial frame must leave no trace in the sound.
+  MpegDecoder& decoder = *probe.decoder;
+  RestartMpegDecoder(decoder);
 
   void* p1 = nullptr;
   void* p2 = nullptr;
@@ -209,11 +207,11 @@ SampleHandle LoadMpegSample(AudioFile* file, uint32_t mode, int32_t index) {
     while (in + 4 <= got && written < l1) {
       const std::span<const uint8_t> head(input.data() + in, 4);
       int size = 0;
-      if (!ParseMpegHeader(*decoder, head, nullptr, nullptr, &size)) break;
+      if (!ParseMpegHeader(decoder, head, nullptr, nullptr, &size)) break;
       const int64_t end = in + 4 + size;
       if (end > static_cast<int64_t>(input.size())) break;
       int produced = 0;
-      DecodeMpegFrame(*decoder, std::span<const uint8_t>(input.data() + in, static_cast<size_t>(4 + size)), pcm,
+      DecodeMpegFrame(decoder, std::span<const uint8_t>(input.data() + in, static_cast<size_t>(4 + size)), pcm,
                       produced);
       const int64_t take = std::min<int64_t>(produced, l1 - written);
       if (take > 0) std::memcpy(out + written, pcm.data(), static_cast<size_t>(take));

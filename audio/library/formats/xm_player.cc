@@ -397,13 +397,18 @@ void TickEffect(Song& song, SongChannel& channel, SongVoice*& voice_ref, const S
   const uint8_t p = cell.parameter;
   switch (cell.effect) {
     case Fx('0'):
-      if (p && (t % 3) != 0) {
-        const uint8_t step = (t % 3) == 1 ? cell.hi() : cell.lo();
-        const int32_t finetune = voice.sample ? voice.sample->finetune : 0;
-        if (Linear(song))
-          voice.period_delta = step * 64;
-        else
-          voice.period_delta = XmPeriod(song, channel.real_note + step, finetune) - XmPeriod(song, channel.real_note, finetune);
+      // Every third tick the note is back at its own pitch, which the
+      // channel must be told as much as the steps away from it.
+      if (p) {
+        if (t % 3 != 0) {
+          const uint8_t step = (t % 3) == 1 ? cell.hi() : cell.lo();
+          const int32_t finetune = voice.sample ? voice.sample->finetune : 0;
+          if (Linear(song))
+            voice.period_delta = step * 64;
+          else
+            voice.period_delta =
+                XmPeriod(song, channel.real_note + step, finetune) - XmPeriod(song, channel.real_note, finetune);
+        }
         voice.flags |= voice_flag::kFrequency;
       }
       break;

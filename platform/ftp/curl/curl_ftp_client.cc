@@ -3,7 +3,8 @@
 // if the server dropped it. The client keeps the current directory itself
 // and names every remote file by its absolute path, so nothing depends on
 // where the server's working directory happens to be. A download read piece
-// by piece runs on a handle of its own through the multi interface.
+// by piece runs on a handle of its own through the multi interface, so a
+// read takes what has arrived and never waits long for more.
 #include <curl/curl.h>
 #include <sys/stat.h>
 
@@ -25,6 +26,9 @@ using SteadyClock = std::chrono::steady_clock;
 constexpr size_t kMaxListingBytes = 16u << 20;
 constexpr size_t kMaxBufferedBytes = 256u << 10;  // a piecewise download pauses beyond this
 constexpr long kPollSliceMs = 50;
+// The longest a farewell to the server may take: one that has stopped
+// answering would otherwise hold the caller for the whole reply timeout.
+constexpr uint32_t kFarewellMs = 300;
 
 struct EasyDeleter {
   void operator()(CURL* c) const { curl_easy_cleanup(c); }
@@ -87,6 +91,15 @@ bool PlainName(std::string_view name) {
   return name.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
 }
 
+// Failures after which the control connection is gone (libcurl has closed
+// it), as opposed to a refusal the server answered.
+bool LostConnection(CURLcode result) {
+  return result == CURLE_OPERATION_TIMEDOUT || result == CURLE_COULDNT_CONNECT || result == CURLE_RECV_ERROR ||
+         result == CURLE_SEND_ERROR || result == CURLE_GOT_NOTHING;
+}
+
+SteadyClock::time_point After(uint32_t ms) { return SteadyClock::now() + std::chrono::milliseconds(ms); }
+
 // `path` joined onto `directory` ("/a"), with "." and ".." worked out.
 std::string JoinPath(const std::string& directory, std::string_view path) {
   std::vector<std::string> parts;
@@ -130,26 +143,22 @@ class CurlDownload final : public FtpDownload {
 
   // Runs until the server has started sending the file or refused it.
   bool Start() {
-    auto stalled_since = SteadyClock::now();
+    const auto deadline = After(options_.stall_timeout_ms);
     while (!started_ && !done_) {
-      if (!Pump()) return false;
-      if (Stalled(stalled_since)) return false;
+      if (!Pump(deadline)) return false;
+      if (SteadyClock::now() >= deadline) return false;
     }
     return started_ || result_ == CURLE_OK;
   }
 
-  std::optional<size_t> Read(std::span<uint8_t> buffer) override {
-    auto stalled_since = SteadyClock::now();
-    size_t before = Available();
+  // A server that stops sending is found out by libcurl's own limit on
+  // slow transfers, which fails the transfer; until then a read comes back
+  // with what there is.
+  std::optional<FtpPiece> Read(std::span<uint8_t> buffer) override {
+    const auto deadline = After(options_.read_wait_ms);
     while (Available() < buffer.size() && !done_) {
       Resume();
-      if (!Pump()) break;
-      if (Available() != before) {
-        before = Available();
-        stalled_since = SteadyClock::now();
-      } else if (Stalled(stalled_since)) {
-        return std::nullopt;
-      }
+      if (!Pump(deadline) || SteadyClock::now() >= deadline) break;
     }
     const size_t n = std::min(buffer.size(), Available());
     if (n == 0 && done_ && result_ != CURLE_OK) return std::nullopt;
@@ -159,7 +168,7 @@ class CurlDownload final : public FtpDownload {
       data_.clear();
       read_ = 0;
     }
-    return n;
+    return FtpPiece{n, done_ && result_ == CURLE_OK && Available() == 0};
   }
 
  private:
@@ -184,18 +193,15 @@ class CurlDownload final : public FtpDownload {
 
   size_t Available() const { return data_.size() - read_; }
 
-  bool Stalled(SteadyClock::time_point since) const {
-    return SteadyClock::now() - since > std::chrono::milliseconds(options_.stall_timeout_ms);
-  }
-
   void Resume() {
     if (!paused_ || Available() >= kMaxBufferedBytes) return;
     paused_ = false;
     curl_easy_pause(easy_.get(), CURLPAUSE_CONT);
   }
 
-  // One round of the transfer; false when libcurl itself failed.
-  bool Pump() {
+  // One round of the transfer, waiting for the network no later than
+  // `deadline`; false when libcurl itself failed.
+  bool Pump(SteadyClock::time_point deadline) {
     int running = 0;
     if (curl_multi_perform(multi_, &running) != CURLM_OK) {
       done_ = true;
@@ -208,7 +214,9 @@ class CurlDownload final : public FtpDownload {
         done_ = true;
         result_ = message->data.result;
       }
-    if (!done_ && running) curl_multi_poll(multi_, nullptr, 0, kPollSliceMs, nullptr);
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - SteadyClock::now()).count();
+    if (!done_ && running && left > 0)
+      curl_multi_poll(multi_, nullptr, 0, static_cast<int>(std::min<long long>(left, kPollSliceMs)), nullptr);
     return true;
   }
 
@@ -230,6 +238,7 @@ class CurlFtpClient final : public FtpClient {
     InitCurlOnce();
     easy_.reset(curl_easy_init());
   }
+  ~CurlFtpClient() override { Disconnect(); }
 
   bool Connect(const FtpServer& server) override {
     Disconnect();
@@ -250,10 +259,17 @@ class CurlFtpClient final : public FtpClient {
   }
 
   void Disconnect() override {
-    // A fresh handle drops the control connection of the old one.
-    if (!base_.empty()) easy_.reset(curl_easy_init());
+    if (!base_.empty()) {
+      // Closing the handle says goodbye on a connection it still holds and
+      // waits for the server's answer as long as a reply may take; a
+      // server that does not answer a short question first has the
+      // connection dropped at once instead.
+      if (HoldsConnection()) Ask(kFarewellMs);
+      easy_.reset(curl_easy_init());
+    }
     base_.clear();
     directory_.clear();
+    lost_ = false;
   }
 
   bool SetDirectory(std::string_view directory) override {
@@ -306,9 +322,14 @@ class CurlFtpClient final : public FtpClient {
     Prepare(FileUrl(remote));
     EasyHandle copy(curl_easy_duphandle(easy_.get()));
     if (!copy) return Failed("libcurl could not start"), nullptr;
+    const uint64_t replies_before = replies_->Count();
     auto download = std::make_unique<CurlDownload>(std::move(copy), options_, replies_);
     if (!download->Start()) {
-      last_response_ = replies_->Last().empty() ? "The download did not start" : replies_->Last();
+      const bool refused = RefusedSince(replies_before);
+      last_response_ = refused ? replies_->Last() : "The server did not start the download";
+      // A server that gave no answer in time is taken to be gone (though
+      // the session's own connection is still held).
+      lost_ = !refused;
       return nullptr;
     }
     return download;
@@ -342,7 +363,27 @@ class CurlFtpClient final : public FtpClient {
 
   std::string LastResponse() const override { return last_response_; }
 
+  bool Responds(uint32_t within_ms) override { return !base_.empty() && !lost_ && Ask(within_ms); }
+
  private:
+  // Sends the server a question that changes nothing; whether it answered
+  // within `within_ms` (0: the reply timeout).
+  bool Ask(uint32_t within_ms) {
+    Slist commands(curl_slist_append(nullptr, "NOOP"));
+    Prepare(DirectoryUrl(directory_));
+    curl_easy_setopt(easy_.get(), CURLOPT_NOBODY, 1L);
+    curl_easy_setopt(easy_.get(), CURLOPT_QUOTE, commands.get());
+    if (within_ms > 0) curl_easy_setopt(easy_.get(), CURLOPT_TIMEOUT_MS, static_cast<long>(within_ms));
+    const bool ok = Perform();
+    curl_easy_setopt(easy_.get(), CURLOPT_QUOTE, nullptr);
+    return ok;
+  }
+
+  bool HoldsConnection() {
+    curl_socket_t socket = CURL_SOCKET_BAD;
+    return curl_easy_getinfo(easy_.get(), CURLINFO_ACTIVESOCKET, &socket) == CURLE_OK && socket != CURL_SOCKET_BAD;
+  }
+
   static size_t ToSink(char* data, size_t size, size_t count, void* sink) {
     const auto& take = *static_cast<const FtpSink*>(sink);
     return take(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(data), size * count)) ? size * count : 0;
@@ -422,16 +463,23 @@ class CurlFtpClient final : public FtpClient {
     error_[0] = 0;
   }
 
+  // Whether the server's last reply, given after the reply numbered
+  // `before`, refused something.
+  bool RefusedSince(uint64_t before) const {
+    return replies_->Count() != before && !replies_->Last().empty() && replies_->Last()[0] >= '4';
+  }
+
   // Runs the prepared request. On failure the reason is the server's reply
   // when it gave one, else libcurl's account of what went wrong.
   bool Perform() {
     const uint64_t replies_before = replies_->Count();
     const CURLcode result = curl_easy_perform(easy_.get());
+    lost_ = LostConnection(result);
     if (result == CURLE_OK) {
       last_response_ = replies_->Last();
       return true;
     }
-    if (replies_->Count() != replies_before && !replies_->Last().empty() && replies_->Last()[0] >= '4')
+    if (RefusedSince(replies_before))
       last_response_ = replies_->Last();
     else
       last_response_ = error_[0] ? error_ : curl_easy_strerror(result);
@@ -445,6 +493,7 @@ class CurlFtpClient final : public FtpClient {
   std::string directory_;  // the current remote directory
   std::shared_ptr<ReplyLog> replies_ = std::make_shared<ReplyLog>();
   std::string last_response_;
+  bool lost_ = false;  // the server is taken to be gone: the last request lost it or went unanswered
   char error_[CURL_ERROR_SIZE] = {};
 };
 

@@ -9,11 +9,15 @@
 #include <enet/enet.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <chrono>
+#include <cstring>
+#include <deque>
 #include <map>
 #include <random>
 #include <type_traits>
+#include <utility>
 
 #include "platform/netsession/net_session.h"
 #include "platform/netsession/session_core.h"
@@ -27,7 +31,21 @@ using SteadyClock = std::chrono::steady_clock;
 constexpr size_t kChannels = 2;  // 0: guaranteed messages, 1: the others
 constexpr uint32_t kPollSliceMs = 5;
 constexpr uint32_t kLeaveWaitMs = 500;   // how long a leaving machine waits for the goodbye to land
+constexpr uint32_t kGoodbye = 0x5A56'4259;  // "ZVBY": the other end leaves, its link did not just go
 constexpr size_t kMaxEventsPerService = 4096;
+// A flood of datagrams must not push the session's own out of the socket:
+// each turn takes everything that waits (for at most this long), from a
+// receive buffer as large as the system allows up to this.
+constexpr uint32_t kDrainBudgetMs = 20;
+constexpr int kReceiveBufferBytes = 8 << 20;
+// What this machine may have queued for sending; past it, the oldest
+// unguaranteed messages not yet handed to ENet go first, and a message
+// that still does not fit is refused. ENet gets a window of it at a time.
+constexpr size_t kMaxQueuedBytes = 64u << 20;
+constexpr size_t kInFlightBytes = 4u << 20;
+constexpr uint32_t kCheckWaitMs = 1000;   // how long a host has to answer whether it still hosts
+constexpr uint32_t kCheckRepeatMs = 250;  // the question is asked again this often meanwhile
+constexpr uint32_t kTellEveryMs = 1000;   // how often a new host tells and asks around
 constexpr size_t kMaxFoundSessions = 256;
 constexpr size_t kMaxMachines = 256;             // links a member's ENet host can take after a host change
 constexpr uint32_t kListenAgainMs = 1000;        // how often a new host tries for the session port
@@ -73,6 +91,13 @@ std::optional<ENetAddress> ParseAddress(std::string_view text, uint16_t default_
   return address;
 }
 
+// Why the session port could not be had, from the error of its bind.
+std::string PortFailure(uint16_t port, int error) {
+  const std::string where = "UDP port " + std::to_string(port);
+  if (error == EADDRINUSE) return where + " is in use by another program";
+  return where + ": " + std::strerror(error);
+}
+
 uint32_t RandomWord() {
   static thread_local std::mt19937 generator{std::random_device{}()};
   return generator();
@@ -96,16 +121,39 @@ struct ServiceContext {
   ENetEvent event{};
   EnetSession* session = nullptr;
 };
+
+uint64_t NowMs() {
+  return static_cast<uint64_t>(
+      std::chrono::duration_cast<std::chrono::milliseconds>(SteadyClock::now().time_since_epoch()).count());
+}
+
+ENetAddress ToEnet(const MachineAddress& a) {
+  ENetAddress e{};
+  e.host = a.host;
+  e.port = a.port;
+  return e;
+}
+
+bool Readable(ENetHost* host) {
+  enet_uint32 condition = ENET_SOCKET_WAIT_RECEIVE;
+  return enet_socket_wait(host->socket, &condition, 0) == 0 && (condition & ENET_SOCKET_WAIT_RECEIVE);
+}
+
+// Counts the bytes of packets handed to ENet until ENet lets go of them.
+void PacketFreed(ENetPacket* packet) {
+  if (packet->userData) *static_cast<size_t*>(packet->userData) -= packet->dataLength;
+}
 static_assert(std::is_standard_layout_v<ServiceContext>);
 
 class EnetSession final : public NetSession {
  public:
   EnetSession(const SessionNetworkOptions& options, ENetAddress target, bool broadcast)
-      : options_(options), target_(target), broadcast_(broadcast) {}
+      : options_(options), target_(target), broadcast_(broadcast), core_(options.rejoin_wait_ms) {}
   ~EnetSession() override { Close(); }
 
   std::optional<std::vector<SessionDescription>> FindSessions(const Guid& application) override;
   SessionError Host(const Guid& application, const SessionDescription& session) override;
+  std::string FailureReason() const override { return failure_reason_; }
   SessionError Join(const Guid& application, const Guid& instance) override;
   void Close() override;
   std::optional<PlayerId> CreatePlayer(const std::string& name, bool server_player) override;
@@ -115,8 +163,9 @@ class EnetSession final : public NetSession {
   std::optional<SessionEvent> Receive() override { return core_.TakeEvent(); }
   void Service() override;
 
-  // Answers a search that reached the host's port; false for anything else.
-  bool AnswerQuery(ENetHost* host);
+  // Answers a search that reached one of this machine's ports, and takes
+  // the answers and hints meant for it; false for anything else.
+  bool TakeDatagram(ENetHost* host);
 
  private:
   PeerKey KeyOf(const ENetPeer* peer) const;
@@ -134,6 +183,14 @@ class EnetSession final : public NetSession {
   // or host here.
   void FollowHostChange();
   void CheckDeadlines();
+  // Member: asks the host whether it still hosts this session.
+  void AskHost(MachineAddress address);
+  // New host: tells the machines it waits for, and asks the former hosts.
+  void TellAndAsk();
+  void SendDatagram(const ENetAddress& to, const std::vector<uint8_t>& bytes);
+  bool SendHeld(OutgoingPacket& p);
+  // Makes room for `bytes` more in what waits to be sent.
+  bool MakeRoom(size_t bytes);
   void TryListen();
   void DropServerLink();
   void Flush();
@@ -148,18 +205,29 @@ class EnetSession final : public NetSession {
   ENetPeer* server_ = nullptr;    // a member's link to the host
   bool connected_ = false;        // the member's link is up
   bool took_over_ = false;        // hosting since the host went
-  std::optional<SteadyClock::time_point> members_back_by_;  // new host: when to give up the others
   std::optional<SteadyClock::time_point> new_host_by_;      // member: when to give up the next host
   SteadyClock::time_point listen_again_at_{};
+  // Member asking its host whether it still hosts, with the question's mark.
+  std::optional<SteadyClock::time_point> check_by_;
+  SteadyClock::time_point check_again_at_{};
+  MachineAddress check_address_;
+  bool host_answered_ = false;
+  uint32_t check_nonce_ = 0;
+  SteadyClock::time_point tell_at_{};     // new host: when it next tells and asks around
+  uint32_t probe_nonce_ = 0;
+  std::optional<MachineId> former_alive_;  // a former host answered as the host of this session
   Guid application_{};
-  std::vector<OutgoingPacket> held_;  // packets not yet handed to ENet
+  std::string failure_reason_;
+  std::deque<OutgoingPacket> held_;  // packets not yet handed to ENet
+  size_t held_bytes_ = 0;
+  size_t in_flight_bytes_ = 0;       // handed to ENet and not yet let go
   SessionCore core_;
 };
 
 int InterceptSearch(ENetHost* host, ENetEvent* event) {
   if (!event) return 0;
   auto* context = reinterpret_cast<ServiceContext*>(event);
-  return context->session && context->session->AnswerQuery(host) ? 1 : 0;
+  return context->session && context->session->TakeDatagram(host) ? 1 : 0;
 }
 
 std::optional<std::vector<SessionDescription>> EnetSession::FindSessions(const Guid& application) {
@@ -183,6 +251,10 @@ std::optional<std::vector<SessionDescription>> EnetSession::FindSessions(const G
   }
 
   std::vector<SessionDescription> sessions;
+  // This machine's own game cannot answer while this search waits: it is
+  // listed from here.
+  if (core_.role() == SessionCore::Role::kHost && application == application_)
+    sessions.push_back(core_.Description());
   const auto deadline = SteadyClock::now() + std::chrono::milliseconds(options_.find_wait_ms);
   std::vector<uint8_t> buffer(ENET_PROTOCOL_MAXIMUM_MTU);
   while (sessions.size() < kMaxFoundSessions) {
@@ -213,16 +285,65 @@ std::optional<std::vector<SessionDescription>> EnetSession::FindSessions(const G
   return sessions;
 }
 
-bool EnetSession::AnswerQuery(ENetHost* host) {
-  std::optional<wire::Query> query =
-      wire::DecodeQuery(std::span<const uint8_t>(host->receivedData, host->receivedDataLength));
-  if (!query) return false;
-  if (core_.role() == SessionCore::Role::kHost && query->application == application_) {
-    std::vector<uint8_t> reply = wire::EncodeQueryReply(wire::QueryReply{query->nonce, core_.Description()});
-    ENetBuffer out{reply.data(), reply.size()};
-    enet_socket_send(host->socket, &host->receivedAddress, &out, 1);
+bool EnetSession::TakeDatagram(ENetHost* host) {
+  const std::span<const uint8_t> bytes(host->receivedData, host->receivedDataLength);
+  const Guid instance = core_.Description().instance;
+  if (std::optional<wire::Query> query = wire::DecodeQuery(bytes)) {
+    if (core_.role() == SessionCore::Role::kHost && query->application == application_) {
+      std::vector<uint8_t> reply =
+          wire::EncodeQueryReply(wire::QueryReply{query->nonce, core_.self(), core_.Description()});
+      ENetBuffer out{reply.data(), reply.size()};
+      enet_socket_send(host->socket, &host->receivedAddress, &out, 1);
+    }
+    return true;
   }
-  return true;
+  if (std::optional<wire::QueryReply> reply = wire::DecodeQueryReply(bytes)) {
+    if (reply->session.instance != instance) return true;
+    // Only the machine asked can answer for itself: a reply naming another
+    // host (a new one on the old one's port) says the old one is gone.
+    if (check_by_ && reply->nonce == check_nonce_ && reply->host == core_.host() &&
+        host->receivedAddress.host == check_address_.host && host->receivedAddress.port == check_address_.port)
+      host_answered_ = true;
+    if (probe_nonce_ != 0 && reply->nonce == probe_nonce_ && reply->host != core_.self())
+      for (const SessionCore::FormerHost& f : core_.FormerHosts())
+        if (f.id == reply->host && host->receivedAddress.host == f.address.host &&
+            host->receivedAddress.port == f.address.port)
+          former_alive_ = f.id;
+    return true;
+  }
+  if (std::optional<wire::Hint> hint = wire::DecodeHint(bytes)) {
+    // Another machine says it hosts now: this one asks its own host, once
+    // in a while, and believes only the answer.
+    if (hint->instance == instance && hint->host != core_.host() && !check_by_ &&
+        SteadyClock::now() >= check_again_at_)
+      core_.OnHostHint();
+    return true;
+  }
+  return false;
+}
+
+void EnetSession::SendDatagram(const ENetAddress& to, const std::vector<uint8_t>& bytes) {
+  if (!host_) return;
+  ENetBuffer out{const_cast<uint8_t*>(bytes.data()), bytes.size()};
+  enet_socket_send(host_->socket, &to, &out, 1);
+}
+
+void EnetSession::AskHost(MachineAddress address) {
+  check_address_ = address;
+  check_nonce_ = RandomWord() | 1;
+  host_answered_ = false;
+  check_by_ = SteadyClock::now() + std::chrono::milliseconds(kCheckWaitMs);
+  check_again_at_ = SteadyClock::now();
+}
+
+void EnetSession::TellAndAsk() {
+  const Guid instance = core_.Description().instance;
+  const std::vector<uint8_t> hint = wire::EncodeHint(wire::Hint{instance, core_.self()});
+  for (const MachineAddress& a : core_.AwaitedAddresses()) SendDatagram(ToEnet(a), hint);
+  if (core_.FormerHosts().empty()) return;
+  if (probe_nonce_ == 0) probe_nonce_ = RandomWord() | 1;
+  const std::vector<uint8_t> query = wire::EncodeQuery(wire::Query{application_, probe_nonce_});
+  for (const SessionCore::FormerHost& f : core_.FormerHosts()) SendDatagram(ToEnet(f.address), query);
 }
 
 SessionError EnetSession::Host(const Guid& application, const SessionDescription& session) {
@@ -231,8 +352,12 @@ SessionError EnetSession::Host(const Guid& application, const SessionDescription
   const ENetAddress bind = BindAddress(options_, options_.port);
   const size_t peers = std::min<size_t>(session.max_players, ENET_PROTOCOL_MAXIMUM_PEER_ID);
   host_ = enet_host_create(&bind, peers, kChannels, 0, 0);
-  if (!host_) return SessionError::kCannotHost;
+  if (!host_) {
+    failure_reason_ = PortFailure(options_.port, errno);
+    return SessionError::kCannotHost;
+  }
   host_->intercept = InterceptSearch;
+  enet_socket_set_option(host_->socket, ENET_SOCKOPT_RCVBUF, kReceiveBufferBytes);
   application_ = application;
   SessionDescription description = session;
   description.instance = NewInstanceGuid();
@@ -248,6 +373,7 @@ SessionError EnetSession::Join(const Guid& application, const Guid& instance) {
   host_ = enet_host_create(&bind, kMaxMachines, kChannels, 0, 0);
   if (!host_) return SessionError::kGeneric;
   host_->intercept = InterceptSearch;
+  enet_socket_set_option(host_->socket, ENET_SOCKOPT_RCVBUF, kReceiveBufferBytes);
   server_ = enet_host_connect(host_, &found->second, kChannels, wire::kConnectMagic);
   if (!server_) {
     DestroyHost();
@@ -291,7 +417,7 @@ void EnetSession::Close() {
   bool any = false;
   ForEachPeer([&](ENetPeer& peer) {
     if (peer.state != ENET_PEER_STATE_CONNECTED) return;
-    enet_peer_disconnect_later(&peer, 0);
+    enet_peer_disconnect_later(&peer, kGoodbye);
     any = true;
   });
   // The goodbye has landed once the other side acknowledged it.
@@ -335,6 +461,7 @@ std::optional<std::vector<PlayerInfo>> EnetSession::Players() {
 }
 
 bool EnetSession::Send(PlayerId from, PlayerId to, std::span<const uint8_t> data, bool guaranteed) {
+  if (!MakeRoom(data.size())) return false;
   const bool sent = core_.Send(from, to, data, guaranteed);
   Flush();
   return sent;
@@ -342,6 +469,7 @@ bool EnetSession::Send(PlayerId from, PlayerId to, std::span<const uint8_t> data
 
 void EnetSession::Service() {
   if (!host_) return;
+  core_.Tick(NowMs());
   ServiceHost(host_);
   if (listener_) ServiceHost(listener_);
   CheckDeadlines();
@@ -351,9 +479,17 @@ void EnetSession::Service() {
 void EnetSession::ServiceHost(ENetHost* host) {
   ServiceContext context;
   context.session = this;
-  for (size_t n = 0; n < kMaxEventsPerService; ++n) {
-    if (enet_host_service(host, &context.event, 0) <= 0) break;
-    Handle(context.event);
+  const auto budget = SteadyClock::now() + std::chrono::milliseconds(kDrainBudgetMs);
+  for (size_t n = 0; n < kMaxEventsPerService && host;) {
+    const int result = enet_host_service(host, &context.event, 0);
+    if (result > 0) {
+      Handle(context.event);
+      ++n;
+      continue;
+    }
+    // ENet reads a few hundred datagrams a call: what is left of a flood
+    // is read now, not left to crowd out the next ones.
+    if (result < 0 || !Readable(host) || SteadyClock::now() >= budget) break;
   }
 }
 
@@ -387,6 +523,8 @@ void EnetSession::Handle(const ENetEvent& event) {
     case ENET_EVENT_TYPE_CONNECT:
       if (event.peer == server_) {
         connected_ = true;
+        core_.OnPeerConnected(SessionCore::kHostPeer,
+                              MachineAddress{event.peer->address.host, event.peer->address.port});
         core_.OnNewHostReached();
       } else if (event.data != wire::kConnectMagic) {
         enet_peer_disconnect_now(event.peer, 0);
@@ -405,9 +543,9 @@ void EnetSession::Handle(const ENetEvent& event) {
       if (event.peer == server_) {
         connected_ = false;
         server_ = nullptr;
-        core_.OnPeerGone(SessionCore::kHostPeer);
+        core_.OnPeerGone(SessionCore::kHostPeer, event.data == kGoodbye);
       } else {
-        core_.OnPeerGone(KeyOf(event.peer));
+        core_.OnPeerGone(KeyOf(event.peer), event.data == kGoodbye);
       }
       break;
     case ENET_EVENT_TYPE_NONE:
@@ -418,12 +556,21 @@ void EnetSession::Handle(const ENetEvent& event) {
 
 void EnetSession::FollowHostChange() {
   while (std::optional<SessionCore::HostChange> change = core_.TakeHostChange()) {
+    if (change->check && change->keep_link) {
+      if (!check_by_) AskHost(change->address);
+      continue;
+    }
     DropServerLink();
+    new_host_by_.reset();
+    check_by_.reset();
     if (change->to_self) {
       took_over_ = true;
-      new_host_by_.reset();
-      members_back_by_ = SteadyClock::now() + std::chrono::milliseconds(options_.rejoin_wait_ms);
+      tell_at_ = SteadyClock::now();
       TryListen();
+      continue;
+    }
+    if (change->check) {
+      AskHost(change->address);
       continue;
     }
     ENetAddress next{};
@@ -431,7 +578,7 @@ void EnetSession::FollowHostChange() {
     next.port = change->address.port;
     server_ = enet_host_connect(host_, &next, kChannels, wire::kConnectMagic);
     if (!server_) {
-      core_.OnPeerGone(SessionCore::kHostPeer);
+      core_.OnPeerGone(SessionCore::kHostPeer, false);
       continue;
     }
     new_host_by_ = SteadyClock::now() + std::chrono::milliseconds(options_.reply_wait_ms);
@@ -440,9 +587,25 @@ void EnetSession::FollowHostChange() {
 
 void EnetSession::CheckDeadlines() {
   const auto now = SteadyClock::now();
-  if (members_back_by_ && now >= *members_back_by_) {
-    members_back_by_.reset();
-    core_.StopAwaitingMembers();
+  core_.Tick(NowMs());
+  if (check_by_ && (host_answered_ || now >= *check_by_)) {
+    const bool alive = host_answered_;
+    check_by_.reset();
+    check_again_at_ = now + std::chrono::milliseconds(2 * kCheckWaitMs);
+    core_.OnHostChecked(alive);
+  } else if (check_by_ && now >= check_again_at_) {
+    SendDatagram(ToEnet(check_address_), wire::EncodeQuery(wire::Query{application_, check_nonce_}));
+    check_again_at_ = now + std::chrono::milliseconds(kCheckRepeatMs);
+  }
+  if (former_alive_) {
+    const MachineId former = *std::exchange(former_alive_, std::nullopt);
+    core_.OnFormerHostAlive(former);
+    took_over_ = false;
+    FollowHostChange();
+  }
+  if (core_.role() == SessionCore::Role::kHost && took_over_ && now >= tell_at_) {
+    tell_at_ = now + std::chrono::milliseconds(kTellEveryMs);
+    TellAndAsk();
   }
   if (new_host_by_ && core_.join_state() != SessionCore::JoinState::kMoving) new_host_by_.reset();
   if (new_host_by_ && now >= *new_host_by_) {
@@ -450,20 +613,23 @@ void EnetSession::CheckDeadlines() {
     // gone too, and the one after it is tried.
     new_host_by_.reset();
     DropServerLink();
-    core_.OnPeerGone(SessionCore::kHostPeer);
+    core_.OnPeerGone(SessionCore::kHostPeer, false);
     FollowHostChange();
   }
   if (took_over_ && core_.role() == SessionCore::Role::kHost && !listener_ && now >= listen_again_at_) TryListen();
+  FollowHostChange();
 }
 
 void EnetSession::TryListen() {
   // On one machine the old host may hold the port a moment longer.
   const ENetAddress bind = BindAddress(options_, options_.port);
   listener_ = enet_host_create(&bind, kMaxMachines, kChannels, 0, 0);
-  if (listener_)
+  if (listener_) {
     listener_->intercept = InterceptSearch;
-  else
+    enet_socket_set_option(listener_->socket, ENET_SOCKOPT_RCVBUF, kReceiveBufferBytes);
+  } else {
     listen_again_at_ = SteadyClock::now() + std::chrono::milliseconds(kListenAgainMs);
+  }
 }
 
 void EnetSession::DropServerLink() {
@@ -471,6 +637,7 @@ void EnetSession::DropServerLink() {
   server_ = nullptr;
   connected_ = false;
   held_.clear();
+  held_bytes_ = 0;
 }
 
 PeerKey EnetSession::KeyOf(const ENetPeer* peer) const {
@@ -480,7 +647,7 @@ PeerKey EnetSession::KeyOf(const ENetPeer* peer) const {
 }
 
 ENetPeer* EnetSession::PeerOf(PeerKey key) const {
-  if (core_.role() == SessionCore::Role::kMember) return key == SessionCore::kHostPeer ? server_ : nullptr;
+  if (key == SessionCore::kHostPeer) return server_;
   ENetHost* host = key > kListenerKeys ? listener_ : host_;
   const size_t index = key > kListenerKeys ? key - kListenerKeys : key;
   if (!host || index == 0 || index > host->peerCount) return nullptr;
@@ -495,20 +662,47 @@ void EnetSession::ForEachPeer(Visit visit) {
       for (size_t i = 0; i < host->peerCount; ++i) visit(host->peers[i]);
 }
 
+bool EnetSession::MakeRoom(size_t bytes) {
+  if (held_bytes_ + in_flight_bytes_ + bytes <= kMaxQueuedBytes) return true;
+  for (auto it = held_.begin(); it != held_.end() && held_bytes_ + in_flight_bytes_ + bytes > kMaxQueuedBytes;) {
+    if (it->guaranteed) {
+      ++it;
+      continue;
+    }
+    held_bytes_ -= it->bytes.size();
+    it = held_.erase(it);
+  }
+  return held_bytes_ + in_flight_bytes_ + bytes <= kMaxQueuedBytes;
+}
+
+bool EnetSession::SendHeld(OutgoingPacket& p) {
+  ENetPeer* peer = PeerOf(p.peer);
+  if (!peer) return true;  // its machine is gone: nothing to wait for
+  ENetPacket* packet =
+      enet_packet_create(p.bytes.data(), p.bytes.size(), p.guaranteed ? ENET_PACKET_FLAG_RELIABLE : 0);
+  if (!packet) return false;
+  in_flight_bytes_ += packet->dataLength;
+  packet->userData = &in_flight_bytes_;
+  packet->freeCallback = PacketFreed;
+  if (enet_peer_send(peer, p.guaranteed ? 0 : 1, packet) != 0) enet_packet_destroy(packet);
+  return true;
+}
+
 void EnetSession::Flush() {
   if (!host_) return;
-  for (OutgoingPacket& p : core_.TakeOutgoing()) held_.push_back(std::move(p));
+  for (OutgoingPacket& p : core_.TakeOutgoing()) {
+    held_bytes_ += p.bytes.size();
+    held_.push_back(std::move(p));
+  }
   // A member's requests wait until its link to the host is up.
   if (core_.role() == SessionCore::Role::kMember && !connected_) return;
-  for (OutgoingPacket& p : held_) {
-    ENetPeer* peer = PeerOf(p.peer);
-    if (!peer) continue;
-    ENetPacket* packet = enet_packet_create(p.bytes.data(), p.bytes.size(),
-                                            p.guaranteed ? ENET_PACKET_FLAG_RELIABLE : 0);
-    if (!packet) continue;
-    if (enet_peer_send(peer, p.guaranteed ? 0 : 1, packet) != 0) enet_packet_destroy(packet);
+  // ENet takes a window at a time; the rest waits here, where the oldest
+  // unguaranteed messages can still make room.
+  while (!held_.empty() && in_flight_bytes_ < kInFlightBytes) {
+    if (!SendHeld(held_.front())) break;
+    held_bytes_ -= held_.front().bytes.size();
+    held_.pop_front();
   }
-  held_.clear();
   enet_host_flush(host_);
   if (listener_) enet_host_flush(listener_);
 }
@@ -516,14 +710,18 @@ void EnetSession::Flush() {
 void EnetSession::DestroyHost() {
   if (listener_) enet_host_destroy(listener_);
   if (host_) enet_host_destroy(host_);
+  in_flight_bytes_ = 0;
   host_ = nullptr;
   listener_ = nullptr;
   server_ = nullptr;
   connected_ = false;
   took_over_ = false;
-  members_back_by_.reset();
   new_host_by_.reset();
+  check_by_.reset();
+  former_alive_.reset();
+  probe_nonce_ = 0;
   held_.clear();
+  held_bytes_ = 0;
 }
 
 class EnetNetwork final : public SessionNetwork {

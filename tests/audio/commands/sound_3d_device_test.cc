@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "audio/library/channel.h"
 #include "audio/library/library.h"
 #include "platform/audio3d/openal/openal_backend.h"
@@ -78,6 +80,80 @@ TEST_F(Sound3DDeviceTest, A3DSoundTakesItsLevelAndSideFromTheDevice) {
   EXPECT_EQ(software_peak_, 0);
 }
 
+// A stereo 3D sound has one place like any other: its two sides are heard
+// together from there.
+TEST_F(Sound3DDeviceTest, AStereo3DSoundMovesFromSideToSide) {
+  const std::string stereo = test::TempPath("stereo_tone.wav");
+  std::vector<int16_t> values;
+  for (int i = 0; i < 44100; ++i) values.insert(values.end(), {12000, 8000});
+  ASSERT_TRUE(test::WriteBytes(stereo, test::Wav16(values, 2)));
+  ASSERT_TRUE(Run("load 3d sound \"" + stereo + "\", 1\nposition sound 1, 10.0, 0.0, 0.0\nloop sound 1\n"));
+  std::remove(stereo.c_str());
+  ASSERT_EQ(Error(), 0);
+  ASSERT_EQ(service.Slots().Slot(1).sample->layout, sample_mode::kStereo);
+  const double level = 10000 / (1 + 0.002 * 9);  // the two sides' mean, 10 units off
+  HearDevice(2048);
+  auto [left, right] = Peak(HearDevice(4096));
+  EXPECT_NEAR(right, level, 100);
+  EXPECT_LT(left, 100);
+  ASSERT_TRUE(Run("position sound 1, -10.0, 0.0, 0.0\n"));
+  std::tie(left, right) = Peak(HearDevice(4096), 1024);
+  EXPECT_NEAR(left, level, 100);
+  EXPECT_LT(right, 100);
+}
+
+// A sound in the device's buffer is read back through the sample lock: it
+// saves as the WAV it came from, with its own channels, bits and rate, and
+// becomes memory.
+TEST_F(Sound3DDeviceTest, A3DSoundSavesAndBecomesMemoryWithAllItsData) {
+  struct Case {
+    uint16_t channels;
+    uint32_t rate;
+  };
+  for (const Case c : {Case{2, 22050}, Case{1, 11025}}) {
+    SCOPED_TRACE(c.channels);
+    const std::string in = test::TempPath("in.wav"), out = test::TempPath("out.wav");
+    std::vector<int16_t> values;
+    for (int i = 0; i < 999 * c.channels; ++i) values.push_back(static_cast<int16_t>(i * 37 - 18000));
+    const std::vector<uint8_t> file = test::Wav16(values, c.channels, c.rate);
+    ASSERT_TRUE(test::WriteBytes(in, file));
+    ASSERT_TRUE(Run("load 3d sound \"" + in + "\", 1\nsave sound \"" + out + "\", 1\nload sound \"" + out +
+                    "\", 2\n"));
+    EXPECT_EQ(Error(), 0);
+    ASSERT_EQ(service.Slots().Slot(1).sample->data, nullptr);  // held by the device
+    EXPECT_EQ(test::ReadBytes(out), file);
+    const SampleRecord* back = service.Slots().Slot(2).sample;
+    ASSERT_NE(back, nullptr);
+    EXPECT_EQ(back->layout, c.channels == 2 ? sample_mode::kStereo : sample_mode::kMono);
+    EXPECT_EQ(back->default_frequency, static_cast<int32_t>(c.rate));
+    ASSERT_EQ(back->length, 999);
+    EXPECT_EQ(std::memcmp(back->data, file.data() + 44, values.size() * 2), 0);
+    // As memory: the first length x 2 bytes, as the layout of a mono sound.
+    SoundMemory memory;
+    ASSERT_TRUE(service.Slots().SoundToMemory(1, memory));
+    EXPECT_EQ(memory.bits, 16u);
+    EXPECT_EQ(memory.frequency, c.rate);
+    EXPECT_EQ(memory.length, 999u);
+    EXPECT_EQ(memory.data, std::vector<uint8_t>(file.begin() + 44, file.begin() + 44 + 999 * 2));
+    std::remove(in.c_str());
+    std::remove(out.c_str());
+  }
+}
+
+// A paused voice of the device is not playing, so a paused 3D sound reads
+// as not playing and keeps reading so once resumed; a paused 2D sound, on
+// a software channel, still plays.
+TEST_F(Sound3DDeviceTest, APaused3DSoundReadsAsNotPlaying) {
+  ASSERT_TRUE(Run("load 3d sound \"$TONE\", 1\nload sound \"$TONE\", 2\nloop sound 1\nloop sound 2\n"
+                  "pause sound 1\npause sound 2\na = sound playing(1)\nb = sound playing(2)\n"
+                  "resume sound 1\nc = sound playing(1)\n"));
+  ASSERT_EQ(Error(), 0);
+  EXPECT_EQ(Int(0), 0);
+  EXPECT_EQ(Int(1), 1);
+  EXPECT_EQ(Int(2), 0);
+  EXPECT_TRUE(service.Slots().SoundPlaying(1));  // yet it plays again
+}
+
 TEST_F(Sound3DDeviceTest, A2DSoundPlaysThroughTheMixStream) {
   ASSERT_TRUE(Run("load sound \"$TONE\", 1\nloop sound 1\nset sound pan 1, -10000\n"));
   ASSERT_LT(service.Slots().Slot(1).channel & 0xfff, 32);
@@ -100,8 +176,8 @@ class RoomTailTest : public Sound3DDeviceTest {
     std::remove(click_.c_str());
     Sound3DDeviceTest::TearDown();
   }
-  int Tail(const std::string& environment) {
-    EXPECT_TRUE(Run("load 3d sound \"" + click_ + "\", 1\nposition sound 1, 0.0, 0.0, 2.0\n" + environment +
+  int Tail(const std::string& environment, const std::string& load = "load 3d sound") {
+    EXPECT_TRUE(Run(load + " \"" + click_ + "\", 1\nposition sound 1, 0.0, 0.0, 2.0\n" + environment +
                     "\nplay sound 1\n"));
     EXPECT_EQ(Error(), 0) << environment;
     const std::vector<int16_t> heard = HearDevice(44100 * 3 / 4);
@@ -116,6 +192,8 @@ class RoomTailTest : public Sound3DDeviceTest {
 };
 
 TEST_F(RoomTailTest, BothReverbSetsChangeTheTail) {
+  // Only the device's voices ring in its room; the software mix plays dry.
+  EXPECT_EQ(Tail("set sound environment 8", "load sound"), 0);
   EXPECT_EQ(Tail("set sound environment 0"), 0);
   const int hall = Tail("set sound environment 8");
   EXPECT_GT(hall, 20);

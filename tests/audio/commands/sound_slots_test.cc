@@ -90,19 +90,45 @@ TEST_F(SoundSlotsTest, SoundsBecomeMemoryAndBack) {
   EXPECT_FALSE(slots.SoundToMemory(10, out));
 }
 
-TEST_F(SoundSlotsTest, AnEightBitSoundSavesAsSixteenBitData) {
+// A saved sound's file states the sample's own format and holds every
+// frame as the sample has it, so it loads back as it was.
+TEST_F(SoundSlotsTest, ASoundSavesInItsOwnFormatWithEveryFrame) {
+  const std::string path = test::TempPath("saved.wav");
+  // 8-bit mono at 22050 Hz, of an odd length: unsigned on disk, the data
+  // chunk padded to a whole word.
   SoundMemory in;
   in.bits = 8;
   in.frequency = 22050;
-  in.data = {0x40, 0xC0};
+  in.data = {0x40, 0xC0, 0x01};
   ASSERT_TRUE(slots.MemoryToSound(in, 2));
-  const std::string path = test::TempPath("eight.wav");
   ASSERT_TRUE(slots.SaveSoundAsWav(path, 2));
-  const std::vector<uint8_t> bytes = test::ReadBytes(path);
+  std::vector<uint8_t> expected;
+  test::PutChunk(expected, "fmt ", test::FormatChunk(1, 1, 22050, 8));
+  test::PutChunk(expected, "data", {0xC0, 0x40, 0x81});
+  EXPECT_EQ(test::ReadBytes(path), test::Riff(expected));
+  ASSERT_TRUE(slots.LoadSound(3, path, false));
+  ASSERT_EQ(slots.Slot(3).sample->length, 3);
+  EXPECT_EQ(std::vector<uint8_t>(slots.Slot(3).sample->data, slots.Slot(3).sample->data + 3), in.data);
+  // 16-bit with a loop that ends inside the sound, played once: the frame
+  // after the loop, which playback borrows, is saved as the file had it.
+  std::vector<int16_t> values(1000);
+  for (int i = 0; i < 1000; ++i) values[static_cast<size_t>(i)] = static_cast<int16_t>(i * 31 + 1);
+  std::vector<uint8_t> chunks;
+  test::PutChunk(chunks, "fmt ", test::FormatChunk(1, 1, 44100, 16));
+  std::vector<uint8_t> sampler(60, 0);
+  sampler[48] = 0xF3, sampler[49] = 0x01;  // loop 0..499
+  test::PutChunk(chunks, "smpl", sampler);
+  std::vector<uint8_t> data;
+  for (int16_t v : values) test::Put(data, static_cast<uint16_t>(v), 2);
+  test::PutChunk(chunks, "data", data);
+  ASSERT_TRUE(test::WriteBytes(path, test::Riff(chunks)));
+  ASSERT_TRUE(slots.LoadSound(4, path, false));
+  slots.PlaySound(4);
+  ASSERT_TRUE(slots.SaveSoundAsWav(path, 4));
+  const std::vector<uint8_t> saved = test::ReadBytes(path);
   std::remove(path.c_str());
-  ASSERT_EQ(bytes.size(), 48u);
-  EXPECT_EQ(bytes[44] | bytes[45] << 8, 0x4000);
-  EXPECT_EQ(static_cast<int16_t>(bytes[46] | bytes[47] << 8), -0x4000);
+  ASSERT_EQ(saved.size(), 44u + 2000u);
+  EXPECT_EQ(std::vector<uint8_t>(saved.begin() + 44, saved.end()), data);
 }
 
 }  // namespace

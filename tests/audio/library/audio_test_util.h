@@ -122,6 +122,7 @@ class AudioLibraryTest : public ::testing::Test {
   }
   void TearDown() override {
     CloseAudio();
+    SetMixerType(4);  // back to the choice by processor, for the next test
     SetOfflineMixing(false);
     SetAudioClock(nullptr);
     SetSongHooks(SongHooks{});

@@ -66,7 +66,6 @@ TEST_F(AudioLibraryTest, SetUpReportsTheTypeItRuns) {
   const std::vector<int16_t> out = Mix(1000);
   EXPECT_EQ(out[2 * 500], 4980);  // 10000 x 127 / 255, rounded
   EXPECT_EQ(out[2 * 500 + 1], 5020);
-  SetMixerType(4);
 }
 
 // A voice outside the library, with its sample, for the routines alone.

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <chrono>
 #include <fstream>
 
 #include "platform/ftp/ftp_client.h"
@@ -107,11 +108,10 @@ TEST_F(FtpClientTest, ReadsADownloadPieceByPiece) {
   std::string got;
   std::vector<uint8_t> buffer(1024);
   for (;;) {
-    std::optional<size_t> n = download->Read(buffer);
-    ASSERT_TRUE(n);
-    if (*n == 0) break;
-    EXPECT_TRUE(*n == 1024 || got.size() + *n == big.size());
-    got.append(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(*n));
+    std::optional<FtpPiece> piece = download->Read(buffer);
+    ASSERT_TRUE(piece);
+    got.append(buffer.begin(), buffer.begin() + static_cast<std::ptrdiff_t>(piece->bytes));
+    if (piece->ended) break;
   }
   EXPECT_EQ(got, big);
   // The session's own connection stays usable meanwhile.
@@ -139,11 +139,64 @@ TEST_F(FtpClientTest, NamesCannotCarryFurtherCommands) {
   EXPECT_TRUE(server.Exists("keep.txt"));
 }
 
+double SecondsSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// The server's process is stopped mid-download: its connections stay open
+// and nothing answers. A read still comes back within its wait, the
+// transfer fails once the stall timeout has passed, and asking, saying
+// goodbye and connecting anew are all bounded.
+TEST_F(FtpClientTest, AServerThatStopsAnsweringHoldsNoCallLong) {
+  server.PutFile("big.bin", std::string(16u << 20, 'q'));
+  const FtpServer login{"127.0.0.1", server.Port(), "user", "secret"};
+  auto loading = CreateCurlFtpClient(FtpClientOptions{1000, 1000, 50});
+  auto idle = CreateCurlFtpClient(FtpClientOptions{1000, 5000, 50});
+  ASSERT_TRUE(loading->Connect(login));
+  ASSERT_TRUE(idle->Connect(login));
+  ASSERT_TRUE(idle->List());
+  auto download = loading->OpenDownload("big.bin");
+  ASSERT_NE(download, nullptr);
+  std::vector<uint8_t> buffer(1024);
+  server.Pause();
+
+  const auto paused = std::chrono::steady_clock::now();
+  double longest = 0;
+  std::optional<FtpPiece> piece;
+  do {
+    const auto start = std::chrono::steady_clock::now();
+    piece = download->Read(buffer);
+    longest = std::max(longest, SecondsSince(start));
+  } while (piece && !piece->ended && SecondsSince(paused) < 20);
+  EXPECT_FALSE(piece) << "the silent transfer did not fail";
+  EXPECT_LT(longest, 0.2);
+  // libcurl judges the speed over its last five seconds.
+  EXPECT_LT(SecondsSince(paused), 1 + 5 + 2);
+
+  auto timed = [](auto&& call) {
+    const auto start = std::chrono::steady_clock::now();
+    call();
+    return SecondsSince(start);
+  };
+  EXPECT_LT(timed([&] { download.reset(); }), 0.5);
+  EXPECT_LT(timed([&] { idle->Disconnect(); }), 0.5);
+  bool answered = true;
+  EXPECT_LT(timed([&] { answered = loading->Responds(250); }), 0.5);
+  EXPECT_FALSE(answered);
+  EXPECT_LT(timed([&] { loading->Disconnect(); }), 0.5);
+  EXPECT_LT(timed([&] { EXPECT_FALSE(loading->Connect(login)); }), 3.0);
+
+  server.Resume();
+  ASSERT_TRUE(loading->Connect(login));
+  EXPECT_TRUE(loading->Responds(0));
+}
+
 TEST_F(FtpClientTest, NothingWorksBeforeConnecting) {
   EXPECT_FALSE(client->List());
   EXPECT_FALSE(client->SetDirectory("x"));
   EXPECT_EQ(client->OpenDownload("x"), nullptr);
   EXPECT_EQ(client->LastResponse(), "Not connected");
+  EXPECT_FALSE(client->Responds(0));
 }
 
 }  // namespace

@@ -91,6 +91,7 @@ LocalFtpServer::LocalFtpServer() {
 LocalFtpServer::~LocalFtpServer() {
   if (pid_ > 0) {
     kill(pid_, SIGTERM);
+    kill(pid_, SIGCONT);  // a paused server acts on the SIGTERM only once it runs
     waitpid(pid_, nullptr, 0);
   }
   if (!root_.empty()) {
@@ -110,6 +111,14 @@ std::string LocalFtpServer::ReadFile(const std::string& name) const {
   std::ostringstream s;
   s << in.rdbuf();
   return s.str();
+}
+
+void LocalFtpServer::Pause() const {
+  if (pid_ > 0) kill(pid_, SIGSTOP);
+}
+
+void LocalFtpServer::Resume() const {
+  if (pid_ > 0) kill(pid_, SIGCONT);
 }
 
 bool LocalFtpServer::Exists(const std::string& name) const { return fs::exists(fs::path(root_) / name); }

@@ -28,6 +28,11 @@ class LocalFtpServer {
   std::string ReadFile(const std::string& name) const;
   bool Exists(const std::string& name) const;
 
+  // Stops the server's process, which keeps its connections open but
+  // answers nothing, until Resume.
+  void Pause() const;
+  void Resume() const;
+
   static constexpr const char* kUser = "user";
   static constexpr const char* kPassword = "secret";
 

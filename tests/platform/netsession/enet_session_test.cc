@@ -206,9 +206,14 @@ TEST_F(EnetSessionTest, OnlyOneSessionAtATime) {
   auto session = network->Open(0, "");
   ASSERT_EQ(session->Host(kApp, SessionDescription{{}, "One", 0, 0, 4}), SessionError::kNone);
   EXPECT_EQ(session->Host(kApp, SessionDescription{{}, "Two", 0, 0, 4}), SessionError::kAlreadyOpen);
-  // The port is taken now.
+  // The port is taken now, and the failure says so.
   auto other = network->Open(0, "");
   EXPECT_EQ(other->Host(kApp, SessionDescription{{}, "Three", 0, 0, 4}), SessionError::kCannotHost);
+  EXPECT_EQ(other->FailureReason(), "UDP port " + std::to_string(options.port) + " is in use by another program");
+  // The host's own search lists its own game.
+  std::optional<std::vector<SessionDescription>> found = session->FindSessions(kApp);
+  ASSERT_TRUE(found && found->size() == 1);
+  EXPECT_EQ((*found)[0].name, "One");
 }
 
 // The host leaves a game that lets the host move: the member that joined

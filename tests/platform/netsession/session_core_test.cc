@@ -155,7 +155,7 @@ TEST_F(SessionCoreTest, AMemberCannotSpeakForAnotherMachine) {
   const PlayerId bob = NewMemberPlayer(1, "bob");
   Events(host);
   // Member 2 forges a message from bob and a removal of bob.
-  host.OnPacket(2, wire::Encode(wire::Data{bob, 0, {1}}), true);
+  host.OnPacket(2, wire::Encode(wire::Data{2, 1, bob, 0, {1}}), true);
   host.OnPacket(2, wire::Encode(wire::DestroyPlayer{bob}), true);
   // A machine that never joined is not heard at all.
   host.OnPacket(9, wire::Encode(wire::CreatePlayer{1, "ghost"}), true);
@@ -169,7 +169,7 @@ TEST_F(SessionCoreTest, AMachineThatGoesTakesItsPlayersAlong) {
   const PlayerId bob = NewMemberPlayer(1, "bob");
   Join(2);
   Events(host);
-  host.OnPeerGone(1);
+  host.OnPeerGone(1, true);
   Carry();
   EXPECT_EQ(Events(host), std::vector<std::string>{"left " + std::to_string(bob)});
   EXPECT_EQ(Events(members[2]), std::vector<std::string>{"left " + std::to_string(bob)});
@@ -179,7 +179,7 @@ TEST_F(SessionCoreTest, AMachineThatGoesTakesItsPlayersAlong) {
 TEST_F(SessionCoreTest, LosingTheHostLosesTheSession) {
   SessionCore& m = Join(1);
   const PlayerId bob = NewMemberPlayer(1, "bob");
-  m.OnPeerGone(SessionCore::kHostPeer);
+  m.OnPeerGone(SessionCore::kHostPeer, true);
   EXPECT_EQ(Events(m), std::vector<std::string>{"lost"});
   EXPECT_FALSE(m.Send(bob, kAllPlayers, Text("x"), true));
   EXPECT_TRUE(m.Players().empty());
@@ -218,8 +218,9 @@ class Machines {
     Carry();
     return cores_[m].RequestAnswer(request).value_or(0);
   }
-  // Machine `m` is gone; the machines linked to it notice unless `quietly`.
-  void Vanish(int m, bool quietly = false) {
+  // Machine `m` is gone; the machines linked to it notice (having heard
+  // its goodbye when it left, not crashed) unless `quietly`.
+  void Vanish(int m, bool quietly = false, bool goodbye = true) {
     cores_.erase(m);
     links_.erase(m);
     for (auto& [other, keys] : links_)
@@ -227,7 +228,7 @@ class Machines {
         if (it->second == m) {
           const PeerKey key = it->first;
           it = keys.erase(it);
-          if (!quietly) cores_[other].OnPeerGone(key);
+          if (!quietly) cores_[other].OnPeerGone(key, goodbye);
         } else {
           ++it;
         }
@@ -236,8 +237,21 @@ class Machines {
   // Only `m` sees its link to its host go.
   void LoseHostLink(int m) {
     links_[m].erase(SessionCore::kHostPeer);
-    cores_[m].OnPeerGone(SessionCore::kHostPeer);
+    cores_[m].OnPeerGone(SessionCore::kHostPeer, false);
     Follow();
+  }
+  // `m` gets `bytes` from a machine it has a link 500 with.
+  void FromStranger(int m, const std::vector<uint8_t>& bytes) {
+    cores_[m].OnPeerConnected(500, MachineAddress{});
+    cores_[m].OnPacket(500, bytes, true);
+    Follow();
+    for (const OutgoingPacket& p : cores_[m].TakeOutgoing())
+      if (p.peer != 500) Forward(m, p);
+    Carry();
+  }
+  // Only what machine `m` sends goes out.
+  void CarryFrom(int m) {
+    for (OutgoingPacket& p : cores_[m].TakeOutgoing()) Forward(m, p);
   }
   void Carry() {
     for (bool moved = true; moved;) {
@@ -245,10 +259,7 @@ class Machines {
       for (auto& [m, core] : cores_)
         for (OutgoingPacket& p : core.TakeOutgoing()) {
           moved = true;
-          auto to = links_[m].find(p.peer);
-          if (to == links_[m].end() || !cores_.count(to->second)) continue;
-          for (const auto& [key, back] : links_[to->second])
-            if (back == m) cores_[to->second].OnPacket(key, p.bytes, p.guaranteed);
+          Forward(m, p);
         }
       Follow();
     }
@@ -258,35 +269,59 @@ class Machines {
     for (const PlayerInfo& p : cores_[m].Players()) out += std::to_string(p.id) + p.name + " ";
     return out;
   }
+  // Everything that reached machine `m`.
+  std::vector<std::vector<uint8_t>> received[8];
 
  private:
+  void Forward(int m, const OutgoingPacket& p) {
+    auto to = links_[m].find(p.peer);
+    if (to == links_[m].end() || !cores_.count(to->second)) return;
+    for (const auto& [key, back] : links_[to->second])
+      if (back == m) {
+        if (to->second < 8) received[to->second].push_back(p.bytes);
+        cores_[to->second].OnPacket(key, p.bytes, p.guaranteed);
+      }
+  }
   void Link(int member, int host) {
     links_[member][SessionCore::kHostPeer] = host;
     links_[host][100 + member] = member;
-    cores_[host].OnPeerConnected(100 + member, MachineAddress{static_cast<uint32_t>(member), 0});
+    cores_[member].OnPeerConnected(SessionCore::kHostPeer, MachineAddress{static_cast<uint32_t>(host) << 8, 0});
+    cores_[host].OnPeerConnected(100 + member, MachineAddress{static_cast<uint32_t>(member) << 8, 0});
   }
+  bool Hosts(int m) { return cores_.count(m) && cores_[m].role() == SessionCore::Role::kHost; }
   // Does what the transport does with each host change: a link to the
-  // next host (a gone machine cannot be reached), or, for a machine that
-  // took over, its link to the old host closed.
+  // next host (a gone machine cannot be reached), the question whether the
+  // host still hosts, or, for a machine that took over, its link to the old
+  // host closed.
   void Follow() {
-    for (auto& [m, core] : cores_)
-      while (std::optional<SessionCore::HostChange> change = core.TakeHostChange()) {
-        const auto old = links_[m].find(SessionCore::kHostPeer);
-        if (old != links_[m].end()) {
-          const int was = old->second;
-          links_[m].erase(old);
-          links_[was].erase(100 + m);
-          if (cores_.count(was)) cores_[was].OnPeerGone(100 + m);
+    for (bool again = true; again;) {
+      again = false;
+      for (auto& [m, core] : cores_)
+        while (std::optional<SessionCore::HostChange> change = core.TakeHostChange()) {
+          again = true;
+          const int target = static_cast<int>(change->address.host >> 8);
+          if (change->check && change->keep_link) {
+            core.OnHostChecked(Hosts(target));
+            continue;
+          }
+          const auto old = links_[m].find(SessionCore::kHostPeer);
+          if (old != links_[m].end()) {
+            const int was = old->second;
+            links_[m].erase(old);
+            links_[was].erase(100 + m);
+            if (cores_.count(was)) cores_[was].OnPeerGone(100 + m, false);
+          }
+          if (change->to_self) continue;
+          if (change->check) {
+            core.OnHostChecked(Hosts(target));
+          } else if (!cores_.count(target)) {
+            core.OnPeerGone(SessionCore::kHostPeer, false);
+          } else {
+            Link(m, target);
+            core.OnNewHostReached();
+          }
         }
-        if (change->to_self) continue;
-        const int next = static_cast<int>(change->address.host);
-        if (!cores_.count(next)) {
-          core.OnPeerGone(SessionCore::kHostPeer);
-          continue;
-        }
-        Link(m, next);
-        core.OnNewHostReached();
-      }
+    }
   }
 
   std::map<int, SessionCore> cores_;
@@ -342,7 +377,7 @@ TEST(HostMigration, WhenTheNextHostIsGoneTooTheOneAfterTakesOver) {
   const PlayerId zed = net.Join(3, 0, "zed");
   for (int m : {1, 2, 3}) Events(net[m]);
   net.Vanish(1, true);  // went with the host, unnoticed
-  net.Vanish(0);
+  net.Vanish(0, false, false);  // crashed: its link went without a goodbye
   net.Carry();
   const std::string b = std::to_string(bob);
   EXPECT_EQ(Events(net[2]), (std::vector<std::string>{"left 1", "left " + b, "host"}));
@@ -351,34 +386,89 @@ TEST(HostMigration, WhenTheNextHostIsGoneTooTheOneAfterTakesOver) {
   EXPECT_EQ(net.Players(2), net.Players(3));
 }
 
-TEST(HostMigration, AMemberThatSawTheHostGoFirstMakesTheNextHostTakeOver) {
+// A member that lost only its own link finds the host still hosting and
+// goes back to it; the machine it would have gone to takes nobody over
+// while it still has the host.
+TEST(HostMigration, AMemberThatLostOnlyItsLinkGoesBackToItsHost) {
+  Machines net;
+  net.Host(0, kSessionMigrateHost);
+  const PlayerId bob = net.Join(1, 0, "bob");
+  const PlayerId eve = net.Join(2, 0, "eve");
+  for (int m : {0, 1, 2}) Events(net[m]);
+  net.LoseHostLink(2);
+  net.Carry();
+  for (int m : {0, 1, 2}) EXPECT_TRUE(Events(net[m]).empty()) << m;
+  EXPECT_EQ(net[1].role(), SessionCore::Role::kMember);
+  EXPECT_EQ(net[2].join_state(), SessionCore::JoinState::kWelcomed);
+  ASSERT_TRUE(net[2].Send(eve, bob, Text("still here"), true));
+  net.Carry();
+  EXPECT_EQ(Events(net[1]), std::vector<std::string>{"message " + std::to_string(eve) + ">" +
+                                                     std::to_string(bob) + " still here"});
+
+  // The host crashed, and member 2 saw it first: member 1 asks the host
+  // itself before it takes over, then takes member 2 back.
+  net.Vanish(0, true);
+  net.LoseHostLink(2);
+  net.Carry();
+  EXPECT_EQ(net[1].role(), SessionCore::Role::kHost);
+  EXPECT_EQ(net[2].join_state(), SessionCore::JoinState::kWelcomed);
+  EXPECT_EQ(net.Players(2), net.Players(1));
+}
+
+// A member that replays everything it was sent, and tries every 32 bytes
+// of it as a secret, to come back as another machine, changes nothing.
+TEST(HostMigration, NobodyComesBackAsAnotherMachine) {
   Machines net;
   net.Host(0, kSessionMigrateHost);
   const PlayerId bob = net.Join(1, 0, "bob");
   net.Join(2, 0, "eve");
-  const PlayerId zed = net.Join(3, 0, "zed");
-  for (int m : {0, 1}) Events(net[m]);
-  // A stranger that names a member but lacks its secret changes nothing.
-  net[1].OnPeerConnected(500, MachineAddress{});
-  net[1].OnPacket(500, wire::Encode(wire::Rejoin{kApp, kInstance, 3, 0, {}}), true);
-  EXPECT_EQ(net[1].role(), SessionCore::Role::kMember);
-  net.LoseHostLink(2);
+  net.Join(3, 0, "mallory");
+  ASSERT_TRUE(net[1].Send(bob, kAllPlayers, Text("hi"), true));
   net.Carry();
-  EXPECT_EQ(Events(net[1]), (std::vector<std::string>{"left 1", "host"}));
-  EXPECT_EQ(net[2].join_state(), SessionCore::JoinState::kWelcomed);
-  // The old host saw the new one leave.
-  EXPECT_EQ(Events(net[0]), std::vector<std::string>{"left " + std::to_string(bob)});
-  // Machine 3 stays with the old host and is given up; nobody comes back
-  // as it without its secret, as a machine that is back already, or as
-  // one the session never had.
-  for (MachineId claimed : {3u, 2u, 9u})
-    net[1].OnPacket(500, wire::Encode(wire::Rejoin{kApp, kInstance, claimed, 0, {{zed, "zed"}}}), true);
-  net[1].StopAwaitingMembers();
-  EXPECT_EQ(Events(net[1]), std::vector<std::string>{"left " + std::to_string(zed)});
-  size_t refusals = 0;
-  for (const OutgoingPacket& p : net[1].TakeOutgoing())
-    if (p.peer == 500 && std::holds_alternative<wire::Refused>(*wire::Decode(p.bytes))) ++refusals;
-  EXPECT_EQ(refusals, 3u);
+  for (int m : {0, 1, 2, 3}) Events(net[m]);
+  const std::string players = net.Players(0);
+
+  std::vector<std::vector<uint8_t>> forgeries = net.received[3];
+  for (const std::vector<uint8_t>& bytes : net.received[3])
+    for (size_t at = 0; at + 32 <= bytes.size(); ++at)
+      for (MachineId as : {1u, 2u}) {
+        wire::Rejoin rejoin{kApp, kInstance, as, {}, {}, {{bob, "bob"}}};
+        std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(at), 32, rejoin.secret.begin());
+        forgeries.push_back(wire::Encode(rejoin));
+      }
+  for (const std::vector<uint8_t>& bytes : forgeries)
+    for (int m : {0, 1, 2}) net.FromStranger(m, bytes);
+
+  for (int m : {0, 1, 2}) {
+    EXPECT_TRUE(Events(net[m]).empty()) << m;
+    EXPECT_EQ(net.Players(m), players) << m;
+  }
+  EXPECT_EQ(net[0].role(), SessionCore::Role::kHost);
+  EXPECT_EQ(net[1].role(), SessionCore::Role::kMember);
+  EXPECT_EQ(net[2].role(), SessionCore::Role::kMember);
+}
+
+// Guaranteed messages the crashed host took but never passed on arrive
+// once each, in order, from the next host; those it did pass on are not
+// taken twice when their sender sends them again.
+TEST(HostMigration, GuaranteedMessagesSurviveTheHostThatTookThem) {
+  Machines net;
+  net.Host(0, kSessionMigrateHost);
+  net.Join(1, 0, "bob");
+  const PlayerId eve = net.Join(2, 0, "eve");
+  net.Join(3, 0, "zed");
+  ASSERT_TRUE(net[2].Send(eve, kAllPlayers, Text("a"), true));
+  net.Carry();
+  for (const char* text : {"b", "c"}) ASSERT_TRUE(net[2].Send(eve, kAllPlayers, Text(text), true));
+  ASSERT_TRUE(net[2].Send(eve, kAllPlayers, Text("lost"), false));
+  for (int m : {0, 1, 2, 3}) Events(net[m]);
+  net.CarryFrom(2);              // the host took them...
+  net.Vanish(0, false, false);  // ...and crashed before passing them on
+  net.Carry();
+  const std::string e = "message " + std::to_string(eve) + ">0 ";
+  EXPECT_EQ(Events(net[1]), (std::vector<std::string>{"left 1", "host", e + "b", e + "c"}));
+  EXPECT_EQ(Events(net[3]), (std::vector<std::string>{"left 1", e + "b", e + "c"}));
+  EXPECT_EQ(Events(net[2]), std::vector<std::string>{"left 1"});
 }
 
 }  // namespace

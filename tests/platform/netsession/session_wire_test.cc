@@ -17,14 +17,15 @@ TEST(SessionWire, EveryMessageComesBackAsItWent) {
   Welcome welcome;
   welcome.session = SessionDescription{MakeGuid(1), "Arena", 4, 2, 8};
   welcome.member = 3;
-  welcome.secret = 0x1122334455667788;
-  welcome.machines = {{1, {0x0100007F, 40000}, 5}, {2, {0x0200000A, 1}, 6}};
+  welcome.machines = {{1, {0x0100007F, 40000}, Proof{5}}, {2, {0x0200000A, 1}, Proof{6}}};
   welcome.players = {{1, 0, "host"}, {7, 2, ""}};
+  welcome.marks = {{1, 40}, {2, 7}};
   const std::vector<Message> messages = {
-      Join{MakeGuid(3), MakeGuid(4)}, welcome, Refused{Refusal::kWrongSession}, CreatePlayer{9, "bob"},
+      Join{MakeGuid(3), MakeGuid(4), Proof{1, 2}}, welcome, Refused{Refusal::kHostAlive}, CreatePlayer{9, "bob"},
       PlayerCreated{9, 12, 3, "bob"}, PlayerRefused{9}, DestroyPlayer{12}, PlayerDestroyed{12},
-      Data{12, 0, {1, 2, 3}}, MachineJoined{{4, {0x0100007F, 30620}, 7}}, MachineLeft{4},
-      Rejoin{MakeGuid(3), MakeGuid(4), 2, 6, {{7, "eve"}}}};
+      Data{3, 5, 12, 0, {1, 2, 3}}, MachineJoined{{4, {0x0100007F, 30620}, Proof{7}}}, MachineLeft{4},
+      Rejoin{MakeGuid(3), MakeGuid(4), 2, Secret{6}, Proof{8}, {{7, "eve"}}}, Delivered{{{1, 2}}}, Stable{9},
+      Return{0, {0x0100007F, 30620}}};
   for (const Message& m : messages) {
     std::optional<Message> back = Decode(Encode(m));
     ASSERT_TRUE(back) << m.index();
@@ -39,7 +40,9 @@ TEST(SessionWire, EveryMessageComesBackAsItWent) {
   EXPECT_EQ(back.players[1].owner, 2u);
   ASSERT_EQ(back.machines.size(), 2u);
   EXPECT_EQ(back.machines[0].address, (MachineAddress{0x0100007F, 40000}));
-  EXPECT_EQ(back.secret, 0x1122334455667788u);
+  EXPECT_EQ(back.machines[1].proof, Proof{6});
+  ASSERT_EQ(back.marks.size(), 2u);
+  EXPECT_EQ(back.marks[0].sequence, 40u);
 }
 
 TEST(SessionWire, RefusesShortLongAndUnknownMessages) {
@@ -60,8 +63,9 @@ TEST(SessionWire, ListsCannotClaimMoreThanTheyCarry) {
     Message message;
     size_t item_bytes;
   };
-  for (const Case& c : {Case{Welcome{SessionDescription{}, 1, 0, 0, {}, {{1, 0, "a"}}}, 10},
-                        Case{Rejoin{Guid{}, Guid{}, 1, 0, {{1, "a"}}}, 6}}) {
+  for (const Case& c : {Case{Welcome{SessionDescription{}, 1, 0, {}, {}, {{1, 2}}}, 8},
+                        Case{Rejoin{Guid{}, Guid{}, 1, Secret{}, Proof{}, {{1, "a"}}}, 6},
+                        Case{Delivered{{{1, 2}}}, 8}}) {
     std::vector<uint8_t> bytes = Encode(c.message);
     ASSERT_TRUE(Decode(bytes));
     bytes[bytes.size() - c.item_bytes - 2] = 0x60;  // 60000 items
@@ -83,14 +87,19 @@ TEST(SessionWire, SearchesAndAnswersCarryTheirMarks) {
   EXPECT_EQ(q->nonce, 0xDEADBEEFu);
   EXPECT_FALSE(DecodeQueryReply(EncodeQuery(query)));
 
-  const QueryReply reply{7, SessionDescription{MakeGuid(2), "Arena", 0, 2, 8}};
+  const QueryReply reply{7, 3, SessionDescription{MakeGuid(2), "Arena", 0, 2, 8}};
   std::optional<QueryReply> r = DecodeQueryReply(EncodeQueryReply(reply));
   ASSERT_TRUE(r);
+  EXPECT_EQ(r->host, 3u);
   EXPECT_EQ(r->session.name, "Arena");
   EXPECT_EQ(r->session.current_players, 2u);
   std::vector<uint8_t> bytes = EncodeQueryReply(reply);
   bytes.pop_back();
   EXPECT_FALSE(DecodeQueryReply(bytes));
+  std::optional<Hint> h = DecodeHint(EncodeHint(Hint{MakeGuid(2), 4}));
+  ASSERT_TRUE(h);
+  EXPECT_EQ(h->host, 4u);
+  EXPECT_FALSE(DecodeHint(EncodeQuery(query)));
 }
 
 }  // namespace

@@ -25,6 +25,7 @@ class FakeSessionNetwork : public platform::SessionNetwork {
   std::optional<std::vector<platform::SessionDescription>> games =
       std::vector<platform::SessionDescription>{{{1}, "Arena", 0, 2, 8}};
   platform::SessionError host_result = platform::SessionError::kNone;
+  std::string host_failure;
   platform::SessionError join_result = platform::SessionError::kNone;
   bool players_fail = false;
   platform::PlayerId next_player = 100;
@@ -64,6 +65,7 @@ class FakeNetSession : public platform::NetSession {
   platform::SessionError Host(const platform::Guid&, const platform::SessionDescription&) override {
     return net_.host_result;
   }
+  std::string FailureReason() const override { return net_.host_failure; }
   platform::SessionError Join(const platform::Guid&, const platform::Guid& instance) override {
     net_.joined = instance;
     return net_.join_result;

@@ -2,6 +2,7 @@
 // transfers, and over a scripted client where a broken transfer is needed.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -174,10 +175,10 @@ class BrokenDownloadClient final : public platform::FtpClient {
  public:
   class BrokenDownload final : public platform::FtpDownload {
    public:
-    std::optional<size_t> Read(std::span<uint8_t> buffer) override {
+    std::optional<platform::FtpPiece> Read(std::span<uint8_t> buffer) override {
       if (pieces_++ >= 3) return std::nullopt;
       std::fill(buffer.begin(), buffer.end(), 1);
-      return buffer.size();
+      return platform::FtpPiece{buffer.size(), false};
     }
 
    private:
@@ -195,6 +196,7 @@ class BrokenDownloadClient final : public platform::FtpClient {
   bool Upload(const std::string&, std::string_view) override { return false; }
   bool Delete(std::string_view) override { return false; }
   std::string LastResponse() const override { return "426 Broken"; }
+  bool Responds(uint32_t) override { return true; }
 };
 
 TEST(FtpConnectionWatchdog, ABrokenDownloadEndsAfterTenQuietSeconds) {
@@ -214,6 +216,55 @@ TEST(FtpConnectionWatchdog, ABrokenDownloadEndsAfterTenQuietSeconds) {
   ftp.Proceed(0);
   EXPECT_EQ(ftp.Progress(), -1);
   EXPECT_TRUE(fs::is_empty(folder));
+  fs::remove_all(folder);
+}
+
+// The server's process is stopped mid-download, so it keeps the
+// connections open and answers nothing. Every step comes back within a
+// fraction of a second, and ten seconds of the game's clock after the last
+// byte arrived the watchdog ends the download: progress -1, a failure the
+// program can read, no partial file, and a connection that is closed since
+// the server no longer answers.
+TEST(FtpConnectionStall, AStoppedServerHoldsNoStepAndTheWatchdogEndsTheDownload) {
+  test::LocalFtpServer server;
+  if (!server.Running()) GTEST_SKIP() << "python3-pyftpdlib is not installed";
+  server.PutFile("big.bin", std::string(16u << 20, 'q'));
+  const fs::path folder = server.Root() + ".stall";
+  fs::create_directories(folder);
+  platform::ManualClock clock(1000);
+  // libcurl's own stall limit lies far beyond the watchdog's.
+  FtpConnection ftp([] { return platform::CreateCurlFtpClient(platform::FtpClientOptions{2000, 60000, 50}); }, clock,
+                    server.Port());
+  ASSERT_TRUE(ftp.Connect("127.0.0.1", "user", "secret"));
+  // A small total makes every step that moves bytes change the progress.
+  ASSERT_TRUE(ftp.GetFile("big.bin", (folder / "big.bin").string(), 3072 * 10));
+  server.Pause();
+
+  constexpr uint32_t kFrameMs = 250;
+  double longest = 0;
+  uint32_t last_change = clock.NowMs();
+  for (int32_t progress = 0; ftp.Progress() != -1 && clock.NowMs() - last_change <= 20000;) {
+    const auto start = std::chrono::steady_clock::now();
+    ftp.Proceed(0);
+    longest = std::max(longest, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    if (ftp.Progress() != progress && ftp.Progress() != -1) {
+      progress = ftp.Progress();
+      last_change = clock.NowMs();
+    }
+    clock.Advance(kFrameMs);
+  }
+  EXPECT_LT(longest, 0.5);
+  EXPECT_EQ(ftp.Progress(), -1);
+  EXPECT_GT(clock.NowMs() - last_change, FtpConnection::kStallLimitMs);
+  EXPECT_LE(clock.NowMs() - last_change, FtpConnection::kStallLimitMs + 2 * kFrameMs);
+  EXPECT_EQ(ftp.Status(), 0);
+  EXPECT_EQ(ftp.ResponseText(), "The download stopped: nothing arrived for 10 seconds");
+  EXPECT_EQ(ftp.TakeFailure(), 1);
+  EXPECT_TRUE(fs::is_empty(folder));
+
+  server.Resume();
+  ASSERT_TRUE(ftp.Connect("127.0.0.1", "user", "secret"));
+  EXPECT_EQ(ftp.Status(), 1);
   fs::remove_all(folder);
 }
 

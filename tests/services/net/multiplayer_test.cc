@@ -3,6 +3,7 @@
 // and the detail codes failures leave behind.
 #include <bit>
 
+#include "runtime/vm/errors.h"
 #include "services/net/net_errors.h"
 #include "services/net/net_message_packet.h"
 #include "tests/services/net/net_fixture.h"
@@ -99,7 +100,10 @@ TEST_F(MultiplayerTest, HostingFailuresLeaveTheirCodes) {
 
   vm.errors.internal_code = 77;
   fake->host_result = SessionError::kCannotHost;
+  fake->host_failure = "UDP port 30620 is in use by another program";
   games().CreateGame(vm, "Arena", "host", 8, 4);
+  EXPECT_EQ(FormatErrorText(vm.errors),
+            "Runtime Warning : Could not host the network game: UDP port 30620 is in use by another program. ");
   EXPECT_EQ(Raised(), net_error::kHost);
   EXPECT_EQ(vm.errors.internal_code, 77);  // no code of its own
 

@@ -10,10 +10,14 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <thread>
 #include <variant>
 
 #include "app/media_layouts.h"
+#include "audio/commands/sound_commands.h"
+#include "audio/library/library.h"
+#include "audio/library/mixer.h"
 #include "compiler/compiler.h"
 #include "engine3d/engine.h"
 #include "runtime/console/console_commands.h"
@@ -26,6 +30,8 @@
 #include "services/memory/memory_handlers.h"
 #include "services/net/net_handlers.h"
 #include "services/net/net_services.h"
+#include "platform/audio3d/openal/openal_backend.h"
+#include "tests/audio/library/audio_test_util.h"
 #include "tests/platform/ftp/local_ftp_server.h"
 #include "tests/support/fake_host.h"
 #include "tests/support/recording_services.h"
@@ -331,6 +337,75 @@ TEST(NetProgram, AMeshTravelsBetweenTheEnginesOfTwoPrograms) {
   EXPECT_EQ(member.vm.errors.code, 0) << "internal code " << member.vm.errors.internal_code;
   EXPECT_EQ(member.printed, "8\n156 3 2 2\n");
   EXPECT_GT(member_engine.pools.mesh_ids.Get(7), 0);
+}
+
+// Sounds that arrive are kept as they came.
+class KeptSounds final : public SoundLayoutServices {
+ public:
+  int32_t ImportSound(int32_t sound, const SoundMemblockLayout& layout) override {
+    sounds[sound] = layout;
+    return 0;
+  }
+  std::map<int32_t, SoundMemblockLayout> sounds;
+};
+
+// A 3D sound on the 3D sound device lives in the device's buffer; it still
+// becomes a memory block and travels as a sound message.
+TEST(NetProgram, A3DSoundOnTheSoundDeviceTravelsAsASoundMessage) {
+  platform::LoopbackAudio3DBackend device;
+  SoundCommandsService sound(SoundSystemOptions{nullptr, true, &device});
+  sound.StartSoundSystem();
+  ASSERT_TRUE(sound.Slots().Running());
+  std::vector<int16_t> values(500);
+  for (size_t i = 0; i < values.size(); ++i) values[i] = static_cast<int16_t>(i * 61 - 15000);
+  const std::vector<uint8_t> file = Wav16(values, 1, 11025);
+  const std::string path = TempPath("net_3d.wav");
+  ASSERT_TRUE(WriteBytes(path, file));
+
+  const uint16_t port = FreeUdpPort();
+  Machine host(LoopbackNetwork(port), 21);
+  Machine member(LoopbackNetwork(port), 21);
+  RegisterSoundHandlers(host.handlers);
+  host.vm.sound = &sound;
+  SoundLayoutAdapter host_sounds(sound.Slots());
+  host.blocks.SetSounds(&host_sounds);
+  KeptSounds member_sounds;
+  member.blocks.SetSounds(&member_sounds);
+  ASSERT_TRUE(host.Start(
+      "create net game \"Arena\", \"host\", 4\n"
+      "repeat : sync : p = net player created() : until p > 0\n"
+      "load 3d sound \"" + path + "\", 1\n"
+      "make memblock from sound 2, 1\n"
+      "print memblock dword(2, 0); \" \"; memblock dword(2, 4); \" \"; memblock dword(2, 8); \" \"; memblock size(2)\n"
+      "send net message sound p, 1, 1\n"
+      "repeat : sync : d = net player destroyed() : until d > 0\n"
+      "free net game\n"));
+  ASSERT_TRUE(member.Start(
+      "set net connection 1\n"
+      "checklist net sessions\n"
+      "join net game 1, \"bob\"\n"
+      "repeat : sync : get net message : until net message exists() = 1\n"
+      "print net message type()\n"
+      "net message sound 4\n"
+      "free net game\n"));
+  for (int turn = 0; turn < 5 && !host.Ended(); ++turn) host.Turn();
+  std::thread host_thread([&] { host.RunFor(10); });
+  member.RunFor(10);
+  host_thread.join();
+  sound.StopSoundSystem();
+  SetOfflineMixing(false);
+  SetAudio3DBackend(nullptr);
+  std::remove(path.c_str());
+
+  EXPECT_EQ(host.vm.errors.code, 0);
+  EXPECT_EQ(member.vm.errors.code, 0) << "internal code " << member.vm.errors.internal_code;
+  EXPECT_EQ(host.printed, "16 11025 500 1012\n");
+  EXPECT_EQ(member.printed, "7\n");
+  ASSERT_EQ(member_sounds.sounds.count(4), 1u);
+  const SoundMemblockLayout& got = member_sounds.sounds[4];
+  EXPECT_EQ(got.bits, 16u);
+  EXPECT_EQ(got.frequency, 11025u);
+  EXPECT_EQ(got.data, std::vector<uint8_t>(file.begin() + 44, file.end()));
 }
 
 }  // namespace

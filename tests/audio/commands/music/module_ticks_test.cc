@@ -1,0 +1,151 @@
+// Modules loaded and played by compiled BASIC programs, heard through the
+// sound library mixing offline and measured tick by tick: the pitch and the
+// loudness of every tick of a row, as the players' per-tick rules make them.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "audio/commands/music_commands.h"
+#include "audio/commands/music_service.h"
+#include "tests/audio/commands/sound_program_fixture.h"
+#include "tests/audio/library/formats/songs/module_builder.h"
+
+namespace zv::test {
+namespace {
+
+constexpr int kTickFrames = 882;  // speed 6 at tempo 125 and 44100 Hz
+// The mixer ramps a volume change over 128 frames; a tick is measured after it.
+constexpr int kSettle = 160;
+// The sample is a square wave of 8 frames at 8363 Hz: the note's own pitch.
+constexpr double kBaseHz = 8363.0 / 8;
+
+// What one tick sounds like.
+struct Tick {
+  double hz = 0;  // from the rising zero crossings of the left channel; 0 when silent
+  int peak = 0;
+};
+
+// Which tick of the pattern below should sound how: the semitones above the
+// note, and whether it is heard at all.
+struct Due {
+  int semitones;
+  bool heard;
+};
+
+// Two rows of arpeggio "037" on a note, then two rows of tremor "21" (three
+// ticks on, two off) on a fresh note, at speed 6. The tremor counter runs on
+// across the row: on, on, on, off, off, on | on, on, off, off, on, on.
+const std::vector<Due> kDue = {
+    {0, true}, {3, true}, {7, true}, {0, true}, {3, true}, {7, true},        // row 0: note, arpeggio
+    {0, true}, {3, true}, {7, true}, {0, true}, {3, true}, {7, true},        // row 1: arpeggio
+    {0, true}, {0, true}, {0, true}, {0, false}, {0, false}, {0, true},      // row 2: note, tremor
+    {0, true}, {0, true}, {0, false}, {0, false}, {0, true}, {0, true},      // row 3: tremor
+};
+
+// The pattern above with the format's note number, effect numbers and the
+// arpeggio's parameter on the second row (0 where the format remembers it).
+TestModule ArpeggioThenTremor(int note, int arpeggio, int repeat_arpeggio, int tremor) {
+  TestModule m;
+  m.channels = 2;
+  m.orders = {0};
+  m.patterns.emplace_back(64, 2);
+  TestSample s;
+  s.data = SquareWave(4000, 8);
+  s.loop = true;
+  s.loop_length = 4000;
+  m.samples.push_back(s);
+  TestPattern& p = m.patterns[0];
+  p.At(0, 0) = {note, 1, -1, arpeggio, 0x37};
+  p.At(1, 0) = {-1, 0, -1, arpeggio, repeat_arpeggio};
+  p.At(2, 0) = {note, 1, -1, tremor, 0x21};
+  p.At(3, 0) = {-1, 0, -1, tremor, 0x21};
+  return m;
+}
+
+class ModuleTicksTest : public SoundProgramTest {
+ protected:
+  ModuleTicksTest() {
+    RegisterMusicHandlers(handlers);
+    service.SetMusic(&music);
+  }
+  void TearDown() override {
+    music.DeleteAllMusic();
+    std::remove(file_.c_str());
+    SoundProgramTest::TearDown();
+  }
+
+  // Writes the module, has a program load and play it, and hears `ticks` ticks.
+  std::vector<Tick> PlayTicks(const std::vector<uint8_t>& module, const std::string& extension, int ticks) {
+    file_ = TempPath("ticks." + extension);
+    EXPECT_TRUE(WriteBytes(file_, module));
+    EXPECT_TRUE(Run("load music \"" + file_ + "\", 1\nplay music 1\n"));
+    EXPECT_EQ(Error(), 0);
+    const std::vector<int16_t> heard = Hear(ticks * kTickFrames);
+    std::vector<Tick> out;
+    for (int t = 0; t < ticks; ++t) out.push_back(Measure(heard, t * kTickFrames + kSettle, (t + 1) * kTickFrames));
+    return out;
+  }
+
+  static Tick Measure(const std::vector<int16_t>& stereo, int from, int to) {
+    Tick tick;
+    double first = -1, last = -1;
+    int rises = 0;
+    for (int i = from; i < to; ++i) {
+      const int a = stereo[static_cast<size_t>(i) * 2];
+      tick.peak = std::max(tick.peak, std::abs(a));
+      if (i == from) continue;
+      const int before = stereo[static_cast<size_t>(i - 1) * 2];
+      if (before <= 0 && a > 0) {
+        const double at = i - 1 + static_cast<double>(-before) / (a - before);
+        if (first < 0) first = at;
+        last = at;
+        ++rises;
+      }
+    }
+    if (rises > 1 && tick.peak > 0) tick.hz = (rises - 1) * 44100.0 / (last - first);
+    return tick;
+  }
+
+  // Each tick against kDue: within 1% of its pitch (a semitone is 6%) when
+  // heard, silent when not.
+  static void ExpectDue(const std::vector<Tick>& ticks) {
+    ASSERT_EQ(ticks.size(), kDue.size());
+    for (size_t t = 0; t < ticks.size(); ++t) {
+      SCOPED_TRACE("tick " + std::to_string(t));
+      if (!kDue[t].heard) {
+        EXPECT_EQ(ticks[t].peak, 0);
+        continue;
+      }
+      EXPECT_GT(ticks[t].peak, 500);
+      const double due = kBaseHz * std::exp2(kDue[t].semitones / 12.0);
+      EXPECT_NEAR(ticks[t].hz, due, due * 0.01);
+    }
+  }
+
+  MusicService music;
+  std::string file_;
+};
+
+TEST_F(ModuleTicksTest, XmArpeggioAndTremorTickByTick) {
+  TestModule m = ArpeggioThenTremor(49, 0x0, 0x37, 'T' - 'A' + 10);  // C-4; effect 0 has no memory
+  m.instruments.push_back(TestInstrument{});
+  m.instruments[0].samples = {0};
+  ExpectDue(PlayTicks(WriteXm(m), "xm", static_cast<int>(kDue.size())));
+}
+
+TEST_F(ModuleTicksTest, ItArpeggioAndTremorTickByTick) {
+  TestModule m = ArpeggioThenTremor(60, 'J' - 'A' + 1, 0, 'I' - 'A' + 1);  // C-5
+  m.global_volume = 128;
+  m.instruments.push_back(TestInstrument{});
+  ExpectDue(PlayTicks(WriteIt(m), "it", static_cast<int>(kDue.size())));
+}
+
+TEST_F(ModuleTicksTest, S3mArpeggioAndTremorTickByTick) {
+  TestModule m = ArpeggioThenTremor(49, 'J' - 'A' + 1, 0, 'I' - 'A' + 1);  // C-4
+  ExpectDue(PlayTicks(WriteS3m(m), "s3m", static_cast<int>(kDue.size())));
+}
+
+}  // namespace
+}  // namespace zv::test
