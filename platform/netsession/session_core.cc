@@ -737,6 +737,9 @@ bool SessionCore::Send(PlayerId from, PlayerId to, std::span<const uint8_t> data
     kept_messages_.push_back(KeptMessage{0, from, to, std::move(payload)});
     return true;
   }
+  // On its way to a host the member's copy is the only one: an older one
+  // must not make room for it.
+  if (join_state_ == JoinState::kMoving && unstable_bytes_ + data.size() > kMaxHeldBytes) return false;
   const wire::Data message{self_, next_sequence_++, from, to, payload};
   if (role_ == Role::kHost) {
     Relay(message, std::nullopt, true);

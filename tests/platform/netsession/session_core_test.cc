@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <map>
 
 #include "platform/netsession/session_core.h"
@@ -234,10 +235,12 @@ class Machines {
         }
     Follow();
   }
-  // Only `m` sees its link to its host go.
-  void LoseHostLink(int m) {
+  // Only `m` sees its link to its host go; `meanwhile` runs before the
+  // transport acts on it.
+  void LoseHostLink(int m, const std::function<void()>& meanwhile = {}) {
     links_[m].erase(SessionCore::kHostPeer);
     cores_[m].OnPeerGone(SessionCore::kHostPeer, false);
+    if (meanwhile) meanwhile();
     Follow();
   }
   // `m` gets `bytes` from a machine it has a link 500 with.
@@ -469,6 +472,33 @@ TEST(HostMigration, GuaranteedMessagesSurviveTheHostThatTookThem) {
   EXPECT_EQ(Events(net[1]), (std::vector<std::string>{"left 1", "host", e + "b", e + "c"}));
   EXPECT_EQ(Events(net[3]), (std::vector<std::string>{"left 1", e + "b", e + "c"}));
   EXPECT_EQ(Events(net[2]), std::vector<std::string>{"left 1"});
+}
+
+// A member on its way back to its host keeps its guaranteed messages for
+// it, up to the bound: one that does not fit is refused, never kept at the
+// cost of an older one, and every one it took arrives once it is back.
+TEST(HostMigration, AMemberOnItsWayRefusesTheGuaranteedMessagesItCannotKeep) {
+  Machines net;
+  net.Host(0, kSessionMigrateHost);
+  const PlayerId bob = net.Join(1, 0, "bob");
+  const PlayerId eve = net.Join(2, 0, "eve");
+  for (int m : {0, 1, 2}) Events(net[m]);
+  std::vector<uint8_t> block(8u << 20);
+  std::string taken;
+  net.LoseHostLink(2, [&] {
+    ASSERT_EQ(net[2].join_state(), SessionCore::JoinState::kMoving);
+    for (char k = 'a'; k <= 'j'; ++k) {
+      block[0] = static_cast<uint8_t>(k);
+      if (net[2].Send(eve, bob, block, true)) taken += k;
+    }
+  });
+  EXPECT_EQ(taken, "abcdefgh");  // 64 MB
+  net.Carry();
+  EXPECT_EQ(net[2].join_state(), SessionCore::JoinState::kWelcomed);
+  std::string arrived;
+  while (std::optional<SessionEvent> e = net[1].TakeEvent())
+    if (e->type == SessionEvent::Type::kMessage && e->from == eve) arrived += static_cast<char>(e->data.at(0));
+  EXPECT_EQ(arrived, taken);
 }
 
 }  // namespace
