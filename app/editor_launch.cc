@@ -54,9 +54,15 @@ int RunEditorApp(const std::string& executable, const CommandLine& line) {
     platform::SdlWindowOptions window_options;
     window_options.width = 640;
     window_options.height = 480;
-    std::string ignored;
-    window = platform::OpenSdlWindow(window_options, &ignored);
+    std::string error;
+    window = platform::OpenSdlWindow(window_options, &error);
     headless = window == nullptr;
+    // Without a window nobody could use the editor; only a session whose
+    // last frame was asked for is worth running unseen.
+    if (headless && line.frames == 0 && line.screenshot.empty()) {
+      std::fprintf(stderr, "zentrovex: the editor needs a display: %s\n", error.c_str());
+      return kExitStartFailed;
+    }
   }
   platform::Clock& clock = headless ? static_cast<platform::Clock&>(virtual_clock) : system_clock;
   platform::HeadlessWindow* script = nullptr;
