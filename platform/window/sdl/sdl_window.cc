@@ -11,6 +11,7 @@
 
 #include "platform/text/code_page.h"
 #include "platform/window/sdl/sdl_message_box.h"
+#include "platform/window/sdl/sdl_title.h"
 
 namespace zv::platform {
 namespace {
@@ -125,7 +126,7 @@ class SdlWindow final : public Window {
     return false;
   }
 
-  void SetTitle(std::string_view title) override { SDL_SetWindowTitle(window_, Cp1252ToUtf8(title).c_str()); }
+  void SetTitle(std::string_view title) override { SetSdlWindowTitle(window_, title); }
   void SetFrame(const WindowFrame& frame) override {
     SDL_SetWindowBordered(window_, frame.border ? SDL_TRUE : SDL_FALSE);
     SDL_SetWindowResizable(window_, frame.resizable ? SDL_TRUE : SDL_FALSE);
