@@ -25,6 +25,33 @@ out=$("$zentrovex" edit --events script.txt --screenshot shot.png prog.kqa)
 [ "$out" = "$(printf 'one\ntwo')" ] || fail "the run printed: $out"
 [ "$(head -c 4 shot.png | tail -c 3)" = "PNG" ] || fail "no screenshot"
 
+# Keys pressed by a script are held as a person holds them: a program that
+# looks at inkey$() once a frame sees each of them, and input takes Enter.
+{
+  printf '%s\r\n' 'input a$' 't = timer()' 'repeat' 'k$ = inkey$()' 'if k$ <> l$ and k$ <> "" then s$ = s$ + k$' \
+    'l$ = k$' 'until k$ = "q" or timer() - t > 5000' 'print a$ + " " + s$'
+} > keys.kqa
+printf '%s\n' 'key f5' 'wait 200' 'key h' 'key i' 'key enter' 'key a' 'key b' 'key c' 'key q' > keys.txt
+out=$(timeout -s KILL 20 "$zentrovex" edit --events keys.txt keys.kqa) || fail "the keys session did not end: $out"
+[ "$out" = "$(printf 'hi\nhi abcq')" ] || fail "the keys typed reached the program as: $out"
+
+# A program left waiting for a key once the script is played out waits
+# idly (until it is stopped), not at the cost of a whole processor.
+printf 'input a$\r\n' > wait.kqa
+printf 'key f5\n' > wait.txt
+"$zentrovex" edit --events wait.txt wait.kqa > /dev/null &
+editor=$!
+sleep 1
+cpu_ticks() { awk '{print $14 + $15}' "/proc/$editor/stat"; }
+before=$(cpu_ticks)
+sleep 2
+used=$(($(cpu_ticks) - before))
+kill -TERM $editor
+status=0
+wait $editor || status=$?
+[ "$used" -lt 20 ] || fail "waiting for a key took $used of 200 ticks of processor time"
+[ "$status" = 143 ] || fail "the waiting editor ended on SIGTERM with status $status"
+
 # No program: an empty editor; a frame count stops it.
 "$zentrovex" edit --headless --frames 3 --screenshot empty.png || fail "the empty editor failed"
 [ -s empty.png ] || fail "no screenshot of the empty editor"
