@@ -26,8 +26,9 @@ namespace zv {
 //   close            asks the window to close
 //
 // Blank lines and lines starting with "#" are skipped. Each command comes
-// 20 ms after the one before has finished (a key, once it is let go). False, with the line in `error`, for a line
-// that is not understood (and the name, for a key of no known name).
+// 20 ms after the one before has finished (a key, once it is let go).
+// False, with the line in `error`, for a line that is not understood (and
+// the name, for a key of no known name).
 bool PlayEventScript(std::string_view script, platform::HeadlessWindow& window, std::string* error);
 
 // Reads the script from a file first.
