@@ -35,6 +35,8 @@ std::optional<CommandLine> Fail(std::string* error, std::string message) {
   return std::nullopt;
 }
 
+bool IsHelpFlag(const std::string& word) { return word == "--help" || word == "-h"; }
+
 }  // namespace
 
 std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args, std::string* error) {
@@ -46,13 +48,17 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args
     line.action = CommandLine::Action::kVersion;
     return line;
   }
-  if (verb == "--help" || verb == "-h") {
+  if (IsHelpFlag(verb)) {
     line.action = CommandLine::Action::kHelp;
     return line;
   }
   if (verb == "build") {
     line.action = CommandLine::Action::kBuild;
     for (size_t i = 1; i < args.size(); ++i) {
+      if (IsHelpFlag(args[i])) {
+        line.action = CommandLine::Action::kHelp;
+        return line;
+      }
       if (args[i] == "-o") {
         if (++i == args.size()) return Fail(error, "build: -o needs a file name");
         line.output = args[i];
@@ -72,6 +78,10 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args
     size_t i = 1;
     for (; i < args.size() && args[i].rfind("--", 0) == 0; ++i) {
       const std::string& flag = args[i];
+      if (IsHelpFlag(flag)) {
+        line.action = CommandLine::Action::kHelp;
+        return line;
+      }
       if (edit && flag == "--events") {
         if (++i == args.size()) return Fail(error, "edit: --events needs a file name");
         line.events = args[i];

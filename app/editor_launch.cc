@@ -7,6 +7,7 @@
 
 #include "app/event_script.h"
 #include "app/program_run.h"
+#include "app/script_clock.h"
 #include "editor/editor_session.h"
 #include "platform/present/presenter_factory.h"
 #include "platform/window/sdl/sdl_window.h"
@@ -45,29 +46,36 @@ class InFolder {
 
 int RunEditorApp(const std::string& executable, const CommandLine& line) {
   platform::SystemClock system_clock;
-  // Without a display time is virtual: a scripted session runs as fast as
-  // it can and the same way every time.
-  platform::ManualClock virtual_clock;
+  ScriptClock script_clock;
   std::unique_ptr<platform::Window> window;
   bool headless = line.headless || !line.events.empty();
   if (!headless) {
     platform::SdlWindowOptions window_options;
     window_options.width = 640;
     window_options.height = 480;
-    std::string ignored;
-    window = platform::OpenSdlWindow(window_options, &ignored);
+    std::string error;
+    window = platform::OpenSdlWindow(window_options, &error);
     headless = window == nullptr;
+    // Without a window nobody could use the editor; only a session whose
+    // last frame was asked for is worth running unseen.
+    if (headless && line.frames == 0 && line.screenshot.empty()) {
+      std::fprintf(stderr, "zentrovex: the editor needs a display: %s\n", error.c_str());
+      return kExitStartFailed;
+    }
   }
-  platform::Clock& clock = headless ? static_cast<platform::Clock&>(virtual_clock) : system_clock;
+  platform::Clock& clock = headless ? static_cast<platform::Clock&>(script_clock) : system_clock;
   platform::HeadlessWindow* script = nullptr;
   if (headless) {
     auto headless_window = std::make_unique<platform::HeadlessWindow>(clock);
     script = headless_window.get();
     window = std::move(headless_window);
     std::string error;
-    if (!line.events.empty() && !LoadEventScript(line.events, *script, &error)) {
-      std::fprintf(stderr, "zentrovex: event script: %s\n", error.c_str());
-      return 2;
+    if (!line.events.empty()) {
+      if (!LoadEventScript(line.events, *script, &error)) {
+        std::fprintf(stderr, "zentrovex: event script: %s\n", error.c_str());
+        return 2;
+      }
+      script_clock.Follow(*script);
     }
   }
 

@@ -14,7 +14,10 @@ using platform::WindowEventKind;
 namespace key = platform::key;
 
 constexpr uint32_t kStepMs = 20;
-constexpr uint32_t kHeldMs = 10;
+// As long as a finger holds a key: a program that looks at the keyboard
+// once a frame sees it down.
+constexpr uint32_t kKeyHeldMs = 100;
+constexpr uint32_t kButtonHeldMs = 10;
 
 std::string Lower(std::string text) {
   for (char& c : text)
@@ -59,9 +62,9 @@ void PressKey(platform::HeadlessWindow& window, int key_number, int modifiers, u
   if (shift) window.Post({WindowEventKind::kKeyDown, key::kShift}, at);
   window.Post({WindowEventKind::kKeyDown, key_number}, at);
   if (const int32_t c = CharacterOfKey(key_number, modifiers)) window.Post({WindowEventKind::kCharacter, c}, at);
-  window.Post({WindowEventKind::kKeyUp, key_number}, at + kHeldMs);
-  if (shift) window.Post({WindowEventKind::kKeyUp, key::kShift}, at + kHeldMs + 1);
-  if (control) window.Post({WindowEventKind::kKeyUp, key::kControl}, at + kHeldMs + 1);
+  window.Post({WindowEventKind::kKeyUp, key_number}, at + kKeyHeldMs);
+  if (shift) window.Post({WindowEventKind::kKeyUp, key::kShift}, at + kKeyHeldMs + 1);
+  if (control) window.Post({WindowEventKind::kKeyUp, key::kControl}, at + kKeyHeldMs + 1);
 }
 
 std::string Unescape(std::string_view text) {
@@ -122,6 +125,7 @@ bool PlayEventScript(std::string_view script, platform::HeadlessWindow& window, 
         return false;
       }
       PressKey(window, number_of_key, modifiers, at);
+      at += kKeyHeldMs;  // the next command comes once the key is let go
     } else if (command == "type") {
       size_t start = line.find_first_not_of(" \t") + 4;
       if (start < line.size() && (line[start] == ' ' || line[start] == '\t')) ++start;
@@ -129,7 +133,7 @@ bool PlayEventScript(std::string_view script, platform::HeadlessWindow& window, 
     } else if (command == "move" || command == "click" || command == "down" || command == "up") {
       if (!(words >> x >> y)) return fail();
       window.Post({WindowEventKind::kMouseMove, x, y, x, y}, at);
-      if (command == "click") window.Click(platform::mouse_button::kLeft, x, y, at, kHeldMs);
+      if (command == "click") window.Click(platform::mouse_button::kLeft, x, y, at, kButtonHeldMs);
       if (command == "down") window.Post({WindowEventKind::kMouseDown, platform::mouse_button::kLeft, 0, x, y}, at);
       if (command == "up") window.Post({WindowEventKind::kMouseUp, platform::mouse_button::kLeft, 0, x, y}, at);
     } else if (command == "wheel") {

@@ -11,7 +11,7 @@ namespace zv {
 // run without a display can be driven from a file. One command a line:
 //
 //   wait MS          let MS milliseconds pass
-//   key NAME         press and release a key: a letter or digit, f1..f12,
+//   key NAME         press a key for 100 ms: a letter or digit, f1..f12,
 //                    enter, escape, tab, backspace, delete, space, left,
 //                    right, up, down, home, end, pageup, pagedown; with
 //                    "ctrl+" or "shift+" in front it is pressed with that
@@ -26,8 +26,9 @@ namespace zv {
 //   close            asks the window to close
 //
 // Blank lines and lines starting with "#" are skipped. Each command comes
-// 20 ms after the one before. False, with the line in `error`, for a line
-// that is not understood (and the name, for a key of no known name).
+// 20 ms after the one before has finished (a key, once it is let go).
+// False, with the line in `error`, for a line that is not understood (and
+// the name, for a key of no known name).
 bool PlayEventScript(std::string_view script, platform::HeadlessWindow& window, std::string* error);
 
 // Reads the script from a file first.

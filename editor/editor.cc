@@ -114,11 +114,13 @@ void Editor::ShowFileStatus() {
     return;
   }
   std::string project = d.folder;
-  const std::string area = ProjectArea();
+  const std::string area = ProjectArea() + "/";
+  // Only a project's own folder, directly in the project area, goes by the
+  // project's name.
   if (project.size() > area.size() && project.compare(0, area.size(), area) == 0 &&
       project.find('/', area.size()) == std::string::npos) {
     project = project.substr(area.size());
-    if (!project.empty() && project[0] >= 'a' && project[0] <= 'z') project[0] = static_cast<char>(project[0] - 32);
+    if (project[0] >= 'a' && project[0] <= 'z') project[0] = static_cast<char>(project[0] - 32);
   }
   view_->SetStatus(Label(Text::kProjectWord) + ": " + project + "  " + Label(Text::kFileWord) + ": " + d.file_name,
                    256);

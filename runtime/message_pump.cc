@@ -61,6 +61,7 @@ void MessagePump::RunMessageLoop() {
   PumpMessagesSometimes();
   WaitForKeysReleased();
   state_.console.last_key_char = 0;
+  state_.console.typed.Clear();
 
   while (platform::StopSignal() == 0) {
     vm_.input->PollInputDevices();
@@ -73,6 +74,7 @@ void MessagePump::RunMessageLoop() {
     }
     if (!vm_.app_active) host_.Clock().SleepMs(kInactiveSleepMs);
     PreRunCheck();
+    state_.console.typed.StartTurn();
     RunVmLoop(vm_);
     FrameRefresh();
   }
@@ -176,6 +178,7 @@ void MessagePump::MainWindowProc(const WindowEvent& event) {
       break;
     case WindowEventKind::kCharacter:
       state_.console.last_key_char = static_cast<uint8_t>(event.a);
+      state_.console.typed.Add(static_cast<uint8_t>(event.a));
       state_.console.entry_buffer.push_back(static_cast<char>(event.a));
       break;
     case WindowEventKind::kSystemCommand:

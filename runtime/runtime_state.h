@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "runtime/console/typed_characters.h"
 #include "runtime/settings.h"
 
 namespace zv {
@@ -35,6 +36,8 @@ struct ConsoleState {
   int32_t text_cursor_y = 0;
   // Character of the latest character event; every event clears it first.
   uint8_t last_key_char = 0;
+  // Every character event, in order, for the input line and `wait key`.
+  TypedCharacters typed;
   // Every typed character, kept until a program takes or empties it.
   std::string entry_buffer;
   // The line being typed, without the cursor character.

@@ -8,6 +8,7 @@
 
 #include "platform/clipboard/clipboard.h"
 #include "platform/paths/temp_folder.h"
+#include "platform/text/code_page.h"
 #include "platform/userstate/user_state.h"
 #include "platform/window/headless/headless_window.h"
 #include "platform/window/sdl/sdl_window.h"
@@ -368,7 +369,9 @@ void Runtime::CloseAttachedData() {
 // Each step of the start depends on the one before; a failing step skips
 // the rest and goes straight to the shutdown.
 void Runtime::StartAndRun() {
-  window_->SetTitle((options_.title.empty() ? options_.executable_path : options_.title).substr(0, kTitleLimit));
+  // The window takes program text; the path is the file system's UTF-8.
+  const std::string& path = options_.title.empty() ? options_.executable_path : options_.title;
+  window_->SetTitle(platform::Utf8ToCp1252(path).substr(0, kTitleLimit));
   if (!OpenAttachedData() || !InitDisplaySubsystems() || !LoadProgram()) return;
   state_.settings.window_mode_state = window_mode::kStarting;
   if (!StartDisplay(false)) return;

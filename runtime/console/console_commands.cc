@@ -1,5 +1,6 @@
 #include "runtime/console/console_commands.h"
 
+#include <optional>
 #include <string>
 
 #include "runtime/message_pump.h"
@@ -106,14 +107,21 @@ void InputLineFinish(Vm& vm) {
   con.input_line_length = -1;
 }
 
-// Runs once per turn until Enter; the command repeats itself meanwhile.
+// Takes the keys typed since the last turn up to Enter; until Enter the
+// command repeats itself, once per turn.
 void InputLine(Vm& vm, InputKind kind) {
   ConsoleState& con = State(vm).console;
   const Slot result = vm.NextSlot();
-  const int8_t c = static_cast<int8_t>(con.last_key_char);
   if (con.input_line_length == -1) StartInputLine(vm);
-  if (Accepted(kind, c)) InputLineKey(vm, c);
-  if (c == 13) {
+  bool finished = false;
+  while (!finished) {
+    const std::optional<uint8_t> typed = con.typed.Take();
+    if (!typed) break;
+    const auto c = static_cast<int8_t>(*typed);
+    if (Accepted(kind, c)) InputLineKey(vm, c);
+    finished = c == 13;
+  }
+  if (finished) {
     InputLineFinish(vm);
     switch (kind) {
       case InputKind::kInt: vm.SetInt(result, ParseLeadingInt(con.input_line)); break;
@@ -121,6 +129,7 @@ void InputLine(Vm& vm, InputKind kind) {
       case InputKind::kString: vm.SetString(result, con.input_line); break;
     }
     con.input_line.clear();
+    con.typed.KeepForNextTurn();
   } else {
     vm.RepeatCommand();
   }
@@ -383,9 +392,13 @@ void WaitForRelease(Vm& vm, bool& seen, bool down) {
   }
 }
 
+// A key typed since the last turn starts the wait's end, however short it
+// was; the end comes once nothing is held (the key's release, or any
+// later event, cleared the last character).
 void WaitKey(Vm& vm) {
   ConsoleState& con = State(vm).console;
-  WaitForRelease(vm, con.wait_key_seen, con.last_key_char != 0);
+  const bool down = con.wait_key_seen ? con.last_key_char != 0 : con.typed.Take().has_value();
+  WaitForRelease(vm, con.wait_key_seen, down);
 }
 
 void WaitMouse(Vm& vm) {

@@ -33,6 +33,24 @@ TEST(CommandLine, TheEditorOpensWithOrWithoutAProgram) {
   EXPECT_NE(error.find("--events"), std::string::npos);
 }
 
+// Help asked after a command's name, among its flags, is help, not a file
+// or a wrong flag; after the program's file it belongs to the program.
+TEST(CommandLine, HelpAmongACommandsFlagsAsksForTheUsage) {
+  const std::vector<std::vector<std::string>> asks = {
+      {"--help"}, {"-h"}, {"run", "--help"}, {"run", "--headless", "--help"}, {"edit", "--help"},
+      {"build", "--help"}, {"build", "g.kqa", "-o", "game", "-h"}};
+  std::string error;
+  for (const auto& words : asks) {
+    auto line = ParseCommandLine(words, &error);
+    ASSERT_TRUE(line) << words.back() << ": " << error;
+    EXPECT_EQ(line->action, CommandLine::Action::kHelp) << words.size();
+  }
+  auto run = ParseCommandLine({"run", "g.kqa", "--help"}, &error);
+  ASSERT_TRUE(run) << error;
+  EXPECT_EQ(run->action, CommandLine::Action::kRun);
+  EXPECT_EQ(run->program_args, std::vector<std::string>{"--help"});
+}
+
 // The program reads its words as one line, and gets the same words back
 // from it as a program it starts with that line would.
 TEST(CommandLine, TheProgramsWordsKeepTheirBlanks) {

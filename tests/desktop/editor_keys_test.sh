@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The editor's quick chords and its help in a real window. xdotool lets go
+# The editor's quick chords and its help in a real window. A program of the
+# project area is shown in the status line by its project's name. xdotool lets go
 # of Control at once, before the editor's next frame, as a quick hand does:
 # Ctrl+S still saves, Ctrl+N still starts a new program, Ctrl+F still opens
 # the find requester. F1 opens the help, a click follows a link, Escape
@@ -22,10 +23,16 @@ requester_closed() { [ "$(background_in_middle)" -gt 20000 ]; }
 help_shown() { [ "$(background_below_first_line)" -lt 10000 ]; }
 editor_shown() { [ "$(background_below_first_line)" -gt 200000 ]; }
 
-printf 'print "one"\r\n' > prog.kqa
-desk_start "$zentrovex" edit prog.kqa
+# The status line, right of its middle: one colour while its text is short.
+status_right_half_colours() { convert "$grab" -crop 300x16+317+463 +repage -unique-colors -format %w info:; }
+
+mkdir -p MYPROJ/demo
+printf 'print "one"\r\n' > MYPROJ/demo/prog.kqa
+desk_start "$zentrovex" edit MYPROJ/demo/prog.kqa
+cd MYPROJ/demo
 desk_window Zentrovex
 desk_until editor_shown || desk_fail "the editor's page is not shown"
+[ "$(status_right_half_colours)" = 1 ] || desk_fail "the status line holds more than \"Project: Demo  File: prog.kqa\""
 
 desk_key ctrl+End Return
 desk_type 'print "two"'

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # zentrovex run in a real window: the window is titled with the program's
-# file until the program names it (in UTF-8, as the desktop reads it); the
+# file until the program names it (in UTF-8 and in X's own Latin-1, as the
+# desktop reads it; so is the caption of the exit prompt); the
 # window commands place the window's inside, and size, hide, show,
 # minimise, maximise and restore it as the window manager sees it; closing
 # the window ends the run.
@@ -43,8 +44,13 @@ lacks_state() { ! has_state "$1"; }
 desk_start "$zentrovex" run commands.kqa
 desk_window "$DESK_WORK/commands.kqa"
 
+# Both names of a window, as the tools of a UTF-8 desktop show them.
+names() { LC_ALL=C.UTF-8 xprop -id "$1" WM_NAME _NET_WM_NAME; }
+named() { printf 'WM_NAME(STRING) = "%s"\n_NET_WM_NAME(UTF8_STRING) = "%s"' "$1" "$1"; }
+
 touch 1
 desk_window "Commands é"
+[ "$(names "$DESK_WINDOW")" = "$(named "Commands é")" ] || desk_fail "the window is named $(names "$DESK_WINDOW")"
 desk_until is size 400x300 || desk_fail "the window's inside is $(size), not 400x300"
 desk_until is place 40,50 || desk_fail "the window's inside is at $(place), not 40,50"
 # Each state is awaited until the window manager has taken it (WM_STATE).
@@ -65,4 +71,13 @@ desk_until is size 400x300 || desk_fail "restored to $(size), not 400x300"
 wmctrl -i -c "$DESK_WINDOW" || desk_fail "wmctrl could not close the window"
 desk_ended || desk_fail "the run did not end when its window was closed"
 [ "$DESK_STATUS" = 0 ] || desk_fail "the run ended with status $DESK_STATUS"
-echo "run window: title, window commands and closing seen by the window manager"
+
+# The exit prompt's caption reaches the desktop as the program spelt it.
+printf '%s\r\n' $'set exit prompt "Fin \xe9", "Au revoir \xe9"' > prompt.kqa
+desk_start "$zentrovex" run prompt.kqa
+desk_window "Fin é"
+[ "$(names "$DESK_WINDOW")" = "$(named "Fin é")" ] || desk_fail "the exit prompt is named $(names "$DESK_WINDOW")"
+xdotool key Return
+desk_ended || desk_fail "the run did not end when its exit prompt was closed"
+[ "$DESK_STATUS" = 0 ] || desk_fail "the run ended with status $DESK_STATUS"
+echo "run window: title, window commands, closing and the exit prompt seen by the window manager"

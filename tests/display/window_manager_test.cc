@@ -138,14 +138,15 @@ TEST_F(WindowUnderAWindowManager, HideShowMinimiseMaximiseAndRestoreChangeTheWin
 
   assembler.Op(op::kMinimiseWindow);
   RunCommands();
-  s = WaitFor([](const X11WindowState& s) { return s.wm_state == 3; });
+  // The window manager marks the window iconic a moment before it hides it.
+  s = WaitFor([](const X11WindowState& s) { return s.wm_state == 3 && s.hidden && !s.viewable; });
   EXPECT_EQ(s.wm_state, 3);
   EXPECT_TRUE(s.hidden);
   EXPECT_FALSE(s.viewable);
 
   assembler.Op(op::kRestoreWindow);
   RunCommands();
-  s = WaitFor([](const X11WindowState& s) { return s.wm_state == 1 && s.viewable; });
+  s = WaitFor([](const X11WindowState& s) { return s.wm_state == 1 && s.viewable && !s.hidden; });
   EXPECT_EQ(s.wm_state, 1);
   EXPECT_TRUE(s.viewable);
   EXPECT_FALSE(s.hidden);
@@ -157,7 +158,7 @@ TEST_F(WindowUnderAWindowManager, HideShowMinimiseMaximiseAndRestoreChangeTheWin
 
   assembler.Op(op::kRestoreWindow);
   RunCommands();
-  s = WaitFor([](const X11WindowState& s) { return !s.maximised; });
+  s = WaitFor([](const X11WindowState& s) { return !s.maximised && s.viewable; });
   EXPECT_FALSE(s.maximised);
   EXPECT_TRUE(s.viewable);
 }

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The editor from the command line, headless: a script of keys edits a
 # program, saves it, runs it (its output reaches standard output), opens the
-# help and leaves a screenshot; bad flags and scripts are refused.
+# help and leaves a screenshot; bad flags and scripts are refused; without a
+# display it says why.
 set -euo pipefail
 zentrovex=$1
 work=$(mktemp -d)
@@ -24,6 +25,33 @@ out=$("$zentrovex" edit --events script.txt --screenshot shot.png prog.kqa)
 [ "$out" = "$(printf 'one\ntwo')" ] || fail "the run printed: $out"
 [ "$(head -c 4 shot.png | tail -c 3)" = "PNG" ] || fail "no screenshot"
 
+# Keys pressed by a script are held as a person holds them: a program that
+# looks at inkey$() once a frame sees each of them, and input takes Enter.
+{
+  printf '%s\r\n' 'input a$' 't = timer()' 'repeat' 'k$ = inkey$()' 'if k$ <> l$ and k$ <> "" then s$ = s$ + k$' \
+    'l$ = k$' 'until k$ = "q" or timer() - t > 5000' 'print a$ + " " + s$'
+} > keys.kqa
+printf '%s\n' 'key f5' 'wait 200' 'key h' 'key i' 'key enter' 'key a' 'key b' 'key c' 'key q' > keys.txt
+out=$(timeout -s KILL 20 "$zentrovex" edit --events keys.txt keys.kqa) || fail "the keys session did not end: $out"
+[ "$out" = "$(printf 'hi\nhi abcq')" ] || fail "the keys typed reached the program as: $out"
+
+# A program left waiting for a key once the script is played out waits
+# idly (until it is stopped), not at the cost of a whole processor.
+printf 'input a$\r\n' > wait.kqa
+printf 'key f5\n' > wait.txt
+"$zentrovex" edit --events wait.txt wait.kqa > /dev/null &
+editor=$!
+sleep 1
+cpu_ticks() { awk '{print $14 + $15}' "/proc/$editor/stat"; }
+before=$(cpu_ticks)
+sleep 2
+used=$(($(cpu_ticks) - before))
+kill -TERM $editor
+status=0
+wait $editor || status=$?
+[ "$used" -lt 100 ] || fail "waiting for a key took $used of 200 ticks of processor time"
+[ "$status" = 143 ] || fail "the waiting editor ended on SIGTERM with status $status"
+
 # No program: an empty editor; a frame count stops it.
 "$zentrovex" edit --headless --frames 3 --screenshot empty.png || fail "the empty editor failed"
 [ -s empty.png ] || fail "no screenshot of the empty editor"
@@ -33,4 +61,20 @@ printf 'jump 3\n' > bad.txt
 if "$zentrovex" edit --events bad.txt 2>err.txt; then fail "a bad script was played"; fi
 grep -q 'line 1' err.txt || fail "no line in the error: $(cat err.txt)"
 if "$zentrovex" edit a.kqa b.kqa 2>/dev/null; then fail "two files were taken"; fi
+
+# Without a display the editor says why and fails, unless a headless frame
+# was asked for.
+for words in "" "edit" "edit prog.kqa"; do
+  status=0
+  env -u DISPLAY -u WAYLAND_DISPLAY "$zentrovex" $words > /dev/null 2> err.txt || status=$?
+  [ "$status" = 3 ] || fail "'zentrovex $words' without a display ended with status $status"
+  grep -q 'display' err.txt || fail "'zentrovex $words' without a display said: $(cat err.txt)"
+done
+env -u DISPLAY -u WAYLAND_DISPLAY "$zentrovex" edit --frames 1 > /dev/null || fail "a counted frame was refused"
+
+# Help after a command's name prints the usage.
+for verb in run build edit; do
+  "$zentrovex" $verb --help > usage.txt || fail "$verb --help failed"
+  grep -q '^usage: zentrovex' usage.txt || fail "$verb --help printed: $(cat usage.txt)"
+done
 echo "editor command line: all checks passed"

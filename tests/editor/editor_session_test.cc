@@ -373,6 +373,23 @@ TEST_F(EditorDriver, CreatesAProjectWithItsProgramInTheProjectArea) {
   EXPECT_EQ(editor_->View().Status(), LanguageText(Text::kProjectOpened));
 }
 
+// A program in a project's own folder names the project; any other names
+// its whole folder.
+TEST_F(EditorDriver, TheStatusLineNamesTheProjectOfAProgram) {
+  const std::string area = temp_.Path() + "/MYPROJ";
+  const struct {
+    std::string folder, shown;
+  } cases[] = {{area + "/rocket", "Rocket"}, {area + "/rocket/parts", area + "/rocket/parts"},
+               {temp_.Path() + "/games", temp_.Path() + "/games"}};
+  for (const auto& c : cases) {
+    std::filesystem::create_directories(c.folder);
+    WriteAll(c.folder + "/ship.kqa", "print 1\r\n");
+    ASSERT_TRUE(editor_->OpenFile(c.folder + "/ship.kqa"));
+    EXPECT_EQ(editor_->View().Status(), std::string(LanguageText(Text::kProjectWord)) + ": " + c.shown + "  " +
+                                            std::string(LanguageText(Text::kFileWord)) + ": ship.kqa");
+  }
+}
+
 TEST_F(EditorDriver, AnsweringTheSaveQuestionGoesOnWithWhatWasAsked) {
   // No or yes, the project requester opens on a project area that exists.
   WriteAll(File("kept.kqa"), "");

@@ -1,5 +1,8 @@
 #include "runtime/message_pump.h"
 
+#include <cctype>
+#include <string_view>
+
 #include "tests/runtime/runtime_fixture.h"
 
 namespace zv {
@@ -98,6 +101,44 @@ TEST_F(MessagePumpTest, EnterAloneGivesZeroOrAnEmptyString) {
   ASSERT_GE(display.texts.size(), 3u);
   EXPECT_EQ(display.texts[1].text, "_");
   EXPECT_EQ(display.texts[1].x, display.texts[2].x) << "the empty line is ended where it began";
+}
+
+// A hand that types faster than the frames, or that presses the next key
+// before letting go of the last: each key's events come between two turns.
+void TypeQuickly(platform::HeadlessWindow& window, std::string_view text, uint32_t at) {
+  for (char c : text) {
+    const int k = c == '\r' ? key::kEnter : c == ' ' ? key::kSpace : std::toupper(static_cast<unsigned char>(c));
+    window.Post({WindowEventKind::kKeyDown, k}, at);
+    window.Post({WindowEventKind::kCharacter, static_cast<uint8_t>(c)}, at);
+    window.Post({WindowEventKind::kKeyUp, k}, at);
+  }
+}
+
+// Every character typed reaches the line in order, however many come
+// between two turns; what follows an Enter answers the next question, but
+// keys typed while the program asked nothing answer nothing.
+TEST_F(MessagePumpTest, EveryCharacterTypedReachesTheInputLineInOrder) {
+  assembler.Op(op::kWait, {assembler.IntConst(300)});
+  assembler.Op(op::kInputString, {assembler.StringVar(0)});
+  assembler.Op(op::kInputInt, {assembler.IntVar(0)});
+  assembler.Op(op::kPrintString, {assembler.StringVar(0)});
+  assembler.Op(op::kPrintInt, {assembler.IntVar(0)});
+  assembler.Op(op::kEnd);
+  TypeQuickly(window, "no", clock.NowMs() + 100);
+  TypeQuickly(window, "take apple\r12\r", clock.NowMs() + 500);
+  pump.SetFrameLimit(100);  // a missed key would leave the program waiting
+  Run();
+  EXPECT_EQ(output, "take apple\n12\ntake apple\n12\n");
+}
+
+TEST_F(MessagePumpTest, WaitKeyEndsOnAKeyShorterThanAFrame) {
+  PrintElapsed([&] { assembler.Op(op::kWaitKey); });
+  assembler.Op(op::kEnd);
+  TypeQuickly(window, "a", clock.NowMs() + 300);
+  pump.SetFrameLimit(100);
+  Run();
+  EXPECT_GE(PrintedInt(), 300);
+  EXPECT_LE(PrintedInt(), 350);
 }
 
 TEST_F(MessagePumpTest, WaitEndsOnTheFirstTurnAfterItsTime) {

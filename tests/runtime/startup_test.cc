@@ -158,9 +158,9 @@ TEST_F(StartupTest, TheTemporaryFolderIsGoneAfterTheRun) {
 
 TEST_F(StartupTest, TheWindowIsNamedAfterTheProgramUntilItNamesItself) {
   assembler.Op(op::kEnd);
-  options.title = "/home/user/stars.kqa";
+  options.title = "/home/andr\xC3\xA9/stars.kqa";  // as the file system spells it, in UTF-8
   Run();
-  EXPECT_EQ(window.Title(), "/home/user/stars.kqa");
+  EXPECT_EQ(window.Title(), "/home/andr\xE9/stars.kqa");  // as a program would
 }
 
 TEST_F(StartupTest, AStopSignalEndsAnEndlessRunAndRemovesItsTemporaryFolder) {

@@ -19,7 +19,9 @@
 #                             that lags past the key's release misses it
 #   desk_type TEXT            types TEXT; each newline is the Return key
 #   desk_click X Y            left click at a point of $DESK_WINDOW
-#   desk_grab FILE [W H]      the window's picture, scaled to W x H if given
+#   desk_grab FILE [W H]      the window's picture; with W H, the picture of
+#                             that size a full-screen run shows in it (scaled
+#                             to fit, aspect kept), brought back to W x H
 #   desk_colour FILE X Y      RRGGBB of one pixel
 #   desk_count FILE RRGGBB [WxH+X+Y]   pixels of exactly that colour
 #   desk_differs FILE FILE [WxH+X+Y]   pixels that differ between two grabs
@@ -133,10 +135,21 @@ desk_type() {
 desk_click() { xdotool mousemove --window "$DESK_WINDOW" "$1" "$2" click 1; }
 
 desk_grab() {
-  local file=$1
+  local file=$1 width=${2:-} height=${3:-} window_width window_height shown_width shown_height
   import -window "$DESK_WINDOW" "$file" 2> /dev/null || return 1
+  [ -n "$height" ] || return 0
+  # Where the picture lies when scaled to fit with its aspect kept, as the
+  # presenter places it (the bands beside it belong to no pixel of it).
+  read -r window_width window_height < <(identify -format '%w %h' "$file")
+  shown_width=$window_width
+  shown_height=$((window_width * height / width))
+  if [ "$shown_height" -gt "$window_height" ]; then
+    shown_height=$window_height
+    shown_width=$((window_height * width / height))
+  fi
   # Nearest-neighbour scaling keeps every colour as it was drawn.
-  if [ $# -ge 3 ]; then convert "$file" -filter point -resize "${2}x${3}!" "$file"; fi
+  convert "$file" -crop "${shown_width}x${shown_height}+$(((window_width - shown_width) / 2))+$(((window_height - shown_height) / 2))" \
+    +repage -filter point -resize "${width}x${height}!" "$file"
 }
 
 desk_colour() { convert "$1" -crop "1x1+$2+$3" +repage -depth 8 -format '%[hex:p{0,0}]' info:; }

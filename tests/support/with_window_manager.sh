@@ -17,23 +17,68 @@ stop() {
   rm -rf "$config"
 }
 trap stop EXIT
-# The manager is in charge once it has named itself on the root window.
-for _ in $(seq 100); do
-  if xprop -root _NET_SUPPORTING_WM_CHECK 2> /dev/null | grep -q "window id"; then break; fi
+# The manager is in charge once it lists the windows it manages: it names
+# itself on the root window earlier, before it answers for the windows
+# (wmctrl and xdotool refuse to work with it until then). On a loaded
+# machine that can take a while.
+ready=0
+for _ in $(seq 600); do
+  if timeout 5 xprop -root _NET_CLIENT_LIST 2> /dev/null | grep -q "window id"; then
+    ready=1
+    break
+  fi
+  kill -0 "$manager" 2> /dev/null || break
   sleep 0.05
 done
-# A window test takes a second or two (a scripted desktop session more:
-# ZV_WINDOW_TEST_SECONDS gives its limit). Very rarely one has hung on a
-# loaded machine (cause not yet found); such a run is stopped and tried once
-# more, and a second hang fails the test.
-limit=${ZV_WINDOW_TEST_SECONDS:-30}
-set +e
-timeout --kill-after=5 "$limit" "$@"
-status=$?
-if [ $status -eq 124 ] || [ $status -eq 137 ]; then
-  echo "timed out after $limit s; trying once more"
-  timeout --kill-after=5 "$limit" "$@"
-  status=$?
+if [ $ready = 0 ]; then
+  echo "FAIL: the window manager did not start:" >&2
+  cat "$config/openbox.log" >&2
+  exit 1
 fi
+
+# Every process started under `pid`, depth first.
+descendants() {
+  local child
+  for child in $(pgrep -P "$1"); do
+    echo "$child"
+    descendants "$child"
+  done
+}
+
+# What each process of a hung test was doing, so that the hang can be
+# found from the log: its command and, where gdb is installed, its stacks.
+report_hang() {
+  local pid
+  for pid in "$1" $(descendants "$1"); do
+    echo "-- $(ps -o pid=,stat=,time=,args= -p "$pid" 2> /dev/null)"
+    case "$(ps -o comm= -p "$pid" 2> /dev/null)" in
+      bash | sh | sleep | timeout) ;;
+      *)
+        if command -v gdb > /dev/null; then
+          gdb -p "$pid" -batch -nx -ex 'thread apply all bt' 2> /dev/null | grep -E '^(#|Thread)' || true
+        fi
+        ;;
+    esac
+  done
+}
+
+# A window test takes a second or two (a scripted desktop session more:
+# ZV_WINDOW_TEST_SECONDS gives its limit).
+limit=${ZV_WINDOW_TEST_SECONDS:-30}
+# In the background a shell would ignore SIGINT and SIGQUIT for the test.
+env --default-signal=INT,QUIT "$@" &
+test_pid=$!
+deadline=$((SECONDS + limit))
+while kill -0 "$test_pid" 2> /dev/null && [ $SECONDS -lt $deadline ]; do sleep 0.1; done
+if kill -0 "$test_pid" 2> /dev/null; then
+  echo "FAIL: still running after $limit s; its processes:"
+  report_hang "$test_pid"
+  kill -KILL $(descendants "$test_pid") "$test_pid" 2> /dev/null || true
+  wait "$test_pid" 2> /dev/null || true
+  exit 124
+fi
+set +e
+wait "$test_pid"
+status=$?
 set -e
 exit $status

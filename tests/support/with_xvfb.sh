@@ -10,7 +10,11 @@ if ! command -v Xvfb > /dev/null; then
   exit 77
 fi
 dir=$(mktemp -d)
-Xvfb -displayfd 3 -screen 0 "${ZV_XVFB_SCREEN:-1024x768x24}" -nolisten tcp 3> "$dir/display" 2> "$dir/log" &
+# Without -noreset the server starts over each time its last client leaves,
+# and a client that connects meanwhile (the next xdotool, or the program
+# the test just started) is lost: it waits for an answer for ever, or
+# cannot open the display at all.
+Xvfb -displayfd 3 -noreset -screen 0 "${ZV_XVFB_SCREEN:-1024x768x24}" -nolisten tcp 3> "$dir/display" 2> "$dir/log" &
 server=$!
 stop() {
   kill "$server" 2> /dev/null || true

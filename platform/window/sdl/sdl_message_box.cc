@@ -10,6 +10,7 @@
 #include "platform/surface/surface.h"
 #include "platform/text/mono_glyph.h"
 #include "platform/text/text_service.h"
+#include "platform/window/sdl/sdl_title.h"
 
 namespace zv::platform {
 namespace {
@@ -175,8 +176,8 @@ bool RunSdlMessageBox(SDL_Window* owner, std::string_view title, std::string_vie
   if (!picture) return false;
 
   BoxWindow box;
-  box.window = SDL_CreateWindow(std::string(title).c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                                layout.width, layout.height, SDL_WINDOW_ALWAYS_ON_TOP);
+  box.window = SDL_CreateWindow("", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, layout.width, layout.height,
+                                SDL_WINDOW_ALWAYS_ON_TOP | SDL_WINDOW_HIDDEN);
   if (!box.window) return false;
   if (owner) SDL_SetWindowModalFor(box.window, owner);
   box.renderer = SDL_CreateRenderer(box.window, -1, SDL_RENDERER_SOFTWARE);
@@ -185,6 +186,10 @@ bool RunSdlMessageBox(SDL_Window* owner, std::string_view title, std::string_vie
                                   layout.height);
   if (!box.texture || SDL_UpdateTexture(box.texture, nullptr, picture->Row(0), picture->Pitch()) != 0)
     return false;
+  // Named once the window is made (making its renderer names it again in
+  // SDL's way) and before it shows, so the desktop never sees another name.
+  SetSdlWindowTitle(box.window, title);
+  SDL_ShowWindow(box.window);
   SDL_RaiseWindow(box.window);
   Present(box.renderer, box.texture);
 

@@ -11,6 +11,7 @@
 
 #include "platform/text/code_page.h"
 #include "platform/window/sdl/sdl_message_box.h"
+#include "platform/window/sdl/sdl_title.h"
 
 namespace zv::platform {
 namespace {
@@ -87,6 +88,16 @@ SDL_Surface* MakeProgramIcon() {
   return icon;
 }
 
+// Brings SDL's view of the window up to the X server's: the events the
+// server has sent so far are taken into SDL's queue, and SDL's state of the
+// window (shown, minimised, maximised) follows them.
+void CatchUpWithServer(SDL_Window* window) {
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (SDL_GetWindowWMInfo(window, &info) && info.subsystem == SDL_SYSWM_X11) XSync(info.info.x11.display, False);
+  SDL_PumpEvents();
+}
+
 // SDL cannot take an icon away once set; on X11 the property goes.
 void RemoveIcon(SDL_Window* window) {
   SDL_SysWMinfo info;
@@ -125,7 +136,7 @@ class SdlWindow final : public Window {
     return false;
   }
 
-  void SetTitle(std::string_view title) override { SDL_SetWindowTitle(window_, Cp1252ToUtf8(title).c_str()); }
+  void SetTitle(std::string_view title) override { SetSdlWindowTitle(window_, title); }
   void SetFrame(const WindowFrame& frame) override {
     SDL_SetWindowBordered(window_, frame.border ? SDL_TRUE : SDL_FALSE);
     SDL_SetWindowResizable(window_, frame.resizable ? SDL_TRUE : SDL_FALSE);
@@ -152,6 +163,9 @@ class SdlWindow final : public Window {
     SDL_MaximizeWindow(window_);
   }
   void Restore() override {
+    // SDL restores only what it knows to be minimised or maximised: what the
+    // window manager has done by now must reach it first.
+    CatchUpWithServer(window_);
     SDL_ShowWindow(window_);
     SDL_RestoreWindow(window_);
   }

@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# scripts/test builds with the unity build on, scripts/build with it off:
+# neither may leave the other's setting in a tree the other builds in. The
+# scripts run here with cmake and ctest standing in, which only note how
+# each tree was configured, in a copy of scripts/ that has nothing to build.
+set -euo pipefail
+repo=$(cd "$(dirname "$0")/../.." && pwd)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+mkdir "$work/bin"
+cat > "$work/bin/cmake" << 'TOOL'
+#!/usr/bin/env bash
+# Notes "TREE UNITY" for each configuration (-S ... -B TREE -D...).
+tree= unity=default
+while [ $# -gt 0 ]; do
+  case "$1" in
+    -B) tree=$2; shift ;;
+    -DZV_UNITY=*) unity=${1#-DZV_UNITY=} ;;
+  esac
+  shift
+done
+[ -n "$tree" ] && echo "$tree $unity" >> "$ZV_CONFIGURED"
+exit 0
+TOOL
+printf '#!/bin/sh\nexit 0\n' > "$work/bin/ctest"
+chmod +x "$work/bin/cmake" "$work/bin/ctest"
+export PATH="$work/bin:$PATH" ZV_CONFIGURED="$work/configured"
+mkdir "$work/repo"
+cp -r "$repo/scripts" "$work/repo/"
+
+"$work/repo/scripts/test" > /dev/null
+"$work/repo/scripts/build" > /dev/null
+# The last word on each tree is what its next build uses.
+declare -A unity_of
+while read -r tree unity; do unity_of[$tree]=$unity; done < "$work/configured"
+[ "${unity_of[build]:-}" = OFF ] || fail "scripts/build left build/ with the unity build ${unity_of[build]:-unset}"
+while read -r tree unity; do
+  [ "$unity" = ON ] && [ "$tree" = build ] && fail "scripts/test turned the unity build on in build/"
+done < "$work/configured"
+grep -q ' ON$' "$work/configured" || fail "scripts/test no longer builds with the unity build: $(cat "$work/configured")"
+echo "build scripts: scripts/test and scripts/build keep their trees apart"
