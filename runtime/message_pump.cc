@@ -72,9 +72,7 @@ void MessagePump::RunMessageLoop() {
       continue;
     }
     if (!vm_.app_active) host_.Clock().SleepMs(kInactiveSleepMs);
-    PreRunCheck();
-    RunVmLoop(vm_);
-    FrameRefresh();
+    RunTurn();
   }
   WaitForKeysReleased();
 }
@@ -218,6 +216,16 @@ void MessagePump::PreRunCheck() {
   vm_.engine3d->RunPerTurn3DStep();
   if (vm_.render_timing.scene_render == 0) vm_.engine3d->RenderSceneIfEnabled();
   if (vm_.render_timing.draw_queue == 0) display.RunDrawQueue();
+}
+
+void MessagePump::RunTurn() {
+  try {
+    PreRunCheck();
+    RunVmLoop(vm_);
+    FrameRefresh();
+  } catch (...) {
+    vm_.RunFault();
+  }
 }
 
 void MessagePump::WaitForFrameTime() {

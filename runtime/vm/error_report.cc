@@ -1,5 +1,7 @@
 #include <algorithm>
 #include <cstdio>
+#include <new>
+#include <stdexcept>
 
 #include "platform/ini/ini_file.h"
 #include "runtime/vm/errors.h"
@@ -145,6 +147,20 @@ void Vm::RunWarning(int32_t code) {
   errors.code = code;
   errors.warning = true;
   host_.PostQuit();
+}
+
+void Vm::RunFault() {
+  int32_t code = error_code::kSevereException;
+  try {
+    throw;
+  } catch (const std::bad_alloc&) {
+    code = error_code::kOutOfMemory;
+  } catch (const std::length_error&) {
+    code = error_code::kOutOfMemory;  // a size beyond any allocation
+  } catch (...) {
+  }
+  if (code == error_code::kOutOfMemory) memory_reserve_.reset();
+  RunError(code);
 }
 
 void Vm::RunError(int32_t code, std::string_view file) {

@@ -190,6 +190,10 @@ class Vm {
   // The same for a failure that concerns a file: its message names it.
   void RunError(int32_t code, std::string_view file);
   void RunWarning(int32_t code, std::string_view file);
+  // Ends the run for the exception being handled (call it inside a catch
+  // block): "Out of memory" when an allocation failed, else the severe
+  // exception.
+  void RunFault();
 
   // ---- State shared by the commands -----------------------------------------
   bool yield = false;            // end the current slice
@@ -293,6 +297,11 @@ class Vm {
   std::vector<std::vector<uint32_t>> owned_slots_;  // by function number
 
   std::map<uint32_t, uint32_t> trace_;  // code position -> opcode
+
+  // Held back for the error path: when an allocation fails it is given back,
+  // so that naming the error and ending the run do not fail for want of
+  // memory too. Taken again for the next run.
+  std::unique_ptr<char[]> memory_reserve_;
 };
 
 // Path of the log file "KQ.LOG" in the application folder.
