@@ -114,6 +114,7 @@ void Vm::NoteErrorPlace() {
   PlaceInSource(source_map, errors);
   errors.command.clear();
   errors.subject.clear();
+  errors.cause.clear();
   if (commands) {
     if (auto row = commands->FindByCode(static_cast<int32_t>(CodeWord(command_pc_))))
       errors.command = CommandAsWritten(*this, command_pc_, row->second);
@@ -173,6 +174,16 @@ void Vm::RunWarning(int32_t code, std::string_view file) {
   errors.subject = file;
 }
 
+void Vm::RunError(int32_t code, std::string_view file, std::string_view cause) {
+  RunError(code, file);
+  errors.cause = cause;
+}
+
+void Vm::RunWarning(int32_t code, std::string_view file, std::string_view cause) {
+  RunWarning(code, file);
+  errors.cause = cause;
+}
+
 std::string FormatErrorPlace(const ErrorState& errors) {
   if (errors.line <= 0) return {};
   std::string place = " (line " + std::to_string(errors.line);
@@ -186,6 +197,7 @@ std::string FormatErrorText(const ErrorState& errors) {
   std::string out = errors.code < 10000 ? Printf("Runtime %s : ", word) : Printf("System %s : ", word);
   out += GetErrorText(errors.code);
   if (!errors.subject.empty()) out += " \"" + errors.subject + "\"";
+  if (!errors.cause.empty()) out += ": " + errors.cause;
   out += ". ";
   out += errors.last_engine_error;
   if (out.size() > kFormattedLimit) out.resize(kFormattedLimit);

@@ -105,6 +105,7 @@ struct ErrorState {
   std::string file;                // the included file that line is in; empty: the program's own
   std::string command;             // its name in the command table, where the table is present
   std::string subject;             // the file the failure concerns, as the program named it
+  std::string cause;               // why it failed, where the code's text alone would hide it
 };
 
 // Settings that the core reads.
@@ -190,6 +191,11 @@ class Vm {
   // The same for a failure that concerns a file: its message names it.
   void RunError(int32_t code, std::string_view file);
   void RunWarning(int32_t code, std::string_view file);
+  // The same with the cause, where the code's text alone would hide it: the
+  // message adds it ("Could not open the file "a.dat": no space left on
+  // device"). `file` may be empty.
+  void RunError(int32_t code, std::string_view file, std::string_view cause);
+  void RunWarning(int32_t code, std::string_view file, std::string_view cause);
   // Ends the run for the exception being handled (call it inside a catch
   // block): "Out of memory" when an allocation failed, else the severe
   // exception.
