@@ -5,7 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
+#include <cstring>
 
 namespace zv::files {
 namespace {
@@ -50,6 +52,16 @@ UniqueFd OpenRegular(const std::string& path, int flags) {
   // Non-blocking only kept a FIFO from hanging the open; reads block as usual.
   ::fcntl(fd.Get(), F_SETFL, ::fcntl(fd.Get(), F_GETFL) & ~O_NONBLOCK);
   return fd;
+}
+
+// The second half of a move by link or copy: the source goes, or else the
+// new name does, so that the file is not left under both names.
+bool RemoveMovedSource(const std::string& source, const std::string& destination) {
+  if (::unlink(source.c_str()) == 0) return true;
+  const int error = errno;
+  ::unlink(destination.c_str());
+  errno = error;
+  return false;
 }
 
 }  // namespace
@@ -122,7 +134,9 @@ bool WriteFileSafely(const std::string& path, std::span<const uint8_t> bytes, Pu
   const bool written = WriteFully(fd.Get(), bytes);
   fd.Reset();
   if (!written || !PublishTemporary(temp, path, publish)) {
+    const int error = errno;
     ::unlink(temp.c_str());
+    errno = error;
     return false;
   }
   return true;
@@ -148,16 +162,18 @@ bool MoveNoReplace(const std::string& source, const std::string& destination) {
       if (::stat(destination.c_str(), &st) == 0) return false;
       return ::rename(source.c_str(), destination.c_str()) == 0;
     }
-    if (::link(source.c_str(), destination.c_str()) == 0) {
-      ::unlink(source.c_str());
-      return true;
-    }
+    if (::link(source.c_str(), destination.c_str()) == 0) return RemoveMovedSource(source, destination);
   }
   if (errno != EXDEV) return false;
   // Across file systems a file is copied, then the original removed.
   if (!CopyFileNoReplace(source, destination)) return false;
-  ::unlink(source.c_str());
-  return true;
+  return RemoveMovedSource(source, destination);
+}
+
+std::string CauseOf(int error_number) {
+  std::string text = std::strerror(error_number);
+  if (!text.empty()) text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
+  return text;
 }
 
 bool MakeFolders(const std::string& folder) {
