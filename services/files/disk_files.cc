@@ -94,6 +94,7 @@ bool WriteFully(int fd, std::span<const uint8_t> bytes) {
   while (done < bytes.size()) {
     const ssize_t put = ::write(fd, bytes.data() + done, bytes.size() - done);
     if (put < 0 && errno == EINTR) continue;
+    if (put == 0) errno = EIO;
     if (put <= 0) return false;
     done += static_cast<size_t>(put);
   }
@@ -119,12 +120,18 @@ std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path) {
 
 bool WriteFileSafely(const std::string& path, std::span<const uint8_t> bytes, Publish publish,
                      uint32_t mode) {
-  if (path.empty()) return false;
+  if (path.empty()) {
+    errno = ENOENT;
+    return false;
+  }
   // A replaced file keeps its own permissions; a new one gets `mode` less the umask.
   mode_t permissions = static_cast<mode_t>(mode) & ~CurrentUmask();
   struct stat existing;
   if (publish == Publish::kReplace && ::stat(path.c_str(), &existing) == 0) {
-    if (!S_ISREG(existing.st_mode)) return false;
+    if (!S_ISREG(existing.st_mode)) {
+      errno = S_ISDIR(existing.st_mode) ? EISDIR : EINVAL;
+      return false;
+    }
     permissions = existing.st_mode & 07777;
   }
   std::string temp;

@@ -59,5 +59,7 @@ expect 'open file to write 1, "big.dat" : for i = 1 to 100000 : write file dword
 expect 'open file to write 1, "pack.dat" : write file block 1, "keep.bmp" : close file 1 : open file to read 1, "pack.dat" : read file block 1, "keep.bmp\inside.bmp"' \
   'Runtime Warning : Could not create the file for writing "keep.bmp\inside.bmp".'
 expect 'dim a(3) : save number array "missing/a.dat", a(0)' \
-  'Runtime Error : Could not open the file "missing/a.dat".'
+  'Runtime Error : Could not open the file "missing/a.dat": no such file or directory.'
+expect 'dim a(100000) : save number array "big.dat", a(0)' \
+  'Runtime Error : Could not open the file "big.dat": file too large.' 64
 echo "failed writes are reported with their files"
