@@ -2,7 +2,9 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <exception>
 #include <filesystem>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -124,7 +126,16 @@ int main(int argc, char** argv) {
   // quit does, with everything cleaned up; then the process ends by the
   // signal, as its parent expects.
   zv::platform::CatchStopSignals();
-  const int status = Main(std::vector<std::string>(argv + 1, argv + argc));
+  int status = 1;
+  // The run and the editor turn their own faults into errors; one that
+  // escapes them still unwinds, so the temporary folder goes with it.
+  try {
+    status = Main(std::vector<std::string>(argv + 1, argv + argc));
+  } catch (const std::bad_alloc&) {
+    std::fprintf(stderr, "zentrovex: out of memory\n");
+  } catch (const std::exception& fault) {
+    std::fprintf(stderr, "zentrovex: %s\n", fault.what());
+  }
   zv::platform::EndByStopSignal();
   return status;
 }

@@ -69,7 +69,7 @@ void CmdLoadAnimation(Vm& vm) {
     a->ReleaseAnimationSlot(slot);
     c.loaded = false;
   }
-  if (!a->LoadAnimationSlot(slot, name)) return vm.RunError(err::kLoadFailed);
+  if (!a->LoadAnimationSlot(slot, name)) return vm.RunError(err::kLoadFailed, name);
   c = AnimationControl{};
   c.loaded = true;
 }

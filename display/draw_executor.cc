@@ -226,7 +226,12 @@ class Pass {
     const int32_t bitmap = r.subject;
     if (bitmap == 0) return vm_.RunError(err::kCreateScreen);
     if (!BitmapTable::InRange(bitmap)) return vm_.RunError(err::kNumber);
-    if (!g_.Bitmaps().CreateSystemSurface(bitmap, r.x2, r.y2, g_.Maker())) return vm_.RunError(err::kCreateFailed);
+    if (!g_.Bitmaps().CreateSystemSurface(bitmap, r.x2, r.y2, g_.Maker())) {
+      const std::string size = std::to_string(r.x2) + " by " + std::to_string(r.y2);
+      return vm_.RunError(err::kCreateFailed, {},
+                          r.x2 < 1 || r.y2 < 1 ? "its size, " + size + ", is not at least 1 by 1"
+                                               : "not enough memory for " + size + " pixels");
+    }
     BecomeCurrent(bitmap);
   }
 

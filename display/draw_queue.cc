@@ -105,8 +105,10 @@ void DrawQueue::QueueFadeBitmap(int32_t bitmap, int32_t percentage) {
 void DrawQueue::QueueGrabImage(int32_t image, const Rect& rect, int32_t texture_mode) {
   // Size queries made before the queue runs already see the new size.
   if (pools_.images.InUse(image)) {
-    pools_.images[image].width = rect.right - rect.left;
-    pools_.images[image].height = rect.bottom - rect.top;
+    // Edges far apart wrap as the processor's subtraction does (the grab
+    // itself then fails when the queue runs).
+    pools_.images[image].width = static_cast<int32_t>(int64_t{rect.right} - rect.left);
+    pools_.images[image].height = static_cast<int32_t>(int64_t{rect.bottom} - rect.top);
   }
   if (DrawRecord* r = Append(draw_type::kGrabImage, 1)) {
     r->subject = image;

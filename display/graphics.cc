@@ -159,16 +159,7 @@ SurfaceMaker Graphics::Maker() {
 void Graphics::QueueTextOutput(std::string_view text, int32_t& cursor_x, int32_t& cursor_y, TextFlow flow) {
   queue_.QueueSystemText(text, cursor_x, cursor_y, flow.opaque);
   const platform::Size size = fonts_.SystemFont().Measure(text);
-  if (flow.advance) {
-    cursor_x += size.width;
-  } else {
-    cursor_x = 0;
-    cursor_y += size.height;
-  }
-  if (flow.wrap && cursor_x >= display_.Surfaces().screen_width) {
-    cursor_x = 0;
-    cursor_y += size.height;
-  }
+  AdvanceTextCursor(cursor_x, cursor_y, size.width, size.height, display_.Surfaces().screen_width, flow);
 }
 
 // ---- Display changes ------------------------------------------------------------------------

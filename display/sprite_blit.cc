@@ -22,7 +22,7 @@ int32_t Narrow(int64_t v) {
 
 }  // namespace
 
-void ClipBlitRects(platform::Size target, platform::Rect& source, platform::Rect& dest, int32_t x, int32_t y,
+void ClipBlitRects(platform::Size target, platform::Rect& source, platform::Rect& dest, int64_t x, int64_t y,
                    int32_t width, int32_t height, float scale_x, float scale_y, bool flipped, bool mirrored) {
   int64_t s_left = source.left, s_top = source.top;
   int64_t s_right = s_left + width, s_bottom = s_top + height;
@@ -60,7 +60,8 @@ void BlitSprite(Display& display, platform::Surface& target, platform::Size targ
                 const ImageRecord* image, int32_t x, int32_t y) {
   if (sprite.is_3d == 1 || image == nullptr || image->in_use != 1 || !image->surface) return;
   platform::Rect source = image->source, dest;
-  ClipBlitRects(target_size, source, dest, x - sprite.hot_x, y - sprite.hot_y, image->width, image->height,
+  ClipBlitRects(target_size, source, dest, int64_t{x} - sprite.hot_x, int64_t{y} - sprite.hot_y, image->width,
+                image->height,
                 sprite.scale_x, sprite.scale_y, sprite.flipped == 1, sprite.mirrored == 1);
   if (dest.Empty()) return;
   // What the clipping cut away entirely leaves nothing of the picture.

@@ -18,8 +18,8 @@ class Display;
 // height) is cut by what was clipped, measured in picture pixels. A
 // mirrored (left to right) or flipped (top to bottom) sprite loses the
 // opposite edge of its picture. A scale that is not positive leaves `dest`
-// empty.
-void ClipBlitRects(platform::Size target, platform::Rect& source, platform::Rect& dest, int32_t x, int32_t y,
+// empty. x and y are wide enough for a position less any hot spot.
+void ClipBlitRects(platform::Size target, platform::Rect& source, platform::Rect& dest, int64_t x, int64_t y,
                    int32_t width, int32_t height, float scale_x, float scale_y, bool flipped, bool mirrored);
 
 // Draws the sprite's picture onto `target` (a bitmap or the screen of

@@ -7,6 +7,7 @@
 #include "display/pixel_ops.h"
 #include "display/sprite_blit.h"
 #include "runtime/runtime_state.h"
+#include "runtime/vm/numeric/float_to_int.h"
 
 namespace zv {
 namespace {
@@ -74,12 +75,12 @@ const ImageRecord* Sprites::ImageOf(const SpriteRecord& sprite) {
 
 int32_t Sprites::ScaledWidth(const SpriteRecord& sprite) {
   const ImageRecord* image = ImageOf(sprite);
-  return image ? static_cast<int32_t>(static_cast<float>(image->width) * sprite.scale_x) : 0;
+  return image ? TruncateToInt32(static_cast<float>(image->width) * sprite.scale_x) : 0;
 }
 
 int32_t Sprites::ScaledHeight(const SpriteRecord& sprite) {
   const ImageRecord* image = ImageOf(sprite);
-  return image ? static_cast<int32_t>(static_cast<float>(image->height) * sprite.scale_y) : 0;
+  return image ? TruncateToInt32(static_cast<float>(image->height) * sprite.scale_y) : 0;
 }
 
 void Sprites::SetAllShown(bool shown) {

@@ -17,6 +17,27 @@ struct TextFlow {
   bool wrap = false;
 };
 
+// Moves the text cursor past a text of `width` by `height` printed with
+// `flow`. A cursor the program set near the ends of the 32-bit range stops
+// there rather than overflow.
+inline void AdvanceTextCursor(int32_t& x, int32_t& y, int32_t width, int32_t height, int32_t screen_width,
+                              TextFlow flow) {
+  auto add = [](int32_t a, int32_t b) {
+    const int64_t sum = int64_t{a} + b;
+    return static_cast<int32_t>(sum > INT32_MAX ? INT32_MAX : sum < INT32_MIN ? INT32_MIN : sum);
+  };
+  if (flow.advance) {
+    x = add(x, width);
+  } else {
+    x = 0;
+    y = add(y, height);
+  }
+  if (flow.wrap && x >= screen_width) {
+    x = 0;
+    y = add(y, height);
+  }
+}
+
 // Where the presented picture lies in the window's client area, and the size
 // of the display it shows, so that mouse positions map back to display
 // coordinates.
@@ -176,16 +197,7 @@ class DisplayServices {
 inline void DisplayServices::QueueTextOutput(std::string_view text, int32_t& cursor_x, int32_t& cursor_y,
                                              TextFlow flow) {
   const int32_t width = static_cast<int32_t>(text.size()) * kNullFontWidth;
-  if (flow.advance) {
-    cursor_x += width;
-  } else {
-    cursor_x = 0;
-    cursor_y += kNullFontHeight;
-  }
-  if (flow.wrap && cursor_x >= ScreenWidth()) {
-    cursor_x = 0;
-    cursor_y += kNullFontHeight;
-  }
+  AdvanceTextCursor(cursor_x, cursor_y, width, kNullFontHeight, ScreenWidth(), flow);
 }
 
 class NullDisplay final : public DisplayServices {};

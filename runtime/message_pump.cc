@@ -73,10 +73,7 @@ void MessagePump::RunMessageLoop() {
       continue;
     }
     if (!vm_.app_active) host_.Clock().SleepMs(kInactiveSleepMs);
-    PreRunCheck();
-    state_.console.typed.StartTurn();
-    RunVmLoop(vm_);
-    FrameRefresh();
+    RunTurn();
   }
   WaitForKeysReleased();
 }
@@ -221,6 +218,17 @@ void MessagePump::PreRunCheck() {
   vm_.engine3d->RunPerTurn3DStep();
   if (vm_.render_timing.scene_render == 0) vm_.engine3d->RenderSceneIfEnabled();
   if (vm_.render_timing.draw_queue == 0) display.RunDrawQueue();
+}
+
+void MessagePump::RunTurn() {
+  try {
+    PreRunCheck();
+    state_.console.typed.StartTurn();
+    RunVmLoop(vm_);
+    FrameRefresh();
+  } catch (...) {
+    vm_.RunFault();
+  }
 }
 
 void MessagePump::WaitForFrameTime() {

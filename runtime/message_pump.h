@@ -77,6 +77,10 @@ class MessagePump {
   void MainWindowProc(const platform::WindowEvent& event);
   void PreRunCheck();
   void FrameRefresh();
+  // The pre-run check, a slice of the program and the frame refresh. A fault
+  // outside the commands (the draw queue, the frame) ends the run as a fault
+  // inside them does.
+  void RunTurn();
   // For loops that cannot return to the pump: drains the queue on every
   // 50001st call. A quit found while draining stays posted.
   void PumpMessagesSometimes();

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "audio/commands/sound_commands_service.h"
+#include "audio/library/audio_error.h"
 #include "platform/paths/path_resolver.h"
 #include "runtime/attached/attached_data.h"
 
@@ -309,11 +310,26 @@ void CmdSetSoundEnvironmentDetailed(Vm& vm) {
 
 // ---- Recording and saving ------------------------------------------------------
 
+// Why a recording did not start, from the sound library's last error: the
+// code's own text ("Could not load the sound") would not tell.
+std::string RecordingRefused(int32_t seconds) {
+  switch (GetAudioError()) {
+    case audio_error::kBadParameter:
+      return "a recording of " + std::to_string(seconds) + " seconds is longer than a sound can be";
+    case audio_error::kOutOfMemory:
+      return "not enough memory for a recording of " + std::to_string(seconds) + " seconds";
+    default:
+      return "no recording device could be opened";
+  }
+}
+
 void Record(Vm& vm, int32_t n, int32_t seconds) {
   SoundSlots* slots = Numbered(vm, n, false);
   if (slots == nullptr) return;
   if (slots->Slot(n).loaded) slots->FreeSoundSlot(n);
-  if (!slots->StartRecordingSound(n, seconds < 1 ? 5 : seconds)) RunningError(vm, *slots, err::kLoadFailed);
+  if (seconds < 1) seconds = 5;
+  if (!slots->StartRecordingSound(n, seconds) && slots->Running())
+    vm.RunError(err::kLoadFailed, {}, RecordingRefused(seconds));
 }
 
 void CmdRecordSound(Vm& vm) { Record(vm, vm.NextInt(), 5); }

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "audio/library/audio_error.h"
 #include "audio/library/library.h"
 #include "audio/library/mixer.h"
 #include "audio/library/output_driver.h"
@@ -391,7 +392,10 @@ bool SoundSlots::StartRecordingSound(int32_t n, int32_t seconds) {
   if (seconds < 1) seconds = 5;
   // No recording longer than a sample can be.
   const int64_t frames = static_cast<int64_t>(seconds) * kRecordRate;
-  if (frames > INT32_MAX / 4) return false;
+  if (frames > INT32_MAX / 4) {
+    SetAudioError(audio_error::kBadParameter);
+    return false;
+  }
   if (recording_sample_) {
     StopRecording();
     FreeSample(recording_sample_);

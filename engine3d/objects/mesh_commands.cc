@@ -30,7 +30,7 @@ void CmdLoadMesh(Vm& vm) {
   const int32_t result = LoadObjectMesh(*e, temporary, file);
   if (result < 1) {
     ReleaseObjectRecord(*e, temporary);
-    return vm.RunError(result == load_result::kBadKind ? err::kModelKind : err::kMeshLoad);
+    return vm.RunError(result == load_result::kBadKind ? err::kModelKind : err::kMeshLoad, file);
   }
   const int32_t mesh = MakeMeshFromObject(*e, temporary, -1, -1);
   ReleaseObjectRecord(*e, temporary);

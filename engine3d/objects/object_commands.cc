@@ -59,10 +59,10 @@ void CmdLoadObject(Vm& vm) {
   if (result <= 0) {
     ReleaseObjectRecord(*e, index);
     switch (result) {
-      case load_result::kNotFound: return vm.RunError(err::kFileNotFound);
-      case load_result::kNoConvert: return vm.RunWarning(err::kConvert);
-      case load_result::kBadKind: return vm.RunError(err::kModelKind);
-      default: return vm.RunError(err::kLoad);
+      case load_result::kNotFound: return vm.RunError(err::kFileNotFound, file);
+      case load_result::kNoConvert: return vm.RunWarning(err::kConvert, file);
+      case load_result::kBadKind: return vm.RunError(err::kModelKind, file);
+      default: return vm.RunError(err::kLoad, file);
     }
   }
   e->pools.object_ids.Set(number, index);

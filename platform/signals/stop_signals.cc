@@ -12,23 +12,32 @@ namespace {
 // may safely do.
 volatile std::sig_atomic_t g_stop_signal = 0;
 
-constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGALRM};
+// A closed pipe or socket and a file-size limit: the write fails (EPIPE,
+// EFBIG) and the command that made it says so, as for a full disk.
+constexpr int kFailedWriteSignals[] = {SIGPIPE, SIGXFSZ};
 
 extern "C" void NoteStopSignal(int signal_number) { g_stop_signal = signal_number; }
+// Caught rather than ignored: a program started from here begins with the
+// default action again, as programs expect.
+extern "C" void IgnoreSignal(int) {}
+
+void Install(int signal_number, void (*handler)(int)) {
+  struct sigaction current {};
+  if (::sigaction(signal_number, nullptr, &current) != 0 || current.sa_handler == SIG_IGN) return;
+  struct sigaction caught {};
+  caught.sa_handler = handler;
+  sigemptyset(&caught.sa_mask);
+  // Interrupted reads and writes go on: nothing else needs to notice.
+  caught.sa_flags = SA_RESTART;
+  ::sigaction(signal_number, &caught, nullptr);
+}
 
 }  // namespace
 
 void CatchStopSignals() {
-  for (int signal_number : kStopSignals) {
-    struct sigaction current {};
-    if (::sigaction(signal_number, nullptr, &current) != 0 || current.sa_handler == SIG_IGN) continue;
-    struct sigaction noted {};
-    noted.sa_handler = NoteStopSignal;
-    sigemptyset(&noted.sa_mask);
-    // Interrupted reads and writes go on: nothing else needs to notice.
-    noted.sa_flags = SA_RESTART;
-    ::sigaction(signal_number, &noted, nullptr);
-  }
+  for (int signal_number : kStopSignals) Install(signal_number, NoteStopSignal);
+  for (int signal_number : kFailedWriteSignals) Install(signal_number, IgnoreSignal);
 }
 
 int StopSignal() { return g_stop_signal; }

@@ -443,7 +443,7 @@ void RunVmLoop(Vm& vm) {
     } catch (...) {
       // Whatever the command changed before the fault stays changed.
       DispatchAccess::SetCommandPc(vm, command_pc);
-      vm.RunError(error_code::kSevereException);
+      vm.RunFault();
       if (vm.yield) break;
     }
   }

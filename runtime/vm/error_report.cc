@@ -1,5 +1,7 @@
 #include <algorithm>
 #include <cstdio>
+#include <new>
+#include <stdexcept>
 
 #include "platform/ini/ini_file.h"
 #include "runtime/vm/errors.h"
@@ -112,7 +114,7 @@ void Vm::NoteErrorPlace() {
   PlaceInSource(source_map, errors);
   errors.command.clear();
   errors.subject.clear();
-  errors.reason.clear();
+  errors.cause.clear();
   if (commands) {
     if (auto row = commands->FindByCode(static_cast<int32_t>(CodeWord(command_pc_))))
       errors.command = CommandAsWritten(*this, command_pc_, row->second);
@@ -148,6 +150,20 @@ void Vm::RunWarning(int32_t code) {
   host_.PostQuit();
 }
 
+void Vm::RunFault() {
+  int32_t code = error_code::kSevereException;
+  try {
+    throw;
+  } catch (const std::bad_alloc&) {
+    code = error_code::kOutOfMemory;
+  } catch (const std::length_error&) {
+    code = error_code::kOutOfMemory;  // a size beyond any allocation
+  } catch (...) {
+  }
+  if (code == error_code::kOutOfMemory) memory_reserve_.reset();
+  RunError(code);
+}
+
 void Vm::RunError(int32_t code, std::string_view file) {
   RunError(code);
   errors.subject = file;
@@ -156,6 +172,16 @@ void Vm::RunError(int32_t code, std::string_view file) {
 void Vm::RunWarning(int32_t code, std::string_view file) {
   RunWarning(code);
   errors.subject = file;
+}
+
+void Vm::RunError(int32_t code, std::string_view file, std::string_view cause) {
+  RunError(code, file);
+  errors.cause = cause;
+}
+
+void Vm::RunWarning(int32_t code, std::string_view file, std::string_view cause) {
+  RunWarning(code, file);
+  errors.cause = cause;
 }
 
 std::string FormatErrorPlace(const ErrorState& errors) {
@@ -171,7 +197,7 @@ std::string FormatErrorText(const ErrorState& errors) {
   std::string out = errors.code < 10000 ? Printf("Runtime %s : ", word) : Printf("System %s : ", word);
   out += GetErrorText(errors.code);
   if (!errors.subject.empty()) out += " \"" + errors.subject + "\"";
-  if (!errors.reason.empty()) out += ": " + errors.reason;
+  if (!errors.cause.empty()) out += ": " + errors.cause;
   out += ". ";
   out += errors.last_engine_error;
   if (out.size() > kFormattedLimit) out.resize(kFormattedLimit);

@@ -3,11 +3,15 @@
 #include <algorithm>
 #include <fstream>
 #include <iterator>
+#include <new>
 
 #include "runtime/vm/dispatch.h"
 
 namespace zv {
 namespace {
+
+// Enough for the error path to name the command and end the run.
+constexpr size_t kMemoryReserveBytes = 512 * 1024;
 
 uint32_t ConvertLiteral(uint32_t word) {
   int32_t value = static_cast<int32_t>(word);
@@ -132,6 +136,8 @@ void ResetVmState(Vm& vm) {
   vm.input->SetSystemKeysEnabled(true);
   vm.time_slice_length = 33;
   vm.time_slice_start = vm.Host().NowMs();
+  // Untouched, the reserve costs address space only.
+  if (!vm.memory_reserve_) vm.memory_reserve_.reset(new (std::nothrow) char[kMemoryReserveBytes]);
 }
 
 }  // namespace zv

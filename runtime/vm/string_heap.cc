@@ -1,5 +1,7 @@
 #include "runtime/vm/string_heap.h"
 
+#include <algorithm>
+
 namespace zv {
 namespace {
 // Texts larger than this give their memory back when released.
@@ -18,15 +20,24 @@ void StringHeap::Clear() {
 }
 
 uint32_t StringHeap::Make(std::string_view text) {
+  // A failed allocation leaves the heap as it was.
   uint32_t handle;
   if (!free_.empty()) {
     handle = free_.back();
-    free_.pop_back();
     texts_[handle].assign(text.data(), text.size());
+    free_.pop_back();
   } else {
     handle = static_cast<uint32_t>(texts_.size());
-    texts_.emplace_back(text);
+    // The free list keeps room for every handle, so that releasing never
+    // needs memory (it must work when memory has run out).
+    if (free_.capacity() <= live_.size()) free_.reserve(std::max(2 * free_.capacity(), live_.size() + 1));
     live_.push_back(0);
+    try {
+      texts_.emplace_back(text);
+    } catch (...) {
+      live_.pop_back();
+      throw;
+    }
   }
   live_[handle] = 1;
   ++live_count_;
@@ -46,8 +57,8 @@ void StringHeap::Release(uint32_t handle) {
   else
     text.clear();
   live_[handle] = 0;
-  free_.push_back(handle);
   --live_count_;
+  free_.push_back(handle);  // within the room Make kept
 }
 
 }  // namespace zv

@@ -105,7 +105,7 @@ struct ErrorState {
   std::string file;                // the included file that line is in; empty: the program's own
   std::string command;             // its name in the command table, where the table is present
   std::string subject;             // the file the failure concerns, as the program named it
-  std::string reason;              // why it failed, where the user can act on that
+  std::string cause;               // why it failed, where the code's text alone would hide it
 };
 
 // Settings that the core reads.
@@ -191,6 +191,15 @@ class Vm {
   // The same for a failure that concerns a file: its message names it.
   void RunError(int32_t code, std::string_view file);
   void RunWarning(int32_t code, std::string_view file);
+  // The same with the cause, where the code's text alone would hide it: the
+  // message adds it ("Could not open the file "a.dat": no space left on
+  // device"). `file` may be empty.
+  void RunError(int32_t code, std::string_view file, std::string_view cause);
+  void RunWarning(int32_t code, std::string_view file, std::string_view cause);
+  // Ends the run for the exception being handled (call it inside a catch
+  // block): "Out of memory" when an allocation failed, else the severe
+  // exception.
+  void RunFault();
 
   // ---- State shared by the commands -----------------------------------------
   bool yield = false;            // end the current slice
@@ -294,6 +303,11 @@ class Vm {
   std::vector<std::vector<uint32_t>> owned_slots_;  // by function number
 
   std::map<uint32_t, uint32_t> trace_;  // code position -> opcode
+
+  // Held back for the error path: when an allocation fails it is given back,
+  // so that naming the error and ending the run do not fail for want of
+  // memory too. Taken again for the next run.
+  std::unique_ptr<char[]> memory_reserve_;
 };
 
 // Path of the log file "KQ.LOG" in the application folder.

@@ -1,5 +1,6 @@
 #include "services/files/array_file_commands.h"
 
+#include <cerrno>
 #include <optional>
 #include <string>
 #include <vector>
@@ -77,9 +78,10 @@ std::optional<std::vector<uint8_t>> ReadArrayFile(Vm& vm, const std::string& nam
 }
 
 // Replaces the file under the name as given; error 104 when it cannot be
-// written (the earlier file then stays as it was).
+// written, with the system's reason (the earlier file then stays as it was).
 void WriteArrayFile(Vm& vm, const std::string& name, std::span<const uint8_t> bytes) {
-  if (!files::WriteFileSafely(NativePath(name), bytes, files::Publish::kReplace)) vm.RunError(err::kFileFailed, name);
+  if (!files::WriteFileSafely(NativePath(name), bytes, files::Publish::kReplace))
+    vm.RunError(err::kFileFailed, name, files::CauseOf(errno));
 }
 
 // Operands: the file name, then the element the compiler read (not used).

@@ -5,7 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
+#include <cstring>
 
 namespace zv::files {
 namespace {
@@ -52,6 +54,16 @@ UniqueFd OpenRegular(const std::string& path, int flags) {
   return fd;
 }
 
+// The second half of a move by link or copy: the source goes, or else the
+// new name does, so that the file is not left under both names.
+bool RemoveMovedSource(const std::string& source, const std::string& destination) {
+  if (::unlink(source.c_str()) == 0) return true;
+  const int error = errno;
+  ::unlink(destination.c_str());
+  errno = error;
+  return false;
+}
+
 }  // namespace
 
 void UniqueFd::Reset() {
@@ -82,6 +94,7 @@ bool WriteFully(int fd, std::span<const uint8_t> bytes) {
   while (done < bytes.size()) {
     const ssize_t put = ::write(fd, bytes.data() + done, bytes.size() - done);
     if (put < 0 && errno == EINTR) continue;
+    if (put == 0) errno = EIO;
     if (put <= 0) return false;
     done += static_cast<size_t>(put);
   }
@@ -107,12 +120,18 @@ std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path) {
 
 bool WriteFileSafely(const std::string& path, std::span<const uint8_t> bytes, Publish publish,
                      uint32_t mode) {
-  if (path.empty()) return false;
+  if (path.empty()) {
+    errno = ENOENT;
+    return false;
+  }
   // A replaced file keeps its own permissions; a new one gets `mode` less the umask.
   mode_t permissions = static_cast<mode_t>(mode) & ~CurrentUmask();
   struct stat existing;
   if (publish == Publish::kReplace && ::stat(path.c_str(), &existing) == 0) {
-    if (!S_ISREG(existing.st_mode)) return false;
+    if (!S_ISREG(existing.st_mode)) {
+      errno = S_ISDIR(existing.st_mode) ? EISDIR : EINVAL;
+      return false;
+    }
     permissions = existing.st_mode & 07777;
   }
   std::string temp;
@@ -122,7 +141,9 @@ bool WriteFileSafely(const std::string& path, std::span<const uint8_t> bytes, Pu
   const bool written = WriteFully(fd.Get(), bytes);
   fd.Reset();
   if (!written || !PublishTemporary(temp, path, publish)) {
+    const int error = errno;
     ::unlink(temp.c_str());
+    errno = error;
     return false;
   }
   return true;
@@ -148,16 +169,18 @@ bool MoveNoReplace(const std::string& source, const std::string& destination) {
       if (::stat(destination.c_str(), &st) == 0) return false;
       return ::rename(source.c_str(), destination.c_str()) == 0;
     }
-    if (::link(source.c_str(), destination.c_str()) == 0) {
-      ::unlink(source.c_str());
-      return true;
-    }
+    if (::link(source.c_str(), destination.c_str()) == 0) return RemoveMovedSource(source, destination);
   }
   if (errno != EXDEV) return false;
   // Across file systems a file is copied, then the original removed.
   if (!CopyFileNoReplace(source, destination)) return false;
-  ::unlink(source.c_str());
-  return true;
+  return RemoveMovedSource(source, destination);
+}
+
+std::string CauseOf(int error_number) {
+  std::string text = std::strerror(error_number);
+  if (!text.empty()) text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
+  return text;
 }
 
 bool MakeFolders(const std::string& folder) {

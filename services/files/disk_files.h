@@ -9,7 +9,7 @@
 // Whole-file operations on paths of this machine, for the file commands.
 // Every writer goes through a temporary name beside the target and a rename,
 // so a failed write leaves the earlier file (or no file) in place, never a
-// half-written one.
+// half-written one. After a failure errno tells why.
 namespace zv::files {
 
 // An owned file descriptor, closed when it goes.
@@ -70,8 +70,13 @@ bool WriteFileSafely(const std::string& path, std::span<const uint8_t> bytes, Pu
 // Copies a regular file to a new name; fails when the destination exists.
 bool CopyFileNoReplace(const std::string& source, const std::string& destination);
 // Renames a file or folder; fails when the destination exists. A file moves
-// between file systems by copy and delete.
+// between file systems by copy and delete; when the source cannot be deleted
+// the copy is, and the move fails with the source in place.
 bool MoveNoReplace(const std::string& source, const std::string& destination);
+
+// The system's text for an errno value, for the cause in an error message
+// ("no space left on device").
+std::string CauseOf(int error_number);
 
 // Makes every folder of `folder` that is missing; true when it exists after.
 bool MakeFolders(const std::string& folder);

@@ -1,7 +1,11 @@
 #include "services/memory/sound_conversions.h"
 
 #include <optional>
+#include <span>
+#include <string>
+#include <string_view>
 
+#include "services/memory/little_endian.h"
 #include "services/memory/memblock_errors.h"
 #include "services/memory/memory_blocks.h"
 #include "services/memory/sound_layout.h"
@@ -11,9 +15,18 @@ namespace {
 
 namespace err = memblock_error;
 
-bool Fail(Vm& vm, int32_t code) {
-  vm.RunError(code);
+bool Fail(Vm& vm, int32_t code, std::string_view cause = {}) {
+  vm.RunError(code, {}, cause);
   return false;
+}
+
+// The causes that the code ("Sound does not exist") would hide.
+std::string BitsRefused(std::span<const uint8_t> block) {
+  return "its header gives " + std::to_string(le::LoadU32(block.data())) +
+         " bits per sample where a sound has 8 or 16";
+}
+std::string_view SoundRefused(const SoundMemblockLayout& sound) {
+  return sound.data.empty() ? "it holds no samples after its header" : "the sound system could not make a sound of it";
 }
 
 }  // namespace
@@ -35,8 +48,11 @@ bool MakeSoundFromMemblock(Vm& vm, int32_t block, int32_t sound) {
   const BlockRef memory = vm.memory_blocks ? vm.memory_blocks->Table().Hold(block) : nullptr;
   if (!memory) return Fail(vm, err::kMissing);
   SoundMemblockLayout layout;
-  if (const int32_t error = ReadSoundLayout(memory->bytes(), &layout)) return Fail(vm, error);
-  if (const int32_t error = vm.memory_blocks->Sounds().ImportSound(sound, layout)) return Fail(vm, error);
+  const int32_t refused = ReadSoundLayout(memory->bytes(), &layout);
+  if (refused == memblock_error::kOutside) return Fail(vm, refused);
+  if (refused != 0) return Fail(vm, refused, BitsRefused(memory->bytes()));
+  if (const int32_t error = vm.memory_blocks->Sounds().ImportSound(sound, layout))
+    return Fail(vm, error, SoundRefused(layout));
   return true;
 }
 

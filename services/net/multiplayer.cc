@@ -56,7 +56,7 @@ void Multiplayer::CreateGame(Vm& vm, std::string_view game, std::string_view pla
   if (max_players < kMinPlayers || max_players > kMaxPlayers) return vm.RunError(net_error::kMaxPlayers);
   if (!iface_->HostSession(std::string(game), std::string(player), static_cast<uint32_t>(max_players), flags)) {
     vm.RunWarning(net_error::kHost);
-    vm.errors.reason = iface_->HostFailureReason();
+    vm.errors.cause = iface_->HostFailureReason();
     return;
   }
   status_.state = 1;

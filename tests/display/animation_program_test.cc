@@ -297,7 +297,8 @@ TEST(AnimationPrograms, FailuresEndTheRunWithTheirErrors) {
   ClipRun missing = RunProgram("load animation \"" + Clip("missing.avi") + "\", 1\nprint 1\nend\n", {{0, 0}});
   EXPECT_EQ(missing.status, kExitRuntimeError);
   // The failed load is one of the errors reported as a warning.
-  EXPECT_NE(missing.errors.find("Runtime Warning : Could not load the animation"), std::string::npos)
+  EXPECT_NE(missing.errors.find("Runtime Warning : Could not load the animation \"" + Clip("missing.avi") + "\"."),
+            std::string::npos)
       << missing.errors;
   EXPECT_EQ(missing.printed, "");
 

@@ -230,6 +230,12 @@ TEST_F(DrawingPrograms, BitmapErrorsEndTheRunWhenTheQueueRuns) {
   DrawingRun run = RunDrawing("create bitmap 0, 10, 10\nsync\nprint 1\nend\n", folder_.string());
   EXPECT_EQ(run.status, kExitRuntimeError);
   EXPECT_NE(run.errors.find("Runtime Error"), std::string::npos) << run.errors;
+  // A size that is no size says so.
+  DrawingRun empty = RunDrawing("create bitmap 1, 0, 0\nsync\nprint 1\nend\n", folder_.string());
+  EXPECT_EQ(empty.status, kExitRuntimeError);
+  EXPECT_NE(empty.errors.find("Could not create the bitmap: its size, 0 by 0, is not at least 1 by 1."),
+            std::string::npos)
+      << empty.errors;
   DrawingRun missing = RunDrawing("print bitmap width(5)\nend\n", folder_.string());
   EXPECT_EQ(missing.status, kExitRuntimeError);
   EXPECT_EQ(missing.printed, "");

@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
 # Every command that writes a file says so when the write fails, naming the
-# file as the program wrote it, and a file that was there stays whole. The
-# writes fail into a folder that does not exist, or past a file size limit
-# (as on a full disk).
+# file as the program wrote it, a file that was there stays whole, and no
+# temporary file is left behind. The writes fail into a folder that does not
+# exist, or past a file size limit (as on a full disk; the limit's signal
+# must not end the process).
 set -euo pipefail
 zentrovex=$1
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
+export TMPDIR=$work/tmp
+mkdir "$TMPDIR"
 
 # Runs the program line in a fresh folder (a file size limit of `limit`
 # kilobytes when given) and expects `text` in its standard error.
@@ -17,7 +20,7 @@ expect() {
   printf '%s\r\nprint "not reached"\r\n' "$program" > "$work/run/case.kqa"
   printf 'old picture' > "$work/run/keep.bmp"
   set +e
-  out=$(cd "$work/run" && trap '' XFSZ && ulimit -f "$limit" &&
+  out=$(cd "$work/run" && ulimit -f "$limit" &&
         "$zentrovex" run --headless --frames 30 case.kqa 2> "$work/err.txt")
   status=$?
   set -e
@@ -25,6 +28,11 @@ expect() {
   [ "$out" != "not reached" ] || fail "$program: the program went on"
   grep -qF -- "$text" "$work/err.txt" || fail "$program: expected '$text', got: $(cat "$work/err.txt")"
   [ "$(cat "$work/run/keep.bmp")" = "old picture" ] || fail "$program: the earlier file was damaged"
+  # What the program wrote itself may stay (an open file it was writing).
+  local stray
+  stray=$(cd "$work/run" && ls -A | grep -Ev '^(case\.kqa|keep\.bmp|pack\.dat|big\.dat)$' || true)
+  [ -z "$stray" ] || fail "$program: left $stray behind"
+  [ -z "$(ls -A "$TMPDIR")" ] || fail "$program: left $(ls "$TMPDIR") behind"
 }
 
 screen='sync on : set display mode 640, 480, 32'
@@ -51,5 +59,7 @@ expect 'open file to write 1, "big.dat" : for i = 1 to 100000 : write file dword
 expect 'open file to write 1, "pack.dat" : write file block 1, "keep.bmp" : close file 1 : open file to read 1, "pack.dat" : read file block 1, "keep.bmp\inside.bmp"' \
   'Runtime Warning : Could not create the file for writing "keep.bmp\inside.bmp".'
 expect 'dim a(3) : save number array "missing/a.dat", a(0)' \
-  'Runtime Error : Could not open the file "missing/a.dat".'
+  'Runtime Error : Could not open the file "missing/a.dat": no such file or directory.'
+expect 'dim a(100000) : save number array "big.dat", a(0)' \
+  'Runtime Error : Could not open the file "big.dat": file too large.' 64
 echo "failed writes are reported with their files"

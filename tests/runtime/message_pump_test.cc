@@ -3,6 +3,7 @@
 #include <cctype>
 #include <string_view>
 
+#include "runtime/vm/errors.h"
 #include "tests/runtime/runtime_fixture.h"
 
 namespace zv {
@@ -229,6 +230,14 @@ TEST_F(MessagePumpTest, EachTurnRunsTheDrawQueueBeforeTheSliceAndPresentsAfterIt
   ASSERT_GE(display.calls.size(), 2u);
   EXPECT_EQ(display.calls[0], "RunDrawQueue");
   EXPECT_EQ(display.calls[1], "DrawSprites");
+}
+
+TEST_F(MessagePumpTest, AFaultOutsideTheCommandsEndsTheRunAsOneInsideThemDoes) {
+  LoopForever();
+  display.draw_queue_runs_out_of_memory = true;
+  Run();
+  EXPECT_EQ(vm.errors.code, error_code::kOutOfMemory);
+  EXPECT_EQ(display.presents, 0);
 }
 
 TEST_F(MessagePumpTest, FrameLimitEndsTheRunAfterTheProgramsOwnFrames) {

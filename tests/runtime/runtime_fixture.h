@@ -62,7 +62,10 @@ class RecordingDisplay : public DisplayServices {
     ++presents;
     return true;
   }
-  void RunDrawQueue() override { calls.push_back("RunDrawQueue"); }
+  void RunDrawQueue() override {
+    calls.push_back("RunDrawQueue");
+    if (draw_queue_runs_out_of_memory) throw std::bad_alloc();
+  }
   void DrawSprites() override { calls.push_back("DrawSprites"); }
   int32_t CurrentBitmap() override { return current_bitmap; }
   int32_t FindImageRecord(int32_t number) override { return number == 7 ? 3 : 0; }
@@ -82,6 +85,7 @@ class RecordingDisplay : public DisplayServices {
   std::vector<std::string> calls;
   int presents = 0;
   int32_t current_bitmap = 0;
+  bool draw_queue_runs_out_of_memory = false;
   PictureArea picture;
 };
 

@@ -222,11 +222,15 @@ TEST_F(SoundProgramTest, PriorityLoadsGiveTheirChannelsPriority) {
   EXPECT_EQ(GetChannelPriority(service.Slots().Slot(1).channel), 1);
 }
 
-TEST_F(SoundProgramTest, RecordingWithoutADeviceFails) {
+TEST_F(SoundProgramTest, RecordingWithoutADeviceFailsAndSaysWhy) {
   ASSERT_TRUE(Run("record sound 1\n"));
   EXPECT_EQ(Error(), 3002);
+  EXPECT_EQ(vm.errors.cause, "no recording device could be opened");
   ASSERT_TRUE(Run("record sound 1, 2\n"));
   EXPECT_EQ(Error(), 3002);
+  ASSERT_TRUE(Run("record sound 1, 100000\n"));
+  EXPECT_EQ(Error(), 3002);
+  EXPECT_EQ(vm.errors.cause, "a recording of 100000 seconds is longer than a sound can be");
   ASSERT_TRUE(Run("stop recording sound\na = sound exist(1)\n"));
   EXPECT_EQ(Error(), 0);
   EXPECT_EQ(Int(0), 0);

@@ -1,5 +1,7 @@
 #include "runtime/vm/dispatch.h"
 
+#include <exception>
+#include <new>
 #include <stdexcept>
 #include <vector>
 
@@ -25,6 +27,7 @@ constexpr int kFillAfter = 1000;
 
 int g_count;
 test::FakeHost* g_host;
+std::exception_ptr g_fault;  // what kThrow throws
 
 void Count(Vm&) { ++g_count; }
 void Jump(Vm& vm) { vm.SetPc(vm.NextTarget()); }
@@ -33,7 +36,7 @@ void Tick(Vm&) {
   g_host->clock.Advance(1);
 }
 void Yield(Vm& vm) { vm.yield = true; }
-void Throw(Vm&) { throw std::runtime_error("fault"); }
+void Throw(Vm&) { std::rethrow_exception(g_fault); }
 void AddInt(Vm& vm) {
   Slot result = vm.NextSlot();
   int32_t left = vm.NextInt();
@@ -165,15 +168,30 @@ TEST_F(Dispatch, RunningOffTheEndIsAnError) {
   EXPECT_EQ(vm.errors.code, error_code::kUnknownCommand);
 }
 
-TEST_F(Dispatch, FaultInsideAHandlerBecomesSevereException) {
+TEST_F(Dispatch, FaultInsideAHandlerEndsTheRunAsOutOfMemoryOrSevereException) {
+  const struct {
+    std::exception_ptr fault;
+    int32_t code;
+    const char* text;
+  } cases[] = {
+      {std::make_exception_ptr(std::runtime_error("fault")), error_code::kSevereException,
+       "System Error : Severe Exception!. "},
+      {std::make_exception_ptr(std::bad_alloc()), error_code::kOutOfMemory, "System Error : Out of memory. "},
+      {std::make_exception_ptr(std::length_error("vector")), error_code::kOutOfMemory,
+       "System Error : Out of memory. "},
+  };
   assembler.Op(kThrow);
   assembler.Op(kCount);
   Load();
-  RunVmLoop(vm);
-  RunVmLoop(vm);
-  EXPECT_EQ(vm.errors.code, error_code::kSevereException);
-  EXPECT_EQ(g_count, 0);
-  EXPECT_EQ(FormatErrorText(vm.errors), "System Error : Severe Exception!. ");
+  for (const auto& c : cases) {
+    g_fault = c.fault;
+    ResetVmState(vm);
+    RunVmLoop(vm);
+    RunVmLoop(vm);
+    EXPECT_EQ(vm.errors.code, c.code) << c.text;
+    EXPECT_EQ(g_count, 0);
+    EXPECT_EQ(FormatErrorText(vm.errors), c.text);
+  }
 }
 
 TEST_F(Dispatch, OperandOfTheWrongClassIsAFault) {

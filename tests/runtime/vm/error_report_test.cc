@@ -172,6 +172,16 @@ TEST(FormatErrorText, HasTheFormOfTheCodeRange) {
   EXPECT_EQ(FormatErrorText(e).size(), 255u);
 }
 
+TEST(FormatErrorText, NamesTheFileAndTheCauseAfterTheText) {
+  ErrorState e;
+  e.code = 104;
+  e.subject = "a.dat";
+  e.cause = "no space left on device";
+  EXPECT_EQ(FormatErrorText(e), "Runtime Error : " + GetErrorText(104) + " \"a.dat\": no space left on device. ");
+  e.subject.clear();
+  EXPECT_EQ(FormatErrorText(e), "Runtime Error : " + GetErrorText(104) + ": no space left on device. ");
+}
+
 TEST(LogRuntimeError, WritesAnEntryOnlyInDebugMode) {
   platform::TempFolder temp;
   VmSettings settings;

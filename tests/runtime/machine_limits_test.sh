@@ -1,0 +1,90 @@
+#!/usr/bin/env bash
+# At the machine's limits a run still ends the way a runtime error or a quit
+# does and leaves no temporary folder: memory that runs out is an "Out of
+# memory" error naming the line; SIGQUIT, SIGUSR1 and SIGALRM end the run as
+# SIGTERM does; a closed pipe is a failed write that ends nothing.
+# With a second argument "sanitized" the memory cases are left out: the
+# address sanitizer needs more address space than any limit allows.
+set -euo pipefail
+zentrovex=$1
+sanitized=${2:-}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+export TMPDIR=$work/tmp
+mkdir "$TMPDIR"
+ulimit -c 0
+cd "$work"
+no_temporary_folder() { [ -z "$(ls -A "$TMPDIR")" ] || fail "$1 left $(ls "$TMPDIR") behind"; }
+
+printf 'do\r\nsync\r\nloop\r\n' > loop.kqa
+# Starts the looping program headless and waits until it runs.
+start_loop() {
+  # With SIGQUIT's own action: a shell starts background jobs with it ignored.
+  env --default-signal=QUIT "$zentrovex" run --headless loop.kqa & pid=$!
+  for _ in $(seq 100); do
+    [ -n "$(ls -A "$TMPDIR")" ] && return
+    sleep 0.05
+  done
+  fail "the run made no temporary folder"
+}
+
+if [ "$sanitized" != sanitized ]; then
+  # One heap for every thread, so that the address space a run needs does
+  # not depend on which threads allocate first; here is how much it needs.
+  export MALLOC_ARENA_MAX=1
+  start_loop
+  sleep 0.3
+  base_kb=$(awk '/^VmSize/ { print $2 }' "/proc/$pid/status")
+  kill -TERM "$pid"
+  wait "$pid" || true
+
+  # Each program runs with `room` kilobytes more than a program needs to
+  # start; its line 3 runs out of memory (in whichever of its commands).
+  expect_out_of_memory() {
+    local name=$1 room=$2
+    local status=0
+    (ulimit -v $((base_kb + room)) && exec "$zentrovex" run --headless "$name.kqa") > out.txt 2> err.txt || status=$?
+    [ "$status" = 1 ] || fail "$name: ended with status $status: $(cat err.txt)"
+    grep -qE '^System Error : Out of memory\. \(line 3: .+\)$' err.txt || fail "$name: $(cat err.txt)"
+    [ ! -s out.txt ] || fail "$name: went on after running out of memory: $(cat out.txt)"
+    no_temporary_folder "$name"
+  }
+  printf 'dim a$(4000000)\r\nfor i = 0 to 4000000\r\na$(i) = space$(200)\r\nnext i\r\nprint "not reached"\r\n' > strings.kqa
+  expect_out_of_memory strings 150000
+  printf 'sync on\r\nfor i = 1 to 60000\r\nmake object sphere i, 100\r\nnext i\r\nprint "not reached"\r\n' > spheres.kqa
+  expect_out_of_memory spheres 24000
+fi
+
+for signal in QUIT USR1 ALRM; do
+  start_loop
+  kill -"$signal" "$pid"
+  status=0
+  wait "$pid" || status=$?
+  [ "$status" = $((128 + $(kill -l "$signal"))) ] || fail "SIG$signal ended the run with status $status"
+  no_temporary_folder "SIG$signal"
+done
+
+# SIGPIPE from another process, then a closed standard output: the run goes
+# on to its end.
+cat > pipe.kqa <<'BASIC'
+sync on
+wait 500
+for i = 1 to 3000
+  print "a line long enough to fill the pipe quickly"
+next i
+open file to write 1, "done.txt" : write file string 1, "done" : close file 1
+BASIC
+mkfifo out.fifo
+"$zentrovex" run --headless pipe.kqa > out.fifo & pid=$!
+exec 3< out.fifo
+for _ in $(seq 100); do
+  [ -n "$(ls -A "$TMPDIR")" ] && break
+  sleep 0.05
+done
+kill -PIPE "$pid"
+exec 3<&-
+wait "$pid" || fail "a closed pipe ended the run"
+grep -qx "done.\?" done.txt 2> /dev/null || fail "the run did not go on after a write to a closed pipe"
+no_temporary_folder "a closed pipe"
+echo "machine limits: out of memory, stop signals and closed pipes end runs cleanly"
