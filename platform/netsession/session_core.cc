@@ -179,8 +179,10 @@ void SessionCore::Relay(const wire::Data& data, std::optional<MachineId> sender,
   const bool fresh = data.sequence == 0 || data.origin == self_ || Accept(data.origin, data.sequence);
   const std::vector<uint8_t> bytes = wire::Encode(data);
   auto hand_to = [&](MachineId id) {
+    auto machine = machines_.find(id);
+    if (machine == machines_.end()) return;  // given up to make room for this message
     if (data.sequence != 0) {
-      uint32_t& forwarded = machines_[id].forwarded[data.origin];
+      uint32_t& forwarded = machine->second.forwarded[data.origin];
       forwarded = std::max(forwarded, data.sequence);
     }
     QueueToMachine(id, bytes, guaranteed, true);
@@ -783,11 +785,11 @@ void SessionCore::Await(MachineId id) {
   if (!it->second.lost_at) it->second.lost_at = now_ms_;
 }
 
-void SessionCore::DropMachine(MachineId id) {
+void SessionCore::DropMachine(MachineId id, bool may_return) {
   auto it = machines_.find(id);
   if (it == machines_.end()) return;
   for (const OutgoingPacket& p : it->second.kept) kept_bytes_ -= p.bytes.size();
-  if (role_ == Role::kHost && departed_.size() < 1024) departed_[id] = it->second.proof;
+  if (role_ == Role::kHost && may_return && departed_.size() < 1024) departed_[id] = it->second.proof;
   machines_.erase(it);
   stable_sent_.erase(id);
   std::vector<PlayerId> gone;
@@ -816,20 +818,55 @@ void SessionCore::Queue(PeerKey peer, std::vector<uint8_t> bytes, bool guarantee
 void SessionCore::QueueToMachine(MachineId id, std::vector<uint8_t> bytes, bool guaranteed, bool keep) {
   auto it = machines_.find(id);
   if (it == machines_.end()) return;
-  Machine& machine = it->second;
-  if (machine.peer) {
-    Queue(*machine.peer, std::move(bytes), guaranteed);
-  } else if (keep && kept_bytes_ + bytes.size() <= kMaxHeldBytes) {
-    kept_bytes_ += bytes.size();
-    machine.kept.push_back(OutgoingPacket{0, std::move(bytes), guaranteed});
+  if (it->second.peer) return Queue(*it->second.peer, std::move(bytes), guaranteed);
+  if (!keep) return;
+  if (guaranteed) {
+    MakeKeepRoom(bytes.size());
+    it = machines_.find(id);
+    if (it == machines_.end()) return;
+  }
+  // An unguaranteed message that does not fit is lost, as it may be anyway.
+  if (kept_bytes_ + bytes.size() > kMaxHeldBytes) return;
+  kept_bytes_ += bytes.size();
+  it->second.kept.push_back(OutgoingPacket{0, std::move(bytes), guaranteed});
+}
+
+void SessionCore::MakeKeepRoom(size_t bytes) {
+  if (kept_bytes_ + bytes <= kMaxHeldBytes) return;
+  LetGoUnguaranteed();
+  auto behind = [](const auto& a, const auto& b) { return KeptBytes(a.second) < KeptBytes(b.second); };
+  while (kept_bytes_ + bytes > kMaxHeldBytes) {
+    auto furthest = std::max_element(machines_.begin(), machines_.end(), behind);
+    if (furthest == machines_.end() || furthest->second.kept.empty()) return;
+    // Not let back in: it would miss, unaware, what was not kept for it.
+    DropMachine(furthest->first, false);
   }
 }
 
-void SessionCore::QueueToMembers(const std::vector<uint8_t>& bytes, bool guaranteed, std::optional<MachineId> except,
-                                 bool keep) {
+void SessionCore::LetGoUnguaranteed() {
+  for (const KeptMessage& m : kept_messages_) kept_bytes_ -= m.data.size();
+  kept_messages_.clear();
+  for (auto& [id, machine] : machines_) {
+    std::vector<OutgoingPacket> guaranteed;
+    for (OutgoingPacket& p : machine.kept)
+      if (p.guaranteed)
+        guaranteed.push_back(std::move(p));
+      else
+        kept_bytes_ -= p.bytes.size();
+    machine.kept = std::move(guaranteed);
+  }
+}
+
+size_t SessionCore::KeptBytes(const Machine& machine) {
+  size_t bytes = 0;
+  for (const OutgoingPacket& p : machine.kept) bytes += p.bytes.size();
+  return bytes;
+}
+
+void SessionCore::QueueToMembers(const std::vector<uint8_t>& bytes, bool guaranteed, std::optional<MachineId> except) {
   if (role_ != Role::kHost) return;
   for (const auto& [id, machine] : machines_)
-    if (id != except) QueueToMachine(id, bytes, guaranteed, keep);
+    if (id != except) QueueToMachine(id, bytes, guaranteed, false);
 }
 
 void SessionCore::Deliver(PlayerId from, PlayerId to, std::span<const uint8_t> data) {

@@ -41,7 +41,8 @@ struct OutgoingPacket {
 // the players they have. A member that only lost its link to the host goes
 // back to the same host when that still answers; a machine that still hears
 // the host takes nobody over. Messages for a machine on its way are kept
-// for it until it is back or given up, and each machine keeps its own
+// for it until it is back or given up (as it is, for good, when it falls
+// too far behind to be caught up), and each machine keeps its own
 // guaranteed messages until every other has them, sending them again to
 // the next host: they arrive once each, in order, whatever host change
 // happens under them.
@@ -188,7 +189,8 @@ class SessionCore {
   void TakeOver();
   void Lose();
   void Await(MachineId id);
-  void DropMachine(MachineId id);
+  // `may_return`: the machine may come back with the secret it has now.
+  void DropMachine(MachineId id, bool may_return = true);
   void RemovePlayer(PlayerId id, bool tell_program, std::optional<MachineId> except);
   wire::Welcome WelcomeFor(MachineId member) const;
   void SendKeptMessages();
@@ -202,8 +204,14 @@ class SessionCore {
   // way back gets the messages `keep` marks once it is back; the snapshot
   // it is welcomed with stands for everything else.
   void QueueToMachine(MachineId id, std::vector<uint8_t> bytes, bool guaranteed, bool keep);
-  void QueueToMembers(const std::vector<uint8_t>& bytes, bool guaranteed, std::optional<MachineId> except,
-                      bool keep = false);
+  void QueueToMembers(const std::vector<uint8_t>& bytes, bool guaranteed, std::optional<MachineId> except);
+  // Host: room for a guaranteed message of `bytes` among those kept for
+  // machines on their way back. It must reach every machine still in the
+  // game: the unguaranteed ones kept go first, then the machine furthest
+  // behind is given up, as one that could not be caught up, until it fits.
+  void MakeKeepRoom(size_t bytes);
+  void LetGoUnguaranteed();
+  static size_t KeptBytes(const Machine& machine);
   // Host: a player's message on to the machines it is for.
   void Relay(const wire::Data& data, std::optional<MachineId> sender, bool guaranteed);
   void Deliver(PlayerId from, PlayerId to, std::span<const uint8_t> data);

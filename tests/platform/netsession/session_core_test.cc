@@ -243,6 +243,15 @@ class Machines {
     if (meanwhile) meanwhile();
     Follow();
   }
+  // Both ends of `m`'s link to its host see it go; `meanwhile` runs before
+  // the transport acts on it.
+  void CutHostLink(int m, const std::function<void()>& meanwhile) {
+    const int host = links_[m].at(SessionCore::kHostPeer);
+    links_[m].erase(SessionCore::kHostPeer);
+    links_[host].erase(100 + m);
+    cores_[host].OnPeerGone(100 + m, false);
+    LoseHostLink(m, meanwhile);
+  }
   // `m` gets `bytes` from a machine it has a link 500 with.
   void FromStranger(int m, const std::vector<uint8_t>& bytes) {
     cores_[m].OnPeerConnected(500, MachineAddress{});
@@ -499,6 +508,55 @@ TEST(HostMigration, AMemberOnItsWayRefusesTheGuaranteedMessagesItCannotKeep) {
   while (std::optional<SessionEvent> e = net[1].TakeEvent())
     if (e->type == SessionEvent::Type::kMessage && e->from == eve) arrived += static_cast<char>(e->data.at(0));
   EXPECT_EQ(arrived, taken);
+}
+
+// The host keeps messages for machines on their way back up to the bound.
+// A guaranteed one that does not fit, the host's own or one it relays,
+// first pushes out the unguaranteed ones kept, then costs the machine
+// furthest behind its place: the others see it leave, it is refused when it
+// comes back, and every machine still in the game gets every guaranteed
+// message, in order. Nobody is left with a gap it is not told of.
+TEST(HostMigration, AMachineThatCannotBeCaughtUpIsGivenUp) {
+  Machines net;
+  net.Host(0, kSessionMigrateHost);
+  const PlayerId bob = net.Join(1, 0, "bob");
+  const PlayerId eve = net.Join(2, 0, "eve");
+  const PlayerId zed = net.Join(3, 0, "zed");
+  for (int m : {0, 1, 2, 3}) Events(net[m]);
+  std::vector<uint8_t> block(8u << 20);  // eight of them, with their headers, are past the bound
+  auto send = [&](int m, PlayerId from, PlayerId to, char k, bool guaranteed = true) {
+    block[0] = static_cast<uint8_t>(k);
+    EXPECT_TRUE(net[m].Send(from, to, block, guaranteed)) << k;
+  };
+  auto eve_in = [&] { return net.Players(0).find("eve") != std::string::npos; };
+  net.CutHostLink(3, [&] {
+    net.CutHostLink(2, [&] {
+      for (char k = 'a'; k <= 'f'; ++k) send(0, kServerPlayer, eve, k);
+      send(0, kServerPlayer, zed, 'u', false);
+      send(0, kServerPlayer, eve, 'g');
+      EXPECT_TRUE(eve_in());
+      send(1, bob, kAllPlayers, 'h');
+      net.CarryFrom(1);
+      EXPECT_FALSE(eve_in());
+      send(0, kServerPlayer, kAllPlayers, 'i');
+    });
+  });
+  net.Carry();
+  // The messages, by their first byte, and the other events.
+  auto arrived = [&](int m) {
+    std::string out;
+    for (const std::string& e : Events(net[m]))
+      out += e.rfind("message", 0) == 0 ? e.substr(e.find(' ', 8) + 1, 1) : e + ";";
+    return out;
+  };
+  const std::string left = "left " + std::to_string(eve) + ";";
+  EXPECT_EQ(arrived(2), "lost;");
+  EXPECT_EQ(arrived(3), left + "hi");
+  EXPECT_EQ(arrived(1), left + "i");
+  EXPECT_EQ(arrived(0), "h" + left);
+  EXPECT_EQ(net[3].join_state(), SessionCore::JoinState::kWelcomed);
+  EXPECT_EQ(net.Players(3), net.Players(0));
+  EXPECT_FALSE(eve_in());
 }
 
 }  // namespace
