@@ -166,9 +166,11 @@ TEST_F(FullPools, ACreationWithoutRoomEndsTheRunAndLeavesNothingHalfMade) {
     hooks.on_stopped = [&](Vm& vm) { problems = Audit(vm); };
     const EngineRun run = RunEngineProgram(program, folder_.string(), 400, hooks);
     const std::string where = " (line " + std::to_string(setup_lines + 3) + ": " + c.command + ")\n";
-    EXPECT_EQ(run.errors, "Runtime Error : Not enough memory." + where) << c.create << ", pool " << static_cast<int>(c.pool) << ", limit " << c.limit;
-    EXPECT_EQ(run.status, 1) << c.create;
-    EXPECT_EQ(problems, std::vector<std::string>{}) << c.create << ", pool " << static_cast<int>(c.pool) << ", limit " << c.limit;
+    const std::string name = std::string(c.create) + ", pool " + std::to_string(static_cast<int>(c.pool)) +
+                             " at " + std::to_string(c.limit);
+    EXPECT_EQ(run.errors, "Runtime Error : Not enough memory." + where) << name;
+    EXPECT_EQ(run.status, 1) << name;
+    EXPECT_EQ(problems, std::vector<std::string>{}) << name;
   }
 }
 
