@@ -1,7 +1,6 @@
 #include "collision/convex_shapes.h"
 
 #include <cmath>
-#include <new>
 
 namespace zv {
 namespace {
@@ -78,18 +77,18 @@ Vector3 SphereShape::Support(const Vector3& d) const {
 
 bool SphereShape::IsDegenerate() const { return !std::isfinite(radius_); }
 
+// A shape that memory cannot hold throws: a null shape would leave its
+// object without collision and nobody told.
 BoxShape* CreateBoxShape(double size_x, double size_y, double size_z) {
-  return new (std::nothrow) BoxShape({size_x / 2.0, size_y / 2.0, size_z / 2.0});
+  return new BoxShape({size_x / 2.0, size_y / 2.0, size_z / 2.0});
 }
 
-ConeShape* CreateConeShape(double radius, double height) {
-  return new (std::nothrow) ConeShape(radius, height / 2.0);
-}
+ConeShape* CreateConeShape(double radius, double height) { return new ConeShape(radius, height / 2.0); }
 
 CylinderShape* CreateCylinderShape(double radius, double height) {
-  return new (std::nothrow) CylinderShape(radius, height / 2.0);
+  return new CylinderShape(radius, height / 2.0);
 }
 
-SphereShape* CreateSphereShape(double radius) { return new (std::nothrow) SphereShape(radius); }
+SphereShape* CreateSphereShape(double radius) { return new SphereShape(radius); }
 
 }  // namespace zv

@@ -36,6 +36,10 @@ class RecordPool {
     Relink();
   }
 
+  // From now on the pool grows to at most `limit` records (never below its
+  // capacity): a machine with less memory, as tests have it.
+  void SetLimit(int32_t limit) { limit_ = std::max(limit, Capacity()); }
+
   // Empties the pool without shrinking it: every record back to its
   // default, every one on the free list in index order.
   void Reset() {

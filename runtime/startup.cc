@@ -378,6 +378,7 @@ void Runtime::StartAndRun() {
   vm_->standalone = options_.standalone;
   ran_ = true;
   pump_->RunMessageLoop();
+  if (services_.on_stopped) services_.on_stopped(*vm_);
   WriteScreenshot();
   CloseAttachedData();
   StopDisplay(false);

@@ -68,6 +68,9 @@ struct StartServices {
   std::function<void(std::string_view)> error_out;
   // Told the machine once the program is loaded, before it runs (tests).
   std::function<void(Vm&)> on_loaded;
+  // Told the machine once the program has stopped, before anything of the
+  // run is released (tests).
+  std::function<void(Vm&)> on_stopped;
   // Where the user's remembered display card lives; the config folder for
   // a run with a window, the temporary folder for a headless one.
   std::string user_state_folder;

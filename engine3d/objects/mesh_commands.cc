@@ -34,6 +34,7 @@ void CmdLoadMesh(Vm& vm) {
   }
   const int32_t mesh = MakeMeshFromObject(*e, temporary, -1, -1);
   ReleaseObjectRecord(*e, temporary);
+  if (mesh == kNoMeshRoom) return;
   if (mesh < 0) return vm.RunError(err::kMeshBuild);
   e->pools.mesh_ids.Set(number, mesh);
 }
@@ -70,6 +71,7 @@ void CmdMakeMeshFromObject(Vm& vm) {
   if (object == 0) return;
   FreeNumberedMesh(*e, number);
   const int32_t mesh = MakeMeshFromObject(*e, object, -1, -1);
+  if (mesh == kNoMeshRoom) return;
   if (mesh < 0) return vm.RunError(err::kMeshBuild);
   e->pools.mesh_ids.Set(number, mesh);
 }

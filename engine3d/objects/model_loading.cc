@@ -138,7 +138,7 @@ int32_t MakeMeshFromObject(Engine3D& e, int32_t object, int32_t limb, int32_t gr
   }
 
   const int32_t index = e.pools.AllocMesh(e.Machine());
-  if (index == kNoRecord) return -1;
+  if (index == kNoRecord) return kNoMeshRoom;
   MeshRecord& mesh = e.pools.meshes[index];
   const uint32_t vertex_count = walk.vertex_cursor;
   vertices.resize(vertex_count);

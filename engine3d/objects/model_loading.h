@@ -34,10 +34,14 @@ int32_t AddLimbFromMesh(Engine3D& e, int32_t object, int32_t limb, int32_t mesh)
 // Replaces the limb's mesh by the mesh record's geometry; 1 on success.
 int32_t ReplaceObjectLimbGeometry(Engine3D& e, int32_t object, int32_t limb, int32_t mesh);
 
+// What MakeMeshFromObject gives when the mesh pool has no room: runtime
+// error 101 is raised already, and no other error may take its place.
+constexpr int32_t kNoMeshRoom = -2;
+
 // A new mesh record holding the object's geometry in the model's own space
 // (every limb and material group with -1 and -1, else that limb and the
 // group of that texture); -1 when the object has no model or the geometry
-// makes no model.
+// makes no model, kNoMeshRoom when no record could be had.
 int32_t MakeMeshFromObject(Engine3D& e, int32_t object, int32_t limb, int32_t group);
 
 }  // namespace zv

@@ -67,7 +67,7 @@ void CmdLoadObject(Vm& vm) {
   }
   e->pools.object_ids.Set(number, index);
   e->pools.objects[index].number = number;
-  SetUpObject(*e, index, true);
+  if (SetUpObject(*e, index, true) == kNoRecord) return (void)DeleteObject(*e, index, number);
   ObjectRecord& o = e->pools.objects[index];
   o.limb_count = result;
   o.frame_count = o.model ? LastWholeKeyTime(o.model->Keyframes()) : 0.0f;
@@ -101,7 +101,7 @@ void CmdInstanceObject(Vm& vm) {
   o.number = number;
   o.animated = 0;
   o.playing = o.looping = 0;
-  SetUpObject(*e, index, true);
+  if (SetUpObject(*e, index, true) == kNoRecord) return (void)DeleteObject(*e, index, number);
   ObjectRecord& placed = e->pools.objects[index];
   placed.limb_count = e->pools.objects[source].limb_count;
   // It shares the source's keyframes, so it counts their frames: with none
@@ -131,7 +131,7 @@ void CmdMakeObject(Vm& vm) {
   e->pools.objects[index].number = number;
   const int32_t texture = image_record > 0 ? GetImageTexture(*e, image_record, true) : 0;
   MakeObjectModelFromMesh(*e, index, mesh_index, texture);
-  SetUpObject(*e, index, true);
+  if (SetUpObject(*e, index, true) == kNoRecord) return (void)DeleteObject(*e, index, number);
   ObjectRecord& o = e->pools.objects[index];
   o.limb_count = 1;
   o.Limb(0)->image_index = image_record;
@@ -174,6 +174,7 @@ void MakePrimitiveObject(Vm& vm, int32_t number, MakeMesh make_mesh, PrimitiveCo
   CreateObjectMeshWrapper(*e, index, mesh);
   const int32_t record = SetUpObject(*e, index, true);
   e->pools.FreeMesh(mesh);
+  if (record == kNoRecord) return (void)DeleteObject(*e, index, number);
   ObjectRecord& o = e->pools.objects[index];
   o.limb_count = 1;
   if (collision.box_mode) {
@@ -183,7 +184,7 @@ void MakePrimitiveObject(Vm& vm, int32_t number, MakeMesh make_mesh, PrimitiveCo
   o.collision_kind = collision.kind;
   o.collision_sizes = Vector3f{collision.a, collision.b, collision.c};
   if (o.model) o.model->BuildModelCollision(index, collision.kind, collision.a, collision.b, collision.c);
-  if (both_sides && record != kNoRecord) e->Marks(record).culling = 0;
+  if (both_sides) e->Marks(record).culling = 0;
   e->transforms_changed = 1;
 }
 

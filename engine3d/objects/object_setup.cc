@@ -83,7 +83,10 @@ int32_t SetUpObject(Engine3D& e, int32_t index, bool place_camera) {
   SetWantedPartner(e, index, o->wanted_partner);
   const int32_t record = e.AllocRenderRecord();
   o = e.pools.Object(index);
-  if (record == kNoRecord || !o) return kNoRecord;
+  if (!o) return kNoRecord;
+  // An instance came with its source's render record, which is not its own.
+  o->render_record = kNoRecord;
+  if (record == kNoRecord) return kNoRecord;
   o->render_record = record;
   InitRenderRecord(e, record, index);
   o->collision_mode = 0;
@@ -108,7 +111,7 @@ int32_t SetUpObject(Engine3D& e, int32_t index, bool place_camera) {
   o->transition_target = 0;
   o->collision_kind = 0;
   ComputeObjectBounds(e, index);
-  ComputeObjectCollisionBox(e, index);
+  if (!ComputeObjectCollisionBox(e, index)) return kNoRecord;
 
   o = e.pools.Object(index);
   if (place_camera && o && o->model && e.camera.auto_camera == 1) {
@@ -138,21 +141,23 @@ void ComputeObjectBounds(Engine3D& e, int32_t index) {
   o->cull_radius = WholeUnitsPlusOne(origin_radius);
 }
 
-void ComputeObjectCollisionBox(Engine3D& e, int32_t index) {
+bool ComputeObjectCollisionBox(Engine3D& e, int32_t index) {
   Vector3f minimum, maximum;
   const int32_t mesh = MakeMeshFromObject(e, index, -1, -1);
+  if (mesh == kNoMeshRoom) return false;
   if (mesh > 0) {
     GetMeshBounds(e.pools.meshes[mesh], &minimum, &maximum);
     e.pools.FreeMesh(mesh);
   }
   ObjectRecord* o = e.pools.Object(index);
-  if (!o) return;
+  if (!o) return true;
   o->size = Vector3f{std::fabs(maximum.x - minimum.x), std::fabs(maximum.y - minimum.y),
                      std::fabs(maximum.z - minimum.z)};
   o->box_min = minimum;
   o->box_max = maximum;
   o->box_centre = Vector3f{minimum.x + (maximum.x - minimum.x) * 0.5f, minimum.y + (maximum.y - minimum.y) * 0.5f,
                            minimum.z + (maximum.z - minimum.z) * 0.5f};
+  return true;
 }
 
 void FitCollisionShapes(Engine3D& e, int32_t index, int32_t kind) {

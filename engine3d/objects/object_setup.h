@@ -15,12 +15,15 @@ bool ReleaseObjectRecord(Engine3D& e, int32_t index);
 
 // Gives a freshly allocated record with a model its defaults and a render
 // record, and (with `place_camera` and the automatic camera on) puts the
-// camera where it sees the object. Returns the render record.
+// camera where it sees the object. Returns the render record, or kNoRecord
+// after runtime error 101 when a record it needs could not be had: the
+// object is half made then, and the caller deletes it.
 int32_t SetUpObject(Engine3D& e, int32_t index, bool place_camera);
 // Bounding sphere and culling radius from the model.
 void ComputeObjectBounds(Engine3D& e, int32_t index);
-// Size and collision box from the model's geometry.
-void ComputeObjectCollisionBox(Engine3D& e, int32_t index);
+// Size and collision box from the model's geometry; false after runtime
+// error 101 when the mesh pool had no room for the measuring.
+bool ComputeObjectCollisionBox(Engine3D& e, int32_t index);
 // The object's meshes file collision shapes of `kind` (one of
 // models::collision_kind) fitted by the model, and the object keeps the kind.
 void FitCollisionShapes(Engine3D& e, int32_t index, int32_t kind);

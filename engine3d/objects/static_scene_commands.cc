@@ -24,7 +24,8 @@ StaticPieceMode ModeOf(int32_t mode) {
 void CopyCommand(Vm& vm, int32_t number, int32_t mode) {
   const auto [e, index] = CheckedObject(vm, number);
   if (index == 0) return;
-  if (CopyObjectToStaticScene(*e, index, ModeOf(mode)) != 0) vm.RunError(object_error::kMeshBuild);
+  const int32_t result = CopyObjectToStaticScene(*e, index, ModeOf(mode));
+  if (result != 0 && result != kNoMeshRoom) vm.RunError(object_error::kMeshBuild);
 }
 
 void CmdCopyObjectToStaticScene(Vm& vm) {
@@ -102,6 +103,7 @@ int32_t CopyObjectToStaticScene(Engine3D& e, int32_t object, const StaticPieceMo
       model->GetLimbMesh(limb, group, &counter, &texture, &name);
       if (texture == -1) continue;
       const int32_t mesh = MakeMeshFromObject(e, object, limb, texture);
+      if (mesh == kNoMeshRoom) return kNoMeshRoom;
       if (mesh <= 0) continue;
       if (!AddStaticGeometry(e, texture, e.pools.meshes[mesh], mode)) result = -1;
       e.pools.FreeMesh(mesh);

@@ -11,7 +11,8 @@ class Engine3D;
 
 // Copies every limb and material group of the object's model, as it is
 // placed now, into the static scene. 0, or -1 when the scene refused a
-// piece (the other pieces are still added).
+// piece (the other pieces are still added), or kNoMeshRoom when the mesh
+// pool ran out of room (the pieces after it are not added).
 int32_t CopyObjectToStaticScene(Engine3D& e, int32_t object, const StaticPieceMode& mode);
 // The object's geometry into the scene with the object as its owner.
 void MoveObjectGeometryToStaticScene(Engine3D& e, int32_t object);

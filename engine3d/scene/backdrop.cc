@@ -39,8 +39,13 @@ void BuildBackdrop(Engine3D& e) {
   MakeObjectModelFromMesh(e, object, mesh, 0);
   e.backdrop.object = object;
   const int32_t record = SetUpObject(e, object, false);
+  if (record == kNoRecord) {
+    e.FreeRenderRecord(e.pools.objects[object].render_record);
+    ReleaseObjectRecord(e, object);
+    e.backdrop.object = 0;
+    return;
+  }
   e.backdrop.render_record = record;
-  if (record == kNoRecord) return;
   SpriteRecord& s = e.Sprites()[record];
   s.position = {kPosition.x, kPosition.y, kPosition.z};
   s.shown = 0;

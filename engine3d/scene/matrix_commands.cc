@@ -82,6 +82,19 @@ bool CellInGrid(const Matrix& m, int32_t x, int32_t z) {
 
 // ---- Making and deleting ---------------------------------------------------------------
 
+// Matrix `number` whose object record is `index` goes with its grid.
+void DeleteMatrix(Engine3D& e, int32_t index, int32_t number) {
+  ObjectRecord& o = e.pools.objects[index];
+  if (LimbRecord* limb = o.Limb(0); limb && limb->grid_mesh > 0) {
+    e.pools.FreeMesh(limb->grid_mesh);
+    limb->grid_mesh = 0;
+  }
+  o.in_use = 0;
+  e.FreeRenderRecord(o.render_record);
+  ReleaseObjectRecord(e, index);
+  e.matrix_ids.Set(number, 0);
+}
+
 void CmdMakeMatrix(Vm& vm) {
   const int32_t number = vm.NextInt();
   const float width = vm.NextFloat();
@@ -117,12 +130,11 @@ void CmdMakeMatrix(Vm& vm) {
   ObjectRecord& made = e->pools.objects[index];
   made.Limb(0)->grid_mesh = mesh;
   made.limb_count = 1;
-  if (record != kNoRecord) {
-    RenderMarks& marks = e->Marks(record);
-    marks.wireframe = 1;
-    marks.culling = 0;
-    marks.address_mode = 2;
-  }
+  if (record == kNoRecord) return DeleteMatrix(*e, index, number);
+  RenderMarks& marks = e->Marks(record);
+  marks.wireframe = 1;
+  marks.culling = 0;
+  marks.address_mode = 2;
   Vector3f centre;
   float radius = -1.0f;
   if (made.model) made.model->GetModelBoundingSphere(&centre, &radius);
@@ -141,16 +153,7 @@ void CmdDeleteMatrix(Vm& vm) {
   const int32_t number = vm.NextInt();
   YieldForRefresh(vm);
   const auto [e, index] = CheckedMatrix(vm, number);
-  if (index == 0) return;
-  ObjectRecord& o = e->pools.objects[index];
-  if (LimbRecord* limb = o.Limb(0); limb && limb->grid_mesh > 0) {
-    e->pools.FreeMesh(limb->grid_mesh);
-    limb->grid_mesh = 0;
-  }
-  o.in_use = 0;
-  e->FreeRenderRecord(o.render_record);
-  ReleaseObjectRecord(*e, index);
-  e->matrix_ids.Set(number, 0);
+  if (index != 0) DeleteMatrix(*e, index, number);
 }
 
 // ---- How it is drawn ------------------------------------------------------------------------

@@ -9,6 +9,7 @@
 #include <memory>
 #include <sstream>
 
+#include "compiler/command_table.h"
 #include "compiler/compiler.h"
 #include "display/display_commands.h"
 #include "display/display_factory.h"
@@ -88,7 +89,8 @@ std::vector<double> EngineRun::PrintedNumbers() const {
   return values;
 }
 
-EngineRun RunEngineProgram(const std::string& source, const std::string& folder, uint32_t frames) {
+EngineRun RunEngineProgram(const std::string& source, const std::string& folder, uint32_t frames,
+                           EngineRunHooks hooks) {
   EngineRun run;
   CompileResult compiled = CompileSource(source);
   if (!compiled.ok) {
@@ -105,6 +107,8 @@ EngineRun RunEngineProgram(const std::string& source, const std::string& folder,
   StartServices services;
   services.user_state_folder = folder + "/";
   services.engine3d = &engine;
+  // Error places name their command, as in a run from the editor.
+  services.commands = &BuiltinCommandCatalog();
   services.register_handlers = [](HandlerTable& table) {
     RegisterCoreHandlers(table);
     RegisterConsoleHandlers(table);
@@ -123,6 +127,8 @@ EngineRun RunEngineProgram(const std::string& source, const std::string& folder,
   };
   services.echo = [&run](std::string_view piece) { run.printed += std::string(piece); };
   services.error_out = [&run](std::string_view text) { run.errors += std::string(text); };
+  services.on_loaded = std::move(hooks.on_loaded);
+  services.on_stopped = std::move(hooks.on_stopped);
   const fs::path before = fs::current_path();
   fs::current_path(folder);
   run.status = RunRuntime(options, std::move(services));

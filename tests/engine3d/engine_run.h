@@ -1,8 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
+
+namespace zv {
+class Vm;
+}
 
 namespace zv::test {
 
@@ -25,9 +30,17 @@ struct EngineRun {
   std::vector<double> PrintedNumbers() const;
 };
 
+// What a test does to a run besides running it: before the program starts,
+// and once it has stopped (before anything of the run is released).
+struct EngineRunHooks {
+  std::function<void(Vm&)> on_loaded;
+  std::function<void(Vm&)> on_stopped;
+};
+
 // Compiles and runs `source` headless with the display and the 3D engine,
 // in `folder` (the program's current folder), for at most `frames` frames.
-EngineRun RunEngineProgram(const std::string& source, const std::string& folder, uint32_t frames = 400);
+EngineRun RunEngineProgram(const std::string& source, const std::string& folder, uint32_t frames = 400,
+                           EngineRunHooks hooks = {});
 
 // Compares the frame with tests/engine3d/goldens/NAME.png; with
 // ZV_UPDATE_GOLDENS=1 in the environment it writes the golden instead.
