@@ -28,7 +28,9 @@ namespace {
 
 using SteadyClock = std::chrono::steady_clock;
 
-constexpr size_t kChannels = 2;  // 0: guaranteed messages, 1: the others
+constexpr size_t kChannels = 2;
+constexpr uint8_t kGuaranteedChannel = 0;
+constexpr uint8_t kOtherChannel = 1;
 constexpr uint32_t kPollSliceMs = 5;
 constexpr uint32_t kLeaveWaitMs = 500;   // how long a leaving machine waits for the goodbye to land
 constexpr uint32_t kGoodbye = 0x5A56'4259;  // "ZVBY": the other end leaves, its link did not just go
@@ -533,7 +535,9 @@ void EnetSession::Handle(const ENetEvent& event) {
       }
       break;
     case ENET_EVENT_TYPE_RECEIVE: {
-      const bool guaranteed = (event.packet->flags & ENET_PACKET_FLAG_RELIABLE) != 0;
+      // Not the packet's flags: ENet carries a packet larger than one
+      // datagram in guaranteed pieces, whatever it was sent as.
+      const bool guaranteed = event.channelID == kGuaranteedChannel;
       const std::span<const uint8_t> bytes(event.packet->data, event.packet->dataLength);
       core_.OnPacket(event.peer == server_ ? SessionCore::kHostPeer : KeyOf(event.peer), bytes, guaranteed);
       enet_packet_destroy(event.packet);
@@ -684,7 +688,7 @@ bool EnetSession::SendHeld(OutgoingPacket& p) {
   in_flight_bytes_ += packet->dataLength;
   packet->userData = &in_flight_bytes_;
   packet->freeCallback = PacketFreed;
-  if (enet_peer_send(peer, p.guaranteed ? 0 : 1, packet) != 0) enet_packet_destroy(packet);
+  if (enet_peer_send(peer, p.guaranteed ? kGuaranteedChannel : kOtherChannel, packet) != 0) enet_packet_destroy(packet);
   return true;
 }
 
