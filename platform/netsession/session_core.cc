@@ -567,7 +567,8 @@ void SessionCore::OnPacketWhileMember(PeerKey from, std::span<const uint8_t> byt
 
 void SessionCore::OnNewHostReached() {
   if (role_ != Role::kMember || join_state_ != JoinState::kMoving) return;
-  wire::Rejoin rejoin{application_, description_.instance, self_, secret_, ProofOf(next_secret_), MarksOf(delivered_), {}};
+  wire::Rejoin rejoin{application_, description_.instance, self_, secret_,
+                      ProofOf(next_secret_), MarksOf(delivered_), {}};
   for (const auto& [id, player] : players_)
     if (player.owner == self_) rejoin.players.push_back(PlayerInfo{id, player.name});
   Queue(kHostPeer, wire::Encode(rejoin), true);
@@ -734,13 +735,14 @@ void SessionCore::SendKeptMessages() {
 }
 
 void SessionCore::ResendUnstable() {
+  auto data = [&](const KeptMessage& m) { return wire::Data{self_, m.sequence, m.from, m.to, m.data}; };
   if (role_ != Role::kHost) {
-    for (const KeptMessage& m : unstable_) Queue(kHostPeer, wire::Encode(wire::Data{self_, m.sequence, m.from, m.to, m.data}), true);
+    for (const KeptMessage& m : unstable_) Queue(kHostPeer, wire::Encode(data(m)), true);
     return;
   }
   // Relaying may give a machine up, and with it make some of these stable.
   const std::deque<KeptMessage> again = unstable_;
-  for (const KeptMessage& m : again) Relay(wire::Data{self_, m.sequence, m.from, m.to, m.data}, std::nullopt, true);
+  for (const KeptMessage& m : again) Relay(data(m), std::nullopt, true);
   UpdateStable(self_);
 }
 
