@@ -226,7 +226,8 @@ void SessionCore::KeepHanded(const wire::Data& data, std::vector<uint8_t> bytes,
   // given up when it comes back.
   while (handed_bytes_ > kMaxHeldBytes && handed_.size() > 1) {
     const Handed& oldest = handed_.front();
-    for (MachineId id : oldest.awaiting) {
+    for (MachineId id : oldest.to) {
+      if (!Lacks(id, oldest)) continue;
       uint32_t& let_go = machines_[id].let_go[oldest.origin];
       let_go = std::max(let_go, oldest.sequence);
     }
@@ -235,15 +236,20 @@ void SessionCore::KeepHanded(const wire::Data& data, std::vector<uint8_t> bytes,
   }
 }
 
+bool SessionCore::Lacks(MachineId id, const Handed& handed) const {
+  auto machine = machines_.find(id);
+  return machine != machines_.end() && MarkOf(machine->second.delivered, handed.origin) < handed.sequence;
+}
+
 void SessionCore::ReleaseHanded() {
-  for (Handed& h : handed_)
-    std::erase_if(h.awaiting, [&](MachineId id) {
-      auto machine = machines_.find(id);
-      return machine == machines_.end() || MarkOf(machine->second.delivered, h.origin) >= h.sequence;
-    });
-  for (const Handed& h : handed_)
-    if (h.awaiting.empty()) handed_bytes_ -= h.bytes.size();
-  std::erase_if(handed_, [](const Handed& h) { return h.awaiting.empty(); });
+  // In the order handed on: one that a machine lacks keeps those after it
+  // until it has it, is gone, or the bound lets it go.
+  while (!handed_.empty() &&
+         std::none_of(handed_.front().to.begin(), handed_.front().to.end(),
+                      [&](MachineId id) { return Lacks(id, handed_.front()); })) {
+    handed_bytes_ -= handed_.front().bytes.size();
+    handed_.pop_front();
+  }
 }
 
 bool SessionCore::CanCatchUp(const Machine& machine) {
@@ -254,7 +260,7 @@ bool SessionCore::CanCatchUp(const Machine& machine) {
 
 void SessionCore::HandAgain(MachineId id, PeerKey link) {
   for (const Handed& h : handed_)
-    if (std::find(h.awaiting.begin(), h.awaiting.end(), id) != h.awaiting.end()) Queue(link, h.bytes, true);
+    if (std::find(h.to.begin(), h.to.end(), id) != h.to.end() && Lacks(id, h)) Queue(link, h.bytes, true);
 }
 
 bool SessionCore::Accept(MachineId origin, uint32_t sequence) {

@@ -167,13 +167,12 @@ class SessionCore {
     PlayerId to = 0;
     std::vector<uint8_t> data;
   };
-  // Host: a guaranteed message handed to machines over their links, with
-  // those that have not yet said they have it.
+  // Host: a guaranteed message handed to machines over their links.
   struct Handed {
     MachineId origin = 0;
     uint32_t sequence = 0;
     std::vector<uint8_t> bytes;
-    std::vector<MachineId> awaiting;
+    std::vector<MachineId> to;
   };
 
   bool Active() const;
@@ -216,6 +215,8 @@ class SessionCore {
   void ResendUnstable();
   // Host: a message handed on over the links of `to`, kept until each has it.
   void KeepHanded(const wire::Data& data, std::vector<uint8_t> bytes, std::vector<MachineId> to);
+  // Host: machine `id` is still in the game and has not said it has it.
+  bool Lacks(MachineId id, const Handed& handed) const;
   // Host: lets go of what every machine it went to has, or is gone.
   void ReleaseHanded();
   // Host, for a machine back on a new link: whether it has what was let
