@@ -179,8 +179,8 @@ void SessionCore::OnHostPacket(PeerKey from, std::span<const uint8_t> bytes, boo
 }
 
 void SessionCore::Relay(const wire::Data& data, std::optional<MachineId> sender, bool guaranteed) {
-  // A message sent again after a host change goes on to everybody it was
-  // for, some of whom may lack it; here it is taken only when new.
+  // A message sent again after a host change or a lost link goes on to
+  // those it was for that may lack it; here it is taken only when new.
   const bool fresh = data.sequence == 0 || data.origin == self_ || Accept(data.origin, data.sequence);
   std::vector<uint8_t> bytes = wire::Encode(data);
   std::vector<MachineId> on_links;
@@ -188,9 +188,8 @@ void SessionCore::Relay(const wire::Data& data, std::optional<MachineId> sender,
     auto machine = machines_.find(id);
     if (machine == machines_.end()) return;  // given up to make room for this message
     if (data.sequence != 0) {
-      // Sent again after a host change: not twice to a machine that has it
-      // or was handed it (what it lacks of that is handed again when it
-      // comes back on a new link).
+      // Not twice to a machine that has it or was handed it: what it lacks
+      // of that is handed again when it comes back on a new link.
       Machine& m = machine->second;
       if (MarkOf(m.forwarded, data.origin) >= data.sequence || MarkOf(m.delivered, data.origin) >= data.sequence)
         return;
