@@ -76,6 +76,8 @@ void FuzzHost(std::span<const uint8_t> data) {
       host.Tick(chunk.size() * 1000u);
     } else if (chunk[0] == 0xFE) {
       host.Send(me, chunk.size() > 1 ? chunk[1] : 0, chunk, true);
+    } else if (chunk[0] == 0xFC) {
+      host.GiveUp(chunk.size() > 1 ? chunk[1] % 4 : 1);  // the transport's queue for it is full
     } else {
       host.OnPacket(peer, chunk.subspan(1), chunk[0] & 0x80);
     }

@@ -17,6 +17,11 @@ bool IsLoopback(const MachineAddress& a) { return (a.host & 0xFF) == 127; }
 // do not clash when it heals.
 uint32_t RangeOf(MachineId id) { return (id % 0x7FFF + 1) << 16; }
 
+uint32_t MarkOf(const std::map<MachineId, uint32_t>& marks, MachineId origin) {
+  auto it = marks.find(origin);
+  return it == marks.end() ? 0 : it->second;
+}
+
 std::vector<wire::Mark> MarksOf(const std::map<MachineId, uint32_t>& marks) {
   std::vector<wire::Mark> out;
   for (const auto& [origin, sequence] : marks) out.push_back(wire::Mark{origin, sequence});
@@ -169,21 +174,27 @@ void SessionCore::OnHostPacket(PeerKey from, std::span<const uint8_t> bytes, boo
     if (data->origin == *sender && owned_by_sender(data->from) && (data->sequence != 0) == guaranteed)
       Relay(*data, sender, guaranteed);
   } else if (const auto* delivered = std::get_if<wire::Delivered>(&*message)) {
-    OnDelivered(*sender, *delivered);
+    TakeMarks(*sender, delivered->marks);
   }
 }
 
 void SessionCore::Relay(const wire::Data& data, std::optional<MachineId> sender, bool guaranteed) {
-  // A message sent again after a host change goes on to everybody it was
-  // for, some of whom may lack it; here it is taken only when new.
+  // A message sent again after a host change or a lost link goes on to
+  // those it was for that may lack it; here it is taken only when new.
   const bool fresh = data.sequence == 0 || data.origin == self_ || Accept(data.origin, data.sequence);
-  const std::vector<uint8_t> bytes = wire::Encode(data);
+  std::vector<uint8_t> bytes = wire::Encode(data);
+  std::vector<MachineId> on_links;
   auto hand_to = [&](MachineId id) {
     auto machine = machines_.find(id);
     if (machine == machines_.end()) return;  // given up to make room for this message
     if (data.sequence != 0) {
-      uint32_t& forwarded = machine->second.forwarded[data.origin];
-      forwarded = std::max(forwarded, data.sequence);
+      // Not twice to a machine that has it or was handed it: what it lacks
+      // of that is handed again when it comes back on a new link.
+      Machine& m = machine->second;
+      if (MarkOf(m.forwarded, data.origin) >= data.sequence || MarkOf(m.delivered, data.origin) >= data.sequence)
+        return;
+      m.forwarded[data.origin] = data.sequence;
+      if (m.peer) on_links.push_back(id);
     }
     QueueToMachine(id, bytes, guaranteed, true);
   };
@@ -194,15 +205,61 @@ void SessionCore::Relay(const wire::Data& data, std::optional<MachineId> sender,
     for (const auto& [id, machine] : machines_)
       if (id != sender && id != data.origin && OwnsPlayer(id)) to.push_back(id);
     for (MachineId id : to) hand_to(id);
+  } else if (auto to = players_.find(data.to); to == players_.end()) {
     return;
-  }
-  auto to = players_.find(data.to);
-  if (to == players_.end()) return;
-  if (to->second.owner == self_) {
+  } else if (to->second.owner == self_) {
     if (fresh) Deliver(data.from, data.to, data.payload);
-  } else if (machines_.count(to->second.owner)) {
+  } else {
     hand_to(to->second.owner);
   }
+  // Making room for it among the messages kept may have given some up.
+  std::erase_if(on_links, [&](MachineId id) { return !machines_.count(id); });
+  if (guaranteed && !on_links.empty()) KeepHanded(data, std::move(bytes), std::move(on_links));
+}
+
+void SessionCore::KeepHanded(const wire::Data& data, std::vector<uint8_t> bytes, std::vector<MachineId> to) {
+  handed_bytes_ += bytes.size();
+  handed_.push_back(Handed{data.origin, data.sequence, std::move(bytes), std::move(to)});
+  // Past the bound the oldest go: they matter only should a link they went
+  // into turn out to have been dead, and a machine that then lacks one is
+  // given up when it comes back.
+  while (handed_bytes_ > kMaxHeldBytes && handed_.size() > 1) {
+    const Handed& oldest = handed_.front();
+    for (MachineId id : oldest.to) {
+      if (!Lacks(id, oldest)) continue;
+      uint32_t& let_go = machines_[id].let_go[oldest.origin];
+      let_go = std::max(let_go, oldest.sequence);
+    }
+    handed_bytes_ -= oldest.bytes.size();
+    handed_.pop_front();
+  }
+}
+
+bool SessionCore::Lacks(MachineId id, const Handed& handed) const {
+  auto machine = machines_.find(id);
+  return machine != machines_.end() && MarkOf(machine->second.delivered, handed.origin) < handed.sequence;
+}
+
+void SessionCore::ReleaseHanded() {
+  // In the order handed on: one that a machine lacks keeps those after it
+  // until it has it, is gone, or the bound lets it go.
+  while (!handed_.empty() &&
+         std::none_of(handed_.front().to.begin(), handed_.front().to.end(),
+                      [&](MachineId id) { return Lacks(id, handed_.front()); })) {
+    handed_bytes_ -= handed_.front().bytes.size();
+    handed_.pop_front();
+  }
+}
+
+bool SessionCore::CanCatchUp(const Machine& machine) {
+  for (const auto& [origin, sequence] : machine.let_go)
+    if (MarkOf(machine.delivered, origin) < sequence) return false;
+  return true;
+}
+
+void SessionCore::HandAgain(MachineId id, PeerKey link) {
+  for (const Handed& h : handed_)
+    if (std::find(h.to.begin(), h.to.end(), id) != h.to.end() && Lacks(id, h)) Queue(link, h.bytes, true);
 }
 
 bool SessionCore::Accept(MachineId origin, uint32_t sequence) {
@@ -212,28 +269,38 @@ bool SessionCore::Accept(MachineId origin, uint32_t sequence) {
   return true;
 }
 
-void SessionCore::OnDelivered(MachineId sender, const wire::Delivered& delivered) {
-  Marks& marks = machines_[sender].delivered;
-  for (const wire::Mark& m : delivered.marks)
-    if (m.origin == self_ || machines_.count(m.origin)) marks[m.origin] = std::max(marks[m.origin], m.sequence);
-  for (const wire::Mark& m : delivered.marks)
-    if (machines_.count(m.origin)) UpdateStable(m.origin);
+void SessionCore::TakeMarks(MachineId id, const std::vector<wire::Mark>& marks) {
+  Marks& has = machines_[id].delivered;
+  for (const wire::Mark& m : marks)
+    if (m.origin == self_ || machines_.count(m.origin)) has[m.origin] = std::max(has[m.origin], m.sequence);
+  ReleaseHanded();
+  for (const wire::Mark& m : marks)
+    if (m.origin == self_ || machines_.count(m.origin)) UpdateStable(m.origin);
 }
 
 void SessionCore::UpdateStable(MachineId origin) {
+  const bool own = origin == self_;
   auto it = machines_.find(origin);
-  if (it == machines_.end() || !it->second.peer) return;
+  if (!own && (it == machines_.end() || !it->second.peer)) return;
   // What every machine it was handed to has, up to what this one has.
-  uint32_t stable = delivered_[origin];
-  for (auto& [id, machine] : machines_) {
+  uint32_t stable = own ? next_sequence_ - 1 : MarkOf(delivered_, origin);
+  for (const auto& [id, machine] : machines_) {
     if (id == origin) continue;
-    const uint32_t got = machine.delivered[origin];
-    if (machine.forwarded[origin] > got) stable = std::min(stable, got);
+    const uint32_t got = MarkOf(machine.delivered, origin);
+    if (MarkOf(machine.forwarded, origin) > got) stable = std::min(stable, got);
   }
+  if (own) return ReleaseUnstable(stable);
   uint32_t& sent = stable_sent_[origin];
   if (stable <= sent) return;
   sent = stable;
   Queue(*it->second.peer, wire::Encode(wire::Stable{stable}), true);
+}
+
+void SessionCore::ReleaseUnstable(uint32_t upto) {
+  while (!unstable_.empty() && unstable_.front().sequence <= upto) {
+    unstable_bytes_ -= unstable_.front().data.size();
+    unstable_.pop_front();
+  }
 }
 
 void SessionCore::OnJoin(PeerKey from, const wire::Join& join) {
@@ -302,6 +369,16 @@ void SessionCore::OnRejoin(PeerKey from, const wire::Rejoin& rejoin) {
     machine.address = Shareable(link->second);
     links_.erase(link);
   }
+  // Its old link may have been dead for a while before anyone saw it go,
+  // and what went into it lost with it.
+  stable_sent_.erase(member);
+  TakeMarks(member, rejoin.marks);
+  if (!CanCatchUp(machine)) {
+    // Not let back in: it would miss, unaware, what was let go.
+    DropMachine(member, false);
+    Queue(from, wire::Encode(wire::Refused{wire::Refusal::kWrongSession}), true);
+    return;
+  }
   // The member knows its own players best: those the old host had not
   // told this machine of yet come in, those it has let go go.
   std::set<PlayerId> claimed;
@@ -320,6 +397,7 @@ void SessionCore::OnRejoin(PeerKey from, const wire::Rejoin& rejoin) {
   Queue(from, wire::Encode(WelcomeFor(member)), true);
   // The others learn its new proof and, should it have moved, its address.
   QueueToMembers(wire::Encode(wire::MachineJoined{{member, machine.address, machine.proof}}), true, member);
+  HandAgain(member, from);
   std::vector<OutgoingPacket> kept = std::exchange(machines_[member].kept, {});
   for (OutgoingPacket& p : kept) {
     kept_bytes_ -= p.bytes.size();
@@ -392,10 +470,7 @@ void SessionCore::OnMemberPacket(std::span<const uint8_t> bytes) {
   } else if (const auto* left = std::get_if<wire::MachineLeft>(&*message)) {
     if (left->id != self_ && left->id != host_) machines_.erase(left->id);
   } else if (const auto* stable = std::get_if<wire::Stable>(&*message)) {
-    while (!unstable_.empty() && unstable_.front().sequence <= stable->sequence) {
-      unstable_bytes_ -= unstable_.front().data.size();
-      unstable_.pop_front();
-    }
+    ReleaseUnstable(stable->sequence);
   } else if (const auto* back = std::get_if<wire::Return>(&*message)) {
     // The host found the one it took over from alive: back to that one.
     if (!Migrates() || back->host == self_) return;
@@ -497,7 +572,8 @@ void SessionCore::OnPacketWhileMember(PeerKey from, std::span<const uint8_t> byt
 
 void SessionCore::OnNewHostReached() {
   if (role_ != Role::kMember || join_state_ != JoinState::kMoving) return;
-  wire::Rejoin rejoin{application_, description_.instance, self_, secret_, ProofOf(next_secret_), {}};
+  wire::Rejoin rejoin{application_, description_.instance, self_, secret_,
+                      ProofOf(next_secret_), MarksOf(delivered_), {}};
   for (const auto& [id, player] : players_)
     if (player.owner == self_) rejoin.players.push_back(PlayerInfo{id, player.name});
   Queue(kHostPeer, wire::Encode(rejoin), true);
@@ -528,6 +604,12 @@ void SessionCore::OnPeerGone(PeerKey peer, bool goodbye) {
       NextHost();
     }
   }
+}
+
+void SessionCore::GiveUp(PeerKey peer) {
+  if (role_ != Role::kHost) return;
+  links_.erase(peer);
+  if (std::optional<MachineId> machine = MachineAt(peer)) DropMachine(*machine, false);
 }
 
 void SessionCore::HostLost(bool goodbye) {
@@ -619,12 +701,16 @@ void SessionCore::OnFormerHostAlive(MachineId id) {
   QueueToMembers(wire::Encode(wire::Return{target.id, target.address}), true, std::nullopt);
   role_ = Role::kMember;
   former_hosts_.clear();
+  // What was kept for the others goes: their senders, this machine among
+  // them, send it again to that host.
   for (auto& [mid, machine] : machines_) {
     machine.peer.reset();
     machine.lost_at.reset();
     machine.kept.clear();
   }
   kept_bytes_ = 0;
+  handed_.clear();
+  handed_bytes_ = 0;
   returning_to_ = target;
   returned_ = true;
   MoveTo(target.id, target.address);
@@ -641,6 +727,8 @@ void SessionCore::Lose() {
   kept_bytes_ = 0;
   unstable_.clear();
   unstable_bytes_ = 0;
+  handed_.clear();
+  handed_bytes_ = 0;
   host_change_.reset();
   Tell(SessionEvent{SessionEvent::Type::kSessionLost, 0, 0, 0, {}});
 }
@@ -652,19 +740,15 @@ void SessionCore::SendKeptMessages() {
 }
 
 void SessionCore::ResendUnstable() {
-  for (const KeptMessage& m : unstable_) {
-    const wire::Data data{self_, m.sequence, m.from, m.to, m.data};
-    if (role_ == Role::kHost)
-      Relay(data, std::nullopt, true);
-    else
-      Queue(kHostPeer, wire::Encode(data), true);
+  auto data = [&](const KeptMessage& m) { return wire::Data{self_, m.sequence, m.from, m.to, m.data}; };
+  if (role_ != Role::kHost) {
+    for (const KeptMessage& m : unstable_) Queue(kHostPeer, wire::Encode(data(m)), true);
+    return;
   }
-  // A host keeps nothing of its own for the next host change: should it go,
-  // its messages go with it.
-  if (role_ == Role::kHost) {
-    unstable_.clear();
-    unstable_bytes_ = 0;
-  }
+  // Relaying may give a machine up, and with it make some of these stable.
+  const std::deque<KeptMessage> again = unstable_;
+  for (const KeptMessage& m : again) Relay(data(m), std::nullopt, true);
+  UpdateStable(self_);
 }
 
 std::optional<SessionCore::HostChange> SessionCore::TakeHostChange() { return std::exchange(host_change_, {}); }
@@ -743,12 +827,10 @@ bool SessionCore::Send(PlayerId from, PlayerId to, std::span<const uint8_t> data
   // must not make room for it.
   if (join_state_ == JoinState::kMoving && unstable_bytes_ + data.size() > kMaxHeldBytes) return false;
   const wire::Data message{self_, next_sequence_++, from, to, payload};
-  if (role_ == Role::kHost) {
-    Relay(message, std::nullopt, true);
-    return true;
-  }
-  // A member keeps it until every other machine has it; on its way to the
-  // next host it goes out from there.
+  // Kept until every other machine has it: a member sends it again to the
+  // next host, a host that took over to the one it goes back to should the
+  // game have split. On its way to the next host a member sends it from
+  // there.
   unstable_.push_back(KeptMessage{message.sequence, from, to, std::move(payload)});
   unstable_bytes_ += data.size();
   // Past the bound the oldest are let go: they only matter should the
@@ -757,7 +839,12 @@ bool SessionCore::Send(PlayerId from, PlayerId to, std::span<const uint8_t> data
     unstable_bytes_ -= unstable_.front().data.size();
     unstable_.pop_front();
   }
-  if (join_state_ != JoinState::kMoving) Queue(kHostPeer, wire::Encode(message), true);
+  if (role_ == Role::kHost) {
+    Relay(message, std::nullopt, true);
+    UpdateStable(self_);
+  } else if (join_state_ != JoinState::kMoving) {
+    Queue(kHostPeer, wire::Encode(message), true);
+  }
   return true;
 }
 
@@ -799,7 +886,8 @@ void SessionCore::DropMachine(MachineId id, bool may_return) {
   QueueToMembers(wire::Encode(wire::MachineLeft{id}), true, std::nullopt);
   // It may have been what held the others' messages back.
   if (role_ == Role::kHost) {
-    std::vector<MachineId> origins;
+    ReleaseHanded();
+    std::vector<MachineId> origins = {self_};
     for (const auto& [origin, machine] : machines_) origins.push_back(origin);
     for (MachineId origin : origins) UpdateStable(origin);
   }

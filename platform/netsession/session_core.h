@@ -45,7 +45,9 @@ struct OutgoingPacket {
 // too far behind to be caught up), and each machine keeps its own
 // guaranteed messages until every other has them, sending them again to
 // the next host: they arrive once each, in order, whatever host change
-// happens under them.
+// happens under them. A host also keeps what it hands to each machine over
+// its link until the machine says it has it: a link can be dead before
+// anyone sees it go, and a machine that comes back says what it has.
 class SessionCore {
  public:
   enum class Role { kNone, kHost, kMember };
@@ -53,7 +55,8 @@ class SessionCore {
   enum class JoinState { kNone, kWaiting, kWelcomed, kFull, kWrongSession, kLost, kMoving };
   static constexpr PeerKey kHostPeer = 0;
   // Bytes of messages held for the program before further ones are dropped,
-  // and, apart from those, bytes kept for machines on their way back, and
+  // and, apart from those, bytes kept for machines on their way back, bytes
+  // of guaranteed messages handed on that machines have not confirmed, and
   // bytes of this machine's own guaranteed messages kept for a host change.
   static constexpr size_t kMaxHeldBytes = 64u << 20;
   // How often a member tells the host what it has, at most.
@@ -100,6 +103,10 @@ class SessionCore {
   void OnPeerConnected(PeerKey peer, MachineAddress address);
   void OnPacket(PeerKey from, std::span<const uint8_t> bytes, bool guaranteed);
   void OnPeerGone(PeerKey peer, bool goodbye);
+  // Host: the link to `peer` cannot take what its machine must get (the
+  // transport's queue for it is full). The machine is given up for good,
+  // as one that cannot be caught up; the transport closes the link.
+  void GiveUp(PeerKey peer);
   // Member on its way: the link to the machine it goes to is up.
   void OnNewHostReached();
   // The step the transport has to take since the host went, once.
@@ -150,6 +157,7 @@ class SessionCore {
     std::vector<OutgoingPacket> kept;     // host: messages for it while it is on its way back
     Marks delivered;                      // host: what it said it has
     Marks forwarded;                      // host: what it was handed
+    Marks let_go;                         // host: let go from handed_ before it said it has them
   };
   // A message of this machine's player, kept while the host changes, or
   // (guaranteed) until every other machine has it.
@@ -158,6 +166,13 @@ class SessionCore {
     PlayerId from = 0;
     PlayerId to = 0;
     std::vector<uint8_t> data;
+  };
+  // Host: a guaranteed message handed to machines over their links.
+  struct Handed {
+    MachineId origin = 0;
+    uint32_t sequence = 0;
+    std::vector<uint8_t> bytes;
+    std::vector<MachineId> to;
   };
 
   bool Active() const;
@@ -174,8 +189,11 @@ class SessionCore {
   void OnJoin(PeerKey from, const wire::Join& join);
   void OnRejoin(PeerKey from, const wire::Rejoin& rejoin);
   bool ProvesMachine(const wire::Rejoin& rejoin);
-  void OnDelivered(MachineId sender, const wire::Delivered& delivered);
+  // Host: what machine `id` says it has, which may complete a message
+  // handed on or make some machine's messages stable.
+  void TakeMarks(MachineId id, const std::vector<wire::Mark>& marks);
   void UpdateStable(MachineId origin);
+  void ReleaseUnstable(uint32_t upto);
   void OnMemberPacket(std::span<const uint8_t> bytes);
   void OnMovingPacket(const wire::Message& message);
   void OnWelcome(const wire::Welcome& welcome);
@@ -195,6 +213,17 @@ class SessionCore {
   wire::Welcome WelcomeFor(MachineId member) const;
   void SendKeptMessages();
   void ResendUnstable();
+  // Host: a message handed on over the links of `to`, kept until each has it.
+  void KeepHanded(const wire::Data& data, std::vector<uint8_t> bytes, std::vector<MachineId> to);
+  // Host: machine `id` is still in the game and has not said it has it.
+  bool Lacks(MachineId id, const Handed& handed) const;
+  // Host: lets go of what every machine it went to has, or is gone.
+  void ReleaseHanded();
+  // Host, for a machine back on a new link: whether it has what was let
+  // go of what it was handed; and what it lacks of the rest, handed again
+  // on `link` in the order it went.
+  static bool CanCatchUp(const Machine& machine);
+  void HandAgain(MachineId id, PeerKey link);
   // A guaranteed message of `origin`, numbered: true when it is new here.
   bool Accept(MachineId origin, uint32_t sequence);
   void Report();
@@ -254,6 +283,8 @@ class SessionCore {
   Marks reported_;                          // member: as last told to the host
   uint64_t reported_at_ = 0;
   Marks stable_sent_;                       // host: the last Stable told each machine
+  std::deque<Handed> handed_;               // host: in the order handed on
+  size_t handed_bytes_ = 0;
   std::optional<HostChange> host_change_;
   std::vector<OutgoingPacket> outgoing_;
   std::deque<SessionEvent> events_;

@@ -27,7 +27,7 @@ enum class Tag : uint8_t {
 constexpr uint8_t kQueryMagic[4] = {'Z', 'V', 'N', 'Q'};
 constexpr uint8_t kReplyMagic[4] = {'Z', 'V', 'N', 'S'};
 constexpr uint8_t kHintMagic[4] = {'Z', 'V', 'N', 'H'};
-constexpr uint8_t kVersion = 2;
+constexpr uint8_t kVersion = 3;
 
 class Writer {
  public:
@@ -272,6 +272,7 @@ struct EncodeVisitor {
     w.U32(m.member);
     w.Bytes(m.secret);
     w.Bytes(m.next_proof);
+    w.Marks(m.marks);
     w.List(m.players, [&](const PlayerInfo& p) {
       w.U32(p.id);
       w.Name(p.name);
@@ -364,6 +365,7 @@ std::optional<Message> DecodeBody(Tag tag, Reader& r) {
       m.member = r.U32();
       r.Into(m.secret);
       r.Into(m.next_proof);
+      m.marks = ReadMarks(r);
       m.players = r.List<PlayerInfo>(kMinPlayerBytes, [&] {
         PlayerInfo p;
         p.id = r.U32();

@@ -123,12 +123,15 @@ struct MachineLeft {
 // After the host went, a member asks the machine that hosts now to take it
 // back, with the players it has. It shows its secret, which the proof it
 // gave stands for, and the proof of its next secret for the time after.
+// `marks`: the last guaranteed message of each machine it has, so that
+// what went into a link that was already dead is sent again.
 struct Rejoin {
   Guid application{};
   Guid instance{};
   MachineId member = 0;
   Secret secret{};
   Proof next_proof{};
+  std::vector<Mark> marks;
   std::vector<PlayerInfo> players;
 };
 // A member tells the host the last guaranteed message of each machine it
@@ -181,6 +184,6 @@ std::optional<Hint> DecodeHint(std::span<const uint8_t> bytes);
 
 // The value a member's connection request carries, so a host turns away
 // what is not one of ours.
-constexpr uint32_t kConnectMagic = 0x5A56'4E32;  // "ZVN2"
+constexpr uint32_t kConnectMagic = 0x5A56'4E33;  // "ZVN3"
 
 }  // namespace zv::platform::wire

@@ -28,7 +28,9 @@ namespace {
 
 using SteadyClock = std::chrono::steady_clock;
 
-constexpr size_t kChannels = 2;  // 0: guaranteed messages, 1: the others
+constexpr size_t kChannels = 2;
+constexpr uint8_t kGuaranteedChannel = 0;
+constexpr uint8_t kOtherChannel = 1;
 constexpr uint32_t kPollSliceMs = 5;
 constexpr uint32_t kLeaveWaitMs = 500;   // how long a leaving machine waits for the goodbye to land
 constexpr uint32_t kGoodbye = 0x5A56'4259;  // "ZVBY": the other end leaves, its link did not just go
@@ -38,9 +40,12 @@ constexpr size_t kMaxEventsPerService = 4096;
 // receive buffer as large as the system allows up to this.
 constexpr uint32_t kDrainBudgetMs = 20;
 constexpr int kReceiveBufferBytes = 8 << 20;
-// What this machine may have queued for sending; past it, the oldest
-// unguaranteed messages not yet handed to ENet go first, and a message
-// that still does not fit is refused. ENet gets a window of it at a time.
+// What this machine may have queued for sending, and what a host may have
+// queued for each machine; past it, the oldest unguaranteed messages not
+// yet handed to ENet go first. A message of this machine's program that
+// still does not fit is refused; a guaranteed one that a host passes on
+// costs the machine it is for its place. ENet gets a window of each link's
+// queue at a time.
 constexpr size_t kMaxQueuedBytes = 64u << 20;
 constexpr size_t kInFlightBytes = 4u << 20;
 constexpr uint32_t kCheckWaitMs = 1000;   // how long a host has to answer whether it still hosts
@@ -113,6 +118,32 @@ Guid NewInstanceGuid() {
 }
 
 class EnetSession;
+
+// What waits to go over one link: packets not yet handed to ENet, and the
+// bytes of those handed to it and not yet let go.
+struct LinkQueue {
+  std::deque<OutgoingPacket> held;
+  size_t held_bytes = 0;
+  size_t in_flight = 0;
+  size_t Bytes() const { return held_bytes + in_flight; }
+  void DropHeld() {
+    held.clear();
+    held_bytes = 0;
+  }
+};
+
+// Lets go of the oldest unguaranteed packets of `link` until `fits`.
+template <class Fits>
+void LetGoUnguaranteed(LinkQueue& link, Fits fits) {
+  for (auto it = link.held.begin(); it != link.held.end() && !fits();) {
+    if (it->guaranteed) {
+      ++it;
+      continue;
+    }
+    link.held_bytes -= it->bytes.size();
+    it = link.held.erase(it);
+  }
+}
 
 // The event that ENet fills, with the session it belongs to: ENet passes
 // this event to the intercept callback, which is how a search that arrives
@@ -188,9 +219,14 @@ class EnetSession final : public NetSession {
   // New host: tells the machines it waits for, and asks the former hosts.
   void TellAndAsk();
   void SendDatagram(const ENetAddress& to, const std::vector<uint8_t>& bytes);
-  bool SendHeld(OutgoingPacket& p);
+  bool SendHeld(LinkQueue& link, OutgoingPacket& p);
   // Makes room for `bytes` more in what waits to be sent.
   bool MakeRoom(size_t bytes);
+  size_t QueuedBytes() const;
+  // Queues a packet of the rules for its link.
+  void Hold(OutgoingPacket p);
+  // Host: the machine at `key` cannot take what it must get.
+  void GiveUp(PeerKey key);
   void TryListen();
   void DropServerLink();
   void Flush();
@@ -218,9 +254,9 @@ class EnetSession final : public NetSession {
   std::optional<MachineId> former_alive_;  // a former host answered as the host of this session
   Guid application_{};
   std::string failure_reason_;
-  std::deque<OutgoingPacket> held_;  // packets not yet handed to ENet
-  size_t held_bytes_ = 0;
-  size_t in_flight_bytes_ = 0;       // handed to ENet and not yet let go
+  // By link; kept while the ENet hosts live, whose packets count down
+  // their link's bytes in flight as ENet lets go of them.
+  std::map<PeerKey, LinkQueue> links_;
   SessionCore core_;
 };
 
@@ -533,7 +569,9 @@ void EnetSession::Handle(const ENetEvent& event) {
       }
       break;
     case ENET_EVENT_TYPE_RECEIVE: {
-      const bool guaranteed = (event.packet->flags & ENET_PACKET_FLAG_RELIABLE) != 0;
+      // Not the packet's flags: ENet carries a packet larger than one
+      // datagram in guaranteed pieces, whatever it was sent as.
+      const bool guaranteed = event.channelID == kGuaranteedChannel;
       const std::span<const uint8_t> bytes(event.packet->data, event.packet->dataLength);
       core_.OnPacket(event.peer == server_ ? SessionCore::kHostPeer : KeyOf(event.peer), bytes, guaranteed);
       enet_packet_destroy(event.packet);
@@ -545,6 +583,8 @@ void EnetSession::Handle(const ENetEvent& event) {
         server_ = nullptr;
         core_.OnPeerGone(SessionCore::kHostPeer, event.data == kGoodbye);
       } else {
+        // What waited for it would go to whoever takes its place.
+        links_[KeyOf(event.peer)].DropHeld();
         core_.OnPeerGone(KeyOf(event.peer), event.data == kGoodbye);
       }
       break;
@@ -636,8 +676,7 @@ void EnetSession::DropServerLink() {
   if (server_) enet_peer_disconnect_now(server_, 0);
   server_ = nullptr;
   connected_ = false;
-  held_.clear();
-  held_bytes_ = 0;
+  links_[SessionCore::kHostPeer].DropHeld();
 }
 
 PeerKey EnetSession::KeyOf(const ENetPeer* peer) const {
@@ -662,46 +701,73 @@ void EnetSession::ForEachPeer(Visit visit) {
       for (size_t i = 0; i < host->peerCount; ++i) visit(host->peers[i]);
 }
 
-bool EnetSession::MakeRoom(size_t bytes) {
-  if (held_bytes_ + in_flight_bytes_ + bytes <= kMaxQueuedBytes) return true;
-  for (auto it = held_.begin(); it != held_.end() && held_bytes_ + in_flight_bytes_ + bytes > kMaxQueuedBytes;) {
-    if (it->guaranteed) {
-      ++it;
-      continue;
-    }
-    held_bytes_ -= it->bytes.size();
-    it = held_.erase(it);
-  }
-  return held_bytes_ + in_flight_bytes_ + bytes <= kMaxQueuedBytes;
+size_t EnetSession::QueuedBytes() const {
+  size_t bytes = 0;
+  for (const auto& [key, link] : links_) bytes += link.Bytes();
+  return bytes;
 }
 
-bool EnetSession::SendHeld(OutgoingPacket& p) {
+bool EnetSession::MakeRoom(size_t bytes) {
+  auto fits = [&] { return QueuedBytes() + bytes <= kMaxQueuedBytes; };
+  for (auto& [key, link] : links_) LetGoUnguaranteed(link, fits);
+  return fits();
+}
+
+void EnetSession::Hold(OutgoingPacket p) {
+  LinkQueue& link = links_[p.peer];
+  const size_t bytes = p.bytes.size();
+  // A member's own messages were bounded when its program sent them; a
+  // host also passes on others', which one slow machine must not pile up.
+  auto fits = [&] { return link.Bytes() + bytes <= kMaxQueuedBytes; };
+  if (core_.role() == SessionCore::Role::kHost && !fits()) {
+    LetGoUnguaranteed(link, fits);
+    if (!fits()) {
+      // An unguaranteed message is lost, as it may be anyway.
+      if (p.guaranteed) GiveUp(p.peer);
+      return;
+    }
+  }
+  link.held_bytes += bytes;
+  link.held.push_back(std::move(p));
+}
+
+void EnetSession::GiveUp(PeerKey key) {
+  core_.GiveUp(key);
+  links_[key].DropHeld();
+  // Closing the link lets go of what ENet holds for it; the machine finds
+  // itself given up when it comes back.
+  if (ENetPeer* peer = PeerOf(key)) enet_peer_disconnect_now(peer, 0);
+}
+
+bool EnetSession::SendHeld(LinkQueue& link, OutgoingPacket& p) {
   ENetPeer* peer = PeerOf(p.peer);
   if (!peer) return true;  // its machine is gone: nothing to wait for
   ENetPacket* packet =
       enet_packet_create(p.bytes.data(), p.bytes.size(), p.guaranteed ? ENET_PACKET_FLAG_RELIABLE : 0);
   if (!packet) return false;
-  in_flight_bytes_ += packet->dataLength;
-  packet->userData = &in_flight_bytes_;
+  link.in_flight += packet->dataLength;
+  packet->userData = &link.in_flight;
   packet->freeCallback = PacketFreed;
-  if (enet_peer_send(peer, p.guaranteed ? 0 : 1, packet) != 0) enet_packet_destroy(packet);
+  if (enet_peer_send(peer, p.guaranteed ? kGuaranteedChannel : kOtherChannel, packet) != 0) enet_packet_destroy(packet);
   return true;
 }
 
 void EnetSession::Flush() {
   if (!host_) return;
-  for (OutgoingPacket& p : core_.TakeOutgoing()) {
-    held_bytes_ += p.bytes.size();
-    held_.push_back(std::move(p));
-  }
-  // A member's requests wait until its link to the host is up.
-  if (core_.role() == SessionCore::Role::kMember && !connected_) return;
-  // ENet takes a window at a time; the rest waits here, where the oldest
-  // unguaranteed messages can still make room.
-  while (!held_.empty() && in_flight_bytes_ < kInFlightBytes) {
-    if (!SendHeld(held_.front())) break;
-    held_bytes_ -= held_.front().bytes.size();
-    held_.pop_front();
+  // Giving a machine up has the rules tell the others, which comes out too.
+  for (std::vector<OutgoingPacket> out = core_.TakeOutgoing(); !out.empty(); out = core_.TakeOutgoing())
+    for (OutgoingPacket& p : out) Hold(std::move(p));
+  for (auto& [key, link] : links_) {
+    // A member's requests wait until its link to the host is up.
+    if (key == SessionCore::kHostPeer && !connected_) continue;
+    // ENet takes a window at a time; the rest waits here, where the oldest
+    // unguaranteed messages can still make room. A slow link holds up
+    // no other.
+    while (!link.held.empty() && link.in_flight < kInFlightBytes) {
+      if (!SendHeld(link, link.held.front())) break;
+      link.held_bytes -= link.held.front().bytes.size();
+      link.held.pop_front();
+    }
   }
   enet_host_flush(host_);
   if (listener_) enet_host_flush(listener_);
@@ -710,7 +776,7 @@ void EnetSession::Flush() {
 void EnetSession::DestroyHost() {
   if (listener_) enet_host_destroy(listener_);
   if (host_) enet_host_destroy(host_);
-  in_flight_bytes_ = 0;
+  links_.clear();
   host_ = nullptr;
   listener_ = nullptr;
   server_ = nullptr;
@@ -720,8 +786,6 @@ void EnetSession::DestroyHost() {
   check_by_.reset();
   former_alive_.reset();
   probe_nonce_ = 0;
-  held_.clear();
-  held_bytes_ = 0;
 }
 
 class EnetNetwork final : public SessionNetwork {

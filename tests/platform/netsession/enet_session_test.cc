@@ -116,15 +116,21 @@ class EnetSessionTest : public ::testing::Test {
     return std::nullopt;
   }
 
-  // Finds the one session open and joins it with a player of that name.
-  std::unique_ptr<ServicedSession> StartMember(const std::string& player, PlayerId* id) {
+  // Finds the one session open and joins it with a player of that name;
+  // the test services the member itself.
+  std::unique_ptr<NetSession> JoinAs(const std::string& player, PlayerId* id) {
     auto session = network->Open(0, "");
     std::optional<std::vector<SessionDescription>> found = session->FindSessions(kApp);
     EXPECT_TRUE(found && found->size() == 1);
     if (!found || found->empty()) return nullptr;
     EXPECT_EQ(session->Join(kApp, (*found)[0].instance), SessionError::kNone);
     *id = session->CreatePlayer(player, false).value_or(0);
-    return std::make_unique<ServicedSession>(std::move(session));
+    return session;
+  }
+  // The same, serviced on a thread of its own.
+  std::unique_ptr<ServicedSession> StartMember(const std::string& player, PlayerId* id) {
+    std::unique_ptr<NetSession> session = JoinAs(player, id);
+    return session ? std::make_unique<ServicedSession>(std::move(session)) : nullptr;
   }
 
   SessionNetworkOptions options;
@@ -184,6 +190,17 @@ TEST_F(EnetSessionTest, FindsJoinsTalksAndLeaves) {
   ASSERT_TRUE(message);
   EXPECT_EQ(message->from, kServerPlayer);
   EXPECT_EQ(message->to, *bob);
+  EXPECT_EQ(message->data, big);
+  // ENet carries it in pieces, each guaranteed; it is still an unguaranteed
+  // message, and the host takes it as one.
+  ASSERT_TRUE(member->Send(*bob, kServerPlayer, big, false));
+  message.reset();
+  for (int i = 0; i < 2000 && !message; ++i) {
+    member->Service();
+    message = WaitForEvent(*host, 1);
+  }
+  ASSERT_TRUE(message);
+  EXPECT_EQ(message->type, SessionEvent::Type::kMessage);
   EXPECT_EQ(message->data, big);
 
   member->Close();
@@ -388,6 +405,76 @@ TEST_F(EnetSessionTest, AMemberFloodingAStalledHostStaysBoundedAndLosesNoGuarant
   EXPECT_TRUE(again_got);
   EXPECT_EQ(member->Players()->size(), 2u);
   EXPECT_EQ(host->Run([](NetSession& s) { return s.Players(); })->size(), 2u);
+}
+
+// One member's program takes in the network only now and then while
+// another member floods it with 1 MB blocks. What the host queues for the
+// slow member stays bounded: its unguaranteed blocks make room (and are
+// lost, as such messages may be), and once its guaranteed ones cannot fit
+// it is given up: the others see its player leave, and it learns that the
+// game is lost. The others' game goes on.
+TEST_F(EnetSessionTest, AMemberTooSlowForItsGuaranteedMessagesIsGivenUp) {
+  auto host = StartHost();
+  PlayerId slow_id = 0, fast_id = 0;
+  std::unique_ptr<NetSession> slow = JoinAs("slow", &slow_id);
+  auto fast = StartMember("fast", &fast_id);
+  ASSERT_TRUE(slow && fast && slow_id && fast_id);
+  constexpr size_t kBlockBytes = 1u << 20;
+  constexpr size_t kBoundBlocks = (64u << 20) / kBlockBytes;  // at the host for each member, and at a member
+  const std::vector<uint8_t> block(kBlockBytes, 7);
+  auto send = [&](PlayerId to, const std::vector<uint8_t>& data, bool guaranteed) {
+    return fast->Run([&](NetSession& s) { return s.Send(fast_id, to, data, guaranteed); });
+  };
+  size_t slow_got = 0;  // blocks that reached the slow member
+  bool slow_lost = false;
+  // The slow member's program looks at the network every tenth frame.
+  auto frame = [&](int k) {
+    if (k % 10 == 0) slow->Service();
+    while (std::optional<SessionEvent> e = slow->Receive()) {
+      slow_got += e->type == SessionEvent::Type::kMessage;
+      slow_lost = slow_lost || e->type == SessionEvent::Type::kSessionLost;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  };
+  auto players_at_host = [&] { return host->Run([](NetSession& s) { return s.Players(); })->size(); };
+
+  // Unguaranteed blocks to everybody, until the host has passed on more
+  // than its queue for the slow member holds: they make room for each
+  // other, and nobody is given up for them.
+  size_t host_got = 0;
+  for (int k = 0; k < 30000 && host_got < kBoundBlocks + 16; ++k) {
+    send(kAllPlayers, block, false);
+    frame(k);
+    while (std::optional<SessionEvent> e = host->Run([](NetSession& s) { return s.Receive(); }))
+      host_got += e->type == SessionEvent::Type::kMessage;
+  }
+  ASSERT_GE(host_got, kBoundBlocks + 16);
+  EXPECT_EQ(players_at_host(), 3u);
+  slow_got = 0;
+
+  // Each guaranteed block the fast member was told went out is in its own
+  // queue, in the host's queue for the slow member, or arrived; none of
+  // those queues takes more than its bound.
+  size_t accepted = 0;
+  bool slow_left = false;
+  for (int k = 0; k < 30000 && !slow_left && accepted <= 2 * kBoundBlocks + slow_got + 16; ++k) {
+    accepted += send(slow_id, block, true);
+    frame(k);
+    while (std::optional<SessionEvent> e = fast->Run([](NetSession& s) { return s.Receive(); }))
+      slow_left = slow_left || (e->type == SessionEvent::Type::kPlayerLeft && e->player == slow_id);
+  }
+  ASSERT_TRUE(slow_left) << accepted << " guaranteed blocks went out, " << slow_got << " blocks arrived";
+  EXPECT_EQ(players_at_host(), 2u);
+
+  for (int k = 0; k < 20000 && !slow_lost; ++k) frame(0);
+  EXPECT_TRUE(slow_lost);
+  const std::vector<uint8_t> after = {'o', 'n'};
+  ASSERT_TRUE(send(kServerPlayer, after, true));
+  std::optional<SessionEvent> e;
+  while ((e = WaitForEvent(*host)) && e->data != after) {
+  }
+  ASSERT_TRUE(e);
+  EXPECT_EQ(e->from, fast_id);
 }
 
 }  // namespace

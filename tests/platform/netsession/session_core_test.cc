@@ -5,6 +5,7 @@
 #include <cstring>
 #include <functional>
 #include <map>
+#include <set>
 
 #include "platform/netsession/session_core.h"
 #include "platform/netsession/session_wire.h"
@@ -30,6 +31,17 @@ std::vector<std::string> Events(SessionCore& core) {
       case SessionEvent::Type::kBecameHost: out.push_back("host"); break;
     }
   }
+  return out;
+}
+
+// The messages waiting at `core`, as "from>to text", in the order they came;
+// the other events are passed over.
+std::vector<std::string> Messages(SessionCore& core) {
+  std::vector<std::string> out;
+  while (std::optional<SessionEvent> e = core.TakeEvent())
+    if (e->type == SessionEvent::Type::kMessage)
+      out.push_back(std::to_string(e->from) + ">" + std::to_string(e->to) + " " +
+                    std::string(e->data.begin(), e->data.end()));
   return out;
 }
 
@@ -252,6 +264,10 @@ class Machines {
     cores_[host].OnPeerGone(100 + m, false);
     LoseHostLink(m, meanwhile);
   }
+  // From now on `a` and `b` cannot reach each other (the links between
+  // them stay until they are seen to go), until Heal.
+  void Apart(int a, int b) { apart_.insert({std::min(a, b), std::max(a, b)}); }
+  void Heal() { apart_.clear(); }
   // `m` gets `bytes` from a machine it has a link 500 with.
   void FromStranger(int m, const std::vector<uint8_t>& bytes) {
     cores_[m].OnPeerConnected(500, MachineAddress{});
@@ -273,7 +289,7 @@ class Machines {
           moved = true;
           Forward(m, p);
         }
-      Follow();
+      moved = Follow() || moved;
     }
   }
   std::string Players(int m) {
@@ -301,19 +317,21 @@ class Machines {
     cores_[host].OnPeerConnected(100 + member, MachineAddress{static_cast<uint32_t>(member) << 8, 0});
   }
   bool Hosts(int m) { return cores_.count(m) && cores_[m].role() == SessionCore::Role::kHost; }
+  bool Reach(int a, int b) const { return !apart_.count({std::min(a, b), std::max(a, b)}); }
   // Does what the transport does with each host change: a link to the
   // next host (a gone machine cannot be reached), the question whether the
   // host still hosts, or, for a machine that took over, its link to the old
   // host closed.
-  void Follow() {
+  bool Follow() {
+    bool acted = false;
     for (bool again = true; again;) {
       again = false;
       for (auto& [m, core] : cores_)
         while (std::optional<SessionCore::HostChange> change = core.TakeHostChange()) {
-          again = true;
+          again = acted = true;
           const int target = static_cast<int>(change->address.host >> 8);
           if (change->check && change->keep_link) {
-            core.OnHostChecked(Hosts(target));
+            core.OnHostChecked(Hosts(target) && Reach(m, target));
             continue;
           }
           const auto old = links_[m].find(SessionCore::kHostPeer);
@@ -325,8 +343,8 @@ class Machines {
           }
           if (change->to_self) continue;
           if (change->check) {
-            core.OnHostChecked(Hosts(target));
-          } else if (!cores_.count(target)) {
+            core.OnHostChecked(Hosts(target) && Reach(m, target));
+          } else if (!cores_.count(target) || !Reach(m, target)) {
             core.OnPeerGone(SessionCore::kHostPeer, false);
           } else {
             Link(m, target);
@@ -334,10 +352,13 @@ class Machines {
           }
         }
     }
+    return acted;
   }
+
 
   std::map<int, SessionCore> cores_;
   std::map<int, std::map<PeerKey, int>> links_;  // at a machine: its links' other ends
+  std::set<std::pair<int, int>> apart_;          // machines that cannot reach each other
 };
 
 TEST(HostMigration, TheFirstMemberTakesOverAndTheOthersComeBack) {
@@ -444,7 +465,7 @@ TEST(HostMigration, NobodyComesBackAsAnotherMachine) {
   for (const std::vector<uint8_t>& bytes : net.received[3])
     for (size_t at = 0; at + 32 <= bytes.size(); ++at)
       for (MachineId as : {1u, 2u}) {
-        wire::Rejoin rejoin{kApp, kInstance, as, {}, {}, {{bob, "bob"}}};
+        wire::Rejoin rejoin{kApp, kInstance, as, {}, {}, {}, {{bob, "bob"}}};
         std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(at), 32, rejoin.secret.begin());
         forgeries.push_back(wire::Encode(rejoin));
       }
@@ -557,6 +578,85 @@ TEST(HostMigration, AMachineThatCannotBeCaughtUpIsGivenUp) {
   EXPECT_EQ(net[3].join_state(), SessionCore::JoinState::kWelcomed);
   EXPECT_EQ(net.Players(3), net.Players(0));
   EXPECT_FALSE(eve_in());
+}
+
+// A member's link died before its host saw it go, and the member came back
+// to the same host. What the host handed to the dead link, its own messages
+// and those it relayed, arrives when the member is back, once each and in
+// the order sent, before what the host kept for it once it saw the link go
+// and before anything newer.
+TEST(HostMigration, WhatWentIntoALinkThatWasAlreadyDeadArrivesOnTheMachinesReturn) {
+  Machines net;
+  net.Host(0, kSessionMigrateHost);
+  const PlayerId bob = net.Join(1, 0, "bob");
+  const PlayerId eve = net.Join(2, 0, "eve");
+  for (int m : {0, 1, 2}) Events(net[m]);
+  net.LoseHostLink(2, [&] {
+    ASSERT_TRUE(net[1].Send(bob, eve, Text("a"), true));
+    net.CarryFrom(1);
+    ASSERT_TRUE(net[0].Send(kServerPlayer, kAllPlayers, Text("b"), true));
+    net.CarryFrom(0);
+    net[0].OnPeerGone(102, false);  // now the host sees it go
+    ASSERT_TRUE(net[1].Send(bob, eve, Text("c"), true));
+    net.CarryFrom(1);
+  });
+  net.Carry();
+  EXPECT_EQ(net[2].join_state(), SessionCore::JoinState::kWelcomed);
+  ASSERT_TRUE(net[1].Send(bob, eve, Text("d"), true));
+  net.Carry();
+  const std::string b = std::to_string(bob) + ">" + std::to_string(eve) + " ";
+  EXPECT_EQ(Messages(net[2]), (std::vector<std::string>{b + "a", "1>0 b", b + "c", b + "d"}));
+  EXPECT_EQ(Messages(net[1]), std::vector<std::string>{"1>0 b"});
+}
+
+// What a host hands on over links is kept up to the bound. A machine whose
+// dead link swallowed a message that was let go since cannot be caught up:
+// it is not let back in, and it and the others are told.
+TEST(HostMigration, AMachineWhoseDeadLinkSwallowedWhatWasLetGoIsNotLetBackIn) {
+  Machines net;
+  net.Host(0, kSessionMigrateHost);
+  const PlayerId bob = net.Join(1, 0, "bob");
+  const PlayerId eve = net.Join(2, 0, "eve");
+  for (int m : {0, 1, 2}) Events(net[m]);
+  const std::vector<uint8_t> block(8u << 20);  // eight of them, with their headers, are past the bound
+  net.LoseHostLink(2, [&] {
+    for (int k = 0; k < 8; ++k) ASSERT_TRUE(net[1].Send(bob, eve, block, true));
+    net.CarryFrom(1);
+    net.CarryFrom(0);
+  });
+  net.Carry();
+  EXPECT_EQ(Events(net[2]), std::vector<std::string>{"lost"});
+  EXPECT_EQ(Events(net[1]), std::vector<std::string>{"left " + std::to_string(eve)});
+  EXPECT_EQ(net.Players(0), "1host " + std::to_string(bob) + "bob ");
+}
+
+// The game split: machine 1 lost sight of host 0 and took over while 0 went
+// on with machine 2. When 1 finds 0 again it goes back to it: the
+// guaranteed messages it sent as host, kept for 2 as for a machine on its
+// way, reach 0 and 2 then, and what 2 sent meanwhile reaches 1. Once each.
+TEST(HostMigration, AHostThatGoesBackToTheOneItTookOverFromLosesNoneOfItsMessages) {
+  Machines net;
+  net.Host(0, kSessionMigrateHost);
+  const PlayerId bob = net.Join(1, 0, "bob");
+  const PlayerId eve = net.Join(2, 0, "eve");
+  for (int m : {0, 1, 2}) Events(net[m]);
+  net.Apart(1, 0);
+  net.LoseHostLink(1);
+  ASSERT_EQ(net[1].role(), SessionCore::Role::kHost);
+  ASSERT_TRUE(net[1].Send(bob, kAllPlayers, Text("split"), true));
+  ASSERT_TRUE(net[2].Send(eve, kAllPlayers, Text("meanwhile"), true));
+  net.Carry();
+  net.Heal();
+  net[1].OnFormerHostAlive(0);
+  net.Carry();
+  EXPECT_EQ(net[0].role(), SessionCore::Role::kHost);
+  for (int m : {1, 2}) EXPECT_EQ(net[m].join_state(), SessionCore::JoinState::kWelcomed) << m;
+  EXPECT_EQ(net.Players(1), net.Players(0));
+  EXPECT_EQ(net.Players(2), net.Players(0));
+  const std::string from_bob = std::to_string(bob) + ">0 split", from_eve = std::to_string(eve) + ">0 meanwhile";
+  EXPECT_EQ(Messages(net[0]), (std::vector<std::string>{from_eve, from_bob}));
+  EXPECT_EQ(Messages(net[1]), std::vector<std::string>{from_eve});
+  EXPECT_EQ(Messages(net[2]), std::vector<std::string>{from_bob});
 }
 
 }  // namespace
