@@ -50,9 +50,8 @@ void SessionCore::StartJoining(const Guid& application, const Guid& instance) {
   join_state_ = JoinState::kWaiting;
   application_ = application;
   description_.instance = instance;
-  secret_ = NewSecret();
-  next_secret_ = NewSecret();
-  Queue(kHostPeer, wire::Encode(wire::Join{application, instance, ProofOf(secret_)}), true);
+  secrets_.emplace();
+  Queue(kHostPeer, wire::Encode(wire::Join{application, instance, secrets_->Start()}), true);
 }
 
 void SessionCore::End() {
@@ -200,6 +199,8 @@ void SessionCore::Relay(const wire::Data& data, std::optional<MachineId> sender,
   };
   if (data.to == kAllPlayers) {
     if (fresh && data.origin != self_ && OwnsPlayer(self_)) Deliver(data.from, kAllPlayers, data.payload);
+    if (fresh && guaranteed)
+      for (auto& [id, departed] : departed_) departed.missed = true;
     // Every player but the sender's is addressed: a machine with none is not.
     std::vector<MachineId> to;
     for (const auto& [id, machine] : machines_)
@@ -329,14 +330,13 @@ void SessionCore::OnJoin(PeerKey from, const wire::Join& join) {
 }
 
 bool SessionCore::ProvesMachine(const wire::Rejoin& rejoin) {
-  const Proof shown = ProofOf(rejoin.secret);
   auto it = machines_.find(rejoin.member);
   if (it == machines_.end()) {
     // Given up here, it may come back with the secret it had then.
     auto departed = departed_.find(rejoin.member);
-    if (departed == departed_.end() || departed->second != shown) return false;
+    if (departed == departed_.end() || departed->second.missed) return false;
     Machine machine;
-    machine.proof = shown;
+    machine.proof = departed->second.proof;
     machines_[rejoin.member] = std::move(machine);
     departed_.erase(departed);
     NoteMachine(rejoin.member);
@@ -345,13 +345,9 @@ bool SessionCore::ProvesMachine(const wire::Rejoin& rejoin) {
   // A machine that proves itself is back, even where its old link has not
   // been seen to go yet: that link is stale.
   Machine& machine = it->second;
-  if (shown == machine.proof) {
-    machine.previous_proof = machine.proof;
-    machine.proof = rejoin.next_proof;
-    return true;
-  }
-  // The same return asked again, its first answer lost with the link.
-  return shown == machine.previous_proof && rejoin.next_proof == machine.proof;
+  if (!Continues(rejoin.secret, machine.proof)) return false;
+  machine.proof = rejoin.secret;
+  return true;
 }
 
 void SessionCore::OnRejoin(PeerKey from, const wire::Rejoin& rejoin) {
@@ -471,6 +467,10 @@ void SessionCore::OnMemberPacket(std::span<const uint8_t> bytes) {
     if (left->id != self_ && left->id != host_) machines_.erase(left->id);
   } else if (const auto* stable = std::get_if<wire::Stable>(&*message)) {
     ReleaseUnstable(stable->sequence);
+  } else if (std::get_if<wire::Refused>(&*message)) {
+    // The host's part of a split game could not become one with the
+    // other again.
+    Lose();
   } else if (const auto* back = std::get_if<wire::Return>(&*message)) {
     // The host found the one it took over from alive: back to that one.
     if (!Migrates() || back->host == self_) return;
@@ -509,8 +509,6 @@ void SessionCore::OnWelcome(const wire::Welcome& welcome) {
 
 void SessionCore::OnWelcomeBack(const wire::Welcome& welcome) {
   if (welcome.member != self_ || welcome.host != host_) return Lose();
-  secret_ = next_secret_;
-  next_secret_ = NewSecret();
   // The new host's tables are the session's now: players it lacks went,
   // players it adds came; this machine's own stay as they are.
   std::map<PlayerId, Player> before = std::exchange(players_, {});
@@ -555,7 +553,7 @@ void SessionCore::OnPacketWhileMember(PeerKey from, std::span<const uint8_t> byt
     return;
   // Only a machine of the session can make this one take over.
   auto machine = machines_.find(rejoin->member);
-  if (machine == machines_.end() || machine->second.proof != ProofOf(rejoin->secret)) return;
+  if (machine == machines_.end() || !Continues(rejoin->secret, machine->second.proof)) return;
   // A machine that still has its host takes nobody over before the host
   // was asked: the asker goes back to it if it still hosts.
   if (join_state_ == JoinState::kWelcomed) {
@@ -572,8 +570,11 @@ void SessionCore::OnPacketWhileMember(PeerKey from, std::span<const uint8_t> byt
 
 void SessionCore::OnNewHostReached() {
   if (role_ != Role::kMember || join_state_ != JoinState::kMoving) return;
-  wire::Rejoin rejoin{application_, description_.instance, self_, secret_,
-                      ProofOf(next_secret_), MarksOf(delivered_), {}};
+  // Each return shows a new secret: one asked again after its answer was
+  // lost is recognised as well as the first.
+  std::optional<Secret> secret = secrets_ ? secrets_->Next() : std::nullopt;
+  if (!secret) return Lose();
+  wire::Rejoin rejoin{application_, description_.instance, self_, *secret, MarksOf(delivered_), {}};
   for (const auto& [id, player] : players_)
     if (player.owner == self_) rejoin.players.push_back(PlayerInfo{id, player.name});
   Queue(kHostPeer, wire::Encode(rejoin), true);
@@ -697,6 +698,8 @@ void SessionCore::OnFormerHostAlive(MachineId id) {
   auto former = std::find_if(former_hosts_.begin(), former_hosts_.end(), [&](const FormerHost& f) { return f.id == id; });
   if (former == former_hosts_.end()) return;
   const FormerHost target = *former;
+  if (std::any_of(departed_.begin(), departed_.end(), [](const auto& d) { return d.second.missed; }))
+    return EndSplitPart();
   // The whole part goes back: each member to that host, then this machine.
   QueueToMembers(wire::Encode(wire::Return{target.id, target.address}), true, std::nullopt);
   role_ = Role::kMember;
@@ -714,6 +717,15 @@ void SessionCore::OnFormerHostAlive(MachineId id) {
   returning_to_ = target;
   returned_ = true;
   MoveTo(target.id, target.address);
+}
+
+void SessionCore::EndSplitPart() {
+  QueueToMembers(wire::Encode(wire::Refused{wire::Refusal::kWrongSession}), true, std::nullopt);
+  std::vector<OutgoingPacket> last_words = TakeOutgoing();
+  role_ = Role::kMember;
+  former_hosts_.clear();
+  Lose();
+  outgoing_ = std::move(last_words);
 }
 
 void SessionCore::Lose() {
@@ -876,7 +888,7 @@ void SessionCore::DropMachine(MachineId id, bool may_return) {
   auto it = machines_.find(id);
   if (it == machines_.end()) return;
   for (const OutgoingPacket& p : it->second.kept) kept_bytes_ -= p.bytes.size();
-  if (role_ == Role::kHost && may_return && departed_.size() < 1024) departed_[id] = it->second.proof;
+  if (role_ == Role::kHost && may_return && departed_.size() < 1024) departed_[id] = {it->second.proof, MissesAny(id)};
   machines_.erase(it);
   stable_sent_.erase(id);
   std::vector<PlayerId> gone;
@@ -891,6 +903,16 @@ void SessionCore::DropMachine(MachineId id, bool may_return) {
     for (const auto& [origin, machine] : machines_) origins.push_back(origin);
     for (MachineId origin : origins) UpdateStable(origin);
   }
+}
+
+bool SessionCore::MissesAny(MachineId id) const {
+  const Machine& machine = machines_.at(id);
+  if (!CanCatchUp(machine)) return true;
+  if (std::any_of(machine.kept.begin(), machine.kept.end(), [](const OutgoingPacket& p) { return p.guaranteed; }))
+    return true;
+  return std::any_of(handed_.begin(), handed_.end(), [&](const Handed& h) {
+    return std::find(h.to.begin(), h.to.end(), id) != h.to.end() && Lacks(id, h);
+  });
 }
 
 void SessionCore::RemovePlayer(PlayerId id, bool tell_program, std::optional<MachineId> except) {

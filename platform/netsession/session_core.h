@@ -150,8 +150,7 @@ class SessionCore {
   // Another machine of the session.
   struct Machine {
     MachineAddress address;
-    Proof proof{};
-    Proof previous_proof{};               // host: before its last return, should it ask twice
+    Proof proof{};                        // the last secret of its chain known here
     std::optional<PeerKey> peer;          // host: its link, while it is in
     std::optional<uint64_t> lost_at;      // host: when its link went, while it is awaited
     std::vector<OutgoingPacket> kept;     // host: messages for it while it is on its way back
@@ -209,6 +208,12 @@ class SessionCore {
   void Await(MachineId id);
   // `may_return`: the machine may come back with the secret it has now.
   void DropMachine(MachineId id, bool may_return = true);
+  // Host: machine `id` lacks a guaranteed message it was due.
+  bool MissesAny(MachineId id) const;
+  // Host that took over and found the one it took over from alive, but
+  // gave up machines that missed this part's guaranteed messages: the
+  // parts cannot become one game again without loss, so this one ends.
+  void EndSplitPart();
   void RemovePlayer(PlayerId id, bool tell_program, std::optional<MachineId> except);
   wire::Welcome WelcomeFor(MachineId member) const;
   void SendKeptMessages();
@@ -255,12 +260,18 @@ class SessionCore {
   SessionDescription description_;
   std::map<PlayerId, Player> players_;
   MachineId self_ = 0;     // this machine's number
-  Secret secret_{};        // what proves it, kept here alone
-  Secret next_secret_{};   // the one it hands the proof of when it comes back
+  std::optional<SecretChain> secrets_;  // what proves it, kept here alone
   MachineId host_ = 0;     // the number of the machine that hosts (member on its way: the one it goes to)
   MachineAddress host_address_;  // member: where it reached that machine
   std::map<MachineId, Machine> machines_;    // every other machine of the session
-  std::map<MachineId, Proof> departed_;      // host: machines given up, should they come back
+  // Host: a machine given up that may come back with the secret it had
+  // then, unless it missed a guaranteed message meanwhile: nobody keeps
+  // those for it.
+  struct Departed {
+    Proof proof{};
+    bool missed = false;
+  };
+  std::map<MachineId, Departed> departed_;   // host: machines given up, should they come back
   std::map<PeerKey, MachineAddress> links_;  // links not (yet) of a machine of the session
   std::optional<FormerHost> returning_to_;   // member: the host it lost and may go back to
   bool returned_ = false;                    // and did, once, on another machine's word

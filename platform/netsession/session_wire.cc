@@ -27,7 +27,7 @@ enum class Tag : uint8_t {
 constexpr uint8_t kQueryMagic[4] = {'Z', 'V', 'N', 'Q'};
 constexpr uint8_t kReplyMagic[4] = {'Z', 'V', 'N', 'S'};
 constexpr uint8_t kHintMagic[4] = {'Z', 'V', 'N', 'H'};
-constexpr uint8_t kVersion = 3;
+constexpr uint8_t kVersion = 4;
 
 class Writer {
  public:
@@ -271,7 +271,6 @@ struct EncodeVisitor {
     w.Bytes(m.instance);
     w.U32(m.member);
     w.Bytes(m.secret);
-    w.Bytes(m.next_proof);
     w.Marks(m.marks);
     w.List(m.players, [&](const PlayerInfo& p) {
       w.U32(p.id);
@@ -364,7 +363,6 @@ std::optional<Message> DecodeBody(Tag tag, Reader& r) {
       r.Into(m.instance);
       m.member = r.U32();
       r.Into(m.secret);
-      r.Into(m.next_proof);
       m.marks = ReadMarks(r);
       m.players = r.List<PlayerInfo>(kMinPlayerBytes, [&] {
         PlayerInfo p;

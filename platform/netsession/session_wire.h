@@ -121,8 +121,8 @@ struct MachineLeft {
   MachineId id = 0;
 };
 // After the host went, a member asks the machine that hosts now to take it
-// back, with the players it has. It shows its secret, which the proof it
-// gave stands for, and the proof of its next secret for the time after.
+// back, with the players it has. It shows the next secret of its chain
+// (machine_proof.h), which the others recognise from the last they knew.
 // `marks`: the last guaranteed message of each machine it has, so that
 // what went into a link that was already dead is sent again.
 struct Rejoin {
@@ -130,7 +130,6 @@ struct Rejoin {
   Guid instance{};
   MachineId member = 0;
   Secret secret{};
-  Proof next_proof{};
   std::vector<Mark> marks;
   std::vector<PlayerInfo> players;
 };
@@ -184,6 +183,6 @@ std::optional<Hint> DecodeHint(std::span<const uint8_t> bytes);
 
 // The value a member's connection request carries, so a host turns away
 // what is not one of ours.
-constexpr uint32_t kConnectMagic = 0x5A56'4E33;  // "ZVN3"
+constexpr uint32_t kConnectMagic = 0x5A56'4E34;  // "ZVN4"
 
 }  // namespace zv::platform::wire

@@ -24,7 +24,7 @@ TEST(SessionWire, EveryMessageComesBackAsItWent) {
       Join{MakeGuid(3), MakeGuid(4), Proof{1, 2}}, welcome, Refused{Refusal::kHostAlive}, CreatePlayer{9, "bob"},
       PlayerCreated{9, 12, 3, "bob"}, PlayerRefused{9}, DestroyPlayer{12}, PlayerDestroyed{12},
       Data{3, 5, 12, 0, {1, 2, 3}}, MachineJoined{{4, {0x0100007F, 30620}, Proof{7}}}, MachineLeft{4},
-      Rejoin{MakeGuid(3), MakeGuid(4), 2, Secret{6}, Proof{8}, {{1, 3}}, {{7, "eve"}}}, Delivered{{{1, 2}}}, Stable{9},
+      Rejoin{MakeGuid(3), MakeGuid(4), 2, Secret{6}, {{1, 3}}, {{7, "eve"}}}, Delivered{{{1, 2}}}, Stable{9},
       Return{0, {0x0100007F, 30620}}};
   for (const Message& m : messages) {
     std::optional<Message> back = Decode(Encode(m));
@@ -64,7 +64,7 @@ TEST(SessionWire, ListsCannotClaimMoreThanTheyCarry) {
     size_t item_bytes;
   };
   for (const Case& c : {Case{Welcome{SessionDescription{}, 1, 0, {}, {}, {{1, 2}}}, 8},
-                        Case{Rejoin{Guid{}, Guid{}, 1, Secret{}, Proof{}, {{1, 2}}, {{1, "a"}}}, 6},
+                        Case{Rejoin{Guid{}, Guid{}, 1, Secret{}, {{1, 2}}, {{1, "a"}}}, 6},
                         Case{Delivered{{{1, 2}}}, 8}}) {
     std::vector<uint8_t> bytes = Encode(c.message);
     ASSERT_TRUE(Decode(bytes));
