@@ -127,7 +127,7 @@ void RowEffect(Song& song, int32_t c, SongChannel& channel, SongVoice& voice, co
       if (cell.lo()) channel.vibrato_depth = cell.lo();
       break;
     case Fx('I'):
-      song_effects::SetTremor(channel, p);
+      if (p) song_effects::SetTremor(channel, p);
       TremorStep(channel, voice);
       break;
     case Fx('J'):

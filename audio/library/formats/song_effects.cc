@@ -47,7 +47,6 @@ int32_t TremoloDelta(int32_t delta, int32_t position, int32_t volume) {
 }
 
 void SetTremor(SongChannel& channel, uint8_t parameter) {
-  if (!parameter) return;
   channel.tremor_on = static_cast<uint8_t>((parameter >> 4) + 1);
   channel.tremor_off = static_cast<uint8_t>((parameter & 15) + 1);
 }

@@ -23,8 +23,7 @@ bool TonePortamento(SongChannel& channel, SongVoice& voice);
 // volume plus the change stays within 0..64.
 int32_t TremoloDelta(int32_t delta, int32_t position, int32_t volume);
 
-// Tremor's on and off times from its parameter (each nibble plus one);
-// a zero parameter keeps the last ones.
+// Tremor's on and off times from its parameter (each nibble plus one).
 void SetTremor(SongChannel& channel, uint8_t parameter);
 
 // One tick of tremor; true while the note is silenced.

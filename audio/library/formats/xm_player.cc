@@ -376,7 +376,9 @@ void RowEffect(Song& song, SongChannel& channel, SongVoice& voice, const SongCel
       if (cell.lo()) channel.retrigger_interval = cell.lo();
       break;
     case Fx('T'):
-      song_effects::SetTremor(channel, p);
+      // The times are the memory's, which holds 0 (one tick on, one off)
+      // until a tremor with a parameter comes.
+      if (p || channel.tremor_on == 0) song_effects::SetTremor(channel, p);
       TremorStep(channel, voice);
       break;
     case Fx('X'):

@@ -9,6 +9,7 @@
 
 #include "audio/commands/music_commands.h"
 #include "audio/commands/music_service.h"
+#include "audio/library/formats/song_library_host.h"
 #include "tests/audio/commands/sound_program_fixture.h"
 #include "tests/audio/library/formats/songs/module_builder.h"
 
@@ -69,6 +70,8 @@ class ModuleTicksTest : public SoundProgramTest {
   ModuleTicksTest() {
     RegisterMusicHandlers(handlers);
     service.SetMusic(&music);
+    // An earlier test of the same process may have taken the hooks away.
+    InstallLibrarySongHooks();
   }
   void TearDown() override {
     music.DeleteAllMusic();
@@ -146,6 +149,49 @@ TEST_F(ModuleTicksTest, S3mArpeggioAndTremorTickByTick) {
   TestModule m = ArpeggioThenTremor(49, 'J' - 'A' + 1, 0, 'I' - 'A' + 1);  // C-4
   ExpectDue(PlayTicks(WriteS3m(m), "s3m", static_cast<int>(kDue.size())));
 }
+
+// A tremor whose parameter is 0, first on a fresh note, then after one of
+// 21 (three ticks on, two off), at speed 6: 'h' heard, 's' silent. XM's
+// memory starts at 0, one tick on and one off; IT takes every parameter as
+// it stands; S3M keeps the times it has and a note with none stays silent.
+struct ZeroTremor {
+  const char* format;
+  int note, effect;
+  const char* due;  // rows 0 (00), 1 (21) and 2 (00)
+};
+
+class ZeroTremorTest : public ModuleTicksTest, public ::testing::WithParamInterface<ZeroTremor> {};
+
+TEST_P(ZeroTremorTest, TickByTick) {
+  const ZeroTremor& c = GetParam();
+  const std::string format = c.format;
+  TestModule m;
+  m.channels = 2;
+  m.orders = {0};
+  m.patterns.emplace_back(64, 2);
+  TestSample s;
+  s.data = SquareWave(4000, 8);
+  s.loop = true;
+  s.loop_length = 4000;
+  m.samples.push_back(s);
+  m.instruments.push_back(TestInstrument{});
+  m.instruments[0].samples = {0};
+  if (format == "it") m.global_volume = 128;
+  TestPattern& p = m.patterns[0];
+  p.At(0, 0) = {c.note, 1, -1, c.effect, 0x00};
+  p.At(1, 0) = {-1, 0, -1, c.effect, 0x21};
+  p.At(2, 0) = {-1, 0, -1, c.effect, 0x00};
+  const std::vector<uint8_t> bytes = format == "xm" ? WriteXm(m) : format == "it" ? WriteIt(m) : WriteS3m(m);
+  std::string heard;
+  for (const Tick& t : PlayTicks(bytes, format, 18)) heard += t.peak > 0 ? 'h' : 's';
+  EXPECT_EQ(heard, c.due);
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, ZeroTremorTest,
+                         ::testing::Values(ZeroTremor{"xm", 49, 'T' - 'A' + 10, "hshshs" "hhhssh" "hhsshh"},
+                                           ZeroTremor{"it", 60, 'I' - 'A' + 1, "hshshs" "hhhssh" "shshsh"},
+                                           ZeroTremor{"s3m", 49, 'I' - 'A' + 1, "ssssss" "hhhssh" "hhsshh"}),
+                         [](const auto& info) { return std::string(info.param.format); });
 
 }  // namespace
 }  // namespace zv::test
