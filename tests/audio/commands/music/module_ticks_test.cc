@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -159,6 +160,8 @@ struct ZeroTremor {
   int note, effect;
   const char* due;  // rows 0 (00), 1 (21) and 2 (00)
 };
+
+void PrintTo(const ZeroTremor& c, std::ostream* os) { *os << c.format; }
 
 class ZeroTremorTest : public ModuleTicksTest, public ::testing::WithParamInterface<ZeroTremor> {};
 
