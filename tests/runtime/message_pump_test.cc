@@ -146,7 +146,7 @@ TEST_F(MessagePumpTest, WaitKeyEndsOnAKeyShorterThanAFrame) {
 // Taps quicker than the waits come round each end one `wait key`: the taps
 // that arrive while one wait sees its key let go answer the waits after it,
 // whether they all come between two turns or 20 ms apart, and the line typed
-// after them still reaches `input`.
+// after them still reaches `input`. A key held until it repeats is one tap.
 TEST_F(MessagePumpTest, EveryQuickTapEndsOneWaitKey) {
   const std::vector<uint32_t> gaps_ms = {0, 20};
   uint32_t at = clock.NowMs() + 100;
@@ -160,10 +160,21 @@ TEST_F(MessagePumpTest, EveryQuickTapEndsOneWaitKey) {
     TypeQuickly(window, std::to_string(i) + "\r", at);
     at += 1000;
   }
+  for (int wait = 0; wait < 2; ++wait) assembler.Op(op::kWaitKey);
+  assembler.Op(op::kInputString, {assembler.StringVar(0)});
+  window.Post({WindowEventKind::kKeyDown, 'H'}, at);
+  window.Post({WindowEventKind::kCharacter, 'h'}, at);
+  for (int repeat = 1; repeat <= 10; ++repeat) {
+    window.Post({WindowEventKind::kKeyDown, 'H', 1}, at + 500 + 40 * repeat);
+    window.Post({WindowEventKind::kCharacter, 'h'}, at + 500 + 40 * repeat);
+  }
+  window.Post({WindowEventKind::kKeyUp, 'H'}, at + 1000);
+  TypeQuickly(window, "x", at + 1020);
+  TypeQuickly(window, "2\r", at + 1040);
   assembler.Op(op::kEnd);
-  pump.SetFrameLimit(150);  // a tap lost would leave a wait for ever
+  pump.SetFrameLimit(250);  // a tap lost would leave a wait for ever
   Run();
-  EXPECT_EQ(output, "0\n1\n");
+  EXPECT_EQ(output, "0\n1\n2\n");
 }
 
 TEST_F(MessagePumpTest, WaitEndsOnTheFirstTurnAfterItsTime) {
