@@ -172,6 +172,7 @@ void MessagePump::MainWindowProc(const WindowEvent& event) {
       break;
     case WindowEventKind::kKeyDown:
       if (event.a == platform::key::kEscape && vm_.escape_quits) host_.PostQuit();
+      state_.console.typed.KeyDown(event.b != 0);
       break;
     case WindowEventKind::kCharacter:
       state_.console.last_key_char = static_cast<uint8_t>(event.a);

@@ -63,7 +63,7 @@ enum class WindowEventKind {
   kActivate,      // the window got the input focus
   kDeactivate,    // the window lost it
   kPaint,         // the window's contents must be drawn again
-  kKeyDown,       // a = key number
+  kKeyDown,       // a = key number, b = 1 when a held key repeats
   kKeyUp,         // a = key number
   kCharacter,     // a = character code 1..255 (Enter 13, Backspace 8, Escape 27)
   kMouseMove,     // a, b = position in the client area

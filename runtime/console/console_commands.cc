@@ -394,11 +394,14 @@ void WaitForRelease(Vm& vm, bool& seen, bool down) {
 
 // A key typed since the last turn starts the wait's end, however short it
 // was; the end comes once nothing is held (the key's release, or any
-// later event, cleared the last character).
+// later event, cleared the last character). Keys typed while the program
+// waits are its answers: they stay queued for the waits and lines after it
+// (a key held until it repeats answers one wait).
 void WaitKey(Vm& vm) {
   ConsoleState& con = State(vm).console;
-  const bool down = con.wait_key_seen ? con.last_key_char != 0 : con.typed.Take().has_value();
+  const bool down = con.wait_key_seen ? con.last_key_char != 0 : con.typed.TakePress().has_value();
   WaitForRelease(vm, con.wait_key_seen, down);
+  con.typed.KeepForNextTurn();
 }
 
 void WaitMouse(Vm& vm) {

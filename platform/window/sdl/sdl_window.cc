@@ -225,7 +225,7 @@ class SdlWindow final : public Window {
       case SDL_KEYDOWN: {
         int k = FindKeyNumber(e.key.keysym.scancode);
         if (k == 0) break;
-        Add(WindowEventKind::kKeyDown, k);
+        Add(WindowEventKind::kKeyDown, k, e.key.repeat ? 1 : 0);
         if (int32_t c = ControlCharacterOfKey(k)) Add(WindowEventKind::kCharacter, c);
         break;
       }
