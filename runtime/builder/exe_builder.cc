@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/paths/path_resolver.h"
+#include "platform/video/media_endings.h"
 #include "runtime/attached/attached_data.h"
 #include "runtime/builder/record_writer.h"
 
@@ -25,7 +26,8 @@ namespace {
 constexpr std::string_view kMediaEndings[] = {
     // images, bitmaps and textures
     "bmp", "rle", "dib", "dds", "jpg", "pcx", "png", "psd", "tga", "tif",
-    // sounds, and music: modules, MIDI and whatever the media decoder plays
+    // sounds, and music: modules, MIDI and the media decoder's commonest
+    // (IsMediaFileName adds every other ending it reads)
     "wav", "mp2", "mp3", "wma", "ogg", "oga", "opus", "flac", "m4a", "aac", "aif", "aiff", "mid", "midi", "rmi",
     "mod", "s3m", "xm", "it", "sgt",
     // animations
@@ -34,6 +36,11 @@ constexpr std::string_view kMediaEndings[] = {
     "x", "3ds",
     // data files: arrays, settings, static scenes and the files a program opens
     "dat", "arr", "ini", "txt", "csv", "json", "xml", "cfg"};
+
+// Kinds the media decoder finds by their content, not by a name it lists;
+// after the dot only, as some are the last letters of ordinary words.
+constexpr std::string_view kContentKindEndings[] = {"wv",  "amr", "caf",  "au",  "snd", "voc", "w64",
+                                                    "spx", "ts",  "m2ts", "mts", "vob", "rm",  "rmvb"};
 
 bool EndsWithNoCase(std::string_view name, std::string_view ending) {
   return name.size() >= ending.size() && platform::EqualNoCase(name.substr(name.size() - ending.size()), ending);
@@ -136,8 +143,18 @@ mode_t ExecutableMode() {
 }  // namespace
 
 bool IsMediaFileName(std::string_view name) {
-  return std::any_of(std::begin(kMediaEndings), std::end(kMediaEndings),
-                     [&](std::string_view ending) { return EndsWithNoCase(name, ending); });
+  if (std::any_of(std::begin(kMediaEndings), std::end(kMediaEndings),
+                  [&](std::string_view ending) { return EndsWithNoCase(name, ending); }))
+    return true;
+  // `load music` and `load animation` play whatever the media decoder
+  // reads, whatever the list above names.
+  const size_t dot = name.rfind('.');
+  if (dot == std::string_view::npos || dot + 1 == name.size()) return false;
+  const std::string ending = LowerAscii(std::string(name.substr(dot + 1)));
+  const std::vector<std::string>& decoded = platform::MediaDecoderEndings();
+  return std::binary_search(decoded.begin(), decoded.end(), ending) ||
+         std::find(std::begin(kContentKindEndings), std::end(kContentKindEndings), ending) !=
+             std::end(kContentKindEndings);
 }
 
 BuildResult BuildExecutable(const BuildRequest& request, const BuildServices& services) {

@@ -185,9 +185,9 @@ TEST_F(ExeBuilderTest, ABuiltGameServesAsAStubWithoutItsRecords) {
 TEST(MediaFileNames, AreJudgedByTheirLastLetters) {
   for (const char* name : {"a.BMP", "b.jpg", "song.Mod", "tune.xm", "level.it", "model.x", "notes.docx", "setup.ini",
                            "song.OGG", "song.flac", "song.m4a", "song.opus", "tune.midi", "clip.mp4", "clip.webm",
-                           "clip.mpeg", "scores.csv", "level.json"})
+                           "clip.mpeg", "scores.csv", "level.json", "song.wv", "song.MKA", "song.ape", "song.tta", "clip.ts"})
     EXPECT_TRUE(IsMediaFileName(name)) << name;
-  for (const char* name : {"photo.jpeg", "scan.tiff", "game.kqa", "readme.md", "bmp"})
+  for (const char* name : {"photo.jpeg", "scan.tiff", "game.kqa", "readme.md", "bmp", "notes.", "wv", "parts"})
     EXPECT_EQ(IsMediaFileName(name), std::string_view(name) == "bmp") << name;
 }
 
