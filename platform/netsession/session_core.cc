@@ -332,9 +332,13 @@ void SessionCore::OnJoin(PeerKey from, const wire::Join& join) {
 bool SessionCore::ProvesMachine(const wire::Rejoin& rejoin) {
   auto it = machines_.find(rejoin.member);
   if (it == machines_.end()) {
-    // Given up here, it may come back with the secret it had then.
+    // Given up here, it may come back with the secret it had then. A
+    // return without that secret leaves it given up, so it is still held
+    // to what it misses.
     auto departed = departed_.find(rejoin.member);
-    if (departed == departed_.end() || departed->second.missed) return false;
+    if (departed == departed_.end() || departed->second.missed ||
+        !Continues(rejoin.secret, departed->second.proof))
+      return false;
     Machine machine;
     machine.proof = departed->second.proof;
     machines_[rejoin.member] = std::move(machine);

@@ -94,8 +94,9 @@ bool PlainName(std::string_view name) {
 // Failures after which the control connection is gone (libcurl has closed
 // it), as opposed to a refusal the server answered.
 bool LostConnection(CURLcode result) {
-  return result == CURLE_OPERATION_TIMEDOUT || result == CURLE_COULDNT_CONNECT || result == CURLE_RECV_ERROR ||
-         result == CURLE_SEND_ERROR || result == CURLE_GOT_NOTHING;
+  return result == CURLE_OPERATION_TIMEDOUT || result == CURLE_ABORTED_BY_CALLBACK ||
+         result == CURLE_COULDNT_CONNECT || result == CURLE_RECV_ERROR || result == CURLE_SEND_ERROR ||
+         result == CURLE_GOT_NOTHING;
 }
 
 SteadyClock::time_point After(uint32_t ms) { return SteadyClock::now() + std::chrono::milliseconds(ms); }
@@ -260,11 +261,11 @@ class CurlFtpClient final : public FtpClient {
 
   void Disconnect() override {
     if (!base_.empty()) {
-      // Closing the handle says goodbye on a connection it still holds and
-      // waits for the server's answer as long as a reply may take; a
-      // server that does not answer a short question first has the
-      // connection dropped at once instead.
-      if (HoldsConnection()) Ask(kFarewellMs);
+      // Closing the handle would say goodbye on a connection it still
+      // holds and wait for the answer as long as any reply may take; the
+      // goodbye is said here instead, with a short wait, so a server that
+      // has stopped answering has its connection dropped.
+      if (HoldsConnection()) Ask("QUIT", kFarewellMs);
       easy_.reset(curl_easy_init());
     }
     base_.clear();
@@ -322,6 +323,8 @@ class CurlFtpClient final : public FtpClient {
     Prepare(FileUrl(remote));
     EasyHandle copy(curl_easy_duphandle(easy_.get()));
     if (!copy) return Failed("libcurl could not start"), nullptr;
+    // Its reads are bounded by themselves; the caller judges its stalls.
+    curl_easy_setopt(copy.get(), CURLOPT_NOPROGRESS, 1L);
     const uint64_t replies_before = replies_->Count();
     auto download = std::make_unique<CurlDownload>(std::move(copy), options_, replies_);
     if (!download->Start()) {
@@ -363,13 +366,13 @@ class CurlFtpClient final : public FtpClient {
 
   std::string LastResponse() const override { return last_response_; }
 
-  bool Responds(uint32_t within_ms) override { return !base_.empty() && !lost_ && Ask(within_ms); }
+  bool Responds(uint32_t within_ms) override { return !base_.empty() && !lost_ && Ask("NOOP", within_ms); }
 
  private:
-  // Sends the server a question that changes nothing; whether it answered
+  // Sends the server a command that moves no file; whether it answered
   // within `within_ms` (0: the reply timeout).
-  bool Ask(uint32_t within_ms) {
-    Slist commands(curl_slist_append(nullptr, "NOOP"));
+  bool Ask(const char* command, uint32_t within_ms) {
+    Slist commands(curl_slist_append(nullptr, command));
     Prepare(DirectoryUrl(directory_));
     curl_easy_setopt(easy_.get(), CURLOPT_NOBODY, 1L);
     curl_easy_setopt(easy_.get(), CURLOPT_QUOTE, commands.get());
@@ -382,6 +385,21 @@ class CurlFtpClient final : public FtpClient {
   bool HoldsConnection() {
     curl_socket_t socket = CURL_SOCKET_BAD;
     return curl_easy_getinfo(easy_.get(), CURLINFO_ACTIVESOCKET, &socket) == CURLE_OK && socket != CURL_SOCKET_BAD;
+  }
+
+  // libcurl's own limit on slow transfers judges the speed averaged over
+  // its last seconds, so a transfer that stops dead runs on for several
+  // seconds past the timeout; a request instead fails once neither a reply
+  // nor a byte of data has come or gone for the stall timeout.
+  static int CheckSilence(void* self_pointer, curl_off_t, curl_off_t received, curl_off_t, curl_off_t sent) {
+    auto* self = static_cast<CurlFtpClient*>(self_pointer);
+    Silence& s = self->silence_;
+    const auto now = SteadyClock::now();
+    if (received + sent != s.moved || self->replies_->Count() != s.replies) {
+      s = Silence{self->replies_->Count(), received + sent, now};
+      return 0;
+    }
+    return now - s.since > std::chrono::milliseconds(self->options_.stall_timeout_ms) ? 1 : 0;
   }
 
   static size_t ToSink(char* data, size_t size, size_t count, void* sink) {
@@ -456,6 +474,10 @@ class CurlFtpClient final : public FtpClient {
     curl_easy_setopt(c, CURLOPT_SERVER_RESPONSE_TIMEOUT, static_cast<long>((options_.stall_timeout_ms + 999) / 1000));
     curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, static_cast<long>((options_.stall_timeout_ms + 999) / 1000));
+    silence_ = Silence{replies_->Count(), 0, SteadyClock::now()};
+    curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, &CurlFtpClient::CheckSilence);
+    curl_easy_setopt(c, CURLOPT_XFERINFODATA, this);
     curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, &RecordReply);
     curl_easy_setopt(c, CURLOPT_HEADERDATA, replies_.get());
     curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, &Discard);
@@ -481,6 +503,8 @@ class CurlFtpClient final : public FtpClient {
     }
     if (RefusedSince(replies_before))
       last_response_ = replies_->Last();
+    else if (result == CURLE_ABORTED_BY_CALLBACK)
+      last_response_ = "The server stopped answering";
     else
       last_response_ = error_[0] ? error_ : curl_easy_strerror(result);
     return false;
@@ -494,6 +518,12 @@ class CurlFtpClient final : public FtpClient {
   std::shared_ptr<ReplyLog> replies_ = std::make_shared<ReplyLog>();
   std::string last_response_;
   bool lost_ = false;  // the server is taken to be gone: the last request lost it or went unanswered
+  // When the running request last heard or moved anything.
+  struct Silence {
+    uint64_t replies = 0;
+    curl_off_t moved = 0;
+    SteadyClock::time_point since;
+  } silence_;
   char error_[CURL_ERROR_SIZE] = {};
 };
 

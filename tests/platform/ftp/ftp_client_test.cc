@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <chrono>
 #include <fstream>
+#include <functional>
 
 #include "platform/ftp/ftp_client.h"
 #include "tests/platform/ftp/local_ftp_server.h"
@@ -189,6 +190,42 @@ TEST_F(FtpClientTest, AServerThatStopsAnsweringHoldsNoCallLong) {
   server.Resume();
   ASSERT_TRUE(loading->Connect(login));
   EXPECT_TRUE(loading->Responds(0));
+}
+
+// A server that stops answering in the middle of a call that waits for
+// it: the call gives up once the server has been silent for the stall
+// timeout, whether it stopped inside a transfer or before answering a
+// goodbye (which is kept short like any farewell).
+TEST(FtpClientSilence, ACallThatWaitsGivesUpAfterTheStallTimeout) {
+  constexpr uint32_t kStallMs = 2000;
+  const std::string big(16u << 20, 'q');
+  struct Case {
+    const char* stop_on;
+    std::function<void(FtpClient&, const std::string& folder)> call;
+    double at_most_seconds;
+  };
+  const Case cases[] = {
+      {"data",
+       [](FtpClient& c, const std::string&) {
+         EXPECT_FALSE(c.Download("big.bin", [](std::span<const uint8_t>) { return true; }));
+       },
+       kStallMs / 1000.0 + 1.5},
+      {"data",
+       [](FtpClient& c, const std::string& folder) { EXPECT_FALSE(c.Upload(folder + "/up.bin", "up.bin")); },
+       kStallMs / 1000.0 + 1.5},
+      {"QUIT", [](FtpClient& c, const std::string&) { c.Disconnect(); }, 0.5},
+  };
+  for (const Case& one : cases) {
+    test::LocalFtpServer server(one.stop_on);
+    if (!server.Running()) GTEST_SKIP() << "python3-pyftpdlib is not installed";
+    server.PutFile("big.bin", big);
+    server.PutFile("local/up.bin", big);
+    auto client = CreateCurlFtpClient(FtpClientOptions{1000, kStallMs, 50});
+    ASSERT_TRUE(client->Connect(FtpServer{"127.0.0.1", server.Port(), "user", "secret"}));
+    const auto start = std::chrono::steady_clock::now();
+    one.call(*client, server.Root() + "/local");
+    EXPECT_LT(SecondsSince(start), one.at_most_seconds) << one.stop_on;
+  }
 }
 
 TEST_F(FtpClientTest, NothingWorksBeforeConnecting) {

@@ -19,18 +19,41 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Serves `root` on a free loopback port and prints that port first.
+// Serves `root` (argv 1) on a free loopback port and prints that port
+// first. The process stops itself (as SIGSTOP from outside would) once, on
+// the command named by argv 2, or on "data" once its first data transfer
+// has moved bytes.
 constexpr const char* kServerScript = R"(
-import logging, sys
+import logging, os, signal, sys
 from pyftpdlib.authorizers import DummyAuthorizer
-from pyftpdlib.handlers import FTPHandler
+from pyftpdlib.handlers import DTPHandler, FTPHandler
 from pyftpdlib.servers import FTPServer
 logging.disable(logging.CRITICAL)
+stop_on = [sys.argv[2]]
+def halt(when):
+    if stop_on[0] and stop_on[0] == when:
+        stop_on[0] = ''
+        os.kill(os.getpid(), signal.SIGSTOP)
+class Data(DTPHandler):
+    def send(self, data):
+        sent = super().send(data)
+        halt('data')
+        return sent
+    def recv(self, size):
+        got = super().recv(size)
+        halt('data')
+        return got
+class Control(FTPHandler):
+    def pre_process_command(self, line, cmd, arg):
+        halt(cmd)
+        return super().pre_process_command(line, cmd, arg)
 authorizer = DummyAuthorizer()
 authorizer.add_user('user', 'secret', sys.argv[1], perm='elradfmwMT')
-FTPHandler.authorizer = authorizer
-FTPHandler.auth_failed_timeout = 0
-server = FTPServer(('127.0.0.1', 0), FTPHandler)
+Control.authorizer = authorizer
+Control.auth_failed_timeout = 0
+Control.dtp_handler = Data
+Control.use_sendfile = False
+server = FTPServer(("127.0.0.1", 0), Control)
 print(server.address[1], flush=True)
 server.serve_forever()
 )";
@@ -50,7 +73,7 @@ std::string FindPython() {
 
 }  // namespace
 
-LocalFtpServer::LocalFtpServer() {
+LocalFtpServer::LocalFtpServer(const std::string& stop_on) {
   const std::string python = FindPython();
   if (python.empty()) return;
   std::string pattern = (fs::temp_directory_path() / "zv-ftp-XXXXXX").string();
@@ -64,7 +87,7 @@ LocalFtpServer::LocalFtpServer() {
   posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], STDOUT_FILENO);
   posix_spawn_file_actions_addclose(&actions, pipe_fds[0]);
   posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-  const char* argv[] = {python.c_str(), "-c", kServerScript, root_.c_str(), nullptr};
+  const char* argv[] = {python.c_str(), "-c", kServerScript, root_.c_str(), stop_on.c_str(), nullptr};
   const int spawned =
       posix_spawnp(&pid_, python.c_str(), &actions, nullptr, const_cast<char* const*>(argv), environ);
   posix_spawn_file_actions_destroy(&actions);

@@ -10,10 +10,12 @@ namespace zv::test {
 // A pyftpdlib server on a free loopback port, serving a fresh folder to the
 // user "user" with the password "secret", for as long as the object lives.
 // Running() is false (and the tests skip) where python3-pyftpdlib is not
-// installed.
+// installed. Given `stop_on`, the server stops itself as Pause does, once:
+// on receiving that command ("QUIT"), or with "data" once a transfer has
+// moved its first bytes.
 class LocalFtpServer {
  public:
-  LocalFtpServer();
+  explicit LocalFtpServer(const std::string& stop_on = "");
   ~LocalFtpServer();
   LocalFtpServer(const LocalFtpServer&) = delete;
   LocalFtpServer& operator=(const LocalFtpServer&) = delete;

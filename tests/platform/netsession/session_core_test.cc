@@ -664,15 +664,18 @@ TEST(HostMigration, AHostThatGoesBackToTheOneItTookOverFromLosesNoneOfItsMessage
 // become one again only where neither missed any; otherwise the part that
 // took over (machines 1 and 3; host 4 goes on with 2) ends with the game
 // lost. The host is machine 4 here, as the fake network's address 0
-// stands for "the host's own computer".
+// stands for "the host's own computer". A return forged for a machine the
+// host gave up changes nothing: the machine is still held to what it
+// missed.
 TEST(HostMigration, APartThatMissedGuaranteedMessagesDoesNotComeBack) {
   struct Case {
     const char* what;
     int speaker;  // -1: nobody speaks during the split
     bool heals;
+    bool forged = false;  // machine 2 first asks the host back in as machine 3, without its secret
   };
   for (const Case& c : {Case{"silence", -1, true}, Case{"the host's part", 2, false},
-                        Case{"the part that took over", 3, false}}) {
+                        Case{"the part that took over", 3, false}, Case{"a forged return", 2, false, true}}) {
     SCOPED_TRACE(c.what);
     Machines net;
     net.Host(4, kSessionMigrateHost);
@@ -686,6 +689,11 @@ TEST(HostMigration, APartThatMissedGuaranteedMessagesDoesNotComeBack) {
     ASSERT_EQ(net[3].join_state(), SessionCore::JoinState::kWelcomed);
     for (int m : {1, 2, 3, 4}) net[m].Tick(16000);
     net.Carry();
+    if (c.forged) {
+      wire::Rejoin forged{kApp, kInstance, net[3].self(), {}, {}, {{player[3], "p3"}}};
+      forged.secret.fill(7);
+      net.FromStranger(4, wire::Encode(forged));
+    }
     if (c.speaker >= 0) {
       ASSERT_TRUE(net[c.speaker].Send(player[c.speaker], kAllPlayers, Text("split"), true));
     }
