@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # At the machine's limits a run still ends the way a runtime error or a quit
 # does and leaves no temporary folder: memory that runs out is an "Out of
-# memory" error naming the line; SIGQUIT, SIGUSR1 and SIGALRM end the run as
+# memory" error naming the line; SIGQUIT, SIGUSR1, SIGUSR2 and SIGALRM end the run as
 # SIGTERM does; a closed pipe is a failed write that ends nothing.
 # With a second argument "sanitized" the memory cases are left out: the
 # address sanitizer needs more address space than any limit allows.
@@ -56,7 +56,7 @@ if [ "$sanitized" != sanitized ]; then
   expect_out_of_memory spheres 24000
 fi
 
-for signal in QUIT USR1 ALRM; do
+for signal in QUIT USR1 USR2 ALRM; do
   start_loop
   kill -"$signal" "$pid"
   status=0
