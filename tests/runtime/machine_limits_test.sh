@@ -2,7 +2,8 @@
 # At the machine's limits a run still ends the way a runtime error or a quit
 # does and leaves no temporary folder: memory that runs out is an error that
 # says so, naming the line; SIGQUIT, SIGUSR1, SIGUSR2 and SIGALRM end the run
-# as SIGTERM does; a closed pipe is a failed write that ends nothing.
+# as SIGTERM does, also while a program never syncs; a closed pipe is a
+# failed write that ends nothing.
 # With a second argument "sanitized" the memory cases are left out: the
 # address sanitizer needs more address space than any limit allows.
 set -euo pipefail
@@ -18,10 +19,13 @@ cd "$work"
 no_temporary_folder() { [ -z "$(ls -A "$TMPDIR")" ] || fail "$1 left $(ls "$TMPDIR") behind"; }
 
 printf 'do\r\nsync\r\nloop\r\n' > loop.kqa
-# Starts the looping program headless and waits until it runs.
+# Under sync on, a loop that never syncs.
+printf 'sync on\r\ndo\r\ninc a\r\nloop\r\n' > busy.kqa
+# Starts a looping program (loop.kqa unless named) headless and waits until
+# it runs.
 start_loop() {
   # With SIGQUIT's own action: a shell starts background jobs with it ignored.
-  env --default-signal=QUIT "$zentrovex" run --headless loop.kqa & pid=$!
+  env --default-signal=QUIT "$zentrovex" run --headless "${1:-loop}.kqa" & pid=$!
   for _ in $(seq 100); do
     [ -n "$(ls -A "$TMPDIR")" ] && return
     sleep 0.05
@@ -61,12 +65,20 @@ if [ "$sanitized" != sanitized ]; then
   expect_out_of_memory images 60000 'Runtime Error : Could not create or draw the image: not enough memory for 640 by 480 pixels'
 fi
 
-for signal in QUIT USR1 USR2 ALRM; do
-  start_loop
+for case in QUIT:loop USR1:loop USR2:loop ALRM:loop TERM:busy QUIT:busy; do
+  signal=${case%:*} program=${case#*:}
+  start_loop "$program"
+  sleep 0.2
   kill -"$signal" "$pid"
+  # A run that does not end is stopped for good after a while.
+  for _ in $(seq 100); do
+    kill -0 "$pid" 2> /dev/null || break
+    sleep 0.05
+  done
+  kill -KILL "$pid" 2> /dev/null || true
   status=0
   wait "$pid" || status=$?
-  [ "$status" = $((128 + $(kill -l "$signal"))) ] || fail "SIG$signal ended the run with status $status"
+  [ "$status" = $((128 + $(kill -l "$signal"))) ] || fail "SIG$signal ended $program with status $status"
   no_temporary_folder "SIG$signal"
 done
 
