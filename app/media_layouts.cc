@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "audio/library/audio_error.h"
 #include "engine3d/engine.h"
 
 namespace zv {
@@ -30,7 +31,11 @@ int32_t SoundLayoutAdapter::ExportSound(int32_t sound, SoundMemblockLayout* out)
 
 int32_t SoundLayoutAdapter::ImportSound(int32_t sound, const SoundMemblockLayout& layout) {
   SoundMemory memory{layout.bits, layout.frequency, layout.length, layout.data};
-  return slots_.MemoryToSound(memory, sound) ? 0 : memblock_neighbour_error::kSoundMissing;
+  // Only this attempt's failure may say that memory ran out.
+  ClearAudioError();
+  if (slots_.MemoryToSound(memory, sound)) return 0;
+  return GetAudioError() == audio_error::kOutOfMemory ? memblock_neighbour_error::kOutOfMemory
+                                                      : memblock_neighbour_error::kSoundMissing;
 }
 
 // Record 0 is reserved, never a program's mesh: a number without a mesh

@@ -312,7 +312,11 @@ class Pass {
     const bool grabbed = GrabImage(display_, *image, *source, rect, g_.BlackPixelValue(), g_.Maker());
     if (image->texture > 0) g_.Neighbours().RebuildImageTexture(r.subject, flag);
     g_.images_changed = true;
-    if (!grabbed) return vm_.RunError(kGrabFailed);
+    // The area was checked above: only memory can have failed.
+    if (!grabbed)
+      return vm_.RunError(kGrabFailed, {},
+                          "not enough memory for " + std::to_string(rect.Width()) + " by " +
+                              std::to_string(rect.Height()) + " pixels");
     if (r.value > 0) {
       if (image->texture == 0)
         g_.Neighbours().MakeImageTexture(r.subject, flag);

@@ -27,6 +27,8 @@ bool RuntimeHost::TakeMessage(Message* message) {
 
 bool RuntimeHost::QuitPending() const { return posted_quits_ > 0 || platform::StopSignal() != 0; }
 
+bool RuntimeHost::StopSignalled() { return platform::StopSignal() != 0; }
+
 void MapToPicture(const PictureArea& picture, int32_t client_x, int32_t client_y, int32_t* x, int32_t* y) {
   const int64_t dx = int64_t{client_x} - picture.x;
   const int64_t dy = int64_t{client_y} - picture.y;

@@ -33,6 +33,7 @@ class RuntimeHost final : public VmHost {
   bool DebugKeysHeld() override {
     return window_.KeyHeld(platform::key::kF11) || window_.KeyHeld(platform::key::kF12);
   }
+  bool StopSignalled() override;
   size_t PendingDrawRecords() override { return display_->PendingDrawRecords(); }
   bool SetClipboardText(std::string_view text) override { return clipboard_.SetText(text); }
   std::optional<std::string> GetClipboardText() override { return clipboard_.GetText(); }

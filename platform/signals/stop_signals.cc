@@ -12,7 +12,7 @@ namespace {
 // may safely do.
 volatile std::sig_atomic_t g_stop_signal = 0;
 
-constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGALRM};
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM};
 // A closed pipe or socket and a file-size limit: the write fails (EPIPE,
 // EFBIG) and the command that made it says so, as for a full disk.
 constexpr int kFailedWriteSignals[] = {SIGPIPE, SIGXFSZ};

@@ -3,8 +3,8 @@
 namespace zv::platform {
 
 // The signals that ask the process to end (SIGINT, SIGTERM, SIGHUP, SIGQUIT,
-// SIGUSR1, SIGALRM) are noted instead of obeyed at once, so that the process
-// ends the way its own quit does: the message pump, the editor and the
+// SIGUSR1, SIGUSR2, SIGALRM) are noted instead of obeyed at once, so that
+// the process ends the way its own quit does: the message pump, the editor and the
 // message boxes look at the note on every turn, and everything is cleaned up
 // on the way out (the private temporary folder among it). SIGPIPE and
 // SIGXFSZ end nothing: the write that raised them fails instead.

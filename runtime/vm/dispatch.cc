@@ -52,6 +52,8 @@ void CheckClock(Vm& vm, Slice& slice) {
 
 void CheckFrameSync(Vm& vm) {
   if (!vm.standalone && vm.Host().DebugKeysHeld()) vm.yield = true;
+  // A program that never syncs would otherwise never see the pump end it.
+  if (vm.Host().StopSignalled()) vm.yield = true;
   if (vm.Host().PendingDrawRecords() > kDrawQueueYieldLength) vm.yield = true;
   vm.command_counter = 0;
   vm.input_poll_due = true;

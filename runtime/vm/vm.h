@@ -65,6 +65,8 @@ class VmHost {
   virtual void PostQuit() = 0;
   // True while F11 or F12 is held.
   virtual bool DebugKeysHeld() { return false; }
+  // True once a signal has asked the process to end.
+  virtual bool StopSignalled() { return false; }
   virtual size_t PendingDrawRecords() { return 0; }
   // Puts a text on the clipboard; false when the clipboard is unavailable.
   virtual bool SetClipboardText(std::string_view text) { (void)text; return false; }

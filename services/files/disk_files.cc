@@ -151,7 +151,10 @@ bool WriteFileSafely(const std::string& path, std::span<const uint8_t> bytes, Pu
 
 bool CopyFileNoReplace(const std::string& source, const std::string& destination) {
   struct stat st;
-  if (::stat(destination.c_str(), &st) == 0) return false;
+  if (::stat(destination.c_str(), &st) == 0) {
+    errno = EEXIST;
+    return false;
+  }
   auto bytes = ReadWholeFile(source);
   if (!bytes) return false;
   uint32_t mode = 0666;

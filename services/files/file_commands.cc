@@ -243,13 +243,15 @@ void MoveOrRename(Vm& vm) {
   const std::string source(vm.NextString());
   const std::string destination(vm.NextString());
   if (FileExists(vm, destination)) return vm.RunWarning(err::kExists, destination);
+  // A folder of that name is no copy of the file left behind.
+  const bool taken = PathExists(destination);
   if (files::MoveNoReplace(NativePath(source), NativePath(destination))) return;
   const std::string cause = files::CauseOf(errno);
   // The warning names the file at fault: a missing source, else the new
   // name (which a source that would not go has taken back).
   if (!PathExists(source)) return vm.RunWarning(kFailure, source, cause);
   vm.RunWarning(kFailure, destination,
-                PathExists(destination) ? cause + "; it is left under both names" : cause);
+                !taken && PathExists(destination) ? cause + "; it is left under both names" : cause);
 }
 
 void CmdWriteByteToFile(Vm& vm) {

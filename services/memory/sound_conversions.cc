@@ -52,7 +52,7 @@ bool MakeSoundFromMemblock(Vm& vm, int32_t block, int32_t sound) {
   if (refused == memblock_error::kOutside) return Fail(vm, refused);
   if (refused != 0) return Fail(vm, refused, BitsRefused(memory->bytes()));
   if (const int32_t error = vm.memory_blocks->Sounds().ImportSound(sound, layout))
-    return Fail(vm, error, SoundRefused(layout));
+    return Fail(vm, error, error == memblock_neighbour_error::kSoundMissing ? SoundRefused(layout) : "");
   return true;
 }
 

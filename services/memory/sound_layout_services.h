@@ -23,8 +23,8 @@ class SoundLayoutServices {
     return memblock_neighbour_error::kSoundMissing;
   }
   // Replaces the sound's sample by a mono sample made from the layout (bits
-  // 8 or 16, whole samples; the length word is not used): 0, or 3004 when
-  // the sound system refuses it.
+  // 8 or 16, whole samples; the length word is not used): 0, 101 when
+  // memory runs out, or 3004 when the sound system refuses it.
   virtual int32_t ImportSound(int32_t sound, const SoundMemblockLayout& layout) {
     (void)sound, (void)layout;
     return memblock_neighbour_error::kSoundMissing;
