@@ -231,6 +231,16 @@ class Machines {
     Carry();
     return cores_[m].RequestAnswer(request).value_or(0);
   }
+  // A game whose host can move, hosted by machine 0, with a member for each
+  // name, joined in order as machines 1, 2, ...; what they heard so far is
+  // taken. The members' players, in the same order.
+  std::vector<PlayerId> Game(std::initializer_list<const char*> names) {
+    Host(0, kSessionMigrateHost);
+    std::vector<PlayerId> players;
+    for (const char* name : names) players.push_back(Join(static_cast<int>(players.size()) + 1, 0, name));
+    for (auto& [m, core] : cores_) Events(core);
+    return players;
+  }
   // Machine `m` is gone; the machines linked to it notice (having heard
   // its goodbye when it left, not crashed) unless `quietly`.
   void Vanish(int m, bool quietly = false, bool goodbye = true) {
@@ -363,10 +373,8 @@ class Machines {
 
 TEST(HostMigration, TheFirstMemberTakesOverAndTheOthersComeBack) {
   Machines net;
-  net.Host(0, kSessionMigrateHost);
-  const PlayerId bob = net.Join(1, 0, "bob");
-  const PlayerId eve = net.Join(2, 0, "eve");
-  for (int m : {0, 1, 2}) Events(net[m]);
+  const std::vector<PlayerId> players = net.Game({"bob", "eve"});
+  const PlayerId bob = players[0], eve = players[1];
   net.Vanish(0);
   // The new host speaks before the other member is back: it gets it then.
   ASSERT_EQ(net[1].role(), SessionCore::Role::kHost);
@@ -404,11 +412,8 @@ TEST(HostMigration, WithoutTheFlagTheGameEndsWithItsHost) {
 
 TEST(HostMigration, WhenTheNextHostIsGoneTooTheOneAfterTakesOver) {
   Machines net;
-  net.Host(0, kSessionMigrateHost);
-  const PlayerId bob = net.Join(1, 0, "bob");
-  const PlayerId eve = net.Join(2, 0, "eve");
-  const PlayerId zed = net.Join(3, 0, "zed");
-  for (int m : {1, 2, 3}) Events(net[m]);
+  const std::vector<PlayerId> players = net.Game({"bob", "eve", "zed"});
+  const PlayerId bob = players[0], eve = players[1], zed = players[2];
   net.Vanish(1, true);  // went with the host, unnoticed
   net.Vanish(0, false, false);  // crashed: its link went without a goodbye
   net.Carry();
@@ -424,10 +429,8 @@ TEST(HostMigration, WhenTheNextHostIsGoneTooTheOneAfterTakesOver) {
 // while it still has the host.
 TEST(HostMigration, AMemberThatLostOnlyItsLinkGoesBackToItsHost) {
   Machines net;
-  net.Host(0, kSessionMigrateHost);
-  const PlayerId bob = net.Join(1, 0, "bob");
-  const PlayerId eve = net.Join(2, 0, "eve");
-  for (int m : {0, 1, 2}) Events(net[m]);
+  const std::vector<PlayerId> players = net.Game({"bob", "eve"});
+  const PlayerId bob = players[0], eve = players[1];
   net.LoseHostLink(2);
   net.Carry();
   for (int m : {0, 1, 2}) EXPECT_TRUE(Events(net[m]).empty()) << m;
@@ -452,10 +455,7 @@ TEST(HostMigration, AMemberThatLostOnlyItsLinkGoesBackToItsHost) {
 // of it as a secret, to come back as another machine, changes nothing.
 TEST(HostMigration, NobodyComesBackAsAnotherMachine) {
   Machines net;
-  net.Host(0, kSessionMigrateHost);
-  const PlayerId bob = net.Join(1, 0, "bob");
-  net.Join(2, 0, "eve");
-  net.Join(3, 0, "mallory");
+  const PlayerId bob = net.Game({"bob", "eve", "mallory"})[0];
   ASSERT_TRUE(net[1].Send(bob, kAllPlayers, Text("hi"), true));
   net.Carry();
   for (int m : {0, 1, 2, 3}) Events(net[m]);
@@ -486,10 +486,7 @@ TEST(HostMigration, NobodyComesBackAsAnotherMachine) {
 // taken twice when their sender sends them again.
 TEST(HostMigration, GuaranteedMessagesSurviveTheHostThatTookThem) {
   Machines net;
-  net.Host(0, kSessionMigrateHost);
-  net.Join(1, 0, "bob");
-  const PlayerId eve = net.Join(2, 0, "eve");
-  net.Join(3, 0, "zed");
+  const PlayerId eve = net.Game({"bob", "eve", "zed"})[1];
   ASSERT_TRUE(net[2].Send(eve, kAllPlayers, Text("a"), true));
   net.Carry();
   for (const char* text : {"b", "c"}) ASSERT_TRUE(net[2].Send(eve, kAllPlayers, Text(text), true));
@@ -509,10 +506,8 @@ TEST(HostMigration, GuaranteedMessagesSurviveTheHostThatTookThem) {
 // cost of an older one, and every one it took arrives once it is back.
 TEST(HostMigration, AMemberOnItsWayRefusesTheGuaranteedMessagesItCannotKeep) {
   Machines net;
-  net.Host(0, kSessionMigrateHost);
-  const PlayerId bob = net.Join(1, 0, "bob");
-  const PlayerId eve = net.Join(2, 0, "eve");
-  for (int m : {0, 1, 2}) Events(net[m]);
+  const std::vector<PlayerId> players = net.Game({"bob", "eve"});
+  const PlayerId bob = players[0], eve = players[1];
   std::vector<uint8_t> block(8u << 20);
   std::string taken;
   net.LoseHostLink(2, [&] {
@@ -539,11 +534,8 @@ TEST(HostMigration, AMemberOnItsWayRefusesTheGuaranteedMessagesItCannotKeep) {
 // message, in order. Nobody is left with a gap it is not told of.
 TEST(HostMigration, AMachineThatCannotBeCaughtUpIsGivenUp) {
   Machines net;
-  net.Host(0, kSessionMigrateHost);
-  const PlayerId bob = net.Join(1, 0, "bob");
-  const PlayerId eve = net.Join(2, 0, "eve");
-  const PlayerId zed = net.Join(3, 0, "zed");
-  for (int m : {0, 1, 2, 3}) Events(net[m]);
+  const std::vector<PlayerId> players = net.Game({"bob", "eve", "zed"});
+  const PlayerId bob = players[0], eve = players[1], zed = players[2];
   std::vector<uint8_t> block(8u << 20);  // eight of them, with their headers, are past the bound
   auto send = [&](int m, PlayerId from, PlayerId to, char k, bool guaranteed = true) {
     block[0] = static_cast<uint8_t>(k);
@@ -587,10 +579,8 @@ TEST(HostMigration, AMachineThatCannotBeCaughtUpIsGivenUp) {
 // and before anything newer.
 TEST(HostMigration, WhatWentIntoALinkThatWasAlreadyDeadArrivesOnTheMachinesReturn) {
   Machines net;
-  net.Host(0, kSessionMigrateHost);
-  const PlayerId bob = net.Join(1, 0, "bob");
-  const PlayerId eve = net.Join(2, 0, "eve");
-  for (int m : {0, 1, 2}) Events(net[m]);
+  const std::vector<PlayerId> players = net.Game({"bob", "eve"});
+  const PlayerId bob = players[0], eve = players[1];
   net.LoseHostLink(2, [&] {
     ASSERT_TRUE(net[1].Send(bob, eve, Text("a"), true));
     net.CarryFrom(1);
@@ -614,10 +604,8 @@ TEST(HostMigration, WhatWentIntoALinkThatWasAlreadyDeadArrivesOnTheMachinesRetur
 // it is not let back in, and it and the others are told.
 TEST(HostMigration, AMachineWhoseDeadLinkSwallowedWhatWasLetGoIsNotLetBackIn) {
   Machines net;
-  net.Host(0, kSessionMigrateHost);
-  const PlayerId bob = net.Join(1, 0, "bob");
-  const PlayerId eve = net.Join(2, 0, "eve");
-  for (int m : {0, 1, 2}) Events(net[m]);
+  const std::vector<PlayerId> players = net.Game({"bob", "eve"});
+  const PlayerId bob = players[0], eve = players[1];
   const std::vector<uint8_t> block(8u << 20);  // eight of them, with their headers, are past the bound
   net.LoseHostLink(2, [&] {
     for (int k = 0; k < 8; ++k) ASSERT_TRUE(net[1].Send(bob, eve, block, true));
@@ -636,10 +624,8 @@ TEST(HostMigration, AMachineWhoseDeadLinkSwallowedWhatWasLetGoIsNotLetBackIn) {
 // way, reach 0 and 2 then, and what 2 sent meanwhile reaches 1. Once each.
 TEST(HostMigration, AHostThatGoesBackToTheOneItTookOverFromLosesNoneOfItsMessages) {
   Machines net;
-  net.Host(0, kSessionMigrateHost);
-  const PlayerId bob = net.Join(1, 0, "bob");
-  const PlayerId eve = net.Join(2, 0, "eve");
-  for (int m : {0, 1, 2}) Events(net[m]);
+  const std::vector<PlayerId> players = net.Game({"bob", "eve"});
+  const PlayerId bob = players[0], eve = players[1];
   net.Apart(1, 0);
   net.LoseHostLink(1);
   ASSERT_EQ(net[1].role(), SessionCore::Role::kHost);

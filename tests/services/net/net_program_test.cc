@@ -129,6 +129,23 @@ void PlayHostAndMember(Machine& host, Machine& member) {
   host_thread.join();
 }
 
+// A host that sends the first player to join (p) one message, made by
+// `send`, and waits for it to leave.
+std::string HostSendingOne(const std::string& send) {
+  return "create net game \"Arena\", \"host\", 4\n"
+         "repeat : sync : p = net player created() : until p > 0\n" +
+         send + "repeat : sync : d = net player destroyed() : until d > 0\nfree net game\n";
+}
+
+// A member that joins the game, waits for one message, prints its type and
+// takes it with `take`.
+std::string MemberTakingOne(const std::string& take) {
+  return "set net connection 1\nchecklist net sessions\njoin net game 1, \"bob\"\n"
+         "repeat : sync : get net message : until net message exists() = 1\n"
+         "print net message type()\n" +
+         take + "free net game\n";
+}
+
 // The local folder of a program that talks to the FTP server: made and
 // entered for the program's run, left again and removed afterwards.
 class ProgramFolder {
@@ -308,9 +325,7 @@ TEST(NetProgram, AMeshTravelsBetweenTheEnginesOfTwoPrograms) {
   MeshLayoutAdapter host_meshes(host_engine), member_meshes(member_engine);
   host.blocks.SetMeshes(&host_meshes);
   member.blocks.SetMeshes(&member_meshes);
-  ASSERT_TRUE(host.Start(
-      "create net game \"Arena\", \"host\", 4\n"
-      "repeat : sync : p = net player created() : until p > 0\n"
+  ASSERT_TRUE(host.Start(HostSendingOne(
       "rem one triangle: 3 vertices, 3 normals, 1 face of 7 dwords\n"
       "make memblock 1, 32 + 36 + 36 + 28 + 24\n"
       "write memblock dword 1, 0, 3 : write memblock dword 1, 8, 3\n"
@@ -319,19 +334,11 @@ TEST(NetProgram, AMeshTravelsBetweenTheEnginesOfTwoPrograms) {
       "write memblock dword 1, 104, 3 : write memblock dword 1, 116, 1 : write memblock dword 1, 120, 1\n"
       "write memblock dword 1, 124, 2 : write memblock dword 1, 128, 2\n"
       "make mesh from memblock 1, 1\n"
-      "send net message mesh p, 1, 1\n"
-      "repeat : sync : d = net player destroyed() : until d > 0\n"
-      "free net game\n"));
-  ASSERT_TRUE(member.Start(
-      "set net connection 1\n"
-      "checklist net sessions\n"
-      "join net game 1, \"bob\"\n"
-      "repeat : sync : get net message : until net message exists() = 1\n"
-      "print net message type()\n"
+      "send net message mesh p, 1, 1\n")));
+  ASSERT_TRUE(member.Start(MemberTakingOne(
       "net message mesh 7\n"
       "make memblock from mesh 2, 7\n"
-      "print memblock size(2); \" \"; memblock dword(2, 0); \" \"; memblock float(2, 60); \" \"; memblock dword(2, 128)\n"
-      "free net game\n"));
+      "print memblock size(2); \" \"; memblock dword(2, 0); \" \"; memblock float(2, 60); \" \"; memblock dword(2, 128)\n")));
   PlayHostAndMember(host, member);
 
   EXPECT_EQ(host.vm.errors.code, 0);
@@ -372,23 +379,12 @@ TEST(NetProgram, A3DSoundOnTheSoundDeviceTravelsAsASoundMessage) {
   host.blocks.SetSounds(&host_sounds);
   KeptSounds member_sounds;
   member.blocks.SetSounds(&member_sounds);
-  ASSERT_TRUE(host.Start(
-      "create net game \"Arena\", \"host\", 4\n"
-      "repeat : sync : p = net player created() : until p > 0\n"
+  ASSERT_TRUE(host.Start(HostSendingOne(
       "load 3d sound \"" + path + "\", 1\n"
       "make memblock from sound 2, 1\n"
       "print memblock dword(2, 0); \" \"; memblock dword(2, 4); \" \"; memblock dword(2, 8); \" \"; memblock size(2)\n"
-      "send net message sound p, 1, 1\n"
-      "repeat : sync : d = net player destroyed() : until d > 0\n"
-      "free net game\n"));
-  ASSERT_TRUE(member.Start(
-      "set net connection 1\n"
-      "checklist net sessions\n"
-      "join net game 1, \"bob\"\n"
-      "repeat : sync : get net message : until net message exists() = 1\n"
-      "print net message type()\n"
-      "net message sound 4\n"
-      "free net game\n"));
+      "send net message sound p, 1, 1\n")));
+  ASSERT_TRUE(member.Start(MemberTakingOne("net message sound 4\n")));
   PlayHostAndMember(host, member);
   sound.StopSoundSystem();
   SetOfflineMixing(false);

@@ -45,10 +45,12 @@ const std::vector<Due> kDue = {
     {0, true}, {0, true}, {0, true}, {0, false}, {0, false}, {0, true},      // row 2: note, tremor
     {0, true}, {0, true}, {0, false}, {0, false}, {0, true}, {0, true},      // row 3: tremor
 };
+const int kDueTicks = static_cast<int>(kDue.size());
 
-// The pattern above with the format's note number, effect numbers and the
-// arpeggio's parameter on the second row (0 where the format remembers it).
-TestModule ArpeggioThenTremor(int note, int arpeggio, int repeat_arpeggio, int tremor) {
+// One pattern of two channels and a looped square wave, as `format`
+// ("xm", "it" or "s3m") holds it: the first two take it through an
+// instrument, and IT plays at full global volume.
+TestModule SquareWaveModule(const std::string& format) {
   TestModule m;
   m.channels = 2;
   m.orders = {0};
@@ -58,6 +60,22 @@ TestModule ArpeggioThenTremor(int note, int arpeggio, int repeat_arpeggio, int t
   s.loop = true;
   s.loop_length = 4000;
   m.samples.push_back(s);
+  if (format != "s3m") {
+    m.instruments.push_back(TestInstrument{});
+    m.instruments[0].samples = {0};
+  }
+  if (format == "it") m.global_volume = 128;
+  return m;
+}
+
+std::vector<uint8_t> WriteModule(const TestModule& m, const std::string& format) {
+  return format == "xm" ? WriteXm(m) : format == "it" ? WriteIt(m) : WriteS3m(m);
+}
+
+// The pattern above with the format's note number, effect numbers and the
+// arpeggio's parameter on the second row (0 where the format remembers it).
+TestModule ArpeggioThenTremor(const std::string& format, int note, int arpeggio, int repeat_arpeggio, int tremor) {
+  TestModule m = SquareWaveModule(format);
   TestPattern& p = m.patterns[0];
   p.At(0, 0) = {note, 1, -1, arpeggio, 0x37};
   p.At(1, 0) = {-1, 0, -1, arpeggio, repeat_arpeggio};
@@ -90,6 +108,10 @@ class ModuleTicksTest : public SoundProgramTest {
     std::vector<Tick> out;
     for (int t = 0; t < ticks; ++t) out.push_back(Measure(heard, t * kTickFrames + kSettle, (t + 1) * kTickFrames));
     return out;
+  }
+
+  std::vector<Tick> PlayModule(const std::string& format, const TestModule& m, int ticks) {
+    return PlayTicks(WriteModule(m, format), format, ticks);
   }
 
   static Tick Measure(const std::vector<int16_t>& stereo, int from, int to) {
@@ -133,22 +155,18 @@ class ModuleTicksTest : public SoundProgramTest {
 };
 
 TEST_F(ModuleTicksTest, XmArpeggioAndTremorTickByTick) {
-  TestModule m = ArpeggioThenTremor(49, 0x0, 0x37, 'T' - 'A' + 10);  // C-4; effect 0 has no memory
-  m.instruments.push_back(TestInstrument{});
-  m.instruments[0].samples = {0};
-  ExpectDue(PlayTicks(WriteXm(m), "xm", static_cast<int>(kDue.size())));
+  // C-4; effect 0 has no memory
+  ExpectDue(PlayModule("xm", ArpeggioThenTremor("xm", 49, 0x0, 0x37, 'T' - 'A' + 10), kDueTicks));
 }
 
 TEST_F(ModuleTicksTest, ItArpeggioAndTremorTickByTick) {
-  TestModule m = ArpeggioThenTremor(60, 'J' - 'A' + 1, 0, 'I' - 'A' + 1);  // C-5
-  m.global_volume = 128;
-  m.instruments.push_back(TestInstrument{});
-  ExpectDue(PlayTicks(WriteIt(m), "it", static_cast<int>(kDue.size())));
+  // C-5
+  ExpectDue(PlayModule("it", ArpeggioThenTremor("it", 60, 'J' - 'A' + 1, 0, 'I' - 'A' + 1), kDueTicks));
 }
 
 TEST_F(ModuleTicksTest, S3mArpeggioAndTremorTickByTick) {
-  TestModule m = ArpeggioThenTremor(49, 'J' - 'A' + 1, 0, 'I' - 'A' + 1);  // C-4
-  ExpectDue(PlayTicks(WriteS3m(m), "s3m", static_cast<int>(kDue.size())));
+  // C-4
+  ExpectDue(PlayModule("s3m", ArpeggioThenTremor("s3m", 49, 'J' - 'A' + 1, 0, 'I' - 'A' + 1), kDueTicks));
 }
 
 // A tremor whose parameter is 0, first on a fresh note, then after one of
@@ -168,25 +186,13 @@ class ZeroTremorTest : public ModuleTicksTest, public ::testing::WithParamInterf
 TEST_P(ZeroTremorTest, TickByTick) {
   const ZeroTremor& c = GetParam();
   const std::string format = c.format;
-  TestModule m;
-  m.channels = 2;
-  m.orders = {0};
-  m.patterns.emplace_back(64, 2);
-  TestSample s;
-  s.data = SquareWave(4000, 8);
-  s.loop = true;
-  s.loop_length = 4000;
-  m.samples.push_back(s);
-  m.instruments.push_back(TestInstrument{});
-  m.instruments[0].samples = {0};
-  if (format == "it") m.global_volume = 128;
+  TestModule m = SquareWaveModule(format);
   TestPattern& p = m.patterns[0];
   p.At(0, 0) = {c.note, 1, -1, c.effect, 0x00};
   p.At(1, 0) = {-1, 0, -1, c.effect, 0x21};
   p.At(2, 0) = {-1, 0, -1, c.effect, 0x00};
-  const std::vector<uint8_t> bytes = format == "xm" ? WriteXm(m) : format == "it" ? WriteIt(m) : WriteS3m(m);
   std::string heard;
-  for (const Tick& t : PlayTicks(bytes, format, 18)) heard += t.peak > 0 ? 'h' : 's';
+  for (const Tick& t : PlayModule(format, m, 18)) heard += t.peak > 0 ? 'h' : 's';
   EXPECT_EQ(heard, c.due);
 }
 
