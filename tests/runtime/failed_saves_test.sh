@@ -51,7 +51,8 @@ expect "$screen : create bitmap 1, 400, 400 : save bitmap \"keep.bmp\", 1 : sync
 expect "$screen : save bitmap \"missing/screen.bmp\" : sync : sync" \
   'Runtime Error : Could not save the bitmap "missing/screen.bmp".'
 expect 'make file "missing/made.txt"' 'Runtime Warning : Could not make the file "missing/made.txt".'
-expect 'copy file "keep.bmp", "missing/copy.bmp"' 'Runtime Warning : Could not copy the file "missing/copy.bmp".'
+expect 'copy file "keep.bmp", "missing/copy.bmp"' \
+  'Runtime Warning : Could not copy the file "missing/copy.bmp": no such file or directory.'
 expect 'open file to write 1, "missing/w.dat"' \
   'Runtime Warning : Could not create the file for writing "missing/w.dat".'
 expect 'open file to write 1, "big.dat" : for i = 1 to 100000 : write file dword 1, i : next i : close file 1' \

@@ -33,10 +33,11 @@ expect() {
   [ "$(ls -A)" = "$(printf 'err.txt\nmove.kqa')" ] || fail "$line: left $(ls -A) behind"
   [ "$(cat "$work/ro/data.txt")" = kept ] || fail "$line: the original is gone"
 }
+# The warning names the folder the file may not leave.
 expect 'move file "../ro/data.txt", "data.txt"' \
-  'Runtime Warning : Could not move the file "data.txt": read-only file system.'
+  'Runtime Warning : Could not move the file "../ro/data.txt": read-only file system in the folder "../ro".'
 # A folder in the way across file systems: the file stays only where it was.
 expect 'move file "../ro/data.txt", "."' 'Runtime Warning : Could not move the file ".": file exists.'
 expect 'rename file "../ro/data.txt", "../ro/new.txt"' \
-  'Runtime Warning : Could not rename the file "../ro/new.txt": read-only file system.'
+  'Runtime Warning : Could not rename the file "../ro/data.txt": read-only file system in the folder "../ro".'
 echo "move file from a read-only folder: reported, and only the original is left"
