@@ -3,9 +3,9 @@
 #include <fcntl.h>
 
 #include <array>
+#include <bit>
 #include <cerrno>
 #include <cstdint>
-#include <bit>
 #include <string>
 #include <vector>
 
@@ -198,8 +198,8 @@ void CmdSkipFileBytes(Vm& vm) {
 // and warns: 105 when it is missing, else with the reason.
 void WriteFileContents(Vm& vm, OpenFile& file, const std::string& name, bool raw) {
   files::UniqueFd source = files::OpenForReading(FilesOf(vm).LookUpFile(name));
-  if (!source.Valid())
-    return errno == ENOENT ? vm.RunWarning(err::kMissing, name) : vm.RunWarning(err::kOpenFailed, name, files::CauseOf(errno));
+  if (!source.Valid() && errno == ENOENT) return vm.RunWarning(err::kMissing, name);
+  if (!source.Valid()) return vm.RunWarning(err::kOpenFailed, name, files::CauseOf(errno));
   auto bytes = files::ReadToEnd(source.Get());
   if (!bytes) return vm.RunWarning(err::kReadFailed, name, files::CauseOf(errno));
   if (bytes->size() > UINT32_MAX) return vm.RunWarning(err::kReadFailed, name, files::CauseOf(EFBIG));
@@ -211,13 +211,14 @@ void WriteFileContents(Vm& vm, OpenFile& file, const std::string& name, bool raw
 }
 
 // Creates the file `name` from unpacked bytes, with the folders it needs;
-// an existing file is kept as it is. Warns when the file cannot be made.
+// an existing file is kept as it is. Warns, with the reason, when the file
+// cannot be made.
 void CreateUnpackedFile(Vm& vm, const std::string& name, std::span<const uint8_t> bytes) {
   const std::string native = NativePath(name);
   if (!native.empty() && ::access(native.c_str(), F_OK) == 0) return;
   if (native.empty() || !files::MakeFolders(files::FolderOf(native)) ||
       !platform::SaveFile(native, bytes, platform::ExistingFile::kKeep))
-    vm.RunWarning(err::kCreateFailed, name);
+    vm.RunWarning(err::kCreateFailed, name, files::CauseOf(native.empty() ? ENOENT : errno));
 }
 
 void CmdWriteFileBlock(Vm& vm) {
