@@ -95,8 +95,12 @@ TEST_F(FileSaveTest, ASaveChangesTheFileTheNameLeadsTo) {
     ASSERT_TRUE(SaveFile(At(c.saved), std::string_view("new content")));
     EXPECT_EQ(Read(At(c.real)), "new content");
     EXPECT_EQ(Read(At(c.saved)), "new content");
-    if (c.link) EXPECT_TRUE(fs::is_symlink(At(c.link)));
-    if (c.same_file) EXPECT_EQ(Inode(At(c.real)), inode);
+    if (c.link) {
+      EXPECT_TRUE(fs::is_symlink(At(c.link)));
+    }
+    if (c.same_file) {
+      EXPECT_EQ(Inode(At(c.real)), inode);
+    }
     std::set<std::string> after = Names(temp_.Path());
     after.erase(c.real);
     std::set<std::string> expected = before;
