@@ -10,38 +10,14 @@
 #include <vector>
 
 #include "compiler/compiler_context.h"
+#include "platform/paths/file_save.h"
 
 namespace zv::compiler {
 
 bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::string* error) {
-  std::vector<char> temp(path.begin(), path.end());
-  const char suffix[] = ".tmp-XXXXXX";
-  temp.insert(temp.end(), suffix, suffix + sizeof suffix);
-  int fd = ::mkstemp(temp.data());
-  if (fd < 0) {
-    if (error) *error = "cannot create " + path + ": " + std::strerror(errno);
-    return false;
-  }
-  size_t written = 0;
-  while (written < bytes.size()) {
-    ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    written += static_cast<size_t>(n);
-  }
-  int saved = errno;
-  bool ok = written == bytes.size();
-  ::fchmod(fd, 0644);
-  if (::close(fd) != 0) ok = false;
-  if (ok && ::rename(temp.data(), path.c_str()) != 0) {
-    saved = errno;
-    ok = false;
-  }
-  if (!ok) {
-    ::unlink(temp.data());
-    if (error) *error = "cannot write " + path + ": " + std::strerror(saved);
-  }
-  return ok;
+  if (platform::SaveFile(path, bytes)) return true;
+  if (error) *error = "cannot write " + path + ": " + std::strerror(errno);
+  return false;
 }
 
 ArrayNames Compiler::BuildArrayNames() const {

@@ -329,7 +329,9 @@ void Runtime::MakeMachine() {
   if (services_.input) {
     vm.input = services_.input;
   } else if (services_.make_input) {
-    owned_input_ = services_.make_input(*window_, vm, *clock_, UserStateFolder());
+    // The registry keeps a program's values where a run with a window keeps
+    // them, also without a display: they outlive the run.
+    owned_input_ = services_.make_input(*window_, vm, *clock_, services_.user_state_folder);
     if (owned_input_) vm.input = owned_input_.get();
   }
   if (services_.editor) vm.editor = services_.editor;

@@ -43,7 +43,8 @@ struct StartServices {
   std::function<std::unique_ptr<DisplayServices>(platform::Window&, Vm&)> make_display;
   // Makes the input, file, system and memory services for the run once the
   // window and the machine exist; kept until the run ends. `input` (below)
-  // is used instead when given.
+  // is used instead when given. They keep the registry in
+  // `user_state_folder` (below), in the user's config folder when it is empty.
   std::function<std::unique_ptr<InputServices>(platform::Window&, Vm&, platform::Clock&,
                                                const std::string& user_state_folder)>
       make_input;
@@ -71,8 +72,9 @@ struct StartServices {
   // Told the machine once the program has stopped, before anything of the
   // run is released (tests).
   std::function<void(Vm&)> on_stopped;
-  // Where the user's remembered display card lives; the config folder for
-  // a run with a window, the temporary folder for a headless one.
+  // Where the user's remembered display card and the registry live (tests
+  // keep theirs apart). Empty: the config folder, except that a headless
+  // run keeps its display card in its temporary folder.
   std::string user_state_folder;
 };
 

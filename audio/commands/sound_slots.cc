@@ -17,6 +17,7 @@
 #include "audio/library/sound3d.h"
 #include "platform/audio/audio_device.h"
 #include "platform/audio3d/audio3d_device.h"
+#include "platform/paths/file_save.h"
 
 namespace zv {
 namespace {
@@ -72,21 +73,6 @@ Matrix Rotation(int axis, float radians) {
     at(0, 0) = c, at(0, 1) = s, at(1, 0) = -s, at(1, 1) = c;
   }
   return m;
-}
-
-// Writes `bytes` to `path` through a temporary name, so a failed save never
-// leaves a damaged file in place of the old one.
-bool WriteFileWhole(const std::string& path, const std::vector<uint8_t>& bytes) {
-  const std::string temporary = path + ".part" + std::to_string(::getpid());
-  std::FILE* f = std::fopen(temporary.c_str(), "wb");
-  if (f == nullptr) return false;
-  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-  const bool closed = std::fclose(f) == 0;
-  if (!written || !closed || std::rename(temporary.c_str(), path.c_str()) != 0) {
-    std::remove(temporary.c_str());
-    return false;
-  }
-  return true;
 }
 
 void PutLe(std::vector<uint8_t>& out, uint32_t value, int bytes) {
@@ -481,7 +467,7 @@ bool SoundSlots::SaveSoundAsWav(const std::string& path, int32_t n) {
   PutLe(file, data_size, 4);
   file.insert(file.end(), data.begin(), data.end());
   if (pad) file.push_back(0);
-  return WriteFileWhole(path, file);
+  return platform::SaveFile(path, file);
 }
 
 bool SoundSlots::SoundToMemory(int32_t n, SoundMemory& out) {

@@ -18,18 +18,6 @@ struct FileDescriptor {
   }
 };
 
-bool WriteAll(int fd, std::span<const uint8_t> bytes) {
-  while (!bytes.empty()) {
-    const ssize_t n = ::write(fd, bytes.data(), bytes.size());
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    bytes = bytes.subspan(static_cast<size_t>(n));
-  }
-  return true;
-}
-
 // Reads the whole regular file of at most `limit` bytes into the buffer
 // that `allocate(size)` gives (a pointer to `size` bytes); false when it
 // cannot be opened or read.
@@ -74,18 +62,6 @@ std::optional<FileContents> ReadFileContents(const std::string& path, size_t lim
   });
   if (!read) return std::nullopt;
   return FileContents(std::move(data), length);
-}
-
-bool WriteFileAtomically(const std::string& path, std::span<const uint8_t> bytes) {
-  std::string temp = path + ".XXXXXX";
-  const int fd = ::mkstemp(temp.data());
-  if (fd < 0) return false;
-  bool ok = WriteAll(fd, bytes);
-  ok = ::fchmod(fd, 0644) == 0 && ok;
-  ok = ::close(fd) == 0 && ok;
-  if (ok) ok = std::rename(temp.c_str(), path.c_str()) == 0;
-  if (!ok) std::remove(temp.c_str());
-  return ok;
 }
 
 }  // namespace zv::codecs

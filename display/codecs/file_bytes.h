@@ -28,9 +28,4 @@ class FileContents {
 // The same as ReadFileBytes, into such a buffer.
 std::optional<FileContents> ReadFileContents(const std::string& path, size_t limit);
 
-// Writes the bytes under a temporary name beside `path` and renames it into
-// place, so an earlier file of that name survives a failed write. False
-// when anything failed (the temporary is removed then).
-bool WriteFileAtomically(const std::string& path, std::span<const uint8_t> bytes);
-
 }  // namespace zv::codecs

@@ -12,6 +12,7 @@
 #include "display/codecs/psd_codec.h"
 #include "display/codecs/tga_codec.h"
 #include "display/codecs/tiff_codec.h"
+#include "platform/paths/file_save.h"
 
 namespace zv::codecs {
 
@@ -97,7 +98,7 @@ SaveOutcome SaveImageFile(const platform::Surface& surface, const std::string& p
   const ImageFileType type = TypeOfName(path);
   if (!HasWriter(type)) return SaveOutcome::kNoWriter;
   const std::vector<uint8_t> bytes = EncodeImage(type, surface);
-  if (bytes.empty() || !WriteFileAtomically(path, bytes)) return SaveOutcome::kFailed;
+  if (bytes.empty() || !platform::SaveFile(path, bytes)) return SaveOutcome::kFailed;
   return SaveOutcome::kWritten;
 }
 

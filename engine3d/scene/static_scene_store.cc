@@ -11,6 +11,7 @@
 #include "engine3d/engine.h"
 #include "engine3d/render/textures.h"
 #include "engine3d/scene/static_scene_file.h"
+#include "platform/paths/file_save.h"
 #include "platform/paths/path_resolver.h"
 #include "runtime/attached/attached_data.h"
 #include "runtime/runtime_state.h"
@@ -63,21 +64,6 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes) {
   if (!in) return false;
   bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   return !in.bad();
-}
-
-// Writes beside the file and renames over it, so a failed write leaves the
-// previous file whole.
-bool ReplaceFile(const std::string& path, const std::vector<uint8_t>& contents) {
-  const std::string temp = path + ".tmp" + std::to_string(::getpid());
-  FILE* file = std::fopen(temp.c_str(), "wb");
-  if (!file) return false;
-  bool written = std::fwrite(contents.data(), 1, contents.size(), file) == contents.size();
-  written = std::fclose(file) == 0 && written;
-  if (!written || std::rename(temp.c_str(), path.c_str()) != 0) {
-    std::remove(temp.c_str());
-    return false;
-  }
-  return true;
 }
 
 // False when the texture has a picture that could not be written.
@@ -143,7 +129,7 @@ std::string SaveStaticScene(Engine3D& e, const std::string& name) {
     const std::string texture_file = StaticTextureFileName(name, g.texture);
     if (!SaveGroupTexture(e, texture_file, g.texture) && failed.empty()) failed = texture_file;
   }
-  if (!ReplaceFile(p::Paths().Resolve(name), EncodeStaticScene(scene)) && failed.empty()) failed = name;
+  if (!p::SaveFile(p::Paths().Resolve(name), EncodeStaticScene(scene)) && failed.empty()) failed = name;
   return failed;
 }
 

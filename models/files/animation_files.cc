@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "models/files/x_model_reader.h"
+#include "platform/paths/file_save.h"
 #include "platform/xfile/animation_view.h"
 #include "platform/xfile/builders.h"
 #include "platform/xfile/reader.h"
@@ -97,25 +98,6 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// Writes `bytes` as the whole of `path` through a temporary file beside it.
-bool WriteWholeFile(const std::string& path, const std::string& bytes) {
-  const std::string temporary = path + ".part";
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (!out.flush()) {
-      std::remove(temporary.c_str());
-      return false;
-    }
-  }
-  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-    std::remove(temporary.c_str());
-    return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 bool SaveAnimation(const KeyframeSet* keyframes, const std::string& path) {
@@ -182,7 +164,7 @@ bool JoinAndMergeAnimation(FrameNode* root, KeyframeSet* keyframes, const std::s
   constexpr size_t kHeaderLine = 17;  // "xof 0302txt 0032" and its line end
   std::string joined = *head;
   if (tail->size() > kHeaderLine) joined.append(*tail, kHeaderLine);
-  if (!WriteWholeFile(work_file, joined)) return false;
+  if (!platform::SaveFile(work_file, std::string_view(joined))) return false;
   return AppendXAnimation(work_file, *root, keyframes, time_offset, end_time);
 }
 

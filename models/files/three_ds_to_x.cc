@@ -12,6 +12,7 @@
 
 #include "models/files/three_ds_reader.h"
 #include "models/files/x_text_buffer.h"
+#include "platform/paths/file_save.h"
 #include "platform/render3d/matrix.h"
 
 namespace zv::models {
@@ -292,22 +293,13 @@ bool HoldsWholeMainChunk(std::span<const uint8_t> file) {
   return length <= file.size();
 }
 
-// Writes the text beside the target, a piece at a time, and renames it
-// over the target once it is whole, so the old file goes only then.
+// Writes the text a piece at a time; the old file goes only once it is whole.
 bool WriteConverted(std::span<const uint8_t> file, const std::string& path) {
-  const std::string temp = path + ".tmp" + std::to_string(::getpid());
-  FILE* out = std::fopen(temp.c_str(), "wb");
-  if (!out) return false;
+  auto save = platform::FileSave::Begin(path);
+  if (!save) return false;
   bool written = true;
-  ConvertThreeDsToX(file, size_t{1} << 20, [&](std::string_view piece) {
-    written = written && std::fwrite(piece.data(), 1, piece.size(), out) == piece.size();
-  });
-  written = std::fclose(out) == 0 && written;
-  if (!written || std::rename(temp.c_str(), path.c_str()) != 0) {
-    std::remove(temp.c_str());
-    return false;
-  }
-  return true;
+  ConvertThreeDsToX(file, size_t{1} << 20, [&](std::string_view piece) { written = written && save->Write(piece); });
+  return written && save->Finish();
 }
 
 }  // namespace

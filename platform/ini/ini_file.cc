@@ -1,10 +1,15 @@
 #include "platform/ini/ini_file.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
-#include <unistd.h>
 
+#include "platform/paths/file_save.h"
 #include "platform/paths/path_resolver.h"
 
 namespace zv::platform {
@@ -43,6 +48,31 @@ std::string Unquote(std::string_view v) {
   if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())
     v = v.substr(1, v.size() - 2);
   return std::string(v);
+}
+
+// An exclusive lock on a folder while the object lives.
+class FolderLock {
+ public:
+  explicit FolderLock(const std::string& folder)
+      : fd_(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+    if (fd_ < 0) return;
+    while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+    }
+  }
+  ~FolderLock() {
+    if (fd_ >= 0) ::close(fd_);  // which lets the lock go
+  }
+  FolderLock(const FolderLock&) = delete;
+  FolderLock& operator=(const FolderLock&) = delete;
+
+ private:
+  int fd_;
+};
+
+std::string FolderOfFile(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
 }
 
 }  // namespace
@@ -157,26 +187,7 @@ std::string IniFile::Text() const {
   return out;
 }
 
-bool IniFile::Save(const std::string& path) const {
-  std::string temp = path + ".tmp" + std::to_string(::getpid());
-  {
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    std::string text = Text();
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
-    out.flush();
-    if (!out) {
-      out.close();
-      std::remove(temp.c_str());
-      return false;
-    }
-  }
-  if (std::rename(temp.c_str(), path.c_str()) != 0) {
-    std::remove(temp.c_str());
-    return false;
-  }
-  return true;
-}
+bool IniFile::Save(const std::string& path) const { return SaveFile(path, Text()); }
 
 std::string ReadProfileString(const std::string& path, std::string_view section,
                               std::string_view key, std::string_view fallback) {
@@ -184,11 +195,17 @@ std::string ReadProfileString(const std::string& path, std::string_view section,
   return value ? *value : std::string(Trim(fallback));
 }
 
+bool UpdateIniFile(const std::string& path, const std::function<void(IniFile&)>& change) {
+  // Where the folder cannot be locked the update goes ahead unguarded.
+  const FolderLock lock(FolderOfFile(path));
+  IniFile ini = IniFile::Load(path);
+  change(ini);
+  return ini.Save(path);
+}
+
 bool WriteProfileString(const std::string& path, std::string_view section,
                         std::string_view key, std::string_view value) {
-  IniFile ini = IniFile::Load(path);
-  ini.Set(section, key, value);
-  return ini.Save(path);
+  return UpdateIniFile(path, [&](IniFile& ini) { ini.Set(section, key, value); });
 }
 
 }  // namespace zv::platform

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -27,8 +28,8 @@ class IniFile {
   std::vector<std::string> Keys(std::string_view section) const;
 
   std::string Text() const;
-  // Writes to a temporary name beside `path` and renames it over `path`, so a
-  // failed write leaves the previous file intact. False when it fails.
+  // Saves the text as the file `path` (platform::SaveFile), so a failed write
+  // leaves the previous file intact. False when it fails.
   bool Save(const std::string& path) const;
 
  private:
@@ -45,6 +46,12 @@ class IniFile {
   std::vector<Line> lines_;
   bool crlf_ = false;
 };
+
+// Reads the file at `path`, lets `change` change it and saves it, while
+// holding a lock on its folder that every other update made here waits for,
+// in this process or another: no update is lost to another made at the same
+// time. False when the file could not be saved.
+bool UpdateIniFile(const std::string& path, const std::function<void(IniFile&)>& change);
 
 // The profile-string calls, each on the file at `path`.
 std::string ReadProfileString(const std::string& path, std::string_view section,

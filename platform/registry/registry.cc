@@ -74,9 +74,9 @@ Registry Registry::InFolder(const std::string& folder) { return Registry(folder 
 bool Registry::WriteDword(std::string_view key_path, std::string_view value_name, uint32_t value) const {
   std::error_code ignored;
   std::filesystem::create_directories(std::filesystem::path(path_).parent_path(), ignored);
-  IniFile ini = IniFile::Load(path_);
-  ini.Set(EncodeRegistryName(key_path), EncodeRegistryName(value_name), FormatDword(value));
-  return ini.Save(path_);
+  return UpdateIniFile(path_, [&](IniFile& ini) {
+    ini.Set(EncodeRegistryName(key_path), EncodeRegistryName(value_name), FormatDword(value));
+  });
 }
 
 std::optional<uint32_t> Registry::ReadDword(std::string_view key_path, std::string_view value_name) const {

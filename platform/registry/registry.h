@@ -17,11 +17,12 @@ class Registry {
   // The user's own: $XDG_CONFIG_HOME/zentrovex/registry (or
   // ~/.config/zentrovex/registry).
   static Registry InConfigFolder();
-  // One kept in `folder`, for headless runs and tests.
+  // One kept in `folder`, for tests.
   static Registry InFolder(const std::string& folder);
 
   // Creates the key when needed and stores the value, replacing an earlier
-  // one; false when the file cannot be written.
+  // one; false when the file cannot be written. Programs writing at the same
+  // time lose none of each other's values.
   bool WriteDword(std::string_view key_path, std::string_view value_name, uint32_t value) const;
   // Nothing when the key or the value is absent, or the value is not a dword.
   std::optional<uint32_t> ReadDword(std::string_view key_path, std::string_view value_name) const;

@@ -12,7 +12,11 @@ std::vector<DisplayAdapter> EnumerateAdapters() {
 }
 
 std::vector<DisplayMode> StandardModes(DisplayMode desktop) {
-  std::vector<std::pair<int32_t, int32_t>> sizes = {{640, 480}, {800, 600}, {1024, 768}};
+  // Every full-screen mode is shown scaled to the desktop, so any size a
+  // program of this system may ask for can be offered.
+  std::vector<std::pair<int32_t, int32_t>> sizes = {{320, 200},  {320, 240},  {400, 300},   {512, 384},
+                                                    {640, 400},  {640, 480},  {800, 600},   {1024, 768},
+                                                    {1152, 864}, {1280, 960}, {1280, 1024}};
   if (desktop.width > 0 && desktop.height > 0) sizes.emplace_back(desktop.width, desktop.height);
   std::sort(sizes.begin(), sizes.end());
   sizes.erase(std::unique(sizes.begin(), sizes.end()), sizes.end());

@@ -37,9 +37,10 @@ inline constexpr const char* kPrimaryAdapterDescription = "Primary Display Drive
 // The cards of this machine: the one display the window is shown on.
 std::vector<DisplayAdapter> EnumerateAdapters();
 
-// The modes a full-screen display offers: 640x480, 800x600, 1024x768 and the
-// desktop size, each in 16, 24 and 32 bits, without repeats, by size then
-// depth.
+// The modes a full-screen display offers: 320x200, 320x240, 400x300,
+// 512x384, 640x400, 640x480, 800x600, 1024x768, 1152x864, 1280x960,
+// 1280x1024 and the desktop size, each in 16, 24 and 32 bits, without
+// repeats, by size then depth.
 std::vector<DisplayMode> StandardModes(DisplayMode desktop);
 
 enum class CooperativeLevel { kNormal, kExclusiveFullScreen };

@@ -1,11 +1,14 @@
 #include "platform/surface/png_writer.h"
 
 #include <png.h>
+#include <stdio.h>
+#include <unistd.h>
 
 #include <csetjmp>
 #include <cstdio>
 #include <vector>
 
+#include "platform/paths/file_save.h"
 #include "platform/surface/convert.h"
 
 namespace zv::platform {
@@ -51,14 +54,17 @@ bool WriteSurfacePng(const Surface& surface, const std::string& path, const Gamm
   std::vector<png_bytep> rows(static_cast<size_t>(h));
   for (int32_t y = 0; y < h; ++y) rows[static_cast<size_t>(y)] = rgb.data() + static_cast<size_t>(y) * w * 3;
 
-  std::string temp = path + ".tmp";
-  std::FILE* file = std::fopen(temp.c_str(), "wb");
-  if (file == nullptr) return false;
+  auto save = FileSave::Begin(path);
+  if (!save) return false;
+  const int fd = ::dup(save->Fd());
+  std::FILE* file = fd < 0 ? nullptr : ::fdopen(fd, "wb");
+  if (file == nullptr) {
+    if (fd >= 0) ::close(fd);
+    return false;
+  }
   bool ok = WriteRows(file, w, h, rows);
   ok = std::fclose(file) == 0 && ok;
-  if (ok) ok = std::rename(temp.c_str(), path.c_str()) == 0;
-  if (!ok) std::remove(temp.c_str());
-  return ok;
+  return ok && save->Finish();
 }
 
 }  // namespace zv::platform

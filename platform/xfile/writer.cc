@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/paths/file_save.h"
 #include "platform/xfile/binary_writer.h"
 #include "platform/xfile/text_writer.h"
 
@@ -51,20 +52,8 @@ XResult<uint64_t> SaveXFile(const std::string& path, const XDocument& document,
                             const XWriteOptions& options) {
   auto data = WriteXData(document, options);
   if (!data.ok()) return data.error();
-  const std::string temp = path + ".tmp" + std::to_string(::getpid());
-  FILE* file = std::fopen(temp.c_str(), "wb");
-  if (!file) return XError{0, "cannot create " + temp + ": " + std::strerror(errno)};
-  bool written = std::fwrite(data->data(), 1, data->size(), file) == data->size();
-  written = std::fclose(file) == 0 && written;
-  if (!written) {
-    std::remove(temp.c_str());
-    return XError{0, "cannot write " + temp};
-  }
-  if (std::rename(temp.c_str(), path.c_str()) != 0) {
-    int error = errno;
-    std::remove(temp.c_str());
-    return XError{0, "cannot replace " + path + ": " + std::strerror(error)};
-  }
+  if (!SaveFile(path, std::string_view(*data)))
+    return XError{0, "cannot write " + path + ": " + std::strerror(errno)};
   return static_cast<uint64_t>(data->size());
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/paths/file_save.h"
 #include "services/files/array_files.h"
 #include "services/files/disk_files.h"
 #include "services/files/file_services.h"
@@ -65,12 +66,12 @@ std::optional<uint32_t> CommandArray(Vm& vm, ArrayKind kind) {
 }
 
 // The whole file named, after the virtual-file lookup; a missing file is
-// made empty and loads as empty. Nothing (with error 104) when it cannot be
-// opened.
+// made empty and loads as empty. Nothing (with error 104 and the system's
+// reason) when it cannot be opened.
 std::optional<std::vector<uint8_t>> ReadArrayFile(Vm& vm, const std::string& name) {
   files::UniqueFd fd = files::OpenOrCreateForReading(FilesOf(vm).LookUpFile(name));
   if (!fd.Valid()) {
-    vm.RunError(err::kFileFailed, name);
+    vm.RunError(err::kFileFailed, name, files::CauseOf(errno));
     return std::nullopt;
   }
   auto bytes = files::ReadToEnd(fd.Get());
@@ -80,7 +81,7 @@ std::optional<std::vector<uint8_t>> ReadArrayFile(Vm& vm, const std::string& nam
 // Replaces the file under the name as given; error 104 when it cannot be
 // written, with the system's reason (the earlier file then stays as it was).
 void WriteArrayFile(Vm& vm, const std::string& name, std::span<const uint8_t> bytes) {
-  if (!files::WriteFileSafely(NativePath(name), bytes, files::Publish::kReplace))
+  if (!platform::SaveFile(NativePath(name), bytes))
     vm.RunError(err::kFileFailed, name, files::CauseOf(errno));
 }
 

@@ -54,7 +54,9 @@ void DeleteEntriesAt(int folder_fd) {
     struct stat st;
     if (::fstatat(folder_fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
     if (!S_ISDIR(st.st_mode)) {
-      ::unlinkat(folder_fd, name.c_str(), 0);
+      // A file the user may not write stays, and so then does its folder.
+      if (S_ISLNK(st.st_mode) || ::faccessat(folder_fd, name.c_str(), W_OK, AT_EACCESS) == 0)
+        ::unlinkat(folder_fd, name.c_str(), 0);
       continue;
     }
     const int sub = ::openat(folder_fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);

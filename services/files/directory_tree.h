@@ -8,8 +8,9 @@ namespace zv::files {
 // Deletes everything inside `folder` that can be deleted (the folder itself
 // stays). A link is removed, never followed, and the walk goes from each
 // opened folder to the next, so a folder swapped for a link while it runs
-// cannot lead it out of the tree. Files that cannot be deleted stay, and so
-// do the folders that hold them.
+// cannot lead it out of the tree. Files that cannot be deleted, or that the
+// user may not write (read-only files), stay, and so do the folders that
+// hold them.
 void DeleteTreeContents(const std::string& folder);
 
 // True when `folder` is one of `kept` or holds one of them, however either

@@ -9,38 +9,13 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/paths/file_content.h"
+#include "platform/paths/file_save.h"
+
 namespace zv::files {
 namespace {
 
 constexpr size_t kCopyChunk = 64 * 1024;
-
-mode_t CurrentUmask() {
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  return mask;
-}
-
-// A new file of a unique temporary name beside `path`, opened for writing.
-UniqueFd MakeTemporaryBeside(const std::string& path, std::string* temp_path) {
-  const std::string folder = FolderOf(path);
-  std::string name = (folder.empty() ? std::string() : folder + "/") + ".zv-write-XXXXXX";
-  const int fd = ::mkostemp(name.data(), O_CLOEXEC);
-  if (fd < 0) return UniqueFd();
-  *temp_path = std::move(name);
-  return UniqueFd(fd);
-}
-
-// Gives the finished temporary file its name.
-bool PublishTemporary(const std::string& temp, const std::string& path, Publish publish) {
-  if (publish == Publish::kReplace) return ::rename(temp.c_str(), path.c_str()) == 0;
-  if (::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0) return true;
-  if (errno != EINVAL && errno != ENOSYS) return false;
-  // A file system without the no-replace rename: a hard link fails as well
-  // when the name is taken.
-  if (::link(temp.c_str(), path.c_str()) != 0) return false;
-  ::unlink(temp.c_str());
-  return true;
-}
 
 // Opens with `flags` a file that must be a regular one.
 UniqueFd OpenRegular(const std::string& path, int flags) {
@@ -48,7 +23,11 @@ UniqueFd OpenRegular(const std::string& path, int flags) {
   UniqueFd fd(::open(path.c_str(), flags | O_CLOEXEC | O_NONBLOCK, 0666));
   if (!fd.Valid()) return fd;
   struct stat st;
-  if (::fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) return UniqueFd();
+  if (::fstat(fd.Get(), &st) != 0) return UniqueFd();
+  if (!S_ISREG(st.st_mode)) {
+    errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    return UniqueFd();
+  }
   // Non-blocking only kept a FIFO from hanging the open; reads block as usual.
   ::fcntl(fd.Get(), F_SETFL, ::fcntl(fd.Get(), F_GETFL) & ~O_NONBLOCK);
   return fd;
@@ -118,48 +97,31 @@ std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path) {
   return ReadToEnd(fd.Get());
 }
 
-bool WriteFileSafely(const std::string& path, std::span<const uint8_t> bytes, Publish publish,
-                     uint32_t mode) {
-  if (path.empty()) {
-    errno = ENOENT;
-    return false;
-  }
-  // A replaced file keeps its own permissions; a new one gets `mode` less the umask.
-  mode_t permissions = static_cast<mode_t>(mode) & ~CurrentUmask();
-  struct stat existing;
-  if (publish == Publish::kReplace && ::stat(path.c_str(), &existing) == 0) {
-    if (!S_ISREG(existing.st_mode)) {
-      errno = S_ISDIR(existing.st_mode) ? EISDIR : EINVAL;
-      return false;
-    }
-    permissions = existing.st_mode & 07777;
-  }
-  std::string temp;
-  UniqueFd fd = MakeTemporaryBeside(path, &temp);
-  if (!fd.Valid()) return false;
-  ::fchmod(fd.Get(), permissions);
-  const bool written = WriteFully(fd.Get(), bytes);
-  fd.Reset();
-  if (!written || !PublishTemporary(temp, path, publish)) {
-    const int error = errno;
-    ::unlink(temp.c_str());
-    errno = error;
-    return false;
-  }
-  return true;
+bool CopyFileNoReplace(const std::string& source, const std::string& destination,
+                       std::optional<uint32_t> new_mode) {
+  UniqueFd from = OpenForReading(source);
+  struct stat st;
+  if (!from.Valid() || ::fstat(from.Get(), &st) != 0) return false;
+  auto save = platform::FileSave::Begin(destination, platform::ExistingFile::kKeep,
+                                        new_mode.value_or(st.st_mode & 0777));
+  return save && platform::CopyFileContent(from.Get(), save->Fd(), platform::Holes::kKeep) && save->Finish();
 }
 
-bool CopyFileNoReplace(const std::string& source, const std::string& destination) {
+bool DeleteUserFile(const std::string& path) {
   struct stat st;
-  if (::stat(destination.c_str(), &st) == 0) {
-    errno = EEXIST;
-    return false;
-  }
-  auto bytes = ReadWholeFile(source);
-  if (!bytes) return false;
-  uint32_t mode = 0666;
-  if (::stat(source.c_str(), &st) == 0) mode = st.st_mode & 0777;
-  return WriteFileSafely(destination, *bytes, Publish::kNoReplace, mode);
+  if (path.empty() || ::lstat(path.c_str(), &st) != 0) return false;
+  if (!S_ISLNK(st.st_mode) && ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0) return false;
+  return ::unlink(path.c_str()) == 0;
+}
+
+bool MayRemoveFromFolder(const std::string& path) {
+  std::string folder = FolderOf(path);
+  if (folder.empty()) folder = ".";
+  struct stat file, dir;
+  if (::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) != 0) return false;
+  if (::lstat(path.c_str(), &file) != 0 || ::stat(folder.c_str(), &dir) != 0) return true;
+  const uid_t user = ::geteuid();
+  return !(dir.st_mode & S_ISVTX) || user == 0 || user == file.st_uid || user == dir.st_uid;
 }
 
 bool MoveNoReplace(const std::string& source, const std::string& destination) {
@@ -189,14 +151,21 @@ std::string CauseOf(int error_number) {
 bool MakeFolders(const std::string& folder) {
   if (folder.empty()) return true;
   struct stat st;
-  if (::stat(folder.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
+  if (::stat(folder.c_str(), &st) == 0) {
+    if (S_ISDIR(st.st_mode)) return true;
+    errno = ENOTDIR;
+    return false;
+  }
   for (size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
     const std::string part = folder.substr(0, slash);
     if (!part.empty() && ::stat(part.c_str(), &st) != 0 && ::mkdir(part.c_str(), 0777) != 0 && errno != EEXIST)
       return false;
     if (slash == std::string::npos) break;
   }
-  return ::stat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  if (::stat(folder.c_str(), &st) != 0) return false;
+  if (S_ISDIR(st.st_mode)) return true;
+  errno = ENOTDIR;
+  return false;
 }
 
 std::string FolderOf(const std::string& path) {

@@ -7,9 +7,9 @@
 #include <vector>
 
 // Whole-file operations on paths of this machine, for the file commands.
-// Every writer goes through a temporary name beside the target and a rename,
-// so a failed write leaves the earlier file (or no file) in place, never a
-// half-written one. After a failure errno tells why.
+// Every write goes through platform::FileSave, so a failed write leaves the
+// earlier file (or no file) in place, never a half-written one. After a
+// failure errno tells why.
 namespace zv::files {
 
 // An owned file descriptor, closed when it goes.
@@ -57,18 +57,17 @@ int64_t ReadFully(int fd, std::span<uint8_t> buffer);
 // Writes every byte; false on a failed write.
 bool WriteFully(int fd, std::span<const uint8_t> bytes);
 
-enum class Publish {
-  kReplace,   // an existing file of that name is replaced
-  kNoReplace  // an existing file of that name is kept and the write fails
-};
-// Writes `bytes` as the file `path`, with `mode` for a new file (an existing
-// file replaced keeps its own permissions). False when the file could not
-// be written; the earlier file, if any, is then untouched.
-bool WriteFileSafely(const std::string& path, std::span<const uint8_t> bytes, Publish publish,
-                     uint32_t mode = 0666);
-
-// Copies a regular file to a new name; fails when the destination exists.
-bool CopyFileNoReplace(const std::string& source, const std::string& destination);
+// Copies a regular file to a new name, a block at a time; fails when the
+// destination exists, and then leaves no copy. The copy gets `new_mode` less
+// the umask, the source's mode when none is given.
+bool CopyFileNoReplace(const std::string& source, const std::string& destination,
+                       std::optional<uint32_t> new_mode = std::nullopt);
+// Deletes a file as its user may: one the user may not write stays (EACCES);
+// a symbolic link goes itself, not what it names.
+bool DeleteUserFile(const std::string& path);
+// True when the user may take the file out of its folder: the folder may
+// be written, and its sticky bit (as on /tmp) does not keep others' files.
+bool MayRemoveFromFolder(const std::string& path);
 // Renames a file or folder; fails when the destination exists. A file moves
 // between file systems by copy and delete; when the source cannot be deleted
 // the copy is, and the move fails with the source in place.

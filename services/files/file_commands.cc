@@ -6,9 +6,11 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/paths/file_save.h"
 #include "platform/paths/path_resolver.h"
 #include "platform/shell/command_arguments.h"
 #include "runtime/vm/opcodes/opcode_support.h"
@@ -39,10 +41,6 @@ int32_t FileSizeByName(Vm& vm, const std::string& name) {
   struct stat st;
   if (!fd.Valid() || ::fstat(fd.Get(), &st) != 0) return 0;
   return static_cast<int32_t>(static_cast<uint32_t>(st.st_size));
-}
-
-bool DeleteFileIfExists(Vm& vm, const std::string& name) {
-  return FileExists(vm, name) && ::unlink(NativePath(name).c_str()) == 0;
 }
 
 bool MakeFile(const std::string& name) {
@@ -222,19 +220,35 @@ void CmdMakeFile(Vm& vm) {
   if (!MakeFile(name)) vm.RunWarning(err::kMakeFailed, name);
 }
 
+// A file the user may not write is not deleted, as on the system these
+// commands come from; the warning then gives the reason.
 void CmdDeleteFile(Vm& vm) {
   const std::string name(vm.NextString());
-  if (!DeleteFileIfExists(vm, name)) vm.RunWarning(err::kNothingToDelete, name);
+  if (!FileExists(vm, name)) return vm.RunWarning(err::kNothingToDelete, name);
+  if (!files::DeleteUserFile(NativePath(name))) vm.RunWarning(err::kNothingToDelete, name, files::CauseOf(errno));
 }
 
 void CmdCopyFile(Vm& vm) {
   const std::string source(vm.NextString());
   const std::string destination(vm.NextString());
   if (!FileExists(vm, source)) return vm.RunWarning(err::kMissing, source);
-  if (files::CopyFileNoReplace(FilesOf(vm).LookUpFile(source), NativePath(destination))) return;
+  const std::string from = FilesOf(vm).LookUpFile(source);
+  // A file a built game carries comes out of a private temporary file: its
+  // copy is a new file of the user's.
+  const std::optional<uint32_t> mode = from != NativePath(source) ? std::optional<uint32_t>(0666) : std::nullopt;
+  if (files::CopyFileNoReplace(from, NativePath(destination), mode)) return;
+  const std::string cause = files::CauseOf(errno);
   // "File already exists" only where it does: a folder that is missing or
   // full is another failure.
-  vm.RunWarning(FileExists(vm, destination) ? err::kExists : err::kCopyFailed, destination);
+  if (FileExists(vm, destination)) return vm.RunWarning(err::kExists, destination);
+  vm.RunWarning(err::kCopyFailed, destination, cause);
+}
+
+// The folder part of a file name as the program spelled it ("." for none).
+std::string SpelledFolder(const std::string& name) {
+  const size_t separator = name.find_last_of("/\\");
+  if (separator == std::string::npos) return ".";
+  return separator == 0 ? name.substr(0, 1) : name.substr(0, separator);
 }
 
 // Moves and renames are one operation that refuses to replace a file.
@@ -246,10 +260,14 @@ void MoveOrRename(Vm& vm) {
   // A folder of that name is no copy of the file left behind.
   const bool taken = PathExists(destination);
   if (files::MoveNoReplace(NativePath(source), NativePath(destination))) return;
-  const std::string cause = files::CauseOf(errno);
-  // The warning names the file at fault: a missing source, else the new
-  // name (which a source that would not go has taken back).
+  const int error = errno;
+  const std::string cause = files::CauseOf(error);
+  // The warning names what is at fault: a missing source, the folder the
+  // source may not leave, else the new name (which a source that would not
+  // go has taken back).
   if (!PathExists(source)) return vm.RunWarning(kFailure, source, cause);
+  if ((error == EACCES || error == EPERM || error == EROFS) && !files::MayRemoveFromFolder(NativePath(source)))
+    return vm.RunWarning(kFailure, source, cause + " in the folder \"" + SpelledFolder(source) + "\"");
   vm.RunWarning(kFailure, destination,
                 !taken && PathExists(destination) ? cause + "; it is left under both names" : cause);
 }
@@ -264,9 +282,7 @@ void CmdWriteByteToFile(Vm& vm) {
   if (!bytes) return;
   if (position >= 0 && static_cast<size_t>(position) < bytes->size())
     (*bytes)[static_cast<size_t>(position)] = static_cast<uint8_t>(value);
-  // A file that may not be written is not replaced behind its back.
-  if (::access(native.c_str(), W_OK) != 0 || !files::WriteFileSafely(native, *bytes, files::Publish::kReplace))
-    vm.RunWarning(err::kWriteFailed, name);
+  if (!platform::SaveFile(native, *bytes)) vm.RunWarning(err::kWriteFailed, name, files::CauseOf(errno));
 }
 
 void FnReadByteFromFile(Vm& vm) {

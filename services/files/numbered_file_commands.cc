@@ -4,9 +4,12 @@
 
 #include <array>
 #include <bit>
+#include <cerrno>
+#include <cstdint>
 #include <string>
 #include <vector>
 
+#include "platform/paths/file_save.h"
 #include "services/files/directory_tree.h"
 #include "services/files/disk_files.h"
 #include "services/files/file_formats.h"
@@ -190,11 +193,16 @@ void CmdSkipFileBytes(Vm& vm) {
 
 // ---- Whole files and folder trees -----------------------------------------------------
 
-// Writes a file record of the disk file (or, `raw`, its bytes alone). A file
-// that cannot be read, or is too large for a record, writes nothing.
-void WriteFileContents(Vm& vm, OpenFile& file, const std::string& native, bool raw) {
-  auto bytes = files::ReadWholeFile(native);
-  if (!bytes || bytes->size() > UINT32_MAX) return;
+// Writes a file record of the file named (or, `raw`, its bytes alone). A
+// file that cannot be read, or is too large for a record, writes nothing
+// and warns: 105 when it is missing, else with the reason.
+void WriteFileContents(Vm& vm, OpenFile& file, const std::string& name, bool raw) {
+  files::UniqueFd source = files::OpenForReading(FilesOf(vm).LookUpFile(name));
+  if (!source.Valid() && errno == ENOENT) return vm.RunWarning(err::kMissing, name);
+  if (!source.Valid()) return vm.RunWarning(err::kOpenFailed, name, files::CauseOf(errno));
+  auto bytes = files::ReadToEnd(source.Get());
+  if (!bytes) return vm.RunWarning(err::kReadFailed, name, files::CauseOf(errno));
+  if (bytes->size() > UINT32_MAX) return vm.RunWarning(err::kReadFailed, name, files::CauseOf(EFBIG));
   std::vector<uint8_t> out;
   out.reserve(bytes->size() + 4);
   if (!raw) files::AppendU32(out, static_cast<uint32_t>(bytes->size()));
@@ -203,26 +211,27 @@ void WriteFileContents(Vm& vm, OpenFile& file, const std::string& native, bool r
 }
 
 // Creates the file `name` from unpacked bytes, with the folders it needs;
-// an existing file is kept as it is. Warns when the file cannot be made.
+// an existing file is kept as it is. Warns, with the reason, when the file
+// cannot be made.
 void CreateUnpackedFile(Vm& vm, const std::string& name, std::span<const uint8_t> bytes) {
   const std::string native = NativePath(name);
   if (!native.empty() && ::access(native.c_str(), F_OK) == 0) return;
   if (native.empty() || !files::MakeFolders(files::FolderOf(native)) ||
-      !files::WriteFileSafely(native, bytes, files::Publish::kNoReplace))
-    vm.RunWarning(err::kCreateFailed, name);
+      !platform::SaveFile(native, bytes, platform::ExistingFile::kKeep))
+    vm.RunWarning(err::kCreateFailed, name, files::CauseOf(native.empty() ? ENOENT : errno));
 }
 
 void CmdWriteFileBlock(Vm& vm) {
   const int32_t number = vm.NextInt();
   const std::string name(vm.NextString());
-  if (NumberedFiles::Slot* slot = CheckedSlot(vm, number)) WriteFileContents(vm, slot->file, FilesOf(vm).LookUpFile(name), false);
+  if (NumberedFiles::Slot* slot = CheckedSlot(vm, number)) WriteFileContents(vm, slot->file, name, false);
 }
 
 void CmdWriteFileBlockNoSize(Vm& vm) {
   const int32_t number = vm.NextInt();
   const std::string name(vm.NextString());
   vm.NextWord();  // not used
-  if (NumberedFiles::Slot* slot = CheckedSlot(vm, number)) WriteFileContents(vm, slot->file, FilesOf(vm).LookUpFile(name), true);
+  if (NumberedFiles::Slot* slot = CheckedSlot(vm, number)) WriteFileContents(vm, slot->file, name, true);
 }
 
 void CmdReadFileBlock(Vm& vm) {
@@ -263,13 +272,16 @@ void CmdWriteDirBlock(Vm& vm) {
 }
 
 // Unpacks a directory pack into the folder (made when missing). Paths that
-// would lead outside the folder are passed over.
+// would lead outside the folder are passed over. A folder that cannot be
+// made takes nothing, warns as a file that cannot be made does, and the
+// pack is read past all the same.
 void CmdReadDirBlock(Vm& vm) {
   const int32_t number = vm.NextInt();
   const std::string folder(vm.NextString());
   NumberedFiles::Slot* slot = CheckedSlot(vm, number);
   if (!slot) return;
   const bool folder_made = files::MakeFolders(NativePath(folder));
+  if (!folder_made) vm.RunWarning(err::kCreateFailed, folder, files::CauseOf(errno));
   const files::PackRead read = files::ReadDirectoryPack(slot->file, [&](const files::PackedFile& packed) {
     if (!folder_made || !packed.parts) return;
     std::string relative = folder;

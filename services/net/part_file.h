@@ -5,30 +5,28 @@
 #include <span>
 #include <string>
 
+#include "platform/paths/file_save.h"
+
 namespace zv {
 
-// A file written under a temporary name beside its final one and put in
-// place by a rename, so a failed or abandoned write leaves no partial file
-// and never destroys the file that was there.
+// A downloaded file, saved as every file is (platform::FileSave): a failed or
+// abandoned download leaves no partial file and never destroys the file that
+// was there.
 class PartFile {
  public:
-  // Null when the temporary file cannot be made.
+  // Null when the file cannot be saved there.
   static std::unique_ptr<PartFile> Create(const std::string& path);
-  ~PartFile();  // discards what was written unless committed
   PartFile(const PartFile&) = delete;
   PartFile& operator=(const PartFile&) = delete;
 
-  bool Write(std::span<const uint8_t> bytes);
+  bool Write(std::span<const uint8_t> bytes) { return save_.Write(bytes); }
   // Puts the file in place; on failure nothing remains of it.
-  bool Commit();
+  bool Commit() { return save_.Finish(); }
 
  private:
-  PartFile(std::string path, std::string temp, int fd) : path_(std::move(path)), temp_(std::move(temp)), fd_(fd) {}
-  void Discard();
+  explicit PartFile(platform::FileSave save) : save_(std::move(save)) {}
 
-  std::string path_;
-  std::string temp_;
-  int fd_;
+  platform::FileSave save_;
 };
 
 }  // namespace zv

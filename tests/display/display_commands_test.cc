@@ -26,11 +26,12 @@ TEST_F(DisplayCommands, ChecklistOfModesListsSixteenBitsAndMore) {
   EXPECT_TRUE(list.made);
   EXPECT_TRUE(list.values_valid);
   EXPECT_TRUE(list.texts_valid);
-  ASSERT_EQ(list.count, 9);  // 640x480, 800x600, 1024x768 (the desktop) by 16, 24, 32
-  EXPECT_EQ(list.entries[4].text, "800x600x24");
-  EXPECT_EQ(list.entries[4].a, 800);
-  EXPECT_EQ(list.entries[4].b, 600);
-  EXPECT_EQ(list.entries[4].c, 24);
+  // Eleven sizes, 1024x768 (the desktop) among them, by 16, 24, 32.
+  ASSERT_EQ(list.count, 33);
+  EXPECT_EQ(list.entries[19].text, "800x600x24");
+  EXPECT_EQ(list.entries[19].a, 800);
+  EXPECT_EQ(list.entries[19].b, 600);
+  EXPECT_EQ(list.entries[19].c, 24);
 }
 
 TEST_F(DisplayCommands, SetDisplayModeChangesWhatTheScreenQueriesAnswer) {

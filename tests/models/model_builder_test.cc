@@ -1,8 +1,10 @@
 // Models built from mesh records, and the X animation files written,
 // merged and joined.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -114,14 +116,19 @@ TEST_F(AnimationFiles, SavedAnimationsHoldEveryKeyKindAndWholeTimes) {
   EXPECT_TRUE(platform::ReadXFile(File("empty.x"))->objects.empty());
   EXPECT_FALSE(SaveAnimation(&set, File("no/such/folder/anim.x")));
   // A save that cannot be written whole leaves the earlier file as it was
-  // (here its temporary name is taken by a folder).
+  // (here it stops at a file size limit of 16 bytes).
   auto contents = [this] {
     std::ifstream in(File("anim.x"), std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), {});
   };
   const std::string before = contents();
-  std::filesystem::create_directory(File("anim.x") + ".tmp" + std::to_string(getpid()));
-  EXPECT_FALSE(SaveAnimation(nullptr, File("anim.x")));
+  rlimit limit{}, small{16, 16};
+  ::getrlimit(RLIMIT_FSIZE, &limit);
+  const auto previous_handler = std::signal(SIGXFSZ, SIG_IGN);
+  ::setrlimit(RLIMIT_FSIZE, &small);
+  EXPECT_FALSE(SaveAnimation(&set, File("anim.x")));
+  ::setrlimit(RLIMIT_FSIZE, &limit);
+  std::signal(SIGXFSZ, previous_handler);
   EXPECT_EQ(contents(), before);
 }
 

@@ -3,8 +3,10 @@
 # it writes stay out of the source tree. Line ends of the expected file
 # may be LF or CR LF. With EXPECTED_ERRORS, that file's text (without its
 # last line end) must appear in standard error.
-file(REMOVE_RECURSE ${WORK_DIR})
+file(REMOVE_RECURSE ${WORK_DIR} ${WORK_DIR}-config)
 file(MAKE_DIRECTORY ${WORK_DIR})
+# The registry's values stay out of the user's own config folder.
+set(ENV{XDG_CONFIG_HOME} ${WORK_DIR}-config)
 execute_process(
   COMMAND ${ZENTROVEX} run --headless ${PROGRAM}
   WORKING_DIRECTORY ${WORK_DIR}

@@ -51,13 +51,14 @@ expect "$screen : create bitmap 1, 400, 400 : save bitmap \"keep.bmp\", 1 : sync
 expect "$screen : save bitmap \"missing/screen.bmp\" : sync : sync" \
   'Runtime Error : Could not save the bitmap "missing/screen.bmp".'
 expect 'make file "missing/made.txt"' 'Runtime Warning : Could not make the file "missing/made.txt".'
-expect 'copy file "keep.bmp", "missing/copy.bmp"' 'Runtime Warning : Could not copy the file "missing/copy.bmp".'
+expect 'copy file "keep.bmp", "missing/copy.bmp"' \
+  'Runtime Warning : Could not copy the file "missing/copy.bmp": no such file or directory.'
 expect 'open file to write 1, "missing/w.dat"' \
   'Runtime Warning : Could not create the file for writing "missing/w.dat".'
 expect 'open file to write 1, "big.dat" : for i = 1 to 100000 : write file dword 1, i : next i : close file 1' \
   'Runtime Warning : Could not write to the file "big.dat".' 64
 expect 'open file to write 1, "pack.dat" : write file block 1, "keep.bmp" : close file 1 : open file to read 1, "pack.dat" : read file block 1, "keep.bmp\inside.bmp"' \
-  'Runtime Warning : Could not create the file for writing "keep.bmp\inside.bmp".'
+  'Runtime Warning : Could not create the file for writing "keep.bmp\inside.bmp": not a directory.'
 expect 'dim a(3) : save number array "missing/a.dat", a(0)' \
   'Runtime Error : Could not open the file "missing/a.dat": no such file or directory.'
 expect 'dim a(100000) : save number array "big.dat", a(0)' \

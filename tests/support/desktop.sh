@@ -157,13 +157,14 @@ desk_colour() { convert "$1" -crop "1x1+$2+$3" +repage -depth 8 -format '%[hex:p
 desk_count() {
   local region=()
   [ -n "${3:-}" ] && region=(-crop "$3" +repage)
+  # From a million on, fx writes its numbers in the e notation.
   if [ "$2" = 000000 ]; then
     convert "$1" "${region[@]}" -alpha off -depth 8 -fill white +opaque "#000000" \
       -format '%[fx:round((1-mean)*w*h)]' info:
   else
     convert "$1" "${region[@]}" -alpha off -depth 8 -fill black +opaque "#$2" -fill white -opaque "#$2" \
       -format '%[fx:round(mean*w*h)]' info:
-  fi
+  fi | awk '{ printf "%d\n", $1 }'
 }
 
 desk_differs() {

@@ -9,6 +9,7 @@
 #include "display/codecs/file_bytes.h"
 #include "display/codecs/image_codecs.h"
 #include "display/codecs/tga_codec.h"
+#include "platform/paths/file_save.h"
 #include "tests/display/codecs/codec_test_support.h"
 
 namespace zv::codecs {
@@ -103,7 +104,7 @@ TEST_F(RoundTrip, FormatsWithoutWriterWriteNothing) {
 
 TEST_F(RoundTrip, AFailedSaveKeepsTheEarlierFile) {
   const std::string path = Path("keep.tga");
-  ASSERT_TRUE(WriteFileAtomically(path, std::vector<uint8_t>{1, 2, 3}));
+  ASSERT_TRUE(platform::SaveFile(path, std::vector<uint8_t>{1, 2, 3}));
   // Too wide for a Targa header: nothing can be written.
   platform::SurfacePtr wide = test::MakeSurface(70000, 1, PixelFormat::Xrgb8888());
   EXPECT_EQ(SaveImageFile(*wide, path), SaveOutcome::kFailed);

@@ -5,12 +5,13 @@
 namespace zv::platform {
 namespace {
 
-TEST(StandardModes, ListsFourSizesInThreeDepthsWithoutRepeats) {
+TEST(StandardModes, ListsTwelveSizesInThreeDepthsWithoutRepeats) {
   auto modes = StandardModes(DisplayMode{1920, 1080, 32});
-  ASSERT_EQ(modes.size(), 12u);
-  EXPECT_EQ(modes.front(), (DisplayMode{640, 480, 16}));
+  ASSERT_EQ(modes.size(), 36u);
+  EXPECT_EQ(modes.front(), (DisplayMode{320, 200, 16}));
+  EXPECT_EQ(modes[3], (DisplayMode{320, 240, 16}));
   EXPECT_EQ(modes.back(), (DisplayMode{1920, 1080, 32}));
-  EXPECT_EQ(StandardModes(DisplayMode{800, 600, 32}).size(), 9u);
+  EXPECT_EQ(StandardModes(DisplayMode{800, 600, 32}).size(), 33u);
 }
 
 TEST(DrawDevice, ModeChangesNeedExclusiveFullScreen) {

@@ -89,6 +89,11 @@ TEST_F(NumberedFiles, WarnsAboutSlotsAndNames) {
       {"open file to write 1, \"nofolder\\new.txt\"", err::kCreateFailed, "nofolder\\new.txt"},
       {"open file to read 1, \"here.txt\"\nwrite file byte 1, 7", err::kWriteFailed, "here.txt"},
       {"open file to write 1, \"new.txt\"\nread file byte 1, b", err::kReadFailed, "new.txt"},
+      {"open file to write 1, \"new.txt\"\nwrite file block 1, \"missing.bin\"", err::kMissing, "missing.bin"},
+      {"open file to write 1, \"new.txt\"\nwrite file block no size 1, \"missing.bin\", 0", err::kMissing,
+       "missing.bin"},
+      {"open file to write 1, \"new.txt\"\nwrite file block 1, \".\"", err::kOpenFailed, "."},
+      {"open file to read 1, \"here.txt\"\nread dir block 1, \"here.txt\"", err::kCreateFailed, "here.txt"},
   };
   for (const Case& c : cases) {
     fs::remove(Folder() / "new.txt");
@@ -140,7 +145,6 @@ TEST_F(NumberedFiles, WholeFilesGoInAndOutAsRecords) {
       "open file to write 1, \"pack.dat\"\n"
       "write file block 1, \"data.bin\"\n"
       "write file block no size 1, \"data.bin\", 0\n"
-      "write file block 1, \"missing.bin\"\n"
       "write file block 1, \"data.bin\"\n"
       "close file 1\n"
       "open file to read 1, \"pack.dat\"\n"

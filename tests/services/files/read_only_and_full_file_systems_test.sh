@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Moving a file out of a read-only folder on another file system copies it,
 # cannot delete the original, and so takes the copy back: the move is
-# reported as failed, with its cause, and the file is left only where it was.
-# A failed move never claims a copy that is not there.
-# Needs a mount namespace of its own for the read-only file system; skips
-# (77) where none can be had.
+# reported as failed, naming the folder at fault, with its cause, and the
+# file is left only where it was. A failed move never claims a copy that is
+# not there. A copy onto a full file system says so and leaves nothing.
+# Needs a mount namespace of its own for the file systems; skips (77) where
+# none can be had.
 set -euo pipefail
 zentrovex=$1
 if [ "${ZV_IN_MOUNT_NAMESPACE:-}" != 1 ]; then
@@ -12,8 +13,8 @@ if [ "${ZV_IN_MOUNT_NAMESPACE:-}" != 1 ]; then
   ZV_IN_MOUNT_NAMESPACE=1 exec unshare -m --propagation private "$0" "$@"
 fi
 work=$(mktemp -d)
-mkdir "$work/ro" "$work/run"
-trap 'umount "$work/ro" 2> /dev/null || true; rm -rf "$work"' EXIT
+mkdir "$work/ro" "$work/run" "$work/full"
+trap 'umount "$work/ro" "$work/full" 2> /dev/null || true; rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 mount -t tmpfs none "$work/ro" 2> /dev/null || { echo "no tmpfs: skipped"; exit 77; }
 printf 'kept' > "$work/ro/data.txt"
@@ -33,10 +34,22 @@ expect() {
   [ "$(ls -A)" = "$(printf 'err.txt\nmove.kqa')" ] || fail "$line: left $(ls -A) behind"
   [ "$(cat "$work/ro/data.txt")" = kept ] || fail "$line: the original is gone"
 }
+# The warning names the folder the file may not leave.
 expect 'move file "../ro/data.txt", "data.txt"' \
-  'Runtime Warning : Could not move the file "data.txt": read-only file system.'
+  'Runtime Warning : Could not move the file "../ro/data.txt": read-only file system in the folder "../ro".'
 # A folder in the way across file systems: the file stays only where it was.
 expect 'move file "../ro/data.txt", "."' 'Runtime Warning : Could not move the file ".": file exists.'
 expect 'rename file "../ro/data.txt", "../ro/new.txt"' \
-  'Runtime Warning : Could not rename the file "../ro/new.txt": read-only file system.'
-echo "move file from a read-only folder: reported, and only the original is left"
+  'Runtime Warning : Could not rename the file "../ro/data.txt": read-only file system in the folder "../ro".'
+
+# A file system of 64 KB takes no copy of 200 KB.
+mount -t tmpfs -o size=64k none "$work/full" 2> /dev/null || { echo "no small tmpfs: skipped"; exit 77; }
+head -c 200000 /dev/zero | tr '\0' x > big.txt
+status=0
+printf 'copy file "big.txt", "../full/big.txt"\r\nprint "not reached"\r\n' > copy.kqa
+out=$("$zentrovex" run --headless copy.kqa 2> err.txt) || status=$?
+[ "$status" -ne 0 ] && [ -z "$out" ] || fail "a copy onto a full disk: status $status, $out"
+grep -qF 'Runtime Warning : Could not copy the file "../full/big.txt": no space left on device.' err.txt ||
+  fail "a copy onto a full disk: unexpected report: $(cat err.txt)"
+[ -z "$(ls -A "$work/full")" ] || fail "a copy onto a full disk left $(ls -A "$work/full")"
+echo "move file from a read-only folder, copy file onto a full disk: reported, and nothing is left half done"

@@ -1,0 +1,18 @@
+#pragma once
+
+namespace zv::platform {
+
+// What a copy does where the source has holes (ranges never written, which
+// read as zeros).
+enum class Holes {
+  kKeep,  // they stay holes in the copy, which then takes no room for them
+  kFill   // they are written as zeros, over whatever the destination held
+};
+
+// Copies the whole content of the regular file open as `from` into `to`,
+// from the start of each, a block at a time (the system copies it where it
+// can), so that memory does not grow with the file; `to` is then cut to the
+// same size. False (errno set) when a read or write failed.
+bool CopyFileContent(int from, int to, Holes holes);
+
+}  // namespace zv::platform

@@ -1,0 +1,256 @@
+#include "platform/paths/file_save.h"
+
+#include <fcntl.h>
+#include <stdio.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <utility>
+#include <vector>
+
+#include "platform/paths/file_content.h"
+
+namespace zv::platform {
+namespace {
+
+// As many links as the system itself follows before it gives up.
+constexpr int kMaxLinkHops = 40;
+constexpr char kTemporaryName[] = ".zv-write-XXXXXX";
+
+std::string FolderPart(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return {};
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string JoinPath(const std::string& folder, const std::string& name) {
+  if (folder.empty()) return name;
+  return folder.back() == '/' ? folder + name : folder + "/" + name;
+}
+
+std::optional<std::string> ReadLink(const std::string& path) {
+  std::vector<char> text(256);
+  for (;;) {
+    const ssize_t n = ::readlink(path.c_str(), text.data(), text.size());
+    if (n < 0) return std::nullopt;
+    if (static_cast<size_t>(n) < text.size()) return std::string(text.data(), static_cast<size_t>(n));
+    text.resize(text.size() * 2);
+  }
+}
+
+int MakeTemporaryIn(const std::string& folder, std::string* name) {
+  std::string pattern = JoinPath(folder, kTemporaryName);
+  const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+  if (fd >= 0) *name = std::move(pattern);
+  return fd;
+}
+
+// Where new content waits when the file's own folder takes no new files.
+std::string SpareFolder() {
+  const char* base = std::getenv("TMPDIR");
+  return base && *base ? base : "/tmp";
+}
+
+bool WriteAll(int fd, const uint8_t* bytes, size_t size) {
+  while (size > 0) {
+    const ssize_t put = ::write(fd, bytes, size);
+    if (put < 0 && errno == EINTR) continue;
+    if (put == 0) errno = EIO;
+    if (put <= 0) return false;
+    bytes += put;
+    size -= static_cast<size_t>(put);
+  }
+  return true;
+}
+
+bool PublishNoReplace(const std::string& temp, const std::string& path) {
+  if (::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0) return true;
+  if (errno != EINVAL && errno != ENOSYS) return false;
+  // A file system without the no-replace rename: a hard link fails as well
+  // when the name is taken.
+  if (::link(temp.c_str(), path.c_str()) != 0) return false;
+  ::unlink(temp.c_str());
+  return true;
+}
+
+}  // namespace
+
+uint32_t NewFileMode(uint32_t mode) {
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  return mode & ~static_cast<uint32_t>(mask) & 07777;
+}
+
+std::optional<std::string> FollowLinks(const std::string& path) {
+  std::string current = path;
+  for (int hop = 0; hop <= kMaxLinkHops; ++hop) {
+    struct stat st;
+    if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return current;
+    const auto target = ReadLink(current);
+    if (!target || target->empty()) return current;
+    current = (*target)[0] == '/' ? *target : JoinPath(FolderPart(current), *target);
+  }
+  errno = ELOOP;
+  return std::nullopt;
+}
+
+std::optional<FileSave> FileSave::Begin(const std::string& path, ExistingFile existing, uint32_t new_mode) {
+  if (path.empty()) {
+    errno = ENOENT;
+    return std::nullopt;
+  }
+  FileSave save;
+  save.existing_mode_ = existing;
+  struct stat st;
+  if (existing == ExistingFile::kKeep) {
+    // A name that is taken, by a link too, is not written through.
+    if (::lstat(path.c_str(), &st) == 0) {
+      errno = EEXIST;
+      return std::nullopt;
+    }
+    save.target_ = path;
+  } else {
+    auto target = FollowLinks(path);
+    if (!target) return std::nullopt;
+    save.target_ = std::move(*target);
+    if (::stat(save.target_.c_str(), &st) == 0) {
+      if (!S_ISREG(st.st_mode)) {
+        errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        return std::nullopt;
+      }
+      // What the user may not write stays as it is (root may write anything).
+      if (::faccessat(AT_FDCWD, save.target_.c_str(), W_OK, AT_EACCESS) != 0) return std::nullopt;
+      save.existing_ = st;
+    } else if (errno != ENOENT) {
+      return std::nullopt;
+    }
+  }
+  if (!save.OpenTemporary()) return std::nullopt;
+  save.TakeIdentity(new_mode);
+  return save;
+}
+
+bool FileSave::OpenTemporary() {
+  fd_ = MakeTemporaryIn(FolderPart(target_), &temp_);
+  if (fd_ >= 0) return true;
+  // A file that may be written in a folder that takes no new files is
+  // written in place, from new content complete elsewhere.
+  if (!existing_ || (errno != EACCES && errno != EPERM)) return false;
+  fd_ = MakeTemporaryIn(SpareFolder(), &temp_);
+  in_place_ = fd_ >= 0;
+  return in_place_;
+}
+
+// The new file takes the place of the old one only where it can be the
+// same file to its other names and its owner: otherwise the old one is
+// written in place.
+void FileSave::TakeIdentity(uint32_t new_mode) {
+  if (!existing_) {
+    ::fchmod(fd_, NewFileMode(new_mode));
+    return;
+  }
+  if (existing_->st_nlink > 1) in_place_ = true;
+  if (in_place_) return;
+  if ((existing_->st_uid != ::geteuid() || existing_->st_gid != ::getegid()) &&
+      ::fchown(fd_, existing_->st_uid, existing_->st_gid) != 0) {
+    in_place_ = true;
+    return;
+  }
+  ::fchmod(fd_, existing_->st_mode & 07777);
+}
+
+FileSave::FileSave(FileSave&& other) noexcept
+    : target_(std::move(other.target_)),
+      temp_(std::exchange(other.temp_, {})),
+      fd_(std::exchange(other.fd_, -1)),
+      existing_mode_(other.existing_mode_),
+      existing_(other.existing_),
+      in_place_(other.in_place_) {}
+
+FileSave& FileSave::operator=(FileSave&& other) noexcept {
+  if (this != &other) {
+    Abandon();
+    target_ = std::move(other.target_);
+    temp_ = std::exchange(other.temp_, {});
+    fd_ = std::exchange(other.fd_, -1);
+    existing_mode_ = other.existing_mode_;
+    existing_ = other.existing_;
+    in_place_ = other.in_place_;
+  }
+  return *this;
+}
+
+FileSave::~FileSave() { Abandon(); }
+
+void FileSave::Abandon() {
+  const int error = errno;
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+  if (!temp_.empty()) ::unlink(temp_.c_str());
+  temp_.clear();
+  errno = error;
+}
+
+bool FileSave::Write(std::span<const uint8_t> bytes) {
+  if (fd_ < 0) {
+    errno = EBADF;
+    return false;
+  }
+  return WriteAll(fd_, bytes.data(), bytes.size());
+}
+
+bool FileSave::Write(std::string_view text) {
+  return Write(std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
+}
+
+// The new content is complete: reserve its room in the file, so that a full
+// disk stops the copy before it starts, then copy it over the old.
+bool FileSave::CopyInPlace() {
+  const int out = ::open(target_.c_str(), O_WRONLY | O_CLOEXEC);
+  if (out < 0) return false;
+  struct stat st;
+  bool ok = ::fstat(fd_, &st) == 0;
+  if (ok && st.st_size > 0 && ::fallocate(out, FALLOC_FL_KEEP_SIZE, 0, st.st_size) != 0)
+    ok = errno == EOPNOTSUPP || errno == ENOSYS;
+  ok = ok && CopyFileContent(fd_, out, Holes::kFill);
+  int error = ok ? 0 : errno;
+  if (::close(out) != 0 && ok) {
+    ok = false;
+    error = errno;
+  }
+  errno = error;
+  return ok;
+}
+
+bool FileSave::Finish() {
+  if (fd_ < 0) {
+    errno = EBADF;
+    return false;
+  }
+  bool ok;
+  if (in_place_) {
+    ok = CopyInPlace();
+    Abandon();
+    return ok;
+  }
+  ok = ::close(std::exchange(fd_, -1)) == 0;
+  if (ok) {
+    ok = existing_mode_ == ExistingFile::kKeep ? PublishNoReplace(temp_, target_)
+                                               : ::rename(temp_.c_str(), target_.c_str()) == 0;
+  }
+  if (ok) temp_.clear();
+  Abandon();
+  return ok;
+}
+
+bool SaveFile(const std::string& path, std::span<const uint8_t> bytes, ExistingFile existing, uint32_t new_mode) {
+  auto save = FileSave::Begin(path, existing, new_mode);
+  return save && save->Write(bytes) && save->Finish();
+}
+
+bool SaveFile(const std::string& path, std::string_view text, ExistingFile existing, uint32_t new_mode) {
+  return SaveFile(path, std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()), existing, new_mode);
+}
+
+}  // namespace zv::platform

@@ -1,0 +1,84 @@
+#pragma once
+
+#include <sys/stat.h>
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace zv::platform {
+
+// What a save does with a file that is already there.
+enum class ExistingFile {
+  kReplace,  // its content is replaced
+  kKeep      // it stays as it is and the save fails (EEXIST)
+};
+
+// One file being saved: every writer of the system saves through it. The
+// content goes to a temporary file, which takes the file's place only once
+// it is complete, so a save that fails or is given up leaves the earlier
+// file (or no file) as it was.
+//
+// A save changes the file its name reaches: a symbolic link is followed to
+// the file it names, which keeps being a link. A file that also has other
+// names (hard links), or whose owner the new file could not take, keeps its
+// identity: once the new content is complete, and room for it is reserved,
+// it is copied into the file in place. A file the user may not write is not
+// replaced (EACCES), nor is a folder (EISDIR). After a failure errno says why.
+class FileSave {
+ public:
+  // Nothing (errno set) when the save cannot start. `new_mode` is the mode a
+  // new file gets, less the umask; a file replaced keeps its own.
+  static std::optional<FileSave> Begin(const std::string& path, ExistingFile existing = ExistingFile::kReplace,
+                                       uint32_t new_mode = 0666);
+  FileSave(FileSave&& other) noexcept;
+  FileSave& operator=(FileSave&& other) noexcept;
+  FileSave(const FileSave&) = delete;
+  FileSave& operator=(const FileSave&) = delete;
+  // A save that was not finished leaves nothing behind.
+  ~FileSave();
+
+  // Where the content is written (a regular file open for reading and writing).
+  int Fd() const { return fd_; }
+  // Writes every byte; false (errno set) when they could not all be written.
+  bool Write(std::span<const uint8_t> bytes);
+  bool Write(std::string_view text);
+  // Puts the content in place; false (errno set) when it could not be, and
+  // then the earlier file is as it was.
+  bool Finish();
+
+  // The file the save changes: the path with its symbolic links followed.
+  const std::string& Target() const { return target_; }
+
+ private:
+  FileSave() = default;
+  bool OpenTemporary();
+  void TakeIdentity(uint32_t new_mode);
+  bool CopyInPlace();
+  void Abandon();
+
+  std::string target_;
+  std::string temp_;
+  int fd_ = -1;
+  ExistingFile existing_mode_ = ExistingFile::kReplace;
+  std::optional<struct stat> existing_;
+  bool in_place_ = false;
+};
+
+// Saves `bytes` as the whole file `path` through a FileSave.
+bool SaveFile(const std::string& path, std::span<const uint8_t> bytes,
+              ExistingFile existing = ExistingFile::kReplace, uint32_t new_mode = 0666);
+bool SaveFile(const std::string& path, std::string_view text, ExistingFile existing = ExistingFile::kReplace,
+              uint32_t new_mode = 0666);
+
+// The file that `path` names once its symbolic links are followed (the path
+// itself when it is none); nothing (errno ELOOP) for a loop of links. A link
+// to nothing gives the missing file it names.
+std::optional<std::string> FollowLinks(const std::string& path);
+
+// The mode a new file gets for `mode`: less the process's umask.
+uint32_t NewFileMode(uint32_t mode = 0666);
+
+}  // namespace zv::platform
