@@ -92,9 +92,16 @@ int Build(const zv::CommandLine& line) {
   return 0;
 }
 
+// What runs killed outright (SIGKILL, the out-of-memory killer) left in the
+// temporary folder goes before this process adds its own.
+void RemoveFoldersOfEndedRuns() { zv::platform::RemoveStaleTempFolders(zv::platform::TempFolderBase()); }
+
 int Main(const std::vector<std::string>& args) {
   const std::string self = SelfPath();
-  if (zv::HasAttachedRecords(self)) return RunGame(self, args);
+  if (zv::HasAttachedRecords(self)) {
+    RemoveFoldersOfEndedRuns();
+    return RunGame(self, args);
+  }
 
   std::string error;
   auto line = zv::ParseCommandLine(args, &error);
@@ -110,10 +117,13 @@ int Main(const std::vector<std::string>& args) {
       std::printf("%s", zv::kUsage);
       return 0;
     case zv::CommandLine::Action::kEditor:
+      RemoveFoldersOfEndedRuns();
       return zv::RunEditorApp(self, *line);
     case zv::CommandLine::Action::kRun:
+      RemoveFoldersOfEndedRuns();
       return Run(self, *line);
     case zv::CommandLine::Action::kBuild:
+      RemoveFoldersOfEndedRuns();
       return Build(*line);
   }
   return 2;
