@@ -82,6 +82,7 @@ int Build(const zv::CommandLine& line) {
     return zv::CompileProgram({source, "", ""}, program, error);
   };
   services.progress = &progress;
+  services.stop_requested = [] { return zv::platform::StopSignal() != 0; };
   zv::BuildRequest request{line.output, line.file, FolderOf(line.file)};
   zv::BuildResult result = zv::BuildExecutable(request, services);
   if (!result.ok) {
