@@ -16,9 +16,11 @@ namespace {
 
 constexpr std::string_view kNamePrefix = "zentrovex-";
 constexpr size_t kRandomLetters = 6;  // mkdtemp's XXXXXX
-// Made in a folder once its owner holds the folder's lock, so a folder with
-// the mark and a free lock is one whose owner has ended.
-constexpr char kMark[] = ".zentrovex-run";
+// The mark: the sticky bit, set once the owner holds the folder's lock, so
+// a marked folder whose lock is free is one whose owner has ended. (A folder
+// only its owner may write to loses nothing by it, and a mark in the mode
+// adds no file that a listing of the folder would show.)
+constexpr mode_t kMarkedMode = S_ISVTX | S_IRWXU;
 
 bool IsTempFolderName(std::string_view name) {
   if (name.size() != kNamePrefix.size() + kRandomLetters || !name.starts_with(kNamePrefix)) return false;
@@ -54,9 +56,9 @@ bool RemoveIfStale(const std::string& path) {
   Descriptor folder(OpenFolder(path));
   if (folder.Get() < 0) return false;
   struct stat own {};
-  if (::fstat(folder.Get(), &own) != 0 || !S_ISDIR(own.st_mode) || own.st_uid != ::geteuid()) return false;
-  struct stat mark {};
-  if (::fstatat(folder.Get(), kMark, &mark, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(mark.st_mode)) return false;
+  if (::fstat(folder.Get(), &own) != 0 || !S_ISDIR(own.st_mode) || own.st_uid != ::geteuid() ||
+      (own.st_mode & 07777) != kMarkedMode)
+    return false;
   if (::flock(folder.Get(), LOCK_EX | LOCK_NB) != 0) return false;
   // Still the folder that was checked, not something put in its place since.
   struct stat now {};
@@ -88,8 +90,7 @@ TempFolder::TempFolder(const std::string& base) {
     lock_fd_ = -1;
     return;
   }
-  const int mark = ::openat(lock_fd_, kMark, O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-  if (mark >= 0) ::close(mark);
+  ::fchmod(lock_fd_, kMarkedMode);
 }
 
 TempFolder::~TempFolder() {

@@ -12,7 +12,7 @@ namespace zv::platform {
 // A process killed outright (SIGKILL, the out-of-memory killer) cannot remove
 // its folder, so each folder says whether its owner still lives: the owner
 // holds an exclusive flock on the folder itself for as long as the object
-// lives, and marks the folder as one of ours only once it holds that lock.
+// lives, and marks the folder (its mode) only once it holds that lock.
 // The kernel drops the lock when the owner ends, however it ends, so a
 // marked folder whose lock can be taken belongs to nobody.
 class TempFolder {
@@ -41,7 +41,7 @@ std::string TempFolderBase();
 // Removes the temporary folders under `base` that runs which have ended
 // left behind, and nothing else: a folder is removed only when its name is
 // one TempFolder gives, it is a real folder (not a link) owned by this user,
-// it holds the mark, and its owner's lock is free. A folder whose owner
+// it bears the mark, and its owner's lock is free. A folder whose owner
 // still runs (in this process, another, another user's or another PID
 // namespace's) is kept, as is one whose lock cannot be tried. Returns how
 // many were removed.

@@ -26,7 +26,8 @@ start_loop() {
   "$zentrovex" run --headless loop.kqa & pid=$!
   for _ in $(seq 200); do
     folder=$(ls "$TMPDIR" | grep -vxF -e "$before" || true)
-    [ -n "$folder" ] && [ -e "$TMPDIR/$folder/.zentrovex-run" ] && return
+    # Marked (its mode) once the run holds the folder's lock.
+    [ -n "$folder" ] && [ "$(stat -c %a "$TMPDIR/$folder")" = 1700 ] && return
     sleep 0.02
   done
   fail "the run made no temporary folder"

@@ -25,11 +25,13 @@ TEST(TempFolder, IsPrivateAndRemovedWithItsContents) {
   EXPECT_FALSE(std::filesystem::exists(path));
 }
 
+constexpr auto kMarked = fs::perms::owner_all | fs::perms::sticky_bit;
+
 // What a run that was killed leaves: its folder with the mark, and no
 // process holding the folder's lock.
 void MakeLeftBehind(const fs::path& folder) {
   fs::create_directories(folder);
-  std::ofstream(folder / ".zentrovex-run");
+  fs::permissions(folder, kMarked);
   std::ofstream(folder / "_virtual.dat") << "media";
 }
 
@@ -53,10 +55,10 @@ TEST(TempFolder, OnlyFoldersOfEndedRunsAreRemoved) {
       {"zentrovex-nomark", [](const fs::path& p) { fs::create_directories(p); }, false},
       {"zentrovex-link01", [&](const fs::path& p) { fs::create_directory_symlink(elsewhere, p); }, false},
       {"zentrovex-file01", [](const fs::path& p) { std::ofstream(p) << "not a folder"; }, false},
-      {"zentrovex-mlink1",
-       [&](const fs::path& p) {
-         fs::create_directories(p);
-         fs::create_symlink(elsewhere / ".zentrovex-run", p / ".zentrovex-run");
+      {"zentrovex-open01",
+       [](const fs::path& p) {
+         MakeLeftBehind(p);
+         fs::permissions(p, kMarked | fs::perms::others_all);
        },
        false},
       {"zentrovex-longer01", MakeLeftBehind, false},
@@ -80,7 +82,8 @@ TEST(TempFolder, OnlyFoldersOfEndedRunsAreRemoved) {
     const bool present = fs::symlink_status(base / c.name, ec).type() != fs::file_type::not_found;
     EXPECT_EQ(present, !c.removed) << c.name;
   }
-  EXPECT_TRUE(fs::exists(fs::path(live.Path()) / ".zentrovex-run"));
+  EXPECT_EQ(fs::status(live.Path()).permissions(), kMarked);  // kept though marked
+  EXPECT_TRUE(fs::is_empty(live.Path()));
   EXPECT_TRUE(fs::exists(elsewhere / "_virtual.dat"));
 }
 
