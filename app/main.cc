@@ -89,6 +89,10 @@ int Build(const zv::CommandLine& line) {
     std::fprintf(stderr, "zentrovex: build failed: %s\n", result.error.c_str());
     return 1;
   }
+  // A stop signal that came once the game was in place ends nothing: the
+  // build is complete, and its status says so rather than that it was
+  // stopped.
+  zv::platform::ClearStopSignal();
   std::printf("Wrote %s\n", line.output.c_str());
   return 0;
 }

@@ -22,7 +22,8 @@ int StopSignal();
 // only when no signal was received.
 void EndByStopSignal();
 
-// Forgets a received signal (for tests).
+// Forgets a received signal: for work that the signal came too late to stop
+// (and for tests).
 void ClearStopSignal();
 
 }  // namespace zv::platform
