@@ -82,19 +82,31 @@ int Build(const zv::CommandLine& line) {
     return zv::CompileProgram({source, "", ""}, program, error);
   };
   services.progress = &progress;
+  services.stop_requested = [] { return zv::platform::StopSignal() != 0; };
   zv::BuildRequest request{line.output, line.file, FolderOf(line.file)};
   zv::BuildResult result = zv::BuildExecutable(request, services);
   if (!result.ok) {
     std::fprintf(stderr, "zentrovex: build failed: %s\n", result.error.c_str());
     return 1;
   }
+  // A stop signal that came once the game was in place ends nothing: the
+  // build is complete, and its status says so rather than that it was
+  // stopped.
+  zv::platform::ClearStopSignal();
   std::printf("Wrote %s\n", line.output.c_str());
   return 0;
 }
 
+// What runs killed outright (SIGKILL, the out-of-memory killer) left in the
+// temporary folder goes before this process adds its own.
+void RemoveFoldersOfEndedRuns() { zv::platform::RemoveStaleTempFolders(zv::platform::TempFolderBase()); }
+
 int Main(const std::vector<std::string>& args) {
   const std::string self = SelfPath();
-  if (zv::HasAttachedRecords(self)) return RunGame(self, args);
+  if (zv::HasAttachedRecords(self)) {
+    RemoveFoldersOfEndedRuns();
+    return RunGame(self, args);
+  }
 
   std::string error;
   auto line = zv::ParseCommandLine(args, &error);
@@ -110,10 +122,13 @@ int Main(const std::vector<std::string>& args) {
       std::printf("%s", zv::kUsage);
       return 0;
     case zv::CommandLine::Action::kEditor:
+      RemoveFoldersOfEndedRuns();
       return zv::RunEditorApp(self, *line);
     case zv::CommandLine::Action::kRun:
+      RemoveFoldersOfEndedRuns();
       return Run(self, *line);
     case zv::CommandLine::Action::kBuild:
+      RemoveFoldersOfEndedRuns();
       return Build(*line);
   }
   return 2;

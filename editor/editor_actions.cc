@@ -12,6 +12,7 @@
 #include "editor/help/help_pages.h"
 #include "editor/language_texts.h"
 #include "platform/paths/path_resolver.h"
+#include "platform/signals/stop_signals.h"
 #include "runtime/builder/exe_builder.h"
 
 namespace zv::editor {
@@ -411,6 +412,7 @@ bool Editor::BuildExecutableNow(const std::string& output, bool with_media) {
   services.temp_folder = temp_.Path() + "/";
   services.progress = progress_.get();
   services.escape_pressed = [this] { return window_.KeyHeld(platform::key::kEscape); };
+  services.stop_requested = [] { return platform::StopSignal() != 0; };
   const std::string include_folder = d.folder;
   services.compile = [this, include_folder](const std::string& source, const std::string& program, std::string* err) {
     CompileOptions compile_options;

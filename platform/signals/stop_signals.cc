@@ -1,6 +1,7 @@
 #include "platform/signals/stop_signals.h"
 
 #include <signal.h>
+#include <sys/resource.h>
 
 #include <csignal>
 #include <cstdio>
@@ -46,6 +47,15 @@ void EndByStopSignal() {
   const int signal_number = g_stop_signal;
   if (signal_number == 0) return;
   std::fflush(nullptr);
+  // SIGQUIT's default action also dumps core: a core file of the whole
+  // address space in the program's folder for every Ctrl+\. The process has
+  // already ended cleanly, so there is nothing to debug; without a core
+  // limit the status still names the signal.
+  struct rlimit no_core {};
+  if (::getrlimit(RLIMIT_CORE, &no_core) == 0) {
+    no_core.rlim_cur = 0;
+    ::setrlimit(RLIMIT_CORE, &no_core);
+  }
   std::signal(signal_number, SIG_DFL);
   std::raise(signal_number);
 }

@@ -18,10 +18,12 @@ int StopSignal();
 
 // Once the process has cleaned up: ends it by the signal it received, as the
 // signal's default action would have, so that its parent learns why it
-// ended. Returns only when no signal was received.
+// ended, though without a core file (SIGQUIT's default writes one). Returns
+// only when no signal was received.
 void EndByStopSignal();
 
-// Forgets a received signal (for tests).
+// Forgets a received signal: for work that the signal came too late to stop
+// (and for tests).
 void ClearStopSignal();
 
 }  // namespace zv::platform

@@ -97,6 +97,7 @@ class MediaWalk {
     if (ec) return Fail("cannot list " + folder.string() + ": " + ec.message());
     for (const fs::directory_entry& entry : entries) {
       if (services_.escape_pressed && services_.escape_pressed()) return Fail("build stopped by Escape");
+      if (services_.stop_requested && services_.stop_requested()) return Fail("the build was stopped");
       const std::string name = entry.path().filename().string();
       std::error_code type_ec;
       // Folders reached through a link are not followed: a link to a parent
@@ -184,7 +185,7 @@ BuildResult BuildExecutable(const BuildRequest& request, const BuildServices& se
     return {false, "cannot create " + request.output};
   }
 
-  RecordWriter writer(out);
+  RecordWriter writer(out, services.stop_requested);
   BuildResult result{true, {}};
   if (!writer.WriteStub(services.stub_path, StubLengthOf(services.stub_path)) ||
       !writer.AddFileRecord(program_path, program_path)) {
@@ -198,6 +199,8 @@ BuildResult BuildExecutable(const BuildRequest& request, const BuildServices& se
     result = {false, std::string("cannot make the game executable: ") + std::strerror(errno)};
   if (std::fclose(out) != 0 && result.ok)
     result = {false, std::string("cannot write the game: ") + std::strerror(errno)};
+  // The game goes into place only while nobody has asked the build to stop.
+  if (result.ok && services.stop_requested && services.stop_requested()) result = {false, "the build was stopped"};
   if (result.ok && ::rename(temporary.c_str(), request.output.c_str()) != 0)
     result = {false, "cannot write " + request.output + ": " + std::strerror(errno)};
   if (!result.ok) ::unlink(temporary.c_str());

@@ -25,6 +25,9 @@ struct BuildServices {
   // True while Escape is held (or was pressed since the last look): the
   // media walk stops and the build fails.
   std::function<bool()> escape_pressed;
+  // True once the process is asked to end (a stop signal): the build stops
+  // within one block of writing and fails, leaving no partial game.
+  std::function<bool()> stop_requested;
   // Told "Adding NAME..." for every media file.
   EditorServices* progress = nullptr;
 };

@@ -1,10 +1,13 @@
 #include "runtime/builder/record_writer.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "runtime/attached/attached_data.h"
@@ -28,6 +31,7 @@ bool RecordWriter::Fail(std::string message) {
 
 bool RecordWriter::Put(const void* data, size_t size) {
   if (!Ok()) return false;
+  if (stop_requested_ && stop_requested_()) return Fail("the build was stopped");
   if (size > 0 && std::fwrite(data, 1, size, out_) != size)
     return Fail(std::string("cannot write the game: ") + std::strerror(errno));
   return true;
@@ -58,27 +62,42 @@ bool RecordWriter::WriteStub(const std::string& stub_path, uint64_t length) {
   return true;
 }
 
-bool RecordWriter::AddRecord(std::string_view name, std::span<const uint8_t> data) {
+bool RecordWriter::PutRecordHeader(std::string_view name, uint64_t size) {
   if (name.size() > kMaxRecordNameLength)
     return Fail("the record name '" + std::string(name) + "' is longer than 255 characters");
   if (name.find('\0') != std::string_view::npos) return Fail("a record name holds a zero byte");
-  if (data.size() > UINT32_MAX) return Fail("'" + std::string(name) + "' is too large for a record");
+  if (size > UINT32_MAX) return Fail("'" + std::string(name) + "' is too large for a record");
   return PutU32(static_cast<uint32_t>(name.size() + 1)) && Put(name.data(), name.size()) && Put("", 1) &&
-         PutU32(static_cast<uint32_t>(data.size())) && Put(data.data(), data.size());
+         PutU32(static_cast<uint32_t>(size));
+}
+
+bool RecordWriter::AddRecord(std::string_view name, std::span<const uint8_t> data) {
+  return PutRecordHeader(name, data.size()) && Put(data.data(), data.size());
 }
 
 bool RecordWriter::AddFileRecord(std::string_view name, const std::string& path) {
   if (!Ok()) return false;
   File in(std::fopen(path.c_str(), "rb"));
   if (!in) return Fail("cannot read " + path + ": " + std::strerror(errno));
-  std::vector<uint8_t> data;
+  struct stat info {};
+  if (::fstat(::fileno(in.get()), &info) != 0 || !S_ISREG(info.st_mode)) return Fail("cannot read " + path);
+  const uint64_t size = static_cast<uint64_t>(info.st_size);
+  if (size > UINT32_MAX) return Fail(path + " is too large for a record");
+  if (!PutRecordHeader(name, size)) return false;
   std::vector<uint8_t> chunk(kChunk);
-  while (size_t got = std::fread(chunk.data(), 1, chunk.size(), in.get())) {
-    data.insert(data.end(), chunk.begin(), chunk.begin() + static_cast<long>(got));
-    if (data.size() > UINT32_MAX) return Fail(path + " is too large for a record");
+  uint64_t copied = 0;
+  while (copied < size) {
+    const size_t want = static_cast<size_t>(std::min<uint64_t>(kChunk, size - copied));
+    const size_t got = std::fread(chunk.data(), 1, want, in.get());
+    if (got == 0) break;
+    if (!Put(chunk.data(), got)) return false;
+    copied += got;
   }
+  // The record's length is already written: a file cut short while it was
+  // read would leave the game's records out of step.
   if (std::ferror(in.get())) return Fail("cannot read " + path);
-  return AddRecord(name, data);
+  if (copied != size) return Fail(path + " grew shorter while it was read");
+  return true;
 }
 
 bool RecordWriter::Finish() {

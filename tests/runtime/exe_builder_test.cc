@@ -143,6 +143,30 @@ TEST_F(ExeBuilderTest, EscapePressedBeforeTheBuildDoesNotStopIt) {
   EXPECT_TRUE(BuildExecutable(request, services).ok);
 }
 
+// Asked to stop anywhere (before the first write, in the middle of a media
+// file, just before the game would go into place), the build fails at once,
+// leaves no partial game and keeps the previous one.
+TEST_F(ExeBuilderTest, AStopAnywhereKeepsThePreviousGameWhole) {
+  WriteText(project / "big.dat", std::string(1 << 20, 'm'));
+  int looks = 0;
+  services.stop_requested = [&] { return ++looks < 0; };
+  ASSERT_TRUE(BuildExecutable(request, services).ok);
+  const int all_looks = looks;
+  ASSERT_GT(all_looks, 16);  // a look per block of the megabyte at least
+  for (const int stop_at : {1, all_looks / 2, all_looks}) {
+    WriteText(request.output, "previous game");
+    looks = 0;
+    services.stop_requested = [&] { return ++looks >= stop_at; };
+    BuildResult result = BuildExecutable(request, services);
+    EXPECT_FALSE(result.ok) << stop_at;
+    EXPECT_EQ(result.error, "the build was stopped");
+    EXPECT_EQ(looks, stop_at) << "went on after the stop";
+    EXPECT_EQ(ReadText(request.output), "previous game");
+    for (const auto& entry : fs::directory_iterator(temp.Path()))
+      EXPECT_EQ(entry.path().filename().string().find("partial"), std::string::npos);
+  }
+}
+
 TEST_F(ExeBuilderTest, ARecordNameThatDoesNotFitIsAnError) {
   fs::path deep = project;
   while (deep.string().size() - project.string().size() < 260) deep /= std::string(50, 'd');

@@ -1,0 +1,90 @@
+#!/usr/bin/env bash
+# A run killed outright (SIGKILL, as the out-of-memory killer ends one)
+# cannot clean up: the next run, or built game, removes the temporary folder
+# it left, while a run still going keeps its own. A build stopped by a signal
+# ends at once with the signal's status, leaves no partial game and keeps
+# the game it was to replace.
+set -euo pipefail
+zentrovex=$1
+work=$(mktemp -d)
+alive= pid=
+trap 'for p in $alive $pid; do kill -KILL "$p" 2> /dev/null || true; done; rm -rf "$work"' EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+export TMPDIR=$work/tmp
+mkdir "$TMPDIR"
+cd "$work"
+
+printf 'do\r\nsync\r\nloop\r\n' > loop.kqa
+printf 'print "ran"\r\n' > once.kqa
+"$zentrovex" build once.kqa -o once_game > /dev/null
+
+# Starts loop.kqa headless; `pid` is the run, `folder` the temporary folder
+# it made.
+start_loop() {
+  local before
+  before=$(ls "$TMPDIR")
+  "$zentrovex" run --headless loop.kqa & pid=$!
+  for _ in $(seq 200); do
+    folder=$(ls "$TMPDIR" | grep -vxF -e "$before" || true)
+    # Marked (its mode) once the run holds the folder's lock.
+    [ -n "$folder" ] && [ "$(stat -c %a "$TMPDIR/$folder")" = 1700 ] && return
+    sleep 0.02
+  done
+  fail "the run made no temporary folder"
+}
+
+start_loop
+alive=$pid kept=$folder pid=
+for next in "game:./once_game" "run:$zentrovex run --headless once.kqa"; do
+  start_loop
+  kill -KILL "$pid"
+  wait "$pid" 2> /dev/null || true
+  pid=
+  [ -d "$TMPDIR/$folder" ] || fail "the killed run left no folder to clean up"
+  out=$(ZENTROVEX_HEADLESS=1 ${next#*:})
+  [ "$out" = ran ] || fail "the ${next%%:*} printed: $out"
+  [ ! -e "$TMPDIR/$folder" ] || fail "the ${next%%:*} left the killed run's folder"
+  [ -d "$TMPDIR/$kept" ] || fail "the ${next%%:*} removed the folder of a run still going"
+done
+kill -TERM "$alive"
+status=0
+wait "$alive" || status=$?
+[ "$status" = 143 ] || fail "the run still going ended with status $status"
+alive=
+[ -z "$(ls -A "$TMPDIR")" ] || fail "left behind: $(ls "$TMPDIR")"
+
+# A build stopped mid-way. The media file is sparse: it costs no disk, and
+# the build would take seconds to copy it.
+mkdir -p project/media
+printf 'print "earlier"\r\n' > project/game.kqa
+"$zentrovex" build project/game.kqa -o game > /dev/null
+cp game earlier_game
+truncate -s 1G project/media/big.dat
+stub_size=$(stat -c %s "$zentrovex")
+"$zentrovex" build project/game.kqa -o game > build.txt 2> build_err.txt & pid=$!
+writing() {
+  local partial
+  partial=$(ls game.partial-* 2> /dev/null || true)
+  [ -n "$partial" ] && [ "$(stat -c %s "$partial" 2> /dev/null || echo 0)" -gt "$stub_size" ]
+}
+for _ in $(seq 500); do
+  writing && break
+  sleep 0.01
+done
+# Held still while the signal is sent, so the build is surely mid-way.
+kill -STOP "$pid"
+writing || fail "the build was not seen writing its media"
+kill -TERM "$pid"
+start=$(date +%s%N)
+kill -CONT "$pid"
+status=0
+wait "$pid" || status=$?
+pid=
+elapsed_ms=$((($(date +%s%N) - start) / 1000000))
+[ "$status" = 143 ] || fail "the stopped build ended with status $status: $(cat build_err.txt)"
+[ "$elapsed_ms" -lt 2000 ] || fail "the build took $elapsed_ms ms to stop"
+[ -z "$(ls game.partial-* 2> /dev/null)" ] || fail "the stopped build left a partial game"
+cmp -s game earlier_game || fail "the stopped build changed the earlier game"
+[ -z "$(ls -A "$TMPDIR")" ] || fail "the stopped build left $(ls "$TMPDIR")"
+[ "$(ZENTROVEX_HEADLESS=1 ./game)" = earlier ] || fail "the earlier game no longer runs"
+echo "killed runs: folders of ended runs removed, live ones kept; a stopped build stopped in $elapsed_ms ms"
