@@ -1,5 +1,6 @@
 // Subroutines and the end of the program; the jumps and the counted-loop
 // step are in hot_handlers.h.
+#include "runtime/vm/errors.h"
 #include "runtime/vm/opcodes/call_stack.h"
 #include "runtime/vm/opcodes/core_handlers.h"
 #include "runtime/vm/opcodes/opcode_support.h"
@@ -8,6 +9,13 @@ namespace zv {
 namespace {
 
 constexpr int32_t kRanIntoFunction = 21;
+constexpr uint32_t kCheckLoopStep = 44;
+
+// step (an int slot): stands before the first turn of a for loop whose step
+// is worked out, since a loop that starts with a step of 0 would never end.
+void CheckLoopStep(Vm& vm) {
+  if (vm.NextInt() == 0) vm.RunError(error_code::kForStepZero);
+}
 
 // target
 void CallSubroutine(Vm& vm) {
@@ -54,6 +62,7 @@ void EndProgram(Vm& vm) {
 void RegisterFlowHandlers(HandlerTable& table) {
   // Jumps and the loop step are hot handlers (registered with the
   // operators).
+  table.Set(kCheckLoopStep, CheckLoopStep);
   table.Set(41, CallSubroutine);
   table.Set(43, ReturnFromSubroutine);
   table.Set(26, RanIntoFunction);
