@@ -33,7 +33,6 @@ int32_t ErrorMessageNumber(int32_t code) {
 
 std::string GetErrorText(int32_t code) {
   switch (code) {
-    case error_code::kForStepZero: return "A for loop cannot count with a step of 0";
     case error_code::kOutOfMemory: return "Out of memory";
     case 10008: return "Language not found";
     case error_code::kUnknownCommand: return "Unknown command in program";

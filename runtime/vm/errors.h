@@ -36,9 +36,8 @@ void LogRuntimeError(const VmSettings& settings, std::string_view text);
 // Codes that RunError reports as warnings.
 bool IsDemotedErrorCode(int32_t code);
 
-// Codes of our own with fixed texts, and the severe exception.
+// System codes of our own with fixed texts.
 namespace error_code {
-constexpr int32_t kForStepZero = 120;       // a for loop would start with a step of 0
 constexpr int32_t kOutOfMemory = 10000;     // an allocation of a command failed
 constexpr int32_t kUnknownCommand = 10009;  // no handler, or the code ran out
 constexpr int32_t kSevereException = 10010;

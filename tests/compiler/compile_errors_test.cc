@@ -158,10 +158,20 @@ INSTANTIATE_TEST_SUITE_P(
                       ErrorCase{"select a + 1\n", 1, "one expression"},
                       ErrorCase{"endselect\n", 1, "endselect outside a select"}));
 
+// What the language guide says is not taken.
+INSTANTIATE_TEST_SUITE_P(
+    RefusedAsTheGuideSays, CompileErrors,
+    ::testing::Values(ErrorCase{"a = 1\nb = -a\n", 2, "cannot understand this expression: \"-a\""},
+                      ErrorCase{"if a$ >= \"a\" then print 1\n", 1, "cannot apply \">=\" to string, string"},
+                      ErrorCase{"if a$ <= \"a\" then print 1\n", 1, "cannot apply \"<=\" to string, string"}));
+
 TEST(CompileErrorsLimits, LinesOfMoreThan254Characters) {
   std::string ok = "a$ = \"" + std::string(247, 'x') + "\"";
   ASSERT_EQ(ok.size(), 254u);
   EXPECT_TRUE(CompileSource(ok).ok);
+  // So a string literal holds at most 249 characters.
+  EXPECT_TRUE(CompileSource("a$=\"" + std::string(249, 'x') + "\"").ok);
+  EXPECT_FALSE(CompileSource("a$=\"" + std::string(250, 'x') + "\"").ok);
   CompileResult result = CompileSource("a = 1\n" + ok + "x\n");
   ASSERT_FALSE(result.ok);
   EXPECT_EQ(result.error->line, 2);

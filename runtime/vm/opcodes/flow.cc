@@ -1,6 +1,5 @@
 // Subroutines and the end of the program; the jumps and the counted-loop
 // step are in hot_handlers.h.
-#include "runtime/vm/errors.h"
 #include "runtime/vm/opcodes/call_stack.h"
 #include "runtime/vm/opcodes/core_handlers.h"
 #include "runtime/vm/opcodes/opcode_support.h"
@@ -10,11 +9,12 @@ namespace {
 
 constexpr int32_t kRanIntoFunction = 21;
 constexpr uint32_t kCheckLoopStep = 44;
+constexpr int32_t kForStepZero = 120;
 
 // step (an int slot): stands before the first turn of a for loop whose step
 // is worked out, since a loop that starts with a step of 0 would never end.
 void CheckLoopStep(Vm& vm) {
-  if (vm.NextInt() == 0) vm.RunError(error_code::kForStepZero);
+  if (vm.NextInt() == 0) vm.RunError(kForStepZero);
 }
 
 // target
