@@ -273,10 +273,13 @@ TEST(EndToEnd, AForLoopThatWouldStartWithAStepOf0StopsTheRun) {
     int32_t code;
     int32_t turns;
   } cases[] = {
-      {"r = 0 : s = 0\nfor i = 1 to 3 step s\n  r = r + 1\nnext i\n", 120, 0},
-      {"r = 0 : s# = 0.5\nfor i = 1 to 3 step s#\n  r = r + 1\nnext i\n", 120, 0},
-      {"r = 0 : a = 2 : b = 2\nfor i = 1 to 3 step a - b\n  r = r + 1\nnext i\n", 120, 0},
-      {"r = 0\nfor i = 1 to 3 step none()\n  r = r + 1\nnext i\nend\nfunction none()\nendfunction 0\n", 120, 0},
+      // (Each body leaves after 5 turns, so a loop that does start ends.)
+      {"r = 0 : s = 0\nfor i = 1 to 3 step s\n  r = r + 1 : if r = 5 then exit\nnext i\n", 120, 0},
+      {"r = 0 : s# = 0.5\nfor i = 1 to 3 step s#\n  r = r + 1 : if r = 5 then exit\nnext i\n", 120, 0},
+      {"r = 0 : a = 2 : b = 2\nfor i = 1 to 3 step a - b\n  r = r + 1 : if r = 5 then exit\nnext i\n", 120, 0},
+      {"r = 0\nfor i = 1 to 3 step none()\n  r = r + 1 : if r = 5 then exit\nnext i\nend\n"
+       "function none()\nendfunction 0\n",
+       120, 0},
       {"r = 0 : s = 2\nfor i = 1 to 9 step s\n  r = r + 1\nnext i\n", 0, 5},
       {"r = 0 : s# = -1.5\nfor i = 3 to 1 step s#\n  r = r + 1\nnext i\n", 0, 3},
       {"r = 0 : s = 1\nfor i = 1 to 5 step s\n  r = r + 1\n  if r = 2 then s = 0\n  if r = 9 then exit\nnext i\n",
