@@ -85,10 +85,13 @@ bool Compiler::HandleBlockKeyword(int keyword, std::vector<Operand>& operands, b
     block.expected_closer = info.closer;
     block.opening_emits_nothing = info.emits_nothing;
     block.line = static_cast<int>(line_index_);
+    if (keyword == kFor && !operands.empty()) block.variable = operands.front().number;
     blocks_.push_back(std::move(block));
   } else if (keyword == kElse) {
     if (blocks_.empty() || blocks_.back().keyword != kIf) return Fail("else without if");
     Block& top = blocks_.back();
+    if (top.from_case)
+      return Fail("else without if: the open block is a case" + LineMention(top.line) + ", which ends with endcase");
     if (top.else_operand >= 0) return Fail("a second else in one if block");
     top.else_operand = jump_word;
     top.else_position = count + 2;
@@ -100,12 +103,23 @@ bool Compiler::HandleBlockKeyword(int keyword, std::vector<Operand>& operands, b
     if (loop->exits.size() >= kMaxExits) return Fail(CompileMessage::kTooManyExits);
     loop->exits.push_back(jump_word);
   } else if (info.closes) {
+    if (select_open_ && blocks_.size() <= select_depth_)
+      return Fail(std::string(info.name) + " comes before the endselect of the select" + LineMention(select_line_));
     if (blocks_.empty())
       return Fail(std::string(info.name) + " without " + OpenerOf(keyword));
     Block& top = blocks_.back();
-    if (top.expected_closer != keyword)
-      return Fail(std::string(info.name) + " does not close the open " + kKeywords[top.keyword].name +
-                  ", which needs " + kKeywords[top.expected_closer].name);
+    // next names the variable of the loop it closes.
+    const bool other_variable = keyword == kNext && top.keyword == kFor && !operands.empty() &&
+                                operands.front().number != top.variable;
+    if (top.expected_closer != keyword || top.from_case || other_variable) {
+      std::string closer = info.name;
+      if (keyword == kNext && !operands.empty()) {
+        const std::string name = VariableNameOf(operands.front().number);
+        if (!name.empty()) closer += " " + name;
+      }
+      return Fail(closer + " does not close the open " + OpeningText(top) + LineMention(top.line) + ", which needs " +
+                  ClosingText(top));
+    }
     const int32_t end = count + length;
     if (top.keyword != kIf) {
       if (!top.opening_emits_nothing) patch(top.opening_operand, end);
@@ -132,8 +146,43 @@ bool Compiler::CheckBlocksClosed() {
   const Block& open = blocks_.back();
   failure_.line_index = open.line;
   line_index_ = static_cast<size_t>(open.line);
-  return Fail(std::string(MessageText(CompileMessage::kBlockNotClosed)) + ": " +
-              kKeywords[open.keyword].name + " needs " + kKeywords[open.expected_closer].name);
+  return Fail(std::string(MessageText(CompileMessage::kBlockNotClosed)) + ": " + BlockNeeds(open));
+}
+
+std::string Compiler::VariableNameOf(int32_t number) const {
+  if (number < numbering::kIntVar || number >= numbering::kIntConst) return {};
+  const int32_t offset = number - numbering::kIntVar;
+  const auto& table = variables_[static_cast<size_t>(offset / numbering::kPerClass)];
+  const size_t k = static_cast<size_t>(offset % numbering::kPerClass);
+  return k < table.size() ? table[k].name : std::string();
+}
+
+std::string Compiler::OpeningText(const Block& block) const {
+  if (block.from_case) return "case";
+  std::string text = kKeywords[block.keyword].name;
+  const std::string variable = VariableNameOf(block.variable);
+  return variable.empty() ? text : text + " " + variable;
+}
+
+std::string Compiler::ClosingText(const Block& block) const {
+  if (block.from_case) return "endcase";
+  std::string text = kKeywords[block.expected_closer].name;
+  const std::string variable = VariableNameOf(block.variable);
+  return variable.empty() ? text : text + " " + variable;
+}
+
+std::string Compiler::BlockNeeds(const Block& block) const {
+  return OpeningText(block) + " needs " + ClosingText(block);
+}
+
+std::string Compiler::LineMention(int line_index) const {
+  if (line_index < 0 || static_cast<size_t>(line_index) >= lines_.size()) return {};
+  const SourceLine& line = lines_[static_cast<size_t>(line_index)];
+  std::string text = " (line " + std::to_string(line.line);
+  const bool other_file = line_index_ >= lines_.size() || lines_[line_index_].file != line.file;
+  if (other_file && static_cast<size_t>(line.file) < written_names_.size())
+    text += " of " + written_names_[static_cast<size_t>(line.file)];
+  return text + ")";
 }
 
 }  // namespace zv::compiler

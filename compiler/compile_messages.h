@@ -49,7 +49,10 @@ enum class CompileMessage {
   kProgramTooLong,
   kNestedTooDeep,
   kForNeedsIntVariable,
+  kForCountsWholeNumbers,
+  kForStepZero,
   kIntegerOutOfRange,
+  kExponentNumber,
   kSourceUnreadable,
 };
 

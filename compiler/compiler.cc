@@ -39,7 +39,7 @@ bool Compiler::Run(const std::function<void(int)>& progress) {
     }
   }
   // The end-of-program checks; the most basic fault is reported first.
-  if (!CheckBlocksClosed()) return false;
+  if (!CheckBlocksClosed() || !CheckSelectClosed()) return false;
   if (!CheckArraysDimensioned()) return false;
   if (!ResolveReferences()) return false;
   // Every program ends with a zero word.

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "compiler/command_table.h"
@@ -84,6 +85,8 @@ struct Block {
   int expected_closer = 0;
   bool opening_emits_nothing = false;
   int line = 0;
+  int32_t variable = -1;   // a for loop's variable, which its next names
+  bool from_case = false;  // the if that a case of a select opened
 };
 
 struct CompileFailure {
@@ -141,6 +144,10 @@ class Compiler {
   static bool IsIntLiteral(std::string_view text);
   static bool IsFloatLiteral(std::string_view text);
   static bool IsStringLiteral(std::string_view text);
+  // The first number written in exponent form ("1e3", "2.5e-4") outside
+  // quotes, which the language does not take; empty when there is none.
+  static std::string_view FindExponentNumber(std::string_view text);
+  static std::string ExponentNumberMessage(std::string_view number);
   std::string DescribeSignature(std::string_view types) const;
 
   // statement.cc
@@ -150,6 +157,15 @@ class Compiler {
   void InitBlockKeywords();
   bool HandleBlockKeyword(int keyword, std::vector<Operand>& operands, bool* emits_nothing);
   bool CheckBlocksClosed();
+  // "case needs endcase", "for i needs next i": what the block waits for.
+  std::string BlockNeeds(const Block& block) const;
+  std::string OpeningText(const Block& block) const;  // "case", "for i", "while"
+  std::string ClosingText(const Block& block) const;  // "endcase", "next i", "endwhile"
+  // The name of a variable by its operand number; empty for any other operand.
+  std::string VariableNameOf(int32_t number) const;
+  // " (line 12)", or " (line 3 of lib.kqa)" for a line of another file than
+  // the one being compiled.
+  std::string LineMention(int line_index) const;
   int KeywordOfCommand(int command) const { return command_keyword_[static_cast<size_t>(command)]; }
 
  private:
@@ -165,6 +181,10 @@ class Compiler {
   int CountUserCalls(std::string_view text) const;
   bool ResolveReferences();
   bool CheckArraysDimensioned();
+  void CollectDimNames();
+  // Why a name written as a call or an array element names nothing that
+  // can be used so; `store` for an element assignment.
+  std::string UnknownNameMessage(const std::string& name, bool store) const;
   bool DefineLabel(std::string_view name);
   Operand LabelOperand(std::string_view name, bool data_kind);
 
@@ -195,6 +215,7 @@ class Compiler {
   bool CompileAssignmentOrCall(std::string_view text);
   bool CompileCommandText(std::string_view text, bool array_first);
   bool CompileSelectForm(int kind, const std::vector<std::string>& words, std::string* rest);
+  bool CheckSelectClosed();
   bool CompileSingleLineIf(const std::vector<std::string>& words);
   bool CompileFor(const std::vector<std::string>& words, std::string* rest);
   bool CompileDim(const std::vector<std::string>& words, std::string* rest);
@@ -229,6 +250,9 @@ class Compiler {
   std::unordered_map<std::string, int> function_index_;
   bool function_names_with_blanks_ = false;
   std::vector<std::pair<std::string, int32_t>> dimensioned_;
+  // Every name a dim statement anywhere in the source gives an array: a
+  // name used as an array that none gives is no array at all.
+  std::unordered_set<std::string> dim_names_;
   std::vector<DataItem> data_;
 
   // Blocks.
@@ -243,6 +267,8 @@ class Compiler {
   bool select_open_ = false;
   bool default_seen_ = false;
   std::string select_expression_;
+  size_t select_depth_ = 0;  // blocks open at the select, which its cases nest in
+  int select_line_ = 0;      // expanded line of the open select
   int32_t statement_start_ = 0;
   std::array<int32_t, 3> next_temp_{};
   bool spill_ = false;         // intermediate values go to hidden variables

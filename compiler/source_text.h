@@ -8,7 +8,8 @@ namespace zv::compiler {
 
 // The lines of a source text. CR LF, LF and a lone CR all end a line, so a
 // file compiles the same whatever editor wrote it; a last line without a
-// line end is still a line.
+// line end is still a line. A UTF-8 byte-order mark that some editors put
+// at the start of a file is no part of its first line.
 std::vector<std::string> SplitSourceLines(std::string_view text);
 
 // A line as the compiler reads it: letters lower-cased and control

@@ -16,8 +16,15 @@ constexpr size_t kMaxArguments = 32;
 constexpr size_t kMaxWords = 256;
 constexpr int32_t kFirstFunctionEnd = 22;
 constexpr int32_t kLastFunctionEnd = 25;
+constexpr int32_t kFirstFunctionExit = 27;
+constexpr int32_t kLastFunctionExit = 30;
 constexpr int32_t kCommentBlockStart = 401;
 constexpr int32_t kCommentBlockEnd = 402;
+
+// Commands that act on a whole array name it by one of its elements: the
+// machine finds the array in the element read just before the command,
+// which must have read into the command's own operand, a temporary.
+bool NamesArrayByElement(int32_t code) { return code >= 5001 && code <= 5006; }
 
 // Words of a statement: runs of non-blank characters; a quoted text stays in
 // one word and a ":" outside quotes is a word of its own.
@@ -315,6 +322,14 @@ bool Compiler::CompileAssignmentOrCall(std::string_view text) {
   // An assignment: target = value becomes the command "=" (or "@=" for an
   // array element) with the target and the value as its operands.
   size_t equals = FindStatementEnd(statement, [](char c) { return c == '='; });
+  if (equals == std::string::npos && open != std::string::npos && close != std::string::npos && close > open &&
+      Trim(std::string_view(statement).substr(close + 1)).empty()) {
+    // name(...) alone: a call of something that is neither a user function
+    // nor a command.
+    const std::string name = Trim(std::string_view(statement).substr(0, open));
+    if (table_.FindFunction(name) < 0 && table_.FindCommand(name) < 0)
+      return Fail(UnknownNameMessage(name, false));
+  }
   if (equals == std::string::npos || Trim(std::string_view(statement).substr(equals + 1)).empty())
     return Fail(std::string(MessageText(CompileMessage::kUnknownStatement)) + ": \"" + Trim(statement) +
                 "\"");
@@ -329,6 +344,7 @@ bool Compiler::CompileAssignmentOrCall(std::string_view text) {
     if (target.back() != ')')
       return Fail(std::string(MessageText(CompileMessage::kBadExpression)) + ": \"" + target + "\"");
     std::string name = target.substr(0, bracket);
+    if (!dim_names_.count(name)) return Fail(UnknownNameMessage(name, true));
     std::string indices = target.substr(bracket + 1, target.size() - bracket - 2);
     return finish(CompileCommandText("@= " + name + "," + indices + " ," + value, true));
   }
@@ -358,6 +374,12 @@ bool Compiler::CompileCommand(int index, std::string arguments, bool array_first
         if (operand.type == 'x') return Fail(CompileMessage::kBadLabel);
       } else if (k == 0 && array_first) {
         operand = VariableOperand(piece, true);
+      } else if (k + 1 == pieces.size() && NamesArrayByElement(entry.code)) {
+        // Its value is never used, so it need not outlive a later call.
+        const bool saved_spill = spill_;
+        spill_ = false;
+        operand = CompileExpression(piece);
+        spill_ = saved_spill;
       } else {
         operand = CompileExpression(piece);
       }
@@ -395,6 +417,8 @@ bool Compiler::CompileCommand(int index, std::string arguments, bool array_first
                 MismatchMessage(rows, index, types, false));
   }
   const CommandEntry& row = rows[static_cast<size_t>(chosen)];
+  if (row.code >= kFirstFunctionExit && row.code <= kLastFunctionExit && current_function_ == 0)
+    return Fail("exitfunction outside a function");
   if (!row.signature.empty() && row.signature[0] == 'e') {
     if (row.name == "data") return CompileData(pieces);
     return true;

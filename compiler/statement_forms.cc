@@ -2,7 +2,9 @@
 // dim, select and case; and DATA items, which are stored, not compiled.
 #include <bit>
 #include <cerrno>
+#include <cmath>
 #include <cstdlib>
+#include <utility>
 
 #include "compiler/compiler_context.h"
 #include "compiler/source_text.h"
@@ -13,6 +15,8 @@ namespace {
 constexpr size_t kMaxDataItems = 9999;
 constexpr size_t kMaxDimensioned = 2000;
 constexpr size_t kMaxLine = 254;
+// Stops the run before the first turn of a for loop whose step is 0.
+constexpr int32_t kCheckLoopStep = 44;
 // Records whether a case of the open select has matched.
 constexpr const char* kSelectHiddenVariable = "welldoneifyoufindthistempvarorv";
 
@@ -91,10 +95,33 @@ bool Compiler::CompileFor(const std::vector<std::string>& words, std::string* re
   if (variable.empty() || start.empty() || end.empty() || step.empty()) return false;
   if (!IsVariableName(variable) || TypeOfName(variable) != 'l')
     return Fail(CompileMessage::kForNeedsIntVariable);
+  // The loop counts in whole numbers: a number written with a fraction would
+  // be cut without a word, and a step of 0 would never end the loop.
+  for (const auto& [part, text] : {std::pair{"start", &start}, {"end", &end}, {"step", &step}}) {
+    if (!IsFloatLiteral(*text) && !IsIntLiteral(*text)) continue;
+    const double value = std::strtod(text->c_str(), nullptr);
+    const double whole = std::trunc(value);
+    if (std::string_view(part) == "step" && whole == 0 && value == whole)
+      return Fail(MessageText(CompileMessage::kForStepZero));
+    if (value != whole)
+      return Fail(std::string(MessageText(CompileMessage::kForCountsWholeNumbers)) + ": " + part + " " + *text +
+                  " would be cut to " + std::to_string(static_cast<long long>(whole)));
+  }
   // The loop variable starts one step before the start; the for command adds
-  // the step before each turn. Pasted texts keep their own grouping.
-  return CompileStatement("= " + variable + ",(" + start + ")-(" + step + ")") &&
-         CompileStatement("for " + variable + ",(" + end + "),(" + step + ")");
+  // the step before each turn, working the end and the step out again.
+  Operand from = CompileExpression(start);
+  if (from.type == 'x') return false;
+  Operand by = CompileExpression(step);
+  if (by.type == 'x') return false;
+  if (!CompileCommandText("= " + variable + " ,?" + std::to_string(from.number) + "-?" + std::to_string(by.number),
+                          false))
+    return false;
+  // A step worked out as the program runs is looked at before the first turn.
+  if (!IsIntLiteral(step) && (by.type == 'l' || by.type == 'f')) {
+    if (by.type == 'f' && !EmitConversion(by, 'l')) return false;
+    EmitInstruction(kCheckLoopStep, {by});
+  }
+  return CompileStatement("for " + variable + ",(" + end + "),(" + step + ")");
 }
 
 bool Compiler::CompileDim(const std::vector<std::string>& words, std::string* rest) {
@@ -138,6 +165,8 @@ bool Compiler::CompileData(const std::vector<std::string>& items) {
     } else if (IsStringLiteral(item)) {
       data.type = 's';
       data.text = item.substr(1, item.size() - 2);
+    } else if (std::string_view number = FindExponentNumber(item); !number.empty()) {
+      return Fail(ExponentNumberMessage(number));
     } else {
       return Fail(std::string(MessageText(CompileMessage::kBadDataItem)) + ": " + item);
     }
@@ -152,40 +181,68 @@ bool Compiler::CompileSelectForm(int kind, const std::vector<std::string>& sourc
   *rest = SplitOffColonRest(words);
   const std::string hidden = kSelectHiddenVariable;
   const std::string misplaced = MessageText(CompileMessage::kSelectMisplaced);
+  // A case, an endcase and the endselect each find the blocks inside the
+  // select closed, but for the case that an endcase ends.
+  auto blocks_closed = [&](bool case_may_stay) {
+    if (blocks_.size() <= select_depth_) return true;
+    if (case_may_stay && blocks_.size() == select_depth_ + 1 && blocks_.back().from_case) return true;
+    return Fail(std::string(MessageText(CompileMessage::kBlockNotClosed)) + ": " + BlockNeeds(blocks_.back()) +
+                LineMention(blocks_.back().line));
+  };
   switch (kind) {
     case 0:  // select EXPRESSION
-      if (select_open_) return Fail(misplaced + ": select inside a select");
+      if (select_open_)
+        return Fail(misplaced + ": select inside a select (the select" + LineMention(select_line_) +
+                    " needs endselect)");
       if (words.size() != 2) return Fail(misplaced + ": select takes one expression written without blanks");
       select_open_ = true;
       default_seen_ = false;
       select_expression_ = words[1];
+      select_depth_ = blocks_.size();
+      select_line_ = static_cast<int>(line_index_);
       return CompileStatement(hidden + "=0");
     case 1: {  // case VALUES or case default
       if (!select_open_) return Fail(misplaced + ": case outside a select");
+      if (!blocks_closed(false)) return false;
       if (words.size() < 2) return Fail(misplaced + ": case needs a value");
-      if (words.size() == 2 && words[1] == "default") {
+      std::string line;
+      const bool is_default = words.size() == 2 && words[1] == "default";
+      if (is_default) {
         default_seen_ = true;
-        return CompileStatement("if " + hidden + "=0");
+        line = "if " + hidden + "=0";
+      } else {
+        if (default_seen_) return Fail(CompileMessage::kCaseAfterDefault);
+        // Every value is tested, with or without blanks after the commas.
+        line = "if ";
+        for (const std::string& value : SplitTopLevel(Join(words, 1, words.size()))) {
+          if (value.empty()) return Fail(misplaced + ": an empty case value");
+          if (line.size() > 3) line += " or ";
+          line += select_expression_ + "=" + value;
+        }
+        if (line.size() > kMaxLine) return Fail(CompileMessage::kLineTooLong);
       }
-      if (default_seen_) return Fail(CompileMessage::kCaseAfterDefault);
-      // Every value is tested, with or without blanks after the commas.
-      std::string line = "if ";
-      for (const std::string& value : SplitTopLevel(Join(words, 1, words.size()))) {
-        if (value.empty()) return Fail(misplaced + ": an empty case value");
-        if (line.size() > 3) line += " or ";
-        line += select_expression_ + "=" + value;
-      }
-      if (line.size() > kMaxLine) return Fail(CompileMessage::kLineTooLong);
-      return CompileStatement(line) && CompileStatement(hidden + "=1");
+      if (!CompileStatement(line)) return false;
+      blocks_.back().from_case = true;
+      return is_default || CompileStatement(hidden + "=1");
     }
     case 2:  // endcase
       if (!select_open_) return Fail(misplaced + ": endcase outside a select");
+      if (blocks_.size() <= select_depth_) return Fail(misplaced + ": endcase without case");
+      if (!blocks_closed(true)) return false;
+      blocks_.back().from_case = false;  // the endif below closes it
       return CompileStatement("endif");
     default:  // endselect
       if (!select_open_) return Fail(misplaced + ": endselect outside a select");
+      if (!blocks_closed(false)) return false;
       select_open_ = false;
       return true;
   }
+}
+
+bool Compiler::CheckSelectClosed() {
+  if (!select_open_) return true;
+  line_index_ = static_cast<size_t>(select_line_);
+  return Fail(std::string(MessageText(CompileMessage::kBlockNotClosed)) + ": select needs endselect");
 }
 
 }  // namespace zv::compiler

@@ -88,7 +88,34 @@ bool Compiler::ParseFunctionHeader(std::string_view text, std::string* name,
   return true;
 }
 
+void Compiler::CollectDimNames() {
+  for (const SourceLine& line : lines_) {
+    const std::string& t = line.text;
+    bool quoted = false;
+    for (size_t i = 0; i + 3 < t.size(); ++i) {
+      if (t[i] == '"') quoted = !quoted;
+      if (quoted || t.compare(i, 4, "dim ") != 0 || (i > 0 && IsNameChar(t[i - 1]))) continue;
+      size_t start = i + 4;
+      while (start < t.size() && t[start] == ' ') ++start;
+      size_t end = start;
+      while (end < t.size() && IsNameChar(t[end])) ++end;
+      size_t open = end;
+      while (open < t.size() && t[open] == ' ') ++open;
+      if (end > start && open < t.size() && t[open] == '(') dim_names_.insert(t.substr(start, end - start));
+    }
+  }
+}
+
+std::string Compiler::UnknownNameMessage(const std::string& name, bool store) const {
+  const std::string quoted = "\"" + name + "\"";
+  if (store && (table_.FindFunction(name) >= 0 || FindUserFunction(name) >= 0))
+    return quoted + " is a function, not an array: nothing can be stored into it";
+  if (table_.FindCommand(name) >= 0) return quoted + " is a command, which gives no value";
+  return "no command, function or array is named " + quoted + " (an array needs a dim statement)";
+}
+
 bool Compiler::ScanUserFunctions() {
+  CollectDimNames();
   typing_only_ = true;
   int open_function = -1;
   size_t open_line = 0;

@@ -27,30 +27,37 @@ constexpr uint32_t kReadIntElement = 661;
 constexpr uint32_t kReadFloatElement = 666;
 constexpr uint32_t kReadStringElement = 671;
 
-// The array slot word of the element read just before the command. The
-// compiler reads the named element into a temporary right before the
-// command, so with one subscript the array's slot is three words before
-// the command's first operand. An element named with more subscripts puts
-// it further back; the read's own opcode tells how far.
+// The array slot word of the element read just before the command, when
+// that read is the command's own operand: the compiler reads the named
+// element into a temporary right before the command, so with one subscript
+// the array's slot is three words before the command's first operand (an
+// element named with more subscripts puts it further back; the read's own
+// opcode tells how far). A command given anything else, a variable for
+// instance, finds no array, whatever the line before it read.
 bool IsElementRead(uint32_t opcode, uint32_t subscripts) {
   for (uint32_t family : {kReadIntElement, kReadFloatElement, kReadStringElement})
     if (opcode == family + subscripts - 1) return true;
   return false;
 }
 
-uint32_t ArraySlotWord(const Vm& vm) {
+std::optional<uint32_t> ArraySlotWord(const Vm& vm, uint32_t operand_word) {
+  const uint32_t operand_slot = operand_word - static_cast<uint32_t>(operand::kSlotFirst);
+  if (operand_slot >= slots::kIntVar) return std::nullopt;  // not a temporary
   const uint32_t at = vm.CommandPc();
   for (uint32_t n = 1; n <= kMaxSubscripts; ++n)
-    if (at >= n + 3 && IsElementRead(vm.CodeWord(at - (n + 3)), n)) return vm.CodeWord(at - (n + 1));
-  return at >= 2 ? vm.CodeWord(at - 2) : 0;
+    if (at >= n + 3 && IsElementRead(vm.CodeWord(at - (n + 3)), n) && vm.CodeWord(at - (n + 2)) == operand_word)
+      return vm.CodeWord(at - (n + 1));
+  return std::nullopt;
 }
 
 // The command's array, as its table entry. Nothing (with error 109) unless
-// it is a dimensioned array of the command's kind: a number file loaded
-// into string handles, or the reverse, would make numbers pass for strings.
-std::optional<uint32_t> CommandArray(Vm& vm, ArrayKind kind) {
-  const uint32_t slot = ArraySlotWord(vm) - static_cast<uint32_t>(operand::kSlotFirst);
-  const uint32_t entry = slot - slots::kIntVar;
+// its operand read an element of a dimensioned array of the command's kind:
+// a number file loaded into string handles, or the reverse, would make
+// numbers pass for strings.
+std::optional<uint32_t> CommandArray(Vm& vm, ArrayKind kind, uint32_t operand_word) {
+  const std::optional<uint32_t> slot_word = ArraySlotWord(vm, operand_word);
+  const uint32_t entry =
+      slot_word ? *slot_word - static_cast<uint32_t>(operand::kSlotFirst) - slots::kIntVar : ArrayTable::kEntries;
   const bool strings = entry >= ArrayTable::kFirstStringEntry;
   if (entry >= ArrayTable::kEntries || strings != (kind == ArrayKind::kStrings)) {
     vm.RunError(err::kNotAnArray);
@@ -85,18 +92,23 @@ void WriteArrayFile(Vm& vm, const std::string& name, std::span<const uint8_t> by
     vm.RunError(err::kFileFailed, name, files::CauseOf(errno));
 }
 
-// Operands: the file name, then the element the compiler read (not used).
-std::string NextFileName(Vm& vm) {
-  std::string name(vm.NextString());
-  vm.NextWord();
-  return name;
+// Operands: the file name, then the element the compiler read, whose value
+// is not used; the element's word names the read.
+struct ArrayCommandOperands {
+  std::string name;
+  uint32_t element_word = 0;
+};
+ArrayCommandOperands NextOperands(Vm& vm) {
+  ArrayCommandOperands operands{std::string(vm.NextString())};
+  operands.element_word = vm.NextWord();
+  return operands;
 }
 
 void CmdLoadNumberArray(Vm& vm) {
-  const std::string name = NextFileName(vm);
-  const auto entry = CommandArray(vm, ArrayKind::kNumbers);
+  const ArrayCommandOperands operands = NextOperands(vm);
+  const auto entry = CommandArray(vm, ArrayKind::kNumbers, operands.element_word);
   if (!entry) return;
-  const auto bytes = ReadArrayFile(vm, name);
+  const auto bytes = ReadArrayFile(vm, operands.name);
   if (!bytes) return;
   ArrayEntry& array = vm.arrays.At(*entry);
   array.elements = files::DecodeNumberArrayFile(*bytes, array.elements.size());
@@ -105,14 +117,14 @@ void CmdLoadNumberArray(Vm& vm) {
 void CmdLoadStringArray(Vm& vm) {
   int32_t& progress = vm.errors.internal_code;
   progress = stage::kEntered;
-  const std::string name = NextFileName(vm);
-  const auto entry = CommandArray(vm, ArrayKind::kStrings);
+  const ArrayCommandOperands operands = NextOperands(vm);
+  const auto entry = CommandArray(vm, ArrayKind::kStrings, operands.element_word);
   if (!entry) {
     progress = stage::kFinished;
     return;
   }
   progress = stage::kOpening;
-  const auto bytes = ReadArrayFile(vm, name);
+  const auto bytes = ReadArrayFile(vm, operands.name);
   if (!bytes) {
     progress = stage::kOpenFailed;
     return;
@@ -133,18 +145,18 @@ void CmdLoadStringArray(Vm& vm) {
 }
 
 void CmdSaveNumberArray(Vm& vm) {
-  const std::string name = NextFileName(vm);
-  const auto entry = CommandArray(vm, ArrayKind::kNumbers);
-  if (entry) WriteArrayFile(vm, name, files::EncodeNumberArrayFile(vm.arrays.At(*entry).elements));
+  const ArrayCommandOperands operands = NextOperands(vm);
+  const auto entry = CommandArray(vm, ArrayKind::kNumbers, operands.element_word);
+  if (entry) WriteArrayFile(vm, operands.name, files::EncodeNumberArrayFile(vm.arrays.At(*entry).elements));
 }
 
 void CmdSaveStringArray(Vm& vm) {
-  const std::string name = NextFileName(vm);
-  const auto entry = CommandArray(vm, ArrayKind::kStrings);
+  const ArrayCommandOperands operands = NextOperands(vm);
+  const auto entry = CommandArray(vm, ArrayKind::kStrings, operands.element_word);
   if (!entry) return;
   std::vector<std::string_view> texts;
   for (uint32_t handle : vm.arrays.At(*entry).elements) texts.push_back(vm.Strings().View(handle));
-  WriteArrayFile(vm, name, files::EncodeStringArrayFile(texts));
+  WriteArrayFile(vm, operands.name, files::EncodeStringArrayFile(texts));
 }
 
 }  // namespace

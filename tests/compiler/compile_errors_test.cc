@@ -49,7 +49,10 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"a = 5\nb = (a + 1) mod 256\n", 2, "cannot understand this expression: \"(a + 1) mod 256\""},
         ErrorCase{"dot 1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17,18,19,20,21,22,23,24,25,26,27,28,29,30,31,32,33\n",
                   1, "more than 32 arguments"},
-        ErrorCase{"a = 1\nb = a + x(2)\n", 2, "array used but not dimensioned: x"},
+        ErrorCase{"a = 1\nb = a + x(2)\n", 2, "no command, function or array is named \"x\""},
+        // A function's own array is no array of the main program.
+        ErrorCase{"a = 1\nx(1) = 2\nend\nfunction f()\ndim x(3)\nendfunction\n", 2,
+                  "array used but not dimensioned: x"},
         ErrorCase{"dim a(1,2,3,4,5,6)\n", 1, "cannot compile this dim statement"},
         ErrorCase{"data 1, x\n", 1, "DATA item must be a number or a string"}));
 
@@ -71,8 +74,56 @@ INSTANTIATE_TEST_SUITE_P(
                       ErrorCase{"do\n  exit\nelse\nloop\n", 3, "else without if"},
                       ErrorCase{"a = 1\nwhile a < 3\n  a = a + 1\n", 2, "block not closed: while needs endwhile"},
                       ErrorCase{"for i = 1\nnext i\n", 1, "for"},
+                      ErrorCase{"for i = 1 to 2\n  for j = 1 to 2\n  next i\nnext j\n", 3,
+                                "next i does not close the open for j (line 2), which needs next j"},
+                      ErrorCase{"for i = 1 to 2\nloop\n", 2, "loop does not close the open for i (line 1)"},
+                      ErrorCase{"for i = 1 to 2\n", 1, "block not closed: for i needs next i"},
+                      ErrorCase{"a = 1\nexitfunction\n", 2, "exitfunction outside a function"},
+                      ErrorCase{"end\nfunction f()\nendfunction\nexitfunction 2\n", 4, "exitfunction outside a function"},
                       ErrorCase{"for i# = 1 to 3\nnext i#\n", 1, "must be an integer variable"},
                       ErrorCase{"if a = 1 then\n", 1, "nothing after then"}));
+
+// A for loop counts in whole numbers; a number it would cut, or a step of 0,
+// is refused where it is written.
+INSTANTIATE_TEST_SUITE_P(
+    ForLoops, CompileErrors,
+    ::testing::Values(ErrorCase{"a = 1\nfor i = 1 to 2 step 0.5\nnext i\n", 2,
+                                "a for loop counts in whole numbers: step 0.5 would be cut to 0"},
+                      ErrorCase{"for i = 10 to 1 step -1.5\nnext i\n", 1, "step -1.5 would be cut to -1"},
+                      ErrorCase{"for i = 1.5 to 3\nnext i\n", 1, "start 1.5 would be cut to 1"},
+                      ErrorCase{"for i = 1 to 2.5 : next i\n", 1, "end 2.5 would be cut to 2"},
+                      ErrorCase{"for i = 1 to 9 step 0\nnext i\n", 1, "cannot count with a step of 0"},
+                      ErrorCase{"for i = 1 to 9 step 0.0\nnext i\n", 1, "cannot count with a step of 0"}));
+
+// Names may begin with digits, so a number in exponent form would be a
+// variable ("1e3"), or one less a number ("1e-3").
+INSTANTIATE_TEST_SUITE_P(
+    ExponentNumbers, CompileErrors,
+    ::testing::Values(ErrorCase{"x# = 1e3\n", 1, "numbers in exponent form are not supported: \"1e3\" (write 1000)"},
+                      ErrorCase{"x# = 1.5e3\n", 1, "\"1.5e3\" (write 1500)"},
+                      ErrorCase{"x# = 2 * 2.5e-4\n", 1, "\"2.5e-4\" (write 0.00025)"},
+                      ErrorCase{"1e = 4\nx = 1e+3\n", 2, "\"1e+3\""},
+                      ErrorCase{"print sqrt(4e2)\n", 1, "\"4e2\""},
+                      ErrorCase{"for i = 1 to 1e3\nnext i\n", 1, "\"1e3\""},
+                      ErrorCase{"data 1, -5e2\n", 1, "\"5e2\""}));
+
+// A call-shaped use of a name that is no command, function or array, and a
+// function's name used as a variable.
+INSTANTIATE_TEST_SUITE_P(
+    Names, CompileErrors,
+    ::testing::Values(ErrorCase{"x = sine(30)\n", 1, "no command, function or array is named \"sine\""},
+                      ErrorCase{"print lenn(\"abc\")\n", 1, "no command, function or array is named \"lenn\""},
+                      ErrorCase{"a = 1\nprint leftkey()\n", 2, "no command, function or array is named \"leftkey\""},
+                      ErrorCase{"leftkey()\n", 1, "no command, function or array is named \"leftkey\""},
+                      ErrorCase{"scores(1) = 5\n", 1, "no command, function or array is named \"scores\""},
+                      ErrorCase{"len(1) = 5\n", 1, "\"len\" is a function, not an array"},
+                      ErrorCase{"x = cls(1)\n", 1, "\"cls\" is a command, which gives no value"},
+                      ErrorCase{"print timer\n", 1, "\"timer\" is a function: its value is written timer()"},
+                      ErrorCase{"timer = 5\n", 1, "\"timer\" is a function"},
+                      ErrorCase{"k$ = inkey$\n", 1, "\"inkey$\" is a function: its value is written inkey$()"},
+                      ErrorCase{"y# = 2 * sin\n", 1, "\"sin\" is a function: its value is written sin(...)"},
+                      ErrorCase{"print half\nend\nfunction half(n)\nendfunction n / 2\n", 1,
+                                "\"half\" is a function: its value is written half(...)"}));
 
 INSTANTIATE_TEST_SUITE_P(
     Functions, CompileErrors,
@@ -90,14 +141,37 @@ INSTANTIATE_TEST_SUITE_P(
     Select, CompileErrors,
     ::testing::Values(ErrorCase{"case 1\n", 1, "case outside a select"},
                       ErrorCase{"select a\ncase default\nendcase\ncase 2\n", 4, "case after case default"},
-                      ErrorCase{"select a\nselect b\n", 2, "select inside a select"},
+                      ErrorCase{"select a\nselect b\n", 2, "select inside a select (the select (line 1) needs endselect)"},
+                      ErrorCase{"select a\ncase 1\n  print 1\ncase 2\nendcase\nendselect\n", 4,
+                                "block not closed: case needs endcase (line 2)"},
+                      ErrorCase{"select a\ncase 1\n  if a\nendcase\nendselect\n", 4,
+                                "block not closed: if needs endif (line 3)"},
+                      ErrorCase{"select a\ncase 1\nendselect\n", 3, "block not closed: case needs endcase (line 2)"},
+                      ErrorCase{"select a\ncase 1\nendif\n", 3,
+                                "endif does not close the open case (line 2), which needs endcase"},
+                      ErrorCase{"select a\ncase 1\nelse\n", 3, "the open block is a case (line 2)"},
+                      ErrorCase{"select a\nendcase\n", 2, "endcase without case"},
+                      ErrorCase{"a = 1\nselect a\ncase 1\nendcase\nprint 2\n", 2,
+                                "block not closed: select needs endselect"},
+                      ErrorCase{"select a\ncase 1\nprint 1\n", 2, "block not closed: case needs endcase"},
+                      ErrorCase{"do\nselect a\nloop\n", 3, "loop comes before the endselect of the select (line 2)"},
                       ErrorCase{"select a + 1\n", 1, "one expression"},
                       ErrorCase{"endselect\n", 1, "endselect outside a select"}));
+
+// What the language guide says is not taken.
+INSTANTIATE_TEST_SUITE_P(
+    RefusedAsTheGuideSays, CompileErrors,
+    ::testing::Values(ErrorCase{"a = 1\nb = -a\n", 2, "cannot understand this expression: \"-a\""},
+                      ErrorCase{"if a$ >= \"a\" then print 1\n", 1, "cannot apply \">=\" to string, string"},
+                      ErrorCase{"if a$ <= \"a\" then print 1\n", 1, "cannot apply \"<=\" to string, string"}));
 
 TEST(CompileErrorsLimits, LinesOfMoreThan254Characters) {
   std::string ok = "a$ = \"" + std::string(247, 'x') + "\"";
   ASSERT_EQ(ok.size(), 254u);
   EXPECT_TRUE(CompileSource(ok).ok);
+  // So a string literal holds at most 249 characters.
+  EXPECT_TRUE(CompileSource("a$=\"" + std::string(249, 'x') + "\"").ok);
+  EXPECT_FALSE(CompileSource("a$=\"" + std::string(250, 'x') + "\"").ok);
   CompileResult result = CompileSource("a = 1\n" + ok + "x\n");
   ASSERT_FALSE(result.ok);
   EXPECT_EQ(result.error->line, 2);

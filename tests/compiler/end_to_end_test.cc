@@ -245,6 +245,97 @@ TEST(EndToEnd, LineEndsDoNotMatter) {
   EXPECT_EQ(a.compiled.program.lines, b.compiled.program.lines);
 }
 
+// Some editors begin a file with a UTF-8 byte-order mark; it is no part of
+// the program or of an included file.
+TEST(EndToEnd, AByteOrderMarkIsNoPartOfTheSource) {
+  namespace fs = std::filesystem;
+  const std::string mark = "\xEF\xBB\xBF";
+  fs::path folder = fs::temp_directory_path() / ("zv_mark_" + std::to_string(::getpid()));
+  fs::create_directories(folder);
+  std::ofstream(folder / "plain.kqa") << "function twice(x)\nendfunction x * 2\n";
+  std::ofstream(folder / "marked.kqa") << mark << "function twice(x)\nendfunction x * 2\n";
+  CompileOptions options;
+  options.include_folder = folder.string();
+  BasicRun plain, marked;
+  ASSERT_TRUE(plain.Run("r = twice(21)\n#include \"plain.kqa\"\n", options)) << plain.Error();
+  ASSERT_TRUE(marked.Run(mark + "r = twice(21)\n#include \"marked.kqa\"\n", options)) << marked.Error();
+  EXPECT_EQ(marked.Int(0), 42);
+  EXPECT_EQ(marked.compiled.program.code, plain.compiled.program.code);
+  fs::remove_all(folder);
+}
+
+// A step worked out as the program runs is looked at when the loop starts: 0
+// stops the run there (runtime error 120) instead of never ending; a step
+// that turns 0 later is the program's own business.
+TEST(EndToEnd, AForLoopThatWouldStartWithAStepOf0StopsTheRun) {
+  struct Case {
+    const char* program;
+    int32_t code;
+    int32_t turns;
+  } cases[] = {
+      // (Each body leaves after 5 turns, so a loop that does start ends.)
+      {"r = 0 : s = 0\nfor i = 1 to 3 step s\n  r = r + 1 : if r = 5 then exit\nnext i\n", 120, 0},
+      {"r = 0 : s# = 0.5\nfor i = 1 to 3 step s#\n  r = r + 1 : if r = 5 then exit\nnext i\n", 120, 0},
+      {"r = 0 : a = 2 : b = 2\nfor i = 1 to 3 step a - b\n  r = r + 1 : if r = 5 then exit\nnext i\n", 120, 0},
+      {"r = 0\nfor i = 1 to 3 step none()\n  r = r + 1 : if r = 5 then exit\nnext i\nend\n"
+       "function none()\nendfunction 0\n",
+       120, 0},
+      {"r = 0 : s = 2\nfor i = 1 to 9 step s\n  r = r + 1\nnext i\n", 0, 5},
+      {"r = 0 : s# = -1.5\nfor i = 3 to 1 step s#\n  r = r + 1\nnext i\n", 0, 3},
+      {"r = 0 : s = 1\nfor i = 1 to 5 step s\n  r = r + 1\n  if r = 2 then s = 0\n  if r = 9 then exit\nnext i\n",
+       0, 9},
+  };
+  for (const Case& c : cases) {
+    BasicRun run;
+    ASSERT_TRUE(run.Run(c.program)) << run.Error();
+    EXPECT_EQ(run.vm.errors.code, c.code) << c.program;
+    EXPECT_EQ(run.Int(0), c.turns) << c.program;
+  }
+}
+
+// dim keeps error 101 for an array that cannot be made, and says why.
+TEST(EndToEnd, ADimThatCannotBeMadeSaysWhy) {
+  struct Case {
+    const char* program;
+    int32_t code;
+    const char* cause;
+  } cases[] = {
+      {"dim a(-5)", 101, "the size is negative (upper bound -5)"},
+      {"dim f#(2, -3)", 101, "the size is negative (upper bound -3)"},
+      {"dim s$(-2)", 101, "the size is negative (upper bound -2)"},
+      {"dim a(1024, 1024, 1024)", 101, "more than 1073741824 elements"},
+      {"dim a(-1)", 0, ""},
+  };
+  for (const Case& c : cases) {
+    BasicRun run;
+    ASSERT_TRUE(run.Run(c.program)) << run.Error();
+    EXPECT_EQ(run.vm.errors.code, c.code) << c.program;
+    EXPECT_EQ(run.vm.errors.cause, c.cause) << c.program;
+  }
+}
+
+// What the compiler refuses is exactly what it says: names that begin like
+// numbers, loops over whole numbers and every block closed in order still
+// compile and run.
+TEST(EndToEnd, NamesAndBlocksNextToTheRefusedOnes) {
+  struct Case {
+    const char* program;
+    int32_t value;
+  } cases[] = {
+      {"r = 0 : 1e3x = 5 : r = 1e3x", 5},
+      {"r = 0 : e3 = 4 : x1e3 = 3 : r = e3 + x1e3", 7},
+      {"r = 0 : 2e = 6 : r = 2e", 6},
+      {"r = 0 : a$ = \"1e3\" : r = len(a$)", 3},
+      {"r = 0\nfor i = 1 to 10.0 step 2.0 : r = r + i : next i", 25},
+      {"r = 0\ngosub fill\nr = a(2)\nend\nfill:\ndim a(3) : a(2) = 8 : return", 8},
+      {"r = 0\nfor i = 1 to 3\n  select i\n    case 1 : r = r + 1 : endcase\n    case 2\n      if r = 1 then r = r + 10\n"
+       "    endcase\n  endselect\nnext i",
+       11},
+      {"r = 0 : timer1 = 2 : r = timer1", 2},
+  };
+  for (const Case& c : cases) EXPECT_EQ(RunInt(c.program), c.value) << c.program;
+}
+
 TEST(EndToEnd, ProgramEndsWithZeroWordAndLinesPointAtSource) {
   BasicRun run;
   ASSERT_TRUE(run.Run("a = 1\n\nb = a + 2\n")) << run.Error();

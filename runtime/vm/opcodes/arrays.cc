@@ -3,13 +3,14 @@
 //
 // Sizes are computed in 64 bits and an array holds at most
 // kMaxArrayElements elements (4 GiB of 32-bit elements); a larger or
-// negative size is error 101, like a failed allocation. The array
-// variable's own slot holds a marker (bit 31 set, the entry below), never a
-// string handle or a pointer.
+// negative size is error 101, like a failed allocation, with its cause.
+// The array variable's own slot holds a marker (bit 31 set, the entry
+// below), never a string handle or a pointer.
 #include <array>
 #include <bit>
 #include <initializer_list>
 #include <new>
+#include <string>
 
 #include "runtime/vm/opcodes/array_access.h"
 #include "runtime/vm/opcodes/core_handlers.h"
@@ -24,16 +25,24 @@ using namespace array_access;
 
 // ---- DIM and UNDIM -------------------------------------------------------------
 
-// Gives the (released) entry a zeroed block for the upper bounds; false when
-// a size is negative, the element count passes the limit or memory runs out.
-bool AllocateArray(ArrayEntry& array, const Numbers& bounds, int n) {
+// Gives the (released) entry a zeroed block for the upper bounds. When it
+// cannot, the cause: a negative size or more elements than an array holds
+// (empty when memory ran out, which the code's own text says).
+bool AllocateArray(ArrayEntry& array, const Numbers& bounds, int n, std::string* cause) {
   std::array<int32_t, 5> sizes{};
   int64_t count = 1;
   for (int i = 0; i < n; ++i) {
-    int64_t size = int64_t{bounds[static_cast<size_t>(i)]} + 1;
-    if (size < 0) return false;
+    const int32_t bound = bounds[static_cast<size_t>(i)];
+    int64_t size = int64_t{bound} + 1;
+    if (size < 0) {
+      *cause = "the size is negative (upper bound " + std::to_string(bound) + ")";
+      return false;
+    }
     count *= size;
-    if (count > kMaxArrayElements) return false;
+    if (count > kMaxArrayElements) {
+      *cause = "more than " + std::to_string(kMaxArrayElements) + " elements";
+      return false;
+    }
     sizes[static_cast<size_t>(i)] = static_cast<int32_t>(size);
   }
   try {
@@ -54,8 +63,9 @@ void DimArray(Vm& vm) {
   uint32_t entry = NextArrayEntry(vm, false);
   Numbers bounds = NextNumbers<N>(vm);
   vm.arrays.Release(entry, vm.Strings());
-  if (!AllocateArray(vm.arrays.At(entry), bounds, N)) {
-    vm.RunError(kArrayOutOfMemory);
+  std::string cause;
+  if (!AllocateArray(vm.arrays.At(entry), bounds, N, &cause)) {
+    vm.RunError(kArrayOutOfMemory, "", cause);
     return;
   }
   vm.SetWord(SlotOfEntry(entry), kArrayMarker | entry);
@@ -78,8 +88,9 @@ void DimStringArray(Vm& vm) {
   bool had_array = vm.arrays.IsArray(entry);
   vm.arrays.Release(entry, vm.Strings());
   if (had_array) vm.SetString(slot, "");
-  if (!AllocateArray(vm.arrays.At(entry), bounds, N)) {
-    vm.RunError(kArrayOutOfMemory);
+  std::string cause;
+  if (!AllocateArray(vm.arrays.At(entry), bounds, N, &cause)) {
+    vm.RunError(kArrayOutOfMemory, "", cause);
     return;
   }
   vm.ReleaseString(slot);

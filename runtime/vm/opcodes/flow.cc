@@ -8,6 +8,14 @@ namespace zv {
 namespace {
 
 constexpr int32_t kRanIntoFunction = 21;
+constexpr uint32_t kCheckLoopStep = 44;
+constexpr int32_t kForStepZero = 120;
+
+// step (an int slot): stands before the first turn of a for loop whose step
+// is worked out, since a loop that starts with a step of 0 would never end.
+void CheckLoopStep(Vm& vm) {
+  if (vm.NextInt() == 0) vm.RunError(kForStepZero);
+}
 
 // target
 void CallSubroutine(Vm& vm) {
@@ -54,6 +62,7 @@ void EndProgram(Vm& vm) {
 void RegisterFlowHandlers(HandlerTable& table) {
   // Jumps and the loop step are hot handlers (registered with the
   // operators).
+  table.Set(kCheckLoopStep, CheckLoopStep);
   table.Set(41, CallSubroutine);
   table.Set(43, ReturnFromSubroutine);
   table.Set(26, RanIntoFunction);

@@ -9,6 +9,52 @@ namespace err = array_file_error;
 
 class ArrayFiles : public ServicesProgramTest {};
 
+std::string Filled(std::string text, const std::string& variable, const std::string& array) {
+  for (size_t at = text.find('@'); at != std::string::npos; at = text.find('@', at))
+    text.replace(at, 2, text[at + 1] == 'v' ? variable : array);
+  return text;
+}
+
+// A command that takes a whole array names it by one of its elements; given
+// a variable it finds no array, whatever the line before it read, and leaves
+// every file alone.
+TEST_F(ArrayFiles, EveryArrayCommandGivenAVariableRefusesItWhateverCameBefore) {
+  struct Command {
+    const char* statement;
+    const char* variable;
+    const char* array;
+  } commands[] = {
+      {"load number array \"f.dat\", @v", "v", "a"},   {"load number array \"f.dat\", @v", "v#", "a#"},
+      {"load string array \"f.dat\", @v", "v$", "a$"}, {"save number array \"f.dat\", @v", "v", "a"},
+      {"save number array \"f.dat\", @v", "v#", "a#"}, {"save string array \"f.dat\", @v", "v$", "a$"},
+  };
+  const char* before[] = {"@v = @a(1)", "other@v = @a(2)", "print @a(1)", "@v = @v", "rem nothing"};
+  for (const Command& c : commands)
+    for (const char* line : before) {
+      const std::string program = Filled("dim @a(3)\n" + std::string(line) + "\n" + c.statement + "\n",
+                                         c.variable, c.array);
+      ASSERT_TRUE(Run(program));
+      EXPECT_EQ(Code(), err::kNotAnArray) << program;
+      EXPECT_FALSE(fs::exists(Folder() / "f.dat")) << program;
+    }
+}
+
+// The element read that names the array comes right before the command, also
+// when a user function is called later on the line.
+TEST_F(ArrayFiles, AnElementNamesItsArrayWhateverFollowsOnTheLine) {
+  const char* programs[] = {
+      "dim a(3) : save number array \"f.dat\", a(1) : n = twice(2)\nend\nfunction twice(x)\nendfunction x * 2\n",
+      "dim a(1, 1, 1) : save number array \"f.dat\", a(twice(0), 1, 0)\nend\nfunction twice(x)\nendfunction x * 2\n",
+      "dim n$(1) : n$(1) = \"f.dat\" : dim s$(3) : save string array n$(1), s$(0)\n",
+  };
+  for (const char* program : programs) {
+    fs::remove(Folder() / "f.dat");
+    ASSERT_TRUE(Run(program));
+    EXPECT_EQ(Code(), 0) << program;
+    EXPECT_TRUE(fs::exists(Folder() / "f.dat")) << program;
+  }
+}
+
 TEST_F(ArrayFiles, IntegerArraysRoundTrip) {
   ASSERT_TRUE(Run(
       "dim a(9)\n"
