@@ -233,6 +233,45 @@ INSTANTIATE_TEST_SUITE_P(ReturnAndSpace, HeldKeyTest,
                                   (info.param.ended_while_held ? "HeldPastTheWait" : "LetGoDuringTheWait");
                          });
 
+// A flood of keys neither grows memory without bound nor hangs the run: a
+// paste of 70,000 characters and a key held for 10 s each end their line,
+// which keeps its first 255 characters; the entry buffer keeps the newest
+// 65,536 characters.
+TEST_F(MessagePumpTest, AFloodOfKeysStaysBoundedAndItsLineStillEnds) {
+  assembler.Op(op::kInputString, {assembler.StringVar(0)});
+  assembler.Op(op::kInputString, {assembler.StringVar(1)});
+  assembler.Op(op::kPrintString, {assembler.StringVar(0)});
+  assembler.Op(op::kPrintString, {assembler.StringVar(1)});
+  assembler.Op(op::kEnd);
+  window.Type(std::string(70000, 'x') + "\r", clock.NowMs() + 100);
+  uint32_t at = clock.NowMs() + 1000;
+  window.Post({WindowEventKind::kKeyDown, 'Y'}, at);
+  window.Post({WindowEventKind::kCharacter, 'y'}, at);
+  for (const uint32_t end = at + 10000; at < end; at += 33) {
+    window.Post({WindowEventKind::kKeyDown, 'Y', 1}, at);
+    window.Post({WindowEventKind::kCharacter, 'y'}, at);
+  }
+  window.Post({WindowEventKind::kKeyUp, 'Y'}, at);
+  TypeQuickly(window, "\r", at + 50);
+  pump.SetFrameLimit(1000);
+  Run();
+  EXPECT_TRUE(output.ends_with(std::string(255, 'x') + "\n" + std::string(255, 'y') + "\n"));
+  EXPECT_LT(pump.FramesPresented(), 1000u) << "the run ended by itself";
+  EXPECT_EQ(state.console.entry_buffer.size(), ConsoleState::kEntryBufferLimit);
+  EXPECT_EQ(state.console.entry_buffer.back(), '\r');
+}
+
+TEST(TypedCharacters, HoldsAtMostItsLimitAndAnEnterStillEndsTheLine) {
+  TypedCharacters typed;
+  for (int i = 0; i < 10000; ++i) typed.Add('x');
+  typed.Add('\r');
+  typed.Add('y');
+  EXPECT_EQ(typed.Waiting(), TypedCharacters::kLimit);
+  std::string taken;
+  while (const auto c = typed.Take()) taken += static_cast<char>(*c);
+  EXPECT_EQ(taken, std::string(TypedCharacters::kLimit - 1, 'x') + "\r");
+}
+
 TEST_F(MessagePumpTest, WaitKeyEndsOnAKeyShorterThanAFrame) {
   PrintElapsed([&] { assembler.Op(op::kWaitKey); });
   assembler.Op(op::kEnd);
