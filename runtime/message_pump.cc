@@ -44,9 +44,12 @@ void MapToPicture(const PictureArea& picture, int32_t client_x, int32_t client_y
 
 namespace {
 
+// The buffer keeps the newest characters: a program reading it wants what
+// was just typed.
 void AddToEntryBuffer(ConsoleState& console, char c) {
+  constexpr size_t kLimit = ConsoleState::kEntryBufferLimit;
   std::string& entry = console.entry_buffer;
-  if (entry.size() >= ConsoleState::kEntryBufferLimit) entry.erase(0, entry.size() - ConsoleState::kEntryBufferLimit + 1);
+  if (entry.size() >= kLimit) entry.erase(0, entry.size() - kLimit + 1);
   entry.push_back(c);
 }
 

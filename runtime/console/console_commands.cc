@@ -50,7 +50,7 @@ void Echo(Vm& vm, std::string_view text) {
 // A question that waits for keys where none can come (a headless run with
 // no script left to play and no frame limit) waits until the run is
 // stopped; the person who started it hears so once, not silence.
-void WaitingForKeys(Vm& vm) {
+void SayIfNothingCanAnswer(Vm& vm) {
   RuntimeState& state = State(vm);
   if (state.console.told_nothing_can_answer || !state.pump || state.pump->KeysMayCome()) return;
   state.console.told_nothing_can_answer = true;
@@ -144,7 +144,7 @@ void InputLine(Vm& vm, InputKind kind) {
     con.input_line.clear();
   } else {
     vm.RepeatCommand();
-    WaitingForKeys(vm);
+    SayIfNothingCanAnswer(vm);
   }
   con.last_key_char = 0;
   vm.yield = true;
@@ -419,7 +419,7 @@ void WaitKey(Vm& vm) {
   const bool pressed_before = con.wait_key_seen;
   const bool down = pressed_before ? con.last_key_char != 0 : con.typed.TakePress().has_value();
   WaitForRelease(vm, con.wait_key_seen, down);
-  if (!pressed_before && !down) WaitingForKeys(vm);
+  if (!pressed_before && !down) SayIfNothingCanAnswer(vm);
 }
 
 void WaitMouse(Vm& vm) {
