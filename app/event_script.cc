@@ -6,6 +6,8 @@
 #include <sstream>
 #include <vector>
 
+#include "platform/text/code_page.h"
+
 namespace zv {
 namespace {
 
@@ -18,6 +20,9 @@ constexpr uint32_t kStepMs = 20;
 // once a frame sees it down.
 constexpr uint32_t kKeyHeldMs = 100;
 constexpr uint32_t kButtonHeldMs = 10;
+// A quick typist's pace: a key every 20 ms, each held for 10.
+constexpr uint32_t kTypedKeyMs = 20;
+constexpr uint32_t kTypedKeyHeldMs = 10;
 
 std::string Lower(std::string text) {
   for (char& c : text)
@@ -65,6 +70,33 @@ void PressKey(platform::HeadlessWindow& window, int key_number, int modifiers, u
   window.Post({WindowEventKind::kKeyUp, key_number}, at + kKeyHeldMs);
   if (shift) window.Post({WindowEventKind::kKeyUp, key::kShift}, at + kKeyHeldMs + 1);
   if (control) window.Post({WindowEventKind::kKeyUp, key::kControl}, at + kKeyHeldMs + 1);
+}
+
+// The key that types a character, 0 for one typed without a key of its own.
+int KeyOfCharacter(uint8_t c) {
+  switch (c) {
+    case '\r': return key::kEnter;
+    case '\t': return key::kTab;
+    case '\b': return key::kBackspace;
+    case ' ': return key::kSpace;
+  }
+  if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z')) return c;
+  if (c >= 'a' && c <= 'z') return c - 'a' + 'A';
+  return 0;
+}
+
+// Types the program's characters one key at a time, as a person does;
+// returns the time after the last key.
+uint32_t TypeText(platform::HeadlessWindow& window, std::string_view text, uint32_t at) {
+  for (const char ch : text) {
+    const auto c = static_cast<uint8_t>(ch);
+    const int k = KeyOfCharacter(c);
+    if (k != 0) window.Post({WindowEventKind::kKeyDown, k}, at);
+    window.Post({WindowEventKind::kCharacter, c}, at);
+    if (k != 0) window.Post({WindowEventKind::kKeyUp, k}, at + kTypedKeyHeldMs);
+    at += kTypedKeyMs;
+  }
+  return at;
 }
 
 std::string Unescape(std::string_view text) {
@@ -129,7 +161,8 @@ bool PlayEventScript(std::string_view script, platform::HeadlessWindow& window, 
     } else if (command == "type") {
       size_t start = line.find_first_not_of(" \t") + 4;
       if (start < line.size() && (line[start] == ' ' || line[start] == '\t')) ++start;
-      window.Type(Unescape(start < line.size() ? std::string_view(line).substr(start) : std::string_view()), at);
+      const std::string_view text = start < line.size() ? std::string_view(line).substr(start) : std::string_view();
+      at = TypeText(window, platform::TypedCp1252(Unescape(text)), at);
     } else if (command == "move" || command == "click" || command == "down" || command == "up") {
       if (!(words >> x >> y)) return fail();
       window.Post({WindowEventKind::kMouseMove, x, y, x, y}, at);

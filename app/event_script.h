@@ -17,8 +17,10 @@ namespace zv {
 //                    "ctrl+" or "shift+" in front it is pressed with that
 //                    (a letter types itself in lower case, with shift in
 //                    upper case, and with ctrl types nothing)
-//   type TEXT        types the rest of the line ("\n" is Enter, "\t" Tab,
-//                    "\\" a backslash)
+//   type TEXT        types the rest of the line one key at a time, a key
+//                    every 20 ms, in the program's character set (the
+//                    script is UTF-8; a letter Windows-1252 lacks types
+//                    nothing); "\n" is Enter, "\t" Tab, "\\" a backslash
 //   move X Y         moves the mouse
 //   click X Y        presses and releases the left button there
 //   down X Y / up X Y   presses or releases it there (for drags)

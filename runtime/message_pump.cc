@@ -42,6 +42,19 @@ void MapToPicture(const PictureArea& picture, int32_t client_x, int32_t client_y
   *y = scale(dy, picture.screen_height, picture.height);
 }
 
+namespace {
+
+// The buffer keeps the newest characters: a program reading it wants what
+// was just typed.
+void AddToEntryBuffer(ConsoleState& console, char c) {
+  constexpr size_t kLimit = ConsoleState::kEntryBufferLimit;
+  std::string& entry = console.entry_buffer;
+  if (entry.size() >= kLimit) entry.erase(0, entry.size() - kLimit + 1);
+  entry.push_back(c);
+}
+
+}  // namespace
+
 MessagePump::MessagePump(Vm& vm, RuntimeHost& host, RuntimeState& state) : vm_(vm), host_(host), state_(state) {
   state_.pump = this;
 }
@@ -174,12 +187,12 @@ void MessagePump::MainWindowProc(const WindowEvent& event) {
       break;
     case WindowEventKind::kKeyDown:
       if (event.a == platform::key::kEscape && vm_.escape_quits) host_.PostQuit();
-      state_.console.typed.KeyDown(event.b != 0);
+      state_.console.typed.KeyDown(event.a, event.b != 0);
       break;
     case WindowEventKind::kCharacter:
       state_.console.last_key_char = static_cast<uint8_t>(event.a);
       state_.console.typed.Add(static_cast<uint8_t>(event.a));
-      state_.console.entry_buffer.push_back(static_cast<char>(event.a));
+      AddToEntryBuffer(state_.console, static_cast<char>(event.a));
       break;
     case WindowEventKind::kSystemCommand:
       // While a full-screen program is active only the close command works.
@@ -203,6 +216,7 @@ void MessagePump::MainWindowProc(const WindowEvent& event) {
       state_.input.mouse_z = std::clamp(state_.input.mouse_z + event.a, 0, 99);
       break;
     case WindowEventKind::kKeyUp:
+      state_.console.typed.KeyUp(event.a);
       break;
   }
 }
@@ -226,7 +240,6 @@ void MessagePump::PreRunCheck() {
 void MessagePump::RunTurn() {
   try {
     PreRunCheck();
-    state_.console.typed.StartTurn();
     RunVmLoop(vm_);
     FrameRefresh();
   } catch (...) {

@@ -68,6 +68,10 @@ class MessagePump {
   void SetFrameLimit(uint32_t frames) { frame_limit_ = frames; }
   uint32_t FramesPresented() const { return frames_presented_; }
   RuntimeState* State() { return &state_; }
+  // Whether anything can still end a question that waits for keys: a
+  // person at a real window, a script with events still to play, or the
+  // frame limit.
+  bool KeysMayCome() const { return frame_limit_ != 0 || host_.Window().EventsMayCome(); }
 
   // Runs the program from its start until a quit message arrives or a
   // signal asks the process to end.

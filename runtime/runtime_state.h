@@ -38,8 +38,10 @@ struct ConsoleState {
   uint8_t last_key_char = 0;
   // Every character event, in order, for the input line and `wait key`.
   TypedCharacters typed;
-  // Every typed character, kept until a program takes or empties it.
+  // Every typed character, kept until a program empties it: the newest
+  // kEntryBufferLimit of them, so that a key held for hours stays bounded.
   std::string entry_buffer;
+  static constexpr size_t kEntryBufferLimit = 65536;
   // The line being typed, without the cursor character.
   std::string input_line;
   int32_t input_line_length = -1;  // -1: no line in progress
@@ -51,6 +53,8 @@ struct ConsoleState {
   uint32_t wait_length = 0;
   bool wait_key_seen = false;
   bool wait_button_seen = false;
+  // The run said once that nothing can answer its questions.
+  bool told_nothing_can_answer = false;
   // The text given to the end-with-text command.
   std::string end_text;
 };
@@ -92,6 +96,8 @@ struct RuntimeState {
 
   // Headless runs and tests see every line the console prints through this.
   std::function<void(std::string_view)> console_echo;
+  // Notices to the person who started the run (standard error).
+  std::function<void(std::string_view)> notice;
 
   platform::Window* window_handle = nullptr;
   MessagePump* pump = nullptr;

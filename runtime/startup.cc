@@ -140,6 +140,7 @@ void Runtime::OpenWindow() {
     state_.console_echo = services_.echo ? services_.echo : WriteStdout;
   }
   state_.window_handle = window_;
+  state_.notice = WriteStderr;
 }
 
 bool Runtime::InitDisplaySubsystems() {

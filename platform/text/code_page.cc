@@ -103,6 +103,14 @@ std::string Utf8ToCp1252(std::string_view text) {
   return out;
 }
 
+std::string TypedCp1252(std::string_view utf8) {
+  std::string out;
+  out.reserve(utf8.size());
+  for (size_t pos = 0; pos < utf8.size();)
+    if (const std::optional<char> c = UnicodeToCp1252(NextUtf8(utf8, pos))) out += *c;
+  return out;
+}
+
 char32_t NextUtf8(std::string_view text, size_t& pos) {
   const auto lead = static_cast<uint8_t>(text[pos++]);
   if (lead < 0x80) return lead;

@@ -21,6 +21,9 @@ char32_t Cp1252ToUnicode(uint8_t byte);
 // a broken UTF-8 sequence, becomes '?'.
 std::string Cp1252ToUtf8(std::string_view text);
 std::string Utf8ToCp1252(std::string_view text);
+// The characters typed UTF-8 text gives a program, one Windows-1252 byte
+// each: a character that page cannot hold types nothing.
+std::string TypedCp1252(std::string_view utf8);
 // The next character of UTF-8 text at `pos` (< text.size()), moving past it;
 // U+FFFD for a broken sequence, of which one byte is taken.
 char32_t NextUtf8(std::string_view text, size_t& pos);

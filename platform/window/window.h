@@ -152,6 +152,9 @@ class Window {
 
   // True when the window is real (something is shown to a user).
   virtual bool HasDisplay() const = 0;
+  // True while events may still come: a real window's user may act at any
+  // time; a headless window's script may run out.
+  virtual bool EventsMayCome() const { return HasDisplay(); }
   // The backend's own window object for the display backend (SDL_Window*);
   // null for the headless window.
   virtual void* NativeHandle() = 0;

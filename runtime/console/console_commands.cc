@@ -5,6 +5,7 @@
 
 #include "runtime/message_pump.h"
 #include "runtime/runtime_state.h"
+#include "runtime/vm/errors.h"
 #include "runtime/vm/numeric/number_format.h"
 #include "runtime/vm/numeric/number_parse.h"
 
@@ -44,6 +45,18 @@ void PollInputIfDue(Vm& vm) {
 
 void Echo(Vm& vm, std::string_view text) {
   if (vm.runtime && vm.runtime->console_echo) vm.runtime->console_echo(text);
+}
+
+// A question that waits for keys where none can come (a headless run with
+// no script left to play and no frame limit) waits until the run is
+// stopped; the person who started it hears so once, not silence.
+void SayIfNothingCanAnswer(Vm& vm) {
+  RuntimeState& state = State(vm);
+  if (state.console.told_nothing_can_answer || !state.pump || state.pump->KeysMayCome()) return;
+  state.console.told_nothing_can_answer = true;
+  if (state.notice)
+    state.notice("zentrovex: a headless run has no keyboard, so nothing can answer the program's question" +
+                 FormatErrorPlace(CommandPlace(vm, vm.CommandPc())) + "; it waits until the run is stopped\n");
 }
 
 // ---- Printing -------------------------------------------------------------------
@@ -107,8 +120,8 @@ void InputLineFinish(Vm& vm) {
   con.input_line_length = -1;
 }
 
-// Takes the keys typed since the last turn up to Enter; until Enter the
-// command repeats itself, once per turn.
+// Takes the keys typed up to Enter, those typed ahead of the question
+// first; until Enter the command repeats itself, once per turn.
 void InputLine(Vm& vm, InputKind kind) {
   ConsoleState& con = State(vm).console;
   const Slot result = vm.NextSlot();
@@ -129,9 +142,9 @@ void InputLine(Vm& vm, InputKind kind) {
       case InputKind::kString: vm.SetString(result, con.input_line); break;
     }
     con.input_line.clear();
-    con.typed.KeepForNextTurn();
   } else {
     vm.RepeatCommand();
+    SayIfNothingCanAnswer(vm);
   }
   con.last_key_char = 0;
   vm.yield = true;
@@ -284,6 +297,7 @@ void ScanCode(Vm& vm) {
       code = k;
       break;
     }
+  if (code != 0) State(vm).console.typed.Claim();
   vm.SetInt(result, code);
   vm.input_poll_due = true;
 }
@@ -296,14 +310,18 @@ void PumpIfFrameSynchronised(Vm& vm) {
 void LastKeyChar(Vm& vm) {
   const Slot result = vm.NextSlot();
   PumpIfFrameSynchronised(vm);
-  const uint8_t c = State(vm).console.last_key_char;
+  ConsoleState& con = State(vm).console;
+  const uint8_t c = con.last_key_char;
+  if (c) con.typed.Claim();
   vm.SetString(result, c ? std::string(1, static_cast<char>(c)) : std::string());
 }
 
 void EntryBuffer(Vm& vm) {
   const Slot result = vm.NextSlot();
   PumpIfFrameSynchronised(vm);
-  vm.SetString(result, State(vm).console.entry_buffer);
+  ConsoleState& con = State(vm).console;
+  con.typed.Claim();
+  vm.SetString(result, con.entry_buffer);
 }
 
 void ClearEntryBuffer(Vm& vm) { State(vm).console.entry_buffer.clear(); }
@@ -392,16 +410,16 @@ void WaitForRelease(Vm& vm, bool& seen, bool down) {
   }
 }
 
-// A key typed since the last turn starts the wait's end, however short it
-// was; the end comes once nothing is held (the key's release, or any
-// later event, cleared the last character). Keys typed while the program
-// waits are its answers: they stay queued for the waits and lines after it
-// (a key held until it repeats answers one wait).
+// A key typed, however short its press, starts the wait's end; the end
+// comes once nothing is held (the key's release, or any later event,
+// cleared the last character). Keys typed ahead answer the waits and lines
+// after it in turn; a key held until it repeats answers one wait only.
 void WaitKey(Vm& vm) {
   ConsoleState& con = State(vm).console;
-  const bool down = con.wait_key_seen ? con.last_key_char != 0 : con.typed.TakePress().has_value();
+  const bool pressed_before = con.wait_key_seen;
+  const bool down = pressed_before ? con.last_key_char != 0 : con.typed.TakePress().has_value();
   WaitForRelease(vm, con.wait_key_seen, down);
-  con.typed.KeepForNextTurn();
+  if (!pressed_before && !down) SayIfNothingCanAnswer(vm);
 }
 
 void WaitMouse(Vm& vm) {

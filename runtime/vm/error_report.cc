@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <new>
 #include <stdexcept>
+#include <utility>
 
 #include "platform/ini/ini_file.h"
 #include "runtime/vm/errors.h"
@@ -108,17 +109,24 @@ std::string BuildErrorReport(const Vm& vm, uint32_t opcode_index) {
   return report;
 }
 
+ErrorState CommandPlace(const Vm& vm, uint32_t command_pc) {
+  ErrorState place;
+  place.line = vm.LineOf(command_pc);
+  PlaceInSource(vm.source_map, place);
+  if (vm.commands) {
+    if (auto row = vm.commands->FindByCode(static_cast<int32_t>(vm.CodeWord(command_pc))))
+      place.command = CommandAsWritten(vm, command_pc, row->second);
+  }
+  return place;
+}
+
 void Vm::NoteErrorPlace() {
-  errors.line = LineOf(command_pc_);
-  errors.file.clear();
-  PlaceInSource(source_map, errors);
-  errors.command.clear();
+  ErrorState place = CommandPlace(*this, command_pc_);
+  errors.line = place.line;
+  errors.file = std::move(place.file);
+  errors.command = std::move(place.command);
   errors.subject.clear();
   errors.cause.clear();
-  if (commands) {
-    if (auto row = commands->FindByCode(static_cast<int32_t>(CodeWord(command_pc_))))
-      errors.command = CommandAsWritten(*this, command_pc_, row->second);
-  }
 }
 
 void Vm::RunError(int32_t code) {

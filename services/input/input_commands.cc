@@ -31,9 +31,13 @@ InputDevices& FreshDevices(Vm& vm) {
   return devices;
 }
 
+// A key the program finds held was pressed for it: what was typed until
+// now answers none of its later questions.
 bool KeyDown(const Vm& vm, int32_t code) {
   if (!vm.runtime || code < 0 || code > 255) return false;
-  return (vm.runtime->input.keyboard[static_cast<size_t>(code)] & platform::kKeyHeld) != 0;
+  const bool held = (vm.runtime->input.keyboard[static_cast<size_t>(code)] & platform::kKeyHeld) != 0;
+  if (held) vm.runtime->console.typed.Claim();
+  return held;
 }
 
 // ---- Control devices ----------------------------------------------------------------

@@ -100,6 +100,35 @@ TEST(EventScript, KeysTextAndClicksBecomeWindowEvents) {
   EXPECT_EQ(closes, 1);
 }
 
+// `type` types as a person does, one key at a time (each let go before
+// the next), and in the program's character set: the script's UTF-8 "é"
+// and "–" arrive as their Windows-1252 bytes, a letter that page lacks as
+// nothing.
+TEST(EventScript, TypeGivesOneKeyAtATimeInTheProgramsCharacterSet) {
+  platform::ManualClock clock;
+  platform::HeadlessWindow window(clock);
+  std::string error;
+  ASSERT_TRUE(PlayEventScript("type Café –\xE2\x82\xAC\xF0\x9F\x98\x80\\n\n", window, &error)) << error;
+  std::string typed;
+  std::vector<int> keys_held;
+  for (int step = 0; step < 200 && window.PendingEvents() > 0; ++step, clock.Advance(1)) {
+    int characters_now = 0;
+    platform::WindowEvent e;
+    while (window.PollEvent(&e)) {
+      if (e.kind == WindowEventKind::kCharacter) {
+        typed += static_cast<char>(e.a);
+        ++characters_now;
+      }
+      if (e.kind == WindowEventKind::kKeyDown) keys_held.push_back(e.a);
+      if (e.kind == WindowEventKind::kKeyUp) std::erase(keys_held, e.a);
+      EXPECT_LE(keys_held.size(), 1u) << "a key went down before the last was let go";
+    }
+    EXPECT_LE(characters_now, 1) << "at " << step << " ms";
+  }
+  EXPECT_EQ(typed, "Caf\xE9 \x96\x80\r");
+  EXPECT_TRUE(keys_held.empty());
+}
+
 TEST(EventScript, ALineItDoesNotKnowIsRefusedWithItsNumber) {
   platform::ManualClock clock;
   platform::HeadlessWindow window(clock);

@@ -35,6 +35,18 @@ printf '%s\n' 'key f5' 'wait 200' 'key h' 'key i' 'key enter' 'key a' 'key b' 'k
 out=$(timeout -s KILL 20 "$zentrovex" edit --events keys.txt keys.kqa) || fail "the keys session did not end: $out"
 [ "$out" = "$(printf 'hi\nhi abcq')" ] || fail "the keys typed reached the program as: $out"
 
+# Two answers typed in one line each reach their own question, the second
+# asked with a prompt, and the session ends; typed UTF-8 text reaches the
+# program in its own character set, one character for each letter.
+{
+  printf '%s\r\n' 'input a$' 'input "second? ", b$' 'print a$' 'print b$' 't = timer()' \
+    'repeat : sync : e$ = entry$() : until len(e$) >= 12 or timer() - t > 3000' \
+    'print len(e$); " "; left$(right$(e$, 4), 3); " "; asc(right$(e$, 1))'
+} > answers.kqa
+printf '%s\n' 'key f5' 'wait 200' 'type one\ntwo\n' 'type café' > answers.txt
+out=$(timeout -s KILL 20 "$zentrovex" edit --events answers.txt answers.kqa) || fail "the answers session did not end: $out"
+[ "$out" = "$(printf 'one\nsecond? two\none\ntwo\n12 caf 233')" ] || fail "the answers reached the program as: $out"
+
 # A program left waiting for a key once the script is played out waits
 # idly (until it is stopped), not at the cost of a whole processor.
 printf 'input a$\r\n' > wait.kqa

@@ -107,18 +107,19 @@ TEST_F(MessagePumpTest, EnterAloneGivesZeroOrAnEmptyString) {
 
 // A hand that types faster than the frames, or that presses the next key
 // before letting go of the last: each key's events come between two turns.
-void TypeQuickly(platform::HeadlessWindow& window, std::string_view text, uint32_t at) {
+// With a gap, one key every `gap_ms`.
+void TypeQuickly(platform::HeadlessWindow& window, std::string_view text, uint32_t at, uint32_t gap_ms = 0) {
   for (char c : text) {
     const int k = c == '\r' ? key::kEnter : c == ' ' ? key::kSpace : std::toupper(static_cast<unsigned char>(c));
     window.Post({WindowEventKind::kKeyDown, k}, at);
     window.Post({WindowEventKind::kCharacter, static_cast<uint8_t>(c)}, at);
     window.Post({WindowEventKind::kKeyUp, k}, at);
+    at += gap_ms;
   }
 }
 
 // Every character typed reaches the line in order, however many come
-// between two turns; what follows an Enter answers the next question, but
-// keys typed while the program asked nothing answer nothing.
+// between two turns, those typed while the program asked nothing too.
 TEST_F(MessagePumpTest, EveryCharacterTypedReachesTheInputLineInOrder) {
   assembler.Op(op::kWait, {assembler.IntConst(300)});
   assembler.Op(op::kInputString, {assembler.StringVar(0)});
@@ -126,11 +127,149 @@ TEST_F(MessagePumpTest, EveryCharacterTypedReachesTheInputLineInOrder) {
   assembler.Op(op::kPrintString, {assembler.StringVar(0)});
   assembler.Op(op::kPrintInt, {assembler.IntVar(0)});
   assembler.Op(op::kEnd);
-  TypeQuickly(window, "no", clock.NowMs() + 100);
+  TypeQuickly(window, "go ", clock.NowMs() + 100);
   TypeQuickly(window, "take apple\r12\r", clock.NowMs() + 500);
   pump.SetFrameLimit(100);  // a missed key would leave the program waiting
   Run();
-  EXPECT_EQ(output, "take apple\n12\ntake apple\n12\n");
+  EXPECT_EQ(output, "go take apple\n12\ngo take apple\n12\n");
+}
+
+// What the program does between two questions, written after the first.
+enum class Between { kNothing, kPrint, kPrompt, kClearScreen, kSync, kFramesOfWork, kWait, kManualRefresh };
+constexpr const char* kBetweenNames[] = {"Nothing", "Print", "Prompt", "ClearScreen",
+                                         "Sync",    "FramesOfWork", "Wait", "ManualRefresh"};
+
+class TypeaheadTest : public MessagePumpTest, public ::testing::WithParamInterface<std::tuple<Between, uint32_t>> {
+ protected:
+  void WriteBetween(Between between) {
+    switch (between) {
+      case Between::kNothing: break;
+      case Between::kPrint: assembler.Op(op::kPrintString, {assembler.StringConst("thanks")}); break;
+      case Between::kPrompt: assembler.Op(op::kPrintStringOnLine, {assembler.StringConst("second? ")}); break;
+      case Between::kClearScreen: assembler.Op(op::kClearScreen); break;
+      case Between::kSync: assembler.Op(op::kSync); break;
+      case Between::kFramesOfWork:
+        for (int frame = 0; frame < 8; ++frame) {
+          assembler.Op(op::kDot, {assembler.IntConst(frame), assembler.IntConst(0)});
+          assembler.Op(op::kSync);
+        }
+        break;
+      case Between::kWait: assembler.Op(op::kWait, {assembler.IntConst(150)}); break;
+      case Between::kManualRefresh:
+        assembler.Op(op::kManualRefresh);
+        assembler.Op(op::kPrintString, {assembler.StringConst("thanks")});
+        assembler.Op(op::kSync);
+        break;
+    }
+  }
+};
+
+// Whatever the program does between two questions, answers typed ahead at
+// any pace each reach their own question, whole, in order and once.
+TEST_P(TypeaheadTest, AnswersTypedAheadReachTheirOwnQuestions) {
+  const auto [between, gap_ms] = GetParam();
+  for (int question = 0; question < 3; ++question) {
+    assembler.Op(op::kInputString, {assembler.StringVar(question)});
+    WriteBetween(between);
+  }
+  assembler.Op(op::kPrintString, {assembler.StringConst("answers:")});
+  for (int question = 0; question < 3; ++question) assembler.Op(op::kPrintString, {assembler.StringVar(question)});
+  assembler.Op(op::kEnd);
+  TypeQuickly(window, "first\rsecond\rthird\r", clock.NowMs() + 100, gap_ms);
+  pump.SetFrameLimit(300);  // a lost Enter would leave a question waiting
+  Run();
+  EXPECT_TRUE(output.ends_with("answers:\nfirst\nsecond\nthird\n")) << output;
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryPaceAndInterlude, TypeaheadTest,
+                         ::testing::Combine(::testing::Values(Between::kNothing, Between::kPrint, Between::kPrompt,
+                                                              Between::kClearScreen, Between::kSync,
+                                                              Between::kFramesOfWork, Between::kWait,
+                                                              Between::kManualRefresh),
+                                            ::testing::Values(0u, 5u, 20u, 40u, 100u)),
+                         [](const auto& info) {
+                           return std::string(kBetweenNames[static_cast<int>(std::get<0>(info.param))]) + "_" +
+                                  std::to_string(std::get<1>(info.param)) + "ms";
+                         });
+
+struct HeldKey {
+  int key;
+  uint8_t c;
+  bool ended_while_held;  // another event ends the wait before the key is let go
+};
+
+class HeldKeyTest : public MessagePumpTest, public ::testing::WithParamInterface<HeldKey> {};
+
+// A key held at `wait key` answers that wait alone: its repeats, while the
+// wait sees it let go or after another event has ended the wait, answer
+// none of the questions after it.
+TEST_P(HeldKeyTest, AnswersTheWaitAlone) {
+  const HeldKey held = GetParam();
+  assembler.Op(op::kWaitKey);
+  assembler.Op(op::kInputString, {assembler.StringVar(0)});
+  assembler.Op(op::kInputString, {assembler.StringVar(1)});
+  assembler.Op(op::kPrintString, {assembler.StringVar(0)});
+  assembler.Op(op::kPrintString, {assembler.StringVar(1)});
+  assembler.Op(op::kEnd);
+  window.Post({WindowEventKind::kKeyDown, held.key}, 1100);
+  window.Post({WindowEventKind::kCharacter, held.c}, 1100);
+  if (held.ended_while_held) window.Post({WindowEventKind::kMouseMove, 5, 5, 5, 5}, 1200);
+  for (uint32_t at = 1600; at < 2100; at += 33) {
+    window.Post({WindowEventKind::kKeyDown, held.key, 1}, at);
+    window.Post({WindowEventKind::kCharacter, held.c}, at);
+  }
+  window.Post({WindowEventKind::kKeyUp, held.key}, 2100);
+  TypeQuickly(window, "bob\rann\r", 2200, 40);
+  pump.SetFrameLimit(300);
+  Run();
+  EXPECT_EQ(output, "bob\nann\nbob\nann\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(ReturnAndSpace, HeldKeyTest,
+                         ::testing::Values(HeldKey{key::kEnter, 13, false}, HeldKey{key::kSpace, ' ', false},
+                                           HeldKey{key::kEnter, 13, true}, HeldKey{key::kSpace, ' ', true}),
+                         [](const auto& info) {
+                           return std::string(info.param.key == key::kEnter ? "Return" : "Space") +
+                                  (info.param.ended_while_held ? "HeldPastTheWait" : "LetGoDuringTheWait");
+                         });
+
+// A flood of keys neither grows memory without bound nor hangs the run: a
+// paste of 70,000 characters and a key held for 10 s each end their line,
+// which keeps its first 255 characters; the entry buffer keeps the newest
+// 65,536 characters.
+TEST_F(MessagePumpTest, AFloodOfKeysStaysBoundedAndItsLineStillEnds) {
+  assembler.Op(op::kInputString, {assembler.StringVar(0)});
+  assembler.Op(op::kInputString, {assembler.StringVar(1)});
+  assembler.Op(op::kPrintString, {assembler.StringVar(0)});
+  assembler.Op(op::kPrintString, {assembler.StringVar(1)});
+  assembler.Op(op::kEnd);
+  window.Type(std::string(70000, 'x') + "\r", clock.NowMs() + 100);
+  uint32_t at = clock.NowMs() + 1000;
+  window.Post({WindowEventKind::kKeyDown, 'Y'}, at);
+  window.Post({WindowEventKind::kCharacter, 'y'}, at);
+  for (const uint32_t end = at + 10000; at < end; at += 33) {
+    window.Post({WindowEventKind::kKeyDown, 'Y', 1}, at);
+    window.Post({WindowEventKind::kCharacter, 'y'}, at);
+  }
+  window.Post({WindowEventKind::kKeyUp, 'Y'}, at);
+  TypeQuickly(window, "\r", at + 50);
+  pump.SetFrameLimit(1000);
+  Run();
+  EXPECT_TRUE(output.ends_with(std::string(255, 'x') + "\n" + std::string(255, 'y') + "\n"));
+  EXPECT_LT(pump.FramesPresented(), 1000u) << "the run ended by itself";
+  EXPECT_EQ(state.console.entry_buffer.size(), ConsoleState::kEntryBufferLimit);
+  EXPECT_EQ(state.console.entry_buffer.back(), '\r');
+}
+
+TEST(TypedCharacters, HoldsAtMostItsLimitAndAnEnterStillEndsTheLine) {
+  TypedCharacters typed;
+  for (int i = 0; i < 10000; ++i) typed.Add('x');
+  typed.Add('\r');
+  typed.Add('y');
+  EXPECT_EQ(typed.Waiting(), TypedCharacters::kLimit);
+  std::string taken;
+  while (const auto c = typed.Take()) taken += static_cast<char>(*c);
+  EXPECT_EQ(taken, std::string(TypedCharacters::kLimit - 1, 'x') + "\r");
 }
 
 TEST_F(MessagePumpTest, WaitKeyEndsOnAKeyShorterThanAFrame) {

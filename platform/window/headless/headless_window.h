@@ -50,6 +50,7 @@ class HeadlessWindow final : public Window {
   void GrabKeyboard(bool grabbed) override { keyboard_grabbed_ = grabbed; }
   void ShowMessageBox(std::string_view title, std::string_view text, MessageBoxIcon icon) override;
   bool HasDisplay() const override { return false; }
+  bool EventsMayCome() const override { return !script_.empty(); }
   void* NativeHandle() override { return nullptr; }
 
   // ---- What the program did to the window, for tests ------------------------

@@ -280,10 +280,8 @@ class SdlWindow final : public Window {
   // Typed text arrives as UTF-8; programs see one character per letter the
   // Windows-1252 page holds and nothing for the others.
   void AddText(const char* utf8) {
-    const std::string_view text(utf8);
-    for (size_t pos = 0; pos < text.size();) {
-      const std::optional<char> byte = UnicodeToCp1252(NextUtf8(text, pos));
-      const auto code = static_cast<uint8_t>(byte.value_or(0));
+    for (const char c : TypedCp1252(utf8)) {
+      const auto code = static_cast<uint8_t>(c);
       if (code >= 32 && code != 127) Add(WindowEventKind::kCharacter, code);
     }
   }

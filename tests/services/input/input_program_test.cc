@@ -205,6 +205,29 @@ TEST_F(InputPrograms, TheNamedKeysAndATypedKeyReadFromSource) {
   EXPECT_EQ(run.printed, "000000\n111111\n100\n000000\n[]\n1 []\n");
 }
 
+// A key the program has seen some other way (its character, the entry
+// buffer, or the key found held) was for that, not an answer to its next
+// question; a look that finds nothing leaves what was typed ahead waiting.
+TEST_F(InputPrograms, AKeyTheProgramSawOtherwiseAnswersNoQuestion) {
+  const std::pair<const char*, const char*> kLooks[] = {
+      {"k$ = inkey$()", "ok"},      {"e$ = entry$()", "ok"},         {"k = scancode()", "ok"},
+      {"k = key state(45)", "ok"},  {"k = key state(46)", "xok"},    {"k = escape key()", "xok"},
+      {"k = mouse x()", "xok"},
+  };
+  for (const auto& [look, answer] : kLooks) {
+    SCOPED_TRACE(look);
+    const uint32_t at = clock.NowMs();
+    window.Post({platform::WindowEventKind::kKeyDown, 'X'}, at + 100);
+    window.Post({platform::WindowEventKind::kCharacter, 'x'}, at + 100);
+    window.Post({platform::WindowEventKind::kKeyUp, 'X'}, at + 500);
+    input.PressKey(scan::kX, at + 100, 400);
+    window.Type("ok\r", at + 700);
+    const ProgramRun run = Run(std::string("wait 300\n") + look + "\ninput a$\nprint \"[\" + a$ + \"]\"\nend\n");
+    ASSERT_EQ(run.errors, "");
+    EXPECT_EQ(run.printed, std::string(answer) + "\n[" + answer + "]\n");
+  }
+}
+
 TEST_F(InputPrograms, TheMouseMovesAndAWaitForAClickFromSource) {
   input.MoveMouse(30, -20, 0, kStart + 100);
   input.PressMouseButton(0, kStart + 600, 50);
