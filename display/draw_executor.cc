@@ -48,7 +48,8 @@ class Pass {
  public:
   explicit Pass(Graphics& g) : g_(g), display_(g.Screen()), vm_(g.Machine()) {}
 
-  void Run() {
+  // Up to and including record `last` (kNoRecord: to the end).
+  void Run(int32_t last) {
     RecordPool<DrawRecord>& draws = g_.Pools().draws;
     for (int32_t index = draws.Head(); index != kNoRecord;) {
       --draws[index].repeat;
@@ -61,6 +62,7 @@ class Pass {
       draws[index].performed = true;
       const int32_t next = draws.Next(index);
       if (draws[index].repeat <= 0) g_.Pools().FreeDrawRecord(index);
+      if (index == last) return;
       index = next;
     }
   }
@@ -445,9 +447,9 @@ class Pass {
 
 }  // namespace
 
-void ExecuteDrawingQueue(Graphics& graphics) {
+void ExecuteDrawingQueue(Graphics& graphics, int32_t last) {
   if (!graphics.Screen().Surfaces().back_buffer) return;
-  Pass(graphics).Run();
+  Pass(graphics).Run(last);
 }
 
 }  // namespace zv
