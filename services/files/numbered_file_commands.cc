@@ -4,6 +4,7 @@
 
 #include <array>
 #include <bit>
+#include <cerrno>
 #include <string>
 #include <vector>
 
@@ -207,9 +208,12 @@ void WriteFileContents(Vm& vm, OpenFile& file, const std::string& native, bool r
 void CreateUnpackedFile(Vm& vm, const std::string& name, std::span<const uint8_t> bytes) {
   const std::string native = NativePath(name);
   if (!native.empty() && ::access(native.c_str(), F_OK) == 0) return;
-  if (native.empty() || !files::MakeFolders(files::FolderOf(native)) ||
-      !files::WriteFileSafely(native, bytes, files::Publish::kNoReplace))
-    vm.RunWarning(err::kCreateFailed, name);
+  if (native.empty() || !files::MakeFolders(files::FolderOf(native))) return vm.RunWarning(err::kCreateFailed, name);
+  if (files::WriteFileSafely(native, bytes, files::Publish::kNoReplace)) return;
+  // Made but not filled: a file size limit, or a full disk.
+  if (errno == EFBIG || errno == ENOSPC || errno == EDQUOT)
+    return vm.RunWarning(err::kWriteFailed, name, files::CauseOf(errno));
+  vm.RunWarning(err::kCreateFailed, name);
 }
 
 void CmdWriteFileBlock(Vm& vm) {
