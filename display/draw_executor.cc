@@ -199,10 +199,11 @@ class Pass {
     if (!BitmapTable::InRange(bitmap)) return vm_.RunError(err::kNumber);
     if (!FileOpens(vm_, r.text)) return vm_.RunError(err::kNoFile, r.text);
     const std::string path = LoadPath(vm_, r.text);
-    SurfacePtr loaded = g_.Files().Load(path, g_.Maker());
+    std::string why;
+    SurfacePtr loaded = g_.Files().Load(path, g_.Maker(), &why);
     if (!loaded) {
       // Only the last pass of a screen load tells.
-      if (r.repeat <= 0) vm_.RunWarning(err::kLoadFailed, r.text);
+      if (r.repeat <= 0) vm_.RunWarning(err::kLoadFailed, r.text, why);
       return;
     }
     SurfacePtr existing = g_.BitmapSurface(bitmap);
