@@ -246,6 +246,7 @@ void MoveOrRename(Vm& vm) {
   // A folder of that name is no copy of the file left behind.
   const bool taken = PathExists(destination);
   if (files::MoveNoReplace(NativePath(source), NativePath(destination))) return;
+  if (errno == EXDEV) return vm.RunWarning(kFailure, source, "a folder moves only within its own file system");
   const std::string cause = files::CauseOf(errno);
   // The warning names the file at fault: a missing source, else the new
   // name (which a source that would not go has taken back).
