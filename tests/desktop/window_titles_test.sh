@@ -35,21 +35,11 @@ count=$((${#letters[@]} / 3))
   printf 'set exit prompt "Fin \x96 \xe9t\xe9", "Au revoir"\r\n'
 } > 'level–1.kqa'
 
-# The visible window of the run whose _NET_WM_NAME is $1; sets DESK_WINDOW.
-net_name() { LC_ALL=C.UTF-8 xprop -id "$1" _NET_WM_NAME 2> /dev/null; }
+# A window's names as the tools of a UTF-8 desktop show them.
+net_name() { LC_ALL=C.UTF-8 xprop -id "$1" _NET_WM_NAME | sed -n 's/^_NET_WM_NAME(UTF8_STRING) = "\(.*\)"$/\1/p'; }
 wm_name() { LC_ALL=C.UTF-8 xprop -id "$1" WM_NAME 2> /dev/null; }
-find_named() {
-  local id
-  for id in $(xdotool search --onlyvisible --pid "$DESK_PID" 2> /dev/null); do
-    if [ "$(net_name "$id")" = "_NET_WM_NAME(UTF8_STRING) = \"$1\"" ]; then
-      DESK_WINDOW=$id
-      return 0
-    fi
-  done
-  return 1
-}
 expect_names() {
-  desk_until find_named "$1" || desk_fail "no window of the run has _NET_WM_NAME \"$1\""
+  desk_until desk_find_window_where net_name "$1" || desk_fail "no window of the run has _NET_WM_NAME \"$1\""
   [ "$(wm_name "$DESK_WINDOW")" = "WM_NAME(STRING) = \"$2\"" ] ||
     desk_fail "the window named \"$1\" has $(wm_name "$DESK_WINDOW")"
 }

@@ -2,7 +2,8 @@
 # Moving a file out of a read-only folder on another file system copies it,
 # cannot delete the original, and so takes the copy back: the move is
 # reported as failed, with its cause, and the file is left only where it was.
-# A failed move never claims a copy that is not there.
+# A failed move never claims a copy that is not there. A folder is not moved
+# across file systems at all: the warning names it and says why.
 # Needs a mount namespace of its own for the read-only file system; skips
 # (77) where none can be had.
 set -euo pipefail
@@ -17,6 +18,8 @@ trap 'umount "$work/ro" 2> /dev/null || true; rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 mount -t tmpfs none "$work/ro" 2> /dev/null || { echo "no tmpfs: skipped"; exit 77; }
 printf 'kept' > "$work/ro/data.txt"
+mkdir -p "$work/ro/tree/inner"
+printf 'kept' > "$work/ro/tree/inner/data.txt"
 mount -o remount,ro "$work/ro"
 
 cd "$work/run"
@@ -37,6 +40,9 @@ expect 'move file "../ro/data.txt", "data.txt"' \
   'Runtime Warning : Could not move the file "data.txt": read-only file system.'
 # A folder in the way across file systems: the file stays only where it was.
 expect 'move file "../ro/data.txt", "."' 'Runtime Warning : Could not move the file ".": file exists.'
+expect 'move file "../ro/tree", "tree"' \
+  'Runtime Warning : Could not move the file "../ro/tree": a folder moves only within its own file system.'
+[ "$(cat "$work/ro/tree/inner/data.txt")" = kept ] || fail "the folder did not stay whole"
 expect 'rename file "../ro/data.txt", "../ro/new.txt"' \
   'Runtime Warning : Could not rename the file "../ro/new.txt": read-only file system.'
 echo "move file from a read-only folder: reported, and only the original is left"
