@@ -56,6 +56,7 @@ void MessagePump::ResetMouseDefaults() {
 void MessagePump::RunMessageLoop() {
   ResetVmState(vm_);
   loader_yield_ = true;
+  program_frames_ = 0;
   state_.console.input_line_length = -1;
   state_.console.input_line.clear();
   state_.console.waiting = false;

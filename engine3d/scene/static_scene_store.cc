@@ -84,7 +84,7 @@ bool ReplaceFile(const std::string& path, const std::vector<uint8_t>& contents) 
 // False when the texture's picture could not be written, or it has none
 // (the scene would load back without it).
 bool SaveGroupTexture(Engine3D& e, const std::string& file_name, int32_t texture) {
-  TextureRecord* t = e.pools.Texture(texture);
+  TextureRecord* t = texture > 0 ? e.pools.Texture(texture) : nullptr;  // 0: a group without a texture
   Graphics* graphics = e.Bound() ? FindGraphics(e.Machine()) : nullptr;
   if (!t || !graphics) return true;
   if (!t->surface) return false;
