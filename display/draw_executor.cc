@@ -48,7 +48,8 @@ class Pass {
  public:
   explicit Pass(Graphics& g) : g_(g), display_(g.Screen()), vm_(g.Machine()) {}
 
-  void Run() {
+  // Up to and including record `last` (kNoRecord: to the end).
+  void Run(int32_t last) {
     RecordPool<DrawRecord>& draws = g_.Pools().draws;
     for (int32_t index = draws.Head(); index != kNoRecord;) {
       --draws[index].repeat;
@@ -61,6 +62,7 @@ class Pass {
       draws[index].performed = true;
       const int32_t next = draws.Next(index);
       if (draws[index].repeat <= 0) g_.Pools().FreeDrawRecord(index);
+      if (index == last) return;
       index = next;
     }
   }
@@ -197,10 +199,11 @@ class Pass {
     if (!BitmapTable::InRange(bitmap)) return vm_.RunError(err::kNumber);
     if (!FileOpens(vm_, r.text)) return vm_.RunError(err::kNoFile, r.text);
     const std::string path = LoadPath(vm_, r.text);
-    SurfacePtr loaded = g_.Files().Load(path, g_.Maker());
+    std::string why;
+    SurfacePtr loaded = g_.Files().Load(path, g_.Maker(), &why);
     if (!loaded) {
       // Only the last pass of a screen load tells.
-      if (r.repeat <= 0) vm_.RunWarning(err::kLoadFailed, r.text);
+      if (r.repeat <= 0) vm_.RunWarning(err::kLoadFailed, r.text, why);
       return;
     }
     SurfacePtr existing = g_.BitmapSurface(bitmap);
@@ -445,9 +448,9 @@ class Pass {
 
 }  // namespace
 
-void ExecuteDrawingQueue(Graphics& graphics) {
+void ExecuteDrawingQueue(Graphics& graphics, int32_t last) {
   if (!graphics.Screen().Surfaces().back_buffer) return;
-  Pass(graphics).Run();
+  Pass(graphics).Run(last);
 }
 
 }  // namespace zv

@@ -10,8 +10,8 @@ std::string NameExtension(const std::string& name) {
   return platform::AsciiLower(std::string_view(name).substr(name.size() - 3));
 }
 
-platform::SurfacePtr DefaultImageFiles::Load(const std::string& path, const SurfaceMaker& make) {
-  (void)path, (void)make;
+platform::SurfacePtr DefaultImageFiles::Load(const std::string& path, const SurfaceMaker& make, std::string* why) {
+  (void)path, (void)make, (void)why;
   return nullptr;
 }
 

@@ -15,8 +15,9 @@ class ImageFiles {
   virtual ~ImageFiles() = default;
 
   // A new surface (made by `make`) holding the picture of the file at
-  // `path`, or null when it cannot be loaded.
-  virtual platform::SurfacePtr Load(const std::string& path, const SurfaceMaker& make) = 0;
+  // `path`, or null when it cannot be loaded; then `why`, when given,
+  // receives the reason where it is known beside the file's being unreadable.
+  virtual platform::SurfacePtr Load(const std::string& path, const SurfaceMaker& make, std::string* why = nullptr) = 0;
   // Writes the surface to `path`; an earlier file of that name is replaced
   // only once the new one is complete. False when nothing was written.
   virtual bool Save(const platform::Surface& surface, const std::string& path) = 0;
@@ -24,7 +25,7 @@ class ImageFiles {
 
 class DefaultImageFiles final : public ImageFiles {
  public:
-  platform::SurfacePtr Load(const std::string& path, const SurfaceMaker& make) override;
+  platform::SurfacePtr Load(const std::string& path, const SurfaceMaker& make, std::string* why = nullptr) override;
   bool Save(const platform::Surface& surface, const std::string& path) override;
 };
 

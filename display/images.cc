@@ -85,10 +85,11 @@ int32_t LoadImage(Vm& vm, std::string_view name, int32_t number) {
   }
   if (!g) return kNoRecord;
   BitmapTable& bitmaps = g->Bitmaps();
-  platform::SurfacePtr picture = g->Files().Load(path, g->Maker());
+  std::string why;
+  platform::SurfacePtr picture = g->Files().Load(path, g->Maker(), &why);
   bitmaps.Surface(BitmapTable::kScratch) = picture;
   if (!picture) {
-    vm.RunWarning(err::kLoadFailed, name);
+    vm.RunWarning(err::kLoadFailed, name, why);
     return kNoRecord;
   }
   bitmaps.RecordSize(BitmapTable::kScratch, *picture);
@@ -183,10 +184,14 @@ void FnImageExists(Vm& vm) {
 
 }  // namespace
 
-platform::SurfacePtr ImageFileIo::Load(const std::string& path, const SurfaceMaker& make) {
-  int32_t step = vm_.errors.internal_code;
-  platform::SurfacePtr surface = codecs::LoadImageFile(path, make, &step);
-  vm_.errors.internal_code = step;
+platform::SurfacePtr ImageFileIo::Load(const std::string& path, const SurfaceMaker& make, std::string* why) {
+  codecs::DecodeNotes notes;
+  notes.step = vm_.errors.internal_code;
+  platform::SurfacePtr surface = codecs::LoadImageFile(path, make, &notes);
+  vm_.errors.internal_code = notes.step;
+  if (!surface && notes.too_large && why)
+    *why = "the picture is larger than an image may be (" + std::to_string(codecs::kMaxSide) +
+           " pixels a side, " + std::to_string(codecs::kMaxPixels) + " pixels in all)";
   return surface;
 }
 

@@ -23,7 +23,7 @@ constexpr int32_t kLoadFailed = 1003;  // a warning: the file would not load
 class ImageFileIo final : public ImageFiles {
  public:
   explicit ImageFileIo(Vm& vm) : vm_(vm) {}
-  platform::SurfacePtr Load(const std::string& path, const SurfaceMaker& make) override;
+  platform::SurfacePtr Load(const std::string& path, const SurfaceMaker& make, std::string* why = nullptr) override;
   // True when written, and for the formats that are only read (nothing is
   // written for them); false when the write failed, leaving an earlier
   // file of that name as it was.

@@ -13,6 +13,7 @@
 #include "editor/language_texts.h"
 #include "platform/paths/path_resolver.h"
 #include "platform/signals/stop_signals.h"
+#include "platform/text/code_page.h"
 #include "runtime/builder/exe_builder.h"
 
 namespace zv::editor {
@@ -166,9 +167,9 @@ std::string Editor::RequestedPath(const std::string& name) const {
   // A name the folder lists is that entry, whatever characters it holds;
   // names match as they do in programs, without regard to case.
   if (name.find('/') == std::string::npos && (requester_->List().Lists(name) || name.find('\\') == std::string::npos))
-    return folder + (folder.back() == '/' ? "" : "/") + requester_->List().ListedSpelling(name);
+    return folder + (folder.back() == '/' ? "" : "/") + requester_->List().FileNameOf(name);
   // Otherwise a typed path, in either kind of separator.
-  std::string path = name;
+  std::string path = platform::Cp1252ToUtf8(name);
   std::replace(path.begin(), path.end(), '\\', '/');
   const fs::path resolved = fs::path(path).is_absolute() ? fs::path(path) : fs::path(folder) / path;
   return platform::Paths().Resolve(resolved.lexically_normal().string());
@@ -470,7 +471,7 @@ void Editor::ProjectConfirmed() {
   }
   const std::string folder = requester_->List().PathOf(name);
   CloseRequester();
-  const std::string program = folder + "/" + name + ".kqa";
+  const std::string program = folder + "/" + platform::Cp1252ToUtf8(name) + ".kqa";
   std::string error;
   if (Exists(program)) {
     if (!LoadPath(program, &error)) {

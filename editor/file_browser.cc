@@ -12,6 +12,7 @@
 #include "editor/language_texts.h"
 #include "editor/source_buffer.h"
 #include "editor/source_file.h"
+#include "platform/text/code_page.h"
 
 namespace zv::editor {
 namespace {
@@ -69,7 +70,9 @@ int32_t DrawTextClipped(Surface& target, const GlyphFont& font, std::string_view
   return full - font.TextWidth(shown);
 }
 
-std::string FileBrowser::PathOf(const std::string& name) const { return JoinPath(folder_, name); }
+std::string FileBrowser::PathOf(const std::string& name) const { return JoinPath(folder_, FileNameOf(name)); }
+
+std::string FileBrowser::PathOf(const FileListEntry& entry) const { return JoinPath(folder_, entry.file_name); }
 
 bool FileBrowser::Lists(const std::string& name) const {
   const std::string lower = LowerAscii(name);
@@ -77,14 +80,19 @@ bool FileBrowser::Lists(const std::string& name) const {
                      [&](const FileListEntry& e) { return LowerAscii(e.name) == lower; });
 }
 
-std::string FileBrowser::ListedSpelling(const std::string& name) const {
+std::string FileBrowser::FileNameOf(const std::string& name) const {
   const std::string lower = LowerAscii(name);
   const FileListEntry* found = nullptr;
   for (const FileListEntry& e : entries_) {
-    if (e.name == name) return name;
+    if (e.file_name.empty()) continue;  // the parent entry
+    if (e.name == name) return e.file_name;
     if (!found && LowerAscii(e.name) == lower) found = &e;
   }
-  return found ? found->name : name;
+  return found ? found->file_name : platform::Cp1252ToUtf8(name);
+}
+
+void FileBrowser::AddEntry(EntryType type, const std::string& file_name, std::string date) {
+  entries_.push_back({type, platform::Utf8ToCp1252(file_name), std::move(date), file_name});
 }
 
 void FileBrowser::RefreshFileList() {
@@ -100,16 +108,17 @@ void FileBrowser::RefreshFileList() {
 // system's root and the user's home folder.
 void FileBrowser::ListDrives() {
   entries_.clear();
-  entries_.push_back({EntryType::kDrive, "/", {}});
+  AddEntry(EntryType::kDrive, "/", {});
   if (const char* home = std::getenv("HOME"); home && *home && std::string(home) != "/")
-    entries_.push_back({EntryType::kDrive, home, {}});
+    AddEntry(EntryType::kDrive, home, {});
   selected_ = 0;
 }
 
 void FileBrowser::ListFolder() {
   entries_.clear();
   selected_ = 0;
-  if (kind_ != kind::kProject) entries_.push_back({EntryType::kFolder, std::string(LanguageText(Text::kParentFolder)), {}});
+  if (kind_ != kind::kProject)
+    entries_.push_back({EntryType::kFolder, std::string(LanguageText(Text::kParentFolder)), {}, {}});
   const size_t fixed = entries_.size();
   DIR* dir = ::opendir(folder_.c_str());
   if (!dir) {
@@ -126,19 +135,19 @@ void FileBrowser::ListFolder() {
     const std::string path = JoinPath(folder_, name);
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) continue;  // a dangling link
-    FileListEntry entry{EntryType::kFile, name, DateText(st.st_mtime)};
+    EntryType type = EntryType::kFile;
     if (S_ISDIR(st.st_mode)) {
-      entry.type = EntryType::kFolder;
+      type = EntryType::kFolder;
     } else if (kind_ == kind::kProject) {
       continue;
     } else if (IsSourceFileName(name) && !builds) {
-      entry.type = EntryType::kSource;
+      type = EntryType::kSource;
     } else if (IsExecutableFile(path)) {
-      entry.type = EntryType::kExecutable;
+      type = EntryType::kExecutable;
     } else if (builds) {
       continue;
     }
-    entries_.push_back(std::move(entry));
+    AddEntry(type, name, DateText(st.st_mtime));
   }
   ::closedir(dir);
   std::stable_sort(entries_.begin() + static_cast<std::ptrdiff_t>(fixed), entries_.end(),
@@ -165,9 +174,11 @@ void FileBrowser::GoToParentFolder() {
   folder_ = slash == std::string::npos || slash == 0 ? "/" : folder.substr(0, slash);
 }
 
-bool FileBrowser::EnterFolder(const std::string& name) {
-  if (!IsPlainName(name)) return false;
-  folder_ = JoinPath(folder_, name);
+bool FileBrowser::EnterFolder(const std::string& name) { return EnterFolderNamed(FileNameOf(name)); }
+
+bool FileBrowser::EnterFolderNamed(const std::string& file_name) {
+  if (!IsPlainName(file_name)) return false;
+  folder_ = JoinPath(folder_, file_name);
   return true;
 }
 
@@ -178,13 +189,13 @@ bool FileBrowser::MakeUniqueFolder(const std::string& name) {
     if (n > 64000) return false;
     candidate = name + std::to_string(n);
   }
-  return ::mkdir(JoinPath(folder_, candidate).c_str(), 0777) == 0;
+  return ::mkdir(JoinPath(folder_, platform::Cp1252ToUtf8(candidate)).c_str(), 0777) == 0;
 }
 
 int32_t FileBrowser::CheckProjectName(const std::string& name) {
   if (Lists(name)) return 0;
   if (!IsPlainName(name) || folder_.empty()) return 9;
-  const std::string path = JoinPath(folder_, name);
+  const std::string path = JoinPath(folder_, platform::Cp1252ToUtf8(name));
   if (::access(path.c_str(), F_OK) == 0) return IsFolder(path) ? 0 : 2;
   return ::mkdir(path.c_str(), 0777) == 0 ? 1 : 9;
 }
@@ -200,12 +211,12 @@ bool FileBrowser::OpenEntry(const FileListEntry& entry) {
   if (parent) {
     GoToParentFolder();
   } else if (entry.type == EntryType::kDrive) {
-    if (!IsFolder(entry.name) || ::access(entry.name.c_str(), R_OK | X_OK) != 0) {
+    if (!IsFolder(entry.file_name) || ::access(entry.file_name.c_str(), R_OK | X_OK) != 0) {
       message_ = std::string(LanguageText(Text::kDriveUnavailable));
       return false;
     }
-    folder_ = entry.name;
-  } else if (!EnterFolder(entry.name)) {
+    folder_ = entry.file_name;
+  } else if (!EnterFolderNamed(entry.file_name)) {
     return false;
   }
   const std::string kept_message = message_;
@@ -313,7 +324,7 @@ void FileBrowser::DrawPage(Surface& screen, const GlyphFont& font, const EditorI
     for (size_t i = 0; i < info_lines.size() && i < 4; ++i)
       centred(info_lines[i], 162, four ? 212 + 14 * static_cast<int32_t>(i) : 216 + 16 * static_cast<int32_t>(i));
   }
-  DrawTextClipped(screen, font, folder_, false, ox + 16, oy + 28, 370);
+  DrawTextClipped(screen, font, platform::Utf8ToCp1252(folder_), false, ox + 16, oy + 28, 370);
   for (int32_t row = 0; row < kRows; ++row) {
     const int32_t e = first_ + row;
     if (e >= static_cast<int32_t>(entries_.size())) break;

@@ -25,10 +25,13 @@ constexpr int32_t kChooseTool = 72;  // an executable for one of them
 
 enum class EntryType : uint32_t { kFolder = 0, kFile = 1, kSource = 2, kExecutable = 3, kDrive = 4 };
 
+// `name` is what the list shows and a user types, in the editor's
+// Windows-1252 text; `file_name` is the name on the file system (UTF-8).
 struct FileListEntry {
   EntryType type = EntryType::kFile;
   std::string name;
   std::string date;  // month, day and time of the last change, or empty
+  std::string file_name;
 };
 
 // What a click on the list asks of the requester.
@@ -61,17 +64,20 @@ class FileBrowser {
   // A message for the requester's box after the last listing, else empty.
   const std::string& Message() const { return message_; }
 
-  // Full path of a listed name in the browse folder.
+  // Names below are the editor's text (Windows-1252), as the list shows
+  // them and a user types them; paths are the file system's (UTF-8).
+  // Full path of a name in the browse folder.
   std::string PathOf(const std::string& name) const;
+  std::string PathOf(const FileListEntry& entry) const;
   // True when a listed entry has the name (case-insensitive).
   bool Lists(const std::string& name) const;
-  // The listed entry's own spelling of a name, an exact match before one
-  // that differs only in case; the name itself when nothing is listed so.
-  std::string ListedSpelling(const std::string& name) const;
+  // The file system's name of a listed entry so named, an exact match
+  // before one that differs only in case; for a name not listed, the name
+  // itself in UTF-8.
+  std::string FileNameOf(const std::string& name) const;
 
   void GoToParentFolder();
-  // Enters the listed folder `name`; false for a name that is not one
-  // component.
+  // Enters the folder `name`; false for a name that is not one component.
   bool EnterFolder(const std::string& name);
   // Makes a new folder under the name (or the name with 2, 3, ... added when
   // listed already); false when it cannot be made.
@@ -95,6 +101,8 @@ class FileBrowser {
 
  private:
   bool OpenEntry(const FileListEntry& entry);
+  bool EnterFolderNamed(const std::string& file_name);
+  void AddEntry(EntryType type, const std::string& file_name, std::string date);
 
   std::vector<FileListEntry> entries_;
   std::string folder_;

@@ -68,6 +68,8 @@ void MessagePump::ResetMouseDefaults() {
 
 void MessagePump::RunMessageLoop() {
   ResetVmState(vm_);
+  loader_yield_ = true;
+  program_frames_ = 0;
   state_.console.input_line_length = -1;
   state_.console.input_line.clear();
   state_.console.waiting = false;
@@ -240,8 +242,31 @@ void MessagePump::PreRunCheck() {
 void MessagePump::RunTurn() {
   try {
     PreRunCheck();
+    const bool runs = vm_.app_active;
+    vm_.refresh_switched = false;
     RunVmLoop(vm_);
+    const bool own_frame = runs && !loader_yield_ && !vm_.refresh_switched;
+    if (runs) loader_yield_ = false;
+    const uint32_t presented = frames_presented_;
     FrameRefresh();
+    if (own_frame && frames_presented_ != presented) {
+      ++program_frames_;
+      if (program_frames_ == frame_limit_) host_.PostQuit();
+    }
+  } catch (...) {
+    vm_.RunFault();
+  }
+}
+
+void MessagePump::FinishRun() {
+  if (!vm_.app_active) return;
+  try {
+    if (frame_limit_ != 0 && program_frames_ >= frame_limit_) {
+      PreRunCheck();
+      FrameRefresh(false);
+    } else {
+      host_.Display().RunDrawQueue();
+    }
   } catch (...) {
     vm_.RunFault();
   }
@@ -260,11 +285,11 @@ void MessagePump::WaitForFrameTime() {
   last = clock.NowMs();
 }
 
-void MessagePump::FrameRefresh() {
+void MessagePump::FrameRefresh(bool wait_for_frame_time) {
   if (!vm_.app_active) return;
   DisplayServices& display = host_.Display();
   display.ExpireRecords();
-  WaitForFrameTime();
+  if (wait_for_frame_time) WaitForFrameTime();
   display.UpdateAnimations();
   display.SaveSpriteBackgrounds();
   if (vm_.render_timing.scene_render == 1) vm_.engine3d->RenderSceneIfEnabled();
@@ -276,10 +301,6 @@ void MessagePump::FrameRefresh() {
   vm_.engine3d->AnimateObjects();
   display.PresentFrame();
   ++frames_presented_;
-  // The first turn's slice only clears the loader's yield, so its frame
-  // comes before any command: the limit counts the program's own frames,
-  // and `--frames 1` shows (and prints) what its first slice did.
-  if (frame_limit_ != 0 && frames_presented_ == frame_limit_ + 1) host_.PostQuit();
   display.TakeRequestedScreenCopy();
   state_.input.mouse_move_x = 0;
   state_.input.mouse_move_y = 0;

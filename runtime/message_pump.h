@@ -63,10 +63,12 @@ class MessagePump {
  public:
   MessagePump(Vm& vm, RuntimeHost& host, RuntimeState& state);
 
-  // Stops the run once the program has presented this many frames (0: no
-  // limit); the first turn's frame, before its first command, is not one.
+  // Stops the run once the program has presented this many frames of its
+  // own (0: no limit). Neither the first turn's frame, before its first
+  // command, nor one that followed only a switch of the refresh mode is one.
   void SetFrameLimit(uint32_t frames) { frame_limit_ = frames; }
   uint32_t FramesPresented() const { return frames_presented_; }
+  uint32_t ProgramFrames() const { return program_frames_; }
   RuntimeState* State() { return &state_; }
   // Whether anything can still end a question that waits for keys: a
   // person at a real window, a script with events still to play, or the
@@ -81,11 +83,18 @@ class MessagePump {
   // Turns one window event into the state that the commands read.
   void MainWindowProc(const platform::WindowEvent& event);
   void PreRunCheck();
-  void FrameRefresh();
+  // Without `wait_for_frame_time` the frame is shown at once.
+  void FrameRefresh(bool wait_for_frame_time = true);
   // The pre-run check, a slice of the program and the frame refresh. A fault
   // outside the commands (the draw queue, the frame) ends the run as a fault
   // inside them does.
   void RunTurn();
+  // After the run's last turn: what the program queued for the next one
+  // (drawing, image grabs and saves) is carried out, so that nothing it
+  // asked for is lost. A run stopped by the frame limit also shows that
+  // frame as the next turn would draw it (the 3D scene as the program left
+  // it, then its 2D drawing), so that the last picture is the program's.
+  void FinishRun();
   // For loops that cannot return to the pump: drains the queue on every
   // 50001st call. A quit found while draining stays posted.
   void PumpMessagesSometimes();
@@ -113,6 +122,8 @@ class MessagePump {
   RuntimeState& state_;
   uint32_t frame_limit_ = 0;
   uint32_t frames_presented_ = 0;
+  uint32_t program_frames_ = 0;
+  bool loader_yield_ = true;  // the next slice only clears the loader's yield
 };
 
 // The mouse position on the display for a position in the window's client

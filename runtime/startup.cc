@@ -8,6 +8,7 @@
 
 #include "platform/clipboard/clipboard.h"
 #include "platform/paths/temp_folder.h"
+#include "platform/signals/stop_signals.h"
 #include "platform/text/code_page.h"
 #include "platform/userstate/user_state.h"
 #include "platform/window/headless/headless_window.h"
@@ -381,6 +382,8 @@ void Runtime::StartAndRun() {
   vm_->standalone = options_.standalone;
   ran_ = true;
   pump_->RunMessageLoop();
+  // A run stopped by an error or a signal ends where it stood.
+  if (vm_->errors.code == 0 && platform::StopSignal() == 0) pump_->FinishRun();
   if (services_.on_stopped) services_.on_stopped(*vm_);
   WriteScreenshot();
   CloseAttachedData();

@@ -25,14 +25,14 @@ void Put32(std::vector<uint8_t>& out, uint32_t v) {
 
 }  // namespace
 
-std::optional<DecodedPicture> DecodeBmp(std::vector<uint8_t> file) {
-  std::optional<DecodedPicture> picture = DecodeBmpInPlace(file);
+std::optional<DecodedPicture> DecodeBmp(std::vector<uint8_t> file, DecodeNotes* notes) {
+  std::optional<DecodedPicture> picture = DecodeBmpInPlace(file, notes);
   // Moving the vector keeps its buffer, so the bits still point into it.
   if (picture) picture->storage = std::move(file);
   return picture;
 }
 
-std::optional<DecodedPicture> DecodeBmpInPlace(std::span<const uint8_t> bytes) {
+std::optional<DecodedPicture> DecodeBmpInPlace(std::span<const uint8_t> bytes, DecodeNotes* notes) {
   DecodedPicture picture;
   ByteReader header(bytes);
   const uint16_t magic = header.U16();
@@ -47,10 +47,10 @@ std::optional<DecodedPicture> DecodeBmpInPlace(std::span<const uint8_t> bytes) {
   const bool rle = dib.compression == platform::dib_compression::kRle8 ||
                    dib.compression == platform::dib_compression::kRle4;
   if (rle) {
-    if (!FileCanHold(dib.width, dib.Rows(), dib.bits.size(), kRlePixelsPerByte)) return std::nullopt;
+    if (!FileCanHold(dib.width, dib.Rows(), dib.bits.size(), kRlePixelsPerByte, notes)) return std::nullopt;
   } else {
     const size_t stride = platform::DibStride(dib.width, dib.bit_count);
-    if (!SizeAllowed(dib.width, dib.Rows()) || stride == 0 ||
+    if (!SizeAllowed(dib.width, dib.Rows(), notes) || stride == 0 ||
         dib.bits.size() / stride < static_cast<size_t>(dib.Rows()))
       return std::nullopt;
   }

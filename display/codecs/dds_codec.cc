@@ -203,12 +203,13 @@ void BoxFilter2x2(Surface& surface) {
     }
 }
 
-std::optional<MipmapChain> ReadDds(std::span<const uint8_t> file, int32_t* step) {
+std::optional<MipmapChain> ReadDds(std::span<const uint8_t> file, DecodeNotes* notes) {
+  int32_t* step = notes ? &notes->step : nullptr;
   ByteReader in(file);
   const std::optional<DdsHeader> h = ReadHeader(in, step);
   if (!h) return std::nullopt;
   if (step) *step = dds_step::kNoSurface;
-  if (!SizeAllowed(h->width, h->height)) return std::nullopt;
+  if (!SizeAllowed(h->width, h->height, notes)) return std::nullopt;
   const int32_t width = static_cast<int32_t>(h->width), height = static_cast<int32_t>(h->height);
   const int32_t stored = (h->flags & kFlagMipmapCount) && h->mipmaps > 1
                              ? static_cast<int32_t>(std::min<uint32_t>(h->mipmaps, 64))
@@ -256,8 +257,8 @@ std::optional<MipmapChain> ReadDds(std::span<const uint8_t> file, int32_t* step)
   return chain;
 }
 
-std::optional<DecodedPicture> DecodeDds(std::span<const uint8_t> file, int32_t* step) {
-  std::optional<MipmapChain> chain = ReadDds(file, step);
+std::optional<DecodedPicture> DecodeDds(std::span<const uint8_t> file, DecodeNotes* notes) {
+  std::optional<MipmapChain> chain = ReadDds(file, notes);
   if (!chain) return std::nullopt;
   SurfacePtr top = chain->compressed ? chain->compressed->DecodeLevel(0) : chain->levels.front();
   if (!top) return std::nullopt;

@@ -11,6 +11,8 @@
 
 namespace zv::codecs {
 
+struct DecodeNotes;
+
 // Where the last DDS load got to, for the error report.
 namespace dds_step {
 constexpr int32_t kNotOpened = 10001;
@@ -36,10 +38,10 @@ struct MipmapChain {
 // any channel masks, with its stored mip levels. Nothing when the header is
 // damaged or the file is shorter than its levels; `step` (when given) tells
 // how far the load got.
-std::optional<MipmapChain> ReadDds(std::span<const uint8_t> file, int32_t* step = nullptr);
+std::optional<MipmapChain> ReadDds(std::span<const uint8_t> file, DecodeNotes* notes = nullptr);
 
 // The first level of a DDS file as a 32-bit picture.
-std::optional<DecodedPicture> DecodeDds(std::span<const uint8_t> file, int32_t* step = nullptr);
+std::optional<DecodedPicture> DecodeDds(std::span<const uint8_t> file, DecodeNotes* notes = nullptr);
 
 // The surface as a DXT-compressed DDS file: stretched to sides that are
 // powers of two, with smaller levels down to the one whose shorter side is

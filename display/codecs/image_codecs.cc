@@ -42,24 +42,25 @@ bool HasWriter(ImageFileType type) {
   }
 }
 
-std::optional<DecodedPicture> DecodeImage(ImageFileType type, std::vector<uint8_t> file, int32_t* step) {
+std::optional<DecodedPicture> DecodeImage(ImageFileType type, std::vector<uint8_t> file, DecodeNotes* notes) {
   switch (type) {
-    case ImageFileType::kBmp: return DecodeBmp(std::move(file));
-    case ImageFileType::kTga: return DecodeTga(file);
-    default: return DecodeImageInPlace(type, file, step);
+    case ImageFileType::kBmp: return DecodeBmp(std::move(file), notes);
+    case ImageFileType::kTga: return DecodeTga(file, notes);
+    default: return DecodeImageInPlace(type, file, notes);
   }
 }
 
-std::optional<DecodedPicture> DecodeImageInPlace(ImageFileType type, std::span<const uint8_t> file, int32_t* step) {
+std::optional<DecodedPicture> DecodeImageInPlace(ImageFileType type, std::span<const uint8_t> file,
+                                                 DecodeNotes* notes) {
   switch (type) {
-    case ImageFileType::kJpeg: return DecodeJpeg(file, step);
-    case ImageFileType::kBmp: return DecodeBmpInPlace(file);
-    case ImageFileType::kPsd: return DecodePsd(file);
-    case ImageFileType::kPcx: return DecodePcx(file);
-    case ImageFileType::kTga: return DecodeTgaInPlace(file);
-    case ImageFileType::kDds: return DecodeDds(file, step);
-    case ImageFileType::kPng: return DecodePng(file);
-    case ImageFileType::kTiff: return DecodeTiff(file);
+    case ImageFileType::kJpeg: return DecodeJpeg(file, notes);
+    case ImageFileType::kBmp: return DecodeBmpInPlace(file, notes);
+    case ImageFileType::kPsd: return DecodePsd(file, notes);
+    case ImageFileType::kPcx: return DecodePcx(file, notes);
+    case ImageFileType::kTga: return DecodeTgaInPlace(file, notes);
+    case ImageFileType::kDds: return DecodeDds(file, notes);
+    case ImageFileType::kPng: return DecodePng(file, notes);
+    case ImageFileType::kTiff: return DecodeTiff(file, notes);
     case ImageFileType::kNone: break;
   }
   return std::nullopt;
@@ -78,15 +79,15 @@ std::vector<uint8_t> EncodeImage(ImageFileType type, const platform::Surface& su
   }
 }
 
-platform::SurfacePtr LoadImageFile(const std::string& path, const SurfaceFactory& make, int32_t* step) {
+platform::SurfacePtr LoadImageFile(const std::string& path, const SurfaceFactory& make, DecodeNotes* notes) {
   const ImageFileType type = TypeOfName(path);
   if (type == ImageFileType::kNone) return nullptr;
   std::optional<FileContents> file = ReadFileContents(path, kMaxFileBytes);
   if (!file) {
-    if (step) *step = type == ImageFileType::kDds ? dds_step::kNotOpened : jpeg_step::kNotOpened;
+    if (notes) notes->step = type == ImageFileType::kDds ? dds_step::kNotOpened : jpeg_step::kNotOpened;
     return nullptr;
   }
-  const std::optional<DecodedPicture> picture = DecodeImageInPlace(type, file->Bytes(), step);
+  const std::optional<DecodedPicture> picture = DecodeImageInPlace(type, file->Bytes(), notes);
   if (!picture) return nullptr;
   // A picture with storage of its own no longer needs the file; letting it
   // go before the surface is made keeps fewer large blocks alive at once.

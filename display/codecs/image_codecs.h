@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "display/codecs/codec_limits.h"
 #include "display/codecs/decoded_picture.h"
 #include "platform/surface/surface.h"
 
@@ -22,15 +23,15 @@ ImageFileType TypeOfName(std::string_view name);
 bool HasWriter(ImageFileType type);
 
 // The picture of a file's contents in the given type; nothing when it
-// cannot be decoded. `step` (when given) receives the JPEG and DDS
-// loaders' progress codes.
-std::optional<DecodedPicture> DecodeImage(ImageFileType type, std::vector<uint8_t> file, int32_t* step = nullptr);
+// cannot be decoded. `notes` (when given) receive the JPEG and DDS
+// loaders' progress codes and a refusal of a picture too large.
+std::optional<DecodedPicture> DecodeImage(ImageFileType type, std::vector<uint8_t> file, DecodeNotes* notes = nullptr);
 
 // The same for contents the caller keeps: the picture may point into
 // `file` (uncompressed BMP and TGA pictures are drawn straight from it), so
 // `file` must outlive it.
 std::optional<DecodedPicture> DecodeImageInPlace(ImageFileType type, std::span<const uint8_t> file,
-                                                 int32_t* step = nullptr);
+                                                 DecodeNotes* notes = nullptr);
 
 // The file contents that store the surface in the given type; empty when
 // the type has no writer or the surface cannot be coded.
@@ -38,7 +39,7 @@ std::vector<uint8_t> EncodeImage(ImageFileType type, const platform::Surface& su
 
 // Loads the file into a new surface made by `make`; null when the name
 // matches no codec or the file cannot be read or decoded.
-platform::SurfacePtr LoadImageFile(const std::string& path, const SurfaceFactory& make, int32_t* step = nullptr);
+platform::SurfacePtr LoadImageFile(const std::string& path, const SurfaceFactory& make, DecodeNotes* notes = nullptr);
 
 enum class SaveOutcome { kWritten, kNoWriter, kFailed };
 

@@ -108,7 +108,8 @@ bool WriteRows(jpeg_compress_struct* info, ErrorJump* error, const platform::Sur
 
 }  // namespace
 
-std::optional<DecodedPicture> DecodeJpeg(std::span<const uint8_t> file, int32_t* step) {
+std::optional<DecodedPicture> DecodeJpeg(std::span<const uint8_t> file, DecodeNotes* notes) {
+  int32_t* step = notes ? &notes->step : nullptr;
   if (step) *step = jpeg_step::kInDecoder;
   jpeg_decompress_struct info;
   std::memset(&info, 0, sizeof info);
@@ -122,7 +123,7 @@ std::optional<DecodedPicture> DecodeJpeg(std::span<const uint8_t> file, int32_t*
   bool ok = !file.empty() && ReadHeader(&info, &error, &progress, file);
   const int32_t w = ok ? static_cast<int32_t>(info.output_width) : 0;
   const int32_t h = ok ? static_cast<int32_t>(info.output_height) : 0;
-  ok = ok && FileCanHold(w, h, file.size(), kPixelsPerByte) &&
+  ok = ok && FileCanHold(w, h, file.size(), kPixelsPerByte, notes) &&
        (info.output_components == 3 || info.output_components == 4);
   if (ok) {
     picture.dib.width = w;

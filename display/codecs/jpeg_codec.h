@@ -10,6 +10,8 @@
 
 namespace zv::codecs {
 
+struct DecodeNotes;
+
 // Where the last JPEG load got to, for the error report.
 namespace jpeg_step {
 constexpr int32_t kDecodeStarted = 16001;
@@ -29,7 +31,7 @@ constexpr int32_t kLoadFinished = 16013;
 
 // A baseline or progressive JPEG in colour, grey or CMYK. `step` (when
 // given) follows the decoder's progress with the codes above.
-std::optional<DecodedPicture> DecodeJpeg(std::span<const uint8_t> file, int32_t* step = nullptr);
+std::optional<DecodedPicture> DecodeJpeg(std::span<const uint8_t> file, DecodeNotes* notes = nullptr);
 
 // The surface as a baseline JPEG of quality 100; empty when it cannot be
 // coded.

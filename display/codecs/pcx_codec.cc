@@ -89,7 +89,7 @@ void GatherPlanes(const PcxHeader& h, const uint8_t* line, uint8_t* out) {
 
 }  // namespace
 
-std::optional<DecodedPicture> DecodePcx(std::span<const uint8_t> file) {
+std::optional<DecodedPicture> DecodePcx(std::span<const uint8_t> file, DecodeNotes* notes) {
   ByteReader in(file);
   const uint8_t manufacturer = in.U8();
   in.Skip(2);
@@ -102,7 +102,7 @@ std::optional<DecodedPicture> DecodePcx(std::span<const uint8_t> file) {
   if (!in.Ok() || file.size() < kHeaderBytes || manufacturer != 10) return std::nullopt;
   h.width = xmax - xmin + 1;
   h.height = ymax - ymin + 1;
-  if (!SizeAllowed(h.width, h.height) || h.planes < 1 || h.bits_per_plane < 1) return std::nullopt;
+  if (!SizeAllowed(h.width, h.height, notes) || h.planes < 1 || h.bits_per_plane < 1) return std::nullopt;
   // Each plane's line must hold the picture's width; a shorter line would
   // let a few bytes of data stand for a picture of any width.
   if (static_cast<int64_t>(h.bytes_per_line) * 8 < static_cast<int64_t>(h.width) * h.bits_per_plane)

@@ -84,7 +84,7 @@ bool WriteRows(png_structp png, png_infop info, const platform::Surface* surface
 
 }  // namespace
 
-std::optional<DecodedPicture> DecodePng(std::span<const uint8_t> file) {
+std::optional<DecodedPicture> DecodePng(std::span<const uint8_t> file, DecodeNotes* notes) {
   if (file.size() < 8 || png_sig_cmp(file.data(), 0, 8) != 0) return std::nullopt;
   png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, JumpBack, Quiet);
   if (!png) return std::nullopt;
@@ -95,7 +95,9 @@ std::optional<DecodedPicture> DecodePng(std::span<const uint8_t> file) {
   }
   MemoryReader reader{file};
   png_set_read_fn(png, &reader, ReadData);
-  png_set_user_limits(png, kMaxSide, kMaxSide);
+  // The sides are checked against the limits once the header is read, so
+  // that a picture refused for its size is known as one.
+  png_set_user_limits(png, PNG_UINT_31_MAX, PNG_UINT_31_MAX);
   png_set_chunk_malloc_max(png, kMaxChunkBytes);
   png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, 0);
   png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, kIgnoredChunks,
@@ -103,7 +105,7 @@ std::optional<DecodedPicture> DecodePng(std::span<const uint8_t> file) {
 
   DecodedPicture picture;
   uint32_t w = 0, h = 0;
-  bool ok = ReadHeader(png, info, &w, &h) && FileCanHold(w, h, file.size(), kPixelsPerByte);
+  bool ok = ReadHeader(png, info, &w, &h) && FileCanHold(w, h, file.size(), kPixelsPerByte, notes);
   if (ok) {
     picture.dib.width = static_cast<int32_t>(w);
     picture.dib.height = -static_cast<int32_t>(h);

@@ -10,9 +10,11 @@
 
 namespace zv::codecs {
 
+struct DecodeNotes;
+
 // A PNG of any colour type and bit depth, interlaced or not, reduced to
 // 8-bit red, green and blue (transparency is dropped).
-std::optional<DecodedPicture> DecodePng(std::span<const uint8_t> file);
+std::optional<DecodedPicture> DecodePng(std::span<const uint8_t> file, DecodeNotes* notes = nullptr);
 
 // The surface as an 8-bit RGB PNG without interlacing; empty when it cannot
 // be coded.

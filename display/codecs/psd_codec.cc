@@ -82,7 +82,7 @@ class ChannelReader {
 
 }  // namespace
 
-std::optional<DecodedPicture> DecodePsd(std::span<const uint8_t> file) {
+std::optional<DecodedPicture> DecodePsd(std::span<const uint8_t> file, DecodeNotes* notes) {
   ByteReader in(file);
   in.Skip(4);  // signature
   const uint16_t version = in.U16Be();
@@ -93,7 +93,7 @@ std::optional<DecodedPicture> DecodePsd(std::span<const uint8_t> file) {
   const uint16_t depth = in.U16Be();
   const uint16_t mode = in.U16Be();
   if (!in.Ok() || version != 1 || channels < 1 || channels > 16 || depth != 8 || mode != 3) return std::nullopt;
-  if (!SizeAllowed(width, height)) return std::nullopt;
+  if (!SizeAllowed(width, height, notes)) return std::nullopt;
   for (int section = 0; section < 3; ++section) in.Skip(in.U32Be());
   const uint16_t compression = in.U16Be();
   if (!in.Ok() || compression > 1) return std::nullopt;

@@ -101,7 +101,7 @@ void ConvertRow(const TgaHeader& h, int pixel_bytes, int out_bytes, const uint8_
 
 // Both entry points: `in_place` lets the picture point into `file` when
 // its rows can be drawn as they stand.
-std::optional<DecodedPicture> Decode(std::span<const uint8_t> file, bool in_place) {
+std::optional<DecodedPicture> Decode(std::span<const uint8_t> file, bool in_place, DecodeNotes* notes) {
   ByteReader in(file);
   TgaHeader h;
   h.id_length = in.U8();
@@ -115,7 +115,7 @@ std::optional<DecodedPicture> Decode(std::span<const uint8_t> file, bool in_plac
   h.height = in.U16();
   h.depth = in.U8();
   h.descriptor = in.U8();
-  if (!in.Ok() || !Supported(h) || !SizeAllowed(h.width, h.height)) return std::nullopt;
+  if (!in.Ok() || !Supported(h) || !SizeAllowed(h.width, h.height, notes)) return std::nullopt;
   in.Skip(h.id_length);
 
   // The colour map (skipped when the picture does not use it).
@@ -192,9 +192,13 @@ std::optional<DecodedPicture> Decode(std::span<const uint8_t> file, bool in_plac
 
 }  // namespace
 
-std::optional<DecodedPicture> DecodeTga(std::span<const uint8_t> file) { return Decode(file, false); }
+std::optional<DecodedPicture> DecodeTga(std::span<const uint8_t> file, DecodeNotes* notes) {
+  return Decode(file, false, notes);
+}
 
-std::optional<DecodedPicture> DecodeTgaInPlace(std::span<const uint8_t> file) { return Decode(file, true); }
+std::optional<DecodedPicture> DecodeTgaInPlace(std::span<const uint8_t> file, DecodeNotes* notes) {
+  return Decode(file, true, notes);
+}
 
 std::vector<uint8_t> EncodeTga(const platform::Surface& surface) {
   const int32_t w = surface.Width(), h = surface.Height();

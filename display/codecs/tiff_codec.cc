@@ -51,7 +51,7 @@ struct OptionsFree {
 
 }  // namespace
 
-std::optional<DecodedPicture> DecodeTiff(std::span<const uint8_t> file) {
+std::optional<DecodedPicture> DecodeTiff(std::span<const uint8_t> file, DecodeNotes* notes) {
   MemoryFile memory{file};
   std::unique_ptr<TIFFOpenOptions, OptionsFree> options(TIFFOpenOptionsAlloc());
   if (!options) return std::nullopt;
@@ -64,7 +64,7 @@ std::optional<DecodedPicture> DecodeTiff(std::span<const uint8_t> file) {
   uint32_t width = 0, height = 0;
   if (!TIFFGetField(tiff.get(), TIFFTAG_IMAGEWIDTH, &width) || !TIFFGetField(tiff.get(), TIFFTAG_IMAGELENGTH, &height))
     return std::nullopt;
-  if (!SizeAllowed(width, height)) return std::nullopt;
+  if (!SizeAllowed(width, height, notes)) return std::nullopt;
   char message[1024];
   if (!TIFFRGBAImageOK(tiff.get(), message)) return std::nullopt;
 

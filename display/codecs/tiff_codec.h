@@ -8,8 +8,10 @@
 
 namespace zv::codecs {
 
+struct DecodeNotes;
+
 // The first picture of a TIFF file, in any colour model, depth and
 // compression the TIFF library reads. Nothing when it cannot.
-std::optional<DecodedPicture> DecodeTiff(std::span<const uint8_t> file);
+std::optional<DecodedPicture> DecodeTiff(std::span<const uint8_t> file, DecodeNotes* notes = nullptr);
 
 }  // namespace zv::codecs

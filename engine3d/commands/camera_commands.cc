@@ -250,9 +250,11 @@ void FnCameraValue(Vm& vm) {
 float PositionX(const CameraState& c) { return c.position.x; }
 float PositionY(const CameraState& c) { return c.position.y; }
 float PositionZ(const CameraState& c) { return c.position.z; }
-float AngleX(const CameraState& c) { return c.angles.x * kRadiansToDegrees; }
-float AngleY(const CameraState& c) { return c.angles.y * kRadiansToDegrees; }
-float AngleZ(const CameraState& c) { return c.angles.z * kRadiansToDegrees; }
+// In 0..360 as the object queries give them, so that an angle read back
+// is one that `set camera angle` and `rotate camera` take.
+float AngleX(const CameraState& c) { return WrapAngle(c.angles.x * kRadiansToDegrees); }
+float AngleY(const CameraState& c) { return WrapAngle(c.angles.y * kRadiansToDegrees); }
+float AngleZ(const CameraState& c) { return WrapAngle(c.angles.z * kRadiansToDegrees); }
 
 }  // namespace
 

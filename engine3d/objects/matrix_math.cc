@@ -144,12 +144,13 @@ void VectorCross(Vector3f& out, const Vector3f& a, const Vector3f& b) {
 double DegreesToRadians(double degrees) { return degrees * kMathDegreesToRadians; }
 
 float WrapAngle(float angle) {
-  if (!std::isfinite(angle)) return 0.0f;
-  if (angle >= 0.0f && angle < 360.0f) return angle;
+  // -0 (as fmod leaves a whole negative turn) would print as "-0".
+  if (!std::isfinite(angle) || angle == 0.0f) return 0.0f;
+  if (angle > 0.0f && angle < 360.0f) return angle;
   float wrapped = std::fmod(angle, 360.0f);
   if (wrapped < 0.0f) wrapped += 360.0f;
   // A tiny negative remainder rounds up to 360 when added.
-  return wrapped >= 360.0f ? 0.0f : wrapped;
+  return wrapped >= 360.0f || wrapped == 0.0f ? 0.0f : wrapped;
 }
 
 }  // namespace zv

@@ -8,6 +8,7 @@
 #include <iterator>
 
 #include "display/graphics.h"
+#include "display/queued_work.h"
 #include "engine3d/engine.h"
 #include "engine3d/render/textures.h"
 #include "engine3d/scene/static_scene_file.h"
@@ -66,11 +67,13 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes) {
   return !in.bad();
 }
 
-// False when the texture has a picture that could not be written.
+// False when the texture's picture could not be written, or it has none
+// (the scene would load back without it).
 bool SaveGroupTexture(Engine3D& e, const std::string& file_name, int32_t texture) {
-  TextureRecord* t = e.pools.Texture(texture);
+  TextureRecord* t = texture > 0 ? e.pools.Texture(texture) : nullptr;  // 0: a group without a texture
   Graphics* graphics = e.Bound() ? FindGraphics(e.Machine()) : nullptr;
-  if (!t || !t->surface || !graphics) return true;
+  if (!t || !graphics) return true;
+  if (!t->surface) return false;
   return graphics->Files().Save(t->surface->LevelSurface(0), p::Paths().Resolve(file_name));
 }
 
@@ -124,6 +127,8 @@ void CreateStaticVertexBuffer(Engine3D& e, uint32_t capacity) {
 std::string SaveStaticScene(Engine3D& e, const std::string& name) {
   const StaticScene& scene = e.static_scene;
   if (name.size() > kLongestSceneName) return name;
+  // A texture whose image is grabbed in this frame gets its picture first.
+  if (Graphics* graphics = e.Bound() ? FindGraphics(e.Machine()) : nullptr) CarryOutQueuedImageWork(*graphics, 0);
   std::string failed;
   for (const StaticGroup& g : scene.groups) {
     const std::string texture_file = StaticTextureFileName(name, g.texture);

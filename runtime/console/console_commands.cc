@@ -433,12 +433,14 @@ void ManualRefresh(Vm& vm) {
   vm.time_slice_mode = false;
   vm.auto_refresh = false;
   vm.yield = true;
+  vm.refresh_switched = true;
 }
 
 void AutomaticRefresh(Vm& vm) {
   vm.time_slice_mode = true;
   vm.auto_refresh = true;
   vm.yield = true;
+  vm.refresh_switched = true;
 }
 
 void SetFrameRate(Vm& vm) {

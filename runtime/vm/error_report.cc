@@ -14,6 +14,10 @@ constexpr int32_t kDemotedErrorCodes[] = {1503, 2002, 2007, 2008, 2009, 2010, 30
                                           3502, 3504, 3507, 4001, 4002, 4101, 7901, 8002, 9011};
 constexpr size_t kFormattedLimit = 255;
 constexpr size_t kErrorInfoLimit = 10230;
+
+bool EndsSentence(const std::string& text) {
+  return !text.empty() && (text.back() == '.' || text.back() == '!' || text.back() == '?');
+}
 constexpr size_t kOperandTextLimit = 255;
 constexpr int kReportedOperands = 9;
 
@@ -160,16 +164,20 @@ void Vm::RunWarning(int32_t code) {
 
 void Vm::RunFault() {
   int32_t code = error_code::kSevereException;
+  std::string cause;
   try {
     throw;
   } catch (const std::bad_alloc&) {
     code = error_code::kOutOfMemory;
   } catch (const std::length_error&) {
     code = error_code::kOutOfMemory;  // a size beyond any allocation
+  } catch (const std::overflow_error& e) {
+    cause = e.what();  // a result that does not fit, which the fault names
   } catch (...) {
   }
   if (code == error_code::kOutOfMemory) memory_reserve_.reset();
   RunError(code);
+  errors.cause = cause;
 }
 
 void Vm::RunError(int32_t code, std::string_view file) {
@@ -205,8 +213,10 @@ std::string FormatErrorText(const ErrorState& errors) {
   std::string out = errors.code < 10000 ? Printf("Runtime %s : ", word) : Printf("System %s : ", word);
   out += GetErrorText(errors.code);
   if (!errors.subject.empty()) out += " \"" + errors.subject + "\"";
-  if (!errors.cause.empty()) out += ": " + errors.cause;
-  out += ". ";
+  // A text that ends its own sentence ("Severe Exception!") takes no more
+  // punctuation after it.
+  if (!errors.cause.empty()) out += (EndsSentence(out) ? " " : ": ") + errors.cause;
+  out += EndsSentence(out) ? " " : ". ";
   out += errors.last_engine_error;
   if (out.size() > kFormattedLimit) out.resize(kFormattedLimit);
   return out;

@@ -51,7 +51,7 @@ void ThrowOperandFault(uint32_t word, uint32_t pc, const char* expected) {
   throw OperandFault(message);
 }
 
-void core::ThrowDivideFault() { throw std::overflow_error("integer division overflows"); }
+void core::ThrowDivideFault() { throw std::overflow_error("-2147483648 / -1 does not fit in an integer"); }
 
 void Vm::FlushTraceLog() {
   if (trace_.empty()) return;

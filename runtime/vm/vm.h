@@ -207,6 +207,9 @@ class Vm {
   bool yield = false;            // end the current slice
   bool program_ended = false;
   bool auto_refresh = true;      // drawing commands end the slice
+  // The slice ended on a switch between automatic and manual refresh, which
+  // draws nothing: the frame after it is not one of the program's own.
+  bool refresh_switched = false;
   bool input_poll_due = false;
   bool time_slice_mode = true;
   uint32_t time_slice_length = 33;

@@ -137,7 +137,13 @@ bool MoveNoReplace(const std::string& source, const std::string& destination) {
     if (::link(source.c_str(), destination.c_str()) == 0) return RemoveMovedSource(source, destination);
   }
   if (errno != EXDEV) return false;
-  // Across file systems a file is copied, then the original removed.
+  // Across file systems a file is copied, then the original removed; a
+  // folder is not moved there, and says so (EXDEV).
+  struct stat st;
+  if (::lstat(source.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+    errno = EXDEV;
+    return false;
+  }
   if (!CopyFileNoReplace(source, destination)) return false;
   return RemoveMovedSource(source, destination);
 }

@@ -261,6 +261,7 @@ void MoveOrRename(Vm& vm) {
   const bool taken = PathExists(destination);
   if (files::MoveNoReplace(NativePath(source), NativePath(destination))) return;
   const int error = errno;
+  if (error == EXDEV) return vm.RunWarning(kFailure, source, "a folder moves only within its own file system");
   const std::string cause = files::CauseOf(error);
   // The warning names what is at fault: a missing source, the folder the
   // source may not leave, else the new name (which a source that would not

@@ -216,9 +216,13 @@ void WriteFileContents(Vm& vm, OpenFile& file, const std::string& name, bool raw
 void CreateUnpackedFile(Vm& vm, const std::string& name, std::span<const uint8_t> bytes) {
   const std::string native = NativePath(name);
   if (!native.empty() && ::access(native.c_str(), F_OK) == 0) return;
-  if (native.empty() || !files::MakeFolders(files::FolderOf(native)) ||
-      !platform::SaveFile(native, bytes, platform::ExistingFile::kKeep))
-    vm.RunWarning(err::kCreateFailed, name, files::CauseOf(native.empty() ? ENOENT : errno));
+  if (native.empty() || !files::MakeFolders(files::FolderOf(native)))
+    return vm.RunWarning(err::kCreateFailed, name, files::CauseOf(native.empty() ? ENOENT : errno));
+  if (platform::SaveFile(native, bytes, platform::ExistingFile::kKeep)) return;
+  // Made but not filled: a file size limit, or a full disk.
+  if (errno == EFBIG || errno == ENOSPC || errno == EDQUOT)
+    return vm.RunWarning(err::kWriteFailed, name, files::CauseOf(errno));
+  vm.RunWarning(err::kCreateFailed, name, files::CauseOf(errno));
 }
 
 void CmdWriteFileBlock(Vm& vm) {

@@ -7,6 +7,7 @@
 
 #include "display/graphics.h"
 #include "display/image_surfaces.h"
+#include "display/queued_work.h"
 #include "services/memory/memblock_errors.h"
 #include "services/memory/memory_blocks.h"
 #include "services/memory/pixel_layout.h"
@@ -175,6 +176,7 @@ bool KeepsImageRecord(Graphics& g, int32_t index, const PixelMemblockLayout& lay
 
 bool MakeMemblockFromBitmap(Vm& vm, int32_t block, int32_t bitmap) {
   Graphics* g = FindGraphics(vm);
+  if (g) CarryOutQueuedBitmapWork(*g, bitmap);
   const SurfacePtr surface = g ? g->BitmapSurface(bitmap) : nullptr;
   if (!surface) return Fail(vm, other::kBitmapMissing);
   return SurfaceToBlock(vm, block, *surface);
@@ -186,6 +188,7 @@ bool MakeBitmapFromMemblock(Vm& vm, int32_t block, int32_t bitmap) {
   const PixelMemblockLayout& layout = data->layout;
   Graphics* g = FindGraphics(vm);
   if (!g) return Fail(vm, other::kBitmapMissing);
+  CarryOutQueuedBitmapWork(*g, bitmap);
   SurfacePtr target;
   if (bitmap == 0) {
     target = g->BitmapSurface(0);
@@ -211,6 +214,7 @@ bool MakeBitmapFromMemblock(Vm& vm, int32_t block, int32_t bitmap) {
 bool MakeMemblockFromImage(Vm& vm, int32_t block, int32_t image) {
   Graphics* g = FindGraphics(vm);
   if (!g || image <= 0 || !g->Pools().images.InUse(image)) return true;
+  CarryOutQueuedImageWork(*g, image);
   const SurfacePtr surface = g->Pools().images[image].surface;
   if (!surface) return true;
   return SurfaceToBlock(vm, block, *surface);
@@ -222,6 +226,8 @@ bool MakeImageFromMemblock(Vm& vm, int32_t block, int32_t& image) {
   const PixelMemblockLayout& layout = data->layout;
   Graphics* g = FindGraphics(vm);
   if (!g) return Fail(vm, other::kImageMissing);
+  // A grab queued into the image before would overwrite the block's picture.
+  if (image > 0) CarryOutQueuedImageWork(*g, image);
   const bool keep = KeepsImageRecord(*g, image, layout);
   const uint32_t bits = keep ? static_cast<uint32_t>(g->Pools().images[image].surface->Format().bits) : DisplayBits(*g);
   if (bits == 0) return Fail(vm, other::kImageMissing);

@@ -170,7 +170,7 @@ TEST_F(DrawingPrograms, TextFunctionsSeeTheStateOnlyAfterTheQueueRan) {
 // green first column.
 class PatternFiles : public ImageFiles {
  public:
-  platform::SurfacePtr Load(const std::string& path, const SurfaceMaker& make) override {
+  platform::SurfacePtr Load(const std::string& path, const SurfaceMaker& make, std::string* /*why*/) override {
     int w = 0, h = 0;
     if (std::sscanf(path.substr(path.find_last_of('/') + 1).c_str(), "%dx%d", &w, &h) != 2) return nullptr;
     platform::SurfacePtr s = make(w, h);

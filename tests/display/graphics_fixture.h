@@ -13,7 +13,7 @@ namespace zv::test {
 // ("8x4.bmp"), every pixel the colour the test chose; anything else fails.
 class FakeImageFiles : public ImageFiles {
  public:
-  platform::SurfacePtr Load(const std::string& path, const SurfaceMaker& make) override {
+  platform::SurfacePtr Load(const std::string& path, const SurfaceMaker& make, std::string* /*why*/) override {
     ++loads;
     int w = 0, h = 0;
     const std::string name = path.substr(path.find_last_of('/') + 1);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <filesystem>
@@ -388,6 +389,44 @@ TEST_F(EditorDriver, TheStatusLineNamesTheProjectOfAProgram) {
     EXPECT_EQ(editor_->View().Status(), std::string(LanguageText(Text::kProjectWord)) + ": " + c.shown + "  " +
                                             std::string(LanguageText(Text::kFileWord)) + ": ship.kqa");
   }
+}
+
+// Names on the file system are UTF-8; the editor shows and takes them in
+// its own Windows-1252 text: a project folder, a listed file and a name
+// typed into Save As all cross that boundary converted, both ways.
+TEST_F(EditorDriver, FileNamesCrossToTheFileSystemAsUtf8) {
+  const std::string project = temp_.Path() + "/MYPROJ/my game \xC3\xA9";       // "my game é"
+  const std::string listed = "\xC3\xA9preuve\xE2\x80\x93" "1.kqa";             // "épreuve–1.kqa"
+  const std::string shown = "\xE9preuve\x96" "1.kqa";
+  std::filesystem::create_directories(project);
+  WriteAll(project + "/" + listed, "print 7\r\n");
+  WriteAll(project + "/start.kqa", "");
+  ASSERT_TRUE(editor_->OpenFile(project + "/start.kqa"));
+  editor_->RunCommand(Command::kOpen);
+  ASSERT_EQ(editor_->Mode(), mode::kLoad);
+  std::vector<std::string> names;
+  for (const FileListEntry& e : editor_->Requester().List().Entries()) names.push_back(e.name);
+  EXPECT_NE(std::find(names.begin(), names.end(), shown), names.end());
+  Type(shown);
+  ClickButton(2);
+  ASSERT_EQ(editor_->Mode(), mode::kEditing);
+  EXPECT_EQ(Lines(), (std::vector<std::string>{"print 7"}));
+  EXPECT_EQ(editor_->Live().file_name, listed);
+  ASSERT_TRUE(editor_->OpenFile(project + "/" + listed));
+  EXPECT_EQ(editor_->View().Status(), std::string(LanguageText(Text::kProjectWord)) + ": My game \xE9  " +
+                                          std::string(LanguageText(Text::kFileWord)) + ": " + shown);
+
+  // "café", typed on a French keyboard, is written as the desktop spells it
+  // and listed as it was typed.
+  editor_->RunCommand(Command::kSaveAs);
+  Type("caf\xE9");
+  ClickButton(2);
+  ASSERT_EQ(editor_->Mode(), mode::kEditing);
+  EXPECT_EQ(ReadAll(project + "/caf\xC3\xA9.KQA"), "print 7\r\n");
+  editor_->RunCommand(Command::kOpen);
+  const FileBrowser& list = editor_->Requester().List();
+  EXPECT_TRUE(list.Lists("CAF\xE9.kqa"));
+  EXPECT_EQ(list.PathOf("caf\xE9.KQA"), project + "/caf\xC3\xA9.KQA");
 }
 
 TEST_F(EditorDriver, AnsweringTheSaveQuestionGoesOnWithWhatWasAsked) {

@@ -94,6 +94,9 @@ TEST(WrapAngle, BringsEveryFiniteAngleIntoTheTurn) {
   EXPECT_EQ(WrapAngle(359.5f), 359.5f);
   EXPECT_EQ(WrapAngle(std::numeric_limits<float>::quiet_NaN()), 0.0f);
   EXPECT_EQ(WrapAngle(std::numeric_limits<float>::infinity()), 0.0f);
+  // A whole negative turn, or -0 itself, is 0 and never prints as "-0".
+  for (const float turn : {-0.0f, -360.0f, -720.0f, 720.0f})
+    EXPECT_FALSE(std::signbit(WrapAngle(turn))) << turn;
   const float tiny = WrapAngle(-1e-8f);
   EXPECT_GE(tiny, 0.0f);
   EXPECT_LT(tiny, 360.0f);

@@ -13,12 +13,14 @@ export TMPDIR=$work/tmp
 mkdir "$TMPDIR"
 
 # Runs the program line in a fresh folder (a file size limit of `limit`
-# kilobytes when given) and expects `text` in its standard error.
+# kilobytes when given, after the shell command `setup` there) and expects
+# `text` in its standard error.
 expect() {
-  local program=$1 text=$2 limit=${3:-unlimited}
+  local program=$1 text=$2 limit=${3:-unlimited} setup=${4:-}
   rm -rf "$work/run" && mkdir "$work/run"
   printf '%s\r\nprint "not reached"\r\n' "$program" > "$work/run/case.kqa"
   printf 'old picture' > "$work/run/keep.bmp"
+  [ -z "$setup" ] || (cd "$work/run" && eval "$setup")
   set +e
   out=$(cd "$work/run" && ulimit -f "$limit" &&
         "$zentrovex" run --headless --frames 30 case.kqa 2> "$work/err.txt")
@@ -59,6 +61,10 @@ expect 'open file to write 1, "big.dat" : for i = 1 to 100000 : write file dword
   'Runtime Warning : Could not write to the file "big.dat".' 64
 expect 'open file to write 1, "pack.dat" : write file block 1, "keep.bmp" : close file 1 : open file to read 1, "pack.dat" : read file block 1, "keep.bmp\inside.bmp"' \
   'Runtime Warning : Could not create the file for writing "keep.bmp\inside.bmp": not a directory.'
+# A packed file that can be made but not filled, past the size limit.
+pack_big='head -c 100000 /dev/zero > big.dat && printf "open file to write 1, \"pack.dat\" : write file block 1, \"big.dat\"\r\n" > pack.kqa && "$zentrovex" run --headless pack.kqa && rm big.dat pack.kqa'
+expect 'open file to read 1, "pack.dat" : read file block 1, "big.dat"' \
+  'Runtime Warning : Could not write to the file "big.dat": file too large.' 64 "$pack_big"
 expect 'dim a(3) : save number array "missing/a.dat", a(0)' \
   'Runtime Error : Could not open the file "missing/a.dat": no such file or directory.'
 expect 'dim a(100000) : save number array "big.dat", a(0)' \

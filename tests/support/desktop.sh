@@ -88,16 +88,21 @@ desk_until() {
   done
 }
 
-desk_find_window() {
-  local title=$1 id
+# The started process's visible window whose name, as `read_name ID`
+# prints it, is `title`; sets $DESK_WINDOW.
+desk_find_window_where() {
+  local read_name=$1 title=$2 id
   for id in $(xdotool search --onlyvisible --pid "$DESK_PID" 2> /dev/null); do
-    if [ "$(xdotool getwindowname "$id" 2> /dev/null)" = "$title" ]; then
+    if [ "$("$read_name" "$id" 2> /dev/null)" = "$title" ]; then
       DESK_WINDOW=$id
       return 0
     fi
   done
   return 1
 }
+
+desk_window_name() { xdotool getwindowname "$1"; }
+desk_find_window() { desk_find_window_where desk_window_name "$1"; }
 
 desk_window() {
   desk_until desk_find_window "$1" || desk_fail "no window titled \"$1\""

@@ -68,6 +68,7 @@ void ReadSampleHeader(SongReader& file, SongSample& sample, SampleHeader& header
   sample.length = static_cast<int32_t>(header.length);
   sample.middle_c_rate = FinetuneToC2Spd(finetune);
   sample.default_volume = volume;
+  sample.library_volume = volume;
   sample.finetune = static_cast<int8_t>(finetune & 15);
   sample.loop_start = loop_start;
   if (loop_start + loop_length > sample.length) loop_length = sample.length - loop_start;

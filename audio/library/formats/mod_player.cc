@@ -252,7 +252,10 @@ void ModTickEffects(Song& song) {
         break;
       case 0xE:
         if (cell.hi() == 0x9) {
-          if (cell.lo() && t % cell.lo() == 0) voice->flags |= voice_flag::kStart;
+          // The library starts the sample at its own pitch and volume: the
+          // note's go with it.
+          if (cell.lo() && t % cell.lo() == 0)
+            voice->flags |= voice_flag::kStart | voice_flag::kFrequency | voice_flag::kVolume;
         } else if (cell.hi() == 0xC) {
           if (t == cell.lo()) {
             voice->volume = 0;

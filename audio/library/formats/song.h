@@ -39,6 +39,10 @@ struct SongSample {
   uint8_t bits = 8;
   int32_t default_frequency = 44100;
   int32_t default_volume = 64;  // 0..64, the voices' scale
+  // The volume (0..255) at which the library starts the sample, before a
+  // player sets one: MOD gives its volume byte, which a note started with
+  // no volume of its own (under a tremolo) plays at on its first tick.
+  int32_t library_volume = 255;
   int32_t default_pan = 128;    // XM 0..255; IT: the file's byte (bit 7: use the low 7 bits)
   int32_t global_volume = 64;   // IT, 0..64
   int8_t relative_note = 0;     // XM

@@ -722,6 +722,9 @@ void SongEngine::StartVoice(SongVoice& voice) {
   if (voice.spare) return;
   SongSample* sample = voice.sample ? voice.sample : &InvalidSongSample();
   voice.handle = host_.PlaySample(voice.channel_index, *sample);
+  // The library starts a channel at the sample's own pan: the voice's goes
+  // with every start (a delayed note, a retrigger), or it plays centred.
+  voice.flags |= voice_flag::kPan;
 }
 
 void SongEngine::StopVoice(SongVoice& voice) {

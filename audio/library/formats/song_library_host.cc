@@ -154,7 +154,7 @@ bool LibrarySongHost::PrepareSample(SongSample& sample) {
     record->loop_length = record->length;
   }
   record->middle_c_rate = sample.middle_c_rate;
-  record->default_volume = 255;
+  record->default_volume = std::clamp(sample.library_volume, 0, 255);
   record->used_by_song = 1;
   if (record->length <= 0) return true;
   if (!record->ops.create_data || !record->ops.create_data(*record)) return false;

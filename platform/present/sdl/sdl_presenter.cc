@@ -5,6 +5,8 @@
 
 #include <optional>
 
+#include "platform/window/sdl/sdl_title.h"
+
 namespace zv::platform {
 namespace {
 
@@ -32,6 +34,7 @@ SdlPresenter::SdlPresenter(SDL_Window* window) : window_(window) {
   renderer_ = SDL_CreateRenderer(window_, -1, 0);
   if (renderer_ == nullptr) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
   owns_renderer_ = renderer_ != nullptr;
+  RenameRemadeSdlWindow(window_);
 }
 
 SdlPresenter::~SdlPresenter() {

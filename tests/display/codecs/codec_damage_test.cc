@@ -145,6 +145,57 @@ TEST(DamagedFiles, HugeSizesInCompressedHeadersAreRefused) {
   EXPECT_FALSE(DecodeJpeg(jpg));
 }
 
+// The PNG checksum of a chunk's type and data, so that a header changed
+// here is still whole.
+uint32_t PngCrc(const uint8_t* bytes, size_t size) {
+  uint32_t crc = 0xFFFFFFFFu;
+  for (size_t i = 0; i < size; ++i) {
+    crc ^= bytes[i];
+    for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+  }
+  return ~crc;
+}
+
+TEST(DamagedFiles, APictureLargerThanTheLimitsIsNotedAsSuch) {
+  // Each header widened to 20000 pixels, whole otherwise.
+  const struct {
+    const char* name;
+    void (*widen)(std::vector<uint8_t>&);
+  } cases[] = {
+      {"rgb24.bmp", [](std::vector<uint8_t>& b) { Put32(b, 18, 20000); }},
+      {"rgb24.tga", [](std::vector<uint8_t>& b) { Put16(b, 12, 20000); }},
+      {"rgb24.pcx", [](std::vector<uint8_t>& b) { Put16(b, 4, 0), Put16(b, 8, 19999); }},
+      {"rle.psd", [](std::vector<uint8_t>& b) { Put32Be(b, 18, 20000); }},
+      {"dxt1.dds", [](std::vector<uint8_t>& b) { Put32(b, 16, 20000); }},
+      {"rgb.png",
+       [](std::vector<uint8_t>& b) {
+         Put32Be(b, 16, 20000);
+         Put32Be(b, 29, PngCrc(&b[12], 17));
+       }},
+      {"colour.jpg",
+       [](std::vector<uint8_t>& b) {
+         for (size_t i = 0; i + 9 < b.size(); ++i)
+           if (b[i] == 0xFF && (b[i + 1] == 0xC0 || b[i + 1] == 0xC2)) {
+             b[i + 7] = 0x4E, b[i + 8] = 0x20;
+             break;
+           }
+       }},
+  };
+  for (const auto& c : cases) {
+    std::vector<uint8_t> file = test::FixtureBytes(c.name);
+    c.widen(file);
+    DecodeNotes notes;
+    EXPECT_FALSE(DecodeImage(TypeOfName(c.name), file, &notes)) << c.name;
+    EXPECT_TRUE(notes.too_large) << c.name;
+    // Cut short, the same file is broken, not too large.
+    file = test::FixtureBytes(c.name);
+    file.resize(20);
+    notes = {};
+    EXPECT_FALSE(DecodeImage(TypeOfName(c.name), file, &notes)) << c.name;
+    EXPECT_FALSE(notes.too_large) << c.name;
+  }
+}
+
 TEST(DamagedFiles, UnsupportedVariantsLoadNothing) {
   std::vector<uint8_t> psd = test::FixtureBytes("raw.psd");
   psd[23] = 16;  // depth 16

@@ -175,7 +175,10 @@ TEST_F(Dispatch, FaultInsideAHandlerEndsTheRunAsOutOfMemoryOrSevereException) {
     const char* text;
   } cases[] = {
       {std::make_exception_ptr(std::runtime_error("fault")), error_code::kSevereException,
-       "System Error : Severe Exception!. "},
+       "System Error : Severe Exception! "},
+      // A result that does not fit names itself after the exclamation.
+      {std::make_exception_ptr(std::overflow_error("2 / 0 does not fit")), error_code::kSevereException,
+       "System Error : Severe Exception! 2 / 0 does not fit. "},
       {std::make_exception_ptr(std::bad_alloc()), error_code::kOutOfMemory, "System Error : Out of memory. "},
       {std::make_exception_ptr(std::length_error("vector")), error_code::kOutOfMemory,
        "System Error : Out of memory. "},

@@ -3,7 +3,8 @@
 # cannot delete the original, and so takes the copy back: the move is
 # reported as failed, naming the folder at fault, with its cause, and the
 # file is left only where it was. A failed move never claims a copy that is
-# not there. A copy onto a full file system says so and leaves nothing.
+# not there. A folder is not moved across file systems at all: the
+# warning names it and says why. A copy onto a full file system says so and leaves nothing.
 # Needs a mount namespace of its own for the file systems; skips (77) where
 # none can be had.
 set -euo pipefail
@@ -18,6 +19,8 @@ trap 'umount "$work/ro" "$work/full" 2> /dev/null || true; rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 mount -t tmpfs none "$work/ro" 2> /dev/null || { echo "no tmpfs: skipped"; exit 77; }
 printf 'kept' > "$work/ro/data.txt"
+mkdir -p "$work/ro/tree/inner"
+printf 'kept' > "$work/ro/tree/inner/data.txt"
 mount -o remount,ro "$work/ro"
 
 cd "$work/run"
@@ -39,6 +42,9 @@ expect 'move file "../ro/data.txt", "data.txt"' \
   'Runtime Warning : Could not move the file "../ro/data.txt": read-only file system in the folder "../ro".'
 # A folder in the way across file systems: the file stays only where it was.
 expect 'move file "../ro/data.txt", "."' 'Runtime Warning : Could not move the file ".": file exists.'
+expect 'move file "../ro/tree", "tree"' \
+  'Runtime Warning : Could not move the file "../ro/tree": a folder moves only within its own file system.'
+[ "$(cat "$work/ro/tree/inner/data.txt")" = kept ] || fail "the folder did not stay whole"
 expect 'rename file "../ro/data.txt", "../ro/new.txt"' \
   'Runtime Warning : Could not rename the file "../ro/data.txt": read-only file system in the folder "../ro".'
 

@@ -312,6 +312,41 @@ TEST(NetProgram, TwoProgramsPlayOverTheLoopbackAddress) {
             "1\n2 host bob\ninteger 42\nfloat 2.5\nstring hello\nblock 3 7\n");
 }
 
+// A computer that joins is not told of the players already in the game
+// (the checklist lists them), only of those who come or go after it joined:
+// the host's second player leaving is reported, by the number it is given
+// then.
+TEST(NetProgram, ALateJoinerHearsOfDeparturesButNotOfThePlayersAlreadyThere) {
+  const uint16_t port = FreeUdpPort();
+  Machine host(LoopbackNetwork(port), 21);
+  Machine member(LoopbackNetwork(port), 21);
+  ASSERT_TRUE(host.Start(
+      "create net game \"Arena\", \"host\", 4\n"
+      "g = create net player(\"guard\")\n"
+      "repeat : sync : p = net player created() : until p > 0\n"
+      "repeat : sync : get net message : until net message exists() = 1\n"
+      "free net player g\n"
+      "repeat : sync : d = net player destroyed() : until d > 0\n"
+      "free net game\n"));
+  ASSERT_TRUE(member.Start(
+      "set net connection 1\n"
+      "checklist net sessions\n"
+      "join net game 1, \"bob\"\n"
+      "c = 0\n"
+      "for i = 1 to 20 : sync : c = c + net player created() : next i\n"
+      "print \"created \"; c\n"
+      "send net message string 0, \"ready\"\n"
+      "repeat : sync : d = net player destroyed() : until d > 0\n"
+      "checklist net players\n"
+      "print \"left \"; d; \" of \"; checklist quantity()\n"
+      "free net game\n"));
+  PlayHostAndMember(host, member);
+
+  EXPECT_EQ(host.vm.errors.code, 0);
+  EXPECT_EQ(member.vm.errors.code, 0) << "internal code " << member.vm.errors.internal_code;
+  EXPECT_EQ(member.printed, "created 0\nleft 1 of 2\n");
+}
+
 // A mesh made on one machine from a block travels as a mesh message and is
 // made on the other in the 3D engine's mesh records, which the app's
 // adapter reaches.

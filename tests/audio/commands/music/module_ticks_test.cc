@@ -27,6 +27,7 @@ constexpr double kBaseHz = 8363.0 / 8;
 struct Tick {
   double hz = 0;  // from the rising zero crossings of the left channel; 0 when silent
   int peak = 0;
+  int right_peak = 0;
 };
 
 // Which tick of the pattern below should sound how: the semitones above the
@@ -48,11 +49,11 @@ const std::vector<Due> kDue = {
 const int kDueTicks = static_cast<int>(kDue.size());
 
 // One pattern of two channels and a looped square wave, as `format`
-// ("xm", "it" or "s3m") holds it: the first two take it through an
+// ("xm", "it", "s3m" or "mod") holds it: the first two take it through an
 // instrument, and IT plays at full global volume.
 TestModule SquareWaveModule(const std::string& format) {
   TestModule m;
-  m.channels = 2;
+  m.channels = format == "mod" ? 4 : 2;  // as its signature says
   m.orders = {0};
   m.patterns.emplace_back(64, 2);
   TestSample s;
@@ -60,7 +61,7 @@ TestModule SquareWaveModule(const std::string& format) {
   s.loop = true;
   s.loop_length = 4000;
   m.samples.push_back(s);
-  if (format != "s3m") {
+  if (format != "s3m" && format != "mod") {
     m.instruments.push_back(TestInstrument{});
     m.instruments[0].samples = {0};
   }
@@ -69,6 +70,7 @@ TestModule SquareWaveModule(const std::string& format) {
 }
 
 std::vector<uint8_t> WriteModule(const TestModule& m, const std::string& format) {
+  if (format == "mod") return WriteMod(m);
   return format == "xm" ? WriteXm(m) : format == "it" ? WriteIt(m) : WriteS3m(m);
 }
 
@@ -121,6 +123,7 @@ class ModuleTicksTest : public SoundProgramTest {
     for (int i = from; i < to; ++i) {
       const int a = stereo[static_cast<size_t>(i) * 2];
       tick.peak = std::max(tick.peak, std::abs(a));
+      tick.right_peak = std::max(tick.right_peak, std::abs(int{stereo[static_cast<size_t>(i) * 2 + 1]}));
       if (i == from) continue;
       const int before = stereo[static_cast<size_t>(i - 1) * 2];
       if (before <= 0 && a > 0) {
@@ -201,6 +204,55 @@ INSTANTIATE_TEST_SUITE_P(Formats, ZeroTremorTest,
                                            ZeroTremor{"it", 60, 'I' - 'A' + 1, "hshshs" "hhhssh" "shshsh"},
                                            ZeroTremor{"s3m", 49, 'I' - 'A' + 1, "ssssss" "hhhssh" "hhsshh"}),
                          [](const auto& info) { return std::string(info.param.format); });
+
+// A MOD note under a tremolo (7xy) sends no volume of its own on its first
+// tick, so it sounds at the library sample's default volume, which is the
+// sample's volume byte: half the level of full volume (64 of 255 against
+// 64 x 256 >> 7 = 128), never more. Depth 0 leaves the later ticks at full
+// volume, as the plain note on the next row plays throughout.
+TEST_F(ModuleTicksTest, ModTremoloNoteStartsAtItsVolumeByte) {
+  TestModule m = SquareWaveModule("mod");
+  m.patterns[0].At(0, 0) = {49, 1, -1, 0x7, 0x40};
+  m.patterns[0].At(1, 0) = {49, 1, -1, 0x0, 0x00};
+  const std::vector<Tick> ticks = PlayModule("mod", m, 12);
+  const int full = ticks[6].peak;
+  ASSERT_GT(full, 500);
+  EXPECT_NEAR(ticks[0].peak, full / 2, full / 20);
+  for (int t = 1; t < 12; ++t) EXPECT_NEAR(ticks[static_cast<size_t>(t)].peak, full, full / 50) << "tick " << t;
+}
+
+// A note delayed by SDx on a channel panned hard right starts there, as the
+// undelayed note on the next row does: nothing reaches the left.
+TEST_F(ModuleTicksTest, S3mDelayedNoteKeepsTheChannelsPan) {
+  TestModule m = SquareWaveModule("s3m");
+  m.patterns[0].At(0, 1) = {49, 1, -1, 'S' - 'A' + 1, 0xD2};
+  m.patterns[0].At(1, 1) = {49, 1, -1, 0, 0};
+  const std::vector<Tick> ticks = PlayModule("s3m", m, 12);
+  for (int t = 0; t < 12; ++t) {
+    SCOPED_TRACE("tick " + std::to_string(t));
+    EXPECT_EQ(ticks[static_cast<size_t>(t)].peak, 0);
+    if (t >= 2) {
+      EXPECT_GT(ticks[static_cast<size_t>(t)].right_peak, 500);
+    }
+  }
+}
+
+// A MOD retrigger (E9x) starts the sample again as the note sounds: at its
+// pitch, level and pan (the library would start it at its own), on every
+// tick of the row as before it.
+TEST_F(ModuleTicksTest, ModRetriggerKeepsPitchLevelAndPan) {
+  TestModule m = SquareWaveModule("mod");
+  m.patterns[0].At(0, 1) = {49, 1, -1, 0xE, 0x93};
+  const std::vector<Tick> ticks = PlayModule("mod", m, 12);
+  for (int t = 0; t < 12; ++t) {
+    SCOPED_TRACE("tick " + std::to_string(t));
+    const Tick& tick = ticks[static_cast<size_t>(t)];
+    EXPECT_NEAR(tick.hz, kBaseHz, kBaseHz * 0.01);
+    EXPECT_NEAR(tick.peak, ticks[0].peak, ticks[0].peak / 50);
+    EXPECT_NEAR(tick.right_peak, ticks[0].right_peak, ticks[0].right_peak / 50);
+  }
+  EXPECT_GT(ticks[0].right_peak, 2 * ticks[0].peak);  // the channel's pan, right of centre
+}
 
 }  // namespace
 }  // namespace zv::test
