@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -50,30 +51,37 @@ std::string Unquote(std::string_view v) {
   return std::string(v);
 }
 
-// An exclusive lock on a folder while the object lives.
-class FolderLock {
+// An exclusive lock on the file a name reaches, while the object lives. A
+// save replaces the file by a new one, so once the lock is held the name
+// must still reach the locked file; otherwise another update came first and
+// the lock is taken again on its file. The file itself is locked, not its
+// folder, since a folder may be locked for another reason (a run's private
+// folder is locked while the run lives).
+class FileLock {
  public:
-  explicit FolderLock(const std::string& folder)
-      : fd_(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
-    if (fd_ < 0) return;
-    while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+  explicit FileLock(const std::string& path) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      fd_ = ::open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0666);
+      if (fd_ < 0) return;
+      while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+      }
+      struct stat locked {}, named {};
+      if (::fstat(fd_, &locked) == 0 && ::stat(path.c_str(), &named) == 0 && locked.st_dev == named.st_dev &&
+          locked.st_ino == named.st_ino)
+        return;
+      ::close(fd_);
+      fd_ = -1;
     }
   }
-  ~FolderLock() {
+  ~FileLock() {
     if (fd_ >= 0) ::close(fd_);  // which lets the lock go
   }
-  FolderLock(const FolderLock&) = delete;
-  FolderLock& operator=(const FolderLock&) = delete;
+  FileLock(const FileLock&) = delete;
+  FileLock& operator=(const FileLock&) = delete;
 
  private:
-  int fd_;
+  int fd_ = -1;
 };
-
-std::string FolderOfFile(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
 
 }  // namespace
 
@@ -196,8 +204,8 @@ std::string ReadProfileString(const std::string& path, std::string_view section,
 }
 
 bool UpdateIniFile(const std::string& path, const std::function<void(IniFile&)>& change) {
-  // Where the folder cannot be locked the update goes ahead unguarded.
-  const FolderLock lock(FolderOfFile(path));
+  // Where the file cannot be locked the update goes ahead unguarded.
+  const FileLock lock(path);
   IniFile ini = IniFile::Load(path);
   change(ini);
   return ini.Save(path);
