@@ -20,8 +20,9 @@ printf 'LEVEL-THROUGH-LINK\r\n' > "$work/shared/deep/level1.txt"
 ln -s ../shared "$project/levels"
 ln -s ../../shared "$work/shared/deep/back"   # leads back to a folder above
 
-# A score table the game starts from: 7 in element 1.
-crlf 'dim a(3)' 'a(1) = 7' 'save number array "scores.dat", a(0)' > "$project/make_scores.kqa"
+# A score table the game starts from (7 in element 1), and a red picture.
+crlf 'dim a(3)' 'a(1) = 7' 'save number array "scores.dat", a(0)' \
+  'create bitmap 1, 4, 4' 'ink rgb(255, 0, 0), 0' 'box 0, 0, 4, 4' 'save bitmap "paint.bmp", 1' > "$project/make_scores.kqa"
 (cd "$project" && "$zentrovex" run --headless make_scores.kqa > /dev/null)
 rm "$project/make_scores.kqa"
 
@@ -38,6 +39,9 @@ crlf 'open file to read 1, "data.txt"' 'read file string 1, s$' 'close file 1' \
   'dim a(3)' 'load number array "scores.dat", a(0)' 'a(1) = a(1) + 1' \
   'save number array "scores.dat", a(0)' 'load number array "scores.dat", a(0)' \
   'print "score " + str$(a(1))' \
+  'load bitmap "paint.bmp", 1' 'print "picture " + str$(point(1, 1))' \
+  'ink rgb(0, 255, 0), 0' 'box 0, 0, 4, 4' 'save bitmap "paint.bmp", 1' \
+  'load bitmap "paint.bmp", 2' 'print "painted " + str$(point(1, 1))' \
   'open file to read 2, "levels\deep\level1.txt"' 'read file string 2, s$' 'close file 2' \
   'print s$' > "$project/game.kqa"
 
@@ -53,11 +57,11 @@ grep -q 'Leaving out levels\\deep\\back' "$work/build.txt" || fail "no word of t
 mkdir "$work/alone"
 cp "$work/game" "$work/alone/"
 first=$(cd "$work/alone" && ZENTROVEX_HEADLESS=1 ./game)
-expected_first=$'start old 5\ndeleted 0\nread new 5\ngone 1\ngone now 0\nscore 8\nLEVEL-THROUGH-LINK'
+expected_first=$'start old 5\ndeleted 0\nread new 5\ngone 1\ngone now 0\nscore 8\npicture 16711680\npainted 65280\nLEVEL-THROUGH-LINK'
 [ "$first" = "$expected_first" ] || fail "the first run printed:
 $first"
 second=$(cd "$work/alone" && ZENTROVEX_HEADLESS=1 ./game)
-expected_second=$'start new 5\ndeleted 0\nread new 5\ngone 0\ngone now 0\nscore 9\nLEVEL-THROUGH-LINK'
+expected_second=$'start new 5\ndeleted 0\nread new 5\ngone 0\ngone now 0\nscore 9\npicture 65280\npainted 65280\nLEVEL-THROUGH-LINK'
 [ "$second" = "$expected_second" ] || fail "the second run printed:
 $second"
 echo "game saves: all checks passed"
