@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "platform/paths/path_resolver.h"
-#include "runtime/attached/deletion_list.h"
+#include "runtime/attached/kept_names.h"
 
 namespace zv {
 namespace {
@@ -255,12 +255,16 @@ const AttachedEntry* AttachedData::Match(std::string_view path, bool by_name) co
 bool AttachedData::DiskHasTakenOver(std::string_view disk_name) const {
   const std::string disk_path = platform::Paths().Resolve(disk_name);
   if (disk_path.empty()) return false;
+  if (IsKeptOnDisk(disk_path)) return true;
   struct stat info {};
-  if (build_time_ && ::stat(disk_path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) {
-    const int64_t changed = static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
-    if (changed > *build_time_) return true;
-  }
-  return IsListedAsDeleted(disk_path);
+  if (!build_time_ || ::stat(disk_path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+  const int64_t changed = static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+  if (changed <= *build_time_) return false;
+  // Written since the build: the game's own from now on, also for a later
+  // build of the game, whose build time is later than this file. Where the
+  // list cannot be written the file's time still says so for this build.
+  KeepOnDisk(disk_path);
+  return true;
 }
 
 bool AttachedData::Resolve(std::string& path, std::string_view extension, bool by_name,
@@ -294,8 +298,6 @@ bool AttachedData::Carries(std::string_view path) const { return Match(path, fal
 
 bool AttachedData::Serves(std::string_view path) const { return Carries(path) && !DiskHasTakenOver(path); }
 
-bool AttachedData::RecordDeletion(std::string_view path) const {
-  return ListAsDeleted(platform::Paths().Resolve(path));
-}
+bool AttachedData::KeepOnDisk(std::string_view path) const { return zv::KeepOnDisk(platform::Paths().Resolve(path)); }
 
 }  // namespace zv

@@ -73,11 +73,11 @@ bool WriteVirtualFile(const std::string& path, std::span<const uint8_t> data);
 // folder and the caller opens that file instead.
 //
 // What the game writes wins over what it carries: a name is served from its
-// record only while the file the name opens on disk has not been taken over
-// by the game, that is while no file of that name on disk was changed after
-// the game was built, and while the game has not deleted the name (the
-// deletion list of deletion_list.h). So a game keeps its saves, in the same
-// run and in later runs, and still finds the media it only reads.
+// record only until the game has made it its own on disk, that is until a
+// file of that name on disk is changed after the game was built, or the game
+// deletes or moves the name away; such names are kept in the list of
+// kept_names.h. So a game keeps its saves, in the same run, in later runs and
+// in later builds of it, and still finds the media it only reads.
 class AttachedData {
  public:
   // `temp_folder` ends with "/".
@@ -121,10 +121,10 @@ class AttachedData {
   bool Carries(std::string_view path) const;
   // True when a lookup of `path` would be served from a record.
   bool Serves(std::string_view path) const;
-  // Makes the game's deletion of the carried name `path` last: from now on,
-  // and in later runs, the name is what the disk holds. False, with errno
-  // set, when that cannot be kept.
-  bool RecordDeletion(std::string_view path) const;
+  // Makes the carried name `path` the game's own on disk before the game
+  // deletes or moves its file: from now on, and in later runs, the name is
+  // what the disk holds. False, with errno set, when that cannot be kept.
+  bool KeepOnDisk(std::string_view path) const;
   // When the game was built; nothing for a game without the record.
   std::optional<int64_t> BuildTime() const { return build_time_; }
 
@@ -133,7 +133,8 @@ class AttachedData {
   // The first record (after the program) that `path` names, or none.
   const AttachedEntry* Match(std::string_view path, bool by_name) const;
   // True when the file that the program's name `disk_name` opens on disk
-  // was changed after the build, or the game has deleted it.
+  // is the game's own: listed as kept, or changed after the build (which
+  // lists it).
   bool DiskHasTakenOver(std::string_view disk_name) const;
   // Writes the entry to "_virtual." + extension; the path, or nothing.
   std::optional<std::string> MakeVirtualFilePath(const AttachedEntry& entry, std::string_view extension);

@@ -24,14 +24,14 @@ bool DeleteCarriedFile(const AttachedData& attached, const std::string& name) {
   const std::string native = NativePath(name);
   struct stat info {};
   if (::lstat(native.c_str(), &info) == 0 && !files::DeleteUserFile(native)) return false;
-  return attached.RecordDeletion(name);
+  return attached.KeepOnDisk(name);
 }
 
 bool MoveCarriedFile(AttachedData& attached, const std::string& source, const std::string& destination) {
   const std::string native_destination = NativePath(destination);
   if (!attached.Serves(source)) {
     // The disk's file is the one the program sees: it moves as any file does.
-    return attached.RecordDeletion(source) && files::MoveNoReplace(NativePath(source), native_destination);
+    return attached.KeepOnDisk(source) && files::MoveNoReplace(NativePath(source), native_destination);
   }
   std::string carried = source;
   if (!attached.ResolveVirtualFile(carried, "dat")) {

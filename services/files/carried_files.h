@@ -8,8 +8,8 @@ class AttachedData;
 
 // Removing and moving files that a built game carries. Once the game has
 // deleted or moved away a name it carries, the carried copy must not come
-// back under that name, in this run or a later one: the deletion is recorded
-// beside the file before it goes (AttachedData::RecordDeletion). Names the
+// back under that name, in this run or a later one: the name is listed as
+// the game's own beside the file before it goes (AttachedData::KeepOnDisk). Names the
 // game does not carry, and every name outside a built game, are plain files.
 // Each returns false with errno set when it fails.
 

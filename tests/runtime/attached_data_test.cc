@@ -12,7 +12,7 @@
 #include <iterator>
 
 #include "platform/paths/temp_folder.h"
-#include "runtime/attached/deletion_list.h"
+#include "runtime/attached/kept_names.h"
 #include "runtime/builder/record_writer.h"
 
 namespace zv {
@@ -233,9 +233,10 @@ class WorkingFolder {
   std::filesystem::path previous_;
 };
 
-// A name is served from its record until the game has taken it to disk:
-// by a file changed after the build, or by deleting it; and that lasts for
-// a later run (a second reader of the same game).
+// A name is served from its record until the game has made it its own on
+// disk: by a file changed after the build, or by deleting it; and that
+// lasts for a later run (a second reader of the same game) and for a later
+// build of the game (whose build time is past the file's).
 TEST_F(AttachedDataTest, TheGamesOwnFilesWinOverWhatItCarries) {
   namespace fs = std::filesystem;
   const fs::path folder = fs::path(temp.Path()) / "run";
@@ -246,11 +247,13 @@ TEST_F(AttachedDataTest, TheGamesOwnFilesWinOverWhatItCarries) {
   ::clock_gettime(CLOCK_REALTIME, &now);
   constexpr int64_t kSecond = 1000000000;
   const int64_t built_ns = (static_cast<int64_t>(now.tv_sec) - 3600) * kSecond;
-  const std::string stamp(reinterpret_cast<const char*>(EncodeBuildTime(built_ns).data()), 8);
-  const std::string game = WriteGame({{"prog", "p"}, {"plain.txt", "carried"}, {"older.txt", "carried"},
-                                      {"newer.txt", "carried"}, {"deleted.txt", "carried"},
-                                      {"gone\\deep.txt", "carried"}, {"textures\\tex.bmp", "carried"},
-                                      {kBuildTimeRecordName, stamp}});
+  auto build = [&](int64_t when_ns) {
+    const std::string stamp(reinterpret_cast<const char*>(EncodeBuildTime(when_ns).data()), 8);
+    return WriteGame({{"prog", "p"}, {"plain.txt", "carried"}, {"older.txt", "carried"}, {"newer.txt", "carried"},
+                      {"deleted.txt", "carried"}, {"gone\\deep.txt", "carried"}, {"textures\\tex.bmp", "carried"},
+                      {kBuildTimeRecordName, stamp}});
+  };
+  const std::string game = build(built_ns);
   ASSERT_EQ(Load(game), AttachedData::LoadResult::kLoaded) << error;
   ASSERT_EQ(data.BuildTime(), built_ns);
   EXPECT_EQ(data.Entries().size(), 7u);  // the build time is no file of the game's
@@ -263,8 +266,8 @@ TEST_F(AttachedDataTest, TheGamesOwnFilesWinOverWhatItCarries) {
   write_at("older.txt", built_ns - 3600 * kSecond);
   write_at("newer.txt", built_ns + 1);
   write_at(folder / "models" / "tex.bmp", built_ns + kSecond);
-  ASSERT_TRUE(data.RecordDeletion("deleted.txt"));
-  ASSERT_TRUE(data.RecordDeletion("gone\\deep.txt"));
+  ASSERT_TRUE(data.KeepOnDisk("deleted.txt"));
+  ASSERT_TRUE(data.KeepOnDisk("gone\\deep.txt"));
   // The folder made after the deletion does not bring the file back.
   fs::create_directory("gone");
 
@@ -274,11 +277,12 @@ TEST_F(AttachedDataTest, TheGamesOwnFilesWinOverWhatItCarries) {
   };
   const Case cases[] = {{"plain.txt", true},   {"older.txt", true},  {"newer.txt", false},
                         {"deleted.txt", false}, {"GONE/deep.txt", false}, {kBuildTimeRecordName, false}};
-  for (int run = 0; run < 2; ++run) {
+  for (int run = 0; run < 3; ++run) {
     AttachedData later(temp.Path() + "/");
     AttachedData& reader = run == 0 ? data : later;
-    if (run == 1) {
-      ASSERT_EQ(later.Load(game, &error), AttachedData::LoadResult::kLoaded);
+    if (run > 0) {
+      ASSERT_EQ(later.Load(run == 1 ? game : build(built_ns + 1800 * kSecond), &error),
+                AttachedData::LoadResult::kLoaded);
     }
     for (const Case& c : cases) {
       std::string path = c.name;
@@ -295,7 +299,7 @@ TEST_F(AttachedDataTest, TheGamesOwnFilesWinOverWhatItCarries) {
     EXPECT_TRUE(reader.ResolveVirtualFileByName(texture, "bmp"));
   }
   EXPECT_TRUE(data.Carries("deleted.txt"));
-  EXPECT_EQ(ReadFile(kDeletionListName), "deleted.txt\ngone/deep.txt\n");
+  EXPECT_EQ(ReadFile(kKeptListName), "deleted.txt\ngone/deep.txt\nnewer.txt\n");
 }
 
 TEST_F(AttachedDataTest, AGameWithoutABuildTimeServesItsRecordsWhateverTheDiskHolds) {

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # What a built game ships and keeps: a game that carries a file and then
-# writes, replaces or deletes it keeps what it wrote, in the same run and in
-# the next; hidden files and folders stay out of the game; a folder reached
+# writes, replaces or deletes it keeps what it wrote, in the same run, in
+# the next and in a later build of it; hidden files and folders stay out of the game; a folder reached
 # through a link goes in, and a link that leads back up ends no build.
 set -euo pipefail
 zentrovex=$1
@@ -64,4 +64,11 @@ second=$(cd "$work/alone" && ZENTROVEX_HEADLESS=1 ./game)
 expected_second=$'start new 5\ndeleted 0\nread new 5\ngone 0\ngone now 0\nscore 9\npicture 65280\npainted 65280\nLEVEL-THROUGH-LINK'
 [ "$second" = "$expected_second" ] || fail "the second run printed:
 $second"
+# A later build of the game, carrying the same files, keeps the saves too.
+"$zentrovex" build "$project/game.kqa" -o "$work/game" > /dev/null
+cp "$work/game" "$work/alone/"
+third=$(cd "$work/alone" && ZENTROVEX_HEADLESS=1 ./game)
+expected_third=$'start new 5\ndeleted 0\nread new 5\ngone 0\ngone now 0\nscore 10\npicture 65280\npainted 65280\nLEVEL-THROUGH-LINK'
+[ "$third" = "$expected_third" ] || fail "the run of a later build printed:
+$third"
 echo "game saves: all checks passed"

@@ -1,4 +1,4 @@
-#include "runtime/attached/deletion_list.h"
+#include "runtime/attached/kept_names.h"
 
 #include <cerrno>
 #include <filesystem>
@@ -22,7 +22,7 @@ fs::path AbsoluteFile(const std::string& path) {
 
 // The lines of the list in `folder`; none when it has no list.
 std::string ReadList(const fs::path& folder) {
-  std::ifstream in(folder / kDeletionListName, std::ios::binary);
+  std::ifstream in(folder / kKeptListName, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), {}};
 }
 
@@ -40,17 +40,17 @@ bool Names(std::string_view list, std::string_view relative) {
 
 }  // namespace
 
-bool IsListedAsDeleted(const std::string& path) {
+bool IsKeptOnDisk(const std::string& path) {
   const fs::path file = AbsoluteFile(path);
   // Every folder above is asked, not only the nearest: a folder made after
-  // the deletion was listed above it does not bring the file back.
+  // a deletion was listed above it does not bring the file back.
   for (fs::path folder = file.parent_path();; folder = folder.parent_path()) {
     if (Names(ReadList(folder), file.lexically_relative(folder).generic_string())) return true;
     if (folder == folder.parent_path()) return false;
   }
 }
 
-bool ListAsDeleted(const std::string& path) {
+bool KeepOnDisk(const std::string& path) {
   const fs::path file = AbsoluteFile(path);
   fs::path folder = file.parent_path();
   std::error_code ec;
@@ -60,7 +60,7 @@ bool ListAsDeleted(const std::string& path) {
   if (Names(list, relative)) return true;
   if (!list.empty() && list.back() != '\n') list += '\n';
   list += relative + '\n';
-  return WriteVirtualFile((folder / kDeletionListName).string(),
+  return WriteVirtualFile((folder / kKeptListName).string(),
                           std::span(reinterpret_cast<const uint8_t*>(list.data()), list.size()));
 }
 
