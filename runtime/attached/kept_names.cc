@@ -1,6 +1,5 @@
 #include "runtime/attached/kept_names.h"
 
-#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <span>

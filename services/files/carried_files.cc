@@ -10,9 +10,6 @@
 #include "services/files/program_paths.h"
 
 namespace zv {
-namespace {
-
-}  // namespace
 
 bool IsCarried(const AttachedData* attached, const std::string& name) {
   return attached != nullptr && attached->Carries(name);
