@@ -278,6 +278,8 @@ bool DisplayDevice3D::SetRenderStateDefaults(bool software) {
   set(RenderState::kNormalizeNormals, 1);
   set(RenderState::kColorVertex, 0);
   set(RenderState::kAmbient, Client().AmbientColour());
+  // Fog switched on stays on through a new device.
+  Client().SendFogSettings(d, capabilities_.table_fog);
 
   mirror_.texture_address = p::texture_address::kWrap;
   d.SetTextureStageState(0, p::TextureStageState::kAddress, mirror_.texture_address);

@@ -30,6 +30,12 @@ class Device3DClient {
   // The level a of the scene material (diffuse 1 - a, ambient a).
   virtual double AmbientLevel() const { return 0.5; }
   virtual uint32_t AmbientColour() const { return 0xFFFFFF; }
+  // Sends the scene's fog settings to a new device (its fog stays disabled
+  // until an object asks for fog).
+  virtual void SendFogSettings(platform::Device3D& device, bool table_fog) {
+    (void)device;
+    (void)table_fog;
+  }
   virtual Projection CameraProjection() const { return Projection{}; }
   virtual platform::Matrix4 ViewMatrix() const { return platform::Matrix4::Identity(); }
   // With no texture filtering the engine puts its own filters on stage 0;

@@ -181,6 +181,10 @@ void Engine3D::ReleaseDeviceTextures() {
   in_scene = 0;
 }
 
+void Engine3D::SendFogSettings(platform::Device3D& device, bool table_fog) {
+  zv::SendFogSettings(*this, device, table_fog);
+}
+
 Device3DClient::Projection Engine3D::CameraProjection() const {
   return Projection{camera.near_range, camera.far_range, camera.fov};
 }

@@ -86,6 +86,7 @@ class Engine3D final : public Engine3DServices, public Device3DClient, public Dr
   void ReleaseDeviceTextures() override;
   double AmbientLevel() const override { return settings.ambient_level; }
   uint32_t AmbientColour() const override { return settings.ambient_colour; }
+  void SendFogSettings(platform::Device3D& device, bool table_fog) override;
   Projection CameraProjection() const override;
   platform::Matrix4 ViewMatrix() const override { return camera.view; }
 

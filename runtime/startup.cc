@@ -242,7 +242,7 @@ bool Runtime::StartDisplay(bool skip) {
   state_.console.entry_buffer.clear();
   display_->Reset3DDefaults();
   display_->LoadPointerBitmap();
-  display_->CreateCursorSprites(0);
+  display_->CreateCursorSprites(1);
   ResetRuntimeState();
   vm_->sound->ResetSound3DDefaults();
   state_.display_folder = CurrentFolder();

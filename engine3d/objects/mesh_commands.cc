@@ -27,10 +27,11 @@ void CmdLoadMesh(Vm& vm) {
   FreeNumberedMesh(*e, number);
   const int32_t temporary = AllocObjectRecord(*e);
   if (temporary == kNoRecord) return;
-  const int32_t result = LoadObjectMesh(*e, temporary, file);
+  std::string why;
+  const int32_t result = LoadObjectMesh(*e, temporary, file, &why);
   if (result < 1) {
     ReleaseObjectRecord(*e, temporary);
-    return vm.RunError(result == load_result::kBadKind ? err::kModelKind : err::kMeshLoad, file);
+    return vm.RunError(result == load_result::kBadKind ? err::kModelKind : err::kMeshLoad, file, why);
   }
   const int32_t mesh = MakeMeshFromObject(*e, temporary, -1, -1);
   ReleaseObjectRecord(*e, temporary);

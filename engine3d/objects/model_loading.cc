@@ -44,18 +44,18 @@ struct TextureFolderScope {
 
 }  // namespace
 
-int32_t LoadModelIntoObject(Engine3D& e, int32_t object, const std::string& path) {
+int32_t LoadModelIntoObject(Engine3D& e, int32_t object, const std::string& path, std::string* why) {
   ObjectRecord* o = e.pools.Object(object);
   if (!o) return 0;
   if (!o->model) o->model = std::make_shared<ObjectModel>();
   std::shared_ptr<ObjectModel> model = o->model;
-  const int32_t frames = model->LoadModel(path, e.NodeServices());
+  const int32_t frames = model->LoadModel(path, e.NodeServices(), why);
   if (frames > 0) return frames;
   if (ObjectRecord* again = e.pools.Object(object)) again->model.reset();
   return 0;
 }
 
-int32_t LoadObjectMesh(Engine3D& e, int32_t object, const std::string& file) {
+int32_t LoadObjectMesh(Engine3D& e, int32_t object, const std::string& file, std::string* why) {
   TextureFolderScope scope{e};
   const std::string lowered = p::AsciiLower(file);
   e.texture_folder = FolderOf(lowered);
@@ -64,10 +64,10 @@ int32_t LoadObjectMesh(Engine3D& e, int32_t object, const std::string& file) {
   std::string name = file;
   if (e.Machine().attached_data) e.Machine().attached_data->ResolveVirtualFile(name, "dat");
   const std::string path = p::Paths().Resolve(name);
-  if (extension == "3ds") return Load3dsIntoObject(e, object, path);
+  if (extension == "3ds") return Load3dsIntoObject(e, object, path, why);
   std::error_code error;
   if (!std::filesystem::is_regular_file(path, error)) return load_result::kNotFound;
-  return LoadModelIntoObject(e, object, path);
+  return LoadModelIntoObject(e, object, path, why);
 }
 
 int32_t MakeObjectModelFromMesh(Engine3D& e, int32_t object, int32_t mesh, int32_t texture) {

@@ -16,11 +16,12 @@ constexpr int32_t kNotFound = -4;    // no such X file
 }  // namespace load_result
 
 // Loads an X (or 3DS) model file into the object record: the number of its
-// frames (limbs), or one of the load results.
-int32_t LoadObjectMesh(Engine3D& e, int32_t object, const std::string& file);
+// frames (limbs), or one of the load results (kNoModel with the reason in
+// `why`, when given: what in the file, and where).
+int32_t LoadObjectMesh(Engine3D& e, int32_t object, const std::string& file, std::string* why = nullptr);
 // Reads the X file into a new model of the object: its frame count, or 0
 // (the object keeps no model then).
-int32_t LoadModelIntoObject(Engine3D& e, int32_t object, const std::string& path);
+int32_t LoadModelIntoObject(Engine3D& e, int32_t object, const std::string& path, std::string* why = nullptr);
 
 // Gives the object a model of one frame holding the mesh record, showing
 // the texture whose reference the caller took (the model keeps it, or it

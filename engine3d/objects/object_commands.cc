@@ -55,14 +55,15 @@ void CmdLoadObject(Vm& vm) {
   if (const int32_t existing = e->pools.object_ids.Get(number); existing > 0) DeleteObject(*e, existing, number);
   const int32_t index = AllocObjectRecord(*e);
   if (index == kNoRecord) return;
-  const int32_t result = LoadObjectMesh(*e, index, file);
+  std::string why;
+  const int32_t result = LoadObjectMesh(*e, index, file, &why);
   if (result <= 0) {
     ReleaseObjectRecord(*e, index);
     switch (result) {
       case load_result::kNotFound: return vm.RunError(err::kFileNotFound, file);
       case load_result::kNoConvert: return vm.RunWarning(err::kConvert, file);
       case load_result::kBadKind: return vm.RunError(err::kModelKind, file);
-      default: return vm.RunError(err::kLoad, file);
+      default: return vm.RunError(err::kLoad, file, why);
     }
   }
   e->pools.object_ids.Set(number, index);

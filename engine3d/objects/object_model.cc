@@ -52,10 +52,13 @@ ObjectModel::~ObjectModel() {
   if (root_) root_->ReleaseNodeResources();
 }
 
-int32_t ObjectModel::LoadModel(const std::string& path, models::NodeServices& services) {
+int32_t ObjectModel::LoadModel(const std::string& path, models::NodeServices& services, std::string* why) {
   if (root_) return 0;
   models::XModel model = models::ReadXModel(path, services);
-  if (!model.root) return 0;
+  if (!model.root) {
+    if (why) *why = model.error;
+    return 0;
+  }
   root_ = std::move(model.root);
   frame_count_ = model.frame_count;
   keyframes_ = std::move(model.keyframes);

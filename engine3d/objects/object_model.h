@@ -46,8 +46,8 @@ class ObjectModel {
 
   // Reads an X model file into the empty model: its frame count (the
   // frames counting the root), or 0 when the model had a root already or
-  // the file gave none.
-  int32_t LoadModel(const std::string& path, models::NodeServices& services);
+  // the file gave none (with the reason in `why`, when given).
+  int32_t LoadModel(const std::string& path, models::NodeServices& services, std::string* why = nullptr);
   // Builds the root frame (frame 0, on an empty model) or a further limb
   // frame from a mesh's geometry; false when the mesh makes no mesh node.
   bool AddMeshFrame(int32_t frame, const models::MeshGeometry& mesh, int32_t texture,

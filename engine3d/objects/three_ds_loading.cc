@@ -14,14 +14,14 @@ std::string WorkFilePath(Engine3D& e) {
   return e.Machine().runtime->temp_folder + "workfile.x";
 }
 
-int32_t Load3dsIntoObject(Engine3D& e, int32_t object, const std::string& path) {
+int32_t Load3dsIntoObject(Engine3D& e, int32_t object, const std::string& path, std::string* why) {
   const std::string work = WorkFilePath(e);
   if (work.empty()) return load_result::kNoConvert;
   // A work file left from before must not stand in for this conversion.
   std::remove(work.c_str());
   const int32_t converted = models::Convert3dsToX(path, work);
   if (converted < 0) return converted;
-  const int32_t frames = LoadModelIntoObject(e, object, work);
+  const int32_t frames = LoadModelIntoObject(e, object, work, why);
   std::remove(work.c_str());
   return frames;
 }

@@ -16,6 +16,6 @@ std::string WorkFilePath(Engine3D& e);
 // count, 0 when the X reader built no model, or the conversion's negative
 // result (-4: the file cannot be read; -3: it is no whole 3DS file, or
 // there is no work file to use).
-int32_t Load3dsIntoObject(Engine3D& e, int32_t object, const std::string& path);
+int32_t Load3dsIntoObject(Engine3D& e, int32_t object, const std::string& path, std::string* why = nullptr);
 
 }  // namespace zv

@@ -13,6 +13,15 @@ void SendState(Engine3D& e, p::RenderState state, uint32_t value) {
   if (p::Device3D* d = e.Device()) d->SetRenderState(state, value);
 }
 
+void SendFogEnable(Engine3D& e, uint32_t on) {
+  p::Device3D* d = e.Device();
+  if (!d) return;
+  d->SetRenderState(p::RenderState::kFogEnable, on);
+  // The objects' fog marks are sent only where the cache differs: it must
+  // hold what the device has.
+  e.cache.fog = on;
+}
+
 }  // namespace
 
 void ResetRunSettings(RenderSettings& settings, CameraState& camera) {
@@ -26,19 +35,21 @@ void ResetRunSettings(RenderSettings& settings, CameraState& camera) {
   camera.fov = kDefaultFov;
 }
 
+void SendFogSettings(Engine3D& e, p::Device3D& d, bool table_fog) {
+  if (e.settings.fog_on == 1)
+    d.SetRenderState(table_fog ? p::RenderState::kFogTableMode : p::RenderState::kFogVertexMode, p::fog_mode::kLinear);
+  d.SetRenderState(p::RenderState::kFogEnd, p::Device3D::FloatBits(e.settings.fog_end));
+  d.SetRenderState(p::RenderState::kFogColor, e.settings.fog_colour);
+}
+
 void FogOn(Engine3D& e) {
-  if (e.Capabilities().table_fog)
-    SendState(e, p::RenderState::kFogTableMode, p::fog_mode::kLinear);
-  else
-    SendState(e, p::RenderState::kFogVertexMode, p::fog_mode::kLinear);
-  SendState(e, p::RenderState::kFogEnd, p::Device3D::FloatBits(e.settings.fog_end));
-  SendState(e, p::RenderState::kFogEnable, 1);
-  SendState(e, p::RenderState::kFogColor, e.settings.fog_colour);
   e.settings.fog_on = 1;
+  if (p::Device3D* d = e.Device()) SendFogSettings(e, *d, e.Capabilities().table_fog);
+  SendFogEnable(e, 1);
 }
 
 void FogOff(Engine3D& e) {
-  SendState(e, p::RenderState::kFogEnable, 0);
+  SendFogEnable(e, 0);
   e.settings.fog_on = 0;
 }
 

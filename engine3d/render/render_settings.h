@@ -4,6 +4,10 @@
 
 namespace zv {
 
+namespace platform {
+class Device3D;
+}
+
 class Engine3D;
 struct RenderSettings;
 struct CameraState;
@@ -13,6 +17,9 @@ void ResetRunSettings(RenderSettings& settings, CameraState& camera);
 
 // Fog, linear, by table fog where the device has only that.
 void FogOn(Engine3D& e);
+// The fog's mode (while fog is on), end and colour, for a device that has
+// just been made; whether objects are fogged follows their marks.
+void SendFogSettings(Engine3D& e, platform::Device3D& device, bool table_fog);
 void FogOff(Engine3D& e);
 void SetFogEnd(Engine3D& e, int32_t distance);
 void SetFogColour(Engine3D& e, uint32_t colour);

@@ -204,8 +204,9 @@ bool LoadTextureFromFile(Engine3D& e, int32_t texture, const std::string& asked,
     const std::string extension = LastThree(name);
     if (attached) {
       std::string path = name;
-      const bool found = lookup_mode == 1 ? attached->ResolveVirtualFile(path, extension)
-                                          : attached->ResolveVirtualFileByName(path, extension);
+      const bool found = lookup_mode == 1
+                             ? attached->ResolveVirtualFile(path, extension)
+                             : attached->ResolveVirtualFileByName(path, extension, e.texture_folder + name);
       if (found) return LoadTextureFileAt(e, *t, path, extension);
     }
     const std::string path = p::Paths().Resolve(e.texture_folder + name);

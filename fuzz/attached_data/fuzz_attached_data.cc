@@ -1,11 +1,36 @@
 // Treats the input as a whole executable file: its trailer, then its records.
+#include <unistd.h>
+
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "runtime/attached/attached_data.h"
+
+namespace {
+
+// A lookup looks at the disk under the name it is given (a game's own files
+// win over what it carries), and may note one there: the lookups run in an
+// empty folder of their own, with names that stay in it.
+char gFolder[] = "/tmp/zv-fuzz-attached-XXXXXX";
+
+bool InEmptyFolder() {
+  static const bool entered = [] {
+    if (::mkdtemp(gFolder) == nullptr || ::chdir(gFolder) != 0) return false;
+    std::atexit([] { ::rmdir(gFolder); });
+    return true;
+  }();
+  return entered;
+}
+
+bool StaysInFolder(const std::string& name) {
+  return name.find_first_of("/\\:") == std::string::npos && name != "." && name != "..";
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::span<const uint8_t> file(data, size);
@@ -23,6 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (uint8_t byte : attached.DataOf(entry)) sum += byte;
   // Lookups must fail cleanly when the temporary file cannot be written.
   std::string name = attached.Entries().size() > 1 ? attached.Entries()[1].name : "missing.bmp";
+  if (!InEmptyFolder() || !StaysInFolder(name)) return 0;
   attached.ResolveVirtualFile(name, "bmp");
   attached.ResolveVirtualFileByName(name, "../x");
   return static_cast<int>(sum & 0);

@@ -101,9 +101,10 @@ void ReadXMaterial(const XDataObject& object, MeshMaterial& entry, NodeServices&
   }
 }
 
-bool ReadXMaterialList(const XDataObject& object, MeshMaterialTable& table, NodeServices& services) {
+std::optional<platform::XError> ReadXMaterialList(const XDataObject& object, MeshMaterialTable& table,
+                                                  NodeServices& services) {
   auto list = platform::ReadXMeshMaterialList(object);
-  if (!list.ok()) return false;
+  if (!list.ok()) return list.error();
   table.material_count = list->material_count;
   table.face_indexes = std::move(list->face_indexes);
   // The material number counts every child, Material or not.
@@ -113,7 +114,7 @@ bool ReadXMaterialList(const XDataObject& object, MeshMaterialTable& table, Node
     if (material != nullptr) ReadXMaterial(*material, table.Entry(number), services);
     ++number;
   }
-  return true;
+  return std::nullopt;
 }
 
 }  // namespace zv::models

@@ -1,11 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "models/nodes/node_services.h"
 #include "platform/render3d/types.h"
+#include "platform/xfile/error.h"
 
 namespace zv::platform {
 class XDataObject;
@@ -44,9 +46,9 @@ struct MeshMaterialTable {
 };
 
 // Reads a MeshMaterialList object and the materials it holds or refers to
-// into `table`. False when the list's values cannot be read.
-bool ReadXMaterialList(const platform::XDataObject& list, MeshMaterialTable& table,
-                       NodeServices& services);
+// into `table`. The reason, when the list's values cannot be read.
+std::optional<platform::XError> ReadXMaterialList(const platform::XDataObject& list, MeshMaterialTable& table,
+                                                  NodeServices& services);
 
 // Reads a Material object into `entry`: its colours, the texture its first
 // child names (loaded as a ".bmp" of the same name, or its ".dds"; when

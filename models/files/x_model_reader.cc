@@ -1,6 +1,8 @@
 #include "models/files/x_model_reader.h"
 
 #include <algorithm>
+#include <optional>
+#include <string_view>
 
 #include "models/files/x_materials.h"
 #include "models/nodes/mesh_node.h"
@@ -26,13 +28,23 @@ class XModelReader {
   // material when it has several.
   void ReadXMesh(const XDataObject& object, SceneNode& parent, int32_t number);
 
+  // The first reason a mesh could not be read whole; the model is refused
+  // then rather than shown with faces missing.
+  const std::optional<platform::XError>& Error() const { return error_; }
+
  private:
+  void Refuse(const XDataObject& mesh, const platform::XError& why);
+  // Reads the mesh's normals, texture coordinates and materials into it and
+  // the table; false (refused) when one of them cannot be read.
+  bool ReadMeshParts(const XDataObject& object, const platform::XMesh& data, MeshNode& mesh,
+                     MeshMaterialTable& table);
   void AttachWhole(std::unique_ptr<MeshNode> mesh, MeshMaterialTable& table, SceneNode& parent);
   void AttachGroups(const MeshNode& whole, const platform::XMesh& data, MeshMaterialTable& table,
                     SceneNode& parent, int32_t number);
   void TakeMaterial(MeshNode& mesh, MeshMaterial& material);
 
   NodeServices& services_;
+  std::optional<platform::XError> error_;
 };
 
 std::vector<float> Positions(const platform::XMesh& mesh) {
@@ -75,58 +87,90 @@ void XModelReader::TakeMaterial(MeshNode& mesh, MeshMaterial& material) {
   }
 }
 
+void XModelReader::Refuse(const XDataObject& mesh, const platform::XError& why) {
+  if (error_) return;
+  const std::string which = mesh.name().empty() ? "an unnamed mesh" : "mesh \"" + mesh.name() + "\"";
+  // The mesh is named already; the view's "Mesh object" adds nothing.
+  std::string_view problem = why.message;
+  if (problem.starts_with("Mesh object ")) problem.remove_prefix(12);
+  error_ = platform::XError{why.offset, which + ": " + std::string(problem)};
+}
+
 void XModelReader::ReadXMesh(const XDataObject& object, SceneNode& parent, int32_t number) {
+  if (error_) return;
   auto data = platform::ReadXMesh(object);
-  if (!data.ok()) return;
+  if (!data.ok()) return Refuse(object, data.error());
+  // Triangles index their vertices with 16 bits.
+  if (data->vertices.size() > kMaxMeshVertices)
+    return Refuse(object, {object.offset(), std::to_string(data->vertices.size()) + " vertices, more than the " +
+                                                std::to_string(kMaxMeshVertices) + " a mesh can hold"});
   std::vector<float> positions = Positions(*data);
   auto mesh = MeshNode::Create(object.name(), positions, data->faces.count, data->faces.packed,
                                false, services_);
   mesh->set_number(number);
 
   MeshMaterialTable table;
-  bool has_normals = false;
-  for (const auto& child : object.children()) {
-    const XDataObject* part = child.object();
-    if (part == nullptr) continue;
-    if (part->Is(XTemplateKind::kMeshMaterialList)) {
-      if (!ReadXMaterialList(*part, table, services_)) {
-        table.ReleaseUntakenTextures(services_);
-        return;
-      }
-    } else if (part->Is(XTemplateKind::kMeshNormals)) {
-      auto normals = platform::ReadXMeshNormals(*part);
-      if (!normals.ok()) {
-        table.ReleaseUntakenTextures(services_);
-        return;
-      }
-      if (normals->normals.size() == data->vertices.size()) {
-        std::vector<float> flat;
-        flat.reserve(normals->normals.size() * 3);
-        for (const auto& n : normals->normals) flat.insert(flat.end(), {n.x, n.y, n.z});
-        mesh->SetMeshNormals(flat);
-        has_normals = true;
-      }
-    } else if (part->Is(XTemplateKind::kMeshTextureCoords)) {
-      auto coords = platform::ReadXMeshTextureCoords(*part);
-      if (!coords.ok()) {
-        table.ReleaseUntakenTextures(services_);
-        return;
-      }
-      if (coords->size() == data->vertices.size()) {
-        std::vector<float> flat;
-        flat.reserve(coords->size() * 2);
-        for (const auto& c : *coords) flat.insert(flat.end(), {c.u, c.v});
-        mesh->SetMeshTexCoords(flat);
-      }
-    }
+  if (!ReadMeshParts(object, *data, *mesh, table)) {
+    table.ReleaseUntakenTextures(services_);
+    return;
   }
-  if (!has_normals) mesh->ComputeSmoothNormals();
-
   if (table.material_count < 2)
     AttachWhole(std::move(mesh), table, parent);
   else
     AttachGroups(*mesh, *data, table, parent, number);
   table.ReleaseUntakenTextures(services_);
+}
+
+bool XModelReader::ReadMeshParts(const XDataObject& object, const platform::XMesh& data, MeshNode& mesh,
+                                 MeshMaterialTable& table) {
+  bool has_normals = false;
+  for (const auto& child : object.children()) {
+    const XDataObject* part = child.object();
+    if (part == nullptr) continue;
+    if (part->Is(XTemplateKind::kMeshMaterialList)) {
+      if (auto why = ReadXMaterialList(*part, table, services_)) {
+        Refuse(object, *why);
+        return false;
+      }
+      // Faces of a material past those a mesh holds would be dropped.
+      const size_t indexed = std::min<size_t>(table.face_indexes.size(), data.faces.count);
+      for (size_t face = 0; face < indexed; ++face)
+        if (table.face_indexes[face] >= MeshMaterialTable::kMaxMaterials) {
+          Refuse(object, {part->offset(), "face " + std::to_string(face) + " uses material " +
+                                              std::to_string(table.face_indexes[face]) + ", more than the " +
+                                              std::to_string(MeshMaterialTable::kMaxMaterials) +
+                                              " materials a mesh can hold"});
+          return false;
+        }
+    } else if (part->Is(XTemplateKind::kMeshNormals)) {
+      auto normals = platform::ReadXMeshNormals(*part);
+      if (!normals.ok()) {
+        Refuse(object, normals.error());
+        return false;
+      }
+      if (normals->normals.size() == data.vertices.size()) {
+        std::vector<float> flat;
+        flat.reserve(normals->normals.size() * 3);
+        for (const auto& n : normals->normals) flat.insert(flat.end(), {n.x, n.y, n.z});
+        mesh.SetMeshNormals(flat);
+        has_normals = true;
+      }
+    } else if (part->Is(XTemplateKind::kMeshTextureCoords)) {
+      auto coords = platform::ReadXMeshTextureCoords(*part);
+      if (!coords.ok()) {
+        Refuse(object, coords.error());
+        return false;
+      }
+      if (coords->size() == data.vertices.size()) {
+        std::vector<float> flat;
+        flat.reserve(coords->size() * 2);
+        for (const auto& c : *coords) flat.insert(flat.end(), {c.u, c.v});
+        mesh.SetMeshTexCoords(flat);
+      }
+    }
+  }
+  if (!has_normals) mesh.ComputeSmoothNormals();
+  return true;
 }
 
 void XModelReader::AttachWhole(std::unique_ptr<MeshNode> mesh, MeshMaterialTable& table,
@@ -161,12 +205,13 @@ void XModelReader::AttachGroups(const MeshNode& whole, const platform::XMesh& da
   }
 }
 
-}  // namespace
-
-XModel BuildXModel(const platform::XDocument& document, NodeServices& services) {
+// The model of a parsed file, or the reason it is refused, placed on its
+// line when `file` (the file's bytes, when known) is text.
+XModel ReadModelTree(const platform::XDocument& document, NodeServices& services,
+                     std::span<const uint8_t> file) {
+  XModelReader reader(services);
   XModel model;
   model.root = FrameNode::Create("root", 0);
-  XModelReader reader(services);
   int32_t counter = 0;
   for (const auto& object : document.objects) {
     if (object->Is(XTemplateKind::kFrame))
@@ -175,6 +220,11 @@ XModel BuildXModel(const platform::XDocument& document, NodeServices& services) 
       reader.ReadXMesh(*object, *model.root, counter);
     else if (object->Is(XTemplateKind::kAnimationSet))
       model.keyframes = models::ReadXAnimationSet(*object);
+  }
+  if (reader.Error()) {
+    XModel refused;
+    refused.error = (file.empty() ? *reader.Error() : platform::PlaceOnItsLine(*reader.Error(), file)).Describe();
+    return refused;
   }
   model.frame_count = counter + 1;
   if (model.keyframes) {
@@ -187,6 +237,12 @@ XModel BuildXModel(const platform::XDocument& document, NodeServices& services) 
   return model;
 }
 
+}  // namespace
+
+XModel BuildXModel(const platform::XDocument& document, NodeServices& services) {
+  return ReadModelTree(document, services, {});
+}
+
 XModel ReadXModelFromMemory(std::span<const uint8_t> bytes, NodeServices& services) {
   auto document = platform::ParseXFile(bytes);
   if (!document.ok()) {
@@ -194,17 +250,17 @@ XModel ReadXModelFromMemory(std::span<const uint8_t> bytes, NodeServices& servic
     failed.error = document.error().Describe();
     return failed;
   }
-  return BuildXModel(*document, services);
+  return ReadModelTree(*document, services, bytes);
 }
 
 XModel ReadXModel(const std::string& path, NodeServices& services) {
-  auto document = platform::ReadXFile(path);
-  if (!document.ok()) {
+  auto bytes = platform::ReadXFileBytes(path);
+  if (!bytes.ok()) {
     XModel failed;
-    failed.error = document.error().Describe();
+    failed.error = bytes.error().message;
     return failed;
   }
-  return BuildXModel(*document, services);
+  return ReadXModelFromMemory(*bytes, services);
 }
 
 }  // namespace zv::models

@@ -32,6 +32,10 @@ struct MeshCollisionData {
   std::array<float, 3> offset{};
 };
 
+// Triangles index their vertices with 16 bits: a mesh holds at most this
+// many vertices.
+inline constexpr size_t kMaxMeshVertices = 65536;
+
 // One mesh of a model: vertices, triangles as 16-bit indices, the vertex
 // buffer made from them, a texture, a visible flag and a second name (the
 // name the limb queries report). Every change of the vertices rebuilds the

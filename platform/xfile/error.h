@@ -15,8 +15,14 @@ namespace zv::platform {
 struct XError {
   uint64_t offset = 0;
   std::string message;
+  // The line the offset lies on in a text file (counted from 1); 0 when the
+  // file is not one a person reads by lines.
+  uint64_t line = 0;
 
-  std::string Describe() const { return "byte " + std::to_string(offset) + ": " + message; }
+  std::string Describe() const {
+    const std::string place = "byte " + std::to_string(offset);
+    return (line > 0 ? "line " + std::to_string(line) + " (" + place + ")" : place) + ": " + message;
+  }
 };
 
 // A value or the error that prevented it.

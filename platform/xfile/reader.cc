@@ -1,5 +1,6 @@
 #include "platform/xfile/reader.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -13,16 +14,28 @@
 
 namespace zv::platform {
 
+XError PlaceOnItsLine(XError error, std::span<const uint8_t> file) {
+  auto header = XHeader::Parse(file);
+  if (!header.ok() || header->compressed || header->encoding != XEncoding::kText) return error;
+  const size_t end = static_cast<size_t>(std::min<uint64_t>(error.offset, file.size()));
+  error.line = 1 + static_cast<uint64_t>(std::count(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(end), '\n'));
+  return error;
+}
+
 XResult<XDocument> ParseXFile(std::span<const uint8_t> bytes, const XReadOptions& options) {
   auto header = XHeader::Parse(bytes);
   if (!header.ok()) return header.error();
-  if (!header->compressed) return ParseXBody(bytes, *header, StandardTemplates());
+  if (!header->compressed) {
+    auto document = ParseXBody(bytes, *header, StandardTemplates());
+    if (document.ok()) return document;
+    return PlaceOnItsLine(document.error(), bytes);
+  }
   auto inflated = InflateXFile(bytes, options.max_decompressed_size);
   if (!inflated.ok()) return inflated.error();
   return ParseXBody(*inflated, *header, StandardTemplates());
 }
 
-XResult<XDocument> ReadXFile(const std::string& path, const XReadOptions& options) {
+XResult<std::vector<uint8_t>> ReadXFileBytes(const std::string& path) {
   std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
   if (!file) return XError{0, "cannot open " + path + ": " + std::strerror(errno)};
   std::vector<uint8_t> bytes;
@@ -31,7 +44,13 @@ XResult<XDocument> ReadXFile(const std::string& path, const XReadOptions& option
   while ((got = std::fread(chunk, 1, sizeof chunk, file.get())) > 0)
     bytes.insert(bytes.end(), chunk, chunk + got);
   if (std::ferror(file.get())) return XError{bytes.size(), "cannot read " + path};
-  return ParseXFile(bytes, options);
+  return bytes;
+}
+
+XResult<XDocument> ReadXFile(const std::string& path, const XReadOptions& options) {
+  auto bytes = ReadXFileBytes(path);
+  if (!bytes.ok()) return bytes.error();
+  return ParseXFile(*bytes, options);
 }
 
 }  // namespace zv::platform

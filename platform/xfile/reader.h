@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "platform/xfile/document.h"
 #include "platform/xfile/error.h"
@@ -21,5 +22,11 @@ XResult<XDocument> ParseXFile(std::span<const uint8_t> bytes, const XReadOptions
 
 // The same from the file at `path`.
 XResult<XDocument> ReadXFile(const std::string& path, const XReadOptions& options = {});
+// The whole file at `path`.
+XResult<std::vector<uint8_t>> ReadXFileBytes(const std::string& path);
+
+// The error with the line its offset lies on, when `file` is an
+// uncompressed text X file (people read those by lines).
+XError PlaceOnItsLine(XError error, std::span<const uint8_t> file);
 
 }  // namespace zv::platform

@@ -56,6 +56,12 @@ XTokenKind PunctuationKind(char c) {
 XTextLexer::XTextLexer(std::span<const uint8_t> data, size_t start)
     : XTokenReader(data.size(), start), data_(reinterpret_cast<const char*>(data.data())) {}
 
+std::string XTextLexer::Expected(size_t at, const char* what) const {
+  // A file cut short is the commonest reason: say so.
+  if (at >= size_) return std::string("the file ends where ") + what + " should be";
+  return std::string("expected ") + what;
+}
+
 void XTextLexer::Fail(uint64_t offset, std::string message) const {
   ThrowXError(offset, std::move(message));
 }
@@ -156,7 +162,7 @@ int64_t XTextLexer::ReadInteger(XPrimitive) {
   if (p < size_ && (data_[p] == '-' || data_[p] == '+')) ++p;
   const size_t digits = p;
   while (p < size_ && IsDigit(data_[p])) ++p;
-  if (p == digits) Fail(start, "expected an integer");
+  if (p == digits) Fail(start, Expected(start, "an integer"));
   if (p < size_ && (data_[p] == '.' || data_[p] == 'e' || data_[p] == 'E')) {
     // Some exporters write whole numbers in float notation.
     double value = ReadFloat();
@@ -184,7 +190,7 @@ double XTextLexer::ReadFloat() {
     // gives the nearest representable value (infinity or zero).
     value = std::strtod(std::string(data_ + p, end).c_str(), nullptr);
   } else if (ec != std::errc()) {
-    Fail(start, "expected a number");
+    Fail(start, Expected(start, "a number"));
   }
   p = end - data_;
   if (p < size_ && data_[p] == '#') {
@@ -204,7 +210,7 @@ std::string XTextLexer::ReadString() {
   DropLookahead();
   SkipBlanksAndSeparators();
   value_offset_ = pos_;
-  if (pos_ >= size_ || data_[pos_] != '"') Fail(pos_, "expected a string");
+  if (pos_ >= size_ || data_[pos_] != '"') Fail(pos_, Expected(pos_, "a string"));
   size_t close = pos_ + 1;
   while (close < size_ && data_[close] != '"') ++close;
   if (close >= size_) Fail(pos_, "string is not closed");

@@ -39,6 +39,8 @@ class XTextLexer : public XTokenReader<XTextLexer> {
   XToken Lex();
   XToken LexWord();
   [[noreturn]] void Fail(uint64_t offset, std::string message) const;
+  // "expected WHAT", or that the file ends there.
+  std::string Expected(size_t at, const char* what) const;
 
   const char* data_;
   size_t value_offset_ = 0;

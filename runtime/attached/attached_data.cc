@@ -7,6 +7,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/paths/path_resolver.h"
+#include "runtime/attached/kept_names.h"
+
 namespace zv {
 namespace {
 
@@ -56,7 +59,35 @@ std::string_view FileNamePart(std::string_view name) {
   return slash == std::string_view::npos ? name : name.substr(slash + 1);
 }
 
+// What a lookup compares: the request lower-cased, with '/' as a backslash
+// for a whole name; and the record's whole name or its file-name part.
+std::string WantedName(std::string_view path, bool by_name) {
+  std::string wanted = LowerAscii(path);
+  if (!by_name)
+    for (char& c : wanted)
+      if (c == '/') c = '\\';
+  return wanted;
+}
+
+std::string_view RecordName(const AttachedEntry& entry, bool by_name) {
+  return by_name ? FileNamePart(entry.name) : std::string_view(entry.name);
+}
+
+// The build time the record holds; nothing for a record of another size.
+std::optional<int64_t> DecodeBuildTime(std::span<const uint8_t> data) {
+  if (data.size() != 8) return std::nullopt;
+  const uint64_t low = ReadU32(data, 0), high = ReadU32(data, 4);
+  return static_cast<int64_t>(high << 32 | low);
+}
+
 }  // namespace
+
+std::vector<uint8_t> EncodeBuildTime(int64_t nanoseconds) {
+  std::vector<uint8_t> bytes(8);
+  const uint64_t value = static_cast<uint64_t>(nanoseconds);
+  for (size_t i = 0; i < 8; ++i) bytes[i] = static_cast<uint8_t>(value >> (8 * i));
+  return bytes;
+}
 
 std::string LowerAscii(std::string_view text) {
   std::string out(text);
@@ -187,6 +218,14 @@ AttachedData::LoadResult AttachedData::LoadRecords(std::vector<uint8_t> records,
   block_ = std::move(records);
   stub_length_ = layout.stub_length;
   entries_ = std::move(layout.entries);
+  // The build time is no file of the game's: it is kept apart, and no
+  // lookup finds it.
+  for (size_t i = 1; i < entries_.size(); ++i) {
+    if (entries_[i].name != kBuildTimeRecordName) continue;
+    build_time_ = DecodeBuildTime(DataOf(entries_[i]));
+    entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(i));
+    break;
+  }
   return LoadResult::kLoaded;
 }
 
@@ -204,17 +243,38 @@ std::optional<std::string> AttachedData::ExtractProgramEntry() {
   return MakeVirtualFilePath(entries_.front(), "dat");
 }
 
-bool AttachedData::Resolve(std::string& path, std::string_view extension, bool by_name) {
-  std::string wanted = LowerAscii(path);
-  if (!by_name)
-    for (char& c : wanted)
-      if (c == '/') c = '\\';
+const AttachedEntry* AttachedData::Match(std::string_view path, bool by_name) const {
+  const std::string wanted = WantedName(path, by_name);
   // The first record is the program, named after the builder's work file;
   // no program asks for it.
+  for (size_t i = 1; i < entries_.size(); ++i)
+    if (RecordName(entries_[i], by_name) == wanted) return &entries_[i];
+  return nullptr;
+}
+
+bool AttachedData::DiskHasTakenOver(std::string_view disk_name) const {
+  const std::string disk_path = platform::Paths().Resolve(disk_name);
+  if (disk_path.empty()) return false;
+  if (IsKeptOnDisk(disk_path)) return true;
+  struct stat info {};
+  if (!build_time_ || ::stat(disk_path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+  const int64_t changed = static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+  if (changed <= *build_time_) return false;
+  // Written since the build: the game's own from now on, also for a later
+  // build of the game, whose build time is later than this file. Where the
+  // list cannot be written the file's time still says so for this build.
+  KeepOnDisk(disk_path);
+  return true;
+}
+
+bool AttachedData::Resolve(std::string& path, std::string_view extension, bool by_name,
+                           std::string_view disk_name) {
+  if (!Match(path, by_name) || DiskHasTakenOver(disk_name.empty() ? std::string_view(path) : disk_name))
+    return false;
+  const std::string wanted = WantedName(path, by_name);
   for (size_t i = 1; i < entries_.size(); ++i) {
     const AttachedEntry& entry = entries_[i];
-    std::string_view name = by_name ? FileNamePart(entry.name) : std::string_view(entry.name);
-    if (wanted != name) continue;
+    if (RecordName(entry, by_name) != wanted) continue;
     // A match whose file cannot be written is passed over; a later record of
     // the same name may still serve.
     if (auto made = MakeVirtualFilePath(entry, extension)) {
@@ -226,11 +286,18 @@ bool AttachedData::Resolve(std::string& path, std::string_view extension, bool b
 }
 
 bool AttachedData::ResolveVirtualFile(std::string& path, std::string_view extension) {
-  return Resolve(path, extension, false);
+  return Resolve(path, extension, false, {});
 }
 
-bool AttachedData::ResolveVirtualFileByName(std::string& path, std::string_view extension) {
-  return Resolve(path, extension, true);
+bool AttachedData::ResolveVirtualFileByName(std::string& path, std::string_view extension,
+                                            std::string_view disk_name) {
+  return Resolve(path, extension, true, disk_name);
 }
+
+bool AttachedData::Carries(std::string_view path) const { return Match(path, false) != nullptr; }
+
+bool AttachedData::Serves(std::string_view path) const { return Carries(path) && !DiskHasTakenOver(path); }
+
+bool AttachedData::KeepOnDisk(std::string_view path) const { return zv::KeepOnDisk(platform::Paths().Resolve(path)); }
 
 }  // namespace zv

@@ -22,6 +22,12 @@ namespace zv {
 constexpr uint32_t kMaxRecordNameLength = 255;  // characters, without the zero
 constexpr size_t kTrailerSize = 8;
 
+// The builder's last record: when the game was built, as 8 bytes, the
+// nanoseconds since 1970 little-endian. Hidden names never come from a
+// project folder, so no media file can take this one.
+inline constexpr char kBuildTimeRecordName[] = ".zentrovex-built";
+std::vector<uint8_t> EncodeBuildTime(int64_t nanoseconds);
+
 // One record found in a built game: its name lower-cased, where its data
 // lies in the records block, and its size.
 struct AttachedEntry {
@@ -65,6 +71,13 @@ bool WriteVirtualFile(const std::string& path, std::span<const uint8_t> data);
 // serves them to every command that opens a file by name: a name that
 // matches a record is written to "_virtual." + extension in the temporary
 // folder and the caller opens that file instead.
+//
+// What the game writes wins over what it carries: a name is served from its
+// record only until the game has made it its own on disk, that is until a
+// file of that name on disk is changed after the game was built, or the game
+// deletes or moves the name away; such names are kept in the list of
+// kept_names.h. So a game keeps its saves, in the same run, in later runs and
+// in later builds of it, and still finds the media it only reads.
 class AttachedData {
  public:
   // `temp_folder` ends with "/".
@@ -93,14 +106,36 @@ class AttachedData {
   std::optional<std::string> ExtractProgramEntry();
 
   // Looks `path` up by the record's whole name ('/' and '\' alike, letters
-  // in any case). On a match the path is replaced by the temporary file's
-  // and true returned; otherwise `path` is left alone.
+  // in any case). On a match that the disk has not taken over, the path is
+  // replaced by the temporary file's and true returned; otherwise `path` is
+  // left alone.
   bool ResolveVirtualFile(std::string& path, std::string_view extension);
   // The same, matching `path` against the file-name part of each record.
-  bool ResolveVirtualFileByName(std::string& path, std::string_view extension);
+  // `disk_name`, when given, is the program's name of the file the caller
+  // reads instead when no record serves (else `path` is).
+  bool ResolveVirtualFileByName(std::string& path, std::string_view extension,
+                                std::string_view disk_name = {});
+
+  // True when a record has the whole name `path` (matched as above),
+  // whether or not it is served.
+  bool Carries(std::string_view path) const;
+  // True when a lookup of `path` would be served from a record.
+  bool Serves(std::string_view path) const;
+  // Makes the carried name `path` the game's own on disk before the game
+  // deletes or moves its file: from now on, and in later runs, the name is
+  // what the disk holds. False, with errno set, when that cannot be kept.
+  bool KeepOnDisk(std::string_view path) const;
+  // When the game was built; nothing for a game without the record.
+  std::optional<int64_t> BuildTime() const { return build_time_; }
 
  private:
-  bool Resolve(std::string& path, std::string_view extension, bool by_name);
+  bool Resolve(std::string& path, std::string_view extension, bool by_name, std::string_view disk_name);
+  // The first record (after the program) that `path` names, or none.
+  const AttachedEntry* Match(std::string_view path, bool by_name) const;
+  // True when the file that the program's name `disk_name` opens on disk
+  // is the game's own: listed as kept, or changed after the build (which
+  // lists it).
+  bool DiskHasTakenOver(std::string_view disk_name) const;
   // Writes the entry to "_virtual." + extension; the path, or nothing.
   std::optional<std::string> MakeVirtualFilePath(const AttachedEntry& entry, std::string_view extension);
 
@@ -108,6 +143,7 @@ class AttachedData {
   std::vector<uint8_t> block_;
   uint32_t stub_length_ = 0;
   std::vector<AttachedEntry> entries_;
+  std::optional<int64_t> build_time_;
   std::set<std::string> written_;
 };
 

@@ -1,6 +1,7 @@
 #include "runtime/builder/exe_builder.h"
 
 #include <sys/stat.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -86,36 +87,89 @@ std::vector<fs::directory_entry> SortedEntries(const fs::path& folder, std::erro
   return entries;
 }
 
+// Where a folder lies on its device: one folder however it is reached.
+struct FolderIdentity {
+  dev_t device = 0;
+  ino_t inode = 0;
+  friend bool operator==(const FolderIdentity&, const FolderIdentity&) = default;
+};
+
+std::optional<FolderIdentity> IdentityOf(const fs::path& folder) {
+  struct stat info {};
+  if (::stat(folder.c_str(), &info) != 0) return std::nullopt;
+  return FolderIdentity{info.st_dev, info.st_ino};
+}
+
+// Names starting with a dot are configuration on this system, often
+// secret: they never go into a game.
+bool IsHidden(const std::string& name) { return !name.empty() && name[0] == '.'; }
+
+// Takes the media of a folder and of the folders below it, also of those
+// reached through a link. A link that leads back to a folder above it (or
+// to a folder above the project) would never end: it is left out, and the
+// walk says so, as it does for hidden files and folders and links to nothing.
 class MediaWalk {
  public:
   MediaWalk(RecordWriter& writer, const BuildServices& services, std::vector<fs::path> skipped)
       : writer_(writer), services_(services), skipped_(std::move(skipped)) {}
 
-  bool AddFolder(const fs::path& folder, const std::string& prefix) {
+  bool AddProject(const fs::path& folder) {
     std::error_code ec;
-    std::vector<fs::directory_entry> entries = SortedEntries(folder, ec);
-    if (ec) return Fail("cannot list " + folder.string() + ": " + ec.message());
-    for (const fs::directory_entry& entry : entries) {
-      if (services_.escape_pressed && services_.escape_pressed()) return Fail("build stopped by Escape");
-      if (services_.stop_requested && services_.stop_requested()) return Fail("the build was stopped");
-      const std::string name = entry.path().filename().string();
-      std::error_code type_ec;
-      // Folders reached through a link are not followed: a link to a parent
-      // would never end.
-      if (entry.is_directory(type_ec) && !entry.is_symlink(type_ec)) {
-        if (!AddFolder(entry.path(), prefix + name + "\\")) return false;
-      } else if (entry.is_regular_file(type_ec) && IsMediaFileName(name) && !Skipped(entry.path())) {
-        const std::string record = prefix + name;
-        if (services_.progress) services_.progress->ShowProgressText("Adding " + record + "...");
-        if (!writer_.AddFileRecord(record, entry.path().string())) return Fail(writer_.Error());
+    const fs::path real = fs::canonical(folder, ec);
+    if (!ec)
+      for (fs::path above = real.parent_path(); above != real && !above.empty(); above = above.parent_path()) {
+        if (auto identity = IdentityOf(above)) above_.push_back(*identity);
+        if (above == above.parent_path()) break;
       }
-    }
-    return true;
+    return AddFolder(folder, "");
   }
 
   const std::string& Error() const { return error_; }
 
  private:
+  bool AddFolder(const fs::path& folder, const std::string& prefix) {
+    std::error_code ec;
+    std::vector<fs::directory_entry> entries = SortedEntries(folder, ec);
+    if (ec) return Fail("cannot list " + folder.string() + ": " + ec.message());
+    const std::optional<FolderIdentity> identity = IdentityOf(folder);
+    if (identity) above_.push_back(*identity);
+    for (const fs::directory_entry& entry : entries) {
+      if (services_.escape_pressed && services_.escape_pressed()) return Fail("build stopped by Escape");
+      if (services_.stop_requested && services_.stop_requested()) return Fail("the build was stopped");
+      if (!AddEntry(entry, prefix)) return false;
+    }
+    if (identity) above_.pop_back();
+    return true;
+  }
+
+  bool AddEntry(const fs::directory_entry& entry, const std::string& prefix) {
+    const std::string name = entry.path().filename().string();
+    const std::string record = prefix + name;
+    std::error_code ec;
+    // Both follow links: a linked folder is walked, a linked file taken.
+    const bool folder = entry.is_directory(ec);
+    const bool file = !folder && entry.is_regular_file(ec);
+    if (folder) {
+      if (IsHidden(name)) return Say("Leaving out " + record + "\\ (a hidden folder)");
+      const std::optional<FolderIdentity> identity = IdentityOf(entry.path());
+      if (identity && std::find(above_.begin(), above_.end(), *identity) != above_.end())
+        return Say("Leaving out " + record + " (a link back to a folder above it)");
+      return AddFolder(entry.path(), record + "\\");
+    }
+    if (file && IsMediaFileName(name) && !Skipped(entry.path())) {
+      if (IsHidden(name)) return Say("Leaving out " + record + " (a hidden file)");
+      Say("Adding " + record + "...");
+      if (!writer_.AddFileRecord(record, entry.path().string())) return Fail(writer_.Error());
+      return true;
+    }
+    if (entry.is_symlink(ec) && !entry.exists(ec)) return Say("Leaving out " + record + " (a link to nothing)");
+    return true;
+  }
+
+  bool Say(const std::string& text) {
+    if (services_.progress) services_.progress->ShowProgressText(text);
+    return true;
+  }
   bool Fail(std::string message) {
     error_ = std::move(message);
     return false;
@@ -130,8 +184,18 @@ class MediaWalk {
   RecordWriter& writer_;
   const BuildServices& services_;
   std::vector<fs::path> skipped_;
+  // The folders being walked and those above the project.
+  std::vector<FolderIdentity> above_;
   std::string error_;
 };
+
+// Now, by the clock the file system stamps files with, so that a file
+// written after the build is later than this, however soon after.
+int64_t BuildTimeNow() {
+  timespec now {};
+  ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
+  return static_cast<int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
+}
 
 // Permissions of a new executable: read bits as the umask allows, with
 // execute wherever read is allowed.
@@ -192,8 +256,12 @@ BuildResult BuildExecutable(const BuildRequest& request, const BuildServices& se
     result = {false, writer.Error()};
   } else if (!request.project_folder.empty()) {
     MediaWalk walk(writer, services, {fs::path(temporary), fs::path(request.output)});
-    if (!walk.AddFolder(request.project_folder, "")) result = {false, walk.Error()};
+    if (!walk.AddProject(request.project_folder)) result = {false, walk.Error()};
   }
+  // Last, once every media file has been read: what the game writes after
+  // this wins over what it carries.
+  if (result.ok && !writer.AddRecord(kBuildTimeRecordName, EncodeBuildTime(BuildTimeNow())))
+    result = {false, writer.Error()};
   if (result.ok && !writer.Finish()) result = {false, writer.Error()};
   if (result.ok && ::fchmod(::fileno(out), ExecutableMode()) != 0)
     result = {false, std::string("cannot make the game executable: ") + std::strerror(errno)};

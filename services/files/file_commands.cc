@@ -14,6 +14,7 @@
 #include "platform/paths/path_resolver.h"
 #include "platform/shell/command_arguments.h"
 #include "runtime/vm/opcodes/opcode_support.h"
+#include "services/files/carried_files.h"
 #include "services/files/console_output.h"
 #include "services/files/directory_tree.h"
 #include "services/files/disk_files.h"
@@ -217,7 +218,8 @@ void FnFindFileDate(Vm& vm) {
 
 void CmdMakeFile(Vm& vm) {
   const std::string name(vm.NextString());
-  if (!MakeFile(name)) vm.RunWarning(err::kMakeFailed, name);
+  // A file the game carries exists, as one on disk does.
+  if (FileExists(vm, name) || !MakeFile(name)) vm.RunWarning(err::kMakeFailed, name);
 }
 
 // A file the user may not write is not deleted, as on the system these
@@ -225,7 +227,10 @@ void CmdMakeFile(Vm& vm) {
 void CmdDeleteFile(Vm& vm) {
   const std::string name(vm.NextString());
   if (!FileExists(vm, name)) return vm.RunWarning(err::kNothingToDelete, name);
-  if (!files::DeleteUserFile(NativePath(name))) vm.RunWarning(err::kNothingToDelete, name, files::CauseOf(errno));
+  // A name the game carries must stay gone, or its carried copy comes back.
+  const bool deleted = IsCarried(vm.attached_data, name) ? DeleteCarriedFile(*vm.attached_data, name)
+                                                         : files::DeleteUserFile(NativePath(name));
+  if (!deleted) vm.RunWarning(err::kNothingToDelete, name, files::CauseOf(errno));
 }
 
 void CmdCopyFile(Vm& vm) {
@@ -257,6 +262,11 @@ void MoveOrRename(Vm& vm) {
   const std::string source(vm.NextString());
   const std::string destination(vm.NextString());
   if (FileExists(vm, destination)) return vm.RunWarning(err::kExists, destination);
+  if (IsCarried(vm.attached_data, source)) {
+    if (!MoveCarriedFile(*vm.attached_data, source, destination))
+      vm.RunWarning(kFailure, source, files::CauseOf(errno));
+    return;
+  }
   // A folder of that name is no copy of the file left behind.
   const bool taken = PathExists(destination);
   if (files::MoveNoReplace(NativePath(source), NativePath(destination))) return;
@@ -279,7 +289,9 @@ void CmdWriteByteToFile(Vm& vm) {
   const int32_t value = vm.NextInt();
   if (!FileExists(vm, name)) return vm.RunWarning(err::kMissing, name);
   const std::string native = NativePath(name);
-  auto bytes = files::ReadWholeFile(native);
+  // The file the program sees, which in a built game may be one it carries:
+  // the changed bytes then go to disk under its name.
+  auto bytes = files::ReadWholeFile(FilesOf(vm).LookUpFile(name));
   if (!bytes) return;
   if (position >= 0 && static_cast<size_t>(position) < bytes->size())
     (*bytes)[static_cast<size_t>(position)] = static_cast<uint8_t>(value);

@@ -14,6 +14,9 @@ namespace fs = std::filesystem;
 // The backdrop's first colour, 128 blue, on the 5-6-5 screen.
 constexpr uint32_t kBackdrop = 0x00007B;
 
+// The program's scene shown in both buffers of the flip chain, then the end.
+std::string Framed(const std::string& body) { return "sync on\nhide mouse\n" + body + "sync\nsync\nend\n"; }
+
 class ObjectPrograms : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -23,13 +26,20 @@ class ObjectPrograms : public ::testing::Test {
   void TearDown() override { fs::remove_all(folder_); }
 
   EngineRun Run(const std::string& source) { return RunEngineProgram(source, folder_.string()); }
+  // Each program ends on its runtime error, whose text holds `text`.
+  template <class Cases>
+  void ExpectEachEndsOnItsError(const Cases& cases) {
+    for (const auto& c : cases) {
+      SCOPED_TRACE(c.program);
+      EngineRun run = Run(Framed(c.program));
+      EXPECT_EQ(run.status, 1);
+      EXPECT_NE(run.errors.find(c.text), std::string::npos) << run.errors;
+    }
+  }
   void Write(const std::string& name, const std::string& text) { std::ofstream(folder_ / name) << text; }
 
   fs::path folder_;
 };
-
-// The program's scene shown in both buffers of the flip chain, then the end.
-std::string Framed(const std::string& body) { return "sync on\nhide mouse\n" + body + "sync\nsync\nend\n"; }
 
 // Red, green and blue channels of a frame pixel.
 int Red(uint32_t p) { return static_cast<int>((p >> 16) & 0xFF); }
@@ -184,6 +194,45 @@ struct ErrorCase {
   const char* text;
 };
 
+// A model that would not load whole is refused, with what in the file
+// keeps it from loading and where.
+TEST_F(ObjectPrograms, AModelThatCannotLoadWholeSaysWhyAndWhere) {
+  const std::string square =
+      "xof 0302txt 0032\n"
+      "Mesh square {\n"
+      "  4; -5.0;-5.0;0.0;, 5.0;-5.0;0.0;, -5.0;5.0;0.0;, 5.0;5.0;0.0;;\n"
+      "  2; 3;0,2,1;, 3;1,2,3;;\n"
+      "}\n";
+  // A grid one vertex past what 16-bit indices reach, its last face using it.
+  std::string grid = "xof 0302txt 0032\nMesh grid {\n65537;\n";
+  for (int i = 0; i < 65537; ++i) grid += std::to_string(i % 256) + ".0;" + std::to_string(i / 256) + ".0;0.0;,\n";
+  grid.replace(grid.size() - 2, 2, ";\n2; 3;0,1,256;, 3;65534,65535,65536;;\n}\n");
+  Write("grid.x", grid);
+  Write("face.x", "xof 0302txt 0032\nMesh box {\n  3; 0.0;0.0;0.0;, 1.0;0.0;0.0;, 0.0;1.0;0.0;;\n"
+                  "  1; 3;0,1,5;;\n}\n");
+  Write("material.x", "xof 0302txt 0032\nMesh box {\n  3; 0.0;0.0;0.0;, 1.0;0.0;0.0;, 0.0;1.0;0.0;;\n"
+                      "  1; 3;0,1,2;;\n"
+                      "  MeshMaterialList { 1; 1; 2;; Material { 1.0;0.0;0.0;1.0;; 0.0; 0.0;0.0;0.0;; 0.0;0.0;0.0;; } }\n"
+                      "}\n");
+  Write("truncated.x", square.substr(0, square.find("  2; 3;")));
+  Write("malformed.x", "xof 0302txt 0032\nMesh square {\n  4; -5.0;oops;0.0;;\n}\n");
+  const ErrorCase cases[] = {
+      {"load object \"grid.x\", 1\n",
+       "Could not load the object \"grid.x\": line 2 (byte 17): mesh \"grid\": 65537 vertices, more than the 65536 "
+       "a mesh can hold."},
+      {"load object \"face.x\", 1\n",
+       "Could not load the object \"face.x\": line 2 (byte 17): mesh \"box\": face 0 refers to vertex 5 of 3."},
+      {"load mesh \"face.x\", 1\n", "Could not load the mesh \"face.x\": line 2 (byte 17): mesh \"box\": face 0"},
+      {"load object \"material.x\", 1\n",
+       "Could not load the object \"material.x\": line 5 (byte 92): mesh \"box\": MeshMaterialList object gives face "
+       "0 material 2 of 1."},
+      {"load object \"truncated.x\", 1\n",
+       "Could not load the object \"truncated.x\": line 4 (byte 96): the file ends where an integer should be."},
+      {"load object \"malformed.x\", 1\n", "Could not load the object \"malformed.x\": line 3 (byte 41): expected a number."},
+  };
+  ExpectEachEndsOnItsError(cases);
+}
+
 TEST_F(ObjectPrograms, CommandsRaiseTheirRuntimeErrors) {
   const ErrorCase cases[] = {
       {"make object cube 1, 10\nmake object cube 1, 10\n", "Object already exists"},
@@ -208,12 +257,7 @@ TEST_F(ObjectPrograms, CommandsRaiseTheirRuntimeErrors) {
       {"set point light 4, 0, 0, 0\n", "Light does not exist"},
       {"set ambient light 101\n", "Ambient light level out of range"},
   };
-  for (const ErrorCase& c : cases) {
-    SCOPED_TRACE(c.program);
-    EngineRun run = Run(Framed(c.program));
-    EXPECT_EQ(run.status, 1);
-    EXPECT_NE(run.errors.find(c.text), std::string::npos) << run.errors;
-  }
+  ExpectEachEndsOnItsError(cases);
 }
 
 }  // namespace

@@ -56,6 +56,28 @@ TEST_F(SceneSettingsPrograms, FogTintsWhatLiesBeyondItsDistance) {
   EXPECT_EQ(Run(fog + "fog off\n").At(320, 240), clear);
 }
 
+TEST_F(SceneSettingsPrograms, AnObjectWithoutFogIsClearFromTheFirstFrame) {
+  // Without the backdrop the cube is the first thing drawn in the frame.
+  const std::string unfogged = "backdrop off\nset object render flags 1, 1, 1, 1, 1, 1, 0\n";
+  const std::string fog = "fog on\nset fog distance 30\nset fog colour rgb(255, 0, 0)\n";
+  const uint32_t clear = Run(unfogged, "sync\nend\n").At(320, 240);
+  ASSERT_NE(clear, kRed);
+  EXPECT_EQ(Run(unfogged + fog, "sync\nend\n").At(320, 240), clear);
+  // A fogged cube drawn first does not change it.
+  const std::string fogged_first = "make object cube 2, 4\nposition object 2, -12, 0, 0\n";
+  EngineRun both = Run("backdrop off\n" + fogged_first + "set object render flags 1, 1, 1, 1, 1, 1, 0\n" + fog,
+                       "sync\nend\n");
+  EXPECT_EQ(both.At(320, 240), clear);
+  EXPECT_EQ(both.At(320 - 12 * 240 / 40 * 2, 240), kRed);
+}
+
+TEST_F(SceneSettingsPrograms, FogStaysThroughAChangeOfDisplayMode) {
+  const std::string fog = "fog on\nset fog distance 30\nset fog colour rgb(255, 0, 0)\n";
+  EngineRun run = Run(fog + "sync\nset display mode 800, 600, 16\n");
+  ASSERT_EQ(run.width, 800);
+  EXPECT_EQ(run.At(400, 300), kRed);
+}
+
 TEST_F(SceneSettingsPrograms, ADepthSortedObjectIsDrawnOverTheOthers) {
   // A red cube before a larger green one.
   const std::string two =

@@ -208,13 +208,20 @@ TEST(XModelReader, DamagedFilesFailCleanly) {
   }
   XModel none = ReadXModel("/nonexistent/model.x", services);
   EXPECT_EQ(none.root, nullptr);
-  // A mesh whose parts cannot be read is left out; the rest of the file loads.
-  XModel partial = ReadText(Cube("bad", " MeshNormals { 1; 0;0;1;; 1; 3;0,0,5;; }\n") + Cube("good"),
+  // A mesh whose parts cannot be read refuses the model, naming the mesh,
+  // rather than leaving it out; what was made of the model goes.
+  XModel partial = ReadText(Cube("good") + Cube("bad", " MeshNormals { 1; 0;0;1;; 1; 3;0,0,5;; }\n"),
                             services);
-  ASSERT_NE(partial.root, nullptr);
-  auto meshes = Meshes(partial.root.get());
-  ASSERT_EQ(meshes.size(), 1u);
-  EXPECT_EQ(meshes[0]->name(), "good");
+  EXPECT_EQ(partial.root, nullptr);
+  EXPECT_NE(partial.error.find("mesh \"bad\": MeshNormals object face 0 refers to normal 5 of 1"), std::string::npos)
+      << partial.error;
+  EXPECT_EQ(services.HeldReferences(), 0);
+  // A face of a material past the 256 a mesh holds would be dropped: refused.
+  std::string list = " MeshMaterialList { 300; 6; 0,0,0,0,0,280;; " + Material(1, 0, 0, "wood.tga") + "}\n";
+  XModel many = ReadText(Cube("many", list), services);
+  EXPECT_EQ(many.root, nullptr);
+  EXPECT_NE(many.error.find("mesh \"many\": face 5 uses material 280, more than the 256"), std::string::npos)
+      << many.error;
   EXPECT_EQ(services.HeldReferences(), 0);
 }
 

@@ -2,11 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 #include <cstdio>
+#include <ctime>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
 #include "platform/paths/temp_folder.h"
+#include "runtime/attached/kept_names.h"
 #include "runtime/builder/record_writer.h"
 
 namespace zv {
@@ -213,6 +219,99 @@ TEST_F(AttachedDataTest, AMissingEndMarkerIsDamaged) {
   WriteFile(path, bytes);
   EXPECT_EQ(Load(path), AttachedData::LoadResult::kFailed);
   EXPECT_NE(error.find("end marker"), std::string::npos);
+}
+
+// Makes a folder the working folder for as long as it lives.
+class WorkingFolder {
+ public:
+  explicit WorkingFolder(const std::filesystem::path& folder) : previous_(std::filesystem::current_path()) {
+    std::filesystem::current_path(folder);
+  }
+  ~WorkingFolder() { std::filesystem::current_path(previous_); }
+
+ private:
+  std::filesystem::path previous_;
+};
+
+// A name is served from its record until the game has made it its own on
+// disk: by a file changed after the build, or by deleting it; and that
+// lasts for a later run (a second reader of the same game) and for a later
+// build of the game (whose build time is past the file's).
+TEST_F(AttachedDataTest, TheGamesOwnFilesWinOverWhatItCarries) {
+  namespace fs = std::filesystem;
+  const fs::path folder = fs::path(temp.Path()) / "run";
+  fs::create_directories(folder / "models");
+  WorkingFolder in_folder(folder);
+  // Built an hour ago; times are nanoseconds since 1970, as the record keeps them.
+  timespec now {};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  constexpr int64_t kSecond = 1000000000;
+  const int64_t built_ns = (static_cast<int64_t>(now.tv_sec) - 3600) * kSecond;
+  auto build = [&](int64_t when_ns) {
+    const std::string stamp(reinterpret_cast<const char*>(EncodeBuildTime(when_ns).data()), 8);
+    return WriteGame({{"prog", "p"}, {"plain.txt", "carried"}, {"older.txt", "carried"}, {"newer.txt", "carried"},
+                      {"deleted.txt", "carried"}, {"gone\\deep.txt", "carried"}, {"textures\\tex.bmp", "carried"},
+                      {kBuildTimeRecordName, stamp}});
+  };
+  const std::string game = build(built_ns);
+  ASSERT_EQ(Load(game), AttachedData::LoadResult::kLoaded) << error;
+  ASSERT_EQ(data.BuildTime(), built_ns);
+  EXPECT_EQ(data.Entries().size(), 7u);  // the build time is no file of the game's
+
+  auto write_at = [&](const fs::path& path, int64_t when_ns) {
+    std::ofstream(path, std::ios::binary) << "disk";
+    const timespec times[2] = {{when_ns / kSecond, when_ns % kSecond}, {when_ns / kSecond, when_ns % kSecond}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+  };
+  write_at("older.txt", built_ns - 3600 * kSecond);
+  write_at("newer.txt", built_ns + 1);
+  write_at(folder / "models" / "tex.bmp", built_ns + kSecond);
+  ASSERT_TRUE(data.KeepOnDisk("deleted.txt"));
+  ASSERT_TRUE(data.KeepOnDisk("gone\\deep.txt"));
+  // The folder made after the deletion does not bring the file back.
+  fs::create_directory("gone");
+
+  struct Case {
+    const char* name;
+    bool served;
+  };
+  const Case cases[] = {{"plain.txt", true},   {"older.txt", true},  {"newer.txt", false},
+                        {"deleted.txt", false}, {"GONE/deep.txt", false}, {kBuildTimeRecordName, false}};
+  for (int run = 0; run < 3; ++run) {
+    AttachedData later(temp.Path() + "/");
+    AttachedData& reader = run == 0 ? data : later;
+    if (run > 0) {
+      ASSERT_EQ(later.Load(run == 1 ? game : build(built_ns + 1800 * kSecond), &error),
+                AttachedData::LoadResult::kLoaded);
+    }
+    for (const Case& c : cases) {
+      std::string path = c.name;
+      EXPECT_EQ(reader.ResolveVirtualFile(path, "txt"), c.served) << c.name << " in run " << run;
+      EXPECT_EQ(reader.Serves(c.name), c.served) << c.name;
+      if (c.served) {
+        EXPECT_EQ(ReadFile(path), "carried") << c.name;
+      }
+    }
+    // Looked up by its file name for a model in "models", whose own copy
+    // on disk is newer.
+    std::string texture = "tex.bmp";
+    EXPECT_FALSE(reader.ResolveVirtualFileByName(texture, "bmp", "models/tex.bmp"));
+    EXPECT_TRUE(reader.ResolveVirtualFileByName(texture, "bmp"));
+  }
+  EXPECT_TRUE(data.Carries("deleted.txt"));
+  EXPECT_EQ(ReadFile(kKeptListName), "deleted.txt\ngone/deep.txt\nnewer.txt\n");
+}
+
+TEST_F(AttachedDataTest, AGameWithoutABuildTimeServesItsRecordsWhateverTheDiskHolds) {
+  const std::filesystem::path folder = std::filesystem::path(temp.Path()) / "run";
+  std::filesystem::create_directories(folder);
+  WorkingFolder in_folder(folder);
+  std::ofstream("a.txt") << "disk";
+  ASSERT_EQ(Load(WriteGame({{"prog", "p"}, {"a.txt", "carried"}})), AttachedData::LoadResult::kLoaded);
+  EXPECT_FALSE(data.BuildTime());
+  std::string path = "a.txt";
+  ASSERT_TRUE(data.ResolveVirtualFile(path, "txt"));
+  EXPECT_EQ(ReadFile(path), "carried");
 }
 
 }  // namespace

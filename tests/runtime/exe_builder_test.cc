@@ -167,6 +167,36 @@ TEST_F(ExeBuilderTest, AStopAnywhereKeepsThePreviousGameWhole) {
   }
 }
 
+// Hidden names are configuration, often secret; folders reached through a
+// link go in, but never a link back to a folder above (which would never
+// end) nor a link to nothing. What is left out is said.
+TEST_F(ExeBuilderTest, LeavesOutHiddenNamesAndFollowsLinksThatEnd) {
+  const fs::path shared = fs::path(temp.Path()) / "shared";
+  WriteText(project / ".env.ini", "secret");
+  WriteText(project / ".config" / "app" / "secret.cfg", "secret");
+  WriteText(project / ".config" / "a.bmp", "hidden folder");
+  WriteText(shared / "level.txt", "level");
+  fs::create_directory_symlink("../shared", project / "levels");
+  fs::create_directory_symlink("..", shared / "back");
+  fs::create_directory_symlink("..", project / "up");
+  fs::create_symlink("nowhere.bmp", project / "broken.bmp");
+  fs::create_symlink("levels/level.txt", project / "linked.txt");
+  BuildResult result = BuildExecutable(request, services);
+  ASSERT_TRUE(result.ok) << result.error;
+  const std::vector<std::string> names = RecordNames();
+  EXPECT_EQ(std::vector<std::string>(names.begin() + 1, names.end()),
+            (std::vector<std::string>{"levels\\level.txt", "linked.txt"}));
+  const test::CallLog said = {
+      "Editor.ShowProgressText Leaving out .config\\ (a hidden folder)",
+      "Editor.ShowProgressText Leaving out .env.ini (a hidden file)",
+      "Editor.ShowProgressText Leaving out broken.bmp (a link to nothing)",
+      "Editor.ShowProgressText Leaving out levels\\back (a link back to a folder above it)",
+      "Editor.ShowProgressText Adding levels\\level.txt...",
+      "Editor.ShowProgressText Adding linked.txt...",
+      "Editor.ShowProgressText Leaving out up (a link back to a folder above it)"};
+  EXPECT_EQ(log, said);
+}
+
 TEST_F(ExeBuilderTest, ARecordNameThatDoesNotFitIsAnError) {
   fs::path deep = project;
   while (deep.string().size() - project.string().size() < 260) deep /= std::string(50, 'd');

@@ -287,23 +287,49 @@ TEST_F(FileCommands, HandsProgramsAndDocumentsToTheShell) {
   EXPECT_EQ(shell.reaps, 1);
 }
 
+// A built game carrying `records` (a name and its bytes each) after its
+// program, built `built_ago` seconds ago; its reader, as the game's run has
+// it, is `attached`.
+class BuiltGame : public FileCommands {
+ protected:
+  void Build(const std::vector<std::pair<std::string, std::string>>& records, int64_t built_ago = 3600) {
+    game_ = (Folder() / "game").string();
+    WriteBytes("stub", "stub");
+    std::FILE* out = std::fopen(game_.c_str(), "wb");
+    ASSERT_NE(out, nullptr);
+    RecordWriter writer(out);
+    bool ok = writer.WriteStub((Folder() / "stub").string(), 0) && writer.AddRecord("prog", {});
+    for (const auto& [name, bytes] : records)
+      ok = ok && writer.AddRecord(name, std::vector<uint8_t>(bytes.begin(), bytes.end()));
+    ok = ok && writer.AddRecord(kBuildTimeRecordName,
+                                EncodeBuildTime((static_cast<int64_t>(std::time(nullptr)) - built_ago) * 1000000000));
+    ASSERT_TRUE(ok && writer.Finish());
+    std::fclose(out);
+    fs::remove("stub");
+    fs::create_directory(Folder() / "temp");
+    StartRun();
+  }
+  // A new run of the same game: a new reader of its records.
+  void StartRun() {
+    attached_ = std::make_unique<AttachedData>((Folder() / "temp").string() + "/");
+    ASSERT_EQ(attached_->Load(game_, nullptr), AttachedData::LoadResult::kLoaded);
+    vm.attached_data = attached_.get();
+  }
+  void TearDown() override {
+    vm.attached_data = nullptr;
+    FileCommands::TearDown();
+  }
+
+ private:
+  std::string game_;
+  std::unique_ptr<AttachedData> attached_;
+};
+
 // A built game finds the files built into it: what file exists() finds,
 // the commands that read a file by its name can read.
-TEST_F(FileCommands, ReadsTheFilesBuiltIntoAGame) {
-  const std::string game = (Folder() / "game").string();
-  WriteBytes("stub", "stub");
-  std::FILE* out = std::fopen(game.c_str(), "wb");
-  ASSERT_NE(out, nullptr);
-  RecordWriter writer(out);
+TEST_F(BuiltGame, ReadsTheFilesBuiltIntoIt) {
   const std::string words = "hello\r\nworld\r\n";
-  ASSERT_TRUE(writer.WriteStub((Folder() / "stub").string(), 0) && writer.AddRecord("prog", {}) &&
-              writer.AddRecord("data\\words.txt", std::vector<uint8_t>(words.begin(), words.end())) &&
-              writer.Finish());
-  std::fclose(out);
-  fs::create_directory(Folder() / "temp");
-  AttachedData attached((Folder() / "temp").string() + "/");
-  ASSERT_EQ(attached.Load(game, nullptr), AttachedData::LoadResult::kLoaded);
-  vm.attached_data = &attached;
+  Build({{"data\\words.txt", words}});
   ASSERT_TRUE(Run(
       "print file exists(\"Data\\Words.txt\")\n"
       "open file to read 1, \"data/words.txt\"\n"
@@ -314,11 +340,69 @@ TEST_F(FileCommands, ReadsTheFilesBuiltIntoAGame) {
       "open file to write 2, \"pack.dat\"\n"
       "write file block 2, \"data\\words.txt\"\n"
       "close file 2\n"));
-  vm.attached_data = nullptr;
   EXPECT_EQ(Code(), 0);
   EXPECT_EQ(printed, "1\nhello 101\n");
   EXPECT_EQ(ReadBytes("copy.txt"), words);
   EXPECT_EQ(ReadBytes("pack.dat"), std::string("\x0e\0\0\0", 4) + words);
+}
+
+// What a built game writes, replaces or deletes under a name it carries is
+// what it finds from then on, in the same run and in the next; the names it
+// leaves alone still come from what it carries.
+TEST_F(BuiltGame, KeepsWhatItWritesOverWhatItCarries) {
+  Build({{"deleted.txt", "carried"}, {"rewritten.txt", "carried"}, {"byte.txt", "carried"},
+         {"moved.txt", "carried"}, {"renamed.txt", "carried"}, {"copied.txt", "carried"},
+         {"numbers.dat", std::string(4, '\0')}, {"words.dat", "carried\r\n"}, {"kept.txt", "carried"}});
+  struct Case {
+    const char* what;
+    const char* program;      // in the first run
+    const char* check;        // in both runs, after it
+    const char* printed;      // by the check
+  };
+  const Case cases[] = {
+      {"delete", "delete file \"deleted.txt\"\n", "print file exists(\"deleted.txt\"); file size(\"deleted.txt\")\n",
+       "00\n"},
+      {"delete and write anew",
+       "delete file \"rewritten.txt\"\nopen file to write 1, \"rewritten.txt\"\nwrite file string 1, \"new\"\n"
+       "close file 1\n",
+       "open file to read 1, \"rewritten.txt\"\nread file string 1, a$\nclose file 1\n"
+       "print a$; file size(\"REWRITTEN.txt\")\n",
+       "new5\n"},
+      {"write a byte", "write byte to file \"byte.txt\", 0, 67\n", "print read byte from file(\"byte.txt\", 0)\n",
+       "67\n"},
+      {"move", "move file \"moved.txt\", \"away.txt\"\n",
+       "print file exists(\"moved.txt\"); file exists(\"away.txt\"); file size(\"away.txt\")\n", "017\n"},
+      {"rename", "rename file \"renamed.txt\", \"other.txt\"\n",
+       "print file exists(\"renamed.txt\"); file exists(\"other.txt\")\n", "01\n"},
+      {"copy", "copy file \"copied.txt\", \"copy.txt\"\n",
+       "print file exists(\"copied.txt\"); file size(\"copy.txt\")\n", "17\n"},
+      {"save a number array", "dim n(0)\nn(0) = 42\nsave number array \"numbers.dat\", n(0)\n",
+       "dim n(0)\nload number array \"numbers.dat\", n(0)\nprint n(0)\n", "42\n"},
+      {"save a string array", "dim w$(0)\nw$(0) = \"mine\"\nsave string array \"words.dat\", w$(0)\n",
+       "dim w$(0)\nload string array \"words.dat\", w$(0)\nprint w$(0)\n", "mine\n"},
+      {"read only", "", "open file to read 1, \"kept.txt\"\nread file string 1, a$\nclose file 1\nprint a$\n",
+       "carried\n"},
+  };
+  for (int run = 0; run < 2; ++run) {
+    if (run == 1) StartRun();
+    for (const Case& c : cases) {
+      ASSERT_TRUE(Run(std::string(run == 0 ? c.program : "") + c.check));
+      EXPECT_EQ(Code(), 0) << c.what << " in run " << run;
+      EXPECT_EQ(printed, c.printed) << c.what << " in run " << run;
+    }
+  }
+  EXPECT_EQ(ReadBytes("away.txt"), "carried");
+}
+
+// The game sees the files it carries as files that exist: it neither makes
+// one over them nor opens one to write, as with files on disk.
+TEST_F(BuiltGame, TreatsWhatItCarriesAsFilesThatExist) {
+  Build({{"here.txt", "carried"}});
+  for (const char* program : {"make file \"here.txt\"\n", "open file to write 1, \"here.txt\"\n"}) {
+    ASSERT_TRUE(Run(program));
+    EXPECT_TRUE(Warned()) << program;
+    EXPECT_FALSE(fs::exists(Folder() / "here.txt")) << program;
+  }
 }
 
 }  // namespace

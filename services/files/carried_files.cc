@@ -1,0 +1,47 @@
+#include "services/files/carried_files.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "runtime/attached/attached_data.h"
+#include "services/files/disk_files.h"
+#include "services/files/program_paths.h"
+
+namespace zv {
+
+bool IsCarried(const AttachedData* attached, const std::string& name) {
+  return attached != nullptr && attached->Carries(name);
+}
+
+bool DeleteCarriedFile(const AttachedData& attached, const std::string& name) {
+  // The disk's file goes first, as any file the user may delete: one that
+  // stays leaves everything as it was.
+  const std::string native = NativePath(name);
+  struct stat info {};
+  if (::lstat(native.c_str(), &info) == 0 && !files::DeleteUserFile(native)) return false;
+  return attached.KeepOnDisk(name);
+}
+
+bool MoveCarriedFile(AttachedData& attached, const std::string& source, const std::string& destination) {
+  const std::string native_destination = NativePath(destination);
+  if (!attached.Serves(source)) {
+    // The disk's file is the one the program sees: it moves as any file does.
+    return attached.KeepOnDisk(source) && files::MoveNoReplace(NativePath(source), native_destination);
+  }
+  std::string carried = source;
+  if (!attached.ResolveVirtualFile(carried, "dat")) {
+    errno = EIO;
+    return false;
+  }
+  // Out of a private temporary file: the copy is a new file of the user's.
+  if (!files::CopyFileNoReplace(carried, native_destination, 0666)) return false;
+  if (DeleteCarriedFile(attached, source)) return true;
+  const int cause = errno;
+  ::unlink(native_destination.c_str());
+  errno = cause;
+  return false;
+}
+
+}  // namespace zv
