@@ -56,11 +56,12 @@ std::string Unquote(std::string_view v) {
 // must still reach the locked file; otherwise another update came first and
 // the lock is taken again on its file. The file itself is locked, not its
 // folder, since a folder may be locked for another reason (a run's private
-// folder is locked while the run lives).
+// folder is locked while the run lives). Each time round, another update
+// has been made, so the loop ends once the others stop writing.
 class FileLock {
  public:
   explicit FileLock(const std::string& path) {
-    for (int attempt = 0; attempt < 100; ++attempt) {
+    for (;;) {
       fd_ = ::open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0666);
       if (fd_ < 0) return;
       while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
