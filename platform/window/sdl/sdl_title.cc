@@ -86,7 +86,7 @@ void SetX11Names(SDL_Window* window, const std::string& utf8) {
   SDL_VERSION(&info.version);
   if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return;
   Display* display = info.info.x11.display;
-  const Window x_window = info.info.x11.window;
+  const ::Window x_window = info.info.x11.window;
   XChangeProperty(display, x_window, XInternAtom(display, "_NET_WM_NAME", False),
                   XInternAtom(display, "UTF8_STRING", False), 8, PropModeReplace,
                   reinterpret_cast<const unsigned char*>(utf8.data()), static_cast<int>(utf8.size()));
