@@ -1,16 +1,29 @@
 #!/usr/bin/env bash
 # Plays multiplayer games of a host and three members, each a zentrovex
-# process, through faults: the host killed outright (crash), a member
-# stopped for 9 s while the host leaves (stall), and a flood of garbage
-# datagrams at every machine (flood). Every member sends a guaranteed block
-# every 250 ms and checks that every block of the others arrives, once, in
-# order. Each scenario runs in a private network namespace of its own, all
-# at once; where none can be made they run one after the other on this
-# machine's loopback address (the flood then is left out).
-#   run_scenarios.sh ZENTROVEX SOURCE_DIR WORK_DIR [SCENARIO]
+# process, through faults. Every member sends a guaranteed block to
+# everybody every 250 ms; every machine, the host included, counts what
+# arrives from each member: once, in order, without a gap. A machine may
+# instead find the game lost; nothing else passes. The scenarios:
+#   crash      the host killed outright: exactly one member takes over
+#   stall      a member stopped for 9 s while the host leaves: taken back
+#   flood      garbage datagrams at every machine: nobody takes over
+#   pN, pNh    the host stopped N seconds (1.5, 3, 10, 14), with "h" one
+#              forged "I host now" hint at every member meanwhile; pauses
+#              shorter than the link's 5 s wait cost no host
+#   ftphint    one hint while the host is inside a 2 s `ftp get file`:
+#              nobody takes over
+#   connflood  forged connection requests at every port while the host
+#              crashes: one host for all, or every part finds the game lost
+# Each scenario runs in a private network namespace of its own, all at
+# once; where none can be made, crash and stall run one after the other
+# on this machine's loopback address and the rest are left out.
+#   run_scenarios.sh ZENTROVEX SOURCE_DIR WORK_DIR [SCENARIO...]
 set -u
-zv=$1 src=$2 work=$3 only=${4:-}
-scenarios="crash stall flood"
+zv=$1 src=$2 work=$3
+shift 3
+scenarios="crash stall flood p1.5 p1.5h p3 p3h p10 p10h p14 p14h ftphint connflood"
+[ $# -gt 0 ] && scenarios="$*"
+alone=${ZV_NET_FAULTS_ALONE:-}
 
 now_ms() { date +%s%3N; }
 
@@ -22,10 +35,36 @@ wait_for() {  # FILE SECONDS
   done
 }
 
+game_ports() {
+  ss -Huanp 2>/dev/null | awk -v name="\"$(basename "$zv")\"" 'index($0, name) { n = split($4, a, ":"); print a[n] }' | sort -u
+}
+member_ports() { game_ports | grep -vx 30620; }
+
+# Whether one machine's line is whole (every block of every other member
+# once, no gap) or says the game was lost.
+judge() {  # LINE SELF BLOCKS
+  local line=$1 self=$2 blocks=$3 other
+  case $line in *"lost 1"*) return 0 ;; *"lost 0"*"gaps 0") ;; *) return 1 ;; esac
+  for other in 1 2 3; do
+    [ "$other" = "$self" ] && continue
+    case $line in *"from$other $blocks twice 0"*) ;; *) return 1 ;; esac
+  done
+}
+
 run_one() {
-  local s=$1 d="$work/$1" hp i m
+  local s=$1 d="$work/$1" hp i m blocks=60 pause= hint= fp=
   local -a mp
+  case $s in
+    p*) pause=${s#p}; pause=${pause%h}; [ "${s%h}" != "$s" ] && hint=1; blocks=100 ;;
+    ftphint) blocks=40 ;;
+  esac
   rm -rf "$d" && mkdir -p "$d" && cp "$src/host.kqa" "$src/member.kqa" "$d" && cd "$d" || return 1
+  echo "$blocks" > blocks.txt
+  if [ "$s" = ftphint ]; then
+    head -c 200000 /dev/zero > big.bin
+    /usr/bin/python3 "$src/ftpserver.py" > ftp.log 2>&1 &
+    fp=$!
+  fi
   "$zv" run --headless host.kqa > host.log 2>&1 &
   hp=$!
   wait_for hosting.txt 20 || { echo "$s: the host did not start"; return 1; }
@@ -48,8 +87,7 @@ run_one() {
       kill -CONT "${mp[2]}"
       ;;
     flood)
-      local ports
-      ports=$(ss -Huanp 2>/dev/null | awk '/zentrovex/ { n = split($4, a, ":"); print a[n] }' | sort -u)
+      local ports; ports=$(game_ports)
       [ -n "$ports" ] || ports=30620
       echo "$s: flooding ports" $ports
       for i in 1 2 3; do python3 "$src/flood.py" 10 $ports > "flood$i.txt" & done
@@ -57,41 +95,66 @@ run_one() {
       sleep 10.5
       echo "$s: $(( $(cat flood1.txt) + $(cat flood2.txt) + $(cat flood3.txt) )) garbage datagrams a second for 10 s"
       ;;
+    p*)
+      [ -n "$hint" ] && python3 "$src/netpoke.py" instance > instance.txt
+      kill -STOP "$hp"
+      if [ -n "$hint" ]; then sleep 0.3; python3 "$src/netpoke.py" hint "$(cat instance.txt)" $(member_ports) > hint.txt 2>&1; fi
+      sleep "$pause"
+      kill -CONT "$hp"
+      ;;
+    ftphint)
+      touch ftp.txt
+      sleep 0.5
+      python3 "$src/netpoke.py" hint "$(python3 "$src/netpoke.py" instance)" $(member_ports) > hint.txt 2>&1
+      wait_for ftp.done 20 && echo "$s: the host's ftp get file took $(tr -d '\r\0' < ftp.done) ms"
+      ;;
+    connflood)
+      local ports; ports=$(game_ports)
+      python3 "$src/netpoke.py" connect 12 400 $ports > connect.txt &
+      sleep 2
+      kill -KILL "$hp"
+      wait %4 2>/dev/null
+      echo "$s: $(cat connect.txt) forged connection requests a second for 12 s at ports" $ports
+      ;;
   esac
-  if [ "$s" != flood ]; then
-    for m in m1 m2 m3; do
-      if wait_for "$m.hosting" 30; then
-        echo "$s: $m took over $(( $(date +%s%3N -r "$m.hosting") - fault_at )) ms after the fault"
-        break
-      fi
-    done
-  fi
+  local took=
+  for m in m1 m2 m3; do
+    [ -e "$m.hosting" ] || continue
+    took="$took $m"
+    echo "$s: $m took over $(( $(date +%s%3N -r "$m.hosting") - fault_at )) ms after the fault"
+  done
   for i in 1 2 3; do wait "${mp[$i]}"; done
   touch leave.txt
   wait "$hp" 2>/dev/null
-  local failed=0 hosting=0 line
-  for i in 1 2 3; do
-    line=$(tr -d '\r\0' < "m$i.txt" 2>/dev/null)
+  [ -n "$fp" ] && kill "$fp"
+  local failed=0 hosting=0 lost=0 line who
+  for who in host m1 m2 m3; do
+    [ "$who" = host ] && case $s in crash | connflood | stall) continue ;; esac
+    line=$(tr -d '\r\0' < "$who.txt" 2>/dev/null)
     echo "$s: $line"
-    case $line in
-      *"lost 0"*"gaps 0") ;;
-      *) failed=1 ;;
-    esac
-    for other in 1 2 3; do
-      [ "$other" = "$i" ] && continue
-      case $line in *"from$other 60 twice 0"*) ;; *) failed=1 ;; esac
-    done
-    case $line in *"hosting 1"*) hosting=$((hosting + 1)) ;; *"hosting 0"*) ;; *) failed=1 ;; esac
+    judge "$line" "${who#m}" "$blocks" || failed=1
+    case $line in *"lost 1"*) lost=$((lost + 1)) ;; esac
+    case $line in *"hosting 0"*) ;; *"hosting "[1-9]*) hosting=$((hosting + 1)) ;; esac
   done
-  local want=1
-  [ "$s" = flood ] && want=0
-  if [ "$hosting" != "$want" ]; then echo "$s: $hosting members took over, not $want"; failed=1; fi
+  # Who may take over: nobody while the host lives through a pause shorter
+  # than the wait or a download; one member after a crash, unless every
+  # part found the game lost.
+  local want=
+  case $s in
+    flood | p1.5* | p3* | ftphint) want=0 ;;
+    crash | stall) want=1 ;;
+    connflood) [ "$lost" != 3 ] && want=1 ;;
+  esac
+  if [ -n "$want" ] && [ "$hosting" != "$want" ]; then
+    echo "$s: $hosting members took over, not $want"
+    failed=1
+  fi
   [ "$failed" = 0 ] && echo "$s: passed $(( $(now_ms) - fault_at )) ms after the fault"
   return "$failed"
 }
 
-if [ -n "$only" ]; then
-  run_one "$only"
+if [ -n "$alone" ]; then
+  run_one "$alone"
   exit $?
 fi
 
@@ -100,7 +163,8 @@ status=0
 if unshare -n true 2>/dev/null && command -v ip > /dev/null; then
   pids=()
   for s in $scenarios; do
-    unshare -n sh -c 'ip link set lo up && exec "$@"' sh "$0" "$zv" "$src" "$work" "$s" > "$work/$s.log" 2>&1 &
+    ZV_NET_FAULTS_ALONE=$s unshare -n sh -c 'ip link set lo up && exec "$@"' sh "$0" "$zv" "$src" "$work" \
+      > "$work/$s.log" 2>&1 &
     pids+=($!)
   done
   i=0
@@ -110,7 +174,7 @@ if unshare -n true 2>/dev/null && command -v ip > /dev/null; then
     i=$((i + 1))
   done
 else
-  echo "SKIP flood: no private network namespace (unshare -n) for it; crash and stall run one after the other"
-  for s in crash stall; do run_one "$s" || status=1; done
+  echo "SKIP all but crash and stall: no private network namespace (unshare -n) for them"
+  for s in crash stall; do ZV_NET_FAULTS_ALONE=$s "$0" "$zv" "$src" "$work" || status=1; done
 fi
 exit $status
