@@ -16,4 +16,5 @@ dtp.write_limit = 100 * 1024
 handler = FTPHandler
 handler.authorizer = authorizer
 handler.dtp_handler = dtp
+handler.use_sendfile = False  # sendfile would pass the throttle by
 FTPServer(("127.0.0.1", int(sys.argv[1]) if len(sys.argv) > 1 else 21), handler).serve_forever()

@@ -14,6 +14,10 @@
 #              nobody takes over
 #   connflood  forged connection requests at every port while the host
 #              crashes: one host for all, or every part finds the game lost
+#   ftpshort   an FTP server that closes the data connection early: a whole
+#              and a stepwise download each fail at once, naming the bytes
+#   ftpstop    SIGTERM while `ftp connect` waits for a silent server: the
+#              run ends within 0.5 s, without an FTP warning
 # Each scenario runs in a private network namespace of its own, all at
 # once; where none can be made, crash and stall run one after the other
 # on this machine's loopback address and the rest are left out.
@@ -21,7 +25,7 @@
 set -u
 zv=$1 src=$2 work=$3
 shift 3
-scenarios="crash stall flood p1.5 p1.5h p3 p3h p10 p10h p14 p14h ftphint connflood"
+scenarios="crash stall flood p1.5 p1.5h p3 p3h p10 p10h p14 p14h ftphint connflood ftpshort ftpstop"
 [ $# -gt 0 ] && scenarios="$*"
 alone=${ZV_NET_FAULTS_ALONE:-}
 
@@ -49,6 +53,43 @@ judge() {  # LINE SELF BLOCKS
     [ "$other" = "$self" ] && continue
     case $line in *"from$other $blocks twice 0"*) ;; *) return 1 ;; esac
   done
+}
+
+# The FTP scenarios: no game, one program against a faulty server.
+run_ftp() {
+  local s=$1 d="$work/$1" fp pp line
+  rm -rf "$d" && mkdir -p "$d" && cp "$src/ftpfaults.kqa" "$d" && cd "$d" || return 1
+  /usr/bin/python3 "$src/ftpfake.py" "${s#ftp}" > fake.log 2>&1 &
+  fp=$!
+  sleep 0.5
+  "$zv" run --headless ftpfaults.kqa > run.log 2>&1 &
+  pp=$!
+  local failed=0
+  if [ "$s" = ftpstop ]; then
+    wait_for started.txt 20 || { echo "$s: the program did not start"; kill "$fp"; return 1; }
+    sleep 1
+    local at; at=$(now_ms)
+    kill -TERM "$pp"
+    wait "$pp"
+    local took=$(( $(now_ms) - at ))
+    echo "$s: the run ended $took ms after SIGTERM"
+    [ "$took" -le 500 ] || failed=1
+    if grep -qi ftp run.log; then echo "$s: it said: $(cat run.log)"; failed=1; fi
+  else
+    wait "$pp"
+    line=$(tr -d '\r\0' < ftp.txt 2>/dev/null)
+    echo "$s: $line"
+    # Each fails within a second, naming the 5,000 bytes that came.
+    case $line in
+      "whole "[0-9]" ms: "*"after 5000 bytes (1) | steps "[0-9]*" ms: "*"after 5000 bytes of 100000 (1)") ;;
+      *) failed=1 ;;
+    esac
+    case $line in *" | steps "[0-9][0-9][0-9][0-9]*) failed=1 ;; esac
+    case $line in "whole "[0-9][0-9][0-9][0-9]*) failed=1 ;; esac
+  fi
+  kill "$fp"
+  [ "$failed" = 0 ] && echo "$s: passed"
+  return "$failed"
 }
 
 run_one() {
@@ -154,6 +195,7 @@ run_one() {
 }
 
 if [ -n "$alone" ]; then
+  case $alone in ftp[a-z]*[!t] | ftpstop) [ "$alone" != ftphint ] && { run_ftp "$alone"; exit $?; } ;; esac
   run_one "$alone"
   exit $?
 fi

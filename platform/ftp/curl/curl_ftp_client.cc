@@ -17,6 +17,7 @@
 
 #include "platform/ftp/ftp_client.h"
 #include "platform/ftp/ftp_listing.h"
+#include "platform/signals/stop_signals.h"
 
 namespace zv::platform {
 namespace {
@@ -26,6 +27,10 @@ using SteadyClock = std::chrono::steady_clock;
 constexpr size_t kMaxListingBytes = 16u << 20;
 constexpr size_t kMaxBufferedBytes = 256u << 10;  // a piecewise download pauses beyond this
 constexpr long kPollSliceMs = 50;
+// A request that waits looks this often whether it is done and whether
+// the process was asked to end. libcurl's own wait can miss a reply it has
+// already read and sit out a whole second before it looks again.
+constexpr int kRequestSliceMs = 5;
 // The longest a farewell to the server may take: one that has stopped
 // answering would otherwise hold the caller for the whole reply timeout.
 constexpr uint32_t kFarewellMs = 300;
@@ -147,7 +152,7 @@ class CurlDownload final : public FtpDownload {
     const auto deadline = After(options_.stall_timeout_ms);
     while (!started_ && !done_) {
       if (!Pump(deadline)) return false;
-      if (SteadyClock::now() >= deadline) return false;
+      if (SteadyClock::now() >= deadline || platform::StopSignal() != 0) return false;
     }
     return started_ || result_ == CURLE_OK;
   }
@@ -495,7 +500,11 @@ class CurlFtpClient final : public FtpClient {
   // when it gave one, else libcurl's account of what went wrong.
   bool Perform() {
     const uint64_t replies_before = replies_->Count();
-    const CURLcode result = curl_easy_perform(easy_.get());
+    const CURLcode result = Run();
+    if (result == CURLE_ABORTED_BY_CALLBACK && platform::StopSignal() != 0) {
+      lost_ = true;
+      return Failed("The program is ending");
+    }
     lost_ = LostConnection(result);
     if (result == CURLE_OK) {
       last_response_ = replies_->Last();
@@ -508,6 +517,39 @@ class CurlFtpClient final : public FtpClient {
     else
       last_response_ = error_[0] ? error_ : curl_easy_strerror(result);
     return false;
+  }
+
+  // The prepared request to its end, or until a stop signal.
+  CURLcode Run() {
+    CURLM* multi = curl_multi_init();
+    if (!multi) return CURLE_OUT_OF_MEMORY;
+    curl_multi_add_handle(multi, easy_.get());
+    CURLcode result = CURLE_OK;
+    for (bool done = false; !done;) {
+      int running = 0;
+      if (curl_multi_perform(multi, &running) != CURLM_OK) {
+        result = CURLE_RECV_ERROR;
+        break;
+      }
+      int queued = 0;
+      while (CURLMsg* message = curl_multi_info_read(multi, &queued))
+        if (message->msg == CURLMSG_DONE) {
+          done = true;
+          result = message->data.result;
+        }
+      if (done) break;
+      if (!running) {
+        done = true;
+      } else if (platform::StopSignal() != 0) {
+        result = CURLE_ABORTED_BY_CALLBACK;
+        break;
+      } else {
+        curl_multi_poll(multi, nullptr, 0, kRequestSliceMs, nullptr);
+      }
+    }
+    curl_multi_remove_handle(multi, easy_.get());
+    curl_multi_cleanup(multi);
+    return result;
   }
 
   FtpClientOptions options_;

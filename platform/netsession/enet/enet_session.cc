@@ -56,6 +56,12 @@ constexpr size_t kMaxMachines = 256;             // links a member's ENet host c
 constexpr uint32_t kListenAgainMs = 1000;        // how often a new host tries for the session port
 constexpr PeerKey kListenerKeys = 0x10000;       // keys above this are the listener's peers
 constexpr char kConnectionName[] = "Internet UDP/IP Connection";
+// A member leaves its host only when the host has acknowledged nothing on
+// the member's own link for this long; nothing else shortens it.
+constexpr uint32_t kHostSilenceMs = 5000;
+// Links one address may hold half-open (asked for, not yet confirmed): a
+// flood of connection requests must not take every place.
+constexpr size_t kHalfOpenPerAddress = 2;
 
 bool IsLoopback(const ENetAddress& address) {
   return reinterpret_cast<const uint8_t*>(&address.host)[0] == 127;
@@ -153,6 +159,23 @@ struct ServiceContext {
   EnetSession* session = nullptr;
 };
 
+// The value an ENet connection request carries, when `bytes` is one: a
+// datagram from no link yet whose first command asks to connect.
+std::optional<uint32_t> ConnectRequestData(std::span<const uint8_t> bytes) {
+  if (bytes.size() < sizeof(enet_uint16)) return std::nullopt;
+  const enet_uint16 peer = static_cast<enet_uint16>(bytes[0] << 8 | bytes[1]);
+  if (peer & ENET_PROTOCOL_HEADER_FLAG_COMPRESSED) return std::nullopt;  // ENet here takes none
+  if ((peer & ENET_PROTOCOL_MAXIMUM_PEER_ID) != ENET_PROTOCOL_MAXIMUM_PEER_ID) return std::nullopt;
+  const size_t header = peer & ENET_PROTOCOL_HEADER_FLAG_SENT_TIME ? sizeof(ENetProtocolHeader) : sizeof(enet_uint16);
+  if (bytes.size() < header + sizeof(ENetProtocolConnect)) return std::nullopt;
+  ENetProtocolConnect connect;
+  std::memcpy(&connect, bytes.data() + header, sizeof connect);
+  if ((connect.header.command & ENET_PROTOCOL_COMMAND_MASK) != ENET_PROTOCOL_COMMAND_CONNECT) return std::nullopt;
+  return ENET_NET_TO_HOST_32(connect.data);
+}
+
+bool SameAddress(const ENetAddress& a, const ENetAddress& b) { return a.host == b.host && a.port == b.port; }
+
 uint64_t NowMs() {
   return static_cast<uint64_t>(
       std::chrono::duration_cast<std::chrono::milliseconds>(SteadyClock::now().time_since_epoch()).count());
@@ -197,6 +220,11 @@ class EnetSession final : public NetSession {
   // Answers a search that reached one of this machine's ports, and takes
   // the answers and hints meant for it; false for anything else.
   bool TakeDatagram(ENetHost* host);
+  // Whether a connection request that reached `host` is turned away: one
+  // not of this system, or one more from an address that has its share of
+  // half-open links. Where every place is taken the oldest half-open link
+  // makes room: a flood cannot keep a machine of the game out.
+  bool TurnAwayConnect(ENetHost* host, uint32_t data);
 
  private:
   PeerKey KeyOf(const ENetPeer* peer) const;
@@ -257,13 +285,17 @@ class EnetSession final : public NetSession {
   // By link; kept while the ENet hosts live, whose packets count down
   // their link's bytes in flight as ENet lets go of them.
   std::map<PeerKey, LinkQueue> links_;
+  std::map<const ENetPeer*, uint64_t> half_open_since_;  // incoming links not yet confirmed
   SessionCore core_;
 };
 
 int InterceptSearch(ENetHost* host, ENetEvent* event) {
   if (!event) return 0;
   auto* context = reinterpret_cast<ServiceContext*>(event);
-  return context->session && context->session->TakeDatagram(host) ? 1 : 0;
+  if (!context->session) return 0;
+  if (std::optional<uint32_t> data = ConnectRequestData({host->receivedData, host->receivedDataLength}))
+    return context->session->TurnAwayConnect(host, *data) ? 1 : 0;
+  return context->session->TakeDatagram(host) ? 1 : 0;
 }
 
 std::optional<std::vector<SessionDescription>> EnetSession::FindSessions(const Guid& application) {
@@ -358,6 +390,31 @@ bool EnetSession::TakeDatagram(ENetHost* host) {
   return false;
 }
 
+bool EnetSession::TurnAwayConnect(ENetHost* host, uint32_t data) {
+  if (data != wire::kConnectMagic) return true;
+  const uint64_t now = NowMs();
+  ENetPeer* free_place = nullptr;
+  ENetPeer* oldest = nullptr;
+  size_t from_there = 0;
+  for (size_t i = 0; i < host->peerCount; ++i) {
+    ENetPeer* peer = &host->peers[i];
+    if (peer->state == ENET_PEER_STATE_DISCONNECTED && !free_place) free_place = peer;
+    if (peer->state != ENET_PEER_STATE_ACKNOWLEDGING_CONNECT) {
+      half_open_since_.erase(peer);
+      continue;
+    }
+    const uint64_t since = half_open_since_.try_emplace(peer, now).first->second;
+    if (SameAddress(peer->address, host->receivedAddress)) ++from_there;
+    if (!oldest || since < half_open_since_[oldest]) oldest = peer;
+  }
+  if (from_there >= kHalfOpenPerAddress) return true;
+  if (free_place) return false;
+  if (!oldest) return true;
+  half_open_since_.erase(oldest);
+  enet_peer_reset(oldest);
+  return false;
+}
+
 void EnetSession::SendDatagram(const ENetAddress& to, const std::vector<uint8_t>& bytes) {
   if (!host_) return;
   ENetBuffer out{const_cast<uint8_t*>(bytes.data()), bytes.size()};
@@ -415,6 +472,7 @@ SessionError EnetSession::Join(const Guid& application, const Guid& instance) {
     DestroyHost();
     return SessionError::kGeneric;
   }
+  enet_peer_timeout(server_, 0, kHostSilenceMs, kHostSilenceMs);
   application_ = application;
   core_.StartJoining(application, instance);
   // The join request waits in the core until the link is up.
@@ -621,6 +679,7 @@ void EnetSession::FollowHostChange() {
       core_.OnPeerGone(SessionCore::kHostPeer, false);
       continue;
     }
+    enet_peer_timeout(server_, 0, kHostSilenceMs, kHostSilenceMs);
     new_host_by_ = SteadyClock::now() + std::chrono::milliseconds(options_.reply_wait_ms);
   }
 }
@@ -777,6 +836,7 @@ void EnetSession::DestroyHost() {
   if (listener_) enet_host_destroy(listener_);
   if (host_) enet_host_destroy(host_);
   links_.clear();
+  half_open_since_.clear();
   host_ = nullptr;
   listener_ = nullptr;
   server_ = nullptr;

@@ -441,10 +441,16 @@ TEST(HostMigration, AMemberThatLostOnlyItsLinkGoesBackToItsHost) {
   EXPECT_EQ(Events(net[1]), std::vector<std::string>{"message " + std::to_string(eve) + ">" +
                                                      std::to_string(bob) + " still here"});
 
-  // The host crashed, and member 2 saw it first: member 1 asks the host
-  // itself before it takes over, then takes member 2 back.
+  // The host crashed, and member 2 saw it first: member 1 asks the host,
+  // which does not answer, yet takes nobody over on member 2's word; once
+  // its own link to the host went too, it takes over and takes member 2
+  // back.
   net.Vanish(0, true);
   net.LoseHostLink(2);
+  net.Carry();
+  EXPECT_EQ(net[1].role(), SessionCore::Role::kMember);
+  EXPECT_EQ(net[2].join_state(), SessionCore::JoinState::kMoving);
+  net.LoseHostLink(1);
   net.Carry();
   EXPECT_EQ(net[1].role(), SessionCore::Role::kHost);
   EXPECT_EQ(net[2].join_state(), SessionCore::JoinState::kWelcomed);
