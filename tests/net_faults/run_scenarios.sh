@@ -59,7 +59,9 @@ judge() {  # LINE SELF BLOCKS
 run_ftp() {
   local s=$1 d="$work/$1" fp pp line
   rm -rf "$d" && mkdir -p "$d" && cp "$src/ftpfaults.kqa" "$d" && cd "$d" || return 1
-  /usr/bin/python3 "$src/ftpfake.py" "${s#ftp}" > fake.log 2>&1 &
+  local mode=short
+  [ "$s" = ftpstop ] && mode=silent
+  /usr/bin/python3 "$src/ftpfake.py" "$mode" > fake.log 2>&1 &
   fp=$!
   sleep 0.5
   "$zv" run --headless ftpfaults.kqa > run.log 2>&1 &
@@ -195,7 +197,7 @@ run_one() {
 }
 
 if [ -n "$alone" ]; then
-  case $alone in ftp[a-z]*[!t] | ftpstop) [ "$alone" != ftphint ] && { run_ftp "$alone"; exit $?; } ;; esac
+  case $alone in ftpshort | ftpstop) run_ftp "$alone"; exit $? ;; esac
   run_one "$alone"
   exit $?
 fi
