@@ -523,6 +523,19 @@ void EnetSession::Close() {
     return gone;
   };
   if (any) WaitUntil(all_gone, std::min(kLeaveWaitMs, options_.reply_wait_ms));
+  // A machine that did not take the rest in time (stopped, or behind)
+  // still finds the goodbye waiting once it runs again, and moves on at
+  // once instead of waiting out this machine's silence.
+  bool late = false;
+  ForEachPeer([&](ENetPeer& peer) {
+    if (peer.state != ENET_PEER_STATE_DISCONNECT_LATER) return;
+    enet_peer_disconnect(&peer, kGoodbye);
+    late = true;
+  });
+  if (late) {
+    enet_host_flush(host_);
+    if (listener_) enet_host_flush(listener_);
+  }
   DestroyHost();
 }
 
@@ -687,6 +700,14 @@ void EnetSession::FollowHostChange() {
 void EnetSession::CheckDeadlines() {
   const auto now = SteadyClock::now();
   core_.Tick(NowMs());
+  // The host acknowledges what this machine sends and ENet asks it when
+  // nothing goes: silence counts from its last acknowledgement. ENet's own
+  // timeout counts from a resend, which may be seconds later.
+  if (server_ && connected_ && core_.join_state() == SessionCore::JoinState::kWelcomed &&
+      enet_time_get() - server_->lastReceiveTime >= kHostSilenceMs) {
+    DropServerLink();
+    core_.OnPeerGone(SessionCore::kHostPeer, false);
+  }
   if (check_by_ && (host_answered_ || now >= *check_by_)) {
     const bool alive = host_answered_;
     check_by_.reset();
