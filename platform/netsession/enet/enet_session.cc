@@ -268,6 +268,10 @@ class EnetSession final : public NetSession {
   ENetHost* listener_ = nullptr;  // a member that took over: the session port
   ENetPeer* server_ = nullptr;    // a member's link to the host
   bool connected_ = false;        // the member's link is up
+  // Member: ENet's time of the host's last acknowledgement, and when this
+  // machine saw it (ENet's clock follows the wall clock, which may jump).
+  enet_uint32 host_heard_ = 0;
+  SteadyClock::time_point host_heard_at_{};
   bool took_over_ = false;        // hosting since the host went
   std::optional<SteadyClock::time_point> new_host_by_;      // member: when to give up the next host
   SteadyClock::time_point listen_again_at_{};
@@ -630,6 +634,8 @@ void EnetSession::Handle(const ENetEvent& event) {
     case ENET_EVENT_TYPE_CONNECT:
       if (event.peer == server_) {
         connected_ = true;
+        host_heard_ = server_->lastReceiveTime;
+        host_heard_at_ = SteadyClock::now();
         core_.OnPeerConnected(SessionCore::kHostPeer,
                               MachineAddress{event.peer->address.host, event.peer->address.port});
         core_.OnNewHostReached();
@@ -703,8 +709,12 @@ void EnetSession::CheckDeadlines() {
   // The host acknowledges what this machine sends and ENet asks it when
   // nothing goes: silence counts from its last acknowledgement. ENet's own
   // timeout counts from a resend, which may be seconds later.
+  if (server_ && connected_ && server_->lastReceiveTime != host_heard_) {
+    host_heard_ = server_->lastReceiveTime;
+    host_heard_at_ = now;
+  }
   if (server_ && connected_ && core_.join_state() == SessionCore::JoinState::kWelcomed &&
-      enet_time_get() - server_->lastReceiveTime >= kHostSilenceMs) {
+      now - host_heard_at_ >= std::chrono::milliseconds(kHostSilenceMs)) {
     DropServerLink();
     core_.OnPeerGone(SessionCore::kHostPeer, false);
   }
