@@ -14,6 +14,10 @@
 #              nobody takes over
 #   connflood  forged connection requests at every port while the host
 #              crashes: one host for all, or every part finds the game lost
+#   joinflood  forged connection requests at the host's port while the
+#              members join: each joins, nobody takes over
+#   mstop      a member stopped for 10 s while the host stays: nobody takes
+#              over, and the member comes back to its host
 #   ftpshort   an FTP server that closes the data connection early: a whole
 #              and a stepwise download each fail at once, naming the bytes
 #   ftpstop    SIGTERM while `ftp connect` waits for a silent server: the
@@ -25,7 +29,7 @@
 set -u
 zv=$1 src=$2 work=$3
 shift 3
-scenarios="crash stall flood p1.5 p1.5h p3 p3h p10 p10h p14 p14h ftphint connflood ftpshort ftpstop"
+scenarios="crash stall flood p1.5 p1.5h p3 p3h p10 p10h p14 p14h ftphint connflood joinflood mstop ftpshort ftpstop"
 [ $# -gt 0 ] && scenarios="$*"
 alone=${ZV_NET_FAULTS_ALONE:-}
 
@@ -121,6 +125,12 @@ run_one() {
   "$zv" run --headless host.kqa > host.log 2>&1 &
   hp=$!
   wait_for hosting.txt 20 || { echo "$s: the host did not start"; return 1; }
+  local joinflood=
+  if [ "$s" = joinflood ]; then
+    python3 "$src/netpoke.py" connect 8 400 30620 > connect.txt &
+    joinflood=$!
+    sleep 1
+  fi
   for i in 1 2 3; do
     "$zv" run --headless member.kqa "$i" > "m$i.log" 2>&1 &
     mp[$i]=$!
@@ -165,6 +175,15 @@ run_one() {
         echo "$s: the host's ftp get file took $ftp_ms ms"
       fi
       ;;
+    joinflood)
+      wait "$joinflood"
+      echo "$s: $(cat connect.txt) forged connection requests a second at the host's port while the members joined"
+      ;;
+    mstop)
+      kill -STOP "${mp[2]}"
+      sleep 10
+      kill -CONT "${mp[2]}"
+      ;;
     connflood)
       local ports; ports=$(game_ports)
       python3 "$src/netpoke.py" connect 12 400 $ports > connect.txt &
@@ -203,7 +222,7 @@ run_one() {
   # part found the game lost.
   local want=
   case $s in
-    flood | p1.5* | p3* | ftphint) want=0 ;;
+    flood | p1.5* | p3* | ftphint | joinflood | mstop) want=0 ;;
     crash | stall) want=1 ;;
     connflood) [ "$lost" != 3 ] && want=1 ;;
   esac
