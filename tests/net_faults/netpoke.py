@@ -2,9 +2,12 @@
 # on the loopback address:
 #   netpoke.py instance            prints the game's instance, as any search
 #                                  reply gives it
-#   netpoke.py hint INSTANCE PORT...
-#                                  one "I host now" hint, naming a host that
-#                                  does not exist, to each port
+#   netpoke.py hint INSTANCE FILE DELAY PORT...
+#                                  once started (it writes hint.ready) waits
+#                                  for FILE to appear, then DELAY seconds,
+#                                  then sends one "I host now" hint, naming
+#                                  a host that does not exist, to each port,
+#                                  and prints when (epoch milliseconds)
 #   netpoke.py connect SECONDS RATE PORT...
 #                                  forged ENet connection requests (with the
 #                                  value the game's own carry) at RATE a
@@ -35,12 +38,16 @@ def instance():
     return reply[13:29]
 
 
-def hint(game, ports):
+def hint(game, trigger, delay, ports):
     data = b"ZVNH" + bytes([VERSION]) + bytes.fromhex(game) + struct.pack("<I", 999)
     s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+    open("hint.ready", "w").close()
+    while not os.path.exists(trigger):
+        time.sleep(0.005)
+    time.sleep(delay)
     for p in ports:
         s.sendto(data, ("127.0.0.1", p))
-    print("hint sent to", *ports)
+    print(int(time.time() * 1000), "hint sent to", *ports)
 
 
 def connect_request():
@@ -75,6 +82,6 @@ def connect(seconds, rate, ports):
 if sys.argv[1] == "instance":
     print(instance().hex())
 elif sys.argv[1] == "hint":
-    hint(sys.argv[2], [int(p) for p in sys.argv[3:]])
+    hint(sys.argv[2], sys.argv[3], float(sys.argv[4]), [int(p) for p in sys.argv[5:]])
 else:
     connect(float(sys.argv[2]), float(sys.argv[3]), [int(p) for p in sys.argv[4:]])

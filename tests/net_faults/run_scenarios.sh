@@ -43,6 +43,28 @@ wait_for() {  # FILE SECONDS
   done
 }
 
+sleep_until() {  # EPOCH_MS
+  local left=$(( $1 - $(now_ms) ))
+  [ "$left" -gt 0 ] && sleep "$(awk -v ms="$left" 'BEGIN { printf "%.3f", ms / 1000 }')"
+  return 0
+}
+
+# A hint at the members' ports, sent DELAY seconds after FILE appears by a
+# process started now, so its start-up does not delay it.
+start_hint() {  # FILE DELAY
+  python3 "$src/netpoke.py" instance > instance.txt &&
+    python3 "$src/netpoke.py" hint "$(cat instance.txt)" "$1" "$2" $(member_ports) > hint.txt 2>&1 &
+  hint_pid=$!
+  wait_for hint.ready 20
+}
+
+# Whether the hint went out before the epoch time given.
+hinted_before() {  # EPOCH_MS
+  wait "$hint_pid"
+  local at; at=$(cut -d' ' -f1 hint.txt)
+  [ -n "$at" ] && [ "$at" -lt "$1" ]
+}
+
 game_ports() {
   ss -Huanp 2>/dev/null | awk -v name="\"$(basename "$zv")\"" 'index($0, name) { n = split($4, a, ":"); print a[n] }' | sort -u
 }
@@ -111,7 +133,7 @@ run_ftp() {
 }
 
 run_one() {
-  local s=$1 d="$work/$1" hp i m blocks=60 pause= hint= fp= ftp_ms=
+  local s=$1 d="$work/$1" hp i m blocks=60 pause= hint= fp= ftp_ms= hint_pid= late_hint=
   local -a mp
   case $s in
     p*) pause=${s#p}; pause=${pause%h}; [ "${s%h}" != "$s" ] && hint=1; blocks=100 ;;
@@ -159,20 +181,21 @@ run_one() {
       echo "$s: $(( $(cat flood1.txt) + $(cat flood2.txt) + $(cat flood3.txt) )) garbage datagrams a second for 10 s"
       ;;
     p*)
-      [ -n "$hint" ] && python3 "$src/netpoke.py" instance > instance.txt
+      [ -n "$hint" ] && start_hint stopped.txt 0.3
       kill -STOP "$hp"
-      if [ -n "$hint" ]; then sleep 0.3; python3 "$src/netpoke.py" hint "$(cat instance.txt)" $(member_ports) > hint.txt 2>&1; fi
-      sleep "$pause"
+      fault_at=$(now_ms)
+      touch stopped.txt
+      sleep_until $(( fault_at + $(awk -v s="$pause" 'BEGIN { print int(s * 1000) }') ))
       kill -CONT "$hp"
+      [ -n "$hint" ] && ! hinted_before "$(now_ms)" && late_hint=1
       ;;
     ftphint)
-      python3 "$src/netpoke.py" instance > instance.txt
+      start_hint ftp.started 0.5
       touch ftp.txt
-      sleep 0.5
-      python3 "$src/netpoke.py" hint "$(cat instance.txt)" $(member_ports) > hint.txt 2>&1
       if wait_for ftp.done 20; then
         ftp_ms=$(tr -d '\r\0' < ftp.done)
         echo "$s: the host's ftp get file took $ftp_ms ms"
+        hinted_before "$(date +%s%3N -r ftp.done)" || late_hint=1
       fi
       ;;
     joinflood)
@@ -204,9 +227,13 @@ run_one() {
   wait "$hp" 2>/dev/null
   [ -n "$fp" ] && kill "$fp"
   local failed=0 hosting=0 lost=0 line who
-  # The hint must have come while the download held the host.
+  # The hint must have come while the pause or the download held the host.
   if [ "$s" = ftphint ] && ! [ "${ftp_ms:-0}" -ge 1900 ] 2>/dev/null; then
     echo "$s: the download did not hold the host for 2 s"
+    failed=1
+  fi
+  if [ -n "$late_hint" ]; then
+    echo "$s: the hint did not come while the host was held"
     failed=1
   fi
   for who in host m1 m2 m3; do

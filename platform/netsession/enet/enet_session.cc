@@ -62,6 +62,10 @@ constexpr uint32_t kHostSilenceMs = 5000;
 // Links one address may hold half-open (asked for, not yet confirmed): a
 // flood of connection requests must not take every place.
 constexpr size_t kHalfOpenPerAddress = 2;
+// Places a host has beyond its players', for links on their way in: a
+// flood of requests pushes out the oldest half-open link only once it has
+// filled them all, which gives a machine on its way in that much longer.
+constexpr size_t kSpareLinks = 64;
 
 bool IsLoopback(const ENetAddress& address) {
   return reinterpret_cast<const uint8_t*>(&address.host)[0] == 127;
@@ -447,7 +451,7 @@ SessionError EnetSession::Host(const Guid& application, const SessionDescription
   if (core_.role() != SessionCore::Role::kNone || host_) return SessionError::kAlreadyOpen;
   if (session.max_players == 0) return SessionError::kInvalidParams;
   const ENetAddress bind = BindAddress(options_, options_.port);
-  const size_t peers = std::min<size_t>(session.max_players, ENET_PROTOCOL_MAXIMUM_PEER_ID);
+  const size_t peers = std::min<size_t>(session.max_players + kSpareLinks, ENET_PROTOCOL_MAXIMUM_PEER_ID);
   host_ = enet_host_create(&bind, peers, kChannels, 0, 0);
   if (!host_) {
     failure_reason_ = PortFailure(options_.port, errno);
