@@ -265,6 +265,8 @@ run_one() {
 }
 
 if [ -n "$alone" ]; then
+  # What a scenario started ends with it, also where it gave up half-way.
+  trap 'kill -KILL $(jobs -p) 2>/dev/null' EXIT
   case $alone in ftpshort | ftpstop) run_ftp "$alone"; exit $? ;; esac
   run_one "$alone"
   exit $?
