@@ -103,11 +103,24 @@ MachineAddress SessionCore::Shareable(MachineAddress address) const {
 
 void SessionCore::Tick(uint64_t now_ms) {
   now_ms_ = now_ms;
+  std::vector<MachineId> unfilled;
+  for (const auto& [origin, since] : gap_since_)
+    if (now_ms_ - since >= rejoin_wait_ms_) unfilled.push_back(origin);
+  for (MachineId origin : unfilled) GapNeverFilled(origin);
   if (role_ == Role::kHost) {
     std::vector<MachineId> late;
     for (const auto& [id, machine] : machines_)
       if (machine.lost_at && now_ms_ - *machine.lost_at >= rejoin_wait_ms_) late.push_back(id);
     for (MachineId id : late) DropMachine(id);
+    bool over = false;
+    for (FormerHost& f : former_hosts_)
+      if (!f.given_up && now_ms_ - f.since >= rejoin_wait_ms_) {
+        // Past its wait nothing more is kept for it: should it turn up
+        // alive, this part ends if it went on without it.
+        f.given_up = over = true;
+        f.missed = sent_since_takeover_;
+      }
+    if (over) UpdateAllStable();
   } else if (role_ == Role::kMember && join_state_ == JoinState::kWelcomed && delivered_ != reported_ &&
              now_ms_ - reported_at_ >= kReportEveryMs) {
     Report();
@@ -170,37 +183,42 @@ void SessionCore::OnHostPacket(PeerKey from, std::span<const uint8_t> bytes, boo
   } else if (const auto* data = std::get_if<wire::Data>(&*message)) {
     // A numbered message is guaranteed, an unnumbered one not: a sender
     // cannot make the others keep what it did not number.
-    if (data->origin == *sender && owned_by_sender(data->from) && (data->sequence != 0) == guaranteed)
-      Relay(*data, sender, guaranteed);
+    if (data->origin != *sender || (data->sequence != 0) != guaranteed) return;
+    if (data->sequence != 0) return TakeNumbered(*data, sender);
+    if (owned_by_sender(data->from)) Relay(*data, sender, false, true);
   } else if (const auto* delivered = std::get_if<wire::Delivered>(&*message)) {
     TakeMarks(*sender, delivered->marks);
   }
 }
 
-void SessionCore::Relay(const wire::Data& data, std::optional<MachineId> sender, bool guaranteed) {
+void SessionCore::Relay(const wire::Data& data, std::optional<MachineId> sender, bool guaranteed, bool fresh) {
   // A message sent again after a host change or a lost link goes on to
   // those it was for that may lack it; here it is taken only when new.
-  const bool fresh = data.sequence == 0 || data.origin == self_ || Accept(data.origin, data.sequence);
-  std::vector<uint8_t> bytes = wire::Encode(data);
-  std::vector<MachineId> on_links;
+  const std::vector<uint8_t> unnumbered = data.sequence == 0 ? wire::Encode(data) : std::vector<uint8_t>{};
+  std::vector<std::pair<MachineId, uint32_t>> on_links;
   auto hand_to = [&](MachineId id) {
     auto machine = machines_.find(id);
     if (machine == machines_.end()) return;  // given up to make room for this message
-    if (data.sequence != 0) {
-      // Not twice to a machine that has it or was handed it: what it lacks
-      // of that is handed again when it comes back on a new link.
-      Machine& m = machine->second;
-      if (MarkOf(m.forwarded, data.origin) >= data.sequence || MarkOf(m.delivered, data.origin) >= data.sequence)
-        return;
-      m.forwarded[data.origin] = data.sequence;
-      if (m.peer) on_links.push_back(id);
-    }
-    QueueToMachine(id, bytes, guaranteed, true);
+    if (data.sequence == 0) return QueueToMachine(id, unnumbered, guaranteed, true);
+    // Not twice to a machine that has it or was handed it: what it lacks
+    // of that is handed again when it comes back on a new link.
+    Machine& m = machine->second;
+    if (MarkOf(m.forwarded, data.origin) >= data.sequence || MarkOf(m.delivered, data.origin) >= data.sequence)
+      return;
+    m.forwarded[data.origin] = data.sequence;
+    // A machine on its way learns what comes before it once it is back.
+    if (!m.peer) return QueueToMachine(id, wire::Encode(data), true, true);
+    wire::Data handed = data;
+    handed.prior = Chain(m, data.origin, data.sequence);
+    on_links.emplace_back(id, handed.prior);
+    Queue(*m.peer, wire::Encode(handed), true);
   };
   if (data.to == kAllPlayers) {
     if (fresh && data.origin != self_ && OwnsPlayer(self_)) Deliver(data.from, kAllPlayers, data.payload);
-    if (fresh && guaranteed)
+    if (fresh && guaranteed) {
       for (auto& [id, departed] : departed_) departed.missed = true;
+      sent_since_takeover_ = true;
+    }
     // Every player but the sender's is addressed: a machine with none is not.
     std::vector<MachineId> to;
     for (const auto& [id, machine] : machines_)
@@ -214,40 +232,124 @@ void SessionCore::Relay(const wire::Data& data, std::optional<MachineId> sender,
     hand_to(to->second.owner);
   }
   // Making room for it among the messages kept may have given some up.
-  std::erase_if(on_links, [&](MachineId id) { return !machines_.count(id); });
-  if (guaranteed && !on_links.empty()) KeepHanded(data, std::move(bytes), std::move(on_links));
+  std::erase_if(on_links, [&](const auto& t) { return !machines_.count(t.first); });
+  if (guaranteed && !on_links.empty()) KeepHanded(data, std::move(on_links));
 }
 
-void SessionCore::KeepHanded(const wire::Data& data, std::vector<uint8_t> bytes, std::vector<MachineId> to) {
-  handed_bytes_ += bytes.size();
-  handed_.push_back(Handed{data.origin, data.sequence, std::move(bytes), std::move(to)});
+uint32_t SessionCore::Chain(Machine& m, MachineId origin, uint32_t sequence) {
+  uint32_t& last = m.chained[origin];
+  const uint32_t prior = std::max(last, MarkOf(m.delivered, origin));
+  last = sequence;
+  return prior;
+}
+
+bool SessionCore::Rechain(Machine& m, std::vector<uint8_t>& bytes) {
+  std::optional<wire::Message> message = wire::Decode(bytes);
+  auto* data = message ? std::get_if<wire::Data>(&*message) : nullptr;
+  if (!data || data->sequence == 0) return true;
+  if (data->sequence <= std::max(MarkOf(m.chained, data->origin), MarkOf(m.delivered, data->origin))) return false;
+  data->prior = Chain(m, data->origin, data->sequence);
+  bytes = wire::Encode(*data);
+  return true;
+}
+
+void SessionCore::TakeNumbered(wire::Data data, std::optional<MachineId> sender) {
+  const MachineId origin = data.origin;
+  for (;;) {
+    const uint32_t last = MarkOf(delivered_, origin);
+    if (data.sequence <= last) {
+      Pass(data, sender, false);
+    } else if (data.prior > last && !unchained_.count(origin)) {
+      return Wait(std::move(data), sender);
+    } else {
+      unchained_.erase(origin);
+      delivered_[origin] = data.sequence;
+      Pass(data, sender, true);
+    }
+    auto waiting = waiting_.find(origin);
+    if (waiting == waiting_.end()) return;
+    auto next = waiting->second.begin();
+    const uint32_t now_last = MarkOf(delivered_, origin);
+    if (next->second.data.prior > now_last && next->first > now_last) return;
+    data = std::move(next->second.data);
+    sender = next->second.sender;
+    waiting_bytes_ -= data.payload.size();
+    waiting->second.erase(next);
+    if (waiting->second.empty()) {
+      waiting_.erase(waiting);
+      gap_since_.erase(origin);
+    }
+  }
+}
+
+void SessionCore::Pass(const wire::Data& data, std::optional<MachineId> sender, bool fresh) {
+  if (role_ == Role::kHost) {
+    // Its number is taken even where its player went meanwhile.
+    auto from = players_.find(data.from);
+    if (from == players_.end() || (sender && from->second.owner != *sender)) return;
+    return Relay(data, sender, true, fresh);
+  }
+  if (!fresh || !players_.count(data.from)) return;
+  if (data.to == kAllPlayers ? !OwnsPlayer(self_) : !IsLocal(data.to)) return;
+  Deliver(data.from, data.to, data.payload);
+}
+
+void SessionCore::Wait(wire::Data data, std::optional<MachineId> sender) {
+  const MachineId origin = data.origin;
+  if (waiting_bytes_ + data.payload.size() > kMaxHeldBytes) return GapNeverFilled(origin);
+  gap_since_.try_emplace(origin, now_ms_);
+  auto& waiting = waiting_[origin];
+  const uint32_t sequence = data.sequence;
+  if (waiting.count(sequence)) return;
+  waiting_bytes_ += data.payload.size();
+  waiting[sequence] = Waiting{std::move(data), sender};
+}
+
+void SessionCore::GapNeverFilled(MachineId origin) {
+  if (auto waiting = waiting_.find(origin); waiting != waiting_.end()) {
+    for (const auto& [sequence, w] : waiting->second) waiting_bytes_ -= w.data.payload.size();
+    waiting_.erase(waiting);
+  }
+  gap_since_.erase(origin);
+  if (role_ != Role::kHost) return Lose();
+  // The host cannot pass on what comes after the missing message: the
+  // machine that sent it leaves the game, and finds it lost.
+  auto machine = machines_.find(origin);
+  if (machine == machines_.end()) return;
+  if (machine->second.peer) Queue(*machine->second.peer, wire::Encode(wire::Refused{wire::Refusal::kWrongSession}), true);
+  DropMachine(origin, false);
+}
+
+void SessionCore::KeepHanded(const wire::Data& data, std::vector<std::pair<MachineId, uint32_t>> to) {
+  Handed handed{data, std::move(to)};
+  handed_bytes_ += handed.Bytes();
+  handed_.push_back(std::move(handed));
   // Past the bound the oldest go: they matter only should a link they went
   // into turn out to have been dead, and a machine that then lacks one is
   // given up when it comes back.
   while (handed_bytes_ > kMaxHeldBytes && handed_.size() > 1) {
     const Handed& oldest = handed_.front();
-    for (MachineId id : oldest.to) {
+    for (const auto& [id, prior] : oldest.to) {
       if (!Lacks(id, oldest)) continue;
-      uint32_t& let_go = machines_[id].let_go[oldest.origin];
-      let_go = std::max(let_go, oldest.sequence);
+      uint32_t& let_go = machines_[id].let_go[oldest.data.origin];
+      let_go = std::max(let_go, oldest.data.sequence);
     }
-    handed_bytes_ -= oldest.bytes.size();
+    handed_bytes_ -= oldest.Bytes();
     handed_.pop_front();
   }
 }
 
 bool SessionCore::Lacks(MachineId id, const Handed& handed) const {
   auto machine = machines_.find(id);
-  return machine != machines_.end() && MarkOf(machine->second.delivered, handed.origin) < handed.sequence;
+  return machine != machines_.end() && MarkOf(machine->second.delivered, handed.data.origin) < handed.data.sequence;
 }
 
 void SessionCore::ReleaseHanded() {
   // In the order handed on: one that a machine lacks keeps those after it
   // until it has it, is gone, or the bound lets it go.
-  while (!handed_.empty() &&
-         std::none_of(handed_.front().to.begin(), handed_.front().to.end(),
-                      [&](MachineId id) { return Lacks(id, handed_.front()); })) {
-    handed_bytes_ -= handed_.front().bytes.size();
+  while (!handed_.empty() && std::none_of(handed_.front().to.begin(), handed_.front().to.end(),
+                                          [&](const auto& t) { return Lacks(t.first, handed_.front()); })) {
+    handed_bytes_ -= handed_.front().Bytes();
     handed_.pop_front();
   }
 }
@@ -260,14 +362,12 @@ bool SessionCore::CanCatchUp(const Machine& machine) {
 
 void SessionCore::HandAgain(MachineId id, PeerKey link) {
   for (const Handed& h : handed_)
-    if (std::find(h.to.begin(), h.to.end(), id) != h.to.end() && Lacks(id, h)) Queue(link, h.bytes, true);
-}
-
-bool SessionCore::Accept(MachineId origin, uint32_t sequence) {
-  uint32_t& last = delivered_[origin];
-  if (sequence <= last) return false;
-  last = sequence;
-  return true;
+    for (const auto& [to, prior] : h.to)
+      if (to == id && Lacks(id, h)) {
+        wire::Data again = h.data;
+        again.prior = prior;
+        Queue(link, wire::Encode(again), true);
+      }
 }
 
 void SessionCore::TakeMarks(MachineId id, const std::vector<wire::Mark>& marks) {
@@ -279,7 +379,20 @@ void SessionCore::TakeMarks(MachineId id, const std::vector<wire::Mark>& marks) 
     if (m.origin == self_ || machines_.count(m.origin)) UpdateStable(m.origin);
 }
 
+bool SessionCore::AwaitsFormerHost() const {
+  return std::any_of(former_hosts_.begin(), former_hosts_.end(), [](const FormerHost& f) { return !f.given_up; });
+}
+
+void SessionCore::UpdateAllStable() {
+  std::vector<MachineId> origins = {self_};
+  for (const auto& [origin, machine] : machines_) origins.push_back(origin);
+  for (MachineId origin : origins) UpdateStable(origin);
+}
+
 void SessionCore::UpdateStable(MachineId origin) {
+  // A former host that comes back takes this part's messages from their
+  // senders: they keep them until it is given up.
+  if (AwaitsFormerHost()) return;
   const bool own = origin == self_;
   auto it = machines_.find(origin);
   if (!own && (it == machines_.end() || !it->second.peer)) return;
@@ -324,6 +437,7 @@ void SessionCore::OnJoin(PeerKey from, const wire::Join& join) {
   machine.peer = from;
   // A newcomer takes no guaranteed message sent before it came.
   for (const auto& [origin, sequence] : delivered_) machine.delivered[origin] = sequence;
+  if (next_sequence_ > 1) machine.delivered[self_] = next_sequence_ - 1;
   machines_[id] = std::move(machine);
   Queue(from, wire::Encode(WelcomeFor(id)), true);
   QueueToMembers(wire::Encode(wire::MachineJoined{{id, address, join.proof}}), true, id);
@@ -398,10 +512,11 @@ void SessionCore::OnRejoin(PeerKey from, const wire::Rejoin& rejoin) {
   // The others learn its new proof and, should it have moved, its address.
   QueueToMembers(wire::Encode(wire::MachineJoined{{member, machine.address, machine.proof}}), true, member);
   HandAgain(member, from);
-  std::vector<OutgoingPacket> kept = std::exchange(machines_[member].kept, {});
+  Machine& back = machines_[member];
+  std::vector<OutgoingPacket> kept = std::exchange(back.kept, {});
   for (OutgoingPacket& p : kept) {
     kept_bytes_ -= p.bytes.size();
-    Queue(from, std::move(p.bytes), p.guaranteed);
+    if (!p.guaranteed || Rechain(back, p.bytes)) Queue(from, std::move(p.bytes), p.guaranteed);
   }
 }
 
@@ -456,10 +571,8 @@ void SessionCore::OnMemberPacket(std::span<const uint8_t> bytes) {
     players_.erase(it);
     if (!local) Tell(SessionEvent{SessionEvent::Type::kPlayerLeft, 0, 0, destroyed->id, {}});
   } else if (const auto* data = std::get_if<wire::Data>(&*message)) {
-    if (!players_.count(data->from)) return;
-    if (data->to == kAllPlayers ? !OwnsPlayer(self_) : !IsLocal(data->to)) return;
-    if (data->sequence != 0 && !Accept(data->origin, data->sequence)) return;
-    Deliver(data->from, data->to, data->payload);
+    if (data->sequence != 0) return TakeNumbered(*data, std::nullopt);
+    Pass(*data, std::nullopt, true);
   } else if (const auto* joined = std::get_if<wire::MachineJoined>(&*message)) {
     const MachineId id = joined->machine.id;
     if (id == self_ || id == host_) return;
@@ -486,6 +599,14 @@ void SessionCore::OnMemberPacket(std::span<const uint8_t> bytes) {
 
 void SessionCore::OnMovingPacket(const wire::Message& message) {
   if (const auto* welcome = std::get_if<wire::Welcome>(&message)) return OnWelcomeBack(*welcome);
+  // The machine asked still has a host, or went back to one: this machine
+  // follows it there, a few times at most.
+  if (const auto* back = std::get_if<wire::Return>(&message)) {
+    if (back->host == self_ || ++redirects_ > kMaxRedirects) return Lose();
+    returning_to_ = FormerHost{back->host, Resolve(back->address)};
+    returned_ = true;
+    return MoveTo(returning_to_->id, returning_to_->address);
+  }
   const auto* refused = std::get_if<wire::Refused>(&message);
   if (!refused) return;
   // The machine asked still hears the host: back to the host, once.
@@ -529,6 +650,10 @@ void SessionCore::OnWelcomeBack(const wire::Welcome& welcome) {
   join_state_ = JoinState::kWelcomed;
   returning_to_.reset();
   returned_ = false;
+  redirects_ = 0;
+  passed_over_.clear();
+  // Those that asked this machine to take over meanwhile come here too.
+  SendAskersTo(host_, host_address_);
   Report();
   ResendUnstable();
   SendKeptMessages();
@@ -558,18 +683,14 @@ void SessionCore::OnPacketWhileMember(PeerKey from, std::span<const uint8_t> byt
   // Only a machine of the session can make this one take over.
   auto machine = machines_.find(rejoin->member);
   if (machine == machines_.end() || !Continues(rejoin->secret, machine->second.proof)) return;
-  // A machine that still has its host takes nobody over before the host
-  // was asked: the asker goes back to it if it still hosts.
-  if (join_state_ == JoinState::kWelcomed) {
-    if (asked_to_take_over_.size() < 16) asked_to_take_over_.emplace_back(from, std::vector(bytes.begin(), bytes.end()));
-    if (!host_change_) host_change_ = HostChange{false, machines_[host_].address, true, true};
-    return;
-  }
-  // A member that lost the host too, and could not go back to it, comes
-  // to this machine before this one got further: it takes over now rather
-  // than keep the member waiting.
-  TakeOver();
-  OnHostPacket(from, bytes, guaranteed);
+  // A machine takes nobody over on another's word: the asker waits until
+  // this one has its own answer. It is sent to this machine's host if that
+  // still answers, or this one takes it in once its own link to the host
+  // went silent for the link's whole wait and the host did not answer.
+  if (asked_to_take_over_.size() < 16) asked_to_take_over_.emplace_back(from, std::vector(bytes.begin(), bytes.end()));
+  if (join_state_ == JoinState::kWelcomed && !host_change_)
+    host_change_ = HostChange{false, machines_[host_].address, true, true};
+  (void)guaranteed;
 }
 
 void SessionCore::OnNewHostReached() {
@@ -619,7 +740,11 @@ void SessionCore::GiveUp(PeerKey peer) {
 
 void SessionCore::HostLost(bool goodbye) {
   returning_to_ = FormerHost{host_, machines_[host_].address};
+  // One that said goodbye keeps no part of the game going.
+  returning_to_->given_up = goodbye;
   returned_ = false;
+  redirects_ = 0;
+  passed_over_.clear();
   // A host that said goodbye is gone; one whose link went is asked first
   // whether it still hosts (OnHostChecked), and gone back to when it does.
   join_state_ = JoinState::kMoving;
@@ -630,15 +755,10 @@ void SessionCore::HostLost(bool goodbye) {
 void SessionCore::OnHostChecked(bool alive) {
   if (role_ != Role::kMember) return;
   if (join_state_ == JoinState::kWelcomed) {
-    if (!alive) {
-      // Taking over answers those who asked; going on to another machine
-      // leaves them to find it themselves.
-      HostLost(true);
-      asked_to_take_over_.clear();
-      return;
-    }
-    for (auto& [peer, bytes] : std::exchange(asked_to_take_over_, {}))
-      Queue(peer, wire::Encode(wire::Refused{wire::Refusal::kHostAlive}), true);
+    // Only the host's silence on this machine's own link, for the link's
+    // whole wait, makes it leave the host: an answer that did not come
+    // proves nothing while the link holds. Those who asked wait for that.
+    if (alive) SendAskersTo(host_, machines_[host_].address);
     return;
   }
   if (join_state_ != JoinState::kMoving || host_change_) return;
@@ -659,6 +779,12 @@ void SessionCore::MoveTo(MachineId id, MachineAddress address) {
 }
 
 void SessionCore::NextHost() {
+  // A machine passed over may live on, hosting a part of its own: once
+  // this one hosts, it looks for it.
+  if (host_ != self_ && machines_.count(host_) &&
+      std::none_of(passed_over_.begin(), passed_over_.end(), [&](const FormerHost& f) { return f.id == host_; }) &&
+      !(returning_to_ && returning_to_->id == host_))
+    passed_over_.push_back(FormerHost{host_, machines_[host_].address});
   DropMachine(host_);
   // The machine with the lowest number left hosts: every member comes to
   // the same one from the list the host kept them up to date with.
@@ -677,9 +803,19 @@ void SessionCore::TakeOver() {
   // machine's own.
   next_id_ = std::max(next_id_, RangeOf(self_));
   next_machine_ = std::max(next_machine_, RangeOf(self_));
-  // The host it lost may live on where this machine cannot hear it: it is
-  // asked now and then, and this part of the game goes back to it if so.
+  // The host it lost, and machines before this one that it could not
+  // reach, may live on where this machine cannot hear them: they are asked
+  // now and then, and this part of the game goes back to one of them if
+  // so. Until each has had its wait, the senders here keep their
+  // guaranteed messages for it.
   if (former && former->id != self_) former_hosts_.push_back(*former);
+  for (const FormerHost& f : std::exchange(passed_over_, {}))
+    if (f.id != self_) former_hosts_.push_back(f);
+  for (FormerHost& f : former_hosts_) f.since = now_ms_;
+  sent_since_takeover_ = false;
+  // Members saw only the messages meant for them: each machine's next one
+  // here starts its numbering at this host.
+  for (const auto& [id, machine] : machines_) unchained_.insert(id);
   returning_to_.reset();
   // Every other machine is on its way here.
   std::vector<MachineId> others;
@@ -702,12 +838,14 @@ void SessionCore::OnFormerHostAlive(MachineId id) {
   auto former = std::find_if(former_hosts_.begin(), former_hosts_.end(), [&](const FormerHost& f) { return f.id == id; });
   if (former == former_hosts_.end()) return;
   const FormerHost target = *former;
-  if (std::any_of(departed_.begin(), departed_.end(), [](const auto& d) { return d.second.missed; }))
+  if ((former->given_up && former->missed) ||
+      std::any_of(departed_.begin(), departed_.end(), [](const auto& d) { return d.second.missed; }))
     return EndSplitPart();
   // The whole part goes back: each member to that host, then this machine.
   QueueToMembers(wire::Encode(wire::Return{target.id, target.address}), true, std::nullopt);
   role_ = Role::kMember;
   former_hosts_.clear();
+  ForgetWaiting();
   // What was kept for the others goes: their senders, this machine among
   // them, send it again to that host.
   for (auto& [mid, machine] : machines_) {
@@ -728,6 +866,7 @@ void SessionCore::EndSplitPart() {
   std::vector<OutgoingPacket> last_words = TakeOutgoing();
   role_ = Role::kMember;
   former_hosts_.clear();
+  ForgetWaiting();
   Lose();
   outgoing_ = std::move(last_words);
 }
@@ -746,7 +885,21 @@ void SessionCore::Lose() {
   handed_.clear();
   handed_bytes_ = 0;
   host_change_.reset();
+  ForgetWaiting();
   Tell(SessionEvent{SessionEvent::Type::kSessionLost, 0, 0, 0, {}});
+}
+
+void SessionCore::ForgetWaiting() {
+  // Their senders keep them, and send them again wherever this machine goes.
+  waiting_.clear();
+  gap_since_.clear();
+  waiting_bytes_ = 0;
+  unchained_.clear();
+}
+
+void SessionCore::SendAskersTo(MachineId host, MachineAddress address) {
+  for (auto& [peer, bytes] : std::exchange(asked_to_take_over_, {}))
+    Queue(peer, wire::Encode(wire::Return{host, address}), true);
 }
 
 void SessionCore::SendKeptMessages() {
@@ -756,14 +909,14 @@ void SessionCore::SendKeptMessages() {
 }
 
 void SessionCore::ResendUnstable() {
-  auto data = [&](const KeptMessage& m) { return wire::Data{self_, m.sequence, m.from, m.to, m.data}; };
+  auto data = [&](const KeptMessage& m) { return wire::Data{self_, m.sequence, m.from, m.to, m.data, m.sequence - 1}; };
   if (role_ != Role::kHost) {
     for (const KeptMessage& m : unstable_) Queue(kHostPeer, wire::Encode(data(m)), true);
     return;
   }
   // Relaying may give a machine up, and with it make some of these stable.
   const std::deque<KeptMessage> again = unstable_;
-  for (const KeptMessage& m : again) Relay(data(m), std::nullopt, true);
+  for (const KeptMessage& m : again) Relay(data(m), std::nullopt, true, true);
   UpdateStable(self_);
 }
 
@@ -829,7 +982,7 @@ bool SessionCore::Send(PlayerId from, PlayerId to, std::span<const uint8_t> data
     if (join_state_ != JoinState::kMoving) {
       wire::Data message{self_, 0, from, to, std::move(payload)};
       if (role_ == Role::kHost)
-        Relay(message, std::nullopt, false);
+        Relay(message, std::nullopt, false, true);
       else
         Queue(kHostPeer, wire::Encode(message), false);
       return true;
@@ -842,7 +995,8 @@ bool SessionCore::Send(PlayerId from, PlayerId to, std::span<const uint8_t> data
   // On its way to a host the member's copy is the only one: an older one
   // must not make room for it.
   if (join_state_ == JoinState::kMoving && unstable_bytes_ + data.size() > kMaxHeldBytes) return false;
-  const wire::Data message{self_, next_sequence_++, from, to, payload};
+  const wire::Data message{self_, next_sequence_, from, to, payload, next_sequence_ - 1};
+  ++next_sequence_;
   // Kept until every other machine has it: a member sends it again to the
   // next host, a host that took over to the one it goes back to should the
   // game have split. On its way to the next host a member sends it from
@@ -856,7 +1010,7 @@ bool SessionCore::Send(PlayerId from, PlayerId to, std::span<const uint8_t> data
     unstable_.pop_front();
   }
   if (role_ == Role::kHost) {
-    Relay(message, std::nullopt, true);
+    Relay(message, std::nullopt, true, true);
     UpdateStable(self_);
   } else if (join_state_ != JoinState::kMoving) {
     Queue(kHostPeer, wire::Encode(message), true);
@@ -903,9 +1057,7 @@ void SessionCore::DropMachine(MachineId id, bool may_return) {
   // It may have been what held the others' messages back.
   if (role_ == Role::kHost) {
     ReleaseHanded();
-    std::vector<MachineId> origins = {self_};
-    for (const auto& [origin, machine] : machines_) origins.push_back(origin);
-    for (MachineId origin : origins) UpdateStable(origin);
+    UpdateAllStable();
   }
 }
 
@@ -915,7 +1067,7 @@ bool SessionCore::MissesAny(MachineId id) const {
   if (std::any_of(machine.kept.begin(), machine.kept.end(), [](const OutgoingPacket& p) { return p.guaranteed; }))
     return true;
   return std::any_of(handed_.begin(), handed_.end(), [&](const Handed& h) {
-    return std::find(h.to.begin(), h.to.end(), id) != h.to.end() && Lacks(id, h);
+    return h.Went(id) && Lacks(id, h);
   });
 }
 

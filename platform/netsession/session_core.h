@@ -1,9 +1,11 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <deque>
 #include <map>
 #include <optional>
+#include <set>
 #include <span>
 #include <string>
 #include <vector>
@@ -61,6 +63,8 @@ class SessionCore {
   static constexpr size_t kMaxHeldBytes = 64u << 20;
   // How often a member tells the host what it has, at most.
   static constexpr uint64_t kReportEveryMs = 200;
+  // How often a member on its way follows one machine's word to another.
+  static constexpr int kMaxRedirects = 4;
 
   // What the transport must do after the host went.
   struct HostChange {
@@ -71,10 +75,15 @@ class SessionCore {
     bool check = false;
     bool keep_link = false;
   };
-  // A machine that hosted before this one took over, which may still live.
+  // A machine that hosted before this one took over, or came before it in
+  // the order of succession and could not be reached, which may still live
+  // and host a part of the game of its own.
   struct FormerHost {
     MachineId id = 0;
     MachineAddress address;
+    uint64_t since = 0;    // when this machine took over without it
+    bool given_up = false;  // its wait is over (or it said goodbye): nothing more is kept for it
+    bool missed = false;    // and guaranteed messages to everybody went out meanwhile
   };
 
   // `rejoin_wait_ms`: how long a machine whose link was lost is kept.
@@ -156,6 +165,7 @@ class SessionCore {
     std::vector<OutgoingPacket> kept;     // host: messages for it while it is on its way back
     Marks delivered;                      // host: what it said it has
     Marks forwarded;                      // host: what it was handed
+    Marks chained;                        // host: the last it was handed over a link, by origin
     Marks let_go;                         // host: let go from handed_ before it said it has them
   };
   // A message of this machine's player, kept while the host changes, or
@@ -166,12 +176,20 @@ class SessionCore {
     PlayerId to = 0;
     std::vector<uint8_t> data;
   };
-  // Host: a guaranteed message handed to machines over their links.
+  // Host: a guaranteed message handed to machines over their links, with
+  // the one before it on each machine's way.
   struct Handed {
-    MachineId origin = 0;
-    uint32_t sequence = 0;
-    std::vector<uint8_t> bytes;
-    std::vector<MachineId> to;
+    wire::Data data;
+    std::vector<std::pair<MachineId, uint32_t>> to;
+    size_t Bytes() const { return data.payload.size() + sizeof(wire::Data); }
+    bool Went(MachineId id) const {
+      return std::any_of(to.begin(), to.end(), [&](const auto& t) { return t.first == id; });
+    }
+  };
+  // A numbered message that came before the one it follows.
+  struct Waiting {
+    wire::Data data;
+    std::optional<MachineId> sender;
   };
 
   bool Active() const;
@@ -192,6 +210,10 @@ class SessionCore {
   // handed on or make some machine's messages stable.
   void TakeMarks(MachineId id, const std::vector<wire::Mark>& marks);
   void UpdateStable(MachineId origin);
+  void UpdateAllStable();
+  // Host that took over: a former host may still come back, so nothing may
+  // be taken to be everywhere yet.
+  bool AwaitsFormerHost() const;
   void ReleaseUnstable(uint32_t upto);
   void OnMemberPacket(std::span<const uint8_t> bytes);
   void OnMovingPacket(const wire::Message& message);
@@ -217,9 +239,10 @@ class SessionCore {
   void RemovePlayer(PlayerId id, bool tell_program, std::optional<MachineId> except);
   wire::Welcome WelcomeFor(MachineId member) const;
   void SendKeptMessages();
+  void ForgetWaiting();
   void ResendUnstable();
   // Host: a message handed on over the links of `to`, kept until each has it.
-  void KeepHanded(const wire::Data& data, std::vector<uint8_t> bytes, std::vector<MachineId> to);
+  void KeepHanded(const wire::Data& data, std::vector<std::pair<MachineId, uint32_t>> to);
   // Host: machine `id` is still in the game and has not said it has it.
   bool Lacks(MachineId id, const Handed& handed) const;
   // Host: lets go of what every machine it went to has, or is gone.
@@ -229,8 +252,6 @@ class SessionCore {
   // on `link` in the order it went.
   static bool CanCatchUp(const Machine& machine);
   void HandAgain(MachineId id, PeerKey link);
-  // A guaranteed message of `origin`, numbered: true when it is new here.
-  bool Accept(MachineId origin, uint32_t sequence);
   void Report();
 
   void Queue(PeerKey peer, std::vector<uint8_t> bytes, bool guaranteed);
@@ -247,7 +268,24 @@ class SessionCore {
   void LetGoUnguaranteed();
   static size_t KeptBytes(const Machine& machine);
   // Host: a player's message on to the machines it is for.
-  void Relay(const wire::Data& data, std::optional<MachineId> sender, bool guaranteed);
+  // `fresh`: not taken here before.
+  void Relay(const wire::Data& data, std::optional<MachineId> sender, bool guaranteed, bool fresh);
+  // A numbered message from `sender` (host) or the host (member): taken
+  // only after the one before it; one that comes early waits for it, and
+  // those waiting for it follow it.
+  void TakeNumbered(wire::Data data, std::optional<MachineId> sender);
+  void Pass(const wire::Data& data, std::optional<MachineId> sender, bool fresh);
+  void Wait(wire::Data data, std::optional<MachineId> sender);
+  // What waited for a missing message of `origin` too long, or is too much:
+  // a member's game is lost; a host gives that machine up.
+  void GapNeverFilled(MachineId origin);
+  // Host: the one before `sequence` on machine `m`'s way, which becomes it.
+  static uint32_t Chain(Machine& m, MachineId origin, uint32_t sequence);
+  // Host: a guaranteed message kept for `m` while it was away, on its way
+  // now; false when it has it already.
+  bool Rechain(Machine& m, std::vector<uint8_t>& bytes);
+  // Member asked to take over: it sends the asker to its own host.
+  void SendAskersTo(MachineId host, MachineAddress address);
   void Deliver(PlayerId from, PlayerId to, std::span<const uint8_t> data);
   void Tell(SessionEvent event);
   bool Full() const { return players_.size() >= description_.max_players; }
@@ -276,6 +314,9 @@ class SessionCore {
   std::optional<FormerHost> returning_to_;   // member: the host it lost and may go back to
   bool returned_ = false;                    // and did, once, on another machine's word
   std::vector<FormerHost> former_hosts_;     // host that took over: those it took over from
+  std::vector<FormerHost> passed_over_;      // member on its way: machines before it it could not reach
+  int redirects_ = 0;                        // member on its way: times sent on to another host
+  bool sent_since_takeover_ = false;         // host that took over: a guaranteed message to everybody went out
   // Member asked to take over while it still had its host: the askers,
   // answered once its host was asked.
   std::vector<std::pair<PeerKey, std::vector<uint8_t>>> asked_to_take_over_;
@@ -291,6 +332,12 @@ class SessionCore {
   std::deque<KeptMessage> unstable_;        // this machine's guaranteed messages not known to be everywhere
   size_t unstable_bytes_ = 0;
   Marks delivered_;                         // the last guaranteed message taken from each machine
+  std::map<MachineId, std::map<uint32_t, Waiting>> waiting_;  // by origin and number
+  std::map<MachineId, uint64_t> gap_since_;  // when a message of that origin first waited
+  size_t waiting_bytes_ = 0;
+  // Host that took over: machines whose next message starts its numbering
+  // here (this machine, a member until now, saw only those meant for it).
+  std::set<MachineId> unchained_;
   Marks reported_;                          // member: as last told to the host
   uint64_t reported_at_ = 0;
   Marks stable_sent_;                       // host: the last Stable told each machine

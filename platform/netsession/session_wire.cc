@@ -27,7 +27,7 @@ enum class Tag : uint8_t {
 constexpr uint8_t kQueryMagic[4] = {'Z', 'V', 'N', 'Q'};
 constexpr uint8_t kReplyMagic[4] = {'Z', 'V', 'N', 'S'};
 constexpr uint8_t kHintMagic[4] = {'Z', 'V', 'N', 'H'};
-constexpr uint8_t kVersion = 4;
+constexpr uint8_t kVersion = 5;
 
 class Writer {
  public:
@@ -253,6 +253,7 @@ struct EncodeVisitor {
     w.U8(static_cast<uint8_t>(Tag::kData));
     w.U32(m.origin);
     w.U32(m.sequence);
+    w.U32(m.prior);
     w.U32(m.from);
     w.U32(m.to);
     w.Bytes(m.payload);
@@ -347,6 +348,7 @@ std::optional<Message> DecodeBody(Tag tag, Reader& r) {
       Data m;
       m.origin = r.U32();
       m.sequence = r.U32();
+      m.prior = r.U32();
       m.from = r.U32();
       m.to = r.U32();
       if (r.Remaining() > kMaxMessageBytes) return std::nullopt;

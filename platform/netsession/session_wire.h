@@ -103,13 +103,19 @@ struct PlayerDestroyed {
 };
 // A player's message, carried by the host to its addressee. Guaranteed
 // messages carry their machine's running number (`sequence`, from 1; 0 for
-// the others), so one that comes twice after a host change is taken once.
+// the others), so one that comes twice after a host change is taken once,
+// and the number of the one before it on the way to this receiver
+// (`prior`): from its sender to the host that is the one just before, from
+// the host to a member the last of that sender's it handed that member. A
+// receiver takes a message only once it has the one before, so none is
+// ever taken past a missing one.
 struct Data {
   MachineId origin = 0;
   uint32_t sequence = 0;
   PlayerId from = 0;
   PlayerId to = 0;
   std::vector<uint8_t> payload;
+  uint32_t prior = 0;
 };
 
 // The host tells the members of a machine that joined, so each knows
@@ -183,6 +189,6 @@ std::optional<Hint> DecodeHint(std::span<const uint8_t> bytes);
 
 // The value a member's connection request carries, so a host turns away
 // what is not one of ours.
-constexpr uint32_t kConnectMagic = 0x5A56'4E34;  // "ZVN4"
+constexpr uint32_t kConnectMagic = 0x5A56'4E35;  // "ZVN5"
 
 }  // namespace zv::platform::wire

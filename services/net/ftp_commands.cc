@@ -3,6 +3,7 @@
 // state.
 #include <string>
 
+#include "platform/signals/stop_signals.h"
 #include "services/net/net_errors.h"
 #include "services/net/net_handlers.h"
 #include "services/net/net_services.h"
@@ -15,16 +16,23 @@ namespace warn = ftp_warning;
 
 FtpConnection& Ftp(Vm& vm) { return FindNet(vm).Ftp(); }
 
+// A call that a stop signal cut short is no failure to warn of: the run
+// is ending.
+template <class... Names>
+void Warn(Vm& vm, int32_t code, const Names&... names) {
+  if (platform::StopSignal() == 0) vm.RunWarning(code, names...);
+}
+
 void CmdFtpConnect(Vm& vm) {
   const std::string server(vm.NextString());
   const std::string user(vm.NextString());
   const std::string password(vm.NextString());
-  if (!Ftp(vm).Connect(server, user, password)) vm.RunWarning(warn::kConnect);
+  if (!Ftp(vm).Connect(server, user, password)) Warn(vm, warn::kConnect);
 }
 
 void CmdFtpSetDir(Vm& vm) {
   const std::string directory(vm.NextString());
-  if (!Ftp(vm).SetDirectory(directory)) vm.RunWarning(warn::kSetDirectory);
+  if (!Ftp(vm).SetDirectory(directory)) Warn(vm, warn::kSetDirectory);
 }
 
 void CmdFtpFindFirst(Vm& vm) { Ftp(vm).FindFirst(); }
@@ -32,18 +40,18 @@ void CmdFtpFindNext(Vm& vm) { Ftp(vm).FindNext(); }
 
 void CmdFtpPutFile(Vm& vm) {
   const std::string name(vm.NextString());
-  if (!Ftp(vm).PutFile(name)) vm.RunWarning(warn::kPutFile, name);
+  if (!Ftp(vm).PutFile(name)) Warn(vm, warn::kPutFile, name);
 }
 
 void CmdFtpDeleteFile(Vm& vm) {
   const std::string name(vm.NextString());
-  if (!Ftp(vm).DeleteFile(name)) vm.RunWarning(warn::kDeleteFile, name);
+  if (!Ftp(vm).DeleteFile(name)) Warn(vm, warn::kDeleteFile, name);
 }
 
 void CmdFtpGetFile(Vm& vm) {
   const std::string remote(vm.NextString());
   const std::string local(vm.NextString());
-  if (!Ftp(vm).GetFile(remote, local, 0)) vm.RunWarning(warn::kGetFile, remote);
+  if (!Ftp(vm).GetFile(remote, local, 0)) Warn(vm, warn::kGetFile, remote);
 }
 
 void CmdFtpDisconnect(Vm& vm) { Ftp(vm).Disconnect(false); }
@@ -52,7 +60,7 @@ void CmdFtpGetFileStepwise(Vm& vm) {
   const std::string remote(vm.NextString());
   const std::string local(vm.NextString());
   const int32_t total = vm.NextInt();
-  if (!Ftp(vm).GetFile(remote, local, total)) vm.RunWarning(warn::kGetFile, remote);
+  if (!Ftp(vm).GetFile(remote, local, total)) Warn(vm, warn::kGetFile, remote);
 }
 
 void CmdFtpProceed(Vm& vm) { Ftp(vm).Proceed(0); }

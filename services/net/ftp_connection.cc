@@ -155,8 +155,19 @@ bool FtpConnection::GetFile(std::string_view remote, std::string_view local, int
       FetchResponse("The local file cannot be written");
       return false;
     }
-    if (!client_->Download(remote, [&](std::span<const uint8_t> bytes) { return file->Write(bytes); })) {
-      FetchResponse();
+    uint64_t received = 0;
+    bool written = true;
+    auto take = [&](std::span<const uint8_t> bytes) {
+      received += bytes.size();
+      return written = file->Write(bytes);
+    };
+    if (!client_->Download(remote, take)) {
+      if (!written)
+        FetchResponse("The local file cannot be written");
+      else if (received > 0 && Connected())
+        FetchResponse(BrokeOff(received, 0));
+      else
+        FetchResponse();
       return false;
     }
     if (!file->Commit()) {
@@ -207,11 +218,16 @@ void FtpConnection::Proceed(uint32_t budget) {
     ended = piece->ended;
     if (piece->bytes < kReadBytes) break;
   }
+  if (failed && remote_) {
+    // The transfer broke (the server closed the data connection early or
+    // went away): nothing more will come, so it ends now, with the cause.
+    FetchResponse(BrokeOff(static_cast<uint64_t>(bytes_done_) + got, total_bytes_));
+    Terminate();
+    CheckConnection(kStepCheckMs);
+    return;
+  }
   if (failed) {
     CheckConnection(kStepCheckMs);
-    // A transfer that broke moves no more bytes: the watchdog ends it as
-    // it ends a stalled one, instead of leaving it open for good.
-    Watchdog();
     return;
   }
   if (got > 0) {
@@ -233,6 +249,12 @@ void FtpConnection::Proceed(uint32_t budget) {
   // Otherwise nothing has arrived yet: the watchdog decides how long that
   // may go on.
   Watchdog();
+}
+
+std::string FtpConnection::BrokeOff(uint64_t received, int32_t total) {
+  std::string text = "The download broke off after " + std::to_string(received) + " bytes";
+  if (total > 0) text += " of " + std::to_string(total);
+  return text;
 }
 
 void FtpConnection::Watchdog() {

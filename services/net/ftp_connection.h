@@ -75,6 +75,8 @@ class FtpConnection {
   void ClearEntry();
   void Reset();
   void Watchdog();
+  // Why a download that broke off failed: the bytes that did arrive.
+  static std::string BrokeOff(uint64_t received, int32_t total);
 
   ClientFactory factory_;
   platform::Clock& clock_;

@@ -6,6 +6,7 @@
 // by piece runs on a handle of its own through the multi interface, so a
 // read takes what has arrived and never waits long for more.
 #include <curl/curl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -17,6 +18,7 @@
 
 #include "platform/ftp/ftp_client.h"
 #include "platform/ftp/ftp_listing.h"
+#include "platform/signals/stop_signals.h"
 
 namespace zv::platform {
 namespace {
@@ -26,6 +28,10 @@ using SteadyClock = std::chrono::steady_clock;
 constexpr size_t kMaxListingBytes = 16u << 20;
 constexpr size_t kMaxBufferedBytes = 256u << 10;  // a piecewise download pauses beyond this
 constexpr long kPollSliceMs = 50;
+// A request that waits looks this often whether it is done and whether
+// the process was asked to end. libcurl's own wait can miss a reply it has
+// already read and sit out a whole second before it looks again.
+constexpr int kRequestSliceMs = 5;
 // The longest a farewell to the server may take: one that has stopped
 // answering would otherwise hold the caller for the whole reply timeout.
 constexpr uint32_t kFarewellMs = 300;
@@ -34,6 +40,11 @@ struct EasyDeleter {
   void operator()(CURL* c) const { curl_easy_cleanup(c); }
 };
 using EasyHandle = std::unique_ptr<CURL, EasyDeleter>;
+
+struct MultiDeleter {
+  void operator()(CURLM* m) const { curl_multi_cleanup(m); }
+};
+using MultiHandle = std::unique_ptr<CURLM, MultiDeleter>;
 
 struct SlistDeleter {
   void operator()(curl_slist* l) const { curl_slist_free_all(l); }
@@ -147,7 +158,7 @@ class CurlDownload final : public FtpDownload {
     const auto deadline = After(options_.stall_timeout_ms);
     while (!started_ && !done_) {
       if (!Pump(deadline)) return false;
-      if (SteadyClock::now() >= deadline) return false;
+      if (SteadyClock::now() >= deadline || platform::StopSignal() != 0) return false;
     }
     return started_ || result_ == CURLE_OK;
   }
@@ -237,6 +248,7 @@ class CurlFtpClient final : public FtpClient {
  public:
   explicit CurlFtpClient(const FtpClientOptions& options) : options_(options) {
     InitCurlOnce();
+    multi_.reset(curl_multi_init());
     easy_.reset(curl_easy_init());
   }
   ~CurlFtpClient() override { Disconnect(); }
@@ -265,8 +277,15 @@ class CurlFtpClient final : public FtpClient {
       // holds and wait for the answer as long as any reply may take; the
       // goodbye is said here instead, with a short wait, so a server that
       // has stopped answering has its connection dropped.
-      if (HoldsConnection()) Ask("QUIT", kFarewellMs);
+      if (const curl_socket_t held = HeldSocket(); held != CURL_SOCKET_BAD) {
+        Ask("QUIT", kFarewellMs);
+        // libcurl says goodbye again as it lets the connection go, and
+        // waits for the answer as long as any reply may take: the
+        // connection, which has had its goodbye, ends here instead.
+        if (HeldSocket() == held) shutdown(held, SHUT_RDWR);
+      }
       easy_.reset(curl_easy_init());
+      multi_.reset(curl_multi_init());
     }
     base_.clear();
     directory_.clear();
@@ -382,9 +401,10 @@ class CurlFtpClient final : public FtpClient {
     return ok;
   }
 
-  bool HoldsConnection() {
+  // The control connection's socket, while there is one.
+  curl_socket_t HeldSocket() {
     curl_socket_t socket = CURL_SOCKET_BAD;
-    return curl_easy_getinfo(easy_.get(), CURLINFO_ACTIVESOCKET, &socket) == CURLE_OK && socket != CURL_SOCKET_BAD;
+    return curl_easy_getinfo(easy_.get(), CURLINFO_ACTIVESOCKET, &socket) == CURLE_OK ? socket : CURL_SOCKET_BAD;
   }
 
   // libcurl's own limit on slow transfers judges the speed averaged over
@@ -495,7 +515,11 @@ class CurlFtpClient final : public FtpClient {
   // when it gave one, else libcurl's account of what went wrong.
   bool Perform() {
     const uint64_t replies_before = replies_->Count();
-    const CURLcode result = curl_easy_perform(easy_.get());
+    const CURLcode result = Run();
+    if (result == CURLE_ABORTED_BY_CALLBACK && platform::StopSignal() != 0) {
+      lost_ = true;
+      return Failed("The program is ending");
+    }
     lost_ = LostConnection(result);
     if (result == CURLE_OK) {
       last_response_ = replies_->Last();
@@ -510,7 +534,31 @@ class CurlFtpClient final : public FtpClient {
     return false;
   }
 
+  // The prepared request to its end, or until a stop signal. Between
+  // requests the handle stays with the multi handle, which keeps the
+  // connection for the next one (and knows whether it holds one).
+  CURLcode Run() {
+    CURLM* multi = multi_.get();
+    if (!multi) return CURLE_OUT_OF_MEMORY;
+    curl_multi_remove_handle(multi, easy_.get());
+    if (curl_multi_add_handle(multi, easy_.get()) != CURLM_OK) return CURLE_OUT_OF_MEMORY;
+    for (;;) {
+      int running = 0;
+      if (curl_multi_perform(multi, &running) != CURLM_OK) return CURLE_RECV_ERROR;
+      int queued = 0;
+      while (CURLMsg* message = curl_multi_info_read(multi, &queued))
+        if (message->msg == CURLMSG_DONE) return message->data.result;
+      if (!running) return CURLE_OK;
+      if (platform::StopSignal() != 0) {
+        curl_multi_remove_handle(multi, easy_.get());  // drops the connection mid-request
+        return CURLE_ABORTED_BY_CALLBACK;
+      }
+      curl_multi_poll(multi, nullptr, 0, kRequestSliceMs, nullptr);
+    }
+  }
+
   FtpClientOptions options_;
+  MultiHandle multi_;  // before the handle it serves, so it outlives it
   EasyHandle easy_;
   FtpServer server_;
   std::string base_;       // "ftp://host:port" while connected

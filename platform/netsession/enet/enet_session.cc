@@ -56,6 +56,16 @@ constexpr size_t kMaxMachines = 256;             // links a member's ENet host c
 constexpr uint32_t kListenAgainMs = 1000;        // how often a new host tries for the session port
 constexpr PeerKey kListenerKeys = 0x10000;       // keys above this are the listener's peers
 constexpr char kConnectionName[] = "Internet UDP/IP Connection";
+// A member leaves its host only when the host has acknowledged nothing on
+// the member's own link for this long; nothing else shortens it.
+constexpr uint32_t kHostSilenceMs = 5000;
+// Links one address may hold half-open (asked for, not yet confirmed): a
+// flood of connection requests must not take every place.
+constexpr size_t kHalfOpenPerAddress = 2;
+// Places a host has beyond its players', for links on their way in: a
+// flood of requests pushes out the oldest half-open link only once it has
+// filled them all, which gives a machine on its way in that much longer.
+constexpr size_t kSpareLinks = 64;
 
 bool IsLoopback(const ENetAddress& address) {
   return reinterpret_cast<const uint8_t*>(&address.host)[0] == 127;
@@ -153,6 +163,23 @@ struct ServiceContext {
   EnetSession* session = nullptr;
 };
 
+// The value an ENet connection request carries, when `bytes` is one: a
+// datagram from no link yet whose first command asks to connect.
+std::optional<uint32_t> ConnectRequestData(std::span<const uint8_t> bytes) {
+  if (bytes.size() < sizeof(enet_uint16)) return std::nullopt;
+  const enet_uint16 peer = static_cast<enet_uint16>(bytes[0] << 8 | bytes[1]);
+  if (peer & ENET_PROTOCOL_HEADER_FLAG_COMPRESSED) return std::nullopt;  // ENet here takes none
+  if ((peer & ENET_PROTOCOL_MAXIMUM_PEER_ID) != ENET_PROTOCOL_MAXIMUM_PEER_ID) return std::nullopt;
+  const size_t header = peer & ENET_PROTOCOL_HEADER_FLAG_SENT_TIME ? sizeof(ENetProtocolHeader) : sizeof(enet_uint16);
+  if (bytes.size() < header + sizeof(ENetProtocolConnect)) return std::nullopt;
+  ENetProtocolConnect connect;
+  std::memcpy(&connect, bytes.data() + header, sizeof connect);
+  if ((connect.header.command & ENET_PROTOCOL_COMMAND_MASK) != ENET_PROTOCOL_COMMAND_CONNECT) return std::nullopt;
+  return ENET_NET_TO_HOST_32(connect.data);
+}
+
+bool SameAddress(const ENetAddress& a, const ENetAddress& b) { return a.host == b.host && a.port == b.port; }
+
 uint64_t NowMs() {
   return static_cast<uint64_t>(
       std::chrono::duration_cast<std::chrono::milliseconds>(SteadyClock::now().time_since_epoch()).count());
@@ -197,6 +224,11 @@ class EnetSession final : public NetSession {
   // Answers a search that reached one of this machine's ports, and takes
   // the answers and hints meant for it; false for anything else.
   bool TakeDatagram(ENetHost* host);
+  // Whether a connection request that reached `host` is turned away: one
+  // not of this system, or one more from an address that has its share of
+  // half-open links. Where every place is taken the oldest half-open link
+  // makes room: a flood cannot keep a machine of the game out.
+  bool TurnAwayConnect(ENetHost* host, uint32_t data);
 
  private:
   PeerKey KeyOf(const ENetPeer* peer) const;
@@ -240,6 +272,10 @@ class EnetSession final : public NetSession {
   ENetHost* listener_ = nullptr;  // a member that took over: the session port
   ENetPeer* server_ = nullptr;    // a member's link to the host
   bool connected_ = false;        // the member's link is up
+  // Member: ENet's time of the host's last acknowledgement, and when this
+  // machine saw it (ENet's clock follows the wall clock, which may jump).
+  enet_uint32 host_heard_ = 0;
+  SteadyClock::time_point host_heard_at_{};
   bool took_over_ = false;        // hosting since the host went
   std::optional<SteadyClock::time_point> new_host_by_;      // member: when to give up the next host
   SteadyClock::time_point listen_again_at_{};
@@ -257,13 +293,17 @@ class EnetSession final : public NetSession {
   // By link; kept while the ENet hosts live, whose packets count down
   // their link's bytes in flight as ENet lets go of them.
   std::map<PeerKey, LinkQueue> links_;
+  std::map<const ENetPeer*, uint64_t> half_open_since_;  // incoming links not yet confirmed
   SessionCore core_;
 };
 
 int InterceptSearch(ENetHost* host, ENetEvent* event) {
   if (!event) return 0;
   auto* context = reinterpret_cast<ServiceContext*>(event);
-  return context->session && context->session->TakeDatagram(host) ? 1 : 0;
+  if (!context->session) return 0;
+  if (std::optional<uint32_t> data = ConnectRequestData({host->receivedData, host->receivedDataLength}))
+    return context->session->TurnAwayConnect(host, *data) ? 1 : 0;
+  return context->session->TakeDatagram(host) ? 1 : 0;
 }
 
 std::optional<std::vector<SessionDescription>> EnetSession::FindSessions(const Guid& application) {
@@ -358,6 +398,31 @@ bool EnetSession::TakeDatagram(ENetHost* host) {
   return false;
 }
 
+bool EnetSession::TurnAwayConnect(ENetHost* host, uint32_t data) {
+  if (data != wire::kConnectMagic) return true;
+  const uint64_t now = NowMs();
+  ENetPeer* free_place = nullptr;
+  ENetPeer* oldest = nullptr;
+  size_t from_there = 0;
+  for (size_t i = 0; i < host->peerCount; ++i) {
+    ENetPeer* peer = &host->peers[i];
+    if (peer->state == ENET_PEER_STATE_DISCONNECTED && !free_place) free_place = peer;
+    if (peer->state != ENET_PEER_STATE_ACKNOWLEDGING_CONNECT) {
+      half_open_since_.erase(peer);
+      continue;
+    }
+    const uint64_t since = half_open_since_.try_emplace(peer, now).first->second;
+    if (SameAddress(peer->address, host->receivedAddress)) ++from_there;
+    if (!oldest || since < half_open_since_[oldest]) oldest = peer;
+  }
+  if (from_there >= kHalfOpenPerAddress) return true;
+  if (free_place) return false;
+  if (!oldest) return true;
+  half_open_since_.erase(oldest);
+  enet_peer_reset(oldest);
+  return false;
+}
+
 void EnetSession::SendDatagram(const ENetAddress& to, const std::vector<uint8_t>& bytes) {
   if (!host_) return;
   ENetBuffer out{const_cast<uint8_t*>(bytes.data()), bytes.size()};
@@ -386,7 +451,7 @@ SessionError EnetSession::Host(const Guid& application, const SessionDescription
   if (core_.role() != SessionCore::Role::kNone || host_) return SessionError::kAlreadyOpen;
   if (session.max_players == 0) return SessionError::kInvalidParams;
   const ENetAddress bind = BindAddress(options_, options_.port);
-  const size_t peers = std::min<size_t>(session.max_players, ENET_PROTOCOL_MAXIMUM_PEER_ID);
+  const size_t peers = std::min<size_t>(session.max_players + kSpareLinks, ENET_PROTOCOL_MAXIMUM_PEER_ID);
   host_ = enet_host_create(&bind, peers, kChannels, 0, 0);
   if (!host_) {
     failure_reason_ = PortFailure(options_.port, errno);
@@ -415,6 +480,7 @@ SessionError EnetSession::Join(const Guid& application, const Guid& instance) {
     DestroyHost();
     return SessionError::kGeneric;
   }
+  enet_peer_timeout(server_, 0, kHostSilenceMs, kHostSilenceMs);
   application_ = application;
   core_.StartJoining(application, instance);
   // The join request waits in the core until the link is up.
@@ -465,6 +531,19 @@ void EnetSession::Close() {
     return gone;
   };
   if (any) WaitUntil(all_gone, std::min(kLeaveWaitMs, options_.reply_wait_ms));
+  // A machine that did not take the rest in time (stopped, or behind)
+  // still finds the goodbye waiting once it runs again, and moves on at
+  // once instead of waiting out this machine's silence.
+  bool late = false;
+  ForEachPeer([&](ENetPeer& peer) {
+    if (peer.state != ENET_PEER_STATE_DISCONNECT_LATER) return;
+    enet_peer_disconnect(&peer, kGoodbye);
+    late = true;
+  });
+  if (late) {
+    enet_host_flush(host_);
+    if (listener_) enet_host_flush(listener_);
+  }
   DestroyHost();
 }
 
@@ -559,6 +638,8 @@ void EnetSession::Handle(const ENetEvent& event) {
     case ENET_EVENT_TYPE_CONNECT:
       if (event.peer == server_) {
         connected_ = true;
+        host_heard_ = server_->lastReceiveTime;
+        host_heard_at_ = SteadyClock::now();
         core_.OnPeerConnected(SessionCore::kHostPeer,
                               MachineAddress{event.peer->address.host, event.peer->address.port});
         core_.OnNewHostReached();
@@ -621,6 +702,7 @@ void EnetSession::FollowHostChange() {
       core_.OnPeerGone(SessionCore::kHostPeer, false);
       continue;
     }
+    enet_peer_timeout(server_, 0, kHostSilenceMs, kHostSilenceMs);
     new_host_by_ = SteadyClock::now() + std::chrono::milliseconds(options_.reply_wait_ms);
   }
 }
@@ -628,6 +710,18 @@ void EnetSession::FollowHostChange() {
 void EnetSession::CheckDeadlines() {
   const auto now = SteadyClock::now();
   core_.Tick(NowMs());
+  // The host acknowledges what this machine sends and ENet asks it when
+  // nothing goes: silence counts from its last acknowledgement. ENet's own
+  // timeout counts from a resend, which may be seconds later.
+  if (server_ && connected_ && server_->lastReceiveTime != host_heard_) {
+    host_heard_ = server_->lastReceiveTime;
+    host_heard_at_ = now;
+  }
+  if (server_ && connected_ && core_.join_state() == SessionCore::JoinState::kWelcomed &&
+      now - host_heard_at_ >= std::chrono::milliseconds(kHostSilenceMs)) {
+    DropServerLink();
+    core_.OnPeerGone(SessionCore::kHostPeer, false);
+  }
   if (check_by_ && (host_answered_ || now >= *check_by_)) {
     const bool alive = host_answered_;
     check_by_.reset();
@@ -777,6 +871,7 @@ void EnetSession::DestroyHost() {
   if (listener_) enet_host_destroy(listener_);
   if (host_) enet_host_destroy(host_);
   links_.clear();
+  half_open_since_.clear();
   host_ = nullptr;
   listener_ = nullptr;
   server_ = nullptr;

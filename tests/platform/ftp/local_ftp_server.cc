@@ -22,9 +22,10 @@ namespace fs = std::filesystem;
 // Serves `root` (argv 1) on a free loopback port and prints that port
 // first. The process stops itself (as SIGSTOP from outside would) once, on
 // the command named by argv 2, or on "data" once its first data transfer
-// has moved bytes.
+// has moved bytes. The reply that ends a transfer comes argv 3
+// milliseconds after its data.
 constexpr const char* kServerScript = R"(
-import logging, os, signal, sys
+import logging, os, signal, sys, time
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.handlers import DTPHandler, FTPHandler
 from pyftpdlib.servers import FTPServer
@@ -43,10 +44,15 @@ class Data(DTPHandler):
         got = super().recv(size)
         halt('data')
         return got
+late = int(sys.argv[3]) / 1000
 class Control(FTPHandler):
     def pre_process_command(self, line, cmd, arg):
         halt(cmd)
         return super().pre_process_command(line, cmd, arg)
+    def respond(self, resp, logfun=logging.debug):
+        if late and resp.startswith('226'):
+            time.sleep(late)
+        return super().respond(resp, logfun)
 authorizer = DummyAuthorizer()
 authorizer.add_user('user', 'secret', sys.argv[1], perm='elradfmwMT')
 Control.authorizer = authorizer
@@ -73,7 +79,7 @@ std::string FindPython() {
 
 }  // namespace
 
-LocalFtpServer::LocalFtpServer(const std::string& stop_on) {
+LocalFtpServer::LocalFtpServer(const std::string& stop_on, int late_reply_ms) {
   const std::string python = FindPython();
   if (python.empty()) return;
   std::string pattern = (fs::temp_directory_path() / "zv-ftp-XXXXXX").string();
@@ -87,7 +93,8 @@ LocalFtpServer::LocalFtpServer(const std::string& stop_on) {
   posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], STDOUT_FILENO);
   posix_spawn_file_actions_addclose(&actions, pipe_fds[0]);
   posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
-  const char* argv[] = {python.c_str(), "-c", kServerScript, root_.c_str(), stop_on.c_str(), nullptr};
+  const std::string late = std::to_string(late_reply_ms);
+  const char* argv[] = {python.c_str(), "-c", kServerScript, root_.c_str(), stop_on.c_str(), late.c_str(), nullptr};
   const int spawned =
       posix_spawnp(&pid_, python.c_str(), &actions, nullptr, const_cast<char* const*>(argv), environ);
   posix_spawn_file_actions_destroy(&actions);

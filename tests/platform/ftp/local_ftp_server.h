@@ -12,10 +12,11 @@ namespace zv::test {
 // Running() is false (and the tests skip) where python3-pyftpdlib is not
 // installed. Given `stop_on`, the server stops itself as Pause does, once:
 // on receiving that command ("QUIT"), or with "data" once a transfer has
-// moved its first bytes.
+// moved its first bytes. The reply that ends a transfer ("226") comes
+// `late_reply_ms` after the transfer's data, as from a server further away.
 class LocalFtpServer {
  public:
-  explicit LocalFtpServer(const std::string& stop_on = "");
+  explicit LocalFtpServer(const std::string& stop_on = "", int late_reply_ms = 0);
   ~LocalFtpServer();
   LocalFtpServer(const LocalFtpServer&) = delete;
   LocalFtpServer& operator=(const LocalFtpServer&) = delete;

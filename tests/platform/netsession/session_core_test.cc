@@ -211,6 +211,76 @@ TEST_F(SessionCoreTest, AProgramThatNeverReadsCannotBeFlooded) {
   EXPECT_GT(held, 0u);
 }
 
+// Guaranteed messages are taken in their sender's order whatever order the
+// links bring them in: one that comes early waits for those before it, and
+// one that comes twice is taken once. A gap nobody fills within the wait
+// costs the sender its place at the host (it finds the game lost), and
+// ends the game for a member. The same at the host, which takes member 1's
+// messages, and at member 2, which takes them from the host.
+TEST_F(SessionCoreTest, GuaranteedMessagesAreTakenInTheSendersOrderOrNotAtAll) {
+  struct Case {
+    const char* what;
+    std::vector<size_t> order;  // of the messages a, b, c as the link brings them
+    const char* taken;          // at the receiver, within the wait
+    bool gap;
+  };
+  uint64_t now = 0;
+  for (bool at_host : {true, false})
+    for (const Case& c : {Case{"in order", {0, 1, 2}, "abc", false}, Case{"the last first", {2, 0, 1}, "abc", false},
+                          Case{"twice", {1, 0, 1, 0, 2, 2}, "abc", false}, Case{"b never", {0, 2}, "a", true},
+                          Case{"a never", {1, 2}, "", true}}) {
+      SCOPED_TRACE(std::string(c.what) + (at_host ? " at the host" : " at a member"));
+      host.StartHosting(kApp, SessionDescription{kInstance, "Arena", 0, 0, 3});
+      host.CreateHostPlayer("host", true);
+      members.clear();
+      Join(1);
+      Join(2);
+      const PlayerId bob = NewMemberPlayer(1, "bob");
+      NewMemberPlayer(2, "eve");
+      Events(host), Events(members[1]), Events(members[2]);
+      now += 100000;
+      for (SessionCore* core : {&host, &members[1], &members[2]}) core->Tick(now);
+      for (const char* text : {"a", "b", "c"}) ASSERT_TRUE(members[1].Send(bob, kAllPlayers, Text(text), true));
+
+      // The messages on the faulty link, from its sending end.
+      SessionCore& from = at_host ? members[1] : host;
+      SessionCore& to = at_host ? host : members[2];
+      if (!at_host)  // the host takes them as sent, and hands them on
+        for (OutgoingPacket& p : members[1].TakeOutgoing()) host.OnPacket(1, p.bytes, p.guaranteed);
+      std::vector<OutgoingPacket> link;
+      std::vector<OutgoingPacket> rest;
+      for (OutgoingPacket& p : from.TakeOutgoing()) {
+        std::optional<wire::Message> m = wire::Decode(p.bytes);
+        const bool data = m && std::holds_alternative<wire::Data>(*m) && (at_host || p.peer == 2);
+        (data ? link : rest).push_back(std::move(p));
+      }
+      ASSERT_EQ(link.size(), 3u);
+      for (size_t i : c.order) to.OnPacket(at_host ? 1 : SessionCore::kHostPeer, link[i].bytes, true);
+      if (!at_host)
+        for (OutgoingPacket& p : rest)
+          if (members.count(p.peer)) members[p.peer].OnPacket(SessionCore::kHostPeer, p.bytes, p.guaranteed);
+      Carry();
+      auto taken = [](SessionCore& core) {
+        std::string out;
+        for (const std::string& m : Messages(core)) out += m.back();
+        return out;
+      };
+      EXPECT_EQ(taken(to), c.taken);
+      if (at_host) EXPECT_EQ(taken(members[2]), c.taken);  // handed on only as taken
+
+      for (SessionCore* core : {&host, &members[1], &members[2]}) core->Tick(now + 14999);
+      Carry();
+      EXPECT_EQ(members[1].join_state(), SessionCore::JoinState::kWelcomed);
+      EXPECT_EQ(members[2].join_state(), SessionCore::JoinState::kWelcomed);
+      for (SessionCore* core : {&host, &members[1], &members[2]}) core->Tick(now + 15000);
+      Carry();
+      const SessionCore::JoinState lost = SessionCore::JoinState::kLost, in = SessionCore::JoinState::kWelcomed;
+      EXPECT_EQ(members[1].join_state(), c.gap && at_host ? lost : in);
+      EXPECT_EQ(members[2].join_state(), c.gap && !at_host ? lost : in);
+      EXPECT_EQ(host.Players().size(), c.gap && at_host ? 2u : 3u);  // a member that lost the game leaves by its link
+    }
+}
+
 // Machines numbered 0, 1, ... that reach each other as the transport
 // would: a member's link to its host is kHostPeer at its end, every other
 // end is 100 + the number of the machine it leads to, and a machine's
@@ -441,10 +511,16 @@ TEST(HostMigration, AMemberThatLostOnlyItsLinkGoesBackToItsHost) {
   EXPECT_EQ(Events(net[1]), std::vector<std::string>{"message " + std::to_string(eve) + ">" +
                                                      std::to_string(bob) + " still here"});
 
-  // The host crashed, and member 2 saw it first: member 1 asks the host
-  // itself before it takes over, then takes member 2 back.
+  // The host crashed, and member 2 saw it first: member 1 asks the host,
+  // which does not answer, yet takes nobody over on member 2's word; once
+  // its own link to the host went too, it takes over and takes member 2
+  // back.
   net.Vanish(0, true);
   net.LoseHostLink(2);
+  net.Carry();
+  EXPECT_EQ(net[1].role(), SessionCore::Role::kMember);
+  EXPECT_EQ(net[2].join_state(), SessionCore::JoinState::kMoving);
+  net.LoseHostLink(1);
   net.Carry();
   EXPECT_EQ(net[1].role(), SessionCore::Role::kHost);
   EXPECT_EQ(net[2].join_state(), SessionCore::JoinState::kWelcomed);
