@@ -266,7 +266,9 @@ TEST_F(SessionCoreTest, GuaranteedMessagesAreTakenInTheSendersOrderOrNotAtAll) {
         return out;
       };
       EXPECT_EQ(taken(to), c.taken);
-      if (at_host) EXPECT_EQ(taken(members[2]), c.taken);  // handed on only as taken
+      if (at_host) {
+        EXPECT_EQ(taken(members[2]), c.taken);  // handed on only as taken
+      }
 
       for (SessionCore* core : {&host, &members[1], &members[2]}) core->Tick(now + 14999);
       Carry();
