@@ -316,6 +316,9 @@ TEST_F(EnetSessionTest, AMemberFloodingAStalledHostStaysBoundedAndLosesNoGuarant
   constexpr size_t kQueueBoundKb = (64u << 20) / 1024;  // what a machine may have queued
   constexpr size_t kMarginKb = 32u << 10;
   constexpr uint32_t kGuaranteedTag = 0x8000'0000;
+  // A member gives its host up after this long without a word from it; a
+  // loaded machine may take nearly that long to run the flood.
+  constexpr std::chrono::milliseconds kSilenceThatEndsALink{5000}, kSlack{1500};
 #ifdef ZV_UNDER_SANITIZERS
   // The sanitizers keep freed memory: a shorter flood, still past the
   // bound, whose memory says nothing.
@@ -325,18 +328,22 @@ TEST_F(EnetSessionTest, AMemberFloodingAStalledHostStaysBoundedAndLosesNoGuarant
   constexpr uint32_t kFrames = 300;
   constexpr bool kMemoryTells = true;
 #endif
-  auto block = [](uint32_t tag) {
-    std::vector<uint8_t> b(kBlockBytes, static_cast<uint8_t>(tag));
-    std::memcpy(b.data(), &tag, sizeof tag);
-    return b;
+  // One buffer stamped with each block's tag: the flood costs the session's
+  // copies, not the test's.
+  std::vector<uint8_t> buffer(kBlockBytes, 0x5A);
+  auto block = [&buffer](uint32_t tag) -> const std::vector<uint8_t>& {
+    std::memcpy(buffer.data(), &tag, sizeof tag);
+    return buffer;
   };
 
   const size_t before_kb = MemoryKb("VmRSS:");
   ASSERT_GT(before_kb, 0u);
   size_t flood_kb = 0;
   std::vector<uint32_t> accepted;  // guaranteed blocks the member was told went out
+  std::chrono::milliseconds stood_still{};
   {
     auto stalled = host->Stall();
+    const auto stall_began = std::chrono::steady_clock::now();
     for (uint32_t frame = 0; frame < kFrames; ++frame) {
       ASSERT_TRUE(member->Send(bob, kServerPlayer, block(frame), false)) << "frame " << frame;
       member->Service();
@@ -351,6 +358,7 @@ TEST_F(EnetSessionTest, AMemberFloodingAStalledHostStaysBoundedAndLosesNoGuarant
     ASSERT_TRUE(refused) << "200 guaranteed blocks of 1 MB queued for a host that reads nothing";
     // Unguaranteed blocks made room for guaranteed ones, up to the bound.
     EXPECT_GE(accepted.size(), 32u);
+    stood_still = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - stall_began);
   }
   const size_t peak_kb = MemoryKb("VmHWM:") - before_kb;
   if (kMemoryTells) {
@@ -369,7 +377,11 @@ TEST_F(EnetSessionTest, AMemberFloodingAStalledHostStaysBoundedAndLosesNoGuarant
     bool any = false;
     while (std::optional<SessionEvent> e = host->Run([](NetSession& s) { return s.Receive(); })) {
       any = true;
-      ASSERT_EQ(e->type, SessionEvent::Type::kMessage);
+      if (e->type == SessionEvent::Type::kPlayerLeft && stood_still >= kSilenceThatEndsALink - kSlack) {
+        GTEST_SKIP() << "this machine held the host still " << stood_still.count()
+                     << " ms, near the silence after which a link counts as gone";
+      }
+      ASSERT_EQ(e->type, SessionEvent::Type::kMessage) << "the host stood still " << stood_still.count() << " ms";
       EXPECT_EQ(e->from, bob);
       if (e->data == later || e->data == again) {
         (e->data == later ? later_got : again_got) = true;
