@@ -235,3 +235,14 @@ function(zv_xvfb_wm_test name)
   set_tests_properties(${name} PROPERTIES TIMEOUT 90 SKIP_RETURN_CODE 77
     ENVIRONMENT "ASAN_OPTIONS=detect_leaks=0")
 endfunction()
+
+# zv_xvfb_bare_test(NAME COMMAND...): the same on a bare X server, where no
+# window manager places, frames or focuses the window.
+function(zv_xvfb_bare_test name)
+  if(NOT ZV_XVFB)
+    return()
+  endif()
+  add_test(NAME ${name} COMMAND ${ZV_WITH_XVFB} ${ARGN})
+  set_tests_properties(${name} PROPERTIES TIMEOUT 120 SKIP_RETURN_CODE 77
+    ENVIRONMENT "ASAN_OPTIONS=detect_leaks=0")
+endfunction()
