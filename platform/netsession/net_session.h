@@ -129,6 +129,9 @@ struct SessionNetworkOptions {
   uint16_t port = kDefaultSessionPort;  // where hosts listen and searches ask
   uint32_t find_wait_ms = 1000;         // how long a search of the network waits
   uint32_t reply_wait_ms = 5000;        // how long joins and player requests wait
+  // A member leaves its host only when the host has acknowledged nothing on
+  // the member's own link for this long; nothing else shortens it.
+  uint32_t host_silence_ms = 5000;
   // How long a member that took over as host waits for the others to come
   // back before it gives them up. Members see a host that dropped at
   // somewhat different times, so this is well above reply_wait_ms.

@@ -56,9 +56,6 @@ constexpr size_t kMaxMachines = 256;             // links a member's ENet host c
 constexpr uint32_t kListenAgainMs = 1000;        // how often a new host tries for the session port
 constexpr PeerKey kListenerKeys = 0x10000;       // keys above this are the listener's peers
 constexpr char kConnectionName[] = "Internet UDP/IP Connection";
-// A member leaves its host only when the host has acknowledged nothing on
-// the member's own link for this long; nothing else shortens it.
-constexpr uint32_t kHostSilenceMs = 5000;
 // Links one address may hold half-open (asked for, not yet confirmed): a
 // flood of connection requests must not take every place.
 constexpr size_t kHalfOpenPerAddress = 2;
@@ -480,7 +477,7 @@ SessionError EnetSession::Join(const Guid& application, const Guid& instance) {
     DestroyHost();
     return SessionError::kGeneric;
   }
-  enet_peer_timeout(server_, 0, kHostSilenceMs, kHostSilenceMs);
+  enet_peer_timeout(server_, 0, options_.host_silence_ms, options_.host_silence_ms);
   application_ = application;
   core_.StartJoining(application, instance);
   // The join request waits in the core until the link is up.
@@ -702,7 +699,7 @@ void EnetSession::FollowHostChange() {
       core_.OnPeerGone(SessionCore::kHostPeer, false);
       continue;
     }
-    enet_peer_timeout(server_, 0, kHostSilenceMs, kHostSilenceMs);
+    enet_peer_timeout(server_, 0, options_.host_silence_ms, options_.host_silence_ms);
     new_host_by_ = SteadyClock::now() + std::chrono::milliseconds(options_.reply_wait_ms);
   }
 }
@@ -718,7 +715,7 @@ void EnetSession::CheckDeadlines() {
     host_heard_at_ = now;
   }
   if (server_ && connected_ && core_.join_state() == SessionCore::JoinState::kWelcomed &&
-      now - host_heard_at_ >= std::chrono::milliseconds(kHostSilenceMs)) {
+      now - host_heard_at_ >= std::chrono::milliseconds(options_.host_silence_ms)) {
     DropServerLink();
     core_.OnPeerGone(SessionCore::kHostPeer, false);
   }
