@@ -261,7 +261,8 @@ BuildResult BuildExecutable(const BuildRequest& request, const BuildServices& se
   // The shared save: a link is followed to the game it names, a game with
   // other hard links stays one file with them, and a game the user may not
   // write is refused. A new game may be run wherever it may be read.
-  std::optional<platform::FileSave> save = platform::FileSave::Begin(request.output, platform::ExistingFile::kReplace, 0777);
+  std::optional<platform::FileSave> save =
+      platform::FileSave::Begin(request.output, platform::ExistingFile::kReplace, 0777);
   if (!save) return {false, "cannot create " + request.output + ": " + std::strerror(errno)};
   const int fd = ::dup(save->Fd());
   std::FILE* out = fd >= 0 ? ::fdopen(fd, "wb") : nullptr;

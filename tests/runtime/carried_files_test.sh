@@ -72,7 +72,13 @@ mkdir -p "$work/slots/saves"
 crlf 'dim a(3) : a(1) = 5 : save number array "saves/slot1.dat", a(0)' > "$work/slots/make.kqa"
 (cd "$work/slots" && "$zentrovex" run --headless make.kqa > /dev/null)
 rm "$work/slots/make.kqa"
+printf 'carried\r\n' > "$work/slots/saves/note.txt"
+# The first write into the folder replaces a carried file by deleting it and
+# writing it again.
 crlf 'print "path " + str$(path exists("saves")) + str$(path exists("saves/slot1.dat"))' \
+  'open file to read 1, "saves/note.txt" : read file string 1, t$ : close file 1 : print "note " + t$' \
+  'delete file "saves/note.txt"' \
+  'open file to write 1, "saves/note.txt" : write file string 1, "written" : close file 1' \
   'dim a(3) : load number array "saves/slot1.dat", a(0) : print "slot " + str$(a(1))' \
   'a(1) = a(1) + 1 : save number array "saves/slot1.dat", a(0)' \
   'if file exists("SAVES/slot2.txt") = 0' \
@@ -80,12 +86,12 @@ crlf 'print "path " + str$(path exists("saves")) + str$(path exists("saves/slot1
   'endif' \
   'print "slot2 " + str$(file exists("saves/slot2.txt"))' > "$work/slots/slots.kqa"
 build slots slots
-expect "a run saving into a carried folder" "$(play slots slots)" $'path 11\nslot 5\nslot2 1'
-[ -f "$work/slots-run/saves/slot1.dat" ] && [ -f "$work/slots-run/saves/slot2.txt" ] ||
+expect "a run saving into a carried folder" "$(play slots slots)" $'path 11\nnote carried\nslot 5\nslot2 1'
+[ -f "$work/slots-run/saves/slot1.dat" ] && [ -f "$work/slots-run/saves/note.txt" ] ||
   fail "the saves are not on disk: $(ls -R "$work/slots-run")"
-expect "the second run" "$(play slots slots)" $'path 11\nslot 6\nslot2 1'
+expect "the second run" "$(play slots slots)" $'path 11\nnote written\nslot 6\nslot2 1'
 build slots slots
-expect "the run after a rebuild" "$(play slots slots)" $'path 11\nslot 7\nslot2 1'
+expect "the run after a rebuild" "$(play slots slots)" $'path 11\nnote written\nslot 7\nslot2 1'
 
 # ---- Names as the disk resolves them; listings ----------------------------------------
 mkdir -p "$work/names/saves"
