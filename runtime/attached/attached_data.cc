@@ -75,8 +75,8 @@ std::optional<std::string> PathFrom(const std::string& folder, const std::string
   if (ec) return std::nullopt;
   std::string relative = absolute.lexically_normal().lexically_relative(folder).generic_string();
   if (relative.empty() || relative == ".." || relative.starts_with("../")) return std::nullopt;
+  while (relative.size() > 1 && relative.back() == '/') relative.pop_back();
   if (relative == ".") return std::string();
-  while (relative.back() == '/') relative.pop_back();
   for (char& c : relative)
     if (c == '/') c = '\\';
   return relative;
