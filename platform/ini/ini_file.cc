@@ -75,7 +75,9 @@ class FileLock {
     }
   }
   ~FileLock() {
+    const int error = errno;  // a failed update's cause outlives the lock
     if (fd_ >= 0) ::close(fd_);  // which lets the lock go
+    errno = error;
   }
   FileLock(const FileLock&) = delete;
   FileLock& operator=(const FileLock&) = delete;
