@@ -80,27 +80,42 @@ bool NextData(int fd, off_t at, off_t size, off_t* begin, off_t* end) {
   return data < size;
 }
 
+// Copies `length` bytes of `from` at `in` to `to` at `out`; with
+// Holes::kKeep the source's holes are passed over, so the destination must
+// hold nothing there. How far it got (less than `length` where the source
+// ended sooner), or -1 (errno set) when a read or write failed.
+int64_t CopyData(int from, off_t in, int to, off_t out, off_t length, Holes holes) {
+  for (off_t at = 0; at < length;) {
+    off_t begin = in + at, end = in + length;
+    if (holes == Holes::kKeep && !NextData(from, in + at, in + length, &begin, &end)) break;
+    const int64_t copied = CopyRange(from, begin, to, out + (begin - in), end - begin);
+    if (copied < 0) return -1;
+    if (copied < end - begin) return begin - in + copied;
+    at = end - in;
+  }
+  return length;
+}
+
 }  // namespace
 
 bool CopyFileContent(int from, int to, Holes holes) {
   struct stat st;
   if (::fstat(from, &st) != 0) return false;
-  const off_t size = st.st_size;
-  for (off_t at = 0; at < size;) {
-    off_t begin = at, end = size;
-    if (holes == Holes::kKeep && !NextData(from, at, size, &begin, &end)) break;
-    if (CopyRange(from, begin, to, begin, end - begin) < 0) return false;
-    at = end;
-  }
-  return ::ftruncate(to, size) == 0;
+  return CopyData(from, 0, to, 0, st.st_size, holes) >= 0 && ::ftruncate(to, st.st_size) == 0;
 }
 
-int64_t CopyFilePart(int from, int to, uint64_t count) {
+int64_t CopyFilePart(int from, int to, uint64_t count, Holes holes) {
   const off_t in = ::lseek(from, 0, SEEK_CUR);
   const off_t out = ::lseek(to, 0, SEEK_CUR);
-  if (in < 0 || out < 0) return -1;
-  const int64_t copied = CopyRange(from, in, to, out, static_cast<off_t>(count));
+  struct stat source, destination;
+  if (in < 0 || out < 0 || ::fstat(from, &source) != 0) return -1;
+  const off_t length = std::min<off_t>(static_cast<off_t>(count), std::max<off_t>(source.st_size - in, 0));
+  const int64_t copied = CopyData(from, in, to, out, length, holes);
   if (copied < 0) return -1;
+  // A part that ends in a hole still reaches its length.
+  if (::fstat(to, &destination) != 0 ||
+      (destination.st_size < out + copied && ::ftruncate(to, out + copied) != 0))
+    return -1;
   if (::lseek(from, in + copied, SEEK_SET) < 0 || ::lseek(to, out + copied, SEEK_SET) < 0) return -1;
   return copied;
 }

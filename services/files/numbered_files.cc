@@ -83,7 +83,8 @@ bool OpenFile::Write(std::span<const uint8_t> bytes) {
 
 int64_t OpenFile::WriteFrom(int from, uint64_t count) {
   if (!fd_.Valid() || !GiveBackReadAhead()) return -1;
-  return platform::CopyFilePart(from, fd_.Get(), count);
+  // Written at the file's end: the source's holes stay holes.
+  return platform::CopyFilePart(from, fd_.Get(), count, platform::Holes::kKeep);
 }
 
 void OpenFile::TakeBackTo(uint64_t size) {

@@ -192,6 +192,18 @@ TEST_F(FileSaveTest, ACopyHoldsTheSameBytesAndKeepsHoles) {
   struct stat st {};
   ::stat(At("kept.dat").c_str(), &st);
   EXPECT_LT(st.st_blocks * 512, kSize / 4);  // where the file system keeps holes at all
+
+  // A part, from where one file stands to the end of another, holes kept;
+  // asked past the source's end it copies what there is.
+  Write(At("part.dat"), "abc");
+  const int source = ::open(At("sparse.dat").c_str(), O_RDONLY);
+  const int part = ::open(At("part.dat").c_str(), O_WRONLY);
+  ::lseek(source, 2, SEEK_SET);
+  ::lseek(part, 0, SEEK_END);
+  EXPECT_EQ(CopyFilePart(source, part, kSize - 10, Holes::kKeep), kSize - 10);
+  EXPECT_EQ(CopyFilePart(source, part, 100, Holes::kKeep), 8);
+  ::close(source), ::close(part);
+  EXPECT_TRUE(Read(At("part.dat")) == "abc" + original.substr(2));
 }
 
 }  // namespace
