@@ -213,6 +213,12 @@ bool MakeFolders(const std::string& folder) {
   return false;
 }
 
+std::string FolderCause(const std::string& path, int error) {
+  struct stat st;
+  if (IsSymbolicLink(path) && ::stat(path.c_str(), &st) != 0) return "a symbolic link to nothing has that name";
+  return CauseOf(error);
+}
+
 std::string FolderOf(const std::string& path) {
   const size_t slash = path.rfind('/');
   if (slash == std::string::npos) return {};

@@ -93,6 +93,10 @@ using platform::CauseOf;
 
 // Makes every folder of `folder` that is missing; true when it exists after.
 bool MakeFolders(const std::string& folder);
+// Why the folder `path` could not be made, after the errno value `error`: a
+// symbolic link to nothing of that name is named as such (folders are never
+// made through links), where the system would say only "file exists".
+std::string FolderCause(const std::string& path, int error);
 // The folder part of a path of this machine ("" when it has none).
 std::string FolderOf(const std::string& path);
 

@@ -330,11 +330,8 @@ void CmdMakeDirectory(Vm& vm) {
   const std::string path(vm.NextString());
   const std::string native = NativePath(path);
   if (native.empty()) return vm.RunWarning(err::kDirectoryNotMade, path, files::CauseOf(ENOENT));
-  if (::mkdir(native.c_str(), 0777) == 0) return;
-  const int error = errno;
-  if (error == EEXIST && files::IsSymbolicLink(native) && !PathExists(path))
-    return vm.RunWarning(err::kDirectoryNotMade, path, "a symbolic link to nothing has that name");
-  vm.RunWarning(err::kDirectoryNotMade, path, files::CauseOf(error));
+  if (::mkdir(native.c_str(), 0777) != 0)
+    vm.RunWarning(err::kDirectoryNotMade, path, files::FolderCause(native, errno));
 }
 
 void CmdDeleteDirectory(Vm& vm) {

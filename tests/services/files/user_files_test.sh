@@ -88,6 +88,13 @@ for n in 1 2 3 4 5 6; do [ -L dangling$n.dat ] && [ -f made/target$n.dat ] || fa
   [ "$(cat made/target4.dat)" = moved ] && [ ! -e to_move.dat ] && [ "$(cat made/target5.dat)" = packed ] ||
   fail "writes through links to nothing wrote the wrong files"
 [ ! -L dangling7.dat ] || fail "delete file kept a link to nothing"
+# Folders are never made through a link, and a link to nothing says so.
+user ln -s made/folder dangling_folder
+expect_end 'Runtime Warning : Could not make the directory "dangling_folder": a symbolic link to nothing has that name.' \
+  'make directory "dangling_folder"'
+expect_end 'Runtime Warning : Could not create the file for writing "dangling_folder": a symbolic link to nothing has that name. (line 5: read dir block)' \
+  'open file to write 1, "linkdir.dat"' 'write dir block 1, "made"' 'close file 1' \
+  'open file to read 1, "linkdir.dat"' 'read dir block 1, "dangling_folder"'
 no_temporaries
 
 # ---- Read-only files -----------------------------------------------------------
