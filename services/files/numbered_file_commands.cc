@@ -395,7 +395,10 @@ void CmdWriteMemblockToFile(Vm& vm) {
   if (!slot || !CheckBlockNumber(vm, block)) return;
   BlockMemory* memory = Blocks(vm).Peek(block);
   if (!memory) return vm.RunError(memblock_error::kMissing);
-  if (WriteOrWarn(vm, slot->file, LittleEndian(memory->size()))) WriteOrWarn(vm, slot->file, memory->bytes());
+  // A record cut short goes whole, its size with it.
+  const uint64_t start = slot->file.Position();
+  if (WriteOrWarn(vm, slot->file, LittleEndian(memory->size())) && !WriteOrWarn(vm, slot->file, memory->bytes()))
+    slot->file.TakeBackTo(start);
 }
 
 void CmdMakeMemblockFromFile(Vm& vm) {

@@ -80,6 +80,9 @@ expect 'open file to write 1, "big.dat" : for i = 1 to 100000 : write file word 
 expect 'open file to write 1, "big.dat" : for i = 1 to 100000 : write file string 1, "a line" : next i : close file 1' \
   'Runtime Warning : Could not write to the file "big.dat": file too large.' 64
 [ $(($(stat -c %s "$work/run/big.dat") % 8)) = 0 ] || fail "a line cut short stayed: $(stat -c %s "$work/run/big.dat") bytes"
+expect 'make memblock 1, 100000 : open file to write 1, "pack.dat" : write file string 1, "head" : write memblock to file 1, 1' \
+  'Runtime Warning : Could not write to the file "pack.dat": file too large.' 64
+[ "$(stat -c %s "$work/run/pack.dat")" = 6 ] || fail "a memory block cut short stayed: $(stat -c %s "$work/run/pack.dat") bytes"
 # A packed file that does not fit is taken back whole: the pack holds what
 # was there before it.
 expect 'open file to write 1, "pack.dat" : write file string 1, "head" : write file block 1, "case.kqa" : write file block 1, "big.dat"' \
