@@ -1,10 +1,10 @@
 #include "compiler/source_text.h"
 
+#include "platform/text/text_encoding.h"
+
 namespace zv::compiler {
 
 std::vector<std::string> SplitSourceLines(std::string_view text) {
-  constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-  if (text.starts_with(kByteOrderMark)) text.remove_prefix(kByteOrderMark.size());
   std::vector<std::string> lines;
   size_t start = 0;
   for (size_t i = 0; i < text.size(); ++i) {
@@ -14,6 +14,26 @@ std::vector<std::string> SplitSourceLines(std::string_view text) {
     start = i + 1;
   }
   if (start < text.size()) lines.emplace_back(text.substr(start));
+  return lines;
+}
+
+std::vector<FileLine> ReadSourceLines(std::string_view bytes) {
+  platform::TextEncoding encoding = platform::DetectTextEncoding(bytes);
+  std::vector<FileLine> lines;
+  // Each line is split and converted on its own: the line ends are the same
+  // bytes in both encodings, and a converted character takes one byte, so
+  // its column is its place in the converted line.
+  const std::string text = platform::TextOfFile(bytes, {false, encoding.mark}, {});
+  encoding.mark = false;
+  for (std::string& original : SplitSourceLines(text)) {
+    FileLine line;
+    line.text = platform::TextOfFile(original, encoding, [&line](std::string& out, char32_t c) {
+      line.foreign.push_back({static_cast<int>(out.size()) + 1, c});
+      out += kForeignByte;
+    });
+    line.original = std::move(original);
+    lines.push_back(std::move(line));
+  }
   return lines;
 }
 
