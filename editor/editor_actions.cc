@@ -266,6 +266,7 @@ bool Editor::LoadPath(const std::string& path, std::string* error) {
   SourceDocument& d = Live();
   d.buffer.Replace(std::move(text->lines));
   d.header = text->header;
+  d.encoding = text->encoding;
   d.buffer.modified = false;
   d.undo = {};
   d.anchor = {};
@@ -297,7 +298,7 @@ void Editor::LoadConfirmed() {
 bool Editor::SaveUnder(const std::string& path, const SourceHeader& header) {
   SourceDocument& d = Live();
   std::string error;
-  if (!SaveSourceFile(path, d.buffer.lines, header, &error)) return false;
+  if (!SaveSourceFile(path, d.buffer.lines, header, d.encoding, &error)) return false;
   d.header = header;
   d.file_name = NameOfPath(path);
   d.folder = FolderOfPath(path);
@@ -371,7 +372,7 @@ void Editor::QuitKeepingChanges() {
     const std::string name = d.file_name.empty() ? std::string(kUnnamedFileName) : d.file_name;
     const std::string path = folder + "/" + name + ".autosave";
     std::string error;
-    if (!SaveSourceFile(path, d.buffer.lines, d.header, &error))
+    if (!SaveSourceFile(path, d.buffer.lines, d.header, d.encoding, &error))
       std::fprintf(stderr, "zentrovex: unsaved changes lost (%s): %s\n", path.c_str(), error.c_str());
   }
   quit_ = true;
@@ -382,6 +383,7 @@ void Editor::StartNewProgram() {
   d.buffer.Clear();
   d.buffer.modified = false;
   d.header = {};
+  d.encoding = {};
   d.file_name.clear();
   d.undo = {};
   d.anchor = {};
@@ -403,7 +405,7 @@ bool Editor::BuildExecutableNow(const std::string& output, bool with_media) {
   SourceDocument& d = Live();
   const std::string work = WorkFile();
   std::string error;
-  if (!SaveSourceFile(work, d.buffer.lines, {}, &error)) {
+  if (!SaveSourceFile(work, d.buffer.lines, {}, d.encoding, &error)) {
     SetStatus(Label(Text::kBuildFailed) + " " + error);
     return false;
   }
@@ -592,7 +594,7 @@ void Editor::RunProgram() {
   const std::string name = d.file_name.empty() ? std::string(kUnnamedFileName) : d.file_name;
   const std::string work = temp_.File(name);
   std::string error;
-  if (!SaveSourceFile(work, d.buffer.lines, d.header, &error)) {
+  if (!SaveSourceFile(work, d.buffer.lines, d.header, d.encoding, &error)) {
     SetStatus(Label(Text::kRunFailed) + " " + error);
     return;
   }
