@@ -28,8 +28,8 @@ bool Compiler::Run(const std::function<void(int)>& progress) {
     if (!CompileStatement(lines_[i].comment_out ? "`" : lines_[i].text)) {
       if (failure_.message.empty()) Fail(CompileMessage::kUnknownStatement);
       // A character the program cannot hold is what to mend first on its line.
-      if (failure_.line_index == static_cast<int>(i) && !lines_[i].foreign.empty())
-        failure_.message = ForeignCharacterMessage(i);
+      std::string foreign = ForeignCharacterMessage(i);
+      if (failure_.line_index == static_cast<int>(i) && !foreign.empty()) failure_.message = std::move(foreign);
       return false;
     }
     if (code_.size() > kMaxCodeWords) return Fail(CompileMessage::kProgramTooLong);

@@ -197,7 +197,8 @@ class Compiler {
     std::string text;
   };
   // The first character of the line that the program's character set
-  // lacks, named with its column; empty when the line has none.
+  // lacks, named with its column; empty when the line has none but in a
+  // comment.
   std::string ForeignCharacterMessage(size_t line_index) const;
   // The same for text of the line being compiled (a string literal) that
   // holds such a character; empty when it holds none.

@@ -53,6 +53,22 @@ std::string NormalizeLine(std::string_view line) {
   return first == std::string::npos ? std::string() : out.substr(first);
 }
 
+size_t CommentStart(std::string_view text) {
+  bool quoted = false, statement_start = true;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (statement_start && c != ' ') {
+      statement_start = false;
+      const bool rem =
+          text.compare(i, 3, "rem") == 0 && (i + 3 == text.size() || text[i + 3] == ' ' || text[i + 3] == ':');
+      if (c == '`' || rem) return i;
+    }
+    if (c == '"') quoted = !quoted;
+    if (!quoted && c == ':') statement_start = true;
+  }
+  return std::string_view::npos;
+}
+
 std::string Trim(std::string_view text) {
   size_t first = text.find_first_not_of(' ');
   if (first == std::string_view::npos) return {};

@@ -40,6 +40,11 @@ std::vector<FileLine> ReadSourceLines(std::string_view bytes);
 // removed.
 std::string NormalizeLine(std::string_view line);
 
+// Where a comment begins in a line as the compiler reads it: at a
+// statement that starts with the word rem or with a backquote; npos when
+// none does.
+size_t CommentStart(std::string_view text);
+
 // True for the characters of a name: a-z, 0-9, "_", "$" and "#".
 inline bool IsNameChar(char c) {
   return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_' || c == '$' || c == '#';

@@ -51,10 +51,18 @@ std::string Compiler::ForeignTextMessage(std::string_view text) const {
 }
 
 std::string Compiler::ForeignCharacterMessage(size_t line_index) const {
-  if (line_index >= lines_.size() || lines_[line_index].foreign.empty()) return {};
-  const ForeignCharacter& first = lines_[line_index].foreign.front();
-  return "Windows-1252, the character set of programs, has no character " +
-         platform::CharacterName(first.character) + " (column " + std::to_string(first.column) + ")";
+  if (line_index >= lines_.size()) return {};
+  const SourceLine& line = lines_[line_index];
+  // Columns count the blanks that the line's text lost at its start.
+  const size_t comment = CommentStart(line.text);
+  const size_t comment_column =
+      comment == std::string::npos ? std::string::npos : line.length - line.text.size() + comment + 1;
+  for (const ForeignCharacter& foreign : line.foreign) {
+    if (static_cast<size_t>(foreign.column) >= comment_column) break;
+    return "Windows-1252, the character set of programs, has no character " +
+           platform::CharacterName(foreign.character) + " (column " + std::to_string(foreign.column) + ")";
+  }
+  return {};
 }
 
 bool Compiler::ExpandIncludes(IncludeReader& reader) {

@@ -88,7 +88,10 @@ std::vector<Program> Programs() {
       {"not valid UTF-8, so Windows-1252", "print len(\"" + kEAcute + "\xE9\")\n", "3\n"},
       {"a character Windows-1252 lacks", "print 1\nprint \"" + kArrow + "\"\n", "",
        "Windows-1252, the character set of programs, has no character U+2192 (column 8)"},
-      {"the same in a comment", "print 1 : rem " + kArrow + "\n`" + kArrow + "\n", "1\n"},
+      {"the same in a comment", "print 1 : rem " + kArrow + "\n`" + kArrow + "\nremstart\n" + kArrow + "\nremend\n",
+       "1\n"},
+      {"in a comment after a fault of its own", "prnt 1 : rem " + kArrow + "\n", "", "no command is named \"prnt\""},
+      {"before a comment", "  x = 1 " + kArrow + " : rem " + kArrow + "\n", "", "has no character U+2192 (column 9)"},
       {"the same in an include", "print 1\n#include \"lib.kqa\"\n", "",
        "has no character U+2192 (column 14)", 0, {{"lib.kqa", "function f()\nendfunction \"" + kArrow + "\"\n"}}},
 

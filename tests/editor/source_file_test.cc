@@ -138,13 +138,15 @@ TEST_F(SavedSource, AFileIsSavedInItsOwnEncodingWithTheMarkOutOfSight) {
     std::string saved;     // after a line "end" is added above the first
   } cases[] = {
       {"Windows-1252", "print \"caf\xE9\"\r\n", {"print \"caf\xE9\""}, "", "end\r\nprint \"caf\xE9\"\r\n"},
-      {"UTF-8 with the mark", mark + "Rem * Title  : Caf\xC3\xA9\r\nprint \"\xE2\x80\x93\"\r\n", {"print \"\x96\""}, "Caf\xE9",
-       mark + "Rem * Title  : Caf\xC3\xA9\r\nend\r\nprint \"\xE2\x80\x93\"\r\n"},
+      {"UTF-8 with the mark", mark + "Rem * Title  : Caf\xC3\xA9\r\nprint \"\xE2\x80\x93\"\r\n",
+       {"print \"\x96\""}, "Caf\xE9", mark + "Rem * Title  : Caf\xC3\xA9\r\nend\r\nprint \"\xE2\x80\x93\"\r\n"},
       {"UTF-8 without it", "print \"\xC3\xA9\"\n", {"print \"\xE9\""}, "", "end\r\nprint \"\xC3\xA9\"\r\n"},
-      {"characters Windows-1252 lacks", mark + "rem \xE2\x86\x92 \xF0\x9F\x98\x80\r\n", {"rem \x81U+2192\x81 \x81U+1F600\x81"}, "",
-       mark + "end\r\nrem \xE2\x86\x92 \xF0\x9F\x98\x80\r\n"},
-      {"not UTF-8, so Windows-1252", "a$ = \"\xC3\xA9\xE9\"\r\n", {"a$ = \"\xC3\xA9\xE9\""}, "", "end\r\na$ = \"\xC3\xA9\xE9\"\r\n"},
-      {"Windows-1252 behind the mark", mark + "a$ = \"\xE9\"\r\n", {"a$ = \"\xE9\""}, "", mark + "end\r\na$ = \"\xE9\"\r\n"},
+      {"characters Windows-1252 lacks", mark + "rem \xE2\x86\x92 \xF0\x9F\x98\x80\r\n",
+       {"rem \x81U+2192\x81 \x81U+1F600\x81"}, "", mark + "end\r\nrem \xE2\x86\x92 \xF0\x9F\x98\x80\r\n"},
+      {"not UTF-8, so Windows-1252", "a$ = \"\xC3\xA9\xE9\"\r\n", {"a$ = \"\xC3\xA9\xE9\""}, "",
+       "end\r\na$ = \"\xC3\xA9\xE9\"\r\n"},
+      {"Windows-1252 behind the mark", mark + "a$ = \"\xE9\"\r\n", {"a$ = \"\xE9\""}, "",
+       mark + "end\r\na$ = \"\xE9\"\r\n"},
   };
   for (const Case& c : cases) {
     std::ofstream(Path("p.kqa"), std::ios::binary) << c.file;
