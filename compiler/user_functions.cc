@@ -201,9 +201,12 @@ bool Compiler::TypeFunctionResults(const std::vector<FunctionResult>& results) {
   // A result's type may hang on the results of the functions it calls, so
   // the types are worked out again until none changes; a result not known
   // yet counts as an integer, as a function's own result does inside it.
+  // The rounds go from the last function and from the first in turn, so a
+  // chain of calls in either direction is known after one of them.
   for (size_t round = 0; round <= results.size(); ++round) {
     bool changed = false;
-    for (const FunctionResult& result : results) {
+    for (size_t k = 0; k < results.size(); ++k) {
+      const FunctionResult& result = results[round % 2 == 0 ? results.size() - 1 - k : k];
       const CompileFailure before = failure_;
       char type = 'l';
       if (!TypeFunctionResult(result, &type)) {
