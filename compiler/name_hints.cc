@@ -1,6 +1,9 @@
 // Messages for text that names nothing the language knows: which words are
 // unknown, and the commands or functions of the table they come close to.
 #include <algorithm>
+#include <array>
+#include <string>
+#include <vector>
 
 #include "compiler/compiler_context.h"
 #include "compiler/source_text.h"
@@ -19,10 +22,14 @@ std::string WithoutBlanks(std::string_view text) {
 
 std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
 
+// A name written this short is more likely a name of the program's own
+// than the start of a row's name.
+constexpr size_t kShortestStart = 4;
+
 // Names of the rows (each once) that `written` comes closest to: one that
 // differs from it only by blanks, else those that begin with it as words,
-// else those that begin with it when blanks are ignored. None when more
-// than a few come equally close.
+// else those that begin with it when blanks are ignored (for a written name
+// that is not short). None when more than a few come equally close.
 std::vector<std::string> CloseNames(const std::vector<CommandEntry>& rows, std::string_view written) {
   const std::string bare = WithoutBlanks(written);
   const std::string as_words = std::string(written) + " ";
@@ -31,7 +38,8 @@ std::vector<std::string> CloseNames(const std::vector<CommandEntry>& rows, std::
     const std::string& name = row.name;
     if (name.empty() || name[0] < 'a' || name[0] > 'z') continue;
     const std::string name_bare = WithoutBlanks(name);
-    const int closeness = name_bare == bare ? 0 : name.starts_with(as_words) ? 1 : name_bare.starts_with(bare) ? 2 : -1;
+    const bool begins = bare.size() >= kShortestStart && name_bare.starts_with(bare);
+    const int closeness = name_bare == bare ? 0 : name.starts_with(as_words) ? 1 : begins ? 2 : -1;
     if (closeness < 0) continue;
     auto& names = found[static_cast<size_t>(closeness)];
     if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);

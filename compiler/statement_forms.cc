@@ -129,7 +129,7 @@ bool Compiler::CompileFor(const std::vector<std::string>& words, std::string* re
   // turn, where it would be cut to 0. A step of 0 itself is the program's
   // own (an exit may end the loop); one that depends on the loop variable
   // is worked out again at each turn from another value.
-  if (by.type == 'f' && !NamesVariable(step, variable)) EmitInstruction(kCheckLoopStep, {by});
+  if (by.type == 'f' && !IsFloatLiteral(step) && !NamesVariable(step, variable)) EmitInstruction(kCheckLoopStep, {by});
   return CompileStatement("for " + variable + ",(" + end + "),(" + step + ")");
 }
 
