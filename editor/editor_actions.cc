@@ -258,6 +258,25 @@ void Editor::RunResult(int32_t result) {
   }
 }
 
+// ---- The clipboard ----------------------------------------------------------------------------------
+
+// A UTF-8 program's text goes through the clipboard with the characters
+// Windows-1252 lacks as themselves, so that a line cut and pasted keeps
+// them; a Windows-1252 program can hold none of them.
+bool Editor::CopyToClipboard(std::string_view text) {
+  const platform::TextEncoding utf8{true, false};
+  if (Live().encoding.utf8) return clipboard_.SetUtf8Text(FileOfEditorText(text, utf8));
+  return clipboard_.SetText(text);
+}
+
+std::optional<std::string> Editor::PastedText() {
+  const platform::TextEncoding utf8{true, false};
+  if (!Live().encoding.utf8) return clipboard_.GetText();
+  std::optional<std::string> text = clipboard_.GetUtf8Text();
+  if (text) *text = EditorTextOfFile(*text, utf8);
+  return text;
+}
+
 // ---- Loading and saving ---------------------------------------------------------------------------
 
 bool Editor::LoadPath(const std::string& path, std::string* error) {
@@ -714,11 +733,11 @@ void Editor::RunCommand(Command command, int32_t argument) {
       break;
     case Command::kCut:
     case Command::kCopy:
-      if (b.HasSelection() && clipboard_.SetText(SelectedText(b)) && command == Command::kCut)
+      if (b.HasSelection() && CopyToClipboard(SelectedText(b)) && command == Command::kCut)
         RefreshAfterEdit(DeleteSelection(b));
       break;
     case Command::kPaste:
-      if (std::optional<std::string> text = clipboard_.GetText()) RefreshAfterEdit(InsertText(b, *text));
+      if (std::optional<std::string> text = PastedText()) RefreshAfterEdit(InsertText(b, *text));
       break;
     case Command::kSelectAll:
       SelectAll(b, d.anchor);
