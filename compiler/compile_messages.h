@@ -50,9 +50,9 @@ enum class CompileMessage {
   kNestedTooDeep,
   kForNeedsIntVariable,
   kForCountsWholeNumbers,
-  kForStepZero,
   kIntegerOutOfRange,
   kExponentNumber,
+  kHexadecimalNumber,
   kSourceUnreadable,
 };
 

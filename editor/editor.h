@@ -28,6 +28,7 @@ namespace zv::editor {
 struct SourceDocument {
   SourceBuffer buffer;
   SourceHeader header;
+  platform::TextEncoding encoding;  // of its file, which it is saved in
   std::string file_name;  // without its folder; empty for an unnamed program
   std::string folder;     // absolute, without a trailing "/"
   UndoSnapshot undo;
@@ -199,6 +200,9 @@ class Editor {
   void OpenRecent(int32_t index);
   // Loads a program into the live tab; false with the reason in `error`.
   bool LoadPath(const std::string& path, std::string* error);
+  // The clipboard, in the encoding of the live program's file.
+  bool CopyToClipboard(std::string_view text);
+  std::optional<std::string> PastedText();
   // The path a typed or listed name means in the requester's folder.
   std::string RequestedPath(const std::string& name) const;
   void OpenExample(const std::string& link);

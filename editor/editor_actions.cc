@@ -268,6 +268,25 @@ void Editor::RunResult(int32_t result) {
   }
 }
 
+// ---- The clipboard ----------------------------------------------------------------------------------
+
+// A UTF-8 program's text goes through the clipboard with the characters
+// Windows-1252 lacks as themselves, so that a line cut and pasted keeps
+// them; a Windows-1252 program can hold none of them.
+bool Editor::CopyToClipboard(std::string_view text) {
+  const platform::TextEncoding utf8{true, false};
+  if (Live().encoding.utf8) return clipboard_.SetUtf8Text(FileOfEditorText(text, utf8));
+  return clipboard_.SetText(text);
+}
+
+std::optional<std::string> Editor::PastedText() {
+  const platform::TextEncoding utf8{true, false};
+  if (!Live().encoding.utf8) return clipboard_.GetText();
+  std::optional<std::string> text = clipboard_.GetUtf8Text();
+  if (text) *text = EditorTextOfFile(*text, utf8);
+  return text;
+}
+
 // ---- Loading and saving ---------------------------------------------------------------------------
 
 bool Editor::LoadPath(const std::string& path, std::string* error) {
@@ -276,6 +295,7 @@ bool Editor::LoadPath(const std::string& path, std::string* error) {
   SourceDocument& d = Live();
   d.buffer.Replace(std::move(text->lines));
   d.header = text->header;
+  d.encoding = text->encoding;
   d.buffer.modified = false;
   d.undo = {};
   d.anchor = {};
@@ -307,7 +327,7 @@ void Editor::LoadConfirmed() {
 bool Editor::SaveUnder(const std::string& path, const SourceHeader& header, std::string* cause) {
   SourceDocument& d = Live();
   std::string error;
-  if (!SaveSourceFile(path, d.buffer.lines, header, &error)) {
+  if (!SaveSourceFile(path, d.buffer.lines, header, d.encoding, &error)) {
     if (cause) *cause = platform::CauseOf(errno);
     return false;
   }
@@ -384,7 +404,7 @@ void Editor::QuitKeepingChanges() {
     const std::string name = d.file_name.empty() ? std::string(kUnnamedFileName) : d.file_name;
     const std::string path = folder + "/" + name + ".autosave";
     std::string error;
-    if (!SaveSourceFile(path, d.buffer.lines, d.header, &error))
+    if (!SaveSourceFile(path, d.buffer.lines, d.header, d.encoding, &error))
       std::fprintf(stderr, "zentrovex: unsaved changes lost (%s): %s\n", path.c_str(), error.c_str());
   }
   quit_ = true;
@@ -395,6 +415,7 @@ void Editor::StartNewProgram() {
   d.buffer.Clear();
   d.buffer.modified = false;
   d.header = {};
+  d.encoding = {};
   d.file_name.clear();
   d.undo = {};
   d.anchor = {};
@@ -416,7 +437,7 @@ bool Editor::BuildExecutableNow(const std::string& output, bool with_media) {
   SourceDocument& d = Live();
   const std::string work = WorkFile();
   std::string error;
-  if (!SaveSourceFile(work, d.buffer.lines, {}, &error)) {
+  if (!SaveSourceFile(work, d.buffer.lines, {}, d.encoding, &error)) {
     SetStatus(Label(Text::kBuildFailed) + " " + error);
     return false;
   }
@@ -605,7 +626,7 @@ void Editor::RunProgram() {
   const std::string name = d.file_name.empty() ? std::string(kUnnamedFileName) : d.file_name;
   const std::string work = temp_.File(name);
   std::string error;
-  if (!SaveSourceFile(work, d.buffer.lines, d.header, &error)) {
+  if (!SaveSourceFile(work, d.buffer.lines, d.header, d.encoding, &error)) {
     SetStatus(Label(Text::kRunFailed) + " " + error);
     return;
   }
@@ -725,11 +746,11 @@ void Editor::RunCommand(Command command, int32_t argument) {
       break;
     case Command::kCut:
     case Command::kCopy:
-      if (b.HasSelection() && clipboard_.SetText(SelectedText(b)) && command == Command::kCut)
+      if (b.HasSelection() && CopyToClipboard(SelectedText(b)) && command == Command::kCut)
         RefreshAfterEdit(DeleteSelection(b));
       break;
     case Command::kPaste:
-      if (std::optional<std::string> text = clipboard_.GetText()) RefreshAfterEdit(InsertText(b, *text));
+      if (std::optional<std::string> text = PastedText()) RefreshAfterEdit(InsertText(b, *text));
       break;
     case Command::kSelectAll:
       SelectAll(b, d.anchor);

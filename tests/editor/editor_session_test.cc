@@ -362,6 +362,28 @@ TEST_F(EditorDriver, DragsASelectionCutsAndPastesIt) {
   EXPECT_EQ(Lines(), (std::vector<std::string>{"alpha mmabeta", "ga"}));
 }
 
+// A UTF-8 program keeps every character through a cut and a paste, a save
+// and the work file of a run, those Windows-1252 lacks too; the clipboard
+// holds them as themselves.
+TEST_F(EditorDriver, AUtf8ProgramKeepsItsCharactersThroughTheClipboardASaveAndARun) {
+  const std::string mark = "\xEF\xBB\xBF", lines = "rem \xE2\x86\x92\r\nprint \"caf\xC3\xA9\"\r\n";
+  WriteAll(File("marked.kqa"), mark + lines);
+  ASSERT_TRUE(editor_->OpenFile(File("marked.kqa")));
+  EXPECT_EQ(Lines(), (std::vector<std::string>{"rem \x81U+2192\x81", "print \"caf\xE9\""}));
+  editor_->RunCommand(Command::kSelectAll);
+  editor_->RunCommand(Command::kCut);
+  EXPECT_EQ(clipboard_.GetUtf8Text(), "rem \xE2\x86\x92\nprint \"caf\xC3\xA9\"");
+  EXPECT_EQ(Lines(), (std::vector<std::string>{""}));
+  editor_->RunCommand(Command::kPaste);
+  Type("\r");
+  editor_->RunCommand(Command::kPaste);
+  editor_->RunCommand(Command::kSave);
+  const std::string twice = "rem \xE2\x86\x92\r\nprint \"caf\xC3\xA9\"\r\nrem \xE2\x86\x92\r\nprint \"caf\xC3\xA9\"\r\n";
+  EXPECT_EQ(ReadAll(File("marked.kqa")), mark + twice);
+  editor_->RunCommand(Command::kRun);
+  EXPECT_EQ(ran_source_, mark + twice);
+}
+
 TEST_F(EditorDriver, TheViewFollowsTheCursorDownAndAlongALongLine) {
   for (int i = 0; i < 40; ++i) Type("line\r");
   SourceBuffer& b = editor_->Live().buffer;
