@@ -4,8 +4,10 @@
 #include <stdio.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <utility>
 #include <vector>
 
@@ -251,6 +253,12 @@ bool SaveFile(const std::string& path, std::span<const uint8_t> bytes, ExistingF
 
 bool SaveFile(const std::string& path, std::string_view text, ExistingFile existing, uint32_t new_mode) {
   return SaveFile(path, std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()), existing, new_mode);
+}
+
+std::string CauseOf(int error_number) {
+  std::string text = std::strerror(error_number);
+  if (!text.empty()) text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
+  return text;
 }
 
 }  // namespace zv::platform

@@ -81,4 +81,8 @@ std::optional<std::string> FollowLinks(const std::string& path);
 // The mode a new file gets for `mode`: less the process's umask.
 uint32_t NewFileMode(uint32_t mode = 0666);
 
+// The system's text for an errno value, for the cause in a message about a
+// file ("no space left on device"): every subsystem says it the same way.
+std::string CauseOf(int error_number);
+
 }  // namespace zv::platform

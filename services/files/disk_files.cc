@@ -5,9 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <cerrno>
-#include <cstring>
 
 #include "platform/paths/file_content.h"
 #include "platform/paths/file_save.h"
@@ -148,11 +146,7 @@ bool MoveNoReplace(const std::string& source, const std::string& destination) {
   return RemoveMovedSource(source, destination);
 }
 
-std::string CauseOf(int error_number) {
-  std::string text = std::strerror(error_number);
-  if (!text.empty()) text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
-  return text;
-}
+std::string CauseOf(int error_number) { return platform::CauseOf(error_number); }
 
 bool MakeFolders(const std::string& folder) {
   if (folder.empty()) return true;

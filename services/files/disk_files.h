@@ -74,7 +74,7 @@ bool MayRemoveFromFolder(const std::string& path);
 bool MoveNoReplace(const std::string& source, const std::string& destination);
 
 // The system's text for an errno value, for the cause in an error message
-// ("no space left on device").
+// ("no space left on device"): platform::CauseOf, as every subsystem says it.
 std::string CauseOf(int error_number);
 
 // Makes every folder of `folder` that is missing; true when it exists after.
