@@ -39,19 +39,19 @@ expect() {
 
 screen='sync on : set display mode 640, 480, 32'
 expect "$screen : get image 1, 0, 0, 400, 400 : sync : save image \"missing/a.bmp\", 1 : sync" \
-  'Runtime Warning : Could not write to the file "missing/a.bmp".'
+  'Runtime Warning : Could not write to the file "missing/a.bmp": no such file or directory. (line 1: save image)'
 expect "$screen : get image 1, 0, 0, 400, 400 : sync : save image \"big.bmp\", 1 : sync" \
-  'Runtime Warning : Could not write to the file "big.bmp".' 64
+  'Runtime Warning : Could not write to the file "big.bmp": file too large. (line 1: save image)' 64
 expect 'save static objects "missing/scene.dat"' \
   'Runtime Warning : Could not write to the file "missing/scene.dat".'
 expect 'make object cube 1, 1 : save object animation "missing/anim.x", 1' \
   'Runtime Warning : Could not write to the file "missing/anim.x".'
 expect "$screen : create bitmap 1, 8, 8 : save bitmap \"missing/b.bmp\", 1 : sync : sync" \
-  'Runtime Error : Could not save the bitmap "missing/b.bmp".'
+  'Runtime Error : Could not save the bitmap "missing/b.bmp": no such file or directory.'
 expect "$screen : create bitmap 1, 400, 400 : save bitmap \"keep.bmp\", 1 : sync : sync" \
-  'Runtime Error : Could not save the bitmap "keep.bmp".' 64
+  'Runtime Error : Could not save the bitmap "keep.bmp": file too large.' 64
 expect "$screen : save bitmap \"missing/screen.bmp\" : sync : sync" \
-  'Runtime Error : Could not save the bitmap "missing/screen.bmp".'
+  'Runtime Error : Could not save the bitmap "missing/screen.bmp": no such file or directory.'
 expect 'make file "missing/made.txt"' 'Runtime Warning : Could not make the file "missing/made.txt".'
 expect 'copy file "keep.bmp", "missing/copy.bmp"' \
   'Runtime Warning : Could not copy the file "missing/copy.bmp": no such file or directory.'

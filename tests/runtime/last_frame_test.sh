@@ -53,6 +53,6 @@ run lost.kqa 2> err.txt
 status=$?
 set -e
 [ "$status" -ne 0 ] || fail "a save that failed at the end ended the run with status 0"
-grep -qF 'Runtime Warning : Could not write to the file "missing/lost.bmp".' err.txt ||
+grep -qF 'Runtime Warning : Could not write to the file "missing/lost.bmp": no such file or directory. (line 4: save image)' err.txt ||
   fail "the failed save at the end said: $(cat err.txt)"
 echo "the last frame is the program's own and its queued saves are carried out"
