@@ -153,6 +153,10 @@ class DisplayServices {
   virtual void SaveSpriteBackgrounds() {}
   virtual void DrawSprites() {}
   virtual void TakeRequestedScreenCopy() {}
+  // Makes the frame presented last the one the next turn draws on, as it
+  // stands: with a flip chain that buffer comes back, and the screen
+  // records already drawn on it are not drawn there again.
+  virtual void ResumePresentedFrame() {}
   virtual void EvictManagedTextures() {}
   virtual size_t PendingDrawRecords() { return 0; }
   virtual PictureArea Picture() { return {}; }
