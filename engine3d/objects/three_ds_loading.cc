@@ -19,7 +19,10 @@ int32_t Load3dsIntoObject(Engine3D& e, int32_t object, const std::string& path, 
   if (work.empty()) return load_result::kNoConvert;
   // A work file left from before must not stand in for this conversion.
   std::remove(work.c_str());
-  const int32_t converted = models::Convert3dsToX(path, work);
+  const int32_t converted = models::Convert3dsToX(path, work, why);
+  // A face past its mesh's vertices is the model's fault, as in an X file.
+  if (converted == models::kThreeDsBadFace) return load_result::kNoModel;
+  if (converted == models::kThreeDsNotWritten && why) *why = "the converted model could not be written: " + *why;
   if (converted < 0) return converted;
   const int32_t frames = LoadModelIntoObject(e, object, work, why);
   std::remove(work.c_str());

@@ -33,6 +33,7 @@ struct ThreeDsMesh {
   bool has_vertex_list = false;
   std::vector<Vector3f> vertices;
   std::vector<std::array<uint32_t, 3>> faces;
+  uint64_t faces_at = 0;  // where the first face's record lies in the file
   bool has_tex_coords = false;
   std::vector<std::array<float, 2>> tex_coords;  // (u, v) as stored
   std::vector<Vector3f> normals;                 // 3 per face

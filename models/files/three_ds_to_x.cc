@@ -4,12 +4,14 @@
 
 #include <algorithm>
 #include <bit>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <vector>
 
+#include "models/files/three_ds_faults.h"
 #include "models/files/three_ds_reader.h"
 #include "models/files/x_text_buffer.h"
 #include "platform/paths/file_save.h"
@@ -57,6 +59,10 @@ class XTextOutput final : public ThreeDsOutput {
     text_.HandOn();
   }
 
+  // The first face that refers to a vertex its mesh lacks: the text holds
+  // it as it came, but no model can be made of it.
+  const std::optional<std::string>& BadFace() const { return bad_face_; }
+
   void Material(const ThreeDsMaterial& m) override {
     (text_ << "Material x3ds_mat_" << SanitizeXName(m.name) << " {").EndLine();
     text_.FloatLine({m.diffuse[0], m.diffuse[1], m.diffuse[2], 1.0f}, ", ", ";;");
@@ -97,6 +103,7 @@ class XTextOutput final : public ThreeDsOutput {
   void EditorEnd() override { CloseFramesDownTo(0); }
 
   void Mesh(ThreeDsMesh& mesh) override {
+    if (!bad_face_) bad_face_ = FindThreeDsBadFace(mesh, object_name_);
     PlaceMesh(mesh);
     if (!mesh.has_vertex_list) return;
     if (mesh.has_local_axes) {
@@ -257,6 +264,7 @@ class XTextOutput final : public ThreeDsOutput {
   int32_t node_index_ = -1;
   int32_t frame_depth_ = 0;
   std::string object_name_;
+  std::optional<std::string> bad_face_;
 };
 
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes) {
@@ -273,8 +281,9 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes) {
   return !in.bad();
 }
 
-// The file's X text, handed to `sink` a piece at a time.
-void ConvertThreeDsToX(std::span<const uint8_t> file, size_t piece, XTextBuffer::Sink sink) {
+// The file's X text, handed to `sink` a piece at a time; the first face
+// that refers to a vertex its mesh lacks, if one does.
+std::optional<std::string> ConvertThreeDsToX(std::span<const uint8_t> file, size_t piece, XTextBuffer::Sink sink) {
   ThreeDsKeyframer hierarchy;
   ThreeDsOutput nothing;
   ReadThreeDsPass(file, ThreeDsPass::kHierarchy, nothing, hierarchy);
@@ -283,23 +292,31 @@ void ConvertThreeDsToX(std::span<const uint8_t> file, size_t piece, XTextBuffer:
   ThreeDsKeyframer tracks;
   ReadThreeDsPass(file, ThreeDsPass::kContents, text, tracks);
   text.Finish(tracks);
+  return text.BadFace();
 }
 
-// A file that is not a 3DS file, or a 3DS file cut short, would convert
-// into a model with nothing in it.
-bool HoldsWholeMainChunk(std::span<const uint8_t> file) {
-  if (file.size() < 6 || file[0] != 0x4D || file[1] != 0x4D) return false;
-  const uint32_t length = file[2] | (file[3] << 8) | (file[4] << 16) | (static_cast<uint32_t>(file[5]) << 24);
-  return length <= file.size();
-}
-
-// Writes the text a piece at a time; the old file goes only once it is whole.
-bool WriteConverted(std::span<const uint8_t> file, const std::string& path) {
+// Writes the text a piece at a time; the old file goes only once it is
+// whole, and not at all for a model with a face that cannot be.
+int32_t WriteConverted(std::span<const uint8_t> file, const std::string& path, std::string* why) {
   auto save = platform::FileSave::Begin(path);
-  if (!save) return false;
-  bool written = true;
-  ConvertThreeDsToX(file, size_t{1} << 20, [&](std::string_view piece) { written = written && save->Write(piece); });
-  return written && save->Finish();
+  int error = errno;
+  bool written = save.has_value();
+  std::optional<std::string> bad_face;
+  if (written) {
+    bad_face = ConvertThreeDsToX(file, size_t{1} << 20, [&](std::string_view piece) {
+      if (written && !save->Write(piece)) written = false, error = errno;
+    });
+  }
+  if (written && bad_face) {
+    if (why) *why = *bad_face;
+    return kThreeDsBadFace;
+  }
+  if (written) {
+    if (save->Finish()) return 0;
+    error = errno;
+  }
+  if (why) *why = platform::CauseOf(error);
+  return kThreeDsNotWritten;
 }
 
 }  // namespace
@@ -319,11 +336,16 @@ std::string ConvertThreeDsToXText(std::span<const uint8_t> file) {
   return text;
 }
 
-int32_t Convert3dsToX(const std::string& source, const std::string& target) {
+int32_t Convert3dsToX(const std::string& source, const std::string& target, std::string* why) {
   std::vector<uint8_t> bytes;
   if (!ReadWholeFile(source, &bytes)) return kThreeDsNotOpened;
-  if (!HoldsWholeMainChunk(bytes)) return kThreeDsDamaged;
-  return WriteConverted(bytes, target) ? 0 : kThreeDsNotWritten;
+  // A file that is not a 3DS file, or a 3DS file cut short, would convert
+  // into a model with nothing in it.
+  if (std::optional<std::string> cut = FindThreeDsCut(bytes)) {
+    if (why) *why = *cut;
+    return kThreeDsDamaged;
+  }
+  return WriteConverted(bytes, target, why);
 }
 
 }  // namespace zv::models
