@@ -9,6 +9,7 @@
 
 #include "platform/clipboard/clipboard.h"
 #include "platform/paths/file_save.h"
+#include "platform/paths/path_resolver.h"
 #include "platform/paths/temp_folder.h"
 #include "platform/signals/stop_signals.h"
 #include "platform/text/code_page.h"
@@ -370,10 +371,14 @@ bool Runtime::OpenAttachedData() {
     return false;
   }
   vm_->attached_data = attached_.get();
+  // Every writer of a file by name tells the path helper, and so the game's
+  // carried names, of its write.
+  platform::Paths().SetLayer(attached_.get());
   return true;
 }
 
 void Runtime::CloseAttachedData() {
+  if (attached_) platform::Paths().SetLayer(nullptr);
   vm_->attached_data = nullptr;
   attached_.reset();
 }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/paths/file_content.h"
+#include "platform/paths/path_resolver.h"
 
 namespace zv::platform {
 namespace {
@@ -102,7 +103,11 @@ std::optional<FileSave> FileSave::Begin(const std::string& path, ExistingFile ex
     errno = ENOENT;
     return std::nullopt;
   }
+  // Folders that a built game carries exist for it: the first file saved
+  // in one makes it on disk.
+  Paths().PrepareWrite(path);
   FileSave save;
+  save.path_ = path;
   save.existing_mode_ = existing;
   struct stat st;
   if (existing == ExistingFile::kKeep) {
@@ -163,7 +168,8 @@ void FileSave::TakeIdentity(uint32_t new_mode) {
 }
 
 FileSave::FileSave(FileSave&& other) noexcept
-    : target_(std::move(other.target_)),
+    : path_(std::move(other.path_)),
+      target_(std::move(other.target_)),
       temp_(std::exchange(other.temp_, {})),
       fd_(std::exchange(other.fd_, -1)),
       existing_mode_(other.existing_mode_),
@@ -173,6 +179,7 @@ FileSave::FileSave(FileSave&& other) noexcept
 FileSave& FileSave::operator=(FileSave&& other) noexcept {
   if (this != &other) {
     Abandon();
+    path_ = std::move(other.path_);
     target_ = std::move(other.target_);
     temp_ = std::exchange(other.temp_, {});
     fd_ = std::exchange(other.fd_, -1);
@@ -234,7 +241,7 @@ bool FileSave::Finish() {
   if (in_place_) {
     ok = CopyInPlace();
     Abandon();
-    return ok;
+    return Noted(ok);
   }
   ok = ::close(std::exchange(fd_, -1)) == 0;
   if (ok) {
@@ -243,7 +250,13 @@ bool FileSave::Finish() {
   }
   if (ok) temp_.clear();
   Abandon();
-  return ok;
+  return Noted(ok);
+}
+
+// A name a built game carries is the game's own once it has written it.
+bool FileSave::Noted(bool saved) const {
+  if (saved) Paths().NoteWritten(path_);
+  return saved;
 }
 
 bool SaveFile(const std::string& path, std::span<const uint8_t> bytes, ExistingFile existing, uint32_t new_mode) {

@@ -27,6 +27,8 @@ enum class ExistingFile {
 // identity: once the new content is complete, and room for it is reserved,
 // it is copied into the file in place. A file the user may not write is not
 // replaced (EACCES), nor is a folder (EISDIR). After a failure errno says why.
+// The path helper hears of every save (PathResolver::PrepareWrite and
+// NoteWritten), under the name the writer gave.
 class FileSave {
  public:
   // Nothing (errno set) when the save cannot start. `new_mode` is the mode a
@@ -58,7 +60,9 @@ class FileSave {
   void TakeIdentity(uint32_t new_mode);
   bool CopyInPlace();
   void Abandon();
+  bool Noted(bool saved) const;
 
+  std::string path_;  // as the writer named it
   std::string target_;
   std::string temp_;
   int fd_ = -1;

@@ -9,6 +9,7 @@
 
 #include "platform/paths/file_content.h"
 #include "platform/paths/file_save.h"
+#include "platform/paths/path_resolver.h"
 
 namespace zv::files {
 namespace {
@@ -50,7 +51,25 @@ void UniqueFd::Reset() {
 
 UniqueFd OpenForReading(const std::string& path) { return OpenRegular(path, O_RDONLY); }
 
-UniqueFd OpenOrCreateForReading(const std::string& path) { return OpenRegular(path, O_RDONLY | O_CREAT); }
+UniqueFd OpenOrCreateForReading(const std::string& path) {
+  UniqueFd fd = OpenRegular(path, O_RDONLY);
+  if (fd.Valid() || errno != ENOENT) return fd;
+  platform::Paths().PrepareWrite(path);
+  fd = OpenRegular(path, O_RDONLY | O_CREAT);
+  if (fd.Valid()) platform::Paths().NoteWritten(path);
+  return fd;
+}
+
+UniqueFd CreateNewFile(const std::string& path) {
+  if (path.empty()) {
+    errno = ENOENT;
+    return UniqueFd();
+  }
+  platform::Paths().PrepareWrite(path);
+  UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+  if (fd.Valid()) platform::Paths().NoteWritten(path);
+  return fd;
+}
 
 bool OpensForReading(const std::string& path) { return OpenForReading(path).Valid(); }
 
@@ -122,8 +141,10 @@ bool MayRemoveFromFolder(const std::string& path) {
   return !(dir.st_mode & S_ISVTX) || user == 0 || user == file.st_uid || user == dir.st_uid;
 }
 
-bool MoveNoReplace(const std::string& source, const std::string& destination) {
-  if (source.empty() || destination.empty()) return false;
+namespace {
+
+// The move itself, by rename, link, or copy and delete.
+bool MoveByName(const std::string& source, const std::string& destination) {
   if (::renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, destination.c_str(), RENAME_NOREPLACE) == 0) return true;
   if (errno == EINVAL || errno == ENOSYS) {
     // No no-replace rename here: a hard link refuses a taken name.
@@ -144,6 +165,16 @@ bool MoveNoReplace(const std::string& source, const std::string& destination) {
   }
   if (!CopyFileNoReplace(source, destination)) return false;
   return RemoveMovedSource(source, destination);
+}
+
+}  // namespace
+
+bool MoveNoReplace(const std::string& source, const std::string& destination) {
+  if (source.empty() || destination.empty()) return false;
+  platform::Paths().PrepareWrite(destination);
+  if (!MoveByName(source, destination)) return false;
+  platform::Paths().NoteWritten(destination);
+  return true;
 }
 
 std::string CauseOf(int error_number) { return platform::CauseOf(error_number); }

@@ -8,7 +8,8 @@
 
 // Whole-file operations on paths of this machine, for the file commands.
 // Every write goes through platform::FileSave, so a failed write leaves the
-// earlier file (or no file) in place, never a half-written one. After a
+// earlier file (or no file) in place, never a half-written one; what makes
+// or moves a file otherwise tells the path helper as a save does. After a
 // failure errno tells why.
 namespace zv::files {
 
@@ -47,6 +48,9 @@ UniqueFd OpenForReading(const std::string& path);
 bool OpensForReading(const std::string& path);
 // The same, creating an empty file when none exists.
 UniqueFd OpenOrCreateForReading(const std::string& path);
+// Makes a new, empty file and opens it for writing; fails (EEXIST) when the
+// name is taken.
+UniqueFd CreateNewFile(const std::string& path);
 
 // Reads the whole file; nothing when it cannot be opened or read.
 std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path);

@@ -1,6 +1,5 @@
 #include "services/files/file_commands.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -45,8 +44,7 @@ int32_t FileSizeByName(Vm& vm, const std::string& name) {
 }
 
 bool MakeFile(const std::string& name) {
-  files::UniqueFd fd(::open(NativePath(name).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-  return fd.Valid();
+  return files::CreateNewFile(NativePath(name)).Valid();
 }
 
 bool PathExists(const std::string& path) {
@@ -114,20 +112,24 @@ bool ExecuteFile(Vm& vm, const std::string& file, const std::string& arguments, 
   return FilesOf(vm).Shell().Execute(request);
 }
 
-// Opens the directory search over the working folder; warning 8001 when
-// nothing can be found.
+// Opens the directory search over the working folder, with what a built
+// game carries there; warning 8001 when nothing can be found.
 bool OpenFileSearch(Vm& vm) {
-  if (FilesOf(vm).Search().Open()) return true;
+  if (FilesOf(vm).Search().Open(CarriedEntries(vm.attached_data, "."))) return true;
   vm.RunWarning(err::kNothingFound);
   return false;
 }
 
 // ---- Folders, listings and the search ------------------------------------------------
 
+// A folder a built game carries is made on disk when the game goes into it.
 void CmdSetDirectory(Vm& vm) {
   const std::string path(vm.NextString());
   const std::string native = NativePath(path);
-  if (native.empty() || ::chdir(native.c_str()) != 0) vm.RunError(err::kDirectoryNotSet);
+  if (native.empty()) return vm.RunError(err::kDirectoryNotSet);
+  if (::chdir(native.c_str()) == 0) return;
+  if (errno != ENOENT || !MakeCarriedFolder(vm.attached_data, path) || ::chdir(native.c_str()) != 0)
+    vm.RunError(err::kDirectoryNotSet);
 }
 
 void CmdListDirectory(Vm& vm) {
@@ -233,6 +235,11 @@ void CmdDeleteFile(Vm& vm) {
   if (!deleted) vm.RunWarning(err::kNothingToDelete, name, files::CauseOf(errno));
 }
 
+// A file on disk under the name, as a copy, move or rename onto it finds
+// it: a name a built game carries takes what the game puts there, as any
+// file it writes does.
+bool TakenOnDisk(const std::string& name) { return files::OpensForReading(NativePath(name)); }
+
 void CmdCopyFile(Vm& vm) {
   const std::string source(vm.NextString());
   const std::string destination(vm.NextString());
@@ -245,7 +252,7 @@ void CmdCopyFile(Vm& vm) {
   const std::string cause = files::CauseOf(errno);
   // "File already exists" only where it does: a folder that is missing or
   // full is another failure.
-  if (FileExists(vm, destination)) return vm.RunWarning(err::kExists, destination);
+  if (TakenOnDisk(destination)) return vm.RunWarning(err::kExists, destination);
   vm.RunWarning(err::kCopyFailed, destination, cause);
 }
 
@@ -261,7 +268,7 @@ template <int32_t kFailure>
 void MoveOrRename(Vm& vm) {
   const std::string source(vm.NextString());
   const std::string destination(vm.NextString());
-  if (FileExists(vm, destination)) return vm.RunWarning(err::kExists, destination);
+  if (TakenOnDisk(destination)) return vm.RunWarning(err::kExists, destination);
   if (IsCarried(vm.attached_data, source)) {
     if (!MoveCarriedFile(*vm.attached_data, source, destination))
       vm.RunWarning(kFailure, source, files::CauseOf(errno));
@@ -325,7 +332,7 @@ void FnFileSize(Vm& vm) {
 void FnPathExists(Vm& vm) {
   const Slot result = vm.NextSlot();
   const std::string path(vm.NextString());
-  vm.SetInt(result, PathExists(path) ? 1 : 0);
+  vm.SetInt(result, PathExists(path) || CarriedPathExists(vm.attached_data, path) ? 1 : 0);
 }
 
 // ---- Folders ------------------------------------------------------------------------------

@@ -100,8 +100,7 @@ void CmdOpenFileToWrite(Vm& vm) {
   if (slot->file.IsOpen()) return vm.RunWarning(err::kSlotInUse);
   slot->at_end = false;
   if (FilesOf(vm).FileExists(name)) return vm.RunWarning(err::kExists, name);
-  const std::string native = NativePath(name);
-  files::UniqueFd fd(native.empty() ? -1 : ::open(native.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+  files::UniqueFd fd = files::CreateNewFile(NativePath(name));
   if (!fd.Valid()) return vm.RunWarning(err::kCreateFailed, name);
   slot->file = OpenFile(std::move(fd), name);
 }
