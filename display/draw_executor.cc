@@ -9,7 +9,7 @@
 #include "display/image_surfaces.h"
 #include "display/pixel_ops.h"
 #include "display/shapes.h"
-#include "platform/paths/file_save.h"
+#include "platform/paths/failure_cause.h"
 #include "platform/paths/path_resolver.h"
 #include "runtime/attached/attached_data.h"
 

@@ -6,7 +6,7 @@
 #include "display/draw_executor.h"
 #include "display/pixel_ops.h"
 #include "display/queued_work.h"
-#include "platform/paths/file_save.h"
+#include "platform/paths/failure_cause.h"
 #include "platform/paths/path_resolver.h"
 #include "runtime/attached/attached_data.h"
 

@@ -8,7 +8,7 @@
 #include "display/graphics.h"
 #include "display/image_surfaces.h"
 #include "display/queued_work.h"
-#include "platform/paths/file_save.h"
+#include "platform/paths/failure_cause.h"
 #include "platform/paths/path_resolver.h"
 #include "runtime/attached/attached_data.h"
 

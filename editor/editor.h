@@ -182,7 +182,9 @@ class Editor {
   void RunResult(int32_t result);
   void LoadConfirmed();
   void SaveAsConfirmed();
-  bool SaveUnder(const std::string& path, const SourceHeader& header);
+  // False when the file could not be written; `cause`, when given, then
+  // says why ("no space left on device").
+  bool SaveUnder(const std::string& path, const SourceHeader& header, std::string* cause = nullptr);
   // Runs what a save question asked for once its save as is done.
   void GoOnAfterSaveAs();
   // Saves the live program under its own name; an unnamed one opens the

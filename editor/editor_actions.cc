@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <string_view>
@@ -11,6 +12,7 @@
 #include "compiler/compiler.h"
 #include "editor/help/help_pages.h"
 #include "editor/language_texts.h"
+#include "platform/paths/failure_cause.h"
 #include "platform/paths/path_resolver.h"
 #include "platform/signals/stop_signals.h"
 #include "platform/text/code_page.h"
@@ -22,6 +24,14 @@ namespace {
 namespace fs = std::filesystem;
 
 std::string Label(Text text) { return std::string(LanguageText(text)); }
+
+// "The file could not be saved: why."
+std::string SaveFailedText(const std::string& cause) {
+  std::string text = Label(Text::kSaveFailed);
+  if (cause.empty() || text.empty() || text.back() != '.') return text;
+  text.pop_back();
+  return text + ": " + cause + ".";
+}
 
 bool Exists(const std::string& path) {
   struct stat st {};
@@ -200,8 +210,8 @@ void Editor::RunResult(int32_t result) {
       CloseRequester();
       if (IsFileReadOnly(pending_path_)) {
         SetStatus(Label(Text::kReadOnly));
-      } else if (!SaveUnder(pending_path_, pending_header_)) {
-        SetStatus(Label(Text::kSaveFailed));
+      } else if (std::string cause; !SaveUnder(pending_path_, pending_header_, &cause)) {
+        SetStatus(SaveFailedText(cause));
       } else {
         GoOnAfterSaveAs();
       }
@@ -294,10 +304,13 @@ void Editor::LoadConfirmed() {
   SetStatus(Label(Text::kLoaded));
 }
 
-bool Editor::SaveUnder(const std::string& path, const SourceHeader& header) {
+bool Editor::SaveUnder(const std::string& path, const SourceHeader& header, std::string* cause) {
   SourceDocument& d = Live();
   std::string error;
-  if (!SaveSourceFile(path, d.buffer.lines, header, &error)) return false;
+  if (!SaveSourceFile(path, d.buffer.lines, header, &error)) {
+    if (cause) *cause = platform::CauseOf(errno);
+    return false;
+  }
   d.header = header;
   d.file_name = NameOfPath(path);
   d.folder = FolderOfPath(path);
@@ -321,8 +334,8 @@ void Editor::SaveAsConfirmed() {
     OpenQuestion(mode::kConfirmOverwrite, name + " " + Label(Text::kFileExists));
     return;
   }
-  if (!SaveUnder(pending_path_, pending_header_)) {
-    ShowMessage(Label(Text::kSaveFailed));
+  if (std::string cause; !SaveUnder(pending_path_, pending_header_, &cause)) {
+    ShowMessage(SaveFailedText(cause));
     return;
   }
   CloseRequester();
@@ -357,8 +370,8 @@ bool Editor::SaveCurrent() {
     SetStatus(Label(Text::kReadOnly));
     return false;
   }
-  if (!SaveUnder(d.Path(), d.header)) {
-    SetStatus(Label(Text::kSaveFailed));
+  if (std::string cause; !SaveUnder(d.Path(), d.header, &cause)) {
+    SetStatus(SaveFailedText(cause));
     return false;
   }
   return true;

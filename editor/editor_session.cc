@@ -3,7 +3,7 @@
 #include <cerrno>
 #include <cstdio>
 
-#include "platform/paths/file_save.h"
+#include "platform/paths/failure_cause.h"
 #include "platform/signals/stop_signals.h"
 #include "runtime/startup.h"
 

@@ -124,7 +124,8 @@ std::optional<SourceHeader> ReadSourceHeader(const std::string& path) {
 
 bool IsFileReadOnly(const std::string& path) {
   struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) return errno != ENOENT;
+  // A file that cannot be reached is not read-only: its save fails and says why.
+  if (::stat(path.c_str(), &st) != 0) return false;
   // A file without any write permission counts as read-only even for a
   // user who could write it anyway.
   return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(path.c_str(), W_OK) != 0;
@@ -134,6 +135,7 @@ bool SaveSourceFile(const std::string& path, const std::vector<std::string>& lin
                     std::string* error) {
   if (IsFileReadOnly(path)) {
     if (error) *error = path + " is read-only";
+    errno = EACCES;
     return false;
   }
   struct stat old {};

@@ -44,12 +44,12 @@ std::optional<SourceHeader> ReadSourceHeader(const std::string& path);
 
 // Writes the lines and header through a temporary name in the same folder
 // and renames it into place, so a failed write leaves the old file as it
-// was. A file that exists without write permission is not replaced.
+// was. A file that exists without write permission is not replaced. After
+// a failure errno says why.
 bool SaveSourceFile(const std::string& path, const std::vector<std::string>& lines, const SourceHeader& header,
                     std::string* error = nullptr);
 
-// True when the file exists and may not be written (or its permissions
-// cannot be read).
+// True when the file exists and may not be written.
 bool IsFileReadOnly(const std::string& path);
 
 // By extension, without regard to case.

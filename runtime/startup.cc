@@ -8,7 +8,7 @@
 #include <system_error>
 
 #include "platform/clipboard/clipboard.h"
-#include "platform/paths/file_save.h"
+#include "platform/paths/failure_cause.h"
 #include "platform/paths/path_resolver.h"
 #include "platform/paths/temp_folder.h"
 #include "platform/signals/stop_signals.h"

@@ -14,6 +14,7 @@
 #include "models/files/three_ds_faults.h"
 #include "models/files/three_ds_reader.h"
 #include "models/files/x_text_buffer.h"
+#include "platform/paths/failure_cause.h"
 #include "platform/paths/file_save.h"
 #include "platform/render3d/matrix.h"
 

@@ -25,7 +25,9 @@ FileLock::FileLock(const std::string& path) {
 }
 
 FileLock::~FileLock() {
+  const int error = errno;  // a failed update's cause outlives the lock
   if (fd_ >= 0) ::close(fd_);  // which lets the lock go
+  errno = error;
 }
 
 }  // namespace zv::platform

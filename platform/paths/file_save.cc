@@ -4,22 +4,20 @@
 #include <stdio.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #include <utility>
 #include <vector>
 
 #include "platform/paths/file_content.h"
 #include "platform/paths/path_resolver.h"
+#include "platform/paths/save_temporary.h"
 
 namespace zv::platform {
 namespace {
 
 // As many links as the system itself follows before it gives up.
 constexpr int kMaxLinkHops = 40;
-constexpr char kTemporaryName[] = ".zv-write-XXXXXX";
 
 std::string FolderPart(const std::string& path) {
   const size_t slash = path.rfind('/');
@@ -40,13 +38,6 @@ std::optional<std::string> ReadLink(const std::string& path) {
     if (static_cast<size_t>(n) < text.size()) return std::string(text.data(), static_cast<size_t>(n));
     text.resize(text.size() * 2);
   }
-}
-
-int MakeTemporaryIn(const std::string& folder, std::string* name) {
-  std::string pattern = JoinPath(folder, kTemporaryName);
-  const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
-  if (fd >= 0) *name = std::move(pattern);
-  return fd;
 }
 
 // Where new content waits when the file's own folder takes no new files.
@@ -110,28 +101,26 @@ std::optional<FileSave> FileSave::Begin(const std::string& path, ExistingFile ex
   save.path_ = path;
   save.existing_mode_ = existing;
   struct stat st;
+  auto target = FollowLinks(path);
+  if (!target) return std::nullopt;
+  save.target_ = std::move(*target);
   if (existing == ExistingFile::kKeep) {
-    // A name that is taken, by a link too, is not written through.
-    if (::lstat(path.c_str(), &st) == 0) {
+    // A link to nothing is followed to make the file it names, as a
+    // replacing save does; anything already there is kept.
+    if (::lstat(save.target_.c_str(), &st) == 0) {
       errno = EEXIST;
       return std::nullopt;
     }
-    save.target_ = path;
-  } else {
-    auto target = FollowLinks(path);
-    if (!target) return std::nullopt;
-    save.target_ = std::move(*target);
-    if (::stat(save.target_.c_str(), &st) == 0) {
-      if (!S_ISREG(st.st_mode)) {
-        errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
-        return std::nullopt;
-      }
-      // What the user may not write stays as it is (root may write anything).
-      if (::faccessat(AT_FDCWD, save.target_.c_str(), W_OK, AT_EACCESS) != 0) return std::nullopt;
-      save.existing_ = st;
-    } else if (errno != ENOENT) {
+  } else if (::stat(save.target_.c_str(), &st) == 0) {
+    if (!S_ISREG(st.st_mode)) {
+      errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
       return std::nullopt;
     }
+    // What the user may not write stays as it is (root may write anything).
+    if (::faccessat(AT_FDCWD, save.target_.c_str(), W_OK, AT_EACCESS) != 0) return std::nullopt;
+    save.existing_ = st;
+  } else if (errno != ENOENT) {
+    return std::nullopt;
   }
   if (!save.OpenTemporary()) return std::nullopt;
   save.TakeIdentity(new_mode);
@@ -139,14 +128,17 @@ std::optional<FileSave> FileSave::Begin(const std::string& path, ExistingFile ex
 }
 
 bool FileSave::OpenTemporary() {
-  fd_ = MakeTemporaryIn(FolderPart(target_), &temp_);
-  if (fd_ >= 0) return true;
+  auto temporary = MakeSaveTemporary(FolderPart(target_));
   // A file that may be written in a folder that takes no new files is
   // written in place, from new content complete elsewhere.
-  if (!existing_ || (errno != EACCES && errno != EPERM)) return false;
-  fd_ = MakeTemporaryIn(SpareFolder(), &temp_);
-  in_place_ = fd_ >= 0;
-  return in_place_;
+  if (!temporary && existing_ && (errno == EACCES || errno == EPERM)) {
+    temporary = MakeSaveTemporary(SpareFolder());
+    in_place_ = temporary.has_value();
+  }
+  if (!temporary) return false;
+  fd_ = temporary->fd;
+  temp_ = std::move(temporary->name);
+  return true;
 }
 
 // The new file takes the place of the old one only where it can be the
@@ -237,18 +229,7 @@ bool FileSave::Finish() {
     errno = EBADF;
     return false;
   }
-  bool ok;
-  if (in_place_) {
-    ok = CopyInPlace();
-    Abandon();
-    return Noted(ok);
-  }
-  ok = ::close(std::exchange(fd_, -1)) == 0;
-  if (ok) {
-    ok = existing_mode_ == ExistingFile::kKeep ? PublishNoReplace(temp_, target_)
-                                               : ::rename(temp_.c_str(), target_.c_str()) == 0;
-  }
-  if (ok) temp_.clear();
+  const bool ok = in_place_ ? CopyInPlace() : Publish();
   Abandon();
   return Noted(ok);
 }
@@ -259,6 +240,24 @@ bool FileSave::Noted(bool saved) const {
   return saved;
 }
 
+// The complete content takes the file's place. The temporary stays open
+// (and so locked, where it is named) until then; a descriptor of it is closed
+// first, so that a file system that writes late reports a failed write now.
+bool FileSave::Publish() {
+  const int copy = ::dup(fd_);
+  if (copy < 0 || ::close(copy) != 0) return false;
+  if (temp_.empty()) {
+    if (existing_mode_ == ExistingFile::kKeep) return NameSaveTemporary(fd_, target_);
+    auto named = NameSaveTemporaryIn(fd_, FolderPart(target_));
+    if (!named) return false;
+    temp_ = std::move(*named);
+  }
+  const bool ok = existing_mode_ == ExistingFile::kKeep ? PublishNoReplace(temp_, target_)
+                                                        : ::rename(temp_.c_str(), target_.c_str()) == 0;
+  if (ok) temp_.clear();
+  return ok;
+}
+
 bool SaveFile(const std::string& path, std::span<const uint8_t> bytes, ExistingFile existing, uint32_t new_mode) {
   auto save = FileSave::Begin(path, existing, new_mode);
   return save && save->Write(bytes) && save->Finish();
@@ -266,12 +265,6 @@ bool SaveFile(const std::string& path, std::span<const uint8_t> bytes, ExistingF
 
 bool SaveFile(const std::string& path, std::string_view text, ExistingFile existing, uint32_t new_mode) {
   return SaveFile(path, std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()), existing, new_mode);
-}
-
-std::string CauseOf(int error_number) {
-  std::string text = std::strerror(error_number);
-  if (!text.empty()) text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
-  return text;
 }
 
 }  // namespace zv::platform

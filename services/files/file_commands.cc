@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/paths/file_save.h"
 #include "platform/paths/path_resolver.h"
 #include "platform/shell/command_arguments.h"
 #include "runtime/vm/opcodes/opcode_support.h"
@@ -43,9 +42,7 @@ int32_t FileSizeByName(Vm& vm, const std::string& name) {
   return static_cast<int32_t>(static_cast<uint32_t>(st.st_size));
 }
 
-bool MakeFile(const std::string& name) {
-  return files::CreateNewFile(NativePath(name)).Valid();
-}
+bool MakeFile(const std::string& name) { return files::CreateNewFile(NativePath(name)).Valid(); }
 
 bool PathExists(const std::string& path) {
   struct stat st;
@@ -221,14 +218,17 @@ void FnFindFileDate(Vm& vm) {
 void CmdMakeFile(Vm& vm) {
   const std::string name(vm.NextString());
   // A file the game carries exists, as one on disk does.
-  if (FileExists(vm, name) || !MakeFile(name)) vm.RunWarning(err::kMakeFailed, name);
+  if (FileExists(vm, name)) return vm.RunWarning(err::kMakeFailed, name, files::CauseOf(EEXIST));
+  if (!MakeFile(name)) vm.RunWarning(err::kMakeFailed, name, files::CauseOf(errno));
 }
 
 // A file the user may not write is not deleted, as on the system these
-// commands come from; the warning then gives the reason.
+// commands come from; the warning then gives the reason. A symbolic link
+// goes itself, also one that leads nowhere.
 void CmdDeleteFile(Vm& vm) {
   const std::string name(vm.NextString());
-  if (!FileExists(vm, name)) return vm.RunWarning(err::kNothingToDelete, name);
+  if (!FileExists(vm, name) && !files::IsSymbolicLink(NativePath(name)))
+    return vm.RunWarning(err::kNothingToDelete, name);
   // A name the game carries must stay gone, or its carried copy comes back.
   const bool deleted = IsCarried(vm.attached_data, name) ? DeleteCarriedFile(*vm.attached_data, name)
                                                          : files::DeleteUserFile(NativePath(name));
@@ -295,14 +295,10 @@ void CmdWriteByteToFile(Vm& vm) {
   const int32_t position = vm.NextInt();
   const int32_t value = vm.NextInt();
   if (!FileExists(vm, name)) return vm.RunWarning(err::kMissing, name);
-  const std::string native = NativePath(name);
   // The file the program sees, which in a built game may be one it carries:
   // the changed bytes then go to disk under its name.
-  auto bytes = files::ReadWholeFile(FilesOf(vm).LookUpFile(name));
-  if (!bytes) return;
-  if (position >= 0 && static_cast<size_t>(position) < bytes->size())
-    (*bytes)[static_cast<size_t>(position)] = static_cast<uint8_t>(value);
-  if (!platform::SaveFile(native, *bytes)) vm.RunWarning(err::kWriteFailed, name, files::CauseOf(errno));
+  if (!files::WriteByteInFile(FilesOf(vm).LookUpFile(name), NativePath(name), position, static_cast<uint8_t>(value)))
+    vm.RunWarning(err::kWriteFailed, name, files::CauseOf(errno));
 }
 
 void FnReadByteFromFile(Vm& vm) {
@@ -337,10 +333,13 @@ void FnPathExists(Vm& vm) {
 
 // ---- Folders ------------------------------------------------------------------------------
 
+// A folder is made where the name stands, never through a link.
 void CmdMakeDirectory(Vm& vm) {
   const std::string path(vm.NextString());
   const std::string native = NativePath(path);
-  if (native.empty() || ::mkdir(native.c_str(), 0777) != 0) vm.RunWarning(err::kDirectoryNotMade, path);
+  if (native.empty()) return vm.RunWarning(err::kDirectoryNotMade, path, files::CauseOf(ENOENT));
+  if (::mkdir(native.c_str(), 0777) != 0)
+    vm.RunWarning(err::kDirectoryNotMade, path, files::FolderCause(native, errno));
 }
 
 void CmdDeleteDirectory(Vm& vm) {

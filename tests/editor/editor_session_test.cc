@@ -136,6 +136,28 @@ TEST_F(EditorDriver, SavesANewProgramThroughTheRequesterAndAsksBeforeReplacing) 
   EXPECT_EQ(editor_->Mode(), mode::kEditing);
 }
 
+// A save that fails says why, in the requester and on the status line, and
+// the program stays unsaved.
+TEST_F(EditorDriver, AFailedSaveSaysWhy) {
+  Type("print 3");
+  editor_->RunCommand(Command::kSaveAs);
+  Type("nowhere/first.kqa");
+  ClickButton(2);
+  EXPECT_EQ(editor_->Mode(), mode::kSaveAs);
+  EXPECT_EQ(editor_->Requester().Message(), "The file could not be saved: no such file or directory.");
+  Key(key::kEscape);
+
+  ::mkdir(File("sub").c_str(), 0755);
+  WriteAll(File("sub/game.kqa"), "print 1\r\n");
+  ASSERT_TRUE(editor_->OpenFile(File("sub/game.kqa")));
+  Type("!");
+  std::filesystem::remove_all(File("sub"));
+  WriteAll(File("sub"), "a file where the folder was");
+  Key('S', true);
+  EXPECT_EQ(editor_->View().Status(), "The file could not be saved: not a directory.");
+  EXPECT_TRUE(editor_->Live().buffer.modified);
+}
+
 TEST_F(EditorDriver, TypedNamesFindFilesWithoutRegardToCase) {
   ::mkdir(File("Levels").c_str(), 0755);
   WriteAll(File("old.kqa"), "print 1\r\n");
