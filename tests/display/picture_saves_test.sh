@@ -18,15 +18,10 @@ work=$(mktemp -d)
 trap 'umount "$work/run/full" 2> /dev/null || true; rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
-as_user=()
-if [ "$(id -u)" = 0 ]; then
-  as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups --)
-  chmod 755 "$work"
-  "${as_user[@]}" test -x "$zentrovex" || { echo "SKIP: the user nobody cannot run $zentrovex"; exit 77; }
-fi
-user() { "${as_user[@]}" "$@"; }
+source "$(dirname "$0")/../support/as_user.sh"
+as_user_init "$work" "$zentrovex"
 mkdir "$work/run" "$work/tmp" "$work/config"
-if [ "$(id -u)" = 0 ]; then chown 65534:65534 "$work/run" "$work/tmp" "$work/config"; fi
+user_owns "$work/run" "$work/tmp" "$work/config"
 export TMPDIR=$work/tmp XDG_CONFIG_HOME=$work/config
 cd "$work/run"
 
