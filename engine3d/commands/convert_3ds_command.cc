@@ -50,7 +50,9 @@ void CmdConvert3dsToX(Vm& vm) {
   std::string why;
   const int32_t result = models::Convert3dsToX(source_path, target_path, &why);
   if (result == models::kThreeDsNotWritten) return vm.RunWarning(object_error::kFileWrite, target, why);
-  if (result != 0) vm.RunWarning(object_error::kConvert, model, why);
+  if (result != 0) return vm.RunWarning(object_error::kConvert, model, why);
+  // Converted, with texture coordinates that do not fit their mesh.
+  if (!why.empty()) vm.RunWarning(object_error::kModelFault, model, why);
 }
 
 }  // namespace

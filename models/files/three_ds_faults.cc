@@ -140,4 +140,16 @@ std::optional<std::string> FindThreeDsBadFace(const ThreeDsMesh& mesh, std::stri
   return std::nullopt;
 }
 
+std::optional<std::string> FindThreeDsUnfitTexCoords(const ThreeDsMesh& mesh, std::string_view object) {
+  const size_t pairs = mesh.tex_coords.size(), vertices = mesh.vertices.size();
+  if (!mesh.has_vertex_list || !mesh.has_tex_coords || pairs == vertices) return std::nullopt;
+  auto counted = [](size_t n, const char* one, const char* more) {
+    return std::to_string(n) + " " + (n == 1 ? one : more);
+  };
+  return At(mesh.tex_coords_at, "object \"" + std::string(object) + "\": " +
+                                    counted(pairs, "texture coordinate", "texture coordinates") + " for " +
+                                    counted(vertices, "vertex", "vertices") +
+                                    (pairs < vertices ? ", so the others take (0, 0)" : ", so the rest are left out"));
+}
+
 }  // namespace zv::models

@@ -24,4 +24,9 @@ std::optional<std::string> FindThreeDsCut(std::span<const uint8_t> file);
 // fits, or when the mesh has no vertex list (it becomes no mesh).
 std::optional<std::string> FindThreeDsBadFace(const ThreeDsMesh& mesh, std::string_view object);
 
+// A texture coordinate list whose pairs do not fit the mesh's vertices one
+// to one, placed at its count: the mesh is converted all the same (a vertex
+// without a pair takes (0, 0)), but its texture lies wrong.
+std::optional<std::string> FindThreeDsUnfitTexCoords(const ThreeDsMesh& mesh, std::string_view object);
+
 }  // namespace zv::models

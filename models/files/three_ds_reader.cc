@@ -463,6 +463,7 @@ class Reader {
   uint64_t TexCoords() {
     const Chunk chunk = Open();
     if (first_pass_) return Leave(chunk);
+    mesh_.tex_coords_at = pos_;
     const uint32_t count = CountThatFits(chunk, ReadU16(), 8);
     mesh_.has_tex_coords = true;
     mesh_.tex_coords.resize(count);

@@ -46,6 +46,15 @@ bool EqualNoCase(std::string_view a, std::string_view b) {
 // p x m divided by w; `p` stays as it was when |w| is below 1e-5.
 void TransformPoint(Vector3f& p, const Matrix4& m) { platform::TransformPointProjected(p, p, m); }
 
+// What the second pass finds wrong with the model: the first face that
+// refers to a vertex its mesh lacks (the text holds it as it came, but no
+// model can be made of it) and the first texture coordinates that do not
+// fit their mesh.
+struct ThreeDsFaults {
+  std::optional<std::string> bad_face;
+  std::optional<std::string> unfit;
+};
+
 // ---- The conversion's second pass: the text ---------------------------------------
 
 class XTextOutput final : public ThreeDsOutput {
@@ -60,9 +69,7 @@ class XTextOutput final : public ThreeDsOutput {
     text_.HandOn();
   }
 
-  // The first face that refers to a vertex its mesh lacks: the text holds
-  // it as it came, but no model can be made of it.
-  const std::optional<std::string>& BadFace() const { return bad_face_; }
+  const ThreeDsFaults& Faults() const { return faults_; }
 
   void Material(const ThreeDsMaterial& m) override {
     (text_ << "Material x3ds_mat_" << SanitizeXName(m.name) << " {").EndLine();
@@ -104,7 +111,8 @@ class XTextOutput final : public ThreeDsOutput {
   void EditorEnd() override { CloseFramesDownTo(0); }
 
   void Mesh(ThreeDsMesh& mesh) override {
-    if (!bad_face_) bad_face_ = FindThreeDsBadFace(mesh, object_name_);
+    if (!faults_.bad_face) faults_.bad_face = FindThreeDsBadFace(mesh, object_name_);
+    if (!faults_.unfit) faults_.unfit = FindThreeDsUnfitTexCoords(mesh, object_name_);
     PlaceMesh(mesh);
     if (!mesh.has_vertex_list) return;
     if (mesh.has_local_axes) {
@@ -265,7 +273,7 @@ class XTextOutput final : public ThreeDsOutput {
   int32_t node_index_ = -1;
   int32_t frame_depth_ = 0;
   std::string object_name_;
-  std::optional<std::string> bad_face_;
+  ThreeDsFaults faults_;
 };
 
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes) {
@@ -282,9 +290,9 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes) {
   return !in.bad();
 }
 
-// The file's X text, handed to `sink` a piece at a time; the first face
-// that refers to a vertex its mesh lacks, if one does.
-std::optional<std::string> ConvertThreeDsToX(std::span<const uint8_t> file, size_t piece, XTextBuffer::Sink sink) {
+// The file's X text, handed to `sink` a piece at a time, and what is wrong
+// with the model it describes.
+ThreeDsFaults ConvertThreeDsToX(std::span<const uint8_t> file, size_t piece, XTextBuffer::Sink sink) {
   ThreeDsKeyframer hierarchy;
   ThreeDsOutput nothing;
   ReadThreeDsPass(file, ThreeDsPass::kHierarchy, nothing, hierarchy);
@@ -293,7 +301,7 @@ std::optional<std::string> ConvertThreeDsToX(std::span<const uint8_t> file, size
   ThreeDsKeyframer tracks;
   ReadThreeDsPass(file, ThreeDsPass::kContents, text, tracks);
   text.Finish(tracks);
-  return text.BadFace();
+  return text.Faults();
 }
 
 // Writes the text a piece at a time; the old file goes only once it is
@@ -302,18 +310,21 @@ int32_t WriteConverted(std::span<const uint8_t> file, const std::string& path, s
   auto save = platform::FileSave::Begin(path);
   int error = errno;
   bool written = save.has_value();
-  std::optional<std::string> bad_face;
+  ThreeDsFaults faults;
   if (written) {
-    bad_face = ConvertThreeDsToX(file, size_t{1} << 20, [&](std::string_view piece) {
+    faults = ConvertThreeDsToX(file, size_t{1} << 20, [&](std::string_view piece) {
       if (written && !save->Write(piece)) written = false, error = errno;
     });
   }
-  if (written && bad_face) {
-    if (why) *why = *bad_face;
+  if (written && faults.bad_face) {
+    if (why) *why = *faults.bad_face;
     return kThreeDsBadFace;
   }
   if (written) {
-    if (save->Finish()) return 0;
+    if (save->Finish()) {
+      if (why) *why = faults.unfit.value_or("");
+      return 0;
+    }
     error = errno;
   }
   if (why) *why = platform::CauseOf(error);

@@ -22,7 +22,9 @@ std::string ConvertThreeDsToXText(std::span<const uint8_t> file);
 // The target is replaced only once the new file is complete, so a failed
 // write leaves an earlier file as it was. After a failure other than
 // kThreeDsNotOpened, `why` (when given) says what is wrong and where
-// ("byte 78: the file ends inside ...") or why the target was not written.
+// ("byte 78: the file ends inside ...") or why the target was not written;
+// after a conversion, what was converted all the same (texture coordinates
+// that do not fit their mesh), or nothing.
 inline constexpr int32_t kThreeDsNotOpened = -4;
 inline constexpr int32_t kThreeDsDamaged = -3;
 inline constexpr int32_t kThreeDsNotWritten = -5;

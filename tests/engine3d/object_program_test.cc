@@ -241,13 +241,14 @@ std::string Chunk3ds(uint16_t id, const std::string& body) {
   return chunk + body;
 }
 
-// One triangle whose faces name `c` as their third corner, at byte 84.
-std::string Triangle3ds(char c) {
+// One triangle whose face names `c` as its third corner, at byte 84; `more`
+// follows the face list in the mesh, at byte 88.
+std::string Triangle3ds(char c, const std::string& more = "") {
   std::string vertices("\x03\0", 2);
   for (float v : {0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f})
     vertices.append(reinterpret_cast<const char*>(&v), sizeof v);
   const std::string faces = std::string("\x01\0\0\0\x01\0", 6) + c + std::string("\0\x07\0", 3);
-  const std::string mesh = Chunk3ds(0x4100, Chunk3ds(0x4110, vertices) + Chunk3ds(0x4120, faces));
+  const std::string mesh = Chunk3ds(0x4100, Chunk3ds(0x4110, vertices) + Chunk3ds(0x4120, faces) + more);
   return Chunk3ds(0x4D4D, Chunk3ds(0x3D3D, Chunk3ds(0x4000, std::string("Box\0", 4) + mesh)));
 }
 
@@ -275,6 +276,8 @@ TEST_F(ObjectPrograms, AModelLoadedWithoutSomeOfItWarnsWhatWasLeftOut) {
   Write("pairs.x", "xof 0302txt 0032\nMesh box {\n  3; 0.0;0.0;0.0;, 1.0;0.0;0.0;, 0.0;1.0;0.0;;\n"
                    "  1; 3;0,1,2;;\n  MeshTextureCoords { 1; 0.5;0.5;; }\n}\n");
   Write("empty.3ds", Chunk3ds(0x4D4D, Chunk3ds(0x3D3D, "")));
+  // One texture coordinate for the three vertices, its count at byte 94.
+  Write("pairs.3ds", Triangle3ds(2, Chunk3ds(0x4140, std::string("\x01\0\0\0\0\0\0\0\0\0", 10))));
   const ErrorCase cases[] = {
       {"load object \"empty.x\", 1\n",
        "Runtime Warning : Model data is not valid \"empty.x\": the file holds no mesh, so the model shows nothing."},
@@ -283,6 +286,9 @@ TEST_F(ObjectPrograms, AModelLoadedWithoutSomeOfItWarnsWhatWasLeftOut) {
       {"load object \"pairs.x\", 1\n",
        "Runtime Warning : Model data is not valid \"pairs.x\": line 5 (byte 92): mesh \"box\": MeshTextureCoords "
        "object holds 1 texture coordinate for 3 vertices, so they are left out."},
+      {"load object \"pairs.3ds\", 1\n",
+       "Runtime Warning : Model data is not valid \"pairs.3ds\": byte 94: object \"Box\": 1 texture coordinate for 3 "
+       "vertices, so the others take (0, 0)."},
   };
   ExpectEachEndsOnItsError(cases);
 }

@@ -435,6 +435,35 @@ TEST_F(ThreeDsFiles, AFaceOutsideItsMeshIsPlacedAtItsIndexAndWritesNothing) {
       .write(reinterpret_cast<const char*>(whole.data()), static_cast<std::streamsize>(whole.size()));
   EXPECT_EQ(Convert3dsToX(File("box.3ds"), File("no folder/box.x"), &why), kThreeDsNotWritten);
   EXPECT_EQ(why, "no such file or directory");
+  EXPECT_EQ(Convert3dsToX(File("box.3ds"), File("box.x"), &why), 0);
+  EXPECT_EQ(why, "");
+}
+
+TEST_F(ThreeDsFiles, TextureCoordinatesThatDoNotFitTheirMeshConvertAndSaySo) {
+  // The list, after the face list that ends at byte 88, has its count at 94.
+  auto with_pairs = [](uint16_t count) {
+    Data pairs;
+    pairs.U16(count);
+    for (uint16_t i = 0; i < count; ++i) pairs.F32(0.5f).F32(0.5f);
+    const Data mesh = Cat(VertexList({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}), FaceList({{0, 1, 2}}), Chunk(0x4140, pairs));
+    return ::zv::models::File(Object("Box", Chunk(0x4100, mesh)));
+  };
+  const std::pair<uint16_t, std::string> cases[] = {
+      {1, "byte 94: object \"Box\": 1 texture coordinate for 3 vertices, so the others take (0, 0)"},
+      {4, "byte 94: object \"Box\": 4 texture coordinates for 3 vertices, so the rest are left out"},
+      {3, ""},
+  };
+  for (const auto& [count, fault] : cases) {
+    SCOPED_TRACE(count);
+    const Data file = with_pairs(count);
+    std::ofstream(File("pairs.3ds"), std::ios::binary)
+        .write(reinterpret_cast<const char*>(file.bytes.data()), static_cast<std::streamsize>(file.bytes.size()));
+    std::filesystem::remove(File("pairs.x"));
+    std::string why = "left from before";
+    EXPECT_EQ(Convert3dsToX(File("pairs.3ds"), File("pairs.x"), &why), 0);
+    EXPECT_EQ(why, fault);
+    EXPECT_TRUE(std::filesystem::exists(File("pairs.x")));
+  }
 }
 
 // The 3DS files of Debian's assimp-testmodels package, where it is installed,
