@@ -403,67 +403,49 @@ TEST_F(ThreeDsFiles, TheTargetIsReplacedOnlyByAWholeConversion) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_), std::filesystem::directory_iterator()), 4);
 }
 
-TEST_F(ThreeDsFiles, AFaceOutsideItsMeshIsPlacedAtItsIndexAndWritesNothing) {
-  struct Case {
-    Data file;
-    std::string why;
-  };
-  // Each face record holds a, b, c and its flags, two bytes each, from byte 80.
-  const Case cases[] = {
-      {Triangle({{0, 1, 5}}), "byte 84: object \"Box\": face 0 refers to vertex 5 of 3"},
-      {Triangle({{0, 1, 2}, {1, 3, 2}}), "byte 90: object \"Box\": face 1 refers to vertex 3 of 3"},
-      {Triangle({{9, 1, 2}}), "byte 80: object \"Box\": face 0 refers to vertex 9 of 3"},
-  };
-  std::ofstream(File("kept.x")) << "kept";
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.why);
-    std::ofstream(File("bad.3ds"), std::ios::binary)
-        .write(reinterpret_cast<const char*>(c.file.bytes.data()), static_cast<std::streamsize>(c.file.bytes.size()));
-    std::string why;
-    EXPECT_EQ(Convert3dsToX(File("bad.3ds"), File("kept.x"), &why), kThreeDsBadFace);
-    EXPECT_EQ(why, c.why);
-    std::ifstream in(File("kept.x"));
-    EXPECT_EQ(std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()), "kept");
-  }
-  // A file cut short says where, too, and a target that cannot be written why.
-  std::vector<uint8_t> whole = Triangle().bytes;
-  std::ofstream(File("cut.3ds"), std::ios::binary).write(reinterpret_cast<const char*>(whole.data()), 80);
-  std::string why;
-  EXPECT_EQ(Convert3dsToX(File("cut.3ds"), File("kept.x"), &why), kThreeDsDamaged);
-  EXPECT_EQ(why, "byte 80: the file ends inside the face list (chunk 0x4120) begun at byte 72, which claims 16 bytes");
-  std::ofstream(File("box.3ds"), std::ios::binary)
-      .write(reinterpret_cast<const char*>(whole.data()), static_cast<std::streamsize>(whole.size()));
-  EXPECT_EQ(Convert3dsToX(File("box.3ds"), File("no folder/box.x"), &why), kThreeDsNotWritten);
-  EXPECT_EQ(why, "no such file or directory");
-  EXPECT_EQ(Convert3dsToX(File("box.3ds"), File("box.x"), &why), 0);
-  EXPECT_EQ(why, "");
-}
-
-TEST_F(ThreeDsFiles, TextureCoordinatesThatDoNotFitTheirMeshConvertAndSaySo) {
-  // The list, after the face list that ends at byte 88, has its count at 94.
+TEST_F(ThreeDsFiles, AConversionSaysWhatIsWrongWithTheModelAndWhere) {
+  // Face records hold a, b, c and flags, two bytes each, from byte 80; a
+  // texture coordinate list after the face list has its count at byte 94.
   auto with_pairs = [](uint16_t count) {
     Data pairs;
     pairs.U16(count);
     for (uint16_t i = 0; i < count; ++i) pairs.F32(0.5f).F32(0.5f);
     const Data mesh = Cat(VertexList({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}), FaceList({{0, 1, 2}}), Chunk(0x4140, pairs));
-    return ::zv::models::File(Object("Box", Chunk(0x4100, mesh)));
+    return ::zv::models::File(Object("Box", Chunk(0x4100, mesh))).bytes;
   };
-  const std::pair<uint16_t, std::string> cases[] = {
-      {1, "byte 94: object \"Box\": 1 texture coordinate for 3 vertices, so the others take (0, 0)"},
-      {4, "byte 94: object \"Box\": 4 texture coordinates for 3 vertices, so the rest are left out"},
-      {3, ""},
+  const std::vector<uint8_t> whole = Triangle().bytes;
+  struct Case {
+    std::vector<uint8_t> file;
+    int32_t result;
+    std::string why;
   };
-  for (const auto& [count, fault] : cases) {
-    SCOPED_TRACE(count);
-    const Data file = with_pairs(count);
-    std::ofstream(File("pairs.3ds"), std::ios::binary)
-        .write(reinterpret_cast<const char*>(file.bytes.data()), static_cast<std::streamsize>(file.bytes.size()));
-    std::filesystem::remove(File("pairs.x"));
+  const Case cases[] = {
+      {Triangle({{0, 1, 5}}).bytes, kThreeDsBadFace, "byte 84: object \"Box\": face 0 refers to vertex 5 of 3"},
+      {Triangle({{0, 1, 2}, {1, 3, 2}}).bytes, kThreeDsBadFace,
+       "byte 90: object \"Box\": face 1 refers to vertex 3 of 3"},
+      {Triangle({{9, 1, 2}}).bytes, kThreeDsBadFace, "byte 80: object \"Box\": face 0 refers to vertex 9 of 3"},
+      {std::vector<uint8_t>(whole.begin(), whole.begin() + 80), kThreeDsDamaged,
+       "byte 80: the file ends inside the face list (chunk 0x4120) begun at byte 72, which claims 16 bytes"},
+      {with_pairs(1), 0, "byte 94: object \"Box\": 1 texture coordinate for 3 vertices, so the others take (0, 0)"},
+      {with_pairs(4), 0, "byte 94: object \"Box\": 4 texture coordinates for 3 vertices, so the rest are left out"},
+      {with_pairs(3), 0, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.why);
+    std::ofstream(File("model.x")) << "kept";
+    std::ofstream(File("model.3ds"), std::ios::binary)
+        .write(reinterpret_cast<const char*>(c.file.data()), static_cast<std::streamsize>(c.file.size()));
     std::string why = "left from before";
-    EXPECT_EQ(Convert3dsToX(File("pairs.3ds"), File("pairs.x"), &why), 0);
-    EXPECT_EQ(why, fault);
-    EXPECT_TRUE(std::filesystem::exists(File("pairs.x")));
+    EXPECT_EQ(Convert3dsToX(File("model.3ds"), File("model.x"), &why), c.result);
+    EXPECT_EQ(why, c.why);
+    // A model that cannot be made writes nothing over the old target.
+    std::ifstream in(File("model.x"));
+    const bool kept = std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()) == "kept";
+    EXPECT_EQ(kept, c.result != 0);
   }
+  std::string why;
+  EXPECT_EQ(Convert3dsToX(File("model.3ds"), File("no folder/model.x"), &why), kThreeDsNotWritten);
+  EXPECT_EQ(why, "no such file or directory");
 }
 
 // The 3DS files of Debian's assimp-testmodels package, where it is installed,
