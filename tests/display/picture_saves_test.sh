@@ -73,7 +73,7 @@ expect_failure() {
     if [ -n "$content" ]; then
       [ "$(cat "$file")" = "$content" ] || fail "$kind onto $file: the earlier file was changed"
     fi
-    [ -z "$(find "$work/run" "$work/tmp" -name '.zv-write-*')" ] || fail "$kind onto $file: a temporary file was left"
+    [ -z "$(find "$work/run" "$work/tmp" -name '.zv-save-*')" ] || fail "$kind onto $file: a temporary file was left"
   done
 }
 

@@ -41,7 +41,7 @@ expect_end() {
   grep -qF -- "$text" err.txt || fail "$*: expected '$text', got: $(cat err.txt)"
   ! grep -q "not reached" out.txt || fail "$*: went on after the failure"
 }
-no_temporaries() { [ -z "$(find "$work/run" "$work/tmp" -name '.zv-write-*')" ] || fail "temporary files were left"; }
+no_temporaries() { [ -z "$(find "$work/run" "$work/tmp" -name '.zv-save-*')" ] || fail "temporary files were left"; }
 
 # ---- Saves through links --------------------------------------------------------
 user mkdir real
