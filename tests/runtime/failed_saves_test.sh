@@ -40,9 +40,9 @@ expect() {
 
 screen='sync on : set display mode 640, 480, 32'
 expect "$screen : get image 1, 0, 0, 400, 400 : sync : save image \"missing/a.bmp\", 1 : sync" \
-  'Runtime Warning : Could not write to the file "missing/a.bmp".'
+  'Runtime Warning : Could not write to the file "missing/a.bmp": no such file or directory. (line 1: save image)'
 expect "$screen : get image 1, 0, 0, 400, 400 : sync : save image \"big.bmp\", 1 : sync" \
-  'Runtime Warning : Could not write to the file "big.bmp".' 64
+  'Runtime Warning : Could not write to the file "big.bmp": file too large. (line 1: save image)' 64
 expect 'save static objects "missing/scene.dat"' \
   'Runtime Warning : Could not write to the file "missing/scene.dat": no such file or directory.'
 expect 'sync on : for i = 1 to 40 : make object sphere i, 10 : copy object to static scene i : next i : save static objects "scene.dat"' \
@@ -61,11 +61,11 @@ expect 'write registry dword "Software\Tests", "Full", 1' \
   "Runtime Warning : Could not write to the file \"$registry\": file too large." 64
 [ "$(stat -c %s "$registry")" = 70000 ] || fail "the registry's file was damaged"
 expect "$screen : create bitmap 1, 8, 8 : save bitmap \"missing/b.bmp\", 1 : sync : sync" \
-  'Runtime Error : Could not save the bitmap "missing/b.bmp".'
+  'Runtime Error : Could not save the bitmap "missing/b.bmp": no such file or directory.'
 expect "$screen : create bitmap 1, 400, 400 : save bitmap \"keep.bmp\", 1 : sync : sync" \
-  'Runtime Error : Could not save the bitmap "keep.bmp".' 64
+  'Runtime Error : Could not save the bitmap "keep.bmp": file too large.' 64
 expect "$screen : save bitmap \"missing/screen.bmp\" : sync : sync" \
-  'Runtime Error : Could not save the bitmap "missing/screen.bmp".'
+  'Runtime Error : Could not save the bitmap "missing/screen.bmp": no such file or directory.'
 expect 'make file "missing/made.txt"' \
   'Runtime Warning : Could not make the file "missing/made.txt": no such file or directory.'
 expect 'copy file "keep.bmp", "missing/copy.bmp"' \

@@ -16,16 +16,11 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
-as_user=()
-if [ "$(id -u)" = 0 ]; then
-  as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups --)
-  chmod 755 "$work"
-  "${as_user[@]}" test -x "$zentrovex" || { echo "SKIP: the user nobody cannot run $zentrovex"; exit 77; }
-fi
+source "$(dirname "$0")/../../support/as_user.sh"
+as_user_init "$work" "$zentrovex"
 mkdir "$work/run" "$work/tmp" "$work/config"
 # Files are made as the user, so they are the user's own.
-user() { "${as_user[@]}" "$@"; }
-if [ "$(id -u)" = 0 ]; then chown 65534:65534 "$work/run" "$work/tmp" "$work/config"; fi
+user_owns "$work/run" "$work/tmp" "$work/config"
 export TMPDIR=$work/tmp XDG_CONFIG_HOME=$work/config
 umask 022
 cd "$work/run"
@@ -46,7 +41,7 @@ expect_end() {
   grep -qF -- "$text" err.txt || fail "$*: expected '$text', got: $(cat err.txt)"
   ! grep -q "not reached" out.txt || fail "$*: went on after the failure"
 }
-no_temporaries() { [ -z "$(find "$work/run" "$work/tmp" -name '.zv-write-*')" ] || fail "temporary files were left"; }
+no_temporaries() { [ -z "$(find "$work/run" "$work/tmp" -name '.zv-save-*')" ] || fail "temporary files were left"; }
 
 # ---- Saves through links --------------------------------------------------------
 user mkdir real
