@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace zv {
 
@@ -57,5 +58,8 @@ enum class CompileMessage {
 };
 
 const char* MessageText(CompileMessage message);
+
+// A name or text as messages show it: between double quotes.
+inline std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
 
 }  // namespace zv

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdlib>
 
+#include "compiler/compile_messages.h"
 #include "compiler/compiler_context.h"
 #include "compiler/source_text.h"
 
@@ -44,8 +45,6 @@ std::string_view OperatorAt(std::string_view text, size_t i, size_t* length) {
   *length = 0;
   return {};
 }
-
-std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
 
 }  // namespace
 

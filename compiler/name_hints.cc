@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "compiler/compile_messages.h"
 #include "compiler/compiler_context.h"
 #include "compiler/source_text.h"
 
@@ -19,8 +20,6 @@ std::string WithoutBlanks(std::string_view text) {
     if (c != ' ') out += c;
   return out;
 }
-
-std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
 
 // A name written this short is more likely a name of the program's own
 // than the start of a row's name.

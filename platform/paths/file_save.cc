@@ -11,6 +11,7 @@
 
 #include "platform/paths/file_content.h"
 #include "platform/paths/path_resolver.h"
+#include "platform/paths/path_text.h"
 #include "platform/paths/save_temporary.h"
 
 namespace zv::platform {
@@ -18,17 +19,6 @@ namespace {
 
 // As many links as the system itself follows before it gives up.
 constexpr int kMaxLinkHops = 40;
-
-std::string FolderPart(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return {};
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string JoinPath(const std::string& folder, const std::string& name) {
-  if (folder.empty()) return name;
-  return folder.back() == '/' ? folder + name : folder + "/" + name;
-}
 
 std::optional<std::string> ReadLink(const std::string& path) {
   std::vector<char> text(256);

@@ -8,37 +8,27 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <string_view>
 
+#include "platform/paths/path_text.h"
+
 namespace zv::platform {
 namespace {
 
-constexpr std::string_view kNamePrefix = ".zv-save-";
-constexpr size_t kRandomLetters = 6;  // mkostemp's XXXXXX
+constexpr std::string_view kSavePrefix = ".zv-save-";
+constexpr size_t kSaveLetters = 6;  // mkostemp's XXXXXX
 constexpr int kNamingAttempts = 100;
 
-bool IsTemporaryName(std::string_view name) {
-  if (name.size() != kNamePrefix.size() + kRandomLetters || !name.starts_with(kNamePrefix)) return false;
-  const std::string_view random = name.substr(kNamePrefix.size());
-  return std::all_of(random.begin(), random.end(), [](char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-  });
-}
-
-std::string JoinPath(const std::string& folder, std::string_view name) {
-  if (folder.empty()) return std::string(name);
-  return folder.back() == '/' ? folder + std::string(name) : folder + "/" + std::string(name);
-}
+bool IsTemporaryName(std::string_view name) { return IsRandomName(name, kSavePrefix, kSaveLetters); }
 
 std::string RandomName() {
   static constexpr char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-  std::array<unsigned char, kRandomLetters> bytes{};
+  std::array<unsigned char, kSaveLetters> bytes{};
   if (::getrandom(bytes.data(), bytes.size(), 0) != static_cast<ssize_t>(bytes.size()))
     for (unsigned char& b : bytes) b = static_cast<unsigned char>(::random());
-  std::string name(kNamePrefix);
+  std::string name(kSavePrefix);
   for (unsigned char b : bytes) name += kLetters[b % (sizeof kLetters - 1)];
   return name;
 }
@@ -84,7 +74,7 @@ std::optional<SaveTemporary> MakeSaveTemporary(const std::string& folder) {
 std::optional<SaveTemporary> MakeNamedSaveTemporary(const std::string& folder) {
   RemoveEndedSaves(folder);
   for (int attempt = 0; attempt < kNamingAttempts; ++attempt) {
-    std::string path = JoinPath(folder, std::string(kNamePrefix) + std::string(kRandomLetters, 'X'));
+    std::string path = JoinPath(folder, std::string(kSavePrefix) + std::string(kSaveLetters, 'X'));
     const int fd = ::mkostemp(path.data(), O_CLOEXEC);
     if (fd < 0) return std::nullopt;
     // A file system without locks keeps the file unlocked, and then no sweep

@@ -20,7 +20,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::set<std::string> Names(const std::string& folder) {
+std::set<std::string> NamesIn(const std::string& folder) {
   std::set<std::string> names;
   for (const auto& entry : fs::directory_iterator(folder)) names.insert(entry.path().filename().string());
   return names;
@@ -47,7 +47,7 @@ TEST(SaveTemporaryTest, ASaveKilledMidwayLeavesNothing) {
   std::ofstream(temp.File("plain.dat")) << "old";
   std::ofstream(temp.File("linked.dat")) << "old";
   fs::create_hard_link(temp.File("linked.dat"), temp.File("other.dat"));
-  const std::set<std::string> before = Names(temp.Path());
+  const std::set<std::string> before = NamesIn(temp.Path());
   for (const char* name : {"plain.dat", "linked.dat", "new.dat"}) {
     SCOPED_TRACE(name);
     KillMidSave([&] {
@@ -55,7 +55,7 @@ TEST(SaveTemporaryTest, ASaveKilledMidwayLeavesNothing) {
       if (!save || !save->Write(std::string(1 << 20, 'x'))) return;
       ::raise(SIGKILL);
     });
-    EXPECT_EQ(Names(temp.Path()), before);
+    EXPECT_EQ(NamesIn(temp.Path()), before);
   }
   std::ifstream in(temp.File("linked.dat"));
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "old");
@@ -76,7 +76,7 @@ TEST(SaveTemporaryTest, NamedTemporariesOfEndedSavesAreRemoved) {
   fs::create_symlink(ended->name, temp.File(".zv-save-link00"));
   std::ofstream(temp.File(".zv-save-other-name")) << "kept";
   std::ofstream(temp.File(".zv-write-abcdef")) << "kept";  // an older build's: never locked
-  std::set<std::string> kept = Names(temp.Path());
+  std::set<std::string> kept = NamesIn(temp.Path());
   kept.erase(ended_name);
   if (::geteuid() == 0) {
     auto others = MakeNamedSaveTemporary(temp.Path());
@@ -89,7 +89,7 @@ TEST(SaveTemporaryTest, NamedTemporariesOfEndedSavesAreRemoved) {
   auto next = MakeNamedSaveTemporary(temp.Path());
   ASSERT_TRUE(next);
   kept.insert(fs::path(next->name).filename());
-  EXPECT_EQ(Names(temp.Path()), kept);
+  EXPECT_EQ(NamesIn(temp.Path()), kept);
   EXPECT_EQ(RemoveEndedSaves(temp.Path()), 0u);
   ::close(live->fd);
   ::close(next->fd);
@@ -102,7 +102,7 @@ TEST(SaveTemporaryTest, AnUnnamedTemporaryIsNamedOnlyWhereNothingIs) {
   auto unnamed = MakeSaveTemporary(temp.Path());
   ASSERT_TRUE(unnamed);
   if (!unnamed->name.empty()) GTEST_SKIP() << "this file system has no unnamed files";
-  EXPECT_TRUE(Names(temp.Path()).empty());
+  EXPECT_TRUE(NamesIn(temp.Path()).empty());
   ASSERT_EQ(::write(unnamed->fd, "new", 3), 3);
   std::ofstream(temp.File("taken.dat")) << "old";
   errno = 0;
@@ -114,7 +114,7 @@ TEST(SaveTemporaryTest, AnUnnamedTemporaryIsNamedOnlyWhereNothingIs) {
   ::close(unnamed->fd);
   std::ifstream in(temp.File("new.dat"));
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "new");
-  EXPECT_EQ(Names(temp.Path()).size(), 3u);
+  EXPECT_EQ(NamesIn(temp.Path()).size(), 3u);
 }
 
 }  // namespace
