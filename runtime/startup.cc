@@ -318,8 +318,8 @@ void Runtime::WriteScreenshot() {
     return;
   }
   // A picture asked for and not written is a failed run.
-  error_out("zentrovex: could not write the screenshot \"" + options_.screenshot + "\": " + platform::CauseOf(errno) +
-            "\n");
+  const std::string cause = platform::CauseOf(errno);
+  error_out("zentrovex: could not write the screenshot \"" + options_.screenshot + "\": " + cause + "\n");
   screenshot_failed_ = true;
 }
 

@@ -245,8 +245,8 @@ void CreateUnpackedFile(Vm& vm, const std::string& name, std::span<const uint8_t
   const std::string native = NativePath(name);
   if (!native.empty() && ::access(native.c_str(), F_OK) == 0) return;
   if (native.empty()) return vm.RunWarning(err::kCreateFailed, name, files::CauseOf(ENOENT));
-  if (!files::MakeFolders(files::FolderOf(native)))
-    return vm.RunWarning(err::kCreateFailed, name, files::FolderCause(files::FolderOf(native), errno));
+  const std::string folder = files::FolderOf(native);
+  if (!files::MakeFolders(folder)) return vm.RunWarning(err::kCreateFailed, name, files::FolderCause(folder, errno));
   if (platform::SaveFile(native, bytes, platform::ExistingFile::kKeep)) return;
   // Made but not filled: a file size limit, or a full disk.
   if (errno == EFBIG || errno == ENOSPC || errno == EDQUOT)
@@ -357,8 +357,9 @@ void CmdReadDirBlock(Vm& vm) {
   const std::string folder(vm.NextString());
   NumberedFiles::Slot* slot = CheckedSlot(vm, number);
   if (!slot) return;
-  const bool folder_made = files::MakeFolders(NativePath(folder));
-  if (!folder_made) vm.RunWarning(err::kCreateFailed, folder, files::FolderCause(NativePath(folder), errno));
+  const std::string native = NativePath(folder);
+  const bool folder_made = files::MakeFolders(native);
+  if (!folder_made) vm.RunWarning(err::kCreateFailed, folder, files::FolderCause(native, errno));
   const files::PackRead read = files::ReadDirectoryPack(slot->file, [&](const files::PackedFile& packed) {
     if (!folder_made || !packed.parts) return;
     std::string relative = folder;
