@@ -178,24 +178,45 @@ TEST_F(SessionCoreTest, AMemberCannotSpeakForAnotherMachine) {
 }
 
 TEST_F(SessionCoreTest, AMachineThatGoesTakesItsPlayersAlong) {
-  Join(1);
-  const PlayerId bob = NewMemberPlayer(1, "bob");
-  Join(2);
-  Events(host);
-  host.OnPeerGone(1, true);
-  Carry();
-  EXPECT_EQ(Events(host), std::vector<std::string>{"left " + std::to_string(bob)});
-  EXPECT_EQ(Events(members[2]), std::vector<std::string>{"left " + std::to_string(bob)});
-  EXPECT_EQ(host.Players().size(), 1u);
+  for (bool leaves : {true, false}) {
+    SCOPED_TRACE(leaves ? "it says it leaves" : "its link goes");
+    members.clear();
+    SetUp();
+    Join(1);
+    const PlayerId bob = NewMemberPlayer(1, "bob");
+    Join(2);
+    Events(host);
+    if (leaves) {
+      ASSERT_TRUE(members[1].Leave());
+      Carry();
+      EXPECT_EQ(host.TakeClosedLinks(), std::vector<PeerKey>{1});
+    } else {
+      host.OnPeerGone(1);
+      Carry();
+    }
+    EXPECT_EQ(Events(host), std::vector<std::string>{"left " + std::to_string(bob)});
+    EXPECT_EQ(Events(members[2]), std::vector<std::string>{"left " + std::to_string(bob)});
+    EXPECT_EQ(host.Players().size(), 1u);
+  }
 }
 
 TEST_F(SessionCoreTest, LosingTheHostLosesTheSession) {
-  SessionCore& m = Join(1);
-  const PlayerId bob = NewMemberPlayer(1, "bob");
-  m.OnPeerGone(SessionCore::kHostPeer, true);
-  EXPECT_EQ(Events(m), std::vector<std::string>{"lost"});
-  EXPECT_FALSE(m.Send(bob, kAllPlayers, Text("x"), true));
-  EXPECT_TRUE(m.Players().empty());
+  for (bool leaves : {true, false}) {
+    SCOPED_TRACE(leaves ? "it says it leaves" : "its link goes");
+    members.clear();
+    SetUp();
+    SessionCore& m = Join(1);
+    const PlayerId bob = NewMemberPlayer(1, "bob");
+    if (leaves) {
+      ASSERT_TRUE(host.Leave());
+      Carry();
+    } else {
+      m.OnPeerGone(SessionCore::kHostPeer);
+    }
+    EXPECT_EQ(Events(m), std::vector<std::string>{"lost"});
+    EXPECT_FALSE(m.Send(bob, kAllPlayers, Text("x"), true));
+    EXPECT_TRUE(m.Players().empty());
+  }
 }
 
 TEST_F(SessionCoreTest, AProgramThatNeverReadsCannotBeFlooded) {
@@ -314,8 +335,13 @@ class Machines {
     return players;
   }
   // Machine `m` is gone; the machines linked to it notice (having heard
-  // its goodbye when it left, not crashed) unless `quietly`.
+  // its proved goodbye when it left, not crashed) unless `quietly`.
   void Vanish(int m, bool quietly = false, bool goodbye = true) {
+    if (goodbye && !quietly) {
+      ASSERT_TRUE(cores_[m].Leave());
+      CarryFrom(m);
+      Follow();
+    }
     cores_.erase(m);
     links_.erase(m);
     for (auto& [other, keys] : links_)
@@ -323,7 +349,7 @@ class Machines {
         if (it->second == m) {
           const PeerKey key = it->first;
           it = keys.erase(it);
-          if (!quietly) cores_[other].OnPeerGone(key, goodbye);
+          if (!quietly) cores_[other].OnPeerGone(key);
         } else {
           ++it;
         }
@@ -333,7 +359,7 @@ class Machines {
   // transport acts on it.
   void LoseHostLink(int m, const std::function<void()>& meanwhile = {}) {
     links_[m].erase(SessionCore::kHostPeer);
-    cores_[m].OnPeerGone(SessionCore::kHostPeer, false);
+    cores_[m].OnPeerGone(SessionCore::kHostPeer);
     if (meanwhile) meanwhile();
     Follow();
   }
@@ -343,7 +369,7 @@ class Machines {
     const int host = links_[m].at(SessionCore::kHostPeer);
     links_[m].erase(SessionCore::kHostPeer);
     links_[host].erase(100 + m);
-    cores_[host].OnPeerGone(100 + m, false);
+    cores_[host].OnPeerGone(100 + m);
     LoseHostLink(m, meanwhile);
   }
   // From now on `a` and `b` cannot reach each other (the links between
@@ -421,13 +447,13 @@ class Machines {
             const int was = old->second;
             links_[m].erase(old);
             links_[was].erase(100 + m);
-            if (cores_.count(was)) cores_[was].OnPeerGone(100 + m, false);
+            if (cores_.count(was)) cores_[was].OnPeerGone(100 + m);
           }
           if (change->to_self) continue;
           if (change->check) {
             core.OnHostChecked(Hosts(target) && Reach(m, target));
           } else if (!cores_.count(target) || !Reach(m, target)) {
-            core.OnPeerGone(SessionCore::kHostPeer, false);
+            core.OnPeerGone(SessionCore::kHostPeer);
           } else {
             Link(m, target);
             core.OnNewHostReached();
@@ -664,7 +690,7 @@ TEST(HostMigration, WhatWentIntoALinkThatWasAlreadyDeadArrivesOnTheMachinesRetur
     net.CarryFrom(1);
     ASSERT_TRUE(net[0].Send(kServerPlayer, kAllPlayers, Text("b"), true));
     net.CarryFrom(0);
-    net[0].OnPeerGone(102, false);  // now the host sees it go
+    net[0].OnPeerGone(102);  // now the host sees it go
     ASSERT_TRUE(net[1].Send(bob, eve, Text("c"), true));
     net.CarryFrom(1);
   });
