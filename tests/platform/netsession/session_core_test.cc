@@ -385,6 +385,12 @@ class Machines {
       if (p.peer != 500) Forward(m, p);
     Carry();
   }
+  // `m` gets `bytes` on its link `key` (kHostPeer: from its host; 100 + n
+  // at a host: from machine n), as though its other end sent them.
+  void Inject(int m, PeerKey key, const std::vector<uint8_t>& bytes) {
+    cores_[m].OnPacket(key, bytes, true);
+    Carry();
+  }
   // Only what machine `m` sends goes out.
   void CarryFrom(int m) {
     for (OutgoingPacket& p : cores_[m].TakeOutgoing()) Forward(m, p);
@@ -583,6 +589,60 @@ TEST(HostMigration, NobodyComesBackAsAnotherMachine) {
   EXPECT_EQ(net[0].role(), SessionCore::Role::kHost);
   EXPECT_EQ(net[1].role(), SessionCore::Role::kMember);
   EXPECT_EQ(net[2].role(), SessionCore::Role::kMember);
+}
+
+// A leave counts only with the leaver's next secret. A Leave on a link, or a
+// goodbye from outside the links, that cannot show it (made up, or a
+// secret the machine showed before, replayed) changes nothing anywhere,
+// whoever it seems to come from; the real ones end the leaver's part at
+// once.
+TEST(HostMigration, OnlyALeaveThatProvesItsSenderIsALeave) {
+  Machines net;
+  const std::vector<PlayerId> players = net.Game({"bob", "eve"});
+  // Member 2 came back once, showing a secret that anybody may have seen.
+  net.LoseHostLink(2);
+  net.Carry();
+  Secret shown{};
+  for (const std::vector<uint8_t>& bytes : net.received[0])
+    if (std::optional<wire::Message> m = wire::Decode(bytes))
+      if (const auto* rejoin = std::get_if<wire::Rejoin>(&*m)) shown = rejoin->secret;
+  for (int m : {0, 1, 2}) Events(net[m]);
+  const std::string before = net.Players(0);
+
+  Secret made_up{};
+  made_up.fill(0x5A);
+  for (const Secret& secret : {Secret{}, made_up, shown}) {
+    const std::vector<uint8_t> leave = wire::Encode(wire::Leave{secret});
+    net.Inject(0, 102, leave);            // member 2 "leaves"
+    net.Inject(1, SessionCore::kHostPeer, leave);  // the host "leaves", at member 1
+    net.Inject(2, SessionCore::kHostPeer, leave);
+    net[0].OnGoodbye(2, secret);
+    net[0].OnGoodbye(1, secret);
+    for (int m : {1, 2}) net[m].OnGoodbye(0, secret);
+    net.Carry();
+  }
+  for (int m : {0, 1, 2}) {
+    EXPECT_TRUE(Events(net[m]).empty()) << m;
+    EXPECT_EQ(net.Players(m), before) << m;
+    EXPECT_TRUE(net[m].TakeClosedLinks().empty()) << m;
+  }
+  EXPECT_EQ(net[0].role(), SessionCore::Role::kHost);
+  for (int m : {1, 2}) EXPECT_EQ(net[m].join_state(), SessionCore::JoinState::kWelcomed) << m;
+
+  // Member 2's own goodbye, outside its link: it is gone, and its link
+  // is closed.
+  const std::optional<Secret> real = net[2].Leave();
+  ASSERT_TRUE(real);
+  net[0].OnGoodbye(2, *real);
+  net.Carry();
+  EXPECT_EQ(net[0].TakeClosedLinks(), std::vector<PeerKey>{102});
+  const std::string eve = "left " + std::to_string(players[1]);
+  EXPECT_EQ(Events(net[0]), std::vector<std::string>{eve});
+  EXPECT_EQ(Events(net[1]), std::vector<std::string>{eve});
+  // The host's own: member 1 takes over.
+  ASSERT_TRUE(net[0].Leave());
+  net.CarryFrom(0);
+  EXPECT_EQ(net[1].role(), SessionCore::Role::kHost);
 }
 
 // Guaranteed messages the crashed host took but never passed on arrive
