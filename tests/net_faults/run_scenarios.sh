@@ -25,7 +25,8 @@
 #   mstop      a member stopped for 10 s while the host stays: nobody takes
 #              over, and the member comes back to its host
 #   mstop20    a member stopped for 20 s: within 2 s of running again it has
-#              every block sent to it meanwhile and its own arrive on time
+#              every block sent to it meanwhile and its own arrive on time;
+#              mstop3 the same after 3 s, with blocks of 16,000 bytes
 #   byeall     forged transport goodbyes at every member as though the host
 #              left, byehost at the host as though member 2 left, byeone at
 #              member 2 alone as though the host left: nothing changes
@@ -47,7 +48,7 @@ shift 3
 # In three waves: the connection floods need a processor's share to keep
 # their rate, and the garbage flood takes every processor it can get,
 # which would starve the others' machines into real silences.
-waves=("crash stall p1.5 p1.5h p3 p3h p10 p10h p14 p14h ftphint mstop mstop20 byeall byehost byeone ftpshort ftpstop ftpstall"
+waves=("crash stall p1.5 p1.5h p3 p3h p10 p10h p14 p14h ftphint mstop mstop3 mstop20 byeall byehost byeone ftpshort ftpstop ftpstall"
   "connflood joinflood" "flood")
 [ $# -gt 0 ] && waves=("$*")
 alone=${ZV_NET_FAULTS_ALONE:-}
@@ -222,7 +223,10 @@ run_one() {
   esac
   rm -rf "$d" && mkdir -p "$d" && cp "$src/host.kqa" "$src/member.kqa" "$d" && cd "$d" || return 1
   echo "$blocks" > blocks.txt
-  [ -n "${ZV_NET_FAULTS_SIZE:-}" ] && echo "$ZV_NET_FAULTS_SIZE" > size.txt
+  # Large blocks fill a link's window: its speed shows.
+  local size=${ZV_NET_FAULTS_SIZE:-}
+  [ "$s" = mstop3 ] && size=16000
+  [ -n "$size" ] && echo "$size" > size.txt
   if [ "$s" = ftphint ]; then
     start_ftp slow || { echo "$s: the FTP server did not start"; return 1; }
   fi
