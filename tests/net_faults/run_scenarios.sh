@@ -42,6 +42,9 @@
 # crash and stall run one after the other on this machine's loopback
 # address, and the test reports itself skipped (77) if they pass.
 #   run_scenarios.sh ZENTROVEX SOURCE_DIR WORK_DIR [SCENARIO...]
+# For measuring: ZV_NET_FAULTS_RATE sets the connection floods' rate
+# (20,000 a second), ZV_NET_FAULTS_SIZE the members' block size, and
+# ZV_NET_WIRE the wire version netpoke.py speaks (an older build's).
 set -u
 zv=$1 src=$2 work=$3
 shift 3
