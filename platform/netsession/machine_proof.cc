@@ -35,7 +35,8 @@ SecretChain::SecretChain() : seed_(RandomSeed()), start_(HashTimes(seed_, kLengt
 std::optional<Secret> SecretChain::Next() {
   if (shown_ == kLength) return std::nullopt;
   ++shown_;
-  return HashTimes(seed_, kLength - shown_);
+  last_ = HashTimes(seed_, kLength - shown_);
+  return last_;
 }
 
 bool Continues(const Secret& shown, const Proof& known) {

@@ -28,10 +28,14 @@ class SecretChain {
   const Proof& Start() const { return start_; }
   // The next secret to show, towards the seed; none once every one was.
   std::optional<Secret> Next();
+  // What the others know the machine by now: the last secret shown, or
+  // the end of the chain.
+  const Proof& Shown() const { return shown_ == 0 ? start_ : last_; }
 
  private:
   Secret seed_{};
   Proof start_{};
+  Secret last_{};
   int shown_ = 0;
 };
 

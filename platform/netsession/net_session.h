@@ -132,6 +132,11 @@ struct SessionNetworkOptions {
   // A member leaves its host only when the host has acknowledged nothing on
   // the member's own link for this long; nothing else shortens it.
   uint32_t host_silence_ms = 5000;
+  // A host takes a member's link for lost when the member has acknowledged
+  // nothing on it for this long, and then keeps its place for
+  // rejoin_wait_ms: together the longest a member may stand still (a
+  // stopped process, a suspended laptop) and come back.
+  uint32_t member_silence_ms = 10000;
   // How long a member that took over as host waits for the others to come
   // back before it gives them up. Members see a host that dropped at
   // somewhat different times, so this is well above reply_wait_ms.

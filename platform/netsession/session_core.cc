@@ -1,7 +1,6 @@
 #include "platform/netsession/session_core.h"
 
 #include <algorithm>
-#include <limits>
 #include <set>
 #include <utility>
 
@@ -12,21 +11,7 @@ std::string CutName(const std::string& name) { return name.substr(0, kMaxNameByt
 
 bool IsLoopback(const MachineAddress& a) { return (a.host & 0xFF) == 127; }
 
-// A machine that takes over numbers new players and machines from a range
-// of its own, so those made on both sides of a game that split for a while
-// do not clash when it heals.
-uint32_t RangeOf(MachineId id) { return (id % 0x7FFF + 1) << 16; }
-
-uint32_t MarkOf(const std::map<MachineId, uint32_t>& marks, MachineId origin) {
-  auto it = marks.find(origin);
-  return it == marks.end() ? 0 : it->second;
-}
-
-std::vector<wire::Mark> MarksOf(const std::map<MachineId, uint32_t>& marks) {
-  std::vector<wire::Mark> out;
-  for (const auto& [origin, sequence] : marks) out.push_back(wire::Mark{origin, sequence});
-  return out;
-}
+uint32_t MarkOf(const GuaranteedLedger::Marks& marks, MachineId origin) { return GuaranteedLedger::MarkOf(marks, origin); }
 
 }  // namespace
 
@@ -42,6 +27,8 @@ void SessionCore::StartHosting(const Guid& application, const SessionDescription
   application_ = application;
   description_ = session;
   description_.name = CutName(session.name);
+  // Members know the host by its chain too, so that its goodbye proves it.
+  secrets_.emplace();
 }
 
 void SessionCore::StartJoining(const Guid& application, const Guid& instance) {
@@ -74,6 +61,15 @@ bool SessionCore::OwnsPlayer(MachineId id) const {
   return std::any_of(players_.begin(), players_.end(), [&](const auto& p) { return p.second.owner == id; });
 }
 
+std::optional<PeerKey> SessionCore::LinkOf(MachineId id) const {
+  if (role_ == Role::kMember) {
+    if (join_state_ == JoinState::kWelcomed && id == host_) return kHostPeer;
+    return std::nullopt;
+  }
+  auto machine = machines_.find(id);
+  return machine == machines_.end() ? std::nullopt : machine->second.peer;
+}
+
 std::optional<MachineId> SessionCore::MachineAt(PeerKey peer) const {
   for (const auto& [id, machine] : machines_)
     if (machine.peer == peer) return id;
@@ -103,10 +99,7 @@ MachineAddress SessionCore::Shareable(MachineAddress address) const {
 
 void SessionCore::Tick(uint64_t now_ms) {
   now_ms_ = now_ms;
-  std::vector<MachineId> unfilled;
-  for (const auto& [origin, since] : gap_since_)
-    if (now_ms_ - since >= rejoin_wait_ms_) unfilled.push_back(origin);
-  for (MachineId origin : unfilled) GapNeverFilled(origin);
+  for (MachineId origin : ledger_.Overdue(now_ms_, rejoin_wait_ms_)) GapNeverFilled(origin);
   if (role_ == Role::kHost) {
     std::vector<MachineId> late;
     for (const auto& [id, machine] : machines_)
@@ -121,16 +114,16 @@ void SessionCore::Tick(uint64_t now_ms) {
         f.missed = sent_since_takeover_;
       }
     if (over) UpdateAllStable();
-  } else if (role_ == Role::kMember && join_state_ == JoinState::kWelcomed && delivered_ != reported_ &&
+  } else if (role_ == Role::kMember && join_state_ == JoinState::kWelcomed && ledger_.taken() != reported_ &&
              now_ms_ - reported_at_ >= kReportEveryMs) {
     Report();
   }
 }
 
 void SessionCore::Report() {
-  reported_ = delivered_;
+  reported_ = ledger_.taken();
   reported_at_ = now_ms_;
-  Queue(kHostPeer, wire::Encode(wire::Delivered{MarksOf(delivered_)}), true);
+  Queue(kHostPeer, wire::Encode(wire::Delivered{GuaranteedLedger::ToWire(reported_)}), true);
 }
 
 void SessionCore::OnPeerConnected(PeerKey peer, MachineAddress address) {
@@ -188,6 +181,8 @@ void SessionCore::OnHostPacket(PeerKey from, std::span<const uint8_t> bytes, boo
     if (owned_by_sender(data->from)) Relay(*data, sender, false, true);
   } else if (const auto* delivered = std::get_if<wire::Delivered>(&*message)) {
     TakeMarks(*sender, delivered->marks);
+  } else if (const auto* leave = std::get_if<wire::Leave>(&*message)) {
+    if (ProvesLeave(*sender, leave->secret)) MachineLeaves(*sender);
   }
 }
 
@@ -202,14 +197,16 @@ void SessionCore::Relay(const wire::Data& data, std::optional<MachineId> sender,
     if (data.sequence == 0) return QueueToMachine(id, unnumbered, guaranteed, true);
     // Not twice to a machine that has it or was handed it: what it lacks
     // of that is handed again when it comes back on a new link.
-    Machine& m = machine->second;
-    if (MarkOf(m.forwarded, data.origin) >= data.sequence || MarkOf(m.delivered, data.origin) >= data.sequence)
+    GuaranteedLedger::Account& account = ledger_.AccountOf(id);
+    if (MarkOf(account.forwarded, data.origin) >= data.sequence ||
+        MarkOf(account.delivered, data.origin) >= data.sequence)
       return;
-    m.forwarded[data.origin] = data.sequence;
+    account.forwarded[data.origin] = data.sequence;
     // A machine on its way learns what comes before it once it is back.
+    const Machine& m = machine->second;
     if (!m.peer) return QueueToMachine(id, wire::Encode(data), true, true);
     wire::Data handed = data;
-    handed.prior = Chain(m, data.origin, data.sequence);
+    handed.prior = ledger_.Chain(id, data.origin, data.sequence);
     on_links.emplace_back(id, handed.prior);
     Queue(*m.peer, wire::Encode(handed), true);
   };
@@ -233,53 +230,14 @@ void SessionCore::Relay(const wire::Data& data, std::optional<MachineId> sender,
   }
   // Making room for it among the messages kept may have given some up.
   std::erase_if(on_links, [&](const auto& t) { return !machines_.count(t.first); });
-  if (guaranteed && !on_links.empty()) KeepHanded(data, std::move(on_links));
-}
-
-uint32_t SessionCore::Chain(Machine& m, MachineId origin, uint32_t sequence) {
-  uint32_t& last = m.chained[origin];
-  const uint32_t prior = std::max(last, MarkOf(m.delivered, origin));
-  last = sequence;
-  return prior;
-}
-
-bool SessionCore::Rechain(Machine& m, std::vector<uint8_t>& bytes) {
-  std::optional<wire::Message> message = wire::Decode(bytes);
-  auto* data = message ? std::get_if<wire::Data>(&*message) : nullptr;
-  if (!data || data->sequence == 0) return true;
-  if (data->sequence <= std::max(MarkOf(m.chained, data->origin), MarkOf(m.delivered, data->origin))) return false;
-  data->prior = Chain(m, data->origin, data->sequence);
-  bytes = wire::Encode(*data);
-  return true;
+  if (guaranteed && !on_links.empty()) ledger_.KeepHanded(data, std::move(on_links));
 }
 
 void SessionCore::TakeNumbered(wire::Data data, std::optional<MachineId> sender) {
   const MachineId origin = data.origin;
-  for (;;) {
-    const uint32_t last = MarkOf(delivered_, origin);
-    if (data.sequence <= last) {
-      Pass(data, sender, false);
-    } else if (data.prior > last && !unchained_.count(origin)) {
-      return Wait(std::move(data), sender);
-    } else {
-      unchained_.erase(origin);
-      delivered_[origin] = data.sequence;
-      Pass(data, sender, true);
-    }
-    auto waiting = waiting_.find(origin);
-    if (waiting == waiting_.end()) return;
-    auto next = waiting->second.begin();
-    const uint32_t now_last = MarkOf(delivered_, origin);
-    if (next->second.data.prior > now_last && next->first > now_last) return;
-    data = std::move(next->second.data);
-    sender = next->second.sender;
-    waiting_bytes_ -= data.payload.size();
-    waiting->second.erase(next);
-    if (waiting->second.empty()) {
-      waiting_.erase(waiting);
-      gap_since_.erase(origin);
-    }
-  }
+  GuaranteedLedger::TakeResult result = ledger_.Take(std::move(data), sender, now_ms_);
+  for (const GuaranteedLedger::Taken& t : result.passed) Pass(t.data, t.sender, t.fresh);
+  if (result.overflow) GapNeverFilled(origin);
 }
 
 void SessionCore::Pass(const wire::Data& data, std::optional<MachineId> sender, bool fresh) {
@@ -294,23 +252,8 @@ void SessionCore::Pass(const wire::Data& data, std::optional<MachineId> sender, 
   Deliver(data.from, data.to, data.payload);
 }
 
-void SessionCore::Wait(wire::Data data, std::optional<MachineId> sender) {
-  const MachineId origin = data.origin;
-  if (waiting_bytes_ + data.payload.size() > kMaxHeldBytes) return GapNeverFilled(origin);
-  gap_since_.try_emplace(origin, now_ms_);
-  auto& waiting = waiting_[origin];
-  const uint32_t sequence = data.sequence;
-  if (waiting.count(sequence)) return;
-  waiting_bytes_ += data.payload.size();
-  waiting[sequence] = Waiting{std::move(data), sender};
-}
-
 void SessionCore::GapNeverFilled(MachineId origin) {
-  if (auto waiting = waiting_.find(origin); waiting != waiting_.end()) {
-    for (const auto& [sequence, w] : waiting->second) waiting_bytes_ -= w.data.payload.size();
-    waiting_.erase(waiting);
-  }
-  gap_since_.erase(origin);
+  ledger_.StopWaitingFor(origin);
   if (role_ != Role::kHost) return Lose();
   // The host cannot pass on what comes after the missing message: the
   // machine that sent it leaves the game, and finds it lost.
@@ -320,61 +263,8 @@ void SessionCore::GapNeverFilled(MachineId origin) {
   DropMachine(origin, false);
 }
 
-void SessionCore::KeepHanded(const wire::Data& data, std::vector<std::pair<MachineId, uint32_t>> to) {
-  Handed handed{data, std::move(to)};
-  handed_bytes_ += handed.Bytes();
-  handed_.push_back(std::move(handed));
-  // Past the bound the oldest go: they matter only should a link they went
-  // into turn out to have been dead, and a machine that then lacks one is
-  // given up when it comes back.
-  while (handed_bytes_ > kMaxHeldBytes && handed_.size() > 1) {
-    const Handed& oldest = handed_.front();
-    for (const auto& [id, prior] : oldest.to) {
-      if (!Lacks(id, oldest)) continue;
-      uint32_t& let_go = machines_[id].let_go[oldest.data.origin];
-      let_go = std::max(let_go, oldest.data.sequence);
-    }
-    handed_bytes_ -= oldest.Bytes();
-    handed_.pop_front();
-  }
-}
-
-bool SessionCore::Lacks(MachineId id, const Handed& handed) const {
-  auto machine = machines_.find(id);
-  return machine != machines_.end() && MarkOf(machine->second.delivered, handed.data.origin) < handed.data.sequence;
-}
-
-void SessionCore::ReleaseHanded() {
-  // In the order handed on: one that a machine lacks keeps those after it
-  // until it has it, is gone, or the bound lets it go.
-  while (!handed_.empty() && std::none_of(handed_.front().to.begin(), handed_.front().to.end(),
-                                          [&](const auto& t) { return Lacks(t.first, handed_.front()); })) {
-    handed_bytes_ -= handed_.front().Bytes();
-    handed_.pop_front();
-  }
-}
-
-bool SessionCore::CanCatchUp(const Machine& machine) {
-  for (const auto& [origin, sequence] : machine.let_go)
-    if (MarkOf(machine.delivered, origin) < sequence) return false;
-  return true;
-}
-
-void SessionCore::HandAgain(MachineId id, PeerKey link) {
-  for (const Handed& h : handed_)
-    for (const auto& [to, prior] : h.to)
-      if (to == id && Lacks(id, h)) {
-        wire::Data again = h.data;
-        again.prior = prior;
-        Queue(link, wire::Encode(again), true);
-      }
-}
-
 void SessionCore::TakeMarks(MachineId id, const std::vector<wire::Mark>& marks) {
-  Marks& has = machines_[id].delivered;
-  for (const wire::Mark& m : marks)
-    if (m.origin == self_ || machines_.count(m.origin)) has[m.origin] = std::max(has[m.origin], m.sequence);
-  ReleaseHanded();
+  ledger_.TakeMarks(id, marks, [&](MachineId origin) { return origin == self_ || machines_.count(origin); });
   for (const wire::Mark& m : marks)
     if (m.origin == self_ || machines_.count(m.origin)) UpdateStable(m.origin);
 }
@@ -397,24 +287,12 @@ void SessionCore::UpdateStable(MachineId origin) {
   auto it = machines_.find(origin);
   if (!own && (it == machines_.end() || !it->second.peer)) return;
   // What every machine it was handed to has, up to what this one has.
-  uint32_t stable = own ? next_sequence_ - 1 : MarkOf(delivered_, origin);
-  for (const auto& [id, machine] : machines_) {
-    if (id == origin) continue;
-    const uint32_t got = MarkOf(machine.delivered, origin);
-    if (MarkOf(machine.forwarded, origin) > got) stable = std::min(stable, got);
-  }
-  if (own) return ReleaseUnstable(stable);
+  const uint32_t stable = ledger_.StableUpTo(origin, own ? ledger_.LastOwn() : ledger_.TakenFrom(origin));
+  if (own) return ledger_.ReleaseOwn(stable);
   uint32_t& sent = stable_sent_[origin];
   if (stable <= sent) return;
   sent = stable;
   Queue(*it->second.peer, wire::Encode(wire::Stable{stable}), true);
-}
-
-void SessionCore::ReleaseUnstable(uint32_t upto) {
-  while (!unstable_.empty() && unstable_.front().sequence <= upto) {
-    unstable_bytes_ -= unstable_.front().data.size();
-    unstable_.pop_front();
-  }
 }
 
 void SessionCore::OnJoin(PeerKey from, const wire::Join& join) {
@@ -435,10 +313,11 @@ void SessionCore::OnJoin(PeerKey from, const wire::Join& join) {
   machine.address = address;
   machine.proof = join.proof;
   machine.peer = from;
-  // A newcomer takes no guaranteed message sent before it came.
-  for (const auto& [origin, sequence] : delivered_) machine.delivered[origin] = sequence;
-  if (next_sequence_ > 1) machine.delivered[self_] = next_sequence_ - 1;
   machines_[id] = std::move(machine);
+  // A newcomer takes no guaranteed message sent before it came.
+  GuaranteedLedger::Marks& has = ledger_.AccountOf(id).delivered;
+  has = ledger_.taken();
+  if (ledger_.LastOwn() > 0) has[self_] = ledger_.LastOwn();
   Queue(from, wire::Encode(WelcomeFor(id)), true);
   QueueToMembers(wire::Encode(wire::MachineJoined{{id, address, join.proof}}), true, id);
 }
@@ -487,7 +366,7 @@ void SessionCore::OnRejoin(PeerKey from, const wire::Rejoin& rejoin) {
   // and what went into it lost with it.
   stable_sent_.erase(member);
   TakeMarks(member, rejoin.marks);
-  if (!CanCatchUp(machine)) {
+  if (!ledger_.CanCatchUp(member)) {
     // Not let back in: it would miss, unaware, what was let go.
     DropMachine(member, false);
     Queue(from, wire::Encode(wire::Refused{wire::Refusal::kWrongSession}), true);
@@ -511,12 +390,11 @@ void SessionCore::OnRejoin(PeerKey from, const wire::Rejoin& rejoin) {
   Queue(from, wire::Encode(WelcomeFor(member)), true);
   // The others learn its new proof and, should it have moved, its address.
   QueueToMembers(wire::Encode(wire::MachineJoined{{member, machine.address, machine.proof}}), true, member);
-  HandAgain(member, from);
-  Machine& back = machines_[member];
-  std::vector<OutgoingPacket> kept = std::exchange(back.kept, {});
+  for (const wire::Data& again : ledger_.HandAgain(member)) Queue(from, wire::Encode(again), true);
+  std::vector<OutgoingPacket> kept = std::exchange(machines_[member].kept, {});
   for (OutgoingPacket& p : kept) {
     kept_bytes_ -= p.bytes.size();
-    if (!p.guaranteed || Rechain(back, p.bytes)) Queue(from, std::move(p.bytes), p.guaranteed);
+    if (!p.guaranteed || ledger_.Rechain(member, p.bytes)) Queue(from, std::move(p.bytes), p.guaranteed);
   }
 }
 
@@ -527,9 +405,11 @@ wire::Welcome SessionCore::WelcomeFor(MachineId member) const {
   welcome.host = self_;
   for (const auto& [id, machine] : machines_)
     if (id != member) welcome.machines.push_back(wire::Machine{id, machine.address, machine.proof});
+  // This machine as well, by the proof its goodbye will continue.
+  welcome.machines.push_back(wire::Machine{self_, {}, OwnProof()});
   for (const auto& [id, player] : players_) welcome.players.push_back(wire::OwnedPlayer{id, player.owner, player.name});
-  welcome.marks = MarksOf(delivered_);
-  if (next_sequence_ > 1) welcome.marks.push_back(wire::Mark{self_, next_sequence_ - 1});
+  welcome.marks = GuaranteedLedger::ToWire(ledger_.taken());
+  if (ledger_.LastOwn() > 0) welcome.marks.push_back(wire::Mark{self_, ledger_.LastOwn()});
   return welcome;
 }
 
@@ -583,7 +463,9 @@ void SessionCore::OnMemberPacket(std::span<const uint8_t> bytes) {
   } else if (const auto* left = std::get_if<wire::MachineLeft>(&*message)) {
     if (left->id != self_ && left->id != host_) machines_.erase(left->id);
   } else if (const auto* stable = std::get_if<wire::Stable>(&*message)) {
-    ReleaseUnstable(stable->sequence);
+    ledger_.ReleaseOwn(stable->sequence);
+  } else if (const auto* leave = std::get_if<wire::Leave>(&*message)) {
+    if (ProvesLeave(host_, leave->secret)) HostLeaves();
   } else if (std::get_if<wire::Refused>(&*message)) {
     // The host's part of a split game could not become one with the
     // other again.
@@ -597,26 +479,6 @@ void SessionCore::OnMemberPacket(std::span<const uint8_t> bytes) {
   }
 }
 
-void SessionCore::OnMovingPacket(const wire::Message& message) {
-  if (const auto* welcome = std::get_if<wire::Welcome>(&message)) return OnWelcomeBack(*welcome);
-  // The machine asked still has a host, or went back to one: this machine
-  // follows it there, a few times at most.
-  if (const auto* back = std::get_if<wire::Return>(&message)) {
-    if (back->host == self_ || ++redirects_ > kMaxRedirects) return Lose();
-    returning_to_ = FormerHost{back->host, Resolve(back->address)};
-    returned_ = true;
-    return MoveTo(returning_to_->id, returning_to_->address);
-  }
-  const auto* refused = std::get_if<wire::Refused>(&message);
-  if (!refused) return;
-  // The machine asked still hears the host: back to the host, once.
-  if (refused->reason == wire::Refusal::kHostAlive && returning_to_ && !returned_ && host_ != returning_to_->id) {
-    returned_ = true;
-    return MoveTo(returning_to_->id, returning_to_->address);
-  }
-  Lose();
-}
-
 void SessionCore::OnWelcome(const wire::Welcome& welcome) {
   const Guid instance = description_.instance;
   description_ = welcome.session;
@@ -627,44 +489,19 @@ void SessionCore::OnWelcome(const wire::Welcome& welcome) {
   LearnMachines(welcome);
   for (const wire::OwnedPlayer& p : welcome.players)
     if (p.id != kAllPlayers && p.owner != self_) AddPlayer(p.id, p.name, p.owner);
-  for (const wire::Mark& m : welcome.marks) delivered_[m.origin] = m.sequence;
-  reported_ = delivered_;
+  for (const wire::Mark& m : welcome.marks) ledger_.SetTaken(m.origin, m.sequence);
+  reported_ = ledger_.taken();
   join_state_ = JoinState::kWelcomed;
-}
-
-void SessionCore::OnWelcomeBack(const wire::Welcome& welcome) {
-  if (welcome.member != self_ || welcome.host != host_) return Lose();
-  // The new host's tables are the session's now: players it lacks went,
-  // players it adds came; this machine's own stay as they are.
-  std::map<PlayerId, Player> before = std::exchange(players_, {});
-  for (const auto& [id, player] : before)
-    if (player.owner == self_) players_[id] = player;
-  LearnMachines(welcome);
-  for (const wire::OwnedPlayer& p : welcome.players) {
-    if (p.id == kAllPlayers || p.owner == self_ || players_.count(p.id)) continue;
-    AddPlayer(p.id, p.name, p.owner);
-    if (!before.count(p.id)) Tell(SessionEvent{SessionEvent::Type::kPlayerJoined, 0, 0, p.id, {}});
-  }
-  for (const auto& [id, player] : before)
-    if (!players_.count(id)) Tell(SessionEvent{SessionEvent::Type::kPlayerLeft, 0, 0, id, {}});
-  join_state_ = JoinState::kWelcomed;
-  returning_to_.reset();
-  returned_ = false;
-  redirects_ = 0;
-  passed_over_.clear();
-  // Those that asked this machine to take over meanwhile come here too.
-  SendAskersTo(host_, host_address_);
-  Report();
-  ResendUnstable();
-  SendKeptMessages();
 }
 
 void SessionCore::LearnMachines(const wire::Welcome& welcome) {
   machines_.clear();
+  ledger_.ForgetAccounts();
   Machine& host = machines_[host_];
   host.address = host_address_;
   NoteMachine(host_);
   for (const wire::Machine& m : welcome.machines) {
+    if (m.id == host_) host.proof = m.proof;
     if (m.id == self_ || m.id == host_) continue;
     Machine& machine = machines_[m.id];
     machine.address = Resolve(m.address);
@@ -673,45 +510,13 @@ void SessionCore::LearnMachines(const wire::Welcome& welcome) {
   }
 }
 
-void SessionCore::OnPacketWhileMember(PeerKey from, std::span<const uint8_t> bytes, bool guaranteed) {
-  if (!Migrates() || !Active()) return;
-  std::optional<wire::Message> message = wire::Decode(bytes);
-  const auto* rejoin = message ? std::get_if<wire::Rejoin>(&*message) : nullptr;
-  if (!rejoin || rejoin->member == self_ || rejoin->application != application_ ||
-      rejoin->instance != description_.instance)
-    return;
-  // Only a machine of the session can make this one take over.
-  auto machine = machines_.find(rejoin->member);
-  if (machine == machines_.end() || !Continues(rejoin->secret, machine->second.proof)) return;
-  // A machine takes nobody over on another's word: the asker waits until
-  // this one has its own answer. It is sent to this machine's host if that
-  // still answers, or this one takes it in once its own link to the host
-  // went silent for the link's whole wait and the host did not answer.
-  if (asked_to_take_over_.size() < 16) asked_to_take_over_.emplace_back(from, std::vector(bytes.begin(), bytes.end()));
-  if (join_state_ == JoinState::kWelcomed && !host_change_)
-    host_change_ = HostChange{false, machines_[host_].address, true, true};
-  (void)guaranteed;
-}
-
-void SessionCore::OnNewHostReached() {
-  if (role_ != Role::kMember || join_state_ != JoinState::kMoving) return;
-  // Each return shows a new secret: one asked again after its answer was
-  // lost is recognised as well as the first.
-  std::optional<Secret> secret = secrets_ ? secrets_->Next() : std::nullopt;
-  if (!secret) return Lose();
-  wire::Rejoin rejoin{application_, description_.instance, self_, *secret, MarksOf(delivered_), {}};
-  for (const auto& [id, player] : players_)
-    if (player.owner == self_) rejoin.players.push_back(PlayerInfo{id, player.name});
-  Queue(kHostPeer, wire::Encode(rejoin), true);
-}
-
-void SessionCore::OnPeerGone(PeerKey peer, bool goodbye) {
+void SessionCore::OnPeerGone(PeerKey peer) {
   if (role_ == Role::kHost) {
     links_.erase(peer);
     std::optional<MachineId> machine = MachineAt(peer);
     if (!machine) return;
-    // A machine that said goodbye is gone; one whose link went may come back.
-    if (goodbye || !Migrates())
+    // One whose link went may come back, where the host may move.
+    if (!Migrates())
       DropMachine(*machine);
     else
       Await(*machine);
@@ -722,7 +527,7 @@ void SessionCore::OnPeerGone(PeerKey peer, bool goodbye) {
       join_state_ = JoinState::kLost;
     } else if (join_state_ == JoinState::kWelcomed) {
       if (Migrates())
-        HostLost(goodbye);
+        HostLost(false);
       else
         Lose();
     } else if (join_state_ == JoinState::kMoving) {
@@ -738,139 +543,6 @@ void SessionCore::GiveUp(PeerKey peer) {
   if (std::optional<MachineId> machine = MachineAt(peer)) DropMachine(*machine, false);
 }
 
-void SessionCore::HostLost(bool goodbye) {
-  returning_to_ = FormerHost{host_, machines_[host_].address};
-  // One that said goodbye keeps no part of the game going.
-  returning_to_->given_up = goodbye;
-  returned_ = false;
-  redirects_ = 0;
-  passed_over_.clear();
-  // A host that said goodbye is gone; one whose link went is asked first
-  // whether it still hosts (OnHostChecked), and gone back to when it does.
-  join_state_ = JoinState::kMoving;
-  if (goodbye) return NextHost();
-  host_change_ = HostChange{false, returning_to_->address, true};
-}
-
-void SessionCore::OnHostChecked(bool alive) {
-  if (role_ != Role::kMember) return;
-  if (join_state_ == JoinState::kWelcomed) {
-    // Only the host's silence on this machine's own link, for the link's
-    // whole wait, makes it leave the host: an answer that did not come
-    // proves nothing while the link holds. Those who asked wait for that.
-    if (alive) SendAskersTo(host_, machines_[host_].address);
-    return;
-  }
-  if (join_state_ != JoinState::kMoving || host_change_) return;
-  if (alive && returning_to_ && host_ == returning_to_->id) return MoveTo(host_, returning_to_->address);
-  NextHost();
-}
-
-void SessionCore::OnHostHint() {
-  if (role_ != Role::kMember || join_state_ != JoinState::kWelcomed || host_change_) return;
-  host_change_ = HostChange{false, machines_[host_].address, true, true};
-}
-
-void SessionCore::MoveTo(MachineId id, MachineAddress address) {
-  join_state_ = JoinState::kMoving;
-  host_ = id;
-  if (!machines_.count(id)) machines_[id].address = address;
-  host_change_ = HostChange{false, address};
-}
-
-void SessionCore::NextHost() {
-  // A machine passed over may live on, hosting a part of its own: once
-  // this one hosts, it looks for it.
-  if (host_ != self_ && machines_.count(host_) &&
-      std::none_of(passed_over_.begin(), passed_over_.end(), [&](const FormerHost& f) { return f.id == host_; }) &&
-      !(returning_to_ && returning_to_->id == host_))
-    passed_over_.push_back(FormerHost{host_, machines_[host_].address});
-  DropMachine(host_);
-  // The machine with the lowest number left hosts: every member comes to
-  // the same one from the list the host kept them up to date with.
-  const MachineId next = machines_.empty() ? self_ : std::min(self_, machines_.begin()->first);
-  if (next == self_) return TakeOver();
-  MoveTo(next, machines_[next].address);
-}
-
-void SessionCore::TakeOver() {
-  const std::optional<FormerHost> former = returning_to_;
-  if (host_ != self_) DropMachine(host_);
-  role_ = Role::kHost;
-  join_state_ = JoinState::kNone;
-  host_ = self_;
-  // Players and machines made from now on come from a range of this
-  // machine's own.
-  next_id_ = std::max(next_id_, RangeOf(self_));
-  next_machine_ = std::max(next_machine_, RangeOf(self_));
-  // The host it lost, and machines before this one that it could not
-  // reach, may live on where this machine cannot hear them: they are asked
-  // now and then, and this part of the game goes back to one of them if
-  // so. Until each has had its wait, the senders here keep their
-  // guaranteed messages for it.
-  if (former && former->id != self_) former_hosts_.push_back(*former);
-  for (const FormerHost& f : std::exchange(passed_over_, {}))
-    if (f.id != self_) former_hosts_.push_back(f);
-  for (FormerHost& f : former_hosts_) f.since = now_ms_;
-  sent_since_takeover_ = false;
-  // Members saw only the messages meant for them: each machine's next one
-  // here starts its numbering at this host.
-  for (const auto& [id, machine] : machines_) unchained_.insert(id);
-  returning_to_.reset();
-  // Every other machine is on its way here.
-  std::vector<MachineId> others;
-  for (auto& [id, machine] : machines_) others.push_back(id);
-  for (MachineId id : others) Await(id);
-  // Requests the old host never answered are refused.
-  for (auto& [request, answer] : requests_)
-    if (!answer) answer = kAllPlayers;
-  ResendUnstable();
-  SendKeptMessages();
-  Tell(SessionEvent{SessionEvent::Type::kBecameHost, 0, 0, 0, {}});
-  host_change_ = HostChange{true, {}};
-  // Those who asked this machine to take over while it still asked its
-  // host come back now.
-  for (auto& [peer, bytes] : std::exchange(asked_to_take_over_, {})) OnHostPacket(peer, bytes, true);
-}
-
-void SessionCore::OnFormerHostAlive(MachineId id) {
-  if (role_ != Role::kHost) return;
-  auto former = std::find_if(former_hosts_.begin(), former_hosts_.end(), [&](const FormerHost& f) { return f.id == id; });
-  if (former == former_hosts_.end()) return;
-  const FormerHost target = *former;
-  if ((former->given_up && former->missed) ||
-      std::any_of(departed_.begin(), departed_.end(), [](const auto& d) { return d.second.missed; }))
-    return EndSplitPart();
-  // The whole part goes back: each member to that host, then this machine.
-  QueueToMembers(wire::Encode(wire::Return{target.id, target.address}), true, std::nullopt);
-  role_ = Role::kMember;
-  former_hosts_.clear();
-  ForgetWaiting();
-  // What was kept for the others goes: their senders, this machine among
-  // them, send it again to that host.
-  for (auto& [mid, machine] : machines_) {
-    machine.peer.reset();
-    machine.lost_at.reset();
-    machine.kept.clear();
-  }
-  kept_bytes_ = 0;
-  handed_.clear();
-  handed_bytes_ = 0;
-  returning_to_ = target;
-  returned_ = true;
-  MoveTo(target.id, target.address);
-}
-
-void SessionCore::EndSplitPart() {
-  QueueToMembers(wire::Encode(wire::Refused{wire::Refusal::kWrongSession}), true, std::nullopt);
-  std::vector<OutgoingPacket> last_words = TakeOutgoing();
-  role_ = Role::kMember;
-  former_hosts_.clear();
-  ForgetWaiting();
-  Lose();
-  outgoing_ = std::move(last_words);
-}
-
 void SessionCore::Lose() {
   join_state_ = JoinState::kLost;
   players_.clear();
@@ -880,26 +552,9 @@ void SessionCore::Lose() {
   outgoing_.clear();
   kept_messages_.clear();
   kept_bytes_ = 0;
-  unstable_.clear();
-  unstable_bytes_ = 0;
-  handed_.clear();
-  handed_bytes_ = 0;
+  ledger_ = GuaranteedLedger{};
   host_change_.reset();
-  ForgetWaiting();
   Tell(SessionEvent{SessionEvent::Type::kSessionLost, 0, 0, 0, {}});
-}
-
-void SessionCore::ForgetWaiting() {
-  // Their senders keep them, and send them again wherever this machine goes.
-  waiting_.clear();
-  gap_since_.clear();
-  waiting_bytes_ = 0;
-  unchained_.clear();
-}
-
-void SessionCore::SendAskersTo(MachineId host, MachineAddress address) {
-  for (auto& [peer, bytes] : std::exchange(asked_to_take_over_, {}))
-    Queue(peer, wire::Encode(wire::Return{host, address}), true);
 }
 
 void SessionCore::SendKeptMessages() {
@@ -909,25 +564,14 @@ void SessionCore::SendKeptMessages() {
 }
 
 void SessionCore::ResendUnstable() {
-  auto data = [&](const KeptMessage& m) { return wire::Data{self_, m.sequence, m.from, m.to, m.data, m.sequence - 1}; };
+  const std::vector<wire::Data> again = ledger_.OwnToSendAgain(self_);
   if (role_ != Role::kHost) {
-    for (const KeptMessage& m : unstable_) Queue(kHostPeer, wire::Encode(data(m)), true);
+    for (const wire::Data& m : again) Queue(kHostPeer, wire::Encode(m), true);
     return;
   }
   // Relaying may give a machine up, and with it make some of these stable.
-  const std::deque<KeptMessage> again = unstable_;
-  for (const KeptMessage& m : again) Relay(data(m), std::nullopt, true, true);
+  for (const wire::Data& m : again) Relay(m, std::nullopt, true, true);
   UpdateStable(self_);
-}
-
-std::optional<SessionCore::HostChange> SessionCore::TakeHostChange() { return std::exchange(host_change_, {}); }
-
-std::vector<MachineAddress> SessionCore::AwaitedAddresses() const {
-  std::vector<MachineAddress> out;
-  if (role_ != Role::kHost) return out;
-  for (const auto& [id, machine] : machines_)
-    if (machine.lost_at && machine.address.host != 0) out.push_back(machine.address);
-  return out;
 }
 
 // ---- Players and messages ------------------------------------------------------------
@@ -989,26 +633,17 @@ bool SessionCore::Send(PlayerId from, PlayerId to, std::span<const uint8_t> data
     }
     if (kept_bytes_ + data.size() > kMaxHeldBytes) return false;
     kept_bytes_ += data.size();
-    kept_messages_.push_back(KeptMessage{0, from, to, std::move(payload)});
+    kept_messages_.push_back(KeptMessage{from, to, std::move(payload)});
     return true;
   }
   // On its way to a host the member's copy is the only one: an older one
   // must not make room for it.
-  if (join_state_ == JoinState::kMoving && unstable_bytes_ + data.size() > kMaxHeldBytes) return false;
-  const wire::Data message{self_, next_sequence_, from, to, payload, next_sequence_ - 1};
-  ++next_sequence_;
+  if (join_state_ == JoinState::kMoving && !ledger_.OwnFits(data.size())) return false;
   // Kept until every other machine has it: a member sends it again to the
   // next host, a host that took over to the one it goes back to should the
   // game have split. On its way to the next host a member sends it from
   // there.
-  unstable_.push_back(KeptMessage{message.sequence, from, to, std::move(payload)});
-  unstable_bytes_ += data.size();
-  // Past the bound the oldest are let go: they only matter should the
-  // host change before they are everywhere.
-  while (unstable_bytes_ > kMaxHeldBytes && unstable_.size() > 1) {
-    unstable_bytes_ -= unstable_.front().data.size();
-    unstable_.pop_front();
-  }
+  const wire::Data message = ledger_.NumberOwn(self_, from, to, std::move(payload));
   if (role_ == Role::kHost) {
     Relay(message, std::nullopt, true, true);
     UpdateStable(self_);
@@ -1048,6 +683,7 @@ void SessionCore::DropMachine(MachineId id, bool may_return) {
   for (const OutgoingPacket& p : it->second.kept) kept_bytes_ -= p.bytes.size();
   if (role_ == Role::kHost && may_return && departed_.size() < 1024) departed_[id] = {it->second.proof, MissesAny(id)};
   machines_.erase(it);
+  ledger_.DropAccount(id);
   stable_sent_.erase(id);
   std::vector<PlayerId> gone;
   for (const auto& [player, info] : players_)
@@ -1055,20 +691,13 @@ void SessionCore::DropMachine(MachineId id, bool may_return) {
   for (PlayerId player : gone) RemovePlayer(player, true, std::nullopt);
   QueueToMembers(wire::Encode(wire::MachineLeft{id}), true, std::nullopt);
   // It may have been what held the others' messages back.
-  if (role_ == Role::kHost) {
-    ReleaseHanded();
-    UpdateAllStable();
-  }
+  if (role_ == Role::kHost) UpdateAllStable();
 }
 
 bool SessionCore::MissesAny(MachineId id) const {
   const Machine& machine = machines_.at(id);
-  if (!CanCatchUp(machine)) return true;
-  if (std::any_of(machine.kept.begin(), machine.kept.end(), [](const OutgoingPacket& p) { return p.guaranteed; }))
-    return true;
-  return std::any_of(handed_.begin(), handed_.end(), [&](const Handed& h) {
-    return h.Went(id) && Lacks(id, h);
-  });
+  if (!ledger_.CanCatchUp(id) || ledger_.LacksHanded(id)) return true;
+  return std::any_of(machine.kept.begin(), machine.kept.end(), [](const OutgoingPacket& p) { return p.guaranteed; });
 }
 
 void SessionCore::RemovePlayer(PlayerId id, bool tell_program, std::optional<MachineId> except) {

@@ -1,15 +1,15 @@
 #pragma once
 
-#include <algorithm>
 #include <cstdint>
 #include <deque>
 #include <map>
 #include <optional>
-#include <set>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "platform/netsession/guaranteed_ledger.h"
 #include "platform/netsession/machine_proof.h"
 #include "platform/netsession/net_session.h"
 #include "platform/netsession/session_wire.h"
@@ -49,7 +49,13 @@ struct OutgoingPacket {
 // the next host: they arrive once each, in order, whatever host change
 // happens under them. A host also keeps what it hands to each machine over
 // its link until the machine says it has it: a link can be dead before
-// anyone sees it go, and a machine that comes back says what it has.
+// anyone sees it go, and a machine that comes back says what it has. The
+// record of all this is the ledger (guaranteed_ledger.h).
+//
+// A machine that leaves says so with the next secret of its chain, which
+// every machine that knows it recognises; the host's chain is known to its
+// members from their welcome. A link that goes without that proof only
+// went: whoever says it left cannot make anybody leave.
 class SessionCore {
  public:
   enum class Role { kNone, kHost, kMember };
@@ -57,10 +63,9 @@ class SessionCore {
   enum class JoinState { kNone, kWaiting, kWelcomed, kFull, kWrongSession, kLost, kMoving };
   static constexpr PeerKey kHostPeer = 0;
   // Bytes of messages held for the program before further ones are dropped,
-  // and, apart from those, bytes kept for machines on their way back, bytes
-  // of guaranteed messages handed on that machines have not confirmed, and
-  // bytes of this machine's own guaranteed messages kept for a host change.
-  static constexpr size_t kMaxHeldBytes = 64u << 20;
+  // and, apart from those, bytes kept for machines on their way back (and
+  // each store of the ledger holds as much).
+  static constexpr size_t kMaxHeldBytes = GuaranteedLedger::kMaxBytes;
   // How often a member tells the host what it has, at most.
   static constexpr uint64_t kReportEveryMs = 200;
   // How often a member on its way follows one machine's word to another.
@@ -107,11 +112,22 @@ class SessionCore {
   void Tick(uint64_t now_ms);
 
   // What the transport brings: a link up (with the address it sees the
-  // other end at), a packet on a link, a link gone (`goodbye`: the other
-  // end said it leaves; otherwise the link was lost).
+  // other end at), a packet on a link, a link gone (whatever the transport
+  // was told about why: only a proved leave is a leave).
   void OnPeerConnected(PeerKey peer, MachineAddress address);
   void OnPacket(PeerKey from, std::span<const uint8_t> bytes, bool guaranteed);
-  void OnPeerGone(PeerKey peer, bool goodbye);
+  void OnPeerGone(PeerKey peer);
+  // This machine leaves: the others are told, with the next secret of its
+  // chain, which is also returned for a goodbye the transport sends those
+  // that did not take it in time. Nothing when it is in no game.
+  std::optional<Secret> Leave();
+  // A goodbye that came outside a link, from machine `id`: believed only
+  // with its proof.
+  void OnGoodbye(MachineId id, const Secret& secret);
+  // The link to machine `id`, while it is in.
+  std::optional<PeerKey> LinkOf(MachineId id) const;
+  // Links whose machine proved it left: the transport closes them.
+  std::vector<PeerKey> TakeClosedLinks() { return std::exchange(closed_links_, {}); }
   // Host: the link to `peer` cannot take what its machine must get (the
   // transport's queue for it is full). The machine is given up for good,
   // as one that cannot be caught up; the transport closes the link.
@@ -155,7 +171,6 @@ class SessionCore {
     std::string name;
     MachineId owner = 0;  // the machine that made it
   };
-  using Marks = std::map<MachineId, uint32_t>;
   // Another machine of the session.
   struct Machine {
     MachineAddress address;
@@ -163,33 +178,12 @@ class SessionCore {
     std::optional<PeerKey> peer;          // host: its link, while it is in
     std::optional<uint64_t> lost_at;      // host: when its link went, while it is awaited
     std::vector<OutgoingPacket> kept;     // host: messages for it while it is on its way back
-    Marks delivered;                      // host: what it said it has
-    Marks forwarded;                      // host: what it was handed
-    Marks chained;                        // host: the last it was handed over a link, by origin
-    Marks let_go;                         // host: let go from handed_ before it said it has them
   };
-  // A message of this machine's player, kept while the host changes, or
-  // (guaranteed) until every other machine has it.
+  // A message of this machine's player, kept while the host changes.
   struct KeptMessage {
-    uint32_t sequence = 0;
     PlayerId from = 0;
     PlayerId to = 0;
     std::vector<uint8_t> data;
-  };
-  // Host: a guaranteed message handed to machines over their links, with
-  // the one before it on each machine's way.
-  struct Handed {
-    wire::Data data;
-    std::vector<std::pair<MachineId, uint32_t>> to;
-    size_t Bytes() const { return data.payload.size() + sizeof(wire::Data); }
-    bool Went(MachineId id) const {
-      return std::any_of(to.begin(), to.end(), [&](const auto& t) { return t.first == id; });
-    }
-  };
-  // A numbered message that came before the one it follows.
-  struct Waiting {
-    wire::Data data;
-    std::optional<MachineId> sender;
   };
 
   bool Active() const;
@@ -206,6 +200,13 @@ class SessionCore {
   void OnJoin(PeerKey from, const wire::Join& join);
   void OnRejoin(PeerKey from, const wire::Rejoin& rejoin);
   bool ProvesMachine(const wire::Rejoin& rejoin);
+  // Whether `secret` shows machine `id` leaving; it is known by it from now.
+  bool ProvesLeave(MachineId id, const Secret& secret);
+  // Host: machine `id` proved it leaves. Member: the host did.
+  void MachineLeaves(MachineId id);
+  void HostLeaves();
+  // The proof others know this machine by now.
+  Proof OwnProof() const;
   // Host: what machine `id` says it has, which may complete a message
   // handed on or make some machine's messages stable.
   void TakeMarks(MachineId id, const std::vector<wire::Mark>& marks);
@@ -214,7 +215,6 @@ class SessionCore {
   // Host that took over: a former host may still come back, so nothing may
   // be taken to be everywhere yet.
   bool AwaitsFormerHost() const;
-  void ReleaseUnstable(uint32_t upto);
   void OnMemberPacket(std::span<const uint8_t> bytes);
   void OnMovingPacket(const wire::Message& message);
   void OnWelcome(const wire::Welcome& welcome);
@@ -239,19 +239,7 @@ class SessionCore {
   void RemovePlayer(PlayerId id, bool tell_program, std::optional<MachineId> except);
   wire::Welcome WelcomeFor(MachineId member) const;
   void SendKeptMessages();
-  void ForgetWaiting();
   void ResendUnstable();
-  // Host: a message handed on over the links of `to`, kept until each has it.
-  void KeepHanded(const wire::Data& data, std::vector<std::pair<MachineId, uint32_t>> to);
-  // Host: machine `id` is still in the game and has not said it has it.
-  bool Lacks(MachineId id, const Handed& handed) const;
-  // Host: lets go of what every machine it went to has, or is gone.
-  void ReleaseHanded();
-  // Host, for a machine back on a new link: whether it has what was let
-  // go of what it was handed; and what it lacks of the rest, handed again
-  // on `link` in the order it went.
-  static bool CanCatchUp(const Machine& machine);
-  void HandAgain(MachineId id, PeerKey link);
   void Report();
 
   void Queue(PeerKey peer, std::vector<uint8_t> bytes, bool guaranteed);
@@ -270,20 +258,13 @@ class SessionCore {
   // Host: a player's message on to the machines it is for.
   // `fresh`: not taken here before.
   void Relay(const wire::Data& data, std::optional<MachineId> sender, bool guaranteed, bool fresh);
-  // A numbered message from `sender` (host) or the host (member): taken
-  // only after the one before it; one that comes early waits for it, and
-  // those waiting for it follow it.
+  // A numbered message from `sender` (host) or the host (member), through
+  // the ledger's in-order hold.
   void TakeNumbered(wire::Data data, std::optional<MachineId> sender);
   void Pass(const wire::Data& data, std::optional<MachineId> sender, bool fresh);
-  void Wait(wire::Data data, std::optional<MachineId> sender);
   // What waited for a missing message of `origin` too long, or is too much:
   // a member's game is lost; a host gives that machine up.
   void GapNeverFilled(MachineId origin);
-  // Host: the one before `sequence` on machine `m`'s way, which becomes it.
-  static uint32_t Chain(Machine& m, MachineId origin, uint32_t sequence);
-  // Host: a guaranteed message kept for `m` while it was away, on its way
-  // now; false when it has it already.
-  bool Rechain(Machine& m, std::vector<uint8_t>& bytes);
   // Member asked to take over: it sends the asker to its own host.
   void SendAskersTo(MachineId host, MachineAddress address);
   void Deliver(PlayerId from, PlayerId to, std::span<const uint8_t> data);
@@ -328,21 +309,11 @@ class SessionCore {
   std::map<uint32_t, std::optional<PlayerId>> requests_;
   std::vector<KeptMessage> kept_messages_;  // member on its way: this machine's unguaranteed messages
   size_t kept_bytes_ = 0;                   // in kept_messages_ and every Machine::kept
-  uint32_t next_sequence_ = 1;              // of this machine's next guaranteed message
-  std::deque<KeptMessage> unstable_;        // this machine's guaranteed messages not known to be everywhere
-  size_t unstable_bytes_ = 0;
-  Marks delivered_;                         // the last guaranteed message taken from each machine
-  std::map<MachineId, std::map<uint32_t, Waiting>> waiting_;  // by origin and number
-  std::map<MachineId, uint64_t> gap_since_;  // when a message of that origin first waited
-  size_t waiting_bytes_ = 0;
-  // Host that took over: machines whose next message starts its numbering
-  // here (this machine, a member until now, saw only those meant for it).
-  std::set<MachineId> unchained_;
-  Marks reported_;                          // member: as last told to the host
+  GuaranteedLedger ledger_;
+  GuaranteedLedger::Marks reported_;        // member: as last told to the host
   uint64_t reported_at_ = 0;
-  Marks stable_sent_;                       // host: the last Stable told each machine
-  std::deque<Handed> handed_;               // host: in the order handed on
-  size_t handed_bytes_ = 0;
+  GuaranteedLedger::Marks stable_sent_;     // host: the last Stable told each machine
+  std::vector<PeerKey> closed_links_;
   std::optional<HostChange> host_change_;
   std::vector<OutgoingPacket> outgoing_;
   std::deque<SessionEvent> events_;

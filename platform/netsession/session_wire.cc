@@ -22,12 +22,15 @@ enum class Tag : uint8_t {
   kDelivered,
   kStable,
   kReturn,
+  kLeave,
 };
 
 constexpr uint8_t kQueryMagic[4] = {'Z', 'V', 'N', 'Q'};
 constexpr uint8_t kReplyMagic[4] = {'Z', 'V', 'N', 'S'};
 constexpr uint8_t kHintMagic[4] = {'Z', 'V', 'N', 'H'};
-constexpr uint8_t kVersion = 5;
+constexpr uint8_t kGoodbyeMagic[4] = {'Z', 'V', 'N', 'B'};
+// 6: a leave proves its sender.
+constexpr uint8_t kVersion = 6;
 
 class Writer {
  public:
@@ -291,6 +294,10 @@ struct EncodeVisitor {
     w.U32(m.host);
     w.Address(m.address);
   }
+  void operator()(const Leave& m) {
+    w.U8(static_cast<uint8_t>(Tag::kLeave));
+    w.Bytes(m.secret);
+  }
 };
 
 std::optional<Message> DecodeBody(Tag tag, Reader& r) {
@@ -384,6 +391,11 @@ std::optional<Message> DecodeBody(Tag tag, Reader& r) {
       m.address = r.Address();
       return m;
     }
+    case Tag::kLeave: {
+      Leave m;
+      r.Into(m.secret);
+      return m;
+    }
   }
   return std::nullopt;
 }
@@ -410,7 +422,7 @@ std::vector<uint8_t> Encode(const Message& message) {
 std::optional<Message> Decode(std::span<const uint8_t> bytes) {
   Reader r(bytes);
   const uint8_t tag = r.U8();
-  if (!r.Ok() || tag < static_cast<uint8_t>(Tag::kJoin) || tag > static_cast<uint8_t>(Tag::kReturn))
+  if (!r.Ok() || tag < static_cast<uint8_t>(Tag::kJoin) || tag > static_cast<uint8_t>(Tag::kLeave))
     return std::nullopt;
   std::optional<Message> m = DecodeBody(static_cast<Tag>(tag), r);
   if (!m || !r.Done()) return std::nullopt;
@@ -471,6 +483,26 @@ std::optional<Hint> DecodeHint(std::span<const uint8_t> bytes) {
   h.host = r.U32();
   if (!r.Done()) return std::nullopt;
   return h;
+}
+
+std::vector<uint8_t> EncodeGoodbye(const Goodbye& goodbye) {
+  Writer w;
+  PutMagic(w, kGoodbyeMagic);
+  w.Bytes(goodbye.instance);
+  w.U32(goodbye.machine);
+  w.Bytes(goodbye.secret);
+  return w.Take();
+}
+
+std::optional<Goodbye> DecodeGoodbye(std::span<const uint8_t> bytes) {
+  Reader r(bytes);
+  if (!HasMagic(r, kGoodbyeMagic)) return std::nullopt;
+  Goodbye g;
+  r.Into(g.instance);
+  g.machine = r.U32();
+  r.Into(g.secret);
+  if (!r.Done()) return std::nullopt;
+  return g;
 }
 
 }  // namespace zv::platform::wire

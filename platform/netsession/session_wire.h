@@ -154,9 +154,15 @@ struct Return {
   MachineId host = 0;
   MachineAddress address;
 };
+// The sender leaves the session, as the next secret of its chain proves
+// (machine_proof.h). A link that only goes says nothing of the kind.
+struct Leave {
+  Secret secret{};
+};
 
 using Message = std::variant<Join, Welcome, Refused, CreatePlayer, PlayerCreated, PlayerRefused, DestroyPlayer,
-                             PlayerDestroyed, Data, MachineJoined, MachineLeft, Rejoin, Delivered, Stable, Return>;
+                             PlayerDestroyed, Data, MachineJoined, MachineLeft, Rejoin, Delivered, Stable, Return,
+                             Leave>;
 
 std::vector<uint8_t> Encode(const Message& message);
 std::optional<Message> Decode(std::span<const uint8_t> bytes);
@@ -179,6 +185,13 @@ struct Hint {
   Guid instance{};
   MachineId host = 0;
 };
+// A machine that leaves tells those that did not take its Leave in time,
+// outside their links, with the same proof.
+struct Goodbye {
+  Guid instance{};
+  MachineId machine = 0;
+  Secret secret{};
+};
 
 std::vector<uint8_t> EncodeQuery(const Query& query);
 std::optional<Query> DecodeQuery(std::span<const uint8_t> bytes);
@@ -186,9 +199,12 @@ std::vector<uint8_t> EncodeQueryReply(const QueryReply& reply);
 std::optional<QueryReply> DecodeQueryReply(std::span<const uint8_t> bytes);
 std::vector<uint8_t> EncodeHint(const Hint& hint);
 std::optional<Hint> DecodeHint(std::span<const uint8_t> bytes);
+std::vector<uint8_t> EncodeGoodbye(const Goodbye& goodbye);
+std::optional<Goodbye> DecodeGoodbye(std::span<const uint8_t> bytes);
 
 // The value a member's connection request carries, so a host turns away
-// what is not one of ours.
-constexpr uint32_t kConnectMagic = 0x5A56'4E35;  // "ZVN5"
+// what is not one of ours; it names the wire's version, so machines of
+// other versions do not meet.
+constexpr uint32_t kConnectMagic = 0x5A56'4E36;  // "ZVN6"
 
 }  // namespace zv::platform::wire

@@ -1,7 +1,9 @@
 // The FTP commands: each reads its operands, calls the connection and
 // turns a failure into its warning; the functions read the connection's
 // state.
+#include <cctype>
 #include <string>
+#include <string_view>
 
 #include "platform/signals/stop_signals.h"
 #include "services/net/net_errors.h"
@@ -16,11 +18,22 @@ namespace warn = ftp_warning;
 
 FtpConnection& Ftp(Vm& vm) { return FindNet(vm).Ftp(); }
 
+// The failure's own reason as the end of a warning's sentence: "the
+// download broke off after 5000 bytes", or the server's reply as it came.
+std::string Cause(const std::string& reason) {
+  std::string cause = reason;
+  while (!cause.empty() && (cause.back() == '.' || cause.back() == ' ')) cause.pop_back();
+  if (cause.size() > 1 && std::isupper(static_cast<unsigned char>(cause[0])) &&
+      std::islower(static_cast<unsigned char>(cause[1])))
+    cause[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(cause[0])));
+  return cause;
+}
+
 // A call that a stop signal cut short is no failure to warn of: the run
-// is ending.
-template <class... Names>
-void Warn(Vm& vm, int32_t code, const Names&... names) {
-  if (platform::StopSignal() == 0) vm.RunWarning(code, names...);
+// is ending. The warning says why the call failed, as `ftp error$()`
+// would.
+void Warn(Vm& vm, int32_t code, std::string_view name = {}) {
+  if (platform::StopSignal() == 0) vm.RunWarning(code, name, Cause(Ftp(vm).LastCause()));
 }
 
 void CmdFtpConnect(Vm& vm) {
@@ -45,7 +58,8 @@ void CmdFtpPutFile(Vm& vm) {
 
 void CmdFtpDeleteFile(Vm& vm) {
   const std::string name(vm.NextString());
-  if (!Ftp(vm).DeleteFile(name)) Warn(vm, warn::kDeleteFile, name);
+  // A failed delete keeps no reply.
+  if (!Ftp(vm).DeleteFile(name) && platform::StopSignal() == 0) vm.RunWarning(warn::kDeleteFile, name);
 }
 
 void CmdFtpGetFile(Vm& vm) {

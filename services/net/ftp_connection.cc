@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/paths/path_resolver.h"
+#include "platform/signals/stop_signals.h"
 
 namespace zv {
 namespace {
@@ -29,11 +30,9 @@ FtpConnection::~FtpConnection() { Disconnect(false); }
 // The reply behind the first failure since the program last asked: later
 // failures keep it, so the program reads the reason that came first.
 void FtpConnection::FetchResponse(std::string_view reason) {
+  last_cause_ = Cut(!reason.empty() ? std::string(reason) : client_ ? client_->LastResponse() : std::string());
   if (failure_ != 0) return;
-  if (!reason.empty())
-    response_ = Cut(std::string(reason));
-  else
-    response_ = Cut(client_ ? client_->LastResponse() : std::string());
+  response_ = last_cause_;
   failure_ = 1;
 }
 
@@ -56,6 +55,7 @@ void FtpConnection::CheckConnection(uint32_t within_ms) {
 }
 
 bool FtpConnection::Connect(std::string_view server, std::string_view user, std::string_view password) {
+  last_cause_.clear();
   if (Connected()) return false;
   status_ = 0;
   if (!client_) client_ = factory_ ? factory_() : nullptr;
@@ -96,6 +96,7 @@ void FtpConnection::Reset() {
 }
 
 bool FtpConnection::SetDirectory(std::string_view directory) {
+  last_cause_.clear();
   if (Connected() && client_->SetDirectory(directory)) return true;
   FetchResponse();
   CheckConnection();
@@ -145,6 +146,7 @@ bool FtpConnection::FindNext() {
 }
 
 bool FtpConnection::GetFile(std::string_view remote, std::string_view local, int32_t total) {
+  last_cause_.clear();
   if (total == 0) {
     if (!Connected()) {
       FetchResponse();
@@ -162,9 +164,11 @@ bool FtpConnection::GetFile(std::string_view remote, std::string_view local, int
       return written = file->Write(bytes);
     };
     if (!client_->Download(remote, take)) {
+      // A stop signal that ends the wait is the cause, however many bytes
+      // came before it (the client says so).
       if (!written)
         FetchResponse("The local file cannot be written");
-      else if (received > 0 && Connected())
+      else if (received > 0 && Connected() && platform::StopSignal() == 0)
         FetchResponse(BrokeOff(received, 0));
       else
         FetchResponse();
@@ -283,6 +287,7 @@ void FtpConnection::Terminate() {
 }
 
 bool FtpConnection::PutFile(std::string_view name) {
+  last_cause_.clear();
   if (Connected() && client_->Upload(LocalPath(name), name)) return true;
   FetchResponse();
   return false;

@@ -60,6 +60,9 @@ class FtpConnection {
   // Whether a reply was kept since the last call; reading clears it.
   int32_t TakeFailure();
   const std::string& ResponseText() const { return response_; }
+  // Why the last call that failed did, for its warning: its own reason,
+  // where ResponseText keeps the first since the program last asked.
+  const std::string& LastCause() const { return last_cause_; }
   int32_t EntryType() const { return entry_type_; }
   const std::string& EntryName() const { return entry_name_; }
   int32_t EntrySize() const { return entry_size_; }
@@ -104,6 +107,7 @@ class FtpConnection {
   int32_t status_ = 0;
   int32_t failure_ = 0;
   std::string response_;
+  std::string last_cause_;
 };
 
 }  // namespace zv

@@ -3,6 +3,8 @@
 #   ftpfake.py silent   takes connections and never says a word
 #   ftpfake.py short    announces every file as 100,000 bytes, sends 5,000,
 #                       closes the data connection and says "226"
+#   ftpfake.py stall    announces every file as 100,000 bytes, sends 5,000
+#                       and then nothing, keeping the connection open
 #   ftpfake.py slow     sends every file as 200,000 bytes spread evenly over
 #                       2 seconds
 import socket
@@ -19,8 +21,10 @@ size = 200000 if mode == "slow" else 100000
 
 
 def send_file(conn):
-    if mode == "short":
+    if mode in ("short", "stall"):
         conn.sendall(b"x" * 5000)
+        if mode == "stall":
+            time.sleep(3600)
         return
     for _ in range(20):
         conn.sendall(b"x" * (size // 20))

@@ -1,5 +1,5 @@
 # Datagrams from outside a game at the machines of the fault scenarios, all
-# on the loopback address:
+# on loopback addresses:
 #   netpoke.py instance            prints the game's instance, as any search
 #                                  reply gives it
 #   netpoke.py hint INSTANCE FILE DELAY PORT...
@@ -8,23 +8,40 @@
 #                                  then sends one "I host now" hint, naming
 #                                  a host that does not exist, to each port,
 #                                  and prints when (epoch milliseconds)
-#   netpoke.py connect SECONDS RATE PORT...
+#   netpoke.py connect SECONDS RATE SOURCE SOCKETS PORT...
 #                                  forged ENet connection requests (with the
 #                                  value the game's own carry) at RATE a
-#                                  second in all, from many source ports,
-#                                  each a new half-open link if let in
+#                                  second in all, spread over SOCKETS source
+#                                  ports of the address SOURCE, each a new
+#                                  half-open link if let in; prints the
+#                                  requests a second, the requests sent and
+#                                  how many were let in (answered)
+#   netpoke.py goodbye FROM_PORT TO_PORT...
+#                                  forged ENet goodbyes, as though the
+#                                  machine at FROM_PORT of 127.0.0.1 left:
+#                                  one for each link number 0 to 7 and each
+#                                  of the four link generations, to each
+#                                  port, from a raw socket (FROM_PORT is
+#                                  another process's)
+#   netpoke.py udp                 the system's UDP counters: datagrams
+#                                  taken in, to no port, dropped for a full
+#                                  receive buffer
+# ZV_NET_WIRE=N speaks version N of the game's wire (to measure older builds).
 import os
 import random
+import selectors
 import socket
 import struct
 import sys
 import time
 
-VERSION = 5
+VERSION = int(os.environ.get("ZV_NET_WIRE", "6"))
 APPLICATION = bytes([0x7d, 0x2f, 0x08, 0x93, 0x0b, 0x73, 0x48, 0xff,
                      0xae, 0x7f, 0x66, 0x83, 0xec, 0x72, 0x6b, 0x21])
 SESSION_PORT = 30620
-CONNECT_MAGIC = 0x5A564E35
+CONNECT_MAGIC = 0x5A564E30 + VERSION
+# What the game's goodbyes carried before they had to prove their sender.
+GOODBYE = 0x5A564259
 
 
 def instance():
@@ -60,28 +77,81 @@ def connect_request():
     return header + command + body
 
 
-def connect(seconds, rate, ports):
-    sockets = [socket.socket(socket.AF_INET, socket.SOCK_DGRAM) for _ in range(64)]
-    sent = 0
+def connect(seconds, rate, source, count, ports):
+    sockets = []
+    for _ in range(count):
+        s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+        s.bind((source, 0))
+        s.setblocking(False)
+        sockets.append(s)
+    answers = selectors.DefaultSelector()
+    for s in sockets:
+        answers.register(s, selectors.EVENT_READ)
+    requests = [connect_request() for _ in range(4096)]
+    sent = granted = turn = 0
     start = time.monotonic()
     while time.monotonic() - start < seconds:
-        for p in ports:
+        due = int((time.monotonic() - start) * rate) - sent
+        for _ in range(max(0, due)):
             try:
-                random.choice(sockets).sendto(connect_request(), ("127.0.0.1", p))
+                sockets[turn % count].sendto(requests[turn % len(requests)], ("127.0.0.1", ports[turn % len(ports)]))
                 sent += 1
             except OSError:
                 pass
-        # a fresh source port now and then
-        if sent % 64 == 0:
-            sockets[random.randrange(len(sockets))].close()
-            sockets = [s for s in sockets if s.fileno() != -1] + [socket.socket(socket.AF_INET, socket.SOCK_DGRAM)]
-        time.sleep(len(ports) / rate)
-    print(int(sent / (time.monotonic() - start)))
+            turn += 1
+        # Whatever answers a request let it in.
+        for key, _ in answers.select(0):
+            try:
+                while True:
+                    key.fileobj.recv(2048)
+                    granted += 1
+            except OSError:
+                pass
+        time.sleep(0.005)
+    print(int(sent / (time.monotonic() - start)), sent, granted)
+
+
+def checksum(data):
+    if len(data) % 2:
+        data += b"\0"
+    total = sum(struct.unpack("!%dH" % (len(data) // 2), data))
+    while total >> 16:
+        total = (total & 0xFFFF) + (total >> 16)
+    return ~total & 0xFFFF
+
+
+def goodbye(from_port, ports):
+    s = socket.socket(socket.AF_INET, socket.SOCK_RAW, socket.IPPROTO_RAW)
+    loopback = socket.inet_aton("127.0.0.1")
+    for port in ports:
+        for peer in range(8):
+            for generation in range(4):
+                # ENet: header (link number and generation, sent-time flag,
+                # sent time), then DISCONNECT asking for an acknowledgement.
+                enet = struct.pack(">HHBBHI", 0x8000 | generation << 12 | peer, random.getrandbits(16),
+                                   0x84, 0xFF, 0, GOODBYE)
+                udp = struct.pack(">HHHH", from_port, port, 8 + len(enet), 0) + enet
+                ip = struct.pack(">BBHHHBBH4s4s", 0x45, 0, 20 + len(udp), 0, 0, 64, socket.IPPROTO_UDP, 0,
+                                 loopback, loopback)
+                ip = ip[:10] + struct.pack(">H", checksum(ip)) + ip[12:]
+                s.sendto(ip + udp, ("127.0.0.1", 0))
+    print(8 * 4 * len(ports), "goodbyes from", from_port, "to", *ports)
+
+
+def udp_counters():
+    with open("/proc/net/snmp") as f:
+        lines = [line.split() for line in f if line.startswith("Udp:")]
+    counters = dict(zip(lines[0][1:], (int(v) for v in lines[1][1:])))
+    print(counters["InDatagrams"], counters["NoPorts"], counters["RcvbufErrors"])
 
 
 if sys.argv[1] == "instance":
     print(instance().hex())
 elif sys.argv[1] == "hint":
     hint(sys.argv[2], sys.argv[3], float(sys.argv[4]), [int(p) for p in sys.argv[5:]])
+elif sys.argv[1] == "connect":
+    connect(float(sys.argv[2]), float(sys.argv[3]), sys.argv[4], int(sys.argv[5]), [int(p) for p in sys.argv[6:]])
+elif sys.argv[1] == "goodbye":
+    goodbye(int(sys.argv[2]), [int(p) for p in sys.argv[3:]])
 else:
-    connect(float(sys.argv[2]), float(sys.argv[3]), [int(p) for p in sys.argv[4:]])
+    udp_counters()

@@ -19,6 +19,7 @@
 #include <type_traits>
 #include <utility>
 
+#include "platform/netsession/enet/link_gate.h"
 #include "platform/netsession/net_session.h"
 #include "platform/netsession/session_core.h"
 #include "platform/netsession/session_wire.h"
@@ -33,7 +34,6 @@ constexpr uint8_t kGuaranteedChannel = 0;
 constexpr uint8_t kOtherChannel = 1;
 constexpr uint32_t kPollSliceMs = 5;
 constexpr uint32_t kLeaveWaitMs = 500;   // how long a leaving machine waits for the goodbye to land
-constexpr uint32_t kGoodbye = 0x5A56'4259;  // "ZVBY": the other end leaves, its link did not just go
 constexpr size_t kMaxEventsPerService = 4096;
 // A flood of datagrams must not push the session's own out of the socket:
 // each turn takes everything that waits (for at most this long), from a
@@ -56,13 +56,13 @@ constexpr size_t kMaxMachines = 256;             // links a member's ENet host c
 constexpr uint32_t kListenAgainMs = 1000;        // how often a new host tries for the session port
 constexpr PeerKey kListenerKeys = 0x10000;       // keys above this are the listener's peers
 constexpr char kConnectionName[] = "Internet UDP/IP Connection";
-// Links one address may hold half-open (asked for, not yet confirmed): a
-// flood of connection requests must not take every place.
-constexpr size_t kHalfOpenPerAddress = 2;
 // Places a host has beyond its players', for links on their way in: a
 // flood of requests pushes out the oldest half-open link only once it has
 // filled them all, which gives a machine on its way in that much longer.
 constexpr size_t kSpareLinks = 64;
+// ENet's own timeout for links to this machine, which its own rule
+// (SessionNetworkOptions::member_silence_ms) ends before.
+constexpr uint32_t kBackstopTimeoutMs = 60000;
 
 bool IsLoopback(const ENetAddress& address) {
   return reinterpret_cast<const uint8_t*>(&address.host)[0] == 127;
@@ -160,23 +160,6 @@ struct ServiceContext {
   EnetSession* session = nullptr;
 };
 
-// The value an ENet connection request carries, when `bytes` is one: a
-// datagram from no link yet whose first command asks to connect.
-std::optional<uint32_t> ConnectRequestData(std::span<const uint8_t> bytes) {
-  if (bytes.size() < sizeof(enet_uint16)) return std::nullopt;
-  const enet_uint16 peer = static_cast<enet_uint16>(bytes[0] << 8 | bytes[1]);
-  if (peer & ENET_PROTOCOL_HEADER_FLAG_COMPRESSED) return std::nullopt;  // ENet here takes none
-  if ((peer & ENET_PROTOCOL_MAXIMUM_PEER_ID) != ENET_PROTOCOL_MAXIMUM_PEER_ID) return std::nullopt;
-  const size_t header = peer & ENET_PROTOCOL_HEADER_FLAG_SENT_TIME ? sizeof(ENetProtocolHeader) : sizeof(enet_uint16);
-  if (bytes.size() < header + sizeof(ENetProtocolConnect)) return std::nullopt;
-  ENetProtocolConnect connect;
-  std::memcpy(&connect, bytes.data() + header, sizeof connect);
-  if ((connect.header.command & ENET_PROTOCOL_COMMAND_MASK) != ENET_PROTOCOL_COMMAND_CONNECT) return std::nullopt;
-  return ENET_NET_TO_HOST_32(connect.data);
-}
-
-bool SameAddress(const ENetAddress& a, const ENetAddress& b) { return a.host == b.host && a.port == b.port; }
-
 uint64_t NowMs() {
   return static_cast<uint64_t>(
       std::chrono::duration_cast<std::chrono::milliseconds>(SteadyClock::now().time_since_epoch()).count());
@@ -193,6 +176,35 @@ bool Readable(ENetHost* host) {
   enet_uint32 condition = ENET_SOCKET_WAIT_RECEIVE;
   return enet_socket_wait(host->socket, &condition, 0) == 0 && (condition & ENET_SOCKET_WAIT_RECEIVE);
 }
+
+// A link that stalled (its other end stopped a while, or this one) makes
+// ENet measure round trips as long as the stall, and ENet's throttle
+// would then shrink the link's window of data in flight to one datagram a
+// round trip for many seconds after: a machine that runs again would
+// catch up a message a turn. A stall is not a crowded network; the window
+// stays whole. (Set on both ends: ENet tells the other.)
+void KeepFullWindow(ENetPeer* peer) {
+  enet_peer_throttle_configure(peer, ENET_PEER_PACKET_THROTTLE_INTERVAL, ENET_PEER_PACKET_THROTTLE_ACCELERATION, 0);
+  peer->packetThrottle = peer->packetThrottleLimit;
+}
+
+// Goodbyes that came outside a link checked a second, at most: a flood of
+// false ones must not keep this machine hashing.
+class GoodbyeBudget {
+ public:
+  bool Take(uint64_t now_ms) {
+    if (now_ms / 1000 != second_) {
+      second_ = now_ms / 1000;
+      used_ = 0;
+    }
+    return used_++ < kPerSecond;
+  }
+
+ private:
+  static constexpr uint32_t kPerSecond = 32;
+  uint64_t second_ = 0;
+  uint32_t used_ = 0;
+};
 
 // Counts the bytes of packets handed to ENet until ENet lets go of them.
 void PacketFreed(ENetPacket* packet) {
@@ -219,13 +231,9 @@ class EnetSession final : public NetSession {
   void Service() override;
 
   // Answers a search that reached one of this machine's ports, and takes
-  // the answers and hints meant for it; false for anything else.
+  // the answers, hints and goodbyes meant for it; false for anything else.
   bool TakeDatagram(ENetHost* host);
-  // Whether a connection request that reached `host` is turned away: one
-  // not of this system, or one more from an address that has its share of
-  // half-open links. Where every place is taken the oldest half-open link
-  // makes room: a flood cannot keep a machine of the game out.
-  bool TurnAwayConnect(ENetHost* host, uint32_t data);
+  LinkGate& gate() { return gate_; }
 
  private:
   PeerKey KeyOf(const ENetPeer* peer) const;
@@ -256,6 +264,9 @@ class EnetSession final : public NetSession {
   void Hold(OutgoingPacket p);
   // Host: the machine at `key` cannot take what it must get.
   void GiveUp(PeerKey key);
+  // Links to this machine that acknowledged nothing for the members' wait
+  // are lost: the machine may come back.
+  void DropSilentLinks(SteadyClock::time_point now);
   void TryListen();
   void DropServerLink();
   void Flush();
@@ -290,7 +301,15 @@ class EnetSession final : public NetSession {
   // By link; kept while the ENet hosts live, whose packets count down
   // their link's bytes in flight as ENet lets go of them.
   std::map<PeerKey, LinkQueue> links_;
-  std::map<const ENetPeer*, uint64_t> half_open_since_;  // incoming links not yet confirmed
+  // Links to this machine: ENet's time of the last acknowledgement on
+  // each, and when this machine saw it.
+  struct Heard {
+    enet_uint32 last = 0;
+    SteadyClock::time_point at{};
+  };
+  std::map<ENetPeer*, Heard> heard_;
+  LinkGate gate_{wire::kConnectMagic};
+  GoodbyeBudget goodbye_checks_;
   SessionCore core_;
 };
 
@@ -298,8 +317,7 @@ int InterceptSearch(ENetHost* host, ENetEvent* event) {
   if (!event) return 0;
   auto* context = reinterpret_cast<ServiceContext*>(event);
   if (!context->session) return 0;
-  if (std::optional<uint32_t> data = ConnectRequestData({host->receivedData, host->receivedDataLength}))
-    return context->session->TurnAwayConnect(host, *data) ? 1 : 0;
+  if (context->session->gate().TurnAway(host, NowMs())) return 1;
   return context->session->TakeDatagram(host) ? 1 : 0;
 }
 
@@ -384,6 +402,16 @@ bool EnetSession::TakeDatagram(ENetHost* host) {
           former_alive_ = f.id;
     return true;
   }
+  if (std::optional<wire::Goodbye> goodbye = wire::DecodeGoodbye(bytes)) {
+    // Only from where that machine's link is, and only so many a second:
+    // checking a proof costs hashing.
+    const std::optional<PeerKey> link = core_.LinkOf(goodbye->machine);
+    const ENetPeer* peer = link ? PeerOf(*link) : nullptr;
+    if (goodbye->instance == instance && peer && peer->address.host == host->receivedAddress.host &&
+        peer->address.port == host->receivedAddress.port && goodbye_checks_.Take(NowMs()))
+      core_.OnGoodbye(goodbye->machine, goodbye->secret);
+    return true;
+  }
   if (std::optional<wire::Hint> hint = wire::DecodeHint(bytes)) {
     // Another machine says it hosts now: this one asks its own host, once
     // in a while, and believes only the answer.
@@ -392,31 +420,6 @@ bool EnetSession::TakeDatagram(ENetHost* host) {
       core_.OnHostHint();
     return true;
   }
-  return false;
-}
-
-bool EnetSession::TurnAwayConnect(ENetHost* host, uint32_t data) {
-  if (data != wire::kConnectMagic) return true;
-  const uint64_t now = NowMs();
-  ENetPeer* free_place = nullptr;
-  ENetPeer* oldest = nullptr;
-  size_t from_there = 0;
-  for (size_t i = 0; i < host->peerCount; ++i) {
-    ENetPeer* peer = &host->peers[i];
-    if (peer->state == ENET_PEER_STATE_DISCONNECTED && !free_place) free_place = peer;
-    if (peer->state != ENET_PEER_STATE_ACKNOWLEDGING_CONNECT) {
-      half_open_since_.erase(peer);
-      continue;
-    }
-    const uint64_t since = half_open_since_.try_emplace(peer, now).first->second;
-    if (SameAddress(peer->address, host->receivedAddress)) ++from_there;
-    if (!oldest || since < half_open_since_[oldest]) oldest = peer;
-  }
-  if (from_there >= kHalfOpenPerAddress) return true;
-  if (free_place) return false;
-  if (!oldest) return true;
-  half_open_since_.erase(oldest);
-  enet_peer_reset(oldest);
   return false;
 }
 
@@ -509,14 +512,17 @@ void EnetSession::Close() {
     core_.End();
     return;
   }
+  // The others learn that this machine leaves, with its proof; what
+  // happens while saying goodbye is no longer the session's business: a
+  // member must not go looking for a new host on its way out.
+  const std::optional<Secret> secret = core_.Leave();
+  const wire::Goodbye goodbye{core_.Description().instance, core_.self(), secret.value_or(Secret{})};
   Flush();
-  // What happens while saying goodbye is no longer the session's business:
-  // a member must not go looking for a new host on its way out.
   core_.End();
   bool any = false;
   ForEachPeer([&](ENetPeer& peer) {
     if (peer.state != ENET_PEER_STATE_CONNECTED) return;
-    enet_peer_disconnect_later(&peer, kGoodbye);
+    enet_peer_disconnect_later(&peer, 0);
     any = true;
   });
   // The goodbye has landed once the other side acknowledged it.
@@ -529,12 +535,18 @@ void EnetSession::Close() {
   };
   if (any) WaitUntil(all_gone, std::min(kLeaveWaitMs, options_.reply_wait_ms));
   // A machine that did not take the rest in time (stopped, or behind)
-  // still finds the goodbye waiting once it runs again, and moves on at
-  // once instead of waiting out this machine's silence.
+  // still finds the goodbye waiting once it runs again, with the same
+  // proof, and moves on at once instead of waiting out this machine's
+  // silence.
+  const std::vector<uint8_t> late_goodbye = secret ? wire::EncodeGoodbye(goodbye) : std::vector<uint8_t>{};
   bool late = false;
   ForEachPeer([&](ENetPeer& peer) {
     if (peer.state != ENET_PEER_STATE_DISCONNECT_LATER) return;
-    enet_peer_disconnect(&peer, kGoodbye);
+    if (!late_goodbye.empty()) {
+      ENetBuffer out{const_cast<uint8_t*>(late_goodbye.data()), late_goodbye.size()};
+      enet_socket_send(peer.host->socket, &peer.address, &out, 1);
+    }
+    enet_peer_disconnect(&peer, 0);
     late = true;
   });
   if (late) {
@@ -633,6 +645,7 @@ bool EnetSession::WaitUntil(Done done, uint32_t limit_ms) {
 void EnetSession::Handle(const ENetEvent& event) {
   switch (event.type) {
     case ENET_EVENT_TYPE_CONNECT:
+      KeepFullWindow(event.peer);
       if (event.peer == server_) {
         connected_ = true;
         host_heard_ = server_->lastReceiveTime;
@@ -643,6 +656,10 @@ void EnetSession::Handle(const ENetEvent& event) {
       } else if (event.data != wire::kConnectMagic) {
         enet_peer_disconnect_now(event.peer, 0);
       } else {
+        // This machine's own rule decides when the link is lost; ENet's
+        // timeout stays as a backstop.
+        enet_peer_timeout(event.peer, 0, kBackstopTimeoutMs, kBackstopTimeoutMs);
+        heard_[event.peer] = Heard{event.peer->lastReceiveTime, SteadyClock::now()};
         core_.OnPeerConnected(KeyOf(event.peer), MachineAddress{event.peer->address.host, event.peer->address.port});
       }
       break;
@@ -659,11 +676,11 @@ void EnetSession::Handle(const ENetEvent& event) {
       if (event.peer == server_) {
         connected_ = false;
         server_ = nullptr;
-        core_.OnPeerGone(SessionCore::kHostPeer, event.data == kGoodbye);
+        core_.OnPeerGone(SessionCore::kHostPeer);
       } else {
         // What waited for it would go to whoever takes its place.
         links_[KeyOf(event.peer)].DropHeld();
-        core_.OnPeerGone(KeyOf(event.peer), event.data == kGoodbye);
+        core_.OnPeerGone(KeyOf(event.peer));
       }
       break;
     case ENET_EVENT_TYPE_NONE:
@@ -694,9 +711,11 @@ void EnetSession::FollowHostChange() {
     ENetAddress next{};
     next.host = change->address.host;
     next.port = change->address.port;
+    // A flood of requests may hold every place of this machine's own host.
+    gate_.MakePlace(host_, NowMs());
     server_ = enet_host_connect(host_, &next, kChannels, wire::kConnectMagic);
     if (!server_) {
-      core_.OnPeerGone(SessionCore::kHostPeer, false);
+      core_.OnPeerGone(SessionCore::kHostPeer);
       continue;
     }
     enet_peer_timeout(server_, 0, options_.host_silence_ms, options_.host_silence_ms);
@@ -717,8 +736,9 @@ void EnetSession::CheckDeadlines() {
   if (server_ && connected_ && core_.join_state() == SessionCore::JoinState::kWelcomed &&
       now - host_heard_at_ >= std::chrono::milliseconds(options_.host_silence_ms)) {
     DropServerLink();
-    core_.OnPeerGone(SessionCore::kHostPeer, false);
+    core_.OnPeerGone(SessionCore::kHostPeer);
   }
+  DropSilentLinks(now);
   if (check_by_ && (host_answered_ || now >= *check_by_)) {
     const bool alive = host_answered_;
     check_by_.reset();
@@ -744,11 +764,31 @@ void EnetSession::CheckDeadlines() {
     // gone too, and the one after it is tried.
     new_host_by_.reset();
     DropServerLink();
-    core_.OnPeerGone(SessionCore::kHostPeer, false);
+    core_.OnPeerGone(SessionCore::kHostPeer);
     FollowHostChange();
   }
   if (took_over_ && core_.role() == SessionCore::Role::kHost && !listener_ && now >= listen_again_at_) TryListen();
   FollowHostChange();
+}
+
+void EnetSession::DropSilentLinks(SteadyClock::time_point now) {
+  for (auto it = heard_.begin(); it != heard_.end();) {
+    ENetPeer* peer = it->first;
+    if (peer->state != ENET_PEER_STATE_CONNECTED) {
+      it = heard_.erase(it);
+    } else if (peer->lastReceiveTime != it->second.last) {
+      it->second = Heard{peer->lastReceiveTime, now};
+      ++it;
+    } else if (now - it->second.at < std::chrono::milliseconds(options_.member_silence_ms)) {
+      ++it;
+    } else {
+      const PeerKey key = KeyOf(peer);
+      it = heard_.erase(it);
+      enet_peer_disconnect_now(peer, 0);
+      links_[key].DropHeld();
+      core_.OnPeerGone(key);
+    }
+  }
 }
 
 void EnetSession::TryListen() {
@@ -848,6 +888,11 @@ void EnetSession::Flush() {
   // Giving a machine up has the rules tell the others, which comes out too.
   for (std::vector<OutgoingPacket> out = core_.TakeOutgoing(); !out.empty(); out = core_.TakeOutgoing())
     for (OutgoingPacket& p : out) Hold(std::move(p));
+  // A machine that proved it leaves waits for its link's end.
+  for (PeerKey key : core_.TakeClosedLinks()) {
+    links_[key].DropHeld();
+    if (ENetPeer* peer = PeerOf(key)) enet_peer_disconnect(peer, 0);
+  }
   for (auto& [key, link] : links_) {
     // A member's requests wait until its link to the host is up.
     if (key == SessionCore::kHostPeer && !connected_) continue;
@@ -868,7 +913,8 @@ void EnetSession::DestroyHost() {
   if (listener_) enet_host_destroy(listener_);
   if (host_) enet_host_destroy(host_);
   links_.clear();
-  half_open_since_.clear();
+  heard_.clear();
+  gate_.Forget();
   host_ = nullptr;
   listener_ = nullptr;
   server_ = nullptr;

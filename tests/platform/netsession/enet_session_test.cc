@@ -1,5 +1,6 @@
 // Real sessions over ENet on the loopback address. The host is serviced on
 // a thread of its own, standing in for the other program's message pump.
+#include <enet/enet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -12,8 +13,11 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <variant>
+#include <vector>
 
 #include "platform/netsession/net_session.h"
+#include "platform/netsession/session_wire.h"
 
 namespace zv::platform {
 namespace {
@@ -136,6 +140,133 @@ class EnetSessionTest : public ::testing::Test {
   SessionNetworkOptions options;
   std::unique_ptr<SessionNetwork> network;
 };
+
+// A host of this system's wire, scripted: it answers searches, welcomes
+// one member, gives it the players it asks for, and sends it what the test
+// says, in the order the test says. On a thread of its own.
+class ScriptedHost {
+ public:
+  explicit ScriptedHost(uint16_t port) {
+    ENetAddress bind{};
+    enet_address_set_host_ip(&bind, "127.0.0.1");
+    bind.port = port;
+    host_ = enet_host_create(&bind, 4, 2, 0, 0);
+    host_->intercept = AnswerSearch;
+    thread_ = std::thread([this] { Loop(); });
+  }
+  ~ScriptedHost() {
+    stop_ = true;
+    thread_.join();
+    enet_host_destroy(host_);
+  }
+  // A message on the guaranteed channel, once the member is in.
+  void Send(const wire::Message& message) {
+    std::lock_guard lock(mutex_);
+    outgoing_.push_back(wire::Encode(message));
+  }
+
+  static inline const Guid kInstance = {0x77};
+
+ private:
+  static int AnswerSearch(ENetHost* host, ENetEvent*) {
+    std::optional<wire::Query> query = wire::DecodeQuery({host->receivedData, host->receivedDataLength});
+    if (!query) return 0;
+    const std::vector<uint8_t> reply = wire::EncodeQueryReply(
+        wire::QueryReply{query->nonce, 0, SessionDescription{kInstance, "Script", kSessionMigrateHost, 1, 4}});
+    ENetBuffer out{const_cast<uint8_t*>(reply.data()), reply.size()};
+    enet_socket_send(host->socket, &host->receivedAddress, &out, 1);
+    return 1;
+  }
+  void Loop() {
+    while (!stop_) {
+      ENetEvent event;
+      while (enet_host_service(host_, &event, 1) > 0) {
+        if (event.type == ENET_EVENT_TYPE_CONNECT) member_ = event.peer;
+        if (event.type != ENET_EVENT_TYPE_RECEIVE) continue;
+        std::optional<wire::Message> m = wire::Decode({event.packet->data, event.packet->dataLength});
+        enet_packet_destroy(event.packet);
+        if (!m) continue;
+        if (std::holds_alternative<wire::Join>(*m)) {
+          wire::Welcome welcome;
+          welcome.session = SessionDescription{kInstance, "Script", kSessionMigrateHost, 1, 4};
+          welcome.member = 1;
+          welcome.machines = {wire::Machine{0, {}, Proof{}}};
+          welcome.players = {wire::OwnedPlayer{kServerPlayer, 0, "host"}};
+          Put(wire::Encode(welcome));
+        } else if (const auto* create = std::get_if<wire::CreatePlayer>(&*m)) {
+          Put(wire::Encode(wire::PlayerCreated{create->request, 5, 1, create->name}));
+        }
+      }
+      std::vector<std::vector<uint8_t>> out;
+      {
+        std::lock_guard lock(mutex_);
+        if (member_) out = std::exchange(outgoing_, {});
+      }
+      for (const std::vector<uint8_t>& bytes : out) Put(bytes);
+    }
+  }
+  void Put(const std::vector<uint8_t>& bytes) {
+    enet_peer_send(member_, 0, enet_packet_create(bytes.data(), bytes.size(), ENET_PACKET_FLAG_RELIABLE));
+    enet_host_flush(host_);
+  }
+
+  ENetHost* host_ = nullptr;
+  ENetPeer* member_ = nullptr;
+  std::mutex mutex_;
+  std::vector<std::vector<uint8_t>> outgoing_;
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+};
+
+// Through the real transport, a member takes a sender's guaranteed
+// messages in the sender's order whatever order its host sends them in: a
+// later one waits for those before it, one that comes again is taken once,
+// and a gap that nobody fills ends the member's game when the wait is over,
+// with nothing past the gap handed to its program.
+TEST_F(EnetSessionTest, AMemberTakesGuaranteedMessagesOnlyInTheirSendersOrder) {
+  struct Case {
+    const char* what;
+    std::vector<uint32_t> sent;  // the numbers, in the order the host sends them
+    std::string taken;           // what the program gets, one letter a number
+    bool lost;
+  };
+  options.rejoin_wait_ms = 600;
+  network = CreateEnetSessionNetwork(options);
+  for (const Case& c : {Case{"in order", {1, 2, 3}, "abc", false}, Case{"the last first", {3, 2, 1}, "abc", false},
+                        Case{"twice", {1, 2, 1, 2, 3}, "abc", false}, Case{"a gap", {1, 3, 4}, "a", true}}) {
+    SCOPED_TRACE(c.what);
+    ScriptedHost scripted(options.port);
+    auto member = network->Open(0, "");
+    std::optional<std::vector<SessionDescription>> found = member->FindSessions(kApp);
+    ASSERT_TRUE(found && found->size() == 1);
+    ASSERT_EQ(member->Join(kApp, ScriptedHost::kInstance), SessionError::kNone);
+    ASSERT_EQ(member->CreatePlayer("bob", false), PlayerId{5});
+    for (uint32_t k : c.sent) {
+      const std::vector<uint8_t> letter = {static_cast<uint8_t>('a' + k - 1)};
+      scripted.Send(wire::Data{0, k, kServerPlayer, kAllPlayers, letter, k - 1});
+    }
+    // Until the game is lost, or what should come came and a while more
+    // brought nothing else.
+    std::string taken;
+    bool lost = false;
+    auto until = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+    for (bool complete = false; !lost && std::chrono::steady_clock::now() < until;) {
+      member->Service();
+      while (std::optional<SessionEvent> e = member->Receive()) {
+        if (e->type == SessionEvent::Type::kMessage) taken += static_cast<char>(e->data.at(0));
+        lost = lost || e->type == SessionEvent::Type::kSessionLost;
+      }
+      if (!complete && !c.lost && taken.size() >= c.taken.size()) {
+        complete = true;
+        until = std::chrono::steady_clock::now() + std::chrono::milliseconds(200);
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    EXPECT_EQ(taken, c.taken);
+    EXPECT_EQ(lost, c.lost);
+    member.reset();
+  }
+}
 
 TEST_F(EnetSessionTest, OffersOneConnectionAndOnlyTheLoopbackAddress) {
   EXPECT_EQ(network->Connections().size(), 1u);

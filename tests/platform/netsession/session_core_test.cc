@@ -178,24 +178,45 @@ TEST_F(SessionCoreTest, AMemberCannotSpeakForAnotherMachine) {
 }
 
 TEST_F(SessionCoreTest, AMachineThatGoesTakesItsPlayersAlong) {
-  Join(1);
-  const PlayerId bob = NewMemberPlayer(1, "bob");
-  Join(2);
-  Events(host);
-  host.OnPeerGone(1, true);
-  Carry();
-  EXPECT_EQ(Events(host), std::vector<std::string>{"left " + std::to_string(bob)});
-  EXPECT_EQ(Events(members[2]), std::vector<std::string>{"left " + std::to_string(bob)});
-  EXPECT_EQ(host.Players().size(), 1u);
+  for (bool leaves : {true, false}) {
+    SCOPED_TRACE(leaves ? "it says it leaves" : "its link goes");
+    members.clear();
+    SetUp();
+    Join(1);
+    const PlayerId bob = NewMemberPlayer(1, "bob");
+    Join(2);
+    Events(host);
+    if (leaves) {
+      ASSERT_TRUE(members[1].Leave());
+      Carry();
+      EXPECT_EQ(host.TakeClosedLinks(), std::vector<PeerKey>{1});
+    } else {
+      host.OnPeerGone(1);
+      Carry();
+    }
+    EXPECT_EQ(Events(host), std::vector<std::string>{"left " + std::to_string(bob)});
+    EXPECT_EQ(Events(members[2]), std::vector<std::string>{"left " + std::to_string(bob)});
+    EXPECT_EQ(host.Players().size(), 1u);
+  }
 }
 
 TEST_F(SessionCoreTest, LosingTheHostLosesTheSession) {
-  SessionCore& m = Join(1);
-  const PlayerId bob = NewMemberPlayer(1, "bob");
-  m.OnPeerGone(SessionCore::kHostPeer, true);
-  EXPECT_EQ(Events(m), std::vector<std::string>{"lost"});
-  EXPECT_FALSE(m.Send(bob, kAllPlayers, Text("x"), true));
-  EXPECT_TRUE(m.Players().empty());
+  for (bool leaves : {true, false}) {
+    SCOPED_TRACE(leaves ? "it says it leaves" : "its link goes");
+    members.clear();
+    SetUp();
+    SessionCore& m = Join(1);
+    const PlayerId bob = NewMemberPlayer(1, "bob");
+    if (leaves) {
+      ASSERT_TRUE(host.Leave());
+      Carry();
+    } else {
+      m.OnPeerGone(SessionCore::kHostPeer);
+    }
+    EXPECT_EQ(Events(m), std::vector<std::string>{"lost"});
+    EXPECT_FALSE(m.Send(bob, kAllPlayers, Text("x"), true));
+    EXPECT_TRUE(m.Players().empty());
+  }
 }
 
 TEST_F(SessionCoreTest, AProgramThatNeverReadsCannotBeFlooded) {
@@ -314,8 +335,13 @@ class Machines {
     return players;
   }
   // Machine `m` is gone; the machines linked to it notice (having heard
-  // its goodbye when it left, not crashed) unless `quietly`.
+  // its proved goodbye when it left, not crashed) unless `quietly`.
   void Vanish(int m, bool quietly = false, bool goodbye = true) {
+    if (goodbye && !quietly) {
+      ASSERT_TRUE(cores_[m].Leave());
+      CarryFrom(m);
+      Follow();
+    }
     cores_.erase(m);
     links_.erase(m);
     for (auto& [other, keys] : links_)
@@ -323,7 +349,7 @@ class Machines {
         if (it->second == m) {
           const PeerKey key = it->first;
           it = keys.erase(it);
-          if (!quietly) cores_[other].OnPeerGone(key, goodbye);
+          if (!quietly) cores_[other].OnPeerGone(key);
         } else {
           ++it;
         }
@@ -333,7 +359,7 @@ class Machines {
   // transport acts on it.
   void LoseHostLink(int m, const std::function<void()>& meanwhile = {}) {
     links_[m].erase(SessionCore::kHostPeer);
-    cores_[m].OnPeerGone(SessionCore::kHostPeer, false);
+    cores_[m].OnPeerGone(SessionCore::kHostPeer);
     if (meanwhile) meanwhile();
     Follow();
   }
@@ -343,7 +369,7 @@ class Machines {
     const int host = links_[m].at(SessionCore::kHostPeer);
     links_[m].erase(SessionCore::kHostPeer);
     links_[host].erase(100 + m);
-    cores_[host].OnPeerGone(100 + m, false);
+    cores_[host].OnPeerGone(100 + m);
     LoseHostLink(m, meanwhile);
   }
   // From now on `a` and `b` cannot reach each other (the links between
@@ -357,6 +383,12 @@ class Machines {
     Follow();
     for (const OutgoingPacket& p : cores_[m].TakeOutgoing())
       if (p.peer != 500) Forward(m, p);
+    Carry();
+  }
+  // `m` gets `bytes` on its link `key` (kHostPeer: from its host; 100 + n
+  // at a host: from machine n), as though its other end sent them.
+  void Inject(int m, PeerKey key, const std::vector<uint8_t>& bytes) {
+    cores_[m].OnPacket(key, bytes, true);
     Carry();
   }
   // Only what machine `m` sends goes out.
@@ -421,13 +453,13 @@ class Machines {
             const int was = old->second;
             links_[m].erase(old);
             links_[was].erase(100 + m);
-            if (cores_.count(was)) cores_[was].OnPeerGone(100 + m, false);
+            if (cores_.count(was)) cores_[was].OnPeerGone(100 + m);
           }
           if (change->to_self) continue;
           if (change->check) {
             core.OnHostChecked(Hosts(target) && Reach(m, target));
           } else if (!cores_.count(target) || !Reach(m, target)) {
-            core.OnPeerGone(SessionCore::kHostPeer, false);
+            core.OnPeerGone(SessionCore::kHostPeer);
           } else {
             Link(m, target);
             core.OnNewHostReached();
@@ -559,6 +591,60 @@ TEST(HostMigration, NobodyComesBackAsAnotherMachine) {
   EXPECT_EQ(net[2].role(), SessionCore::Role::kMember);
 }
 
+// A leave counts only with the leaver's next secret. A Leave on a link, or a
+// goodbye from outside the links, that cannot show it (made up, or a
+// secret the machine showed before, replayed) changes nothing anywhere,
+// whoever it seems to come from; the real ones end the leaver's part at
+// once.
+TEST(HostMigration, OnlyALeaveThatProvesItsSenderIsALeave) {
+  Machines net;
+  const std::vector<PlayerId> players = net.Game({"bob", "eve"});
+  // Member 2 came back once, showing a secret that anybody may have seen.
+  net.LoseHostLink(2);
+  net.Carry();
+  Secret shown{};
+  for (const std::vector<uint8_t>& bytes : net.received[0])
+    if (std::optional<wire::Message> m = wire::Decode(bytes))
+      if (const auto* rejoin = std::get_if<wire::Rejoin>(&*m)) shown = rejoin->secret;
+  for (int m : {0, 1, 2}) Events(net[m]);
+  const std::string before = net.Players(0);
+
+  Secret made_up{};
+  made_up.fill(0x5A);
+  for (const Secret& secret : {Secret{}, made_up, shown}) {
+    const std::vector<uint8_t> leave = wire::Encode(wire::Leave{secret});
+    net.Inject(0, 102, leave);            // member 2 "leaves"
+    net.Inject(1, SessionCore::kHostPeer, leave);  // the host "leaves", at member 1
+    net.Inject(2, SessionCore::kHostPeer, leave);
+    net[0].OnGoodbye(2, secret);
+    net[0].OnGoodbye(1, secret);
+    for (int m : {1, 2}) net[m].OnGoodbye(0, secret);
+    net.Carry();
+  }
+  for (int m : {0, 1, 2}) {
+    EXPECT_TRUE(Events(net[m]).empty()) << m;
+    EXPECT_EQ(net.Players(m), before) << m;
+    EXPECT_TRUE(net[m].TakeClosedLinks().empty()) << m;
+  }
+  EXPECT_EQ(net[0].role(), SessionCore::Role::kHost);
+  for (int m : {1, 2}) EXPECT_EQ(net[m].join_state(), SessionCore::JoinState::kWelcomed) << m;
+
+  // Member 2's own goodbye, outside its link: it is gone, and its link
+  // is closed.
+  const std::optional<Secret> real = net[2].Leave();
+  ASSERT_TRUE(real);
+  net[0].OnGoodbye(2, *real);
+  net.Carry();
+  EXPECT_EQ(net[0].TakeClosedLinks(), std::vector<PeerKey>{102});
+  const std::string eve = "left " + std::to_string(players[1]);
+  EXPECT_EQ(Events(net[0]), std::vector<std::string>{eve});
+  EXPECT_EQ(Events(net[1]), std::vector<std::string>{eve});
+  // The host's own: member 1 takes over.
+  ASSERT_TRUE(net[0].Leave());
+  net.CarryFrom(0);
+  EXPECT_EQ(net[1].role(), SessionCore::Role::kHost);
+}
+
 // Guaranteed messages the crashed host took but never passed on arrive
 // once each, in order, from the next host; those it did pass on are not
 // taken twice when their sender sends them again.
@@ -664,7 +750,7 @@ TEST(HostMigration, WhatWentIntoALinkThatWasAlreadyDeadArrivesOnTheMachinesRetur
     net.CarryFrom(1);
     ASSERT_TRUE(net[0].Send(kServerPlayer, kAllPlayers, Text("b"), true));
     net.CarryFrom(0);
-    net[0].OnPeerGone(102, false);  // now the host sees it go
+    net[0].OnPeerGone(102);  // now the host sees it go
     ASSERT_TRUE(net[1].Send(bob, eve, Text("c"), true));
     net.CarryFrom(1);
   });

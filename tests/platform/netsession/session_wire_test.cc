@@ -25,7 +25,7 @@ TEST(SessionWire, EveryMessageComesBackAsItWent) {
       PlayerCreated{9, 12, 3, "bob"}, PlayerRefused{9}, DestroyPlayer{12}, PlayerDestroyed{12},
       Data{3, 5, 12, 0, {1, 2, 3}}, MachineJoined{{4, {0x0100007F, 30620}, Proof{7}}}, MachineLeft{4},
       Rejoin{MakeGuid(3), MakeGuid(4), 2, Secret{6}, {{1, 3}}, {{7, "eve"}}}, Delivered{{{1, 2}}}, Stable{9},
-      Return{0, {0x0100007F, 30620}}};
+      Return{0, {0x0100007F, 30620}}, Leave{Secret{8, 9}}};
   for (const Message& m : messages) {
     std::optional<Message> back = Decode(Encode(m));
     ASSERT_TRUE(back) << m.index();
@@ -100,6 +100,15 @@ TEST(SessionWire, SearchesAndAnswersCarryTheirMarks) {
   ASSERT_TRUE(h);
   EXPECT_EQ(h->host, 4u);
   EXPECT_FALSE(DecodeHint(EncodeQuery(query)));
+  const std::vector<uint8_t> goodbye = EncodeGoodbye(Goodbye{MakeGuid(2), 3, Secret{7, 1}});
+  std::optional<Goodbye> g = DecodeGoodbye(goodbye);
+  ASSERT_TRUE(g);
+  EXPECT_EQ(g->instance, MakeGuid(2));
+  EXPECT_EQ(g->machine, 3u);
+  EXPECT_EQ(g->secret, (Secret{7, 1}));
+  EXPECT_FALSE(DecodeGoodbye(std::span<const uint8_t>(goodbye.data(), goodbye.size() - 1)));
+  EXPECT_FALSE(DecodeGoodbye(EncodeHint(Hint{MakeGuid(2), 4})));
+  EXPECT_FALSE(DecodeHint(goodbye));
 }
 
 }  // namespace

@@ -3,12 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <unistd.h>
 
 #include "platform/clock/clock.h"
+#include "platform/signals/stop_signals.h"
 #include "services/net/ftp_connection.h"
 #include "tests/platform/ftp/local_ftp_server.h"
 
@@ -215,6 +217,58 @@ TEST(FtpConnectionWatchdog, ABrokenDownloadEndsAtOnceAndSaysWhatArrived) {
   EXPECT_EQ(ftp.TakeFailure(), 1);
   EXPECT_EQ(ftp.ResponseText(), "The download broke off after 3072 bytes of 100000");
   EXPECT_TRUE(fs::is_empty(folder));
+  fs::remove_all(folder);
+}
+
+// A client whose whole downloads stop after 5,000 bytes: the connection
+// broke, or a stop signal ended the wait (which the client says, as
+// libcurl's does).
+class CutShortClient final : public platform::FtpClient {
+ public:
+  bool Connect(const platform::FtpServer&) override { return true; }
+  void Disconnect() override {}
+  bool SetDirectory(std::string_view) override { return false; }
+  std::string Directory() const override { return "/"; }
+  std::optional<std::vector<platform::FtpEntry>> List() override { return std::nullopt; }
+  bool Download(std::string_view, const platform::FtpSink& sink) override {
+    const std::vector<uint8_t> piece(5000, 1);
+    sink(piece);
+    return false;
+  }
+  std::unique_ptr<platform::FtpDownload> OpenDownload(std::string_view) override { return nullptr; }
+  bool Upload(const std::string&, std::string_view) override { return false; }
+  bool Delete(std::string_view) override { return false; }
+  std::string LastResponse() const override {
+    return platform::StopSignal() != 0 ? "The program is ending" : "550 No such folder.";
+  }
+  bool Responds(uint32_t) override { return true; }
+};
+
+// Each failure's own cause, for the warning of the call that failed, while
+// the program's `ftp error$()` keeps the first since it last asked; a
+// whole download a stop signal ended failed for the signal, whatever bytes
+// came before it.
+TEST(FtpConnectionCauses, EachFailureSaysItsOwnCause) {
+  const fs::path folder = fs::temp_directory_path() / ("zv_ftp_causes_" + std::to_string(::getpid()));
+  fs::create_directories(folder);
+  platform::ManualClock clock(1000);
+  for (bool stopped : {false, true}) {
+    SCOPED_TRACE(stopped ? "stopped" : "broken");
+    FtpConnection ftp([] { return std::make_unique<CutShortClient>(); }, clock);
+    ASSERT_TRUE(ftp.Connect("server", "", ""));
+    EXPECT_FALSE(ftp.SetDirectory("nowhere"));
+    EXPECT_EQ(ftp.LastCause(), "550 No such folder.");
+    if (stopped) {
+      platform::CatchStopSignals();
+      std::raise(SIGTERM);
+    }
+    EXPECT_FALSE(ftp.GetFile("file", (folder / "file").string(), 0));
+    EXPECT_EQ(ftp.LastCause(), stopped ? "The program is ending" : "The download broke off after 5000 bytes");
+    EXPECT_EQ(ftp.ResponseText(), "550 No such folder.");
+    EXPECT_TRUE(fs::is_empty(folder));
+    platform::ClearStopSignal();
+    std::signal(SIGTERM, SIG_DFL);
+  }
   fs::remove_all(folder);
 }
 

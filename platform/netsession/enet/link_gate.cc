@@ -1,0 +1,115 @@
+#include "platform/netsession/enet/link_gate.h"
+
+#include <cstddef>
+#include <cstring>
+
+namespace zv::platform {
+namespace {
+
+uint16_t BigEndian16(const uint8_t* p) { return static_cast<uint16_t>(p[0] << 8 | p[1]); }
+
+// Where a datagram's commands begin, after its header; nothing for one
+// that ENet here cannot read (compressed: it takes none).
+std::optional<size_t> CommandsStart(std::span<const uint8_t> bytes, uint16_t* peer_id) {
+  if (bytes.size() < sizeof(enet_uint16)) return std::nullopt;
+  const uint16_t field = BigEndian16(bytes.data());
+  if (field & ENET_PROTOCOL_HEADER_FLAG_COMPRESSED) return std::nullopt;
+  *peer_id = field & ~(ENET_PROTOCOL_HEADER_FLAG_MASK | ENET_PROTOCOL_HEADER_SESSION_MASK);
+  return field & ENET_PROTOCOL_HEADER_FLAG_SENT_TIME ? sizeof(ENetProtocolHeader) : sizeof(enet_uint16);
+}
+
+// The bytes of data that follow a command of kind `command` at `at`.
+size_t DataLength(uint8_t command, const uint8_t* at) {
+  switch (command) {
+    case ENET_PROTOCOL_COMMAND_SEND_RELIABLE:
+      return BigEndian16(at + offsetof(ENetProtocolSendReliable, dataLength));
+    case ENET_PROTOCOL_COMMAND_SEND_UNRELIABLE:
+      return BigEndian16(at + offsetof(ENetProtocolSendUnreliable, dataLength));
+    case ENET_PROTOCOL_COMMAND_SEND_UNSEQUENCED:
+      return BigEndian16(at + offsetof(ENetProtocolSendUnsequenced, dataLength));
+    case ENET_PROTOCOL_COMMAND_SEND_FRAGMENT:
+    case ENET_PROTOCOL_COMMAND_SEND_UNRELIABLE_FRAGMENT:
+      return BigEndian16(at + offsetof(ENetProtocolSendFragment, dataLength));
+    default:
+      return 0;
+  }
+}
+
+bool SameHost(const ENetAddress& a, const ENetAddress& b) { return a.host == b.host; }
+
+}  // namespace
+
+std::optional<uint32_t> ConnectRequestData(std::span<const uint8_t> bytes) {
+  uint16_t peer = 0;
+  const std::optional<size_t> header = CommandsStart(bytes, &peer);
+  if (!header || peer != ENET_PROTOCOL_MAXIMUM_PEER_ID) return std::nullopt;
+  if (bytes.size() < *header + sizeof(ENetProtocolConnect)) return std::nullopt;
+  ENetProtocolConnect connect;
+  std::memcpy(&connect, bytes.data() + *header, sizeof connect);
+  if ((connect.header.command & ENET_PROTOCOL_COMMAND_MASK) != ENET_PROTOCOL_COMMAND_CONNECT) return std::nullopt;
+  return ENET_NET_TO_HOST_32(connect.data);
+}
+
+bool EndsLink(const ENetHost* host, std::span<const uint8_t> bytes) {
+  uint16_t peer = 0;
+  const std::optional<size_t> header = CommandsStart(bytes, &peer);
+  if (!header || peer >= host->peerCount || host->peers[peer].state != ENET_PEER_STATE_CONNECTED) return false;
+  // ENet's own walk through the commands, to the first it cannot read.
+  for (size_t at = *header; at + sizeof(ENetProtocolCommandHeader) <= bytes.size();) {
+    const uint8_t command = bytes[at] & ENET_PROTOCOL_COMMAND_MASK;
+    if (command == ENET_PROTOCOL_COMMAND_NONE || command >= ENET_PROTOCOL_COMMAND_COUNT) break;
+    const size_t size = enet_protocol_command_size(command);
+    if (size == 0 || at + size > bytes.size()) break;
+    if (command == ENET_PROTOCOL_COMMAND_DISCONNECT) return true;
+    at += size + DataLength(command, bytes.data() + at);
+  }
+  return false;
+}
+
+bool LinkGate::TurnAway(ENetHost* host, uint64_t now) {
+  const std::span<const uint8_t> bytes(host->receivedData, host->receivedDataLength);
+  if (std::optional<uint32_t> data = ConnectRequestData(bytes)) return TurnAwayConnect(host, *data, now);
+  return EndsLink(host, bytes);
+}
+
+bool LinkGate::TurnAwayConnect(ENetHost* host, uint32_t data, uint64_t now) {
+  if (data != connect_magic_) return true;
+  bool free_place = false;
+  size_t from_there = 0;
+  ENetPeer* oldest = OldestHalfOpen(host, now, &free_place, &from_there);
+  // By address alone: another port of the same machine is the same
+  // machine.
+  if (from_there >= kHalfOpenPerAddress) return true;
+  if (free_place) return false;
+  if (!oldest) return true;
+  half_open_since_.erase(oldest);
+  enet_peer_reset(oldest);
+  return false;
+}
+
+ENetPeer* LinkGate::OldestHalfOpen(ENetHost* host, uint64_t now, bool* free_place, size_t* from_there) {
+  ENetPeer* oldest = nullptr;
+  for (size_t i = 0; i < host->peerCount; ++i) {
+    ENetPeer* peer = &host->peers[i];
+    if (peer->state == ENET_PEER_STATE_DISCONNECTED) *free_place = true;
+    if (peer->state != ENET_PEER_STATE_ACKNOWLEDGING_CONNECT) {
+      half_open_since_.erase(peer);
+      continue;
+    }
+    const uint64_t since = half_open_since_.try_emplace(peer, now).first->second;
+    if (SameHost(peer->address, host->receivedAddress)) ++*from_there;
+    if (!oldest || since < half_open_since_[oldest]) oldest = peer;
+  }
+  return oldest;
+}
+
+void LinkGate::MakePlace(ENetHost* host, uint64_t now) {
+  bool free_place = false;
+  size_t from_there = 0;
+  ENetPeer* oldest = OldestHalfOpen(host, now, &free_place, &from_there);
+  if (free_place || !oldest) return;
+  half_open_since_.erase(oldest);
+  enet_peer_reset(oldest);
+}
+
+}  // namespace zv::platform
