@@ -4,6 +4,7 @@
 
 #include "platform/input/input.h"
 #include "platform/input/key_numbers.h"
+#include "platform/window/window.h"
 
 namespace zv {
 
@@ -16,7 +17,10 @@ void TypedCharacters::KeyDown(int key, bool repeating) {
   Key& k = keys_[static_cast<size_t>(key)];
   if (!repeating) ++k.press;
   k.down = true;
-  key_ = key;
+  // A modifier types nothing itself: a character typed with it held comes
+  // from a key of its own, even one the window gives no key down for.
+  const bool modifier = key == platform::key::kShift || key == platform::key::kControl || key == platform::key::kAlt;
+  key_ = modifier ? kNoKey : key;
 }
 
 void TypedCharacters::KeyUp(int key) {
@@ -32,9 +36,12 @@ void TypedCharacters::KeyUp(int key) {
 void TypedCharacters::Add(uint8_t c, uint32_t now) {
   const bool keyed = ValidKey(key_);
   const Typed typed{c, key_, keyed ? keys_[static_cast<size_t>(key_)].press : 0, repeats_, now, next_serial_++};
+  // A key down types one character; any more before the next key down
+  // (a composed text) belong to no key.
+  key_ = kNoKey;
   repeats_ = false;
   newest_.reset();
-  if (keyed && keys_[static_cast<size_t>(key_)].muted == typed.press) return;
+  if (keyed && keys_[static_cast<size_t>(typed.key)].muted == typed.press) return;
   DropOlderThanWindow(now);
   if (text_.size() >= kLimit) return;
   if (c != kEnter && line_letters_ >= kLineLimit) return;

@@ -97,7 +97,7 @@ class TypedCharacters {
   size_t enters_ = 0;       // Enters waiting
   size_t line_letters_ = 0;  // characters after the last Enter waiting
   std::array<Key, 256> keys_{};
-  int key_ = kNoKey;  // the last key down, until it is let go
+  int key_ = kNoKey;  // the key whose character comes next
   bool repeats_ = false;
   uint64_t next_serial_ = 1;
   std::optional<uint64_t> newest_;  // the serial of the newest character, while it waits

@@ -114,6 +114,17 @@ TEST(TypedCharacters, APressTheProgramSawAnswersNothingWhileItIsStillHeld) {
          k[scan::kKeypadEnter] = platform::kKeyHeld;
        },
        [](TypedCharacters&) {}, ""},
+      {"characters without a key down of their own, typed as seen keys are held",
+       [](TypedCharacters& t, Keyboard& k) {
+         t.KeyDown(key::kShift, false);
+         t.Add(':', kAsked - 100);
+         Press(t, 'A', 'A');
+         t.Add('!', kAsked - 100);  // composed after the A
+         t.SawHeld(scan::kLeftShift);
+         t.SawHeld(scan::kA);
+         k[scan::kLeftShift] = k[scan::kA] = platform::kKeyHeld;
+       },
+       [](TypedCharacters&) {}, ":!"},
       {"inkey$ gave the newest character",
        [](TypedCharacters& t, Keyboard&) {
          Press(t, 'A', 'a');
