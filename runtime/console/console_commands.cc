@@ -309,7 +309,7 @@ void ScanCode(Vm& vm) {
       code = k;
       break;
     }
-  if (code != 0) State(vm).console.typed.SawHeld(static_cast<uint8_t>(code));
+  if (code != 0) State(vm).console.typed.SawHeldKey(static_cast<uint8_t>(code));
   vm.SetInt(result, code);
   vm.input_poll_due = true;
 }

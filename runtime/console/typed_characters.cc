@@ -60,6 +60,10 @@ void TypedCharacters::BeginQuestion(uint32_t now, const std::array<uint8_t, 256>
     if (k.seen && held[key]) {
       k.muted = k.seen;
       DropPress(static_cast<int>(key), *k.seen);
+    } else if (k.muted == k.press + 1 && !held[key]) {
+      // A press found held whose key down never came, and whose key is up
+      // now, is no press to wait for.
+      k.muted.reset();
     }
     k.seen.reset();
   }
@@ -94,13 +98,19 @@ void TypedCharacters::SawNewestCharacter() {
   Recount();
 }
 
-void TypedCharacters::SawHeld(uint8_t scan_code) {
+void TypedCharacters::TookHeldKey(uint8_t scan_code) {
   const int key = platform::KeyNumberOfScanCode(scan_code);
   if (key == 0) return;
   Key& k = keys_[static_cast<size_t>(key)];
-  // The keyboard state may be ahead of the window's events: a key found
-  // held before its key down has come is seen for the press to come.
-  k.seen = k.down ? k.press : k.press + 1;
+  k.muted = HeldPress(k);
+  DropPress(key, *k.muted);
+}
+
+void TypedCharacters::SawHeldKey(uint8_t scan_code) {
+  const int key = platform::KeyNumberOfScanCode(scan_code);
+  if (key == 0) return;
+  Key& k = keys_[static_cast<size_t>(key)];
+  k.seen = HeldPress(k);
 }
 
 void TypedCharacters::Clear() {

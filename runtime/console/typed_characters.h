@@ -16,12 +16,14 @@ namespace zv {
 // A character answers a question typed while that question waits or at
 // most kAnswerWindowMs before it began; older ones are keys pressed during
 // play, and go when the next question begins. Nor does a key the program
-// has seen another way answer a question: the character `inkey$()` gave,
-// and the characters of a press that the program found held (a key-state
-// function, `scancode()`, or `inkey$()` giving its character) and that is
-// still held when the question begins. A press found held but let go
-// before the question stays: a loop that waits until every key is up sees
-// the answer typed ahead, and must not eat it.
+// has seen another way answer a question. A key-state function names the
+// key it asks about: a press it finds held was the program's, and none of
+// its characters answers a question. `scancode()` only tells that some key
+// is down, and a loop on it mostly waits for every key to go up while the
+// player types on: a press it finds, and the press whose character
+// `inkey$()` gave, answer nothing only while still held when the question
+// begins. Let go before, they wait as typed, so such a loop keeps the
+// answer typed ahead. The character `inkey$()` gave answers nothing.
 class TypedCharacters {
  public:
   static constexpr uint32_t kAnswerWindowMs = 1000;
@@ -56,8 +58,10 @@ class TypedCharacters {
 
   // `inkey$()` gave the newest character.
   void SawNewestCharacter();
-  // A key-state function or `scancode()` found the key at `scan_code` held.
-  void SawHeld(uint8_t scan_code);
+  // A key-state function found the key at `scan_code` held.
+  void TookHeldKey(uint8_t scan_code);
+  // `scancode()` found the key at `scan_code` held.
+  void SawHeldKey(uint8_t scan_code);
 
   void Clear();
   size_t Waiting() const { return text_.size(); }
@@ -85,6 +89,10 @@ class TypedCharacters {
   };
 
   bool ValidKey(int key) const { return key >= 0 && key < static_cast<int>(keys_.size()); }
+  // The press of a key that the keyboard state shows held: the one down,
+  // or the next when its key down is still to come (the keyboard state may
+  // be ahead of the window's events).
+  static uint32_t HeldPress(const Key& k) { return k.down ? k.press : k.press + 1; }
   void Push(const Typed& typed);
   void PopFront();
   void DropOlderThanWindow(uint32_t now);

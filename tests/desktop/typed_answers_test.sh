@@ -12,11 +12,12 @@
 #   flood    5,000 letters, Return, "bob", Return, all typed while the
 #            program works without a frame: both lines end, the second whole;
 #   return   a loop on `return key()` ended by Return, then `input`, the
-#   inkey    name typed from 40 ms after that Return: the Return answers
-#            nothing, the name arrives whole; the `return key()` loop's
-#            frames are slow, so that it sees the Return after the name has
-#            begun, the `inkey$()` loop's quick, so that it sees the Return
-#            at all;
+#            name typed from 40 ms after that Return: the Return answers
+#            nothing, the name arrives whole; the loop's frames are slow, so
+#            that it sees the Return only after the name has begun;
+#   inkey    the same with a loop on `inkey$()`, which sees a key only until
+#            the next event: the name comes from 40 ms after the Return is
+#            let go;
 #   click    `wait mouse` ends on a click whose press and release come
 #            together.
 # One program per speed runs the cases in turn; a case that hangs is
@@ -125,7 +126,7 @@ case_return:
     m$ = "frame-" + str$(frame) + ".txt" : gosub mark
     t = timer()
     repeat
-    until timer() - t > 300
+    until timer() - t > 500
     sync
   until return key() = 1
   input a$
@@ -192,10 +193,10 @@ overlapping_at() {
   press_keys "${specs[@]}"
 }
 
-# Return held HELD ms as a finger holds it, and from 40 ms after it the name
-# typed at DELAY ms a key; its own Return comes once the first is up.
+# Return held HELD ms as a finger holds it, and from FROM ms after it the
+# name typed at DELAY ms a key; its own Return comes once the first is up.
 return_then_name_at() {
-  local delay=$1 held=$2 at=40 key specs=()
+  local delay=$1 held=$2 at=$3 key specs=()
   specs=("Return:0:$held")
   for key in a n n; do
     specs+=("$key:$at:$((at + (delay + 1) / 2))")
@@ -228,19 +229,15 @@ play_flood() {
   type_at "$1" "" bob
   touch typed-flood.txt
 }
-# Pressed as the 300 ms of a frame's work begin: the loop looks at the keys
+# Pressed as the 500 ms of a frame's work begin: the loop looks at the keys
 # once they are over, the Return still held.
 play_return() {
   local frames
   frames=$(ls frame-*.txt 2> /dev/null | wc -l)
   desk_until test -e "frame-$((frames + 1)).txt" || return 0
-  return_then_name_at "$1" 400
+  return_then_name_at "$1" 600 40
 }
-play_inkey() {
-  local held=$((40 + 3 * $1 - 2))
-  [ $held -gt 100 ] && held=100
-  return_then_name_at "$1" $held
-}
+play_inkey() { return_then_name_at "$1" 100 140; }
 play_click() { xdotool mousemove --window "$DESK_WINDOW" 100 100 sleep 0.2 mousedown 1 mouseup 1; }
 
 declare -A expected=([stray]="ann|" [entry]="ab|cd" [release]="ab|cd" [flood]="x*255|bob" [return]="ann|"

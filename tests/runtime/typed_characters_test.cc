@@ -50,12 +50,13 @@ TEST(TypedCharacters, AnswerWhatWasTypedInTheLastSecondOrWhileTheQuestionWaits) 
   }
 }
 
-// What the program saw another way answers no question: the character
-// `inkey$()` gave, and a press found held that is still held when the
-// question begins, with the characters it types later. A press found held
-// but let go before the question waits as typed, as do the keys pressed
-// while a seen key is held.
-TEST(TypedCharacters, APressTheProgramSawAnswersNothingWhileItIsStillHeld) {
+// What the program saw another way answers no question: a press a
+// key-state function found held, with every character it types; the
+// character `inkey$()` gave; a press `scancode()` found held, or whose
+// character `inkey$()` gave, that is still held when the question begins,
+// with the characters it types later. Such a press let go before the
+// question waits as typed, as do the keys pressed while a seen key is held.
+TEST(TypedCharacters, APressTheProgramSawAnswersNothing) {
   struct Case {
     const char* name;
     std::function<void(TypedCharacters&, Keyboard&)> before;  // before the question; the keys held at it
@@ -63,10 +64,10 @@ TEST(TypedCharacters, APressTheProgramSawAnswersNothingWhileItIsStillHeld) {
     std::string answer;
   };
   const Case kCases[] = {
-      {"seen held and still held",
+      {"found held by scancode() and still held",
        [](TypedCharacters& t, Keyboard& k) {
          Press(t, 'X', 'x');
-         t.SawHeld(scan::kX);
+         t.SawHeldKey(scan::kX);
          k[scan::kX] = platform::kKeyHeld;
        },
        [](TypedCharacters& t) {
@@ -76,16 +77,24 @@ TEST(TypedCharacters, APressTheProgramSawAnswersNothingWhileItIsStillHeld) {
          Press(t, 'Y', 'y', kAsked + 700);
        },
        "y"},
-      {"seen held, let go before the question",
+      {"found held by scancode(), let go before the question",
        [](TypedCharacters& t, Keyboard&) {
          Press(t, 'X', 'x');
-         t.SawHeld(scan::kX);
+         t.SawHeldKey(scan::kX);
          t.KeyUp('X');
        },
        [](TypedCharacters&) {}, "x"},
-      {"seen held before its key down came",
+      {"found held by a key-state function, let go before the question",
+       [](TypedCharacters& t, Keyboard&) {
+         Press(t, 'X', 'x');
+         t.TookHeldKey(scan::kX);
+         t.KeyUp('X');
+         Press(t, 'X', 'x');
+       },
+       [](TypedCharacters&) {}, "x"},
+      {"found held by scancode() before its key down came",
        [](TypedCharacters& t, Keyboard& k) {
-         t.SawHeld(scan::kX);
+         t.SawHeldKey(scan::kX);
          k[scan::kX] = platform::kKeyHeld;
        },
        [](TypedCharacters& t) {
@@ -97,7 +106,7 @@ TEST(TypedCharacters, APressTheProgramSawAnswersNothingWhileItIsStillHeld) {
       {"the name typed while the Return seen is held",
        [](TypedCharacters& t, Keyboard& k) {
          Press(t, key::kEnter, '\r');
-         t.SawHeld(scan::kEnter);
+         t.TookHeldKey(scan::kEnter);
          Press(t, 'A', 'a');
          k[scan::kEnter] = k[scan::kA] = platform::kKeyHeld;
        },
@@ -107,10 +116,10 @@ TEST(TypedCharacters, APressTheProgramSawAnswersNothingWhileItIsStillHeld) {
          Press(t, key::kEnter, '\r', kAsked + 100);
        },
        "an\r"},
-      {"the keypad's Enter seen held",
+      {"the keypad's Enter found held by scancode()",
        [](TypedCharacters& t, Keyboard& k) {
          Press(t, key::kEnter, '\r');
-         t.SawHeld(scan::kKeypadEnter);
+         t.SawHeldKey(scan::kKeypadEnter);
          k[scan::kKeypadEnter] = platform::kKeyHeld;
        },
        [](TypedCharacters&) {}, ""},
@@ -120,8 +129,8 @@ TEST(TypedCharacters, APressTheProgramSawAnswersNothingWhileItIsStillHeld) {
          t.Add(':', kAsked - 100);
          Press(t, 'A', 'A');
          t.Add('!', kAsked - 100);  // composed after the A
-         t.SawHeld(scan::kLeftShift);
-         t.SawHeld(scan::kA);
+         t.TookHeldKey(scan::kLeftShift);
+         t.SawHeldKey(scan::kA);
          k[scan::kLeftShift] = k[scan::kA] = platform::kKeyHeld;
        },
        [](TypedCharacters&) {}, ":!"},
