@@ -194,7 +194,8 @@ overlapping_at() {
 }
 
 # Return held HELD ms as a finger holds it, and from FROM ms after it the
-# name typed at DELAY ms a key; its own Return comes once the first is up.
+# name typed at DELAY ms a key; its own Return comes once the finger is off
+# the first, 100 ms or more after it.
 return_then_name_at() {
   local delay=$1 held=$2 at=$3 key specs=()
   specs=("Return:0:$held")
@@ -202,7 +203,7 @@ return_then_name_at() {
     specs+=("$key:$at:$((at + (delay + 1) / 2))")
     at=$((at + delay))
   done
-  [ $at -gt $held ] || at=$((held + delay))
+  [ $at -gt $((held + 100)) ] || at=$((held + 100))
   specs+=("Return:$at:$((at + (delay + 1) / 2))")
   press_keys "${specs[@]}"
 }

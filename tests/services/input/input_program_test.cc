@@ -273,7 +273,7 @@ std::vector<FingerPress> Overlapping(std::string_view text, uint32_t gap_ms) {
 
 // Return at 200 ms, held `held_ms` as a finger holds it, and from 40 ms
 // after it the name, a key every `gap_ms`; the name's own Return comes once
-// the first is up.
+// the finger is off the first, 100 ms or more after it.
 std::vector<FingerPress> ReturnThenName(std::string_view name, uint32_t gap_ms, uint32_t held_ms) {
   std::vector<FingerPress> presses = {{'\r', 200, held_ms}};
   uint32_t at = 240;
@@ -281,7 +281,7 @@ std::vector<FingerPress> ReturnThenName(std::string_view name, uint32_t gap_ms, 
     presses.push_back({c, at, gap_ms / 2 + 1});
     at += gap_ms;
   }
-  presses.push_back({'\r', std::max(at, 200 + held_ms + gap_ms), gap_ms / 2 + 1});
+  presses.push_back({'\r', std::max(at, 200 + held_ms + 100), gap_ms / 2 + 1});
   return presses;
 }
 
@@ -290,7 +290,8 @@ std::vector<FingerPress> ReturnThenName(std::string_view name, uint32_t gap_ms, 
 // quick typing, loses nothing typed ahead; the Return that ends a loop on
 // `return key()` or `inkey$()` answers nothing, and the name typed from
 // 40 ms after it arrives whole, also where the loop's slow frames see the
-// Return only after the name has begun.
+// Return only after the name has begun, or a second loop waits for the
+// Return to be let go.
 TEST_F(InputPrograms, TheLoopsBetweenTwoQuestionsLeaveTheAnswersWhole) {
   struct Idiom {
     const char* source;
@@ -304,6 +305,8 @@ TEST_F(InputPrograms, TheLoopsBetweenTwoQuestionsLeaveTheAnswersWhole) {
        [](uint32_t gap_ms) { return ReturnThenName("ab", gap_ms, 80); }, "[][ab]"},
       {"sync on\nrepeat\nwait 250\nuntil return key() = 1\ninput b$\n",
        [](uint32_t gap_ms) { return ReturnThenName("ab", gap_ms, 150); }, "[][ab]"},
+      {"sync on\nrepeat\nsync\nuntil return key() = 1\nrepeat\nsync\nuntil return key() = 0\ninput b$\n",
+       [](uint32_t gap_ms) { return ReturnThenName("ab", gap_ms, 80); }, "[][ab]"},
       {"sync on\nrepeat\nsync\nk$ = inkey$()\nuntil k$ = chr$(13)\ninput b$\n",
        [](uint32_t gap_ms) { return ReturnThenName("ab", gap_ms, std::min(100u, 40 + 2 * gap_ms)); }, "[][ab]"},
   };
