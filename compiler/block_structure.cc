@@ -61,7 +61,8 @@ void Compiler::InitBlockKeywords() {
   }
 }
 
-bool Compiler::HandleBlockKeyword(int keyword, std::vector<Operand>& operands, bool* emits_nothing) {
+bool Compiler::HandleBlockKeyword(int keyword, std::vector<Operand>& operands, std::string_view written,
+                                  bool* emits_nothing) {
   const KeywordInfo& info = kKeywords[keyword];
   *emits_nothing = info.emits_nothing;
   const int32_t count = static_cast<int32_t>(CodeSize());
@@ -108,15 +109,11 @@ bool Compiler::HandleBlockKeyword(int keyword, std::vector<Operand>& operands, b
     if (blocks_.empty())
       return Fail(std::string(info.name) + " without " + OpenerOf(keyword));
     Block& top = blocks_.back();
-    // next names the variable of the loop it closes.
-    const bool other_variable = keyword == kNext && top.keyword == kFor && !operands.empty() &&
-                                operands.front().number != top.variable;
-    if (top.expected_closer != keyword || top.from_case || other_variable) {
+    // next closes the innermost loop whatever variable it names: the jump
+    // back never reads its operand.
+    if (top.expected_closer != keyword || top.from_case) {
       std::string closer = info.name;
-      if (keyword == kNext && !operands.empty()) {
-        const std::string name = VariableNameOf(operands.front().number);
-        if (!name.empty()) closer += " " + name;
-      }
+      if (keyword == kNext && !written.empty()) closer += " " + std::string(written);
       return Fail(closer + " does not close the open " + OpeningText(top) + LineMention(top.line) + ", which needs " +
                   ClosingText(top));
     }

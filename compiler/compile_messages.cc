@@ -49,9 +49,9 @@ const char* MessageText(CompileMessage message) {
     case CompileMessage::kNestedTooDeep: return "statement nested too deeply";
     case CompileMessage::kForNeedsIntVariable: return "the variable of a for loop must be an integer variable";
     case CompileMessage::kForCountsWholeNumbers: return "a for loop counts in whole numbers";
-    case CompileMessage::kForStepZero: return "a for loop cannot count with a step of 0";
     case CompileMessage::kIntegerOutOfRange: return "integer out of range";
     case CompileMessage::kExponentNumber: return "numbers in exponent form are not supported";
+    case CompileMessage::kHexadecimalNumber: return "numbers in hexadecimal form are not supported";
     case CompileMessage::kSourceUnreadable: return "cannot read the source file";
   }
   return "compile error";

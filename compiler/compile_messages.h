@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace zv {
 
@@ -50,12 +51,15 @@ enum class CompileMessage {
   kNestedTooDeep,
   kForNeedsIntVariable,
   kForCountsWholeNumbers,
-  kForStepZero,
   kIntegerOutOfRange,
   kExponentNumber,
+  kHexadecimalNumber,
   kSourceUnreadable,
 };
 
 const char* MessageText(CompileMessage message);
+
+// A name or text as messages show it: between double quotes.
+inline std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
 
 }  // namespace zv

@@ -27,6 +27,9 @@ bool Compiler::Run(const std::function<void(int)>& progress) {
     current_line_ = static_cast<int>(i + 1);
     if (!CompileStatement(lines_[i].comment_out ? "`" : lines_[i].text)) {
       if (failure_.message.empty()) Fail(CompileMessage::kUnknownStatement);
+      // A character the program cannot hold is what to mend first on its line.
+      std::string foreign = ForeignCharacterMessage(i);
+      if (failure_.line_index == static_cast<int>(i) && !foreign.empty()) failure_.message = std::move(foreign);
       return false;
     }
     if (code_.size() > kMaxCodeWords) return Fail(CompileMessage::kProgramTooLong);
@@ -40,6 +43,7 @@ bool Compiler::Run(const std::function<void(int)>& progress) {
   }
   // The end-of-program checks; the most basic fault is reported first.
   if (!CheckBlocksClosed() || !CheckSelectClosed()) return false;
+  if (!CheckBareFunctionNames()) return false;
   if (!CheckArraysDimensioned()) return false;
   if (!ResolveReferences()) return false;
   // Every program ends with a zero word.

@@ -12,6 +12,7 @@
 
 #include "compiler/command_table.h"
 #include "compiler/compile_messages.h"
+#include "compiler/source_text.h"
 #include "runtime/vm/program_file.h"
 
 namespace zv::compiler {
@@ -43,6 +44,10 @@ struct SourceLine {
   int file = 0;          // index into the file names
   int line = 0;          // line number in that file
   bool comment_out = false;  // included text outside a function
+  size_t length = 0;         // characters as written
+  // Characters of a UTF-8 source that the program's character set lacks,
+  // each standing in `text` as kForeignByte.
+  std::vector<ForeignCharacter> foreign;
 };
 
 struct Variable {
@@ -144,10 +149,12 @@ class Compiler {
   static bool IsIntLiteral(std::string_view text);
   static bool IsFloatLiteral(std::string_view text);
   static bool IsStringLiteral(std::string_view text);
-  // The first number written in exponent form ("1e3", "2.5e-4") outside
-  // quotes, which the language does not take; empty when there is none.
-  static std::string_view FindExponentNumber(std::string_view text);
-  static std::string ExponentNumberMessage(std::string_view number);
+  // The first number written in exponent form ("1e3", "2.5e-4") or in
+  // hexadecimal ("0x1f") outside quotes, which the language does not take;
+  // empty when there is none (number_forms.cc).
+  static std::string_view FindUnsupportedNumber(std::string_view text);
+  // Which form it is, and the number to write instead.
+  static std::string UnsupportedNumberMessage(std::string_view number);
   std::string DescribeSignature(std::string_view types) const;
 
   // statement.cc
@@ -155,7 +162,10 @@ class Compiler {
 
   // block_structure.cc
   void InitBlockKeywords();
-  bool HandleBlockKeyword(int keyword, std::vector<Operand>& operands, bool* emits_nothing);
+  // `written` is the keyword's operand as the program wrote it ("i" of
+  // next i), for messages.
+  bool HandleBlockKeyword(int keyword, std::vector<Operand>& operands, std::string_view written,
+                          bool* emits_nothing);
   bool CheckBlocksClosed();
   // "case needs endcase", "for i needs next i": what the block waits for.
   std::string BlockNeeds(const Block& block) const;
@@ -172,8 +182,30 @@ class Compiler {
   friend class StatementCompiler;
 
   // source preparation and user functions (user_functions.cc)
+  void AddSourceLines(std::string_view bytes, int file);
   bool ExpandIncludes(IncludeReader& reader);
+  // A function's name used as a variable.
+  struct BareName {
+    std::string name;
+    int line = 0;
+    int32_t owner = 0;
+  };
+  // The expression after a function's endfunction and its line.
+  struct FunctionResult {
+    int function = 0;
+    size_t line = 0;
+    std::string text;
+  };
+  // The first character of the line that the program's character set
+  // lacks, named with its column; empty when the line has none but in a
+  // comment.
+  std::string ForeignCharacterMessage(size_t line_index) const;
+  // The same for text of the line being compiled (a string literal) that
+  // holds such a character; empty when it holds none.
+  std::string ForeignTextMessage(std::string_view text) const;
   bool ScanUserFunctions();
+  bool TypeFunctionResults(const std::vector<FunctionResult>& results);
+  bool TypeFunctionResult(const FunctionResult& result, char* type);
   bool CompileFunctionHeader(std::string_view text, bool* handled);
   bool ParseFunctionHeader(std::string_view text, std::string* name, std::vector<std::string>* params);
   bool CompileUserFunctionCall(std::string_view arguments, int function, Operand* result);
@@ -181,10 +213,17 @@ class Compiler {
   int CountUserCalls(std::string_view text) const;
   bool ResolveReferences();
   bool CheckArraysDimensioned();
+  bool CheckBareFunctionNames();
+  std::string BareFunctionNameMessage(const BareName& use) const;
   void CollectDimNames();
   // Why a name written as a call or an array element names nothing that
   // can be used so; `store` for an element assignment.
   std::string UnknownNameMessage(const std::string& name, bool store) const;
+  // Why a statement that is no command, call or assignment is none: the
+  // value it is, or the unknown words it begins with (name_hints.cc).
+  std::string NotAStatementMessage(const std::string& statement);
+  // True when the text compiles as an expression (nothing is emitted).
+  bool IsExpression(std::string_view text);
   bool DefineLabel(std::string_view name);
   Operand LabelOperand(std::string_view name, bool data_kind);
 
@@ -212,6 +251,9 @@ class Compiler {
   // statement internals (statement.cc, statement_forms.cc)
   struct Words;
   bool CompileCommand(int index, std::string arguments, bool array_first);
+  // Whether operand `operand` of the command row may be a variable it gives
+  // a value (a name written there then counts as one the program gives).
+  bool MayGiveValue(int index, size_t operand) const;
   bool CompileAssignmentOrCall(std::string_view text);
   bool CompileCommandText(std::string_view text, bool array_first);
   bool CompileSelectForm(int kind, const std::vector<std::string>& words, std::string* rest);
@@ -254,6 +296,11 @@ class Compiler {
   // name used as an array that none gives is no array at all.
   std::unordered_set<std::string> dim_names_;
   std::vector<DataItem> data_;
+  // Functions' names used as variables (a bare name is one), with the line
+  // and the function of each use; and every name the program may give a
+  // value. A name used so that is never given one stands for the function.
+  std::vector<BareName> bare_function_names_;
+  std::unordered_set<std::string> valued_names_;
 
   // Blocks.
   std::array<int32_t, 12> keyword_codes_{};

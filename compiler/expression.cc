@@ -4,10 +4,9 @@
 // "+" "-" each on one level grouping from the left.
 #include <array>
 #include <cerrno>
-#include <charconv>
 #include <cstdlib>
-#include <system_error>
 
+#include "compiler/compile_messages.h"
 #include "compiler/compiler_context.h"
 #include "compiler/source_text.h"
 
@@ -47,41 +46,7 @@ std::string_view OperatorAt(std::string_view text, size_t i, size_t* length) {
   return {};
 }
 
-std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
-
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
 }  // namespace
-
-std::string_view Compiler::FindExponentNumber(std::string_view text) {
-  bool quoted = false;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '"') quoted = !quoted;
-    if (quoted || (i > 0 && (IsNameChar(text[i - 1]) || text[i - 1] == '.' || text[i - 1] == '?'))) continue;
-    size_t j = i, digits = 0;
-    for (; j < text.size() && IsDigit(text[j]); ++j) ++digits;
-    if (j < text.size() && text[j] == '.')
-      for (++j; j < text.size() && IsDigit(text[j]); ++j) ++digits;
-    if (digits == 0 || j >= text.size() || text[j] != 'e') continue;
-    size_t k = j + 1;
-    if (k < text.size() && (text[k] == '+' || text[k] == '-')) ++k;
-    const size_t exponent = k;
-    while (k < text.size() && IsDigit(text[k])) ++k;
-    if (k == exponent || (k < text.size() && IsNameChar(text[k]))) continue;  // a name, such as 1e3x
-    return text.substr(i, k - i);
-  }
-  return {};
-}
-
-std::string Compiler::ExponentNumberMessage(std::string_view number) {
-  std::string message = std::string(MessageText(CompileMessage::kExponentNumber)) + ": " + Quoted(number);
-  char digits[32];
-  const double value = std::strtod(std::string(number).c_str(), nullptr);
-  const auto written = std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed);
-  if (written.ec == std::errc() && written.ptr - digits <= 20)
-    message += " (write " + std::string(digits, written.ptr) + ")";
-  return message;
-}
 
 bool Compiler::IsIntLiteral(std::string_view text) {
   size_t i = (!text.empty() && (text[0] == '-' || text[0] == '+')) ? 1 : 0;
@@ -164,8 +129,8 @@ Operand Compiler::CompileExpression(std::string_view source) {
   if (expression_depth_ == 1) {
     expression_source_ = text;
     // Names may begin with digits: 1e3 would be a variable and 1e-3 one less 3.
-    if (std::string_view number = FindExponentNumber(text); !number.empty()) {
-      Fail(ExponentNumberMessage(number));
+    if (std::string_view number = FindUnsupportedNumber(text); !number.empty()) {
+      Fail(UnsupportedNumberMessage(number));
       return {};
     }
   }
@@ -355,16 +320,10 @@ Operand Compiler::CompileOperand(std::string_view text) {
     Fail(BadExpressionMessage(text));
     return {};
   }
-  // A function's name is no variable: without its parentheses it would
-  // quietly be a variable of its own, 0 or empty.
-  if (const int row = table_.FindFunction(text); row >= 0 || FindUserFunction(text) >= 0) {
-    const bool takes_nothing =
-        row >= 0 ? table_.Functions()[static_cast<size_t>(row)].signature.size() == 1
-                 : functions_[static_cast<size_t>(FindUserFunction(text))].parameters.empty();
-    Fail("\"" + std::string(text) + "\" is a function: its value is written " + std::string(text) +
-         (takes_nothing ? "()" : "(...)"));
-    return {};
-  }
+  // A function's name without its parentheses is a variable of that name;
+  // whether the program ever gives it a value is known at the end.
+  if (!typing_only_ && (table_.FindFunction(text) >= 0 || FindUserFunction(text) >= 0))
+    bare_function_names_.push_back({std::string(text), static_cast<int>(line_index_), current_function_});
   return VariableOperand(text, false);
 }
 

@@ -16,7 +16,9 @@ namespace zv::compiler {
 
 bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::string* error) {
   if (platform::SaveFile(path, bytes)) return true;
-  if (error) *error = "cannot write " + path + ": " + std::strerror(errno);
+  const int cause = errno;
+  if (error) *error = "cannot write " + path + ": " + std::strerror(cause);
+  errno = cause;
   return false;
 }
 

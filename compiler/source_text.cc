@@ -1,10 +1,10 @@
 #include "compiler/source_text.h"
 
+#include "platform/text/text_encoding.h"
+
 namespace zv::compiler {
 
 std::vector<std::string> SplitSourceLines(std::string_view text) {
-  constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-  if (text.starts_with(kByteOrderMark)) text.remove_prefix(kByteOrderMark.size());
   std::vector<std::string> lines;
   size_t start = 0;
   for (size_t i = 0; i < text.size(); ++i) {
@@ -14,6 +14,26 @@ std::vector<std::string> SplitSourceLines(std::string_view text) {
     start = i + 1;
   }
   if (start < text.size()) lines.emplace_back(text.substr(start));
+  return lines;
+}
+
+std::vector<FileLine> ReadSourceLines(std::string_view bytes) {
+  platform::TextEncoding encoding = platform::DetectTextEncoding(bytes);
+  std::vector<FileLine> lines;
+  // Each line is split and converted on its own: the line ends are the same
+  // bytes in both encodings, and a converted character takes one byte, so
+  // its column is its place in the converted line.
+  const std::string text = platform::TextOfFile(bytes, {false, encoding.mark}, {});
+  encoding.mark = false;
+  for (std::string& original : SplitSourceLines(text)) {
+    FileLine line;
+    line.text = platform::TextOfFile(original, encoding, [&line](std::string& out, char32_t c) {
+      line.foreign.push_back({static_cast<int>(out.size()) + 1, c});
+      out += kForeignByte;
+    });
+    line.original = std::move(original);
+    lines.push_back(std::move(line));
+  }
   return lines;
 }
 
@@ -31,6 +51,22 @@ std::string NormalizeLine(std::string_view line) {
   }
   size_t first = out.find_first_not_of(' ');
   return first == std::string::npos ? std::string() : out.substr(first);
+}
+
+size_t CommentStart(std::string_view text) {
+  bool quoted = false, statement_start = true;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (statement_start && c != ' ') {
+      statement_start = false;
+      const bool rem =
+          text.compare(i, 3, "rem") == 0 && (i + 3 == text.size() || text[i + 3] == ' ' || text[i + 3] == ':');
+      if (c == '`' || rem) return i;
+    }
+    if (c == '"') quoted = !quoted;
+    if (!quoted && c == ':') statement_start = true;
+  }
+  return std::string_view::npos;
 }
 
 std::string Trim(std::string_view text) {

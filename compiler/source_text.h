@@ -8,14 +8,42 @@ namespace zv::compiler {
 
 // The lines of a source text. CR LF, LF and a lone CR all end a line, so a
 // file compiles the same whatever editor wrote it; a last line without a
-// line end is still a line. A UTF-8 byte-order mark that some editors put
-// at the start of a file is no part of its first line.
+// line end is still a line.
 std::vector<std::string> SplitSourceLines(std::string_view text);
+
+// Stands in a line's text for a character that Windows-1252 lacks. The
+// page leaves this byte unassigned, so no converted character gives it.
+constexpr char kForeignByte = '\x81';
+
+// A character of a UTF-8 source that the program's character set lacks.
+struct ForeignCharacter {
+  int column = 0;  // from 1, in characters
+  char32_t character = 0;
+};
+
+// A line of a source file: its text in the program's character set, each
+// foreign character standing as kForeignByte, and the line as written.
+struct FileLine {
+  std::string text;
+  std::string original;
+  std::vector<ForeignCharacter> foreign;
+};
+
+// The lines of a source file. A file in UTF-8 (with the byte-order mark or
+// without, see platform::DetectTextEncoding) is converted to Windows-1252,
+// the character set of programs; any other file is read as Windows-1252.
+// The mark is no part of the first line.
+std::vector<FileLine> ReadSourceLines(std::string_view bytes);
 
 // A line as the compiler reads it: letters lower-cased and control
 // characters turned into blanks, both outside double quotes; leading blanks
 // removed.
 std::string NormalizeLine(std::string_view line);
+
+// Where a comment begins in a line as the compiler reads it: at a
+// statement that starts with the word rem or with a backquote; npos when
+// none does.
+size_t CommentStart(std::string_view text);
 
 // True for the characters of a name: a-z, 0-9, "_", "$" and "#".
 inline bool IsNameChar(char c) {

@@ -322,17 +322,8 @@ bool Compiler::CompileAssignmentOrCall(std::string_view text) {
   // An assignment: target = value becomes the command "=" (or "@=" for an
   // array element) with the target and the value as its operands.
   size_t equals = FindStatementEnd(statement, [](char c) { return c == '='; });
-  if (equals == std::string::npos && open != std::string::npos && close != std::string::npos && close > open &&
-      Trim(std::string_view(statement).substr(close + 1)).empty()) {
-    // name(...) alone: a call of something that is neither a user function
-    // nor a command.
-    const std::string name = Trim(std::string_view(statement).substr(0, open));
-    if (table_.FindFunction(name) < 0 && table_.FindCommand(name) < 0)
-      return Fail(UnknownNameMessage(name, false));
-  }
   if (equals == std::string::npos || Trim(std::string_view(statement).substr(equals + 1)).empty())
-    return Fail(std::string(MessageText(CompileMessage::kUnknownStatement)) + ": \"" + Trim(statement) +
-                "\"");
+    return Fail(NotAStatementMessage(Trim(statement)));
   std::string target = Trim(std::string_view(statement).substr(0, equals));
   std::string value = std::string(std::string_view(statement).substr(equals + 1));
   if (target.empty() ||
@@ -351,6 +342,16 @@ bool Compiler::CompileAssignmentOrCall(std::string_view text) {
   return finish(CompileCommandText("= " + target + " ," + value, false));
 }
 
+bool Compiler::MayGiveValue(int index, size_t operand) const {
+  const std::string& name = table_.Commands()[static_cast<size_t>(index)].name;
+  if (name == "=") return operand == 0;
+  // The loop variable of for has its value from the "=" before the loop.
+  if (KeywordOfCommand(index) >= 0 || name == "@=") return false;
+  // Every other command may store into an operand (read, input, inc, read
+  // file byte, ...), but for those that only show or return a value.
+  return name != "print" && name != "printc" && name != "endfunction" && name != "exitfunction";
+}
+
 bool Compiler::CompileCommand(int index, std::string arguments, bool array_first) {
   const auto& rows = table_.Commands();
   const CommandEntry& entry = rows[static_cast<size_t>(index)];
@@ -367,6 +368,7 @@ bool Compiler::CompileCommand(int index, std::string arguments, bool array_first
   if (!no_code) {
     for (size_t k = 0; k < pieces.size(); ++k) {
       std::string piece = pieces[k];
+      if (MayGiveValue(index, k) && IsVariableName(piece)) valued_names_.insert(piece);
       if (KeywordOfCommand(index) >= 0) piece = ReplaceWordOperators(piece);
       Operand operand;
       if (!signature.empty() && signature[0] == 'a') {
@@ -434,7 +436,8 @@ bool Compiler::CompileCommand(int index, std::string arguments, bool array_first
   }
   const int keyword = KeywordOfCommand(chosen);
   bool emits_nothing = false;
-  if (keyword >= 0 && !HandleBlockKeyword(keyword, operands, &emits_nothing)) return false;
+  if (keyword >= 0 && !HandleBlockKeyword(keyword, operands, pieces.size() == 1 ? pieces[0] : "", &emits_nothing))
+    return false;
   if (!emits_nothing) EmitInstruction(row.code, operands);
   if (row.code >= kFirstFunctionEnd && row.code <= kLastFunctionEnd) current_function_ = 0;
   return true;

@@ -15,7 +15,8 @@ namespace {
 constexpr size_t kMaxDataItems = 9999;
 constexpr size_t kMaxDimensioned = 2000;
 constexpr size_t kMaxLine = 254;
-// Stops the run before the first turn of a for loop whose step is 0.
+// Stops the run before the first turn of a for loop whose step is a
+// fraction that counts as 0.
 constexpr int32_t kCheckLoopStep = 44;
 // Records whether a case of the open select has matched.
 constexpr const char* kSelectHiddenVariable = "welldoneifyoufindthistempvarorv";
@@ -36,6 +37,18 @@ size_t FindOutsideQuotes(std::string_view text, std::string_view what, size_t fr
     if (!quoted && i >= from && text.compare(i, what.size(), what) == 0) return i;
   }
   return std::string_view::npos;
+}
+
+// True when `name` stands in the expression as a name of its own, outside
+// quotes.
+bool NamesVariable(std::string_view expression, std::string_view name) {
+  for (size_t at = FindOutsideQuotes(expression, name); at != std::string_view::npos;
+       at = FindOutsideQuotes(expression, name, at + 1)) {
+    const size_t after = at + name.size();
+    if ((at == 0 || !IsNameChar(expression[at - 1])) && (after >= expression.size() || !IsNameChar(expression[after])))
+      return true;
+  }
+  return false;
 }
 
 // The words before a word ":" stay; the words after it become the rest.
@@ -95,16 +108,12 @@ bool Compiler::CompileFor(const std::vector<std::string>& words, std::string* re
   if (variable.empty() || start.empty() || end.empty() || step.empty()) return false;
   if (!IsVariableName(variable) || TypeOfName(variable) != 'l')
     return Fail(CompileMessage::kForNeedsIntVariable);
-  // The loop counts in whole numbers: a number written with a fraction would
-  // be cut without a word, and a step of 0 would never end the loop.
-  for (const auto& [part, text] : {std::pair{"start", &start}, {"end", &end}, {"step", &step}}) {
-    if (!IsFloatLiteral(*text) && !IsIntLiteral(*text)) continue;
-    const double value = std::strtod(text->c_str(), nullptr);
-    const double whole = std::trunc(value);
-    if (std::string_view(part) == "step" && whole == 0 && value == whole)
-      return Fail(MessageText(CompileMessage::kForStepZero));
-    if (value != whole)
-      return Fail(std::string(MessageText(CompileMessage::kForCountsWholeNumbers)) + ": " + part + " " + *text +
+  // The loop counts in whole numbers: a step written with a fraction would
+  // be cut without a word (0.5 to 0, a loop that never moves).
+  if (IsFloatLiteral(step)) {
+    const double value = std::strtod(step.c_str(), nullptr);
+    if (const double whole = std::trunc(value); value != whole)
+      return Fail(std::string(MessageText(CompileMessage::kForCountsWholeNumbers)) + ": step " + step +
                   " would be cut to " + std::to_string(static_cast<long long>(whole)));
   }
   // The loop variable starts one step before the start; the for command adds
@@ -116,11 +125,11 @@ bool Compiler::CompileFor(const std::vector<std::string>& words, std::string* re
   if (!CompileCommandText("= " + variable + " ,?" + std::to_string(from.number) + "-?" + std::to_string(by.number),
                           false))
     return false;
-  // A step worked out as the program runs is looked at before the first turn.
-  if (!IsIntLiteral(step) && (by.type == 'l' || by.type == 'f')) {
-    if (by.type == 'f' && !EmitConversion(by, 'l')) return false;
-    EmitInstruction(kCheckLoopStep, {by});
-  }
+  // A fraction worked out as the program runs is looked at before the first
+  // turn, where it would be cut to 0. A step of 0 itself is the program's
+  // own (an exit may end the loop); one that depends on the loop variable
+  // is worked out again at each turn from another value.
+  if (by.type == 'f' && !IsFloatLiteral(step) && !NamesVariable(step, variable)) EmitInstruction(kCheckLoopStep, {by});
   return CompileStatement("for " + variable + ",(" + end + "),(" + step + ")");
 }
 
@@ -165,8 +174,9 @@ bool Compiler::CompileData(const std::vector<std::string>& items) {
     } else if (IsStringLiteral(item)) {
       data.type = 's';
       data.text = item.substr(1, item.size() - 2);
-    } else if (std::string_view number = FindExponentNumber(item); !number.empty()) {
-      return Fail(ExponentNumberMessage(number));
+      if (std::string message = ForeignTextMessage(data.text); !message.empty()) return Fail(std::move(message));
+    } else if (std::string_view number = FindUnsupportedNumber(item); !number.empty()) {
+      return Fail(UnsupportedNumberMessage(number));
     } else {
       return Fail(std::string(MessageText(CompileMessage::kBadDataItem)) + ": " + item);
     }

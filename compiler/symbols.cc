@@ -127,6 +127,10 @@ Operand Compiler::FloatConstant(float value) {
 }
 
 Operand Compiler::StringConstant(std::string_view text) {
+  if (std::string message = ForeignTextMessage(text); !message.empty()) {
+    Fail(std::move(message));
+    return {};
+  }
   if (text.size() + 2 > 255) {
     Fail(CompileMessage::kStringTooLong);
     return {};

@@ -4,6 +4,7 @@
 
 #include "compiler/compiler_context.h"
 #include "compiler/source_text.h"
+#include "platform/text/text_encoding.h"
 
 namespace zv::compiler {
 namespace {
@@ -27,20 +28,48 @@ bool Compiler::Prepare(std::string_view main_text, const std::string& main_name,
   files_.assign(1, main_name);
   written_names_.assign(1, main_name);
   lines_.clear();
-  std::vector<std::string> raw = SplitSourceLines(main_text);
-  for (size_t i = 0; i < raw.size(); ++i)
-    lines_.push_back(SourceLine{NormalizeLine(raw[i]), raw[i], 0, static_cast<int>(i + 1), false});
+  AddSourceLines(main_text, 0);
   // The main program stops here, before any included text.
-  lines_.push_back(SourceLine{"end", "end", 0, static_cast<int>(raw.size() + 1), false});
+  lines_.push_back(SourceLine{"end", "end", 0, static_cast<int>(lines_.size() + 1), false, 3, {}});
   include_start_ = lines_.size();
   return ExpandIncludes(reader);
+}
+
+void Compiler::AddSourceLines(std::string_view bytes, int file) {
+  std::vector<FileLine> lines = ReadSourceLines(bytes);
+  for (size_t k = 0; k < lines.size(); ++k) {
+    FileLine& line = lines[k];
+    const size_t length = line.text.size();
+    lines_.push_back(SourceLine{NormalizeLine(line.text), std::move(line.original), file, static_cast<int>(k + 1),
+                                false, length, std::move(line.foreign)});
+  }
+}
+
+std::string Compiler::ForeignTextMessage(std::string_view text) const {
+  if (text.find(kForeignByte) == std::string_view::npos) return {};
+  return ForeignCharacterMessage(line_index_);
+}
+
+std::string Compiler::ForeignCharacterMessage(size_t line_index) const {
+  if (line_index >= lines_.size()) return {};
+  const SourceLine& line = lines_[line_index];
+  // Columns count the blanks that the line's text lost at its start.
+  const size_t comment = CommentStart(line.text);
+  const size_t comment_column =
+      comment == std::string::npos ? std::string::npos : line.length - line.text.size() + comment + 1;
+  for (const ForeignCharacter& foreign : line.foreign) {
+    if (static_cast<size_t>(foreign.column) >= comment_column) break;
+    return "Windows-1252, the character set of programs, has no character " +
+           platform::CharacterName(foreign.character) + " (column " + std::to_string(foreign.column) + ")";
+  }
+  return {};
 }
 
 bool Compiler::ExpandIncludes(IncludeReader& reader) {
   std::unordered_set<std::string> seen;
   for (size_t i = 0; i < lines_.size(); ++i) {
     line_index_ = i;
-    if (lines_[i].original.size() > kMaxLine) return Fail(CompileMessage::kLineTooLong);
+    if (lines_[i].length > kMaxLine) return Fail(CompileMessage::kLineTooLong);
     const std::string& text = lines_[i].text;
     if (!StartsWith(text, "#include ")) continue;
     std::string_view rest = std::string_view(text).substr(9);
@@ -52,6 +81,8 @@ bool Compiler::ExpandIncludes(IncludeReader& reader) {
     }
     while (!name.empty() && name.front() == '"') name.erase(name.begin());
     while (!name.empty() && name.back() == '"') name.pop_back();
+    if (name.find(kForeignByte) != std::string::npos && !lines_[i].foreign.empty())
+      return Fail(ForeignCharacterMessage(i));
     std::string resolved, content;
     if (name.empty() || !reader(name, &resolved, &content))
       return Fail(std::string(MessageText(CompileMessage::kIncludeNotFound)) + " \"" + name + "\"");
@@ -60,9 +91,7 @@ bool Compiler::ExpandIncludes(IncludeReader& reader) {
     const int file = static_cast<int>(files_.size());
     files_.push_back(resolved);
     written_names_.push_back(name);
-    std::vector<std::string> raw = SplitSourceLines(content);
-    for (size_t k = 0; k < raw.size(); ++k)
-      lines_.push_back(SourceLine{NormalizeLine(raw[k]), raw[k], file, static_cast<int>(k + 1), false});
+    AddSourceLines(content, file);
   }
   return true;
 }
@@ -106,17 +135,12 @@ void Compiler::CollectDimNames() {
   }
 }
 
-std::string Compiler::UnknownNameMessage(const std::string& name, bool store) const {
-  const std::string quoted = "\"" + name + "\"";
-  if (store && (table_.FindFunction(name) >= 0 || FindUserFunction(name) >= 0))
-    return quoted + " is a function, not an array: nothing can be stored into it";
-  if (table_.FindCommand(name) >= 0) return quoted + " is a command, which gives no value";
-  return "no command, function or array is named " + quoted + " (an array needs a dim statement)";
-}
-
 bool Compiler::ScanUserFunctions() {
   CollectDimNames();
   typing_only_ = true;
+  // Every function is known, with its parameters, before any result is
+  // typed: a result may call a function defined further on.
+  std::vector<FunctionResult> results;
   int open_function = -1;
   size_t open_line = 0;
   for (size_t i = 0; i < lines_.size(); ++i) {
@@ -147,30 +171,62 @@ bool Compiler::ScanUserFunctions() {
       size_t colon = result.find(':');
       if (colon != std::string::npos && result.find('"') > colon) result.resize(colon);
       result = Trim(result);
-      if (open_function >= 0) {
-        char type = 'l';
-        if (!result.empty()) {
-          ResetTemps();
-          Operand typed = CompileExpression(result);
-          if (typed.type == 'x') {
-            std::string inner = failure_.message;
-            failure_.message.clear();
-            return Fail(std::string(MessageText(CompileMessage::kBadFunctionResult)) + ": " + inner);
-          }
-          type = typed.type == 'z' ? 'l' : typed.type;
-        }
-        functions_[static_cast<size_t>(open_function)].result = type;
-      }
+      if (open_function >= 0 && !result.empty()) results.push_back({open_function, i, std::move(result)});
       open_function = -1;
     } else if (i >= include_start_ && open_function == -1 && !text.empty()) {
       // Included files contribute only their functions.
       lines_[i].comment_out = true;
     }
   }
-  typing_only_ = false;
   if (open_function != -1) {
     line_index_ = open_line;
     return Fail(CompileMessage::kFunctionNotClosed);
+  }
+  if (!TypeFunctionResults(results)) return false;
+  typing_only_ = false;
+  return true;
+}
+
+bool Compiler::TypeFunctionResult(const FunctionResult& result, char* type) {
+  line_index_ = result.line;
+  current_line_ = static_cast<int>(result.line + 1);
+  ResetTemps();
+  const Operand typed = CompileExpression(result.text);
+  if (typed.type == 'x') return false;
+  *type = typed.type == 'z' ? 'l' : typed.type;
+  return true;
+}
+
+bool Compiler::TypeFunctionResults(const std::vector<FunctionResult>& results) {
+  // A result's type may hang on the results of the functions it calls, so
+  // the types are worked out again until none changes; a result not known
+  // yet counts as an integer, as a function's own result does inside it.
+  // The rounds go from the last function and from the first in turn, so a
+  // chain of calls in either direction is known after one of them.
+  for (size_t round = 0; round <= results.size(); ++round) {
+    bool changed = false;
+    for (size_t k = 0; k < results.size(); ++k) {
+      const FunctionResult& result = results[round % 2 == 0 ? results.size() - 1 - k : k];
+      const CompileFailure before = failure_;
+      char type = 'l';
+      if (!TypeFunctionResult(result, &type)) {
+        failure_ = before;  // it may type once the others are known
+        continue;
+      }
+      char& known = functions_[static_cast<size_t>(result.function)].result;
+      changed = changed || known != type;
+      known = type;
+    }
+    if (!changed) break;
+  }
+  for (const FunctionResult& result : results) {
+    char type = 'l';
+    if (!TypeFunctionResult(result, &type)) {
+      std::string inner = failure_.message;
+      failure_.message.clear();
+      return Fail(std::string(MessageText(CompileMessage::kBadFunctionResult)) + ": " + inner);
+    }
+    functions_[static_cast<size_t>(result.function)].result = type;
   }
   return true;
 }
@@ -217,6 +273,7 @@ bool Compiler::CompileFunctionHeader(std::string_view text, bool* handled) {
   EmitWord(kFunctionEntry);
   function.entry = static_cast<int32_t>(CodeSize());
   for (const std::string& param : params) {
+    valued_names_.insert(param);
     Operand variable = VariableOperand(param, false);
     if (variable.type == 'x') return false;
     EmitWord(static_cast<uint32_t>(variable.number));
@@ -293,6 +350,28 @@ bool Compiler::CheckArraysDimensioned() {
       return Fail(std::string(MessageText(CompileMessage::kArrayNotDimensioned)) + ": " + variable.name);
     }
   return true;
+}
+
+bool Compiler::CheckBareFunctionNames() {
+  for (const BareName& use : bare_function_names_) {
+    if (valued_names_.count(use.name)) continue;
+    line_index_ = static_cast<size_t>(use.line);
+    return Fail(BareFunctionNameMessage(use));
+  }
+  return true;
+}
+
+std::string Compiler::BareFunctionNameMessage(const BareName& use) const {
+  const std::string quoted = "\"" + use.name + "\"";
+  const int row = table_.FindFunction(use.name);
+  const int function = FindUserFunction(use.name);
+  // Inside its own function, the call the name stands for would never end.
+  if (row < 0 && use.owner == function + 1)
+    return quoted + " is never given a value: the result of function " + use.name +
+           " is the value written after endfunction";
+  const bool takes_nothing = row >= 0 ? table_.Functions()[static_cast<size_t>(row)].signature.size() == 1
+                                      : functions_[static_cast<size_t>(function)].parameters.empty();
+  return quoted + " is a function: its value is written " + use.name + (takes_nothing ? "()" : "(...)");
 }
 
 }  // namespace zv::compiler

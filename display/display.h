@@ -103,6 +103,10 @@ class Display {
 
   // ---- Presentation ----------------------------------------------------------------
   bool PresentFrame();
+  // Undoes the last flip of a flip chain, so that the frame it showed is
+  // the back buffer again (nothing to do when frames are copied to the
+  // window, whose back buffer keeps them).
+  void TakeBackPresentedFrame();
   void ClearWindowBorders(const platform::Rect& picture);
   void CountFrame();
   platform::Result RestoreAllSurfaces();

@@ -108,6 +108,13 @@ void DisplayServiceAdapter::TakeRequestedScreenCopy() {
   if (graphics_) graphics_->SaveScreenIfRequested();
 }
 
+void DisplayServiceAdapter::ResumePresentedFrame() {
+  display_.TakeBackPresentedFrame();
+  // The presented frame had every screen record's pass that was due: the
+  // passes left are for the other buffer of the chain.
+  if (graphics_) graphics_->Queue().ScreenCovered();
+}
+
 // ---- The text console and the drawing commands ------------------------------------------
 
 int32_t DisplayServiceAdapter::CurrentBitmap() { return graphics_ ? graphics_->CurrentBitmap() : 0; }

@@ -60,6 +60,7 @@ class DisplayServiceAdapter : public DisplayServices {
   void RunDrawQueue() override;
   size_t PendingDrawRecords() override;
   void TakeRequestedScreenCopy() override;
+  void ResumePresentedFrame() override;
 
   // ---- The text console and the drawing commands --------------------------------
   int32_t CurrentBitmap() override;

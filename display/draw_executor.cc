@@ -1,6 +1,7 @@
 #include "display/draw_executor.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <string>
 
@@ -8,6 +9,7 @@
 #include "display/image_surfaces.h"
 #include "display/pixel_ops.h"
 #include "display/shapes.h"
+#include "platform/paths/failure_cause.h"
 #include "platform/paths/path_resolver.h"
 #include "runtime/attached/attached_data.h"
 
@@ -20,11 +22,9 @@ using platform::SurfacePtr;
 namespace result = platform::result;
 namespace err = bitmap_error;
 
-constexpr int32_t kImageMissing = 502;
 constexpr int32_t kGrabFailed = 500;
 constexpr int32_t kGrabOutside = 503;
 constexpr int32_t kGrabEmpty = 504;
-constexpr int32_t kFileWrite = 8212;  // the image's file could not be written
 
 // Whether a file of that name opens for reading, after the lookup among the
 // records attached to a built game.
@@ -112,7 +112,6 @@ class Pass {
       case draw_type::kPasteSprite:
         if (Surface* t = Target(r)) g_.Neighbours().DrawSpriteRecord(*t, r.bitmap, r.subject, r.x, r.y);
         return;
-      case draw_type::kSaveImage: return SaveImage(r);
       case draw_type::kRotateImage: return RotateImage(r);
       case draw_type::kClearScreen: return ClearScreen(r);
       case draw_type::kSystemText: return SystemText(r, r.opaque != 0, false);
@@ -222,7 +221,8 @@ class Pass {
   void SaveBitmap(const DrawRecord& r) {
     SurfacePtr surface = CheckedBitmap(r.subject);
     if (!surface) return;
-    if (!g_.Files().Save(*surface, platform::Paths().Resolve(r.text))) vm_.RunError(err::kSaveFailed, r.text);
+    if (!g_.Files().Save(*surface, platform::Paths().Resolve(r.text)))
+      vm_.RunError(err::kSaveFailed, r.text, platform::CauseOf(errno));
   }
 
   void CreateBitmap(const DrawRecord& r) {
@@ -343,20 +343,6 @@ class Pass {
       image->in_use = 0;
       g_.Pools().FreeImageRecord(r.subject);
     }
-  }
-
-  void SaveImage(const DrawRecord& r) {
-    const ImageRecord* image = ImageOf(r.subject);
-    if (!image || image->in_use == 0) return vm_.RunError(kImageMissing);
-    BitmapTable& bitmaps = g_.Bitmaps();
-    bool saved = false;
-    if (bitmaps.CreateSystemSurface(BitmapTable::kScratch, image->width, image->height, g_.Maker())) {
-      Surface& scratch = *bitmaps.Surface(BitmapTable::kScratch);
-      BltImageRecord(display_, scratch, *image, 0, 0, false);
-      saved = g_.Files().Save(scratch, platform::Paths().Resolve(r.text));
-    }
-    bitmaps.ReleaseSurface(BitmapTable::kScratch);
-    if (!saved) vm_.RunWarning(kFileWrite, r.text);
   }
 
   void RotateImage(const DrawRecord& r) {

@@ -141,13 +141,6 @@ void DrawQueue::QueuePasteSprite(int32_t sprite, int32_t x, int32_t y) {
   }
 }
 
-void DrawQueue::QueueSaveImage(int32_t image, std::string_view file) {
-  if (DrawRecord* r = Append(draw_type::kSaveImage, 1)) {
-    r->subject = image;
-    r->text.assign(file);
-  }
-}
-
 void DrawQueue::QueueRotateImage(int32_t image, int32_t angle) {
   if (DrawRecord* r = Append(draw_type::kRotateImage, 1)) {
     r->subject = image;

@@ -51,7 +51,6 @@ class DrawQueue {
   void QueuePasteImage(int32_t image, int32_t x, int32_t y, bool transparent);
   void QueueFreeImageRecord(int32_t image);
   void QueuePasteSprite(int32_t sprite, int32_t x, int32_t y);
-  void QueueSaveImage(int32_t image, std::string_view file);
   void QueueRotateImage(int32_t image, int32_t angle);
 
   // Drawing in the current colours on the current bitmap.

@@ -26,7 +26,6 @@ constexpr int32_t kGrabImage = 51;
 constexpr int32_t kPasteImage = 52;
 constexpr int32_t kFreeImage = 53;
 constexpr int32_t kPasteSprite = 54;
-constexpr int32_t kSaveImage = 55;
 constexpr int32_t kRotateImage = 56;
 constexpr int32_t kClearScreen = 101;
 constexpr int32_t kSystemText = 102;
@@ -76,7 +75,6 @@ struct TextLook {
 //   52                   subject = image, x, y, x2 = 1 with the colour key
 //   53                   subject = image
 //   54                   subject = sprite, x, y
-//   55                   subject = image, text = file name
 //   56                   subject = image, x = angle in degrees
 //   101                  value = 1 for a clear to `colour`, else 0
 //   102, 110, 212, 213   x, y, opaque, text

@@ -1,8 +1,12 @@
 #include "display/graphics.h"
 
+#include <cerrno>
+
 #include "display/display_service_adapter.h"
 #include "display/draw_executor.h"
 #include "display/pixel_ops.h"
+#include "display/queued_work.h"
+#include "platform/paths/failure_cause.h"
 #include "platform/paths/path_resolver.h"
 #include "runtime/attached/attached_data.h"
 
@@ -82,6 +86,10 @@ void Graphics::ExecuteDrawingQueue() { zv::ExecuteDrawingQueue(*this); }
 void Graphics::RequestScreenSave(std::string_view file) {
   screen_save_file_.assign(file);
   screen_save_requested_ = true;
+  // The save takes the frame this turn presents. The screen's drawing
+  // queued before it would otherwise wait for the next turn and miss that
+  // frame; after the sprites it is done before the frame anyway.
+  if (Machine().render_timing.draw_queue == 0) CarryOutQueuedBitmapWork(*this, 0);
 }
 
 void Graphics::SaveScreenIfRequested() {
@@ -93,10 +101,11 @@ void Graphics::SaveScreenIfRequested() {
   // What is visible: the primary surface, the window's client area in a
   // window, brought to the screen's size.
   platform::SurfacePtr copy = MakeSurface(s.screen_width, s.screen_height);
-  if (!copy) return;
-  if (platform::Failed(copy->Blt(nullptr, s.primary.get(), nullptr, platform::kBltWait))) return;
+  if (!copy) return Machine().RunError(bitmap_error::kSaveFailed, screen_save_file_, platform::CauseOf(ENOMEM));
+  if (platform::Failed(copy->Blt(nullptr, s.primary.get(), nullptr, platform::kBltWait)))
+    return Machine().RunError(bitmap_error::kSaveFailed, screen_save_file_);
   if (!image_files_->Save(*copy, platform::Paths().Resolve(screen_save_file_)))
-    Machine().RunError(bitmap_error::kSaveFailed, screen_save_file_);
+    Machine().RunError(bitmap_error::kSaveFailed, screen_save_file_, platform::CauseOf(errno));
 }
 
 // ---- The current bitmap -----------------------------------------------------------------

@@ -100,7 +100,8 @@ class Graphics final : public DisplayClients {
   // One pass over the queue (the executor).
   void ExecuteDrawingQueue();
   // The screen save asked for by the bitmap commands, after the frame was
-  // presented.
+  // presented; the frame shows the screen's drawing queued before the
+  // request.
   void RequestScreenSave(std::string_view file);
   void SaveScreenIfRequested();
 

@@ -1,5 +1,7 @@
 #include "display/image_files.h"
 
+#include <cerrno>
+
 #include "platform/paths/path_resolver.h"
 #include "platform/surface/png_writer.h"
 
@@ -16,7 +18,10 @@ platform::SurfacePtr DefaultImageFiles::Load(const std::string& path, const Surf
 }
 
 bool DefaultImageFiles::Save(const platform::Surface& surface, const std::string& path) {
-  if (NameExtension(path) != "png") return false;
+  if (NameExtension(path) != "png") {
+    errno = ENOTSUP;
+    return false;
+  }
   return platform::WriteSurfacePng(surface, path);
 }
 

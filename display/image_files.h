@@ -19,7 +19,8 @@ class ImageFiles {
   // receives the reason where it is known beside the file's being unreadable.
   virtual platform::SurfacePtr Load(const std::string& path, const SurfaceMaker& make, std::string* why = nullptr) = 0;
   // Writes the surface to `path`; an earlier file of that name is replaced
-  // only once the new one is complete. False when nothing was written.
+  // only once the new one is complete. False when nothing was written, and
+  // errno then says why.
   virtual bool Save(const platform::Surface& surface, const std::string& path) = 0;
 };
 

@@ -2,9 +2,13 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
+
 #include "display/codecs/image_codecs.h"
 #include "display/graphics.h"
 #include "display/image_surfaces.h"
+#include "display/queued_work.h"
+#include "platform/paths/failure_cause.h"
 #include "platform/paths/path_resolver.h"
 #include "runtime/attached/attached_data.h"
 
@@ -146,6 +150,26 @@ void CmdLoadImageTextured(Vm& vm) {
   if (texture >= 1) textures.PreloadImageTexture(texture, flag);
 }
 
+// The image's picture, pasted whole into the scratch bitmap, written to
+// `path`; false (errno set) when it could not be.
+bool SaveImageRecord(Graphics& g, const ImageRecord& image, const std::string& path) {
+  BitmapTable& bitmaps = g.Bitmaps();
+  bool saved = false;
+  int error = ENOMEM;
+  if (bitmaps.CreateSystemSurface(BitmapTable::kScratch, image.width, image.height, g.Maker())) {
+    platform::Surface& scratch = *bitmaps.Surface(BitmapTable::kScratch);
+    BltImageRecord(g.Screen(), scratch, image, 0, 0, false);
+    saved = g.Files().Save(scratch, path);
+    error = errno;
+  }
+  bitmaps.ReleaseSurface(BitmapTable::kScratch);
+  errno = error;
+  return saved;
+}
+
+// The save is made at once, once the grabs queued into the image are done,
+// so that a save that fails is reported at its own line, with its cause,
+// before the program goes on.
 void CmdSaveImage(Vm& vm) {
   const std::string name(vm.NextString());
   const int32_t number = vm.NextInt();
@@ -155,8 +179,13 @@ void CmdSaveImage(Vm& vm) {
   if (!g) return;
   const int32_t index = g->Pools().image_ids.Get(number);
   if (index <= 0 || !g->Pools().images.InUse(index)) return vm.RunError(err::kMissing);
-  if (IsFile(platform::Paths().Resolve(name))) return vm.RunError(err::kFileExists, name);
-  g->Queue().QueueSaveImage(index, name);
+  const std::string path = platform::Paths().Resolve(name);
+  if (IsFile(path)) return vm.RunError(err::kFileExists, name);
+  CarryOutQueuedImageWork(*g, index);
+  // A grab that failed has ended the program with its own error.
+  if (vm.errors.code != 0 || !g->Pools().images.InUse(index)) return;
+  if (!SaveImageRecord(*g, g->Pools().images[index], path))
+    vm.RunWarning(err::kSaveFailed, name, platform::CauseOf(errno));
 }
 
 void CmdDeleteImage(Vm& vm) {

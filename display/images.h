@@ -14,6 +14,7 @@ constexpr int32_t kMissing = 502;    // no such image
 constexpr int32_t kNoFile = 105;     // the file to load does not exist
 constexpr int32_t kFileExists = 106; // the file to save to exists
 constexpr int32_t kLoadFailed = 1003;  // a warning: the file would not load
+constexpr int32_t kSaveFailed = 8212;  // a warning: the file could not be written
 }  // namespace image_error
 
 // Every image file the display reads or writes, in the format that the
@@ -26,7 +27,7 @@ class ImageFileIo final : public ImageFiles {
   platform::SurfacePtr Load(const std::string& path, const SurfaceMaker& make, std::string* why = nullptr) override;
   // True when written, and for the formats that are only read (nothing is
   // written for them); false when the write failed, leaving an earlier
-  // file of that name as it was.
+  // file of that name as it was, and errno then says why.
   bool Save(const platform::Surface& surface, const std::string& path) override;
 
  private:

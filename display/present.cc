@@ -63,6 +63,13 @@ bool Display::PresentFrame() {
   return true;
 }
 
+void Display::TakeBackPresentedFrame() {
+  if (!surfaces_.flip_chain || !surfaces_.primary || !DrawingEnabled()) return;
+  // The chain swaps its buffers: a second flip brings the shown one back,
+  // with the sprite backgrounds that were saved on it.
+  if (platform::Succeeded(surfaces_.primary->Flip())) present_.current_buffer = 1 - present_.current_buffer;
+}
+
 void Display::ClearWindowBorders(const Rect& picture) {
   if (device_.full_screen != 0 || !surfaces_.primary) return;
   platform::Surface& primary = *surfaces_.primary;

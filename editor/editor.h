@@ -28,6 +28,7 @@ namespace zv::editor {
 struct SourceDocument {
   SourceBuffer buffer;
   SourceHeader header;
+  platform::TextEncoding encoding;  // of its file, which it is saved in
   std::string file_name;  // without its folder; empty for an unnamed program
   std::string folder;     // absolute, without a trailing "/"
   UndoSnapshot undo;
@@ -182,7 +183,9 @@ class Editor {
   void RunResult(int32_t result);
   void LoadConfirmed();
   void SaveAsConfirmed();
-  bool SaveUnder(const std::string& path, const SourceHeader& header);
+  // False when the file could not be written; `cause`, when given, then
+  // says why ("no space left on device").
+  bool SaveUnder(const std::string& path, const SourceHeader& header, std::string* cause = nullptr);
   // Runs what a save question asked for once its save as is done.
   void GoOnAfterSaveAs();
   // Saves the live program under its own name; an unnamed one opens the
@@ -197,6 +200,9 @@ class Editor {
   void OpenRecent(int32_t index);
   // Loads a program into the live tab; false with the reason in `error`.
   bool LoadPath(const std::string& path, std::string* error);
+  // The clipboard, in the encoding of the live program's file.
+  bool CopyToClipboard(std::string_view text);
+  std::optional<std::string> PastedText();
   // The path a typed or listed name means in the requester's folder.
   std::string RequestedPath(const std::string& name) const;
   void OpenExample(const std::string& link);

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <string_view>
@@ -11,6 +12,7 @@
 #include "compiler/compiler.h"
 #include "editor/help/help_pages.h"
 #include "editor/language_texts.h"
+#include "platform/paths/failure_cause.h"
 #include "platform/paths/path_resolver.h"
 #include "platform/signals/stop_signals.h"
 #include "platform/text/code_page.h"
@@ -22,6 +24,14 @@ namespace {
 namespace fs = std::filesystem;
 
 std::string Label(Text text) { return std::string(LanguageText(text)); }
+
+// "The file could not be saved: why."
+std::string SaveFailedText(const std::string& cause) {
+  std::string text = Label(Text::kSaveFailed);
+  if (cause.empty() || text.empty() || text.back() != '.') return text;
+  text.pop_back();
+  return text + ": " + cause + ".";
+}
 
 bool Exists(const std::string& path) {
   struct stat st {};
@@ -200,8 +210,8 @@ void Editor::RunResult(int32_t result) {
       CloseRequester();
       if (IsFileReadOnly(pending_path_)) {
         SetStatus(Label(Text::kReadOnly));
-      } else if (!SaveUnder(pending_path_, pending_header_)) {
-        SetStatus(Label(Text::kSaveFailed));
+      } else if (std::string cause; !SaveUnder(pending_path_, pending_header_, &cause)) {
+        SetStatus(SaveFailedText(cause));
       } else {
         GoOnAfterSaveAs();
       }
@@ -258,6 +268,25 @@ void Editor::RunResult(int32_t result) {
   }
 }
 
+// ---- The clipboard ----------------------------------------------------------------------------------
+
+// A UTF-8 program's text goes through the clipboard with the characters
+// Windows-1252 lacks as themselves, so that a line cut and pasted keeps
+// them; a Windows-1252 program can hold none of them.
+bool Editor::CopyToClipboard(std::string_view text) {
+  const platform::TextEncoding utf8{true, false};
+  if (Live().encoding.utf8) return clipboard_.SetUtf8Text(FileOfEditorText(text, utf8));
+  return clipboard_.SetText(text);
+}
+
+std::optional<std::string> Editor::PastedText() {
+  const platform::TextEncoding utf8{true, false};
+  if (!Live().encoding.utf8) return clipboard_.GetText();
+  std::optional<std::string> text = clipboard_.GetUtf8Text();
+  if (text) *text = EditorTextOfFile(*text, utf8);
+  return text;
+}
+
 // ---- Loading and saving ---------------------------------------------------------------------------
 
 bool Editor::LoadPath(const std::string& path, std::string* error) {
@@ -266,6 +295,7 @@ bool Editor::LoadPath(const std::string& path, std::string* error) {
   SourceDocument& d = Live();
   d.buffer.Replace(std::move(text->lines));
   d.header = text->header;
+  d.encoding = text->encoding;
   d.buffer.modified = false;
   d.undo = {};
   d.anchor = {};
@@ -294,10 +324,13 @@ void Editor::LoadConfirmed() {
   SetStatus(Label(Text::kLoaded));
 }
 
-bool Editor::SaveUnder(const std::string& path, const SourceHeader& header) {
+bool Editor::SaveUnder(const std::string& path, const SourceHeader& header, std::string* cause) {
   SourceDocument& d = Live();
   std::string error;
-  if (!SaveSourceFile(path, d.buffer.lines, header, &error)) return false;
+  if (!SaveSourceFile(path, d.buffer.lines, header, d.encoding, &error)) {
+    if (cause) *cause = platform::CauseOf(errno);
+    return false;
+  }
   d.header = header;
   d.file_name = NameOfPath(path);
   d.folder = FolderOfPath(path);
@@ -321,8 +354,8 @@ void Editor::SaveAsConfirmed() {
     OpenQuestion(mode::kConfirmOverwrite, name + " " + Label(Text::kFileExists));
     return;
   }
-  if (!SaveUnder(pending_path_, pending_header_)) {
-    ShowMessage(Label(Text::kSaveFailed));
+  if (std::string cause; !SaveUnder(pending_path_, pending_header_, &cause)) {
+    ShowMessage(SaveFailedText(cause));
     return;
   }
   CloseRequester();
@@ -357,8 +390,8 @@ bool Editor::SaveCurrent() {
     SetStatus(Label(Text::kReadOnly));
     return false;
   }
-  if (!SaveUnder(d.Path(), d.header)) {
-    SetStatus(Label(Text::kSaveFailed));
+  if (std::string cause; !SaveUnder(d.Path(), d.header, &cause)) {
+    SetStatus(SaveFailedText(cause));
     return false;
   }
   return true;
@@ -371,7 +404,7 @@ void Editor::QuitKeepingChanges() {
     const std::string name = d.file_name.empty() ? std::string(kUnnamedFileName) : d.file_name;
     const std::string path = folder + "/" + name + ".autosave";
     std::string error;
-    if (!SaveSourceFile(path, d.buffer.lines, d.header, &error))
+    if (!SaveSourceFile(path, d.buffer.lines, d.header, d.encoding, &error))
       std::fprintf(stderr, "zentrovex: unsaved changes lost (%s): %s\n", path.c_str(), error.c_str());
   }
   quit_ = true;
@@ -382,6 +415,7 @@ void Editor::StartNewProgram() {
   d.buffer.Clear();
   d.buffer.modified = false;
   d.header = {};
+  d.encoding = {};
   d.file_name.clear();
   d.undo = {};
   d.anchor = {};
@@ -403,7 +437,7 @@ bool Editor::BuildExecutableNow(const std::string& output, bool with_media) {
   SourceDocument& d = Live();
   const std::string work = WorkFile();
   std::string error;
-  if (!SaveSourceFile(work, d.buffer.lines, {}, &error)) {
+  if (!SaveSourceFile(work, d.buffer.lines, {}, d.encoding, &error)) {
     SetStatus(Label(Text::kBuildFailed) + " " + error);
     return false;
   }
@@ -592,7 +626,7 @@ void Editor::RunProgram() {
   const std::string name = d.file_name.empty() ? std::string(kUnnamedFileName) : d.file_name;
   const std::string work = temp_.File(name);
   std::string error;
-  if (!SaveSourceFile(work, d.buffer.lines, d.header, &error)) {
+  if (!SaveSourceFile(work, d.buffer.lines, d.header, d.encoding, &error)) {
     SetStatus(Label(Text::kRunFailed) + " " + error);
     return;
   }
@@ -712,11 +746,11 @@ void Editor::RunCommand(Command command, int32_t argument) {
       break;
     case Command::kCut:
     case Command::kCopy:
-      if (b.HasSelection() && clipboard_.SetText(SelectedText(b)) && command == Command::kCut)
+      if (b.HasSelection() && CopyToClipboard(SelectedText(b)) && command == Command::kCut)
         RefreshAfterEdit(DeleteSelection(b));
       break;
     case Command::kPaste:
-      if (std::optional<std::string> text = clipboard_.GetText()) RefreshAfterEdit(InsertText(b, *text));
+      if (std::optional<std::string> text = PastedText()) RefreshAfterEdit(InsertText(b, *text));
       break;
     case Command::kSelectAll:
       SelectAll(b, d.anchor);

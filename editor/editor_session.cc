@@ -1,7 +1,9 @@
 #include "editor/editor_session.h"
 
+#include <cerrno>
 #include <cstdio>
 
+#include "platform/paths/failure_cause.h"
 #include "platform/signals/stop_signals.h"
 #include "runtime/startup.h"
 
@@ -34,7 +36,11 @@ int RunEditorSession(EditorSession& session) {
     session.clock->SleepMs(kEditorFrameMs);
   }
   if (!session.screenshot.empty() && !display.WriteScreenshot(session.screenshot)) {
-    std::fprintf(stderr, "zentrovex: cannot write %s\n", session.screenshot.c_str());
+    if (errno == 0)
+      std::fprintf(stderr, "zentrovex: no presented frame to write to %s\n", session.screenshot.c_str());
+    else
+      std::fprintf(stderr, "zentrovex: could not write the screenshot \"%s\": %s\n", session.screenshot.c_str(),
+                   platform::CauseOf(errno).c_str());
     return 1;
   }
   return kExitClean;

@@ -10,6 +10,7 @@
 #include <iterator>
 
 #include "compiler/program_writer.h"
+#include "platform/text/code_page.h"
 
 namespace zv::editor {
 namespace {
@@ -40,7 +41,50 @@ bool HasExtension(std::string_view name, std::string_view extension) {
 
 std::string ErrorText(const std::string& what) { return what + ": " + std::strerror(errno); }
 
+// The character written at `pos` as kForeignMark, its number and the mark
+// again; moves `pos` past it. None when the text there is not so written.
+std::optional<char32_t> ReadForeignCharacter(std::string_view text, size_t& pos) {
+  if (text[pos] != kForeignMark || text.compare(pos + 1, 2, "U+") != 0) return std::nullopt;
+  const size_t close = text.find(kForeignMark, pos + 3);
+  const size_t digits = close == std::string_view::npos ? 0 : close - pos - 3;
+  if (digits < 4 || digits > 6) return std::nullopt;
+  char32_t c = 0;
+  for (const char digit : text.substr(pos + 3, digits)) {
+    const int value = digit >= '0' && digit <= '9' ? digit - '0' : digit >= 'A' && digit <= 'F' ? digit - 'A' + 10 : -1;
+    if (value < 0) return std::nullopt;
+    c = c * 16 + static_cast<char32_t>(value);
+  }
+  if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return std::nullopt;
+  pos = close + 1;
+  return c;
+}
+
+// The file's text is read only this far to find its header: the header is
+// at most three short lines.
+constexpr size_t kHeaderBytes = 4096;
+
 }  // namespace
+
+std::string EditorTextOfFile(std::string_view bytes, platform::TextEncoding encoding) {
+  return platform::TextOfFile(bytes, encoding, [](std::string& text, char32_t c) {
+    text += kForeignMark;
+    text += platform::CharacterName(c);
+    text += kForeignMark;
+  });
+}
+
+std::string FileOfEditorText(std::string_view text, platform::TextEncoding encoding) {
+  if (!encoding.utf8) return platform::FileOfText(text, encoding);
+  std::string bytes = platform::FileOfText({}, encoding);
+  bytes.reserve(bytes.size() + text.size());
+  for (size_t pos = 0; pos < text.size();) {
+    if (const std::optional<char32_t> foreign = ReadForeignCharacter(text, pos))
+      platform::AppendUtf8(bytes, *foreign);
+    else
+      platform::AppendUtf8(bytes, platform::Cp1252ToUnicode(static_cast<uint8_t>(text[pos++])));
+  }
+  return bytes;
+}
 
 SourceText ParseSource(std::string_view data) {
   SourceText text;
@@ -108,37 +152,45 @@ std::optional<SourceText> LoadSourceFile(const std::string& path, std::string* e
     if (error) *error = ErrorText("cannot read " + path);
     return std::nullopt;
   }
-  return ParseSource(data);
+  const platform::TextEncoding encoding = platform::DetectTextEncoding(data);
+  SourceText text = ParseSource(EditorTextOfFile(data, encoding));
+  text.encoding = encoding;
+  return text;
 }
 
 std::optional<SourceHeader> ReadSourceHeader(const std::string& path) {
   if (!IsSourceFileName(path)) return std::nullopt;
   std::ifstream in(path, std::ios::binary);
   if (!in) return std::nullopt;
-  // The header is at most three short lines; a little more than that is read.
-  std::string data(4096, '\0');
+  std::string data(kHeaderBytes, '\0');
   in.read(data.data(), static_cast<std::streamsize>(data.size()));
   data.resize(static_cast<size_t>(in.gcount()));
-  return ParseSource(data).header;
+  // Whole lines only, so that a character cut in two does not make UTF-8
+  // look like Windows-1252.
+  if (data.size() == kHeaderBytes) data.resize(data.find_last_of("\r\n") + 1);
+  return ParseSource(EditorTextOfFile(data, platform::DetectTextEncoding(data))).header;
 }
 
 bool IsFileReadOnly(const std::string& path) {
   struct stat st {};
-  if (::stat(path.c_str(), &st) != 0) return errno != ENOENT;
+  // A file that cannot be reached is not read-only: its save fails and says why.
+  if (::stat(path.c_str(), &st) != 0) return false;
   // A file without any write permission counts as read-only even for a
   // user who could write it anyway.
   return (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 || ::access(path.c_str(), W_OK) != 0;
 }
 
 bool SaveSourceFile(const std::string& path, const std::vector<std::string>& lines, const SourceHeader& header,
-                    std::string* error) {
+                    platform::TextEncoding encoding, std::string* error) {
   if (IsFileReadOnly(path)) {
     if (error) *error = path + " is read-only";
+    errno = EACCES;
     return false;
   }
   struct stat old {};
   const bool exists = ::stat(path.c_str(), &old) == 0;
-  if (!compiler::WriteFileAtomically(path, FormatSource(lines, header), error)) return false;
+  if (!compiler::WriteFileAtomically(path, FileOfEditorText(FormatSource(lines, header), encoding), error))
+    return false;
   // The new file keeps the permissions of the one it replaced.
   if (exists) ::chmod(path.c_str(), old.st_mode & 07777);
   return true;

@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/text/text_encoding.h"
+
 namespace zv::editor {
 
 // Title, author and date of a program, kept in "Rem * ..." lines at the top
@@ -17,20 +19,33 @@ struct SourceHeader {
 };
 
 // A source file as the editor holds it: the program's lines (never fewer
-// than one) and its header.
+// than one) and its header, in the program's character set, Windows-1252;
+// and the encoding of the file, in which it is saved again.
 struct SourceText {
   std::vector<std::string> lines;
   SourceHeader header;
+  platform::TextEncoding encoding;
 };
 
-// Splits a file's bytes into header and lines. A lone CR, a lone LF and
+// The text of a file of the encoding as the editor holds it (see
+// platform::TextOfFile): without the UTF-8 mark, which the editor never
+// shows, and with a character Windows-1252 lacks written as its number
+// between two kForeignMark bytes, "\x81U+1F600\x81". Nothing a person types
+// or pastes gives that byte, which the page leaves unassigned.
+constexpr char kForeignMark = '\x81';
+std::string EditorTextOfFile(std::string_view bytes, platform::TextEncoding encoding);
+// The bytes of the file again: its mark, and each character so written as
+// itself.
+std::string FileOfEditorText(std::string_view text, platform::TextEncoding encoding);
+
+// Splits a file's text (EditorTextOfFile) into header and lines. A lone CR, a lone LF and
 // CR LF each end a line; any other byte below 14 except tab also ends one.
 // Header lines are taken only where they carry their own prefix, so a
 // program line is never mistaken for one; they stand at the top in any
 // order, each field once. Lines are kept whole whatever their length.
 SourceText ParseSource(std::string_view data);
 
-// The file's bytes: the non-empty header fields, then every line, each
+// The file's text: the non-empty header fields, then every line, each
 // ending with CR LF. What ParseSource reads back is the same lines and
 // header.
 std::string FormatSource(const std::vector<std::string>& lines, const SourceHeader& header);
@@ -42,14 +57,14 @@ std::optional<SourceText> LoadSourceFile(const std::string& path, std::string* e
 // not a source file's or the file cannot be read.
 std::optional<SourceHeader> ReadSourceHeader(const std::string& path);
 
-// Writes the lines and header through a temporary name in the same folder
-// and renames it into place, so a failed write leaves the old file as it
-// was. A file that exists without write permission is not replaced.
+// Writes the lines and header in the encoding through a temporary name in
+// the same folder and renames it into place, so a failed write leaves the
+// old file as it was. A file that exists without write permission is not
+// replaced. After a failure errno says why.
 bool SaveSourceFile(const std::string& path, const std::vector<std::string>& lines, const SourceHeader& header,
-                    std::string* error = nullptr);
+                    platform::TextEncoding encoding, std::string* error = nullptr);
 
-// True when the file exists and may not be written (or its permissions
-// cannot be read).
+// True when the file exists and may not be written.
 bool IsFileReadOnly(const std::string& path);
 
 // By extension, without regard to case.

@@ -200,6 +200,7 @@ constexpr int32_t kImageNumber = 501;
 constexpr int32_t kImageMissing = 502;
 constexpr int32_t kNearRange = 7912;
 constexpr int32_t kFileWrite = 8212;  // a file the command writes could not be written
+constexpr int32_t kModelFault = 3;    // a warning: the model loaded, with something in it left out
 }  // namespace object_error
 
 }  // namespace zv

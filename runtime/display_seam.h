@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cerrno>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -117,9 +118,11 @@ class DisplayServices {
   virtual void ReleaseDisplayObjects(bool keep_device) { (void)keep_device; }
   virtual void ResetWindowToFullScreen() {}
   virtual void FreeRecordPools() {}
-  // Writes the last presented frame as a PNG; false when there is none.
+  // Writes the last presented frame as a PNG; false when there is none
+  // (errno 0) or it could not be written (errno says why).
   virtual bool WriteScreenshot(const std::string& path) {
     (void)path;
+    errno = 0;
     return false;
   }
 
@@ -153,6 +156,10 @@ class DisplayServices {
   virtual void SaveSpriteBackgrounds() {}
   virtual void DrawSprites() {}
   virtual void TakeRequestedScreenCopy() {}
+  // Makes the frame presented last the one the next turn draws on, as it
+  // stands: with a flip chain that buffer comes back, and the screen
+  // records already drawn on it are not drawn there again.
+  virtual void ResumePresentedFrame() {}
   virtual void EvictManagedTextures() {}
   virtual size_t PendingDrawRecords() { return 0; }
   virtual PictureArea Picture() { return {}; }

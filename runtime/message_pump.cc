@@ -265,6 +265,12 @@ void MessagePump::FinishRun() {
   if (!vm_.app_active) return;
   try {
     if (frame_limit_ != 0 && program_frames_ >= frame_limit_) {
+      // Drawn after the sprites, the last turn's drawing is in the frame
+      // presented already, which is the program's last. Otherwise it waits
+      // for the next turn, which is drawn on that same picture (never on
+      // an older buffer of a flip chain) and shows no drawing twice.
+      if (vm_.render_timing.draw_queue == 1) return;
+      host_.Display().ResumePresentedFrame();
       PreRunCheck();
       FrameRefresh(false);
     } else {

@@ -93,7 +93,9 @@ class MessagePump {
   // (drawing, image grabs and saves) is carried out, so that nothing it
   // asked for is lost. A run stopped by the frame limit also shows that
   // frame as the next turn would draw it (the 3D scene as the program left
-  // it, then its 2D drawing), so that the last picture is the program's.
+  // it, then its 2D drawing), on the picture presented last, so that the
+  // last picture is the program's; with the 2D drawing after the sprites
+  // the frame presented last is already all of it.
   void FinishRun();
   // For loops that cannot return to the pump: drains the queue on every
   // 50001st call. A quit found while draining stays posted.

@@ -2,11 +2,14 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
 
 #include "platform/clipboard/clipboard.h"
+#include "platform/paths/failure_cause.h"
+#include "platform/paths/path_resolver.h"
 #include "platform/paths/temp_folder.h"
 #include "platform/signals/stop_signals.h"
 #include "platform/text/code_page.h"
@@ -108,6 +111,7 @@ class Runtime {
   std::unique_ptr<MessagePump> pump_;
   std::unique_ptr<AttachedData> attached_;
   std::string start_failure_;
+  bool screenshot_failed_ = false;
   bool ran_ = false;
 };
 
@@ -307,11 +311,16 @@ void Runtime::ReportError() {
 }
 
 void Runtime::WriteScreenshot() {
-  if (options_.screenshot.empty()) return;
-  if (!display_->WriteScreenshot(options_.screenshot)) {
-    auto error_out = services_.error_out ? services_.error_out : WriteStderr;
+  if (options_.screenshot.empty() || display_->WriteScreenshot(options_.screenshot)) return;
+  auto error_out = services_.error_out ? services_.error_out : WriteStderr;
+  if (errno == 0) {
     error_out("zentrovex: no presented frame to write to " + options_.screenshot + "\n");
+    return;
   }
+  // A picture asked for and not written is a failed run.
+  error_out("zentrovex: could not write the screenshot \"" + options_.screenshot + "\": " + platform::CauseOf(errno) +
+            "\n");
+  screenshot_failed_ = true;
 }
 
 void Runtime::MakeMachine() {
@@ -362,10 +371,14 @@ bool Runtime::OpenAttachedData() {
     return false;
   }
   vm_->attached_data = attached_.get();
+  // Every writer of a file by name tells the path helper, and so the game's
+  // carried names, of its write.
+  platform::Paths().SetLayer(attached_.get());
   return true;
 }
 
 void Runtime::CloseAttachedData() {
+  if (attached_) platform::Paths().SetLayer(nullptr);
   vm_->attached_data = nullptr;
   attached_.reset();
 }
@@ -407,7 +420,7 @@ int Runtime::Run() {
 
   if (!start_failure_.empty()) return kExitStartFailed;
   if (vm_->errors.code > 0) return ran_ ? kExitRuntimeError : kExitStartFailed;
-  return kExitClean;
+  return screenshot_failed_ ? kExitRuntimeError : kExitClean;
 }
 
 }  // namespace

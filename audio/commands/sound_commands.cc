@@ -1,10 +1,12 @@
 #include "audio/commands/sound_commands.h"
 
+#include <cerrno>
 #include <string>
 #include <string_view>
 
 #include "audio/commands/sound_commands_service.h"
 #include "audio/library/audio_error.h"
+#include "platform/paths/failure_cause.h"
 #include "platform/paths/path_resolver.h"
 #include "runtime/attached/attached_data.h"
 
@@ -351,7 +353,8 @@ void CmdSaveSound(Vm& vm) {
   const int32_t n = vm.NextInt();
   SoundSlots* slots = Numbered(vm, n, false);
   if (slots == nullptr) return;
-  if (!slots->SaveSoundAsWav(SoundPath(vm, name), n) && slots->Running()) vm.RunError(err::kSaveFailed, name);
+  if (!slots->SaveSoundAsWav(SoundPath(vm, name), n) && slots->Running())
+    vm.RunError(err::kSaveFailed, name, platform::CauseOf(errno));
 }
 
 // ---- Commands the system does not support ---------------------------------------

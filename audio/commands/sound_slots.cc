@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -435,11 +436,16 @@ int32_t SoundSlots::StopRecordingSound() {
 
 bool SoundSlots::SaveSoundAsWav(const std::string& path, int32_t n) {
   const SoundSlot& s = Slot(n);
+  // A failure of the file's sets errno; one of the sound's leaves it 0.
+  errno = 0;
   if (s.sample == nullptr) return false;
   // The file says what the sample holds and holds all of it, so a sound
   // loads back as it was saved.
   std::vector<uint8_t> data;
-  if (!ReadSampleBytes(s.sample, SampleByteSize(*s.sample), data)) return false;
+  if (!ReadSampleBytes(s.sample, SampleByteSize(*s.sample), data)) {
+    errno = 0;
+    return false;
+  }
   const uint32_t channels = s.sample->layout == sample_mode::kStereo ? 2 : 1;
   const uint32_t bits = s.sample->bits;
   const uint32_t block_align = channels * bits / 8;

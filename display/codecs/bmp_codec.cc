@@ -60,11 +60,13 @@ std::optional<DecodedPicture> DecodeBmpInPlace(std::span<const uint8_t> bytes, D
 std::vector<uint8_t> EncodeBmp(const platform::Surface& surface) {
   const int32_t w = surface.Width(), h = surface.Height();
   const size_t stride = (static_cast<size_t>(w) * 3 + 3) / 4 * 4;
+  const uint64_t file_size = kFileHeaderBytes + kInfoHeaderBytes + uint64_t{stride} * static_cast<uint64_t>(h);
   std::vector<uint8_t> out;
-  out.reserve(kFileHeaderBytes + kInfoHeaderBytes + stride * static_cast<size_t>(h));
-  // File header: the size field stays 0, which readers accept for BI_RGB.
+  out.reserve(static_cast<size_t>(file_size));
+  // File header. Readers check the size field against the file; a picture
+  // too large for it to hold keeps 0 there.
   Put16(out, 0x4D42);
-  Put32(out, 0);
+  Put32(out, file_size <= UINT32_MAX ? static_cast<uint32_t>(file_size) : 0);
   Put32(out, 0);
   Put32(out, kFileHeaderBytes + kInfoHeaderBytes);
   Put32(out, kInfoHeaderBytes);

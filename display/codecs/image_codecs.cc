@@ -1,6 +1,7 @@
 #include "display/codecs/image_codecs.h"
 
 #include <cctype>
+#include <cerrno>
 
 #include "display/codecs/bmp_codec.h"
 #include "display/codecs/codec_limits.h"
@@ -99,7 +100,12 @@ SaveOutcome SaveImageFile(const platform::Surface& surface, const std::string& p
   const ImageFileType type = TypeOfName(path);
   if (!HasWriter(type)) return SaveOutcome::kNoWriter;
   const std::vector<uint8_t> bytes = EncodeImage(type, surface);
-  if (bytes.empty() || !platform::SaveFile(path, bytes)) return SaveOutcome::kFailed;
+  if (bytes.empty()) {
+    // A picture the format cannot hold, or no memory to code it in.
+    errno = type == ImageFileType::kTga && (surface.Width() > 0xFFFF || surface.Height() > 0xFFFF) ? EFBIG : ENOMEM;
+    return SaveOutcome::kFailed;
+  }
+  if (!platform::SaveFile(path, bytes)) return SaveOutcome::kFailed;
   return SaveOutcome::kWritten;
 }
 

@@ -44,7 +44,7 @@ platform::SurfacePtr LoadImageFile(const std::string& path, const SurfaceFactory
 enum class SaveOutcome { kWritten, kNoWriter, kFailed };
 
 // Writes the surface in the format its name asks for, replacing an earlier
-// file only once the new one is complete.
+// file only once the new one is complete. After kFailed errno says why.
 SaveOutcome SaveImageFile(const platform::Surface& surface, const std::string& path);
 
 }  // namespace zv::codecs

@@ -47,9 +47,12 @@ void CmdConvert3dsToX(Vm& vm) {
   if (std::filesystem::exists(target_path, error)) return vm.RunError(err::kTargetExists);
   // A file that is no whole 3DS file, or a target that cannot be written,
   // converts nothing: the program hears of it.
-  const int32_t result = models::Convert3dsToX(source_path, target_path);
-  if (result == models::kThreeDsNotWritten) return vm.RunWarning(object_error::kFileWrite, target);
-  if (result != 0) vm.RunWarning(object_error::kConvert, model);
+  std::string why;
+  const int32_t result = models::Convert3dsToX(source_path, target_path, &why);
+  if (result == models::kThreeDsNotWritten) return vm.RunWarning(object_error::kFileWrite, target, why);
+  if (result != 0) return vm.RunWarning(object_error::kConvert, model, why);
+  // Converted, with texture coordinates that do not fit their mesh.
+  if (!why.empty()) vm.RunWarning(object_error::kModelFault, model, why);
 }
 
 }  // namespace

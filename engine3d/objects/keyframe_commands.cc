@@ -1,5 +1,6 @@
 #include "engine3d/objects/keyframe_commands.h"
 
+#include <cerrno>
 #include <memory>
 #include <string>
 
@@ -8,6 +9,7 @@
 #include "engine3d/objects/object_model.h"
 #include "engine3d/objects/object_setup.h"
 #include "models/files/animation_files.h"
+#include "platform/paths/failure_cause.h"
 #include "platform/paths/path_resolver.h"
 #include "runtime/runtime_state.h"
 #include "runtime/vm/numeric/float_to_int.h"
@@ -38,7 +40,7 @@ void CmdSaveObjectAnimation(Vm& vm) {
   std::shared_ptr<ObjectModel> model = e->pools.objects[index].model;
   // An earlier file survives a failed write.
   if (!models::SaveAnimation(model ? model->Keyframes() : nullptr, platform::Paths().Resolve(file)))
-    vm.RunWarning(object_error::kFileWrite, file);
+    vm.RunWarning(object_error::kFileWrite, file, platform::CauseOf(errno));
 }
 
 void CmdAppendObjectAnimation(Vm& vm) {

@@ -36,8 +36,9 @@ void CmdLoadMesh(Vm& vm) {
   const int32_t mesh = MakeMeshFromObject(*e, temporary, -1, -1);
   ReleaseObjectRecord(*e, temporary);
   if (mesh == kNoMeshRoom) return;
-  if (mesh < 0) return vm.RunError(err::kMeshBuild);
+  if (mesh < 0) return why.empty() ? vm.RunError(err::kMeshBuild) : vm.RunError(err::kMeshBuild, file, why);
   e->pools.mesh_ids.Set(number, mesh);
+  if (!why.empty()) vm.RunWarning(err::kModelFault, file, why);
 }
 
 void CmdDeleteMesh(Vm& vm) {

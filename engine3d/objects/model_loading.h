@@ -17,7 +17,9 @@ constexpr int32_t kNotFound = -4;    // no such X file
 
 // Loads an X (or 3DS) model file into the object record: the number of its
 // frames (limbs), or one of the load results (kNoModel with the reason in
-// `why`, when given: what in the file, and where).
+// `why`, when given: what in the file, and where). A model that loaded with
+// a fault (no mesh at all, texture coordinates that fit no mesh) leaves it
+// in `why` for a warning.
 int32_t LoadObjectMesh(Engine3D& e, int32_t object, const std::string& file, std::string* why = nullptr);
 // Reads the X file into a new model of the object: its frame count, or 0
 // (the object keeps no model then).

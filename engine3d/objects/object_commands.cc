@@ -61,7 +61,7 @@ void CmdLoadObject(Vm& vm) {
     ReleaseObjectRecord(*e, index);
     switch (result) {
       case load_result::kNotFound: return vm.RunError(err::kFileNotFound, file);
-      case load_result::kNoConvert: return vm.RunWarning(err::kConvert, file);
+      case load_result::kNoConvert: return vm.RunWarning(err::kConvert, file, why);
       case load_result::kBadKind: return vm.RunError(err::kModelKind, file);
       default: return vm.RunError(err::kLoad, file, why);
     }
@@ -80,6 +80,8 @@ void CmdLoadObject(Vm& vm) {
   loaded.box_collision = 0;
   FitCollisionShapes(*e, index, shape::kFittedBox);
   e->transforms_changed = 1;
+  // The object is there all the same; a built game goes on with it.
+  if (!why.empty()) vm.RunWarning(err::kModelFault, file, why);
 }
 
 void CmdInstanceObject(Vm& vm) {

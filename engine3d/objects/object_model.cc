@@ -62,6 +62,7 @@ int32_t ObjectModel::LoadModel(const std::string& path, models::NodeServices& se
   root_ = std::move(model.root);
   frame_count_ = model.frame_count;
   keyframes_ = std::move(model.keyframes);
+  if (why) *why = model.warning;
   return frame_count_;
 }
 

@@ -46,7 +46,8 @@ class ObjectModel {
 
   // Reads an X model file into the empty model: its frame count (the
   // frames counting the root), or 0 when the model had a root already or
-  // the file gave none (with the reason in `why`, when given).
+  // the file gave none (with the reason in `why`, when given). A model
+  // read with a fault leaves what is wrong in `why`; else it is emptied.
   int32_t LoadModel(const std::string& path, models::NodeServices& services, std::string* why = nullptr);
   // Builds the root frame (frame 0, on an empty model) or a further limb
   // frame from a mesh's geometry; false when the mesh makes no mesh node.

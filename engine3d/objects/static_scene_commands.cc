@@ -1,5 +1,6 @@
 #include "engine3d/objects/static_scene_commands.h"
 
+#include <cerrno>
 #include <memory>
 #include <string>
 
@@ -7,6 +8,7 @@
 #include "engine3d/objects/model_loading.h"
 #include "engine3d/objects/object_model.h"
 #include "engine3d/scene/static_scene_store.h"
+#include "platform/paths/failure_cause.h"
 
 namespace zv {
 namespace {
@@ -52,8 +54,8 @@ void CmdSaveStaticObjects(Vm& vm) {
   const std::string name(vm.NextString());
   Engine3D* e = FindEngine(vm);
   if (!e) return;
-  if (const std::string failed = SaveStaticScene(*e, name); !failed.empty())
-    vm.RunWarning(object_error::kFileWrite, failed);
+  if (const auto failed = SaveStaticScene(*e, name))
+    vm.RunWarning(object_error::kFileWrite, failed->name, platform::CauseOf(failed->error));
 }
 
 void CmdMakeStaticCollisionBox(Vm& vm) {

@@ -19,10 +19,16 @@ int32_t Load3dsIntoObject(Engine3D& e, int32_t object, const std::string& path, 
   if (work.empty()) return load_result::kNoConvert;
   // A work file left from before must not stand in for this conversion.
   std::remove(work.c_str());
-  const int32_t converted = models::Convert3dsToX(path, work);
+  std::string fault;
+  const int32_t converted = models::Convert3dsToX(path, work, &fault);
+  if (why) *why = converted == models::kThreeDsNotWritten ? "the converted model could not be written: " + fault : fault;
+  // A face past its mesh's vertices is the model's fault, as in an X file.
+  if (converted == models::kThreeDsBadFace) return load_result::kNoModel;
   if (converted < 0) return converted;
   const int32_t frames = LoadModelIntoObject(e, object, work, why);
   std::remove(work.c_str());
+  // What the conversion left out is told unless the model says more.
+  if (frames > 0 && why && why->empty()) *why = fault;
   return frames;
 }
 

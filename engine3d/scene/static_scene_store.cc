@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -69,12 +70,14 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes) {
 
 // False when the texture's picture could not be written, or it has none
 // (the scene would load back without it).
+// False when the texture could not be written: errno says why, 0 when its
+// image has no picture.
 bool SaveGroupTexture(Engine3D& e, const std::string& file_name, int32_t texture) {
   TextureRecord* t = texture > 0 ? e.pools.Texture(texture) : nullptr;  // 0: a group without a texture
   Graphics* graphics = e.Bound() ? FindGraphics(e.Machine()) : nullptr;
   if (!t || !graphics) return true;
-  if (!t->surface) return false;
-  return graphics->Files().Save(t->surface->LevelSurface(0), p::Paths().Resolve(file_name));
+  errno = 0;
+  return t->surface && graphics->Files().Save(t->surface->LevelSurface(0), p::Paths().Resolve(file_name));
 }
 
 }  // namespace
@@ -124,17 +127,17 @@ void CreateStaticVertexBuffer(Engine3D& e, uint32_t capacity) {
   scene.batch_indices.reserve(static_cast<size_t>(scene.capacity) * 5);
 }
 
-std::string SaveStaticScene(Engine3D& e, const std::string& name) {
+std::optional<UnsavedFile> SaveStaticScene(Engine3D& e, const std::string& name) {
   const StaticScene& scene = e.static_scene;
-  if (name.size() > kLongestSceneName) return name;
+  if (name.size() > kLongestSceneName) return UnsavedFile{name, ENAMETOOLONG};
   // A texture whose image is grabbed in this frame gets its picture first.
   if (Graphics* graphics = e.Bound() ? FindGraphics(e.Machine()) : nullptr) CarryOutQueuedImageWork(*graphics, 0);
-  std::string failed;
+  std::optional<UnsavedFile> failed;
   for (const StaticGroup& g : scene.groups) {
     const std::string texture_file = StaticTextureFileName(name, g.texture);
-    if (!SaveGroupTexture(e, texture_file, g.texture) && failed.empty()) failed = texture_file;
+    if (!SaveGroupTexture(e, texture_file, g.texture) && !failed) failed = UnsavedFile{texture_file, errno};
   }
-  if (!p::SaveFile(p::Paths().Resolve(name), EncodeStaticScene(scene)) && failed.empty()) failed = name;
+  if (!p::SaveFile(p::Paths().Resolve(name), EncodeStaticScene(scene)) && !failed) failed = UnsavedFile{name, errno};
   return failed;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "engine3d/objects/object_record.h"
@@ -23,12 +24,18 @@ void ClearStaticScene(Engine3D& e);
 // settings VBCREATE and the device ask for; the batch starts empty.
 void CreateStaticVertexBuffer(Engine3D& e, uint32_t capacity);
 
+// A file a save could not write (a program's name), and why: an errno
+// value, 0 for a reason of the scene's own.
+struct UnsavedFile {
+  std::string name;
+  int error = 0;
+};
 // Writes the scene to the file `name` (a program's name) and, beside it,
 // each group's texture as `name`_N.dds (N the group's texture number); an
-// empty scene is the two bytes that end both lists. The name of the first
-// file that could not be written (whose previous file stays), or of the
-// scene for a name longer than 255 characters; empty when all were.
-std::string SaveStaticScene(Engine3D& e, const std::string& name);
+// empty scene is the two bytes that end both lists. The first file that
+// could not be written (whose previous file stays), or the scene for a name
+// longer than 255 characters; nothing when all were.
+std::optional<UnsavedFile> SaveStaticScene(Engine3D& e, const std::string& name);
 // Replaces the scene's groups and boxes with those of the file; the groups
 // take their textures from the texture cache or the DDS files beside it
 // (untextured when missing). False, changing nothing, when the name is

@@ -1,6 +1,7 @@
 // The editor's reading of source files over any bytes: what it reads it
-// writes back the same, and searching, replacing and editing the lines it
-// read never leave the buffer's rules.
+// writes back the same (in the file's own encoding, to the byte), and
+// searching, replacing and editing the lines it read never leave the
+// buffer's rules.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -27,6 +28,8 @@ bool LineIsClean(const std::string& line) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+  const zv::platform::TextEncoding encoding = zv::platform::DetectTextEncoding(bytes);
+  Check(zv::editor::FileOfEditorText(zv::editor::EditorTextOfFile(bytes, encoding), encoding) == bytes);
   const zv::editor::SourceText text = zv::editor::ParseSource(bytes);
   Check(!text.lines.empty());
   for (const std::string& line : text.lines) Check(LineIsClean(line));

@@ -13,7 +13,7 @@ namespace zv::models {
 // reference to the track's frame and its rotation, scale and translation
 // keys (all three, also when empty; times cut to whole numbers). Without
 // keyframes the file holds no objects. A failed write leaves any earlier
-// file as it was and returns false.
+// file as it was and returns false, errno saying why.
 bool SaveAnimation(const KeyframeSet* keyframes, const std::string& path);
 
 // Reads the last AnimationSet of the X file at `path` and appends its keys

@@ -415,6 +415,7 @@ class Reader {
     const Chunk chunk = Open();
     const uint32_t count = CountThatFits(chunk, ReadU16(), 8);
     mesh_.faces.resize(first_pass_ ? 0 : count);
+    mesh_.faces_at = pos_;
     if (first_pass_) pos_ += uint64_t{8} * count;
     for (std::array<uint32_t, 3>& face : mesh_.faces) {
       const uint32_t a = ReadU16();
@@ -462,6 +463,7 @@ class Reader {
   uint64_t TexCoords() {
     const Chunk chunk = Open();
     if (first_pass_) return Leave(chunk);
+    mesh_.tex_coords_at = pos_;
     const uint32_t count = CountThatFits(chunk, ReadU16(), 8);
     mesh_.has_tex_coords = true;
     mesh_.tex_coords.resize(count);

@@ -33,8 +33,10 @@ struct ThreeDsMesh {
   bool has_vertex_list = false;
   std::vector<Vector3f> vertices;
   std::vector<std::array<uint32_t, 3>> faces;
+  uint64_t faces_at = 0;  // where the first face's record lies in the file
   bool has_tex_coords = false;
   std::vector<std::array<float, 2>> tex_coords;  // (u, v) as stored
+  uint64_t tex_coords_at = 0;  // where the texture coordinate list's count lies
   std::vector<Vector3f> normals;                 // 3 per face
   std::vector<std::array<uint32_t, 3>> normal_indices;
   bool has_local_axes = false;

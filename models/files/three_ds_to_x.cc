@@ -4,14 +4,17 @@
 
 #include <algorithm>
 #include <bit>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <vector>
 
+#include "models/files/three_ds_faults.h"
 #include "models/files/three_ds_reader.h"
 #include "models/files/x_text_buffer.h"
+#include "platform/paths/failure_cause.h"
 #include "platform/paths/file_save.h"
 #include "platform/render3d/matrix.h"
 
@@ -43,6 +46,15 @@ bool EqualNoCase(std::string_view a, std::string_view b) {
 // p x m divided by w; `p` stays as it was when |w| is below 1e-5.
 void TransformPoint(Vector3f& p, const Matrix4& m) { platform::TransformPointProjected(p, p, m); }
 
+// What the second pass finds wrong with the model: the first face that
+// refers to a vertex its mesh lacks (the text holds it as it came, but no
+// model can be made of it) and the first texture coordinates that do not
+// fit their mesh.
+struct ThreeDsFaults {
+  std::optional<std::string> bad_face;
+  std::optional<std::string> unfit;
+};
+
 // ---- The conversion's second pass: the text ---------------------------------------
 
 class XTextOutput final : public ThreeDsOutput {
@@ -56,6 +68,8 @@ class XTextOutput final : public ThreeDsOutput {
     WriteAnimationSet(keyframer.nodes);
     text_.HandOn();
   }
+
+  const ThreeDsFaults& Faults() const { return faults_; }
 
   void Material(const ThreeDsMaterial& m) override {
     (text_ << "Material x3ds_mat_" << SanitizeXName(m.name) << " {").EndLine();
@@ -97,6 +111,8 @@ class XTextOutput final : public ThreeDsOutput {
   void EditorEnd() override { CloseFramesDownTo(0); }
 
   void Mesh(ThreeDsMesh& mesh) override {
+    if (!faults_.bad_face) faults_.bad_face = FindThreeDsBadFace(mesh, object_name_);
+    if (!faults_.unfit) faults_.unfit = FindThreeDsUnfitTexCoords(mesh, object_name_);
     PlaceMesh(mesh);
     if (!mesh.has_vertex_list) return;
     if (mesh.has_local_axes) {
@@ -257,6 +273,7 @@ class XTextOutput final : public ThreeDsOutput {
   int32_t node_index_ = -1;
   int32_t frame_depth_ = 0;
   std::string object_name_;
+  ThreeDsFaults faults_;
 };
 
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes) {
@@ -273,8 +290,9 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes) {
   return !in.bad();
 }
 
-// The file's X text, handed to `sink` a piece at a time.
-void ConvertThreeDsToX(std::span<const uint8_t> file, size_t piece, XTextBuffer::Sink sink) {
+// The file's X text, handed to `sink` a piece at a time, and what is wrong
+// with the model it describes.
+ThreeDsFaults ConvertThreeDsToX(std::span<const uint8_t> file, size_t piece, XTextBuffer::Sink sink) {
   ThreeDsKeyframer hierarchy;
   ThreeDsOutput nothing;
   ReadThreeDsPass(file, ThreeDsPass::kHierarchy, nothing, hierarchy);
@@ -283,23 +301,34 @@ void ConvertThreeDsToX(std::span<const uint8_t> file, size_t piece, XTextBuffer:
   ThreeDsKeyframer tracks;
   ReadThreeDsPass(file, ThreeDsPass::kContents, text, tracks);
   text.Finish(tracks);
+  return text.Faults();
 }
 
-// A file that is not a 3DS file, or a 3DS file cut short, would convert
-// into a model with nothing in it.
-bool HoldsWholeMainChunk(std::span<const uint8_t> file) {
-  if (file.size() < 6 || file[0] != 0x4D || file[1] != 0x4D) return false;
-  const uint32_t length = file[2] | (file[3] << 8) | (file[4] << 16) | (static_cast<uint32_t>(file[5]) << 24);
-  return length <= file.size();
-}
-
-// Writes the text a piece at a time; the old file goes only once it is whole.
-bool WriteConverted(std::span<const uint8_t> file, const std::string& path) {
+// Writes the text a piece at a time; the old file goes only once it is
+// whole, and not at all for a model with a face that cannot be.
+int32_t WriteConverted(std::span<const uint8_t> file, const std::string& path, std::string* why) {
   auto save = platform::FileSave::Begin(path);
-  if (!save) return false;
-  bool written = true;
-  ConvertThreeDsToX(file, size_t{1} << 20, [&](std::string_view piece) { written = written && save->Write(piece); });
-  return written && save->Finish();
+  int error = errno;
+  bool written = save.has_value();
+  ThreeDsFaults faults;
+  if (written) {
+    faults = ConvertThreeDsToX(file, size_t{1} << 20, [&](std::string_view piece) {
+      if (written && !save->Write(piece)) written = false, error = errno;
+    });
+  }
+  if (written && faults.bad_face) {
+    if (why) *why = *faults.bad_face;
+    return kThreeDsBadFace;
+  }
+  if (written) {
+    if (save->Finish()) {
+      if (why) *why = faults.unfit.value_or("");
+      return 0;
+    }
+    error = errno;
+  }
+  if (why) *why = platform::CauseOf(error);
+  return kThreeDsNotWritten;
 }
 
 }  // namespace
@@ -319,11 +348,16 @@ std::string ConvertThreeDsToXText(std::span<const uint8_t> file) {
   return text;
 }
 
-int32_t Convert3dsToX(const std::string& source, const std::string& target) {
+int32_t Convert3dsToX(const std::string& source, const std::string& target, std::string* why) {
   std::vector<uint8_t> bytes;
   if (!ReadWholeFile(source, &bytes)) return kThreeDsNotOpened;
-  if (!HoldsWholeMainChunk(bytes)) return kThreeDsDamaged;
-  return WriteConverted(bytes, target) ? 0 : kThreeDsNotWritten;
+  // A file that is not a 3DS file, or a 3DS file cut short, would convert
+  // into a model with nothing in it.
+  if (std::optional<std::string> cut = FindThreeDsCut(bytes)) {
+    if (why) *why = *cut;
+    return kThreeDsDamaged;
+  }
+  return WriteConverted(bytes, target, why);
 }
 
 }  // namespace zv::models

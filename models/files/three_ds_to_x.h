@@ -17,13 +17,19 @@ std::string ConvertThreeDsToXText(std::span<const uint8_t> file);
 // this machine): 0 once the target holds the X text; kThreeDsNotOpened when
 // the source cannot be read; kThreeDsDamaged, writing nothing, when the
 // source does not start with a 3DS main chunk or ends before the main chunk
-// does; kThreeDsNotWritten when the target cannot be written. The target
-// is replaced only once the new file is complete, so a failed write leaves
-// an earlier file as it was.
+// does; kThreeDsBadFace, writing nothing, when a face refers to a vertex
+// its mesh lacks; kThreeDsNotWritten when the target cannot be written.
+// The target is replaced only once the new file is complete, so a failed
+// write leaves an earlier file as it was. After a failure other than
+// kThreeDsNotOpened, `why` (when given) says what is wrong and where
+// ("byte 78: the file ends inside ...") or why the target was not written;
+// after a conversion, what was converted all the same (texture coordinates
+// that do not fit their mesh), or nothing.
 inline constexpr int32_t kThreeDsNotOpened = -4;
 inline constexpr int32_t kThreeDsDamaged = -3;
 inline constexpr int32_t kThreeDsNotWritten = -5;
-int32_t Convert3dsToX(const std::string& source, const std::string& target);
+inline constexpr int32_t kThreeDsBadFace = -6;
+int32_t Convert3dsToX(const std::string& source, const std::string& target, std::string* why = nullptr);
 
 // Letters and digits stay, anything else becomes '_': how frame, mesh and
 // material names are written.

@@ -31,9 +31,14 @@ class XModelReader {
   // The first reason a mesh could not be read whole; the model is refused
   // then rather than shown with faces missing.
   const std::optional<platform::XError>& Error() const { return error_; }
+  // The first part of a mesh that was left out, the mesh being read
+  // without it.
+  const std::optional<platform::XError>& Warning() const { return warning_; }
+  bool ReadAMesh() const { return meshes_read_ > 0; }
 
  private:
   void Refuse(const XDataObject& mesh, const platform::XError& why);
+  void Warn(const XDataObject& mesh, const platform::XError& what);
   // Reads the mesh's normals, texture coordinates and materials into it and
   // the table; false (refused) when one of them cannot be read.
   bool ReadMeshParts(const XDataObject& object, const platform::XMesh& data, MeshNode& mesh,
@@ -45,7 +50,13 @@ class XModelReader {
 
   NodeServices& services_;
   std::optional<platform::XError> error_;
+  std::optional<platform::XError> warning_;
+  int32_t meshes_read_ = 0;
 };
+
+std::string Counted(size_t count, const std::string& one, const std::string& more = {}) {
+  return std::to_string(count) + " " + (count == 1 ? one : more.empty() ? one + "s" : more);
+}
 
 std::vector<float> Positions(const platform::XMesh& mesh) {
   std::vector<float> positions;
@@ -87,13 +98,20 @@ void XModelReader::TakeMaterial(MeshNode& mesh, MeshMaterial& material) {
   }
 }
 
-void XModelReader::Refuse(const XDataObject& mesh, const platform::XError& why) {
-  if (error_) return;
+// The mesh is named already; the view's "Mesh object" adds nothing.
+platform::XError AboutMesh(const XDataObject& mesh, const platform::XError& what) {
   const std::string which = mesh.name().empty() ? "an unnamed mesh" : "mesh \"" + mesh.name() + "\"";
-  // The mesh is named already; the view's "Mesh object" adds nothing.
-  std::string_view problem = why.message;
+  std::string_view problem = what.message;
   if (problem.starts_with("Mesh object ")) problem.remove_prefix(12);
-  error_ = platform::XError{why.offset, which + ": " + std::string(problem)};
+  return platform::XError{what.offset, which + ": " + std::string(problem)};
+}
+
+void XModelReader::Refuse(const XDataObject& mesh, const platform::XError& why) {
+  if (!error_) error_ = AboutMesh(mesh, why);
+}
+
+void XModelReader::Warn(const XDataObject& mesh, const platform::XError& what) {
+  if (!warning_) warning_ = AboutMesh(mesh, what);
 }
 
 void XModelReader::ReadXMesh(const XDataObject& object, SceneNode& parent, int32_t number) {
@@ -119,6 +137,7 @@ void XModelReader::ReadXMesh(const XDataObject& object, SceneNode& parent, int32
   else
     AttachGroups(*mesh, *data, table, parent, number);
   table.ReleaseUntakenTextures(services_);
+  ++meshes_read_;
 }
 
 bool XModelReader::ReadMeshParts(const XDataObject& object, const platform::XMesh& data, MeshNode& mesh,
@@ -166,6 +185,12 @@ bool XModelReader::ReadMeshParts(const XDataObject& object, const platform::XMes
         flat.reserve(coords->size() * 2);
         for (const auto& c : *coords) flat.insert(flat.end(), {c.u, c.v});
         mesh.SetMeshTexCoords(flat);
+      } else {
+        // Pairs that belong to no vertex in particular cannot be used.
+        Warn(object, {part->offset(), "MeshTextureCoords object holds " +
+                                          Counted(coords->size(), "texture coordinate") + " for " +
+                                          Counted(data.vertices.size(), "vertex", "vertices") +
+                                          ", so they are left out"});
       }
     }
   }
@@ -221,11 +246,18 @@ XModel ReadModelTree(const platform::XDocument& document, NodeServices& services
     else if (object->Is(XTemplateKind::kAnimationSet))
       model.keyframes = models::ReadXAnimationSet(*object);
   }
+  auto placed = [&](const platform::XError& what) {
+    return (file.empty() ? what : platform::PlaceOnItsLine(what, file)).Describe();
+  };
   if (reader.Error()) {
     XModel refused;
-    refused.error = (file.empty() ? *reader.Error() : platform::PlaceOnItsLine(*reader.Error(), file)).Describe();
+    refused.error = placed(*reader.Error());
     return refused;
   }
+  if (reader.Warning())
+    model.warning = placed(*reader.Warning());
+  else if (!reader.ReadAMesh())
+    model.warning = "the file holds no mesh, so the model shows nothing";
   model.frame_count = counter + 1;
   if (model.keyframes) {
     for (AnimationTrack& track : model.keyframes->tracks) {

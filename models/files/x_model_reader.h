@@ -24,6 +24,10 @@ struct XModel {
   int32_t frame_count = 0;
   std::unique_ptr<KeyframeSet> keyframes;
   std::string error;  // why there is no root
+  // What is wrong with a model that was read all the same (a file without
+  // a mesh, texture coordinates that do not fit their mesh), placed as
+  // errors are; empty when nothing is.
+  std::string warning;
 };
 
 // Reads the X file at `path` (a path of this machine; the caller has

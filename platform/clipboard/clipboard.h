@@ -5,26 +5,37 @@
 #include <string>
 #include <string_view>
 
+#include "platform/text/code_page.h"
+
 namespace zv::platform {
 
-// The system clipboard, holding plain text.
+// The system clipboard, holding plain text in UTF-8 as the desktop does.
 class Clipboard {
  public:
   virtual ~Clipboard() = default;
   // False when the clipboard cannot be had; it is then left as it was.
-  virtual bool SetText(std::string_view text) = 0;
+  virtual bool SetUtf8Text(std::string_view text) = 0;
   // Nothing when the clipboard holds no text or cannot be had.
-  virtual std::optional<std::string> GetText() = 0;
+  virtual std::optional<std::string> GetUtf8Text() = 0;
+
+  // The same in the program's character set, Windows-1252: a character that
+  // page lacks reads as '?'.
+  bool SetText(std::string_view text) { return SetUtf8Text(Cp1252ToUtf8(text)); }
+  std::optional<std::string> GetText() {
+    std::optional<std::string> text = GetUtf8Text();
+    if (text) *text = Utf8ToCp1252(*text);
+    return text;
+  }
 };
 
 // A clipboard of this process alone, for headless runs and tests.
 class MemoryClipboard final : public Clipboard {
  public:
-  bool SetText(std::string_view text) override {
+  bool SetUtf8Text(std::string_view text) override {
     text_ = std::string(text);
     return true;
   }
-  std::optional<std::string> GetText() override { return text_; }
+  std::optional<std::string> GetUtf8Text() override { return text_; }
 
  private:
   std::optional<std::string> text_;

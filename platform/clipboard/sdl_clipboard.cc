@@ -1,22 +1,21 @@
 #include <SDL.h>
 
 #include "platform/clipboard/clipboard.h"
-#include "platform/text/code_page.h"
 
 namespace zv::platform {
 namespace {
 
 class SdlClipboard final : public Clipboard {
  public:
-  bool SetText(std::string_view text) override {
+  bool SetUtf8Text(std::string_view text) override {
     if (!SDL_WasInit(SDL_INIT_VIDEO)) return false;
-    return SDL_SetClipboardText(Cp1252ToUtf8(text).c_str()) == 0;
+    return SDL_SetClipboardText(std::string(text).c_str()) == 0;
   }
-  std::optional<std::string> GetText() override {
+  std::optional<std::string> GetUtf8Text() override {
     if (!SDL_WasInit(SDL_INIT_VIDEO) || !SDL_HasClipboardText()) return std::nullopt;
     char* text = SDL_GetClipboardText();
     if (!text) return std::nullopt;
-    std::string copy = Utf8ToCp1252(text);
+    std::string copy = text;
     SDL_free(text);
     return copy;
   }

@@ -1,15 +1,10 @@
 #include "platform/ini/ini_file.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
 
+#include "platform/paths/file_lock.h"
 #include "platform/paths/file_save.h"
 #include "platform/paths/path_resolver.h"
 
@@ -50,39 +45,6 @@ std::string Unquote(std::string_view v) {
     v = v.substr(1, v.size() - 2);
   return std::string(v);
 }
-
-// An exclusive lock on the file a name reaches, while the object lives. A
-// save replaces the file by a new one, so once the lock is held the name
-// must still reach the locked file; otherwise another update came first and
-// the lock is taken again on its file. The file itself is locked, not its
-// folder, since a folder may be locked for another reason (a run's private
-// folder is locked while the run lives). Each time round, another update
-// has been made, so the loop ends once the others stop writing.
-class FileLock {
- public:
-  explicit FileLock(const std::string& path) {
-    for (;;) {
-      fd_ = ::open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0666);
-      if (fd_ < 0) return;
-      while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
-      }
-      struct stat locked {}, named {};
-      if (::fstat(fd_, &locked) == 0 && ::stat(path.c_str(), &named) == 0 && locked.st_dev == named.st_dev &&
-          locked.st_ino == named.st_ino)
-        return;
-      ::close(fd_);
-      fd_ = -1;
-    }
-  }
-  ~FileLock() {
-    if (fd_ >= 0) ::close(fd_);  // which lets the lock go
-  }
-  FileLock(const FileLock&) = delete;
-  FileLock& operator=(const FileLock&) = delete;
-
- private:
-  int fd_ = -1;
-};
 
 }  // namespace
 

@@ -48,9 +48,9 @@ class IniFile {
 };
 
 // Reads the file at `path`, lets `change` change it and saves it, while
-// holding a lock on its folder that every other update made here waits for,
+// holding a lock on the file that every other update made here waits for,
 // in this process or another: no update is lost to another made at the same
-// time. False when the file could not be saved.
+// time. False (errno set) when the file could not be saved.
 bool UpdateIniFile(const std::string& path, const std::function<void(IniFile&)>& change);
 
 // The profile-string calls, each on the file at `path`.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+
 namespace zv::platform {
 
 // What a copy does where the source has holes (ranges never written, which
@@ -14,5 +16,12 @@ enum class Holes {
 // can), so that memory does not grow with the file; `to` is then cut to the
 // same size. False (errno set) when a read or write failed.
 bool CopyFileContent(int from, int to, Holes holes);
+
+// Copies up to `count` bytes from where the file open as `from` stands to
+// where `to` stands, moving both past them, a block at a time (the system
+// copies them where it can). With Holes::kKeep, `to` must hold nothing
+// there (it is written at its end). The count copied (fewer when the source
+// ends sooner), or -1 (errno set) when a read or write failed.
+int64_t CopyFilePart(int from, int to, uint64_t count, Holes holes);
 
 }  // namespace zv::platform

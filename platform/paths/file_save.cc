@@ -10,24 +10,15 @@
 #include <vector>
 
 #include "platform/paths/file_content.h"
+#include "platform/paths/path_resolver.h"
+#include "platform/paths/path_text.h"
+#include "platform/paths/save_temporary.h"
 
 namespace zv::platform {
 namespace {
 
 // As many links as the system itself follows before it gives up.
 constexpr int kMaxLinkHops = 40;
-constexpr char kTemporaryName[] = ".zv-write-XXXXXX";
-
-std::string FolderPart(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return {};
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string JoinPath(const std::string& folder, const std::string& name) {
-  if (folder.empty()) return name;
-  return folder.back() == '/' ? folder + name : folder + "/" + name;
-}
 
 std::optional<std::string> ReadLink(const std::string& path) {
   std::vector<char> text(256);
@@ -37,13 +28,6 @@ std::optional<std::string> ReadLink(const std::string& path) {
     if (static_cast<size_t>(n) < text.size()) return std::string(text.data(), static_cast<size_t>(n));
     text.resize(text.size() * 2);
   }
-}
-
-int MakeTemporaryIn(const std::string& folder, std::string* name) {
-  std::string pattern = JoinPath(folder, kTemporaryName);
-  const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
-  if (fd >= 0) *name = std::move(pattern);
-  return fd;
 }
 
 // Where new content waits when the file's own folder takes no new files.
@@ -100,31 +84,33 @@ std::optional<FileSave> FileSave::Begin(const std::string& path, ExistingFile ex
     errno = ENOENT;
     return std::nullopt;
   }
+  // Folders that a built game carries exist for it: the first file saved
+  // in one makes it on disk.
+  Paths().PrepareWrite(path);
   FileSave save;
+  save.path_ = path;
   save.existing_mode_ = existing;
   struct stat st;
+  auto target = FollowLinks(path);
+  if (!target) return std::nullopt;
+  save.target_ = std::move(*target);
   if (existing == ExistingFile::kKeep) {
-    // A name that is taken, by a link too, is not written through.
-    if (::lstat(path.c_str(), &st) == 0) {
+    // A link to nothing is followed to make the file it names, as a
+    // replacing save does; anything already there is kept.
+    if (::lstat(save.target_.c_str(), &st) == 0) {
       errno = EEXIST;
       return std::nullopt;
     }
-    save.target_ = path;
-  } else {
-    auto target = FollowLinks(path);
-    if (!target) return std::nullopt;
-    save.target_ = std::move(*target);
-    if (::stat(save.target_.c_str(), &st) == 0) {
-      if (!S_ISREG(st.st_mode)) {
-        errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
-        return std::nullopt;
-      }
-      // What the user may not write stays as it is (root may write anything).
-      if (::faccessat(AT_FDCWD, save.target_.c_str(), W_OK, AT_EACCESS) != 0) return std::nullopt;
-      save.existing_ = st;
-    } else if (errno != ENOENT) {
+  } else if (::stat(save.target_.c_str(), &st) == 0) {
+    if (!S_ISREG(st.st_mode)) {
+      errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
       return std::nullopt;
     }
+    // What the user may not write stays as it is (root may write anything).
+    if (::faccessat(AT_FDCWD, save.target_.c_str(), W_OK, AT_EACCESS) != 0) return std::nullopt;
+    save.existing_ = st;
+  } else if (errno != ENOENT) {
+    return std::nullopt;
   }
   if (!save.OpenTemporary()) return std::nullopt;
   save.TakeIdentity(new_mode);
@@ -132,14 +118,17 @@ std::optional<FileSave> FileSave::Begin(const std::string& path, ExistingFile ex
 }
 
 bool FileSave::OpenTemporary() {
-  fd_ = MakeTemporaryIn(FolderPart(target_), &temp_);
-  if (fd_ >= 0) return true;
+  auto temporary = MakeSaveTemporary(FolderPart(target_));
   // A file that may be written in a folder that takes no new files is
   // written in place, from new content complete elsewhere.
-  if (!existing_ || (errno != EACCES && errno != EPERM)) return false;
-  fd_ = MakeTemporaryIn(SpareFolder(), &temp_);
-  in_place_ = fd_ >= 0;
-  return in_place_;
+  if (!temporary && existing_ && (errno == EACCES || errno == EPERM)) {
+    temporary = MakeSaveTemporary(SpareFolder());
+    in_place_ = temporary.has_value();
+  }
+  if (!temporary) return false;
+  fd_ = temporary->fd;
+  temp_ = std::move(temporary->name);
+  return true;
 }
 
 // The new file takes the place of the old one only where it can be the
@@ -161,7 +150,8 @@ void FileSave::TakeIdentity(uint32_t new_mode) {
 }
 
 FileSave::FileSave(FileSave&& other) noexcept
-    : target_(std::move(other.target_)),
+    : path_(std::move(other.path_)),
+      target_(std::move(other.target_)),
       temp_(std::exchange(other.temp_, {})),
       fd_(std::exchange(other.fd_, -1)),
       existing_mode_(other.existing_mode_),
@@ -171,6 +161,7 @@ FileSave::FileSave(FileSave&& other) noexcept
 FileSave& FileSave::operator=(FileSave&& other) noexcept {
   if (this != &other) {
     Abandon();
+    path_ = std::move(other.path_);
     target_ = std::move(other.target_);
     temp_ = std::exchange(other.temp_, {});
     fd_ = std::exchange(other.fd_, -1);
@@ -228,19 +219,32 @@ bool FileSave::Finish() {
     errno = EBADF;
     return false;
   }
-  bool ok;
-  if (in_place_) {
-    ok = CopyInPlace();
-    Abandon();
-    return ok;
-  }
-  ok = ::close(std::exchange(fd_, -1)) == 0;
-  if (ok) {
-    ok = existing_mode_ == ExistingFile::kKeep ? PublishNoReplace(temp_, target_)
-                                               : ::rename(temp_.c_str(), target_.c_str()) == 0;
-  }
-  if (ok) temp_.clear();
+  const bool ok = in_place_ ? CopyInPlace() : Publish();
   Abandon();
+  return Noted(ok);
+}
+
+// A name a built game carries is the game's own once it has written it.
+bool FileSave::Noted(bool saved) const {
+  if (saved) Paths().NoteWritten(path_);
+  return saved;
+}
+
+// The complete content takes the file's place. The temporary stays open
+// (and so locked, where it is named) until then; a descriptor of it is closed
+// first, so that a file system that writes late reports a failed write now.
+bool FileSave::Publish() {
+  const int copy = ::dup(fd_);
+  if (copy < 0 || ::close(copy) != 0) return false;
+  if (temp_.empty()) {
+    if (existing_mode_ == ExistingFile::kKeep) return NameSaveTemporary(fd_, target_);
+    auto named = NameSaveTemporaryIn(fd_, FolderPart(target_));
+    if (!named) return false;
+    temp_ = std::move(*named);
+  }
+  const bool ok = existing_mode_ == ExistingFile::kKeep ? PublishNoReplace(temp_, target_)
+                                                        : ::rename(temp_.c_str(), target_.c_str()) == 0;
+  if (ok) temp_.clear();
   return ok;
 }
 

@@ -19,14 +19,19 @@ enum class ExistingFile {
 // One file being saved: every writer of the system saves through it. The
 // content goes to a temporary file, which takes the file's place only once
 // it is complete, so a save that fails or is given up leaves the earlier
-// file (or no file) as it was.
+// file (or no file) as it was; a program killed mid-save leaves no
+// temporary behind either (platform/paths/save_temporary.h).
 //
 // A save changes the file its name reaches: a symbolic link is followed to
 // the file it names, which keeps being a link. A file that also has other
 // names (hard links), or whose owner the new file could not take, keeps its
 // identity: once the new content is complete, and room for it is reserved,
 // it is copied into the file in place. A file the user may not write is not
-// replaced (EACCES), nor is a folder (EISDIR). After a failure errno says why.
+// replaced (EACCES), nor is a folder (EISDIR). A save that keeps an existing
+// file (ExistingFile::kKeep) follows links too: a link to nothing makes the
+// file it names. After a failure errno says why. The path helper hears of
+// every save (PathResolver::PrepareWrite and NoteWritten), under the name
+// the writer gave.
 class FileSave {
  public:
   // Nothing (errno set) when the save cannot start. `new_mode` is the mode a
@@ -57,10 +62,13 @@ class FileSave {
   bool OpenTemporary();
   void TakeIdentity(uint32_t new_mode);
   bool CopyInPlace();
+  bool Publish();
   void Abandon();
+  bool Noted(bool saved) const;
 
+  std::string path_;  // as the writer named it
   std::string target_;
-  std::string temp_;
+  std::string temp_;  // the temporary's name, empty while it has none
   int fd_ = -1;
   ExistingFile existing_mode_ = ExistingFile::kReplace;
   std::optional<struct stat> existing_;

@@ -6,6 +6,20 @@
 
 namespace zv::platform {
 
+// Names that exist for a program although the disk does not hold them: the
+// files and folders a built game carries. Every writer of a file by name
+// tells it of the write (through the resolver below), so that what a game
+// writes wins over what it carries from that moment on.
+class NameLayer {
+ public:
+  virtual ~NameLayer() = default;
+  // A file is about to be made or replaced at `path`, a path of this
+  // machine: the folders it needs that exist only in the layer are made.
+  virtual void Preparing(const std::string& path) = 0;
+  // A file has been written, made, or moved under the name `path`.
+  virtual void Written(const std::string& path) = 0;
+};
+
 // Turns the file names that programs give (written for a system with drive
 // letters, backslashes and case-blind names) into paths of this machine:
 // "\" becomes "/", "X:" maps through the drive table (every drive is the file
@@ -27,8 +41,20 @@ class PathResolver {
   // names of files still to be created come out as the program wrote them.
   std::string Resolve(std::string_view program_path) const;
 
+  // The layer over the disk's names while a built game runs (not owned);
+  // null, the default, for none.
+  void SetLayer(NameLayer* layer) { layer_ = layer; }
+  // Each writer of a file by name calls these before and after its write.
+  void PrepareWrite(const std::string& path) const {
+    if (layer_) layer_->Preparing(path);
+  }
+  void NoteWritten(const std::string& path) const {
+    if (layer_) layer_->Written(path);
+  }
+
  private:
   std::array<std::string, 26> drives_;
+  NameLayer* layer_ = nullptr;
 };
 
 // The resolver that every file-opening command uses.

@@ -11,24 +11,20 @@
 #include <string_view>
 #include <system_error>
 
+#include "platform/paths/path_text.h"
+
 namespace zv::platform {
 namespace {
 
-constexpr std::string_view kNamePrefix = "zentrovex-";
-constexpr size_t kRandomLetters = 6;  // mkdtemp's XXXXXX
+constexpr std::string_view kFolderPrefix = "zentrovex-";
+constexpr size_t kFolderLetters = 6;  // mkdtemp's XXXXXX
 // The mark: the sticky bit, set once the owner holds the folder's lock, so
 // a marked folder whose lock is free is one whose owner has ended. (A folder
 // only its owner may write to loses nothing by it, and a mark in the mode
 // adds no file that a listing of the folder would show.)
 constexpr mode_t kMarkedMode = S_ISVTX | S_IRWXU;
 
-bool IsTempFolderName(std::string_view name) {
-  if (name.size() != kNamePrefix.size() + kRandomLetters || !name.starts_with(kNamePrefix)) return false;
-  const std::string_view random = name.substr(kNamePrefix.size());
-  return std::all_of(random.begin(), random.end(), [](char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
-  });
-}
+bool IsTempFolderName(std::string_view name) { return IsRandomName(name, kFolderPrefix, kFolderLetters); }
 
 class Descriptor {
  public:
@@ -77,7 +73,7 @@ std::string TempFolderBase() {
 TempFolder::TempFolder() : TempFolder(TempFolderBase()) {}
 
 TempFolder::TempFolder(const std::string& base) {
-  std::string pattern = base + "/" + std::string(kNamePrefix) + std::string(kRandomLetters, 'X');
+  std::string pattern = base + "/" + std::string(kFolderPrefix) + std::string(kFolderLetters, 'X');
   if (!::mkdtemp(pattern.data())) return;
   path_ = pattern;
   // Without the lock (a file system that has none) the folder stays

@@ -1,6 +1,7 @@
 #include "platform/present/presenter.h"
 
 #include <algorithm>
+#include <cerrno>
 
 #include "platform/surface/convert.h"
 #include "platform/surface/png_writer.h"
@@ -40,7 +41,11 @@ Point Presenter::ClientToPicture(Point client) const {
 }
 
 bool Presenter::WriteScreenshot(const std::string& path) const {
-  return last_frame_ && WriteSurfacePng(*last_frame_, path);
+  if (!last_frame_) {
+    errno = 0;
+    return false;
+  }
+  return WriteSurfacePng(*last_frame_, path);
 }
 
 Rect FitPicture(Size picture, Size client) {

@@ -41,7 +41,8 @@ class Presenter {
 
   // The last presented picture, 32 bits per pixel; null before the first.
   const Surface* LastFrame() const { return last_frame_.get(); }
-  // Writes LastFrame as a PNG file; false when there is none or the write fails.
+  // Writes LastFrame as a PNG file; false when there is none (errno 0) or
+  // the write fails (errno says why).
   bool WriteScreenshot(const std::string& path) const;
 
  protected:

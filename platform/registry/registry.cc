@@ -1,5 +1,6 @@
 #include "platform/registry/registry.h"
 
+#include <cerrno>
 #include <charconv>
 #include <cstdlib>
 #include <filesystem>
@@ -72,8 +73,12 @@ Registry Registry::InConfigFolder() { return InFolder(ConfigFolder()); }
 Registry Registry::InFolder(const std::string& folder) { return Registry(folder + "/" + kFileName); }
 
 bool Registry::WriteDword(std::string_view key_path, std::string_view value_name, uint32_t value) const {
-  std::error_code ignored;
-  std::filesystem::create_directories(std::filesystem::path(path_).parent_path(), ignored);
+  std::error_code error;
+  std::filesystem::create_directories(std::filesystem::path(path_).parent_path(), error);
+  if (error) {
+    errno = error.value();
+    return false;
+  }
   return UpdateIniFile(path_, [&](IniFile& ini) {
     ini.Set(EncodeRegistryName(key_path), EncodeRegistryName(value_name), FormatDword(value));
   });

@@ -21,8 +21,8 @@ class Registry {
   static Registry InFolder(const std::string& folder);
 
   // Creates the key when needed and stores the value, replacing an earlier
-  // one; false when the file cannot be written. Programs writing at the same
-  // time lose none of each other's values.
+  // one; false (errno set) when the file cannot be written. Programs
+  // writing at the same time lose none of each other's values.
   bool WriteDword(std::string_view key_path, std::string_view value_name, uint32_t value) const;
   // Nothing when the key or the value is absent, or the value is not a dword.
   std::optional<uint32_t> ReadDword(std::string_view key_path, std::string_view value_name) const;

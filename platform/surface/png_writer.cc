@@ -14,10 +14,15 @@
 namespace zv::platform {
 namespace {
 
+// A failed write is the caller's to report, with its cause: libpng only
+// leaves by longjmp and prints nothing of its own.
+void LeaveQuietly(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+void IgnoreWarning(png_structp, png_const_charp) {}
+
 // libpng reports errors by longjmp; nothing with a destructor may live in
 // the frame that calls setjmp, so the rows are prepared by the caller.
 bool WriteRows(std::FILE* file, int32_t width, int32_t height, std::vector<png_bytep>& rows) {
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, LeaveQuietly, IgnoreWarning);
   if (png == nullptr) return false;
   png_infop info = png_create_info_struct(png);
   if (info == nullptr) {

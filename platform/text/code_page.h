@@ -29,6 +29,8 @@ std::string TypedCp1252(std::string_view utf8);
 char32_t NextUtf8(std::string_view text, size_t& pos);
 // The Windows-1252 byte of a character; none when that page does not hold it.
 std::optional<char> UnicodeToCp1252(char32_t c);
+// Appends the character (at most U+10FFFF) in UTF-8.
+void AppendUtf8(std::string& out, char32_t c);
 
 // One character read from a text, and how many of its bytes it took.
 struct DecodedCharacter {

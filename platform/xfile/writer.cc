@@ -52,8 +52,12 @@ XResult<uint64_t> SaveXFile(const std::string& path, const XDocument& document,
                             const XWriteOptions& options) {
   auto data = WriteXData(document, options);
   if (!data.ok()) return data.error();
-  if (!SaveFile(path, std::string_view(*data)))
-    return XError{0, "cannot write " + path + ": " + std::strerror(errno)};
+  if (!SaveFile(path, std::string_view(*data))) {
+    const int error = errno;
+    XError failure{0, "cannot write " + path + ": " + std::strerror(error)};
+    errno = error;  // for callers that report the cause themselves
+    return failure;
+  }
   return static_cast<uint64_t>(data->size());
 }
 

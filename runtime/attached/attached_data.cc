@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 
 #include "platform/paths/path_resolver.h"
 #include "runtime/attached/kept_names.h"
@@ -54,23 +55,37 @@ bool SafeExtension(std::string_view extension) {
   return true;
 }
 
+namespace fs = std::filesystem;
+
 std::string_view FileNamePart(std::string_view name) {
   size_t slash = name.rfind('\\');
   return slash == std::string_view::npos ? name : name.substr(slash + 1);
 }
 
-// What a lookup compares: the request lower-cased, with '/' as a backslash
-// for a whole name; and the record's whole name or its file-name part.
-std::string WantedName(std::string_view path, bool by_name) {
-  std::string wanted = LowerAscii(path);
-  if (!by_name)
-    for (char& c : wanted)
-      if (c == '/') c = '\\';
-  return wanted;
-}
-
 std::string_view RecordName(const AttachedEntry& entry, bool by_name) {
   return by_name ? FileNamePart(entry.name) : std::string_view(entry.name);
+}
+
+// The path of `path` from `folder` (both of this machine; `folder`
+// absolute), with '\\' between its folders as records have: "" for the
+// folder itself, nothing for a path outside it.
+std::optional<std::string> PathFrom(const std::string& folder, const std::string& path) {
+  std::error_code ec;
+  const fs::path absolute = fs::absolute(fs::path(path), ec);
+  if (ec) return std::nullopt;
+  std::string relative = absolute.lexically_normal().lexically_relative(folder).generic_string();
+  if (relative.empty() || relative == ".." || relative.starts_with("../")) return std::nullopt;
+  while (relative.size() > 1 && relative.back() == '/') relative.pop_back();
+  if (relative == ".") return std::string();
+  for (char& c : relative)
+    if (c == '/') c = '\\';
+  return relative;
+}
+
+std::string CurrentFolder() {
+  std::error_code ec;
+  const fs::path current = fs::current_path(ec);
+  return ec ? std::string() : current.lexically_normal().string();
 }
 
 // The build time the record holds; nothing for a record of another size.
@@ -144,7 +159,8 @@ AttachedParse ParseAttachedRecords(std::span<const uint8_t> records, uint32_t st
     if (records[pos + name_length - 1] != 0) return Damaged("a record name is not terminated", index);
     const char* name = reinterpret_cast<const char*>(records.data() + pos);
     AttachedEntry entry;
-    entry.name = LowerAscii(std::string_view(name, ::strnlen(name, name_length)));
+    entry.spelling.assign(name, ::strnlen(name, name_length));
+    entry.name = LowerAscii(entry.spelling);
     pos += name_length;
     if (end - pos < 4) return Damaged("a record's data length runs into the trailer", index);
     entry.size = ReadU32(records, pos);
@@ -198,7 +214,9 @@ AttachedData::LoadResult AttachedData::Load(const std::string& path, std::string
           result = LoadResult::kFailed;
         } else {
           ::close(fd);
-          return LoadRecords(std::move(records), *stub_length, error);
+          result = LoadRecords(std::move(records), *stub_length, error);
+          if (result == LoadResult::kLoaded) game_name_ = fs::path(path).filename().string();
+          return result;
         }
       }
     }
@@ -218,6 +236,7 @@ AttachedData::LoadResult AttachedData::LoadRecords(std::vector<uint8_t> records,
   block_ = std::move(records);
   stub_length_ = layout.stub_length;
   entries_ = std::move(layout.entries);
+  game_folder_ = CurrentFolder();
   // The build time is no file of the game's: it is kept apart, and no
   // lookup finds it.
   for (size_t i = 1; i < entries_.size(); ++i) {
@@ -243,8 +262,23 @@ std::optional<std::string> AttachedData::ExtractProgramEntry() {
   return MakeVirtualFilePath(entries_.front(), "dat");
 }
 
-const AttachedEntry* AttachedData::Match(std::string_view path, bool by_name) const {
-  const std::string wanted = WantedName(path, by_name);
+std::optional<std::string> AttachedData::RecordNameOfNative(const std::string& path) const {
+  if (path.empty() || game_folder_.empty()) return std::nullopt;
+  std::optional<std::string> relative = PathFrom(game_folder_, path);
+  if (!relative || relative->empty()) return std::nullopt;
+  return LowerAscii(*relative);
+}
+
+std::optional<std::string> AttachedData::RecordNameOf(std::string_view path) const {
+  return RecordNameOfNative(platform::Paths().Resolve(path));
+}
+
+std::optional<std::string> AttachedData::WantedName(std::string_view path, bool by_name) const {
+  if (by_name) return LowerAscii(path);
+  return RecordNameOf(path);
+}
+
+const AttachedEntry* AttachedData::MatchRecord(std::string_view wanted, bool by_name) const {
   // The first record is the program, named after the builder's work file;
   // no program asks for it.
   for (size_t i = 1; i < entries_.size(); ++i)
@@ -252,29 +286,40 @@ const AttachedEntry* AttachedData::Match(std::string_view path, bool by_name) co
   return nullptr;
 }
 
+bool AttachedData::HoldsFolder(std::string_view record_name) const {
+  for (size_t i = 1; i < entries_.size(); ++i) {
+    const std::string& name = entries_[i].name;
+    if (name.size() > record_name.size() && name.starts_with(record_name) && name[record_name.size()] == '\\')
+      return true;
+  }
+  return false;
+}
+
 bool AttachedData::DiskHasTakenOver(std::string_view disk_name) const {
   const std::string disk_path = platform::Paths().Resolve(disk_name);
   if (disk_path.empty()) return false;
-  if (IsKeptOnDisk(disk_path)) return true;
+  if (IsKeptOnDisk(disk_path, game_name_)) return true;
   struct stat info {};
   if (!build_time_ || ::stat(disk_path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
   const int64_t changed = static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
   if (changed <= *build_time_) return false;
-  // Written since the build: the game's own from now on, also for a later
-  // build of the game, whose build time is later than this file. Where the
-  // list cannot be written the file's time still says so for this build.
-  KeepOnDisk(disk_path);
+  // Changed since the build, though not by the game (whose writes are kept
+  // at once): the game's own from now on, also for a later build of the
+  // game, whose build time is later than this file. Where the list cannot
+  // be written the file's time still says so for this build.
+  zv::KeepOnDisk(disk_path, game_name_);
   return true;
 }
 
 bool AttachedData::Resolve(std::string& path, std::string_view extension, bool by_name,
                            std::string_view disk_name) {
-  if (!Match(path, by_name) || DiskHasTakenOver(disk_name.empty() ? std::string_view(path) : disk_name))
+  const std::optional<std::string> wanted = WantedName(path, by_name);
+  if (!wanted || !MatchRecord(*wanted, by_name) ||
+      DiskHasTakenOver(disk_name.empty() ? std::string_view(path) : disk_name))
     return false;
-  const std::string wanted = WantedName(path, by_name);
   for (size_t i = 1; i < entries_.size(); ++i) {
     const AttachedEntry& entry = entries_[i];
-    if (RecordName(entry, by_name) != wanted) continue;
+    if (RecordName(entry, by_name) != *wanted) continue;
     // A match whose file cannot be written is passed over; a later record of
     // the same name may still serve.
     if (auto made = MakeVirtualFilePath(entry, extension)) {
@@ -294,10 +339,60 @@ bool AttachedData::ResolveVirtualFileByName(std::string& path, std::string_view 
   return Resolve(path, extension, true, disk_name);
 }
 
-bool AttachedData::Carries(std::string_view path) const { return Match(path, false) != nullptr; }
+bool AttachedData::Carries(std::string_view path) const {
+  const std::optional<std::string> wanted = WantedName(path, false);
+  return wanted && MatchRecord(*wanted, false);
+}
 
 bool AttachedData::Serves(std::string_view path) const { return Carries(path) && !DiskHasTakenOver(path); }
 
-bool AttachedData::KeepOnDisk(std::string_view path) const { return zv::KeepOnDisk(platform::Paths().Resolve(path)); }
+bool AttachedData::CarriesFolder(std::string_view path) const {
+  const std::optional<std::string> record_name = RecordNameOf(path);
+  return record_name && HoldsFolder(*record_name);
+}
+
+std::vector<CarriedListing> AttachedData::ListFolder(const std::string& folder) const {
+  std::vector<CarriedListing> listed;
+  const std::optional<std::string> from = game_folder_.empty() ? std::nullopt : PathFrom(game_folder_, folder);
+  if (!from) return listed;
+  const std::string prefix = from->empty() ? std::string() : LowerAscii(*from) + '\\';
+  const auto already = [&](std::string_view name) {
+    for (const CarriedListing& item : listed)
+      if (platform::EqualNoCase(item.name, name)) return true;
+    return false;
+  };
+  for (size_t i = 1; i < entries_.size(); ++i) {
+    const AttachedEntry& entry = entries_[i];
+    if (!entry.name.starts_with(prefix)) continue;
+    const std::string_view rest = std::string_view(entry.spelling).substr(prefix.size());
+    const size_t slash = rest.find('\\');
+    const std::string_view name = rest.substr(0, slash);
+    if (name.empty() || already(name)) continue;
+    if (slash != std::string_view::npos) {
+      listed.push_back({std::string(name), true, 0});
+    } else if (!DiskHasTakenOver(folder + "/" + std::string(name))) {
+      listed.push_back({std::string(name), false, entry.size});
+    }
+  }
+  return listed;
+}
+
+bool AttachedData::KeepOnDisk(std::string_view path) const {
+  return zv::KeepOnDisk(platform::Paths().Resolve(path), game_name_);
+}
+
+void AttachedData::Preparing(const std::string& path) {
+  const fs::path folder = fs::path(path).parent_path();
+  if (folder.empty()) return;
+  const std::optional<std::string> record_name = RecordNameOfNative(folder.string());
+  if (!record_name || !HoldsFolder(*record_name)) return;
+  std::error_code ec;
+  fs::create_directories(folder, ec);  // a failure shows in the write itself
+}
+
+void AttachedData::Written(const std::string& path) {
+  const std::optional<std::string> record_name = RecordNameOfNative(path);
+  if (record_name && MatchRecord(*record_name, false)) zv::KeepOnDisk(path, game_name_);
+}
 
 }  // namespace zv

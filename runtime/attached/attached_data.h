@@ -9,6 +9,8 @@
 #include <variant>
 #include <vector>
 
+#include "platform/paths/path_resolver.h"
+
 namespace zv {
 
 // A built game is this executable followed by records:
@@ -28,10 +30,11 @@ constexpr size_t kTrailerSize = 8;
 inline constexpr char kBuildTimeRecordName[] = ".zentrovex-built";
 std::vector<uint8_t> EncodeBuildTime(int64_t nanoseconds);
 
-// One record found in a built game: its name lower-cased, where its data
-// lies in the records block, and its size.
+// One record found in a built game: its name lower-cased (and as the builder
+// spelled it), where its data lies in the records block, and its size.
 struct AttachedEntry {
   std::string name;
+  std::string spelling;
   size_t offset = 0;
   uint32_t size = 0;
 };
@@ -67,18 +70,33 @@ std::string LowerAscii(std::string_view text);
 // file cannot be written.
 bool WriteVirtualFile(const std::string& path, std::span<const uint8_t> data);
 
+// One name a built game carries in a folder, as a listing shows it.
+struct CarriedListing {
+  std::string name;
+  bool folder = false;
+  uint32_t size = 0;
+};
+
 // The records appended to the running executable, and the lookup that
 // serves them to every command that opens a file by name: a name that
 // matches a record is written to "_virtual." + extension in the temporary
 // folder and the caller opens that file instead.
 //
+// The records are files of the folder the game started in (the current
+// folder when they were loaded) and of the folders below it, and a name
+// finds one as it would find a file there on disk: "./data.txt" is
+// "data.txt", and after the game changes folder a name is looked for in
+// the new one. A folder that holds carried files exists for the game.
+//
 // What the game writes wins over what it carries: a name is served from its
-// record only until the game has made it its own on disk, that is until a
-// file of that name on disk is changed after the game was built, or the game
-// deletes or moves the name away; such names are kept in the list of
-// kept_names.h. So a game keeps its saves, in the same run, in later runs and
-// in later builds of it, and still finds the media it only reads.
-class AttachedData {
+// record only until the game has made it its own on disk, from the moment it
+// writes a file of that name (by any command: every writer tells the path
+// helper, whose layer this is), deletes it or moves it away, or a file of
+// that name on disk is changed after the game was built. Such names are kept
+// in the list of kept_names.h. So a game keeps its saves, in the same run, in
+// later runs and in later builds of it, and still finds the media it only
+// reads.
+class AttachedData final : public platform::NameLayer {
  public:
   // `temp_folder` ends with "/".
   explicit AttachedData(std::string temp_folder) : temp_folder_(std::move(temp_folder)) {}
@@ -88,11 +106,13 @@ class AttachedData {
   AttachedData& operator=(const AttachedData&) = delete;
 
   enum class LoadResult { kLoaded, kNoRecords, kFailed };
-  // Reads the records of the executable at `path`. kNoRecords for a file
-  // with none; kFailed with `error` set when the file cannot be read or its
+  // Reads the records of the executable at `path`; the game is known by
+  // its file name in the lists of kept names. kNoRecords for a file with
+  // none; kFailed with `error` set when the file cannot be read or its
   // records are damaged.
   LoadResult Load(const std::string& path, std::string* error);
-  // The same for records already in memory (tests and the fuzz target).
+  // The same for records already in memory (tests and the fuzz target), of
+  // a game without a name.
   LoadResult LoadRecords(std::vector<uint8_t> records, uint32_t stub_length, std::string* error);
 
   const std::vector<AttachedEntry>& Entries() const { return entries_; }
@@ -105,10 +125,10 @@ class AttachedData {
   // returns that path; nothing when there is no record or the write fails.
   std::optional<std::string> ExtractProgramEntry();
 
-  // Looks `path` up by the record's whole name ('/' and '\' alike, letters
-  // in any case). On a match that the disk has not taken over, the path is
-  // replaced by the temporary file's and true returned; otherwise `path` is
-  // left alone.
+  // Looks the program's file name `path` up among the records, as a path
+  // from the game's folder ('/' and '\' alike, letters in any case). On a
+  // match that the disk has not taken over, the path is replaced by the
+  // temporary file's and true returned; otherwise `path` is left alone.
   bool ResolveVirtualFile(std::string& path, std::string_view extension);
   // The same, matching `path` against the file-name part of each record.
   // `disk_name`, when given, is the program's name of the file the caller
@@ -116,11 +136,17 @@ class AttachedData {
   bool ResolveVirtualFileByName(std::string& path, std::string_view extension,
                                 std::string_view disk_name = {});
 
-  // True when a record has the whole name `path` (matched as above),
-  // whether or not it is served.
+  // True when a record has the program's file name `path` (matched as
+  // above), whether or not it is served.
   bool Carries(std::string_view path) const;
   // True when a lookup of `path` would be served from a record.
   bool Serves(std::string_view path) const;
+  // True when `path` names a folder that holds carried files.
+  bool CarriesFolder(std::string_view path) const;
+  // The carried names in the folder `folder` (a path of this machine) that
+  // the game finds there: its folders, and the files the disk has not
+  // taken over.
+  std::vector<CarriedListing> ListFolder(const std::string& folder) const;
   // Makes the carried name `path` the game's own on disk before the game
   // deletes or moves its file: from now on, and in later runs, the name is
   // what the disk holds. False, with errno set, when that cannot be kept.
@@ -128,10 +154,27 @@ class AttachedData {
   // When the game was built; nothing for a game without the record.
   std::optional<int64_t> BuildTime() const { return build_time_; }
 
+  // What every writer of a file by name tells the path helper: the carried
+  // folders a file goes into are made on disk, and a carried name written
+  // is the game's own from then on.
+  void Preparing(const std::string& path) override;
+  void Written(const std::string& path) override;
+
  private:
   bool Resolve(std::string& path, std::string_view extension, bool by_name, std::string_view disk_name);
-  // The first record (after the program) that `path` names, or none.
-  const AttachedEntry* Match(std::string_view path, bool by_name) const;
+  // The record name that the program's file name `path` leads to (lower
+  // case, folders joined by '\'), or none for a path outside the game's
+  // folder.
+  std::optional<std::string> RecordNameOf(std::string_view path) const;
+  // The same for a path of this machine.
+  std::optional<std::string> RecordNameOfNative(const std::string& path) const;
+  // What a lookup compares with each record: the record name `path` leads
+  // to, or for a lookup by file name the name lower-cased.
+  std::optional<std::string> WantedName(std::string_view path, bool by_name) const;
+  // The first record (after the program) whose whole name, or file-name
+  // part, is `wanted`; or none.
+  const AttachedEntry* MatchRecord(std::string_view wanted, bool by_name) const;
+  bool HoldsFolder(std::string_view record_name) const;
   // True when the file that the program's name `disk_name` opens on disk
   // is the game's own: listed as kept, or changed after the build (which
   // lists it).
@@ -144,6 +187,8 @@ class AttachedData {
   uint32_t stub_length_ = 0;
   std::vector<AttachedEntry> entries_;
   std::optional<int64_t> build_time_;
+  std::string game_folder_;  // absolute; empty until records are loaded
+  std::string game_name_;
   std::set<std::string> written_;
 };
 

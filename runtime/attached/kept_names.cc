@@ -2,11 +2,10 @@
 
 #include <filesystem>
 #include <fstream>
-#include <span>
-#include <string_view>
 
+#include "platform/paths/file_lock.h"
+#include "platform/paths/file_save.h"
 #include "platform/paths/path_resolver.h"
-#include "runtime/attached/attached_data.h"
 
 namespace zv {
 namespace {
@@ -25,12 +24,24 @@ std::string ReadList(const fs::path& folder) {
   return {std::istreambuf_iterator<char>(in), {}};
 }
 
-bool Names(std::string_view list, std::string_view relative) {
+// A game's name as a list holds it: a tab or a line end would split it.
+std::string ListedGame(std::string_view game) {
+  std::string listed(game);
+  for (char& c : listed)
+    if (c == '\t' || c == '\n' || c == '\r') c = ' ';
+  return listed;
+}
+
+// True when a line of `list` names `relative` for `game`.
+bool Names(std::string_view list, std::string_view relative, std::string_view game) {
   while (!list.empty()) {
     const size_t end = list.find('\n');
     std::string_view line = list.substr(0, end);
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    if (platform::EqualNoCase(line, relative)) return true;
+    const size_t tab = line.find('\t');
+    const bool for_game = tab == std::string_view::npos || game.empty() || line.substr(0, tab) == game;
+    if (tab != std::string_view::npos) line.remove_prefix(tab + 1);
+    if (for_game && platform::EqualNoCase(line, relative)) return true;
     if (end == std::string_view::npos) break;
     list.remove_prefix(end + 1);
   }
@@ -39,28 +50,33 @@ bool Names(std::string_view list, std::string_view relative) {
 
 }  // namespace
 
-bool IsKeptOnDisk(const std::string& path) {
+bool IsKeptOnDisk(const std::string& path, std::string_view game) {
   const fs::path file = AbsoluteFile(path);
+  const std::string listed = ListedGame(game);
   // Every folder above is asked, not only the nearest: a folder made after
   // a deletion was listed above it does not bring the file back.
   for (fs::path folder = file.parent_path();; folder = folder.parent_path()) {
-    if (Names(ReadList(folder), file.lexically_relative(folder).generic_string())) return true;
+    if (Names(ReadList(folder), file.lexically_relative(folder).generic_string(), listed)) return true;
     if (folder == folder.parent_path()) return false;
   }
 }
 
-bool KeepOnDisk(const std::string& path) {
+bool KeepOnDisk(const std::string& path, std::string_view game) {
   const fs::path file = AbsoluteFile(path);
   fs::path folder = file.parent_path();
   std::error_code ec;
   while (!fs::is_directory(folder, ec) && folder != folder.parent_path()) folder = folder.parent_path();
   const std::string relative = file.lexically_relative(folder).generic_string();
+  const std::string listed = ListedGame(game);
+  const std::string list_path = (folder / kKeptListName).string();
+  // Two copies of a game, or two games, may keep names at once: each reads
+  // the list the other saved.
+  const platform::FileLock lock(list_path);
   std::string list = ReadList(folder);
-  if (Names(list, relative)) return true;
+  if (Names(list, relative, listed)) return true;
   if (!list.empty() && list.back() != '\n') list += '\n';
-  list += relative + '\n';
-  return WriteVirtualFile((folder / kKeptListName).string(),
-                          std::span(reinterpret_cast<const uint8_t*>(list.data()), list.size()));
+  list += listed.empty() ? relative + '\n' : listed + '\t' + relative + '\n';
+  return platform::SaveFile(list_path, list);
 }
 
 }  // namespace zv

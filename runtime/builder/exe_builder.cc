@@ -13,6 +13,7 @@
 #include <system_error>
 #include <vector>
 
+#include "platform/paths/file_save.h"
 #include "platform/paths/path_resolver.h"
 #include "platform/video/media_endings.h"
 #include "runtime/attached/attached_data.h"
@@ -87,17 +88,27 @@ std::vector<fs::directory_entry> SortedEntries(const fs::path& folder, std::erro
   return entries;
 }
 
-// Where a folder lies on its device: one folder however it is reached.
-struct FolderIdentity {
+// Where a file or folder lies on its device: one file however it is reached.
+struct FileIdentity {
   dev_t device = 0;
   ino_t inode = 0;
-  friend bool operator==(const FolderIdentity&, const FolderIdentity&) = default;
+  friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
 };
 
-std::optional<FolderIdentity> IdentityOf(const fs::path& folder) {
+std::optional<FileIdentity> IdentityOf(const fs::path& path) {
   struct stat info {};
-  if (::stat(folder.c_str(), &info) != 0) return std::nullopt;
-  return FolderIdentity{info.st_dev, info.st_ino};
+  if (::stat(path.c_str(), &info) != 0) return std::nullopt;
+  return FileIdentity{info.st_dev, info.st_ino};
+}
+
+// The game being written and the one it replaces never go into it, when
+// the project folder holds them.
+std::vector<FileIdentity> GameFiles(const platform::FileSave& save, const std::string& output) {
+  std::vector<FileIdentity> games;
+  struct stat info {};
+  if (::fstat(save.Fd(), &info) == 0) games.push_back({info.st_dev, info.st_ino});
+  if (auto previous = IdentityOf(output)) games.push_back(*previous);
+  return games;
 }
 
 // Names starting with a dot are configuration on this system, often
@@ -110,7 +121,7 @@ bool IsHidden(const std::string& name) { return !name.empty() && name[0] == '.';
 // walk says so, as it does for hidden files and folders and links to nothing.
 class MediaWalk {
  public:
-  MediaWalk(RecordWriter& writer, const BuildServices& services, std::vector<fs::path> skipped)
+  MediaWalk(RecordWriter& writer, const BuildServices& services, std::vector<FileIdentity> skipped)
       : writer_(writer), services_(services), skipped_(std::move(skipped)) {}
 
   bool AddProject(const fs::path& folder) {
@@ -121,17 +132,24 @@ class MediaWalk {
         if (auto identity = IdentityOf(above)) above_.push_back(*identity);
         if (above == above.parent_path()) break;
       }
-    return AddFolder(folder, "");
+    return AddFolder(folder, {});
   }
 
   const std::string& Error() const { return error_; }
 
  private:
-  bool AddFolder(const fs::path& folder, const std::string& prefix) {
+  // Where the walk is: the start of a record's name ("media\\"), and the
+  // same as the user writes a path on this system ("media/").
+  struct Prefix {
+    std::string record;
+    std::string shown;
+  };
+
+  bool AddFolder(const fs::path& folder, const Prefix& prefix) {
     std::error_code ec;
     std::vector<fs::directory_entry> entries = SortedEntries(folder, ec);
     if (ec) return Fail("cannot list " + folder.string() + ": " + ec.message());
-    const std::optional<FolderIdentity> identity = IdentityOf(folder);
+    const std::optional<FileIdentity> identity = IdentityOf(folder);
     if (identity) above_.push_back(*identity);
     for (const fs::directory_entry& entry : entries) {
       if (services_.escape_pressed && services_.escape_pressed()) return Fail("build stopped by Escape");
@@ -142,27 +160,28 @@ class MediaWalk {
     return true;
   }
 
-  bool AddEntry(const fs::directory_entry& entry, const std::string& prefix) {
+  bool AddEntry(const fs::directory_entry& entry, const Prefix& prefix) {
     const std::string name = entry.path().filename().string();
-    const std::string record = prefix + name;
+    const std::string record = prefix.record + name;
+    const std::string shown = prefix.shown + name;
     std::error_code ec;
     // Both follow links: a linked folder is walked, a linked file taken.
     const bool folder = entry.is_directory(ec);
     const bool file = !folder && entry.is_regular_file(ec);
     if (folder) {
-      if (IsHidden(name)) return Say("Leaving out " + record + "\\ (a hidden folder)");
-      const std::optional<FolderIdentity> identity = IdentityOf(entry.path());
+      if (IsHidden(name)) return Say("Leaving out " + shown + "/ (a hidden folder)");
+      const std::optional<FileIdentity> identity = IdentityOf(entry.path());
       if (identity && std::find(above_.begin(), above_.end(), *identity) != above_.end())
-        return Say("Leaving out " + record + " (a link back to a folder above it)");
-      return AddFolder(entry.path(), record + "\\");
+        return Say("Leaving out " + shown + " (a link back to a folder above it)");
+      return AddFolder(entry.path(), {record + "\\", shown + "/"});
     }
     if (file && IsMediaFileName(name) && !Skipped(entry.path())) {
-      if (IsHidden(name)) return Say("Leaving out " + record + " (a hidden file)");
-      Say("Adding " + record + "...");
+      if (IsHidden(name)) return Say("Leaving out " + shown + " (a hidden file)");
+      Say("Adding " + shown + "...");
       if (!writer_.AddFileRecord(record, entry.path().string())) return Fail(writer_.Error());
       return true;
     }
-    if (entry.is_symlink(ec) && !entry.exists(ec)) return Say("Leaving out " + record + " (a link to nothing)");
+    if (entry.is_symlink(ec) && !entry.exists(ec)) return Say("Leaving out " + shown + " (a link to nothing)");
     return true;
   }
 
@@ -175,17 +194,15 @@ class MediaWalk {
     return false;
   }
   bool Skipped(const fs::path& path) const {
-    std::error_code ec;
-    for (const fs::path& s : skipped_)
-      if (fs::equivalent(path, s, ec)) return true;
-    return false;
+    const std::optional<FileIdentity> identity = IdentityOf(path);
+    return identity && std::find(skipped_.begin(), skipped_.end(), *identity) != skipped_.end();
   }
 
   RecordWriter& writer_;
   const BuildServices& services_;
-  std::vector<fs::path> skipped_;
+  std::vector<FileIdentity> skipped_;
   // The folders being walked and those above the project.
-  std::vector<FolderIdentity> above_;
+  std::vector<FileIdentity> above_;
   std::string error_;
 };
 
@@ -197,12 +214,14 @@ int64_t BuildTimeNow() {
   return static_cast<int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
 }
 
-// Permissions of a new executable: read bits as the umask allows, with
-// execute wherever read is allowed.
-mode_t ExecutableMode() {
-  mode_t mask = ::umask(0);
-  ::umask(mask);
-  return 0777 & ~mask;
+// A game that replaced a file of another kind keeps that file's
+// permissions, with execute added wherever read is allowed, so it runs.
+void MakeRunnable(const std::string& game) {
+  struct stat info {};
+  if (::stat(game.c_str(), &info) != 0) return;
+  const mode_t mode = info.st_mode & 07777;
+  const mode_t runnable = mode | ((mode & 0444) >> 2);
+  if (runnable != mode) ::chmod(game.c_str(), runnable);
 }
 
 }  // namespace
@@ -239,14 +258,17 @@ BuildResult BuildExecutable(const BuildRequest& request, const BuildServices& se
     if (!compiled) return {false, compile_error.empty() ? "the program did not compile" : compile_error};
   }
 
-  std::string temporary = request.output + ".partial-XXXXXX";
-  int fd = ::mkstemp(temporary.data());
-  if (fd < 0) return {false, "cannot create " + request.output + ": " + std::strerror(errno)};
-  std::FILE* out = ::fdopen(fd, "wb");
+  // The shared save: a link is followed to the game it names, a game with
+  // other hard links stays one file with them, and a game the user may not
+  // write is refused. A new game may be run wherever it may be read.
+  std::optional<platform::FileSave> save =
+      platform::FileSave::Begin(request.output, platform::ExistingFile::kReplace, 0777);
+  if (!save) return {false, "cannot create " + request.output + ": " + std::strerror(errno)};
+  const int fd = ::dup(save->Fd());
+  std::FILE* out = fd >= 0 ? ::fdopen(fd, "wb") : nullptr;
   if (!out) {
-    ::close(fd);
-    ::unlink(temporary.c_str());
-    return {false, "cannot create " + request.output};
+    if (fd >= 0) ::close(fd);
+    return {false, "cannot create " + request.output + ": " + std::strerror(errno)};
   }
 
   RecordWriter writer(out, services.stop_requested);
@@ -255,7 +277,7 @@ BuildResult BuildExecutable(const BuildRequest& request, const BuildServices& se
       !writer.AddFileRecord(program_path, program_path)) {
     result = {false, writer.Error()};
   } else if (!request.project_folder.empty()) {
-    MediaWalk walk(writer, services, {fs::path(temporary), fs::path(request.output)});
+    MediaWalk walk(writer, services, GameFiles(*save, request.output));
     if (!walk.AddProject(request.project_folder)) result = {false, walk.Error()};
   }
   // Last, once every media file has been read: what the game writes after
@@ -263,15 +285,15 @@ BuildResult BuildExecutable(const BuildRequest& request, const BuildServices& se
   if (result.ok && !writer.AddRecord(kBuildTimeRecordName, EncodeBuildTime(BuildTimeNow())))
     result = {false, writer.Error()};
   if (result.ok && !writer.Finish()) result = {false, writer.Error()};
-  if (result.ok && ::fchmod(::fileno(out), ExecutableMode()) != 0)
-    result = {false, std::string("cannot make the game executable: ") + std::strerror(errno)};
   if (std::fclose(out) != 0 && result.ok)
     result = {false, std::string("cannot write the game: ") + std::strerror(errno)};
-  // The game goes into place only while nobody has asked the build to stop.
+  // The game goes into place only while nobody has asked the build to stop;
+  // until then the earlier game stays whole, and a failed save leaves
+  // nothing behind.
   if (result.ok && services.stop_requested && services.stop_requested()) result = {false, "the build was stopped"};
-  if (result.ok && ::rename(temporary.c_str(), request.output.c_str()) != 0)
+  if (result.ok && !save->Finish())
     result = {false, "cannot write " + request.output + ": " + std::strerror(errno)};
-  if (!result.ok) ::unlink(temporary.c_str());
+  if (result.ok) MakeRunnable(save->Target());
   return result;
 }
 

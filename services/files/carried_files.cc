@@ -15,6 +15,33 @@ bool IsCarried(const AttachedData* attached, const std::string& name) {
   return attached != nullptr && attached->Carries(name);
 }
 
+bool CarriedPathExists(const AttachedData* attached, const std::string& name) {
+  return attached != nullptr && (attached->CarriesFolder(name) || attached->Serves(name));
+}
+
+bool MakeCarriedFolder(const AttachedData* attached, const std::string& name) {
+  if (attached == nullptr || !attached->CarriesFolder(name)) {
+    errno = ENOENT;
+    return false;
+  }
+  return files::MakeFolders(NativePath(name));
+}
+
+std::vector<files::DirectoryEntry> CarriedEntries(const AttachedData* attached, const std::string& folder) {
+  std::vector<files::DirectoryEntry> entries;
+  if (attached == nullptr) return entries;
+  const std::time_t built = static_cast<std::time_t>(attached->BuildTime().value_or(0) / 1000000000);
+  for (const CarriedListing& carried : attached->ListFolder(folder)) {
+    files::DirectoryEntry entry;
+    entry.name = carried.name;
+    entry.directory = carried.folder;
+    entry.write_time = built;
+    entry.size = carried.size;
+    entries.push_back(std::move(entry));
+  }
+  return entries;
+}
+
 bool DeleteCarriedFile(const AttachedData& attached, const std::string& name) {
   // The disk's file goes first, as any file the user may delete: one that
   // stays leaves everything as it was.

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <string>
+#include <vector>
+
+#include "services/files/directory_listing.h"
 
 namespace zv {
 
@@ -15,6 +18,19 @@ class AttachedData;
 
 // True when `name` is one of the game's carried names.
 bool IsCarried(const AttachedData* attached, const std::string& name);
+
+// True when the game finds a file or a folder it carries under `name`.
+bool CarriedPathExists(const AttachedData* attached, const std::string& name);
+
+// Makes the folder `name` on disk when it is one the game carries and the
+// disk does not hold yet, so the game can go into it. False (errno set)
+// when it is not, or cannot be made.
+bool MakeCarriedFolder(const AttachedData* attached, const std::string& name);
+
+// The entries the game carries in the folder `folder` (a path of this
+// machine), for the directory listings: its folders, and the files the disk
+// has not taken over, dated with the game's build.
+std::vector<files::DirectoryEntry> CarriedEntries(const AttachedData* attached, const std::string& folder);
 
 // Deletes the file the program calls `name`, which the game carries: what
 // the disk holds under that name goes, and the carried copy with it.

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "runtime/attached/kept_names.h"
+
 namespace zv::files {
 namespace {
 
@@ -64,10 +66,18 @@ std::optional<std::vector<DirectoryEntry>> ListDirectory(const std::string& fold
   return entries;
 }
 
-bool DirectorySearch::Open() {
+bool DirectorySearch::Open(std::vector<DirectoryEntry> carried) {
   Close();
   auto entries = ListDirectory(".");
   if (!entries || entries->empty()) return false;
+  std::erase_if(*entries, [](const DirectoryEntry& entry) { return entry.name == kKeptListName; });
+  for (DirectoryEntry& entry : carried) {
+    const bool on_disk = std::any_of(entries->begin(), entries->end(), [&](const DirectoryEntry& listed) {
+      return CompareNoCase(listed.name, entry.name) == 0;
+    });
+    if (!on_disk) entries->push_back(std::move(entry));
+  }
+  std::sort(entries->begin(), entries->end(), ListedBefore);
   entries_ = std::move(*entries);
   position_ = 0;
   open_ = true;

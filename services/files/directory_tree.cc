@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
 
@@ -15,18 +16,26 @@ namespace {
 
 bool IsDotEntry(const std::string& name) { return name == "." || name == ".."; }
 
-void CollectFiles(const std::string& folder, const std::string& prefix, std::vector<TreeFile>& out) {
-  auto entries = ListDirectory(folder);
-  if (!entries) return;
-  for (const DirectoryEntry& entry : *entries) {
+void CollectFiles(const std::string& folder, const std::string& prefix, const std::vector<DirectoryEntry>& entries,
+                  TreeListing& out) {
+  for (const DirectoryEntry& entry : entries) {
     if (IsDotEntry(entry.name)) continue;
     const std::string path = folder + "/" + entry.name;
+    const std::string packed = prefix + entry.name;
     if (entry.directory) {
-      if (!entry.symbolic_link) CollectFiles(path, prefix + entry.name + "\\", out);
+      if (entry.symbolic_link) continue;
+      if (auto inner = ListDirectory(path))
+        CollectFiles(path, packed + "\\", *inner, out);
+      else
+        out.unread.push_back({packed, errno});
       continue;
     }
     struct stat st;
-    if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) out.push_back({prefix + entry.name, path});
+    if (::stat(path.c_str(), &st) == 0) {
+      if (S_ISREG(st.st_mode)) out.files.push_back({packed, path});
+    } else if (!(entry.symbolic_link && errno == ENOENT)) {
+      out.unread.push_back({packed, errno});
+    }
   }
 }
 
@@ -96,10 +105,12 @@ bool HoldsAnyOf(const std::string& folder, const std::vector<std::string>& kept)
   return false;
 }
 
-std::vector<TreeFile> ListTreeFiles(const std::string& folder) {
-  std::vector<TreeFile> files;
-  CollectFiles(folder, "", files);
-  return files;
+std::optional<TreeListing> ListTreeFiles(const std::string& folder) {
+  auto entries = ListDirectory(folder);
+  if (!entries) return std::nullopt;
+  TreeListing listing;
+  CollectFiles(folder, "", *entries, listing);
+  return listing;
 }
 
 }  // namespace zv::files

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,9 +25,22 @@ struct TreeFile {
   std::string packed_path;
   std::string native_path;
 };
-// The regular files under `folder`, each folder's entries in listing order
-// with its subfolders walked where they come. Links to folders are not
-// entered, so a link cannot lead the walk in a circle.
-std::vector<TreeFile> ListTreeFiles(const std::string& folder);
+// What a walk found under a folder: the regular files, each folder's
+// entries in listing order with its subfolders walked where they come, and
+// the entries it could not look into (a folder it may not list, an entry
+// it may not see), each with its errno.
+struct TreeListing {
+  struct Unread {
+    std::string packed_path;
+    int error = 0;
+  };
+  std::vector<TreeFile> files;
+  std::vector<Unread> unread;
+};
+// Walks `folder`; nothing (errno set) when the folder itself cannot be
+// listed. Links to folders are not entered, so a link cannot lead the walk
+// in a circle; links to nothing and what is not a file (a pipe, a device)
+// are passed over.
+std::optional<TreeListing> ListTreeFiles(const std::string& folder);
 
 }  // namespace zv::files

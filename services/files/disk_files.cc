@@ -5,12 +5,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <cerrno>
-#include <cstring>
 
 #include "platform/paths/file_content.h"
 #include "platform/paths/file_save.h"
+#include "platform/paths/path_resolver.h"
 
 namespace zv::files {
 namespace {
@@ -52,7 +51,14 @@ void UniqueFd::Reset() {
 
 UniqueFd OpenForReading(const std::string& path) { return OpenRegular(path, O_RDONLY); }
 
-UniqueFd OpenOrCreateForReading(const std::string& path) { return OpenRegular(path, O_RDONLY | O_CREAT); }
+UniqueFd OpenOrCreateForReading(const std::string& path) {
+  UniqueFd fd = OpenRegular(path, O_RDONLY);
+  if (fd.Valid() || errno != ENOENT) return fd;
+  platform::Paths().PrepareWrite(path);
+  fd = OpenRegular(path, O_RDONLY | O_CREAT);
+  if (fd.Valid()) platform::Paths().NoteWritten(path);
+  return fd;
+}
 
 bool OpensForReading(const std::string& path) { return OpenForReading(path).Valid(); }
 
@@ -68,16 +74,18 @@ int64_t ReadFully(int fd, std::span<uint8_t> buffer) {
   return static_cast<int64_t>(done);
 }
 
-bool WriteFully(int fd, std::span<const uint8_t> bytes) {
+bool WriteFully(int fd, std::span<const uint8_t> bytes, size_t* written) {
   size_t done = 0;
-  while (done < bytes.size()) {
+  bool ok = true;
+  while (ok && done < bytes.size()) {
     const ssize_t put = ::write(fd, bytes.data() + done, bytes.size() - done);
     if (put < 0 && errno == EINTR) continue;
     if (put == 0) errno = EIO;
-    if (put <= 0) return false;
-    done += static_cast<size_t>(put);
+    if (put > 0) done += static_cast<size_t>(put);
+    ok = put > 0;
   }
-  return true;
+  if (written) *written = done;
+  return ok;
 }
 
 std::optional<std::vector<uint8_t>> ReadToEnd(int fd) {
@@ -107,6 +115,54 @@ bool CopyFileNoReplace(const std::string& source, const std::string& destination
   return save && platform::CopyFileContent(from.Get(), save->Fd(), platform::Holes::kKeep) && save->Finish();
 }
 
+namespace {
+
+// Writes the byte at `position` when the file reaches that far.
+bool PutByte(int fd, int64_t position, uint8_t value) {
+  struct stat st;
+  if (::fstat(fd, &st) != 0) return false;
+  if (position < 0 || position >= st.st_size) return true;
+  for (;;) {
+    const ssize_t put = ::pwrite(fd, &value, 1, position);
+    if (put == 1) return true;
+    if (put < 0 && errno == EINTR) continue;
+    if (put == 0) errno = EIO;
+    return false;
+  }
+}
+
+}  // namespace
+
+bool WriteByteInFile(const std::string& seen, const std::string& path, int64_t position, uint8_t value) {
+  if (seen == path) {
+    UniqueFd fd = OpenRegular(path, O_WRONLY);
+    return fd.Valid() && PutByte(fd.Get(), position, value);
+  }
+  UniqueFd from = OpenForReading(seen);
+  if (!from.Valid()) return false;
+  auto save = platform::FileSave::Begin(path);
+  return save && platform::CopyFileContent(from.Get(), save->Fd(), platform::Holes::kKeep) &&
+         PutByte(save->Fd(), position, value) && save->Finish();
+}
+
+UniqueFd CreateNewFile(const std::string& path) {
+  if (path.empty()) {
+    errno = ENOENT;
+    return UniqueFd();
+  }
+  const auto target = platform::FollowLinks(path);
+  if (!target) return UniqueFd();
+  platform::Paths().PrepareWrite(path);
+  UniqueFd fd(::open(target->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+  if (fd.Valid()) platform::Paths().NoteWritten(path);
+  return fd;
+}
+
+bool IsSymbolicLink(const std::string& path) {
+  struct stat st;
+  return !path.empty() && ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
 bool DeleteUserFile(const std::string& path) {
   struct stat st;
   if (path.empty() || ::lstat(path.c_str(), &st) != 0) return false;
@@ -116,7 +172,7 @@ bool DeleteUserFile(const std::string& path) {
 
 bool MayRemoveFromFolder(const std::string& path) {
   std::string folder = FolderOf(path);
-  if (folder.empty()) folder = ".";
+  if (folder.empty()) folder.push_back('.');
   struct stat file, dir;
   if (::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) != 0) return false;
   if (::lstat(path.c_str(), &file) != 0 || ::stat(folder.c_str(), &dir) != 0) return true;
@@ -124,8 +180,14 @@ bool MayRemoveFromFolder(const std::string& path) {
   return !(dir.st_mode & S_ISVTX) || user == 0 || user == file.st_uid || user == dir.st_uid;
 }
 
-bool MoveNoReplace(const std::string& source, const std::string& destination) {
-  if (source.empty() || destination.empty()) return false;
+namespace {
+
+// The move itself, by rename, link, or copy and delete.
+bool MoveByName(const std::string& source, const std::string& destination_named) {
+  // A link to nothing at the new name is followed, as a save follows it.
+  const auto followed = platform::FollowLinks(destination_named);
+  if (!followed) return false;
+  const std::string& destination = *followed;
   if (::renameat2(AT_FDCWD, source.c_str(), AT_FDCWD, destination.c_str(), RENAME_NOREPLACE) == 0) return true;
   if (errno == EINVAL || errno == ENOSYS) {
     // No no-replace rename here: a hard link refuses a taken name.
@@ -148,10 +210,14 @@ bool MoveNoReplace(const std::string& source, const std::string& destination) {
   return RemoveMovedSource(source, destination);
 }
 
-std::string CauseOf(int error_number) {
-  std::string text = std::strerror(error_number);
-  if (!text.empty()) text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
-  return text;
+}  // namespace
+
+bool MoveNoReplace(const std::string& source, const std::string& destination) {
+  if (source.empty() || destination.empty()) return false;
+  platform::Paths().PrepareWrite(destination);
+  if (!MoveByName(source, destination)) return false;
+  platform::Paths().NoteWritten(destination);
+  return true;
 }
 
 bool MakeFolders(const std::string& folder) {
@@ -172,6 +238,12 @@ bool MakeFolders(const std::string& folder) {
   if (S_ISDIR(st.st_mode)) return true;
   errno = ENOTDIR;
   return false;
+}
+
+std::string FolderCause(const std::string& path, int error) {
+  struct stat st;
+  if (IsSymbolicLink(path) && ::stat(path.c_str(), &st) != 0) return "a symbolic link to nothing has that name";
+  return CauseOf(error);
 }
 
 std::string FolderOf(const std::string& path) {

@@ -6,9 +6,12 @@
 #include <string>
 #include <vector>
 
+#include "platform/paths/failure_cause.h"
+
 // Whole-file operations on paths of this machine, for the file commands.
 // Every write goes through platform::FileSave, so a failed write leaves the
-// earlier file (or no file) in place, never a half-written one. After a
+// earlier file (or no file) in place, never a half-written one; what makes
+// or moves a file otherwise tells the path helper as a save does. After a
 // failure errno tells why.
 namespace zv::files {
 
@@ -54,31 +57,47 @@ std::optional<std::vector<uint8_t>> ReadToEnd(int fd);
 
 // Reads exactly `buffer.size()` bytes or up to the end; -1 on a failed read.
 int64_t ReadFully(int fd, std::span<uint8_t> buffer);
-// Writes every byte; false on a failed write.
-bool WriteFully(int fd, std::span<const uint8_t> bytes);
+// Writes every byte; false on a failed write. `written`, when given, gets
+// how many were written.
+bool WriteFully(int fd, std::span<const uint8_t> bytes, size_t* written = nullptr);
 
 // Copies a regular file to a new name, a block at a time; fails when the
 // destination exists, and then leaves no copy. The copy gets `new_mode` less
 // the umask, the source's mode when none is given.
 bool CopyFileNoReplace(const std::string& source, const std::string& destination,
                        std::optional<uint32_t> new_mode = std::nullopt);
+// Changes the byte at `position` of the file `path` in place, so that memory
+// does not grow with the file; a position outside the file changes nothing.
+// `seen` is the file a program reads under that name: where it is another
+// (one a built game carries), `path` is saved first as a copy of it.
+bool WriteByteInFile(const std::string& seen, const std::string& path, int64_t position, uint8_t value);
+// Creates the file `path` for writing; fails when something of that name
+// exists (EEXIST). A link to nothing is followed to make the file it names,
+// as a save follows it.
+UniqueFd CreateNewFile(const std::string& path);
+// True when `path` names a symbolic link, whether or not it leads anywhere.
+bool IsSymbolicLink(const std::string& path);
 // Deletes a file as its user may: one the user may not write stays (EACCES);
 // a symbolic link goes itself, not what it names.
 bool DeleteUserFile(const std::string& path);
 // True when the user may take the file out of its folder: the folder may
 // be written, and its sticky bit (as on /tmp) does not keep others' files.
 bool MayRemoveFromFolder(const std::string& path);
-// Renames a file or folder; fails when the destination exists. A file moves
+// Renames a file or folder; fails when the destination exists (a link to
+// nothing there is followed to the name it gives). A file moves
 // between file systems by copy and delete; when the source cannot be deleted
 // the copy is, and the move fails with the source in place.
 bool MoveNoReplace(const std::string& source, const std::string& destination);
 
-// The system's text for an errno value, for the cause in an error message
-// ("no space left on device").
-std::string CauseOf(int error_number);
+// The cause in a failure's message ("no space left on device").
+using platform::CauseOf;
 
 // Makes every folder of `folder` that is missing; true when it exists after.
 bool MakeFolders(const std::string& folder);
+// Why the folder `path` could not be made, after the errno value `error`: a
+// symbolic link to nothing of that name is named as such (folders are never
+// made through links), where the system would say only "file exists".
+std::string FolderCause(const std::string& path, int error);
 // The folder part of a path of this machine ("" when it has none).
 std::string FolderOf(const std::string& path);
 

@@ -1,6 +1,5 @@
 #include "services/files/file_commands.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "platform/paths/file_save.h"
 #include "platform/paths/path_resolver.h"
 #include "platform/shell/command_arguments.h"
 #include "runtime/vm/opcodes/opcode_support.h"
@@ -44,10 +42,7 @@ int32_t FileSizeByName(Vm& vm, const std::string& name) {
   return static_cast<int32_t>(static_cast<uint32_t>(st.st_size));
 }
 
-bool MakeFile(const std::string& name) {
-  files::UniqueFd fd(::open(NativePath(name).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-  return fd.Valid();
-}
+bool MakeFile(const std::string& name) { return files::CreateNewFile(NativePath(name)).Valid(); }
 
 bool PathExists(const std::string& path) {
   struct stat st;
@@ -114,20 +109,24 @@ bool ExecuteFile(Vm& vm, const std::string& file, const std::string& arguments, 
   return FilesOf(vm).Shell().Execute(request);
 }
 
-// Opens the directory search over the working folder; warning 8001 when
-// nothing can be found.
+// Opens the directory search over the working folder, with what a built
+// game carries there; warning 8001 when nothing can be found.
 bool OpenFileSearch(Vm& vm) {
-  if (FilesOf(vm).Search().Open()) return true;
+  if (FilesOf(vm).Search().Open(CarriedEntries(vm.attached_data, "."))) return true;
   vm.RunWarning(err::kNothingFound);
   return false;
 }
 
 // ---- Folders, listings and the search ------------------------------------------------
 
+// A folder a built game carries is made on disk when the game goes into it.
 void CmdSetDirectory(Vm& vm) {
   const std::string path(vm.NextString());
   const std::string native = NativePath(path);
-  if (native.empty() || ::chdir(native.c_str()) != 0) vm.RunError(err::kDirectoryNotSet);
+  if (native.empty()) return vm.RunError(err::kDirectoryNotSet);
+  if (::chdir(native.c_str()) == 0) return;
+  if (errno != ENOENT || !MakeCarriedFolder(vm.attached_data, path) || ::chdir(native.c_str()) != 0)
+    vm.RunError(err::kDirectoryNotSet);
 }
 
 void CmdListDirectory(Vm& vm) {
@@ -219,19 +218,27 @@ void FnFindFileDate(Vm& vm) {
 void CmdMakeFile(Vm& vm) {
   const std::string name(vm.NextString());
   // A file the game carries exists, as one on disk does.
-  if (FileExists(vm, name) || !MakeFile(name)) vm.RunWarning(err::kMakeFailed, name);
+  if (FileExists(vm, name)) return vm.RunWarning(err::kMakeFailed, name, files::CauseOf(EEXIST));
+  if (!MakeFile(name)) vm.RunWarning(err::kMakeFailed, name, files::CauseOf(errno));
 }
 
 // A file the user may not write is not deleted, as on the system these
-// commands come from; the warning then gives the reason.
+// commands come from; the warning then gives the reason. A symbolic link
+// goes itself, also one that leads nowhere.
 void CmdDeleteFile(Vm& vm) {
   const std::string name(vm.NextString());
-  if (!FileExists(vm, name)) return vm.RunWarning(err::kNothingToDelete, name);
+  if (!FileExists(vm, name) && !files::IsSymbolicLink(NativePath(name)))
+    return vm.RunWarning(err::kNothingToDelete, name);
   // A name the game carries must stay gone, or its carried copy comes back.
   const bool deleted = IsCarried(vm.attached_data, name) ? DeleteCarriedFile(*vm.attached_data, name)
                                                          : files::DeleteUserFile(NativePath(name));
   if (!deleted) vm.RunWarning(err::kNothingToDelete, name, files::CauseOf(errno));
 }
+
+// A file on disk under the name, as a copy, move or rename onto it finds
+// it: a name a built game carries takes what the game puts there, as any
+// file it writes does.
+bool TakenOnDisk(const std::string& name) { return files::OpensForReading(NativePath(name)); }
 
 void CmdCopyFile(Vm& vm) {
   const std::string source(vm.NextString());
@@ -245,7 +252,7 @@ void CmdCopyFile(Vm& vm) {
   const std::string cause = files::CauseOf(errno);
   // "File already exists" only where it does: a folder that is missing or
   // full is another failure.
-  if (FileExists(vm, destination)) return vm.RunWarning(err::kExists, destination);
+  if (TakenOnDisk(destination)) return vm.RunWarning(err::kExists, destination);
   vm.RunWarning(err::kCopyFailed, destination, cause);
 }
 
@@ -261,7 +268,7 @@ template <int32_t kFailure>
 void MoveOrRename(Vm& vm) {
   const std::string source(vm.NextString());
   const std::string destination(vm.NextString());
-  if (FileExists(vm, destination)) return vm.RunWarning(err::kExists, destination);
+  if (TakenOnDisk(destination)) return vm.RunWarning(err::kExists, destination);
   if (IsCarried(vm.attached_data, source)) {
     if (!MoveCarriedFile(*vm.attached_data, source, destination))
       vm.RunWarning(kFailure, source, files::CauseOf(errno));
@@ -288,14 +295,10 @@ void CmdWriteByteToFile(Vm& vm) {
   const int32_t position = vm.NextInt();
   const int32_t value = vm.NextInt();
   if (!FileExists(vm, name)) return vm.RunWarning(err::kMissing, name);
-  const std::string native = NativePath(name);
   // The file the program sees, which in a built game may be one it carries:
   // the changed bytes then go to disk under its name.
-  auto bytes = files::ReadWholeFile(FilesOf(vm).LookUpFile(name));
-  if (!bytes) return;
-  if (position >= 0 && static_cast<size_t>(position) < bytes->size())
-    (*bytes)[static_cast<size_t>(position)] = static_cast<uint8_t>(value);
-  if (!platform::SaveFile(native, *bytes)) vm.RunWarning(err::kWriteFailed, name, files::CauseOf(errno));
+  if (!files::WriteByteInFile(FilesOf(vm).LookUpFile(name), NativePath(name), position, static_cast<uint8_t>(value)))
+    vm.RunWarning(err::kWriteFailed, name, files::CauseOf(errno));
 }
 
 void FnReadByteFromFile(Vm& vm) {
@@ -325,15 +328,18 @@ void FnFileSize(Vm& vm) {
 void FnPathExists(Vm& vm) {
   const Slot result = vm.NextSlot();
   const std::string path(vm.NextString());
-  vm.SetInt(result, PathExists(path) ? 1 : 0);
+  vm.SetInt(result, PathExists(path) || CarriedPathExists(vm.attached_data, path) ? 1 : 0);
 }
 
 // ---- Folders ------------------------------------------------------------------------------
 
+// A folder is made where the name stands, never through a link.
 void CmdMakeDirectory(Vm& vm) {
   const std::string path(vm.NextString());
   const std::string native = NativePath(path);
-  if (native.empty() || ::mkdir(native.c_str(), 0777) != 0) vm.RunWarning(err::kDirectoryNotMade, path);
+  if (native.empty()) return vm.RunWarning(err::kDirectoryNotMade, path, files::CauseOf(ENOENT));
+  if (::mkdir(native.c_str(), 0777) != 0)
+    vm.RunWarning(err::kDirectoryNotMade, path, files::FolderCause(native, errno));
 }
 
 void CmdDeleteDirectory(Vm& vm) {

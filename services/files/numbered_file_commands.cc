@@ -1,6 +1,7 @@
 #include "services/files/numbered_file_commands.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 
 #include <array>
 #include <bit>
@@ -11,6 +12,7 @@
 
 #include "platform/paths/file_save.h"
 #include "services/files/directory_tree.h"
+#include "services/files/file_commands.h"
 #include "services/files/disk_files.h"
 #include "services/files/file_formats.h"
 #include "services/files/file_services.h"
@@ -66,7 +68,7 @@ void NoteRead(Vm& vm, NumberedFiles::Slot& slot, const files::ReadStatus& status
 
 bool WriteOrWarn(Vm& vm, OpenFile& file, std::span<const uint8_t> bytes) {
   if (file.Write(bytes)) return true;
-  vm.RunWarning(err::kWriteFailed, file.Name());
+  vm.RunWarning(err::kWriteFailed, file.Name(), files::CauseOf(errno));
   return false;
 }
 
@@ -100,9 +102,8 @@ void CmdOpenFileToWrite(Vm& vm) {
   if (slot->file.IsOpen()) return vm.RunWarning(err::kSlotInUse);
   slot->at_end = false;
   if (FilesOf(vm).FileExists(name)) return vm.RunWarning(err::kExists, name);
-  const std::string native = NativePath(name);
-  files::UniqueFd fd(native.empty() ? -1 : ::open(native.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-  if (!fd.Valid()) return vm.RunWarning(err::kCreateFailed, name);
+  files::UniqueFd fd = files::CreateNewFile(NativePath(name));
+  if (!fd.Valid()) return vm.RunWarning(err::kCreateFailed, name, files::CauseOf(errno));
   slot->file = OpenFile(std::move(fd), name);
 }
 
@@ -178,9 +179,9 @@ void CmdWriteFileString(Vm& vm) {
   const std::string text(vm.NextString().substr(0, files::kMaxLineLength));
   NumberedFiles::Slot* slot = CheckedSlot(vm, number);
   if (!slot) return;
-  WriteOrWarn(vm, slot->file, std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
-  static constexpr uint8_t kLineEnd[] = {kCr, kLf};
-  WriteOrWarn(vm, slot->file, kLineEnd);
+  // One write, so that a full disk takes back the whole line.
+  const std::string line = text + std::string{static_cast<char>(kCr), static_cast<char>(kLf)};
+  WriteOrWarn(vm, slot->file, std::span(reinterpret_cast<const uint8_t*>(line.data()), line.size()));
 }
 
 void CmdSkipFileBytes(Vm& vm) {
@@ -193,21 +194,48 @@ void CmdSkipFileBytes(Vm& vm) {
 
 // ---- Whole files and folder trees -----------------------------------------------------
 
-// Writes a file record of the file named (or, `raw`, its bytes alone). A
-// file that cannot be read, or is too large for a record, writes nothing
-// and warns: 105 when it is missing, else with the reason.
+// How streaming a file's record into an open file went.
+enum class RecordWrite { kWritten, kWriteFailed, kSourceShort };
+constexpr char kSourceShort[] = "the file got shorter while it was read";
+
+// Streams `size` bytes of the file open as `source` into the open file,
+// after its record's size unless `raw`. A write that fails (errno set), or
+// a source that ends sooner, takes back all of it.
+RecordWrite WriteRecord(OpenFile& file, int source, uint64_t size, bool raw) {
+  const uint64_t start = file.Position();
+  if (!raw && !file.Write(LittleEndian(static_cast<uint32_t>(size)))) return RecordWrite::kWriteFailed;
+  const int64_t copied = file.WriteFrom(source, size);
+  if (copied == static_cast<int64_t>(size)) return RecordWrite::kWritten;
+  file.TakeBackTo(start);
+  return copied < 0 ? RecordWrite::kWriteFailed : RecordWrite::kSourceShort;
+}
+
+// Opens a file to be packed: its size, or an errno value (the file is too
+// large for a record: EFBIG).
+int OpenToPack(const std::string& path, files::UniqueFd* fd, uint64_t* size) {
+  *fd = files::OpenForReading(path);
+  struct stat st;
+  if (!fd->Valid() || ::fstat(fd->Get(), &st) != 0) return errno;
+  *size = static_cast<uint64_t>(st.st_size);
+  return *size > UINT32_MAX ? EFBIG : 0;
+}
+
+// Writes a file record of the file named (or, `raw`, its bytes alone),
+// streamed a block at a time. A file that cannot be read, or is too large
+// for a record, writes nothing and warns: 105 when it is missing, else with
+// the reason; a failed write warns and leaves the open file as it was.
 void WriteFileContents(Vm& vm, OpenFile& file, const std::string& name, bool raw) {
-  files::UniqueFd source = files::OpenForReading(FilesOf(vm).LookUpFile(name));
-  if (!source.Valid() && errno == ENOENT) return vm.RunWarning(err::kMissing, name);
-  if (!source.Valid()) return vm.RunWarning(err::kOpenFailed, name, files::CauseOf(errno));
-  auto bytes = files::ReadToEnd(source.Get());
-  if (!bytes) return vm.RunWarning(err::kReadFailed, name, files::CauseOf(errno));
-  if (bytes->size() > UINT32_MAX) return vm.RunWarning(err::kReadFailed, name, files::CauseOf(EFBIG));
-  std::vector<uint8_t> out;
-  out.reserve(bytes->size() + 4);
-  if (!raw) files::AppendU32(out, static_cast<uint32_t>(bytes->size()));
-  out.insert(out.end(), bytes->begin(), bytes->end());
-  WriteOrWarn(vm, file, out);
+  files::UniqueFd source;
+  uint64_t size = 0;
+  if (const int error = OpenToPack(FilesOf(vm).LookUpFile(name), &source, &size); error != 0) {
+    if (error == ENOENT) return vm.RunWarning(err::kMissing, name);
+    return vm.RunWarning(source.Valid() ? err::kReadFailed : err::kOpenFailed, name, files::CauseOf(error));
+  }
+  switch (WriteRecord(file, source.Get(), size, raw)) {
+    case RecordWrite::kWritten: return;
+    case RecordWrite::kWriteFailed: return vm.RunWarning(err::kWriteFailed, file.Name(), files::CauseOf(errno));
+    case RecordWrite::kSourceShort: return vm.RunWarning(err::kReadFailed, name, kSourceShort);
+  }
 }
 
 // Creates the file `name` from unpacked bytes, with the folders it needs;
@@ -216,8 +244,9 @@ void WriteFileContents(Vm& vm, OpenFile& file, const std::string& name, bool raw
 void CreateUnpackedFile(Vm& vm, const std::string& name, std::span<const uint8_t> bytes) {
   const std::string native = NativePath(name);
   if (!native.empty() && ::access(native.c_str(), F_OK) == 0) return;
-  if (native.empty() || !files::MakeFolders(files::FolderOf(native)))
-    return vm.RunWarning(err::kCreateFailed, name, files::CauseOf(native.empty() ? ENOENT : errno));
+  if (native.empty()) return vm.RunWarning(err::kCreateFailed, name, files::CauseOf(ENOENT));
+  if (!files::MakeFolders(files::FolderOf(native)))
+    return vm.RunWarning(err::kCreateFailed, name, files::FolderCause(files::FolderOf(native), errno));
   if (platform::SaveFile(native, bytes, platform::ExistingFile::kKeep)) return;
   // Made but not filled: a file size limit, or a full disk.
   if (errno == EFBIG || errno == ENOSPC || errno == EDQUOT)
@@ -249,8 +278,28 @@ void CmdReadFileBlock(Vm& vm) {
   if (record.whole) CreateUnpackedFile(vm, name, record.bytes);
 }
 
-// A directory pack: the files under the folder, counted first; files that
-// cannot be read are left out and the count says how many follow.
+// An entry a directory pack leaves out, as the program would spell it, and why.
+struct LeftOut {
+  std::string name;
+  std::string cause;
+};
+
+// The warning for what a directory pack left out: the first entry and why,
+// then the others.
+void WarnLeftOut(Vm& vm, const std::vector<LeftOut>& left_out) {
+  constexpr size_t kNamed = 20;
+  std::string cause = left_out.front().cause + "; the pack leaves it out";
+  for (size_t i = 1; i < left_out.size() && i < kNamed; ++i)
+    cause += (i == 1 ? ", and \"" : ", \"") + left_out[i].name + "\" (" + left_out[i].cause + ")";
+  if (left_out.size() > kNamed) cause += " and " + std::to_string(left_out.size() - kNamed) + " more";
+  vm.RunWarning(err::kOpenFailed, left_out.front().name, cause);
+}
+
+// A directory pack: the files under the folder, counted first, each
+// streamed from its file. What cannot be read is left out, the count says
+// how many follow, and the warning names each entry left out; a folder that
+// is not there writes an empty pack and says so. A write that fails takes
+// back the file it was writing, and the pack holds those before it.
 void CmdWriteDirBlock(Vm& vm) {
   const int32_t number = vm.NextInt();
   const std::string folder(vm.NextString());
@@ -259,20 +308,44 @@ void CmdWriteDirBlock(Vm& vm) {
   OpenFile& file = slot->file;
   const uint64_t count_at = file.Position();
   if (!WriteOrWarn(vm, file, LittleEndian(0))) return;
+  const std::optional<files::TreeListing> listing = files::ListTreeFiles(NativePath(folder));
+  if (!listing && errno == ENOENT) return vm.RunWarning(file_error::kDirectoryMissing, folder);
+  if (!listing && errno == ENOTDIR) return vm.RunWarning(file_error::kDirectoryMissing, folder, files::CauseOf(errno));
+  if (!listing) return vm.RunWarning(err::kOpenFailed, folder, files::CauseOf(errno));
+
+  const auto spelled = [&](const std::string& packed_path) { return folder + "\\" + packed_path; };
+  std::vector<LeftOut> left_out;
+  for (const files::TreeListing::Unread& entry : listing->unread)
+    left_out.push_back({spelled(entry.packed_path), files::CauseOf(entry.error)});
   uint32_t count = 0;
-  for (const files::TreeFile& tree_file : files::ListTreeFiles(NativePath(folder))) {
-    auto bytes = files::ReadWholeFile(tree_file.native_path);
-    if (!bytes || bytes->size() > UINT32_MAX) continue;
-    std::vector<uint8_t> out;
-    files::AppendU32(out, static_cast<uint32_t>(tree_file.packed_path.size() + 1));
-    out.insert(out.end(), tree_file.packed_path.begin(), tree_file.packed_path.end());
-    out.push_back(0);
-    files::AppendU32(out, static_cast<uint32_t>(bytes->size()));
-    out.insert(out.end(), bytes->begin(), bytes->end());
-    if (!WriteOrWarn(vm, file, out)) return;
+  for (const files::TreeFile& tree_file : listing->files) {
+    files::UniqueFd source;
+    uint64_t size = 0;
+    if (const int error = OpenToPack(tree_file.native_path, &source, &size); error != 0) {
+      left_out.push_back({spelled(tree_file.packed_path), files::CauseOf(error)});
+      continue;
+    }
+    std::vector<uint8_t> path;
+    files::AppendU32(path, static_cast<uint32_t>(tree_file.packed_path.size() + 1));
+    path.insert(path.end(), tree_file.packed_path.begin(), tree_file.packed_path.end());
+    path.push_back(0);
+    const uint64_t entry_at = file.Position();
+    RecordWrite result = file.Write(path) ? WriteRecord(file, source.Get(), size, false) : RecordWrite::kWriteFailed;
+    if (result != RecordWrite::kWritten) file.TakeBackTo(entry_at);
+    if (result == RecordWrite::kWriteFailed) {
+      const int error = errno;
+      if (count > 0) file.WriteAt(count_at, LittleEndian(count));
+      return vm.RunWarning(err::kWriteFailed, file.Name(), files::CauseOf(error));
+    }
+    if (result == RecordWrite::kSourceShort) {
+      left_out.push_back({spelled(tree_file.packed_path), kSourceShort});
+      continue;
+    }
     ++count;
   }
-  if (count > 0 && !file.WriteAt(count_at, LittleEndian(count))) vm.RunWarning(err::kWriteFailed, file.Name());
+  if (count > 0 && !file.WriteAt(count_at, LittleEndian(count)))
+    return vm.RunWarning(err::kWriteFailed, file.Name(), files::CauseOf(errno));
+  if (!left_out.empty()) WarnLeftOut(vm, left_out);
 }
 
 // Unpacks a directory pack into the folder (made when missing). Paths that
@@ -285,7 +358,7 @@ void CmdReadDirBlock(Vm& vm) {
   NumberedFiles::Slot* slot = CheckedSlot(vm, number);
   if (!slot) return;
   const bool folder_made = files::MakeFolders(NativePath(folder));
-  if (!folder_made) vm.RunWarning(err::kCreateFailed, folder, files::CauseOf(errno));
+  if (!folder_made) vm.RunWarning(err::kCreateFailed, folder, files::FolderCause(NativePath(folder), errno));
   const files::PackRead read = files::ReadDirectoryPack(slot->file, [&](const files::PackedFile& packed) {
     if (!folder_made || !packed.parts) return;
     std::string relative = folder;
@@ -322,7 +395,10 @@ void CmdWriteMemblockToFile(Vm& vm) {
   if (!slot || !CheckBlockNumber(vm, block)) return;
   BlockMemory* memory = Blocks(vm).Peek(block);
   if (!memory) return vm.RunError(memblock_error::kMissing);
-  if (WriteOrWarn(vm, slot->file, LittleEndian(memory->size()))) WriteOrWarn(vm, slot->file, memory->bytes());
+  // A record cut short goes whole, its size with it.
+  const uint64_t start = slot->file.Position();
+  if (WriteOrWarn(vm, slot->file, LittleEndian(memory->size())) && !WriteOrWarn(vm, slot->file, memory->bytes()))
+    slot->file.TakeBackTo(start);
 }
 
 void CmdMakeMemblockFromFile(Vm& vm) {

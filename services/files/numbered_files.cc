@@ -4,7 +4,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
+
+#include "platform/paths/file_content.h"
 
 namespace zv::files {
 
@@ -71,7 +74,26 @@ bool OpenFile::GiveBackReadAhead() {
 
 bool OpenFile::Write(std::span<const uint8_t> bytes) {
   if (!fd_.Valid() || !GiveBackReadAhead()) return false;
-  return WriteFully(fd_.Get(), bytes);
+  size_t done = 0;
+  if (WriteFully(fd_.Get(), bytes, &done)) return true;
+  const off_t now = ::lseek(fd_.Get(), 0, SEEK_CUR);
+  if (now >= static_cast<off_t>(done)) TakeBackTo(static_cast<uint64_t>(now) - done);
+  return false;
+}
+
+int64_t OpenFile::WriteFrom(int from, uint64_t count) {
+  if (!fd_.Valid() || !GiveBackReadAhead()) return -1;
+  // Written at the file's end: the source's holes stay holes.
+  return platform::CopyFilePart(from, fd_.Get(), count, platform::Holes::kKeep);
+}
+
+void OpenFile::TakeBackTo(uint64_t size) {
+  const int error = errno;
+  struct stat st;
+  if (fd_.Valid() && ::fstat(fd_.Get(), &st) == 0 && static_cast<uint64_t>(st.st_size) >= size &&
+      ::ftruncate(fd_.Get(), static_cast<off_t>(size)) == 0)
+    ::lseek(fd_.Get(), static_cast<off_t>(size), SEEK_SET);
+  errno = error;
 }
 
 bool OpenFile::WriteAt(uint64_t offset, std::span<const uint8_t> bytes) {

@@ -26,8 +26,17 @@ class OpenFile final : public ByteSource {
 
   int64_t Read(std::span<uint8_t> out) override;
   uint64_t Remaining() override;
-  // False when not every byte could be written.
+  // False when not every byte could be written. Programs write a file at
+  // its end, and a write that fails part-way is taken back, so the file
+  // holds the values written before it and no part of it.
   bool Write(std::span<const uint8_t> bytes);
+  // Writes `count` bytes of the file open as `from`, from where it stands,
+  // a block at a time. The count written (fewer when `from` ends sooner),
+  // or -1 when a read or write failed.
+  int64_t WriteFrom(int from, uint64_t count);
+  // Takes back what was written since the file's end stood at `size`: the
+  // file is cut there and goes on from there. errno is kept.
+  void TakeBackTo(uint64_t size);
   // The file's whole size in bytes.
   uint64_t Size() const;
   // Writes `bytes` at `offset` from the start and comes back to where it was.

@@ -1,6 +1,9 @@
 #include "services/system/system_commands.h"
 
+#include <cerrno>
 #include <string>
+
+#include "platform/paths/failure_cause.h"
 
 #include "runtime/runtime_state.h"
 #include "runtime/vm/numeric/random.h"
@@ -44,12 +47,16 @@ void FnClipboardText(Vm& vm) {
 
 // ---- Registry --------------------------------------------------------------------------
 
+// A value that cannot be kept is a failed save like any other: it warns
+// with the cause (a built game goes on without it).
 void CmdWriteRegistryDword(Vm& vm) {
   const std::string key(vm.NextString());
   const std::string name(vm.NextString());
   const int32_t value = vm.NextInt();
   if (key.size() > kMaxRegistryName || name.size() > kMaxRegistryName) return;
-  SystemOf(vm).Registry().WriteDword(key, name, static_cast<uint32_t>(value));
+  const platform::Registry& registry = SystemOf(vm).Registry();
+  if (!registry.WriteDword(key, name, static_cast<uint32_t>(value)))
+    vm.RunWarning(system_error::kRegistryNotWritten, registry.Path(), platform::CauseOf(errno));
 }
 
 void FnRegistryDword(Vm& vm) {

@@ -33,4 +33,10 @@ constexpr int kSetInternalFlagCOff = 9994;
 constexpr int kSetInternalFlagAOff = 9995;
 }  // namespace system_opcode
 
+namespace system_error {
+// A registry value that could not be kept: the warning names the registry's
+// file and says why.
+constexpr int32_t kRegistryNotWritten = 8212;
+}  // namespace system_error
+
 }  // namespace zv

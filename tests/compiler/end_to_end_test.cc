@@ -264,22 +264,31 @@ TEST(EndToEnd, AByteOrderMarkIsNoPartOfTheSource) {
   fs::remove_all(folder);
 }
 
-// A step worked out as the program runs is looked at when the loop starts: 0
-// stops the run there (runtime error 120) instead of never ending; a step
-// that turns 0 later is the program's own business.
-TEST(EndToEnd, AForLoopThatWouldStartWithAStepOf0StopsTheRun) {
+// A float step worked out as the program runs is looked at when the loop
+// starts: a fraction that counts as 0 would never move the loop, so the run
+// stops there (runtime error 120). A step of 0 itself, written or worked
+// out, loops as the loop step does, until an exit; a step that uses the
+// loop variable is worked out again from another value at each turn, so it
+// is not looked at.
+TEST(EndToEnd, AForLoopStopsOnlyOnAFractionalStepCutTo0) {
   struct Case {
     const char* program;
     int32_t code;
     int32_t turns;
   } cases[] = {
       // (Each body leaves after 5 turns, so a loop that does start ends.)
-      {"r = 0 : s = 0\nfor i = 1 to 3 step s\n  r = r + 1 : if r = 5 then exit\nnext i\n", 120, 0},
       {"r = 0 : s# = 0.5\nfor i = 1 to 3 step s#\n  r = r + 1 : if r = 5 then exit\nnext i\n", 120, 0},
-      {"r = 0 : a = 2 : b = 2\nfor i = 1 to 3 step a - b\n  r = r + 1 : if r = 5 then exit\nnext i\n", 120, 0},
+      {"r = 0 : s# = -0.5\nfor i = 3 to 1 step s#\n  r = r + 1 : if r = 5 then exit\nnext i\n", 120, 0},
+      {"r = 0\nfor i = 1 to 3 step half()\n  r = r + 1 : if r = 5 then exit\nnext i\nend\n"
+       "function half()\nendfunction 0.5\n",
+       120, 0},
+      {"r = 0 : s = 0\nfor i = 1 to 3 step s\n  r = r + 1 : if r = 5 then exit\nnext i\n", 0, 5},
+      {"r = 0 : s# = 0.0\nfor i = 1 to 3 step s#\n  r = r + 1 : if r = 5 then exit\nnext i\n", 0, 5},
+      {"r = 0 : a = 2 : b = 2\nfor i = 1 to 3 step a - b\n  r = r + 1 : if r = 5 then exit\nnext i\n", 0, 5},
       {"r = 0\nfor i = 1 to 3 step none()\n  r = r + 1 : if r = 5 then exit\nnext i\nend\n"
        "function none()\nendfunction 0\n",
-       120, 0},
+       0, 5},
+      {"r = 0\nfor i = 1 to 100 step i * 0.5\n  r = r + 1 : if r = 5 then exit\nnext i\n", 0, 5},
       {"r = 0 : s = 2\nfor i = 1 to 9 step s\n  r = r + 1\nnext i\n", 0, 5},
       {"r = 0 : s# = -1.5\nfor i = 3 to 1 step s#\n  r = r + 1\nnext i\n", 0, 3},
       {"r = 0 : s = 1\nfor i = 1 to 5 step s\n  r = r + 1\n  if r = 2 then s = 0\n  if r = 9 then exit\nnext i\n",

@@ -136,6 +136,28 @@ TEST_F(EditorDriver, SavesANewProgramThroughTheRequesterAndAsksBeforeReplacing) 
   EXPECT_EQ(editor_->Mode(), mode::kEditing);
 }
 
+// A save that fails says why, in the requester and on the status line, and
+// the program stays unsaved.
+TEST_F(EditorDriver, AFailedSaveSaysWhy) {
+  Type("print 3");
+  editor_->RunCommand(Command::kSaveAs);
+  Type("nowhere/first.kqa");
+  ClickButton(2);
+  EXPECT_EQ(editor_->Mode(), mode::kSaveAs);
+  EXPECT_EQ(editor_->Requester().Message(), "The file could not be saved: no such file or directory.");
+  Key(key::kEscape);
+
+  ::mkdir(File("sub").c_str(), 0755);
+  WriteAll(File("sub/game.kqa"), "print 1\r\n");
+  ASSERT_TRUE(editor_->OpenFile(File("sub/game.kqa")));
+  Type("!");
+  std::filesystem::remove_all(File("sub"));
+  WriteAll(File("sub"), "a file where the folder was");
+  Key('S', true);
+  EXPECT_EQ(editor_->View().Status(), "The file could not be saved: not a directory.");
+  EXPECT_TRUE(editor_->Live().buffer.modified);
+}
+
 TEST_F(EditorDriver, TypedNamesFindFilesWithoutRegardToCase) {
   ::mkdir(File("Levels").c_str(), 0755);
   WriteAll(File("old.kqa"), "print 1\r\n");
@@ -338,6 +360,28 @@ TEST_F(EditorDriver, DragsASelectionCutsAndPastesIt) {
   Key(35);  // End
   Key('V', true);
   EXPECT_EQ(Lines(), (std::vector<std::string>{"alpha mmabeta", "ga"}));
+}
+
+// A UTF-8 program keeps every character through a cut and a paste, a save
+// and the work file of a run, those Windows-1252 lacks too; the clipboard
+// holds them as themselves.
+TEST_F(EditorDriver, AUtf8ProgramKeepsItsCharactersThroughTheClipboardASaveAndARun) {
+  const std::string mark = "\xEF\xBB\xBF", lines = "rem \xE2\x86\x92\r\nprint \"caf\xC3\xA9\"\r\n";
+  WriteAll(File("marked.kqa"), mark + lines);
+  ASSERT_TRUE(editor_->OpenFile(File("marked.kqa")));
+  EXPECT_EQ(Lines(), (std::vector<std::string>{"rem \x81U+2192\x81", "print \"caf\xE9\""}));
+  editor_->RunCommand(Command::kSelectAll);
+  editor_->RunCommand(Command::kCut);
+  EXPECT_EQ(clipboard_.GetUtf8Text(), "rem \xE2\x86\x92\nprint \"caf\xC3\xA9\"");
+  EXPECT_EQ(Lines(), (std::vector<std::string>{""}));
+  editor_->RunCommand(Command::kPaste);
+  Type("\r");
+  editor_->RunCommand(Command::kPaste);
+  editor_->RunCommand(Command::kSave);
+  const std::string twice = "rem \xE2\x86\x92\r\nprint \"caf\xC3\xA9\"\r\nrem \xE2\x86\x92\r\nprint \"caf\xC3\xA9\"\r\n";
+  EXPECT_EQ(ReadAll(File("marked.kqa")), mark + twice);
+  editor_->RunCommand(Command::kRun);
+  EXPECT_EQ(ran_source_, mark + twice);
 }
 
 TEST_F(EditorDriver, TheViewFollowsTheCursorDownAndAlongALongLine) {

@@ -46,12 +46,12 @@ TEST(SourceFile, HeaderLinesAreTakenByTheirPrefixOnly) {
 
 TEST(SourceFile, WhatIsWrittenReadsBackTheSame) {
   const std::vector<SourceText> texts = {
-      {{"print 1"}, {"Game", "", "Today"}},
-      {{""}, {}},
+      {{"print 1"}, {"Game", "", "Today"}, {}},
+      {{""}, {}, {}},
       // Program lines that look like header lines stay program lines, with or
       // without a header of their own.
-      {{"Rem * Date   : x", "end"}, {}},
-      {{"Rem * Title  : y"}, {"", "", "Today"}},
+      {{"Rem * Date   : x", "end"}, {}, {}},
+      {{"Rem * Title  : y"}, {"", "", "Today"}, {}},
   };
   for (const SourceText& text : texts) {
     SourceText again = ParseSource(FormatSource(text.lines, text.header));
@@ -99,7 +99,7 @@ TEST_F(SavedSource, SavesHeaderAndLinesWithCrLfAndReadsThemBackWhole) {
   const std::string long_line(100000, 'x');
   const Lines lines = {"print 1", "", "\t" + long_line};
   const SourceHeader header{"Title", "", "2026"};
-  ASSERT_TRUE(SaveSourceFile(Path("a.kqa"), lines, header));
+  ASSERT_TRUE(SaveSourceFile(Path("a.kqa"), lines, header, {}));
   EXPECT_EQ(ReadAll(Path("a.kqa")),
             "Rem * Title  : Title\r\nRem * Date   : 2026\r\nprint 1\r\n\r\n\t" + long_line + "\r\n");
   std::optional<SourceText> back = LoadSourceFile(Path("a.kqa"));
@@ -112,17 +112,59 @@ TEST_F(SavedSource, SavesHeaderAndLinesWithCrLfAndReadsThemBackWhole) {
 }
 
 TEST_F(SavedSource, AFailedSaveKeepsTheOldFileAndLeavesNothingBehind) {
-  ASSERT_TRUE(SaveSourceFile(Path("keep.kqa"), {"old"}, {}));
+  ASSERT_TRUE(SaveSourceFile(Path("keep.kqa"), {"old"}, {}, {}));
   ASSERT_EQ(::chmod(Path("keep.kqa").c_str(), 0444), 0);
   std::string error;
   EXPECT_TRUE(IsFileReadOnly(Path("keep.kqa")));
-  EXPECT_FALSE(SaveSourceFile(Path("keep.kqa"), {"new"}, {}, &error));
+  EXPECT_FALSE(SaveSourceFile(Path("keep.kqa"), {"new"}, {}, {}, &error));
   EXPECT_NE(error.find("read-only"), std::string::npos);
   EXPECT_EQ(ReadAll(Path("keep.kqa")), "old\r\n");
-  EXPECT_FALSE(SaveSourceFile(Path("missing/x.kqa"), {"new"}, {}, &error));
+  EXPECT_FALSE(SaveSourceFile(Path("missing/x.kqa"), {"new"}, {}, {}, &error));
   size_t files = 0;
   for (const auto& entry : std::filesystem::directory_iterator(temp_.Path())) files += entry.is_regular_file();
   EXPECT_EQ(files, 1u);
+}
+
+// The editor holds every file in the program's character set, never shows
+// the UTF-8 mark (so no edit can move it) and saves the file in the
+// encoding it was read in; a character that set lacks comes back as itself.
+TEST_F(SavedSource, AFileIsSavedInItsOwnEncodingWithTheMarkOutOfSight) {
+  const std::string mark = "\xEF\xBB\xBF";
+  struct Case {
+    const char* what;
+    std::string file;
+    Lines lines;           // as the editor shows them
+    std::string title;     // of the header
+    std::string saved;     // after a line "end" is added above the first
+  } cases[] = {
+      {"Windows-1252", "print \"caf\xE9\"\r\n", {"print \"caf\xE9\""}, "", "end\r\nprint \"caf\xE9\"\r\n"},
+      {"UTF-8 with the mark", mark + "Rem * Title  : Caf\xC3\xA9\r\nprint \"\xE2\x80\x93\"\r\n",
+       {"print \"\x96\""}, "Caf\xE9", mark + "Rem * Title  : Caf\xC3\xA9\r\nend\r\nprint \"\xE2\x80\x93\"\r\n"},
+      {"UTF-8 without it", "print \"\xC3\xA9\"\n", {"print \"\xE9\""}, "", "end\r\nprint \"\xC3\xA9\"\r\n"},
+      {"characters Windows-1252 lacks", mark + "rem \xE2\x86\x92 \xF0\x9F\x98\x80\r\n",
+       {"rem \x81U+2192\x81 \x81U+1F600\x81"}, "", mark + "end\r\nrem \xE2\x86\x92 \xF0\x9F\x98\x80\r\n"},
+      {"not UTF-8, so Windows-1252", "a$ = \"\xC3\xA9\xE9\"\r\n", {"a$ = \"\xC3\xA9\xE9\""}, "",
+       "end\r\na$ = \"\xC3\xA9\xE9\"\r\n"},
+      {"Windows-1252 behind the mark", mark + "a$ = \"\xE9\"\r\n", {"a$ = \"\xE9\""}, "",
+       mark + "end\r\na$ = \"\xE9\"\r\n"},
+  };
+  for (const Case& c : cases) {
+    std::ofstream(Path("p.kqa"), std::ios::binary) << c.file;
+    std::optional<SourceText> text = LoadSourceFile(Path("p.kqa"));
+    ASSERT_TRUE(text) << c.what;
+    EXPECT_EQ(text->lines, c.lines) << c.what;
+    EXPECT_EQ(text->header.title, c.title) << c.what;
+    ASSERT_TRUE(ReadSourceHeader(Path("p.kqa"))) << c.what;
+    EXPECT_EQ(ReadSourceHeader(Path("p.kqa"))->title, c.title) << c.what;
+    text->lines.insert(text->lines.begin(), "end");
+    ASSERT_TRUE(SaveSourceFile(Path("p.kqa"), text->lines, text->header, text->encoding)) << c.what;
+    EXPECT_EQ(ReadAll(Path("p.kqa")), c.saved) << c.what;
+  }
+  // What a person types is Windows-1252, saved in UTF-8 in a UTF-8 file; a
+  // written-out character cut short by an edit is no character any more.
+  const platform::TextEncoding utf8{true, false};
+  EXPECT_EQ(FileOfEditorText("\xE9 \x81U+2192\x81 \x81U+21\x81", utf8),
+            "\xC3\xA9 \xE2\x86\x92 \xEF\xBF\xBDU+21\xEF\xBF\xBD");
 }
 
 TEST_F(SavedSource, ProgramsAreKnownByExtensionAndExecutablesByTheirMode) {

@@ -233,6 +233,59 @@ TEST_F(ObjectPrograms, AModelThatCannotLoadWholeSaysWhyAndWhere) {
   ExpectEachEndsOnItsError(cases);
 }
 
+// A 3DS chunk: its id, its length with the header, then its body.
+std::string Chunk3ds(uint16_t id, const std::string& body) {
+  const uint32_t length = static_cast<uint32_t>(body.size() + 6);
+  std::string chunk{static_cast<char>(id & 0xFF), static_cast<char>(id >> 8)};
+  for (int shift = 0; shift < 32; shift += 8) chunk.push_back(static_cast<char>((length >> shift) & 0xFF));
+  return chunk + body;
+}
+
+// One triangle whose face names `c` as its third corner, at byte 84; `more`
+// follows the face list in the mesh, at byte 88.
+std::string Triangle3ds(char c, const std::string& more = "") {
+  std::string vertices("\x03\0", 2);
+  for (float v : {0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f})
+    vertices.append(reinterpret_cast<const char*>(&v), sizeof v);
+  const std::string faces = std::string("\x01\0\0\0\x01\0", 6) + c + std::string("\0\x07\0", 3);
+  const std::string mesh = Chunk3ds(0x4100, Chunk3ds(0x4110, vertices) + Chunk3ds(0x4120, faces) + more);
+  return Chunk3ds(0x4D4D, Chunk3ds(0x3D3D, Chunk3ds(0x4000, std::string("Box\0", 4) + mesh)));
+}
+
+// Binary files are placed by byte; a model that loads without part of it
+// warns what was left out.
+TEST_F(ObjectPrograms, AModelThatLoadsWrongSaysWhatAndWhere) {
+  const std::string whole = Triangle3ds(2);
+  Write("good.3ds", whole);
+  Write("bad.3ds", Triangle3ds(5));
+  Write("cut.3ds", whole.substr(0, 80));
+  Write("empty.x", "xof 0302txt 0032\n");
+  Write("pairs.x", "xof 0302txt 0032\nMesh box {\n  3; 0.0;0.0;0.0;, 1.0;0.0;0.0;, 0.0;1.0;0.0;;\n"
+                   "  1; 3;0,1,2;;\n  MeshTextureCoords { 1; 0.5;0.5;; }\n}\n");
+  // One texture coordinate for the three vertices, its count at byte 94.
+  Write("pairs.3ds", Triangle3ds(2, Chunk3ds(0x4140, std::string("\x01\0\0\0\0\0\0\0\0\0", 10))));
+  const ErrorCase cases[] = {
+      {"load object \"bad.3ds\", 1\n",
+       "Runtime Error : Could not load the object \"bad.3ds\": byte 84: object \"Box\": face 0 refers to vertex 5 of "
+       "3."},
+      {"load object \"cut.3ds\", 1\n",
+       "Runtime Warning : Could not convert the 3DS model \"cut.3ds\": byte 80: the file ends inside the face list "
+       "(chunk 0x4120) begun at byte 72, which claims 16 bytes."},
+      {"convert 3ds to x \"cut.3ds\", \"cut.x\"\n", "Could not convert the 3DS model \"cut.3ds\": byte 80: the file"},
+      {"load object \"empty.x\", 1\n",
+       "Runtime Warning : Model data is not valid \"empty.x\": the file holds no mesh, so the model shows nothing."},
+      {"load mesh \"empty.x\", 1\n", "Model data is not valid \"empty.x\": the file holds no mesh"},
+      {"load object \"pairs.x\", 1\n",
+       "Runtime Warning : Model data is not valid \"pairs.x\": line 5 (byte 92): mesh \"box\": MeshTextureCoords "
+       "object holds 1 texture coordinate for 3 vertices, so they are left out."},
+      {"load object \"pairs.3ds\", 1\n",
+       "Runtime Warning : Model data is not valid \"pairs.3ds\": byte 94: object \"Box\": 1 texture coordinate for 3 "
+       "vertices, so the others take (0, 0)."},
+  };
+  ExpectEachEndsOnItsError(cases);
+  EXPECT_EQ(Run(Framed("load object \"good.3ds\", 1\n")).errors, "");
+}
+
 TEST_F(ObjectPrograms, CommandsRaiseTheirRuntimeErrors) {
   const ErrorCase cases[] = {
       {"make object cube 1, 10\nmake object cube 1, 10\n", "Object already exists"},

@@ -393,6 +393,11 @@ TEST_F(SceneTerrainPrograms, The3dsConversionCommandWritesTheXTextAndChecksItsNa
   EngineRun gone = Run(Framed("convert 3ds to x \"gone.3ds\", \"gone.x\"\n"));
   EXPECT_NE(gone.errors.find("File does not exist"), std::string::npos) << gone.errors;
   EXPECT_FALSE(fs::exists(folder_ / "other.xx"));
+  // A target that cannot be written says why.
+  EngineRun nowhere = Run(Framed("convert 3ds to x \"box.3ds\", \"nowhere/box.x\"\n"));
+  EXPECT_NE(nowhere.errors.find("Could not write to the file \"nowhere/box.x\": no such file or directory"),
+            std::string::npos)
+      << nowhere.errors;
   // A file that is no 3DS file converts into nothing, and says so.
   WriteBytes("text.3ds", {'t', 'e', 'x', 't'});
   EngineRun text = Run(Framed("convert 3ds to x \"text.3ds\", \"text.x\"\n"));

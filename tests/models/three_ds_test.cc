@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "models/files/three_ds_faults.h"
 #include "models/files/three_ds_to_x.h"
 #include "models/files/x_model_reader.h"
 #include "models/nodes/mesh_node.h"
@@ -318,6 +319,52 @@ TEST(ThreeDsToX, DamagedLengthsAndCountsEndTheWalkQuickly) {
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
 }
 
+// A box of one triangle: the main chunk at 0, the editor at 6, the object
+// at 12, its mesh at 22, the vertex list at 28 (44 bytes), the face list
+// at 72 (16 bytes); 88 bytes in all.
+Data Triangle(std::initializer_list<std::array<uint16_t, 3>> faces = {{0, 1, 2}}) {
+  return File(Object("Box", Chunk(0x4100, Cat(VertexList({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}), FaceList(faces)))));
+}
+
+TEST(ThreeDsFaults, AFileCutShortSaysWhereItEndsAndInsideWhichChunk) {
+  const std::vector<uint8_t> whole = Triangle().bytes;
+  ASSERT_EQ(whole.size(), 88u);
+  auto cut = [&](size_t size) { return std::vector<uint8_t>(whole.begin(), whole.begin() + static_cast<long>(size)); };
+  Data unknown = File(Chunk(0x1234, Data().U32(7).U32(7)));
+  Data keyframed = File(Object("Box", {}), Node("Box", -1, Track(0xB020, 1, Data().U16(0).U32(0).Vec(1, 2, 3))));
+  const std::vector<uint8_t> text = {'n', 'o', 't', ' ', 'a', ' ', 'm', 'o', 'd', 'e', 'l'};
+  struct Case {
+    std::vector<uint8_t> file;
+    std::string fault;  // empty: none
+  };
+  const Case cases[] = {
+      {{}, "byte 0: the file does not begin with a 3DS main chunk (0x4D4D)"},
+      {text, "byte 0: the file does not begin with a 3DS main chunk (0x4D4D)"},
+      {cut(4), "byte 4: the file ends inside the main chunk's header"},
+      {cut(20), "byte 20: the file ends inside the object chunk (chunk 0x4000) begun at byte 12, which claims 76 bytes"},
+      {cut(30),
+       "byte 30: the file ends inside the mesh chunk (chunk 0x4100) begun at byte 22, which claims 66 bytes, in the "
+       "header of a chunk begun at byte 28"},
+      {cut(50), "byte 50: the file ends inside the vertex list (chunk 0x4110) begun at byte 28, which claims 44 bytes"},
+      {cut(87), "byte 87: the file ends inside the face list (chunk 0x4120) begun at byte 72, which claims 16 bytes"},
+      {std::vector<uint8_t>(unknown.bytes.begin(), unknown.bytes.end() - 1),
+       "byte 25: the file ends inside the chunk 0x1234 begun at byte 12, which claims 14 bytes"},
+      {std::vector<uint8_t>(keyframed.bytes.begin(), keyframed.bytes.end() - 2),
+       "the file ends inside the position track (chunk 0xB020)"},
+      {whole, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.fault);
+    const std::optional<std::string> fault = FindThreeDsCut(c.file);
+    if (c.fault.empty()) {
+      EXPECT_EQ(fault, std::nullopt);
+    } else {
+      ASSERT_TRUE(fault.has_value());
+      EXPECT_NE(fault->find(c.fault), std::string::npos) << *fault;
+    }
+  }
+}
+
 class ThreeDsFiles : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -354,6 +401,51 @@ TEST_F(ThreeDsFiles, TheTargetIsReplacedOnlyByAWholeConversion) {
   // A target that cannot be written is reported, and no temporary is left.
   EXPECT_EQ(Convert3dsToX(File("box.3ds"), File("no folder/box.x")), kThreeDsNotWritten);
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_), std::filesystem::directory_iterator()), 4);
+}
+
+TEST_F(ThreeDsFiles, AConversionSaysWhatIsWrongWithTheModelAndWhere) {
+  // Face records hold a, b, c and flags, two bytes each, from byte 80; a
+  // texture coordinate list after the face list has its count at byte 94.
+  auto with_pairs = [](uint16_t count) {
+    Data pairs;
+    pairs.U16(count);
+    for (uint16_t i = 0; i < count; ++i) pairs.F32(0.5f).F32(0.5f);
+    const Data mesh = Cat(VertexList({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}), FaceList({{0, 1, 2}}), Chunk(0x4140, pairs));
+    return ::zv::models::File(Object("Box", Chunk(0x4100, mesh))).bytes;
+  };
+  const std::vector<uint8_t> whole = Triangle().bytes;
+  struct Case {
+    std::vector<uint8_t> file;
+    int32_t result;
+    std::string why;
+  };
+  const Case cases[] = {
+      {Triangle({{0, 1, 5}}).bytes, kThreeDsBadFace, "byte 84: object \"Box\": face 0 refers to vertex 5 of 3"},
+      {Triangle({{0, 1, 2}, {1, 3, 2}}).bytes, kThreeDsBadFace,
+       "byte 90: object \"Box\": face 1 refers to vertex 3 of 3"},
+      {Triangle({{9, 1, 2}}).bytes, kThreeDsBadFace, "byte 80: object \"Box\": face 0 refers to vertex 9 of 3"},
+      {std::vector<uint8_t>(whole.begin(), whole.begin() + 80), kThreeDsDamaged,
+       "byte 80: the file ends inside the face list (chunk 0x4120) begun at byte 72, which claims 16 bytes"},
+      {with_pairs(1), 0, "byte 94: object \"Box\": 1 texture coordinate for 3 vertices, so the others take (0, 0)"},
+      {with_pairs(4), 0, "byte 94: object \"Box\": 4 texture coordinates for 3 vertices, so the rest are left out"},
+      {with_pairs(3), 0, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.why);
+    std::ofstream(File("model.x")) << "kept";
+    std::ofstream(File("model.3ds"), std::ios::binary)
+        .write(reinterpret_cast<const char*>(c.file.data()), static_cast<std::streamsize>(c.file.size()));
+    std::string why = "left from before";
+    EXPECT_EQ(Convert3dsToX(File("model.3ds"), File("model.x"), &why), c.result);
+    EXPECT_EQ(why, c.why);
+    // A model that cannot be made writes nothing over the old target.
+    std::ifstream in(File("model.x"));
+    const bool kept = std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()) == "kept";
+    EXPECT_EQ(kept, c.result != 0);
+  }
+  std::string why;
+  EXPECT_EQ(Convert3dsToX(File("model.3ds"), File("no folder/model.x"), &why), kThreeDsNotWritten);
+  EXPECT_EQ(why, "no such file or directory");
 }
 
 // The 3DS files of Debian's assimp-testmodels package, where it is installed,

@@ -225,6 +225,41 @@ TEST(XModelReader, DamagedFilesFailCleanly) {
   EXPECT_EQ(services.HeldReferences(), 0);
 }
 
+TEST(XModelReader, AModelReadWithoutSomeOfItSaysWhatWasLeftOut) {
+  struct Case {
+    const char* what;
+    std::string body;
+    std::string warning;  // empty: none
+  };
+  const std::string coords = " MeshTextureCoords { 1; 0.5;0.5;; }\n";
+  const Case cases[] = {
+      {"a header alone", "", "the file holds no mesh, so the model shows nothing"},
+      {"frames without a mesh", "Frame hip { Frame knee { } }\n", "the file holds no mesh, so the model shows nothing"},
+      {"one pair for eight vertices", Cube("box", coords),
+       "line 7 (byte 187): mesh \"box\": MeshTextureCoords object holds 1 texture coordinate for 8 vertices, so "
+       "they are left out"},
+      {"the second mesh's pairs", Cube("good") + Cube("short", coords),
+       "line 13 (byte 361): mesh \"short\": MeshTextureCoords object holds 1 texture coordinate"},
+      {"a whole model", Cube("box", " MeshTextureCoords { 8; 0;0;, 1;0;, 1;1;, 0;1;, 0;0;, 1;0;, 1;1;, 0;1;; }\n"),
+       ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    RecordingServices services;
+    XModel model = ReadText(c.body, services);
+    ASSERT_NE(model.root, nullptr) << model.error;
+    if (c.warning.empty())
+      EXPECT_EQ(model.warning, "");
+    else
+      EXPECT_TRUE(model.warning.starts_with(c.warning)) << model.warning;
+  }
+  // The mesh is read without the pairs: its vertices keep (0, 0).
+  RecordingServices services;
+  XModel model = ReadText(Cube("box", coords), services);
+  ASSERT_EQ(Meshes(model.root.get()).size(), 1u);
+  EXPECT_EQ(Meshes(model.root.get())[0]->vertices()[0].u, 0.0f);
+}
+
 // The X files of Debian's assimp-testmodels package, where it is installed.
 const std::string kModels = "/usr/share/assimp/models/X/";
 

@@ -11,6 +11,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "platform/paths/file_save.h"
+#include "platform/paths/path_resolver.h"
 #include "platform/paths/temp_folder.h"
 #include "runtime/attached/kept_names.h"
 #include "runtime/builder/record_writer.h"
@@ -299,7 +301,8 @@ TEST_F(AttachedDataTest, TheGamesOwnFilesWinOverWhatItCarries) {
     EXPECT_TRUE(reader.ResolveVirtualFileByName(texture, "bmp"));
   }
   EXPECT_TRUE(data.Carries("deleted.txt"));
-  EXPECT_EQ(ReadFile(kKeptListName), "deleted.txt\ngone/deep.txt\nnewer.txt\n");
+  // Listed for the game by the name it runs under.
+  EXPECT_EQ(ReadFile(kKeptListName), "game\tdeleted.txt\ngame\tgone/deep.txt\ngame\tnewer.txt\n");
 }
 
 TEST_F(AttachedDataTest, AGameWithoutABuildTimeServesItsRecordsWhateverTheDiskHolds) {
@@ -312,6 +315,117 @@ TEST_F(AttachedDataTest, AGameWithoutABuildTimeServesItsRecordsWhateverTheDiskHo
   std::string path = "a.txt";
   ASSERT_TRUE(data.ResolveVirtualFile(path, "txt"));
   EXPECT_EQ(ReadFile(path), "carried");
+}
+
+// A name finds its record where the same path would find a file on disk:
+// from the folder the game started in, through "." and "..", and from the
+// folder the game has gone into since. Folders that hold carried files
+// exist for the game, and show in its listings with the files it finds.
+TEST_F(AttachedDataTest, ANameFindsWhatTheSamePathWouldFindOnDisk) {
+  namespace fs = std::filesystem;
+  const fs::path folder = fs::path(temp.Path()) / "run";
+  fs::create_directories(folder / "elsewhere");
+  WorkingFolder in_folder(folder);
+  ASSERT_EQ(Load(WriteGame({{"prog", "p"}, {"data.txt", "top"}, {"Saves\\Data.txt", "inner"},
+                            {"saves\\deep\\level.txt", "deep"}})),
+            AttachedData::LoadResult::kLoaded);
+  struct Case {
+    const char* folder;  // the game's working folder
+    const char* name;
+    const char* found;   // what the lookup serves; "" for nothing
+  };
+  const Case cases[] = {
+      {".", "data.txt", "top"},          {".", "./data.txt", "top"},
+      {".", "saves/../data.txt", "top"}, {".", "SAVES\\data.TXT", "inner"},
+      {".", "saves", ""},                {".", "../run/data.txt", "top"},
+      {"saves", "data.txt", "inner"},    {"saves", "../data.txt", "top"},
+      {"saves", "deep/level.txt", "deep"}, {"saves/deep", "level.txt", "deep"},
+      {"elsewhere", "data.txt", ""},     {"..", "data.txt", ""},
+  };
+  for (const Case& c : cases) {
+    fs::create_directories(folder / c.folder);
+    WorkingFolder in(folder / c.folder);
+    std::string path = c.name;
+    const bool served = data.ResolveVirtualFile(path, "txt");
+    EXPECT_EQ(served ? ReadFile(path) : std::string(), c.found) << c.name << " in " << c.folder;
+    EXPECT_EQ(data.Carries(c.name), *c.found != '\0') << c.name << " in " << c.folder;
+  }
+  fs::remove_all(folder / "saves");
+  const std::vector<std::pair<const char*, bool>> folders = {
+      {"saves", true}, {"./Saves/", true}, {"saves/deep", true}, {"deep", false}, {"data.txt", false}, {".", false}};
+  for (const auto& [name, carried] : folders) EXPECT_EQ(data.CarriesFolder(name), carried) << name;
+
+  // Listed as the builder spelled them, each name once; a name the game has
+  // deleted is gone.
+  auto names = [&](const std::string& listed) {
+    std::string all;
+    for (const CarriedListing& entry : data.ListFolder(listed))
+      all += entry.name + (entry.folder ? "/ " : " ");
+    return all;
+  };
+  EXPECT_EQ(names("."), "data.txt Saves/ ");
+  EXPECT_EQ(names("saves"), "Data.txt deep/ ");
+  EXPECT_EQ(names("elsewhere"), "");
+  ASSERT_TRUE(data.KeepOnDisk("saves/data.txt"));
+  EXPECT_EQ(names(folder / "saves"), "deep/ ");
+}
+
+// Every writer tells the path helper: a carried name written through the
+// shared save is the game's own at once, a carried folder it goes into is
+// made, and names the game does not carry are left as they are.
+TEST_F(AttachedDataTest, WhatTheGameWritesIsItsOwnFromTheMomentItIsWritten) {
+  namespace fs = std::filesystem;
+  const fs::path folder = fs::path(temp.Path()) / "run";
+  fs::create_directories(folder);
+  WorkingFolder in_folder(folder);
+  ASSERT_EQ(Load(WriteGame({{"prog", "p"}, {"data.txt", "carried"}, {"saves\\slot.dat", "carried"}})),
+            AttachedData::LoadResult::kLoaded);
+  platform::Paths().SetLayer(&data);
+  struct Layer {
+    ~Layer() { platform::Paths().SetLayer(nullptr); }
+  } layer;
+  EXPECT_TRUE(platform::SaveFile("saves/slot.dat", std::string_view("mine")));
+  EXPECT_TRUE(platform::SaveFile("data.txt", std::string_view("mine")));
+  EXPECT_TRUE(platform::SaveFile("other.txt", std::string_view("mine")));
+  // A folder the game does not carry is not made for it.
+  EXPECT_FALSE(platform::SaveFile("nowhere/a.txt", std::string_view("mine")));
+  EXPECT_FALSE(fs::exists("nowhere"));
+  EXPECT_EQ(ReadFile("saves/slot.dat"), "mine");
+  EXPECT_EQ(ReadFile("saves/" + std::string(kKeptListName)), "game\tslot.dat\n");
+  EXPECT_EQ(ReadFile(kKeptListName), "game\tdata.txt\n");
+  // As a rebuild of the game sees them: their files are older than its build.
+  AttachedData rebuilt(temp.Path() + "/");
+  timespec now {};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  const int64_t later_ns = (static_cast<int64_t>(now.tv_sec) + 60) * 1000000000;
+  const std::string stamp(reinterpret_cast<const char*>(EncodeBuildTime(later_ns).data()), 8);
+  ASSERT_EQ(rebuilt.Load(WriteGame({{"prog", "p"}, {"data.txt", "carried"}, {"saves\\slot.dat", "carried"},
+                                    {kBuildTimeRecordName, stamp}}),
+                         &error),
+            AttachedData::LoadResult::kLoaded);
+  EXPECT_FALSE(rebuilt.Serves("data.txt"));
+  EXPECT_FALSE(rebuilt.Serves("saves/slot.dat"));
+}
+
+// Two games in one folder each keep their own names; a list of an earlier
+// version, whose lines name no game, counts for every game.
+TEST_F(AttachedDataTest, EachGameKeepsItsOwnNames) {
+  namespace fs = std::filesystem;
+  const fs::path folder = fs::path(temp.Path()) / "run";
+  fs::create_directories(folder);
+  WorkingFolder in_folder(folder);
+  const std::string game = WriteGame({{"prog", "p"}, {"level.txt", "carried"}, {"old.txt", "carried"}});
+  fs::copy_file(game, temp.File("other"));
+  AttachedData other(temp.Path() + "/");
+  ASSERT_EQ(Load(game), AttachedData::LoadResult::kLoaded);
+  ASSERT_EQ(other.Load(temp.File("other"), &error), AttachedData::LoadResult::kLoaded);
+  std::ofstream(kKeptListName, std::ios::binary) << "old.txt\n";
+  ASSERT_TRUE(data.KeepOnDisk("level.txt"));
+  EXPECT_FALSE(data.Serves("level.txt"));
+  EXPECT_TRUE(other.Serves("level.txt"));
+  EXPECT_FALSE(data.Serves("old.txt"));
+  EXPECT_FALSE(other.Serves("old.txt"));
+  EXPECT_EQ(ReadFile(kKeptListName), "old.txt\ngame\tlevel.txt\n");
 }
 
 }  // namespace

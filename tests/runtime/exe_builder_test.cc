@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -162,8 +163,10 @@ TEST_F(ExeBuilderTest, AStopAnywhereKeepsThePreviousGameWhole) {
     EXPECT_EQ(result.error, "the build was stopped");
     EXPECT_EQ(looks, stop_at) << "went on after the stop";
     EXPECT_EQ(ReadText(request.output), "previous game");
-    for (const auto& entry : fs::directory_iterator(temp.Path()))
-      EXPECT_EQ(entry.path().filename().string().find("partial"), std::string::npos);
+    std::vector<std::string> left;
+    for (const auto& entry : fs::directory_iterator(temp.Path())) left.push_back(entry.path().filename());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"game", "project", "stub", "work"})) << "a partial game was left";
   }
 }
 
@@ -187,14 +190,36 @@ TEST_F(ExeBuilderTest, LeavesOutHiddenNamesAndFollowsLinksThatEnd) {
   EXPECT_EQ(std::vector<std::string>(names.begin() + 1, names.end()),
             (std::vector<std::string>{"levels\\level.txt", "linked.txt"}));
   const test::CallLog said = {
-      "Editor.ShowProgressText Leaving out .config\\ (a hidden folder)",
+      "Editor.ShowProgressText Leaving out .config/ (a hidden folder)",
       "Editor.ShowProgressText Leaving out .env.ini (a hidden file)",
       "Editor.ShowProgressText Leaving out broken.bmp (a link to nothing)",
-      "Editor.ShowProgressText Leaving out levels\\back (a link back to a folder above it)",
-      "Editor.ShowProgressText Adding levels\\level.txt...",
+      "Editor.ShowProgressText Leaving out levels/back (a link back to a folder above it)",
+      "Editor.ShowProgressText Adding levels/level.txt...",
       "Editor.ShowProgressText Adding linked.txt...",
       "Editor.ShowProgressText Leaving out up (a link back to a folder above it)"};
   EXPECT_EQ(log, said);
+}
+
+// The game is written as every file is saved: through a symbolic link to
+// the file it names, and in place of a file with other hard links, which
+// stays one file with them; either way the game runs.
+TEST_F(ExeBuilderTest, TheGameIsSavedThroughLinks) {
+  const fs::path games = fs::path(temp.Path()) / "games";
+  WriteText(games / "real", "previous game");
+  ::chmod((games / "real").c_str(), 0644);
+  fs::create_symlink("games/real", request.output);
+  fs::create_hard_link(games / "real", games / "hard");
+  BuildResult result = BuildExecutable(request, services);
+  ASSERT_TRUE(result.ok) << result.error;
+  EXPECT_TRUE(fs::is_symlink(request.output));
+  EXPECT_TRUE(fs::equivalent(games / "real", games / "hard"));
+  EXPECT_EQ(ReadText(games / "hard").substr(0, 12), "#!stub-bytes");
+  EXPECT_EQ(fs::status(games / "real").permissions() & fs::perms::all, fs::perms(0755));
+  EXPECT_EQ(RecordNames().size(), 1u);
+  std::vector<std::string> left;
+  for (const auto& entry : fs::directory_iterator(games)) left.push_back(entry.path().filename());
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (std::vector<std::string>{"hard", "real"}));
 }
 
 TEST_F(ExeBuilderTest, ARecordNameThatDoesNotFitIsAnError) {

@@ -28,7 +28,7 @@ printf 'print "game: " + command line$()\r\nend\r\n' > "$work/project/game.kqa"
 printf 'bitmap' > "$work/project/media/Sub/Pic.BMP"
 printf 'skip' > "$work/project/readme.md"
 "$zentrovex" build "$work/project/game.kqa" -o "$work/game" > "$work/build.txt"
-grep -q 'Adding media\\Sub\\Pic.BMP' "$work/build.txt" || fail "media not added: $(cat "$work/build.txt")"
+grep -q 'Adding media/Sub/Pic.BMP' "$work/build.txt" || fail "media not added: $(cat "$work/build.txt")"
 [ -x "$work/game" ] || fail "the game is not executable"
 grep -q 'readme' "$work/build.txt" && fail "a file that is not media was added"
 mkdir "$work/clean"
@@ -45,7 +45,7 @@ cp "$(dirname "$0")/../audio/commands/music/files/tone.ogg" "$work/songs/music/T
 printf 'load music "music/tone.ogg", 1\r\nplay music 1\r\nprint music exist(1); music playing(1)\r\nend\r\n' \
   > "$work/songs/song.kqa"
 "$zentrovex" build "$work/songs/song.kqa" -o "$work/song_game" > "$work/build.txt"
-grep -q 'Adding music\\Tone.ogg' "$work/build.txt" || fail "the song was not added: $(cat "$work/build.txt")"
+grep -q 'Adding music/Tone.ogg' "$work/build.txt" || fail "the song was not added: $(cat "$work/build.txt")"
 mkdir "$work/empty"
 cp "$work/song_game" "$work/empty/"
 out=$(cd "$work/empty" && ZENTROVEX_HEADLESS=1 ./song_game)
@@ -67,4 +67,27 @@ if "$zentrovex" build "$work/project/game.kqa" -o "$work/missing/dir/game" > /de
   fail "a build into a missing folder succeeded"
 fi
 [ -z "$(ls "$work/missing" 2>/dev/null)" ] || fail "a partial game was left"
+# A game the user may not write is refused and stays as it was, as every
+# file the user saves (run as the user nobody where the test is root, who
+# may write anything).
+as_user=()
+if [ "$(id -u)" = 0 ]; then
+  as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups --)
+  chmod 755 "$work"
+fi
+if "${as_user[@]}" test -x "$zentrovex"; then
+  mkdir "$work/readonly"
+  cp "$work/game" "$work/readonly/game"
+  chmod 444 "$work/readonly/game"
+  if [ "$(id -u)" = 0 ]; then chown -R 65534:65534 "$work/readonly"; fi
+  status=0
+  "${as_user[@]}" "$zentrovex" build "$work/project/game.kqa" -o "$work/readonly/game" > /dev/null 2> "$work/err.txt" ||
+    status=$?
+  [ "$status" -ne 0 ] || fail "a read-only game was replaced with status 0"
+  grep -q 'ermission denied' "$work/err.txt" || fail "no reason given: $(cat "$work/err.txt")"
+  cmp -s "$work/game" "$work/readonly/game" || fail "the read-only game was changed"
+  [ "$(ls -A "$work/readonly")" = game ] || fail "the refused build left $(ls -A "$work/readonly")"
+else
+  echo "the user nobody cannot run $zentrovex: the read-only game is not tried"
+fi
 echo "game build: all checks passed"

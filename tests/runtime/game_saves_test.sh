@@ -50,8 +50,8 @@ crlf 'open file to read 1, "data.txt"' 'read file string 1, s$' 'close file 1' \
 grep -q 'SECRET' "$work/game" && fail "a hidden file went into the game"
 grep -q 'Leaving out .env.ini' "$work/build.txt" || fail "no word of the hidden file: $(cat "$work/build.txt")"
 grep -q 'Leaving out .config' "$work/build.txt" || fail "no word of the hidden folder: $(cat "$work/build.txt")"
-grep -q 'Adding levels\\deep\\level1.txt' "$work/build.txt" || fail "the linked folder is missing: $(cat "$work/build.txt")"
-grep -q 'Leaving out levels\\deep\\back' "$work/build.txt" || fail "no word of the link back up: $(cat "$work/build.txt")"
+grep -q 'Adding levels/deep/level1.txt' "$work/build.txt" || fail "the linked folder is missing: $(cat "$work/build.txt")"
+grep -q 'Leaving out levels/deep/back' "$work/build.txt" || fail "no word of the link back up: $(cat "$work/build.txt")"
 
 # Alone in an empty folder, twice.
 mkdir "$work/alone"

@@ -62,10 +62,22 @@ cp game earlier_game
 truncate -s 1G project/media/big.dat
 stub_size=$(stat -c %s "$zentrovex")
 "$zentrovex" build project/game.kqa -o game > build.txt 2> build_err.txt & pid=$!
+# Any file here that was not before the build is a partial game left behind.
+before_build=$(ls -A; echo build.txt; echo build_err.txt)
+partial_game() {
+  ls -A | grep -vxF -e "$before_build" | head -n 1 || true
+}
+# The game being written waits in a temporary that may have no name at all,
+# so it is found among the build's open files.
 writing() {
-  local partial
-  partial=$(ls game.partial-* 2> /dev/null || true)
-  [ -n "$partial" ] && [ "$(stat -c %s "$partial" 2> /dev/null || echo 0)" -gt "$stub_size" ]
+  local fd
+  for fd in /proc/"$pid"/fd/*; do
+    case "$(readlink "$fd" 2> /dev/null)" in
+      "$PWD"/\#* | "$PWD"/.zv-save-*)
+        [ "$(stat -L -c %s "$fd" 2> /dev/null || echo 0)" -gt "$stub_size" ] && return 0 ;;
+    esac
+  done
+  return 1
 }
 for _ in $(seq 500); do
   writing && break
@@ -83,7 +95,7 @@ pid=
 elapsed_ms=$((($(date +%s%N) - start) / 1000000))
 [ "$status" = 143 ] || fail "the stopped build ended with status $status: $(cat build_err.txt)"
 [ "$elapsed_ms" -lt 2000 ] || fail "the build took $elapsed_ms ms to stop"
-[ -z "$(ls game.partial-* 2> /dev/null)" ] || fail "the stopped build left a partial game"
+[ -z "$(partial_game)" ] || fail "the stopped build left a partial game: $(partial_game)"
 cmp -s game earlier_game || fail "the stopped build changed the earlier game"
 [ -z "$(ls -A "$TMPDIR")" ] || fail "the stopped build left $(ls "$TMPDIR")"
 [ "$(ZENTROVEX_HEADLESS=1 ./game)" = earlier ] || fail "the earlier game no longer runs"

@@ -1,5 +1,6 @@
 // Subroutines and the end of the program; the jumps and the counted-loop
 // step are in hot_handlers.h.
+#include "runtime/vm/numeric/float_to_int.h"
 #include "runtime/vm/opcodes/call_stack.h"
 #include "runtime/vm/opcodes/core_handlers.h"
 #include "runtime/vm/opcodes/opcode_support.h"
@@ -9,12 +10,16 @@ namespace {
 
 constexpr int32_t kRanIntoFunction = 21;
 constexpr uint32_t kCheckLoopStep = 44;
-constexpr int32_t kForStepZero = 120;
+constexpr int32_t kForStepCutToZero = 120;
 
-// step (an int slot): stands before the first turn of a for loop whose step
-// is worked out, since a loop that starts with a step of 0 would never end.
+// step (a float slot): stands before the first turn of a for loop whose step
+// is a float worked out as the program runs. The loop counts in whole
+// numbers, so a fraction between -1 and 1 would be cut to 0 and the loop
+// would never move, which cannot be what the program meant; a step of 0
+// itself is the program's own choice.
 void CheckLoopStep(Vm& vm) {
-  if (vm.NextInt() == 0) vm.RunError(kForStepZero);
+  const float step = vm.NextFloat();
+  if (step != 0 && FloatToInt(step) == 0) vm.RunError(kForStepCutToZero);
 }
 
 // target

@@ -59,6 +59,7 @@ TEST_F(FileSaveTest, ASaveChangesTheFileTheNameLeadsTo) {
     const char* real;       // the file that must hold the new content
     const char* link;       // a name that must still be a symbolic link, or null
     bool same_file;         // the real file must stay the same file (its other names see the change)
+    ExistingFile existing = ExistingFile::kReplace;
   };
   const Case cases[] = {
       {"a plain file", [](const FileSaveTest& t) { Write(t.At("real/real.dat"), "abcd"); }, "real/real.dat",
@@ -80,6 +81,9 @@ TEST_F(FileSaveTest, ASaveChangesTheFileTheNameLeadsTo) {
       {"a link to a file still to be made", [](const FileSaveTest& t) {
          fs::create_symlink("real/real.dat", t.At("link.dat"));
        }, "link.dat", "real/real.dat", "link.dat", false},
+      {"a link to a file still to be made, by a save that keeps what is there", [](const FileSaveTest& t) {
+         fs::create_symlink("real/real.dat", t.At("link.dat"));
+       }, "link.dat", "real/real.dat", "link.dat", false, ExistingFile::kKeep},
       {"a hard link", [](const FileSaveTest& t) {
          Write(t.At("real/real.dat"), "a much longer earlier content");
          fs::create_hard_link(t.At("real/real.dat"), t.At("other.dat"));
@@ -92,7 +96,7 @@ TEST_F(FileSaveTest, ASaveChangesTheFileTheNameLeadsTo) {
     c.make(*this);
     const std::set<std::string> before = Names(temp_.Path());
     const ino_t inode = Inode(At(c.real));
-    ASSERT_TRUE(SaveFile(At(c.saved), std::string_view("new content")));
+    ASSERT_TRUE(SaveFile(At(c.saved), std::string_view("new content"), c.existing));
     EXPECT_EQ(Read(At(c.real)), "new content");
     EXPECT_EQ(Read(At(c.saved)), "new content");
     if (c.link) {
@@ -129,7 +133,7 @@ TEST_F(FileSaveTest, WhatCannotBeSavedIsLeftAsItWas) {
   fs::create_directories(At("folder"));
   fs::create_symlink("loop2", At("loop1"));
   fs::create_symlink("loop1", At("loop2"));
-  fs::create_symlink("nowhere.dat", At("dangling"));
+  fs::create_symlink("old.dat", At("link"));
   struct Case {
     const char* name;
     ExistingFile existing;
@@ -138,7 +142,7 @@ TEST_F(FileSaveTest, WhatCannotBeSavedIsLeftAsItWas) {
       {"folder", ExistingFile::kReplace, EISDIR},
       {"loop1", ExistingFile::kReplace, ELOOP},
       {"old.dat", ExistingFile::kKeep, EEXIST},
-      {"dangling", ExistingFile::kKeep, EEXIST},
+      {"link", ExistingFile::kKeep, EEXIST},
       {"no/such/folder.dat", ExistingFile::kReplace, ENOENT},
   };
   const std::set<std::string> before = Names(temp_.Path());
@@ -188,6 +192,18 @@ TEST_F(FileSaveTest, ACopyHoldsTheSameBytesAndKeepsHoles) {
   struct stat st {};
   ::stat(At("kept.dat").c_str(), &st);
   EXPECT_LT(st.st_blocks * 512, kSize / 4);  // where the file system keeps holes at all
+
+  // A part, from where one file stands to the end of another, holes kept;
+  // asked past the source's end it copies what there is.
+  Write(At("part.dat"), "abc");
+  const int source = ::open(At("sparse.dat").c_str(), O_RDONLY);
+  const int part = ::open(At("part.dat").c_str(), O_WRONLY);
+  ::lseek(source, 2, SEEK_SET);
+  ::lseek(part, 0, SEEK_END);
+  EXPECT_EQ(CopyFilePart(source, part, kSize - 10, Holes::kKeep), kSize - 10);
+  EXPECT_EQ(CopyFilePart(source, part, 100, Holes::kKeep), 8);
+  ::close(source), ::close(part);
+  EXPECT_TRUE(Read(At("part.dat")) == "abc" + original.substr(2));
 }
 
 }  // namespace

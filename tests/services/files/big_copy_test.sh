@@ -3,7 +3,9 @@
 # copied, and moved to another file system, with 150 MB of address space to
 # spare beyond what a run needs, and arrives whole; a copy that fails
 # midway (past the file size limit) leaves no part of the copy and keeps
-# the source. The file has holes (it takes about 40 MB of disk), which its
+# the source. In the same room write byte to file changes one byte of it in
+# place, and write file block packs it a block at a time; a pack cut short
+# is taken back whole. The file has holes (it takes about 40 MB of disk), which its
 # copies keep; another file system is /dev/shm where that is one, else the
 # move is a rename.
 # With a second argument "sanitized" the test is skipped: the address
@@ -68,6 +70,21 @@ run "move file \"copy.dat\", \"$destination\"" 150000
 [ ! -e copy.dat ] || fail "the moved file is still where it was"
 cmp big.dat "$destination" || fail "the moved file differs"
 
+run 'write byte to file "big.dat", 150000000, 65' 150000
+[ "$status" = 0 ] && [ "$(cat out.txt)" = done ] || fail "write byte to file: status $status: $(cat err.txt)"
+[ "$(od -An -tx1 -j 150000000 -N 1 big.dat | tr -d ' ')" = 41 ] && [ "$(stat -c %s big.dat)" = 314572800 ] ||
+  fail "write byte to file did not change the one byte"
+run 'open file to write 1, "pack.dat" : write file block 1, "big.dat" : close file 1' 150000
+[ "$status" = 0 ] && [ "$(cat out.txt)" = done ] || fail "write file block: status $status: $(cat err.txt)"
+[ "$(od -An -tx1 -N 4 pack.dat | tr -d ' ')" = 0000c012 ] && cmp -i 4:0 pack.dat big.dat ||
+  fail "the pack does not hold the file"
+rm pack.dat
+run 'open file to write 1, "pack.dat" : write file block 1, "big.dat"' 150000 100000
+grep -qF 'Runtime Warning : Could not write to the file "pack.dat": file too large.' err.txt ||
+  fail "a pack cut short: $(cat err.txt)"
+[ ! -s pack.dat ] || fail "a pack cut short kept $(stat -c %s pack.dat) bytes"
+rm pack.dat
+
 # Past the file size limit (100 MB) the copy fails midway: nothing of it
 # stays, the source does, and the warning says why.
 rm -f "$destination"
@@ -82,4 +99,4 @@ fi
 [ -z "$(ls -A "$TMPDIR")" ] || fail "left $(ls "$TMPDIR") behind"
 [ "$(ls -A)" = "$(printf 'big.dat\ncase.kqa\nerr.txt\nloop.kqa\nout.txt\ntmp')" ] || fail "left $(ls -A) behind"
 [ -z "$other" ] || [ -z "$(ls -A "$other")" ] || fail "left $(ls -A "$other") on the other file system"
-echo "a 300 MB copy and move in 150 MB of spare address space; a copy cut short leaves nothing"
+echo "a 300 MB copy, move, byte change and pack in 150 MB of spare address space; a copy or pack cut short leaves nothing"

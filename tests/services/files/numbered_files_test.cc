@@ -180,9 +180,9 @@ TEST_F(NumberedFiles, FolderTreesPackAndUnpack) {
   EXPECT_EQ(ReadBytes("dst/sub/a.txt"), "a");
 }
 
-TEST_F(NumberedFiles, PackOfAMissingFolderHoldsNoFiles) {
+TEST_F(NumberedFiles, PackOfAMissingFolderHoldsNoFilesAndSaysSo) {
   ASSERT_TRUE(Run("open file to write 1, \"empty.dat\"\nwrite dir block 1, \"nothing\"\n"));
-  EXPECT_EQ(Code(), 0);
+  EXPECT_EQ(Code(), file_error::kDirectoryMissing);
   files.CloseNumberedFiles();
   EXPECT_EQ(ReadBytes("empty.dat"), U32(0));
 }

@@ -4,7 +4,9 @@
 # reported as failed, naming the folder at fault, with its cause, and the
 # file is left only where it was. A failed move never claims a copy that is
 # not there. A folder is not moved across file systems at all: the
-# warning names it and says why. A copy onto a full file system says so and leaves nothing.
+# warning names it and says why. A copy onto a full file system says so and
+# leaves nothing; so does every other write onto a full file system, which
+# keeps what was there whole.
 # Needs a mount namespace of its own for the file systems; skips (77) where
 # none can be had.
 set -euo pipefail
@@ -14,8 +16,8 @@ if [ "${ZV_IN_MOUNT_NAMESPACE:-}" != 1 ]; then
   ZV_IN_MOUNT_NAMESPACE=1 exec unshare -m --propagation private "$0" "$@"
 fi
 work=$(mktemp -d)
-mkdir "$work/ro" "$work/run" "$work/full"
-trap 'umount "$work/ro" "$work/full" 2> /dev/null || true; rm -rf "$work"' EXIT
+mkdir "$work/ro" "$work/run" "$work/full" "$work/disk" "$work/inodes"
+trap 'umount "$work/ro" "$work/full" "$work/disk" "$work/inodes" 2> /dev/null || true; rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 mount -t tmpfs none "$work/ro" 2> /dev/null || { echo "no tmpfs: skipped"; exit 77; }
 printf 'kept' > "$work/ro/data.txt"
@@ -58,4 +60,49 @@ out=$("$zentrovex" run --headless copy.kqa 2> err.txt) || status=$?
 grep -qF 'Runtime Warning : Could not copy the file "../full/big.txt": no space left on device.' err.txt ||
   fail "a copy onto a full disk: unexpected report: $(cat err.txt)"
 [ -z "$(ls -A "$work/full")" ] || fail "a copy onto a full disk left $(ls -A "$work/full")"
-echo "move file from a read-only folder, copy file onto a full disk: reported, and nothing is left half done"
+
+# A file system of 2 MB, filled: what was on it stays whole, and every write
+# onto it says so and why. Another runs out of files instead of room.
+mount -t tmpfs -o size=2m none "$work/disk" && mount -t tmpfs -o size=1m,nr_inodes=4 none "$work/inodes" ||
+  { echo "no small tmpfs: skipped"; exit 77; }
+disk=$work/disk
+printf old > "$disk/old.dat"
+truncate -s 1M "$disk/sparse.dat"
+mkdir "$disk/config"
+head -c 4M /dev/zero > "$disk/fill" 2> /dev/null || true
+for n in 1 2 3 4 5; do touch "$work/inodes/f$n" 2> /dev/null || true; done
+full() {
+  local line=$1 text=$2
+  printf '%s\r\nprint "not reached"\r\n' "$line" > full.kqa
+  status=0
+  out=$(XDG_CONFIG_HOME=$disk/config "$zentrovex" run --headless full.kqa 2>&1) || status=$?
+  [ "$status" -ne 0 ] && ! grep -q "not reached" <<< "$out" || fail "$line: status $status, $out"
+  grep -qF "$text" <<< "$out" || fail "$line: unexpected report: $out"
+  [ "$(cat "$disk/old.dat")" = old ] || fail "$line: the file that was there changed"
+  [ -z "$(find "$disk" -name '.zv-*')" ] || fail "$line: left $(find "$disk" -name '.zv-*')"
+}
+sound='make memblock 1, 12 + 2000 : write memblock dword 1, 0, 16 : write memblock dword 1, 4, 22050 : write memblock dword 1, 8, 1000 : make sound from memblock 1, 1'
+full 'open file to write 1, "../disk/lines.txt" : write file string 1, "a line"' \
+  'Runtime Warning : Could not write to the file "../disk/lines.txt": no space left on device.'
+[ ! -s "$disk/lines.txt" ] || fail "a line that did not fit stayed in part"
+full 'open file to write 1, "../disk/pack.dat" : write file block 1, "full.kqa"' \
+  'Runtime Warning : Could not write to the file "../disk/pack.dat": no space left on device.'
+[ ! -s "$disk/pack.dat" ] || fail "a packed file that did not fit stayed in part"
+rm "$disk/pack.dat"
+full 'open file to write 1, "../disk/pack.dat" : write dir block 1, "."' \
+  'Runtime Warning : Could not write to the file "../disk/pack.dat": no space left on device.'
+full 'write byte to file "../disk/sparse.dat", 500000, 65' \
+  'Runtime Warning : Could not write to the file "../disk/sparse.dat": no space left on device.'
+[ "$(od -An -tx1 -j 500000 -N 1 "$disk/sparse.dat" | tr -d ' ')" = 00 ] || fail "write byte to file changed the full file"
+full 'dim a(3) : save number array "../disk/old.dat", a(0)' \
+  'Runtime Error : Could not open the file "../disk/old.dat": no space left on device.'
+full "$sound : save sound \"../disk/s.wav\", 1" \
+  'Runtime Error : Could not save the sound "../disk/s.wav": no space left on device.'
+full 'make object cube 1, 1 : save object animation "../disk/anim.x", 1' \
+  'Runtime Warning : Could not write to the file "../disk/anim.x": no space left on device.'
+full 'save static objects "../disk/scene.dat"' \
+  'Runtime Warning : Could not write to the file "../disk/scene.dat": no space left on device.'
+full 'write registry dword "Software\Tests", "Full", 1' \
+  "Runtime Warning : Could not write to the file \"$disk/config/zentrovex/registry/HKEY_CURRENT_USER.ini\": no space left on device."
+full 'make directory "../inodes/new"' 'Runtime Warning : Could not make the directory "../inodes/new": no space left on device.'
+echo "move file from a read-only folder, writes onto a full disk: reported with their causes, and nothing is left half done"

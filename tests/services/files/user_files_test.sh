@@ -1,28 +1,26 @@
 #!/usr/bin/env bash
 # A user's files under Linux's rules, as an ordinary user meets them (run as
 # root, the programs run as the user nobody, since root may write any file):
-# a save through a symbolic or hard link changes the real file; a read-only
-# file is neither replaced nor deleted, and says why; unpacking into a
-# folder that cannot be made, or packing a file that is not there, warns;
-# failures name what is at fault; registry values outlive a run without a
-# display, and two programs writing at once lose none; a copy of a file a
-# built game carries is an ordinary new file.
+# a save through a symbolic or hard link changes the real file, and a link
+# to nothing is followed by every write and removed by delete file; a
+# read-only file is neither replaced nor deleted, and says why; unpacking
+# into a folder that cannot be made, or packing a file that is not there,
+# warns; a pack names what it may not read and leaves out; failures name
+# what is at fault; registry values outlive a run without a display, two
+# programs writing at once lose none, and one that cannot be written says
+# why (a built game goes on); a copy of a file a built game carries is an
+# ordinary new file.
 set -euo pipefail
 zentrovex=$(realpath "$1")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
-as_user=()
-if [ "$(id -u)" = 0 ]; then
-  as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups --)
-  chmod 755 "$work"
-  "${as_user[@]}" test -x "$zentrovex" || { echo "SKIP: the user nobody cannot run $zentrovex"; exit 77; }
-fi
+source "$(dirname "$0")/../../support/as_user.sh"
+as_user_init "$work" "$zentrovex"
 mkdir "$work/run" "$work/tmp" "$work/config"
 # Files are made as the user, so they are the user's own.
-user() { "${as_user[@]}" "$@"; }
-if [ "$(id -u)" = 0 ]; then chown 65534:65534 "$work/run" "$work/tmp" "$work/config"; fi
+user_owns "$work/run" "$work/tmp" "$work/config"
 export TMPDIR=$work/tmp XDG_CONFIG_HOME=$work/config
 umask 022
 cd "$work/run"
@@ -43,7 +41,7 @@ expect_end() {
   grep -qF -- "$text" err.txt || fail "$*: expected '$text', got: $(cat err.txt)"
   ! grep -q "not reached" out.txt || fail "$*: went on after the failure"
 }
-no_temporaries() { [ -z "$(find "$work/run" "$work/tmp" -name '.zv-write-*')" ] || fail "temporary files were left"; }
+no_temporaries() { [ -z "$(find "$work/run" "$work/tmp" -name '.zv-save-*')" ] || fail "temporary files were left"; }
 
 # ---- Saves through links --------------------------------------------------------
 user mkdir real
@@ -63,6 +61,35 @@ for link in bytes.dat numbers.dat strings.dat; do [ -L $link ] || fail "$link is
 [ "$(cat real/strings.dat)" = $'one\r\ntwo\r' ] || fail "save string array through a link: real file holds $(cat real/strings.dat)"
 [ "$(cat real/hard.dat)" = olD ] || fail "write byte to file through a hard link: the other name holds $(cat real/hard.dat)"
 [ "$(stat -c %i hard.dat)" = "$(stat -c %i real/hard.dat)" ] || fail "the hard link became a file of its own"
+no_temporaries
+
+# ---- Links to nothing ------------------------------------------------------------
+# Every write follows the link and makes the file it names; the link stays.
+# delete file removes the link itself.
+user mkdir made
+for n in 1 2 3 4 5 6 7; do user ln -s made/target$n.dat dangling$n.dat; done
+user sh -c 'printf moved > to_move.dat; printf copied > to_copy.dat; printf packed > to_pack.dat'
+run 'open file to write 1, "dangling1.dat"' 'write file string 1, "written"' 'close file 1' \
+  'make file "dangling2.dat"' 'copy file "to_copy.dat", "dangling3.dat"' 'rename file "to_move.dat", "dangling4.dat"' \
+  'open file to write 2, "linkpack.dat"' 'write file block 2, "to_pack.dat"' 'close file 2' \
+  'open file to read 2, "linkpack.dat"' 'read file block 2, "dangling5.dat"' 'close file 2' \
+  'dim n(0) : n(0) = 7 : save number array "dangling6.dat", n(0)' \
+  'for n = 1 to 6 : print file exists("dangling" + str$(n) + ".dat"); : next n' \
+  'delete file "dangling7.dat"' 'print file exists("dangling7.dat")'
+[ "$status" = 0 ] || fail "writes through links to nothing: status $status: $(cat err.txt)"
+[ "$(cat out.txt)" = 1111110 ] || fail "writes through links to nothing: $(cat out.txt)"
+for n in 1 2 3 4 5 6; do [ -L dangling$n.dat ] && [ -f made/target$n.dat ] || fail "dangling$n.dat: the link's file was not made"; done
+[ "$(cat made/target1.dat)" = $'written\r' ] && [ -f made/target2.dat ] && [ "$(cat made/target3.dat)" = copied ] &&
+  [ "$(cat made/target4.dat)" = moved ] && [ ! -e to_move.dat ] && [ "$(cat made/target5.dat)" = packed ] ||
+  fail "writes through links to nothing wrote the wrong files"
+[ ! -L dangling7.dat ] || fail "delete file kept a link to nothing"
+# Folders are never made through a link, and a link to nothing says so.
+user ln -s made/folder dangling_folder
+expect_end 'Runtime Warning : Could not make the directory "dangling_folder": a symbolic link to nothing has that name.' \
+  'make directory "dangling_folder"'
+expect_end 'Runtime Warning : Could not create the file for writing "dangling_folder": a symbolic link to nothing has that name. (line 5: read dir block)' \
+  'open file to write 1, "linkdir.dat"' 'write dir block 1, "made"' 'close file 1' \
+  'open file to read 1, "linkdir.dat"' 'read dir block 1, "dangling_folder"'
 no_temporaries
 
 # ---- Read-only files -----------------------------------------------------------
@@ -104,6 +131,19 @@ fi
 expect_end 'Runtime Warning : File does not exist "missing.dat". (line 2: write file block)' \
   'open file to write 1, "block.dat"' 'write file block 1, "missing.dat"'
 
+# A pack leaves out what its user may not read, and names each of them; the
+# rest is packed and unpacks whole.
+user sh -c 'mkdir -p packed/sub packed/locked; printf one > packed/a.txt; printf two > packed/sub/b.txt
+            printf hidden > packed/locked/c.txt; printf secret > packed/secret.txt; chmod 000 packed/locked packed/secret.txt'
+expect_end 'Runtime Warning : Could not open the file for reading "packed\locked": permission denied; the pack leaves it out, and "packed\secret.txt" (permission denied). (line 2: write dir block)' \
+  'open file to write 1, "packed.dat"' 'write dir block 1, "packed"'
+run 'open file to read 1, "packed.dat"' 'read dir block 1, "unpacked"'
+[ "$(cd unpacked && find . -type f | sort | tr '\n' ' ')" = "./a.txt ./sub/b.txt " ] && [ "$(cat unpacked/sub/b.txt)" = two ] ||
+  fail "the pack of what could be read: $(cd unpacked && find . | sort | tr '\n' ' ') $(cat err.txt)"
+user chmod 755 packed/locked
+expect_end 'Runtime Warning : Directory does not exist "nothing". (line 2: write dir block)' \
+  'open file to write 1, "nothing.dat"' 'write dir block 1, "nothing"'
+
 # ---- The registry --------------------------------------------------------------
 # A value written without a display is there in the next run, in the
 # user's config folder.
@@ -121,6 +161,32 @@ wait $first && wait $second || fail "the registry writers failed"
 run 'n = 0' 'for i = 1 to 1000' 'if registry dword("Software\Tests", "a" + str$(i)) = i then inc n' \
   'if registry dword("Software\Tests", "b" + str$(i)) = i then inc n' 'next i' 'print n'
 [ "$(cat out.txt)" = 2000 ] || fail "of 2,000 values written at once, $(cat out.txt) were kept"
+# A value that cannot be written says why, and the value kept stays: the
+# registry's file read-only (another user's, or the user's own), or its
+# folder read-only with no file yet. A built game goes on without it.
+registry_case() {
+  local setup=$1 cause=$2
+  rm -rf "$work/regcase" && mkdir -p "$work/regcase/zentrovex/registry"
+  [ "$(id -u)" != 0 ] || chown -R 65534:65534 "$work/regcase"
+  (cd "$work/regcase/zentrovex/registry" && eval "$setup")
+  XDG_CONFIG_HOME=$work/regcase expect_end \
+    "Runtime Warning : Could not write to the file \"$work/regcase/zentrovex/registry/HKEY_CURRENT_USER.ini\": $cause." \
+    'write registry dword "Software\Tests", "Kept", 2'
+  XDG_CONFIG_HOME=$work/regcase run 'print registry dword("Software\Tests", "Kept")'
+  [ "$(cat out.txt)" = "$3" ] || fail "$setup: the registry holds $(cat out.txt)"
+}
+kept_value=$'[Software\\Tests]\nKept=dword:00000001'
+if [ "$(id -u)" = 0 ]; then
+  registry_case "printf '%s\\n' '$kept_value' > HKEY_CURRENT_USER.ini && chown 0:0 HKEY_CURRENT_USER.ini" 'permission denied' 1
+fi
+registry_case "printf '%s\\n' '$kept_value' > HKEY_CURRENT_USER.ini && chmod 444 HKEY_CURRENT_USER.ini" 'permission denied' 1
+registry_case 'chmod 555 .' 'permission denied' 0
+user mkdir -p regame
+printf 'write registry dword "Software\\Tests", "Kept", 2\r\nprint "went on"\r\n' | user tee regame/game.kqa > /dev/null
+user "$zentrovex" build regame/game.kqa -o regame/game > /dev/null || fail "the registry game could not be built"
+[ "$(XDG_CONFIG_HOME=$work/regcase user env ZENTROVEX_HEADLESS=1 regame/game)" = "went on" ] ||
+  fail "a built game did not go on past a registry value it could not write"
+
 # The registry's file kept behind a link stays there.
 registry=$work/config/zentrovex/registry/HKEY_CURRENT_USER.ini
 user mkdir -p real

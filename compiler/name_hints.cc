@@ -1,0 +1,119 @@
+// Messages for text that names nothing the language knows: which words are
+// unknown, and the commands or functions of the table they come close to.
+#include <algorithm>
+#include <array>
+#include <string>
+#include <vector>
+
+#include "compiler/compile_messages.h"
+#include "compiler/compiler_context.h"
+#include "compiler/source_text.h"
+
+namespace zv::compiler {
+namespace {
+
+constexpr size_t kMaxSuggestions = 3;
+
+std::string WithoutBlanks(std::string_view text) {
+  std::string out;
+  for (const char c : text)
+    if (c != ' ') out += c;
+  return out;
+}
+
+// A name written this short is more likely a name of the program's own
+// than the start of a row's name.
+constexpr size_t kShortestStart = 4;
+
+// Names of the rows (each once) that `written` comes closest to: one that
+// differs from it only by blanks, else those that begin with it as words,
+// else those that begin with it when blanks are ignored (for a written name
+// that is not short). None when more than a few come equally close.
+std::vector<std::string> CloseNames(const std::vector<CommandEntry>& rows, std::string_view written) {
+  const std::string bare = WithoutBlanks(written);
+  const std::string as_words = std::string(written) + " ";
+  std::array<std::vector<std::string>, 3> found;
+  for (const CommandEntry& row : rows) {
+    const std::string& name = row.name;
+    if (name.empty() || name[0] < 'a' || name[0] > 'z') continue;
+    const std::string name_bare = WithoutBlanks(name);
+    const bool begins = bare.size() >= kShortestStart && name_bare.starts_with(bare);
+    const int closeness = name_bare == bare ? 0 : name.starts_with(as_words) ? 1 : begins ? 2 : -1;
+    if (closeness < 0) continue;
+    auto& names = found[static_cast<size_t>(closeness)];
+    if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
+  }
+  for (const auto& names : found)
+    if (!names.empty()) return names.size() <= kMaxSuggestions ? names : std::vector<std::string>();
+  return {};
+}
+
+// " (did you mean "a", "b" or "c"?)", empty for no names.
+std::string Suggestion(const std::vector<std::string>& names) {
+  if (names.empty()) return {};
+  std::string text = " (did you mean ";
+  for (size_t i = 0; i < names.size(); ++i) {
+    if (i > 0) text += i + 1 == names.size() ? " or " : ", ";
+    text += Quoted(names[i]);
+  }
+  return text + "?)";
+}
+
+}  // namespace
+
+std::string Compiler::UnknownNameMessage(const std::string& name, bool store) const {
+  const std::string quoted = Quoted(name);
+  if (store && (table_.FindFunction(name) >= 0 || FindUserFunction(name) >= 0))
+    return quoted + " is a function, not an array: nothing can be stored into it";
+  if (table_.FindCommand(name) >= 0) return quoted + " is a command, which gives no value";
+  const std::vector<std::string> close = CloseNames(table_.Functions(), name);
+  return "no command, function or array is named " + quoted +
+         (close.empty() ? " (an array needs a dim statement)" : Suggestion(close));
+}
+
+std::string Compiler::NotAStatementMessage(const std::string& statement) {
+  // name(...) alone.
+  const size_t open = statement.find('(');
+  if (open != std::string::npos && statement.back() == ')') {
+    const std::string name = Trim(std::string_view(statement).substr(0, open));
+    if (IsVariableName(name)) {
+      if (table_.FindCommand(name) >= 0)
+        return Quoted(name) + " is a command: its operands follow its name without brackets";
+      if (table_.FindFunction(name) < 0 && !dim_names_.count(name)) return UnknownNameMessage(name, false);
+    }
+  }
+  if (!IsVariableName(statement) && IsExpression(statement))
+    return "a value alone is not a statement: " + Quoted(statement) + " (write, for example, x = " + statement + ")";
+
+  // The leading words that begin a command, and the word after them that
+  // does not go on with it; a word that is no name is where the operands
+  // begin.
+  const std::vector<std::string> words = SplitTopLevel(statement, ' ');
+  size_t known = 0;
+  std::string begun;
+  for (; known < words.size() && IsVariableName(words[known]); ++known) {
+    const std::string longer = begun.empty() ? words[known] : begun + " " + words[known];
+    const auto& rows = table_.Commands();
+    const bool begins = std::any_of(rows.begin(), rows.end(),
+                                    [&](const CommandEntry& row) { return row.name.starts_with(longer + " "); });
+    if (!begins) break;
+    begun = longer;
+  }
+  std::string unknown = begun;
+  if (known < words.size() && IsVariableName(words[known])) unknown += (unknown.empty() ? "" : " ") + words[known];
+  if (unknown.empty())
+    return std::string(MessageText(CompileMessage::kUnknownStatement)) + ": " + Quoted(statement);
+  return "no command is named " + Quoted(unknown) + Suggestion(CloseNames(table_.Commands(), unknown));
+}
+
+bool Compiler::IsExpression(std::string_view text) {
+  const CompileFailure failure = failure_;
+  const bool typing = typing_only_;
+  typing_only_ = true;
+  const Operand typed = CompileExpression(text);
+  typing_only_ = typing;
+  failure_ = failure;
+  return typed.type != 'x';
+}
+
+}  // namespace zv::compiler

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <algorithm>
+#include <string>
+#include <string_view>
+
+// Small helpers on path text, shared by the files of this folder.
+namespace zv::platform {
+
+// The folder part of a path: "" for a bare name, "/" for a name at the root.
+inline std::string FolderPart(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return {};
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+inline std::string JoinPath(const std::string& folder, std::string_view name) {
+  if (folder.empty()) return std::string(name);
+  return folder.back() == '/' ? folder + std::string(name) : folder + "/" + std::string(name);
+}
+
+// True for `prefix` followed by exactly `letters` letters or digits: the
+// names mkstemp and mkdtemp make from a pattern ending in as many X's.
+inline bool IsRandomName(std::string_view name, std::string_view prefix, size_t letters) {
+  if (name.size() != prefix.size() + letters || !name.starts_with(prefix)) return false;
+  const std::string_view random = name.substr(prefix.size());
+  return std::all_of(random.begin(), random.end(), [](char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+  });
+}
+
+}  // namespace zv::platform
