@@ -10,7 +10,8 @@
 #            two questions, with presses that overlap as in quick typing,
 #            loses nothing;
 #   flood    5,000 letters, Return, "bob", Return, all typed while the
-#            program works without a frame: both lines end, the second whole;
+#            program works without a frame, then two questions with a few
+#            frames of work between them: both lines end, the second whole;
 #   return   a loop on `return key()` ended by Return, then `input`, the
 #            name typed from 40 ms after that Return: the Return answers
 #            nothing, the name arrives whole; the loop's frames are slow, so
@@ -113,6 +114,7 @@ case_flood:
   repeat
   until file exists("typed-flood.txt") = 1
   input a$
+  for f = 1 to 6 : sync : next f
   input b$
   sync off
 return
