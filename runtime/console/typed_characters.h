@@ -102,7 +102,7 @@ class TypedCharacters {
   void Recount();
 
   std::deque<Typed> text_;
-  size_t enters_ = 0;       // Enters waiting
+  size_t enters_ = 0;        // Enters waiting
   size_t line_letters_ = 0;  // characters after the last Enter waiting
   std::array<Key, 256> keys_{};
   int key_ = kNoKey;  // the key whose character comes next
