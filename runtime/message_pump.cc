@@ -73,6 +73,8 @@ void MessagePump::RunMessageLoop() {
   state_.console.input_line_length = -1;
   state_.console.input_line.clear();
   state_.console.waiting = false;
+  state_.console.wait_key_asking = state_.console.wait_mouse_asking = false;
+  state_.console.wait_key_seen = state_.console.wait_button_seen = false;
   state_.window.drain_counter = 0;
   ResetMouseDefaults();
   PumpMessagesSometimes();
@@ -140,6 +142,7 @@ void MessagePump::MouseButton(const WindowEvent& event, bool down) {
   const int bit = event.a;
   if (bit != platform::mouse_button::kLeft && bit != platform::mouse_button::kRight) return;
   state_.input.click_state = down ? (bit == platform::mouse_button::kLeft ? 1 : 2) : 0;
+  if (down) ++state_.input.mouse_presses;
   if (state_.window.cursor_sprite_mode || !host_.Display().Windowed()) return;
   state_.input.mouse_buttons = static_cast<uint16_t>(down ? state_.input.click_state : 0);
 }
@@ -193,7 +196,7 @@ void MessagePump::MainWindowProc(const WindowEvent& event) {
       break;
     case WindowEventKind::kCharacter:
       state_.console.last_key_char = static_cast<uint8_t>(event.a);
-      state_.console.typed.Add(static_cast<uint8_t>(event.a));
+      state_.console.typed.Add(static_cast<uint8_t>(event.a), host_.Clock().NowMs());
       AddToEntryBuffer(state_.console, static_cast<char>(event.a));
       break;
     case WindowEventKind::kSystemCommand:

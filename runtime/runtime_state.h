@@ -28,6 +28,7 @@ struct InputState {
   int32_t mouse_move_z = 0;
   uint16_t mouse_buttons = 0;  // bit 0 the first button
   int32_t click_state = 0;     // 0 none, 1 left, 2 right: the card-choice screen reads it
+  uint32_t mouse_presses = 0;  // counts the presses of the left and right buttons
 };
 
 // The text console: cursor, line input, waits.
@@ -36,7 +37,7 @@ struct ConsoleState {
   int32_t text_cursor_y = 0;
   // Character of the latest character event; every event clears it first.
   uint8_t last_key_char = 0;
-  // Every character event, in order, for the input line and `wait key`.
+  // The characters typed for the input line and `wait key`.
   TypedCharacters typed;
   // Every typed character, kept until a program empties it: the newest
   // kEntryBufferLimit of them, so that a key held for hours stays bounded.
@@ -53,6 +54,11 @@ struct ConsoleState {
   uint32_t wait_length = 0;
   bool wait_key_seen = false;
   bool wait_button_seen = false;
+  // A `wait key` or `wait mouse` is running (from its first turn to its
+  // end), and the mouse presses counted when the mouse wait began.
+  bool wait_key_asking = false;
+  bool wait_mouse_asking = false;
+  uint32_t wait_mouse_presses = 0;
   // The run said once that nothing can answer its questions.
   bool told_nothing_can_answer = false;
   // The text given to the end-with-text command.

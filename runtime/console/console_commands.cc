@@ -43,6 +43,15 @@ void PollInputIfDue(Vm& vm) {
   vm.input_poll_due = false;
 }
 
+// A question (the input line, `wait key`) begins: what was typed for it
+// waits, what was not leaves (runtime/console/typed_characters.h). The
+// keyboard is read afresh if due, to tell which keys are still held.
+void BeginQuestion(Vm& vm) {
+  PollInputIfDue(vm);
+  RuntimeState& state = State(vm);
+  state.console.typed.BeginQuestion(vm.Host().NowMs(), state.input.keyboard);
+}
+
 void Echo(Vm& vm, std::string_view text) {
   if (vm.runtime && vm.runtime->console_echo) vm.runtime->console_echo(text);
 }
@@ -125,7 +134,10 @@ void InputLineFinish(Vm& vm) {
 void InputLine(Vm& vm, InputKind kind) {
   ConsoleState& con = State(vm).console;
   const Slot result = vm.NextSlot();
-  if (con.input_line_length == -1) StartInputLine(vm);
+  if (con.input_line_length == -1) {
+    BeginQuestion(vm);
+    StartInputLine(vm);
+  }
   bool finished = false;
   while (!finished) {
     const std::optional<uint8_t> typed = con.typed.Take();
@@ -297,7 +309,7 @@ void ScanCode(Vm& vm) {
       code = k;
       break;
     }
-  if (code != 0) State(vm).console.typed.Claim();
+  if (code != 0) State(vm).console.typed.SawHeldKey(static_cast<uint8_t>(code));
   vm.SetInt(result, code);
   vm.input_poll_due = true;
 }
@@ -312,16 +324,14 @@ void LastKeyChar(Vm& vm) {
   PumpIfFrameSynchronised(vm);
   ConsoleState& con = State(vm).console;
   const uint8_t c = con.last_key_char;
-  if (c) con.typed.Claim();
+  if (c) con.typed.SawNewestCharacter();
   vm.SetString(result, c ? std::string(1, static_cast<char>(c)) : std::string());
 }
 
 void EntryBuffer(Vm& vm) {
   const Slot result = vm.NextSlot();
   PumpIfFrameSynchronised(vm);
-  ConsoleState& con = State(vm).console;
-  con.typed.Claim();
-  vm.SetString(result, con.entry_buffer);
+  vm.SetString(result, State(vm).console.entry_buffer);
 }
 
 void ClearEntryBuffer(Vm& vm) { State(vm).console.entry_buffer.clear(); }
@@ -398,16 +408,19 @@ void Wait(Vm& vm) {
   vm.yield = true;
 }
 
-// Waits for something to be pressed and then let go.
-void WaitForRelease(Vm& vm, bool& seen, bool down) {
+// Waits for something to be pressed and then let go; true once it was.
+bool WaitForRelease(Vm& vm, bool& seen, bool down) {
   if (!seen) {
     if (down) seen = true;
     vm.RepeatCommand();
-  } else if (!down) {
-    seen = false;
-  } else {
-    vm.RepeatCommand();
+    return false;
   }
+  if (!down) {
+    seen = false;
+    return true;
+  }
+  vm.RepeatCommand();
+  return false;
 }
 
 // A key typed, however short its press, starts the wait's end; the end
@@ -416,15 +429,28 @@ void WaitForRelease(Vm& vm, bool& seen, bool down) {
 // after it in turn; a key held until it repeats answers one wait only.
 void WaitKey(Vm& vm) {
   ConsoleState& con = State(vm).console;
+  if (!con.wait_key_asking) {
+    BeginQuestion(vm);
+    con.wait_key_asking = true;
+  }
   const bool pressed_before = con.wait_key_seen;
   const bool down = pressed_before ? con.last_key_char != 0 : con.typed.TakePress().has_value();
-  WaitForRelease(vm, con.wait_key_seen, down);
+  if (WaitForRelease(vm, con.wait_key_seen, down)) con.wait_key_asking = false;
   if (!pressed_before && !down) SayIfNothingCanAnswer(vm);
 }
 
+// A click counts however short: a press that came and went between two
+// turns, since the wait began, is a click as well as a button held now.
 void WaitMouse(Vm& vm) {
   RuntimeState& state = State(vm);
-  WaitForRelease(vm, state.console.wait_button_seen, state.input.mouse_buttons != 0);
+  ConsoleState& con = state.console;
+  if (!con.wait_mouse_asking) {
+    con.wait_mouse_asking = true;
+    con.wait_mouse_presses = state.input.mouse_presses;
+  }
+  const bool pressed_since = state.input.mouse_presses != con.wait_mouse_presses;
+  const bool down = state.input.mouse_buttons != 0 || (!con.wait_button_seen && pressed_since);
+  if (WaitForRelease(vm, con.wait_button_seen, down)) con.wait_mouse_asking = false;
 }
 
 void Sync(Vm& vm) { vm.yield = true; }

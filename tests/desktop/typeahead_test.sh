@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# A player who types ahead loses nothing: answers typed at 100, 40, 20 and
+# A player who types ahead loses nothing: answers typed at 100, 60, 40, 20 and
 # 5 ms a key each reach their own `input` whole, in order and once, while
 # between two questions the program clears the screen, prints a prompt or
 # a line and works for a few frames; a key held at `wait key` answers that
@@ -85,7 +85,7 @@ run_case() {
   fi
 }
 
-for delay in 100 40 20 5; do
+for delay in 100 60 40 20 5; do
   run_case "prompt at $delay ms" prompt.kqa "first|second" "type_lines $delay first second"
   run_case "loop at $delay ms" loop.kqa "one|two|three|four|five" \
     "type_lines $delay one two three four five"

@@ -6,6 +6,8 @@
 #include <map>
 
 #include "platform/input/key_codes.h"
+#include "platform/input/key_numbers.h"
+#include "platform/window/sdl/sdl_window.h"
 
 namespace zv::platform {
 namespace {
@@ -50,6 +52,23 @@ TEST(SdlKeyMap, NoTwoKeysShareAScanCode) {
         << SDL_GetScancodeName(static_cast<SDL_Scancode>(sdl)) << " and "
         << SDL_GetScancodeName(static_cast<SDL_Scancode>(seen[code])) << " share " << int{code};
   }
+}
+
+// A key found held in the keyboard state is the key the window's events
+// name: every key the window numbers has a scan code that leads back to
+// that number.
+TEST(SdlKeyMap, EveryKeyTheWindowNumbersIsFoundByItsScanCode) {
+  int numbered = 0;
+  for (int sdl = 0; sdl < SDL_NUM_SCANCODES; ++sdl) {
+    const int key_number = KeyNumberOfScancode(sdl);
+    if (key_number == 0) continue;
+    ++numbered;
+    EXPECT_EQ(KeyNumberOfScanCode(ScanCodeOfSdlScancode(sdl)), key_number)
+        << SDL_GetScancodeName(static_cast<SDL_Scancode>(sdl));
+  }
+  EXPECT_GT(numbered, 80);
+  EXPECT_EQ(KeyNumberOfScanCode(0), 0);
+  EXPECT_EQ(KeyNumberOfScanCode(scan::kComma), 0);
 }
 
 class SdlInputTest : public ::testing::Test {

@@ -11,7 +11,10 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <algorithm>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "app/all_handlers.h"
 #include "compiler/command_table.h"
@@ -205,14 +208,27 @@ TEST_F(InputPrograms, TheNamedKeysAndATypedKeyReadFromSource) {
   EXPECT_EQ(run.printed, "000000\n111111\n100\n000000\n[]\n1 []\n");
 }
 
-// A key the program has seen some other way (its character, the entry
-// buffer, or the key found held) was for that, not an answer to its next
-// question; a look that finds nothing leaves what was typed ahead waiting.
+// A key the program has seen some other way answers none of its questions:
+// the character `inkey$()` gave, a press a key-state function found held,
+// or a press `scancode()` found held that is still held when the question
+// begins. A press `scancode()` found but let go before the question, a look
+// that finds nothing, and the entry buffer leave what was typed ahead
+// waiting; what was typed long before the question does not answer it.
 TEST_F(InputPrograms, AKeyTheProgramSawOtherwiseAnswersNoQuestion) {
+  // "x" is typed 100 ms after the start and held 400 ms; "ok" at 700 ms.
   const std::pair<const char*, const char*> kLooks[] = {
-      {"k$ = inkey$()", "ok"},      {"e$ = entry$()", "ok"},         {"k = scancode()", "ok"},
-      {"k = key state(45)", "ok"},  {"k = key state(46)", "xok"},    {"k = escape key()", "xok"},
+      {"k$ = inkey$()", "ok"},
+      {"k = scancode()", "ok"},
+      {"k = key state(45)", "ok"},
+      {"k = scancode() : wait 300", "xok"},
+      {"k = key state(45) : wait 300", "ok"},
+      {"k = key state(46)", "xok"},
+      {"k = escape key()", "xok"},
       {"k = mouse x()", "xok"},
+      {"e$ = entry$()", "xok"},
+      {"clear entry buffer", "xok"},
+      {"wait 700", "xok"},
+      {"wait 1200", "ok"},
   };
   for (const auto& [look, answer] : kLooks) {
     SCOPED_TRACE(look);
@@ -225,6 +241,84 @@ TEST_F(InputPrograms, AKeyTheProgramSawOtherwiseAnswersNoQuestion) {
     const ProgramRun run = Run(std::string("wait 300\n") + look + "\ninput a$\nprint \"[\" + a$ + \"]\"\nend\n");
     ASSERT_EQ(run.errors, "");
     EXPECT_EQ(run.printed, std::string(answer) + "\n[" + answer + "]\n");
+  }
+}
+
+// A key pressed as a finger presses it, `at` ms after `start` for
+// `held_ms`: the keyboard state and the window's events both show it.
+struct FingerPress {
+  char c;  // a letter or Return
+  uint32_t at;
+  uint32_t held_ms;
+};
+
+void Press(platform::HeadlessInput& input, platform::HeadlessWindow& window, uint32_t start, const FingerPress& p) {
+  const bool enter = p.c == '\r';
+  const int key_number = enter ? platform::key::kEnter : p.c - 'a' + 'A';
+  const std::map<char, uint8_t> kScanCodes = {{'\r', scan::kEnter}, {'a', scan::kA}, {'b', scan::kB}};
+  window.Post({platform::WindowEventKind::kKeyDown, key_number}, start + p.at);
+  window.Post({platform::WindowEventKind::kCharacter, static_cast<uint8_t>(p.c)}, start + p.at);
+  window.Post({platform::WindowEventKind::kKeyUp, key_number}, start + p.at + p.held_ms);
+  input.PressKey(kScanCodes.at(p.c), start + p.at, p.held_ms);
+}
+
+// Quick typing from 200 ms on: a key every `gap_ms`, each held until half
+// way to the key after the next.
+std::vector<FingerPress> Overlapping(std::string_view text, uint32_t gap_ms) {
+  std::vector<FingerPress> presses;
+  for (size_t i = 0; i < text.size(); ++i)
+    presses.push_back({text[i], 200 + static_cast<uint32_t>(i) * gap_ms, gap_ms * 3 / 2});
+  return presses;
+}
+
+// Return at 200 ms, held `held_ms` as a finger holds it, and from 40 ms
+// after it the name, a key every `gap_ms`; the name's own Return comes once
+// the finger is off the first, 100 ms or more after it.
+std::vector<FingerPress> ReturnThenName(std::string_view name, uint32_t gap_ms, uint32_t held_ms) {
+  std::vector<FingerPress> presses = {{'\r', 200, held_ms}};
+  uint32_t at = 240;
+  for (const char c : name) {
+    presses.push_back({c, at, gap_ms / 2 + 1});
+    at += gap_ms;
+  }
+  presses.push_back({'\r', std::max(at, 200 + held_ms + 100), gap_ms / 2 + 1});
+  return presses;
+}
+
+// The idioms between two questions from a player's side, at every pace:
+// a loop that waits until no key is held, with presses that overlap as in
+// quick typing, loses nothing typed ahead; the Return that ends a loop on
+// `return key()` or `inkey$()` answers nothing, and the name typed from
+// 40 ms after it arrives whole, also where the loop's slow frames see the
+// Return only after the name has begun, or a second loop waits for the
+// Return to be let go.
+TEST_F(InputPrograms, TheLoopsBetweenTwoQuestionsLeaveTheAnswersWhole) {
+  struct Idiom {
+    const char* source;
+    std::function<std::vector<FingerPress>(uint32_t gap_ms)> typing;
+    const char* answers;
+  };
+  const Idiom kIdioms[] = {
+      {"input a$\nwhile scancode() <> 0\nsync\nendwhile\ninput b$\n",
+       [](uint32_t gap_ms) { return Overlapping("ab\rba\r", gap_ms); }, "[ab][ba]"},
+      {"sync on\nrepeat\nsync\nuntil return key() = 1\ninput b$\n",
+       [](uint32_t gap_ms) { return ReturnThenName("ab", gap_ms, 80); }, "[][ab]"},
+      {"sync on\nrepeat\nwait 250\nuntil return key() = 1\ninput b$\n",
+       [](uint32_t gap_ms) { return ReturnThenName("ab", gap_ms, 150); }, "[][ab]"},
+      {"sync on\nrepeat\nsync\nuntil return key() = 1\nrepeat\nsync\nuntil return key() = 0\ninput b$\n",
+       [](uint32_t gap_ms) { return ReturnThenName("ab", gap_ms, 80); }, "[][ab]"},
+      {"sync on\nrepeat\nsync\nk$ = inkey$()\nuntil k$ = chr$(13)\ninput b$\n",
+       [](uint32_t gap_ms) { return ReturnThenName("ab", gap_ms, std::min(100u, 40 + 2 * gap_ms)); }, "[][ab]"},
+  };
+  for (const Idiom& idiom : kIdioms) {
+    for (const uint32_t gap_ms : {5u, 20u, 40u, 60u, 100u}) {
+      SCOPED_TRACE(std::string(idiom.source) + "at " + std::to_string(gap_ms) + " ms");
+      const uint32_t start = clock.NowMs();
+      for (const FingerPress& p : idiom.typing(gap_ms)) Press(input, window, start, p);
+      const ProgramRun run = Run(std::string(idiom.source) + "print \"[\" + a$ + \"][\" + b$ + \"]\"\nend\n");
+      ASSERT_EQ(run.errors, "");
+      EXPECT_TRUE(run.printed.ends_with(std::string(idiom.answers) + "\n")) << run.printed;
+    }
   }
 }
 
