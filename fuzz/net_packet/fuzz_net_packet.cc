@@ -71,7 +71,7 @@ void FuzzHost(std::span<const uint8_t> data) {
     if (chunk.empty()) continue;
     const platform::PeerKey peer = chunk[0] % 4;
     if (chunk[0] == 0xFF) {
-      host.OnPeerGone(peer, chunk.size() > 1 && chunk[1] & 1);
+      host.OnPeerGone(peer);
     } else if (chunk[0] == 0xFD) {
       host.Tick(chunk.size() * 1000u);
     } else if (chunk[0] == 0xFE) {
@@ -102,7 +102,7 @@ void FuzzMember(std::span<const uint8_t> data) {
   for (std::span<const uint8_t> chunk : Chunks(data)) {
     const uint8_t news = chunk.size() == 1 ? chunk[0] : 0;
     if (news == 0xFF) {
-      member.OnPeerGone(SessionCore::kHostPeer, false);
+      member.OnPeerGone(SessionCore::kHostPeer);
     } else if (news == 0xFE) {
       member.RequestPlayer("me");
     } else if (news == 0xFD) {
@@ -110,7 +110,7 @@ void FuzzMember(std::span<const uint8_t> data) {
     } else if (news == 0xFC) {
       member.Tick(1'000'000);
     } else if (news == 0xFB) {
-      member.OnPeerGone(1, false);
+      member.OnPeerGone(1);
     } else if (news == 0xF9 || news == 0xF8) {
       member.OnHostChecked(news == 0xF9);
     } else if (news == 0xF7) {
