@@ -52,6 +52,8 @@ void BeginQuestion(Vm& vm) {
   state.console.typed.BeginQuestion(vm.Host().NowMs(), state.input.keyboard);
 }
 
+void EndQuestion(Vm& vm) { State(vm).console.typed.EndQuestion(vm.Host().NowMs()); }
+
 void Echo(Vm& vm, std::string_view text) {
   if (vm.runtime && vm.runtime->console_echo) vm.runtime->console_echo(text);
 }
@@ -116,6 +118,8 @@ void InputLineKey(Vm& vm, int8_t c) {
   } else if (con.input_line_length < kMaxInputLine) {
     con.input_line.push_back(static_cast<char>(c));
     ++con.input_line_length;
+  } else {
+    return;  // a full line drops the key, and shows what it showed
   }
   con.text_cursor_x = con.input_line_start_x;
   display.QueueTextOutput(con.input_line + kInputCursor, con.text_cursor_x, con.text_cursor_y, kInputText);
@@ -147,6 +151,7 @@ void InputLine(Vm& vm, InputKind kind) {
     finished = c == 13;
   }
   if (finished) {
+    EndQuestion(vm);
     InputLineFinish(vm);
     switch (kind) {
       case InputKind::kInt: vm.SetInt(result, ParseLeadingInt(con.input_line)); break;
@@ -435,7 +440,10 @@ void WaitKey(Vm& vm) {
   }
   const bool pressed_before = con.wait_key_seen;
   const bool down = pressed_before ? con.last_key_char != 0 : con.typed.TakePress().has_value();
-  if (WaitForRelease(vm, con.wait_key_seen, down)) con.wait_key_asking = false;
+  if (WaitForRelease(vm, con.wait_key_seen, down)) {
+    con.wait_key_asking = false;
+    EndQuestion(vm);
+  }
   if (!pressed_before && !down) SayIfNothingCanAnswer(vm);
 }
 

@@ -69,6 +69,10 @@ void TypedCharacters::BeginQuestion(uint32_t now, const std::array<uint8_t, 256>
   }
 }
 
+void TypedCharacters::EndQuestion(uint32_t now) {
+  for (Typed& t : text_) t.at = now;
+}
+
 std::optional<uint8_t> TypedCharacters::Take() {
   if (text_.empty()) return std::nullopt;
   const uint8_t c = text_.front().c;

@@ -15,7 +15,10 @@ namespace zv {
 //
 // A character answers a question typed while that question waits or at
 // most kAnswerWindowMs before it began; older ones are keys pressed during
-// play, and go when the next question begins. Nor does a key the program
+// play, and go when the next question begins. A character typed ahead while
+// an earlier question waited was typed as an answer, not in play: its age
+// counts from that question's end, so a slow question (a long line to take
+// on a slow machine) does not age the answer typed after it. Nor does a key the program
 // has seen another way answer a question. A key-state function names the
 // key it asks about: a press it finds held was the program's, and none of
 // its characters answers a question. `scancode()` only tells that some key
@@ -48,6 +51,9 @@ class TypedCharacters {
   // as the input poll left it) shows still held; the rest of such a press
   // answers nothing either.
   void BeginQuestion(uint32_t now, const std::array<uint8_t, 256>& keyboard);
+  // The question has its answer at `now`: what still waits was typed ahead
+  // for the questions after it.
+  void EndQuestion(uint32_t now);
 
   // The oldest character waiting.
   std::optional<uint8_t> Take();

@@ -50,6 +50,24 @@ TEST(TypedCharacters, AnswerWhatWasTypedInTheLastSecondOrWhileTheQuestionWaits) 
   }
 }
 
+// An answer typed ahead while an earlier question waits keeps however long
+// that question then takes (a long line on a slow machine); it ages only
+// from that question's end.
+TEST(TypedCharacters, AnAnswerTypedAheadAgesFromTheEndOfTheQuestionBefore) {
+  TypedCharacters typed;
+  typed.BeginQuestion(kAsked, {});
+  for (char c : std::string("a\rbob\r")) typed.Add(static_cast<uint8_t>(c), kAsked + 100);
+  EXPECT_EQ(typed.Take(), 'a');
+  EXPECT_EQ(typed.Take(), '\r');
+  typed.EndQuestion(kAsked + 2000);
+  typed.BeginQuestion(kAsked + 2900, {});
+  EXPECT_EQ(TakeAll(typed), "bob\r");
+  typed.Add('z', kAsked + 3000);
+  typed.EndQuestion(kAsked + 3000);
+  typed.BeginQuestion(kAsked + 4001, {});
+  EXPECT_EQ(TakeAll(typed), "");
+}
+
 // What the program saw another way answers no question: a press a
 // key-state function found held, with every character it types; the
 // character `inkey$()` gave; a press `scancode()` found held, or whose
