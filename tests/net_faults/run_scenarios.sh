@@ -249,6 +249,12 @@ run_one() {
       return 1
     fi
   done
+  for i in 1 2 3; do
+    if ! wait_for "m$i.seen" 20; then
+      echo "$s: member $i did not hear of every player"
+      return 1
+    fi
+  done
   touch go.txt
   sleep 3
   local fault_at; fault_at=$(now_ms)
