@@ -9,6 +9,7 @@
 #include <climits>
 #include <cstdlib>
 
+#include "runtime/attached/kept_names.h"
 #include "services/files/directory_listing.h"
 
 namespace zv::files {
@@ -19,7 +20,8 @@ bool IsDotEntry(const std::string& name) { return name == "." || name == ".."; }
 void CollectFiles(const std::string& folder, const std::string& prefix, const std::vector<DirectoryEntry>& entries,
                   TreeListing& out) {
   for (const DirectoryEntry& entry : entries) {
-    if (IsDotEntry(entry.name)) continue;
+    // The names a built game keeps on disk are the system's, not the folder's.
+    if (IsDotEntry(entry.name) || entry.name == kKeptListName) continue;
     const std::string path = folder + "/" + entry.name;
     const std::string packed = prefix + entry.name;
     if (entry.directory) {

@@ -164,6 +164,7 @@ TEST_F(NumberedFiles, FolderTreesPackAndUnpack) {
   fs::create_directories(Folder() / "src" / "sub");
   WriteBytes("src/b.txt", "bb");
   WriteBytes("src/sub/a.txt", "a");
+  WriteBytes("src/sub/.zentrovex-kept", "game\ta.txt\n");  // a built game's own list stays out
   ASSERT_TRUE(Run(
       "open file to write 1, \"tree.dat\"\n"
       "write dir block 1, \"src\"\n"
