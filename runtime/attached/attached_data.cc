@@ -286,6 +286,10 @@ const AttachedEntry* AttachedData::MatchRecord(std::string_view wanted, bool by_
   return nullptr;
 }
 
+bool AttachedData::StillCarriesFolder(const std::string& native, std::string_view record_name) const {
+  return HoldsFolder(record_name) && !IsKeptOnDisk(native, game_name_);
+}
+
 bool AttachedData::HoldsFolder(std::string_view record_name) const {
   for (size_t i = 1; i < entries_.size(); ++i) {
     const std::string& name = entries_[i].name;
@@ -348,7 +352,7 @@ bool AttachedData::Serves(std::string_view path) const { return Carries(path) &&
 
 bool AttachedData::CarriesFolder(std::string_view path) const {
   const std::optional<std::string> record_name = RecordNameOf(path);
-  return record_name && HoldsFolder(*record_name);
+  return record_name && StillCarriesFolder(platform::Paths().Resolve(path), *record_name);
 }
 
 std::vector<CarriedListing> AttachedData::ListFolder(const std::string& folder) const {
@@ -369,7 +373,7 @@ std::vector<CarriedListing> AttachedData::ListFolder(const std::string& folder) 
     const std::string_view name = rest.substr(0, slash);
     if (name.empty() || already(name)) continue;
     if (slash != std::string_view::npos) {
-      listed.push_back({std::string(name), true, 0});
+      if (!IsKeptOnDisk(folder + "/" + std::string(name), game_name_)) listed.push_back({std::string(name), true, 0});
     } else if (!DiskHasTakenOver(folder + "/" + std::string(name))) {
       listed.push_back({std::string(name), false, entry.size});
     }
@@ -385,7 +389,7 @@ void AttachedData::Preparing(const std::string& path) {
   const fs::path folder = fs::path(path).parent_path();
   if (folder.empty()) return;
   const std::optional<std::string> record_name = RecordNameOfNative(folder.string());
-  if (!record_name || !HoldsFolder(*record_name)) return;
+  if (!record_name || !StillCarriesFolder(folder.string(), *record_name)) return;
   std::error_code ec;
   fs::create_directories(folder, ec);  // a failure shows in the write itself
 }

@@ -149,7 +149,8 @@ class AttachedData final : public platform::NameLayer {
   std::vector<CarriedListing> ListFolder(const std::string& folder) const;
   // Makes the carried name `path` the game's own on disk before the game
   // deletes or moves its file: from now on, and in later runs, the name is
-  // what the disk holds. False, with errno set, when that cannot be kept.
+  // what the disk holds. For a carried folder the game deletes, so is every
+  // name below it. False, with errno set, when that cannot be kept.
   bool KeepOnDisk(std::string_view path) const;
   // When the game was built; nothing for a game without the record.
   std::optional<int64_t> BuildTime() const { return build_time_; }
@@ -175,6 +176,10 @@ class AttachedData final : public platform::NameLayer {
   // part, is `wanted`; or none.
   const AttachedEntry* MatchRecord(std::string_view wanted, bool by_name) const;
   bool HoldsFolder(std::string_view record_name) const;
+  // True when the folder at `native` (a path of this machine), whose record
+  // name is `record_name`, holds carried files and the game has not deleted
+  // it.
+  bool StillCarriesFolder(const std::string& native, std::string_view record_name) const;
   // True when the file that the program's name `disk_name` opens on disk
   // is the game's own: listed as kept, or changed after the build (which
   // lists it).

@@ -32,7 +32,15 @@ std::string ListedGame(std::string_view game) {
   return listed;
 }
 
-// True when a line of `list` names `relative` for `game`.
+// True when a listed name is `relative` or a folder that holds it.
+bool Covers(std::string_view listed, std::string_view relative) {
+  if (listed.empty() || relative.size() < listed.size()) return false;
+  if (!platform::EqualNoCase(relative.substr(0, listed.size()), listed)) return false;
+  return relative.size() == listed.size() || relative[listed.size()] == '/';
+}
+
+// True when a line of `list` names `relative`, or a folder above it, for
+// `game`.
 bool Names(std::string_view list, std::string_view relative, std::string_view game) {
   while (!list.empty()) {
     const size_t end = list.find('\n');
@@ -41,7 +49,7 @@ bool Names(std::string_view list, std::string_view relative, std::string_view ga
     const size_t tab = line.find('\t');
     const bool for_game = tab == std::string_view::npos || game.empty() || line.substr(0, tab) == game;
     if (tab != std::string_view::npos) line.remove_prefix(tab + 1);
-    if (for_game && platform::EqualNoCase(line, relative)) return true;
+    if (for_game && Covers(line, relative)) return true;
     if (end == std::string_view::npos) break;
     list.remove_prefix(end + 1);
   }

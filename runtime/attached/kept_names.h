@@ -19,7 +19,8 @@ namespace zv {
 // "level.txt" leaves the other's carried copy alone. A game is known by the
 // file name it runs under, which no other game in its folder can have. A
 // line without a tab (as lists of earlier versions hold) counts for every
-// game, and so does every line when the game has no name.
+// game, and so does every line when the game has no name. A listed folder
+// (the game deleted it) holds every name below it.
 inline constexpr char kKeptListName[] = ".zentrovex-kept";
 
 // True when the list of the file's folder, or of any folder above it, names
@@ -27,8 +28,8 @@ inline constexpr char kKeptListName[] = ".zentrovex-kept";
 // is a path of this machine, absolute or relative to the current folder.
 bool IsKeptOnDisk(const std::string& path, std::string_view game);
 
-// Adds the file to the list of the nearest existing folder that holds it,
-// for `game`. The list is read, changed and saved under a lock on it, so
+// Adds the file, or folder, to the list of the nearest existing folder that
+// holds it, for `game`. The list is read, changed and saved under a lock on it, so
 // games that keep names at the same time lose none. False, with errno set,
 // when the list cannot be written.
 bool KeepOnDisk(const std::string& path, std::string_view game);

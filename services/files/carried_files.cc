@@ -19,6 +19,10 @@ bool CarriedPathExists(const AttachedData* attached, const std::string& name) {
   return attached != nullptr && (attached->CarriesFolder(name) || attached->Serves(name));
 }
 
+bool IsCarriedFolder(const AttachedData* attached, const std::string& name) {
+  return attached != nullptr && attached->CarriesFolder(name);
+}
+
 bool MakeCarriedFolder(const AttachedData* attached, const std::string& name) {
   if (attached == nullptr || !attached->CarriesFolder(name)) {
     errno = ENOENT;
@@ -50,6 +54,8 @@ bool DeleteCarriedFile(const AttachedData& attached, const std::string& name) {
   if (::lstat(native.c_str(), &info) == 0 && !files::DeleteUserFile(native)) return false;
   return attached.KeepOnDisk(name);
 }
+
+bool DeleteCarriedFolder(const AttachedData& attached, const std::string& name) { return attached.KeepOnDisk(name); }
 
 bool MoveCarriedFile(AttachedData& attached, const std::string& source, const std::string& destination) {
   const std::string native_destination = NativePath(destination);

@@ -22,6 +22,9 @@ bool IsCarried(const AttachedData* attached, const std::string& name);
 // True when the game finds a file or a folder it carries under `name`.
 bool CarriedPathExists(const AttachedData* attached, const std::string& name);
 
+// True when `name` is a folder the game carries (and has not deleted).
+bool IsCarriedFolder(const AttachedData* attached, const std::string& name);
+
 // Makes the folder `name` on disk when it is one the game carries and the
 // disk does not hold yet, so the game can go into it. False (errno set)
 // when it is not, or cannot be made.
@@ -35,6 +38,10 @@ std::vector<files::DirectoryEntry> CarriedEntries(const AttachedData* attached, 
 // Deletes the file the program calls `name`, which the game carries: what
 // the disk holds under that name goes, and the carried copy with it.
 bool DeleteCarriedFile(const AttachedData& attached, const std::string& name);
+
+// Deletes the folder `name` the game carries: what the disk holds there
+// must be gone already; the carried names below it go with it.
+bool DeleteCarriedFolder(const AttachedData& attached, const std::string& name);
 
 // Moves the carried name `source` to `destination` (a new file; an existing
 // one is kept and the move fails): the file the program sees under `source`,

@@ -68,7 +68,15 @@ std::vector<std::string> KeptFolders(const Vm& vm) {
 void DeleteDirectory(Vm& vm, const std::string& path) {
   const std::string native = NativePath(path);
   struct stat st;
-  if (native.empty() || ::lstat(native.c_str(), &st) != 0) return vm.RunWarning(err::kDirectoryMissing, path);
+  // A folder a built game carries exists for it, on disk or not; once
+  // deleted, the carried names below it are gone with it.
+  const bool carried = IsCarriedFolder(vm.attached_data, path);
+  if (native.empty() || ::lstat(native.c_str(), &st) != 0) {
+    if (!carried) return vm.RunWarning(err::kDirectoryMissing, path);
+    if (!DeleteCarriedFolder(*vm.attached_data, path))
+      vm.RunWarning(err::kDirectoryMissing, path, files::CauseOf(errno));
+    return;
+  }
   if (S_ISLNK(st.st_mode)) {
     if (::unlink(native.c_str()) != 0) vm.RunWarning(err::kDirectoryMissing, path);
     return;
@@ -77,6 +85,8 @@ void DeleteDirectory(Vm& vm, const std::string& path) {
   if (files::HoldsAnyOf(native, KeptFolders(vm))) return vm.RunWarning(err::kDirectoryKept, path);
   files::DeleteTreeContents(native);
   ::rmdir(native.c_str());
+  if (carried && !DeleteCarriedFolder(*vm.attached_data, path))
+    vm.RunWarning(err::kDirectoryMissing, path, files::CauseOf(errno));
 }
 
 std::string WorkingFolder() {

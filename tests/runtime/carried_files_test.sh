@@ -93,6 +93,26 @@ expect "the second run" "$(play slots slots)" $'path 11\nnote written\nslot 6\ns
 build slots slots
 expect "the run after a rebuild" "$(play slots slots)" $'path 11\nnote written\nslot 7\nslot2 1'
 
+# ---- A carried folder deleted, whether it is on disk or not ----------------------------
+mkdir -p "$work/dirs/levels" "$work/dirs/maps"
+for name in levels/a.txt levels/b.txt maps/m.txt; do printf 'carried\r\n' > "$work/dirs/$name"; done
+# The maps folder goes into the disk first, as a save into it makes it.
+crlf 'print "levels " + str$(path exists("levels")) + str$(file exists("levels/a.txt"));' \
+  'print " maps " + str$(path exists("maps")) + str$(file exists("maps/m.txt"))' \
+  'if path exists("levels") = 1 then delete directory "levels"' \
+  'if path exists("maps") = 1' \
+  '  open file to write 1, "maps/new.txt" : close file 1 : delete directory "maps"' \
+  'endif' \
+  'print "levels " + str$(path exists("levels")) + str$(file exists("levels/b.txt"));' \
+  'print " maps " + str$(path exists("maps")) + str$(file exists("maps/m.txt"))' > "$work/dirs/dirs.kqa"
+build dirs dirs
+expect "a run deleting carried folders" "$(play dirs dirs)" $'levels 11 maps 11\nlevels 00 maps 00'
+[ ! -e "$work/dirs-run/maps" ] || fail "the deleted folder is still on disk"
+expect "the run after" "$(play dirs dirs)" $'levels 00 maps 00\nlevels 00 maps 00'
+sleep 0.05
+build dirs dirs
+expect "the run after a rebuild" "$(play dirs dirs)" $'levels 00 maps 00\nlevels 00 maps 00'
+
 # ---- Names as the disk resolves them; listings ----------------------------------------
 mkdir -p "$work/names/saves"
 printf 'top\r\n' > "$work/names/data.txt"
