@@ -19,7 +19,9 @@
 #              nobody takes over
 #   connflood  forged connection requests from 200 ports of another
 #              address at every machine while the host crashes: one host
-#              for all with every block, or every member finds the game lost
+#              for all with every block (a member the flood held back may
+#              take over too, if the parts then find each other), or every
+#              member finds the game lost
 #   joinflood  the same flood at the host's port while the members join:
 #              each joins, nobody takes over
 #   mstop      a member stopped for 10 s while the host stays: nobody takes
@@ -37,14 +39,15 @@
 #              run ends within 0.5 s, without an FTP warning
 #   ftpstall   SIGTERM while a whole download waits for a server that
 #              stopped sending: the download's cause is the stop signal
-# Each scenario runs in a private network namespace of its own, all at
-# once but the floods, which come after them. Where none can be made,
-# crash and stall run one after the other on this machine's loopback
-# address, and the test reports itself skipped (77) if they pass.
+# Each scenario runs in a private network namespace of its own, three for
+# each processor at once, but the floods, which come after them. Where none
+# can be made, crash and stall run one after the other on this machine's
+# loopback address, and the test reports itself skipped (77) if they pass.
 #   run_scenarios.sh ZENTROVEX SOURCE_DIR WORK_DIR [SCENARIO...]
 # For measuring: ZV_NET_FAULTS_RATE sets the connection floods' rate
-# (20,000 a second), ZV_NET_FAULTS_SIZE the members' block size, and
-# ZV_NET_WIRE the wire version netpoke.py speaks (an older build's).
+# (20,000 a second), ZV_NET_FAULTS_SIZE the members' block size,
+# ZV_NET_FAULTS_AT_ONCE how many scenarios run at a time, and ZV_NET_WIRE
+# the wire version netpoke.py speaks (an older build's).
 set -u
 zv=$1 src=$2 work=$3
 shift 3
@@ -116,7 +119,9 @@ flood_done() {  # WHAT
   # The answers to the requests let in reached the flooder's own ports.
   local reached=$(( in - udp_in + full - udp_full - granted )) astray=$(( noport - udp_noport ))
   echo "$s: $rate forged connection requests a second from 200 ports of $flooder $1 ($sent sent, $granted let in; $reached datagrams reached open ports, $astray none)"
-  if [ "${rate:-0}" -lt $(( flood_rate * 8 / 10 )) ] || [ "$reached" -lt $(( sent * 99 / 100 )) ] ||
+  # A datagram counts as arrived once a program reads it: a starved member
+  # reads late, and what it never read before the end is not counted.
+  if [ "${rate:-0}" -lt $(( flood_rate * 8 / 10 )) ] || [ "$reached" -lt $(( sent * 9 / 10 )) ] ||
     [ "$astray" -gt $(( sent / 100 )) ]; then
     echo "$s: the flood did not reach the game"
     failed=1
@@ -327,10 +332,13 @@ run_one() {
         byeone) to=$(ports_of "${mp[2]}") ;;
       esac
       read -r udp_in udp_noport udp_full < <(python3 "$src/netpoke.py" udp)
-      echo "$s: $(python3 "$src/netpoke.py" goodbye $from $to)"
+      local said; said=$(python3 "$src/netpoke.py" goodbye $from $to)
+      echo "$s: $said"
       local in noport full
       read -r in noport full < <(python3 "$src/netpoke.py" udp)
-      if [ -z "$from" ] || [ -z "$to" ] || [ "$noport" != "$udp_noport" ]; then
+      # A datagram of the game's own may meet a closed port meanwhile on a
+      # loaded machine; goodbyes that missed the game would be most of them.
+      if [ -z "$from" ] || [ -z "$to" ] || [ $(( noport - udp_noport )) -gt $(( ${said%% *} / 10 )) ]; then
         echo "$s: the goodbyes did not reach the game"
         failed=1
       fi
@@ -386,6 +394,12 @@ run_one() {
   fi
   if [ "$may_lose" = all ] && [ "$lost" = 3 ]; then
     want=0
+  elif [ "$s" = connflood ] && [ "$hosting" -gt 1 ] && [ "$lost" = 0 ]; then
+    # A member the flood kept from hearing the first to take over may take
+    # over too; the split must end: every block still reaches everybody
+    # (checked below), which only one game for all can do.
+    echo "$s: $hosting members took over; the parts must find each other"
+    want=$hosting
   elif [ "$lost" != 0 ]; then
     echo "$s: $lost machines found the game lost, where none may"
     failed=1
@@ -437,19 +451,24 @@ fi
 
 mkdir -p "$work"
 status=0
+# All of a wave at once would have a small machine's load decide the
+# scenarios' timing (a block every 250 ms, a backlog within 2 s): at most
+# three for each processor run at a time, the next starting as one ends.
+at_once=${ZV_NET_FAULTS_AT_ONCE:-$(( $(nproc) * 3 ))}
 if unshare -n true 2>/dev/null && command -v ip > /dev/null; then
   for scenarios in "${waves[@]}"; do
-    pids=()
     for s in $scenarios; do
-      ZV_NET_FAULTS_ALONE=$s unshare -n sh -c 'ip link set lo up && exec "$@"' sh "$0" "$zv" "$src" "$work" \
-        > "$work/$s.log" 2>&1 &
-      pids+=($!)
+      while [ "$(jobs -rp | wc -l)" -ge "$at_once" ]; do wait -n; done
+      (
+        ZV_NET_FAULTS_ALONE=$s unshare -n sh -c 'ip link set lo up && exec "$@"' sh "$0" "$zv" "$src" "$work" \
+          > "$work/$s.log" 2>&1
+        echo $? > "$work/$s.status"
+      ) &
     done
-    i=0
+    wait
     for s in $scenarios; do
-      wait "${pids[$i]}" || status=1
       cat "$work/$s.log"
-      i=$((i + 1))
+      [ "$(cat "$work/$s.status")" = 0 ] || status=1
     done
   done
 else
