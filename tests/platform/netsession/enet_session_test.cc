@@ -456,8 +456,10 @@ TEST_F(EnetSessionTest, AMemberTakesOverWhenTheHostLeaves) {
 // and in order, and new messages of both kinds follow.
 TEST_F(EnetSessionTest, AMemberFloodingAStalledHostStaysBoundedAndLosesNoGuaranteedMessage) {
   // However long a loaded machine takes to run the flood, the stall stays
-  // short of the silence after which a member gives its host up.
+  // short of the silence after which a member gives its host up, and a
+  // host its member.
   options.host_silence_ms = 60'000;
+  options.member_silence_ms = 60'000;
   network = CreateEnetSessionNetwork(options);
   auto host = StartHost();
   auto member = network->Open(0, "");
