@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/text/system_text.h"
 #include "platform/text/text_encoding.h"
 
 namespace zv::editor {
@@ -32,7 +33,7 @@ struct SourceText {
 // shows, and with a character Windows-1252 lacks written as its number
 // between two kForeignMark bytes, "\x81U+1F600\x81". Nothing a person types
 // or pastes gives that byte, which the page leaves unassigned.
-constexpr char kForeignMark = '\x81';
+constexpr char kForeignMark = platform::kCharacterMark;
 std::string EditorTextOfFile(std::string_view bytes, platform::TextEncoding encoding);
 // The bytes of the file again: its mark, and each character so written as
 // itself.
