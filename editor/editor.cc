@@ -267,7 +267,7 @@ bool Editor::OpenFile(const std::string& given) {
   if (!std::filesystem::exists(path, ec)) {
     d.buffer.Clear();
     d.header = {};
-    d.encoding = {};
+    d.encoding = kNewSourceEncoding;
     d.undo = {};
     const std::filesystem::path p(path);
     d.file_name = p.filename().string();

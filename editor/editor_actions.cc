@@ -15,6 +15,7 @@
 #include "platform/paths/failure_cause.h"
 #include "platform/paths/path_resolver.h"
 #include "platform/signals/stop_signals.h"
+#include "platform/text/code_page.h"
 #include "platform/text/system_text.h"
 #include "runtime/builder/exe_builder.h"
 
@@ -283,10 +284,21 @@ bool Editor::CopyToClipboard(std::string_view text) {
 
 std::optional<std::string> Editor::PastedText() {
   const platform::TextEncoding utf8{true, false};
-  if (!Live().encoding.utf8) return clipboard_.GetText();
   std::optional<std::string> text = clipboard_.GetUtf8Text();
-  if (text) *text = EditorTextOfFile(*text, utf8);
-  return text;
+  if (!text) return text;
+  if (Live().encoding.utf8) return EditorTextOfFile(*text, utf8);
+  // A character the file cannot hold is not changed into another in silence.
+  std::string program_text;
+  for (size_t pos = 0; pos < text->size();) {
+    const char32_t c = platform::NextUtf8(*text, pos);
+    const std::optional<char> byte = platform::UnicodeToCp1252(c);
+    if (!byte) {
+      SetStatus(Label(Text::kNotInCharacterSet) + " " + platform::CharacterName(c) + ".");
+      return std::nullopt;
+    }
+    program_text += *byte;
+  }
+  return program_text;
 }
 
 // ---- Loading and saving ---------------------------------------------------------------------------
@@ -417,7 +429,7 @@ void Editor::StartNewProgram() {
   d.buffer.Clear();
   d.buffer.modified = false;
   d.header = {};
-  d.encoding = {};
+  d.encoding = kNewSourceEncoding;
   d.file_name.clear();
   d.undo = {};
   d.anchor = {};

@@ -131,8 +131,9 @@ std::optional<SourceText> LoadSourceFile(const std::string& path, std::string* e
     if (error) *error = ErrorText("cannot read " + path);
     return std::nullopt;
   }
-  const platform::TextEncoding encoding = platform::DetectTextEncoding(data);
+  platform::TextEncoding encoding = platform::DetectTextEncoding(data);
   SourceText text = ParseSource(EditorTextOfFile(data, encoding));
+  encoding.utf8 = encoding.utf8 || platform::IsValidUtf8(data);
   text.encoding = encoding;
   return text;
 }

@@ -19,9 +19,15 @@ struct SourceHeader {
   friend bool operator==(const SourceHeader&, const SourceHeader&) = default;
 };
 
+// The encoding of a program the editor makes: UTF-8, as Linux's editors
+// write text.
+constexpr platform::TextEncoding kNewSourceEncoding{true, false};
+
 // A source file as the editor holds it: the program's lines (never fewer
 // than one) and its header, in the program's character set, Windows-1252;
-// and the encoding of the file, in which it is saved again.
+// and the encoding of the file, in which it is saved again: UTF-8 for a
+// file that was valid UTF-8 (plain ASCII too, which reads the same either
+// way), Windows-1252 for any other.
 struct SourceText {
   std::vector<std::string> lines;
   SourceHeader header;
