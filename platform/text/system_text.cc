@@ -8,9 +8,9 @@
 namespace zv::platform {
 namespace {
 
-constexpr char32_t kUnassigned = 0xFFFD;
-constexpr size_t kFewestDigits = 4;
-constexpr size_t kMostDigits = 6;
+constexpr char32_t kPageLeavesUnassigned = 0xFFFD;
+constexpr size_t kFewestMarkDigits = 4;
+constexpr size_t kMostMarkDigits = 6;
 
 int HexValue(char digit) {
   if (digit >= '0' && digit <= '9') return digit - '0';
@@ -22,7 +22,7 @@ int HexValue(char digit) {
 // number, so that the way back gives the same byte.
 char32_t CharacterOfByte(uint8_t byte) {
   const char32_t c = Cp1252ToUnicode(byte);
-  return c == kUnassigned ? char32_t{byte} : c;
+  return c == kPageLeavesUnassigned ? char32_t{byte} : c;
 }
 
 }  // namespace
@@ -37,7 +37,7 @@ std::optional<char32_t> ReadMarkedCharacter(std::string_view text, size_t& pos) 
   if (pos >= text.size() || text[pos] != kCharacterMark || text.compare(pos + 1, 2, "U+") != 0) return std::nullopt;
   const size_t close = text.find(kCharacterMark, pos + 3);
   const size_t digits = close == std::string_view::npos ? 0 : close - pos - 3;
-  if (digits < kFewestDigits || digits > kMostDigits) return std::nullopt;
+  if (digits < kFewestMarkDigits || digits > kMostMarkDigits) return std::nullopt;
   char32_t c = 0;
   for (const char digit : text.substr(pos + 3, digits)) {
     const int value = HexValue(digit);
