@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "platform/text/system_text.h"
+
 namespace zv {
 
 const char kUsage[] =
@@ -115,7 +117,8 @@ std::string ProgramCommandLine(const std::vector<std::string>& words) {
   for (const std::string& word : words) {
     if (!line.empty()) line += ' ';
     const bool quoted = word.empty() || word.find_first_of(" \t") != std::string::npos;
-    line += quoted ? '"' + word + '"' : word;
+    const std::string text = platform::ProgramTextOf(word);
+    line += quoted ? '"' + text + '"' : text;
   }
   return line;
 }

@@ -22,9 +22,10 @@ struct CommandLine {
 // Parses argv; on a malformed line returns nullopt and sets `error`.
 std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args, std::string* error);
 
-// The words after the program's file as the one line the program reads: a
-// word that is empty or holds a blank comes in quotes, as it was typed, so
-// that the program can split the line into the same words again.
+// The words after the program's file as the one line the program reads, in
+// its character set: a word that is empty or holds a blank comes in quotes,
+// as it was typed, so that the program can split the line into the same
+// words again.
 std::string ProgramCommandLine(const std::vector<std::string>& words);
 
 extern const char kUsage[];

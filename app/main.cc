@@ -15,6 +15,7 @@
 #include "app/system_parts.h"
 #include "platform/paths/temp_folder.h"
 #include "platform/signals/stop_signals.h"
+#include "platform/text/system_text.h"
 #include "runtime/attached/attached_data.h"
 #include "runtime/builder/exe_builder.h"
 #include "runtime/startup.h"
@@ -78,8 +79,12 @@ int Build(const zv::CommandLine& line) {
   PrintProgress progress;
   zv::BuildServices services;
   services.temp_folder = temp.Path() + "/";
+  // The builder's own messages name files as the system does; a compile
+  // error, in program text, joins them so.
   services.compile = [](const std::string& source, const std::string& program, std::string* error) {
-    return zv::CompileProgram({source, "", ""}, program, error);
+    const bool compiled = zv::CompileProgram({source, "", ""}, program, error);
+    if (!compiled && error) *error = zv::platform::SystemTextOf(*error);
+    return compiled;
   };
   services.progress = &progress;
   services.stop_requested = [] { return zv::platform::StopSignal() != 0; };

@@ -4,6 +4,7 @@
 
 #include "app/program_compiler.h"
 #include "app/system_parts.h"
+#include "platform/text/system_text.h"
 #include "runtime/startup.h"
 
 namespace zv {
@@ -36,8 +37,7 @@ int RunProgramFromSource(const std::string& executable, const ProgramRun& run) {
   services.source_map = &source_map;
   if (run.error_out) {
     services.error_out = [&run](std::string_view text) {
-      std::fwrite(text.data(), 1, text.size(), stderr);
-      std::fflush(stderr);
+      platform::WriteSystemText(stderr, text);
       run.error_out(text);
     };
   }

@@ -104,19 +104,8 @@ bool Compiler::HandleBlockKeyword(int keyword, std::vector<Operand>& operands, s
     if (loop->exits.size() >= kMaxExits) return Fail(CompileMessage::kTooManyExits);
     loop->exits.push_back(jump_word);
   } else if (info.closes) {
-    if (select_open_ && blocks_.size() <= select_depth_)
-      return Fail(std::string(info.name) + " comes before the endselect of the select" + LineMention(select_line_));
-    if (blocks_.empty())
-      return Fail(std::string(info.name) + " without " + OpenerOf(keyword));
+    if (!CheckClosing(keyword, written)) return false;
     Block& top = blocks_.back();
-    // next closes the innermost loop whatever variable it names: the jump
-    // back never reads its operand.
-    if (top.expected_closer != keyword || top.from_case) {
-      std::string closer = info.name;
-      if (keyword == kNext && !written.empty()) closer += " " + std::string(written);
-      return Fail(closer + " does not close the open " + OpeningText(top) + LineMention(top.line) + ", which needs " +
-                  ClosingText(top));
-    }
     const int32_t end = count + length;
     if (top.keyword != kIf) {
       if (!top.opening_emits_nothing) patch(top.opening_operand, end);
@@ -137,6 +126,27 @@ bool Compiler::HandleBlockKeyword(int keyword, std::vector<Operand>& operands, s
 }  // namespace zv::compiler
 
 namespace zv::compiler {
+
+bool Compiler::CheckClosing(int keyword, std::string_view written) {
+  const KeywordInfo& info = kKeywords[keyword];
+  if (select_open_ && blocks_.size() <= select_depth_)
+    return Fail(std::string(info.name) + " comes before the endselect of the select" + LineMention(select_line_));
+  if (blocks_.empty()) return Fail(std::string(info.name) + " without " + OpenerOf(keyword));
+  const Block& top = blocks_.back();
+  // next closes the innermost loop whatever variable it names: the jump
+  // back never reads its operand.
+  if (top.expected_closer == keyword && !top.from_case) return true;
+  std::string closer = info.name;
+  if (keyword == kNext && !written.empty()) closer += " " + std::string(written);
+  return Fail(closer + " does not close the open " + OpeningText(top) + LineMention(top.line) + ", which needs " +
+              ClosingText(top));
+}
+
+bool Compiler::NameLoopVariable(std::vector<std::string>& pieces) {
+  if (!CheckClosing(kNext, {})) return false;
+  pieces.push_back(VariableNameOf(blocks_.back().variable));
+  return true;
+}
 
 bool Compiler::CheckBlocksClosed() {
   if (blocks_.empty()) return true;

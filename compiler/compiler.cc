@@ -7,6 +7,7 @@
 #include "compiler/compiler_context.h"
 #include "compiler/program_writer.h"
 #include "platform/paths/path_resolver.h"
+#include "platform/text/system_text.h"
 
 namespace zv {
 namespace compiler {
@@ -80,9 +81,7 @@ CompileResult Compile(std::string_view text, const std::string& source_name, con
   compiler::Compiler compiler(CommandTable::Builtin());
   const std::string main_path = Canonical(source_name);
   auto reader = [&](const std::string& name, std::string* resolved, std::string* content) {
-    std::string native = platform::Paths().ToNative(name);
-    std::string path = (native.empty() || native[0] == '/') ? native : (folder.empty() ? native : folder + "/" + native);
-    path = platform::Paths().Resolve(path);
+    const std::string path = platform::Paths().ResolveFrom(folder, name);
     std::error_code ec;
     if (!std::filesystem::is_regular_file(path, ec) || !ReadWholeFile(path, content)) return false;
     *resolved = Canonical(path);
@@ -122,7 +121,7 @@ CompileResult Compile(std::string_view text, const std::string& source_name, con
 }  // namespace
 
 std::string FormatCompileError(const CompileError& error) {
-  std::string out = error.file;
+  std::string out = platform::ProgramTextOf(error.file);
   if (error.line > 0) out += ":" + std::to_string(error.line);
   out += ": error: " + error.message;
   if (!error.statement.empty()) out += "\n    " + error.statement;

@@ -23,8 +23,8 @@ struct CompileOptions {
   std::function<void(int percent)> progress;
 };
 
-// The first error of a compile: where it is, the statement as written, and
-// what is wrong.
+// The first error of a compile: where it is (a path of this machine), the
+// statement as written and what is wrong (in the program's character set).
 struct CompileError {
   std::string file;
   int line = 0;  // 0 when the error belongs to no line
@@ -32,7 +32,8 @@ struct CompileError {
   std::string message;
 };
 
-// "file:line: error: message" and, on the next line, the statement.
+// "file:line: error: message" and, on the next line, the statement, all in
+// the program's character set.
 std::string FormatCompileError(const CompileError& error);
 
 struct CompileResult {

@@ -167,6 +167,9 @@ class Compiler {
   bool HandleBlockKeyword(int keyword, std::vector<Operand>& operands, std::string_view written,
                           bool* emits_nothing);
   bool CheckBlocksClosed();
+  // Whether the keyword may close the innermost open block; the failure
+  // says why not.
+  bool CheckClosing(int keyword, std::string_view written);
   // "case needs endcase", "for i needs next i": what the block waits for.
   std::string BlockNeeds(const Block& block) const;
   std::string OpeningText(const Block& block) const;  // "case", "for i", "while"
@@ -177,6 +180,9 @@ class Compiler {
   // the one being compiled.
   std::string LineMention(int line_index) const;
   int KeywordOfCommand(int command) const { return command_keyword_[static_cast<size_t>(command)]; }
+  // For a next without a variable: the variable of the for it closes,
+  // or the failure that next without one meets.
+  bool NameLoopVariable(std::vector<std::string>& pieces);
 
  private:
   friend class StatementCompiler;
@@ -254,6 +260,9 @@ class Compiler {
   // Whether operand `operand` of the command row may be a variable it gives
   // a value (a name written there then counts as one the program gives).
   bool MayGiveValue(int index, size_t operand) const;
+  // The value of an exitfunction as the function's result, `written` as the
+  // program wrote it, for the message.
+  bool ConvertToFunctionResult(Operand& value, std::string_view written);
   bool CompileAssignmentOrCall(std::string_view text);
   bool CompileCommandText(std::string_view text, bool array_first);
   bool CompileSelectForm(int kind, const std::vector<std::string>& words, std::string* rest);
@@ -311,6 +320,10 @@ class Compiler {
   bool typing_only_ = false;  // the function pre-pass: type, store nothing
   int32_t current_function_ = 0;
   bool comment_block_ = false;
+  // The command whose ";" ended it before the statement that follows, for
+  // that statement's messages (print, input and read go on after theirs).
+  std::string ended_by_semicolon_;
+  std::string statement_after_semicolon_of_;
   bool select_open_ = false;
   bool default_seen_ = false;
   std::string select_expression_;

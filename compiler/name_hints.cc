@@ -25,23 +25,57 @@ std::string WithoutBlanks(std::string_view text) {
 // than the start of a row's name.
 constexpr size_t kShortestStart = 4;
 
+// The number of letters to add, remove, change or swap with their
+// neighbour that turn `a` into `b` (the optimal string alignment distance).
+size_t SpellingDistance(std::string_view a, std::string_view b) {
+  std::vector<std::vector<size_t>> d(a.size() + 1, std::vector<size_t>(b.size() + 1));
+  for (size_t i = 0; i <= a.size(); ++i) d[i][0] = i;
+  for (size_t j = 0; j <= b.size(); ++j) d[0][j] = j;
+  for (size_t i = 1; i <= a.size(); ++i)
+    for (size_t j = 1; j <= b.size(); ++j) {
+      d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + (a[i - 1] == b[j - 1] ? 0 : 1)});
+      if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1]) d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+    }
+  return d[a.size()][b.size()];
+}
+
+// How many slips a name may hold and still be taken for a row's name: one
+// in a short name, one in every four letters of a longer one.
+size_t SlipsAllowed(std::string_view written) { return std::max<size_t>(1, written.size() / 4); }
+
+// The name without the type sign at its end ("left$" -> "left").
+std::string_view WithoutTypeSign(std::string_view name) {
+  return !name.empty() && (name.back() == '$' || name.back() == '#') ? name.substr(0, name.size() - 1) : name;
+}
+
 // Names of the rows (each once) that `written` comes closest to: one that
-// differs from it only by blanks, else those that begin with it as words,
-// else those that begin with it when blanks are ignored (for a written name
-// that is not short). None when more than a few come equally close.
+// differs from it only by blanks, else only by a type sign ("left" for
+// "left$"), else those that begin with it as words (a name without its last
+// word), else those nearest in spelling, else those that begin with it when
+// blanks are ignored (for a written name that is not short). None when more
+// than a few come equally close.
 std::vector<std::string> CloseNames(const std::vector<CommandEntry>& rows, std::string_view written) {
   const std::string bare = WithoutBlanks(written);
   const std::string as_words = std::string(written) + " ";
-  std::array<std::vector<std::string>, 3> found;
+  std::array<std::vector<std::string>, 5> found;
+  // A short name may as well be one of the program's own, misspelt or not.
+  size_t nearest = bare.size() >= kShortestStart ? SlipsAllowed(written) : 0;
+  const auto add = [](std::vector<std::string>& names, const std::string& name) {
+    if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
+  };
   for (const CommandEntry& row : rows) {
     const std::string& name = row.name;
     if (name.empty() || name[0] < 'a' || name[0] > 'z') continue;
     const std::string name_bare = WithoutBlanks(name);
-    const bool begins = bare.size() >= kShortestStart && name_bare.starts_with(bare);
-    const int closeness = name_bare == bare ? 0 : name.starts_with(as_words) ? 1 : begins ? 2 : -1;
-    if (closeness < 0) continue;
-    auto& names = found[static_cast<size_t>(closeness)];
-    if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
+    if (name_bare == bare) add(found[0], name);
+    if (name != written && WithoutTypeSign(name) == WithoutTypeSign(written)) add(found[1], name);
+    if (name.starts_with(as_words)) add(found[2], name);
+    if (const size_t slips = SpellingDistance(written, name); slips > 0 && slips <= nearest) {
+      if (slips < nearest) found[3].clear();
+      nearest = slips;
+      add(found[3], name);
+    }
+    if (bare.size() >= kShortestStart && name_bare.starts_with(bare)) add(found[4], name);
   }
   for (const auto& names : found)
     if (!names.empty()) return names.size() <= kMaxSuggestions ? names : std::vector<std::string>();
@@ -76,14 +110,21 @@ std::string Compiler::NotAStatementMessage(const std::string& statement) {
   const size_t open = statement.find('(');
   if (open != std::string::npos && statement.back() == ')') {
     const std::string name = Trim(std::string_view(statement).substr(0, open));
-    if (IsVariableName(name)) {
+    const std::vector<std::string> name_words = SplitTopLevel(name, ' ');
+    if (!name_words.empty() && std::all_of(name_words.begin(), name_words.end(),
+                                           [this](const std::string& word) { return IsVariableName(word); })) {
       if (table_.FindCommand(name) >= 0)
         return Quoted(name) + " is a command: its operands follow its name without brackets";
       if (table_.FindFunction(name) < 0 && !dim_names_.count(name)) return UnknownNameMessage(name, false);
     }
   }
-  if (!IsVariableName(statement) && IsExpression(statement))
-    return "a value alone is not a statement: " + Quoted(statement) + " (write, for example, x = " + statement + ")";
+  if (!IsVariableName(statement) && IsExpression(statement)) {
+    const std::string value = statement.starts_with('"') ? statement : Quoted(statement);
+    if (!statement_after_semicolon_of_.empty())
+      return "a value alone is not a statement: " + value + " (the \";\" before it ends the " +
+             statement_after_semicolon_of_ + " statement; print takes values one after another, as in print a; b)";
+    return "a value alone is not a statement: " + value + " (write, for example, x = " + statement + ")";
+  }
 
   // The leading words that begin a command, and the word after them that
   // does not go on with it; a word that is no name is where the operands

@@ -1,5 +1,6 @@
 #include "compiler/source_text.h"
 
+#include "platform/text/system_text.h"
 #include "platform/text/text_encoding.h"
 
 namespace zv::compiler {
@@ -31,7 +32,8 @@ std::vector<FileLine> ReadSourceLines(std::string_view bytes) {
       line.foreign.push_back({static_cast<int>(out.size()) + 1, c});
       out += kForeignByte;
     });
-    line.original = std::move(original);
+    line.original = encoding.utf8 ? platform::TextOfFile(original, encoding, platform::AppendMarkedCharacter)
+                                  : std::move(original);
     lines.push_back(std::move(line));
   }
   return lines;

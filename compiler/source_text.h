@@ -22,7 +22,9 @@ struct ForeignCharacter {
 };
 
 // A line of a source file: its text in the program's character set, each
-// foreign character standing as kForeignByte, and the line as written.
+// foreign character standing as kForeignByte, and the line as written, in
+// the same character set with each foreign character marked (see
+// platform::AppendMarkedCharacter), so that it shows as written.
 struct FileLine {
   std::string text;
   std::string original;

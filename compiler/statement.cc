@@ -4,6 +4,7 @@
 // machine has no opcode for are rewritten into simpler lines and compiled
 // again.
 #include <algorithm>
+#include <utility>
 
 #include "compiler/compiler_context.h"
 #include "compiler/source_text.h"
@@ -156,6 +157,8 @@ int Compiler::MatchCommand(std::vector<std::string>& words, std::string* argumen
     if (!rest_is_statement) *rest = "input " + *rest;
   } else if (read && end_char == ';') {
     if (!rest_is_statement) *rest = "read " + *rest;
+  } else if (end_char == ';' && !rest_is_statement) {
+    ended_by_semicolon_ = entry->name;
   }
   return index;
 }
@@ -181,6 +184,7 @@ bool Compiler::CompileStatement(std::string_view source, bool array_first) {
     }
   } restore{this, saved_spill, calls_left_, saved_temps, saved_hidden};
 
+  statement_after_semicolon_of_ = std::exchange(ended_by_semicolon_, {});
   std::string text = LeftTrim(source);
   if (text.empty()) return true;
   if (text.size() > 254) return Fail(CompileMessage::kLineTooLong);
@@ -342,6 +346,18 @@ bool Compiler::CompileAssignmentOrCall(std::string_view text) {
   return finish(CompileCommandText("= " + target + " ," + value, false));
 }
 
+// exitfunction gives what endfunction gives: a number of the other kind is
+// converted as an assignment converts it; a string for a number, or a number
+// for a string, cannot be.
+bool Compiler::ConvertToFunctionResult(Operand& value, std::string_view written) {
+  const UserFunction& function = functions_[static_cast<size_t>(current_function_ - 1)];
+  if (value.type == function.result) return true;
+  if (value.type != 's' && function.result != 's') return EmitConversion(value, function.result);
+  return Fail("exitfunction " + std::string(written) + " gives " + WithArticle(DescribeSignature({&value.type, 1})) +
+              ", but function " + function.name + " gives " +
+              WithArticle(DescribeSignature({&function.result, 1})) + ", the type of the value after its endfunction");
+}
+
 bool Compiler::MayGiveValue(int index, size_t operand) const {
   const std::string& name = table_.Commands()[static_cast<size_t>(index)].name;
   if (name == "=") return operand == 0;
@@ -358,6 +374,7 @@ bool Compiler::CompileCommand(int index, std::string arguments, bool array_first
   if (entry.code == 0) return Fail(CompileMessage::kUnknownStatement);
   std::vector<std::string> pieces = SplitTopLevel(Trim(arguments));
   if (pieces.size() > kMaxArguments) return Fail(CompileMessage::kTooManyArguments);
+  if (pieces.empty() && entry.name == "next" && !NameLoopVariable(pieces)) return false;
   statement_start_ = static_cast<int32_t>(CodeSize());
 
   const std::string& signature = entry.signature;
@@ -395,6 +412,11 @@ bool Compiler::CompileCommand(int index, std::string arguments, bool array_first
       types += operand.type == 'd' ? 'a' : operand.type;
       operands.push_back(operand);
     }
+  }
+
+  if (entry.name == "exitfunction" && operands.size() == 1 && current_function_ != 0) {
+    if (!ConvertToFunctionResult(operands[0], pieces[0])) return false;
+    types = operands[0].type;
   }
 
   // The row of this name whose signature fits the compiled operands.

@@ -205,6 +205,9 @@ bool Compiler::CompileSelectForm(int kind, const std::vector<std::string>& sourc
         return Fail(misplaced + ": select inside a select (the select" + LineMention(select_line_) +
                     " needs endselect)");
       if (words.size() != 2) return Fail(misplaced + ": select takes one expression written without blanks");
+      // Each case compiles the expression on its own line; its characters
+      // are the select line's.
+      if (std::string message = ForeignTextMessage(words[1]); !message.empty()) return Fail(std::move(message));
       select_open_ = true;
       default_seen_ = false;
       select_expression_ = words[1];

@@ -200,9 +200,15 @@ bool Compiler::TypeFunctionResult(const FunctionResult& result, char* type) {
 bool Compiler::TypeFunctionResults(const std::vector<FunctionResult>& results) {
   // A result's type may hang on the results of the functions it calls, so
   // the types are worked out again until none changes; a result not known
-  // yet counts as an integer, as a function's own result does inside it.
-  // The rounds go from the last function and from the first in turn, so a
-  // chain of calls in either direction is known after one of them.
+  // yet counts as of the type its function's name gives (a string for
+  // stars$), also inside the function itself, so that a result which calls
+  // its own function types. The rounds go from the last function and from
+  // the first in turn, so a chain of calls in either direction is known
+  // after one of them.
+  for (const FunctionResult& result : results) {
+    UserFunction& function = functions_[static_cast<size_t>(result.function)];
+    function.result = TypeOfName(function.name);
+  }
   for (size_t round = 0; round <= results.size(); ++round) {
     bool changed = false;
     for (size_t k = 0; k < results.size(); ++k) {

@@ -5,7 +5,7 @@
 
 #include "editor/editor_colours.h"
 #include "editor/language_texts.h"
-#include "platform/text/code_page.h"
+#include "platform/text/system_text.h"
 
 namespace zv::editor {
 namespace {
@@ -94,7 +94,7 @@ void Editor::RebuildRecentItems() {
                 Separator()};
   const auto& entries = recent_.Entries();
   for (size_t i = 0; i < entries.size(); ++i) {
-    std::string label = platform::Utf8ToCp1252(RecentFileLabel(entries[i], example_folder_));
+    std::string label = platform::ProgramTextOf(RecentFileLabel(entries[i], example_folder_));
     while (!label.empty() && font_->TextWidth(label) >= 256) label.erase(0, 1);
     if (label.size() > 32) label = label.substr(label.size() - 32);
     file.items.push_back(MenuItem{label, {}, true, Command::kRecentFile, static_cast<int32_t>(i)});
@@ -124,8 +124,8 @@ void Editor::ShowFileStatus() {
     if (project[0] >= 'a' && project[0] <= 'z') project[0] = static_cast<char>(project[0] - 32);
   }
   // The names are the file system's; the status line shows the editor's text.
-  view_->SetStatus(Label(Text::kProjectWord) + ": " + platform::Utf8ToCp1252(project) + "  " +
-                       Label(Text::kFileWord) + ": " + platform::Utf8ToCp1252(d.file_name),
+  view_->SetStatus(Label(Text::kProjectWord) + ": " + platform::ProgramTextOf(project) + "  " +
+                       Label(Text::kFileWord) + ": " + platform::ProgramTextOf(d.file_name),
                    256);
 }
 
@@ -267,7 +267,7 @@ bool Editor::OpenFile(const std::string& given) {
   if (!std::filesystem::exists(path, ec)) {
     d.buffer.Clear();
     d.header = {};
-    d.encoding = {};
+    d.encoding = kNewSourceEncoding;
     d.undo = {};
     const std::filesystem::path p(path);
     d.file_name = p.filename().string();

@@ -16,6 +16,7 @@
 #include "platform/paths/path_resolver.h"
 #include "platform/signals/stop_signals.h"
 #include "platform/text/code_page.h"
+#include "platform/text/system_text.h"
 #include "runtime/builder/exe_builder.h"
 
 namespace zv::editor {
@@ -50,7 +51,10 @@ std::string NameOfPath(const std::string& path) {
 }
 
 // A message's mentions of a work file read as the program's own name.
-std::string NameWorkFile(std::string text, const std::string& work_file, const std::string& name) {
+std::string NameWorkFile(std::string text, const std::string& work_path, const std::string& file_name) {
+  // Reports are program text, as the paths in them are.
+  const std::string work_file = platform::ProgramTextOf(work_path);
+  const std::string name = platform::ProgramTextOf(file_name);
   for (size_t at = text.find(work_file); at != std::string::npos; at = text.find(work_file, at + name.size()))
     text.replace(at, work_file.size(), name);
   return text;
@@ -72,8 +76,9 @@ int32_t NumberAt(const std::string& text, size_t at) {
 // "(line N" and the command. None when the error is in an included file (a
 // compile error then begins with that file's name, a runtime error reads
 // "(line N of FILE") or N is past the program's own lines.
-int32_t ErrorLine(const std::string& report, const std::string& name, int32_t line_count) {
+int32_t ErrorLine(const std::string& report, const std::string& file_name, int32_t line_count) {
   const std::string first = FirstLine(report);
+  const std::string name = platform::ProgramTextOf(file_name);
   int32_t line = 0;
   if (first.compare(0, name.size() + 1, name + ":") == 0) {
     line = NumberAt(first, name.size() + 1);
@@ -178,11 +183,9 @@ std::string Editor::RequestedPath(const std::string& name) const {
   // names match as they do in programs, without regard to case.
   if (name.find('/') == std::string::npos && (requester_->List().Lists(name) || name.find('\\') == std::string::npos))
     return folder + (folder.back() == '/' ? "" : "/") + requester_->List().FileNameOf(name);
-  // Otherwise a typed path, in either kind of separator.
-  std::string path = platform::Cp1252ToUtf8(name);
-  std::replace(path.begin(), path.end(), '\\', '/');
-  const fs::path resolved = fs::path(path).is_absolute() ? fs::path(path) : fs::path(folder) / path;
-  return platform::Paths().Resolve(resolved.lexically_normal().string());
+  // Otherwise a typed path, in either kind of separator, found as programs
+  // find their files.
+  return fs::path(platform::Paths().ResolveFrom(folder, name)).lexically_normal().string();
 }
 
 void Editor::RunResult(int32_t result) {
@@ -281,10 +284,21 @@ bool Editor::CopyToClipboard(std::string_view text) {
 
 std::optional<std::string> Editor::PastedText() {
   const platform::TextEncoding utf8{true, false};
-  if (!Live().encoding.utf8) return clipboard_.GetText();
   std::optional<std::string> text = clipboard_.GetUtf8Text();
-  if (text) *text = EditorTextOfFile(*text, utf8);
-  return text;
+  if (!text) return text;
+  if (Live().encoding.utf8) return EditorTextOfFile(*text, utf8);
+  // A character the file cannot hold is not changed into another in silence.
+  std::string program_text;
+  for (size_t pos = 0; pos < text->size();) {
+    const char32_t c = platform::NextUtf8(*text, pos);
+    const std::optional<char> byte = platform::UnicodeToCp1252(c);
+    if (!byte) {
+      SetStatus(Label(Text::kNotInCharacterSet) + " " + platform::CharacterName(c) + ".");
+      return std::nullopt;
+    }
+    program_text += *byte;
+  }
+  return program_text;
 }
 
 // ---- Loading and saving ---------------------------------------------------------------------------
@@ -415,7 +429,7 @@ void Editor::StartNewProgram() {
   d.buffer.Clear();
   d.buffer.modified = false;
   d.header = {};
-  d.encoding = {};
+  d.encoding = kNewSourceEncoding;
   d.file_name.clear();
   d.undo = {};
   d.anchor = {};
@@ -505,7 +519,7 @@ void Editor::ProjectConfirmed() {
   }
   const std::string folder = requester_->List().PathOf(name);
   CloseRequester();
-  const std::string program = folder + "/" + platform::Cp1252ToUtf8(name) + ".kqa";
+  const std::string program = folder + "/" + platform::SystemTextOf(name) + ".kqa";
   std::string error;
   if (Exists(program)) {
     if (!LoadPath(program, &error)) {

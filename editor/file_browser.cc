@@ -12,7 +12,7 @@
 #include "editor/language_texts.h"
 #include "editor/source_buffer.h"
 #include "editor/source_file.h"
-#include "platform/text/code_page.h"
+#include "platform/text/system_text.h"
 
 namespace zv::editor {
 namespace {
@@ -88,11 +88,11 @@ std::string FileBrowser::FileNameOf(const std::string& name) const {
     if (e.name == name) return e.file_name;
     if (!found && LowerAscii(e.name) == lower) found = &e;
   }
-  return found ? found->file_name : platform::Cp1252ToUtf8(name);
+  return found ? found->file_name : platform::SystemTextOf(name);
 }
 
 void FileBrowser::AddEntry(EntryType type, const std::string& file_name, std::string date) {
-  entries_.push_back({type, platform::Utf8ToCp1252(file_name), std::move(date), file_name});
+  entries_.push_back({type, platform::ProgramTextOf(file_name), std::move(date), file_name});
 }
 
 void FileBrowser::RefreshFileList() {
@@ -189,13 +189,13 @@ bool FileBrowser::MakeUniqueFolder(const std::string& name) {
     if (n > 64000) return false;
     candidate = name + std::to_string(n);
   }
-  return ::mkdir(JoinPath(folder_, platform::Cp1252ToUtf8(candidate)).c_str(), 0777) == 0;
+  return ::mkdir(JoinPath(folder_, platform::SystemTextOf(candidate)).c_str(), 0777) == 0;
 }
 
 int32_t FileBrowser::CheckProjectName(const std::string& name) {
   if (Lists(name)) return 0;
   if (!IsPlainName(name) || folder_.empty()) return 9;
-  const std::string path = JoinPath(folder_, platform::Cp1252ToUtf8(name));
+  const std::string path = JoinPath(folder_, platform::SystemTextOf(name));
   if (::access(path.c_str(), F_OK) == 0) return IsFolder(path) ? 0 : 2;
   return ::mkdir(path.c_str(), 0777) == 0 ? 1 : 9;
 }
@@ -324,7 +324,7 @@ void FileBrowser::DrawPage(Surface& screen, const GlyphFont& font, const EditorI
     for (size_t i = 0; i < info_lines.size() && i < 4; ++i)
       centred(info_lines[i], 162, four ? 212 + 14 * static_cast<int32_t>(i) : 216 + 16 * static_cast<int32_t>(i));
   }
-  DrawTextClipped(screen, font, platform::Utf8ToCp1252(folder_), false, ox + 16, oy + 28, 370);
+  DrawTextClipped(screen, font, platform::ProgramTextOf(folder_), false, ox + 16, oy + 28, 370);
   for (int32_t row = 0; row < kRows; ++row) {
     const int32_t e = first_ + row;
     if (e >= static_cast<int32_t>(entries_.size())) break;

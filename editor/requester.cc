@@ -8,7 +8,7 @@
 #include "editor/editor_colours.h"
 #include "editor/language_texts.h"
 #include "editor/source_file.h"
-#include "platform/text/code_page.h"
+#include "platform/text/system_text.h"
 #include "platform/window/window.h"
 
 namespace zv::editor {
@@ -99,7 +99,7 @@ void EditorScreen::BuildDialog(int32_t kind, int32_t cx, int32_t cy, const std::
       AddButton(1, std::string(LanguageText(Text::kOk)), 365, 151, 70);
       for (int32_t i = 1; i <= kToolSlots; ++i) {
         AddButton(i + 1, std::string(LanguageText(Text::kBrowse)), 365, 30 + 24 * (i - 1), 70);
-        AddField(i, true, platform::Utf8ToCp1252(tool_paths_[static_cast<size_t>(i - 1)]), 58, 24 * i + 6, 259);
+        AddField(i, true, platform::ProgramTextOf(tool_paths_[static_cast<size_t>(i - 1)]), 58, 24 * i + 6, 259);
       }
       break;
     case kind::kQuestion:
@@ -174,7 +174,7 @@ void EditorScreen::SetToolPath(int32_t slot, std::string path) {
 // A path typed into the tool list is kept only when the file exists; a
 // relative one is read from the folder the list opened in.
 void EditorScreen::CommitToolPath(int32_t field) {
-  std::string path = platform::Cp1252ToUtf8(fields_[static_cast<size_t>(field)].text);
+  std::string path = platform::SystemTextOf(fields_[static_cast<size_t>(field)].text);
   if (!path.empty() && path[0] != '/' && !start_folder_.empty())
     path = (std::filesystem::path(start_folder_) / path).lexically_normal().string();
   if (FileExists(path)) {

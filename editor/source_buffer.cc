@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/text/system_text.h"
+
 namespace zv::editor {
 
 std::string LowerAscii(std::string_view text) {
@@ -9,6 +11,24 @@ std::string LowerAscii(std::string_view text) {
   for (char& c : out)
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   return out;
+}
+
+std::optional<ColumnSpan> MarkedCharacterAt(std::string_view line, int32_t column) {
+  if (column < 0) return std::nullopt;
+  const auto at = static_cast<size_t>(column);
+  for (size_t pos = line.find(platform::kCharacterMark); pos != std::string_view::npos && pos <= at;) {
+    size_t end = pos;
+    if (!platform::ReadMarkedCharacter(line, end)) end = pos + 1;
+    else if (at < end) return ColumnSpan{static_cast<int32_t>(pos), static_cast<int32_t>(end)};
+    pos = line.find(platform::kCharacterMark, end);
+  }
+  return std::nullopt;
+}
+
+int32_t OutsideMarkedCharacter(std::string_view line, int32_t column, bool forward) {
+  const std::optional<ColumnSpan> span = MarkedCharacterAt(line, column);
+  if (!span || span->start == column) return column;
+  return forward ? span->end : span->start;
 }
 
 const std::string& SourceBuffer::Line(int32_t n) const {
@@ -27,6 +47,7 @@ void SourceBuffer::ClampCursor() {
   if (lines.empty()) lines.emplace_back();
   cursor_line = std::clamp(cursor_line, 0, LineCount() - 1);
   cursor_column = std::clamp(cursor_column, 0, static_cast<int32_t>(Line(cursor_line).size()));
+  cursor_column = OutsideMarkedCharacter(Line(cursor_line), cursor_column, false);
 }
 
 void SourceBuffer::Clear() { Replace({}); }
@@ -51,14 +72,19 @@ void SourceBuffer::AppendToCursorLine(std::string_view text) {
 }
 
 int32_t SourceBuffer::FindInLine(int32_t line, std::string_view lower_search, int32_t start, int32_t limit) const {
-  const std::string lowered = LowerAscii(Line(line));
+  const std::string& text = Line(line);
+  const std::string lowered = LowerAscii(text);
+  // A match neither begins nor ends inside a marked character.
+  const auto between_characters = [&text](int64_t column) {
+    return OutsideMarkedCharacter(text, static_cast<int32_t>(column), false) == column;
+  };
   // The line end counts as one character, so a match may end at the line's end.
   const int64_t n = static_cast<int64_t>(lowered.size()) + 1;
   const int64_t m = static_cast<int64_t>(lower_search.size());
   for (int64_t pos = std::max<int64_t>(start, 0);; ++pos) {
     if (pos > n - m || pos > int64_t{limit} - m) return -1;
     if (lowered.compare(static_cast<size_t>(pos), static_cast<size_t>(m), lower_search) == 0 &&
-        pos + m <= static_cast<int64_t>(lowered.size()))
+        pos + m <= static_cast<int64_t>(lowered.size()) && between_characters(pos) && between_characters(pos + m))
       return static_cast<int32_t>(pos);
   }
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -82,5 +83,18 @@ struct SourceBuffer {
 
 // Lower-cases A-Z only, as the search does.
 std::string LowerAscii(std::string_view text);
+
+// A character Windows-1252 lacks stands in a line as its marked number
+// (platform::AppendMarkedCharacter), which every edit takes as one
+// character: the cursor and the ends of a selection never stand inside it.
+struct ColumnSpan {
+  int32_t start = 0;
+  int32_t end = 0;  // the column after it
+};
+// The marked character that holds the byte at `column`, if one does.
+std::optional<ColumnSpan> MarkedCharacterAt(std::string_view line, int32_t column);
+// `column` moved to the start of the marked character it stands inside,
+// or with `forward` to its end.
+int32_t OutsideMarkedCharacter(std::string_view line, int32_t column, bool forward);
 
 }  // namespace zv::editor

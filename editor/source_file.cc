@@ -11,6 +11,7 @@
 
 #include "compiler/program_writer.h"
 #include "platform/text/code_page.h"
+#include "platform/text/system_text.h"
 
 namespace zv::editor {
 namespace {
@@ -41,24 +42,6 @@ bool HasExtension(std::string_view name, std::string_view extension) {
 
 std::string ErrorText(const std::string& what) { return what + ": " + std::strerror(errno); }
 
-// The character written at `pos` as kForeignMark, its number and the mark
-// again; moves `pos` past it. None when the text there is not so written.
-std::optional<char32_t> ReadForeignCharacter(std::string_view text, size_t& pos) {
-  if (text[pos] != kForeignMark || text.compare(pos + 1, 2, "U+") != 0) return std::nullopt;
-  const size_t close = text.find(kForeignMark, pos + 3);
-  const size_t digits = close == std::string_view::npos ? 0 : close - pos - 3;
-  if (digits < 4 || digits > 6) return std::nullopt;
-  char32_t c = 0;
-  for (const char digit : text.substr(pos + 3, digits)) {
-    const int value = digit >= '0' && digit <= '9' ? digit - '0' : digit >= 'A' && digit <= 'F' ? digit - 'A' + 10 : -1;
-    if (value < 0) return std::nullopt;
-    c = c * 16 + static_cast<char32_t>(value);
-  }
-  if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return std::nullopt;
-  pos = close + 1;
-  return c;
-}
-
 // The file's text is read only this far to find its header: the header is
 // at most three short lines.
 constexpr size_t kHeaderBytes = 4096;
@@ -66,11 +49,7 @@ constexpr size_t kHeaderBytes = 4096;
 }  // namespace
 
 std::string EditorTextOfFile(std::string_view bytes, platform::TextEncoding encoding) {
-  return platform::TextOfFile(bytes, encoding, [](std::string& text, char32_t c) {
-    text += kForeignMark;
-    text += platform::CharacterName(c);
-    text += kForeignMark;
-  });
+  return platform::TextOfFile(bytes, encoding, platform::AppendMarkedCharacter);
 }
 
 std::string FileOfEditorText(std::string_view text, platform::TextEncoding encoding) {
@@ -78,7 +57,7 @@ std::string FileOfEditorText(std::string_view text, platform::TextEncoding encod
   std::string bytes = platform::FileOfText({}, encoding);
   bytes.reserve(bytes.size() + text.size());
   for (size_t pos = 0; pos < text.size();) {
-    if (const std::optional<char32_t> foreign = ReadForeignCharacter(text, pos))
+    if (const std::optional<char32_t> foreign = platform::ReadMarkedCharacter(text, pos))
       platform::AppendUtf8(bytes, *foreign);
     else
       platform::AppendUtf8(bytes, platform::Cp1252ToUnicode(static_cast<uint8_t>(text[pos++])));
@@ -152,8 +131,9 @@ std::optional<SourceText> LoadSourceFile(const std::string& path, std::string* e
     if (error) *error = ErrorText("cannot read " + path);
     return std::nullopt;
   }
-  const platform::TextEncoding encoding = platform::DetectTextEncoding(data);
+  platform::TextEncoding encoding = platform::DetectTextEncoding(data);
   SourceText text = ParseSource(EditorTextOfFile(data, encoding));
+  encoding.utf8 = encoding.utf8 || platform::IsValidUtf8(data);
   text.encoding = encoding;
   return text;
 }

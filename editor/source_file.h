@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/text/system_text.h"
 #include "platform/text/text_encoding.h"
 
 namespace zv::editor {
@@ -18,9 +19,15 @@ struct SourceHeader {
   friend bool operator==(const SourceHeader&, const SourceHeader&) = default;
 };
 
+// The encoding of a program the editor makes: UTF-8, as Linux's editors
+// write text.
+constexpr platform::TextEncoding kNewSourceEncoding{true, false};
+
 // A source file as the editor holds it: the program's lines (never fewer
 // than one) and its header, in the program's character set, Windows-1252;
-// and the encoding of the file, in which it is saved again.
+// and the encoding of the file, in which it is saved again: UTF-8 for a
+// file that was valid UTF-8 (plain ASCII too, which reads the same either
+// way), Windows-1252 for any other.
 struct SourceText {
   std::vector<std::string> lines;
   SourceHeader header;
@@ -32,7 +39,7 @@ struct SourceText {
 // shows, and with a character Windows-1252 lacks written as its number
 // between two kForeignMark bytes, "\x81U+1F600\x81". Nothing a person types
 // or pastes gives that byte, which the page leaves unassigned.
-constexpr char kForeignMark = '\x81';
+constexpr char kForeignMark = platform::kCharacterMark;
 std::string EditorTextOfFile(std::string_view bytes, platform::TextEncoding encoding);
 // The bytes of the file again: its mark, and each character so written as
 // itself.

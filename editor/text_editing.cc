@@ -23,7 +23,19 @@ Selection ClampedSelection(const SourceBuffer& buffer) {
   clamp(s.start_line, s.start_column);
   clamp(s.end_line, s.end_column);
   if (SelectionEnd(s) < SelectionStart(s)) s = {s.end_line, s.end_column, s.start_line, s.start_column};
+  s.start_column = OutsideMarkedCharacter(buffer.Line(s.start_line), s.start_column, false);
+  s.end_column = OutsideMarkedCharacter(buffer.Line(s.end_line), s.end_column, true);
   return s;
+}
+
+// Where the character before or after the column begins or ends: a
+// character the page lacks, marked, is one.
+int32_t CharacterBefore(std::string_view line, int32_t column) {
+  return OutsideMarkedCharacter(line, column - 1, false);
+}
+int32_t CharacterAfter(std::string_view line, int32_t column) {
+  const std::optional<ColumnSpan> span = MarkedCharacterAt(line, column);
+  return span ? span->end : column + 1;
 }
 
 void SelectBetween(SourceBuffer& buffer, TextPosition a, TextPosition b) {
@@ -92,7 +104,9 @@ TextChange DeleteBackward(SourceBuffer& buffer) {
   if (buffer.HasSelection()) return DeleteSelection(buffer);
   std::string& line = CursorLine(buffer);
   if (buffer.cursor_column > 0) {
-    line.erase(static_cast<size_t>(--buffer.cursor_column), 1);
+    const int32_t start = CharacterBefore(line, buffer.cursor_column);
+    line.erase(static_cast<size_t>(start), static_cast<size_t>(buffer.cursor_column - start));
+    buffer.cursor_column = start;
     buffer.modified = true;
     return TextChange::kCursorLine;
   }
@@ -111,7 +125,8 @@ TextChange DeleteForward(SourceBuffer& buffer) {
   if (buffer.HasSelection()) return DeleteSelection(buffer);
   std::string& line = CursorLine(buffer);
   if (static_cast<size_t>(buffer.cursor_column) < line.size()) {
-    line.erase(static_cast<size_t>(buffer.cursor_column), 1);
+    const int32_t end = CharacterAfter(line, buffer.cursor_column);
+    line.erase(static_cast<size_t>(buffer.cursor_column), static_cast<size_t>(end - buffer.cursor_column));
     buffer.modified = true;
     return TextChange::kCursorLine;
   }
@@ -142,7 +157,7 @@ void MoveCursor(SourceBuffer& buffer, Motion motion, bool extend, TextPosition& 
   switch (motion) {
     case Motion::kLeft:
       if (at.column > 0) {
-        --at.column;
+        at.column = CharacterBefore(buffer.Line(at.line), at.column);
       } else if (at.line > 0) {
         --at.line;
         at.column = static_cast<int32_t>(buffer.Line(at.line).size());
@@ -150,7 +165,7 @@ void MoveCursor(SourceBuffer& buffer, Motion motion, bool extend, TextPosition& 
       break;
     case Motion::kRight:
       if (at.column < length) {
-        ++at.column;
+        at.column = CharacterAfter(buffer.Line(at.line), at.column);
       } else if (at.line + 1 < buffer.LineCount()) {
         ++at.line;
         at.column = 0;

@@ -14,21 +14,21 @@ namespace {
 constexpr char kSettings[] = "SETTINGS";
 constexpr char kStartup[] = "STARTUP";
 
-// The file as spelled if it exists, else the one that matches without
-// regard to case.
-std::string FindFile(const std::string& path) { return platform::Paths().Resolve(path); }
+// The file of `folder` as spelled if it exists, else the one that matches
+// without regard to case.
+std::string FindFile(const std::string& folder, const char* name) { return platform::Paths().ResolveFrom(folder, name); }
 
 std::string Read(const std::string& file, const char* section, const char* key, const char* fallback) {
   return platform::ReadProfileString(file, section, key, fallback);
 }
 
-void DeleteLog(const std::string& current_folder) { ::unlink(FindFile(current_folder + "KQ.LOG").c_str()); }
+void DeleteLog(const std::string& current_folder) { ::unlink(FindFile(current_folder, "KQ.LOG").c_str()); }
 
 }  // namespace
 
 void ReadSetupIni(Settings& s, DisplayChoices& choices, const std::string& app_folder,
                   const std::string& current_folder) {
-  const std::string file = FindFile(app_folder + "SETUP.INI");
+  const std::string file = FindFile(app_folder, "SETUP.INI");
   s.blit_flip_mode = Read(file, kSettings, "BLITFLIPMODE", "0") == "1" ? 1 : 0;
   s.overdraw_mode = Read(file, kSettings, "BLITOVERDRAW", "0") == "1" ? 2 : 1;
   s.vb_create = ParseLeadingInt(Read(file, kSettings, "VBCREATE", "0"));
@@ -46,7 +46,7 @@ void ReadSetupIni(Settings& s, DisplayChoices& choices, const std::string& app_f
     DeleteLog(current_folder);
     s.trace_mode = true;
   }
-  const std::string local = FindFile(current_folder + "SETUP.INI");
+  const std::string local = FindFile(current_folder, "SETUP.INI");
   if (Read(local, kSettings, "RUNTIMETEST", "0") == "1") {
     DeleteLog(current_folder);
     s.runtime_test = true;
@@ -57,7 +57,7 @@ void ReadStartupSettings(Settings& s, DisplayChoices& choices, AttachedData* att
                          const std::string& current_folder) {
   if (s.window_mode_state != window_mode::kStarting) return;
   std::string file = "setup.ini";
-  if (!attached || !attached->ResolveVirtualFile(file, "dat")) file = FindFile(current_folder + "SETUP.INI");
+  if (!attached || !attached->ResolveVirtualFile(file, "dat")) file = FindFile(current_folder, "SETUP.INI");
   s.window_mode_state = ParseLeadingInt(Read(file, kStartup, "WINDOW", "0"));
   if (s.window_mode_state != window_mode::kFromSettings) return;
   choices.windowed = true;

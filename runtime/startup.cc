@@ -13,6 +13,7 @@
 #include "platform/paths/temp_folder.h"
 #include "platform/signals/stop_signals.h"
 #include "platform/text/code_page.h"
+#include "platform/text/system_text.h"
 #include "platform/userstate/user_state.h"
 #include "platform/window/headless/headless_window.h"
 #include "platform/window/sdl/sdl_window.h"
@@ -53,15 +54,9 @@ void ChangeFolder(const std::string& folder) {
   if (!folder.empty()) std::filesystem::current_path(folder, ec);
 }
 
-void WriteStdout(std::string_view text) {
-  std::fwrite(text.data(), 1, text.size(), stdout);
-  std::fflush(stdout);
-}
-
-void WriteStderr(std::string_view text) {
-  std::fwrite(text.data(), 1, text.size(), stderr);
-  std::fflush(stderr);
-}
+// What a run writes is program text; the terminal reads UTF-8.
+void WriteStdout(std::string_view text) { platform::WriteSystemText(stdout, text); }
+void WriteStderr(std::string_view text) { platform::WriteSystemText(stderr, text); }
 
 // One run of the program, in the order of its start and stop.
 class Runtime {
@@ -183,7 +178,7 @@ bool Runtime::LoadProgram() {
   }
   std::string error;
   if (!LoadProgramImage(*vm_, program_path, &error)) {
-    ReportStartFailure("cannot load the program: " + error);
+    ReportStartFailure("cannot load the program: " + platform::ProgramTextOf(error));
     return false;
   }
   if (services_.on_loaded) services_.on_loaded(*vm_);
@@ -314,12 +309,13 @@ void Runtime::WriteScreenshot() {
   if (options_.screenshot.empty() || display_->WriteScreenshot(options_.screenshot)) return;
   auto error_out = services_.error_out ? services_.error_out : WriteStderr;
   if (errno == 0) {
-    error_out("zentrovex: no presented frame to write to " + options_.screenshot + "\n");
+    error_out("zentrovex: no presented frame to write to " + platform::ProgramTextOf(options_.screenshot) + "\n");
     return;
   }
   // A picture asked for and not written is a failed run.
   const std::string cause = platform::CauseOf(errno);
-  error_out("zentrovex: could not write the screenshot \"" + options_.screenshot + "\": " + cause + "\n");
+  error_out("zentrovex: could not write the screenshot \"" + platform::ProgramTextOf(options_.screenshot) + "\": " +
+            cause + "\n");
   screenshot_failed_ = true;
 }
 
@@ -367,7 +363,7 @@ bool Runtime::OpenAttachedData() {
   attached_ = std::make_unique<AttachedData>(state_.temp_folder);
   std::string error;
   if (attached_->Load(options_.executable_path, &error) != AttachedData::LoadResult::kLoaded) {
-    ReportStartFailure(error.empty() ? "the game holds no program" : error);
+    ReportStartFailure(error.empty() ? "the game holds no program" : platform::ProgramTextOf(error));
     return false;
   }
   vm_->attached_data = attached_.get();

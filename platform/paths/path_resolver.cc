@@ -3,7 +3,11 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include <optional>
 #include <vector>
+
+#include "platform/paths/path_text.h"
+#include "platform/text/system_text.h"
 
 namespace zv::platform {
 namespace {
@@ -26,6 +30,15 @@ std::string FindNoCase(const std::string& folder, std::string_view name) {
   }
   ::closedir(dir);
   return best;
+}
+
+// The entry of `folder` (a path ending in "/", or empty for the working
+// folder) spelled `name`, else the one that matches it without regard to case.
+std::optional<std::string> FindEntry(const std::string& folder, const std::string& name) {
+  if (Exists(folder + name)) return name;
+  std::string found = FindNoCase(folder, name);
+  if (found.empty()) return std::nullopt;
+  return found;
 }
 
 }  // namespace
@@ -57,53 +70,61 @@ void PathResolver::MapDrive(char letter, std::string root) {
   drives_[letter - 'A'] = std::move(root);
 }
 
-std::string PathResolver::ToNative(std::string_view program_path) const {
-  std::string rest;
-  std::string prefix;
-  if (program_path.size() >= 2 && program_path[1] == ':') {
-    char letter = program_path[0];
-    if (letter >= 'a' && letter <= 'z') letter = static_cast<char>(letter - 32);
-    if (letter >= 'A' && letter <= 'Z') {
-      prefix = drives_[letter - 'A'];
-      program_path.remove_prefix(2);
-      while (!program_path.empty() && (program_path.front() == '\\' || program_path.front() == '/'))
-        program_path.remove_prefix(1);
-    }
-  }
-  rest.assign(program_path);
-  for (char& c : rest)
-    if (c == '\\') c = '/';
-  return prefix + rest;
+std::string_view PathResolver::DriveRoot(std::string_view& program_path) const {
+  if (program_path.size() < 2 || program_path[1] != ':') return {};
+  char letter = program_path[0];
+  if (letter >= 'a' && letter <= 'z') letter = static_cast<char>(letter - 32);
+  if (letter < 'A' || letter > 'Z') return {};
+  program_path.remove_prefix(2);
+  while (!program_path.empty() && (program_path.front() == '\\' || program_path.front() == '/'))
+    program_path.remove_prefix(1);
+  return drives_[letter - 'A'];
 }
 
-std::string PathResolver::Resolve(std::string_view program_path) const {
-  std::string native = ToNative(program_path);
-  if (native.empty() || Exists(native)) return native;
+std::string PathResolver::ToNative(std::string_view program_path) const {
+  std::string path(DriveRoot(program_path));
+  path += program_path;
+  for (char& c : path)
+    if (c == '\\') c = '/';
+  return path;
+}
+
+std::string PathResolver::Resolve(std::string_view program_path) const { return ResolveFrom({}, program_path); }
+
+std::string PathResolver::ResolveFrom(const std::string& folder, std::string_view program_path) const {
+  if (program_path.empty()) return {};
+  const std::string_view root = DriveRoot(program_path);
+  std::string rest(program_path);
+  for (char& c : rest)
+    if (c == '\\') c = '/';
+  // The part of the path the system gave, "" or ending in "/".
+  std::string base(root);
+  if (root.empty() && !rest.starts_with('/') && !folder.empty()) base = JoinPath(folder, "");
+  const std::string spelled = base + SystemTextOf(rest);
+  if (Exists(spelled)) return spelled;
+  std::string out = base.empty() && rest.starts_with('/') ? "/" : base;
 
   std::vector<std::string> parts;
-  size_t pos = 0;
-  while (pos <= native.size()) {
-    size_t slash = native.find('/', pos);
-    if (slash == std::string::npos) slash = native.size();
-    parts.push_back(native.substr(pos, slash - pos));
+  for (size_t pos = 0; pos <= rest.size();) {
+    size_t slash = rest.find('/', pos);
+    if (slash == std::string::npos) slash = rest.size();
+    parts.push_back(rest.substr(pos, slash - pos));
     pos = slash + 1;
   }
-
-  std::string out = native.front() == '/' ? "/" : "";
   bool matching = true;
   for (size_t i = 0; i < parts.size(); ++i) {
     const std::string& part = parts[i];
     if (part.empty()) continue;
-    std::string name = part;
+    std::string name = SystemTextOf(part);
     if (matching && part != "." && part != "..") {
-      std::string spelled = out + part;
-      if (!Exists(spelled)) {
-        std::string found = FindNoCase(out, part);
-        if (found.empty())
-          matching = false;
-        else
-          name = found;
-      }
+      std::optional<std::string> found = FindEntry(out, name);
+      // A name an older build wrote in the program's own bytes is still
+      // that file, for as long as no UTF-8 name stands in front of it.
+      if (!found && name != part) found = FindEntry(out, part);
+      if (found)
+        name = std::move(*found);
+      else
+        matching = false;
     }
     out += name;
     if (i + 1 < parts.size()) out += '/';

@@ -21,9 +21,10 @@ class NameLayer {
 };
 
 // Turns the file names that programs give (written for a system with drive
-// letters, backslashes and case-blind names) into paths of this machine:
-// "\" becomes "/", "X:" maps through the drive table (every drive is the file
-// system root unless mapped), and each component that does not exist as
+// letters, backslashes and case-blind names, in the program's character set)
+// into paths of this machine: "\" becomes "/", "X:" maps through the drive
+// table (every drive is the file system root unless mapped), the name goes
+// out in UTF-8 (see SystemTextOf), and each component that does not exist as
 // spelled is matched against its folder without regard to case.
 class PathResolver {
  public:
@@ -35,11 +36,17 @@ class PathResolver {
   // Only the spelling changes: separators and drive letter.
   std::string ToNative(std::string_view program_path) const;
 
-  // ToNative, then each component that does not exist as spelled takes the
-  // spelling of the one entry of its folder that matches without regard to
-  // case. Components from the first that matches nothing stay as spelled, so
-  // names of files still to be created come out as the program wrote them.
+  // Separators and drive letter as ToNative, the name in UTF-8; then each
+  // component that does not exist as spelled takes the spelling of the one
+  // entry of its folder that matches without regard to case, or else of the
+  // entry spelled (or so matching) in the program's own bytes, as builds
+  // before the UTF-8 names wrote them. Components from the first that
+  // matches nothing stay as spelled, so files still to be created get the
+  // UTF-8 name of what the program wrote.
   std::string Resolve(std::string_view program_path) const;
+  // The same for a name relative to `folder`, a path of this machine (a
+  // name from the root or a drive leaves the folder aside).
+  std::string ResolveFrom(const std::string& folder, std::string_view program_path) const;
 
   // The layer over the disk's names while a built game runs (not owned);
   // null, the default, for none.
@@ -53,6 +60,10 @@ class PathResolver {
   }
 
  private:
+  // The folder of the drive the path starts with, which is taken off the
+  // path with the separators after it; empty for a path without a drive.
+  std::string_view DriveRoot(std::string_view& program_path) const;
+
   std::array<std::string, 26> drives_;
   NameLayer* layer_ = nullptr;
 };

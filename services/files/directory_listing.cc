@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "platform/text/system_text.h"
 #include "runtime/attached/kept_names.h"
 
 namespace zv::files {
@@ -77,6 +78,9 @@ bool DirectorySearch::Open(std::vector<DirectoryEntry> carried) {
     });
     if (!on_disk) entries->push_back(std::move(entry));
   }
+  // The program meets each name in its own character set, in a spelling
+  // that opens the same file again.
+  for (DirectoryEntry& entry : *entries) entry.name = platform::ProgramTextOf(entry.name);
   std::sort(entries->begin(), entries->end(), ListedBefore);
   entries_ = std::move(*entries);
   position_ = 0;

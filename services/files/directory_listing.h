@@ -30,7 +30,8 @@ class DirectorySearch {
  public:
   // Closes any open search and lists ".", with the entries `carried` that
   // a built game carries there (in the same order, a name once; the disk's
-  // entry wins). The system's own list of a game's kept names is left out.
+  // entry wins), each name in the program's character set. The system's own
+  // list of a game's kept names is left out.
   // False (and no search) when the folder cannot be read.
   bool Open(std::vector<DirectoryEntry> carried = {});
   void Close();

@@ -11,6 +11,7 @@
 
 #include "platform/paths/path_resolver.h"
 #include "platform/shell/command_arguments.h"
+#include "platform/text/system_text.h"
 #include "runtime/vm/opcodes/opcode_support.h"
 #include "services/files/carried_files.h"
 #include "services/files/console_output.h"
@@ -89,13 +90,14 @@ void DeleteDirectory(Vm& vm, const std::string& path) {
     vm.RunWarning(err::kDirectoryMissing, path, files::CauseOf(errno));
 }
 
+// In the program's character set.
 std::string WorkingFolder() {
   std::vector<char> buffer(4096);
   while (!::getcwd(buffer.data(), buffer.size())) {
     if (errno != ERANGE || buffer.size() > (1u << 20)) return {};
     buffer.resize(buffer.size() * 2);
   }
-  return buffer.data();
+  return platform::ProgramTextOf(buffer.data());
 }
 
 // The drive letters whose folder in the path helper's table exists.
@@ -113,8 +115,8 @@ std::string DriveText(char letter) { return std::string(1, letter) + ":"; }
 
 bool ExecuteFile(Vm& vm, const std::string& file, const std::string& arguments, const std::string& directory) {
   platform::ShellRequest request;
-  request.file = platform::LooksLikeAddress(file) ? file : NativePath(file);
-  request.arguments = arguments;
+  request.file = platform::LooksLikeAddress(file) ? platform::SystemTextOf(file) : NativePath(file);
+  request.arguments = platform::SystemTextOf(arguments);
   request.directory = directory.empty() ? std::string() : NativePath(directory);
   return FilesOf(vm).Shell().Execute(request);
 }

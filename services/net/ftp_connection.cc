@@ -4,6 +4,7 @@
 
 #include "platform/paths/path_resolver.h"
 #include "platform/signals/stop_signals.h"
+#include "platform/text/system_text.h"
 
 namespace zv {
 namespace {
@@ -14,6 +15,8 @@ std::string Cut(std::string text) {
 }
 
 std::string LocalPath(std::string_view name) { return platform::Paths().Resolve(name); }
+// Servers name their files in UTF-8, as this system does.
+std::string RemoteName(std::string_view name) { return platform::SystemTextOf(name); }
 
 constexpr std::string_view kNoAnswer = "The server does not answer";
 constexpr std::string_view kStalled = "The download stopped: nothing arrived for 10 seconds";
@@ -30,7 +33,7 @@ FtpConnection::~FtpConnection() { Disconnect(false); }
 // The reply behind the first failure since the program last asked: later
 // failures keep it, so the program reads the reason that came first.
 void FtpConnection::FetchResponse(std::string_view reason) {
-  last_cause_ = Cut(!reason.empty() ? std::string(reason) : client_ ? client_->LastResponse() : std::string());
+  last_cause_ = Cut(!reason.empty() ? std::string(reason) : client_ ? platform::ProgramTextOf(client_->LastResponse()) : std::string());
   if (failure_ != 0) return;
   response_ = last_cause_;
   failure_ = 1;
@@ -97,7 +100,7 @@ void FtpConnection::Reset() {
 
 bool FtpConnection::SetDirectory(std::string_view directory) {
   last_cause_.clear();
-  if (Connected() && client_->SetDirectory(directory)) return true;
+  if (Connected() && client_->SetDirectory(RemoteName(directory))) return true;
   FetchResponse();
   CheckConnection();
   return false;
@@ -105,7 +108,7 @@ bool FtpConnection::SetDirectory(std::string_view directory) {
 
 void FtpConnection::StoreEntry(const platform::FtpEntry& entry) {
   entry_type_ = entry.directory ? 1 : 0;
-  entry_name_ = Cut(entry.name);
+  entry_name_ = Cut(platform::ProgramTextOf(entry.name));
   // Sizes of 4 GB and more do not fit; they read as 0.
   entry_size_ = entry.size > 0xFFFFFFFFull ? 0 : static_cast<int32_t>(static_cast<uint32_t>(entry.size));
 }
@@ -163,7 +166,7 @@ bool FtpConnection::GetFile(std::string_view remote, std::string_view local, int
       received += bytes.size();
       return written = file->Write(bytes);
     };
-    if (!client_->Download(remote, take)) {
+    if (!client_->Download(RemoteName(remote), take)) {
       // A stop signal that ends the wait is the cause, however many bytes
       // came before it (the client says so).
       if (!written)
@@ -186,7 +189,7 @@ bool FtpConnection::GetFile(std::string_view remote, std::string_view local, int
     FetchResponse("A download is running already");
     return false;
   }
-  if (Connected()) remote_ = client_->OpenDownload(remote);
+  if (Connected()) remote_ = client_->OpenDownload(RemoteName(remote));
   if (!remote_) {
     FetchResponse();
     CheckConnection();
@@ -288,12 +291,12 @@ void FtpConnection::Terminate() {
 
 bool FtpConnection::PutFile(std::string_view name) {
   last_cause_.clear();
-  if (Connected() && client_->Upload(LocalPath(name), name)) return true;
+  if (Connected() && client_->Upload(LocalPath(name), RemoteName(name))) return true;
   FetchResponse();
   return false;
 }
 
-bool FtpConnection::DeleteFile(std::string_view name) { return Connected() && client_->Delete(name); }
+bool FtpConnection::DeleteFile(std::string_view name) { return Connected() && client_->Delete(RemoteName(name)); }
 
 int32_t FtpConnection::TakeFailure() {
   const int32_t failure = failure_;
@@ -301,6 +304,6 @@ int32_t FtpConnection::TakeFailure() {
   return failure;
 }
 
-std::string FtpConnection::Directory() const { return Connected() ? client_->Directory() : std::string(); }
+std::string FtpConnection::Directory() const { return Connected() ? platform::ProgramTextOf(client_->Directory()) : std::string(); }
 
 }  // namespace zv

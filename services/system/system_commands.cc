@@ -4,6 +4,7 @@
 #include <string>
 
 #include "platform/paths/failure_cause.h"
+#include "platform/text/system_text.h"
 
 #include "runtime/runtime_state.h"
 #include "runtime/vm/numeric/random.h"
@@ -71,12 +72,12 @@ void FnRegistryDword(Vm& vm) {
 
 void FnAppFileName(Vm& vm) {
   const Slot result = core::NextStringResult(vm);
-  vm.SetString(result, SystemOf(vm).Folders().executable_path);
+  vm.SetString(result, platform::ProgramTextOf(SystemOf(vm).Folders().executable_path));
 }
 
 void FnWindowsDirectory(Vm& vm) {
   const Slot result = core::NextStringResult(vm);
-  vm.SetString(result, SystemOf(vm).Folders().windows_folder);
+  vm.SetString(result, platform::ProgramTextOf(SystemOf(vm).Folders().windows_folder));
 }
 
 // ---- Keys and the exit prompt -------------------------------------------------------------

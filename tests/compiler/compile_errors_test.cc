@@ -79,6 +79,9 @@ INSTANTIATE_TEST_SUITE_P(
                       ErrorCase{"do\nnext i#\n", 2, "next i# does not close the open do (line 1)"},
                       ErrorCase{"for i = 1 to 2\nloop\n", 2, "loop does not close the open for i (line 1)"},
                       ErrorCase{"for i = 1 to 2\n", 1, "block not closed: for i needs next i"},
+                      // next without its variable closes the innermost for, and no other block.
+                      ErrorCase{"while 1\nnext\n", 2, "next does not close the open while (line 1), which needs endwhile"},
+                      ErrorCase{"next\n", 1, "next without for"},
                       ErrorCase{"a = 1\nexitfunction\n", 2, "exitfunction outside a function"},
                       ErrorCase{"end\nfunction f()\nendfunction\nexitfunction 2\n", 4, "exitfunction outside a function"},
                       ErrorCase{"for i# = 1 to 3\nnext i#\n", 1, "must be an integer variable"},
@@ -135,7 +138,14 @@ INSTANTIATE_TEST_SUITE_P(
                       ErrorCase{"k$ = inkey$\n", 1, "\"inkey$\" is a function: its value is written inkey$()"},
                       ErrorCase{"y# = 2 * sin\n", 1, "\"sin\" is a function: its value is written sin(...)"},
                       ErrorCase{"print half\nend\nfunction half(n)\nendfunction n / 2\n", 1,
-                                "\"half\" is a function: its value is written half(...)"}));
+                                "\"half\" is a function: its value is written half(...)"},
+                      // The nearest name by spelling, or by the sign of its type.
+                      ErrorCase{"pritn \"x\"\n", 1, "no command is named \"pritn\" (did you mean \"print\"?)"},
+                      ErrorCase{"sound exists(1)\n", 1, "named \"sound exists\" (did you mean \"sound exist\"?)"},
+                      ErrorCase{"x = sound exists(1)\n", 1, "(did you mean \"sound exist\"?)"},
+                      ErrorCase{"print left(\"hello\", 2)\n", 1, "named \"left\" (did you mean \"left$\"?)"},
+                      ErrorCase{"for i = 1 to 2\nprintc i; \" \"\nnext i\n", 2,
+                                "a value alone is not a statement: \" \" (the \";\" before it ends the printc"}));
 
 INSTANTIATE_TEST_SUITE_P(
     Functions, CompileErrors,
@@ -147,7 +157,12 @@ INSTANTIATE_TEST_SUITE_P(
                       ErrorCase{"a = f(\"x\")\nend\nfunction f(n)\nendfunction n\n", 1,
                                 "the arguments of f do not match"},
                       ErrorCase{"end\nfunction g(n)\nendfunction n +\n", 3,
-                                "cannot compile the result after endfunction"}));
+                                "cannot compile the result after endfunction"},
+                      // exitfunction gives what endfunction gives, or says why it cannot.
+                      ErrorCase{"end\nfunction g(n)\nif n then exitfunction \"oops\"\nendfunction 2\n", 3,
+                                "exitfunction \"oops\" gives a string, but function g gives an integer"},
+                      ErrorCase{"end\nfunction g$(n)\nexitfunction 5\nendfunction \"a\"\n", 3,
+                                "exitfunction 5 gives an integer, but function g$ gives a string"}));
 
 INSTANTIATE_TEST_SUITE_P(
     Select, CompileErrors,
@@ -168,6 +183,9 @@ INSTANTIATE_TEST_SUITE_P(
                       ErrorCase{"select a\ncase 1\nprint 1\n", 2, "block not closed: case needs endcase"},
                       ErrorCase{"do\nselect a\nloop\n", 3, "loop comes before the endselect of the select (line 2)"},
                       ErrorCase{"select a + 1\n", 1, "one expression"},
+                      // Each case compiles the expression again; its characters are the select's.
+                      ErrorCase{"select len(\"\xF0\x9F\x98\x80\")\ncase 1\nendcase\nendselect\n", 1,
+                                "has no character U+1F600 (column 13)"},
                       ErrorCase{"endselect\n", 1, "endselect outside a select"}));
 
 // What the language guide says is not taken.

@@ -27,13 +27,14 @@ out=$("$zentrovex" edit --events script.txt --screenshot shot.png prog.kqa)
 
 # A program saved in UTF-8 with the mark: the mark never shows, so a line
 # typed above the first stays behind it; the file is saved in UTF-8 again
-# and the program reads its text in its own character set.
+# and the program reads its text in its own character set (which its
+# output turns into UTF-8 again).
 printf '\xef\xbb\xbfprint "caf\xc3\xa9"\r\n' > marked.kqa
 printf '%s\n' 'key ctrl+home' 'type print len("été")\n' 'key ctrl+s' 'key f5' 'wait 100' > marked.txt
 out=$("$zentrovex" edit --events marked.txt marked.kqa)
 [ "$(od -An -tx1 marked.kqa | tr -d ' \n')" = "$(printf '\xef\xbb\xbfprint len("\xc3\xa9t\xc3\xa9")\r\nprint "caf\xc3\xa9"\r\n' | od -An -tx1 | tr -d ' \n')" ] ||
   fail "the marked file was saved as: $(od -c marked.kqa | head)"
-[ "$out" = "$(printf '3\ncaf\xe9')" ] || fail "the marked program printed: $(printf '%s' "$out" | od -c | head)"
+[ "$out" = "$(printf '3\ncaf\xc3\xa9')" ] || fail "the marked program printed: $(printf '%s' "$out" | od -c | head)"
 
 # Keys pressed by a script are held as a person holds them: a program that
 # looks at inkey$() once a frame sees each of them, and input takes Enter.

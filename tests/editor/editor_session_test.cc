@@ -384,6 +384,34 @@ TEST_F(EditorDriver, AUtf8ProgramKeepsItsCharactersThroughTheClipboardASaveAndAR
   EXPECT_EQ(ran_source_, mark + twice);
 }
 
+// A program the editor makes, and one that was valid UTF-8 (plain ASCII
+// too), are saved in UTF-8; one in Windows-1252 stays so, and a character
+// it cannot hold is refused, with the reason, not changed into another.
+TEST_F(EditorDriver, EachProgramIsSavedInTheEncodingThatHoldsItsText) {
+  struct Case {
+    const char* what;
+    const char* file;  // null: a program still to be made
+    std::string saved;
+  } cases[] = {
+      {"a new program", nullptr, "print \"\xC3\xA9\"\r\n\xE2\x86\x92\r\n"},
+      {"plain ASCII", "rem\r\n", "print \"\xC3\xA9\"\r\n\xE2\x86\x92rem\r\n"},
+      {"UTF-8", "rem \xC3\xA0\r\n", "print \"\xC3\xA9\"\r\n\xE2\x86\x92rem \xC3\xA0\r\n"},
+      {"Windows-1252", "rem \xE0\r\n", "print \"\xE9\"\r\nrem \xE0\r\n"},
+  };
+  for (const Case& c : cases) {
+    const std::string path = File(std::string(c.what) + ".kqa");
+    if (c.file) WriteAll(path, c.file);
+    ASSERT_TRUE(editor_->OpenFile(path)) << c.what;
+    Type("print \"\xE9\"\r");
+    clipboard_.SetUtf8Text("\xE2\x86\x92");
+    editor_->RunCommand(Command::kPaste);
+    const bool refused = c.saved.find('\xE2') == std::string::npos;
+    EXPECT_EQ(editor_->View().Status().find("U+2192") != std::string::npos, refused) << c.what;
+    editor_->RunCommand(Command::kSave);
+    EXPECT_EQ(ReadAll(path), c.saved) << c.what;
+  }
+}
+
 TEST_F(EditorDriver, TheViewFollowsTheCursorDownAndAlongALongLine) {
   for (int i = 0; i < 40; ++i) Type("line\r");
   SourceBuffer& b = editor_->Live().buffer;

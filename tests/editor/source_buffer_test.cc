@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "editor/recent_files.h"
 #include "editor/text_editing.h"
 
@@ -115,6 +117,52 @@ TEST(RecentFiles, MovesARepeatToTheTopAndKeepsFour) {
   EXPECT_TRUE(list.Contains("D.kqa", "/p"));
   EXPECT_EQ(RecentFileLabel({"e.kqa", "/home/me/games"}, ""), "games/e.kqa");
   EXPECT_EQ(RecentFileLabel({"e.kqa", "/ex"}, "/ex"), "e.kqa");
+}
+
+// A character Windows-1252 lacks, marked in the line, is one character for
+// every edit: no cursor, deletion, selection or match cuts it.
+TEST(TextEditing, AMarkedCharacterIsOneCharacterForEveryEdit) {
+  const std::string arrow = "\x81U+2192\x81";  // columns 1 to 8
+  struct Case {
+    const char* what;
+    int32_t column;  // of the cursor before the edit
+    std::function<void(SourceBuffer&, TextPosition&)> edit;
+    std::string line;
+    int32_t cursor;
+  } cases[] = {
+      {"left", 9, [](SourceBuffer& b, TextPosition& a) { MoveCursor(b, Motion::kLeft, false, a, 1); }, "a" + arrow + "b", 1},
+      {"right", 1, [](SourceBuffer& b, TextPosition& a) { MoveCursor(b, Motion::kRight, false, a, 1); }, "a" + arrow + "b", 9},
+      {"backspace", 9, [](SourceBuffer& b, TextPosition&) { DeleteBackward(b); }, "ab", 1},
+      {"delete", 1, [](SourceBuffer& b, TextPosition&) { DeleteForward(b); }, "ab", 1},
+      {"typing inside", 4, [](SourceBuffer& b, TextPosition&) { InsertText(b, "x"); }, "ax" + arrow + "b", 2},
+      {"a click inside", 0, [](SourceBuffer& b, TextPosition& a) { PlaceCursor(b, {0, 5}, false, a); }, "a" + arrow + "b", 1},
+      {"a selection from inside", 0,
+       [](SourceBuffer& b, TextPosition&) {
+         b.selection = {0, 3, 0, 10};
+         DeleteSelection(b);
+       },
+       "a", 1},
+      {"a selection into it", 0,
+       [](SourceBuffer& b, TextPosition&) {
+         b.selection = {0, 0, 0, 3};
+         DeleteSelection(b);
+       },
+       "b", 0},
+      {"a replace of part of it", 0,
+       [](SourceBuffer& b, TextPosition&) {
+         const std::string by = "x";
+         b.FindAndReplace("2192", &by, nullptr);
+       },
+       "a" + arrow + "b", 0},
+  };
+  for (const Case& c : cases) {
+    SourceBuffer b = BufferOf({"a" + arrow + "b"});
+    b.cursor_column = c.column;
+    TextPosition anchor;
+    c.edit(b, anchor);
+    EXPECT_EQ(b.lines[0], c.line) << c.what;
+    EXPECT_EQ(b.cursor_column, c.cursor) << c.what;
+  }
 }
 
 }  // namespace

@@ -40,5 +40,33 @@ TEST(PathResolver, MatchingIsRelativeToTheCurrentFolder) {
   std::filesystem::current_path(previous);
 }
 
+TEST(PathResolver, NamesGoOutInUtf8AndOlderNamesAreStillFound) {
+  TempFolder temp;
+  const std::string t = temp.Path() + "/";
+  std::filesystem::create_directories(t + "donn\xC3\xA9" "es");
+  std::filesystem::create_directories(t + "vieux\xE9");
+  std::ofstream(t + "vieux\xE9/Sauv\xE9.DAT") << "x";
+  std::ofstream(t + "both\xE9") << "x";
+  std::ofstream(t + "both\xC3\xA9") << "x";
+  std::ofstream(t + "arrow\xE2\x86\x92") << "x";
+  struct Case {
+    const char* what;
+    std::string program;
+    std::string found;
+  } cases[] = {
+      {"a folder in UTF-8", "donn\xE9" "es\\new.txt", "donn\xC3\xA9" "es/new.txt"},
+      {"a new name", "caf\xE9.txt", "caf\xC3\xA9.txt"},
+      {"an older build's names, in any case", "VIEUX\xE9\\sauv\xE9.dat", "vieux\xE9/Sauv\xE9.DAT"},
+      {"a new name in an older folder", "vieux\xE9/neuf\xE9", "vieux\xE9/neuf\xC3\xA9"},
+      {"the UTF-8 name before the older one", "both\xE9", "both\xC3\xA9"},
+      {"a listed name the page lacks", "arrow\x81U+2192\x81", "arrow\xE2\x86\x92"},
+  };
+  PathResolver paths;
+  for (const Case& c : cases) EXPECT_EQ(paths.Resolve(t + c.program), t + c.found) << c.what;
+  // A folder the system gave is taken as it is, also one in UTF-8.
+  EXPECT_EQ(paths.ResolveFrom(t + "donn\xC3\xA9" "es", "\xE9t\xE9"), t + "donn\xC3\xA9" "es/\xC3\xA9t\xC3\xA9");
+  EXPECT_EQ(paths.ResolveFrom(t + "donn\xC3\xA9" "es", t + "VIEUX\xE9"), t + "vieux\xE9");
+}
+
 }  // namespace
 }  // namespace zv::platform

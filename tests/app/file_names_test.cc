@@ -1,0 +1,549 @@
+// Every command and function whose operand names a file or folder, found
+// from the rows of the command table and the reference's syntax for each,
+// run from a UTF-8 source with an accented name: what it makes is named in
+// UTF-8 on disk and found again by the same literal; what it reads is found
+// under its UTF-8 name and, as a file an older build made, under the
+// program's own Windows-1252 bytes. A row added to the table joins by
+// itself: an operand is a name where the reference calls it one (file$,
+// path$, ...). Then what comes back from the system (listings, folders, the
+// command line, the environment) and what goes out to it (output, messages,
+// includes, a built game's names).
+#include <sys/wait.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "compiler/command_table.h"
+#include "editor/help/generator/help_source.h"
+#include "platform/text/text_encoding.h"
+
+namespace zv {
+namespace {
+
+namespace fs = std::filesystem;
+
+// The accented stem of every name: as a Linux editor writes it in the
+// source, and as a build before the UTF-8 names put it on disk.
+const std::string kUtf8Stem = "caf\xC3\xA9\xE2\x82\xAC";
+const std::string kOlderStem = "caf\xE9\x80";
+
+// Operands the reference names as files or folders of this machine; a
+// name$ is one in the file families. A server's names (remote$) are not.
+bool NamesAFolder(std::string_view operand) { return operand == "path$" || operand == "folder$"; }
+bool NamesAFile(std::string_view family, std::string_view operand) {
+  for (std::string_view name : {"file$", "source$", "destination$", "old$", "new$", "local$", "target$", "first$",
+                                "second$"})
+    if (operand == name) return true;
+  return operand == "name$" && (family == "files" || family == "fileio");
+}
+
+// The file that stands under a name a command reads (its ending also ends
+// the name where the command writes): by the command's family or, where it
+// differs, by its operand.
+std::string FixtureOf(const std::string& family, const std::string& command, const std::string& operand) {
+  static const std::map<std::string, std::string> kByOperand = {
+      {"convert 3ds to x source$", "fixture.3ds"}, {"convert 3ds to x target$", "fixture.x"}};
+  static const std::map<std::string, std::string> kByFamily = {
+      {"bitmaps", "fixture.bmp"}, {"images", "fixture.bmp"}, {"animations", "fixture.avi"},
+      {"sound", "fixture.wav"},   {"music", "fixture.wav"},  {"objects", "fixture.x"},
+      {"limbs", "fixture.3ds"},   {"system", "fixture.so"},  {"files", "fixture.dat"},
+      {"fileio", "fixture.dat"},  {"ftp", "fixture.dat"},    {"static", "scene.dat"},
+      {"animation", "walk.x"}};
+  if (auto found = kByOperand.find(command + " " + operand); found != kByOperand.end()) return found->second;
+  auto found = kByFamily.find(family);
+  return found == kByFamily.end() ? std::string() : found->second;
+}
+
+// What a command needs before it runs: the records it works on, an open file.
+const std::map<std::string, std::string> kSetUp = {
+    {"save image", "get image 1, 0, 0, 4, 4"},
+    {"save sound", "load sound \"fixture.wav\", 1"},
+    {"save object animation",
+     "make object cube 1, 10 : make mesh from object 1, 1 : add limb 1, 1, 1 : set object keyframe 1, 0 : "
+     "offset limb 1, 1, 9, 0, 0 : set object keyframe 1, 10"},
+    {"merge object animation file",
+     "make object cube 1, 10 : make mesh from object 1, 1 : add limb 1, 1, 1 : set object keyframe 1, 0"},
+    {"append object animation",
+     "make object cube 1, 10 : make mesh from object 1, 1 : add limb 1, 1, 1 : set object keyframe 1, 0"},
+    {"write file block", "open file to write 1, \"pack.dat\""},
+    {"write file block no size", "open file to write 1, \"pack.dat\""},
+    {"write dir block", "open file to write 1, \"pack.dat\""},
+    {"read file block",
+     "open file to write 1, \"pack.dat\" : write file block 1, \"fixture.dat\" : close file 1 : "
+     "open file to read 1, \"pack.dat\""},
+    {"read dir block",
+     "make directory \"tree\" : copy file \"fixture.dat\", \"tree/a.dat\" : open file to write 1, \"pack.dat\" : "
+     "write dir block 1, \"tree\" : close file 1 : open file to read 1, \"pack.dat\""},
+};
+// A string operand that names nothing here, where "" will not do.
+const std::map<std::string, std::string> kTextOperand = {{"ftp get file", "\"remote.dat\""}};
+
+// The fixtures a program makes itself: an animation file and a static scene.
+constexpr char kFixtureMaker[] =
+    "make object cube 1, 10 : make mesh from object 1, 1 : add limb 1, 1, 1 : set object keyframe 1, 0\r\n"
+    "offset limb 1, 1, 9, 0, 0 : set object keyframe 1, 10 : save object animation \"walk.x\", 1\r\n"
+    "save static objects \"scene.dat\"\r\n";
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+void WriteFile(const fs::path& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
+
+std::string ShellQuoted(const std::string& text) { return "'" + text + "'"; }
+
+std::string Trimmed(std::string_view text) {
+  const size_t first = text.find_first_not_of(' ');
+  if (first == std::string_view::npos) return {};
+  return std::string(text.substr(first, text.find_last_not_of(' ') - first + 1));
+}
+
+// The executable under test; ZENTROVEX names another (a build before a
+// change, to see the test fail there).
+std::string Zentrovex() {
+  const char* other = std::getenv("ZENTROVEX");
+  return other && *other ? other : ZV_ZENTROVEX_BINARY;
+}
+
+// A 3DS model of one triangle.
+std::string Chunk3ds(uint16_t id, const std::string& body) {
+  const auto length = static_cast<uint32_t>(body.size() + 6);
+  std::string chunk{static_cast<char>(id & 0xFF), static_cast<char>(id >> 8)};
+  for (int shift = 0; shift < 32; shift += 8) chunk.push_back(static_cast<char>((length >> shift) & 0xFF));
+  return chunk + body;
+}
+std::string Triangle3ds() {
+  std::string vertices("\x03\0", 2);
+  for (float v : {0.0f, 0.0f, 0.0f, 1.0f, 0.0f, 0.0f, 0.0f, 1.0f, 0.0f})
+    vertices.append(reinterpret_cast<const char*>(&v), sizeof v);
+  const std::string faces("\x01\0\0\0\x01\0\x02\0\x07\0", 10);
+  const std::string mesh = Chunk3ds(0x4100, Chunk3ds(0x4110, vertices) + Chunk3ds(0x4120, faces));
+  return Chunk3ds(0x4D4D, Chunk3ds(0x3D3D, Chunk3ds(0x4000, std::string("Box\0", 4) + mesh)));
+}
+
+// ---- The cases, from the table and the reference ----------------------------------------
+
+struct Operand {
+  std::string text;  // as the reference writes it
+  bool folder = false;
+  std::string fixture;  // empty for an operand that is no name
+};
+
+struct Case {
+  std::string command;  // the row's name
+  std::string family;
+  std::string line;  // the syntax line
+  bool function = false;
+  std::vector<Operand> operands;
+  std::vector<size_t> names;  // the operands that are names
+};
+
+// The operands of a syntax line without its optional groups.
+std::vector<std::string> RequiredOperands(std::string_view text) {
+  std::vector<std::string> operands;
+  std::string piece;
+  int optional = 0, brackets = 0;
+  for (const char c : text) {
+    if (c == '[') ++optional;
+    if (c == ']') --optional;
+    if (optional > 0 || c == ']') continue;
+    if (c == '(') ++brackets;
+    if (c == ')') --brackets;
+    if (c == ',' && brackets == 0) {
+      operands.push_back(Trimmed(piece));
+      piece.clear();
+    } else {
+      piece += c;
+    }
+  }
+  operands.push_back(Trimmed(piece));
+  std::erase(operands, std::string());
+  return operands;
+}
+
+std::vector<helpgen::HelpFamily> ReadReference() {
+  std::vector<fs::path> files;
+  for (const fs::directory_entry& entry : fs::directory_iterator(ZV_HELP_SOURCE_DIR))
+    if (entry.path().extension() == ".txt") files.push_back(entry.path());
+  std::sort(files.begin(), files.end());
+  std::vector<helpgen::HelpFamily> families;
+  std::vector<std::string> problems;
+  for (const fs::path& file : files)
+    families.push_back(helpgen::ParseHelpFamily(ReadFile(file), file.filename().string(), &problems));
+  return families;
+}
+
+// Every row of the table whose syntax has an operand that names a file or
+// folder, once per syntax line. A line belongs to the longest row name it
+// begins with.
+std::vector<Case> FileNameCases() {
+  const CommandTable& table = CommandTable::Builtin();
+  std::set<std::string> functions;
+  std::vector<std::string> names;
+  for (const CommandEntry& row : table.Commands()) names.push_back(row.name);
+  for (const CommandEntry& row : table.Functions()) {
+    names.push_back(row.name);
+    functions.insert(row.name);
+  }
+  std::map<std::string, std::vector<std::pair<std::string, std::string>>> lines_of_row;  // row -> (family, line)
+  for (const helpgen::HelpFamily& family : ReadReference())
+    for (const helpgen::HelpEntry& entry : family.entries) {
+      std::vector<std::string> lines = entry.syntax;
+      lines.insert(lines.end(), entry.forms.begin(), entry.forms.end());
+      for (const std::string& line : lines) {
+        std::string row;
+        for (const std::string& name : names) {
+          const bool begins = line.starts_with(name) && (line.size() == name.size() || line[name.size()] == ' ' ||
+                                                         line[name.size()] == '(' || line[name.size()] == '[');
+          if (begins && name.size() > row.size()) row = name;
+        }
+        if (!row.empty()) lines_of_row[row].emplace_back(family.id, line);
+      }
+    }
+  std::vector<Case> cases;
+  std::set<std::string> done;
+  for (const std::string& row : names) {
+    if (!done.insert(row).second) continue;
+    for (const auto& [family, line] : lines_of_row[row]) {
+      Case c{row, family, line, false, {}, {}};
+      std::string rest = Trimmed(std::string_view(line).substr(row.size()));
+      c.function = functions.count(row) && rest.starts_with('(') && rest.ends_with(')');
+      if (c.function) rest = rest.substr(1, rest.size() - 2);
+      for (const std::string& text : RequiredOperands(rest)) {
+        Operand operand{text, NamesAFolder(text), ""};
+        if (operand.folder || NamesAFile(family, text)) {
+          operand.fixture = operand.folder ? "folder" : FixtureOf(family, row, text);
+          c.names.push_back(c.operands.size());
+        }
+        c.operands.push_back(std::move(operand));
+      }
+      if (!c.names.empty()) cases.push_back(std::move(c));
+    }
+  }
+  return cases;
+}
+
+// ---- Runs -------------------------------------------------------------------------------
+
+// What a run did: its status and output, and the entries it made.
+struct Outcome {
+  int status = -1;
+  std::string out;
+  std::string err;
+  std::set<std::string> made;  // paths from the case's folder
+};
+
+std::set<std::string> EntriesBelow(const fs::path& folder) {
+  std::set<std::string> entries;
+  for (auto it = fs::recursive_directory_iterator(folder); it != fs::recursive_directory_iterator(); ++it)
+    entries.insert(fs::relative(it->path(), folder).string());
+  return entries;
+}
+
+class FileNames : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    work_ = fs::temp_directory_path() / ("zv_file_names_" + std::to_string(::getpid()));
+    fs::remove_all(work_);
+    fs::create_directories(work_ / "fixtures");
+    const fs::path f = work_ / "fixtures";
+    fs::copy_file(fs::path(ZV_SOURCE_DIR) / "tests/display/codecs/fixtures/rgb24.bmp", f / "fixture.bmp");
+    fs::copy_file(fs::path(ZV_SOURCE_DIR) / "tests/audio/library/fixtures/wav/pcm_u8_mono.wav", f / "fixture.wav");
+    fs::copy_file(fs::path(ZV_SOURCE_DIR) / "tests/platform/video/clips/raw.avi", f / "fixture.avi");
+    fs::copy_file(ZV_SHARED_OBJECT, f / "fixture.so");
+    WriteFile(f / "fixture.x", "xof 0302txt 0032\nMesh { 3; -8.0;-8.0;0.0;, 0.0;8.0;0.0;, 8.0;-8.0;0.0;; 1; 3;0,1,2;; }\n");
+    WriteFile(f / "fixture.3ds", Triangle3ds());
+    // A program that can be started, as a data file of twelve bytes (an
+    // array of three numbers) can be read.
+    WriteFile(f / "fixture.dat", "#!/bin/sh\n:\n");
+    fs::permissions(f / "fixture.dat", fs::perms::owner_all | fs::perms::group_read | fs::perms::others_read);
+    WriteFile(f / "maker.kqa", kFixtureMaker);
+    const std::string make = "cd " + ShellQuoted(f.string()) + " && " + ShellQuoted(Zentrovex()) +
+                             " run --headless maker.kqa > /dev/null && rm maker.kqa";
+    ASSERT_EQ(std::system(make.c_str()), 0);
+    ftp_ = std::system("unshare -n true 2> /dev/null && /usr/bin/python3 -c 'import pyftpdlib' 2> /dev/null") == 0;
+  }
+  static void TearDownTestSuite() { fs::remove_all(work_); }
+
+  // The program of the case: its set-up, the command with a name for each
+  // name operand, and whether each name exists afterwards.
+  static std::string ProgramOf(const Case& c) {
+    std::string statement;
+    for (size_t i = 0; i < c.operands.size(); ++i) {
+      const Operand& o = c.operands[i];
+      std::string value;
+      if (!o.fixture.empty()) {
+        value = "\"" + Utf8Name(c, i) + "\"";
+      } else if (o.text.find('(') != std::string::npos) {
+        value = o.text.find('$') != std::string::npos ? "n$(0)" : "n(0)";  // an array by its element
+      } else if (o.text.ends_with('$')) {
+        auto found = kTextOperand.find(c.command);
+        value = found != kTextOperand.end() ? found->second : "\"\"";
+      } else {
+        value = o.text.ends_with('#') ? "1.0" : "1";
+      }
+      statement += (i == 0 ? "" : ", ") + value;
+    }
+    statement = c.function ? "print " + c.command + "(" + statement + ")" : c.command + " " + statement;
+    std::string program = "dim n(2) : dim n$(2)\r\n";
+    if (c.family == "ftp") program += "ftp connect \"127.0.0.1\", \"user\", \"secret\"\r\n";
+    if (auto found = kSetUp.find(c.command); found != kSetUp.end()) program += found->second + "\r\n";
+    program += statement + "\r\n";
+    for (size_t i : c.names) program += "print path exists(\"" + Utf8Name(c, i) + "\")\r\n";
+    return program;
+  }
+
+  static std::string NameOf(const Case& c, size_t operand, const std::string& stem) {
+    const std::string& fixture = c.operands[operand].fixture;
+    const size_t dot = fixture.rfind('.');
+    return stem + std::to_string(operand + 1) + (dot == std::string::npos ? "" : fixture.substr(dot));
+  }
+  static std::string Utf8Name(const Case& c, size_t operand) { return NameOf(c, operand, kUtf8Stem); }
+  static std::string OlderName(const Case& c, size_t operand) { return NameOf(c, operand, kOlderStem); }
+
+  // Runs the case with the names of `present` there, as UTF-8 names or as
+  // the older ones.
+  static Outcome Run(const Case& c, const std::set<size_t>& present, bool older) {
+    const fs::path folder = work_ / "case";
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    for (const fs::directory_entry& fixture : fs::directory_iterator(work_ / "fixtures"))
+      fs::copy(fixture.path(), folder / fixture.path().filename());
+    for (size_t i : present) {
+      const fs::path path = folder / (older ? OlderName(c, i) : Utf8Name(c, i));
+      if (c.operands[i].folder) {
+        fs::create_directory(path);
+        fs::copy_file(work_ / "fixtures/fixture.dat", path / "inside.dat");
+      } else {
+        fs::copy_file(work_ / "fixtures" / c.operands[i].fixture, path);
+      }
+    }
+    WriteFile(folder / "prog.kqa", ProgramOf(c));
+    const std::set<std::string> before = EntriesBelow(folder);
+    const std::string out = (work_ / "out.txt").string(), err = (work_ / "err.txt").string();
+    std::string run = "cd " + ShellQuoted(folder.string()) + " && " + ShellQuoted(Zentrovex()) +
+                      " run --headless prog.kqa > " + ShellQuoted(out) + " 2> " + ShellQuoted(err);
+    if (c.family == "ftp") {
+      // A server of its own on the FTP port, in a network of its own.
+      const fs::path served = work_ / "served";
+      fs::remove_all(served);
+      fs::create_directories(served);
+      WriteFile(served / "remote.dat", "remote");
+      WriteFile(work_ / "ftp.sh", "ip link set lo up || exit 1\n"
+                                  "/usr/bin/python3 -m pyftpdlib -i 127.0.0.1 -p 21 -w -u user -P secret -d " +
+                                      ShellQuoted(served.string()) + " > /dev/null 2>&1 &\n"
+                                  "server=$!\n"
+                                  "until (echo > /dev/tcp/127.0.0.1/21) 2> /dev/null; do sleep 0.05; done\n" +
+                                      run + "\nstatus=$?\nkill $server\nexit $status\n");
+      run = "unshare -n bash " + ShellQuoted((work_ / "ftp.sh").string());
+    }
+    Outcome outcome;
+    const int status = std::system(run.c_str());
+    outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    outcome.out = ReadFile(out);
+    outcome.err = ReadFile(err);
+    for (const std::string& entry : EntriesBelow(folder))
+      if (!before.count(entry)) outcome.made.insert(entry);
+    return outcome;
+  }
+
+  static inline fs::path work_;
+  static inline bool ftp_ = false;
+};
+
+// The last `count` lines of the output: whether each name exists at the end.
+std::vector<std::string> LastLines(const std::string& out, size_t count) {
+  std::vector<std::string> lines;
+  std::istringstream in(out);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  if (lines.size() > count) lines.erase(lines.begin(), lines.end() - static_cast<std::ptrdiff_t>(count));
+  return lines;
+}
+
+// Every name a run made is UTF-8.
+void ExpectUtf8Names(const Case& c, const Outcome& run, const char* which) {
+  for (const std::string& made : run.made)
+    EXPECT_TRUE(platform::IsValidUtf8(made)) << c.line << " (" << which << "): made \"" << made << "\"";
+}
+
+TEST_F(FileNames, EveryCommandThatNamesAFileFindsAndMakesItInUtf8) {
+  const std::vector<Case> cases = FileNameCases();
+  // Files, arrays, packs, images, bitmaps, animations, sounds, music,
+  // models, static scenes, animations of objects, libraries, FTP.
+  EXPECT_GE(cases.size(), 45u);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    for (size_t i : c.names) ASSERT_FALSE(c.operands[i].fixture.empty()) << "no fixture for the family " << c.family;
+    if (c.family == "ftp" && !ftp_) {
+      std::cout << "skipped without a network of its own or python3-pyftpdlib: " << c.line << "\n";
+      continue;
+    }
+    const Outcome none = Run(c, {}, false);
+    ExpectUtf8Names(c, none, "no names there");
+    std::set<size_t> written;
+    for (size_t i : c.names)
+      if (none.made.count(Utf8Name(c, i))) written.insert(i);
+    // The names it reads: the fewest whose presence lets it run, and changes
+    // what it does.
+    std::set<size_t> read;
+    Outcome found = none;
+    if (none.status != 0 || written.size() < c.names.size()) {
+      bool ran = false;
+      for (uint32_t subset = 1; subset < (1u << c.names.size()) && !ran; ++subset) {
+        std::set<size_t> present;
+        for (size_t k = 0; k < c.names.size(); ++k)
+          if (subset & (1u << k)) present.insert(c.names[k]);
+        found = Run(c, present, false);
+        ran = found.status == 0 && (none.status != 0 || found.out != none.out);
+        if (ran) read = present;
+      }
+      if (!ran) {
+        ADD_FAILURE() << "no names it reads let it run; with none it said: " << none.err;
+        continue;
+      }
+      written.clear();
+      for (size_t i : c.names)
+        if (found.made.count(Utf8Name(c, i))) written.insert(i);
+    }
+    ExpectUtf8Names(c, found, "its names there");
+    // A name it does not read it makes, in UTF-8, and finds again.
+    const std::vector<std::string> exists = LastLines(found.out, c.names.size());
+    for (size_t k = 0; k < c.names.size(); ++k) {
+      const size_t i = c.names[k];
+      if (read.count(i)) continue;
+      EXPECT_TRUE(written.count(i)) << c.operands[i].text << " is neither read nor made as " << Utf8Name(c, i);
+      EXPECT_EQ(k < exists.size() ? exists[k] : "", "1") << c.operands[i].text << " is not found again";
+    }
+    if (read.empty()) continue;
+    // What an older build wrote is read as well, and nothing else changes.
+    const Outcome older = Run(c, read, true);
+    ExpectUtf8Names(c, older, "older names there");
+    EXPECT_EQ(older.status, found.status) << older.err;
+    EXPECT_EQ(older.out, found.out);
+    EXPECT_EQ(older.made, found.made);
+  }
+}
+
+
+// A game built with accented names finds what it carries by the same
+// literals, knows its own name, and keeps what it writes under UTF-8 names.
+TEST_F(FileNames, ABuiltGameCarriesAndKeepsAccentedNames) {
+  const fs::path source = work_ / "source_\xC3\xA9", played = work_ / "partie_\xC3\xA9";
+  fs::remove_all(source);
+  fs::remove_all(played);
+  fs::create_directories(source / "sous_\xC3\xA9");
+  fs::create_directories(played);
+  WriteFile(source / "\xC3\xA9t\xC3\xA9.txt", "carried");
+  WriteFile(source / "sous_\xC3\xA9/\xC3\xA0.txt", "below");
+  const std::string game = (played / "jeu_\xC3\xA9").string();
+  WriteFile(source / "game.kqa",
+            "print file exists(\"\xC3\xA9t\xC3\xA9.txt\"); file exists(\"sous_\xC3\xA9\\\xC3\xA0.txt\")\r\n"
+            "print app file name$() = \"" + game + "\"\r\n"
+            "open file to write 1, \"nouveau_\xC3\xA9.txt\" : close file 1\r\n"
+            "delete file \"\xC3\xA9t\xC3\xA9.txt\" : open file to write 1, \"\xC3\xA9t\xC3\xA9.txt\" : close file 1\r\n");
+  const std::string build = "cd " + ShellQuoted(source.string()) + " && " + ShellQuoted(Zentrovex()) +
+                            " build game.kqa -o " + ShellQuoted(game) + " > /dev/null";
+  ASSERT_EQ(std::system(build.c_str()), 0);
+  const std::string out = (work_ / "out.txt").string(), err = (work_ / "err.txt").string();
+  const std::string run = "cd " + ShellQuoted(played.string()) + " && ZENTROVEX_HEADLESS=1 " + ShellQuoted(game) +
+                          " > " + ShellQuoted(out) + " 2> " + ShellQuoted(err);
+  EXPECT_EQ(std::system(run.c_str()), 0) << ReadFile(err);
+  EXPECT_EQ(ReadFile(out), "11\n1\n");
+  EXPECT_TRUE(fs::exists(played / "nouveau_\xC3\xA9.txt"));
+  EXPECT_TRUE(fs::exists(played / "\xC3\xA9t\xC3\xA9.txt"));
+  EXPECT_EQ(ReadFile(played / ".zentrovex-kept"), "jeu_\xC3\xA9\t\xC3\xA9t\xC3\xA9.txt\n");
+}
+
+// ---- What comes back from the system, and what goes out to it ---------------------------
+
+// A program run in a folder of its own (named in UTF-8) with files in it,
+// arguments and the environment.
+struct TextCase {
+  const char* what;
+  std::vector<std::pair<std::string, std::string>> files;  // name on disk, content
+  std::string environment;  // NAME=value ... before the command
+  std::string arguments;    // after the program, for the shell
+  std::string program;      // lines, UTF-8, as a Linux editor writes them
+  std::string out;          // the whole standard output ("@" stands for the folder, here and above)
+  std::string error;        // a part of standard error
+};
+
+TEST_F(FileNames, TextCrossesToAndFromTheSystemAsUtf8) {
+  const std::string folder_name = "dossier_\xC3\xA9";
+  const std::string folder = (work_ / folder_name).string();
+  const TextCase cases[] = {
+      {"a listing gives names in the program's characters, in a spelling that opens the same file",
+       {{"caf\xC3\xA9\xE2\x82\xAC.txt", "1"}, {"arrow\xE2\x86\x92.txt", "2"}, {"vieux\xE9.txt", "3"}},
+       "",
+       "",
+       "find first : find next : find next\r\n"
+       "while find file type() <> -1\r\n"
+       "  n$ = find file name$() : print n$; \" \"; file exists(n$); \" \"; n$ = \"caf\xC3\xA9\xE2\x82\xAC.txt\"\r\n"
+       "  find next\r\n"
+       "endwhile\r\n"
+       "checklist files : print checklist string$(4); \" \"; len(checklist string$(3))\r\n",
+       "arrow\xE2\x86\x92.txt 1 0\ncaf\xC3\xA9\xE2\x82\xAC.txt 1 1\nprog.kqa 1 0\nvieux\xC3\xA9.txt 1 0\n"
+       "caf\xC3\xA9\xE2\x82\xAC.txt 17\n",
+       ""},
+      {"the working folder", {}, "", "", "print current directory$() : print current directory$() = \"@\"\r\n",
+       "@\n1\n", ""},
+      {"the command line", {}, "", "caf\xC3\xA9 '\xE2\x82\xAC 5'",
+       "print command line$() : print command line$() = \"caf\xC3\xA9 \" + chr$(34) + \"\xE2\x82\xAC 5\" + chr$(34)\r\n",
+       "caf\xC3\xA9 \"\xE2\x82\xAC 5\"\n1\n", ""},
+      {"a folder from the environment", {}, "XDG_CONFIG_HOME=@/r\xC3\xA9glages", "",
+       "print windows directory$() = \"@/r\xC3\xA9glages/zentrovex\"\r\n", "1\n", ""},
+      {"a message that names a file", {}, "", "", "open file to read 1, \"absente_\xC3\xA9.dat\"\r\n", "",
+       "\"absente_\xC3\xA9.dat\""},
+      {"an included file",
+       {{"biblioth\xC3\xA8que.kqa", "function f$()\r\nendfunction \"inclus \xC3\xA9\"\r\n"}},
+       "",
+       "",
+       "#include \"biblioth\xC3\xA8que.kqa\"\r\nprint f$()\r\n",
+       "inclus \xC3\xA9\n",
+       ""},
+      {"a compile error that names a file", {}, "", "", "#include \"manqu\xC3\xA9" "e.kqa\"\r\n", "",
+       "cannot open include file \"manqu\xC3\xA9" "e.kqa\"\n    #include \"manqu\xC3\xA9" "e.kqa\""},
+      {"a started program's arguments",
+       {},
+       "",
+       "",
+       "q$ = chr$(34) : execute file \"/bin/sh\", \"-c \" + q$ + \"printf %s \xC3\xA9t\xC3\xA9 > started\" + q$, \"\"\r\n"
+       "repeat : wait 10 : until file size(\"started\") > 0\r\n"
+       "open file to read 1, \"started\" : read file byte 1, b : print b\r\n",
+       "195\n",
+       ""},
+  };
+  const auto in_folder = [&folder](std::string text) {
+    for (size_t at = text.find('@'); at != std::string::npos; at = text.find('@', at + folder.size()))
+      text.replace(at, 1, folder);
+    return text;
+  };
+  for (const TextCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    for (const auto& [name, content] : c.files) WriteFile(fs::path(folder) / name, content);
+    WriteFile(fs::path(folder) / "prog.kqa", in_folder(c.program));
+    const std::string out = (work_ / "out.txt").string(), err = (work_ / "err.txt").string();
+    const std::string run = "cd " + ShellQuoted(folder) + " && " + in_folder(c.environment) + " " +
+                            ShellQuoted(Zentrovex()) + " run --headless prog.kqa " + c.arguments + " > " +
+                            ShellQuoted(out) + " 2> " + ShellQuoted(err);
+    std::system(run.c_str());
+    EXPECT_EQ(ReadFile(out), in_folder(c.out)) << ReadFile(err);
+    EXPECT_NE(ReadFile(err).find(c.error), std::string::npos) << ReadFile(err);
+  }
+}
+
+}  // namespace
+}  // namespace zv
