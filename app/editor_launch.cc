@@ -75,6 +75,7 @@ int RunEditorApp(const std::string& executable, const CommandLine& line) {
         std::fprintf(stderr, "zentrovex: event script: %s\n", error.c_str());
         return 2;
       }
+      script->KeepPace();
       script_clock.Follow(*script);
     }
   }

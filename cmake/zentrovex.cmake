@@ -232,7 +232,7 @@ function(zv_xvfb_wm_test name)
   endif()
   add_test(NAME ${name}
     COMMAND ${ZV_WITH_XVFB} ${PROJECT_SOURCE_DIR}/tests/support/with_window_manager.sh ${ARGN})
-  set_tests_properties(${name} PROPERTIES TIMEOUT 90 SKIP_RETURN_CODE 77
+  set_tests_properties(${name} PROPERTIES TIMEOUT 180 SKIP_RETURN_CODE 77
     ENVIRONMENT "ASAN_OPTIONS=detect_leaks=0")
 endfunction()
 

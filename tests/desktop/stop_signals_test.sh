@@ -21,7 +21,7 @@ ends_by() {
   local signal=$1 what=$2 number
   number=$(kill -l "$signal")
   kill -"$signal" "$DESK_PID"
-  DESK_TIMEOUT=5 desk_ended || desk_fail "$what did not end on SIG$signal"
+  desk_ended || desk_fail "$what did not end on SIG$signal"
   [ "$DESK_STATUS" = $((128 + number)) ] || desk_fail "$what ended on SIG$signal with status $DESK_STATUS"
   no_temporary_files || desk_fail "$what left $(ours) behind on SIG$signal"
 }

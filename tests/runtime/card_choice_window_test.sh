@@ -38,22 +38,28 @@ press() {
   xdotool keyup "$1"
 }
 
-ended() {
-  for _ in $(seq 100); do kill -0 "$run" 2> /dev/null || return 0; sleep 0.05; done
-  return 1
+# Each wait below lasts until the program's sign, or a minute: what a
+# loaded machine may take, and no promise of the system.
+until_done() {
+  local deadline=$((SECONDS + 60))
+  until "$@"; do
+    [ $SECONDS -lt $deadline ] || return 1
+    sleep 0.05
+  done
 }
+ran() { [ -e ran.txt ]; }
+ended() { until_done eval '! kill -0 "$run" 2> /dev/null'; }
 
 "$zentrovex" run ask.kqa > /dev/null 2> err.txt &
 run=$!
 # The screen comes after the probe and two seconds' pause.
-shown=
-for _ in $(seq 40); do
+probe_shown() {
   colours=$(screen_colours)
-  if grep -q 404040 <<< "$colours" && grep -q FFC028 <<< "$colours"; then shown=1; break; fi
+  grep -q 404040 <<< "$colours" && grep -q FFC028 <<< "$colours" && return 0
   kill -0 "$run" 2> /dev/null || fail "the run ended before the probe screen showed: $(cat err.txt)"
-  sleep 0.25
-done
-[ -n "$shown" ] || fail "the probe screen was not painted (colours: $(tr '\n' ' ' <<< "$colours"))"
+  return 1
+}
+until_done probe_shown || fail "the probe screen was not painted (colours: $(tr '\n' ' ' <<< "$colours"))"
 # Its texts: the card and its capabilities in white, "Yes" in yellow, the
 # prompt in orange; its frame a one-pixel grey line inside the box, which
 # is 300 by 200, centred in the full-screen window less its margins.
@@ -67,8 +73,7 @@ frame=$(convert screen.png -format '%[hex:p{365,387}]' info:)
 window=$(xdotool search --onlyvisible --pid "$run" | head -1)
 xdotool windowactivate --sync "$window"
 press space
-for _ in $(seq 100); do [ -e ran.txt ] && break; sleep 0.05; done
-[ -e ran.txt ] || fail "the program did not go on after the key"
+until_done ran || fail "the program did not go on after the key"
 grep -q '^BEST3DCARD=Primary Display Driver' "$XDG_CONFIG_HOME/zentrovex/WIN.INI" || fail "the card was not remembered"
 grep -q '^BEST3DDEPTH=16' "$XDG_CONFIG_HOME/zentrovex/WIN.INI" || fail "the depth was not remembered"
 press Escape
@@ -80,8 +85,7 @@ run=
 rm -f ran.txt
 "$zentrovex" run ask.kqa > /dev/null 2> err.txt &
 run=$!
-for _ in $(seq 60); do [ -e ran.txt ] && break; sleep 0.05; done
-[ -e ran.txt ] || fail "the second run did not go straight to the program"
+until_done ran || fail "the second run did not go straight to the program"
 xdotool windowactivate --sync "$(xdotool search --onlyvisible --pid "$run" | head -1)"
 press Escape
 ended || fail "the second run did not end on Escape"

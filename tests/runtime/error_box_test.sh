@@ -31,7 +31,8 @@ start_run() {
   # Started in the background, where the shell would ignore SIGINT for it.
   env --default-signal=INT "$zentrovex" run "$work/error.kqa" > /dev/null 2> "$work/err.txt" &
   run=$!
-  for _ in $(seq 200); do
+  # A minute for what a loaded machine may take, no promise of the system.
+  for _ in $(seq 1200); do
     box_shown && return 0
     kill -0 "$run" 2> /dev/null || fail "the run ended before its error box showed: $(cat "$work/err.txt")"
     sleep 0.05
@@ -39,9 +40,9 @@ start_run() {
   fail "no error box: $(cat "$work/err.txt")"
 }
 
-# True when the run has ended within five seconds.
+# True when the run has ended within a minute.
 ended() {
-  for _ in $(seq 100); do
+  for _ in $(seq 1200); do
     kill -0 "$run" 2> /dev/null || { wait "$run" || true; run=; return 0; }
     sleep 0.05
   done

@@ -20,7 +20,7 @@ for question in 'input a$' 'wait key'; do
   printf 'print "asking"\r\n%s\r\nprint "answered"\r\n' "$question" > ask.kqa
   "$zentrovex" run --headless ask.kqa > out.txt 2> err.txt &
   runner=$!
-  for _ in $(seq 300); do
+  for _ in $(seq 1200); do
     [ "$(said)" = 0 ] || break
     sleep 0.05
   done

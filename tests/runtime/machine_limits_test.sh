@@ -27,7 +27,7 @@ printf 'sync on\r\ndo\r\ninc a\r\nloop\r\n' > busy.kqa
 start_loop() {
   # With SIGQUIT's own action: a shell starts background jobs with it ignored.
   env --default-signal=QUIT "$zentrovex" run --headless "${1:-loop}.kqa" & pid=$!
-  for _ in $(seq 100); do
+  for _ in $(seq 1200); do
     [ -n "$(ls -A "$TMPDIR")" ] && return
     sleep 0.05
   done
@@ -38,8 +38,15 @@ if [ "$sanitized" != sanitized ]; then
   # One heap for every thread, so that the address space a run needs does
   # not depend on which threads allocate first; here is how much it needs.
   export MALLOC_ARENA_MAX=1
-  start_loop
-  sleep 0.3
+  # Read once the run says it has made a frame, however long a loaded
+  # machine takes to get there.
+  printf 'sync\r\nprint "running"\r\ndo\r\nsync\r\nloop\r\n' > running.kqa
+  "$zentrovex" run --headless running.kqa > running.txt & pid=$!
+  for _ in $(seq 1200); do
+    grep -q running running.txt && break
+    sleep 0.05
+  done
+  grep -q running running.txt || fail "the looping run did not start"
   base_kb=$(awk '/^VmSize/ { print $2 }' "/proc/$pid/status")
   kill -TERM "$pid"
   wait "$pid" || true
@@ -71,8 +78,9 @@ for case in QUIT:loop USR1:loop USR2:loop ALRM:loop TERM:busy QUIT:busy; do
   start_loop "$program"
   sleep 0.2
   kill -"$signal" "$pid"
-  # A run that does not end is stopped for good after a while.
-  for _ in $(seq 100); do
+  # A run that does not end is stopped for good after a while (a minute:
+  # what a loaded machine may take, no promise of the system).
+  for _ in $(seq 1200); do
     kill -0 "$pid" 2> /dev/null || break
     sleep 0.05
   done
@@ -97,7 +105,7 @@ BASIC
 mkfifo out.fifo
 "$zentrovex" run --headless pipe.kqa > out.fifo & pid=$!
 exec 3< out.fifo
-for _ in $(seq 100); do
+for _ in $(seq 1200); do
   [ -n "$(ls -A "$TMPDIR")" ] && break
   sleep 0.05
 done

@@ -30,7 +30,8 @@
 #   desk_fail MESSAGE         fails the test, keeping a picture of the screen
 #                             in $DESK_KEEP when that is set
 
-DESK_TIMEOUT=${DESK_TIMEOUT:-15}
+# A minute: what a loaded machine may take, and no promise of the system.
+DESK_TIMEOUT=${DESK_TIMEOUT:-60}
 DESK_PID=
 DESK_WINDOW=
 DESK_STATUS=

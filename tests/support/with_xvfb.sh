@@ -4,6 +4,11 @@
 # display number itself (-displayfd), so tests started side by side never
 # share one, as xvfb-run's guessed numbers could. Exits 77 (skipped) when
 # Xvfb is missing.
+#
+# Its keys do not repeat: a key that xdotool holds for a moment would repeat
+# where a loaded machine delays the release past the repeat delay, and the
+# test would see keys nobody typed. A test of repeating keys sets
+# ZV_XVFB_KEY_REPEAT=on, or turns it on for a while with `xset r on`.
 set -euo pipefail
 if ! command -v Xvfb > /dev/null; then
   echo "SKIP: Xvfb is not installed (Debian package xvfb)"
@@ -14,7 +19,9 @@ dir=$(mktemp -d)
 # and a client that connects meanwhile (the next xdotool, or the program
 # the test just started) is lost: it waits for an answer for ever, or
 # cannot open the display at all.
-Xvfb -displayfd 3 -noreset -screen 0 "${ZV_XVFB_SCREEN:-1024x768x24}" -nolisten tcp 3> "$dir/display" 2> "$dir/log" &
+repeat=-r
+[ "${ZV_XVFB_KEY_REPEAT:-off}" = on ] && repeat=r
+Xvfb -displayfd 3 -noreset "$repeat" -screen 0 "${ZV_XVFB_SCREEN:-1024x768x24}" -nolisten tcp 3> "$dir/display" 2> "$dir/log" &
 server=$!
 stop() {
   kill "$server" 2> /dev/null || true

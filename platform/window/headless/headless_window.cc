@@ -52,6 +52,13 @@ bool HeadlessWindow::Due(const Scripted& item) const {
   return static_cast<int32_t>(clock_.NowMs() - item.due) >= 0;
 }
 
+void HeadlessWindow::CatchUp() {
+  if (!paced_ || script_.empty()) return;
+  const int32_t late = static_cast<int32_t>(clock_.NowMs() - script_.front().due);
+  if (late <= 0) return;
+  for (Scripted& item : script_) item.due += static_cast<uint32_t>(late);
+}
+
 void HeadlessWindow::ApplyKeys(Scripted& item) {
   if (item.keys_applied) return;
   item.keys_applied = true;
@@ -62,6 +69,7 @@ void HeadlessWindow::ApplyKeys(Scripted& item) {
 }
 
 void HeadlessWindow::UpdateKeys() {
+  CatchUp();
   for (Scripted& item : script_) {
     if (!Due(item)) break;
     ApplyKeys(item);
@@ -69,6 +77,7 @@ void HeadlessWindow::UpdateKeys() {
 }
 
 bool HeadlessWindow::PollEvent(WindowEvent* event) {
+  CatchUp();
   if (script_.empty() || !Due(script_.front())) return false;
   ApplyKeys(script_.front());
   *event = script_.front().event;

@@ -30,6 +30,12 @@ class HeadlessWindow final : public Window {
   void Type(std::string_view text, uint32_t at_ms = 0);
   void Click(int button, int32_t x, int32_t y, uint32_t at_ms = 0, uint32_t held_ms = 0);
   size_t PendingEvents() const { return script_.size(); }
+  // Keeps the script's pace as its events are taken: an event taken late
+  // (a loaded machine, a program still starting) moves every event after it
+  // on by as much, so each comes its scripted time after the one before it
+  // was taken. A key is then held as long as scripted, however slow the
+  // program, and the lines after it come after it rather than all at once.
+  void KeepPace() { paced_ = true; }
 
   // ---- Window ----------------------------------------------------------------
   bool PollEvent(WindowEvent* event) override;
@@ -77,6 +83,8 @@ class HeadlessWindow final : public Window {
     bool keys_applied = false;  // counted in held_ already
   };
   bool Due(const Scripted& item) const;
+  // When paced, moves the script on by as much as its first event is late.
+  void CatchUp();
   void ApplyKeys(Scripted& item);
   // Applies the key events that have come due to the held-key state.
   void UpdateKeys();
@@ -89,6 +97,7 @@ class HeadlessWindow final : public Window {
   std::deque<Scripted> script_;  // in order of due time, then of posting
   std::array<bool, key::kCount> held_{};
   int32_t modifiers_ = 0;  // of the events taken so far
+  bool paced_ = false;
   std::string title_;
   bool shown_ = false;
   SizeState size_state_ = SizeState::kNormal;

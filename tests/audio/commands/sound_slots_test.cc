@@ -24,7 +24,7 @@ class SoundSlotsTest : public ::testing::Test {
   bool WaitForRecorded(uint32_t frames) {
     const auto start = std::chrono::steady_clock::now();
     while (GetRecordPosition() < frames) {
-      if (std::chrono::steady_clock::now() - start > std::chrono::seconds(3)) return false;
+      if (std::chrono::steady_clock::now() - start > std::chrono::seconds(30)) return false;
       std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     return true;

@@ -25,7 +25,7 @@ class SdlAudioTest : public ::testing::Test {
 bool WaitFor(const std::function<bool()>& done) {
   const auto start = std::chrono::steady_clock::now();
   while (!done()) {
-    if (std::chrono::steady_clock::now() - start > std::chrono::seconds(3)) return false;
+    if (std::chrono::steady_clock::now() - start > std::chrono::seconds(30)) return false;
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
   return true;

@@ -39,6 +39,43 @@ TEST(HeadlessWindow, AKeyIsHeldBetweenItsDownAndUpTimesWhetherOrNotTaken) {
   EXPECT_EQ(e.kind, WindowEventKind::kKeyUp);
 }
 
+// Paced, a script taken late keeps its spacing from when each event is
+// taken: a key stays held its scripted 100 ms and the next one comes its
+// 20 ms after the release, however late the program looks (a loaded
+// machine); unpaced, both keys would be over at the first look.
+TEST(HeadlessWindow, APacedScriptKeepsItsSpacingFromWhenEachEventIsTaken) {
+  struct Case {
+    uint32_t first_look;    // when the program first takes events
+    uint32_t release_look;  // how long after that it looks again
+  };
+  for (const Case c : {Case{0, 100}, Case{40, 100}, Case{5000, 100}, Case{5000, 300}}) {
+    SCOPED_TRACE(testing::Message() << "first look at " << c.first_look << ", next " << c.release_look << " later");
+    ManualClock clock(0);
+    HeadlessWindow window(clock);
+    window.KeepPace();
+    window.PressKey('A', 0, 100);
+    window.PressKey('B', 120, 100);
+    auto take_at = [&](uint32_t ms) {
+      clock.Set(ms);
+      std::string taken;  // a key's press as its letter, its release in lower case
+      WindowEvent e;
+      while (window.PollEvent(&e)) {
+        if (e.kind == WindowEventKind::kKeyDown) taken += static_cast<char>(e.a);
+        if (e.kind == WindowEventKind::kKeyUp) taken += static_cast<char>(e.a - 'A' + 'a');
+      }
+      return taken;
+    };
+    EXPECT_EQ(take_at(c.first_look), "A");
+    EXPECT_EQ(take_at(c.first_look + 99), "");
+    EXPECT_TRUE(window.KeyHeld('A'));
+    const uint32_t released = c.first_look + c.release_look;
+    EXPECT_EQ(take_at(released), "a");
+    EXPECT_EQ(take_at(released + 19), "");
+    EXPECT_EQ(take_at(released + 20), "B");
+    EXPECT_TRUE(window.KeyHeld('B'));
+  }
+}
+
 TEST(HeadlessWindow, KeepsTheMessageBoxesItWouldHaveShown) {
   ManualClock clock;
   HeadlessWindow window(clock);

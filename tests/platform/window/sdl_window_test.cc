@@ -38,10 +38,11 @@ TEST(SdlWindow, WithoutADisplayNoWindowOpens) {
   if (wayland) ::setenv("WAYLAND_DISPLAY", saved_wayland.c_str(), 1);
 }
 
-// Takes the window's events until `done` holds (or a few seconds pass);
-// whether it came to hold.
+// Takes the window's events until `done` holds (or half a minute passes,
+// what a loaded machine may take); whether it came to hold.
 bool PumpUntil(Window& window, const std::function<bool(const WindowEvent&)>& done) {
-  for (int i = 0; i < 100; ++i) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (std::chrono::steady_clock::now() < end) {
     WindowEvent event;
     while (window.PollEvent(&event))
       if (done(event)) return true;

@@ -27,13 +27,15 @@ cd "$work"
 # How much address space a run needs, with one heap for every thread so
 # that it does not depend on which threads allocate first.
 export MALLOC_ARENA_MAX=1
-printf 'do\r\nsync\r\nloop\r\n' > loop.kqa
-"$zentrovex" run --headless loop.kqa & pid=$!
-for _ in $(seq 100); do
-  [ -n "$(ls -A "$TMPDIR")" ] && break
+# It is read once the run says it has made a frame, however long a loaded
+# machine takes to get there.
+printf 'sync\r\nprint "running"\r\ndo\r\nsync\r\nloop\r\n' > loop.kqa
+"$zentrovex" run --headless loop.kqa > out.txt & pid=$!
+for _ in $(seq 1200); do
+  grep -q running out.txt && break
   sleep 0.05
 done
-sleep 0.3
+grep -q running out.txt || fail "the looping run did not start"
 base_kb=$(awk '/^VmSize/ { print $2 }' "/proc/$pid/status")
 kill -TERM "$pid"
 wait "$pid" || true
