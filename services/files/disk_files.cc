@@ -8,7 +8,9 @@
 #include <cerrno>
 
 #include "platform/paths/file_content.h"
+#include "platform/paths/file_lock.h"
 #include "platform/paths/file_save.h"
+#include "platform/paths/save_journal.h"
 #include "platform/paths/path_resolver.h"
 
 namespace zv::files {
@@ -49,10 +51,15 @@ void UniqueFd::Reset() {
   fd_ = -1;
 }
 
-UniqueFd OpenForReading(const std::string& path) { return OpenRegular(path, O_RDONLY); }
+// A file whose save in place was killed is whole again before it is read.
+UniqueFd OpenForReading(const std::string& path) {
+  UniqueFd fd = OpenRegular(path, O_RDONLY);
+  if (fd.Valid()) platform::RecoverKilledSave(fd.Get());
+  return fd;
+}
 
 UniqueFd OpenOrCreateForReading(const std::string& path) {
-  UniqueFd fd = OpenRegular(path, O_RDONLY);
+  UniqueFd fd = OpenForReading(path);
   if (fd.Valid() || errno != ENOENT) return fd;
   platform::Paths().PrepareWrite(path);
   fd = OpenRegular(path, O_RDONLY | O_CREAT);
@@ -89,6 +96,8 @@ bool WriteFully(int fd, std::span<const uint8_t> bytes, size_t* written) {
 }
 
 std::optional<std::vector<uint8_t>> ReadToEnd(int fd) {
+  // Not while another program rewrites the file in place.
+  const platform::ContentLock reading(fd, platform::ContentLock::Kind::kReading);
   std::vector<uint8_t> bytes;
   std::vector<uint8_t> chunk(kCopyChunk);
   for (;;) {

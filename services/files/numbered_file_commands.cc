@@ -91,7 +91,7 @@ void CmdOpenFileToRead(Vm& vm) {
   // one of the files built into it.
   files::UniqueFd fd = files::OpenForReading(FilesOf(vm).LookUpFile(name));
   if (!fd.Valid()) return vm.RunWarning(err::kOpenFailed, name);
-  slot->file = OpenFile(std::move(fd), name);
+  slot->file = OpenFile(std::move(fd), name, OpenFile::Use::kReading);
 }
 
 void CmdOpenFileToWrite(Vm& vm) {
@@ -104,7 +104,7 @@ void CmdOpenFileToWrite(Vm& vm) {
   if (FilesOf(vm).FileExists(name)) return vm.RunWarning(err::kExists, name);
   files::UniqueFd fd = files::CreateNewFile(NativePath(name));
   if (!fd.Valid()) return vm.RunWarning(err::kCreateFailed, name, files::CauseOf(errno));
-  slot->file = OpenFile(std::move(fd), name);
+  slot->file = OpenFile(std::move(fd), name, OpenFile::Use::kWriting);
 }
 
 void CmdCloseFile(Vm& vm) {
