@@ -229,7 +229,7 @@ bool MoveNoReplace(const std::string& source, const std::string& destination) {
   return true;
 }
 
-bool MakeFolders(const std::string& folder) {
+bool MakeFolders(const std::string& folder, std::vector<std::string>* made) {
   if (folder.empty()) return true;
   struct stat st;
   if (::stat(folder.c_str(), &st) == 0) {
@@ -239,14 +239,25 @@ bool MakeFolders(const std::string& folder) {
   }
   for (size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
     const std::string part = folder.substr(0, slash);
-    if (!part.empty() && ::stat(part.c_str(), &st) != 0 && ::mkdir(part.c_str(), 0777) != 0 && errno != EEXIST)
-      return false;
+    if (!part.empty() && ::stat(part.c_str(), &st) != 0) {
+      if (::mkdir(part.c_str(), 0777) == 0) {
+        if (made) made->push_back(part);
+      } else if (errno != EEXIST) {
+        return false;
+      }
+    }
     if (slash == std::string::npos) break;
   }
   if (::stat(folder.c_str(), &st) != 0) return false;
   if (S_ISDIR(st.st_mode)) return true;
   errno = ENOTDIR;
   return false;
+}
+
+void RemoveEmptyFolders(const std::vector<std::string>& made) {
+  const int error = errno;
+  for (auto it = made.rbegin(); it != made.rend(); ++it) ::rmdir(it->c_str());
+  errno = error;
 }
 
 std::string FolderCause(const std::string& path, int error) {
