@@ -50,6 +50,8 @@ constexpr std::array<std::string_view, static_cast<size_t>(Text::kCount)> kTexts
     "Choose the program that this", "tool slot starts. Only files that", "may be run are listed.",
     "File does not exist!", "That file cannot be run as a program.", "The folder could not be made.",
     "Tool Programs...",
+    // Kept changes.
+    "Newer unsaved changes were kept. Open them?",
 };
 
 // Every position holds a text: a missing one would shift all after it.

@@ -39,6 +39,8 @@ enum class Text : int {
   // Tool programs and new folders.
   kOk, kBrowse, kNewFolder, kToolsTitle, kChooseToolTitle, kToolInfo1, kToolInfo2, kToolInfo3,
   kFileMissing, kNotExecutable, kFolderFailed, kItemTools,
+  // Kept changes.
+  kAskOpenAutosave,
   kCount
 };
 
