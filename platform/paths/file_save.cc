@@ -213,7 +213,7 @@ bool FileSave::Write(std::string_view text) {
   return Write(std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
 }
 
-// The new content is complete and synced: it is copied over the old, whose
+// The new content is complete: it is copied over the old, whose
 // content a journal keeps until the new is synced in its place (see
 // platform/paths/save_journal.h). The part past the old end goes first, so
 // that a full disk stops the save before the old content is touched; the
@@ -230,7 +230,7 @@ bool FileSave::CopyInPlace() {
 
 bool FileSave::RewriteInPlace(int out) {
   struct stat st;
-  if (!SyncFileData(fd_) || ::fstat(fd_, &st) != 0) return false;
+  if (::fstat(fd_, &st) != 0) return false;
   const ContentLock rewriting(out, ContentLock::Kind::kRewriting);
   if (rewriting.Refused()) return false;
   std::optional<SaveJournal> journal = SaveJournal::Keep(out, target_);
@@ -238,7 +238,7 @@ bool FileSave::RewriteInPlace(int out) {
   const uint64_t old_size = journal->OldSize(), new_size = static_cast<uint64_t>(st.st_size);
   if (new_size > old_size) {
     const uint64_t tail = new_size - old_size;
-    if (CopyFileRange(fd_, old_size, out, old_size, tail) != static_cast<int64_t>(tail) || !SyncFileData(out)) {
+    if (CopyFileRange(fd_, old_size, out, old_size, tail) != static_cast<int64_t>(tail)) {
       const int error = errno;
       const bool cut = ::ftruncate(out, static_cast<off_t>(old_size)) == 0 && SyncFileData(out);
       if (cut) journal->Drop();

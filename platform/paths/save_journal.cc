@@ -131,10 +131,9 @@ bool CopyBack(int journal, const Header& header, int target) {
          ::ftruncate(target, static_cast<off_t>(header.old_size)) == 0 && SyncFileData(target);
 }
 
-void RemoveJournal(const std::string& name) {
-  ::unlink(name.c_str());
-  SyncFolder(FolderPart(name));
-}
+// Not synced: a journal that a power cut brings back puts back the old
+// content, which is whole too.
+void RemoveJournal(const std::string& name) { ::unlink(name.c_str()); }
 
 // Puts back the journal `name` when its saver has ended. `target`, when
 // given (>= 0), is the file it must belong to; otherwise the file its
