@@ -16,6 +16,10 @@ namespace {
 
 // How long a save waits for a writer or a reader to let go of a file.
 constexpr int kBriefWaitMs = 1000;
+// How long a reader waits for a rewrite in place to end: longer than any
+// save takes, shorter than a hang, since another program may hold a record
+// lock on the file for reasons of its own (a database does).
+constexpr int kReaderWaitMs = 10000;
 constexpr int kWaitStepMs = 10;
 
 // The files this program holds flock'd itself: its own saves onto them do
@@ -53,23 +57,27 @@ void Nap() {
 
 // Tries `attempt` until it succeeds or the brief wait has passed.
 template <typename Attempt>
-bool WithinBriefWait(Attempt attempt) {
+bool WithinWait(Attempt attempt, int wait_ms = kBriefWaitMs) {
   for (int waited = 0;; waited += kWaitStepMs) {
     if (attempt()) return true;
-    if (waited >= kBriefWaitMs) return false;
+    if (waited >= wait_ms) return false;
     Nap();
   }
 }
 
-bool SetRecordLock(int fd, short type, bool wait) {
+// False (errno set) when another program holds a conflicting lock (EAGAIN
+// or EACCES) or the file system has none.
+bool SetRecordLock(int fd, short type) {
   struct flock lock {};
   lock.l_type = type;
   lock.l_whence = SEEK_SET;
   for (;;) {
-    if (::fcntl(fd, wait ? F_SETLKW : F_SETLK, &lock) == 0) return true;
+    if (::fcntl(fd, F_SETLK, &lock) == 0) return true;
     if (errno != EINTR) return false;
   }
 }
+
+bool HeldByAnother() { return errno == EAGAIN || errno == EACCES; }
 
 }  // namespace
 
@@ -140,7 +148,7 @@ void WritingLock::Release() {
 bool WaitForWriters(int fd) {
   struct stat st {};
   if (::fstat(fd, &st) != 0 || Own().Holds(st.st_dev, st.st_ino)) return true;
-  const bool free = WithinBriefWait([&] {
+  const bool free = WithinWait([&] {
     if (::flock(fd, LOCK_SH | LOCK_NB) == 0) return true;
     return errno != EWOULDBLOCK && errno != EINTR;  // a file system without locks
   });
@@ -154,18 +162,18 @@ bool WaitForWriters(int fd) {
 
 ContentLock::ContentLock(int fd, Kind kind) {
   if (fd < 0) return;
-  if (kind == Kind::kReading) {
-    if (SetRecordLock(fd, F_RDLCK, true)) fd_ = fd;
-    return;  // a file system without record locks is read unguarded
-  }
+  const bool reading = kind == Kind::kReading;
   bool unguarded = false;
-  const bool locked = WithinBriefWait([&] {
-    if (SetRecordLock(fd, F_WRLCK, false)) return true;
-    unguarded = errno != EAGAIN && errno != EACCES;
-    return unguarded;
-  });
+  const bool locked = WithinWait(
+      [&] {
+        if (SetRecordLock(fd, reading ? F_RDLCK : F_WRLCK)) return true;
+        unguarded = !HeldByAnother();
+        return unguarded;
+      },
+      reading ? kReaderWaitMs : kBriefWaitMs);
   if (locked && !unguarded) fd_ = fd;
-  refused_ = !locked;
+  // A reader that waited long enough reads unguarded; a rewrite gives up.
+  refused_ = !locked && !reading;
   if (refused_) errno = ETXTBSY;
 }
 

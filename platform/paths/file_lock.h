@@ -77,8 +77,9 @@ bool WaitForWriters(int fd);
 class ContentLock {
  public:
   enum class Kind { kReading, kRewriting };
-  // A reader waits for a rewrite to end; a rewrite waits briefly for the
-  // readers and then gives up (Refused, errno ETXTBSY).
+  // A reader waits for a rewrite to end (at most ten seconds, then it reads
+  // unguarded); a rewrite waits briefly for the readers and then gives up
+  // (Refused, errno ETXTBSY).
   ContentLock(int fd, Kind kind);
   ~ContentLock();
   ContentLock(ContentLock&& other) noexcept;

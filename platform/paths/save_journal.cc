@@ -117,7 +117,7 @@ std::string JournalName(const std::string& folder, uint64_t device, uint64_t ino
   return JoinPath(folder, name);
 }
 
-bool SameFile(int fd, const std::string& path) {
+bool JournalNamed(int fd, const std::string& path) {
   struct stat own {}, named {};
   return ::fstat(fd, &own) == 0 && ::lstat(path.c_str(), &named) == 0 && own.st_dev == named.st_dev &&
          own.st_ino == named.st_ino;
@@ -142,7 +142,7 @@ bool RecoverJournal(const std::string& name, int target) {
   const int journal = ::open(name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
   if (journal < 0) return false;
   bool recovered = false;
-  if (::flock(journal, LOCK_EX | LOCK_NB) == 0 && SameFile(journal, name)) {
+  if (::flock(journal, LOCK_EX | LOCK_NB) == 0 && JournalNamed(journal, name)) {
     const std::optional<Header> header = ReadHeader(journal);
     const int own = header && target < 0 ? ::open(header->path.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC) : -1;
     const int file = target >= 0 ? target : own;
