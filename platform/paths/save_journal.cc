@@ -3,13 +3,17 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <stdio.h>
+#include <linux/fs.h>
 #include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/sysmacros.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <utility>
 #include <vector>
 
@@ -23,14 +27,45 @@ namespace zv::platform {
 namespace {
 
 constexpr char kSavesFolder[] = "saves";
-constexpr std::array<char, 8> kMagic = {'Z', 'V', 'S', 'A', 'V', 'E', 'J', '1'};
-constexpr size_t kFixedHeader = kMagic.size() + 3 * 8 + 4;
+constexpr std::array<char, 8> kMagic = {'Z', 'V', 'S', 'A', 'V', 'E', 'J', '2'};
+constexpr size_t kIdentityBytes = 8 + 8 + 8 + 4 + 4;
+constexpr size_t kFixedHeader = kMagic.size() + kIdentityBytes + 8 + 4;
 constexpr uint32_t kMaxPath = 65536;
+// A journal whose file no longer has its name (deleted, or replaced by
+// another) is kept this long for whoever may still look for the old
+// content, then swept.
+constexpr time_t kOrphanSeconds = 7 * 24 * 60 * 60;
+
+// Which file a journal belongs to. An inode number is given to a new file
+// once the old one is deleted, so the file's birth time and generation
+// (where the file system keeps them; 0 elsewhere) tell the two apart.
+struct Identity {
+  uint64_t device = 0;
+  uint64_t inode = 0;
+  int64_t born_seconds = 0;
+  uint32_t born_nanoseconds = 0;
+  uint32_t generation = 0;
+  bool operator==(const Identity&) const = default;
+};
+
+std::optional<Identity> IdentityOf(int fd) {
+  struct statx sx {};
+  if (::statx(fd, "", AT_EMPTY_PATH, STATX_INO | STATX_BTIME, &sx) != 0) return std::nullopt;
+  Identity id;
+  id.device = ::makedev(sx.stx_dev_major, sx.stx_dev_minor);
+  id.inode = sx.stx_ino;
+  if (sx.stx_mask & STATX_BTIME) {
+    id.born_seconds = sx.stx_btime.tv_sec;
+    id.born_nanoseconds = sx.stx_btime.tv_nsec;
+  }
+  int generation = 0;
+  if (::ioctl(fd, FS_IOC_GETVERSION, &generation) == 0) id.generation = static_cast<uint32_t>(generation);
+  return id;
+}
 
 // What a journal's header says.
 struct Header {
-  uint64_t device = 0;
-  uint64_t inode = 0;
+  Identity file;
   uint64_t old_size = 0;
   std::string path;
   uint64_t content_at = 0;
@@ -48,8 +83,11 @@ uint64_t GetNumber(const uint8_t* in, int bytes) {
 
 std::vector<uint8_t> HeaderBytes(const Header& header) {
   std::vector<uint8_t> out(kMagic.begin(), kMagic.end());
-  PutNumber(out, header.device, 8);
-  PutNumber(out, header.inode, 8);
+  PutNumber(out, header.file.device, 8);
+  PutNumber(out, header.file.inode, 8);
+  PutNumber(out, static_cast<uint64_t>(header.file.born_seconds), 8);
+  PutNumber(out, header.file.born_nanoseconds, 4);
+  PutNumber(out, header.file.generation, 4);
   PutNumber(out, header.old_size, 8);
   PutNumber(out, header.path.size(), 4);
   out.insert(out.end(), header.path.begin(), header.path.end());
@@ -89,10 +127,14 @@ std::optional<Header> ReadHeader(int fd) {
       std::memcmp(fixed.data(), kMagic.data(), kMagic.size()) != 0)
     return std::nullopt;
   Header header;
-  header.device = GetNumber(fixed.data() + 8, 8);
-  header.inode = GetNumber(fixed.data() + 16, 8);
-  header.old_size = GetNumber(fixed.data() + 24, 8);
-  const uint64_t path_size = GetNumber(fixed.data() + 32, 4);
+  const uint8_t* at = fixed.data() + kMagic.size();
+  header.file.device = GetNumber(at, 8);
+  header.file.inode = GetNumber(at + 8, 8);
+  header.file.born_seconds = static_cast<int64_t>(GetNumber(at + 16, 8));
+  header.file.born_nanoseconds = static_cast<uint32_t>(GetNumber(at + 24, 4));
+  header.file.generation = static_cast<uint32_t>(GetNumber(at + 28, 4));
+  header.old_size = GetNumber(at + kIdentityBytes, 8);
+  const uint64_t path_size = GetNumber(at + kIdentityBytes + 8, 4);
   if (path_size > kMaxPath) return std::nullopt;
   header.path.resize(path_size);
   if (path_size > 0 && !ReadAt(fd, reinterpret_cast<uint8_t*>(header.path.data()), path_size, kFixedHeader))
@@ -110,7 +152,8 @@ std::string AbsolutePath(const std::string& path) {
   return JoinPath(cwd.data(), path);
 }
 
-std::string JournalName(const std::string& folder, uint64_t device, uint64_t inode) {
+std::string JournalName(const std::string& folder, const Identity& file) {
+  const uint64_t device = file.device, inode = file.inode;
   char name[48];
   std::snprintf(name, sizeof name, "%llx-%llx", static_cast<unsigned long long>(device),
                 static_cast<unsigned long long>(inode));
@@ -137,7 +180,8 @@ void RemoveJournal(const std::string& name) { ::unlink(name.c_str()); }
 
 // Puts back the journal `name` when its saver has ended. `target`, when
 // given (>= 0), is the file it must belong to; otherwise the file its
-// header names is opened. True when it was put back.
+// header names is opened, and a journal whose file is no longer there under
+// that name goes once it is old. True when it was put back.
 bool RecoverJournal(const std::string& name, int target) {
   const int journal = ::open(name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
   if (journal < 0) return false;
@@ -146,11 +190,16 @@ bool RecoverJournal(const std::string& name, int target) {
     const std::optional<Header> header = ReadHeader(journal);
     const int own = header && target < 0 ? ::open(header->path.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC) : -1;
     const int file = target >= 0 ? target : own;
-    struct stat st {};
-    if (header && file >= 0 && ::fstat(file, &st) == 0 && st.st_dev == header->device &&
-        st.st_ino == header->inode && CopyBack(journal, *header, file)) {
+    const std::optional<Identity> found = file >= 0 ? IdentityOf(file) : std::nullopt;
+    if (header && found && *found == header->file) {
+      recovered = CopyBack(journal, *header, file);
+      if (recovered) RemoveJournal(name);
+    } else if (header && found && found->device == header->file.device && found->inode == header->file.inode) {
+      // The inode is another file's now: the journal's file is gone for good.
       RemoveJournal(name);
-      recovered = true;
+    } else if (target < 0 && (own >= 0 || errno == ENOENT)) {
+      struct stat st {};
+      if (::fstat(journal, &st) == 0 && ::time(nullptr) - st.st_mtime > kOrphanSeconds) RemoveJournal(name);
     }
     if (own >= 0) ::close(own);
   }
@@ -162,10 +211,11 @@ bool RecoverJournal(const std::string& name, int target) {
 
 std::optional<SaveJournal> SaveJournal::Keep(int target, const std::string& path) {
   struct stat st {};
-  if (::fstat(target, &st) != 0) return std::nullopt;
+  const std::optional<Identity> file = IdentityOf(target);
+  if (!file || ::fstat(target, &st) != 0) return std::nullopt;
   const std::optional<std::string> folder = MakeStateFolder(kSavesFolder);
   if (!folder) return std::nullopt;
-  const std::string name = JournalName(*folder, st.st_dev, st.st_ino);
+  const std::string name = JournalName(*folder, *file);
   // A journal left by a killed save of this file goes first.
   if (::access(name.c_str(), F_OK) == 0) RecoverJournal(name, target);
   std::optional<SaveTemporary> temporary = MakeSaveTemporary(*folder);
@@ -173,7 +223,7 @@ std::optional<SaveJournal> SaveJournal::Keep(int target, const std::string& path
   SaveJournal journal;
   journal.fd_ = temporary->fd;
   journal.old_size_ = static_cast<uint64_t>(st.st_size);
-  const Header header{st.st_dev, st.st_ino, journal.old_size_, AbsolutePath(path), 0};
+  const Header header{*file, journal.old_size_, AbsolutePath(path), 0};
   const std::vector<uint8_t> head = HeaderBytes(header);
   journal.content_at_ = head.size();
   const bool kept = ::flock(journal.fd_, LOCK_EX) == 0 && WriteAt(journal.fd_, head, 0) &&
@@ -240,7 +290,7 @@ void SaveJournal::Drop() {
 }
 
 bool SaveJournal::PutBack(int target) {
-  const Header header{0, 0, old_size_, {}, content_at_};
+  const Header header{{}, old_size_, {}, content_at_};
   if (fd_ < 0 || !CopyBack(fd_, header, target)) return false;
   Drop();
   return true;
@@ -249,7 +299,7 @@ bool SaveJournal::PutBack(int target) {
 bool RecoverKilledSave(int fd) {
   struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return true;
-  const std::string name = JournalName(JoinPath(StateFolder(), kSavesFolder), st.st_dev, st.st_ino);
+  const std::string name = JournalName(JoinPath(StateFolder(), kSavesFolder), {st.st_dev, st.st_ino});
   if (::access(name.c_str(), F_OK) != 0) return true;
   // A live save of the file holds its journal: the reader's lock then waits
   // for it to end.

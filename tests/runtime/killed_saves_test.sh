@@ -93,6 +93,9 @@ run_row() {
    until [ "$(grep -c saved "$work/said")" -ge 5 ] || ! kill -0 $pid 2> /dev/null; do sleep 0.01; done
    echo $(( ($(date +%s%N) - start) / 4 )) > "$work/period"
    kill -KILL $pid; wait $pid 2> /dev/null || true)
+  # That kill too is undone by the next open (below, before the file goes).
+  printf 'open file to read 1, "f.dat" : close file 1\r\n' > "$work/open.kqa"
+  (cd "$dir" && user "$zentrovex" run --headless "$work/open.kqa")
   period=$(cat "$work/period")
   echo "$fs/$kind: a save takes about $((period / 1000000)) ms here"
   local k torn=0 journals=0 whole_a=0 whole_b=0  # a before b: the old content of most kills
