@@ -13,6 +13,7 @@
 #include "app/program_run.h"
 #include "app/program_compiler.h"
 #include "app/system_parts.h"
+#include "platform/paths/save_journal.h"
 #include "platform/paths/temp_folder.h"
 #include "platform/signals/stop_signals.h"
 #include "platform/text/system_text.h"
@@ -146,6 +147,9 @@ int main(int argc, char** argv) {
   // quit does, with everything cleaned up; then the process ends by the
   // signal, as its parent expects.
   zv::platform::CatchStopSignals();
+  // Files whose saves in place were killed get their old content back
+  // before anything reads them.
+  zv::platform::RecoverKilledSaves();
   int status = 1;
   // The run and the editor turn their own faults into errors; one that
   // escapes them still unwinds, so the temporary folder goes with it.

@@ -1,11 +1,13 @@
 #include "compiler/compiler.h"
 
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 
 #include "compiler/compiler_context.h"
 #include "compiler/program_writer.h"
+#include "platform/paths/failure_cause.h"
 #include "platform/paths/path_resolver.h"
 #include "platform/text/system_text.h"
 
@@ -60,10 +62,14 @@ namespace {
 // Sources larger than this are refused rather than read into memory whole.
 constexpr std::uintmax_t kMaxSourceBytes = std::uintmax_t{64} << 20;
 
+// False with errno set when the file cannot be read whole.
 bool ReadWholeFile(const std::string& path, std::string* text) {
   std::error_code ec;
   auto size = std::filesystem::file_size(path, ec);
-  if (ec || size > kMaxSourceBytes) return false;
+  if (ec || size > kMaxSourceBytes) {
+    errno = ec ? ec.value() : EFBIG;
+    return false;
+  }
   std::ifstream in(path, std::ios::binary);
   if (!in) return false;
   text->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -138,9 +144,12 @@ CompileResult CompileFile(const std::string& source_path, const std::string& out
   std::string text;
   std::error_code ec;
   const std::string& name = options.source_name.empty() ? source_path : options.source_name;
-  if (std::filesystem::is_directory(source_path, ec) || !ReadWholeFile(source_path, &text)) {
+  const bool is_folder = std::filesystem::is_directory(source_path, ec);
+  if (is_folder || !ReadWholeFile(source_path, &text)) {
+    const std::string cause = platform::CauseOf(is_folder ? EISDIR : errno);
     CompileResult result;
-    result.error = CompileError{name, 0, "", MessageText(CompileMessage::kSourceUnreadable)};
+    result.error = CompileError{name, 0, "",
+                                MessageText(CompileMessage::kSourceUnreadable) + (cause.empty() ? "" : ": " + cause)};
     return result;
   }
   std::string folder = options.include_folder;

@@ -221,8 +221,8 @@ class Pass {
   void SaveBitmap(const DrawRecord& r) {
     SurfacePtr surface = CheckedBitmap(r.subject);
     if (!surface) return;
-    if (!g_.Files().Save(*surface, platform::Paths().Resolve(r.text)))
-      vm_.RunError(err::kSaveFailed, r.text, platform::CauseOf(errno));
+    if (std::string why; !g_.Files().Save(*surface, platform::Paths().Resolve(r.text), &why))
+      vm_.RunError(err::kSaveFailed, r.text, why.empty() ? platform::CauseOf(errno) : why);
   }
 
   void CreateBitmap(const DrawRecord& r) {

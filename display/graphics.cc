@@ -104,8 +104,8 @@ void Graphics::SaveScreenIfRequested() {
   if (!copy) return Machine().RunError(bitmap_error::kSaveFailed, screen_save_file_, platform::CauseOf(ENOMEM));
   if (platform::Failed(copy->Blt(nullptr, s.primary.get(), nullptr, platform::kBltWait)))
     return Machine().RunError(bitmap_error::kSaveFailed, screen_save_file_);
-  if (!image_files_->Save(*copy, platform::Paths().Resolve(screen_save_file_)))
-    Machine().RunError(bitmap_error::kSaveFailed, screen_save_file_, platform::CauseOf(errno));
+  if (std::string why; !image_files_->Save(*copy, platform::Paths().Resolve(screen_save_file_), &why))
+    Machine().RunError(bitmap_error::kSaveFailed, screen_save_file_, why.empty() ? platform::CauseOf(errno) : why);
 }
 
 // ---- The current bitmap -----------------------------------------------------------------

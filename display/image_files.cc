@@ -17,8 +17,9 @@ platform::SurfacePtr DefaultImageFiles::Load(const std::string& path, const Surf
   return nullptr;
 }
 
-bool DefaultImageFiles::Save(const platform::Surface& surface, const std::string& path) {
+bool DefaultImageFiles::Save(const platform::Surface& surface, const std::string& path, std::string* why) {
   if (NameExtension(path) != "png") {
+    if (why) *why = "only a .png file can be written";
     errno = ENOTSUP;
     return false;
   }

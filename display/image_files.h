@@ -20,14 +20,15 @@ class ImageFiles {
   virtual platform::SurfacePtr Load(const std::string& path, const SurfaceMaker& make, std::string* why = nullptr) = 0;
   // Writes the surface to `path`; an earlier file of that name is replaced
   // only once the new one is complete. False when nothing was written, and
-  // errno then says why.
-  virtual bool Save(const platform::Surface& surface, const std::string& path) = 0;
+  // then `why`, when given, receives the reason where the name asks for a
+  // format that cannot be written; otherwise errno says why.
+  virtual bool Save(const platform::Surface& surface, const std::string& path, std::string* why = nullptr) = 0;
 };
 
 class DefaultImageFiles final : public ImageFiles {
  public:
   platform::SurfacePtr Load(const std::string& path, const SurfaceMaker& make, std::string* why = nullptr) override;
-  bool Save(const platform::Surface& surface, const std::string& path) override;
+  bool Save(const platform::Surface& surface, const std::string& path, std::string* why = nullptr) override;
 };
 
 // The last three letters of a name, lower-cased ("" for a shorter name).

@@ -151,15 +151,16 @@ void CmdLoadImageTextured(Vm& vm) {
 }
 
 // The image's picture, pasted whole into the scratch bitmap, written to
-// `path`; false (errno set) when it could not be.
-bool SaveImageRecord(Graphics& g, const ImageRecord& image, const std::string& path) {
+// `path`; false (errno set, or `why` where errno cannot say) when it could
+// not be.
+bool SaveImageRecord(Graphics& g, const ImageRecord& image, const std::string& path, std::string* why) {
   BitmapTable& bitmaps = g.Bitmaps();
   bool saved = false;
   int error = ENOMEM;
   if (bitmaps.CreateSystemSurface(BitmapTable::kScratch, image.width, image.height, g.Maker())) {
     platform::Surface& scratch = *bitmaps.Surface(BitmapTable::kScratch);
     BltImageRecord(g.Screen(), scratch, image, 0, 0, false);
-    saved = g.Files().Save(scratch, path);
+    saved = g.Files().Save(scratch, path, why);
     error = errno;
   }
   bitmaps.ReleaseSurface(BitmapTable::kScratch);
@@ -184,8 +185,8 @@ void CmdSaveImage(Vm& vm) {
   CarryOutQueuedImageWork(*g, index);
   // A grab that failed has ended the program with its own error.
   if (vm.errors.code != 0 || !g->Pools().images.InUse(index)) return;
-  if (!SaveImageRecord(*g, g->Pools().images[index], path))
-    vm.RunWarning(err::kSaveFailed, name, platform::CauseOf(errno));
+  if (std::string why; !SaveImageRecord(*g, g->Pools().images[index], path, &why))
+    vm.RunWarning(err::kSaveFailed, name, why.empty() ? platform::CauseOf(errno) : why);
 }
 
 void CmdDeleteImage(Vm& vm) {
@@ -224,8 +225,10 @@ platform::SurfacePtr ImageFileIo::Load(const std::string& path, const SurfaceMak
   return surface;
 }
 
-bool ImageFileIo::Save(const platform::Surface& surface, const std::string& path) {
-  return codecs::SaveImageFile(surface, path) != codecs::SaveOutcome::kFailed;
+bool ImageFileIo::Save(const platform::Surface& surface, const std::string& path, std::string* why) {
+  const codecs::SaveOutcome outcome = codecs::SaveImageFile(surface, path);
+  if (outcome == codecs::SaveOutcome::kNoWriter && why) *why = codecs::kWritableFormats;
+  return outcome == codecs::SaveOutcome::kWritten;
 }
 
 void RegisterImageHandlers(HandlerTable& table) {

@@ -28,7 +28,7 @@ class ImageFileIo final : public ImageFiles {
   // True when written, and for the formats that are only read (nothing is
   // written for them); false when the write failed, leaving an earlier
   // file of that name as it was, and errno then says why.
-  bool Save(const platform::Surface& surface, const std::string& path) override;
+  bool Save(const platform::Surface& surface, const std::string& path, std::string* why = nullptr) override;
 
  private:
   Vm& vm_;

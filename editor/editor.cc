@@ -282,6 +282,7 @@ bool Editor::OpenFile(const std::string& given) {
     return false;
   }
   ShowFileStatus();
+  OfferAutosave();
   return true;
 }
 

@@ -83,6 +83,7 @@ constexpr int32_t kReplace = 22;
 constexpr int32_t kMessage = 23;
 constexpr int32_t kProject = 31;
 constexpr int32_t kOpenExample = 51;
+constexpr int32_t kOpenAutosave = 52;
 constexpr int32_t kTools = 71;
 constexpr int32_t kChooseTool = 72;
 constexpr int32_t kQuit = 99;
@@ -118,7 +119,9 @@ class Editor {
   bool QuitRequested() const { return quit_; }
   // Quits without asking (when the process is asked to end): each program
   // with unsaved changes is first written beside itself as NAME.kqa.autosave
-  // (an unnamed one as untitled.kqa.autosave), so nothing typed is lost.
+  // (an unnamed one as untitled.kqa.autosave), or where its folder takes no
+  // file in the user's state folder (editor/autosave.h), so nothing typed
+  // is lost. Opening a program whose autosave is newer offers that text.
   void QuitKeepingChanges();
 
   // ---- State, for the session and tests -----------------------------------------------
@@ -200,6 +203,9 @@ class Editor {
   void OpenRecent(int32_t index);
   // Loads a program into the live tab; false with the reason in `error`.
   bool LoadPath(const std::string& path, std::string* error);
+  // Asks whether to open the live program's newer autosave, if it has one.
+  void OfferAutosave();
+  void OpenAutosave();
   // The clipboard, in the encoding of the live program's file.
   bool CopyToClipboard(std::string_view text);
   std::optional<std::string> PastedText();
@@ -246,6 +252,7 @@ class Editor {
   int32_t pending_recent_ = -1;
   int32_t pending_tool_ = 0;  // the tool slot being chosen
   std::string pending_link_;
+  std::string pending_autosave_;
   // What a yes/no question confirms: the file to write and its header.
   std::string pending_path_;
   SourceHeader pending_header_;

@@ -10,10 +10,12 @@
 #include <utility>
 
 #include "compiler/compiler.h"
+#include "editor/autosave.h"
 #include "editor/help/help_pages.h"
 #include "editor/language_texts.h"
 #include "platform/paths/failure_cause.h"
 #include "platform/paths/path_resolver.h"
+#include "platform/paths/state_folder.h"
 #include "platform/signals/stop_signals.h"
 #include "platform/text/code_page.h"
 #include "platform/text/system_text.h"
@@ -166,6 +168,7 @@ int32_t Editor::ResultOf(int32_t button) const {
     case mode::kReplace:
     case mode::kProject:
     case mode::kOpenExample:
+    case mode::kOpenAutosave:
       if (confirm) return mode_;
       break;
     case mode::kTools: if (button >= 2) return mode::kTools; break;
@@ -264,6 +267,7 @@ void Editor::RunResult(int32_t result) {
     case 47: then_save([this] { OpenRecent(pending_recent_); }); break;
     case 48: CloseRequester(); OpenRecent(pending_recent_); break;
     case mode::kOpenExample: CloseRequester(); OpenExample(pending_link_); break;
+    case mode::kOpenAutosave: OpenAutosave(); break;
     case mode::kTools: CloseRequester(); OpenToolChooser(pending_tool_); break;
     case mode::kChooseTool: ToolChosen(); break;
     case result::kCancelChooseTool: CloseRequester(); OpenToolList(); break;
@@ -336,6 +340,7 @@ void Editor::LoadConfirmed() {
   }
   CloseRequester();
   SetStatus(Label(Text::kLoaded));
+  OfferAutosave();
 }
 
 bool Editor::SaveUnder(const std::string& path, const SourceHeader& header, std::string* cause) {
@@ -411,17 +416,56 @@ bool Editor::SaveCurrent() {
   return true;
 }
 
+// Beside the program first; where its folder takes no file (read-only,
+// full), in the user's state folder, and the user hears where.
 void Editor::QuitKeepingChanges() {
   for (const SourceDocument& d : documents_) {
     if (!d.buffer.modified) continue;
     const std::string folder = d.folder.empty() ? options_.app_folder : d.folder;
     const std::string name = d.file_name.empty() ? std::string(kUnnamedFileName) : d.file_name;
-    const std::string path = folder + "/" + name + ".autosave";
+    const std::string beside = AutosaveBeside(folder, name);
     std::string error;
-    if (!SaveSourceFile(path, d.buffer.lines, d.header, d.encoding, &error))
-      std::fprintf(stderr, "zentrovex: unsaved changes lost (%s): %s\n", path.c_str(), error.c_str());
+    if (SaveSourceFile(beside, d.buffer.lines, d.header, d.encoding, &error)) continue;
+    const std::string cause = platform::CauseOf(errno);
+    const std::string kept = AutosaveInStateFolder(folder, name);
+    std::string kept_error;
+    if (platform::MakeStateFolder("autosave") &&
+        SaveSourceFile(kept, d.buffer.lines, d.header, d.encoding, &kept_error)) {
+      std::fprintf(stderr, "zentrovex: unsaved changes kept in %s (not beside the program: %s)\n", kept.c_str(),
+                   cause.c_str());
+      continue;
+    }
+    std::fprintf(stderr, "zentrovex: unsaved changes lost (%s: %s; %s: %s)\n", beside.c_str(), cause.c_str(),
+                 kept.c_str(), platform::CauseOf(errno).c_str());
   }
   quit_ = true;
+}
+
+void Editor::OfferAutosave() {
+  const SourceDocument& d = Live();
+  if (d.file_name.empty() || IsHelpExample(d)) return;
+  const std::optional<std::string> kept = NewerAutosave(d.folder, d.file_name);
+  if (!kept) return;
+  pending_autosave_ = *kept;
+  OpenQuestion(mode::kOpenAutosave, Label(Text::kAskOpenAutosave));
+}
+
+// The kept text takes the place of the program's, under the program's own
+// name, as changes still to be saved.
+void Editor::OpenAutosave() {
+  CloseRequester();
+  std::optional<SourceText> text = LoadSourceFile(pending_autosave_);
+  if (!text) {
+    SetStatus(Label(Text::kLoadFailed));
+    return;
+  }
+  SourceDocument& d = Live();
+  d.buffer.Replace(std::move(text->lines));
+  d.buffer.modified = true;
+  d.undo = {};
+  d.anchor = {};
+  RestoreView();
+  ShowFileStatus();
 }
 
 void Editor::StartNewProgram() {
@@ -557,6 +601,7 @@ void Editor::OpenRecent(int32_t index) {
     return;
   }
   SetStatus(Label(Text::kLoaded));
+  OfferAutosave();
 }
 
 void Editor::OpenExample(const std::string& link) {

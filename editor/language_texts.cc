@@ -51,6 +51,8 @@ constexpr std::array<std::string_view, static_cast<size_t>(Text::kCount)> kTexts
     "File does not exist!", "That file cannot be run as a program.", "The folder could not be made.",
     "Tool Programs...",
     "Nothing pasted: this file is in Windows-1252, which has no character",
+    // Kept changes.
+    "Newer unsaved changes were kept. Open them?",
 };
 
 // Every position holds a text: a missing one would shift all after it.

@@ -41,6 +41,8 @@ enum class Text : int {
   kFileMissing, kNotExecutable, kFolderFailed, kItemTools,
   // A paste of a character the program's file cannot hold.
   kNotInCharacterSet,
+  // Kept changes.
+  kAskOpenAutosave,
   kCount
 };
 

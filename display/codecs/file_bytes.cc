@@ -7,6 +7,9 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "platform/paths/file_lock.h"
+#include "platform/paths/save_journal.h"
+
 namespace zv::codecs {
 namespace {
 
@@ -27,6 +30,11 @@ bool ReadWholeFile(const std::string& path, size_t limit, Allocate allocate) {
   if (file.fd < 0) return false;
   struct stat info {};
   if (::fstat(file.fd, &info) != 0 || !S_ISREG(info.st_mode)) return false;
+  // Whole again where a save in place of it was killed, and not read while
+  // another program rewrites it.
+  platform::RecoverKilledSave(file.fd);
+  const platform::ContentLock reading(file.fd, platform::ContentLock::Kind::kReading);
+  if (::fstat(file.fd, &info) != 0) return false;
   if (info.st_size < 0 || static_cast<uint64_t>(info.st_size) > limit) return false;
   const size_t size = static_cast<size_t>(info.st_size);
   uint8_t* bytes = allocate(size);

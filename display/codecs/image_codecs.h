@@ -42,6 +42,9 @@ std::vector<uint8_t> EncodeImage(ImageFileType type, const platform::Surface& su
 platform::SurfacePtr LoadImageFile(const std::string& path, const SurfaceFactory& make, DecodeNotes* notes = nullptr);
 
 enum class SaveOutcome { kWritten, kNoWriter, kFailed };
+// Why a name gives kNoWriter, as a failure's cause.
+inline constexpr char kWritableFormats[] =
+    "a picture can be written only as a .bmp, .dib, .rle, .jpg, .png, .tga or .dds file";
 
 // Writes the surface in the format its name asks for, replacing an earlier
 // file only once the new one is complete. After kFailed errno says why.

@@ -41,10 +41,10 @@ void CmdConvert3dsToX(Vm& vm) {
   // The source may be one of a built game's records.
   if (vm.attached_data) vm.attached_data->ResolveVirtualFile(source, "dat");
   const std::string source_path = platform::Paths().Resolve(source);
-  if (!IsReadableFile(source_path)) return vm.RunError(err::kNoSource);
+  if (!IsReadableFile(source_path)) return vm.RunError(err::kNoSource, model);
   const std::string target_path = platform::Paths().Resolve(target);
   std::error_code error;
-  if (std::filesystem::exists(target_path, error)) return vm.RunError(err::kTargetExists);
+  if (std::filesystem::exists(target_path, error)) return vm.RunError(err::kTargetExists, target);
   // A file that is no whole 3DS file, or a target that cannot be written,
   // converts nothing: the program hears of it.
   std::string why;

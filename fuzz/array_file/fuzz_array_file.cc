@@ -86,7 +86,7 @@ void ReadOpenFile(std::span<const uint8_t> bytes, uint8_t program) {
     return;
   }
   ::lseek(fd, 0, SEEK_SET);
-  zv::files::OpenFile file{zv::files::UniqueFd(fd), "fuzz_file"};
+  zv::files::OpenFile file{zv::files::UniqueFd(fd), "fuzz_file", zv::files::OpenFile::Use::kReading};
   MemorySource memory(bytes);
   for (int i = 0; i < 64; ++i) {
     const int kind = (program >> (2 * (i % 4))) & 3;

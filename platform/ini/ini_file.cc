@@ -1,5 +1,9 @@
 #include "platform/ini/ini_file.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -65,11 +69,22 @@ IniFile IniFile::Parse(std::string_view text) {
   return ini;
 }
 
-IniFile IniFile::Load(const std::string& path) {
+IniFile IniFile::Load(const std::string& path) { return Read(path).value_or(IniFile{}); }
+
+std::optional<IniFile> IniFile::Read(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
-  if (!in) return IniFile{};
+  if (!in) {
+    const int error = errno;
+    if (error == ENOENT) return IniFile{};
+    errno = error ? error : EIO;
+    return std::nullopt;
+  }
   std::stringstream buffer;
   buffer << in.rdbuf();
+  if (in.bad()) {
+    errno = EIO;
+    return std::nullopt;
+  }
   return Parse(buffer.str());
 }
 
@@ -169,9 +184,18 @@ std::string ReadProfileString(const std::string& path, std::string_view section,
 bool UpdateIniFile(const std::string& path, const std::function<void(IniFile&)>& change) {
   // Where the file cannot be locked the update goes ahead unguarded.
   const FileLock lock(path);
-  IniFile ini = IniFile::Load(path);
-  change(ini);
-  return ini.Save(path);
+  // A file that is there but cannot be read is not replaced by one that
+  // holds the new value alone.
+  std::optional<IniFile> ini = IniFile::Read(path);
+  if (!ini) return false;
+  change(*ini);
+  if (ini->Save(path)) return true;
+  // The empty file the lock made for the update goes with it.
+  const int error = errno;
+  struct stat st {};
+  if (lock.MadeFile() && ::stat(path.c_str(), &st) == 0 && st.st_size == 0) ::unlink(path.c_str());
+  errno = error;
+  return false;
 }
 
 bool WriteProfileString(const std::string& path, std::string_view section,

@@ -19,6 +19,9 @@ class IniFile {
 
   // Reads `path`; a missing or unreadable file gives an empty document.
   static IniFile Load(const std::string& path);
+  // The same, but nothing (errno set) for a file that is there and cannot
+  // be read: an update must not replace what it could not see.
+  static std::optional<IniFile> Read(const std::string& path);
   static IniFile Parse(std::string_view text);
 
   std::optional<std::string> Get(std::string_view section, std::string_view key) const;
@@ -50,7 +53,8 @@ class IniFile {
 // Reads the file at `path`, lets `change` change it and saves it, while
 // holding a lock on the file that every other update made here waits for,
 // in this process or another: no update is lost to another made at the same
-// time. False (errno set) when the file could not be saved.
+// time. False (errno set) when the file could not be read or saved; a file
+// the update made for itself goes again when the save fails.
 bool UpdateIniFile(const std::string& path, const std::function<void(IniFile&)>& change);
 
 // The profile-string calls, each on the file at `path`.

@@ -1,5 +1,6 @@
 #include "platform/paths/file_content.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -118,6 +119,32 @@ int64_t CopyFilePart(int from, int to, uint64_t count, Holes holes) {
     return -1;
   if (::lseek(from, in + copied, SEEK_SET) < 0 || ::lseek(to, out + copied, SEEK_SET) < 0) return -1;
   return copied;
+}
+
+int64_t CopyFileRange(int from, uint64_t in, int to, uint64_t out, uint64_t length) {
+  return CopyData(from, static_cast<off_t>(in), to, static_cast<off_t>(out), static_cast<off_t>(length), Holes::kFill);
+}
+
+bool SyncFileData(int fd) {
+  for (;;) {
+    if (::fdatasync(fd) == 0) return true;
+    if (errno == EINVAL || errno == EROFS) return true;
+    if (errno != EINTR) return false;
+  }
+}
+
+bool SyncFolder(const std::string& folder) {
+  const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return false;
+  bool ok;
+  for (;;) {
+    ok = ::fsync(fd) == 0 || errno == EINVAL || errno == EROFS;
+    if (ok || errno != EINTR) break;
+  }
+  const int error = errno;
+  ::close(fd);
+  errno = error;
+  return ok;
 }
 
 }  // namespace zv::platform

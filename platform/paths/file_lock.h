@@ -1,5 +1,7 @@
 #pragma once
 
+#include <sys/types.h>
+
 #include <string>
 
 namespace zv::platform {
@@ -25,9 +27,72 @@ class FileLock {
   // False when the file could not be opened (errno says why): the update
   // then goes unguarded, and most likely fails itself.
   bool Held() const { return fd_ >= 0; }
+  // Whether the lock made the file, which was missing.
+  bool MadeFile() const { return made_; }
 
  private:
   int fd_ = -1;
+  bool made_ = false;
+  dev_t device_ = 0;
+  ino_t inode_ = 0;
+};
+
+// The lock a program holds on a file it has open for writing, for as long
+// as the file is open: saves of other programs onto that file wait briefly
+// for it and then fail (WaitForWriters), rather than replace the file
+// under the writer, whose later writes would then be lost. It is an
+// advisory lock (flock), which other programs may honour too. Saves of
+// the program itself go ahead, as they always did.
+class WritingLock {
+ public:
+  WritingLock() = default;
+  // Locks the file open as `fd`; where it cannot be locked (a file system
+  // without locks) the file is written unguarded.
+  explicit WritingLock(int fd);
+  ~WritingLock();
+  WritingLock(WritingLock&& other) noexcept;
+  WritingLock& operator=(WritingLock&& other) noexcept;
+  WritingLock(const WritingLock&) = delete;
+  WritingLock& operator=(const WritingLock&) = delete;
+
+ private:
+  void Release();
+  bool held_ = false;
+  dev_t device_ = 0;
+  ino_t inode_ = 0;
+};
+
+// Before a save replaces or rewrites the file open as `fd`: waits briefly
+// while another program has it open for writing (or is saving it); false,
+// errno ETXTBSY ("in use by another program"), when it still has.
+bool WaitForWriters(int fd);
+
+// A lock that keeps the content of a file whole to its readers while it is
+// rewritten in place: readers hold a shared one while they read, so that
+// they see the old content or the new, never part of each; the save in
+// place holds the exclusive one while it copies. These are the system's
+// record locks (fcntl), apart from flock, and never in conflict with the
+// program's own. The descriptor `fd` must stay open while the lock lives;
+// where the file system has no record locks the file goes unguarded.
+class ContentLock {
+ public:
+  enum class Kind { kReading, kRewriting };
+  // A reader waits for a rewrite to end (at most ten seconds, then it reads
+  // unguarded); a rewrite waits briefly for the readers and then gives up
+  // (Refused, errno ETXTBSY).
+  ContentLock(int fd, Kind kind);
+  ~ContentLock();
+  ContentLock(ContentLock&& other) noexcept;
+  ContentLock& operator=(ContentLock&& other) noexcept;
+  ContentLock(const ContentLock&) = delete;
+  ContentLock& operator=(const ContentLock&) = delete;
+
+  bool Refused() const { return refused_; }
+
+ private:
+  void Release();
+  int fd_ = -1;
+  bool refused_ = false;
 };
 
 }  // namespace zv::platform

@@ -5,13 +5,16 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <algorithm>
 #include <cstdlib>
 #include <utility>
 #include <vector>
 
 #include "platform/paths/file_content.h"
+#include "platform/paths/file_lock.h"
 #include "platform/paths/path_resolver.h"
 #include "platform/paths/path_text.h"
+#include "platform/paths/save_journal.h"
 #include "platform/paths/save_temporary.h"
 
 namespace zv::platform {
@@ -46,6 +49,20 @@ bool WriteAll(int fd, const uint8_t* bytes, size_t size) {
     size -= static_cast<size_t>(put);
   }
   return true;
+}
+
+// An existing file a save may change: not while another program has it
+// open for writing, and not before a save of it that was killed is undone.
+bool ReadyToChange(const std::string& target) {
+  int fd = ::open(target.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0 && errno == EACCES) fd = ::open(target.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return errno != ETXTBSY;  // what cannot be opened fails later with its own cause
+  RecoverKilledSave(fd);
+  const bool ready = WaitForWriters(fd);
+  const int error = errno;
+  ::close(fd);
+  errno = error;
+  return ready;
 }
 
 bool PublishNoReplace(const std::string& temp, const std::string& path) {
@@ -108,6 +125,7 @@ std::optional<FileSave> FileSave::Begin(const std::string& path, ExistingFile ex
     }
     // What the user may not write stays as it is (root may write anything).
     if (::faccessat(AT_FDCWD, save.target_.c_str(), W_OK, AT_EACCESS) != 0) return std::nullopt;
+    if (!ReadyToChange(save.target_)) return std::nullopt;
     save.existing_ = st;
   } else if (errno != ENOENT) {
     return std::nullopt;
@@ -195,23 +213,49 @@ bool FileSave::Write(std::string_view text) {
   return Write(std::span(reinterpret_cast<const uint8_t*>(text.data()), text.size()));
 }
 
-// The new content is complete: reserve its room in the file, so that a full
-// disk stops the copy before it starts, then copy it over the old.
+// The new content is complete: it is copied over the old, whose
+// content a journal keeps until the new is synced in its place (see
+// platform/paths/save_journal.h). The part past the old end goes first, so
+// that a full disk stops the save before the old content is touched; the
+// file is then cut back to its old size and the journal dropped.
 bool FileSave::CopyInPlace() {
-  const int out = ::open(target_.c_str(), O_WRONLY | O_CLOEXEC);
+  const int out = ::open(target_.c_str(), O_RDWR | O_CLOEXEC);
   if (out < 0) return false;
-  struct stat st;
-  bool ok = ::fstat(fd_, &st) == 0;
-  if (ok && st.st_size > 0 && ::fallocate(out, FALLOC_FL_KEEP_SIZE, 0, st.st_size) != 0)
-    ok = errno == EOPNOTSUPP || errno == ENOSYS;
-  ok = ok && CopyFileContent(fd_, out, Holes::kFill);
+  const bool ok = RewriteInPlace(out);
   int error = ok ? 0 : errno;
-  if (::close(out) != 0 && ok) {
-    ok = false;
-    error = errno;
-  }
+  if (::close(out) != 0 && ok) error = errno;
   errno = error;
-  return ok;
+  return error == 0;
+}
+
+bool FileSave::RewriteInPlace(int out) {
+  struct stat st;
+  if (::fstat(fd_, &st) != 0) return false;
+  const ContentLock rewriting(out, ContentLock::Kind::kRewriting);
+  if (rewriting.Refused()) return false;
+  std::optional<SaveJournal> journal = SaveJournal::Keep(out, target_);
+  if (!journal) return false;
+  const uint64_t old_size = journal->OldSize(), new_size = static_cast<uint64_t>(st.st_size);
+  if (new_size > old_size) {
+    const uint64_t tail = new_size - old_size;
+    if (CopyFileRange(fd_, old_size, out, old_size, tail) != static_cast<int64_t>(tail)) {
+      const int error = errno;
+      const bool cut = ::ftruncate(out, static_cast<off_t>(old_size)) == 0 && SyncFileData(out);
+      if (cut) journal->Drop();
+      errno = error;
+      return false;
+    }
+  }
+  const uint64_t head = std::min(old_size, new_size);
+  if (CopyFileRange(fd_, 0, out, 0, head) != static_cast<int64_t>(head) ||
+      ::ftruncate(out, static_cast<off_t>(new_size)) != 0 || !SyncFileData(out)) {
+    const int error = errno;
+    journal->PutBack(out);
+    errno = error;
+    return false;
+  }
+  journal->Drop();
+  return true;
 }
 
 bool FileSave::Finish() {
@@ -230,22 +274,29 @@ bool FileSave::Noted(bool saved) const {
   return saved;
 }
 
-// The complete content takes the file's place. The temporary stays open
-// (and so locked, where it is named) until then; a descriptor of it is closed
-// first, so that a file system that writes late reports a failed write now.
+// The complete content takes the file's place once it is synced, and the
+// folder is synced after, so that a power cut leaves the old file or the
+// new one, whole. The temporary stays open (and so locked, where it is
+// named) until then; a descriptor of it is closed first, so that a file
+// system that writes late reports a failed write now.
 bool FileSave::Publish() {
   const int copy = ::dup(fd_);
-  if (copy < 0 || ::close(copy) != 0) return false;
-  if (temp_.empty()) {
-    if (existing_mode_ == ExistingFile::kKeep) return NameSaveTemporary(fd_, target_);
-    auto named = NameSaveTemporaryIn(fd_, FolderPart(target_));
-    if (!named) return false;
-    temp_ = std::move(*named);
+  if (copy < 0 || ::close(copy) != 0 || !SyncFileData(fd_)) return false;
+  const bool keep = existing_mode_ == ExistingFile::kKeep;
+  if (temp_.empty() && keep) {
+    if (!NameSaveTemporary(fd_, target_)) return false;
+  } else {
+    if (temp_.empty()) {
+      auto named = NameSaveTemporaryIn(fd_, FolderPart(target_));
+      if (!named) return false;
+      temp_ = std::move(*named);
+    }
+    if (keep ? !PublishNoReplace(temp_, target_) : ::rename(temp_.c_str(), target_.c_str()) != 0) return false;
+    temp_.clear();
   }
-  const bool ok = existing_mode_ == ExistingFile::kKeep ? PublishNoReplace(temp_, target_)
-                                                        : ::rename(temp_.c_str(), target_.c_str()) == 0;
-  if (ok) temp_.clear();
-  return ok;
+  // The new name is there; a folder that cannot be synced still holds it.
+  SyncFolder(FolderPart(target_));
+  return true;
 }
 
 bool SaveFile(const std::string& path, std::span<const uint8_t> bytes, ExistingFile existing, uint32_t new_mode) {

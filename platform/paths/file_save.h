@@ -62,6 +62,7 @@ class FileSave {
   bool OpenTemporary();
   void TakeIdentity(uint32_t new_mode);
   bool CopyInPlace();
+  bool RewriteInPlace(int out);
   bool Publish();
   void Abandon();
   bool Noted(bool saved) const;

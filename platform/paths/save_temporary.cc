@@ -10,6 +10,10 @@
 
 #include <array>
 #include <cerrno>
+#include <ctime>
+#include <mutex>
+#include <optional>
+#include <set>
 #include <string_view>
 
 #include "platform/paths/path_text.h"
@@ -21,7 +25,13 @@ constexpr std::string_view kSavePrefix = ".zv-save-";
 constexpr size_t kSaveLetters = 6;  // mkostemp's XXXXXX
 constexpr int kNamingAttempts = 100;
 
+// Earlier builds named their temporaries so and held no lock on them: one
+// that has not changed for this long was left by a save that ended.
+constexpr std::string_view kEarlierPrefix = ".zv-write-";
+constexpr time_t kEarlierAgeSeconds = 10 * 60;
+
 bool IsTemporaryName(std::string_view name) { return IsRandomName(name, kSavePrefix, kSaveLetters); }
+bool IsEarlierTemporaryName(std::string_view name) { return IsRandomName(name, kEarlierPrefix, kSaveLetters); }
 
 std::string RandomName() {
   static constexpr char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
@@ -48,22 +58,37 @@ int OpenUnnamed(const std::string& folder) {
   return ::open(folder.empty() ? "." : folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
 }
 
-// Removes the temporary at `path` when its owner has ended.
-bool RemoveIfEnded(const std::string& path) {
+// Removes the temporary at `path` when its owner has ended: `unlocked_age`
+// seconds since its last change tell so where its owner held no lock.
+bool RemoveIfEnded(const std::string& path, std::optional<time_t> unlocked_age = std::nullopt) {
   int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0 && errno == EACCES) fd = ::open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return false;
   struct stat st {};
   const bool ended = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() &&
-                     ::flock(fd, LOCK_EX | LOCK_NB) == 0 && SameFile(fd, path);
+                     ::flock(fd, LOCK_EX | LOCK_NB) == 0 && SameFile(fd, path) &&
+                     (!unlocked_age || ::time(nullptr) - st.st_mtime > *unlocked_age);
   const bool removed = ended && ::unlink(path.c_str()) == 0;
   ::close(fd);
   return removed;
 }
 
+// Unnamed temporaries leave nothing to sweep, but earlier builds and file
+// systems without them may have: each folder is swept once a run.
+void SweepOnce(const std::string& folder) {
+  static std::mutex mutex;
+  static std::set<std::string> swept;
+  {
+    const std::lock_guard guard(mutex);
+    if (!swept.insert(folder).second) return;
+  }
+  RemoveEndedSaves(folder);
+}
+
 }  // namespace
 
 std::optional<SaveTemporary> MakeSaveTemporary(const std::string& folder) {
+  SweepOnce(folder);
   const int fd = OpenUnnamed(folder);
   if (fd >= 0) return SaveTemporary{fd, {}};
   // Where the file system has no unnamed files the temporary is named.
@@ -109,7 +134,9 @@ size_t RemoveEndedSaves(const std::string& folder) {
   if (!dir) return 0;
   size_t removed = 0;
   while (const dirent* entry = ::readdir(dir))
-    if (IsTemporaryName(entry->d_name) && RemoveIfEnded(JoinPath(folder, entry->d_name))) ++removed;
+    if ((IsTemporaryName(entry->d_name) && RemoveIfEnded(JoinPath(folder, entry->d_name))) ||
+        (IsEarlierTemporaryName(entry->d_name) && RemoveIfEnded(JoinPath(folder, entry->d_name), kEarlierAgeSeconds)))
+      ++removed;
   ::closedir(dir);
   return removed;
 }

@@ -38,7 +38,8 @@ std::optional<std::string> NameSaveTemporaryIn(int fd, const std::string& folder
 // file is removed only when it has the name form, is a regular file (not a
 // link) of this user's, and its lock can be taken at once; it is removed
 // while that lock is held, once its name is seen to lead to it still.
-// Returns how many were removed.
+// Temporaries of earlier builds (".zv-write-XXXXXX", never locked) go once
+// they have not changed for ten minutes. Returns how many were removed.
 size_t RemoveEndedSaves(const std::string& folder);
 
 }  // namespace zv::platform

@@ -8,7 +8,9 @@
 #include <cerrno>
 
 #include "platform/paths/file_content.h"
+#include "platform/paths/file_lock.h"
 #include "platform/paths/file_save.h"
+#include "platform/paths/save_journal.h"
 #include "platform/paths/path_resolver.h"
 
 namespace zv::files {
@@ -49,10 +51,15 @@ void UniqueFd::Reset() {
   fd_ = -1;
 }
 
-UniqueFd OpenForReading(const std::string& path) { return OpenRegular(path, O_RDONLY); }
+// A file whose save in place was killed is whole again before it is read.
+UniqueFd OpenForReading(const std::string& path) {
+  UniqueFd fd = OpenRegular(path, O_RDONLY);
+  if (fd.Valid()) platform::RecoverKilledSave(fd.Get());
+  return fd;
+}
 
 UniqueFd OpenOrCreateForReading(const std::string& path) {
-  UniqueFd fd = OpenRegular(path, O_RDONLY);
+  UniqueFd fd = OpenForReading(path);
   if (fd.Valid() || errno != ENOENT) return fd;
   platform::Paths().PrepareWrite(path);
   fd = OpenRegular(path, O_RDONLY | O_CREAT);
@@ -89,6 +96,8 @@ bool WriteFully(int fd, std::span<const uint8_t> bytes, size_t* written) {
 }
 
 std::optional<std::vector<uint8_t>> ReadToEnd(int fd) {
+  // Not while another program rewrites the file in place.
+  const platform::ContentLock reading(fd, platform::ContentLock::Kind::kReading);
   std::vector<uint8_t> bytes;
   std::vector<uint8_t> chunk(kCopyChunk);
   for (;;) {
@@ -220,7 +229,7 @@ bool MoveNoReplace(const std::string& source, const std::string& destination) {
   return true;
 }
 
-bool MakeFolders(const std::string& folder) {
+bool MakeFolders(const std::string& folder, std::vector<std::string>* made) {
   if (folder.empty()) return true;
   struct stat st;
   if (::stat(folder.c_str(), &st) == 0) {
@@ -230,14 +239,25 @@ bool MakeFolders(const std::string& folder) {
   }
   for (size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
     const std::string part = folder.substr(0, slash);
-    if (!part.empty() && ::stat(part.c_str(), &st) != 0 && ::mkdir(part.c_str(), 0777) != 0 && errno != EEXIST)
-      return false;
+    if (!part.empty() && ::stat(part.c_str(), &st) != 0) {
+      if (::mkdir(part.c_str(), 0777) == 0) {
+        if (made) made->push_back(part);
+      } else if (errno != EEXIST) {
+        return false;
+      }
+    }
     if (slash == std::string::npos) break;
   }
   if (::stat(folder.c_str(), &st) != 0) return false;
   if (S_ISDIR(st.st_mode)) return true;
   errno = ENOTDIR;
   return false;
+}
+
+void RemoveEmptyFolders(const std::vector<std::string>& made) {
+  const int error = errno;
+  for (auto it = made.rbegin(); it != made.rend(); ++it) ::rmdir(it->c_str());
+  errno = error;
 }
 
 std::string FolderCause(const std::string& path, int error) {

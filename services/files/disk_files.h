@@ -93,7 +93,11 @@ bool MoveNoReplace(const std::string& source, const std::string& destination);
 using platform::CauseOf;
 
 // Makes every folder of `folder` that is missing; true when it exists after.
-bool MakeFolders(const std::string& folder);
+// `made`, when given, gets each folder it made, outermost first.
+bool MakeFolders(const std::string& folder, std::vector<std::string>* made = nullptr);
+// Removes the folders of `made` (as MakeFolders gives them) that are empty,
+// innermost first: what an unpack made for files it could not write.
+void RemoveEmptyFolders(const std::vector<std::string>& made);
 // Why the folder `path` could not be made, after the errno value `error`: a
 // symbolic link to nothing of that name is named as such (folders are never
 // made through links), where the system would say only "file exists".

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <optional>
 
 namespace zv::files {
 namespace {
@@ -9,6 +10,8 @@ namespace {
 constexpr uint8_t kCr = 13;
 constexpr uint8_t kFirstTextByte = 32;
 constexpr size_t kSkipChunk = 64 * 1024;
+// How much of a file record is held at a time while it is streamed.
+constexpr size_t kRecordBlock = 256 * 1024;
 
 }  // namespace
 
@@ -83,8 +86,8 @@ TextLine ReadTextLine(ByteSource& source) {
   }
 }
 
-FileRecord ReadFileRecord(ByteSource& source) {
-  FileRecord record;
+RecordRead StreamFileRecord(ByteSource& source, const RecordTake& take) {
+  RecordRead record;
   const U32Read size = ReadU32(source);
   record.status = size.status;
   if (!size.whole) return record;
@@ -95,14 +98,33 @@ FileRecord ReadFileRecord(ByteSource& source) {
     record.status.reached_end = true;
     return record;
   }
-  record.bytes.resize(size.value);
-  record.status = ReadExact(source, record.bytes);
-  record.whole = !record.status.failed && !record.status.reached_end;
-  if (!record.whole) record.bytes.clear();
+  std::vector<uint8_t> block(std::min<size_t>(size.value, kRecordBlock));
+  bool taking = static_cast<bool>(take);
+  for (uint64_t left = size.value; left > 0;) {
+    const std::span<uint8_t> part(block.data(), static_cast<size_t>(std::min<uint64_t>(left, block.size())));
+    record.status = ReadExact(source, part);
+    if (record.status.failed || record.status.reached_end) return record;
+    if (taking) taking = take(part);
+    left -= part.size();
+  }
+  record.whole = true;
   return record;
 }
 
-PackRead ReadDirectoryPack(ByteSource& source, const std::function<void(const PackedFile&)>& unpack) {
+FileRecord ReadFileRecord(ByteSource& source) {
+  FileRecord record;
+  const RecordRead read = StreamFileRecord(source, [&](std::span<const uint8_t> part) {
+    record.bytes.insert(record.bytes.end(), part.begin(), part.end());
+    return true;
+  });
+  record.status = read.status;
+  record.whole = read.whole;
+  if (!record.whole) record.bytes = {};
+  return record;
+}
+
+PackRead StreamDirectoryPack(ByteSource& source,
+                             const std::function<void(const PackedFile&, const RecordReader&)>& unpack) {
   PackRead result;
   const U32Read count = ReadU32(source);
   result.status = count.status;
@@ -134,16 +156,30 @@ PackRead ReadDirectoryPack(ByteSource& source, const std::function<void(const Pa
     file.path.assign(path_bytes.begin(), zero);
     file.parts = SplitRelativePath(file.path);
 
-    FileRecord record = ReadFileRecord(source);
-    if (!record.whole) {
-      result.status = record.status;
+    std::optional<RecordRead> record;
+    unpack(file, [&](const RecordTake& take) {
+      if (!record) record = StreamFileRecord(source, take);
+      return *record;
+    });
+    if (!record) record = StreamFileRecord(source, {});
+    if (!record->whole) {
+      result.status = record->status;
       return result;
     }
-    file.bytes = std::move(record.bytes);
-    unpack(file);
     ++result.files;
   }
   return result;
+}
+
+PackRead ReadDirectoryPack(ByteSource& source, const std::function<void(const PackedFile&)>& unpack) {
+  return StreamDirectoryPack(source, [&](const PackedFile& packed, const RecordReader& read) {
+    PackedFile file = packed;
+    const RecordRead record = read([&](std::span<const uint8_t> part) {
+      file.bytes.insert(file.bytes.end(), part.begin(), part.end());
+      return true;
+    });
+    if (record.whole) unpack(file);
+  });
 }
 
 std::optional<std::vector<std::string>> SplitRelativePath(std::string_view path) {

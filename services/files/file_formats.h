@@ -67,6 +67,19 @@ struct FileRecord {
 };
 FileRecord ReadFileRecord(ByteSource& source);
 
+// The same, streamed: the record's bytes go to `take` a block at a time, so
+// that memory does not grow with the record. `take` returning false (or an
+// empty `take`) passes over the rest, so that the source still stands after
+// the record. `whole` says whether all of it came.
+using RecordTake = std::function<bool(std::span<const uint8_t>)>;
+struct RecordRead {
+  ReadStatus status;
+  bool whole = false;
+};
+RecordRead StreamFileRecord(ByteSource& source, const RecordTake& take);
+// Reads the record that stands next, through a take (StreamFileRecord).
+using RecordReader = std::function<RecordRead(const RecordTake&)>;
+
 // One file of a directory pack. `parts` are the folders and the file name of
 // its path, or nothing when the path would leave the folder it is unpacked
 // into (absolute, with a drive, with ".."), or names nothing.
@@ -84,6 +97,11 @@ struct PackRead {
 // reading stops at the end of the data, at an entry cut short or at a
 // damaged one.
 PackRead ReadDirectoryPack(ByteSource& source, const std::function<void(const PackedFile&)>& unpack);
+// The same, streamed: `unpack` gets each file's path (its `bytes` empty)
+// and a reader of its record, which it calls once at most (a record it
+// does not read is passed over).
+PackRead StreamDirectoryPack(ByteSource& source,
+                             const std::function<void(const PackedFile&, const RecordReader&)>& unpack);
 
 // The parts of a relative path of a pack or a program ("a\b\c.txt" -> a, b,
 // c.txt; "/" counts as "\" too; "." parts are dropped), or nothing when it

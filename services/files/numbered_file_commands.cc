@@ -91,7 +91,7 @@ void CmdOpenFileToRead(Vm& vm) {
   // one of the files built into it.
   files::UniqueFd fd = files::OpenForReading(FilesOf(vm).LookUpFile(name));
   if (!fd.Valid()) return vm.RunWarning(err::kOpenFailed, name);
-  slot->file = OpenFile(std::move(fd), name);
+  slot->file = OpenFile(std::move(fd), name, OpenFile::Use::kReading);
 }
 
 void CmdOpenFileToWrite(Vm& vm) {
@@ -104,7 +104,7 @@ void CmdOpenFileToWrite(Vm& vm) {
   if (FilesOf(vm).FileExists(name)) return vm.RunWarning(err::kExists, name);
   files::UniqueFd fd = files::CreateNewFile(NativePath(name));
   if (!fd.Valid()) return vm.RunWarning(err::kCreateFailed, name, files::CauseOf(errno));
-  slot->file = OpenFile(std::move(fd), name);
+  slot->file = OpenFile(std::move(fd), name, OpenFile::Use::kWriting);
 }
 
 void CmdCloseFile(Vm& vm) {
@@ -238,20 +238,53 @@ void WriteFileContents(Vm& vm, OpenFile& file, const std::string& name, bool raw
   }
 }
 
-// Creates the file `name` from unpacked bytes, with the folders it needs;
-// an existing file is kept as it is. Warns, with the reason, when the file
-// cannot be made.
-void CreateUnpackedFile(Vm& vm, const std::string& name, std::span<const uint8_t> bytes) {
+// Why an unpacked file could not be made or filled, as its warning: a
+// file size limit or a full disk is a failed write.
+void WarnUnpackFailed(Vm& vm, const std::string& name, int error) {
+  const bool filling = error == EFBIG || error == ENOSPC || error == EDQUOT;
+  vm.RunWarning(filling ? err::kWriteFailed : err::kCreateFailed, name, files::CauseOf(error));
+}
+
+// Creates the file `name` from the record `read` reads, streamed a block at
+// a time, with the folders it needs; an existing file is kept as it is. The
+// record is read past whatever happens to the file. Warns, with the reason,
+// when the file cannot be made or filled, and then leaves neither the file
+// nor the folders made for it; `failed`, when given, is then set.
+files::RecordRead UnpackFile(Vm& vm, const std::string& name, const files::RecordReader& read,
+                             bool* failed = nullptr) {
   const std::string native = NativePath(name);
-  if (!native.empty() && ::access(native.c_str(), F_OK) == 0) return;
-  if (native.empty()) return vm.RunWarning(err::kCreateFailed, name, files::CauseOf(ENOENT));
+  if (!native.empty() && ::access(native.c_str(), F_OK) == 0) return read({});
+  if (native.empty()) {
+    const files::RecordRead record = read({});
+    vm.RunWarning(err::kCreateFailed, name, files::CauseOf(ENOENT));
+    return record;
+  }
   const std::string folder = files::FolderOf(native);
-  if (!files::MakeFolders(folder)) return vm.RunWarning(err::kCreateFailed, name, files::FolderCause(folder, errno));
-  if (platform::SaveFile(native, bytes, platform::ExistingFile::kKeep)) return;
-  // Made but not filled: a file size limit, or a full disk.
-  if (errno == EFBIG || errno == ENOSPC || errno == EDQUOT)
-    return vm.RunWarning(err::kWriteFailed, name, files::CauseOf(errno));
-  vm.RunWarning(err::kCreateFailed, name, files::CauseOf(errno));
+  std::vector<std::string> made;
+  if (!files::MakeFolders(folder, &made)) {
+    const std::string cause = files::FolderCause(folder, errno);
+    files::RemoveEmptyFolders(made);
+    const files::RecordRead record = read({});
+    vm.RunWarning(err::kCreateFailed, name, cause);
+    return record;
+  }
+  std::optional<platform::FileSave> save = platform::FileSave::Begin(native, platform::ExistingFile::kKeep);
+  int error = save ? 0 : errno;
+  const files::RecordRead record = read([&](std::span<const uint8_t> part) {
+    if (!save || save->Write(part)) return save.has_value();
+    error = errno;
+    return false;
+  });
+  if (record.whole && error == 0 && !save->Finish()) error = errno;
+  if (!record.whole || error != 0) {
+    save.reset();
+    files::RemoveEmptyFolders(made);
+  }
+  if (record.whole && error != 0) {
+    if (failed) *failed = true;
+    WarnUnpackFailed(vm, name, error);
+  }
+  return record;
 }
 
 void CmdWriteFileBlock(Vm& vm) {
@@ -273,9 +306,9 @@ void CmdReadFileBlock(Vm& vm) {
   NumberedFiles::Slot* slot = CheckedSlot(vm, number);
   if (!slot) return;
   // The record is taken from the open file whether or not it can be written out.
-  files::FileRecord record = files::ReadFileRecord(slot->file);
+  const files::RecordRead record =
+      UnpackFile(vm, name, [&](const files::RecordTake& take) { return files::StreamFileRecord(slot->file, take); });
   NoteRead(vm, *slot, record.status);
-  if (record.whole) CreateUnpackedFile(vm, name, record.bytes);
 }
 
 // An entry a directory pack leaves out, as the program would spell it, and why.
@@ -358,14 +391,20 @@ void CmdReadDirBlock(Vm& vm) {
   NumberedFiles::Slot* slot = CheckedSlot(vm, number);
   if (!slot) return;
   const std::string native = NativePath(folder);
-  const bool folder_made = files::MakeFolders(native);
+  std::vector<std::string> made;
+  bool failed = false;
+  const bool folder_made = files::MakeFolders(native, &made);
   if (!folder_made) vm.RunWarning(err::kCreateFailed, folder, files::FolderCause(native, errno));
-  const files::PackRead read = files::ReadDirectoryPack(slot->file, [&](const files::PackedFile& packed) {
-    if (!folder_made || !packed.parts) return;
-    std::string relative = folder;
-    for (const std::string& part : *packed.parts) relative += "\\" + part;
-    CreateUnpackedFile(vm, relative, packed.bytes);
-  });
+  const files::PackRead read =
+      files::StreamDirectoryPack(slot->file, [&](const files::PackedFile& packed, const files::RecordReader& record) {
+        if (!folder_made || !packed.parts) return;
+        // Named in this system's way, whatever separator the pack used.
+        std::string relative = folder;
+        for (const std::string& part : *packed.parts) relative += "/" + part;
+        UnpackFile(vm, relative, record, &failed);
+      });
+  // A folder made for files that could not be written goes again.
+  if (failed) files::RemoveEmptyFolders(made);
   NoteRead(vm, *slot, read.status);
   if (read.damaged) vm.RunWarning(err::kReadFailed, slot->file.Name());
 }

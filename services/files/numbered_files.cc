@@ -11,7 +11,16 @@
 
 namespace zv::files {
 
+OpenFile::OpenFile(UniqueFd fd, std::string name, Use use) : fd_(std::move(fd)), name_(std::move(name)) {
+  if (use == Use::kWriting)
+    writing_ = platform::WritingLock(fd_.Get());
+  else
+    reading_.emplace(fd_.Get(), platform::ContentLock::Kind::kReading);
+}
+
 void OpenFile::Close() {
+  writing_ = {};
+  reading_.reset();
   fd_.Reset();
   name_.clear();
   buffer_.clear();

@@ -2,10 +2,12 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "platform/paths/file_lock.h"
 #include "services/files/byte_source.h"
 #include "services/files/disk_files.h"
 
@@ -16,8 +18,14 @@ namespace zv::files {
 // written, so reads and writes keep one position as the file has.
 class OpenFile final : public ByteSource {
  public:
+  // How a program holds the file open: while it writes, saves of other
+  // programs onto the file wait and fail; while it reads, a save in place
+  // of another program waits until the reader is done, so that the reader
+  // sees the old content or the new (platform/paths/file_lock.h).
+  enum class Use { kReading, kWriting };
+
   OpenFile() = default;
-  OpenFile(UniqueFd fd, std::string name) : fd_(std::move(fd)), name_(std::move(name)) {}
+  OpenFile(UniqueFd fd, std::string name, Use use);
 
   bool IsOpen() const { return fd_.Valid(); }
   // The file's name as the program gave it.
@@ -49,6 +57,9 @@ class OpenFile final : public ByteSource {
 
   static constexpr size_t kBufferSize = 4096;
   UniqueFd fd_;
+  // After the descriptor, so that they go before it.
+  platform::WritingLock writing_;
+  std::optional<platform::ContentLock> reading_;
   std::string name_;
   std::vector<uint8_t> buffer_;
   size_t buffer_pos_ = 0;

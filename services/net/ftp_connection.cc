@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/paths/failure_cause.h"
 #include "platform/paths/path_resolver.h"
 #include "platform/signals/stop_signals.h"
 #include "platform/text/system_text.h"
@@ -17,6 +18,12 @@ std::string Cut(std::string text) {
 std::string LocalPath(std::string_view name) { return platform::Paths().Resolve(name); }
 // Servers name their files in UTF-8, as this system does.
 std::string RemoteName(std::string_view name) { return platform::SystemTextOf(name); }
+
+// Why the downloaded file could not be saved: the system's cause, from errno.
+std::string LocalFileFailure() {
+  const std::string cause = platform::CauseOf(errno);
+  return "The local file cannot be written" + (cause.empty() ? std::string() : ": " + cause);
+}
 
 constexpr std::string_view kNoAnswer = "The server does not answer";
 constexpr std::string_view kStalled = "The download stopped: nothing arrived for 10 seconds";
@@ -157,7 +164,7 @@ bool FtpConnection::GetFile(std::string_view remote, std::string_view local, int
     }
     std::unique_ptr<PartFile> file = PartFile::Create(LocalPath(local));
     if (!file) {
-      FetchResponse("The local file cannot be written");
+      FetchResponse(LocalFileFailure());
       return false;
     }
     uint64_t received = 0;
@@ -170,7 +177,7 @@ bool FtpConnection::GetFile(std::string_view remote, std::string_view local, int
       // A stop signal that ends the wait is the cause, however many bytes
       // came before it (the client says so).
       if (!written)
-        FetchResponse("The local file cannot be written");
+        FetchResponse(LocalFileFailure());
       else if (received > 0 && Connected() && platform::StopSignal() == 0)
         FetchResponse(BrokeOff(received, 0));
       else
@@ -178,7 +185,7 @@ bool FtpConnection::GetFile(std::string_view remote, std::string_view local, int
       return false;
     }
     if (!file->Commit()) {
-      FetchResponse("The local file cannot be written");
+      FetchResponse(LocalFileFailure());
       return false;
     }
     return true;
@@ -197,9 +204,13 @@ bool FtpConnection::GetFile(std::string_view remote, std::string_view local, int
   }
   local_ = PartFile::Create(LocalPath(local));
   bytes_written_ = 0;
-  // Without a local file the remote one stays open until the next step
-  // or a termination ends it.
-  if (!local_) return false;
+  // Without a local file nothing of the download could be kept: it ends
+  // now, and says why.
+  if (!local_) {
+    FetchResponse(LocalFileFailure());
+    remote_.reset();
+    return false;
+  }
   progress_ = 0;
   progress_at_change_ = 0;
   change_time_ = clock_.NowMs();
@@ -239,6 +250,7 @@ void FtpConnection::Proceed(uint32_t budget) {
   }
   if (got > 0) {
     if (!local_ || !local_->Write(std::span<const uint8_t>(buffer.data(), got))) {
+      FetchResponse(LocalFileFailure());
       Terminate();
       return;
     }
@@ -249,7 +261,7 @@ void FtpConnection::Proceed(uint32_t budget) {
     // The end: the file is complete and stays.
     remote_.reset();
     progress_ = -1;
-    if (local_) local_->Commit();
+    if (local_ && !local_->Commit()) FetchResponse(LocalFileFailure());
     local_.reset();
     bytes_written_ = 0;
   }

@@ -178,7 +178,7 @@ class PatternFiles : public ImageFiles {
       for (int x = 0; x < w; ++x) s->SetPixelAt(x, y, x == 0 ? 0x07E0 : 0xF800);
     return s;
   }
-  bool Save(const platform::Surface&, const std::string&) override { return false; }
+  bool Save(const platform::Surface&, const std::string&, std::string* = nullptr) override { return false; }
 };
 
 TEST_F(DrawingPrograms, BitmapsCreatedLoadedCopiedMirroredFlippedBlurredAndFaded) {

@@ -24,7 +24,7 @@ class FakeImageFiles : public ImageFiles {
       for (int x = 0; x < w; ++x) s->SetPixelAt(x, y, x == 0 ? left_pixel : pixel);
     return s;
   }
-  bool Save(const platform::Surface& surface, const std::string& path) override {
+  bool Save(const platform::Surface& surface, const std::string& path, std::string* = nullptr) override {
     saved_paths.push_back(path);
     saved_width = surface.Width();
     return save_result;

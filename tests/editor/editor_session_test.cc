@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -9,6 +10,7 @@
 #include <iterator>
 #include <memory>
 
+#include "editor/autosave.h"
 #include "editor/editor.h"
 #include "editor/help/help_pages.h"
 #include "editor/language_texts.h"
@@ -20,6 +22,7 @@
 namespace zv::editor {
 namespace {
 
+namespace fs = std::filesystem;
 namespace key = platform::key;
 using platform::WindowEventKind;
 
@@ -279,6 +282,46 @@ TEST_F(EditorDriver, QuittingOnRequestKeepsUnsavedProgramsBesideThemselves) {
   EXPECT_EQ(ReadAll(File("kept.kqa")), "print 1\r\n");
   EXPECT_EQ(ReadAll(File("kept.kqa.autosave")), "xprint 1\r\n");
   EXPECT_EQ(ReadAll(File("untitled.kqa.autosave")), "print 2\r\n");
+}
+
+// Where the program's folder takes no file (here a folder holds the
+// autosave's name, which even root cannot write over), the changes go to
+// the user's state folder; either way, opening the program again offers
+// them, and taking them leaves them to be saved under the program's name.
+TEST_F(EditorDriver, KeptChangesGoToTheStateFolderWhenTheProgramsFolderFailsAndAreOfferedOnOpening) {
+  const std::string state = File("state");
+  ::setenv("XDG_STATE_HOME", state.c_str(), 1);
+  struct Case {
+    const char* what;
+    bool beside_blocked;
+  };
+  for (const Case& c : {Case{"beside the program", false}, Case{"in the state folder", true}}) {
+    SCOPED_TRACE(c.what);
+    fs::remove_all(File("kept.kqa.autosave"));
+    fs::remove_all(state);
+    WriteAll(File("kept.kqa"), "print 1\r\n");
+    const struct timespec past[2] = {{1000000, 0}, {1000000, 0}};
+    ::utimensat(AT_FDCWD, File("kept.kqa").c_str(), past, 0);
+    if (c.beside_blocked) fs::create_directory(File("kept.kqa.autosave"));
+    ASSERT_TRUE(editor_->OpenFile(File("kept.kqa")));
+    Pump();
+    ASSERT_EQ(editor_->Mode(), mode::kEditing);  // nothing newer is kept yet
+    Type("x");
+    editor_->QuitKeepingChanges();
+    const std::string kept = c.beside_blocked ? AutosaveInStateFolder(temp_.Path(), "kept.kqa")
+                                              : File("kept.kqa.autosave");
+    EXPECT_EQ(ReadAll(kept), "xprint 1\r\n");
+    EXPECT_EQ(ReadAll(File("kept.kqa")), "print 1\r\n");
+
+    ASSERT_TRUE(editor_->OpenFile(File("kept.kqa")));
+    Pump();
+    ASSERT_EQ(editor_->Mode(), mode::kOpenAutosave);
+    ClickButton(2);  // yes
+    EXPECT_EQ(Lines().front(), "xprint 1");
+    EXPECT_TRUE(editor_->Live().buffer.modified);
+    EXPECT_EQ(editor_->Live().file_name, "kept.kqa");
+  }
+  ::unsetenv("XDG_STATE_HOME");
 }
 
 TEST_F(EditorDriver, BuildsAGameThatRuns) {

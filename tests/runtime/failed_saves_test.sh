@@ -10,7 +10,7 @@ zentrovex=$1
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
-export TMPDIR=$work/tmp XDG_CONFIG_HOME=$work/config
+export TMPDIR=$work/tmp XDG_CONFIG_HOME=$work/config XDG_STATE_HOME=$work/state
 mkdir "$TMPDIR"
 
 # Runs the program line in a fresh folder (a file size limit of `limit`

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "platform/paths/file_content.h"
+#include "platform/paths/save_journal.h"
 #include "platform/paths/temp_folder.h"
 
 namespace zv::platform {
@@ -204,6 +205,57 @@ TEST_F(FileSaveTest, ACopyHoldsTheSameBytesAndKeepsHoles) {
   EXPECT_EQ(CopyFilePart(source, part, 100, Holes::kKeep), 8);
   ::close(source), ::close(part);
   EXPECT_TRUE(Read(At("part.dat")) == "abc" + original.substr(2));
+}
+
+}  // namespace
+}  // namespace zv::platform
+
+namespace zv::platform {
+namespace {
+
+// A save in place keeps the old content in a journal until the new is in
+// place: a journal whose saver has ended (its lock is free) is put back by
+// the next open, one whose saver still works is left to it, and a save in
+// place that finishes leaves none.
+TEST_F(FileSaveTest, AJournalOfAnEndedSaveInPlaceIsPutBackByTheNextOpen) {
+  ::setenv("XDG_STATE_HOME", At("state").c_str(), 1);
+  struct Case {
+    const char* what;
+    bool saver_works;
+    const char* left;  // what the file holds after the next open
+  };
+  for (const Case& c : {Case{"the saver was killed", false, "old content"},
+                        Case{"the saver still works", true, "torn"}}) {
+    SCOPED_TRACE(c.what);
+    Write(At("f.dat"), "old content");
+    const int fd = ::open(At("f.dat").c_str(), O_RDWR);
+    ASSERT_GE(fd, 0);
+    {
+      std::optional<SaveJournal> journal = SaveJournal::Keep(fd, At("f.dat"));
+      ASSERT_TRUE(journal);
+      // The rewrite stops part-way, as a kill would stop it.
+      ASSERT_EQ(::pwrite(fd, "torn", 4, 0), 4);
+      ASSERT_EQ(::ftruncate(fd, 4), 0);
+      if (c.saver_works) {
+        EXPECT_TRUE(RecoverKilledSave(fd));
+        EXPECT_EQ(Read(At("f.dat")), c.left);
+        journal->Drop();
+      }
+      // Otherwise the journal outlives its saver.
+    }
+    const int reader = ::open(At("f.dat").c_str(), O_RDONLY);
+    EXPECT_TRUE(RecoverKilledSave(reader));
+    ::close(reader), ::close(fd);
+    EXPECT_EQ(Read(At("f.dat")), c.left);
+    EXPECT_TRUE(fs::is_empty(At("state/zentrovex/saves")));
+  }
+
+  // A save onto a file with a second name goes in place and leaves no journal.
+  ASSERT_EQ(::link(At("f.dat").c_str(), At("second.dat").c_str()), 0);
+  ASSERT_TRUE(SaveFile(At("f.dat"), std::string_view("a longer new content")));
+  EXPECT_EQ(Read(At("second.dat")), "a longer new content");
+  EXPECT_TRUE(fs::is_empty(At("state/zentrovex/saves")));
+  ::unsetenv("XDG_STATE_HOME");
 }
 
 }  // namespace

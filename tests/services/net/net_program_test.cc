@@ -4,10 +4,12 @@
 // thread of its own as two programs would run.
 #include <gtest/gtest.h>
 #include <netinet/in.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -240,6 +242,48 @@ TEST(NetProgram, AnFtpDownloadStoppedHalfWayLeavesNoFileAndDisconnectsEndTheSess
   // end stays.
   EXPECT_FALSE(fs::exists(here.Path() / "part.bin"));
   EXPECT_EQ(fs::file_size(here.Path() / "whole.bin"), 7000u);
+}
+
+// A download whose local file cannot be written (no folder for it, a file
+// size limit as on a full disk) ends as a failure with the system's cause,
+// whether it runs at once or in steps, and leaves no file.
+TEST(NetProgram, ADownloadWhoseLocalFileCannotBeWrittenFailsWithTheCause) {
+  LocalFtpServer server;
+  if (!server.Running()) GTEST_SKIP() << "python3-pyftpdlib is not installed";
+  server.PutFile("big.bin", std::string(7000, 'b'));
+  const ProgramFolder here(server.Root() + ".local");
+  struct Case {
+    const char* get;
+    rlim_t size_limit;  // 0: none
+    const char* cause;
+  };
+  const Case cases[] = {
+      {"ftp get file \"big.bin\", \"nowhere/part.bin\", 7000", 0, "no such file or directory"},
+      {"ftp get file \"big.bin\", \"nowhere/whole.bin\"", 0, "no such file or directory"},
+      {"ftp get file \"big.bin\", \"part.bin\", 7000", 4096, "file too large"},
+      {"ftp get file \"big.bin\", \"whole.bin\"", 4096, "file too large"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.get);
+    Machine m(nullptr, server.Port());
+    m.vm.standalone = true;  // warnings let a built game go on
+    ASSERT_TRUE(m.Start(std::string("ftp connect \"127.0.0.1\", \"user\", \"secret\"\n") + c.get +
+                        "\nfor i = 1 to 20 : ftp proceed : next i\n"
+                        "print ftp progress(); \" \"; ftp failure(); \" \"; ftp error$()\n"));
+    struct rlimit old_limit {};
+    ::getrlimit(RLIMIT_FSIZE, &old_limit);
+    const auto old_action = ::signal(SIGXFSZ, SIG_IGN);
+    if (c.size_limit != 0) {
+      const struct rlimit limit{c.size_limit, old_limit.rlim_max};
+      ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    m.RunFor(10);
+    ::setrlimit(RLIMIT_FSIZE, &old_limit);
+    ::signal(SIGXFSZ, old_action);
+    EXPECT_EQ(m.printed, std::string("-1 1 The local file cannot be written: ") + c.cause + "\n");
+    EXPECT_FALSE(fs::exists(here.Path() / "part.bin"));
+    EXPECT_FALSE(fs::exists(here.Path() / "whole.bin"));
+  }
 }
 
 TEST(NetProgram, AServerReplyIsKeptForTheProgram) {

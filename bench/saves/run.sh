@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# What a save costs, now that it syncs its data before it publishes it (and
+# the folder after), and keeps a journal when it rewrites a file in place:
+# `save number array` of 1 KB, 1 MB and 100 MB, replacing a file and in
+# place (onto a file with a second name), timed by the program itself around
+# its saves alone. Each binary given runs each case in turn (ROUNDS,
+# default 5); the medians of the milliseconds one save takes are printed.
+#   bench/saves/run.sh [ZENTROVEX...]    (default: build/zentrovex)
+# TMPDIR decides where the files go (the file system whose syncs are timed).
+set -euo pipefail
+root="$(cd "$(dirname "$0")/../.." && pwd)"
+binaries=("$@")
+[ ${#binaries[@]} -gt 0 ] || binaries=("$root/build/zentrovex")
+rounds="${ROUNDS:-5}"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+export XDG_STATE_HOME=$work/state
+
+# size label, array elements (4 bytes each), saves timed in one run
+cases=("1KB 256 200" "1MB 262144 50" "100MB 26214400 3")
+# Prints the milliseconds one save took, averaged over the run's saves.
+program() {
+  printf 'dim a(%d)\r\nsave number array "s.dat", a(0)\r\nt = timer()\r\n' "$1"
+  printf 'for n = 1 to %d : save number array "s.dat", a(0) : next n\r\n' "$2"
+  printf 'print (timer() - t) * 1000 / %d\r\n' "$2"
+}
+median() { sort -n | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+
+printf '%-40s %-6s %-9s %14s\n' binary size kind "us a save"
+for c in "${cases[@]}"; do
+  read -r label elements count <<< "$c"
+  program "$elements" "$count" > save.kqa
+  for kind in replace in-place; do
+    declare -A runs=()
+    for ((round = 0; round < rounds; ++round)); do
+      for binary in "${binaries[@]}"; do
+        rm -f s.dat second.dat
+        if [ "$kind" = in-place ]; then : > s.dat && ln s.dat second.dat; fi
+        runs[$binary]+="$("$binary" run --headless save.kqa | tr -d ' \r') "
+      done
+    done
+    for binary in "${binaries[@]}"; do
+      printf '%-40s %-6s %-9s %14s\n' "$binary" "$label" "$kind" \
+        "$(tr ' ' '\n' <<< "${runs[$binary]}" | grep . | median)"
+    done
+    unset runs
+  done
+done

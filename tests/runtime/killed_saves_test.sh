@@ -1,0 +1,135 @@
+#!/usr/bin/env bash
+# A save in place (onto a file with a second name, a file in a folder that
+# takes no new files, another owner's file) killed outright at any moment
+# leaves the old content or the new, whole, once the file is next opened.
+# Each row kills a program that saves two arrays in turn at 20 moments
+# spread over one save, on each file system this machine lets us mount.
+set -euo pipefail
+zentrovex=$1
+work=$(mktemp -d)
+cleanup() {
+  for m in "$work/tmpfs" "$work/ext2"; do ! mountpoint -q "$m" 2> /dev/null || umount "$m"; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+source "$(dirname "$0")/../support/as_user.sh"
+as_user_init "$work" "$zentrovex"
+export TMPDIR=$work/tmp XDG_STATE_HOME=$work/state XDG_CONFIG_HOME=$work/config
+mkdir -m 777 "$TMPDIR" "$XDG_STATE_HOME" "$XDG_CONFIG_HOME"
+kills=20
+printf old > "$work/old.ref"
+
+# A folder of each kind of file system, or why there is none.
+folder_ext4() { mkdir -p -m 777 "$work/ext4" && echo "$work/ext4"; }
+folder_tmpfs() {
+  mkdir -p -m 777 "$work/tmpfs"
+  if mountpoint -q "$work/tmpfs" || mount -t tmpfs -o size=256m tmpfs "$work/tmpfs" 2> /dev/null; then
+    chmod 777 "$work/tmpfs" && echo "$work/tmpfs"
+  elif [ "$(stat -f -c %T /dev/shm 2> /dev/null)" = tmpfs ] && [ -w /dev/shm ]; then
+    mktemp -d -p /dev/shm
+  else
+    echo "no tmpfs can be mounted and /dev/shm is none" >&2; return 1
+  fi
+}
+# ext2 has no fallocate; it needs a loop device, which root alone mounts.
+folder_ext2() {
+  if mountpoint -q "$work/ext2" 2> /dev/null; then echo "$work/ext2"; return; fi
+  command -v mkfs.ext2 > /dev/null || { echo "mkfs.ext2 is not installed" >&2; return 1; }
+  truncate -s 200M "$work/ext2.img" && mkfs.ext2 -q -F "$work/ext2.img" && mkdir "$work/ext2"
+  mount -o loop "$work/ext2.img" "$work/ext2" 2> /dev/null ||
+    { echo "a loop device cannot be mounted here (root and /dev/loop* are needed)" >&2; return 1; }
+  chmod 777 "$work/ext2" && echo "$work/ext2"
+}
+
+# The two arrays, `elements` numbers each.
+elements=1500000
+arrays() {
+  printf 'dim a(%d) : dim b(%d)\r\nfor i = 0 to %d : a(i) = i : b(i) = 0 - i : next i\r\n' $elements $elements $elements
+}
+# The saver writes them alternately, for ever, and says when each is saved.
+saver() {
+  arrays
+  printf 'do\r\nsave number array "f.dat", a(0) : print "saved"\r\n'
+  printf 'save number array "f.dat", b(0) : print "saved"\r\nloop\r\n'
+}
+
+# Arranges `kind` of in-place save of f.dat in `dir` (the saver's folder).
+arrange() {
+  local kind=$1 dir=$2
+  [ ! -d "$dir" ] || chmod -R u+w "$dir"
+  rm -rf "$dir" && mkdir -m 777 "$dir"
+  printf 'old' > "$dir/f.dat"
+  case $kind in
+    link) ln "$dir/f.dat" "$dir/second.dat"; user_owns "$dir" "$dir/f.dat" "$dir/second.dat" ;;
+    # The folder takes no new files from the saver.
+    read-only-folder) user_owns "$dir/f.dat"; chmod 666 "$dir/f.dat"; chmod 555 "$dir" ;;
+    # The saver may write the file but could not give a new one its owner.
+    other-owner) chmod 666 "$dir/f.dat"; [ "$(id -u)" = 0 ] || { echo "SKIP row: needs root"; return 1; } ;;
+  esac
+  saver > "$work/kill.kqa"
+}
+
+run_row() {
+  local fs=$1 kind=$2 base dir
+  if ! base=$(folder_"$fs" 2> "$work/why"); then
+    echo "SKIP $fs/$kind: $(cat "$work/why")"
+    return
+  fi
+  dir=$base/$kind
+  # The two contents the file may hold, saved apart.
+  [ ! -d "$dir" ] || chmod -R u+w "$dir"
+  rm -rf "$dir" && mkdir -m 777 "$dir"
+  { arrays; printf 'save number array "a.ref", a(0) : save number array "b.ref", b(0)\r\n'; } > "$work/refs.kqa"
+  (cd "$dir" && user "$zentrovex" run --headless "$work/refs.kqa" > /dev/null)
+  cp "$dir/a.ref" "$work/a.ref" && cp "$dir/b.ref" "$work/b.ref"
+  arrange "$kind" "$dir" || return 0
+  # One save's length on this machine, from the saver's own pace: the time
+  # from its first save to its fifth.
+  local start period
+  (cd "$dir" || exit 1; (exec "${as_user[@]}" "$zentrovex" run --headless "$work/kill.kqa" > "$work/said") & pid=$!
+   until [ -s "$work/said" ] || ! kill -0 $pid 2> /dev/null; do sleep 0.01; done
+   start=$(date +%s%N)
+   until [ "$(grep -c saved "$work/said")" -ge 5 ] || ! kill -0 $pid 2> /dev/null; do sleep 0.01; done
+   echo $(( ($(date +%s%N) - start) / 4 )) > "$work/period"
+   kill -KILL $pid; wait $pid 2> /dev/null || true)
+  # That kill too is undone by the next open (below, before the file goes).
+  printf 'open file to read 1, "f.dat" : close file 1\r\n' > "$work/open.kqa"
+  (cd "$dir" && user "$zentrovex" run --headless "$work/open.kqa")
+  period=$(cat "$work/period")
+  echo "$fs/$kind: a save takes about $((period / 1000000)) ms here"
+  local k torn=0 journals=0 whole_a=0 whole_b=0  # a before b: the old content of most kills
+  for ((k = 0; k < kills; k++)); do
+    arrange "$kind" "$dir"
+    (cd "$dir" || exit 1; (exec "${as_user[@]}" "$zentrovex" run --headless "$work/kill.kqa" > "$work/said") & pid=$!
+     until [ -s "$work/said" ] || ! kill -0 $pid 2> /dev/null; do sleep 0.01; done
+     sleep "$(awk -v p="$period" -v k=$k -v n=$kills 'BEGIN { printf "%.3f", p * k / n / 1e9 }')"
+     kill -KILL $pid; wait $pid 2> /dev/null || true)
+    [ -z "$(ls -A "$XDG_STATE_HOME/zentrovex/saves" 2> /dev/null)" ] || ((++journals))
+    # The next open of the file.
+    printf 'open file to read 1, "f.dat" : close file 1\r\n' > "$work/open.kqa"
+    (cd "$dir" && user "$zentrovex" run --headless "$work/open.kqa")
+    if cmp -s "$dir/f.dat" "$work/a.ref" || cmp -s "$dir/f.dat" "$work/old.ref"; then ((++whole_a))
+    elif cmp -s "$dir/f.dat" "$work/b.ref"; then ((++whole_b))
+    else ((++torn)); echo "$fs/$kind: kill $k left $(stat -c %s "$dir/f.dat") bytes of neither content"
+    fi
+    [ "$kind" != link ] || [ "$(stat -c %h "$dir/f.dat")" = 2 ] || fail "$fs/$kind: the file lost its second name"
+  done
+  echo "$fs/$kind: $kills kills: $whole_a old, $whole_b new, $torn torn; $journals put back by the next open"
+  [ $torn = 0 ] || { echo "FAIL: $fs/$kind: $torn of $kills killed saves tore the file"; failed=1; }
+  [ -z "$(ls -A "$XDG_STATE_HOME/zentrovex/saves" 2> /dev/null)" ] || fail "$fs/$kind: a journal stayed"
+}
+
+# file system   kind of save in place
+while read -r fs kind; do
+  run_row "$fs" "$kind"
+done << 'ROWS'
+ext4  link
+ext4  read-only-folder
+ext4  other-owner
+tmpfs link
+ext2  link
+ext2  other-owner
+ROWS
+[ -z "${failed:-}" ] || fail "killed saves tore files"
+echo "killed saves in place leave the old content or the new, whole"
