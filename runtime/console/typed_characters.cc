@@ -9,6 +9,7 @@
 namespace zv {
 
 void TypedCharacters::KeyDown(int key, bool repeating) {
+  looked_at_.reset();
   repeats_ = repeating;
   if (!ValidKey(key)) {
     key_ = kNoKey;
@@ -24,6 +25,7 @@ void TypedCharacters::KeyDown(int key, bool repeating) {
 }
 
 void TypedCharacters::KeyUp(int key) {
+  looked_at_.reset();
   if (!ValidKey(key)) return;
   Key& k = keys_[static_cast<size_t>(key)];
   k.down = false;
@@ -32,6 +34,7 @@ void TypedCharacters::KeyUp(int key) {
 }
 
 void TypedCharacters::Add(uint8_t c) {
+  looked_at_.reset();
   const bool keyed = ValidKey(key_);
   const Typed typed{c, key_, keyed ? keys_[static_cast<size_t>(key_)].press : 0, repeats_};
   // A key down types one character; any more before the next key down
@@ -61,6 +64,8 @@ void TypedCharacters::AddSeen(uint8_t c) {
 }
 
 void TypedCharacters::Look(const Keyboard& keyboard) {
+  if (looked_at_ == keyboard) return;
+  looked_at_ = keyboard;
   if (!text_.empty() && text_.back().c != kEnter) line_is_play_ = true;
   text_.clear();
   enters_ = line_letters_ = 0;
@@ -72,6 +77,7 @@ void TypedCharacters::Look(const Keyboard& keyboard) {
 }
 
 void TypedCharacters::BeginQuestion(const Keyboard& keyboard) {
+  looked_at_.reset();
   asking_ = true;
   line_is_play_ = false;
   const std::array<bool, 256> held = HeldKeys(keyboard);
@@ -110,6 +116,7 @@ void TypedCharacters::Clear() {
   keys_ = {};
   key_ = kNoKey;
   repeats_ = asking_ = line_is_play_ = false;
+  looked_at_.reset();
 }
 
 std::array<bool, 256> TypedCharacters::HeldKeys(const Keyboard& keyboard) {

@@ -106,6 +106,9 @@ class TypedCharacters {
   bool asking_ = false;
   // The line being typed began before a look: up to its Enter it is play.
   bool line_is_play_ = false;
+  // What the last look saw: a program that reads the keys many times a
+  // frame finds them as its last look left them.
+  std::optional<Keyboard> looked_at_;
 };
 
 }  // namespace zv

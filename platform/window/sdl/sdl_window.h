@@ -15,7 +15,8 @@ struct SdlWindowOptions {
 };
 
 // Whether the environment names a display (an X server or a Wayland
-// compositor) to show windows on.
+// compositor) to show windows on, and does not ask SDL for a video driver
+// without one (SDL_VIDEODRIVER=dummy or offscreen).
 bool DisplayNamed();
 
 // Opens the video system and a window on it. Returns null and says why when
