@@ -310,16 +310,19 @@ std::string NamedDisplays() {
 
 bool NoDisplayDriver(std::string_view driver) { return driver == "offscreen" || driver == "dummy"; }
 
-// Why no driver of a real display started, where SDL says only that its
-// X11 driver is "not available".
-std::string WhyNoDisplayDriver() {
+bool XServerAnswers() {
+  Display* display = XOpenDisplay(nullptr);
+  if (display) XCloseDisplay(display);
+  return display != nullptr;
+}
+
+// Why no display could be opened, where SDL says only that its X11 driver
+// is "not available" and falls back on its offscreen driver.
+std::string WhyNoDisplay() {
   const char* x11 = std::getenv("DISPLAY");
   if (!x11 || !*x11) return "the Wayland compositor cannot be reached";
-  if (Display* display = XOpenDisplay(nullptr)) {
-    XCloseDisplay(display);
-    return "SDL's X11 video driver did not start";
-  }
-  return "no X server answers there, or it refused the connection";
+  if (!XServerAnswers()) return "no X server answers there, or it refused the connection";
+  return "SDL's X11 video driver did not start";
 }
 
 }  // namespace
@@ -342,6 +345,12 @@ std::unique_ptr<Window> OpenSdlWindow(const SdlWindowOptions& options, std::stri
     if (error) *error = "no display (neither DISPLAY nor WAYLAND_DISPLAY is set)";
     return nullptr;
   }
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  const bool x11_only = !wayland || !*wayland;
+  if (x11_only && !XServerAnswers()) {
+    if (error) *error = NamedDisplays() + ": " + WhyNoDisplay();
+    return nullptr;
+  }
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
     if (error) *error = NamedDisplays() + ": " + SDL_GetError();
     return nullptr;
@@ -350,7 +359,7 @@ std::unique_ptr<Window> OpenSdlWindow(const SdlWindowOptions& options, std::stri
   // be reached.
   if (NoDisplayDriver(SDL_GetCurrentVideoDriver() ? SDL_GetCurrentVideoDriver() : "")) {
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
-    if (error) *error = NamedDisplays() + ": " + WhyNoDisplayDriver();
+    if (error) *error = NamedDisplays() + ": " + WhyNoDisplay();
     return nullptr;
   }
   SDL_Window* window = SDL_CreateWindow(options.title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
