@@ -450,7 +450,7 @@ desk_key_repeat off
 # The case's answers, or what kept them from coming.
 answers_of() {
   local name=$1
-  if DESK_TIMEOUT=8 desk_until test -e "answers-$name.txt"; then
+  if DESK_TIMEOUT=20 desk_until test -e "answers-$name.txt"; then
     tr -d '\0\r' < "answers-$name.txt" | iconv -f CP1252 -t UTF-8
   elif kill -0 "$DESK_PID" 2> /dev/null; then
     echo "(still waiting: a line typed never reached it)"
