@@ -196,7 +196,7 @@ void MessagePump::MainWindowProc(const WindowEvent& event) {
       break;
     case WindowEventKind::kCharacter:
       state_.console.last_key_char = static_cast<uint8_t>(event.a);
-      state_.console.typed.Add(static_cast<uint8_t>(event.a), host_.Clock().NowMs());
+      state_.console.typed.Add(static_cast<uint8_t>(event.a));
       AddToEntryBuffer(state_.console, static_cast<char>(event.a));
       break;
     case WindowEventKind::kSystemCommand:

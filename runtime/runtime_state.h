@@ -19,7 +19,9 @@ class MessagePump;
 // Keyboard and mouse as the input poll and the window events leave them;
 // read by the keyboard and mouse commands.
 struct InputState {
-  std::array<uint8_t, 256> keyboard{};  // by scan code; non-zero while held
+  // By scan code, non-zero while held. A program reads it only through
+  // LookAtKeyboard.
+  std::array<uint8_t, 256> keyboard{};
   int32_t mouse_x = 320;
   int32_t mouse_y = 240;
   int32_t mouse_z = 50;      // the wheel value, 0..99
@@ -108,5 +110,13 @@ struct RuntimeState {
   platform::Window* window_handle = nullptr;
   MessagePump* pump = nullptr;
 };
+
+// The keyboard as a program's key functions read it. A program that reads
+// the keys is playing: what was typed before answers none of its questions
+// (runtime/console/typed_characters.h).
+inline const std::array<uint8_t, 256>& LookAtKeyboard(RuntimeState& state) {
+  state.console.typed.Look(state.input.keyboard);
+  return state.input.keyboard;
+}
 
 }  // namespace zv

@@ -124,9 +124,13 @@ void Runtime::OpenWindow() {
   window_ = services_.window;
   if (!window_ && !options_.headless) {
     platform::SdlWindowOptions window_options;
-    std::string ignored;
-    owned_window_ = platform::OpenSdlWindow(window_options, &ignored);
+    std::string error;
+    owned_window_ = platform::OpenSdlWindow(window_options, &error);
     window_ = owned_window_.get();
+    // Without a display the run goes on headless. With one named, a window
+    // that cannot be made is a failed start: run unseen, the program would
+    // wait at its first question for keys that can never come.
+    if (!window_ && platform::DisplayNamed()) ReportStartFailure(error);
   }
   if (!window_) {
     owned_window_ = std::make_unique<platform::HeadlessWindow>(*clock_);
@@ -404,10 +408,10 @@ int Runtime::Run() {
   ReadSetupIni(state_.settings, choices_, options_.app_folder, state_.startup_folder + "/");
   OpenWindow();
   MakeMachine();
-  if (temp_.Valid())
-    StartAndRun();
-  else
+  if (!temp_.Valid())
     ReportStartFailure("cannot make a temporary folder");
+  else if (start_failure_.empty())
+    StartAndRun();
   CloseAttachedData();
   ShutdownSubsystems();
   ReportError();

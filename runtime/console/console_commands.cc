@@ -44,15 +44,15 @@ void PollInputIfDue(Vm& vm) {
 }
 
 // A question (the input line, `wait key`) begins: what was typed for it
-// waits, what was not leaves (runtime/console/typed_characters.h). The
-// keyboard is read afresh if due, to tell which keys are still held.
+// waits (runtime/console/typed_characters.h). The keyboard is read afresh
+// if due, to tell which keys are still held.
 void BeginQuestion(Vm& vm) {
   PollInputIfDue(vm);
   RuntimeState& state = State(vm);
-  state.console.typed.BeginQuestion(vm.Host().NowMs(), state.input.keyboard);
+  state.console.typed.BeginQuestion(state.input.keyboard);
 }
 
-void EndQuestion(Vm& vm) { State(vm).console.typed.EndQuestion(vm.Host().NowMs()); }
+void EndQuestion(Vm& vm) { State(vm).console.typed.EndQuestion(); }
 
 void Echo(Vm& vm, std::string_view text) {
   if (vm.runtime && vm.runtime->console_echo) vm.runtime->console_echo(text);
@@ -90,7 +90,9 @@ void PrintBlankLine(Vm& vm) {
 
 enum class InputKind { kInt, kFloat, kString };
 
-bool Accepted(InputKind kind, int8_t c) {
+// A string takes every character of the program's character set from the
+// space up, its letters beyond ASCII ("é", "ü", "€") included.
+bool Accepted(InputKind kind, uint8_t c) {
   if (c == 8) return true;
   if (kind == InputKind::kString) return c >= 32;
   return (c >= '0' && c <= '9') || c == '-' || c == '.';
@@ -105,7 +107,7 @@ void StartInputLine(Vm& vm) {
   DisplayOf(vm).QueueTextOutput(kInputCursor, con.text_cursor_x, con.text_cursor_y, kInputText);
 }
 
-void InputLineKey(Vm& vm, int8_t c) {
+void InputLineKey(Vm& vm, uint8_t c) {
   ConsoleState& con = State(vm).console;
   DisplayServices& display = DisplayOf(vm);
   if (c == 8) {
@@ -146,7 +148,7 @@ void InputLine(Vm& vm, InputKind kind) {
   while (!finished) {
     const std::optional<uint8_t> typed = con.typed.Take();
     if (!typed) break;
-    const auto c = static_cast<int8_t>(*typed);
+    const uint8_t c = *typed;
     if (Accepted(kind, c)) InputLineKey(vm, c);
     finished = c == 13;
   }
@@ -307,14 +309,13 @@ void MouseButtons(Vm& vm) {
 void ScanCode(Vm& vm) {
   const Slot result = vm.NextSlot();
   PollInputIfDue(vm);
-  const auto& keyboard = State(vm).input.keyboard;
+  const auto& keyboard = LookAtKeyboard(State(vm));
   int32_t code = 0;
   for (int32_t k = 0; k < static_cast<int32_t>(keyboard.size()); ++k)
     if (keyboard[k] != 0) {
       code = k;
       break;
     }
-  if (code != 0) State(vm).console.typed.SawHeldKey(static_cast<uint8_t>(code));
   vm.SetInt(result, code);
   vm.input_poll_due = true;
 }
@@ -327,9 +328,8 @@ void PumpIfFrameSynchronised(Vm& vm) {
 void LastKeyChar(Vm& vm) {
   const Slot result = vm.NextSlot();
   PumpIfFrameSynchronised(vm);
-  ConsoleState& con = State(vm).console;
-  const uint8_t c = con.last_key_char;
-  if (c) con.typed.SawNewestCharacter();
+  const uint8_t c = State(vm).console.last_key_char;
+  LookAtKeyboard(State(vm));
   vm.SetString(result, c ? std::string(1, static_cast<char>(c)) : std::string());
 }
 

@@ -9,6 +9,7 @@
 namespace zv {
 
 void TypedCharacters::KeyDown(int key, bool repeating) {
+  looked_at_.reset();
   repeats_ = repeating;
   if (!ValidKey(key)) {
     key_ = kNoKey;
@@ -24,54 +25,71 @@ void TypedCharacters::KeyDown(int key, bool repeating) {
 }
 
 void TypedCharacters::KeyUp(int key) {
+  looked_at_.reset();
   if (!ValidKey(key)) return;
   Key& k = keys_[static_cast<size_t>(key)];
   k.down = false;
-  // Its press is over: seen and let go, its characters wait as typed.
-  if (k.seen == k.press) k.seen.reset();
   if (k.muted == k.press) k.muted.reset();
   if (key_ == key) key_ = kNoKey;
 }
 
-void TypedCharacters::Add(uint8_t c, uint32_t now) {
+void TypedCharacters::Add(uint8_t c) {
+  looked_at_.reset();
   const bool keyed = ValidKey(key_);
-  const Typed typed{c, key_, keyed ? keys_[static_cast<size_t>(key_)].press : 0, repeats_, now, next_serial_++};
+  const Typed typed{c, key_, keyed ? keys_[static_cast<size_t>(key_)].press : 0, repeats_};
   // A key down types one character; any more before the next key down
   // (a composed text) belong to no key.
   key_ = kNoKey;
   repeats_ = false;
-  newest_.reset();
-  if (keyed && keys_[static_cast<size_t>(typed.key)].muted == typed.press) return;
-  DropOlderThanWindow(now);
-  if (text_.size() >= kLimit) return;
+  if (keyed && keys_[static_cast<size_t>(typed.key)].muted == typed.press) {
+    AddSeen(c);
+    return;
+  }
+  if (line_is_play_) {
+    if (c == kEnter) line_is_play_ = false;
+    return;
+  }
   if (c != kEnter && line_letters_ >= kLineLimit) return;
+  if (text_.size() >= kLimit) DropOldestLine();
+  if (text_.size() >= kLimit) return;
   Push(typed);
-  newest_ = typed.serial;
 }
 
-void TypedCharacters::BeginQuestion(uint32_t now, const std::array<uint8_t, 256>& keyboard) {
-  DropOlderThanWindow(now);
-  std::array<bool, 256> held{};
-  for (size_t scan_code = 0; scan_code < keyboard.size(); ++scan_code)
-    if (keyboard[scan_code] & platform::kKeyHeld)
-      held[static_cast<size_t>(platform::KeyNumberOfScanCode(static_cast<uint8_t>(scan_code)))] = true;
+// Once a question has begun, what comes answers it: the press the program
+// saw goes alone. Before, its line goes whole.
+void TypedCharacters::AddSeen(uint8_t c) {
+  if (asking_) return;
+  DropRest();
+  line_is_play_ = c != kEnter;
+}
+
+void TypedCharacters::Look(const Keyboard& keyboard) {
+  if (looked_at_ == keyboard) return;
+  looked_at_ = keyboard;
+  if (!text_.empty() && text_.back().c != kEnter) line_is_play_ = true;
+  text_.clear();
+  enters_ = line_letters_ = 0;
+  const std::array<bool, 256> held = HeldKeys(keyboard);
   for (size_t key = 1; key < keys_.size(); ++key) {
     Key& k = keys_[key];
-    if (k.seen && held[key]) {
-      k.muted = k.seen;
-      DropPress(static_cast<int>(key), *k.seen);
-    } else if (k.muted == k.press + 1 && !held[key]) {
-      // A press found held whose key down never came, and whose key is up
-      // now, is no press to wait for.
-      k.muted.reset();
-    }
-    k.seen.reset();
+    if (Held(k, held, key)) k.muted = k.down ? k.press : k.press + 1;
   }
 }
 
-void TypedCharacters::EndQuestion(uint32_t now) {
-  for (Typed& t : text_) t.at = now;
+void TypedCharacters::BeginQuestion(const Keyboard& keyboard) {
+  looked_at_.reset();
+  asking_ = true;
+  line_is_play_ = false;
+  const std::array<bool, 256> held = HeldKeys(keyboard);
+  for (size_t key = 1; key < keys_.size(); ++key) {
+    Key& k = keys_[key];
+    // A press found held whose key down never came, and whose key is up
+    // now, is no press to wait for.
+    if (k.muted == k.press + 1 && !Held(k, held, key)) k.muted.reset();
+  }
 }
+
+void TypedCharacters::EndQuestion() { asking_ = false; }
 
 std::optional<uint8_t> TypedCharacters::Take() {
   if (text_.empty()) return std::nullopt;
@@ -92,38 +110,21 @@ std::optional<uint8_t> TypedCharacters::TakePress() {
   return press.c;
 }
 
-void TypedCharacters::SawNewestCharacter() {
-  if (!newest_) return;
-  const auto it = std::find_if(text_.rbegin(), text_.rend(), [&](const Typed& t) { return t.serial == *newest_; });
-  newest_.reset();
-  if (it == text_.rend()) return;
-  if (ValidKey(it->key)) keys_[static_cast<size_t>(it->key)].seen = it->press;
-  text_.erase(std::next(it).base());
-  Recount();
-}
-
-void TypedCharacters::TookHeldKey(uint8_t scan_code) {
-  const int key = platform::KeyNumberOfScanCode(scan_code);
-  if (key == 0) return;
-  Key& k = keys_[static_cast<size_t>(key)];
-  k.muted = HeldPress(k);
-  DropPress(key, *k.muted);
-}
-
-void TypedCharacters::SawHeldKey(uint8_t scan_code) {
-  const int key = platform::KeyNumberOfScanCode(scan_code);
-  if (key == 0) return;
-  Key& k = keys_[static_cast<size_t>(key)];
-  k.seen = HeldPress(k);
-}
-
 void TypedCharacters::Clear() {
   text_.clear();
   enters_ = line_letters_ = 0;
   keys_ = {};
   key_ = kNoKey;
-  repeats_ = false;
-  newest_.reset();
+  repeats_ = asking_ = line_is_play_ = false;
+  looked_at_.reset();
+}
+
+std::array<bool, 256> TypedCharacters::HeldKeys(const Keyboard& keyboard) {
+  std::array<bool, 256> held{};
+  for (size_t scan_code = 0; scan_code < keyboard.size(); ++scan_code)
+    if (keyboard[scan_code] & platform::kKeyHeld)
+      held[static_cast<size_t>(platform::KeyNumberOfScanCode(static_cast<uint8_t>(scan_code)))] = true;
+  return held;
 }
 
 void TypedCharacters::Push(const Typed& typed) {
@@ -144,8 +145,15 @@ void TypedCharacters::PopFront() {
   text_.pop_front();
 }
 
-void TypedCharacters::DropOlderThanWindow(uint32_t now) {
-  while (!text_.empty() && now - text_.front().at > kAnswerWindowMs) PopFront();
+void TypedCharacters::DropRest() {
+  while (!text_.empty() && text_.back().c != kEnter) text_.pop_back();
+  line_letters_ = 0;
+}
+
+void TypedCharacters::DropOldestLine() {
+  if (enters_ == 0) return;
+  while (text_.front().c != kEnter) PopFront();
+  PopFront();
 }
 
 void TypedCharacters::DropPress(int key, uint32_t press) {

@@ -11,49 +11,44 @@ namespace zv {
 // The characters typed at the window, waiting for the program's questions:
 // the input line and `wait key`. Each reaches the program once, in the
 // order typed, so a player may type ahead of a program that prints, clears
-// the screen or works for some frames between two questions.
+// the screen, waits or works for some frames between two questions,
+// however long that takes.
 //
-// A character answers a question typed while that question waits or at
-// most kAnswerWindowMs before it began; older ones are keys pressed during
-// play, and go when the next question begins. A character typed ahead while
-// an earlier question waited was typed as an answer, not in play: its age
-// counts from that question's end, so a slow question (a long line to take
-// on a slow machine) does not age the answer typed after it. Nor does a key the program
-// has seen another way answer a question. A key-state function names the
-// key it asks about: a press it finds held was the program's, and none of
-// its characters answers a question. `scancode()` only tells that some key
-// is down, and a loop on it mostly waits for every key to go up while the
-// player types on: a press it finds, and the press whose character
-// `inkey$()` gave, answer nothing only while still held when the question
-// begins. Let go before, they wait as typed, so such a loop keeps the
-// answer typed ahead. The character `inkey$()` gave answers nothing.
+// What was typed before a question began is judged in lines: each finished
+// line (up to its Enter) and the unfinished rest are kept or dropped whole,
+// never cut, since a part of a line is a wrong answer. A line is play when
+// the program looked at the keyboard after one of its characters was typed
+// (a key function, `scancode()`, `inkey$()`): a program that reads keys is
+// playing, and the keys it was given answer nothing. A look therefore drops
+// every line typed so far, and the rest of the line being typed up to its
+// Enter. The presses held at a look are play too, their characters still
+// to come and their repeats included. What is typed after a question began
+// answers it, whatever came before.
 class TypedCharacters {
  public:
-  static constexpr uint32_t kAnswerWindowMs = 1000;
+  using Keyboard = std::array<uint8_t, 256>;  // by scan code, as the input poll leaves it
+
   // The most letters of one line that wait; past it the line's further
   // letters are dropped, never its Enter, so a line typed or pasted beyond
   // it still ends and the lines after it come whole.
   static constexpr size_t kLineLimit = 4096;
-  // The most characters that wait at all. Characters too old to answer
-  // anything leave as new ones come, so only a flood of lines within one
-  // window can reach it; past it new characters are dropped.
+  // The most characters that wait at all; past it the oldest lines go
+  // whole to make room.
   static constexpr size_t kLimit = 65536;
 
   // The window's key events (key numbers 0..255); a repeat is a held key
   // typing again. The characters after a key down are that key's.
   void KeyDown(int key, bool repeating);
   void KeyUp(int key);
-  // A character typed at `now` (milliseconds).
-  void Add(uint8_t c, uint32_t now);
+  void Add(uint8_t c);
 
-  // A question begins at `now`: characters too old to answer it go, and so
-  // do those of the presses the program saw that `keyboard` (by scan code,
-  // as the input poll left it) shows still held; the rest of such a press
-  // answers nothing either.
-  void BeginQuestion(uint32_t now, const std::array<uint8_t, 256>& keyboard);
-  // The question has its answer at `now`: what still waits was typed ahead
-  // for the questions after it.
-  void EndQuestion(uint32_t now);
+  // The program read the keys; `keyboard` is what it read.
+  void Look(const Keyboard& keyboard);
+
+  // A question begins, with `keyboard` showing the keys held now; it has
+  // its answer at its end.
+  void BeginQuestion(const Keyboard& keyboard);
+  void EndQuestion();
 
   // The oldest character waiting.
   std::optional<uint8_t> Take();
@@ -61,13 +56,6 @@ class TypedCharacters {
   // already taken. The press answers one question only: its repeats go,
   // those waiting and those still to come while it stays held.
   std::optional<uint8_t> TakePress();
-
-  // `inkey$()` gave the newest character.
-  void SawNewestCharacter();
-  // A key-state function found the key at `scan_code` held.
-  void TookHeldKey(uint8_t scan_code);
-  // `scancode()` found the key at `scan_code` held.
-  void SawHeldKey(uint8_t scan_code);
 
   void Clear();
   size_t Waiting() const { return text_.size(); }
@@ -81,30 +69,32 @@ class TypedCharacters {
     int key;         // the key that typed it, or kNoKey
     uint32_t press;  // which press of that key
     bool repeated;   // typed again by the key held down
-    uint32_t at;     // when it was typed
-    uint64_t serial;
   };
   // A key as the window's events show it.
   struct Key {
     bool down = false;
     uint32_t press = 0;  // counts the key's presses; the latest is the one down
-    // The press the program saw, and the press that answers nothing: the
-    // one down, or the next one when its key down is still to come.
-    std::optional<uint32_t> seen;
+    // The press that answers nothing: the one down, or the next one when
+    // its key down is still to come.
     std::optional<uint32_t> muted;
   };
 
   bool ValidKey(int key) const { return key >= 0 && key < static_cast<int>(keys_.size()); }
-  // The press of a key that the keyboard state shows held: the one down,
-  // or the next when its key down is still to come (the keyboard state may
-  // be ahead of the window's events).
-  static uint32_t HeldPress(const Key& k) { return k.down ? k.press : k.press + 1; }
+  // Whether the key is held by the window's events or by the keyboard
+  // state, which may be ahead of them.
+  static bool Held(const Key& k, const std::array<bool, 256>& held_by_state, size_t key) {
+    return k.down || held_by_state[key];
+  }
+  static std::array<bool, 256> HeldKeys(const Keyboard& keyboard);
+  // A muted press typed a character: the program saw it.
+  void AddSeen(uint8_t c);
   void Push(const Typed& typed);
   void PopFront();
-  void DropOlderThanWindow(uint32_t now);
+  void DropRest();
+  void DropOldestLine();
   void DropPress(int key, uint32_t press);
   // Counts the letters of the line being typed again, after characters
-  // went from the middle of the queue.
+  // went from the queue other than at its front.
   void Recount();
 
   std::deque<Typed> text_;
@@ -113,8 +103,12 @@ class TypedCharacters {
   std::array<Key, 256> keys_{};
   int key_ = kNoKey;  // the key whose character comes next
   bool repeats_ = false;
-  uint64_t next_serial_ = 1;
-  std::optional<uint64_t> newest_;  // the serial of the newest character, while it waits
+  bool asking_ = false;
+  // The line being typed began before a look: up to its Enter it is play.
+  bool line_is_play_ = false;
+  // What the last look saw: a program that reads the keys many times a
+  // frame finds them as its last look left them.
+  std::optional<Keyboard> looked_at_;
 };
 
 }  // namespace zv

@@ -31,13 +31,10 @@ InputDevices& FreshDevices(Vm& vm) {
   return devices;
 }
 
-// A key the program asks about and finds held was pressed for it: its
-// characters answer none of the program's questions.
 bool KeyDown(const Vm& vm, int32_t code) {
-  if (!vm.runtime || code < 0 || code > 255) return false;
-  const bool held = (vm.runtime->input.keyboard[static_cast<size_t>(code)] & platform::kKeyHeld) != 0;
-  if (held) vm.runtime->console.typed.TookHeldKey(static_cast<uint8_t>(code));
-  return held;
+  if (!vm.runtime) return false;
+  const auto& keyboard = LookAtKeyboard(*vm.runtime);
+  return code >= 0 && code <= 255 && (keyboard[static_cast<size_t>(code)] & platform::kKeyHeld) != 0;
 }
 
 // ---- Control devices ----------------------------------------------------------------

@@ -9,7 +9,9 @@ zentrovex=$1
 source "$(dirname "$0")/../support/desktop.sh"
 desk_init
 command -v setxkbmap > /dev/null || { echo "SKIP: setxkbmap is not installed (Debian package x11-xkb-utils)"; exit 77; }
+command -v xset > /dev/null || { echo "SKIP: xset is not installed (Debian package x11-xserver-utils)"; exit 77; }
 cd "$DESK_WORK"
+desk_key_repeat off
 
 # The program says when it is about to ask, so that nothing is typed
 # while it is still starting.

@@ -2,204 +2,171 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
+#include <cctype>
 #include <string>
 
 #include "platform/input/input.h"
-#include "platform/input/key_codes.h"
+#include "platform/input/key_numbers.h"
 #include "platform/window/window.h"
 
 namespace zv {
 namespace {
 
-namespace scan = platform::scan;
-namespace key = platform::key;
-using Keyboard = std::array<uint8_t, 256>;
+using Keyboard = TypedCharacters::Keyboard;
 
-constexpr uint32_t kAsked = 10000;  // when the question begins
-
-std::string TakeAll(TypedCharacters& typed) {
-  std::string taken;
-  while (const auto c = typed.Take()) taken += static_cast<char>(*c);
-  return taken;
-}
-
-// A key pressed and its character typed, at `at`.
-void Press(TypedCharacters& typed, int key_number, char c, uint32_t at = kAsked - 100) {
-  typed.KeyDown(key_number, false);
-  typed.Add(static_cast<uint8_t>(c), at);
-}
-
-// Typed shortly before the question or while it waits, a character answers
-// it; typed longer ago, during play, it does not.
-TEST(TypedCharacters, AnswerWhatWasTypedInTheLastSecondOrWhileTheQuestionWaits) {
-  struct Case {
-    uint32_t typed_before_ms;
-    bool answers;
-  };
-  for (const Case& c : {Case{0, true}, Case{400, true}, Case{1000, true}, Case{1001, false}, Case{60000, false}}) {
-    SCOPED_TRACE(c.typed_before_ms);
-    TypedCharacters typed;
-    Press(typed, 'Q', 'q', kAsked - c.typed_before_ms);
-    typed.KeyUp('Q');
-    typed.BeginQuestion(kAsked, {});
-    EXPECT_EQ(TakeAll(typed), std::string(c.answers ? "q" : ""));
-    // However long the question then waits.
-    Press(typed, 'A', 'a', kAsked + 5000);
-    EXPECT_EQ(TakeAll(typed), "a");
+// Plays a session written as the keys a person types and what the program
+// does, and gives what its questions took, "|" between two questions.
+// A character is a key tapped ("/" is Return); {hold K} presses K and
+// types its character, {repeat K} types it again held, {up K} lets it go,
+// {state K} is K held in the keyboard state before the window's key down
+// for it came. {look} is a key function, {ask} an input line, {press} a
+// `wait key`. A question still waiting at the end shows "_".
+class Session {
+ public:
+  std::string Play(const std::string& script) {
+    for (size_t i = 0; i < script.size(); ++i) {
+      if (script[i] != '{') {
+        Tap(script[i]);
+      } else {
+        const size_t end = script.find('}', i);
+        Step(script.substr(i + 1, end - i - 1));
+        i = end;
+      }
+      Answer();
+    }
+    if (asking_) answers_ += line_ + "_";
+    return answers_;
   }
-}
 
-// An answer typed ahead while an earlier question waits keeps however long
-// that question then takes (a long line on a slow machine); it ages only
-// from that question's end.
-TEST(TypedCharacters, AnAnswerTypedAheadAgesFromTheEndOfTheQuestionBefore) {
-  TypedCharacters typed;
-  typed.BeginQuestion(kAsked, {});
-  for (char c : std::string("a\rbob\r")) typed.Add(static_cast<uint8_t>(c), kAsked + 100);
-  EXPECT_EQ(typed.Take(), 'a');
-  EXPECT_EQ(typed.Take(), '\r');
-  typed.EndQuestion(kAsked + 2000);
-  typed.BeginQuestion(kAsked + 2900, {});
-  EXPECT_EQ(TakeAll(typed), "bob\r");
-  typed.Add('z', kAsked + 3000);
-  typed.EndQuestion(kAsked + 3000);
-  typed.BeginQuestion(kAsked + 4001, {});
-  EXPECT_EQ(TakeAll(typed), "");
-}
+ private:
+  static int KeyNumber(char c) { return c == '/' ? platform::key::kEnter : std::toupper(static_cast<unsigned char>(c)); }
+  static uint8_t Character(char c) { return c == '/' ? '\r' : static_cast<uint8_t>(c); }
+  static uint8_t ScanCode(char c) {
+    for (int code = 1; code < 256; ++code)
+      if (platform::KeyNumberOfScanCode(static_cast<uint8_t>(code)) == KeyNumber(c)) return static_cast<uint8_t>(code);
+    return 0;
+  }
 
-// What the program saw another way answers no question: a press a
-// key-state function found held, with every character it types; the
-// character `inkey$()` gave; a press `scancode()` found held, or whose
-// character `inkey$()` gave, that is still held when the question begins,
-// with the characters it types later. Such a press let go before the
-// question waits as typed, as do the keys pressed while a seen key is held.
-TEST(TypedCharacters, APressTheProgramSawAnswersNothing) {
+  void Tap(char c) {
+    Step(std::string("hold ") + c);
+    Step(std::string("up ") + c);
+  }
+
+  void Step(const std::string& step) {
+    const char c = step.back();
+    if (step.starts_with("hold")) {
+      keyboard_[ScanCode(c)] = platform::kKeyHeld;
+      typed_.KeyDown(KeyNumber(c), false);
+      typed_.Add(Character(c));
+    } else if (step.starts_with("repeat")) {
+      typed_.KeyDown(KeyNumber(c), true);
+      typed_.Add(Character(c));
+    } else if (step.starts_with("up")) {
+      keyboard_[ScanCode(c)] = 0;
+      typed_.KeyUp(KeyNumber(c));
+    } else if (step.starts_with("state")) {
+      keyboard_[ScanCode(c)] = platform::kKeyHeld;
+    } else if (step == "look") {
+      typed_.Look(keyboard_);
+    } else {
+      if (!answers_.empty() || asked_) answers_ += "|";
+      asked_ = asking_ = true;
+      line_.clear();
+      typed_.BeginQuestion(keyboard_);
+      if (step == "press") {
+        const auto press = typed_.TakePress();
+        EXPECT_TRUE(press) << "no press waits for {press}";
+        answers_ += press == '\r' ? '/' : static_cast<char>(press.value_or('?'));
+        asking_ = false;
+        typed_.EndQuestion();
+      }
+    }
+  }
+
+  // An input line takes what waits, up to its Return.
+  void Answer() {
+    while (asking_) {
+      const auto c = typed_.Take();
+      if (!c) return;
+      if (*c != '\r') {
+        line_ += static_cast<char>(*c);
+        continue;
+      }
+      answers_ += line_;
+      asking_ = false;
+      typed_.EndQuestion();
+    }
+  }
+
+  TypedCharacters typed_;
+  Keyboard keyboard_{};
+  bool asked_ = false;
+  bool asking_ = false;
+  std::string line_;
+  std::string answers_;
+};
+
+// Lines typed before a question answer it whole or not at all: a line is
+// play when the program looked at the keyboard after one of its characters
+// was typed, however long ago anything was typed; what is typed once the
+// question began answers it.
+TEST(TypedCharacters, ALineAnswersWholeOrNotAtAll) {
   struct Case {
     const char* name;
-    std::function<void(TypedCharacters&, Keyboard&)> before;  // before the question; the keys held at it
-    std::function<void(TypedCharacters&)> after;               // while it waits
-    std::string answer;
+    const char* script;
+    const char* answers;
   };
   const Case kCases[] = {
-      {"found held by scancode() and still held",
-       [](TypedCharacters& t, Keyboard& k) {
-         Press(t, 'X', 'x');
-         t.SawHeldKey(scan::kX);
-         k[scan::kX] = platform::kKeyHeld;
-       },
-       [](TypedCharacters& t) {
-         t.KeyDown('X', true);
-         t.Add('x', kAsked + 600);
-         t.KeyUp('X');
-         Press(t, 'Y', 'y', kAsked + 700);
-       },
-       "y"},
-      {"found held by scancode(), let go before the question",
-       [](TypedCharacters& t, Keyboard&) {
-         Press(t, 'X', 'x');
-         t.SawHeldKey(scan::kX);
-         t.KeyUp('X');
-       },
-       [](TypedCharacters&) {}, "x"},
-      {"found held by a key-state function, let go before the question",
-       [](TypedCharacters& t, Keyboard&) {
-         Press(t, 'X', 'x');
-         t.TookHeldKey(scan::kX);
-         t.KeyUp('X');
-         Press(t, 'X', 'x');
-       },
-       [](TypedCharacters&) {}, "x"},
-      {"found held by scancode() before its key down came",
-       [](TypedCharacters& t, Keyboard& k) {
-         t.SawHeldKey(scan::kX);
-         k[scan::kX] = platform::kKeyHeld;
-       },
-       [](TypedCharacters& t) {
-         Press(t, 'X', 'x', kAsked + 10);
-         t.KeyUp('X');
-         Press(t, 'X', 'x', kAsked + 200);
-       },
-       "x"},
-      {"the name typed while the Return seen is held",
-       [](TypedCharacters& t, Keyboard& k) {
-         Press(t, key::kEnter, '\r');
-         t.TookHeldKey(scan::kEnter);
-         Press(t, 'A', 'a');
-         k[scan::kEnter] = k[scan::kA] = platform::kKeyHeld;
-       },
-       [](TypedCharacters& t) {
-         t.KeyUp(key::kEnter);
-         Press(t, 'N', 'n', kAsked + 50);
-         Press(t, key::kEnter, '\r', kAsked + 100);
-       },
-       "an\r"},
-      {"the keypad's Enter found held by scancode()",
-       [](TypedCharacters& t, Keyboard& k) {
-         Press(t, key::kEnter, '\r');
-         t.SawHeldKey(scan::kKeypadEnter);
-         k[scan::kKeypadEnter] = platform::kKeyHeld;
-       },
-       [](TypedCharacters&) {}, ""},
-      {"characters without a key down of their own, typed as seen keys are held",
-       [](TypedCharacters& t, Keyboard& k) {
-         t.KeyDown(key::kShift, false);
-         t.Add(':', kAsked - 100);
-         Press(t, 'A', 'A');
-         t.Add('!', kAsked - 100);  // composed after the A
-         t.TookHeldKey(scan::kLeftShift);
-         t.SawHeldKey(scan::kA);
-         k[scan::kLeftShift] = k[scan::kA] = platform::kKeyHeld;
-       },
-       [](TypedCharacters&) {}, ":!"},
-      {"inkey$ gave the newest character",
-       [](TypedCharacters& t, Keyboard&) {
-         Press(t, 'A', 'a');
-         t.KeyUp('A');
-         Press(t, 'B', 'b');
-         t.SawNewestCharacter();
-         t.SawNewestCharacter();
-       },
-       [](TypedCharacters&) {}, "a"},
-      {"inkey$ gave it and its key is still held",
-       [](TypedCharacters& t, Keyboard& k) {
-         Press(t, 'B', 'b');
-         t.SawNewestCharacter();
-         k[scan::kB] = platform::kKeyHeld;
-       },
-       [](TypedCharacters& t) {
-         t.KeyDown('B', true);
-         t.Add('b', kAsked + 600);
-       },
-       ""},
+      {"typed ahead through a question, however long the wait between", "{ask}go/look at the door/{ask}",
+       "go|look at the door"},
+      {"typed ahead before both questions", "go/north/{ask}{ask}", "go|north"},
+      {"a look drops the lines before it and the rest of the line it fell in", "{ask}go/open the{look} trap/{ask}",
+       "go|_"},
+      {"the line after the look answers", "ann/{look}bob/{ask}", "bob"},
+      {"a look with nothing typed takes nothing", "{look}{ask}bob/", "bob"},
+      {"what is typed after the question began answers, a play line's end too", "ab{look}c{ask}d/", "d"},
+      {"a press held at the look and its repeats answer nothing", "{hold /}{look}{ask}{repeat /}{up /}ann/", "ann"},
+      {"a press held at the look whose key down comes after the question began goes alone",
+       "{state x}{look}{ask}{hold x}{up x}ann/", "ann"},
+      {"a press held at the look whose key down comes before the question: its line is play",
+       "{state x}{look}{hold x}{up x}ann/{ask}bob/", "bob"},
+      {"the Return held at the look ends a line of its own", "{state /}{look}{hold /}{up /}ann/{ask}", "ann"},
+      {"a press in the state only, let go before the question, is none", "{state x}{look}{up x}{ask}x/", "x"},
+      {"a wait key takes one press; its repeats answer nothing after it", "{hold /}{repeat /}{press}{repeat /}{up /}bob/{ask}",
+       "/|bob"},
+      {"a press the wait key took is no look", "ann/{press}{ask}", "a|nn"},
   };
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.name);
-    TypedCharacters typed;
-    Keyboard keyboard{};
-    c.before(typed, keyboard);
-    typed.BeginQuestion(kAsked, keyboard);
-    c.after(typed);
-    EXPECT_EQ(TakeAll(typed), c.answer);
+    EXPECT_EQ(Session().Play(c.script), c.answers);
   }
 }
 
 // Past the bound a line's further letters are dropped, never its Enter: a
 // flood of 5,000 letters still ends its line, and the lines after it come
-// whole, whether one line floods or many do.
-TEST(TypedCharacters, AFloodKeepsEveryEnterAndTheLinesAfterIt) {
-  for (const int flooded_lines : {1, 10}) {
+// whole, whether one line floods or many do. Past the bound on all that
+// waits the oldest lines go whole.
+TEST(TypedCharacters, AFloodKeepsWholeLinesAndTheLinesAfterIt) {
+  const std::string full_line = std::string(TypedCharacters::kLineLimit, 'x') + "\r";
+  for (const size_t flooded_lines : {size_t{1}, size_t{10}, size_t{40}}) {
     SCOPED_TRACE(flooded_lines);
     TypedCharacters typed;
-    std::string expected;
-    for (int line = 0; line < flooded_lines; ++line) {
-      for (int i = 0; i < 5000; ++i) typed.Add('x', kAsked);
-      typed.Add('\r', kAsked);
-      expected += std::string(TypedCharacters::kLineLimit, 'x') + "\r";
+    for (size_t line = 0; line < flooded_lines; ++line) {
+      for (int i = 0; i < 5000; ++i) typed.Add('x');
+      typed.Add('\r');
     }
-    for (char c : std::string("bob\r")) typed.Add(static_cast<uint8_t>(c), kAsked);
-    typed.BeginQuestion(kAsked, {});
-    EXPECT_EQ(TakeAll(typed), expected + "bob\r");
+    for (char c : std::string("bob\r")) typed.Add(static_cast<uint8_t>(c));
+    typed.BeginQuestion({});
+    std::string taken;
+    while (const auto c = typed.Take()) taken += static_cast<char>(*c);
+    ASSERT_TRUE(taken.ends_with("bob\r"));
+    const size_t lines = (taken.size() - 4) / full_line.size();
+    EXPECT_EQ(taken, [&] {
+      std::string whole;
+      for (size_t i = 0; i < lines; ++i) whole += full_line;
+      return whole + "bob\r";
+    }());
+    EXPECT_EQ(lines, std::min(flooded_lines, TypedCharacters::kLimit / full_line.size()));
   }
 }
 

@@ -14,6 +14,9 @@
 #                             of that exact title; sets $DESK_WINDOW
 #   desk_until CMD...         runs CMD until it succeeds (false on timeout)
 #   desk_key KEY...           xdotool key names (ctrl+s, F5, Return) to the focus
+#   desk_key_repeat on|off    the X server's key repeat: off unless a test
+#                             tests repeat, since a key held past the
+#                             repeat's delay on a loaded machine repeats
 #   desk_press KEY            one key held for a moment, as fingers do
 #   desk_press_until KEY CMD...   presses KEY until CMD succeeds: a program
 #                             that lags past the key's release misses it
@@ -112,6 +115,8 @@ desk_window() {
 }
 
 desk_key() { xdotool key --delay 30 "$@"; }
+
+desk_key_repeat() { xset r "$1"; }
 
 desk_press() {
   xdotool keydown "$1"

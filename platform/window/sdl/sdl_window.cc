@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <deque>
 #include <optional>
+#include <string_view>
 #include <utility>
 
 #include "platform/text/code_page.h"
@@ -295,33 +296,76 @@ class SdlWindow final : public Window {
   Uint64 asked_at_ = 0;
 };
 
+// The displays the environment names, as a person would look them up.
+std::string NamedDisplays() {
+  std::string named;
+  for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+    const char* value = std::getenv(variable);
+    if (!value || !*value) continue;
+    if (!named.empty()) named += " or ";
+    named += std::string(variable) + "=" + value;
+  }
+  return "cannot open a window on " + named;
+}
+
+bool NoDisplayDriver(std::string_view driver) { return driver == "offscreen" || driver == "dummy"; }
+
+bool XServerAnswers() {
+  Display* display = XOpenDisplay(nullptr);
+  if (display) XCloseDisplay(display);
+  return display != nullptr;
+}
+
+// Why no display could be opened, where SDL says only that its X11 driver
+// is "not available" and falls back on its offscreen driver.
+std::string WhyNoDisplay() {
+  const char* x11 = std::getenv("DISPLAY");
+  if (!x11 || !*x11) return "the Wayland compositor cannot be reached";
+  if (!XServerAnswers()) return "no X server answers there, or it refused the connection";
+  return "SDL's X11 video driver did not start";
+}
+
 }  // namespace
 
 int KeyNumberOfScancode(int scancode) { return FindKeyNumber(static_cast<SDL_Scancode>(scancode)); }
 
+bool DisplayNamed() {
+  const char* x11 = std::getenv("DISPLAY");
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  const char* driver = std::getenv("SDL_VIDEODRIVER");
+  // A driver without a display, asked for by name, means none.
+  if (driver && NoDisplayDriver(driver)) return false;
+  return (x11 && *x11) || (wayland && *wayland);
+}
+
 std::unique_ptr<Window> OpenSdlWindow(const SdlWindowOptions& options, std::string* error) {
   // Without an X server or a Wayland compositor there is nobody to show a
   // window to; SDL would still offer its offscreen driver.
-  const char* x11 = std::getenv("DISPLAY");
-  const char* wayland = std::getenv("WAYLAND_DISPLAY");
-  if ((!x11 || !*x11) && (!wayland || !*wayland)) {
+  if (!DisplayNamed()) {
     if (error) *error = "no display (neither DISPLAY nor WAYLAND_DISPLAY is set)";
     return nullptr;
   }
-  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-    if (error) *error = SDL_GetError();
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  const bool x11_only = !wayland || !*wayland;
+  if (x11_only && !XServerAnswers()) {
+    if (error) *error = NamedDisplays() + ": " + WhyNoDisplay();
     return nullptr;
   }
-  const std::string driver = SDL_GetCurrentVideoDriver() ? SDL_GetCurrentVideoDriver() : "";
-  if (driver == "offscreen" || driver == "dummy") {
-    if (error) *error = "no display (only SDL's " + driver + " video driver)";
+  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+    if (error) *error = NamedDisplays() + ": " + SDL_GetError();
+    return nullptr;
+  }
+  // SDL falls back on its offscreen driver when the display named cannot
+  // be reached.
+  if (NoDisplayDriver(SDL_GetCurrentVideoDriver() ? SDL_GetCurrentVideoDriver() : "")) {
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    if (error) *error = NamedDisplays() + ": " + WhyNoDisplay();
     return nullptr;
   }
   SDL_Window* window = SDL_CreateWindow(options.title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
                                         options.width, options.height, SDL_WINDOW_BORDERLESS);
   if (!window) {
-    if (error) *error = SDL_GetError();
+    if (error) *error = NamedDisplays() + ": " + SDL_GetError();
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
     return nullptr;
   }

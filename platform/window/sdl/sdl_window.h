@@ -14,8 +14,13 @@ struct SdlWindowOptions {
   int32_t height = 240;
 };
 
+// Whether the environment names a display (an X server or a Wayland
+// compositor) to show windows on, and does not ask SDL for a video driver
+// without one (SDL_VIDEODRIVER=dummy or offscreen).
+bool DisplayNamed();
+
 // Opens the video system and a window on it. Returns null and says why when
-// no display can be opened (no X server or Wayland compositor, for one).
+// no display can be opened (none named, or the one named cannot be reached).
 std::unique_ptr<Window> OpenSdlWindow(const SdlWindowOptions& options, std::string* error);
 
 // The key number of an SDL scancode, 0 for keys without one (for tests).

@@ -6,6 +6,9 @@
 #include <chrono>
 #include <cstdlib>
 #include <functional>
+#include <map>
+#include <optional>
+#include <string>
 #include <thread>
 
 #include "tests/display/x11_window_state.h"
@@ -24,18 +27,43 @@ TEST(SdlWindow, KeysAreNumberedByPosition) {
   EXPECT_EQ(KeyNumberOfScancode(SDL_SCANCODE_RETURN), key::kEnter);
 }
 
-TEST(SdlWindow, WithoutADisplayNoWindowOpens) {
-  const char* display = std::getenv("DISPLAY");
-  const std::string saved = display ? display : "";
-  ::unsetenv("DISPLAY");
-  const char* wayland = std::getenv("WAYLAND_DISPLAY");
-  const std::string saved_wayland = wayland ? wayland : "";
-  ::unsetenv("WAYLAND_DISPLAY");
-  std::string error;
-  EXPECT_EQ(OpenSdlWindow({}, &error), nullptr);
-  EXPECT_NE(error.find("no display"), std::string::npos);
-  if (display) ::setenv("DISPLAY", saved.c_str(), 1);
-  if (wayland) ::setenv("WAYLAND_DISPLAY", saved_wayland.c_str(), 1);
+// Sets the environment's variables for its lifetime, and then puts back
+// what was there.
+class Environment {
+ public:
+  explicit Environment(std::map<std::string, const char*> values) {
+    for (const auto& [name, value] : values) {
+      const char* was = std::getenv(name.c_str());
+      saved_[name] = was ? std::optional<std::string>(was) : std::nullopt;
+      value ? ::setenv(name.c_str(), value, 1) : ::unsetenv(name.c_str());
+    }
+  }
+  ~Environment() {
+    for (const auto& [name, value] : saved_) value ? ::setenv(name.c_str(), value->c_str(), 1) : ::unsetenv(name.c_str());
+  }
+
+ private:
+  std::map<std::string, std::optional<std::string>> saved_;
+};
+
+// Without a display named a run goes on headless; a display named that
+// cannot be reached is a failure that says so.
+TEST(SdlWindow, WithoutADisplayNoWindowOpensAndTheErrorSaysWhy) {
+  struct Case {
+    const char* display;
+    const char* video_driver;
+    bool named;
+    const char* error;
+  };
+  for (const Case& c : {Case{nullptr, nullptr, false, "no display"}, Case{":0", "dummy", false, "no display"},
+                        Case{":nobody", nullptr, true, "cannot open a window on DISPLAY=:nobody: no X server answers"}}) {
+    SCOPED_TRACE(c.display ? c.display : "no DISPLAY");
+    const Environment environment({{"DISPLAY", c.display}, {"WAYLAND_DISPLAY", nullptr}, {"SDL_VIDEODRIVER", c.video_driver}});
+    EXPECT_EQ(DisplayNamed(), c.named);
+    std::string error;
+    EXPECT_EQ(OpenSdlWindow({}, &error), nullptr);
+    EXPECT_NE(error.find(c.error), std::string::npos) << error;
+  }
 }
 
 // Takes the window's events until `done` holds (or half a minute passes,

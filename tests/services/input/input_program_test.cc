@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -20,6 +21,7 @@
 #include "compiler/command_table.h"
 #include "compiler/compiler.h"
 #include "display/display_factory.h"
+#include "platform/input/key_numbers.h"
 #include "platform/window/headless/headless_window.h"
 #include "runtime/console/console_commands.h"
 #include "runtime/startup.h"
@@ -208,58 +210,64 @@ TEST_F(InputPrograms, TheNamedKeysAndATypedKeyReadFromSource) {
   EXPECT_EQ(run.printed, "000000\n111111\n100\n000000\n[]\n1 []\n");
 }
 
-// A key the program has seen some other way answers none of its questions:
-// the character `inkey$()` gave, a press a key-state function found held,
-// or a press `scancode()` found held that is still held when the question
-// begins. A press `scancode()` found but let go before the question, a look
-// that finds nothing, and the entry buffer leave what was typed ahead
-// waiting; what was typed long before the question does not answer it.
-TEST_F(InputPrograms, AKeyTheProgramSawOtherwiseAnswersNoQuestion) {
-  // "x" is typed 100 ms after the start and held 400 ms; "ok" at 700 ms.
-  const std::pair<const char*, const char*> kLooks[] = {
-      {"k$ = inkey$()", "ok"},
-      {"k = scancode()", "ok"},
-      {"k = key state(45)", "ok"},
-      {"k = scancode() : wait 300", "xok"},
-      {"k = key state(45) : wait 300", "ok"},
-      {"k = key state(46)", "xok"},
-      {"k = escape key()", "xok"},
-      {"k = mouse x()", "xok"},
-      {"e$ = entry$()", "xok"},
-      {"clear entry buffer", "xok"},
-      {"wait 700", "xok"},
-      {"wait 1200", "ok"},
+// A program that reads the keys is playing: every key function of the
+// command table (the keys by name, `key state()`, `scancode()`, `inkey$()`)
+// drops the answer typed before it, and it waits to be typed again; no other
+// function of these families does, the entry buffer's included.
+TEST_F(InputPrograms, EveryKeyFunctionOfTheTableIsPlayAndNoOtherIs) {
+  HandlerTable handlers;
+  RegisterConsoleHandlers(handlers);
+  RegisterInputHandlers(handlers);
+  const auto reads_keys = [](const std::string& name) {
+    return name.ends_with(" key") || name.starts_with("key ") || name == "scancode" || name == "inkey$";
   };
-  for (const auto& [look, answer] : kLooks) {
-    SCOPED_TRACE(look);
+  input.AttachJoystick({.name = "Pad"});
+  int looks = 0;
+  for (const CommandEntry& row : CommandTable::Builtin().Functions()) {
+    if (!handlers.Get(static_cast<uint32_t>(row.code))) continue;
+    std::string call = std::string(row.signature[0] == 's' ? "v$" : row.signature[0] == 'f' ? "v#" : "v") + " = " +
+                       row.name + "(";
+    for (size_t i = 1; i < row.signature.size(); ++i)
+      call += std::string(i > 1 ? ", " : "") + (row.signature[i] == 's' ? "\"\"" : "0");
+    call += ")";
+    SCOPED_TRACE(call);
     const uint32_t at = clock.NowMs();
-    window.Post({platform::WindowEventKind::kKeyDown, 'X'}, at + 100);
-    window.Post({platform::WindowEventKind::kCharacter, 'x'}, at + 100);
-    window.Post({platform::WindowEventKind::kKeyUp, 'X'}, at + 500);
-    input.PressKey(scan::kX, at + 100, 400);
+    window.Type("ab\r", at + 100);
     window.Type("ok\r", at + 700);
-    const ProgramRun run = Run(std::string("wait 300\n") + look + "\ninput a$\nprint \"[\" + a$ + \"]\"\nend\n");
+    const ProgramRun run = Run("set control device \"Pad\"\nwait 300\n" + call + "\ninput a$\nprint \"[\" + a$ + \"]\"\nend\n");
     ASSERT_EQ(run.errors, "");
-    EXPECT_EQ(run.printed, std::string(answer) + "\n[" + answer + "]\n");
+    EXPECT_EQ(run.printed, reads_keys(row.name) ? "ok\n[ok]\n" : "ab\n[ab]\n");
+    looks += reads_keys(row.name);
   }
+  EXPECT_EQ(looks, 12);
 }
 
 // A key pressed as a finger presses it, `at` ms after `start` for
 // `held_ms`: the keyboard state and the window's events both show it.
 struct FingerPress {
-  char c;  // a letter or Return
+  char c;  // a small letter, a space or Return
   uint32_t at;
   uint32_t held_ms;
 };
 
 void Press(platform::HeadlessInput& input, platform::HeadlessWindow& window, uint32_t start, const FingerPress& p) {
-  const bool enter = p.c == '\r';
-  const int key_number = enter ? platform::key::kEnter : p.c - 'a' + 'A';
-  const std::map<char, uint8_t> kScanCodes = {{'\r', scan::kEnter}, {'a', scan::kA}, {'b', scan::kB}};
+  const int key_number = p.c == '\r' ? platform::key::kEnter : std::toupper(static_cast<unsigned char>(p.c));
+  uint8_t scan_code = 0;
+  while (platform::KeyNumberOfScanCode(++scan_code) != key_number) {
+  }
   window.Post({platform::WindowEventKind::kKeyDown, key_number}, start + p.at);
   window.Post({platform::WindowEventKind::kCharacter, static_cast<uint8_t>(p.c)}, start + p.at);
   window.Post({platform::WindowEventKind::kKeyUp, key_number}, start + p.at + p.held_ms);
-  input.PressKey(kScanCodes.at(p.c), start + p.at, p.held_ms);
+  input.PressKey(scan_code, start + p.at, p.held_ms);
+}
+
+// Typing from `from` ms on: a key every `gap_ms`, each let go half way to
+// the next.
+std::vector<FingerPress> Typed(std::string_view text, uint32_t from, uint32_t gap_ms) {
+  std::vector<FingerPress> presses;
+  for (size_t i = 0; i < text.size(); ++i)
+    presses.push_back({text[i], from + static_cast<uint32_t>(i) * gap_ms, gap_ms / 2 + 1});
+  return presses;
 }
 
 // Quick typing from 200 ms on: a key every `gap_ms`, each held until half
@@ -271,12 +279,12 @@ std::vector<FingerPress> Overlapping(std::string_view text, uint32_t gap_ms) {
   return presses;
 }
 
-// Return at 200 ms, held `held_ms` as a finger holds it, and from 40 ms
+// Return at 200 ms, held `held_ms` as a finger holds it, and from `from` ms
 // after it the name, a key every `gap_ms`; the name's own Return comes once
 // the finger is off the first, 100 ms or more after it.
-std::vector<FingerPress> ReturnThenName(std::string_view name, uint32_t gap_ms, uint32_t held_ms) {
+std::vector<FingerPress> ReturnThenName(std::string_view name, uint32_t gap_ms, uint32_t held_ms, uint32_t from = 40) {
   std::vector<FingerPress> presses = {{'\r', 200, held_ms}};
-  uint32_t at = 240;
+  uint32_t at = 200 + from;
   for (const char c : name) {
     presses.push_back({c, at, gap_ms / 2 + 1});
     at += gap_ms;
@@ -285,34 +293,54 @@ std::vector<FingerPress> ReturnThenName(std::string_view name, uint32_t gap_ms, 
   return presses;
 }
 
-// The idioms between two questions from a player's side, at every pace:
-// a loop that waits until no key is held, with presses that overlap as in
-// quick typing, loses nothing typed ahead; the Return that ends a loop on
-// `return key()` or `inkey$()` answers nothing, and the name typed from
-// 40 ms after it arrives whole, also where the loop's slow frames see the
-// Return only after the name has begun, or a second loop waits for the
-// Return to be let go.
-TEST_F(InputPrograms, TheLoopsBetweenTwoQuestionsLeaveTheAnswersWhole) {
+std::vector<FingerPress> operator+(std::vector<FingerPress> a, const std::vector<FingerPress>& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+// Two questions with what a program does between them, at every pace. A
+// line typed before a question answers it whole, however long ago, unless
+// the program read the keys after it was begun: then it was play, answers
+// nothing, and waits to be typed again. The Return that ends a loop on
+// `return key()` or `inkey$()` answers nothing, and the name typed once the
+// loop saw it (or, with a loop for its release after, saw it let go) arrives
+// whole.
+TEST_F(InputPrograms, TheQuestionsTakeWholeLinesTypedAheadAndNoPlay) {
   struct Idiom {
     const char* source;
     std::function<std::vector<FingerPress>(uint32_t gap_ms)> typing;
     const char* answers;
   };
   const Idiom kIdioms[] = {
+      {"input a$\nwait 1500\ninput b$\n", [](uint32_t gap_ms) { return Typed("go\rlook at the door\r", 200, gap_ms); },
+       "[go][look at the door]"},
+      {"input a$\nfor f = 1 to 80\nsync\nnext f\ninput b$\n",
+       [](uint32_t gap_ms) { return Typed("a\r", 200, gap_ms) + Typed("bob\r", 400 + 2 * gap_ms, gap_ms); },
+       "[a][bob]"},
+      {"input a$\nrepeat\nif key state(25) = 1 then paused = 1\nsync\nuntil len(entry$()) = 17\ninput b$\n",
+       [](uint32_t gap_ms) { return Typed("go\ropen the trap\r", 200, gap_ms) + Typed("up\r", 3500, gap_ms); },
+       "[go][up]"},
       {"input a$\nwhile scancode() <> 0\nsync\nendwhile\ninput b$\n",
-       [](uint32_t gap_ms) { return Overlapping("ab\rba\r", gap_ms); }, "[ab][ba]"},
+       [](uint32_t gap_ms) { return Overlapping("ab\rba\r", gap_ms) + Typed("ab\r", 2000, gap_ms); }, "[ab][ab]"},
+      {"sync on\nt = timer()\nrepeat\nif space key() = 1 then j = j + 1\nsync\nuntil timer() - t > 3000\ninput b$\n",
+       [](uint32_t gap_ms) { return Typed("\rqx", 2400, gap_ms) + Typed("ann\r", 3400, gap_ms); }, "[][ann]"},
+      {"sync on\nrepeat\nsync\nuntil scancode() <> 0\nwait 300\ninput b$\n",
+       [](uint32_t gap_ms) { return std::vector<FingerPress>{{'x', 200, 80}} + Typed("ann\r", 800, gap_ms); },
+       "[][ann]"},
       {"sync on\nrepeat\nsync\nuntil return key() = 1\ninput b$\n",
        [](uint32_t gap_ms) { return ReturnThenName("ab", gap_ms, 80); }, "[][ab]"},
       {"sync on\nrepeat\nwait 250\nuntil return key() = 1\ninput b$\n",
-       [](uint32_t gap_ms) { return ReturnThenName("ab", gap_ms, 150); }, "[][ab]"},
+       [](uint32_t gap_ms) { return ReturnThenName("ab", gap_ms, 200, 150); }, "[][ab]"},
       {"sync on\nrepeat\nsync\nuntil return key() = 1\nrepeat\nsync\nuntil return key() = 0\ninput b$\n",
-       [](uint32_t gap_ms) { return ReturnThenName("ab", gap_ms, 80); }, "[][ab]"},
+       [](uint32_t gap_ms) { return ReturnThenName("ab", gap_ms, 80, 140); }, "[][ab]"},
       {"sync on\nrepeat\nsync\nk$ = inkey$()\nuntil k$ = chr$(13)\ninput b$\n",
        [](uint32_t gap_ms) { return ReturnThenName("ab", gap_ms, std::min(100u, 40 + 2 * gap_ms)); }, "[][ab]"},
   };
   for (const Idiom& idiom : kIdioms) {
     for (const uint32_t gap_ms : {5u, 20u, 40u, 60u, 100u}) {
       SCOPED_TRACE(std::string(idiom.source) + "at " + std::to_string(gap_ms) + " ms");
+      // Past every key of the case before: a run starts with none held.
+      clock.Advance(10000);
       const uint32_t start = clock.NowMs();
       for (const FingerPress& p : idiom.typing(gap_ms)) Press(input, window, start, p);
       const ProgramRun run = Run(std::string(idiom.source) + "print \"[\" + a$ + \"][\" + b$ + \"]\"\nend\n");
