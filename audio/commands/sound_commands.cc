@@ -353,7 +353,9 @@ void CmdSaveSound(Vm& vm) {
   const int32_t n = vm.NextInt();
   SoundSlots* slots = Numbered(vm, n, false);
   if (slots == nullptr) return;
-  if (!slots->SaveSoundAsWav(SoundPath(vm, name), n) && slots->Running())
+  // Written to disk under the name, never into a built game's private copy
+  // of a sound it carries.
+  if (!slots->SaveSoundAsWav(platform::Paths().Resolve(name), n) && slots->Running())
     vm.RunError(err::kSaveFailed, name, platform::CauseOf(errno));
 }
 

@@ -86,7 +86,7 @@ std::optional<FileSave> FileSave::Begin(const std::string& path, ExistingFile ex
   }
   // Folders that a built game carries exist for it: the first file saved
   // in one makes it on disk.
-  Paths().PrepareWrite(path);
+  if (!Paths().PrepareWrite(path)) return std::nullopt;
   FileSave save;
   save.path_ = path;
   save.existing_mode_ = existing;
@@ -219,15 +219,16 @@ bool FileSave::Finish() {
     errno = EBADF;
     return false;
   }
+  // A name a built game carries is the game's own from the moment the
+  // file takes it: a save it could not record as such does not happen.
+  if (!Paths().BeginPublish(path_)) {
+    Abandon();
+    return false;
+  }
   const bool ok = in_place_ ? CopyInPlace() : Publish();
   Abandon();
-  return Noted(ok);
-}
-
-// A name a built game carries is the game's own once it has written it.
-bool FileSave::Noted(bool saved) const {
-  if (saved) Paths().NoteWritten(path_);
-  return saved;
+  Paths().EndPublish(path_, ok);
+  return ok;
 }
 
 // The complete content takes the file's place. The temporary stays open

@@ -66,18 +66,23 @@ std::optional<std::vector<DirectoryEntry>> ListDirectory(const std::string& fold
   return entries;
 }
 
+void AddCarriedEntries(std::vector<DirectoryEntry>& entries, std::vector<DirectoryEntry> carried) {
+  if (carried.empty()) return;
+  const size_t on_disk = entries.size();
+  for (DirectoryEntry& entry : carried) {
+    const bool taken = std::any_of(entries.begin(), entries.begin() + static_cast<std::ptrdiff_t>(on_disk),
+                                   [&](const DirectoryEntry& listed) { return CompareNoCase(listed.name, entry.name) == 0; });
+    if (!taken) entries.push_back(std::move(entry));
+  }
+  std::sort(entries.begin(), entries.end(), ListedBefore);
+}
+
 bool DirectorySearch::Open(std::vector<DirectoryEntry> carried) {
   Close();
   auto entries = ListDirectory(".");
   if (!entries || entries->empty()) return false;
   std::erase_if(*entries, [](const DirectoryEntry& entry) { return entry.name == kKeptListName; });
-  for (DirectoryEntry& entry : carried) {
-    const bool on_disk = std::any_of(entries->begin(), entries->end(), [&](const DirectoryEntry& listed) {
-      return CompareNoCase(listed.name, entry.name) == 0;
-    });
-    if (!on_disk) entries->push_back(std::move(entry));
-  }
-  std::sort(entries->begin(), entries->end(), ListedBefore);
+  AddCarriedEntries(*entries, std::move(carried));
   entries_ = std::move(*entries);
   position_ = 0;
   open_ = true;

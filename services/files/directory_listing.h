@@ -15,12 +15,18 @@ struct DirectoryEntry {
   bool symbolic_link = false;  // the entry itself is a link
   std::time_t write_time = 0;
   uint64_t size = 0;
+  bool carried = false;  // a name a built game carries, not on disk
 };
 
 // The entries of `folder` (a path of this machine), "." and ".." first, then
 // the names in case-blind order (ties in byte order), so that what programs
 // see does not depend on the file system. Nothing when it cannot be read.
 std::optional<std::vector<DirectoryEntry>> ListDirectory(const std::string& folder);
+
+// Adds to the listing `entries` those of `carried` (what a built game
+// carries in the folder) that the disk does not hold, whatever their letter
+// case, and sorts them in.
+void AddCarriedEntries(std::vector<DirectoryEntry>& entries, std::vector<DirectoryEntry> carried);
 
 // The walk of the working folder that the find commands share: one per
 // program. Before any search, and once it has run out, the last result is

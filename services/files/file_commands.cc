@@ -70,11 +70,9 @@ void DeleteDirectory(Vm& vm, const std::string& path) {
   struct stat st;
   // A folder a built game carries exists for it, on disk or not; once
   // deleted, the carried names below it are gone with it.
-  const bool carried = IsCarriedFolder(vm.attached_data, path);
   if (native.empty() || ::lstat(native.c_str(), &st) != 0) {
-    if (!carried) return vm.RunWarning(err::kDirectoryMissing, path);
-    if (!DeleteCarriedFolder(*vm.attached_data, path))
-      vm.RunWarning(err::kDirectoryMissing, path, files::CauseOf(errno));
+    if (!IsCarriedFolder(vm.attached_data, path)) return vm.RunWarning(err::kDirectoryMissing, path);
+    if (!platform::Paths().PrepareRemove(native)) vm.RunWarning(err::kDirectoryMissing, path, files::CauseOf(errno));
     return;
   }
   if (S_ISLNK(st.st_mode)) {
@@ -83,10 +81,9 @@ void DeleteDirectory(Vm& vm, const std::string& path) {
   }
   if (!S_ISDIR(st.st_mode)) return;
   if (files::HoldsAnyOf(native, KeptFolders(vm))) return vm.RunWarning(err::kDirectoryKept, path);
+  if (!platform::Paths().PrepareRemove(native)) return vm.RunWarning(err::kDirectoryMissing, path, files::CauseOf(errno));
   files::DeleteTreeContents(native);
   ::rmdir(native.c_str());
-  if (carried && !DeleteCarriedFolder(*vm.attached_data, path))
-    vm.RunWarning(err::kDirectoryMissing, path, files::CauseOf(errno));
 }
 
 std::string WorkingFolder() {
@@ -240,8 +237,8 @@ void CmdDeleteFile(Vm& vm) {
   if (!FileExists(vm, name) && !files::IsSymbolicLink(NativePath(name)))
     return vm.RunWarning(err::kNothingToDelete, name);
   // A name the game carries must stay gone, or its carried copy comes back.
-  const bool deleted = IsCarried(vm.attached_data, name) ? DeleteCarriedFile(*vm.attached_data, name)
-                                                         : files::DeleteUserFile(NativePath(name));
+  const bool deleted =
+      IsCarried(vm.attached_data, name) ? DeleteCarriedFile(name) : files::DeleteUserFile(NativePath(name));
   if (!deleted) vm.RunWarning(err::kNothingToDelete, name, files::CauseOf(errno));
 }
 
@@ -279,9 +276,11 @@ void MoveOrRename(Vm& vm) {
   const std::string source(vm.NextString());
   const std::string destination(vm.NextString());
   if (TakenOnDisk(destination)) return vm.RunWarning(err::kExists, destination);
-  if (IsCarried(vm.attached_data, source)) {
-    if (!MoveCarriedFile(*vm.attached_data, source, destination))
-      vm.RunWarning(kFailure, source, files::CauseOf(errno));
+  if (IsCarried(vm.attached_data, source) || IsCarriedFolder(vm.attached_data, source)) {
+    const bool moved = IsCarried(vm.attached_data, source)
+                           ? MoveCarriedFile(*vm.attached_data, source, destination)
+                           : MoveCarriedFolder(*vm.attached_data, source, destination);
+    if (!moved) vm.RunWarning(kFailure, source, files::CauseOf(errno));
     return;
   }
   // A folder of that name is no copy of the file left behind.
