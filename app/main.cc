@@ -78,12 +78,14 @@ int Build(const zv::CommandLine& line) {
   PrintProgress progress;
   zv::BuildServices services;
   services.temp_folder = temp.Path() + "/";
-  services.compile = [](const std::string& source, const std::string& program, std::string* error) {
-    return zv::CompileProgram({source, "", ""}, program, error);
+  services.compile = [](const std::string& source, const std::string& program, std::string* error,
+                         std::vector<std::string>* included) {
+    return zv::CompileProgram({source, "", ""}, program, error, nullptr, nullptr, included);
   };
   services.progress = &progress;
   services.stop_requested = [] { return zv::platform::StopSignal() != 0; };
   zv::BuildRequest request{line.output, line.file, FolderOf(line.file)};
+  request.program_name = std::filesystem::path(line.file).filename().string();
   zv::BuildResult result = zv::BuildExecutable(request, services);
   if (!result.ok) {
     std::fprintf(stderr, "zentrovex: build failed: %s\n", result.error.c_str());
