@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include <filesystem>
 #include <vector>
 
 namespace zv::platform {
@@ -78,6 +79,10 @@ std::string PathResolver::ToNative(std::string_view program_path) const {
 
 std::string PathResolver::Resolve(std::string_view program_path) const {
   std::string native = ToNative(program_path);
+  // From a folder the disk does not hold, ".." is taken by name: the
+  // system cannot go through a folder that is not there.
+  if (!layer_folder_.empty() && !native.empty() && native.front() != '/')
+    native = (std::filesystem::path(layer_folder_) / native).lexically_normal().string();
   if (native.empty() || Exists(native)) return native;
 
   std::vector<std::string> parts;

@@ -50,8 +50,17 @@ class PathResolver {
   std::string Resolve(std::string_view program_path) const;
 
   // The layer over the disk's names while a built game runs (not owned);
-  // null, the default, for none.
-  void SetLayer(NameLayer* layer) { layer_ = layer; }
+  // null, the default, for none. A new layer starts in the process's own
+  // working folder.
+  void SetLayer(NameLayer* layer) {
+    layer_ = layer;
+    layer_folder_.clear();
+  }
+  // A working folder that only the layer holds (a folder a built game
+  // carries where the game may not make it on disk), as an absolute path:
+  // relative names start from it. Empty, the default: the process's own.
+  void SetLayerFolder(std::string folder) { layer_folder_ = std::move(folder); }
+  const std::string& LayerFolder() const { return layer_folder_; }
   // Each writer of a file by name calls these: PrepareWrite before it
   // starts, BeginPublish when its file is complete, EndPublish once the file
   // has its name or could not take it; PrepareRemove comes before a file or
@@ -67,6 +76,7 @@ class PathResolver {
  private:
   std::array<std::string, 26> drives_;
   NameLayer* layer_ = nullptr;
+  std::string layer_folder_;
 };
 
 // The resolver that every file-opening command uses.

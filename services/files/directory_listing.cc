@@ -77,9 +77,14 @@ void AddCarriedEntries(std::vector<DirectoryEntry>& entries, std::vector<Directo
   std::sort(entries.begin(), entries.end(), ListedBefore);
 }
 
-bool DirectorySearch::Open(std::vector<DirectoryEntry> carried) {
+bool DirectorySearch::Open(std::vector<DirectoryEntry> carried, const std::string& folder) {
   Close();
-  auto entries = ListDirectory(".");
+  auto entries = ListDirectory(folder);
+  if (!entries && !carried.empty()) {
+    entries.emplace();
+    entries->push_back({".", true});
+    entries->push_back({"..", true});
+  }
   if (!entries || entries->empty()) return false;
   std::erase_if(*entries, [](const DirectoryEntry& entry) { return entry.name == kKeptListName; });
   AddCarriedEntries(*entries, std::move(carried));

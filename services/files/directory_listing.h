@@ -34,11 +34,12 @@ void AddCarriedEntries(std::vector<DirectoryEntry>& entries, std::vector<Directo
 // after the search has run out.
 class DirectorySearch {
  public:
-  // Closes any open search and lists ".", with the entries `carried` that
-  // a built game carries there (in the same order, a name once; the disk's
-  // entry wins). The system's own list of a game's kept names is left out.
-  // False (and no search) when the folder cannot be read.
-  bool Open(std::vector<DirectoryEntry> carried = {});
+  // Closes any open search and lists `folder`, with the entries `carried`
+  // that a built game carries there (in the same order, a name once; the
+  // disk's entry wins; a folder only the game carries lists them alone).
+  // The system's own list of a game's kept names is left out. False (and no
+  // search) when the folder cannot be read.
+  bool Open(std::vector<DirectoryEntry> carried = {}, const std::string& folder = ".");
   void Close();
   // Moves to the next entry; the last result becomes -1 when there is none.
   void Next();

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -87,6 +88,7 @@ void DeleteDirectory(Vm& vm, const std::string& path) {
 }
 
 std::string WorkingFolder() {
+  if (const std::string& layer = platform::Paths().LayerFolder(); !layer.empty()) return layer;
   std::vector<char> buffer(4096);
   while (!::getcwd(buffer.data(), buffer.size())) {
     if (errno != ERANGE || buffer.size() > (1u << 20)) return {};
@@ -119,21 +121,46 @@ bool ExecuteFile(Vm& vm, const std::string& file, const std::string& arguments, 
 // Opens the directory search over the working folder, with what a built
 // game carries there; warning 8001 when nothing can be found.
 bool OpenFileSearch(Vm& vm) {
-  if (FilesOf(vm).Search().Open(CarriedEntries(vm.attached_data, "."))) return true;
+  const std::string here = NativePath(".");
+  if (FilesOf(vm).Search().Open(CarriedEntries(vm.attached_data, here), here)) return true;
   vm.RunWarning(err::kNothingFound);
   return false;
 }
 
 // ---- Folders, listings and the search ------------------------------------------------
 
-// A folder a built game carries is made on disk when the game goes into it.
+// Makes `native` the working folder, on disk.
+bool ChangeFolder(const std::string& native) {
+  if (::chdir(native.c_str()) != 0) return false;
+  platform::Paths().SetLayerFolder({});
+  return true;
+}
+
+std::string AbsoluteFolder(const std::string& native) {
+  std::error_code ec;
+  const std::filesystem::path absolute = std::filesystem::absolute(native, ec);
+  return (ec ? std::filesystem::path(native) : absolute).lexically_normal().string();
+}
+
+// A folder a built game carries is made on disk when the game goes into it;
+// where the game may not make it (a game installed read-only), the game goes
+// into it all the same and reads what it carries there, as it would read
+// the folder on disk.
 void CmdSetDirectory(Vm& vm) {
   const std::string path(vm.NextString());
   const std::string native = NativePath(path);
-  if (native.empty()) return vm.RunError(err::kDirectoryNotSet);
-  if (::chdir(native.c_str()) == 0) return;
-  if (errno != ENOENT || !MakeCarriedFolder(vm.attached_data, path) || ::chdir(native.c_str()) != 0)
-    vm.RunError(err::kDirectoryNotSet);
+  if (native.empty()) return vm.RunError(err::kDirectoryNotSet, path, files::CauseOf(ENOENT));
+  if (ChangeFolder(native)) return;
+  int error = errno;
+  if (error == ENOENT && IsCarriedFolder(vm.attached_data, path)) {
+    if (MakeCarriedFolder(vm.attached_data, path) && ChangeFolder(native)) return;
+    error = errno;
+    if (error == EACCES || error == EPERM || error == EROFS) {
+      platform::Paths().SetLayerFolder(AbsoluteFolder(native));
+      return;
+    }
+  }
+  vm.RunError(err::kDirectoryNotSet, path, files::CauseOf(error));
 }
 
 void CmdListDirectory(Vm& vm) {
