@@ -42,6 +42,7 @@ std::vector<files::DirectoryEntry> CarriedEntries(const AttachedData* attached, 
     entry.directory = carried.folder;
     entry.write_time = built;
     entry.size = carried.size;
+    entry.carried = true;
     entries.push_back(std::move(entry));
   }
   return entries;
