@@ -90,9 +90,9 @@ std::string CurrentFolder() {
 // True when the program's name ends in a separator (or "." or ".." after
 // one): it names a folder, never a file.
 bool NamesFolder(std::string_view path) {
-  while (path.ends_with("/.") || path.ends_with("\\.")) path.remove_suffix(2);
-  return path.empty() || path == "." || path == ".." || path.ends_with('/') || path.ends_with('\\') ||
-         path.ends_with("/..") || path.ends_with("\\..");
+  for (std::string_view end : {"/", "\\", "/.", "\\.", "/..", "\\.."})
+    if (path.ends_with(end)) return true;
+  return path.empty() || path == "." || path == "..";
 }
 
 // True when the file at `path` holds exactly `bytes`.
