@@ -17,11 +17,7 @@ namespace op = sound_opcode;
 namespace err = sound_error;
 
 // A file name as the program gave it, after a built game's records.
-std::string SoundPath(Vm& vm, std::string_view name) {
-  std::string path(name);
-  if (vm.attached_data) vm.attached_data->ResolveVirtualFile(path, "dat");
-  return platform::Paths().Resolve(path);
-}
+std::string SoundPath(Vm& vm, std::string_view name) { return ReadPath(vm.attached_data, name); }
 
 bool InRange(int32_t n) { return n >= kFirstSound && n <= kLastSound; }
 
