@@ -22,7 +22,9 @@ namespace err = image_error;
 constexpr size_t kLongestName = 255;
 
 // The path a file command opens: a built game's attached record first.
-std::string OpenPath(Vm& vm, std::string_view name) { return ReadPath(vm.attached_data, name, NameExtension(name)); }
+std::string OpenPath(Vm& vm, std::string_view name) {
+  return ReadPath(vm.attached_data, name, NameExtension(std::string(name)));
+}
 
 bool IsFile(const std::string& path) {
   struct stat info {};

@@ -48,19 +48,19 @@ std::vector<files::DirectoryEntry> CarriedEntries(const AttachedData* attached, 
   return entries;
 }
 
-bool DeleteCarriedFile(const std::string& name) {
+bool DeleteCarriedFile(AttachedData& attached, const std::string& name) {
   // The disk's file goes as any file the user may delete: one that stays
   // leaves everything as it was.
   const std::string native = NativePath(name);
   struct stat info {};
-  if (::lstat(native.c_str(), &info) == 0) return files::DeleteUserFile(native);
-  return platform::Paths().PrepareRemove(native);
+  return attached.Removing(native) && (::lstat(native.c_str(), &info) != 0 || files::DeleteUserFile(native));
 }
 
 bool MoveCarriedFile(AttachedData& attached, const std::string& source, const std::string& destination) {
   const std::string native_destination = NativePath(destination);
   // The disk's file is the one the program sees: it moves as any file does.
-  if (!attached.Serves(source)) return files::MoveNoReplace(NativePath(source), native_destination);
+  if (!attached.Serves(source))
+    return attached.Removing(NativePath(source)) && files::MoveNoReplace(NativePath(source), native_destination);
   std::string carried = source;
   if (!attached.ResolveVirtualFile(carried, "dat")) {
     errno = EIO;
@@ -68,7 +68,7 @@ bool MoveCarriedFile(AttachedData& attached, const std::string& source, const st
   }
   // Out of a private temporary file: the copy is a new file of the user's.
   if (!files::CopyFileNoReplace(carried, native_destination, 0666)) return false;
-  if (DeleteCarriedFile(source)) return true;
+  if (DeleteCarriedFile(attached, source)) return true;
   const int cause = errno;
   ::unlink(native_destination.c_str());
   errno = cause;
@@ -103,7 +103,8 @@ bool MoveCarriedFolder(AttachedData& attached, const std::string& source, const 
     errno = EEXIST;
     return false;
   }
-  return PutCarriedOnDisk(attached, source) && files::MoveNoReplace(NativePath(source), NativePath(destination));
+  return PutCarriedOnDisk(attached, source) && attached.Removing(NativePath(source)) &&
+         files::MoveNoReplace(NativePath(source), NativePath(destination));
 }
 
 }  // namespace zv

@@ -12,10 +12,10 @@ class AttachedData;
 // Removing and moving files that a built game carries. Once the game has
 // deleted or moved away a name it carries, the carried copy must not come
 // back under that name, in this run or a later one: the name is listed as
-// the game's own beside the file before it goes (the path helper's
-// PrepareRemove, which every deletion and move calls). Names the game does
-// not carry, and every name outside a built game, are plain files. Each
-// returns false with errno set when it fails.
+// the game's own beside the file before it goes (AttachedData::Removing, as
+// the path helper's PrepareRemove does for every deletion and move). Names
+// the game does not carry, and every name outside a built game, are plain
+// files. Each returns false with errno set when it fails.
 
 // True when `name` is one of the game's carried names.
 bool IsCarried(const AttachedData* attached, const std::string& name);
@@ -37,9 +37,8 @@ bool MakeCarriedFolder(const AttachedData* attached, const std::string& name);
 std::vector<files::DirectoryEntry> CarriedEntries(const AttachedData* attached, const std::string& folder);
 
 // Deletes the file the program calls `name`, which the game carries: what
-// the disk holds under that name goes, and the carried copy with it (the
-// path helper's layer, the game's records, lists the name as gone).
-bool DeleteCarriedFile(const std::string& name);
+// the disk holds under that name goes, and the carried copy with it.
+bool DeleteCarriedFile(AttachedData& attached, const std::string& name);
 
 // Moves the carried name `source` to `destination` (a new file; an existing
 // one is kept and the move fails): the file the program sees under `source`,

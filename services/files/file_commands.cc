@@ -12,6 +12,7 @@
 
 #include "platform/paths/path_resolver.h"
 #include "platform/shell/command_arguments.h"
+#include "runtime/attached/attached_data.h"
 #include "runtime/vm/opcodes/opcode_support.h"
 #include "services/files/carried_files.h"
 #include "services/files/console_output.h"
@@ -73,7 +74,7 @@ void DeleteDirectory(Vm& vm, const std::string& path) {
   // deleted, the carried names below it are gone with it.
   if (native.empty() || ::lstat(native.c_str(), &st) != 0) {
     if (!IsCarriedFolder(vm.attached_data, path)) return vm.RunWarning(err::kDirectoryMissing, path);
-    if (!platform::Paths().PrepareRemove(native)) vm.RunWarning(err::kDirectoryMissing, path, files::CauseOf(errno));
+    if (!vm.attached_data->Removing(native)) vm.RunWarning(err::kDirectoryMissing, path, files::CauseOf(errno));
     return;
   }
   if (S_ISLNK(st.st_mode)) {
@@ -82,7 +83,8 @@ void DeleteDirectory(Vm& vm, const std::string& path) {
   }
   if (!S_ISDIR(st.st_mode)) return;
   if (files::HoldsAnyOf(native, KeptFolders(vm))) return vm.RunWarning(err::kDirectoryKept, path);
-  if (!platform::Paths().PrepareRemove(native)) return vm.RunWarning(err::kDirectoryMissing, path, files::CauseOf(errno));
+  const bool removed = vm.attached_data ? vm.attached_data->Removing(native) : platform::Paths().PrepareRemove(native);
+  if (!removed) return vm.RunWarning(err::kDirectoryMissing, path, files::CauseOf(errno));
   files::DeleteTreeContents(native);
   ::rmdir(native.c_str());
 }
@@ -265,7 +267,7 @@ void CmdDeleteFile(Vm& vm) {
     return vm.RunWarning(err::kNothingToDelete, name);
   // A name the game carries must stay gone, or its carried copy comes back.
   const bool deleted =
-      IsCarried(vm.attached_data, name) ? DeleteCarriedFile(name) : files::DeleteUserFile(NativePath(name));
+      IsCarried(vm.attached_data, name) ? DeleteCarriedFile(*vm.attached_data, name) : files::DeleteUserFile(NativePath(name));
   if (!deleted) vm.RunWarning(err::kNothingToDelete, name, files::CauseOf(errno));
 }
 
