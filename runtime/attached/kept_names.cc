@@ -157,19 +157,26 @@ std::pair<fs::path, std::string> ListPlace(const fs::path& file) {
   return {folder, file.lexically_relative(folder).generic_string()};
 }
 
+// Writes all of `text`; `done` counts what was written. False, errno set,
+// when it could not be.
+bool WriteText(int fd, std::string_view text, size_t& done) {
+  done = 0;
+  while (done < text.size()) {
+    const ssize_t put = ::write(fd, text.data() + done, text.size() - done);
+    if (put < 0 && errno == EINTR) continue;
+    if (put == 0) errno = EIO;
+    if (put <= 0) return false;
+    done += static_cast<size_t>(put);
+  }
+  return true;
+}
+
 bool AppendLine(const std::string& list_path, const std::string& line) {
   const int fd = ::open(list_path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
   if (fd < 0) return false;
   struct stat before {};
-  bool ok = ::fstat(fd, &before) == 0;
   size_t done = 0;
-  while (ok && done < line.size()) {
-    const ssize_t put = ::write(fd, line.data() + done, line.size() - done);
-    if (put < 0 && errno == EINTR) continue;
-    if (put == 0) errno = EIO;
-    ok = put > 0;
-    if (ok) done += static_cast<size_t>(put);
-  }
+  bool ok = ::fstat(fd, &before) == 0 && WriteText(fd, line, done);
   int error = ok ? 0 : errno;
   // No part of a line stays: the next one would join it.
   if (!ok && done > 0 && ::ftruncate(fd, before.st_size) != 0) error = errno;
@@ -189,14 +196,8 @@ bool ReplaceList(const std::string& list_path, std::string_view text) {
   std::string temporary = list_path + ".XXXXXX";
   const int fd = ::mkstemp(temporary.data());
   if (fd < 0) return false;
-  bool ok = ::fchmod(fd, mode) == 0;
-  for (size_t done = 0; ok && done < text.size();) {
-    const ssize_t put = ::write(fd, text.data() + done, text.size() - done);
-    if (put < 0 && errno == EINTR) continue;
-    if (put == 0) errno = EIO;
-    ok = put > 0;
-    if (ok) done += static_cast<size_t>(put);
-  }
+  size_t done = 0;
+  bool ok = ::fchmod(fd, mode) == 0 && WriteText(fd, text, done);
   int error = ok ? 0 : errno;
   if (::close(fd) != 0 && ok) {
     ok = false;
