@@ -168,7 +168,7 @@ mkdir "$work/game"
 build() { "$zentrovex" build "$project/game.kqa" -o "$work/game/$1" > "$work/build.txt" || fail "build: $(cat "$work/build.txt")"; }
 play() {
   (cd "$work/game" && ZENTROVEX_HEADLESS=1 "./$1" "$2" $ftp 2> "$work/stderr.txt") || fail "$1 $2 ended with status $?"
-  [ ! -s "$work/stderr.txt" ] || fail "$1 $2 warned: $(cat "$work/stderr.txt")"
+  ! grep -qE '(Runtime|System) (Warning|Error)' "$work/stderr.txt" || fail "$1 $2 warned: $(cat "$work/stderr.txt")"
 }
 compare() {
   local actual
