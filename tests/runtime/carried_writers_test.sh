@@ -36,7 +36,7 @@ from pyftpdlib.handlers import FTPHandler
 from pyftpdlib.servers import FTPServer
 logging.disable(logging.CRITICAL)
 authorizer = DummyAuthorizer()
-authorizer.add_user('user', 'secret', sys.argv[1], perm='elr')
+authorizer.add_user('user', 'secret', sys.argv[1], perm='elrw')
 FTPHandler.authorizer = authorizer
 FTPServer(('127.0.0.1', 21), FTPHandler).serve_forever()
 EOF
@@ -60,7 +60,7 @@ convert 3ds to x|delete file "cv.x" : convert 3ds to x "m3.3ds", "cv.x"|str$(fil
 copy file|delete file "cf.txt" : copy file "src.txt", "cf.txt"|firstline("cf.txt") + " " + firstline("src.txt")
 delete directory|delete directory "dd1" : delete directory "dd2", 1|str$(path exists("dd1")) + str$(file exists("dd1/a.txt")) + str$(path exists("dd2")) + str$(file exists("dd2/sub/b.txt"))
 delete file|delete file "df.txt"|str$(file exists("df.txt"))
-ftp get file|if withftp = 1 ;; ftp connect "127.0.0.1", "user", "secret" : ftp get file "remote.txt", "fg.txt" ;; ftp get file "remote.txt", "fg2.txt", 17 ;; while ftp progress() <> -1 : ftp proceed : endwhile ;; ftp disconnect ;; endif|firstline("fg.txt") + " " + firstline("fg2.txt")
+ftp get file|if withftp = 1 ;; ftp connect "127.0.0.1", "user", "secret" : ftp get file "remote.txt", "fg.txt" ;; ftp get file "remote.txt", "fg2.txt", 17 ;; while ftp progress() <> -1 : ftp proceed : endwhile ;; ftp put file "up.txt" : ftp disconnect ;; endif|firstline("fg.txt") + " " + firstline("fg2.txt")
 make directory|delete directory "md" : make directory "md"|str$(path exists("md")) + str$(file exists("md/x.txt"))
 make file|delete file "mf.txt" : make file "mf.txt"|str$(file exists("mf.txt")) + " " + str$(file size("mf.txt"))
 move file|delete file "mvd.txt" : move file "mvs.txt", "mvd.txt" : move file "mvf", "mvf2"|str$(file exists("mvs.txt")) + " " + firstline("mvd.txt") + " " + str$(path exists("mvf")) + " " + firstline("mvf2/f.txt")
@@ -103,7 +103,7 @@ project=$work/project
 mkdir -p "$project"/{dd1,dd2/sub,md,mvf,rnf,rdd,wdbdir/deep}
 cd "$project"
 crlf() { printf '%s\r\n' "$@"; }
-for name in src cf df mf mvs mvd ow rfb rns rnd fg fg2 wfb dd1/a dd2/sub/b md/x mvf/f rnf/f rdd/old wdbdir/w wdbdir/deep/d; do
+for name in up src cf df mf mvs mvd ow rfb rns rnd fg fg2 wfb dd1/a dd2/sub/b md/x mvf/f rnf/f rdd/old wdbdir/w wdbdir/deep/d; do
   printf 'carried %s\r\n' "${name##*/}" > "$name.txt"
 done
 printf 'source\r\n' > src.txt
@@ -160,6 +160,7 @@ cp -r "$project" "$work/disk"
 (cd "$work/disk" && "$zentrovex" run --headless game.kqa write $ftp > /dev/null) ||
   fail "the program did not run from source"
 expected=$(cd "$work/disk" && "$zentrovex" run --headless game.kqa check $ftp)
+rm -f "$work/ftp/up.txt"
 [ "$(wc -l <<< "$expected")" -ge 24 ] || fail "the run from source read back too little:
 $expected"
 
@@ -178,6 +179,9 @@ $(diff <(echo "$expected") <(echo "$actual") || true)"
 }
 build game
 play game write > /dev/null
+# ftp put file reads what the game carries, as every command that reads does.
+[ -z "$ftp" ] || [ "$(cat "$work/ftp/up.txt" 2>&1)" = $'carried up\r' ] ||
+  fail "ftp put file of a carried name sent: $(cat "$work/ftp/up.txt" 2>&1)"
 compare game "the game that wrote"
 sleep 0.05  # a build later than the writes by the file system's clock
 build game

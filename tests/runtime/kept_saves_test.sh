@@ -8,7 +8,8 @@
 # installed read-only goes into the folders it carries; and the builder
 # never writes a game over its own inputs.
 # (Saves of sounds, joined animations, renamed folders and packs of carried
-# folders are in carried_writers_test.sh.)
+# folders are in carried_writers_test.sh.) By hand, CASES names the cases to
+# run and TRIALS the number of kills (default 3).
 set -euo pipefail
 zentrovex=$(readlink -f "$1")
 source "$(dirname "$0")/../support/as_user.sh"
@@ -173,7 +174,7 @@ case_kills() {
     > "$work/killed/make.kqa"
   (cd "$work/killed" && "$zentrovex" run --headless make.kqa > /dev/null && rm make.kqa)
   mkdir "$work/killed-run"
-  for trial in 1 2 3; do
+  for trial in $(seq 1 ${TRIALS:-3}); do
     rm -rf "$work/killed-run"/* "$work/killed-run"/.zentrovex-kept
     for i in $(seq 1 50000); do printf 'another game\tname%d.txt\n' "$i"; done > "$work/killed-run/.zentrovex-kept"
     build killed "$work/killed-run/killed"
@@ -206,7 +207,7 @@ case_kills() {
 
 # Each case runs on its own, so that every one that fails is named.
 failed=()
-for name in updates spellings builder_inputs standard_error read_only kills; do
+for name in ${CASES:-updates spellings builder_inputs standard_error read_only kills}; do
   (set -e; "case_$name") || failed+=("$name")
 done
 [ ${#failed[@]} = 0 ] || { echo "FAIL: the cases ${failed[*]}" >&2; exit 1; }
