@@ -2,7 +2,9 @@
 # Saves of names a built game carries: N string arrays, each a name the game
 # carries and saves for the first time (so each is listed as the game's
 # own), against the same program run from source over the same files on
-# disk. N is 1,000 and 4,000. Each binary given builds its own game; hyperfine
+# disk, and run from source where the files are new (a name not on disk is
+# looked for in its folder without regard to case, as the built game's
+# names are). N is 1,000 and 4,000. Each binary given builds its own game; hyperfine
 # runs them side by side, each run in a folder reset to hold the game alone.
 #   bench/kept_saves/run.sh [ZENTROVEX...]    (default: build/zentrovex)
 # RUNS (default 5) sets hyperfine's runs; TMPDIR decides where the folders go.
@@ -36,6 +38,8 @@ for count in 1000 4000; do
     names+=(-n "built game, $count saves ($binary)")
     commands+=(--prepare "cp '$project'/s*.dat '$source/'" "cd '$source' && '$binary' run --headless saves.kqa")
     names+=(-n "zentrovex run, $count saves ($binary)")
+    commands+=(--prepare "rm -f '$source'/s*.dat" "cd '$source' && '$binary' run --headless saves.kqa")
+    names+=(-n "zentrovex run, $count saves of new files ($binary)")
   done
   # hyperfine takes the n-th --prepare and the n-th name for the n-th command.
   hyperfine --runs "$runs" --style basic "${names[@]}" "${commands[@]}"
