@@ -147,8 +147,8 @@ bool LoadStaticScene(Engine3D& e, const std::string& name) {
   // last three characters give the temporary copy its extension.
   const std::string_view extension = std::string_view(name).substr(name.size() - std::min<size_t>(3, name.size()));
   std::vector<uint8_t> bytes;
-  if (!ReadWholeFile(ReadPath(e.Bound() ? e.Machine().attached_data : nullptr, name, extension), &bytes) || bytes.empty())
-    return false;
+  AttachedData* attached = e.Bound() ? e.Machine().attached_data : nullptr;
+  if (!ReadWholeFile(ReadPath(attached, name, extension), &bytes) || bytes.empty()) return false;
   std::optional<StaticSceneFile> read = DecodeStaticScene(bytes);
   if (!read) return false;
   ClearStaticScene(e);

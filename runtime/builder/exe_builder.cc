@@ -108,7 +108,8 @@ bool IsBuiltGame(const std::string& path) {
   char magic[4] = {};
   std::FILE* file = std::fopen(path.c_str(), "rb");
   if (!file) return false;
-  const bool executable = std::fread(magic, 1, sizeof magic, file) == sizeof magic && std::memcmp(magic, "\x7f" "ELF", 4) == 0;
+  const bool executable =
+      std::fread(magic, 1, sizeof magic, file) == sizeof magic && std::memcmp(magic, "\x7f" "ELF", 4) == 0;
   std::fclose(file);
   return executable && HasAttachedRecords(path);
 }
@@ -223,8 +224,9 @@ class MediaWalk {
   void NoteCaseTwin(const std::string& record, const std::string& shown) {
     const auto [first, added] = spellings_.emplace(LowerAscii(record), shown);
     if (!added)
-      Say("Warning: " + first->second + " and " + shown + " differ only in letter case: the game finds each as spelled, and " +
-          first->second + " for any other spelling");
+      Say("Warning: " + first->second + " and " + shown +
+          " differ only in letter case: the game finds each as spelled, and " + first->second +
+          " for any other spelling");
   }
 
   bool Say(const std::string& text) {
@@ -303,10 +305,8 @@ BuildResult BuildExecutable(const BuildRequest& request, const BuildServices& se
     if (!compiled) return {false, compile_error.empty() ? "the program did not compile" : compile_error};
   }
   // The developer's program is never lost to its game.
-  if (std::string why = InputInTheWay(request.output, request.program_file.empty() ? request.source : request.program_file,
-                                      included);
-      !why.empty())
-    return {false, why};
+  const std::string& program = request.program_file.empty() ? request.source : request.program_file;
+  if (std::string why = InputInTheWay(request.output, program, included); !why.empty()) return {false, why};
 
   // The shared save: a link is followed to the game it names, a game with
   // other hard links stays one file with them, and a game the user may not

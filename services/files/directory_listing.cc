@@ -70,8 +70,10 @@ void AddCarriedEntries(std::vector<DirectoryEntry>& entries, std::vector<Directo
   if (carried.empty()) return;
   const size_t on_disk = entries.size();
   for (DirectoryEntry& entry : carried) {
-    const bool taken = std::any_of(entries.begin(), entries.begin() + static_cast<std::ptrdiff_t>(on_disk),
-                                   [&](const DirectoryEntry& listed) { return CompareNoCase(listed.name, entry.name) == 0; });
+    const auto disk_end = entries.begin() + static_cast<std::ptrdiff_t>(on_disk);
+    const bool taken = std::any_of(entries.begin(), disk_end, [&](const DirectoryEntry& listed) {
+      return CompareNoCase(listed.name, entry.name) == 0;
+    });
     if (!taken) entries.push_back(std::move(entry));
   }
   std::sort(entries.begin(), entries.end(), ListedBefore);

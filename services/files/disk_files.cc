@@ -160,7 +160,8 @@ UniqueFd CreateNewFile(const std::string& path) {
   }
   const auto target = platform::FollowLinks(path);
   if (!target) return UniqueFd();
-  return MakeUnder(path, [&] { return UniqueFd(::open(target->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666)); });
+  return MakeUnder(path,
+                   [&] { return UniqueFd(::open(target->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666)); });
 }
 
 bool IsSymbolicLink(const std::string& path) {

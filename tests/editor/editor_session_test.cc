@@ -340,8 +340,9 @@ TEST_F(EditorDriver, ABuildNeverTakesThePlaceOfItsInputs) {
     Type(c.name);
     ClickButton(2);
     ClickButton(2);  // "Replace it?": yes
-    EXPECT_NE(editor_->View().Status().find(std::string(LanguageText(Text::kBuildFailed))), std::string::npos) << c.name;
-    EXPECT_NE(editor_->View().Status().find(c.said), std::string::npos) << editor_->View().Status();
+    const std::string status = editor_->View().Status();
+    EXPECT_NE(status.find(std::string(LanguageText(Text::kBuildFailed))), std::string::npos) << c.name;
+    EXPECT_NE(status.find(c.said), std::string::npos) << status;
     EXPECT_EQ(ReadAll(File("inputs/") + c.name), before) << c.name;
   }
 }
