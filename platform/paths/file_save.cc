@@ -221,7 +221,7 @@ bool FileSave::Finish() {
   }
   // A name a built game carries is the game's own from the moment the
   // file takes it: a save it could not record as such does not happen.
-  if (!Paths().BeginPublish(path_)) {
+  if (!Paths().BeginPublish(path_, existing_mode_ == ExistingFile::kReplace)) {
     Abandon();
     return false;
   }

@@ -20,8 +20,9 @@ class NameLayer {
   // A file is about to be made or replaced at `path`, a path of this
   // machine: the folders it needs that exist only in the layer are made.
   virtual bool Preparing(const std::string& path) = 0;
-  // The new file is complete and about to take the name `path`.
-  virtual bool Publishing(const std::string& path) = 0;
+  // The new file is complete and about to take the name `path`; it
+  // `replaces` what may be there (else it takes the name only if free).
+  virtual bool Publishing(const std::string& path, bool replaces) = 0;
   // It took the name, or (`published` false) it did not after all.
   virtual void Published(const std::string& path, bool published) = 0;
   // The file or folder `path` is about to be deleted or moved away.
@@ -67,7 +68,7 @@ class PathResolver {
   // folder is deleted or moved away. A false answer (errno set) stops the
   // write or the removal.
   bool PrepareWrite(const std::string& path) const { return !layer_ || layer_->Preparing(path); }
-  bool BeginPublish(const std::string& path) const { return !layer_ || layer_->Publishing(path); }
+  bool BeginPublish(const std::string& path, bool replaces) const { return !layer_ || layer_->Publishing(path, replaces); }
   void EndPublish(const std::string& path, bool published) const {
     if (layer_) layer_->Published(path, published);
   }

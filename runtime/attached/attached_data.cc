@@ -11,6 +11,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "platform/paths/file_save.h"
 #include "platform/paths/path_resolver.h"
 #include "runtime/attached/kept_names.h"
 
@@ -474,6 +475,7 @@ bool AttachedData::KeepPassedOver(const std::string& path, const AttachedEntry& 
 }
 
 bool AttachedData::Preparing(const std::string& path) {
+  if (putting_record_) return true;
   const fs::path folder = fs::path(path).parent_path();
   if (!folder.empty()) {
     const std::optional<RecordName> record_name = RecordNameOfNative(folder.string());
@@ -490,19 +492,44 @@ bool AttachedData::Preparing(const std::string& path) {
   return !entry || KeepPassedOver(path, *entry);
 }
 
-bool AttachedData::Publishing(const std::string& path) {
+bool AttachedData::Publishing(const std::string& path, bool replaces) {
+  if (putting_record_) return true;
   const AttachedEntry* entry = CarriedFileAt(path);
   if (!entry) return true;
   const bool exact_case = HasCaseTwin(*entry);
   if (IsKeptOnDisk(path, game_, exact_case)) return true;
   // Listed before the file takes the name, so that no moment leaves the
-  // game's file on disk unlisted; taken back if it does not take it.
-  if (!zv::KeepOnDisk(path, game_, exact_case)) return false;
-  publishing_.insert(path);
+  // game's file on disk unlisted. A save that replaces the name finds the
+  // record's bytes there first, so that a kill or a failure between the
+  // two leaves what the game read; a file that takes the name only if it is
+  // free has the line taken back if it does not take it.
+  struct stat info {};
+  bool put = replaces && ::lstat(path.c_str(), &info) != 0 && errno == ENOENT;
+  if (put && !PutRecordOnDisk(path, *entry)) {
+    // A file that came there meanwhile is replaced by the save as any is.
+    if (errno != EEXIST) return false;
+    put = false;
+  }
+  if (!zv::KeepOnDisk(path, game_, exact_case)) {
+    // The record's bytes go again: the name is as it was.
+    const int error = errno;
+    if (put) ::unlink(path.c_str());
+    errno = error;
+    return false;
+  }
+  if (!put) publishing_.insert(path);
   return true;
 }
 
+bool AttachedData::PutRecordOnDisk(const std::string& path, const AttachedEntry& entry) {
+  putting_record_ = true;
+  const bool put = platform::SaveFile(path, DataOf(entry), platform::ExistingFile::kKeep);
+  putting_record_ = false;
+  return put;
+}
+
 void AttachedData::Published(const std::string& path, bool published) {
+  if (putting_record_) return;
   if (publishing_.erase(path) == 0 || published) return;
   const int error = errno;  // the write's own failure is what the caller reports
   UnkeepOnDisk(path, game_);
@@ -510,6 +537,7 @@ void AttachedData::Published(const std::string& path, bool published) {
 }
 
 bool AttachedData::Removing(const std::string& path) {
+  if (putting_record_) return true;
   if (const AttachedEntry* entry = CarriedFileAt(path)) {
     return KeepPassedOver(path, *entry) && zv::KeepOnDisk(path, game_, HasCaseTwin(*entry));
   }

@@ -176,7 +176,7 @@ class AttachedData final : public platform::NameLayer {
   // own from then on. A name that cannot be recorded so is a failure of the
   // write (errno says why).
   bool Preparing(const std::string& path) override;
-  bool Publishing(const std::string& path) override;
+  bool Publishing(const std::string& path, bool replaces) override;
   void Published(const std::string& path, bool published) override;
   bool Removing(const std::string& path) override;
 
@@ -217,6 +217,10 @@ class AttachedData final : public platform::NameLayer {
   // `entry`, and that holds other bytes than the record, goes under a name
   // of its own. False, errno set, when it is there and cannot.
   bool KeepPassedOver(const std::string& path, const AttachedEntry& entry) const;
+  // Puts the record's bytes on disk under `path` (where no file is), whole
+  // or not at all; false (errno set, EEXIST when a file came there) when
+  // they cannot be.
+  bool PutRecordOnDisk(const std::string& path, const AttachedEntry& entry);
   // Writes the entry to "_virtual." + extension; the path, or nothing.
   std::optional<std::string> MakeVirtualFilePath(const AttachedEntry& entry, std::string_view extension);
   void IndexRecords();
@@ -236,6 +240,9 @@ class AttachedData final : public platform::NameLayer {
   std::set<std::string> written_;
   // Names listed by Publishing for a file that has not taken them yet.
   std::set<std::string> publishing_;
+  // A record is being put on disk: its own save is the layer's, not the
+  // game's.
+  bool putting_record_ = false;
 };
 
 // The path a command that reads the program's file `name` opens: the

@@ -37,7 +37,7 @@ UniqueFd OpenRegular(const std::string& path, int flags) {
 template <class Make>
 UniqueFd MakeUnder(const std::string& path, Make make) {
   const platform::PathResolver& paths = platform::Paths();
-  if (!paths.PrepareWrite(path) || !paths.BeginPublish(path)) return UniqueFd();
+  if (!paths.PrepareWrite(path) || !paths.BeginPublish(path, false)) return UniqueFd();
   UniqueFd fd = make();
   paths.EndPublish(path, fd.Valid());
   return fd;
@@ -224,7 +224,7 @@ bool MoveByName(const std::string& source, const std::string& destination_named)
 bool MoveNoReplace(const std::string& source, const std::string& destination) {
   if (source.empty() || destination.empty()) return false;
   const platform::PathResolver& paths = platform::Paths();
-  if (!paths.PrepareWrite(destination) || !paths.PrepareRemove(source) || !paths.BeginPublish(destination))
+  if (!paths.PrepareWrite(destination) || !paths.PrepareRemove(source) || !paths.BeginPublish(destination, false))
     return false;
   const bool moved = MoveByName(source, destination);
   paths.EndPublish(destination, moved);

@@ -424,6 +424,7 @@ TEST_F(AttachedDataTest, AFileThePlayerHadIsKeptBeforeTheGameTakesItsName) {
   const std::string stamp(reinterpret_cast<const char*>(EncodeBuildTime(built_ns).data()), 8);
   ASSERT_EQ(Load(WriteGame({{"prog", "p"}, {"copied.dat", "carried"}, {"twice.dat", "carried"}, {"same.dat", "carried"},
                             {"newer.dat", "carried"}, {"deleted.dat", "carried"}, {"failed.dat", "carried"},
+                            {"put.dat", "carried"},
                             {kProgramNameRecordName, "dodger.kqa"}, {kBuildTimeRecordName, stamp}})),
             AttachedData::LoadResult::kLoaded);
   EXPECT_EQ(data.Game().program, "dodger.kqa");
@@ -457,11 +458,18 @@ TEST_F(AttachedDataTest, AFileThePlayerHadIsKeptBeforeTheGameTakesItsName) {
   EXPECT_FALSE(data.Serves("deleted.dat"));
   EXPECT_FALSE(data.Serves("copied.dat"));
   EXPECT_NE(ReadFile(kKeptListName).find("dodger.kqa\tcopied.dat\n"), std::string::npos);
-  // A save that could not take its name leaves the record served.
-  ASSERT_TRUE(platform::Paths().BeginPublish((folder / "failed.dat").string()));
+  // A file that takes a name only where it is free, and could not, leaves
+  // the record served; a save that replaces finds the record's bytes on disk
+  // first, so whatever becomes of it the name holds what the game read.
+  ASSERT_TRUE(platform::Paths().BeginPublish((folder / "failed.dat").string(), false));
   EXPECT_FALSE(data.Serves("failed.dat"));
   platform::Paths().EndPublish((folder / "failed.dat").string(), false);
   EXPECT_TRUE(data.Serves("failed.dat"));
+  ASSERT_TRUE(platform::Paths().BeginPublish((folder / "put.dat").string(), true));
+  EXPECT_EQ(ReadFile("put.dat"), "carried");
+  platform::Paths().EndPublish((folder / "put.dat").string(), false);
+  EXPECT_FALSE(data.Serves("put.dat"));
+  EXPECT_EQ(ReadFile("put.dat"), "carried");
 }
 
 // Of two records whose names differ only in letter case each is found by its

@@ -181,7 +181,7 @@ case_kills() {
     (cd "$work/killed-run" && ZENTROVEX_HEADLESS=1 exec ./killed) & game=$!
     # Killed while it saves the names the first time, wherever it is then.
     for _ in $(seq 1 1000); do [ -e "$work/killed-run/n1.dat" ] && break; sleep 0.005; done
-    sleep 0.0$((RANDOM % 9 + 1))
+    sleep 0.0$((RANDOM % 6))$((RANDOM % 10))
     kill -9 "$game" && wait "$game" 2>/dev/null || true
     newer_build
     build killed "$work/killed-run/killed"
