@@ -82,14 +82,16 @@ int Build(const zv::CommandLine& line) {
   services.temp_folder = temp.Path() + "/";
   // The builder's own messages name files as the system does; a compile
   // error, in program text, joins them so.
-  services.compile = [](const std::string& source, const std::string& program, std::string* error) {
-    const bool compiled = zv::CompileProgram({source, "", ""}, program, error);
+  services.compile = [](const std::string& source, const std::string& program, std::string* error,
+                         std::vector<std::string>* included) {
+    const bool compiled = zv::CompileProgram({source, "", ""}, program, error, nullptr, nullptr, included);
     if (!compiled && error) *error = zv::platform::SystemTextOf(*error);
     return compiled;
   };
   services.progress = &progress;
   services.stop_requested = [] { return zv::platform::StopSignal() != 0; };
   zv::BuildRequest request{line.output, line.file, FolderOf(line.file)};
+  request.program_name = std::filesystem::path(line.file).filename().string();
   zv::BuildResult result = zv::BuildExecutable(request, services);
   if (!result.ok) {
     std::fprintf(stderr, "zentrovex: build failed: %s\n", result.error.c_str());

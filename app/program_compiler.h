@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "runtime/vm/vm.h"
 
@@ -17,8 +18,10 @@ struct ProgramSource {
 // holds the compiler's message (file, line, statement). The names of the
 // program's arrays go to `names`, and the file and line of each expanded
 // source line to `source_map`, when given.
+// `included`, when given, gets every file the program includes.
 bool CompileProgram(const ProgramSource& source, const std::string& program, std::string* error,
-                    ArrayNames* names = nullptr, SourceMap* source_map = nullptr);
+                    ArrayNames* names = nullptr, SourceMap* source_map = nullptr,
+                    std::vector<std::string>* included = nullptr);
 // As CompileProgram, and writes the numbered listing of the expanded source
 // to `dump` as well (trace mode).
 bool CompileProgramTraced(const ProgramSource& source, const std::string& program, const std::string& dump,

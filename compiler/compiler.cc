@@ -106,6 +106,8 @@ CompileResult Compile(std::string_view text, const std::string& source_name, con
     result.program = compiler.BuildProgram();
     result.array_names = compiler.BuildArrayNames();
     result.source_map = compiler.BuildSourceMap();
+    const std::vector<std::string>& files = compiler.Files();
+    if (!files.empty()) result.included.assign(files.begin() + 1, files.end());
     return result;
   }
   const compiler::CompileFailure& failure = compiler.Failure();

@@ -42,6 +42,7 @@ struct CompileResult {
   ProgramFile program;                // the compiled program when ok
   ArrayNames array_names;             // its arrays' names, for runtime errors
   SourceMap source_map;               // each expanded line's file and line, likewise
+  std::vector<std::string> included;  // every file the program includes, as found on disk
 };
 
 // Compiles BASIC source text. `source_name` names it in error messages.

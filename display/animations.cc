@@ -74,14 +74,11 @@ platform::SurfacePtr Animations::BackBuffer() const { return display_.Surfaces()
 // ---- Opening and playing -------------------------------------------------------------------
 
 bool Animations::OpenAnimationStream(int32_t n, const std::string& name) {
-  std::string path = name;
-  if (AttachedData* attached = display_.Machine().attached_data)
-    attached->ResolveVirtualFile(path, kVirtualExtension);
   AnimationSlot& s = Slot(n);
   s.sound.reset();
   s.stream.reset();
   s.frame.reset();
-  const std::string resolved = platform::Paths().Resolve(path);
+  const std::string resolved = ReadPath(display_.Machine().attached_data, name, kVirtualExtension);
   s.stream = platform::OpenVideoStream(resolved);
   if (!s.stream) return false;
   if (!trial_play_) s.sound = OpenClipSound(resolved);

@@ -29,20 +29,14 @@ constexpr int32_t kGrabEmpty = 504;
 // Whether a file of that name opens for reading, after the lookup among the
 // records attached to a built game.
 bool FileOpens(Vm& vm, const std::string& name) {
-  std::string path = name;
-  if (vm.attached_data) vm.attached_data->ResolveVirtualFile(path, "dat");
-  std::FILE* file = std::fopen(platform::Paths().Resolve(path).c_str(), "rb");
+  std::FILE* file = std::fopen(ReadPath(vm.attached_data, name).c_str(), "rb");
   if (!file) return false;
   std::fclose(file);
   return true;
 }
 
 // The path a load reads: a built game's attached record first.
-std::string LoadPath(Vm& vm, const std::string& name) {
-  std::string path = name;
-  if (vm.attached_data) vm.attached_data->ResolveVirtualFile(path, NameExtension(name));
-  return platform::Paths().Resolve(path);
-}
+std::string LoadPath(Vm& vm, const std::string& name) { return ReadPath(vm.attached_data, name, NameExtension(name)); }
 
 class Pass {
  public:

@@ -149,9 +149,8 @@ platform::SurfacePtr Graphics::MakeSurface(int32_t width, int32_t height) {
 
 bool Graphics::LoadFileIntoBitmapSurface(int32_t slot, const std::string& file) {
   if (slot < 1 || slot >= BitmapTable::kSlots) return false;
-  std::string path = file;
-  if (display_.Machine().attached_data) display_.Machine().attached_data->ResolveVirtualFile(path, NameExtension(file));
-  platform::SurfacePtr loaded = image_files_->Load(platform::Paths().Resolve(path), Maker());
+  platform::SurfacePtr loaded =
+      image_files_->Load(ReadPath(display_.Machine().attached_data, file, NameExtension(file)), Maker());
   if (!loaded) return false;
   if (NameExtension(file) != "dds") loaded->SetColorKey(platform::ColorKey{BlackPixelValue(), BlackPixelValue()});
   bitmaps_.RecordSize(slot, *loaded);

@@ -23,9 +23,7 @@ constexpr size_t kLongestName = 255;
 
 // The path a file command opens: a built game's attached record first.
 std::string OpenPath(Vm& vm, std::string_view name) {
-  std::string path(name);
-  if (vm.attached_data) vm.attached_data->ResolveVirtualFile(path, NameExtension(path));
-  return platform::Paths().Resolve(path);
+  return ReadPath(vm.attached_data, name, NameExtension(std::string(name)));
 }
 
 bool IsFile(const std::string& path) {

@@ -507,16 +507,23 @@ bool Editor::BuildExecutableNow(const std::string& output, bool with_media) {
   services.escape_pressed = [this] { return window_.KeyHeld(platform::key::kEscape); };
   services.stop_requested = [] { return platform::StopSignal() != 0; };
   const std::string include_folder = d.folder;
-  services.compile = [this, include_folder](const std::string& source, const std::string& program, std::string* err) {
+  services.compile = [this, include_folder](const std::string& source, const std::string& program, std::string* err,
+                                            std::vector<std::string>* included) {
     CompileOptions compile_options;
     compile_options.include_folder = include_folder;
     compile_options.progress = [this](int percent) { progress_->DrawProgressBox(percent); };
     CompileResult result = CompileFile(source, program, compile_options);
     if (!result.ok && err) *err = result.error ? FormatCompileError(*result.error) : "the program did not compile";
+    if (result.ok && included) *included = std::move(result.included);
     return result.ok;
   };
   progress_->DrawProgressBox(0);
-  const BuildResult result = BuildExecutable({output, work, with_media ? d.folder : std::string()}, services);
+  BuildRequest request{output, work, with_media ? d.folder : std::string()};
+  // The game is known by the program's name, and never takes the place of
+  // the program's own file.
+  request.program_name = d.file_name;
+  if (!d.file_name.empty()) request.program_file = d.Path();
+  const BuildResult result = BuildExecutable(request, services);
   if (!result.ok) {
     const std::string report = NameWorkFile(result.error, work, name);
     SetStatus(Label(Text::kBuildFailed) + " " + FirstLine(report));

@@ -17,11 +17,7 @@ namespace op = sound_opcode;
 namespace err = sound_error;
 
 // A file name as the program gave it, after a built game's records.
-std::string SoundPath(Vm& vm, std::string_view name) {
-  std::string path(name);
-  if (vm.attached_data) vm.attached_data->ResolveVirtualFile(path, "dat");
-  return platform::Paths().Resolve(path);
-}
+std::string SoundPath(Vm& vm, std::string_view name) { return ReadPath(vm.attached_data, name); }
 
 bool InRange(int32_t n) { return n >= kFirstSound && n <= kLastSound; }
 
@@ -353,7 +349,9 @@ void CmdSaveSound(Vm& vm) {
   const int32_t n = vm.NextInt();
   SoundSlots* slots = Numbered(vm, n, false);
   if (slots == nullptr) return;
-  if (!slots->SaveSoundAsWav(SoundPath(vm, name), n) && slots->Running())
+  // Written to disk under the name, never into a built game's private copy
+  // of a sound it carries.
+  if (!slots->SaveSoundAsWav(platform::Paths().Resolve(name), n) && slots->Running())
     vm.RunError(err::kSaveFailed, name, platform::CauseOf(errno));
 }
 

@@ -121,9 +121,7 @@ void CmdSetObjectInterpolation(Vm& vm) {
 bool MergeObjectAnimation(Engine3D& e, int32_t index, const std::string& file, int32_t time_offset) {
   ObjectRecord& o = e.pools.objects[index];
   if (!o.model) return false;
-  std::string name = file;
-  if (e.Machine().attached_data) e.Machine().attached_data->ResolveVirtualFile(name, "dat");
-  const std::string path = platform::Paths().Resolve(name);
+  const std::string path = ReadPath(e.Machine().attached_data, file);
   const int32_t end_time = FloatToInt(o.frame_count);
   std::shared_ptr<ObjectModel> model = o.model;
   return models::MergeAnimationFile(model->Root(), model->Keyframes(), path, time_offset, end_time);

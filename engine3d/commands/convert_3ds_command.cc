@@ -35,12 +35,10 @@ bool IsReadableFile(const std::string& path) {
 void CmdConvert3dsToX(Vm& vm) {
   const std::string model(vm.NextString());
   const std::string target(vm.NextString());
-  std::string source = model;
-  if (!HasExtension(source, "3ds")) return vm.RunError(err::kSourceNot3ds);
+  if (!HasExtension(model, "3ds")) return vm.RunError(err::kSourceNot3ds);
   if (!HasExtension(target, "x")) return vm.RunError(err::kTargetNotX);
   // The source may be one of a built game's records.
-  if (vm.attached_data) vm.attached_data->ResolveVirtualFile(source, "dat");
-  const std::string source_path = platform::Paths().Resolve(source);
+  const std::string source_path = ReadPath(vm.attached_data, model);
   if (!IsReadableFile(source_path)) return vm.RunError(err::kNoSource, model);
   const std::string target_path = platform::Paths().Resolve(target);
   std::error_code error;

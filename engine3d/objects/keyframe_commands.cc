@@ -11,6 +11,7 @@
 #include "models/files/animation_files.h"
 #include "platform/paths/failure_cause.h"
 #include "platform/paths/path_resolver.h"
+#include "runtime/attached/attached_data.h"
 #include "runtime/runtime_state.h"
 #include "runtime/vm/numeric/float_to_int.h"
 
@@ -55,8 +56,11 @@ void CmdAppendObjectAnimation(Vm& vm) {
   if (!keyframes || work_file.empty()) return;
   std::shared_ptr<ObjectModel> model = e->pools.objects[index].model;
   const int32_t end_time = TruncateToInt32(e->pools.objects[index].frame_count);
-  if (models::JoinAndMergeAnimation(model->Root(), keyframes, platform::Paths().Resolve(first),
-                                    platform::Paths().Resolve(second), work_file, offset, end_time))
+  // Read as every file is read: in a built game perhaps files it carries,
+  // each served under a name of its own.
+  AttachedData* attached = vm.attached_data;
+  if (models::JoinAndMergeAnimation(model->Root(), keyframes, ReadPath(attached, first, "first.x"),
+                                    ReadPath(attached, second, "second.x"), work_file, offset, end_time))
     RecomputeFrameCount(*e, index);
 }
 

@@ -61,9 +61,7 @@ int32_t LoadObjectMesh(Engine3D& e, int32_t object, const std::string& file, std
   e.texture_folder = FolderOf(lowered);
   const std::string extension = ExtensionOf(lowered);
   if (extension != "x" && extension != "3ds") return load_result::kBadKind;
-  std::string name = file;
-  if (e.Machine().attached_data) e.Machine().attached_data->ResolveVirtualFile(name, "dat");
-  const std::string path = p::Paths().Resolve(name);
+  const std::string path = ReadPath(e.Machine().attached_data, file);
   if (extension == "3ds") return Load3dsIntoObject(e, object, path, why);
   std::error_code error;
   if (!std::filesystem::is_regular_file(path, error)) return load_result::kNotFound;

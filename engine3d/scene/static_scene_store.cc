@@ -143,15 +143,12 @@ std::optional<UnsavedFile> SaveStaticScene(Engine3D& e, const std::string& name)
 
 bool LoadStaticScene(Engine3D& e, const std::string& name) {
   if (name.size() > kLongestSceneName) return false;
-  std::string file = name;
   // An attached record of that name stands in for the file; the name's
   // last three characters give the temporary copy its extension.
-  if (e.Bound() && e.Machine().attached_data) {
-    const std::string_view extension = std::string_view(name).substr(name.size() - std::min<size_t>(3, name.size()));
-    e.Machine().attached_data->ResolveVirtualFile(file, extension);
-  }
+  const std::string_view extension = std::string_view(name).substr(name.size() - std::min<size_t>(3, name.size()));
   std::vector<uint8_t> bytes;
-  if (!ReadWholeFile(p::Paths().Resolve(file), &bytes) || bytes.empty()) return false;
+  AttachedData* attached = e.Bound() ? e.Machine().attached_data : nullptr;
+  if (!ReadWholeFile(ReadPath(attached, name, extension), &bytes) || bytes.empty()) return false;
   std::optional<StaticSceneFile> read = DecodeStaticScene(bytes);
   if (!read) return false;
   ClearStaticScene(e);

@@ -91,8 +91,9 @@ void NumberTracksByName(KeyframeSet& read, FrameNode& root) {
 }
 
 std::optional<std::string> ReadWholeFile(const std::string& path) {
-  // A missing file is made empty, as the joining has always done.
-  if (std::FILE* touch = std::fopen(path.c_str(), "ab")) std::fclose(touch);
+  // A missing file is made empty, as the joining has always done, as any
+  // file is made (an existing one stays as it is).
+  platform::SaveFile(path, std::string_view(), platform::ExistingFile::kKeep);
   std::ifstream in(path, std::ios::binary);
   if (!in) return std::nullopt;
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());

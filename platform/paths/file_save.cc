@@ -103,7 +103,7 @@ std::optional<FileSave> FileSave::Begin(const std::string& path, ExistingFile ex
   }
   // Folders that a built game carries exist for it: the first file saved
   // in one makes it on disk.
-  Paths().PrepareWrite(path);
+  if (!Paths().PrepareWrite(path)) return std::nullopt;
   FileSave save;
   save.path_ = path;
   save.existing_mode_ = existing;
@@ -263,15 +263,16 @@ bool FileSave::Finish() {
     errno = EBADF;
     return false;
   }
+  // A name a built game carries is the game's own from the moment the
+  // file takes it: a save it could not record as such does not happen.
+  if (!Paths().BeginPublish(path_, existing_mode_ == ExistingFile::kReplace)) {
+    Abandon();
+    return false;
+  }
   const bool ok = in_place_ ? CopyInPlace() : Publish();
   Abandon();
-  return Noted(ok);
-}
-
-// A name a built game carries is the game's own once it has written it.
-bool FileSave::Noted(bool saved) const {
-  if (saved) Paths().NoteWritten(path_);
-  return saved;
+  Paths().EndPublish(path_, ok);
+  return ok;
 }
 
 // The complete content takes the file's place once it is synced, and the

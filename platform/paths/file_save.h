@@ -30,8 +30,8 @@ enum class ExistingFile {
 // replaced (EACCES), nor is a folder (EISDIR). A save that keeps an existing
 // file (ExistingFile::kKeep) follows links too: a link to nothing makes the
 // file it names. After a failure errno says why. The path helper hears of
-// every save (PathResolver::PrepareWrite and NoteWritten), under the name
-// the writer gave.
+// every save (PathResolver::PrepareWrite, BeginPublish and EndPublish),
+// under the name the writer gave, and may refuse it.
 class FileSave {
  public:
   // Nothing (errno set) when the save cannot start. `new_mode` is the mode a
@@ -65,7 +65,6 @@ class FileSave {
   bool RewriteInPlace(int out);
   bool Publish();
   void Abandon();
-  bool Noted(bool saved) const;
 
   std::string path_;  // as the writer named it
   std::string target_;

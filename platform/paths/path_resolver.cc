@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include <filesystem>
 #include <optional>
 #include <vector>
 
@@ -100,6 +101,10 @@ std::string PathResolver::ResolveFrom(const std::string& folder, std::string_vie
   // The part of the path the system gave, "" or ending in "/".
   std::string base(root);
   if (root.empty() && !rest.starts_with('/') && !folder.empty()) base = JoinPath(folder, "");
+  // From a folder the disk does not hold, ".." is taken by name: the
+  // system cannot go through a folder that is not there.
+  if (base.empty() && !rest.starts_with('/') && !layer_folder_.empty())
+    rest = (std::filesystem::path(ProgramTextOf(layer_folder_)) / rest).lexically_normal().string();
   const std::string spelled = base + SystemTextOf(rest);
   if (Exists(spelled)) return spelled;
   std::string out = base.empty() && rest.starts_with('/') ? "/" : base;

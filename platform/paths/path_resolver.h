@@ -8,16 +8,25 @@ namespace zv::platform {
 
 // Names that exist for a program although the disk does not hold them: the
 // files and folders a built game carries. Every writer of a file by name
-// tells it of the write (through the resolver below), so that what a game
-// writes wins over what it carries from that moment on.
+// goes through it (by the resolver below) before and as it writes, and
+// every command that deletes or moves a file or folder away before it does,
+// so that what a game writes wins over what it carries from that moment
+// on, and no file of the player's is lost on the way. Each call that can
+// refuse returns false with errno set, and the caller then gives its write
+// up as failed, leaving everything as it was.
 class NameLayer {
  public:
   virtual ~NameLayer() = default;
   // A file is about to be made or replaced at `path`, a path of this
   // machine: the folders it needs that exist only in the layer are made.
-  virtual void Preparing(const std::string& path) = 0;
-  // A file has been written, made, or moved under the name `path`.
-  virtual void Written(const std::string& path) = 0;
+  virtual bool Preparing(const std::string& path) = 0;
+  // The new file is complete and about to take the name `path`; it
+  // `replaces` what may be there (else it takes the name only if free).
+  virtual bool Publishing(const std::string& path, bool replaces) = 0;
+  // It took the name, or (`published` false) it did not after all.
+  virtual void Published(const std::string& path, bool published) = 0;
+  // The file or folder `path` is about to be deleted or moved away.
+  virtual bool Removing(const std::string& path) = 0;
 };
 
 // Turns the file names that programs give (written for a system with drive
@@ -49,15 +58,28 @@ class PathResolver {
   std::string ResolveFrom(const std::string& folder, std::string_view program_path) const;
 
   // The layer over the disk's names while a built game runs (not owned);
-  // null, the default, for none.
-  void SetLayer(NameLayer* layer) { layer_ = layer; }
-  // Each writer of a file by name calls these before and after its write.
-  void PrepareWrite(const std::string& path) const {
-    if (layer_) layer_->Preparing(path);
+  // null, the default, for none. A new layer starts in the process's own
+  // working folder.
+  void SetLayer(NameLayer* layer) {
+    layer_ = layer;
+    layer_folder_.clear();
   }
-  void NoteWritten(const std::string& path) const {
-    if (layer_) layer_->Written(path);
+  // A working folder that only the layer holds (a folder a built game
+  // carries where the game may not make it on disk), as an absolute path:
+  // relative names start from it. Empty, the default: the process's own.
+  void SetLayerFolder(std::string folder) { layer_folder_ = std::move(folder); }
+  const std::string& LayerFolder() const { return layer_folder_; }
+  // Each writer of a file by name calls these: PrepareWrite before it
+  // starts, BeginPublish when its file is complete, EndPublish once the file
+  // has its name or could not take it; PrepareRemove comes before a file or
+  // folder is deleted or moved away. A false answer (errno set) stops the
+  // write or the removal.
+  bool PrepareWrite(const std::string& path) const { return !layer_ || layer_->Preparing(path); }
+  bool BeginPublish(const std::string& path, bool replaces) const { return !layer_ || layer_->Publishing(path, replaces); }
+  void EndPublish(const std::string& path, bool published) const {
+    if (layer_) layer_->Published(path, published);
   }
+  bool PrepareRemove(const std::string& path) const { return !layer_ || layer_->Removing(path); }
 
  private:
   // The folder of the drive the path starts with, which is taken off the
@@ -66,6 +88,7 @@ class PathResolver {
 
   std::array<std::string, 26> drives_;
   NameLayer* layer_ = nullptr;
+  std::string layer_folder_;
 };
 
 // The resolver that every file-opening command uses.

@@ -1,13 +1,17 @@
 #include "runtime/attached/attached_data.h"
 
 #include <fcntl.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 
+#include "platform/paths/file_save.h"
 #include "platform/paths/path_resolver.h"
 #include "runtime/attached/kept_names.h"
 
@@ -62,10 +66,6 @@ std::string_view FileNamePart(std::string_view name) {
   return slash == std::string_view::npos ? name : name.substr(slash + 1);
 }
 
-std::string_view RecordName(const AttachedEntry& entry, bool by_name) {
-  return by_name ? FileNamePart(entry.name) : std::string_view(entry.name);
-}
-
 // The path of `path` from `folder` (both of this machine; `folder`
 // absolute), with '\\' between its folders as records have: "" for the
 // folder itself, nothing for a path outside it.
@@ -86,6 +86,46 @@ std::string CurrentFolder() {
   std::error_code ec;
   const fs::path current = fs::current_path(ec);
   return ec ? std::string() : current.lexically_normal().string();
+}
+
+// True when the program's name ends in a separator (or "." or ".." after
+// one): it names a folder, never a file.
+bool NamesFolder(std::string_view path) {
+  for (std::string_view end : {"/", "\\", "/.", "\\.", "/..", "\\.."})
+    if (path.ends_with(end)) return true;
+  return path.empty() || path == "." || path == "..";
+}
+
+// True when the file at `path` holds exactly `bytes`.
+bool HoldsJust(const std::string& path, std::span<const uint8_t> bytes) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat info {};
+  bool same = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && static_cast<uint64_t>(info.st_size) == bytes.size();
+  uint8_t buffer[65536];
+  for (size_t at = 0; same && at < bytes.size();) {
+    const size_t want = std::min(sizeof buffer, bytes.size() - at);
+    same = ReadAt(fd, at, buffer, want) && std::memcmp(buffer, bytes.data() + at, want) == 0;
+    at += want;
+  }
+  ::close(fd);
+  return same;
+}
+
+// Puts the file at `path` under the first free name of NAME.kept,
+// NAME.kept2, ... beside it; false (errno set) when it cannot.
+bool MoveToKeptName(const std::string& path) {
+  for (int n = 1; n < 1000; ++n) {
+    const std::string kept = path + ".kept" + (n == 1 ? std::string() : std::to_string(n));
+    if (::renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, kept.c_str(), RENAME_NOREPLACE) == 0) return true;
+    if (errno == EINVAL || errno == ENOSYS) {
+      // No such rename on this file system: a link takes no name in use.
+      if (::link(path.c_str(), kept.c_str()) == 0) return ::unlink(path.c_str()) == 0;
+    }
+    if (errno != EEXIST) return false;
+  }
+  errno = EEXIST;
+  return false;
 }
 
 // The build time the record holds; nothing for a record of another size.
@@ -215,7 +255,7 @@ AttachedData::LoadResult AttachedData::Load(const std::string& path, std::string
         } else {
           ::close(fd);
           result = LoadRecords(std::move(records), *stub_length, error);
-          if (result == LoadResult::kLoaded) game_name_ = fs::path(path).filename().string();
+          if (result == LoadResult::kLoaded) game_.file = fs::path(path).filename().string();
           return result;
         }
       }
@@ -237,15 +277,34 @@ AttachedData::LoadResult AttachedData::LoadRecords(std::vector<uint8_t> records,
   stub_length_ = layout.stub_length;
   entries_ = std::move(layout.entries);
   game_folder_ = CurrentFolder();
-  // The build time is no file of the game's: it is kept apart, and no
-  // lookup finds it.
-  for (size_t i = 1; i < entries_.size(); ++i) {
-    if (entries_[i].name != kBuildTimeRecordName) continue;
-    build_time_ = DecodeBuildTime(DataOf(entries_[i]));
+  // The builder's own records are no files of the game's: they are kept
+  // apart, and no lookup finds them.
+  for (size_t i = entries_.size(); i-- > 1;) {
+    const AttachedEntry& entry = entries_[i];
+    if (entry.name == kBuildTimeRecordName) {
+      build_time_ = DecodeBuildTime(DataOf(entry));
+    } else if (entry.name == kProgramNameRecordName) {
+      const std::span<const uint8_t> name = DataOf(entry);
+      game_.program.assign(name.begin(), name.end());
+    } else {
+      continue;
+    }
     entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(i));
-    break;
   }
+  IndexRecords();
   return LoadResult::kLoaded;
+}
+
+void AttachedData::IndexRecords() {
+  // The first record is the program, named after the builder's work file;
+  // no program asks for it.
+  for (size_t i = 1; i < entries_.size(); ++i) {
+    const std::string& name = entries_[i].name;
+    by_path_[name].push_back(i);
+    by_file_name_[std::string(FileNamePart(name))].push_back(i);
+    for (size_t slash = name.find('\\'); slash != std::string::npos; slash = name.find('\\', slash + 1))
+      folders_.insert(name.substr(0, slash));
+  }
 }
 
 std::optional<std::string> AttachedData::MakeVirtualFilePath(const AttachedEntry& entry,
@@ -262,47 +321,55 @@ std::optional<std::string> AttachedData::ExtractProgramEntry() {
   return MakeVirtualFilePath(entries_.front(), "dat");
 }
 
-std::optional<std::string> AttachedData::RecordNameOfNative(const std::string& path) const {
+std::optional<AttachedData::RecordName> AttachedData::RecordNameOfNative(const std::string& path) const {
   if (path.empty() || game_folder_.empty()) return std::nullopt;
   std::optional<std::string> relative = PathFrom(game_folder_, path);
   if (!relative || relative->empty()) return std::nullopt;
-  return LowerAscii(*relative);
+  std::string lower = LowerAscii(*relative);
+  return RecordName{std::move(*relative), std::move(lower)};
 }
 
-std::optional<std::string> AttachedData::RecordNameOf(std::string_view path) const {
+std::optional<AttachedData::RecordName> AttachedData::RecordNameOf(std::string_view path) const {
   return RecordNameOfNative(platform::Paths().Resolve(path));
 }
 
-std::optional<std::string> AttachedData::WantedName(std::string_view path, bool by_name) const {
-  if (by_name) return LowerAscii(path);
-  return RecordNameOf(path);
-}
-
-const AttachedEntry* AttachedData::MatchRecord(std::string_view wanted, bool by_name) const {
-  // The first record is the program, named after the builder's work file;
-  // no program asks for it.
-  for (size_t i = 1; i < entries_.size(); ++i)
-    if (RecordName(entries_[i], by_name) == wanted) return &entries_[i];
-  return nullptr;
-}
-
-bool AttachedData::StillCarriesFolder(const std::string& native, std::string_view record_name) const {
-  return HoldsFolder(record_name) && !IsKeptOnDisk(native, game_name_);
-}
-
-bool AttachedData::HoldsFolder(std::string_view record_name) const {
-  for (size_t i = 1; i < entries_.size(); ++i) {
-    const std::string& name = entries_[i].name;
-    if (name.size() > record_name.size() && name.starts_with(record_name) && name[record_name.size()] == '\\')
-      return true;
+const AttachedEntry* AttachedData::MatchRecord(const RecordName& wanted, bool by_name) const {
+  const auto& index = by_name ? by_file_name_ : by_path_;
+  const auto found = index.find(wanted.lower);
+  if (found == index.end()) return nullptr;
+  for (size_t i : found->second) {
+    const std::string& spelling = entries_[i].spelling;
+    if ((by_name ? FileNamePart(spelling) : std::string_view(spelling)) == wanted.spelled) return &entries_[i];
   }
+  return &entries_[found->second.front()];
+}
+
+bool AttachedData::HasCaseTwin(const AttachedEntry& entry) const {
+  const auto found = by_path_.find(entry.name);
+  if (found == by_path_.end()) return false;
+  for (size_t i : found->second)
+    if (entries_[i].spelling != entry.spelling) return true;
   return false;
 }
 
-bool AttachedData::DiskHasTakenOver(std::string_view disk_name) const {
+const AttachedEntry* AttachedData::CarriedFileAt(const std::string& path) const {
+  const std::optional<RecordName> record_name = RecordNameOfNative(path);
+  return record_name ? MatchRecord(*record_name, false) : nullptr;
+}
+
+bool AttachedData::StillCarriesFolder(const std::string& native, std::string_view record_name) const {
+  return HoldsFolder(record_name) && !IsKeptOnDisk(native, game_);
+}
+
+bool AttachedData::HoldsFolder(std::string_view record_name) const {
+  return folders_.count(std::string(record_name)) > 0;
+}
+
+bool AttachedData::DiskHasTakenOver(std::string_view disk_name, const AttachedEntry& entry) const {
   const std::string disk_path = platform::Paths().Resolve(disk_name);
   if (disk_path.empty()) return false;
-  if (IsKeptOnDisk(disk_path, game_name_)) return true;
+  const bool exact_case = HasCaseTwin(entry);
+  if (IsKeptOnDisk(disk_path, game_, exact_case)) return true;
   struct stat info {};
   if (!build_time_ || ::stat(disk_path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
   const int64_t changed = static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
@@ -311,22 +378,27 @@ bool AttachedData::DiskHasTakenOver(std::string_view disk_name) const {
   // at once): the game's own from now on, also for a later build of the
   // game, whose build time is later than this file. Where the list cannot
   // be written the file's time still says so for this build.
-  zv::KeepOnDisk(disk_path, game_name_);
+  zv::KeepOnDisk(disk_path, game_, exact_case);
   return true;
 }
 
 bool AttachedData::Resolve(std::string& path, std::string_view extension, bool by_name,
                            std::string_view disk_name) {
-  const std::optional<std::string> wanted = WantedName(path, by_name);
-  if (!wanted || !MatchRecord(*wanted, by_name) ||
-      DiskHasTakenOver(disk_name.empty() ? std::string_view(path) : disk_name))
-    return false;
-  for (size_t i = 1; i < entries_.size(); ++i) {
-    const AttachedEntry& entry = entries_[i];
-    if (RecordName(entry, by_name) != *wanted) continue;
-    // A match whose file cannot be written is passed over; a later record of
-    // the same name may still serve.
-    if (auto made = MakeVirtualFilePath(entry, extension)) {
+  if (NamesFolder(path)) return false;
+  const std::optional<RecordName> wanted =
+      by_name ? std::optional<RecordName>(RecordName{path, LowerAscii(path)}) : RecordNameOf(path);
+  const AttachedEntry* entry = wanted ? MatchRecord(*wanted, by_name) : nullptr;
+  if (!entry || DiskHasTakenOver(disk_name.empty() ? std::string_view(path) : disk_name, *entry)) return false;
+  const auto& index = by_name ? by_file_name_ : by_path_;
+  // A match whose file cannot be written is passed over; a later record of
+  // the same name may still serve.
+  if (auto made = MakeVirtualFilePath(*entry, extension)) {
+    path = *made;
+    return true;
+  }
+  for (size_t i : index.at(wanted->lower)) {
+    if (&entries_[i] == entry) continue;
+    if (auto made = MakeVirtualFilePath(entries_[i], extension)) {
       path = *made;
       return true;
     }
@@ -344,15 +416,21 @@ bool AttachedData::ResolveVirtualFileByName(std::string& path, std::string_view 
 }
 
 bool AttachedData::Carries(std::string_view path) const {
-  const std::optional<std::string> wanted = WantedName(path, false);
+  if (NamesFolder(path)) return false;
+  const std::optional<RecordName> wanted = RecordNameOf(path);
   return wanted && MatchRecord(*wanted, false);
 }
 
-bool AttachedData::Serves(std::string_view path) const { return Carries(path) && !DiskHasTakenOver(path); }
+bool AttachedData::Serves(std::string_view path) const {
+  if (NamesFolder(path)) return false;
+  const std::optional<RecordName> wanted = RecordNameOf(path);
+  const AttachedEntry* entry = wanted ? MatchRecord(*wanted, false) : nullptr;
+  return entry && !DiskHasTakenOver(path, *entry);
+}
 
 bool AttachedData::CarriesFolder(std::string_view path) const {
-  const std::optional<std::string> record_name = RecordNameOf(path);
-  return record_name && StillCarriesFolder(platform::Paths().Resolve(path), *record_name);
+  const std::optional<RecordName> record_name = RecordNameOf(path);
+  return record_name && StillCarriesFolder(platform::Paths().Resolve(path), record_name->lower);
 }
 
 std::vector<CarriedListing> AttachedData::ListFolder(const std::string& folder) const {
@@ -360,9 +438,11 @@ std::vector<CarriedListing> AttachedData::ListFolder(const std::string& folder) 
   const std::optional<std::string> from = game_folder_.empty() ? std::nullopt : PathFrom(game_folder_, folder);
   if (!from) return listed;
   const std::string prefix = from->empty() ? std::string() : LowerAscii(*from) + '\\';
-  const auto already = [&](std::string_view name) {
+  // Folders once in any letter case; files as each is spelled, so two whose
+  // names differ only in case both show, as on disk.
+  const auto already = [&](std::string_view name, bool is_folder) {
     for (const CarriedListing& item : listed)
-      if (platform::EqualNoCase(item.name, name)) return true;
+      if (is_folder || item.folder ? platform::EqualNoCase(item.name, name) : item.name == name) return true;
     return false;
   };
   for (size_t i = 1; i < entries_.size(); ++i) {
@@ -371,10 +451,10 @@ std::vector<CarriedListing> AttachedData::ListFolder(const std::string& folder) 
     const std::string_view rest = std::string_view(entry.spelling).substr(prefix.size());
     const size_t slash = rest.find('\\');
     const std::string_view name = rest.substr(0, slash);
-    if (name.empty() || already(name)) continue;
+    if (name.empty() || already(name, slash != std::string_view::npos)) continue;
     if (slash != std::string_view::npos) {
-      if (!IsKeptOnDisk(folder + "/" + std::string(name), game_name_)) listed.push_back({std::string(name), true, 0});
-    } else if (!DiskHasTakenOver(folder + "/" + std::string(name))) {
+      if (!IsKeptOnDisk(folder + "/" + std::string(name), game_)) listed.push_back({std::string(name), true, 0});
+    } else if (!DiskHasTakenOver(folder + "/" + std::string(name), entry)) {
       listed.push_back({std::string(name), false, entry.size});
     }
   }
@@ -382,21 +462,94 @@ std::vector<CarriedListing> AttachedData::ListFolder(const std::string& folder) 
 }
 
 bool AttachedData::KeepOnDisk(std::string_view path) const {
-  return zv::KeepOnDisk(platform::Paths().Resolve(path), game_name_);
+  const std::string native = platform::Paths().Resolve(path);
+  const AttachedEntry* entry = CarriedFileAt(native);
+  return zv::KeepOnDisk(native, game_, entry && HasCaseTwin(*entry));
 }
 
-void AttachedData::Preparing(const std::string& path) {
+bool AttachedData::KeepPassedOver(const std::string& path, const AttachedEntry& entry) const {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return true;
+  if (DiskHasTakenOver(path, entry) || HoldsJust(path, DataOf(entry))) return true;
+  return MoveToKeptName(path);
+}
+
+bool AttachedData::Preparing(const std::string& path) {
+  if (putting_record_) return true;
   const fs::path folder = fs::path(path).parent_path();
-  if (folder.empty()) return;
-  const std::optional<std::string> record_name = RecordNameOfNative(folder.string());
-  if (!record_name || !StillCarriesFolder(folder.string(), *record_name)) return;
-  std::error_code ec;
-  fs::create_directories(folder, ec);  // a failure shows in the write itself
+  if (!folder.empty()) {
+    const std::optional<RecordName> record_name = RecordNameOfNative(folder.string());
+    if (record_name && StillCarriesFolder(folder.string(), record_name->lower)) {
+      std::error_code ec;
+      fs::create_directories(folder, ec);
+      if (ec) {
+        errno = ec.value();
+        return false;
+      }
+    }
+  }
+  const AttachedEntry* entry = CarriedFileAt(path);
+  return !entry || KeepPassedOver(path, *entry);
 }
 
-void AttachedData::Written(const std::string& path) {
-  const std::optional<std::string> record_name = RecordNameOfNative(path);
-  if (record_name && MatchRecord(*record_name, false)) zv::KeepOnDisk(path, game_name_);
+bool AttachedData::Publishing(const std::string& path, bool replaces) {
+  if (putting_record_) return true;
+  const AttachedEntry* entry = CarriedFileAt(path);
+  if (!entry) return true;
+  const bool exact_case = HasCaseTwin(*entry);
+  if (IsKeptOnDisk(path, game_, exact_case)) return true;
+  // Listed before the file takes the name, so that no moment leaves the
+  // game's file on disk unlisted. A save that replaces the name finds the
+  // record's bytes there first, so that a kill or a failure between the
+  // two leaves what the game read; a file that takes the name only if it is
+  // free has the line taken back if it does not take it.
+  struct stat info {};
+  bool put = replaces && ::lstat(path.c_str(), &info) != 0 && errno == ENOENT;
+  if (put && !PutRecordOnDisk(path, *entry)) {
+    // A file that came there meanwhile is replaced by the save as any is.
+    if (errno != EEXIST) return false;
+    put = false;
+  }
+  if (!zv::KeepOnDisk(path, game_, exact_case)) {
+    // The record's bytes go again: the name is as it was.
+    const int error = errno;
+    if (put) ::unlink(path.c_str());
+    errno = error;
+    return false;
+  }
+  if (!put) publishing_.insert(path);
+  return true;
+}
+
+bool AttachedData::PutRecordOnDisk(const std::string& path, const AttachedEntry& entry) {
+  putting_record_ = true;
+  const bool put = platform::SaveFile(path, DataOf(entry), platform::ExistingFile::kKeep);
+  putting_record_ = false;
+  return put;
+}
+
+void AttachedData::Published(const std::string& path, bool published) {
+  if (putting_record_) return;
+  if (publishing_.erase(path) == 0 || published) return;
+  const int error = errno;  // the write's own failure is what the caller reports
+  UnkeepOnDisk(path, game_);
+  errno = error;
+}
+
+bool AttachedData::Removing(const std::string& path) {
+  if (putting_record_) return true;
+  if (const AttachedEntry* entry = CarriedFileAt(path)) {
+    return KeepPassedOver(path, *entry) && zv::KeepOnDisk(path, game_, HasCaseTwin(*entry));
+  }
+  const std::optional<RecordName> record_name = RecordNameOfNative(path);
+  if (!record_name || !HoldsFolder(record_name->lower)) return true;
+  return zv::KeepOnDisk(path, game_);
+}
+
+std::string ReadPath(AttachedData* attached, std::string_view name, std::string_view extension) {
+  std::string path(name);
+  if (attached && attached->ResolveVirtualFile(path, extension)) return path;
+  return platform::Paths().Resolve(path);
 }
 
 }  // namespace zv

@@ -6,10 +6,12 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <variant>
 #include <vector>
 
 #include "platform/paths/path_resolver.h"
+#include "runtime/attached/kept_names.h"
 
 namespace zv {
 
@@ -24,10 +26,12 @@ namespace zv {
 constexpr uint32_t kMaxRecordNameLength = 255;  // characters, without the zero
 constexpr size_t kTrailerSize = 8;
 
-// The builder's last record: when the game was built, as 8 bytes, the
-// nanoseconds since 1970 little-endian. Hidden names never come from a
-// project folder, so no media file can take this one.
+// The builder's last records: when the game was built, as 8 bytes, the
+// nanoseconds since 1970 little-endian; and the name of the program the game
+// was built from, by which it is known in the lists of kept names. Hidden
+// names never come from a project folder, so no media file can take them.
 inline constexpr char kBuildTimeRecordName[] = ".zentrovex-built";
+inline constexpr char kProgramNameRecordName[] = ".zentrovex-program";
 std::vector<uint8_t> EncodeBuildTime(int64_t nanoseconds);
 
 // One record found in a built game: its name lower-cased (and as the builder
@@ -85,17 +89,25 @@ struct CarriedListing {
 // The records are files of the folder the game started in (the current
 // folder when they were loaded) and of the folders below it, and a name
 // finds one as it would find a file there on disk: "./data.txt" is
-// "data.txt", and after the game changes folder a name is looked for in
-// the new one. A folder that holds carried files exists for the game.
+// "data.txt", after the game changes folder a name is looked for in the
+// new one, a name ending in "/" names a folder, and of two records whose
+// names differ only in letter case the one spelled as asked is found. A
+// folder that holds carried files exists for the game.
 //
 // What the game writes wins over what it carries: a name is served from its
 // record only until the game has made it its own on disk, from the moment it
 // writes a file of that name (by any command: every writer tells the path
 // helper, whose layer this is), deletes it or moves it away, or a file of
 // that name on disk is changed after the game was built. Such names are kept
-// in the list of kept_names.h. So a game keeps its saves, in the same run, in
-// later runs and in later builds of it, and still finds the media it only
-// reads.
+// in the list of kept_names.h, under the game's program. So a game keeps its
+// saves, in the same run, in later runs and in later builds of it under any
+// file name, and still finds the media it only reads.
+//
+// A file on disk older than the build and not listed for the game is
+// passed over for the record (it may be an old copy of the media the game
+// reads), but it is never lost: before the game writes, deletes or moves
+// away that name, the file is kept under the name NAME.kept (or .kept2,
+// .kept3, ...), unless it holds just what the record holds.
 class AttachedData final : public platform::NameLayer {
  public:
   // `temp_folder` ends with "/".
@@ -107,12 +119,12 @@ class AttachedData final : public platform::NameLayer {
 
   enum class LoadResult { kLoaded, kNoRecords, kFailed };
   // Reads the records of the executable at `path`; the game is known by
-  // its file name in the lists of kept names. kNoRecords for a file with
-  // none; kFailed with `error` set when the file cannot be read or its
-  // records are damaged.
+  // its program's name and its file name in the lists of kept names.
+  // kNoRecords for a file with none; kFailed with `error` set when the file
+  // cannot be read or its records are damaged.
   LoadResult Load(const std::string& path, std::string* error);
   // The same for records already in memory (tests and the fuzz target), of
-  // a game without a name.
+  // a game without a file name.
   LoadResult LoadRecords(std::vector<uint8_t> records, uint32_t stub_length, std::string* error);
 
   const std::vector<AttachedEntry>& Entries() const { return entries_; }
@@ -154,27 +166,44 @@ class AttachedData final : public platform::NameLayer {
   bool KeepOnDisk(std::string_view path) const;
   // When the game was built; nothing for a game without the record.
   std::optional<int64_t> BuildTime() const { return build_time_; }
+  // Who the game is in the lists of kept names.
+  const KeptGame& Game() const { return game_; }
 
-  // What every writer of a file by name tells the path helper: the carried
-  // folders a file goes into are made on disk, and a carried name written
-  // is the game's own from then on.
-  void Preparing(const std::string& path) override;
-  void Written(const std::string& path) override;
+  // What every writer of a file by name tells the path helper (paths of
+  // this machine): the carried folders a file goes into are made on disk; a
+  // file of the player's the game passed over is kept before its name is
+  // written or removed; and a carried name written or removed is the game's
+  // own from then on. A name that cannot be recorded so is a failure of the
+  // write (errno says why).
+  bool Preparing(const std::string& path) override;
+  bool Publishing(const std::string& path, bool replaces) override;
+  void Published(const std::string& path, bool published) override;
+  bool Removing(const std::string& path) override;
 
  private:
+  // A record name as a path leads to it: spelled as the path spells it,
+  // and lower-cased, with folders joined by '\\'.
+  struct RecordName {
+    std::string spelled;
+    std::string lower;
+  };
   bool Resolve(std::string& path, std::string_view extension, bool by_name, std::string_view disk_name);
-  // The record name that the program's file name `path` leads to (lower
-  // case, folders joined by '\'), or none for a path outside the game's
-  // folder.
-  std::optional<std::string> RecordNameOf(std::string_view path) const;
+  // The record name that the program's file name `path` leads to, or none
+  // for a path outside the game's folder.
+  std::optional<RecordName> RecordNameOf(std::string_view path) const;
   // The same for a path of this machine.
-  std::optional<std::string> RecordNameOfNative(const std::string& path) const;
-  // What a lookup compares with each record: the record name `path` leads
-  // to, or for a lookup by file name the name lower-cased.
-  std::optional<std::string> WantedName(std::string_view path, bool by_name) const;
-  // The first record (after the program) whose whole name, or file-name
-  // part, is `wanted`; or none.
-  const AttachedEntry* MatchRecord(std::string_view wanted, bool by_name) const;
+  std::optional<RecordName> RecordNameOfNative(const std::string& path) const;
+  // The record of a file that the path of this machine `path` names, if the
+  // game carries one.
+  const AttachedEntry* CarriedFileAt(const std::string& path) const;
+  // The first record (after the program) whose whole name (or, `by_name`,
+  // file-name part) is `wanted`: spelled as `wanted` is when one is, else
+  // in any letter case; or none.
+  const AttachedEntry* MatchRecord(const RecordName& wanted, bool by_name) const;
+  // True when the game carries another record whose name differs from the
+  // entry's only in letter case: its kept names are then told apart by
+  // spelling.
+  bool HasCaseTwin(const AttachedEntry& entry) const;
   bool HoldsFolder(std::string_view record_name) const;
   // True when the folder at `native` (a path of this machine), whose record
   // name is `record_name`, holds carried files and the game has not deleted
@@ -183,18 +212,43 @@ class AttachedData final : public platform::NameLayer {
   // True when the file that the program's name `disk_name` opens on disk
   // is the game's own: listed as kept, or changed after the build (which
   // lists it).
-  bool DiskHasTakenOver(std::string_view disk_name) const;
+  bool DiskHasTakenOver(std::string_view disk_name, const AttachedEntry& entry) const;
+  // A file of the player's at `path` that the game passed over for
+  // `entry`, and that holds other bytes than the record, goes under a name
+  // of its own. False, errno set, when it is there and cannot.
+  bool KeepPassedOver(const std::string& path, const AttachedEntry& entry) const;
+  // Puts the record's bytes on disk under `path` (where no file is), whole
+  // or not at all; false (errno set, EEXIST when a file came there) when
+  // they cannot be.
+  bool PutRecordOnDisk(const std::string& path, const AttachedEntry& entry);
   // Writes the entry to "_virtual." + extension; the path, or nothing.
   std::optional<std::string> MakeVirtualFilePath(const AttachedEntry& entry, std::string_view extension);
+  void IndexRecords();
 
   std::string temp_folder_;
   std::vector<uint8_t> block_;
   uint32_t stub_length_ = 0;
   std::vector<AttachedEntry> entries_;
+  // Indices into entries_ by lower-case name, by lower-case file-name part,
+  // and every folder that holds a record (lower case).
+  std::unordered_map<std::string, std::vector<size_t>> by_path_;
+  std::unordered_map<std::string, std::vector<size_t>> by_file_name_;
+  std::set<std::string> folders_;
   std::optional<int64_t> build_time_;
   std::string game_folder_;  // absolute; empty until records are loaded
-  std::string game_name_;
+  KeptGame game_;
   std::set<std::string> written_;
+  // Names listed by Publishing for a file that has not taken them yet.
+  std::set<std::string> publishing_;
+  // A record is being put on disk: its own save is the layer's, not the
+  // game's.
+  bool putting_record_ = false;
 };
+
+// The path a command that reads the program's file `name` opens: the
+// private copy of the record a built game serves under the name (written
+// with `extension`), else the file on disk as the path helper finds it.
+// `attached` is null outside a built game.
+std::string ReadPath(AttachedData* attached, std::string_view name, std::string_view extension = "dat");
 
 }  // namespace zv

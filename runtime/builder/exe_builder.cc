@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <system_error>
 #include <vector>
@@ -101,14 +102,38 @@ std::optional<FileIdentity> IdentityOf(const fs::path& path) {
   return FileIdentity{info.st_dev, info.st_ino};
 }
 
-// The game being written and the one it replaces never go into it, when
-// the project folder holds them.
+// A game built before: an executable (as this one is) with records after
+// it. Text that happens to end in bytes that look like a trailer is none.
+bool IsBuiltGame(const std::string& path) {
+  char magic[4] = {};
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) return false;
+  const bool executable =
+      std::fread(magic, 1, sizeof magic, file) == sizeof magic && std::memcmp(magic, "\x7f" "ELF", 4) == 0;
+  std::fclose(file);
+  return executable && HasAttachedRecords(path);
+}
+
+// The game being written, and an earlier build it replaces, never go into
+// it when the project folder holds them.
 std::vector<FileIdentity> GameFiles(const platform::FileSave& save, const std::string& output) {
   std::vector<FileIdentity> games;
   struct stat info {};
   if (::fstat(save.Fd(), &info) == 0) games.push_back({info.st_dev, info.st_ino});
-  if (auto previous = IdentityOf(output)) games.push_back(*previous);
+  if (auto previous = IdentityOf(output); previous && IsBuiltGame(output)) games.push_back(*previous);
   return games;
+}
+
+// Why the game may not be written at `output`: it is the program's own
+// file or one the program includes. Empty when it may.
+std::string InputInTheWay(const std::string& output, const std::string& program,
+                          const std::vector<std::string>& included) {
+  const std::optional<FileIdentity> replaced = IdentityOf(output);
+  if (!replaced || IsBuiltGame(output)) return {};
+  if (IdentityOf(program) == replaced) return "cannot write the game over its own program " + output;
+  for (const std::string& file : included)
+    if (IdentityOf(file) == replaced) return "cannot write the game over " + output + ": the program includes it";
+  return {};
 }
 
 // Names starting with a dot are configuration on this system, often
@@ -121,8 +146,12 @@ bool IsHidden(const std::string& name) { return !name.empty() && name[0] == '.';
 // walk says so, as it does for hidden files and folders and links to nothing.
 class MediaWalk {
  public:
-  MediaWalk(RecordWriter& writer, const BuildServices& services, std::vector<FileIdentity> skipped)
-      : writer_(writer), services_(services), skipped_(std::move(skipped)) {}
+  // `skipped` are the game being written and the one it replaces; a file
+  // at `output` that is no game may not be carried, as the game would take
+  // its place.
+  MediaWalk(RecordWriter& writer, const BuildServices& services, std::vector<FileIdentity> skipped,
+            const std::string& output)
+      : writer_(writer), services_(services), skipped_(std::move(skipped)), output_(IdentityOf(output)) {}
 
   bool AddProject(const fs::path& folder) {
     std::error_code ec;
@@ -177,12 +206,27 @@ class MediaWalk {
     }
     if (file && IsMediaFileName(name) && !Skipped(entry.path())) {
       if (IsHidden(name)) return Say("Leaving out " + shown + " (a hidden file)");
+      if (output_ && IdentityOf(entry.path()) == output_)
+        return Fail("cannot write the game over " + shown + ": the game carries it");
       Say("Adding " + shown + "...");
+      NoteCaseTwin(record, shown);
       if (!writer_.AddFileRecord(record, entry.path().string())) return Fail(writer_.Error());
       return true;
     }
     if (entry.is_symlink(ec) && !entry.exists(ec)) return Say("Leaving out " + shown + " (a link to nothing)");
     return true;
+  }
+
+  // Two names that differ only in letter case are two files here, and two
+  // records in the game, which finds each by its own spelling; a program
+  // that spells the name another way finds the first. Said, as a program
+  // run elsewhere may not mean what it finds.
+  void NoteCaseTwin(const std::string& record, const std::string& shown) {
+    const auto [first, added] = spellings_.emplace(LowerAscii(record), shown);
+    if (!added)
+      Say("Warning: " + first->second + " and " + shown +
+          " differ only in letter case: the game finds each as spelled, and " + first->second +
+          " for any other spelling");
   }
 
   bool Say(const std::string& text) {
@@ -201,6 +245,8 @@ class MediaWalk {
   RecordWriter& writer_;
   const BuildServices& services_;
   std::vector<FileIdentity> skipped_;
+  std::optional<FileIdentity> output_;
+  std::map<std::string, std::string> spellings_;  // the first shown name of each record name, lower-cased
   // The folders being walked and those above the project.
   std::vector<FileIdentity> above_;
   std::string error_;
@@ -247,16 +293,20 @@ BuildResult BuildExecutable(const BuildRequest& request, const BuildServices& se
   if (!services.compile) return {false, "no compiler in this executable"};
 
   const std::string program_path = services.temp_folder + "_exefile.dat";
+  std::vector<std::string> included;
   {
     std::string compile_error;
     bool compiled;
     const std::string source = fs::absolute(request.source).string();
     {
       CurrentFolder in_project(request.project_folder);
-      compiled = services.compile(source, program_path, &compile_error);
+      compiled = services.compile(source, program_path, &compile_error, &included);
     }
     if (!compiled) return {false, compile_error.empty() ? "the program did not compile" : compile_error};
   }
+  // The developer's program is never lost to its game.
+  const std::string& program = request.program_file.empty() ? request.source : request.program_file;
+  if (std::string why = InputInTheWay(request.output, program, included); !why.empty()) return {false, why};
 
   // The shared save: a link is followed to the game it names, a game with
   // other hard links stays one file with them, and a game the user may not
@@ -277,9 +327,13 @@ BuildResult BuildExecutable(const BuildRequest& request, const BuildServices& se
       !writer.AddFileRecord(program_path, program_path)) {
     result = {false, writer.Error()};
   } else if (!request.project_folder.empty()) {
-    MediaWalk walk(writer, services, GameFiles(*save, request.output));
+    MediaWalk walk(writer, services, GameFiles(*save, request.output), request.output);
     if (!walk.AddProject(request.project_folder)) result = {false, walk.Error()};
   }
+  if (result.ok && !request.program_name.empty() &&
+      !writer.AddRecord(kProgramNameRecordName, std::span(reinterpret_cast<const uint8_t*>(request.program_name.data()),
+                                                          request.program_name.size())))
+    result = {false, writer.Error()};
   // Last, once every media file has been read: what the game writes after
   // this wins over what it carries.
   if (result.ok && !writer.AddRecord(kBuildTimeRecordName, EncodeBuildTime(BuildTimeNow())))

@@ -3,6 +3,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "runtime/vm/services/editor_services.h"
 
@@ -12,6 +13,13 @@ struct BuildRequest {
   std::string output;          // the game to write
   std::string source;          // the program's .kqa source
   std::string project_folder;  // every media file below it goes in; empty: none
+  // The name the game is known by in the lists of names it keeps (the
+  // program's file name, so that an update built under another file name
+  // keeps the saves); empty: the file name the game runs under.
+  std::string program_name = {};
+  // The program's own file where `source` is a copy of it (the editor's);
+  // empty: `source` is.
+  std::string program_file = {};
 };
 
 // What a build needs from its surroundings.
@@ -21,7 +29,10 @@ struct BuildServices {
   // Where the compiled program is written first; ends with "/".
   std::string temp_folder;
   // Compiles `source` into the program file `program`; false with `error`.
-  std::function<bool(const std::string& source, const std::string& program, std::string* error)> compile;
+  // `included`, when not null, gets every file the program includes.
+  std::function<bool(const std::string& source, const std::string& program, std::string* error,
+                     std::vector<std::string>* included)>
+      compile;
   // True while Escape is held (or was pressed since the last look): the
   // media walk stops and the build fails.
   std::function<bool()> escape_pressed;
@@ -41,7 +52,10 @@ struct BuildResult {
 // program as the first record, then every media file of the project folder,
 // depth first with each folder's entries sorted by name. The game is written
 // under a temporary name and renamed into place with its execute bits set,
-// so a failed build leaves no partial game and keeps a previous one.
+// so a failed build leaves no partial game and keeps a previous one. A game
+// never takes the place of one of its inputs (the program, a file it
+// includes, a file it carries): the build fails and says which. Files whose
+// names differ only in letter case are named in the build's output.
 BuildResult BuildExecutable(const BuildRequest& request, const BuildServices& services);
 
 // True for names that a game carries as media, judged by their last letters

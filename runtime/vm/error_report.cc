@@ -133,7 +133,9 @@ void Vm::NoteErrorPlace() {
   errors.cause.clear();
 }
 
-void Vm::RunError(int32_t code) {
+void Vm::RunError(int32_t code) { Fail(code, {}, {}); }
+
+void Vm::Fail(int32_t code, std::string_view file, std::string_view cause) {
   NoteErrorPlace();
   if (settings.runtime_test && static_cast<int32_t>(CodeWord(command_pc_)) > 0) {
     std::string report = BuildErrorReport(*this, command_pc_);
@@ -143,22 +145,47 @@ void Vm::RunError(int32_t code) {
     }
   }
   if (IsDemotedErrorCode(code)) {
-    RunWarning(code);
+    Warn(code, file, cause);
     return;
   }
   yield = true;
   errors.code = code;
   errors.warning = false;
+  errors.subject = file;
+  errors.cause = cause;
   host_.PostQuit();
   program_ended = true;
 }
 
-void Vm::RunWarning(int32_t code) {
-  if (standalone) return;
+void Vm::RunWarning(int32_t code) { Warn(code, {}, {}); }
+
+void Vm::Warn(int32_t code, std::string_view file, std::string_view cause) {
+  if (standalone) {
+    // A built game goes on after a warning with nothing on its window, as
+    // it always has; the warning and its cause go to standard error, so
+    // that a player or a launcher can see why a save did not happen.
+    ErrorState shown = CommandPlace(*this, command_pc_);
+    shown.code = code;
+    shown.warning = true;
+    shown.subject = file;
+    shown.cause = cause;
+    std::string text = FormatErrorText(shown);
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    text += FormatErrorPlace(shown) + "\n";
+    if (standalone_warning_out) {
+      standalone_warning_out(text);
+    } else {
+      std::fwrite(text.data(), 1, text.size(), stderr);
+      std::fflush(stderr);
+    }
+    return;
+  }
   NoteErrorPlace();
   yield = true;
   errors.code = code;
   errors.warning = true;
+  errors.subject = file;
+  errors.cause = cause;
   host_.PostQuit();
 }
 
@@ -176,29 +203,16 @@ void Vm::RunFault() {
   } catch (...) {
   }
   if (code == error_code::kOutOfMemory) memory_reserve_.reset();
-  RunError(code);
-  errors.cause = cause;
+  Fail(code, {}, cause);
 }
 
-void Vm::RunError(int32_t code, std::string_view file) {
-  RunError(code);
-  errors.subject = file;
-}
+void Vm::RunError(int32_t code, std::string_view file) { Fail(code, file, {}); }
 
-void Vm::RunWarning(int32_t code, std::string_view file) {
-  RunWarning(code);
-  errors.subject = file;
-}
+void Vm::RunWarning(int32_t code, std::string_view file) { Warn(code, file, {}); }
 
-void Vm::RunError(int32_t code, std::string_view file, std::string_view cause) {
-  RunError(code, file);
-  errors.cause = cause;
-}
+void Vm::RunError(int32_t code, std::string_view file, std::string_view cause) { Fail(code, file, cause); }
 
-void Vm::RunWarning(int32_t code, std::string_view file, std::string_view cause) {
-  RunWarning(code, file);
-  errors.cause = cause;
-}
+void Vm::RunWarning(int32_t code, std::string_view file, std::string_view cause) { Warn(code, file, cause); }
 
 std::string FormatErrorPlace(const ErrorState& errors) {
   if (errors.line <= 0) return {};

@@ -3,6 +3,7 @@
 #include <array>
 #include <bit>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <stdexcept>
@@ -217,6 +218,9 @@ class Vm {
   int32_t frame_time = 25;       // minimum milliseconds per frame
   bool app_active = true;
   bool standalone = false;       // a built game is running
+  // Where a built game, which goes on after a warning, writes it; null:
+  // standard error.
+  std::function<void(std::string_view)> standalone_warning_out;
   bool escape_quits = true;
   uint32_t command_counter = 0;  // frame-synchronised mode's count
   uint32_t clock_check_interval = 32;  // commands between looks at the clock
@@ -285,6 +289,8 @@ class Vm {
  private:
   // Records the line and command name of the running command in `errors`.
   void NoteErrorPlace();
+  void Fail(int32_t code, std::string_view file, std::string_view cause);
+  void Warn(int32_t code, std::string_view file, std::string_view cause);
   friend bool InstallProgram(Vm&, const ProgramFile&);
   friend void FreeProgram(Vm&);
   friend void RunVmLoop(Vm&);

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 
+#include "platform/paths/path_resolver.h"
 #include "runtime/attached/attached_data.h"
 #include "services/files/disk_files.h"
 #include "services/files/program_paths.h"
@@ -41,28 +42,25 @@ std::vector<files::DirectoryEntry> CarriedEntries(const AttachedData* attached, 
     entry.directory = carried.folder;
     entry.write_time = built;
     entry.size = carried.size;
+    entry.carried = true;
     entries.push_back(std::move(entry));
   }
   return entries;
 }
 
-bool DeleteCarriedFile(const AttachedData& attached, const std::string& name) {
-  // The disk's file goes first, as any file the user may delete: one that
-  // stays leaves everything as it was.
+bool DeleteCarriedFile(AttachedData& attached, const std::string& name) {
+  // The disk's file goes as any file the user may delete: one that stays
+  // leaves everything as it was.
   const std::string native = NativePath(name);
   struct stat info {};
-  if (::lstat(native.c_str(), &info) == 0 && !files::DeleteUserFile(native)) return false;
-  return attached.KeepOnDisk(name);
+  return attached.Removing(native) && (::lstat(native.c_str(), &info) != 0 || files::DeleteUserFile(native));
 }
-
-bool DeleteCarriedFolder(const AttachedData& attached, const std::string& name) { return attached.KeepOnDisk(name); }
 
 bool MoveCarriedFile(AttachedData& attached, const std::string& source, const std::string& destination) {
   const std::string native_destination = NativePath(destination);
-  if (!attached.Serves(source)) {
-    // The disk's file is the one the program sees: it moves as any file does.
-    return attached.KeepOnDisk(source) && files::MoveNoReplace(NativePath(source), native_destination);
-  }
+  // The disk's file is the one the program sees: it moves as any file does.
+  if (!attached.Serves(source))
+    return attached.Removing(NativePath(source)) && files::MoveNoReplace(NativePath(source), native_destination);
   std::string carried = source;
   if (!attached.ResolveVirtualFile(carried, "dat")) {
     errno = EIO;
@@ -75,6 +73,38 @@ bool MoveCarriedFile(AttachedData& attached, const std::string& source, const st
   ::unlink(native_destination.c_str());
   errno = cause;
   return false;
+}
+
+namespace {
+
+// Puts on disk every carried file the game finds below the folder the
+// program calls `folder` (a file on disk of the same name stays).
+bool PutCarriedOnDisk(AttachedData& attached, const std::string& folder) {
+  const std::string native = NativePath(folder);
+  if (!files::MakeFolders(native)) return false;
+  for (const CarriedListing& item : attached.ListFolder(native)) {
+    const std::string name = folder + "/" + item.name;
+    if (item.folder) {
+      if (!PutCarriedOnDisk(attached, name)) return false;
+      continue;
+    }
+    std::string carried = name;
+    if (!attached.ResolveVirtualFile(carried, "dat")) continue;  // the disk's file is the game's
+    if (!files::CopyFileNoReplace(carried, NativePath(name), 0666) && errno != EEXIST) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool MoveCarriedFolder(AttachedData& attached, const std::string& source, const std::string& destination) {
+  struct stat info {};
+  if (::lstat(NativePath(destination).c_str(), &info) == 0) {
+    errno = EEXIST;
+    return false;
+  }
+  return PutCarriedOnDisk(attached, source) && attached.Removing(NativePath(source)) &&
+         files::MoveNoReplace(NativePath(source), NativePath(destination));
 }
 
 }  // namespace zv

@@ -67,17 +67,30 @@ std::optional<std::vector<DirectoryEntry>> ListDirectory(const std::string& fold
   return entries;
 }
 
-bool DirectorySearch::Open(std::vector<DirectoryEntry> carried) {
-  Close();
-  auto entries = ListDirectory(".");
-  if (!entries || entries->empty()) return false;
-  std::erase_if(*entries, [](const DirectoryEntry& entry) { return entry.name == kKeptListName; });
+void AddCarriedEntries(std::vector<DirectoryEntry>& entries, std::vector<DirectoryEntry> carried) {
+  if (carried.empty()) return;
+  const size_t on_disk = entries.size();
   for (DirectoryEntry& entry : carried) {
-    const bool on_disk = std::any_of(entries->begin(), entries->end(), [&](const DirectoryEntry& listed) {
+    const auto disk_end = entries.begin() + static_cast<std::ptrdiff_t>(on_disk);
+    const bool taken = std::any_of(entries.begin(), disk_end, [&](const DirectoryEntry& listed) {
       return CompareNoCase(listed.name, entry.name) == 0;
     });
-    if (!on_disk) entries->push_back(std::move(entry));
+    if (!taken) entries.push_back(std::move(entry));
   }
+  std::sort(entries.begin(), entries.end(), ListedBefore);
+}
+
+bool DirectorySearch::Open(std::vector<DirectoryEntry> carried, const std::string& folder) {
+  Close();
+  auto entries = ListDirectory(folder);
+  if (!entries && !carried.empty()) {
+    entries.emplace();
+    entries->push_back({".", true});
+    entries->push_back({"..", true});
+  }
+  if (!entries || entries->empty()) return false;
+  std::erase_if(*entries, [](const DirectoryEntry& entry) { return entry.name == kKeptListName; });
+  AddCarriedEntries(*entries, std::move(carried));
   // The program meets each name in its own character set, in a spelling
   // that opens the same file again.
   for (DirectoryEntry& entry : *entries) entry.name = platform::ProgramTextOf(entry.name);

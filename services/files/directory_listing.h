@@ -15,6 +15,7 @@ struct DirectoryEntry {
   bool symbolic_link = false;  // the entry itself is a link
   std::time_t write_time = 0;
   uint64_t size = 0;
+  bool carried = false;  // a name a built game carries, not on disk
 };
 
 // The entries of `folder` (a path of this machine), "." and ".." first, then
@@ -22,18 +23,24 @@ struct DirectoryEntry {
 // see does not depend on the file system. Nothing when it cannot be read.
 std::optional<std::vector<DirectoryEntry>> ListDirectory(const std::string& folder);
 
+// Adds to the listing `entries` those of `carried` (what a built game
+// carries in the folder) that the disk does not hold, whatever their letter
+// case, and sorts them in.
+void AddCarriedEntries(std::vector<DirectoryEntry>& entries, std::vector<DirectoryEntry> carried);
+
 // The walk of the working folder that the find commands share: one per
 // program. Before any search, and once it has run out, the last result is
 // -1; while an entry is current it is 0. The entry found last stays current
 // after the search has run out.
 class DirectorySearch {
  public:
-  // Closes any open search and lists ".", with the entries `carried` that
-  // a built game carries there (in the same order, a name once; the disk's
-  // entry wins), each name in the program's character set. The system's own
-  // list of a game's kept names is left out.
-  // False (and no search) when the folder cannot be read.
-  bool Open(std::vector<DirectoryEntry> carried = {});
+  // Closes any open search and lists `folder`, with the entries `carried`
+  // that a built game carries there (in the same order, a name once; the
+  // disk's entry wins; a folder only the game carries lists them alone),
+  // each name in the program's character set. The system's own list of a
+  // game's kept names is left out. False (and no search) when the folder
+  // cannot be read.
+  bool Open(std::vector<DirectoryEntry> carried = {}, const std::string& folder = ".");
   void Close();
   // Moves to the next entry; the last result becomes -1 when there is none.
   void Next();

@@ -17,8 +17,22 @@ namespace {
 
 bool IsDotEntry(const std::string& name) { return name == "." || name == ".."; }
 
+// The entries of `folder` on disk and those a built game carries there.
+std::optional<std::vector<DirectoryEntry>> EntriesOf(const std::string& folder, const CarriedLister& carried) {
+  std::optional<std::vector<DirectoryEntry>> entries = ListDirectory(folder);
+  const int error = errno;
+  std::vector<DirectoryEntry> more = carried ? carried(folder) : std::vector<DirectoryEntry>();
+  if (!entries && more.empty()) {
+    errno = error;
+    return std::nullopt;
+  }
+  if (!entries) entries.emplace();
+  AddCarriedEntries(*entries, std::move(more));
+  return entries;
+}
+
 void CollectFiles(const std::string& folder, const std::string& prefix, const std::vector<DirectoryEntry>& entries,
-                  TreeListing& out) {
+                  const CarriedLister& carried, TreeListing& out) {
   for (const DirectoryEntry& entry : entries) {
     // The names a built game keeps on disk are the system's, not the folder's.
     if (IsDotEntry(entry.name) || entry.name == kKeptListName) continue;
@@ -26,10 +40,14 @@ void CollectFiles(const std::string& folder, const std::string& prefix, const st
     const std::string packed = prefix + entry.name;
     if (entry.directory) {
       if (entry.symbolic_link) continue;
-      if (auto inner = ListDirectory(path))
-        CollectFiles(path, packed + "\\", *inner, out);
+      if (auto inner = EntriesOf(path, carried))
+        CollectFiles(path, packed + "\\", *inner, carried, out);
       else
         out.unread.push_back({packed, errno});
+      continue;
+    }
+    if (entry.carried) {
+      out.files.push_back({packed, path});
       continue;
     }
     struct stat st;
@@ -107,11 +125,11 @@ bool HoldsAnyOf(const std::string& folder, const std::vector<std::string>& kept)
   return false;
 }
 
-std::optional<TreeListing> ListTreeFiles(const std::string& folder) {
-  auto entries = ListDirectory(folder);
+std::optional<TreeListing> ListTreeFiles(const std::string& folder, const CarriedLister& carried) {
+  auto entries = EntriesOf(folder, carried);
   if (!entries) return std::nullopt;
   TreeListing listing;
-  CollectFiles(folder, "", *entries, listing);
+  CollectFiles(folder, "", *entries, carried, listing);
   return listing;
 }
 

@@ -1,8 +1,11 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "services/files/directory_listing.h"
 
 namespace zv::files {
 
@@ -20,7 +23,8 @@ void DeleteTreeContents(const std::string& folder);
 bool HoldsAnyOf(const std::string& folder, const std::vector<std::string>& kept);
 
 // A file found under a folder: its path as a directory pack names it
-// ("sub\name.dat") and its path on this machine.
+// ("sub\name.dat") and its path on this machine (for a file a built game
+// carries, the path it would have on disk).
 struct TreeFile {
   std::string packed_path;
   std::string native_path;
@@ -37,10 +41,13 @@ struct TreeListing {
   std::vector<TreeFile> files;
   std::vector<Unread> unread;
 };
-// Walks `folder`; nothing (errno set) when the folder itself cannot be
-// listed. Links to folders are not entered, so a link cannot lead the walk
-// in a circle; links to nothing and what is not a file (a pipe, a device)
-// are passed over.
-std::optional<TreeListing> ListTreeFiles(const std::string& folder);
+// The entries a built game carries in a folder (a path of this machine).
+using CarriedLister = std::function<std::vector<DirectoryEntry>(const std::string& folder)>;
+// Walks `folder`, with what `carried` adds to each folder of it; nothing
+// (errno set) when the folder itself cannot be listed and carries nothing.
+// Links to folders are not entered, so a link cannot lead the walk in a
+// circle; links to nothing and what is not a file (a pipe, a device) are
+// passed over.
+std::optional<TreeListing> ListTreeFiles(const std::string& folder, const CarriedLister& carried = {});
 
 }  // namespace zv::files

@@ -34,6 +34,17 @@ UniqueFd OpenRegular(const std::string& path, int flags) {
   return fd;
 }
 
+// Makes a file under the name `path` by `make`, which gives its descriptor,
+// with the path helper told before and after.
+template <class Make>
+UniqueFd MakeUnder(const std::string& path, Make make) {
+  const platform::PathResolver& paths = platform::Paths();
+  if (!paths.PrepareWrite(path) || !paths.BeginPublish(path, false)) return UniqueFd();
+  UniqueFd fd = make();
+  paths.EndPublish(path, fd.Valid());
+  return fd;
+}
+
 // The second half of a move by link or copy: the source goes, or else the
 // new name does, so that the file is not left under both names.
 bool RemoveMovedSource(const std::string& source, const std::string& destination) {
@@ -61,10 +72,7 @@ UniqueFd OpenForReading(const std::string& path) {
 UniqueFd OpenOrCreateForReading(const std::string& path) {
   UniqueFd fd = OpenForReading(path);
   if (fd.Valid() || errno != ENOENT) return fd;
-  platform::Paths().PrepareWrite(path);
-  fd = OpenRegular(path, O_RDONLY | O_CREAT);
-  if (fd.Valid()) platform::Paths().NoteWritten(path);
-  return fd;
+  return MakeUnder(path, [&] { return OpenRegular(path, O_RDONLY | O_CREAT); });
 }
 
 bool OpensForReading(const std::string& path) { return OpenForReading(path).Valid(); }
@@ -161,10 +169,8 @@ UniqueFd CreateNewFile(const std::string& path) {
   }
   const auto target = platform::FollowLinks(path);
   if (!target) return UniqueFd();
-  platform::Paths().PrepareWrite(path);
-  UniqueFd fd(::open(target->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-  if (fd.Valid()) platform::Paths().NoteWritten(path);
-  return fd;
+  return MakeUnder(path,
+                   [&] { return UniqueFd(::open(target->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666)); });
 }
 
 bool IsSymbolicLink(const std::string& path) {
@@ -176,7 +182,10 @@ bool DeleteUserFile(const std::string& path) {
   struct stat st;
   if (path.empty() || ::lstat(path.c_str(), &st) != 0) return false;
   if (!S_ISLNK(st.st_mode) && ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0) return false;
-  return ::unlink(path.c_str()) == 0;
+  if (!platform::Paths().PrepareRemove(path)) return false;
+  // Gone already: a built game kept a file of the player's it had stood
+  // its own copy in front of, under another name.
+  return ::unlink(path.c_str()) == 0 || errno == ENOENT;
 }
 
 bool MayRemoveFromFolder(const std::string& path) {
@@ -223,10 +232,12 @@ bool MoveByName(const std::string& source, const std::string& destination_named)
 
 bool MoveNoReplace(const std::string& source, const std::string& destination) {
   if (source.empty() || destination.empty()) return false;
-  platform::Paths().PrepareWrite(destination);
-  if (!MoveByName(source, destination)) return false;
-  platform::Paths().NoteWritten(destination);
-  return true;
+  const platform::PathResolver& paths = platform::Paths();
+  if (!paths.PrepareWrite(destination) || !paths.PrepareRemove(source) || !paths.BeginPublish(destination, false))
+    return false;
+  const bool moved = MoveByName(source, destination);
+  paths.EndPublish(destination, moved);
+  return moved;
 }
 
 bool MakeFolders(const std::string& folder, std::vector<std::string>* made) {

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "platform/paths/path_resolver.h"
 #include "platform/shell/command_arguments.h"
 #include "platform/text/system_text.h"
+#include "runtime/attached/attached_data.h"
 #include "runtime/vm/opcodes/opcode_support.h"
 #include "services/files/carried_files.h"
 #include "services/files/console_output.h"
@@ -71,11 +73,9 @@ void DeleteDirectory(Vm& vm, const std::string& path) {
   struct stat st;
   // A folder a built game carries exists for it, on disk or not; once
   // deleted, the carried names below it are gone with it.
-  const bool carried = IsCarriedFolder(vm.attached_data, path);
   if (native.empty() || ::lstat(native.c_str(), &st) != 0) {
-    if (!carried) return vm.RunWarning(err::kDirectoryMissing, path);
-    if (!DeleteCarriedFolder(*vm.attached_data, path))
-      vm.RunWarning(err::kDirectoryMissing, path, files::CauseOf(errno));
+    if (!IsCarriedFolder(vm.attached_data, path)) return vm.RunWarning(err::kDirectoryMissing, path);
+    if (!vm.attached_data->Removing(native)) vm.RunWarning(err::kDirectoryMissing, path, files::CauseOf(errno));
     return;
   }
   if (S_ISLNK(st.st_mode)) {
@@ -84,14 +84,16 @@ void DeleteDirectory(Vm& vm, const std::string& path) {
   }
   if (!S_ISDIR(st.st_mode)) return;
   if (files::HoldsAnyOf(native, KeptFolders(vm))) return vm.RunWarning(err::kDirectoryKept, path);
+  const bool removed = vm.attached_data ? vm.attached_data->Removing(native) : platform::Paths().PrepareRemove(native);
+  if (!removed) return vm.RunWarning(err::kDirectoryMissing, path, files::CauseOf(errno));
   files::DeleteTreeContents(native);
   ::rmdir(native.c_str());
-  if (carried && !DeleteCarriedFolder(*vm.attached_data, path))
-    vm.RunWarning(err::kDirectoryMissing, path, files::CauseOf(errno));
 }
 
 // In the program's character set.
 std::string WorkingFolder() {
+  if (const std::string& layer = platform::Paths().LayerFolder(); !layer.empty())
+    return platform::ProgramTextOf(layer);
   std::vector<char> buffer(4096);
   while (!::getcwd(buffer.data(), buffer.size())) {
     if (errno != ERANGE || buffer.size() > (1u << 20)) return {};
@@ -124,21 +126,46 @@ bool ExecuteFile(Vm& vm, const std::string& file, const std::string& arguments, 
 // Opens the directory search over the working folder, with what a built
 // game carries there; warning 8001 when nothing can be found.
 bool OpenFileSearch(Vm& vm) {
-  if (FilesOf(vm).Search().Open(CarriedEntries(vm.attached_data, "."))) return true;
+  const std::string here = NativePath(".");
+  if (FilesOf(vm).Search().Open(CarriedEntries(vm.attached_data, here), here)) return true;
   vm.RunWarning(err::kNothingFound);
   return false;
 }
 
 // ---- Folders, listings and the search ------------------------------------------------
 
-// A folder a built game carries is made on disk when the game goes into it.
+// Makes `native` the working folder, on disk.
+bool ChangeFolder(const std::string& native) {
+  if (::chdir(native.c_str()) != 0) return false;
+  platform::Paths().SetLayerFolder({});
+  return true;
+}
+
+std::string AbsoluteFolder(const std::string& native) {
+  std::error_code ec;
+  const std::filesystem::path absolute = std::filesystem::absolute(native, ec);
+  return (ec ? std::filesystem::path(native) : absolute).lexically_normal().string();
+}
+
+// A folder a built game carries is made on disk when the game goes into it;
+// where the game may not make it (a game installed read-only), the game goes
+// into it all the same and reads what it carries there, as it would read
+// the folder on disk.
 void CmdSetDirectory(Vm& vm) {
   const std::string path(vm.NextString());
   const std::string native = NativePath(path);
-  if (native.empty()) return vm.RunError(err::kDirectoryNotSet);
-  if (::chdir(native.c_str()) == 0) return;
-  if (errno != ENOENT || !MakeCarriedFolder(vm.attached_data, path) || ::chdir(native.c_str()) != 0)
-    vm.RunError(err::kDirectoryNotSet);
+  if (native.empty()) return vm.RunError(err::kDirectoryNotSet, path, files::CauseOf(ENOENT));
+  if (ChangeFolder(native)) return;
+  int error = errno;
+  if (error == ENOENT && IsCarriedFolder(vm.attached_data, path)) {
+    if (MakeCarriedFolder(vm.attached_data, path) && ChangeFolder(native)) return;
+    error = errno;
+    if (error == EACCES || error == EPERM || error == EROFS) {
+      platform::Paths().SetLayerFolder(AbsoluteFolder(native));
+      return;
+    }
+  }
+  vm.RunError(err::kDirectoryNotSet, path, files::CauseOf(error));
 }
 
 void CmdListDirectory(Vm& vm) {
@@ -281,9 +308,11 @@ void MoveOrRename(Vm& vm) {
   const std::string source(vm.NextString());
   const std::string destination(vm.NextString());
   if (TakenOnDisk(destination)) return vm.RunWarning(err::kExists, destination);
-  if (IsCarried(vm.attached_data, source)) {
-    if (!MoveCarriedFile(*vm.attached_data, source, destination))
-      vm.RunWarning(kFailure, source, files::CauseOf(errno));
+  if (IsCarried(vm.attached_data, source) || IsCarriedFolder(vm.attached_data, source)) {
+    const bool moved = IsCarried(vm.attached_data, source)
+                           ? MoveCarriedFile(*vm.attached_data, source, destination)
+                           : MoveCarriedFolder(*vm.attached_data, source, destination);
+    if (!moved) vm.RunWarning(kFailure, source, files::CauseOf(errno));
     return;
   }
   // A folder of that name is no copy of the file left behind.

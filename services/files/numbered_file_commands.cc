@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/paths/file_save.h"
+#include "services/files/carried_files.h"
 #include "services/files/directory_tree.h"
 #include "services/files/file_commands.h"
 #include "services/files/disk_files.h"
@@ -253,7 +254,9 @@ void WarnUnpackFailed(Vm& vm, const std::string& name, int error) {
 files::RecordRead UnpackFile(Vm& vm, const std::string& name, const files::RecordReader& read,
                              bool* failed = nullptr) {
   const std::string native = NativePath(name);
-  if (!native.empty() && ::access(native.c_str(), F_OK) == 0) return read({});
+  // A file a built game carries is there as one on disk is.
+  if (!native.empty() && (::access(native.c_str(), F_OK) == 0 || CarriedPathExists(vm.attached_data, name)))
+    return read({});
   if (native.empty()) {
     const files::RecordRead record = read({});
     vm.RunWarning(err::kCreateFailed, name, files::CauseOf(ENOENT));
@@ -341,7 +344,10 @@ void CmdWriteDirBlock(Vm& vm) {
   OpenFile& file = slot->file;
   const uint64_t count_at = file.Position();
   if (!WriteOrWarn(vm, file, LittleEndian(0))) return;
-  const std::optional<files::TreeListing> listing = files::ListTreeFiles(NativePath(folder));
+  // In a built game the pack holds what the game finds there, carried or not.
+  AttachedData* attached = vm.attached_data;
+  const std::optional<files::TreeListing> listing = files::ListTreeFiles(
+      NativePath(folder), [attached](const std::string& native) { return CarriedEntries(attached, native); });
   if (!listing && errno == ENOENT) return vm.RunWarning(file_error::kDirectoryMissing, folder);
   if (!listing && errno == ENOTDIR) return vm.RunWarning(file_error::kDirectoryMissing, folder, files::CauseOf(errno));
   if (!listing) return vm.RunWarning(err::kOpenFailed, folder, files::CauseOf(errno));
@@ -354,7 +360,8 @@ void CmdWriteDirBlock(Vm& vm) {
   for (const files::TreeFile& tree_file : listing->files) {
     files::UniqueFd source;
     uint64_t size = 0;
-    if (const int error = OpenToPack(tree_file.native_path, &source, &size); error != 0) {
+    const std::string read = attached ? FilesOf(vm).LookUpFile(tree_file.native_path) : tree_file.native_path;
+    if (const int error = OpenToPack(read, &source, &size); error != 0) {
       left_out.push_back({spelled(tree_file.packed_path), files::CauseOf(error)});
       continue;
     }

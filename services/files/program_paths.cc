@@ -10,9 +10,7 @@ std::string NativePath(std::string_view program_path) {
 }
 
 std::string LookUpProgramFile(AttachedData* attached, std::string_view program_path) {
-  std::string path(program_path);
-  if (attached && attached->ResolveVirtualFile(path, "dat")) return path;
-  return NativePath(path);
+  return ReadPath(attached, program_path);
 }
 
 }  // namespace zv

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "platform/signals/stop_signals.h"
+#include "runtime/attached/attached_data.h"
 #include "services/net/net_errors.h"
 #include "services/net/net_handlers.h"
 #include "services/net/net_services.h"
@@ -53,7 +54,7 @@ void CmdFtpFindNext(Vm& vm) { Ftp(vm).FindNext(); }
 
 void CmdFtpPutFile(Vm& vm) {
   const std::string name(vm.NextString());
-  if (!Ftp(vm).PutFile(name)) Warn(vm, warn::kPutFile, name);
+  if (!Ftp(vm).PutFile(name, ReadPath(vm.attached_data, name))) Warn(vm, warn::kPutFile, name);
 }
 
 void CmdFtpDeleteFile(Vm& vm) {

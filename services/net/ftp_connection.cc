@@ -301,9 +301,9 @@ void FtpConnection::Terminate() {
   }
 }
 
-bool FtpConnection::PutFile(std::string_view name) {
+bool FtpConnection::PutFile(std::string_view name, const std::string& local) {
   last_cause_.clear();
-  if (Connected() && client_->Upload(LocalPath(name), RemoteName(name))) return true;
+  if (Connected() && client_->Upload(local.empty() ? LocalPath(name) : local, RemoteName(name))) return true;
   FetchResponse();
   return false;
 }

@@ -53,7 +53,10 @@ class FtpConnection {
   void Proceed(uint32_t budget);
   // Abandons a stepwise download; nothing of its file remains.
   void Terminate();
-  bool PutFile(std::string_view name);
+  // Uploads the file at `local` (a path of this machine: what the program
+  // reads under `name`, which in a built game may be a file it carries;
+  // empty: the file the path helper finds) to the server as `name`.
+  bool PutFile(std::string_view name, const std::string& local = {});
   bool DeleteFile(std::string_view name);
 
   int32_t Status() const { return status_; }

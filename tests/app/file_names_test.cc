@@ -447,13 +447,13 @@ TEST_F(FileNames, ABuiltGameCarriesAndKeepsAccentedNames) {
   WriteFile(source / "\xC3\xA9t\xC3\xA9.txt", "carried");
   WriteFile(source / "sous_\xC3\xA9/\xC3\xA0.txt", "below");
   const std::string game = (played / "jeu_\xC3\xA9").string();
-  WriteFile(source / "game.kqa",
+  WriteFile(source / "jeu_\xC3\xA0.kqa",
             "print file exists(\"\xC3\xA9t\xC3\xA9.txt\"); file exists(\"sous_\xC3\xA9\\\xC3\xA0.txt\")\r\n"
             "print app file name$() = \"" + game + "\"\r\n"
             "open file to write 1, \"nouveau_\xC3\xA9.txt\" : close file 1\r\n"
             "delete file \"\xC3\xA9t\xC3\xA9.txt\" : open file to write 1, \"\xC3\xA9t\xC3\xA9.txt\" : close file 1\r\n");
   const std::string build = "cd " + ShellQuoted(source.string()) + " && " + ShellQuoted(Zentrovex()) +
-                            " build game.kqa -o " + ShellQuoted(game) + " > /dev/null";
+                            " build jeu_\xC3\xA0.kqa -o " + ShellQuoted(game) + " > /dev/null";
   ASSERT_EQ(std::system(build.c_str()), 0);
   const std::string out = (work_ / "out.txt").string(), err = (work_ / "err.txt").string();
   const std::string run = "cd " + ShellQuoted(played.string()) + " && ZENTROVEX_HEADLESS=1 " + ShellQuoted(game) +
@@ -462,7 +462,8 @@ TEST_F(FileNames, ABuiltGameCarriesAndKeepsAccentedNames) {
   EXPECT_EQ(ReadFile(out), "11\n1\n");
   EXPECT_TRUE(fs::exists(played / "nouveau_\xC3\xA9.txt"));
   EXPECT_TRUE(fs::exists(played / "\xC3\xA9t\xC3\xA9.txt"));
-  EXPECT_EQ(ReadFile(played / ".zentrovex-kept"), "jeu_\xC3\xA9\t\xC3\xA9t\xC3\xA9.txt\n");
+  // The game is known by its program's name.
+  EXPECT_EQ(ReadFile(played / ".zentrovex-kept"), "jeu_\xC3\xA0.kqa\t\xC3\xA9t\xC3\xA9.txt\n");
 }
 
 // ---- What comes back from the system, and what goes out to it ---------------------------

@@ -362,6 +362,34 @@ TEST_F(EditorDriver, BuildsAGameThatRuns) {
   EXPECT_EQ(editor_->Live().buffer.cursor_line, 0);  // on the line that did not compile
 }
 
+// Build Executable never writes the game over one of its inputs: after the
+// question, it says which the name is and leaves the file as it was.
+TEST_F(EditorDriver, ABuildNeverTakesThePlaceOfItsInputs) {
+  ::mkdir(File("inputs").c_str(), 0755);
+  WriteAll(File("inputs/game.kqa"), "#include \"lib.kqa\"\r\nprint 1\r\n");
+  WriteAll(File("inputs/lib.kqa"), "x = 1\r\n");
+  WriteAll(File("inputs/level.dat"), "level\r\n");
+  ASSERT_TRUE(editor_->OpenFile(File("inputs/game.kqa")));
+  struct Case {
+    Command command;
+    const char* name;
+    const char* said;
+  };
+  for (const Case& c : {Case{Command::kBuild, "game.kqa", "over its own program"},
+                        Case{Command::kBuild, "lib.kqa", "the program includes it"},
+                        Case{Command::kBuildWithMedia, "level.dat", "level.dat: the game carries it"}}) {
+    const std::string before = ReadAll(File("inputs/") + c.name);
+    editor_->RunCommand(c.command);
+    Type(c.name);
+    ClickButton(2);
+    ClickButton(2);  // "Replace it?": yes
+    const std::string status = editor_->View().Status();
+    EXPECT_NE(status.find(std::string(LanguageText(Text::kBuildFailed))), std::string::npos) << c.name;
+    EXPECT_NE(status.find(c.said), std::string::npos) << status;
+    EXPECT_EQ(ReadAll(File("inputs/") + c.name), before) << c.name;
+  }
+}
+
 TEST_F(EditorDriver, EscapeHeldStopsABuildWithMediaAndLeavesNoGame) {
   ::mkdir(File("media").c_str(), 0755);
   WriteAll(File("media/m.kqa"), "end\r\n");

@@ -407,6 +407,96 @@ TEST_F(AttachedDataTest, WhatTheGameWritesIsItsOwnFromTheMomentItIsWritten) {
   EXPECT_FALSE(rebuilt.Serves("saves/slot.dat"));
 }
 
+// A file of the player's that the game passed over for its record (older
+// than the build and not the game's) is kept under a name of its own before
+// the game's save or deletion takes its name, unless it holds what the
+// record holds; the game's own files are simply replaced. The game is known
+// by its program's name in the list; a name the list took for a save that
+// did not happen is taken back.
+TEST_F(AttachedDataTest, AFileThePlayerHadIsKeptBeforeTheGameTakesItsName) {
+  namespace fs = std::filesystem;
+  const fs::path folder = fs::path(temp.Path()) / "run";
+  fs::create_directories(folder);
+  WorkingFolder in_folder(folder);
+  timespec now {};
+  ::clock_gettime(CLOCK_REALTIME, &now);
+  const int64_t built_ns = static_cast<int64_t>(now.tv_sec) * 1000000000;
+  const std::string stamp(reinterpret_cast<const char*>(EncodeBuildTime(built_ns).data()), 8);
+  ASSERT_EQ(Load(WriteGame({{"prog", "p"}, {"copied.dat", "carried"}, {"twice.dat", "carried"}, {"same.dat", "carried"},
+                            {"newer.dat", "carried"}, {"deleted.dat", "carried"}, {"failed.dat", "carried"},
+                            {"put.dat", "carried"},
+                            {kProgramNameRecordName, "dodger.kqa"}, {kBuildTimeRecordName, stamp}})),
+            AttachedData::LoadResult::kLoaded);
+  EXPECT_EQ(data.Game().program, "dodger.kqa");
+  auto put = [](const char* name, const char* text, int64_t when_ns) {
+    std::ofstream(name, std::ios::binary) << text;
+    const timespec times[2] = {{when_ns / 1000000000, 0}, {when_ns / 1000000000, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, name, times, 0), 0);
+  };
+  const int64_t hour = int64_t{3600} * 1000000000;
+  for (const char* name : {"copied.dat", "twice.dat", "deleted.dat"}) put(name, "player's", built_ns - hour);
+  put("twice.dat.kept", "kept before", built_ns - hour);
+  put("same.dat", "carried", built_ns - hour);
+  put("newer.dat", "game's", built_ns + hour);
+  platform::Paths().SetLayer(&data);
+  struct Layer {
+    ~Layer() { platform::Paths().SetLayer(nullptr); }
+  } layer;
+  for (const char* name : {"copied.dat", "twice.dat", "same.dat", "newer.dat"})
+    EXPECT_TRUE(platform::SaveFile(name, std::string_view("saved"))) << name;
+  EXPECT_TRUE(platform::Paths().PrepareRemove((folder / "deleted.dat").string()));
+  struct Case {
+    const char* name;
+    const char* holds;  // "" for no file
+  };
+  const Case cases[] = {{"copied.dat", "saved"},          {"copied.dat.kept", "player's"},
+                        {"twice.dat.kept", "kept before"}, {"twice.dat.kept2", "player's"},
+                        {"same.dat", "saved"},            {"same.dat.kept", ""},
+                        {"newer.dat", "saved"},           {"newer.dat.kept", ""},
+                        {"deleted.dat", ""},              {"deleted.dat.kept", "player's"}};
+  for (const Case& c : cases) EXPECT_EQ(fs::exists(c.name) ? ReadFile(c.name) : "", c.holds) << c.name;
+  EXPECT_FALSE(data.Serves("deleted.dat"));
+  EXPECT_FALSE(data.Serves("copied.dat"));
+  EXPECT_NE(ReadFile(kKeptListName).find("dodger.kqa\tcopied.dat\n"), std::string::npos);
+  // A file that takes a name only where it is free, and could not, leaves
+  // the record served; a save that replaces finds the record's bytes on disk
+  // first, so whatever becomes of it the name holds what the game read.
+  ASSERT_TRUE(platform::Paths().BeginPublish((folder / "failed.dat").string(), false));
+  EXPECT_FALSE(data.Serves("failed.dat"));
+  platform::Paths().EndPublish((folder / "failed.dat").string(), false);
+  EXPECT_TRUE(data.Serves("failed.dat"));
+  ASSERT_TRUE(platform::Paths().BeginPublish((folder / "put.dat").string(), true));
+  EXPECT_EQ(ReadFile("put.dat"), "carried");
+  platform::Paths().EndPublish((folder / "put.dat").string(), false);
+  EXPECT_FALSE(data.Serves("put.dat"));
+  EXPECT_EQ(ReadFile("put.dat"), "carried");
+}
+
+// Of two records whose names differ only in letter case each is found by its
+// own spelling, and the first by any other, as the path helper finds files
+// on disk; a name that ends in a separator names a folder, never a file.
+TEST_F(AttachedDataTest, NamesInTwoCasesAndNamesOfFolders) {
+  const std::filesystem::path folder = std::filesystem::path(temp.Path()) / "run";
+  std::filesystem::create_directories(folder);
+  WorkingFolder in_folder(folder);
+  ASSERT_EQ(Load(WriteGame({{"prog", "p"}, {"Level.txt", "upper"}, {"level.txt", "lower"}, {"data.txt", "data"},
+                            {"saves\\slot.dat", "slot"}})),
+            AttachedData::LoadResult::kLoaded);
+  const std::pair<const char*, const char*> cases[] = {
+      {"Level.txt", "upper"}, {"level.txt", "lower"}, {"LEVEL.TXT", "upper"}, {"data.txt", "data"},
+      {"data.txt/", ""},      {"data.txt\\", ""},     {"data.txt/.", ""},     {"saves/", ""}};
+  for (const auto& [name, found] : cases) {
+    std::string path = name;
+    EXPECT_EQ(data.ResolveVirtualFile(path, "txt") ? ReadFile(path) : "", found) << name;
+    EXPECT_EQ(data.Carries(name), *found != '\0') << name;
+  }
+  EXPECT_TRUE(data.CarriesFolder("saves/"));
+  // Listed as the disk would list them: both spellings.
+  std::string listed;
+  for (const CarriedListing& entry : data.ListFolder(folder.string())) listed += entry.name + " ";
+  EXPECT_EQ(listed, "Level.txt level.txt data.txt saves ");
+}
+
 // Two games in one folder each keep their own names; a list of an earlier
 // version, whose lines name no game, counts for every game.
 TEST_F(AttachedDataTest, EachGameKeepsItsOwnNames) {

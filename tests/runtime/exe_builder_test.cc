@@ -42,7 +42,8 @@ class ExeBuilderTest : public ::testing::Test {
     services.stub_path = stub;
     services.temp_folder = work;
     services.progress = &editor;
-    services.compile = [this](const std::string& source, const std::string& program, std::string* error) {
+    services.compile = [this](const std::string& source, const std::string& program, std::string* error,
+                              std::vector<std::string>*) {
       compiled_from = source;
       compiled_in = fs::current_path().string();
       if (!compile_ok) {
