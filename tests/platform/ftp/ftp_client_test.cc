@@ -160,7 +160,7 @@ void ExpectWithin(double seconds, double bound, const std::string& what) {
 TEST_F(FtpClientTest, AServerThatStopsAnsweringHoldsNoCallLong) {
   server.PutFile("big.bin", std::string(16u << 20, 'q'));
   const FtpServer login{"127.0.0.1", server.Port(), "user", "secret"};
-  auto loading = CreateCurlFtpClient(FtpClientOptions{1000, 1000, 50});
+  auto loading = CreateCurlFtpClient(FtpClientOptions{1000, 3000, 50});
   auto idle = CreateCurlFtpClient(FtpClientOptions{1000, 5000, 50});
   ASSERT_TRUE(loading->Connect(login));
   ASSERT_TRUE(idle->Connect(login));
@@ -179,24 +179,24 @@ TEST_F(FtpClientTest, AServerThatStopsAnsweringHoldsNoCallLong) {
     longest = std::max(longest, SecondsSince(start));
   } while (piece && !piece->ended && SecondsSince(paused) < 20);
   EXPECT_FALSE(piece) << "the silent transfer did not fail";
-  // A read waits 50 ms; one held by the silence would wait the 1 s stall.
-  ExpectWithin(longest, 0.5, "the longest read");
+  // A read waits 50 ms; one held by the silence would wait the 3 s stall.
+  ExpectWithin(longest, 1.5, "the longest read");
   // libcurl judges the speed over its last five seconds; a transfer that
   // never failed would run on to the loop's 20 s.
-  ExpectWithin(SecondsSince(paused), 1 + 5 + 5, "the silent transfer's failure");
+  ExpectWithin(SecondsSince(paused), 3 + 5 + 5, "the silent transfer's failure");
 
   auto timed = [](auto&& call) {
     const auto start = std::chrono::steady_clock::now();
     call();
     return SecondsSince(start);
   };
-  // A farewell takes 0.3 s at most, a reply the 1 s stall (5 s when idle).
-  ExpectWithin(timed([&] { download.reset(); }), 0.8, "closing the download");
-  ExpectWithin(timed([&] { idle->Disconnect(); }), 0.8, "the idle client's goodbye");
+  // A farewell takes 0.3 s at most, a reply the 3 s stall (5 s when idle).
+  ExpectWithin(timed([&] { download.reset(); }), 1.5, "closing the download");
+  ExpectWithin(timed([&] { idle->Disconnect(); }), 1.5, "the idle client's goodbye");
   bool answered = true;
-  ExpectWithin(timed([&] { answered = loading->Responds(250); }), 0.8, "asking within 250 ms");
+  ExpectWithin(timed([&] { answered = loading->Responds(250); }), 1.5, "asking within 250 ms");
   EXPECT_FALSE(answered);
-  ExpectWithin(timed([&] { loading->Disconnect(); }), 0.8, "the goodbye");
+  ExpectWithin(timed([&] { loading->Disconnect(); }), 1.5, "the goodbye");
   ExpectWithin(timed([&] { EXPECT_FALSE(loading->Connect(login)); }), 3.0, "connecting again");
 
   server.Resume();
