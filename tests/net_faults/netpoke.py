@@ -23,13 +23,15 @@
 #                                  PORT (its program stopped) with garbage
 #                                  until the system drops datagrams for it,
 #                                  and prints how many it sent
-#   netpoke.py goodbye FROM_PORT TO_PORT...
-#                                  forged ENet goodbyes, as though the
-#                                  machine at FROM_PORT of 127.0.0.1 left:
-#                                  one for each link number 0 to 7 and each
-#                                  of the four link generations, to each
-#                                  port, from a raw socket (FROM_PORT is
-#                                  another process's)
+#   netpoke.py goodbye INSTANCE MACHINE FROM_PORT TO_PORT...
+#                                  forged goodbyes, as though the machine
+#                                  numbered MACHINE, at FROM_PORT of
+#                                  127.0.0.1, left: ENet's, one for each
+#                                  link number 0 to 7 and each of the four
+#                                  link generations, and the game's own,
+#                                  with a made-up secret, to each port, from
+#                                  a raw socket (FROM_PORT is another
+#                                  process's)
 #   netpoke.py udp                 the system's UDP counters: datagrams
 #                                  taken in, to no port, dropped for a full
 #                                  receive buffer
@@ -153,22 +155,28 @@ def checksum(data):
     return ~total & 0xFFFF
 
 
-def goodbye(from_port, ports):
+def goodbye(game, machine, from_port, ports):
     s = socket.socket(socket.AF_INET, socket.SOCK_RAW, socket.IPPROTO_RAW)
     loopback = socket.inet_aton("127.0.0.1")
+
+    def send(port, payload):
+        udp = struct.pack(">HHHH", from_port, port, 8 + len(payload), 0) + payload
+        ip = struct.pack(">BBHHHBBH4s4s", 0x45, 0, 20 + len(udp), 0, 0, 64, socket.IPPROTO_UDP, 0,
+                         loopback, loopback)
+        ip = ip[:10] + struct.pack(">H", checksum(ip)) + ip[12:]
+        s.sendto(ip + udp, ("127.0.0.1", 0))
+
     for port in ports:
         for peer in range(8):
             for generation in range(4):
                 # ENet: header (link number and generation, sent-time flag,
                 # sent time), then DISCONNECT asking for an acknowledgement.
-                enet = struct.pack(">HHBBHI", 0x8000 | generation << 12 | peer, random.getrandbits(16),
-                                   0x84, 0xFF, 0, GOODBYE)
-                udp = struct.pack(">HHHH", from_port, port, 8 + len(enet), 0) + enet
-                ip = struct.pack(">BBHHHBBH4s4s", 0x45, 0, 20 + len(udp), 0, 0, 64, socket.IPPROTO_UDP, 0,
-                                 loopback, loopback)
-                ip = ip[:10] + struct.pack(">H", checksum(ip)) + ip[12:]
-                s.sendto(ip + udp, ("127.0.0.1", 0))
-    print(8 * 4 * len(ports), "goodbyes from", from_port, "to", *ports)
+                send(port, struct.pack(">HHBBHI", 0x8000 | generation << 12 | peer, random.getrandbits(16),
+                                       0x84, 0xFF, 0, GOODBYE))
+        # The game's: magic, version, instance, machine, secret, no marks.
+        send(port, b"ZVNB" + bytes([VERSION]) + bytes.fromhex(game) + struct.pack("<I", machine) +
+             os.urandom(32) + struct.pack("<H", 0))
+    print(33 * len(ports), "goodbyes from", from_port, "to", *ports)
 
 
 def udp_counters():
@@ -185,7 +193,7 @@ elif sys.argv[1] == "hint":
 elif sys.argv[1] == "connect":
     connect(float(sys.argv[2]), float(sys.argv[3]), sys.argv[4], int(sys.argv[5]), [int(p) for p in sys.argv[6:]])
 elif sys.argv[1] == "goodbye":
-    goodbye(int(sys.argv[2]), [int(p) for p in sys.argv[3:]])
+    goodbye(sys.argv[2], int(sys.argv[3]), int(sys.argv[4]), [int(p) for p in sys.argv[5:]])
 elif sys.argv[1] == "fill":
     fill(int(sys.argv[2]))
 else:

@@ -38,10 +38,10 @@
 #   mstop20    a member stopped for 20 s: soon after running again it has
 #              every block sent to it meanwhile and its own arrive on time;
 #              mstop3 the same after 3 s, with blocks of 16,000 bytes
-#   byeall     forged transport goodbyes at every member as though the host
-#              left, byehost at the host as though member 2 left, byeone at
-#              member 2 alone as though the host left: nothing changes, and
-#              no block is held up
+#   byeall     forged goodbyes (ENet's, and the game's with a made-up
+#              secret) at every member as though the host left, byehost at
+#              the host as though member 2 left, byeone at member 2 alone as
+#              though the host left: nothing changes, and no block is held up
 #   ftpshort   an FTP server that closes the data connection early: a whole
 #              and a stepwise download each fail at once, naming the bytes,
 #              in a built game and (the whole one) under `zentrovex run`
@@ -402,14 +402,14 @@ run_one() {
       flood_done "for 12 s at ports $(echo $ports)"
       ;;
     byeall | byehost | byeone)
-      local from=30620 to
+      local from=30620 to machine=0
       case $s in
         byeall) to=$(member_ports) ;;
-        byehost) from=$(ports_of "${mp[2]}"); to=30620 ;;
+        byehost) from=$(ports_of "${mp[2]}"); to=30620; machine=2 ;;
         byeone) to=$(ports_of "${mp[2]}") ;;
       esac
       read -r udp_in udp_noport udp_full < <(python3 "$src/netpoke.py" udp)
-      local said; said=$(python3 "$src/netpoke.py" goodbye $from $to)
+      local said; said=$(python3 "$src/netpoke.py" goodbye "$(python3 "$src/netpoke.py" instance)" $machine $from $to)
       echo "$s: $said"
       local in noport full
       read -r in noport full < <(python3 "$src/netpoke.py" udp)
@@ -506,6 +506,17 @@ run_one() {
     had=$(awk -v at="$resumed" '{ sub(/\r$/, "") } $1 == "0" && $4 - at < 1000' "m$stopped.arrivals" | wc -l)
     echo "$s: m$stopped had $had of the host's $(sent_by 0) blocks when it ran again"
     [ "$had" -lt "$(sent_by 0)" ] || { echo "$s: m$stopped did not lack any of the host's blocks"; failed=1; }
+  fi
+  if [ "${s#bye}" != "$s" ]; then
+    # A goodbye taken would cut a link until its 5 s silence ends it: no
+    # block may take half as long.
+    local worst=0 late
+    for who in "${!lines[@]}"; do
+      read -r _ late < <(late_figures "$who" 0 -1)
+      [ "$late" -gt "$worst" ] && worst=$late
+    done
+    echo "$s: the longest a block took was $worst ms (bound 2500)"
+    [ "$worst" -le 2500 ] || failed=1
   fi
   if [ "${s#mstop}" != "$s" ] && [ -n "${s#mstop}" ]; then
     # Member 2 ran again at the moment it noted: what was sent to it
