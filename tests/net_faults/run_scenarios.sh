@@ -33,6 +33,9 @@
 #              the same floods at the host's port while the members join
 #              (the players' own address 1 a second): each joins, nobody
 #              takes over
+#   mcrash     member 3 killed after its last block: its player leaves
+#              everywhere within the host's 10 s silence rule and 15 s wait
+#              (and 5 s for a loaded machine), nobody takes over
 #   mstop      a member stopped for 10 s while the host stays: nobody takes
 #              over, and the member comes back to its host
 #   mstop20    a member stopped for 20 s: soon after running again it has
@@ -68,8 +71,8 @@ shift 3
 # rate, and the garbage flood and the fastest connection flood take every
 # processor they can get, which would starve the others' machines into
 # real silences.
-waves=("crash stall stall3 leave1.5 leave3 lossm1 lossm2 p1.5 p1.5h p3 p3h p10 p10h p14 p14h ftphint mstop mstop3
-  mstop20 byeall byehost byeone owncrash ownjoin ftpshort ftpstop ftpstall"
+waves=("crash stall stall3 leave1.5 leave3 lossm1 lossm2 p1.5 p1.5h p3 p3h p10 p10h p14 p14h ftphint mcrash mstop
+  mstop3 mstop20 byeall byehost byeone owncrash ownjoin ftpshort ftpstop ftpstall"
   "connflood joinflood manyjoin" "flood" "manycrash")
 [ $# -gt 0 ] && waves=("$*")
 alone=${ZV_NET_FAULTS_ALONE:-}
@@ -399,6 +402,19 @@ run_one() {
     joinflood | ownjoin | manyjoin)
       flood_done "at the host's port while the members joined"
       ;;
+    mcrash)
+      # The others stay until its player left, which none of theirs does.
+      touch hold.txt crash3.txt
+      echo 0 > quit3.txt
+      wait_for s3.sent 20
+      kill -KILL "${mp[3]}"
+      fault_at=$(now_ms)
+      local gone_ms=none
+      wait_for left.txt 40 && gone_ms=$(( $(date +%s%3N -r left.txt) - fault_at ))
+      rm hold.txt
+      echo "$s: the host saw member 3's player leave $gone_ms ms after it was killed (bound 30000)"
+      [ "$gone_ms" != none ] && [ "$gone_ms" -le 30000 ] || failed=1
+      ;;
     mstop*)
       kill -STOP "${mp[2]}"
       local stop=${s#mstop}
@@ -460,6 +476,7 @@ run_one() {
   case $s in
     crash | stall* | lossm* | p10* | p14* | connflood | owncrash | manycrash) want=1; quiet= ;;
     leave*) quiet=; quitter=3 ;;
+    mcrash) quiet=; quitter=3 ;;
   esac
   case $s in stall*) quitter=0 ;; esac
   case $s in
@@ -473,6 +490,7 @@ run_one() {
   local -A lines
   for who in host m1 m2 m3; do
     [ "$who" = host ] && case $s in crash | lossm* | connflood | owncrash | manycrash) continue ;; esac
+    [ "$who$s" = m3mcrash ] && continue
     line=$(tr -d '\r\0' < "$who.txt" 2>/dev/null)
     lines[$who]=$line
     echo "$s: ${line:-$who wrote nothing}"
@@ -503,7 +521,7 @@ run_one() {
       echo "$s: $who saw players leave or come"
       failed=1
     fi
-    if [ -n "$quitter" ] && [ "$self" != "$quitter" ] && [ "$quitter" != 0 ] &&
+    if [ -n "$quitter" ] && [ "$self" != "$quitter" ] && [ "$quitter" != 0 ] && [ "$s" != mcrash ] &&
       ! case $line in *" left 1 came 0 "*) ;; *) false ;; esac then
       echo "$s: $who did not see the one player that left leave, alone"
       failed=1
