@@ -16,6 +16,12 @@ std::vector<wire::Mark> GuaranteedLedger::ToWire(const Marks& marks) {
   return out;
 }
 
+GuaranteedLedger::Marks GuaranteedLedger::FromWire(const std::vector<wire::Mark>& marks) {
+  Marks out;
+  for (const wire::Mark& m : marks) out[m.origin] = std::max(out[m.origin], m.sequence);
+  return out;
+}
+
 // ---- This machine's own --------------------------------------------------------------
 
 wire::Data GuaranteedLedger::NumberOwn(MachineId self, PlayerId from, PlayerId to, std::vector<uint8_t> payload) {

@@ -57,6 +57,8 @@ class GuaranteedLedger {
 
   static uint32_t MarkOf(const Marks& marks, MachineId origin);
   static std::vector<wire::Mark> ToWire(const Marks& marks);
+  // The highest of each origin's.
+  static Marks FromWire(const std::vector<wire::Mark>& marks);
 
   // ---- This machine's own ------------------------------------------------
   uint32_t LastOwn() const { return next_sequence_ - 1; }

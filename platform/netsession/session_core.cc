@@ -13,12 +13,6 @@ bool IsLoopback(const MachineAddress& a) { return (a.host & 0xFF) == 127; }
 
 uint32_t MarkOf(const GuaranteedLedger::Marks& marks, MachineId origin) { return GuaranteedLedger::MarkOf(marks, origin); }
 
-GuaranteedLedger::Marks FromWire(const std::vector<wire::Mark>& marks) {
-  GuaranteedLedger::Marks out;
-  for (const wire::Mark& m : marks) out[m.origin] = std::max(out[m.origin], m.sequence);
-  return out;
-}
-
 }  // namespace
 
 SessionDescription SessionCore::Description() const {
@@ -512,7 +506,7 @@ void SessionCore::OnMemberPacket(std::span<const uint8_t> bytes) {
   } else if (const auto* left = std::get_if<wire::MachineLeft>(&*message)) {
     if (left->id != self_ && left->id != host_) machines_.erase(left->id);
   } else if (const auto* stable = std::get_if<wire::Stable>(&*message)) {
-    const GuaranteedLedger::Marks marks = FromWire(stable->marks);
+    const GuaranteedLedger::Marks marks = GuaranteedLedger::FromWire(stable->marks);
     ledger_.ReleaseOwn(MarkOf(marks, self_));
     ledger_.ReleaseCopies(marks);
   } else if (const auto* leave = std::get_if<wire::Leave>(&*message)) {

@@ -3,6 +3,7 @@
 // parts of a game that split find each other again; and a machine that
 // leaves proves it.
 #include <algorithm>
+#include <set>
 #include <utility>
 
 #include "platform/netsession/session_core.h"
@@ -96,8 +97,19 @@ void SessionCore::OnNewHostReached() {
   wire::Rejoin rejoin{application_, description_.instance, self_, *secret, GuaranteedLedger::ToWire(ledger_.taken()), {}, {}};
   for (const auto& [id, player] : players_)
     if (player.owner == self_) rejoin.players.push_back(PlayerInfo{id, player.name});
-  // Nobody may have these but this machine and the others on their way.
-  rejoin.copies = ledger_.Copies([&](MachineId origin) { return IsGone(origin); });
+  // Nobody may have these but this machine and the others on their way:
+  // as many as one message holds (a transport takes no larger one), each
+  // sender's oldest first.
+  size_t bytes = 0;
+  std::set<MachineId> full;
+  for (wire::Data& copy : ledger_.Copies([&](MachineId origin) { return IsGone(origin); })) {
+    if (full.count(copy.origin) || bytes + copy.payload.size() > kMaxMessageBytes) {
+      full.insert(copy.origin);
+      continue;
+    }
+    bytes += copy.payload.size();
+    rejoin.copies.push_back(std::move(copy));
+  }
   Queue(kHostPeer, wire::Encode(rejoin), true);
 }
 
@@ -119,9 +131,7 @@ void SessionCore::OnGoodbye(MachineId id, const Secret& secret, const std::vecto
   if (leaving_.count(id)) return;
   if ((role_ == Role::kHost && id != self_ && machines_.count(id)) ||
       (role_ == Role::kMember && join_state_ == JoinState::kWelcomed && id == host_)) {
-    GuaranteedLedger::Marks marks;
-    for (const wire::Mark& m : before) marks[m.origin] = std::max(marks[m.origin], m.sequence);
-    if (ProvesLeave(id, secret)) LeaveOnceTaken(id, std::move(marks));
+    if (ProvesLeave(id, secret)) LeaveOnceTaken(id, GuaranteedLedger::FromWire(before));
   }
 }
 

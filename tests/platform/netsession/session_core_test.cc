@@ -591,7 +591,7 @@ TEST(HostMigration, NobodyComesBackAsAnotherMachine) {
   for (const std::vector<uint8_t>& bytes : net.received[3])
     for (size_t at = 0; at + 32 <= bytes.size(); ++at)
       for (MachineId as : {1u, 2u}) {
-        wire::Rejoin rejoin{kApp, kInstance, as, {}, {}, {{bob, "bob"}}};
+        wire::Rejoin rejoin{kApp, kInstance, as, {}, {}, {{bob, "bob"}}, {}};
         std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(at), 32, rejoin.secret.begin());
         forgeries.push_back(wire::Encode(rejoin));
       }
@@ -856,7 +856,7 @@ TEST(HostMigration, APartThatMissedGuaranteedMessagesDoesNotComeBack) {
     for (int m : {1, 2, 3, 4}) net[m].Tick(16000);
     net.Carry();
     if (c.forged) {
-      wire::Rejoin forged{kApp, kInstance, net[3].self(), {}, {}, {{player[3], "p3"}}};
+      wire::Rejoin forged{kApp, kInstance, net[3].self(), {}, {}, {{player[3], "p3"}}, {}};
       forged.secret.fill(7);
       net.FromStranger(4, wire::Encode(forged));
     }
