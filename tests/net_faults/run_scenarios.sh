@@ -80,6 +80,11 @@ flood_rate=${ZV_NET_FAULTS_RATE:-20000}
 
 now_ms() { date +%s%3N; }
 
+# Writes FILE whole at once: the programs read it as soon as it is there.
+tell() {  # FILE TEXT
+  echo "$2" > "$1.new" && mv "$1.new" "$1"
+}
+
 wait_for() {  # FILE SECONDS
   local end=$(( $(now_ms) + $2 * 1000 ))
   while [ ! -e "$1" ]; do
@@ -340,14 +345,14 @@ run_one() {
     stall*)
       local stop=${s#stall}
       kill -STOP "${mp[2]}"
-      echo 4 > quit0.txt
+      tell quit0.txt 4
       sleep "${stop:-9}"
       kill -CONT "${mp[2]}"
       ;;
     leave*)
       kill -STOP "$hp"
       fault_at=$(now_ms)
-      echo 2 > quit3.txt
+      tell quit3.txt 2
       wait_for m3.gone "${pause%.*}"
       sleep_until $(( fault_at + $(awk -v s="$pause" 'BEGIN { print int(s * 1000) }') ))
       [ -e m3.gone ] || { echo "$s: member 3 did not leave while the host was stopped"; failed=1; }
@@ -410,7 +415,7 @@ run_one() {
     mcrash)
       # The others stay until its player left, which none of theirs does.
       touch hold.txt crash3.txt
-      echo 0 > quit3.txt
+      tell quit3.txt 0
       wait_for s3.sent 20
       kill -KILL "${mp[3]}"
       fault_at=$(now_ms)
