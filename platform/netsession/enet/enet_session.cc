@@ -677,6 +677,8 @@ void EnetSession::ServiceOnce(uint32_t wait_ms) {
   if (!host_) return;
   ServiceContext context;
   context.session = this;
+  // A cookie that came is no event of ENet's, which would wait on past it.
+  if (cookie_wait_) wait_ms = std::min<uint32_t>(wait_ms, 1);
   if (enet_host_service(host_, &context.event, wait_ms) > 0) Handle(context.event);
   for (size_t n = 0; n < kMaxEventsPerService; ++n) {
     if (enet_host_check_events(host_, &context.event) <= 0) break;
