@@ -161,16 +161,17 @@ TEST(LinkGate, TakesTransportGoodbyesOutOfDatagramsOnLinksThatAreUp) {
   }
 }
 
-// Only a request with a cookie issued to its own address and port takes a
-// place, whatever else it carries: a flood of made-up ones from 200
-// addresses changes nothing, players behind one address each get in, an
-// asker's newer request replaces its older one, and where every place is
-// taken the oldest half-open link makes room. A cookie holds for its turn
-// and the next.
+// Only a request with a cookie this machine issued to its own address and
+// port takes a place, whatever else it carries: a flood of made-up ones
+// from 200 addresses changes nothing, players behind one address each get
+// in, an asker's newer request replaces its older one, and where every
+// place is taken the oldest half-open link makes room. A cookie holds for
+// its turn and the next.
 TEST(LinkGate, LetsInOnlyRequestsWithTheirOwnCookie) {
   FakeHost fake(6);
-  ConnectCookies cookies(wire::kConnectMagic);
+  ConnectCookies cookies(wire::kConnectMagic), other_machine(wire::kConnectMagic), other_version(6);
   LinkGate gate(cookies);
+  const ENetAddress asker = FakeHost::Address(2, 1000);
   auto cookie = [&](uint8_t who, uint16_t port) {
     return cookies.Issue(FakeHost::Address(who, port).host, port, fake.now);
   };
@@ -183,6 +184,8 @@ TEST(LinkGate, LetsInOnlyRequestsWithTheirOwnCookie) {
       {"no cookie", 0},
       {"another port's cookie", cookie(2, 1001)},
       {"another address's cookie", cookie(3, 1000)},
+      {"another machine's cookie", other_machine.Issue(asker.host, asker.port, fake.now)},
+      {"another wire version's cookie", other_version.Issue(asker.host, asker.port, fake.now)},
   };
   for (const Case& c : refused) EXPECT_TRUE(fake.TurnedAway(gate, ConnectRequest(c.data), 2, 1000)) << c.what;
   std::mt19937 random(7);
