@@ -269,10 +269,35 @@ struct Transport {
     while (session->Receive()) {
     }
   }
-  // A link up, as a member's: made again whenever the session dropped it.
+  // Sends `bytes` from the linked machine's port and returns the answer
+  // `decode` takes, as a member asks before it connects.
+  template <class Decode>
+  auto Ask(const std::vector<uint8_t>& bytes, Decode decode) -> decltype(decode(std::span<const uint8_t>{})) {
+    ENetBuffer out{const_cast<uint8_t*>(bytes.data()), bytes.size()};
+    enet_socket_send(peer_host->socket, &address, &out, 1);
+    std::vector<uint8_t> buffer(ENET_PROTOCOL_MAXIMUM_MTU);
+    for (int i = 0; i < 50; ++i) {
+      session->Service();
+      enet_uint32 condition = ENET_SOCKET_WAIT_RECEIVE;
+      if (enet_socket_wait(peer_host->socket, &condition, 1) != 0 || !(condition & ENET_SOCKET_WAIT_RECEIVE)) continue;
+      ENetAddress from{};
+      ENetBuffer in{buffer.data(), buffer.size()};
+      const int n = enet_socket_receive(peer_host->socket, &from, &in, 1);
+      if (n <= 0) continue;
+      if (auto answer = decode(std::span<const uint8_t>(buffer.data(), static_cast<size_t>(n)))) return answer;
+    }
+    return std::nullopt;
+  }
+  // A link up, as a member's, with the cookie the session hands its port:
+  // made again whenever the session dropped it.
   ENetPeer* Link() {
     if (peer && peer->state == ENET_PEER_STATE_CONNECTED) return peer;
-    peer = enet_host_connect(peer_host, &address, 2, platform::wire::kConnectMagic);
+    const auto found = Ask(platform::wire::EncodeQuery({platform::Guid{7}, 1}), platform::wire::DecodeQueryReply);
+    if (!found) return nullptr;
+    const auto cookie = Ask(platform::wire::EncodeCookieRequest({found->session.instance, 2}),
+                            platform::wire::DecodeCookieReply);
+    if (!cookie) return nullptr;
+    peer = enet_host_connect(peer_host, &address, 2, cookie->cookie);
     for (int i = 0; i < 50 && peer && peer->state != ENET_PEER_STATE_CONNECTED; ++i) Service();
     return peer && peer->state == ENET_PEER_STATE_CONNECTED ? peer : nullptr;
   }
@@ -325,6 +350,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     case 2:
       platform::wire::DecodeQuery(rest);
       platform::wire::DecodeQueryReply(rest);
+      platform::wire::DecodeHint(rest);
+      platform::wire::DecodeGoodbye(rest);
+      platform::wire::DecodeCookieRequest(rest);
+      platform::wire::DecodeCookieReply(rest);
       break;
     case 3: FuzzHost(rest); break;
     case 4: FuzzMember(rest); break;

@@ -16,6 +16,12 @@ std::vector<wire::Mark> GuaranteedLedger::ToWire(const Marks& marks) {
   return out;
 }
 
+GuaranteedLedger::Marks GuaranteedLedger::FromWire(const std::vector<wire::Mark>& marks) {
+  Marks out;
+  for (const wire::Mark& m : marks) out[m.origin] = std::max(out[m.origin], m.sequence);
+  return out;
+}
+
 // ---- This machine's own --------------------------------------------------------------
 
 wire::Data GuaranteedLedger::NumberOwn(MachineId self, PlayerId from, PlayerId to, std::vector<uint8_t> payload) {
@@ -48,6 +54,7 @@ std::vector<wire::Data> GuaranteedLedger::OwnToSendAgain(MachineId self) const {
 GuaranteedLedger::TakeResult GuaranteedLedger::Take(wire::Data data, std::optional<MachineId> sender, uint64_t now) {
   TakeResult result;
   const MachineId origin = data.origin;
+  bool moved = false;
   for (;;) {
     const uint32_t last = TakenFrom(origin);
     if (data.sequence <= last) {
@@ -65,17 +72,18 @@ GuaranteedLedger::TakeResult GuaranteedLedger::Take(wire::Data data, std::option
         waiting_bytes_ += data.payload.size();
         waiting[sequence] = Waiting{std::move(data), sender};
       }
-      return result;
+      break;
     } else {
       unchained_.erase(origin);
       taken_[origin] = data.sequence;
       result.passed.push_back(Taken{std::move(data), sender, true});
+      moved = true;
     }
     auto waiting = waiting_.find(origin);
-    if (waiting == waiting_.end()) return result;
+    if (waiting == waiting_.end()) break;
     auto next = waiting->second.begin();
     const uint32_t now_last = TakenFrom(origin);
-    if (next->second.data.prior > now_last && next->first > now_last) return result;
+    if (next->second.data.prior > now_last && next->first > now_last) break;
     data = std::move(next->second.data);
     sender = next->second.sender;
     waiting_bytes_ -= data.payload.size();
@@ -85,6 +93,10 @@ GuaranteedLedger::TakeResult GuaranteedLedger::Take(wire::Data data, std::option
       gap_since_.erase(origin);
     }
   }
+  // A gap was filled: what still waits waits for another one, which began
+  // now, and has its own whole wait.
+  if (moved && waiting_.count(origin)) gap_since_[origin] = now;
+  return result;
 }
 
 std::vector<MachineId> GuaranteedLedger::Overdue(uint64_t now, uint64_t wait) const {
@@ -111,6 +123,49 @@ void GuaranteedLedger::ForgetWaiting() {
 
 void GuaranteedLedger::StartChainsAnew(const std::vector<MachineId>& origins) {
   unchained_.insert(origins.begin(), origins.end());
+}
+
+// ---- Copies of the others' -------------------------------------------------------------
+
+void GuaranteedLedger::KeepCopy(const wire::Data& data) {
+  auto [at, fresh] = copies_[data.origin].try_emplace(data.sequence, data);
+  if (!fresh) return;
+  copies_bytes_ += data.payload.size();
+  while (copies_bytes_ > kMaxBytes) {
+    auto oldest = std::min_element(copies_.begin(), copies_.end(), [](const auto& a, const auto& b) {
+      return a.second.size() > b.second.size();
+    });
+    copies_bytes_ -= oldest->second.begin()->second.payload.size();
+    oldest->second.erase(oldest->second.begin());
+    if (oldest->second.empty()) copies_.erase(oldest);
+  }
+}
+
+void GuaranteedLedger::ReleaseCopies(const Marks& stable) {
+  for (auto copies = copies_.begin(); copies != copies_.end();) {
+    const uint32_t upto = MarkOf(stable, copies->first);
+    auto& by_number = copies->second;
+    while (!by_number.empty() && by_number.begin()->first <= upto) {
+      copies_bytes_ -= by_number.begin()->second.payload.size();
+      by_number.erase(by_number.begin());
+    }
+    copies = by_number.empty() ? copies_.erase(copies) : std::next(copies);
+  }
+}
+
+void GuaranteedLedger::ForgetCopies() {
+  copies_.clear();
+  copies_bytes_ = 0;
+}
+
+uint32_t GuaranteedLedger::ChainedTo(MachineId id, MachineId origin) const {
+  auto account = accounts_.find(id);
+  return account == accounts_.end() ? 0 : MarkOf(account->second.chained, origin);
+}
+
+GuaranteedLedger::Marks GuaranteedLedger::ChainedTo(MachineId id) const {
+  auto account = accounts_.find(id);
+  return account == accounts_.end() ? Marks{} : account->second.chained;
 }
 
 // ---- Host: what each machine was handed and has ------------------------------------------

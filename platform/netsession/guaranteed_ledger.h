@@ -19,7 +19,10 @@ namespace zv::platform {
 // what it handed to each machine over its link and what each said it has,
 // and a copy of what it handed on until everybody it went to has it. The
 // session's rules (session_core.h) decide where messages go; this is their
-// record.
+// record. A member also keeps a copy of what it takes from the others
+// until the host says every machine it went to has it: should the machine
+// that sent it be gone by then, the survivors pass on to each other what
+// any of them took.
 class GuaranteedLedger {
  public:
   using Marks = std::map<MachineId, uint32_t>;
@@ -54,6 +57,8 @@ class GuaranteedLedger {
 
   static uint32_t MarkOf(const Marks& marks, MachineId origin);
   static std::vector<wire::Mark> ToWire(const Marks& marks);
+  // The highest of each origin's.
+  static Marks FromWire(const std::vector<wire::Mark>& marks);
 
   // ---- This machine's own ------------------------------------------------
   uint32_t LastOwn() const { return next_sequence_ - 1; }
@@ -86,6 +91,28 @@ class GuaranteedLedger {
   // numbering here (this machine, a member until now, saw only those meant
   // for it).
   void StartChainsAnew(const std::vector<MachineId>& origins);
+
+  // ---- Copies of the others' -----------------------------------------------
+  // Past the bound the oldest go: they matter only should their sender be
+  // gone before every machine has them.
+  void KeepCopy(const wire::Data& data);
+  // Those up to each mark are everywhere they went.
+  void ReleaseCopies(const Marks& stable);
+  // The copies of those origins `keep` accepts, by origin and number.
+  template <class Keep>
+  std::vector<wire::Data> Copies(Keep keep) const {
+    std::vector<wire::Data> out;
+    for (const auto& [origin, copies] : copies_)
+      if (keep(origin))
+        for (const auto& [sequence, data] : copies) out.push_back(data);
+    return out;
+  }
+  void ForgetCopies();
+  // The last message of `origin` this machine's host handed it over its
+  // link (host: to machine `id`).
+  uint32_t ChainedTo(MachineId id, MachineId origin) const;
+  // Every origin's last one handed to machine `id` over its link.
+  Marks ChainedTo(MachineId id) const;
 
   // ---- Host: what each machine was handed and has ---------------------------
   Account& AccountOf(MachineId id) { return accounts_[id]; }
@@ -146,6 +173,8 @@ class GuaranteedLedger {
   std::map<MachineId, Account> accounts_;
   std::deque<Handed> handed_;  // in the order handed on
   size_t handed_bytes_ = 0;
+  std::map<MachineId, std::map<uint32_t, wire::Data>> copies_;  // by origin and number
+  size_t copies_bytes_ = 0;
 };
 
 }  // namespace zv::platform

@@ -182,7 +182,9 @@ void SessionCore::OnHostPacket(PeerKey from, std::span<const uint8_t> bytes, boo
   } else if (const auto* delivered = std::get_if<wire::Delivered>(&*message)) {
     TakeMarks(*sender, delivered->marks);
   } else if (const auto* leave = std::get_if<wire::Leave>(&*message)) {
-    if (ProvesLeave(*sender, leave->secret)) MachineLeaves(*sender);
+    // Everything it sent before came before this, on the same link: a
+    // goodbye of the same leave outside the link may have come first.
+    if (leaving_.count(*sender) || ProvesLeave(*sender, leave->secret)) MachineLeaves(*sender);
   }
 }
 
@@ -236,8 +238,14 @@ void SessionCore::Relay(const wire::Data& data, std::optional<MachineId> sender,
 void SessionCore::TakeNumbered(wire::Data data, std::optional<MachineId> sender) {
   const MachineId origin = data.origin;
   GuaranteedLedger::TakeResult result = ledger_.Take(std::move(data), sender, now_ms_);
-  for (const GuaranteedLedger::Taken& t : result.passed) Pass(t.data, t.sender, t.fresh);
+  for (const GuaranteedLedger::Taken& t : result.passed) {
+    // Should its sender be gone before every machine has it, the others
+    // may need it from here.
+    if (role_ == Role::kMember && t.fresh) ledger_.KeepCopy(t.data);
+    Pass(t.data, t.sender, t.fresh);
+  }
   if (result.overflow) GapNeverFilled(origin);
+  if (!leaving_.empty()) LeaveWhatIsTaken();
 }
 
 void SessionCore::Pass(const wire::Data& data, std::optional<MachineId> sender, bool fresh) {
@@ -247,9 +255,19 @@ void SessionCore::Pass(const wire::Data& data, std::optional<MachineId> sender, 
     if (from == players_.end() || (sender && from->second.owner != *sender)) return;
     return Relay(data, sender, true, fresh);
   }
-  if (!fresh || !players_.count(data.from)) return;
+  // A machine that is gone sent it before it went: its players may be
+  // gone by now.
+  if (!fresh || (!players_.count(data.from) && !IsGone(data.origin))) return;
   if (data.to == kAllPlayers ? !OwnsPlayer(self_) : !IsLocal(data.to)) return;
   Deliver(data.from, data.to, data.payload);
+}
+
+bool SessionCore::IsGone(MachineId origin) const {
+  return origin != self_ && origin != host_ && !machines_.count(origin);
+}
+
+bool SessionCore::Knows(MachineId origin) const {
+  return origin == self_ || machines_.count(origin) || ledger_.TakenFrom(origin) > 0;
 }
 
 void SessionCore::GapNeverFilled(MachineId origin) {
@@ -264,9 +282,10 @@ void SessionCore::GapNeverFilled(MachineId origin) {
 }
 
 void SessionCore::TakeMarks(MachineId id, const std::vector<wire::Mark>& marks) {
-  ledger_.TakeMarks(id, marks, [&](MachineId origin) { return origin == self_ || machines_.count(origin); });
+  ledger_.TakeMarks(id, marks, [&](MachineId origin) { return Knows(origin); });
   for (const wire::Mark& m : marks)
-    if (m.origin == self_ || machines_.count(m.origin)) UpdateStable(m.origin);
+    if (Knows(m.origin)) UpdateStable(m.origin);
+  TellStable();
 }
 
 bool SessionCore::AwaitsFormerHost() const {
@@ -276,7 +295,9 @@ bool SessionCore::AwaitsFormerHost() const {
 void SessionCore::UpdateAllStable() {
   std::vector<MachineId> origins = {self_};
   for (const auto& [origin, machine] : machines_) origins.push_back(origin);
+  for (const auto& [origin, taken] : ledger_.taken()) origins.push_back(origin);
   for (MachineId origin : origins) UpdateStable(origin);
+  TellStable();
 }
 
 void SessionCore::UpdateStable(MachineId origin) {
@@ -284,15 +305,21 @@ void SessionCore::UpdateStable(MachineId origin) {
   // senders: they keep them until it is given up.
   if (AwaitsFormerHost()) return;
   const bool own = origin == self_;
-  auto it = machines_.find(origin);
-  if (!own && (it == machines_.end() || !it->second.peer)) return;
   // What every machine it was handed to has, up to what this one has.
   const uint32_t stable = ledger_.StableUpTo(origin, own ? ledger_.LastOwn() : ledger_.TakenFrom(origin));
-  if (own) return ledger_.ReleaseOwn(stable);
-  uint32_t& sent = stable_sent_[origin];
-  if (stable <= sent) return;
-  sent = stable;
-  Queue(*it->second.peer, wire::Encode(wire::Stable{stable}), true);
+  if (own) ledger_.ReleaseOwn(stable);
+  uint32_t& known = stable_[origin];
+  known = std::max(known, stable);
+}
+
+void SessionCore::TellStable() {
+  if (role_ != Role::kHost) return;
+  for (const auto& [id, machine] : machines_) {
+    GuaranteedLedger::Marks& told = stable_told_[id];
+    if (!machine.peer || told == stable_) continue;
+    told = stable_;
+    Queue(*machine.peer, wire::Encode(wire::Stable{GuaranteedLedger::ToWire(stable_)}), true);
+  }
 }
 
 void SessionCore::OnJoin(PeerKey from, const wire::Join& join) {
@@ -364,7 +391,7 @@ void SessionCore::OnRejoin(PeerKey from, const wire::Rejoin& rejoin) {
   }
   // Its old link may have been dead for a while before anyone saw it go,
   // and what went into it lost with it.
-  stable_sent_.erase(member);
+  stable_told_.erase(member);
   TakeMarks(member, rejoin.marks);
   if (!ledger_.CanCatchUp(member)) {
     // Not let back in: it would miss, unaware, what was let go.
@@ -372,6 +399,21 @@ void SessionCore::OnRejoin(PeerKey from, const wire::Rejoin& rejoin) {
     Queue(from, wire::Encode(wire::Refused{wire::Refusal::kWrongSession}), true);
     return;
   }
+  // A player it comes back with that another machine owns here was made on
+  // both sides of a split with the same number: it cannot come back
+  // without one taking the other's messages.
+  if (std::any_of(rejoin.players.begin(), rejoin.players.end(), [&](const PlayerInfo& p) {
+        auto it = players_.find(p.id);
+        return it != players_.end() && it->second.owner != member;
+      })) {
+    DropMachine(member, false);
+    Queue(from, wire::Encode(wire::Refused{wire::Refusal::kWrongSession}), true);
+    return;
+  }
+  // What it took of machines gone, which the others may lack.
+  if (settling_)
+    for (const wire::Data& copy : rejoin.copies)
+      if (copy.sequence != 0 && IsGone(copy.origin)) ledger_.KeepCopy(copy);
   // The member knows its own players best: those the old host had not
   // told this machine of yet come in, those it has let go go.
   std::set<PlayerId> claimed;
@@ -396,6 +438,7 @@ void SessionCore::OnRejoin(PeerKey from, const wire::Rejoin& rejoin) {
     kept_bytes_ -= p.bytes.size();
     if (!p.guaranteed || ledger_.Rechain(member, p.bytes)) Queue(from, std::move(p.bytes), p.guaranteed);
   }
+  SettleWhenAllBack();
 }
 
 wire::Welcome SessionCore::WelcomeFor(MachineId member) const {
@@ -463,9 +506,11 @@ void SessionCore::OnMemberPacket(std::span<const uint8_t> bytes) {
   } else if (const auto* left = std::get_if<wire::MachineLeft>(&*message)) {
     if (left->id != self_ && left->id != host_) machines_.erase(left->id);
   } else if (const auto* stable = std::get_if<wire::Stable>(&*message)) {
-    ledger_.ReleaseOwn(stable->sequence);
+    const GuaranteedLedger::Marks marks = GuaranteedLedger::FromWire(stable->marks);
+    ledger_.ReleaseOwn(MarkOf(marks, self_));
+    ledger_.ReleaseCopies(marks);
   } else if (const auto* leave = std::get_if<wire::Leave>(&*message)) {
-    if (ProvesLeave(host_, leave->secret)) HostLeaves();
+    if (leaving_.count(host_) || ProvesLeave(host_, leave->secret)) HostLeaves();
   } else if (std::get_if<wire::Refused>(&*message)) {
     // The host's part of a split game could not become one with the
     // other again.
@@ -515,6 +560,8 @@ void SessionCore::OnPeerGone(PeerKey peer) {
     links_.erase(peer);
     std::optional<MachineId> machine = MachineAt(peer);
     if (!machine) return;
+    // One that proved it leaves and whose link went sent all it will.
+    if (leaving_.count(*machine)) return MachineLeaves(*machine);
     // One whose link went may come back, where the host may move.
     if (!Migrates())
       DropMachine(*machine);
@@ -526,7 +573,9 @@ void SessionCore::OnPeerGone(PeerKey peer) {
     if (join_state_ == JoinState::kWaiting) {
       join_state_ = JoinState::kLost;
     } else if (join_state_ == JoinState::kWelcomed) {
-      if (Migrates())
+      if (leaving_.count(host_))
+        HostLeaves();
+      else if (Migrates())
         HostLost(false);
       else
         Lose();
@@ -553,6 +602,7 @@ void SessionCore::Lose() {
   kept_messages_.clear();
   kept_bytes_ = 0;
   ledger_ = GuaranteedLedger{};
+  leaving_.clear();
   host_change_.reset();
   Tell(SessionEvent{SessionEvent::Type::kSessionLost, 0, 0, 0, {}});
 }
@@ -684,14 +734,18 @@ void SessionCore::DropMachine(MachineId id, bool may_return) {
   if (role_ == Role::kHost && may_return && departed_.size() < 1024) departed_[id] = {it->second.proof, MissesAny(id)};
   machines_.erase(it);
   ledger_.DropAccount(id);
-  stable_sent_.erase(id);
+  stable_told_.erase(id);
+  leaving_.erase(id);
   std::vector<PlayerId> gone;
   for (const auto& [player, info] : players_)
     if (info.owner == id) gone.push_back(player);
   for (PlayerId player : gone) RemovePlayer(player, true, std::nullopt);
   QueueToMembers(wire::Encode(wire::MachineLeft{id}), true, std::nullopt);
-  // It may have been what held the others' messages back.
-  if (role_ == Role::kHost) UpdateAllStable();
+  // It may have been what held the others' messages back, or the last
+  // machine awaited.
+  if (role_ != Role::kHost) return;
+  UpdateAllStable();
+  SettleWhenAllBack();
 }
 
 bool SessionCore::MissesAny(MachineId id) const {

@@ -55,7 +55,12 @@ struct OutgoingPacket {
 // A machine that leaves says so with the next secret of its chain, which
 // every machine that knows it recognises; the host's chain is known to its
 // members from their welcome. A link that goes without that proof only
-// went: whoever says it left cannot make anybody leave.
+// went: whoever says it left cannot make anybody leave. A leave takes
+// effect once everything its machine handed over the link before it has
+// been taken. When a host went without that (it crashed, or what it handed
+// never came), the survivors pool what each took of the machines that are
+// gone: the next host takes in what the others bring back, once every
+// machine it waits for is back or given up, and hands each what it lacks.
 class SessionCore {
  public:
   enum class Role { kNone, kHost, kMember };
@@ -94,6 +99,17 @@ class SessionCore {
   // `rejoin_wait_ms`: how long a machine whose link was lost is kept.
   explicit SessionCore(uint64_t rejoin_wait_ms = 15000) : rejoin_wait_ms_(rejoin_wait_ms) {}
 
+  // The first number of the block of 65,536 that machine `id` numbers new
+  // players and machines from once it takes over, so that those made on
+  // both sides of a game that split for a while do not clash when it
+  // heals. Block 0 is the numbering of a host that never moved; the
+  // machines it numbered (all but the 65,535th on) have a block each. A
+  // machine numbered by a host that took over is spread over the blocks
+  // by a hash of its whole number: two such may meet in one block, and a
+  // player made on both sides with the same number then keeps the machine
+  // that comes back with it out (OnRejoin).
+  static uint32_t NumberingBlock(MachineId id);
+
   Role role() const { return role_; }
   JoinState join_state() const { return join_state_; }
   MachineId self() const { return self_; }
@@ -122,8 +138,12 @@ class SessionCore {
   // that did not take it in time. Nothing when it is in no game.
   std::optional<Secret> Leave();
   // A goodbye that came outside a link, from machine `id`: believed only
-  // with its proof.
-  void OnGoodbye(MachineId id, const Secret& secret);
+  // with its proof, and acted on once every message `before` names (the
+  // last of each origin handed over the link) is taken.
+  void OnGoodbye(MachineId id, const Secret& secret, const std::vector<wire::Mark>& before);
+  // The last guaranteed message of each origin this machine handed over
+  // link `peer`: what its goodbye there is to wait for.
+  std::vector<wire::Mark> HandedOver(PeerKey peer) const;
   // The link to machine `id`, while it is in.
   std::optional<PeerKey> LinkOf(MachineId id) const;
   // Links whose machine proved it left: the transport closes them.
@@ -202,6 +222,10 @@ class SessionCore {
   bool ProvesMachine(const wire::Rejoin& rejoin);
   // Whether `secret` shows machine `id` leaving; it is known by it from now.
   bool ProvesLeave(MachineId id, const Secret& secret);
+  // Machine `id` proved it leaves: it does once this machine took every
+  // message of `before`, or once its link went.
+  void LeaveOnceTaken(MachineId id, GuaranteedLedger::Marks before);
+  void LeaveWhatIsTaken();
   // Host: machine `id` proved it leaves. Member: the host did.
   void MachineLeaves(MachineId id);
   void HostLeaves();
@@ -212,6 +236,17 @@ class SessionCore {
   void TakeMarks(MachineId id, const std::vector<wire::Mark>& marks);
   void UpdateStable(MachineId origin);
   void UpdateAllStable();
+  // Host: tells each machine what changed of stable_.
+  void TellStable();
+  // Host: an origin it has taken messages from, or one of the session.
+  bool Knows(MachineId origin) const;
+  // A machine no longer in the game, whose messages only the survivors
+  // hold.
+  bool IsGone(MachineId origin) const;
+  // Host that took over: once no machine is awaited, what the survivors
+  // took of the machines gone goes to whoever lacks it.
+  void SettleWhenAllBack();
+  void Settle();
   // Host that took over: a former host may still come back, so nothing may
   // be taken to be everywhere yet.
   bool AwaitsFormerHost() const;
@@ -312,7 +347,12 @@ class SessionCore {
   GuaranteedLedger ledger_;
   GuaranteedLedger::Marks reported_;        // member: as last told to the host
   uint64_t reported_at_ = 0;
-  GuaranteedLedger::Marks stable_sent_;     // host: the last Stable told each machine
+  GuaranteedLedger::Marks stable_;          // host: what every machine it went to has, by origin
+  std::map<MachineId, GuaranteedLedger::Marks> stable_told_;  // host: stable_ as last told each machine
+  // Machines that proved they leave, with the last of each origin they
+  // handed over their link first (member: its host).
+  std::map<MachineId, GuaranteedLedger::Marks> leaving_;
+  bool settling_ = false;                   // host that took over: not every machine is back yet
   std::vector<PeerKey> closed_links_;
   std::optional<HostChange> host_change_;
   std::vector<OutgoingPacket> outgoing_;

@@ -3,19 +3,23 @@
 // parts of a game that split find each other again; and a machine that
 // leaves proves it.
 #include <algorithm>
+#include <set>
 #include <utility>
 
 #include "platform/netsession/session_core.h"
 
 namespace zv::platform {
-namespace {
 
-// A machine that takes over numbers new players and machines from a range
-// of its own, so those made on both sides of a game that split for a while
-// do not clash when it heals.
-uint32_t RangeOf(MachineId id) { return (id % 0x7FFF + 1) << 16; }
-
-}  // namespace
+uint32_t SessionCore::NumberingBlock(MachineId id) {
+  if (id < 0xFFFF) return (id + 1) << 16;
+  uint32_t h = id;  // a 32-bit finalizer: every bit of the number moves every bit of the block
+  h ^= h >> 16;
+  h *= 0x85EB'CA6Bu;
+  h ^= h >> 13;
+  h *= 0xC2B2'AE35u;
+  h ^= h >> 16;
+  return (h % 0xFFFF + 1) << 16;
+}
 
 void SessionCore::OnMovingPacket(const wire::Message& message) {
   if (const auto* welcome = std::get_if<wire::Welcome>(&message)) return OnWelcomeBack(*welcome);
@@ -90,9 +94,22 @@ void SessionCore::OnNewHostReached() {
   // lost is recognised as well as the first.
   std::optional<Secret> secret = secrets_ ? secrets_->Next() : std::nullopt;
   if (!secret) return Lose();
-  wire::Rejoin rejoin{application_, description_.instance, self_, *secret, GuaranteedLedger::ToWire(ledger_.taken()), {}};
+  wire::Rejoin rejoin{application_, description_.instance, self_, *secret, GuaranteedLedger::ToWire(ledger_.taken()), {}, {}};
   for (const auto& [id, player] : players_)
     if (player.owner == self_) rejoin.players.push_back(PlayerInfo{id, player.name});
+  // Nobody may have these but this machine and the others on their way:
+  // as many as one message holds (a transport takes no larger one), each
+  // sender's oldest first.
+  size_t bytes = 0;
+  std::set<MachineId> full;
+  for (wire::Data& copy : ledger_.Copies([&](MachineId origin) { return IsGone(origin); })) {
+    if (full.count(copy.origin) || bytes + copy.payload.size() > kMaxMessageBytes) {
+      full.insert(copy.origin);
+      continue;
+    }
+    bytes += copy.payload.size();
+    rejoin.copies.push_back(std::move(copy));
+  }
   Queue(kHostPeer, wire::Encode(rejoin), true);
 }
 
@@ -110,11 +127,42 @@ std::optional<Secret> SessionCore::Leave() {
   return secret;
 }
 
-void SessionCore::OnGoodbye(MachineId id, const Secret& secret) {
-  if (role_ == Role::kHost && id != self_ && machines_.count(id)) {
-    if (ProvesLeave(id, secret)) MachineLeaves(id);
-  } else if (role_ == Role::kMember && join_state_ == JoinState::kWelcomed && id == host_) {
-    if (ProvesLeave(id, secret)) HostLeaves();
+void SessionCore::OnGoodbye(MachineId id, const Secret& secret, const std::vector<wire::Mark>& before) {
+  if (leaving_.count(id)) return;
+  if ((role_ == Role::kHost && id != self_ && machines_.count(id)) ||
+      (role_ == Role::kMember && join_state_ == JoinState::kWelcomed && id == host_)) {
+    if (ProvesLeave(id, secret)) LeaveOnceTaken(id, GuaranteedLedger::FromWire(before));
+  }
+}
+
+std::vector<wire::Mark> SessionCore::HandedOver(PeerKey peer) const {
+  if (role_ == Role::kMember) {
+    if (peer != kHostPeer || ledger_.LastOwn() == 0) return {};
+    return {wire::Mark{self_, ledger_.LastOwn()}};
+  }
+  const std::optional<MachineId> machine = MachineAt(peer);
+  return machine ? GuaranteedLedger::ToWire(ledger_.ChainedTo(*machine)) : std::vector<wire::Mark>{};
+}
+
+void SessionCore::LeaveOnceTaken(MachineId id, GuaranteedLedger::Marks before) {
+  leaving_[id] = std::move(before);
+  LeaveWhatIsTaken();
+}
+
+void SessionCore::LeaveWhatIsTaken() {
+  for (auto it = leaving_.begin(); it != leaving_.end(); ++it) {
+    const bool taken = std::all_of(it->second.begin(), it->second.end(),
+                                   [&](const auto& m) { return ledger_.TakenFrom(m.first) >= m.second; });
+    if (!taken) continue;
+    // Leaving changes the machines, and may end this machine's part.
+    const MachineId id = it->first;
+    if (role_ == Role::kHost) {
+      MachineLeaves(id);
+    } else {
+      leaving_.clear();
+      HostLeaves();
+    }
+    return LeaveWhatIsTaken();
   }
 }
 
@@ -131,6 +179,7 @@ void SessionCore::MachineLeaves(MachineId id) {
 }
 
 void SessionCore::HostLeaves() {
+  leaving_.clear();
   if (Migrates())
     HostLost(true);
   else
@@ -202,8 +251,8 @@ void SessionCore::TakeOver() {
   host_ = self_;
   // Players and machines made from now on come from a range of this
   // machine's own.
-  next_id_ = std::max(next_id_, RangeOf(self_));
-  next_machine_ = std::max(next_machine_, RangeOf(self_));
+  next_id_ = std::max(next_id_, NumberingBlock(self_));
+  next_machine_ = std::max(next_machine_, NumberingBlock(self_));
   // The host it lost, and machines before this one that it could not
   // reach, may live on where this machine cannot hear them: they are asked
   // now and then, and this part of the game goes back to one of them if
@@ -219,6 +268,10 @@ void SessionCore::TakeOver() {
   std::vector<MachineId> others;
   for (auto& [id, machine] : machines_) others.push_back(id);
   ledger_.StartChainsAnew(others);
+  // What the others bring back of the machines gone waits until all are
+  // back: a message handed on before one that only a machine still on its
+  // way has would be taken past it.
+  settling_ = true;
   returning_to_.reset();
   for (MachineId id : others) Await(id);
   // Requests the old host never answered are refused.
@@ -231,6 +284,30 @@ void SessionCore::TakeOver() {
   // Those who asked this machine to take over while it still asked its
   // host come back now.
   for (auto& [peer, bytes] : std::exchange(asked_to_take_over_, {})) OnHostPacket(peer, bytes, true);
+  SettleWhenAllBack();
+}
+
+void SessionCore::SettleWhenAllBack() {
+  if (role_ != Role::kHost || !settling_) return;
+  if (std::any_of(machines_.begin(), machines_.end(), [](const auto& m) { return m.second.lost_at.has_value(); }))
+    return;
+  Settle();
+}
+
+void SessionCore::Settle() {
+  settling_ = false;
+  // In each sender's order: what this machine lacks it takes, and each
+  // machine gets what it lacks, as though the sender had just sent it.
+  const std::vector<wire::Data> copies = ledger_.Copies([&](MachineId origin) { return IsGone(origin); });
+  ledger_.ForgetCopies();
+  for (const wire::Data& data : copies) {
+    if (data.sequence > ledger_.TakenFrom(data.origin)) {
+      ledger_.SetTaken(data.origin, data.sequence);
+      if (data.to == kAllPlayers ? OwnsPlayer(self_) : IsLocal(data.to)) Deliver(data.from, data.to, data.payload);
+    }
+    Relay(data, std::nullopt, true, false);
+  }
+  UpdateAllStable();
 }
 
 void SessionCore::OnFormerHostAlive(MachineId id) {
@@ -245,6 +322,7 @@ void SessionCore::OnFormerHostAlive(MachineId id) {
   QueueToMembers(wire::Encode(wire::Return{target.id, target.address}), true, std::nullopt);
   role_ = Role::kMember;
   former_hosts_.clear();
+  settling_ = false;
   ledger_.ForgetWaiting();
   // What was kept for the others goes: their senders, this machine among
   // them, send it again to that host.

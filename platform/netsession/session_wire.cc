@@ -29,8 +29,11 @@ constexpr uint8_t kQueryMagic[4] = {'Z', 'V', 'N', 'Q'};
 constexpr uint8_t kReplyMagic[4] = {'Z', 'V', 'N', 'S'};
 constexpr uint8_t kHintMagic[4] = {'Z', 'V', 'N', 'H'};
 constexpr uint8_t kGoodbyeMagic[4] = {'Z', 'V', 'N', 'B'};
-// 6: a leave proves its sender.
-constexpr uint8_t kVersion = 6;
+constexpr uint8_t kCookieRequestMagic[4] = {'Z', 'V', 'N', 'C'};
+constexpr uint8_t kCookieReplyMagic[4] = {'Z', 'V', 'N', 'K'};
+// 6: a leave proves its sender. 7: connections carry cookies, goodbyes what
+// came before them, and survivors pass on what a machine gone left them.
+constexpr uint8_t kVersion = 7;
 
 class Writer {
  public:
@@ -74,6 +77,17 @@ class Writer {
       U32(m.origin);
       U32(m.sequence);
     });
+  }
+  // A player's message; `sized`: its payload's length first, where more
+  // follows it.
+  void Data(const wire::Data& m, bool sized) {
+    U32(m.origin);
+    U32(m.sequence);
+    U32(m.prior);
+    U32(m.from);
+    U32(m.to);
+    if (sized) U32(static_cast<uint32_t>(m.payload.size()));
+    Bytes(m.payload);
   }
   void Session(const SessionDescription& d) {
     Bytes(d.instance);
@@ -163,12 +177,16 @@ class Reader {
     d.name = Name();
     return d;
   }
-  std::vector<uint8_t> Rest() {
-    std::vector<uint8_t> rest(bytes_.begin() + static_cast<std::ptrdiff_t>(pos_), bytes_.end());
-    pos_ = bytes_.size();
-    return rest;
+  // The next `n` bytes; none, and the message bad, when fewer are left.
+  std::vector<uint8_t> Take(size_t n) {
+    if (!Have(n)) return {};
+    std::vector<uint8_t> out(bytes_.begin() + static_cast<std::ptrdiff_t>(pos_),
+                             bytes_.begin() + static_cast<std::ptrdiff_t>(pos_ + n));
+    pos_ += n;
+    return out;
   }
   size_t Remaining() const { return bytes_.size() - pos_; }
+  void Fail() { ok_ = false; }
   // True when every read fitted and nothing is left over.
   bool Done() const { return ok_ && pos_ == bytes_.size(); }
   bool Ok() const { return ok_; }
@@ -193,6 +211,7 @@ constexpr size_t kMinPlayerBytes = 5;
 constexpr size_t kMinOwnedPlayerBytes = 9;
 constexpr size_t kMachineBytes = 42;
 constexpr size_t kMarkBytes = 8;
+constexpr size_t kDataHeadBytes = 20;
 
 std::vector<Mark> ReadMarks(Reader& r) {
   return r.List<Mark>(kMarkBytes, [&] {
@@ -201,6 +220,23 @@ std::vector<Mark> ReadMarks(Reader& r) {
     m.sequence = r.U32();
     return m;
   });
+}
+
+// A player's message; `sized`: with its payload's length, else the rest.
+Data ReadData(Reader& r, bool sized) {
+  Data m;
+  m.origin = r.U32();
+  m.sequence = r.U32();
+  m.prior = r.U32();
+  m.from = r.U32();
+  m.to = r.U32();
+  const size_t length = sized ? r.U32() : r.Remaining();
+  if (length > kMaxMessageBytes || length > r.Remaining()) {
+    r.Fail();
+    return m;
+  }
+  m.payload = r.Take(length);
+  return m;
 }
 
 struct EncodeVisitor {
@@ -254,12 +290,7 @@ struct EncodeVisitor {
   }
   void operator()(const Data& m) {
     w.U8(static_cast<uint8_t>(Tag::kData));
-    w.U32(m.origin);
-    w.U32(m.sequence);
-    w.U32(m.prior);
-    w.U32(m.from);
-    w.U32(m.to);
-    w.Bytes(m.payload);
+    w.Data(m, false);
   }
   void operator()(const MachineJoined& m) {
     w.U8(static_cast<uint8_t>(Tag::kMachineJoined));
@@ -280,6 +311,7 @@ struct EncodeVisitor {
       w.U32(p.id);
       w.Name(p.name);
     });
+    w.List(m.copies, [&](const Data& d) { w.Data(d, true); });
   }
   void operator()(const Delivered& m) {
     w.U8(static_cast<uint8_t>(Tag::kDelivered));
@@ -287,7 +319,7 @@ struct EncodeVisitor {
   }
   void operator()(const Stable& m) {
     w.U8(static_cast<uint8_t>(Tag::kStable));
-    w.U32(m.sequence);
+    w.Marks(m.marks);
   }
   void operator()(const Return& m) {
     w.U8(static_cast<uint8_t>(Tag::kReturn));
@@ -351,17 +383,8 @@ std::optional<Message> DecodeBody(Tag tag, Reader& r) {
       return DestroyPlayer{r.U32()};
     case Tag::kPlayerDestroyed:
       return PlayerDestroyed{r.U32()};
-    case Tag::kData: {
-      Data m;
-      m.origin = r.U32();
-      m.sequence = r.U32();
-      m.prior = r.U32();
-      m.from = r.U32();
-      m.to = r.U32();
-      if (r.Remaining() > kMaxMessageBytes) return std::nullopt;
-      m.payload = r.Rest();
-      return m;
-    }
+    case Tag::kData:
+      return ReadData(r, false);
     case Tag::kMachineJoined:
       return MachineJoined{r.Machine()};
     case Tag::kMachineLeft:
@@ -379,12 +402,13 @@ std::optional<Message> DecodeBody(Tag tag, Reader& r) {
         p.name = r.Name();
         return p;
       });
+      m.copies = r.List<Data>(kDataHeadBytes + 4, [&] { return ReadData(r, true); });
       return m;
     }
     case Tag::kDelivered:
       return Delivered{ReadMarks(r)};
     case Tag::kStable:
-      return Stable{r.U32()};
+      return Stable{ReadMarks(r)};
     case Tag::kReturn: {
       Return m;
       m.host = r.U32();
@@ -491,6 +515,7 @@ std::vector<uint8_t> EncodeGoodbye(const Goodbye& goodbye) {
   w.Bytes(goodbye.instance);
   w.U32(goodbye.machine);
   w.Bytes(goodbye.secret);
+  w.Marks(goodbye.marks);
   return w.Take();
 }
 
@@ -501,8 +526,45 @@ std::optional<Goodbye> DecodeGoodbye(std::span<const uint8_t> bytes) {
   r.Into(g.instance);
   g.machine = r.U32();
   r.Into(g.secret);
+  g.marks = ReadMarks(r);
   if (!r.Done()) return std::nullopt;
   return g;
+}
+
+std::vector<uint8_t> EncodeCookieRequest(const CookieRequest& request) {
+  Writer w;
+  PutMagic(w, kCookieRequestMagic);
+  w.Bytes(request.instance);
+  w.U32(request.nonce);
+  return w.Take();
+}
+
+std::optional<CookieRequest> DecodeCookieRequest(std::span<const uint8_t> bytes) {
+  Reader r(bytes);
+  if (!HasMagic(r, kCookieRequestMagic)) return std::nullopt;
+  CookieRequest q;
+  r.Into(q.instance);
+  q.nonce = r.U32();
+  if (!r.Done()) return std::nullopt;
+  return q;
+}
+
+std::vector<uint8_t> EncodeCookieReply(const CookieReply& reply) {
+  Writer w;
+  PutMagic(w, kCookieReplyMagic);
+  w.U32(reply.nonce);
+  w.U32(reply.cookie);
+  return w.Take();
+}
+
+std::optional<CookieReply> DecodeCookieReply(std::span<const uint8_t> bytes) {
+  Reader r(bytes);
+  if (!HasMagic(r, kCookieReplyMagic)) return std::nullopt;
+  CookieReply q;
+  q.nonce = r.U32();
+  q.cookie = r.U32();
+  if (!r.Done()) return std::nullopt;
+  return q;
 }
 
 }  // namespace zv::platform::wire

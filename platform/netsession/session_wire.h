@@ -130,7 +130,9 @@ struct MachineLeft {
 // back, with the players it has. It shows the next secret of its chain
 // (machine_proof.h), which the others recognise from the last they knew.
 // `marks`: the last guaranteed message of each machine it has, so that
-// what went into a link that was already dead is sent again.
+// what went into a link that was already dead is sent again. `copies`:
+// those it took of machines no longer in the game that not every machine
+// is known to have, which nobody else may hold.
 struct Rejoin {
   Guid application{};
   Guid instance{};
@@ -138,15 +140,17 @@ struct Rejoin {
   Secret secret{};
   std::vector<Mark> marks;
   std::vector<PlayerInfo> players;
+  std::vector<Data> copies;
 };
 // A member tells the host the last guaranteed message of each machine it
-// has; the host tells each machine the last of its own that every other
-// has (`Stable`), which it then need not keep for a host change.
+// has; the host tells every machine, for each machine, the last that every
+// machine it went to has (`Stable`): a machine then need not keep its own
+// up to there for a host change, nor its copies of the others'.
 struct Delivered {
   std::vector<Mark> marks;
 };
 struct Stable {
-  uint32_t sequence = 0;
+  std::vector<Mark> marks;
 };
 // The machine that hosts found the host it took over from alive: the
 // members go back to that machine.
@@ -186,11 +190,26 @@ struct Hint {
   MachineId host = 0;
 };
 // A machine that leaves tells those that did not take its Leave in time,
-// outside their links, with the same proof.
+// outside their links, with the same proof, and with the last guaranteed
+// message of each machine it handed over that link: the goodbye takes
+// effect once they are there.
 struct Goodbye {
   Guid instance{};
   MachineId machine = 0;
   Secret secret{};
+  std::vector<Mark> marks;
+};
+// Before it connects, a machine asks the one it connects to for a cookie:
+// a number bound to the address and port it asks from, which its
+// connection request then carries (connect_cookie.h). The request is the
+// larger, so that nobody gets more bytes sent to another than it sends.
+struct CookieRequest {
+  Guid instance{};
+  uint32_t nonce = 0;
+};
+struct CookieReply {
+  uint32_t nonce = 0;
+  uint32_t cookie = 0;
 };
 
 std::vector<uint8_t> EncodeQuery(const Query& query);
@@ -201,10 +220,13 @@ std::vector<uint8_t> EncodeHint(const Hint& hint);
 std::optional<Hint> DecodeHint(std::span<const uint8_t> bytes);
 std::vector<uint8_t> EncodeGoodbye(const Goodbye& goodbye);
 std::optional<Goodbye> DecodeGoodbye(std::span<const uint8_t> bytes);
+std::vector<uint8_t> EncodeCookieRequest(const CookieRequest& request);
+std::optional<CookieRequest> DecodeCookieRequest(std::span<const uint8_t> bytes);
+std::vector<uint8_t> EncodeCookieReply(const CookieReply& reply);
+std::optional<CookieReply> DecodeCookieReply(std::span<const uint8_t> bytes);
 
-// The value a member's connection request carries, so a host turns away
-// what is not one of ours; it names the wire's version, so machines of
-// other versions do not meet.
-constexpr uint32_t kConnectMagic = 0x5A56'4E36;  // "ZVN6"
+// The wire's version, which every cookie is bound to as well, so that
+// machines of other versions do not meet.
+constexpr uint32_t kConnectMagic = 0x5A56'4E37;  // "ZVN7"
 
 }  // namespace zv::platform::wire

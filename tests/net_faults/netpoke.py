@@ -10,19 +10,28 @@
 #                                  and prints when (epoch milliseconds)
 #   netpoke.py connect SECONDS RATE SOURCE SOCKETS PORT...
 #                                  forged ENet connection requests (with the
-#                                  value the game's own carry) at RATE a
-#                                  second in all, spread over SOCKETS source
-#                                  ports of the address SOURCE, each a new
-#                                  half-open link if let in; prints the
+#                                  value the game's own carried before they
+#                                  needed a cookie) at RATE a second in all
+#                                  (0: as fast as it can), spread over
+#                                  SOCKETS source ports of the address
+#                                  SOURCE, or of the addresses A.B.C.X-Y
+#                                  (SOCKETS at least one for each), each a
+#                                  new half-open link if let in; prints the
 #                                  requests a second, the requests sent and
 #                                  how many were let in (answered)
-#   netpoke.py goodbye FROM_PORT TO_PORT...
-#                                  forged ENet goodbyes, as though the
-#                                  machine at FROM_PORT of 127.0.0.1 left:
-#                                  one for each link number 0 to 7 and each
-#                                  of the four link generations, to each
-#                                  port, from a raw socket (FROM_PORT is
-#                                  another process's)
+#   netpoke.py fill PORT           fills the receive buffer of the socket at
+#                                  PORT (its program stopped) with garbage
+#                                  until the system drops datagrams for it,
+#                                  and prints how many it sent
+#   netpoke.py goodbye INSTANCE MACHINE FROM_PORT TO_PORT...
+#                                  forged goodbyes, as though the machine
+#                                  numbered MACHINE, at FROM_PORT of
+#                                  127.0.0.1, left: ENet's, one for each
+#                                  link number 0 to 7 and each of the four
+#                                  link generations, and the game's own,
+#                                  with a made-up secret, to each port, from
+#                                  a raw socket (FROM_PORT is another
+#                                  process's)
 #   netpoke.py udp                 the system's UDP counters: datagrams
 #                                  taken in, to no port, dropped for a full
 #                                  receive buffer
@@ -35,7 +44,7 @@ import struct
 import sys
 import time
 
-VERSION = int(os.environ.get("ZV_NET_WIRE", "6"))
+VERSION = int(os.environ.get("ZV_NET_WIRE", "7"))
 APPLICATION = bytes([0x7d, 0x2f, 0x08, 0x93, 0x0b, 0x73, 0x48, 0xff,
                      0xae, 0x7f, 0x66, 0x83, 0xec, 0x72, 0x6b, 0x21])
 SESSION_PORT = 30620
@@ -77,13 +86,24 @@ def connect_request():
     return header + command + body
 
 
+def sources(source, count):
+    """SOURCE as a list of COUNT addresses: itself, or a range A.B.C.X-Y cycled."""
+    if "-" not in source:
+        return [source] * count
+    first, last = source.split("-")
+    base, low = first.rsplit(".", 1)
+    addresses = ["%s.%d" % (base, n) for n in range(int(low), int(last) + 1)]
+    return [addresses[i % len(addresses)] for i in range(max(count, len(addresses)))]
+
+
 def connect(seconds, rate, source, count, ports):
     sockets = []
-    for _ in range(count):
+    for address in sources(source, count):
         s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-        s.bind((source, 0))
+        s.bind((address, 0))
         s.setblocking(False)
         sockets.append(s)
+    count = len(sockets)
     answers = selectors.DefaultSelector()
     for s in sockets:
         answers.register(s, selectors.EVENT_READ)
@@ -91,7 +111,7 @@ def connect(seconds, rate, source, count, ports):
     sent = granted = turn = 0
     start = time.monotonic()
     while time.monotonic() - start < seconds:
-        due = int((time.monotonic() - start) * rate) - sent
+        due = int((time.monotonic() - start) * rate) - sent if rate > 0 else 20000
         for _ in range(max(0, due)):
             try:
                 sockets[turn % count].sendto(requests[turn % len(requests)], ("127.0.0.1", ports[turn % len(ports)]))
@@ -107,8 +127,23 @@ def connect(seconds, rate, source, count, ports):
                     granted += 1
             except OSError:
                 pass
-        time.sleep(0.005)
-    print(int(sent / (time.monotonic() - start)), sent, granted)
+        if rate > 0:
+            time.sleep(0.005)
+    print(int(sent / (time.monotonic() - start) + 0.5), sent, granted)
+
+
+def fill(port):
+    s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+    garbage = os.urandom(1000)
+    sent = 0
+    full = udp_counters()[2]
+    # Well past the largest buffer the system gives a socket, then on until
+    # it drops them.
+    while udp_counters()[2] < full + 50 and sent < 200000:
+        for _ in range(100):
+            s.sendto(garbage, ("127.0.0.1", port))
+            sent += 1
+    print(sent, udp_counters()[2] - full)
 
 
 def checksum(data):
@@ -120,29 +155,35 @@ def checksum(data):
     return ~total & 0xFFFF
 
 
-def goodbye(from_port, ports):
+def goodbye(game, machine, from_port, ports):
     s = socket.socket(socket.AF_INET, socket.SOCK_RAW, socket.IPPROTO_RAW)
     loopback = socket.inet_aton("127.0.0.1")
+
+    def send(port, payload):
+        udp = struct.pack(">HHHH", from_port, port, 8 + len(payload), 0) + payload
+        ip = struct.pack(">BBHHHBBH4s4s", 0x45, 0, 20 + len(udp), 0, 0, 64, socket.IPPROTO_UDP, 0,
+                         loopback, loopback)
+        ip = ip[:10] + struct.pack(">H", checksum(ip)) + ip[12:]
+        s.sendto(ip + udp, ("127.0.0.1", 0))
+
     for port in ports:
         for peer in range(8):
             for generation in range(4):
                 # ENet: header (link number and generation, sent-time flag,
                 # sent time), then DISCONNECT asking for an acknowledgement.
-                enet = struct.pack(">HHBBHI", 0x8000 | generation << 12 | peer, random.getrandbits(16),
-                                   0x84, 0xFF, 0, GOODBYE)
-                udp = struct.pack(">HHHH", from_port, port, 8 + len(enet), 0) + enet
-                ip = struct.pack(">BBHHHBBH4s4s", 0x45, 0, 20 + len(udp), 0, 0, 64, socket.IPPROTO_UDP, 0,
-                                 loopback, loopback)
-                ip = ip[:10] + struct.pack(">H", checksum(ip)) + ip[12:]
-                s.sendto(ip + udp, ("127.0.0.1", 0))
-    print(8 * 4 * len(ports), "goodbyes from", from_port, "to", *ports)
+                send(port, struct.pack(">HHBBHI", 0x8000 | generation << 12 | peer, random.getrandbits(16),
+                                       0x84, 0xFF, 0, GOODBYE))
+        # The game's: magic, version, instance, machine, secret, no marks.
+        send(port, b"ZVNB" + bytes([VERSION]) + bytes.fromhex(game) + struct.pack("<I", machine) +
+             os.urandom(32) + struct.pack("<H", 0))
+    print(33 * len(ports), "goodbyes from", from_port, "to", *ports)
 
 
 def udp_counters():
     with open("/proc/net/snmp") as f:
         lines = [line.split() for line in f if line.startswith("Udp:")]
     counters = dict(zip(lines[0][1:], (int(v) for v in lines[1][1:])))
-    print(counters["InDatagrams"], counters["NoPorts"], counters["RcvbufErrors"])
+    return counters["InDatagrams"], counters["NoPorts"], counters["RcvbufErrors"]
 
 
 if sys.argv[1] == "instance":
@@ -152,6 +193,8 @@ elif sys.argv[1] == "hint":
 elif sys.argv[1] == "connect":
     connect(float(sys.argv[2]), float(sys.argv[3]), sys.argv[4], int(sys.argv[5]), [int(p) for p in sys.argv[6:]])
 elif sys.argv[1] == "goodbye":
-    goodbye(int(sys.argv[2]), [int(p) for p in sys.argv[3:]])
+    goodbye(sys.argv[2], int(sys.argv[3]), int(sys.argv[4]), [int(p) for p in sys.argv[5:]])
+elif sys.argv[1] == "fill":
+    fill(int(sys.argv[2]))
 else:
-    udp_counters()
+    print(*udp_counters())

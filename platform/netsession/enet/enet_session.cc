@@ -48,6 +48,7 @@ constexpr int kReceiveBufferBytes = 8 << 20;
 // queue at a time.
 constexpr size_t kMaxQueuedBytes = 64u << 20;
 constexpr size_t kInFlightBytes = 4u << 20;
+constexpr uint32_t kCookieRepeatMs = 250;  // a machine asks for a cookie again this often while it connects
 constexpr uint32_t kCheckWaitMs = 1000;   // how long a host has to answer whether it still hosts
 constexpr uint32_t kCheckRepeatMs = 250;  // the question is asked again this often meanwhile
 constexpr uint32_t kTellEveryMs = 1000;   // how often a new host tells and asks around
@@ -56,9 +57,7 @@ constexpr size_t kMaxMachines = 256;             // links a member's ENet host c
 constexpr uint32_t kListenAgainMs = 1000;        // how often a new host tries for the session port
 constexpr PeerKey kListenerKeys = 0x10000;       // keys above this are the listener's peers
 constexpr char kConnectionName[] = "Internet UDP/IP Connection";
-// Places a host has beyond its players', for links on their way in: a
-// flood of requests pushes out the oldest half-open link only once it has
-// filled them all, which gives a machine on its way in that much longer.
+// Places a host has beyond its players', for links on their way in.
 constexpr size_t kSpareLinks = 64;
 // ENet's own timeout for links to this machine, which its own rule
 // (SessionNetworkOptions::member_silence_ms) ends before.
@@ -250,6 +249,10 @@ class EnetSession final : public NetSession {
   // Acts on the rules' answer to a host that went: reach the next host,
   // or host here.
   void FollowHostChange();
+  // Member: connects to `to` once it handed this machine a cookie.
+  void ConnectTo(const ENetAddress& to);
+  void AskForCookie();
+  void ConnectWithCookie();
   void CheckDeadlines();
   // Member: asks the host whether it still hosts this session.
   void AskHost(MachineAddress address);
@@ -280,6 +283,15 @@ class EnetSession final : public NetSession {
   ENetHost* listener_ = nullptr;  // a member that took over: the session port
   ENetPeer* server_ = nullptr;    // a member's link to the host
   bool connected_ = false;        // the member's link is up
+  // Member: the machine it is to connect to, asked for a cookie with
+  // `nonce`, and the cookie once it came.
+  struct CookieWait {
+    ENetAddress to{};
+    uint32_t nonce = 0;
+    SteadyClock::time_point ask_again_at{};
+    std::optional<uint32_t> cookie;
+  };
+  std::optional<CookieWait> cookie_wait_;
   // Member: ENet's time of the host's last acknowledgement, and when this
   // machine saw it (ENet's clock follows the wall clock, which may jump).
   enet_uint32 host_heard_ = 0;
@@ -308,7 +320,8 @@ class EnetSession final : public NetSession {
     SteadyClock::time_point at{};
   };
   std::map<ENetPeer*, Heard> heard_;
-  LinkGate gate_{wire::kConnectMagic};
+  ConnectCookies cookies_{wire::kConnectMagic};
+  LinkGate gate_{cookies_};
   GoodbyeBudget goodbye_checks_;
   SessionCore core_;
 };
@@ -409,7 +422,24 @@ bool EnetSession::TakeDatagram(ENetHost* host) {
     const ENetPeer* peer = link ? PeerOf(*link) : nullptr;
     if (goodbye->instance == instance && peer && peer->address.host == host->receivedAddress.host &&
         peer->address.port == host->receivedAddress.port && goodbye_checks_.Take(NowMs()))
-      core_.OnGoodbye(goodbye->machine, goodbye->secret);
+      core_.OnGoodbye(goodbye->machine, goodbye->secret, goodbye->marks);
+    return true;
+  }
+  if (std::optional<wire::CookieRequest> request = wire::DecodeCookieRequest(bytes)) {
+    // Whoever asks gets one, bound to where it asked from; nothing is kept.
+    if (request->instance == instance && core_.role() != SessionCore::Role::kNone) {
+      const ENetAddress& from = host->receivedAddress;
+      std::vector<uint8_t> reply =
+          wire::EncodeCookieReply(wire::CookieReply{request->nonce, cookies_.Issue(from.host, from.port, NowMs())});
+      ENetBuffer out{reply.data(), reply.size()};
+      enet_socket_send(host->socket, &from, &out, 1);
+    }
+    return true;
+  }
+  if (std::optional<wire::CookieReply> reply = wire::DecodeCookieReply(bytes)) {
+    if (cookie_wait_ && reply->nonce == cookie_wait_->nonce && host->receivedAddress.host == cookie_wait_->to.host &&
+        host->receivedAddress.port == cookie_wait_->to.port)
+      cookie_wait_->cookie = reply->cookie;
     return true;
   }
   if (std::optional<wire::Hint> hint = wire::DecodeHint(bytes)) {
@@ -427,6 +457,28 @@ void EnetSession::SendDatagram(const ENetAddress& to, const std::vector<uint8_t>
   if (!host_) return;
   ENetBuffer out{const_cast<uint8_t*>(bytes.data()), bytes.size()};
   enet_socket_send(host_->socket, &to, &out, 1);
+}
+
+void EnetSession::ConnectTo(const ENetAddress& to) {
+  cookie_wait_ = CookieWait{to, RandomWord() | 1, {}, std::nullopt};
+  AskForCookie();
+}
+
+void EnetSession::AskForCookie() {
+  SendDatagram(cookie_wait_->to,
+               wire::EncodeCookieRequest(wire::CookieRequest{core_.Description().instance, cookie_wait_->nonce}));
+  cookie_wait_->ask_again_at = SteadyClock::now() + std::chrono::milliseconds(kCookieRepeatMs);
+}
+
+void EnetSession::ConnectWithCookie() {
+  const ENetAddress to = cookie_wait_->to;
+  const uint32_t cookie = *cookie_wait_->cookie;
+  cookie_wait_.reset();
+  // A flood of requests may hold every place of this machine's own host.
+  gate_.MakePlace(host_, NowMs());
+  server_ = enet_host_connect(host_, &to, kChannels, cookie);
+  if (!server_) return core_.OnPeerGone(SessionCore::kHostPeer);
+  enet_peer_timeout(server_, 0, options_.host_silence_ms, options_.host_silence_ms);
 }
 
 void EnetSession::AskHost(MachineAddress address) {
@@ -475,14 +527,9 @@ SessionError EnetSession::Join(const Guid& application, const Guid& instance) {
   if (!host_) return SessionError::kGeneric;
   host_->intercept = InterceptSearch;
   enet_socket_set_option(host_->socket, ENET_SOCKOPT_RCVBUF, kReceiveBufferBytes);
-  server_ = enet_host_connect(host_, &found->second, kChannels, wire::kConnectMagic);
-  if (!server_) {
-    DestroyHost();
-    return SessionError::kGeneric;
-  }
-  enet_peer_timeout(server_, 0, options_.host_silence_ms, options_.host_silence_ms);
   application_ = application;
   core_.StartJoining(application, instance);
+  ConnectTo(found->second);
   // The join request waits in the core until the link is up.
   const bool answered =
       WaitUntil([&] { return core_.join_state() != SessionCore::JoinState::kWaiting; }, options_.reply_wait_ms);
@@ -516,7 +563,14 @@ void EnetSession::Close() {
   // happens while saying goodbye is no longer the session's business: a
   // member must not go looking for a new host on its way out.
   const std::optional<Secret> secret = core_.Leave();
-  const wire::Goodbye goodbye{core_.Description().instance, core_.self(), secret.value_or(Secret{})};
+  const wire::Goodbye goodbye{core_.Description().instance, core_.self(), secret.value_or(Secret{}), {}};
+  // What each link was handed before the goodbye, which takes effect there
+  // once that is in.
+  std::map<const ENetPeer*, std::vector<wire::Mark>> handed;
+  ForEachPeer([&](ENetPeer& peer) {
+    if (peer.state == ENET_PEER_STATE_CONNECTED)
+      handed[&peer] = core_.HandedOver(&peer == server_ ? SessionCore::kHostPeer : KeyOf(&peer));
+  });
   Flush();
   core_.End();
   bool any = false;
@@ -538,12 +592,14 @@ void EnetSession::Close() {
   // still finds the goodbye waiting once it runs again, with the same
   // proof, and moves on at once instead of waiting out this machine's
   // silence.
-  const std::vector<uint8_t> late_goodbye = secret ? wire::EncodeGoodbye(goodbye) : std::vector<uint8_t>{};
   bool late = false;
   ForEachPeer([&](ENetPeer& peer) {
     if (peer.state != ENET_PEER_STATE_DISCONNECT_LATER) return;
-    if (!late_goodbye.empty()) {
-      ENetBuffer out{const_cast<uint8_t*>(late_goodbye.data()), late_goodbye.size()};
+    if (secret) {
+      wire::Goodbye mine = goodbye;
+      mine.marks = handed[&peer];
+      std::vector<uint8_t> late_goodbye = wire::EncodeGoodbye(mine);
+      ENetBuffer out{late_goodbye.data(), late_goodbye.size()};
       enet_socket_send(peer.host->socket, &peer.address, &out, 1);
     }
     enet_peer_disconnect(&peer, 0);
@@ -621,6 +677,8 @@ void EnetSession::ServiceOnce(uint32_t wait_ms) {
   if (!host_) return;
   ServiceContext context;
   context.session = this;
+  // A cookie that came is no event of ENet's, which would wait on past it.
+  if (cookie_wait_) wait_ms = std::min<uint32_t>(wait_ms, 1);
   if (enet_host_service(host_, &context.event, wait_ms) > 0) Handle(context.event);
   for (size_t n = 0; n < kMaxEventsPerService; ++n) {
     if (enet_host_check_events(host_, &context.event) <= 0) break;
@@ -653,8 +711,6 @@ void EnetSession::Handle(const ENetEvent& event) {
         core_.OnPeerConnected(SessionCore::kHostPeer,
                               MachineAddress{event.peer->address.host, event.peer->address.port});
         core_.OnNewHostReached();
-      } else if (event.data != wire::kConnectMagic) {
-        enet_peer_disconnect_now(event.peer, 0);
       } else {
         // This machine's own rule decides when the link is lost; ENet's
         // timeout stays as a backstop.
@@ -708,17 +764,7 @@ void EnetSession::FollowHostChange() {
       AskHost(change->address);
       continue;
     }
-    ENetAddress next{};
-    next.host = change->address.host;
-    next.port = change->address.port;
-    // A flood of requests may hold every place of this machine's own host.
-    gate_.MakePlace(host_, NowMs());
-    server_ = enet_host_connect(host_, &next, kChannels, wire::kConnectMagic);
-    if (!server_) {
-      core_.OnPeerGone(SessionCore::kHostPeer);
-      continue;
-    }
-    enet_peer_timeout(server_, 0, options_.host_silence_ms, options_.host_silence_ms);
+    ConnectTo(ToEnet(change->address));
     new_host_by_ = SteadyClock::now() + std::chrono::milliseconds(options_.reply_wait_ms);
   }
 }
@@ -726,6 +772,10 @@ void EnetSession::FollowHostChange() {
 void EnetSession::CheckDeadlines() {
   const auto now = SteadyClock::now();
   core_.Tick(NowMs());
+  if (cookie_wait_ && cookie_wait_->cookie)
+    ConnectWithCookie();
+  else if (cookie_wait_ && now >= cookie_wait_->ask_again_at)
+    AskForCookie();
   // The host acknowledges what this machine sends and ENet asks it when
   // nothing goes: silence counts from its last acknowledgement. ENet's own
   // timeout counts from a resend, which may be seconds later.
@@ -807,6 +857,7 @@ void EnetSession::DropServerLink() {
   if (server_) enet_peer_disconnect_now(server_, 0);
   server_ = nullptr;
   connected_ = false;
+  cookie_wait_.reset();
   links_[SessionCore::kHostPeer].DropHeld();
 }
 
@@ -919,6 +970,7 @@ void EnetSession::DestroyHost() {
   listener_ = nullptr;
   server_ = nullptr;
   connected_ = false;
+  cookie_wait_.reset();
   took_over_ = false;
   new_host_by_.reset();
   check_by_.reset();

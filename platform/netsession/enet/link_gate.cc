@@ -35,11 +35,11 @@ size_t DataLength(uint8_t command, const uint8_t* at) {
   }
 }
 
-bool SameHost(const ENetAddress& a, const ENetAddress& b) { return a.host == b.host; }
+bool SameAsker(const ENetAddress& a, const ENetAddress& b) { return a.host == b.host && a.port == b.port; }
 
 }  // namespace
 
-std::optional<uint32_t> ConnectRequestData(std::span<const uint8_t> bytes) {
+std::optional<ENetProtocolConnect> ConnectRequest(std::span<const uint8_t> bytes) {
   uint16_t peer = 0;
   const std::optional<size_t> header = CommandsStart(bytes, &peer);
   if (!header || peer != ENET_PROTOCOL_MAXIMUM_PEER_ID) return std::nullopt;
@@ -47,39 +47,53 @@ std::optional<uint32_t> ConnectRequestData(std::span<const uint8_t> bytes) {
   ENetProtocolConnect connect;
   std::memcpy(&connect, bytes.data() + *header, sizeof connect);
   if ((connect.header.command & ENET_PROTOCOL_COMMAND_MASK) != ENET_PROTOCOL_COMMAND_CONNECT) return std::nullopt;
-  return ENET_NET_TO_HOST_32(connect.data);
+  return connect;
 }
 
-bool EndsLink(const ENetHost* host, std::span<const uint8_t> bytes) {
+size_t WithoutGoodbyes(const ENetHost* host, std::span<uint8_t> bytes) {
   uint16_t peer = 0;
   const std::optional<size_t> header = CommandsStart(bytes, &peer);
-  if (!header || peer >= host->peerCount || host->peers[peer].state != ENET_PEER_STATE_CONNECTED) return false;
+  if (!header || peer >= host->peerCount || host->peers[peer].state != ENET_PEER_STATE_CONNECTED) return bytes.size();
   // ENet's own walk through the commands, to the first it cannot read.
-  for (size_t at = *header; at + sizeof(ENetProtocolCommandHeader) <= bytes.size();) {
+  size_t end = bytes.size();
+  bool dropped = false;
+  for (size_t at = *header; at + sizeof(ENetProtocolCommandHeader) <= end;) {
     const uint8_t command = bytes[at] & ENET_PROTOCOL_COMMAND_MASK;
     if (command == ENET_PROTOCOL_COMMAND_NONE || command >= ENET_PROTOCOL_COMMAND_COUNT) break;
     const size_t size = enet_protocol_command_size(command);
-    if (size == 0 || at + size > bytes.size()) break;
-    if (command == ENET_PROTOCOL_COMMAND_DISCONNECT) return true;
+    if (size == 0 || at + size > end) break;
+    if (command == ENET_PROTOCOL_COMMAND_DISCONNECT) {
+      std::memmove(bytes.data() + at, bytes.data() + at + size, end - at - size);
+      end -= size;
+      dropped = true;
+      continue;
+    }
     at += size + DataLength(command, bytes.data() + at);
   }
-  return false;
+  if (!dropped) return bytes.size();
+  return end > *header ? end : 0;
 }
 
 bool LinkGate::TurnAway(ENetHost* host, uint64_t now) {
-  const std::span<const uint8_t> bytes(host->receivedData, host->receivedDataLength);
-  if (std::optional<uint32_t> data = ConnectRequestData(bytes)) return TurnAwayConnect(host, *data, now);
-  return EndsLink(host, bytes);
+  const std::span<uint8_t> bytes(host->receivedData, host->receivedDataLength);
+  if (std::optional<ENetProtocolConnect> connect = ConnectRequest(bytes)) return TurnAwayConnect(host, *connect, now);
+  host->receivedDataLength = WithoutGoodbyes(host, bytes);
+  return host->receivedDataLength == 0;
 }
 
-bool LinkGate::TurnAwayConnect(ENetHost* host, uint32_t data, uint64_t now) {
-  if (data != connect_magic_) return true;
+bool LinkGate::TurnAwayConnect(ENetHost* host, const ENetProtocolConnect& connect, uint64_t now) {
+  const ENetAddress& from = host->receivedAddress;
+  if (!cookies_.Valid(ENET_NET_TO_HOST_32(connect.data), from.host, from.port, now)) return true;
   bool free_place = false;
-  size_t from_there = 0;
-  ENetPeer* oldest = OldestHalfOpen(host, now, &free_place, &from_there);
-  // By address alone: another port of the same machine is the same
-  // machine.
-  if (from_there >= kHalfOpenPerAddress) return true;
+  ENetPeer* asker = nullptr;
+  ENetPeer* oldest = OldestHalfOpen(host, now, &free_place, &asker);
+  if (asker) {
+    // The same request again is ENet's to recognise; a new one replaces it.
+    if (asker->connectID == connect.connectID) return false;
+    half_open_since_.erase(asker);
+    enet_peer_reset(asker);
+    return false;
+  }
   if (free_place) return false;
   if (!oldest) return true;
   half_open_since_.erase(oldest);
@@ -87,7 +101,7 @@ bool LinkGate::TurnAwayConnect(ENetHost* host, uint32_t data, uint64_t now) {
   return false;
 }
 
-ENetPeer* LinkGate::OldestHalfOpen(ENetHost* host, uint64_t now, bool* free_place, size_t* from_there) {
+ENetPeer* LinkGate::OldestHalfOpen(ENetHost* host, uint64_t now, bool* free_place, ENetPeer** asker) {
   ENetPeer* oldest = nullptr;
   for (size_t i = 0; i < host->peerCount; ++i) {
     ENetPeer* peer = &host->peers[i];
@@ -97,7 +111,7 @@ ENetPeer* LinkGate::OldestHalfOpen(ENetHost* host, uint64_t now, bool* free_plac
       continue;
     }
     const uint64_t since = half_open_since_.try_emplace(peer, now).first->second;
-    if (SameHost(peer->address, host->receivedAddress)) ++*from_there;
+    if (SameAsker(peer->address, host->receivedAddress)) *asker = peer;
     if (!oldest || since < half_open_since_[oldest]) oldest = peer;
   }
   return oldest;
@@ -105,8 +119,8 @@ ENetPeer* LinkGate::OldestHalfOpen(ENetHost* host, uint64_t now, bool* free_plac
 
 void LinkGate::MakePlace(ENetHost* host, uint64_t now) {
   bool free_place = false;
-  size_t from_there = 0;
-  ENetPeer* oldest = OldestHalfOpen(host, now, &free_place, &from_there);
+  ENetPeer* asker = nullptr;
+  ENetPeer* oldest = OldestHalfOpen(host, now, &free_place, &asker);
   if (free_place || !oldest) return;
   half_open_since_.erase(oldest);
   enet_peer_reset(oldest);

@@ -162,9 +162,9 @@ class EnetSessionTest : public ::testing::Test {
   std::unique_ptr<SessionNetwork> network;
 };
 
-// A host of this system's wire, scripted: it answers searches, welcomes
-// one member, gives it the players it asks for, and sends it what the test
-// says, in the order the test says. On a thread of its own.
+// A host of this system's wire, scripted: it answers searches and hands out
+// cookies, welcomes one member, gives it the players it asks for, and sends
+// it what the test says, in the order the test says. On a thread of its own.
 class ScriptedHost {
  public:
   explicit ScriptedHost(uint16_t port) {
@@ -190,10 +190,15 @@ class ScriptedHost {
 
  private:
   static int AnswerSearch(ENetHost* host, ENetEvent*) {
-    std::optional<wire::Query> query = wire::DecodeQuery({host->receivedData, host->receivedDataLength});
-    if (!query) return 0;
-    const std::vector<uint8_t> reply = wire::EncodeQueryReply(
-        wire::QueryReply{query->nonce, 0, SessionDescription{kInstance, "Script", kSessionMigrateHost, 1, 4}});
+    const std::span<const uint8_t> bytes(host->receivedData, host->receivedDataLength);
+    std::optional<wire::Query> query = wire::DecodeQuery(bytes);
+    std::optional<wire::CookieRequest> ask = wire::DecodeCookieRequest(bytes);
+    if (!query && !ask) return 0;
+    // Any cookie: this host lets in whatever asks.
+    const std::vector<uint8_t> reply =
+        ask ? wire::EncodeCookieReply(wire::CookieReply{ask->nonce, 1})
+            : wire::EncodeQueryReply(wire::QueryReply{query->nonce, 0,
+                                                      SessionDescription{kInstance, "Script", kSessionMigrateHost, 1, 4}});
     ENetBuffer out{const_cast<uint8_t*>(reply.data()), reply.size()};
     enet_socket_send(host->socket, &host->receivedAddress, &out, 1);
     return 1;

@@ -1,13 +1,17 @@
 // What of the datagrams reaching an ENet host the gate keeps from ENet:
-// connection requests by their value and by how many links their address
-// holds half-open, and transport goodbyes on links that are up.
+// connection requests without a cookie issued to their address and port,
+// and transport goodbyes on links that are up, which it takes out of the
+// datagram around them.
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
 
 #include <memory>
+#include <optional>
+#include <random>
 #include <vector>
 
+#include "platform/netsession/connect_cookie.h"
 #include "platform/netsession/enet/link_gate.h"
 #include "platform/netsession/session_wire.h"
 
@@ -64,14 +68,14 @@ std::vector<uint8_t> Header(uint16_t peer, uint16_t flags = ENET_PROTOCOL_HEADER
   if (flags & ENET_PROTOCOL_HEADER_FLAG_SENT_TIME) Put16(out, 1234);
   return out;
 }
-void Connect(std::vector<uint8_t>& out, uint32_t data) {
+void Connect(std::vector<uint8_t>& out, uint32_t data, uint32_t connect_id) {
   out.push_back(Command(ENET_PROTOCOL_COMMAND_CONNECT, ENET_PROTOCOL_COMMAND_FLAG_ACKNOWLEDGE));
   out.push_back(0xFF);
   Put16(out, 1);
   Put16(out, 0);
   out.push_back(0xFF);
   out.push_back(0xFF);
-  for (uint32_t v : {1392u, 32768u, 2u, 0u, 0u, 5000u, 2u, 2u, 77u}) Put32(out, v);
+  for (uint32_t v : {1392u, 32768u, 2u, 0u, 0u, 5000u, 2u, 2u, connect_id}) Put32(out, v);
   Put32(out, data);
 }
 void Disconnect(std::vector<uint8_t>& out) {
@@ -96,87 +100,125 @@ void SendReliable(std::vector<uint8_t>& out, uint16_t length) {
   for (uint16_t i = 0; i < length; ++i) out.push_back(ENET_PROTOCOL_COMMAND_DISCONNECT);
 }
 
-std::vector<uint8_t> ConnectRequest(uint32_t data = wire::kConnectMagic) {
+std::vector<uint8_t> ConnectRequest(uint32_t data, uint32_t connect_id = 77) {
   std::vector<uint8_t> out = Header(ENET_PROTOCOL_MAXIMUM_PEER_ID);
-  Connect(out, data);
+  Connect(out, data, connect_id);
   return out;
 }
 
-// Where a goodbye is kept from ENet: only on a link that is up, wherever it
-// stands among the datagram's commands, and never read into data.
-TEST(LinkGate, KeepsTransportGoodbyesFromLinksThatAreUp) {
+// What is left of a goodbye's datagram: the commands around it, moved
+// together, or nothing where nothing else was in it; anything else
+// untouched.
+TEST(LinkGate, TakesTransportGoodbyesOutOfDatagramsOnLinksThatAreUp) {
+  using Commands = std::vector<void (*)(std::vector<uint8_t>&)>;
+  const auto ack = [](std::vector<uint8_t>& o) { Acknowledge(o); };
+  const auto bye = [](std::vector<uint8_t>& o) { Disconnect(o); };
+  const auto data = [](std::vector<uint8_t>& o) { SendReliable(o, 16); };
+  auto datagram = [](uint16_t peer, const Commands& commands) {
+    std::vector<uint8_t> out = Header(peer);
+    for (auto command : commands) command(out);
+    return out;
+  };
   struct Case {
     const char* what;
     ENetPeerState state;
     std::vector<uint8_t> datagram;
-    bool kept;
+    std::optional<std::vector<uint8_t>> left;  // nothing: turned away whole
   };
-  auto datagram = [](uint16_t peer, auto... commands) {
-    std::vector<uint8_t> out = Header(peer);
-    (commands(out), ...);
-    return out;
-  };
-  const auto ack = [](std::vector<uint8_t>& o) { Acknowledge(o); };
-  const auto bye = [](std::vector<uint8_t>& o) { Disconnect(o); };
-  const auto data = [](std::vector<uint8_t>& o) { SendReliable(o, 16); };
   std::vector<uint8_t> compressed = Header(0, ENET_PROTOCOL_HEADER_FLAG_SENT_TIME | ENET_PROTOCOL_HEADER_FLAG_COMPRESSED);
   Disconnect(compressed);
   std::vector<uint8_t> no_sent_time = Header(0, 0);
   Disconnect(no_sent_time);
-  std::vector<uint8_t> cut = datagram(0, bye);
+  std::vector<uint8_t> cut = datagram(0, {bye});
   cut.pop_back();
+  auto same = [](const std::vector<uint8_t>& d) { return std::optional<std::vector<uint8_t>>(d); };
   const Case cases[] = {
-      {"alone", ENET_PEER_STATE_CONNECTED, datagram(0, bye), true},
-      {"after an acknowledgement", ENET_PEER_STATE_CONNECTED, datagram(0, ack, bye), true},
-      {"after data", ENET_PEER_STATE_CONNECTED, datagram(0, data, ack, bye), true},
-      {"without a sent time", ENET_PEER_STATE_CONNECTED, no_sent_time, true},
-      {"in another link's place", ENET_PEER_STATE_CONNECTED, datagram(1, bye), false},
-      {"to a link on its way out", ENET_PEER_STATE_DISCONNECT_LATER, datagram(0, bye), false},
-      {"to a link being asked for", ENET_PEER_STATE_CONNECTING, datagram(0, bye), false},
-      {"data that looks like one", ENET_PEER_STATE_CONNECTED, datagram(0, ack, data), false},
-      {"cut short", ENET_PEER_STATE_CONNECTED, cut, false},
-      {"compressed (ENet here takes none)", ENET_PEER_STATE_CONNECTED, compressed, false},
-      {"past the last place", ENET_PEER_STATE_CONNECTED, datagram(9, bye), false},
+      {"alone", ENET_PEER_STATE_CONNECTED, datagram(0, {bye}), std::nullopt},
+      {"twice", ENET_PEER_STATE_CONNECTED, datagram(0, {bye, bye}), std::nullopt},
+      {"without a sent time", ENET_PEER_STATE_CONNECTED, no_sent_time, std::nullopt},
+      {"after an acknowledgement", ENET_PEER_STATE_CONNECTED, datagram(0, {ack, bye}), datagram(0, {ack})},
+      {"after data", ENET_PEER_STATE_CONNECTED, datagram(0, {data, ack, bye}), datagram(0, {data, ack})},
+      {"before data", ENET_PEER_STATE_CONNECTED, datagram(0, {bye, data}), datagram(0, {data})},
+      {"between two", ENET_PEER_STATE_CONNECTED, datagram(0, {ack, bye, data, bye}), datagram(0, {ack, data})},
+      {"in another link's place", ENET_PEER_STATE_CONNECTED, datagram(1, {bye}), same(datagram(1, {bye}))},
+      {"to a link on its way out", ENET_PEER_STATE_DISCONNECT_LATER, datagram(0, {bye}), same(datagram(0, {bye}))},
+      {"to a link being asked for", ENET_PEER_STATE_CONNECTING, datagram(0, {bye}), same(datagram(0, {bye}))},
+      {"data that looks like one", ENET_PEER_STATE_CONNECTED, datagram(0, {ack, data}), same(datagram(0, {ack, data}))},
+      {"cut short", ENET_PEER_STATE_CONNECTED, cut, same(cut)},
+      {"compressed (ENet here takes none)", ENET_PEER_STATE_CONNECTED, compressed, same(compressed)},
+      {"past the last place", ENET_PEER_STATE_CONNECTED, datagram(9, {bye}), same(datagram(9, {bye}))},
   };
   for (const Case& c : cases) {
     FakeHost fake(4);
-    LinkGate gate(wire::kConnectMagic);
+    ConnectCookies cookies(wire::kConnectMagic);
+    LinkGate gate(cookies);
     fake.Set(0, c.state, 1);
-    EXPECT_EQ(fake.TurnedAway(gate, c.datagram, 1), c.kept) << c.what;
+    const bool away = fake.TurnedAway(gate, c.datagram, 1);
+    EXPECT_EQ(away, !c.left) << c.what;
+    if (!c.left || away) continue;
+    const std::vector<uint8_t> seen(fake.host->receivedData, fake.host->receivedData + fake.host->receivedDataLength);
+    EXPECT_EQ(seen, *c.left) << c.what;
   }
 }
 
-// Requests without the game's value are turned away; each address holds
-// at most two places half-open, however many ports it asks from; with
-// every place taken the oldest half-open link makes room, unless the
-// asker's address already has its share.
-TEST(LinkGate, CountsHalfOpenLinksByAddress) {
+// Only a request with a cookie this machine issued to its own address and
+// port takes a place, whatever else it carries: a flood of made-up ones
+// from 200 addresses changes nothing, players behind one address each get
+// in, an asker's newer request replaces its older one, and where every
+// place is taken the oldest half-open link makes room. A cookie holds for
+// its turn and the next.
+TEST(LinkGate, LetsInOnlyRequestsWithTheirOwnCookie) {
   FakeHost fake(6);
-  LinkGate gate(wire::kConnectMagic);
-  EXPECT_TRUE(fake.TurnedAway(gate, ConnectRequest(0x12345678), 2));
-  EXPECT_FALSE(fake.TurnedAway(gate, ConnectRequest(), 2, 1000));
-  fake.Set(0, ENET_PEER_STATE_ACKNOWLEDGING_CONNECT, 2, 1000);
-  EXPECT_FALSE(fake.TurnedAway(gate, ConnectRequest(), 2, 1001));
-  fake.Set(1, ENET_PEER_STATE_ACKNOWLEDGING_CONNECT, 2, 1001);
-  for (uint16_t port = 1002; port < 1200; ++port)
-    ASSERT_TRUE(fake.TurnedAway(gate, ConnectRequest(), 2, port)) << port;
-  // Another machine still gets in; two links of the game fill the rest.
-  for (size_t i = 2; i < 4; ++i) {
-    EXPECT_FALSE(fake.TurnedAway(gate, ConnectRequest(), 3, static_cast<uint16_t>(i)));
-    fake.Set(i, ENET_PEER_STATE_ACKNOWLEDGING_CONNECT, 3, static_cast<uint16_t>(i));
+  ConnectCookies cookies(wire::kConnectMagic), other_machine(wire::kConnectMagic), other_version(6);
+  LinkGate gate(cookies);
+  const ENetAddress asker = FakeHost::Address(2, 1000);
+  auto cookie = [&](uint8_t who, uint16_t port) {
+    return cookies.Issue(FakeHost::Address(who, port).host, port, fake.now);
+  };
+  struct Case {
+    const char* what;
+    uint32_t data;
+  };
+  const Case refused[] = {
+      {"the wire's version alone", wire::kConnectMagic},
+      {"no cookie", 0},
+      {"another port's cookie", cookie(2, 1001)},
+      {"another address's cookie", cookie(3, 1000)},
+      {"another machine's cookie", other_machine.Issue(asker.host, asker.port, fake.now)},
+      {"another wire version's cookie", other_version.Issue(asker.host, asker.port, fake.now)},
+  };
+  for (const Case& c : refused) EXPECT_TRUE(fake.TurnedAway(gate, ConnectRequest(c.data), 2, 1000)) << c.what;
+  std::mt19937 random(7);
+  for (int i = 0; i < 10000; ++i)
+    ASSERT_TRUE(fake.TurnedAway(gate, ConnectRequest(static_cast<uint32_t>(random())), static_cast<uint8_t>(1 + i % 200),
+                                static_cast<uint16_t>(random())));
+  // Two players behind one address, and a third machine.
+  for (uint16_t port : {1000, 1001}) {
+    EXPECT_FALSE(fake.TurnedAway(gate, ConnectRequest(cookie(2, port)), 2, port)) << port;
+    fake.Set(port - 1000u, ENET_PEER_STATE_ACKNOWLEDGING_CONNECT, 2, port);
+    fake.host->peers[port - 1000u].connectID = ENET_HOST_TO_NET_32(77);
   }
-  fake.Set(4, ENET_PEER_STATE_CONNECTED, 5);
-  fake.Set(5, ENET_PEER_STATE_CONNECTED, 6);
-  // Full: a newcomer pushes out the oldest half-open link (the flood's
-  // first); the flood's address still has one, the other machine two.
-  EXPECT_FALSE(fake.TurnedAway(gate, ConnectRequest(), 4));
+  // The same request again goes to ENet, which knows it; a new one from
+  // the same place takes the older one's.
+  EXPECT_FALSE(fake.TurnedAway(gate, ConnectRequest(cookie(2, 1000)), 2, 1000));
+  EXPECT_EQ(fake.host->peers[0].state, ENET_PEER_STATE_ACKNOWLEDGING_CONNECT);
+  EXPECT_FALSE(fake.TurnedAway(gate, ConnectRequest(cookie(2, 1000), 78), 2, 1000));
   EXPECT_EQ(fake.host->peers[0].state, ENET_PEER_STATE_DISCONNECTED);
-  EXPECT_EQ(fake.host->peers[1].state, ENET_PEER_STATE_ACKNOWLEDGING_CONNECT);
-  fake.Set(0, ENET_PEER_STATE_ACKNOWLEDGING_CONNECT, 4);
-  EXPECT_TRUE(fake.TurnedAway(gate, ConnectRequest(), 3, 99));
-  // A link this machine opens itself finds a place too.
-  gate.MakePlace(fake.host, 5000);
+  fake.Set(0, ENET_PEER_STATE_ACKNOWLEDGING_CONNECT, 2, 1000);
+  for (size_t i = 2; i < 6; ++i) fake.Set(i, ENET_PEER_STATE_CONNECTED, static_cast<uint8_t>(10 + i));
+  // Full: a newcomer pushes out the oldest half-open link.
+  EXPECT_FALSE(fake.TurnedAway(gate, ConnectRequest(cookie(4, 9)), 4, 9));
   EXPECT_EQ(fake.host->peers[1].state, ENET_PEER_STATE_DISCONNECTED);
+  // A link this machine opens itself finds a place too.
+  fake.Set(1, ENET_PEER_STATE_ACKNOWLEDGING_CONNECT, 4, 9);
+  gate.MakePlace(fake.host, fake.now);
+  EXPECT_EQ(fake.host->peers[0].state, ENET_PEER_STATE_DISCONNECTED);
+
+  const uint32_t old = cookie(5, 5);
+  fake.now += ConnectCookies::kTurnMs;
+  EXPECT_FALSE(fake.TurnedAway(gate, ConnectRequest(old), 5, 5));
+  fake.now += ConnectCookies::kTurnMs;
+  EXPECT_TRUE(fake.TurnedAway(gate, ConnectRequest(old), 5, 5));
 }
 
 }  // namespace

@@ -236,20 +236,25 @@ TEST_F(SessionCoreTest, AProgramThatNeverReadsCannotBeFlooded) {
 // links bring them in: one that comes early waits for those before it, and
 // one that comes twice is taken once. A gap nobody fills within the wait
 // costs the sender its place at the host (it finds the game lost), and
-// ends the game for a member. The same at the host, which takes member 1's
-// messages, and at member 2, which takes them from the host.
+// ends the game for a member; each gap has its whole wait from when it
+// began, not from an earlier one that was filled. The same at the host,
+// which takes member 1's messages, and at member 2, which takes them from
+// the host.
 TEST_F(SessionCoreTest, GuaranteedMessagesAreTakenInTheSendersOrderOrNotAtAll) {
   struct Case {
     const char* what;
     std::vector<size_t> order;  // of the messages a, b, c as the link brings them
     const char* taken;          // at the receiver, within the wait
     bool gap;
+    size_t late_from = 99;      // those from here on in `order` come 10 s later
+    uint64_t wait = 15000;      // until a gap ends the game
   };
   uint64_t now = 0;
   for (bool at_host : {true, false})
     for (const Case& c : {Case{"in order", {0, 1, 2}, "abc", false}, Case{"the last first", {2, 0, 1}, "abc", false},
                           Case{"twice", {1, 0, 1, 0, 2, 2}, "abc", false}, Case{"b never", {0, 2}, "a", true},
-                          Case{"a never", {1, 2}, "", true}}) {
+                          Case{"a never", {1, 2}, "", true}, Case{"a late, b never", {2, 0}, "a", true, 1, 25000},
+                          Case{"a and b late", {2, 0, 1}, "abc", false, 1}}) {
       SCOPED_TRACE(std::string(c.what) + (at_host ? " at the host" : " at a member"));
       host.StartHosting(kApp, SessionDescription{kInstance, "Arena", 0, 0, 3});
       host.CreateHostPlayer("host", true);
@@ -276,7 +281,10 @@ TEST_F(SessionCoreTest, GuaranteedMessagesAreTakenInTheSendersOrderOrNotAtAll) {
         (data ? link : rest).push_back(std::move(p));
       }
       ASSERT_EQ(link.size(), 3u);
-      for (size_t i : c.order) to.OnPacket(at_host ? 1 : SessionCore::kHostPeer, link[i].bytes, true);
+      for (size_t k = 0; k < c.order.size(); ++k) {
+        if (k == c.late_from) to.Tick(now + 10000);
+        to.OnPacket(at_host ? 1 : SessionCore::kHostPeer, link[c.order[k]].bytes, true);
+      }
       if (!at_host)
         for (OutgoingPacket& p : rest)
           if (members.count(p.peer)) members[p.peer].OnPacket(SessionCore::kHostPeer, p.bytes, p.guaranteed);
@@ -291,11 +299,11 @@ TEST_F(SessionCoreTest, GuaranteedMessagesAreTakenInTheSendersOrderOrNotAtAll) {
         EXPECT_EQ(taken(members[2]), c.taken);  // handed on only as taken
       }
 
-      for (SessionCore* core : {&host, &members[1], &members[2]}) core->Tick(now + 14999);
+      for (SessionCore* core : {&host, &members[1], &members[2]}) core->Tick(now + c.wait - 1);
       Carry();
       EXPECT_EQ(members[1].join_state(), SessionCore::JoinState::kWelcomed);
       EXPECT_EQ(members[2].join_state(), SessionCore::JoinState::kWelcomed);
-      for (SessionCore* core : {&host, &members[1], &members[2]}) core->Tick(now + 15000);
+      for (SessionCore* core : {&host, &members[1], &members[2]}) core->Tick(now + c.wait);
       Carry();
       const SessionCore::JoinState lost = SessionCore::JoinState::kLost, in = SessionCore::JoinState::kWelcomed;
       EXPECT_EQ(members[1].join_state(), c.gap && at_host ? lost : in);
@@ -394,6 +402,14 @@ class Machines {
   // Only what machine `m` sends goes out.
   void CarryFrom(int m) {
     for (OutgoingPacket& p : cores_[m].TakeOutgoing()) Forward(m, p);
+  }
+  // Only what machine `m` sends to the machines `to` goes out; what it
+  // sends the others is lost.
+  void CarryFromTo(int m, const std::set<int>& to) {
+    for (OutgoingPacket& p : cores_[m].TakeOutgoing()) {
+      auto link = links_[m].find(p.peer);
+      if (link != links_[m].end() && to.count(link->second)) Forward(m, p);
+    }
   }
   void Carry() {
     for (bool moved = true; moved;) {
@@ -575,7 +591,7 @@ TEST(HostMigration, NobodyComesBackAsAnotherMachine) {
   for (const std::vector<uint8_t>& bytes : net.received[3])
     for (size_t at = 0; at + 32 <= bytes.size(); ++at)
       for (MachineId as : {1u, 2u}) {
-        wire::Rejoin rejoin{kApp, kInstance, as, {}, {}, {{bob, "bob"}}};
+        wire::Rejoin rejoin{kApp, kInstance, as, {}, {}, {{bob, "bob"}}, {}};
         std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(at), 32, rejoin.secret.begin());
         forgeries.push_back(wire::Encode(rejoin));
       }
@@ -616,9 +632,9 @@ TEST(HostMigration, OnlyALeaveThatProvesItsSenderIsALeave) {
     net.Inject(0, 102, leave);            // member 2 "leaves"
     net.Inject(1, SessionCore::kHostPeer, leave);  // the host "leaves", at member 1
     net.Inject(2, SessionCore::kHostPeer, leave);
-    net[0].OnGoodbye(2, secret);
-    net[0].OnGoodbye(1, secret);
-    for (int m : {1, 2}) net[m].OnGoodbye(0, secret);
+    net[0].OnGoodbye(2, secret, {});
+    net[0].OnGoodbye(1, secret, {});
+    for (int m : {1, 2}) net[m].OnGoodbye(0, secret, {});
     net.Carry();
   }
   for (int m : {0, 1, 2}) {
@@ -633,7 +649,7 @@ TEST(HostMigration, OnlyALeaveThatProvesItsSenderIsALeave) {
   // is closed.
   const std::optional<Secret> real = net[2].Leave();
   ASSERT_TRUE(real);
-  net[0].OnGoodbye(2, *real);
+  net[0].OnGoodbye(2, *real, {});
   net.Carry();
   EXPECT_EQ(net[0].TakeClosedLinks(), std::vector<PeerKey>{102});
   const std::string eve = "left " + std::to_string(players[1]);
@@ -840,7 +856,7 @@ TEST(HostMigration, APartThatMissedGuaranteedMessagesDoesNotComeBack) {
     for (int m : {1, 2, 3, 4}) net[m].Tick(16000);
     net.Carry();
     if (c.forged) {
-      wire::Rejoin forged{kApp, kInstance, net[3].self(), {}, {}, {{player[3], "p3"}}};
+      wire::Rejoin forged{kApp, kInstance, net[3].self(), {}, {}, {{player[3], "p3"}}, {}};
       forged.secret.fill(7);
       net.FromStranger(4, wire::Encode(forged));
     }
@@ -869,6 +885,129 @@ TEST(HostMigration, APartThatMissedGuaranteedMessagesDoesNotComeBack) {
       EXPECT_EQ(net.Players(4), std::to_string(kServerPlayer) + "host " + std::to_string(player[2]) + "p2 ");
     }
   }
+}
+
+// A goodbye that comes outside the link before what its machine sent over
+// the link takes effect once that is in: the leaver's players leave after
+// its messages, everywhere, and a host's members take its messages before
+// they move on. Where what was sent never comes, the leave takes effect
+// when the link goes; a host's messages then come from the member that
+// took over, which had them.
+TEST(HostMigration, AGoodbyeTakesEffectAfterWhatWasSentBeforeIt) {
+  struct Case {
+    const char* what;
+    int leaver;         // member 2, or host 0
+    bool sent_arrives;  // otherwise the link goes instead
+  };
+  for (const Case& c : {Case{"a member", 2, true}, Case{"a member whose last messages never come", 2, false},
+                        Case{"the host", 0, true}, Case{"the host, whose last messages never come", 0, false}}) {
+    SCOPED_TRACE(c.what);
+    Machines net;
+    const std::vector<PlayerId> players = net.Game({"bob", "eve"});
+    const PlayerId speaker = c.leaver == 0 ? kServerPlayer : players[1];
+    // At member 2 the host's goodbye comes first; at the host member 2's.
+    const int at = c.leaver == 0 ? 2 : 0;
+    const PeerKey link = c.leaver == 0 ? SessionCore::kHostPeer : 102;
+    for (const char* text : {"x", "y"}) ASSERT_TRUE(net[c.leaver].Send(speaker, kAllPlayers, Text(text), true));
+    const std::optional<Secret> secret = net[c.leaver].Leave();
+    ASSERT_TRUE(secret);
+    const std::vector<wire::Mark> before = net[c.leaver].HandedOver(c.leaver == 0 ? 102 : SessionCore::kHostPeer);
+    std::vector<OutgoingPacket> sent = net[c.leaver].TakeOutgoing();
+    net[at].OnGoodbye(net[c.leaver].self(), *secret, before);
+    net.Carry();
+    EXPECT_EQ(net[at].role(), at == 0 ? SessionCore::Role::kHost : SessionCore::Role::kMember);
+    if (at == 2) {
+      EXPECT_EQ(net[2].join_state(), SessionCore::JoinState::kWelcomed);
+    }
+    EXPECT_TRUE(Events(net[at]).empty());
+    for (OutgoingPacket& p : sent) {
+      if (c.leaver == 0 && p.peer != 102) {
+        net.Inject(1, SessionCore::kHostPeer, p.bytes);  // member 1 takes the host's in order
+      } else if (c.sent_arrives) {
+        net[at].OnPacket(link, p.bytes, true);
+      }
+    }
+    if (!c.sent_arrives) net[at].OnPeerGone(link);
+    net.Vanish(c.leaver, true);
+    net.Carry();
+    const std::string said = std::to_string(speaker) + ">0 ";
+    const std::string left = "left " + std::to_string(speaker);
+    std::vector<std::string> heard = {"message " + said + "x", "message " + said + "y", left};
+    if (!c.sent_arrives && c.leaver == 2) heard = {left};
+    if (!c.sent_arrives && c.leaver == 0) heard = {left, heard[0], heard[1]};
+    std::vector<std::string> events = Events(net[at]);
+    std::erase(events, "host");
+    EXPECT_EQ(events, heard);
+    if (c.leaver == 2) {
+      EXPECT_EQ(Events(net[1]), heard);
+    } else {
+      EXPECT_EQ(net[1].role(), SessionCore::Role::kHost);
+      EXPECT_EQ(net[2].join_state(), SessionCore::JoinState::kWelcomed);
+    }
+  }
+}
+
+// The host crashed after its last guaranteed messages reached only some
+// members. Each survivor gets what any of them took, once each and in
+// order, whichever of them takes over and whichever of them has it; what
+// none took is lost to all alike. Also messages of a member that left
+// before, which only the host had kept.
+TEST(HostMigration, WhatAnySurvivorTookOfAMachineGoneEverySurvivorGets) {
+  struct Case {
+    const char* what;
+    std::set<int> reached;  // the members the host's last two messages reached
+    std::string got;        // what every survivor has of the host's
+  };
+  for (const Case& c : {Case{"the next host", {1}, "abc"}, Case{"another member", {2}, "abc"},
+                        Case{"two others", {2, 3}, "abc"}, Case{"every member", {1, 2, 3}, "abc"},
+                        Case{"no member", {}, "a"}}) {
+    SCOPED_TRACE(c.what);
+    Machines net;
+    const std::vector<PlayerId> players = net.Game({"bob", "eve", "zed"});
+    ASSERT_TRUE(net[0].Send(kServerPlayer, kAllPlayers, Text("a"), true));
+    net.Carry();
+    for (const char* text : {"b", "c"}) ASSERT_TRUE(net[0].Send(kServerPlayer, kAllPlayers, Text(text), true));
+    net.CarryFromTo(0, c.reached);
+    for (int m : {1, 2, 3}) Messages(net[m]);
+    net.Vanish(0, false, false);
+    net.Carry();
+    ASSERT_EQ(net[1].role(), SessionCore::Role::kHost);
+    for (int m : {1, 2, 3}) {
+      std::string got;
+      for (const std::string& message : Messages(net[m])) got += message.back();
+      const std::string had = c.reached.count(m) ? "bc" : "";
+      EXPECT_EQ("a" + had + got, c.got) << m;
+      if (m != 1) {
+        EXPECT_EQ(net[m].join_state(), SessionCore::JoinState::kWelcomed) << m;
+      }
+    }
+    // What comes after is taken as ever.
+    ASSERT_TRUE(net[3].Send(players[2], kAllPlayers, Text("d"), true));
+    net.Carry();
+    EXPECT_EQ(Messages(net[2]), std::vector<std::string>{std::to_string(players[2]) + ">0 d"});
+  }
+}
+
+// Each machine that may take over numbers from a block of its own; the
+// two the first numbering of a host that took over made meet (4, and
+// 0x20000, the first machine machine 1 numbers). A machine that comes back
+// with a player another machine owns here cannot come back.
+TEST(HostMigration, PlayersMadeOnBothSidesOfASplitNeverShareANumber) {
+  std::set<uint32_t> blocks;
+  for (MachineId id = 0; id < 0xFFFF; ++id) blocks.insert(SessionCore::NumberingBlock(id));
+  EXPECT_EQ(blocks.size(), 0xFFFFu);
+  EXPECT_EQ(blocks.count(0), 0u);
+  EXPECT_NE(SessionCore::NumberingBlock(4), SessionCore::NumberingBlock(SessionCore::NumberingBlock(1)));
+
+  Machines net;
+  const std::vector<PlayerId> players = net.Game({"bob", "eve"});
+  const std::optional<Secret> secret = net[2].Leave();
+  ASSERT_TRUE(secret);
+  net[2].TakeOutgoing();
+  const wire::Rejoin rejoin{kApp, kInstance, net[2].self(), *secret, {}, {{players[1], "eve"}, {players[0], "bob"}}, {}};
+  net.FromStranger(0, wire::Encode(rejoin));
+  EXPECT_EQ(net.Players(0), "1host " + std::to_string(players[0]) + "bob ");
+  EXPECT_EQ(Events(net[1]), std::vector<std::string>{"left " + std::to_string(players[1])});
 }
 
 }  // namespace

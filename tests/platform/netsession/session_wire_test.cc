@@ -24,7 +24,8 @@ TEST(SessionWire, EveryMessageComesBackAsItWent) {
       Join{MakeGuid(3), MakeGuid(4), Proof{1, 2}}, welcome, Refused{Refusal::kHostAlive}, CreatePlayer{9, "bob"},
       PlayerCreated{9, 12, 3, "bob"}, PlayerRefused{9}, DestroyPlayer{12}, PlayerDestroyed{12},
       Data{3, 5, 12, 0, {1, 2, 3}}, MachineJoined{{4, {0x0100007F, 30620}, Proof{7}}}, MachineLeft{4},
-      Rejoin{MakeGuid(3), MakeGuid(4), 2, Secret{6}, {{1, 3}}, {{7, "eve"}}}, Delivered{{{1, 2}}}, Stable{9},
+      Rejoin{MakeGuid(3), MakeGuid(4), 2, Secret{6}, {{1, 3}}, {{7, "eve"}}, {Data{0, 4, 1, 0, {5, 6}, 3}, Data{}}},
+      Delivered{{{1, 2}}}, Stable{{{1, 9}, {0, 2}}},
       Return{0, {0x0100007F, 30620}}, Leave{Secret{8, 9}}};
   for (const Message& m : messages) {
     std::optional<Message> back = Decode(Encode(m));
@@ -64,13 +65,19 @@ TEST(SessionWire, ListsCannotClaimMoreThanTheyCarry) {
     size_t item_bytes;
   };
   for (const Case& c : {Case{Welcome{SessionDescription{}, 1, 0, {}, {}, {{1, 2}}}, 8},
-                        Case{Rejoin{Guid{}, Guid{}, 1, Secret{}, {{1, 2}}, {{1, "a"}}}, 6},
-                        Case{Delivered{{{1, 2}}}, 8}}) {
+                        Case{Rejoin{Guid{}, Guid{}, 1, Secret{}, {{1, 2}}, {{1, "a"}}, {Data{1, 2, 3, 4, {9}}}}, 25},
+                        Case{Delivered{{{1, 2}}}, 8}, Case{Stable{{{1, 2}}}, 8}}) {
     std::vector<uint8_t> bytes = Encode(c.message);
     ASSERT_TRUE(Decode(bytes));
     bytes[bytes.size() - c.item_bytes - 2] = 0x60;  // 60000 items
     bytes[bytes.size() - c.item_bytes - 1] = 0xEA;
     EXPECT_FALSE(Decode(bytes)) << c.message.index();
+  }
+  // A copy whose length claims more than the message holds, or less.
+  for (const uint8_t length : {2, 0}) {
+    std::vector<uint8_t> bytes = Encode(Rejoin{Guid{}, Guid{}, 1, Secret{}, {}, {}, {Data{1, 2, 3, 4, {9}}}});
+    bytes[bytes.size() - 5] = length;
+    EXPECT_FALSE(Decode(bytes)) << int{length};
   }
 }
 
@@ -100,15 +107,29 @@ TEST(SessionWire, SearchesAndAnswersCarryTheirMarks) {
   ASSERT_TRUE(h);
   EXPECT_EQ(h->host, 4u);
   EXPECT_FALSE(DecodeHint(EncodeQuery(query)));
-  const std::vector<uint8_t> goodbye = EncodeGoodbye(Goodbye{MakeGuid(2), 3, Secret{7, 1}});
+  const std::vector<uint8_t> goodbye = EncodeGoodbye(Goodbye{MakeGuid(2), 3, Secret{7, 1}, {{3, 12}, {0, 4}}});
   std::optional<Goodbye> g = DecodeGoodbye(goodbye);
   ASSERT_TRUE(g);
   EXPECT_EQ(g->instance, MakeGuid(2));
   EXPECT_EQ(g->machine, 3u);
   EXPECT_EQ(g->secret, (Secret{7, 1}));
+  ASSERT_EQ(g->marks.size(), 2u);
+  EXPECT_EQ(g->marks[0].sequence, 12u);
   EXPECT_FALSE(DecodeGoodbye(std::span<const uint8_t>(goodbye.data(), goodbye.size() - 1)));
   EXPECT_FALSE(DecodeGoodbye(EncodeHint(Hint{MakeGuid(2), 4})));
   EXPECT_FALSE(DecodeHint(goodbye));
+
+  // Asking for a cookie costs more bytes than the answer brings.
+  const std::vector<uint8_t> ask = EncodeCookieRequest(CookieRequest{MakeGuid(2), 0x1234});
+  const std::vector<uint8_t> answer = EncodeCookieReply(CookieReply{0x1234, 0xC0FFEE});
+  EXPECT_GT(ask.size(), answer.size());
+  ASSERT_TRUE(DecodeCookieRequest(ask));
+  EXPECT_EQ(DecodeCookieRequest(ask)->instance, MakeGuid(2));
+  ASSERT_TRUE(DecodeCookieReply(answer));
+  EXPECT_EQ(DecodeCookieReply(answer)->cookie, 0xC0FFEEu);
+  EXPECT_FALSE(DecodeCookieReply(ask));
+  EXPECT_FALSE(DecodeCookieRequest(answer));
+  EXPECT_FALSE(DecodeCookieReply(std::span<const uint8_t>(answer.data(), answer.size() - 1)));
 }
 
 }  // namespace
