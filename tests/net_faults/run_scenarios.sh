@@ -180,6 +180,31 @@ whole() {  # LINE SELF
   done
 }
 
+# From the arrivals of WHO, each sender's blocks that came after a later
+# one, came twice, or never came before that sender's last arrival, so
+# that a failure says whose blocks went astray.
+skipped_blocks() {  # WHO
+  awk -v who="$1" '
+    { sub(/\r$/, "") }
+    $1 == "resumed" { next }
+    {
+      s = $1; k = $2 + 0
+      if ((s, k) in seen) twice[s] = twice[s] " " k
+      else if (k < top[s]) late[s] = late[s] " " k
+      seen[s, k] = 1
+      if (k > top[s]) top[s] = k
+    }
+    END {
+      for (s in top) {
+        missing = ""
+        for (k = 1; k < top[s]; k++) if (!((s, k) in seen)) missing = missing " " k
+        if (missing != "") print "  " who ": sender " s " never delivered block(s)" missing
+        if (late[s] != "") print "  " who ": sender " s " delivered out of order:" late[s]
+        if (twice[s] != "") print "  " who ": sender " s " delivered twice:" twice[s]
+      }
+    }' "$1.arrivals" 2>/dev/null || echo "  $1: no arrivals written"
+}
+
 # A number that follows WORD in LINE.
 field() {  # LINE WORD
   awk -v w="$2" '{ for (i = 1; i < NF; i++) if ($i == w) { print $(i + 1); exit } }' <<< "$1"
@@ -525,6 +550,7 @@ run_one() {
     [ "$who" = host ] && self=0
     if ! whole "$line" "$self"; then
       echo "$s: $who did not get every block once, in order"
+      skipped_blocks "$who"
       failed=1
     fi
     if [ -n "$quiet" ] && ! case $line in *" left 0 came 0 "*) ;; *) false ;; esac then
