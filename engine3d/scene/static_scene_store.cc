@@ -5,7 +5,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <iterator>
 
 #include "display/graphics.h"
@@ -13,6 +12,7 @@
 #include "engine3d/engine.h"
 #include "engine3d/render/textures.h"
 #include "engine3d/scene/static_scene_file.h"
+#include "platform/paths/file_read.h"
 #include "platform/paths/file_save.h"
 #include "platform/paths/path_resolver.h"
 #include "runtime/attached/attached_data.h"
@@ -57,15 +57,6 @@ int32_t SharedTextureOfFile(Engine3D& e, const std::string& name) {
   if (!t) return 0;
   ++t->references;
   return index;
-}
-
-bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes) {
-  std::error_code error;
-  if (!std::filesystem::is_regular_file(path, error)) return false;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return !in.bad();
 }
 
 // False when the texture's picture could not be written, or it has none
@@ -148,7 +139,8 @@ bool LoadStaticScene(Engine3D& e, const std::string& name) {
   const std::string_view extension = std::string_view(name).substr(name.size() - std::min<size_t>(3, name.size()));
   std::vector<uint8_t> bytes;
   AttachedData* attached = e.Bound() ? e.Machine().attached_data : nullptr;
-  if (!ReadWholeFile(ReadPath(attached, name, extension), &bytes) || bytes.empty()) return false;
+  if (auto read = p::ReadWholeFile(ReadPath(attached, name, extension))) bytes = std::move(*read);
+  if (bytes.empty()) return false;
   std::optional<StaticSceneFile> read = DecodeStaticScene(bytes);
   if (!read) return false;
   ClearStaticScene(e);

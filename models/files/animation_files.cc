@@ -2,13 +2,13 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
 #include <iterator>
 #include <map>
 #include <optional>
 #include <vector>
 
 #include "models/files/x_model_reader.h"
+#include "platform/paths/file_read.h"
 #include "platform/paths/file_save.h"
 #include "platform/xfile/animation_view.h"
 #include "platform/xfile/builders.h"
@@ -94,9 +94,9 @@ std::optional<std::string> ReadWholeFile(const std::string& path) {
   // A missing file is made empty, as the joining has always done, as any
   // file is made (an existing one stays as it is).
   platform::SaveFile(path, std::string_view(), platform::ExistingFile::kKeep);
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  auto bytes = platform::ReadWholeFile(path);
+  if (!bytes) return std::nullopt;
+  return std::string(bytes->begin(), bytes->end());
 }
 
 }  // namespace

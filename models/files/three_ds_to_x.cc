@@ -7,14 +7,13 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <vector>
 
 #include "models/files/three_ds_faults.h"
 #include "models/files/three_ds_reader.h"
 #include "models/files/x_text_buffer.h"
 #include "platform/paths/failure_cause.h"
+#include "platform/paths/file_read.h"
 #include "platform/paths/file_save.h"
 #include "platform/render3d/matrix.h"
 
@@ -276,20 +275,6 @@ class XTextOutput final : public ThreeDsOutput {
   ThreeDsFaults faults_;
 };
 
-bool ReadWholeFile(const std::string& path, std::vector<uint8_t>* bytes) {
-  std::error_code error;
-  if (!std::filesystem::is_regular_file(path, error)) return false;
-  const uintmax_t size = std::filesystem::file_size(path, error);
-  if (error) return false;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  bytes->resize(static_cast<size_t>(size));
-  in.read(reinterpret_cast<char*>(bytes->data()), static_cast<std::streamsize>(bytes->size()));
-  // A file that shrank meanwhile keeps what could be read.
-  bytes->resize(static_cast<size_t>(in.gcount()));
-  return !in.bad();
-}
-
 // The file's X text, handed to `sink` a piece at a time, and what is wrong
 // with the model it describes.
 ThreeDsFaults ConvertThreeDsToX(std::span<const uint8_t> file, size_t piece, XTextBuffer::Sink sink) {
@@ -349,8 +334,9 @@ std::string ConvertThreeDsToXText(std::span<const uint8_t> file) {
 }
 
 int32_t Convert3dsToX(const std::string& source, const std::string& target, std::string* why) {
-  std::vector<uint8_t> bytes;
-  if (!ReadWholeFile(source, &bytes)) return kThreeDsNotOpened;
+  std::optional<std::vector<uint8_t>> read = platform::ReadWholeFile(source);
+  if (!read) return kThreeDsNotOpened;
+  const std::vector<uint8_t>& bytes = *read;
   // A file that is not a 3DS file, or a 3DS file cut short, would convert
   // into a model with nothing in it.
   if (std::optional<std::string> cut = FindThreeDsCut(bytes)) {

@@ -5,10 +5,9 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 
 #include "platform/paths/file_lock.h"
+#include "platform/paths/file_read.h"
 #include "platform/paths/file_save.h"
 #include "platform/paths/path_resolver.h"
 
@@ -72,20 +71,12 @@ IniFile IniFile::Parse(std::string_view text) {
 IniFile IniFile::Load(const std::string& path) { return Read(path).value_or(IniFile{}); }
 
 std::optional<IniFile> IniFile::Read(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    const int error = errno;
-    if (error == ENOENT) return IniFile{};
-    errno = error ? error : EIO;
+  const auto bytes = ReadWholeFile(path);
+  if (!bytes) {
+    if (errno == ENOENT) return IniFile{};
     return std::nullopt;
   }
-  std::stringstream buffer;
-  buffer << in.rdbuf();
-  if (in.bad()) {
-    errno = EIO;
-    return std::nullopt;
-  }
-  return Parse(buffer.str());
+  return Parse(std::string(bytes->begin(), bytes->end()));
 }
 
 int IniFile::FindSection(std::string_view section) const {

@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "platform/paths/file_read.h"
 #include "platform/xfile/header.h"
 #include "platform/xfile/inflate.h"
 #include "platform/xfile/parser.h"
@@ -36,15 +37,9 @@ XResult<XDocument> ParseXFile(std::span<const uint8_t> bytes, const XReadOptions
 }
 
 XResult<std::vector<uint8_t>> ReadXFileBytes(const std::string& path) {
-  std::unique_ptr<FILE, int (*)(FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
-  if (!file) return XError{0, "cannot open " + path + ": " + std::strerror(errno)};
-  std::vector<uint8_t> bytes;
-  uint8_t chunk[1 << 16];
-  size_t got;
-  while ((got = std::fread(chunk, 1, sizeof chunk, file.get())) > 0)
-    bytes.insert(bytes.end(), chunk, chunk + got);
-  if (std::ferror(file.get())) return XError{bytes.size(), "cannot read " + path};
-  return bytes;
+  auto bytes = ReadWholeFile(path);
+  if (!bytes) return XError{0, "cannot open " + path + ": " + std::strerror(errno)};
+  return std::move(*bytes);
 }
 
 XResult<XDocument> ReadXFile(const std::string& path, const XReadOptions& options) {

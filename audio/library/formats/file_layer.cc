@@ -40,7 +40,8 @@ AudioFile* OpenAudioFile(const void* source, uint8_t kind, int32_t length) {
   bool opened = false;
   switch (file->kind) {
     case kAudioFileDisk:
-      file->stream = std::fopen(static_cast<const char*>(source), "rb");
+      file->disk = std::make_unique<platform::FileForReading>(static_cast<const char*>(source));
+      file->stream = file->disk->Opened() ? file->disk->Stream() : nullptr;
       opened = file->stream != nullptr;
       break;
     case kAudioFileMemory:
@@ -65,7 +66,6 @@ AudioFile* OpenAudioFile(const void* source, uint8_t kind, int32_t length) {
 
 void CloseAudioFile(AudioFile* file) {
   if (file == nullptr) return;
-  if (file->kind == kAudioFileDisk && file->stream) std::fclose(file->stream);
   if (file->kind == kAudioFileCallbacks && g_callbacks.close) g_callbacks.close(file->user_handle);
   delete file;
 }

@@ -2,6 +2,9 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <memory>
+
+#include "platform/paths/file_read.h"
 
 namespace zv {
 
@@ -18,6 +21,7 @@ inline constexpr int32_t kSeekEnd = 2;
 
 struct AudioFile {
   uint8_t kind = kAudioFileDisk;
+  std::unique_ptr<platform::FileForReading> disk;  // disk: owns `stream`
   std::FILE* stream = nullptr;        // disk
   const uint8_t* image = nullptr;     // memory: not owned
   int32_t position = 0;               // memory

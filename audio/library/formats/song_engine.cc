@@ -2,16 +2,16 @@
 
 #include <algorithm>
 #include <cmath>
-#include <fstream>
 #include <iterator>
 
 #include "audio/library/formats/midi_song.h"
+#include "platform/paths/file_read.h"
 
 namespace zv {
 namespace {
 
 // Files larger than this are no module or MIDI file we could hold.
-constexpr std::streamoff kMaxSongFileBytes = 256 << 20;
+constexpr uint64_t kMaxSongFileBytes = 256 << 20;
 constexpr int32_t kMaxSongTempo = 1000;
 
 // Holds the mixer off for the life of the guard.
@@ -31,15 +31,10 @@ using Loader = bool (*)(Song&, std::span<const uint8_t>);
 }  // namespace
 
 bool SongHost::ReadFile(const std::string& name, std::vector<uint8_t>& bytes) {
-  std::ifstream in(name, std::ios::binary);
-  if (!in) return false;
-  in.seekg(0, std::ios::end);
-  const std::streamoff size = in.tellg();
-  if (size < 0 || size > kMaxSongFileBytes) return false;
-  in.seekg(0, std::ios::beg);
-  bytes.resize(static_cast<size_t>(size));
-  if (size > 0) in.read(reinterpret_cast<char*>(bytes.data()), size);
-  return static_cast<bool>(in) || in.eof();
+  auto read = platform::ReadWholeFile(name, kMaxSongFileBytes);
+  if (!read) return false;
+  bytes = std::move(*read);
+  return true;
 }
 
 SongSample& InvalidSongSample() {
