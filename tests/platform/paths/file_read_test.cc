@@ -20,7 +20,7 @@
 namespace zv::platform {
 namespace {
 
-void Write(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+void MakeFile(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
 // Whole: one letter throughout and the size of a save.
 bool Whole(const std::vector<uint8_t>& bytes, size_t size) {
@@ -36,7 +36,7 @@ TEST(FileReadTest, ReadersSeeTheOldContentOrTheNewWhileAnotherProgramSavesInPlac
   ::setenv("XDG_STATE_HOME", temp.File("state").c_str(), 1);
   const std::string path = temp.File("level.dat");
   constexpr size_t kSize = 1 << 20;
-  Write(path, std::string(kSize, 'A'));
+  MakeFile(path, std::string(kSize, 'A'));
   ASSERT_EQ(::link(path.c_str(), temp.File("second name.dat").c_str()), 0);
 
   const pid_t saver = ::fork();
@@ -74,8 +74,8 @@ TEST(FileReadTest, ReadersSeeTheOldContentOrTheNewWhileAnotherProgramSavesInPlac
 // at once with its reason; a pipe never holds the reader.
 TEST(FileReadTest, WhatIsNotAPlainFileIsRefusedWithItsReason) {
   TempFolder temp;
-  Write(temp.File("ten.txt"), "0123456789");
-  Write(temp.File("empty.txt"), "");
+  MakeFile(temp.File("ten.txt"), "0123456789");
+  MakeFile(temp.File("empty.txt"), "");
   ASSERT_EQ(::mkdir(temp.File("folder").c_str(), 0777), 0);
   ASSERT_EQ(::mkfifo(temp.File("pipe").c_str(), 0666), 0);
   struct Case {
