@@ -1,12 +1,14 @@
-# Sends garbage datagrams to the given UDP ports on the loopback address as
-# fast as it can for the given seconds, then prints how many a second.
+# Sends garbage datagrams to the given UDP ports on the loopback address for
+# the given seconds, at the given rate a second (0: as fast as it can), then
+# prints how many a second it sent.
 import os
 import socket
 import sys
 import time
 
 seconds = float(sys.argv[1])
-ports = [int(p) for p in sys.argv[2:]]
+rate = float(sys.argv[2])
+ports = [int(p) for p in sys.argv[3:]]
 sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
 payloads = [os.urandom(n) for n in (4, 8, 12, 20, 32, 48, 64, 100, 200, 400)]
 targets = [("127.0.0.1", p) for p in ports]
@@ -22,4 +24,8 @@ while time.monotonic() < end:
                     sent += 1
                 except OSError:
                     pass
+        if rate > 0:
+            ahead = start + sent / rate - time.monotonic()
+            if ahead > 0:
+                time.sleep(ahead)
 print(int(sent / (time.monotonic() - start)))

@@ -61,7 +61,8 @@
 # loopback address, and the test reports itself skipped (77) if they pass.
 #   run_scenarios.sh ZENTROVEX SOURCE_DIR WORK_DIR [SCENARIO...]
 # For measuring: ZV_NET_FAULTS_RATE sets the connection floods' rate
-# (20,000 a second), ZV_NET_FAULTS_SIZE the members' block size,
+# (20,000 a second), ZV_NET_FAULTS_GARBAGE_RATE that of each of the three
+# garbage floods (as fast as they can), ZV_NET_FAULTS_SIZE the members' block size,
 # ZV_NET_FAULTS_AT_ONCE how many scenarios run at a time, and ZV_NET_WIRE
 # the wire version netpoke.py speaks (an older build's).
 set -u
@@ -77,6 +78,7 @@ waves=("crash stall stall3 leave1.5 leave3 lossm1 lossm2 p1.5 p1.5h p3 p3h p10 p
 [ $# -gt 0 ] && waves=("$*")
 alone=${ZV_NET_FAULTS_ALONE:-}
 flood_rate=${ZV_NET_FAULTS_RATE:-20000}
+garbage_rate=${ZV_NET_FAULTS_GARBAGE_RATE:-0}
 
 now_ms() { date +%s%3N; }
 
@@ -404,7 +406,7 @@ run_one() {
       echo "$s: flooding ports" $ports
       read -r udp_in udp_noport udp_full < <(python3 "$src/netpoke.py" udp)
       local -a fl
-      for i in 1 2 3; do python3 "$src/flood.py" 10 $ports > "flood$i.txt" & fl[$i]=$!; done
+      for i in 1 2 3; do python3 "$src/flood.py" 10 "$garbage_rate" $ports > "flood$i.txt" & fl[$i]=$!; done
       wait "${fl[@]}"
       local rate=$(( $(cat flood1.txt) + $(cat flood2.txt) + $(cat flood3.txt) )) in noport full
       read -r in noport full < <(python3 "$src/netpoke.py" udp)
