@@ -137,11 +137,10 @@ bool LoadStaticScene(Engine3D& e, const std::string& name) {
   // An attached record of that name stands in for the file; the name's
   // last three characters give the temporary copy its extension.
   const std::string_view extension = std::string_view(name).substr(name.size() - std::min<size_t>(3, name.size()));
-  std::vector<uint8_t> bytes;
   AttachedData* attached = e.Bound() ? e.Machine().attached_data : nullptr;
-  if (auto read = p::ReadWholeFile(ReadPath(attached, name, extension))) bytes = std::move(*read);
-  if (bytes.empty()) return false;
-  std::optional<StaticSceneFile> read = DecodeStaticScene(bytes);
+  const std::optional<std::vector<uint8_t>> bytes = p::ReadWholeFile(ReadPath(attached, name, extension));
+  if (!bytes || bytes->empty()) return false;
+  std::optional<StaticSceneFile> read = DecodeStaticScene(*bytes);
   if (!read) return false;
   ClearStaticScene(e);
   StaticScene& scene = e.static_scene;

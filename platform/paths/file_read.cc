@@ -16,26 +16,31 @@ constexpr size_t kChunk = 64 * 1024;
 
 }  // namespace
 
-FileForReading::FileForReading(const std::string& path) {
+int OpenRegularFile(const std::string& path, int flags) {
   if (path.empty()) {
     errno = ENOENT;
-    return;
+    return -1;
   }
   // Non-blocking only keeps a FIFO from hanging the open.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return;
+  const int fd = ::open(path.c_str(), flags | O_NONBLOCK | O_CLOEXEC, 0666);
+  if (fd < 0) return -1;
   struct stat st {};
   const bool stated = ::fstat(fd, &st) == 0;
   if (!stated || !S_ISREG(st.st_mode)) {
     const int error = !stated ? errno : S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
     ::close(fd);
     errno = error;
-    return;
+    return -1;
   }
   ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-  fd_ = fd;
+  return fd;
+}
+
+FileForReading::FileForReading(const std::string& path) : fd_(OpenRegularFile(path, O_RDONLY)) {
+  if (fd_ < 0) return;
   RecoverKilledSave(fd_);
   reading_.emplace(fd_, ContentLock::Kind::kReading);
+  struct stat st {};
   size_ = ::fstat(fd_, &st) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
 }
 

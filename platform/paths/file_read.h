@@ -11,6 +11,11 @@
 
 namespace zv::platform {
 
+// Opens `path` with `flags` (and 0666 where it is made) when it is a regular
+// file: -1 (errno set) otherwise, EISDIR for a folder and EINVAL for a
+// device or pipe, whose open or reads would never end.
+int OpenRegularFile(const std::string& path, int flags);
+
 // A regular file open for reading as it stands between saves: a save in
 // place of it that was killed is undone first, and while the object lives
 // no other program's save rewrites it in place (one rewriting it now is
@@ -18,8 +23,7 @@ namespace zv::platform {
 // never part of each. Every loader reads a named file through this.
 class FileForReading {
  public:
-  // Not opened (errno set) where `path` names nothing readable; EISDIR for
-  // a folder and EINVAL for a device or pipe, which would never end.
+  // Not opened (errno set) where OpenRegularFile does not open it.
   explicit FileForReading(const std::string& path);
   ~FileForReading();
   FileForReading(const FileForReading&) = delete;

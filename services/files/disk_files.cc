@@ -9,6 +9,7 @@
 
 #include "platform/paths/file_content.h"
 #include "platform/paths/file_lock.h"
+#include "platform/paths/file_read.h"
 #include "platform/paths/file_save.h"
 #include "platform/paths/save_journal.h"
 #include "platform/paths/path_resolver.h"
@@ -19,20 +20,7 @@ namespace {
 constexpr size_t kCopyChunk = 64 * 1024;
 
 // Opens with `flags` a file that must be a regular one.
-UniqueFd OpenRegular(const std::string& path, int flags) {
-  if (path.empty()) return UniqueFd();
-  UniqueFd fd(::open(path.c_str(), flags | O_CLOEXEC | O_NONBLOCK, 0666));
-  if (!fd.Valid()) return fd;
-  struct stat st;
-  if (::fstat(fd.Get(), &st) != 0) return UniqueFd();
-  if (!S_ISREG(st.st_mode)) {
-    errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
-    return UniqueFd();
-  }
-  // Non-blocking only kept a FIFO from hanging the open; reads block as usual.
-  ::fcntl(fd.Get(), F_SETFL, ::fcntl(fd.Get(), F_GETFL) & ~O_NONBLOCK);
-  return fd;
-}
+UniqueFd OpenRegular(const std::string& path, int flags) { return UniqueFd(platform::OpenRegularFile(path, flags)); }
 
 // Makes a file under the name `path` by `make`, which gives its descriptor,
 // with the path helper told before and after.
