@@ -363,9 +363,12 @@ bool Editor::SaveUnder(const std::string& path, const SourceHeader& header, std:
 void Editor::SaveAsConfirmed() {
   std::string name;
   if (!TypedName(&name)) return;
-  // The extension belongs to the file's own name, not to a folder's.
+  // The extension belongs to the file's own name, not to a folder's. It is
+  // written as programs are named on this system, and as `zentrovex run`
+  // is given them: a folder holding GAME.KQA still finds it (names match
+  // without regard to case), so that file is the one replaced.
   const size_t base = name.find_last_of("/\\");
-  if (name.find('.', base == std::string::npos ? 0 : base + 1) == std::string::npos) name += ".KQA";
+  if (name.find('.', base == std::string::npos ? 0 : base + 1) == std::string::npos) name += ".kqa";
   pending_path_ = RequestedPath(name);
   pending_header_ = {requester_->FieldText(2), requester_->FieldText(3), requester_->FieldText(4)};
   if (Exists(pending_path_)) {
