@@ -117,12 +117,9 @@ class Editor {
   // Composes and presents one frame.
   void Frame();
   bool QuitRequested() const { return quit_; }
-  // Quits without asking (when the process is asked to end): each program
-  // with unsaved changes is first written beside itself as NAME.kqa.autosave
-  // (an unnamed one as untitled.kqa.autosave), or where its folder takes no
-  // file in the user's state folder (editor/autosave.h), so nothing typed
-  // is lost. Opening a program whose autosave is newer offers that text.
-  void QuitKeepingChanges();
+  // Quits without asking (when the process is asked to end), keeping every
+  // program with unsaved changes as its autosave (EndKeepingChanges).
+  void QuitKeepingChanges() { EndKeepingChanges({}); }
 
   // ---- State, for the session and tests -----------------------------------------------
   SourceDocument& Live() { return documents_[static_cast<size_t>(live_tab_ - 1)]; }
@@ -232,6 +229,19 @@ class Editor {
   std::string WriteFolder(const SourceDocument& d) const;
   // With unsaved changes, asks first (in `ask_mode`); else runs `then`.
   void AfterSavePrompt(int32_t ask_mode, const std::function<void()>& then);
+  // The quit's questions: for each program with changes not yet saved or
+  // given up at this quit, the live one first, shown and asked whether to
+  // save them (yes saves, naming an unnamed program first; no gives them
+  // up; Escape, or a save that fails, ends the quit with nothing lost);
+  // then whether to quit.
+  void AskBeforeQuit();
+  // The one way the editor ends, by its quit or a stop signal: each program
+  // with unsaved changes, unless `given_up` at the quit's question, is first
+  // written beside itself as NAME.kqa.autosave (an unnamed one as
+  // untitled.kqa.autosave), or where its folder takes no file in the user's
+  // state folder (editor/autosave.h). Opening a program whose autosave is
+  // newer offers that text.
+  void EndKeepingChanges(std::array<bool, 2> given_up);
 
   EditorDisplay& display_;
   platform::Window& window_;
@@ -257,6 +267,8 @@ class Editor {
   std::string pending_path_;
   SourceHeader pending_header_;
   std::function<void()> after_save_as_;
+  // By tab: the changes given up at the quit's question under way.
+  std::array<bool, 2> quit_given_up_{};
   bool help_files_written_ = false;
   bool help_view_ = false;
   MenuBar help_menus_;

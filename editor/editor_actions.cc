@@ -207,7 +207,7 @@ void Editor::RunResult(int32_t result) {
       requester_->ReleaseButtons();
       CloseRequester();
       break;
-    case 2: quit_ = true; break;
+    case 2: EndKeepingChanges(quit_given_up_); break;
     case 3: then_save([this] { StartNewProgram(); }); break;
     case 4: CloseRequester(); StartNewProgram(); break;
     case 5: LoadConfirmed(); break;
@@ -262,8 +262,12 @@ void Editor::RunResult(int32_t result) {
     case 42: CloseRequester(); OpenProjects(); break;
     case 43: then_save([this] { OpenRequester(mode::kLoad, kind::kLoad, Live().folder); }); break;
     case 44: CloseRequester(); OpenRequester(mode::kLoad, kind::kLoad, Live().folder); break;
-    case 45: then_save([this] { OpenQuestion(mode::kQuit, Label(Text::kAskQuit)); }); break;
-    case 46: CloseRequester(); OpenQuestion(mode::kQuit, Label(Text::kAskQuit)); break;
+    case 45: then_save([this] { AskBeforeQuit(); }); break;
+    case 46:
+      quit_given_up_[static_cast<size_t>(live_tab_ - 1)] = true;
+      CloseRequester();
+      AskBeforeQuit();
+      break;
     case 47: then_save([this] { OpenRecent(pending_recent_); }); break;
     case 48: CloseRequester(); OpenRecent(pending_recent_); break;
     case mode::kOpenExample: CloseRequester(); OpenExample(pending_link_); break;
@@ -363,9 +367,12 @@ bool Editor::SaveUnder(const std::string& path, const SourceHeader& header, std:
 void Editor::SaveAsConfirmed() {
   std::string name;
   if (!TypedName(&name)) return;
-  // The extension belongs to the file's own name, not to a folder's.
+  // The extension belongs to the file's own name, not to a folder's. It is
+  // written as programs are named on this system, and as `zentrovex run`
+  // is given them: a folder holding GAME.KQA still finds it (names match
+  // without regard to case), so that file is the one replaced.
   const size_t base = name.find_last_of("/\\");
-  if (name.find('.', base == std::string::npos ? 0 : base + 1) == std::string::npos) name += ".KQA";
+  if (name.find('.', base == std::string::npos ? 0 : base + 1) == std::string::npos) name += ".kqa";
   pending_path_ = RequestedPath(name);
   pending_header_ = {requester_->FieldText(2), requester_->FieldText(3), requester_->FieldText(4)};
   if (Exists(pending_path_)) {
@@ -418,9 +425,10 @@ bool Editor::SaveCurrent() {
 
 // Beside the program first; where its folder takes no file (read-only,
 // full), in the user's state folder, and the user hears where.
-void Editor::QuitKeepingChanges() {
-  for (const SourceDocument& d : documents_) {
-    if (!d.buffer.modified) continue;
+void Editor::EndKeepingChanges(std::array<bool, 2> given_up) {
+  for (size_t tab = 0; tab < documents_.size(); ++tab) {
+    const SourceDocument& d = documents_[tab];
+    if (!d.buffer.modified || given_up[tab]) continue;
     const std::string folder = d.folder.empty() ? options_.app_folder : d.folder;
     const std::string name = d.file_name.empty() ? std::string(kUnnamedFileName) : d.file_name;
     const std::string beside = AutosaveBeside(folder, name);
@@ -762,6 +770,24 @@ void Editor::AfterSavePrompt(int32_t ask_mode, const std::function<void()>& then
   then();
 }
 
+void Editor::AskBeforeQuit() {
+  for (const int32_t tab : {live_tab_, 3 - live_tab_}) {
+    const size_t index = static_cast<size_t>(tab - 1);
+    if (!documents_[index].buffer.modified || quit_given_up_[index]) continue;
+    // The program asked about is the one on the screen, its name and its
+    // mark of changes in the status line.
+    LeaveHelpView();
+    if (tab != live_tab_) {
+      SwitchSourceTab(tab);
+    } else {
+      ShowFileStatus();
+    }
+    OpenQuestion(mode::kSaveBeforeQuit, Label(Text::kAskSaveChanges));
+    return;
+  }
+  OpenQuestion(mode::kQuit, Label(Text::kAskQuit));
+}
+
 // ---- Commands -----------------------------------------------------------------------------------
 
 void Editor::RunCommand(Command command, int32_t argument) {
@@ -792,11 +818,8 @@ void Editor::RunCommand(Command command, int32_t argument) {
       OpenRequester(mode::kBuildWithMedia, kind::kBuildWithMedia, WriteFolder(d));
       break;
     case Command::kExit:
-      if (b.modified) {
-        OpenQuestion(mode::kSaveBeforeQuit, Label(Text::kAskSaveChanges));
-      } else {
-        OpenQuestion(mode::kQuit, Label(Text::kAskQuit));
-      }
+      quit_given_up_ = {};
+      AskBeforeQuit();
       break;
     case Command::kRecentFile:
       pending_recent_ = argument;

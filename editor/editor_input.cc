@@ -32,7 +32,7 @@ bool Inside(int32_t x, int32_t y, int32_t left, int32_t top, int32_t right, int3
 void Editor::HandleEvent(const platform::WindowEvent& event) {
   using platform::WindowEventKind;
   if (!Ready()) {
-    if (event.kind == WindowEventKind::kClose) quit_ = true;
+    if (event.kind == WindowEventKind::kClose) QuitKeepingChanges();
     return;
   }
   switch (event.kind) {

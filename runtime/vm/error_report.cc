@@ -164,20 +164,7 @@ void Vm::Warn(int32_t code, std::string_view file, std::string_view cause) {
     // A built game goes on after a warning with nothing on its window, as
     // it always has; the warning and its cause go to standard error, so
     // that a player or a launcher can see why a save did not happen.
-    ErrorState shown = CommandPlace(*this, command_pc_);
-    shown.code = code;
-    shown.warning = true;
-    shown.subject = file;
-    shown.cause = cause;
-    std::string text = FormatErrorText(shown);
-    while (!text.empty() && text.back() == ' ') text.pop_back();
-    text += FormatErrorPlace(shown) + "\n";
-    if (standalone_warning_out) {
-      standalone_warning_out(text);
-    } else {
-      std::fwrite(text.data(), 1, text.size(), stderr);
-      std::fflush(stderr);
-    }
+    WarnAndGoOn(code, file, cause);
     return;
   }
   NoteErrorPlace();
@@ -187,6 +174,23 @@ void Vm::Warn(int32_t code, std::string_view file, std::string_view cause) {
   errors.subject = file;
   errors.cause = cause;
   host_.PostQuit();
+}
+
+void Vm::WarnAndGoOn(int32_t code, std::string_view file, std::string_view cause) {
+  ErrorState shown = CommandPlace(*this, command_pc_);
+  shown.code = code;
+  shown.warning = true;
+  shown.subject = file;
+  shown.cause = cause;
+  std::string text = FormatErrorText(shown);
+  while (!text.empty() && text.back() == ' ') text.pop_back();
+  text += FormatErrorPlace(shown) + "\n";
+  if (standalone_warning_out) {
+    standalone_warning_out(text);
+  } else {
+    std::fwrite(text.data(), 1, text.size(), stderr);
+    std::fflush(stderr);
+  }
 }
 
 void Vm::RunFault() {

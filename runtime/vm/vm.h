@@ -199,6 +199,11 @@ class Vm {
   // device"). `file` may be empty.
   void RunError(int32_t code, std::string_view file, std::string_view cause);
   void RunWarning(int32_t code, std::string_view file, std::string_view cause);
+  // A warning the program goes on from, in a run as in a built game: it is
+  // written, with its line and command, where a built game writes its
+  // warnings (standard error), and changes neither the run nor its exit
+  // status.
+  void WarnAndGoOn(int32_t code, std::string_view file, std::string_view cause);
   // Ends the run for the exception being handled (call it inside a catch
   // block): "Out of memory" when an allocation failed, else the severe
   // exception.
@@ -218,8 +223,8 @@ class Vm {
   int32_t frame_time = 25;       // minimum milliseconds per frame
   bool app_active = true;
   bool standalone = false;       // a built game is running
-  // Where a built game, which goes on after a warning, writes it; null:
-  // standard error.
+  // Where the warnings the program goes on from are written (every warning
+  // of a built game); null: standard error.
   std::function<void(std::string_view)> standalone_warning_out;
   bool escape_quits = true;
   uint32_t command_counter = 0;  // frame-synchronised mode's count

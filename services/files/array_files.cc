@@ -20,20 +20,30 @@ std::vector<uint32_t> DecodeNumberArrayFile(std::span<const uint8_t> bytes, size
   return elements;
 }
 
-std::vector<std::string> DecodeStringArrayFile(std::span<const uint8_t> bytes, size_t count) {
-  std::vector<std::string> elements(count);
+StringArrayLines DecodeStringArrayFile(std::span<const uint8_t> bytes, size_t count) {
+  StringArrayLines result;
+  result.elements.resize(count);
   const size_t n = bytes.size();
+  const auto crlf_at = [&](size_t p) { return bytes[p] == kCr && p + 1 < n && bytes[p + 1] == kLf; };
+  bool crlf_file = false;
+  for (size_t p = 0; p < n && !crlf_file; ++p) crlf_file = crlf_at(p);
+  const auto line_end_at = [&](size_t p) { return crlf_file ? crlf_at(p) : bytes[p] == kLf; };
   size_t p = 0;
   for (size_t e = 0; e < count && p < n; ++e) {
-    std::string& text = elements[e];
-    while (p < n && text.size() < kMaxArrayLine && !(bytes[p] == kCr && p + 1 < n && bytes[p + 1] == kLf))
-      text += static_cast<char>(bytes[p++]);
-    while (p < n && bytes[p] != kCr) ++p;
-    if (p < n) ++p;
+    std::string& text = result.elements[e];
+    while (p < n && text.size() < kMaxArrayLine && !line_end_at(p)) text += static_cast<char>(bytes[p++]);
+    if (p < n && !line_end_at(p)) {
+      ++result.cut_lines;
+      if (result.first_cut_line == 0) result.first_cut_line = e + 1;
+    }
+    if (crlf_file) {
+      while (p < n && bytes[p] != kCr) ++p;
+      if (p < n) ++p;
+    }
     while (p < n && bytes[p] != kLf) ++p;
     if (p < n) ++p;
   }
-  return elements;
+  return result;
 }
 
 std::vector<uint8_t> EncodeNumberArrayFile(std::span<const uint32_t> elements) {

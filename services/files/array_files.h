@@ -22,11 +22,22 @@ constexpr size_t kMaxArrayLine = 255;
 // file holds (trailing 1 to 3 bytes are ignored), 0 for the rest.
 std::vector<uint32_t> DecodeNumberArrayFile(std::span<const uint8_t> bytes, size_t count);
 
-// `count` elements from a string array file. Each takes the bytes up to a CR
-// that an LF follows, the end of the data or kMaxArrayLine characters; the
-// reading then moves past the next CR and the next LF. Elements beyond the
-// file's lines are empty.
-std::vector<std::string> DecodeStringArrayFile(std::span<const uint8_t> bytes, size_t count);
+// What a string array file gives an array of `count` elements.
+struct StringArrayLines {
+  std::vector<std::string> elements;  // `count` of them; empty beyond the file's lines
+  // Lines longer than kMaxArrayLine, whose rest was passed over: how many,
+  // and the first of them (counted from 1); 0 when none was.
+  size_t cut_lines = 0;
+  size_t first_cut_line = 0;
+};
+
+// A file that holds a CR LF anywhere is the array files' own kind: a line
+// ends only at CR LF, so the lone LFs and CRs that strings hold come back in
+// them; a line is cut at kMaxArrayLine characters and the reading then moves
+// past the next CR and the next LF. A file without any CR LF (a text file
+// written on Linux) is read in lines ended by LF, cut the same way. Either
+// way the last line may lack its end.
+StringArrayLines DecodeStringArrayFile(std::span<const uint8_t> bytes, size_t count);
 
 std::vector<uint8_t> EncodeNumberArrayFile(std::span<const uint32_t> elements);
 std::vector<uint8_t> EncodeStringArrayFile(std::span<const std::string_view> elements);

@@ -3,7 +3,8 @@
 # run and the editor as their own quit does: quickly, with the private
 # temporary folder removed, the editor keeping unsaved programs beside
 # themselves as NAME.kqa.autosave; the process then ends by the signal.
-# Closing the editor's window asks first and ends it.
+# Closing the editor's window asks first, about each unsaved program too,
+# and ends it.
 set -euo pipefail
 zentrovex=$1
 source "$(dirname "$0")/../support/desktop.sh"
@@ -53,11 +54,19 @@ desk_window Zentrovex
 ends_by INT "the editor"
 [ ! -e loop.kqa.autosave ] || desk_fail "an unchanged program was kept again"
 
-# Closing the window asks whether to quit; yes ends the editor. (A focus
-# change that arrives late, on a loaded machine, closes the question as
-# any activation does; a user would close the window again.)
+# Closing the window asks about the program changed in tab 1 while tab 2
+# is shown, then whether to quit; yes to both saves it and ends the editor.
+# (A focus change that arrives late, on a loaded machine, closes the
+# question as any activation does; a user would close the window again.)
 desk_start "$zentrovex" edit loop.kqa
 desk_window Zentrovex
+desk_key ctrl+End Return
+desk_type "rem saved"
+desk_key ctrl+2
+tab_2_shown() {
+  desk_grab "$DESK_WORK/grab.png" && [ "$(desk_count "$DESK_WORK/grab.png" 14203A 590x26+20+43)" = 15340 ]
+}
+desk_until tab_2_shown || desk_fail "Ctrl+2 did not show the empty tab 2"
 question_shown() {
   desk_grab "$DESK_WORK/grab.png" && [ "$(desk_count "$DESK_WORK/grab.png" 14203A 200x60+220+220)" -lt 100 ]
 }
@@ -68,5 +77,7 @@ quit_by_closing() {
 desk_until quit_by_closing || desk_fail "the editor did not end when its window was closed"
 desk_ended
 [ "$DESK_STATUS" = 0 ] || desk_fail "the editor ended with status $DESK_STATUS"
+[ "$(cat loop.kqa)" = "$(printf 'do\r\nsync\r\nloop\r\nrem saved\r')" ] ||
+  desk_fail "the change in tab 1 was not saved: $(od -c loop.kqa | head -3)"
 no_temporary_files || desk_fail "the editor left $(ours) behind"
 echo "stop signals: runs and the editor end on SIGTERM, SIGINT and SIGHUP, and by closing the window"

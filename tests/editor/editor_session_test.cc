@@ -123,16 +123,16 @@ TEST_F(EditorDriver, SavesANewProgramThroughTheRequesterAndAsksBeforeReplacing) 
   Type("first");  // a name without a dot gets the program extension
   ClickButton(2);
   EXPECT_EQ(editor_->Mode(), mode::kEditing);
-  EXPECT_EQ(ReadAll(File("first.KQA")), "print 3\r\n");
-  EXPECT_EQ(editor_->Live().file_name, "first.KQA");
+  EXPECT_EQ(ReadAll(File("first.kqa")), "print 3\r\n");
+  EXPECT_EQ(editor_->Live().file_name, "first.kqa");
 
   Type("!");
   editor_->RunCommand(Command::kSaveAs);
-  Type("first.KQA");
+  Type("first.KQA");  // the same file, in other letters
   ClickButton(2);
   ASSERT_EQ(editor_->Mode(), mode::kConfirmOverwrite);
   ClickButton(2);  // yes
-  EXPECT_EQ(ReadAll(File("first.KQA")), "print 3!\r\n");
+  EXPECT_EQ(ReadAll(File("first.kqa")), "print 3!\r\n");
 
   editor_->RunCommand(Command::kSaveAs);
   Key(key::kEscape);  // any requester closes on Escape
@@ -185,12 +185,12 @@ TEST_F(EditorDriver, TypedNamesFindFilesWithoutRegardToCase) {
   ASSERT_EQ(editor_->Mode(), mode::kConfirmOverwrite);
   ClickButton(2);
   EXPECT_EQ(ReadAll(File("old.kqa")), "print 2\r\n");
-  EXPECT_FALSE(std::filesystem::exists(File("Old.KQA")));
+  EXPECT_FALSE(std::filesystem::exists(File("Old.kqa")));
   // A name in a folder above gets its extension as a plain name does.
   editor_->RunCommand(Command::kSaveAs);
   Type("Levels/../up");
   ClickButton(2);
-  EXPECT_EQ(ReadAll(File("up.KQA")), "print 2\r\n");
+  EXPECT_EQ(ReadAll(File("up.kqa")), "print 2\r\n");
 }
 
 TEST_F(EditorDriver, ReplacesThroughTheRequesterAndUndoesTheReplace) {
@@ -565,11 +565,11 @@ TEST_F(EditorDriver, FileNamesCrossToTheFileSystemAsUtf8) {
   Type("caf\xE9");
   ClickButton(2);
   ASSERT_EQ(editor_->Mode(), mode::kEditing);
-  EXPECT_EQ(ReadAll(project + "/caf\xC3\xA9.KQA"), "print 7\r\n");
+  EXPECT_EQ(ReadAll(project + "/caf\xC3\xA9.kqa"), "print 7\r\n");
   editor_->RunCommand(Command::kOpen);
   const FileBrowser& list = editor_->Requester().List();
   EXPECT_TRUE(list.Lists("CAF\xE9.kqa"));
-  EXPECT_EQ(list.PathOf("caf\xE9.KQA"), project + "/caf\xC3\xA9.KQA");
+  EXPECT_EQ(list.PathOf("caf\xE9.KQA"), project + "/caf\xC3\xA9.kqa");
 }
 
 TEST_F(EditorDriver, AnsweringTheSaveQuestionGoesOnWithWhatWasAsked) {
@@ -597,7 +597,7 @@ TEST_F(EditorDriver, AnsweringTheSaveQuestionGoesOnWithWhatWasAsked) {
   ASSERT_EQ(editor_->Mode(), mode::kSaveAs);
   Type("named");
   ClickButton(2);
-  EXPECT_EQ(ReadAll(File("named.KQA")), "print 1\r\n");
+  EXPECT_EQ(ReadAll(File("named.kqa")), "print 1\r\n");
   EXPECT_EQ(editor_->Mode(), mode::kQuit);
   Key(key::kEscape);
 
@@ -647,7 +647,7 @@ TEST_F(EditorDriver, TypingAfterAClickInTheListGoesIntoTheName) {
   ASSERT_EQ(editor_->Requester().List().Folder(), File("sub"));
   Type("prog");
   ClickButton(2);
-  EXPECT_EQ(ReadAll(File("sub/prog.KQA")), "print 6\r\n");
+  EXPECT_EQ(ReadAll(File("sub/prog.kqa")), "print 6\r\n");
 }
 
 TEST_F(EditorDriver, TabsKeepTheirProgramsAndANewProgramAsksToSave) {

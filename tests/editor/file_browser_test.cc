@@ -27,7 +27,7 @@ class Browser : public ::testing::Test {
 };
 
 TEST_F(Browser, ListsFoldersThenProgramsThenExecutablesThenTheRestByName) {
-  for (const char* f : {"b.txt", "Zed.kqa", "a.kqa", "run.EXE", "A.png", "game", "tool.sh"}) Touch(f);
+  for (const char* f : {"b.txt", "Zed.KQA", "a.kqa", "run.EXE", "A.png", "game", "tool.sh"}) Touch(f);
   for (const char* d : {"sub", "Alpha"}) Folder(d);
   // Executables are known by their mode, not by a name ending in ".exe".
   ::chmod(temp_.File("game").c_str(), 0755);
@@ -36,9 +36,10 @@ TEST_F(Browser, ListsFoldersThenProgramsThenExecutablesThenTheRestByName) {
   browser_.SetKind(kind::kLoad);
   browser_.RefreshFileList();
   const std::string parent(LanguageText(Text::kParentFolder));
-  EXPECT_EQ(Names(), (std::vector<std::string>{parent, "Alpha", "sub", "a.kqa", "Zed.kqa", "game", "tool.sh", "A.png",
+  EXPECT_EQ(Names(), (std::vector<std::string>{parent, "Alpha", "sub", "a.kqa", "Zed.KQA", "game", "tool.sh", "A.png",
                                                "b.txt", "run.EXE"}));
   EXPECT_EQ(browser_.Entries()[3].type, EntryType::kSource);
+  EXPECT_EQ(browser_.Entries()[4].type, EntryType::kSource);  // as older versions saved them
   EXPECT_EQ(browser_.Entries()[3].date.size(), 16u);
   EXPECT_EQ(browser_.Entries()[5].type, EntryType::kExecutable);
   EXPECT_EQ(browser_.Entries()[9].type, EntryType::kFile);
