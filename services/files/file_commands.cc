@@ -117,8 +117,10 @@ std::string DriveText(char letter) { return std::string(1, letter) + ":"; }
 
 bool ExecuteFile(Vm& vm, const std::string& file, const std::string& arguments, const std::string& directory) {
   platform::ShellRequest request;
-  request.file = platform::LooksLikeAddress(file) ? platform::SystemTextOf(file) : NativePath(file);
-  request.arguments = platform::SystemTextOf(arguments);
+  request.file = platform::LooksLikeAddress(file) ? platform::SystemNameOf(file) : NativePath(file);
+  // The arguments may name files: a listed name reaches the started program
+  // as the bytes it stands for.
+  request.arguments = platform::SystemNameOf(arguments);
   request.directory = directory.empty() ? std::string() : NativePath(directory);
   return FilesOf(vm).Shell().Execute(request);
 }
