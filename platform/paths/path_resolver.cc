@@ -133,6 +133,8 @@ std::string PathResolver::ResolveFrom(const std::string& folder, std::string_vie
       // A name an older build wrote in the program's own bytes is still
       // that file, for as long as no UTF-8 name stands in front of it.
       std::optional<std::string> found = FindEntry(out, name, part);
+      // So is a file a built game carries under such a name.
+      if (!found && layer_ && name != part) found = layer_->OlderEntry(out, name, part);
       if (found)
         name = std::move(*found);
       else

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -27,6 +28,15 @@ class NameLayer {
   virtual void Published(const std::string& path, bool published) = 0;
   // The file or folder `path` is about to be deleted or moved away.
   virtual bool Removing(const std::string& path) = 0;
+  // The entry of `folder` (a path of this machine, "" or ending in "/") that
+  // the layer holds under `older`, the bytes an older build gave for a
+  // component the system spells `name`, when it holds none under `name`
+  // and the disk neither: then that name, as files on disk are found; none
+  // otherwise.
+  virtual std::optional<std::string> OlderEntry(const std::string& /*folder*/, const std::string& /*name*/,
+                                                const std::string& /*older*/) const {
+    return std::nullopt;
+  }
 };
 
 // Turns the file names that programs give (written for a system with drive

@@ -332,18 +332,26 @@ std::optional<AttachedData::RecordName> AttachedData::RecordNameOfNative(const s
 
 std::vector<AttachedData::RecordName> AttachedData::RecordNamesOfNative(const std::string& path) const {
   std::vector<RecordName> names;
-  std::optional<RecordName> name = RecordNameOfNative(path);
-  if (!name) return names;
-  // A game built from files that builds before the UTF-8 names made holds
-  // their names in the program's own bytes.
-  std::string before = platform::ProgramTextOf(name->spelled);
-  names.push_back(std::move(*name));
-  if (before != names.front().spelled) names.push_back(RecordName{before, LowerAscii(before)});
+  if (std::optional<RecordName> name = RecordNameOfNative(path)) names.push_back(std::move(*name));
   return names;
 }
 
 std::vector<AttachedData::RecordName> AttachedData::RecordNamesOf(std::string_view path) const {
   return RecordNamesOfNative(platform::Paths().Resolve(path));
+}
+
+std::optional<std::string> AttachedData::OlderEntry(const std::string& folder, const std::string& name,
+                                                    const std::string& older) const {
+  if (game_folder_.empty()) return std::nullopt;
+  const std::optional<std::string> from = PathFrom(game_folder_, folder.empty() ? std::string(".") : folder);
+  if (!from) return std::nullopt;
+  const std::string prefix = from->empty() ? std::string() : LowerAscii(*from) + '\\';
+  const auto holds = [&](const std::string& entry) {
+    const std::string record_name = prefix + LowerAscii(entry);
+    return by_path_.count(record_name) > 0 || folders_.count(record_name) > 0;
+  };
+  if (holds(name) || !holds(older)) return std::nullopt;
+  return older;
 }
 
 const AttachedEntry* AttachedData::FindRecord(const std::vector<RecordName>& wanted, bool by_name,

@@ -184,6 +184,10 @@ class AttachedData final : public platform::NameLayer {
   bool Publishing(const std::string& path, bool replaces) override;
   void Published(const std::string& path, bool published) override;
   bool Removing(const std::string& path) override;
+  // A name an older build spelled in the program's own bytes: the game
+  // carries it in those bytes, as a game built from such files does.
+  std::optional<std::string> OlderEntry(const std::string& folder, const std::string& name,
+                                        const std::string& older) const override;
 
  private:
   // A record name as a path leads to it: spelled as the path spells it,
@@ -197,12 +201,10 @@ class AttachedData final : public platform::NameLayer {
   // the temporary file's path, or none.
   std::optional<std::string> Serve(const std::vector<RecordName>& names, bool by_name, const std::string& disk_path,
                                    std::string_view extension);
-  // The record names that the program's file name `path` leads to, in the
-  // order they are tried; none for a path outside the game's folder.
+  // The record name that the program's file name `path` leads to (none for
+  // a path outside the game's folder), as the list FindRecord takes.
   std::vector<RecordName> RecordNamesOf(std::string_view path) const;
-  // The same for a path of this machine: its record name, then, where they
-  // differ, the name in program text, as a game built from files that
-  // builds before the UTF-8 names made holds it.
+  // The same for a path of this machine.
   std::vector<RecordName> RecordNamesOfNative(const std::string& path) const;
   // The path of this machine's one record name, or none.
   std::optional<RecordName> RecordNameOfNative(const std::string& path) const;
@@ -235,6 +237,7 @@ class AttachedData final : public platform::NameLayer {
   // True when the file at `disk_path` (a path of this machine) is the
   // game's own: listed as kept, or changed after the build (which lists it).
   bool DiskHasTakenOver(const std::string& disk_path, const AttachedEntry& entry) const;
+
   // A file of the player's at `path` that the game passed over for
   // `entry`, and that holds other bytes than the record, goes under a name
   // of its own. False, errno set, when it is there and cannot.
