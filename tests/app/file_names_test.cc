@@ -630,6 +630,10 @@ std::string ListedNames(const std::string& listing, const std::string& next,
   return lines + next;
 }
 std::string Listed(size_t operand) { return "a" + std::to_string(operand) + "$"; }
+std::string ChecklistPick(const std::vector<std::pair<size_t, std::string>>& tails, const std::string& twin) {
+  return ListedNames("checklist files\r\nfor k = 1 to checklist quantity()\r\ne$ = checklist string$(k)\r\n",
+                     "next k\r\n", tails, twin);
+}
 
 TEST_F(FileNames, EveryNameTheSystemGivesOpensWhatItNamesAndNoMarkMakesANameOfWhatNoNameHolds) {
   const std::vector<Case> cases = FileNameCases(true);
@@ -664,9 +668,7 @@ TEST_F(FileNames, EveryNameTheSystemGivesOpensWhatItNamesAndNoMarkMakesANameOfWh
             placed.push_back({row.stem + tail, c.operands[i].fixture});
             if (!row.spelled.empty()) placed.push_back({row.spelled + tail, c.operands[i].fixture, true});
           }
-          const std::string pick = ListedNames(
-              "checklist files\r\nfor k = 1 to checklist quantity()\r\ne$ = checklist string$(k)\r\n", "next k\r\n",
-              read_tails, row.spelled);
+          const std::string pick = ChecklistPick(read_tails, row.spelled);
           run = RunProgram(c, Preamble(c) + pick + Statement(c, read_as(Listed)) + ExistLines(c, read_as(Listed)),
                            placed);
           // An upload takes the name the file has here.
@@ -679,12 +681,9 @@ TEST_F(FileNames, EveryNameTheSystemGivesOpensWhatItNamesAndNoMarkMakesANameOfWh
           if (k.read.empty() || ftp) continue;
           std::vector<Placed> placed;
           for (const auto& [i, tail] : read_tails) placed.push_back({row.stem + tail, c.operands[i].fixture});
-          const std::string pick = ListedNames(
-              "checklist files\r\nfor k = 1 to checklist quantity()\r\ne$ = checklist string$(k)\r\n", "next k\r\n",
-              read_tails, "");
           const NameValue spelled = [&](size_t i) { return Quoted(row.spelled + Tail(c, i)); };
           const std::string program =
-              Preamble(c) + pick + Statement(c, read_as(spelled)) + ExistLines(c, read_as(Listed));
+              Preamble(c) + ChecklistPick(read_tails, "") + Statement(c, read_as(spelled)) + ExistLines(c, read_as(Listed));
           run = RunBuiltGame(program, placed);
           // Only what the builder takes along (a library is left out).
           bool carried = true;
@@ -852,55 +851,28 @@ TEST_F(FileNames, TextCrossesToAndFromTheSystemAsUtf8) {
        "open file to read 1, \"started\" : read file byte 1, b : print b\r\n",
        "195\n",
        ""},
-      {"a listed name that is not UTF-8 reaches a started program as its bytes",
-       {{"n\xE9.txt", "latin"}},
-       "",
-       "",
+      {"a listed name that is not UTF-8 reaches a started program as its bytes", {{"n\xE9.txt", "latin"}}, "", "",
        "checklist files : for k = 1 to checklist quantity()\r\n"
        "if left$(checklist string$(k), 1) = \"n\" then n$ = checklist string$(k)\r\nnext k\r\n"
        "q$ = chr$(34) : execute file \"/bin/sh\", \"-c \" + q$ + \"cat \" + n$ + \" > started\" + q$, \"\"\r\n"
-       "repeat : wait 10 : t = t + 1 : until file size(\"started\") > 0 or t > 500\r\n"
-       "print file size(\"started\")\r\n",
-       "5\n",
-       ""},
-      {"a name too long for a checklist entry is left out, and named",
-       {{kCjk50 + ".txt", "1"}},
-       "",
-       "",
-       "checklist files : print checklist quantity()\r\n",
-       "",
+       "repeat : wait 10 : t = t + 1 : until file size(\"started\") > 0 or t > 500\r\nprint file size(\"started\")\r\n",
+       "5\n", ""},
+      {"a name too long for a checklist entry is left out, and named", {{kCjk50 + ".txt", "1"}}, "", "",
+       "checklist files : print checklist quantity()\r\n", "",
        "File name cannot be given to the program \"" + Repeated("\xE6\x9D\xB1", 12) +
            "...\": its name takes more than the 255 characters a checklist entry holds"},
-      {"a name no program text can spell is left out, and named",
-       {{"c\xC2\x85.txt", "1"}},
-       "",
-       "",
-       "checklist files : print checklist quantity()\r\n",
-       "",
-       "File name cannot be given to the program \"c"},
-      {"an argument too long for the command line is named, and the line ends before it",
-       {},
-       "",
-       "x " + kCjk50 + " y",
-       "print command line$()\r\n",
-       "x\n",
+      {"a name no program text can spell is left out, and named", {{"c\xC2\x85.txt", "1"}}, "", "",
+       "checklist files : print checklist quantity()\r\n", "", "File name cannot be given to the program \"c"},
+      {"an argument too long for the command line is named, and the line ends before it", {}, "", "x " + kCjk50 + " y",
+       "print command line$()\r\n", "x\n",
        "the program's command line ends before the argument \"" + Repeated("\xE6\x9D\xB1", 12) + "...\""},
       {"a picture a model file names with a mark no name may hold is one it does not have",
        {{"m.x", "xof 0302txt 0032\nMesh { 3; -8.0;-8.0;0.0;, 0.0;8.0;0.0;, 8.0;-8.0;0.0;; 1; 3;0,1,2;;\n"
                 " MeshMaterialList { 1; 1; 0;; Material { 1.0;1.0;1.0;1.0;; 0.0; 0.0;0.0;0.0;; 0.0;0.0;0.0;;\n"
                 " TextureFilename { \"\x81U+002E\x81\x81U+002E\x81\x81U+002F\x81t.bmp\"; } } }\n}\n"}},
-       "",
-       "",
-       "load object \"m.x\", 1 : print object exist(1)\r\n",
-       "1\n",
-       ""},
-      {"an include whose mark stands for a letter is no file",
-       {{"x.kqa", "print \"included\"\r\n"}},
-       "",
-       "",
-       "#include \"\x81U+0078\x81.kqa\"\r\n",
-       "",
-       "cannot open include file"},
+       "", "", "load object \"m.x\", 1 : print object exist(1)\r\n", "1\n", ""},
+      {"an include whose mark stands for a letter is no file", {{"x.kqa", "print \"included\"\r\n"}}, "", "",
+       "#include \"\x81U+0078\x81.kqa\"\r\n", "", "cannot open include file"},
   };
   const auto in_folder = [&folder](std::string text) {
     for (size_t at = text.find('@'); at != std::string::npos; at = text.find('@', at + folder.size()))
