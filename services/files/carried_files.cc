@@ -6,7 +6,6 @@
 #include <cerrno>
 
 #include "platform/paths/path_resolver.h"
-#include "platform/text/system_text.h"
 #include "runtime/attached/attached_data.h"
 #include "services/files/disk_files.h"
 #include "services/files/program_paths.h"
@@ -84,14 +83,7 @@ bool PutCarriedOnDisk(AttachedData& attached, const std::string& folder) {
   const std::string native = NativePath(folder);
   if (!files::MakeFolders(native)) return false;
   for (const CarriedListing& item : attached.ListFolder(native)) {
-    // The record's name is the system's; the program's spelling of it
-    // leads back to it.
-    const std::optional<std::string> spelled = platform::ProgramNameOf(item.name);
-    if (!spelled) {
-      errno = EILSEQ;
-      return false;
-    }
-    const std::string name = folder + "/" + *spelled;
+    const std::string name = folder + "/" + item.name;
     if (item.folder) {
       if (!PutCarriedOnDisk(attached, name)) return false;
       continue;
