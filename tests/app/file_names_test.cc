@@ -855,7 +855,7 @@ TEST_F(FileNames, TextCrossesToAndFromTheSystemAsUtf8) {
        "checklist files : for k = 1 to checklist quantity()\r\n"
        "if left$(checklist string$(k), 1) = \"n\" then n$ = checklist string$(k)\r\nnext k\r\n"
        "q$ = chr$(34) : execute file \"/bin/sh\", \"-c \" + q$ + \"cat \" + n$ + \" > started\" + q$, \"\"\r\n"
-       "repeat : wait 10 : t = t + 1 : until file size(\"started\") > 0 or t > 500\r\nprint file size(\"started\")\r\n",
+       "repeat : wait 10 : t = t + 1 : until file size(\"started\") > 0 or t > 3000\r\nprint file size(\"started\")\r\n",
        "5\n", ""},
       {"a name too long for a checklist entry is left out, and named", {{kCjk50 + ".txt", "1"}}, "", "",
        "checklist files : print checklist quantity()\r\n", "",
