@@ -330,14 +330,8 @@ std::optional<AttachedData::RecordName> AttachedData::RecordNameOfNative(const s
   return RecordName{std::move(*relative), std::move(lower)};
 }
 
-std::vector<AttachedData::RecordName> AttachedData::RecordNamesOfNative(const std::string& path) const {
-  std::vector<RecordName> names;
-  if (std::optional<RecordName> name = RecordNameOfNative(path)) names.push_back(std::move(*name));
-  return names;
-}
-
-std::vector<AttachedData::RecordName> AttachedData::RecordNamesOf(std::string_view path) const {
-  return RecordNamesOfNative(platform::Paths().Resolve(path));
+std::optional<AttachedData::RecordName> AttachedData::RecordNameOf(std::string_view path) const {
+  return RecordNameOfNative(platform::Paths().Resolve(path));
 }
 
 std::optional<std::string> AttachedData::OlderEntry(const std::string& folder, const std::string& name,
@@ -352,17 +346,6 @@ std::optional<std::string> AttachedData::OlderEntry(const std::string& folder, c
   };
   if (holds(name) || !holds(older)) return std::nullopt;
   return older;
-}
-
-const AttachedEntry* AttachedData::FindRecord(const std::vector<RecordName>& wanted, bool by_name,
-                                              const RecordName** found_by) const {
-  for (const RecordName& name : wanted) {
-    if (const AttachedEntry* entry = MatchRecord(name, by_name)) {
-      if (found_by) *found_by = &name;
-      return entry;
-    }
-  }
-  return nullptr;
 }
 
 const AttachedEntry* AttachedData::MatchRecord(const RecordName& wanted, bool by_name) const {
@@ -385,7 +368,8 @@ bool AttachedData::HasCaseTwin(const AttachedEntry& entry) const {
 }
 
 const AttachedEntry* AttachedData::CarriedFileAt(const std::string& path) const {
-  return FindRecord(RecordNamesOfNative(path), false);
+  const std::optional<RecordName> record_name = RecordNameOfNative(path);
+  return record_name ? MatchRecord(*record_name, false) : nullptr;
 }
 
 bool AttachedData::StillCarriesFolder(const std::string& native, std::string_view record_name) const {
@@ -412,17 +396,15 @@ bool AttachedData::DiskHasTakenOver(const std::string& disk_path, const Attached
   return true;
 }
 
-std::optional<std::string> AttachedData::Serve(const std::vector<RecordName>& names, bool by_name,
+std::optional<std::string> AttachedData::Serve(const AttachedEntry& entry, const std::string& record_name, bool by_name,
                                                const std::string& disk_path, std::string_view extension) {
-  const RecordName* wanted = nullptr;
-  const AttachedEntry* entry = FindRecord(names, by_name, &wanted);
-  if (!entry || DiskHasTakenOver(disk_path, *entry)) return std::nullopt;
+  if (DiskHasTakenOver(disk_path, entry)) return std::nullopt;
   // A match whose file cannot be written is passed over; a later record of
   // the same name may still serve.
-  if (auto made = MakeVirtualFilePath(*entry, extension)) return made;
+  if (auto made = MakeVirtualFilePath(entry, extension)) return made;
   const auto& index = by_name ? by_file_name_ : by_path_;
-  for (size_t i : index.at(wanted->lower)) {
-    if (&entries_[i] == entry) continue;
+  for (size_t i : index.at(record_name)) {
+    if (&entries_[i] == &entry) continue;
     if (auto made = MakeVirtualFilePath(entries_[i], extension)) return made;
   }
   return std::nullopt;
@@ -431,7 +413,10 @@ std::optional<std::string> AttachedData::Serve(const std::vector<RecordName>& na
 std::optional<std::string> AttachedData::ServedPath(std::string_view name, const std::string& native,
                                                     std::string_view extension) {
   if (NamesFolder(name)) return std::nullopt;
-  return Serve(RecordNamesOfNative(native), false, native, extension);
+  const std::optional<RecordName> wanted = RecordNameOfNative(native);
+  const AttachedEntry* entry = wanted ? MatchRecord(*wanted, false) : nullptr;
+  if (!entry) return std::nullopt;
+  return Serve(*entry, wanted->lower, false, native, extension);
 }
 
 bool AttachedData::ResolveVirtualFile(std::string& path, std::string_view extension) {
@@ -444,40 +429,40 @@ bool AttachedData::ResolveVirtualFile(std::string& path, std::string_view extens
 bool AttachedData::ResolveVirtualFileByName(std::string& path, std::string_view extension,
                                             std::string_view disk_name) {
   if (NamesFolder(path)) return false;
-  const std::vector<RecordName> names = FileNamesOf(path);
-  if (!FindRecord(names, true)) return false;
+  // A name from a model file may hold any mark: one no name may hold finds
+  // no record by the system's spelling, and the program's bytes are tried.
+  const AttachedEntry* entry = nullptr;
+  std::string record_name;
+  const std::optional<std::string> system = platform::CheckedSystemNameOf(path);
+  for (const std::string& name : {system.value_or(path), path}) {
+    record_name = LowerAscii(name);
+    if ((entry = MatchRecord(RecordName{name, record_name}, true))) break;
+  }
+  if (!entry) return false;
   const std::string disk_path = platform::Paths().Resolve(disk_name.empty() ? std::string_view(path) : disk_name);
-  std::optional<std::string> served = Serve(names, true, disk_path, extension);
+  std::optional<std::string> served = Serve(*entry, record_name, true, disk_path, extension);
   if (served) path = std::move(*served);
   return served.has_value();
 }
 
 bool AttachedData::Carries(std::string_view path) const {
-  return !NamesFolder(path) && FindRecord(RecordNamesOf(path), false);
+  if (NamesFolder(path)) return false;
+  const std::optional<RecordName> wanted = RecordNameOf(path);
+  return wanted && MatchRecord(*wanted, false);
 }
 
 bool AttachedData::Serves(std::string_view path) const {
   if (NamesFolder(path)) return false;
   const std::string native = platform::Paths().Resolve(path);
-  const AttachedEntry* entry = FindRecord(RecordNamesOfNative(native), false);
+  const std::optional<RecordName> wanted = RecordNameOfNative(native);
+  const AttachedEntry* entry = wanted ? MatchRecord(*wanted, false) : nullptr;
   return entry && !DiskHasTakenOver(native, *entry);
 }
 
 bool AttachedData::CarriesFolder(std::string_view path) const {
   const std::string native = platform::Paths().Resolve(path);
-  for (const RecordName& name : RecordNamesOfNative(native))
-    if (StillCarriesFolder(native, name.lower)) return true;
-  return false;
-}
-
-std::vector<AttachedData::RecordName> AttachedData::FileNamesOf(std::string_view name) const {
-  // A name from a model file may hold any mark: one no name may hold finds
-  // no record by the system's spelling, and the program's bytes are tried.
-  std::vector<RecordName> names;
-  std::optional<std::string> system = platform::CheckedSystemNameOf(name);
-  if (system && *system != name) names.push_back(RecordName{*system, LowerAscii(*system)});
-  names.push_back(RecordName{std::string(name), LowerAscii(name)});
-  return names;
+  const std::optional<RecordName> record_name = RecordNameOfNative(native);
+  return record_name && StillCarriesFolder(native, record_name->lower);
 }
 
 std::vector<CarriedListing> AttachedData::ListFolder(const std::string& folder) const {

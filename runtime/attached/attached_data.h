@@ -196,25 +196,16 @@ class AttachedData final : public platform::NameLayer {
     std::string spelled;
     std::string lower;
   };
-  // Writes the first record that `names` find (whole names, or `by_name`
-  // file-name parts) and that the disk has not taken over at `disk_path`;
-  // the temporary file's path, or none.
-  std::optional<std::string> Serve(const std::vector<RecordName>& names, bool by_name, const std::string& disk_path,
-                                   std::string_view extension);
-  // The record name that the program's file name `path` leads to (none for
-  // a path outside the game's folder), as the list FindRecord takes.
-  std::vector<RecordName> RecordNamesOf(std::string_view path) const;
+  // Writes the record `entry`, found under `record_name` (lower case; whole
+  // names, or `by_name` file-name parts), unless the disk has taken it over
+  // at `disk_path`; the temporary file's path, or none.
+  std::optional<std::string> Serve(const AttachedEntry& entry, const std::string& record_name, bool by_name,
+                                   const std::string& disk_path, std::string_view extension);
+  // The record name that the program's file name `path` leads to, or none
+  // for a path outside the game's folder.
+  std::optional<RecordName> RecordNameOf(std::string_view path) const;
   // The same for a path of this machine.
-  std::vector<RecordName> RecordNamesOfNative(const std::string& path) const;
-  // The path of this machine's one record name, or none.
   std::optional<RecordName> RecordNameOfNative(const std::string& path) const;
-  // The names a file name alone (a texture a model file names) may have
-  // among the records' file-name parts: the system's spelling, then the
-  // program's bytes.
-  std::vector<RecordName> FileNamesOf(std::string_view name) const;
-  // The first record found by one of `names`, and (`found_by`) the name.
-  const AttachedEntry* FindRecord(const std::vector<RecordName>& names, bool by_name,
-                                  const RecordName** found_by = nullptr) const;
   // Where the program's name for the path of this machine `native` leads
   // on disk (a file named so in other letter case, say).
   std::string DiskPathOf(const std::string& native) const;
