@@ -24,6 +24,9 @@ const char kUsage[] =
 
 namespace {
 
+// How much of an argument a note shows when the line leaves it out.
+constexpr size_t kNamedCharacters = 12;
+
 bool ParseCount(const std::string& text, int* out) {
   char* end = nullptr;
   long value = std::strtol(text.c_str(), &end, 10);
@@ -112,13 +115,26 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args
   return Fail(error, "unknown command '" + verb + "'");
 }
 
-std::string ProgramCommandLine(const std::vector<std::string>& words) {
+std::string ProgramCommandLine(const std::vector<std::string>& words, std::string* left_out) {
   std::string line;
   for (const std::string& word : words) {
-    if (!line.empty()) line += ' ';
+    // Cut, a word would name what the user did not type: the line ends
+    // before the first word it cannot hold whole, and says so.
+    const std::optional<std::string> text = platform::ProgramNameOf(word);
     const bool quoted = word.empty() || word.find_first_of(" \t") != std::string::npos;
-    const std::string text = platform::ProgramTextOf(word);
-    line += quoted ? '"' + text + '"' : text;
+    const std::string spelled = !text ? std::string() : quoted ? '"' + *text + '"' : *text;
+    const size_t length = line.size() + (line.empty() ? 0 : 1) + spelled.size();
+    if (!text || length > kProgramCommandLineLimit) {
+      if (left_out) {
+        *left_out = "the program's command line ends before the argument \"" +
+                    platform::ProgramTextBeginning(word, kNamedCharacters) + "\", which " +
+                    (text ? "would take it past " + std::to_string(kProgramCommandLineLimit) + " characters"
+                          : std::string("holds a control character that program text cannot spell"));
+      }
+      break;
+    }
+    if (!line.empty()) line += ' ';
+    line += spelled;
   }
   return line;
 }

@@ -25,8 +25,10 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args
 // The words after the program's file as the one line the program reads, in
 // its character set: a word that is empty or holds a blank comes in quotes,
 // as it was typed, so that the program can split the line into the same
-// words again.
-std::string ProgramCommandLine(const std::vector<std::string>& words);
+// words again. The line holds whole words, at most 255 characters: it ends
+// before a word it cannot hold (nor spell), and `left_out` then says which.
+constexpr size_t kProgramCommandLineLimit = 255;
+std::string ProgramCommandLine(const std::vector<std::string>& words, std::string* left_out = nullptr);
 
 extern const char kUsage[];
 

@@ -38,13 +38,22 @@ std::string FolderOf(const std::string& file) {
   return folder.string() + "/";
 }
 
+// The program's command line; a word it cannot hold is named on standard
+// error, and the program runs with the words before it.
+std::string ProgramLine(const std::vector<std::string>& words) {
+  std::string left_out;
+  std::string line = zv::ProgramCommandLine(words, &left_out);
+  if (!left_out.empty()) zv::platform::WriteSystemText(stderr, "zentrovex: " + left_out + "\n");
+  return line;
+}
+
 // A built game takes its settings from the environment, since its whole
 // command line belongs to the game.
 int RunGame(const std::string& self, const std::vector<std::string>& args) {
   zv::StartOptions options;
   options.executable_path = self;
   options.standalone = true;
-  options.command_line = zv::ProgramCommandLine(args);
+  options.command_line = ProgramLine(args);
   options.app_folder = FolderOf(self);
   const char* headless = std::getenv("ZENTROVEX_HEADLESS");
   options.headless = headless && std::string(headless) == "1";
@@ -61,7 +70,7 @@ int Run(const std::string& self, const zv::CommandLine& line) {
   run.headless = line.headless;
   run.frames = static_cast<uint32_t>(line.frames);
   run.screenshot = line.screenshot;
-  run.command_line = zv::ProgramCommandLine(line.program_args);
+  run.command_line = ProgramLine(line.program_args);
   return zv::RunProgramFromSource(self, run);
 }
 

@@ -87,7 +87,12 @@ CompileResult Compile(std::string_view text, const std::string& source_name, con
   compiler::Compiler compiler(CommandTable::Builtin());
   const std::string main_path = Canonical(source_name);
   auto reader = [&](const std::string& name, std::string* resolved, std::string* content) {
-    const std::string path = platform::Paths().ResolveFrom(folder, name);
+    std::string path;
+    try {
+      path = platform::Paths().ResolveFrom(folder, name);
+    } catch (const platform::RefusedName&) {
+      return false;  // a name no file can have, so no file to include
+    }
     std::error_code ec;
     if (!std::filesystem::is_regular_file(path, ec) || !ReadWholeFile(path, content)) return false;
     *resolved = Canonical(path);

@@ -10,6 +10,7 @@
 #include "engine3d/objects/object_model.h"
 #include "engine3d/render/texture_loader.h"
 #include "platform/paths/path_resolver.h"
+#include "platform/text/system_text.h"
 #include "runtime/attached/attached_data.h"
 
 namespace zv {
@@ -191,7 +192,9 @@ int32_t LoadTextureFile(Engine3D& e, const std::string& name, int32_t lookup_mod
 
 int32_t GetColourTexture(Engine3D& e, uint32_t colour) { return GetCachedTexture(e, nullptr, colour, 0); }
 
-bool LoadTextureFromFile(Engine3D& e, int32_t texture, const std::string& asked, int32_t lookup_mode) {
+namespace {
+
+bool LoadNamedTexture(Engine3D& e, int32_t texture, const std::string& asked, int32_t lookup_mode) {
   TextureRecord* t = e.pools.Texture(texture);
   if (!t) return false;
   AttachedData* attached = e.Bound() ? e.Machine().attached_data : nullptr;
@@ -213,6 +216,19 @@ bool LoadTextureFromFile(Engine3D& e, int32_t texture, const std::string& asked,
     if (IsFile(path)) return LoadTextureFileAt(e, *t, path, extension);
   }
   return false;
+}
+
+}  // namespace
+
+bool LoadTextureFromFile(Engine3D& e, int32_t texture, const std::string& asked, int32_t lookup_mode) {
+  try {
+    return LoadNamedTexture(e, texture, asked, lookup_mode);
+  } catch (const p::RefusedName&) {
+    // A model file is no program: a picture it names with a mark no name
+    // may hold is one it does not have.
+    if (lookup_mode == 1) throw;
+    return false;
+  }
 }
 
 void AddTextureReference(Engine3D& e, int32_t texture) {

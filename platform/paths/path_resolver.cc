@@ -18,28 +18,33 @@ bool Exists(const std::string& path) {
   return ::lstat(path.c_str(), &st) == 0;
 }
 
-// The entry of `folder` whose name equals `name` without regard to case; the
-// lowest in byte order when several do, so the answer does not depend on the
-// order the file system lists them in.
-std::string FindNoCase(const std::string& folder, std::string_view name) {
+// The entry of `folder` (a path ending in "/", or empty for the working
+// folder) that a component of a name leads to: the one spelled `name` (the
+// system's spelling), else the one that matches it without regard to case;
+// else, as builds before the UTF-8 names wrote it, the one spelled `older`
+// (the program's own bytes), else the one that matches that. Of several
+// that match without regard to case the lowest in byte order, so the answer
+// does not depend on the order the file system lists them in. The folder is
+// read once at most, so a name that is not there costs one look at it.
+std::optional<std::string> FindEntry(const std::string& folder, const std::string& name, const std::string& older) {
+  if (Exists(folder + name)) return name;
   DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
-  if (!dir) return {};
-  std::string best;
-  while (dirent* entry = ::readdir(dir)) {
-    std::string_view candidate = entry->d_name;
-    if (EqualNoCase(candidate, name) && (best.empty() || candidate < best)) best = candidate;
+  if (!dir) return std::nullopt;
+  const bool has_older = older != name;
+  std::optional<std::string> by_case, older_spelled, older_by_case;
+  const auto keep_lowest = [](std::optional<std::string>& best, std::string_view candidate) {
+    if (!best || candidate < *best) best = std::string(candidate);
+  };
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string_view candidate = entry->d_name;
+    if (EqualNoCase(candidate, name)) keep_lowest(by_case, candidate);
+    if (!has_older) continue;
+    if (candidate == older) older_spelled = older;
+    if (EqualNoCase(candidate, older)) keep_lowest(older_by_case, candidate);
   }
   ::closedir(dir);
-  return best;
-}
-
-// The entry of `folder` (a path ending in "/", or empty for the working
-// folder) spelled `name`, else the one that matches it without regard to case.
-std::optional<std::string> FindEntry(const std::string& folder, const std::string& name) {
-  if (Exists(folder + name)) return name;
-  std::string found = FindNoCase(folder, name);
-  if (found.empty()) return std::nullopt;
-  return found;
+  if (by_case) return by_case;
+  return older_spelled ? older_spelled : older_by_case;
 }
 
 }  // namespace
@@ -94,6 +99,9 @@ std::string PathResolver::Resolve(std::string_view program_path) const { return 
 
 std::string PathResolver::ResolveFrom(const std::string& folder, std::string_view program_path) const {
   if (program_path.empty()) return {};
+  // A mark that stands for what no name may hold is refused here, before
+  // anything is looked for, made or opened under the name.
+  SystemNameOf(program_path);
   const std::string_view root = DriveRoot(program_path);
   std::string rest(program_path);
   for (char& c : rest)
@@ -105,7 +113,7 @@ std::string PathResolver::ResolveFrom(const std::string& folder, std::string_vie
   // system cannot go through a folder that is not there.
   if (base.empty() && !rest.starts_with('/') && !layer_folder_.empty())
     rest = (std::filesystem::path(ProgramTextOf(layer_folder_)) / rest).lexically_normal().string();
-  const std::string spelled = base + SystemTextOf(rest);
+  const std::string spelled = base + SystemNameOf(rest);
   if (Exists(spelled)) return spelled;
   std::string out = base.empty() && rest.starts_with('/') ? "/" : base;
 
@@ -120,12 +128,13 @@ std::string PathResolver::ResolveFrom(const std::string& folder, std::string_vie
   for (size_t i = 0; i < parts.size(); ++i) {
     const std::string& part = parts[i];
     if (part.empty()) continue;
-    std::string name = SystemTextOf(part);
+    std::string name = SystemNameOf(part);
     if (matching && part != "." && part != "..") {
-      std::optional<std::string> found = FindEntry(out, name);
       // A name an older build wrote in the program's own bytes is still
       // that file, for as long as no UTF-8 name stands in front of it.
-      if (!found && name != part) found = FindEntry(out, part);
+      std::optional<std::string> found = FindEntry(out, name, part);
+      // So is a file a built game carries under such a name.
+      if (!found && layer_ && name != part) found = layer_->OlderEntry(out, name, part);
       if (found)
         name = std::move(*found);
       else

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -27,14 +28,24 @@ class NameLayer {
   virtual void Published(const std::string& path, bool published) = 0;
   // The file or folder `path` is about to be deleted or moved away.
   virtual bool Removing(const std::string& path) = 0;
+  // The entry of `folder` (a path of this machine, "" or ending in "/") that
+  // the layer holds under `older`, the bytes an older build gave for a
+  // component the system spells `name`, when it holds none under `name`
+  // and the disk neither: then that name, as files on disk are found; none
+  // otherwise.
+  virtual std::optional<std::string> OlderEntry(const std::string& /*folder*/, const std::string& /*name*/,
+                                                const std::string& /*older*/) const {
+    return std::nullopt;
+  }
 };
 
 // Turns the file names that programs give (written for a system with drive
 // letters, backslashes and case-blind names, in the program's character set)
 // into paths of this machine: "\" becomes "/", "X:" maps through the drive
 // table (every drive is the file system root unless mapped), the name goes
-// out in UTF-8 (see SystemTextOf), and each component that does not exist as
-// spelled is matched against its folder without regard to case.
+// out in UTF-8 (see SystemNameOf), and each component that does not exist as
+// spelled is matched against its folder without regard to case. Every name
+// a program gives crosses here, so this is where a name's marks are judged.
 class PathResolver {
  public:
   PathResolver();
@@ -56,6 +67,8 @@ class PathResolver {
   // The same for a name relative to `folder`, a path of this machine (a
   // name from the root or a drive leaves the folder aside).
   std::string ResolveFrom(const std::string& folder, std::string_view program_path) const;
+  // Both throw RefusedName (platform/text/system_text.h) for a name holding
+  // a mark that stands for what no name may hold; nothing is looked for.
 
   // The layer over the disk's names while a built game runs (not owned);
   // null, the default, for none. A new layer starts in the process's own

@@ -1,6 +1,9 @@
 #include "platform/text/system_text.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <cstdio>
+#include <vector>
 
 #include "platform/text/code_page.h"
 #include "platform/text/text_encoding.h"
@@ -9,8 +12,9 @@ namespace zv::platform {
 namespace {
 
 constexpr char32_t kPageLeavesUnassigned = 0xFFFD;
-constexpr size_t kFewestMarkDigits = 4;
-constexpr size_t kMostMarkDigits = 6;
+constexpr size_t kFewestCharacterDigits = 4;
+constexpr size_t kMostCharacterDigits = 6;
+constexpr size_t kByteDigits = 2;
 
 int HexValue(char digit) {
   if (digit >= '0' && digit <= '9') return digit - '0';
@@ -25,6 +29,134 @@ char32_t CharacterOfByte(uint8_t byte) {
   return c == kPageLeavesUnassigned ? char32_t{byte} : c;
 }
 
+bool IsSurrogateOrBeyond(char32_t c) { return c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF); }
+
+// A mark of a name, or the editor's mark of a character.
+struct NameMark {
+  bool byte = false;  // a byte of a name that is not UTF-8
+  char32_t value = 0;
+  size_t end = 0;  // just past the second mark
+};
+
+// The mark that starts at `pos`, if the text there is one: upper-case
+// hexadecimal digits between two marks, two for a byte, four to six for a
+// character (the editor's "U+" before them).
+std::optional<NameMark> ReadNameMark(std::string_view text, size_t pos) {
+  if (text[pos] != kCharacterMark) return std::nullopt;
+  const bool editor = text.compare(pos + 1, 2, "U+") == 0;
+  const size_t first = pos + (editor ? 3 : 1);
+  const size_t close = text.find(kCharacterMark, first);
+  if (close == std::string_view::npos) return std::nullopt;
+  const size_t digits = close - first;
+  const bool byte = !editor && digits == kByteDigits;
+  if (!byte && (digits < kFewestCharacterDigits || digits > kMostCharacterDigits)) return std::nullopt;
+  char32_t value = 0;
+  for (const char digit : text.substr(first, digits)) {
+    const int v = HexValue(digit);
+    if (v < 0) return std::nullopt;
+    value = value * 16 + static_cast<char32_t>(v);
+  }
+  if (!byte && IsSurrogateOrBeyond(value)) return std::nullopt;
+  return NameMark{byte, value, close + 1};
+}
+
+// What a mark for `value` would give that no mark may; empty when it may
+// give it. A byte above 127 is judged with the bytes beside it.
+std::string_view Forbidden(char32_t value, bool byte) {
+  if (value == 0) return "NUL";
+  if (value == '/' || value == '\\') return "a separator";
+  if (value == '.') return "\".\"";
+  if (value < 0x20 || value == 0x7F || (!byte && value >= 0x80 && value <= 0x9F)) return "a control character";
+  if (byte ? value < 0x80 : UnicodeToCp1252(value).has_value()) return "a character the program's text holds itself";
+  return {};
+}
+
+std::string MarkRefusal(const NameMark& mark, std::string_view gives) {
+  char digits[8];
+  std::snprintf(digits, sizeof digits, "%02X", static_cast<unsigned>(mark.value));
+  const std::string what = mark.byte ? "the byte " + std::string(digits) : CharacterName(mark.value);
+  return "its mark for " + what + " would give " + std::string(gives);
+}
+
+void AppendMark(std::string& text, char32_t value, bool byte) {
+  char digits[8];
+  std::snprintf(digits, sizeof digits, byte ? "%02X" : "%04X", static_cast<unsigned>(value));
+  text += kCharacterMark;
+  text += digits;
+  text += kCharacterMark;
+}
+
+// The system's bytes for program text. For a name (`shown` false) a mark
+// that may not stand where it is stops the conversion (false, `refusal`
+// set); text that is only shown keeps such a mark as its own bytes and
+// shows a marked byte as its character.
+bool ConvertProgramText(std::string_view text, bool shown, std::string& out, std::string* refusal) {
+  out.reserve(text.size() + text.size() / 2);
+  std::vector<bool> marked_byte;  // by position in `out`; empty while none is
+  for (size_t pos = 0; pos < text.size();) {
+    const std::optional<NameMark> mark = ReadNameMark(text, pos);
+    const std::string_view forbidden = mark ? Forbidden(mark->value, mark->byte) : std::string_view();
+    if (mark && !forbidden.empty() && !shown) {
+      if (refusal) *refusal = MarkRefusal(*mark, forbidden);
+      return false;
+    }
+    if (!mark || !forbidden.empty()) {
+      AppendUtf8(out, CharacterOfByte(static_cast<uint8_t>(text[pos++])));
+      continue;
+    }
+    if (mark->byte && shown) {
+      AppendUtf8(out, CharacterOfByte(static_cast<uint8_t>(mark->value)));
+    } else if (mark->byte) {
+      marked_byte.resize(out.size() + 1);
+      marked_byte.back() = true;
+      out += static_cast<char>(mark->value);
+    } else {
+      AppendUtf8(out, mark->value);
+    }
+    pos = mark->end;
+  }
+  if (marked_byte.empty()) return true;
+  // A marked byte stands only for a byte of a name that is not UTF-8: with
+  // the bytes beside it, it must not read as a character.
+  marked_byte.resize(out.size());
+  for (size_t pos = 0; pos < out.size();) {
+    const size_t length = std::max<size_t>(Utf8SequenceLength(out, pos), 1);
+    for (size_t k = pos; length > 1 && k < pos + length; ++k) {
+      if (!marked_byte[k]) continue;
+      if (refusal)
+        *refusal = MarkRefusal(NameMark{true, static_cast<uint8_t>(out[k]), 0}, "part of a UTF-8 character");
+      return false;
+    }
+    pos += length;
+  }
+  return true;
+}
+
+// The program's spelling of the system's bytes; `nameable` false when a
+// character in them has no mark a name may hold.
+std::string ProgramSpelling(std::string_view system_text, bool& nameable) {
+  std::string out;
+  out.reserve(system_text.size());
+  nameable = true;
+  for (size_t pos = 0; pos < system_text.size();) {
+    const size_t length = Utf8SequenceLength(system_text, pos);
+    if (length == 0) {
+      AppendMark(out, static_cast<uint8_t>(system_text[pos++]), true);
+      continue;
+    }
+    const char32_t c = NextUtf8(system_text, pos);
+    if (const std::optional<char> byte = UnicodeToCp1252(c)) {
+      out += *byte;
+    } else if (c < 0x100 && CharacterOfByte(static_cast<uint8_t>(c)) == c) {
+      out += static_cast<char>(c);
+    } else {
+      nameable = nameable && Forbidden(c, false).empty();
+      AppendMark(out, c, false);
+    }
+  }
+  return out;
+}
+
 }  // namespace
 
 void AppendMarkedCharacter(std::string& text, char32_t character) {
@@ -34,46 +166,50 @@ void AppendMarkedCharacter(std::string& text, char32_t character) {
 }
 
 std::optional<char32_t> ReadMarkedCharacter(std::string_view text, size_t& pos) {
-  if (pos >= text.size() || text[pos] != kCharacterMark || text.compare(pos + 1, 2, "U+") != 0) return std::nullopt;
-  const size_t close = text.find(kCharacterMark, pos + 3);
-  const size_t digits = close == std::string_view::npos ? 0 : close - pos - 3;
-  if (digits < kFewestMarkDigits || digits > kMostMarkDigits) return std::nullopt;
-  char32_t c = 0;
-  for (const char digit : text.substr(pos + 3, digits)) {
-    const int value = HexValue(digit);
-    if (value < 0) return std::nullopt;
-    c = c * 16 + static_cast<char32_t>(value);
-  }
-  if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) return std::nullopt;
-  pos = close + 1;
-  return c;
+  if (pos >= text.size() || text.compare(pos + 1, 2, "U+") != 0) return std::nullopt;
+  const std::optional<NameMark> mark = ReadNameMark(text, pos);
+  if (!mark) return std::nullopt;
+  pos = mark->end;
+  return mark->value;
+}
+
+std::optional<std::string> CheckedSystemNameOf(std::string_view program_name, std::string* refusal) {
+  std::string out;
+  if (!ConvertProgramText(program_name, false, out, refusal)) return std::nullopt;
+  return out;
+}
+
+std::string SystemNameOf(std::string_view program_name) {
+  std::string refusal;
+  std::optional<std::string> name = CheckedSystemNameOf(program_name, &refusal);
+  if (!name) throw RefusedName(program_name, refusal);
+  return std::move(*name);
+}
+
+std::optional<std::string> ProgramNameOf(std::string_view system_name) {
+  bool nameable = true;
+  std::string name = ProgramSpelling(system_name, nameable);
+  // A control character the page keeps for itself (U+0081) before text that
+  // reads as a mark would come back as another name.
+  if (!nameable || CheckedSystemNameOf(name) != system_name) return std::nullopt;
+  return name;
+}
+
+std::string ProgramTextOf(std::string_view system_text) {
+  bool nameable = true;
+  return ProgramSpelling(system_text, nameable);
+}
+
+std::string ProgramTextBeginning(std::string_view system_text, size_t characters) {
+  size_t end = 0;
+  for (size_t n = 0; n < characters && end < system_text.size(); ++n)
+    end += std::max<size_t>(Utf8SequenceLength(system_text, end), 1);
+  return ProgramTextOf(system_text.substr(0, end)) + (end < system_text.size() ? "..." : "");
 }
 
 std::string SystemTextOf(std::string_view program_text) {
   std::string out;
-  out.reserve(program_text.size() + program_text.size() / 2);
-  for (size_t pos = 0; pos < program_text.size();) {
-    if (const std::optional<char32_t> marked = ReadMarkedCharacter(program_text, pos))
-      AppendUtf8(out, *marked);
-    else
-      AppendUtf8(out, CharacterOfByte(static_cast<uint8_t>(program_text[pos++])));
-  }
-  return out;
-}
-
-std::string ProgramTextOf(std::string_view system_text) {
-  if (!IsValidUtf8(system_text)) return std::string(system_text);
-  std::string out;
-  out.reserve(system_text.size());
-  for (size_t pos = 0; pos < system_text.size();) {
-    const char32_t c = NextUtf8(system_text, pos);
-    if (const std::optional<char> byte = UnicodeToCp1252(c))
-      out += *byte;
-    else if (c < 0x100 && CharacterOfByte(static_cast<uint8_t>(c)) == c)
-      out += static_cast<char>(c);
-    else
-      AppendMarkedCharacter(out, c);
-  }
+  ConvertProgramText(program_text, true, out, nullptr);
   return out;
 }
 

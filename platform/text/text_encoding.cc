@@ -10,8 +10,9 @@ namespace {
 
 constexpr std::string_view kMark = "\xEF\xBB\xBF";
 
-// The length of the valid UTF-8 sequence at `pos`, 0 when there is none.
-size_t SequenceLength(std::string_view bytes, size_t pos) {
+}  // namespace
+
+size_t Utf8SequenceLength(std::string_view bytes, size_t pos) {
   const auto lead = static_cast<uint8_t>(bytes[pos]);
   if (lead < 0x80) return 1;
   // The lead byte fixes the length and the range of the first continuation
@@ -39,11 +40,9 @@ size_t SequenceLength(std::string_view bytes, size_t pos) {
   return length;
 }
 
-}  // namespace
-
 bool IsValidUtf8(std::string_view bytes) {
   for (size_t pos = 0; pos < bytes.size();) {
-    const size_t length = SequenceLength(bytes, pos);
+    const size_t length = Utf8SequenceLength(bytes, pos);
     if (length == 0) return false;
     pos += length;
   }

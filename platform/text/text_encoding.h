@@ -25,6 +25,9 @@ TextEncoding DetectTextEncoding(std::string_view bytes);
 // True when the bytes are UTF-8 as RFC 3629 defines it: no overlong form, no
 // surrogate, nothing above U+10FFFF, no sequence cut short.
 bool IsValidUtf8(std::string_view bytes);
+// The length of the valid UTF-8 sequence that starts at `pos` (< size), by
+// the same rules; 0 when none does.
+size_t Utf8SequenceLength(std::string_view bytes, size_t pos);
 
 // The file's text in Windows-1252, without the mark. A Windows-1252 file is
 // its bytes as they are; a UTF-8 file has each character converted, and

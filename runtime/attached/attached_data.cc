@@ -13,6 +13,7 @@
 
 #include "platform/paths/file_save.h"
 #include "platform/paths/path_resolver.h"
+#include "platform/text/system_text.h"
 #include "runtime/attached/kept_names.h"
 
 namespace zv {
@@ -333,6 +334,20 @@ std::optional<AttachedData::RecordName> AttachedData::RecordNameOf(std::string_v
   return RecordNameOfNative(platform::Paths().Resolve(path));
 }
 
+std::optional<std::string> AttachedData::OlderEntry(const std::string& folder, const std::string& name,
+                                                    const std::string& older) const {
+  if (game_folder_.empty()) return std::nullopt;
+  const std::optional<std::string> from = PathFrom(game_folder_, folder.empty() ? std::string(".") : folder);
+  if (!from) return std::nullopt;
+  const std::string prefix = from->empty() ? std::string() : LowerAscii(*from) + '\\';
+  const auto holds = [&](const std::string& entry) {
+    const std::string record_name = prefix + LowerAscii(entry);
+    return by_path_.count(record_name) > 0 || folders_.count(record_name) > 0;
+  };
+  if (holds(name) || !holds(older)) return std::nullopt;
+  return older;
+}
+
 const AttachedEntry* AttachedData::MatchRecord(const RecordName& wanted, bool by_name) const {
   const auto& index = by_name ? by_file_name_ : by_path_;
   const auto found = index.find(wanted.lower);
@@ -365,8 +380,7 @@ bool AttachedData::HoldsFolder(std::string_view record_name) const {
   return folders_.count(std::string(record_name)) > 0;
 }
 
-bool AttachedData::DiskHasTakenOver(std::string_view disk_name, const AttachedEntry& entry) const {
-  const std::string disk_path = platform::Paths().Resolve(disk_name);
+bool AttachedData::DiskHasTakenOver(const std::string& disk_path, const AttachedEntry& entry) const {
   if (disk_path.empty()) return false;
   const bool exact_case = HasCaseTwin(entry);
   if (IsKeptOnDisk(disk_path, game_, exact_case)) return true;
@@ -382,37 +396,53 @@ bool AttachedData::DiskHasTakenOver(std::string_view disk_name, const AttachedEn
   return true;
 }
 
-bool AttachedData::Resolve(std::string& path, std::string_view extension, bool by_name,
-                           std::string_view disk_name) {
-  if (NamesFolder(path)) return false;
-  const std::optional<RecordName> wanted =
-      by_name ? std::optional<RecordName>(RecordName{path, LowerAscii(path)}) : RecordNameOf(path);
-  const AttachedEntry* entry = wanted ? MatchRecord(*wanted, by_name) : nullptr;
-  if (!entry || DiskHasTakenOver(disk_name.empty() ? std::string_view(path) : disk_name, *entry)) return false;
-  const auto& index = by_name ? by_file_name_ : by_path_;
+std::optional<std::string> AttachedData::Serve(const AttachedEntry& entry, const std::string& record_name, bool by_name,
+                                               const std::string& disk_path, std::string_view extension) {
+  if (DiskHasTakenOver(disk_path, entry)) return std::nullopt;
   // A match whose file cannot be written is passed over; a later record of
   // the same name may still serve.
-  if (auto made = MakeVirtualFilePath(*entry, extension)) {
-    path = *made;
-    return true;
+  if (auto made = MakeVirtualFilePath(entry, extension)) return made;
+  const auto& index = by_name ? by_file_name_ : by_path_;
+  for (size_t i : index.at(record_name)) {
+    if (&entries_[i] == &entry) continue;
+    if (auto made = MakeVirtualFilePath(entries_[i], extension)) return made;
   }
-  for (size_t i : index.at(wanted->lower)) {
-    if (&entries_[i] == entry) continue;
-    if (auto made = MakeVirtualFilePath(entries_[i], extension)) {
-      path = *made;
-      return true;
-    }
-  }
-  return false;
+  return std::nullopt;
+}
+
+std::optional<std::string> AttachedData::ServedPath(std::string_view name, const std::string& native,
+                                                    std::string_view extension) {
+  if (NamesFolder(name)) return std::nullopt;
+  const std::optional<RecordName> wanted = RecordNameOfNative(native);
+  const AttachedEntry* entry = wanted ? MatchRecord(*wanted, false) : nullptr;
+  if (!entry) return std::nullopt;
+  return Serve(*entry, wanted->lower, false, native, extension);
 }
 
 bool AttachedData::ResolveVirtualFile(std::string& path, std::string_view extension) {
-  return Resolve(path, extension, false, {});
+  if (NamesFolder(path)) return false;
+  std::optional<std::string> served = ServedPath(path, platform::Paths().Resolve(path), extension);
+  if (served) path = std::move(*served);
+  return served.has_value();
 }
 
 bool AttachedData::ResolveVirtualFileByName(std::string& path, std::string_view extension,
                                             std::string_view disk_name) {
-  return Resolve(path, extension, true, disk_name);
+  if (NamesFolder(path)) return false;
+  // A name from a model file may hold any mark: one no name may hold finds
+  // no record by the system's spelling, and the program's bytes are tried.
+  const AttachedEntry* entry = nullptr;
+  std::string record_name;
+  const std::optional<std::string> system = platform::CheckedSystemNameOf(path);
+  for (const std::string& name : {system.value_or(path), path}) {
+    record_name = LowerAscii(name);
+    if ((entry = MatchRecord(RecordName{name, record_name}, true))) break;
+  }
+  if (!entry) return false;
+  const std::string disk_path = platform::Paths().Resolve(disk_name.empty() ? std::string_view(path) : disk_name);
+  std::optional<std::string> served = Serve(*entry, record_name, true, disk_path, extension);
+  if (served) path = std::move(*served);
+  return served.has_value();
 }
 
 bool AttachedData::Carries(std::string_view path) const {
@@ -423,14 +453,16 @@ bool AttachedData::Carries(std::string_view path) const {
 
 bool AttachedData::Serves(std::string_view path) const {
   if (NamesFolder(path)) return false;
-  const std::optional<RecordName> wanted = RecordNameOf(path);
+  const std::string native = platform::Paths().Resolve(path);
+  const std::optional<RecordName> wanted = RecordNameOfNative(native);
   const AttachedEntry* entry = wanted ? MatchRecord(*wanted, false) : nullptr;
-  return entry && !DiskHasTakenOver(path, *entry);
+  return entry && !DiskHasTakenOver(native, *entry);
 }
 
 bool AttachedData::CarriesFolder(std::string_view path) const {
-  const std::optional<RecordName> record_name = RecordNameOf(path);
-  return record_name && StillCarriesFolder(platform::Paths().Resolve(path), record_name->lower);
+  const std::string native = platform::Paths().Resolve(path);
+  const std::optional<RecordName> record_name = RecordNameOfNative(native);
+  return record_name && StillCarriesFolder(native, record_name->lower);
 }
 
 std::vector<CarriedListing> AttachedData::ListFolder(const std::string& folder) const {
@@ -454,11 +486,18 @@ std::vector<CarriedListing> AttachedData::ListFolder(const std::string& folder) 
     if (name.empty() || already(name, slash != std::string_view::npos)) continue;
     if (slash != std::string_view::npos) {
       if (!IsKeptOnDisk(folder + "/" + std::string(name), game_)) listed.push_back({std::string(name), true, 0});
-    } else if (!DiskHasTakenOver(folder + "/" + std::string(name), entry)) {
+    } else if (!DiskHasTakenOver(DiskPathOf(folder + "/" + std::string(name)), entry)) {
       listed.push_back({std::string(name), false, entry.size});
     }
   }
   return listed;
+}
+
+std::string AttachedData::DiskPathOf(const std::string& native) const {
+  // As the program's name of it finds it: a file on disk named so in other
+  // letter case is the same file.
+  const std::optional<std::string> name = platform::ProgramNameOf(native);
+  return name ? platform::Paths().Resolve(*name) : native;
 }
 
 bool AttachedData::KeepOnDisk(std::string_view path) const {
@@ -547,9 +586,13 @@ bool AttachedData::Removing(const std::string& path) {
 }
 
 std::string ReadPath(AttachedData* attached, std::string_view name, std::string_view extension) {
-  std::string path(name);
-  if (attached && attached->ResolveVirtualFile(path, extension)) return path;
-  return platform::Paths().Resolve(path);
+  // One look for the name on disk serves both: the record is found by it,
+  // and it is what the disk holds when no record serves.
+  std::string native = platform::Paths().Resolve(name);
+  if (attached) {
+    if (std::optional<std::string> served = attached->ServedPath(name, native, extension)) return *served;
+  }
+  return native;
 }
 
 }  // namespace zv

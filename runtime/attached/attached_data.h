@@ -147,6 +147,11 @@ class AttachedData final : public platform::NameLayer {
   // reads instead when no record serves (else `path` is).
   bool ResolveVirtualFileByName(std::string& path, std::string_view extension,
                                 std::string_view disk_name = {});
+  // The temporary file that serves the program's file name `name`, whose
+  // path on this machine the path helper found as `native`; none when no
+  // record serves it.
+  std::optional<std::string> ServedPath(std::string_view name, const std::string& native,
+                                        std::string_view extension);
 
   // True when a record has the program's file name `path` (matched as
   // above), whether or not it is served.
@@ -179,6 +184,10 @@ class AttachedData final : public platform::NameLayer {
   bool Publishing(const std::string& path, bool replaces) override;
   void Published(const std::string& path, bool published) override;
   bool Removing(const std::string& path) override;
+  // A name an older build spelled in the program's own bytes: the game
+  // carries it in those bytes, as a game built from such files does.
+  std::optional<std::string> OlderEntry(const std::string& folder, const std::string& name,
+                                        const std::string& older) const override;
 
  private:
   // A record name as a path leads to it: spelled as the path spells it,
@@ -187,12 +196,19 @@ class AttachedData final : public platform::NameLayer {
     std::string spelled;
     std::string lower;
   };
-  bool Resolve(std::string& path, std::string_view extension, bool by_name, std::string_view disk_name);
+  // Writes the record `entry`, found under `record_name` (lower case; whole
+  // names, or `by_name` file-name parts), unless the disk has taken it over
+  // at `disk_path`; the temporary file's path, or none.
+  std::optional<std::string> Serve(const AttachedEntry& entry, const std::string& record_name, bool by_name,
+                                   const std::string& disk_path, std::string_view extension);
   // The record name that the program's file name `path` leads to, or none
   // for a path outside the game's folder.
   std::optional<RecordName> RecordNameOf(std::string_view path) const;
   // The same for a path of this machine.
   std::optional<RecordName> RecordNameOfNative(const std::string& path) const;
+  // Where the program's name for the path of this machine `native` leads
+  // on disk (a file named so in other letter case, say).
+  std::string DiskPathOf(const std::string& native) const;
   // The record of a file that the path of this machine `path` names, if the
   // game carries one.
   const AttachedEntry* CarriedFileAt(const std::string& path) const;
@@ -209,10 +225,10 @@ class AttachedData final : public platform::NameLayer {
   // name is `record_name`, holds carried files and the game has not deleted
   // it.
   bool StillCarriesFolder(const std::string& native, std::string_view record_name) const;
-  // True when the file that the program's name `disk_name` opens on disk
-  // is the game's own: listed as kept, or changed after the build (which
-  // lists it).
-  bool DiskHasTakenOver(std::string_view disk_name, const AttachedEntry& entry) const;
+  // True when the file at `disk_path` (a path of this machine) is the
+  // game's own: listed as kept, or changed after the build (which lists it).
+  bool DiskHasTakenOver(const std::string& disk_path, const AttachedEntry& entry) const;
+
   // A file of the player's at `path` that the game passed over for
   // `entry`, and that holds other bytes than the record, goes under a name
   // of its own. False, errno set, when it is there and cannot.

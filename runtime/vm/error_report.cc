@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "platform/ini/ini_file.h"
+#include "platform/text/system_text.h"
 #include "runtime/vm/errors.h"
 
 namespace zv {
@@ -185,19 +186,24 @@ void Vm::WarnAndGoOn(int32_t code, std::string_view file, std::string_view cause
   std::string text = FormatErrorText(shown);
   while (!text.empty() && text.back() == ' ') text.pop_back();
   text += FormatErrorPlace(shown) + "\n";
-  if (standalone_warning_out) {
+  // In UTF-8, as all the game writes to its standard output and error.
+  if (standalone_warning_out)
     standalone_warning_out(text);
-  } else {
-    std::fwrite(text.data(), 1, text.size(), stderr);
-    std::fflush(stderr);
-  }
+  else
+    platform::WriteSystemText(stderr, text);
 }
 
 void Vm::RunFault() {
   int32_t code = error_code::kSevereException;
-  std::string cause;
+  std::string subject, cause;
   try {
     throw;
+  } catch (const platform::RefusedName& refused) {
+    // Thrown where the name crosses to the system, before anything was
+    // made under it.
+    code = error_code::kNameRefused;
+    subject = refused.Name();
+    cause = refused.what();
   } catch (const std::bad_alloc&) {
     code = error_code::kOutOfMemory;
   } catch (const std::length_error&) {
@@ -207,7 +213,7 @@ void Vm::RunFault() {
   } catch (...) {
   }
   if (code == error_code::kOutOfMemory) memory_reserve_.reset();
-  Fail(code, {}, cause);
+  Fail(code, subject, cause);
 }
 
 void Vm::RunError(int32_t code, std::string_view file) { Fail(code, file, {}); }

@@ -41,6 +41,7 @@ bool IsDemotedErrorCode(int32_t code);
 
 // System codes of our own with fixed texts.
 namespace error_code {
+constexpr int32_t kNameRefused = 121;       // a name's mark stands for what no name may hold
 constexpr int32_t kOutOfMemory = 10000;     // an allocation of a command failed
 constexpr int32_t kUnknownCommand = 10009;  // no handler, or the code ran out
 constexpr int32_t kSevereException = 10010;

@@ -92,8 +92,17 @@ bool DirectorySearch::Open(std::vector<DirectoryEntry> carried, const std::strin
   std::erase_if(*entries, [](const DirectoryEntry& entry) { return entry.name == kKeptListName; });
   AddCarriedEntries(*entries, std::move(carried));
   // The program meets each name in its own character set, in a spelling
-  // that opens the same file again.
-  for (DirectoryEntry& entry : *entries) entry.name = platform::ProgramTextOf(entry.name);
+  // that opens the same file again; a name no spelling leads back to is not
+  // given at all.
+  std::erase_if(*entries, [this](DirectoryEntry& entry) {
+    std::optional<std::string> name = platform::ProgramNameOf(entry.name);
+    if (!name) {
+      left_out_.push_back(std::move(entry.name));
+      return true;
+    }
+    entry.name = std::move(*name);
+    return false;
+  });
   std::sort(entries->begin(), entries->end(), ListedBefore);
   entries_ = std::move(*entries);
   position_ = 0;
@@ -103,6 +112,7 @@ bool DirectorySearch::Open(std::vector<DirectoryEntry> carried, const std::strin
 }
 
 void DirectorySearch::Close() {
+  left_out_.clear();
   open_ = false;
   last_result_ = -1;
   entries_.clear();

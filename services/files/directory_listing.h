@@ -37,9 +37,11 @@ class DirectorySearch {
   // Closes any open search and lists `folder`, with the entries `carried`
   // that a built game carries there (in the same order, a name once; the
   // disk's entry wins; a folder only the game carries lists them alone),
-  // each name in the program's character set. The system's own list of a
-  // game's kept names is left out. False (and no search) when the folder
-  // cannot be read.
+  // each name in the program's character set, in the spelling that opens
+  // that entry again (see platform::ProgramNameOf). The system's own list of
+  // a game's kept names is left out, and so is an entry whose name no
+  // program text can spell (LeftOut() names them). False (and no search)
+  // when the folder cannot be read.
   bool Open(std::vector<DirectoryEntry> carried = {}, const std::string& folder = ".");
   void Close();
   // Moves to the next entry; the last result becomes -1 when there is none.
@@ -49,12 +51,15 @@ class DirectorySearch {
   int32_t LastResult() const { return last_result_; }
   // The current entry; null without a search.
   const DirectoryEntry* Current() const;
+  // The names (the system's) that the last opening left out.
+  const std::vector<std::string>& LeftOut() const { return left_out_; }
 
  private:
   bool open_ = false;
   int32_t last_result_ = -1;
   std::vector<DirectoryEntry> entries_;
   size_t position_ = 0;
+  std::vector<std::string> left_out_;
 };
 
 // "Wed Jun 30 21:49:08 1993": the C library's date text of a time, in local

@@ -31,6 +31,8 @@ namespace err = file_error;
 // Listings print a line each, wrapping at the screen's edge.
 constexpr TextFlow kListingLine{false, false, true};
 constexpr size_t kMaxChecklistText = 255;
+// How much of a name a warning shows when it cannot give the name whole.
+constexpr size_t kNamedCharacters = 12;
 
 // ---- The file layer ------------------------------------------------------------------
 
@@ -117,19 +119,35 @@ std::string DriveText(char letter) { return std::string(1, letter) + ":"; }
 
 bool ExecuteFile(Vm& vm, const std::string& file, const std::string& arguments, const std::string& directory) {
   platform::ShellRequest request;
-  request.file = platform::LooksLikeAddress(file) ? platform::SystemTextOf(file) : NativePath(file);
-  request.arguments = platform::SystemTextOf(arguments);
+  request.file = platform::LooksLikeAddress(file) ? platform::SystemNameOf(file) : NativePath(file);
+  // The arguments may name files: a listed name reaches the started program
+  // as the bytes it stands for.
+  request.arguments = platform::SystemNameOf(arguments);
   request.directory = directory.empty() ? std::string() : NativePath(directory);
   return FilesOf(vm).Shell().Execute(request);
 }
 
+// Warns that a listing leaves out the entries `names` (the system's
+// spellings), naming the first, with `why` of it; the program goes on
+// with what the listing holds.
+void WarnLeftOut(Vm& vm, const std::vector<std::string>& names, const std::string& why) {
+  if (names.empty()) return;
+  std::string cause = why + "; the listing leaves it out";
+  if (names.size() > 1) cause += ", and " + std::to_string(names.size() - 1) + " more";
+  vm.WarnAndGoOn(err::kNameNotGiven, platform::ProgramTextBeginning(names.front(), kNamedCharacters), cause);
+}
+
 // Opens the directory search over the working folder, with what a built
-// game carries there; warning 8001 when nothing can be found.
+// game carries there; warning 8001 when nothing can be found. A name that
+// no program text leads back to is left out, with a warning, rather than
+// given in a spelling that opens something else or nothing.
 bool OpenFileSearch(Vm& vm) {
   const std::string here = NativePath(".");
-  if (FilesOf(vm).Search().Open(CarriedEntries(vm.attached_data, here), here)) return true;
-  vm.RunWarning(err::kNothingFound);
-  return false;
+  files::DirectorySearch& search = FilesOf(vm).Search();
+  const bool opened = search.Open(CarriedEntries(vm.attached_data, here), here);
+  WarnLeftOut(vm, search.LeftOut(), "it holds a control character that program text cannot spell");
+  if (!opened) vm.RunWarning(err::kNothingFound);
+  return opened;
 }
 
 // ---- Folders, listings and the search ------------------------------------------------
@@ -189,17 +207,26 @@ void CmdChecklistFiles(Vm& vm) {
   Checklist& list = vm.checklist;
   list.count = 0;
   files::DirectorySearch& search = FilesOf(vm).Search();
+  // A name cut to fit would open nothing: one too long for an entry is
+  // left out, and said so.
+  std::vector<std::string> too_long;
   if (OpenFileSearch(vm)) {
     // A larger folder shows as many entries as programs can read.
     for (; search.LastResult() != -1 && list.count < Checklist::kReadable; search.Next()) {
       const files::DirectoryEntry& entry = *search.Current();
+      if (entry.name.size() > kMaxChecklistText) {
+        too_long.push_back(platform::SystemTextOf(entry.name));
+        continue;
+      }
       ChecklistEntry item;
-      item.text = entry.name.substr(0, kMaxChecklistText);
+      item.text = entry.name;
       item.a = entry.directory ? 1 : 0;
       list.Add(std::move(item));
     }
   }
   search.Close();
+  WarnLeftOut(vm, too_long, "its name takes more than the " + std::to_string(kMaxChecklistText) +
+                                " characters a checklist entry holds");
   list.made = list.values_valid = list.texts_valid = true;
 }
 

@@ -56,6 +56,7 @@ constexpr int32_t kDirectoryNotMade = 8101;
 constexpr int32_t kDirectoryMissing = 8102;
 constexpr int32_t kExecuteFailed = 8103;
 constexpr int32_t kDirectoryKept = 8104;   // a folder that is never deleted
+constexpr int32_t kNameNotGiven = 8105;    // a listing leaves an entry out
 }  // namespace file_error
 
 }  // namespace zv

@@ -16,8 +16,12 @@ std::string Cut(std::string text) {
 }
 
 std::string LocalPath(std::string_view name) { return platform::Paths().Resolve(name); }
-// Servers name their files in UTF-8, as this system does.
-std::string RemoteName(std::string_view name) { return platform::SystemTextOf(name); }
+// Servers name their files in UTF-8, as this system does; a name the
+// server listed comes back as the bytes it listed, whatever they are.
+std::string RemoteName(std::string_view name) { return platform::SystemNameOf(name); }
+
+// How much of a name the reply shows when a listing leaves it out.
+constexpr size_t kNamedCharacters = 12;
 
 // Why the downloaded file could not be saved: the system's cause, from errno.
 std::string LocalFileFailure() {
@@ -105,17 +109,46 @@ void FtpConnection::Reset() {
   response_.clear();
 }
 
+bool FtpConnection::MayAskAsBefore(const std::string& sent, std::string_view name) const {
+  return sent != name && Connected() && client_->LastResponse().starts_with("55");
+}
+
+template <class Request>
+bool FtpConnection::WithRemoteName(std::string_view name, const Request& request) {
+  const std::string sent = RemoteName(name);
+  return request(sent) || (MayAskAsBefore(sent, name) && request(std::string(name)));
+}
+
 bool FtpConnection::SetDirectory(std::string_view directory) {
   last_cause_.clear();
-  if (Connected() && client_->SetDirectory(RemoteName(directory))) return true;
+  RemoteName(directory);
+  if (Connected() && WithRemoteName(directory, [&](const std::string& remote) { return client_->SetDirectory(remote); }))
+    return true;
   FetchResponse();
   CheckConnection();
   return false;
 }
 
-void FtpConnection::StoreEntry(const platform::FtpEntry& entry) {
+bool FtpConnection::StoreNextEntry() {
+  while (listing_next_ < listing_->size()) {
+    const platform::FtpEntry& entry = (*listing_)[listing_next_++];
+    std::optional<std::string> name = platform::ProgramNameOf(entry.name);
+    if (name && name->size() <= kMaxTextChars) {
+      StoreEntry(entry, std::move(*name));
+      return true;
+    }
+    // Cut, the name would lead to no file of the server's, or to another.
+    FetchResponse("The listing leaves out \"" + platform::ProgramTextBeginning(entry.name, kNamedCharacters) +
+                  "\": its name " +
+                  (name ? "takes more than " + std::to_string(kMaxTextChars) + " characters"
+                        : std::string("holds a control character that program text cannot spell")));
+  }
+  return false;
+}
+
+void FtpConnection::StoreEntry(const platform::FtpEntry& entry, std::string name) {
   entry_type_ = entry.directory ? 1 : 0;
-  entry_name_ = Cut(platform::ProgramTextOf(entry.name));
+  entry_name_ = std::move(name);
   // Sizes of 4 GB and more do not fit; they read as 0.
   entry_size_ = entry.size > 0xFFFFFFFFull ? 0 : static_cast<int32_t>(static_cast<uint32_t>(entry.size));
 }
@@ -138,31 +171,35 @@ bool FtpConnection::FindFirst() {
     return false;
   }
   listing_ = std::move(listing);
-  listing_next_ = 1;
-  StoreEntry(listing_->front());
-  return true;
+  listing_next_ = 0;
+  if (StoreNextEntry()) return true;
+  listing_.reset();
+  ClearEntry();
+  return false;
 }
 
 bool FtpConnection::FindNext() {
   if (!listing_) return false;
-  if (listing_next_ >= listing_->size()) {
+  if (!StoreNextEntry()) {
     listing_.reset();
     entry_type_ = -1;
     CheckConnection();
     return false;
   }
-  StoreEntry((*listing_)[listing_next_++]);
   return true;
 }
 
 bool FtpConnection::GetFile(std::string_view remote, std::string_view local, int32_t total) {
   last_cause_.clear();
+  // Both names are judged before anything is asked of the server or made.
+  RemoteName(remote);
+  const std::string local_path = LocalPath(local);
   if (total == 0) {
     if (!Connected()) {
       FetchResponse();
       return false;
     }
-    std::unique_ptr<PartFile> file = PartFile::Create(LocalPath(local));
+    std::unique_ptr<PartFile> file = PartFile::Create(local_path);
     if (!file) {
       FetchResponse(LocalFileFailure());
       return false;
@@ -173,7 +210,11 @@ bool FtpConnection::GetFile(std::string_view remote, std::string_view local, int
       received += bytes.size();
       return written = file->Write(bytes);
     };
-    if (!client_->Download(RemoteName(remote), take)) {
+    const std::string sent = RemoteName(remote);
+    bool fetched = client_->Download(sent, take);
+    if (!fetched && received == 0 && written && MayAskAsBefore(sent, remote))
+      fetched = client_->Download(std::string(remote), take);
+    if (!fetched) {
       // A stop signal that ends the wait is the cause, however many bytes
       // came before it (the client says so).
       if (!written)
@@ -196,13 +237,18 @@ bool FtpConnection::GetFile(std::string_view remote, std::string_view local, int
     FetchResponse("A download is running already");
     return false;
   }
-  if (Connected()) remote_ = client_->OpenDownload(RemoteName(remote));
+  if (Connected()) {
+    WithRemoteName(remote, [&](const std::string& name) {
+      remote_ = client_->OpenDownload(name);
+      return remote_ != nullptr;
+    });
+  }
   if (!remote_) {
     FetchResponse();
     CheckConnection();
     return false;
   }
-  local_ = PartFile::Create(LocalPath(local));
+  local_ = PartFile::Create(local_path);
   bytes_written_ = 0;
   // Without a local file nothing of the download could be kept: it ends
   // now, and says why.
@@ -303,12 +349,16 @@ void FtpConnection::Terminate() {
 
 bool FtpConnection::PutFile(std::string_view name, const std::string& local) {
   last_cause_.clear();
-  if (Connected() && client_->Upload(local.empty() ? LocalPath(name) : local, RemoteName(name))) return true;
+  const std::string sent = RemoteName(name);
+  if (Connected() && client_->Upload(local.empty() ? LocalPath(name) : local, sent)) return true;
   FetchResponse();
   return false;
 }
 
-bool FtpConnection::DeleteFile(std::string_view name) { return Connected() && client_->Delete(RemoteName(name)); }
+bool FtpConnection::DeleteFile(std::string_view name) {
+  RemoteName(name);
+  return Connected() && WithRemoteName(name, [&](const std::string& remote) { return client_->Delete(remote); });
+}
 
 int32_t FtpConnection::TakeFailure() {
   const int32_t failure = failure_;

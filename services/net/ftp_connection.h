@@ -77,7 +77,18 @@ class FtpConnection {
   bool Connected() const { return client_ && status_ == 1; }
   void FetchResponse(std::string_view reason = {});
   void CheckConnection(uint32_t within_ms = 0);
-  void StoreEntry(const platform::FtpEntry& entry);
+  // Stores the listing's next entry from listing_next_ that the program can
+  // be given; false when none is left. An entry whose name no program text
+  // of kMaxTextChars characters spells is passed over, and the reply says so.
+  bool StoreNextEntry();
+  void StoreEntry(const platform::FtpEntry& entry, std::string name);
+  // Asks `request` with the server's name for the program's `name`, and,
+  // where the server has no such file and the program's bytes differ, with
+  // those bytes, as builds before the UTF-8 names sent them (to a server
+  // whose names are Latin-1). RemoteName refuses a name first.
+  template <class Request>
+  bool WithRemoteName(std::string_view name, const Request& request);
+  bool MayAskAsBefore(const std::string& sent, std::string_view name) const;
   void ClearEntry();
   void Reset();
   void Watchdog();
