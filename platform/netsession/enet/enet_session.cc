@@ -10,7 +10,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <chrono>
 #include <cstring>
 #include <deque>
@@ -19,7 +18,9 @@
 #include <type_traits>
 #include <utility>
 
+#include "platform/netsession/enet/enet_address.h"
 #include "platform/netsession/enet/link_gate.h"
+#include "platform/netsession/enet/link_queue.h"
 #include "platform/netsession/net_session.h"
 #include "platform/netsession/session_core.h"
 #include "platform/netsession/session_wire.h"
@@ -57,57 +58,13 @@ constexpr size_t kMaxMachines = 256;             // links a member's ENet host c
 constexpr uint32_t kListenAgainMs = 1000;        // how often a new host tries for the session port
 constexpr PeerKey kListenerKeys = 0x10000;       // keys above this are the listener's peers
 constexpr char kConnectionName[] = "Internet UDP/IP Connection";
-// Places a host has beyond its players', for links on their way in.
-constexpr size_t kSpareLinks = 64;
+// Places every ENet host of this machine has for strangers' links (not
+// joined yet) beyond those of the machines it may link with: its players'
+// when it hosts, kMaxMachines otherwise (link_places.h).
+constexpr size_t kStrangerPlaces = 256;
 // ENet's own timeout for links to this machine, which its own rule
 // (SessionNetworkOptions::member_silence_ms) ends before.
 constexpr uint32_t kBackstopTimeoutMs = 60000;
-
-bool IsLoopback(const ENetAddress& address) {
-  return reinterpret_cast<const uint8_t*>(&address.host)[0] == 127;
-}
-
-ENetAddress LoopbackAddress(uint16_t port) {
-  ENetAddress a{};
-  enet_address_set_host_ip(&a, "127.0.0.1");
-  a.port = port;
-  return a;
-}
-
-// Where this machine's ENet hosts bind: every address, or the loopback
-// address alone.
-ENetAddress BindAddress(const SessionNetworkOptions& options, uint16_t port) {
-  if (options.loopback_only) return LoopbackAddress(port);
-  ENetAddress a{};
-  a.host = ENET_HOST_ANY;
-  a.port = port;
-  return a;
-}
-
-// "host" or "host:port"; nothing when it names no machine.
-std::optional<ENetAddress> ParseAddress(std::string_view text, uint16_t default_port) {
-  ENetAddress address{};
-  address.port = default_port;
-  std::string host(text);
-  if (const size_t colon = text.rfind(':'); colon != std::string_view::npos) {
-    const std::string_view digits = text.substr(colon + 1);
-    unsigned port = 0;
-    auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), port);
-    if (error != std::errc{} || end != digits.data() + digits.size() || port == 0 || port > 65535)
-      return std::nullopt;
-    address.port = static_cast<uint16_t>(port);
-    host = std::string(text.substr(0, colon));
-  }
-  if (host.empty() || enet_address_set_host(&address, host.c_str()) != 0) return std::nullopt;
-  return address;
-}
-
-// Why the session port could not be had, from the error of its bind.
-std::string PortFailure(uint16_t port, int error) {
-  const std::string where = "UDP port " + std::to_string(port);
-  if (error == EADDRINUSE) return where + " is in use by another program";
-  return where + ": " + std::strerror(error);
-}
 
 uint32_t RandomWord() {
   static thread_local std::mt19937 generator{std::random_device{}()};
@@ -125,32 +82,6 @@ Guid NewInstanceGuid() {
 
 class EnetSession;
 
-// What waits to go over one link: packets not yet handed to ENet, and the
-// bytes of those handed to it and not yet let go.
-struct LinkQueue {
-  std::deque<OutgoingPacket> held;
-  size_t held_bytes = 0;
-  size_t in_flight = 0;
-  size_t Bytes() const { return held_bytes + in_flight; }
-  void DropHeld() {
-    held.clear();
-    held_bytes = 0;
-  }
-};
-
-// Lets go of the oldest unguaranteed packets of `link` until `fits`.
-template <class Fits>
-void LetGoUnguaranteed(LinkQueue& link, Fits fits) {
-  for (auto it = link.held.begin(); it != link.held.end() && !fits();) {
-    if (it->guaranteed) {
-      ++it;
-      continue;
-    }
-    link.held_bytes -= it->bytes.size();
-    it = link.held.erase(it);
-  }
-}
-
 // The event that ENet fills, with the session it belongs to: ENet passes
 // this event to the intercept callback, which is how a search that arrives
 // during a service finds its session.
@@ -162,13 +93,6 @@ struct ServiceContext {
 uint64_t NowMs() {
   return static_cast<uint64_t>(
       std::chrono::duration_cast<std::chrono::milliseconds>(SteadyClock::now().time_since_epoch()).count());
-}
-
-ENetAddress ToEnet(const MachineAddress& a) {
-  ENetAddress e{};
-  e.host = a.host;
-  e.port = a.port;
-  return e;
 }
 
 bool Readable(ENetHost* host) {
@@ -205,10 +129,6 @@ class GoodbyeBudget {
   uint32_t used_ = 0;
 };
 
-// Counts the bytes of packets handed to ENet until ENet lets go of them.
-void PacketFreed(ENetPacket* packet) {
-  if (packet->userData) *static_cast<size_t*>(packet->userData) -= packet->dataLength;
-}
 static_assert(std::is_standard_layout_v<ServiceContext>);
 
 class EnetSession final : public NetSession {
@@ -240,8 +160,12 @@ class EnetSession final : public NetSession {
   template <class Visit>
   void ForEachPeer(Visit visit);
   void Handle(const ENetEvent& event);
-  // Takes every event `host` has without waiting.
-  void ServiceHost(ENetHost* host);
+  // Takes every event `host` has without waiting; whether it read all that
+  // had come.
+  bool ServiceHost(ENetHost* host);
+  // Tells the rules of the strangers' links closed to make room or for
+  // joining too late.
+  void ForgetClosedLinks();
   // Waits up to `wait_ms` for one event, then takes what else is there.
   void ServiceOnce(uint32_t wait_ms);
   template <class Done>
@@ -321,7 +245,9 @@ class EnetSession final : public NetSession {
   };
   std::map<ENetPeer*, Heard> heard_;
   ConnectCookies cookies_{wire::kConnectMagic};
-  LinkGate gate_{cookies_};
+  LinkPlaces places_{kStrangerPlaces};
+  LinkGate gate_{cookies_, places_,
+                 [this](const ENetAddress& a) { return core_.KnownMachineAt(MachineAddress{a.host, a.port}); }};
   GoodbyeBudget goodbye_checks_;
   SessionCore core_;
 };
@@ -473,11 +399,20 @@ void EnetSession::AskForCookie() {
 void EnetSession::ConnectWithCookie() {
   const ENetAddress to = cookie_wait_->to;
   const uint32_t cookie = *cookie_wait_->cookie;
+  // Strangers' links may hold every place of this machine's own host: the
+  // oldest gives way.
+  if (places_.MakePlace(host_)) server_ = enet_host_connect(host_, &to, kChannels, cookie);
+  if (!server_) {
+    // A link that cannot be opened here is no sign of the other machine,
+    // which just answered: this one asks it again, and waits for it as
+    // long again from now. Only its silence counts.
+    const auto now = SteadyClock::now();
+    cookie_wait_->cookie.reset();
+    cookie_wait_->ask_again_at = now + std::chrono::milliseconds(kCookieRepeatMs);
+    if (new_host_by_) new_host_by_ = std::max(*new_host_by_, now + std::chrono::milliseconds(options_.reply_wait_ms));
+    return;
+  }
   cookie_wait_.reset();
-  // A flood of requests may hold every place of this machine's own host.
-  gate_.MakePlace(host_, NowMs());
-  server_ = enet_host_connect(host_, &to, kChannels, cookie);
-  if (!server_) return core_.OnPeerGone(SessionCore::kHostPeer);
   enet_peer_timeout(server_, 0, options_.host_silence_ms, options_.host_silence_ms);
 }
 
@@ -503,7 +438,7 @@ SessionError EnetSession::Host(const Guid& application, const SessionDescription
   if (core_.role() != SessionCore::Role::kNone || host_) return SessionError::kAlreadyOpen;
   if (session.max_players == 0) return SessionError::kInvalidParams;
   const ENetAddress bind = BindAddress(options_, options_.port);
-  const size_t peers = std::min<size_t>(session.max_players + kSpareLinks, ENET_PROTOCOL_MAXIMUM_PEER_ID);
+  const size_t peers = std::min<size_t>(session.max_players + 1 + kStrangerPlaces, ENET_PROTOCOL_MAXIMUM_PEER_ID);
   host_ = enet_host_create(&bind, peers, kChannels, 0, 0);
   if (!host_) {
     failure_reason_ = PortFailure(options_.port, errno);
@@ -523,7 +458,7 @@ SessionError EnetSession::Join(const Guid& application, const Guid& instance) {
   auto found = found_.find(instance);
   if (found == found_.end()) return SessionError::kNoSessions;
   const ENetAddress bind = BindAddress(options_, 0);
-  host_ = enet_host_create(&bind, kMaxMachines, kChannels, 0, 0);
+  host_ = enet_host_create(&bind, kMaxMachines + kStrangerPlaces, kChannels, 0, 0);
   if (!host_) return SessionError::kGeneric;
   host_->intercept = InterceptSearch;
   enet_socket_set_option(host_->socket, ENET_SOCKOPT_RCVBUF, kReceiveBufferBytes);
@@ -650,13 +585,24 @@ bool EnetSession::Send(PlayerId from, PlayerId to, std::span<const uint8_t> data
 void EnetSession::Service() {
   if (!host_) return;
   core_.Tick(NowMs());
-  ServiceHost(host_);
-  if (listener_) ServiceHost(listener_);
+  // A link is late to join only where its Join cannot still wait unread.
+  if (ServiceHost(host_)) places_.DropLate(host_, NowMs());
+  if (listener_ && ServiceHost(listener_)) places_.DropLate(listener_, NowMs());
+  ForgetClosedLinks();
   CheckDeadlines();
   Flush();
 }
 
-void EnetSession::ServiceHost(ENetHost* host) {
+void EnetSession::ForgetClosedLinks() {
+  for (const ENetPeer* peer : places_.TakeClosed()) {
+    const PeerKey key = KeyOf(peer);
+    heard_.erase(const_cast<ENetPeer*>(peer));
+    links_[key].DropHeld();
+    core_.OnPeerGone(key);
+  }
+}
+
+bool EnetSession::ServiceHost(ENetHost* host) {
   ServiceContext context;
   context.session = this;
   const auto budget = SteadyClock::now() + std::chrono::milliseconds(kDrainBudgetMs);
@@ -669,8 +615,11 @@ void EnetSession::ServiceHost(ENetHost* host) {
     }
     // ENet reads a few hundred datagrams a call: what is left of a flood
     // is read now, not left to crowd out the next ones.
-    if (result < 0 || !Readable(host) || SteadyClock::now() >= budget) break;
+    if (result < 0) break;
+    if (!Readable(host)) return true;
+    if (SteadyClock::now() >= budget) break;
   }
+  return false;
 }
 
 void EnetSession::ServiceOnce(uint32_t wait_ms) {
@@ -685,6 +634,7 @@ void EnetSession::ServiceOnce(uint32_t wait_ms) {
     Handle(context.event);
   }
   if (listener_) ServiceHost(listener_);
+  ForgetClosedLinks();
   CheckDeadlines();
   Flush();
 }
@@ -701,6 +651,7 @@ bool EnetSession::WaitUntil(Done done, uint32_t limit_ms) {
 }
 
 void EnetSession::Handle(const ENetEvent& event) {
+  ForgetClosedLinks();
   switch (event.type) {
     case ENET_EVENT_TYPE_CONNECT:
       KeepFullWindow(event.peer);
@@ -711,11 +662,17 @@ void EnetSession::Handle(const ENetEvent& event) {
         core_.OnPeerConnected(SessionCore::kHostPeer,
                               MachineAddress{event.peer->address.host, event.peer->address.port});
         core_.OnNewHostReached();
+        // The next host may still wait out its own host's silence before it
+        // takes this machine in, as a machine stopped for a while finds: it
+        // answers on the link, whose silence ENet's timeout finds, and takes
+        // this one in (or sends it on) within the others' wait.
+        if (new_host_by_) new_host_by_ = SteadyClock::now() + std::chrono::milliseconds(options_.rejoin_wait_ms);
       } else {
         // This machine's own rule decides when the link is lost; ENet's
         // timeout stays as a backstop.
         enet_peer_timeout(event.peer, 0, kBackstopTimeoutMs, kBackstopTimeoutMs);
         heard_[event.peer] = Heard{event.peer->lastReceiveTime, SteadyClock::now()};
+        places_.Connected(event.peer, NowMs());
         core_.OnPeerConnected(KeyOf(event.peer), MachineAddress{event.peer->address.host, event.peer->address.port});
       }
       break;
@@ -724,8 +681,10 @@ void EnetSession::Handle(const ENetEvent& event) {
       // datagram in guaranteed pieces, whatever it was sent as.
       const bool guaranteed = event.channelID == kGuaranteedChannel;
       const std::span<const uint8_t> bytes(event.packet->data, event.packet->dataLength);
-      core_.OnPacket(event.peer == server_ ? SessionCore::kHostPeer : KeyOf(event.peer), bytes, guaranteed);
+      const PeerKey key = event.peer == server_ ? SessionCore::kHostPeer : KeyOf(event.peer);
+      core_.OnPacket(key, bytes, guaranteed);
       enet_packet_destroy(event.packet);
+      if (places_.IsStranger(event.peer) && core_.HoldsPlace(key)) places_.Joined(event.peer);
       break;
     }
     case ENET_EVENT_TYPE_DISCONNECT:
@@ -735,6 +694,7 @@ void EnetSession::Handle(const ENetEvent& event) {
         core_.OnPeerGone(SessionCore::kHostPeer);
       } else {
         // What waited for it would go to whoever takes its place.
+        places_.Forget(event.peer);
         links_[KeyOf(event.peer)].DropHeld();
         core_.OnPeerGone(KeyOf(event.peer));
       }
@@ -844,7 +804,7 @@ void EnetSession::DropSilentLinks(SteadyClock::time_point now) {
 void EnetSession::TryListen() {
   // On one machine the old host may hold the port a moment longer.
   const ENetAddress bind = BindAddress(options_, options_.port);
-  listener_ = enet_host_create(&bind, kMaxMachines, kChannels, 0, 0);
+  listener_ = enet_host_create(&bind, kMaxMachines + kStrangerPlaces, kChannels, 0, 0);
   if (listener_) {
     listener_->intercept = InterceptSearch;
     enet_socket_set_option(listener_->socket, ENET_SOCKOPT_RCVBUF, kReceiveBufferBytes);
@@ -965,7 +925,7 @@ void EnetSession::DestroyHost() {
   if (host_) enet_host_destroy(host_);
   links_.clear();
   heard_.clear();
-  gate_.Forget();
+  places_.Clear();
   host_ = nullptr;
   listener_ = nullptr;
   server_ = nullptr;
