@@ -8,6 +8,8 @@ namespace {
 
 bool SameAsker(const ENetAddress& a, const ENetAddress& b) { return a.host == b.host && a.port == b.port; }
 
+uint64_t AskerKey(const ENetAddress& a) { return uint64_t{a.host} << 16 | a.port; }
+
 // How long a link whose handshake ended may take to join: a fixed wait and
 // four of its handshake's round trips, within a bound.
 uint64_t JoinWait(uint64_t since, uint64_t connected) {
@@ -36,14 +38,28 @@ LinkPlaces::Link* LinkPlaces::Find(ENetPeer* peer, uint64_t now) {
   return &links_.try_emplace(peer, Link{now, std::nullopt, peer->connectID, false}).first->second;
 }
 
+const LinkPlaces::Link* LinkPlaces::AskerInGrace(const ENetHost* host, uint64_t now) const {
+  auto asker = askers_.find(AskerKey(host->receivedAddress));
+  if (asker == askers_.end()) return nullptr;
+  const ENetPeer* peer = asker->second;
+  auto link = links_.find(peer);
+  if (link == links_.end() || link->second.joined || link->second.connect_id != peer->connectID ||
+      peer->state == ENET_PEER_STATE_DISCONNECTED || !SameAsker(peer->address, host->receivedAddress) ||
+      now - link->second.since >= kHandshakeGraceMs)
+    return nullptr;
+  return &link->second;
+}
+
 LinkPlaces::Census LinkPlaces::Count(ENetHost* host, uint64_t now) {
   Census c;
+  askers_.clear();
   for (size_t i = 0; i < host->peerCount; ++i) {
     ENetPeer* peer = &host->peers[i];
     if (peer->state == ENET_PEER_STATE_DISCONNECTED) c.free = true;
     const Link* link = Find(peer, now);
     if (!link || link->joined) continue;
     ++c.strangers;
+    askers_[AskerKey(peer->address)] = peer;
     if (SameAsker(peer->address, host->receivedAddress)) c.asker = peer;
     if (!c.first || link->since < links_[c.first].since) c.first = peer;
     if (now - link->since >= kHandshakeGraceMs && (!c.oldest || link->since < links_[c.oldest].since)) c.oldest = peer;
@@ -52,6 +68,7 @@ LinkPlaces::Census LinkPlaces::Count(ENetHost* host, uint64_t now) {
 }
 
 bool LinkPlaces::Admit(ENetHost* host, uint32_t connect_id, bool known, uint64_t now) {
+  if (const Link* mine = AskerInGrace(host, now)) return mine->connect_id == connect_id;
   const Census c = Count(host, now);
   if (c.asker) {
     // The same request again is ENet's to recognise; a new one takes the
@@ -64,7 +81,7 @@ bool LinkPlaces::Admit(ENetHost* host, uint32_t connect_id, bool known, uint64_t
   if (known) {
     if (!c.free && !c.first) return false;
     if (!c.free) Close(c.first);
-    return Place(host, connect_id, now);
+    return Place(host, connect_id, now, true);
   }
   if (c.free && c.strangers < stranger_places_) return Place(host, connect_id, now);
   if (!c.oldest) return false;
@@ -72,11 +89,12 @@ bool LinkPlaces::Admit(ENetHost* host, uint32_t connect_id, bool known, uint64_t
   return Place(host, connect_id, now);
 }
 
-bool LinkPlaces::Place(ENetHost* host, uint32_t connect_id, uint64_t now) {
+bool LinkPlaces::Place(ENetHost* host, uint32_t connect_id, uint64_t now, bool known) {
   // ENet gives a new link the first free place.
   for (size_t i = 0; i < host->peerCount; ++i) {
     if (host->peers[i].state != ENET_PEER_STATE_DISCONNECTED) continue;
-    links_[&host->peers[i]] = Link{now, std::nullopt, connect_id, false};
+    links_[&host->peers[i]] = Link{now, std::nullopt, connect_id, known};
+    askers_[AskerKey(host->receivedAddress)] = &host->peers[i];
     return true;
   }
   return false;

@@ -4,7 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <map>
+#include <unordered_map>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -61,6 +61,7 @@ class LinkPlaces {
   void Forget(const ENetPeer* peer) { links_.erase(peer); }
   void Clear() {
     links_.clear();
+    askers_.clear();
     closed_.clear();
   }
 
@@ -79,15 +80,23 @@ class LinkPlaces {
     ENetPeer* first = nullptr;   // the oldest stranger
   };
   Census Count(ENetHost* host, uint64_t now);
+  // The asker's own stranger's link when it is still in its grace, found
+  // without counting: a flood of requests from the ports that hold links
+  // costs no more than their cookies' checks.
+  const Link* AskerInGrace(const ENetHost* host, uint64_t now) const;
   // The link `host` has at `peer`, noted now where it is a handshake not
   // seen before; none for a free place or a link of this machine's own.
   Link* Find(ENetPeer* peer, uint64_t now);
   // Notes the request about to be let in at the place ENet gives it.
-  bool Place(ENetHost* host, uint32_t connect_id, uint64_t now);
+  // `known`: a known machine's, whose place lasts.
+  bool Place(ENetHost* host, uint32_t connect_id, uint64_t now, bool known = false);
   void Close(ENetPeer* peer);
 
   size_t stranger_places_;
-  std::map<const ENetPeer*, Link> links_;
+  std::unordered_map<const ENetPeer*, Link> links_;
+  // Each stranger's link by the address and port it came from, as last
+  // counted.
+  std::unordered_map<uint64_t, ENetPeer*> askers_;
   std::vector<const ENetPeer*> closed_;
 };
 
