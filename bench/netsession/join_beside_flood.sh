@@ -62,7 +62,9 @@ for row in "${rows[@]}"; do
     [ -n "$fp" ] && kill "$fp" 2>/dev/null && wait "$fp" 2>/dev/null || true
     touch stop.txt
     wait "$hp" 2>/dev/null || true
-    printf '%-28s %-34s %8s %6s %9s ms %9s\n' "$mode ${source:-}" "${binary: -34}" \
+    label=$binary
+    [ ${#label} -gt 34 ] && label=...${label: -31}
+    printf '%-28s %-34s %8s %6s %9s ms %9s\n' "$mode ${source:-}" "$label" \
       "$(printf '%s\n' "${joins[@]}" | median)" "$failed" "$(printf '%s\n' "${cpu[@]}" | median)" "$host_pct"
   done
 done
