@@ -49,7 +49,9 @@ constexpr int kReceiveBufferBytes = 8 << 20;
 // queue at a time.
 constexpr size_t kMaxQueuedBytes = 64u << 20;
 constexpr size_t kInFlightBytes = 4u << 20;
-constexpr uint32_t kCookieRepeatMs = 250;  // a machine asks for a cookie again this often while it connects
+// A machine asks for a cookie again this often while it connects, and a
+// search asks again this often while it waits.
+constexpr uint32_t kCookieRepeatMs = 250;
 constexpr uint32_t kCheckWaitMs = 1000;   // how long a host has to answer whether it still hosts
 constexpr uint32_t kCheckRepeatMs = 250;  // the question is asked again this often meanwhile
 constexpr uint32_t kTellEveryMs = 1000;   // how often a new host tells and asks around
@@ -273,9 +275,12 @@ std::optional<std::vector<SessionDescription>> EnetSession::FindSessions(const G
   // sent at all (no network up).
   std::vector<ENetAddress> asked = {target_};
   if (broadcast_) asked.push_back(LoopbackAddress(target_.port));
-  bool sent = false;
-  for (const ENetAddress& to : asked) sent = enet_socket_send(socket, &to, &out, 1) >= 0 || sent;
-  if (!sent) {
+  auto ask = [&] {
+    bool sent = false;
+    for (const ENetAddress& to : asked) sent = enet_socket_send(socket, &to, &out, 1) >= 0 || sent;
+    return sent;
+  };
+  if (!ask()) {
     enet_socket_destroy(socket);
     return std::nullopt;
   }
@@ -286,12 +291,20 @@ std::optional<std::vector<SessionDescription>> EnetSession::FindSessions(const G
   if (core_.role() == SessionCore::Role::kHost && application == application_)
     sessions.push_back(core_.Description());
   const auto deadline = SteadyClock::now() + std::chrono::milliseconds(options_.find_wait_ms);
+  // A host whose socket a flood fills, or that stood still a moment, may
+  // have dropped the question: it is asked again meanwhile.
+  auto ask_again = SteadyClock::now() + std::chrono::milliseconds(kCookieRepeatMs);
   std::vector<uint8_t> buffer(ENET_PROTOCOL_MAXIMUM_MTU);
   while (sessions.size() < kMaxFoundSessions) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - SteadyClock::now());
-    if (left.count() <= 0) break;
+    const auto now = SteadyClock::now();
+    if (now >= deadline) break;
+    if (now >= ask_again) {
+      ask();
+      ask_again = now + std::chrono::milliseconds(kCookieRepeatMs);
+    }
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(std::min(deadline, ask_again) - now);
     enet_uint32 condition = ENET_SOCKET_WAIT_RECEIVE;
-    if (enet_socket_wait(socket, &condition, static_cast<enet_uint32>(left.count())) < 0) break;
+    if (enet_socket_wait(socket, &condition, static_cast<enet_uint32>(std::max<int64_t>(left.count(), 1))) < 0) break;
     if (!(condition & ENET_SOCKET_WAIT_RECEIVE)) continue;
     ENetAddress from{};
     ENetBuffer in{buffer.data(), buffer.size()};
