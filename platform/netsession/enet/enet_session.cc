@@ -52,6 +52,9 @@ constexpr size_t kInFlightBytes = 4u << 20;
 // A machine asks for a cookie again this often while it connects, and a
 // search asks again this often while it waits.
 constexpr uint32_t kCookieRepeatMs = 250;
+// The bounds of the round trip a new link to another machine starts from.
+constexpr uint32_t kMinRoundTripMs = 25;
+constexpr uint32_t kMaxRoundTripMs = 500;
 constexpr uint32_t kCheckWaitMs = 1000;   // how long a host has to answer whether it still hosts
 constexpr uint32_t kCheckRepeatMs = 250;  // the question is asked again this often meanwhile
 constexpr uint32_t kTellEveryMs = 1000;   // how often a new host tells and asks around
@@ -112,24 +115,6 @@ void KeepFullWindow(ENetPeer* peer) {
   enet_peer_throttle_configure(peer, ENET_PEER_PACKET_THROTTLE_INTERVAL, ENET_PEER_PACKET_THROTTLE_ACCELERATION, 0);
   peer->packetThrottle = peer->packetThrottleLimit;
 }
-
-// Goodbyes that came outside a link checked a second, at most: a flood of
-// false ones must not keep this machine hashing.
-class GoodbyeBudget {
- public:
-  bool Take(uint64_t now_ms) {
-    if (now_ms / 1000 != second_) {
-      second_ = now_ms / 1000;
-      used_ = 0;
-    }
-    return used_++ < kPerSecond;
-  }
-
- private:
-  static constexpr uint32_t kPerSecond = 32;
-  uint64_t second_ = 0;
-  uint32_t used_ = 0;
-};
 
 static_assert(std::is_standard_layout_v<ServiceContext>);
 
@@ -215,7 +200,9 @@ class EnetSession final : public NetSession {
     ENetAddress to{};
     uint32_t nonce = 0;
     SteadyClock::time_point ask_again_at{};
+    SteadyClock::time_point asked_at{};
     std::optional<uint32_t> cookie;
+    uint32_t round_trip_ms = 0;  // as the cookie took
   };
   std::optional<CookieWait> cookie_wait_;
   // Member: ENet's time of the host's last acknowledgement, and when this
@@ -377,8 +364,11 @@ bool EnetSession::TakeDatagram(ENetHost* host) {
   }
   if (std::optional<wire::CookieReply> reply = wire::DecodeCookieReply(bytes)) {
     if (cookie_wait_ && reply->nonce == cookie_wait_->nonce && host->receivedAddress.host == cookie_wait_->to.host &&
-        host->receivedAddress.port == cookie_wait_->to.port)
+        host->receivedAddress.port == cookie_wait_->to.port) {
       cookie_wait_->cookie = reply->cookie;
+      cookie_wait_->round_trip_ms = static_cast<uint32_t>(
+          std::chrono::duration_cast<std::chrono::milliseconds>(SteadyClock::now() - cookie_wait_->asked_at).count());
+    }
     return true;
   }
   if (std::optional<wire::Hint> hint = wire::DecodeHint(bytes)) {
@@ -399,14 +389,15 @@ void EnetSession::SendDatagram(const ENetAddress& to, const std::vector<uint8_t>
 }
 
 void EnetSession::ConnectTo(const ENetAddress& to) {
-  cookie_wait_ = CookieWait{to, RandomWord() | 1, {}, std::nullopt};
+  cookie_wait_ = CookieWait{to, RandomWord() | 1, {}, {}, std::nullopt, 0};
   AskForCookie();
 }
 
 void EnetSession::AskForCookie() {
   SendDatagram(cookie_wait_->to,
                wire::EncodeCookieRequest(wire::CookieRequest{core_.Description().instance, cookie_wait_->nonce}));
-  cookie_wait_->ask_again_at = SteadyClock::now() + std::chrono::milliseconds(kCookieRepeatMs);
+  cookie_wait_->asked_at = SteadyClock::now();
+  cookie_wait_->ask_again_at = cookie_wait_->asked_at + std::chrono::milliseconds(kCookieRepeatMs);
 }
 
 void EnetSession::ConnectWithCookie() {
@@ -425,6 +416,11 @@ void EnetSession::ConnectWithCookie() {
     if (new_host_by_) new_host_by_ = std::max(*new_host_by_, now + std::chrono::milliseconds(options_.reply_wait_ms));
     return;
   }
+  // ENet would send the request again only after a 500 ms guess at the
+  // round trip, and a flood that fills the other's socket drops many: the
+  // round trip the cookie took sets the pace.
+  server_->roundTripTime = std::clamp<uint32_t>(cookie_wait_->round_trip_ms, kMinRoundTripMs, kMaxRoundTripMs);
+  server_->roundTripTimeVariance = server_->roundTripTime / 2;
   cookie_wait_.reset();
   enet_peer_timeout(server_, 0, options_.host_silence_ms, options_.host_silence_ms);
 }

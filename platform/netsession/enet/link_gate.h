@@ -45,6 +45,24 @@ class LinkGate {
   Known known_;
 };
 
+// Goodbyes that came outside a link checked a second, at most: a flood of
+// false ones must not keep this machine hashing.
+class GoodbyeBudget {
+ public:
+  bool Take(uint64_t now_ms) {
+    if (now_ms / 1000 != second_) {
+      second_ = now_ms / 1000;
+      used_ = 0;
+    }
+    return used_++ < kPerSecond;
+  }
+
+ private:
+  static constexpr uint32_t kPerSecond = 32;
+  uint64_t second_ = 0;
+  uint32_t used_ = 0;
+};
+
 // The connection request `bytes` is: a datagram from no link yet whose
 // first command asks to connect. Its fields are as they came (big-endian).
 std::optional<ENetProtocolConnect> ConnectRequest(std::span<const uint8_t> bytes);
