@@ -199,9 +199,12 @@ flood_done() {  # WHAT
   fi
   case $flood_mode in finished | kept) [ "${finished:-0}" -gt 0 ] || unmet="no handshake was finished" ;; esac
   [ "$flood_mode" = kept ] && { [ "${answered:-0}" -gt 0 ] || unmet="no link was kept up"; }
-  # The game's own datagrams (to a killed host's port, say) may go astray.
-  if [ "${sent:-0}" = 0 ] || { [ "$sent" -ge 10000 ] && { [ "$reached" -lt $(( sent * 9 / 10 )) ] ||
-    [ "$astray" -gt $(( sent / 100 + own_rate * flood_seconds )) ]; }; }; then
+  # A forged flood shows it reached the game at the game's ports alone; the
+  # game's own datagrams (to a killed host's port, say) may go astray. (A
+  # genuine flood's answers show it, and the game's answers to its sockets
+  # go astray once it ends.)
+  if [ "${sent:-0}" = 0 ] || { [ "$flood_mode" = forged ] && [ "$sent" -ge 10000 ] &&
+    { [ "$reached" -lt $(( sent * 9 / 10 )) ] || [ "$astray" -gt $(( sent / 100 + own_rate * flood_seconds )) ]; }; }; then
     unmet="the flood did not reach the game"
   fi
   if [ "$flood_at_rate" = 0 ] && [ "$flood_mode" != kept ] && [ "$reached" -lt $(( own_rate * flood_seconds * 10 )) ]; then
