@@ -289,11 +289,12 @@ usual_ms() {  # WHO AT
     awk '{ v[NR] = $1 } END { print NR ? v[int((NR + 1) / 2)] : 0 }'
 }
 
-# Until the scripted FTP server of this scenario listens.
+# Until the scripted FTP server of this scenario listens (only a hang takes
+# 30 s).
 start_ftp() {  # MODE
   python3 "$src/ftpfake.py" "$1" > fake.log 2>&1 &
   fp=$!
-  local end=$(( $(now_ms) + 5000 ))
+  local end=$(( $(now_ms) + 30000 ))
   until ss -Hltn 'sport = :21' 2>/dev/null | grep -q .; do
     [ "$(now_ms)" -ge "$end" ] && return 1
     sleep 0.05
@@ -310,7 +311,7 @@ run_ftp() {
   local mode=short
   [ "$s" = ftpstop ] && mode=silent
   [ "$s" = ftpstall ] && mode=stall
-  start_ftp "$mode" || { echo "$s: the FTP server did not start"; return 1; }
+  start_ftp "$mode" || { echo "$s: the precondition failed: the FTP server did not start"; return 75; }
   local failed=0
   if [ "$s" = ftpstop ] || [ "$s" = ftpstall ]; then
     # What ending on SIGTERM takes this machine now: a run that waits for
@@ -406,7 +407,7 @@ run_one() {
   [ "$s" = mstop3 ] && size=16000
   [ -n "$size" ] && echo "$size" > size.txt
   if [ "$s" = ftphint ]; then
-    start_ftp slow || { echo "$s: the FTP server did not start"; return 1; }
+    start_ftp slow || { echo "$s: the precondition failed: the FTP server did not start"; return 75; }
   fi
   case $s in lossm*) touch holdlast.txt ;; esac
   [ -n "$flood_join" ] && touch holdjoin2.txt holdjoin3.txt
