@@ -35,7 +35,8 @@ void BM_ConnectRequest(benchmark::State& state) {
   const bool forged = state.range(0) == 1;
   ENetHost* host = enet_host_create(nullptr, 8, 2, 0, 0);
   ConnectCookies cookies(wire::kConnectMagic);
-  LinkGate gate(cookies);
+  LinkPlaces places(8);
+  LinkGate gate(cookies, places, nullptr);
   ENetAddress from{};
   from.host = htonl(0x7F000001);
   from.port = 40000;

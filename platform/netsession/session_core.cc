@@ -70,6 +70,20 @@ std::optional<PeerKey> SessionCore::LinkOf(MachineId id) const {
   return machine == machines_.end() ? std::nullopt : machine->second.peer;
 }
 
+bool SessionCore::HoldsPlace(PeerKey peer) const {
+  if (role_ == Role::kHost) return MachineAt(peer).has_value();
+  return std::any_of(asked_to_take_over_.begin(), asked_to_take_over_.end(),
+                     [&](const auto& asked) { return asked.first == peer; });
+}
+
+bool SessionCore::KnownMachineAt(MachineAddress address) const {
+  // A host notes a machine on its own loopback address without the address.
+  return std::any_of(machines_.begin(), machines_.end(), [&](const auto& m) {
+    const MachineAddress& a = m.second.address;
+    return a.port == address.port && (a.host == address.host || (a.host == 0 && IsLoopback(address)));
+  });
+}
+
 std::optional<MachineId> SessionCore::MachineAt(PeerKey peer) const {
   for (const auto& [id, machine] : machines_)
     if (machine.peer == peer) return id;

@@ -146,6 +146,12 @@ class SessionCore {
   std::vector<wire::Mark> HandedOver(PeerKey peer) const;
   // The link to machine `id`, while it is in.
   std::optional<PeerKey> LinkOf(MachineId id) const;
+  // Whether link `peer` to this machine earned a lasting place: it is a
+  // machine's of the session (host), or one that proved itself and waits
+  // for this machine to take over (member).
+  bool HoldsPlace(PeerKey peer) const;
+  // Whether a machine of the session is at `address` (as its cookie proves).
+  bool KnownMachineAt(MachineAddress address) const;
   // Links whose machine proved it left: the transport closes them.
   std::vector<PeerKey> TakeClosedLinks() { return std::exchange(closed_links_, {}); }
   // Host: the link to `peer` cannot take what its machine must get (the

@@ -10,7 +10,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <chrono>
 #include <cstring>
 #include <deque>
@@ -19,7 +18,9 @@
 #include <type_traits>
 #include <utility>
 
+#include "platform/netsession/enet/enet_address.h"
 #include "platform/netsession/enet/link_gate.h"
+#include "platform/netsession/enet/link_queue.h"
 #include "platform/netsession/net_session.h"
 #include "platform/netsession/session_core.h"
 #include "platform/netsession/session_wire.h"
@@ -48,7 +49,12 @@ constexpr int kReceiveBufferBytes = 8 << 20;
 // queue at a time.
 constexpr size_t kMaxQueuedBytes = 64u << 20;
 constexpr size_t kInFlightBytes = 4u << 20;
-constexpr uint32_t kCookieRepeatMs = 250;  // a machine asks for a cookie again this often while it connects
+// A machine asks for a cookie again this often while it connects, and a
+// search asks again this often while it waits.
+constexpr uint32_t kCookieRepeatMs = 250;
+// The bounds of the round trip a new link to another machine starts from.
+constexpr uint32_t kMinRoundTripMs = 25;
+constexpr uint32_t kMaxRoundTripMs = 500;
 constexpr uint32_t kCheckWaitMs = 1000;   // how long a host has to answer whether it still hosts
 constexpr uint32_t kCheckRepeatMs = 250;  // the question is asked again this often meanwhile
 constexpr uint32_t kTellEveryMs = 1000;   // how often a new host tells and asks around
@@ -57,57 +63,13 @@ constexpr size_t kMaxMachines = 256;             // links a member's ENet host c
 constexpr uint32_t kListenAgainMs = 1000;        // how often a new host tries for the session port
 constexpr PeerKey kListenerKeys = 0x10000;       // keys above this are the listener's peers
 constexpr char kConnectionName[] = "Internet UDP/IP Connection";
-// Places a host has beyond its players', for links on their way in.
-constexpr size_t kSpareLinks = 64;
+// Places every ENet host of this machine has for strangers' links (not
+// joined yet) beyond those of the machines it may link with: its players'
+// when it hosts, kMaxMachines otherwise (link_places.h).
+constexpr size_t kStrangerPlaces = 256;
 // ENet's own timeout for links to this machine, which its own rule
 // (SessionNetworkOptions::member_silence_ms) ends before.
 constexpr uint32_t kBackstopTimeoutMs = 60000;
-
-bool IsLoopback(const ENetAddress& address) {
-  return reinterpret_cast<const uint8_t*>(&address.host)[0] == 127;
-}
-
-ENetAddress LoopbackAddress(uint16_t port) {
-  ENetAddress a{};
-  enet_address_set_host_ip(&a, "127.0.0.1");
-  a.port = port;
-  return a;
-}
-
-// Where this machine's ENet hosts bind: every address, or the loopback
-// address alone.
-ENetAddress BindAddress(const SessionNetworkOptions& options, uint16_t port) {
-  if (options.loopback_only) return LoopbackAddress(port);
-  ENetAddress a{};
-  a.host = ENET_HOST_ANY;
-  a.port = port;
-  return a;
-}
-
-// "host" or "host:port"; nothing when it names no machine.
-std::optional<ENetAddress> ParseAddress(std::string_view text, uint16_t default_port) {
-  ENetAddress address{};
-  address.port = default_port;
-  std::string host(text);
-  if (const size_t colon = text.rfind(':'); colon != std::string_view::npos) {
-    const std::string_view digits = text.substr(colon + 1);
-    unsigned port = 0;
-    auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), port);
-    if (error != std::errc{} || end != digits.data() + digits.size() || port == 0 || port > 65535)
-      return std::nullopt;
-    address.port = static_cast<uint16_t>(port);
-    host = std::string(text.substr(0, colon));
-  }
-  if (host.empty() || enet_address_set_host(&address, host.c_str()) != 0) return std::nullopt;
-  return address;
-}
-
-// Why the session port could not be had, from the error of its bind.
-std::string PortFailure(uint16_t port, int error) {
-  const std::string where = "UDP port " + std::to_string(port);
-  if (error == EADDRINUSE) return where + " is in use by another program";
-  return where + ": " + std::strerror(error);
-}
 
 uint32_t RandomWord() {
   static thread_local std::mt19937 generator{std::random_device{}()};
@@ -125,32 +87,6 @@ Guid NewInstanceGuid() {
 
 class EnetSession;
 
-// What waits to go over one link: packets not yet handed to ENet, and the
-// bytes of those handed to it and not yet let go.
-struct LinkQueue {
-  std::deque<OutgoingPacket> held;
-  size_t held_bytes = 0;
-  size_t in_flight = 0;
-  size_t Bytes() const { return held_bytes + in_flight; }
-  void DropHeld() {
-    held.clear();
-    held_bytes = 0;
-  }
-};
-
-// Lets go of the oldest unguaranteed packets of `link` until `fits`.
-template <class Fits>
-void LetGoUnguaranteed(LinkQueue& link, Fits fits) {
-  for (auto it = link.held.begin(); it != link.held.end() && !fits();) {
-    if (it->guaranteed) {
-      ++it;
-      continue;
-    }
-    link.held_bytes -= it->bytes.size();
-    it = link.held.erase(it);
-  }
-}
-
 // The event that ENet fills, with the session it belongs to: ENet passes
 // this event to the intercept callback, which is how a search that arrives
 // during a service finds its session.
@@ -162,13 +98,6 @@ struct ServiceContext {
 uint64_t NowMs() {
   return static_cast<uint64_t>(
       std::chrono::duration_cast<std::chrono::milliseconds>(SteadyClock::now().time_since_epoch()).count());
-}
-
-ENetAddress ToEnet(const MachineAddress& a) {
-  ENetAddress e{};
-  e.host = a.host;
-  e.port = a.port;
-  return e;
 }
 
 bool Readable(ENetHost* host) {
@@ -187,28 +116,6 @@ void KeepFullWindow(ENetPeer* peer) {
   peer->packetThrottle = peer->packetThrottleLimit;
 }
 
-// Goodbyes that came outside a link checked a second, at most: a flood of
-// false ones must not keep this machine hashing.
-class GoodbyeBudget {
- public:
-  bool Take(uint64_t now_ms) {
-    if (now_ms / 1000 != second_) {
-      second_ = now_ms / 1000;
-      used_ = 0;
-    }
-    return used_++ < kPerSecond;
-  }
-
- private:
-  static constexpr uint32_t kPerSecond = 32;
-  uint64_t second_ = 0;
-  uint32_t used_ = 0;
-};
-
-// Counts the bytes of packets handed to ENet until ENet lets go of them.
-void PacketFreed(ENetPacket* packet) {
-  if (packet->userData) *static_cast<size_t*>(packet->userData) -= packet->dataLength;
-}
 static_assert(std::is_standard_layout_v<ServiceContext>);
 
 class EnetSession final : public NetSession {
@@ -240,8 +147,12 @@ class EnetSession final : public NetSession {
   template <class Visit>
   void ForEachPeer(Visit visit);
   void Handle(const ENetEvent& event);
-  // Takes every event `host` has without waiting.
-  void ServiceHost(ENetHost* host);
+  // Takes every event `host` has without waiting; whether it read all that
+  // had come.
+  bool ServiceHost(ENetHost* host);
+  // Tells the rules of the strangers' links closed to make room or for
+  // joining too late.
+  void ForgetClosedLinks();
   // Waits up to `wait_ms` for one event, then takes what else is there.
   void ServiceOnce(uint32_t wait_ms);
   template <class Done>
@@ -289,7 +200,9 @@ class EnetSession final : public NetSession {
     ENetAddress to{};
     uint32_t nonce = 0;
     SteadyClock::time_point ask_again_at{};
+    SteadyClock::time_point asked_at{};
     std::optional<uint32_t> cookie;
+    uint32_t round_trip_ms = 0;  // as the cookie took
   };
   std::optional<CookieWait> cookie_wait_;
   // Member: ENet's time of the host's last acknowledgement, and when this
@@ -321,7 +234,9 @@ class EnetSession final : public NetSession {
   };
   std::map<ENetPeer*, Heard> heard_;
   ConnectCookies cookies_{wire::kConnectMagic};
-  LinkGate gate_{cookies_};
+  LinkPlaces places_{kStrangerPlaces};
+  LinkGate gate_{cookies_, places_,
+                 [this](const ENetAddress& a) { return core_.KnownMachineAt(MachineAddress{a.host, a.port}); }};
   GoodbyeBudget goodbye_checks_;
   SessionCore core_;
 };
@@ -347,9 +262,12 @@ std::optional<std::vector<SessionDescription>> EnetSession::FindSessions(const G
   // sent at all (no network up).
   std::vector<ENetAddress> asked = {target_};
   if (broadcast_) asked.push_back(LoopbackAddress(target_.port));
-  bool sent = false;
-  for (const ENetAddress& to : asked) sent = enet_socket_send(socket, &to, &out, 1) >= 0 || sent;
-  if (!sent) {
+  auto ask = [&] {
+    bool sent = false;
+    for (const ENetAddress& to : asked) sent = enet_socket_send(socket, &to, &out, 1) >= 0 || sent;
+    return sent;
+  };
+  if (!ask()) {
     enet_socket_destroy(socket);
     return std::nullopt;
   }
@@ -360,12 +278,20 @@ std::optional<std::vector<SessionDescription>> EnetSession::FindSessions(const G
   if (core_.role() == SessionCore::Role::kHost && application == application_)
     sessions.push_back(core_.Description());
   const auto deadline = SteadyClock::now() + std::chrono::milliseconds(options_.find_wait_ms);
+  // A host whose socket a flood fills, or that stood still a moment, may
+  // have dropped the question: it is asked again meanwhile.
+  auto ask_again = SteadyClock::now() + std::chrono::milliseconds(kCookieRepeatMs);
   std::vector<uint8_t> buffer(ENET_PROTOCOL_MAXIMUM_MTU);
   while (sessions.size() < kMaxFoundSessions) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - SteadyClock::now());
-    if (left.count() <= 0) break;
+    const auto now = SteadyClock::now();
+    if (now >= deadline) break;
+    if (now >= ask_again) {
+      ask();
+      ask_again = now + std::chrono::milliseconds(kCookieRepeatMs);
+    }
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(std::min(deadline, ask_again) - now);
     enet_uint32 condition = ENET_SOCKET_WAIT_RECEIVE;
-    if (enet_socket_wait(socket, &condition, static_cast<enet_uint32>(left.count())) < 0) break;
+    if (enet_socket_wait(socket, &condition, static_cast<enet_uint32>(std::max<int64_t>(left.count(), 1))) < 0) break;
     if (!(condition & ENET_SOCKET_WAIT_RECEIVE)) continue;
     ENetAddress from{};
     ENetBuffer in{buffer.data(), buffer.size()};
@@ -438,8 +364,11 @@ bool EnetSession::TakeDatagram(ENetHost* host) {
   }
   if (std::optional<wire::CookieReply> reply = wire::DecodeCookieReply(bytes)) {
     if (cookie_wait_ && reply->nonce == cookie_wait_->nonce && host->receivedAddress.host == cookie_wait_->to.host &&
-        host->receivedAddress.port == cookie_wait_->to.port)
+        host->receivedAddress.port == cookie_wait_->to.port) {
       cookie_wait_->cookie = reply->cookie;
+      cookie_wait_->round_trip_ms = static_cast<uint32_t>(
+          std::chrono::duration_cast<std::chrono::milliseconds>(SteadyClock::now() - cookie_wait_->asked_at).count());
+    }
     return true;
   }
   if (std::optional<wire::Hint> hint = wire::DecodeHint(bytes)) {
@@ -460,24 +389,39 @@ void EnetSession::SendDatagram(const ENetAddress& to, const std::vector<uint8_t>
 }
 
 void EnetSession::ConnectTo(const ENetAddress& to) {
-  cookie_wait_ = CookieWait{to, RandomWord() | 1, {}, std::nullopt};
+  cookie_wait_ = CookieWait{to, RandomWord() | 1, {}, {}, std::nullopt, 0};
   AskForCookie();
 }
 
 void EnetSession::AskForCookie() {
   SendDatagram(cookie_wait_->to,
                wire::EncodeCookieRequest(wire::CookieRequest{core_.Description().instance, cookie_wait_->nonce}));
-  cookie_wait_->ask_again_at = SteadyClock::now() + std::chrono::milliseconds(kCookieRepeatMs);
+  cookie_wait_->asked_at = SteadyClock::now();
+  cookie_wait_->ask_again_at = cookie_wait_->asked_at + std::chrono::milliseconds(kCookieRepeatMs);
 }
 
 void EnetSession::ConnectWithCookie() {
   const ENetAddress to = cookie_wait_->to;
   const uint32_t cookie = *cookie_wait_->cookie;
+  // Strangers' links may hold every place of this machine's own host: the
+  // oldest gives way.
+  if (places_.MakePlace(host_)) server_ = enet_host_connect(host_, &to, kChannels, cookie);
+  if (!server_) {
+    // A link that cannot be opened here is no sign of the other machine,
+    // which just answered: this one asks it again, and waits for it as
+    // long again from now. Only its silence counts.
+    const auto now = SteadyClock::now();
+    cookie_wait_->cookie.reset();
+    cookie_wait_->ask_again_at = now + std::chrono::milliseconds(kCookieRepeatMs);
+    if (new_host_by_) new_host_by_ = std::max(*new_host_by_, now + std::chrono::milliseconds(options_.reply_wait_ms));
+    return;
+  }
+  // ENet would send the request again only after a 500 ms guess at the
+  // round trip, and a flood that fills the other's socket drops many: the
+  // round trip the cookie took sets the pace.
+  server_->roundTripTime = std::clamp<uint32_t>(cookie_wait_->round_trip_ms, kMinRoundTripMs, kMaxRoundTripMs);
+  server_->roundTripTimeVariance = server_->roundTripTime / 2;
   cookie_wait_.reset();
-  // A flood of requests may hold every place of this machine's own host.
-  gate_.MakePlace(host_, NowMs());
-  server_ = enet_host_connect(host_, &to, kChannels, cookie);
-  if (!server_) return core_.OnPeerGone(SessionCore::kHostPeer);
   enet_peer_timeout(server_, 0, options_.host_silence_ms, options_.host_silence_ms);
 }
 
@@ -503,7 +447,7 @@ SessionError EnetSession::Host(const Guid& application, const SessionDescription
   if (core_.role() != SessionCore::Role::kNone || host_) return SessionError::kAlreadyOpen;
   if (session.max_players == 0) return SessionError::kInvalidParams;
   const ENetAddress bind = BindAddress(options_, options_.port);
-  const size_t peers = std::min<size_t>(session.max_players + kSpareLinks, ENET_PROTOCOL_MAXIMUM_PEER_ID);
+  const size_t peers = std::min<size_t>(session.max_players + 1 + kStrangerPlaces, ENET_PROTOCOL_MAXIMUM_PEER_ID);
   host_ = enet_host_create(&bind, peers, kChannels, 0, 0);
   if (!host_) {
     failure_reason_ = PortFailure(options_.port, errno);
@@ -523,7 +467,7 @@ SessionError EnetSession::Join(const Guid& application, const Guid& instance) {
   auto found = found_.find(instance);
   if (found == found_.end()) return SessionError::kNoSessions;
   const ENetAddress bind = BindAddress(options_, 0);
-  host_ = enet_host_create(&bind, kMaxMachines, kChannels, 0, 0);
+  host_ = enet_host_create(&bind, kMaxMachines + kStrangerPlaces, kChannels, 0, 0);
   if (!host_) return SessionError::kGeneric;
   host_->intercept = InterceptSearch;
   enet_socket_set_option(host_->socket, ENET_SOCKOPT_RCVBUF, kReceiveBufferBytes);
@@ -650,13 +594,24 @@ bool EnetSession::Send(PlayerId from, PlayerId to, std::span<const uint8_t> data
 void EnetSession::Service() {
   if (!host_) return;
   core_.Tick(NowMs());
-  ServiceHost(host_);
-  if (listener_) ServiceHost(listener_);
+  // A link is late to join only where its Join cannot still wait unread.
+  if (ServiceHost(host_)) places_.DropLate(host_, NowMs());
+  if (listener_ && ServiceHost(listener_)) places_.DropLate(listener_, NowMs());
+  ForgetClosedLinks();
   CheckDeadlines();
   Flush();
 }
 
-void EnetSession::ServiceHost(ENetHost* host) {
+void EnetSession::ForgetClosedLinks() {
+  for (const ENetPeer* peer : places_.TakeClosed()) {
+    const PeerKey key = KeyOf(peer);
+    heard_.erase(const_cast<ENetPeer*>(peer));
+    links_[key].DropHeld();
+    core_.OnPeerGone(key);
+  }
+}
+
+bool EnetSession::ServiceHost(ENetHost* host) {
   ServiceContext context;
   context.session = this;
   const auto budget = SteadyClock::now() + std::chrono::milliseconds(kDrainBudgetMs);
@@ -669,8 +624,11 @@ void EnetSession::ServiceHost(ENetHost* host) {
     }
     // ENet reads a few hundred datagrams a call: what is left of a flood
     // is read now, not left to crowd out the next ones.
-    if (result < 0 || !Readable(host) || SteadyClock::now() >= budget) break;
+    if (result < 0) break;
+    if (!Readable(host)) return true;
+    if (SteadyClock::now() >= budget) break;
   }
+  return false;
 }
 
 void EnetSession::ServiceOnce(uint32_t wait_ms) {
@@ -685,6 +643,7 @@ void EnetSession::ServiceOnce(uint32_t wait_ms) {
     Handle(context.event);
   }
   if (listener_) ServiceHost(listener_);
+  ForgetClosedLinks();
   CheckDeadlines();
   Flush();
 }
@@ -701,6 +660,7 @@ bool EnetSession::WaitUntil(Done done, uint32_t limit_ms) {
 }
 
 void EnetSession::Handle(const ENetEvent& event) {
+  ForgetClosedLinks();
   switch (event.type) {
     case ENET_EVENT_TYPE_CONNECT:
       KeepFullWindow(event.peer);
@@ -711,11 +671,17 @@ void EnetSession::Handle(const ENetEvent& event) {
         core_.OnPeerConnected(SessionCore::kHostPeer,
                               MachineAddress{event.peer->address.host, event.peer->address.port});
         core_.OnNewHostReached();
+        // The next host may still wait out its own host's silence before it
+        // takes this machine in, as a machine stopped for a while finds: it
+        // answers on the link, whose silence ENet's timeout finds, and takes
+        // this one in (or sends it on) within the others' wait.
+        if (new_host_by_) new_host_by_ = SteadyClock::now() + std::chrono::milliseconds(options_.rejoin_wait_ms);
       } else {
         // This machine's own rule decides when the link is lost; ENet's
         // timeout stays as a backstop.
         enet_peer_timeout(event.peer, 0, kBackstopTimeoutMs, kBackstopTimeoutMs);
         heard_[event.peer] = Heard{event.peer->lastReceiveTime, SteadyClock::now()};
+        places_.Connected(event.peer, NowMs());
         core_.OnPeerConnected(KeyOf(event.peer), MachineAddress{event.peer->address.host, event.peer->address.port});
       }
       break;
@@ -724,8 +690,10 @@ void EnetSession::Handle(const ENetEvent& event) {
       // datagram in guaranteed pieces, whatever it was sent as.
       const bool guaranteed = event.channelID == kGuaranteedChannel;
       const std::span<const uint8_t> bytes(event.packet->data, event.packet->dataLength);
-      core_.OnPacket(event.peer == server_ ? SessionCore::kHostPeer : KeyOf(event.peer), bytes, guaranteed);
+      const PeerKey key = event.peer == server_ ? SessionCore::kHostPeer : KeyOf(event.peer);
+      core_.OnPacket(key, bytes, guaranteed);
       enet_packet_destroy(event.packet);
+      if (places_.IsStranger(event.peer) && core_.HoldsPlace(key)) places_.Joined(event.peer);
       break;
     }
     case ENET_EVENT_TYPE_DISCONNECT:
@@ -735,6 +703,7 @@ void EnetSession::Handle(const ENetEvent& event) {
         core_.OnPeerGone(SessionCore::kHostPeer);
       } else {
         // What waited for it would go to whoever takes its place.
+        places_.Forget(event.peer);
         links_[KeyOf(event.peer)].DropHeld();
         core_.OnPeerGone(KeyOf(event.peer));
       }
@@ -844,7 +813,7 @@ void EnetSession::DropSilentLinks(SteadyClock::time_point now) {
 void EnetSession::TryListen() {
   // On one machine the old host may hold the port a moment longer.
   const ENetAddress bind = BindAddress(options_, options_.port);
-  listener_ = enet_host_create(&bind, kMaxMachines, kChannels, 0, 0);
+  listener_ = enet_host_create(&bind, kMaxMachines + kStrangerPlaces, kChannels, 0, 0);
   if (listener_) {
     listener_->intercept = InterceptSearch;
     enet_socket_set_option(listener_->socket, ENET_SOCKOPT_RCVBUF, kReceiveBufferBytes);
@@ -965,7 +934,7 @@ void EnetSession::DestroyHost() {
   if (host_) enet_host_destroy(host_);
   links_.clear();
   heard_.clear();
-  gate_.Forget();
+  places_.Clear();
   host_ = nullptr;
   listener_ = nullptr;
   server_ = nullptr;

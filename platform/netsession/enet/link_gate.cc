@@ -35,8 +35,6 @@ size_t DataLength(uint8_t command, const uint8_t* at) {
   }
 }
 
-bool SameAsker(const ENetAddress& a, const ENetAddress& b) { return a.host == b.host && a.port == b.port; }
-
 }  // namespace
 
 std::optional<ENetProtocolConnect> ConnectRequest(std::span<const uint8_t> bytes) {
@@ -84,46 +82,7 @@ bool LinkGate::TurnAway(ENetHost* host, uint64_t now) {
 bool LinkGate::TurnAwayConnect(ENetHost* host, const ENetProtocolConnect& connect, uint64_t now) {
   const ENetAddress& from = host->receivedAddress;
   if (!cookies_.Valid(ENET_NET_TO_HOST_32(connect.data), from.host, from.port, now)) return true;
-  bool free_place = false;
-  ENetPeer* asker = nullptr;
-  ENetPeer* oldest = OldestHalfOpen(host, now, &free_place, &asker);
-  if (asker) {
-    // The same request again is ENet's to recognise; a new one replaces it.
-    if (asker->connectID == connect.connectID) return false;
-    half_open_since_.erase(asker);
-    enet_peer_reset(asker);
-    return false;
-  }
-  if (free_place) return false;
-  if (!oldest) return true;
-  half_open_since_.erase(oldest);
-  enet_peer_reset(oldest);
-  return false;
-}
-
-ENetPeer* LinkGate::OldestHalfOpen(ENetHost* host, uint64_t now, bool* free_place, ENetPeer** asker) {
-  ENetPeer* oldest = nullptr;
-  for (size_t i = 0; i < host->peerCount; ++i) {
-    ENetPeer* peer = &host->peers[i];
-    if (peer->state == ENET_PEER_STATE_DISCONNECTED) *free_place = true;
-    if (peer->state != ENET_PEER_STATE_ACKNOWLEDGING_CONNECT) {
-      half_open_since_.erase(peer);
-      continue;
-    }
-    const uint64_t since = half_open_since_.try_emplace(peer, now).first->second;
-    if (SameAsker(peer->address, host->receivedAddress)) *asker = peer;
-    if (!oldest || since < half_open_since_[oldest]) oldest = peer;
-  }
-  return oldest;
-}
-
-void LinkGate::MakePlace(ENetHost* host, uint64_t now) {
-  bool free_place = false;
-  ENetPeer* asker = nullptr;
-  ENetPeer* oldest = OldestHalfOpen(host, now, &free_place, &asker);
-  if (free_place || !oldest) return;
-  half_open_since_.erase(oldest);
-  enet_peer_reset(oldest);
+  return !places_.Admit(host, connect.connectID, known_ && known_(from), now);
 }
 
 }  // namespace zv::platform

@@ -4,11 +4,13 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <map>
+#include <functional>
 #include <optional>
 #include <span>
+#include <utility>
 
 #include "platform/netsession/connect_cookie.h"
+#include "platform/netsession/enet/link_places.h"
 
 namespace zv::platform {
 
@@ -16,36 +18,49 @@ namespace zv::platform {
 // request counts only when it carries a cookie this machine issued to the
 // address and port it comes from (connect_cookie.h): a flood of requests
 // from addresses that cannot receive the cookies, however many and however
-// fast, never reaches ENet, and this machine remembers nothing of it. One
-// address and port holds at most one link half-open (asked for, not yet
-// confirmed): a new request from there takes the older one's place. Where
-// every place is taken the oldest half-open link makes room. And a
+// fast, never reaches ENet, and this machine remembers nothing of it. A
+// request with a cookie gets a place as link_places.h says. And a
 // transport goodbye on a link that is up never reaches ENet: anybody who
 // knows the link's two addresses can forge one, and only a leave that
 // proves its sender ends a link (session_core.h). The rest of the datagram
 // around it does.
 class LinkGate {
  public:
-  explicit LinkGate(ConnectCookies& cookies) : cookies_(cookies) {}
+  // `known`: whether a request from that address and port is a known
+  // machine's.
+  using Known = std::function<bool(const ENetAddress&)>;
+  LinkGate(ConnectCookies& cookies, LinkPlaces& places, Known known)
+      : cookies_(cookies), places_(places), known_(std::move(known)) {}
 
   // Whether the datagram `host` just received is kept from ENet; a
   // goodbye is taken out of one that is not. `now`: a steady clock in
   // milliseconds.
   bool TurnAway(ENetHost* host, uint64_t now);
-  // Before this machine opens a link itself: where no place is free, the
-  // oldest half-open link gives its own.
-  void MakePlace(ENetHost* host, uint64_t now);
-  void Forget() { half_open_since_.clear(); }
 
  private:
   bool TurnAwayConnect(ENetHost* host, const ENetProtocolConnect& connect, uint64_t now);
-  // The oldest half-open link of `host` (noting when each was first seen),
-  // whether a place is free, and the half-open link of the address and
-  // port the last datagram came from.
-  ENetPeer* OldestHalfOpen(ENetHost* host, uint64_t now, bool* free_place, ENetPeer** asker);
 
   ConnectCookies& cookies_;
-  std::map<const ENetPeer*, uint64_t> half_open_since_;
+  LinkPlaces& places_;
+  Known known_;
+};
+
+// Goodbyes that came outside a link checked a second, at most: a flood of
+// false ones must not keep this machine hashing.
+class GoodbyeBudget {
+ public:
+  bool Take(uint64_t now_ms) {
+    if (now_ms / 1000 != second_) {
+      second_ = now_ms / 1000;
+      used_ = 0;
+    }
+    return used_++ < kPerSecond;
+  }
+
+ private:
+  static constexpr uint32_t kPerSecond = 32;
+  uint64_t second_ = 0;
+  uint32_t used_ = 0;
 };
 
 // The connection request `bytes` is: a datagram from no link yet whose

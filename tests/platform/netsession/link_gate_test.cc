@@ -151,7 +151,8 @@ TEST(LinkGate, TakesTransportGoodbyesOutOfDatagramsOnLinksThatAreUp) {
   for (const Case& c : cases) {
     FakeHost fake(4);
     ConnectCookies cookies(wire::kConnectMagic);
-    LinkGate gate(cookies);
+    LinkPlaces places(4);
+    LinkGate gate(cookies, places, nullptr);
     fake.Set(0, c.state, 1);
     const bool away = fake.TurnedAway(gate, c.datagram, 1);
     EXPECT_EQ(away, !c.left) << c.what;
@@ -162,15 +163,14 @@ TEST(LinkGate, TakesTransportGoodbyesOutOfDatagramsOnLinksThatAreUp) {
 }
 
 // Only a request with a cookie this machine issued to its own address and
-// port takes a place, whatever else it carries: a flood of made-up ones
-// from 200 addresses changes nothing, players behind one address each get
-// in, an asker's newer request replaces its older one, and where every
-// place is taken the oldest half-open link makes room. A cookie holds for
-// its turn and the next.
+// port gets past the gate, whatever else it carries: a flood of made-up ones
+// from 200 addresses changes nothing, and players behind one address each
+// get in. A cookie holds for its turn and the next.
 TEST(LinkGate, LetsInOnlyRequestsWithTheirOwnCookie) {
   FakeHost fake(6);
   ConnectCookies cookies(wire::kConnectMagic), other_machine(wire::kConnectMagic), other_version(6);
-  LinkGate gate(cookies);
+  LinkPlaces places(6);
+  LinkGate gate(cookies, places, nullptr);
   const ENetAddress asker = FakeHost::Address(2, 1000);
   auto cookie = [&](uint8_t who, uint16_t port) {
     return cookies.Issue(FakeHost::Address(who, port).host, port, fake.now);
@@ -192,33 +192,143 @@ TEST(LinkGate, LetsInOnlyRequestsWithTheirOwnCookie) {
   for (int i = 0; i < 10000; ++i)
     ASSERT_TRUE(fake.TurnedAway(gate, ConnectRequest(static_cast<uint32_t>(random())), static_cast<uint8_t>(1 + i % 200),
                                 static_cast<uint16_t>(random())));
-  // Two players behind one address, and a third machine.
+  // Two players behind one address.
   for (uint16_t port : {1000, 1001}) {
     EXPECT_FALSE(fake.TurnedAway(gate, ConnectRequest(cookie(2, port)), 2, port)) << port;
     fake.Set(port - 1000u, ENET_PEER_STATE_ACKNOWLEDGING_CONNECT, 2, port);
     fake.host->peers[port - 1000u].connectID = ENET_HOST_TO_NET_32(77);
   }
-  // The same request again goes to ENet, which knows it; a new one from
-  // the same place takes the older one's.
-  EXPECT_FALSE(fake.TurnedAway(gate, ConnectRequest(cookie(2, 1000)), 2, 1000));
-  EXPECT_EQ(fake.host->peers[0].state, ENET_PEER_STATE_ACKNOWLEDGING_CONNECT);
-  EXPECT_FALSE(fake.TurnedAway(gate, ConnectRequest(cookie(2, 1000), 78), 2, 1000));
-  EXPECT_EQ(fake.host->peers[0].state, ENET_PEER_STATE_DISCONNECTED);
-  fake.Set(0, ENET_PEER_STATE_ACKNOWLEDGING_CONNECT, 2, 1000);
-  for (size_t i = 2; i < 6; ++i) fake.Set(i, ENET_PEER_STATE_CONNECTED, static_cast<uint8_t>(10 + i));
-  // Full: a newcomer pushes out the oldest half-open link.
-  EXPECT_FALSE(fake.TurnedAway(gate, ConnectRequest(cookie(4, 9)), 4, 9));
-  EXPECT_EQ(fake.host->peers[1].state, ENET_PEER_STATE_DISCONNECTED);
-  // A link this machine opens itself finds a place too.
-  fake.Set(1, ENET_PEER_STATE_ACKNOWLEDGING_CONNECT, 4, 9);
-  gate.MakePlace(fake.host, fake.now);
-  EXPECT_EQ(fake.host->peers[0].state, ENET_PEER_STATE_DISCONNECTED);
-
   const uint32_t old = cookie(5, 5);
   fake.now += ConnectCookies::kTurnMs;
   EXPECT_FALSE(fake.TurnedAway(gate, ConnectRequest(old), 5, 5));
   fake.now += ConnectCookies::kTurnMs;
   EXPECT_TRUE(fake.TurnedAway(gate, ConnectRequest(old), 5, 5));
+}
+
+// Which link gives its place to a request with a valid cookie. Four places,
+// of which strangers (links that have not joined) may hold three. Each row
+// lists the links there, oldest first, with how many ms ago each came (a
+// port of 9: it is the asker's, 127.0.0.9 port 9), asks from 127.0.0.9
+// port 9 (`same`: the asker's request again, as it was), and says whether
+// the request is let in and which link (in the row's order) gives way.
+TEST(LinkPlaces, AStrangerGivesWayOnlyToWhatThePlacesRulesSay) {
+  constexpr uint64_t kGrace = LinkPlaces::kHandshakeGraceMs;
+  enum Kind { kHalfOpen, kFinished, kJoined, kOwn };
+  struct Link {
+    Kind kind;
+    uint64_t age_ms = 0;
+    uint16_t port = 0;
+  };
+  struct Case {
+    const char* what;
+    std::vector<Link> links;
+    bool known;  // the asker is a known machine
+    bool same;
+    bool let_in;
+    int gives_way;  // -1: none
+  };
+  const Case cases[] = {
+      {"a free place", {{kHalfOpen, 0}, {kJoined}, {kOwn}}, false, false, true, -1},
+      {"strangers' share taken: the oldest past its grace",
+       {{kFinished, kGrace + 5}, {kHalfOpen, kGrace + 1}, {kHalfOpen, kGrace}}, false, false, true, 0},
+      {"no place free: the oldest stranger past its grace",
+       {{kJoined, 9000}, {kFinished, kGrace + 9}, {kHalfOpen, kGrace}, {kOwn}}, false, false, true, 1},
+      {"every stranger in its grace", {{kHalfOpen, kGrace - 1}, {kFinished, 1}, {kHalfOpen, 0}}, false, false, false, -1},
+      {"links that joined and this machine's own never",
+       {{kJoined, 9000}, {kOwn}, {kJoined, 9000}, {kOwn}}, false, false, false, -1},
+      {"the asker's own link in its grace", {{kHalfOpen, kGrace - 1, 9}}, false, false, false, -1},
+      {"the asker's own link past its grace", {{kFinished, kGrace, 9}}, false, false, true, 0},
+      {"the asker's request again is ENet's", {{kHalfOpen, 0, 9}}, false, true, true, -1},
+      {"a known machine: a free place", {{kHalfOpen, 0}, {kHalfOpen, 0}, {kHalfOpen, 0}}, true, false, true, -1},
+      {"a known machine: the oldest stranger, in its grace",
+       {{kJoined, 9}, {kFinished, 5}, {kHalfOpen, 2}, {kOwn}}, true, false, true, 1},
+      {"a known machine: never a link that joined", {{kJoined}, {kOwn}, {kJoined}, {kOwn}}, true, false, false, -1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    FakeHost fake(4);
+    LinkPlaces places(3);
+    const uint64_t now = 100000;
+    // This machine's own links first; the others come in the row's order,
+    // each where ENet puts a new link: the first free place.
+    std::vector<ENetPeer*> at(c.links.size(), nullptr);
+    size_t next = 0;
+    for (size_t k = 0; k < c.links.size(); ++k)
+      if (c.links[k].kind == kOwn) {
+        fake.Set(next, ENET_PEER_STATE_CONNECTED, static_cast<uint8_t>(20 + k));
+        at[k] = &fake.host->peers[next++];
+      }
+    for (size_t k = 0; k < c.links.size(); ++k) {
+      const Link& link = c.links[k];
+      if (link.kind == kOwn) continue;
+      ENetPeer* peer = at[k] = &fake.host->peers[next];
+      const uint32_t id = static_cast<uint32_t>(100 + k);
+      fake.host->receivedAddress = link.port ? FakeHost::Address(9, link.port) : FakeHost::Address(static_cast<uint8_t>(20 + k), 40000);
+      ASSERT_TRUE(places.Admit(fake.host, id, false, now - link.age_ms));
+      fake.Set(next++, link.kind == kHalfOpen ? ENET_PEER_STATE_ACKNOWLEDGING_CONNECT : ENET_PEER_STATE_CONNECTED,
+               link.port ? 9 : static_cast<uint8_t>(20 + k), link.port ? link.port : 40000);
+      peer->connectID = id;
+      if (link.kind != kHalfOpen) places.Connected(peer, now - link.age_ms);
+      if (link.kind == kJoined) places.Joined(peer);
+    }
+    fake.host->receivedAddress = FakeHost::Address(9, 9);
+    EXPECT_EQ(places.Admit(fake.host, c.same ? 100u : 999u, c.known, now), c.let_in);
+    for (size_t k = 0; k < c.links.size(); ++k)
+      EXPECT_EQ(at[k]->state == ENET_PEER_STATE_DISCONNECTED, static_cast<int>(k) == c.gives_way) << "link " << k;
+  }
+}
+
+// A stranger's link whose handshake ended is dropped when it has not joined
+// 250 ms plus four of its handshake's round trips later (at most 750 ms),
+// and the session hears of it; one that joined stays. A machine opening a
+// link itself takes the oldest stranger's place, whatever its age, where
+// none is free, and never one that joined.
+TEST(LinkPlaces, ALinkThatDoesNotJoinSoonLosesItsPlace) {
+  struct Case {
+    const char* what;
+    uint64_t round_trip_ms;  // from the request let in to the handshake's end
+    uint64_t after_ms;       // since the handshake's end
+    bool joined;
+    bool dropped;
+  };
+  const Case cases[] = {
+      {"loopback, in time", 0, 249, false, false},
+      {"loopback, late", 0, 250, false, true},
+      {"50 ms away, in time", 50, 449, false, false},
+      {"50 ms away, late", 50, 450, false, true},
+      {"far away, at the bound", 400, 750, false, true},
+      {"joined", 0, 60000, true, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    FakeHost fake(2);
+    LinkPlaces places(2);
+    ENetPeer* peer = &fake.host->peers[0];
+    fake.host->receivedAddress = FakeHost::Address(3, 3);
+    ASSERT_TRUE(places.Admit(fake.host, 5, false, 1000));
+    fake.Set(0, ENET_PEER_STATE_CONNECTED, 3, 3);
+    peer->connectID = 5;
+    places.Connected(peer, 1000 + c.round_trip_ms);
+    if (c.joined) places.Joined(peer);
+    places.DropLate(fake.host, 1000 + c.round_trip_ms + c.after_ms);
+    EXPECT_EQ(peer->state == ENET_PEER_STATE_DISCONNECTED, c.dropped);
+    EXPECT_EQ(places.TakeClosed().size(), c.dropped ? 1u : 0u);
+  }
+  FakeHost fake(3);
+  LinkPlaces places(3);
+  for (size_t i = 0; i < 3; ++i) {
+    fake.host->receivedAddress = FakeHost::Address(static_cast<uint8_t>(4 + i), 4);
+    ASSERT_TRUE(places.Admit(fake.host, static_cast<uint32_t>(i), false, 1000 + i));
+    fake.Set(i, ENET_PEER_STATE_ACKNOWLEDGING_CONNECT, static_cast<uint8_t>(4 + i), 4);
+    fake.host->peers[i].connectID = static_cast<uint32_t>(i);
+  }
+  places.Joined(&fake.host->peers[0]);
+  EXPECT_TRUE(places.MakePlace(fake.host));
+  EXPECT_EQ(fake.host->peers[1].state, ENET_PEER_STATE_DISCONNECTED);
+  EXPECT_TRUE(places.MakePlace(fake.host));
+  places.Joined(&fake.host->peers[2]);
+  fake.Set(1, ENET_PEER_STATE_CONNECTED, 9, 9);  // this machine's own
+  EXPECT_FALSE(places.MakePlace(fake.host));
 }
 
 }  // namespace
