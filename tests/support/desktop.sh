@@ -102,17 +102,28 @@ desk_deadline() {
   fi
 }
 
+# A run that stopped on an error shows its error box until someone closes
+# it: nothing awaited can come, so the test fails at once.
+desk_check_error_box() {
+  [ -n "$DESK_PID" ] || return 0
+  if xdotool search --all --onlyvisible --pid "$DESK_PID" --name '^Error In Program$' > /dev/null 2>&1; then
+    desk_fail "the run stopped on an error"
+  fi
+}
+
 desk_until() {
   local deadline
   deadline=$(desk_deadline)
   until "$@"; do
+    desk_check_error_box
     [ $SECONDS -ge $deadline ] && return 1
     sleep 0.05
   done
 }
 
 # The started process's visible window whose name, as `read_name ID`
-# prints it, is `title`; sets $DESK_WINDOW.
+# prints it, is `title`; sets $DESK_WINDOW. A run that has ended fails the
+# test at once: no window of it can come.
 desk_find_window_where() {
   local read_name=$1 title=$2 id
   for id in $(xdotool search --onlyvisible --pid "$DESK_PID" 2> /dev/null); do
@@ -121,6 +132,7 @@ desk_find_window_where() {
       return 0
     fi
   done
+  kill -0 "$DESK_PID" 2> /dev/null || desk_fail "the run ended before a window \"$title\" showed"
   return 1
 }
 
