@@ -128,8 +128,8 @@ constexpr int kHangSeconds = 120;
 
 // A search waits a second for answers, which a loaded machine may keep the
 // host's thread from giving in time: a member searches until it finds the
-// game.
-constexpr char kFindTheGame[] = "repeat : checklist net sessions : until checklist quantity() > 0\n";
+// game (a turn at a time, so that a game never found ends at the limit).
+constexpr char kFindTheGame[] = "repeat : sync : checklist net sessions : until checklist quantity() > 0\n";
 
 // The host stands its game up first (a few turns, so the member finds it),
 // then both run side by side until they end.
