@@ -220,12 +220,16 @@ function(zv_xvfb_test name target filter)
   add_test(NAME ${name}
     COMMAND ${ZV_WITH_XVFB} $<TARGET_FILE:${target}> --gtest_filter=${filter})
   # The graphics and desktop-bus libraries SDL loads keep buffers until exit.
-  set_tests_properties(${name} PROPERTIES TIMEOUT 60 ENVIRONMENT "ASAN_OPTIONS=detect_leaks=0")
+  set_tests_properties(${name} PROPERTIES TIMEOUT 60 SKIP_RETURN_CODE 77 ENVIRONMENT "ASAN_OPTIONS=detect_leaks=0")
 endfunction()
 
 # zv_xvfb_wm_test(NAME COMMAND...): runs the command inside a virtual X
 # server with a window manager (openbox) in charge, for tests of what the
-# window looks like on a desktop. Skipped when openbox is missing.
+# window looks like on a desktop. Skipped when openbox is missing. The
+# test's own limit, ZV_WINDOW_TEST_SECONDS, is where its waits give up and
+# the window-manager wrapper shows what hung; CTest's lies a minute beyond,
+# for the X server and the window manager to start. Both only find a hang:
+# a test that needs more sets both higher.
 function(zv_xvfb_wm_test name)
   if(NOT ZV_XVFB)
     return()
@@ -233,7 +237,7 @@ function(zv_xvfb_wm_test name)
   add_test(NAME ${name}
     COMMAND ${ZV_WITH_XVFB} ${PROJECT_SOURCE_DIR}/tests/support/with_window_manager.sh ${ARGN})
   set_tests_properties(${name} PROPERTIES TIMEOUT 180 SKIP_RETURN_CODE 77
-    ENVIRONMENT "ASAN_OPTIONS=detect_leaks=0")
+    ENVIRONMENT "ASAN_OPTIONS=detect_leaks=0;ZV_WINDOW_TEST_SECONDS=120")
 endfunction()
 
 # zv_xvfb_bare_test(NAME COMMAND...): the same on a bare X server, where no
@@ -243,6 +247,6 @@ function(zv_xvfb_bare_test name)
     return()
   endif()
   add_test(NAME ${name} COMMAND ${ZV_WITH_XVFB} ${ARGN})
-  set_tests_properties(${name} PROPERTIES TIMEOUT 120 SKIP_RETURN_CODE 77
-    ENVIRONMENT "ASAN_OPTIONS=detect_leaks=0")
+  set_tests_properties(${name} PROPERTIES TIMEOUT 180 SKIP_RETURN_CODE 77
+    ENVIRONMENT "ASAN_OPTIONS=detect_leaks=0;ZV_WINDOW_TEST_SECONDS=120")
 endfunction()

@@ -38,12 +38,13 @@ press() {
   xdotool keyup "$1"
 }
 
-# Each wait below lasts until the program's sign, or a minute: what a
-# loaded machine may take, and no promise of the system.
+# Each wait below lasts until the program's sign or shortly before the
+# test's limit (tests/support/with_window_manager.sh): how long a loaded
+# machine takes is no promise of the system, so only a hang reaches it.
+end=$((SECONDS + ${ZV_WINDOW_TEST_SECONDS:-120} - 15))
 until_done() {
-  local deadline=$((SECONDS + 60))
   until "$@"; do
-    [ $SECONDS -lt $deadline ] || return 1
+    [ $SECONDS -lt $end ] || return 1
     sleep 0.05
   done
 }

@@ -41,7 +41,10 @@ FTPHandler.authorizer = authorizer
 FTPServer(('127.0.0.1', 21), FTPHandler).serve_forever()
 EOF
   server=$!
-  for _ in $(seq 1 200); do
+  # Python starts in a moment, on a loaded machine in many: only a hang
+  # reaches the limit.
+  deadline=$((SECONDS + 120))
+  while [ $SECONDS -lt $deadline ]; do
     (exec 3<>/dev/tcp/127.0.0.1/21) 2>/dev/null && { ftp=ftp; break; }
     sleep 0.05
   done

@@ -4,15 +4,21 @@
 #
 # Source this file from a test script that runs on an X server, usually with
 # a window manager (zv_xvfb_wm_test in cmake/zentrovex.cmake does both). Everything
-# waits for a condition with a generous limit rather than for a fixed time,
-# so a loaded machine only makes a test slower.
+# waits for a condition rather than for a fixed time, and how long a loaded
+# machine takes to meet it is no promise of the system: a wait lasts until
+# shortly before the whole test's limit (ZV_WINDOW_TEST_SECONDS, which
+# tests/support/with_window_manager.sh enforces), so only a hang reaches it
+# and the wait that hung still says what it waited for.
 #
 #   desk_init                 checks the tools (exit 77 without them), makes
 #                             $DESK_WORK and cleans up on exit
 #   desk_start CMD...         starts CMD in the background ($DESK_PID)
 #   desk_window TITLE         waits for the started process's visible window
 #                             of that exact title; sets $DESK_WINDOW
-#   desk_until CMD...         runs CMD until it succeeds (false on timeout)
+#   desk_until CMD...         runs CMD until it succeeds (false once the
+#                             test's limit is near; with DESK_TIMEOUT=N set
+#                             for the call, after N seconds: a try that the
+#                             caller repeats)
 #   desk_key KEY...           xdotool key names (ctrl+s, F5, Return) to the focus
 #   desk_key_repeat on|off    the X server's key repeat: off unless a test
 #                             tests repeat, since a key held past the
@@ -33,8 +39,10 @@
 #   desk_fail MESSAGE         fails the test, keeping a picture of the screen
 #                             in $DESK_KEEP when that is set
 
-# A minute: what a loaded machine may take, and no promise of the system.
-DESK_TIMEOUT=${DESK_TIMEOUT:-60}
+# The test began when this file was sourced; its waits end 15 s before its
+# limit, which leaves the time to say what was awaited and keep the screen.
+DESK_END=$((SECONDS + ${ZV_WINDOW_TEST_SECONDS:-120} - 15))
+DESK_TIMEOUT=
 DESK_PID=
 DESK_WINDOW=
 DESK_STATUS=
@@ -84,16 +92,38 @@ desk_start() {
   DESK_WINDOW=
 }
 
+# The end of a wait begun now: DESK_END, or DESK_TIMEOUT seconds from now
+# where that is set and sooner.
+desk_deadline() {
+  if [ -n "$DESK_TIMEOUT" ] && [ $((SECONDS + DESK_TIMEOUT)) -lt $DESK_END ]; then
+    echo $((SECONDS + DESK_TIMEOUT))
+  else
+    echo $DESK_END
+  fi
+}
+
+# A run that stopped on an error shows its error box until someone closes
+# it: nothing awaited can come, so the test fails at once.
+desk_check_error_box() {
+  [ -n "$DESK_PID" ] || return 0
+  if xdotool search --all --onlyvisible --pid "$DESK_PID" --name '^Error In Program$' > /dev/null 2>&1; then
+    desk_fail "the run stopped on an error"
+  fi
+}
+
 desk_until() {
-  local deadline=$((SECONDS + DESK_TIMEOUT))
+  local deadline
+  deadline=$(desk_deadline)
   until "$@"; do
+    desk_check_error_box
     [ $SECONDS -ge $deadline ] && return 1
     sleep 0.05
   done
 }
 
 # The started process's visible window whose name, as `read_name ID`
-# prints it, is `title`; sets $DESK_WINDOW.
+# prints it, is `title`; sets $DESK_WINDOW. A run that has ended fails the
+# test at once: no window of it can come.
 desk_find_window_where() {
   local read_name=$1 title=$2 id
   for id in $(xdotool search --onlyvisible --pid "$DESK_PID" 2> /dev/null); do
@@ -102,6 +132,7 @@ desk_find_window_where() {
       return 0
     fi
   done
+  kill -0 "$DESK_PID" 2> /dev/null || desk_fail "the run ended before a window \"$title\" showed"
   return 1
 }
 
@@ -125,7 +156,8 @@ desk_press() {
 }
 
 desk_press_until() {
-  local key=$1 deadline=$((SECONDS + DESK_TIMEOUT))
+  local key=$1 deadline
+  deadline=$(desk_deadline)
   shift
   while [ $SECONDS -lt $deadline ]; do
     desk_press "$key"

@@ -20,9 +20,10 @@ trap stop EXIT
 # The manager is in charge once it lists the windows it manages: it names
 # itself on the root window earlier, before it answers for the windows
 # (wmctrl and xdotool refuse to work with it until then). On a loaded
-# machine that can take a while.
+# machine that can take a while: only a hang reaches the limit.
 ready=0
-for _ in $(seq 600); do
+deadline=$((SECONDS + 120))
+while [ $SECONDS -lt $deadline ]; do
   if timeout 5 xprop -root _NET_CLIENT_LIST 2> /dev/null | grep -q "window id"; then
     ready=1
     break

@@ -29,8 +29,11 @@ stop() {
   rm -rf "$dir"
 }
 trap stop EXIT
-# The server writes its display number once it is listening.
-for _ in $(seq 600); do
+# The server writes its display number once it is listening. A start takes
+# a moment, a loaded machine's many times that: only a hang reaches the
+# limit.
+deadline=$((SECONDS + 120))
+while [ $SECONDS -lt $deadline ]; do
   if grep -q . "$dir/display" 2> /dev/null; then break; fi
   if ! kill -0 "$server" 2> /dev/null; then break; fi
   sleep 0.05

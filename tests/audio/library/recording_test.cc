@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include "audio/library/output_driver.h"
 #include "audio/library/recording.h"
 #include "audio/library/sample.h"
@@ -144,9 +147,12 @@ TEST_F(MemoryDeviceTest, TheMixerThreadFeedsTheDevice) {
   PadSampleLoop(*s);
   PlaySample(kChooseChannel, s);
   // The device takes blocks as it plays; the thread refills those behind it,
-  // so the sound comes round once the device is back at a refilled block.
+  // so the sound comes round once the device is back at a refilled block:
+  // in a few steps, on a loaded machine that starves the thread in many.
+  // Only a thread that never refills reaches the limit.
   bool found = false;
-  for (int step = 0; step < 300 && !found; ++step) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+  while (!found && std::chrono::steady_clock::now() < end) {
     backend_.Play(552);
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
     const std::vector<int16_t> heard = backend_.Played();

@@ -9,6 +9,7 @@
 
 #include "platform/ftp/ftp_client.h"
 #include "tests/platform/ftp/local_ftp_server.h"
+#include "tests/support/thread_times.h"
 
 namespace zv::platform {
 namespace {
@@ -145,11 +146,12 @@ double SecondsSince(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-// A time the client promises to keep, against its bound: each bound lies
-// between what the promise allows and what the fault it guards takes, far
-// enough from both that a loaded machine crosses neither.
+// How long a call kept its thread blocked (tests/support/thread_times.h:
+// the time a loaded machine keeps it from running is not counted), against
+// its bound: each bound lies between what the client's own waits allow and
+// what the fault it guards takes, far enough from both.
 void ExpectWithin(double seconds, double bound, const std::string& what) {
-  std::printf("%s: %.3f s (bound %.3f s)\n", what.c_str(), seconds, bound);
+  std::printf("%s: waited %.3f s (bound %.3f s)\n", what.c_str(), seconds, bound);
   EXPECT_LT(seconds, bound) << what;
 }
 
@@ -171,33 +173,27 @@ TEST_F(FtpClientTest, AServerThatStopsAnsweringHoldsNoCallLong) {
   server.Pause();
 
   const auto paused = std::chrono::steady_clock::now();
+  const test::ThreadTimer since_paused;
   double longest = 0;
   std::optional<FtpPiece> piece;
   do {
-    const auto start = std::chrono::steady_clock::now();
-    piece = download->Read(buffer);
-    longest = std::max(longest, SecondsSince(start));
+    longest = std::max(longest, test::BlockedSecondsOf([&] { piece = download->Read(buffer); }));
   } while (piece && !piece->ended && SecondsSince(paused) < 20);
   EXPECT_FALSE(piece) << "the silent transfer did not fail";
   // A read waits 50 ms; one held by the silence would wait the 3 s stall.
   ExpectWithin(longest, 1.5, "the longest read");
   // libcurl judges the speed over its last five seconds; a transfer that
   // never failed would run on to the loop's 20 s.
-  ExpectWithin(SecondsSince(paused), 3 + 5 + 5, "the silent transfer's failure");
+  ExpectWithin(since_paused.BlockedSeconds(), 3 + 5 + 5, "the silent transfer's failure");
 
-  auto timed = [](auto&& call) {
-    const auto start = std::chrono::steady_clock::now();
-    call();
-    return SecondsSince(start);
-  };
   // A farewell takes 0.3 s at most, a reply the 3 s stall (5 s when idle).
-  ExpectWithin(timed([&] { download.reset(); }), 1.5, "closing the download");
-  ExpectWithin(timed([&] { idle->Disconnect(); }), 1.5, "the idle client's goodbye");
+  ExpectWithin(test::BlockedSecondsOf([&] { download.reset(); }), 1.5, "closing the download");
+  ExpectWithin(test::BlockedSecondsOf([&] { idle->Disconnect(); }), 1.5, "the idle client's goodbye");
   bool answered = true;
-  ExpectWithin(timed([&] { answered = loading->Responds(250); }), 1.5, "asking within 250 ms");
+  ExpectWithin(test::BlockedSecondsOf([&] { answered = loading->Responds(250); }), 1.5, "asking within 250 ms");
   EXPECT_FALSE(answered);
-  ExpectWithin(timed([&] { loading->Disconnect(); }), 1.5, "the goodbye");
-  ExpectWithin(timed([&] { EXPECT_FALSE(loading->Connect(login)); }), 3.0, "connecting again");
+  ExpectWithin(test::BlockedSecondsOf([&] { loading->Disconnect(); }), 1.5, "the goodbye");
+  ExpectWithin(test::BlockedSecondsOf([&] { EXPECT_FALSE(loading->Connect(login)); }), 3.0, "connecting again");
 
   server.Resume();
   ASSERT_TRUE(loading->Connect(login));
@@ -235,9 +231,8 @@ TEST(FtpClientSilence, ACallThatWaitsGivesUpAfterTheStallTimeout) {
     server.PutFile("local/up.bin", big);
     auto client = CreateCurlFtpClient(FtpClientOptions{1000, kStallMs, 50});
     ASSERT_TRUE(client->Connect(FtpServer{"127.0.0.1", server.Port(), "user", "secret"}));
-    const auto start = std::chrono::steady_clock::now();
-    one.call(*client, server.Root() + "/local");
-    ExpectWithin(SecondsSince(start), one.at_most_seconds, std::string("silent at ") + one.stop_on);
+    const double waited = test::BlockedSecondsOf([&] { one.call(*client, server.Root() + "/local"); });
+    ExpectWithin(waited, one.at_most_seconds, std::string("silent at ") + one.stop_on);
   }
 }
 

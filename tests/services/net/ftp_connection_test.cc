@@ -2,8 +2,8 @@
 // transfers, and over a scripted client where a broken transfer is needed.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -13,6 +13,7 @@
 #include "platform/signals/stop_signals.h"
 #include "services/net/ftp_connection.h"
 #include "tests/platform/ftp/local_ftp_server.h"
+#include "tests/support/thread_times.h"
 
 namespace zv {
 namespace {
@@ -289,8 +290,8 @@ TEST(FtpConnectionCauses, EachFailureSaysItsOwnCause) {
 }
 
 // The server's process is stopped mid-download, so it keeps the
-// connections open and answers nothing. Every step comes back within a
-// fraction of a second, and ten seconds of the game's clock after the last
+// connections open and answers nothing. No step waits for the server
+// longer than a fraction of a second, and ten seconds of the game's clock after the last
 // byte arrived the watchdog ends the download: progress -1, a failure the
 // program can read, no partial file, and a connection that is closed since
 // the server no longer answers.
@@ -313,16 +314,19 @@ TEST(FtpConnectionStall, AStoppedServerHoldsNoStepAndTheWatchdogEndsTheDownload)
   double longest = 0;
   uint32_t last_change = clock.NowMs();
   for (int32_t progress = 0; ftp.Progress() != -1 && clock.NowMs() - last_change <= 20000;) {
-    const auto start = std::chrono::steady_clock::now();
-    ftp.Proceed(0);
-    longest = std::max(longest, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    longest = std::max(longest, test::BlockedSecondsOf([&] { ftp.Proceed(0); }));
     if (ftp.Progress() != progress && ftp.Progress() != -1) {
       progress = ftp.Progress();
       last_change = clock.NowMs();
     }
     clock.Advance(kFrameMs);
   }
-  EXPECT_LT(longest, 0.5);
+  // A step's own waits come to 0.6 s at most (a read's 50 ms, a question's
+  // 250 ms, a farewell's 300 ms); one held by the silence waits for
+  // libcurl's 60 s. The time a loaded machine keeps the step from running
+  // is not counted.
+  std::printf("the longest step waited %.3f s (bound 2 s)\n", longest);
+  EXPECT_LT(longest, 2.0);
   EXPECT_EQ(ftp.Progress(), -1);
   EXPECT_GT(clock.NowMs() - last_change, FtpConnection::kStallLimitMs);
   EXPECT_LE(clock.NowMs() - last_change, FtpConnection::kStallLimitMs + 2 * kFrameMs);

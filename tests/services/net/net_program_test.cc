@@ -122,12 +122,21 @@ class Machine {
   std::string printed;
 };
 
+// A program here ends by itself within a second or two, a loaded machine's
+// within many more: only a hang reaches this.
+constexpr int kHangSeconds = 120;
+
+// A search waits a second for answers, which a loaded machine may keep the
+// host's thread from giving in time: a member searches until it finds the
+// game (a turn at a time, so that a game never found ends at the limit).
+constexpr char kFindTheGame[] = "repeat : sync : checklist net sessions : until checklist quantity() > 0\n";
+
 // The host stands its game up first (a few turns, so the member finds it),
-// then both run side by side until they end or ten seconds pass.
+// then both run side by side until they end.
 void PlayHostAndMember(Machine& host, Machine& member) {
   for (int turn = 0; turn < 5 && !host.Ended(); ++turn) host.Turn();
-  std::thread host_thread([&] { host.RunFor(10); });
-  member.RunFor(10);
+  std::thread host_thread([&] { host.RunFor(kHangSeconds); });
+  member.RunFor(kHangSeconds);
   host_thread.join();
 }
 
@@ -142,7 +151,7 @@ std::string HostSendingOne(const std::string& send) {
 // A member that joins the game, waits for one message, prints its type and
 // takes it with `take`.
 std::string MemberTakingOne(const std::string& take) {
-  return "set net connection 1\nchecklist net sessions\njoin net game 1, \"bob\"\n"
+  return std::string("set net connection 1\n") + kFindTheGame + "join net game 1, \"bob\"\n"
          "repeat : sync : get net message : until net message exists() = 1\n"
          "print net message type()\n" +
          take + "free net game\n";
@@ -196,7 +205,7 @@ TEST(NetProgram, AnFtpSessionListsFetchesSendsAndReportsFailures) {
       "ftp delete file \"big.bin\"\n"
       "ftp delete file \"big.bin\"\n"
       "print \"not reached\"\n"));
-  m.RunFor(10);
+  m.RunFor(kHangSeconds);
 
   EXPECT_EQ(m.printed, "1\nhello.txt 0\nsub 1\n/sub\n0\n43\n87\n100\n");
   EXPECT_EQ(m.vm.errors.code, 8304);  // the second delete
@@ -234,7 +243,7 @@ TEST(NetProgram, AnFtpDownloadStoppedHalfWayLeavesNoFileAndDisconnectsEndTheSess
       "ftp disconnect 1\n"
       "print ftp status()\n"
       "end\n"));
-  m.RunFor(10);
+  m.RunFor(kHangSeconds);
 
   EXPECT_EQ(m.vm.errors.code, 0);
   EXPECT_EQ(m.printed, "big.bin 7000\n43\n-1 1\n0\n1\n0\n");
@@ -277,7 +286,7 @@ TEST(NetProgram, ADownloadWhoseLocalFileCannotBeWrittenFailsWithTheCause) {
       const struct rlimit limit{c.size_limit, old_limit.rlim_max};
       ::setrlimit(RLIMIT_FSIZE, &limit);
     }
-    m.RunFor(10);
+    m.RunFor(kHangSeconds);
     ::setrlimit(RLIMIT_FSIZE, &old_limit);
     ::signal(SIGXFSZ, old_action);
     EXPECT_EQ(m.printed, std::string("-1 1 The local file cannot be written: ") + c.cause + "\n");
@@ -294,7 +303,7 @@ TEST(NetProgram, AServerReplyIsKeptForTheProgram) {
   ASSERT_TRUE(m.Start(
       "ftp connect \"127.0.0.1\", \"user\", \"wrong\"\n"
       "print ftp failure(); \" \"; left$(ftp error$(), 3); \" \"; ftp failure()\n"));
-  m.RunFor(10);
+  m.RunFor(kHangSeconds);
   EXPECT_EQ(m.printed, "1 530 0\n");
 }
 
@@ -323,8 +332,8 @@ TEST(NetProgram, TwoProgramsPlayOverTheLoopbackAddress) {
       "print \"left \"; d\n"
       "free net game\n"));
   ASSERT_TRUE(member.Start(
-      "set net connection 1\n"
-      "checklist net sessions\n"
+      "set net connection 1\n" +
+      std::string(kFindTheGame) +
       "print checklist quantity()\n"
       "join net game 1, \"bob\"\n"
       "checklist net players\n"
@@ -373,8 +382,8 @@ TEST(NetProgram, ALateJoinerHearsOfDeparturesButNotOfThePlayersAlreadyThere) {
       "repeat : sync : d = net player destroyed() : until d > 0\n"
       "free net game\n"));
   ASSERT_TRUE(member.Start(
-      "set net connection 1\n"
-      "checklist net sessions\n"
+      "set net connection 1\n" +
+      std::string(kFindTheGame) +
       "join net game 1, \"bob\"\n"
       "c = 0\n"
       "for i = 1 to 20 : sync : c = c + net player created() : next i\n"
