@@ -82,6 +82,15 @@ bool SetRecordLock(int fd, short type) {
 
 bool HeldByAnother() { return errno == EAGAIN || errno == EACCES; }
 
+// Whether the lock that another program holds on the file open as `fd` is
+// a rewrite's (not readers').
+bool HeldBySave(int fd) {
+  struct flock lock {};
+  lock.l_type = F_WRLCK;
+  lock.l_whence = SEEK_SET;
+  return ::fcntl(fd, F_GETLK, &lock) == 0 && lock.l_type == F_WRLCK;
+}
+
 }  // namespace
 
 FileLock::FileLock(const std::string& path) {
@@ -190,7 +199,7 @@ ContentLock::ContentLock(int fd, Kind kind) {
   waited_ = held;
   // Neither side reads or leaves part of each content.
   refused_ = !locked;
-  if (refused_) errno = reading ? kHeldBySave : kHeldByReaders;
+  if (refused_) errno = reading || HeldBySave(fd) ? kHeldBySave : kHeldByReaders;
 }
 
 ContentLock::~ContentLock() { Release(); }

@@ -80,8 +80,8 @@ class ContentLock {
   enum class Kind { kReading, kRewriting };
   // A reader waits for a rewrite to end, at most ten seconds, and then
   // gives up (Refused, errno kHeldBySave) rather than read part of each
-  // content; a rewrite waits a second for the readers and then gives up
-  // (Refused, errno kHeldByReaders).
+  // content; a rewrite waits a second for the readers (or another rewrite)
+  // and then gives up (Refused, errno kHeldByReaders, or kHeldBySave).
   ContentLock(int fd, Kind kind);
   ~ContentLock();
   ContentLock(ContentLock&& other) noexcept;

@@ -63,6 +63,11 @@ held() {
 kill_held() {
   kill -KILL "$saver" "$tracer"
   wait "$tracer" 2> /dev/null
+  # Gone once it is a zombie, or reaped: its files are closed by then.
+  for _ in $(seq 1 6000); do
+    [ -e "/proc/$saver" ] && [ "$(awk '{ print $3 }' "/proc/$saver/stat" 2> /dev/null)" != Z ] || break
+    sleep 0.01
+  done
 }
 # killed_save AS...: the save of save.kqa in $work/r killed once held.
 killed_save() {
@@ -107,14 +112,24 @@ row_other_user() {
 
 # ---- 2: the state folder is the user's own ------------------------------------------------
 # plant JOURNAL FILE CONTENT: a journal of an earlier build's form (which
-# named its file by device and inode too) naming FILE, with CONTENT as the
-# old content.
+# named its file by device and inode too, with its birth and generation)
+# naming FILE, with CONTENT as the old content.
 cat > "$work/plant.py" << 'EOF'
-import os, struct, sys
+import fcntl, os, struct, subprocess, sys
 journal, target, content = sys.argv[1], sys.argv[2], sys.argv[3].encode()
 st = os.stat(target)
+born = subprocess.run(['stat', '-c', '%W %w', target], capture_output=True, text=True).stdout.split()
+seconds = int(born[0]) if born[0] != '0' else 0
+nanoseconds = int(born[2].split('.')[1]) if seconds and '.' in born[2] else 0
+generation = bytearray(8)
+try:
+    fd = os.open(target, os.O_RDONLY | os.O_NONBLOCK)
+    fcntl.ioctl(fd, 0x80087601, generation)  # FS_IOC_GETVERSION
+except OSError:
+    pass
 path = os.path.abspath(target).encode()
-head = b'ZVSAVEJ2' + struct.pack('<QQqIIQI', st.st_dev, st.st_ino, 0, 0, 0, len(content), len(path)) + path
+head = b'ZVSAVEJ2' + struct.pack('<QQqIIQI', st.st_dev, st.st_ino, seconds, nanoseconds,
+                                 struct.unpack('<I', generation[:4])[0], len(content), len(path)) + path
 open(journal, 'wb').write(head + content)
 EOF
 plant() { "$python" "$work/plant.py" "$@"; }
@@ -125,7 +140,7 @@ row_planted_in_tmp() {
   mkdir -p "$work/z" && printf 'my notes' > "$work/z/notes.txt" && chown -R zvsaver "$work/z"
   made_tmp_local=1
   nobody mkdir -p /tmp/.local/state/zentrovex/saves
-  mkfifo "$work/fifo" && chown 65534 "$work/fifo"
+  mkfifo -m 666 "$work/fifo" && chown 65534 "$work/fifo"
   local dev ino
   read -r dev ino <<< "$(stat -c '%d %i' "$work/z/notes.txt")"
   nobody $python "$work/plant.py" "/tmp/.local/state/zentrovex/saves/$(printf '%x-%x' "$dev" "$ino")" "$work/z/notes.txt" planted
@@ -138,8 +153,8 @@ row_planted_in_tmp() {
   zvsaver "$python" "$work/plant.py" "$own/pipe" "$work/fifo" x
   plant "$own/another" "$work/z/notes.txt" "planted by root" && chown 65534 "$own/another"
   local start=$SECONDS
-  (cd "$work/z" && timeout 60 setpriv --reuid=zvsaver --regid=zvsaver --init-groups -- env -u HOME -u XDG_STATE_HOME \
-    "$zentrovex" --version > /dev/null 2> "$work/said") || no "the start did not end within 60 s" || return 1
+  (cd "$work/z" && timeout -s KILL 30 setpriv --reuid=zvsaver --regid=zvsaver --init-groups -- env -u HOME -u XDG_STATE_HOME \
+    "$zentrovex" --version > /dev/null 2> "$work/said") || no "the start did not end within 30 s" || return 1
   [ "$(cat "$work/z/notes.txt")" = "my notes" ] || no "notes.txt was replaced: $(cat "$work/z/notes.txt")" || return 1
   grep -q "refused the journal \"$own/pipe\"" "$work/said" && grep -q "refused the journal \"$own/another\"" "$work/said" ||
     no "the journals of another user and naming a pipe were not named: $(cat "$work/said")"
@@ -164,7 +179,7 @@ row_another_device() {
   first=$(losetup --find --show "$work/fs.img" 2> /dev/null) || no "no loop device can be set up here" || return 77
   mkdir -p "$work/mnt" && mount "$first" "$work/mnt" || no "$first cannot be mounted" || return 77
   chmod 777 "$work/mnt"
-  head -c 4000 /dev/urandom > "$work/mnt/s.dat" && cp "$work/mnt/s.dat" "$work/old.ref"
+  cp "$work/old.ref" "$work/mnt/s.dat"
   ln "$work/mnt/s.dat" "$work/mnt/second.dat" && chown 65534:65534 "$work/mnt/s.dat"
   as_prefix=("${nobody_prefix[@]}")
   held nobody "$work/mnt" "$work/save.kqa" || no "the save was not held" || return 1
