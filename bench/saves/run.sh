@@ -54,7 +54,7 @@ done
 # Two copies save one hard-linked file for SECONDS seconds; both counts
 # added.
 seconds=4
-printf 'dim a(256) : t = timer() : n = 0\r\nwhile timer() - t < %d : save number array "s.dat", a(0) : n = n + 1 : endwhile\r\nprint n\r\n' \
+printf 'dim a(256) : t = timer() : n = 0\r\nwhile timer() - t < %d * 1000 : save number array "s.dat", a(0) : n = n + 1 : endwhile\r\nprint n\r\n' \
   $seconds > both.kqa
 # Frames a second of a game saving a small file each frame, unsynced.
 printf 'sync on : sync rate 0 : dim a(256) : t = timer()\r\nfor f = 1 to 300 : save number array "f.dat", a(0) : sync : next f\r\nprint 300000 / (timer() - t)\r\n' \

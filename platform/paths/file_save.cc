@@ -175,7 +175,8 @@ FileSave::FileSave(FileSave&& other) noexcept
       fd_(std::exchange(other.fd_, -1)),
       existing_mode_(other.existing_mode_),
       existing_(other.existing_),
-      in_place_(other.in_place_) {}
+      in_place_(other.in_place_),
+      folder_synced_(other.folder_synced_) {}
 
 FileSave& FileSave::operator=(FileSave&& other) noexcept {
   if (this != &other) {
@@ -187,6 +188,7 @@ FileSave& FileSave::operator=(FileSave&& other) noexcept {
     existing_mode_ = other.existing_mode_;
     existing_ = other.existing_;
     in_place_ = other.in_place_;
+    folder_synced_ = other.folder_synced_;
   }
   return *this;
 }
@@ -300,7 +302,7 @@ bool FileSave::Publish() {
     temp_.clear();
   }
   // The new name is there; a folder that cannot be synced still holds it.
-  SyncFolder(FolderPart(target_));
+  if (folder_synced_) SyncFolder(FolderPart(target_));
   return true;
 }
 
