@@ -51,23 +51,25 @@ for c in "${cases[@]}"; do
   done
 done
 
-# Two copies save one hard-linked file for SECONDS seconds; both counts
-# added.
+# Two copies save one hard-linked file for SECONDS seconds, each printing
+# its count after each save; the two last counts added (a copy that a
+# failed save ends counts the saves it made).
 seconds=4
-printf 'dim a(256) : t = timer() : n = 0\r\nwhile timer() - t < %d * 1000 : save number array "s.dat", a(0) : n = n + 1 : endwhile\r\nprint n\r\n' \
+printf 'dim a(256) : t = timer() : n = 0\r\nwhile timer() - t < %d * 1000 : save number array "s.dat", a(0) : n = n + 1 : print n : endwhile\r\n' \
   $seconds > both.kqa
 # Frames a second of a game saving a small file each frame, unsynced.
 printf 'sync on : sync rate 0 : dim a(256) : t = timer()\r\nfor f = 1 to 300 : save number array "f.dat", a(0) : sync : next f\r\nprint 300000 / (timer() - t)\r\n' \
   > frames.kqa
+last_count() { { grep -E '^ *[0-9]+ *$' "$1" || echo 0; } | tail -1 | tr -d ' \r'; }
 printf '%-40s %-22s %14s\n' binary case median
 for binary in "${binaries[@]}"; do
   declare -a both=() frames=()
   for ((round = 0; round < rounds; ++round)); do
     rm -f s.dat second.dat && : > s.dat && ln s.dat second.dat
     "$binary" run --headless both.kqa > one.out 2>&1 & first=$!
-    "$binary" run --headless both.kqa > two.out 2>&1
+    "$binary" run --headless both.kqa > two.out 2>&1 || true
     wait $first || true
-    both+=($(( $(tr -dc '0-9\n' < one.out | head -1) + $(tr -dc '0-9\n' < two.out | head -1) )))
+    both+=($(( $(last_count one.out) + $(last_count two.out) )))
     frames+=("$("$binary" run --headless frames.kqa | tr -d ' \r')")
   done
   printf '%-40s %-22s %14s\n' "$binary" "saves by two, ${seconds} s" "$(printf '%s\n' "${both[@]}" | median)"

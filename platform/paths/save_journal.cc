@@ -39,6 +39,11 @@ void Say(const std::string& text) { std::fprintf(stderr, "zentrovex: %s\n", text
 
 std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
 
+// Why a folder of ours failed its checks, or could not be made.
+std::string FolderCause(int error) {
+  return error == EPERM ? "it is another user's, or others may write it" : CauseOf(error);
+}
+
 // The path as the startup sweep can open it from any working folder.
 std::string AbsolutePath(const std::string& path) {
   if (!path.empty() && path[0] == '/') return path;
@@ -205,9 +210,7 @@ Outcome RecoverJournal(const std::string& name, int target) {
     const int error = errno;
     if (error != ENOENT)
       Say("refused the journal " + Quoted(name) + ": " +
-          (error == EPERM   ? std::string("it is another user's, or others may write it")
-           : error == EINVAL ? std::string("it is no regular file")
-                             : CauseOf(error)));
+          (error == EINVAL ? std::string("it is no regular file") : FolderCause(error)));
     errno = error;
     return Outcome::kNone;
   }
@@ -249,7 +252,7 @@ void SayUnjournalled(const std::string& why) {
 std::string StateFolderCause() {
   const std::string state = StateFolder();
   if (state.empty()) return "there is no state folder (no XDG_STATE_HOME, and no home folder in the user's passwd entry)";
-  return "the state folder " + Quoted(state) + ": " + CauseOf(errno);
+  return "the state folder " + Quoted(state) + ": " + FolderCause(errno);
 }
 
 }  // namespace
@@ -406,7 +409,12 @@ bool RecoverKilledSave(int fd) {
 
 size_t RecoverKilledSaves() {
   const std::optional<std::string> folder = FoundStateFolder(kSavesFolder);
-  if (!folder) return 0;
+  if (!folder) {
+    // A folder that fails the checks is named; one never made is not.
+    if (errno == EPERM || errno == ENOTDIR) Say("refused the state folder " + Quoted(StateFolder()) + ": " +
+                                                (errno == EPERM ? FolderCause(EPERM) : CauseOf(ENOTDIR)));
+    return 0;
+  }
   DIR* dir = ::opendir(folder->c_str());
   if (!dir) return 0;
   std::vector<std::string> names;
