@@ -4,16 +4,20 @@
 
 #include <atomic>
 #include <cstdlib>
-#include <cstring>
+#include <string>
 
 namespace zv::platform {
 
 void StopHereForTests(const char* moment) {
   // Looked up each time: a test's child process sets it after the fork.
   const char* const wanted = std::getenv("ZV_TEST_STOP_AT");
-  static std::atomic<bool> stopped{false};
-  if (!wanted || std::strcmp(wanted, moment) != 0 || stopped.exchange(true)) return;
-  ::raise(SIGSTOP);
+  if (!wanted) return;
+  const std::string asked(wanted);
+  const size_t mark = asked.find('#');
+  if (asked.substr(0, mark) != moment) return;
+  const int nth = mark == std::string::npos ? 1 : std::atoi(asked.c_str() + mark + 1);
+  static std::atomic<int> reached{0};
+  if (++reached == nth) ::raise(SIGSTOP);
 }
 
 }  // namespace zv::platform

@@ -4,7 +4,8 @@ namespace zv::platform {
 
 // Where a test stops a save to look at what it left, or to kill it there:
 // the process stops itself (SIGSTOP) at the moment named by the
-// environment's ZV_TEST_STOP_AT, once, and goes on when it is continued.
+// environment's ZV_TEST_STOP_AT ("MOMENT", or "MOMENT#N" for the N-th time
+// it comes), and goes on when it is continued.
 //   "rewriting"  a save in place holds the file's lock, its journal is kept
 //                and the part of the new content past the old end is in
 //                the file (the rest is not)
