@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "platform/paths/failure_cause.h"
 #include "platform/paths/file_lock.h"
 #include "platform/paths/file_read.h"
 #include "platform/paths/file_save.h"
@@ -173,8 +174,10 @@ std::string ReadProfileString(const std::string& path, std::string_view section,
 }
 
 bool UpdateIniFile(const std::string& path, const std::function<void(IniFile&)>& change) {
-  // Where the file cannot be locked the update goes ahead unguarded.
+  // Where the file cannot be locked the update goes ahead unguarded; not
+  // where another program held the lock past the wait.
   const FileLock lock(path);
+  if (!lock.Held() && errno == kHeldBySave) return false;
   // A file that is there but cannot be read is not replaced by one that
   // holds the new value alone.
   std::optional<IniFile> ini = IniFile::Read(path);

@@ -1,19 +1,22 @@
 #include "platform/paths/failure_cause.h"
 
 #include <cctype>
-#include <cerrno>
 #include <cstring>
 
 namespace zv::platform {
 
 std::string CauseOf(int error_number) {
   if (error_number == 0) return {};
-  // The system's "text file busy" is how a save learns that another
-  // program has the file open for writing (platform/paths/file_lock.h).
-  if (error_number == ETXTBSY) return "in use by another program";
+  // How a save or a read learns of another program's hold on the file
+  // (platform/paths/file_lock.h).
+  if (error_number == kHeldOpenForWriting) return "in use by another program, which has it open for writing";
+  if (error_number == kHeldBySave) return "in use by another program, which is saving it";
+  if (error_number == kHeldByReaders) return "in use by another program, which is reading it";
   std::string text = std::strerror(error_number);
   if (!text.empty()) text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
   return text;
 }
+
+bool IsReadersHold(std::string_view cause) { return cause == CauseOf(kHeldByReaders); }
 
 }  // namespace zv::platform

@@ -11,15 +11,18 @@
 #include <mutex>
 #include <utility>
 
+#include "platform/paths/failure_cause.h"
+
 namespace zv::platform {
 namespace {
 
 // How long a save waits for a writer or a reader to let go of a file.
 constexpr int kBriefWaitMs = 1000;
-// How long a reader waits for a rewrite in place to end: longer than any
-// save takes, shorter than a hang, since another program may hold a record
+// How long a reader waits for a rewrite in place to end, and an update of
+// a small file (an INI file, a kept list) for another's: longer than any
+// save of one takes, shorter than a hang, since another program may hold a
 // lock on the file for reasons of its own (a database does).
-constexpr int kReaderWaitMs = 10000;
+constexpr int kLongWaitMs = 10000;
 constexpr int kWaitStepMs = 10;
 
 // The files this program holds flock'd itself: its own saves onto them do
@@ -79,6 +82,15 @@ bool SetRecordLock(int fd, short type) {
 
 bool HeldByAnother() { return errno == EAGAIN || errno == EACCES; }
 
+// Whether the lock that another program holds on the file open as `fd` is
+// a rewrite's (not readers').
+bool HeldBySave(int fd) {
+  struct flock lock {};
+  lock.l_type = F_WRLCK;
+  lock.l_whence = SEEK_SET;
+  return ::fcntl(fd, F_GETLK, &lock) == 0 && lock.l_type == F_WRLCK;
+}
+
 }  // namespace
 
 FileLock::FileLock(const std::string& path) {
@@ -90,7 +102,18 @@ FileLock::FileLock(const std::string& path) {
       if (fd_ < 0 && errno == EEXIST) continue;
     }
     if (fd_ < 0) return;
-    while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+    const bool taken = WithinWait(
+        [&] {
+          if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) return true;
+          return errno != EWOULDBLOCK && errno != EINTR;  // a file system without locks
+        },
+        kLongWaitMs);
+    if (!taken) {
+      ::close(fd_);
+      fd_ = -1;
+      made_ = false;
+      errno = kHeldBySave;
+      return;
     }
     struct stat locked {}, named {};
     if (::fstat(fd_, &locked) == 0 && ::stat(path.c_str(), &named) == 0 && locked.st_dev == named.st_dev &&
@@ -153,7 +176,7 @@ bool WaitForWriters(int fd) {
     return errno != EWOULDBLOCK && errno != EINTR;  // a file system without locks
   });
   if (!free) {
-    errno = ETXTBSY;
+    errno = kHeldOpenForWriting;
     return false;
   }
   ::flock(fd, LOCK_UN);
@@ -163,30 +186,33 @@ bool WaitForWriters(int fd) {
 ContentLock::ContentLock(int fd, Kind kind) {
   if (fd < 0) return;
   const bool reading = kind == Kind::kReading;
-  bool unguarded = false;
+  bool unguarded = false, held = false;
   const bool locked = WithinWait(
       [&] {
         if (SetRecordLock(fd, reading ? F_RDLCK : F_WRLCK)) return true;
         unguarded = !HeldByAnother();
+        held = held || !unguarded;
         return unguarded;
       },
-      reading ? kReaderWaitMs : kBriefWaitMs);
+      reading ? kLongWaitMs : kBriefWaitMs);
   if (locked && !unguarded) fd_ = fd;
-  // A reader that waited long enough reads unguarded; a rewrite gives up.
-  refused_ = !locked && !reading;
-  if (refused_) errno = ETXTBSY;
+  waited_ = held;
+  // Neither side reads or leaves part of each content.
+  refused_ = !locked;
+  if (refused_) errno = reading || HeldBySave(fd) ? kHeldBySave : kHeldByReaders;
 }
 
 ContentLock::~ContentLock() { Release(); }
 
 ContentLock::ContentLock(ContentLock&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)), refused_(other.refused_) {}
+    : fd_(std::exchange(other.fd_, -1)), refused_(other.refused_), waited_(other.waited_) {}
 
 ContentLock& ContentLock::operator=(ContentLock&& other) noexcept {
   if (this != &other) {
     Release();
     fd_ = std::exchange(other.fd_, -1);
     refused_ = other.refused_;
+    waited_ = other.waited_;
   }
   return *this;
 }

@@ -24,8 +24,9 @@ class FileLock {
   FileLock(const FileLock&) = delete;
   FileLock& operator=(const FileLock&) = delete;
 
-  // False when the file could not be opened (errno says why): the update
-  // then goes unguarded, and most likely fails itself.
+  // False when the file could not be opened (errno says why), or another
+  // program held its lock for ten seconds (errno kHeldBySave): the update
+  // then does not happen. A file system without locks leaves it unguarded.
   bool Held() const { return fd_ >= 0; }
   // Whether the lock made the file, which was missing.
   bool MadeFile() const { return made_; }
@@ -64,7 +65,7 @@ class WritingLock {
 
 // Before a save replaces or rewrites the file open as `fd`: waits briefly
 // while another program has it open for writing (or is saving it); false,
-// errno ETXTBSY ("in use by another program"), when it still has.
+// errno kHeldOpenForWriting, when it still has.
 bool WaitForWriters(int fd);
 
 // A lock that keeps the content of a file whole to its readers while it is
@@ -77,9 +78,10 @@ bool WaitForWriters(int fd);
 class ContentLock {
  public:
   enum class Kind { kReading, kRewriting };
-  // A reader waits for a rewrite to end (at most ten seconds, then it reads
-  // unguarded); a rewrite waits briefly for the readers and then gives up
-  // (Refused, errno ETXTBSY).
+  // A reader waits for a rewrite to end, at most ten seconds, and then
+  // gives up (Refused, errno kHeldBySave) rather than read part of each
+  // content; a rewrite waits a second for the readers (or another rewrite)
+  // and then gives up (Refused, errno kHeldByReaders, or kHeldBySave).
   ContentLock(int fd, Kind kind);
   ~ContentLock();
   ContentLock(ContentLock&& other) noexcept;
@@ -88,11 +90,15 @@ class ContentLock {
   ContentLock& operator=(const ContentLock&) = delete;
 
   bool Refused() const { return refused_; }
+  // Whether another program held the file when the lock was asked for: a
+  // rewrite may then have been killed meanwhile.
+  bool Waited() const { return waited_; }
 
  private:
   void Release();
   int fd_ = -1;
   bool refused_ = false;
+  bool waited_ = false;
 };
 
 }  // namespace zv::platform

@@ -7,12 +7,14 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "platform/paths/failure_cause.h"
 #include "platform/paths/save_journal.h"
 
 namespace zv::platform {
 namespace {
 
 constexpr size_t kChunk = 64 * 1024;
+constexpr int kLockRounds = 3;
 
 }  // namespace
 
@@ -36,10 +38,34 @@ int OpenRegularFile(const std::string& path, int flags) {
   return fd;
 }
 
+std::optional<ContentLock> LockForReading(int fd) {
+  if (!RecoverKilledSave(fd)) return std::nullopt;
+  std::optional<ContentLock> lock;
+  for (int round = 0;; ++round) {
+    lock.emplace(fd, ContentLock::Kind::kReading);
+    if (lock->Refused()) return std::nullopt;
+    if (!lock->Waited() || !KilledSaveLeft(fd)) return lock;
+    // Saves killed one after another, each while this reader waited.
+    if (round == kLockRounds) {
+      errno = kHeldBySave;
+      return std::nullopt;
+    }
+    // Undoing takes the file's lock itself, and lets go of this process's.
+    lock.reset();
+    if (!RecoverKilledSave(fd)) return std::nullopt;
+  }
+}
+
 FileForReading::FileForReading(const std::string& path) : fd_(OpenRegularFile(path, O_RDONLY)) {
   if (fd_ < 0) return;
-  RecoverKilledSave(fd_);
-  reading_.emplace(fd_, ContentLock::Kind::kReading);
+  reading_ = LockForReading(fd_);
+  if (!reading_) {
+    const int error = errno;
+    ::close(fd_);
+    fd_ = -1;
+    errno = error;
+    return;
+  }
   struct stat st {};
   size_ = ::fstat(fd_, &st) == 0 ? static_cast<uint64_t>(st.st_size) : 0;
 }

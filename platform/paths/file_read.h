@@ -16,14 +16,23 @@ namespace zv::platform {
 // device or pipe, whose open or reads would never end.
 int OpenRegularFile(const std::string& path, int flags);
 
-// A regular file open for reading as it stands between saves: a save in
-// place of it that was killed is undone first, and while the object lives
-// no other program's save rewrites it in place (one rewriting it now is
-// waited for), so that what is read is the old content or the new, whole,
-// never part of each. Every loader reads a named file through this.
+// The reader's lock on the regular file open as `fd` (readable), taken once
+// the file is whole: a save in place of it that was killed is undone first,
+// and again after a wait for a rewrite (whose saver may have been killed
+// meanwhile). While the lock lives no other program's save rewrites the
+// file in place, so what is read is the old content or the new, never part
+// of each. Nothing (errno set) when a rewrite held the file for ten seconds
+// (kHeldBySave) or a killed save could not be undone: the file is not to be
+// read then.
+std::optional<ContentLock> LockForReading(int fd);
+
+// A regular file open for reading as it stands between saves, under
+// LockForReading for as long as the object lives. Every loader reads a
+// named file through this.
 class FileForReading {
  public:
-  // Not opened (errno set) where OpenRegularFile does not open it.
+  // Not opened (errno set) where OpenRegularFile does not open it, or the
+  // lock is not to be had.
   explicit FileForReading(const std::string& path);
   ~FileForReading();
   FileForReading(const FileForReading&) = delete;

@@ -16,6 +16,7 @@
 #include "platform/paths/path_text.h"
 #include "platform/paths/save_journal.h"
 #include "platform/paths/save_temporary.h"
+#include "platform/paths/test_stop.h"
 
 namespace zv::platform {
 namespace {
@@ -174,7 +175,8 @@ FileSave::FileSave(FileSave&& other) noexcept
       fd_(std::exchange(other.fd_, -1)),
       existing_mode_(other.existing_mode_),
       existing_(other.existing_),
-      in_place_(other.in_place_) {}
+      in_place_(other.in_place_),
+      folder_synced_(other.folder_synced_) {}
 
 FileSave& FileSave::operator=(FileSave&& other) noexcept {
   if (this != &other) {
@@ -186,6 +188,7 @@ FileSave& FileSave::operator=(FileSave&& other) noexcept {
     existing_mode_ = other.existing_mode_;
     existing_ = other.existing_;
     in_place_ = other.in_place_;
+    folder_synced_ = other.folder_synced_;
   }
   return *this;
 }
@@ -233,9 +236,10 @@ bool FileSave::RewriteInPlace(int out) {
   if (::fstat(fd_, &st) != 0) return false;
   const ContentLock rewriting(out, ContentLock::Kind::kRewriting);
   if (rewriting.Refused()) return false;
-  std::optional<SaveJournal> journal = SaveJournal::Keep(out, target_);
+  const uint64_t new_size = static_cast<uint64_t>(st.st_size);
+  std::optional<SaveJournal> journal = SaveJournal::Keep(out, target_, fd_, new_size);
   if (!journal) return false;
-  const uint64_t old_size = journal->OldSize(), new_size = static_cast<uint64_t>(st.st_size);
+  const uint64_t old_size = journal->OldSize();
   if (new_size > old_size) {
     const uint64_t tail = new_size - old_size;
     if (CopyFileRange(fd_, old_size, out, old_size, tail) != static_cast<int64_t>(tail)) {
@@ -247,6 +251,7 @@ bool FileSave::RewriteInPlace(int out) {
     }
   }
   const uint64_t head = std::min(old_size, new_size);
+  StopHereForTests("rewriting");
   if (CopyFileRange(fd_, 0, out, 0, head) != static_cast<int64_t>(head) ||
       ::ftruncate(out, static_cast<off_t>(new_size)) != 0 || !SyncFileData(out)) {
     const int error = errno;
@@ -271,6 +276,7 @@ bool FileSave::Finish() {
   }
   const bool ok = in_place_ ? CopyInPlace() : Publish();
   Abandon();
+  if (ok) StopHereForTests("published");
   Paths().EndPublish(path_, ok);
   return ok;
 }
@@ -296,7 +302,7 @@ bool FileSave::Publish() {
     temp_.clear();
   }
   // The new name is there; a folder that cannot be synced still holds it.
-  SyncFolder(FolderPart(target_));
+  if (folder_synced_) SyncFolder(FolderPart(target_));
   return true;
 }
 

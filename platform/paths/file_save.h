@@ -53,6 +53,10 @@ class FileSave {
   // Puts the content in place; false (errno set) when it could not be, and
   // then the earlier file is as it was.
   bool Finish();
+  // The folder is not synced after this save, since the save that follows
+  // at once under the same name syncs it: until then a power cut leaves
+  // the name as it was, or this content whole (its data is synced first).
+  void LeaveFolderToNextSave() { folder_synced_ = false; }
 
   // The file the save changes: the path with its symbolic links followed.
   const std::string& Target() const { return target_; }
@@ -73,6 +77,7 @@ class FileSave {
   ExistingFile existing_mode_ = ExistingFile::kReplace;
   std::optional<struct stat> existing_;
   bool in_place_ = false;
+  bool folder_synced_ = true;
 };
 
 // Saves `bytes` as the whole file `path` through a FileSave.

@@ -8,22 +8,31 @@
 
 namespace zv::platform {
 
+struct JournalHeader;
+
 // The old content of a file while a save rewrites it in place (a file with
 // other names, or in a folder that takes no new files): kept whole and
-// synced in the user's state folder (StateFolder()/saves, one journal a
-// file, named for its device and inode) before the first byte of the file
-// changes, and dropped once the new content is in place and synced. A save
-// that fails part-way puts the old content back at once; one that was
-// killed leaves its journal, and the next open of the file puts the old
-// content back (RecoverKilledSave), so the file holds the old content or
-// the new, whole. The saver holds an exclusive flock on its journal, so
-// that no one takes a live save for a killed one.
+// synced, with a hash of each part of the new content, before the first
+// byte of the file changes, and dropped once the new content is in place
+// and synced. It goes in the user's state folder (StateFolder()/saves),
+// else beside the file under a hidden name of the user's own, named for
+// the file's identity (inode, birth, generation: it follows the file when
+// its file system is mounted again under another device). A save that fails
+// part-way puts the old content back at once; one that was killed leaves
+// its journal, and the next open of the file, or the next start, undoes it
+// (RecoverKilledSave) only where every part of the file is still the old or
+// the new content of that save. A file something else wrote since is left
+// as it is, and the old content is kept beside it as NAME.kept. The saver
+// holds an exclusive flock on its journal, so that no one takes a live
+// save for a killed one.
 class SaveJournal {
  public:
-  // Keeps the content of the file open as `target` (readable, named
-  // `path`); nothing (errno set) when it cannot be kept, and then the file
-  // must not be touched. ETXTBSY when another save rewrites it now.
-  static std::optional<SaveJournal> Keep(int target, const std::string& path);
+  // Keeps the content of the file open as `target` (readable, named `path`)
+  // before `new_content` (new_size bytes) is copied over it. Nothing (errno
+  // set) when the file must not be touched: ETXTBSY when another save
+  // rewrites it now. Where no journal can be kept anywhere the save goes on
+  // without one (Kept() false), and the run has said why.
+  static std::optional<SaveJournal> Keep(int target, const std::string& path, int new_content, uint64_t new_size);
   SaveJournal(SaveJournal&& other) noexcept;
   SaveJournal& operator=(SaveJournal&& other) noexcept;
   SaveJournal(const SaveJournal&) = delete;
@@ -31,16 +40,20 @@ class SaveJournal {
   // A journal neither dropped nor put back stays for the next open.
   ~SaveJournal();
 
+  bool Kept() const { return fd_ >= 0; }
   uint64_t OldSize() const { return old_size_; }
   // The new content is in place and synced: the journal goes.
   void Drop();
   // Puts the old content back into `target` and syncs it; the journal goes
-  // once it has. False (errno set) when it could not be put back: the
-  // journal then stays for the next open.
+  // once it has. False (errno set) when it could not be put back (or none
+  // was kept): the journal then stays for the next open.
   bool PutBack(int target);
 
  private:
   SaveJournal() = default;
+  // Writes the journal as `name` in `folder`.
+  static std::optional<SaveJournal> Write(const std::string& folder, const std::string& name, int target,
+                                          const JournalHeader& header);
   void Close();
 
   int fd_ = -1;
@@ -49,12 +62,15 @@ class SaveJournal {
   uint64_t content_at_ = 0;  // where the old content starts in the journal
 };
 
-// Puts back the old content of a save of the file open as `fd` that was
-// killed mid-rewrite, when its journal is there and its saver has ended.
-// True when the file is whole (no journal, or the old content is back).
+// Undoes a save of the file open as `fd` that was killed mid-rewrite, when
+// its journal is there and its saver has ended. True when the file is fit
+// to read (no journal, a live saver's, or the killed save dealt with);
+// false (errno set) when a killed save could not be undone.
 bool RecoverKilledSave(int fd);
+// Whether a journal of the file open as `fd` is there whose saver has ended.
+bool KilledSaveLeft(int fd);
 // The same for every journal in the state folder whose saver has ended,
-// each onto the file it names; how many were put back.
+// each onto the file it names; how many were dealt with. Never waits.
 size_t RecoverKilledSaves();
 
 }  // namespace zv::platform

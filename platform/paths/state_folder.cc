@@ -1,14 +1,47 @@
 #include "platform/paths/state_folder.h"
 
+#include <fcntl.h>
+#include <pwd.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
+#include <vector>
 
 #include "platform/paths/path_text.h"
 
 namespace zv::platform {
 namespace {
+
+constexpr char kOwnName[] = "zentrovex";
+
+// The home folder of the passwd entry of the user who runs the program.
+std::string PasswdHome() {
+  long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
+  std::vector<char> buffer(size > 0 ? static_cast<size_t>(size) : 16384);
+  struct passwd entry {};
+  struct passwd* found = nullptr;
+  while (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == ERANGE)
+    buffer.resize(buffer.size() * 2);
+  return found && found->pw_dir && found->pw_dir[0] == '/' ? found->pw_dir : "";
+}
+
+// A folder the user alone may change: theirs, not a link, writable by no
+// one else. EPERM names the failed check.
+bool IsOwnFolder(const std::string& path) {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0) return false;
+  if (!S_ISDIR(st.st_mode)) {
+    errno = ENOTDIR;
+    return false;
+  }
+  if (st.st_uid != ::geteuid() || (st.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+    errno = EPERM;
+    return false;
+  }
+  return true;
+}
 
 // Makes each missing folder of `path` private to the user, as the state
 // folder's users expect of it.
@@ -18,26 +51,62 @@ bool MakeFolderChain(const std::string& path) {
     if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) return false;
     if (slash == std::string::npos) break;
   }
-  struct stat st;
-  if (::stat(path.c_str(), &st) != 0) return false;
-  if (S_ISDIR(st.st_mode)) return true;
-  errno = ENOTDIR;
-  return false;
+  return true;
 }
 
 }  // namespace
 
 std::string StateFolder() {
   const char* xdg = std::getenv("XDG_STATE_HOME");
-  if (xdg && *xdg == '/') return JoinPath(xdg, "zentrovex");
-  const char* home = std::getenv("HOME");
-  return JoinPath(home && *home == '/' ? home : "/tmp", ".local/state/zentrovex");
+  if (xdg && *xdg == '/') return JoinPath(xdg, kOwnName);
+  const std::string home = PasswdHome();
+  return home.empty() ? std::string() : JoinPath(home, std::string(".local/state/") + kOwnName);
+}
+
+std::optional<std::string> FoundStateFolder(const std::string& part) {
+  const std::string state = StateFolder();
+  if (state.empty()) {
+    errno = ENOENT;
+    return std::nullopt;
+  }
+  const std::string folder = part.empty() ? state : JoinPath(state, part);
+  if (!IsOwnFolder(state) || (folder != state && !IsOwnFolder(folder))) return std::nullopt;
+  return folder;
 }
 
 std::optional<std::string> MakeStateFolder(const std::string& part) {
-  std::string folder = part.empty() ? StateFolder() : JoinPath(StateFolder(), part);
+  const std::string state = StateFolder();
+  if (state.empty()) {
+    errno = ENOENT;
+    return std::nullopt;
+  }
+  const std::string folder = part.empty() ? state : JoinPath(state, part);
   if (!MakeFolderChain(folder)) return std::nullopt;
-  return folder;
+  return FoundStateFolder(part);
+}
+
+int OpenOwnFile(const std::string& path, int flags) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | flags);
+  if (fd < 0) {
+    if (errno == ELOOP) errno = EINVAL;
+    return -1;
+  }
+  struct stat st {};
+  int error = 0;
+  if (::fstat(fd, &st) != 0) {
+    error = errno;
+  } else if (!S_ISREG(st.st_mode)) {
+    error = EINVAL;
+  } else if (st.st_uid != ::geteuid() || (st.st_mode & (S_IWGRP | S_IWOTH)) != 0) {
+    error = EPERM;
+  }
+  if (error != 0) {
+    ::close(fd);
+    errno = error;
+    return -1;
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  return fd;
 }
 
 }  // namespace zv::platform

@@ -8,11 +8,24 @@ namespace zv::platform {
 // The folder where the system keeps what a user must not lose but never
 // named: the old content of a file while it is saved in place, a program
 // the editor could not save beside itself. $XDG_STATE_HOME/zentrovex, else
-// ~/.local/state/zentrovex; made (with its parents, private to the user)
-// by MakeStateFolder.
+// .local/state/zentrovex in the home folder of the user's own passwd entry
+// (never $HOME, which may name a folder other users share); "" when the
+// user has neither.
 std::string StateFolder();
-// `part` inside the state folder, made when missing; nothing (errno set)
-// when it cannot be.
+// `part` inside the state folder, made when missing (private to the user)
+// and checked: the state folder and `part` must be folders (not links) of
+// the user's own that no one else may write. Nothing (errno set) when it
+// cannot be made or fails a check.
 std::optional<std::string> MakeStateFolder(const std::string& part);
+// `part` inside the state folder when it is there and passes those checks;
+// nothing otherwise (nothing is made).
+std::optional<std::string> FoundStateFolder(const std::string& part);
+
+// Opens the file `path` in a checked folder for reading (`flags` adds to
+// O_RDONLY) when it is a regular file of the user's own that no one else
+// may write, never following a link nor waiting on a pipe; -1 (errno set)
+// otherwise: EPERM for another's file or one others may write, EINVAL for
+// a link, pipe, device or folder.
+int OpenOwnFile(const std::string& path, int flags = 0);
 
 }  // namespace zv::platform

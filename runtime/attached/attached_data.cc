@@ -562,7 +562,10 @@ bool AttachedData::Publishing(const std::string& path, bool replaces) {
 
 bool AttachedData::PutRecordOnDisk(const std::string& path, const AttachedEntry& entry) {
   putting_record_ = true;
-  const bool put = platform::SaveFile(path, DataOf(entry), platform::ExistingFile::kKeep);
+  std::optional<platform::FileSave> save = platform::FileSave::Begin(path, platform::ExistingFile::kKeep);
+  // The save this one makes room for syncs the folder.
+  if (save) save->LeaveFolderToNextSave();
+  const bool put = save && save->Write(DataOf(entry)) && save->Finish();
   putting_record_ = false;
   return put;
 }

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "platform/ini/ini_file.h"
+#include "platform/paths/failure_cause.h"
 #include "platform/text/system_text.h"
 #include "runtime/vm/errors.h"
 
@@ -145,7 +146,9 @@ void Vm::Fail(int32_t code, std::string_view file, std::string_view cause) {
       if (report.size() < kErrorInfoLimit) errors.error_info = report;
     }
   }
-  if (IsDemotedErrorCode(code)) {
+  // Readers of a file kept a save in place from it for a while: the save
+  // did not happen, and the program may try again.
+  if (IsDemotedErrorCode(code) || platform::IsReadersHold(cause)) {
     Warn(code, file, cause);
     return;
   }

@@ -82,7 +82,8 @@ std::optional<std::vector<uint8_t>> ReadArrayFile(Vm& vm, const std::string& nam
     return std::nullopt;
   }
   auto bytes = files::ReadToEnd(fd.Get());
-  return bytes ? std::move(bytes) : std::vector<uint8_t>();
+  if (!bytes) vm.RunError(err::kFileFailed, name, files::CauseOf(errno));
+  return bytes;
 }
 
 // Replaces the file under the name as given; error 104 when it cannot be

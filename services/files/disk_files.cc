@@ -50,10 +50,9 @@ void UniqueFd::Reset() {
   fd_ = -1;
 }
 
-// A file whose save in place was killed is whole again before it is read.
 UniqueFd OpenForReading(const std::string& path) {
   UniqueFd fd = OpenRegular(path, O_RDONLY);
-  if (fd.Valid()) platform::RecoverKilledSave(fd.Get());
+  if (fd.Valid() && !platform::LockForReading(fd.Get())) fd.Reset();
   return fd;
 }
 
@@ -63,7 +62,15 @@ UniqueFd OpenOrCreateForReading(const std::string& path) {
   return MakeUnder(path, [&] { return OpenRegular(path, O_RDONLY | O_CREAT); });
 }
 
-bool OpensForReading(const std::string& path) { return OpenForReading(path).Valid(); }
+bool OpensForReading(const std::string& path) { return OpenRegular(path, O_RDONLY).Valid(); }
+
+bool SyncWithFolder(int fd) {
+  std::string path(4096, '\0');
+  const ssize_t n = ::readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), path.data(), path.size());
+  path.resize(n > 0 ? static_cast<size_t>(n) : 0);
+  const std::string folder = FolderOf(path);
+  return platform::SyncFileData(fd) && platform::SyncFolder(folder.empty() ? "." : folder);
+}
 
 int64_t ReadFully(int fd, std::span<uint8_t> buffer) {
   size_t done = 0;
@@ -93,7 +100,8 @@ bool WriteFully(int fd, std::span<const uint8_t> bytes, size_t* written) {
 
 std::optional<std::vector<uint8_t>> ReadToEnd(int fd) {
   // Not while another program rewrites the file in place.
-  const platform::ContentLock reading(fd, platform::ContentLock::Kind::kReading);
+  const std::optional<platform::ContentLock> reading = platform::LockForReading(fd);
+  if (!reading) return std::nullopt;
   std::vector<uint8_t> bytes;
   std::vector<uint8_t> chunk(kCopyChunk);
   for (;;) {
@@ -115,6 +123,8 @@ bool CopyFileNoReplace(const std::string& source, const std::string& destination
   UniqueFd from = OpenForReading(source);
   struct stat st;
   if (!from.Valid() || ::fstat(from.Get(), &st) != 0) return false;
+  const std::optional<platform::ContentLock> reading = platform::LockForReading(from.Get());
+  if (!reading) return false;
   auto save = platform::FileSave::Begin(destination, platform::ExistingFile::kKeep,
                                         new_mode.value_or(st.st_mode & 0777));
   return save && platform::CopyFileContent(from.Get(), save->Fd(), platform::Holes::kKeep) && save->Finish();
@@ -140,11 +150,18 @@ bool PutByte(int fd, int64_t position, uint8_t value) {
 
 bool WriteByteInFile(const std::string& seen, const std::string& path, int64_t position, uint8_t value) {
   if (seen == path) {
+    // Not under another program that has the file open for writing, and
+    // kept from other programs' saves while it is changed, as an open
+    // file to write is.
     UniqueFd fd = OpenRegular(path, O_WRONLY);
-    return fd.Valid() && PutByte(fd.Get(), position, value);
+    if (!fd.Valid() || !platform::WaitForWriters(fd.Get())) return false;
+    const platform::WritingLock writing(fd.Get());
+    return PutByte(fd.Get(), position, value) && platform::SyncFileData(fd.Get());
   }
   UniqueFd from = OpenForReading(seen);
   if (!from.Valid()) return false;
+  const std::optional<platform::ContentLock> reading = platform::LockForReading(from.Get());
+  if (!reading) return false;
   auto save = platform::FileSave::Begin(path);
   return save && platform::CopyFileContent(from.Get(), save->Fd(), platform::Holes::kKeep) &&
          PutByte(save->Fd(), position, value) && save->Finish();

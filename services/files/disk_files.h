@@ -45,15 +45,25 @@ class UniqueFd {
   int fd_ = -1;
 };
 
-// Opens an existing regular file for reading (a folder does not count).
+// Opens an existing regular file for reading (a folder does not count),
+// once it is whole (platform::LockForReading: a killed save of it undone, a
+// rewrite waited for); invalid (errno set) otherwise. Whoever reads it
+// takes that lock again while reading.
 UniqueFd OpenForReading(const std::string& path);
+// Whether a regular file of that name opens, without waiting for anything.
 bool OpensForReading(const std::string& path);
 // The same, creating an empty file when none exists.
 UniqueFd OpenOrCreateForReading(const std::string& path);
 
-// Reads the whole file; nothing when it cannot be opened or read.
+// Reads the whole file under the reader's lock; nothing (errno set) when
+// it cannot be opened or read.
 std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path);
 std::optional<std::vector<uint8_t>> ReadToEnd(int fd);
+
+// Syncs the file open as `fd` and the folder that holds it, so that it
+// stays, under its name, after a power cut; false (errno set) when either
+// could not be synced.
+bool SyncWithFolder(int fd);
 
 // Reads exactly `buffer.size()` bytes or up to the end; -1 on a failed read.
 int64_t ReadFully(int fd, std::span<uint8_t> buffer);

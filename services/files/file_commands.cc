@@ -47,7 +47,10 @@ int32_t FileSizeByName(Vm& vm, const std::string& name) {
   return static_cast<int32_t>(static_cast<uint32_t>(st.st_size));
 }
 
-bool MakeFile(const std::string& name) { return files::CreateNewFile(NativePath(name)).Valid(); }
+bool MakeFile(const std::string& name) {
+  const files::UniqueFd made = files::CreateNewFile(NativePath(name));
+  return made.Valid() && files::SyncWithFolder(made.Get());
+}
 
 bool PathExists(const std::string& path) {
   struct stat st;

@@ -91,8 +91,9 @@ void CmdOpenFileToRead(Vm& vm) {
   // The file that was found is the one opened: in a built game that may be
   // one of the files built into it.
   files::UniqueFd fd = files::OpenForReading(FilesOf(vm).LookUpFile(name));
-  if (!fd.Valid()) return vm.RunWarning(err::kOpenFailed, name);
+  if (!fd.Valid()) return vm.RunWarning(err::kOpenFailed, name, files::CauseOf(errno));
   slot->file = OpenFile(std::move(fd), name, OpenFile::Use::kReading);
+  if (!slot->file.IsOpen()) vm.RunWarning(err::kOpenFailed, name, files::CauseOf(errno));
 }
 
 void CmdOpenFileToWrite(Vm& vm) {
@@ -110,7 +111,9 @@ void CmdOpenFileToWrite(Vm& vm) {
 
 void CmdCloseFile(Vm& vm) {
   const int32_t number = vm.NextInt();
-  if (CheckedSlot(vm, number)) FilesOf(vm).Slots().Close(number);
+  if (!CheckedSlot(vm, number)) return;
+  const std::string name = FilesOf(vm).Slots().At(number).file.Name();
+  if (!FilesOf(vm).Slots().Close(number)) vm.RunWarning(err::kWriteFailed, name, files::CauseOf(errno));
 }
 
 void FnFileOpen(Vm& vm) {

@@ -8,23 +8,41 @@
 #include <cstring>
 
 #include "platform/paths/file_content.h"
+#include "platform/paths/file_read.h"
 
 namespace zv::files {
 
 OpenFile::OpenFile(UniqueFd fd, std::string name, Use use) : fd_(std::move(fd)), name_(std::move(name)) {
-  if (use == Use::kWriting)
+  if (use == Use::kWriting) {
     writing_ = platform::WritingLock(fd_.Get());
-  else
-    reading_.emplace(fd_.Get(), platform::ContentLock::Kind::kReading);
+    written_ = true;
+    return;
+  }
+  reading_ = platform::LockForReading(fd_.Get());
+  if (!reading_) {
+    const int error = errno;
+    fd_.Reset();
+    errno = error;
+  }
 }
 
-void OpenFile::Close() {
+bool OpenFile::Close() {
+  // What was written is on the disk, under its name, once the file is
+  // closed, as a save's content is once the save is done.
+  bool synced = true;
+  if (fd_.Valid() && written_) {
+    synced = SyncWithFolder(fd_.Get());
+  }
+  const int error = errno;
+  written_ = false;
   writing_ = {};
   reading_.reset();
   fd_.Reset();
   name_.clear();
   buffer_.clear();
   buffer_pos_ = 0;
+  errno = error;
+  return synced;
 }
 
 int64_t OpenFile::Read(std::span<uint8_t> out) {
@@ -113,10 +131,10 @@ bool OpenFile::WriteAt(uint64_t offset, std::span<const uint8_t> bytes) {
   return ::lseek(fd_.Get(), back, SEEK_SET) >= 0 && written;
 }
 
-void NumberedFiles::Close(int32_t slot) {
+bool NumberedFiles::Close(int32_t slot) {
   Slot& s = At(slot);
-  s.file.Close();
   s.at_end = false;
+  return s.file.Close();
 }
 
 void NumberedFiles::CloseAll() {

@@ -30,7 +30,8 @@ class OpenFile final : public ByteSource {
   bool IsOpen() const { return fd_.Valid(); }
   // The file's name as the program gave it.
   const std::string& Name() const { return name_; }
-  void Close();
+  // False (errno set) when what was written could not be synced.
+  bool Close();
 
   int64_t Read(std::span<uint8_t> out) override;
   uint64_t Remaining() override;
@@ -61,6 +62,7 @@ class OpenFile final : public ByteSource {
   platform::WritingLock writing_;
   std::optional<platform::ContentLock> reading_;
   std::string name_;
+  bool written_ = false;
   std::vector<uint8_t> buffer_;
   size_t buffer_pos_ = 0;
 };
@@ -79,7 +81,8 @@ class NumberedFiles {
   // `slot` must be InRange.
   Slot& At(int32_t slot) { return slots_[static_cast<size_t>(slot - 1)]; }
 
-  void Close(int32_t slot);
+  // False (errno set) when what was written could not be synced.
+  bool Close(int32_t slot);
   void CloseAll();
 
  private:

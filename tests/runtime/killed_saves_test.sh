@@ -2,8 +2,10 @@
 # A save in place (onto a file with a second name, a file in a folder that
 # takes no new files, another owner's file) killed outright at any moment
 # leaves the old content or the new, whole, once the file is next opened.
-# Each row kills a program that saves two arrays in turn at 20 moments
-# spread over one save, on each file system this machine lets us mount.
+# Each row kills a program that saves two arrays in turn once where it has
+# kept its journal and begun to write (it stops itself there), then at 20
+# moments spread over one save, on each file system this machine lets us
+# mount.
 set -euo pipefail
 zentrovex=$1
 work=$(mktemp -d)
@@ -98,6 +100,21 @@ run_row() {
   (cd "$dir" && user "$zentrovex" run --headless "$work/open.kqa")
   period=$(cat "$work/period")
   echo "$fs/$kind: a save takes about $((period / 1000000)) ms here"
+  # One kill at the moment that matters, whatever the machine's pace: the
+  # saver stops itself once its journal is kept and the part past the old
+  # end is in the file (ZV_TEST_STOP_AT), and is killed there.
+  arrange "$kind" "$dir"
+  (cd "$dir" || exit 1
+   (ZV_TEST_STOP_AT=rewriting exec "${as_user[@]}" "$zentrovex" run --headless "$work/kill.kqa" > "$work/said") & pid=$!
+   # Only a hang reaches the bound.
+   for _ in $(seq 1 6000); do [ "$(awk '{ print $3 }' "/proc/$pid/stat" 2> /dev/null)" = T ] && break; sleep 0.01; done
+   stopped=$(awk '{ print $3 }' "/proc/$pid/stat" 2> /dev/null)
+   kill -KILL $pid; wait $pid 2> /dev/null
+   [ "$stopped" = T ]) || fail "$fs/$kind: the saver did not stop where its journal was kept"
+  ! cmp -s "$dir/f.dat" "$work/old.ref" || fail "$fs/$kind: the stopped save had not begun to write the file"
+  (cd "$dir" && user "$zentrovex" run --headless "$work/open.kqa")
+  cmp -s "$dir/f.dat" "$work/old.ref" ||
+    { echo "FAIL: $fs/$kind: a save killed once its journal was kept left $(stat -c %s "$dir/f.dat") bytes"; failed=1; }
   local k torn=0 journals=0 whole_a=0 whole_b=0  # a before b: the old content of most kills
   for ((k = 0; k < kills; k++)); do
     arrange "$kind" "$dir"

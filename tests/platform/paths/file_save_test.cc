@@ -225,17 +225,19 @@ TEST_F(FileSaveTest, AJournalOfAnEndedSaveInPlaceIsPutBackByTheNextOpen) {
     const char* left;  // what the file holds after the next open
   };
   for (const Case& c : {Case{"the saver was killed", false, "old content"},
-                        Case{"the saver still works", true, "torn"}}) {
+                        Case{"the saver still works", true, "old content, and more"}}) {
     SCOPED_TRACE(c.what);
     Write(At("f.dat"), "old content");
-    const int fd = ::open(At("f.dat").c_str(), O_RDWR);
+    Write(At("new.dat"), "new content, and more");
+    const int fd = ::open(At("f.dat").c_str(), O_RDWR), content = ::open(At("new.dat").c_str(), O_RDONLY);
     ASSERT_GE(fd, 0);
     {
-      std::optional<SaveJournal> journal = SaveJournal::Keep(fd, At("f.dat"));
+      std::optional<SaveJournal> journal = SaveJournal::Keep(fd, At("f.dat"), content, 21);
       ASSERT_TRUE(journal);
-      // The rewrite stops part-way, as a kill would stop it.
-      ASSERT_EQ(::pwrite(fd, "torn", 4, 0), 4);
-      ASSERT_EQ(::ftruncate(fd, 4), 0);
+      // The rewrite stops part-way, as a kill would stop it: the part past
+      // the old end is in.
+      ASSERT_EQ(::pwrite(fd, ", and more", 10, 11), 10);
+      ::close(content);
       if (c.saver_works) {
         EXPECT_TRUE(RecoverKilledSave(fd));
         EXPECT_EQ(Read(At("f.dat")), c.left);

@@ -1,0 +1,348 @@
+#!/usr/bin/env bash
+# Saves in place, the journals that undo killed ones, the state folder and
+# the waits on other programs, end to end, each case a row of the table at
+# the end. Run as root: its programs run as the users nobody (no home
+# folder, as its passwd entry says) and zvsaver (made when missing, with a
+# home folder). A save is killed or held at one moment: strace holds the
+# saver at the start of its third copy_file_range, when the journal is kept
+# and the part past the old end is in the file, and the saver is killed
+# there. RUN_ROWS names the rows to run by hand.
+set -uo pipefail
+zentrovex=$(readlink -f "$1")
+[ "$(id -u)" = 0 ] || { echo "SKIP: needs root, to run programs as two users and to mount loop devices"; exit 77; }
+command -v strace > /dev/null || { echo "SKIP: strace is not installed"; exit 77; }
+python=/usr/bin/python3  # the system's, which every user may run
+[ -x "$python" ] || { echo "SKIP: $python is not installed"; exit 77; }
+id zvsaver > /dev/null 2>&1 || useradd --create-home --shell /usr/sbin/nologin zvsaver ||
+  { echo "SKIP: the user zvsaver cannot be made"; exit 77; }
+work=$(mktemp -d)
+chmod 755 "$work"
+zv_home=$(getent passwd zvsaver | cut -d: -f6)
+made_tmp_local=
+cleanup() {
+  for m in "$work"/mnt; do ! mountpoint -q "$m" 2> /dev/null || umount "$m"; done
+  for l in $(losetup -j "$work/fs.img" -O NAME -n 2> /dev/null); do losetup -d "$l"; done
+  [ -z "$made_tmp_local" ] || rm -rf /tmp/.local
+  rm -rf "$zv_home/.local/state/zentrovex" "$work"
+}
+trap cleanup EXIT
+setpriv --reuid=65534 --regid=65534 --clear-groups test -x "$zentrovex" ||
+  { echo "SKIP: the user nobody cannot run $zentrovex"; exit 77; }
+nobody() { env -u HOME XDG_STATE_HOME="$work/state-nobody" setpriv --reuid=65534 --regid=65534 --clear-groups -- "$@"; }
+zvsaver() { env -u HOME -u XDG_STATE_HOME setpriv --reuid=zvsaver --regid=zvsaver --init-groups -- "$@"; }
+crlf() { printf '%s\r\n' "$@"; }
+why=
+no() { why=$*; return 1; }
+
+# The array a save writes (3001 numbers, i at i: 12,004 bytes) over the old
+# content (1001 fives: 4,004 bytes), in r/s.dat, which has a second name.
+crlf 'dim a(3000) : for i = 0 to 3000 : a(i) = i : next i' 'save number array "s.dat", a(0)' > "$work/save.kqa"
+crlf 'dim a(3000) : for i = 0 to 3000 : a(i) = 7 : next i' 'save number array "s.dat", a(0)' > "$work/save7.kqa"
+(cd "$work" && crlf 'dim a(1000) : for i = 0 to 1000 : a(i) = 5 : next i' 'save number array "old.ref", a(0)' > old.kqa &&
+  "$zentrovex" run --headless old.kqa) || { echo "FAIL: the old content could not be made" >&2; exit 1; }
+fresh() {
+  rm -rf "$work/r" && mkdir -m 777 "$work/r"
+  cp "$work/old.ref" "$work/r/s.dat"
+  ln "$work/r/s.dat" "$work/r/second.dat" && chown 65534:65534 "$work/r/s.dat"
+}
+# held AS DIR PROGRAM: runs PROGRAM in DIR as AS (a function above), held
+# once its save in place has written the part past the old end; sets
+# `tracer` and `saver` (the saver's process).
+held() {
+  local as=$1 dir=$2 program=$3 file=${4:-s.dat}
+  (cd "$dir" && exec strace -f -qq -o /dev/null -e trace=copy_file_range \
+    -e inject=copy_file_range:delay_enter=60000000:when=3 "${as_prefix[@]}" "$zentrovex" run --headless "$program") \
+    > "$work/saver.out" 2>&1 &
+  tracer=$!
+  # Only a hang reaches the bound.
+  for _ in $(seq 1 6000); do [ "$(stat -c %s "$dir/$file")" -gt 4004 ] && break; sleep 0.01; done
+  saver=$(pgrep -P "$tracer" | head -1)
+  [ -n "$saver" ] && [ "$(stat -c %s "$dir/$file")" -gt 4004 ]
+}
+# Kills the held saver: killed, it stays held until its tracer ends too.
+kill_held() {
+  kill -KILL "$saver" "$tracer"
+  wait "$tracer" 2> /dev/null
+  # Gone once it is a zombie, or reaped: its files are closed by then.
+  for _ in $(seq 1 6000); do
+    [ -e "/proc/$saver" ] && [ "$(awk '{ print $3 }' "/proc/$saver/stat" 2> /dev/null)" != Z ] || break
+    sleep 0.01
+  done
+}
+# killed_save AS...: the save of save.kqa in $work/r killed once held.
+killed_save() {
+  as_prefix=("$@")
+  held "$1" "$work/r" "$work/save.kqa" || return 1
+  kill_held
+  return 0
+}
+nobody_prefix=(env -u HOME XDG_STATE_HOME="$work/state-nobody" setpriv --reuid=65534 --regid=65534 --clear-groups --)
+
+# ---- 1: a journal is applied only where nothing else wrote since -------------------------
+after_kill_then() {
+  local then=$1
+  fresh
+  killed_save "${nobody_prefix[@]}" || no "the save was not held" || return 1
+  (cd "$work/r" && eval "$then") || no "the later write failed" || return 1
+  cp "$work/r/s.dat" "$work/later.ref"
+  nobody "$zentrovex" --version > /dev/null 2> "$work/said"
+  cmp -s "$work/r/s.dat" "$work/later.ref" || no "the later content was rolled back ($(stat -c %s "$work/r/s.dat") bytes)" || return 1
+  cmp -s "$work/r/s.dat.kept" "$work/old.ref" || no "the old content was not kept as s.dat.kept" || return 1
+  grep -q 's.dat.kept' "$work/said" || no "the start did not say so: $(cat "$work/said")"
+}
+row_other_program() { after_kill_then "nobody $python -c \"f = open('s.dat', 'r+b'); f.write(b'newer' * 100); f.truncate(500)\""; }
+row_cp_over() { after_kill_then "head -c 3000 /dev/urandom > backup.dat && nobody cp backup.dat s.dat"; }
+row_other_state_folder() {
+  after_kill_then "env -u HOME XDG_STATE_HOME=$work/state-other setpriv --reuid=65534 --regid=65534 --clear-groups -- \
+    $zentrovex run --headless $work/save7.kqa"
+}
+# A shared score file of zvsaver's (mode 666) in a folder neither may write.
+row_other_user() {
+  fresh
+  chown zvsaver "$work/r/s.dat" && chmod 666 "$work/r/s.dat" && chmod 755 "$work/r"
+  killed_save "${nobody_prefix[@]}" || no "the save was not held" || return 1
+  (cd "$work/r" && zvsaver env XDG_STATE_HOME="$work/state-zv" "$zentrovex" run --headless "$work/save7.kqa") ||
+    no "zvsaver's save failed" || return 1
+  cp "$work/r/s.dat" "$work/later.ref"
+  nobody "$zentrovex" --version > /dev/null 2> "$work/said"
+  cmp -s "$work/r/s.dat" "$work/later.ref" || no "zvsaver's save was rolled back" || return 1
+  grep -q 'kept as' "$work/said" || no "the start did not say where the old content went: $(cat "$work/said")" || return 1
+  cmp -s "$work/state-nobody/zentrovex/kept/s.dat.kept" "$work/old.ref" || no "the old content was not kept"
+}
+
+# ---- 2: the state folder is the user's own ------------------------------------------------
+# plant JOURNAL FILE CONTENT: a journal of an earlier build's form (which
+# named its file by device and inode too, with its birth and generation)
+# naming FILE, with CONTENT as the old content.
+cat > "$work/plant.py" << 'EOF'
+import fcntl, os, struct, subprocess, sys
+journal, target, content = sys.argv[1], sys.argv[2], sys.argv[3].encode()
+st = os.stat(target)
+born = subprocess.run(['stat', '-c', '%W %w', target], capture_output=True, text=True).stdout.split()
+seconds = int(born[0]) if born[0] != '0' else 0
+nanoseconds = int(born[2].split('.')[1]) if seconds and '.' in born[2] else 0
+generation = bytearray(8)
+try:
+    fd = os.open(target, os.O_RDONLY | os.O_NONBLOCK)
+    fcntl.ioctl(fd, 0x80087601, generation)  # FS_IOC_GETVERSION
+except OSError:
+    pass
+path = os.path.abspath(target).encode()
+head = b'ZVSAVEJ2' + struct.pack('<QQqIIQI', st.st_dev, st.st_ino, seconds, nanoseconds,
+                                 struct.unpack('<I', generation[:4])[0], len(content), len(path)) + path
+open(journal, 'wb').write(head + content)
+EOF
+plant() { "$python" "$work/plant.py" "$@"; }
+tmp_local_free() { [ ! -e /tmp/.local ] || no "/tmp/.local is there already, so another's folder cannot be planted"; }
+row_planted_in_tmp() {
+  tmp_local_free || return 77
+  rm -rf "$work/z" "$work/fifo"
+  mkdir -p "$work/z" && printf 'my notes' > "$work/z/notes.txt" && chown -R zvsaver "$work/z"
+  made_tmp_local=1
+  nobody mkdir -p /tmp/.local/state/zentrovex/saves
+  mkfifo -m 666 "$work/fifo" && chown 65534 "$work/fifo"
+  local dev ino
+  read -r dev ino <<< "$(stat -c '%d %i' "$work/z/notes.txt")"
+  nobody $python "$work/plant.py" "/tmp/.local/state/zentrovex/saves/$(printf '%x-%x' "$dev" "$ino")" "$work/z/notes.txt" planted
+  read -r dev ino <<< "$(stat -c '%d %i' "$work/fifo")"
+  nobody $python "$work/plant.py" "/tmp/.local/state/zentrovex/saves/$(printf '%x-%x' "$dev" "$ino")" "$work/fifo" x
+  # zvsaver's own state folder, in the home of its passwd entry, has one
+  # naming the pipe too, and one of another user's.
+  local own="$zv_home/.local/state/zentrovex/saves"
+  zvsaver mkdir -p "$own"
+  zvsaver "$python" "$work/plant.py" "$own/pipe" "$work/fifo" x
+  plant "$own/another" "$work/z/notes.txt" "planted by root" && chown 65534 "$own/another"
+  local start=$SECONDS
+  (cd "$work/z" && timeout -s KILL 30 setpriv --reuid=zvsaver --regid=zvsaver --init-groups -- env -u HOME -u XDG_STATE_HOME \
+    "$zentrovex" --version > /dev/null 2> "$work/said") || no "the start did not end within 30 s" || return 1
+  [ "$(cat "$work/z/notes.txt")" = "my notes" ] || no "notes.txt was replaced: $(cat "$work/z/notes.txt")" || return 1
+  grep -q "refused the journal \"$own/pipe\"" "$work/said" && grep -q "refused the journal \"$own/another\"" "$work/said" ||
+    no "the journals of another user and naming a pipe were not named: $(cat "$work/said")"
+}
+# nobody (HOME unset, no home folder) saves in place first, then zvsaver.
+row_two_users_without_home() {
+  tmp_local_free || return 77
+  made_tmp_local=1
+  fresh
+  chmod 666 "$work/r/s.dat"
+  (cd "$work/r" && setpriv --reuid=65534 --regid=65534 --clear-groups -- env -u HOME -u XDG_STATE_HOME \
+    "$zentrovex" run --headless "$work/save7.kqa" > "$work/said" 2>&1) || no "nobody's save failed: $(cat "$work/said")" || return 1
+  (cd "$work/r" && zvsaver "$zentrovex" run --headless "$work/save.kqa" > "$work/said" 2>&1) ||
+    no "zvsaver's save after nobody's failed: $(cat "$work/said")" || return 1
+  [ ! -e /tmp/.local ] || no "a state folder was made in /tmp"
+}
+
+# ---- 3: a journal follows its file to another device ---------------------------------------
+row_another_device() {
+  truncate -s 64M "$work/fs.img" && mkfs.ext4 -q -F "$work/fs.img" 2> /dev/null || no "mkfs.ext4 failed" || return 77
+  local first second
+  first=$(losetup --find --show "$work/fs.img" 2> /dev/null) || no "no loop device can be set up here" || return 77
+  mkdir -p "$work/mnt" && mount "$first" "$work/mnt" || no "$first cannot be mounted" || return 77
+  chmod 777 "$work/mnt"
+  cp "$work/old.ref" "$work/mnt/s.dat"
+  ln "$work/mnt/s.dat" "$work/mnt/second.dat" && chown 65534:65534 "$work/mnt/s.dat"
+  as_prefix=("${nobody_prefix[@]}")
+  held nobody "$work/mnt" "$work/save.kqa" || no "the save was not held" || return 1
+  kill_held
+  umount "$work/mnt"
+  # The same file system under a second loop device, while the first stays.
+  second=$(losetup --find --show "$work/fs.img" 2> /dev/null) || no "no second loop device here" || return 77
+  mount "$second" "$work/mnt" || no "$second cannot be mounted" || return 77
+  crlf 'dim a(3000) : load number array "s.dat", a(0)' 'print a(0); " "; a(1); " "; a(3000)' > "$work/load.kqa"
+  nobody "$zentrovex" --version > /dev/null 2>&1
+  (cd "$work/mnt" && nobody "$zentrovex" run --headless "$work/load.kqa" > /dev/null 2>&1)
+  cmp -s "$work/mnt/s.dat" "$work/old.ref" || no "the file is torn under $second ($(stat -c %s "$work/mnt/s.dat") bytes)" || return 1
+  [ -z "$(ls -A "$work/state-nobody/zentrovex/saves")" ] || no "the journal stayed"
+}
+
+# ---- 4: a reader never reads part of each content ------------------------------------------
+# Prints a(0), a(1000), a(1001) and a(3000): "0 1000 1001 3000" for the new
+# content, "5 5 0 0" for the old, "5 5 1001 3000" for part of each.
+crlf 'dim a(3000) : load number array "s.dat", a(0)' \
+  'print "read "; a(0); " "; a(1000); " "; a(1001); " "; a(3000)' > "$work/reader.kqa"
+row_reader_of_a_stopped_saver() {
+  fresh
+  as_prefix=("${nobody_prefix[@]}")
+  held nobody "$work/r" "$work/save.kqa" || no "the save was not held" || return 1
+  (cd "$work/r" && nobody "$zentrovex" run --headless "$work/reader.kqa" > "$work/said" 2>&1)
+  kill_held
+  ! grep -q "read 5 5 1001 3000" "$work/said" || no "the reader read torn content: $(cat "$work/said")" || return 1
+  grep -q 'in use by another program, which is saving it' "$work/said" || no "the reader did not say why: $(cat "$work/said")"
+}
+row_reader_when_the_saver_is_killed() {
+  fresh
+  as_prefix=("${nobody_prefix[@]}")
+  held nobody "$work/r" "$work/save.kqa" || no "the save was not held" || return 1
+  (cd "$work/r" && exec "${nobody_prefix[@]}" "$zentrovex" run --headless "$work/reader.kqa" > "$work/said" 2>&1) &
+  local reader=$!
+  # The reader has found the file held and waits: its main thread sleeps
+  # between looks at the lock (the syscalls nanosleep and clock_nanosleep).
+  for _ in $(seq 1 3000); do [[ "$(cat "/proc/$reader/syscall" 2> /dev/null)" =~ ^(35|230)\  ]] && break; sleep 0.01; done
+  kill_held; wait "$reader"
+  grep -q "read 5 5 0 0" "$work/said" || no "the reader said: $(cat "$work/said")"
+}
+
+# ---- 5: waits on the registry and the kept list are bounded ---------------------------------
+row_registry_held() {
+  local ini="$work/config/zentrovex/registry/HKEY_CURRENT_USER.ini"
+  mkdir -p "${ini%/*}" && chmod -R 777 "$work/config" && : > "$ini" && chmod 666 "$ini"
+  flock "$ini" sleep 40 & local holder=$!
+  sleep 0.2
+  crlf 'write registry dword "Software\Game", "Lives", 5' 'print "went on"' > "$work/reg.kqa"
+  local start=$SECONDS
+  timeout 30 env XDG_CONFIG_HOME="$work/config" "${nobody_prefix[@]}" "$zentrovex" run --headless "$work/reg.kqa" \
+    > "$work/said" 2>&1
+  local status=$? took=$((SECONDS - start))
+  kill "$holder"; wait "$holder" 2> /dev/null
+  [ $status != 124 ] || no "the write waited past 30 s for the holder" || return 1
+  grep -q "HKEY_CURRENT_USER.ini.*in use by another program, which is saving it" "$work/said" ||
+    no "after ${took} s it said: $(cat "$work/said")"
+}
+row_kept_list_held() {
+  mkdir -p "$work/game" "$work/kg" && chmod 777 "$work/kg"
+  crlf 'dim a(3) : a(1) = 100 : save number array "scores.dat", a(0)' > "$work/game/game.kqa"
+  (cd "$work/game" && "$zentrovex" run --headless game.kqa > /dev/null) && "$zentrovex" build "$work/game/game.kqa" \
+    -o "$work/kg/game" > /dev/null || no "the game was not built" || return 1
+  : > "$work/kg/.zentrovex-kept" && chmod 666 "$work/kg/.zentrovex-kept"
+  flock "$work/kg/.zentrovex-kept" sleep 40 & local holder=$!
+  sleep 0.2
+  (cd "$work/kg" && ZENTROVEX_HEADLESS=1 timeout 30 "${nobody_prefix[@]}" ./game > "$work/said" 2>&1)
+  local status=$?
+  kill "$holder"; wait "$holder" 2> /dev/null
+  [ $status != 124 ] || no "the save waited past 30 s for the kept list's holder" || return 1
+  grep -q 'in use by another program, which is saving it' "$work/said" || no "it said: $(cat "$work/said")"
+}
+
+# ---- 6: a reader of a file makes another game's save in place a warning --------------------
+row_save_beside_a_reader() {
+  fresh
+  crlf 'open file to read 1, "s.dat" : print "open"' 'repeat : wait 10 : until file exists("go")' 'close file 1' \
+    > "$work/r/holder.kqa"
+  mkdir -p "$work/sg" && cp "$work/save.kqa" "$work/sg/sg.kqa" && printf 'print "went on"\r\n' >> "$work/sg/sg.kqa"
+  "$zentrovex" build "$work/sg/sg.kqa" -o "$work/r/saver" > /dev/null || no "the saver was not built" || return 1
+  (cd "$work/r" && nobody "$zentrovex" run --headless holder.kqa > holder.out 2>&1) & local holder=$!
+  for _ in $(seq 1 1000); do grep -q open "$work/r/holder.out" 2> /dev/null && break; sleep 0.01; done
+  (cd "$work/r" && ZENTROVEX_HEADLESS=1 nobody ./saver > "$work/said" 2>&1)
+  touch "$work/r/go"; wait "$holder"
+  grep -q 'in use by another program, which is reading it' "$work/said" && grep -q 'went on' "$work/said" ||
+    no "the game said: $(cat "$work/said")" || return 1
+  cmp -s "$work/r/s.dat" "$work/old.ref" || no "the file changed under its reader"
+}
+
+# ---- 7: a save never fails for want of a state folder ----------------------------------------
+row_no_home() {
+  fresh
+  (cd "$work/r" && setpriv --reuid=65534 --regid=65534 --clear-groups -- env -u XDG_STATE_HOME HOME=/nonexistent \
+    "$zentrovex" run --headless "$work/save.kqa" > "$work/said" 2>&1) || no "the save failed: $(cat "$work/said")" || return 1
+  [ "$(stat -c %s "$work/r/s.dat")" = 12004 ] || no "the file was not saved"
+}
+row_state_folder_unwritable() {
+  fresh
+  chmod 666 "$work/r/s.dat" && chown root "$work/r/s.dat" && chmod 755 "$work/r"  # saved in place, nothing beside
+  mkdir -p "$work/locked-state"
+  (cd "$work/r" && setpriv --reuid=65534 --regid=65534 --clear-groups -- env XDG_STATE_HOME="$work/locked-state" \
+    "$zentrovex" run --headless "$work/save.kqa" > "$work/said" 2>&1) || no "the save failed: $(cat "$work/said")" || return 1
+  [ "$(stat -c %s "$work/r/s.dat")" = 12004 ] || no "the file was not saved" || return 1
+  [ "$(grep -c "the state folder \"$work/locked-state/zentrovex\": permission denied" "$work/said")" = 1 ] ||
+    no "the run did not name the state folder once: $(cat "$work/said")"
+}
+
+# ---- 8: numbered writes are synced, and a byte written takes the writer's lock ---------------
+row_writes_synced() {
+  rm -rf "$work/w" && mkdir -m 777 "$work/w"
+  crlf 'open file to write 1, "a.dat" : write file string 1, "x"' 'make memblock 1, 8 : write memblock to file 1, 1' \
+    'close file 1 : make file "b.dat"' > "$work/w/w.kqa"
+  (cd "$work/w" && strace -f -qq -e trace=fsync,fdatasync -o trace "$zentrovex" run --headless w.kqa > /dev/null 2>&1)
+  [ "$(grep -cE 'fsync|fdatasync' "$work/w/trace")" -ge 4 ] || no "the writes were synced $(grep -cE 'sync' "$work/w/trace") times"
+}
+row_byte_under_a_writer() {
+  rm -rf "$work/w" && mkdir -m 777 "$work/w"
+  crlf 'open file to write 1, "w.dat" : write file string 1, "first" : print "open"' \
+    'repeat : wait 10 : until file exists("go")' 'write file string 1, "later" : close file 1' > "$work/w/writer.kqa"
+  (cd "$work/w" && nobody "$zentrovex" run --headless writer.kqa > writer.out 2>&1) & local writer=$!
+  for _ in $(seq 1 1000); do grep -q open "$work/w/writer.out" 2> /dev/null && break; sleep 0.01; done
+  crlf 'write byte to file "w.dat", 0, 88' > "$work/w/byte.kqa"
+  (cd "$work/w" && nobody "$zentrovex" run --headless byte.kqa > "$work/said" 2>&1)
+  touch "$work/w/go"; wait "$writer"
+  [ "$(tr -d '\r' < "$work/w/w.dat" | tr '\n' ' ')" = "first later " ] || no "the writer's file became: $(cat "$work/w/w.dat")" || return 1
+  grep -q 'which has it open for writing' "$work/said" || no "the byte's write said: $(cat "$work/said")"
+}
+
+# row                                   item
+rows="
+other_program                          1
+cp_over                                1
+other_state_folder                     1
+other_user                             1
+planted_in_tmp                         2
+two_users_without_home                 2
+another_device                         3
+reader_of_a_stopped_saver              4
+reader_when_the_saver_is_killed        4
+registry_held                          5
+kept_list_held                         5
+save_beside_a_reader                   6
+no_home                                7
+state_folder_unwritable                7
+writes_synced                          8
+byte_under_a_writer                    8
+"
+failed=()
+while read -r row item; do
+  [ -n "$row" ] || continue
+  [ -z "${RUN_ROWS:-}" ] || [[ " $RUN_ROWS " == *" $row "* ]] || continue
+  rm -rf "$work"/state-* "$zv_home/.local/state/zentrovex"
+  # Each user's XDG_STATE_HOME is theirs.
+  mkdir "$work/state-nobody" "$work/state-other" "$work/state-zv"
+  chown 65534 "$work/state-nobody" "$work/state-other" && chown zvsaver "$work/state-zv"
+  why=
+  "row_$row"
+  case $? in
+    0) echo "ok   $row ($item)" ;;
+    77) echo "SKIP $row ($item): $why" ;;
+    *) echo "FAIL $row ($item): $why"; failed+=("$row") ;;
+  esac
+  [ -z "$made_tmp_local" ] || { rm -rf /tmp/.local; made_tmp_local=; }
+done <<< "$rows"
+[ ${#failed[@]} = 0 ] || { echo "FAIL: ${failed[*]}" >&2; exit 1; }
+echo "saves in place, journals, the state folder and the waits on other programs hold"
