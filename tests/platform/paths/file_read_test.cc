@@ -68,7 +68,8 @@ TEST(FileReadTest, AReaderWaitsForAStoppedSaveInPlaceAndReadsTheOldContentOrTheN
          bytes.resize(std::fread(bytes.data(), 1, bytes.size(), file.Stream()));
          return bytes;
        }}};
-  for (const auto& [how, read] : readers) {
+  for (const auto& [how, reader_of_case] : readers) {
+    const Reader& read = reader_of_case;  // a lambda may not take a structured binding
     for (const Row& row : {Row{"goes on", SIGCONT, 'B', kNew}, Row{"is killed", SIGKILL, 'A', kOld}}) {
       SCOPED_TRACE(std::string(how) + ", the saver " + row.saver);
       ::unlink(path.c_str()), ::unlink(temp.File("second name.dat").c_str());
