@@ -131,6 +131,8 @@ TEST(TypedCharacters, ALineAnswersWholeOrNotAtAll) {
       {"a press held at the look whose key down comes before the question: its line is play",
        "{state x}{look}{hold x}{up x}ann/{ask}bob/", "bob"},
       {"the Return held at the look ends a line of its own", "{state /}{look}{hold /}{up /}ann/{ask}", "ann"},
+      {"a press held at the look that types again takes its line with it", "{hold /}{look}a{repeat /}{up /}b/{ask}",
+       "b"},
       {"a press in the state only, let go before the question, is none", "{state x}{look}{up x}{ask}x/", "x"},
       {"a wait key takes one press; its repeats answer nothing after it", "{hold /}{repeat /}{press}{repeat /}{up /}bob/{ask}",
        "/|bob"},
