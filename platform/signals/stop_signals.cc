@@ -2,6 +2,7 @@
 
 #include <signal.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <cstdio>
@@ -47,6 +48,10 @@ void EndByStopSignal() {
   const int signal_number = g_stop_signal;
   if (signal_number == 0) return;
   std::fflush(nullptr);
+  EndNowBySignal(signal_number);
+}
+
+void EndNowBySignal(int signal_number) {
   // SIGQUIT's default action also dumps core: a core file of the whole
   // address space in the program's folder for every Ctrl+\. The process has
   // already ended cleanly, so there is nothing to debug; without a core
@@ -57,7 +62,9 @@ void EndByStopSignal() {
     ::setrlimit(RLIMIT_CORE, &no_core);
   }
   std::signal(signal_number, SIG_DFL);
-  std::raise(signal_number);
+  // To the whole process: raised in a thread, a signal blocked there would wait.
+  ::kill(::getpid(), signal_number);
+  for (;;) ::pause();
 }
 
 void ClearStopSignal() { g_stop_signal = 0; }
