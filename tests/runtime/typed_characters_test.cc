@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/input/input.h"
+#include "platform/input/key_codes.h"
 #include "platform/input/key_numbers.h"
 #include "platform/window/window.h"
 
@@ -196,6 +197,20 @@ TEST(TypedCharacters, AFloodKeepsWholeLinesAndTheLinesAfterIt) {
     }());
     EXPECT_EQ(lines, std::min(flooded_lines, TypedCharacters::kLimit / full_line.size()));
   }
+  // A character of play past the bound, not kept, still makes its line play.
+  TypedCharacters typed;
+  for (size_t i = 0; i < TypedCharacters::kLineLimit; ++i) typed.Add('x');
+  Keyboard keyboard{};
+  keyboard[platform::scan::kY] = platform::kKeyHeld;
+  typed.KeyDown('Y', false);
+  EXPECT_TRUE(typed.ReadKey(platform::scan::kY, keyboard));
+  typed.Add('y');
+  typed.KeyUp('Y');
+  for (char c : std::string("\rbob\r")) typed.Add(static_cast<uint8_t>(c));
+  typed.BeginQuestion({});
+  std::string taken;
+  while (const auto c = typed.Take()) taken += static_cast<char>(*c);
+  EXPECT_EQ(taken, "bob\r");
 }
 
 }  // namespace
