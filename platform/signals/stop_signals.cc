@@ -4,15 +4,17 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <csignal>
 #include <cstdio>
 
 namespace zv::platform {
 namespace {
 
-// Written by the handler, read by the main loop: the one thing a handler
-// may safely do.
-volatile std::sig_atomic_t g_stop_signal = 0;
+// Written by the handler, read by the main loop and by the X server's
+// watch (a thread): a lock-free atomic is what a handler may safely write.
+std::atomic<int> g_stop_signal{0};
+static_assert(std::atomic<int>::is_always_lock_free);
 
 constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM};
 // A closed pipe or socket and a file-size limit: the write fails (EPIPE,
