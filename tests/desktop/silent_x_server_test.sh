@@ -37,7 +37,7 @@ start_server() {
   rm -f displayfd
   Xvfb -displayfd 3 -noreset -screen 0 800x600x24 -nolisten tcp 3> displayfd 2> xvfb.log &
   server=$!
-  desk_until grep -q . displayfd || desk_fail "Xvfb did not start: $(cat xvfb.log)"
+  desk_until grep -qs . displayfd || desk_fail "Xvfb did not start: $(cat xvfb.log)"
   display=":$(head -n 1 displayfd)"
 }
 
