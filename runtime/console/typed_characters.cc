@@ -126,16 +126,19 @@ std::optional<uint8_t> TypedCharacters::TakePress() {
   while (!text_.empty() && text_.front().repeated) PopFront();
   if (text_.empty()) return std::nullopt;
   const Typed press = text_.front();
-  // Typed before the question, the press stays as the play of its line
-  // until the next question drops that line.
-  const bool stays = !press.asked;
-  if (stays)
-    text_.front().play = true;
-  else
-    PopFront();
+  PopFront();
+  // Taken from a line typed before the question, the press makes the rest
+  // of that line play, as far as it too was typed before: what came once
+  // the question had begun answers the questions after it.
+  if (!press.asked) {
+    for (Typed& t : text_) {
+      if (!t.asked) t.play = true;
+      if (t.c == kEnter) break;
+    }
+  }
   if (ValidKey(press.key)) {
     keys_[static_cast<size_t>(press.key)].read = press.press;
-    DropPress(stays ? 1 : 0, press.key, press.press);
+    DropPress(press.key, press.press);
   }
   return press.c;
 }
@@ -197,11 +200,11 @@ void TypedCharacters::DropOldestLine() {
   PopFront();
 }
 
-void TypedCharacters::DropPress(size_t from, int key, uint32_t press) {
+void TypedCharacters::DropPress(int key, uint32_t press) {
   const auto of_press = [&](const Typed& t) { return t.key == key && t.press == press; };
-  const auto gone = std::remove_if(text_.begin() + static_cast<std::ptrdiff_t>(from), text_.end(), of_press);
-  if (gone == text_.end()) return;
-  text_.erase(gone, text_.end());
+  const auto from = std::remove_if(text_.begin(), text_.end(), of_press);
+  if (from == text_.end()) return;
+  text_.erase(from, text_.end());
   Recount();
 }
 

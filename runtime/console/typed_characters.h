@@ -66,7 +66,7 @@ class TypedCharacters {
   // already taken. The press answers one question only: its repeats go,
   // those waiting and those still to come while it stays held. Taken from
   // a line typed before the question, it is play: the rest of that line
-  // answers no question after it.
+  // typed before the question answers no question after it.
   std::optional<uint8_t> TakePress();
 
   void Clear();
@@ -107,8 +107,7 @@ class TypedCharacters {
   void Push(const Typed& typed);
   void PopFront();
   void DropOldestLine();
-  // Drops the characters of the press from position `from` on.
-  void DropPress(size_t from, int key, uint32_t press);
+  void DropPress(int key, uint32_t press);
   // Counts the Enters and the letters of the line being typed again, after
   // characters went from the queue other than at its front.
   void Recount();

@@ -22,8 +22,9 @@ using Keyboard = TypedCharacters::Keyboard;
 // {state K} is K held in the keyboard state before the window's key down
 // for it came. The program's reads: {read K} a function for K's key,
 // {scancode}, {inkey}, {entry} and {clear} (`clear entry buffer`). {ask}
-// is an input line, {press} a `wait key`. A question still waiting at the
-// end shows "_".
+// is an input line, {press} a `wait key`, which goes on (its key is still
+// to be let go) until the program's next step. A question still waiting
+// at the end shows "_".
 class Session {
  public:
   std::string Play(const std::string& script) {
@@ -37,7 +38,8 @@ class Session {
       }
       Answer();
     }
-    if (asking_) answers_ += line_ + "_";
+    if (pressing_) answers_ += line_.empty() ? "_" : line_;
+    else if (asking_) answers_ += line_ + "_";
     return answers_;
   }
 
@@ -76,7 +78,19 @@ class Session {
       character_last_ = false;
     } else if (step.starts_with("state")) {
       keyboard_[ScanCode(c)] = platform::kKeyHeld;
-    } else if (step.starts_with("read")) {
+    } else {
+      ProgramStep(step);
+    }
+  }
+
+  void ProgramStep(const std::string& step) {
+    const char c = step.back();
+    if (pressing_) {
+      answers_ += line_.empty() ? "_" : line_;
+      pressing_ = asking_ = false;
+      typed_.EndQuestion();
+    }
+    if (step.starts_with("read")) {
       typed_.ReadKey(ScanCode(c), keyboard_);
     } else if (step == "scancode") {
       typed_.ReadLowestKey(keyboard_);
@@ -89,21 +103,19 @@ class Session {
     } else {
       if (!answers_.empty() || asked_) answers_ += "|";
       asked_ = asking_ = true;
+      pressing_ = step == "press";
       line_.clear();
       typed_.BeginQuestion(keyboard_);
-      if (step == "press") {
-        const auto press = typed_.TakePress();
-        EXPECT_TRUE(press) << "no press waits for {press}";
-        answers_ += press == '\r' ? '/' : static_cast<char>(press.value_or('?'));
-        asking_ = false;
-        typed_.EndQuestion();
-      }
     }
   }
 
-  // An input line takes what waits, up to its Return.
+  // An input line takes what waits, up to its Return; a wait key, a press.
   void Answer() {
-    while (asking_) {
+    if (pressing_ && line_.empty()) {
+      if (const auto press = typed_.TakePress()) line_ = *press == '\r' ? "/" : std::string(1, static_cast<char>(*press));
+      return;
+    }
+    while (asking_ && !pressing_) {
       const auto c = typed_.Take();
       if (!c) return;
       if (*c != '\r') {
@@ -122,6 +134,7 @@ class Session {
   bool character_last_ = false;  // no event came after the last character
   bool asked_ = false;
   bool asking_ = false;
+  bool pressing_ = false;  // the question is a wait key
   std::string line_;
   std::string answers_;
 };
@@ -164,6 +177,7 @@ TEST(TypedCharacters, ALineWithACharacterOfPlayIsDroppedWhole) {
       {"a wait key takes one press; its repeats answer nothing after it", "{hold /}{repeat /}{press}{repeat /}{up /}bob/{ask}",
        "/|bob"},
       {"a press a wait key took from a line typed before it makes that line play", "ann/{press}{ask}bob/", "a|bob"},
+      {"what is typed once the wait key began answers the questions after it", "a{press}bc{press}{press}", "a|b|c"},
   };
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.name);
