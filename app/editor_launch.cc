@@ -11,6 +11,7 @@
 #include "editor/editor_session.h"
 #include "platform/present/presenter_factory.h"
 #include "platform/window/sdl/sdl_window.h"
+#include "platform/window/sdl/x_server_watch.h"
 #include "runtime/startup.h"
 
 namespace zv {
@@ -49,6 +50,11 @@ int RunEditorApp(const std::string& executable, const CommandLine& line) {
   ScriptClock script_clock;
   std::unique_ptr<platform::Window> window;
   bool headless = line.headless || !line.events.empty();
+  // A silent X server would hold the start, and every stop signal, for
+  // ever. Once the editor runs it waits for the server instead: a stop
+  // signal then ends it with its changes kept.
+  std::unique_ptr<platform::XServerWatch> x_server_watch;
+  if (!headless && platform::DisplayNamed()) x_server_watch = platform::XServerWatch::Start(kExitStartFailed, nullptr);
   if (!headless) {
     platform::SdlWindowOptions window_options;
     window_options.width = 640;
@@ -92,6 +98,7 @@ int RunEditorApp(const std::string& executable, const CommandLine& line) {
   session.screenshot = line.screenshot;
   session.options.app_folder = CurrentFolder();
   session.options.stub_path = executable;
+  x_server_watch.reset();
   platform::Window& run_window = *window;
   session.options.run_program = [&executable, &run_window, &clock, headless](const editor::RunRequest& request) {
     ProgramRun run;

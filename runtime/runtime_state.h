@@ -20,7 +20,7 @@ class MessagePump;
 // read by the keyboard and mouse commands.
 struct InputState {
   // By scan code, non-zero while held. A program reads it only through
-  // LookAtKeyboard.
+  // ReadKey and ReadLowestKey.
   std::array<uint8_t, 256> keyboard{};
   int32_t mouse_x = 320;
   int32_t mouse_y = 240;
@@ -111,12 +111,15 @@ struct RuntimeState {
   MessagePump* pump = nullptr;
 };
 
-// The keyboard as a program's key functions read it. A program that reads
-// the keys is playing: what was typed before answers none of its questions
-// (runtime/console/typed_characters.h).
-inline const std::array<uint8_t, 256>& LookAtKeyboard(RuntimeState& state) {
-  state.console.typed.Look(state.input.keyboard);
-  return state.input.keyboard;
+// The program reads the keyboard through these: a key it finds down is
+// play, and what that key typed answers no question
+// (runtime/console/typed_characters.h). `ReadKey` serves every key
+// function: whether the key at `scan_code` is held.
+inline bool ReadKey(RuntimeState& state, int32_t scan_code) {
+  return scan_code >= 0 && scan_code <= 255 &&
+         state.console.typed.ReadKey(static_cast<uint8_t>(scan_code), state.input.keyboard);
 }
+// `scancode()`: the lowest scan code held, 0 when none is.
+inline int32_t ReadLowestKey(RuntimeState& state) { return state.console.typed.ReadLowestKey(state.input.keyboard); }
 
 }  // namespace zv

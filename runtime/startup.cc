@@ -17,6 +17,7 @@
 #include "platform/userstate/user_state.h"
 #include "platform/window/headless/headless_window.h"
 #include "platform/window/sdl/sdl_window.h"
+#include "platform/window/sdl/x_server_watch.h"
 #include "runtime/attached/attached_data.h"
 #include "runtime/card_choice.h"
 #include "runtime/console/console_commands.h"
@@ -94,6 +95,8 @@ class Runtime {
   platform::TempFolder temp_;
   RuntimeState state_;
   DisplayChoices choices_;
+  // Before the window, so that it watches until the window is gone.
+  std::unique_ptr<platform::XServerWatch> x_server_watch_;
   std::unique_ptr<platform::Window> owned_window_;
   platform::Window* window_ = nullptr;
   std::unique_ptr<platform::Clipboard> clipboard_;
@@ -123,6 +126,15 @@ void Runtime::SetUpPaths() {
 void Runtime::OpenWindow() {
   window_ = services_.window;
   if (!window_ && !options_.headless) {
+    // A silent X server would hold the start, and every stop signal, for
+    // ever: the watch ends the run instead, its temporary folder removed.
+    if (platform::DisplayNamed()) {
+      const std::string temp_folder = temp_.Valid() ? temp_.Path() : std::string();
+      x_server_watch_ = platform::XServerWatch::Start(kExitStartFailed, [temp_folder] {
+        std::error_code ec;
+        if (!temp_folder.empty()) std::filesystem::remove_all(temp_folder, ec);
+      });
+    }
     platform::SdlWindowOptions window_options;
     std::string error;
     owned_window_ = platform::OpenSdlWindow(window_options, &error);
@@ -392,6 +404,7 @@ void Runtime::StartAndRun() {
   if (!OpenAttachedData() || !InitDisplaySubsystems() || !LoadProgram()) return;
   state_.settings.window_mode_state = window_mode::kStarting;
   if (!StartDisplay(false)) return;
+  if (x_server_watch_) x_server_watch_->StartedUp();
   vm_->standalone = options_.standalone;
   ran_ = true;
   pump_->RunMessageLoop();

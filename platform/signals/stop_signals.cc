@@ -2,16 +2,19 @@
 
 #include <signal.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
+#include <atomic>
 #include <csignal>
 #include <cstdio>
 
 namespace zv::platform {
 namespace {
 
-// Written by the handler, read by the main loop: the one thing a handler
-// may safely do.
-volatile std::sig_atomic_t g_stop_signal = 0;
+// Written by the handler, read by the main loop and by the X server's
+// watch (a thread): a lock-free atomic is what a handler may safely write.
+std::atomic<int> g_stop_signal{0};
+static_assert(std::atomic<int>::is_always_lock_free);
 
 constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2, SIGALRM};
 // A closed pipe or socket and a file-size limit: the write fails (EPIPE,
@@ -47,6 +50,10 @@ void EndByStopSignal() {
   const int signal_number = g_stop_signal;
   if (signal_number == 0) return;
   std::fflush(nullptr);
+  EndNowBySignal(signal_number);
+}
+
+void EndNowBySignal(int signal_number) {
   // SIGQUIT's default action also dumps core: a core file of the whole
   // address space in the program's folder for every Ctrl+\. The process has
   // already ended cleanly, so there is nothing to debug; without a core
@@ -57,7 +64,9 @@ void EndByStopSignal() {
     ::setrlimit(RLIMIT_CORE, &no_core);
   }
   std::signal(signal_number, SIG_DFL);
-  std::raise(signal_number);
+  // To the whole process: raised in a thread, a signal blocked there would wait.
+  ::kill(::getpid(), signal_number);
+  for (;;) ::pause();
 }
 
 void ClearStopSignal() { g_stop_signal = 0; }

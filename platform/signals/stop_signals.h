@@ -22,6 +22,12 @@ int StopSignal();
 // only when no signal was received.
 void EndByStopSignal();
 
+// From any thread, where the main thread cannot clean up (it waits for
+// ever on another process): ends the process by the signal at once, as
+// EndByStopSignal does, without flushing the C streams, whose locks the
+// main thread may hold.
+[[noreturn]] void EndNowBySignal(int signal_number);
+
 // Forgets a received signal: for work that the signal came too late to stop
 // (and for tests).
 void ClearStopSignal();

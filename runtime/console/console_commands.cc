@@ -309,14 +309,7 @@ void MouseButtons(Vm& vm) {
 void ScanCode(Vm& vm) {
   const Slot result = vm.NextSlot();
   PollInputIfDue(vm);
-  const auto& keyboard = LookAtKeyboard(State(vm));
-  int32_t code = 0;
-  for (int32_t k = 0; k < static_cast<int32_t>(keyboard.size()); ++k)
-    if (keyboard[k] != 0) {
-      code = k;
-      break;
-    }
-  vm.SetInt(result, code);
+  vm.SetInt(result, ReadLowestKey(State(vm)));
   vm.input_poll_due = true;
 }
 
@@ -328,18 +321,27 @@ void PumpIfFrameSynchronised(Vm& vm) {
 void LastKeyChar(Vm& vm) {
   const Slot result = vm.NextSlot();
   PumpIfFrameSynchronised(vm);
-  const uint8_t c = State(vm).console.last_key_char;
-  LookAtKeyboard(State(vm));
+  ConsoleState& con = State(vm).console;
+  const uint8_t c = con.last_key_char;
+  if (c != 0) con.typed.ReadLastCharacter();
   vm.SetString(result, c ? std::string(1, static_cast<char>(c)) : std::string());
 }
 
+// What the buffer gives, or what its emptying throws away, the program
+// has read: it answers no question.
 void EntryBuffer(Vm& vm) {
   const Slot result = vm.NextSlot();
   PumpIfFrameSynchronised(vm);
-  vm.SetString(result, State(vm).console.entry_buffer);
+  ConsoleState& con = State(vm).console;
+  con.typed.ReadLastCharacters(con.entry_buffer.size());
+  vm.SetString(result, con.entry_buffer);
 }
 
-void ClearEntryBuffer(Vm& vm) { State(vm).console.entry_buffer.clear(); }
+void ClearEntryBuffer(Vm& vm) {
+  ConsoleState& con = State(vm).console;
+  con.typed.ReadLastCharacters(con.entry_buffer.size());
+  con.entry_buffer.clear();
+}
 
 // ---- Mouse pointer -------------------------------------------------------------------
 

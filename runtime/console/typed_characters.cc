@@ -1,6 +1,7 @@
 #include "runtime/console/typed_characters.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "platform/input/input.h"
 #include "platform/input/key_numbers.h"
@@ -9,7 +10,6 @@
 namespace zv {
 
 void TypedCharacters::KeyDown(int key, bool repeating) {
-  looked_at_.reset();
   repeats_ = repeating;
   if (!ValidKey(key)) {
     key_ = kNoKey;
@@ -25,68 +25,92 @@ void TypedCharacters::KeyDown(int key, bool repeating) {
 }
 
 void TypedCharacters::KeyUp(int key) {
-  looked_at_.reset();
   if (!ValidKey(key)) return;
   Key& k = keys_[static_cast<size_t>(key)];
   k.down = false;
-  if (k.muted == k.press) k.muted.reset();
+  if (k.read == k.press) k.read.reset();
   if (key_ == key) key_ = kNoKey;
 }
 
 void TypedCharacters::Add(uint8_t c) {
-  looked_at_.reset();
   const bool keyed = ValidKey(key_);
-  const Typed typed{c, key_, keyed ? keys_[static_cast<size_t>(key_)].press : 0, repeats_};
+  const uint32_t press = keyed ? keys_[static_cast<size_t>(key_)].press : 0;
+  const bool play = keyed && keys_[static_cast<size_t>(key_)].read == press;
+  const Typed typed{c, key_, press, repeats_, asking_, play, ++typed_};
+  last_ = typed;
   // A key down types one character; any more before the next key down
   // (a composed text) belong to no key.
   key_ = kNoKey;
   repeats_ = false;
-  if (keyed && keys_[static_cast<size_t>(typed.key)].muted == typed.press) {
-    AddSeen(c);
+  // Once a question has begun a press the program read goes alone: the
+  // Return held to end a game's loop, repeating, answers nothing.
+  if (play && asking_) return;
+  if (c != kEnter && line_letters_ >= kLineLimit) {
+    // The line keeps its play, though not the letter.
+    if (play) text_.back().play = true;
     return;
   }
-  if (line_is_play_) {
-    if (c == kEnter) line_is_play_ = false;
-    return;
-  }
-  if (c != kEnter && line_letters_ >= kLineLimit) return;
   if (text_.size() >= kLimit) DropOldestLine();
   if (text_.size() >= kLimit) return;
   Push(typed);
 }
 
-// Once a question has begun, what comes answers it: the press the program
-// saw goes alone. Before, its line goes whole.
-void TypedCharacters::AddSeen(uint8_t c) {
-  if (asking_) return;
-  DropRest();
-  line_is_play_ = c != kEnter;
+bool TypedCharacters::ReadKey(uint8_t scan_code, const Keyboard& keyboard) {
+  if ((keyboard[scan_code] & platform::kKeyHeld) == 0) return false;
+  ReadKeyNumber(platform::KeyNumberOfScanCode(scan_code));
+  return true;
 }
 
-void TypedCharacters::Look(const Keyboard& keyboard) {
-  if (looked_at_ == keyboard) return;
-  looked_at_ = keyboard;
-  if (!text_.empty() && text_.back().c != kEnter) line_is_play_ = true;
-  text_.clear();
-  enters_ = line_letters_ = 0;
-  const std::array<bool, 256> held = HeldKeys(keyboard);
-  for (size_t key = 1; key < keys_.size(); ++key) {
-    Key& k = keys_[key];
-    if (Held(k, held, key)) k.muted = k.down ? k.press : k.press + 1;
+uint8_t TypedCharacters::ReadLowestKey(const Keyboard& keyboard) {
+  for (size_t scan_code = 1; scan_code < keyboard.size(); ++scan_code)
+    if (keyboard[scan_code] != 0) {
+      ReadKeyNumber(platform::KeyNumberOfScanCode(static_cast<uint8_t>(scan_code)));
+      return static_cast<uint8_t>(scan_code);
+    }
+  return 0;
+}
+
+void TypedCharacters::ReadLastCharacter() {
+  if (!last_) return;
+  if (ValidKey(last_->key)) {
+    ReadPress(last_->key, last_->press);
+    return;
   }
+  // A composed letter belongs to no key: it alone was read.
+  for (Typed& t : text_)
+    if (t.count == last_->count) t.play = true;
+}
+
+void TypedCharacters::ReadLastCharacters(size_t count) {
+  for (auto t = text_.rbegin(); t != text_.rend() && typed_ - t->count < count; ++t) t->play = true;
+}
+
+// The key found down is read by its press: the one the window's events
+// show down, or the next one when the keyboard state is ahead of them.
+void TypedCharacters::ReadKeyNumber(int key) {
+  if (key <= 0 || !ValidKey(key)) return;
+  const Key& k = keys_[static_cast<size_t>(key)];
+  ReadPress(key, k.down ? k.press : k.press + 1);
+}
+
+void TypedCharacters::ReadPress(int key, uint32_t press) {
+  Key& k = keys_[static_cast<size_t>(key)];
+  if (k.read == press) return;
+  k.read = press;
+  for (Typed& t : text_)
+    if (t.key == key && t.press == press) t.play = true;
 }
 
 void TypedCharacters::BeginQuestion(const Keyboard& keyboard) {
-  looked_at_.reset();
   asking_ = true;
-  line_is_play_ = false;
   const std::array<bool, 256> held = HeldKeys(keyboard);
   for (size_t key = 1; key < keys_.size(); ++key) {
     Key& k = keys_[key];
     // A press found held whose key down never came, and whose key is up
     // now, is no press to wait for.
-    if (k.muted == k.press + 1 && !Held(k, held, key)) k.muted.reset();
+    if (k.read == k.press + 1 && !Held(k, held, key)) k.read.reset();
   }
+  DropLinesOfPlay();
 }
 
 void TypedCharacters::EndQuestion() { asking_ = false; }
@@ -103,8 +127,17 @@ std::optional<uint8_t> TypedCharacters::TakePress() {
   if (text_.empty()) return std::nullopt;
   const Typed press = text_.front();
   PopFront();
+  // Taken from a line typed before the question, the press makes the rest
+  // of that line play, as far as it too was typed before: what came once
+  // the question had begun answers the questions after it.
+  if (!press.asked) {
+    for (Typed& t : text_) {
+      if (!t.asked) t.play = true;
+      if (t.c == kEnter) break;
+    }
+  }
   if (ValidKey(press.key)) {
-    keys_[static_cast<size_t>(press.key)].muted = press.press;
+    keys_[static_cast<size_t>(press.key)].read = press.press;
     DropPress(press.key, press.press);
   }
   return press.c;
@@ -115,8 +148,8 @@ void TypedCharacters::Clear() {
   enters_ = line_letters_ = 0;
   keys_ = {};
   key_ = kNoKey;
-  repeats_ = asking_ = line_is_play_ = false;
-  looked_at_.reset();
+  repeats_ = asking_ = false;
+  last_.reset();
 }
 
 std::array<bool, 256> TypedCharacters::HeldKeys(const Keyboard& keyboard) {
@@ -125,6 +158,22 @@ std::array<bool, 256> TypedCharacters::HeldKeys(const Keyboard& keyboard) {
     if (keyboard[scan_code] & platform::kKeyHeld)
       held[static_cast<size_t>(platform::KeyNumberOfScanCode(static_cast<uint8_t>(scan_code)))] = true;
   return held;
+}
+
+void TypedCharacters::DropLinesOfPlay() {
+  std::deque<Typed> kept;
+  std::vector<Typed> line;
+  bool play = false;
+  for (const Typed& t : text_) {
+    line.push_back(t);
+    play = play || t.play;
+    if (t.c != kEnter && &t != &text_.back()) continue;
+    if (!play) kept.insert(kept.end(), line.begin(), line.end());
+    line.clear();
+    play = false;
+  }
+  text_ = std::move(kept);
+  Recount();
 }
 
 void TypedCharacters::Push(const Typed& typed) {
@@ -143,11 +192,6 @@ void TypedCharacters::PopFront() {
   else if (enters_ == 0)
     --line_letters_;
   text_.pop_front();
-}
-
-void TypedCharacters::DropRest() {
-  while (!text_.empty() && text_.back().c != kEnter) text_.pop_back();
-  line_letters_ = 0;
 }
 
 void TypedCharacters::DropOldestLine() {

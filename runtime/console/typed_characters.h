@@ -14,16 +14,16 @@ namespace zv {
 // the screen, waits or works for some frames between two questions,
 // however long that takes.
 //
-// What was typed before a question began is judged in lines: each finished
-// line (up to its Enter) and the unfinished rest are kept or dropped whole,
-// never cut, since a part of a line is a wrong answer. A line is play when
-// the program looked at the keyboard after one of its characters was typed
-// (a key function, `scancode()`, `inkey$()`): a program that reads keys is
-// playing, and the keys it was given answer nothing. A look therefore drops
-// every line typed so far, and the rest of the line being typed up to its
-// Enter. The presses held at a look are play too, their characters still
-// to come and their repeats included. What is typed after a question began
-// answers it, whatever came before.
+// A character is play when the program read its key: `inkey$()`,
+// `entry$()`, `scancode()` or `wait key` returned it, or a function for
+// that key (`key state(n)`, `space key()`, ...) found it down. A look at
+// one key reads that key only, so letters typed while a game watches the
+// space bar are no play. What was typed before a question began is judged
+// in lines when it begins: each finished line (up to its Enter) and the
+// unfinished rest answer whole unless one of their characters was play,
+// and are then dropped whole, since a part of a line is a wrong answer.
+// What is typed once a question has begun answers it, but for the further
+// characters of a press the program read (a held key's repeats).
 class TypedCharacters {
  public:
   using Keyboard = std::array<uint8_t, 256>;  // by scan code, as the input poll leaves it
@@ -42,8 +42,18 @@ class TypedCharacters {
   void KeyUp(int key);
   void Add(uint8_t c);
 
-  // The program read the keys; `keyboard` is what it read.
-  void Look(const Keyboard& keyboard);
+  // The program reads the keys. A key function looks at the key of
+  // `scan_code` in `keyboard`: true when it is down, and its press is then
+  // play, the characters it is still to type included.
+  bool ReadKey(uint8_t scan_code, const Keyboard& keyboard);
+  // `scancode()`: the lowest scan code held (0 for none), whose press is
+  // then play.
+  uint8_t ReadLowestKey(const Keyboard& keyboard);
+  // `inkey$()` gave the character typed last: its press is play.
+  void ReadLastCharacter();
+  // `entry$()` gave, or `clear entry buffer` emptied, the `count`
+  // characters typed last.
+  void ReadLastCharacters(size_t count);
 
   // A question begins, with `keyboard` showing the keys held now; it has
   // its answer at its end.
@@ -54,11 +64,12 @@ class TypedCharacters {
   std::optional<uint8_t> Take();
   // The oldest key press waiting: repeats at the front belong to a press
   // already taken. The press answers one question only: its repeats go,
-  // those waiting and those still to come while it stays held.
+  // those waiting and those still to come while it stays held. Taken from
+  // a line typed before the question, it is play: the rest of that line
+  // typed before the question answers no question after it.
   std::optional<uint8_t> TakePress();
 
   void Clear();
-  size_t Waiting() const { return text_.size(); }
 
  private:
   static constexpr int kNoKey = -1;
@@ -69,14 +80,17 @@ class TypedCharacters {
     int key;         // the key that typed it, or kNoKey
     uint32_t press;  // which press of that key
     bool repeated;   // typed again by the key held down
+    bool asked;      // typed once a question had begun
+    bool play;       // the program read it: its line answers nothing
+    uint64_t count;  // how many characters were typed up to it
   };
   // A key as the window's events show it.
   struct Key {
     bool down = false;
     uint32_t press = 0;  // counts the key's presses; the latest is the one down
-    // The press that answers nothing: the one down, or the next one when
-    // its key down is still to come.
-    std::optional<uint32_t> muted;
+    // The press the program read: the one down, or the next one when the
+    // program found the key down before its key down came.
+    std::optional<uint32_t> read;
   };
 
   bool ValidKey(int key) const { return key >= 0 && key < static_cast<int>(keys_.size()); }
@@ -86,15 +100,16 @@ class TypedCharacters {
     return k.down || held_by_state[key];
   }
   static std::array<bool, 256> HeldKeys(const Keyboard& keyboard);
-  // A muted press typed a character: the program saw it.
-  void AddSeen(uint8_t c);
+  void ReadKeyNumber(int key);
+  void ReadPress(int key, uint32_t press);
+  // Drops each line waiting that holds a character of play.
+  void DropLinesOfPlay();
   void Push(const Typed& typed);
   void PopFront();
-  void DropRest();
   void DropOldestLine();
   void DropPress(int key, uint32_t press);
-  // Counts the letters of the line being typed again, after characters
-  // went from the queue other than at its front.
+  // Counts the Enters and the letters of the line being typed again, after
+  // characters went from the queue other than at its front.
   void Recount();
 
   std::deque<Typed> text_;
@@ -104,11 +119,9 @@ class TypedCharacters {
   int key_ = kNoKey;  // the key whose character comes next
   bool repeats_ = false;
   bool asking_ = false;
-  // The line being typed began before a look: up to its Enter it is play.
-  bool line_is_play_ = false;
-  // What the last look saw: a program that reads the keys many times a
-  // frame finds them as its last look left them.
-  std::optional<Keyboard> looked_at_;
+  uint64_t typed_ = 0;  // characters typed so far
+  // The character typed last, for `inkey$()`.
+  std::optional<Typed> last_;
 };
 
 }  // namespace zv

@@ -31,11 +31,7 @@ InputDevices& FreshDevices(Vm& vm) {
   return devices;
 }
 
-bool KeyDown(const Vm& vm, int32_t code) {
-  if (!vm.runtime) return false;
-  const auto& keyboard = LookAtKeyboard(*vm.runtime);
-  return code >= 0 && code <= 255 && (keyboard[static_cast<size_t>(code)] & platform::kKeyHeld) != 0;
-}
+bool KeyDown(const Vm& vm, int32_t code) { return vm.runtime && ReadKey(*vm.runtime, code); }
 
 // ---- Control devices ----------------------------------------------------------------
 

@@ -1,11 +1,17 @@
 #!/usr/bin/env bash
 # Typed answers at a real window: a line typed before a question answers it
-# whole or not at all, however long ago it was typed, and keys pressed
-# during play (while the program reads the keys) answer nothing. Each case
-# of the table below is typed with xdotool at 100, 40 and 5 ms a key;
-# typing ahead waits through prompts, waits, `cls` and frames, while a line
-# typed into a loop that reads keys is dropped whole and the question waits
-# for it to be typed again.
+# whole or not at all, however long ago it was typed, and a key the program
+# read (a key function found it down, or `inkey$()`, `scancode()`,
+# `entry$()` or `wait key` gave it) is play: its line answers nothing. A
+# look at one key reads that key only. Each case of the table below is
+# typed with xdotool at 100, 40 and 5 ms a key; typing ahead waits through
+# prompts, waits, `cls` and frames, while a line the program read is
+# dropped whole and the question waits for it to be typed again.
+#
+# Where the program could read a key by chance (a key tapped while a loop
+# looks at it), the key is held until the program says it found it, or the
+# program is stopped (SIGSTOP) while the keys are typed, so that each
+# press and release reach it together: every case has one right answer.
 #
 # One program per pace runs the cases in turn, each saying when it is ready
 # for keys (ready-CASE.txt), when its question of interest has begun
@@ -35,16 +41,23 @@ coins          125|                  "125" typed across the point 1 s before `in
 annabel        annabel|              "annabel" the same way into a string
 frames_near    a|bob                 "bob" typed 0.1 s after the first Return, 2 s of frames between
 frames_far     a|bob                 the same 0.95 s after the first Return
-play           ann|                  Return, q and x tapped while a loop reads `space key()`; "ann" at the prompt
-playqx         ann|                  q and x alone the same way
-inkeygame      ann|                  "adadad" typed while a loop reads `inkey$()`; "ann" at the prompt
+play           |qxann                Return, q and x tapped while a loop reads `space key()`: never read, the Return answers and "qx" shows in the next field (changed: dropped)
+playqx         qxann|                q and x alone the same way (changed: dropped)
+highscore      annabel|              "annabel" typed across the start of the name question as a `space key()` game ends (new)
+highscore10    annabel|              the same with a game that looks every 10th frame (new)
+inkeygame      ann|                  a, d, a, d held, each until `inkey$()` gives it; "ann" at the prompt
 anykey         ann|                  x held until `scancode()` sees it, `wait 300`; "ann" at the prompt
-trap           go|up                 "open the trap" typed ahead into a `key state()` loop; "up" at the question
-release        ab|ef                 "cd" typed into a loop waiting until no key is held; "ef" at the question
+trap           go|up                 "open the trap" typed ahead into a `key state(25)` loop, its P held until the loop finds it; "up" at the question
+trapstream     go|open the trap      "go", "open the t" typed with the program stopped, so the loop never finds the P; "rap" once the question has begun (new)
+escape         go|look               "go", "look" in one stream, 30 frames of `if escape key() = 1 then end` between (new)
+release        ab|cdef               "cd" tapped in a loop until no key is held, while the Return that answered the first question is held: the loop reads that Return only (changed: dropped)
 return         ann|                  Return held until a `return key()` loop sees it; the name typed at the prompt
 inkey          ann|                  the same with a loop on `inkey$()`
 eacute         Zoé|Müller|émile@€à   letters beyond ASCII, in the program`s own character set
-entry          ab|cd                 `entry$()` and `clear entry buffer` between two questions
+entry          ab|cd                 `entry$()` and `clear entry buffer` between two questions; "cd" once the second has begun (changed: typed before, `entry$()` reads it)
+entryloop      42|                   "bob" typed into an `entry$()` loop, `clear entry buffer`, `wait 1500`; "42" across the question`s start (new)
+waitkey        bob|                  "ann" typed before a `wait key`, which takes its a; "bob" once the question has begun (new)
+equals         ok|                   "=" held, repeating, from before a `key state(13)` loop finds it to past the question`s start; "ok" at the prompt (new)
 flood          x*255|bob             5,000 letters and a second line typed while the program works without a frame
 click          clicked|              `wait mouse` ends on a click whose press and release come together
 prompt         first|second          typed ahead through `cls`, frames of work and a prompt
@@ -87,6 +100,8 @@ end
 
 run_case:
   a$ = "" : b$ = "" : c$ = ""
+  rem nothing of the case before reaches this one
+  clear entry buffer
   m$ = "ready-" + w$ + ".txt" : gosub mark
   if w$ = "wait" then gosub case_wait
   if left$(w$, 5) = "creak" then gosub case_creak
@@ -94,14 +109,19 @@ run_case:
   if w$ = "annabel" then gosub case_annabel
   if left$(w$, 6) = "frames" then gosub case_frames
   if left$(w$, 4) = "play" then gosub case_play
+  if left$(w$, 9) = "highscore" then gosub case_highscore
   if w$ = "inkeygame" then gosub case_inkeygame
   if w$ = "anykey" then gosub case_anykey
-  if w$ = "trap" then gosub case_trap
+  if left$(w$, 4) = "trap" then gosub case_trap
+  if w$ = "escape" then gosub case_escape
   if w$ = "release" then gosub case_release
   if w$ = "return" then gosub case_return
   if w$ = "inkey" then gosub case_inkey
   if w$ = "eacute" then gosub case_three
   if w$ = "entry" then gosub case_entry
+  if w$ = "entryloop" then gosub case_entryloop
+  if w$ = "waitkey" then gosub case_waitkey
+  if w$ = "equals" then gosub case_equals
   if w$ = "flood" then gosub case_flood
   if w$ = "click" then gosub case_click
   if w$ = "prompt" then gosub case_prompt
@@ -167,10 +187,16 @@ case_frames:
   sync off
 return
 
-case_play:
+rem a game on the space bar until the test has typed, and 10 frames more;
+rem it looks every frame, or every 10th in highscore10
+space_game:
   sync on
+  f = 0
   repeat
-    if space key() = 1 then jumps = jumps + 1
+    f = f + 1
+    if w$ <> "highscore10" or f = (f / 10) * 10
+      if space key() = 1 then jumps = jumps + 1
+    endif
     sync
     gosub check_typed
   until typed = 1
@@ -178,15 +204,34 @@ case_play:
     if space key() = 1 then jumps = jumps + 1
     sync
   next f
+return
+
+case_play:
+  gosub space_game
   gosub asked
   input "Your name: "; a$
+  if w$ = "play" then input b$
   sync off
 return
 
+rem the game ends while the name is being typed
+case_highscore:
+  gosub space_game
+  input "Name: "; a$
+  sync off
+return
+
+rem each key `inkey$()` gives, once, as the test holds it
 case_inkeygame:
   sync on
+  n = 0 : last$ = ""
   repeat
     k$ = inkey$()
+    if k$ <> last$ and k$ <> ""
+      n = n + 1
+      m$ = "saw-" + w$ + str$(n) + ".txt" : gosub mark
+    endif
+    last$ = k$
     sync
     gosub check_typed
   until typed = 1
@@ -210,14 +255,33 @@ case_anykey:
   sync off
 return
 
-case_trap:
-  input a$
+rem a loop on `key state(k)` until the test has typed, saying once that it
+rem found the key held
+watch_key:
+  seen = 0
   repeat
-    if key state(25) = 1 then paused = 1
+    if key state(k) = 1 and seen = 0
+      seen = 1
+      m$ = "saw-" + w$ + ".txt" : gosub mark
+    endif
     sync
     gosub check_typed
   until typed = 1
   gosub asked
+return
+
+case_trap:
+  input a$
+  k = 25 : gosub watch_key
+  input b$
+return
+
+case_escape:
+  input a$
+  for f = 1 to 30
+    if escape key() = 1 then end
+    sync
+  next f
   input b$
 return
 
@@ -260,7 +324,36 @@ case_entry:
   input a$
   e$ = entry$()
   clear entry buffer
+  gosub asked
   input b$
+return
+
+case_entryloop:
+  repeat
+    e$ = entry$()
+    sync
+  until right$(e$, 1) = chr$(13)
+  clear entry buffer
+  m$ = "cleared-" + w$ + ".txt" : gosub mark
+  wait 1500
+  input "Age? "; a$
+return
+
+rem the frame after the test has typed takes its keys before `wait key`
+case_waitkey:
+  repeat
+    sync
+    gosub check_typed
+  until typed = 1
+  sync
+  wait key
+  gosub asked
+  input a$
+return
+
+case_equals:
+  k = 13 : gosub watch_key
+  input a$
 return
 
 case_flood:
@@ -341,9 +434,12 @@ type_at() {
   shift
   xdotool key --delay "$delay" $(keys_of "$@")
 }
+# type_rest DELAY TEXT: the same without a Return after it.
+type_rest() { xdotool key --delay "$1" $(keys_of "$2" | head -n -1); }
 
-# Waits for a sign the program gives: a file of that name.
-sign() { DESK_TIMEOUT=20 desk_until test -e "$1"; }
+# Waits for a sign the program gives: a file of that name. A loaded
+# machine may take long over a few frames; only a hang takes a minute.
+sign() { desk_until test -e "$1"; }
 # Sleeps MS milliseconds (the cases that type at a time before a question).
 sleep_ms() { sleep "$(printf '%d.%03d' $(($1 / 1000)) $(($1 % 1000)))"; }
 
@@ -367,27 +463,66 @@ during_play() {
 }
 play_play() { during_play play "$1" Return q x; }
 play_playqx() { during_play playqx "$1" q x; }
-play_inkeygame() { during_play inkeygame "$1" a d a d a d; }
+# The program leaves its game 10 frames after the sign, while the name is
+# being typed; at 5 ms a key it is typed before.
+highscore() {
+  type_rest "$2" ann
+  touch "typed-$1.txt"
+  type_at "$2" abel
+}
+play_highscore() { highscore highscore "$1"; }
+play_highscore10() { highscore highscore10 "$1"; }
+# hold_until_seen KEY SIGN: KEY held until the program gives the sign.
+hold_until_seen() {
+  xdotool keydown "$1"
+  sign "$2" || { xdotool keyup "$1"; return 1; }
+  xdotool keyup "$1"
+}
+play_inkeygame() {
+  local n=0 key
+  for key in a d a d; do
+    n=$((n + 1))
+    hold_until_seen $key "saw-inkeygame$n.txt" || return 0
+  done
+  touch typed-inkeygame.txt
+  sign asked-inkeygame.txt || return 0
+  type_at "$1" ann
+}
 play_anykey() {
-  xdotool keydown x
-  sign saw-anykey.txt || { xdotool keyup x; return 0; }
-  xdotool keyup x
+  hold_until_seen x saw-anykey.txt || return 0
   sign asked-anykey.txt || return 0
   type_at "$1" ann
 }
+# The P held until the loop finds it: the line is play.
 play_trap() {
-  type_at "$1" go "open the trap"
+  type_at "$1" go
+  type_rest "$1" o
+  hold_until_seen p saw-trap.txt || return 0
+  type_at "$1" "en the trap"
   touch typed-trap.txt
   sign asked-trap.txt || return 0
   type_at "$1" up
 }
-# "ab" and Return, held into the loop; then "cd" and Return pressed over
-# one another while the loop looks, the first Return let go among them.
+# With the program stopped its window gets each key's press and release
+# together: the loop never finds the P down. The question begins between
+# "t" and "rap".
+play_trapstream() {
+  kill -STOP "$DESK_PID"
+  type_at "$1" go
+  type_rest "$1" "open the t"
+  kill -CONT "$DESK_PID"
+  touch typed-trapstream.txt
+  sign asked-trapstream.txt || return 0
+  type_at "$1" rap
+}
+play_escape() { type_at "$1" go look; }
+# "ab" and Return, held into the loop; "c" and "d" tapped while it is held,
+# so that the loop finds the Return, the lowest key held, and no other.
 play_release() {
   local d=$1
   press_keys "a:0:$((d * 3 / 2))" "b:$d:$((d * 5 / 2))" "Return:$((d * 2)):"
   sign looping-release.txt || { xdotool keyup Return; return 0; }
-  press_keys "c:0:$((d * 3 / 2))" "Return::$((d / 2))" "d:$d:$((d * 5 / 2))" "Return:$((d * 2)):$((d * 7 / 2))"
+  press_keys "c:0:$((d / 2 + 1))" "d:$d:$((d * 3 / 2 + 1))" "Return::$((d * 2 + 2))"
   sign asked-release.txt || return 0
   type_at "$d" ef
 }
@@ -405,7 +540,34 @@ play_inkey() { held_until_asked inkey "$1"; }
 play_eacute() {
   xdotool key --delay "$1" Z o eacute Return M udiaeresis l l e r Return eacute m i l e at EuroSign agrave Return
 }
-play_entry() { type_at "$1" ab cd; }
+play_entry() {
+  type_at "$1" ab
+  sign asked-entry.txt || return 0
+  type_at "$1" cd
+}
+# The question comes 1.5 s after the sign; "42" is typed across it.
+play_entryloop() {
+  type_at "$1" bob
+  sign cleared-entryloop.txt || return 0
+  sleep_ms $((1500 - $1 * 3 / 2))
+  type_at "$1" 42
+}
+play_waitkey() {
+  type_at "$1" ann
+  touch typed-waitkey.txt
+  sign asked-waitkey.txt || return 0
+  type_at "$1" bob
+}
+# The = held from before the loop finds it to a second past the question's
+# start, repeating.
+play_equals() {
+  desk_key_repeat on
+  xdotool keydown equal
+  sign saw-equals.txt && touch typed-equals.txt && sign asked-equals.txt && sleep 1
+  xdotool keyup equal
+  desk_key_repeat off
+  type_at "$1" ok
+}
 play_flood() {
   xdotool type --delay 0 "$(head -c $flood_letters /dev/zero | tr '\0' x)"
   type_at "$1" "" bob
@@ -450,7 +612,7 @@ desk_key_repeat off
 # The case's answers, or what kept them from coming.
 answers_of() {
   local name=$1
-  if DESK_TIMEOUT=20 desk_until test -e "answers-$name.txt"; then
+  if desk_until test -e "answers-$name.txt"; then
     tr -d '\0\r' < "answers-$name.txt" | iconv -f CP1252 -t UTF-8
   elif kill -0 "$DESK_PID" 2> /dev/null; then
     echo "(still waiting: a line typed never reached it)"
@@ -468,7 +630,7 @@ run_cases_at() {
   shift
   local left=("$@")
   while [ ${#left[@]} -gt 0 ]; do
-    rm -f ready-*.txt answers-*.txt asked-*.txt typed-*.txt saw-*.txt looping-*.txt
+    rm -f ready-*.txt answers-*.txt asked-*.txt typed-*.txt saw-*.txt looping-*.txt cleared-*.txt
     if declare -F "alone_${left[0]}" > /dev/null; then
       name=${left[0]}
       left=("${left[@]:1}")

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/input/input.h"
+#include "platform/input/key_codes.h"
 #include "platform/input/key_numbers.h"
 #include "platform/window/window.h"
 
@@ -19,8 +20,11 @@ using Keyboard = TypedCharacters::Keyboard;
 // A character is a key tapped ("/" is Return); {hold K} presses K and
 // types its character, {repeat K} types it again held, {up K} lets it go,
 // {state K} is K held in the keyboard state before the window's key down
-// for it came. {look} is a key function, {ask} an input line, {press} a
-// `wait key`. A question still waiting at the end shows "_".
+// for it came. The program's reads: {read K} a function for K's key,
+// {scancode}, {inkey}, {entry} and {clear} (`clear entry buffer`). {ask}
+// is an input line, {press} a `wait key`, which goes on (its key is still
+// to be let go) until the program's next step. A question still waiting
+// at the end shows "_".
 class Session {
  public:
   std::string Play(const std::string& script) {
@@ -34,7 +38,8 @@ class Session {
       }
       Answer();
     }
-    if (asking_) answers_ += line_ + "_";
+    if (pressing_) answers_ += line_.empty() ? "_" : line_;
+    else if (asking_) answers_ += line_ + "_";
     return answers_;
   }
 
@@ -52,40 +57,65 @@ class Session {
     Step(std::string("up ") + c);
   }
 
+  void Type(char c) {
+    typed_.Add(Character(c));
+    ++in_entry_buffer_;
+    character_last_ = true;
+  }
+
   void Step(const std::string& step) {
     const char c = step.back();
     if (step.starts_with("hold")) {
       keyboard_[ScanCode(c)] = platform::kKeyHeld;
       typed_.KeyDown(KeyNumber(c), false);
-      typed_.Add(Character(c));
+      Type(c);
     } else if (step.starts_with("repeat")) {
       typed_.KeyDown(KeyNumber(c), true);
-      typed_.Add(Character(c));
+      Type(c);
     } else if (step.starts_with("up")) {
       keyboard_[ScanCode(c)] = 0;
       typed_.KeyUp(KeyNumber(c));
+      character_last_ = false;
     } else if (step.starts_with("state")) {
       keyboard_[ScanCode(c)] = platform::kKeyHeld;
-    } else if (step == "look") {
-      typed_.Look(keyboard_);
     } else {
-      if (!answers_.empty() || asked_) answers_ += "|";
-      asked_ = asking_ = true;
-      line_.clear();
-      typed_.BeginQuestion(keyboard_);
-      if (step == "press") {
-        const auto press = typed_.TakePress();
-        EXPECT_TRUE(press) << "no press waits for {press}";
-        answers_ += press == '\r' ? '/' : static_cast<char>(press.value_or('?'));
-        asking_ = false;
-        typed_.EndQuestion();
-      }
+      ProgramStep(step);
     }
   }
 
-  // An input line takes what waits, up to its Return.
+  void ProgramStep(const std::string& step) {
+    const char c = step.back();
+    if (pressing_) {
+      answers_ += line_.empty() ? "_" : line_;
+      pressing_ = asking_ = false;
+      typed_.EndQuestion();
+    }
+    if (step.starts_with("read")) {
+      typed_.ReadKey(ScanCode(c), keyboard_);
+    } else if (step == "scancode") {
+      typed_.ReadLowestKey(keyboard_);
+    } else if (step == "inkey") {
+      // `inkey$()` gives a character only while nothing came after it.
+      if (character_last_) typed_.ReadLastCharacter();
+    } else if (step == "entry" || step == "clear") {
+      typed_.ReadLastCharacters(in_entry_buffer_);
+      if (step == "clear") in_entry_buffer_ = 0;
+    } else {
+      if (!answers_.empty() || asked_) answers_ += "|";
+      asked_ = asking_ = true;
+      pressing_ = step == "press";
+      line_.clear();
+      typed_.BeginQuestion(keyboard_);
+    }
+  }
+
+  // An input line takes what waits, up to its Return; a wait key, a press.
   void Answer() {
-    while (asking_) {
+    if (pressing_ && line_.empty()) {
+      if (const auto press = typed_.TakePress()) line_ = *press == '\r' ? "/" : std::string(1, static_cast<char>(*press));
+      return;
+    }
+    while (asking_ && !pressing_) {
       const auto c = typed_.Take();
       if (!c) return;
       if (*c != '\r') {
@@ -100,17 +130,20 @@ class Session {
 
   TypedCharacters typed_;
   Keyboard keyboard_{};
+  size_t in_entry_buffer_ = 0;
+  bool character_last_ = false;  // no event came after the last character
   bool asked_ = false;
   bool asking_ = false;
+  bool pressing_ = false;  // the question is a wait key
   std::string line_;
   std::string answers_;
 };
 
-// Lines typed before a question answer it whole or not at all: a line is
-// play when the program looked at the keyboard after one of its characters
-// was typed, however long ago anything was typed; what is typed once the
-// question began answers it.
-TEST(TypedCharacters, ALineAnswersWholeOrNotAtAll) {
+// Lines typed before a question answer it whole, however long ago, unless
+// one of their characters was play: the program read its key. Then the
+// line is dropped whole; what is typed once the question began answers it.
+// A look at one key reads that key only.
+TEST(TypedCharacters, ALineWithACharacterOfPlayIsDroppedWhole) {
   struct Case {
     const char* name;
     const char* script;
@@ -120,21 +153,31 @@ TEST(TypedCharacters, ALineAnswersWholeOrNotAtAll) {
       {"typed ahead through a question, however long the wait between", "{ask}go/look at the door/{ask}",
        "go|look at the door"},
       {"typed ahead before both questions", "go/north/{ask}{ask}", "go|north"},
-      {"a look drops the lines before it and the rest of the line it fell in", "{ask}go/open the{look} trap/{ask}",
-       "go|_"},
-      {"the line after the look answers", "ann/{look}bob/{ask}", "bob"},
-      {"a look with nothing typed takes nothing", "{look}{ask}bob/", "bob"},
-      {"what is typed after the question began answers, a play line's end too", "ab{look}c{ask}d/", "d"},
-      {"a press held at the look and its repeats answer nothing", "{hold /}{look}{ask}{repeat /}{up /}ann/", "ann"},
-      {"a press held at the look whose key down comes after the question began goes alone",
-       "{state x}{look}{ask}{hold x}{up x}ann/", "ann"},
-      {"a press held at the look whose key down comes before the question: its line is play",
-       "{state x}{look}{hold x}{up x}ann/{ask}bob/", "bob"},
-      {"the Return held at the look ends a line of its own", "{state /}{look}{hold /}{up /}ann/{ask}", "ann"},
-      {"a press in the state only, let go before the question, is none", "{state x}{look}{up x}{ask}x/", "x"},
+      {"a key found down makes its line play", "{ask}go/o{hold p}{read p}{up p}en the trap/{ask}", "go|_"},
+      {"a look at a key that is up reads nothing", "{ask}go/open the{read p} trap/{ask}", "go|open the trap"},
+      {"a look at the space bar reads no letter: the rest typed before the question shows at once",
+       "ann{read  }{ask}abel/", "annabel"},
+      {"a Return and letters a game never read answer", "/{read  }qx{ask}ann/{ask}", "|qxann"},
+      {"the rest of a key found down goes whole, what is typed after the question began answers",
+       "a{hold b}{read b}{up b}c{ask}d/", "d"},
+      {"a press held at the look and its repeats answer nothing", "{hold /}{read /}{ask}{repeat /}{up /}ann/", "ann"},
+      {"a press found held whose key down comes after the question began goes alone",
+       "{state x}{read x}{ask}{hold x}{up x}ann/", "ann"},
+      {"a press found held whose key down comes before the question: its line is play",
+       "{state x}{read x}{hold x}{up x}ann/{ask}bob/", "bob"},
+      {"the Return found held ends a line of its own", "{state /}{read /}{hold /}{up /}ann/{ask}", "ann"},
+      {"a press held at the look that types again takes its line with it", "{hold /}{read /}a{repeat /}{up /}b/{ask}",
+       "b"},
+      {"a press in the state only, let go before the question, is none", "{state x}{read x}{up x}{ask}x/", "x"},
+      {"scancode() reads the lowest key held only", "{hold /}cd{scancode}{up /}{ask}ef/", "cdef"},
+      {"a key inkey$() gave is play", "{hold a}{inkey}{up a}b/{ask}c/", "c"},
+      {"a key inkey$() missed answers", "a{inkey}b/{ask}", "ab"},
+      {"entry$() and clear entry buffer read what was typed before them", "bob/{entry}{clear}42/{ask}", "42"},
+      {"what comes after entry$() answers", "{entry}bob/{ask}", "bob"},
       {"a wait key takes one press; its repeats answer nothing after it", "{hold /}{repeat /}{press}{repeat /}{up /}bob/{ask}",
        "/|bob"},
-      {"a press the wait key took is no look", "ann/{press}{ask}", "a|nn"},
+      {"a press a wait key took from a line typed before it makes that line play", "ann/{press}{ask}bob/", "a|bob"},
+      {"what is typed once the wait key began answers the questions after it", "a{press}bc{press}{press}", "a|b|c"},
   };
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.name);
@@ -168,6 +211,20 @@ TEST(TypedCharacters, AFloodKeepsWholeLinesAndTheLinesAfterIt) {
     }());
     EXPECT_EQ(lines, std::min(flooded_lines, TypedCharacters::kLimit / full_line.size()));
   }
+  // A character of play past the bound, not kept, still makes its line play.
+  TypedCharacters typed;
+  for (size_t i = 0; i < TypedCharacters::kLineLimit; ++i) typed.Add('x');
+  Keyboard keyboard{};
+  keyboard[platform::scan::kY] = platform::kKeyHeld;
+  typed.KeyDown('Y', false);
+  EXPECT_TRUE(typed.ReadKey(platform::scan::kY, keyboard));
+  typed.Add('y');
+  typed.KeyUp('Y');
+  for (char c : std::string("\rbob\r")) typed.Add(static_cast<uint8_t>(c));
+  typed.BeginQuestion({});
+  std::string taken;
+  while (const auto c = typed.Take()) taken += static_cast<char>(*c);
+  EXPECT_EQ(taken, "bob\r");
 }
 
 }  // namespace

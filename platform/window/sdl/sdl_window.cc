@@ -40,6 +40,16 @@ constexpr KeyPair kKeys[] = {
     {SDL_SCANCODE_KP_0, 96},                   {SDL_SCANCODE_KP_MULTIPLY, 106},
     {SDL_SCANCODE_KP_PLUS, 107},               {SDL_SCANCODE_KP_MINUS, 109},
     {SDL_SCANCODE_KP_PERIOD, 110},             {SDL_SCANCODE_KP_DIVIDE, 111},
+    {SDL_SCANCODE_KP_EQUALS, 146},             {SDL_SCANCODE_KP_COMMA, 108},
+    // The keys of punctuation, by their place on a US keyboard.
+    {SDL_SCANCODE_SEMICOLON, 186},             {SDL_SCANCODE_EQUALS, 187},
+    {SDL_SCANCODE_COMMA, 188},                 {SDL_SCANCODE_MINUS, 189},
+    {SDL_SCANCODE_PERIOD, 190},                {SDL_SCANCODE_SLASH, 191},
+    {SDL_SCANCODE_GRAVE, 192},                 {SDL_SCANCODE_LEFTBRACKET, 219},
+    {SDL_SCANCODE_BACKSLASH, 220},             {SDL_SCANCODE_NONUSHASH, 220},
+    {SDL_SCANCODE_RIGHTBRACKET, 221},          {SDL_SCANCODE_APOSTROPHE, 222},
+    {SDL_SCANCODE_NONUSBACKSLASH, 226},        {SDL_SCANCODE_INTERNATIONAL1, 226},
+    {SDL_SCANCODE_INTERNATIONAL3, 220},
 };
 
 int FindKeyNumber(SDL_Scancode scancode) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <string>
 
 #include "platform/input/key_codes.h"
 #include "platform/input/key_numbers.h"
@@ -68,7 +69,23 @@ TEST(SdlKeyMap, EveryKeyTheWindowNumbersIsFoundByItsScanCode) {
   }
   EXPECT_GT(numbered, 80);
   EXPECT_EQ(KeyNumberOfScanCode(0), 0);
-  EXPECT_EQ(KeyNumberOfScanCode(scan::kComma), 0);
+}
+
+// Every key a program can read that types a character has a number, so
+// that a look at the key and what the key typed meet: those whose name is
+// their character, the keypad's, the ISO key beside the left shift.
+TEST(SdlKeyMap, EveryKeyThatTypesHasANumber) {
+  int typing = 0;
+  for (int sdl = 0; sdl < SDL_NUM_SCANCODES; ++sdl) {
+    const std::string name = SDL_GetScancodeName(static_cast<SDL_Scancode>(sdl));
+    const bool types = name.size() == 1 || (name.starts_with("Keypad ") && name.size() == 8) || name == "Space" ||
+                       name == "Return" || name == "Tab" || name == "Backspace" || name == "Escape" ||
+                       sdl == SDL_SCANCODE_NONUSBACKSLASH;
+    if (!types || ScanCodeOfSdlScancode(sdl) == 0) continue;
+    ++typing;
+    EXPECT_NE(KeyNumberOfScancode(sdl), 0) << name;
+  }
+  EXPECT_GE(typing, 66);
 }
 
 class SdlInputTest : public ::testing::Test {

@@ -28,6 +28,7 @@
 #include "runtime/vm/opcodes/core_handlers.h"
 #include "runtime/vm/program_file.h"
 #include "services/files/checklist_commands.h"
+#include "services/system/system_commands.h"
 #include "tests/display/drawing_run.h"
 #include "tests/services/input/input_fixture.h"
 
@@ -69,6 +70,7 @@ class InputPrograms : public ::testing::Test {
       RegisterConsoleHandlers(table);
       RegisterInputHandlers(table);
       RegisterChecklistHandlers(table);
+      RegisterSystemHandlers(table);
     };
     services.compile = [bytes](const std::string& path, std::string*) {
       std::ofstream out(path, std::ios::binary);
@@ -210,36 +212,109 @@ TEST_F(InputPrograms, TheNamedKeysAndATypedKeyReadFromSource) {
   EXPECT_EQ(run.printed, "000000\n111111\n100\n000000\n[]\n1 []\n");
 }
 
-// A program that reads the keys is playing: every key function of the
-// command table (the keys by name, `key state()`, `scancode()`, `inkey$()`)
-// drops the answer typed before it, and it waits to be typed again; no other
-// function of these families does, the entry buffer's included.
-TEST_F(InputPrograms, EveryKeyFunctionOfTheTableIsPlayAndNoOtherIs) {
+// A key as a finger holds it from `at` ms for `held_ms`: the keyboard
+// state and the window's events both show it, its character (if it types
+// one) coming with its key down.
+void Hold(platform::HeadlessInput& input, platform::HeadlessWindow& window, uint8_t scan_code, uint32_t at,
+          uint32_t held_ms) {
+  const int key_number = platform::KeyNumberOfScanCode(scan_code);
+  const int character = key_number == ' ' || std::isalnum(key_number) ? std::tolower(key_number)
+                                                                       : platform::ControlCharacterOfKey(key_number);
+  window.Post({platform::WindowEventKind::kKeyDown, key_number}, at);
+  if (character != 0) window.Post({platform::WindowEventKind::kCharacter, character}, at);
+  window.Post({platform::WindowEventKind::kKeyUp, key_number}, at + held_ms);
+  input.PressKey(scan_code, at, held_ms);
+}
+
+// What an input line takes: of what was typed before it began, the lines
+// holding a character of play are dropped whole, the unfinished rest too;
+// then comes what is typed after it began. The line keeps the characters
+// from the space up.
+std::string Answer(const std::vector<std::pair<char, bool>>& before, const std::string& after) {
+  std::string line;
+  bool play = false;
+  const auto take = [&](char c, bool of_play) {
+    play = play || of_play;
+    if (c != '\r') {
+      if (static_cast<unsigned char>(c) >= 32) line += c;
+      return false;
+    }
+    if (!play) return true;
+    line.clear();
+    play = false;
+    return false;
+  };
+  for (const auto& [c, of_play] : before)
+    if (take(c, of_play)) return line;
+  if (play) line.clear();
+  play = false;
+  for (const char c : after)
+    if (take(c, false)) return line;
+  return "(none)";
+}
+
+// A function for a key reads that key only: a line typed while the key it
+// looks at is held is play, is dropped whole and waits to be typed again,
+// while a line typed with another key held answers. Every key function of
+// the command table (the keys by name, `key state()`, `scancode()`,
+// `inkey$()`, `entry$()`) is tried, and every other function of these
+// families reads no key.
+TEST_F(InputPrograms, EveryKeyFunctionReadsItsOwnKeyOnly) {
+  // The key each function reads; `key state()` is asked for A, and A is
+  // the key `scancode()` and `inkey$()` find.
+  const std::map<std::string, uint8_t> kKeyOf = {
+      {"up key", scan::kUp},       {"down key", scan::kDown},          {"left key", scan::kLeft},
+      {"right key", scan::kRight}, {"control key", scan::kLeftControl}, {"shift key", scan::kLeftShift},
+      {"return key", scan::kEnter}, {"space key", scan::kSpace},       {"escape key", scan::kEscape},
+      {"key state", scan::kA},     {"scancode", scan::kA},             {"inkey$", scan::kA},
+      {"entry$", scan::kA}};
+  const auto reads_keys = [](const std::string& name) {
+    return name.ends_with(" key") || name.starts_with("key ") || name == "scancode" || name == "inkey$" ||
+           name == "entry$";
+  };
   HandlerTable handlers;
   RegisterConsoleHandlers(handlers);
   RegisterInputHandlers(handlers);
-  const auto reads_keys = [](const std::string& name) {
-    return name.ends_with(" key") || name.starts_with("key ") || name == "scancode" || name == "inkey$";
-  };
   input.AttachJoystick({.name = "Pad"});
-  int looks = 0;
+  int key_functions = 0;
   for (const CommandEntry& row : CommandTable::Builtin().Functions()) {
     if (!handlers.Get(static_cast<uint32_t>(row.code))) continue;
+    const bool reader = reads_keys(row.name);
+    key_functions += reader;
+    const auto key = kKeyOf.find(row.name);
+    ASSERT_EQ(key != kKeyOf.end(), reader) << row.name << ": a key function without its key here, or the reverse";
+    // Its own key held, and a key it does not read (A, or X where A is its own).
+    std::vector<uint8_t> held = {reader ? key->second : scan::kA};
+    if (reader && row.name.ends_with(" key")) held.push_back(scan::kA);
+    if (row.name == "key state") held.push_back(scan::kX);
     std::string call = std::string(row.signature[0] == 's' ? "v$" : row.signature[0] == 'f' ? "v#" : "v") + " = " +
                        row.name + "(";
     for (size_t i = 1; i < row.signature.size(); ++i)
-      call += std::string(i > 1 ? ", " : "") + (row.signature[i] == 's' ? "\"\"" : "0");
+      call += std::string(i > 1 ? ", " : "") +
+              (row.signature[i] == 's' ? "\"\"" : row.name == "key state" ? std::to_string(scan::kA) : "0");
     call += ")";
-    SCOPED_TRACE(call);
-    const uint32_t at = clock.NowMs();
-    window.Type("ab\r", at + 100);
-    window.Type("ok\r", at + 700);
-    const ProgramRun run = Run("set control device \"Pad\"\nwait 300\n" + call + "\ninput a$\nprint \"[\" + a$ + \"]\"\nend\n");
-    ASSERT_EQ(run.errors, "");
-    EXPECT_EQ(run.printed, reads_keys(row.name) ? "ok\n[ok]\n" : "ab\n[ab]\n");
-    looks += reads_keys(row.name);
+    for (const uint8_t scan_code : held) {
+      SCOPED_TRACE(call + " with scan code " + std::to_string(scan_code) + " held");
+      // "b", then the key held over the call and the question's start;
+      // "ok" once the question has begun.
+      const uint32_t at = clock.NowMs();
+      window.Type("b", at + 50);
+      Hold(input, window, scan_code, at + 100, 500);
+      window.Type("ok\r", at + 900);
+      const bool read = reader && scan_code == key->second;
+      const int number = platform::KeyNumberOfScanCode(scan_code);
+      const char own = number == ' ' || std::isalnum(number) ? static_cast<char>(std::tolower(number))
+                                                             : static_cast<char>(platform::ControlCharacterOfKey(number));
+      std::vector<std::pair<char, bool>> before = {{'b', read && row.name == "entry$"}};
+      if (own != 0) before.push_back({own, read});
+      const ProgramRun run = Run("disable escape key\nset control device \"Pad\"\nwait 300\n" + call +
+                                 "\ninput a$\nprint \"[\" + a$ + \"]\"\nend\n");
+      ASSERT_EQ(run.errors, "");
+      EXPECT_TRUE(run.printed.ends_with("[" + Answer(before, "ok\r") + "]\n")) << run.printed;
+      clock.Advance(1000);  // past every key of this run
+    }
   }
-  EXPECT_EQ(looks, 12);
+  EXPECT_EQ(key_functions, static_cast<int>(kKeyOf.size()));
 }
 
 // A key pressed as a finger presses it, `at` ms after `start` for
@@ -250,15 +325,17 @@ struct FingerPress {
   uint32_t held_ms;
 };
 
+// A letter beyond ASCII comes alone, as a dead key or a compose sequence
+// gives it.
 void Press(platform::HeadlessInput& input, platform::HeadlessWindow& window, uint32_t start, const FingerPress& p) {
   const int key_number = p.c == '\r' ? platform::key::kEnter : std::toupper(static_cast<unsigned char>(p.c));
-  uint8_t scan_code = 0;
-  while (platform::KeyNumberOfScanCode(++scan_code) != key_number) {
-  }
-  window.Post({platform::WindowEventKind::kKeyDown, key_number}, start + p.at);
+  int scan_code = 1;
+  while (scan_code < 256 && platform::KeyNumberOfScanCode(static_cast<uint8_t>(scan_code)) != key_number) ++scan_code;
+  if (scan_code < 256) window.Post({platform::WindowEventKind::kKeyDown, key_number}, start + p.at);
   window.Post({platform::WindowEventKind::kCharacter, static_cast<uint8_t>(p.c)}, start + p.at);
+  if (scan_code == 256) return;
   window.Post({platform::WindowEventKind::kKeyUp, key_number}, start + p.at + p.held_ms);
-  input.PressKey(scan_code, start + p.at, p.held_ms);
+  input.PressKey(static_cast<uint8_t>(scan_code), start + p.at, p.held_ms);
 }
 
 // Typing from `from` ms on: a key every `gap_ms`, each let go half way to
@@ -267,15 +344,6 @@ std::vector<FingerPress> Typed(std::string_view text, uint32_t from, uint32_t ga
   std::vector<FingerPress> presses;
   for (size_t i = 0; i < text.size(); ++i)
     presses.push_back({text[i], from + static_cast<uint32_t>(i) * gap_ms, gap_ms / 2 + 1});
-  return presses;
-}
-
-// Quick typing from 200 ms on: a key every `gap_ms`, each held until half
-// way to the key after the next.
-std::vector<FingerPress> Overlapping(std::string_view text, uint32_t gap_ms) {
-  std::vector<FingerPress> presses;
-  for (size_t i = 0; i < text.size(); ++i)
-    presses.push_back({text[i], 200 + static_cast<uint32_t>(i) * gap_ms, gap_ms * 3 / 2});
   return presses;
 }
 
@@ -300,11 +368,12 @@ std::vector<FingerPress> operator+(std::vector<FingerPress> a, const std::vector
 
 // Two questions with what a program does between them, at every pace. A
 // line typed before a question answers it whole, however long ago, unless
-// the program read the keys after it was begun: then it was play, answers
-// nothing, and waits to be typed again. The Return that ends a loop on
-// `return key()` or `inkey$()` answers nothing, and the name typed once the
-// loop saw it (or, with a loop for its release after, saw it let go) arrives
-// whole.
+// the program read one of its keys (a key function found it down, or
+// `scancode()`, `inkey$()`, `entry$()` or `wait key` gave it): then it was
+// play, answers nothing, and waits to be typed again. A look at one key
+// reads that key only. The Return that ends a loop on `return key()` or
+// `inkey$()` answers nothing, and the name typed once the loop saw it (or,
+// with a loop for its release after, saw it let go) arrives whole.
 TEST_F(InputPrograms, TheQuestionsTakeWholeLinesTypedAheadAndNoPlay) {
   struct Idiom {
     const char* source;
@@ -317,13 +386,30 @@ TEST_F(InputPrograms, TheQuestionsTakeWholeLinesTypedAheadAndNoPlay) {
       {"input a$\nfor f = 1 to 80\nsync\nnext f\ninput b$\n",
        [](uint32_t gap_ms) { return Typed("a\r", 200, gap_ms) + Typed("bob\r", 400 + 2 * gap_ms, gap_ms); },
        "[a][bob]"},
-      {"input a$\nrepeat\nif key state(25) = 1 then paused = 1\nsync\nuntil len(entry$()) = 17\ninput b$\n",
-       [](uint32_t gap_ms) { return Typed("go\ropen the trap\r", 200, gap_ms) + Typed("up\r", 3500, gap_ms); },
+      // The P held for frames, the loop finds it: its line is play.
+      {"input a$\nt = timer()\nrepeat\nif key state(25) = 1 then paused = 1\nsync\nuntil timer() - t > 2500\ninput b$\n",
+       [](uint32_t g) {
+         return Typed("go\ro", 200, g) + std::vector<FingerPress>{{'p', 200 + 4 * g, 100}} +
+                Typed("en the trap\r", 200 + 5 * g, g) + Typed("up\r", 3500, g);
+       },
        "[go][up]"},
+      // "cd" tapped while the Return that answered the first question is
+      // held: the loop finds the Return only, the lowest key held.
       {"input a$\nwhile scancode() <> 0\nsync\nendwhile\ninput b$\n",
-       [](uint32_t gap_ms) { return Overlapping("ab\rba\r", gap_ms) + Typed("ab\r", 2000, gap_ms); }, "[ab][ab]"},
-      {"sync on\nt = timer()\nrepeat\nif space key() = 1 then j = j + 1\nsync\nuntil timer() - t > 3000\ninput b$\n",
-       [](uint32_t gap_ms) { return Typed("\rqx", 2400, gap_ms) + Typed("ann\r", 3400, gap_ms); }, "[][ann]"},
+       [](uint32_t g) {
+         return Typed("ab", 200, g) + std::vector<FingerPress>{{'\r', 200 + 2 * g, 300}} +
+                Typed("cd", 250 + 2 * g, g) + Typed("ef\r", 1500, g);
+       },
+       "[ab][cdef]"},
+      {"sync on\nt = timer()\nrepeat\nif space key() = 1 then j = j + 1\nsync\nuntil timer() - t > 3000\ninput a$\n"
+       "input b$\n",
+       [](uint32_t g) { return Typed("\rqx", 2400, g) + Typed("ann\r", 3400, g); }, "[][qxann]"},
+      {"repeat\ne$ = entry$()\nsync\nuntil right$(e$, 1) = chr$(13)\nclear entry buffer\nwait 1500\ninput a$\n",
+       [](uint32_t g) { return Typed("bob\r", 200, g) + Typed("42\r", 1500, g); }, "[42][]"},
+      {"wait 2000\nwait key\ninput a$\n", [](uint32_t g) { return Typed("ann\r", 200, g) + Typed("bob\r", 2500, g); },
+       "[bob][]"},
+      {"input a$\nwait 500\ninput b$\n", [](uint32_t g) { return Typed("Zo\xE9\rM\xFCller\r", 200, g); },
+       "[Zo\xE9][M\xFCller]"},
       {"sync on\nrepeat\nsync\nuntil scancode() <> 0\nwait 300\ninput b$\n",
        [](uint32_t gap_ms) { return std::vector<FingerPress>{{'x', 200, 80}} + Typed("ann\r", 800, gap_ms); },
        "[][ann]"},

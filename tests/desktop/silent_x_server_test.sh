@@ -1,0 +1,100 @@
+#!/usr/bin/env bash
+# An X server that stops answering (stopped with SIGSTOP here) holds a
+# run's start for ever: Xlib waits for its answers without a bound, and a
+# stop signal is noted only between two waits. The run ends all the same:
+#
+# case      the server stopped              then                     the run ends
+# silent    before the run starts           nothing                  status 3 naming the display, once 10 s of silence have passed
+# term      before the run starts           SIGTERM                  by SIGTERM (143), saying why
+# int       before the run starts           SIGINT                   by SIGINT (130)
+# window    once the run's window shows     SIGTERM                  by SIGTERM
+# slow      before the run starts           SIGCONT 5 s later        it runs and ends by itself (status 0): a slow server is not cut
+#
+# In each the private temporary folder is gone. The servers are the test's
+# own, so that stopping one stops nobody else's.
+set -euo pipefail
+zentrovex=$1
+source "$(dirname "$0")/../support/desktop.sh"
+desk_init
+command -v Xvfb > /dev/null || { echo "SKIP: Xvfb is not installed (Debian package xvfb)"; exit 77; }
+cd "$DESK_WORK"
+printf 'do\r\nsync\r\nloop\r\n' > forever.kqa
+printf 'wait 500\r\nend\r\n' > brief.kqa
+
+server=
+stop_server() {
+  if [ -n "$server" ]; then
+    kill -CONT "$server" 2> /dev/null || true
+    kill "$server" 2> /dev/null || true
+    wait "$server" 2> /dev/null || true
+  fi
+  server=
+}
+trap 'stop_server; desk_cleanup' EXIT
+
+# A server of the test's own: sets $server and $display.
+start_server() {
+  rm -f displayfd
+  Xvfb -displayfd 3 -noreset -screen 0 800x600x24 -nolisten tcp 3> displayfd 2> xvfb.log &
+  server=$!
+  desk_until grep -qs . displayfd || desk_fail "Xvfb did not start: $(cat xvfb.log)"
+  display=":$(head -n 1 displayfd)"
+}
+
+ours() { ls -d "$TMPDIR"/zentrovex-* 2> /dev/null || true; }
+
+# The run ended with `status`, said `message` and left no temporary folder.
+check_end() {
+  local what=$1 status=$2 message=$3
+  desk_ended || desk_fail "$what: the run still waits on the silent server"
+  [ "$DESK_STATUS" = "$status" ] || desk_fail "$what: the run ended with status $DESK_STATUS, not $status"
+  grep -qF "$message" err.txt || desk_fail "$what: the run did not say \"$message\""
+  [ -z "$(ours)" ] || desk_fail "$what: the run left $(ours) behind"
+  echo "ok   $what"
+}
+
+run_on_server() { DISPLAY=$display desk_start "$zentrovex" run "$@"; }
+
+# silent: the bound is 10 s of silence, measured from the run's start.
+start_server
+kill -STOP "$server"
+started=$SECONDS
+run_on_server forever.kqa
+DESK_TIMEOUT=120 check_end silent 3 "cannot open a window on DISPLAY=$display: the X server gave no answer for 10 s"
+[ $((SECONDS - started)) -ge 10 ] || desk_fail "silent: the run ended after $((SECONDS - started)) s, before 10 s of silence"
+stop_server
+
+for signal in TERM INT; do
+  start_server
+  kill -STOP "$server"
+  run_on_server forever.kqa
+  # Well into the wait for the server; a signal before the start is
+  # noted as any other.
+  sleep 1
+  kill -"$signal" "$DESK_PID"
+  check_end "${signal,,}" $((128 + $(kill -l "$signal"))) "stopped by SIG$signal while the X server on DISPLAY=$display gave no answer"
+  stop_server
+done
+
+# window: the server stops once the window exists, while the display
+# starts or the program runs.
+start_server
+run_on_server forever.kqa
+DISPLAY=$display desk_until eval '[ -n "$(xdotool search --pid "$DESK_PID" 2> /dev/null)" ]' ||
+  desk_fail "window: the run made no window"
+kill -STOP "$server"
+kill -TERM "$DESK_PID"
+check_end window 143 "stopped by SIGTERM while the X server on DISPLAY=$display gave no answer"
+stop_server
+
+# slow: 5 s without an answer is no reason to give up.
+start_server
+kill -STOP "$server"
+run_on_server brief.kqa
+sleep 5
+kill -CONT "$server"
+desk_ended || desk_fail "slow: the run did not end once the server answered again"
+[ "$DESK_STATUS" = 0 ] || desk_fail "slow: the run ended with status $DESK_STATUS: $(cat err.txt)"
+echo "ok   slow"
+stop_server
+echo "silent X server: a run whose server gives no answer ends at 10 s with status 3, or at once by a stop signal"
