@@ -46,10 +46,10 @@ void PollInputIfDue(Vm& vm) {
 // A question (the input line, `wait key`) begins: what was typed for it
 // waits (runtime/console/typed_characters.h). The keyboard is read afresh
 // if due, to tell which keys are still held.
-void BeginQuestion(Vm& vm) {
+void BeginQuestion(Vm& vm, TypedCharacters::Question question) {
   PollInputIfDue(vm);
   RuntimeState& state = State(vm);
-  state.console.typed.BeginQuestion(state.input.keyboard);
+  state.console.typed.BeginQuestion(state.input.keyboard, question);
 }
 
 void EndQuestion(Vm& vm) { State(vm).console.typed.EndQuestion(); }
@@ -141,7 +141,7 @@ void InputLine(Vm& vm, InputKind kind) {
   ConsoleState& con = State(vm).console;
   const Slot result = vm.NextSlot();
   if (con.input_line_length == -1) {
-    BeginQuestion(vm);
+    BeginQuestion(vm, TypedCharacters::Question::kLine);
     StartInputLine(vm);
   }
   bool finished = false;
@@ -437,7 +437,7 @@ bool WaitForRelease(Vm& vm, bool& seen, bool down) {
 void WaitKey(Vm& vm) {
   ConsoleState& con = State(vm).console;
   if (!con.wait_key_asking) {
-    BeginQuestion(vm);
+    BeginQuestion(vm, TypedCharacters::Question::kPress);
     con.wait_key_asking = true;
   }
   const bool pressed_before = con.wait_key_seen;

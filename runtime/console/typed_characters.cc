@@ -36,7 +36,7 @@ void TypedCharacters::Add(uint8_t c) {
   const bool keyed = ValidKey(key_);
   const uint32_t press = keyed ? keys_[static_cast<size_t>(key_)].press : 0;
   const bool play = keyed && keys_[static_cast<size_t>(key_)].read == press;
-  const Typed typed{c, key_, press, repeats_, asking_, play, ++typed_};
+  const Typed typed{c, key_, press, repeats_, asking_, play, false, ++typed_};
   last_ = typed;
   // A key down types one character; any more before the next key down
   // (a composed text) belong to no key.
@@ -101,7 +101,7 @@ void TypedCharacters::ReadPress(int key, uint32_t press) {
     if (t.key == key && t.press == press) t.play = true;
 }
 
-void TypedCharacters::BeginQuestion(const Keyboard& keyboard) {
+void TypedCharacters::BeginQuestion(const Keyboard& keyboard, Question question) {
   asking_ = true;
   const std::array<bool, 256> held = HeldKeys(keyboard);
   for (size_t key = 1; key < keys_.size(); ++key) {
@@ -110,7 +110,7 @@ void TypedCharacters::BeginQuestion(const Keyboard& keyboard) {
     // now, is no press to wait for.
     if (k.read == k.press + 1 && !Held(k, held, key)) k.read.reset();
   }
-  DropLinesOfPlay();
+  DropLinesOfPlay(question);
 }
 
 void TypedCharacters::EndQuestion() { asking_ = false; }
@@ -127,12 +127,14 @@ std::optional<uint8_t> TypedCharacters::TakePress() {
   if (text_.empty()) return std::nullopt;
   const Typed press = text_.front();
   PopFront();
-  // Taken from a line typed before the question, the press makes the rest
-  // of that line play, as far as it too was typed before: what came once
-  // the question had begun answers the questions after it.
+  // Taken from a line typed before the question, the press leaves the rest
+  // of that line, as far as it too was typed before, to the waits for a key
+  // (three keys tapped ahead end three of them) but to no input line, which
+  // part of a line would answer wrongly. What came once the question had
+  // begun answers the questions after it.
   if (!press.asked) {
     for (Typed& t : text_) {
-      if (!t.asked) t.play = true;
+      if (!t.asked) t.taken_from = true;
       if (t.c == kEnter) break;
     }
   }
@@ -160,13 +162,13 @@ std::array<bool, 256> TypedCharacters::HeldKeys(const Keyboard& keyboard) {
   return held;
 }
 
-void TypedCharacters::DropLinesOfPlay() {
+void TypedCharacters::DropLinesOfPlay(Question question) {
   std::deque<Typed> kept;
   std::vector<Typed> line;
   bool play = false;
   for (const Typed& t : text_) {
     line.push_back(t);
-    play = play || t.play;
+    play = play || t.play || (question == Question::kLine && t.taken_from);
     if (t.c != kEnter && &t != &text_.back()) continue;
     if (!play) kept.insert(kept.end(), line.begin(), line.end());
     line.clear();

@@ -55,9 +55,12 @@ class TypedCharacters {
   // characters typed last.
   void ReadLastCharacters(size_t count);
 
+  // What a question takes: a line up to its Enter (the input line), or one
+  // press (`wait key`).
+  enum class Question { kLine, kPress };
   // A question begins, with `keyboard` showing the keys held now; it has
   // its answer at its end.
-  void BeginQuestion(const Keyboard& keyboard);
+  void BeginQuestion(const Keyboard& keyboard, Question question = Question::kLine);
   void EndQuestion();
 
   // The oldest character waiting.
@@ -65,8 +68,9 @@ class TypedCharacters {
   // The oldest key press waiting: repeats at the front belong to a press
   // already taken. The press answers one question only: its repeats go,
   // those waiting and those still to come while it stays held. Taken from
-  // a line typed before the question, it is play: the rest of that line
-  // typed before the question answers no question after it.
+  // a line typed before the question, the rest of that line typed before
+  // the question answers no input line after it; further presses of it
+  // answer the waits for a key that follow, one each.
   std::optional<uint8_t> TakePress();
 
   void Clear();
@@ -82,6 +86,7 @@ class TypedCharacters {
     bool repeated;   // typed again by the key held down
     bool asked;      // typed once a question had begun
     bool play;       // the program read it: its line answers nothing
+    bool taken_from;  // its line gave a wait key its press: it answers no input line
     uint64_t count;  // how many characters were typed up to it
   };
   // A key as the window's events show it.
@@ -102,8 +107,9 @@ class TypedCharacters {
   static std::array<bool, 256> HeldKeys(const Keyboard& keyboard);
   void ReadKeyNumber(int key);
   void ReadPress(int key, uint32_t press);
-  // Drops each line waiting that holds a character of play.
-  void DropLinesOfPlay();
+  // Drops each line waiting that holds a character of play, and before an
+  // input line each that a wait key took from.
+  void DropLinesOfPlay(Question question);
   void Push(const Typed& typed);
   void PopFront();
   void DropOldestLine();

@@ -105,7 +105,7 @@ class Session {
       asked_ = asking_ = true;
       pressing_ = step == "press";
       line_.clear();
-      typed_.BeginQuestion(keyboard_);
+      typed_.BeginQuestion(keyboard_, pressing_ ? TypedCharacters::Question::kPress : TypedCharacters::Question::kLine);
     }
   }
 
@@ -178,6 +178,9 @@ TEST(TypedCharacters, ALineWithACharacterOfPlayIsDroppedWhole) {
        "/|bob"},
       {"a press a wait key took from a line typed before it makes that line play", "ann/{press}{ask}bob/", "a|bob"},
       {"what is typed once the wait key began answers the questions after it", "a{press}bc{press}{press}", "a|b|c"},
+      {"keys tapped ahead of three waits for a key end one each", "abc{press}{press}{press}", "a|b|c"},
+      {"the rest of a line a wait key took from answers the next wait, not a line", "abc/{press}{press}{ask}d/",
+       "a|b|d"},
   };
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.name);
