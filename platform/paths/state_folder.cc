@@ -63,6 +63,14 @@ std::string StateFolder() {
   return home.empty() ? std::string() : JoinPath(home, std::string(".local/state/") + kOwnName);
 }
 
+std::string ConfigFolder() {
+  const char* xdg = std::getenv("XDG_CONFIG_HOME");
+  if (xdg && *xdg == '/') return JoinPath(xdg, kOwnName);
+  const char* home = std::getenv("HOME");
+  const std::string base = home && *home ? home : PasswdHome();
+  return JoinPath(base.empty() ? "." : base, std::string(".config/") + kOwnName);
+}
+
 std::optional<std::string> FoundStateFolder(const std::string& part) {
   const std::string state = StateFolder();
   if (state.empty()) {

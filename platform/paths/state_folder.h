@@ -12,6 +12,11 @@ namespace zv::platform {
 // (never $HOME, which may name a folder other users share); "" when the
 // user has neither.
 std::string StateFolder();
+// The folder of the user's settings (the registry, the user's state file):
+// $XDG_CONFIG_HOME/zentrovex, else .config/zentrovex in $HOME, else in the
+// home folder of the user's passwd entry; relative to the current folder
+// only when the user has no home at all.
+std::string ConfigFolder();
 // `part` inside the state folder, made when missing (private to the user)
 // and checked: the state folder and `part` must be folders (not links) of
 // the user's own that no one else may write. Nothing (errno set) when it

@@ -2,24 +2,17 @@
 
 #include <cerrno>
 #include <charconv>
-#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
 #include "platform/ini/ini_file.h"
+#include "platform/paths/state_folder.h"
 
 namespace zv::platform {
 namespace {
 
 constexpr char kFileName[] = "HKEY_CURRENT_USER.ini";
 constexpr std::string_view kDwordPrefix = "dword:";
-
-std::string ConfigFolder() {
-  const char* xdg = std::getenv("XDG_CONFIG_HOME");
-  if (xdg && *xdg == '/') return std::string(xdg) + "/zentrovex/registry";
-  const char* home = std::getenv("HOME");
-  return std::string(home && *home ? home : ".") + "/.config/zentrovex/registry";
-}
 
 bool NeedsEscape(unsigned char c, bool at_edge) {
   if (c < 0x20 || c == 0x7f) return true;
@@ -68,7 +61,7 @@ std::string EncodeRegistryName(std::string_view name) {
   return out;
 }
 
-Registry Registry::InConfigFolder() { return InFolder(ConfigFolder()); }
+Registry Registry::InConfigFolder() { return InFolder(ConfigFolder() + "/registry"); }
 
 Registry Registry::InFolder(const std::string& folder) { return Registry(folder + "/" + kFileName); }
 

@@ -1,22 +1,15 @@
 #include "platform/userstate/user_state.h"
 
-#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
 #include "platform/ini/ini_file.h"
+#include "platform/paths/state_folder.h"
 
 namespace zv::platform {
 namespace {
 
 constexpr char kFileName[] = "WIN.INI";
-
-std::string ConfigFolder() {
-  const char* xdg = std::getenv("XDG_CONFIG_HOME");
-  if (xdg && *xdg == '/') return std::string(xdg) + "/zentrovex";
-  const char* home = std::getenv("HOME");
-  return std::string(home && *home ? home : ".") + "/.config/zentrovex";
-}
 
 }  // namespace
 

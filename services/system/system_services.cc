@@ -2,8 +2,9 @@
 
 #include <unistd.h>
 
-#include <cstdlib>
 #include <vector>
+
+#include "platform/paths/state_folder.h"
 
 namespace zv {
 namespace {
@@ -15,16 +16,9 @@ std::string ExecutablePath() {
   return std::string(buffer.data(), static_cast<size_t>(n));
 }
 
-std::string ConfigFolder() {
-  const char* xdg = std::getenv("XDG_CONFIG_HOME");
-  if (xdg && *xdg == '/') return std::string(xdg) + "/zentrovex";
-  const char* home = std::getenv("HOME");
-  return std::string(home && *home ? home : ".") + "/.config/zentrovex";
-}
-
 }  // namespace
 
-SystemFolders DefaultSystemFolders() { return SystemFolders{ExecutablePath(), ConfigFolder()}; }
+SystemFolders DefaultSystemFolders() { return SystemFolders{ExecutablePath(), platform::ConfigFolder()}; }
 
 void SystemServices::SetSystemKeysEnabled(bool enabled) {
   system_keys_enabled_ = enabled;

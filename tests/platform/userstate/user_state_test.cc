@@ -1,9 +1,13 @@
 #include "platform/userstate/user_state.h"
 
 #include <gtest/gtest.h>
+#include <pwd.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
+#include <string>
 
 #include "platform/paths/temp_folder.h"
 
@@ -19,15 +23,34 @@ TEST(UserState, WritesCreateTheFolderAndReadsFindTheValue) {
   EXPECT_TRUE(std::filesystem::exists(temp.Path() + "/new/folder/WIN.INI"));
 }
 
-TEST(UserState, TheUsersFileLivesInTheXdgConfigFolder) {
-  const char* old = std::getenv("XDG_CONFIG_HOME");
-  const std::string saved = old ? old : "";
+// Puts an environment variable back as it was when the test ends.
+class KeptVariable {
+ public:
+  explicit KeptVariable(const char* name) : name_(name) {
+    if (const char* value = std::getenv(name)) value_ = value;
+  }
+  ~KeptVariable() {
+    if (value_) ::setenv(name_, value_->c_str(), 1);
+    else ::unsetenv(name_);
+  }
+
+ private:
+  const char* name_;
+  std::optional<std::string> value_;
+};
+
+TEST(UserState, TheUsersFileLivesInTheConfigFolderOfTheUsersOwnHome) {
+  KeptVariable xdg("XDG_CONFIG_HOME"), home("HOME");
   ::setenv("XDG_CONFIG_HOME", "/home/someone/.cfg", 1);
   EXPECT_EQ(UserState::InConfigFolder().Path(), "/home/someone/.cfg/zentrovex/WIN.INI");
   ::setenv("XDG_CONFIG_HOME", "relative/is/ignored", 1);
-  EXPECT_NE(UserState::InConfigFolder().Path().find("/.config/zentrovex/WIN.INI"), std::string::npos);
-  if (old) ::setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
-  else ::unsetenv("XDG_CONFIG_HOME");
+  ::setenv("HOME", "/home/else", 1);
+  EXPECT_EQ(UserState::InConfigFolder().Path(), "/home/else/.config/zentrovex/WIN.INI");
+  // Without HOME the passwd entry names the home, never the current folder.
+  ::unsetenv("HOME");
+  const passwd* entry = ::getpwuid(::getuid());
+  ASSERT_NE(entry, nullptr);
+  EXPECT_EQ(UserState::InConfigFolder().Path(), std::string(entry->pw_dir) + "/.config/zentrovex/WIN.INI");
 }
 
 }  // namespace
