@@ -1,6 +1,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
@@ -9,12 +10,14 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <optional>
 
 #include "editor/autosave.h"
 #include "editor/editor.h"
 #include "editor/help/help_pages.h"
 #include "editor/language_texts.h"
 #include "platform/clock/clock.h"
+#include "platform/paths/temp_folder.h"
 #include "platform/present/headless/headless_presenter.h"
 #include "platform/window/headless/headless_window.h"
 #include "runtime/attached/attached_data.h"
@@ -320,6 +323,49 @@ TEST_F(EditorDriver, KeptChangesGoToTheStateFolderWhenTheProgramsFolderFailsAndA
     EXPECT_EQ(Lines().front(), "xprint 1");
     EXPECT_TRUE(editor_->Live().buffer.modified);
     EXPECT_EQ(editor_->Live().file_name, "kept.kqa");
+  }
+  ::unsetenv("XDG_STATE_HOME");
+}
+
+// Changes kept in the state folder are offered only where they are the
+// user's own regular file in the user's own folder: anything another user
+// could have put or changed there is passed over.
+TEST(KeptChanges, TheStateFoldersAreOfferedOnlyWhenTheyAreTheUsersOwnRegularFile) {
+  const platform::TempFolder temp;
+  const std::string& work = temp.Path();
+  fs::create_directories(work + "/program");
+  ::setenv("XDG_STATE_HOME", (work + "/state").c_str(), 1);
+  struct Case {
+    const char* what;
+    void (*make)(const std::string& kept);
+    bool offered;
+  };
+  const Case cases[] = {
+      {"own file", [](const std::string& kept) { WriteAll(kept, "x"); }, true},
+      {"others may write it", [](const std::string& kept) { WriteAll(kept, "x"); ::chmod(kept.c_str(), 0666); }, false},
+      {"a link", [](const std::string& kept) { WriteAll(kept + ".real", "x"); fs::create_symlink(kept + ".real", kept); },
+       false},
+      {"a pipe", [](const std::string& kept) { ::mkfifo(kept.c_str(), 0600); }, false},
+      {"its folder others may write",
+       [](const std::string& kept) {
+         WriteAll(kept, "x");
+         ::chmod(fs::path(kept).parent_path().c_str(), 0777);
+       },
+       false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::remove_all(work + "/state");
+    WriteAll(work + "/program/p.kqa", "print 1\r\n");
+    const struct timespec past[2] = {{1000000, 0}, {1000000, 0}};
+    ::utimensat(AT_FDCWD, (work + "/program/p.kqa").c_str(), past, 0);
+    const std::string kept = AutosaveInStateFolder(work + "/program", "p.kqa");
+    fs::create_directories(fs::path(kept).parent_path());
+    fs::permissions(work + "/state", fs::perms::owner_all);
+    fs::permissions(fs::path(kept).parent_path(), fs::perms::owner_all);
+    c.make(kept);
+    const std::optional<std::string> offered = NewerAutosave(work + "/program", "p.kqa");
+    EXPECT_EQ(offered.has_value(), c.offered);
   }
   ::unsetenv("XDG_STATE_HOME");
 }
