@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "platform/paths/file_save.h"
+#include "platform/text/system_text.h"
+#include "platform/text/text_encoding.h"
 #include "services/files/carried_files.h"
 #include "services/files/directory_tree.h"
 #include "services/files/file_commands.h"
@@ -355,7 +357,10 @@ void CmdWriteDirBlock(Vm& vm) {
   if (!listing && errno == ENOTDIR) return vm.RunWarning(file_error::kDirectoryMissing, folder, files::CauseOf(errno));
   if (!listing) return vm.RunWarning(err::kOpenFailed, folder, files::CauseOf(errno));
 
-  const auto spelled = [&](const std::string& packed_path) { return folder + "\\" + packed_path; };
+  // A pack names its files in the system's bytes, as every version wrote it.
+  const auto spelled = [&](const std::string& packed_path) {
+    return folder + "\\" + platform::ProgramTextOf(packed_path);
+  };
   std::vector<LeftOut> left_out;
   for (const files::TreeListing::Unread& entry : listing->unread)
     left_out.push_back({spelled(entry.packed_path), files::CauseOf(entry.error)});
@@ -391,6 +396,15 @@ void CmdWriteDirBlock(Vm& vm) {
   if (!left_out.empty()) WarnLeftOut(vm, left_out);
 }
 
+// A packed name in program text. This system packs the system's own
+// names, UTF-8; a name that is no UTF-8 is taken as the program's
+// characters, as a pack made where names are in the program's character
+// set holds them.
+std::string PackedName(const std::string& part) {
+  if (!platform::IsValidUtf8(part)) return part;
+  return platform::ProgramNameOf(part).value_or(platform::ProgramTextOf(part));
+}
+
 // Unpacks a directory pack into the folder (made when missing). Paths that
 // would lead outside the folder are passed over. A folder that cannot be
 // made takes nothing, warns as a file that cannot be made does, and the
@@ -410,7 +424,7 @@ void CmdReadDirBlock(Vm& vm) {
         if (!folder_made || !packed.parts) return;
         // Named in this system's way, whatever separator the pack used.
         std::string relative = folder;
-        for (const std::string& part : *packed.parts) relative += "/" + part;
+        for (const std::string& part : *packed.parts) relative += "/" + PackedName(part);
         UnpackFile(vm, relative, record, &failed);
       });
   // A folder made for files that could not be written goes again.

@@ -181,6 +181,26 @@ TEST_F(NumberedFiles, FolderTreesPackAndUnpack) {
   EXPECT_EQ(ReadBytes("dst/sub/a.txt"), "a");
 }
 
+// Whatever a pack's names hold, unpacking makes the names the files had:
+// the system's own UTF-8 (as every version packs them) and the program's
+// Windows-1252 characters, as a pack made where names are in those holds.
+TEST_F(NumberedFiles, UnpackedFilesKeepTheirNames) {
+  fs::create_directories(Folder() / "src" / "sub");
+  WriteBytes("src/caf\xC3\xA9.txt", "e");
+  WriteBytes("src/sub/\xE2\x86\x92.txt", "arrow");
+  ASSERT_TRUE(Run(
+      "open file to write 1, \"tree.dat\"\nwrite dir block 1, \"src\"\nclose file 1\n"
+      "open file to read 1, \"tree.dat\"\nread dir block 1, \"dst\"\n"));
+  EXPECT_EQ(Code(), 0);
+  EXPECT_EQ(ReadBytes("dst/caf\xC3\xA9.txt"), "e");
+  EXPECT_EQ(ReadBytes("dst/sub/\xE2\x86\x92.txt"), "arrow");
+
+  WriteBytes("page.dat", U32(1) + U32(14) + std::string("sub\\na\xEFve.txt\0", 14) + U32(1) + "n");
+  ASSERT_TRUE(Run("open file to read 2, \"page.dat\"\nread dir block 2, \"dst2\"\n"));
+  EXPECT_EQ(Code(), 0);
+  EXPECT_EQ(ReadBytes("dst2/sub/na\xC3\xAFve.txt"), "n");
+}
+
 TEST_F(NumberedFiles, PackOfAMissingFolderHoldsNoFilesAndSaysSo) {
   ASSERT_TRUE(Run("open file to write 1, \"empty.dat\"\nwrite dir block 1, \"nothing\"\n"));
   EXPECT_EQ(Code(), file_error::kDirectoryMissing);
