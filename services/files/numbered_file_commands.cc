@@ -399,14 +399,17 @@ void CmdWriteDirBlock(Vm& vm) {
 // A packed name in program text. This system packs the system's own
 // names, UTF-8; a name that is no UTF-8 is taken as the program's
 // characters, as a pack made where names are in the program's character
-// set holds them.
-std::string PackedName(const std::string& part) {
-  if (!platform::IsValidUtf8(part)) return part;
-  return platform::ProgramNameOf(part).value_or(platform::ProgramTextOf(part));
+// set holds them. None where a mark in it stands for what no name holds (a
+// separator): such a path is passed over as one leading out of the folder.
+std::optional<std::string> PackedName(const std::string& part) {
+  std::string name = part;
+  if (platform::IsValidUtf8(part)) name = platform::ProgramNameOf(part).value_or(platform::ProgramTextOf(part));
+  if (!platform::CheckedSystemNameOf(name)) return std::nullopt;
+  return name;
 }
 
 // Unpacks a directory pack into the folder (made when missing). Paths that
-// would lead outside the folder are passed over. A folder that cannot be
+// would lead outside the folder, or are marked to, are passed over. A folder that cannot be
 // made takes nothing, warns as a file that cannot be made does, and the
 // pack is read past all the same.
 void CmdReadDirBlock(Vm& vm) {
@@ -424,7 +427,11 @@ void CmdReadDirBlock(Vm& vm) {
         if (!folder_made || !packed.parts) return;
         // Named in this system's way, whatever separator the pack used.
         std::string relative = folder;
-        for (const std::string& part : *packed.parts) relative += "/" + PackedName(part);
+        for (const std::string& part : *packed.parts) {
+          const std::optional<std::string> name = PackedName(part);
+          if (!name) return;
+          relative += "/" + *name;
+        }
         UnpackFile(vm, relative, record, &failed);
       });
   // A folder made for files that could not be written goes again.
