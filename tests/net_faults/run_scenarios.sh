@@ -757,10 +757,12 @@ at_once=${ZV_NET_FAULTS_AT_ONCE:-$(( $(nproc) * 3 ))}
 if unshare -n true 2>/dev/null && command -v ip > /dev/null; then
   first_wave=1
   for scenarios in "${waves[@]}"; do
-    # A flood takes what a processor can give it, and so must the machine
-    # it floods: the waves of floods run one scenario a processor at most.
+    # Where floods come at a processor's share (the sanitizer tree), the
+    # machines they flood need that share too: the waves of floods run one
+    # scenario a processor at most.
     wave_at_once=$at_once
-    [ -z "$first_wave" ] && [ "$wave_at_once" -gt "$(nproc)" ] && wave_at_once=$(nproc)
+    [ -z "$first_wave" ] && [ -n "${ZV_NET_FAULTS_GENUINE_RATE_EACH:-}" ] && [ "$wave_at_once" -gt "$(nproc)" ] &&
+      wave_at_once=$(nproc)
     first_wave=
     for s in $scenarios; do
       while [ "$(jobs -rp | wc -l)" -ge "$wave_at_once" ]; do wait -n; done
