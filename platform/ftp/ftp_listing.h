@@ -17,7 +17,7 @@ std::vector<FtpEntry> ParseMlsdListing(std::string_view text);
 std::vector<FtpEntry> ParseListListing(std::string_view text);
 
 // Whether a listed name is one name in the listed folder: not "." or "..",
-// and without "/" or "\\", which a name given back to a command would take
+// and without "/" or "\", which a name given back to a command would take
 // for a way to another folder.
 bool NamesOneEntry(std::string_view name);
 

@@ -61,7 +61,7 @@ std::optional<NameMark> ReadNameMark(std::string_view text, size_t pos) {
 }
 
 // The bytes of a name on disk that the program's path syntax reads as more
-// than a byte of the name: a "\\" anywhere, a ":" after a drive's letter.
+// than a byte of the name: a "\" anywhere, a ":" after a drive's letter.
 bool IsPathSyntax(char32_t value) { return value == '\\' || value == ':'; }
 
 bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
