@@ -120,7 +120,7 @@ std::string ProgramCommandLine(const std::vector<std::string>& words, std::strin
   for (const std::string& word : words) {
     // Cut, a word would name what the user did not type: the line ends
     // before the first word it cannot hold whole, and says so.
-    const std::optional<std::string> text = platform::ProgramNameOf(word);
+    const std::optional<std::string> text = platform::ExactProgramTextOf(word);
     const bool quoted = word.empty() || word.find_first_of(" \t") != std::string::npos;
     const std::string spelled = !text ? std::string() : quoted ? '"' + *text + '"' : *text;
     const size_t length = line.size() + (line.empty() ? 0 : 1) + spelled.size();

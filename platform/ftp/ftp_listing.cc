@@ -32,6 +32,10 @@ std::optional<uint64_t> ParseSize(std::string_view digits) {
 
 bool IsDots(std::string_view name) { return name == "." || name == ".."; }
 
+// The folder's own entries, which every listing may hold: nothing a
+// program is given.
+bool IsFolderItself(const FtpEntry& entry) { return entry.directory && IsDots(entry.name); }
+
 // The words of a line with where each begins, so the name (the rest of the
 // line, blanks and all) can be cut out after the last fixed column.
 struct Word {
@@ -100,7 +104,7 @@ std::vector<FtpEntry> ParseMlsdListing(std::string_view text) {
     const size_t blank = line.find(' ');
     if (blank == std::string_view::npos) return;
     const std::string_view name = line.substr(blank + 1);
-    if (name.empty() || IsDots(name)) return;
+    if (name.empty()) return;
     FtpEntry entry{std::string(name), false, 0};
     std::string_view facts = line.substr(0, blank);
     while (!facts.empty()) {
@@ -119,7 +123,7 @@ std::vector<FtpEntry> ParseMlsdListing(std::string_view text) {
         entry.size = ParseSize(value).value_or(0);
       }
     }
-    entries.push_back(std::move(entry));
+    if (!IsFolderItself(entry)) entries.push_back(std::move(entry));
   });
   return entries;
 }
@@ -129,9 +133,13 @@ std::vector<FtpEntry> ParseListListing(std::string_view text) {
   ForEachLine(text, [&](std::string_view line) {
     std::optional<FtpEntry> entry = ParseUnixLine(line);
     if (!entry) entry = ParseDosLine(line);
-    if (entry && !IsDots(entry->name)) entries.push_back(std::move(*entry));
+    if (entry && !IsFolderItself(*entry)) entries.push_back(std::move(*entry));
   });
   return entries;
+}
+
+bool NamesOneEntry(std::string_view name) {
+  return !name.empty() && !IsDots(name) && name.find_first_of("/\\") == std::string_view::npos;
 }
 
 void SortEntries(std::vector<FtpEntry>& entries) {

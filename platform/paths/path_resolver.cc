@@ -47,6 +47,27 @@ std::optional<std::string> FindEntry(const std::string& folder, const std::strin
   return older_spelled ? older_spelled : older_by_case;
 }
 
+// The system's spelling of a name or path the program gave. A mark no name
+// a program makes may hold, but one that is there may (a control character
+// the page lacks), is taken with `reaches` set: the name must then be found.
+struct SystemSpelling {
+  std::string name;
+  bool reaches = false;
+  std::string refusal;  // why a name to be made may not hold it
+};
+SystemSpelling SpellForSystem(std::string_view text, std::string_view whole) {
+  SystemSpelling spelled;
+  if (std::optional<std::string> name = CheckedSystemNameOf(text, &spelled.refusal)) {
+    spelled.name = std::move(*name);
+    return spelled;
+  }
+  std::optional<std::string> reaching = CheckedSystemNameOf(text, nullptr, MarkReach::kReaches);
+  if (!reaching) throw RefusedName(whole, spelled.refusal);
+  spelled.name = std::move(*reaching);
+  spelled.reaches = true;
+  return spelled;
+}
+
 }  // namespace
 
 std::string AsciiLower(std::string_view text) {
@@ -101,7 +122,7 @@ std::string PathResolver::ResolveFrom(const std::string& folder, std::string_vie
   if (program_path.empty()) return {};
   // A mark that stands for what no name may hold is refused here, before
   // anything is looked for, made or opened under the name.
-  SystemNameOf(program_path);
+  SpellForSystem(program_path, program_path);
   const std::string_view root = DriveRoot(program_path);
   std::string rest(program_path);
   for (char& c : rest)
@@ -113,7 +134,7 @@ std::string PathResolver::ResolveFrom(const std::string& folder, std::string_vie
   // system cannot go through a folder that is not there.
   if (base.empty() && !rest.starts_with('/') && !layer_folder_.empty())
     rest = (std::filesystem::path(ProgramTextOf(layer_folder_)) / rest).lexically_normal().string();
-  const std::string spelled = base + SystemNameOf(rest);
+  const std::string spelled = base + SpellForSystem(rest, program_path).name;
   if (Exists(spelled)) return spelled;
   std::string out = base.empty() && rest.starts_with('/') ? "/" : base;
 
@@ -128,11 +149,13 @@ std::string PathResolver::ResolveFrom(const std::string& folder, std::string_vie
   for (size_t i = 0; i < parts.size(); ++i) {
     const std::string& part = parts[i];
     if (part.empty()) continue;
-    std::string name = SystemNameOf(part);
+    const SystemSpelling spelled_part = SpellForSystem(part, program_path);
+    std::string name = spelled_part.name;
+    std::optional<std::string> found;
     if (matching && part != "." && part != "..") {
       // A name an older build wrote in the program's own bytes is still
       // that file, for as long as no UTF-8 name stands in front of it.
-      std::optional<std::string> found = FindEntry(out, name, part);
+      found = FindEntry(out, name, part);
       // So is a file a built game carries under such a name.
       if (!found && layer_ && name != part) found = layer_->OlderEntry(out, name, part);
       if (found)
@@ -140,6 +163,8 @@ std::string PathResolver::ResolveFrom(const std::string& folder, std::string_vie
       else
         matching = false;
     }
+    if (spelled_part.reaches && !found)
+      throw RefusedName(program_path, spelled_part.refusal + ", which only a name that is there may hold");
     out += name;
     if (i + 1 < parts.size()) out += '/';
   }

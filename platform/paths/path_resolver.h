@@ -69,6 +69,8 @@ class PathResolver {
   std::string ResolveFrom(const std::string& folder, std::string_view program_path) const;
   // Both throw RefusedName (platform/text/system_text.h) for a name holding
   // a mark that stands for what no name may hold; nothing is looked for.
+  // A mark that only reaches a name (MarkReach::kReaches) is taken in a
+  // component that matches an entry, and refused in any other.
 
   // The layer over the disk's names while a built game runs (not owned);
   // null, the default, for none. A new layer starts in the process's own

@@ -60,13 +60,21 @@ std::optional<NameMark> ReadNameMark(std::string_view text, size_t pos) {
   return NameMark{byte, value, close + 1};
 }
 
+// The bytes of a name on disk that the program's path syntax reads as more
+// than a byte of the name: a "\" anywhere, a ":" after a drive's letter.
+bool IsPathSyntax(char32_t value) { return value == '\\' || value == ':'; }
+
+bool IsAsciiLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
 // What a mark for `value` would give that no mark may; empty when it may
 // give it. A byte above 127 is judged with the bytes beside it.
-std::string_view Forbidden(char32_t value, bool byte) {
+std::string_view Forbidden(char32_t value, bool byte, MarkReach reach = MarkReach::kMakes) {
   if (value == 0) return "NUL";
-  if (value == '/' || value == '\\') return "a separator";
+  if (value == '/') return "a separator";
   if (value == '.') return "\".\"";
-  if (value < 0x20 || value == 0x7F || (!byte && value >= 0x80 && value <= 0x9F)) return "a control character";
+  if (!byte && IsPathSyntax(value)) return {};
+  if (value < 0x20 || value == 0x7F) return "a control character";
+  if (!byte && value >= 0x80 && value <= 0x9F) return reach == MarkReach::kReaches ? "" : "a control character";
   if (byte ? value < 0x80 : UnicodeToCp1252(value).has_value()) return "a character the program's text holds itself";
   return {};
 }
@@ -90,18 +98,20 @@ void AppendMark(std::string& text, char32_t value, bool byte) {
 // that may not stand where it is stops the conversion (false, `refusal`
 // set); text that is only shown keeps such a mark as its own bytes and
 // shows a marked byte as its character.
-bool ConvertProgramText(std::string_view text, bool shown, std::string& out, std::string* refusal) {
+bool ConvertProgramText(std::string_view text, bool shown, MarkReach reach, std::string& out, std::string* refusal) {
   out.reserve(text.size() + text.size() / 2);
   std::vector<bool> marked_byte;  // by position in `out`; empty while none is
   for (size_t pos = 0; pos < text.size();) {
     const std::optional<NameMark> mark = ReadNameMark(text, pos);
-    const std::string_view forbidden = mark ? Forbidden(mark->value, mark->byte) : std::string_view();
+    const std::string_view forbidden = mark ? Forbidden(mark->value, mark->byte, reach) : std::string_view();
     if (mark && !forbidden.empty() && !shown) {
       if (refusal) *refusal = MarkRefusal(*mark, forbidden);
       return false;
     }
     if (!mark || !forbidden.empty()) {
-      AppendUtf8(out, CharacterOfByte(static_cast<uint8_t>(text[pos++])));
+      // Shown, such a mark is its own characters, all of them.
+      for (const size_t end = mark ? mark->end : pos + 1; pos < end;)
+        AppendUtf8(out, CharacterOfByte(static_cast<uint8_t>(text[pos++])));
       continue;
     }
     if (mark->byte && shown) {
@@ -132,29 +142,50 @@ bool ConvertProgramText(std::string_view text, bool shown, std::string& out, std
   return true;
 }
 
+// How the system's bytes are spelled in program text.
+struct Spelling {
+  bool path_syntax = false;  // a name: a byte the path syntax would read otherwise comes marked
+  bool reaching = false;     // a name that is there: a control character's mark will do, U+0081 is marked too
+};
+
 // The program's spelling of the system's bytes; `nameable` false when a
 // character in them has no mark a name may hold.
-std::string ProgramSpelling(std::string_view system_text, bool& nameable) {
+std::string ProgramSpelling(std::string_view system_text, Spelling how, bool& nameable) {
   std::string out;
   out.reserve(system_text.size());
   nameable = true;
+  const MarkReach reach = how.reaching ? MarkReach::kReaches : MarkReach::kMakes;
   for (size_t pos = 0; pos < system_text.size();) {
     const size_t length = Utf8SequenceLength(system_text, pos);
     if (length == 0) {
       AppendMark(out, static_cast<uint8_t>(system_text[pos++]), true);
       continue;
     }
+    const size_t at = pos;
     const char32_t c = NextUtf8(system_text, pos);
-    if (const std::optional<char> byte = UnicodeToCp1252(c)) {
+    const bool drive = c == ':' && at == 1 && IsAsciiLetter(system_text[0]);
+    if ((how.path_syntax && (c == '\\' || drive)) || (how.reaching && c == 0x81)) {
+      AppendMark(out, c, false);
+    } else if (const std::optional<char> byte = UnicodeToCp1252(c)) {
       out += *byte;
     } else if (c < 0x100 && CharacterOfByte(static_cast<uint8_t>(c)) == c) {
       out += static_cast<char>(c);
     } else {
-      nameable = nameable && Forbidden(c, false).empty();
+      nameable = nameable && Forbidden(c, false, reach).empty();
       AppendMark(out, c, false);
     }
   }
   return out;
+}
+
+// The spelling when SystemNameOf takes it back to the same bytes. A control
+// character the page keeps for itself (U+0081) before text that reads as a
+// mark would come back as another name.
+std::optional<std::string> ExactSpelling(std::string_view system_text, Spelling how) {
+  bool nameable = true;
+  std::string name = ProgramSpelling(system_text, how, nameable);
+  if (!nameable || CheckedSystemNameOf(name) != system_text) return std::nullopt;
+  return name;
 }
 
 }  // namespace
@@ -173,9 +204,10 @@ std::optional<char32_t> ReadMarkedCharacter(std::string_view text, size_t& pos) 
   return mark->value;
 }
 
-std::optional<std::string> CheckedSystemNameOf(std::string_view program_name, std::string* refusal) {
+std::optional<std::string> CheckedSystemNameOf(std::string_view program_name, std::string* refusal,
+                                               MarkReach reach) {
   std::string out;
-  if (!ConvertProgramText(program_name, false, out, refusal)) return std::nullopt;
+  if (!ConvertProgramText(program_name, false, reach, out, refusal)) return std::nullopt;
   return out;
 }
 
@@ -187,17 +219,23 @@ std::string SystemNameOf(std::string_view program_name) {
 }
 
 std::optional<std::string> ProgramNameOf(std::string_view system_name) {
+  return ExactSpelling(system_name, Spelling{.path_syntax = true});
+}
+
+std::optional<std::string> ExactProgramTextOf(std::string_view system_text) {
+  return ExactSpelling(system_text, Spelling{});
+}
+
+std::string ProgramPathOf(std::string_view system_path) {
+  if (std::optional<std::string> path = ProgramNameOf(system_path)) return std::move(*path);
+  // With U+0081 marked too, no text reads as a mark that is none.
   bool nameable = true;
-  std::string name = ProgramSpelling(system_name, nameable);
-  // A control character the page keeps for itself (U+0081) before text that
-  // reads as a mark would come back as another name.
-  if (!nameable || CheckedSystemNameOf(name) != system_name) return std::nullopt;
-  return name;
+  return ProgramSpelling(system_path, Spelling{.path_syntax = true, .reaching = true}, nameable);
 }
 
 std::string ProgramTextOf(std::string_view system_text) {
   bool nameable = true;
-  return ProgramSpelling(system_text, nameable);
+  return ProgramSpelling(system_text, Spelling{}, nameable);
 }
 
 std::string ProgramTextBeginning(std::string_view system_text, size_t characters) {
@@ -209,7 +247,7 @@ std::string ProgramTextBeginning(std::string_view system_text, size_t characters
 
 std::string SystemTextOf(std::string_view program_text) {
   std::string out;
-  ConvertProgramText(program_text, true, out, nullptr);
+  ConvertProgramText(program_text, true, MarkReach::kMakes, out, nullptr);
   return out;
 }
 

@@ -20,7 +20,11 @@ namespace zv::platform {
 // hexadecimal digits ("\x81" "2192" "\x81", an arrow: six characters), and
 // a byte of a name that is not UTF-8 by two ("\x81" "E9" "\x81", a Latin-1
 // "é": four). The editor marks a character of a source the longer way,
-// "\x81U+2192\x81", which names take as well.
+// "\x81U+2192\x81", which names take as well. A byte of a name on disk that
+// the program's path syntax would read otherwise comes marked as well: a
+// "\" (U+005C) anywhere, a ":" (U+003A) after the letter of a name that
+// begins like a drive ("C:x.txt" is "C" "\x81" "003A" "\x81" "x.txt"), and
+// such a mark stands for that byte inside one name, never for a separator.
 constexpr char kCharacterMark = '\x81';
 
 // Appends the editor's "\x81U+XXXX\x81" for the character.
@@ -30,9 +34,9 @@ void AppendMarkedCharacter(std::string& text, char32_t character);
 std::optional<char32_t> ReadMarkedCharacter(std::string_view text, size_t& pos);
 
 // A name holding a mark that stands for what no mark may give: a
-// separator, ".", a control character or NUL, a character the program's
-// own text holds, or a byte that belongs to a UTF-8 character. `what()`
-// names the mark and what it would give.
+// separator ("/"), ".", a control character or NUL, a character the
+// program's own text holds (but "\" and ":"), or a byte that belongs to a
+// UTF-8 character. `what()` names the mark and what it would give.
 class RefusedName : public std::runtime_error {
  public:
   RefusedName(std::string_view name, const std::string& reason) : std::runtime_error(reason), name_(name) {}
@@ -54,13 +58,31 @@ class RefusedName : public std::runtime_error {
 // five bytes the page leaves unassigned stand for the control characters
 // of their number (U+0081, ...).
 std::string SystemNameOf(std::string_view program_name);
-// The same without throwing: none, and `refusal` (when given) saying why.
-std::optional<std::string> CheckedSystemNameOf(std::string_view program_name, std::string* refusal = nullptr);
 
-// A name the system gives, in program text that SystemNameOf takes back to
-// the same bytes; none when no program text can (the name holds a control
+// Whether a mark for a control character the page lacks (U+0080 to U+009F)
+// is taken. No mark makes a name that holds one; a name that is there
+// already may hold one, and the path helper takes such a mark (kReaches)
+// only where it finds that entry, so that the working folder and the
+// program's own file can always be named.
+enum class MarkReach { kMakes, kReaches };
+// SystemNameOf without throwing: none, and `refusal` (when given) saying why.
+std::optional<std::string> CheckedSystemNameOf(std::string_view program_name, std::string* refusal = nullptr,
+                                               MarkReach reach = MarkReach::kMakes);
+
+// The name of an entry of a folder that the system gives, in program text
+// that SystemNameOf takes back to the same bytes, its path syntax marked
+// (above), so that given back to any command it reaches that entry and
+// nothing else; none when no program text can (the name holds a control
 // character the page lacks, such as U+0085).
 std::optional<std::string> ProgramNameOf(std::string_view system_name);
+// The same for text that names no entry (a word of the command line, where
+// "\" and "C:" keep their meaning); none when no program text goes back.
+std::optional<std::string> ExactProgramTextOf(std::string_view system_text);
+// A path of this machine that exists (the working folder, the program's
+// own file) as ProgramNameOf spells names, but never none: where no name a
+// program may make spells it, a control character the page lacks (and
+// U+0081) is marked, a mark the path helper takes for that entry alone.
+std::string ProgramPathOf(std::string_view system_path);
 // The same for text that is read rather than opened (a server's reply, a
 // folder shown): where no program text goes back, the closest there is.
 std::string ProgramTextOf(std::string_view system_text);

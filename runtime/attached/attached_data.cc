@@ -69,13 +69,15 @@ std::string_view FileNamePart(std::string_view name) {
 
 // The path of `path` from `folder` (both of this machine; `folder`
 // absolute), with '\\' between its folders as records have: "" for the
-// folder itself, nothing for a path outside it.
+// folder itself, nothing for a path outside it, or for one whose names hold
+// a "\\", which in a record would part folders the path does not have.
 std::optional<std::string> PathFrom(const std::string& folder, const std::string& path) {
   std::error_code ec;
   const fs::path absolute = fs::absolute(fs::path(path), ec);
   if (ec) return std::nullopt;
   std::string relative = absolute.lexically_normal().lexically_relative(folder).generic_string();
   if (relative.empty() || relative == ".." || relative.starts_with("../")) return std::nullopt;
+  if (relative.find('\\') != std::string::npos) return std::nullopt;
   while (relative.size() > 1 && relative.back() == '/') relative.pop_back();
   if (relative == ".") return std::string();
   for (char& c : relative)

@@ -95,16 +95,15 @@ void DeleteDirectory(Vm& vm, const std::string& path) {
   ::rmdir(native.c_str());
 }
 
-// In the program's character set.
+// The system's path of the working folder.
 std::string WorkingFolder() {
-  if (const std::string& layer = platform::Paths().LayerFolder(); !layer.empty())
-    return platform::ProgramTextOf(layer);
+  if (const std::string& layer = platform::Paths().LayerFolder(); !layer.empty()) return layer;
   std::vector<char> buffer(4096);
   while (!::getcwd(buffer.data(), buffer.size())) {
     if (errno != ERANGE || buffer.size() > (1u << 20)) return {};
     buffer.resize(buffer.size() * 2);
   }
-  return platform::ProgramTextOf(buffer.data());
+  return buffer.data();
 }
 
 // The drive letters whose folder in the path helper's table exists.
@@ -190,7 +189,7 @@ void CmdSetDirectory(Vm& vm) {
 }
 
 void CmdListDirectory(Vm& vm) {
-  PrintServiceText(vm, WorkingFolder() + ":", kListingLine);
+  PrintServiceText(vm, platform::ProgramTextOf(WorkingFolder()) + ":", kListingLine);
   if (OpenFileSearch(vm)) {
     files::DirectorySearch& search = FilesOf(vm).Search();
     for (; search.LastResult() != -1; search.Next()) {
@@ -257,7 +256,8 @@ void CmdFindNext(Vm& vm) {
 
 void FnCurrentDirectory(Vm& vm) {
   const Slot result = core::NextStringResult(vm);
-  vm.SetString(result, WorkingFolder());
+  // A name the file commands take back, whatever the folder's names hold.
+  vm.SetString(result, platform::ProgramPathOf(WorkingFolder()));
 }
 
 void FnFindFileName(Vm& vm) {
@@ -384,22 +384,33 @@ void FnReadByteFromFile(Vm& vm) {
   vm.SetInt(result, static_cast<int8_t>(byte));
 }
 
-void FnFileExists(Vm& vm) {
+// A query about a name: its answer, or 0, as for a missing file, where the
+// name holds a mark no file's name can hold. A name may come from anywhere
+// (a server, another player), and asking about it ends no game.
+template <class Answer>
+void AnswerQuery(Vm& vm, Answer answer) {
   const Slot result = vm.NextSlot();
   const std::string name(vm.NextString());
-  vm.SetInt(result, FileExists(vm, name) ? 1 : 0);
+  int32_t value = 0;
+  try {
+    value = answer(name);
+  } catch (const platform::RefusedName&) {
+  }
+  vm.SetInt(result, value);
+}
+
+void FnFileExists(Vm& vm) {
+  AnswerQuery(vm, [&vm](const std::string& name) { return FileExists(vm, name) ? 1 : 0; });
 }
 
 void FnFileSize(Vm& vm) {
-  const Slot result = vm.NextSlot();
-  const std::string name(vm.NextString());
-  vm.SetInt(result, FileSizeByName(vm, name));
+  AnswerQuery(vm, [&vm](const std::string& name) { return FileSizeByName(vm, name); });
 }
 
 void FnPathExists(Vm& vm) {
-  const Slot result = vm.NextSlot();
-  const std::string path(vm.NextString());
-  vm.SetInt(result, PathExists(path) || CarriedPathExists(vm.attached_data, path) ? 1 : 0);
+  AnswerQuery(vm, [&vm](const std::string& path) {
+    return PathExists(path) || CarriedPathExists(vm.attached_data, path) ? 1 : 0;
+  });
 }
 
 // ---- Folders ------------------------------------------------------------------------------

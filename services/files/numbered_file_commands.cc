@@ -252,16 +252,19 @@ void WarnUnpackFailed(Vm& vm, const std::string& name, int error) {
 }
 
 // Creates the file `name` from the record `read` reads, streamed a block at
-// a time, with the folders it needs; an existing file is kept as it is. The
-// record is read past whatever happens to the file. Warns, with the reason,
-// when the file cannot be made or filled, and then leaves neither the file
-// nor the folders made for it; `failed`, when given, is then set.
+// a time, with the folders it needs; an existing file is kept as it is (and
+// `taken`, when given, set). The record is read past whatever happens to
+// the file. Warns, with the reason, when the file cannot be made or filled,
+// and then leaves neither the file nor the folders made for it; `failed`,
+// when given, is then set.
 files::RecordRead UnpackFile(Vm& vm, const std::string& name, const files::RecordReader& read,
-                             bool* failed = nullptr) {
+                             bool* failed = nullptr, bool* taken = nullptr) {
   const std::string native = NativePath(name);
   // A file a built game carries is there as one on disk is.
-  if (!native.empty() && (::access(native.c_str(), F_OK) == 0 || CarriedPathExists(vm.attached_data, name)))
+  if (!native.empty() && (::access(native.c_str(), F_OK) == 0 || CarriedPathExists(vm.attached_data, name))) {
+    if (taken) *taken = true;
     return read({});
+  }
   if (native.empty()) {
     const files::RecordRead record = read({});
     vm.RunWarning(err::kCreateFailed, name, files::CauseOf(ENOENT));
@@ -319,21 +322,38 @@ void CmdReadFileBlock(Vm& vm) {
   NoteRead(vm, *slot, record.status);
 }
 
-// An entry a directory pack leaves out, as the program would spell it, and why.
+// An entry a directory pack command leaves out, as the program would spell
+// it, and why (empty where the warning's own text says it).
 struct LeftOut {
   std::string name;
   std::string cause;
 };
 
-// The warning for what a directory pack left out: the first entry and why,
-// then the others.
-void WarnLeftOut(Vm& vm, const std::vector<LeftOut>& left_out) {
-  constexpr size_t kNamed = 20;
-  std::string cause = left_out.front().cause + "; the pack leaves it out";
-  for (size_t i = 1; i < left_out.size() && i < kNamed; ++i)
-    cause += (i == 1 ? ", and \"" : ", \"") + left_out[i].name + "\" (" + left_out[i].cause + ")";
-  if (left_out.size() > kNamed) cause += " and " + std::to_string(left_out.size() - kNamed) + " more";
-  vm.RunWarning(err::kOpenFailed, left_out.front().name, cause);
+// The cause of the warning about what a directory pack command left out:
+// why the first entry was and `what` became of it, then the others, as many
+// as the message holds, and how many more.
+std::string LeftOutCause(const std::vector<LeftOut>& left_out, const std::string& what) {
+  // Of the 255 characters of a message, what its words, the first name
+  // and "and 99 more" leave.
+  constexpr size_t kRoom = 180;
+  const LeftOut& first = left_out.front();
+  std::string cause = first.cause.empty() ? what : first.cause + "; " + what;
+  size_t named = 1;
+  for (; named < left_out.size(); ++named) {
+    const LeftOut& entry = left_out[named];
+    const std::string more = (named == 1 ? ", and \"" : ", \"") + entry.name + "\"" +
+                             (entry.cause.empty() ? "" : " (" + entry.cause + ")");
+    if (first.name.size() + cause.size() + more.size() > kRoom) break;
+    cause += more;
+  }
+  if (named < left_out.size()) cause += " and " + std::to_string(left_out.size() - named) + " more";
+  return cause;
+}
+
+// A path inside the folder a pack command was given, as the program spells
+// it: "" is the working folder, as it is to every other command.
+std::string InFolder(const std::string& folder, const std::string& path, char separator) {
+  return folder.empty() ? path : folder + separator + path;
 }
 
 // A directory pack: the files under the folder, counted first, each
@@ -351,15 +371,16 @@ void CmdWriteDirBlock(Vm& vm) {
   if (!WriteOrWarn(vm, file, LittleEndian(0))) return;
   // In a built game the pack holds what the game finds there, carried or not.
   AttachedData* attached = vm.attached_data;
-  const std::optional<files::TreeListing> listing = files::ListTreeFiles(
-      NativePath(folder), [attached](const std::string& native) { return CarriedEntries(attached, native); });
+  const std::optional<files::TreeListing> listing =
+      files::ListTreeFiles(NativePath(folder.empty() ? "." : folder),
+                           [attached](const std::string& native) { return CarriedEntries(attached, native); });
   if (!listing && errno == ENOENT) return vm.RunWarning(file_error::kDirectoryMissing, folder);
   if (!listing && errno == ENOTDIR) return vm.RunWarning(file_error::kDirectoryMissing, folder, files::CauseOf(errno));
   if (!listing) return vm.RunWarning(err::kOpenFailed, folder, files::CauseOf(errno));
 
   // A pack names its files in the system's bytes, as every version wrote it.
   const auto spelled = [&](const std::string& packed_path) {
-    return folder + "\\" + platform::ProgramTextOf(packed_path);
+    return InFolder(folder, platform::ProgramTextOf(packed_path), '\\');
   };
   std::vector<LeftOut> left_out;
   for (const files::TreeListing::Unread& entry : listing->unread)
@@ -393,25 +414,37 @@ void CmdWriteDirBlock(Vm& vm) {
   }
   if (count > 0 && !file.WriteAt(count_at, LittleEndian(count)))
     return vm.RunWarning(err::kWriteFailed, file.Name(), files::CauseOf(errno));
-  if (!left_out.empty()) WarnLeftOut(vm, left_out);
+  if (!left_out.empty())
+    vm.RunWarning(err::kOpenFailed, left_out.front().name, LeftOutCause(left_out, "the pack leaves it out"));
 }
 
-// A packed name in program text. This system packs the system's own
+// A packed path as a warning shows it. This system packs the system's own
 // names, UTF-8; a name that is no UTF-8 is taken as the program's
 // characters, as a pack made where names are in the program's character
-// set holds them. None where a mark in it stands for what no name holds (a
-// separator): such a path is passed over as one leading out of the folder.
-std::optional<std::string> PackedName(const std::string& part) {
+// set holds them.
+std::string PackedText(const std::string& packed) {
+  return platform::IsValidUtf8(packed) ? platform::ProgramTextOf(packed) : packed;
+}
+
+// The program's name of a packed name, read as PackedText reads it; none
+// where a mark in it stands for what no name made here may hold (a
+// separator), and `refusal` says so.
+std::optional<std::string> PackedName(const std::string& part, std::string* refusal) {
   std::string name = part;
   if (platform::IsValidUtf8(part)) name = platform::ProgramNameOf(part).value_or(platform::ProgramTextOf(part));
-  if (!platform::CheckedSystemNameOf(name)) return std::nullopt;
+  if (!platform::CheckedSystemNameOf(name, refusal)) return std::nullopt;
   return name;
 }
 
-// Unpacks a directory pack into the folder (made when missing). Paths that
-// would lead outside the folder, or are marked to, are passed over. A folder that cannot be
-// made takes nothing, warns as a file that cannot be made does, and the
-// pack is read past all the same.
+constexpr char kNotInFolder[] = "it leads out of the folder";
+
+// Unpacks a directory pack into the folder (made when missing; "" is the
+// working folder). Every file lands inside the folder: a path that would
+// lead out of it (absolute, with a drive, with ".."), or a name marked so,
+// is passed over, and so is a file whose name is taken there already (the
+// earlier file stays as it is); a warning names each, and the program goes
+// on. A folder that cannot be made takes nothing, warns as a file that
+// cannot be made does, and the pack is read past all the same.
 void CmdReadDirBlock(Vm& vm) {
   const int32_t number = vm.NextInt();
   const std::string folder(vm.NextString());
@@ -420,23 +453,33 @@ void CmdReadDirBlock(Vm& vm) {
   const std::string native = NativePath(folder);
   std::vector<std::string> made;
   bool failed = false;
+  std::vector<LeftOut> passed_over, taken;
   const bool folder_made = files::MakeFolders(native, &made);
   if (!folder_made) vm.RunWarning(err::kCreateFailed, folder, files::FolderCause(native, errno));
   const files::PackRead read =
       files::StreamDirectoryPack(slot->file, [&](const files::PackedFile& packed, const files::RecordReader& record) {
-        if (!folder_made || !packed.parts) return;
+        if (!folder_made) return;
+        const std::string shown = InFolder(folder, PackedText(packed.path), '\\');
+        if (!packed.parts) return passed_over.push_back({shown, kNotInFolder});
         // Named in this system's way, whatever separator the pack used.
-        std::string relative = folder;
+        std::string relative;
         for (const std::string& part : *packed.parts) {
-          const std::optional<std::string> name = PackedName(part);
-          if (!name) return;
-          relative += "/" + *name;
+          std::string refusal;
+          const std::optional<std::string> name = PackedName(part, &refusal);
+          if (!name) return passed_over.push_back({shown, refusal});
+          relative += (relative.empty() ? "" : "/") + *name;
         }
-        UnpackFile(vm, relative, record, &failed);
+        bool name_taken = false;
+        UnpackFile(vm, InFolder(folder, relative, '/'), record, &failed, &name_taken);
+        if (name_taken) taken.push_back({shown, ""});
       });
   // A folder made for files that could not be written goes again.
   if (failed) files::RemoveEmptyFolders(made);
   NoteRead(vm, *slot, read.status);
+  constexpr char kLeftOut[] = "the pack's file is left out";
+  if (!passed_over.empty())
+    vm.WarnAndGoOn(err::kCreateFailed, passed_over.front().name, LeftOutCause(passed_over, kLeftOut));
+  if (!taken.empty()) vm.WarnAndGoOn(err::kExists, taken.front().name, LeftOutCause(taken, kLeftOut));
   if (read.damaged) vm.RunWarning(err::kReadFailed, slot->file.Name());
 }
 

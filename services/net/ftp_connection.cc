@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/ftp/ftp_listing.h"
 #include "platform/paths/failure_cause.h"
 #include "platform/paths/path_resolver.h"
 #include "platform/signals/stop_signals.h"
@@ -132,7 +133,10 @@ bool FtpConnection::SetDirectory(std::string_view directory) {
 bool FtpConnection::StoreNextEntry() {
   while (listing_next_ < listing_->size()) {
     const platform::FtpEntry& entry = (*listing_)[listing_next_++];
-    std::optional<std::string> name = platform::ProgramNameOf(entry.name);
+    // An entry is one name of the folder: a path given back to a command
+    // would reach another folder, here or on the server.
+    const bool one_name = platform::NamesOneEntry(entry.name);
+    std::optional<std::string> name = one_name ? platform::ProgramNameOf(entry.name) : std::nullopt;
     if (name && name->size() <= kMaxTextChars) {
       StoreEntry(entry, std::move(*name));
       return true;
@@ -140,8 +144,9 @@ bool FtpConnection::StoreNextEntry() {
     // Cut, the name would lead to no file of the server's, or to another.
     FetchResponse("The listing leaves out \"" + platform::ProgramTextBeginning(entry.name, kNamedCharacters) +
                   "\": its name " +
-                  (name ? "takes more than " + std::to_string(kMaxTextChars) + " characters"
-                        : std::string("holds a control character that program text cannot spell")));
+                  (!one_name ? std::string("is a path, not one name of the folder")
+                   : name    ? "takes more than " + std::to_string(kMaxTextChars) + " characters"
+                             : std::string("holds a control character that program text cannot spell")));
   }
   return false;
 }

@@ -72,12 +72,12 @@ void FnRegistryDword(Vm& vm) {
 
 void FnAppFileName(Vm& vm) {
   const Slot result = core::NextStringResult(vm);
-  vm.SetString(result, platform::ProgramTextOf(SystemOf(vm).Folders().executable_path));
+  vm.SetString(result, platform::ProgramPathOf(SystemOf(vm).Folders().executable_path));
 }
 
 void FnWindowsDirectory(Vm& vm) {
   const Slot result = core::NextStringResult(vm);
-  vm.SetString(result, platform::ProgramTextOf(SystemOf(vm).Folders().windows_folder));
+  vm.SetString(result, platform::ProgramPathOf(SystemOf(vm).Folders().windows_folder));
 }
 
 // ---- Keys and the exit prompt -------------------------------------------------------------

@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -608,6 +609,8 @@ const NameRow kNameRows[] = {
     {"a name that is not UTF-8, made by the shell", From::kListing, "n\xE9\xFF", "", ""},
     {"a Latin-1 name beside its UTF-8 twin", From::kListing, "caf\xE9", "caf\xC3\xA9", ""},
     {"a name of 40 CJK characters", From::kListing, Repeated("\xE6\x9D\xB1", 40), "", ""},
+    {"a name the path syntax would read otherwise (drive, \"\\\", \"..\")", From::kListing, "C:\\zv_absent\\..\\", "",
+     ""},
     {"a built game carrying a file an older build named", From::kBuiltGame, "l1_caf\xE9", "l1_caf\xC3\xA9", ""},
     {"a server whose names are Latin-1: the name it lists", From::kServerListing, "l1_caf\xE9", "", ""},
     {"a server whose names are Latin-1: the program's literal", From::kServerLiteral, "l1_caf\xE9", "l1_caf\xC3\xA9",
@@ -731,6 +734,12 @@ TEST_F(FileNames, EveryNameTheSystemGivesOpensWhatItNamesAndNoMarkMakesANameOfWh
             const NameValue name = [&](size_t i) { return i == refused ? row.stem + Tail(c, i) + "\"" : Literal(c, i); };
             const Outcome refusal =
                 RunProgram(c, "m$ = chr$(129)\r\n" + Preamble(c) + Statement(c, name), PlacedNames(c, present, false));
+            // A question about such a name is answered as for a missing file.
+            if (c.command == "file exists" || c.command == "path exists" || c.command == "file size") {
+              EXPECT_EQ(refusal.status, 0) << refusal.err;
+              EXPECT_EQ(refusal.out, "0\n");
+              continue;
+            }
             EXPECT_EQ(refusal.status, 1);
             EXPECT_NE(refusal.err.find("File name not valid"), std::string::npos) << refusal.err;
             EXPECT_NE(refusal.err.find("its mark for " + row.mark), std::string::npos) << refusal.err;
@@ -768,6 +777,7 @@ TEST_F(FileNames, ABuiltGameCarriesAndKeepsAccentedNames) {
   WriteFile(source / "sous_\xC3\xA9/\xC3\xA0.txt", "below");
   const std::string game = (played / "jeu_\xC3\xA9").string();
   WriteFile(source / "jeu_\xC3\xA0.kqa",
+            "print file size(\"sous_\xC3\xA9\" + chr$(129) + \"005C\" + chr$(129) + \"\xC3\xA0.txt\")\r\n"
             "print file exists(\"\xC3\xA9t\xC3\xA9.txt\"); file exists(\"sous_\xC3\xA9\\\xC3\xA0.txt\")\r\n"
             "print app file name$() = \"" + game + "\"\r\n"
             "open file to write 1, \"nouveau_\xC3\xA9.txt\" : close file 1\r\n"
@@ -777,13 +787,15 @@ TEST_F(FileNames, ABuiltGameCarriesAndKeepsAccentedNames) {
   const std::string build = "cd " + ShellQuoted(source.string()) + " && " + ShellQuoted(Zentrovex()) +
                             " build jeu_\xC3\xA0.kqa -o " + ShellQuoted(game) + " > /dev/null";
   ASSERT_EQ(std::system(build.c_str()), 0);
+  // A name of the player's that holds a "\" is no file the game carries.
+  WriteFile(played / "sous_\xC3\xA9\\\xC3\xA0.txt", "disk");
   const std::string out = (work_ / "out.txt").string(), err = (work_ / "err.txt").string();
   const std::string run = "cd " + ShellQuoted(played.string()) + " && ZENTROVEX_HEADLESS=1 " + ShellQuoted(game) +
                           " > " + ShellQuoted(out) + " 2> " + ShellQuoted(err);
   // A warning ends nothing in a built game; it says so in UTF-8.
   std::system(run.c_str());
   EXPECT_NE(ReadFile(err).find("\"absente_\xC3\xA9.dat\""), std::string::npos) << ReadFile(err);
-  EXPECT_EQ(ReadFile(out), "11\n1\n");
+  EXPECT_EQ(ReadFile(out), "4\n11\n1\n");
   EXPECT_TRUE(fs::exists(played / "nouveau_\xC3\xA9.txt"));
   EXPECT_TRUE(fs::exists(played / "\xC3\xA9t\xC3\xA9.txt"));
   // A carried folder moved away takes its files along, by their own names.
@@ -807,9 +819,20 @@ struct TextCase {
   std::string error;        // a part of standard error
 };
 
+// A directory pack of `files` (path as packed, content).
+std::string PackOf(const std::vector<std::pair<std::string, std::string>>& files) {
+  const auto u32 = [](size_t v) { return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)}; };
+  std::string pack = u32(files.size());
+  for (const auto& [path, content] : files) pack += u32(path.size() + 1) + path + '\0' + u32(content.size()) + content;
+  return pack;
+}
+
 TEST_F(FileNames, TextCrossesToAndFromTheSystemAsUtf8) {
   const std::string folder_name = "dossier_\xC3\xA9";
   const std::string folder = (work_ / folder_name).string();
+  // The test's folder from the root, as a pack or a drive would name it.
+  std::string rel = work_.relative_path().string();
+  std::replace(rel.begin(), rel.end(), '/', '\\');
   const TextCase cases[] = {
       {"a listing gives names in the program's characters, in a spelling that opens the same file",
        {{"caf\xC3\xA9\xE2\x82\xAC.txt", "1"}, {"arrow\xE2\x86\x92.txt", "2"}, {"vieux\xE9.txt", "3"}},
@@ -826,9 +849,10 @@ TEST_F(FileNames, TextCrossesToAndFromTheSystemAsUtf8) {
        ""},
       {"the working folder", {}, "", "", "print current directory$() : print current directory$() = \"@\"\r\n",
        "@\n1\n", ""},
-      {"the command line", {}, "", "caf\xC3\xA9 '\xE2\x82\xAC 5'",
-       "print command line$() : print command line$() = \"caf\xC3\xA9 \" + chr$(34) + \"\xE2\x82\xAC 5\" + chr$(34)\r\n",
-       "caf\xC3\xA9 \"\xE2\x82\xAC 5\"\n1\n", ""},
+      {"the command line, its \"\\\" and drives as typed", {}, "", "caf\xC3\xA9 '\xE2\x82\xAC 5' 'C:\\x'",
+       "print command line$() : print command line$() = \"caf\xC3\xA9 \" + chr$(34) + \"\xE2\x82\xAC 5\" + chr$(34) + "
+       "\" C:\\x\"\r\n",
+       "caf\xC3\xA9 \"\xE2\x82\xAC 5\" C:\\x\n1\n", ""},
       {"a folder from the environment", {}, "XDG_CONFIG_HOME=@/r\xC3\xA9glages", "",
        "print windows directory$() = \"@/r\xC3\xA9glages/zentrovex\"\r\n", "1\n", ""},
       {"a message that names a file", {}, "", "", "open file to read 1, \"absente_\xC3\xA9.dat\"\r\n", "",
@@ -873,6 +897,30 @@ TEST_F(FileNames, TextCrossesToAndFromTheSystemAsUtf8) {
        "", "", "load object \"m.x\", 1 : print object exist(1)\r\n", "1\n", ""},
       {"an include whose mark stands for a letter is no file", {{"x.kqa", "print \"included\"\r\n"}}, "", "",
        "#include \"\x81U+0078\x81.kqa\"\r\n", "", "cannot open include file"},
+      {"a pack of \"\" holds the working folder", {{"src/a.txt", "A"}, {"src/sub/b.txt", "B"}}, "", "",
+       "set directory \"src\" : open file to write 1, \"../p.dat\" : write dir block 1, \"\" : close file 1\r\n"
+       "set directory \"..\" : open file to read 1, \"p.dat\" : read dir block 1, \"dst\"\r\n"
+       "print file exists(\"dst\\a.txt\"); file exists(\"dst\\sub\\b.txt\")\r\n",
+       "11\n", ""},
+      {"unpacked into \"\", a pack's files land in the working folder; a name taken is left out, and named",
+       {{"p.dat", PackOf({{rel + "\\leak\\p.txt", "P"}, {rel + "\\t\\Save.dat", "S"}, {rel + "\\t\\save.dat", "ss"},
+                          {rel + "\\t\\caf\xC3\xA9", "U"}, {rel + "\\t\\caf\xE9", "LL"}})}},
+       "", "",
+       "make directory \"dst\" : set directory \"dst\" : open file to read 1, \"../p.dat\" : read dir block 1, \"\"\r\n"
+       "print file exists(\"" + rel + "\\leak\\p.txt\"); path exists(\"@/../leak\"); file size(\"" + rel +
+           "\\t\\Save.dat\"); file size(\"" + rel + "\\t\\caf\xC3\xA9\")\r\n",
+       "1011\n", "File already exists \"" + rel + "\\t\\save.dat\": the pack's file is left out, and \"" + rel +
+           "\\t\\caf\xC3\xA9\""},
+      {"the working folder's name goes back to it, whatever its names hold (U+0085, U+0081 and what reads as a mark, "
+       "\"\\\")",
+       {{"a\xC2\x85" "b/x\xC2\x81" "E9\xC2\x81/s\\t/in.txt", "in"}}, "", "",
+       "m$ = chr$(129) : set directory \"a\" + m$ + \"0085\" + m$ + \"b\"\r\n"
+       "set directory \"x\" + m$ + \"0081\" + m$ + \"E9\" + m$ + \"0081\" + m$\r\n"
+       "set directory \"s\" + m$ + \"005C\" + m$ + \"t\"\r\n"
+       "d$ = current directory$() : set directory \"/\" : set directory d$ : print file exists(\"in.txt\"); "
+       "d$ = \"@/a\" + m$ + \"0085\" + m$ + \"b/x\" + m$ + \"0081\" + m$ + \"E9\" + m$ + \"0081\" + m$ + \"/s\" + m$ + "
+       "\"005C\" + m$ + \"t\"\r\n",
+       "11\n", ""},
   };
   const auto in_folder = [&folder](std::string text) {
     for (size_t at = text.find('@'); at != std::string::npos; at = text.find('@', at + folder.size()))
@@ -883,7 +931,10 @@ TEST_F(FileNames, TextCrossesToAndFromTheSystemAsUtf8) {
     SCOPED_TRACE(c.what);
     fs::remove_all(folder);
     fs::create_directories(folder);
-    for (const auto& [name, content] : c.files) WriteFile(fs::path(folder) / name, content);
+    for (const auto& [name, content] : c.files) {
+      fs::create_directories((fs::path(folder) / name).parent_path());
+      WriteFile(fs::path(folder) / name, content);
+    }
     WriteFile(fs::path(folder) / "prog.kqa", in_folder(c.program));
     const std::string out = (work_ / "out.txt").string(), err = (work_ / "err.txt").string();
     const std::string run = "cd " + ShellQuoted(folder) + " && " + in_folder(c.environment) + " " +

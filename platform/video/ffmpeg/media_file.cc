@@ -23,7 +23,9 @@ FormatHandle OpenLocalMedia(const std::string& path) {
   AVFormatContext* raw = nullptr;
   AVDictionary* options = nullptr;
   av_dict_set(&options, "protocol_whitelist", "file", 0);
-  const int opened = avformat_open_input(&raw, path.c_str(), nullptr, &options);
+  // Named as a file, so that a name that begins like a protocol ("C:x.avi")
+  // is not taken for one.
+  const int opened = avformat_open_input(&raw, ("file:" + path).c_str(), nullptr, &options);
   av_dict_free(&options);
   if (opened < 0) return nullptr;
   FormatHandle format(raw);

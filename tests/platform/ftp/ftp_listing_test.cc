@@ -13,14 +13,19 @@ TEST(FtpListing, MachineReadableFactsGiveTypeSizeAndTheWholeName) {
       "Type=DIR;Modify=20200101000000; sub folder\r\n"
       "modify=20200101000000;size=5000000000;type=file;perm=r; a;b c.txt\r\n"
       "type=OS.unix=slink:/x; link\r\n"
+      "type=file; ../../x.txt\r\n"
+      "type=file; ..\r\n"
       "garbage-without-blank\r\n");
-  ASSERT_EQ(e.size(), 3u);
+  ASSERT_EQ(e.size(), 5u);
   EXPECT_EQ(e[0].name, "sub folder");
   EXPECT_TRUE(e[0].directory);
   EXPECT_EQ(e[1].name, "a;b c.txt");
   EXPECT_FALSE(e[1].directory);
   EXPECT_EQ(e[1].size, 5000000000u);
   EXPECT_EQ(e[2].name, "link");
+  // Read as they are, and no name of one entry of the folder.
+  EXPECT_TRUE(NamesOneEntry(e[2].name));
+  for (size_t i : {3, 4}) EXPECT_FALSE(NamesOneEntry(e[i].name)) << e[i].name;
 }
 
 TEST(FtpListing, UnixLinesFindTheSizeBeforeTheMonth) {

@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "platform/paths/temp_folder.h"
+#include "platform/text/system_text.h"
 
 namespace zv::platform {
 namespace {
@@ -49,6 +50,7 @@ TEST(PathResolver, NamesGoOutInUtf8AndOlderNamesAreStillFound) {
   std::ofstream(t + "both\xE9") << "x";
   std::ofstream(t + "both\xC3\xA9") << "x";
   std::ofstream(t + "arrow\xE2\x86\x92") << "x";
+  std::filesystem::create_directories(t + "a\xC2\x85" "b");
   struct Case {
     const char* what;
     std::string program;
@@ -60,9 +62,13 @@ TEST(PathResolver, NamesGoOutInUtf8AndOlderNamesAreStillFound) {
       {"a new name in an older folder", "vieux\xE9/neuf\xE9", "vieux\xE9/neuf\xC3\xA9"},
       {"the UTF-8 name before the older one", "both\xE9", "both\xC3\xA9"},
       {"a listed name the page lacks", "arrow\x81U+2192\x81", "arrow\xE2\x86\x92"},
+      {"a marked \"\\\" and drive, inside one name", "C\x81" "003A\x81..\x81" "005C\x81k", "C:..\\k"},
+      {"a folder that holds U+0085, by the mark that reaches it", "A\x81" "0085\x81" "B\\new", "a\xC2\x85" "b/new"},
   };
   PathResolver paths;
   for (const Case& c : cases) EXPECT_EQ(paths.Resolve(t + c.program), t + c.found) << c.what;
+  // Such a mark makes no name.
+  EXPECT_THROW(paths.Resolve(t + "a\x81" "0085\x81" "c"), RefusedName);
   // A folder the system gave is taken as it is, also one in UTF-8.
   EXPECT_EQ(paths.ResolveFrom(t + "donn\xC3\xA9" "es", "\xE9t\xE9"), t + "donn\xC3\xA9" "es/\xC3\xA9t\xC3\xA9");
   EXPECT_EQ(paths.ResolveFrom(t + "donn\xC3\xA9" "es", t + "VIEUX\xE9"), t + "vieux\xE9");

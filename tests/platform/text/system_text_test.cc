@@ -24,6 +24,8 @@ TEST(SystemText, EveryNameTheSystemGivesComesBackTheSame) {
       {"not UTF-8 beside UTF-8", "\xC3\xA9\xE9\xC3", "\xE9\x81" "E9\x81\x81" "C3\x81", "\xC3\xA9\xC3\xA9\xC3\x83"},
       {"a control the page has a letter for", "\xC2\x80", std::nullopt, ""},
       {"U+0081 before what reads as a mark", "\xC2\x81" "E9\xC2\x81", std::nullopt, ""},
+      {"what path syntax reads otherwise: \"\\\" and a leading drive", "C:..\\keep",
+       "C\x81" "003A\x81..\x81" "005C\x81keep", "C:..\\keep"},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(ProgramNameOf(c.system), c.program) << c.what;
@@ -31,6 +33,11 @@ TEST(SystemText, EveryNameTheSystemGivesComesBackTheSame) {
     EXPECT_EQ(SystemNameOf(*c.program), c.system) << c.what;
     EXPECT_EQ(SystemTextOf(*c.program), c.shown) << c.what;
   }
+  // A path that is there is always spelled, with marks that reach no other.
+  const std::string path = "/a\xC2\x85" "b/x\xC2\x81" "E9\xC2\x81";
+  EXPECT_EQ(ProgramPathOf(path), "/a\x81" "0085\x81" "b/x\x81" "0081\x81" "E9\x81" "0081\x81");
+  EXPECT_EQ(CheckedSystemNameOf(ProgramPathOf(path), nullptr, MarkReach::kReaches), path);
+  EXPECT_EQ(SystemTextOf(ProgramPathOf(path)), "/a\xC2\x81" "0085\xC2\x81" "b/x\xC2\x81" "0081\xC2\x81" "E9\xC2\x81" "0081\xC2\x81");
   // The editor's longer mark names the same character.
   EXPECT_EQ(SystemNameOf("\x81U+2192\x81"), "\xE2\x86\x92");
   // Text in a mark's shape that holds no number is text like any other.
@@ -48,7 +55,6 @@ TEST(SystemText, AMarkGivesNothingANameMayNotHoldThroughIt) {
       {"keep\x81U+0000\x81.txt", "U+0000 would give NUL"},
       {"a\x81" "000A\x81" "b", "U+000A would give a control character"},
       {"a\x81" "0085\x81" "b", "U+0085 would give a control character"},
-      {"a\x81" "005C\x81" "b", "U+005C would give a separator"},
       {"caf\x81" "00E9\x81", "U+00E9 would give a character the program's text holds itself"},
       {"x\x81" "2F\x81" "y", "the byte 2F would give a separator"},
       {"x\x81" "00\x81" "y", "the byte 00 would give NUL"},

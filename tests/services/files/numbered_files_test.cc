@@ -209,13 +209,20 @@ TEST_F(NumberedFiles, PackOfAMissingFolderHoldsNoFilesAndSaysSo) {
 }
 
 TEST_F(NumberedFiles, DamagedPacksWriteNothingOutsideTheirFolder) {
-  const std::string escaping = U32(3) + U32(14) + std::string("..\\escape.txt\0", 14) + U32(1) + "e" + U32(11) +
+  const std::string escaping = U32(4) + U32(14) + std::string("..\\escape.txt\0", 14) + U32(1) + "e" + U32(11) +
                                std::string("/abs/x.txt\0", 11) + U32(1) + "a" + U32(24) +
-                               std::string("\x81" "002E\x81\x81" "002E\x81\x81" "002F\x81m.txt\0", 24) + U32(1) + "m";
+                               std::string("\x81" "002E\x81\x81" "002E\x81\x81" "002F\x81m.txt\0", 24) + U32(1) + "m" +
+                               U32(8) + std::string("C:d.txt\0", 8) + U32(1) + "d";
   WriteBytes("escaping.dat", escaping);
+  std::string warned;
+  vm.standalone_warning_out = [&warned](std::string_view text) { warned += text; };
   ASSERT_TRUE(Run("open file to read 1, \"escaping.dat\"\nread dir block 1, \"dst\"\nprint file end(1)\n"));
   EXPECT_EQ(Code(), 0);
   EXPECT_EQ(printed, "0\n");
+  // Each named, and the program goes on.
+  EXPECT_NE(warned.find("\"dst\\..\\escape.txt\": it leads out of the folder; the pack's file is left out, and "
+                        "\"dst\\/abs/x.txt\" (it leads out of the folder) and 2 more."),
+            std::string::npos) << warned;
   EXPECT_FALSE(fs::exists(Folder() / "escape.txt"));
   EXPECT_FALSE(fs::exists(Folder() / "m.txt"));
   EXPECT_TRUE(fs::is_empty(Folder() / "dst"));

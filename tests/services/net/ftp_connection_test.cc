@@ -109,18 +109,24 @@ TEST_F(FtpConnectionTest, WalksAListingEntryByEntry) {
 
 // Cut, a name would name no file of the server's: an entry that no program
 // text of 255 characters spells (50 CJK characters take 300; U+0085 has no
-// mark) is left out of the listing, and the reply says which and why.
+// mark) is left out of the listing, and the reply says which and why; so is
+// one that is a path, which given back would reach another folder. A
+// leading drive comes marked, and fetches that file.
 TEST_F(FtpConnectionTest, AnEntryThatCannotBeGivenWholeIsLeftOutAndSaidSo) {
   std::string long_name;
   for (int i = 0; i < 50; ++i) long_name += "\xE6\x9D\xB1";
-  for (const std::string& name : {std::string("a.txt"), long_name, std::string("c\xC2\x85"), std::string("z.txt")})
+  for (const std::string& name : {std::string("a.txt"), long_name, std::string("c\xC2\x85"), std::string("z.txt"),
+                                  std::string("..\\sibling.txt"), std::string("C:x\\settings.cfg"), std::string("C:x")})
     server.PutFile(name, "");
   ASSERT_TRUE(Connect());
-  EXPECT_EQ(Walk(), (std::vector<std::string>{"a.txt 0 0", "z.txt 0 0"}));
+  EXPECT_EQ(Walk(), (std::vector<std::string>{"a.txt 0 0", "C\x81" "003A\x81x 0 0", "z.txt 0 0"}));
   EXPECT_EQ(ftp->TakeFailure(), 1);
   // The first reply kept, the last one the cause.
-  EXPECT_NE(ftp->ResponseText().find("leaves out \"c"), std::string::npos) << ftp->ResponseText();
+  EXPECT_NE(ftp->ResponseText().find("leaves out \"..\\sibling.t...\": its name is a path"), std::string::npos)
+      << ftp->ResponseText();
   EXPECT_NE(ftp->LastCause().find("its name takes more than 255 characters"), std::string::npos) << ftp->LastCause();
+  ASSERT_TRUE(ftp->GetFile("C\x81" "003A\x81x", Local("C\x81" "003A\x81x"), 0));
+  EXPECT_TRUE(fs::exists(Local("C:x")));
 }
 
 TEST_F(FtpConnectionTest, DownloadsAtOnceWithoutHarmingTheOldFileOnFailure) {
