@@ -121,7 +121,12 @@ static_assert(std::is_standard_layout_v<ServiceContext>);
 class EnetSession final : public NetSession {
  public:
   EnetSession(const SessionNetworkOptions& options, ENetAddress target, bool broadcast)
-      : options_(options), target_(target), broadcast_(broadcast), core_(options.rejoin_wait_ms) {}
+      : options_(options),
+        target_(target),
+        broadcast_(broadcast),
+        // A joiner waits reply_wait_ms for its player, and its welcome takes a
+        // while to reach it.
+        core_(options.rejoin_wait_ms, options.reply_wait_ms + 1000) {}
   ~EnetSession() override { Close(); }
 
   std::optional<std::vector<SessionDescription>> FindSessions(const Guid& application) override;
