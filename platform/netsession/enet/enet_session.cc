@@ -144,7 +144,9 @@ class EnetSession final : public NetSession {
   // Answers a search that reached one of this machine's ports, and takes
   // the answers, hints and goodbyes meant for it; false for anything else.
   bool TakeDatagram(ENetHost* host);
-  LinkGate& gate() { return gate_; }
+  // The gate and places of `host`, the session port's or this machine's own.
+  LinkGate& GateOf(const ENetHost* host) { return host == listener_ ? listener_gate_ : gate_; }
+  LinkPlaces& PlacesOf(const ENetHost* host) { return host == listener_ ? listener_places_ : places_; }
 
  private:
   PeerKey KeyOf(const ENetPeer* peer) const;
@@ -240,8 +242,10 @@ class EnetSession final : public NetSession {
   std::map<ENetPeer*, Heard> heard_;
   ConnectCookies cookies_{wire::kConnectMagic};
   LinkPlaces places_{kStrangerPlaces};
-  LinkGate gate_{cookies_, places_,
-                 [this](const ENetAddress& a) { return core_.KnownMachineAt(MachineAddress{a.host, a.port}); }};
+  LinkPlaces listener_places_{kStrangerPlaces};
+  LinkGate::Known known_ = [this](const ENetAddress& a) { return core_.KnownMachineAt(MachineAddress{a.host, a.port}); };
+  LinkGate gate_{cookies_, places_, known_};
+  LinkGate listener_gate_{cookies_, listener_places_, known_};
   GoodbyeBudget goodbye_checks_;
   SessionCore core_;
 };
@@ -250,7 +254,7 @@ int InterceptSearch(ENetHost* host, ENetEvent* event) {
   if (!event) return 0;
   auto* context = reinterpret_cast<ServiceContext*>(event);
   if (!context->session) return 0;
-  if (context->session->gate().TurnAway(host, NowMs())) return 1;
+  if (context->session->GateOf(host).TurnAway(host, NowMs())) return 1;
   return context->session->TakeDatagram(host) ? 1 : 0;
 }
 
@@ -600,15 +604,17 @@ void EnetSession::Service() {
   if (!host_) return;
   core_.Tick(NowMs());
   // A link is late to join only where its Join cannot still wait unread.
-  if (ServiceHost(host_)) places_.DropLate(host_, NowMs());
-  if (listener_ && ServiceHost(listener_)) places_.DropLate(listener_, NowMs());
+  ServiceHost(host_);
+  if (listener_) ServiceHost(listener_);
   ForgetClosedLinks();
   CheckDeadlines();
   Flush();
 }
 
 void EnetSession::ForgetClosedLinks() {
-  for (const ENetPeer* peer : places_.TakeClosed()) {
+  std::vector<const ENetPeer*> closed = places_.TakeClosed();
+  for (const ENetPeer* peer : listener_places_.TakeClosed()) closed.push_back(peer);
+  for (const ENetPeer* peer : closed) {
     const PeerKey key = KeyOf(peer);
     heard_.erase(const_cast<ENetPeer*>(peer));
     links_[key].DropHeld();
@@ -617,6 +623,7 @@ void EnetSession::ForgetClosedLinks() {
 }
 
 bool EnetSession::ServiceHost(ENetHost* host) {
+  PlacesOf(host).Sweep(host, NowMs());
   ServiceContext context;
   context.session = this;
   const auto budget = SteadyClock::now() + std::chrono::milliseconds(kDrainBudgetMs);
@@ -640,6 +647,7 @@ void EnetSession::ServiceOnce(uint32_t wait_ms) {
   if (!host_) return;
   ServiceContext context;
   context.session = this;
+  places_.Sweep(host_, NowMs());
   // A cookie that came is no event of ENet's, which would wait on past it.
   if (cookie_wait_) wait_ms = std::min<uint32_t>(wait_ms, 1);
   if (enet_host_service(host_, &context.event, wait_ms) > 0) Handle(context.event);
@@ -686,7 +694,7 @@ void EnetSession::Handle(const ENetEvent& event) {
         // timeout stays as a backstop.
         enet_peer_timeout(event.peer, 0, kBackstopTimeoutMs, kBackstopTimeoutMs);
         heard_[event.peer] = Heard{event.peer->lastReceiveTime, SteadyClock::now()};
-        places_.Connected(event.peer, NowMs());
+        PlacesOf(event.peer->host).Connected(event.peer, NowMs());
         core_.OnPeerConnected(KeyOf(event.peer), MachineAddress{event.peer->address.host, event.peer->address.port});
       }
       break;
@@ -698,7 +706,7 @@ void EnetSession::Handle(const ENetEvent& event) {
       const PeerKey key = event.peer == server_ ? SessionCore::kHostPeer : KeyOf(event.peer);
       core_.OnPacket(key, bytes, guaranteed);
       enet_packet_destroy(event.packet);
-      if (places_.IsStranger(event.peer) && core_.HoldsPlace(key)) places_.Joined(event.peer);
+      if (event.peer != server_ && core_.HoldsPlace(key)) PlacesOf(event.peer->host).Joined(event.peer);
       break;
     }
     case ENET_EVENT_TYPE_DISCONNECT:
@@ -708,7 +716,7 @@ void EnetSession::Handle(const ENetEvent& event) {
         core_.OnPeerGone(SessionCore::kHostPeer);
       } else {
         // What waited for it would go to whoever takes its place.
-        places_.Forget(event.peer);
+        PlacesOf(event.peer->host).Forget(event.peer);
         links_[KeyOf(event.peer)].DropHeld();
         core_.OnPeerGone(KeyOf(event.peer));
       }
@@ -940,6 +948,7 @@ void EnetSession::DestroyHost() {
   links_.clear();
   heard_.clear();
   places_.Clear();
+  listener_places_.Clear();
   host_ = nullptr;
   listener_ = nullptr;
   server_ = nullptr;

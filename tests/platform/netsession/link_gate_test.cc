@@ -205,12 +205,13 @@ TEST(LinkGate, LetsInOnlyRequestsWithTheirOwnCookie) {
   EXPECT_TRUE(fake.TurnedAway(gate, ConnectRequest(old), 5, 5));
 }
 
-// Which link gives its place to a request with a valid cookie. Four places,
-// of which strangers (links that have not joined) may hold three. Each row
-// lists the links there, oldest first, with how many ms ago each came (a
-// port of 9: it is the asker's, 127.0.0.9 port 9), asks from 127.0.0.9
-// port 9 (`same`: the asker's request again, as it was), and says whether
-// the request is let in and which link (in the row's order) gives way.
+// Which link gives its place to a request with a valid cookie. Four places
+// (or the row's), of which strangers (links that have not joined) may hold
+// all but one. Each row lists the links there, oldest first, with how many
+// ms ago each came (a port: it is the asker's address, 127.0.0.9, and port 9
+// the asker's own), asks from 127.0.0.9 port 9 (`same`: the asker's request
+// again, as it was), and says whether the request is let in and which link
+// (in the row's order) gives way.
 TEST(LinkPlaces, AStrangerGivesWayOnlyToWhatThePlacesRulesSay) {
   constexpr uint64_t kGrace = LinkPlaces::kHandshakeGraceMs;
   enum Kind { kHalfOpen, kFinished, kJoined, kOwn };
@@ -226,6 +227,7 @@ TEST(LinkPlaces, AStrangerGivesWayOnlyToWhatThePlacesRulesSay) {
     bool same;
     bool let_in;
     int gives_way;  // -1: none
+    size_t places = 4;
   };
   const Case cases[] = {
       {"a free place", {{kHalfOpen, 0}, {kJoined}, {kOwn}}, false, false, true, -1},
@@ -243,11 +245,20 @@ TEST(LinkPlaces, AStrangerGivesWayOnlyToWhatThePlacesRulesSay) {
       {"a known machine: the oldest stranger, in its grace",
        {{kJoined, 9}, {kFinished, 5}, {kHalfOpen, 2}, {kOwn}}, true, false, true, 1},
       {"a known machine: never a link that joined", {{kJoined}, {kOwn}, {kJoined}, {kOwn}}, true, false, false, -1},
+      {"a stranger long past its wait while places are free", {{kFinished, 60000}}, false, false, true, -1, 8},
+      {"the asker's address holds four: its own oldest past its grace",
+       {{kHalfOpen, kGrace + 9}, {kHalfOpen, kGrace + 5, 1}, {kFinished, kGrace + 1, 2}, {kHalfOpen, 0, 3}, {kHalfOpen, 0, 4}},
+       false, false, true, 1, 8},
+      {"the asker's address holds four in their grace, places free",
+       {{kHalfOpen, 4, 1}, {kFinished, 3, 2}, {kHalfOpen, 2, 3}, {kHalfOpen, 1, 4}}, false, false, false, -1, 8},
+      {"a player's address is held to no four",
+       {{kJoined, 9000, 5}, {kHalfOpen, 4, 1}, {kFinished, 3, 2}, {kHalfOpen, 2, 3}, {kHalfOpen, 1, 4}},
+       false, false, true, -1, 8},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    FakeHost fake(4);
-    LinkPlaces places(3);
+    FakeHost fake(c.places);
+    LinkPlaces places(c.places - 1);
     const uint64_t now = 100000;
     // This machine's own links first; the others come in the row's order,
     // each where ENet puts a new link: the first free place.
@@ -278,39 +289,39 @@ TEST(LinkPlaces, AStrangerGivesWayOnlyToWhatThePlacesRulesSay) {
   }
 }
 
-// A stranger's link whose handshake ended is dropped when it has not joined
-// 250 ms plus four of its handshake's round trips later (at most 750 ms),
-// and the session hears of it; one that joined stays. A machine opening a
-// link itself takes the oldest stranger's place, whatever its age, where
-// none is free, and never one that joined.
-TEST(LinkPlaces, ALinkThatDoesNotJoinSoonLosesItsPlace) {
+// A stranger's link that has not joined, however late, keeps its place
+// until a request needs it and it had its grace; the session hears of it
+// then. One that joined stays. A machine opening a link itself takes the
+// oldest stranger's place, whatever its age, where none is free, and never
+// one that joined.
+TEST(LinkPlaces, ALinkStillJoiningLosesItsPlaceOnlyWhereItIsNeeded) {
   struct Case {
     const char* what;
-    uint64_t round_trip_ms;  // from the request let in to the handshake's end
-    uint64_t after_ms;       // since the handshake's end
+    uint64_t after_ms;  // since the request was let in
     bool joined;
+    bool needed;  // another request comes for its place
     bool dropped;
   };
   const Case cases[] = {
-      {"loopback, in time", 0, 249, false, false},
-      {"loopback, late", 0, 250, false, true},
-      {"50 ms away, in time", 50, 449, false, false},
-      {"50 ms away, late", 50, 450, false, true},
-      {"far away, at the bound", 400, 750, false, true},
-      {"joined", 0, 60000, true, false},
+      {"a minute late, its place not needed", 60000, false, false, false},
+      {"its place needed, in its grace", LinkPlaces::kHandshakeGraceMs - 1, false, true, false},
+      {"its place needed, past its grace", LinkPlaces::kHandshakeGraceMs, false, true, true},
+      {"joined", 60000, true, true, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     FakeHost fake(2);
-    LinkPlaces places(2);
+    LinkPlaces places(1);
     ENetPeer* peer = &fake.host->peers[0];
     fake.host->receivedAddress = FakeHost::Address(3, 3);
     ASSERT_TRUE(places.Admit(fake.host, 5, false, 1000));
     fake.Set(0, ENET_PEER_STATE_CONNECTED, 3, 3);
     peer->connectID = 5;
-    places.Connected(peer, 1000 + c.round_trip_ms);
+    places.Connected(peer, 1001);
     if (c.joined) places.Joined(peer);
-    places.DropLate(fake.host, 1000 + c.round_trip_ms + c.after_ms);
+    places.Sweep(fake.host, 1000 + c.after_ms);
+    fake.host->receivedAddress = FakeHost::Address(4, 4);
+    if (c.needed) places.Admit(fake.host, 6, false, 1000 + c.after_ms);
     EXPECT_EQ(peer->state == ENET_PEER_STATE_DISCONNECTED, c.dropped);
     EXPECT_EQ(places.TakeClosed().size(), c.dropped ? 1u : 0u);
   }
