@@ -38,15 +38,26 @@ struct FakeHost {
     return a;
   }
   // Whether the gate keeps `bytes` from 127.0.0.`who` away from ENet.
-  bool TurnedAway(LinkGate& gate, std::vector<uint8_t> bytes, uint8_t who, uint16_t port = 41000) {
-    received = std::move(bytes);
-    host->receivedData = received.data();
-    host->receivedDataLength = received.size();
+  bool TurnedAway(LinkGate& gate, const std::vector<uint8_t>& bytes, uint8_t who, uint16_t port = 41000) {
+    std::copy(bytes.begin(), bytes.end(), host->packetData[0]);
+    host->receivedData = host->packetData[0];
+    host->receivedDataLength = bytes.size();
     host->receivedAddress = Address(who, port);
     return gate.TurnAway(host, ++now);
   }
+  // Place `i` has sent the handshake's last step, which waits for its
+  // acknowledgement.
+  void VerifyConnectSent(size_t i) {
+    auto* verify = static_cast<ENetOutgoingCommand*>(enet_malloc(sizeof(ENetOutgoingCommand)));
+    *verify = ENetOutgoingCommand{};
+    verify->command.header.command = ENET_PROTOCOL_COMMAND_VERIFY_CONNECT | ENET_PROTOCOL_COMMAND_FLAG_ACKNOWLEDGE;
+    verify->command.header.channelID = 0xFF;
+    verify->reliableSequenceNumber = 1;
+    verify->sentTime = 0x12345;
+    enet_list_insert(enet_list_end(&host->peers[i].sentReliableCommands), verify);
+    host->peers[i].incomingSessionID = 0;
+  }
   ENetHost* host;
-  std::vector<uint8_t> received;
   uint64_t now = 1000;
 };
 
@@ -84,6 +95,14 @@ void Disconnect(std::vector<uint8_t>& out) {
   Put16(out, 7);
   Put32(out, 0);
 }
+// The acknowledgement of the handshake's last step, as VerifyConnectSent sent it.
+void AcknowledgeVerify(std::vector<uint8_t>& out) {
+  out.push_back(ENET_PROTOCOL_COMMAND_ACKNOWLEDGE);
+  out.push_back(0xFF);
+  Put16(out, 0);
+  Put16(out, 1);
+  Put16(out, 0x2345);
+}
 void Acknowledge(std::vector<uint8_t>& out) {
   out.push_back(ENET_PROTOCOL_COMMAND_ACKNOWLEDGE);
   out.push_back(0);
@@ -107,13 +126,15 @@ std::vector<uint8_t> ConnectRequest(uint32_t data, uint32_t connect_id = 77) {
 }
 
 // What is left of a goodbye's datagram: the commands around it, moved
-// together, or nothing where nothing else was in it; anything else
-// untouched.
+// together, or nothing where nothing else was in it. A link's commands that
+// come before the acknowledgement of its handshake's last step get it put
+// before them, where they carry none. Anything else untouched.
 TEST(LinkGate, TakesTransportGoodbyesOutOfDatagramsOnLinksThatAreUp) {
   using Commands = std::vector<void (*)(std::vector<uint8_t>&)>;
   const auto ack = [](std::vector<uint8_t>& o) { Acknowledge(o); };
   const auto bye = [](std::vector<uint8_t>& o) { Disconnect(o); };
   const auto data = [](std::vector<uint8_t>& o) { SendReliable(o, 16); };
+  const auto acked = [](std::vector<uint8_t>& o) { AcknowledgeVerify(o); };
   auto datagram = [](uint16_t peer, const Commands& commands) {
     std::vector<uint8_t> out = Header(peer);
     for (auto command : commands) command(out);
@@ -147,6 +168,10 @@ TEST(LinkGate, TakesTransportGoodbyesOutOfDatagramsOnLinksThatAreUp) {
       {"cut short", ENET_PEER_STATE_CONNECTED, cut, same(cut)},
       {"compressed (ENet here takes none)", ENET_PEER_STATE_CONNECTED, compressed, same(compressed)},
       {"past the last place", ENET_PEER_STATE_CONNECTED, datagram(9, {bye}), same(datagram(9, {bye}))},
+      {"a Join before the handshake's end", ENET_PEER_STATE_ACKNOWLEDGING_CONNECT, datagram(0, {data, data}),
+       datagram(0, {acked, data, data})},
+      {"with an acknowledgement", ENET_PEER_STATE_ACKNOWLEDGING_CONNECT, datagram(0, {ack, data}), same(datagram(0, {ack, data}))},
+      {"of another session", ENET_PEER_STATE_ACKNOWLEDGING_CONNECT, datagram(1 << 12, {data}), same(datagram(1 << 12, {data}))},
   };
   for (const Case& c : cases) {
     FakeHost fake(4);
@@ -154,7 +179,8 @@ TEST(LinkGate, TakesTransportGoodbyesOutOfDatagramsOnLinksThatAreUp) {
     LinkPlaces places(4);
     LinkGate gate(cookies, places, nullptr);
     fake.Set(0, c.state, 1);
-    const bool away = fake.TurnedAway(gate, c.datagram, 1);
+    if (c.state == ENET_PEER_STATE_ACKNOWLEDGING_CONNECT) fake.VerifyConnectSent(0);
+    const bool away = fake.TurnedAway(gate, c.datagram, 1, 40000);
     EXPECT_EQ(away, !c.left) << c.what;
     if (!c.left || away) continue;
     const std::vector<uint8_t> seen(fake.host->receivedData, fake.host->receivedData + fake.host->receivedDataLength);
