@@ -129,7 +129,7 @@ TEST_F(SessionCoreTest, OthersHearOfNewAndDepartedPlayers) {
 // own. One that has none holds no lasting place; past its grace it gives way
 // to a newcomer where the machines are full, past its wait it is dropped
 // anyway, and it finds the game lost. A member whose link went keeps its
-// place.
+// place; one without a player whose link went gives it back at once.
 TEST_F(SessionCoreTest, AFullSessionRefusesMembersAndPlayers) {
   Join(1);
   NewMemberPlayer(1, "b");
@@ -161,6 +161,9 @@ TEST_F(SessionCoreTest, AFullSessionRefusesMembersAndPlayers) {
   host.Tick(2 * SessionCore::kPlayerGraceMs + SessionCore::kPlayerWaitMs);
   Carry();
   EXPECT_EQ(members[5].join_state(), SessionCore::JoinState::kLost);
+  EXPECT_EQ(Join(6).join_state(), SessionCore::JoinState::kWelcomed);
+  host.OnPeerGone(6);  // without a player it has nothing to come back to
+  EXPECT_EQ(Join(7).join_state(), SessionCore::JoinState::kWelcomed);
 }
 
 TEST_F(SessionCoreTest, MessagesReachTheirAddresseeOrEveryoneElse) {
