@@ -21,6 +21,7 @@
 #include "platform/netsession/enet/enet_address.h"
 #include "platform/netsession/enet/link_gate.h"
 #include "platform/netsession/enet/link_queue.h"
+#include "platform/netsession/enet/own_sockets.h"
 #include "platform/netsession/net_session.h"
 #include "platform/netsession/session_core.h"
 #include "platform/netsession/session_wire.h"
@@ -157,6 +158,8 @@ class EnetSession final : public NetSession {
   // Takes every event `host` has without waiting; whether it read all that
   // had come.
   bool ServiceHost(ENetHost* host);
+  // Takes what the links of `host` with sockets of their own sent, first.
+  void ReadOwnSockets(ENetHost* host);
   // Tells the rules of the strangers' links closed to make room or for
   // joining too late.
   void ForgetClosedLinks();
@@ -247,6 +250,7 @@ class EnetSession final : public NetSession {
   LinkGate gate_{cookies_, places_, known_};
   LinkGate listener_gate_{cookies_, listener_places_, known_};
   GoodbyeBudget goodbye_checks_;
+  OwnSockets own_sockets_;
   SessionCore core_;
 };
 
@@ -624,6 +628,7 @@ void EnetSession::ForgetClosedLinks() {
 
 bool EnetSession::ServiceHost(ENetHost* host) {
   PlacesOf(host).Sweep(host, NowMs());
+  ReadOwnSockets(host);
   ServiceContext context;
   context.session = this;
   const auto budget = SteadyClock::now() + std::chrono::milliseconds(kDrainBudgetMs);
@@ -643,6 +648,20 @@ bool EnetSession::ServiceHost(ENetHost* host) {
   return false;
 }
 
+void EnetSession::ReadOwnSockets(ENetHost* host) {
+  ServiceContext context;
+  context.session = this;
+  own_sockets_.ReadEach(host, [&](auto current) {
+    for (size_t n = 0; n < kMaxEventsPerService && current(); ++n) {
+      const int result = enet_host_service(host, &context.event, 0);
+      if (result > 0)
+        Handle(context.event);
+      else if (result < 0 || !Readable(host))
+        return;
+    }
+  });
+}
+
 void EnetSession::ServiceOnce(uint32_t wait_ms) {
   if (!host_) return;
   ServiceContext context;
@@ -655,6 +674,7 @@ void EnetSession::ServiceOnce(uint32_t wait_ms) {
     if (enet_host_check_events(host_, &context.event) <= 0) break;
     Handle(context.event);
   }
+  ReadOwnSockets(host_);
   if (listener_) ServiceHost(listener_);
   ForgetClosedLinks();
   CheckDeadlines();
@@ -679,6 +699,7 @@ void EnetSession::Handle(const ENetEvent& event) {
       KeepFullWindow(event.peer);
       if (event.peer == server_) {
         connected_ = true;
+        own_sockets_.Open(host_, server_);
         host_heard_ = server_->lastReceiveTime;
         host_heard_at_ = SteadyClock::now();
         core_.OnPeerConnected(SessionCore::kHostPeer,
@@ -706,10 +727,14 @@ void EnetSession::Handle(const ENetEvent& event) {
       const PeerKey key = event.peer == server_ ? SessionCore::kHostPeer : KeyOf(event.peer);
       core_.OnPacket(key, bytes, guaranteed);
       enet_packet_destroy(event.packet);
-      if (event.peer != server_ && core_.HoldsPlace(key)) PlacesOf(event.peer->host).Joined(event.peer);
+      if (event.peer != server_ && core_.HoldsPlace(key)) {
+        PlacesOf(event.peer->host).Joined(event.peer);
+        own_sockets_.Open(event.peer->host, event.peer);
+      }
       break;
     }
     case ENET_EVENT_TYPE_DISCONNECT:
+      own_sockets_.Close(event.peer);
       if (event.peer == server_) {
         connected_ = false;
         server_ = nullptr;
@@ -943,6 +968,7 @@ void EnetSession::Flush() {
 }
 
 void EnetSession::DestroyHost() {
+  own_sockets_.CloseAll();
   if (listener_) enet_host_destroy(listener_);
   if (host_) enet_host_destroy(host_);
   links_.clear();
