@@ -48,7 +48,7 @@
 #              machine's places for strangers: handshakes left half-open, or
 #              links kept up that join the game and make no player
 #   lossyjoin, latejoin
-#              member 2 joins 200 ms away each way (lossy.c), losing every
+#              member 2 joins 400 ms round trip away (lossy.c), losing every
 #              acknowledgement of the handshake's last step (its Join comes
 #              before any), or its Join's first two sends (the Join comes
 #              long after the handshake): it joins at the first Join that
@@ -171,6 +171,9 @@ ports_of() {  # PID...
 game_ports() { ports_of "$hp" "${mp[@]}"; }
 member_ports() { ports_of "${mp[@]}"; }
 
+# The processor time PID used so far, in clock ticks.
+cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat" 2>/dev/null || echo 0; }
+
 # The game's own datagrams a second, counted by the system over a second.
 own_traffic() {
   local in0 in1
@@ -191,6 +194,7 @@ own_traffic() {
 start_connect_flood() {  # SECONDS PORT...
   flood_seconds=$1 flood_ports=$(( $# - 1 ))
   own_rate=$(own_traffic)
+  host_ticks=$(cpu_ticks "$hp") flood_ms=$(now_ms)
   read -r udp_in udp_noport udp_full < <(python3 "$src/netpoke.py" udp)
   rm -f flooding
   python3 "$src/netpoke.py" connect "$flood_mode" "$1" "$flood_at_rate" "$flood_from" "$flood_sockets" "${@:2}" \
@@ -203,6 +207,8 @@ flood_done() {  # WHAT
   local rate sent granted cookies finished answered received in noport full links=$(( flood_sockets * flood_ports ))
   read -r rate sent granted cookies finished answered received < connect.txt
   read -r in noport full < <(python3 "$src/netpoke.py" udp)
+  [ -e "/proc/$hp" ] &&
+    echo "$s: the host used $(( ($(cpu_ticks "$hp") - host_ticks) * 100000 / $(getconf CLK_TCK) / ($(now_ms) - flood_ms) )) % of a processor during the flood"
   # What reached the game's ports: everything taken in or dropped at a full
   # socket, but the game's answers to the flood's own sockets.
   local reached=$(( in - udp_in + full - udp_full - ${received:-0} )) astray=$(( noport - udp_noport ))
@@ -392,6 +398,7 @@ run_one() {
   local s=$1 d="$work/$1" hp i m blocks=60 hostblocks pause= hint= fp= ftp_ms= hint_pid= late_hint= flood_pid=
   local udp_in= udp_noport= udp_full= failed=0 quitter= stopped= unmet=
   local flood_mode= flood_from= flood_sockets= flood_at_rate= flood_seconds= flood_ports= own_rate= joins= flood_at=
+  local host_ticks= flood_ms=
   local -a mp
   case $s in
     p*) pause=${s#p}; pause=${pause%h}; [ "${s%h}" != "$s" ] && hint=1; blocks=100 ;;
@@ -441,7 +448,7 @@ run_one() {
   wait_for hosting.txt 20 || { echo "$s: the host did not start"; return 1; }
   for i in 1 2 3; do
     local -a shim=()
-    [ -n "$lossy" ] && [ "$i" = 2 ] && shim=(env LD_PRELOAD="$ZV_NET_FAULTS_LOSSY" ZV_LOSSY_DELAY_MS=200 ZV_LOSSY_DROP=$lossy)
+    [ -n "$lossy" ] && [ "$i" = 2 ] && shim=(env LD_PRELOAD="$ZV_NET_FAULTS_LOSSY" ZV_LOSSY_DELAY_MS=400 ZV_LOSSY_DROP=$lossy)
     "${shim[@]}" "$zv" run --headless member.kqa "$i" > "m$i.log" 2>&1 &
     mp[$i]=$!
     [ -n "$flood_join" ] && [ "$i" != 1 ] && continue
