@@ -1,14 +1,14 @@
 // A slow lossy link for one process, preloaded (LD_PRELOAD): each UDP
 // datagram it sends with sendmsg (as ENet does) goes ZV_LOSSY_DELAY_MS
 // later, on the process's next send or receive, and of those on ENet links
-// ZV_LOSSY_DROP says which are lost, as a link that loses many may lose them:
+// ZV_LOSSY_DROP says which are lost, as a link that loses many may lose them
+// (the game's networking is the main thread's alone):
 //   handshake   every one that acknowledges the handshake's last step
 //               (sequence 1 of ENet's own channel)
 //   messages:N  the first N that carry a guaranteed message of a channel of
 //               the game's (a joiner's Join, and the Join sent again)
 #define _GNU_SOURCE
 #include <dlfcn.h>
-#include <pthread.h>
 #include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
@@ -26,7 +26,6 @@ static struct Held {
   unsigned char bytes[kMaxBytes];
 } held[kMaxHeld];
 static int held_count;
-static pthread_mutex_t lock = PTHREAD_MUTEX_INITIALIZER;
 static ssize_t (*real_sendmsg)(int, const struct msghdr*, int);
 static ssize_t (*real_recvmsg)(int, struct msghdr*, int);
 
@@ -71,13 +70,11 @@ static void SendDue(void) {
 }
 
 ssize_t sendmsg(int fd, const struct msghdr* message, int flags) {
-  pthread_mutex_lock(&lock);
   if (!real_sendmsg) real_sendmsg = dlsym(RTLD_NEXT, "sendmsg");
   int type = 0;
   socklen_t type_length = sizeof type;
   if (getsockopt(fd, SOL_SOCKET, SO_TYPE, &type, &type_length) != 0 || type != SOCK_DGRAM || !message->msg_name ||
       held_count == kMaxHeld) {
-    pthread_mutex_unlock(&lock);
     return real_sendmsg(fd, message, flags);
   }
   struct Held* h = &held[held_count];
@@ -97,14 +94,11 @@ ssize_t sendmsg(int fd, const struct msghdr* message, int flags) {
     ++held_count;
   }
   SendDue();
-  pthread_mutex_unlock(&lock);
   return (ssize_t)length;
 }
 
 ssize_t recvmsg(int fd, struct msghdr* message, int flags) {
-  pthread_mutex_lock(&lock);
   if (!real_recvmsg) real_recvmsg = dlsym(RTLD_NEXT, "recvmsg");
   if (real_sendmsg) SendDue();
-  pthread_mutex_unlock(&lock);
   return real_recvmsg(fd, message, flags);
 }
