@@ -42,8 +42,8 @@ void SessionCore::StartJoining(const Guid& application, const Guid& instance) {
 }
 
 void SessionCore::End() {
-  const uint64_t wait = rejoin_wait_ms_, now = now_ms_;
-  *this = SessionCore(wait);
+  const uint64_t wait = rejoin_wait_ms_, player_wait = player_wait_ms_, now = now_ms_;
+  *this = SessionCore(wait, player_wait);
   now_ms_ = now;
 }
 
@@ -71,7 +71,10 @@ std::optional<PeerKey> SessionCore::LinkOf(MachineId id) const {
 }
 
 bool SessionCore::HoldsPlace(PeerKey peer) const {
-  if (role_ == Role::kHost) return MachineAt(peer).has_value();
+  if (role_ == Role::kHost) {
+    const std::optional<MachineId> machine = MachineAt(peer);
+    return machine && OwnsPlayer(*machine);
+  }
   return std::any_of(asked_to_take_over_.begin(), asked_to_take_over_.end(),
                      [&](const auto& asked) { return asked.first == peer; });
 }
@@ -92,6 +95,7 @@ std::optional<MachineId> SessionCore::MachineAt(PeerKey peer) const {
 
 void SessionCore::AddPlayer(PlayerId id, const std::string& name, MachineId owner) {
   players_[id] = Player{CutName(name), owner};
+  if (auto machine = machines_.find(owner); machine != machines_.end()) machine->second.playerless_since.reset();
   // Ids stay unique after the host changed: the next host goes on after
   // the highest it knows.
   if (id >= next_id_) next_id_ = id + 1;
@@ -119,6 +123,7 @@ void SessionCore::Tick(uint64_t now_ms) {
     for (const auto& [id, machine] : machines_)
       if (machine.lost_at && now_ms_ - *machine.lost_at >= rejoin_wait_ms_) late.push_back(id);
     for (MachineId id : late) DropMachine(id);
+    DropPlayerless();
     bool over = false;
     for (FormerHost& f : former_hosts_)
       if (!f.given_up && now_ms_ - f.since >= rejoin_wait_ms_) {
@@ -342,7 +347,7 @@ void SessionCore::OnJoin(PeerKey from, const wire::Join& join) {
     Queue(from, wire::Encode(wire::Refused{wire::Refusal::kWrongSession}), true);
     return;
   }
-  if (Full()) {
+  if (!RoomForMachine()) {
     Queue(from, wire::Encode(wire::Refused{wire::Refusal::kFull}), true);
     return;
   }
@@ -354,6 +359,7 @@ void SessionCore::OnJoin(PeerKey from, const wire::Join& join) {
   machine.address = address;
   machine.proof = join.proof;
   machine.peer = from;
+  machine.playerless_since = now_ms_;
   machines_[id] = std::move(machine);
   // A newcomer takes no guaranteed message sent before it came.
   GuaranteedLedger::Marks& has = ledger_.AccountOf(id).delivered;
@@ -371,7 +377,7 @@ bool SessionCore::ProvesMachine(const wire::Rejoin& rejoin) {
     // to what it misses.
     auto departed = departed_.find(rejoin.member);
     if (departed == departed_.end() || departed->second.missed ||
-        !Continues(rejoin.secret, departed->second.proof))
+        !Continues(rejoin.secret, departed->second.proof) || !RoomForMachine())
       return false;
     Machine machine;
     machine.proof = departed->second.proof;
@@ -442,6 +448,7 @@ void SessionCore::OnRejoin(PeerKey from, const wire::Rejoin& rejoin) {
   for (const auto& [id, player] : players_)
     if (player.owner == member && !claimed.count(id)) gone.push_back(id);
   for (PlayerId id : gone) RemovePlayer(id, true, member);
+  NotePlayerless(member);
 
   Queue(from, wire::Encode(WelcomeFor(member)), true);
   // The others learn its new proof and, should it have moved, its address.
@@ -574,8 +581,10 @@ void SessionCore::OnPeerGone(PeerKey peer) {
     links_.erase(peer);
     std::optional<MachineId> machine = MachineAt(peer);
     if (!machine) return;
-    // One that proved it leaves and whose link went sent all it will.
+    // One that proved it leaves and whose link went sent all it will; one
+    // without a player has nothing to come back to.
     if (leaving_.count(*machine)) return MachineLeaves(*machine);
+    if (!OwnsPlayer(*machine)) return DropMachine(*machine, false);
     // One whose link went may come back, where the host may move.
     if (!Migrates())
       DropMachine(*machine);
@@ -768,8 +777,49 @@ bool SessionCore::MissesAny(MachineId id) const {
   return std::any_of(machine.kept.begin(), machine.kept.end(), [](const OutgoingPacket& p) { return p.guaranteed; });
 }
 
+void SessionCore::NotePlayerless(MachineId id) {
+  auto machine = machines_.find(id);
+  if (role_ != Role::kHost || machine == machines_.end() || machine->second.playerless_since || OwnsPlayer(id)) return;
+  machine->second.playerless_since = now_ms_;
+}
+
+bool SessionCore::RoomForMachine() {
+  // Every machine needs a player of its own, the host's included.
+  auto room = [&] { return !Full() && machines_.size() + 1 < description_.max_players; };
+  if (room()) return true;
+  // A machine coming back keeps its place; one that made no player gives
+  // way, the longest without one first.
+  std::optional<MachineId> oldest;
+  for (const auto& [id, machine] : machines_) {
+    const std::optional<uint64_t>& since = machine.playerless_since;
+    if (since && now_ms_ - *since >= kPlayerGraceMs && (!oldest || *since < *machines_.at(*oldest).playerless_since))
+      oldest = id;
+  }
+  if (!oldest) return false;
+  GiveBackPlace(*oldest);
+  return room();
+}
+
+void SessionCore::DropPlayerless() {
+  std::vector<MachineId> late;
+  for (const auto& [id, machine] : machines_)
+    if (machine.playerless_since && now_ms_ - *machine.playerless_since >= player_wait_ms_) late.push_back(id);
+  for (MachineId id : late) GiveBackPlace(id);
+}
+
+void SessionCore::GiveBackPlace(MachineId id) {
+  // It finds its game lost, should it still be there.
+  if (std::optional<PeerKey> peer = machines_.at(id).peer)
+    Queue(*peer, wire::Encode(wire::Refused{wire::Refusal::kFull}), true);
+  DropMachine(id, false);
+}
+
 void SessionCore::RemovePlayer(PlayerId id, bool tell_program, std::optional<MachineId> except) {
-  if (!players_.erase(id)) return;
+  auto player = players_.find(id);
+  if (player == players_.end()) return;
+  const MachineId owner = player->second.owner;
+  players_.erase(player);
+  NotePlayerless(owner);
   QueueToMembers(wire::Encode(wire::PlayerDestroyed{id}), true, except);
   if (tell_program) Tell(SessionEvent{SessionEvent::Type::kPlayerLeft, 0, 0, id, {}});
 }

@@ -75,6 +75,12 @@ class SessionCore {
   static constexpr uint64_t kReportEveryMs = 200;
   // How often a member on its way follows one machine's word to another.
   static constexpr int kMaxRedirects = 4;
+  // Host: how long a machine may be without a player of its own before it
+  // gives its place back, by default: the 5 s a joiner waits for its
+  // player and a second for its welcome's way. At the game's machine limit
+  // one that has had none for kPlayerGraceMs gives way to a newcomer.
+  static constexpr uint64_t kPlayerWaitMs = 6000;
+  static constexpr uint64_t kPlayerGraceMs = 1000;
 
   // What the transport must do after the host went.
   struct HostChange {
@@ -96,8 +102,10 @@ class SessionCore {
     bool missed = false;    // and guaranteed messages to everybody went out meanwhile
   };
 
-  // `rejoin_wait_ms`: how long a machine whose link was lost is kept.
-  explicit SessionCore(uint64_t rejoin_wait_ms = 15000) : rejoin_wait_ms_(rejoin_wait_ms) {}
+  // `rejoin_wait_ms`: how long a machine whose link was lost is kept;
+  // `player_wait_ms`: how long one is kept without a player of its own.
+  explicit SessionCore(uint64_t rejoin_wait_ms = 15000, uint64_t player_wait_ms = kPlayerWaitMs)
+      : rejoin_wait_ms_(rejoin_wait_ms), player_wait_ms_(player_wait_ms) {}
 
   // The first number of the block of 65,536 that machine `id` numbers new
   // players and machines from once it takes over, so that those made on
@@ -147,8 +155,8 @@ class SessionCore {
   // The link to machine `id`, while it is in.
   std::optional<PeerKey> LinkOf(MachineId id) const;
   // Whether link `peer` to this machine earned a lasting place: it is a
-  // machine's of the session (host), or one that proved itself and waits
-  // for this machine to take over (member).
+  // machine's of the session with a player of its own (host), or one that
+  // proved itself and waits for this machine to take over (member).
   bool HoldsPlace(PeerKey peer) const;
   // Whether a machine of the session is at `address` (as its cookie proves).
   bool KnownMachineAt(MachineAddress address) const;
@@ -204,6 +212,7 @@ class SessionCore {
     std::optional<PeerKey> peer;          // host: its link, while it is in
     std::optional<uint64_t> lost_at;      // host: when its link went, while it is awaited
     std::vector<OutgoingPacket> kept;     // host: messages for it while it is on its way back
+    std::optional<uint64_t> playerless_since;  // host: since when it has no player of its own
   };
   // A message of this machine's player, kept while the host changes.
   struct KeptMessage {
@@ -271,6 +280,13 @@ class SessionCore {
   void Await(MachineId id);
   // `may_return`: the machine may come back with the secret it has now.
   void DropMachine(MachineId id, bool may_return = true);
+  // Host: whether one more machine may be in the game; one without a
+  // player past its grace gives way to it where none may.
+  bool RoomForMachine();
+  // Host: machines that made no player in time give their places back.
+  void DropPlayerless();
+  void GiveBackPlace(MachineId id);
+  void NotePlayerless(MachineId id);
   // Host: machine `id` lacks a guaranteed message it was due.
   bool MissesAny(MachineId id) const;
   // Host that took over and found the one it took over from alive, but
@@ -313,6 +329,7 @@ class SessionCore {
   bool Full() const { return players_.size() >= description_.max_players; }
 
   uint64_t rejoin_wait_ms_;
+  uint64_t player_wait_ms_;
   uint64_t now_ms_ = 0;
   Role role_ = Role::kNone;
   JoinState join_state_ = JoinState::kNone;

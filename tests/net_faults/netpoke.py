@@ -19,7 +19,9 @@
 #                                  for, handshakes never finished), finished
 #                                  (each handshake finished, then a new one),
 #                                  kept (each link kept up, answering all
-#                                  the game asks, until the game drops it).
+#                                  the game asks, until the game drops it),
+#                                  joined (kept, and asking to join the game
+#                                  with its first message, making no player).
 #                                  Writes "flooding" once every socket has
 #                                  its cookies (or after a second); prints
 #                                  the requests a second, the requests sent,
@@ -163,7 +165,9 @@ def connect(mode, seconds, rate, source, count, ports):
     """Connection requests at the game's ports as MODE says: forged (a made-up
     cookie), half-open (a genuine cookie, never finished), finished (each
     handshake finished, then a new one), kept (each link kept up, answering
-    whatever the game asks until it goes silent, and a new one besides)."""
+    whatever the game asks until it goes silent, and a new one besides),
+    joined (kept, its first message a Join of the game)."""
+    up = ("kept", "joined")
     sockets = []
     for address in sources(source, count):
         s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
@@ -212,7 +216,7 @@ def connect(mode, seconds, rate, source, count, ports):
             if sent_time is None:
                 continue
             own = struct.unpack(">H", data[:2])[0] & 0x0FFF
-            acks = b""
+            acks = join = b""
             for number, raw, channel, sequence, body in cmds:
                 if number == 3:
                     let_in += 1
@@ -221,14 +225,20 @@ def connect(mode, seconds, rate, source, count, ports):
                     peer, _, outgoing_session = struct.unpack(">HBB", body[4:8])
                     link.held[own] = [struct.pack(">H", 0x8000 | outgoing_session << 12 | peer), now]
                     finished += 1
-                elif own in link.held and mode == "kept" and raw & 0x80:
+                    if mode == "joined":
+                        # The game's Join (application, instance, a made-up
+                        # proof) as the link's first guaranteed message.
+                        message = b"\x01" + APPLICATION + game + os.urandom(32)
+                        join = struct.pack(">BBHH", 0x86, 0, 1, len(message)) + message
+                elif own in link.held and mode in up and raw & 0x80:
                     answered += 1
-                if raw & 0x80 and (number == 3 or mode == "kept"):
+                if raw & 0x80 and (number == 3 or mode in up):
                     acks += struct.pack(">BBHHH", 1, channel, sequence, sequence, sent_time)
             if acks and own in link.held:
                 link.held[own][1] = now
                 try:
-                    sock.sendto(link.held[own][0] + struct.pack(">H", random.getrandbits(16)) + acks, ("127.0.0.1", port))
+                    sock.sendto(link.held[own][0] + struct.pack(">H", random.getrandbits(16)) + acks + join,
+                                ("127.0.0.1", port))
                 except OSError:
                     pass
             if mode == "finished":
@@ -264,7 +274,7 @@ def connect(mode, seconds, rate, source, count, ports):
                 pass
         for key, _ in selector.select(0):
             take(key.fileobj, now)
-        if mode == "kept" and now - swept > 0.5:
+        if mode in up and now - swept > 0.5:
             swept = now
             # A link the game dropped goes silent: it is let go here too.
             for link in links:

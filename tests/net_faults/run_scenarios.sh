@@ -43,6 +43,16 @@
 #              left half-open, finished (then a new one), or finished and
 #              kept up answering the game, at the host's port while members
 #              2 and 3 join, or at every member while the host crashes
+#   halfonejoin, joinedonejoin
+#              the same from 300 ports of one other address, more than a
+#              machine's places for strangers: handshakes left half-open, or
+#              links kept up that join the game and make no player
+#   lossyjoin, latejoin
+#              member 2 joins 400 ms round trip away (lossy.c), losing every
+#              acknowledgement of the handshake's last step (its Join comes
+#              before any), or its Join's first two sends (the Join comes
+#              long after the handshake): it joins at the first Join that
+#              arrives
 # In every flood row nobody finds the game lost and every block arrives; a
 # crash row has exactly one takeover, told once, and each survivor sees the
 # host's player leave and nobody else; a join row's joins take at most a
@@ -94,9 +104,9 @@ shift 3
 # processor they can get, which would starve the others' machines into
 # real silences.
 waves=("crash stall stall3 leave1.5 leave3 lossm1 lossm2 p1.5 p1.5h p3 p3h p10 p10h p14 p14h ftphint mcrash mstop
-  mstop3 mstop20 byeall byehost byeone owncrash ownjoin ftpshort ftpstop ftpstall"
+  mstop3 mstop20 byeall byehost byeone owncrash ownjoin ftpshort ftpstop ftpstall lossyjoin latejoin"
   "connflood joinflood manyjoin" "flood" "manycrash"
-  "halfownjoin halfmanyjoin finownjoin finmanyjoin" "keptownjoin keptmanyjoin halfowncrash halfmanycrash"
+  "halfownjoin halfmanyjoin finownjoin finmanyjoin halfonejoin" "keptownjoin keptmanyjoin halfowncrash halfmanycrash joinedonejoin"
   "finowncrash finmanycrash keptowncrash keptmanycrash")
 [ $# -gt 0 ] && waves=("$*")
 alone=${ZV_NET_FAULTS_ALONE:-}
@@ -161,6 +171,9 @@ ports_of() {  # PID...
 game_ports() { ports_of "$hp" "${mp[@]}"; }
 member_ports() { ports_of "${mp[@]}"; }
 
+# The processor time PID used so far, in clock ticks.
+cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat" 2>/dev/null || echo 0; }
+
 # The game's own datagrams a second, counted by the system over a second.
 own_traffic() {
   local in0 in1
@@ -181,6 +194,7 @@ own_traffic() {
 start_connect_flood() {  # SECONDS PORT...
   flood_seconds=$1 flood_ports=$(( $# - 1 ))
   own_rate=$(own_traffic)
+  host_ticks=$(cpu_ticks "$hp") flood_ms=$(now_ms)
   read -r udp_in udp_noport udp_full < <(python3 "$src/netpoke.py" udp)
   rm -f flooding
   python3 "$src/netpoke.py" connect "$flood_mode" "$1" "$flood_at_rate" "$flood_from" "$flood_sockets" "${@:2}" \
@@ -193,6 +207,8 @@ flood_done() {  # WHAT
   local rate sent granted cookies finished answered received in noport full links=$(( flood_sockets * flood_ports ))
   read -r rate sent granted cookies finished answered received < connect.txt
   read -r in noport full < <(python3 "$src/netpoke.py" udp)
+  [ -e "/proc/$hp" ] &&
+    echo "$s: the host used $(( ($(cpu_ticks "$hp") - host_ticks) * 100000 / $(getconf CLK_TCK) / ($(now_ms) - flood_ms) )) % of a processor during the flood"
   # What reached the game's ports: everything taken in or dropped at a full
   # socket, but the game's answers to the flood's own sockets.
   local reached=$(( in - udp_in + full - udp_full - ${received:-0} )) astray=$(( noport - udp_noport ))
@@ -209,8 +225,8 @@ flood_done() {  # WHAT
     [ "${cookies:-0}" -ge "$links" ] || unmet="not every socket had its cookies"
     [ "${granted:-0}" -gt 0 ] || unmet="no handshake was begun"
   fi
-  case $flood_mode in finished | kept) [ "${finished:-0}" -gt 0 ] || unmet="no handshake was finished" ;; esac
-  [ "$flood_mode" = kept ] && { [ "${answered:-0}" -gt 0 ] || unmet="no link was kept up"; }
+  case $flood_mode in finished | kept | joined) [ "${finished:-0}" -gt 0 ] || unmet="no handshake was finished" ;; esac
+  case $flood_mode in kept | joined) [ "${answered:-0}" -gt 0 ] || unmet="no link was kept up" ;; esac
   # A forged flood shows it reached the game at the game's ports alone; the
   # game's own datagrams (to a killed host's port, say) may go astray. (A
   # genuine flood's answers show it, and the game's answers to its sockets
@@ -219,7 +235,8 @@ flood_done() {  # WHAT
     { [ "$reached" -lt $(( sent * 9 / 10 )) ] || [ "$astray" -gt $(( sent / 100 + own_rate * flood_seconds )) ]; }; }; then
     unmet="the flood did not reach the game"
   fi
-  if [ "$flood_at_rate" = 0 ] && [ "$flood_mode" != kept ] && [ "$reached" -lt $(( own_rate * flood_seconds * 10 )) ]; then
+  if [ "$flood_at_rate" = 0 ] && [ "$flood_mode" != kept ] && [ "$flood_mode" != joined ] &&
+    [ "$reached" -lt $(( own_rate * flood_seconds * 10 )) ]; then
     unmet="the flood was not ten times the game's own traffic"
   fi
   if [ "$flood_at_rate" != 0 ] && [ "${sent:-0}" -lt $(( flood_at_rate * flood_seconds / 2 )) ]; then
@@ -381,6 +398,7 @@ run_one() {
   local s=$1 d="$work/$1" hp i m blocks=60 hostblocks pause= hint= fp= ftp_ms= hint_pid= late_hint= flood_pid=
   local udp_in= udp_noport= udp_full= failed=0 quitter= stopped= unmet=
   local flood_mode= flood_from= flood_sockets= flood_at_rate= flood_seconds= flood_ports= own_rate= joins= flood_at=
+  local host_ticks= flood_ms=
   local -a mp
   case $s in
     p*) pause=${s#p}; pause=${pause%h}; [ "${s%h}" != "$s" ] && hint=1; blocks=100 ;;
@@ -392,9 +410,10 @@ run_one() {
   hostblocks=$blocks
   # Rows whose host crashes, and those whose members 2 and 3 join during a
   # flood.
-  local crashed= flood_join=
+  local crashed= flood_join= lossy=
   case $s in crash | connflood | owncrash | manycrash | *owncrash | *manycrash | lossm*) crashed=1 ;; esac
-  case $s in joinflood | ownjoin | manyjoin | *join) flood_join=1 ;; esac
+  case $s in lossyjoin) lossy=handshake ;; latejoin) lossy=messages:2 ;; esac
+  case $s in lossyjoin | latejoin) ;; joinflood | ownjoin | manyjoin | *join) flood_join=1 ;; esac
   case $s in crash | connflood | owncrash | manycrash | *owncrash | *manycrash) hostblocks=8 ;; lossm*) hostblocks=16 ;; esac
   case $s in
     connflood | joinflood) flood_mode=forged flood_from=127.0.0.2 flood_sockets=200 flood_at_rate=$flood_rate ;;
@@ -402,13 +421,13 @@ run_one() {
     manycrash) flood_mode=forged flood_from=127.0.1.1-200 flood_sockets=200 flood_at_rate=0 ;;
     owncrash) flood_mode=forged flood_from=127.0.0.1 flood_sockets=2 flood_at_rate=5 ;;
     ownjoin) flood_mode=forged flood_from=127.0.0.1 flood_sockets=2 flood_at_rate=1 ;;
-    half* | fin* | kept*)
-      case $s in half*) flood_mode=half-open ;; fin*) flood_mode=finished ;; *) flood_mode=kept ;; esac
-      case $s in *own*) flood_from=127.0.0.1 ;; *) flood_from=127.0.1.1-200 ;; esac
+    half* | fin* | kept* | joined*)
+      case $s in half*) flood_mode=half-open ;; fin*) flood_mode=finished ;; kept*) flood_mode=kept ;; *) flood_mode=joined ;; esac
+      case $s in *own*) flood_from=127.0.0.1 ;; *one*) flood_from=127.0.1.1 ;; *) flood_from=127.0.1.1-200 ;; esac
       flood_sockets=200 flood_at_rate=$genuine_rate
       # More than a machine's 256 places, as 300 links from one address
       # split games: 300 ports of it, or two ports of each of 200 addresses.
-      case $s in *owncrash) flood_sockets=300 ;; *manycrash) flood_sockets=400 ;; esac
+      case $s in *owncrash | *one*) flood_sockets=300 ;; *manycrash) flood_sockets=400 ;; esac
       ;;
   esac
   rm -rf "$d" && mkdir -p "$d" && cp "$src/host.kqa" "$src/member.kqa" "$d" && cd "$d" || return 1
@@ -423,13 +442,17 @@ run_one() {
   fi
   case $s in lossm*) touch holdlast.txt ;; esac
   [ -n "$flood_join" ] && touch holdjoin2.txt holdjoin3.txt
+  [ -n "$lossy" ] && touch holdjoin2.txt
   "$zv" run --headless host.kqa > host.log 2>&1 &
   hp=$!
   wait_for hosting.txt 20 || { echo "$s: the host did not start"; return 1; }
   for i in 1 2 3; do
-    "$zv" run --headless member.kqa "$i" > "m$i.log" 2>&1 &
+    local -a shim=()
+    [ -n "$lossy" ] && [ "$i" = 2 ] && shim=(env LD_PRELOAD="$ZV_NET_FAULTS_LOSSY" ZV_LOSSY_DELAY_MS=400 ZV_LOSSY_DROP=$lossy)
+    "${shim[@]}" "$zv" run --headless member.kqa "$i" > "m$i.log" 2>&1 &
     mp[$i]=$!
     [ -n "$flood_join" ] && [ "$i" != 1 ] && continue
+    [ -n "$lossy" ] && [ "$i" = 2 ] && continue
     if ! wait_for "m$i.joined" 20; then
       echo "$s: member $i did not join"
       return 1
@@ -450,6 +473,17 @@ run_one() {
       [ -n "$unmet" ] && { echo "$s: the precondition failed: $unmet"; return 75; }
       return 1
     fi
+  fi
+  if [ -n "$lossy" ]; then
+    # Two searches, a cookie and the handshake take 4 round trips of 400 ms
+    # at least: fewer, and the datagrams were not held back. A join that
+    # fails ends member 2's run.
+    touch join.txt
+    local took=
+    wait_for m2.joined 20 && took=$(tr -d '\r\0' < m2.joined)
+    echo "$s: member 2 joined in ${took:-none} ms (1600 at least, the datagrams held back)"
+    [ -n "$took" ] || { echo "$s: member 2 did not join"; return 1; }
+    [ "$took" -ge 1600 ] || { echo "$s: the precondition failed: m2's datagrams were not held back"; return 75; }
   fi
   for i in 1 2 3; do
     if ! wait_for "m$i.seen" 20; then
@@ -541,6 +575,7 @@ run_one() {
         hinted_before "$(date +%s%3N -r ftp.done)" || late_hint=1
       fi
       ;;
+    lossyjoin | latejoin) ;;
     joinflood | ownjoin | manyjoin | *join)
       flood_done "at the host's port while members 2 and 3 joined"
       ;;

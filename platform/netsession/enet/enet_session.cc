@@ -21,6 +21,7 @@
 #include "platform/netsession/enet/enet_address.h"
 #include "platform/netsession/enet/link_gate.h"
 #include "platform/netsession/enet/link_queue.h"
+#include "platform/netsession/enet/own_sockets.h"
 #include "platform/netsession/net_session.h"
 #include "platform/netsession/session_core.h"
 #include "platform/netsession/session_wire.h"
@@ -121,7 +122,12 @@ static_assert(std::is_standard_layout_v<ServiceContext>);
 class EnetSession final : public NetSession {
  public:
   EnetSession(const SessionNetworkOptions& options, ENetAddress target, bool broadcast)
-      : options_(options), target_(target), broadcast_(broadcast), core_(options.rejoin_wait_ms) {}
+      : options_(options),
+        target_(target),
+        broadcast_(broadcast),
+        // A joiner waits reply_wait_ms for its player, and its welcome takes a
+        // while to reach it.
+        core_(options.rejoin_wait_ms, options.reply_wait_ms + 1000) {}
   ~EnetSession() override { Close(); }
 
   std::optional<std::vector<SessionDescription>> FindSessions(const Guid& application) override;
@@ -139,7 +145,9 @@ class EnetSession final : public NetSession {
   // Answers a search that reached one of this machine's ports, and takes
   // the answers, hints and goodbyes meant for it; false for anything else.
   bool TakeDatagram(ENetHost* host);
-  LinkGate& gate() { return gate_; }
+  // The gate and places of `host`, the session port's or this machine's own.
+  LinkGate& GateOf(const ENetHost* host) { return host == listener_ ? listener_gate_ : gate_; }
+  LinkPlaces& PlacesOf(const ENetHost* host) { return host == listener_ ? listener_places_ : places_; }
 
  private:
   PeerKey KeyOf(const ENetPeer* peer) const;
@@ -150,6 +158,8 @@ class EnetSession final : public NetSession {
   // Takes every event `host` has without waiting; whether it read all that
   // had come.
   bool ServiceHost(ENetHost* host);
+  // Takes what the links of `host` with sockets of their own sent, first.
+  void ReadOwnSockets(ENetHost* host);
   // Tells the rules of the strangers' links closed to make room or for
   // joining too late.
   void ForgetClosedLinks();
@@ -235,9 +245,12 @@ class EnetSession final : public NetSession {
   std::map<ENetPeer*, Heard> heard_;
   ConnectCookies cookies_{wire::kConnectMagic};
   LinkPlaces places_{kStrangerPlaces};
-  LinkGate gate_{cookies_, places_,
-                 [this](const ENetAddress& a) { return core_.KnownMachineAt(MachineAddress{a.host, a.port}); }};
+  LinkPlaces listener_places_{kStrangerPlaces};
+  LinkGate::Known known_ = [this](const ENetAddress& a) { return core_.KnownMachineAt(MachineAddress{a.host, a.port}); };
+  LinkGate gate_{cookies_, places_, known_};
+  LinkGate listener_gate_{cookies_, listener_places_, known_};
   GoodbyeBudget goodbye_checks_;
+  OwnSockets own_sockets_;
   SessionCore core_;
 };
 
@@ -245,7 +258,7 @@ int InterceptSearch(ENetHost* host, ENetEvent* event) {
   if (!event) return 0;
   auto* context = reinterpret_cast<ServiceContext*>(event);
   if (!context->session) return 0;
-  if (context->session->gate().TurnAway(host, NowMs())) return 1;
+  if (context->session->GateOf(host).TurnAway(host, NowMs())) return 1;
   return context->session->TakeDatagram(host) ? 1 : 0;
 }
 
@@ -595,15 +608,17 @@ void EnetSession::Service() {
   if (!host_) return;
   core_.Tick(NowMs());
   // A link is late to join only where its Join cannot still wait unread.
-  if (ServiceHost(host_)) places_.DropLate(host_, NowMs());
-  if (listener_ && ServiceHost(listener_)) places_.DropLate(listener_, NowMs());
+  ServiceHost(host_);
+  if (listener_) ServiceHost(listener_);
   ForgetClosedLinks();
   CheckDeadlines();
   Flush();
 }
 
 void EnetSession::ForgetClosedLinks() {
-  for (const ENetPeer* peer : places_.TakeClosed()) {
+  std::vector<const ENetPeer*> closed = places_.TakeClosed();
+  for (const ENetPeer* peer : listener_places_.TakeClosed()) closed.push_back(peer);
+  for (const ENetPeer* peer : closed) {
     const PeerKey key = KeyOf(peer);
     heard_.erase(const_cast<ENetPeer*>(peer));
     links_[key].DropHeld();
@@ -612,6 +627,8 @@ void EnetSession::ForgetClosedLinks() {
 }
 
 bool EnetSession::ServiceHost(ENetHost* host) {
+  PlacesOf(host).Sweep(host, NowMs());
+  ReadOwnSockets(host);
   ServiceContext context;
   context.session = this;
   const auto budget = SteadyClock::now() + std::chrono::milliseconds(kDrainBudgetMs);
@@ -631,10 +648,25 @@ bool EnetSession::ServiceHost(ENetHost* host) {
   return false;
 }
 
+void EnetSession::ReadOwnSockets(ENetHost* host) {
+  ServiceContext context;
+  context.session = this;
+  own_sockets_.ReadEach(host, [&](auto current) {
+    for (size_t n = 0; n < kMaxEventsPerService && current(); ++n) {
+      const int result = enet_host_service(host, &context.event, 0);
+      if (result > 0)
+        Handle(context.event);
+      else if (result < 0 || !Readable(host))
+        return;
+    }
+  });
+}
+
 void EnetSession::ServiceOnce(uint32_t wait_ms) {
   if (!host_) return;
   ServiceContext context;
   context.session = this;
+  places_.Sweep(host_, NowMs());
   // A cookie that came is no event of ENet's, which would wait on past it.
   if (cookie_wait_) wait_ms = std::min<uint32_t>(wait_ms, 1);
   if (enet_host_service(host_, &context.event, wait_ms) > 0) Handle(context.event);
@@ -642,6 +674,7 @@ void EnetSession::ServiceOnce(uint32_t wait_ms) {
     if (enet_host_check_events(host_, &context.event) <= 0) break;
     Handle(context.event);
   }
+  ReadOwnSockets(host_);
   if (listener_) ServiceHost(listener_);
   ForgetClosedLinks();
   CheckDeadlines();
@@ -666,6 +699,7 @@ void EnetSession::Handle(const ENetEvent& event) {
       KeepFullWindow(event.peer);
       if (event.peer == server_) {
         connected_ = true;
+        own_sockets_.Open(host_, server_);
         host_heard_ = server_->lastReceiveTime;
         host_heard_at_ = SteadyClock::now();
         core_.OnPeerConnected(SessionCore::kHostPeer,
@@ -681,7 +715,7 @@ void EnetSession::Handle(const ENetEvent& event) {
         // timeout stays as a backstop.
         enet_peer_timeout(event.peer, 0, kBackstopTimeoutMs, kBackstopTimeoutMs);
         heard_[event.peer] = Heard{event.peer->lastReceiveTime, SteadyClock::now()};
-        places_.Connected(event.peer, NowMs());
+        PlacesOf(event.peer->host).Connected(event.peer, NowMs());
         core_.OnPeerConnected(KeyOf(event.peer), MachineAddress{event.peer->address.host, event.peer->address.port});
       }
       break;
@@ -693,17 +727,21 @@ void EnetSession::Handle(const ENetEvent& event) {
       const PeerKey key = event.peer == server_ ? SessionCore::kHostPeer : KeyOf(event.peer);
       core_.OnPacket(key, bytes, guaranteed);
       enet_packet_destroy(event.packet);
-      if (places_.IsStranger(event.peer) && core_.HoldsPlace(key)) places_.Joined(event.peer);
+      if (event.peer != server_ && core_.HoldsPlace(key)) {
+        PlacesOf(event.peer->host).Joined(event.peer);
+        own_sockets_.Open(event.peer->host, event.peer);
+      }
       break;
     }
     case ENET_EVENT_TYPE_DISCONNECT:
+      own_sockets_.Close(event.peer);
       if (event.peer == server_) {
         connected_ = false;
         server_ = nullptr;
         core_.OnPeerGone(SessionCore::kHostPeer);
       } else {
         // What waited for it would go to whoever takes its place.
-        places_.Forget(event.peer);
+        PlacesOf(event.peer->host).Forget(event.peer);
         links_[KeyOf(event.peer)].DropHeld();
         core_.OnPeerGone(KeyOf(event.peer));
       }
@@ -930,11 +968,13 @@ void EnetSession::Flush() {
 }
 
 void EnetSession::DestroyHost() {
+  own_sockets_.CloseAll();
   if (listener_) enet_host_destroy(listener_);
   if (host_) enet_host_destroy(host_);
   links_.clear();
   heard_.clear();
   places_.Clear();
+  listener_places_.Clear();
   host_ = nullptr;
   listener_ = nullptr;
   server_ = nullptr;

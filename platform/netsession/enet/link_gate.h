@@ -23,7 +23,10 @@ namespace zv::platform {
 // transport goodbye on a link that is up never reaches ENet: anybody who
 // knows the link's two addresses can forge one, and only a leave that
 // proves its sender ends a link (session_core.h). The rest of the datagram
-// around it does.
+// around it does. A link's first messages (a joiner's Join) that come before
+// the acknowledgement of the handshake's last step, lost or still on its
+// way, stand for it: the other end could send them only once it had that
+// step, and ENet would drop them unread.
 class LinkGate {
  public:
   // `known`: whether a request from that address and port is a known
@@ -70,5 +73,9 @@ std::optional<ENetProtocolConnect> ConnectRequest(std::span<const uint8_t> bytes
 // on a link that is up, moving what follows forward. The datagram's length
 // after: the same where it holds none, 0 where nothing else is left.
 size_t WithoutGoodbyes(const ENetHost* host, std::span<uint8_t> bytes);
+// Where the datagram `host` just received comes on a link whose handshake
+// waits for its last acknowledgement and carries that link's commands (none
+// an acknowledgement), puts the acknowledgement before them; whether it did.
+bool AcknowledgeHandshake(ENetHost* host);
 
 }  // namespace zv::platform

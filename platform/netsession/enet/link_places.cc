@@ -6,146 +6,174 @@
 namespace zv::platform {
 namespace {
 
-bool SameAsker(const ENetAddress& a, const ENetAddress& b) { return a.host == b.host && a.port == b.port; }
-
 uint64_t AskerKey(const ENetAddress& a) { return uint64_t{a.host} << 16 | a.port; }
 
-// How long a link whose handshake ended may take to join: a fixed wait and
-// four of its handshake's round trips, within a bound.
-uint64_t JoinWait(uint64_t since, uint64_t connected) {
-  const uint64_t round_trip = connected > since ? connected - since : 0;
-  return std::min(LinkPlaces::kJoinWaitMs + 4 * round_trip, LinkPlaces::kMaxJoinWaitMs);
+// The place ENet gives a new link: the first free one.
+ENetPeer* FreePlace(ENetHost* host) {
+  for (size_t i = 0; i < host->peerCount; ++i)
+    if (host->peers[i].state == ENET_PEER_STATE_DISCONNECTED) return &host->peers[i];
+  return nullptr;
 }
 
 }  // namespace
 
-LinkPlaces::Link* LinkPlaces::Find(ENetPeer* peer, uint64_t now) {
-  if (peer->state == ENET_PEER_STATE_DISCONNECTED) {
-    links_.erase(peer);
-    return nullptr;
-  }
-  auto it = links_.find(peer);
-  // The place was given to another link since.
-  if (it != links_.end() && it->second.connect_id != peer->connectID) {
-    links_.erase(it);
-    it = links_.end();
-  }
-  if (it != links_.end()) return &it->second;
-  // A handshake that came in is seen here first where ENet put it in
-  // another place than the one noted; this machine's own links never wait
-  // in this state.
-  if (peer->state != ENET_PEER_STATE_ACKNOWLEDGING_CONNECT) return nullptr;
-  return &links_.try_emplace(peer, Link{now, std::nullopt, peer->connectID, false}).first->second;
-}
-
-const LinkPlaces::Link* LinkPlaces::AskerInGrace(const ENetHost* host, uint64_t now) const {
-  auto asker = askers_.find(AskerKey(host->receivedAddress));
+ENetPeer* LinkPlaces::AskerAt(const ENetAddress& from) {
+  auto asker = askers_.find(AskerKey(from));
   if (asker == askers_.end()) return nullptr;
-  const ENetPeer* peer = asker->second;
+  ENetPeer* peer = asker->second;
   auto link = links_.find(peer);
-  if (link == links_.end() || link->second.joined || link->second.connect_id != peer->connectID ||
-      peer->state == ENET_PEER_STATE_DISCONNECTED || !SameAsker(peer->address, host->receivedAddress) ||
-      now - link->second.since >= kHandshakeGraceMs)
-    return nullptr;
-  return &link->second;
+  if (link != links_.end() && Valid(peer, link->second)) return peer;
+  Remove(peer);
+  return nullptr;
 }
 
-LinkPlaces::Census LinkPlaces::Count(ENetHost* host, uint64_t now) {
-  Census c;
-  askers_.clear();
-  for (size_t i = 0; i < host->peerCount; ++i) {
-    ENetPeer* peer = &host->peers[i];
-    if (peer->state == ENET_PEER_STATE_DISCONNECTED) c.free = true;
-    const Link* link = Find(peer, now);
-    if (!link || link->joined) continue;
-    ++c.strangers;
-    askers_[AskerKey(peer->address)] = peer;
-    if (SameAsker(peer->address, host->receivedAddress)) c.asker = peer;
-    if (!c.first || link->since < links_[c.first].since) c.first = peer;
-    if (now - link->since >= kHandshakeGraceMs && (!c.oldest || link->since < links_[c.oldest].since)) c.oldest = peer;
+std::vector<ENetPeer*>* LinkPlaces::StrangersAt(uint32_t host) {
+  auto address = addresses_.find(host);
+  if (address == addresses_.end()) return nullptr;
+  // A handful at most: those ENet let go of are forgotten on the way.
+  std::vector<ENetPeer*> stale;
+  for (ENetPeer* peer : address->second.strangers)
+    if (!Valid(peer, links_.at(peer))) stale.push_back(peer);
+  for (ENetPeer* peer : stale) Remove(peer);
+  address = addresses_.find(host);
+  if (address == addresses_.end() || address->second.lasting > 0) return nullptr;
+  return &address->second.strangers;
+}
+
+ENetPeer* LinkPlaces::Oldest() {
+  while (!by_age_.empty()) {
+    ENetPeer* peer = by_age_.begin()->second;
+    if (Valid(peer, links_.at(peer))) return peer;
+    Remove(peer);
   }
-  return c;
+  return nullptr;
 }
 
 bool LinkPlaces::Admit(ENetHost* host, uint32_t connect_id, bool known, uint64_t now) {
-  if (const Link* mine = AskerInGrace(host, now)) return mine->connect_id == connect_id;
-  const Census c = Count(host, now);
-  if (c.asker) {
+  const ENetAddress from = host->receivedAddress;
+  auto past_grace = [&](const ENetPeer* peer) { return now - links_.at(peer).since >= kHandshakeGraceMs; };
+  if (ENetPeer* own = AskerAt(from)) {
     // The same request again is ENet's to recognise; a new one takes the
     // older link's place once that had its time to finish.
-    if (c.asker->connectID == connect_id) return true;
-    if (now - links_[c.asker].since < kHandshakeGraceMs) return false;
-    Close(c.asker);
+    if (own->connectID == connect_id) return true;
+    if (!past_grace(own)) return false;
+    Close(own);
     return Place(host, connect_id, now);
   }
   if (known) {
-    if (!c.free && !c.first) return false;
-    if (!c.free) Close(c.first);
+    if (!FreePlace(host)) {
+      ENetPeer* oldest = Oldest();
+      if (!oldest) return false;
+      Close(oldest);
+    }
     return Place(host, connect_id, now, true);
   }
-  if (c.free && c.strangers < stranger_places_) return Place(host, connect_id, now);
-  if (!c.oldest) return false;
-  Close(c.oldest);
+  if (std::vector<ENetPeer*>* strangers = StrangersAt(from.host); strangers && strangers->size() >= kPlacesPerAddress) {
+    // The address's own oldest gives way, or nobody.
+    ENetPeer* oldest = *std::min_element(strangers->begin(), strangers->end(), [&](ENetPeer* a, ENetPeer* b) {
+      return links_.at(a).since < links_.at(b).since;
+    });
+    if (!past_grace(oldest)) return false;
+    Close(oldest);
+    return Place(host, connect_id, now);
+  }
+  if (by_age_.size() < stranger_places_ && FreePlace(host)) return Place(host, connect_id, now);
+  ENetPeer* oldest = Oldest();
+  if (!oldest || !past_grace(oldest)) return false;
+  Close(oldest);
   return Place(host, connect_id, now);
 }
 
-bool LinkPlaces::Place(ENetHost* host, uint32_t connect_id, uint64_t now, bool known) {
-  // ENet gives a new link the first free place.
-  for (size_t i = 0; i < host->peerCount; ++i) {
-    if (host->peers[i].state != ENET_PEER_STATE_DISCONNECTED) continue;
-    links_[&host->peers[i]] = Link{now, std::nullopt, connect_id, known};
-    askers_[AskerKey(host->receivedAddress)] = &host->peers[i];
-    return true;
+bool LinkPlaces::Place(ENetHost* host, uint32_t connect_id, uint64_t now, bool lasting) {
+  ENetPeer* peer = FreePlace(host);
+  if (!peer) return false;
+  Remove(peer);
+  Note(peer, Link{now, false, connect_id, lasting, host->receivedAddress});
+  return true;
+}
+
+void LinkPlaces::Note(ENetPeer* peer, Link link) {
+  Address& address = addresses_[link.from.host];
+  if (link.lasting) {
+    ++address.lasting;
+  } else {
+    address.strangers.push_back(peer);
+    askers_[AskerKey(link.from)] = peer;
+    by_age_.emplace(link.since, peer);
   }
-  return false;
+  links_[peer] = link;
+}
+
+void LinkPlaces::Remove(const ENetPeer* peer) {
+  auto it = links_.find(peer);
+  if (it == links_.end()) return;
+  const Link& link = it->second;
+  auto address = addresses_.find(link.from.host);
+  if (link.lasting) {
+    --address->second.lasting;
+  } else {
+    std::erase(address->second.strangers, peer);
+    auto asker = askers_.find(AskerKey(link.from));
+    if (asker != askers_.end() && asker->second == peer) askers_.erase(asker);
+    by_age_.erase({link.since, const_cast<ENetPeer*>(peer)});
+  }
+  if (address->second.lasting == 0 && address->second.strangers.empty()) addresses_.erase(address);
+  links_.erase(it);
 }
 
 bool LinkPlaces::MakePlace(ENetHost* host) {
-  ENetPeer* oldest = nullptr;
-  for (size_t i = 0; i < host->peerCount; ++i) {
-    ENetPeer* peer = &host->peers[i];
-    if (peer->state == ENET_PEER_STATE_DISCONNECTED) return true;
-    auto it = links_.find(peer);
-    if (it == links_.end() || it->second.joined || it->second.connect_id != peer->connectID) continue;
-    if (!oldest || it->second.since < links_[oldest].since) oldest = peer;
-  }
+  if (FreePlace(host)) return true;
+  ENetPeer* oldest = Oldest();
   if (!oldest) return false;
   Close(oldest);
   return true;
 }
 
-void LinkPlaces::Connected(const ENetPeer* peer, uint64_t now) {
+void LinkPlaces::Connected(ENetPeer* peer, uint64_t now) {
   auto it = links_.find(peer);
-  if (it == links_.end() || it->second.connect_id != peer->connectID)
-    it = links_.insert_or_assign(peer, Link{now, std::nullopt, peer->connectID, false}).first;
-  it->second.connected = now;
+  if (it == links_.end() || it->second.connect_id != peer->connectID) {
+    Remove(peer);
+    Note(peer, Link{now, false, peer->connectID, false, peer->address});
+    it = links_.find(peer);
+  }
+  it->second.connected = true;
 }
 
 void LinkPlaces::Joined(const ENetPeer* peer) {
   auto it = links_.find(peer);
-  if (it != links_.end()) it->second.joined = true;
+  if (it == links_.end() || it->second.lasting || !Valid(peer, it->second)) return;
+  Link link = it->second;
+  Remove(peer);
+  link.lasting = true;
+  Note(const_cast<ENetPeer*>(peer), link);
 }
 
 bool LinkPlaces::IsStranger(const ENetPeer* peer) const {
   auto it = links_.find(peer);
-  return it != links_.end() && !it->second.joined && it->second.connect_id == peer->connectID;
+  return it != links_.end() && !it->second.lasting && Valid(peer, it->second);
 }
 
-void LinkPlaces::DropLate(ENetHost* host, uint64_t now) {
-  std::vector<ENetPeer*> late;
-  for (const auto& [peer, link] : links_) {
-    if (peer < host->peers || peer >= host->peers + host->peerCount) continue;
-    if (link.joined || !link.connected || link.connect_id != peer->connectID) continue;
-    if (now - *link.connected >= JoinWait(link.since, *link.connected))
-      late.push_back(&host->peers[peer - host->peers]);
+void LinkPlaces::Sweep(ENetHost* host, uint64_t now) {
+  std::vector<const ENetPeer*> gone;
+  for (const auto& [peer, link] : links_)
+    if (!Valid(peer, link)) gone.push_back(peer);
+  for (const ENetPeer* peer : gone) Remove(peer);
+  // A handshake that came in is seen here first where ENet put it in
+  // another place than the one noted; this machine's own links never wait
+  // in this state.
+  for (size_t i = 0; i < host->peerCount; ++i) {
+    ENetPeer* peer = &host->peers[i];
+    if (peer->state == ENET_PEER_STATE_ACKNOWLEDGING_CONNECT && !links_.count(peer))
+      Note(peer, Link{now, false, peer->connectID, false, peer->address});
   }
-  for (ENetPeer* peer : late) Close(peer);
 }
+
+void LinkPlaces::Forget(const ENetPeer* peer) { Remove(peer); }
 
 void LinkPlaces::Close(ENetPeer* peer) {
   auto it = links_.find(peer);
   if (it != links_.end() && it->second.connected) closed_.push_back(peer);
-  if (it != links_.end()) links_.erase(it);
+  Remove(peer);
   // Without a word: a stranger learns nothing from it, and its place is
   // free at once.
   enet_peer_reset(peer);

@@ -4,38 +4,41 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <set>
 #include <unordered_map>
-#include <optional>
 #include <utility>
 #include <vector>
 
 namespace zv::platform {
 
-// Which links to an ENet host keep their places. A cookie proves only that
+// Which links to one ENet host keep their places. A cookie proves only that
 // a stranger can receive at its address and port, and one address has
-// 64,000 ports: a link earns a lasting place only by joining (the session
-// took it as a machine's link). Until then it is a stranger's, and:
+// 64,000 ports: a link earns a lasting place only by joining with a player
+// of its own (the session says so). Until then it is a stranger's, and:
 // - a handshake in progress keeps its place for kHandshakeGraceMs, many
 //   loopback round trips of a loaded machine, so that no later handshake
 //   pushes a joiner out before it could answer;
 // - one address and port holds at most one stranger's link: a new request
 //   from there takes the older link's place once that had its grace;
-// - a link whose handshake ended and that has not joined kJoinWaitMs plus
-//   four of its handshake's round trips later (at most kMaxJoinWaitMs) is
-//   dropped: 250 ms on this machine's loopback, 450 ms on a link with a
-//   50 ms round trip;
+// - one address holds at most kPlacesPerAddress strangers' links, whatever
+//   its ports, unless a link of it has a lasting place (a player's machine
+//   is there): a new request from it takes the place of its own oldest past
+//   its grace, or is turned away;
 // - strangers hold at most `stranger_places` places, and where those are
 //   taken or no place is free, a new handshake takes the place of the
-//   oldest stranger past its grace, or is turned away.
+//   oldest stranger past its grace, or is turned away. So a link still
+//   trying to join (its Join lost on the way, say) loses its place only
+//   where that is needed.
 // Links that joined, this machine's own links and those of known machines
 // (members of the session, at the address and port their cookie proves)
 // never give way to a stranger; a known machine, or this machine opening a
 // link, takes a stranger's place, whatever its age, where none is free.
+// A request costs a few lookups, however many places there are: only one
+// that is let in looks for ENet's free place.
 class LinkPlaces {
  public:
   static constexpr uint64_t kHandshakeGraceMs = 250;
-  static constexpr uint64_t kJoinWaitMs = 250;
-  static constexpr uint64_t kMaxJoinWaitMs = 750;
+  static constexpr size_t kPlacesPerAddress = 4;
 
   explicit LinkPlaces(size_t stranger_places) : stranger_places_(stranger_places) {}
 
@@ -48,55 +51,59 @@ class LinkPlaces {
   // held by links that joined or are this machine's own.
   bool MakePlace(ENetHost* host);
   // The handshake of `peer`, a link to this machine, ended.
-  void Connected(const ENetPeer* peer, uint64_t now);
+  void Connected(ENetPeer* peer, uint64_t now);
   // `peer` joined: its place lasts.
   void Joined(const ENetPeer* peer);
   // Whether `peer` is a stranger's link to this machine.
   bool IsStranger(const ENetPeer* peer) const;
-  // Closes the strangers' links of `host` whose Join is overdue.
-  void DropLate(ENetHost* host, uint64_t now);
+  // Forgets the links ENet let go of without a word, and notes those it
+  // took that were not seen yet; once a turn.
+  void Sweep(ENetHost* host, uint64_t now);
   // The links closed since last asked whose handshake had ended: the
   // session knew them.
   std::vector<const ENetPeer*> TakeClosed() { return std::exchange(closed_, {}); }
-  void Forget(const ENetPeer* peer) { links_.erase(peer); }
+  void Forget(const ENetPeer* peer);
   void Clear() {
     links_.clear();
     askers_.clear();
+    addresses_.clear();
+    by_age_.clear();
     closed_.clear();
   }
 
  private:
   struct Link {
     uint64_t since = 0;  // the request let in, or first seen
-    std::optional<uint64_t> connected;
+    bool connected = false;
     uint32_t connect_id = 0;
-    bool joined = false;
+    bool lasting = false;
+    ENetAddress from{};
   };
-  struct Census {
-    bool free = false;
-    size_t strangers = 0;
-    ENetPeer* asker = nullptr;   // the asker's own stranger's link
-    ENetPeer* oldest = nullptr;  // the oldest stranger past its grace
-    ENetPeer* first = nullptr;   // the oldest stranger
+  struct Address {
+    std::vector<ENetPeer*> strangers;
+    size_t lasting = 0;
   };
-  Census Count(ENetHost* host, uint64_t now);
-  // The asker's own stranger's link when it is still in its grace, found
-  // without counting: a flood of requests from the ports that hold links
-  // costs no more than their cookies' checks.
-  const Link* AskerInGrace(const ENetHost* host, uint64_t now) const;
-  // The link `host` has at `peer`, noted now where it is a handshake not
-  // seen before; none for a free place or a link of this machine's own.
-  Link* Find(ENetPeer* peer, uint64_t now);
+  bool Valid(const ENetPeer* peer, const Link& link) const {
+    return peer->state != ENET_PEER_STATE_DISCONNECTED && peer->connectID == link.connect_id;
+  }
+  // The valid stranger's link that asked from `from`'s address and port.
+  ENetPeer* AskerAt(const ENetAddress& from);
+  // The strangers' links of `from`'s address, those ENet let go of forgotten.
+  std::vector<ENetPeer*>* StrangersAt(uint32_t host);
+  // The oldest stranger's link.
+  ENetPeer* Oldest();
   // Notes the request about to be let in at the place ENet gives it.
-  // `known`: a known machine's, whose place lasts.
-  bool Place(ENetHost* host, uint32_t connect_id, uint64_t now, bool known = false);
+  // `lasting`: a known machine's.
+  bool Place(ENetHost* host, uint32_t connect_id, uint64_t now, bool lasting = false);
+  void Note(ENetPeer* peer, Link link);
+  void Remove(const ENetPeer* peer);
   void Close(ENetPeer* peer);
 
   size_t stranger_places_;
   std::unordered_map<const ENetPeer*, Link> links_;
-  // Each stranger's link by the address and port it came from, as last
-  // counted.
-  std::unordered_map<uint64_t, ENetPeer*> askers_;
+  std::unordered_map<uint64_t, ENetPeer*> askers_;  // strangers' links by address and port
+  std::unordered_map<uint32_t, Address> addresses_;
+  std::set<std::pair<uint64_t, ENetPeer*>> by_age_;  // strangers' links, oldest first
   std::vector<const ENetPeer*> closed_;
 };
 

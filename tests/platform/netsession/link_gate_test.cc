@@ -38,15 +38,26 @@ struct FakeHost {
     return a;
   }
   // Whether the gate keeps `bytes` from 127.0.0.`who` away from ENet.
-  bool TurnedAway(LinkGate& gate, std::vector<uint8_t> bytes, uint8_t who, uint16_t port = 41000) {
-    received = std::move(bytes);
-    host->receivedData = received.data();
-    host->receivedDataLength = received.size();
+  bool TurnedAway(LinkGate& gate, const std::vector<uint8_t>& bytes, uint8_t who, uint16_t port = 41000) {
+    std::copy(bytes.begin(), bytes.end(), host->packetData[0]);
+    host->receivedData = host->packetData[0];
+    host->receivedDataLength = bytes.size();
     host->receivedAddress = Address(who, port);
     return gate.TurnAway(host, ++now);
   }
+  // Place `i` has sent the handshake's last step, which waits for its
+  // acknowledgement.
+  void VerifyConnectSent(size_t i) {
+    auto* verify = static_cast<ENetOutgoingCommand*>(enet_malloc(sizeof(ENetOutgoingCommand)));
+    *verify = ENetOutgoingCommand{};
+    verify->command.header.command = ENET_PROTOCOL_COMMAND_VERIFY_CONNECT | ENET_PROTOCOL_COMMAND_FLAG_ACKNOWLEDGE;
+    verify->command.header.channelID = 0xFF;
+    verify->reliableSequenceNumber = 1;
+    verify->sentTime = 0x12345;
+    enet_list_insert(enet_list_end(&host->peers[i].sentReliableCommands), verify);
+    host->peers[i].incomingSessionID = 0;
+  }
   ENetHost* host;
-  std::vector<uint8_t> received;
   uint64_t now = 1000;
 };
 
@@ -84,6 +95,14 @@ void Disconnect(std::vector<uint8_t>& out) {
   Put16(out, 7);
   Put32(out, 0);
 }
+// The acknowledgement of the handshake's last step, as VerifyConnectSent sent it.
+void AcknowledgeVerify(std::vector<uint8_t>& out) {
+  out.push_back(ENET_PROTOCOL_COMMAND_ACKNOWLEDGE);
+  out.push_back(0xFF);
+  Put16(out, 0);
+  Put16(out, 1);
+  Put16(out, 0x2345);
+}
 void Acknowledge(std::vector<uint8_t>& out) {
   out.push_back(ENET_PROTOCOL_COMMAND_ACKNOWLEDGE);
   out.push_back(0);
@@ -107,13 +126,15 @@ std::vector<uint8_t> ConnectRequest(uint32_t data, uint32_t connect_id = 77) {
 }
 
 // What is left of a goodbye's datagram: the commands around it, moved
-// together, or nothing where nothing else was in it; anything else
-// untouched.
+// together, or nothing where nothing else was in it. A link's commands that
+// come before the acknowledgement of its handshake's last step get it put
+// before them, where they carry none. Anything else untouched.
 TEST(LinkGate, TakesTransportGoodbyesOutOfDatagramsOnLinksThatAreUp) {
   using Commands = std::vector<void (*)(std::vector<uint8_t>&)>;
   const auto ack = [](std::vector<uint8_t>& o) { Acknowledge(o); };
   const auto bye = [](std::vector<uint8_t>& o) { Disconnect(o); };
   const auto data = [](std::vector<uint8_t>& o) { SendReliable(o, 16); };
+  const auto acked = [](std::vector<uint8_t>& o) { AcknowledgeVerify(o); };
   auto datagram = [](uint16_t peer, const Commands& commands) {
     std::vector<uint8_t> out = Header(peer);
     for (auto command : commands) command(out);
@@ -147,6 +168,10 @@ TEST(LinkGate, TakesTransportGoodbyesOutOfDatagramsOnLinksThatAreUp) {
       {"cut short", ENET_PEER_STATE_CONNECTED, cut, same(cut)},
       {"compressed (ENet here takes none)", ENET_PEER_STATE_CONNECTED, compressed, same(compressed)},
       {"past the last place", ENET_PEER_STATE_CONNECTED, datagram(9, {bye}), same(datagram(9, {bye}))},
+      {"a Join before the handshake's end", ENET_PEER_STATE_ACKNOWLEDGING_CONNECT, datagram(0, {data, data}),
+       datagram(0, {acked, data, data})},
+      {"with an acknowledgement", ENET_PEER_STATE_ACKNOWLEDGING_CONNECT, datagram(0, {ack, data}), same(datagram(0, {ack, data}))},
+      {"of another session", ENET_PEER_STATE_ACKNOWLEDGING_CONNECT, datagram(1 << 12, {data}), same(datagram(1 << 12, {data}))},
   };
   for (const Case& c : cases) {
     FakeHost fake(4);
@@ -154,7 +179,8 @@ TEST(LinkGate, TakesTransportGoodbyesOutOfDatagramsOnLinksThatAreUp) {
     LinkPlaces places(4);
     LinkGate gate(cookies, places, nullptr);
     fake.Set(0, c.state, 1);
-    const bool away = fake.TurnedAway(gate, c.datagram, 1);
+    if (c.state == ENET_PEER_STATE_ACKNOWLEDGING_CONNECT) fake.VerifyConnectSent(0);
+    const bool away = fake.TurnedAway(gate, c.datagram, 1, 40000);
     EXPECT_EQ(away, !c.left) << c.what;
     if (!c.left || away) continue;
     const std::vector<uint8_t> seen(fake.host->receivedData, fake.host->receivedData + fake.host->receivedDataLength);
@@ -205,12 +231,13 @@ TEST(LinkGate, LetsInOnlyRequestsWithTheirOwnCookie) {
   EXPECT_TRUE(fake.TurnedAway(gate, ConnectRequest(old), 5, 5));
 }
 
-// Which link gives its place to a request with a valid cookie. Four places,
-// of which strangers (links that have not joined) may hold three. Each row
-// lists the links there, oldest first, with how many ms ago each came (a
-// port of 9: it is the asker's, 127.0.0.9 port 9), asks from 127.0.0.9
-// port 9 (`same`: the asker's request again, as it was), and says whether
-// the request is let in and which link (in the row's order) gives way.
+// Which link gives its place to a request with a valid cookie. Four places
+// (or the row's), of which strangers (links that have not joined) may hold
+// all but one. Each row lists the links there, oldest first, with how many
+// ms ago each came (a port: it is the asker's address, 127.0.0.9, and port 9
+// the asker's own), asks from 127.0.0.9 port 9 (`same`: the asker's request
+// again, as it was), and says whether the request is let in and which link
+// (in the row's order) gives way.
 TEST(LinkPlaces, AStrangerGivesWayOnlyToWhatThePlacesRulesSay) {
   constexpr uint64_t kGrace = LinkPlaces::kHandshakeGraceMs;
   enum Kind { kHalfOpen, kFinished, kJoined, kOwn };
@@ -226,6 +253,7 @@ TEST(LinkPlaces, AStrangerGivesWayOnlyToWhatThePlacesRulesSay) {
     bool same;
     bool let_in;
     int gives_way;  // -1: none
+    size_t places = 4;
   };
   const Case cases[] = {
       {"a free place", {{kHalfOpen, 0}, {kJoined}, {kOwn}}, false, false, true, -1},
@@ -243,11 +271,20 @@ TEST(LinkPlaces, AStrangerGivesWayOnlyToWhatThePlacesRulesSay) {
       {"a known machine: the oldest stranger, in its grace",
        {{kJoined, 9}, {kFinished, 5}, {kHalfOpen, 2}, {kOwn}}, true, false, true, 1},
       {"a known machine: never a link that joined", {{kJoined}, {kOwn}, {kJoined}, {kOwn}}, true, false, false, -1},
+      {"a stranger long past its wait while places are free", {{kFinished, 60000}}, false, false, true, -1, 8},
+      {"the asker's address holds four: its own oldest past its grace",
+       {{kHalfOpen, kGrace + 9}, {kHalfOpen, kGrace + 5, 1}, {kFinished, kGrace + 1, 2}, {kHalfOpen, 0, 3}, {kHalfOpen, 0, 4}},
+       false, false, true, 1, 8},
+      {"the asker's address holds four in their grace, places free",
+       {{kHalfOpen, 4, 1}, {kFinished, 3, 2}, {kHalfOpen, 2, 3}, {kHalfOpen, 1, 4}}, false, false, false, -1, 8},
+      {"a player's address is held to no four",
+       {{kJoined, 9000, 5}, {kHalfOpen, 4, 1}, {kFinished, 3, 2}, {kHalfOpen, 2, 3}, {kHalfOpen, 1, 4}},
+       false, false, true, -1, 8},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    FakeHost fake(4);
-    LinkPlaces places(3);
+    FakeHost fake(c.places);
+    LinkPlaces places(c.places - 1);
     const uint64_t now = 100000;
     // This machine's own links first; the others come in the row's order,
     // each where ENet puts a new link: the first free place.
@@ -278,39 +315,39 @@ TEST(LinkPlaces, AStrangerGivesWayOnlyToWhatThePlacesRulesSay) {
   }
 }
 
-// A stranger's link whose handshake ended is dropped when it has not joined
-// 250 ms plus four of its handshake's round trips later (at most 750 ms),
-// and the session hears of it; one that joined stays. A machine opening a
-// link itself takes the oldest stranger's place, whatever its age, where
-// none is free, and never one that joined.
-TEST(LinkPlaces, ALinkThatDoesNotJoinSoonLosesItsPlace) {
+// A stranger's link that has not joined, however late, keeps its place
+// until a request needs it and it had its grace; the session hears of it
+// then. One that joined stays. A machine opening a link itself takes the
+// oldest stranger's place, whatever its age, where none is free, and never
+// one that joined.
+TEST(LinkPlaces, ALinkStillJoiningLosesItsPlaceOnlyWhereItIsNeeded) {
   struct Case {
     const char* what;
-    uint64_t round_trip_ms;  // from the request let in to the handshake's end
-    uint64_t after_ms;       // since the handshake's end
+    uint64_t after_ms;  // since the request was let in
     bool joined;
+    bool needed;  // another request comes for its place
     bool dropped;
   };
   const Case cases[] = {
-      {"loopback, in time", 0, 249, false, false},
-      {"loopback, late", 0, 250, false, true},
-      {"50 ms away, in time", 50, 449, false, false},
-      {"50 ms away, late", 50, 450, false, true},
-      {"far away, at the bound", 400, 750, false, true},
-      {"joined", 0, 60000, true, false},
+      {"a minute late, its place not needed", 60000, false, false, false},
+      {"its place needed, in its grace", LinkPlaces::kHandshakeGraceMs - 1, false, true, false},
+      {"its place needed, past its grace", LinkPlaces::kHandshakeGraceMs, false, true, true},
+      {"joined", 60000, true, true, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     FakeHost fake(2);
-    LinkPlaces places(2);
+    LinkPlaces places(1);
     ENetPeer* peer = &fake.host->peers[0];
     fake.host->receivedAddress = FakeHost::Address(3, 3);
     ASSERT_TRUE(places.Admit(fake.host, 5, false, 1000));
     fake.Set(0, ENET_PEER_STATE_CONNECTED, 3, 3);
     peer->connectID = 5;
-    places.Connected(peer, 1000 + c.round_trip_ms);
+    places.Connected(peer, 1001);
     if (c.joined) places.Joined(peer);
-    places.DropLate(fake.host, 1000 + c.round_trip_ms + c.after_ms);
+    places.Sweep(fake.host, 1000 + c.after_ms);
+    fake.host->receivedAddress = FakeHost::Address(4, 4);
+    if (c.needed) places.Admit(fake.host, 6, false, 1000 + c.after_ms);
     EXPECT_EQ(peer->state == ENET_PEER_STATE_DISCONNECTED, c.dropped);
     EXPECT_EQ(places.TakeClosed().size(), c.dropped ? 1u : 0u);
   }

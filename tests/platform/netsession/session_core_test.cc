@@ -125,6 +125,11 @@ TEST_F(SessionCoreTest, OthersHearOfNewAndDepartedPlayers) {
   EXPECT_FALSE(members[2].DestroyPlayer(bob));
 }
 
+// A session is full of players, or of machines: each needs a player of its
+// own. One that has none holds no lasting place; past its grace it gives way
+// to a newcomer where the machines are full, past its wait it is dropped
+// anyway, and it finds the game lost. A member whose link went keeps its
+// place; one without a player whose link went gives it back at once.
 TEST_F(SessionCoreTest, AFullSessionRefusesMembersAndPlayers) {
   Join(1);
   NewMemberPlayer(1, "b");
@@ -132,6 +137,33 @@ TEST_F(SessionCoreTest, AFullSessionRefusesMembersAndPlayers) {
   EXPECT_EQ(NewMemberPlayer(1, "d"), kAllPlayers);  // 3 of 3 taken
   EXPECT_EQ(Join(2).join_state(), SessionCore::JoinState::kFull);
   EXPECT_EQ(Join(3, Guid{7}).join_state(), SessionCore::JoinState::kWrongSession);
+
+  members.clear();
+  host.StartHosting(kApp, SessionDescription{kInstance, "Arena", kSessionMigrateHost, 0, 3});
+  host.CreateHostPlayer("host", true);
+  Join(1);
+  NewMemberPlayer(1, "b");
+  EXPECT_TRUE(host.HoldsPlace(1));
+  EXPECT_EQ(Join(2).join_state(), SessionCore::JoinState::kWelcomed);  // players 2 of 3, machines 3 of 3
+  EXPECT_FALSE(host.HoldsPlace(2));
+  EXPECT_EQ(Join(3).join_state(), SessionCore::JoinState::kFull);
+  host.Tick(SessionCore::kPlayerGraceMs);
+  EXPECT_EQ(Join(4).join_state(), SessionCore::JoinState::kWelcomed);
+  EXPECT_EQ(members[2].join_state(), SessionCore::JoinState::kLost);
+  host.OnPeerGone(1);
+  host.Tick(2 * SessionCore::kPlayerGraceMs);
+  EXPECT_EQ(Join(5).join_state(), SessionCore::JoinState::kWelcomed);
+  EXPECT_EQ(members[4].join_state(), SessionCore::JoinState::kLost);
+  EXPECT_EQ(host.Players().size(), 2u);
+  host.Tick(2 * SessionCore::kPlayerGraceMs + SessionCore::kPlayerWaitMs - 1);
+  Carry();
+  EXPECT_EQ(members[5].join_state(), SessionCore::JoinState::kWelcomed);
+  host.Tick(2 * SessionCore::kPlayerGraceMs + SessionCore::kPlayerWaitMs);
+  Carry();
+  EXPECT_EQ(members[5].join_state(), SessionCore::JoinState::kLost);
+  EXPECT_EQ(Join(6).join_state(), SessionCore::JoinState::kWelcomed);
+  host.OnPeerGone(6);  // without a player it has nothing to come back to
+  EXPECT_EQ(Join(7).join_state(), SessionCore::JoinState::kWelcomed);
 }
 
 TEST_F(SessionCoreTest, MessagesReachTheirAddresseeOrEveryoneElse) {
