@@ -61,6 +61,11 @@ bool SessionCore::OwnsPlayer(MachineId id) const {
   return std::any_of(players_.begin(), players_.end(), [&](const auto& p) { return p.second.owner == id; });
 }
 
+bool SessionCore::EarnedPlace(MachineId id) const {
+  auto machine = machines_.find(id);
+  return OwnsPlayer(id) || (machine != machines_.end() && machine->second.had_player);
+}
+
 std::optional<PeerKey> SessionCore::LinkOf(MachineId id) const {
   if (role_ == Role::kMember) {
     if (join_state_ == JoinState::kWelcomed && id == host_) return kHostPeer;
@@ -73,7 +78,7 @@ std::optional<PeerKey> SessionCore::LinkOf(MachineId id) const {
 bool SessionCore::HoldsPlace(PeerKey peer) const {
   if (role_ == Role::kHost) {
     const std::optional<MachineId> machine = MachineAt(peer);
-    return machine && OwnsPlayer(*machine);
+    return machine && EarnedPlace(*machine);
   }
   return std::any_of(asked_to_take_over_.begin(), asked_to_take_over_.end(),
                      [&](const auto& asked) { return asked.first == peer; });
@@ -95,7 +100,10 @@ std::optional<MachineId> SessionCore::MachineAt(PeerKey peer) const {
 
 void SessionCore::AddPlayer(PlayerId id, const std::string& name, MachineId owner) {
   players_[id] = Player{CutName(name), owner};
-  if (auto machine = machines_.find(owner); machine != machines_.end()) machine->second.playerless_since.reset();
+  if (auto machine = machines_.find(owner); machine != machines_.end()) {
+    machine->second.playerless_since.reset();
+    machine->second.had_player = true;
+  }
   // Ids stay unique after the host changed: the next host goes on after
   // the highest it knows.
   if (id >= next_id_) next_id_ = id + 1;
@@ -582,9 +590,9 @@ void SessionCore::OnPeerGone(PeerKey peer) {
     std::optional<MachineId> machine = MachineAt(peer);
     if (!machine) return;
     // One that proved it leaves and whose link went sent all it will; one
-    // without a player has nothing to come back to.
+    // that never made a player has nothing to come back to.
     if (leaving_.count(*machine)) return MachineLeaves(*machine);
-    if (!OwnsPlayer(*machine)) return DropMachine(*machine, false);
+    if (!EarnedPlace(*machine)) return DropMachine(*machine, false);
     // One whose link went may come back, where the host may move.
     if (!Migrates())
       DropMachine(*machine);
@@ -801,9 +809,12 @@ bool SessionCore::RoomForMachine() {
 }
 
 void SessionCore::DropPlayerless() {
+  // One that let its players go keeps its place until a newcomer needs it:
+  // a program may make its next player a while after freeing the last.
   std::vector<MachineId> late;
   for (const auto& [id, machine] : machines_)
-    if (machine.playerless_since && now_ms_ - *machine.playerless_since >= player_wait_ms_) late.push_back(id);
+    if (!machine.had_player && machine.playerless_since && now_ms_ - *machine.playerless_since >= player_wait_ms_)
+      late.push_back(id);
   for (MachineId id : late) GiveBackPlace(id);
 }
 
@@ -818,6 +829,7 @@ void SessionCore::RemovePlayer(PlayerId id, bool tell_program, std::optional<Mac
   auto player = players_.find(id);
   if (player == players_.end()) return;
   const MachineId owner = player->second.owner;
+  if (auto machine = machines_.find(owner); machine != machines_.end()) machine->second.had_player = true;
   players_.erase(player);
   NotePlayerless(owner);
   QueueToMembers(wire::Encode(wire::PlayerDestroyed{id}), true, except);

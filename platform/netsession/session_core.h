@@ -75,10 +75,11 @@ class SessionCore {
   static constexpr uint64_t kReportEveryMs = 200;
   // How often a member on its way follows one machine's word to another.
   static constexpr int kMaxRedirects = 4;
-  // Host: how long a machine may be without a player of its own before it
-  // gives its place back, by default: the 5 s a joiner waits for its
-  // player and a second for its welcome's way. At the game's machine limit
-  // one that has had none for kPlayerGraceMs gives way to a newcomer.
+  // Host: how long a machine that never made a player of its own keeps its
+  // place: the 5 s a joiner waits for its player and a second for its
+  // welcome's way. At the game's machine limit one that has had none for
+  // kPlayerGraceMs (made none yet, or let its players go) gives way to a
+  // newcomer.
   static constexpr uint64_t kPlayerWaitMs = 6000;
   static constexpr uint64_t kPlayerGraceMs = 1000;
 
@@ -213,6 +214,7 @@ class SessionCore {
     std::optional<uint64_t> lost_at;      // host: when its link went, while it is awaited
     std::vector<OutgoingPacket> kept;     // host: messages for it while it is on its way back
     std::optional<uint64_t> playerless_since;  // host: since when it has no player of its own
+    bool had_player = false;                   // host: it made one once (a place it earned)
   };
   // A message of this machine's player, kept while the host changes.
   struct KeptMessage {
@@ -225,6 +227,8 @@ class SessionCore {
   bool Migrates() const { return (description_.flags & kSessionMigrateHost) != 0; }
   bool IsLocal(PlayerId id) const;
   bool OwnsPlayer(MachineId id) const;
+  // Host: whether machine `id` owns a player or once did.
+  bool EarnedPlace(MachineId id) const;
   std::optional<MachineId> MachineAt(PeerKey peer) const;
   void AddPlayer(PlayerId id, const std::string& name, MachineId owner);
   void NoteMachine(MachineId id);

@@ -50,7 +50,7 @@ struct FakeHost {
   void VerifyConnectSent(size_t i) {
     auto* verify = static_cast<ENetOutgoingCommand*>(enet_malloc(sizeof(ENetOutgoingCommand)));
     *verify = ENetOutgoingCommand{};
-    verify->command.header.command = ENET_PROTOCOL_COMMAND_VERIFY_CONNECT | ENET_PROTOCOL_COMMAND_FLAG_ACKNOWLEDGE;
+    verify->command.header.command = static_cast<enet_uint8>(ENET_PROTOCOL_COMMAND_VERIFY_CONNECT) | static_cast<enet_uint8>(ENET_PROTOCOL_COMMAND_FLAG_ACKNOWLEDGE);
     verify->command.header.channelID = 0xFF;
     verify->reliableSequenceNumber = 1;
     verify->sentTime = 0x12345;

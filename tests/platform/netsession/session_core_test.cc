@@ -164,6 +164,19 @@ TEST_F(SessionCoreTest, AFullSessionRefusesMembersAndPlayers) {
   EXPECT_EQ(Join(6).join_state(), SessionCore::JoinState::kWelcomed);
   host.OnPeerGone(6);  // without a player it has nothing to come back to
   EXPECT_EQ(Join(7).join_state(), SessionCore::JoinState::kWelcomed);
+
+  // One that let its only player go keeps its place past the wait, and
+  // gives way only where a newcomer needs it.
+  const uint64_t later = 3 * SessionCore::kPlayerGraceMs + 2 * SessionCore::kPlayerWaitMs;
+  const PlayerId g = NewMemberPlayer(7, "g");
+  EXPECT_TRUE(members[7].DestroyPlayer(g));
+  Carry();
+  host.Tick(later);
+  Carry();
+  EXPECT_EQ(members[7].join_state(), SessionCore::JoinState::kWelcomed);
+  EXPECT_TRUE(host.HoldsPlace(7));
+  EXPECT_EQ(Join(8).join_state(), SessionCore::JoinState::kWelcomed);
+  EXPECT_EQ(members[7].join_state(), SessionCore::JoinState::kLost);
 }
 
 TEST_F(SessionCoreTest, MessagesReachTheirAddresseeOrEveryoneElse) {
