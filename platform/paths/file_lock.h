@@ -26,7 +26,8 @@ class FileLock {
 
   // False when the file could not be opened (errno says why), or another
   // program held its lock for ten seconds (errno kHeldBySave), or a stop
-  // signal ended the wait (EINTR): the update then does not happen. A file system without locks leaves it unguarded.
+  // signal ended the wait (EINTR): the update then does not happen. A file
+  // system without locks leaves it unguarded.
   bool Held() const { return fd_ >= 0; }
   // Whether the lock made the file, which was missing.
   bool MadeFile() const { return made_; }
