@@ -25,8 +25,9 @@ class FileLock {
   FileLock& operator=(const FileLock&) = delete;
 
   // False when the file could not be opened (errno says why), or another
-  // program held its lock for ten seconds (errno kHeldBySave): the update
-  // then does not happen. A file system without locks leaves it unguarded.
+  // program held its lock for ten seconds (errno kHeldBySave), or a stop
+  // signal ended the wait (EINTR): the update then does not happen. A file
+  // system without locks leaves it unguarded.
   bool Held() const { return fd_ >= 0; }
   // Whether the lock made the file, which was missing.
   bool MadeFile() const { return made_; }
@@ -65,23 +66,29 @@ class WritingLock {
 
 // Before a save replaces or rewrites the file open as `fd`: waits briefly
 // while another program has it open for writing (or is saving it); false,
-// errno kHeldOpenForWriting, when it still has.
+// errno kHeldOpenForWriting, when it still has (EINTR when a stop signal
+// ended the wait).
 bool WaitForWriters(int fd);
 
 // A lock that keeps the content of a file whole to its readers while it is
 // rewritten in place: readers hold a shared one while they read, so that
 // they see the old content or the new, never part of each; the save in
-// place holds the exclusive one while it copies. These are the system's
-// record locks (fcntl), apart from flock, and never in conflict with the
-// program's own. The descriptor `fd` must stay open while the lock lives;
-// where the file system has no record locks the file goes unguarded.
+// place holds the exclusive one while it copies. These are record locks of
+// the open file that took them (fcntl's open file description locks), apart
+// from flock: no other open or close of the file lets one go. The program's
+// own locks never wait for each other: its readers give way to its own
+// rewrite while it copies and take their locks again after it, and a
+// rewrite within its own rewrite takes nothing. The descriptor `fd` must
+// stay open while the lock lives; where the file system has no record
+// locks the file goes unguarded.
 class ContentLock {
  public:
   enum class Kind { kReading, kRewriting };
   // A reader waits for a rewrite to end, at most ten seconds, and then
   // gives up (Refused, errno kHeldBySave) rather than read part of each
   // content; a rewrite waits a second for the readers (or another rewrite)
-  // and then gives up (Refused, errno kHeldByReaders, or kHeldBySave).
+  // and then gives up (Refused, errno kHeldByReaders, or kHeldBySave). A
+  // stop signal ends either wait at once (errno EINTR).
   ContentLock(int fd, Kind kind);
   ~ContentLock();
   ContentLock(ContentLock&& other) noexcept;
@@ -96,7 +103,13 @@ class ContentLock {
 
  private:
   void Release();
+  // A reader's descriptor; a rewrite's where it holds the file's lock (not
+  // within the program's own rewrite).
   int fd_ = -1;
+  Kind kind_ = Kind::kReading;
+  bool registered_ = false;  // among the program's own locks
+  dev_t device_ = 0;
+  ino_t inode_ = 0;
   bool refused_ = false;
   bool waited_ = false;
 };

@@ -50,7 +50,7 @@ std::optional<ContentLock> LockForReading(int fd) {
       errno = kHeldBySave;
       return std::nullopt;
     }
-    // Undoing takes the file's lock itself, and lets go of this process's.
+    // Undone with the file's lock alone, then read under the reader's again.
     lock.reset();
     if (!RecoverKilledSave(fd)) return std::nullopt;
   }

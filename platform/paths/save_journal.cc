@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <ctime>
 #include <mutex>
+#include <set>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -29,7 +31,9 @@ constexpr char kSavesFolder[] = "saves";
 // Where old content goes that cannot be kept beside its file.
 constexpr char kKeptFolder[] = "kept";
 constexpr char kBesidePrefix[] = ".zv-journal-";
-constexpr int kKeptNames = 100;
+// Names for old content beside its file; the state folder's `kept` takes
+// any number.
+constexpr int kKeptNamesBeside = 100;
 // A journal whose file is not there (deleted, or on a file system not
 // mounted now) is kept this long for whoever may still look for the old
 // content, then swept.
@@ -42,6 +46,11 @@ std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
 // Why a folder of ours failed its checks, or could not be made.
 std::string FolderCause(int error) {
   return error == EPERM ? "it is another user's, or others may write it" : CauseOf(error);
+}
+
+// Why a file's folder takes no journal of ours.
+std::string BesideCause(int error) {
+  return error == EPERM ? "its folder is another user's, or others may write it" : CauseOf(error);
 }
 
 // The path as the startup sweep can open it from any working folder.
@@ -59,9 +68,11 @@ std::string PathOf(int fd) {
   return n > 0 ? std::string(text.data(), static_cast<size_t>(n)) : std::string();
 }
 
-std::string BesideName(const std::string& file_path, const FileIdentity& file) {
-  return JoinPath(FolderPart(file_path), kBesidePrefix + JournalName(file));
+std::string BesideName(const std::string& folder, const FileIdentity& file) {
+  return JoinPath(folder, kBesidePrefix + JournalName(file));
 }
+
+std::string BaseName(const std::string& path) { return path.substr(path.rfind('/') + 1); }
 
 bool JournalNamed(int fd, const std::string& path) {
   struct stat own {}, named {};
@@ -74,9 +85,10 @@ int Reopen(int fd, int flags) {
 }
 
 // Gives the temporary `made` the first free name `base`.kept, `base`.kept.1,
-// ...; the name, or "" (errno set).
-std::string NameFree(const SaveTemporary& made, const std::string& base) {
-  for (int n = 0; n < kKeptNames; ++n) {
+// ..., among the first `limit` (any number where negative); the name, or ""
+// (errno set).
+std::string NameFree(const SaveTemporary& made, const std::string& base, int limit) {
+  for (int n = 0; limit < 0 || n < limit; ++n) {
     const std::string name = base + ".kept" + (n == 0 ? std::string() : "." + std::to_string(n));
     const bool named = made.name.empty()
                            ? NameSaveTemporary(made.fd, name)
@@ -88,31 +100,33 @@ std::string NameFree(const SaveTemporary& made, const std::string& base) {
   return {};
 }
 
-// Writes the journal's old content as a file of its own beside `path` (in
-// the state folder where that folder takes no new file), never over a file
-// that is there; its name, or "" (errno set).
-std::string KeepAside(int journal, const JournalHeader& header, const std::string& path) {
-  std::string folder = FolderPart(path), base = path;
+// Writes the journal's old content as a new file in `folder`, named for
+// `base`; its name, or "" (errno set).
+std::string KeepIn(int journal, const JournalHeader& header, const std::string& folder, const std::string& base,
+                   int limit) {
   std::optional<SaveTemporary> made = MakeSaveTemporary(folder);
-  if (!made) {
-    const std::optional<std::string> kept = MakeStateFolder(kKeptFolder);
-    if (!kept) return {};
-    folder = *kept;
-    base = JoinPath(folder, path.substr(path.rfind('/') + 1));
-    made = MakeSaveTemporary(folder);
-    if (!made) return {};
-  }
+  if (!made) return {};
   std::string name;
   if (CopyFileRange(journal, header.content_at, made->fd, 0, header.old_size) ==
           static_cast<int64_t>(header.old_size) &&
       SyncFileData(made->fd))
-    name = NameFree(*made, base);
+    name = NameFree(*made, base, limit);
   const int error = errno;
   if (name.empty() && !made->name.empty()) ::unlink(made->name.c_str());
   ::close(made->fd);
   if (!name.empty()) SyncFolder(folder);
   errno = error;
   return name;
+}
+
+// Writes the journal's old content as a file of its own beside `path`, else
+// (a folder that takes no new file, names all taken) in the state folder's
+// `kept`, never over a file that is there; its name, or "" (errno set).
+std::string KeepAside(int journal, const JournalHeader& header, const std::string& path) {
+  const std::string beside = KeepIn(journal, header, FolderPart(path), path, kKeptNamesBeside);
+  if (!beside.empty()) return beside;
+  const std::optional<std::string> kept = MakeStateFolder(kKeptFolder);
+  return kept ? KeepIn(journal, header, *kept, JoinPath(*kept, BaseName(path)), -1) : std::string();
 }
 
 // Copies the journal's old content back over the file and syncs it.
@@ -128,26 +142,35 @@ bool CopyBack(int journal, const JournalHeader& header, int target) {
 // new, whole, and goes.
 void RemoveJournal(const std::string& name) { ::unlink(name.c_str()); }
 
-enum class Outcome { kNone, kLive, kDealt, kFailed };
+enum class Outcome {
+  kNone,     // no journal of the file there, or nothing done
+  kLive,     // its saver is at work
+  kDealt,    // the file is whole and the journal gone
+  kFailed,   // the file could not be brought to a whole state (errno set)
+  kStays,    // the journal stays, and the run has said why
+  kRefused,  // what is there is no journal of the user's, and the run has said so
+};
 
-// The journal's file is changed or gone: the old content goes beside it.
-Outcome SetAside(int journal, const JournalHeader& header, const std::string& name, const std::string& why) {
-  const std::string kept = KeepAside(journal, header, header.path);
+// The journal's file was changed since, or is another file now: its old
+// content goes beside `path`, where that file is.
+Outcome SetAside(int journal, const JournalHeader& header, const std::string& name, const std::string& path,
+                 const std::string& why) {
+  const std::string kept = KeepAside(journal, header, path);
   if (kept.empty()) {
-    Say("a save of " + Quoted(header.path) + " was killed and " + why + "; its old content stays in " +
-        Quoted(name) + " (it could not be kept as a file: " + CauseOf(errno) + ")");
-    return Outcome::kDealt;
+    Say("a save of " + Quoted(path) + " was killed and " + why + "; its old content stays in " + Quoted(name) +
+        " (it could not be kept as a file: " + CauseOf(errno) + ")");
+    return Outcome::kStays;
   }
   RemoveJournal(name);
-  Say("a save of " + Quoted(header.path) + " was killed and " + why + "; the content it had before that save is kept as " +
+  Say("a save of " + Quoted(path) + " was killed and " + why + "; the content it had before that save is kept as " +
       Quoted(kept));
   return Outcome::kDealt;
 }
 
-// Brings the file open as `file` (readable) to a whole state against the
-// journal: undone where every part is the old or the new content of that
-// save, kept as it is otherwise.
-Outcome Settle(int journal, const JournalHeader& header, const std::string& name, int file) {
+// Brings the file open as `file` (readable), named `path`, to a whole state
+// against the journal: undone where every part is the old or the new
+// content of that save, kept as it is otherwise.
+Outcome Settle(int journal, const JournalHeader& header, const std::string& name, int file, const std::string& path) {
   switch (JudgeFile(file, journal, header)) {
     case FileState::kNew:
       // The save was done but for dropping its journal.
@@ -172,7 +195,7 @@ Outcome Settle(int journal, const JournalHeader& header, const std::string& name
     case FileState::kOther:
       break;
   }
-  return SetAside(journal, header, name, "the file was changed since");
+  return SetAside(journal, header, name, path, "the file was changed since");
 }
 
 // Opens the file a journal names for the sweep: never a link, a pipe or a
@@ -201,9 +224,74 @@ bool SameFile(const JournalHeader& header, int fd) {
   return found && *found == header.file && (header.file.strong || PathOf(fd) == header.path);
 }
 
+// The journal's file under another name in the folder of its path: a
+// second name, or the one it was renamed to. Opened (its name in `path`),
+// or -1.
+int FindInFolder(const JournalHeader& header, std::string& path) {
+  if (!header.file.strong) return -1;
+  const std::string folder = FolderPart(header.path);
+  DIR* dir = ::opendir(folder.c_str());
+  if (!dir) return -1;
+  int found = -1;
+  while (const dirent* entry = ::readdir(dir)) {
+    if (entry->d_ino != header.file.inode) continue;
+    const std::string candidate = JoinPath(folder, entry->d_name);
+    const int fd = OpenNamedFile(candidate);
+    if (fd >= 0 && SameFile(header, fd)) {
+      found = fd;
+      path = candidate;
+      break;
+    }
+    if (fd >= 0) ::close(fd);
+  }
+  ::closedir(dir);
+  return found;
+}
+
+// The sweep's part: the file a journal of the state folder names, wherever
+// it is now in its folder. One that cannot be found keeps its journal for
+// its next open, for a week, and the run says so.
+Outcome SettleNamedFile(int journal, const JournalHeader& header, const std::string& name) {
+  std::string path = header.path;
+  int file = OpenNamedFile(path);
+  const int open_error = errno;
+  const bool another_file = file >= 0 && !SameFile(header, file);
+  if (another_file) {
+    ::close(file);
+    file = -1;
+  }
+  if (file < 0) file = FindInFolder(header, path);
+  if (file >= 0) {
+    const Outcome outcome = Settle(journal, header, name, file, path);
+    ::close(file);
+    return outcome;
+  }
+  struct stat st {};
+  const bool old = ::fstat(journal, &st) == 0 && ::time(nullptr) - st.st_mtime > kOrphanSeconds;
+  const std::string lost = "a save of " + Quoted(header.path) + " was killed, and ";
+  const std::string stays = " in its folder: its old content stays in " + Quoted(name) +
+                            " until that file is opened again";
+  if (another_file) {
+    if (old) return SetAside(journal, header, name, header.path, "the file was replaced since");
+    Say(lost + "that name leads to another file now; the file that save rewrote has no other name" + stays);
+    return Outcome::kStays;
+  }
+  if (open_error == EINVAL || open_error == ELOOP) {
+    Say("refused the journal " + Quoted(name) + ": it names " + Quoted(header.path) + ", which is no regular file");
+    return Outcome::kRefused;
+  }
+  if (open_error != ENOENT) return Outcome::kNone;
+  if (old) {
+    RemoveJournal(name);
+    return Outcome::kDealt;
+  }
+  Say(lost + "the file that save rewrote has no name" + stays);
+  return Outcome::kStays;
+}
+
 // Deals with the journal `name` when its saver has ended. `target`, when
 // given (>= 0), is the file it must belong to; otherwise the file its
-// header names is opened.
+// header names is looked for.
 Outcome RecoverJournal(const std::string& name, int target) {
   const int journal = OpenOwnFile(name);
   if (journal < 0) {
@@ -212,7 +300,7 @@ Outcome RecoverJournal(const std::string& name, int target) {
       Say("refused the journal " + Quoted(name) + ": " +
           (error == EINVAL ? std::string("it is no regular file") : FolderCause(error)));
     errno = error;
-    return Outcome::kNone;
+    return error == ENOENT ? Outcome::kNone : Outcome::kRefused;
   }
   Outcome outcome = Outcome::kNone;
   const std::optional<JournalHeader> header = ReadHeader(journal);
@@ -221,21 +309,14 @@ Outcome RecoverJournal(const std::string& name, int target) {
   } else if (!JournalNamed(journal, name)) {
   } else if (!header) {
     Say("refused " + Quoted(name) + ": it is no journal of a save");
+    outcome = Outcome::kRefused;
   } else if (target >= 0) {
-    if (SameFile(*header, target)) outcome = Settle(journal, *header, name, target);
-  } else {
-    const int file = OpenNamedFile(header->path);
-    struct stat st {};
-    if (file >= 0 && SameFile(*header, file)) {
-      outcome = Settle(journal, *header, name, file);
-    } else if (file >= 0) {
-      outcome = SetAside(journal, *header, name, "the file was replaced since");
-    } else if (errno == EINVAL || errno == ELOOP) {
-      Say("refused the journal " + Quoted(name) + ": it names " + Quoted(header->path) + ", which is no regular file");
-    } else if (errno == ENOENT && ::fstat(journal, &st) == 0 && ::time(nullptr) - st.st_mtime > kOrphanSeconds) {
-      RemoveJournal(name);
+    if (SameFile(*header, target)) {
+      const std::string path = PathOf(target);
+      outcome = Settle(journal, *header, name, target, path.empty() ? header->path : path);
     }
-    if (file >= 0) ::close(file);
+  } else {
+    outcome = SettleNamedFile(journal, *header, name);
   }
   const int error = errno;
   ::close(journal);
@@ -243,19 +324,36 @@ Outcome RecoverJournal(const std::string& name, int target) {
   return outcome;
 }
 
-// Says once a run why saves in place go without a journal.
+// Says once a run for each cause why saves in place go without a journal.
 void SayUnjournalled(const std::string& why) {
-  static std::once_flag said;
-  std::call_once(said, [&] { Say("saves in place go without a journal in this run: " + why); });
+  static std::mutex mutex;
+  static std::set<std::string> said;
+  const std::lock_guard guard(mutex);
+  if (said.insert(why).second) Say("saves in place go without a journal in this run: " + why);
 }
 
-std::string StateFolderCause() {
+// Why no state folder is to be had, after it failed with `error`.
+std::string StateFolderCause(int error) {
   const std::string state = StateFolder();
   if (state.empty()) return "there is no state folder (no XDG_STATE_HOME, and no home folder in the user's passwd entry)";
-  return "the state folder " + Quoted(state) + ": " + FolderCause(errno);
+  return "the state folder " + Quoted(state) + ": " + FolderCause(error);
+}
+
+// Why a journal could not be written as `name`, after it failed with `error`.
+std::string WriteCause(int error, const std::string& name) {
+  return error == EEXIST ? Quoted(name) + " is there and stays" : CauseOf(error);
+}
+
+// The folder a file open as `fd` is in, as the system names it; "" where
+// it has no name.
+std::string FolderOf(int fd) {
+  const std::string path = PathOf(fd);
+  return path.empty() || path[0] != '/' ? std::string() : FolderPart(path);
 }
 
 }  // namespace
+
+bool IsJournalName(std::string_view name) { return name.starts_with(kBesidePrefix); }
 
 std::optional<SaveJournal> SaveJournal::Keep(int target, const std::string& path, int new_content,
                                              uint64_t new_size) {
@@ -273,16 +371,26 @@ std::optional<SaveJournal> SaveJournal::Keep(int target, const std::string& path
   header.knows_new = true;
   std::string why;
   if (const std::optional<std::string> folder = MakeStateFolder(kSavesFolder)) {
-    std::optional<SaveJournal> kept = Write(*folder, JoinPath(*folder, JournalName(*file)), target, header);
-    if (kept || errno == ETXTBSY) return kept;
-    why = "the state folder " + Quoted(*folder) + ": " + CauseOf(errno);
+    const std::string name = JoinPath(*folder, JournalName(*file));
+    std::optional<SaveJournal> kept = Write(*folder, name, target, header);
+    if (kept || errno == kHeldBySave) return kept;
+    why = "the state folder " + Quoted(*folder) + ": " + WriteCause(errno, name);
   } else {
-    why = StateFolderCause();
+    why = StateFolderCause(errno);
   }
-  const std::string beside = BesideName(header.path, *file);
-  std::optional<SaveJournal> kept = Write(FolderPart(beside), beside, target, header);
-  if (kept || errno == ETXTBSY) return kept;
-  SayUnjournalled(why + "; beside the file " + Quoted(header.path) + ": " + CauseOf(errno));
+  // Beside the file only where no one else could have put a journal there.
+  const std::string folder = FolderOf(target);
+  if (folder.empty()) {
+    why += "; beside the file " + Quoted(header.path) + ": it has no name";
+  } else if (!IsOwnFolder(folder)) {
+    why += "; beside the file " + Quoted(header.path) + ": " + BesideCause(errno);
+  } else {
+    const std::string name = BesideName(folder, *file);
+    std::optional<SaveJournal> kept = Write(folder, name, target, header);
+    if (kept || errno == kHeldBySave) return kept;
+    why += "; beside the file " + Quoted(header.path) + ": " + WriteCause(errno, name);
+  }
+  SayUnjournalled(why);
   SaveJournal none;
   none.old_size_ = header.old_size;
   return none;
@@ -290,8 +398,18 @@ std::optional<SaveJournal> SaveJournal::Keep(int target, const std::string& path
 
 std::optional<SaveJournal> SaveJournal::Write(const std::string& folder, const std::string& name, int target,
                                               const JournalHeader& header) {
-  // A journal left by a killed save of this file goes first.
-  if (::access(name.c_str(), F_OK) == 0 && RecoverJournal(name, target) == Outcome::kFailed) return std::nullopt;
+  struct stat st {};
+  // A journal left by a killed save of this file goes first; one whose
+  // saver is at work holds the file; anything else there stays.
+  if (::lstat(name.c_str(), &st) == 0) {
+    const Outcome left = RecoverJournal(name, target);
+    if (left == Outcome::kLive) errno = kHeldBySave;
+    if (left == Outcome::kLive || left == Outcome::kFailed) return std::nullopt;
+    if (::lstat(name.c_str(), &st) == 0) {
+      errno = EEXIST;
+      return std::nullopt;
+    }
+  }
   std::optional<SaveTemporary> temporary = MakeSaveTemporary(folder);
   if (!temporary) return std::nullopt;
   SaveJournal journal;
@@ -303,7 +421,7 @@ std::optional<SaveJournal> SaveJournal::Write(const std::string& folder, const s
                     CopyFileRange(target, 0, journal.fd_, head.size(), header.old_size) ==
                         static_cast<int64_t>(header.old_size) &&
                     SyncFileData(journal.fd_);
-  // Named only once whole; a name already taken is another save's, at work.
+  // Named only once whole, and never over a file that is there.
   bool named = false;
   if (kept && temporary->name.empty()) {
     named = NameSaveTemporary(journal.fd_, name);
@@ -313,7 +431,7 @@ std::optional<SaveJournal> SaveJournal::Write(const std::string& folder, const s
       named = ::link(temporary->name.c_str(), name.c_str()) == 0 && ::unlink(temporary->name.c_str()) == 0;
   }
   if (!named) {
-    const int error = errno == EEXIST ? ETXTBSY : errno;
+    const int error = errno;
     if (!temporary->name.empty()) ::unlink(temporary->name.c_str());
     journal.Close();
     errno = error;
@@ -373,9 +491,11 @@ bool SaveJournal::PutBack(int target) {
 
 namespace {
 
-// Where a journal of the regular file open as `fd` would be: the state
-// folder, and beside the file.
-std::vector<std::string> JournalsOf(int fd) {
+// Where a journal of the regular file open as `fd` may be: the state
+// folder, and beside the file where its folder is the user's alone. One
+// beside it in a folder others may write could be anyone's: it is passed
+// over, and said so where `say` asks.
+std::vector<std::string> JournalsOf(int fd, bool say) {
   struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return {};
   const std::optional<FileIdentity> file = IdentityOf(fd);
@@ -383,15 +503,21 @@ std::vector<std::string> JournalsOf(int fd) {
   std::vector<std::string> names;
   if (const std::optional<std::string> folder = FoundStateFolder(kSavesFolder))
     names.push_back(JoinPath(*folder, JournalName(*file)));
-  const std::string path = PathOf(fd);
-  if (!path.empty()) names.push_back(BesideName(path, *file));
+  const std::string folder = FolderOf(fd);
+  const std::string beside = BesideName(folder, *file);
+  if (folder.empty() || ::lstat(beside.c_str(), &st) != 0) return names;
+  if (IsOwnFolder(folder)) {
+    names.push_back(beside);
+  } else if (say) {
+    Say("passed over the journal " + Quoted(beside) + ": " + BesideCause(errno) + ", so it may be anyone's");
+  }
   return names;
 }
 
 }  // namespace
 
 bool KilledSaveLeft(int fd) {
-  for (const std::string& name : JournalsOf(fd)) {
+  for (const std::string& name : JournalsOf(fd, false)) {
     const int journal = OpenOwnFile(name);
     if (journal < 0) continue;
     const bool ended = ::flock(journal, LOCK_SH | LOCK_NB) == 0;
@@ -402,7 +528,7 @@ bool KilledSaveLeft(int fd) {
 }
 
 bool RecoverKilledSave(int fd) {
-  for (const std::string& name : JournalsOf(fd))
+  for (const std::string& name : JournalsOf(fd, true))
     if (RecoverJournal(name, fd) == Outcome::kFailed) return false;
   return true;
 }
@@ -410,9 +536,10 @@ bool RecoverKilledSave(int fd) {
 size_t RecoverKilledSaves() {
   const std::optional<std::string> folder = FoundStateFolder(kSavesFolder);
   if (!folder) {
+    const int error = errno;
     // A folder that fails the checks is named; one never made is not.
-    if (errno == EPERM || errno == ENOTDIR) Say("refused the state folder " + Quoted(StateFolder()) + ": " +
-                                                (errno == EPERM ? FolderCause(EPERM) : CauseOf(ENOTDIR)));
+    if (error == EPERM || error == ENOTDIR)
+      Say("refused the state folder " + Quoted(StateFolder()) + ": " + FolderCause(error));
     return 0;
   }
   DIR* dir = ::opendir(folder->c_str());

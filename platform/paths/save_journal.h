@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace zv::platform {
 
@@ -15,22 +16,25 @@ struct JournalHeader;
 // synced, with a hash of each part of the new content, before the first
 // byte of the file changes, and dropped once the new content is in place
 // and synced. It goes in the user's state folder (StateFolder()/saves),
-// else beside the file under a hidden name of the user's own, named for
-// the file's identity (inode, birth, generation: it follows the file when
-// its file system is mounted again under another device). A save that fails
-// part-way puts the old content back at once; one that was killed leaves
-// its journal, and the next open of the file, or the next start, undoes it
+// else beside the file under a hidden name, but only in a folder the user
+// alone may write: a journal is trusted only where no one else could have
+// put it. It is named for the file's identity (inode, birth, generation),
+// which it follows whatever the file's names are now, and when its file
+// system is mounted again under another device. A save that fails part-way
+// puts the old content back at once; one that was killed leaves its
+// journal, and the next open of the file, or the next start, undoes it
 // (RecoverKilledSave) only where every part of the file is still the old or
 // the new content of that save. A file something else wrote since is left
-// as it is, and the old content is kept beside it as NAME.kept. The saver
-// holds an exclusive flock on its journal, so that no one takes a live
-// save for a killed one.
+// as it is, and the old content is kept beside it as NAME.kept (in the
+// state folder's `kept` where that cannot be). The saver holds an exclusive
+// flock on its journal, so that no one takes a live save for a killed one.
 class SaveJournal {
  public:
   // Keeps the content of the file open as `target` (readable, named `path`)
   // before `new_content` (new_size bytes) is copied over it. Nothing (errno
-  // set) when the file must not be touched: ETXTBSY when another save
-  // rewrites it now. Where no journal can be kept anywhere the save goes on
+  // set) when the file must not be touched: kHeldBySave when another save
+  // rewrites it now. Where no journal can be kept anywhere (a file at its
+  // name that is none of the user's journals included) the save goes on
   // without one (Kept() false), and the run has said why.
   static std::optional<SaveJournal> Keep(int target, const std::string& path, int new_content, uint64_t new_size);
   SaveJournal(SaveJournal&& other) noexcept;
@@ -65,12 +69,17 @@ class SaveJournal {
 // Undoes a save of the file open as `fd` that was killed mid-rewrite, when
 // its journal is there and its saver has ended. True when the file is fit
 // to read (no journal, a live saver's, or the killed save dealt with);
-// false (errno set) when a killed save could not be undone.
+// false (errno set) when a killed save could not be undone. A journal
+// beside the file in a folder others may write is passed over, and said so.
 bool RecoverKilledSave(int fd);
 // Whether a journal of the file open as `fd` is there whose saver has ended.
 bool KilledSaveLeft(int fd);
 // The same for every journal in the state folder whose saver has ended,
-// each onto the file it names; how many were dealt with. Never waits.
+// each onto the file it names, or onto that file under another name in
+// its folder; how many were dealt with. Never waits.
 size_t RecoverKilledSaves();
+
+// Whether a name in a folder is a journal's: such files are no program's.
+bool IsJournalName(std::string_view name);
 
 }  // namespace zv::platform

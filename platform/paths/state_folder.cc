@@ -27,8 +27,9 @@ std::string PasswdHome() {
   return found && found->pw_dir && found->pw_dir[0] == '/' ? found->pw_dir : "";
 }
 
-// A folder the user alone may change: theirs, not a link, writable by no
-// one else. EPERM names the failed check.
+}  // namespace
+
+// Not a link: one could be pointed elsewhere by whoever may write its folder.
 bool IsOwnFolder(const std::string& path) {
   struct stat st {};
   if (::lstat(path.c_str(), &st) != 0) return false;
@@ -42,6 +43,8 @@ bool IsOwnFolder(const std::string& path) {
   }
   return true;
 }
+
+namespace {
 
 // Makes each missing folder of `path` private to the user, as the state
 // folder's users expect of it.

@@ -26,6 +26,11 @@ std::optional<std::string> MakeStateFolder(const std::string& part);
 // nothing otherwise (nothing is made).
 std::optional<std::string> FoundStateFolder(const std::string& part);
 
+// Whether `path` is a folder (not a link) of the user's own that no one
+// else may write; false (errno set) otherwise: EPERM for another's folder
+// or one others may write, ENOTDIR for no folder.
+bool IsOwnFolder(const std::string& path);
+
 // Opens the file `path` in a checked folder for reading (`flags` adds to
 // O_RDONLY) when it is a regular file of the user's own that no one else
 // may write, never following a link nor waiting on a pipe; -1 (errno set)

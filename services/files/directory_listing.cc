@@ -5,7 +5,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <string_view>
 
+#include "platform/paths/save_journal.h"
 #include "platform/text/system_text.h"
 #include "runtime/attached/kept_names.h"
 
@@ -48,6 +50,10 @@ std::optional<std::vector<DirectoryEntry>> ListDirectory(const std::string& fold
   std::vector<DirectoryEntry> entries;
   const std::string prefix = folder.empty() ? std::string() : folder + "/";
   while (const dirent* d = ::readdir(dir)) {
+    // The system's own files: a built game's kept list, the journals of
+    // saves in place (a program that tidied one away would leave a torn
+    // file read as good).
+    if (d->d_name == std::string_view(kKeptListName) || platform::IsJournalName(d->d_name)) continue;
     DirectoryEntry entry;
     entry.name = d->d_name;
     const std::string path = prefix + entry.name;
@@ -89,7 +95,6 @@ bool DirectorySearch::Open(std::vector<DirectoryEntry> carried, const std::strin
     entries->push_back({"..", true});
   }
   if (!entries || entries->empty()) return false;
-  std::erase_if(*entries, [](const DirectoryEntry& entry) { return entry.name == kKeptListName; });
   AddCarriedEntries(*entries, std::move(carried));
   // The program meets each name in its own character set, in a spelling
   // that opens the same file again; a name no spelling leads back to is not

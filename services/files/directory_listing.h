@@ -20,7 +20,9 @@ struct DirectoryEntry {
 
 // The entries of `folder` (a path of this machine), "." and ".." first, then
 // the names in case-blind order (ties in byte order), so that what programs
-// see does not depend on the file system. Nothing when it cannot be read.
+// see does not depend on the file system. The system's own files there (a
+// built game's kept list, journals of saves) are no program's, and are left
+// out. Nothing when it cannot be read.
 std::optional<std::vector<DirectoryEntry>> ListDirectory(const std::string& folder);
 
 // Adds to the listing `entries` those of `carried` (what a built game

@@ -9,7 +9,6 @@
 #include <climits>
 #include <cstdlib>
 
-#include "runtime/attached/kept_names.h"
 #include "services/files/directory_listing.h"
 
 namespace zv::files {
@@ -34,8 +33,7 @@ std::optional<std::vector<DirectoryEntry>> EntriesOf(const std::string& folder, 
 void CollectFiles(const std::string& folder, const std::string& prefix, const std::vector<DirectoryEntry>& entries,
                   const CarriedLister& carried, TreeListing& out) {
   for (const DirectoryEntry& entry : entries) {
-    // The names a built game keeps on disk are the system's, not the folder's.
-    if (IsDotEntry(entry.name) || entry.name == kKeptListName) continue;
+    if (IsDotEntry(entry.name)) continue;
     const std::string path = folder + "/" + entry.name;
     const std::string packed = prefix + entry.name;
     if (entry.directory) {

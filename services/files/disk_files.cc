@@ -205,6 +205,13 @@ bool MayRemoveFromFolder(const std::string& path) {
 
 namespace {
 
+// A killed save of a file is undone before the file moves: its journal may
+// be beside it, where the file's next open would no longer look.
+bool SettleBeforeMove(const std::string& source) {
+  const UniqueFd fd = OpenRegular(source, O_RDONLY);
+  return !fd.Valid() || platform::RecoverKilledSave(fd.Get());
+}
+
 // The move itself, by rename, link, or copy and delete.
 bool MoveByName(const std::string& source, const std::string& destination_named) {
   // A link to nothing at the new name is followed, as a save follows it.
@@ -238,7 +245,8 @@ bool MoveByName(const std::string& source, const std::string& destination_named)
 bool MoveNoReplace(const std::string& source, const std::string& destination) {
   if (source.empty() || destination.empty()) return false;
   const platform::PathResolver& paths = platform::Paths();
-  if (!paths.PrepareWrite(destination) || !paths.PrepareRemove(source) || !paths.BeginPublish(destination, false))
+  if (!SettleBeforeMove(source) || !paths.PrepareWrite(destination) || !paths.PrepareRemove(source) ||
+      !paths.BeginPublish(destination, false))
     return false;
   const bool moved = MoveByName(source, destination);
   paths.EndPublish(destination, moved);

@@ -96,7 +96,8 @@ bool MayRemoveFromFolder(const std::string& path);
 // Renames a file or folder; fails when the destination exists (a link to
 // nothing there is followed to the name it gives). A file moves
 // between file systems by copy and delete; when the source cannot be deleted
-// the copy is, and the move fails with the source in place.
+// the copy is, and the move fails with the source in place. A killed save
+// of the file is undone first (the move fails where it cannot be).
 bool MoveNoReplace(const std::string& source, const std::string& destination);
 
 // The cause in a failure's message ("no space left on device").

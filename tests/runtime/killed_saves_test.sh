@@ -87,8 +87,9 @@ run_row() {
   cp "$dir/a.ref" "$work/a.ref" && cp "$dir/b.ref" "$work/b.ref"
   arrange "$kind" "$dir" || return 0
   # One save's length on this machine, from the saver's own pace: the time
-  # from its first save to its fifth.
+  # from its first save to its fifth (no earlier run's "saved" counts).
   local start period
+  rm -f "$work/said"
   (cd "$dir" || exit 1; (exec "${as_user[@]}" "$zentrovex" run --headless "$work/kill.kqa" > "$work/said") & pid=$!
    until [ -s "$work/said" ] || ! kill -0 $pid 2> /dev/null; do sleep 0.01; done
    start=$(date +%s%N)
@@ -115,13 +116,17 @@ run_row() {
   (cd "$dir" && user "$zentrovex" run --headless "$work/open.kqa")
   cmp -s "$dir/f.dat" "$work/old.ref" ||
     { echo "FAIL: $fs/$kind: a save killed once its journal was kept left $(stat -c %s "$dir/f.dat") bytes"; failed=1; }
-  local k torn=0 journals=0 whole_a=0 whole_b=0  # a before b: the old content of most kills
+  local k torn=0 journals=0 whole_a=0 whole_b=0 hits=0  # a before b: the old content of most kills
   for ((k = 0; k < kills; k++)); do
     arrange "$kind" "$dir"
+    rm -f "$work/said" "$work/hit"
+    # A hit: the saver was alive past its first save, so in a save.
     (cd "$dir" || exit 1; (exec "${as_user[@]}" "$zentrovex" run --headless "$work/kill.kqa" > "$work/said") & pid=$!
      until [ -s "$work/said" ] || ! kill -0 $pid 2> /dev/null; do sleep 0.01; done
      sleep "$(awk -v p="$period" -v k=$k -v n=$kills 'BEGIN { printf "%.3f", p * k / n / 1e9 }')"
-     kill -KILL $pid; wait $pid 2> /dev/null || true)
+     [ -s "$work/said" ] && kill -0 $pid 2> /dev/null && : > "$work/hit"
+     kill -KILL $pid 2> /dev/null; wait $pid 2> /dev/null || true)
+    [ ! -e "$work/hit" ] || ((++hits))
     [ -z "$(ls -A "$XDG_STATE_HOME/zentrovex/saves" 2> /dev/null)" ] || ((++journals))
     # The next open of the file.
     printf 'open file to read 1, "f.dat" : close file 1\r\n' > "$work/open.kqa"
@@ -132,14 +137,16 @@ run_row() {
     fi
     [ "$kind" != link ] || [ "$(stat -c %h "$dir/f.dat")" = 2 ] || fail "$fs/$kind: the file lost its second name"
   done
-  echo "$fs/$kind: $kills kills: $whole_a old, $whole_b new, $torn torn; $journals put back by the next open"
+  echo "$fs/$kind: $kills kills, $hits in a save: $whole_a old, $whole_b new, $torn torn; $journals put back by the next open"
   [ $torn = 0 ] || { echo "FAIL: $fs/$kind: $torn of $kills killed saves tore the file"; failed=1; }
+  [ $hits = $kills ] || { echo "FAIL: $fs/$kind: $((kills - hits)) of $kills kills came before a save began"; failed=1; }
   [ -z "$(ls -A "$XDG_STATE_HOME/zentrovex/saves" 2> /dev/null)" ] || fail "$fs/$kind: a journal stayed"
 }
 
 # file system   kind of save in place
 while read -r fs kind; do
-  run_row "$fs" "$kind"
+  # Programs read standard input: not the table's.
+  run_row "$fs" "$kind" < /dev/null
 done << 'ROWS'
 ext4  link
 ext4  read-only-folder
