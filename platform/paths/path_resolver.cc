@@ -49,6 +49,10 @@ std::optional<std::string> FindEntry(const std::string& folder, const std::strin
 
 }  // namespace
 
+std::optional<std::string> FindEntryIgnoringCase(const std::string& folder, const std::string& name) {
+  return FindEntry(folder, name, name);
+}
+
 std::string AsciiLower(std::string_view text) {
   std::string out(text);
   for (char& c : out)

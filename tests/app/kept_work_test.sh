@@ -3,10 +3,10 @@
 # program with unsaved changes, in either tab; a stop signal keeps each tab's
 # under a name of its own, never over an earlier autosave nor in a folder
 # that goes at exit, and opening the program offers them; a program saved
-# without an extension is NAME.kqa, which `zentrovex run` takes; string
-# array files written on Linux load line by line, and a line cut at 255
-# characters is named on standard error while the program, or the built
-# game, goes on.
+# without an extension is NAME.kqa, which `zentrovex run` and `edit` take
+# whatever the case of the file's name; string array files written on Linux
+# load line by line, and a line cut at 255 characters is named on standard
+# error while the program, or the built game, goes on.
 set -euo pipefail
 zv=$1
 work=$(mktemp -d)
@@ -58,5 +58,6 @@ an LF text file loads line by line|run 'dim s$(39) : load string array "lines.tx
 the program's own lone LF comes back whole|run 'dim s$(1) : s$(0) = "a" + chr$(10) : save string array "o.txt", s$(0) : load string array "o.txt", s$(0) : print len(s$(0))'|[ "$(cat out)" = 2 ]
 a long line warns once in a run, which goes on|run 'dim s$(3) : load string array "long.txt", s$(0) : print len(s$(1)); s$(3)'|[ "$(cat out)" = 255b ] && warned_once
 a long line warns once in a built game, which goes on|run 'dim s$(3) : load string array "long.txt", s$(0) : print len(s$(1)); s$(3)' && game|[ "$(cat out)" = 255b ] && warned_once
+a program saved over MINE.KQA is mine.kqa to run and edit, which say so|printf 'print 5\r\n' > mine.KQA && edit "key ctrl+n/type print 6/key ctrl+s/type mine/$save/$yes" && edit "key ctrl+end/type \nrem x/key ctrl+s" mine.kqa && "$zv" run --headless mine.kqa > out 2> err|[ "$(cat out)" = 6 ] && grep -q 'taking mine.KQA' err && is mine.KQA 'print 6' 'rem x' && [ ! -e mine.kqa ]
 ROWS
 [ $failed = 0 ] && echo "kept work: every row holds"
