@@ -285,6 +285,14 @@ TEST_F(EditorDriver, QuittingOnRequestKeepsUnsavedProgramsBesideThemselves) {
   EXPECT_EQ(ReadAll(File("kept.kqa")), "print 1\r\n");
   EXPECT_EQ(ReadAll(File("kept.kqa.autosave")), "xprint 1\r\n");
   EXPECT_EQ(ReadAll(File("untitled.kqa.autosave")), "print 2\r\n");
+  // A second end (a stop signal's keep at once, then the editor's own)
+  // keeps nothing twice; a change kept since goes beside the first.
+  editor_->QuitKeepingChanges();
+  EXPECT_FALSE(fs::exists(File("untitled.kqa.autosave-2")));
+  Type("!");
+  editor_->QuitKeepingChanges();
+  EXPECT_EQ(ReadAll(File("untitled.kqa.autosave-2")), "print 2!\r\n");
+  EXPECT_FALSE(fs::exists(File("kept.kqa.autosave-2")));
 }
 
 // Where the program's folder takes no file (here it is gone when the
@@ -331,10 +339,10 @@ TEST_F(EditorDriver, KeptChangesGoToTheStateFolderWhenTheProgramsFolderFailsAndA
   ::unsetenv("XDG_STATE_HOME");
 }
 
-// Changes kept in the state folder are offered only where they are the
-// user's own regular file in the user's own folder: anything another user
+// Kept changes are offered only where they are the user's own regular file,
+// in the state folder also in the user's own folder: anything another user
 // could have put or changed there is passed over.
-TEST(KeptChanges, TheStateFoldersAreOfferedOnlyWhenTheyAreTheUsersOwnRegularFile) {
+TEST(KeptChanges, AreOfferedOnlyWhenTheyAreTheUsersOwnRegularFile) {
   const platform::TempFolder temp;
   const std::string& work = temp.Path();
   fs::create_directories(work + "/program");
@@ -343,12 +351,16 @@ TEST(KeptChanges, TheStateFoldersAreOfferedOnlyWhenTheyAreTheUsersOwnRegularFile
     const char* what;
     void (*make)(const std::string& kept);
     bool offered;
+    bool beside = false;  // beside the program, not in the state folder
+  };
+  const auto kLink = [](const std::string& kept) {
+    WriteAll(kept + ".real", "x");
+    fs::create_symlink(kept + ".real", kept);
   };
   const Case cases[] = {
       {"own file", [](const std::string& kept) { WriteAll(kept, "x"); }, true},
       {"others may write it", [](const std::string& kept) { WriteAll(kept, "x"); ::chmod(kept.c_str(), 0666); }, false},
-      {"a link", [](const std::string& kept) { WriteAll(kept + ".real", "x"); fs::create_symlink(kept + ".real", kept); },
-       false},
+      {"a link", kLink, false},
       {"a pipe", [](const std::string& kept) { ::mkfifo(kept.c_str(), 0600); }, false},
       {"its folder others may write",
        [](const std::string& kept) {
@@ -356,6 +368,7 @@ TEST(KeptChanges, TheStateFoldersAreOfferedOnlyWhenTheyAreTheUsersOwnRegularFile
          ::chmod(fs::path(kept).parent_path().c_str(), 0777);
        },
        false},
+      {"a link beside the program", kLink, false, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -363,11 +376,11 @@ TEST(KeptChanges, TheStateFoldersAreOfferedOnlyWhenTheyAreTheUsersOwnRegularFile
     WriteAll(work + "/program/p.kqa", "print 1\r\n");
     const struct timespec past[2] = {{1000000, 0}, {1000000, 0}};
     ::utimensat(AT_FDCWD, (work + "/program/p.kqa").c_str(), past, 0);
-    const std::string kept = AutosaveInStateFolder(work + "/program", "p.kqa");
-    fs::create_directories(fs::path(kept).parent_path());
+    const std::string state_kept = AutosaveInStateFolder(work + "/program", "p.kqa");
+    fs::create_directories(fs::path(state_kept).parent_path());
     fs::permissions(work + "/state", fs::perms::owner_all);
-    fs::permissions(fs::path(kept).parent_path(), fs::perms::owner_all);
-    c.make(kept);
+    fs::permissions(fs::path(state_kept).parent_path(), fs::perms::owner_all);
+    c.make(c.beside ? AutosaveBeside(work + "/program", "p.kqa") : state_kept);
     EXPECT_EQ(NewerAutosaves(work + "/program", "p.kqa").size(), c.offered ? 1u : 0u);
   }
   ::unsetenv("XDG_STATE_HOME");
