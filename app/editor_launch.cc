@@ -51,8 +51,9 @@ int RunEditorApp(const std::string& executable, const CommandLine& line) {
   std::unique_ptr<platform::Window> window;
   bool headless = line.headless || !line.events.empty();
   // A silent X server would hold the start, and every stop signal, for
-  // ever. Once the editor runs it waits for the server instead: a stop
-  // signal then ends it with its changes kept.
+  // ever. Once the editor runs, a stop signal keeps its unsaved programs at
+  // once (the editor's ending work), and ends it a moment later should the
+  // server give no answer.
   std::unique_ptr<platform::XServerWatch> x_server_watch;
   if (!headless && platform::DisplayNamed()) x_server_watch = platform::XServerWatch::Start(kExitStartFailed, nullptr);
   if (!headless) {
@@ -62,6 +63,7 @@ int RunEditorApp(const std::string& executable, const CommandLine& line) {
     std::string error;
     window = platform::OpenSdlWindow(window_options, &error);
     headless = window == nullptr;
+    if (x_server_watch) x_server_watch->StartedUp();
     // Without a window nobody could use the editor; only a session whose
     // last frame was asked for is worth running unseen.
     if (headless && line.frames == 0 && line.screenshot.empty()) {
@@ -98,7 +100,6 @@ int RunEditorApp(const std::string& executable, const CommandLine& line) {
   session.screenshot = line.screenshot;
   session.options.app_folder = CurrentFolder();
   session.options.stub_path = executable;
-  x_server_watch.reset();
   platform::Window& run_window = *window;
   session.options.run_program = [&executable, &run_window, &clock, headless](const editor::RunRequest& request) {
     ProgramRun run;

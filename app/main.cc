@@ -1,3 +1,4 @@
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -5,6 +6,7 @@
 #include <exception>
 #include <filesystem>
 #include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,6 +15,7 @@
 #include "app/program_run.h"
 #include "app/program_compiler.h"
 #include "app/system_parts.h"
+#include "platform/paths/path_resolver.h"
 #include "platform/paths/save_journal.h"
 #include "platform/paths/temp_folder.h"
 #include "platform/signals/stop_signals.h"
@@ -45,6 +48,24 @@ std::string ProgramLine(const std::vector<std::string>& words) {
   std::string line = zv::ProgramCommandLine(words, &left_out);
   if (!left_out.empty()) zv::platform::WriteSystemText(stderr, "zentrovex: " + left_out + "\n");
   return line;
+}
+
+// A program named otherwise than its file in letter case (GAME.KQA saved by
+// an older editor, given as game.kqa) is that file, as the editor's
+// requesters find it: the entry of its folder that matches its name
+// without regard to case, when nothing has the name as given. The user
+// hears which file was taken.
+std::string ProgramFile(const std::string& given) {
+  struct stat st {};
+  if (given.empty() || ::lstat(given.c_str(), &st) == 0) return given;
+  const fs::path path(given);
+  const std::string name = path.filename().string();
+  const std::string folder = path.has_parent_path() ? path.parent_path().string() + "/" : std::string();
+  const std::optional<std::string> found = zv::platform::FindEntryIgnoringCase(folder, name);
+  if (!found || *found == name) return given;
+  const std::string taken = folder + *found;
+  std::fprintf(stderr, "zentrovex: no file is named %s; taking %s\n", given.c_str(), taken.c_str());
+  return taken;
 }
 
 // A built game takes its settings from the environment, since its whole
@@ -131,6 +152,7 @@ int Main(const std::vector<std::string>& args) {
     std::fprintf(stderr, "zentrovex: %s\n\n%s", error.c_str(), zv::kUsage);
     return 2;
   }
+  line->file = ProgramFile(line->file);
   switch (line->action) {
     case zv::CommandLine::Action::kVersion:
       std::printf("zentrovex %s\n", ZV_VERSION);

@@ -2,20 +2,32 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace zv::editor {
 
-// Where a program with unsaved changes is kept when the editor is made to
-// quit (a stop signal, a logout): beside itself as NAME.kqa.autosave, or,
-// where its folder takes no file, in the user's state folder
-// (platform::StateFolder()/autosave), under its name and a mark of its
-// folder, so that programs of one name in two folders keep apart.
+// Where a program with unsaved changes is kept when the editor ends without
+// asking (a stop signal, a logout, a lost display): beside itself as
+// NAME.kqa.autosave, or, where its folder takes no file, in the user's state
+// folder (platform::StateFolder()/autosave), under its name and a mark of
+// its folder, so that programs of one name in two folders keep apart. No
+// autosave is ever written over: where the name is taken (by an earlier
+// end's autosave, or by the other tab's), the first free of
+// NAME.kqa.autosave-2, -3, ... is taken.
 std::string AutosaveBeside(const std::string& folder, const std::string& name);
 std::string AutosaveInStateFolder(const std::string& folder, const std::string& name);
 
-// The autosave of the program at `folder`/`name` that is newer than the
-// program (or whose program does not exist), beside it first; nothing when
-// there is none.
-std::optional<std::string> NewerAutosave(const std::string& folder, const std::string& name);
+// Writes `bytes` as a new autosave of the program `name` of `folder`,
+// beside it, else in the state folder; the path it took, or nothing (errno
+// set). `not_beside` then says why it could not go beside the program.
+std::optional<std::string> WriteAutosave(const std::string& folder, const std::string& name, std::string_view bytes,
+                                         std::string* not_beside);
+
+// The autosaves of the program at `folder`/`name` that are newer than the
+// program (all of them while it does not exist), newest first. Only the
+// user's own regular files are offered; one in the state folder that is
+// not, or in a folder others may write, is named and passed over.
+std::vector<std::string> NewerAutosaves(const std::string& folder, const std::string& name);
 
 }  // namespace zv::editor

@@ -244,6 +244,8 @@ void Editor::DrawEditorScreen() {
 
 void Editor::Frame() {
   if (!Ready()) return;
+  // Before the frame's calls to the X server, which may never return.
+  NoteChanges();
   if (view_->Dragging()) {
     if (help_view_) {
       const int32_t top = view_->DragThumb(mouse_y_, HelpRowCount(), kHelpShownRows);
@@ -263,7 +265,8 @@ bool Editor::OpenFile(const std::string& given) {
   const std::string path = std::filesystem::absolute(given, ec).lexically_normal().string();
   SourceDocument& d = Live();
   // A program that does not exist yet starts empty under its name, so that
-  // saving creates it.
+  // saving creates it; what an end kept under that name is offered (an
+  // unnamed program's, untitled.kqa's, is found so).
   if (!std::filesystem::exists(path, ec)) {
     d.buffer.Clear();
     d.header = {};
@@ -274,6 +277,7 @@ bool Editor::OpenFile(const std::string& given) {
     d.folder = p.parent_path().string();
     ShowFileStatus();
     RestoreView();
+    OfferAutosave();
     return true;
   }
   std::string error;

@@ -11,6 +11,7 @@
 #include "editor/editor_view.h"
 #include "editor/glyph_font.h"
 #include "editor/help/help_viewer.h"
+#include "editor/kept_changes.h"
 #include "editor/progress_box.h"
 #include "editor/recent_files.h"
 #include "editor/requester.h"
@@ -19,6 +20,7 @@
 #include "editor/text_editing.h"
 #include "platform/clipboard/clipboard.h"
 #include "platform/paths/temp_folder.h"
+#include "platform/signals/ending_work.h"
 #include "platform/text/text_service.h"
 #include "platform/window/window.h"
 
@@ -93,6 +95,7 @@ constexpr int32_t kQuit = 99;
 namespace result {
 constexpr int32_t kCancelChooseTool = 73;
 constexpr int32_t kMakeFolder = 81;  // the save and build requesters' new-folder button
+constexpr int32_t kNextAutosave = 82;  // no to an autosave offered: the next one is
 }  // namespace result
 
 // The source editor: two source tabs over a 640 x 480 screen with menus, a
@@ -200,8 +203,10 @@ class Editor {
   void OpenRecent(int32_t index);
   // Loads a program into the live tab; false with the reason in `error`.
   bool LoadPath(const std::string& path, std::string* error);
-  // Asks whether to open the live program's newer autosave, if it has one.
+  // Asks whether to open each of the live program's newer autosaves in
+  // turn, newest first, until one is taken.
   void OfferAutosave();
+  void OfferNextAutosave();
   void OpenAutosave();
   // The clipboard, in the encoding of the live program's file.
   bool CopyToClipboard(std::string_view text);
@@ -237,11 +242,14 @@ class Editor {
   void AskBeforeQuit();
   // The one way the editor ends, by its quit or a stop signal: each program
   // with unsaved changes, unless `given_up` at the quit's question, is first
-  // written beside itself as NAME.kqa.autosave (an unnamed one as
-  // untitled.kqa.autosave), or where its folder takes no file in the user's
-  // state folder (editor/autosave.h). Opening a program whose autosave is
-  // newer offers that text.
+  // kept as a new autosave of its own (KeptChanges, editor/autosave.h).
+  // Opening a program whose autosaves are newer offers their text.
   void EndKeepingChanges(std::array<bool, 2> given_up);
+  // Tells kept_ what each tab holds now: a program with unsaved changes
+  // under its name (untitled.kqa while it has none) and in the folder its
+  // autosave goes to (its own; for an example of the help, whose folder
+  // goes at exit, the one its save offers), or nothing.
+  void NoteChanges();
 
   EditorDisplay& display_;
   platform::Window& window_;
@@ -262,7 +270,7 @@ class Editor {
   int32_t pending_recent_ = -1;
   int32_t pending_tool_ = 0;  // the tool slot being chosen
   std::string pending_link_;
-  std::string pending_autosave_;
+  std::vector<std::string> pending_autosaves_;  // offered, newest first
   // What a yes/no question confirms: the file to write and its header.
   std::string pending_path_;
   SourceHeader pending_header_;
@@ -277,6 +285,12 @@ class Editor {
   int32_t mouse_x_ = 0, mouse_y_ = 0;
   bool mouse_down_ = false;
   bool selecting_by_mouse_ = false;
+  KeptChanges kept_;
+  // An end that the editor's loop cannot reach keeps what kept_ holds and
+  // removes the temporary folder; last, so that it goes first.
+  platform::EndingWork ending_{[this] { kept_.Keep(); }, [this] {
+    if (temp_.Valid()) platform::RemoveTree(temp_.Path());
+  }};
 };
 
 }  // namespace zv::editor

@@ -15,7 +15,6 @@
 #include "editor/language_texts.h"
 #include "platform/paths/failure_cause.h"
 #include "platform/paths/path_resolver.h"
-#include "platform/paths/state_folder.h"
 #include "platform/signals/stop_signals.h"
 #include "platform/text/code_page.h"
 #include "platform/text/system_text.h"
@@ -168,9 +167,9 @@ int32_t Editor::ResultOf(int32_t button) const {
     case mode::kReplace:
     case mode::kProject:
     case mode::kOpenExample:
-    case mode::kOpenAutosave:
       if (confirm) return mode_;
       break;
+    case mode::kOpenAutosave: return confirm ? mode_ : result::kNextAutosave;
     case mode::kTools: if (button >= 2) return mode::kTools; break;
     case mode::kChooseTool: return confirm ? mode::kChooseTool : result::kCancelChooseTool;
     case mode::kQuit: if (confirm) return 2; break;
@@ -272,6 +271,11 @@ void Editor::RunResult(int32_t result) {
     case 48: CloseRequester(); OpenRecent(pending_recent_); break;
     case mode::kOpenExample: CloseRequester(); OpenExample(pending_link_); break;
     case mode::kOpenAutosave: OpenAutosave(); break;
+    case result::kNextAutosave:
+      CloseRequester();
+      if (!pending_autosaves_.empty()) pending_autosaves_.erase(pending_autosaves_.begin());
+      OfferNextAutosave();
+      break;
     case mode::kTools: CloseRequester(); OpenToolChooser(pending_tool_); break;
     case mode::kChooseTool: ToolChosen(); break;
     case result::kCancelChooseTool: CloseRequester(); OpenToolList(); break;
@@ -377,7 +381,9 @@ void Editor::SaveAsConfirmed() {
   pending_header_ = {requester_->FieldText(2), requester_->FieldText(3), requester_->FieldText(4)};
   if (Exists(pending_path_)) {
     CloseRequester();
-    OpenQuestion(mode::kConfirmOverwrite, name + " " + Label(Text::kFileExists));
+    // The file that would be replaced, which may be spelled otherwise.
+    OpenQuestion(mode::kConfirmOverwrite,
+                 platform::ProgramTextOf(NameOfPath(pending_path_)) + " " + Label(Text::kFileExists));
     return;
   }
   if (std::string cause; !SaveUnder(pending_path_, pending_header_, &cause)) {
@@ -423,46 +429,49 @@ bool Editor::SaveCurrent() {
   return true;
 }
 
-// Beside the program first; where its folder takes no file (read-only,
-// full), in the user's state folder, and the user hears where.
-void Editor::EndKeepingChanges(std::array<bool, 2> given_up) {
+void Editor::NoteChanges() {
   for (size_t tab = 0; tab < documents_.size(); ++tab) {
     const SourceDocument& d = documents_[tab];
-    if (!d.buffer.modified || given_up[tab]) continue;
-    const std::string folder = d.folder.empty() ? options_.app_folder : d.folder;
-    const std::string name = d.file_name.empty() ? std::string(kUnnamedFileName) : d.file_name;
-    const std::string beside = AutosaveBeside(folder, name);
-    std::string error;
-    if (SaveSourceFile(beside, d.buffer.lines, d.header, d.encoding, &error)) continue;
-    const std::string cause = platform::CauseOf(errno);
-    const std::string kept = AutosaveInStateFolder(folder, name);
-    std::string kept_error;
-    if (platform::MakeStateFolder("autosave") &&
-        SaveSourceFile(kept, d.buffer.lines, d.header, d.encoding, &kept_error)) {
-      std::fprintf(stderr, "zentrovex: unsaved changes kept in %s (not beside the program: %s)\n", kept.c_str(),
-                   cause.c_str());
+    if (!d.buffer.modified) {
+      kept_.Forget(tab);
       continue;
     }
-    std::fprintf(stderr, "zentrovex: unsaved changes lost (%s: %s; %s: %s)\n", beside.c_str(), cause.c_str(),
-                 kept.c_str(), platform::CauseOf(errno).c_str());
+    const std::string folder = WriteFolder(d);
+    const KeptPlace place{folder.empty() ? options_.app_folder : folder,
+                          d.file_name.empty() ? kUnnamedFileName : d.file_name};
+    kept_.Note(tab, place, d.buffer.lines, d.header, d.encoding);
   }
+}
+
+void Editor::EndKeepingChanges(std::array<bool, 2> given_up) {
+  NoteChanges();
+  for (size_t tab = 0; tab < documents_.size(); ++tab)
+    if (given_up[tab]) kept_.Forget(tab);
+  kept_.Keep();
   quit_ = true;
 }
 
 void Editor::OfferAutosave() {
   const SourceDocument& d = Live();
+  pending_autosaves_.clear();
   if (d.file_name.empty() || IsHelpExample(d)) return;
-  const std::optional<std::string> kept = NewerAutosave(d.folder, d.file_name);
-  if (!kept) return;
-  pending_autosave_ = *kept;
-  OpenQuestion(mode::kOpenAutosave, Label(Text::kAskOpenAutosave));
+  pending_autosaves_ = NewerAutosaves(d.folder, d.file_name);
+  OfferNextAutosave();
+}
+
+void Editor::OfferNextAutosave() {
+  if (pending_autosaves_.empty()) return;
+  OpenQuestion(mode::kOpenAutosave,
+               platform::ProgramTextOf(NameOfPath(pending_autosaves_.front())) + " " + Label(Text::kAskOpenAutosave));
 }
 
 // The kept text takes the place of the program's, under the program's own
 // name, as changes still to be saved.
 void Editor::OpenAutosave() {
   CloseRequester();
-  std::optional<SourceText> text = LoadSourceFile(pending_autosave_);
+  if (pending_autosaves_.empty()) return;
+  std::optional<SourceText> text = LoadSourceFile(pending_autosaves_.front());
+  pending_autosaves_.clear();
   if (!text) {
     SetStatus(Label(Text::kLoadFailed));
     return;

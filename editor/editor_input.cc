@@ -35,6 +35,8 @@ void Editor::HandleEvent(const platform::WindowEvent& event) {
     if (event.kind == WindowEventKind::kClose) QuitKeepingChanges();
     return;
   }
+  // Before an event that may wait long (a run, a build), what it would lose.
+  NoteChanges();
   switch (event.kind) {
     case WindowEventKind::kClose: RunCommand(Command::kExit); break;
     case WindowEventKind::kKeyDown: KeyDown(event.a, event.modifiers); break;

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "platform/paths/failure_cause.h"
+#include "platform/paths/test_stop.h"
 #include "platform/signals/stop_signals.h"
 #include "runtime/startup.h"
 
@@ -25,6 +26,9 @@ int RunEditorSession(EditorSession& session) {
     // waits until there is something to click on.
     while (!editor.QuitRequested() && display.FramesPresented() > 0 && session.window->PollEvent(&event))
       editor.HandleEvent(event);
+    // A test stops the session here, its script played out and its changes
+    // made, to send it a signal at that moment (ZV_TEST_STOP_AT=played).
+    if (session.script && session.script->PendingEvents() == 0) platform::StopHereForTests("played");
     if (platform::StopSignal() != 0) editor.QuitKeepingChanges();
     if (editor.QuitRequested()) break;
     editor.Frame();

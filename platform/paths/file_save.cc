@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <utility>
 #include <vector>
@@ -76,12 +77,27 @@ bool PublishNoReplace(const std::string& temp, const std::string& path) {
   return true;
 }
 
+// The umask as the system reports it; only where it does not (kernels
+// before 4.7) is it set and put back, which another thread's new file could
+// meet in between.
+uint32_t ProcessUmask() {
+  if (std::FILE* status = std::fopen("/proc/self/status", "re")) {
+    char line[256];
+    unsigned mask = 0;
+    bool found = false;
+    while (!found && std::fgets(line, sizeof line, status)) found = std::sscanf(line, "Umask: %o", &mask) == 1;
+    std::fclose(status);
+    if (found) return mask;
+  }
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  return mask;
+}
+
 }  // namespace
 
 uint32_t NewFileMode(uint32_t mode) {
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  return mode & ~static_cast<uint32_t>(mask) & 07777;
+  return mode & ~ProcessUmask() & 07777;
 }
 
 std::optional<std::string> FollowLinks(const std::string& path) {
@@ -109,12 +125,13 @@ std::optional<FileSave> FileSave::Begin(const std::string& path, ExistingFile ex
   save.path_ = path;
   save.existing_mode_ = existing;
   struct stat st;
-  auto target = FollowLinks(path);
+  auto target = existing == ExistingFile::kNewName ? std::optional<std::string>(path) : FollowLinks(path);
   if (!target) return std::nullopt;
   save.target_ = std::move(*target);
-  if (existing == ExistingFile::kKeep) {
+  if (existing != ExistingFile::kReplace) {
     // A link to nothing is followed to make the file it names, as a
-    // replacing save does; anything already there is kept.
+    // replacing save does, unless the name itself must be free; anything
+    // already there is kept.
     if (::lstat(save.target_.c_str(), &st) == 0) {
       errno = EEXIST;
       return std::nullopt;
@@ -289,7 +306,7 @@ bool FileSave::Finish() {
 bool FileSave::Publish() {
   const int copy = ::dup(fd_);
   if (copy < 0 || ::close(copy) != 0 || !SyncFileData(fd_)) return false;
-  const bool keep = existing_mode_ == ExistingFile::kKeep;
+  const bool keep = existing_mode_ != ExistingFile::kReplace;
   if (temp_.empty() && keep) {
     if (!NameSaveTemporary(fd_, target_)) return false;
   } else {

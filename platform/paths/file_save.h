@@ -13,7 +13,11 @@ namespace zv::platform {
 // What a save does with a file that is already there.
 enum class ExistingFile {
   kReplace,  // its content is replaced
-  kKeep      // it stays as it is and the save fails (EEXIST)
+  kKeep,     // it stays as it is and the save fails (EEXIST)
+  // The name itself must be free: anything there, a link to nothing too,
+  // stays as it is and the save fails (EEXIST); no link is followed, so
+  // the new file is made where the name says and nowhere else.
+  kNewName
 };
 
 // One file being saved: every writer of the system saves through it. The
@@ -91,7 +95,9 @@ bool SaveFile(const std::string& path, std::string_view text, ExistingFile exist
 // to nothing gives the missing file it names.
 std::optional<std::string> FollowLinks(const std::string& path);
 
-// The mode a new file gets for `mode`: less the process's umask.
+// The mode a new file gets for `mode`: less the process's umask, read
+// without changing it, so that a thread saving beside others never gives
+// their new files a mode made without it.
 uint32_t NewFileMode(uint32_t mode = 0666);
 
 }  // namespace zv::platform

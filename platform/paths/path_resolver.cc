@@ -70,6 +70,10 @@ SystemSpelling SpellForSystem(std::string_view text, std::string_view whole) {
 
 }  // namespace
 
+std::optional<std::string> FindEntryIgnoringCase(const std::string& folder, const std::string& name) {
+  return FindEntry(folder, name, name);
+}
+
 std::string AsciiLower(std::string_view text) {
   std::string out(text);
   for (char& c : out)

@@ -109,6 +109,12 @@ class PathResolver {
 // The resolver that every file-opening command uses.
 PathResolver& Paths();
 
+// The entry of `folder` ("" for the working folder, else ending in "/")
+// spelled `name`, else the one that matches it without regard to case (of
+// several, the lowest in byte order), as each component of a program's
+// names is found; nothing when none matches.
+std::optional<std::string> FindEntryIgnoringCase(const std::string& folder, const std::string& name);
+
 // Lower-cases ASCII letters only, as the case-blind matching does.
 std::string AsciiLower(std::string_view text);
 bool EqualNoCase(std::string_view a, std::string_view b);

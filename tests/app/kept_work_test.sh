@@ -1,31 +1,45 @@
 #!/usr/bin/env bash
 # What a user's work keeps, end to end: the editor's quit asks about every
-# program with unsaved changes, in either tab; a program saved without an
-# extension is NAME.kqa, which `zentrovex run` takes; string array files
-# written on Linux load line by line, and a line cut at 255 characters is
-# named on standard error while the program, or the built game, goes on.
+# program with unsaved changes, in either tab; a stop signal keeps each tab's
+# under a name of its own, never over an earlier autosave nor in a folder
+# that goes at exit, and opening the program offers them; a program saved
+# without an extension is NAME.kqa, which `zentrovex run` and `edit` take
+# whatever the case of the file's name; string array files written on Linux
+# load line by line, and a line cut at 255 characters is named on standard
+# error while the program, or the built game, goes on.
 set -euo pipefail
 zv=$1
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
 export XDG_CONFIG_HOME=$work/config XDG_STATE_HOME=$work/state
-# The question's Yes and No, the save requester's Save.
+# The question's Yes and No, the load and save requesters' Load and Save.
 yes='click 277 258' no='click 363 258' save='click 473 267'
-# A session of the editor on prog.kqa, its script's lines split at "/".
-edit() { tr / '\n' <<< "$1" > script.txt && "$zv" edit --events script.txt prog.kqa > out 2> err; }
+# A session of the editor on prog.kqa (or the file given), its script's
+# lines split at "/".
+edit() { tr / '\n' <<< "$1" > script.txt && "$zv" edit --events script.txt "${2:-prog.kqa}" > out 2> err; }
+# The same, ended by SIGTERM once its script is played out (ZV_TEST_STOP_AT).
+stopped() {
+  tr / '\n' <<< "$1" > script.txt
+  ZV_TEST_STOP_AT=played "$zv" edit --events script.txt "${@:2}" > out 2> err &
+  local pid=$! status=0
+  while kill -0 $pid 2> /dev/null && [ "$(awk '{ print $3 }' /proc/$pid/stat 2> /dev/null)" != T ]; do sleep 0.05; done
+  kill -TERM $pid && kill -CONT $pid
+  wait $pid || status=$?
+  [ $status = 143 ]
+}
 # A program of one line, run; then, with "game", built and played.
 run() { printf '%s\r\n' "$1" > run.kqa && "$zv" run --headless run.kqa > out 2> err; }
 game() { "$zv" build run.kqa -o game > /dev/null && ZENTROVEX_HEADLESS=1 ./game > out 2> err; }
 is() { [ "$(cat "$1")" = "$(printf '%s\r\n' "${@:2}")" ]; }
-none() { ! ls ./*.autosave > /dev/null 2>&1; }
+none() { ! ls ./*.autosave* > /dev/null 2>&1; }
 long=$(printf '%0300d' 0)
 warned_once() { [ "$(grep -c 'String too long "long.txt": line 2 (and 1 more) was cut at 255 characters' err)" = 1 ]; }
 
 failed=0
 # One row a case: what it shows | what is done | what holds afterwards.
 while IFS='|' read -r what action check; do
-  rm -rf ./* && printf 'print 1\r\n' > prog.kqa && printf 'line %d\n' {1..40} > lines.txt
+  rm -rf ./* && printf 'print 1\r\n' > prog.kqa && printf 'old\r\n' > earlier && touch -d '-1 hour' earlier && printf 'line %d\n' {1..40} > lines.txt
   printf 'a\r\n%s\r\n%s\r\nb\r\n' "$long" "$long" > long.txt
   if ! eval "$action" || ! eval "$check"; then
     echo "FAIL: $what: $(head -c 300 out err 2>&1)" >&2
@@ -36,10 +50,14 @@ quit: tab 1 changed, tab 2 shown, yes saves it|edit "key ctrl+end/type \nrem kep
 quit: no gives the changes up, leaving nothing|edit "key ctrl+end/type \nrem gone/key ctrl+2/close/$no/$yes"|is prog.kqa 'print 1' && none
 quit: an unnamed program in tab 2 is named and saved|edit "key ctrl+2/type print 2/key ctrl+1/close/$yes/type second/$save/$yes"|is second.kqa 'print 2'
 quit: Escape keeps the editor and the changes|edit "key ctrl+end/type \nrem kept/key ctrl+2/close/key escape/key ctrl+s"|is prog.kqa 'print 1' 'rem kept'
+a stop keeps two unnamed tabs apart and an earlier autosave; untitled.kqa offers each|cp -p earlier untitled.kqa.autosave && stopped "type print 1/key ctrl+2/type print 2" && edit "$no/$yes/key ctrl+s" untitled.kqa|is untitled.kqa.autosave old && is untitled.kqa.autosave-2 'print 1' && is untitled.kqa.autosave-3 'print 2' && is untitled.kqa 'print 1'
+a stop keeps one program open in both tabs twice, passing over a link|ln -s outside prog.kqa.autosave && stopped "type A/key ctrl+2/key ctrl+o/type prog.kqa/$save/type B" prog.kqa|is prog.kqa 'print 1' && is prog.kqa.autosave-2 'Aprint 1' && is prog.kqa.autosave-3 'Bprint 1' && [ ! -e outside ]
+a stop keeps an edited help example where its save goes, not in the folder that goes at exit|stopped "key f1/click 10 183/key home/click 128 281/$yes/type C"|grep -q '^C' core_blocks_and_loops.kqa.autosave
 a name without extension is NAME.kqa|edit "key ctrl+n/type print 3/key ctrl+s/type game/$save" && "$zv" run --headless game.kqa > out|[ "$(cat out)" = 3 ]
 an LF text file loads line by line|run 'dim s$(39) : load string array "lines.txt", s$(0) : print s$(0); "."; s$(39)'|[ "$(cat out)" = 'line 1.line 40' ]
 the program's own lone LF comes back whole|run 'dim s$(1) : s$(0) = "a" + chr$(10) : save string array "o.txt", s$(0) : load string array "o.txt", s$(0) : print len(s$(0))'|[ "$(cat out)" = 2 ]
 a long line warns once in a run, which goes on|run 'dim s$(3) : load string array "long.txt", s$(0) : print len(s$(1)); s$(3)'|[ "$(cat out)" = 255b ] && warned_once
 a long line warns once in a built game, which goes on|run 'dim s$(3) : load string array "long.txt", s$(0) : print len(s$(1)); s$(3)' && game|[ "$(cat out)" = 255b ] && warned_once
+a program saved over MINE.KQA is mine.kqa to run and edit, which say so|printf 'print 5\r\n' > mine.KQA && edit "key ctrl+n/type print 6/key ctrl+s/type mine/$save/$yes" && edit "key ctrl+end/type \nrem x/key ctrl+s" mine.kqa && "$zv" run --headless mine.kqa > out 2> err|[ "$(cat out)" = 6 ] && grep -q 'taking mine.KQA' err && is mine.KQA 'print 6' 'rem x' && [ ! -e mine.kqa ]
 ROWS
 [ $failed = 0 ] && echo "kept work: every row holds"

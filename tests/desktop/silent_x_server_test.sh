@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # An X server that stops answering (stopped with SIGSTOP here) holds a
 # run's start for ever: Xlib waits for its answers without a bound, and a
-# stop signal is noted only between two waits. The run ends all the same:
+# stop signal is noted only between two waits. The run ends all the same,
+# and the editor keeps the program of each tab under a name of its own:
 #
 # case      the server stopped              then                     the run ends
 # silent    before the run starts           nothing                  status 3 naming the display, once 10 s of silence have passed
@@ -9,6 +10,9 @@
 # int       before the run starts           SIGINT                   by SIGINT (130)
 # window    once the run's window shows     SIGTERM                  by SIGTERM
 # slow      before the run starts           SIGCONT 5 s later        it runs and ends by itself (status 0): a slow server is not cut
+# editor    once the editor holds a new     SIGTERM                  by SIGTERM, both programs kept first
+#           program in each tab
+# lost      killed, not stopped, as editor  nothing                  status 1 saying the display is lost, both programs kept first
 #
 # In each the private temporary folder is gone. The servers are the test's
 # own, so that stopping one stops nobody else's.
@@ -97,4 +101,47 @@ desk_ended || desk_fail "slow: the run did not end once the server answered agai
 [ "$DESK_STATUS" = 0 ] || desk_fail "slow: the run ended with status $DESK_STATUS: $(cat err.txt)"
 echo "ok   slow"
 stop_server
-echo "silent X server: a run whose server gives no answer ends at 10 s with status 3, or at once by a stop signal"
+# The editor on a server of its own, an unnamed program typed into each tab.
+# The test's own tools go back to the test's server: on the stopped one
+# they would wait for ever.
+edit_on_server() {
+  local desktop=$DISPLAY
+  start_server
+  DISPLAY=$display
+  desk_start "$zentrovex" edit
+  desk_window Zentrovex
+  # A bare server gives the window the focus late, and what is typed before
+  # it is lost: F1 until the help shows, Escape until it is gone.
+  desk_press_until F1 rows_of_help && desk_press_until Escape rows_of_text || desk_fail "$1: the editor took no key"
+  desk_type "print 1"
+  desk_key ctrl+2
+  desk_type "print 2"
+  desk_key shift+Home
+  # Tab 2's line selected: every key before it was taken.
+  desk_wait_count 3C6EB4 100 590x13+20+43 || desk_fail "$1: the editor did not take the typing"
+  DISPLAY=$desktop
+}
+rows_of() { desk_grab "$DESK_WORK/grab.png" && [ "$(desk_count "$DESK_WORK/grab.png" 14203A 590x26+20+43)" "$@" ]; }
+rows_of_help() { rows_of -lt 1000; }
+rows_of_text() { rows_of -eq 15340; }
+kept_both() {
+  [ "$(cat untitled.kqa.autosave)" = "$(printf 'print 1\r')" ] && [ "$(cat untitled.kqa.autosave-2)" = "$(printf 'print 2\r')" ] ||
+    desk_fail "$1: the two programs were not kept: $(ls ./*.autosave*)"
+  rm untitled.kqa.autosave*
+}
+
+edit_on_server editor
+kill -STOP "$server"
+kill -TERM "$DESK_PID"
+DESK_TIMEOUT=20 check_end editor 143 "stopped by SIGTERM while the X server on DISPLAY=$display gave no answer"
+kept_both editor
+stop_server
+
+edit_on_server lost
+kill "$server"
+wait "$server" 2> /dev/null || true
+server=
+DESK_TIMEOUT=20 check_end lost 1 "the display is lost: the X server on DISPLAY=$display closed the connection"
+kept_both lost
+stop_server
+echo "silent X server: a run whose server gives no answer ends at 10 s with status 3, or at once by a stop signal; the editor keeps its programs first"

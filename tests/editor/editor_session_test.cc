@@ -285,39 +285,51 @@ TEST_F(EditorDriver, QuittingOnRequestKeepsUnsavedProgramsBesideThemselves) {
   EXPECT_EQ(ReadAll(File("kept.kqa")), "print 1\r\n");
   EXPECT_EQ(ReadAll(File("kept.kqa.autosave")), "xprint 1\r\n");
   EXPECT_EQ(ReadAll(File("untitled.kqa.autosave")), "print 2\r\n");
+  // A second end (a stop signal's keep at once, then the editor's own)
+  // keeps nothing twice; a change kept since goes beside the first.
+  editor_->QuitKeepingChanges();
+  EXPECT_FALSE(fs::exists(File("untitled.kqa.autosave-2")));
+  Type("!");
+  editor_->QuitKeepingChanges();
+  EXPECT_EQ(ReadAll(File("untitled.kqa.autosave-2")), "print 2!\r\n");
+  EXPECT_FALSE(fs::exists(File("kept.kqa.autosave-2")));
 }
 
-// Where the program's folder takes no file (here a folder holds the
-// autosave's name, which even root cannot write over), the changes go to
-// the user's state folder; either way, opening the program again offers
-// them, and taking them leaves them to be saved under the program's name.
+// Where the program's folder takes no file (here it is gone when the
+// editor ends), the changes go to the user's state folder; either way,
+// opening the program again offers each newer autosave, newest first, and
+// taking one leaves it to be saved under the program's name.
 TEST_F(EditorDriver, KeptChangesGoToTheStateFolderWhenTheProgramsFolderFailsAndAreOfferedOnOpening) {
   const std::string state = File("state");
   ::setenv("XDG_STATE_HOME", state.c_str(), 1);
   struct Case {
     const char* what;
-    bool beside_blocked;
+    bool folder_gone;
   };
   for (const Case& c : {Case{"beside the program", false}, Case{"in the state folder", true}}) {
     SCOPED_TRACE(c.what);
-    fs::remove_all(File("kept.kqa.autosave"));
+    fs::remove_all(File("p"));
     fs::remove_all(state);
-    WriteAll(File("kept.kqa"), "print 1\r\n");
+    fs::create_directory(File("p"));
+    WriteAll(File("p/kept.kqa"), "print 1\r\n");
     const struct timespec past[2] = {{1000000, 0}, {1000000, 0}};
-    ::utimensat(AT_FDCWD, File("kept.kqa").c_str(), past, 0);
-    if (c.beside_blocked) fs::create_directory(File("kept.kqa.autosave"));
-    ASSERT_TRUE(editor_->OpenFile(File("kept.kqa")));
+    ::utimensat(AT_FDCWD, File("p/kept.kqa").c_str(), past, 0);
+    ASSERT_TRUE(editor_->OpenFile(File("p/kept.kqa")));
     Pump();
     ASSERT_EQ(editor_->Mode(), mode::kEditing);  // nothing newer is kept yet
     Type("x");
+    if (c.folder_gone) fs::rename(File("p"), File("away"));
     editor_->QuitKeepingChanges();
-    const std::string kept = c.beside_blocked ? AutosaveInStateFolder(temp_.Path(), "kept.kqa")
-                                              : File("kept.kqa.autosave");
+    if (c.folder_gone) fs::rename(File("away"), File("p"));
+    const std::string kept = c.folder_gone ? AutosaveInStateFolder(File("p"), "kept.kqa") : File("p/kept.kqa.autosave");
     EXPECT_EQ(ReadAll(kept), "xprint 1\r\n");
-    EXPECT_EQ(ReadAll(File("kept.kqa")), "print 1\r\n");
+    EXPECT_EQ(ReadAll(File("p/kept.kqa")), "print 1\r\n");
+    WriteAll(kept + "-2", "newer\r\n");  // a later end's, offered first
 
-    ASSERT_TRUE(editor_->OpenFile(File("kept.kqa")));
+    ASSERT_TRUE(editor_->OpenFile(File("p/kept.kqa")));
     Pump();
+    ASSERT_EQ(editor_->Mode(), mode::kOpenAutosave);
+    ClickButton(1);  // no: the next
     ASSERT_EQ(editor_->Mode(), mode::kOpenAutosave);
     ClickButton(2);  // yes
     EXPECT_EQ(Lines().front(), "xprint 1");
@@ -327,10 +339,10 @@ TEST_F(EditorDriver, KeptChangesGoToTheStateFolderWhenTheProgramsFolderFailsAndA
   ::unsetenv("XDG_STATE_HOME");
 }
 
-// Changes kept in the state folder are offered only where they are the
-// user's own regular file in the user's own folder: anything another user
+// Kept changes are offered only where they are the user's own regular file,
+// in the state folder also in the user's own folder: anything another user
 // could have put or changed there is passed over.
-TEST(KeptChanges, TheStateFoldersAreOfferedOnlyWhenTheyAreTheUsersOwnRegularFile) {
+TEST(KeptChanges, AreOfferedOnlyWhenTheyAreTheUsersOwnRegularFile) {
   const platform::TempFolder temp;
   const std::string& work = temp.Path();
   fs::create_directories(work + "/program");
@@ -339,12 +351,16 @@ TEST(KeptChanges, TheStateFoldersAreOfferedOnlyWhenTheyAreTheUsersOwnRegularFile
     const char* what;
     void (*make)(const std::string& kept);
     bool offered;
+    bool beside = false;  // beside the program, not in the state folder
+  };
+  const auto kLink = [](const std::string& kept) {
+    WriteAll(kept + ".real", "x");
+    fs::create_symlink(kept + ".real", kept);
   };
   const Case cases[] = {
       {"own file", [](const std::string& kept) { WriteAll(kept, "x"); }, true},
       {"others may write it", [](const std::string& kept) { WriteAll(kept, "x"); ::chmod(kept.c_str(), 0666); }, false},
-      {"a link", [](const std::string& kept) { WriteAll(kept + ".real", "x"); fs::create_symlink(kept + ".real", kept); },
-       false},
+      {"a link", kLink, false},
       {"a pipe", [](const std::string& kept) { ::mkfifo(kept.c_str(), 0600); }, false},
       {"its folder others may write",
        [](const std::string& kept) {
@@ -352,6 +368,7 @@ TEST(KeptChanges, TheStateFoldersAreOfferedOnlyWhenTheyAreTheUsersOwnRegularFile
          ::chmod(fs::path(kept).parent_path().c_str(), 0777);
        },
        false},
+      {"a link beside the program", kLink, false, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -359,13 +376,12 @@ TEST(KeptChanges, TheStateFoldersAreOfferedOnlyWhenTheyAreTheUsersOwnRegularFile
     WriteAll(work + "/program/p.kqa", "print 1\r\n");
     const struct timespec past[2] = {{1000000, 0}, {1000000, 0}};
     ::utimensat(AT_FDCWD, (work + "/program/p.kqa").c_str(), past, 0);
-    const std::string kept = AutosaveInStateFolder(work + "/program", "p.kqa");
-    fs::create_directories(fs::path(kept).parent_path());
+    const std::string state_kept = AutosaveInStateFolder(work + "/program", "p.kqa");
+    fs::create_directories(fs::path(state_kept).parent_path());
     fs::permissions(work + "/state", fs::perms::owner_all);
-    fs::permissions(fs::path(kept).parent_path(), fs::perms::owner_all);
-    c.make(kept);
-    const std::optional<std::string> offered = NewerAutosave(work + "/program", "p.kqa");
-    EXPECT_EQ(offered.has_value(), c.offered);
+    fs::permissions(fs::path(state_kept).parent_path(), fs::perms::owner_all);
+    c.make(c.beside ? AutosaveBeside(work + "/program", "p.kqa") : state_kept);
+    EXPECT_EQ(NewerAutosaves(work + "/program", "p.kqa").size(), c.offered ? 1u : 0u);
   }
   ::unsetenv("XDG_STATE_HOME");
 }

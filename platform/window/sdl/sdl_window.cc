@@ -3,6 +3,7 @@
 #include <SDL.h>
 #include <SDL_syswm.h>
 #include <X11/Xlib.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <deque>
@@ -10,6 +11,7 @@
 #include <string_view>
 #include <utility>
 
+#include "platform/signals/ending_work.h"
 #include "platform/text/code_page.h"
 #include "platform/window/sdl/sdl_message_box.h"
 #include "platform/window/sdl/sdl_title.h"
@@ -335,6 +337,20 @@ std::string WhyNoDisplay() {
   return "SDL's X11 video driver did not start";
 }
 
+// The X server's connection ended under the process (the server ended: a
+// logout, a crashed desktop session). Xlib cannot go on and ends the
+// process once this returns, so the ending work (what the user would lose,
+// platform/signals/ending_work.h) is done here first; it needs no server.
+extern "C" int EndOnLostDisplay(Display* display) {
+  const char* name = display ? XDisplayString(display) : nullptr;
+  const std::string message = std::string("zentrovex: the display is lost: the X server on DISPLAY=") +
+                              (name ? name : "") + " closed the connection\n";
+  // A plain write: another thread may hold a lock of the C streams.
+  [[maybe_unused]] const ssize_t written = ::write(STDERR_FILENO, message.data(), message.size());
+  DoEndingWork();
+  ::_exit(kDisplayLostStatus);
+}
+
 }  // namespace
 
 int KeyNumberOfScancode(int scancode) { return FindKeyNumber(static_cast<SDL_Scancode>(scancode)); }
@@ -379,6 +395,7 @@ std::unique_ptr<Window> OpenSdlWindow(const SdlWindowOptions& options, std::stri
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
     return nullptr;
   }
+  XSetIOErrorHandler(EndOnLostDisplay);
   return std::make_unique<SdlWindow>(window);
 }
 

@@ -14,6 +14,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/signals/ending_work.h"
 #include "platform/signals/stop_signals.h"
 
 namespace zv::platform {
@@ -142,7 +143,11 @@ void XServerWatch::Watch() {
       const std::lock_guard<std::mutex> lock(mutex_);
       starting = starting_;
     }
-    if (StopSignal() != 0 && !signal_came) signal_came = Clock::now();
+    if (StopSignal() != 0 && !signal_came) {
+      signal_came = Clock::now();
+      // What the user would lose is kept at once, whatever the server does.
+      KeepForEnding();
+    }
     // Asked for only while something hangs on the answer.
     const bool ask = starting || signal_came;
     if (ask && Answers()) last_answer = Clock::now();
@@ -198,6 +203,7 @@ bool XServerWatch::Sleep(Clock::duration length) {
 
 void XServerWatch::End(const std::string& message, int signal_number) {
   Say(message);
+  DoEndingWork();
   if (before_end_) before_end_();
   if (signal_number != 0) EndNowBySignal(signal_number);
   ::_exit(start_failed_status_);

@@ -21,8 +21,11 @@ namespace zv::platform {
 //    kSilence: with `start_failed_status` and a message naming the display,
 //  - at any time, once a stop signal is 1 s old and the server has given no
 //    answer since it came: by the signal, with a message.
-// A slow server that answers is never cut. Before ending the process the
-// watch runs `before_end` (which removes what the run made) on its thread.
+// A slow server that answers is never cut. As soon as it sees a stop signal
+// the watch keeps what the user would lose (KeepForEnding,
+// platform/signals/ending_work.h), without waiting for the server; before
+// ending the process it runs the whole ending work, then `before_end`
+// (which removes what the run made), on its thread.
 class XServerWatch {
  public:
   static constexpr std::chrono::seconds kSilence{10};
