@@ -57,6 +57,7 @@ eacute         Zoé|Müller|émile@€à   letters beyond ASCII, in the program`
 entry          ab|cd                 `entry$()` and `clear entry buffer` between two questions; "cd" once the second has begun (changed: typed before, `entry$()` reads it)
 entryloop      42|                   "bob" typed into an `entry$()` loop, `clear entry buffer`, `wait 1500`; "42" across the question`s start (new)
 waitkey        bob|                  "ann" typed before a `wait key`, which takes its a; "bob" once the question has begun (new)
+waitreturn     bob|                  Return, "bob", Return typed during `wait 2000`: the Return ends the `wait key` after it, "bob" answers the `input` (new)
 equals         ok|                   "=" held, repeating, from before a `key state(13)` loop finds it to past the question`s start; "ok" at the prompt (new)
 flood          x*255|bob             5,000 letters and a second line typed while the program works without a frame
 click          clicked|              `wait mouse` ends on a click whose press and release come together
@@ -121,6 +122,7 @@ run_case:
   if w$ = "entry" then gosub case_entry
   if w$ = "entryloop" then gosub case_entryloop
   if w$ = "waitkey" then gosub case_waitkey
+  if w$ = "waitreturn" then gosub case_waitreturn
   if w$ = "equals" then gosub case_equals
   if w$ = "flood" then gosub case_flood
   if w$ = "click" then gosub case_click
@@ -351,6 +353,12 @@ case_waitkey:
   input a$
 return
 
+case_waitreturn:
+  wait 2000
+  wait key
+  input a$
+return
+
 case_equals:
   k = 13 : gosub watch_key
   input a$
@@ -558,6 +566,7 @@ play_waitkey() {
   sign asked-waitkey.txt || return 0
   type_at "$1" bob
 }
+play_waitreturn() { sleep 0.5; type_at "$1" "" bob; }
 # The = held from before the loop finds it to a second past the question's
 # start, repeating.
 play_equals() {
