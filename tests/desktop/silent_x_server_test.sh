@@ -18,7 +18,9 @@ set -euo pipefail
 zentrovex=$1
 source "$(dirname "$0")/../support/desktop.sh"
 desk_init
-command -v Xvfb > /dev/null || { echo "SKIP: Xvfb is not installed (Debian package xvfb)"; exit 77; }
+for tool in Xvfb python3; do
+  command -v $tool > /dev/null || { echo "SKIP: $tool is not installed (Debian packages xvfb, python3)"; exit 77; }
+done
 cd "$DESK_WORK"
 printf 'do\r\nsync\r\nloop\r\n' > forever.kqa
 printf 'wait 500\r\nend\r\n' > brief.kqa
@@ -113,12 +115,8 @@ head -c 16 /dev/urandom >> cookie
 start_server -auth cookie
 for run in $(seq 20); do
   rm -f up go sentinel.txt
-  python3 -c 'import socket, sys
-s = socket.socket(socket.AF_UNIX)
-s.connect(sys.argv[1])
-print("made", flush=True)
-s.recv(1)
-print("dropped", flush=True)' "/tmp/.X11-unix/X${display#:}" > sentinel.txt &
+  python3 -c 'import socket, sys; s = socket.socket(socket.AF_UNIX); s.connect(sys.argv[1]); print("made", flush=True)
+s.recv(1); print("dropped", flush=True)' "/tmp/.X11-unix/X${display#:}" > sentinel.txt &
   sentinel=$!
   desk_until grep -qs made sentinel.txt || desk_fail "reset: the sentinel could not connect"
   name=$display

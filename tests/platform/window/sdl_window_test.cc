@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
@@ -78,46 +79,37 @@ TEST(SdlWindow, WithoutADisplayNoWindowOpensAndTheErrorSaysWhy) {
 // started without -noreset starts over when its last client leaves).
 TEST(XProbe, AsksOverOneConnectionWithTheUsersCookie) {
   const int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-  int number = 6000;  // the first display number nobody listens at
-  for (;; ++number) {
-    sockaddr_un a{AF_UNIX, {}};
-    const std::string name = "/tmp/.X11-unix/X" + std::to_string(number);
-    std::memcpy(a.sun_path + 1, name.data(), name.size());
-    if (::bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof(sa_family_t) + 1 + name.size()) == 0) break;
-    ASSERT_LT(number, 7000);
-  }
+  int number = 5999;  // the first display number nobody listens at: an abstract name, "/tmp/.X11-unix/X6..."
+  sockaddr_un a{AF_UNIX, {}};
+  do std::memcpy(a.sun_path + 1, ("/tmp/.X11-unix/X" + std::to_string(++number)).data(), 20);
+  while (::bind(listener, reinterpret_cast<sockaddr*>(&a), offsetof(sockaddr_un, sun_path) + 21) != 0 && number < 6999);
   ASSERT_EQ(::listen(listener, 4), 0);
   // The user's authority file, a cookie for any display, in no folder.
   const std::string cookie = "0123456789abcdef", entry = std::string("\xff\xff\0\0\0\0\0\x12MIT-MAGIC-COOKIE-1\0\x10", 28);
   const int file = ::memfd_create("authority", MFD_CLOEXEC);
   ASSERT_EQ(::write(file, (entry + cookie).data(), 44), 44);
-  const std::string authority = "/proc/self/fd/" + std::to_string(file);
-  const std::string display = ":" + std::to_string(number);
+  const std::string display = ":" + std::to_string(number), authority = "/proc/self/fd/" + std::to_string(file);
   const Environment environment({{"DISPLAY", display.c_str()}, {"XAUTHORITY", authority.c_str()}, {"WAYLAND_DISPLAY", nullptr}});
   std::optional<XProbe::Server> named = XProbe::Named();
   ASSERT_TRUE(named);
   XProbe probe(std::move(*named));
-  const auto ask = [&probe](std::chrono::milliseconds wait) {
-    return probe.Answers(XProbe::Clock::now() + wait, [] { return false; });
-  };
+  const auto ask = [&probe](int ms) { return probe.Answers(XProbe::Clock::now() + std::chrono::milliseconds(ms), [] { return false; }); };
   const auto take = [](int fd, size_t n) {
     std::string got(n, '\0');
-    ssize_t r = 1;
-    for (size_t at = 0; at < n && r > 0; at += static_cast<size_t>(std::max<ssize_t>(r, 0)))
-      r = ::read(fd, got.data() + at, n - at);
+    ::recv(fd, got.data(), n, MSG_WAITALL);
     return got;
   };
-  EXPECT_FALSE(ask(std::chrono::milliseconds(0)));  // silent
+  EXPECT_FALSE(ask(0));  // silent
   const int server = ::accept(listener, nullptr, nullptr);
   ASSERT_GE(server, 0);
   const timeval bound{5, 0};  // no read of the test's waits for ever
   ::setsockopt(server, SOL_SOCKET, SO_RCVTIMEO, &bound, sizeof(bound));
   EXPECT_EQ(take(server, 48).substr(32), cookie);
-  EXPECT_FALSE(ask(std::chrono::milliseconds(0)));  // silent still
+  EXPECT_FALSE(ask(0));                                  // silent still
   ASSERT_EQ(::send(server, "\1", 1, MSG_NOSIGNAL), 1);  // the welcome
-  EXPECT_TRUE(ask(std::chrono::seconds(5)));
+  EXPECT_TRUE(ask(5000));
   std::thread answer([&] { take(server, 4), ::send(server, std::string(32, '\1').data(), 32, MSG_NOSIGNAL); });
-  EXPECT_TRUE(ask(std::chrono::seconds(5)));
+  EXPECT_TRUE(ask(5000));
   answer.join();
   EXPECT_LT(::accept(listener, nullptr, nullptr), 0);  // nothing made anew
   for (const int fd : {server, listener, file}) ::close(fd);
