@@ -131,8 +131,9 @@ std::optional<uint8_t> TypedCharacters::TakePress() {
   // of that line, as far as it too was typed before, to the waits for a key
   // (three keys tapped ahead end three of them) but to no input line, which
   // part of a line would answer wrongly. What came once the question had
-  // begun answers the questions after it.
-  if (!press.asked) {
+  // begun answers the questions after it. A Return taken ends its line:
+  // what follows is a line of its own, which the press marks nothing of.
+  if (!press.asked && press.c != kEnter) {
     for (Typed& t : text_) {
       if (!t.asked) t.taken_from = true;
       if (t.c == kEnter) break;

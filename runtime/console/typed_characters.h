@@ -70,7 +70,8 @@ class TypedCharacters {
   // those waiting and those still to come while it stays held. Taken from
   // a line typed before the question, the rest of that line typed before
   // the question answers no input line after it; further presses of it
-  // answer the waits for a key that follow, one each.
+  // answer the waits for a key that follow, one each. A Return taken is
+  // the end of its line: the lines after it answer as typed.
   std::optional<uint8_t> TakePress();
 
   void Clear();

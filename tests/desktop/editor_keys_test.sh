@@ -30,7 +30,7 @@ mkdir -p MYPROJ/demo
 printf 'print "one"\r\n' > MYPROJ/demo/prog.kqa
 desk_start "$zentrovex" edit MYPROJ/demo/prog.kqa
 cd MYPROJ/demo
-desk_window Zentrovex
+desk_window
 desk_until editor_shown || desk_fail "the editor's page is not shown"
 [ "$(status_right_half_colours)" = 1 ] || desk_fail "the status line holds more than \"Project: Demo  File: prog.kqa\""
 

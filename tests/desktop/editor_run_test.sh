@@ -11,7 +11,7 @@ desk_init
 cd "$DESK_WORK"
 
 desk_start "$zentrovex"
-desk_window Zentrovex
+desk_window
 desk_type 'cls rgb(0,0,255)
 ink rgb(255,255,0),0
 print "HELLO WORLD"

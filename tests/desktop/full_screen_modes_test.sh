@@ -36,7 +36,7 @@ full_screen() { [ "$(window_size)" = "$(screen_size)" ]; }
 alive() { kill -0 "$DESK_PID" 2> /dev/null; }
 
 desk_start "$zentrovex" run modes.kqa
-desk_window "$DESK_WORK/modes.kqa"
+desk_window
 i=0
 for mode in "${modes[@]}"; do
   i=$((i + 1))

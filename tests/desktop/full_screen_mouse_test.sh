@@ -23,7 +23,7 @@ cd "$DESK_WORK"
 # click on something there.
 xdotool mousemove 5000 300
 desk_start "$zentrovex" run pointer.kqa
-desk_window "$DESK_WORK/pointer.kqa"
+desk_window
 white() { desk_grab "$DESK_WORK/grab.png" 64 48 && [ "$(desk_count "$DESK_WORK/grab.png" FFFFFF)" -gt 1000 ]; }
 to_the_right() { xdotool mousemove_relative -- 10 0; sleep 0.05; white; }
 desk_until to_the_right || desk_fail "the picture's pointer did not follow the mouse to the right"

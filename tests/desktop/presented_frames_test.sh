@@ -18,7 +18,7 @@ is_red() { [[ "$(desk_colour "$1" 150 150)" =~ ^[fF][0-9a-fA-F]0000$ ]]; }
 printf '%s\r\n' 'sync on' 'hide mouse' 'ink rgb(255, 0, 0), 0' 'box 100, 100, 200, 200' 'save bitmap "screen.bmp"' \
   'sync' 'do' 'sync' 'loop' > saved.kqa
 desk_start "$zentrovex" run saved.kqa
-desk_window "$DESK_WORK/saved.kqa"
+desk_window
 desk_until test -s screen.bmp || desk_fail "the screen was not saved"
 desk_wait_count ff0000 5000 "" 640 480 || desk_fail "the window does not show the red box"
 # Picture tools check a BMP file's size against its header.
@@ -48,9 +48,9 @@ for place in full window; do
   if [ $place = window ]; then hud 'window on' > hud.kqa; else hud 'rem full screen' > hud.kqa; fi
   desk_start "$zentrovex" run hud.kqa
   if [ $place = window ]; then
-    desk_until desk_find_window "" || desk_fail "no window for the HUD in a window"
+    desk_until desk_find_window || desk_fail "no window for the HUD in a window"
   else
-    desk_window "$DESK_WORK/hud.kqa"
+    desk_window
   fi
   desk_wait_count ffff00 50 "240x12+0+0" 640 480 || desk_fail "$place: the window shows no HUD"
   for k in 1 2 3 4 5; do

@@ -42,7 +42,7 @@ lacks_wm_state() { [ "$(wm_state)" != "$1" ]; }
 lacks_state() { ! has_state "$1"; }
 
 desk_start "$zentrovex" run commands.kqa
-desk_window "$DESK_WORK/commands.kqa"
+desk_window
 
 # Both names of a window, as the tools of a UTF-8 desktop show them.
 names() { LC_ALL=C.UTF-8 xprop -id "$1" WM_NAME _NET_WM_NAME; }

@@ -13,6 +13,8 @@
 # editor    once the editor holds a new     SIGTERM                  by SIGTERM, both programs kept first
 #           program in each tab
 # lost      killed, not stopped, as editor  nothing                  status 1 saying the display is lost, both programs kept first
+# reset     never; started without -noreset, asking for a cookie as xvfb-run's does, no other client
+#                                           a run started 20 times   each by itself (status 0), the server never starting over under its start
 #
 # In each the private temporary folder is gone. The servers are the test's
 # own, so that stopping one stops nobody else's.
@@ -20,7 +22,9 @@ set -euo pipefail
 zentrovex=$1
 source "$(dirname "$0")/../support/desktop.sh"
 desk_init
-command -v Xvfb > /dev/null || { echo "SKIP: Xvfb is not installed (Debian package xvfb)"; exit 77; }
+for tool in Xvfb python3; do
+  command -v $tool > /dev/null || { echo "SKIP: $tool is not installed (Debian packages xvfb, python3)"; exit 77; }
+done
 cd "$DESK_WORK"
 printf 'do\r\nsync\r\nloop\r\n' > forever.kqa
 printf 'wait 500\r\nend\r\n' > brief.kqa
@@ -36,10 +40,11 @@ stop_server() {
 }
 trap 'stop_server; desk_cleanup' EXIT
 
-# A server of the test's own: sets $server and $display.
+# A server of the test's own, -noreset unless other options are given: sets
+# $server and $display.
 start_server() {
   rm -f displayfd
-  Xvfb -displayfd 3 -noreset -screen 0 800x600x24 -nolisten tcp 3> displayfd 2> xvfb.log &
+  Xvfb -displayfd 3 "${@:--noreset}" -screen 0 800x600x24 -nolisten tcp 3> displayfd 2> xvfb.log &
   server=$!
   desk_until grep -qs . displayfd || desk_fail "Xvfb did not start: $(cat xvfb.log)"
   display=":$(head -n 1 displayfd)"
@@ -144,4 +149,35 @@ server=
 DESK_TIMEOUT=20 check_end lost 1 "the display is lost: the X server on DISPLAY=$display closed the connection"
 kept_both lost
 stop_server
-echo "silent X server: a run whose server gives no answer ends at 10 s with status 3, or at once by a stop signal; the editor keeps its programs first"
+
+# reset: a server starts over when its last client leaves, and drops every
+# connection then being made. A sentinel connection that never says who it
+# is counts as no client and is dropped too, so it tells when the server
+# started over: at each run's end, never before the run shows it is up.
+# Every other run names the display unix/:N, a form the watch does not
+# follow: there the window's own look alone keeps the server from it.
+printf 'make file "up"\r\nwhile file exists("go") = 0\r\nsync\r\nendwhile\r\n' > up.kqa
+printf '\377\377\0\0\0\0\0\022MIT-MAGIC-COOKIE-1\0\020' > cookie
+head -c 16 /dev/urandom >> cookie
+start_server -auth cookie
+for run in $(seq 20); do
+  rm -f up go sentinel.txt
+  python3 -c 'import socket, sys; s = socket.socket(socket.AF_UNIX); s.connect(sys.argv[1]); print("made", flush=True)
+s.recv(1); print("dropped", flush=True)' "/tmp/.X11-unix/X${display#:}" > sentinel.txt &
+  sentinel=$!
+  desk_until grep -qs made sentinel.txt || desk_fail "reset: the sentinel could not connect"
+  name=$display
+  [ $((run % 2)) = 1 ] || name=unix/$display
+  XAUTHORITY=cookie DISPLAY=$name desk_start "$zentrovex" run up.kqa
+  desk_until eval '[ -e up ] || ! kill -0 "$DESK_PID" 2> /dev/null'
+  ! grep -q dropped sentinel.txt || desk_fail "reset: start $run made the server start over under it"
+  touch go
+  desk_ended || desk_fail "reset: run $run did not end"
+  [ "$DESK_STATUS" = 0 ] || desk_fail "reset: start $run ended with status $DESK_STATUS: $(cat err.txt)"
+  # The run's end makes the server start over; the next sentinel waits for it.
+  desk_until grep -qs dropped sentinel.txt || desk_fail "reset: the server did not start over at the run's end"
+  wait "$sentinel" 2> /dev/null || true
+done
+echo "ok   reset"
+stop_server
+echo "silent X server: a run whose server gives no answer ends at 10 s with status 3, or at once by a stop signal; the editor keeps its programs first; no start makes a server start over"

@@ -29,7 +29,7 @@ ends_by() {
 
 for signal in TERM INT HUP; do
   desk_start "$zentrovex" run loop.kqa
-  desk_window "$DESK_WORK/loop.kqa"
+  desk_window
   ends_by $signal "a run in a window"
 done
 desk_start "$zentrovex" run --headless loop.kqa
@@ -38,7 +38,7 @@ ends_by TERM "a headless run"
 
 # The editor, with a change not yet saved, while it runs the program.
 desk_start "$zentrovex" edit loop.kqa
-desk_window Zentrovex
+desk_window
 desk_key ctrl+End Return
 desk_type "rem kept"
 desk_key F5
@@ -50,7 +50,7 @@ ends_by TERM "the editor running a program"
 rm loop.kqa.autosave
 
 desk_start "$zentrovex" edit loop.kqa
-desk_window Zentrovex
+desk_window
 ends_by INT "the editor"
 [ ! -e loop.kqa.autosave ] || desk_fail "an unchanged program was kept again"
 
@@ -59,7 +59,7 @@ ends_by INT "the editor"
 # (A focus change that arrives late, on a loaded machine, closes the
 # question as any activation does; a user would close the window again.)
 desk_start "$zentrovex" edit loop.kqa
-desk_window Zentrovex
+desk_window
 desk_key ctrl+End Return
 desk_type "rem saved"
 desk_key ctrl+2

@@ -18,7 +18,7 @@ desk_key_repeat off
 printf '%s\r\n' 'open file to write 1, "asking.txt"' 'close file 1' 'input a$' 'wait key' 'wait key' 'wait key' 'open file to write 1, "typed.txt"' \
   'write file string 1, a$' 'write file string 1, entry$()' 'close file 1' > typing.kqa
 desk_start "$zentrovex" run typing.kqa
-desk_window "$DESK_WORK/typing.kqa"
+desk_window
 desk_until test -e asking.txt || desk_fail "the program did not start"
 # From here on nothing typed may be lost, so one try is enough.
 xdotool type --delay 80 "take apple"

@@ -181,6 +181,8 @@ TEST(TypedCharacters, ALineWithACharacterOfPlayIsDroppedWhole) {
       {"keys tapped ahead of three waits for a key end one each", "abc{press}{press}{press}", "a|b|c"},
       {"the rest of a line a wait key took from answers the next wait, not a line", "abc/{press}{press}{ask}d/",
        "a|b|d"},
+      {"a Return a wait key took ends its line: the line after it answers", "/bob/{press}{ask}", "/|bob"},
+      {"the same with the line begun before the wait key and ended after", "/b{press}ob/{ask}", "/|bob"},
   };
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.name);

@@ -13,8 +13,11 @@
 #   desk_init                 checks the tools (exit 77 without them), makes
 #                             $DESK_WORK and cleans up on exit
 #   desk_start CMD...         starts CMD in the background ($DESK_PID)
-#   desk_window TITLE         waits for the started process's visible window
-#                             of that exact title; sets $DESK_WINDOW
+#   desk_window [TITLE]       waits for the started process's visible window,
+#                             found by its process id, whatever its title (a
+#                             program may change it at any moment); with
+#                             TITLE, for its window of that exact title (a
+#                             title the test awaits); sets $DESK_WINDOW
 #   desk_until CMD...         runs CMD until it succeeds (false once the
 #                             test's limit is near; with DESK_TIMEOUT=N set
 #                             for the call, after N seconds: a try that the
@@ -121,26 +124,26 @@ desk_until() {
   done
 }
 
-# The started process's visible window whose name, as `read_name ID`
-# prints it, is `title`; sets $DESK_WINDOW. A run that has ended fails the
-# test at once: no window of it can come.
+# The started process's visible window, whose name, as `read_name ID`
+# prints it, is `title` where one is given; sets $DESK_WINDOW. A run that
+# has ended fails the test at once: no window of it can come.
 desk_find_window_where() {
-  local read_name=$1 title=$2 id
+  local read_name=$1 id
   for id in $(xdotool search --onlyvisible --pid "$DESK_PID" 2> /dev/null); do
-    if [ "$("$read_name" "$id" 2> /dev/null)" = "$title" ]; then
+    if [ $# -lt 2 ] || [ "$("$read_name" "$id" 2> /dev/null)" = "$2" ]; then
       DESK_WINDOW=$id
       return 0
     fi
   done
-  kill -0 "$DESK_PID" 2> /dev/null || desk_fail "the run ended before a window \"$title\" showed"
+  kill -0 "$DESK_PID" 2> /dev/null || desk_fail "the run ended before its window${2+ \"$2\"} showed"
   return 1
 }
 
 desk_window_name() { xdotool getwindowname "$1"; }
-desk_find_window() { desk_find_window_where desk_window_name "$1"; }
+desk_find_window() { desk_find_window_where desk_window_name "$@"; }
 
 desk_window() {
-  desk_until desk_find_window "$1" || desk_fail "no window titled \"$1\""
+  desk_until desk_find_window "$@" || desk_fail "no window${1+ titled \"$1\"} of the run showed"
   # Without a window manager nothing activates windows: the focus is set.
   xdotool windowactivate --sync "$DESK_WINDOW" 2> /dev/null || xdotool windowfocus "$DESK_WINDOW" 2> /dev/null || true
 }

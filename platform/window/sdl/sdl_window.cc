@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <deque>
+#include <memory>
 #include <optional>
 #include <string_view>
 #include <utility>
@@ -322,18 +323,23 @@ std::string NamedDisplays() {
 
 bool NoDisplayDriver(std::string_view driver) { return driver == "offscreen" || driver == "dummy"; }
 
-bool XServerAnswers() {
-  Display* display = XOpenDisplay(nullptr);
-  if (display) XCloseDisplay(display);
-  return display != nullptr;
-}
+struct XConnectionCloser {
+  void operator()(Display* display) const { XCloseDisplay(display); }
+};
+using XConnection = std::unique_ptr<Display, XConnectionCloser>;
+
+// A connection of ours to the X server that DISPLAY names, or null where
+// none answers or it refuses us. Whoever looks keeps it open until the
+// window's own connection is up: the last client's leaving makes a server
+// started without -noreset start over, dropping a connection being made.
+XConnection OpenXConnection() { return XConnection(XOpenDisplay(nullptr)); }
 
 // Why no display could be opened, where SDL says only that its X11 driver
 // is "not available" and falls back on its offscreen driver.
 std::string WhyNoDisplay() {
   const char* x11 = std::getenv("DISPLAY");
   if (!x11 || !*x11) return "the Wayland compositor cannot be reached";
-  if (!XServerAnswers()) return "no X server answers there, or it refused the connection";
+  if (!OpenXConnection()) return "no X server answers there, or it refused the connection";
   return "SDL's X11 video driver did not start";
 }
 
@@ -373,7 +379,8 @@ std::unique_ptr<Window> OpenSdlWindow(const SdlWindowOptions& options, std::stri
   }
   const char* wayland = std::getenv("WAYLAND_DISPLAY");
   const bool x11_only = !wayland || !*wayland;
-  if (x11_only && !XServerAnswers()) {
+  XConnection looked;
+  if (x11_only && !(looked = OpenXConnection())) {
     if (error) *error = NamedDisplays() + ": " + WhyNoDisplay();
     return nullptr;
   }

@@ -9,14 +9,16 @@
 #include <string>
 #include <thread>
 
+#include "platform/window/sdl/x_probe.h"
+
 namespace zv::platform {
 
 // Keeps watch over the X server while the main thread may wait on it:
 // Xlib waits for the server's answers without a bound, and a stop signal
 // (SIGTERM, Ctrl+C) cannot end such a wait, since the main thread notes the
 // signal only between two waits. A thread of the watch asks the server for
-// a sign of life (a connection's first answer) and ends the process itself
-// where the main thread cannot:
+// a sign of life (over a connection of its own, XProbe, kept open while the
+// watch lives) and ends the process itself where the main thread cannot:
 //  - during start-up, once the server has given no answer at all for
 //    kSilence: with `start_failed_status` and a message naming the display,
 //  - at any time, once a stop signal is 1 s old and the server has given no
@@ -29,7 +31,6 @@ namespace zv::platform {
 class XServerWatch {
  public:
   static constexpr std::chrono::seconds kSilence{10};
-  struct Server;  // the display's name and addresses
 
   // Watches the server that DISPLAY names; null where it names none that
   // can be reached by this machine's sockets (a local display, or one on
@@ -45,16 +46,16 @@ class XServerWatch {
  private:
   using Clock = std::chrono::steady_clock;
 
-  XServerWatch(std::unique_ptr<Server> server, int start_failed_status, std::function<void()> before_end);
+  XServerWatch(XProbe::Server server, int start_failed_status, std::function<void()> before_end);
   void Watch();
-  // Whether the server answered the opening of a connection before the
-  // bound, or before the watch was stopped.
+  // Whether the server answered before the bound, or before the watch was
+  // stopped.
   bool Answers();
   // Waits `length`, or less when the watch is stopped; false once stopped.
   bool Sleep(Clock::duration length);
   [[noreturn]] void End(const std::string& message, int signal_number);
 
-  std::unique_ptr<Server> server_;
+  XProbe probe_;  // the watch's thread alone uses it
   const int start_failed_status_;
   const std::function<void()> before_end_;
   std::mutex mutex_;

@@ -2,15 +2,22 @@
 
 #include <SDL.h>
 #include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <chrono>
+#include <cstddef>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <map>
 #include <optional>
 #include <string>
 #include <thread>
 
+#include "platform/window/sdl/x_probe.h"
 #include "tests/display/x11_window_state.h"
 // Last: its macros (None, Bool ...) clash with names in the headers above.
 #include <X11/Xlib.h>
@@ -64,6 +71,48 @@ TEST(SdlWindow, WithoutADisplayNoWindowOpensAndTheErrorSaysWhy) {
     EXPECT_EQ(OpenSdlWindow({}, &error), nullptr);
     EXPECT_NE(error.find(c.error), std::string::npos) << error;
   }
+}
+
+// The X server watch's probe against a server of the test's own, at an
+// abstract socket: it sends the user's cookie and asks every question over
+// its first connection, answered or not, never leaving it (a server
+// started without -noreset starts over when its last client leaves).
+TEST(XProbe, AsksOverOneConnectionWithTheUsersCookie) {
+  const int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  int number = 5999;  // the first display number nobody listens at: an abstract name, "/tmp/.X11-unix/X6..."
+  sockaddr_un a{AF_UNIX, {}};
+  do std::memcpy(a.sun_path + 1, ("/tmp/.X11-unix/X" + std::to_string(++number)).data(), 20);
+  while (::bind(listener, reinterpret_cast<sockaddr*>(&a), offsetof(sockaddr_un, sun_path) + 21) != 0 && number < 6999);
+  ASSERT_EQ(::listen(listener, 4), 0);
+  // The user's authority file, a cookie for any display, in no folder.
+  const std::string cookie = "0123456789abcdef", entry = std::string("\xff\xff\0\0\0\0\0\x12MIT-MAGIC-COOKIE-1\0\x10", 28);
+  const int file = ::memfd_create("authority", MFD_CLOEXEC);
+  ASSERT_EQ(::write(file, (entry + cookie).data(), 44), 44);
+  const std::string display = ":" + std::to_string(number), authority = "/proc/self/fd/" + std::to_string(file);
+  const Environment environment({{"DISPLAY", display.c_str()}, {"XAUTHORITY", authority.c_str()}, {"WAYLAND_DISPLAY", nullptr}});
+  std::optional<XProbe::Server> named = XProbe::Named();
+  ASSERT_TRUE(named);
+  XProbe probe(std::move(*named));
+  const auto ask = [&probe](int ms) { return probe.Answers(XProbe::Clock::now() + std::chrono::milliseconds(ms), [] { return false; }); };
+  const auto take = [](int fd, size_t n) {
+    std::string got(n, '\0');
+    ::recv(fd, got.data(), n, MSG_WAITALL);
+    return got;
+  };
+  EXPECT_FALSE(ask(0));  // silent
+  const int server = ::accept(listener, nullptr, nullptr);
+  ASSERT_GE(server, 0);
+  const timeval bound{5, 0};  // no read of the test's waits for ever
+  ::setsockopt(server, SOL_SOCKET, SO_RCVTIMEO, &bound, sizeof(bound));
+  EXPECT_EQ(take(server, 48).substr(32), cookie);
+  EXPECT_FALSE(ask(0));                                  // silent still
+  ASSERT_EQ(::send(server, "\1", 1, MSG_NOSIGNAL), 1);  // the welcome
+  EXPECT_TRUE(ask(5000));
+  std::thread answer([&] { take(server, 4), ::send(server, std::string(32, '\1').data(), 32, MSG_NOSIGNAL); });
+  EXPECT_TRUE(ask(5000));
+  answer.join();
+  EXPECT_LT(::accept(listener, nullptr, nullptr), 0);  // nothing made anew
+  for (const int fd : {server, listener, file}) ::close(fd);
 }
 
 // Takes the window's events until `done` holds (or half a minute passes,

@@ -1,0 +1,185 @@
+#include "platform/window/sdl/x_probe.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstddef>
+#include <cstdlib>
+#include <cstring>
+
+// Last: their macros (None, Success ...) clash with names in other headers.
+#include <X11/X.h>
+#include <X11/Xauth.h>
+
+namespace zv::platform {
+namespace {
+
+constexpr int kFirstTcpPort = 6000;
+constexpr int kLookMs = 100;
+constexpr unsigned char kSetUpSuccess = 1;
+constexpr char kCookieName[] = "MIT-MAGIC-COOKIE-1";
+// GetInputFocus: the smallest request that has a reply.
+constexpr unsigned char kAskFocus[4] = {43, 0, 1, 0};
+
+XProbe::Address UnixAddress(const std::string& path, bool abstract) {
+  XProbe::Address a;
+  sockaddr_un un{};
+  un.sun_family = AF_UNIX;
+  const size_t offset = abstract ? 1 : 0;  // an abstract name begins with a zero byte
+  std::memcpy(un.sun_path + offset, path.data(), std::min(path.size(), sizeof(un.sun_path) - 1 - offset));
+  std::memcpy(&a.address, &un, sizeof(un));
+  a.length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + offset + path.size());
+  return a;
+}
+
+std::optional<sockaddr_in> TcpAddress(const std::string& host, int display_number) {
+  sockaddr_in in{};
+  in.sin_family = AF_INET;
+  in.sin_port = htons(static_cast<uint16_t>(kFirstTcpPort + display_number));
+  if (::inet_pton(AF_INET, host == "localhost" ? "127.0.0.1" : host.c_str(), &in.sin_addr) != 1) return std::nullopt;
+  return in;
+}
+
+// The user's cookie for the display, where the authority file holds one,
+// looked up as Xlib does: by this machine's name for a local display (the
+// loopback address included), else by the server's address.
+void LookUpAuthorisation(XProbe::Server& server, const sockaddr_in* tcp, const std::string& number) {
+  char host[256] = {};
+  std::string address;
+  unsigned family = FamilyLocal;
+  if (tcp && tcp->sin_addr.s_addr != htonl(INADDR_LOOPBACK)) {
+    family = FamilyInternet;
+    address.assign(reinterpret_cast<const char*>(&tcp->sin_addr), sizeof(tcp->sin_addr));
+  } else if (::gethostname(host, sizeof(host) - 1) == 0) {
+    address = host;
+  } else {
+    return;
+  }
+  char* names[] = {const_cast<char*>(kCookieName)};
+  const int name_lengths[] = {static_cast<int>(std::strlen(kCookieName))};
+  Xauth* auth = ::XauGetBestAuthByAddr(family, static_cast<unsigned>(address.size()), address.data(),
+                                       static_cast<unsigned>(number.size()), number.data(), 1, names, name_lengths);
+  if (!auth) return;
+  server.auth_name.assign(auth->name, auth->name_length);
+  server.auth_data.assign(auth->data, auth->data_length);
+  ::XauDisposeAuth(auth);
+}
+
+// The opening of a connection in the X protocol (version 11.0, least
+// significant byte first), with the authorisation padded to whole words.
+std::string SetUpMessage(const XProbe::Server& server) {
+  const auto u16 = [](size_t n) { return std::string{static_cast<char>(n & 0xFF), static_cast<char>(n >> 8)}; };
+  const auto padded = [](const std::string& s) { return s + std::string((4 - s.size() % 4) % 4, '\0'); };
+  return std::string{'l', 0} + u16(11) + u16(0) + u16(server.auth_name.size()) + u16(server.auth_data.size()) +
+         u16(0) + padded(server.auth_name) + padded(server.auth_data);
+}
+
+}  // namespace
+
+std::optional<XProbe::Server> XProbe::Named() {
+  // With a Wayland compositor named, SDL may not use the X server at all.
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  const char* display = std::getenv("DISPLAY");
+  if (!display || (wayland && *wayland)) return std::nullopt;
+  const std::string name = display;
+  const size_t colon = name.rfind(':');
+  if (colon == std::string::npos) return std::nullopt;
+  const std::string host = name.substr(0, colon);
+  const std::string number = name.substr(colon + 1, name.find('.', colon) - colon - 1);
+  if (number.empty() || number.size() > 4 || number.find_first_not_of("0123456789") != std::string::npos)
+    return std::nullopt;
+  Server server;
+  server.display = name;
+  std::optional<sockaddr_in> tcp;
+  if (host.empty() || host == "unix") {
+    const std::string path = "/tmp/.X11-unix/X" + number;
+    server.addresses = {UnixAddress(path, true), UnixAddress(path, false)};
+  } else if ((tcp = TcpAddress(host, std::atoi(number.c_str())))) {
+    Address a;
+    std::memcpy(&a.address, &*tcp, sizeof(*tcp));
+    a.length = sizeof(*tcp);
+    server.addresses = {a};
+  } else {
+    return std::nullopt;
+  }
+  LookUpAuthorisation(server, tcp ? &*tcp : nullptr, number);
+  return server;
+}
+
+bool XProbe::Answers(Clock::time_point until, const std::function<bool()>& stop) {
+  // A refused connection is at its end: the next question needs another.
+  if (state_ == State::kRefused) Close();
+  if (state_ == State::kClosed) Connect();
+  if (state_ == State::kWelcomed) {
+    Take();  // what came before the question is no answer to it
+    if (state_ == State::kWelcomed &&
+        ::send(fd_, kAskFocus, sizeof(kAskFocus), MSG_NOSIGNAL) != static_cast<ssize_t>(sizeof(kAskFocus)))
+      Close();
+  }
+  while (state_ != State::kClosed) {
+    pollfd p{fd_, static_cast<short>(state_ == State::kConnecting ? POLLOUT : POLLIN), 0};
+    const int ready = ::poll(&p, 1, kLookMs);
+    if (ready > 0 && state_ == State::kConnecting) {
+      const std::string message = SetUpMessage(server_);
+      if (::send(fd_, message.data(), message.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(message.size())) break;
+      state_ = State::kSetUp;
+    } else if (ready > 0) {
+      return Take();
+    } else if (ready < 0 && errno != EINTR) {
+      break;
+    }
+    if (stop() || Clock::now() >= until) return false;
+  }
+  Close();
+  return false;
+}
+
+void XProbe::Drain() {
+  if (state_ == State::kSetUp || state_ == State::kWelcomed) Take();
+}
+
+void XProbe::Connect() {
+  for (const Address& a : server_.addresses) {
+    const int fd = ::socket(a.address.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0) continue;
+    // Where the connection is made the server was reached: its silence is
+    // the answer, and the other address is not tried.
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&a.address), a.length) == 0 || errno == EINPROGRESS) {
+      fd_ = fd;
+      state_ = State::kConnecting;
+      return;
+    }
+    ::close(fd);
+  }
+}
+
+void XProbe::Close() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+  state_ = State::kClosed;
+}
+
+bool XProbe::Take() {
+  bool came = false;
+  for (;;) {
+    unsigned char buffer[4096];
+    const ssize_t n = ::recv(fd_, buffer, sizeof(buffer), MSG_DONTWAIT);
+    if (n > 0) {
+      if (state_ == State::kSetUp) state_ = buffer[0] == kSetUpSuccess ? State::kWelcomed : State::kRefused;
+      came = true;
+    } else if (n < 0 && errno == EINTR) {
+      continue;
+    } else {
+      // The server ended the connection, or it failed.
+      if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) Close();
+      return came;
+    }
+  }
+}
+
+}  // namespace zv::platform
