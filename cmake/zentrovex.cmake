@@ -178,6 +178,19 @@ function(zv_test_suite name)
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST PROPERTIES ${properties})
 endfunction()
 
+# zv_waiting_tests(NAME...): marks tests that mostly wait (for a window, a
+# typed key, a paced frame, another program) with the label "waits".
+# scripts/test runs them in a wider pass of their own beside the others, so
+# that they hold no processor slot a computing test needs. Tests that hold
+# a RESOURCE_LOCK stay out of it: a lock holds within one pass only.
+function(zv_waiting_tests)
+  foreach(name IN LISTS ARGN)
+    if(TEST ${name})
+      set_property(TEST ${name} APPEND PROPERTY LABELS waits)
+    endif()
+  endforeach()
+endfunction()
+
 # zv_fuzz_target(NAME SOURCES... DEPS ...): a libFuzzer executable; its seed
 # corpus is the folder "corpus" beside its sources.
 function(zv_fuzz_target name)

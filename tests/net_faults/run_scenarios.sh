@@ -108,7 +108,17 @@ waves=("crash stall stall3 leave1.5 leave3 lossm1 lossm2 p1.5 p1.5h p3 p3h p10 p
   "connflood joinflood manyjoin" "flood" "manycrash"
   "halfownjoin halfmanyjoin finownjoin finmanyjoin halfonejoin" "keptownjoin keptmanyjoin halfowncrash halfmanycrash joinedonejoin"
   "finowncrash finmanycrash keptowncrash keptmanycrash")
-[ $# -gt 0 ] && waves=("$*")
+# Scenarios named on the command line run alone, each in its wave.
+if [ $# -gt 0 ]; then
+  for s in "$@"; do
+    [[ " $(echo ${waves[*]}) " == *" $s "* ]] || { echo "no scenario is named $s"; exit 2; }
+  done
+  for i in "${!waves[@]}"; do
+    named=
+    for s in ${waves[$i]}; do [[ " $* " == *" $s "* ]] && named+="$s "; done
+    waves[$i]=$named
+  done
+fi
 alone=${ZV_NET_FAULTS_ALONE:-}
 flood_rate=${ZV_NET_FAULTS_RATE:-20000}
 genuine_rate=${ZV_NET_FAULTS_GENUINE_RATE:-0}
@@ -790,15 +800,14 @@ status=0
 # three for each processor run at a time, the next starting as one ends.
 at_once=${ZV_NET_FAULTS_AT_ONCE:-$(( $(nproc) * 3 ))}
 if unshare -n true 2>/dev/null && command -v ip > /dev/null; then
-  first_wave=1
-  for scenarios in "${waves[@]}"; do
+  for i in "${!waves[@]}"; do
+    scenarios=${waves[$i]}
     # Where floods come at a processor's share (the sanitizer tree), the
-    # machines they flood need that share too: the waves of floods run one
-    # scenario a processor at most.
+    # machines they flood need that share too: the waves of floods (all but
+    # the first) run one scenario a processor at most.
     wave_at_once=$at_once
-    [ -z "$first_wave" ] && [ -n "${ZV_NET_FAULTS_GENUINE_RATE_EACH:-}" ] && [ "$wave_at_once" -gt "$(nproc)" ] &&
+    [ "$i" != 0 ] && [ -n "${ZV_NET_FAULTS_GENUINE_RATE_EACH:-}" ] && [ "$wave_at_once" -gt "$(nproc)" ] &&
       wave_at_once=$(nproc)
-    first_wave=
     for s in $scenarios; do
       while [ "$(jobs -rp | wc -l)" -ge "$wave_at_once" ]; do wait -n; done
       (
