@@ -40,18 +40,18 @@ int OpenRegularFile(const std::string& path, int flags) {
 
 std::optional<ContentLock> LockForReading(int fd) {
   if (!RecoverKilledSave(fd)) return std::nullopt;
-  std::optional<ContentLock> lock;
   for (int round = 0;; ++round) {
-    lock.emplace(fd, ContentLock::Kind::kReading);
-    if (lock->Refused()) return std::nullopt;
-    if (!lock->Waited() || !KilledSaveLeft(fd)) return lock;
-    // Saves killed one after another, each while this reader waited.
-    if (round == kLockRounds) {
-      errno = kHeldBySave;
-      return std::nullopt;
+    {
+      ContentLock lock(fd, ContentLock::Kind::kReading);
+      if (lock.Refused()) return std::nullopt;
+      if (!lock.Waited() || !KilledSaveLeft(fd)) return lock;
+      // Saves killed one after another, each while this reader waited.
+      if (round == kLockRounds) {
+        errno = kHeldBySave;
+        return std::nullopt;
+      }
     }
     // Undone with the file's lock alone, then read under the reader's again.
-    lock.reset();
     if (!RecoverKilledSave(fd)) return std::nullopt;
   }
 }

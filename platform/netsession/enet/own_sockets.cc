@@ -8,7 +8,7 @@ namespace zv::platform {
 namespace {
 
 // Less than the shared socket's: one machine's traffic, not a flood's.
-constexpr int kReceiveBufferBytes = 1 << 20;
+constexpr int kOwnSocketBufferBytes = 1 << 20;
 
 bool SameAddress(const ENetAddress& a, const ENetAddress& b) { return a.host == b.host && a.port == b.port; }
 
@@ -36,7 +36,7 @@ void OwnSockets::Open(ENetHost* host, ENetPeer* peer) {
     close(fd);
     return;
   }
-  setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &kReceiveBufferBytes, sizeof kReceiveBufferBytes);
+  setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &kOwnSocketBufferBytes, sizeof kOwnSocketBufferBytes);
   sockets_[peer] = Own{host, peer->address, fd};
 }
 
