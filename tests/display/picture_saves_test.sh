@@ -80,6 +80,7 @@ expect_failure() {
 # ---- Read-only files and folders ------------------------------------------------
 if [ "$(user sh -c 'printf x > probe; chmod 444 probe; printf y 2> /dev/null > probe && echo writable; rm -f probe')" = writable ]; then
   echo "SKIP: this user may write read-only files; the read-only cases are left out"
+  skipped=1
 else
   user sh -c 'printf old > ro.bmp; chmod 444 ro.bmp; mkdir locked; chmod 555 locked'
   # save image takes no file that exists at all, read-only or not.
@@ -116,5 +117,8 @@ if [ "${ZV_IN_MOUNT_NAMESPACE:-}" = 1 ] && mkdir full && mount -t tmpfs -o size=
   [ "$(ls full)" = "$(printf 'filler\nkept.bmp')" ] || fail "the full file system holds $(ls full)"
 else
   echo "SKIP: no mount namespace or tmpfs; the full file system is left out"
+  skipped=1
 fi
+# A case that could not run leaves the test unproven: skipped, not passed.
+[ -z "${skipped:-}" ] || exit 77
 echo "picture writes that fail say why at their line, and leave what was there"

@@ -76,6 +76,7 @@ run_row() {
   local fs=$1 kind=$2 base dir
   if ! base=$(folder_"$fs" 2> "$work/why"); then
     echo "SKIP $fs/$kind: $(cat "$work/why")"
+    skipped=1
     return
   fi
   dir=$base/$kind
@@ -85,7 +86,7 @@ run_row() {
   { arrays; printf 'save number array "a.ref", a(0) : save number array "b.ref", b(0)\r\n'; } > "$work/refs.kqa"
   (cd "$dir" && user "$zentrovex" run --headless "$work/refs.kqa" > /dev/null)
   cp "$dir/a.ref" "$work/a.ref" && cp "$dir/b.ref" "$work/b.ref"
-  arrange "$kind" "$dir" || return 0
+  arrange "$kind" "$dir" || { skipped=1; return 0; }
   # One save's length on this machine, from the saver's own pace: the time
   # from its first save to its fifth (no earlier run's "saved" counts).
   local start period
@@ -156,4 +157,6 @@ ext2  link
 ext2  other-owner
 ROWS
 [ -z "${failed:-}" ] || fail "killed saves tore files"
+# A row that could not run leaves the test unproven: skipped, not passed.
+[ -z "${skipped:-}" ] || exit 77
 echo "killed saves in place leave the old content or the new, whole"

@@ -65,6 +65,7 @@ if why=$(ext2_with_room 600); then
   fi
 else
   echo "SKIP in place, too little room: $why"
+  skipped=1
 fi
 
 # -- A file another program has open for writing.
@@ -115,6 +116,7 @@ if why=$(ext2_with_room 0); then
   export XDG_CONFIG_HOME=$work/config
 else
   echo "SKIP a registry write on a full disk: $why"
+  skipped=1
 fi
 
 # -- Pictures under names no format writes.
@@ -170,6 +172,7 @@ if command -v strace > /dev/null; then
     fail "a save did not sync its data before it was published and its folder after: $order"
 else
   echo "SKIP a save's syncs: strace is not installed"
+  skipped=1
 fi
 
 # -- Unpacking streams: a 300 MB record unpacks within 100 MB more address
@@ -192,7 +195,12 @@ if [ "$sanitized" != sanitized ]; then
   grep -q unpacked <<< "$out" && [ "$(stat -c %s out.dat 2> /dev/null)" = 300000000 ] ||
     fail "unpacking a 300 MB record: $out"
   cd "$work"
+else
+  echo "SKIP unpacking a 300 MB record: no address-space limit under the sanitizers"
+  skipped=1
 fi
 
 [ -z "${failed:-}" ] || exit 1
+# A case that could not run leaves the test unproven: skipped, not passed.
+[ -z "${skipped:-}" ] || exit 77
 echo "saves lose nothing, and their failures say why"

@@ -71,6 +71,9 @@ if [ "$sanitized" != sanitized ]; then
   expect_out_of_memory sounds 60000 'Runtime Error : Not enough memory'
   printf 'sync on : set display mode 640, 480, 32\r\nfor i = 1 to 65000\r\nget image i, 0, 0, 640, 480\r\nnext i\r\nprint "not reached"\r\n' > images.kqa
   expect_out_of_memory images 60000 'Runtime Error : Could not create or draw the image: not enough memory for 640 by 480 pixels'
+else
+  echo "SKIP the memory cases: no address-space limit under the sanitizers"
+  skipped=1
 fi
 
 for case in QUIT:loop USR1:loop USR2:loop ALRM:loop TERM:busy QUIT:busy; do
@@ -114,4 +117,6 @@ exec 3<&-
 wait "$pid" || fail "a closed pipe ended the run"
 grep -qx "done.\?" done.txt 2> /dev/null || fail "the run did not go on after a write to a closed pipe"
 no_temporary_folder "a closed pipe"
+# A case that could not run leaves the test unproven: skipped, not passed.
+[ -z "${skipped:-}" ] || exit 77
 echo "machine limits: out of memory, stop signals and closed pipes end runs cleanly"

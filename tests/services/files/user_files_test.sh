@@ -95,6 +95,7 @@ no_temporaries
 # ---- Read-only files -----------------------------------------------------------
 if [ "$(user sh -c 'printf x > probe; chmod 444 probe; printf y 2> /dev/null > probe && echo writable; rm -f probe')" = writable ]; then
   echo "SKIP: this user may write read-only files; the read-only cases are left out"
+  skipped=1
 else
   user sh -c 'printf keep > ro.dat; chmod 444 ro.dat; mkdir tree; printf keep > tree/ro.dat; chmod 444 tree/ro.dat; printf x > tree/w.dat'
   expect_end 'Runtime Error : Could not open the file "ro.dat": permission denied. (line 2: save number array)' \
@@ -205,4 +206,6 @@ user mkdir played
 [ "$(cat played/copy.dat)" = carried ] || fail "the carried file was not copied"
 [ "$(stat -c %a played/copy.dat)" = 644 ] || fail "the copy has mode $(stat -c %a played/copy.dat), not 644"
 no_temporaries
+# A case that could not run leaves the test unproven: skipped, not passed.
+[ -z "${skipped:-}" ] || exit 77
 echo "a user's files: links followed, read-only files kept, failures explained, registry kept"
