@@ -181,8 +181,9 @@ endfunction()
 # zv_waiting_tests(NAME...): marks tests that mostly wait (for a window, a
 # typed key, a paced frame, another program) with the label "waits".
 # scripts/test runs them in a wider pass of their own beside the others, so
-# that they hold no processor slot a computing test needs. Tests that hold
-# a RESOURCE_LOCK stay out of it: a lock holds within one pass only.
+# that they hold no processor slot a computing test needs. A lock
+# (RESOURCE_LOCK) holds within one pass only: the tests that share one are
+# all in the same pass.
 function(zv_waiting_tests)
   foreach(name IN LISTS ARGN)
     if(TEST ${name})
