@@ -68,6 +68,19 @@ frames_over() {
   echo $(($(frames) - before))
 }
 
+# The first visible window xdotool's search finds ($@: its words), asked
+# again until there is one: a window that goes while the search walks the
+# window tree (the other program's, just killed) ends it with BadWindow.
+find_window() {
+  local id=
+  while [ $SECONDS -lt $end ]; do
+    id=$(xdotool search --onlyvisible "$@" 2> /dev/null | head -1) || true
+    [ -n "$id" ] && { echo "$id"; return 0; }
+    sleep 0.05
+  done
+  return 1
+}
+
 # Activates window $1 until it has the focus. Just after a window was
 # killed the window manager may still name it active, and a wait for the
 # activation (windowactivate --sync) then asks about a window that is gone.
@@ -89,7 +102,7 @@ check() {
   if [ "$mode" = window ]; then printf '[SETTINGS]\r\nWINDOWMODE=1\r\n' > SETUP.INI; else rm -f SETUP.INI; fi
   "$zentrovex" run count.kqa > /dev/null 2> err.txt &
   run=$!
-  window=$(xdotool search --sync --onlyvisible --pid "$run" | head -1)
+  window=$(find_window --pid "$run") || fail "$mode: the program showed no window: $(cat err.txt)"
   activate "$window" || fail "$mode: the program's window did not take the focus"
   took=$(ms_for_frames 20) || fail "$mode: the program does not run: $(cat err.txt)"
   span=$took
@@ -97,7 +110,7 @@ check() {
 
   LC_ALL=C xmessage -title other "another window" &
   other=$!
-  activate "$(xdotool search --sync --onlyvisible --name '^other$' | head -1)" ||
+  activate "$(find_window --name '^other$')" ||
     fail "$mode: the other window did not take the focus"
   # A frame begun before the focus left may still end.
   sleep "$(awk -v ms="$span" 'BEGIN { printf "%.3f", ms / 5000 }')"
