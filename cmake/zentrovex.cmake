@@ -154,13 +154,15 @@ function(zv_test_headers)
   target_precompile_headers(zv_test_headers PRIVATE <gtest/gtest.h> <gmock/gmock.h> <string> <vector>)
 endfunction()
 
-# zv_test_suite(NAME [PICTURES] SOURCES... DEPS ...): one GoogleTest
+# zv_test_suite(NAME [PICTURES] [WAITS] SOURCES... DEPS ...): one GoogleTest
 # executable, its tests registered with CTest. PICTURES marks a suite that
 # compares frames with golden pictures: its tests carry the label
 # "pictures", and the target zv_picture_tests builds every such suite, so a
-# second build type can run them alone (scripts/test).
+# second build type can run them alone (scripts/test). WAITS marks a suite
+# whose tests mostly wait (on sockets, servers, timers): the label "waits"
+# (zv_waiting_tests, below).
 function(zv_test_suite name)
-  cmake_parse_arguments(ARG "PICTURES" "" "SOURCES;DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "PICTURES;WAITS" "" "SOURCES;DEPS" ${ARGN})
   zv_test_headers()
   add_executable(${name} ${ARG_SOURCES})
   zv_test_flags(${name})
@@ -168,6 +170,9 @@ function(zv_test_suite name)
   zv_unity(${name})
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest_main)
   set(properties ENVIRONMENT "ZV_TEST_DATA=${PROJECT_SOURCE_DIR}/tests/data")
+  if(ARG_WAITS)
+    list(APPEND properties LABELS waits)
+  endif()
   if(ARG_PICTURES)
     list(APPEND properties LABELS pictures)
     if(NOT TARGET zv_picture_tests)
