@@ -169,7 +169,7 @@ s.recv(1); print("dropped", flush=True)' "/tmp/.X11-unix/X${display#:}" > sentin
   name=$display
   [ $((run % 2)) = 1 ] || name=unix/$display
   XAUTHORITY=cookie DISPLAY=$name desk_start "$zentrovex" run up.kqa
-  desk_until eval '[ -e up ] || ! kill -0 "$DESK_PID" 2> /dev/null'
+  desk_until eval '[ -e up ] || ! kill -0 "$DESK_PID" 2> /dev/null' || desk_fail "reset: start $run did not come up"
   ! grep -q dropped sentinel.txt || desk_fail "reset: start $run made the server start over under it"
   touch go
   desk_ended || desk_fail "reset: run $run did not end"
