@@ -86,9 +86,12 @@ bool SessionCore::HoldsPlace(PeerKey peer) const {
 
 bool SessionCore::KnownMachineAt(MachineAddress address) const {
   // A host notes a machine on its own loopback address without the address.
+  // One that joined and made no player yet is a stranger still: its links
+  // would otherwise lift its address's limit on strangers' places.
   return std::any_of(machines_.begin(), machines_.end(), [&](const auto& m) {
     const MachineAddress& a = m.second.address;
-    return a.port == address.port && (a.host == address.host || (a.host == 0 && IsLoopback(address)));
+    return a.port == address.port && (a.host == address.host || (a.host == 0 && IsLoopback(address))) &&
+           EarnedPlace(m.first);
   });
 }
 

@@ -62,6 +62,13 @@ check_end() {
   echo "ok   $what"
 }
 
+# Whether the started run catches signal number $1.
+catches() {
+  local mask
+  mask=$(awk '/^SigCgt:/ { print $2 }' "/proc/$DESK_PID/status" 2> /dev/null)
+  [ -n "$mask" ] && (((0x$mask >> ($1 - 1)) & 1))
+}
+
 run_on_server() { DISPLAY=$display desk_start "$zentrovex" run "$@"; }
 
 # silent: the bound is 10 s of silence, measured from the run's start.
@@ -78,8 +85,10 @@ for signal in TERM INT; do
   kill -STOP "$server"
   run_on_server forever.kqa
   # Well into the wait for the server; a signal before the start is
-  # noted as any other.
+  # noted as any other once the run catches it, which a loaded machine's
+  # start may take more than a second to reach.
   sleep 1
+  desk_until catches "$(kill -l "$signal")" || desk_fail "${signal,,}: the run never caught SIG$signal"
   kill -"$signal" "$DESK_PID"
   check_end "${signal,,}" $((128 + $(kill -l "$signal"))) "stopped by SIG$signal while the X server on DISPLAY=$display gave no answer"
   stop_server
