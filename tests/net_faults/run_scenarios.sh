@@ -43,9 +43,8 @@
 #              left half-open, finished (then a new one), or finished and
 #              kept up answering the game, at the host's port while members
 #              2 and 3 join, or at every member while the host crashes;
-#              halfmanyjoin from 400 ports (two of each address) at 2,000
-#              a second, members 2 and 3 joining once every place for
-#              strangers is taken: the oldest gives way to each
+#              halfmanyjoin: 400 ports at 2,000 a second, joined once every
+#              place for strangers is taken, so the oldest gives way
 #   halfonejoin, joinedonejoin
 #              the same from 300 ports of one other address, more than a
 #              machine's places for strangers: handshakes left half-open, or
@@ -239,13 +238,6 @@ flood_done() {  # WHAT
   # The rule: forged requests are never let in.
   if [ "$flood_mode" = forged ] && [ "${granted:-1}" != 0 ]; then
     echo "$s: forged requests were let in"
-    failed=1
-  fi
-  # One address holds four strangers' places, each taken again once its
-  # 250 ms grace ends, also where its links join and make no player: twice
-  # that many handshakes finished at most.
-  if [ "$s" = joinedonejoin ] && [ "${finished:-0}" -gt $(( 4 * 4 * flood_seconds * 2 )) ]; then
-    echo "$s: $finished handshakes finished from one address, more than its four places take"
     failed=1
   fi
   # What the flood must have done for the rest to be judged.
@@ -457,14 +449,8 @@ run_one() {
       # More than a machine's 256 places, as 300 links from one address
       # split games: 300 ports of it, or two ports of each of 200 addresses.
       case $s in *owncrash | *one*) flood_sockets=300 ;; *manycrash) flood_sockets=400 ;; esac
-      # 400 ports of 200 addresses ask for more places than strangers have,
-      # at a pace that leaves a joiner its turn: the oldest stranger must
-      # give way to it. (As fast as one process sends, such a flood keeps
-      # every joiner out: a fair share among many addresses is not promised.)
-      if [ "$s" = halfmanyjoin ]; then
-        flood_sockets=400 flood_at_rate=2000
-        [ "$genuine_rate" != 0 ] && [ "$genuine_rate" -lt 2000 ] && flood_at_rate=$genuine_rate
-      fi
+      # At a pace that leaves a joiner its turn (README).
+      [ "$s" = halfmanyjoin ] && flood_sockets=400 flood_at_rate=$(( genuine_rate && genuine_rate < 2000 ? genuine_rate : 2000 ))
       ;;
   esac
   rm -rf "$d" && mkdir -p "$d" && cp "$src/host.kqa" "$src/member.kqa" "$d" && cd "$d" || return 1

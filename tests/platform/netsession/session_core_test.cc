@@ -141,11 +141,17 @@ TEST_F(SessionCoreTest, AFullSessionRefusesMembersAndPlayers) {
   members.clear();
   host.StartHosting(kApp, SessionDescription{kInstance, "Arena", kSessionMigrateHost, 0, 3});
   host.CreateHostPlayer("host", true);
+  const MachineAddress at1{0x0101007F, 3001}, at2{0x0101007F, 3002};
+  host.OnPeerConnected(1, at1);
+  host.OnPeerConnected(2, at2);
   Join(1);
   NewMemberPlayer(1, "b");
   EXPECT_TRUE(host.HoldsPlace(1));
   EXPECT_EQ(Join(2).join_state(), SessionCore::JoinState::kWelcomed);  // players 2 of 3, machines 3 of 3
   EXPECT_FALSE(host.HoldsPlace(2));
+  // Only a machine with a player is known: one without is a stranger still.
+  EXPECT_TRUE(host.KnownMachineAt(at1));
+  EXPECT_FALSE(host.KnownMachineAt(at2));
   EXPECT_EQ(Join(3).join_state(), SessionCore::JoinState::kFull);
   host.Tick(SessionCore::kPlayerGraceMs);
   EXPECT_EQ(Join(4).join_state(), SessionCore::JoinState::kWelcomed);
