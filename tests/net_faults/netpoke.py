@@ -29,7 +29,9 @@
 #                                  forged: anything answered), the cookies
 #                                  had, the handshakes finished, the game's
 #                                  questions answered on kept links and the
-#                                  datagrams the sockets received
+#                                  datagrams the sockets received. Where
+#                                  ZV_FLOOD_AFTER names a file, the requests
+#                                  begin, and SECONDS count, once it appears
 #   netpoke.py fill PORT           fills the receive buffer of the socket at
 #                                  PORT (its program stopped) with garbage
 #                                  until the system drops datagrams for it,
@@ -161,12 +163,13 @@ class Link:
         return self.requests[self.turn % len(self.requests)]
 
 
-def connect(mode, seconds, rate, source, count, ports):
+def connect(mode, seconds, rate, source, count, ports, after=None):
     """Connection requests at the game's ports as MODE says: forged (a made-up
     cookie), half-open (a genuine cookie, never finished), finished (each
     handshake finished, then a new one), kept (each link kept up, answering
     whatever the game asks until it goes silent, and a new one besides),
-    joined (kept, its first message a Join of the game)."""
+    joined (kept, its first message a Join of the game). With AFTER, the
+    requests begin once that file appears (30 s at most), every cookie had."""
     up = ("kept", "joined")
     sockets = []
     for address in sources(source, count):
@@ -185,6 +188,7 @@ def connect(mode, seconds, rate, source, count, ports):
     forged = [connect_request(random.getrandbits(32)) for _ in range(4096)]
     sent = let_in = finished = answered = received = turn = 0
     start = swept = time.monotonic()
+    begun = None if after else start
 
     def ask_cookie(link, now):
         nonce = random.getrandbits(31) | 1
@@ -245,8 +249,12 @@ def connect(mode, seconds, rate, source, count, ports):
                 link.held.clear()
 
     flooding = False
-    while time.monotonic() - start < seconds:
+    while True:
         now = time.monotonic()
+        if begun is None and flooding and (os.path.exists(after) or now - start > 30):
+            begun = now
+        if begun is not None and now - begun >= seconds:
+            break
         # Once every link has its cookie (or a second went), the scenario
         # may go on.
         if not flooding and (game is None or now - start > 1 or all(link.cookie is not None for link in links)):
@@ -257,7 +265,7 @@ def connect(mode, seconds, rate, source, count, ports):
                 # A cookie holds for one to two of the game's 15 s turns.
                 if (link.cookie is None and now - link.asked_at > 0.25) or now - link.asked_at > 10:
                     ask_cookie(link, now)
-        due = int((now - start) * rate) - sent if rate > 0 else 2000
+        due = 0 if begun is None else int((now - begun) * rate) - sent if rate > 0 else 2000
         for _ in range(max(0, due)):
             link = links[turn % len(links)]
             turn += 1
@@ -283,7 +291,7 @@ def connect(mode, seconds, rate, source, count, ports):
         if rate > 0:
             time.sleep(0.002)
     cookies = sum(1 for link in links if link.cookie is not None)
-    print(int(sent / (time.monotonic() - start) + 0.5), sent, let_in, cookies, finished, answered, received)
+    print(int(sent / (time.monotonic() - begun) + 0.5), sent, let_in, cookies, finished, answered, received)
 
 
 def fill(port):
@@ -345,7 +353,9 @@ if sys.argv[1] == "instance":
 elif sys.argv[1] == "hint":
     hint(sys.argv[2], sys.argv[3], float(sys.argv[4]), [int(p) for p in sys.argv[5:]])
 elif sys.argv[1] == "connect":
-    connect(sys.argv[2], float(sys.argv[3]), float(sys.argv[4]), sys.argv[5], int(sys.argv[6]), [int(p) for p in sys.argv[7:]])
+    after = os.environ.get("ZV_FLOOD_AFTER")
+    connect(sys.argv[2], float(sys.argv[3]), float(sys.argv[4]), sys.argv[5], int(sys.argv[6]), [int(p) for p in sys.argv[7:]],
+            after)
 elif sys.argv[1] == "goodbye":
     goodbye(sys.argv[2], int(sys.argv[3]), int(sys.argv[4]), [int(p) for p in sys.argv[5:]])
 elif sys.argv[1] == "fill":
