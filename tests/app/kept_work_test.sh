@@ -1,12 +1,11 @@
 #!/usr/bin/env bash
 # What a user's work keeps, end to end: the editor's quit asks about every
 # program with unsaved changes, in either tab; a stop signal keeps each tab's
-# under a name of its own, never over an earlier autosave nor in a folder
-# that goes at exit, and opening the program offers them; a program saved
-# without an extension is NAME.kqa, which `zentrovex run` and `edit` take
-# whatever the case of the file's name; string array files written on Linux
-# load line by line, and a line cut at 255 characters is named on standard
-# error while the program, or the built game, goes on.
+# under a name of its own (no earlier autosave lost, not in a folder that
+# goes at exit), offered when the program opens; a program saved without an
+# extension is NAME.kqa, which `run` and `edit` take whatever its case;
+# string array files written on Linux load line by line, and a line cut at
+# 255 characters is named on standard error while the program goes on.
 set -euo pipefail
 zv=$1
 work=$(mktemp -d)

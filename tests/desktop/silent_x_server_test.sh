@@ -10,8 +10,7 @@
 # int       before the run starts           SIGINT                   by SIGINT (130)
 # window    once the run's window shows     SIGTERM                  by SIGTERM
 # slow      before the run starts           SIGCONT 5 s later        it runs and ends by itself (status 0): a slow server is not cut
-# editor    once the editor holds a new     SIGTERM                  by SIGTERM, both programs kept first
-#           program in each tab
+# editor    once each editor tab holds one  SIGTERM                  by SIGTERM, both programs kept first
 # lost      killed, not stopped, as editor  nothing                  status 1 saying the display is lost, both programs kept first
 # reset     never; started without -noreset, asking for a cookie as xvfb-run's does, no other client
 #                                           a run started 20 times   each by itself (status 0), the server never starting over under its start
@@ -110,9 +109,8 @@ desk_ended || desk_fail "slow: the run did not end once the server answered agai
 [ "$DESK_STATUS" = 0 ] || desk_fail "slow: the run ended with status $DESK_STATUS: $(cat err.txt)"
 echo "ok   slow"
 stop_server
-# The editor on a server of its own, an unnamed program typed into each tab.
-# The test's own tools go back to the test's server: on the stopped one
-# they would wait for ever.
+# The editor on a server of its own, an unnamed program typed into each tab;
+# the test's tools go back to the test's server (the stopped one never answers).
 edit_on_server() {
   local desktop=$DISPLAY
   start_server
@@ -154,12 +152,11 @@ DESK_TIMEOUT=20 check_end lost 1 "the display is lost: the X server on DISPLAY=$
 kept_both lost
 stop_server
 
-# reset: a server starts over when its last client leaves, and drops every
-# connection then being made. A sentinel connection that never says who it
-# is counts as no client and is dropped too, so it tells when the server
-# started over: at each run's end, never before the run shows it is up.
-# Every other run names the display unix/:N, a form the watch does not
-# follow: there the window's own look alone keeps the server from it.
+# reset: a server starts over when its last client leaves, dropping every
+# connection being made, such as a sentinel's that never says who it is:
+# that tells when it started over (at each run's end, never before the run
+# is up). Every other run names the display unix/:N, which the watch does
+# not follow: there the window's own connection alone keeps the server.
 printf 'make file "up"\r\nwhile file exists("go") = 0\r\nsync\r\nendwhile\r\n' > up.kqa
 printf '\377\377\0\0\0\0\0\022MIT-MAGIC-COOKIE-1\0\020' > cookie
 head -c 16 /dev/urandom >> cookie

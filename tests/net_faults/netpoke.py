@@ -163,13 +163,13 @@ class Link:
         return self.requests[self.turn % len(self.requests)]
 
 
-def connect(mode, seconds, rate, source, count, ports, after=None):
+def connect(mode, seconds, rate, source, count, ports):
     """Connection requests at the game's ports as MODE says: forged (a made-up
     cookie), half-open (a genuine cookie, never finished), finished (each
     handshake finished, then a new one), kept (each link kept up, answering
     whatever the game asks until it goes silent, and a new one besides),
-    joined (kept, its first message a Join of the game). With AFTER, the
-    requests begin once that file appears (30 s at most), every cookie had."""
+    joined (kept, its first message a Join of the game)."""
+    after = os.environ.get("ZV_FLOOD_AFTER")
     up = ("kept", "joined")
     sockets = []
     for address in sources(source, count):
@@ -353,9 +353,7 @@ if sys.argv[1] == "instance":
 elif sys.argv[1] == "hint":
     hint(sys.argv[2], sys.argv[3], float(sys.argv[4]), [int(p) for p in sys.argv[5:]])
 elif sys.argv[1] == "connect":
-    after = os.environ.get("ZV_FLOOD_AFTER")
-    connect(sys.argv[2], float(sys.argv[3]), float(sys.argv[4]), sys.argv[5], int(sys.argv[6]), [int(p) for p in sys.argv[7:]],
-            after)
+    connect(sys.argv[2], float(sys.argv[3]), float(sys.argv[4]), sys.argv[5], int(sys.argv[6]), [int(p) for p in sys.argv[7:]])
 elif sys.argv[1] == "goodbye":
     goodbye(sys.argv[2], int(sys.argv[3]), int(sys.argv[4]), [int(p) for p in sys.argv[5:]])
 elif sys.argv[1] == "fill":

@@ -68,9 +68,8 @@ frames_over() {
   echo $(($(frames) - before))
 }
 
-# The first visible window xdotool's search finds ($@: its words), asked
-# again until there is one: a window that goes while the search walks the
-# window tree (the other program's, just killed) ends it with BadWindow.
+# The first visible window xdotool's search ($@) finds, asked again until one
+# is: a window killed while the search walks the tree ends it with BadWindow.
 find_window() {
   local id=
   while [ $SECONDS -lt $end ]; do
@@ -81,9 +80,8 @@ find_window() {
   return 1
 }
 
-# Activates window $1 until it has the focus. Just after a window was
-# killed the window manager may still name it active, and a wait for the
-# activation (windowactivate --sync) then asks about a window that is gone.
+# Activates window $1 until it has the focus: just after a kill the window
+# manager may name the gone window active, which --sync would wait on.
 activate() {
   until [ "$(xdotool getwindowfocus 2> /dev/null)" = "$1" ]; do
     [ $SECONDS -lt $end ] || return 1

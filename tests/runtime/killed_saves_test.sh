@@ -19,8 +19,7 @@ source "$(dirname "$0")/../support/as_user.sh"
 as_user_init "$work" "$zentrovex"
 export TMPDIR=$work/tmp XDG_STATE_HOME=$work/state XDG_CONFIG_HOME=$work/config
 mkdir -m 777 "$TMPDIR" "$XDG_STATE_HOME" "$XDG_CONFIG_HOME"
-# Five moments under the sanitizers (a second argument "sanitized"), which
-# look for faults of memory on the same road and make each save slow.
+# Under the sanitizers (a second argument "sanitized") each save is slow.
 kills=20
 [ "${2:-}" != sanitized ] || kills=5
 printf old > "$work/old.ref"

@@ -130,8 +130,7 @@ row_kept_names_taken() {
 }
 
 # ---- 2: the state folder is the user's own ------------------------------------------------
-# plant JOURNAL|beside FILE CONTENT: a killed save's journal of FILE that
-# would put CONTENT (repeated to the file's size) back over it.
+# plant JOURNAL|beside FILE CONTENT: a killed save's journal putting CONTENT back over FILE.
 cat > "$work/plant.py" << 'EOF'
 import fcntl, os, struct, subprocess, sys
 journal, target, content = sys.argv[1], os.path.abspath(sys.argv[2]), sys.argv[3].encode()
@@ -333,8 +332,8 @@ row_kept_list_held() {
 }
 
 # ---- 6: a reader of a file makes another game's save in place a warning --------------------
-# The reader looks at the file again meanwhile (each look opens and closes
-# it) and saves it in place itself, and reads the old content on, whole.
+# The reader looks again meanwhile (opening and closing it), saves in place
+# itself, and reads on the old content, whole.
 row_save_beside_a_reader() {
   fresh
   crlf 'open file to read 1, "s.dat" : read file dword 1, v' \

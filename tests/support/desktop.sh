@@ -14,10 +14,9 @@
 #                             $DESK_WORK and cleans up on exit
 #   desk_start CMD...         starts CMD in the background ($DESK_PID)
 #   desk_window [TITLE]       waits for the started process's visible window,
-#                             found by its process id, whatever its title (a
-#                             program may change it at any moment); with
-#                             TITLE, for its window of that exact title (a
-#                             title the test awaits); sets $DESK_WINDOW
+#                             found by its process id, whatever its title
+#                             (a program may change it); with TITLE, for its
+#                             window of that exact title; sets $DESK_WINDOW
 #   desk_until CMD...         runs CMD until it succeeds (false once the
 #                             test's limit is near; with DESK_TIMEOUT=N set
 #                             for the call, after N seconds: a try that the

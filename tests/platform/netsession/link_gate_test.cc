@@ -231,12 +231,11 @@ TEST(LinkGate, LetsInOnlyRequestsWithTheirOwnCookie) {
   EXPECT_TRUE(fake.TurnedAway(gate, ConnectRequest(old), 5, 5));
 }
 
-// Which link gives its place to a request with a valid cookie. Four places
-// (or the row's), of which strangers (links that have not joined) may hold
-// all but one. Each row lists the links there, oldest first, with how many
-// ms ago each came (a port: it is the asker's address, 127.0.0.9, and port 9
-// the asker's own), asks from 127.0.0.9 port 9 (`same`: the asker's request
-// again, as it was), and says whether the request is let in and which link
+// Which link gives its place to a request with a valid cookie from 127.0.0.9
+// port 9 (`same`: the asker's request again). Four places (or the row's),
+// strangers (links not joined) may hold all but one. Each row lists the
+// links, oldest first, with how many ms ago each came (a port: at the
+// asker's address), and says whether the request is let in and which link
 // (in the row's order) gives way.
 TEST(LinkPlaces, AStrangerGivesWayOnlyToWhatThePlacesRulesSay) {
   constexpr uint64_t kGrace = LinkPlaces::kHandshakeGraceMs;

@@ -73,10 +73,9 @@ TEST(SdlWindow, WithoutADisplayNoWindowOpensAndTheErrorSaysWhy) {
   }
 }
 
-// The X server watch's probe against a server of the test's own, at an
-// abstract socket: it sends the user's cookie and asks every question over
-// its first connection, answered or not, never leaving it (a server
-// started without -noreset starts over when its last client leaves).
+// The X server watch's probe against the test's own server (an abstract socket): it
+// sends the user's cookie and asks every question over its first connection, never
+// leaving it (a server without -noreset starts over once its last client leaves).
 TEST(XProbe, AsksOverOneConnectionWithTheUsersCookie) {
   const int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   int number = 5999;  // the first display number nobody listens at: an abstract name, "/tmp/.X11-unix/X6..."
