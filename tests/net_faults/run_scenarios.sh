@@ -243,6 +243,7 @@ flood_done() {  # WHAT
   fi
   case $flood_mode in finished | kept | joined) [ "${finished:-0}" -gt 0 ] || unmet="no handshake was finished" ;; esac
   case $flood_mode in kept | joined) [ "${answered:-0}" -gt 0 ] || unmet="no link was kept up" ;; esac
+  [ -z "$flood_after" ] || [ -e "$flood_after" ] || unmet="the flood never began: member 2's request was not seen leaving"
   # A forged flood shows it reached the game at the game's ports alone; the
   # game's own datagrams (to a killed host's port, say) may go astray, up to
   # 850 a second on two busy processors, so a tenth of the flood. (A
