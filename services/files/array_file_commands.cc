@@ -166,6 +166,10 @@ void CmdSaveStringArray(Vm& vm) {
   if (!entry) return;
   std::vector<std::string_view> texts;
   for (uint32_t handle : vm.arrays.At(*entry).elements) texts.push_back(vm.Strings().View(handle));
+  // Such a file would load back shifted: refused, and the earlier file stays.
+  if (const auto unkept = files::FirstElementWithLineEnd(texts))
+    return vm.RunError(err::kFileFailed, operands.name,
+                       "a string array file cannot keep element " + std::to_string(*unkept) + ", which holds CR LF");
   WriteArrayFile(vm, operands.name, files::EncodeStringArrayFile(texts));
 }
 

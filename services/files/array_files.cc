@@ -46,6 +46,13 @@ StringArrayLines DecodeStringArrayFile(std::span<const uint8_t> bytes, size_t co
   return result;
 }
 
+std::optional<size_t> FirstElementWithLineEnd(std::span<const std::string_view> elements) {
+  constexpr std::string_view kLineEnd = "\r\n";
+  for (size_t i = 0; i < elements.size(); ++i)
+    if (elements[i].find(kLineEnd) != std::string_view::npos) return i;
+  return std::nullopt;
+}
+
 std::vector<uint8_t> EncodeNumberArrayFile(std::span<const uint32_t> elements) {
   std::vector<uint8_t> out;
   out.reserve(elements.size() * 4);

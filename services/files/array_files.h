@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -38,6 +39,11 @@ struct StringArrayLines {
 // written on Linux) is read in lines ended by LF, cut the same way. Either
 // way the last line may lack its end.
 StringArrayLines DecodeStringArrayFile(std::span<const uint8_t> bytes, size_t count);
+
+// The first element (counted from 0) that a string array file cannot keep:
+// one holding CR LF, which would end its line there, so that the load would
+// shift every element after it and drop the last. None when all can be kept.
+std::optional<size_t> FirstElementWithLineEnd(std::span<const std::string_view> elements);
 
 std::vector<uint8_t> EncodeNumberArrayFile(std::span<const uint32_t> elements);
 std::vector<uint8_t> EncodeStringArrayFile(std::span<const std::string_view> elements);

@@ -8,7 +8,7 @@ namespace zv::files {
 namespace {
 
 constexpr uint8_t kCr = 13;
-constexpr uint8_t kFirstTextByte = 32;
+constexpr uint8_t kLf = 10;
 constexpr size_t kSkipChunk = 64 * 1024;
 // How much of a file record is held at a time while it is streamed.
 constexpr size_t kRecordBlock = 256 * 1024;
@@ -62,6 +62,11 @@ U32Read ReadU32(ByteSource& source) {
 
 TextLine ReadTextLine(ByteSource& source) {
   TextLine line;
+  const auto keep = [&line](uint8_t byte) {
+    // A string holds no zero byte.
+    if (byte != 0 && line.text.size() < kMaxLineLength) line.text += static_cast<char>(byte);
+  };
+  bool after_cr = false;  // a CR is part of the text unless an LF follows it
   uint8_t byte = 0;
   for (;;) {
     const int64_t got = source.Read(std::span<uint8_t>(&byte, 1));
@@ -70,19 +75,14 @@ TextLine ReadTextLine(ByteSource& source) {
       return line;
     }
     if (got == 0) {
+      if (after_cr) keep(kCr);
       line.status.reached_end = true;
       return line;
     }
-    if (byte >= kFirstTextByte) {
-      if (line.text.size() < kMaxLineLength) line.text += static_cast<char>(byte);
-      continue;
-    }
-    if (byte == kCr) {
-      const int64_t lf = source.Read(std::span<uint8_t>(&byte, 1));
-      if (lf < 0) line.status.failed = true;
-      if (lf == 0) line.status.reached_end = true;
-    }
-    return line;
+    if (byte == kLf) return line;
+    if (after_cr) keep(kCr);
+    after_cr = byte == kCr;
+    if (!after_cr) keep(byte);
   }
 }
 

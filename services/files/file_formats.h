@@ -48,9 +48,9 @@ struct U32Read {
 };
 U32Read ReadU32(ByteSource& source);
 
-// One text line: bytes of 32 and above make its text (at most
-// kMaxLineLength); a byte below 32 ends it, and after a CR the next byte (the
-// LF) is dropped too. The end of the data ends the last line.
+// One text line: it ends at CR LF, at LF or at the end of the data, and
+// every other byte is its text (at most kMaxLineLength of them), a tab or a
+// lone CR included; zero bytes, which no string holds, are dropped.
 struct TextLine {
   std::string text;
   ReadStatus status;  // a failed read leaves the line unusable

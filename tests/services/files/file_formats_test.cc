@@ -35,15 +35,15 @@ class FailingSource final : public ByteSource {
   size_t good_;
 };
 
-TEST(TextLines, KeepTextBytesAndEndAtControlBytes) {
-  const auto data = Bytes("A\xE9\tB\r\nC");
+TEST(TextLines, EndOnlyAtLineFeedsAndTheEnd) {
+  const auto data = Bytes("A\xE9\tB\r\nC\rD\nE\r");
   MemorySource source(data);
   TextLine first = ReadTextLine(source);
-  EXPECT_EQ(first.text, "A\xE9");
+  EXPECT_EQ(first.text, "A\xE9\tB");
   EXPECT_FALSE(first.status.reached_end);
-  EXPECT_EQ(ReadTextLine(source).text, "B");
+  EXPECT_EQ(ReadTextLine(source).text, "C\rD");
   TextLine last = ReadTextLine(source);
-  EXPECT_EQ(last.text, "C");
+  EXPECT_EQ(last.text, "E\r");
   EXPECT_TRUE(last.status.reached_end);
 }
 

@@ -43,7 +43,7 @@ TEST_F(NumberedFiles, TypedValuesRoundTripInLittleEndianBytes) {
 TEST_F(NumberedFiles, ReadsTextLinesEndedAnyWay) {
   WriteBytes("crlf.txt", "AB\r\nC");
   WriteBytes("lf.txt", "AB\nC");
-  WriteBytes("cr.txt", "AB\rXC");
+  WriteBytes("cr.txt", std::string("A\tB\rX\0C", 7));
   WriteBytes("long.txt", std::string(300, 'x') + "\r\nnext\r\n");
   ASSERT_TRUE(Run(
       "open file to read 1, \"crlf.txt\"\n"
@@ -56,7 +56,7 @@ TEST_F(NumberedFiles, ReadsTextLinesEndedAnyWay) {
       "open file to read 4, \"long.txt\"\n"
       "read file string 4, a$\nread file string 4, b$\nprint len(a$); \"/\"; b$\n"));
   EXPECT_EQ(Code(), 0);
-  EXPECT_EQ(printed, "AB 0\nC 1\nAB/C\nAB/C\n255/next\n");
+  EXPECT_EQ(printed, "AB 0\nC 1\nAB/C\nA\tB\rXC/\n255/next\n");
 }
 
 TEST_F(NumberedFiles, ReadsIntoArrayElements) {
