@@ -1,5 +1,7 @@
 #include "audio/commands/music_mci.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <sstream>
 #include <vector>
 
@@ -58,6 +60,13 @@ int32_t MciMusicDevice::SendString(const std::string& command, std::string* repl
   }
   if (verb == "seek" && w.size() == 4 && platform::AsciiLower(w[2]) == "to" && platform::AsciiLower(w[3]) == "start")
     return answer(media.Rewind());
+  if (verb == "setaudio" && w.size() == 5 && platform::AsciiLower(w[2]) == "volume" &&
+      platform::AsciiLower(w[3]) == "to") {
+    char* end = nullptr;
+    const long volume = std::strtol(w[4].c_str(), &end, 10);
+    if (end == w[4].c_str() || *end != '\0') return mci_error::kBadArgument;
+    return answer(media.SetVolume(static_cast<int32_t>(std::clamp(volume, 0L, 255L))));
+  }
   if (verb == "status" && w.size() == 3) {
     const std::string what = platform::AsciiLower(w[2]);
     int32_t value;

@@ -23,6 +23,8 @@ class MciMedia {
   virtual bool Resume() = 0;
   virtual int32_t LengthMs() = 0;
   virtual int32_t PositionMs() = 0;
+  // 0 to 255; media without a loudness of their own keep theirs.
+  virtual bool SetVolume(int32_t /*volume*/) { return true; }
 };
 
 // Opens a file (a path of this machine) for play; null when it cannot play.
@@ -35,8 +37,8 @@ class MciMediaOpener {
 // The command-string device of the music slots: it understands the verbs
 // the slots send ("open \"path\" alias a", "play a", "stop a", "close a",
 // "seek a to start", "pause a", "resume a", "status a length",
-// "status a position"), with times in milliseconds, and plays the files
-// through the opener.
+// "status a position", "setaudio a volume to n"), with times in
+// milliseconds and volumes 0 to 255, and plays the files through the opener.
 class MciMusicDevice final : public MciDevice {
  public:
   explicit MciMusicDevice(MciMediaOpener& opener) : opener_(opener) {}

@@ -27,8 +27,10 @@ class SongMedia final : public MciMedia {
   SongMedia& operator=(const SongMedia&) = delete;
 
   bool Play() override {
-    if (songs_.IsSongPaused(song_)) return songs_.SetSongPaused(song_, 0);
-    if (song_->playing) return true;
+    // Halted where it was: on from there. Sounding still: nothing to do.
+    // Wound back, or played to its end: from its beginning.
+    if (song_->playing && songs_.IsSongPaused(song_)) return songs_.SetSongPaused(song_, 0);
+    if (songs_.IsSongPlaying(song_)) return true;
     return songs_.PlaySong(song_);
   }
   bool Stop() override {
@@ -39,6 +41,7 @@ class SongMedia final : public MciMedia {
   bool Rewind() override { return songs_.StopSong(song_); }
   bool Pause() override { return songs_.SetSongPaused(song_, 1); }
   bool Resume() override { return songs_.SetSongPaused(song_, 0); }
+  bool SetVolume(int32_t volume) override { return songs_.SetSongMasterVolume(song_, volume); }
   int32_t LengthMs() override {
     if (song_->midi) return static_cast<int32_t>(std::min<uint64_t>(song_->midi->sequence.length_us / 1000, 0x7FFFFFFF));
     return std::numeric_limits<int32_t>::max();  // a module plays on and on

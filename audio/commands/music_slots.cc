@@ -162,7 +162,7 @@ bool MusicSlots::ResumeMusic(int32_t n) {
 
 bool MusicSlots::SetMusicVolume(int32_t n, int32_t volume) {
   MusicSlot& slot = Slot(n);
-  if (slot.via_mci) return true;
+  if (slot.via_mci) return MciSetVolume(n, volume);
   if (slot.cd_track != -1)
     cd_.SetVolume(volume);
   else if (slot.song)
@@ -215,6 +215,7 @@ bool MusicSlots::MciOpenMusic(int32_t n, const std::string& name, AttachedData* 
   MciSlot& kept = mci_slots_[static_cast<size_t>(n)];
   kept.open = open;
   kept.play = "play " + alias;
+  kept.volume = -1;
   std::string reply;
   if (!Send("status " + alias + " length", &reply)) return false;
   kept.length = std::atoi(reply.c_str());
@@ -249,6 +250,16 @@ bool MusicSlots::MciStopMusic(int32_t n) {
   return Send("seek " + alias + " to start");
 }
 
+bool MusicSlots::MciSetVolume(int32_t n, int32_t volume) {
+  mci_slots_[static_cast<size_t>(n)].volume = volume;
+  return SendVolume(n);
+}
+
+bool MusicSlots::SendVolume(int32_t n) {
+  const int32_t volume = mci_slots_[static_cast<size_t>(n)].volume;
+  return volume < 0 || Send("setaudio " + Alias(n) + " volume to " + std::to_string(volume));
+}
+
 bool MusicSlots::MciPauseMusic(int32_t n) { return Send("pause " + Alias(n)); }
 bool MusicSlots::MciResumeMusic(int32_t n) { return Send("resume " + Alias(n)); }
 
@@ -269,7 +280,8 @@ void MusicSlots::UpdateMciMusic() {
     return;
   }
   if (!Send("close " + alias)) return;
-  if (!Send(kept.open)) return;
+  // Opened again, the music keeps the loudness the program gave it.
+  if (!Send(kept.open) || !SendVolume(n)) return;
   Send(kept.play);
 }
 

@@ -42,7 +42,7 @@ class MusicCd {
 
 // A device driven by command strings, the way music files other than
 // modules are played: "open", "play", "stop", "close", "seek", "pause",
-// "resume" and "status" with an alias. 0 for success, as the system's
+// "resume", "status" and "setaudio" with an alias. 0 for success, as the system's
 // command strings answer; the reply is written when asked for.
 class MciDevice {
  public:
@@ -91,6 +91,8 @@ class MusicSlots {
   bool MciStopMusic(int32_t n);
   bool MciPauseMusic(int32_t n);
   bool MciResumeMusic(int32_t n);
+  // Only media that have a loudness of their own take it (songs).
+  bool MciSetVolume(int32_t n, int32_t volume);
   void UpdateMciMusic();
 
   // The kept command strings of a slot (for tests).
@@ -110,8 +112,11 @@ class MusicSlots {
     int32_t length = 0;
     int32_t position = 0;
     int32_t loop = 0;
+    int32_t volume = -1;  // as the program last set it; -1 never set
   };
   static std::string Alias(int32_t n);
+  // Sends the slot's kept volume, when it has one.
+  bool SendVolume(int32_t n);
   bool Send(const std::string& command, std::string* reply = nullptr) { return mci_.SendString(command, reply) == 0; }
 
   SongEngine& songs_;

@@ -110,6 +110,10 @@ bool ReadSampleBytes(SampleHandle sample, int64_t bytes, std::vector<uint8_t>& o
   return static_cast<int64_t>(out.size()) == bytes;
 }
 
+// A program's pan, -10000 (left) to 10000 (right), as the library's 0 to
+// 255: pan 0 is the library's centre, 128.
+int32_t LibraryPan(int32_t pan) { return std::clamp(pan / 40 + 128, 0, 255); }
+
 bool FileExists(const std::string& path) {
   std::FILE* f = std::fopen(path.c_str(), "rb");
   if (f == nullptr) return false;
@@ -256,9 +260,9 @@ void SoundSlots::StopSlotChannel(int32_t n) {
 
 void SoundSlots::StartSlotChannel(int32_t n) {
   SoundSlot& s = Slot(n);
-  // Pan -1 keeps the sample's own: a restarted sound plays centred until
-  // its pan is set again.
-  s.channel = PlaySoundEx(kChooseChannel, s.sample, s.frequency, s.library_volume, -1,
+  // The pan the program set, as its volume and speed: a sound panned before
+  // it plays, or restarted, is heard where `sound pan()` says it is.
+  s.channel = PlaySoundEx(kChooseChannel, s.sample, s.frequency, s.library_volume, LibraryPan(s.pan),
                           s.library_3d ? s.position : nullptr, nullptr);
   SetChannelLevelScale(s.channel, -1.0f);
   SetChannelPriority(s.channel, s.priority ? 1 : 0);
@@ -315,7 +319,7 @@ void SoundSlots::SetSoundVolume(int32_t n, int32_t percent) {
 void SoundSlots::SetSoundPan(int32_t n, int32_t pan) {
   const SoundSlot& s = Slot(n);
   if (s.sample == nullptr || s.channel == kChooseChannel) return;
-  SetChannelPan(s.channel, std::clamp(pan / 40 + 128, 0, 255));
+  SetChannelPan(s.channel, LibraryPan(pan));
 }
 
 void SoundSlots::PositionSoundChannel(int32_t n) {

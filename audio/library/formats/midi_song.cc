@@ -174,6 +174,7 @@ bool PauseMidiSong(Song& song, bool paused) {
     }
   } else {
     StartAtPoint(midi, *data);
+    SetMidiSongVolume(song);
   }
   return true;
 }
@@ -189,7 +190,11 @@ bool FreeMidiSong(Song& song) {
 }
 
 bool SetMidiSongVolume(Song& song) {
-  if (!Checked(song)) return false;
+  MidiSongData* data = Checked(song);
+  if (!data) return false;
+  // The synthesiser's gain is the loudness of the song it plays now; a song
+  // that does not play takes its own when it starts.
+  if (SynthOf(song)->active != data) return true;
   const int32_t db100 = VolumeToHundredthsDb(std::min(song.master_volume, 255));
   const float gain = db100 <= -10000 ? 0.0f : static_cast<float>(std::pow(10.0, db100 / 2000.0));
   SynthOf(song)->Synth()->SetGain(gain);

@@ -138,6 +138,10 @@ TEST_F(SoundProgramTest, PanMovesTheSoundBetweenTheSides) {
   }
   ASSERT_TRUE(Run("set sound pan 1, 10001"));
   EXPECT_EQ(Error(), 3007);
+  // A pan set while the sound is silent is heard when it plays.
+  ASSERT_TRUE(Run("stop sound 1\nset sound pan 1, 10000\nplay sound 1\n"));
+  Hear(2000);
+  EXPECT_EQ(Peak(Hear(2000)), std::make_pair(0, test::SaturatingGain(10000)));
 }
 
 // With the default settings this machine mixes with the saturating

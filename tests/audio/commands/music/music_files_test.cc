@@ -10,6 +10,7 @@
 #include "audio/commands/music_service.h"
 #include "runtime/console/console_commands.h"
 #include "tests/audio/commands/sound_program_fixture.h"
+#include "tests/audio/library/formats/songs/module_builder.h"
 
 namespace zv::test {
 namespace {
@@ -110,6 +111,24 @@ TEST_F(MusicFilesTest, ALoopedPieceStartsAgain) {
     // frames later; every stretch of a quarter second holds sound.
     for (double from = 0; from < 1.6; from += 0.25) EXPECT_GT(LoudBetween(from, from + 0.25), 1000) << from;
   }
+}
+
+// A MIDI song takes the loudness the program gives it, also when it loops
+// round (it is opened again then), and only its own: another song's setting
+// leaves it as it is. Stopped, or played to its end, it plays again.
+TEST_F(MusicFilesTest, MidiSongsTakeTheirOwnVolumeAndPlayAgain) {
+  const std::string tune = TempPath("tune.mid");
+  ASSERT_TRUE(WriteBytes(tune, WriteMidi({{0, {0x90, 60, 110}}, {96, {0x80, 60, 0}}})));  // half a second
+  ASSERT_TRUE(RunWithFiles("load music \"" + tune + "\", 1\nload music \"" + tune + "\", 2\n" +
+                           "set music volume 1, 0\nloop music 1\nfor i = 1 to 80 : sync : next i\n"));
+  ASSERT_EQ(Error(), 0);
+  EXPECT_EQ(LoudBetween(0, 1.3), 0);
+  ASSERT_TRUE(RunWithFiles("set music volume 1, 100\nstop music 1\nplay music 1\nset music volume 2, 0\n"
+                           "for i = 1 to 24 : sync : next i\n"));
+  EXPECT_GT(LoudBetween(0, 0.4), 1000);
+  ASSERT_TRUE(RunWithFiles("for i = 1 to 40 : sync : next i\nplay music 1\nfor i = 1 to 12 : sync : next i\n"));
+  EXPECT_GT(LoudBetween(0.7, 0.85), 1000);
+  std::remove(tune.c_str());
 }
 
 // What does not decode is a warning, as before: a file that is no music,
