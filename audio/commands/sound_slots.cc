@@ -529,8 +529,9 @@ void SoundSlots::PauseAllSounds() {
 }
 
 void SoundSlots::ResumeAllSounds() {
+  // A sound the program paused itself stays paused, as `sound paused()` says.
   for (int32_t n = 0; n < kSoundSlotCount; ++n) {
-    if (Slot(n).loaded && Slot(n).playing) ResumeSound(n);
+    if (Slot(n).loaded && Slot(n).playing && !Slot(n).paused) ResumeSound(n);
   }
 }
 

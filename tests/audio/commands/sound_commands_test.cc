@@ -342,8 +342,8 @@ TEST_F(SoundProgramTest, DeactivationPausesWhatPlaysAndActivationResumesIt) {
   EXPECT_TRUE(GetChannelPaused(service.Slots().Slot(1).channel));
   service.ResumeAllSounds();
   EXPECT_FALSE(GetChannelPaused(service.Slots().Slot(1).channel));
-  // Resuming reaches the sound the program had paused itself; its flag stays.
-  EXPECT_FALSE(GetChannelPaused(service.Slots().Slot(2).channel));
+  // The sound the program had paused itself stays paused, as its flag says.
+  EXPECT_TRUE(GetChannelPaused(service.Slots().Slot(2).channel));
   ASSERT_TRUE(Run("a = sound paused(2)\n"));
   EXPECT_EQ(Int(0), 1);
 }
