@@ -31,7 +31,8 @@ constexpr uint32_t kPovCentred = 0xFFFFFFFF;
 // A game controller as its last read left it: axes within each axis's range,
 // point-of-view hats in hundredths of a degree clockwise from north (or
 // kPovCentred), button bytes non-zero while held. Axes and hats the device
-// lacks read 0 and centred.
+// lacks read 0 and centred, as does the state of a joystick never read (none
+// attached): a hat at 0 would be held forward.
 struct JoystickState {
   int32_t x = 0;
   int32_t y = 0;
@@ -40,7 +41,7 @@ struct JoystickState {
   int32_t ry = 0;
   int32_t rz = 0;
   std::array<int32_t, 2> sliders{};
-  std::array<uint32_t, 4> pov{};
+  std::array<uint32_t, 4> pov{kPovCentred, kPovCentred, kPovCentred, kPovCentred};
   std::array<uint8_t, 32> buttons{};
 };
 

@@ -38,7 +38,7 @@ TEST_F(InputDevicesTest, AMissingJoystickIsNoFailureAndReadsZeros) {
   EXPECT_EQ(runtime.input.keyboard[scan::kA], platform::kKeyHeld);
   EXPECT_EQ(devices.DefaultJoystickName(), "");
   EXPECT_EQ(devices.JoystickState().x, 0);
-  EXPECT_EQ(devices.JoystickState().pov[0], 0u);
+  EXPECT_EQ(devices.JoystickState().pov[0], platform::kPovCentred);
 }
 
 TEST_F(InputDevicesTest, KeysFollowTheScriptOnTheClock) {
