@@ -170,7 +170,9 @@ void SoundSlots::Set3DDefaults() {
 
 void SoundSlots::ResetSoundSlotState(int32_t n) {
   SoundSlot& s = Slot(n);
-  s.is_3d = s.playing = s.paused = s.looping = false;
+  // `sound is 3d()` tells how the sound plays: a clone of a 3D sound is one.
+  s.is_3d = s.library_3d;
+  s.playing = s.paused = s.looping = false;
   s.volume_percent = 100;
   s.pan = 0;
 }

@@ -213,6 +213,9 @@ TEST_F(SoundProgramTest, ClonesShareTheSample) {
   // The clone gone first, the original is untouched.
   ASSERT_TRUE(Run("load sound \"$TONE\", 3\nclone sound 4, 3\ndelete sound 4\nplay sound 3\n"));
   EXPECT_TRUE(service.Slots().Slot(3).owns_sample);
+  // A clone of a 3D sound is a 3D sound, and says so.
+  ASSERT_TRUE(Run("load 3d sound \"$TONE\", 6\nclone sound 7, 6\na = sound is 3d(7)\n"));
+  EXPECT_EQ(Int(0), 1);
   ASSERT_TRUE(Run("clone sound 5, 5"));
   EXPECT_EQ(Error(), 3023);
   ASSERT_TRUE(Run("clone sound 5, 9"));
