@@ -114,6 +114,27 @@ bool ReadSampleBytes(SampleHandle sample, int64_t bytes, std::vector<uint8_t>& o
 // 255: pan 0 is the library's centre, 128.
 int32_t LibraryPan(int32_t pan) { return std::clamp(pan / 40 + 128, 0, 255); }
 
+// Stereo sample data (left and right pairs, as stored: 8-bit values
+// signed) as mono, each frame the mean of its two sides.
+std::vector<uint8_t> MixPairsToMono(const std::vector<uint8_t>& pairs, uint32_t bits) {
+  std::vector<uint8_t> mono;
+  if (bits == 16) {
+    mono.reserve(pairs.size() / 2);
+    for (size_t i = 0; i + 3 < pairs.size(); i += 4) {
+      const auto left = static_cast<int16_t>(pairs[i] | pairs[i + 1] << 8);
+      const auto right = static_cast<int16_t>(pairs[i + 2] | pairs[i + 3] << 8);
+      const auto mean = static_cast<uint16_t>((left + right) / 2);
+      mono.push_back(static_cast<uint8_t>(mean));
+      mono.push_back(static_cast<uint8_t>(mean >> 8));
+    }
+  } else {
+    mono.reserve(pairs.size() / 2);
+    for (size_t i = 0; i + 1 < pairs.size(); i += 2)
+      mono.push_back(static_cast<uint8_t>((static_cast<int8_t>(pairs[i]) + static_cast<int8_t>(pairs[i + 1])) / 2));
+  }
+  return mono;
+}
+
 bool FileExists(const std::string& path) {
   std::FILE* f = std::fopen(path.c_str(), "rb");
   if (f == nullptr) return false;
@@ -489,8 +510,14 @@ bool SoundSlots::SoundToMemory(int32_t n, SoundMemory& out) {
   out.bits = (mode & sample_mode::k16Bit) ? 16 : 8;
   out.frequency = static_cast<uint32_t>(s.sample->default_frequency);
   out.length = static_cast<uint32_t>(GetSampleLength(s.sample));
-  const int64_t size = std::min<int64_t>(static_cast<int64_t>(out.length) * out.bits / 8, SampleByteSize(*s.sample));
-  return ReadSampleBytes(s.sample, size, out.data);
+  const int channels = (mode & sample_mode::kStereo) ? 2 : 1;
+  const int64_t size =
+      std::min<int64_t>(static_cast<int64_t>(out.length) * out.bits / 8 * channels, SampleByteSize(*s.sample));
+  if (!ReadSampleBytes(s.sample, size, out.data)) return false;
+  // The block's samples are mono: a stereo sound gives all of itself, its
+  // two sides mixed, not the first half of its pairs.
+  if (channels == 2) out.data = MixPairsToMono(out.data, out.bits);
+  return true;
 }
 
 bool SoundSlots::MemoryToSound(const SoundMemory& in, int32_t n) {
