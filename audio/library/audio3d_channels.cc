@@ -99,10 +99,12 @@ uint32_t HwGetPosition(ChannelRecord& c) {
 
 float HwGetLevel(ChannelRecord&) { return 0.0f; }
 
+// A paused voice still holds its sound, as a paused software channel does:
+// the sound reads as playing, and no other sound takes its channel.
 bool HwIsPlaying(ChannelRecord& c) {
   Audio3DGuard guard(Audio3D().lock);
   platform::Voice3D* voice = VoiceOf(c);
-  return voice && voice->Playing();
+  return voice && (voice->Playing() || voice->Held());
 }
 
 void HwSet3D(ChannelRecord& c, const float* position, const float* velocity) {

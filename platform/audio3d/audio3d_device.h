@@ -42,6 +42,8 @@ class Voice3D {
   virtual void Play(bool looping) = 0;
   virtual void Pause() = 0;
   virtual bool Playing() const = 0;
+  // Paused partway, to go on from there.
+  virtual bool Held() const = 0;
   // Frames into the buffer.
   virtual uint32_t Position() const = 0;
   virtual void SetGain(float gain) = 0;

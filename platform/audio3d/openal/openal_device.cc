@@ -120,11 +120,8 @@ class OpenAlVoice final : public Voice3D {
   void Pause() override {
     if (Playing()) alSourcePause(source_);
   }
-  bool Playing() const override {
-    ALint state = AL_STOPPED;
-    alGetSourcei(source_, AL_SOURCE_STATE, &state);
-    return state == AL_PLAYING;
-  }
+  bool Playing() const override { return State() == AL_PLAYING; }
+  bool Held() const override { return State() == AL_PAUSED; }
   uint32_t Position() const override {
     ALint offset = 0;
     alGetSourcei(source_, AL_SAMPLE_OFFSET, &offset);
@@ -149,6 +146,12 @@ class OpenAlVoice final : public Voice3D {
   bool SetRoomSend(float gain) override { return device_.SendToRoom(source_, gain); }
 
  private:
+  ALint State() const {
+    ALint state = AL_STOPPED;
+    alGetSourcei(source_, AL_SOURCE_STATE, &state);
+    return state;
+  }
+
   OpenAlDevice& device_;
   ALuint source_;
   float buffer_rate_;
