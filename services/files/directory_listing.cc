@@ -135,7 +135,9 @@ void DirectorySearch::Next() {
 }
 
 const DirectoryEntry* DirectorySearch::Current() const {
-  return open_ && position_ < entries_.size() ? &entries_[position_] : nullptr;
+  // Past the last entry there is none: its name and date are not the
+  // search's any more.
+  return open_ && last_result_ != -1 && position_ < entries_.size() ? &entries_[position_] : nullptr;
 }
 
 std::string FormatEntryDate(std::time_t time) {

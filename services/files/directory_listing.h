@@ -51,7 +51,8 @@ class DirectorySearch {
 
   bool IsOpen() const { return open_; }
   int32_t LastResult() const { return last_result_; }
-  // The current entry; null without a search.
+  // The current entry; null without a search, and once it has passed the
+  // last entry.
   const DirectoryEntry* Current() const;
   // The names (the system's) that the last opening left out.
   const std::vector<std::string>& LeftOut() const { return left_out_; }

@@ -205,9 +205,10 @@ TEST_F(FileCommands, WalksTheFolderWithASearch) {
       "  print find file name$(); \" \"; find file type()\n"
       "  find next\n"
       "endwhile\n"
-      "print find file name$()\n"
+      "print \"[\"; find file name$(); \"] [\"; find file date$(); \"]\"\n"
       "find next\n"));
-  EXPECT_EQ(printed, "[] -1 []\n. 1\n.. 1\none.txt 0\ntwo 1\ntwo\n");
+  // Past the last entry the search names none.
+  EXPECT_EQ(printed, "[] -1 []\n. 1\n.. 1\none.txt 0\ntwo 1\n[] []\n");
   EXPECT_EQ(Code(), err::kFindPastEnd);  // the runtime reports this error as a warning
 }
 
