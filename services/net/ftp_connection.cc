@@ -186,8 +186,9 @@ bool FtpConnection::FindFirst() {
 bool FtpConnection::FindNext() {
   if (!listing_) return false;
   if (!StoreNextEntry()) {
+    // Past the last entry the listing names none, as its type says.
     listing_.reset();
-    entry_type_ = -1;
+    ClearEntry();
     CheckConnection();
     return false;
   }

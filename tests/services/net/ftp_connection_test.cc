@@ -94,6 +94,8 @@ TEST_F(FtpConnectionTest, WalksAListingEntryByEntry) {
   ASSERT_TRUE(Connect());
   EXPECT_EQ(Walk(), (std::vector<std::string>{"A.txt 0 0", "b.txt 0 5", "sub 1 -"}));
   EXPECT_EQ(ftp->EntryType(), -1);
+  EXPECT_EQ(ftp->EntryName(), "");
+  EXPECT_EQ(ftp->EntrySize(), 0);
   EXPECT_FALSE(ftp->FindNext());
   // An empty folder leaves no entry of the last listing behind.
   ASSERT_TRUE(ftp->FindFirst());
