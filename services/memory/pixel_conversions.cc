@@ -4,6 +4,8 @@
 #include <cstring>
 #include <limits>
 #include <optional>
+#include <string>
+#include <string_view>
 
 #include "display/graphics.h"
 #include "display/image_surfaces.h"
@@ -20,9 +22,16 @@ namespace other = memblock_neighbour_error;
 using platform::Surface;
 using platform::SurfacePtr;
 
-bool Fail(Vm& vm, int32_t code) {
-  vm.RunError(code);
+bool Fail(Vm& vm, int32_t code, std::string_view cause = {}) {
+  vm.RunError(code, {}, cause);
   return false;
+}
+
+// The cause a refused block's code alone would hide: its pixels are copied
+// as they stand, so they must be in the target's own format.
+std::string BitsRefused(uint32_t block_bits, uint32_t target_bits, std::string_view target) {
+  return "the block gives " + std::to_string(block_bits) + " bits per pixel where the " + std::string(target) +
+         " has " + std::to_string(target_bits);
 }
 
 MemblockTable* TableOf(Vm& vm) { return vm.memory_blocks ? &vm.memory_blocks->Table() : nullptr; }
@@ -193,7 +202,8 @@ bool MakeBitmapFromMemblock(Vm& vm, int32_t block, int32_t bitmap) {
   if (bitmap == 0) {
     target = g->BitmapSurface(0);
     if (!target) return Fail(vm, other::kBitmapMissing);
-    if (layout.bits != static_cast<uint32_t>(target->Format().bits)) return Fail(vm, other::kBitmapFailed);
+    const auto bits = static_cast<uint32_t>(target->Format().bits);
+    if (layout.bits != bits) return Fail(vm, other::kBitmapFailed, BitsRefused(layout.bits, bits, "screen"));
   } else {
     target = g->Bitmaps().Surface(bitmap);
     const BitmapInfo& info = g->Bitmaps().Info(bitmap);
@@ -201,7 +211,7 @@ bool MakeBitmapFromMemblock(Vm& vm, int32_t block, int32_t bitmap) {
                       static_cast<uint32_t>(info.height) == layout.height;
     const uint32_t bits = keep ? static_cast<uint32_t>(target->Format().bits) : DisplayBits(*g);
     if (bits == 0) return Fail(vm, other::kBitmapMissing);
-    if (layout.bits != bits) return Fail(vm, other::kBitmapFailed);
+    if (layout.bits != bits) return Fail(vm, other::kBitmapFailed, BitsRefused(layout.bits, bits, "bitmap"));
     if (!keep) target = RemakeBitmap(*g, bitmap, layout);
     if (!target) return Fail(vm, other::kBitmapMissing);
   }
@@ -231,7 +241,7 @@ bool MakeImageFromMemblock(Vm& vm, int32_t block, int32_t& image) {
   const bool keep = KeepsImageRecord(*g, image, layout);
   const uint32_t bits = keep ? static_cast<uint32_t>(g->Pools().images[image].surface->Format().bits) : DisplayBits(*g);
   if (bits == 0) return Fail(vm, other::kImageMissing);
-  if (layout.bits != bits) return Fail(vm, other::kImageFailed);
+  if (layout.bits != bits) return Fail(vm, other::kImageFailed, BitsRefused(layout.bits, bits, "image"));
   if (!keep) {
     image = RemakeImageRecord(vm, *g, image, layout);
     if (image == kNoRecord) {

@@ -176,6 +176,8 @@ TEST_P(PixelConversions, BlocksOfAnotherDepthAreRefused) {
   SurfacePtr bitmap = MakeBitmap(3, 2, 2);
   Do({op::kMakeBitmapFromMemblock, I(3), I(1)});
   EXPECT_EQ(Error(), 1000);
+  EXPECT_EQ(vm.errors.cause, "the block gives " + std::to_string(other) + " bits per pixel where the bitmap has " +
+                                 std::to_string(Depth()));
   EXPECT_EQ(G().Bitmaps().Surface(3), bitmap);
   Do({op::kMakeBitmapFromMemblock, I(0), I(1)});
   EXPECT_EQ(Error(), 1000);
