@@ -922,6 +922,8 @@ TEST_F(FileNames, TextCrossesToAndFromTheSystemAsUtf8) {
            "\\t\\Save.dat\"); file size(\"" + rel + "\\t\\caf\xC3\xA9\")\r\n",
        "1011\n", "File already exists \"" + rel + "\\t\\save.dat\": the pack's file is left out, and \"" + rel +
            "\\t\\caf\xC3\xA9\""},
+      {"only the journals' own names are hidden", {{".zv-journal-notes.txt", "n"}, {".zv-journal-1a-2b.0-0", "j"}},
+       "", "", "checklist files : print checklist quantity(); checklist string$(3)\r\n", "4.zv-journal-notes.txt\n", ""},
       {"the working folder's name goes back to it, whatever its names hold (U+0085, U+0081 and what reads as a mark, "
        "\"\\\")",
        {{"a\xC2\x85" "b/x\xC2\x81" "E9\xC2\x81/s\\t/in.txt", "in"}}, "", "",
