@@ -105,7 +105,7 @@ void CmdOpenFileToWrite(Vm& vm) {
   if (!slot) return;
   if (slot->file.IsOpen()) return vm.RunWarning(err::kSlotInUse);
   slot->at_end = false;
-  if (FilesOf(vm).FileExists(name)) return vm.RunWarning(err::kExists, name);
+  if (FilesOf(vm).FileExists(name)) return vm.RunWarning(err::kExists, name, TakenNameCause(name));
   files::UniqueFd fd = files::CreateNewFile(NativePath(name));
   if (!fd.Valid()) return vm.RunWarning(err::kCreateFailed, name, files::CauseOf(errno));
   slot->file = OpenFile(std::move(fd), name, OpenFile::Use::kWriting);

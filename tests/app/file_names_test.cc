@@ -924,6 +924,10 @@ TEST_F(FileNames, TextCrossesToAndFromTheSystemAsUtf8) {
            "\\t\\caf\xC3\xA9\""},
       {"only the journals' own names are hidden", {{".zv-journal-notes.txt", "n"}, {".zv-journal-1a-2b.0-0", "j"}},
        "", "", "checklist files : print checklist quantity(); checklist string$(3)\r\n", "4.zv-journal-notes.txt\n", ""},
+      {"a listed name in lower case names its entry; a name taken by another case names the file",
+       {{"C:X.TXT", "x"}, {"Save.dat", "s"}, {"x.dat", "x"}}, "", "",
+       "checklist files : print file size(lower$(checklist string$(3)))\r\nrename file \"x.dat\", \"save.dat\"\r\n", "1\n",
+       "File already exists \"save.dat\": \"Save.dat\" answers to that name"},
       {"the working folder's name goes back to it, whatever its names hold (U+0085, U+0081 and what reads as a mark, "
        "\"\\\")",
        {{"a\xC2\x85" "b/x\xC2\x81" "E9\xC2\x81/s\\t/in.txt", "in"}}, "", "",
