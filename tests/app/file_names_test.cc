@@ -922,6 +922,26 @@ TEST_F(FileNames, TextCrossesToAndFromTheSystemAsUtf8) {
            "\\t\\Save.dat\"); file size(\"" + rel + "\\t\\caf\xC3\xA9\")\r\n",
        "1011\n", "File already exists \"" + rel + "\\t\\save.dat\": the pack's file is left out, and \"" + rel +
            "\\t\\caf\xC3\xA9\""},
+      {"a pack gives back every name whole: \":\" inside, a leading drive form, \"\\\"",
+       {{"src/Meeting 10:30.txt", "1"}, {"src/a:b:c.txt", "2"}, {"src/C:drive.txt", "3"}, {"src/s/level:2.dat", "4"},
+        {"src/a\\b.txt", "5"}},
+       "", "",
+       "open file to write 1, \"p.dat\" : write dir block 1, \"src\" : close file 1\r\n"
+       "open file to read 1, \"p.dat\" : read dir block 1, \"dst\" : m$ = chr$(129)\r\n"
+       "print file size(\"dst/Meeting 10:30.txt\"); file size(\"dst/a:b:c.txt\"); file size(\"dst/C:drive.txt\"); "
+       "file size(\"dst/s/level:2.dat\"); file size(\"dst/a\" + m$ + \"005C\" + m$ + \"b.txt\")\r\n",
+       "11111\n", ""},
+      {"a pack cut short names the file it ends inside",
+       {{"p.dat", PackOf({{"ok.txt", "O"}, {"cut.txt", std::string(1000, 'c')}}).substr(0, 46)}}, "", "",
+       "open file to read 1, \"p.dat\" : read dir block 1, \"dst\" : print file exists(\"dst/ok.txt\")\r\n", "1\n",
+       "\"dst\\cut.txt\": the pack ends inside it, 10 of its 1000 bytes there; it is not written"},
+      {"a record cut short names the file", {{"r.dat", PackOf({{"x", std::string(100, 'r')}}).substr(10, 7)}}, "", "",
+       "open file to read 1, \"r.dat\" : read file block 1, \"out.txt\" : print file exists(\"out.txt\")\r\n", "0\n",
+       "\"out.txt\": the file ends inside it, 3 of its 100 bytes there"},
+      {"every file of a pack that cannot be made is named",
+       {{"p.dat", PackOf({{"f", "F"}, {"f\\a.txt", "A"}, {"f\\b.txt", "B"}})}}, "", "",
+       "open file to read 1, \"p.dat\" : read dir block 1, \"dst\"\r\n", "",
+       "\"dst/f/a.txt\": not a directory; it is not written, and \"dst/f/b.txt\" (not a directory)"},
       {"only the journals' own names are hidden", {{".zv-journal-notes.txt", "n"}, {".zv-journal-1a-2b.0-0", "j"}},
        "", "", "checklist files : print checklist quantity(); checklist string$(3)\r\n", "4.zv-journal-notes.txt\n", ""},
       {"a listed name in lower case names its entry; a name taken by another case names the file",
