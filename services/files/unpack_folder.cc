@@ -132,7 +132,8 @@ UnpackFolder::Result UnpackFolder::MakeFile(const PackedPart& part, const Record
   }
   // The name must be free when the file takes it: nothing there is
   // followed or replaced, whatever came meanwhile.
-  std::optional<platform::FileSave> save = platform::FileSave::Begin(SavePath(part.name), platform::ExistingFile::kNewName);
+  std::optional<platform::FileSave> save =
+      platform::FileSave::Begin(SavePath(part.name), platform::ExistingFile::kNewName);
   int error = save ? 0 : errno;
   if (save) save->LeaveFolderToNextSave();
   Result result;
