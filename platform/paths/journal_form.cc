@@ -81,6 +81,20 @@ std::string JournalName(const FileIdentity& file) {
   return name;
 }
 
+bool HasJournalNameForm(std::string_view name) {
+  // Four numbers in lower-case hexadecimal, as "%llx-%llx.%x-%x" writes them.
+  for (const char separator : {'-', '.', '-', '\0'}) {
+    const size_t digits = name.find_first_not_of("0123456789abcdef");
+    const size_t length = digits == std::string_view::npos ? name.size() : digits;
+    if (length == 0 || length > 16) return false;
+    name.remove_prefix(length);
+    if (separator == '\0') return name.empty();
+    if (name.empty() || name.front() != separator) return false;
+    name.remove_prefix(1);
+  }
+  return false;
+}
+
 std::vector<std::pair<uint64_t, uint64_t>> SavedParts(uint64_t old_size, uint64_t new_size) {
   std::vector<std::pair<uint64_t, uint64_t>> parts;
   const uint64_t end = std::max(old_size, new_size);

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -27,6 +28,8 @@ struct FileIdentity {
 std::optional<FileIdentity> IdentityOf(int fd);
 // The journal's file name for the file: the same from every folder.
 std::string JournalName(const FileIdentity& file);
+// Whether `name` has the form JournalName gives.
+bool HasJournalNameForm(std::string_view name);
 
 struct JournalHeader {
   FileIdentity file;

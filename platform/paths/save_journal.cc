@@ -353,7 +353,9 @@ std::string FolderOf(int fd) {
 
 }  // namespace
 
-bool IsJournalName(std::string_view name) { return name.starts_with(kBesidePrefix); }
+bool IsJournalName(std::string_view name) {
+  return name.starts_with(kBesidePrefix) && HasJournalNameForm(name.substr(std::string_view(kBesidePrefix).size()));
+}
 
 std::optional<SaveJournal> SaveJournal::Keep(int target, const std::string& path, int new_content,
                                              uint64_t new_size) {

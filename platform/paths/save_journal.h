@@ -79,7 +79,8 @@ bool KilledSaveLeft(int fd);
 // its folder; how many were dealt with. Never waits.
 size_t RecoverKilledSaves();
 
-// Whether a name in a folder is a journal's: such files are no program's.
+// Whether a name in a folder is one this system gives a journal beside its
+// file: such files are no program's. Other names that begin alike are.
 bool IsJournalName(std::string_view name);
 
 }  // namespace zv::platform

@@ -16,10 +16,17 @@ constexpr size_t kFewestCharacterDigits = 4;
 constexpr size_t kMostCharacterDigits = 6;
 constexpr size_t kByteDigits = 2;
 
+// Marks are written in upper case and read in either, as names are matched:
+// a listed name put through lower$() still names its entry.
 int HexValue(char digit) {
   if (digit >= '0' && digit <= '9') return digit - '0';
   if (digit >= 'A' && digit <= 'F') return digit - 'A' + 10;
+  if (digit >= 'a' && digit <= 'f') return digit - 'a' + 10;
   return -1;
+}
+
+bool IsEditorPrefix(std::string_view text, size_t pos) {
+  return pos + 2 < text.size() && (text[pos] == 'U' || text[pos] == 'u') && text[pos + 1] == '+';
 }
 
 // The character of a byte of program text; the unassigned bytes keep their
@@ -38,12 +45,12 @@ struct NameMark {
   size_t end = 0;  // just past the second mark
 };
 
-// The mark that starts at `pos`, if the text there is one: upper-case
-// hexadecimal digits between two marks, two for a byte, four to six for a
-// character (the editor's "U+" before them).
+// The mark that starts at `pos`, if the text there is one: hexadecimal
+// digits between two marks, two for a byte, four to six for a character
+// (the editor's "U+" before them).
 std::optional<NameMark> ReadNameMark(std::string_view text, size_t pos) {
   if (text[pos] != kCharacterMark) return std::nullopt;
-  const bool editor = text.compare(pos + 1, 2, "U+") == 0;
+  const bool editor = IsEditorPrefix(text, pos + 1);
   const size_t first = pos + (editor ? 3 : 1);
   const size_t close = text.find(kCharacterMark, first);
   if (close == std::string_view::npos) return std::nullopt;

@@ -25,6 +25,7 @@ namespace zv::platform {
 // "\" (U+005C) anywhere, a ":" (U+003A) after the letter of a name that
 // begins like a drive ("C:x.txt" is "C" "\x81" "003A" "\x81" "x.txt"), and
 // such a mark stands for that byte inside one name, never for a separator.
+// Marks are written in upper case and read in either.
 constexpr char kCharacterMark = '\x81';
 
 // Appends the editor's "\x81U+XXXX\x81" for the character.

@@ -10,6 +10,7 @@
 #include <cstdlib>
 
 #include "services/files/directory_listing.h"
+#include "services/files/file_formats.h"
 
 namespace zv::files {
 namespace {
@@ -35,7 +36,7 @@ void CollectFiles(const std::string& folder, const std::string& prefix, const st
   for (const DirectoryEntry& entry : entries) {
     if (IsDotEntry(entry.name)) continue;
     const std::string path = folder + "/" + entry.name;
-    const std::string packed = prefix + entry.name;
+    const std::string packed = prefix + PackedName(entry.name);
     if (entry.directory) {
       if (entry.symbolic_link) continue;
       if (auto inner = EntriesOf(path, carried))
@@ -111,16 +112,29 @@ void DeleteTreeContents(const std::string& folder) {
   ::close(fd);
 }
 
+// Whether `real`, a path with its links followed, is `real_folder` or lies in it.
+bool InOrIs(const std::string& real, const std::string& real_folder) {
+  if (real.empty() || real_folder.empty()) return false;
+  const std::string prefix = real_folder == "/" ? real_folder : real_folder + "/";
+  return real == real_folder || real.compare(0, prefix.size(), prefix) == 0;
+}
+
 bool HoldsAnyOf(const std::string& folder, const std::vector<std::string>& kept) {
   const std::string real = RealPath(folder);
-  if (real.empty()) return false;
-  const std::string prefix = real == "/" ? real : real + "/";
-  for (const std::string& k : kept) {
-    const std::string kept_real = RealPath(k);
-    if (kept_real.empty()) continue;
-    if (kept_real == real || kept_real.compare(0, prefix.size(), prefix) == 0) return true;
-  }
+  for (const std::string& k : kept)
+    if (InOrIs(RealPath(k), real)) return true;
   return false;
+}
+
+std::string RealFolder(const std::string& folder) { return RealPath(folder.empty() ? "." : folder); }
+
+bool OpenedInside(int fd, const std::string& path, const std::string& real_folder) {
+  // What was opened, wherever its name led meanwhile; by its name where
+  // the system does not say.
+  std::string opened(4096, '\0');
+  const ssize_t n = ::readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), opened.data(), opened.size());
+  opened = n > 0 && static_cast<size_t>(n) < opened.size() ? opened.substr(0, static_cast<size_t>(n)) : RealPath(path);
+  return InOrIs(opened, real_folder) && opened != real_folder;
 }
 
 std::optional<TreeListing> ListTreeFiles(const std::string& folder, const CarriedLister& carried) {

@@ -22,6 +22,14 @@ void DeleteTreeContents(const std::string& folder);
 // nothing.
 bool HoldsAnyOf(const std::string& folder, const std::vector<std::string>& kept);
 
+// `folder` ("" for the working folder) with its links followed; "" when it
+// cannot be had.
+std::string RealFolder(const std::string& folder);
+// Whether the file open as `fd`, opened by the name `path`, lies inside the
+// folder `real_folder` (as RealFolder gives it): a link that led out of it
+// did not.
+bool OpenedInside(int fd, const std::string& path, const std::string& real_folder);
+
 // A file found under a folder: its path as a directory pack names it
 // ("sub\name.dat") and its path on this machine (for a file a built game
 // carries, the path it would have on disk).

@@ -119,9 +119,20 @@ std::vector<char> DriveLetters() {
 
 std::string DriveText(char letter) { return std::string(1, letter) + ":"; }
 
+// What the opener is handed for `file`: an address as it stands, unless a
+// file here has that name (a listed "level:2.dat" or "http:x.txt"), which
+// then goes by a path no opener takes for an address.
+std::string FileToExecute(const std::string& file) {
+  const std::string native = NativePath(file);
+  struct stat st;
+  if (native.empty() || ::lstat(native.c_str(), &st) != 0)
+    return platform::LooksLikeAddress(file) ? platform::SystemNameOf(file) : native;
+  return platform::LooksLikeAddress(native) ? WorkingFolder() + "/" + native : native;
+}
+
 bool ExecuteFile(Vm& vm, const std::string& file, const std::string& arguments, const std::string& directory) {
   platform::ShellRequest request;
-  request.file = platform::LooksLikeAddress(file) ? platform::SystemNameOf(file) : NativePath(file);
+  request.file = FileToExecute(file);
   // The arguments may name files: a listed name reaches the started program
   // as the bytes it stands for.
   request.arguments = platform::SystemNameOf(arguments);
@@ -287,7 +298,10 @@ void FnFindFileDate(Vm& vm) {
 void CmdMakeFile(Vm& vm) {
   const std::string name(vm.NextString());
   // A file the game carries exists, as one on disk does.
-  if (FileExists(vm, name)) return vm.RunWarning(err::kMakeFailed, name, files::CauseOf(EEXIST));
+  if (FileExists(vm, name)) {
+    const std::string twin = TakenNameCause(name);
+    return vm.RunWarning(err::kMakeFailed, name, twin.empty() ? files::CauseOf(EEXIST) : twin);
+  }
   if (!MakeFile(name)) vm.RunWarning(err::kMakeFailed, name, files::CauseOf(errno));
 }
 
@@ -321,7 +335,7 @@ void CmdCopyFile(Vm& vm) {
   const std::string cause = files::CauseOf(errno);
   // "File already exists" only where it does: a folder that is missing or
   // full is another failure.
-  if (TakenOnDisk(destination)) return vm.RunWarning(err::kExists, destination);
+  if (TakenOnDisk(destination)) return vm.RunWarning(err::kExists, destination, TakenNameCause(destination));
   vm.RunWarning(err::kCopyFailed, destination, cause);
 }
 
@@ -337,7 +351,7 @@ template <int32_t kFailure>
 void MoveOrRename(Vm& vm) {
   const std::string source(vm.NextString());
   const std::string destination(vm.NextString());
-  if (TakenOnDisk(destination)) return vm.RunWarning(err::kExists, destination);
+  if (TakenOnDisk(destination)) return vm.RunWarning(err::kExists, destination, TakenNameCause(destination));
   if (IsCarried(vm.attached_data, source) || IsCarriedFolder(vm.attached_data, source)) {
     const bool moved = IsCarried(vm.attached_data, source)
                            ? MoveCarriedFile(*vm.attached_data, source, destination)

@@ -4,6 +4,9 @@
 #include <array>
 #include <optional>
 
+#include "platform/text/system_text.h"
+#include "platform/text/text_encoding.h"
+
 namespace zv::files {
 namespace {
 
@@ -12,6 +15,12 @@ constexpr uint8_t kLf = 10;
 constexpr size_t kSkipChunk = 64 * 1024;
 // How much of a file record is held at a time while it is streamed.
 constexpr size_t kRecordBlock = 256 * 1024;
+
+// "C:" at the start of a name or path: a drive, to the system packs come from.
+bool StartsWithDrive(std::string_view text) {
+  const auto letter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
+  return text.size() >= 2 && letter(text[0]) && text[1] == ':';
+}
 
 }  // namespace
 
@@ -91,8 +100,11 @@ RecordRead StreamFileRecord(ByteSource& source, const RecordTake& take) {
   const U32Read size = ReadU32(source);
   record.status = size.status;
   if (!size.whole) return record;
+  record.sized = true;
+  record.size = size.value;
   if (size.value > source.Remaining()) {
     // A length that cannot be true: pass over the rest rather than trust it.
+    record.missing = size.value - source.Remaining();
     const ReadStatus skipped = SkipBytes(source, source.Remaining());
     record.status.failed = skipped.failed;
     record.status.reached_end = true;
@@ -103,7 +115,10 @@ RecordRead StreamFileRecord(ByteSource& source, const RecordTake& take) {
   for (uint64_t left = size.value; left > 0;) {
     const std::span<uint8_t> part(block.data(), static_cast<size_t>(std::min<uint64_t>(left, block.size())));
     record.status = ReadExact(source, part);
-    if (record.status.failed || record.status.reached_end) return record;
+    if (record.status.failed || record.status.reached_end) {
+      record.missing = left;  // a part that came short is not taken
+      return record;
+    }
     if (taking) taking = take(part);
     left -= part.size();
   }
@@ -143,12 +158,14 @@ PackRead StreamDirectoryPack(ByteSource& source,
     if (length.value > source.Remaining()) {
       result.status = SkipBytes(source, source.Remaining());
       result.status.reached_end = true;
+      result.cut_in_path = true;
       return result;
     }
     std::vector<uint8_t> path_bytes(length.value);
     const ReadStatus path_read = ReadExact(source, path_bytes);
     if (path_read.failed || path_read.reached_end) {
       result.status = path_read;
+      result.cut_in_path = path_read.reached_end;
       return result;
     }
     PackedFile file;
@@ -183,8 +200,7 @@ PackRead ReadDirectoryPack(ByteSource& source, const std::function<void(const Pa
 }
 
 std::optional<std::vector<std::string>> SplitRelativePath(std::string_view path) {
-  if (path.empty() || path.front() == '\\' || path.front() == '/') return std::nullopt;
-  if (path.find(':') != std::string_view::npos) return std::nullopt;
+  if (path.empty() || path.front() == '\\' || path.front() == '/' || StartsWithDrive(path)) return std::nullopt;
   std::vector<std::string> parts;
   size_t start = 0;
   while (start <= path.size()) {
@@ -197,6 +213,18 @@ std::optional<std::vector<std::string>> SplitRelativePath(std::string_view path)
   }
   if (parts.empty()) return std::nullopt;
   return parts;
+}
+
+std::string PackedName(std::string_view system_name) {
+  if (!StartsWithDrive(system_name) && system_name.find('\\') == std::string_view::npos)
+    return std::string(system_name);
+  // A name no program text spells (a control character the page lacks)
+  // goes as it is, as every version packed it.
+  return platform::ProgramNameOf(system_name).value_or(std::string(system_name));
+}
+
+std::string PackedText(const std::string& packed) {
+  return platform::IsValidUtf8(packed) ? platform::ProgramTextOf(packed) : packed;
 }
 
 void AppendU32(std::vector<uint8_t>& out, uint32_t value) {

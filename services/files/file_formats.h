@@ -18,6 +18,12 @@
 //   directory pack   u32 file count, then per file: u32 path length with its
 //                    zero, the relative path ("\" between folders) and its
 //                    zero byte, then the file's record
+//
+// A pack names its files in the system's bytes, UTF-8, as every version
+// wrote them. A name holding what the path's syntax reads otherwise (a "\",
+// a leading drive form "C:") is packed in the program's spelling instead,
+// with those bytes marked (platform::ProgramNameOf): no such spelling is
+// UTF-8, and one that is not is read as the program's characters.
 namespace zv::files {
 
 // The longest line a text-line read keeps; the rest of a longer line is
@@ -75,6 +81,9 @@ using RecordTake = std::function<bool(std::span<const uint8_t>)>;
 struct RecordRead {
   ReadStatus status;
   bool whole = false;
+  bool sized = false;   // its size came whole: a record that is not whole was cut short
+  uint32_t size = 0;    // the size it claims
+  uint64_t missing = 0;  // of a record cut short, the bytes that did not come
 };
 RecordRead StreamFileRecord(ByteSource& source, const RecordTake& take);
 // Reads the record that stands next, through a take (StreamFileRecord).
@@ -82,7 +91,7 @@ using RecordReader = std::function<RecordRead(const RecordTake&)>;
 
 // One file of a directory pack. `parts` are the folders and the file name of
 // its path, or nothing when the path would leave the folder it is unpacked
-// into (absolute, with a drive, with ".."), or names nothing.
+// into (absolute, with a leading drive form, with ".."), or names nothing.
 struct PackedFile {
   std::string path;
   std::optional<std::vector<std::string>> parts;
@@ -91,6 +100,7 @@ struct PackedFile {
 struct PackRead {
   ReadStatus status;
   bool damaged = false;  // a path longer than kMaxPackedPathLength stopped the reading
+  bool cut_in_path = false;  // the data ended inside a file's path
   uint32_t files = 0;    // files handed on
 };
 // Reads a directory pack, handing each whole file to `unpack` in order. The
@@ -105,8 +115,15 @@ PackRead StreamDirectoryPack(ByteSource& source,
 
 // The parts of a relative path of a pack or a program ("a\b\c.txt" -> a, b,
 // c.txt; "/" counts as "\" too; "." parts are dropped), or nothing when it
-// would leave its folder or names nothing.
+// would leave its folder (from the root, with a leading drive form "C:",
+// with "..") or names nothing. A ":" anywhere else is a byte of a name.
 std::optional<std::vector<std::string>> SplitRelativePath(std::string_view path);
+
+// A file's or folder's name (the system's) as a pack's path holds it.
+std::string PackedName(std::string_view system_name);
+// A packed path or name as program text, for a message: UTF-8 read as the
+// system's, anything else as the program's characters.
+std::string PackedText(const std::string& packed);
 
 // Little-endian u32 appended to `out`.
 void AppendU32(std::vector<uint8_t>& out, uint32_t value);

@@ -20,6 +20,7 @@
 #include "services/files/file_formats.h"
 #include "services/files/file_services.h"
 #include "services/files/program_paths.h"
+#include "services/files/unpack_folder.h"
 #include "services/files/variable_store.h"
 #include "services/memory/memblock_errors.h"
 #include "services/memory/memory_blocks.h"
@@ -105,7 +106,7 @@ void CmdOpenFileToWrite(Vm& vm) {
   if (!slot) return;
   if (slot->file.IsOpen()) return vm.RunWarning(err::kSlotInUse);
   slot->at_end = false;
-  if (FilesOf(vm).FileExists(name)) return vm.RunWarning(err::kExists, name);
+  if (FilesOf(vm).FileExists(name)) return vm.RunWarning(err::kExists, name, TakenNameCause(name));
   files::UniqueFd fd = files::CreateNewFile(NativePath(name));
   if (!fd.Valid()) return vm.RunWarning(err::kCreateFailed, name, files::CauseOf(errno));
   slot->file = OpenFile(std::move(fd), name, OpenFile::Use::kWriting);
@@ -200,6 +201,16 @@ void CmdSkipFileBytes(Vm& vm) {
 
 // ---- Whole files and folder trees -----------------------------------------------------
 
+constexpr char kNotInFolder[] = "it leads out of the folder";
+
+// Why a record that is not whole gave no file: `what` ended inside it.
+std::string CutShortCause(const files::RecordRead& record, const std::string& what) {
+  const std::string there = record.sized ? ", " + std::to_string(record.size - record.missing) + " of its " +
+                                               std::to_string(record.size) + " bytes there"
+                                         : "";
+  return what + " ends inside it" + there + "; it is not written";
+}
+
 // How streaming a file's record into an open file went.
 enum class RecordWrite { kWritten, kWriteFailed, kSourceShort };
 constexpr char kSourceShort[] = "the file got shorter while it was read";
@@ -244,27 +255,22 @@ void WriteFileContents(Vm& vm, OpenFile& file, const std::string& name, bool raw
   }
 }
 
-// Why an unpacked file could not be made or filled, as its warning: a
-// file size limit or a full disk is a failed write.
-void WarnUnpackFailed(Vm& vm, const std::string& name, int error) {
-  const bool filling = error == EFBIG || error == ENOSPC || error == EDQUOT;
-  vm.RunWarning(filling ? err::kWriteFailed : err::kCreateFailed, name, files::CauseOf(error));
+// The warning of an unpacked file that could not be made or filled: a file
+// size limit or a full disk is a failed write.
+int32_t UnpackFailure(int error) {
+  return error == EFBIG || error == ENOSPC || error == EDQUOT ? err::kWriteFailed : err::kCreateFailed;
 }
 
 // Creates the file `name` from the record `read` reads, streamed a block at
-// a time, with the folders it needs; an existing file is kept as it is (and
-// `taken`, when given, set). The record is read past whatever happens to
-// the file. Warns, with the reason, when the file cannot be made or filled,
-// and then leaves neither the file nor the folders made for it; `failed`,
-// when given, is then set.
-files::RecordRead UnpackFile(Vm& vm, const std::string& name, const files::RecordReader& read,
-                             bool* failed = nullptr, bool* taken = nullptr) {
+// a time, with the folders it needs; an existing file is kept as it is. The
+// record is read past whatever happens to the file. Warns, with the reason,
+// when the file cannot be made or filled, or the record is cut short, and
+// then leaves neither the file nor the folders made for it.
+files::RecordRead UnpackFile(Vm& vm, const std::string& name, const files::RecordReader& read) {
   const std::string native = NativePath(name);
   // A file a built game carries is there as one on disk is.
-  if (!native.empty() && (::access(native.c_str(), F_OK) == 0 || CarriedPathExists(vm.attached_data, name))) {
-    if (taken) *taken = true;
+  if (!native.empty() && (::access(native.c_str(), F_OK) == 0 || CarriedPathExists(vm.attached_data, name)))
     return read({});
-  }
   if (native.empty()) {
     const files::RecordRead record = read({});
     vm.RunWarning(err::kCreateFailed, name, files::CauseOf(ENOENT));
@@ -291,10 +297,10 @@ files::RecordRead UnpackFile(Vm& vm, const std::string& name, const files::Recor
     save.reset();
     files::RemoveEmptyFolders(made);
   }
-  if (record.whole && error != 0) {
-    if (failed) *failed = true;
-    WarnUnpackFailed(vm, name, error);
-  }
+  if (record.whole && error != 0) vm.RunWarning(UnpackFailure(error), name, files::CauseOf(error));
+  // The open file keeps what came; a file that is not whole is not made.
+  if (record.sized && !record.whole && !record.status.failed)
+    vm.WarnAndGoOn(err::kCreateFailed, name, CutShortCause(record, "the file"));
   return record;
 }
 
@@ -358,7 +364,8 @@ std::string InFolder(const std::string& folder, const std::string& path, char se
 
 // A directory pack: the files under the folder, counted first, each
 // streamed from its file. What cannot be read is left out, the count says
-// how many follow, and the warning names each entry left out; a folder that
+// how many follow, and the warning names each entry left out; so is a link
+// that leads out of the folder, and the program goes on. A folder that
 // is not there writes an empty pack and says so. A write that fails takes
 // back the file it was writing, and the pack holds those before it.
 void CmdWriteDirBlock(Vm& vm) {
@@ -378,11 +385,13 @@ void CmdWriteDirBlock(Vm& vm) {
   if (!listing && errno == ENOTDIR) return vm.RunWarning(file_error::kDirectoryMissing, folder, files::CauseOf(errno));
   if (!listing) return vm.RunWarning(err::kOpenFailed, folder, files::CauseOf(errno));
 
-  // A pack names its files in the system's bytes, as every version wrote it.
   const auto spelled = [&](const std::string& packed_path) {
-    return InFolder(folder, platform::ProgramTextOf(packed_path), '\\');
+    return InFolder(folder, files::PackedText(packed_path), '\\');
   };
-  std::vector<LeftOut> left_out;
+  // What is packed lies inside the folder: a link that leads out of it is
+  // not followed for its content, whatever its name led to meanwhile.
+  const std::string real_folder = files::RealFolder(NativePath(folder.empty() ? "." : folder));
+  std::vector<LeftOut> left_out, outside;
   for (const files::TreeListing::Unread& entry : listing->unread)
     left_out.push_back({spelled(entry.packed_path), files::CauseOf(entry.error)});
   uint32_t count = 0;
@@ -392,6 +401,10 @@ void CmdWriteDirBlock(Vm& vm) {
     const std::string read = attached ? FilesOf(vm).LookUpFile(tree_file.native_path) : tree_file.native_path;
     if (const int error = OpenToPack(read, &source, &size); error != 0) {
       left_out.push_back({spelled(tree_file.packed_path), files::CauseOf(error)});
+      continue;
+    }
+    if (read == tree_file.native_path && !files::OpenedInside(source.Get(), read, real_folder)) {
+      outside.push_back({spelled(tree_file.packed_path), kNotInFolder});
       continue;
     }
     std::vector<uint8_t> path;
@@ -414,73 +427,116 @@ void CmdWriteDirBlock(Vm& vm) {
   }
   if (count > 0 && !file.WriteAt(count_at, LittleEndian(count)))
     return vm.RunWarning(err::kWriteFailed, file.Name(), files::CauseOf(errno));
+  // A link that leads out is no file the folder holds: the program goes on.
+  if (!outside.empty())
+    vm.WarnAndGoOn(err::kOpenFailed, outside.front().name, LeftOutCause(outside, "the pack leaves it out"));
   if (!left_out.empty())
     vm.RunWarning(err::kOpenFailed, left_out.front().name, LeftOutCause(left_out, "the pack leaves it out"));
 }
 
-// A packed path as a warning shows it. This system packs the system's own
-// names, UTF-8; a name that is no UTF-8 is taken as the program's
-// characters, as a pack made where names are in the program's character
-// set holds them.
-std::string PackedText(const std::string& packed) {
-  return platform::IsValidUtf8(packed) ? platform::ProgramTextOf(packed) : packed;
+// The name a packed name makes: the system's, and the program's own bytes
+// (as an older build made names); none where a mark in it stands for what
+// no name made here may hold (a separator), and `refusal` says so. A name
+// that is no UTF-8 is read as the program's characters (see PackedText).
+std::optional<files::PackedPart> PartOf(const std::string& packed, std::string* refusal) {
+  std::string name = packed;
+  if (platform::IsValidUtf8(packed)) name = platform::ProgramNameOf(packed).value_or(platform::ProgramTextOf(packed));
+  std::optional<std::string> system = platform::CheckedSystemNameOf(name, refusal);
+  if (!system) return std::nullopt;
+  return files::PackedPart{std::move(*system), std::move(name)};
 }
 
-// The program's name of a packed name, read as PackedText reads it; none
-// where a mark in it stands for what no name made here may hold (a
-// separator), and `refusal` says so.
-std::optional<std::string> PackedName(const std::string& part, std::string* refusal) {
-  std::string name = part;
-  if (platform::IsValidUtf8(part)) name = platform::ProgramNameOf(part).value_or(platform::ProgramTextOf(part));
-  if (!platform::CheckedSystemNameOf(name, refusal)) return std::nullopt;
-  return name;
-}
+// What became of a pack's files that did not come back, each named.
+struct UnpackReport {
+  std::vector<LeftOut> passed_over;  // path syntax, links: the program goes on
+  std::vector<LeftOut> taken;        // the name is taken there: the program goes on
+  std::optional<LeftOut> cut_short;  // the data ends inside it: the program goes on
+  std::vector<LeftOut> failed;       // could not be made: a failed write
+  int32_t failed_code = err::kCreateFailed;
 
-constexpr char kNotInFolder[] = "it leads out of the folder";
+  // `shown` is the packed path; `made` the name the file would have had.
+  void Add(const files::UnpackFolder::Result& result, const std::string& shown, const std::string& made) {
+    using Outcome = files::UnpackFolder::Outcome;
+    switch (result.outcome) {
+      case Outcome::kMade: return;
+      case Outcome::kTaken: return taken.push_back({shown, result.link ? "a symbolic link has that name" : ""});
+      case Outcome::kThroughLink: return passed_over.push_back({shown, "it leads through a symbolic link"});
+      case Outcome::kCutShort: cut_short = LeftOut{shown, CutShortCause(result.record, "the pack")}; return;
+      case Outcome::kFailed: break;
+    }
+    if (failed.empty()) failed_code = UnpackFailure(result.error);
+    failed.push_back({made, files::CauseOf(result.error)});
+  }
+};
+
+// Unpacks one file of a pack into the folder the program named `folder`,
+// naming in `report` what does not come back.
+void UnpackPackedFile(Vm& vm, files::UnpackFolder& into, const std::string& folder, const files::PackedFile& packed,
+                      const files::RecordReader& record, UnpackReport& report) {
+  const std::string shown = InFolder(folder, files::PackedText(packed.path), '\\');
+  if (!packed.parts) return report.passed_over.push_back({shown, kNotInFolder});
+  std::vector<files::PackedPart> parts;
+  std::string relative;
+  for (const std::string& packed_part : *packed.parts) {
+    std::string refusal;
+    std::optional<files::PackedPart> part = PartOf(packed_part, &refusal);
+    if (!part) return report.passed_over.push_back({shown, refusal});
+    relative += (relative.empty() ? "" : "/") + part->older;
+    parts.push_back(std::move(*part));
+  }
+  const std::string made = InFolder(folder, relative, '/');
+  // A file a built game carries is there as one on disk is.
+  if (vm.attached_data && CarriedPathExists(vm.attached_data, made)) {
+    record({});
+    return report.taken.push_back({shown, ""});
+  }
+  report.Add(into.Unpack(parts, record), shown, made);
+}
 
 // Unpacks a directory pack into the folder (made when missing; "" is the
-// working folder). Every file lands inside the folder: a path that would
-// lead out of it (absolute, with a drive, with ".."), or a name marked so,
-// is passed over, and so is a file whose name is taken there already (the
-// earlier file stays as it is); a warning names each, and the program goes
-// on. A folder that cannot be made takes nothing, warns as a file that
-// cannot be made does, and the pack is read past all the same.
+// working folder). Every file lands inside the folder, under the name it
+// was packed under, whatever its bytes: a path that would lead out of it
+// (absolute, with a leading drive form, with ".."), a name marked so, or
+// one whose folder there is a symbolic link is passed over; so is a file
+// whose name is taken there already (the earlier file stays as it is), and
+// one the pack ends inside (nothing of it is written; the pack keeps what
+// came). Warnings name each, and the program goes on; files that cannot be
+// made are named too, and end the run as a failed write does. A folder that
+// cannot be made takes nothing, warns as a file that cannot be made does,
+// and the pack is read past all the same.
 void CmdReadDirBlock(Vm& vm) {
   const int32_t number = vm.NextInt();
   const std::string folder(vm.NextString());
   NumberedFiles::Slot* slot = CheckedSlot(vm, number);
   if (!slot) return;
-  const std::string native = NativePath(folder);
+  const std::string native = NativePath(folder.empty() ? "." : folder);
   std::vector<std::string> made;
-  bool failed = false;
-  std::vector<LeftOut> passed_over, taken;
-  const bool folder_made = files::MakeFolders(native, &made);
-  if (!folder_made) vm.RunWarning(err::kCreateFailed, folder, files::FolderCause(native, errno));
+  std::optional<files::UnpackFolder> into;
+  if (files::MakeFolders(native, &made)) into = files::UnpackFolder::Open(native);
+  if (!into) vm.RunWarning(err::kCreateFailed, folder, files::FolderCause(native, errno));
+  UnpackReport report;
   const files::PackRead read =
       files::StreamDirectoryPack(slot->file, [&](const files::PackedFile& packed, const files::RecordReader& record) {
-        if (!folder_made) return;
-        const std::string shown = InFolder(folder, PackedText(packed.path), '\\');
-        if (!packed.parts) return passed_over.push_back({shown, kNotInFolder});
-        // Named in this system's way, whatever separator the pack used.
-        std::string relative;
-        for (const std::string& part : *packed.parts) {
-          std::string refusal;
-          const std::optional<std::string> name = PackedName(part, &refusal);
-          if (!name) return passed_over.push_back({shown, refusal});
-          relative += (relative.empty() ? "" : "/") + *name;
-        }
-        bool name_taken = false;
-        UnpackFile(vm, InFolder(folder, relative, '/'), record, &failed, &name_taken);
-        if (name_taken) taken.push_back({shown, ""});
+        if (into) UnpackPackedFile(vm, *into, folder, packed, record, report);
       });
+  if (into) into->Finish();
   // A folder made for files that could not be written goes again.
-  if (failed) files::RemoveEmptyFolders(made);
+  if (!report.failed.empty()) files::RemoveEmptyFolders(made);
   NoteRead(vm, *slot, read.status);
   constexpr char kLeftOut[] = "the pack's file is left out";
-  if (!passed_over.empty())
-    vm.WarnAndGoOn(err::kCreateFailed, passed_over.front().name, LeftOutCause(passed_over, kLeftOut));
-  if (!taken.empty()) vm.WarnAndGoOn(err::kExists, taken.front().name, LeftOutCause(taken, kLeftOut));
-  if (read.damaged) vm.RunWarning(err::kReadFailed, slot->file.Name());
+  if (!report.passed_over.empty())
+    vm.WarnAndGoOn(err::kCreateFailed, report.passed_over.front().name, LeftOutCause(report.passed_over, kLeftOut));
+  if (!report.taken.empty())
+    vm.WarnAndGoOn(err::kExists, report.taken.front().name, LeftOutCause(report.taken, kLeftOut));
+  if (report.cut_short)
+    vm.WarnAndGoOn(err::kCreateFailed, report.cut_short->name, report.cut_short->cause);
+  if (read.cut_in_path) vm.WarnAndGoOn(err::kReadFailed, slot->file.Name(), "it ends inside the name of a packed file");
+  if (read.damaged) {
+    if (report.failed.empty()) return vm.RunWarning(err::kReadFailed, slot->file.Name());
+    vm.WarnAndGoOn(err::kReadFailed, slot->file.Name(), "");
+  }
+  if (!report.failed.empty())
+    vm.RunWarning(report.failed_code, report.failed.front().name, LeftOutCause(report.failed, "it is not written"));
 }
 
 // ---- Memory blocks ------------------------------------------------------------------

@@ -41,8 +41,11 @@ TEST(SystemText, EveryNameTheSystemGivesComesBackTheSame) {
   // The editor's longer mark names the same character.
   EXPECT_EQ(SystemNameOf("\x81U+2192\x81"), "\xE2\x86\x92");
   // Text in a mark's shape that holds no number is text like any other.
-  EXPECT_EQ(SystemNameOf("\x81U+12\x81|\x81U+D800\x81|\x81" "e9\x81|\x81" "A"),
-            "\xC2\x81U+12\xC2\x81|\xC2\x81U+D800\xC2\x81|\xC2\x81" "e9\xC2\x81|\xC2\x81" "A");
+  EXPECT_EQ(SystemNameOf("\x81U+12\x81|\x81U+D800\x81|\x81" "g9\x81|\x81" "A"),
+            "\xC2\x81U+12\xC2\x81|\xC2\x81U+D800\xC2\x81|\xC2\x81" "g9\xC2\x81|\xC2\x81" "A");
+  // A mark in lower case (a listed name put through lower$()) is the same mark.
+  EXPECT_EQ(SystemNameOf("c\x81" "003a\x81" "..\x81" "005c\x81" "caf\x81" "e9\x81\x81u+2192\x81"),
+            "c:..\\caf\xE9\xE2\x86\x92");
 }
 
 TEST(SystemText, AMarkGivesNothingANameMayNotHoldThroughIt) {

@@ -104,6 +104,8 @@ TEST(RelativePaths, RefuseToLeaveTheirFolder) {
   for (const char* path : {"..\\x", "a\\..\\..\\x", "\\root.txt", "/root.txt", "C:\\x", "c:x", "", ".", "\\\\"})
     EXPECT_FALSE(SplitRelativePath(path)) << path;
   EXPECT_EQ(*SplitRelativePath("a\\\\b..c\\d"), (std::vector<std::string>{"a", "b..c", "d"}));
+  // A ":" past a leading drive form is a byte of a name.
+  EXPECT_EQ(*SplitRelativePath("1:2\\C:x"), (std::vector<std::string>{"1:2", "C:x"}));
 }
 
 TEST(NumberArrayFiles, FillWholeDwordsThenZero) {

@@ -201,6 +201,24 @@ TEST_F(NumberedFiles, UnpackedFilesKeepTheirNames) {
   EXPECT_EQ(ReadBytes("dst2/sub/na\xC3\xAFve.txt"), "n");
 }
 
+// An unpack finds folders as every name is found (another letter case, the
+// bytes an older build named them in), and a folder it made for a file it
+// could not make goes again.
+TEST_F(NumberedFiles, UnpackedFilesFindTheirFoldersAndLeaveNoneForNothing) {
+  fs::create_directories(Folder() / "dst" / "Sub");
+  fs::create_directories(Folder() / "dst" / "caf\xE9");
+  const std::string too_long(300, 'n');
+  WriteBytes("p.dat", U32(5) + U32(10) + std::string("sub\\a.txt\0", 10) + U32(1) + "a" + U32(10) +
+                          std::string("NEW\\b.txt\0", 10) + U32(1) + "b" + U32(10) + std::string("new\\c.txt\0", 10) +
+                          U32(1) + "c" + U32(12) + std::string("caf\xC3\xA9\\d.txt\0", 12) + U32(1) + "d" +
+                          U32(306) + "made\\" + too_long + '\0' + U32(1) + "m");
+  ASSERT_TRUE(Run("open file to read 1, \"p.dat\"\nread dir block 1, \"dst\"\n"));
+  EXPECT_EQ(Code(), err::kCreateFailed);
+  EXPECT_EQ(ReadBytes("dst/Sub/a.txt") + ReadBytes("dst/NEW/b.txt") + ReadBytes("dst/NEW/c.txt"), "abc");
+  EXPECT_EQ(ReadBytes("dst/caf\xE9/d.txt"), "d");
+  EXPECT_FALSE(fs::exists(Folder() / "dst" / "made"));
+}
+
 TEST_F(NumberedFiles, PackOfAMissingFolderHoldsNoFilesAndSaysSo) {
   ASSERT_TRUE(Run("open file to write 1, \"empty.dat\"\nwrite dir block 1, \"nothing\"\n"));
   EXPECT_EQ(Code(), file_error::kDirectoryMissing);

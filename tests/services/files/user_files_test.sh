@@ -5,7 +5,8 @@
 # to nothing is followed by every write and removed by delete file; a
 # read-only file is neither replaced nor deleted, and says why; unpacking
 # into a folder that cannot be made, or packing a file that is not there,
-# warns; a pack names what it may not read and leaves out; failures name
+# warns; a pack names what it may not read and leaves out, and never leaves
+# its folder through a link; an unpack costs the same a file; failures name
 # what is at fault; registry values outlive a run without a display, two
 # programs writing at once lose none, and one that cannot be written says
 # why (a built game goes on); a copy of a file a built game carries is an
@@ -91,6 +92,37 @@ expect_end 'Runtime Warning : Could not create the file for writing "dangling_fo
   'open file to write 1, "linkdir.dat"' 'write dir block 1, "made"' 'close file 1' \
   'open file to read 1, "linkdir.dat"' 'read dir block 1, "dangling_folder"'
 no_temporaries
+
+# ---- Packs stay inside their folder ---------------------------------------------
+# Unpacking never writes through a link it did not make (to a folder
+# elsewhere, in either letter case, or to nothing), and packing leaves out a
+# link that leads out of the folder, naming it; the program goes on.
+user sh -c 'mkdir -p crafted/a crafted/A crafted/s away into; printf x > crafted/a/x; printf y > crafted/A/y
+            printf z > crafted/s/z; printf secret > away/secret; ln -s ../away/secret crafted/linked
+            ln -s ../away into/a; ln -s nowhere into/s'
+run 'open file to write 1, "crafted.dat"' 'write dir block 1, "crafted"' 'close file 1' \
+  'open file to read 1, "crafted.dat"' 'read dir block 1, "into"' 'print "went on"'
+[ "$status" = 0 ] && [ "$(cat out.txt)" = "went on" ] || fail "packs and links: status $status: $(cat err.txt)"
+[ "$(ls away)" = secret ] && [ ! -e into/nowhere ] || fail "an unpack wrote through a link: $(ls away into)"
+grep -qF '"crafted\linked": it leads out of the folder' err.txt &&
+  grep -qF '"into\A\y": it leads through a symbolic link' err.txt && grep -qF '"into\a\x"' err.txt &&
+  grep -qF '"into\s\z"' err.txt || fail "what the pack left out was not named: $(cat err.txt)"
+# Each file costs the same however many the pack holds: one reading of the
+# folder for the whole pack, and one sync of each file.
+if command -v strace > /dev/null; then
+  user sh -c 'mkdir many && cd many && seq -f "f%.0f" 1 200 | xargs touch'
+  run 'open file to write 1, "many.dat"' 'write dir block 1, "many"' 'close file 1'
+  printf '%s\r\n' 'open file to read 1, "many.dat"' 'read dir block 1, "traced"' | user tee traced.kqa > /dev/null
+  # The leak checker cannot run under a tracer.
+  user env ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0" \
+    strace -f -qq -e trace=getdents64,fsync,fdatasync -o trace "$zentrovex" run --headless traced.kqa
+  [ "$(ls traced | wc -l)" = 200 ] && [ "$(grep -c getdents64 trace)" -lt 50 ] &&
+    [ "$(grep -cE 'fsync|fdatasync' trace)" -le 210 ] ||
+    fail "200 files unpacked read folders $(grep -c getdents64 trace) times, synced $(grep -cE 'sync' trace) times"
+else
+  echo "SKIP the cost of an unpack: strace is not installed"
+  skipped=1
+fi
 
 # ---- Read-only files -----------------------------------------------------------
 if [ "$(user sh -c 'printf x > probe; chmod 444 probe; printf y 2> /dev/null > probe && echo writable; rm -f probe')" = writable ]; then
