@@ -14,6 +14,7 @@
 #include "engine3d/objects/object_setup.h"
 #include "engine3d/render/render_settings.h"
 #include "engine3d/render/textures.h"
+#include "engine3d/scene/object_box_collision.h"
 
 namespace zv {
 namespace {
@@ -246,6 +247,8 @@ void CmdMakeObjectCollisionBox(Vm& vm) {
   o.own_box = flag != 1 ? 1 : 0;
   o.box_replaces_shapes = 1;
   if (o.model) o.model->FreeModelCollision(index);
+  // The box stands for it with objects that test by shapes too.
+  FileLibraryBox(*e, index);
   // The others' hits may still name its shapes.
   e->transforms_changed = 1;
 }
@@ -257,6 +260,7 @@ void CmdDeleteObjectCollisionBox(Vm& vm) {
   ObjectRecord& o = e->pools.objects[index];
   o.collision_mode = 0;
   o.box_replaces_shapes = 0;
+  FileLibraryBox(*e, index);
   // Its own box gave up the shapes of its kind: the collision library tests
   // it by them again, rather than never more.
   if (o.collision_on == 1) RebuildCollisionShapes(*e, index);

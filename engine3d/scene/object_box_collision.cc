@@ -3,6 +3,7 @@
 #include <array>
 #include <cmath>
 
+#include "collision/collision_interface.h"
 #include "collision/oriented_box.h"
 #include "engine3d/engine.h"
 #include "engine3d/scene/rotation.h"
@@ -57,24 +58,88 @@ struct OrientedBox {
   BoxMatrix matrix;
 };
 
-OrientedBox OrientedBoxOf(Engine3D& e, const ObjectRecord& o) {
-  Matrix4 rotation;
-  RotationFromAngles(rotation, o.angles.x * kDegreesToRadians, o.angles.y * kDegreesToRadians,
+// The box's rotation with its centre in the world as the translation.
+Matrix4 BoxPlacement(Engine3D& e, const ObjectRecord& o) {
+  Matrix4 placement;
+  RotationFromAngles(placement, o.angles.x * kDegreesToRadians, o.angles.y * kDegreesToRadians,
                      o.angles.z * kDegreesToRadians);
   Vector3f centre = o.box_centre;
-  TransformPointProject(centre, o.box_centre, rotation);
+  TransformPointProject(centre, o.box_centre, placement);
   const auto& position = e.Sprites()[o.render_record].position;
+  placement.m[3][0] = position[0] + centre.x;
+  placement.m[3][1] = position[1] + centre.y;
+  placement.m[3][2] = position[2] + centre.z;
+  return placement;
+}
+
+// A box given with its corners the other way round is just as big.
+Vector3f BoxSize(const ObjectRecord& o) {
+  return Vector3f{std::fabs(o.box_max.x - o.box_min.x), std::fabs(o.box_max.y - o.box_min.y),
+                  std::fabs(o.box_max.z - o.box_min.z)};
+}
+
+OrientedBox OrientedBoxOf(Engine3D& e, const ObjectRecord& o) {
+  Matrix4 placement = BoxPlacement(e, o);
+  const Vector3f size = BoxSize(o);
   OrientedBox box;
-  box.centre = Vec3f{position[0] + centre.x, position[1] + centre.y, position[2] + centre.z};
-  // A box given with its corners the other way round is just as big.
-  box.half = Vec3f{std::fabs(o.box_max.x - o.box_min.x) * 0.5f, std::fabs(o.box_max.y - o.box_min.y) * 0.5f,
-                   std::fabs(o.box_max.z - o.box_min.z) * 0.5f};
+  box.centre = Vec3f{placement.m[3][0], placement.m[3][1], placement.m[3][2]};
+  box.half = Vec3f{size.x * 0.5f, size.y * 0.5f, size.z * 0.5f};
+  placement.m[3][0] = placement.m[3][1] = placement.m[3][2] = 0.0f;
   for (int r = 0; r < 4; ++r)
-    for (int c = 0; c < 4; ++c) box.matrix[static_cast<size_t>(r * 4 + c)] = rotation.m[r][c];
+    for (int c = 0; c < 4; ++c) box.matrix[static_cast<size_t>(r * 4 + c)] = placement.m[r][c];
   return box;
 }
 
 }  // namespace
+
+LibraryBoxes& LibraryBoxes::operator=(LibraryBoxes&& other) noexcept {
+  if (this != &other) {
+    Clear();
+    shapes_ = std::move(other.shapes_);
+    other.shapes_.clear();
+  }
+  return *this;
+}
+
+void LibraryBoxes::File(int32_t index, float x, float y, float z) {
+  Drop(index);
+  CollisionShape* shape = CreateBoxShape(x, y, z);
+  shapes_.emplace(index, shape);
+  CreateCollisionObject(MakeCollisionKey(static_cast<uint32_t>(index), 0), shape);
+}
+
+void LibraryBoxes::Drop(int32_t index) {
+  const auto found = shapes_.find(index);
+  if (found == shapes_.end()) return;
+  // Its collision object goes with it.
+  DeleteShape(found->second);
+  shapes_.erase(found);
+}
+
+void LibraryBoxes::Clear() {
+  for (const auto& [index, shape] : shapes_) DeleteShape(shape);
+  shapes_.clear();
+}
+
+void FileLibraryBox(Engine3D& e, int32_t index) {
+  const ObjectRecord* o = e.pools.Object(index);
+  LibraryBoxes& boxes = e.collision.library_boxes;
+  if (!o || o->in_use != 1 || o->collision_mode != 1 || o->box_replaces_shapes != 1 || o->collision_on != 1) {
+    boxes.Drop(index);
+    return;
+  }
+  const Vector3f size = BoxSize(*o);
+  boxes.File(index, size.x, size.y, size.z);
+  e.transforms_changed = 1;
+}
+
+void PlaceLibraryBox(Engine3D& e, int32_t index) {
+  const ObjectRecord* o = e.pools.Object(index);
+  if (!o || !e.collision.library_boxes.Has(index)) return;
+  const Matrix4 placement = BoxPlacement(e, *o);
+  SelectCollisionObject(MakeCollisionKey(static_cast<uint32_t>(index), 0));
+  SetCollisionObjectMatrix(std::span<const float, 16>(&placement.m[0][0], 16));
+}
 
 int32_t TestObjectBoxes(Engine3D& e, int32_t a, int32_t b) {
   const ObjectRecord* oa = e.pools.Object(a);

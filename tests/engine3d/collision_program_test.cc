@@ -170,12 +170,15 @@ TEST_F(CollisionPrograms, ABoxAndABallAnswerAlikeAboutEachOther) {
       // Switched off and on again, the cube is met by the cone once more.
       "disable object collision 1 : enable object collision 1\n"
       "print object collision(1, 3); object collision(3, 1)\n"
-      // A box made for the cube takes the place of its shapes.
-      "make object collision box 1, -5, -5, -5, 5, 5, 5, 0\n"
+      // A box made for the cube takes the place of its shapes: the cone
+      // meets it, and a ball inside it but clear of the cube does.
+      "make object collision box 1, -20, -5, -5, 5, 5, 5, 0\n"
       "disable object collision 1 : enable object collision 1\n"
-      "print object collision(1, 3); object collision(3, 1)\n");
+      "make object sphere 4, 2 : position object 4, -15, 0, 0\n"
+      "print object collision(1, 3); object collision(3, 1); object collision(4, 1); object collision(1, 4);"
+      " object collision(4, 0)\n");
   EXPECT_EQ(run.errors, "");
-  EXPECT_EQ(run.printed, "1121\n0113\n11\n00\n");
+  EXPECT_EQ(run.printed, "1121\n0113\n11\n11111\n");
 }
 
 // Object 1 crosses object 2 along x, one step a frame; prints each change
