@@ -262,6 +262,12 @@ TEST_F(CollisionPrograms, TheFollowingCameraStopsAtAStaticWall) {
   EXPECT_EQ(Run("make static collision box -100, -100, -50, 100, 100, -40\nradius = 0\n" + follow).printed,
             "-100 -100 0\n");
   EXPECT_EQ(Run("radius = 5\n" + follow).printed, "-100 -100 0\n");
+  // Steeply up behind the object, under a thin ceiling: it stays below.
+  EXPECT_EQ(Run("make static collision box -100, 20, -100, 100, 21, 100\n"
+                "set camera to follow 0, 0, 0, 0, 5, 60, 1, 2\n"
+                "print camera position y()\n")
+                .printed,
+            "17\n");
 }
 
 TEST_F(CollisionPrograms, TheQueriesCheckTheirFirstObject) {
