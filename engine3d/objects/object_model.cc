@@ -162,7 +162,9 @@ void ObjectModel::GetLimbTexture(int32_t limb, int32_t* texture) {
 }
 
 void ObjectModel::GetLimbName(int32_t limb, std::string* name) {
-  if (root_) root_->GetMeshNodeName(limb, name);
+  // The limb's frame's name, as the checklist of limbs gives it: the name of
+  // the frame's mesh is its texture's or colour's.
+  if (root_) root_->GetFrameName(limb, name);
 }
 
 void ObjectModel::GetLimbTextureRecord(int32_t limb, int32_t* texture) {

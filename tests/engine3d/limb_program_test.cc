@@ -172,9 +172,14 @@ TEST_F(LimbPrograms, LimbQueriesReportWhatWasSetAndWhereTheLimbIs) {
   EXPECT_NEAR(v[15], 10, 1e-4);  // the root frame
 }
 
-TEST_F(LimbPrograms, TheNameOfALimbIsItsMeshs) {
-  EngineRun run = RunClean("add limb 1, 1, 1\nprint limb name$(1, 1)\n");
-  EXPECT_EQ(run.printed, "Default\n");
+TEST_F(LimbPrograms, TheNameOfALimbIsItsFrames) {
+  std::ofstream(folder_ / "arm.x") << "xof 0302txt 0032\n"
+                                      "Frame arm { Mesh upper { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;; }\n"
+                                      " Frame hand { Mesh palm { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;; } } }\n";
+  EngineRun run = RunClean("add limb 1, 1, 1\nload object \"arm.x\", 2\n"
+                           "print limb name$(1, 1); \" \"; limb name$(2, 0); \" \"; limb name$(2, 1); \" \";"
+                           " limb name$(2, 2)\n");
+  EXPECT_EQ(run.printed, "userframe root arm hand\n");
 }
 
 TEST_F(LimbPrograms, AGluedObjectFollowsTheLimbAndStaysWhereUnglued) {
