@@ -91,6 +91,11 @@ TEST_F(LimbPrograms, HiddenScaledAndRemeshedLimbs) {
   // The cube of 10 given to the limb as its mesh.
   EXPECT_NE(RunClean(limb + "make mesh from object 2, 1\nchange limb mesh 1, 1, 2\n").At(ScreenX(15 - 4), 240),
             kBackdrop);
+  // An instance shares the turned, hidden limb: it stays so, and says so.
+  EngineRun shared = RunClean(limb + "rotate limb 1, 1, 0, 45, 0\nhide limb 1, 1\ninstance object 1, 2\n"
+                              "print limb angle y(1, 1); \" \"; limb visible(1, 1); \" \"; limb visible(2, 1)\n");
+  EXPECT_EQ(shared.printed, "45 0 0\n");
+  EXPECT_EQ(shared.At(ScreenX(15), 240), kBackdrop);
 }
 
 TEST_F(LimbPrograms, ColouredLimbsAndObjectsShowTheirColour) {
