@@ -9,6 +9,7 @@
 #include "engine3d/objects/object_model.h"
 #include "engine3d/objects/object_setup.h"
 #include "engine3d/render/render_states.h"
+#include "engine3d/render/screen_position.h"
 #include "engine3d/render/textures.h"
 
 namespace zv {
@@ -298,10 +299,10 @@ void CmdUnglueObject(Vm& vm) {
   if (index == 0) return;
   const int32_t target = e->pools.objects[index].glued_to;
   if (target <= 0) return;
-  // The object stays where the limb holds it.
-  UpdateLimbWorldData(*e, target, true);
-  const Matrix4 limb = GetLimbFrameWorldMatrix(*e, target, e->pools.objects[index].glued_limb);
-  RenderRecordOf(*e, index).position = {limb.m[3][0], limb.m[3][1], limb.m[3][2]};
+  // The object stays where the limb holds it, its own offset from the limb
+  // included.
+  const Vector3f origin = ObjectWorldOrigin(*e, index);
+  RenderRecordOf(*e, index).position = {origin.x, origin.y, origin.z};
   ObjectRecord& o = e->pools.objects[index];
   o.free_rotation = 0;
   RebuildObjectTransformFromAngles(*e, index);

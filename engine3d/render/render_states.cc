@@ -281,15 +281,4 @@ Matrix4 GetLimbFrameWorldMatrix(Engine3D& e, int32_t object, int32_t limb) {
   return m;
 }
 
-ScreenInfo ObjectScreenInfo(Engine3D& e, int32_t record) {
-  ScreenInfo info;
-  const CullResult cull = CullRecord(e, record, 20.0f);
-  info.in_screen = cull.misses > 0 && !cull.glued ? 0 : 1;
-  const float half_width = static_cast<float>(e.DisplayWidth()) / 2.0f;
-  const float half_height = static_cast<float>(e.DisplayHeight()) / 2.0f;
-  info.x = TruncateToInt32((cull.screen.x + 1.0f) * half_width);
-  info.y = TruncateToInt32((1.0f - cull.screen.y) * half_height);
-  return info;
-}
-
 }  // namespace zv

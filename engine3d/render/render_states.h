@@ -36,11 +36,4 @@ void ApplyGlueTransform(Engine3D& e, int32_t object, int32_t glued_to, const Mat
 void UpdateLimbWorldData(Engine3D& e, int32_t object, bool use_glue);
 Matrix4 GetLimbFrameWorldMatrix(Engine3D& e, int32_t object, int32_t limb);
 
-// Whether a render record's object lies in the screen, and where.
-struct ScreenInfo {
-  int32_t in_screen = 0;
-  int32_t x = 0, y = 0;
-};
-ScreenInfo ObjectScreenInfo(Engine3D& e, int32_t record);
-
 }  // namespace zv

@@ -194,12 +194,16 @@ void CameraLockedPass(Engine3D& e, p::Device3D& d) {
 }  // namespace
 
 CullResult CullRecord(Engine3D& e, int32_t record, float side_test_depth) {
-  CullResult r;
   const SpriteRecord& s = e.Sprites()[record];
-  const ObjectRecord* o = e.pools.Object(s.object);
   Vector3f v{s.position[0], s.position[1], s.position[2]};
   TransformPointProject(v, v, e.settings.world);
   TransformPointProject(v, v, e.camera.view);
+  return CullAt(e, e.pools.Object(s.object), v, e.settings.projection, side_test_depth);
+}
+
+CullResult CullAt(Engine3D& e, const ObjectRecord* o, const Vector3f& v, const Matrix4& projection,
+                  float side_test_depth) {
+  CullResult r;
   const float z = v.z;
   float scale = 0.0f, cull_radius = 0.0f;
   if (o) {
@@ -209,8 +213,8 @@ CullResult CullRecord(Engine3D& e, int32_t record, float side_test_depth) {
   }
   const float radius = cull_radius * 1.25f * scale;
   Vector3f projected = v, edge{radius, 0.0f, z};
-  TransformPointProject(projected, v, e.settings.projection);
-  TransformPointProject(edge, edge, e.settings.projection);
+  TransformPointProject(projected, v, projection);
+  TransformPointProject(edge, edge, projection);
   const float pr = edge.x;
   if (z >= side_test_depth) {
     r.misses += projected.x + pr < -1.0f;

@@ -196,11 +196,13 @@ TEST_F(LimbPrograms, AGluedObjectFollowsTheLimbAndStaysWhereUnglued) {
   EXPECT_EQ(run.printed, "0\n");
   EXPECT_NE(run.At(ScreenX(15), 240), kBackdrop);
   EXPECT_EQ(run.At(ScreenX(-15), 240), kBackdrop);
-  // Ungluing keeps the place the limb gave it; the limb moving on later
-  // leaves it there.
-  EngineRun unglued = RunClean(glued + "unglue object 2\noffset limb 1, 1, 0, 0, 0\nprint object position x(2)\n");
+  // Ungluing keeps the place the limb gave it, its offset from the limb
+  // included; the limb moving on later leaves it there.
+  EngineRun unglued = RunClean(glued + "position object 2, 0, 5, 0\nunglue object 2\noffset limb 1, 1, 0, 0, 0\n"
+                                       "print object position x(2)\nprint object position y(2)\n");
   EXPECT_NEAR(Numbers(unglued.printed).at(0), 15, 1e-4);
-  EXPECT_NE(unglued.At(ScreenX(15), 240), kBackdrop);
+  EXPECT_NEAR(Numbers(unglued.printed).at(1), 5, 1e-4);
+  EXPECT_NE(unglued.At(ScreenX(15), ScreenY(5)), kBackdrop);
   // Deleting the object it is glued to sets it free.
   EXPECT_EQ(RunClean(glued + "delete object 1\n").errors, "");
 }
