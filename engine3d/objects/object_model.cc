@@ -219,8 +219,8 @@ void ObjectModel::FreeLimbCollision(int32_t object_index, int32_t limb) {
   if (root_) root_->FreeNodeCollisionByNumber(static_cast<uint32_t>(object_index), limb);
 }
 
-void ObjectModel::UpdateModelCollision(int32_t object_index) {
-  if (root_) root_->UpdateNodeCollision(Matrix4::Identity(), static_cast<uint32_t>(object_index));
+void ObjectModel::UpdateModelCollision(int32_t object_index, const Matrix4& base) {
+  if (root_) root_->UpdateNodeCollision(base, static_cast<uint32_t>(object_index));
 }
 
 void ObjectModel::ScrollLimbTexture(int32_t limb, float du, float dv) {

@@ -225,7 +225,6 @@ void DrawObjectModel(Engine3D& e, int32_t object, int32_t texture) {
   std::shared_ptr<ObjectModel> model = e.pools.objects[object].model;  // kept alive while drawing
   model->RenderModel(*d, texture);
   if (glued_to > 0) d->SetTransform(p::TransformState::kWorld, base);
-  if (ObjectRecord* again = e.pools.Object(object)) again->limb_data_current = 0;
 }
 
 void ApplyGlueTransform(Engine3D& e, int32_t object, int32_t glued_to, const Matrix4& base) {
@@ -254,9 +253,9 @@ void ApplyGlueTransform(Engine3D& e, int32_t object, int32_t glued_to, const Mat
 void UpdateLimbWorldData(Engine3D& e, int32_t object, bool use_glue) {
   ObjectRecord* o = e.pools.Object(object);
   p::Device3D* d = e.Device();
-  if (!o || o->limb_data_current) return;
-  o->limb_data_current = 1;
-  if (!d) return;
+  // Worked out afresh every time: the object, or what it hangs from, may
+  // have moved since the last look, drawn or not.
+  if (!o || !d) return;
   const int32_t glued_to = use_glue ? o->glued_to : 0;
   const Matrix4 base = PlaceObjectModel(e, *d, object, glued_to);
   if (std::shared_ptr<ObjectModel> model = e.pools.objects[object].model) model->RenderModelSecondPass(*d);
@@ -273,6 +272,14 @@ void UpdateLimbWorldData(Engine3D& e, int32_t object, bool use_glue) {
     TransformPointProject(direction, Vector3f{0, 0, 1}, m);
     limb.world_angles = DirectionToAngles(Vector3f{}, direction);
   }
+}
+
+Matrix4 GlueWorldMatrix(Engine3D& e, int32_t object) {
+  const ObjectRecord* o = e.pools.Object(object);
+  if (!o || o->glued_to == 0) return Matrix4::Identity();
+  const int32_t target = o->glued_to, limb = o->glued_limb;
+  UpdateLimbWorldData(e, target, true);
+  return GetLimbFrameWorldMatrix(e, target, limb);
 }
 
 Matrix4 GetLimbFrameWorldMatrix(Engine3D& e, int32_t object, int32_t limb) {

@@ -24,16 +24,12 @@ platform::Viewport DrawnViewport(Engine3D& e) {
 }  // namespace
 
 Vector3f ObjectWorldOrigin(Engine3D& e, int32_t object) {
-  ObjectRecord* o = e.pools.Object(object);
+  const ObjectRecord* o = e.pools.Object(object);
   if (!o) return Vector3f{};
   const auto& p = e.Sprites()[o->render_record].position;
-  if (o->glued_to == 0) return Vector3f{p[0], p[1], p[2]};
-  // Worked out afresh: the object or what it hangs from may have moved
-  // since the last frame.
-  o->limb_data_current = 0;
-  UpdateLimbWorldData(e, object, true);
-  const Matrix4 root = GetLimbFrameWorldMatrix(e, object, 0);
-  return Vector3f{root.m[3][0], root.m[3][1], root.m[3][2]};
+  Vector3f origin{p[0], p[1], p[2]};
+  if (o->glued_to != 0) TransformPointProject(origin, origin, GlueWorldMatrix(e, object));
+  return origin;
 }
 
 ScreenInfo ObjectScreenInfo(Engine3D& e, int32_t record) {

@@ -5,6 +5,7 @@
 #include "collision/collision_interface.h"
 #include "engine3d/engine.h"
 #include "engine3d/objects/object_model.h"
+#include "engine3d/render/render_states.h"
 #include "engine3d/scene/animation.h"
 
 namespace zv {
@@ -75,7 +76,9 @@ int32_t RefreshObjectCollisions(Engine3D& e) {
     ObjectRecord* o = e.pools.Object(index);
     if (!o || o->collision_on != 1) continue;
     PoseSharedModel(e, index);
-    if (std::shared_ptr<ObjectModel> model = e.pools.objects[index].model) model->UpdateModelCollision(index);
+    // A glued object collides where it is drawn, inside its limb.
+    if (std::shared_ptr<ObjectModel> model = e.pools.objects[index].model)
+      model->UpdateModelCollision(index, GlueWorldMatrix(e, index));
     PlaceLibraryBox(e, index);
     SetLastHit(e, index, 0);
     updated = true;

@@ -270,6 +270,18 @@ TEST_F(CollisionPrograms, TheFollowingCameraStopsAtAStaticWall) {
             "17\n");
 }
 
+TEST_F(CollisionPrograms, AGluedObjectCollidesWhereItIsDrawn) {
+  // A sword in the hand of a hidden holder far from the world's origin.
+  const std::string sword =
+      "make object cube 1, 10 : position object 1, 100, 0, 100 : hide object 1\n"
+      "make object box 2, 1, 1, 12 : glue object to limb 2, 1, 0 : position object 2, 8, 0, 6\n"
+      "make object sphere 3, 6 : position object 3, 108, 0, 112\n"
+      "print object collision(2, 3); object collision(3, 0)\n"
+      "set object collision to spheres 2\nprint object collision(2, 3)\n"
+      "position object 3, 8, 0, 6\nprint object collision(2, 3); object collision(3, 0)\n";
+  EXPECT_EQ(Run(sword).printed, "12\n1\n00\n");
+}
+
 TEST_F(CollisionPrograms, TheQueriesCheckTheirFirstObject) {
   EXPECT_NE(Run("print object collision(0, 0)\n").errors.find("Object number out of range"), std::string::npos);
   EXPECT_NE(Run("print object hit(4, 0)\n").errors.find("Object does not exist"), std::string::npos);

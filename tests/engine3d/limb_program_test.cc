@@ -194,6 +194,10 @@ TEST_F(LimbPrograms, AGluedObjectFollowsTheLimbAndStaysWhereUnglued) {
       "glue object to limb 2, 1, 1\n";
   EngineRun run = RunClean(glued + "print object position x(2)\n");
   EXPECT_EQ(run.printed, "0\n");
+  // The limbs are where they are now, drawn since or not.
+  EXPECT_EQ(RunClean(glued + "print limb position x(2, 0)\nposition object 1, 30, 0, 0\nprint limb position x(2, 0)\n")
+                .printed,
+            "15\n45\n");
   EXPECT_NE(run.At(ScreenX(15), 240), kBackdrop);
   EXPECT_EQ(run.At(ScreenX(-15), 240), kBackdrop);
   // Ungluing keeps the place the limb gave it, its offset from the limb
