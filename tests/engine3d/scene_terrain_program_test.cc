@@ -75,6 +75,12 @@ TEST_F(SceneTerrainPrograms, GeometryCopiedIntoTheStaticSceneIsDrawnAfterItsObje
   // Deleting the static objects empties the scene.
   EngineRun deleted = Run(Framed(std::string(kCopiedCube) + "delete static objects\n" + kCamera));
   EXPECT_EQ(deleted.At(320, 240), kBackdrop);
+  // A hidden limb is no part of the copy.
+  EngineRun limb = Run(Framed("disable auto camera\nmake object cube 1, 10 : make mesh from object 1, 1\n"
+                              "add limb 1, 1, 1 : offset limb 1, 1, -100, 0, 0 : hide limb 1, 1\n"
+                              "position object 1, 100, 0, 0 : copy object to static scene 1 : delete object 1\n" +
+                              std::string(kCamera)));
+  EXPECT_EQ(limb.At(320, 240), kBackdrop);
 }
 
 TEST_F(SceneTerrainPrograms, ASavedSceneLoadsBackWithItsTexture) {
