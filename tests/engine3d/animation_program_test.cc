@@ -115,6 +115,7 @@ TEST_F(AnimationPrograms, TheClockPlaysLoopsAndStopsAsTheQueriesTell) {
       "play object range 1, 2, 4\n"
       "sync : sync : sync\n"
       "print object frame(1); \" \"; object playing(1)\n"
+      // From frame 4 the loop over 6 to 8 enters at 6: 7, 8, 6, 7, 8.
       "loop object range 1, 6, 8\n"
       "for i = 1 to 5 : sync : next i\n"
       "print object frame(1)\n"
@@ -141,8 +142,8 @@ TEST_F(AnimationPrograms, TheClockPlaysLoopsAndStopsAsTheQueriesTell) {
             "10 0 0\n"
             "4\n"
             "4 0\n"
-            "6\n"
-            "6 1\n"
+            "8\n"
+            "8 1\n"
             "0 1\n"
             "0 11\n");
 }
