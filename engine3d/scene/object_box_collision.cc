@@ -76,14 +76,21 @@ struct OrientedBox {
   BoxMatrix matrix;
 };
 
+// A box measured from the model grows and shrinks with the object, as the
+// model does; a box the program gave keeps the size it was given.
+Vector3f BoxScale(const ObjectRecord& o) {
+  return o.box_replaces_shapes == 1 ? Vector3f{1.0f, 1.0f, 1.0f} : o.scale;
+}
+
 // The box's rotation with its centre in the world as the translation.
 Matrix4 BoxPlacement(Engine3D& e, int32_t index) {
   const ObjectRecord& o = e.pools.objects[index];
   Matrix4 placement;
   RotationFromAngles(placement, o.angles.x * kDegreesToRadians, o.angles.y * kDegreesToRadians,
                      o.angles.z * kDegreesToRadians);
-  Vector3f centre = o.box_centre;
-  TransformPointProject(centre, o.box_centre, placement);
+  const Vector3f scale = BoxScale(o);
+  Vector3f centre{o.box_centre.x * scale.x, o.box_centre.y * scale.y, o.box_centre.z * scale.z};
+  TransformPointProject(centre, centre, placement);
   const Vector3f position = PlacesOf(e, index).now;
   placement.m[3][0] = position.x + centre.x;
   placement.m[3][1] = position.y + centre.y;
@@ -93,8 +100,10 @@ Matrix4 BoxPlacement(Engine3D& e, int32_t index) {
 
 // A box given with its corners the other way round is just as big.
 Vector3f BoxSize(const ObjectRecord& o) {
-  return Vector3f{std::fabs(o.box_max.x - o.box_min.x), std::fabs(o.box_max.y - o.box_min.y),
-                  std::fabs(o.box_max.z - o.box_min.z)};
+  const Vector3f scale = BoxScale(o);
+  return Vector3f{std::fabs((o.box_max.x - o.box_min.x) * scale.x),
+                  std::fabs((o.box_max.y - o.box_min.y) * scale.y),
+                  std::fabs((o.box_max.z - o.box_min.z) * scale.z)};
 }
 
 OrientedBox OrientedBoxOf(Engine3D& e, int32_t index) {

@@ -135,6 +135,10 @@ TEST_F(CollisionPrograms, OwnBoxesMeetTurnedAndAxisAlignedBoxesGiveACorrection) 
       "print object collision(1, 2); object collision(1, 0)\n"
       "rotate object 2, 0, 45, 0\n"
       "print object collision(1, 2); object collision(1, 0)\n"
+      // A cube's box grows with the cube.
+      "rotate object 2, 0, 0, 0 : scale object 1, 300, 300, 300\n"
+      "print object collision(1, 2)\n"
+      "scale object 1, 100, 100, 100\n"
       // Boxes given by the program, the second asking for a correction.
       "make object collision box 1, -5, -5, -5, 5, 5, 5, 0\n"
       "make object collision box 2, -5, -5, -5, 5, 5, 5, 0\n"
@@ -155,7 +159,7 @@ TEST_F(CollisionPrograms, OwnBoxesMeetTurnedAndAxisAlignedBoxesGiveACorrection) 
       "delete object collision box 3\n"
       "print object collision(3, 4); object collision(4, 0)\n");
   EXPECT_EQ(run.errors, "");
-  EXPECT_EQ(run.printed, "00\n12\n1200\n00\n00\n13\n");
+  EXPECT_EQ(run.printed, "00\n12\n1\n1200\n00\n00\n13\n");
 }
 
 TEST_F(CollisionPrograms, ABoxAndABallAnswerAlikeAboutEachOther) {
