@@ -9,7 +9,6 @@
 #include "engine3d/objects/object_model.h"
 #include "engine3d/objects/object_setup.h"
 #include "engine3d/render/render_states.h"
-#include "engine3d/render/screen_position.h"
 #include "engine3d/render/textures.h"
 
 namespace zv {
@@ -297,17 +296,7 @@ void CmdUnglueObject(Vm& vm) {
   const int32_t number = vm.NextInt();
   const auto [e, index] = CheckedObject(vm, number);
   if (index == 0) return;
-  const int32_t target = e->pools.objects[index].glued_to;
-  if (target <= 0) return;
-  // The object stays where the limb holds it, its own offset from the limb
-  // included.
-  const Vector3f origin = ObjectWorldOrigin(*e, index);
-  RenderRecordOf(*e, index).position = {origin.x, origin.y, origin.z};
-  ObjectRecord& o = e->pools.objects[index];
-  o.free_rotation = 0;
-  RebuildObjectTransformFromAngles(*e, index);
-  e->transforms_changed = 1;
-  SetGlue(*e, index, 0, 0);
+  if (e->pools.objects[index].glued_to > 0) UnglueInPlace(*e, index);
 }
 
 }  // namespace
