@@ -253,9 +253,12 @@ void ApplyGlueTransform(Engine3D& e, int32_t object, int32_t glued_to, const Mat
 void UpdateLimbWorldData(Engine3D& e, int32_t object, bool use_glue) {
   ObjectRecord* o = e.pools.Object(object);
   p::Device3D* d = e.Device();
-  // Worked out afresh every time: the object, or what it hangs from, may
-  // have moved since the last look, drawn or not.
+  // Worked out afresh outside a render: the object, or what it hangs from,
+  // may have moved since the last look, drawn or not. A model shared with
+  // instances holds the world matrices of whichever was placed last.
   if (!o || !d) return;
+  if (e.rendering_frame != 0 && o->limb_data_frame == e.rendering_frame && o->model.use_count() <= 1) return;
+  o->limb_data_frame = e.rendering_frame;
   const int32_t glued_to = use_glue ? o->glued_to : 0;
   const Matrix4 base = PlaceObjectModel(e, *d, object, glued_to);
   if (std::shared_ptr<ObjectModel> model = e.pools.objects[object].model) model->RenderModelSecondPass(*d);

@@ -191,6 +191,18 @@ void CameraLockedPass(Engine3D& e, p::Device3D& d) {
   if (!overlay) d.SetViewport(saved_viewport);
 }
 
+// The render under way, for as long as it lasts.
+class RenderingFrame {
+ public:
+  explicit RenderingFrame(Engine3D& e) : e_(e) { e_.rendering_frame = ++e_.frames_rendered; }
+  ~RenderingFrame() { e_.rendering_frame = 0; }
+  RenderingFrame(const RenderingFrame&) = delete;
+  RenderingFrame& operator=(const RenderingFrame&) = delete;
+
+ private:
+  Engine3D& e_;
+};
+
 }  // namespace
 
 CullResult CullRecord(Engine3D& e, int32_t record, float side_test_depth) {
@@ -232,6 +244,7 @@ CullResult CullAt(Engine3D& e, const ObjectRecord* o, const Vector3f& v, const M
 void RenderScene(Engine3D& e) {
   p::Device3D* d = e.Device();
   if (!d) return;
+  const RenderingFrame rendering(e);
   e.polygon_counter = 0;
   CullPass(e);
   GatherTextures(e);
