@@ -145,6 +145,10 @@ class Engine3D final : public Engine3DServices, public Device3DClient, public Dr
   TextureKeeping texture_keeping;
   std::string texture_folder;             // of the model being loaded
   uint32_t transforms_changed = 0;
+  // The render under way (0: none): limb data worked out while it draws holds
+  // until it ends, for nothing moves meanwhile. Each render takes the next.
+  uint64_t rendering_frame = 0;
+  uint64_t frames_rendered = 0;
   ObjectCollisionState collision;  // what the collision queries keep
   uint64_t polygon_counter = 0;
   uint8_t in_scene = 0;

@@ -88,6 +88,10 @@ struct BackdropState {
   int32_t render_record = -1;
   int32_t texture = 0;
   uint8_t shown = 0, pending = 0, colour_texture = 0;
+  // What the program asked the backdrop to show before it came up: it comes
+  // up showing that (an image number 0: the colour).
+  uint32_t first_colour = 128;
+  int32_t first_image = 0;
 };
 
 }  // namespace zv

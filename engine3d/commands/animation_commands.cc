@@ -1,5 +1,6 @@
 #include "engine3d/commands/animation_commands.h"
 
+#include <algorithm>
 #include <string>
 
 #include "engine3d/commands/command_checks.h"
@@ -55,9 +56,17 @@ void StartRange(Engine3D& e, int32_t index, bool looping, float start, float end
 // of them), the first, or the first and the last.
 enum class Frames { kAll, kFrom, kRange };
 
+// Where a loop over start..end goes on from: the current frame while it lies
+// among those frames, so that a loop started again every frame runs on;
+// otherwise the frame it enters by (the end when it runs backwards).
+float LoopEntryFrame(const ObjectRecord& o, float start, float end) {
+  if (o.current_frame >= std::min(start, end) && o.current_frame <= std::max(start, end)) return o.current_frame;
+  return o.speed >= 0.0f ? start : end;
+}
+
 // Starts the animation over those frames (to the last frame without a last
 // one), playing once or looping; playing once starts at the first of them,
-// looping keeps the current frame.
+// looping goes on from the current frame when it lies among them.
 template <Frames Given, bool Looping>
 void CmdStartObject(Vm& vm) {
   const int32_t number = vm.NextInt();
@@ -65,9 +74,11 @@ void CmdStartObject(Vm& vm) {
   const int32_t last = Given == Frames::kRange ? vm.NextInt() : 0;
   const auto [e, index] = CheckedAnimatedObject(vm, number);
   if (index == 0) return;
+  const float start = static_cast<float>(first);
   const float end = Given == Frames::kRange ? static_cast<float>(last) : e->pools.objects[index].frame_count;
-  StartRange(*e, index, Looping, static_cast<float>(first), end);
-  if (!Looping) e->pools.objects[index].current_frame = static_cast<float>(first);
+  const float from = Looping ? LoopEntryFrame(e->pools.objects[index], start, end) : start;
+  StartRange(*e, index, Looping, start, end);
+  e->pools.objects[index].current_frame = from;
 }
 
 // An object that is not playing stays as it is (and on the list, posed at

@@ -9,11 +9,16 @@ namespace {
 // Hundredths of the texture's size.
 constexpr float kScrollUnit = 100.0f;
 
-// Without a backdrop the command does nothing at all, whatever the image.
+// Before the backdrop comes up, the image is remembered (and taken then,
+// when it exists).
 void CmdTextureBackdrop(Vm& vm) {
   const int32_t image = vm.NextInt();
   Engine3D* e = FindEngine(vm);
-  if (!e || e->backdrop.object == 0) return;
+  if (!e) return;
+  if (e->backdrop.object == 0) {
+    e->backdrop.first_image = image;
+    return;
+  }
   if (const int32_t record = ExistingImage(vm, image)) TextureBackdrop(*e, record);
 }
 

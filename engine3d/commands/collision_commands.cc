@@ -34,6 +34,7 @@ void CmdEnableObjectCollision(Vm& vm) {
   // The primitives that test by their box keep library shapes as well, for
   // the objects that test by the library: those come back too.
   if (o.collision_mode == kLibraryMode || o.box_replaces_shapes == 0) RebuildCollisionShapes(*e, index);
+  FileLibraryBox(*e, index);
   e->transforms_changed = 1;
 }
 
@@ -44,6 +45,7 @@ void CmdDisableObjectCollision(Vm& vm) {
   ObjectRecord& o = e->pools.objects[index];
   o.collision_on = 0;
   if (o.model) o.model->FreeModelCollision(index);
+  FileLibraryBox(*e, index);
   e->transforms_changed = 1;
 }
 
@@ -55,6 +57,7 @@ void CmdSetObjectCollisionTo(Vm& vm) {
   if (index == 0) return;
   e->pools.objects[index].collision_mode = kLibraryMode;
   e->pools.objects[index].box_replaces_shapes = 0;
+  FileLibraryBox(*e, index);
   FitCollisionShapes(*e, index, Kind);
   e->transforms_changed = 1;
 }
@@ -80,9 +83,9 @@ int32_t LibraryResult(Engine3D& e, int32_t a, int32_t b) {
 // last object in the render list whose box a meets.
 //
 // An object that tests by the library has no box to meet; a primitive that
-// tests by its box keeps the library shapes of its kind too (until a box
-// made for it replaces them), so the two meet there, and each answers the
-// same about the other.
+// tests by its box keeps the library shapes of its kind too, and a box made
+// for an object stands in the library in place of its shapes, so the two
+// meet there, and each answers the same about the other.
 int32_t OwnBoxResult(Engine3D& e, int32_t a, int32_t b) {
   e.collision.box_correction = Vector3f{};
   if (!Testable(e, e.pools.objects[a])) {

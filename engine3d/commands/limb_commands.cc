@@ -296,17 +296,7 @@ void CmdUnglueObject(Vm& vm) {
   const int32_t number = vm.NextInt();
   const auto [e, index] = CheckedObject(vm, number);
   if (index == 0) return;
-  const int32_t target = e->pools.objects[index].glued_to;
-  if (target <= 0) return;
-  // The object stays where the limb holds it.
-  UpdateLimbWorldData(*e, target, true);
-  const Matrix4 limb = GetLimbFrameWorldMatrix(*e, target, e->pools.objects[index].glued_limb);
-  RenderRecordOf(*e, index).position = {limb.m[3][0], limb.m[3][1], limb.m[3][2]};
-  ObjectRecord& o = e->pools.objects[index];
-  o.free_rotation = 0;
-  RebuildObjectTransformFromAngles(*e, index);
-  e->transforms_changed = 1;
-  SetGlue(*e, index, 0, 0);
+  if (e->pools.objects[index].glued_to > 0) UnglueInPlace(*e, index);
 }
 
 }  // namespace

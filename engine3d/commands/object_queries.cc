@@ -1,7 +1,7 @@
 #include "engine3d/commands/object_queries.h"
 
 #include "engine3d/commands/command_checks.h"
-#include "engine3d/render/render_states.h"
+#include "engine3d/render/screen_position.h"
 
 namespace zv {
 namespace {

@@ -14,6 +14,7 @@
 #include "engine3d/objects/object_setup.h"
 #include "engine3d/render/render_settings.h"
 #include "engine3d/render/textures.h"
+#include "engine3d/scene/object_box_collision.h"
 
 namespace zv {
 namespace {
@@ -21,10 +22,10 @@ namespace {
 namespace err = object_error;
 namespace shape = models::collision_kind;
 
-// Every limb of a loaded or instanced object takes its frame's translation
+// Every limb of a loaded object (limbs first to end - 1) takes its frame's translation
 // as its offset, and may not be linked.
-void InitLoadedLimbs(Engine3D& e, int32_t index, int32_t count) {
-  for (int32_t limb = 0; limb < count; ++limb) {
+void InitLoadedLimbs(Engine3D& e, int32_t index, int32_t first, int32_t end) {
+  for (int32_t limb = first; limb < end; ++limb) {
     ObjectRecord& o = e.pools.objects[index];
     InitLimbRecord(o, limb);
     Matrix4 frame = Matrix4::Identity();
@@ -32,6 +33,20 @@ void InitLoadedLimbs(Engine3D& e, int32_t index, int32_t count) {
     LimbRecord& l = *o.Limb(limb);
     l.offset = Vector3f{frame.m[3][0], frame.m[3][1], frame.m[3][2]};
     l.may_link = 0;
+  }
+}
+
+// An instance shares the source's limbs, whose pose, visibility and
+// textures its model still shows: they stay as they are (a limb the source
+// lacks is set up as a loaded one), and none may be linked any more.
+void ShareLimbsWithInstance(Engine3D& e, int32_t index, int32_t count) {
+  for (int32_t limb = 0; limb < count; ++limb) {
+    LimbRecord* l = e.pools.objects[index].Limb(limb);
+    if (!l || l->in_use != 1) {
+      InitLoadedLimbs(e, index, limb, limb + 1);
+      continue;
+    }
+    l->may_link = 0;
   }
 }
 
@@ -74,7 +89,7 @@ void CmdLoadObject(Vm& vm) {
   o.frame_count = o.model ? LastWholeKeyTime(o.model->Keyframes()) : 0.0f;
   o.end_frame = o.frame_count;
   SizeTransitionArrays(o, result);
-  InitLoadedLimbs(*e, index, result);
+  InitLoadedLimbs(*e, index, 0, result);
   ObjectRecord& loaded = e->pools.objects[index];
   loaded.collision_mode = 1;
   loaded.box_collision = 0;
@@ -112,7 +127,7 @@ void CmdInstanceObject(Vm& vm) {
   placed.frame_count = placed.model ? LastWholeKeyTime(placed.model->Keyframes()) : 0.0f;
   placed.end_frame = placed.frame_count;
   SizeTransitionArrays(placed, 0);
-  InitLoadedLimbs(*e, index, placed.limb_count);
+  ShareLimbsWithInstance(*e, index, placed.limb_count);
   FitCollisionShapes(*e, index, shape::kFittedBox);
   e->transforms_changed = 1;
 }
@@ -246,6 +261,8 @@ void CmdMakeObjectCollisionBox(Vm& vm) {
   o.own_box = flag != 1 ? 1 : 0;
   o.box_replaces_shapes = 1;
   if (o.model) o.model->FreeModelCollision(index);
+  // The box stands for it with objects that test by shapes too.
+  FileLibraryBox(*e, index);
   // The others' hits may still name its shapes.
   e->transforms_changed = 1;
 }
@@ -257,6 +274,7 @@ void CmdDeleteObjectCollisionBox(Vm& vm) {
   ObjectRecord& o = e->pools.objects[index];
   o.collision_mode = 0;
   o.box_replaces_shapes = 0;
+  FileLibraryBox(*e, index);
   // Its own box gave up the shapes of its kind: the collision library tests
   // it by them again, rather than never more.
   if (o.collision_on == 1) RebuildCollisionShapes(*e, index);

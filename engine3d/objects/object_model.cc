@@ -162,7 +162,9 @@ void ObjectModel::GetLimbTexture(int32_t limb, int32_t* texture) {
 }
 
 void ObjectModel::GetLimbName(int32_t limb, std::string* name) {
-  if (root_) root_->GetMeshNodeName(limb, name);
+  // The limb's frame's name, as the checklist of limbs gives it: the name of
+  // the frame's mesh is its texture's or colour's.
+  if (root_) root_->GetFrameName(limb, name);
 }
 
 void ObjectModel::GetLimbTextureRecord(int32_t limb, int32_t* texture) {
@@ -217,8 +219,8 @@ void ObjectModel::FreeLimbCollision(int32_t object_index, int32_t limb) {
   if (root_) root_->FreeNodeCollisionByNumber(static_cast<uint32_t>(object_index), limb);
 }
 
-void ObjectModel::UpdateModelCollision(int32_t object_index) {
-  if (root_) root_->UpdateNodeCollision(Matrix4::Identity(), static_cast<uint32_t>(object_index));
+void ObjectModel::UpdateModelCollision(int32_t object_index, const Matrix4& base) {
+  if (root_) root_->UpdateNodeCollision(base, static_cast<uint32_t>(object_index));
 }
 
 void ObjectModel::ScrollLimbTexture(int32_t limb, float du, float dv) {

@@ -98,9 +98,9 @@ class ObjectModel {
   void BuildLimbCollision(int32_t object_index, int32_t limb, int32_t kind);
   void FreeLimbCollision(int32_t object_index, int32_t limb);
   void FreeLimbCollision(int32_t limb) { FreeLimbCollision(0, limb); }
-  // Places the object's collision objects where its frames put its meshes
-  // (an instance sets its own root frame matrix first).
-  void UpdateModelCollision(int32_t object_index);
+  // Places the object's collision objects where its frames put its meshes,
+  // inside `base` (an instance sets its own root frame matrix first).
+  void UpdateModelCollision(int32_t object_index, const Matrix4& base);
   void ScrollLimbTexture(int32_t limb, float du, float dv);
   void ScaleLimbTexture(int32_t limb, float su, float sv);
 

@@ -89,7 +89,7 @@ struct ObjectRecord {
   float grid_width = 0, grid_depth = 0;
   int32_t tiles_x = 0, tiles_z = 0;
   int32_t texture_tiles = 0, texture_tiles_x = 0, texture_tiles_z = 0;
-  uint8_t limb_data_current = 0;
+  uint64_t limb_data_frame = 0;   // the render its limbs' world data was worked out in
 
   int32_t LimbCapacity() const { return limbs ? static_cast<int32_t>(limbs->size()) : 0; }
   LimbRecord* Limb(int32_t limb) {

@@ -8,6 +8,7 @@
 #include "engine3d/objects/mesh_records.h"
 #include "engine3d/objects/model_loading.h"
 #include "engine3d/objects/object_model.h"
+#include "engine3d/render/screen_position.h"
 #include "engine3d/scene/backdrop.h"
 #include "engine3d/scene/camera_view.h"
 #include "engine3d/scene/collision_refresh.h"
@@ -178,6 +179,11 @@ bool DeleteObject(Engine3D& e, int32_t index, int32_t number) {
     e.pools.object_ids.Set(number, 0);
     return false;
   }
+  // What hangs from it stays where it is drawn.
+  for (const int32_t child : e.glue_links.ChildrenOf(index))
+    if (const ObjectRecord* glued = e.pools.Object(child); glued && glued->glued_to == index)
+      UnglueInPlace(e, child);
+  o = e.pools.Object(index);
   o->in_use = 0;
   o->is_static = 0;
   o->collision_mode = 0;
@@ -212,6 +218,17 @@ void SetGlue(Engine3D& e, int32_t index, int32_t target, int32_t limb) {
   o->glued_to = target;
   o->glued_limb = limb;
   e.glue_links.Link(index, target);
+}
+
+void UnglueInPlace(Engine3D& e, int32_t index) {
+  const Vector3f origin = ObjectWorldOrigin(e, index);
+  ObjectRecord* o = e.pools.Object(index);
+  if (!o) return;
+  e.Sprites()[o->render_record].position = {origin.x, origin.y, origin.z};
+  o->free_rotation = 0;
+  RebuildObjectTransformFromAngles(e, index);
+  e.transforms_changed = 1;
+  SetGlue(e, index, 0, 0);
 }
 
 void DetachAnimatedObject(Engine3D& e, int32_t index) {

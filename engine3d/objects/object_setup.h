@@ -41,6 +41,10 @@ void RebuildObjectTransformFromAngles(Engine3D& e, int32_t index);
 // Glues the object to the limb of object `target` (record indices; 0
 // ungluing it): every change of the glue goes through here.
 void SetGlue(Engine3D& e, int32_t index, int32_t target, int32_t limb);
+// Frees a glued object where it is drawn: its position becomes its place in
+// the world, its own offset from the limb included, and it turns by its
+// angles again.
+void UnglueInPlace(Engine3D& e, int32_t index);
 
 // Takes the object off the animated-object list.
 void DetachAnimatedObject(Engine3D& e, int32_t index);

@@ -96,6 +96,10 @@ int32_t CopyObjectToStaticScene(Engine3D& e, int32_t object, const StaticPieceMo
   const int32_t limbs = o->limb_count;
   int32_t result = 0;
   for (int32_t limb = 0; limb < limbs; ++limb) {
+    // The object's shape as it shows: a hidden limb stays out. (Making a
+    // mesh may move the object records, so the record is found anew.)
+    const LimbRecord* l = e.pools.objects[object].Limb(limb);
+    if (l && l->in_use == 1 && l->shown == 0) continue;
     int32_t groups = 0, texture = -1;
     std::string name;
     model->GetLimbMesh(limb, -2, &groups, &texture, &name);

@@ -2,6 +2,7 @@
 
 #include "engine3d/commands/command_checks.h"
 #include "engine3d/render/render_settings.h"
+#include "engine3d/render/screen_position.h"
 #include "engine3d/scene/rotation.h"
 
 namespace zv {
@@ -205,10 +206,9 @@ void ChangeLightByObject(Vm& vm, int32_t number, int32_t object_number, Change c
 void CmdPositionLightAtObject(Vm& vm) {
   const int32_t number = vm.NextInt();
   const int32_t object = vm.NextInt();
-  ChangeLightByObject(vm, number, object, [](Engine3D& e, LightRecord& r, int32_t index) {
-    const auto& p = RenderRecordOf(e, index).position;
-    r.position = Vector3f{p[0], p[1], p[2]};
-  });
+  // Where the object is drawn: a torch glued to a hand lights from the hand.
+  ChangeLightByObject(vm, number, object,
+                      [](Engine3D& e, LightRecord& r, int32_t index) { r.position = ObjectWorldOrigin(e, index); });
 }
 
 void CmdSetLightToObjectOrientation(Vm& vm) {

@@ -80,10 +80,16 @@ void SetAmbientColour(Engine3D& e, uint32_t colour) {
 
 void SetNormalizeSwitch(Engine3D& e, uint32_t value) { e.settings.normalize_normals = value; }
 
-bool SetCameraProjection(Engine3D& e, float near_range, float far_range, float fov) {
+Matrix4 CameraProjectionMatrix(Engine3D& e, float near_range, float far_range, float fov) {
   const int32_t width = e.DisplayWidth(), height = e.DisplayHeight();
   const float aspect = width > 0 ? static_cast<float>(height) / static_cast<float>(width) : 0.75f;
-  BuildProjectionMatrix(e.settings.projection, fov, aspect, near_range, far_range);
+  Matrix4 projection = e.settings.projection;
+  BuildProjectionMatrix(projection, fov, aspect, near_range, far_range);
+  return projection;
+}
+
+bool SetCameraProjection(Engine3D& e, float near_range, float far_range, float fov) {
+  e.settings.projection = CameraProjectionMatrix(e, near_range, far_range, fov);
   p::Device3D* d = e.Device();
   if (!d) return false;
   d->SetTransform(p::TransformState::kProjection, e.settings.projection);

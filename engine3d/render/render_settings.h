@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "engine3d/objects/matrix_math.h"
+
 namespace zv {
 
 namespace platform {
@@ -31,6 +33,9 @@ void SetNormalizeSwitch(Engine3D& e, uint32_t value);
 // Builds the projection from the field of view, the display's aspect and
 // the ranges and sets it on the device (when there is one).
 bool SetCameraProjection(Engine3D& e, float near_range, float far_range, float fov);
+// The projection SetCameraProjection would set (a matrix whose values fail
+// the build stays the current projection).
+Matrix4 CameraProjectionMatrix(Engine3D& e, float near_range, float far_range, float fov);
 bool SetCameraViewport(Engine3D& e, int32_t left, int32_t top, int32_t right, int32_t bottom);
 // Clears the render target (not the depth buffer) to `colour` (0xRRGGBB).
 void ClearRenderTarget(Engine3D& e, uint32_t colour);

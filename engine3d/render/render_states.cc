@@ -225,7 +225,6 @@ void DrawObjectModel(Engine3D& e, int32_t object, int32_t texture) {
   std::shared_ptr<ObjectModel> model = e.pools.objects[object].model;  // kept alive while drawing
   model->RenderModel(*d, texture);
   if (glued_to > 0) d->SetTransform(p::TransformState::kWorld, base);
-  if (ObjectRecord* again = e.pools.Object(object)) again->limb_data_current = 0;
 }
 
 void ApplyGlueTransform(Engine3D& e, int32_t object, int32_t glued_to, const Matrix4& base) {
@@ -254,9 +253,12 @@ void ApplyGlueTransform(Engine3D& e, int32_t object, int32_t glued_to, const Mat
 void UpdateLimbWorldData(Engine3D& e, int32_t object, bool use_glue) {
   ObjectRecord* o = e.pools.Object(object);
   p::Device3D* d = e.Device();
-  if (!o || o->limb_data_current) return;
-  o->limb_data_current = 1;
-  if (!d) return;
+  // Worked out afresh outside a render: the object, or what it hangs from,
+  // may have moved since the last look, drawn or not. A model shared with
+  // instances holds the world matrices of whichever was placed last.
+  if (!o || !d) return;
+  if (e.rendering_frame != 0 && o->limb_data_frame == e.rendering_frame && o->model.use_count() <= 1) return;
+  o->limb_data_frame = e.rendering_frame;
   const int32_t glued_to = use_glue ? o->glued_to : 0;
   const Matrix4 base = PlaceObjectModel(e, *d, object, glued_to);
   if (std::shared_ptr<ObjectModel> model = e.pools.objects[object].model) model->RenderModelSecondPass(*d);
@@ -275,21 +277,18 @@ void UpdateLimbWorldData(Engine3D& e, int32_t object, bool use_glue) {
   }
 }
 
+Matrix4 GlueWorldMatrix(Engine3D& e, int32_t object) {
+  const ObjectRecord* o = e.pools.Object(object);
+  if (!o || o->glued_to == 0) return Matrix4::Identity();
+  const int32_t target = o->glued_to, limb = o->glued_limb;
+  UpdateLimbWorldData(e, target, true);
+  return GetLimbFrameWorldMatrix(e, target, limb);
+}
+
 Matrix4 GetLimbFrameWorldMatrix(Engine3D& e, int32_t object, int32_t limb) {
   Matrix4 m = Matrix4::Identity();
   if (ObjectModel* model = ModelOf(e, object)) model->GetLimbSecondMatrix(limb, &m);
   return m;
-}
-
-ScreenInfo ObjectScreenInfo(Engine3D& e, int32_t record) {
-  ScreenInfo info;
-  const CullResult cull = CullRecord(e, record, 20.0f);
-  info.in_screen = cull.misses > 0 && !cull.glued ? 0 : 1;
-  const float half_width = static_cast<float>(e.DisplayWidth()) / 2.0f;
-  const float half_height = static_cast<float>(e.DisplayHeight()) / 2.0f;
-  info.x = TruncateToInt32((cull.screen.x + 1.0f) * half_width);
-  info.y = TruncateToInt32((1.0f - cull.screen.y) * half_height);
-  return info;
 }
 
 }  // namespace zv

@@ -32,15 +32,11 @@ void DrawObjectModel(Engine3D& e, int32_t object, int32_t texture);
 // is glued to, each object up the glue chain (at most 10) placed from the
 // limb that the one below it hangs from.
 void ApplyGlueTransform(Engine3D& e, int32_t object, int32_t glued_to, const Matrix4& base);
-// The world positions and angles of the object's limbs, unless current.
+// The world positions and angles of the object's limbs, as they stand now.
 void UpdateLimbWorldData(Engine3D& e, int32_t object, bool use_glue);
 Matrix4 GetLimbFrameWorldMatrix(Engine3D& e, int32_t object, int32_t limb);
-
-// Whether a render record's object lies in the screen, and where.
-struct ScreenInfo {
-  int32_t in_screen = 0;
-  int32_t x = 0, y = 0;
-};
-ScreenInfo ObjectScreenInfo(Engine3D& e, int32_t record);
+// The world matrix of the limb the object is glued to (up its glue chain),
+// inside which it is drawn; the identity when it is not glued.
+Matrix4 GlueWorldMatrix(Engine3D& e, int32_t object);
 
 }  // namespace zv

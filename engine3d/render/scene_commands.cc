@@ -83,7 +83,12 @@ void CmdBackdropOff(Vm& vm) {
 
 void CmdColourBackdrop(Vm& vm) {
   const int32_t colour = vm.NextInt();
-  if (Engine3D* e = FindEngine(vm); e && e->backdrop.object > 0) ColourBackdrop(*e, static_cast<uint32_t>(colour));
+  Engine3D* e = FindEngine(vm);
+  if (!e) return;
+  if (e->backdrop.object > 0) return ColourBackdrop(*e, static_cast<uint32_t>(colour));
+  // Remembered until the backdrop comes up, in place of an image asked for.
+  e->backdrop.first_colour = static_cast<uint32_t>(colour);
+  e->backdrop.first_image = 0;
 }
 
 template <int Placement>

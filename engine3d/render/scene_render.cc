@@ -191,15 +191,31 @@ void CameraLockedPass(Engine3D& e, p::Device3D& d) {
   if (!overlay) d.SetViewport(saved_viewport);
 }
 
+// The render under way, for as long as it lasts.
+class RenderingFrame {
+ public:
+  explicit RenderingFrame(Engine3D& e) : e_(e) { e_.rendering_frame = ++e_.frames_rendered; }
+  ~RenderingFrame() { e_.rendering_frame = 0; }
+  RenderingFrame(const RenderingFrame&) = delete;
+  RenderingFrame& operator=(const RenderingFrame&) = delete;
+
+ private:
+  Engine3D& e_;
+};
+
 }  // namespace
 
 CullResult CullRecord(Engine3D& e, int32_t record, float side_test_depth) {
-  CullResult r;
   const SpriteRecord& s = e.Sprites()[record];
-  const ObjectRecord* o = e.pools.Object(s.object);
   Vector3f v{s.position[0], s.position[1], s.position[2]};
   TransformPointProject(v, v, e.settings.world);
   TransformPointProject(v, v, e.camera.view);
+  return CullAt(e, e.pools.Object(s.object), v, e.settings.projection, side_test_depth);
+}
+
+CullResult CullAt(Engine3D& e, const ObjectRecord* o, const Vector3f& v, const Matrix4& projection,
+                  float side_test_depth) {
+  CullResult r;
   const float z = v.z;
   float scale = 0.0f, cull_radius = 0.0f;
   if (o) {
@@ -209,8 +225,8 @@ CullResult CullRecord(Engine3D& e, int32_t record, float side_test_depth) {
   }
   const float radius = cull_radius * 1.25f * scale;
   Vector3f projected = v, edge{radius, 0.0f, z};
-  TransformPointProject(projected, v, e.settings.projection);
-  TransformPointProject(edge, edge, e.settings.projection);
+  TransformPointProject(projected, v, projection);
+  TransformPointProject(edge, edge, projection);
   const float pr = edge.x;
   if (z >= side_test_depth) {
     r.misses += projected.x + pr < -1.0f;
@@ -228,6 +244,7 @@ CullResult CullRecord(Engine3D& e, int32_t record, float side_test_depth) {
 void RenderScene(Engine3D& e) {
   p::Device3D* d = e.Device();
   if (!d) return;
+  const RenderingFrame rendering(e);
   e.polygon_counter = 0;
   CullPass(e);
   GatherTextures(e);

@@ -7,6 +7,7 @@
 namespace zv {
 
 class Engine3D;
+struct ObjectRecord;
 
 // The visibility test of one render record against the view: how many of
 // the screen-side, behind and beyond-far tests it fails (the side tests
@@ -19,6 +20,10 @@ struct CullResult {
   Vector3f screen;
 };
 CullResult CullRecord(Engine3D& e, int32_t record, float side_test_depth);
+// The same test of the object for a point `camera` in camera space, under
+// `projection`.
+CullResult CullAt(Engine3D& e, const ObjectRecord* o, const Vector3f& camera, const Matrix4& projection,
+                  float side_test_depth);
 
 // The frame: cull, gather and sort the textures, open the scene, draw the
 // static scene and the four passes of objects (solid by texture, ghosted

@@ -168,6 +168,17 @@ std::vector<Matrix4> PoseMatrices(ObjectRecord& o, ObjectModel& model, const mod
   return matrices;
 }
 
+// A single play ends where it passes its end frame, or, played backwards,
+// the lower of its start and end frames, and stays there.
+void StopAtTheLastFrame(ObjectRecord& o) {
+  const bool forwards = o.speed >= 0.0f;
+  const float last = forwards ? o.end_frame : std::min(o.start_frame, o.end_frame);
+  if (forwards ? o.current_frame > last : o.current_frame < last) {
+    o.playing = 0;
+    o.current_frame = last;
+  }
+}
+
 }  // namespace
 
 // ---- The animated-object list --------------------------------------------------------
@@ -187,10 +198,7 @@ void AnimateObjects(Engine3D& e) {
     if (o->playing == 1) {
       o->current_frame += o->speed;
       if (o->looping != 1) {
-        if (o->current_frame > o->end_frame) {
-          o->playing = 0;
-          o->current_frame = o->end_frame;
-        }
+        StopAtTheLastFrame(*o);
       } else if (o->speed >= 0.0f) {
         if (o->current_frame > o->end_frame) o->current_frame = o->start_frame;
       } else if (o->current_frame < o->start_frame) {

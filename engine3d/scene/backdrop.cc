@@ -8,6 +8,7 @@
 #include "engine3d/objects/object_model.h"
 #include "engine3d/objects/object_setup.h"
 #include "engine3d/render/textures.h"
+#include "engine3d/scene/backdrop_texture.h"
 #include "engine3d/scene/matrix_grid.h"
 
 namespace zv {
@@ -16,7 +17,6 @@ namespace {
 constexpr float kWidth = 1.6025f, kDepth = 1.2025f;
 constexpr int32_t kTilesX = 3, kTilesZ = 2;
 constexpr Vector3f kPosition{-0.80125f, -0.6f, 1.0f};
-constexpr uint32_t kFirstColour = 128;
 
 void BuildBackdrop(Engine3D& e) {
   const int32_t object = AllocObjectRecord(e);
@@ -54,7 +54,8 @@ void BuildBackdrop(Engine3D& e) {
   placed.angles = Vector3f{270.0f, 0, 0};
   if (placed.model)
     placed.model->SetObjectTransformDegrees(0, kPosition, placed.angles, Vector3f{1, 1, 1}, placed.rotation_order);
-  ColourBackdrop(e, kFirstColour);
+  ColourBackdrop(e, e.backdrop.first_colour);
+  if (e.backdrop.first_image > 0) TextureBackdropByNumber(e, e.backdrop.first_image);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "engine3d/scene/backdrop_texture.h"
 
+#include "display/graphics.h"
 #include "engine3d/engine.h"
 #include "engine3d/objects/model_loading.h"
 #include "engine3d/objects/object_model.h"
@@ -32,6 +33,13 @@ void TextureBackdrop(Engine3D& e, int32_t image) {
   e.backdrop.texture = texture;
   e.backdrop.colour_texture = 0;
   if (previous > 0) ReleaseTexture(e, previous, false);
+}
+
+void TextureBackdropByNumber(Engine3D& e, int32_t number) {
+  Graphics* graphics = e.Bound() ? FindGraphics(e.Machine()) : nullptr;
+  if (!graphics || !IdMap::InRange(number)) return;
+  const int32_t record = graphics->Pools().image_ids.Get(number);
+  if (record > 0 && graphics->Pools().images.InUse(record)) TextureBackdrop(e, record);
 }
 
 void ScrollBackdrop(Engine3D& e, float u, float v) {

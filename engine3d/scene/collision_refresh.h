@@ -6,6 +6,7 @@
 
 #include "engine3d/objects/child_lists.h"
 #include "engine3d/objects/matrix_math.h"
+#include "engine3d/scene/object_box_collision.h"
 
 namespace zv {
 
@@ -37,6 +38,8 @@ struct ObjectCollisionState {
   // found from that other when it goes.
   ChildLists last_hits;
   ChildLists wanted_partners;
+  // The collision boxes programs made, as the collision library sees them.
+  LibraryBoxes library_boxes;
   // What the last tests against the static scene's collision boxes left:
   // the push-out of a box (the camera's follow command leaves its own tests
   // here too) and where a moving cube stopped.

@@ -3,8 +3,10 @@
 #include <array>
 #include <cmath>
 
+#include "collision/collision_interface.h"
 #include "collision/oriented_box.h"
 #include "engine3d/engine.h"
+#include "engine3d/render/screen_position.h"
 #include "engine3d/scene/rotation.h"
 
 namespace zv {
@@ -14,9 +16,25 @@ struct WorldBox {
   Vector3f min, max;
 };
 
-WorldBox BoxAt(const ObjectRecord& o, const std::array<float, 3>& position) {
-  return WorldBox{{o.box_min.x + position[0], o.box_min.y + position[1], o.box_min.z + position[2]},
-                  {o.box_max.x + position[0], o.box_max.y + position[1], o.box_max.z + position[2]}};
+WorldBox BoxAt(const ObjectRecord& o, const Vector3f& position) {
+  return WorldBox{{o.box_min.x + position.x, o.box_min.y + position.y, o.box_min.z + position.z},
+                  {o.box_max.x + position.x, o.box_max.y + position.y, o.box_max.z + position.z}};
+}
+
+// Where the object's box stands now and stood in the last frame: at its
+// position, or glued, where its limb holds it (taken as where it stood).
+struct BoxPlaces {
+  Vector3f now, was;
+};
+BoxPlaces PlacesOf(Engine3D& e, int32_t index) {
+  const ObjectRecord& o = e.pools.objects[index];
+  const SpriteRecord& r = e.Sprites()[o.render_record];
+  if (o.glued_to != 0) {
+    const Vector3f origin = ObjectWorldOrigin(e, index);
+    return BoxPlaces{origin, origin};
+  }
+  return BoxPlaces{{r.position[0], r.position[1], r.position[2]},
+                   {r.previous_position[0], r.previous_position[1], r.previous_position[2]}};
 }
 
 // Overlap on every axis, touching faces excluded.
@@ -25,15 +43,16 @@ bool BoxesOverlap(const WorldBox& a, const WorldBox& b) {
          a.min.z < b.max.z && a.max.z > b.min.z;
 }
 
-int32_t AxisAlignedTest(Engine3D& e, const ObjectRecord& a, const ObjectRecord& b) {
-  const SpriteRecord& ra = e.Sprites()[a.render_record];
-  const SpriteRecord& rb = e.Sprites()[b.render_record];
-  const WorldBox now_a = BoxAt(a, ra.position), now_b = BoxAt(b, rb.position);
+int32_t AxisAlignedTest(Engine3D& e, int32_t ia, int32_t ib) {
+  const ObjectRecord& a = e.pools.objects[ia];
+  const ObjectRecord& b = e.pools.objects[ib];
+  const BoxPlaces pa = PlacesOf(e, ia), pb = PlacesOf(e, ib);
+  const WorldBox now_a = BoxAt(a, pa.now), now_b = BoxAt(b, pb.now);
   if (!BoxesOverlap(now_a, now_b)) return 0;
   if (b.box_collision != 1) return 1;
   // The face a crossed is the one the boxes were nearest along in the last
   // frame; the first of equally near ones wins.
-  const WorldBox was_a = BoxAt(a, ra.previous_position), was_b = BoxAt(b, rb.previous_position);
+  const WorldBox was_a = BoxAt(a, pa.was), was_b = BoxAt(b, pb.was);
   const float distances[6] = {std::fabs(was_a.max.x - was_b.min.x), std::fabs(was_b.max.x - was_a.min.x),
                               std::fabs(was_a.max.y - was_b.min.y), std::fabs(was_b.max.y - was_a.min.y),
                               std::fabs(was_a.max.z - was_b.min.z), std::fabs(was_b.max.z - was_a.min.z)};
@@ -57,31 +76,105 @@ struct OrientedBox {
   BoxMatrix matrix;
 };
 
-OrientedBox OrientedBoxOf(Engine3D& e, const ObjectRecord& o) {
-  Matrix4 rotation;
-  RotationFromAngles(rotation, o.angles.x * kDegreesToRadians, o.angles.y * kDegreesToRadians,
+// A box measured from the model grows and shrinks with the object, as the
+// model does; a box the program gave keeps the size it was given.
+Vector3f BoxScale(const ObjectRecord& o) {
+  return o.box_replaces_shapes == 1 ? Vector3f{1.0f, 1.0f, 1.0f} : o.scale;
+}
+
+// The box's rotation with its centre in the world as the translation.
+Matrix4 BoxPlacement(Engine3D& e, int32_t index) {
+  const ObjectRecord& o = e.pools.objects[index];
+  Matrix4 placement;
+  RotationFromAngles(placement, o.angles.x * kDegreesToRadians, o.angles.y * kDegreesToRadians,
                      o.angles.z * kDegreesToRadians);
-  Vector3f centre = o.box_centre;
-  TransformPointProject(centre, o.box_centre, rotation);
-  const auto& position = e.Sprites()[o.render_record].position;
+  const Vector3f scale = BoxScale(o);
+  Vector3f centre{o.box_centre.x * scale.x, o.box_centre.y * scale.y, o.box_centre.z * scale.z};
+  TransformPointProject(centre, centre, placement);
+  const Vector3f position = PlacesOf(e, index).now;
+  placement.m[3][0] = position.x + centre.x;
+  placement.m[3][1] = position.y + centre.y;
+  placement.m[3][2] = position.z + centre.z;
+  return placement;
+}
+
+// A box given with its corners the other way round is just as big.
+Vector3f BoxSize(const ObjectRecord& o) {
+  const Vector3f scale = BoxScale(o);
+  return Vector3f{std::fabs((o.box_max.x - o.box_min.x) * scale.x),
+                  std::fabs((o.box_max.y - o.box_min.y) * scale.y),
+                  std::fabs((o.box_max.z - o.box_min.z) * scale.z)};
+}
+
+OrientedBox OrientedBoxOf(Engine3D& e, int32_t index) {
+  Matrix4 placement = BoxPlacement(e, index);
+  const Vector3f size = BoxSize(e.pools.objects[index]);
   OrientedBox box;
-  box.centre = Vec3f{position[0] + centre.x, position[1] + centre.y, position[2] + centre.z};
-  // A box given with its corners the other way round is just as big.
-  box.half = Vec3f{std::fabs(o.box_max.x - o.box_min.x) * 0.5f, std::fabs(o.box_max.y - o.box_min.y) * 0.5f,
-                   std::fabs(o.box_max.z - o.box_min.z) * 0.5f};
+  box.centre = Vec3f{placement.m[3][0], placement.m[3][1], placement.m[3][2]};
+  box.half = Vec3f{size.x * 0.5f, size.y * 0.5f, size.z * 0.5f};
+  placement.m[3][0] = placement.m[3][1] = placement.m[3][2] = 0.0f;
   for (int r = 0; r < 4; ++r)
-    for (int c = 0; c < 4; ++c) box.matrix[static_cast<size_t>(r * 4 + c)] = rotation.m[r][c];
+    for (int c = 0; c < 4; ++c) box.matrix[static_cast<size_t>(r * 4 + c)] = placement.m[r][c];
   return box;
 }
 
 }  // namespace
 
+LibraryBoxes& LibraryBoxes::operator=(LibraryBoxes&& other) noexcept {
+  if (this != &other) {
+    Clear();
+    shapes_ = std::move(other.shapes_);
+    other.shapes_.clear();
+  }
+  return *this;
+}
+
+void LibraryBoxes::File(int32_t index, float x, float y, float z) {
+  Drop(index);
+  CollisionShape* shape = CreateBoxShape(x, y, z);
+  shapes_.emplace(index, shape);
+  CreateCollisionObject(MakeCollisionKey(static_cast<uint32_t>(index), 0), shape);
+}
+
+void LibraryBoxes::Drop(int32_t index) {
+  const auto found = shapes_.find(index);
+  if (found == shapes_.end()) return;
+  // Its collision object goes with it.
+  DeleteShape(found->second);
+  shapes_.erase(found);
+}
+
+void LibraryBoxes::Clear() {
+  for (const auto& [index, shape] : shapes_) DeleteShape(shape);
+  shapes_.clear();
+}
+
+void FileLibraryBox(Engine3D& e, int32_t index) {
+  const ObjectRecord* o = e.pools.Object(index);
+  LibraryBoxes& boxes = e.collision.library_boxes;
+  if (!o || o->in_use != 1 || o->collision_mode != 1 || o->box_replaces_shapes != 1 || o->collision_on != 1) {
+    boxes.Drop(index);
+    return;
+  }
+  const Vector3f size = BoxSize(*o);
+  boxes.File(index, size.x, size.y, size.z);
+  e.transforms_changed = 1;
+}
+
+void PlaceLibraryBox(Engine3D& e, int32_t index) {
+  const ObjectRecord* o = e.pools.Object(index);
+  if (!o || !e.collision.library_boxes.Has(index)) return;
+  const Matrix4 placement = BoxPlacement(e, index);
+  SelectCollisionObject(MakeCollisionKey(static_cast<uint32_t>(index), 0));
+  SetCollisionObjectMatrix(std::span<const float, 16>(&placement.m[0][0], 16));
+}
+
 int32_t TestObjectBoxes(Engine3D& e, int32_t a, int32_t b) {
   const ObjectRecord* oa = e.pools.Object(a);
   const ObjectRecord* ob = e.pools.Object(b);
   if (!oa || !ob) return 0;
-  if (oa->own_box == 1 && ob->own_box == 1) return AxisAlignedTest(e, *oa, *ob);
-  const OrientedBox box_a = OrientedBoxOf(e, *oa), box_b = OrientedBoxOf(e, *ob);
+  if (oa->own_box == 1 && ob->own_box == 1) return AxisAlignedTest(e, a, b);
+  const OrientedBox box_a = OrientedBoxOf(e, a), box_b = OrientedBoxOf(e, b);
   return TestBoxCollision(box_a.centre, box_a.half, box_a.matrix, box_b.centre, box_b.half, box_b.matrix);
 }
 

@@ -122,11 +122,14 @@ int32_t StaticBoxCollision(const StaticScene& scene, const Vector3f& previous_mi
 int32_t StaticLineCollision(const StaticScene& scene, const Vector3f& start, const Vector3f& end, float radius,
                             float step, Vector3f* stop) {
   const Vector3f d{end.x - start.x, end.y - start.y, end.z - start.z};
-  const float length = std::fabs(d.x) > std::fabs(d.z) ? std::fabs(d.x) : std::fabs(d.z);
+  // Measured along its longest axis, y included, so that no step goes
+  // further than the step size along any axis: a line straight down meets
+  // a floor, and a steep one cannot step over a ceiling.
+  const float length = std::max({std::fabs(d.x), std::fabs(d.y), std::fabs(d.z)});
   if (!(step > 0.0f)) step = 1.0f;
   const double whole = std::trunc(static_cast<double>(length));
   const double wanted = std::trunc(whole / step);
-  // A line along y alone (or of no length) tests its start only.
+  // A line shorter than one step tests its start only.
   const int64_t steps = length > 0.0f && wanted > 0.0 ? static_cast<int64_t>(std::min(wanted, kMostLineSteps)) : 0;
   const Vector3f advance = steps > 0 ? Vector3f{d.x / length * step, d.y / length * step, d.z / length * step}
                                      : Vector3f{};

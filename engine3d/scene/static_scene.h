@@ -22,9 +22,9 @@ struct StaticOccluder {
 };
 
 // One piece of static geometry: a triangle list in world space with its
-// bounding sphere and what the per-frame culling needs. Ownerless polygons
-// decide visibility; a polygon owned by an object follows the ownerless
-// polygon that contains it.
+// bounding sphere and what the per-frame culling needs. A polygon owned by
+// an object follows the ownerless polygon that contains it; every other
+// polygon is culled by its own sphere.
 struct StaticPolygon {
   static constexpr int32_t kOrphaned = -1;
 

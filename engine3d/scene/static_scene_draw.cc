@@ -57,6 +57,11 @@ Seen Look(const View& view, StaticPolygon& polygon) {
   return seen;
 }
 
+// An object's geometry inside an ownerless polygon is seen when that
+// polygon is; geometry in none is culled by its own sphere, like any other,
+// rather than never drawn.
+bool Follows(const StaticPolygon& p) { return p.owner != 0 && p.container != nullptr; }
+
 bool OutOfView(const Seen& s, float far_range) {
   const float r = s.polygon->radius;
   if (s.z + r < 0.0f || s.z - r > far_range) return true;
@@ -185,7 +190,7 @@ void UpdateStaticVisibility(Engine3D& e) {
   for (StaticGroup& group : scene.groups)
     for (const auto& polygon : group.polygons) {
       polygon->visible = 0;
-      if (polygon->owner != 0) continue;
+      if (Follows(*polygon)) continue;
       const Seen seen = Look(view, *polygon);
       if (OutOfView(seen, view.Far())) continue;
       polygon->visible = 1;
@@ -206,7 +211,7 @@ void UpdateStaticVisibility(Engine3D& e) {
   }
   for (StaticGroup& group : scene.groups)
     for (const auto& polygon : group.polygons)
-      if (polygon->owner != 0) polygon->visible = polygon->container && polygon->container->visible ? 1 : 0;
+      if (Follows(*polygon)) polygon->visible = polygon->container->visible;
 }
 
 void DrawStaticScene(Engine3D& e) {

@@ -115,12 +115,22 @@ TEST_F(AnimationPrograms, TheClockPlaysLoopsAndStopsAsTheQueriesTell) {
       "play object range 1, 2, 4\n"
       "sync : sync : sync\n"
       "print object frame(1); \" \"; object playing(1)\n"
+      // From frame 4 the loop over 6 to 8 enters at 6: 7, 8, 6, 7, 8.
       "loop object range 1, 6, 8\n"
       "for i = 1 to 5 : sync : next i\n"
       "print object frame(1)\n"
       "set object speed 1, 0\n"
       "for i = 1 to 3 : sync : next i\n"
       "print object frame(1); \" \"; object playing(1)\n"
+      // Played once backwards, it ends: at once from frame 0, and a door
+      // closing from frame 10 after ten frames.
+      "set object speed 1, -25\n"
+      "play object 1\n"
+      "n = 0 : while object playing(1) = 1 and n < 30 : sync : n = n + 1 : endwhile\n"
+      "print object frame(1); \" \"; n\n"
+      "play object range 1, 10, 0\n"
+      "n = 0 : while object playing(1) = 1 and n < 30 : sync : n = n + 1 : endwhile\n"
+      "print object frame(1); \" \"; n\n"
       "end\n");
   EXPECT_EQ(run.errors, "");
   EXPECT_EQ(run.printed,
@@ -132,8 +142,10 @@ TEST_F(AnimationPrograms, TheClockPlaysLoopsAndStopsAsTheQueriesTell) {
             "10 0 0\n"
             "4\n"
             "4 0\n"
-            "6\n"
-            "6 1\n");
+            "8\n"
+            "8 1\n"
+            "0 1\n"
+            "0 11\n");
 }
 
 TEST_F(AnimationPrograms, SettingAFrameBlendsOverToItsPose) {

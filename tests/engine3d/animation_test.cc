@@ -175,12 +175,20 @@ TEST_F(AnimatedObject, LoopingWrapsToTheBoundDroppingTheOvershootInEitherDirecti
   Object().speed = -1.5f;
   AnimateObjects(engine);
   EXPECT_EQ(Object().current_frame, 6.0f);  // 0.5 < 2
-  // Playing once backwards never stops at the start.
+  // Playing once backwards stops at the start, and from a range given end
+  // first, at its end.
   Object().looping = 0;
   for (int i = 0; i < 10; ++i) AnimateObjects(engine);
-  EXPECT_EQ(Object().playing, 1);
-  EXPECT_LT(Object().current_frame, -5.0f);
-  EXPECT_FLOAT_EQ(LimbX(), 0.0f);  // before the first key: the first key's pose
+  EXPECT_EQ(Object().playing, 0);
+  EXPECT_EQ(Object().current_frame, 2.0f);
+  Object().start_frame = Object().current_frame = 6;
+  Object().end_frame = 0;
+  Play(false, -2.5f);
+  for (int i = 0; i < 2; ++i) AnimateObjects(engine);
+  EXPECT_EQ(Object().current_frame, 1.0f);
+  AnimateObjects(engine);
+  EXPECT_EQ(Object().playing, 0);
+  EXPECT_EQ(Object().current_frame, 0.0f);
 }
 
 TEST_F(AnimatedObject, ATransitionBlendsTowardsTheTargetAndThenPlaysOnFromIt) {

@@ -135,6 +135,10 @@ TEST_F(CollisionPrograms, OwnBoxesMeetTurnedAndAxisAlignedBoxesGiveACorrection) 
       "print object collision(1, 2); object collision(1, 0)\n"
       "rotate object 2, 0, 45, 0\n"
       "print object collision(1, 2); object collision(1, 0)\n"
+      // A cube's box grows with the cube.
+      "rotate object 2, 0, 0, 0 : scale object 1, 300, 300, 300\n"
+      "print object collision(1, 2)\n"
+      "scale object 1, 100, 100, 100\n"
       // Boxes given by the program, the second asking for a correction.
       "make object collision box 1, -5, -5, -5, 5, 5, 5, 0\n"
       "make object collision box 2, -5, -5, -5, 5, 5, 5, 0\n"
@@ -155,7 +159,7 @@ TEST_F(CollisionPrograms, OwnBoxesMeetTurnedAndAxisAlignedBoxesGiveACorrection) 
       "delete object collision box 3\n"
       "print object collision(3, 4); object collision(4, 0)\n");
   EXPECT_EQ(run.errors, "");
-  EXPECT_EQ(run.printed, "00\n12\n1200\n00\n00\n13\n");
+  EXPECT_EQ(run.printed, "00\n12\n1\n1200\n00\n00\n13\n");
 }
 
 TEST_F(CollisionPrograms, ABoxAndABallAnswerAlikeAboutEachOther) {
@@ -170,12 +174,15 @@ TEST_F(CollisionPrograms, ABoxAndABallAnswerAlikeAboutEachOther) {
       // Switched off and on again, the cube is met by the cone once more.
       "disable object collision 1 : enable object collision 1\n"
       "print object collision(1, 3); object collision(3, 1)\n"
-      // A box made for the cube takes the place of its shapes.
-      "make object collision box 1, -5, -5, -5, 5, 5, 5, 0\n"
+      // A box made for the cube takes the place of its shapes: the cone
+      // meets it, and a ball inside it but clear of the cube does.
+      "make object collision box 1, -20, -5, -5, 5, 5, 5, 0\n"
       "disable object collision 1 : enable object collision 1\n"
-      "print object collision(1, 3); object collision(3, 1)\n");
+      "make object sphere 4, 2 : position object 4, -15, 0, 0\n"
+      "print object collision(1, 3); object collision(3, 1); object collision(4, 1); object collision(1, 4);"
+      " object collision(4, 0)\n");
   EXPECT_EQ(run.errors, "");
-  EXPECT_EQ(run.printed, "1121\n0113\n11\n00\n");
+  EXPECT_EQ(run.printed, "1121\n0113\n11\n11111\n");
 }
 
 // Object 1 crosses object 2 along x, one step a frame; prints each change
@@ -259,6 +266,24 @@ TEST_F(CollisionPrograms, TheFollowingCameraStopsAtAStaticWall) {
   EXPECT_EQ(Run("make static collision box -100, -100, -50, 100, 100, -40\nradius = 0\n" + follow).printed,
             "-100 -100 0\n");
   EXPECT_EQ(Run("radius = 5\n" + follow).printed, "-100 -100 0\n");
+  // Steeply up behind the object, under a thin ceiling: it stays below.
+  EXPECT_EQ(Run("make static collision box -100, 20, -100, 100, 21, 100\n"
+                "set camera to follow 0, 0, 0, 0, 5, 60, 1, 2\n"
+                "print camera position y()\n")
+                .printed,
+            "17\n");
+}
+
+TEST_F(CollisionPrograms, AGluedObjectCollidesWhereItIsDrawn) {
+  // A sword in the hand of a hidden holder far from the world's origin.
+  const std::string sword =
+      "make object cube 1, 10 : position object 1, 100, 0, 100 : hide object 1\n"
+      "make object box 2, 1, 1, 12 : glue object to limb 2, 1, 0 : position object 2, 8, 0, 6\n"
+      "make object sphere 3, 6 : position object 3, 108, 0, 112\n"
+      "print object collision(2, 3); object collision(3, 0)\n"
+      "set object collision to spheres 2\nprint object collision(2, 3)\n"
+      "position object 3, 8, 0, 6\nprint object collision(2, 3); object collision(3, 0)\n";
+  EXPECT_EQ(Run(sword).printed, "12\n1\n00\n");
 }
 
 TEST_F(CollisionPrograms, TheQueriesCheckTheirFirstObject) {

@@ -91,6 +91,11 @@ TEST_F(LimbPrograms, HiddenScaledAndRemeshedLimbs) {
   // The cube of 10 given to the limb as its mesh.
   EXPECT_NE(RunClean(limb + "make mesh from object 2, 1\nchange limb mesh 1, 1, 2\n").At(ScreenX(15 - 4), 240),
             kBackdrop);
+  // An instance shares the turned, hidden limb: it stays so, and says so.
+  EngineRun shared = RunClean(limb + "rotate limb 1, 1, 0, 45, 0\nhide limb 1, 1\ninstance object 1, 2\n"
+                              "print limb angle y(1, 1); \" \"; limb visible(1, 1); \" \"; limb visible(2, 1)\n");
+  EXPECT_EQ(shared.printed, "45 0 0\n");
+  EXPECT_EQ(shared.At(ScreenX(15), 240), kBackdrop);
 }
 
 TEST_F(LimbPrograms, ColouredLimbsAndObjectsShowTheirColour) {
@@ -172,9 +177,14 @@ TEST_F(LimbPrograms, LimbQueriesReportWhatWasSetAndWhereTheLimbIs) {
   EXPECT_NEAR(v[15], 10, 1e-4);  // the root frame
 }
 
-TEST_F(LimbPrograms, TheNameOfALimbIsItsMeshs) {
-  EngineRun run = RunClean("add limb 1, 1, 1\nprint limb name$(1, 1)\n");
-  EXPECT_EQ(run.printed, "Default\n");
+TEST_F(LimbPrograms, TheNameOfALimbIsItsFrames) {
+  std::ofstream(folder_ / "arm.x") << "xof 0302txt 0032\n"
+                                      "Frame arm { Mesh upper { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;; }\n"
+                                      " Frame hand { Mesh palm { 3; 0;0;0;, 1;0;0;, 0;1;0;; 1; 3;0,1,2;; } } }\n";
+  EngineRun run = RunClean("add limb 1, 1, 1\nload object \"arm.x\", 2\n"
+                           "print limb name$(1, 1); \" \"; limb name$(2, 0); \" \"; limb name$(2, 1); \" \";"
+                           " limb name$(2, 2)\n");
+  EXPECT_EQ(run.printed, "userframe root arm hand\n");
 }
 
 TEST_F(LimbPrograms, AGluedObjectFollowsTheLimbAndStaysWhereUnglued) {
@@ -184,15 +194,21 @@ TEST_F(LimbPrograms, AGluedObjectFollowsTheLimbAndStaysWhereUnglued) {
       "glue object to limb 2, 1, 1\n";
   EngineRun run = RunClean(glued + "print object position x(2)\n");
   EXPECT_EQ(run.printed, "0\n");
+  // The limbs are where they are now, drawn since or not.
+  EXPECT_EQ(RunClean(glued + "print limb position x(2, 0)\nposition object 1, 30, 0, 0\nprint limb position x(2, 0)\n")
+                .printed,
+            "15\n45\n");
   EXPECT_NE(run.At(ScreenX(15), 240), kBackdrop);
   EXPECT_EQ(run.At(ScreenX(-15), 240), kBackdrop);
-  // Ungluing keeps the place the limb gave it; the limb moving on later
-  // leaves it there.
-  EngineRun unglued = RunClean(glued + "unglue object 2\noffset limb 1, 1, 0, 0, 0\nprint object position x(2)\n");
+  // Ungluing keeps the place the limb gave it, its offset from the limb
+  // included; the limb moving on later leaves it there.
+  EngineRun unglued = RunClean(glued + "position object 2, 0, 5, 0\nunglue object 2\noffset limb 1, 1, 0, 0, 0\n"
+                                       "print object position x(2)\nprint object position y(2)\n");
   EXPECT_NEAR(Numbers(unglued.printed).at(0), 15, 1e-4);
-  EXPECT_NE(unglued.At(ScreenX(15), 240), kBackdrop);
-  // Deleting the object it is glued to sets it free.
-  EXPECT_EQ(RunClean(glued + "delete object 1\n").errors, "");
+  EXPECT_NEAR(Numbers(unglued.printed).at(1), 5, 1e-4);
+  EXPECT_NE(unglued.At(ScreenX(15), ScreenY(5)), kBackdrop);
+  // Deleting the object it is glued to sets it free where it hung.
+  EXPECT_EQ(RunClean(glued + "delete object 1\nprint object position x(2)\n").printed, "15\n");
 }
 
 TEST_F(LimbPrograms, GlueChainsCarryUpToTenObjectsAndNeverLoop) {

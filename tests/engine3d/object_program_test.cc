@@ -141,6 +141,9 @@ TEST_F(ObjectPrograms, TheBackdropCanBeSwitchedOffOrColoured) {
   EXPECT_EQ(off.At(5, 5), 0u);
   EngineRun coloured = Run(Framed("make object cube 1, 10\ncolour backdrop rgb(255, 0, 0)\n"));
   EXPECT_EQ(coloured.At(5, 5), 0xFF0000u);
+  // Coloured before it comes up with the first object, it comes up so.
+  EngineRun early = Run(Framed("colour backdrop rgb(255, 0, 0)\nmake object cube 1, 10\n"));
+  EXPECT_EQ(early.At(5, 5), 0xFF0000u);
 }
 
 TEST_F(ObjectPrograms, AnXModelLoadsWithItsFramesAndMaterials) {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -192,6 +193,9 @@ TEST_F(StaticCollision, AMovingCubeStopsOneStepBeforeItsContact) {
   AddStaticBox(scene, Vector3f{20, 0, 0}, Vector3f{30, 10, 10});
   EXPECT_EQ(StaticLineCollision(scene, {5, 5, 5}, {40, 5, 5}, 1, 1, &stop), 1);
   EXPECT_EQ(stop, (Vector3f{5, 5, 5}));
+  // Measured along y too: straight down onto the top.
+  EXPECT_EQ(StaticLineCollision(scene, {5, 30, 5}, {5, -30, 5}, 1, 1, &stop), 1);
+  EXPECT_EQ(stop, (Vector3f{5, 12, 5}));
   // A walk of absurdly many steps ends all the same.
   EXPECT_EQ(StaticLineCollision(scene, {-1e30f, 5, 5}, {1e30f, 5, 5}, 1, 1e-9f, &stop), 0);
 }
@@ -201,7 +205,7 @@ TEST_F(StaticCollision, AMovingCubeStopsOneStepBeforeItsContact) {
 int32_t WalkedLineCollision(const std::vector<StaticBox>& boxes, const Vector3f& start, const Vector3f& end,
                             float radius, float step, Vector3f* stop) {
   const Vector3f d{end.x - start.x, end.y - start.y, end.z - start.z};
-  const float length = std::fabs(d.x) > std::fabs(d.z) ? std::fabs(d.x) : std::fabs(d.z);
+  const float length = std::max({std::fabs(d.x), std::fabs(d.y), std::fabs(d.z)});
   if (!(step > 0.0f)) step = 1.0f;
   const double wanted = std::trunc(std::trunc(static_cast<double>(length)) / step);
   const int64_t steps = length > 0.0f && wanted > 0.0 ? static_cast<int64_t>(std::min(wanted, 100000.0)) : 0;
