@@ -1,5 +1,6 @@
 #include "runtime/console/console_commands.h"
 
+#include <algorithm>
 #include <optional>
 #include <string>
 
@@ -397,9 +398,10 @@ void Timer(Vm& vm) {
 }
 
 // The first run starts the wait; it ends on the first run after more than
-// the given milliseconds have passed, measured across the clock's wrap.
+// the given milliseconds have passed, measured across the clock's wrap. A
+// time below 0 (a frame limiter whose frame ran long) waits as 0 does.
 void Wait(Vm& vm) {
-  const uint32_t length = static_cast<uint32_t>(vm.NextInt());
+  const uint32_t length = static_cast<uint32_t>(std::max(vm.NextInt(), 0));
   ConsoleState& con = State(vm).console;
   const uint32_t now = vm.Host().NowMs();
   if (!con.waiting) {

@@ -2,13 +2,18 @@
 # expected file. The program runs in WORK_DIR, emptied first, so the files
 # it writes stay out of the source tree. Line ends of the expected file
 # may be LF or CR LF. With EXPECTED_ERRORS, that file's text (without its
-# last line end) must appear in standard error.
+# last line end) must appear in standard error. With FRAMES the run ends
+# after that many frames.
 file(REMOVE_RECURSE ${WORK_DIR} ${WORK_DIR}-config)
 file(MAKE_DIRECTORY ${WORK_DIR})
 # The registry's values stay out of the user's own config folder.
 set(ENV{XDG_CONFIG_HOME} ${WORK_DIR}-config)
+set(frames_option "")
+if(DEFINED FRAMES)
+  set(frames_option --frames ${FRAMES})
+endif()
 execute_process(
-  COMMAND ${ZENTROVEX} run --headless ${PROGRAM}
+  COMMAND ${ZENTROVEX} run --headless ${frames_option} ${PROGRAM}
   WORKING_DIRECTORY ${WORK_DIR}
   OUTPUT_VARIABLE actual
   ERROR_VARIABLE errors
