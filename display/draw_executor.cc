@@ -153,8 +153,7 @@ class Pass {
     switch (r.type) {
       case draw_type::kLoadBitmap: return LoadBitmap(r, false);
       case draw_type::kInkColours:
-      case draw_type::kClearColour:
-      case draw_type::kReadPixel: return Perform(r);
+      case draw_type::kClearColour: return Perform(r);
       default: return;
     }
   }
@@ -409,7 +408,11 @@ class Pass {
     g_.SetDrawColours(static_cast<uint32_t>(r.x2), with_ink, static_cast<uint32_t>(r.y2));
   }
 
+  // The program takes the colour after the first pass; a later pass (the
+  // other buffer of a flip chain) would write into a slot it uses for
+  // something else by then.
   void ReadPixel(const DrawRecord& r) {
+    if (r.performed) return;
     Surface* target = Target(r);
     if (!target) return;
     const BitmapInfo info = g_.InfoOf(r.bitmap);

@@ -245,10 +245,14 @@ void Ink(Vm& vm) {
   DisplayOf(vm).QueueInkColours(ink, paper);
 }
 
+// The queue writes the colour into the result when it reads the pixel; a
+// pixel it cannot read (off the bitmap, nothing drawn while the window is
+// away) answers 0, not whatever the result held before.
 void ReadPixel(Vm& vm) {
   const Slot result = vm.NextSlot();
   const int32_t x = vm.NextInt();
   const int32_t y = vm.NextInt();
+  vm.SetInt(result, 0);
   DisplayOf(vm).QueueReadPixel(x, y, result.index);
   vm.yield = true;
 }
