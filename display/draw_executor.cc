@@ -198,16 +198,18 @@ class Pass {
       if (r.repeat <= 0) vm_.RunWarning(err::kLoadFailed, r.text, why);
       return;
     }
-    SurfacePtr existing = g_.BitmapSurface(bitmap);
-    if (existing) {
-      if (draw && Ready(*existing)) StretchSurfaceToSurface(*existing, *loaded);
+    if (bitmap == 0) {
+      // The screen keeps its size: the picture is drawn onto it.
+      SurfacePtr screen = g_.BitmapSurface(0);
+      if (draw && screen && Ready(*screen)) StretchSurfaceToSurface(*screen, *loaded);
     } else {
+      // A bitmap takes the picture whole, at its own size, whether it
+      // existed before or not.
       if (NameExtension(r.text) != "dds")
         loaded->SetColorKey(platform::ColorKey{g_.BlackPixelValue(), g_.BlackPixelValue()});
       g_.Bitmaps().Surface(bitmap) = loaded;
-      existing = loaded;
+      g_.Bitmaps().RecordSize(bitmap, *loaded);
     }
-    if (bitmap != 0) g_.Bitmaps().RecordSize(bitmap, *existing);
     BecomeCurrent(bitmap);
   }
 
