@@ -126,20 +126,15 @@ class Pass {
       case draw_type::kClearColour: return SetColours(r);
       case draw_type::kReadPixel: return ReadPixel(r);
       case draw_type::kTextFont:
-        g_.Fonts().State().font_name = r.text.substr(0, kFontNameLimit);
-        g_.Fonts().State().charset = r.x;
-        return MakeTextFont();
       case draw_type::kTextSize:
-        g_.Fonts().State().size = r.value;
-        return MakeTextFont();
-      case draw_type::kTextOpaque: g_.Fonts().State().opaque = 1; return;
-      case draw_type::kTextTransparent: g_.Fonts().State().opaque = 0; return;
+      case draw_type::kTextOpaque:
+      case draw_type::kTextTransparent:
       case draw_type::kTextNormal:
       case draw_type::kTextItalic:
       case draw_type::kTextBold:
       case draw_type::kTextBoldItalic:
-        g_.Fonts().State().style = static_cast<int16_t>(r.type - draw_type::kTextNormal);
-        return MakeTextFont();
+        if (ApplyTextRecord(r, g_.Fonts().State())) MakeTextFont();
+        return;
       case draw_type::kTextAt:
       case draw_type::kCenterTextAt: return TextAt(r);
       default: return;
@@ -402,10 +397,11 @@ class Pass {
 
   void MakeTextFont() { g_.Fonts().CreateTextFont(display_.Surfaces().back_buffer != nullptr); }
 
+  // The colours need only the target's pixel format: they are set also
+  // while the program holds the screen locked.
   void SetColours(const DrawRecord& r) {
-    Surface* target = Target(r);
-    if (!target) return;
-    ComputeChannelMasks(display_, *target);
+    if (!r.target) return;
+    ComputeChannelMasks(display_, *r.target);
     const bool with_ink = r.type == draw_type::kInkColours;
     g_.SetDrawColours(static_cast<uint32_t>(r.x2), with_ink, static_cast<uint32_t>(r.y2));
   }

@@ -294,6 +294,12 @@ TEST_F(DrawQueueTest, InkAndPaperBecomePixelsOfTheScreen) {
   // The back-buffer clear of the display uses the paper too.
   display.ClearBackBuffer();
   EXPECT_EQ(Back().PixelAt(2, 2), kBlue565);
+  // Colours are taken also while the program holds the screen locked.
+  display.LockPixels();
+  Queue().QueueInkColours(0x0000FF, 0);
+  Drain();
+  display.UnlockPixels();
+  EXPECT_EQ(Ink(), kBlue565);
 }
 
 TEST_F(DrawQueueTest, ReadingAPixelStoresItsColourWhenTheQueueRuns) {
