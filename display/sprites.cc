@@ -73,8 +73,8 @@ void Sprites::DeleteSprite(int32_t number) {
 // its image shows it once it exists. The system's own sprites show the
 // record they were given.
 int32_t Sprites::PictureOf(const SpriteRecord& sprite) {
-  const int32_t index = sprite.number >= 1 && sprite.exists == 1 ? Pools().image_ids.Get(sprite.image_number)
-                                                                  : sprite.image;
+  int32_t index = sprite.image;
+  if (sprite.number >= 1) index = sprite.exists == 1 ? Pools().image_ids.Get(sprite.image_number) : kNoRecord;
   return index >= 1 && Pools().images.InUse(index) ? index : kNoRecord;
 }
 
