@@ -46,13 +46,15 @@ class Pass {
   void Run(int32_t last) {
     RecordPool<DrawRecord>& draws = g_.Pools().draws;
     for (int32_t index = draws.Head(); index != kNoRecord;) {
-      --draws[index].repeat;
-      if (display_.DrawingEnabled()) {
-        if (draws[index].covered)
-          PerformUnseen(draws[index]);
-        else
-          Perform(draws[index]);
-      }
+      DrawRecord& r = draws[index];
+      --r.repeat;
+      // While the window is away nothing is drawn on the screen; the rest
+      // (bitmaps, loads, colours, text settings) is done as ever, or it
+      // would be lost.
+      if (r.covered || (!display_.DrawingEnabled() && WorksOnBitmap(r, 0)))
+        PerformUnseen(r);
+      else
+        Perform(r);
       draws[index].performed = true;
       const int32_t next = draws.Next(index);
       if (draws[index].repeat <= 0) g_.Pools().FreeDrawRecord(index);

@@ -119,15 +119,24 @@ TEST_F(DrawQueueTest, PrintingMovesTheTextCursor) {
 
 // ---- The executor -------------------------------------------------------------------------
 
-TEST_F(DrawQueueTest, WithDrawingDisabledAPassConsumesRecordsWithoutDrawing) {
-  CreateBitmap(1, 8, 8);
+// The screen records are consumed undrawn while the window is away; what
+// goes to bitmaps and the colours and text settings are not lost.
+TEST_F(DrawQueueTest, WithDrawingDisabledAPassDrawsNothingOnTheScreen) {
+  runtime.window.drawing_enabled = false;
+  Queue().QueueBox(0, 0, 8, 8);
+  Queue().QueueCreateBitmap(1, 8, 8);
+  Queue().QueueInkColours(0xFF0000, 0);
+  Queue().QueueTextSize(30);
+  Pass();
   Queue().QueueSetCurrentBitmap(1);
   Queue().QueueBox(0, 0, 8, 8);
-  runtime.window.drawing_enabled = false;
   Pass();
   runtime.window.drawing_enabled = true;
   EXPECT_EQ(Queue().Pending(), 0);
-  EXPECT_EQ(BitmapSurface(1).PixelAt(2, 2), 0u);
+  EXPECT_EQ(Back().PixelAt(2, 2), 0u);
+  ASSERT_TRUE(graphics->Bitmaps().Surface(1));
+  EXPECT_EQ(BitmapSurface(1).PixelAt(2, 2), kRed565);
+  EXPECT_EQ(graphics->Fonts().State().size, 30);
 }
 
 TEST_F(DrawQueueTest, ARecordWithoutATargetIsSkippedAndReleased) {
