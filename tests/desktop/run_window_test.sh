@@ -72,32 +72,18 @@ wmctrl -i -c "$DESK_WINDOW" || desk_fail "wmctrl could not close the window"
 desk_ended || desk_fail "the run did not end when its window was closed"
 [ "$DESK_STATUS" = 0 ] || desk_fail "the run ended with status $DESK_STATUS"
 
-# In full screen too the program goes on while its window is hidden or
-# minimised, so that it can bring the window back itself.
-{
-  step 1
-  printf 'hide window\r\n'
-  step 2
-  printf 'show window\r\n'
-  step 3
-  printf 'minimise window\r\n'
-  step 4
-  printf 'restore window\r\n'
-  printf 'do\r\nsync\r\nloop\r\n'
-} > full.kqa
-rm -f 1 2 3 4 5 6
+# In full screen too the program runs on while its window is hidden or
+# minimised, so that it brings the window back itself.
+{ step 1; printf 'hide window\r\n'; step 2; printf 'show window\r\n'; step 3; printf 'minimise window\r\n'
+  step 4; printf 'restore window\r\ndo\r\nsync\r\nloop\r\n'; } > full.kqa
+rm -f [1-6]
 desk_start "$zentrovex" run full.kqa
 desk_window
-touch 1
-desk_until is map_state IsUnMapped || desk_fail "hide window in full screen left it $(map_state)"
-touch 2
-desk_until is map_state IsViewable || desk_fail "the program hidden in full screen never showed its window again"
-touch 3
-desk_until has_state _NET_WM_STATE_HIDDEN || desk_fail "minimise window in full screen left it $(states)"
-touch 4
-desk_until lacks_state _NET_WM_STATE_HIDDEN || desk_fail "the program minimised in full screen never restored its window"
-wmctrl -i -c "$DESK_WINDOW" || desk_fail "wmctrl could not close the window"
-desk_ended || desk_fail "the full-screen run did not end when its window was closed"
+touch 1 && desk_until is map_state IsUnMapped || desk_fail "hide window in full screen left it $(map_state)"
+touch 2 && desk_until is map_state IsViewable || desk_fail "hidden in full screen, the program never showed it again"
+touch 3 && desk_until has_state _NET_WM_STATE_HIDDEN || desk_fail "minimise window in full screen left it $(states)"
+touch 4 && desk_until lacks_state _NET_WM_STATE_HIDDEN || desk_fail "minimised in full screen, it never came back"
+wmctrl -i -c "$DESK_WINDOW" && desk_ended || desk_fail "the full-screen run did not end when its window was closed"
 
 # The exit prompt's caption reaches the desktop as the program spelt it.
 printf '%s\r\n' $'set exit prompt "Fin \xe9", "Au revoir \xe9"' > prompt.kqa
