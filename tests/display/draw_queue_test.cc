@@ -119,8 +119,7 @@ TEST_F(DrawQueueTest, PrintingMovesTheTextCursor) {
 
 // ---- The executor -------------------------------------------------------------------------
 
-// The screen records are consumed undrawn while the window is away; what
-// goes to bitmaps and the colours and text settings are not lost.
+// While the window is away the screen is left undrawn, and only the screen.
 TEST_F(DrawQueueTest, WithDrawingDisabledAPassDrawsNothingOnTheScreen) {
   runtime.window.drawing_enabled = false;
   Queue().QueueBox(0, 0, 8, 8);
@@ -179,7 +178,7 @@ TEST_F(DrawQueueTest, OnACoveredScreenOnlyWhatDoesNotDrawIsDoneAgain) {
   EXPECT_EQ(Back().PixelAt(55, 55), Ink());
   EXPECT_EQ(BitmapSurface(3).PixelAt(4, 4), Ink());
   EXPECT_EQ(vm.errors.code, 1003);            // the load's last pass still warns
-  EXPECT_EQ(vm.IntAt(Slot{slot}), -1);  // the read was taken after the first pass: none writes it later
+  EXPECT_EQ(vm.IntAt(Slot{slot}), -1);        // read on the first pass only
   EXPECT_EQ(Queue().Pending(), 1);            // the new screen box, for its second pass
 }
 

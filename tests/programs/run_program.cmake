@@ -2,9 +2,8 @@
 # expected file. The program runs in WORK_DIR, emptied first, so the files
 # it writes stay out of the source tree. Line ends of the expected file
 # may be LF or CR LF. With EXPECTED_ERRORS, that file's text (without its
-# last line end) must appear in standard error. A NAME.frames beside the
-# program holds the most frames it may show, so that a program that would
-# hang where it fails ends at once.
+# last line end) must appear in standard error. A NAME.frames holds the
+# most frames the run may show (a program that would hang ends at once).
 file(REMOVE_RECURSE ${WORK_DIR} ${WORK_DIR}-config)
 file(MAKE_DIRECTORY ${WORK_DIR})
 # The registry's values stay out of the user's own config folder.
