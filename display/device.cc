@@ -153,6 +153,8 @@ void Display::WriteErrorLog(std::string_view text) {
 void Display::ApplyWindowStyle(bool full, bool invalidate_desktop) {
   (void)invalidate_desktop;  // every frame repaints the whole window
   platform::Window* window = platform_.window;
+  runtime_.window.put_away =
+      layout_.show_state == show_state::kHide || layout_.show_state == show_state::kMinimised;
   if (!full) {
     if (window) ApplyShowState(*window, layout_.show_state);
     return;

@@ -27,8 +27,9 @@ class DisplayClients {
   virtual void ClearLimbTextures() {}
   // Releases image textures and marks every image record empty.
   virtual void EmptyImageRecords() {}
-  // The new drawing targets: the back buffer, and how many buffers a
-  // deferred screen drawing must be performed into (2 with a flip chain).
+  // The new drawing targets: the back buffer, which becomes the current
+  // bitmap, and how many buffers a deferred screen drawing must be
+  // performed into (2 with a flip chain).
   virtual void SetDrawTargets(platform::Surface* back_buffer, int32_t flip_count) {
     (void)back_buffer, (void)flip_count;
   }

@@ -46,13 +46,15 @@ class Pass {
   void Run(int32_t last) {
     RecordPool<DrawRecord>& draws = g_.Pools().draws;
     for (int32_t index = draws.Head(); index != kNoRecord;) {
-      --draws[index].repeat;
-      if (display_.DrawingEnabled()) {
-        if (draws[index].covered)
-          PerformUnseen(draws[index]);
-        else
-          Perform(draws[index]);
-      }
+      DrawRecord& r = draws[index];
+      --r.repeat;
+      // While the window is away nothing is drawn on the screen; the rest
+      // (bitmaps, loads, colours, text settings) is done as ever, or it
+      // would be lost.
+      if (r.covered || (!display_.DrawingEnabled() && WorksOnBitmap(r, 0)))
+        PerformUnseen(r);
+      else
+        Perform(r);
       draws[index].performed = true;
       const int32_t next = draws.Next(index);
       if (draws[index].repeat <= 0) g_.Pools().FreeDrawRecord(index);
@@ -126,20 +128,15 @@ class Pass {
       case draw_type::kClearColour: return SetColours(r);
       case draw_type::kReadPixel: return ReadPixel(r);
       case draw_type::kTextFont:
-        g_.Fonts().State().font_name = r.text.substr(0, kFontNameLimit);
-        g_.Fonts().State().charset = r.x;
-        return MakeTextFont();
       case draw_type::kTextSize:
-        g_.Fonts().State().size = r.value;
-        return MakeTextFont();
-      case draw_type::kTextOpaque: g_.Fonts().State().opaque = 1; return;
-      case draw_type::kTextTransparent: g_.Fonts().State().opaque = 0; return;
+      case draw_type::kTextOpaque:
+      case draw_type::kTextTransparent:
       case draw_type::kTextNormal:
       case draw_type::kTextItalic:
       case draw_type::kTextBold:
       case draw_type::kTextBoldItalic:
-        g_.Fonts().State().style = static_cast<int16_t>(r.type - draw_type::kTextNormal);
-        return MakeTextFont();
+        if (ApplyTextRecord(r, g_.Fonts().State())) MakeTextFont();
+        return;
       case draw_type::kTextAt:
       case draw_type::kCenterTextAt: return TextAt(r);
       default: return;
@@ -153,8 +150,7 @@ class Pass {
     switch (r.type) {
       case draw_type::kLoadBitmap: return LoadBitmap(r, false);
       case draw_type::kInkColours:
-      case draw_type::kClearColour:
-      case draw_type::kReadPixel: return Perform(r);
+      case draw_type::kClearColour: return Perform(r);
       default: return;
     }
   }
@@ -199,16 +195,18 @@ class Pass {
       if (r.repeat <= 0) vm_.RunWarning(err::kLoadFailed, r.text, why);
       return;
     }
-    SurfacePtr existing = g_.BitmapSurface(bitmap);
-    if (existing) {
-      if (draw && Ready(*existing)) StretchSurfaceToSurface(*existing, *loaded);
+    if (bitmap == 0) {
+      // The screen keeps its size: the picture is drawn onto it.
+      SurfacePtr screen = g_.BitmapSurface(0);
+      if (draw && screen && Ready(*screen)) StretchSurfaceToSurface(*screen, *loaded);
     } else {
+      // A bitmap takes the picture whole, at its own size, whether it
+      // existed before or not.
       if (NameExtension(r.text) != "dds")
         loaded->SetColorKey(platform::ColorKey{g_.BlackPixelValue(), g_.BlackPixelValue()});
       g_.Bitmaps().Surface(bitmap) = loaded;
-      existing = loaded;
+      g_.Bitmaps().RecordSize(bitmap, *loaded);
     }
-    if (bitmap != 0) g_.Bitmaps().RecordSize(bitmap, *existing);
     BecomeCurrent(bitmap);
   }
 
@@ -401,15 +399,20 @@ class Pass {
 
   void MakeTextFont() { g_.Fonts().CreateTextFont(display_.Surfaces().back_buffer != nullptr); }
 
+  // The colours need only the target's pixel format: they are set also
+  // while the program holds the screen locked.
   void SetColours(const DrawRecord& r) {
-    Surface* target = Target(r);
-    if (!target) return;
-    ComputeChannelMasks(display_, *target);
+    if (!r.target) return;
+    ComputeChannelMasks(display_, *r.target);
     const bool with_ink = r.type == draw_type::kInkColours;
     g_.SetDrawColours(static_cast<uint32_t>(r.x2), with_ink, static_cast<uint32_t>(r.y2));
   }
 
+  // The program takes the colour after the first pass; a later pass (the
+  // other buffer of a flip chain) would write into a slot it uses for
+  // something else by then.
   void ReadPixel(const DrawRecord& r) {
+    if (r.performed) return;
     Surface* target = Target(r);
     if (!target) return;
     const BitmapInfo info = g_.InfoOf(r.bitmap);

@@ -77,7 +77,7 @@ class DrawQueue {
   // what earlier passes drew there lies under it, so the screen records
   // already performed are not drawn again into the other buffers of the
   // flip chain, where they would stand over the new picture. Their passes
-  // still do what does not draw (a load's warning, colours, a pixel read).
+  // still do what does not draw (a load's warning, colours).
   void ScreenCovered();
   // Empties the queue without drawing.
   void Clear();
@@ -95,5 +95,9 @@ class DrawQueue {
   BitmapTable& bitmaps_;
   Vm& vm_;
 };
+
+// Whether the record draws into bitmap `bitmap` (0: the screen) or makes,
+// loads, copies into, changes or deletes it.
+bool WorksOnBitmap(const DrawRecord& r, int32_t bitmap);
 
 }  // namespace zv

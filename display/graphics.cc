@@ -194,7 +194,9 @@ void Graphics::EmptyImageRecords() {
 
 void Graphics::SetDrawTargets(platform::Surface* back_buffer, int32_t flip_count) {
   (void)back_buffer;
+  // The bitmaps did not survive the display change: the screen is current.
   targets_.screen = display_.Surfaces().back_buffer;
+  targets_.current_bitmap = targets_.drawing_bitmap = 0;
   targets_.current = targets_.screen;
   targets_.drawing = targets_.screen;
   targets_.screen_repeat = static_cast<int8_t>(flip_count);

@@ -10,31 +10,6 @@ bool WorksOnImage(const DrawRecord& r, int32_t image) {
   return (r.type == draw_type::kGrabImage || r.type == draw_type::kRotateImage) && (image == 0 || r.subject == image);
 }
 
-bool WorksOnBitmap(const DrawRecord& r, int32_t bitmap) {
-  switch (r.type) {
-    case draw_type::kLoadBitmap:
-    case draw_type::kCreateBitmap:
-    case draw_type::kDeleteBitmap:
-    case draw_type::kMirrorBitmap:
-    case draw_type::kFlipBitmap:
-    case draw_type::kBlurBitmap:
-    case draw_type::kFadeBitmap: return r.subject == bitmap;
-    case draw_type::kCopyBitmap: return r.destination_bitmap == bitmap;
-    case draw_type::kClearScreen:
-    case draw_type::kSystemText:
-    case draw_type::kInputLineText:
-    case draw_type::kDot:
-    case draw_type::kBox:
-    case draw_type::kLine:
-    case draw_type::kEllipse:
-    case draw_type::kTextAt:
-    case draw_type::kCenterTextAt:
-    case draw_type::kPasteImage:
-    case draw_type::kPasteSprite: return r.bitmap == bitmap;
-    default: return false;
-  }
-}
-
 template <typename Works>
 void CarryOutThroughLast(Graphics& graphics, Works works) {
   RecordPool<DrawRecord>& draws = graphics.Pools().draws;

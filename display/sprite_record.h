@@ -13,8 +13,8 @@ namespace zv {
 struct SpriteRecord {
   int32_t shown = 0;
   int32_t deletion_countdown = 0;  // 2 after deleting a sprite that saves its background
-  int32_t image = 0;               // image record index; -1 none
-  int32_t image_number = 0;        // as the program gave it
+  int32_t image = 0;               // of the system's own sprites: image record index; -1 none
+  int32_t image_number = 0;        // as the program gave it; its image is the picture
   int32_t is_3d = 0;               // 1: the render record of a 3D object
   int32_t transparent = 0;         // 1: drawn with the source colour key
   int32_t x = 0, y = 0;

@@ -68,9 +68,19 @@ void Sprites::DeleteSprite(int32_t number) {
   }
 }
 
+// A program's sprite shows whatever picture its image number names now:
+// a load or grab may give the number a new record, and a sprite made before
+// its image shows it once it exists. The system's own sprites show the
+// record they were given.
+int32_t Sprites::PictureOf(const SpriteRecord& sprite) {
+  int32_t index = sprite.image;
+  if (sprite.number >= 1) index = sprite.exists == 1 ? Pools().image_ids.Get(sprite.image_number) : kNoRecord;
+  return index >= 1 && Pools().images.InUse(index) ? index : kNoRecord;
+}
+
 const ImageRecord* Sprites::ImageOf(const SpriteRecord& sprite) {
-  if (sprite.image < 1 || !Pools().images.InUse(sprite.image)) return nullptr;
-  return &Pools().images[sprite.image];
+  const int32_t index = PictureOf(sprite);
+  return index == kNoRecord ? nullptr : &Pools().images[index];
 }
 
 int32_t Sprites::ScaledWidth(const SpriteRecord& sprite) {
@@ -87,7 +97,7 @@ void Sprites::SetAllShown(bool shown) {
   RecordPool<SpriteRecord>& pool = Pools().sprites;
   for (int32_t i = pool.Head(); i != kNoRecord; i = pool.Next(i)) {
     SpriteRecord& s = pool[i];
-    if (s.layer == kProgramLayer && s.image >= 1) s.shown = shown ? 1 : 0;
+    if (s.layer == kProgramLayer && PictureOf(s) != kNoRecord) s.shown = shown ? 1 : 0;
   }
 }
 
@@ -181,8 +191,11 @@ bool Sprites::SaveBackground(int32_t record, int32_t buffer) {
   }
   SpriteRecord& sprite = Pools().sprites[record];
   ImageRecord& image = Pools().images[saved];
-  // The surface is kept while it is large enough for the sprite.
-  const int32_t want_w = std::max(w, image.created_width), want_h = std::max(h, image.created_height);
+  // Only the part on the screen is saved, so the surface need be no larger
+  // than that (a sprite scaled far beyond the screen needs no more); it is
+  // kept while it is large enough.
+  const int32_t want_w = std::max(rect.Width(), image.created_width);
+  const int32_t want_h = std::max(rect.Height(), image.created_height);
   if (!EnsureImageSurface(image, want_w, want_h, g_.BlackPixelValue(), g_.Maker())) {
     image.in_use = 0;
     sprite.saved_rect[buffer].right = 0;
@@ -215,7 +228,8 @@ void Sprites::DrawSprites() {
   for (int32_t layer = 0; layer <= kCursorLayer; ++layer)
     for (int32_t i = sprites.Head(); i != kNoRecord; i = sprites.Next(i)) {
       const SpriteRecord& s = sprites[i];
-      if (s.layer == layer && s.shown == 1 && s.image >= 1 && s.is_3d == 0) DrawSpriteRecord(back, 0, i, s.x, s.y);
+      if (s.layer == layer && s.shown == 1 && s.is_3d == 0 && PictureOf(s) != kNoRecord)
+        DrawSpriteRecord(back, 0, i, s.x, s.y);
     }
 }
 
@@ -301,10 +315,13 @@ int32_t Sprites::SpritesOverlap(int32_t a, int32_t b) {
   return 0;
 }
 
+// Only the program's own sprites answer: the system's pointer and caret
+// (and 3D render records) are no sprite a program can name, and one of them
+// under the sprite would hide the sprite it really touches.
 int32_t Sprites::FirstCollision(int32_t record) {
   RecordPool<SpriteRecord>& sprites = Pools().sprites;
   for (int32_t i = sprites.Head(); i != kNoRecord; i = sprites.Next(i))
-    if (i != record && SpritesOverlap(record, i) == 1) return sprites[i].number;
+    if (i != record && sprites[i].number >= 1 && SpritesOverlap(record, i) == 1) return sprites[i].number;
   return 0;
 }
 

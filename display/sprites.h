@@ -45,7 +45,9 @@ class Sprites {
   // Deletes the sprite: a sprite that saves its background keeps its record
   // for two more frames so that both buffers get their background back.
   void DeleteSprite(int32_t number);
-  // The image record the sprite shows, or null.
+  // The image record the sprite shows (its index, kNoRecord for none; or the
+  // record itself, null for none).
+  int32_t PictureOf(const SpriteRecord& sprite);
   const ImageRecord* ImageOf(const SpriteRecord& sprite);
   // trunc(image size x scale); 0 without an image.
   int32_t ScaledWidth(const SpriteRecord& sprite);
@@ -71,8 +73,8 @@ class Sprites {
   // 1 when the two records' rectangles overlap and some pixel of each,
   // other than its colour key, lies on the same screen position.
   int32_t SpritesOverlap(int32_t a, int32_t b);
-  // The first sprite (in creation order) that `record` overlaps: its number,
-  // 0 for none or for an internal record.
+  // The first of the program's sprites (in creation order) that `record`
+  // overlaps: its number, 0 for none.
   int32_t FirstCollision(int32_t record);
 
   // ---- Cursor sprites --------------------------------------------------------------

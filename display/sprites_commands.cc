@@ -49,8 +49,6 @@ void CmdSprite(Vm& vm) {
   s->x = x;
   s->y = y;
   s->image_number = image;
-  const int32_t index = sprites->Pools().image_ids.Get(image);
-  s->image = index > 0 ? index : kNoRecord;
 }
 
 void CmdSetSprite(Vm& vm) {

@@ -59,15 +59,36 @@ void CmdTextAt(Vm& vm) {
   g->Queue().QueueTextAt(x, y, text, Centred);
 }
 
+// The text state as the commands given so far set it: the executor's with
+// the text records that still wait in the queue applied, so that the
+// functions agree with the commands before them (with manual refresh the
+// queue runs only at the next sync).
+struct PendingText {
+  TextState state;
+  int32_t system_charset = 0;  // as the fonts made on the way leave it
+  bool new_font = false;       // a waiting record makes the text font anew
+};
+
+PendingText PendingTextState(Graphics& g) {
+  PendingText pending{g.Fonts().State(), g.Fonts().SystemCharset()};
+  const RecordPool<DrawRecord>& draws = g.Pools().draws;
+  for (int32_t i = draws.Head(); i != kNoRecord; i = draws.Next(i)) {
+    if (!ApplyTextRecord(draws[i], pending.state)) continue;
+    pending.new_font = true;
+    if (pending.state.charset != 0) pending.system_charset = pending.state.charset;
+  }
+  return pending;
+}
+
 void FnTextFont(Vm& vm) {
   const Slot result = core::NextStringResult(vm);
-  if (Graphics* g = FindGraphics(vm)) vm.SetString(result, g->Fonts().State().font_name);
+  if (Graphics* g = FindGraphics(vm)) vm.SetString(result, PendingTextState(*g).state.font_name);
 }
 
 template <int32_t (*Read)(const TextState&)>
 void FnTextValue(Vm& vm) {
   const Slot result = vm.NextSlot();
-  if (Graphics* g = FindGraphics(vm)) vm.SetInt(result, Read(g->Fonts().State()));
+  if (Graphics* g = FindGraphics(vm)) vm.SetInt(result, Read(PendingTextState(*g).state));
 }
 
 int32_t SizeOf(const TextState& s) { return s.size; }
@@ -78,10 +99,16 @@ template <bool Width>
 void FnTextExtent(Vm& vm) {
   const Slot result = vm.NextSlot();
   const std::string text(vm.NextString());
-  if (Graphics* g = FindGraphics(vm)) {
-    const platform::Size size = g->Fonts().TextFont().Measure(text);
-    vm.SetInt(result, Width ? size.width : size.height);
+  Graphics* g = FindGraphics(vm);
+  if (!g) return;
+  const PendingText pending = PendingTextState(*g);
+  platform::FontPtr font = g->Fonts().TextFontPtr();
+  if (pending.new_font) {
+    int32_t system_charset = pending.system_charset;
+    font = g->Fonts().FontFor(pending.state, &system_charset, g->Screen().Surfaces().back_buffer != nullptr);
   }
+  const platform::Size size = font->Measure(text);
+  vm.SetInt(result, Width ? size.width : size.height);
 }
 
 }  // namespace

@@ -51,25 +51,45 @@ void TextFonts::CreateSystemFont() {
 platform::FontPtr TextFonts::WindowFont() { return service_->CreateFont(DefaultSystemFont()); }
 
 void TextFonts::CreateTextFont(bool has_back_buffer) {
+  const int32_t before = system_charset_;
+  text_font_ = FontFor(state_, &system_charset_, has_back_buffer);
+  if (system_charset_ != before) CreateSystemFont();
+}
+
+platform::FontPtr TextFonts::FontFor(const TextState& state, int32_t* system_charset, bool has_back_buffer) {
   platform::FontRequest request;
-  request.face = state_.font_name;
-  request.weight = state_.style >= 2 ? kBoldWeight : kNormalWeight;
-  request.italic = state_.style == 1 || state_.style == 3;
-  if (state_.charset != 0) {
-    request.height = state_.size;
-    request.charset = state_.charset;
-    if (state_.charset != system_charset_) {
-      system_charset_ = state_.charset;
-      CreateSystemFont();
-    }
-  } else if (system_charset_ != 0) {
+  request.face = state.font_name;
+  request.weight = state.style >= 2 ? kBoldWeight : kNormalWeight;
+  request.italic = state.style == 1 || state.style == 3;
+  if (state.charset != 0) {
+    request.height = state.size;
+    request.charset = state.charset;
+    *system_charset = state.charset;
+  } else if (*system_charset != 0) {
     // A point size, in the character set chosen last.
-    request.height = has_back_buffer ? -MulDiv(state_.size, platform::kLogPixelsY, 72) : 0;
-    request.charset = system_charset_;
+    request.height = has_back_buffer ? -MulDiv(state.size, platform::kLogPixelsY, 72) : 0;
+    request.charset = *system_charset;
   } else {
-    request.height = state_.size;
+    request.height = state.size;
   }
-  text_font_ = service_->CreateFont(request);
+  return service_->CreateFont(request);
+}
+
+bool ApplyTextRecord(const DrawRecord& r, TextState& state) {
+  switch (r.type) {
+    case draw_type::kTextFont:
+      state.font_name = r.text.substr(0, kFontNameLimit);
+      state.charset = r.x;
+      return true;
+    case draw_type::kTextSize: state.size = r.value; return true;
+    case draw_type::kTextOpaque: state.opaque = 1; return false;
+    case draw_type::kTextTransparent: state.opaque = 0; return false;
+    case draw_type::kTextNormal:
+    case draw_type::kTextItalic:
+    case draw_type::kTextBold:
+    case draw_type::kTextBoldItalic: state.style = static_cast<int16_t>(r.type - draw_type::kTextNormal); return true;
+    default: return false;
+  }
 }
 
 void TextFonts::ChecklistFontFamilies(Checklist& list) {

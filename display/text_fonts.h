@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "display/draw_record.h"
 #include "platform/text/text_service.h"
 #include "runtime/vm/checklist.h"
 
@@ -37,6 +38,10 @@ class TextFonts {
   // Makes the text font from the state (a character set other than the
   // last one also remakes the system font in it).
   void CreateTextFont(bool has_back_buffer);
+  // The text font `state` makes while the system font is in character set
+  // `system_charset`, which takes the character set it leaves the system
+  // font in.
+  platform::FontPtr FontFor(const TextState& state, int32_t* system_charset, bool has_back_buffer);
   void CreateSystemFont();
   // The font a window paints its own text in: the system font, whatever
   // character set the program chose.
@@ -59,6 +64,10 @@ class TextFonts {
   int32_t system_charset_ = 0;
   platform::FontPtr system_font_, text_font_;
 };
+
+// Applies a text-state record (types 201 to 210) to `state`; true when the
+// text font is to be made anew.
+bool ApplyTextRecord(const DrawRecord& r, TextState& state);
 
 // a x b / c rounded half away from zero, as the platform's font sizes
 // are scaled.

@@ -173,9 +173,10 @@ void MessagePump::MainWindowProc(const WindowEvent& event) {
       }
       w.drawing_enabled = true;
       w.input_focus = true;
+      w.put_away = false;
       break;
     case WindowEventKind::kDeactivate:
-      if (!display.Windowed()) {
+      if (!display.Windowed() && !w.put_away) {
         if (!w.always_active) {
           OnAppDeactivate();
           vm_.app_active = false;

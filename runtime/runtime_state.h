@@ -72,6 +72,9 @@ struct WindowState {
   bool drawing_enabled = true;
   bool input_focus = true;
   bool always_active = false;  // losing the focus neither pauses sound nor the program
+  // The program hid or minimised its window itself: the focus that goes
+  // with it pauses nothing, since only the program can bring it back.
+  bool put_away = false;
   bool cursor_shown = false;   // the system arrow is shown over the window
   bool cursor_sprite_mode = false;  // the cursor sprites own the mouse position
   int32_t left = 0;

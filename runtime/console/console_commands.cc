@@ -1,5 +1,6 @@
 #include "runtime/console/console_commands.h"
 
+#include <algorithm>
 #include <optional>
 #include <string>
 
@@ -244,10 +245,14 @@ void Ink(Vm& vm) {
   DisplayOf(vm).QueueInkColours(ink, paper);
 }
 
+// The queue writes the colour into the result when it reads the pixel; a
+// pixel it cannot read (off the bitmap, nothing drawn while the window is
+// away) answers 0, not whatever the result held before.
 void ReadPixel(Vm& vm) {
   const Slot result = vm.NextSlot();
   const int32_t x = vm.NextInt();
   const int32_t y = vm.NextInt();
+  vm.SetInt(result, 0);
   DisplayOf(vm).QueueReadPixel(x, y, result.index);
   vm.yield = true;
 }
@@ -397,9 +402,10 @@ void Timer(Vm& vm) {
 }
 
 // The first run starts the wait; it ends on the first run after more than
-// the given milliseconds have passed, measured across the clock's wrap.
+// the given milliseconds have passed, measured across the clock's wrap. A
+// time below 0 (a frame limiter whose frame ran long) waits as 0 does.
 void Wait(Vm& vm) {
-  const uint32_t length = static_cast<uint32_t>(vm.NextInt());
+  const uint32_t length = static_cast<uint32_t>(std::max(vm.NextInt(), 0));
   ConsoleState& con = State(vm).console;
   const uint32_t now = vm.Host().NowMs();
   if (!con.waiting) {

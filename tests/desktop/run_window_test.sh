@@ -3,8 +3,8 @@
 # file until the program names it (in UTF-8 and in X's own Latin-1, as the
 # desktop reads it; so is the caption of the exit prompt); the
 # window commands place the window's inside, and size, hide, show,
-# minimise, maximise and restore it as the window manager sees it; closing
-# the window ends the run.
+# minimise, maximise and restore it as the window manager sees it, in full
+# screen as in a window; closing the window ends the run.
 set -euo pipefail
 zentrovex=$1
 source "$(dirname "$0")/../support/desktop.sh"
@@ -71,6 +71,19 @@ desk_until is size 400x300 || desk_fail "restored to $(size), not 400x300"
 wmctrl -i -c "$DESK_WINDOW" || desk_fail "wmctrl could not close the window"
 desk_ended || desk_fail "the run did not end when its window was closed"
 [ "$DESK_STATUS" = 0 ] || desk_fail "the run ended with status $DESK_STATUS"
+
+# In full screen too the program runs on while its window is hidden or
+# minimised, so that it brings the window back itself.
+{ step 1; printf 'hide window\r\n'; step 2; printf 'show window\r\n'; step 3; printf 'minimise window\r\n'
+  step 4; printf 'restore window\r\ndo\r\nsync\r\nloop\r\n'; } > full.kqa
+rm -f [1-6]
+desk_start "$zentrovex" run full.kqa
+desk_window
+touch 1 && desk_until is map_state IsUnMapped || desk_fail "hide window in full screen left it $(map_state)"
+touch 2 && desk_until is map_state IsViewable || desk_fail "hidden in full screen, the program never showed it again"
+touch 3 && desk_until has_state _NET_WM_STATE_HIDDEN || desk_fail "minimise window in full screen left it $(states)"
+touch 4 && desk_until lacks_state _NET_WM_STATE_HIDDEN || desk_fail "minimised in full screen, it never came back"
+wmctrl -i -c "$DESK_WINDOW" && desk_ended || desk_fail "the full-screen run did not end when its window was closed"
 
 # The exit prompt's caption reaches the desktop as the program spelt it.
 printf '%s\r\n' $'set exit prompt "Fin \xe9", "Au revoir \xe9"' > prompt.kqa

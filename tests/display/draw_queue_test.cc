@@ -119,15 +119,23 @@ TEST_F(DrawQueueTest, PrintingMovesTheTextCursor) {
 
 // ---- The executor -------------------------------------------------------------------------
 
-TEST_F(DrawQueueTest, WithDrawingDisabledAPassConsumesRecordsWithoutDrawing) {
-  CreateBitmap(1, 8, 8);
+// While the window is away the screen is left undrawn, and only the screen.
+TEST_F(DrawQueueTest, WithDrawingDisabledAPassDrawsNothingOnTheScreen) {
+  runtime.window.drawing_enabled = false;
+  Queue().QueueBox(0, 0, 8, 8);
+  Queue().QueueCreateBitmap(1, 8, 8);
+  Queue().QueueInkColours(0xFF0000, 0);
+  Queue().QueueTextSize(30);
+  Pass();
   Queue().QueueSetCurrentBitmap(1);
   Queue().QueueBox(0, 0, 8, 8);
-  runtime.window.drawing_enabled = false;
   Pass();
   runtime.window.drawing_enabled = true;
   EXPECT_EQ(Queue().Pending(), 0);
-  EXPECT_EQ(BitmapSurface(1).PixelAt(2, 2), 0u);
+  EXPECT_EQ(Back().PixelAt(2, 2), 0u);
+  ASSERT_TRUE(graphics->Bitmaps().Surface(1));
+  EXPECT_EQ(BitmapSurface(1).PixelAt(2, 2), kRed565);
+  EXPECT_EQ(graphics->Fonts().State().size, 30);
 }
 
 TEST_F(DrawQueueTest, ARecordWithoutATargetIsSkippedAndReleased) {
@@ -170,7 +178,7 @@ TEST_F(DrawQueueTest, OnACoveredScreenOnlyWhatDoesNotDrawIsDoneAgain) {
   EXPECT_EQ(Back().PixelAt(55, 55), Ink());
   EXPECT_EQ(BitmapSurface(3).PixelAt(4, 4), Ink());
   EXPECT_EQ(vm.errors.code, 1003);            // the load's last pass still warns
-  EXPECT_EQ(vm.IntAt(Slot{slot}), 0x0000FF);  // and the read sees the covered screen
+  EXPECT_EQ(vm.IntAt(Slot{slot}), -1);        // read on the first pass only
   EXPECT_EQ(Queue().Pending(), 1);            // the new screen box, for its second pass
 }
 
@@ -294,6 +302,12 @@ TEST_F(DrawQueueTest, InkAndPaperBecomePixelsOfTheScreen) {
   // The back-buffer clear of the display uses the paper too.
   display.ClearBackBuffer();
   EXPECT_EQ(Back().PixelAt(2, 2), kBlue565);
+  // Colours are taken also while the program holds the screen locked.
+  display.LockPixels();
+  Queue().QueueInkColours(0x0000FF, 0);
+  Drain();
+  display.UnlockPixels();
+  EXPECT_EQ(Ink(), kBlue565);
 }
 
 TEST_F(DrawQueueTest, ReadingAPixelStoresItsColourWhenTheQueueRuns) {

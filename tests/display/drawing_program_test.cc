@@ -153,17 +153,23 @@ TEST_F(DrawingPrograms, ReplayedTextKeepsTheLookItWasQueuedWith) {
   EXPECT_NE(first.Hash(), Run("sync on\nhide mouse\ncls\nsync\nsync\nend\n").Hash());  // something was drawn
 }
 
-TEST_F(DrawingPrograms, TextFunctionsSeeTheStateOnlyAfterTheQueueRan) {
+// With manual refresh the text records wait for the sync; the functions
+// answer as the commands before them set the text all the same.
+TEST_F(DrawingPrograms, TextFunctionsAnswerAsTheCommandsBeforeThemSetTheText) {
   DrawingRun run = Run(
       "sync on\n"
-      "set text size 20\n"
-      "print text size()\n"
+      "set text font \"arial\"\n"
+      "sync\n"
+      "w = text width(\"WWW\")\n"
+      "set text size 40\n"
+      "set text bold\n"
+      "print text size(); text style(); text width(\"WWW\") > 3 * w\n"
       "sync\n"
       "print text size()\n"
       "print text width(\"\")\n"
       "end\n");
   EXPECT_EQ(run.status, 0);
-  EXPECT_EQ(run.printed, "10\n20\n0\n");
+  EXPECT_EQ(run.printed, "4021\n40\n0\n");
 }
 
 // Pictures named "WxH.bmp" load as a surface of that size: red, with a

@@ -2,13 +2,19 @@
 # expected file. The program runs in WORK_DIR, emptied first, so the files
 # it writes stay out of the source tree. Line ends of the expected file
 # may be LF or CR LF. With EXPECTED_ERRORS, that file's text (without its
-# last line end) must appear in standard error.
+# last line end) must appear in standard error. A NAME.frames holds the
+# most frames the run may show (a program that would hang ends at once).
 file(REMOVE_RECURSE ${WORK_DIR} ${WORK_DIR}-config)
 file(MAKE_DIRECTORY ${WORK_DIR})
 # The registry's values stay out of the user's own config folder.
 set(ENV{XDG_CONFIG_HOME} ${WORK_DIR}-config)
+string(REGEX REPLACE "kqa$" "frames" frames_file ${PROGRAM})
+if(EXISTS ${frames_file})
+  file(STRINGS ${frames_file} frames LIMIT_COUNT 1)
+  set(frames_option --frames ${frames})
+endif()
 execute_process(
-  COMMAND ${ZENTROVEX} run --headless ${PROGRAM}
+  COMMAND ${ZENTROVEX} run --headless ${frames_option} ${PROGRAM}
   WORKING_DIRECTORY ${WORK_DIR}
   OUTPUT_VARIABLE actual
   ERROR_VARIABLE errors
