@@ -168,7 +168,7 @@ function(zv_test_suite name)
   zv_test_flags(${name})
   target_precompile_headers(${name} REUSE_FROM zv_test_headers)
   zv_unity(${name})
-  target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest_main)
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} zv_test_main)
   set(properties ENVIRONMENT "ZV_TEST_DATA=${PROJECT_SOURCE_DIR}/tests/data")
   if(ARG_WAITS)
     list(APPEND properties LABELS waits)
@@ -229,7 +229,8 @@ endfunction()
 # zv_xvfb_test(NAME TARGET FILTER): runs the GoogleTest cases of TARGET
 # matching FILTER inside a virtual X server of their own
 # (tests/support/with_xvfb.sh), so tests of the real SDL window run where
-# there is no display. Nothing when Xvfb is not installed.
+# there is no display; where a case skips, the run is skipped (77, from
+# tests/support/test_main.cc). Nothing when Xvfb is not installed.
 find_program(ZV_XVFB Xvfb)
 set(ZV_WITH_XVFB ${PROJECT_SOURCE_DIR}/tests/support/with_xvfb.sh)
 function(zv_xvfb_test name target filter)

@@ -18,9 +18,10 @@
 # One program per pace runs the cases in turn, each saying when it is ready
 # for keys (ready-CASE.txt), when its question of interest has begun
 # (asked-CASE.txt) and what its questions took (answers-CASE.txt, "|"
-# between two answers). A case that hangs is reported and a new program
-# goes on with the cases after it. Every case runs; the test fails at the
-# end if any did, naming each.
+# between two answers). A case that has not answered within
+# ZV_TYPED_ROW_SECONDS (45 s, many times what any needs) lost a line: it is
+# reported, and a new program goes on with the cases after it. Every case
+# runs; the test fails at the end if any did, naming each.
 #
 # ZV_TYPED_CASES and ZV_TYPED_PACES choose cases and paces; ZV_TYPED_TRIES
 # runs each case that many times and counts the answers that came right
@@ -635,6 +636,23 @@ answers_of() {
   fi
 }
 
+# A case needs a few seconds (3.4 s at most, for the flood, on an idle
+# machine), several times that on a loaded one or under the sanitizers: its
+# waits end within row_seconds of its start, so that a line lost fails its
+# row then rather than the whole test at its limit.
+row_seconds=${ZV_TYPED_ROW_SECONDS:-45}
+row_end() { echo $((SECONDS + row_seconds < DESK_END ? SECONDS + row_seconds : DESK_END)); }
+
+# Plays the case NAME at DELAY ms a key in the program running, setting $got.
+run_case() {
+  if sign "ready-$1.txt"; then
+    "play_$1" "$2"
+    got=$(answers_of "$1")
+  else
+    got="(never asked)"
+  fi
+}
+
 failures=()
 declare -A right
 # Runs the cases given at DELAY ms a key, one program for all of them; after
@@ -648,19 +666,14 @@ run_cases_at() {
     if declare -F "alone_${left[0]}" > /dev/null; then
       name=${left[0]}
       left=("${left[@]:1}")
-      "alone_$name"
+      DESK_END=$(row_end) "alone_$name"
     else
       desk_start "$zentrovex" run questions.kqa "${left[@]}"
       desk_window
       while [ ${#left[@]} -gt 0 ] && ! declare -F "alone_${left[0]}" > /dev/null; do
         name=${left[0]}
         left=("${left[@]:1}")
-        if sign "ready-$name.txt"; then
-          "play_$name" "$delay"
-          got=$(answers_of "$name")
-        else
-          got="(never asked)"
-        fi
+        DESK_END=$(row_end) run_case "$name" "$delay"
         [ "$got" = "${expected[$name]}" ] || break
         echo "ok   $name at $delay ms"
         right[$name@$delay]=$((${right[$name@$delay]:-0} + 1))

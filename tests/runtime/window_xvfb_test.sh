@@ -18,7 +18,7 @@ set +e
 out=$(ZV_XVFB_SCREEN=800x600x24 "$with_xvfb" "$zentrovex" run "$work/window.kqa" 2>"$work/err.txt")
 status=$?
 set -e
-[ "$status" -eq 77 ] && exit 77
+[ "$status" -ne 77 ] || { echo "$out"; exit 77; }
 if [ "$status" -ne 0 ]; then
   echo "FAIL: exit status $status: $(cat "$work/err.txt")" >&2
   exit 1

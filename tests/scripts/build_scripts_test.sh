@@ -28,7 +28,7 @@ printf '#!/bin/sh\nexit 0\n' > "$work/bin/ctest"
 chmod +x "$work/bin/cmake" "$work/bin/ctest"
 export PATH="$work/bin:$PATH" ZV_CONFIGURED="$work/configured"
 mkdir "$work/repo"
-cp -r "$repo/scripts" "$work/repo/"
+cp -r "$repo/scripts" "$repo/README.md" "$work/repo/"
 
 "$work/repo/scripts/test" > /dev/null
 "$work/repo/scripts/build" > /dev/null

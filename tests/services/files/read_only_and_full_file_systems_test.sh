@@ -12,14 +12,14 @@
 set -euo pipefail
 zentrovex=$1
 if [ "${ZV_IN_MOUNT_NAMESPACE:-}" != 1 ]; then
-  unshare -m --propagation private true 2> /dev/null || { echo "no mount namespace: skipped"; exit 77; }
+  unshare -m --propagation private true 2> /dev/null || { echo "SKIP: no mount namespace can be made here"; exit 77; }
   ZV_IN_MOUNT_NAMESPACE=1 exec unshare -m --propagation private "$0" "$@"
 fi
 work=$(mktemp -d)
 mkdir "$work/ro" "$work/run" "$work/full" "$work/disk" "$work/inodes"
 trap 'umount "$work/ro" "$work/full" "$work/disk" "$work/inodes" 2> /dev/null || true; rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
-mount -t tmpfs none "$work/ro" 2> /dev/null || { echo "no tmpfs: skipped"; exit 77; }
+mount -t tmpfs none "$work/ro" 2> /dev/null || { echo "SKIP: no tmpfs can be mounted here"; exit 77; }
 printf 'kept' > "$work/ro/data.txt"
 mkdir -p "$work/ro/tree/inner"
 printf 'kept' > "$work/ro/tree/inner/data.txt"
@@ -51,7 +51,7 @@ expect 'rename file "../ro/data.txt", "../ro/new.txt"' \
   'Runtime Warning : Could not rename the file "../ro/data.txt": read-only file system in the folder "../ro".'
 
 # A file system of 64 KB takes no copy of 200 KB.
-mount -t tmpfs -o size=64k none "$work/full" 2> /dev/null || { echo "no small tmpfs: skipped"; exit 77; }
+mount -t tmpfs -o size=64k none "$work/full" 2> /dev/null || { echo "SKIP: no small tmpfs can be mounted here"; exit 77; }
 head -c 200000 /dev/zero | tr '\0' x > big.txt
 status=0
 printf 'copy file "big.txt", "../full/big.txt"\r\nprint "not reached"\r\n' > copy.kqa
@@ -64,7 +64,7 @@ grep -qF 'Runtime Warning : Could not copy the file "../full/big.txt": no space 
 # A file system of 2 MB, filled: what was on it stays whole, and every write
 # onto it says so and why. Another runs out of files instead of room.
 mount -t tmpfs -o size=2m none "$work/disk" && mount -t tmpfs -o size=1m,nr_inodes=4 none "$work/inodes" ||
-  { echo "no small tmpfs: skipped"; exit 77; }
+  { echo "SKIP: no small tmpfs can be mounted here"; exit 77; }
 disk=$work/disk
 printf old > "$disk/old.dat"
 truncate -s 1M "$disk/sparse.dat"
