@@ -214,9 +214,11 @@ int FindInFolder(const JournalHeader& header, std::string& path) {
   return found;
 }
 
-// The sweep's part: the file a journal of the state folder names, wherever
-// it is now in its folder. One that cannot be found keeps its journal for
-// its next open, for a week, and the run says so.
+// The sweep's part: the file a journal of the state folders names,
+// wherever it is now in its folder. One that cannot be found keeps its
+// journal for its next open, for a week, and the run says so; then, or at
+// once where no open could find it, its old content goes to the kept
+// folder.
 Outcome SettleNamedFile(int journal, const JournalHeader& header, const std::string& name) {
   std::string path = header.path;
   int file = OpenNamedFile(path);
@@ -315,7 +317,8 @@ std::string FolderOf(int fd) {
 }
 
 // Where a journal of the regular file open as `fd` may be: the state
-// folder, and beside the file where its folder is the user's alone. One
+// folder, the spare one, and beside the file where its folder is the
+// user's alone. One
 // beside it in a folder others may write could be anyone's: it is passed
 // over, and said so where `say` asks.
 std::vector<std::string> JournalsOf(int fd, bool say) {

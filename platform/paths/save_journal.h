@@ -78,7 +78,7 @@ class SaveJournal {
 bool RecoverKilledSave(int fd);
 // Whether a journal of the file open as `fd` is there whose saver has ended.
 bool KilledSaveLeft(int fd);
-// The same for every journal in the state folder whose saver has ended,
+// The same for every journal in the state folders whose saver has ended,
 // each onto the file it names, or onto that file under another name in
 // its folder; how many were dealt with. Never waits.
 size_t RecoverKilledSaves();
