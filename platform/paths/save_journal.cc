@@ -249,9 +249,9 @@ Outcome SettleNamedFile(int journal, const JournalHeader& header, const std::str
                     gone + ", and its file system cannot tell the file that save rewrote from another",
                     Aside::kKeptFolder);
   if (old) return SetAside(journal, header, name, header.path, gone + ", for a week", Aside::kKeptFolder);
-  Say("a save of " + Quoted(header.path) + " was killed, and " + gone + " (nor has the file it rewrote in its folder): " +
-      "its old content stays in " + Quoted(name) + " for that file's next open, for a week, and then goes to the kept "
-      "folder");
+  Say("a save of " + Quoted(header.path) + " was killed, and " + gone +
+      " (nor has the file it rewrote in its folder): its old content stays in " + Quoted(name) +
+      " for that file's next open, for a week, and then goes to the kept folder");
   return Outcome::kStays;
 }
 

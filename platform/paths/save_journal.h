@@ -18,9 +18,10 @@ struct JournalHeader;
 // and synced. It goes in the user's state folder (StateFolder()/saves),
 // else in the spare state folder (SpareStateFolder()/saves), else beside the
 // file under a hidden name, but only in a folder the user alone may write:
-// a journal is trusted only where no one else could have put it. It is named for the file's identity (inode, birth, generation),
-// which it follows whatever the file's names are now, and when its file
-// system is mounted again under another device. A save that fails part-way
+// a journal is trusted only where no one else could have put it. It is
+// named for the file's identity (inode, birth, generation), which it
+// follows whatever the file's names are now, and when its file system is
+// mounted again under another device. A save that fails part-way
 // puts the old content back at once; one that was killed leaves its
 // journal, and the next open of the file, or the next start, undoes it
 // (RecoverKilledSave) only where every part of the file is still the old or

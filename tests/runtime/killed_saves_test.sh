@@ -141,7 +141,8 @@ run_row() {
     fi
     [ "$kind" != link ] || [ "$(stat -c %h "$dir/f.dat")" = 2 ] || fail "$fs/$kind: the file lost its second name"
   done
-  echo "$fs/$kind: $kills kills over a rewrite of $((rewrite / 1000)) ms, $hits inside it: $whole_a old, $whole_b new, $torn torn"
+  echo "$fs/$kind: $kills kills over a rewrite of $((rewrite / 1000)) ms, $hits inside it:" \
+    "$whole_a old, $whole_b new, $torn torn"
   [ $torn = 0 ] || { echo "FAIL: $fs/$kind: $torn of $kills killed saves tore the file"; failed=1; }
   [ $hits -gt 0 ] || { echo "FAIL: $fs/$kind: no kill landed inside the rewrite"; failed=1; }
   [ -z "$(ls -A "$XDG_STATE_HOME/zentrovex/saves" 2> /dev/null)" ] || fail "$fs/$kind: a journal stayed"

@@ -419,11 +419,13 @@ row_no_home() {
   (cd "$work/r" && setpriv --reuid=65534 --regid=65534 --clear-groups -- env -u XDG_STATE_HOME HOME=/nonexistent \
     "$zentrovex" run --headless "$work/save.kqa" > "$work/said" 2>&1) || no "the save failed: $(cat "$work/said")" || return 1
   [ "$(stat -c %s "$work/r/s.dat")" = 12004 ] || no "the file was not saved" || return 1
-  grep -qx "zentrovex: journals of saves in place go to \"/var/tmp/zentrovex-65534/saves\" in this run: the state folder \
-\"/nonexistent/.local/state/zentrovex\": permission denied" "$work/said" || no "the run said: $(cat "$work/said")"
+  grep -qx "zentrovex: journals of saves in place go to \"/var/tmp/zentrovex-65534/saves\" in this run: \
+the state folder \"/nonexistent/.local/state/zentrovex\": permission denied" "$work/said" ||
+    no "the run said: $(cat "$work/said")"
 }
 row_killed_without_a_state_folder() {
-  mkdir -p "$work/full" && mount -t tmpfs -o size=64k,mode=777 tmpfs "$work/full" || no "no tmpfs can be mounted" || return 77
+  mkdir -p "$work/full" && mount -t tmpfs -o size=64k,mode=777 tmpfs "$work/full" ||
+    no "no tmpfs can be mounted" || return 77
   nobody dd if=/dev/zero of="$work/full/fill" bs=4k 2> /dev/null
   local state
   for state in "-u XDG_STATE_HOME" "XDG_STATE_HOME=$work/full"; do
@@ -490,7 +492,8 @@ row_journal_of_a_lost_file() {
   cmp -s "$kept" "$work/old.ref" && grep -q "for a week; .* kept as \"$kept\"" "$work/said" ||
     no "after a week the start said: $(cat "$work/said")" || return 1
   mkdir -p "$work/ram" && mount -t ramfs -o mode=777 ramfs "$work/ram" || no "no ramfs can be mounted" || return 77
-  cp "$work/old.ref" "$work/ram/s.dat" && ln "$work/ram/s.dat" "$work/ram/second.dat" && chown 65534:65534 "$work/ram/s.dat"
+  cp "$work/old.ref" "$work/ram/s.dat" && ln "$work/ram/s.dat" "$work/ram/second.dat" &&
+    chown 65534:65534 "$work/ram/s.dat"
   as_prefix=("${nobody_prefix[@]}")
   held nobody "$work/ram" "$work/save.kqa" || no "the save on ramfs was not held" || return 1
   kill_held
@@ -518,7 +521,8 @@ anew() {
   fi
   wait "$run" 2> /dev/null
   nobody "$zentrovex" --version > /dev/null 2>> "$work/anew.out"
-  [ "$(cat "$work/w/save.txt" 2> /dev/null | tr -d '\r\n')" = "$expect" ] && [ "$(ls -A "$work/w")" = "${expect:+save.txt}" ] ||
+  [ "$(cat "$work/w/save.txt" 2> /dev/null | tr -d '\r\n')" = "$expect" ] &&
+    [ "$(ls -A "$work/w")" = "${expect:+save.txt}" ] ||
     no "killed at \"$kill_at\", the folder holds $(ls -A "$work/w"): $(cat "$work/anew.out")"
 }
 row_deleted_and_written_anew() {
