@@ -20,10 +20,8 @@ namespace {
 
 constexpr char kRecordsFolder[] = "deleted";
 constexpr std::string_view kHiddenPrefix = ".zv-deleted-";
-constexpr std::string_view kMagic = "ZVDELET1";
+constexpr std::string_view kRecordMagic = "ZVDELET1";
 constexpr size_t kMaxRecord = 2 * 65536;
-
-std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
 
 // The identity by which a held file is named and checked.
 std::optional<FileIdentity> IdentityOfPath(const std::string& path) {
@@ -35,7 +33,7 @@ std::optional<FileIdentity> IdentityOfPath(const std::string& path) {
 }
 
 std::vector<uint8_t> RecordBytes(const std::string& path, const std::string& hidden) {
-  std::vector<uint8_t> bytes(kMagic.begin(), kMagic.end());
+  std::vector<uint8_t> bytes(kRecordMagic.begin(), kRecordMagic.end());
   bytes.insert(bytes.end(), path.begin(), path.end());
   bytes.push_back(0);
   bytes.insert(bytes.end(), hidden.begin(), hidden.end());
@@ -46,15 +44,15 @@ std::vector<uint8_t> RecordBytes(const std::string& path, const std::string& hid
 // The path and hidden name a record holds; nothing for a file that is none.
 std::optional<std::pair<std::string, std::string>> ReadRecord(int fd) {
   struct stat st {};
-  if (::fstat(fd, &st) != 0 || st.st_size < static_cast<off_t>(kMagic.size()) ||
+  if (::fstat(fd, &st) != 0 || st.st_size < static_cast<off_t>(kRecordMagic.size()) ||
       st.st_size > static_cast<off_t>(kMaxRecord))
     return std::nullopt;
   std::string text(static_cast<size_t>(st.st_size), '\0');
-  if (!ReadExactly(fd, reinterpret_cast<uint8_t*>(text.data()), text.size(), 0) || !text.starts_with(kMagic))
+  if (!ReadExactly(fd, reinterpret_cast<uint8_t*>(text.data()), text.size(), 0) || !text.starts_with(kRecordMagic))
     return std::nullopt;
-  const size_t path_end = text.find('\0', kMagic.size());
+  const size_t path_end = text.find('\0', kRecordMagic.size());
   if (path_end == std::string::npos || text.back() != '\0') return std::nullopt;
-  std::string path = text.substr(kMagic.size(), path_end - kMagic.size());
+  std::string path = text.substr(kRecordMagic.size(), path_end - kRecordMagic.size());
   std::string hidden = text.substr(path_end + 1, text.size() - path_end - 2);
   if (path.empty() || path[0] != '/' || FolderPart(hidden) != FolderPart(path) ||
       !IsDeletedFileName(hidden.substr(hidden.rfind('/') + 1)))

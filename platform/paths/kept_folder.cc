@@ -22,8 +22,6 @@ namespace {
 constexpr char kKeptFolder[] = "kept";
 constexpr int kNamesBeside = 100;
 
-std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
-
 std::string BaseName(const std::string& path) { return path.substr(path.rfind('/') + 1); }
 
 // Gives the temporary `made` the first free name `base` + `suffix`, then

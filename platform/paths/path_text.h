@@ -22,6 +22,9 @@ inline std::string JoinPath(const std::string& folder, std::string_view name) {
   return folder.back() == '/' ? folder + std::string(name) : folder + "/" + std::string(name);
 }
 
+// A path as messages give it: between double quotes.
+inline std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
+
 // The path as it reads from any working folder.
 inline std::string AbsolutePath(const std::string& path) {
   if (!path.empty() && path[0] == '/') return path;

@@ -37,8 +37,6 @@ constexpr time_t kOrphanSeconds = 7 * 24 * 60 * 60;
 
 void Say(const std::string& text) { SayOnStandardError(text); }
 
-std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
-
 // Why a folder of ours failed its checks, or could not be made.
 std::string FolderCause(int error) {
   return error == EPERM ? "it is another user's, or others may write it" : CauseOf(error);
