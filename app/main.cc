@@ -15,6 +15,7 @@
 #include "app/program_run.h"
 #include "app/program_compiler.h"
 #include "app/system_parts.h"
+#include "platform/paths/deleted_file.h"
 #include "platform/paths/path_resolver.h"
 #include "platform/paths/save_journal.h"
 #include "platform/paths/temp_folder.h"
@@ -181,8 +182,10 @@ int main(int argc, char** argv) {
   // signal, as its parent expects.
   zv::platform::CatchStopSignals();
   // Files whose saves in place were killed get their old content back
-  // before anything reads them.
+  // before anything reads them, and so do files a killed program deleted
+  // and had not written anew.
   zv::platform::RecoverKilledSaves();
+  zv::platform::PutBackKilledDeletes();
   int status = 1;
   // The run and the editor turn their own faults into errors; one that
   // escapes them still unwinds, so the temporary folder goes with it.

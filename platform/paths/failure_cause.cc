@@ -1,6 +1,7 @@
 #include "platform/paths/failure_cause.h"
 
 #include <cctype>
+#include <cstdio>
 #include <cstring>
 
 namespace zv::platform {
@@ -12,10 +13,14 @@ std::string CauseOf(int error_number) {
   if (error_number == kHeldOpenForWriting) return "in use by another program, which has it open for writing";
   if (error_number == kHeldBySave) return "in use by another program, which is saving it";
   if (error_number == kHeldByReaders) return "in use by another program, which is reading it";
+  if (error_number == kNoJournalPlace)
+    return "it is saved in place, and no folder only its user may write could keep its journal";
   std::string text = std::strerror(error_number);
   if (!text.empty()) text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
   return text;
 }
+
+void SayOnStandardError(const std::string& text) { std::fprintf(stderr, "zentrovex: %s\n", text.c_str()); }
 
 bool IsReadersHold(std::string_view cause) { return cause == CauseOf(kHeldByReaders); }
 

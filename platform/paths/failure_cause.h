@@ -13,6 +13,9 @@ namespace zv::platform {
 inline constexpr int kHeldOpenForWriting = ETXTBSY;
 inline constexpr int kHeldBySave = EDEADLK;
 inline constexpr int kHeldByReaders = EALREADY;
+// A save in place that no folder only its user may write could keep a
+// journal for: refused rather than done without one.
+inline constexpr int kNoJournalPlace = ENOANO;
 
 // The cause that ends the message of a failed file operation: the system's
 // text for the errno value, starting in lower case ("no space left on
@@ -20,6 +23,10 @@ inline constexpr int kHeldByReaders = EALREADY;
 // Empty for 0: a failure whose cause is not the system's. The holds above
 // read "in use by another program, which ...".
 std::string CauseOf(int error_number);
+
+// Writes "zentrovex: TEXT" as a line of standard error: what the recovery
+// of saves does on its own, which the user must hear of.
+void SayOnStandardError(const std::string& text);
 
 // Whether `cause` is that of readers of a file that a save in place waited
 // for: a failure the program goes on from, as a warning.

@@ -1,8 +1,11 @@
 #pragma once
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // Small helpers on path text, shared by the files of this folder.
 namespace zv::platform {
@@ -17,6 +20,17 @@ inline std::string FolderPart(const std::string& path) {
 inline std::string JoinPath(const std::string& folder, std::string_view name) {
   if (folder.empty()) return std::string(name);
   return folder.back() == '/' ? folder + std::string(name) : folder + "/" + std::string(name);
+}
+
+// A path as messages give it: between double quotes.
+inline std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
+
+// The path as it reads from any working folder.
+inline std::string AbsolutePath(const std::string& path) {
+  if (!path.empty() && path[0] == '/') return path;
+  std::vector<char> cwd(4096);
+  if (!::getcwd(cwd.data(), cwd.size())) return path;
+  return JoinPath(cwd.data(), path);
 }
 
 // True for `prefix` followed by exactly `letters` letters or digits: the

@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <ctime>
 #include <mutex>
 #include <set>
@@ -15,10 +14,12 @@
 #include <utility>
 #include <vector>
 
+#include "platform/paths/deleted_file.h"
 #include "platform/paths/failure_cause.h"
 #include "platform/paths/file_content.h"
 #include "platform/paths/file_lock.h"
 #include "platform/paths/journal_form.h"
+#include "platform/paths/kept_folder.h"
 #include "platform/paths/path_text.h"
 #include "platform/paths/save_temporary.h"
 #include "platform/paths/state_folder.h"
@@ -28,20 +29,13 @@ namespace zv::platform {
 namespace {
 
 constexpr char kSavesFolder[] = "saves";
-// Where old content goes that cannot be kept beside its file.
-constexpr char kKeptFolder[] = "kept";
 constexpr char kBesidePrefix[] = ".zv-journal-";
-// Names for old content beside its file; the state folder's `kept` takes
-// any number.
-constexpr int kKeptNamesBeside = 100;
 // A journal whose file is not there (deleted, or on a file system not
-// mounted now) is kept this long for whoever may still look for the old
-// content, then swept.
+// mounted now) waits this long for the file's next open, then its old
+// content goes to the kept folder.
 constexpr time_t kOrphanSeconds = 7 * 24 * 60 * 60;
 
-void Say(const std::string& text) { std::fprintf(stderr, "zentrovex: %s\n", text.c_str()); }
-
-std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
+void Say(const std::string& text) { SayOnStandardError(text); }
 
 // Why a folder of ours failed its checks, or could not be made.
 std::string FolderCause(int error) {
@@ -51,14 +45,6 @@ std::string FolderCause(int error) {
 // Why a file's folder takes no journal of ours.
 std::string BesideCause(int error) {
   return error == EPERM ? "its folder is another user's, or others may write it" : CauseOf(error);
-}
-
-// The path as the startup sweep can open it from any working folder.
-std::string AbsolutePath(const std::string& path) {
-  if (!path.empty() && path[0] == '/') return path;
-  std::vector<char> cwd(4096);
-  if (!::getcwd(cwd.data(), cwd.size())) return path;
-  return JoinPath(cwd.data(), path);
 }
 
 std::string PathOf(int fd) {
@@ -72,8 +58,6 @@ std::string BesideName(const std::string& folder, const FileIdentity& file) {
   return JoinPath(folder, kBesidePrefix + JournalName(file));
 }
 
-std::string BaseName(const std::string& path) { return path.substr(path.rfind('/') + 1); }
-
 bool JournalNamed(int fd, const std::string& path) {
   struct stat own {}, named {};
   return ::fstat(fd, &own) == 0 && ::lstat(path.c_str(), &named) == 0 && own.st_dev == named.st_dev &&
@@ -82,51 +66,6 @@ bool JournalNamed(int fd, const std::string& path) {
 
 int Reopen(int fd, int flags) {
   return ::open(("/proc/self/fd/" + std::to_string(fd)).c_str(), flags | O_CLOEXEC);
-}
-
-// Gives the temporary `made` the first free name `base`.kept, `base`.kept.1,
-// ..., among the first `limit` (any number where negative); the name, or ""
-// (errno set).
-std::string NameFree(const SaveTemporary& made, const std::string& base, int limit) {
-  for (int n = 0; limit < 0 || n < limit; ++n) {
-    const std::string name = base + ".kept" + (n == 0 ? std::string() : "." + std::to_string(n));
-    const bool named = made.name.empty()
-                           ? NameSaveTemporary(made.fd, name)
-                           : ::renameat2(AT_FDCWD, made.name.c_str(), AT_FDCWD, name.c_str(), RENAME_NOREPLACE) == 0;
-    if (named) return name;
-    if (errno != EEXIST) return {};
-  }
-  errno = EEXIST;
-  return {};
-}
-
-// Writes the journal's old content as a new file in `folder`, named for
-// `base`; its name, or "" (errno set).
-std::string KeepIn(int journal, const JournalHeader& header, const std::string& folder, const std::string& base,
-                   int limit) {
-  std::optional<SaveTemporary> made = MakeSaveTemporary(folder);
-  if (!made) return {};
-  std::string name;
-  if (CopyFileRange(journal, header.content_at, made->fd, 0, header.old_size) ==
-          static_cast<int64_t>(header.old_size) &&
-      SyncFileData(made->fd))
-    name = NameFree(*made, base, limit);
-  const int error = errno;
-  if (name.empty() && !made->name.empty()) ::unlink(made->name.c_str());
-  ::close(made->fd);
-  if (!name.empty()) SyncFolder(folder);
-  errno = error;
-  return name;
-}
-
-// Writes the journal's old content as a file of its own beside `path`, else
-// (a folder that takes no new file, names all taken) in the state folder's
-// `kept`, never over a file that is there; its name, or "" (errno set).
-std::string KeepAside(int journal, const JournalHeader& header, const std::string& path) {
-  const std::string beside = KeepIn(journal, header, FolderPart(path), path, kKeptNamesBeside);
-  if (!beside.empty()) return beside;
-  const std::optional<std::string> kept = MakeStateFolder(kKeptFolder);
-  return kept ? KeepIn(journal, header, *kept, JoinPath(*kept, BaseName(path)), -1) : std::string();
 }
 
 // Copies the journal's old content back over the file and syncs it.
@@ -151,11 +90,16 @@ enum class Outcome {
   kRefused,  // what is there is no journal of the user's, and the run has said so
 };
 
-// The journal's file was changed since, or is another file now: its old
-// content goes beside `path`, where that file is.
+// Where a journal's old content goes when it leaves the journal.
+enum class Aside { kBesideFile, kKeptFolder };
+
+// The journal's file was changed since, is another file now, or cannot be
+// found: its old content is kept (beside `path`, where that file is, or in
+// the kept folder), and only then does the journal go.
 Outcome SetAside(int journal, const JournalHeader& header, const std::string& name, const std::string& path,
-                 const std::string& why) {
-  const std::string kept = KeepAside(journal, header, path);
+                 const std::string& why, Aside where = Aside::kBesideFile) {
+  const KeptContent old{journal, header.content_at, header.old_size};
+  const std::string kept = where == Aside::kBesideFile ? KeepBeside(old, path) : KeepInKeptFolder(old, path, ".kept");
   if (kept.empty()) {
     Say("a save of " + Quoted(path) + " was killed and " + why + "; its old content stays in " + Quoted(name) +
         " (it could not be kept as a file: " + CauseOf(errno) + ")");
@@ -164,6 +108,36 @@ Outcome SetAside(int journal, const JournalHeader& header, const std::string& na
   RemoveJournal(name);
   Say("a save of " + Quoted(path) + " was killed and " + why + "; the content it had before that save is kept as " +
       Quoted(kept));
+  return Outcome::kDealt;
+}
+
+// Puts the old content back over a file the killed save left part old and
+// part new. Whatever wrote what the file holds now (that save, or another
+// program whose content matches it page by page), it is kept first.
+Outcome PutOldBack(int journal, const JournalHeader& header, const std::string& name, int file,
+                   const std::string& path) {
+  struct stat st {};
+  if (::fstat(file, &st) != 0) return Outcome::kFailed;
+  const std::string replaced =
+      KeepInKeptFolder(KeptContent{file, 0, static_cast<uint64_t>(st.st_size)}, path, ".replaced");
+  if (replaced.empty()) {
+    const int error = errno;
+    Say("a save of " + Quoted(path) + " was killed part-way, and what the file holds could not be kept (" +
+        CauseOf(error) + "): the file stays as it is, and its old content in " + Quoted(name));
+    errno = error;
+    return Outcome::kFailed;
+  }
+  const int writable = Reopen(file, O_WRONLY);
+  const bool back = writable >= 0 && CopyBack(journal, header, writable);
+  const int error = errno;
+  if (writable >= 0) ::close(writable);
+  if (!back) {
+    errno = error;
+    return Outcome::kFailed;
+  }
+  RemoveJournal(name);
+  Say("a save of " + Quoted(path) + " was killed part-way: the file has its old content back, and what it held is "
+      "kept as " + Quoted(replaced));
   return Outcome::kDealt;
 }
 
@@ -180,18 +154,8 @@ Outcome Settle(int journal, const JournalHeader& header, const std::string& name
     case FileState::kOld:
       RemoveJournal(name);
       return Outcome::kDealt;
-    case FileState::kPart: {
-      const int writable = Reopen(file, O_WRONLY);
-      const bool back = writable >= 0 && CopyBack(journal, header, writable);
-      const int error = errno;
-      if (writable >= 0) ::close(writable);
-      if (!back) {
-        errno = error;
-        return Outcome::kFailed;
-      }
-      RemoveJournal(name);
-      return Outcome::kDealt;
-    }
+    case FileState::kPart:
+      return PutOldBack(journal, header, name, file, path);
     case FileState::kOther:
       break;
   }
@@ -248,9 +212,11 @@ int FindInFolder(const JournalHeader& header, std::string& path) {
   return found;
 }
 
-// The sweep's part: the file a journal of the state folder names, wherever
-// it is now in its folder. One that cannot be found keeps its journal for
-// its next open, for a week, and the run says so.
+// The sweep's part: the file a journal of the state folders names,
+// wherever it is now in its folder. One that cannot be found keeps its
+// journal for its next open, for a week, and the run says so; then, or at
+// once where no open could find it, its old content goes to the kept
+// folder.
 Outcome SettleNamedFile(int journal, const JournalHeader& header, const std::string& name) {
   std::string path = header.path;
   int file = OpenNamedFile(path);
@@ -268,24 +234,22 @@ Outcome SettleNamedFile(int journal, const JournalHeader& header, const std::str
   }
   struct stat st {};
   const bool old = ::fstat(journal, &st) == 0 && ::time(nullptr) - st.st_mtime > kOrphanSeconds;
-  const std::string lost = "a save of " + Quoted(header.path) + " was killed, and ";
-  const std::string stays = " in its folder: its old content stays in " + Quoted(name) +
-                            " until that file is opened again";
-  if (another_file) {
-    if (old) return SetAside(journal, header, name, header.path, "the file was replaced since");
-    Say(lost + "that name leads to another file now; the file that save rewrote has no other name" + stays);
-    return Outcome::kStays;
-  }
   if (open_error == EINVAL || open_error == ELOOP) {
     Say("refused the journal " + Quoted(name) + ": it names " + Quoted(header.path) + ", which is no regular file");
     return Outcome::kRefused;
   }
-  if (open_error != ENOENT) return Outcome::kNone;
-  if (old) {
-    RemoveJournal(name);
-    return Outcome::kDealt;
-  }
-  Say(lost + "the file that save rewrote has no name" + stays);
+  if (!another_file && open_error != ENOENT) return Outcome::kNone;
+  const std::string gone = another_file ? "that name leads to another file now" : "that file has no name now";
+  // Where the file system keeps neither birth nor generation, the file
+  // cannot be told from another by its inode alone: no open will find it.
+  if (!header.file.strong)
+    return SetAside(journal, header, name, header.path,
+                    gone + ", and its file system cannot tell the file that save rewrote from another",
+                    Aside::kKeptFolder);
+  if (old) return SetAside(journal, header, name, header.path, gone + ", for a week", Aside::kKeptFolder);
+  Say("a save of " + Quoted(header.path) + " was killed, and " + gone +
+      " (nor has the file it rewrote in its folder): its old content stays in " + Quoted(name) +
+      " for that file's next open, for a week, and then goes to the kept folder");
   return Outcome::kStays;
 }
 
@@ -324,19 +288,18 @@ Outcome RecoverJournal(const std::string& name, int target) {
   return outcome;
 }
 
-// Says once a run for each cause why saves in place go without a journal.
-void SayUnjournalled(const std::string& why) {
+// Says `text` once a run.
+void SayOnce(const std::string& text) {
   static std::mutex mutex;
   static std::set<std::string> said;
   const std::lock_guard guard(mutex);
-  if (said.insert(why).second) Say("saves in place go without a journal in this run: " + why);
+  if (said.insert(text).second) Say(text);
 }
 
-// Why no state folder is to be had, after it failed with `error`.
-std::string StateFolderCause(int error) {
-  const std::string state = StateFolder();
-  if (state.empty()) return "there is no state folder (no XDG_STATE_HOME, and no home folder in the user's passwd entry)";
-  return "the state folder " + Quoted(state) + ": " + FolderCause(error);
+std::string Joined(const std::vector<std::string>& causes) {
+  std::string text;
+  for (const std::string& cause : causes) text += (text.empty() ? "" : "; ") + cause;
+  return text;
 }
 
 // Why a journal could not be written as `name`, after it failed with `error`.
@@ -351,14 +314,55 @@ std::string FolderOf(int fd) {
   return path.empty() || path[0] != '/' ? std::string() : FolderPart(path);
 }
 
+// Where a journal of the regular file open as `fd` may be: the state
+// folder, the spare one, and beside the file where its folder is the
+// user's alone. One
+// beside it in a folder others may write could be anyone's: it is passed
+// over, and said so where `say` asks.
+std::vector<std::string> JournalsOf(int fd, bool say) {
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return {};
+  const std::optional<FileIdentity> file = IdentityOf(fd);
+  if (!file) return {};
+  std::vector<std::string> names;
+  for (const std::string& state : StateFolders())
+    if (const std::optional<std::string> folder = FoundStateFolder(kSavesFolder, state))
+      names.push_back(JoinPath(*folder, JournalName(*file)));
+  const std::string folder = FolderOf(fd);
+  const std::string beside = BesideName(folder, *file);
+  if (folder.empty() || ::lstat(beside.c_str(), &st) != 0) return names;
+  if (IsOwnFolder(folder)) {
+    names.push_back(beside);
+  } else if (say) {
+    Say("passed over the journal " + Quoted(beside) + ": " + BesideCause(errno) + ", so it may be anyone's");
+  }
+  return names;
+}
+
+// Deals with the journals of killed saves of the file open as `fd`; false
+// (errno set) where one could not be dealt with, or (kHeldBySave) where a
+// saver of the file is at work.
+bool SettleLeftSaves(int fd) {
+  for (const std::string& name : JournalsOf(fd, true)) {
+    const Outcome left = RecoverJournal(name, fd);
+    if (left == Outcome::kLive) errno = kHeldBySave;
+    if (left == Outcome::kLive || left == Outcome::kFailed) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 bool IsJournalName(std::string_view name) {
-  return name.starts_with(kBesidePrefix) && HasJournalNameForm(name.substr(std::string_view(kBesidePrefix).size()));
+  return (name.starts_with(kBesidePrefix) && HasJournalNameForm(name.substr(std::string_view(kBesidePrefix).size()))) ||
+         IsDeletedFileName(name);
 }
 
 std::optional<SaveJournal> SaveJournal::Keep(int target, const std::string& path, int new_content,
                                              uint64_t new_size) {
+  // A killed save's journal goes first: the old content is what that
+  // leaves (taken before, its size was the torn file's).
+  if (!SettleLeftSaves(target)) return std::nullopt;
   struct stat st {};
   const std::optional<FileIdentity> file = IdentityOf(target);
   if (!file || ::fstat(target, &st) != 0) return std::nullopt;
@@ -371,46 +375,48 @@ std::optional<SaveJournal> SaveJournal::Keep(int target, const std::string& path
   if (!hashes) return std::nullopt;
   header.new_hashes = std::move(*hashes);
   header.knows_new = true;
-  std::string why;
-  if (const std::optional<std::string> folder = MakeStateFolder(kSavesFolder)) {
+  std::vector<std::string> causes;
+  if (StateFolder().empty())
+    causes.push_back("there is no state folder (no XDG_STATE_HOME, and no home folder in the user's passwd entry)");
+  for (const std::string& state : StateFolders()) {
+    const std::string label = state == StateFolder() ? "the state folder " : "";
+    const std::optional<std::string> folder = MakeStateFolder(kSavesFolder, state);
+    if (!folder) {
+      causes.push_back(label + Quoted(state) + ": " + FolderCause(errno));
+      continue;
+    }
     const std::string name = JoinPath(*folder, JournalName(*file));
     std::optional<SaveJournal> kept = Write(*folder, name, target, header);
+    if (kept && !causes.empty())
+      SayOnce("journals of saves in place go to " + Quoted(*folder) + " in this run: " + Joined(causes));
     if (kept || errno == kHeldBySave) return kept;
-    why = "the state folder " + Quoted(*folder) + ": " + WriteCause(errno, name);
-  } else {
-    why = StateFolderCause(errno);
+    causes.push_back(label + Quoted(*folder) + ": " + WriteCause(errno, name));
   }
   // Beside the file only where no one else could have put a journal there.
   const std::string folder = FolderOf(target);
   if (folder.empty()) {
-    why += "; beside the file " + Quoted(header.path) + ": it has no name";
+    causes.push_back("beside the file " + Quoted(header.path) + ": it has no name");
   } else if (!IsOwnFolder(folder)) {
-    why += "; beside the file " + Quoted(header.path) + ": " + BesideCause(errno);
+    causes.push_back("beside the file " + Quoted(header.path) + ": " + BesideCause(errno));
   } else {
     const std::string name = BesideName(folder, *file);
     std::optional<SaveJournal> kept = Write(folder, name, target, header);
     if (kept || errno == kHeldBySave) return kept;
-    why += "; beside the file " + Quoted(header.path) + ": " + WriteCause(errno, name);
+    causes.push_back("beside the file " + Quoted(header.path) + ": " + WriteCause(errno, name));
   }
-  SayUnjournalled(why);
-  SaveJournal none;
-  none.old_size_ = header.old_size;
-  return none;
+  SayOnce("saves in place are refused, since no journal can be kept: " + Joined(causes));
+  errno = kNoJournalPlace;
+  return std::nullopt;
 }
 
 std::optional<SaveJournal> SaveJournal::Write(const std::string& folder, const std::string& name, int target,
                                               const JournalHeader& header) {
   struct stat st {};
-  // A journal left by a killed save of this file goes first; one whose
-  // saver is at work holds the file; anything else there stays.
+  // Killed saves' journals went first: one whose saver is at work holds
+  // the file, and anything else there stays.
   if (::lstat(name.c_str(), &st) == 0) {
-    const Outcome left = RecoverJournal(name, target);
-    if (left == Outcome::kLive) errno = kHeldBySave;
-    if (left == Outcome::kLive || left == Outcome::kFailed) return std::nullopt;
-    if (::lstat(name.c_str(), &st) == 0) {
-      errno = EEXIST;
-      return std::nullopt;
-    }
+    errno = RecoverJournal(name, target) == Outcome::kLive ? kHeldBySave : EEXIST;
+    return std::nullopt;
   }
   std::optional<SaveTemporary> temporary = MakeSaveTemporary(folder);
   if (!temporary) return std::nullopt;
@@ -491,33 +497,6 @@ bool SaveJournal::PutBack(int target) {
   return true;
 }
 
-namespace {
-
-// Where a journal of the regular file open as `fd` may be: the state
-// folder, and beside the file where its folder is the user's alone. One
-// beside it in a folder others may write could be anyone's: it is passed
-// over, and said so where `say` asks.
-std::vector<std::string> JournalsOf(int fd, bool say) {
-  struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return {};
-  const std::optional<FileIdentity> file = IdentityOf(fd);
-  if (!file) return {};
-  std::vector<std::string> names;
-  if (const std::optional<std::string> folder = FoundStateFolder(kSavesFolder))
-    names.push_back(JoinPath(*folder, JournalName(*file)));
-  const std::string folder = FolderOf(fd);
-  const std::string beside = BesideName(folder, *file);
-  if (folder.empty() || ::lstat(beside.c_str(), &st) != 0) return names;
-  if (IsOwnFolder(folder)) {
-    names.push_back(beside);
-  } else if (say) {
-    Say("passed over the journal " + Quoted(beside) + ": " + BesideCause(errno) + ", so it may be anyone's");
-  }
-  return names;
-}
-
-}  // namespace
-
 bool KilledSaveLeft(int fd) {
   for (const std::string& name : JournalsOf(fd, false)) {
     const int journal = OpenOwnFile(name);
@@ -536,23 +515,26 @@ bool RecoverKilledSave(int fd) {
 }
 
 size_t RecoverKilledSaves() {
-  const std::optional<std::string> folder = FoundStateFolder(kSavesFolder);
-  if (!folder) {
-    const int error = errno;
-    // A folder that fails the checks is named; one never made is not.
-    if (error == EPERM || error == ENOTDIR)
-      Say("refused the state folder " + Quoted(StateFolder()) + ": " + FolderCause(error));
-    return 0;
-  }
-  DIR* dir = ::opendir(folder->c_str());
-  if (!dir) return 0;
-  std::vector<std::string> names;
-  while (const dirent* entry = ::readdir(dir))
-    if (entry->d_name[0] != '.') names.push_back(JoinPath(*folder, entry->d_name));
-  ::closedir(dir);
   size_t dealt = 0;
-  for (const std::string& name : names)
-    if (RecoverJournal(name, -1) == Outcome::kDealt) ++dealt;
+  for (const std::string& state : StateFolders()) {
+    const std::optional<std::string> folder = FoundStateFolder(kSavesFolder, state);
+    if (!folder) {
+      const int error = errno;
+      // A folder that fails the checks is named; one never made is not.
+      if (error == EPERM || error == ENOTDIR)
+        Say("refused the " + std::string(state == StateFolder() ? "state " : "") + "folder " + Quoted(state) + ": " +
+            FolderCause(error));
+      continue;
+    }
+    DIR* dir = ::opendir(folder->c_str());
+    if (!dir) continue;
+    std::vector<std::string> names;
+    while (const dirent* entry = ::readdir(dir))
+      if (entry->d_name[0] != '.') names.push_back(JoinPath(*folder, entry->d_name));
+    ::closedir(dir);
+    for (const std::string& name : names)
+      if (RecoverJournal(name, -1) == Outcome::kDealt) ++dealt;
+  }
   return dealt;
 }
 

@@ -16,26 +16,32 @@ struct JournalHeader;
 // synced, with a hash of each part of the new content, before the first
 // byte of the file changes, and dropped once the new content is in place
 // and synced. It goes in the user's state folder (StateFolder()/saves),
-// else beside the file under a hidden name, but only in a folder the user
-// alone may write: a journal is trusted only where no one else could have
-// put it. It is named for the file's identity (inode, birth, generation),
-// which it follows whatever the file's names are now, and when its file
-// system is mounted again under another device. A save that fails part-way
+// else in the spare state folder (SpareStateFolder()/saves), else beside the
+// file under a hidden name, but only in a folder the user alone may write:
+// a journal is trusted only where no one else could have put it. It is
+// named for the file's identity (inode, birth, generation), which it
+// follows whatever the file's names are now, and when its file system is
+// mounted again under another device. A save that fails part-way
 // puts the old content back at once; one that was killed leaves its
 // journal, and the next open of the file, or the next start, undoes it
 // (RecoverKilledSave) only where every part of the file is still the old or
-// the new content of that save. A file something else wrote since is left
-// as it is, and the old content is kept beside it as NAME.kept (in the
-// state folder's `kept` where that cannot be). The saver holds an exclusive
+// the new content of that save; what the file held is kept in the kept
+// folder first (platform/paths/kept_folder.h), since another program may
+// have written it. A file something else wrote since is left as it is, and
+// the old content is kept beside it as NAME.kept (in the kept folder where
+// that cannot be). A journal whose file is not found keeps the old content
+// for a week, then gives it to the kept folder; recovery never deletes a
+// journal before its old content is safe. The saver holds an exclusive
 // flock on its journal, so that no one takes a live save for a killed one.
 class SaveJournal {
  public:
   // Keeps the content of the file open as `target` (readable, named `path`)
   // before `new_content` (new_size bytes) is copied over it. Nothing (errno
   // set) when the file must not be touched: kHeldBySave when another save
-  // rewrites it now. Where no journal can be kept anywhere (a file at its
-  // name that is none of the user's journals included) the save goes on
-  // without one (Kept() false), and the run has said why.
+  // rewrites it now; kNoJournalPlace where no journal can be kept anywhere
+  // (a file at its name that is none of the user's journals included), and
+  // the run has said why. A journal a killed save of the file left is dealt
+  // with first.
   static std::optional<SaveJournal> Keep(int target, const std::string& path, int new_content, uint64_t new_size);
   SaveJournal(SaveJournal&& other) noexcept;
   SaveJournal& operator=(SaveJournal&& other) noexcept;
@@ -44,13 +50,12 @@ class SaveJournal {
   // A journal neither dropped nor put back stays for the next open.
   ~SaveJournal();
 
-  bool Kept() const { return fd_ >= 0; }
   uint64_t OldSize() const { return old_size_; }
   // The new content is in place and synced: the journal goes.
   void Drop();
   // Puts the old content back into `target` and syncs it; the journal goes
-  // once it has. False (errno set) when it could not be put back (or none
-  // was kept): the journal then stays for the next open.
+  // once it has. False (errno set) when it could not be put back: the
+  // journal then stays for the next open.
   bool PutBack(int target);
 
  private:
@@ -74,13 +79,14 @@ class SaveJournal {
 bool RecoverKilledSave(int fd);
 // Whether a journal of the file open as `fd` is there whose saver has ended.
 bool KilledSaveLeft(int fd);
-// The same for every journal in the state folder whose saver has ended,
+// The same for every journal in the state folders whose saver has ended,
 // each onto the file it names, or onto that file under another name in
 // its folder; how many were dealt with. Never waits.
 size_t RecoverKilledSaves();
 
 // Whether a name in a folder is one this system gives a journal beside its
-// file: such files are no program's. Other names that begin alike are.
+// file, or a deleted file it holds aside (platform/paths/deleted_file.h):
+// such files are no program's. Other names that begin alike are.
 bool IsJournalName(std::string_view name);
 
 }  // namespace zv::platform

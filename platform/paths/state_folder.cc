@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <utility>
 #include <vector>
 
 #include "platform/paths/path_text.h"
@@ -47,9 +48,9 @@ bool IsOwnFolder(const std::string& path) {
 namespace {
 
 // Makes each missing folder of `path` private to the user, as the state
-// folder's users expect of it.
-bool MakeFolderChain(const std::string& path) {
-  for (size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
+// folder's users expect of it, from the one that ends after `from`.
+bool MakeFolderChain(const std::string& path, size_t from) {
+  for (size_t slash = path.find('/', from);; slash = path.find('/', slash + 1)) {
     const std::string part = path.substr(0, slash);
     if (::mkdir(part.c_str(), 0700) != 0 && errno != EEXIST) return false;
     if (slash == std::string::npos) break;
@@ -74,8 +75,16 @@ std::string ConfigFolder() {
   return JoinPath(base.empty() ? "." : base, std::string(".config/") + kOwnName);
 }
 
-std::optional<std::string> FoundStateFolder(const std::string& part) {
-  const std::string state = StateFolder();
+std::string SpareStateFolder() { return "/var/tmp/" + std::string(kOwnName) + "-" + std::to_string(::geteuid()); }
+
+std::vector<std::string> StateFolders() {
+  std::vector<std::string> folders;
+  if (std::string state = StateFolder(); !state.empty()) folders.push_back(std::move(state));
+  folders.push_back(SpareStateFolder());
+  return folders;
+}
+
+std::optional<std::string> FoundStateFolder(const std::string& part, const std::string& state) {
   if (state.empty()) {
     errno = ENOENT;
     return std::nullopt;
@@ -85,15 +94,16 @@ std::optional<std::string> FoundStateFolder(const std::string& part) {
   return folder;
 }
 
-std::optional<std::string> MakeStateFolder(const std::string& part) {
-  const std::string state = StateFolder();
+std::optional<std::string> MakeStateFolder(const std::string& part, const std::string& state) {
   if (state.empty()) {
     errno = ENOENT;
     return std::nullopt;
   }
   const std::string folder = part.empty() ? state : JoinPath(state, part);
-  if (!MakeFolderChain(folder)) return std::nullopt;
-  return FoundStateFolder(part);
+  // The system's temporary area is the system's to make.
+  const size_t from = state == SpareStateFolder() ? state.rfind('/') + 1 : 1;
+  if (!MakeFolderChain(folder, from)) return std::nullopt;
+  return FoundStateFolder(part, state);
 }
 
 int OpenOwnFile(const std::string& path, int flags) {

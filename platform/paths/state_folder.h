@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace zv::platform {
 
@@ -17,14 +18,21 @@ std::string StateFolder();
 // home folder of the user's passwd entry; relative to the current folder
 // only when the user has no home at all.
 std::string ConfigFolder();
-// `part` inside the state folder, made when missing (private to the user)
-// and checked: the state folder and `part` must be folders (not links) of
-// the user's own that no one else may write. Nothing (errno set) when it
-// cannot be made or fails a check.
-std::optional<std::string> MakeStateFolder(const std::string& part);
-// `part` inside the state folder when it is there and passes those checks;
-// nothing otherwise (nothing is made).
-std::optional<std::string> FoundStateFolder(const std::string& part);
+// Where saves in place keep their journals, and recovery what it sets
+// aside, when the state folder cannot be had (no home folder, one that
+// cannot be written or is full): /var/tmp/zentrovex-UID, the user's own
+// folder in the system's temporary area, which a reboot keeps.
+std::string SpareStateFolder();
+// The state folder, then the spare one: where journals are looked for.
+std::vector<std::string> StateFolders();
+// `part` inside the folder `state` (the state folder, or the spare one),
+// made when missing (private to the user) and checked: `state` and `part`
+// must be folders (not links) of the user's own that no one else may
+// write. Nothing (errno set) when it cannot be made or fails a check.
+std::optional<std::string> MakeStateFolder(const std::string& part, const std::string& state = StateFolder());
+// `part` inside `state` when it is there and passes those checks; nothing
+// otherwise (nothing is made).
+std::optional<std::string> FoundStateFolder(const std::string& part, const std::string& state = StateFolder());
 
 // Whether `path` is a folder (not a link) of the user's own that no one
 // else may write; false (errno set) otherwise: EPERM for another's folder

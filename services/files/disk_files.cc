@@ -183,11 +183,17 @@ bool IsSymbolicLink(const std::string& path) {
   return !path.empty() && ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
 }
 
-bool DeleteUserFile(const std::string& path) {
+bool DeleteUserFile(const std::string& path, std::optional<platform::DeletedFile>* hold) {
   struct stat st;
   if (path.empty() || ::lstat(path.c_str(), &st) != 0) return false;
   if (!S_ISLNK(st.st_mode) && ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0) return false;
   if (!platform::Paths().PrepareRemove(path)) return false;
+  if (hold && S_ISREG(st.st_mode)) {
+    if (std::optional<platform::DeletedFile> held = platform::DeletedFile::Take(path)) {
+      *hold = std::move(held);
+      return true;
+    }
+  }
   // Gone already: a built game kept a file of the player's it had stood
   // its own copy in front of, under another name.
   return ::unlink(path.c_str()) == 0 || errno == ENOENT;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/paths/deleted_file.h"
 #include "platform/paths/failure_cause.h"
 
 // Whole-file operations on paths of this machine, for the file commands.
@@ -88,8 +89,10 @@ UniqueFd CreateNewFile(const std::string& path);
 // True when `path` names a symbolic link, whether or not it leads anywhere.
 bool IsSymbolicLink(const std::string& path);
 // Deletes a file as its user may: one the user may not write stays (EACCES);
-// a symbolic link goes itself, not what it names.
-bool DeleteUserFile(const std::string& path);
+// a symbolic link goes itself, not what it names. With `hold`, a file that
+// can be is held aside there instead (platform/paths/deleted_file.h), and
+// the one held before goes.
+bool DeleteUserFile(const std::string& path, std::optional<platform::DeletedFile>* hold = nullptr);
 // True when the user may take the file out of its folder: the folder may
 // be written, and its sticky bit (as on /tmp) does not keep others' files.
 bool MayRemoveFromFolder(const std::string& path);

@@ -313,8 +313,10 @@ void CmdDeleteFile(Vm& vm) {
   if (!FileExists(vm, name) && !files::IsSymbolicLink(NativePath(name)))
     return vm.RunWarning(err::kNothingToDelete, name);
   // A name the game carries must stay gone, or its carried copy comes back.
-  const bool deleted = IsCarried(vm.attached_data, name) ? DeleteCarriedFile(*vm.attached_data, name)
-                                                         : files::DeleteUserFile(NativePath(name));
+  // Another file waits aside for a while, in case the program writes it anew.
+  const bool deleted = IsCarried(vm.attached_data, name)
+                           ? DeleteCarriedFile(*vm.attached_data, name)
+                           : files::DeleteUserFile(NativePath(name), &FilesOf(vm).LastDeleted());
   if (!deleted) vm.RunWarning(err::kNothingToDelete, name, files::CauseOf(errno));
 }
 

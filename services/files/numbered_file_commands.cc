@@ -107,6 +107,13 @@ void CmdOpenFileToWrite(Vm& vm) {
   if (slot->file.IsOpen()) return vm.RunWarning(err::kSlotInUse);
   slot->at_end = false;
   if (FilesOf(vm).FileExists(name)) return vm.RunWarning(err::kExists, name, TakenNameCause(name));
+  // The file the program has just deleted is replaced in one step at the
+  // close: killed before then, the program leaves it as it was.
+  if (std::optional<platform::FileSave> anew = FilesOf(vm).WriteAnew(NativePath(name))) {
+    slot->file = OpenFile(std::move(*anew), name);
+    if (!slot->file.IsOpen()) vm.RunWarning(err::kCreateFailed, name, files::CauseOf(errno));
+    return;
+  }
   files::UniqueFd fd = files::CreateNewFile(NativePath(name));
   if (!fd.Valid()) return vm.RunWarning(err::kCreateFailed, name, files::CauseOf(errno));
   slot->file = OpenFile(std::move(fd), name, OpenFile::Use::kWriting);

@@ -26,13 +26,24 @@ OpenFile::OpenFile(UniqueFd fd, std::string name, Use use) : fd_(std::move(fd)),
   }
 }
 
+OpenFile::OpenFile(platform::FileSave save, std::string name)
+    : fd_(::dup(save.Fd())), anew_(std::move(save)), name_(std::move(name)) {
+  if (fd_.Valid()) {
+    writing_ = platform::WritingLock(fd_.Get());
+    written_ = true;
+  }
+}
+
 bool OpenFile::Close() {
   // What was written is on the disk, under its name, once the file is
   // closed, as a save's content is once the save is done.
   bool synced = true;
-  if (fd_.Valid() && written_) {
+  if (fd_.Valid() && anew_) {
+    synced = anew_->Finish();
+  } else if (fd_.Valid() && written_) {
     synced = SyncWithFolder(fd_.Get());
   }
+  anew_.reset();
   const int error = errno;
   written_ = false;
   writing_ = {};

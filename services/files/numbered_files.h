@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/paths/file_lock.h"
+#include "platform/paths/file_save.h"
 #include "services/files/byte_source.h"
 #include "services/files/disk_files.h"
 
@@ -26,11 +27,15 @@ class OpenFile final : public ByteSource {
 
   OpenFile() = default;
   OpenFile(UniqueFd fd, std::string name, Use use);
+  // A file written anew: what is written takes the file's place in one
+  // step when it is closed.
+  OpenFile(platform::FileSave save, std::string name);
 
   bool IsOpen() const { return fd_.Valid(); }
   // The file's name as the program gave it.
   const std::string& Name() const { return name_; }
-  // False (errno set) when what was written could not be synced.
+  // False (errno set) when what was written could not be synced (or, for
+  // a file written anew, put in place).
   bool Close();
 
   int64_t Read(std::span<uint8_t> out) override;
@@ -58,6 +63,7 @@ class OpenFile final : public ByteSource {
 
   static constexpr size_t kBufferSize = 4096;
   UniqueFd fd_;
+  std::optional<platform::FileSave> anew_;
   // After the descriptor, so that they go before it.
   platform::WritingLock writing_;
   std::optional<platform::ContentLock> reading_;
@@ -78,6 +84,11 @@ class NumberedFiles {
     OpenFile file;
     bool at_end = false;
   };
+  NumberedFiles() = default;
+  NumberedFiles(const NumberedFiles&) = delete;
+  NumberedFiles& operator=(const NumberedFiles&) = delete;
+  // A program that ends keeps what it wrote, closed or not.
+  ~NumberedFiles() { CloseAll(); }
   // `slot` must be InRange.
   Slot& At(int32_t slot) { return slots_[static_cast<size_t>(slot - 1)]; }
 

@@ -3,34 +3,42 @@
 # the waits on other programs, end to end, each case a row of the table at
 # the end. Run as root: its programs run as the users nobody (no home
 # folder, as its passwd entry says) and zvsaver (made when missing, with a
-# home folder), in a mount namespace with /tmp and that home its own, so
-# that two runs at once never meet. A save is killed or held at one moment:
-# strace holds the saver at the start of its third copy_file_range, when
-# the journal is kept and the part past the old end is in the file, and the
-# saver is killed there. RUN_ROWS names the rows to run by hand.
+# home folder), in a mount namespace with /tmp, /var/tmp and that home its
+# own, so that two runs at once never meet. A save is killed or held at its
+# own mark: it stops itself (ZV_TEST_STOP_AT=rewriting) once its journal is
+# kept and the part past the old end is in the file. RUN_ROWS names the
+# rows to run by hand.
 set -uo pipefail
 zentrovex=$(readlink -f "$1")
-[ "$(id -u)" = 0 ] || { echo "SKIP: needs root, to run programs as two users and to mount loop devices"; exit 77; }
-command -v strace > /dev/null || { echo "SKIP: strace is not installed"; exit 77; }
+[ "$(id -u)" = 0 ] || { echo "SKIP: needs root, to run programs as two users and to mount file systems"; exit 77; }
 python=/usr/bin/python3  # the system's, which every user may run
 [ -x "$python" ] || { echo "SKIP: $python is not installed"; exit 77; }
 if [ -z "${ZV_OWN_MOUNTS:-}" ]; then
   unshare -m --propagation private true 2> /dev/null || { echo "SKIP: no mount namespace can be made here"; exit 77; }
-  exec unshare -m --propagation private env ZV_OWN_MOUNTS=1 "$0" "$@"
+  # On the disk, outside the namespace's private /tmp and /var/tmp.
+  base=$(mktemp -d -p /var/tmp) && chmod 755 "$base"
+  unshare -m --propagation private env ZV_OWN_MOUNTS="$base" "$0" "$@"
+  status=$?
+  rm -rf "$base"
+  exit $status
 fi
 # Two runs may make the user at once: the second's useradd fails, and finds it.
 id zvsaver > /dev/null 2>&1 || useradd --create-home --shell /usr/sbin/nologin zvsaver 2> /dev/null ||
   id zvsaver > /dev/null 2>&1 || { echo "SKIP: the user zvsaver cannot be made"; exit 77; }
 zv_home=$(getent passwd zvsaver | cut -d: -f6)
-mkdir -p "$zv_home" && mount -t tmpfs -o mode=755 tmpfs "$zv_home" && chown zvsaver: "$zv_home" &&
-  mount -t tmpfs -o mode=1777 tmpfs /tmp || { echo "SKIP: /tmp and $zv_home cannot be made private"; exit 77; }
-# On the disk, not the private /tmp.
-work=$(mktemp -d -p /var/tmp)
-chmod 755 "$work"
+# The executable's folder is reached through a mount of its own, so that a
+# build tree under /tmp stays in reach, and the work folder through one
+# under the private /tmp.
+base=$ZV_OWN_MOUNTS
+mkdir "$base/bin" "$base/work" && chmod 755 "$base/work" && mount --bind "${zentrovex%/*}" "$base/bin" &&
+  mkdir -p "$zv_home" && mount -t tmpfs -o mode=755 tmpfs "$zv_home" && chown zvsaver: "$zv_home" &&
+  mount -t tmpfs -o mode=1777 tmpfs /tmp && mkdir -m 755 /tmp/run && mount --rbind "$base" /tmp/run &&
+  mount -t tmpfs -o mode=1777 tmpfs /var/tmp ||
+  { echo "SKIP: /tmp, /var/tmp and $zv_home cannot be made private"; exit 77; }
+zentrovex=/tmp/run/bin/${zentrovex##*/} work=/tmp/run/work
 cleanup() {
-  for m in "$work"/mnt; do ! mountpoint -q "$m" 2> /dev/null || umount "$m"; done
+  for m in "$work"/mnt "$work"/ram "$work"/full; do ! mountpoint -q "$m" 2> /dev/null || umount "$m"; done
   for l in $(losetup -j "$work/fs.img" -O NAME -n 2> /dev/null); do losetup -d "$l"; done
-  rm -rf "$work"
 }
 trap cleanup EXIT
 setpriv --reuid=65534 --regid=65534 --clear-groups test -x "$zentrovex" ||
@@ -54,29 +62,37 @@ fresh() {
   cp "$work/old.ref" "$work/r/s.dat"
   ln "$work/r/s.dat" "$work/r/second.dat" && chown 65534:65534 "$work/r/s.dat"
 }
-# held AS DIR PROGRAM: runs PROGRAM in DIR as AS (a function above), held
-# once its save in place has written the part past the old end; sets
-# `tracer` and `saver` (the saver's process).
-held() {
-  local as=$1 dir=$2 program=$3 file=${4:-s.dat}
-  (cd "$dir" && exec strace -f -qq --seccomp-bpf -o /dev/null -e trace=copy_file_range \
-    -e inject=copy_file_range:delay_enter=60000000:when=3 "${as_prefix[@]}" "$zentrovex" run --headless "$program") \
-    > "$work/saver.out" 2>&1 &
-  tracer=$!
+# Whether the process $1 stopped itself (ZV_TEST_STOP_AT) before it ended.
+stopped() {
+  local state
   # Only a hang reaches the bound.
-  for _ in $(seq 1 6000); do [ "$(stat -c %s "$dir/$file")" -gt 4004 ] && break; sleep 0.01; done
-  saver=$(pgrep -P "$tracer" | head -1)
-  [ -n "$saver" ] && [ "$(stat -c %s "$dir/$file")" -gt 4004 ]
-}
-# Kills the held saver: killed, it stays held until its tracer ends too.
-kill_held() {
-  kill -KILL "$saver" "$tracer"
-  wait "$tracer" 2> /dev/null
-  # Gone once it is a zombie, or reaped: its files are closed by then.
   for _ in $(seq 1 6000); do
-    [ -e "/proc/$saver" ] && [ "$(awk '{ print $3 }' "/proc/$saver/stat" 2> /dev/null)" != Z ] || break
+    state=$(awk '{ print $3 }' "/proc/$1/stat" 2> /dev/null)
+    [ "$state" != T ] || return 0
+    [ -n "$state" ] && [ "$state" != Z ] || return 1
     sleep 0.01
   done
+  return 1
+}
+# Whether the process $1 waits on another program: its main thread sleeps
+# between looks at a lock (the syscalls nanosleep and clock_nanosleep).
+waiting() {
+  for _ in $(seq 1 3000); do [[ "$(cat "/proc/$1/syscall" 2> /dev/null)" =~ ^(35|230)\  ]] && return 0; sleep 0.01; done
+  return 1
+}
+# held AS DIR PROGRAM: runs PROGRAM in DIR as the prefix as_prefix, held
+# at its save's mark; sets `saver` (its process).
+held() {
+  local dir=$2 program=$3
+  (cd "$dir" && ZV_TEST_STOP_AT=rewriting exec "${as_prefix[@]}" "$zentrovex" run --headless "$program") \
+    > "$work/saver.out" 2>&1 &
+  saver=$!
+  stopped "$saver"
+}
+# Kills the held saver; once reaped its files are closed.
+kill_held() {
+  kill -KILL "$saver"
+  wait "$saver" 2> /dev/null
 }
 # killed_save AS...: the save of save.kqa in $work/r killed once held.
 killed_save() {
@@ -118,6 +134,41 @@ row_other_user() {
   cmp -s "$work/r/s.dat" "$work/later.ref" || no "zvsaver's save was rolled back" || return 1
   grep -q 'kept as' "$work/said" || no "the start did not say where the old content went: $(cat "$work/said")" || return 1
   cmp -s "$work/state-nobody/zentrovex/kept/s.dat.kept" "$work/old.ref" || no "the old content was not kept"
+}
+
+# A later save by another copy of the game, whose pages each match the
+# killed save's old or new content, is put back to the old only with what
+# it wrote kept and said.
+row_later_save_matching_pages() {
+  crlf 'dim a(3000) : for i = 0 to 3000 : a(i) = i : next i' 'for i = 0 to 1000 : a(i) = 5 : next i' \
+    'save number array "s.dat", a(0)' > "$work/matching.kqa"
+  local kept=$work/state-nobody/zentrovex/kept/s.dat.replaced
+  after_kill_then "env -u HOME XDG_STATE_HOME=$work/state-other setpriv --reuid=65534 --regid=65534 --clear-groups -- \
+    $zentrovex run --headless $work/matching.kqa" "$kept"
+  cmp -s "$work/later.ref" "$kept" || no "the later save was not kept: $(cat "$work/said")" || return 1
+  grep -q "has its old content back, and what it held is kept as \"$kept\"" "$work/said" ||
+    no "the start did not say so: $(cat "$work/said")"
+}
+
+# ---- 12: two saves of one file, the first killed while the second waits for it ------------
+# The second undoes the first, keeps its own journal and says nothing
+# false; killed in turn, it leaves the old content.
+row_two_saves_one_killed() {
+  fresh
+  as_prefix=("${nobody_prefix[@]}")
+  held nobody "$work/r" "$work/save.kqa" || no "the first save was not held" || return 1
+  (cd "$work/r" && ZV_TEST_STOP_AT=rewriting exec "${nobody_prefix[@]}" "$zentrovex" run --headless "$work/save7.kqa") \
+    > "$work/second.out" 2>&1 &
+  local second=$!
+  waiting "$second" || no "the second save did not wait for the first" || return 1
+  kill_held
+  stopped "$second" || no "the second save did not reach its rewrite: $(cat "$work/second.out")" || return 1
+  [ -n "$(ls -A "$work/state-nobody/zentrovex/saves")" ] || no "the second save kept no journal" || return 1
+  kill -KILL "$second"
+  wait "$second" 2> /dev/null
+  nobody "$zentrovex" --version > /dev/null 2> "$work/said"
+  cmp -s "$work/r/second.dat" "$work/old.ref" || no "the file holds $(stat -c %s "$work/r/s.dat") bytes" || return 1
+  ! grep -q 'without a journal\|no such file' "$work/second.out" || no "the second save said: $(cat "$work/second.out")"
 }
 
 # Every NAME.kept name beside the file is taken, and later saves go on.
@@ -265,8 +316,8 @@ row_journal_in_a_shared_folder() {
   (cd "$work/r" && homeless "$zentrovex" run --headless "$work/save.kqa" > "$work/said" 2>&1) ||
     no "the save failed: $(cat "$work/said")" || return 1
   [ "$(stat -c %s "$work/r/s.dat")" = 12004 ] || no "the file was not saved" || return 1
-  grep -q 'beside the file .*: its folder is another user.s, or others may write it' "$work/said" ||
-    no "the save did not say why it went without a journal: $(cat "$work/said")"
+  grep -q 'journals of saves in place go to "/var/tmp/zentrovex-65534/saves"' "$work/said" ||
+    no "the save did not say where its journal went: $(cat "$work/said")"
 }
 
 # ---- 4: a reader never reads part of each content ------------------------------------------
@@ -289,19 +340,22 @@ row_reader_when_the_saver_is_killed() {
   held nobody "$work/r" "$work/save.kqa" || no "the save was not held" || return 1
   (cd "$work/r" && exec "${nobody_prefix[@]}" "$zentrovex" run --headless "$work/reader.kqa" > "$work/said" 2>&1) &
   local reader=$!
-  # The reader has found the file held and waits: its main thread sleeps
-  # between looks at the lock (the syscalls nanosleep and clock_nanosleep).
-  for _ in $(seq 1 3000); do [[ "$(cat "/proc/$reader/syscall" 2> /dev/null)" =~ ^(35|230)\  ]] && break; sleep 0.01; done
+  waiting "$reader" || no "the reader did not wait for the saver" || return 1
   kill_held; wait "$reader"
   grep -q "read 5 5 0 0" "$work/said" || no "the reader said: $(cat "$work/said")"
 }
 
 # ---- 5: waits on the registry and the kept list are bounded ---------------------------------
+# Whether another process holds the file $1's lock (flock).
+locked() {
+  for _ in $(seq 1 3000); do flock -n "$1" true 2> /dev/null || return 0; sleep 0.01; done
+  return 1
+}
 row_registry_held() {
   local ini="$work/config/zentrovex/registry/HKEY_CURRENT_USER.ini"
   mkdir -p "${ini%/*}" && chmod -R 777 "$work/config" && : > "$ini" && chmod 666 "$ini"
   flock "$ini" sleep 40 & local holder=$!
-  sleep 0.2
+  locked "$ini" || no "the registry's lock was not taken" || return 1
   crlf 'write registry dword "Software\Game", "Lives", 5' 'print "went on"' > "$work/reg.kqa"
   local start=$SECONDS
   timeout 30 env XDG_CONFIG_HOME="$work/config" "${nobody_prefix[@]}" "$zentrovex" run --headless "$work/reg.kqa" \
@@ -320,7 +374,7 @@ row_kept_list_held() {
     -o "$work/kg/game" > /dev/null || no "the game was not built" || return 1
   : > "$work/kg/.zentrovex-kept" && chmod 666 "$work/kg/.zentrovex-kept"
   flock "$work/kg/.zentrovex-kept" sleep 40 & local holder=$!
-  sleep 0.2
+  locked "$work/kg/.zentrovex-kept" || no "the kept list's lock was not taken" || return 1
   (cd "$work/kg" && ZENTROVEX_HEADLESS=1 exec "${nobody_prefix[@]}" ./game > "$work/said" 2>&1) & local game=$!
   # It waits with the list open.
   for _ in $(seq 1 1000); do ls -l "/proc/$game/fd" 2> /dev/null | grep -q zentrovex-kept && break; sleep 0.01; done
@@ -354,16 +408,41 @@ row_save_beside_a_reader() {
   grep -q '^ *1000 old values of 1000\b' "$work/r/holder.out" || no "the reader read: $(cat "$work/r/holder.out")"
 }
 
-# ---- 7: a save never fails for want of a state folder ----------------------------------------
-# Nothing goes beside the file in a folder others may write, and the run says why.
+# ---- 7: a save in place has its journal where only its user may write, or is refused --------
+# Without a state folder, the spare one in /var/tmp takes it (nothing goes
+# beside the file in a folder others may write), and the run says why; a
+# kill then leaves the old content, whatever name reads it, also where the
+# state folder is full. Where the spare folder is another user's too, the
+# save is refused.
 row_no_home() {
   fresh
   (cd "$work/r" && setpriv --reuid=65534 --regid=65534 --clear-groups -- env -u XDG_STATE_HOME HOME=/nonexistent \
     "$zentrovex" run --headless "$work/save.kqa" > "$work/said" 2>&1) || no "the save failed: $(cat "$work/said")" || return 1
   [ "$(stat -c %s "$work/r/s.dat")" = 12004 ] || no "the file was not saved" || return 1
-  grep -qx "zentrovex: saves in place go without a journal in this run: the state folder \"/nonexistent/.local/state/zentrovex\": \
-permission denied; beside the file \"$work/r/s.dat\": its folder is another user's, or others may write it" "$work/said" ||
+  grep -qx "zentrovex: journals of saves in place go to \"/var/tmp/zentrovex-65534/saves\" in this run: \
+the state folder \"/nonexistent/.local/state/zentrovex\": permission denied" "$work/said" ||
     no "the run said: $(cat "$work/said")"
+}
+row_killed_without_a_state_folder() {
+  mkdir -p "$work/full" && mount -t tmpfs -o size=64k,mode=777 tmpfs "$work/full" ||
+    no "no tmpfs can be mounted" || return 77
+  nobody dd if=/dev/zero of="$work/full/fill" bs=4k 2> /dev/null
+  local state
+  for state in "-u XDG_STATE_HOME" "XDG_STATE_HOME=$work/full"; do
+    fresh
+    as_prefix=(env -u HOME $state setpriv --reuid=65534 --regid=65534 --clear-groups --)
+    held nobody "$work/r" "$work/save.kqa" || no "the save ($state) was not held: $(cat "$work/saver.out")" || return 1
+    kill_held
+    "${as_prefix[@]}" "$zentrovex" --version > /dev/null 2>&1
+    cmp -s "$work/r/second.dat" "$work/old.ref" ||
+      no "after a kill ($state) second.dat holds $(stat -c %s "$work/r/second.dat") bytes" || return 1
+  done
+  fresh
+  rm -rf /var/tmp/zentrovex-65534 && mkdir /var/tmp/zentrovex-65534 && chown zvsaver /var/tmp/zentrovex-65534
+  (cd "$work/r" && homeless "$zentrovex" run --headless "$work/save.kqa" > "$work/said" 2>&1)
+  cmp -s "$work/r/s.dat" "$work/old.ref" || no "the save went on without a journal" || return 1
+  grep -q 'no folder only its user may write could keep its journal' "$work/said" &&
+    grep -q '"/var/tmp/zentrovex-65534": it is another user.s' "$work/said" || no "the save said: $(cat "$work/said")"
 }
 row_state_folder_unwritable() {
   fresh
@@ -381,6 +460,7 @@ row_writes_synced() {
   rm -rf "$work/w" && mkdir -m 777 "$work/w"
   crlf 'open file to write 1, "a.dat" : write file string 1, "x"' 'make memblock 1, 8 : write memblock to file 1, 1' \
     'close file 1 : make file "b.dat"' > "$work/w/w.kqa"
+  command -v strace > /dev/null || no "strace is not installed" || return 77
   (cd "$work/w" && strace -f -qq -e trace=fsync,fdatasync -o trace "$zentrovex" run --headless w.kqa > /dev/null 2>&1)
   [ "$(grep -cE 'fsync|fdatasync' "$work/w/trace")" -ge 4 ] || no "the writes were synced $(grep -cE 'sync' "$work/w/trace") times"
 }
@@ -395,6 +475,60 @@ row_byte_under_a_writer() {
   touch "$work/w/go"; wait "$writer"
   [ "$(tr -d '\r' < "$work/w/w.dat" | tr '\n' ' ')" = "first later " ] || no "the writer's file became: $(cat "$work/w/w.dat")" || return 1
   grep -q 'which has it open for writing' "$work/said" || no "the byte's write said: $(cat "$work/said")"
+}
+
+# ---- 13: a journal holding the only copy of content is never deleted -----------------------
+# Its file moved out of its folder for a week: the old content goes to the
+# kept folder, said. On ramfs (no birth, no generation) a journal whose name
+# leads to another file cannot find its file: the old content goes there at
+# once, and the start says what it did.
+row_journal_of_a_lost_file() {
+  local kept=$work/state-nobody/zentrovex/kept/s.dat.kept
+  fresh
+  killed_save "${nobody_prefix[@]}" || no "the save was not held" || return 1
+  mkdir -p "$work/away" && mv "$work/r/s.dat" "$work/r/second.dat" "$work/away/"
+  touch -d '8 days ago' "$work"/state-nobody/zentrovex/saves/*
+  nobody "$zentrovex" --version > /dev/null 2> "$work/said"
+  cmp -s "$kept" "$work/old.ref" && grep -q "for a week; .* kept as \"$kept\"" "$work/said" ||
+    no "after a week the start said: $(cat "$work/said")" || return 1
+  mkdir -p "$work/ram" && mount -t ramfs -o mode=777 ramfs "$work/ram" || no "no ramfs can be mounted" || return 77
+  cp "$work/old.ref" "$work/ram/s.dat" && ln "$work/ram/s.dat" "$work/ram/second.dat" &&
+    chown 65534:65534 "$work/ram/s.dat"
+  as_prefix=("${nobody_prefix[@]}")
+  held nobody "$work/ram" "$work/save.kqa" || no "the save on ramfs was not held" || return 1
+  kill_held
+  echo backup > "$work/ram/backup" && mv "$work/ram/backup" "$work/ram/s.dat"
+  nobody "$zentrovex" --version > /dev/null 2> "$work/said"
+  cmp -s "$kept.1" "$work/old.ref" && grep -q "kept as \"$kept.1\"" "$work/said" && ! grep -q until "$work/said" ||
+    no "on ramfs the start said: $(cat "$work/said")"
+}
+
+# ---- 14: a file deleted and written anew is replaced in one step at its close -----------------
+# anew KILL_AT EXPECT LINES...: the program of LINES, as nobody, in a folder
+# holding save.txt, killed once it printed KILL_AT (run to its end for "");
+# after the next start save.txt holds EXPECT ("" for no file), and nothing
+# else is left there.
+anew() {
+  local kill_at=$1 expect=$2
+  shift 2
+  rm -rf "$work/w" && mkdir -m 777 "$work/w" && crlf 'old save' > "$work/w/save.txt" && chown 65534 "$work/w/save.txt"
+  if [ -n "$kill_at" ]; then crlf "$@" "print \"$kill_at\"" 'do : wait 10 : loop'; else crlf "$@"; fi > "$work/anew.kqa"
+  (cd "$work/w" && exec "${nobody_prefix[@]}" "$zentrovex" run --headless "$work/anew.kqa") > "$work/anew.out" 2>&1 &
+  local run=$!
+  if [ -n "$kill_at" ]; then
+    for _ in $(seq 1 3000); do grep -q "$kill_at" "$work/anew.out" && break; sleep 0.01; done
+    kill -KILL "$run"
+  fi
+  wait "$run" 2> /dev/null
+  nobody "$zentrovex" --version > /dev/null 2>> "$work/anew.out"
+  [ "$(cat "$work/w/save.txt" 2> /dev/null | tr -d '\r\n')" = "$expect" ] &&
+    [ "$(ls -A "$work/w")" = "${expect:+save.txt}" ] ||
+    no "killed at \"$kill_at\", the folder holds $(ls -A "$work/w"): $(cat "$work/anew.out")"
+}
+row_deleted_and_written_anew() {
+  local delete='delete file "save.txt"' write='open file to write 1, "save.txt" : write file string 1, "new save"'
+  anew deleted 'old save' "$delete" && anew written 'old save' "$delete" "$write" &&
+    anew '' 'new save' "$delete" "$write" 'close file 1' && anew '' '' "$delete"
 }
 
 # row                                   item
@@ -418,12 +552,17 @@ byte_under_a_writer                    8
 journal_follows_its_file               9
 journal_in_a_shared_folder             10
 kept_names_taken                       11
+later_save_matching_pages              1
+killed_without_a_state_folder          7
+two_saves_one_killed                   12
+journal_of_a_lost_file                 13
+deleted_and_written_anew               14
 "
 failed=() skipped=()
 while read -r row item; do
   [ -n "$row" ] || continue
   [ -z "${RUN_ROWS:-}" ] || [[ " $RUN_ROWS " == *" $row "* ]] || continue
-  rm -rf "$work"/state-* "$zv_home/.local/state/zentrovex" /tmp/.local
+  rm -rf "$work"/state-* "$zv_home/.local/state/zentrovex" /tmp/.local /var/tmp/zentrovex-*
   # Each user's XDG_STATE_HOME is theirs.
   mkdir "$work/state-nobody" "$work/state-other" "$work/state-zv"
   chown 65534 "$work/state-nobody" "$work/state-other" && chown zvsaver "$work/state-zv"

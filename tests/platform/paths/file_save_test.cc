@@ -14,6 +14,7 @@
 #include <string>
 
 #include "platform/paths/file_content.h"
+#include "platform/paths/kept_folder.h"
 #include "platform/paths/save_journal.h"
 #include "platform/paths/temp_folder.h"
 
@@ -258,6 +259,31 @@ TEST_F(FileSaveTest, AJournalOfAnEndedSaveInPlaceIsPutBackByTheNextOpen) {
   EXPECT_EQ(Read(At("second.dat")), "a longer new content");
   EXPECT_TRUE(fs::is_empty(At("state/zentrovex/saves")));
   ::unsetenv("XDG_STATE_HOME");
+}
+
+}  // namespace
+}  // namespace zv::platform
+
+namespace zv::platform {
+namespace {
+
+// The kept folder makes room by removing its oldest files, each named, and
+// keeps the newest whatever its size.
+TEST_F(FileSaveTest, TheKeptFolderHoldsItsBoundOldestOutFirst) {
+  const std::string kept = At("kept");
+  fs::create_directory(kept);
+  const char* names[] = {"a.kept", "b.replaced", "c.kept"};
+  for (int i = 0; i < 3; ++i) {
+    Write(kept + "/" + names[i], std::string(100, 'x'));
+    const struct timespec when[2] = {{1000 + i, 0}, {1000 + i, 0}};
+    ::utimensat(AT_FDCWD, (kept + "/" + names[i]).c_str(), when, 0);
+  }
+  testing::internal::CaptureStderr();
+  MakeRoomInKept(kept, 150, 300);
+  EXPECT_EQ(Names(kept), (std::set<std::string>{"c.kept"}));
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("removed \"" + kept + "/b.replaced\""), std::string::npos);
+  MakeRoomInKept(kept, 1000, 300);
+  EXPECT_TRUE(fs::is_empty(kept));
 }
 
 }  // namespace

@@ -41,7 +41,7 @@ class LeftJournals : public ServicesProgramTest {
     ASSERT_GE(file, 0);
     {
       std::optional<platform::SaveJournal> journal = platform::SaveJournal::Keep(file, At("f.dat"), content, kNewSize);
-      ASSERT_TRUE(journal && journal->Kept());
+      ASSERT_TRUE(journal);
       change(file);
     }  // neither dropped nor put back: as a kill leaves it
     ::close(file), ::close(content);
