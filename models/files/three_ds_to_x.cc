@@ -45,6 +45,11 @@ bool EqualNoCase(std::string_view a, std::string_view b) {
 // p x m divided by w; `p` stays as it was when |w| is below 1e-5.
 void TransformPoint(Vector3f& p, const Matrix4& m) { platform::TransformPointProjected(p, p, m); }
 
+// The frame of an object, which its node's animation names: both sanitized
+// alike, so that a name holding a '.' or '-' ("Cube.001") still finds its
+// frame.
+std::string FrameName(std::string_view object_name) { return "x3ds_" + SanitizeXName(object_name); }
+
 // What the second pass finds wrong with the model: the first face that
 // refers to a vertex its mesh lacks (the text holds it as it came, but no
 // model can be made of it) and the first texture coordinates that do not
@@ -91,7 +96,7 @@ class XTextOutput final : public ThreeDsOutput {
   void ObjectStart(const std::string& name, bool named) override {
     (void)named;
     object_name_ = name;
-    (text_ << "Frame x3ds_" << SanitizeXName(name) << " {").EndLine();
+    (text_ << "Frame " << FrameName(name) << " {").EndLine();
     object_ = current_;
     SetDepthOf(node_index_ + 1, frame_depth_);
     StackAt(frame_depth_) = object_;
@@ -250,7 +255,7 @@ class XTextOutput final : public ThreeDsOutput {
       if (EqualNoCase(node.name, kThreeDsDummyNode)) continue;
       (text_ << "Animation x3ds_anim_").Int(n++) << " {";
       text_.EndLine();
-      (text_ << "{x3ds_" << node.name << '}').EndLine();
+      (text_ << '{' << FrameName(node.name) << '}').EndLine();
       if (!node.rotations.empty()) WriteKeys(node.rotations, 0, true);
       const bool unit_scale = node.scales.size() == 1 && node.scales[0].value[1] == 1.0f &&
                               node.scales[0].value[2] == 1.0f && node.scales[0].value[3] == 1.0f;

@@ -116,7 +116,7 @@ TEST(ThreeDsToX, AMaterialAndATexturedTriangleBecomeThisText) {
                       "25.000000;\n"
                       "0.500000, 0.500000, 0.500000;;\n"
                       "0.000000, 0.000000, 0.000000;;\n"
-                      "TextureFilename {\n\"brick_wall.bmp\";\n}\n"
+                      "TextureFilename {\n\"brick wall.bmp\";\n}\n"
                       "}\n\n"
                       "Frame x3ds_Box {\n"
                       "Mesh Box {\n"
@@ -148,7 +148,13 @@ TEST(ThreeDsToX, AMaterialAndATexturedTriangleBecomeThisText) {
   XModel model = ReadBack(text, services);
   ASSERT_NE(model.root, nullptr) << model.error;
   EXPECT_EQ(model.frame_count, 2);
-  EXPECT_EQ(services.loaded_names, std::vector<std::string>{"brick_wall.bmp"});
+  EXPECT_EQ(services.loaded_names, std::vector<std::string>{"brick wall.bmp"});
+  // Where only a file with '_' for the blanks is there, as the name was
+  // written before, that one is taken.
+  RecordingServices renamed;
+  renamed.missing_files["brick wall.bmp"] = 1;
+  ASSERT_NE(ReadBack(text, renamed).root, nullptr);
+  EXPECT_EQ(renamed.loaded_names, (std::vector<std::string>{"brick wall.bmp", "brick_wall.bmp"}));
 }
 
 TEST(ThreeDsToX, AFileWithoutAMainChunkGivesTheHeaderAlone) {
@@ -162,13 +168,22 @@ TEST(ThreeDsToX, NamesAreSanitizedAndANumberedObjectsMeshTakesAnX) {
   EXPECT_NE(text.find("Mesh x3Box_a {\n1;\n1.000000; 3.000000; 2.000000;;\n0;\n}\n"), std::string::npos) << text;
 }
 
-TEST(ThreeDsToX, AnObjectNameKeepsElevenCharactersAndTheWalkReadsOnFromThere) {
-  // The twelfth character is read and dropped; the walk reads the
-  // terminator and the mesh's id as the id of a chunk it does not know.
-  const std::string text =
-      Convert(File(Object("ABCDEFGHIJKL", Chunk(0x4100, VertexList({{1, 2, 3}})))));
-  EXPECT_NE(text.find("Frame x3ds_ABCDEFGHIJK {\n"), std::string::npos) << text;
-  EXPECT_EQ(text.find("Mesh"), std::string::npos) << text;
+TEST(ThreeDsToX, ALongObjectNameIsReadWholeAndTheAnimationOfAnyNameFindsItsFrame) {
+  // The bytes after the eleventh are the name's, not chunks: the mesh stays.
+  const Data long_name = Object("LeftWheelFront", Chunk(0x4100, VertexList({{1, 2, 3}})));
+  const Data dotted = Object("Cube.001", Chunk(0x4100, VertexList({{1, 2, 3}})));
+  const Data tracks = Cat(Node("LeftWheelFront", -1, Track(0xB020, 1, Data().U16(0).U32(0).Vec(1, 2, 3))),
+                          Node("Cube.001", -1, Track(0xB020, 1, Data().U16(0).U32(0).Vec(1, 2, 3))));
+  const std::string text = Convert(File(Cat(long_name, dotted), tracks));
+  EXPECT_NE(text.find("Frame x3ds_LeftWheelFront {\nMesh LeftWheelFront {\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("{x3ds_LeftWheelFront}"), std::string::npos) << text;
+  EXPECT_NE(text.find("{x3ds_Cube_001}"), std::string::npos) << text;
+  RecordingServices services;
+  XModel model = ReadBack(text, services);
+  ASSERT_TRUE(model.root && model.keyframes) << model.error;
+  ASSERT_EQ(model.keyframes->tracks.size(), 2u);
+  EXPECT_EQ(model.keyframes->tracks[0].frame_number, 1);
+  EXPECT_EQ(model.keyframes->tracks[1].frame_number, 2);
 }
 
 TEST(ThreeDsToX, AMeshWithoutAVertexListWritesItsFrameAlone) {
