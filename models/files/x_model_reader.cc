@@ -259,13 +259,7 @@ XModel ReadModelTree(const platform::XDocument& document, NodeServices& services
   else if (!reader.ReadAMesh())
     model.warning = "the file holds no mesh, so the model shows nothing";
   model.frame_count = counter + 1;
-  if (model.keyframes) {
-    for (AnimationTrack& track : model.keyframes->tracks) {
-      int32_t number = 0;
-      model.root->FindFrameByName(track.frame_name, &number);
-      track.frame_number = number;
-    }
-  }
+  if (model.keyframes) NumberTracksByName(*model.keyframes, *model.root, 0);
   return model;
 }
 

@@ -172,18 +172,20 @@ TEST(ThreeDsToX, ALongObjectNameIsReadWholeAndTheAnimationOfAnyNameFindsItsFrame
   // The bytes after the eleventh are the name's, not chunks: the mesh stays.
   const Data long_name = Object("LeftWheelFront", Chunk(0x4100, VertexList({{1, 2, 3}})));
   const Data dotted = Object("Cube.001", Chunk(0x4100, VertexList({{1, 2, 3}})));
-  const Data tracks = Cat(Node("LeftWheelFront", -1, Track(0xB020, 1, Data().U16(0).U32(0).Vec(1, 2, 3))),
-                          Node("Cube.001", -1, Track(0xB020, 1, Data().U16(0).U32(0).Vec(1, 2, 3))));
-  const std::string text = Convert(File(Cat(long_name, dotted), tracks));
+  auto node = [](std::string_view name) {
+    return Node(name, -1, Track(0xB020, 1, Data().U16(0).U32(0).Vec(1, 2, 3)));
+  };
+  // Two objects of one name each keep their own animation.
+  const std::string text = Convert(File(Cat(long_name, dotted, dotted),
+                                        Cat(node("LeftWheelFront"), node("Cube.001"), node("Cube.001"))));
   EXPECT_NE(text.find("Frame x3ds_LeftWheelFront {\nMesh LeftWheelFront {\n"), std::string::npos) << text;
   EXPECT_NE(text.find("{x3ds_LeftWheelFront}"), std::string::npos) << text;
   EXPECT_NE(text.find("{x3ds_Cube_001}"), std::string::npos) << text;
   RecordingServices services;
   XModel model = ReadBack(text, services);
   ASSERT_TRUE(model.root && model.keyframes) << model.error;
-  ASSERT_EQ(model.keyframes->tracks.size(), 2u);
-  EXPECT_EQ(model.keyframes->tracks[0].frame_number, 1);
-  EXPECT_EQ(model.keyframes->tracks[1].frame_number, 2);
+  ASSERT_EQ(model.keyframes->tracks.size(), 3u);
+  for (int32_t i = 0; i < 3; ++i) EXPECT_EQ(model.keyframes->tracks[static_cast<size_t>(i)].frame_number, i + 1);
 }
 
 TEST(ThreeDsToX, AMeshWithoutAVertexListWritesItsFrameAlone) {
