@@ -117,9 +117,9 @@ class XTextOutput final : public ThreeDsOutput {
   void Mesh(ThreeDsMesh& mesh) override {
     if (!faults_.bad_face) faults_.bad_face = FindThreeDsBadFace(mesh, object_name_);
     if (!faults_.unfit) faults_.unfit = FindThreeDsUnfitTexCoords(mesh, object_name_);
-    PlaceMesh(mesh);
+    const bool placed = PlaceMesh(mesh);
     if (!mesh.has_vertex_list) return;
-    if (mesh.has_local_axes) {
+    if (placed) {
       text_.Line("FrameTransformMatrix {");
       for (int row = 0; row < 4; ++row)
         text_.FloatLine({local_.m[row][0], local_.m[row][1], local_.m[row][2], local_.m[row][3]}, ", ",
@@ -183,8 +183,11 @@ class XTextOutput final : public ThreeDsOutput {
   }
 
   // The vertices into the mesh's own axes, about the node's pivot; the
-  // frame's matrix relative to the object's parent.
-  void PlaceMesh(ThreeDsMesh& mesh) {
+  // frame's matrix relative to the object's parent, which moves them back
+  // by the pivot too, so that the model stands as it was made until an
+  // animation places it (whose first frame puts it there as well). True
+  // when the frame needs that matrix.
+  bool PlaceMesh(ThreeDsMesh& mesh) {
     const Matrix4 axes = mesh.has_local_axes ? mesh.local_axes : Matrix4::Identity();
     Matrix4 to_local = Matrix4::Identity();
     platform::InvertAffine(to_local, axes);
@@ -193,10 +196,16 @@ class XTextOutput final : public ThreeDsOutput {
     to_local.m[3][1] -= pivot.y;
     to_local.m[3][2] -= pivot.z;
     for (Vector3f& v : mesh.vertices) TransformPoint(v, to_local);
+    Matrix4 from_pivot = Matrix4::Identity();
+    from_pivot.m[3][0] = pivot.x;
+    from_pivot.m[3][1] = pivot.y;
+    from_pivot.m[3][2] = pivot.z;
+    const Matrix4 frame = platform::Multiply(from_pivot, axes);
     Matrix4 from_parent = Matrix4::Identity();
     platform::InvertAffine(from_parent, object_);
-    local_ = platform::Multiply(axes, from_parent);
-    current_ = axes;
+    local_ = platform::Multiply(frame, from_parent);
+    current_ = frame;
+    return mesh.has_local_axes || pivot.x != 0.0f || pivot.y != 0.0f || pivot.z != 0.0f;
   }
 
   // The count, then one line per entry: ";," after all but the last, ";;"

@@ -240,7 +240,8 @@ TEST(ThreeDsToX, ANumberThatIsNotANumberIsWrittenAsZero) {
 }
 
 // Three objects; the keyframer nests B in A and leaves C at the top. A dummy
-// node between them counts for nothing; B's pivot shifts its vertices.
+// node between them counts for nothing; B's pivot shifts its vertices, and
+// its frame back, so that B stands as it was made.
 Data Hierarchy() {
   const Data objects = Cat(Object("A", Chunk(0x4100, VertexList({{0, 0, 0}}))),
                            Object("B", Chunk(0x4100, VertexList({{0, 0, 0}}))),
@@ -261,7 +262,10 @@ TEST(ThreeDsToX, TheKeyframersParentsNestTheFrames) {
   const std::string text = Convert(Hierarchy());
   const std::string frames =
       "Frame x3ds_A {\nMesh A {\n1;\n0.000000; 0.000000; 0.000000;;\n0;\n}\n"
-      "Frame x3ds_B {\nMesh B {\n1;\n-1.000000; -3.000000; -2.000000;;\n0;\n}\n}\n\n}\n\n"
+      "Frame x3ds_B {\nFrameTransformMatrix {\n1.000000, 0.000000, 0.000000, 0.000000,\n"
+      "0.000000, 1.000000, 0.000000, 0.000000,\n0.000000, 0.000000, 1.000000, 0.000000,\n"
+      "1.000000, 3.000000, 2.000000, 1.000000;;\n}\n"
+      "Mesh B {\n1;\n-1.000000; -3.000000; -2.000000;;\n0;\n}\n}\n\n}\n\n"
       "Frame x3ds_C {\nMesh C {\n1;\n0.000000; 0.000000; 0.000000;;\n0;\n}\n}\n\n";
   EXPECT_NE(text.find(std::string(kHeader) + frames + "AnimationSet x3ds_animset_0 {\n"), std::string::npos)
       << text;
