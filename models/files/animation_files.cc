@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <iterator>
-#include <map>
 #include <optional>
 #include <vector>
 
@@ -54,42 +53,6 @@ void AppendKeys(KeyArray<Stride>& into, const KeyArray<Stride>& from, float offs
   into.values = std::move(merged);
 }
 
-// The frames of the tree by name, each name's frame numbers in order.
-std::map<std::string, std::vector<int32_t>, std::less<>> FramesByName(FrameNode& root) {
-  std::map<std::string, std::vector<int32_t>, std::less<>> frames;
-  std::vector<SceneNode*> pending{&root};
-  while (!pending.empty()) {
-    SceneNode* node = pending.back();
-    pending.pop_back();
-    for (; node != nullptr; node = node->next_sibling()) {
-      if (node->IsFrameNode()) frames[node->name()].push_back(node->number());
-      if (node->first_child()) pending.push_back(node->first_child());
-    }
-  }
-  for (auto& [name, numbers] : frames) std::sort(numbers.begin(), numbers.end());
-  return frames;
-}
-
-// Gives each track of the file the number of the frame it names, -1 when
-// the model has none of that name. Limbs made from meshes share one name:
-// the tracks of a name take that name's frames in turn (the first again once
-// they run out), so an animation saved from such an object merges back
-// limb by limb.
-void NumberTracksByName(KeyframeSet& read, FrameNode& root) {
-  const auto frames = FramesByName(root);
-  std::map<std::string, size_t, std::less<>> taken;
-  for (AnimationTrack& track : read.tracks) {
-    const auto found = frames.find(track.frame_name);
-    if (found == frames.end()) {
-      track.frame_number = -1;
-      continue;
-    }
-    size_t& turn = taken[track.frame_name];
-    track.frame_number = found->second[turn < found->second.size() ? turn : 0];
-    ++turn;
-  }
-}
-
 std::optional<std::string> ReadWholeFile(const std::string& path) {
   // A missing file is made empty, as the joining has always done, as any
   // file is made (an existing one stays as it is).
@@ -130,7 +93,7 @@ bool AppendXAnimation(const std::string& path, FrameNode& root, KeyframeSet* key
   for (const auto& object : document->objects)
     if (object->Is(XTemplateKind::kAnimationSet)) read = models::ReadXAnimationSet(*object);
   if (!read) return false;
-  NumberTracksByName(*read, root);
+  NumberTracksByName(*read, root, -1);
   if (keyframes == nullptr) return true;
   const float offset = static_cast<float>(time_offset), end = static_cast<float>(end_time);
   for (const AnimationTrack& from : read->tracks) {

@@ -61,7 +61,6 @@ constexpr uint16_t kSkippedEditorChunks[] = {0x1100, 0x1201, 0x1300, 0x1400, 0x1
 
 constexpr uint64_t kHeaderSize = 6;
 constexpr char kDefaultName[] = "Default name";
-constexpr size_t kObjectNameBytes = 12;
 constexpr size_t kLongestName = 255;
 
 // What a level does with an id it does not know: read its length and seek
@@ -74,6 +73,8 @@ struct Chunk {
 };
 
 enum class TrackKind { kPosition, kRotation, kScale };
+
+enum class Blanks { kUnderscore, kKeep };
 
 std::array<float, 4> QuaternionFromRotation(Vector3f axis, float angle) {
   const float length = std::sqrt(axis.x * axis.x + axis.y * axis.y + axis.z * axis.z);
@@ -204,29 +205,18 @@ class Reader {
 
   // ---- Names -----------------------------------------------------------------------------
 
-  // An object's name: at most 11 characters; the bytes of a longer name
-  // after the twelfth are left for the walk. Blanks become '_'.
-  std::pair<std::string, bool> ReadObjectName() {
-    uint8_t c = ReadByte();
-    if (c == 0) return {kDefaultName, false};
-    std::string name;
-    for (size_t read = 1;; ++read) {
-      name.push_back(c == ' ' ? '_' : static_cast<char>(c));
-      if (c == 0 || read == kObjectNameBytes) break;
-      c = ReadByte();
-    }
-    name.pop_back();  // the last place read holds the terminator
-    return {name, true};
-  }
-
-  // Any other name: up to its terminating 0 (or the end of the data), of
-  // which 255 characters are kept. Blanks become '_'.
-  std::pair<std::string, bool> ReadName() {
+  // A name up to its terminating 0 (or the end of the data), of which 255
+  // characters are kept. An object's name is read whole too: bytes of it
+  // left for the walk would be taken for chunks, and its mesh lost. Blanks
+  // become '_' in names the X text gives to its objects; a texture's file
+  // name keeps them, as the file does.
+  std::pair<std::string, bool> ReadName(Blanks blanks = Blanks::kUnderscore) {
     uint8_t c = ReadByte();
     if (c == 0) return {kDefaultName, false};
     std::string name;
     while (c != 0) {
-      if (name.size() < kLongestName) name.push_back(c == ' ' ? '_' : static_cast<char>(c));
+      if (name.size() < kLongestName)
+        name.push_back(c == ' ' && blanks == Blanks::kUnderscore ? '_' : static_cast<char>(c));
       if (AtEnd()) break;
       c = ReadByte();
     }
@@ -293,7 +283,7 @@ class Reader {
       }
       if (with_map_file && sub == id::kMapFile) {
         const Chunk name = Open();
-        material_.map_file = ReadName().first;
+        material_.map_file = ReadName(Blanks::kKeep).first;
         return Leave(name);
       }
       return std::nullopt;
@@ -346,7 +336,7 @@ class Reader {
 
   uint64_t Object() {
     const Chunk chunk = Open();
-    const auto [name, named] = ReadObjectName();
+    const auto [name, named] = ReadName();
     output_.ObjectStart(name, named);
     Walk(chunk, Unknown::kSkip, [&](uint16_t sub) -> std::optional<uint64_t> {
       switch (sub) {

@@ -45,6 +45,11 @@ bool EqualNoCase(std::string_view a, std::string_view b) {
 // p x m divided by w; `p` stays as it was when |w| is below 1e-5.
 void TransformPoint(Vector3f& p, const Matrix4& m) { platform::TransformPointProjected(p, p, m); }
 
+// The frame of an object, which its node's animation names: both sanitized
+// alike, so that a name holding a '.' or '-' ("Cube.001") still finds its
+// frame.
+std::string FrameName(std::string_view object_name) { return "x3ds_" + SanitizeXName(object_name); }
+
 // What the second pass finds wrong with the model: the first face that
 // refers to a vertex its mesh lacks (the text holds it as it came, but no
 // model can be made of it) and the first texture coordinates that do not
@@ -91,7 +96,7 @@ class XTextOutput final : public ThreeDsOutput {
   void ObjectStart(const std::string& name, bool named) override {
     (void)named;
     object_name_ = name;
-    (text_ << "Frame x3ds_" << SanitizeXName(name) << " {").EndLine();
+    (text_ << "Frame " << FrameName(name) << " {").EndLine();
     object_ = current_;
     SetDepthOf(node_index_ + 1, frame_depth_);
     StackAt(frame_depth_) = object_;
@@ -112,9 +117,9 @@ class XTextOutput final : public ThreeDsOutput {
   void Mesh(ThreeDsMesh& mesh) override {
     if (!faults_.bad_face) faults_.bad_face = FindThreeDsBadFace(mesh, object_name_);
     if (!faults_.unfit) faults_.unfit = FindThreeDsUnfitTexCoords(mesh, object_name_);
-    PlaceMesh(mesh);
+    const bool placed = PlaceMesh(mesh);
     if (!mesh.has_vertex_list) return;
-    if (mesh.has_local_axes) {
+    if (placed) {
       text_.Line("FrameTransformMatrix {");
       for (int row = 0; row < 4; ++row)
         text_.FloatLine({local_.m[row][0], local_.m[row][1], local_.m[row][2], local_.m[row][3]}, ", ",
@@ -178,8 +183,11 @@ class XTextOutput final : public ThreeDsOutput {
   }
 
   // The vertices into the mesh's own axes, about the node's pivot; the
-  // frame's matrix relative to the object's parent.
-  void PlaceMesh(ThreeDsMesh& mesh) {
+  // frame's matrix relative to the object's parent, which moves them back
+  // by the pivot too, so that the model stands as it was made until an
+  // animation places it (whose first frame puts it there as well). True
+  // when the frame needs that matrix.
+  bool PlaceMesh(ThreeDsMesh& mesh) {
     const Matrix4 axes = mesh.has_local_axes ? mesh.local_axes : Matrix4::Identity();
     Matrix4 to_local = Matrix4::Identity();
     platform::InvertAffine(to_local, axes);
@@ -188,10 +196,16 @@ class XTextOutput final : public ThreeDsOutput {
     to_local.m[3][1] -= pivot.y;
     to_local.m[3][2] -= pivot.z;
     for (Vector3f& v : mesh.vertices) TransformPoint(v, to_local);
+    Matrix4 from_pivot = Matrix4::Identity();
+    from_pivot.m[3][0] = pivot.x;
+    from_pivot.m[3][1] = pivot.y;
+    from_pivot.m[3][2] = pivot.z;
+    const Matrix4 frame = platform::Multiply(from_pivot, axes);
     Matrix4 from_parent = Matrix4::Identity();
     platform::InvertAffine(from_parent, object_);
-    local_ = platform::Multiply(axes, from_parent);
-    current_ = axes;
+    local_ = platform::Multiply(frame, from_parent);
+    current_ = frame;
+    return mesh.has_local_axes || pivot.x != 0.0f || pivot.y != 0.0f || pivot.z != 0.0f;
   }
 
   // The count, then one line per entry: ";," after all but the last, ";;"
@@ -250,7 +264,7 @@ class XTextOutput final : public ThreeDsOutput {
       if (EqualNoCase(node.name, kThreeDsDummyNode)) continue;
       (text_ << "Animation x3ds_anim_").Int(n++) << " {";
       text_.EndLine();
-      (text_ << "{x3ds_" << node.name << '}').EndLine();
+      (text_ << '{' << FrameName(node.name) << '}').EndLine();
       if (!node.rotations.empty()) WriteKeys(node.rotations, 0, true);
       const bool unit_scale = node.scales.size() == 1 && node.scales[0].value[1] == 1.0f &&
                               node.scales[0].value[2] == 1.0f && node.scales[0].value[3] == 1.0f;

@@ -1,3 +1,7 @@
+#include <algorithm>
+#include <map>
+#include <vector>
+
 #include "models/files/x_model_reader.h"
 #include "platform/xfile/animation_view.h"
 #include "platform/xfile/document.h"
@@ -50,7 +54,38 @@ void ReadXAnimation(const XDataObject& object, KeyframeSet& set) {
   }
 }
 
+// The frames of the tree by name, each name's frame numbers in order.
+std::map<std::string, std::vector<int32_t>, std::less<>> FramesByName(FrameNode& root) {
+  std::map<std::string, std::vector<int32_t>, std::less<>> frames;
+  std::vector<SceneNode*> pending{&root};
+  while (!pending.empty()) {
+    SceneNode* node = pending.back();
+    pending.pop_back();
+    for (; node != nullptr; node = node->next_sibling()) {
+      if (node->IsFrameNode()) frames[node->name()].push_back(node->number());
+      if (node->first_child()) pending.push_back(node->first_child());
+    }
+  }
+  for (auto& [name, numbers] : frames) std::sort(numbers.begin(), numbers.end());
+  return frames;
+}
+
 }  // namespace
+
+void NumberTracksByName(KeyframeSet& set, FrameNode& root, int32_t missing) {
+  const auto frames = FramesByName(root);
+  std::map<std::string, size_t, std::less<>> taken;
+  for (AnimationTrack& track : set.tracks) {
+    const auto found = frames.find(track.frame_name);
+    if (found == frames.end()) {
+      track.frame_number = missing;
+      continue;
+    }
+    size_t& turn = taken[track.frame_name];
+    track.frame_number = found->second[turn < found->second.size() ? turn : 0];
+    ++turn;
+  }
+}
 
 std::unique_ptr<KeyframeSet> ReadXAnimationSet(const XDataObject& set) {
   auto keyframes = std::make_unique<KeyframeSet>();

@@ -57,6 +57,33 @@ std::string ModelTextureName(const std::string& written) {
 
 namespace {
 
+// Loads the first of the files that may stand for the named texture into
+// the entry, which takes that file's name (the first name when none loads).
+// A ".bmp" of the name comes first, then the file as named: models name the
+// PNG, JPEG or TGA pictures they were made with. A name holding blanks is
+// also sought with '_' for each blank, as models converted from 3DS files
+// named such textures before their blanks were kept.
+void LoadMaterialTexture(const std::string& written, MeshMaterial& entry, NodeServices& services) {
+  std::vector<std::string> names;
+  auto seek = [&](const std::string& name) {
+    if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);
+  };
+  seek(MaterialTextureName(written));
+  seek(written);
+  std::string underscored = written;
+  std::replace(underscored.begin(), underscored.end(), ' ', '_');
+  seek(MaterialTextureName(underscored));
+  seek(underscored);
+  entry.texture_name = names.front();
+  for (const std::string& name : names) {
+    entry.texture = services.LoadTextureFile(name, 0);
+    if (entry.texture != 0) {
+      entry.texture_name = name;
+      return;
+    }
+  }
+}
+
 uint32_t ColourByte(float value) {
   return static_cast<uint32_t>(TruncateToInt32(value * 255.0f)) & 0xFF;
 }
@@ -81,16 +108,7 @@ void ReadXMaterial(const XDataObject& object, MeshMaterial& entry, NodeServices&
       children.front().object()->Is(XTemplateKind::kTextureFilename)) {
     auto file = platform::ReadXTextureFilename(*children.front().object());
     if (!file.ok()) return;
-    const std::string written = ModelTextureName(*file);
-    std::string name = MaterialTextureName(written);
-    entry.texture = services.LoadTextureFile(name, 0);
-    // Models name the PNG, JPEG or TGA pictures they were made with; the
-    // file as named is read when no bitmap or DDS file stands in for it.
-    if (entry.texture == 0 && name != written) {
-      entry.texture = services.LoadTextureFile(written, 0);
-      if (entry.texture != 0) name = written;
-    }
-    entry.texture_name = name;
+    LoadMaterialTexture(ModelTextureName(*file), entry, services);
     entry.has_texture_file = true;
   }
 

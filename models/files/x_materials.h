@@ -52,8 +52,9 @@ std::optional<platform::XError> ReadXMaterialList(const platform::XDataObject& l
 
 // Reads a Material object into `entry`: its colours, the texture its first
 // child names (loaded as a ".bmp" of the same name, or its ".dds"; when
-// neither is there, the file as named), or else a shared texture of its
-// colour unless that is white.
+// neither is there, the file as named; for a name with blanks, then the same
+// with '_' for each blank), or else a shared texture of its colour unless
+// that is white.
 void ReadXMaterial(const platform::XDataObject& material, MeshMaterial& entry,
                    NodeServices& services);
 

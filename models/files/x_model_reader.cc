@@ -206,16 +206,21 @@ void XModelReader::AttachWhole(std::unique_ptr<MeshNode> mesh, MeshMaterialTable
 }
 
 // One mesh node per material, named "<mesh>_<m>", each with every vertex of
-// the mesh and the faces of its material.
+// the mesh and the faces of its material. Faces past the list's face
+// indexes take its last one (a list of one index gives every face its
+// material), so that none is lost.
 void XModelReader::AttachGroups(const MeshNode& whole, const platform::XMesh& data,
                                 MeshMaterialTable& table, SceneNode& parent, int32_t number) {
-  const size_t indexed = std::min<size_t>(table.face_indexes.size(), data.faces.count);
+  const std::vector<uint32_t>& indexes = table.face_indexes;
+  auto material_of = [&](uint32_t face) {
+    return face < indexes.size() ? indexes[face] : indexes.empty() ? 0 : indexes.back();
+  };
   std::vector<float> positions = Positions(data);
   for (uint32_t m = 0; m < table.GroupCount(); ++m) {
     std::vector<uint32_t> packed;
     uint32_t count = 0;
     data.faces.ForEach([&](uint32_t face, std::span<const uint32_t> corners) {
-      if (face >= indexed || table.face_indexes[face] != m) return;
+      if (material_of(face) != m) return;
       packed.push_back(static_cast<uint32_t>(corners.size()));
       packed.insert(packed.end(), corners.begin(), corners.end());
       ++count;
@@ -259,13 +264,7 @@ XModel ReadModelTree(const platform::XDocument& document, NodeServices& services
   else if (!reader.ReadAMesh())
     model.warning = "the file holds no mesh, so the model shows nothing";
   model.frame_count = counter + 1;
-  if (model.keyframes) {
-    for (AnimationTrack& track : model.keyframes->tracks) {
-      int32_t number = 0;
-      model.root->FindFrameByName(track.frame_name, &number);
-      track.frame_number = number;
-    }
-  }
+  if (model.keyframes) NumberTracksByName(*model.keyframes, *model.root, 0);
   return model;
 }
 

@@ -44,4 +44,11 @@ XModel BuildXModel(const platform::XDocument& document, NodeServices& services);
 // holds, named after the frame its reference names.
 std::unique_ptr<KeyframeSet> ReadXAnimationSet(const platform::XDataObject& set);
 
+// Gives each track the number of the frame of `root`'s tree it names,
+// `missing` when no frame has that name. Frames may share a name (limbs
+// made from meshes all have one, objects of a 3DS file may): the tracks of a
+// name take that name's frames in turn, in frame order (the first again once
+// they run out), so each animates a frame of its own.
+void NumberTracksByName(KeyframeSet& set, FrameNode& root, int32_t missing);
+
 }  // namespace zv::models

@@ -2,7 +2,9 @@
 // collision object per object that uses its tree, with a box, sphere,
 // cylinder or cone sized by the program, a sphere or box fitted around its
 // vertices, or a mesh shape of its own triangles, and places it at the
-// mesh's world matrix when asked.
+// mesh's world matrix when asked. What each object asked for is kept, so a
+// hidden mesh files nothing until it is shown, and a mesh whose vertices
+// change fits its shapes to them anew.
 #include <algorithm>
 #include <vector>
 
@@ -109,19 +111,40 @@ BuiltShape MakeShape(int32_t kind, float a, float b, float c, std::span<const Me
 
 const MeshCollisionData* MeshNode::collision(uint32_t object_index) const {
   const auto entry = collisions_.find(object_index);
-  return entry == collisions_.end() ? nullptr : entry->second.get();
+  return entry == collisions_.end() || entry->second->shape == nullptr ? nullptr : entry->second.get();
+}
+
+void MeshNode::DropCollisionShape(MeshCollisionData& entry) {
+  if (entry.shape == nullptr) return;
+  DeleteCollisionObject(MakeCollisionKey(entry.object_index, collision_number_));
+  DeleteShape(entry.shape);
+  entry.shape = nullptr;
+  entry.vertex_copy = {};
+}
+
+void MeshNode::FileCollisionShape(MeshCollisionData& entry) {
+  DropCollisionShape(entry);
+  // A mesh that is not drawn takes no part in collisions.
+  if (visible_ == 0) return;
+  const CollisionRequest& r = entry.request;
+  const BuiltShape built = MakeShape(r.kind, r.a, r.b, r.c, vertices_, indices_, entry.vertex_copy);
+  if (built.shape == nullptr) return;
+  entry.shape = built.shape;
+  entry.offset_flag = built.offset_flag;
+  entry.offset = {built.offset.x, built.offset.y, built.offset.z};
+  CreateCollisionObject(MakeCollisionKey(entry.object_index, collision_number_), built.shape);
+}
+
+void MeshNode::RefitCollisionShapes() {
+  for (const auto& [index, entry] : collisions_) FileCollisionShape(*entry);
 }
 
 void MeshNode::FreeMeshCollisionData(uint32_t object_index) {
-  auto free = [&](const MeshCollisionData& entry) {
-    DeleteCollisionObject(MakeCollisionKey(entry.object_index, collision_number_));
-    DeleteShape(entry.shape);
-  };
   if (object_index == 0) {
-    for (const auto& [index, entry] : collisions_) free(*entry);
+    for (const auto& [index, entry] : collisions_) DropCollisionShape(*entry);
     collisions_.clear();
   } else if (const auto entry = collisions_.find(object_index); entry != collisions_.end()) {
-    free(*entry->second);
+    DropCollisionShape(*entry->second);
     collisions_.erase(entry);
   }
 }
@@ -131,13 +154,9 @@ bool MeshNode::BuildNodeCollision(uint32_t object_index, int32_t kind, float a, 
   if (kind <= 0 || object_index == 0) return true;
   if (collision_number_ == 0) NumberCollisionMeshes(TopOf(*this));
   auto entry = std::make_unique<MeshCollisionData>();
-  const BuiltShape built = MakeShape(kind, a, b, c, vertices_, indices_, entry->vertex_copy);
-  if (built.shape == nullptr) return true;
   entry->object_index = object_index;
-  entry->shape = built.shape;
-  entry->offset_flag = built.offset_flag;
-  entry->offset = {built.offset.x, built.offset.y, built.offset.z};
-  CreateCollisionObject(MakeCollisionKey(object_index, collision_number_), built.shape);
+  entry->request = CollisionRequest{kind, a, b, c};
+  FileCollisionShape(*entry);
   collisions_.emplace(object_index, std::move(entry));
   return true;
 }
@@ -147,13 +166,23 @@ bool MeshNode::FreeNodeCollision(uint32_t object_index) {
   return true;
 }
 
+// A limb is hidden: its meshes file nothing until it is shown, and keep what
+// each object asked of them.
 bool MeshNode::FreeNodeCollisionByNumber(uint32_t object_index, int32_t number) {
-  if (this->number() == number) FreeMeshCollisionData(object_index);
+  if (this->number() != number) return true;
+  for (const auto& [index, entry] : collisions_)
+    if (object_index == 0 || index == object_index) DropCollisionShape(*entry);
   return true;
 }
 
+// A limb is shown again: every object using the mesh (instances share it)
+// takes back the shape it had, of its own kind and sizes; an object that
+// asked for none takes one of the kind.
 bool MeshNode::BuildNodeCollisionByNumber(uint32_t object_index, int32_t number, int32_t kind) {
-  if (this->number() == number) BuildNodeCollision(object_index, kind, 0, 0, 0);
+  if (this->number() != number) return true;
+  for (const auto& [index, entry] : collisions_)
+    if (entry->shape == nullptr) FileCollisionShape(*entry);
+  if (object_index != 0 && !collisions_.contains(object_index)) BuildNodeCollision(object_index, kind, 0, 0, 0);
   return true;
 }
 

@@ -84,6 +84,8 @@ bool MeshNode::ReplaceMeshGeometry(std::span<const float> positions, uint32_t fa
                                    std::span<const uint32_t> face_data) {
   SetPositions(positions);
   BuildTriangleIndices(kFacesWithNormals, face_data, face_count);
+  // Shapes fitted to the old vertices would stand where nothing is drawn.
+  RefitCollisionShapes();
   return RefreshVertexBuffer(true);
 }
 
@@ -158,6 +160,7 @@ void MeshNode::ScalePositions(float x, float y, float z) {
     v.y *= y;
     v.z *= z;
   }
+  RefitCollisionShapes();
   RefreshVertexBuffer(true);
 }
 

@@ -20,13 +20,23 @@ class CollisionShape;
 
 namespace zv::models {
 
+// The collision an object asked of a mesh: the kind and the sizes of a
+// shape sized by the program.
+struct CollisionRequest {
+  int32_t kind = 0;
+  float a = 0, b = 0, c = 0;
+};
+
 // What a mesh has filed with the collision library for one object: the
-// shape, the copy of its vertices that a mesh shape reads, and the offset a
-// fitted shape is centred on. The object is filed under the key of its
-// object index and the mesh's collision number.
+// request it was made from, the shape, the copy of its vertices that a mesh
+// shape reads, and the offset a fitted shape is centred on. The object is
+// filed under the key of its object index and the mesh's collision number.
+// The request outlives the shape: a hidden mesh files none until it is
+// shown again, and the shape is made anew when the vertices change.
 struct MeshCollisionData {
   uint32_t object_index = 0;
-  CollisionShape* shape = nullptr;  // owned
+  CollisionRequest request;
+  CollisionShape* shape = nullptr;  // owned; null while nothing is filed
   std::vector<Vector3> vertex_copy;  // the base of a mesh shape
   bool offset_flag = false;
   std::array<float, 3> offset{};
@@ -157,6 +167,13 @@ class MeshNode : public SceneNode {
   void FreeMeshCollisionData(uint32_t object_index = 0);
 
  private:
+  // Files the shape the entry's request makes of the vertices as they are
+  // now, in place of the one filed before; nothing while the mesh is hidden.
+  void FileCollisionShape(MeshCollisionData& entry);
+  // Takes the entry's shape out of the library, keeping its request.
+  void DropCollisionShape(MeshCollisionData& entry);
+  // Every object's shape made anew, after the vertices changed.
+  void RefitCollisionShapes();
   void SetPositions(std::span<const float> positions);
   void ScalePositions(float x, float y, float z);
 

@@ -83,6 +83,9 @@ class SceneNode {
   /* 8 */ virtual bool BuildNodeCollision(uint32_t object_index, int32_t kind, float a, float b,
                                           float c);
   /* 9 */ virtual bool FreeNodeCollision(uint32_t object_index);
+  // A hidden limb's meshes file nothing, keeping what was asked of them;
+  // shown again, every object using them takes back its shape (an object
+  // that asked for none takes one of `kind`).
   /* 10 */ virtual bool FreeNodeCollisionByNumber(uint32_t object_index, int32_t number);
   /* 11 */ virtual bool BuildNodeCollisionByNumber(uint32_t object_index, int32_t number, int32_t kind);
   // Places the object's collision objects: frames walk `matrix` as the

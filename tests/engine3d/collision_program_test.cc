@@ -103,6 +103,26 @@ TEST_F(CollisionPrograms, CylindersConesTrianglesAndLoadedShapesCollide) {
   EXPECT_EQ(run.printed, "11\n0\n11\n0\n1\n0\n");
 }
 
+TEST_F(CollisionPrograms, ALimbShownAgainOrGivenANewMeshCollidesAsItIsDrawn) {
+  EngineRun run = Run(
+      "make object cube 9, 2 : make mesh from object 1, 9 : delete object 9\n"
+      "make object box 9, 20, 4, 4 : make mesh from object 2, 9 : delete object 9\n"
+      "make object sphere 1, 10 : add limb 1, 1, 1 : offset limb 1, 1, 20, 0, 0\n"
+      "instance object 1, 2 : position object 2, 0, 50, 0\n"
+      "make object sphere 4, 10 : position object 4, 0, -50, 0\n"
+      "make object sphere 3, 2\n"
+      // Hidden and shown, a ball keeps its size, and an instance its limb.
+      "hide limb 4, 0 : show limb 4, 0 : hide limb 1, 1 : show limb 1, 1\n"
+      "position object 3, 4.5, -50, 0 : print object collision(3, 4);\n"
+      "position object 3, 20, 50, 0 : print object collision(3, 2)\n"
+      "change limb mesh 1, 1, 2\n"
+      "position object 3, 29, 0, 0 : print object collision(3, 1);\n"
+      // A hidden limb stays out of collisions whatever shapes are chosen.
+      "hide limb 1, 1 : set object collision to spheres 1 : print object collision(3, 1)\n");
+  EXPECT_EQ(run.errors, "");
+  EXPECT_EQ(run.printed, "11\n10\n");
+}
+
 TEST_F(CollisionPrograms, DeletedLockedAndSwitchedOffObjectsAreNeverHit) {
   EngineRun run = Run(
       "make object sphere 1, 10\n"

@@ -116,7 +116,7 @@ TEST(ThreeDsToX, AMaterialAndATexturedTriangleBecomeThisText) {
                       "25.000000;\n"
                       "0.500000, 0.500000, 0.500000;;\n"
                       "0.000000, 0.000000, 0.000000;;\n"
-                      "TextureFilename {\n\"brick_wall.bmp\";\n}\n"
+                      "TextureFilename {\n\"brick wall.bmp\";\n}\n"
                       "}\n\n"
                       "Frame x3ds_Box {\n"
                       "Mesh Box {\n"
@@ -148,7 +148,13 @@ TEST(ThreeDsToX, AMaterialAndATexturedTriangleBecomeThisText) {
   XModel model = ReadBack(text, services);
   ASSERT_NE(model.root, nullptr) << model.error;
   EXPECT_EQ(model.frame_count, 2);
-  EXPECT_EQ(services.loaded_names, std::vector<std::string>{"brick_wall.bmp"});
+  EXPECT_EQ(services.loaded_names, std::vector<std::string>{"brick wall.bmp"});
+  // Where only a file with '_' for the blanks is there, as the name was
+  // written before, that one is taken.
+  RecordingServices renamed;
+  renamed.missing_files["brick wall.bmp"] = 1;
+  ASSERT_NE(ReadBack(text, renamed).root, nullptr);
+  EXPECT_EQ(renamed.loaded_names, (std::vector<std::string>{"brick wall.bmp", "brick_wall.bmp"}));
 }
 
 TEST(ThreeDsToX, AFileWithoutAMainChunkGivesTheHeaderAlone) {
@@ -162,13 +168,24 @@ TEST(ThreeDsToX, NamesAreSanitizedAndANumberedObjectsMeshTakesAnX) {
   EXPECT_NE(text.find("Mesh x3Box_a {\n1;\n1.000000; 3.000000; 2.000000;;\n0;\n}\n"), std::string::npos) << text;
 }
 
-TEST(ThreeDsToX, AnObjectNameKeepsElevenCharactersAndTheWalkReadsOnFromThere) {
-  // The twelfth character is read and dropped; the walk reads the
-  // terminator and the mesh's id as the id of a chunk it does not know.
-  const std::string text =
-      Convert(File(Object("ABCDEFGHIJKL", Chunk(0x4100, VertexList({{1, 2, 3}})))));
-  EXPECT_NE(text.find("Frame x3ds_ABCDEFGHIJK {\n"), std::string::npos) << text;
-  EXPECT_EQ(text.find("Mesh"), std::string::npos) << text;
+TEST(ThreeDsToX, ALongObjectNameIsReadWholeAndTheAnimationOfAnyNameFindsItsFrame) {
+  // The bytes after the eleventh are the name's, not chunks: the mesh stays.
+  const Data long_name = Object("LeftWheelFront", Chunk(0x4100, VertexList({{1, 2, 3}})));
+  const Data dotted = Object("Cube.001", Chunk(0x4100, VertexList({{1, 2, 3}})));
+  auto node = [](std::string_view name) {
+    return Node(name, -1, Track(0xB020, 1, Data().U16(0).U32(0).Vec(1, 2, 3)));
+  };
+  // Two objects of one name each keep their own animation.
+  const std::string text = Convert(File(Cat(long_name, dotted, dotted),
+                                        Cat(node("LeftWheelFront"), node("Cube.001"), node("Cube.001"))));
+  EXPECT_NE(text.find("Frame x3ds_LeftWheelFront {\nMesh LeftWheelFront {\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("{x3ds_LeftWheelFront}"), std::string::npos) << text;
+  EXPECT_NE(text.find("{x3ds_Cube_001}"), std::string::npos) << text;
+  RecordingServices services;
+  XModel model = ReadBack(text, services);
+  ASSERT_TRUE(model.root && model.keyframes) << model.error;
+  ASSERT_EQ(model.keyframes->tracks.size(), 3u);
+  for (int32_t i = 0; i < 3; ++i) EXPECT_EQ(model.keyframes->tracks[static_cast<size_t>(i)].frame_number, i + 1);
 }
 
 TEST(ThreeDsToX, AMeshWithoutAVertexListWritesItsFrameAlone) {
@@ -223,7 +240,8 @@ TEST(ThreeDsToX, ANumberThatIsNotANumberIsWrittenAsZero) {
 }
 
 // Three objects; the keyframer nests B in A and leaves C at the top. A dummy
-// node between them counts for nothing; B's pivot shifts its vertices.
+// node between them counts for nothing; B's pivot shifts its vertices, and
+// its frame back, so that B stands as it was made.
 Data Hierarchy() {
   const Data objects = Cat(Object("A", Chunk(0x4100, VertexList({{0, 0, 0}}))),
                            Object("B", Chunk(0x4100, VertexList({{0, 0, 0}}))),
@@ -244,7 +262,10 @@ TEST(ThreeDsToX, TheKeyframersParentsNestTheFrames) {
   const std::string text = Convert(Hierarchy());
   const std::string frames =
       "Frame x3ds_A {\nMesh A {\n1;\n0.000000; 0.000000; 0.000000;;\n0;\n}\n"
-      "Frame x3ds_B {\nMesh B {\n1;\n-1.000000; -3.000000; -2.000000;;\n0;\n}\n}\n\n}\n\n"
+      "Frame x3ds_B {\nFrameTransformMatrix {\n1.000000, 0.000000, 0.000000, 0.000000,\n"
+      "0.000000, 1.000000, 0.000000, 0.000000,\n0.000000, 0.000000, 1.000000, 0.000000,\n"
+      "1.000000, 3.000000, 2.000000, 1.000000;;\n}\n"
+      "Mesh B {\n1;\n-1.000000; -3.000000; -2.000000;;\n0;\n}\n}\n\n}\n\n"
       "Frame x3ds_C {\nMesh C {\n1;\n0.000000; 0.000000; 0.000000;;\n0;\n}\n}\n\n";
   EXPECT_NE(text.find(std::string(kHeader) + frames + "AnimationSet x3ds_animset_0 {\n"), std::string::npos)
       << text;

@@ -103,6 +103,13 @@ TEST(XModelReader, AMeshWithSeveralMaterialsSplitsIntoOneNodePerMaterial) {
   EXPECT_EQ(meshes[0]->vertices()[0].nx, meshes[1]->vertices()[0].nx);
   model.root.reset();
   EXPECT_EQ(services.HeldReferences(), 0);
+  // Faces past a shorter list take its last index: none is lost.
+  model = ReadText(Cube("box", " MeshMaterialList { 2; 3; 0,1,0;;\n" + Material(1, 0, 0) + Material(0, 1, 0) + "}\n"),
+                   services);
+  ASSERT_NE(model.root, nullptr);
+  meshes = Meshes(model.root.get());
+  EXPECT_EQ(meshes[0]->index_count(), 30u);
+  EXPECT_EQ(meshes[1]->index_count(), 6u);
 }
 
 TEST(XModelReader, TextureFilesAreAskedForAsBitmapsThenAsNamed) {
