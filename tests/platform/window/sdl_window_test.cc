@@ -114,6 +114,28 @@ TEST(XProbe, AsksOverOneConnectionWithTheUsersCookie) {
   for (const int fd : {server, listener, file}) ::close(fd);
 }
 
+// Every form of a display's name that X takes, as the watch reads it.
+TEST(XProbe, ReadsEveryNameXTakes) {
+  struct Case {
+    const char* name;
+    bool taken, local = false;
+    const char* host = "";
+    const char* number = "";
+  };
+  for (const Case& c : {Case{":0", true, true, "", "0"}, Case{"unix/:12", true, true, "", "12"},
+                        Case{"unix:3.1", true, true, "unix", "3"}, Case{"localhost:10.0", true, false, "localhost", "10"},
+                        Case{"tcp/box.lan:2", true, false, "box.lan", "2"}, Case{"[::1]:4", true, false, "::1", "4"},
+                        Case{"box::0", false}, Case{"box:", false}, Case{"ipx/box:0", false}}) {
+    SCOPED_TRACE(c.name);
+    const std::optional<XProbe::NameParts> parts = XProbe::Parse(c.name);
+    ASSERT_EQ(parts.has_value(), c.taken);
+    if (!parts) continue;
+    EXPECT_EQ(parts->local, c.local);
+    EXPECT_EQ(parts->host, c.host);
+    EXPECT_EQ(parts->number, c.number);
+  }
+}
+
 // Takes the window's events until `done` holds (or half a minute passes,
 // what a loaded machine may take); whether it came to hold.
 bool PumpUntil(Window& window, const std::function<bool(const WindowEvent&)>& done) {
