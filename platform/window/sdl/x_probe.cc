@@ -57,6 +57,9 @@ std::vector<XProbe::Address> TcpAddresses(const std::string& host, int display_n
     addresses.push_back(address);
   }
   ::freeaddrinfo(found);
+  // IPv4 first, where a server listens most often.
+  std::stable_partition(addresses.begin(), addresses.end(),
+                        [](const XProbe::Address& a) { return a.address.ss_family == AF_INET; });
   return addresses;
 }
 
@@ -161,8 +164,19 @@ bool XProbe::Answers(Clock::time_point until, const std::function<bool()>& stop)
     pollfd p{fd_, static_cast<short>(state_ == State::kConnecting ? POLLOUT : POLLIN), 0};
     const int ready = ::poll(&p, 1, kLookMs);
     if (ready > 0 && state_ == State::kConnecting) {
+      int error = 0;
+      socklen_t length = sizeof error;
+      ::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &error, &length);
       const std::string message = SetUpMessage(server_);
-      if (::send(fd_, message.data(), message.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(message.size())) break;
+      if (error != 0 ||
+          ::send(fd_, message.data(), message.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(message.size())) {
+        // Nobody listens at that address (a name's IPv6 one, say): the
+        // next is tried at once, as Xlib tries them.
+        Close();
+        ++address_;
+        Connect();
+        continue;
+      }
       state_ = State::kSetUp;
     } else if (ready > 0) {
       return Take();
@@ -180,11 +194,12 @@ void XProbe::Drain() {
 }
 
 void XProbe::Connect() {
-  for (const Address& a : server_.addresses) {
+  for (; address_ < server_.addresses.size(); ++address_) {
+    const Address& a = server_.addresses[address_];
     const int fd = ::socket(a.address.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd < 0) continue;
     // Where the connection is made the server was reached: its silence is
-    // the answer, and the other address is not tried.
+    // the answer, and the other addresses are not tried.
     if (::connect(fd, reinterpret_cast<const sockaddr*>(&a.address), a.length) == 0 || errno == EINPROGRESS) {
       fd_ = fd;
       state_ = State::kConnecting;
@@ -192,6 +207,7 @@ void XProbe::Connect() {
     }
     ::close(fd);
   }
+  address_ = 0;  // the next question begins with the first again
 }
 
 void XProbe::Close() {

@@ -78,6 +78,7 @@ class XProbe {
   bool Take();
 
   Server server_;
+  size_t address_ = 0;  // the address being connected to
   int fd_ = -1;
   State state_ = State::kClosed;
 };

@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <sys/mman.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -76,6 +77,7 @@ TEST(SdlWindow, WithoutADisplayNoWindowOpensAndTheErrorSaysWhy) {
 // The X server watch's probe against the test's own server (an abstract socket): it
 // sends the user's cookie and asks every question over its first connection, never
 // leaving it (a server without -noreset starts over once its last client leaves).
+// An address that nobody listens at comes first.
 TEST(XProbe, AsksOverOneConnectionWithTheUsersCookie) {
   const int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   int number = 5999;  // the first display number nobody listens at: an abstract name, "/tmp/.X11-unix/X6..."
@@ -91,6 +93,13 @@ TEST(XProbe, AsksOverOneConnectionWithTheUsersCookie) {
   const Environment environment({{"DISPLAY", display.c_str()}, {"XAUTHORITY", authority.c_str()}, {"WAYLAND_DISPLAY", nullptr}});
   std::optional<XProbe::Server> named = XProbe::Named();
   ASSERT_TRUE(named);
+  // An address before it where nobody listens (as a name's IPv6 one may be)
+  // is passed over.
+  XProbe::Address nobody;
+  sockaddr_in in{AF_INET, htons(1), {htonl(INADDR_LOOPBACK)}, {}};
+  std::memcpy(&nobody.address, &in, sizeof in);
+  nobody.length = sizeof in;
+  named->addresses.insert(named->addresses.begin(), nobody);
   XProbe probe(std::move(*named));
   const auto ask = [&probe](int ms) { return probe.Answers(XProbe::Clock::now() + std::chrono::milliseconds(ms), [] { return false; }); };
   const auto take = [](int fd, size_t n) {
