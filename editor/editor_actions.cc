@@ -104,8 +104,6 @@ std::string WithProgramExtension(std::string name) {
 // The run's own word before its messages says nothing in the status line.
 constexpr std::string_view kProgramPrefix = "zentrovex: ";
 
-// The file name an unnamed program is run and kept under.
-constexpr char kUnnamedFileName[] = "untitled.kqa";
 
 }  // namespace
 

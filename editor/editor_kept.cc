@@ -10,11 +10,6 @@
 namespace zv::editor {
 namespace {
 
-std::string Label(Text text) { return std::string(LanguageText(text)); }
-
-// The file name an unnamed program is kept under.
-constexpr char kUnnamedFileName[] = "untitled.kqa";
-
 bool EmptyAndUnnamed(const SourceDocument& d) {
   return d.file_name.empty() && d.buffer.lines.size() == 1 && d.buffer.lines.front().empty();
 }
@@ -100,9 +95,9 @@ void Editor::OfferNextAutosave() {
     // or given up.
     if (TabFor(*now) == 0) return;
     const std::string& path = now->path;
-    SetStatus(Label(Text::kKeptIn) + " " + platform::ProgramTextOf(path.substr(0, path.rfind('/'))));
+    SetStatus(std::string(LanguageText(Text::kKeptIn)) + " " + platform::ProgramTextOf(path.substr(0, path.rfind('/'))));
     OpenQuestion(mode::kOpenAutosave, platform::ProgramTextOf(path.substr(path.rfind('/') + 1)) + " " +
-                                          Label(Text::kAskOpenAutosave));
+                                          std::string(LanguageText(Text::kAskOpenAutosave)));
     return;
   }
 }
@@ -122,7 +117,7 @@ void Editor::OpenKeptInto(int32_t tab, const KeptFile& kept) {
   std::string error;
   std::optional<SourceText> text = LoadSourceFile(kept.path, &error);
   if (!text) {
-    SetStatus(Label(Text::kLoadFailed) + " " + error);
+    SetStatus(std::string(LanguageText(Text::kLoadFailed)) + " " + error);
     return;
   }
   LeaveHelpView();

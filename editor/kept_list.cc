@@ -16,7 +16,6 @@ namespace {
 
 constexpr char kListPart[] = "autosave-list";
 constexpr char kEntryEnding[] = ".kept";
-constexpr char kUnnamedFileName[] = "untitled.kqa";
 // What a list entry holds, each ended by a zero byte: the autosave, its
 // program's folder and the program's name (empty for an unnamed one).
 constexpr size_t kEntryFields = 3;

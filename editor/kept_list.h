@@ -9,6 +9,9 @@
 
 namespace zv::editor {
 
+// The file name an unnamed program is run and kept under.
+inline constexpr char kUnnamedFileName[] = "untitled.kqa";
+
 // One autosave (editor/autosave.h) and the program whose changes it keeps,
 // as the file stood when it was written or found: what may be removed once
 // its text is saved or given up is that file and no other that took its
