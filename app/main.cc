@@ -55,16 +55,25 @@ std::string ProgramLine(const std::vector<std::string>& words) {
 // an older editor, given as game.kqa) is that file, as the editor's
 // requesters find it: the entry of its folder that matches its name
 // without regard to case, when nothing has the name as given. The user
-// hears which file was taken.
-std::string ProgramFile(const std::string& given) {
+// hears which file was taken; where several match, none is, and the user
+// hears of each, and the command ends.
+std::optional<std::string> ProgramFile(const std::string& given) {
   struct stat st {};
   if (given.empty() || ::lstat(given.c_str(), &st) == 0) return given;
   const fs::path path(given);
   const std::string name = path.filename().string();
   const std::string folder = path.has_parent_path() ? path.parent_path().string() + "/" : std::string();
-  const std::optional<std::string> found = zv::platform::FindEntryIgnoringCase(folder, name);
-  if (!found || *found == name) return given;
-  const std::string taken = folder + *found;
+  const std::vector<std::string> found = zv::platform::EntriesIgnoringCase(folder, name);
+  if (found.empty()) return given;
+  if (found.size() > 1) {
+    std::string listed;
+    for (size_t i = 0; i < found.size(); ++i)
+      listed += (i == 0 ? "" : i + 1 == found.size() ? " and " : ", ") + folder + found[i];
+    std::fprintf(stderr, "zentrovex: no file is named %s; %s differ from it only in letter case: name one of them\n",
+                 given.c_str(), listed.c_str());
+    return std::nullopt;
+  }
+  const std::string taken = folder + found.front();
   std::fprintf(stderr, "zentrovex: no file is named %s; taking %s\n", given.c_str(), taken.c_str());
   return taken;
 }
@@ -153,7 +162,9 @@ int Main(const std::vector<std::string>& args) {
     std::fprintf(stderr, "zentrovex: %s\n\n%s", error.c_str(), zv::kUsage);
     return 2;
   }
-  line->file = ProgramFile(line->file);
+  const std::optional<std::string> file = ProgramFile(line->file);
+  if (!file) return line->action == zv::CommandLine::Action::kBuild ? 1 : zv::kExitStartFailed;
+  line->file = *file;
   switch (line->action) {
     case zv::CommandLine::Action::kVersion:
       std::printf("zentrovex %s\n", ZV_VERSION);

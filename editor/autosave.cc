@@ -21,15 +21,6 @@ constexpr char kSuffix[] = ".autosave";
 // search for a free name, far beyond any real count.
 constexpr int kMostAutosaves = 999;
 
-// FNV-1a of the folder: short, and the same in every run.
-std::string FolderMark(const std::string& folder) {
-  uint64_t hash = 14695981039346656037ull;
-  for (const unsigned char c : folder) hash = (hash ^ c) * 1099511628211ull;
-  char text[17];
-  std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
-  return text;
-}
-
 std::string Numbered(const std::string& first, int n) { return n == 1 ? first : first + "-" + std::to_string(n); }
 
 // The number of the autosave `entry` among those named from `first`
@@ -54,9 +45,57 @@ std::optional<std::string> WriteUnderFreeName(const std::string& first, std::str
   return std::nullopt;
 }
 
-// What the state folder holds is offered only where it is the user's own,
-// in the user's own folder, and a regular file; anything else there is
-// named and passed over.
+struct Found {
+  KeptFile kept;
+  int number;
+};
+
+// The autosaves of `first`'s series in its folder that are newer than
+// `program` (all, without one): beside the program the user's own regular
+// files, in the state folder those OwnInStateFolder takes.
+void AddNewer(const std::string& first, const KeptFile& program, const std::optional<struct timespec>& saved,
+              bool in_state_folder, std::vector<Found>* found) {
+  const size_t slash = first.rfind('/');
+  const std::string folder = first.substr(0, slash), name = first.substr(slash + 1);
+  DIR* dir = ::opendir(folder.c_str());
+  if (!dir) return;
+  while (const dirent* entry = ::readdir(dir)) {
+    const int number = NumberOf(entry->d_name, name);
+    const std::string path = folder + "/" + entry->d_name;
+    struct stat st {};
+    if (number == 0 || ::lstat(path.c_str(), &st) != 0) continue;
+    if (saved && (st.st_mtim.tv_sec < saved->tv_sec ||
+                  (st.st_mtim.tv_sec == saved->tv_sec && st.st_mtim.tv_nsec <= saved->tv_nsec)))
+      continue;
+    const bool own = in_state_folder ? OwnInStateFolder(path) : S_ISREG(st.st_mode) && st.st_uid == ::geteuid();
+    if (!own) continue;
+    KeptFile kept = program;
+    kept.path = path;
+    kept.device = st.st_dev;
+    kept.inode = st.st_ino;
+    kept.modified = st.st_mtim;
+    found->push_back({kept, number});
+  }
+  ::closedir(dir);
+}
+
+}  // namespace
+
+std::string TextMark(const std::string& text) {
+  // FNV-1a: short, and the same in every run.
+  uint64_t hash = 14695981039346656037ull;
+  for (const unsigned char c : text) hash = (hash ^ c) * 1099511628211ull;
+  char mark[17];
+  std::snprintf(mark, sizeof mark, "%016llx", static_cast<unsigned long long>(hash));
+  return mark;
+}
+
+bool IsInStateFolder(const std::string& path) {
+  const std::string state = platform::StateFolder();
+  const std::string folder = state + "/autosave/";
+  return !state.empty() && path.compare(0, folder.size(), folder) == 0;
+}
+
 bool OwnInStateFolder(const std::string& path) {
   const int fd = platform::FoundStateFolder("autosave") ? platform::OpenOwnFile(path) : -1;
   if (fd >= 0) {
@@ -68,44 +107,13 @@ bool OwnInStateFolder(const std::string& path) {
   return false;
 }
 
-struct Found {
-  std::string path;
-  struct timespec modified;
-  int number;
-};
-
-// The autosaves of `first`'s series in its folder that are newer than
-// `program` (all, without one): beside the program the user's own regular
-// files, in the state folder those OwnInStateFolder takes.
-void AddNewer(const std::string& first, const std::optional<struct timespec>& program, bool in_state_folder,
-              std::vector<Found>* found) {
-  const size_t slash = first.rfind('/');
-  const std::string folder = first.substr(0, slash), name = first.substr(slash + 1);
-  DIR* dir = ::opendir(folder.c_str());
-  if (!dir) return;
-  while (const dirent* entry = ::readdir(dir)) {
-    const int number = NumberOf(entry->d_name, name);
-    const std::string path = folder + "/" + entry->d_name;
-    struct stat st {};
-    if (number == 0 || ::lstat(path.c_str(), &st) != 0) continue;
-    if (program && (st.st_mtim.tv_sec < program->tv_sec ||
-                    (st.st_mtim.tv_sec == program->tv_sec && st.st_mtim.tv_nsec <= program->tv_nsec)))
-      continue;
-    const bool own = in_state_folder ? OwnInStateFolder(path) : S_ISREG(st.st_mode) && st.st_uid == ::geteuid();
-    if (own) found->push_back({path, st.st_mtim, number});
-  }
-  ::closedir(dir);
-}
-
-}  // namespace
-
 std::string AutosaveBeside(const std::string& folder, const std::string& name) {
   return folder + "/" + name + kSuffix;
 }
 
 std::string AutosaveInStateFolder(const std::string& folder, const std::string& name) {
   const std::string state = platform::StateFolder();
-  return state.empty() ? std::string() : state + "/autosave/" + name + "." + FolderMark(folder) + kSuffix;
+  return state.empty() ? std::string() : state + "/autosave/" + name + "." + TextMark(folder) + kSuffix;
 }
 
 std::optional<std::string> WriteAutosave(const std::string& folder, const std::string& name, std::string_view bytes,
@@ -121,24 +129,26 @@ std::optional<std::string> WriteAutosave(const std::string& folder, const std::s
   return WriteUnderFreeName(kept, bytes);
 }
 
-std::vector<std::string> NewerAutosaves(const std::string& folder, const std::string& name) {
-  std::optional<struct timespec> program;
+std::vector<KeptFile> NewerAutosaves(const std::string& folder, const std::string& name) {
+  std::optional<struct timespec> saved;
   struct stat st {};
-  if (::stat((folder + "/" + name).c_str(), &st) == 0) program = st.st_mtim;
+  if (::stat((folder + "/" + name).c_str(), &st) == 0) saved = st.st_mtim;
+  const KeptFile program{{}, folder, name};
   std::vector<Found> found;
-  AddNewer(AutosaveBeside(folder, name), program, false, &found);
+  AddNewer(AutosaveBeside(folder, name), program, saved, false, &found);
   const std::string kept = AutosaveInStateFolder(folder, name);
-  if (!kept.empty()) AddNewer(kept, program, true, &found);
+  if (!kept.empty()) AddNewer(kept, program, saved, true, &found);
   // Newest first; of two written within one tick of the clock, the later
   // number, which was taken after the other.
   std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) {
-    if (a.modified.tv_sec != b.modified.tv_sec) return a.modified.tv_sec > b.modified.tv_sec;
-    if (a.modified.tv_nsec != b.modified.tv_nsec) return a.modified.tv_nsec > b.modified.tv_nsec;
+    const struct timespec &x = a.kept.modified, &y = b.kept.modified;
+    if (x.tv_sec != y.tv_sec) return x.tv_sec > y.tv_sec;
+    if (x.tv_nsec != y.tv_nsec) return x.tv_nsec > y.tv_nsec;
     return a.number > b.number;
   });
-  std::vector<std::string> paths;
-  for (Found& f : found) paths.push_back(std::move(f.path));
-  return paths;
+  std::vector<KeptFile> kept_files;
+  for (Found& f : found) kept_files.push_back(std::move(f.kept));
+  return kept_files;
 }
 
 }  // namespace zv::editor

@@ -5,6 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "editor/kept_list.h"
+
 namespace zv::editor {
 
 // Where a program with unsaved changes is kept when the editor ends without
@@ -24,10 +26,20 @@ std::string AutosaveInStateFolder(const std::string& folder, const std::string& 
 std::optional<std::string> WriteAutosave(const std::string& folder, const std::string& name, std::string_view bytes,
                                          std::string* not_beside);
 
+// A short mark of a text (a folder, a path), the same in every run: what
+// names the kept files of one folder apart from another's.
+std::string TextMark(const std::string& text);
+// Whether `path` lies in the state folder's autosaves.
+bool IsInStateFolder(const std::string& path);
+// What the state folder holds is offered only where it is the user's own,
+// in the user's own folder, and a regular file; anything else there is
+// named on standard error and refused.
+bool OwnInStateFolder(const std::string& path);
+
 // The autosaves of the program at `folder`/`name` that are newer than the
 // program (all of them while it does not exist), newest first. Only the
 // user's own regular files are offered; one in the state folder that is
 // not, or in a folder others may write, is named and passed over.
-std::vector<std::string> NewerAutosaves(const std::string& folder, const std::string& name);
+std::vector<KeptFile> NewerAutosaves(const std::string& folder, const std::string& name);
 
 }  // namespace zv::editor

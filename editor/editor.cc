@@ -246,6 +246,8 @@ void Editor::Frame() {
   if (!Ready()) return;
   // Before the frame's calls to the X server, which may never return.
   NoteChanges();
+  // Kept programs are offered while nothing else is asked.
+  if (mode_ == mode::kEditing && !requester_->IsOpen() && !help_view_ && !offers_.empty()) OfferNextAutosave();
   if (view_->Dragging()) {
     if (help_view_) {
       const int32_t top = view_->DragThumb(mouse_y_, HelpRowCount(), kHelpShownRows);

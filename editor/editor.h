@@ -12,6 +12,7 @@
 #include "editor/glyph_font.h"
 #include "editor/help/help_viewer.h"
 #include "editor/kept_changes.h"
+#include "editor/kept_list.h"
 #include "editor/progress_box.h"
 #include "editor/recent_files.h"
 #include "editor/requester.h"
@@ -35,6 +36,9 @@ struct SourceDocument {
   std::string folder;     // absolute, without a trailing "/"
   UndoSnapshot undo;
   TextPosition anchor;    // where a selection by keys or mouse began
+  // The autosave its unsaved text came from: it goes once the text is
+  // saved or given up.
+  std::optional<KeptFile> kept_from;
   std::string Path() const { return folder.empty() ? file_name : folder + "/" + file_name; }
 };
 
@@ -95,7 +99,7 @@ constexpr int32_t kQuit = 99;
 namespace result {
 constexpr int32_t kCancelChooseTool = 73;
 constexpr int32_t kMakeFolder = 81;  // the save and build requesters' new-folder button
-constexpr int32_t kNextAutosave = 82;  // no to an autosave offered: the next one is
+constexpr int32_t kNextAutosave = 82;  // no to an autosave offered: it is given up
 }  // namespace result
 
 // The source editor: two source tabs over a 640 x 480 screen with menus, a
@@ -123,6 +127,11 @@ class Editor {
   // Quits without asking (when the process is asked to end), keeping every
   // program with unsaved changes as its autosave (EndKeepingChanges).
   void QuitKeepingChanges() { EndKeepingChanges({}); }
+  // Offers every program an earlier end kept, wherever it is (a start's
+  // first step): each in turn, once a tab free of unsaved changes can take
+  // it, yes opening it there, no giving it up (its autosave goes), Escape
+  // leaving it for a later start.
+  void OfferKeptPrograms();
 
   // ---- State, for the session and tests -----------------------------------------------
   SourceDocument& Live() { return documents_[static_cast<size_t>(live_tab_ - 1)]; }
@@ -171,6 +180,7 @@ class Editor {
   static constexpr int32_t kHelpShownRows = HelpViewer::kVisibleHeight / HelpViewer::kRowUnit;
   int32_t ControlAt(int32_t x, int32_t y) const;
   void RequesterClick(int32_t x, int32_t y);
+  void RequesterReturn();
   bool ShortcutKey(int32_t key, int32_t modifiers);
   void Move(Motion motion, bool extend_selection);
 
@@ -203,11 +213,23 @@ class Editor {
   void OpenRecent(int32_t index);
   // Loads a program into the live tab; false with the reason in `error`.
   bool LoadPath(const std::string& path, std::string* error);
-  // Asks whether to open each of the live program's newer autosaves in
-  // turn, newest first, until one is taken.
+  // Offers the live program's newer autosaves, newest first, before any
+  // other kept program.
   void OfferAutosave();
+  // Whether a tab holds that autosave's text.
+  bool IsOpen(const KeptFile& kept) const;
+  // Adds what was found to the offers, first or last, each autosave once.
+  void AddOffers(const std::vector<KeptFile>& found, bool first);
+  // Asks about the first offer once a tab can take it.
   void OfferNextAutosave();
-  void OpenAutosave();
+  // The tab an autosave would open in: the one showing its program, else
+  // one free of unsaved changes (an empty unnamed one first); 0 for none.
+  int32_t TabFor(const KeptFile& kept) const;
+  enum class AutosaveAnswer { kOpen, kGiveUp, kLater };
+  void AnswerAutosave(AutosaveAnswer answer);
+  void OpenKeptInto(int32_t tab, const KeptFile& kept);
+  // The document's text was saved or given up: so is its autosave's.
+  void LetGoOfKept(SourceDocument& d);
   // The clipboard, in the encoding of the live program's file.
   bool CopyToClipboard(std::string_view text);
   std::optional<std::string> PastedText();
@@ -270,7 +292,7 @@ class Editor {
   int32_t pending_recent_ = -1;
   int32_t pending_tool_ = 0;  // the tool slot being chosen
   std::string pending_link_;
-  std::vector<std::string> pending_autosaves_;  // offered, newest first
+  std::vector<KeptFile> offers_;  // kept programs to offer, the next first
   // What a yes/no question confirms: the file to write and its header.
   std::string pending_path_;
   SourceHeader pending_header_;

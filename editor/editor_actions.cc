@@ -91,11 +91,19 @@ int32_t ErrorLine(const std::string& report, const std::string& file_name, int32
   return line <= line_count ? line : 0;
 }
 
+// A name without an extension (in the file's own name, not a folder's)
+// with the program one, written as programs are named on this system, and
+// as `zentrovex run` is given them: a folder holding GAME.KQA still finds
+// it (names match without regard to case).
+std::string WithProgramExtension(std::string name) {
+  const size_t base = name.find_last_of("/\\");
+  if (name.find('.', base == std::string::npos ? 0 : base + 1) == std::string::npos) name += ".kqa";
+  return name;
+}
+
 // The run's own word before its messages says nothing in the status line.
 constexpr std::string_view kProgramPrefix = "zentrovex: ";
 
-// The file name an unnamed program is run and kept under.
-constexpr char kUnnamedFileName[] = "untitled.kqa";
 
 }  // namespace
 
@@ -141,7 +149,9 @@ void Editor::CloseRequester() {
 void Editor::ShowMessage(std::string text) { requester_->SetMessage(std::move(text)); }
 
 bool Editor::TypedName(std::string* name) {
-  requester_->CommitField();
+  // A requester that stays open (its message shown) takes what is typed
+  // next into the name.
+  requester_->StoreField();
   *name = requester_->FieldText(1);
   if (name->empty()) ShowMessage(Label(Text::kNoName));
   return !name->empty();
@@ -270,12 +280,8 @@ void Editor::RunResult(int32_t result) {
     case 47: then_save([this] { OpenRecent(pending_recent_); }); break;
     case 48: CloseRequester(); OpenRecent(pending_recent_); break;
     case mode::kOpenExample: CloseRequester(); OpenExample(pending_link_); break;
-    case mode::kOpenAutosave: OpenAutosave(); break;
-    case result::kNextAutosave:
-      CloseRequester();
-      if (!pending_autosaves_.empty()) pending_autosaves_.erase(pending_autosaves_.begin());
-      OfferNextAutosave();
-      break;
+    case mode::kOpenAutosave: AnswerAutosave(AutosaveAnswer::kOpen); break;
+    case result::kNextAutosave: AnswerAutosave(AutosaveAnswer::kGiveUp); break;
     case mode::kTools: CloseRequester(); OpenToolChooser(pending_tool_); break;
     case mode::kChooseTool: ToolChosen(); break;
     case result::kCancelChooseTool: CloseRequester(); OpenToolList(); break;
@@ -319,6 +325,7 @@ bool Editor::LoadPath(const std::string& path, std::string* error) {
   std::optional<SourceText> text = LoadSourceFile(path, error);
   if (!text) return false;
   SourceDocument& d = Live();
+  LetGoOfKept(d);
   d.buffer.Replace(std::move(text->lines));
   d.header = text->header;
   d.encoding = text->encoding;
@@ -337,6 +344,19 @@ bool Editor::LoadPath(const std::string& path, std::string* error) {
 void Editor::LoadConfirmed() {
   std::string name;
   if (!TypedName(&name)) return;
+  // An autosave opens as the unsaved changes of its program.
+  if (IsAutosaveName(NameOfPath(name))) {
+    const std::string path = RequestedPath(name);
+    if (!Exists(path)) {
+      ShowMessage(Label(Text::kLoadFailed));
+      return;
+    }
+    CloseRequester();
+    OpenKeptInto(live_tab_, KeptFileAt(path, options_.app_folder));
+    return;
+  }
+  // A name is completed as a save completes it.
+  name = WithProgramExtension(name);
   if (!IsSourceFileName(name)) {
     ShowMessage(Label(Text::kNotSourceFile));
     return;
@@ -362,6 +382,7 @@ bool Editor::SaveUnder(const std::string& path, const SourceHeader& header, std:
   d.file_name = NameOfPath(path);
   d.folder = FolderOfPath(path);
   d.buffer.modified = false;
+  LetGoOfKept(d);
   recent_.Add(d.file_name, d.folder);
   RebuildRecentItems();
   SetStatus(Label(Text::kSaved));
@@ -371,12 +392,7 @@ bool Editor::SaveUnder(const std::string& path, const SourceHeader& header, std:
 void Editor::SaveAsConfirmed() {
   std::string name;
   if (!TypedName(&name)) return;
-  // The extension belongs to the file's own name, not to a folder's. It is
-  // written as programs are named on this system, and as `zentrovex run`
-  // is given them: a folder holding GAME.KQA still finds it (names match
-  // without regard to case), so that file is the one replaced.
-  const size_t base = name.find_last_of("/\\");
-  if (name.find('.', base == std::string::npos ? 0 : base + 1) == std::string::npos) name += ".kqa";
+  name = WithProgramExtension(name);
   pending_path_ = RequestedPath(name);
   pending_header_ = {requester_->FieldText(2), requester_->FieldText(3), requester_->FieldText(4)};
   if (Exists(pending_path_)) {
@@ -429,64 +445,9 @@ bool Editor::SaveCurrent() {
   return true;
 }
 
-void Editor::NoteChanges() {
-  for (size_t tab = 0; tab < documents_.size(); ++tab) {
-    const SourceDocument& d = documents_[tab];
-    if (!d.buffer.modified) {
-      kept_.Forget(tab);
-      continue;
-    }
-    const std::string folder = WriteFolder(d);
-    const KeptPlace place{folder.empty() ? options_.app_folder : folder,
-                          d.file_name.empty() ? kUnnamedFileName : d.file_name};
-    kept_.Note(tab, place, d.buffer.lines, d.header, d.encoding);
-  }
-}
-
-void Editor::EndKeepingChanges(std::array<bool, 2> given_up) {
-  NoteChanges();
-  for (size_t tab = 0; tab < documents_.size(); ++tab)
-    if (given_up[tab]) kept_.Forget(tab);
-  kept_.Keep();
-  quit_ = true;
-}
-
-void Editor::OfferAutosave() {
-  const SourceDocument& d = Live();
-  pending_autosaves_.clear();
-  if (d.file_name.empty() || IsHelpExample(d)) return;
-  pending_autosaves_ = NewerAutosaves(d.folder, d.file_name);
-  OfferNextAutosave();
-}
-
-void Editor::OfferNextAutosave() {
-  if (pending_autosaves_.empty()) return;
-  OpenQuestion(mode::kOpenAutosave,
-               platform::ProgramTextOf(NameOfPath(pending_autosaves_.front())) + " " + Label(Text::kAskOpenAutosave));
-}
-
-// The kept text takes the place of the program's, under the program's own
-// name, as changes still to be saved.
-void Editor::OpenAutosave() {
-  CloseRequester();
-  if (pending_autosaves_.empty()) return;
-  std::optional<SourceText> text = LoadSourceFile(pending_autosaves_.front());
-  pending_autosaves_.clear();
-  if (!text) {
-    SetStatus(Label(Text::kLoadFailed));
-    return;
-  }
-  SourceDocument& d = Live();
-  d.buffer.Replace(std::move(text->lines));
-  d.buffer.modified = true;
-  d.undo = {};
-  d.anchor = {};
-  RestoreView();
-  ShowFileStatus();
-}
-
 void Editor::StartNewProgram() {
   SourceDocument& d = Live();
+  LetGoOfKept(d);
   d.buffer.Clear();
   d.buffer.modified = false;
   d.header = {};

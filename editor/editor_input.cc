@@ -108,7 +108,13 @@ void Editor::Move(Motion motion, bool extend_selection) {
 
 void Editor::KeyDown(int32_t k, int32_t modifiers) {
   if (requester_->IsOpen()) {
-    if (requester_->KeyDown(k)) CloseRequester();
+    if (!requester_->KeyDown(k)) return;
+    // Escape: an autosave offered is left for a later start.
+    if (mode_ == mode::kOpenAutosave) {
+      AnswerAutosave(AutosaveAnswer::kLater);
+    } else {
+      CloseRequester();
+    }
     return;
   }
   if (help_view_) {
@@ -139,7 +145,11 @@ void Editor::Character(int32_t c, int32_t modifiers) {
   // A character typed with Control held belongs to its shortcut.
   if (modifiers & platform::modifier::kControl) return;
   if (requester_->IsOpen()) {
-    requester_->Character(c);
+    if (c == key::kEnter) {
+      RequesterReturn();
+    } else {
+      requester_->Character(c);
+    }
     return;
   }
   if (help_view_) return;
@@ -296,6 +306,28 @@ void Editor::RequesterClick(int32_t x, int32_t y) {
     DrawEditorScreen();
     RunResult(result);
   }
+}
+
+// Return does what the requester's default button does: it confirms a
+// name, a search or the tool list; in the replace requester's search field
+// it goes on to the replacement. A message shown is put away as a click
+// would put it away. A question waits for a click on its answer.
+void Editor::RequesterReturn() {
+  if (!requester_->Message().empty()) {
+    requester_->SetMessage({});
+    if (mode_ == mode::kMessage) CloseRequester();
+    return;
+  }
+  const int32_t k = requester_->Kind();
+  if (k == kind::kQuestion) return;
+  if (k == kind::kReplace && requester_->ActiveField() == 1) {
+    requester_->CommitField();
+    requester_->ActivateField(2);
+    return;
+  }
+  const int32_t result = ResultOf(k == kind::kTools ? 1 : 2);
+  requester_->MarkForRedraw();
+  RunResult(result);
 }
 
 // ---- The help view ----------------------------------------------------------------------------

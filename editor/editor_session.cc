@@ -20,6 +20,7 @@ int RunEditorSession(EditorSession& session) {
   session.window->SetTitle("Zentrovex");
   session.window->Show();
   if (!session.file.empty()) editor.OpenFile(session.file);
+  editor.OfferKeptPrograms();
   for (;;) {
     platform::WindowEvent event;
     // A script's first event waits for the first frame, as a user's click

@@ -245,9 +245,12 @@ void EditorView::DrawStatusLine(Surface& target) {
   if (file_status && buffer_->modified && (text.empty() || text.back() != '*')) text += "*";
   FillSurfaceRect(target, Rect{2, layout::kStatusY, layout::kTextRight, 479}, colour::kTextBackground);
   const int32_t set = file_status ? 4 : 3;
-  size_t start = 0;
-  while (start < text.size() && font_.TextWidthInSet(std::string_view(text).substr(start), set) + 2 > 610) ++start;
-  font_.DrawText(target, std::string_view(text).substr(start), set, 2, layout::kStatusY);
+  // A file's status keeps its end (the file's name, its mark of changes); a
+  // message its start, where an error says what went wrong.
+  std::string_view shown = text;
+  while (!shown.empty() && font_.TextWidthInSet(shown, set) + 2 > 610)
+    shown = file_status ? shown.substr(1) : shown.substr(0, shown.size() - 1);
+  font_.DrawText(target, shown, set, 2, layout::kStatusY);
 }
 
 void EditorView::DrawToolbarStates(Surface& target, bool help_view) {

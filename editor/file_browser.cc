@@ -127,7 +127,10 @@ void FileBrowser::ListFolder() {
   }
   // Builds and tools choose executables: no programs, nothing else.
   const bool builds = kind_ == kind::kBuild || kind_ == kind::kBuildWithMedia || kind_ == kind::kChooseTool;
-  while (entries_.size() < kMaxEntries) {
+  // Every entry is looked at before the list is cut to its size, so that
+  // folders and programs, which come first, are never left out for other
+  // files that happened to be found before them.
+  while (entries_.size() < kMostLookedAt) {
     const dirent* found = ::readdir(dir);
     if (!found) break;
     const std::string name = found->d_name;
@@ -156,6 +159,7 @@ void FileBrowser::ListFolder() {
                      if (ga != gb) return ga < gb;
                      return LowerAscii(a.name) < LowerAscii(b.name);
                    });
+  if (entries_.size() > kMaxEntries) entries_.resize(kMaxEntries);
 }
 
 void FileBrowser::ResetList() {

@@ -44,6 +44,9 @@ enum class ListClick { kNothing, kSelectedFile, kSelectedFolder, kOpenFile, kMov
 class FileBrowser {
  public:
   static constexpr size_t kMaxEntries = 256;
+  // A folder's entries looked at, at most, before the list keeps its first
+  // kMaxEntries in their order.
+  static constexpr size_t kMostLookedAt = 65536;
   static constexpr int32_t kRows = 7;
 
   // The browse folder (an absolute path; empty for the list of places).

@@ -20,14 +20,16 @@ void Say(const std::string& text) {
 }  // namespace
 
 void KeptChanges::Note(size_t tab, const KeptPlace& place, const std::vector<std::string>& lines,
-                       const SourceHeader& header, platform::TextEncoding encoding) {
+                       const SourceHeader& header, platform::TextEncoding encoding,
+                       const std::optional<KeptFile>& origin) {
   const std::lock_guard<std::mutex> lock(mutex_);
   std::optional<Program>& program = slots_[tab].program;
   // Looked at on every turn: copied only when it changed.
+  const auto path_of = [](const std::optional<KeptFile>& kept) { return kept ? kept->path : std::string(); };
   if (program && program->place == place && program->header == header && program->encoding == encoding &&
-      program->lines == lines)
+      path_of(program->origin) == path_of(origin) && program->lines == lines)
     return;
-  program = Program{place, lines, header, encoding};
+  program = Program{place, lines, header, encoding, origin};
   slots_[tab].kept = false;
 }
 
@@ -46,11 +48,14 @@ void KeptChanges::Keep() {
     std::string not_beside;
     const std::optional<std::string> path = WriteAutosave(p.place.folder, p.place.name, bytes, &not_beside);
     const std::string why_elsewhere = not_beside.empty() ? "" : " (not beside the program: " + not_beside + ")";
-    if (path)
+    if (path) {
       Say("unsaved changes of " + p.place.name + " kept in " + *path + why_elsewhere);
-    else
+      ListKept(*path, p.place.folder, p.place.unnamed ? std::string() : p.place.name);
+      if (p.origin) RemoveKept(*p.origin);
+    } else {
       Say("unsaved changes of " + p.place.name + " lost: " + (not_beside.empty() ? "" : not_beside + "; ") +
           platform::CauseOf(errno));
+    }
   }
 }
 

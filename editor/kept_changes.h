@@ -7,15 +7,18 @@
 #include <string>
 #include <vector>
 
+#include "editor/kept_list.h"
 #include "editor/source_file.h"
 
 namespace zv::editor {
 
 // Where a tab's program is kept: the folder its autosave goes to first
-// (editor/autosave.h) and the file name it is kept under.
+// (editor/autosave.h) and the file name it is kept under (untitled.kqa for
+// an unnamed program).
 struct KeptPlace {
   std::string folder;
   std::string name;
+  bool unnamed = false;
   friend bool operator==(const KeptPlace&, const KeptPlace&) = default;
 };
 
@@ -30,13 +33,16 @@ struct KeptPlace {
 // replaced.
 class KeptChanges {
  public:
-  // Tab `tab` (0 or 1) holds this program with unsaved changes.
+  // Tab `tab` (0 or 1) holds this program with unsaved changes; `origin`,
+  // the autosave its text came from, goes once a new one keeps it.
   void Note(size_t tab, const KeptPlace& place, const std::vector<std::string>& lines, const SourceHeader& header,
-            platform::TextEncoding encoding);
+            platform::TextEncoding encoding, const std::optional<KeptFile>& origin);
   // Tab `tab` holds nothing to keep.
   void Forget(size_t tab);
   // Writes what is noted and not yet written, and says on standard error
-  // where each program went (or why it could not be kept).
+  // where each program went (or why it could not be kept). Each new
+  // autosave is listed for later starts (editor/kept_list.h); the one its
+  // text came from goes.
   void Keep();
 
  private:
@@ -45,6 +51,7 @@ class KeptChanges {
     std::vector<std::string> lines;
     SourceHeader header;
     platform::TextEncoding encoding;
+    std::optional<KeptFile> origin;
   };
   struct Slot {
     std::optional<Program> program;

@@ -42,7 +42,7 @@ enum class Text : int {
   // A paste of a character the program's file cannot hold.
   kNotInCharacterSet,
   // Kept changes.
-  kAskOpenAutosave,
+  kAskOpenAutosave, kKeptIn,
   kCount
 };
 

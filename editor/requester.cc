@@ -185,6 +185,10 @@ void EditorScreen::CommitToolPath(int32_t field) {
   if (!path.empty()) message_ = std::string(LanguageText(Text::kFileMissing));
 }
 
+void EditorScreen::StoreField() {
+  if (active_field_ != 0) fields_[static_cast<size_t>(active_field_)].text = edit_text_;
+}
+
 void EditorScreen::CommitField() {
   if (active_field_ == 0) return;
   fields_[static_cast<size_t>(active_field_)].text = edit_text_;
@@ -287,8 +291,11 @@ RequesterHit EditorScreen::HitTest(int32_t x, int32_t y) {
     needs_redraw_ = true;
     return hit;
   }
-  if (active_field_ != 0) CommitField();
+  // Typing goes on into the field being edited; the tool list checks a path
+  // as soon as its field is left.
+  if (active_field_ != 0 && kind_ == kind::kTools) CommitField();
   if (list_visible_) {
+    StoreField();
     const ListClick click = list_.Click(font_, x, y);
     const FileListEntry* entry = list_.SelectedEntry();
     if (click == ListClick::kOpenFile) hit.open_list_file = true;
@@ -310,7 +317,7 @@ RequesterHit EditorScreen::HitTest(int32_t x, int32_t y) {
       if (!list_.Message().empty()) message_ = list_.Message();
       if (kind_ == kind::kProject) UpdateSelectLabel();
     }
-    // What is typed next goes into the name, as it did before the click.
+    // What is typed next goes into the name; its first key replaces it.
     const bool stays = click == ListClick::kSelectedFile || click == ListClick::kSelectedFolder || click == ListClick::kMoved;
     if (stays && fields_[1].active && fields_[1].editable) ActivateField(1);
     needs_redraw_ = true;

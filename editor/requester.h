@@ -60,6 +60,8 @@ class EditorScreen {
   void ActivateField(int32_t slot);
   // Ends editing, keeping the edited text in the field.
   void CommitField();
+  // Keeps the edited text in the field, editing on.
+  void StoreField();
   void InsertCharacter(char c);
   void DeleteCharacter();
   void ClearField();

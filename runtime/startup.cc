@@ -11,6 +11,7 @@
 #include "platform/paths/failure_cause.h"
 #include "platform/paths/path_resolver.h"
 #include "platform/paths/temp_folder.h"
+#include "platform/signals/ending_work.h"
 #include "platform/signals/stop_signals.h"
 #include "platform/text/code_page.h"
 #include "platform/text/system_text.h"
@@ -93,6 +94,11 @@ class Runtime {
   platform::SystemClock system_clock_;
   platform::Clock* clock_;
   platform::TempFolder temp_;
+  // An end that the run's own way out cannot reach (the display lost, a
+  // silent X server's) removes the temporary folder all the same.
+  platform::EndingWork ending_{nullptr, [this] {
+    if (temp_.Valid()) platform::RemoveTree(temp_.Path());
+  }};
   RuntimeState state_;
   DisplayChoices choices_;
   // Before the window, so that it watches until the window is gone.
@@ -127,14 +133,9 @@ void Runtime::OpenWindow() {
   window_ = services_.window;
   if (!window_ && !options_.headless) {
     // A silent X server would hold the start, and every stop signal, for
-    // ever: the watch ends the run instead, its temporary folder removed.
-    if (platform::DisplayNamed()) {
-      const std::string temp_folder = temp_.Valid() ? temp_.Path() : std::string();
-      x_server_watch_ = platform::XServerWatch::Start(kExitStartFailed, [temp_folder] {
-        std::error_code ec;
-        if (!temp_folder.empty()) std::filesystem::remove_all(temp_folder, ec);
-      });
-    }
+    // ever: the watch ends the run instead, its temporary folder removed
+    // (ending_).
+    if (platform::DisplayNamed()) x_server_watch_ = platform::XServerWatch::Start(kExitStartFailed, nullptr);
     platform::SdlWindowOptions window_options;
     std::string error;
     owned_window_ = platform::OpenSdlWindow(window_options, &error);

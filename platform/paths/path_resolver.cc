@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <optional>
 #include <vector>
@@ -72,6 +73,17 @@ SystemSpelling SpellForSystem(std::string_view text, std::string_view whole) {
 
 std::optional<std::string> FindEntryIgnoringCase(const std::string& folder, const std::string& name) {
   return FindEntry(folder, name, name);
+}
+
+std::vector<std::string> EntriesIgnoringCase(const std::string& folder, const std::string& name) {
+  std::vector<std::string> found;
+  DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+  if (!dir) return found;
+  while (const dirent* entry = ::readdir(dir))
+    if (EqualNoCase(entry->d_name, name)) found.emplace_back(entry->d_name);
+  ::closedir(dir);
+  std::sort(found.begin(), found.end());
+  return found;
 }
 
 std::string AsciiLower(std::string_view text) {

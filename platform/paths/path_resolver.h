@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace zv::platform {
 
@@ -114,6 +115,9 @@ PathResolver& Paths();
 // several, the lowest in byte order), as each component of a program's
 // names is found; nothing when none matches.
 std::optional<std::string> FindEntryIgnoringCase(const std::string& folder, const std::string& name);
+// Every entry of `folder` (as above) that matches `name` without regard to
+// case, in byte order.
+std::vector<std::string> EntriesIgnoringCase(const std::string& folder, const std::string& name);
 
 // Lower-cases ASCII letters only, as the case-blind matching does.
 std::string AsciiLower(std::string_view text);

@@ -1,16 +1,19 @@
 #include "platform/signals/ending_work.h"
 
+#include <algorithm>
 #include <mutex>
 #include <utility>
+#include <vector>
 
 namespace zv::platform {
 namespace {
 
-// The one holder: Xlib's handler for a lost connection is a plain function
-// without a word of its own, so what it must do can only be found here.
+// The holders, the latest last: Xlib's handler for a lost connection is a
+// plain function without a word of its own, so what it must do can only be
+// found here.
 struct Registered {
   std::mutex mutex;
-  const EndingWork* work = nullptr;
+  std::vector<const EndingWork*> works;
 };
 
 Registered& TheRegistered() {
@@ -24,27 +27,29 @@ EndingWork::EndingWork(std::function<void()> keep, std::function<void()> clean_u
     : keep_(std::move(keep)), clean_up_(std::move(clean_up)) {
   Registered& r = TheRegistered();
   const std::lock_guard<std::mutex> lock(r.mutex);
-  r.work = this;
+  r.works.push_back(this);
 }
 
 EndingWork::~EndingWork() {
   Registered& r = TheRegistered();
   const std::lock_guard<std::mutex> lock(r.mutex);
-  if (r.work == this) r.work = nullptr;
+  r.works.erase(std::remove(r.works.begin(), r.works.end(), this), r.works.end());
 }
 
 void KeepForEnding() {
   Registered& r = TheRegistered();
   const std::lock_guard<std::mutex> lock(r.mutex);
-  if (r.work && r.work->keep_) r.work->keep_();
+  for (auto work = r.works.rbegin(); work != r.works.rend(); ++work)
+    if ((*work)->keep_) (*work)->keep_();
 }
 
 void DoEndingWork() {
   Registered& r = TheRegistered();
   const std::lock_guard<std::mutex> lock(r.mutex);
-  if (!r.work) return;
-  if (r.work->keep_) r.work->keep_();
-  if (r.work->clean_up_) r.work->clean_up_();
+  for (auto work = r.works.rbegin(); work != r.works.rend(); ++work)
+    if ((*work)->keep_) (*work)->keep_();
+  for (auto work = r.works.rbegin(); work != r.works.rend(); ++work)
+    if ((*work)->clean_up_) (*work)->clean_up_();
 }
 
 }  // namespace zv::platform

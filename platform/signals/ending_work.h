@@ -8,11 +8,12 @@ namespace zv::platform {
 // reach on its way out: a thread that ends it by a stop signal while the
 // main thread waits without a bound on an X server gone silent, or Xlib,
 // which ends it once the connection to the X server is lost. Whoever holds
-// what the user would lose registers the work for as long as it lives, one
-// holder at a time (a later one takes the place of an earlier one); those
-// ends run it first. It runs on whichever thread ends the process, never in
-// a signal handler, while the main thread may be anywhere, so it touches
-// no window and nothing the main thread changes unguarded.
+// what the user would lose, or made what must not outlive the process,
+// registers the work for as long as it lives (a run started from the
+// editor beside the editor's own); those ends run every holder's first. It
+// runs on whichever thread ends the process, never in a signal handler,
+// while the main thread may be anywhere, so it touches no window and
+// nothing the main thread changes unguarded.
 class EndingWork {
  public:
   // `keep` keeps what would be lost; it runs as soon as a stop signal is
@@ -32,10 +33,10 @@ class EndingWork {
   std::function<void()> clean_up_;
 };
 
-// From any thread, once a stop signal is noted: the registered keep.
+// From any thread, once a stop signal is noted: the registered keeps.
 void KeepForEnding();
 // Right before an end that the process's own way out does not reach: the
-// registered keep, then its clean-up.
+// registered keeps, then their clean-ups.
 void DoEndingWork();
 
 }  // namespace zv::platform

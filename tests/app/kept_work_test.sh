@@ -2,7 +2,8 @@
 # What a user's work keeps, end to end: the editor's quit asks about every
 # program with unsaved changes, in either tab; a stop signal keeps each tab's
 # under a name of its own (no earlier autosave lost, not in a folder that
-# goes at exit), offered when the program opens; a program saved without an
+# goes at exit), offered when the program opens and at any start, and gone
+# once saved or given up; a program saved without an
 # extension is NAME.kqa, which `run` and `edit` take whatever its case;
 # string array files written on Linux load line by line, and a line cut at
 # 255 characters is named on standard error while the program goes on.
@@ -16,7 +17,8 @@ export XDG_CONFIG_HOME=$work/config XDG_STATE_HOME=$work/state
 yes='click 277 258' no='click 363 258' save='click 473 267'
 # A session of the editor on prog.kqa (or the file given), its script's
 # lines split at "/".
-edit() { tr / '\n' <<< "$1" > script.txt && "$zv" edit --events script.txt "${2:-prog.kqa}" > out 2> err; }
+# "" starts it with no program, as a plain `zentrovex` does.
+edit() { tr / '\n' <<< "$1" > script.txt && "$zv" edit --events script.txt ${2-prog.kqa} > out 2> err; }
 # The same, ended by SIGTERM once its script is played out (ZV_TEST_STOP_AT).
 stopped() {
   tr / '\n' <<< "$1" > script.txt
@@ -49,14 +51,18 @@ quit: tab 1 changed, tab 2 shown, yes saves it|edit "key ctrl+end/type \nrem kep
 quit: no gives the changes up, leaving nothing|edit "key ctrl+end/type \nrem gone/key ctrl+2/close/$no/$yes"|is prog.kqa 'print 1' && none
 quit: an unnamed program in tab 2 is named and saved|edit "key ctrl+2/type print 2/key ctrl+1/close/$yes/type second/$save/$yes"|is second.kqa 'print 2'
 quit: Escape keeps the editor and the changes|edit "key ctrl+end/type \nrem kept/key ctrl+2/close/key escape/key ctrl+s"|is prog.kqa 'print 1' 'rem kept'
-a stop keeps two unnamed tabs apart and an earlier autosave; untitled.kqa offers each|cp -p earlier untitled.kqa.autosave && stopped "type print 1/key ctrl+2/type print 2" && edit "$no/$yes/key ctrl+s" untitled.kqa|is untitled.kqa.autosave old && is untitled.kqa.autosave-2 'print 1' && is untitled.kqa.autosave-3 'print 2' && is untitled.kqa 'print 1'
+a stop keeps two unnamed tabs apart and an earlier autosave; untitled.kqa offers each: no gives one up, a save ends another, Escape leaves one|cp -p earlier untitled.kqa.autosave && stopped "type print 1/key ctrl+2/type print 2" && edit "$no/$yes/key escape/key ctrl+s" untitled.kqa|is untitled.kqa.autosave old && [ ! -e untitled.kqa.autosave-2 ] && [ ! -e untitled.kqa.autosave-3 ] && is untitled.kqa 'print 1'
+a plain start gives back both unnamed tabs a stop kept, each saved then|stopped "type print 1/key ctrl+2/type print 2" && edit "$yes/$yes/key ctrl+s/type one/$save/key ctrl+1/key ctrl+s/type two/$save" ""|[ "$(cat one.kqa two.kqa | sort)" = "$(printf 'print 1\r\nprint 2\r')" ] && none
 a stop keeps one program open in both tabs twice, passing over a link|ln -s outside prog.kqa.autosave && stopped "type A/key ctrl+2/key ctrl+o/type prog.kqa/$save/type B" prog.kqa|is prog.kqa 'print 1' && is prog.kqa.autosave-2 'Aprint 1' && is prog.kqa.autosave-3 'Bprint 1' && [ ! -e outside ]
 a stop keeps an edited help example where its save goes, not in the folder that goes at exit|stopped "key f1/click 10 183/key home/click 128 281/$yes/type C"|grep -q '^C' core_blocks_and_loops.kqa.autosave
+Load takes a name without extension as NAME.kqa at Return, and keys typed after its message|printf 'print b\r\n' > b.kqa && edit "key ctrl+o/type nope/key enter/key enter/key backspace/key backspace/key backspace/key backspace/type b/key enter/key ctrl+end/type \nrem x/key ctrl+s"|is b.kqa 'print b' 'rem x'
+Load takes an autosave as an unnamed program's changes, gone once saved|printf 'print k\r\n' > untitled.kqa.autosave && edit "key ctrl+o/type untitled.kqa.autosave/key enter/key ctrl+s/type k/key enter"|is k.kqa 'print k' && none
 a name without extension is NAME.kqa|edit "key ctrl+n/type print 3/key ctrl+s/type game/$save" && "$zv" run --headless game.kqa > out|[ "$(cat out)" = 3 ]
 an LF text file loads line by line|run 'dim s$(39) : load string array "lines.txt", s$(0) : print s$(0); "."; s$(39)'|[ "$(cat out)" = 'line 1.line 40' ]
 the program's own lone LF comes back whole|run 'dim s$(1) : s$(0) = "a" + chr$(10) : save string array "o.txt", s$(0) : load string array "o.txt", s$(0) : print len(s$(0))'|[ "$(cat out)" = 2 ]
 a long line warns once in a run, which goes on|run 'dim s$(3) : load string array "long.txt", s$(0) : print len(s$(1)); s$(3)'|[ "$(cat out)" = 255b ] && warned_once
 a long line warns once in a built game, which goes on|run 'dim s$(3) : load string array "long.txt", s$(0) : print len(s$(1)); s$(3)' && game|[ "$(cat out)" = 255b ] && warned_once
 a program saved over MINE.KQA is mine.kqa to run and edit, which say so|printf 'print 5\r\n' > mine.KQA && edit "key ctrl+n/type print 6/key ctrl+s/type mine/$save/$yes" && edit "key ctrl+end/type \nrem x/key ctrl+s" mine.kqa && "$zv" run --headless mine.kqa > out 2> err|[ "$(cat out)" = 6 ] && grep -q 'taking mine.KQA' err && is mine.KQA 'print 6' 'rem x' && [ ! -e mine.kqa ]
+two programs that match a name in letter case are both named, neither run|printf 'print 1\r\n' > Game.kqa && printf 'print 2\r\n' > GAME.KQA && { "$zv" run --headless game.kqa > out 2> err; [ $? = 3 ]; }|grep -q 'GAME.KQA and Game.kqa differ from it only in letter case' err && [ ! -s out ]
 ROWS
 [ $failed = 0 ] && echo "kept work: every row holds"

@@ -6,11 +6,15 @@
 #
 # case      the server stopped              then                     the run ends
 # silent    before the run starts           nothing                  status 3 naming the display, once 10 s of silence have passed
+#           (the display named :N, then unix/:N)
 # term      before the run starts           SIGTERM                  by SIGTERM (143), saying why
+#           (the display named by this machine's name, HOST:N, over TCP)
 # int       before the run starts           SIGINT                   by SIGINT (130)
 # window    once the run's window shows     SIGTERM                  by SIGTERM
+# gone      killed once the window shows    nothing                  status 1 saying the display is lost
 # slow      before the run starts           SIGCONT 5 s later        it runs and ends by itself (status 0): a slow server is not cut
-# editor    once each editor tab holds one  SIGTERM                  by SIGTERM, both programs kept first
+# editor    once each editor tab holds one  SIGTERM                  by SIGTERM about a second later, both programs kept first
+#           (the display named unix/:N)
 # lost      killed, not stopped, as editor  nothing                  status 1 saying the display is lost, both programs kept first
 # reset     never; started without -noreset, asking for a cookie as xvfb-run's does, no other client
 #                                           a run started 20 times   each by itself (status 0), the server never starting over under its start
@@ -39,11 +43,11 @@ stop_server() {
 }
 trap 'stop_server; desk_cleanup' EXIT
 
-# A server of the test's own, -noreset unless other options are given: sets
-# $server and $display.
+# A server of the test's own, -noreset unless other options are given (such
+# as -listen tcp): sets $server and $display.
 start_server() {
   rm -f displayfd
-  Xvfb -displayfd 3 "${@:--noreset}" -screen 0 800x600x24 -nolisten tcp 3> displayfd 2> xvfb.log &
+  Xvfb -displayfd 3 -nolisten tcp "${@:--noreset}" -screen 0 800x600x24 3> displayfd 2> xvfb.log &
   server=$!
   desk_until grep -qs . displayfd || desk_fail "Xvfb did not start: $(cat xvfb.log)"
   display=":$(head -n 1 displayfd)"
@@ -64,19 +68,34 @@ check_end() {
 # Whether the started run catches signal number $1.
 catches() { (((0x$(awk '/^SigCgt:/ { print $2 }' "/proc/$DESK_PID/status" 2> /dev/null || echo 0) >> ($1 - 1)) & 1)); }
 
-run_on_server() { DISPLAY=$display desk_start "$zentrovex" run "$@"; }
+# The display's name: :N, or with $form before it (unix/), or $host:N.
+run_on_server() { DISPLAY=$(named) desk_start "$zentrovex" run "$@"; }
+named() { if [ -n "${host:-}" ]; then echo "$host$display"; else echo "${form:-}$display"; fi; }
+skipped=
 
 # silent: the bound is 10 s of silence, measured from the run's start.
-start_server
-kill -STOP "$server"
-started=$SECONDS
-run_on_server forever.kqa
-DESK_TIMEOUT=120 check_end silent 3 "cannot open a window on DISPLAY=$display: the X server gave no answer for 10 s"
-[ $((SECONDS - started)) -ge 10 ] || desk_fail "silent: the run ended after $((SECONDS - started)) s, before 10 s of silence"
-stop_server
+for form in "" unix/; do
+  start_server
+  kill -STOP "$server"
+  started=$SECONDS
+  run_on_server forever.kqa
+  DESK_TIMEOUT=120 check_end "silent $(named)" 3 "cannot open a window on DISPLAY=$(named): the X server gave no answer for 10 s"
+  [ $((SECONDS - started)) -ge 10 ] || desk_fail "silent: the run ended after $((SECONDS - started)) s, before 10 s of silence"
+  stop_server
+done
+form=
 
 for signal in TERM INT; do
-  start_server
+  host=
+  if [ $signal = TERM ] && getent hosts "$(hostname)" > /dev/null; then
+    host=$(hostname)
+    start_server -noreset -listen tcp
+  elif [ $signal = TERM ]; then
+    skipped="the term row on HOST:N: this machine's name, $(hostname), is not found"
+    continue
+  else
+    start_server
+  fi
   kill -STOP "$server"
   run_on_server forever.kqa
   # Well into the wait for the server (a signal before the start is noted
@@ -84,9 +103,10 @@ for signal in TERM INT; do
   sleep 1
   desk_until catches "$(kill -l "$signal")" || desk_fail "${signal,,}: the run never caught SIG$signal"
   kill -"$signal" "$DESK_PID"
-  check_end "${signal,,}" $((128 + $(kill -l "$signal"))) "stopped by SIG$signal while the X server on DISPLAY=$display gave no answer"
+  check_end "${signal,,} $(named)" $((128 + $(kill -l "$signal"))) "stopped by SIG$signal while the X server on DISPLAY=$(named) gave no answer"
   stop_server
 done
+host=
 
 # window: the server stops once the window exists, while the display
 # starts or the program runs.
@@ -98,6 +118,16 @@ kill -STOP "$server"
 kill -TERM "$DESK_PID"
 check_end window 143 "stopped by SIGTERM while the X server on DISPLAY=$display gave no answer"
 stop_server
+
+# gone: the server ends under a run's window.
+start_server
+run_on_server forever.kqa
+DISPLAY=$display desk_until eval '[ -n "$(xdotool search --pid "$DESK_PID" 2> /dev/null)" ]' ||
+  desk_fail "gone: the run made no window"
+kill "$server"
+wait "$server" 2> /dev/null || true
+server=
+DESK_TIMEOUT=20 check_end gone 1 "the display is lost: the X server on DISPLAY=$display closed the connection"
 
 # slow: 5 s without an answer is no reason to give up.
 start_server
@@ -115,7 +145,7 @@ edit_on_server() {
   local desktop=$DISPLAY
   start_server
   DISPLAY=$display
-  desk_start "$zentrovex" edit
+  DISPLAY=$(named) desk_start "$zentrovex" edit
   desk_window Zentrovex
   # A bare server gives the window the focus late, and what is typed before
   # it is lost: F1 until the help shows, Escape until it is gone.
@@ -137,12 +167,14 @@ kept_both() {
   rm untitled.kqa.autosave*
 }
 
+form=unix/
 edit_on_server editor
 kill -STOP "$server"
 kill -TERM "$DESK_PID"
-DESK_TIMEOUT=20 check_end editor 143 "stopped by SIGTERM while the X server on DISPLAY=$display gave no answer"
+DESK_TIMEOUT=20 check_end "editor $(named)" 143 "stopped by SIGTERM while the X server on DISPLAY=$(named) gave no answer"
 kept_both editor
 stop_server
+form=
 
 edit_on_server lost
 kill "$server"
@@ -155,8 +187,8 @@ stop_server
 # reset: a server starts over when its last client leaves, dropping every
 # connection being made, such as a sentinel's that never says who it is:
 # that tells when it started over (at each run's end, never before the run
-# is up). Every other run names the display unix/:N, which the watch does
-# not follow: there the window's own connection alone keeps the server.
+# is up). Every other run names the display unix/:N, the watch's probe
+# keeping the server under both names.
 printf 'make file "up"\r\nwhile file exists("go") = 0\r\nsync\r\nendwhile\r\n' > up.kqa
 printf '\377\377\0\0\0\0\0\022MIT-MAGIC-COOKIE-1\0\020' > cookie
 head -c 16 /dev/urandom >> cookie
@@ -181,4 +213,8 @@ s.recv(1); print("dropped", flush=True)' "/tmp/.X11-unix/X${display#:}" > sentin
 done
 echo "ok   reset"
 stop_server
-echo "silent X server: a run whose server gives no answer ends at 10 s with status 3, or at once by a stop signal; the editor keeps its programs first; no start makes a server start over"
+if [ -n "$skipped" ]; then
+  echo "SKIP: $skipped"
+  exit 77
+fi
+echo "silent X server: a run whose server gives no answer, by any name of its display, ends at 10 s with status 3, or at once by a stop signal; the editor keeps its programs first; no start makes a server start over"

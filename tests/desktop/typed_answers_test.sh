@@ -68,6 +68,7 @@ prompt         first|second          40         typed ahead through `cls`, frame
 loop           one|two|three|four|five   5   five answers typed ahead, each printed, frames of work between
 heldreturn     bob|ann               40         Return held until it repeats at `wait key`: one press; then two lines
 heldspace      bob|ann               100        the same with the space bar
+doubled        xbob|                 5          x pressed twice within a millisecond at `wait key`: one press each, the second x begins the input (new)
 nowindow       3|why                 5          a run whose window cannot be made ends with status 3 and says why
 '
 # The columns stand two or more blanks apart.
@@ -135,6 +136,7 @@ run_case:
   if w$ = "prompt" then gosub case_prompt
   if w$ = "loop" then gosub case_loop
   if left$(w$, 4) = "held" then gosub case_held
+  if w$ = "doubled" then gosub case_doubled
   if a$ = x255$ then a$ = "x*255"
   m$ = "answers-" + w$ + ".txt"
   if file exists(m$) = 1 then delete file m$
@@ -411,6 +413,12 @@ case_held:
   input a$
   input b$
 return
+
+case_doubled:
+  gosub asked
+  wait key
+  input a$
+return
 EOF
 
 # press_keys KEY:DOWN:UP...: one xdotool run that presses each key at DOWN
@@ -596,6 +604,15 @@ held_at_wait_key() {
   xdotool keydown "$1" sleep 1 keyup "$1"
   desk_key_repeat off
   type_at "$2" bob ann
+}
+# Both presses of x and the release between them reach the window at once,
+# with the program stopped, as a paste tool's do.
+play_doubled() {
+  sign asked-doubled.txt || return 0
+  kill -STOP "$DESK_PID"
+  xdotool key --delay 0 x x
+  kill -CONT "$DESK_PID"
+  type_at "$1" bob
 }
 play_heldreturn() { held_at_wait_key Return "$1"; }
 play_heldspace() { held_at_wait_key space "$1"; }

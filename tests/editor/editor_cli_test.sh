@@ -9,6 +9,8 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 cd "$work"
+# What the editor keeps and offers is this test's own.
+export XDG_STATE_HOME=$work/state
 
 printf 'print "one"\r\n' > prog.kqa
 cat > script.txt <<'SCRIPT'

@@ -94,10 +94,20 @@ TEST_F(Drawing, TheThumbFillsTheTrackForAShortProgramAndShrinksForALongOne) {
   EXPECT_EQ(view_->ThumbRect().Height(), 38 + 20);
 }
 
-TEST_F(Drawing, AStatusTooWideLosesItsFrontAndAModifiedFileGetsAStar) {
-  const std::string tail = "the end of the message";
-  view_->SetStatus(std::string(200, 'x') + tail, 0);
+// A message too wide keeps its start, where an error says what went wrong;
+// a file's status its end, the file's name.
+TEST_F(Drawing, AStatusTooWideKeepsItsStartOrAFilesNameAndAModifiedFileGetsAStar) {
+  const auto status_row = [this] {
+    std::vector<uint32_t> row;
+    for (int32_t x = 2; x < 60; ++x) row.push_back(PageAt(x, layout::kStatusY + 6));
+    return row;
+  };
+  view_->SetStatus("Wrong here", 0);
   view_->DrawStatusLine(view_->Page());
+  const std::vector<uint32_t> start = status_row();
+  view_->SetStatus("Wrong here" + std::string(200, 'x'), 0);
+  view_->DrawStatusLine(view_->Page());
+  EXPECT_EQ(status_row(), start);
   view_->SetStatus("Project: p  File: a.kqa", 256);
   buffer_.modified = true;
   view_->DrawStatusLine(view_->Page());

@@ -40,6 +40,8 @@ void WriteAll(const std::string& path, const std::string& text) { std::ofstream(
 class EditorDriver : public ::testing::Test {
  protected:
   void SetUp() override {
+    // What the editor keeps and offers is the test's own.
+    ::setenv("XDG_STATE_HOME", File("state").c_str(), 1);
     auto presenter = std::make_unique<platform::HeadlessPresenter>();
     presenter_ = presenter.get();
     display_ = std::make_unique<EditorDisplay>(std::move(presenter));
@@ -52,7 +54,14 @@ class EditorDriver : public ::testing::Test {
       ran_source_ = ReadAll(request.source);
       return run_outcome_;
     };
-    editor_ = std::make_unique<Editor>(*display_, window_, clipboard_, *text_, options);
+    options_ = options;
+    NewEditor();
+  }
+  void TearDown() override { ::unsetenv("XDG_STATE_HOME"); }
+  // A start of the editor, after an earlier one's end.
+  void NewEditor() {
+    editor_.reset();
+    editor_ = std::make_unique<Editor>(*display_, window_, clipboard_, *text_, options_);
     ASSERT_TRUE(editor_->Ready());
     Pump();
   }
@@ -97,6 +106,7 @@ class EditorDriver : public ::testing::Test {
   platform::HeadlessPresenter* presenter_ = nullptr;
   std::unique_ptr<EditorDisplay> display_;
   std::unique_ptr<platform::TextService> text_;
+  EditorOptions options_;
   std::unique_ptr<Editor> editor_;
   std::vector<RunRequest> runs_;
   std::string ran_source_;
@@ -329,14 +339,89 @@ TEST_F(EditorDriver, KeptChangesGoToTheStateFolderWhenTheProgramsFolderFailsAndA
     ASSERT_TRUE(editor_->OpenFile(File("p/kept.kqa")));
     Pump();
     ASSERT_EQ(editor_->Mode(), mode::kOpenAutosave);
-    ClickButton(1);  // no: the next
+    ClickButton(1);  // no: the next, this one given up
     ASSERT_EQ(editor_->Mode(), mode::kOpenAutosave);
+    EXPECT_FALSE(fs::exists(kept + "-2"));
     ClickButton(2);  // yes
     EXPECT_EQ(Lines().front(), "xprint 1");
     EXPECT_TRUE(editor_->Live().buffer.modified);
     EXPECT_EQ(editor_->Live().file_name, "kept.kqa");
+    Key('S', true);  // its text saved, the autosave goes
+    EXPECT_FALSE(fs::exists(kept));
   }
   ::unsetenv("XDG_STATE_HOME");
+}
+
+// Any start offers every program an earlier end kept, wherever it is and
+// unnamed ones too, newest first, each into a tab free of unsaved changes
+// (the next waits for one); an autosave goes once its text is saved, given
+// up, or kept anew, and stays for a later start where Escape leaves it.
+TEST_F(EditorDriver, AStartOffersEveryKeptProgramAndEachAnswerSettlesItsAutosave) {
+  ::mkdir(File("p").c_str(), 0755);
+  WriteAll(File("p/a.kqa"), "print 0\r\n");
+  ASSERT_TRUE(editor_->OpenFile(File("p/a.kqa")));
+  Type("x");
+  Key('2', true);
+  Type("print 2");
+  editor_->QuitKeepingChanges();
+  NewEditor();
+  Type("print 3");
+  editor_->QuitKeepingChanges();
+  const std::string a = File("p/a.kqa.autosave"), two = File("untitled.kqa.autosave"), three = two + "-2";
+  int second = 4;
+  for (const std::string& path : {File("p/a.kqa"), three, two, a}) {  // oldest first
+    const struct timespec when[2] = {{second, 0}, {second, 0}};
+    ::utimensat(AT_FDCWD, path.c_str(), when, 0);
+    second += 10;
+  }
+  NewEditor();
+  editor_->OfferKeptPrograms();
+  Pump();
+  for (int tab = 1; tab <= 2; ++tab) {
+    ASSERT_EQ(editor_->Mode(), mode::kOpenAutosave) << tab;
+    ClickButton(2);
+    Pump();
+  }
+  EXPECT_EQ(editor_->Mode(), mode::kEditing);  // both tabs hold unsaved changes
+  EXPECT_EQ(Lines(), (std::vector<std::string>{"print 2"}));
+  EXPECT_EQ(editor_->Live().file_name, "");
+  Key('1', true);
+  EXPECT_EQ(Lines(), (std::vector<std::string>{"xprint 0"}));
+  Key('S', true);
+  EXPECT_EQ(ReadAll(File("p/a.kqa")), "xprint 0\r\n");
+  EXPECT_FALSE(fs::exists(a));
+  ASSERT_EQ(editor_->Mode(), mode::kOpenAutosave);  // tab 1 is free again
+  ClickButton(1);
+  EXPECT_FALSE(fs::exists(three));
+  editor_->QuitKeepingChanges();  // tab 2 kept anew: one autosave for it
+  EXPECT_FALSE(fs::exists(two));
+  ASSERT_EQ(ReadAll(three), "print 2\r\n");
+  for (const bool escape : {true, false}) {
+    NewEditor();
+    editor_->OfferKeptPrograms();
+    Pump();
+    ASSERT_EQ(editor_->Mode(), mode::kOpenAutosave);
+    if (escape) Key(key::kEscape);
+  }
+  EXPECT_TRUE(fs::exists(three));
+}
+
+// The load requester takes a name as the save requester writes it, and an
+// autosave as the unsaved changes of its program; Return does what Load
+// does, and after a message every key typed still reaches the name.
+TEST_F(EditorDriver, TheLoadRequesterTakesEveryKeyAndAnyNameASaveWrites) {
+  WriteAll(File("b.kqa"), "print b\r\n");
+  WriteAll(File("untitled.kqa.autosave"), "print k\r\n");
+  editor_->RunCommand(Command::kOpen);
+  Type("nope\r");
+  EXPECT_EQ(editor_->Requester().Message(), LanguageText(Text::kLoadFailed));
+  Type("\r\b\b\b\bb\r");
+  EXPECT_EQ(Lines(), (std::vector<std::string>{"print b"}));
+  editor_->RunCommand(Command::kOpen);
+  Type("untitled.kqa.autosave\r");
+  EXPECT_EQ(Lines(), (std::vector<std::string>{"print k"}));
+  EXPECT_TRUE(editor_->Live().buffer.modified);
+  EXPECT_EQ(editor_->Live().file_name, "");
 }
 
 // Kept changes are offered only where they are the user's own regular file,

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
 
 #include "editor/language_texts.h"
@@ -52,12 +53,18 @@ TEST_F(Browser, ListsFoldersThenProgramsThenExecutablesThenTheRestByName) {
   EXPECT_EQ(Names(), (std::vector<std::string>{"Alpha", "sub"}));
 }
 
+// Of a folder too large for the list the first 256 in the list's order
+// are shown: every program, whatever order the folder gives its entries in.
 TEST_F(Browser, KeepsTheFirst256Entries) {
   for (int i = 0; i < 300; ++i) Touch("f" + std::to_string(i) + ".txt");
+  for (int i = 0; i < 30; ++i) Touch("p" + std::to_string(i) + ".kqa");
   browser_.SetFolder(temp_.Path());
   browser_.SetKind(kind::kLoad);
   browser_.RefreshFileList();
   EXPECT_EQ(browser_.Entries().size(), FileBrowser::kMaxEntries);
+  EXPECT_EQ(std::count_if(browser_.Entries().begin(), browser_.Entries().end(),
+                          [](const FileListEntry& e) { return e.type == EntryType::kSource; }),
+            30);
 }
 
 TEST_F(Browser, AFolderThatCannotBeReadIsEmptyWithAMessage) {

@@ -59,8 +59,9 @@ desk_init() {
   done
   DESK_WORK=$(mktemp -d)
   trap desk_cleanup EXIT
-  # The run keeps its remembered settings and work files to itself.
-  export XDG_CONFIG_HOME="$DESK_WORK/config"
+  # The run keeps its remembered settings, what the editor kept and its
+  # work files to itself.
+  export XDG_CONFIG_HOME="$DESK_WORK/config" XDG_STATE_HOME="$DESK_WORK/state"
   export TMPDIR="$DESK_WORK/tmp"
   mkdir -p "$TMPDIR"
   # The desktop-bus and graphics libraries SDL loads keep buffers until exit.

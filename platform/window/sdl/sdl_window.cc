@@ -2,9 +2,11 @@
 
 #include <SDL.h>
 #include <SDL_syswm.h>
+#include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <unistd.h>
 
+#include <array>
 #include <cstdlib>
 #include <deque>
 #include <memory>
@@ -122,9 +124,59 @@ void RemoveIcon(SDL_Window* window) {
   XFlush(display);
 }
 
+// Which presses of a key are repeats of a key held down. SDL takes a press
+// that follows a release of the same key within 2 ms for a repeat and
+// drops the release, so two quick presses (a paste tool, automation) would
+// count as one held key. With the server's detectable auto-repeat a held
+// key sends no releases between its repeats, so a release that SDL dropped
+// is proof of two presses; the X server's own events (SDL_SYSWMEVENT)
+// show it.
+class KeyReleases {
+ public:
+  explicit KeyReleases(SDL_Window* window) {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return;
+    Bool detectable = False;
+    XkbSetDetectableAutoRepeat(info.info.x11.display, True, &detectable);
+    if (!detectable) return;
+    watching_ = true;
+    SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
+  }
+
+  // The X server's event, in order before what SDL makes of it.
+  void Saw(const SDL_SysWMmsg& message) {
+    if (!watching_ || message.subsystem != SDL_SYSWM_X11) return;
+    const XEvent& x = message.msg.x11.event;
+    // SDL's key down follows its press at once: after any other event none
+    // is to come.
+    fresh_press_ = false;
+    if (x.type != KeyPress && x.type != KeyRelease) return;
+    const size_t code = x.xkey.keycode % released_.size();
+    if (x.type == KeyRelease) {
+      released_[code] = true;
+    } else {
+      fresh_press_ = released_[code];
+      released_[code] = false;
+    }
+  }
+
+  // Whether SDL's key down, which came right after the server's press, is
+  // a repeat of a key that stayed down.
+  bool Repeats(const SDL_KeyboardEvent& key) {
+    const bool fresh = std::exchange(fresh_press_, false);
+    return key.repeat != 0 && !fresh;
+  }
+
+ private:
+  bool watching_ = false;
+  std::array<bool, 256> released_{};  // by X key code: let go since its last press
+  bool fresh_press_ = false;          // the last press followed a release
+};
+
 class SdlWindow final : public Window {
  public:
-  explicit SdlWindow(SDL_Window* window) : window_(window) {}
+  explicit SdlWindow(SDL_Window* window) : window_(window), releases_(window) {}
   ~SdlWindow() override {
     SDL_DestroyWindow(window_);
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
@@ -236,10 +288,14 @@ class SdlWindow final : public Window {
       case SDL_WINDOWEVENT:
         TranslateWindowEvent(e.window);
         break;
+      case SDL_SYSWMEVENT:
+        if (e.syswm.msg) releases_.Saw(*e.syswm.msg);
+        break;
       case SDL_KEYDOWN: {
+        const bool repeats = releases_.Repeats(e.key);
         int k = FindKeyNumber(e.key.keysym.scancode);
         if (k == 0) break;
-        Add(WindowEventKind::kKeyDown, k, e.key.repeat ? 1 : 0);
+        Add(WindowEventKind::kKeyDown, k, repeats ? 1 : 0);
         if (int32_t c = ControlCharacterOfKey(k)) Add(WindowEventKind::kCharacter, c);
         break;
       }
@@ -301,6 +357,7 @@ class SdlWindow final : public Window {
   }
 
   SDL_Window* window_;
+  KeyReleases releases_;
   std::deque<WindowEvent> pending_;
   int32_t modifiers_ = 0;
   std::optional<bool> icon_shown_;  // unknown until the first frame is set

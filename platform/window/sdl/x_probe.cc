@@ -1,6 +1,7 @@
 #include "platform/window/sdl/x_probe.h"
 
 #include <arpa/inet.h>
+#include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/un.h>
@@ -37,24 +38,48 @@ XProbe::Address UnixAddress(const std::string& path, bool abstract) {
   return a;
 }
 
-std::optional<sockaddr_in> TcpAddress(const std::string& host, int display_number) {
-  sockaddr_in in{};
-  in.sin_family = AF_INET;
-  in.sin_port = htons(static_cast<uint16_t>(kFirstTcpPort + display_number));
-  if (::inet_pton(AF_INET, host == "localhost" ? "127.0.0.1" : host.c_str(), &in.sin_addr) != 1) return std::nullopt;
-  return in;
+// The addresses where a server listens on the network, `host` looked up as
+// Xlib looks it up: a numeric address, or a name (localhost, this
+// machine's own, another's); IPv6 alone for the protocol "inet6".
+std::vector<XProbe::Address> TcpAddresses(const std::string& host, int display_number, bool ipv6_only) {
+  addrinfo hints{};
+  hints.ai_family = ipv6_only ? AF_INET6 : AF_UNSPEC;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* found = nullptr;
+  const std::string port = std::to_string(kFirstTcpPort + display_number);
+  std::vector<XProbe::Address> addresses;
+  if (::getaddrinfo(host.c_str(), port.c_str(), &hints, &found) != 0) return addresses;
+  for (const addrinfo* a = found; a; a = a->ai_next) {
+    if (a->ai_addrlen > sizeof(sockaddr_storage)) continue;
+    XProbe::Address address;
+    std::memcpy(&address.address, a->ai_addr, a->ai_addrlen);
+    address.length = a->ai_addrlen;
+    addresses.push_back(address);
+  }
+  ::freeaddrinfo(found);
+  // IPv4 first, where a server listens most often.
+  std::stable_partition(addresses.begin(), addresses.end(),
+                        [](const XProbe::Address& a) { return a.address.ss_family == AF_INET; });
+  return addresses;
 }
 
 // The user's cookie for the display, where the authority file holds one,
 // looked up as Xlib does: by this machine's name for a local display (the
 // loopback address included), else by the server's address.
-void LookUpAuthorisation(XProbe::Server& server, const sockaddr_in* tcp, const std::string& number) {
+void LookUpAuthorisation(XProbe::Server& server, const XProbe::Address* tcp, const std::string& number) {
   char host[256] = {};
   std::string address;
   unsigned family = FamilyLocal;
-  if (tcp && tcp->sin_addr.s_addr != htonl(INADDR_LOOPBACK)) {
+  sockaddr_in in{};
+  sockaddr_in6 in6{};
+  if (tcp && tcp->address.ss_family == AF_INET) std::memcpy(&in, &tcp->address, sizeof(in));
+  if (tcp && tcp->address.ss_family == AF_INET6) std::memcpy(&in6, &tcp->address, sizeof(in6));
+  if (tcp && tcp->address.ss_family == AF_INET && in.sin_addr.s_addr != htonl(INADDR_LOOPBACK)) {
     family = FamilyInternet;
-    address.assign(reinterpret_cast<const char*>(&tcp->sin_addr), sizeof(tcp->sin_addr));
+    address.assign(reinterpret_cast<const char*>(&in.sin_addr), sizeof(in.sin_addr));
+  } else if (tcp && tcp->address.ss_family == AF_INET6 && !IN6_IS_ADDR_LOOPBACK(&in6.sin6_addr)) {
+    family = FamilyInternet6;
+    address.assign(reinterpret_cast<const char*>(&in6.sin6_addr), sizeof(in6.sin6_addr));
   } else if (::gethostname(host, sizeof(host) - 1) == 0) {
     address = host;
   } else {
@@ -81,33 +106,47 @@ std::string SetUpMessage(const XProbe::Server& server) {
 
 }  // namespace
 
+std::optional<XProbe::NameParts> XProbe::Parse(const std::string& name) {
+  // [protocol/][host]:number[.screen]; "host::number" is DECnet, which
+  // nothing here speaks.
+  const size_t colon = name.rfind(':');
+  if (colon == std::string::npos || (colon > 0 && name[colon - 1] == ':' && name[0] != '[')) return std::nullopt;
+  NameParts parsed;
+  std::string host = name.substr(0, colon);
+  if (const size_t slash = host.find('/'); slash != std::string::npos) {
+    parsed.protocol = host.substr(0, slash);
+    host.erase(0, slash + 1);
+  }
+  if (host.size() >= 2 && host.front() == '[' && host.back() == ']') host = host.substr(1, host.size() - 2);
+  parsed.host = host;
+  parsed.number = name.substr(colon + 1, name.find('.', colon) - colon - 1);
+  if (parsed.number.empty() || parsed.number.size() > 4 ||
+      parsed.number.find_first_not_of("0123456789") != std::string::npos)
+    return std::nullopt;
+  const std::string& p = parsed.protocol;
+  const bool local = p == "unix" || p == "local" || (p.empty() && (host.empty() || host == "unix"));
+  if (!local && !p.empty() && p != "tcp" && p != "inet" && p != "inet6") return std::nullopt;
+  parsed.local = local;
+  return parsed;
+}
+
 std::optional<XProbe::Server> XProbe::Named() {
   // With a Wayland compositor named, SDL may not use the X server at all.
   const char* wayland = std::getenv("WAYLAND_DISPLAY");
   const char* display = std::getenv("DISPLAY");
   if (!display || (wayland && *wayland)) return std::nullopt;
-  const std::string name = display;
-  const size_t colon = name.rfind(':');
-  if (colon == std::string::npos) return std::nullopt;
-  const std::string host = name.substr(0, colon);
-  const std::string number = name.substr(colon + 1, name.find('.', colon) - colon - 1);
-  if (number.empty() || number.size() > 4 || number.find_first_not_of("0123456789") != std::string::npos)
-    return std::nullopt;
+  const std::optional<NameParts> parsed = Parse(display);
+  if (!parsed) return std::nullopt;
   Server server;
-  server.display = name;
-  std::optional<sockaddr_in> tcp;
-  if (host.empty() || host == "unix") {
-    const std::string path = "/tmp/.X11-unix/X" + number;
+  server.display = display;
+  if (parsed->local) {
+    const std::string path = "/tmp/.X11-unix/X" + parsed->number;
     server.addresses = {UnixAddress(path, true), UnixAddress(path, false)};
-  } else if ((tcp = TcpAddress(host, std::atoi(number.c_str())))) {
-    Address a;
-    std::memcpy(&a.address, &*tcp, sizeof(*tcp));
-    a.length = sizeof(*tcp);
-    server.addresses = {a};
   } else {
-    return std::nullopt;
+    server.addresses = TcpAddresses(parsed->host, std::atoi(parsed->number.c_str()), parsed->protocol == "inet6");
+    if (server.addresses.empty()) return std::nullopt;
   }
-  LookUpAuthorisation(server, tcp ? &*tcp : nullptr, number);
+  LookUpAuthorisation(server, parsed->local ? nullptr : &server.addresses.front(), parsed->number);
   return server;
 }
 
@@ -125,8 +164,19 @@ bool XProbe::Answers(Clock::time_point until, const std::function<bool()>& stop)
     pollfd p{fd_, static_cast<short>(state_ == State::kConnecting ? POLLOUT : POLLIN), 0};
     const int ready = ::poll(&p, 1, kLookMs);
     if (ready > 0 && state_ == State::kConnecting) {
+      int error = 0;
+      socklen_t length = sizeof error;
+      ::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &error, &length);
       const std::string message = SetUpMessage(server_);
-      if (::send(fd_, message.data(), message.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(message.size())) break;
+      if (error != 0 ||
+          ::send(fd_, message.data(), message.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(message.size())) {
+        // Nobody listens at that address (a name's IPv6 one, say): the
+        // next is tried at once, as Xlib tries them.
+        Close();
+        ++address_;
+        Connect();
+        continue;
+      }
       state_ = State::kSetUp;
     } else if (ready > 0) {
       return Take();
@@ -144,11 +194,12 @@ void XProbe::Drain() {
 }
 
 void XProbe::Connect() {
-  for (const Address& a : server_.addresses) {
+  for (; address_ < server_.addresses.size(); ++address_) {
+    const Address& a = server_.addresses[address_];
     const int fd = ::socket(a.address.ss_family, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd < 0) continue;
     // Where the connection is made the server was reached: its silence is
-    // the answer, and the other address is not tried.
+    // the answer, and the other addresses are not tried.
     if (::connect(fd, reinterpret_cast<const sockaddr*>(&a.address), a.length) == 0 || errno == EINPROGRESS) {
       fd_ = fd;
       state_ = State::kConnecting;
@@ -156,6 +207,7 @@ void XProbe::Connect() {
     }
     ::close(fd);
   }
+  address_ = 0;  // the next question begins with the first again
 }
 
 void XProbe::Close() {

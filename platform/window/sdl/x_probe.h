@@ -34,12 +34,25 @@ class XProbe {
     std::string auth_data;
   };
 
-  // The server DISPLAY names, where this machine's sockets reach it
-  // without a name lookup (a local display, or one on localhost or at a
-  // numeric address); nothing otherwise, or with a Wayland compositor
-  // named. It reads the authority file: call it before any thread of
-  // Xlib's, which keeps the file's name where a second reader would
-  // overwrite it.
+  // A display's name as X reads it, [protocol/][host]:number[.screen]:
+  // `local` for a server on this machine's sockets (no host, "unix", or the
+  // protocol "unix" or "local"), else reached over the network ("tcp",
+  // "inet", "inet6", or a host with no protocol).
+  struct NameParts {
+    std::string protocol;
+    std::string host;
+    std::string number;
+    bool local = false;
+  };
+  // Nothing for a name X does not take (no number, DECnet's "host::N").
+  static std::optional<NameParts> Parse(const std::string& name);
+
+  // The server DISPLAY names, in every form X takes (":N", "unix/:N",
+  // "localhost:N", "host:N", "tcp/host:N", "[::1]:N"), a host's name
+  // looked up as Xlib looks it up; nothing where the name is none of those
+  // or its host is not found, or with a Wayland compositor named. It reads
+  // the authority file: call it before any thread of Xlib's, which keeps
+  // the file's name where a second reader would overwrite it.
   static std::optional<Server> Named();
 
   explicit XProbe(Server server) : server_(std::move(server)) {}
@@ -65,6 +78,7 @@ class XProbe {
   bool Take();
 
   Server server_;
+  size_t address_ = 0;  // the address being connected to
   int fd_ = -1;
   State state_ = State::kClosed;
 };

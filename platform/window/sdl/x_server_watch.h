@@ -32,9 +32,8 @@ class XServerWatch {
  public:
   static constexpr std::chrono::seconds kSilence{10};
 
-  // Watches the server that DISPLAY names; null where it names none that
-  // can be reached by this machine's sockets (a local display, or one on
-  // localhost or at a numeric address).
+  // Watches the server that DISPLAY names, in any form X takes it; null
+  // where it names none (XProbe::Named).
   static std::unique_ptr<XServerWatch> Start(int start_failed_status, std::function<void()> before_end);
   ~XServerWatch();
   XServerWatch(const XServerWatch&) = delete;

@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
 #include <sys/mman.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -76,6 +77,7 @@ TEST(SdlWindow, WithoutADisplayNoWindowOpensAndTheErrorSaysWhy) {
 // The X server watch's probe against the test's own server (an abstract socket): it
 // sends the user's cookie and asks every question over its first connection, never
 // leaving it (a server without -noreset starts over once its last client leaves).
+// An address that nobody listens at comes first.
 TEST(XProbe, AsksOverOneConnectionWithTheUsersCookie) {
   const int listener = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   int number = 5999;  // the first display number nobody listens at: an abstract name, "/tmp/.X11-unix/X6..."
@@ -91,6 +93,13 @@ TEST(XProbe, AsksOverOneConnectionWithTheUsersCookie) {
   const Environment environment({{"DISPLAY", display.c_str()}, {"XAUTHORITY", authority.c_str()}, {"WAYLAND_DISPLAY", nullptr}});
   std::optional<XProbe::Server> named = XProbe::Named();
   ASSERT_TRUE(named);
+  // An address before it where nobody listens (as a name's IPv6 one may be)
+  // is passed over.
+  XProbe::Address nobody;
+  sockaddr_in in{AF_INET, htons(1), {htonl(INADDR_LOOPBACK)}, {}};
+  std::memcpy(&nobody.address, &in, sizeof in);
+  nobody.length = sizeof in;
+  named->addresses.insert(named->addresses.begin(), nobody);
   XProbe probe(std::move(*named));
   const auto ask = [&probe](int ms) { return probe.Answers(XProbe::Clock::now() + std::chrono::milliseconds(ms), [] { return false; }); };
   const auto take = [](int fd, size_t n) {
@@ -112,6 +121,28 @@ TEST(XProbe, AsksOverOneConnectionWithTheUsersCookie) {
   answer.join();
   EXPECT_LT(::accept(listener, nullptr, nullptr), 0);  // nothing made anew
   for (const int fd : {server, listener, file}) ::close(fd);
+}
+
+// Every form of a display's name that X takes, as the watch reads it.
+TEST(XProbe, ReadsEveryNameXTakes) {
+  struct Case {
+    const char* name;
+    bool taken, local = false;
+    const char* host = "";
+    const char* number = "";
+  };
+  for (const Case& c : {Case{":0", true, true, "", "0"}, Case{"unix/:12", true, true, "", "12"},
+                        Case{"unix:3.1", true, true, "unix", "3"}, Case{"localhost:10.0", true, false, "localhost", "10"},
+                        Case{"tcp/box.lan:2", true, false, "box.lan", "2"}, Case{"[::1]:4", true, false, "::1", "4"},
+                        Case{"box::0", false}, Case{"box:", false}, Case{"ipx/box:0", false}}) {
+    SCOPED_TRACE(c.name);
+    const std::optional<XProbe::NameParts> parts = XProbe::Parse(c.name);
+    ASSERT_EQ(parts.has_value(), c.taken);
+    if (!parts) continue;
+    EXPECT_EQ(parts->local, c.local);
+    EXPECT_EQ(parts->host, c.host);
+    EXPECT_EQ(parts->number, c.number);
+  }
 }
 
 // Takes the window's events until `done` holds (or half a minute passes,

@@ -1,0 +1,165 @@
+#include "editor/kept_list.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+
+#include "editor/autosave.h"
+#include "platform/paths/file_save.h"
+#include "platform/paths/state_folder.h"
+
+namespace zv::editor {
+namespace {
+
+constexpr char kListPart[] = "autosave-list";
+constexpr char kEntryEnding[] = ".kept";
+// What a list entry holds, each ended by a zero byte: the autosave, its
+// program's folder and the program's name (empty for an unnamed one).
+constexpr size_t kEntryFields = 3;
+
+std::string EntryName(const std::string& autosave) { return TextMark(autosave) + kEntryEnding; }
+
+bool NewerThan(const struct timespec& a, const struct timespec& b) {
+  return a.tv_sec != b.tv_sec ? a.tv_sec > b.tv_sec : a.tv_nsec > b.tv_nsec;
+}
+
+std::string ReadOwn(const std::string& path) {
+  std::string bytes;
+  const int fd = platform::OpenOwnFile(path);
+  if (fd < 0) return bytes;
+  char buffer[4096];
+  for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR);)
+    if (n > 0) bytes.append(buffer, static_cast<size_t>(n));
+  ::close(fd);
+  return bytes;
+}
+
+std::optional<KeptFile> ParseEntry(const std::string& bytes) {
+  std::vector<std::string> fields;
+  for (size_t at = 0; at < bytes.size() && fields.size() < kEntryFields;) {
+    const size_t end = bytes.find('\0', at);
+    if (end == std::string::npos) return std::nullopt;
+    fields.push_back(bytes.substr(at, end - at));
+    at = end + 1;
+  }
+  if (fields.size() != kEntryFields || fields[0].empty() || fields[0][0] != '/') return std::nullopt;
+  KeptFile kept;
+  kept.path = fields[0];
+  kept.folder = fields[1];
+  kept.name = fields[2];
+  return kept;
+}
+
+// The entry that lists `path`, where there is one.
+std::optional<KeptFile> ListedAt(const std::string& path) {
+  const std::optional<std::string> list = platform::FoundStateFolder(kListPart);
+  if (!list) return std::nullopt;
+  std::optional<KeptFile> kept = ParseEntry(ReadOwn(*list + "/" + EntryName(path)));
+  if (kept && kept->path != path) return std::nullopt;
+  return kept;
+}
+
+void Unlist(const std::string& path) {
+  if (const std::optional<std::string> list = platform::FoundStateFolder(kListPart))
+    if (ListedAt(path)) ::unlink((*list + "/" + EntryName(path)).c_str());
+}
+
+// Whether the program's own file is as new as the autosave, or newer: its
+// changes were saved since.
+bool ProgramSavedSince(const KeptFile& kept) {
+  struct stat st {};
+  return !kept.name.empty() && ::stat((kept.folder + "/" + kept.name).c_str(), &st) == 0 &&
+         !NewerThan(kept.modified, st.st_mtim);
+}
+
+// A name's ending ".autosave", or ".autosave-N", taken off; nothing for a
+// name without one.
+std::optional<std::string> WithoutAutosaveEnding(const std::string& name) {
+  const std::string ending = ".autosave";
+  size_t at = name.rfind(ending);
+  if (at == std::string::npos || at == 0) return std::nullopt;
+  const std::string rest = name.substr(at + ending.size());
+  if (!rest.empty() && (rest.size() < 2 || rest[0] != '-' || rest[1] == '0' ||
+                        rest.find_first_not_of("0123456789", 1) != std::string::npos))
+    return std::nullopt;
+  return name.substr(0, at);
+}
+
+}  // namespace
+
+bool IsAutosaveName(const std::string& name) { return WithoutAutosaveEnding(name).has_value(); }
+
+std::optional<KeptFile> OwnKeptFile(KeptFile kept) {
+  struct stat st {};
+  if (::lstat(kept.path.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::geteuid()) return std::nullopt;
+  if (IsInStateFolder(kept.path) && !OwnInStateFolder(kept.path)) return std::nullopt;
+  kept.device = st.st_dev;
+  kept.inode = st.st_ino;
+  kept.modified = st.st_mtim;
+  return kept;
+}
+
+std::optional<KeptFile> ListKept(const std::string& path, const std::string& folder, const std::string& name) {
+  std::optional<KeptFile> kept = OwnKeptFile({path, folder, name});
+  const std::optional<std::string> list = platform::MakeStateFolder(kListPart);
+  if (!kept || !list) return kept;
+  const std::string entry = path + '\0' + folder + '\0' + name + '\0';
+  platform::SaveFile(*list + "/" + EntryName(path), entry, platform::ExistingFile::kReplace, 0600);
+  return kept;
+}
+
+std::vector<KeptFile> ListedKeptFiles() {
+  std::vector<KeptFile> found;
+  const std::optional<std::string> list = platform::FoundStateFolder(kListPart);
+  DIR* dir = list ? ::opendir(list->c_str()) : nullptr;
+  if (!dir) return found;
+  std::vector<std::string> stale;
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name.size() <= sizeof kEntryEnding || name.compare(name.size() - 5, 5, kEntryEnding) != 0) continue;
+    const std::optional<KeptFile> listed = ParseEntry(ReadOwn(*list + "/" + name));
+    if (!listed) continue;
+    const std::optional<KeptFile> kept = OwnKeptFile(*listed);
+    if (!kept || ProgramSavedSince(*kept)) {
+      stale.push_back(*list + "/" + name);
+      continue;
+    }
+    found.push_back(*kept);
+  }
+  ::closedir(dir);
+  for (const std::string& entry : stale) ::unlink(entry.c_str());
+  std::sort(found.begin(), found.end(),
+            [](const KeptFile& a, const KeptFile& b) { return NewerThan(a.modified, b.modified); });
+  return found;
+}
+
+KeptFile KeptFileAt(const std::string& path, const std::string& app_folder) {
+  if (std::optional<KeptFile> listed = ListedAt(path)) return *listed;
+  const size_t slash = path.rfind('/');
+  KeptFile kept;
+  kept.path = path;
+  kept.folder = slash == std::string::npos ? app_folder : path.substr(0, slash);
+  kept.name = WithoutAutosaveEnding(path.substr(slash + 1)).value_or(std::string());
+  if (IsInStateFolder(path)) {
+    // NAME.kqa.MARK: the mark of its folder, which it does not tell.
+    const size_t mark = kept.name.rfind('.');
+    if (mark != std::string::npos) kept.name.erase(mark);
+    kept.folder = app_folder;
+  }
+  struct stat st {};
+  if (kept.name == kUnnamedFileName && ::stat((kept.folder + "/" + kept.name).c_str(), &st) != 0) kept.name.clear();
+  return kept;
+}
+
+void RemoveKept(const KeptFile& kept) {
+  struct stat st {};
+  if (::lstat(kept.path.c_str(), &st) == 0 && st.st_dev == kept.device && st.st_ino == kept.inode &&
+      st.st_mtim.tv_sec == kept.modified.tv_sec && st.st_mtim.tv_nsec == kept.modified.tv_nsec)
+    ::unlink(kept.path.c_str());
+  Unlist(kept.path);
+}
+
+}  // namespace zv::editor
