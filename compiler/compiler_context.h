@@ -63,6 +63,7 @@ struct Label {
   int32_t owner = 0;
   int32_t number = 0;
   bool defined = false;
+  bool commented = false;  // defined inside a comment block
   int32_t code_position = 0;
   int32_t data_position = 0;
   int line = 0;
@@ -210,6 +211,12 @@ class Compiler {
   // holds such a character; empty when it holds none.
   std::string ForeignTextMessage(std::string_view text) const;
   bool ScanUserFunctions();
+  // Whether the line begins a file's text (the added end line counts as the
+  // main program's end): a comment block ends with the file that opens it.
+  bool BeginsFile(size_t line) const;
+  // Whether a comment block is open after the line, `open` telling whether
+  // one was open before it; the lines are taken as the main pass takes them.
+  bool CommentBlockAfter(std::string_view text, bool open) const;
   bool TypeFunctionResults(const std::vector<FunctionResult>& results);
   bool TypeFunctionResult(const FunctionResult& result, char* type);
   bool CompileFunctionHeader(std::string_view text, bool* handled);

@@ -191,7 +191,7 @@ bool Compiler::CompileStatement(std::string_view source, bool array_first) {
 
   std::string label;
   if (IsLabelDefinition(text, &label)) return DefineLabel(label);
-  if (text.compare(0, 9, "function ") == 0) {
+  if (!comment_block_ && text.compare(0, 9, "function ") == 0) {
     bool handled = false;
     bool ok = CompileFunctionHeader(text, &handled);
     if (handled) return ok;
@@ -293,6 +293,27 @@ bool Compiler::CompileStatement(std::string_view source, bool array_first) {
       return true;
   }
   return rest.empty() || CompileStatement(rest);
+}
+
+bool Compiler::CommentBlockAfter(std::string_view text, bool open) const {
+  // Inside a block only a remend that begins the line counts; outside one,
+  // what follows a remstart or a comment on its line is comment.
+  bool statement_start = true;
+  for (const std::string& word : TakeWords(text)) {
+    const bool first = std::exchange(statement_start, word == ":");
+    if (!first || word == ":") continue;
+    const int row = table_.FindCommand(word);
+    const int32_t code = row < 0 ? 0 : table_.Commands()[static_cast<size_t>(row)].code;
+    if (open) {
+      if (code != kCommentBlockEnd) return true;
+      open = false;
+    } else if (word == "rem" || word[0] == '`') {
+      return false;
+    } else if (code == kCommentBlockStart) {
+      return true;
+    }
+  }
+  return open;
 }
 
 bool Compiler::CompileCommandText(std::string_view text, bool array_first) {

@@ -54,6 +54,14 @@ std::vector<Program> Programs() {
       {"never given a value in its own function", "print f(1)\nend\nfunction f(a)\nendfunction f\n", "",
        "\"f\" is never given a value: the result of function f is the value written after endfunction"},
 
+      // Code put aside between remstart and remend is no part of the program.
+      {"a function put aside, and one of its name",
+       "remstart\nfunction g(a$)\nendfunction a$\nremend\nprint g(2)\nend\nfunction g(n)\nendfunction n * 3\n",
+       "6\n"},
+      {"a function put aside is none", "remstart\nfunction f()\nendfunction\nremend\nf()\n", "", "named \"f\""},
+      {"a label put aside", "gosub a\nend\nremstart\na:\nremend\na:\nprint 1\nreturn\n", "1\n"},
+      {"a comment block to the end", "print 1\nremstart\nprint 2\n", "1\n"},
+
       // for loops: the step of the loop step, fractions where they are written.
       {"a written step of 0 with an exit",
        "n = 0\nfor i = 1 to 5 step 0\nn = n + 1\nprint i\nif n = 3 then exit\nnext i\nprint \"done\"\n",
