@@ -54,6 +54,10 @@ std::vector<Program> Programs() {
       {"never given a value in its own function", "print f(1)\nend\nfunction f(a)\nendfunction f\n", "",
        "\"f\" is never given a value: the result of function f is the value written after endfunction"},
 
+      // DATA numbers read into variables of the other kind as assignments convert them.
+      {"numbers read as the other kind", "dim f#(1)\nread a, b#, f#(1)\nprint a; \" \"; b#; f#(1)\ndata 2.7, 3, -4\n",
+       "2 3-4\n"},
+
       // Code put aside between remstart and remend is no part of the program.
       {"a function put aside, and one of its name",
        "remstart\nfunction g(a$)\nendfunction a$\nremend\nprint g(2)\nend\nfunction g(n)\nendfunction n * 3\n",
