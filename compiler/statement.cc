@@ -247,6 +247,11 @@ bool Compiler::CompileStatement(std::string_view source, bool array_first) {
   int index = -1;
   if (kind == kCommand) {
     index = MatchCommand(words, &arguments, &rest);
+    // A variable may share a one-word command's name: line = 1 is the
+    // assignment that line=1 is, since no command's operands begin with "=".
+    if (index >= 0 && words.size() > 1 && words[1][0] == '=' &&
+        table_.Commands()[static_cast<size_t>(index)].name == first)
+      index = -1;
     if (index < 0) kind = kOther;
   }
 

@@ -54,6 +54,8 @@ std::vector<Program> Programs() {
       {"never given a value in its own function", "print f(1)\nend\nfunction f(a)\nendfunction f\n", "",
        "\"f\" is never given a value: the result of function f is the value written after endfunction"},
 
+      {"a variable named as a command", "line = 1\nline = line + 1\nprint line\n", "2\n"},
+
       // DATA numbers read into variables of the other kind as assignments convert them.
       {"numbers read as the other kind", "dim f#(1)\nread a, b#, f#(1)\nprint a; \" \"; b#; f#(1)\ndata 2.7, 3, -4\n",
        "2 3-4\n"},
