@@ -106,6 +106,11 @@ std::string Compiler::UnknownNameMessage(const std::string& name, bool store) co
 }
 
 std::string Compiler::NotAStatementMessage(const std::string& statement) {
+  // A user function written as a command.
+  const std::string first = statement.substr(0, statement.find(' '));
+  if (const int function = FindUserFunction(first); function >= 0)
+    return Quoted(first) + " is a function: it is called with brackets, as in " + first +
+           (functions_[static_cast<size_t>(function)].parameters.empty() ? "()" : "(...)");
   // name(...) alone.
   const size_t open = statement.find('(');
   if (open != std::string::npos && statement.back() == ')') {

@@ -352,8 +352,14 @@ bool Compiler::CompileAssignmentOrCall(std::string_view text) {
   // An assignment: target = value becomes the command "=" (or "@=" for an
   // array element) with the target and the value as its operands.
   size_t equals = FindStatementEnd(statement, [](char c) { return c == '='; });
-  if (equals == std::string::npos || Trim(std::string_view(statement).substr(equals + 1)).empty())
-    return Fail(NotAStatementMessage(Trim(statement)));
+  if (equals == std::string::npos || Trim(std::string_view(statement).substr(equals + 1)).empty()) {
+    std::string message = NotAStatementMessage(Trim(statement));
+    std::string label;
+    // A label written with a statement after it, as other BASICs take it.
+    if (!Trim(rest).empty() && IsLabelDefinition(Trim(statement) + ":", &label) && !message.ends_with("?)"))
+      message += " (a label, " + label + ":, stands alone on its line)";
+    return Fail(std::move(message));
+  }
   std::string target = Trim(std::string_view(statement).substr(0, equals));
   std::string value = std::string(std::string_view(statement).substr(equals + 1));
   if (target.empty() ||
@@ -401,6 +407,8 @@ bool Compiler::CompileCommand(int index, std::string arguments, bool array_first
   std::vector<std::string> pieces = SplitTopLevel(Trim(arguments));
   if (pieces.size() > kMaxArguments) return Fail(CompileMessage::kTooManyArguments);
   if (pieces.empty() && entry.name == "next" && !NameLoopVariable(pieces)) return false;
+  if (!pieces.empty() && entry.name == "else")
+    return Fail("else stands alone on its line: what the else part does, an if too, goes on the lines after it");
   statement_start_ = static_cast<int32_t>(CodeSize());
 
   const std::string& signature = entry.signature;
@@ -458,9 +466,9 @@ bool Compiler::CompileCommand(int index, std::string arguments, bool array_first
     if (fits) chosen = static_cast<int>(j);
   }
   if (chosen < 0) {
-    if (entry.name == "=" && types.size() == 2)
-      return Fail("cannot assign " + WithArticle(DescribeSignature(types.substr(1))) + " value to " +
-                  WithArticle(DescribeSignature(types.substr(0, 1))) + " variable");
+    if (entry.name == "=" && written.size() == 2)
+      return Fail("cannot assign " + WithArticle(DescribeSignature(written.substr(1))) + " value to " +
+                  WithArticle(DescribeSignature(written.substr(0, 1))) + " variable");
     if (entry.name == "@=")
       return Fail("cannot store into the array: give 1 to 5 integer indices and a value of the array's type");
     return Fail("wrong parameters for " + entry.name + ": got (" + DescribeSignature(written) + ")" +

@@ -21,10 +21,10 @@ constexpr int32_t kCheckLoopStep = 44;
 // Records whether a case of the open select has matched.
 constexpr const char* kSelectHiddenVariable = "welldoneifyoufindthistempvarorv";
 
-std::string Join(const std::vector<std::string>& words, size_t from, size_t to) {
+std::string Join(const std::vector<std::string>& words, size_t from, size_t to, std::string_view between = " ") {
   std::string out;
   for (size_t i = from; i < to && i < words.size(); ++i) {
-    if (!out.empty()) out += ' ';
+    if (!out.empty()) out += between;
     out += words[i];
   }
   return out;
@@ -143,6 +143,8 @@ bool Compiler::CompileDim(const std::vector<std::string>& words, std::string* re
   size_t open = text.find('(');
   size_t close = text.rfind(')');
   const std::string bad = MessageText(CompileMessage::kBadDim);
+  if (const std::vector<std::string> arrays = SplitTopLevel(text); arrays.size() > 1)
+    return Fail(bad + ": it makes one array (write dim " + Join(arrays, 0, arrays.size(), " : dim ") + ")");
   if (open == std::string::npos || close == std::string::npos || close < open ||
       !Trim(std::string_view(text).substr(close + 1)).empty())
     return Fail(bad);
