@@ -357,4 +357,9 @@ class Compiler {
 
 int TypeIndex(char type);
 
+// What to write instead of an operator word of other BASICs (mod, not) or
+// of a word that joins conditions only (and, or, <>) where one stands in
+// the text; empty when none does (name_hints.cc).
+std::string OperatorWordHint(std::string_view text);
+
 }  // namespace zv::compiler

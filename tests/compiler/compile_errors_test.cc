@@ -199,6 +199,11 @@ INSTANTIATE_TEST_SUITE_P(
 INSTANTIATE_TEST_SUITE_P(
     RefusedAsTheGuideSays, CompileErrors,
     ::testing::Values(ErrorCase{"a = 1\nb = -a\n", 2, "cannot understand this expression: \"-a\""},
+                      // Other BASICs' operator words say what to write instead.
+                      ErrorCase{"x = 7\nprint x mod 3\n", 2, "\"x mod 3\" (there is no mod: for integers write"},
+                      ErrorCase{"if not a then print 1\n", 1, "(there is no not: write c = 0"},
+                      ErrorCase{"a = 1\nc = a = 1 or a = 2\n", 2, "(and, or and <> join the conditions of if"},
+                      ErrorCase{"a = 1\nif (a>0)and(a<2) then a = 2\n", 2, "(write a blank on each side of and and or)"},
                       ErrorCase{"if a$ >= \"a\" then print 1\n", 1, "cannot apply \">=\" to string, string"},
                       ErrorCase{"if a$ <= \"a\" then print 1\n", 1, "cannot apply \"<=\" to string, string"}));
 
