@@ -471,8 +471,12 @@ bool Compiler::CompileCommand(int index, std::string arguments, bool array_first
                   WithArticle(DescribeSignature(written.substr(0, 1))) + " variable");
     if (entry.name == "@=")
       return Fail("cannot store into the array: give 1 to 5 integer indices and a value of the array's type");
+    // return ends a gosub; a function gives its value another way.
+    const std::string hint = entry.name == "return" && current_function_ != 0
+                                 ? " (a function gives its value with exitfunction, or after its endfunction)"
+                                 : "";
     return Fail("wrong parameters for " + entry.name + ": got (" + DescribeSignature(written) + ")" +
-                MismatchMessage(rows, index, types, false));
+                MismatchMessage(rows, index, types, false) + hint);
   }
   const CommandEntry& row = rows[static_cast<size_t>(chosen)];
   if (row.code >= kFirstFunctionExit && row.code <= kLastFunctionExit && current_function_ == 0)

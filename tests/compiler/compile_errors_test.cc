@@ -159,6 +159,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(ErrorCase{"end\nfunction f(a)\nendfunction\nfunction f(b)\nendfunction\n", 4,
                                 "user function defined twice"},
                       ErrorCase{"a = 1\nendfunction\n", 2, "endfunction outside a function"},
+                      ErrorCase{"end\nfunction f(n)\nreturn n * 2\nendfunction\n", 3,
+                                "(a function gives its value with exitfunction, or after its endfunction)"},
                       ErrorCase{"end\nfunction f(a)\na = 1\n", 2, "function without endfunction"},
                       ErrorCase{"function f(a, 3)\nendfunction\n", 1, "must be a variable name"},
                       ErrorCase{"a = f(\"x\")\nend\nfunction f(n)\nendfunction n\n", 1,
