@@ -336,6 +336,8 @@ class Compiler {
   std::string select_expression_;
   size_t select_depth_ = 0;  // blocks open at the select, which its cases nest in
   int select_line_ = 0;      // expanded line of the open select
+  std::string select_variable_;  // whether a case of the open select has matched
+  int selects_ = 0;              // selects compiled so far
   int32_t statement_start_ = 0;
   std::array<int32_t, 3> next_temp_{};
   bool spill_ = false;         // intermediate values go to hidden variables

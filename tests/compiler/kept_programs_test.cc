@@ -60,6 +60,11 @@ std::vector<Program> Programs() {
       {"numbers read as the other kind", "dim f#(1)\nread a, b#, f#(1)\nprint a; \" \"; b#; f#(1)\ndata 2.7, 3, -4\n",
        "2 3-4\n"},
 
+      {"a select in a subroutine that a case calls",
+       "s = 1\nselect s\ncase 1\ngosub menu\nendcase\ncase default\nprint 0\nendcase\nendselect\nend\n"
+       "menu:\nk = 2\nselect k\ncase 1\nendcase\nendselect\nprint k\nreturn\n",
+       "2\n"},
+
       // Code put aside between remstart and remend is no part of the program.
       {"a function put aside, and one of its name",
        "remstart\nfunction g(a$)\nendfunction a$\nremend\nprint g(2)\nend\nfunction g(n)\nendfunction n * 3\n",
