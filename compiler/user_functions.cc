@@ -71,11 +71,15 @@ std::string Compiler::ForeignCharacterMessage(size_t line_index) const {
 
 bool Compiler::ExpandIncludes(IncludeReader& reader) {
   std::unordered_set<std::string> seen;
+  bool comment_block = false;
   for (size_t i = 0; i < lines_.size(); ++i) {
     line_index_ = i;
     if (lines_[i].length > kMaxLine) return Fail(CompileMessage::kLineTooLong);
     const std::string& text = lines_[i].text;
-    if (!StartsWith(text, "#include ")) continue;
+    // An include put aside in a comment block brings nothing in.
+    const bool inside_comment = !BeginsFile(i) && comment_block;
+    comment_block = CommentBlockAfter(text, inside_comment);
+    if (inside_comment || !StartsWith(text, "#include ")) continue;
     std::string_view rest = std::string_view(text).substr(9);
     size_t start = rest.find_first_not_of(' ');
     std::string name;
@@ -154,7 +158,7 @@ bool Compiler::ScanUserFunctions() {
     const std::string& text = lines_[i].text;
     // A function inside a comment block is none: the main pass compiles no
     // line of it either.
-    const bool inside_comment = BeginsFile(i) ? false : comment_block;
+    const bool inside_comment = !BeginsFile(i) && comment_block;
     comment_block = CommentBlockAfter(text, inside_comment);
     if (inside_comment && comment_block) {
       if (i >= include_start_) lines_[i].comment_out = true;

@@ -72,6 +72,7 @@ std::vector<Program> Programs() {
       {"a function put aside is none", "remstart\nfunction f()\nendfunction\nremend\nf()\n", "", "named \"f\""},
       {"a label put aside", "gosub a\nend\nremstart\na:\nremend\na:\nprint 1\nreturn\n", "1\n"},
       {"a comment block to the end", "print 1\nremstart\nprint 2\n", "1\n"},
+      {"an include put aside", "remstart\n#include \"gone.kqa\"\nremend\nprint 1\n", "1\n"},
 
       // for loops: the step of the loop step, fractions where they are written.
       {"a written step of 0 with an exit",
