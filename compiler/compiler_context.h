@@ -331,6 +331,8 @@ class Compiler {
   // that statement's messages (print, input and read go on after theirs).
   std::string ended_by_semicolon_;
   std::string statement_after_semicolon_of_;
+  // Why a print or input with nothing before its ";" or "," fails.
+  std::string item_missing_before_;
   bool select_open_ = false;
   bool default_seen_ = false;
   std::string select_expression_;

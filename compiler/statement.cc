@@ -144,6 +144,9 @@ int Compiler::MatchCommand(std::vector<std::string>& words, std::string* argumen
   arguments->resize(end);
   const bool rest_is_statement = !rest->empty() && (*rest)[0] == ':';
 
+  // print and input go on as printc, whose message would name printc.
+  if ((print && end_char == ';') || (input && end_char != ':'))
+    if (Trim(*arguments).empty()) item_missing_before_ = entry->name + " has no value before a \";\" or \",\"";
   if (print && end_char == ';') {
     // print a; b prints a without a line end, then b.
     index = table_.FindCommand("printc");
@@ -247,6 +250,7 @@ bool Compiler::CompileStatement(std::string_view source, bool array_first) {
   int index = -1;
   if (kind == kCommand) {
     index = MatchCommand(words, &arguments, &rest);
+    if (!item_missing_before_.empty()) return Fail(std::exchange(item_missing_before_, {}));
     // A variable may share a one-word command's name: line = 1 is the
     // assignment that line=1 is, since no command's operands begin with "=".
     if (index >= 0 && words.size() > 1 && words[1][0] == '=' &&

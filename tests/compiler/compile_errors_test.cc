@@ -41,6 +41,7 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"a$ = \"x\" * 2\n", 1, "cannot apply \"*\" to string, integer"},
         ErrorCase{"wait \"x\"\n", 1, "wrong parameters for wait"},
         ErrorCase{"a = len(1, 2)\n", 1, "wrong parameters for len"},
+        ErrorCase{"print 1,,2\n", 1, "print has no value before a \";\" or \",\""},
         // The types named are those written, before any conversion was tried.
         ErrorCase{"sprite 1, 2.5, 3, 4, 5, 6\n", 1, "got (integer, float, integer, integer, integer, integer)"},
         ErrorCase{"a = rgb(1.5, 2, 3, 4)\n", 1, "got (float, integer, integer, integer)"},
