@@ -278,6 +278,8 @@ class Compiler {
   bool CompileFor(const std::vector<std::string>& words, std::string* rest);
   bool CompileDim(const std::vector<std::string>& words, std::string* rest);
   bool CompileData(const std::vector<std::string>& items);
+  // The row of the command the words begin with; -1 for none, -2 for a
+  // statement found at fault (the failure is set).
   int MatchCommand(std::vector<std::string>& words, std::string* arguments, std::string* rest);
 
   const CommandTable& table_;
@@ -331,8 +333,6 @@ class Compiler {
   // that statement's messages (print, input and read go on after theirs).
   std::string ended_by_semicolon_;
   std::string statement_after_semicolon_of_;
-  // Why a print or input with nothing before its ";" or "," fails.
-  std::string item_missing_before_;
   bool select_open_ = false;
   bool default_seen_ = false;
   std::string select_expression_;

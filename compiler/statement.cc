@@ -21,6 +21,8 @@ constexpr int32_t kFirstFunctionExit = 27;
 constexpr int32_t kLastFunctionExit = 30;
 constexpr int32_t kCommentBlockStart = 401;
 constexpr int32_t kCommentBlockEnd = 402;
+// What MatchCommand gives for a statement it found at fault.
+constexpr int kMatchFailed = -2;
 
 // Commands that act on a whole array name it by one of its elements: the
 // machine finds the array in the element read just before the command,
@@ -145,8 +147,10 @@ int Compiler::MatchCommand(std::vector<std::string>& words, std::string* argumen
   const bool rest_is_statement = !rest->empty() && (*rest)[0] == ':';
 
   // print and input go on as printc, whose message would name printc.
-  if ((print && end_char == ';') || (input && end_char != ':'))
-    if (Trim(*arguments).empty()) item_missing_before_ = entry->name + " has no value before a \";\" or \",\"";
+  if (((print && end_char == ';') || (input && end_char != ':')) && Trim(*arguments).empty()) {
+    Fail(entry->name + " has no value before a \";\" or \",\"");
+    return kMatchFailed;
+  }
   if (print && end_char == ';') {
     // print a; b prints a without a line end, then b.
     index = table_.FindCommand("printc");
@@ -250,7 +254,7 @@ bool Compiler::CompileStatement(std::string_view source, bool array_first) {
   int index = -1;
   if (kind == kCommand) {
     index = MatchCommand(words, &arguments, &rest);
-    if (!item_missing_before_.empty()) return Fail(std::exchange(item_missing_before_, {}));
+    if (index == kMatchFailed) return false;
     // A variable may share a one-word command's name: line = 1 is the
     // assignment that line=1 is, since no command's operands begin with "=".
     if (index >= 0 && words.size() > 1 && words[1][0] == '=' &&

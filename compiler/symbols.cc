@@ -250,11 +250,13 @@ bool Compiler::DefineLabel(std::string_view name) {
   int index = FindOrAddLabel(name, current_function_);
   if (index < 0) return false;
   Label& label = labels_[static_cast<size_t>(index)];
-  // A definition inside a comment block stands only where no other does:
-  // code put aside there may keep the labels of the code that replaced it.
-  if (label.defined && (comment_block_ || !label.commented))
-    return comment_block_ ||
-           Fail(std::string(MessageText(CompileMessage::kLabelDefinedTwice)) + ": " + std::string(name));
+  if (label.defined) {
+    // A definition inside a comment block stands only where no other does:
+    // code put aside there may keep the labels of the code that replaced it.
+    if (comment_block_) return true;
+    if (!label.commented)
+      return Fail(std::string(MessageText(CompileMessage::kLabelDefinedTwice)) + ": " + std::string(name));
+  }
   label.defined = true;
   label.commented = comment_block_;
   label.code_position = static_cast<int32_t>(CodeSize());
