@@ -32,6 +32,17 @@ const std::string kBullet = "\xE2\x80\xA2";  // •, 149
 const std::string kArrow = "\xE2\x86\x92";   // →, none
 const std::string kMark = "\xEF\xBB\xBF";
 
+// The twentieth function of a program, whose result adds n sixty times.
+std::string SumInTheTwentiethFunction() {
+  std::string source = "print f20(1)\nend\n";
+  for (int k = 1; k <= 20; ++k) {
+    source += "function f" + std::to_string(k) + "(n)\nendfunction n";
+    for (int i = 1; i < (k == 20 ? 60 : 1); ++i) source += "+n";
+    source += "\n";
+  }
+  return source;
+}
+
 std::vector<Program> Programs() {
   return {
       // A user function called before its definition, wherever a call stands.
@@ -60,6 +71,7 @@ std::vector<Program> Programs() {
       {"numbers read as the other kind", "dim f#(1)\nread a, b#, f#(1)\nprint a; \" \"; b#; f#(1)\ndata 2.7, 3, -4\n",
        "2 3-4\n"},
 
+      {"a long sum in the twentieth function", SumInTheTwentiethFunction(), "60\n"},
       {"a select in a subroutine that a case calls",
        "s = 1\nselect s\ncase 1\ngosub menu\nendcase\ncase default\nprint 0\nendcase\nendselect\nend\n"
        "menu:\nk = 2\nselect k\ncase 1\nendcase\nendselect\nprint k\nreturn\n",
