@@ -28,6 +28,7 @@ bool Compiler::Run(const std::function<void(int)>& progress) {
   for (size_t i = 0; i < total; ++i) {
     line_index_ = i;
     current_line_ = static_cast<int>(i + 1);
+    if (BeginsFile(i)) comment_block_ = false;
     if (!CompileStatement(lines_[i].comment_out ? "`" : lines_[i].text)) {
       if (failure_.message.empty()) Fail(CompileMessage::kUnknownStatement);
       // A character the program cannot hold is what to mend first on its line.

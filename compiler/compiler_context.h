@@ -63,6 +63,7 @@ struct Label {
   int32_t owner = 0;
   int32_t number = 0;
   bool defined = false;
+  bool commented = false;  // defined inside a comment block
   int32_t code_position = 0;
   int32_t data_position = 0;
   int line = 0;
@@ -210,6 +211,12 @@ class Compiler {
   // holds such a character; empty when it holds none.
   std::string ForeignTextMessage(std::string_view text) const;
   bool ScanUserFunctions();
+  // Whether the line begins a file's text (the added end line counts as the
+  // main program's end): a comment block ends with the file that opens it.
+  bool BeginsFile(size_t line) const;
+  // Whether a comment block is open after the line, `open` telling whether
+  // one was open before it; the lines are taken as the main pass takes them.
+  bool CommentBlockAfter(std::string_view text, bool open) const;
   bool TypeFunctionResults(const std::vector<FunctionResult>& results);
   bool TypeFunctionResult(const FunctionResult& result, char* type);
   bool CompileFunctionHeader(std::string_view text, bool* handled);
@@ -271,6 +278,8 @@ class Compiler {
   bool CompileFor(const std::vector<std::string>& words, std::string* rest);
   bool CompileDim(const std::vector<std::string>& words, std::string* rest);
   bool CompileData(const std::vector<std::string>& items);
+  // The row of the command the words begin with; -1 for none, -2 for a
+  // statement found at fault (the failure is set).
   int MatchCommand(std::vector<std::string>& words, std::string* arguments, std::string* rest);
 
   const CommandTable& table_;
@@ -329,6 +338,8 @@ class Compiler {
   std::string select_expression_;
   size_t select_depth_ = 0;  // blocks open at the select, which its cases nest in
   int select_line_ = 0;      // expanded line of the open select
+  std::string select_variable_;  // whether a case of the open select has matched
+  int selects_ = 0;              // selects compiled so far
   int32_t statement_start_ = 0;
   std::array<int32_t, 3> next_temp_{};
   bool spill_ = false;         // intermediate values go to hidden variables
@@ -349,5 +360,10 @@ class Compiler {
 };
 
 int TypeIndex(char type);
+
+// What to write instead of an operator word of other BASICs (mod, not) or
+// of a word that joins conditions only (and, or, <>) where one stands in
+// the text; empty when none does (name_hints.cc).
+std::string OperatorWordHint(std::string_view text);
 
 }  // namespace zv::compiler

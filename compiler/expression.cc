@@ -116,8 +116,8 @@ std::string Compiler::BadExpressionMessage(std::string_view piece) const {
     if (piece[i] == '"') quoted = !quoted;
     rewritten = !quoted && piece[i] == '?' && piece[i + 1] >= '0' && piece[i + 1] <= '9';
   }
-  return std::string(MessageText(CompileMessage::kBadExpression)) + ": " +
-         Quoted(rewritten ? std::string_view(expression_source_) : piece);
+  const std::string_view shown = rewritten ? std::string_view(expression_source_) : piece;
+  return std::string(MessageText(CompileMessage::kBadExpression)) + ": " + Quoted(shown) + OperatorWordHint(shown);
 }
 
 Operand Compiler::CompileExpression(std::string_view source) {
@@ -446,7 +446,9 @@ Operand Compiler::CompileArrayRead(const std::string& name, std::string_view ind
   const auto& rows = table_.Functions();
   const int first = table_.FirstArrayFunction();
   if (!IsVariableName(name) || first < 0 || !dim_names_.count(name)) {
-    Fail(UnknownNameMessage(name, false));
+    // a = 1 and(b = 2): no name, but an operator word before a group.
+    const std::string written = name + "(" + std::string(indices) + ")";
+    Fail(OperatorWordHint(written).empty() ? UnknownNameMessage(name, false) : BadExpressionMessage(written));
     return {};
   }
   Operand array = VariableOperand(name, true);

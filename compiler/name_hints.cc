@@ -93,7 +93,35 @@ std::string Suggestion(const std::vector<std::string>& names) {
   return text + "?)";
 }
 
+// How `word` stands at `i` between two operands, as other BASICs write
+// their operator words: 0 not so, 1 between blanks, 2 touching a group.
+int OperatorWordAt(std::string_view text, size_t i, std::string_view word) {
+  const size_t after = i + word.size();
+  if (i == 0 || after >= text.size() || text.compare(i, word.size(), word) != 0) return 0;
+  const bool blank_before = text[i - 1] == ' ', blank_after = text[after] == ' ';
+  if ((!blank_before && text[i - 1] != ')') || (!blank_after && text[after] != '(')) return 0;
+  return blank_before && blank_after ? 1 : 2;
+}
+
 }  // namespace
+
+std::string OperatorWordHint(std::string_view text) {
+  bool quoted = false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '"') quoted = !quoted;
+    if (quoted) continue;
+    if (OperatorWordAt(text, i, "mod")) return " (there is no mod: for integers write a - (a / b) * b)";
+    const bool starts = i == 0 || text[i - 1] == ' ' || text[i - 1] == '(';
+    if (starts && text.compare(i, 4, "not ") == 0) return " (there is no not: write c = 0, or (c = 0) as a value)";
+    // In a condition the words between blanks are operators already.
+    const int joined = std::max(OperatorWordAt(text, i, "and"), OperatorWordAt(text, i, "or"));
+    if (joined == 2) return " (write a blank on each side of and and or)";
+    if (joined == 1 || text.compare(i, 2, "<>") == 0)
+      return " (and, or and <> join the conditions of if, while, until and the other block statements; elsewhere "
+             "write &, | and (a = b) = 0)";
+  }
+  return {};
+}
 
 std::string Compiler::UnknownNameMessage(const std::string& name, bool store) const {
   const std::string quoted = Quoted(name);
@@ -106,6 +134,11 @@ std::string Compiler::UnknownNameMessage(const std::string& name, bool store) co
 }
 
 std::string Compiler::NotAStatementMessage(const std::string& statement) {
+  // A user function written as a command.
+  const std::string first = statement.substr(0, statement.find(' '));
+  if (const int function = FindUserFunction(first); function >= 0)
+    return Quoted(first) + " is a function: it is called with brackets, as in " + first +
+           (functions_[static_cast<size_t>(function)].parameters.empty() ? "()" : "(...)");
   // name(...) alone.
   const size_t open = statement.find('(');
   if (open != std::string::npos && statement.back() == ')') {

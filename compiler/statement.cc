@@ -21,6 +21,8 @@ constexpr int32_t kFirstFunctionExit = 27;
 constexpr int32_t kLastFunctionExit = 30;
 constexpr int32_t kCommentBlockStart = 401;
 constexpr int32_t kCommentBlockEnd = 402;
+// What MatchCommand gives for a statement it found at fault.
+constexpr int kMatchFailed = -2;
 
 // Commands that act on a whole array name it by one of its elements: the
 // machine finds the array in the element read just before the command,
@@ -144,6 +146,11 @@ int Compiler::MatchCommand(std::vector<std::string>& words, std::string* argumen
   arguments->resize(end);
   const bool rest_is_statement = !rest->empty() && (*rest)[0] == ':';
 
+  // print and input go on as printc, whose message would name printc.
+  if (((print && end_char == ';') || (input && end_char != ':')) && Trim(*arguments).empty()) {
+    Fail(entry->name + " has no value before a \";\" or \",\"");
+    return kMatchFailed;
+  }
   if (print && end_char == ';') {
     // print a; b prints a without a line end, then b.
     index = table_.FindCommand("printc");
@@ -191,7 +198,7 @@ bool Compiler::CompileStatement(std::string_view source, bool array_first) {
 
   std::string label;
   if (IsLabelDefinition(text, &label)) return DefineLabel(label);
-  if (text.compare(0, 9, "function ") == 0) {
+  if (!comment_block_ && text.compare(0, 9, "function ") == 0) {
     bool handled = false;
     bool ok = CompileFunctionHeader(text, &handled);
     if (handled) return ok;
@@ -247,6 +254,12 @@ bool Compiler::CompileStatement(std::string_view source, bool array_first) {
   int index = -1;
   if (kind == kCommand) {
     index = MatchCommand(words, &arguments, &rest);
+    if (index == kMatchFailed) return false;
+    // A variable may share a one-word command's name: line = 1 is the
+    // assignment that line=1 is, since no command's operands begin with "=".
+    if (index >= 0 && words.size() > 1 && words[1][0] == '=' &&
+        table_.Commands()[static_cast<size_t>(index)].name == first)
+      index = -1;
     if (index < 0) kind = kOther;
   }
 
@@ -295,6 +308,27 @@ bool Compiler::CompileStatement(std::string_view source, bool array_first) {
   return rest.empty() || CompileStatement(rest);
 }
 
+bool Compiler::CommentBlockAfter(std::string_view text, bool open) const {
+  // Inside a block only a remend that begins the line counts; outside one,
+  // what follows a remstart or a comment on its line is comment.
+  bool statement_start = true;
+  for (const std::string& word : TakeWords(text)) {
+    const bool first = std::exchange(statement_start, word == ":");
+    if (!first || word == ":") continue;
+    const int row = table_.FindCommand(word);
+    const int32_t code = row < 0 ? 0 : table_.Commands()[static_cast<size_t>(row)].code;
+    if (open) {
+      if (code != kCommentBlockEnd) return true;
+      open = false;
+    } else if (word == "rem" || word[0] == '`') {
+      return false;
+    } else if (code == kCommentBlockStart) {
+      return true;
+    }
+  }
+  return open;
+}
+
 bool Compiler::CompileCommandText(std::string_view text, bool array_first) {
   std::vector<std::string> words = TakeWords(text);
   std::string arguments, rest;
@@ -326,8 +360,14 @@ bool Compiler::CompileAssignmentOrCall(std::string_view text) {
   // An assignment: target = value becomes the command "=" (or "@=" for an
   // array element) with the target and the value as its operands.
   size_t equals = FindStatementEnd(statement, [](char c) { return c == '='; });
-  if (equals == std::string::npos || Trim(std::string_view(statement).substr(equals + 1)).empty())
-    return Fail(NotAStatementMessage(Trim(statement)));
+  if (equals == std::string::npos || Trim(std::string_view(statement).substr(equals + 1)).empty()) {
+    std::string message = NotAStatementMessage(Trim(statement));
+    std::string label;
+    // A label written with a statement after it, as other BASICs take it.
+    if (!Trim(rest).empty() && IsLabelDefinition(Trim(statement) + ":", &label) && !message.ends_with("?)"))
+      message += " (a label, " + label + ":, stands alone on its line)";
+    return Fail(std::move(message));
+  }
   std::string target = Trim(std::string_view(statement).substr(0, equals));
   std::string value = std::string(std::string_view(statement).substr(equals + 1));
   if (target.empty() ||
@@ -375,6 +415,8 @@ bool Compiler::CompileCommand(int index, std::string arguments, bool array_first
   std::vector<std::string> pieces = SplitTopLevel(Trim(arguments));
   if (pieces.size() > kMaxArguments) return Fail(CompileMessage::kTooManyArguments);
   if (pieces.empty() && entry.name == "next" && !NameLoopVariable(pieces)) return false;
+  if (!pieces.empty() && entry.name == "else")
+    return Fail("else stands alone on its line: what the else part does, an if too, goes on the lines after it");
   statement_start_ = static_cast<int32_t>(CodeSize());
 
   const std::string& signature = entry.signature;
@@ -432,13 +474,17 @@ bool Compiler::CompileCommand(int index, std::string arguments, bool array_first
     if (fits) chosen = static_cast<int>(j);
   }
   if (chosen < 0) {
-    if (entry.name == "=" && types.size() == 2)
-      return Fail("cannot assign " + WithArticle(DescribeSignature(types.substr(1))) + " value to " +
-                  WithArticle(DescribeSignature(types.substr(0, 1))) + " variable");
+    if (entry.name == "=" && written.size() == 2)
+      return Fail("cannot assign " + WithArticle(DescribeSignature(written.substr(1))) + " value to " +
+                  WithArticle(DescribeSignature(written.substr(0, 1))) + " variable");
     if (entry.name == "@=")
       return Fail("cannot store into the array: give 1 to 5 integer indices and a value of the array's type");
+    // return ends a gosub; a function gives its value another way.
+    const std::string hint = entry.name == "return" && current_function_ != 0
+                                 ? " (a function gives its value with exitfunction, or after its endfunction)"
+                                 : "";
     return Fail("wrong parameters for " + entry.name + ": got (" + DescribeSignature(written) + ")" +
-                MismatchMessage(rows, index, types, false));
+                MismatchMessage(rows, index, types, false) + hint);
   }
   const CommandEntry& row = rows[static_cast<size_t>(chosen)];
   if (row.code >= kFirstFunctionExit && row.code <= kLastFunctionExit && current_function_ == 0)

@@ -18,13 +18,14 @@ constexpr size_t kMaxLine = 254;
 // Stops the run before the first turn of a for loop whose step is a
 // fraction that counts as 0.
 constexpr int32_t kCheckLoopStep = 44;
-// Records whether a case of the open select has matched.
+// Records whether a case of the first select has matched; each later select
+// has this name followed by its number.
 constexpr const char* kSelectHiddenVariable = "welldoneifyoufindthistempvarorv";
 
-std::string Join(const std::vector<std::string>& words, size_t from, size_t to) {
+std::string Join(const std::vector<std::string>& words, size_t from, size_t to, std::string_view between = " ") {
   std::string out;
   for (size_t i = from; i < to && i < words.size(); ++i) {
-    if (!out.empty()) out += ' ';
+    if (!out.empty()) out += between;
     out += words[i];
   }
   return out;
@@ -143,6 +144,8 @@ bool Compiler::CompileDim(const std::vector<std::string>& words, std::string* re
   size_t open = text.find('(');
   size_t close = text.rfind(')');
   const std::string bad = MessageText(CompileMessage::kBadDim);
+  if (const std::vector<std::string> arrays = SplitTopLevel(text); arrays.size() > 1)
+    return Fail(bad + ": it makes one array (write dim " + Join(arrays, 0, arrays.size(), " : dim ") + ")");
   if (open == std::string::npos || close == std::string::npos || close < open ||
       !Trim(std::string_view(text).substr(close + 1)).empty())
     return Fail(bad);
@@ -189,7 +192,6 @@ bool Compiler::CompileData(const std::vector<std::string>& items) {
 bool Compiler::CompileSelectForm(int kind, const std::vector<std::string>& source_words, std::string* rest) {
   std::vector<std::string> words = source_words;
   *rest = SplitOffColonRest(words);
-  const std::string hidden = kSelectHiddenVariable;
   const std::string misplaced = MessageText(CompileMessage::kSelectMisplaced);
   // A case, an endcase and the endselect each find the blocks inside the
   // select closed, but for the case that an endcase ends.
@@ -213,7 +215,11 @@ bool Compiler::CompileSelectForm(int kind, const std::vector<std::string>& sourc
       select_expression_ = words[1];
       select_depth_ = blocks_.size();
       select_line_ = static_cast<int>(line_index_);
-      return CompileStatement(hidden + "=0");
+      // Each select records its match in a variable of its own: a select in
+      // a subroutine that a case calls leaves the caller's match alone.
+      select_variable_ = kSelectHiddenVariable + (selects_ == 0 ? "" : std::to_string(selects_));
+      ++selects_;
+      return CompileStatement(select_variable_ + "=0");
     case 1: {  // case VALUES or case default
       if (!select_open_) return Fail(misplaced + ": case outside a select");
       if (!blocks_closed(false)) return false;
@@ -222,7 +228,7 @@ bool Compiler::CompileSelectForm(int kind, const std::vector<std::string>& sourc
       const bool is_default = words.size() == 2 && words[1] == "default";
       if (is_default) {
         default_seen_ = true;
-        line = "if " + hidden + "=0";
+        line = "if " + select_variable_ + "=0";
       } else {
         if (default_seen_) return Fail(CompileMessage::kCaseAfterDefault);
         // Every value is tested, with or without blanks after the commas.
@@ -236,7 +242,7 @@ bool Compiler::CompileSelectForm(int kind, const std::vector<std::string>& sourc
       }
       if (!CompileStatement(line)) return false;
       blocks_.back().from_case = true;
-      return is_default || CompileStatement(hidden + "=1");
+      return is_default || CompileStatement(select_variable_ + "=1");
     }
     case 2:  // endcase
       if (!select_open_) return Fail(misplaced + ": endcase outside a select");

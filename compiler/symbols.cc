@@ -146,8 +146,11 @@ Operand Compiler::StringConstant(std::string_view text) {
 }
 
 void Compiler::ResetTemps() {
-  // Each user function works in its own band of temporaries.
-  const int32_t band = current_function_ == 0 ? 0 : std::min(50 * current_function_, 950);
+  // Each user function starts in a band of temporaries of its own, and every
+  // statement has at least half of them: a late function's long expression
+  // compiles as it would in the first. Bands may be shared, as a recursive
+  // function shares its own: no temporary outlives a user-function call.
+  const int32_t band = (50 * current_function_) % (numbering::kTempsPerClass / 2);
   for (size_t t = 0; t < 3; ++t) next_temp_[t] = kTempBase[t] + band;
   next_hidden_ = {0, 0, 0};
 }
@@ -250,9 +253,15 @@ bool Compiler::DefineLabel(std::string_view name) {
   int index = FindOrAddLabel(name, current_function_);
   if (index < 0) return false;
   Label& label = labels_[static_cast<size_t>(index)];
-  if (label.defined) return Fail(std::string(MessageText(CompileMessage::kLabelDefinedTwice)) + ": " +
-                                 std::string(name));
+  if (label.defined) {
+    // A definition inside a comment block stands only where no other does:
+    // code put aside there may keep the labels of the code that replaced it.
+    if (comment_block_) return true;
+    if (!label.commented)
+      return Fail(std::string(MessageText(CompileMessage::kLabelDefinedTwice)) + ": " + std::string(name));
+  }
   label.defined = true;
+  label.commented = comment_block_;
   label.code_position = static_cast<int32_t>(CodeSize());
   // A label is also a restore point: the DATA item that follows it.
   label.data_position = static_cast<int32_t>(data_.size());

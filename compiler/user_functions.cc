@@ -24,6 +24,10 @@ bool StartsWith(std::string_view text, std::string_view prefix) {
 
 Compiler::Compiler(const CommandTable& table) : table_(table) { InitBlockKeywords(); }
 
+bool Compiler::BeginsFile(size_t line) const {
+  return line == 0 || line + 1 == include_start_ || lines_[line].file != lines_[line - 1].file;
+}
+
 bool Compiler::Prepare(std::string_view main_text, const std::string& main_name, IncludeReader reader) {
   files_.assign(1, main_name);
   written_names_.assign(1, main_name);
@@ -67,11 +71,15 @@ std::string Compiler::ForeignCharacterMessage(size_t line_index) const {
 
 bool Compiler::ExpandIncludes(IncludeReader& reader) {
   std::unordered_set<std::string> seen;
+  bool comment_block = false;
   for (size_t i = 0; i < lines_.size(); ++i) {
     line_index_ = i;
     if (lines_[i].length > kMaxLine) return Fail(CompileMessage::kLineTooLong);
     const std::string& text = lines_[i].text;
-    if (!StartsWith(text, "#include ")) continue;
+    // An include put aside in a comment block brings nothing in.
+    const bool inside_comment = !BeginsFile(i) && comment_block;
+    comment_block = CommentBlockAfter(text, inside_comment);
+    if (inside_comment || !StartsWith(text, "#include ")) continue;
     std::string_view rest = std::string_view(text).substr(9);
     size_t start = rest.find_first_not_of(' ');
     std::string name;
@@ -143,10 +151,19 @@ bool Compiler::ScanUserFunctions() {
   std::vector<FunctionResult> results;
   int open_function = -1;
   size_t open_line = 0;
+  bool comment_block = false;
   for (size_t i = 0; i < lines_.size(); ++i) {
     line_index_ = i;
     current_line_ = static_cast<int>(i + 1);
     const std::string& text = lines_[i].text;
+    // A function inside a comment block is none: the main pass compiles no
+    // line of it either.
+    const bool inside_comment = !BeginsFile(i) && comment_block;
+    comment_block = CommentBlockAfter(text, inside_comment);
+    if (inside_comment && comment_block) {
+      if (i >= include_start_) lines_[i].comment_out = true;
+      continue;
+    }
     if (StartsWith(text, "function ")) {
       std::string name;
       std::vector<std::string> params;

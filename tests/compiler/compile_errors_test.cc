@@ -37,9 +37,11 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"a = 1 +\n", 1, "cannot understand"},
         ErrorCase{"a = (1 + 2\n", 1, "parentheses do not balance"},
         ErrorCase{"a = 1\nb = \"x\"\n", 2, "cannot assign a string value to an integer"},
+        ErrorCase{"x = 3\na$ = x\n", 2, "cannot assign an integer value to a string variable"},
         ErrorCase{"a$ = \"x\" * 2\n", 1, "cannot apply \"*\" to string, integer"},
         ErrorCase{"wait \"x\"\n", 1, "wrong parameters for wait"},
         ErrorCase{"a = len(1, 2)\n", 1, "wrong parameters for len"},
+        ErrorCase{"print 1,,2\n", 1, "print has no value before a \";\" or \",\""},
         // The types named are those written, before any conversion was tried.
         ErrorCase{"sprite 1, 2.5, 3, 4, 5, 6\n", 1, "got (integer, float, integer, integer, integer, integer)"},
         ErrorCase{"a = rgb(1.5, 2, 3, 4)\n", 1, "got (float, integer, integer, integer)"},
@@ -54,6 +56,7 @@ INSTANTIATE_TEST_SUITE_P(
         ErrorCase{"a = 1\nx(1) = 2\nend\nfunction f()\ndim x(3)\nendfunction\n", 2,
                   "array used but not dimensioned: x"},
         ErrorCase{"dim a(1,2,3,4,5,6)\n", 1, "cannot compile this dim statement"},
+        ErrorCase{"dim a(10), b$(2)\n", 1, "it makes one array (write dim a(10) : dim b$(2))"},
         ErrorCase{"data 1, x\n", 1, "DATA item must be a number or a string"}));
 
 INSTANTIATE_TEST_SUITE_P(
@@ -61,6 +64,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(ErrorCase{"a = 1\n\ngoto nowhere\n", 3, "label used but not defined: nowhere"},
                       ErrorCase{"here:\na = 1\nhere:\n", 3, "label defined twice"},
                       ErrorCase{"goto bad-name\n", 1, "label name may hold only"},
+                      ErrorCase{"n = 0\nagain: n = n + 1\n", 2,
+                                "no command is named \"again\" (a label, again:, stands alone on its line)"},
                       ErrorCase{"gosub inside\nend\nfunction f()\ninside:\nendfunction\n", 1,
                                 "label used but not defined: inside"}));
 
@@ -68,6 +73,7 @@ INSTANTIATE_TEST_SUITE_P(
     Blocks, CompileErrors,
     ::testing::Values(ErrorCase{"a = 1\nelse\n", 2, "else without if"},
                       ErrorCase{"if a\nelse\nelse\nendif\n", 3, "second else"},
+                      ErrorCase{"if a = 1\nelse if a = 2\nendif\n", 2, "else stands alone on its line"},
                       ErrorCase{"endif\n", 1, "endif without if"},
                       ErrorCase{"do\nendwhile\n", 2, "endwhile does not close the open do"},
                       ErrorCase{"exit\n", 1, "exit outside"},
@@ -119,6 +125,8 @@ INSTANTIATE_TEST_SUITE_P(
                       ErrorCase{"print lenn(\"abc\")\n", 1, "no command, function or array is named \"lenn\""},
                       ErrorCase{"a = 1\nprint leftkey()\n", 2, "no command, function or array is named \"leftkey\""},
                       ErrorCase{"leftkey()\n", 1, "no command, function or array is named \"leftkey\""},
+                      ErrorCase{"show 3\nend\nfunction show(n)\nendfunction\n", 1,
+                                "\"show\" is a function: it is called with brackets, as in show(...)"},
                       ErrorCase{"scores(1) = 5\n", 1, "no command, function or array is named \"scores\""},
                       ErrorCase{"len(1) = 5\n", 1, "\"len\" is a function, not an array"},
                       ErrorCase{"x = cls(1)\n", 1, "\"cls\" is a command, which gives no value"},
@@ -152,6 +160,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(ErrorCase{"end\nfunction f(a)\nendfunction\nfunction f(b)\nendfunction\n", 4,
                                 "user function defined twice"},
                       ErrorCase{"a = 1\nendfunction\n", 2, "endfunction outside a function"},
+                      ErrorCase{"end\nfunction f(n)\nreturn n * 2\nendfunction\n", 3,
+                                "(a function gives its value with exitfunction, or after its endfunction)"},
                       ErrorCase{"end\nfunction f(a)\na = 1\n", 2, "function without endfunction"},
                       ErrorCase{"function f(a, 3)\nendfunction\n", 1, "must be a variable name"},
                       ErrorCase{"a = f(\"x\")\nend\nfunction f(n)\nendfunction n\n", 1,
@@ -192,6 +202,11 @@ INSTANTIATE_TEST_SUITE_P(
 INSTANTIATE_TEST_SUITE_P(
     RefusedAsTheGuideSays, CompileErrors,
     ::testing::Values(ErrorCase{"a = 1\nb = -a\n", 2, "cannot understand this expression: \"-a\""},
+                      // Other BASICs' operator words say what to write instead.
+                      ErrorCase{"x = 7\nprint x mod 3\n", 2, "\"x mod 3\" (there is no mod: for integers write"},
+                      ErrorCase{"if not a then print 1\n", 1, "(there is no not: write c = 0"},
+                      ErrorCase{"a = 1\nc = a = 1 or a = 2\n", 2, "(and, or and <> join the conditions of if"},
+                      ErrorCase{"a = 1\nif (a>0)and(a<2) then a = 2\n", 2, "(write a blank on each side of and and or)"},
                       ErrorCase{"if a$ >= \"a\" then print 1\n", 1, "cannot apply \">=\" to string, string"},
                       ErrorCase{"if a$ <= \"a\" then print 1\n", 1, "cannot apply \"<=\" to string, string"}));
 

@@ -32,6 +32,17 @@ const std::string kBullet = "\xE2\x80\xA2";  // •, 149
 const std::string kArrow = "\xE2\x86\x92";   // →, none
 const std::string kMark = "\xEF\xBB\xBF";
 
+// The twentieth function of a program, whose result adds n sixty times.
+std::string SumInTheTwentiethFunction() {
+  std::string source = "print f20(1)\nend\n";
+  for (int k = 1; k <= 20; ++k) {
+    source += "function f" + std::to_string(k) + "(n)\nendfunction n";
+    for (int i = 1; i < (k == 20 ? 60 : 1); ++i) source += "+n";
+    source += "\n";
+  }
+  return source;
+}
+
 std::vector<Program> Programs() {
   return {
       // A user function called before its definition, wherever a call stands.
@@ -53,6 +64,27 @@ std::vector<Program> Programs() {
       {"never given a value", "print timer\n", "", "\"timer\" is a function: its value is written timer()"},
       {"never given a value in its own function", "print f(1)\nend\nfunction f(a)\nendfunction f\n", "",
        "\"f\" is never given a value: the result of function f is the value written after endfunction"},
+
+      {"a variable named as a command", "line = 1\nline = line + 1\nprint line\n", "2\n"},
+
+      // DATA numbers read into variables of the other kind as assignments convert them.
+      {"numbers read as the other kind", "dim f#(1)\nread a, b#, f#(1)\nprint a; \" \"; b#; f#(1)\ndata 2.7, 3, -4\n",
+       "2 3-4\n"},
+
+      {"a long sum in the twentieth function", SumInTheTwentiethFunction(), "60\n"},
+      {"a select in a subroutine that a case calls",
+       "s = 1\nselect s\ncase 1\ngosub menu\nendcase\ncase default\nprint 0\nendcase\nendselect\nend\n"
+       "menu:\nk = 2\nselect k\ncase 1\nendcase\nendselect\nprint k\nreturn\n",
+       "2\n"},
+
+      // Code put aside between remstart and remend is no part of the program.
+      {"a function put aside, and one of its name",
+       "remstart\nfunction g(a$)\nendfunction a$\nremend\nprint g(2)\nend\nfunction g(n)\nendfunction n * 3\n",
+       "6\n"},
+      {"a function put aside is none", "remstart\nfunction f()\nendfunction\nremend\nf()\n", "", "named \"f\""},
+      {"a label put aside", "gosub a\nend\nremstart\na:\nremend\na:\nprint 1\nreturn\n", "1\n"},
+      {"a comment block to the end", "print 1\nremstart\nprint 2\n", "1\n"},
+      {"an include put aside", "remstart\n#include \"gone.kqa\"\nremend\nprint 1\n", "1\n"},
 
       // for loops: the step of the loop step, fractions where they are written.
       {"a written step of 0 with an exit",

@@ -1,4 +1,8 @@
 // READ of DATA items and RESTORE.
+#include <bit>
+#include <optional>
+
+#include "runtime/vm/numeric/float_to_int.h"
 #include "runtime/vm/opcodes/core_handlers.h"
 #include "runtime/vm/opcodes/element_binding.h"
 #include "runtime/vm/opcodes/opcode_support.h"
@@ -22,18 +26,30 @@ void StepPastItem(Vm& vm, const DataItemRef& item) {
   if (item.type != 0) ++vm.data_read_index;
 }
 
-// A numeric item of `type` goes into a variable of the class at `var_first`,
-// or through a temporary of the class at `temp_first` into the array element
-// read into it; any other target, or an item of another type, gives 0.
+// The word of a numeric item as a number of `type`: a number of the other
+// kind is converted as an assignment converts it (data 3 read into a#
+// gives 3.0, data 2.7 read into a gives 2). Nothing for a string item.
+std::optional<uint32_t> NumberWord(const Vm& vm, const DataItemRef& item, char type) {
+  const uint32_t word = vm.WordAt(item.slot);
+  if (item.type == type) return word;
+  if (type == 'f' && item.type == 'l') return std::bit_cast<uint32_t>(static_cast<float>(static_cast<int32_t>(word)));
+  if (type == 'l' && item.type == 'f') return static_cast<uint32_t>(FloatToInt(std::bit_cast<float>(word)));
+  return std::nullopt;
+}
+
+// A numeric item goes, as a number of `type`, into a variable of the class at
+// `var_first`, or through a temporary of the class at `temp_first` into the
+// array element read into it; any other target, or a string item, gives 0.
 void ReadNumberItem(Vm& vm, char type, uint32_t var_first, uint32_t temp_first) {
   Slot target = vm.NextSlot();
   DataItemRef item = NextItem(vm);
-  if (item.type != type) {
+  const std::optional<uint32_t> word = NumberWord(vm, item, type);
+  if (!word) {
     core::StoreZero(vm, target);
   } else if (core::InRange(target, var_first, slots::kVarsPerClass)) {
-    vm.SetWord(target, vm.WordAt(item.slot));
+    vm.SetWord(target, *word);
   } else if (core::InRange(target, temp_first, slots::kTempsPerClass)) {
-    StoreThroughBinding(vm, target, vm.WordAt(item.slot));
+    StoreThroughBinding(vm, target, *word);
   } else {
     core::StoreZero(vm, target);
   }
