@@ -103,6 +103,31 @@ int OperatorWordAt(std::string_view text, size_t i, std::string_view word) {
   return blank_before && blank_after ? 1 : 2;
 }
 
+// A "-" at `i` that stands where an operand begins and is followed by a
+// name or a bracket: the language takes a sign before a number only.
+bool SignBeforeAName(std::string_view text, size_t i) {
+  size_t before = i;
+  while (before > 0 && text[before - 1] == ' ') --before;
+  if (before > 0 && std::string_view("^*/+-=<>!&|(,").find(text[before - 1]) == std::string_view::npos) return false;
+  size_t after = i + 1;
+  while (after < text.size() && text[after] == ' ') ++after;
+  if (after >= text.size()) return false;
+  const char next = text[after];
+  return next == '(' || next == '_' || std::isalpha(static_cast<unsigned char>(next));
+}
+
+// The name or bracket after the sign at `i`, as the hint shows it.
+std::string NegatedOperand(std::string_view text, size_t i) {
+  size_t start = i + 1;
+  while (text[start] == ' ') ++start;
+  size_t end = start;
+  while (end < text.size() && (std::isalnum(static_cast<unsigned char>(text[end])) ||
+                               std::string_view("_#$").find(text[end]) != std::string_view::npos))
+    ++end;
+  const bool call = end < text.size() && text[end] == '(';
+  return std::string(text.substr(start, end - start)) + (call ? "(...)" : "");
+}
+
 }  // namespace
 
 std::string OperatorWordHint(std::string_view text) {
@@ -119,6 +144,8 @@ std::string OperatorWordHint(std::string_view text) {
     if (joined == 1 || text.compare(i, 2, "<>") == 0)
       return " (and, or and <> join the conditions of if, while, until and the other block statements; elsewhere "
              "write &, | and (a = b) = 0)";
+    if (text[i] == '-' && SignBeforeAName(text, i))
+      return " (a sign stands only before a number: write 0 - " + NegatedOperand(text, i) + ")";
   }
   return {};
 }

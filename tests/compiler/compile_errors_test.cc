@@ -201,7 +201,8 @@ INSTANTIATE_TEST_SUITE_P(
 // What the language guide says is not taken.
 INSTANTIATE_TEST_SUITE_P(
     RefusedAsTheGuideSays, CompileErrors,
-    ::testing::Values(ErrorCase{"a = 1\nb = -a\n", 2, "cannot understand this expression: \"-a\""},
+    ::testing::Values(ErrorCase{"a = 1\nb = -a\n", 2, "\"-a\" (a sign stands only before a number: write 0 - a)"},
+                      ErrorCase{"b = 2 * -rnd(400)\n", 1, "\"-rnd(400)\" (a sign stands only before a number: write 0 - rnd(...))"},
                       // Other BASICs' operator words say what to write instead.
                       ErrorCase{"x = 7\nprint x mod 3\n", 2, "\"x mod 3\" (there is no mod: for integers write"},
                       ErrorCase{"if not a then print 1\n", 1, "(there is no not: write c = 0"},
