@@ -453,12 +453,18 @@ std::unique_ptr<Window> OpenSdlWindow(const SdlWindowOptions& options, std::stri
     return nullptr;
   }
   SDL_Window* window = SDL_CreateWindow(options.title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                                        options.width, options.height, SDL_WINDOW_BORDERLESS);
+                                        options.width, options.height, SDL_WINDOW_BORDERLESS | SDL_WINDOW_HIDDEN);
   if (!window) {
     if (error) *error = NamedDisplays() + ": " + SDL_GetError();
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
     return nullptr;
   }
+  // The renderer SDL picks may make the window again with other flags.
+  // Done while it is hidden, the desktop never sees a window that goes at
+  // once, and the presenter's renderer finds the window as it needs it.
+  if (SDL_Renderer* probe = SDL_CreateRenderer(window, -1, 0)) SDL_DestroyRenderer(probe);
+  RenameRemadeSdlWindow(window);
+  SDL_ShowWindow(window);
   XSetIOErrorHandler(EndOnLostDisplay);
   return std::make_unique<SdlWindow>(window);
 }

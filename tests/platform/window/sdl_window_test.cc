@@ -1,6 +1,7 @@
 #include "platform/window/sdl/sdl_window.h"
 
 #include <SDL.h>
+#include <SDL_syswm.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/mman.h>
@@ -186,6 +187,28 @@ TEST(SdlWindowUnderAWindowManager, HoldsTheKeyboardWhileAskedAndLetsGo) {
   window->GrabKeyboard(false);
   EXPECT_TRUE(PumpUntil(*window, [&](const WindowEvent&) { return others_can_grab(); }));
   XCloseDisplay(other);
+}
+
+// The window shown is the one the program draws on: the renderer finds it
+// as it needs it, so no window of the run appears and goes at once (a
+// desktop, or a tool looking for the run's window, would catch that one).
+TEST(SdlWindowUnderAWindowManager, TheRendererKeepsTheWindowThatShows) {
+  if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "no X display";
+  SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
+  std::string error;
+  std::unique_ptr<Window> window = OpenSdlWindow({}, &error);
+  ASSERT_NE(window, nullptr) << error;
+  auto* native = static_cast<SDL_Window*>(window->NativeHandle());
+  const auto x_window = [native] {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    return SDL_GetWindowWMInfo(native, &info) ? info.info.x11.window : 0;
+  };
+  const auto shown = x_window();
+  SDL_Renderer* renderer = SDL_CreateRenderer(native, -1, 0);
+  ASSERT_NE(renderer, nullptr) << SDL_GetError();
+  EXPECT_EQ(x_window(), shown);
+  SDL_DestroyRenderer(renderer);
 }
 
 }  // namespace
