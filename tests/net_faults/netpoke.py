@@ -21,7 +21,7 @@
 #                                  kept (each link kept up, answering all
 #                                  the game asks, until the game drops it),
 #                                  joined (kept, and asking to join the game
-#                                  with its first message, making no player).
+#                                  with its first message, without a player).
 #                                  Writes "flooding" once every socket has
 #                                  its cookies (or after a second); prints
 #                                  the requests a second, the requests sent,
@@ -57,7 +57,7 @@ import struct
 import sys
 import time
 
-VERSION = int(os.environ.get("ZV_NET_WIRE", "7"))
+VERSION = int(os.environ.get("ZV_NET_WIRE", "8"))
 APPLICATION = bytes([0x7d, 0x2f, 0x08, 0x93, 0x0b, 0x73, 0x48, 0xff,
                      0xae, 0x7f, 0x66, 0x83, 0xec, 0x72, 0x6b, 0x21])
 SESSION_PORT = 30620
@@ -231,8 +231,9 @@ def connect(mode, seconds, rate, source, count, ports):
                     finished += 1
                     if mode == "joined":
                         # The game's Join (application, instance, a made-up
-                        # proof) as the link's first guaranteed message.
-                        message = b"\x01" + APPLICATION + game + os.urandom(32)
+                        # proof, from version 8 an empty player's name) as
+                        # the link's first guaranteed message.
+                        message = b"\x01" + APPLICATION + game + os.urandom(32) + b"\x00" * (VERSION >= 8)
                         join = struct.pack(">BBHH", 0x86, 0, 1, len(message)) + message
                 elif own in link.held and mode in up and raw & 0x80:
                     answered += 1

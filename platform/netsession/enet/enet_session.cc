@@ -63,25 +63,37 @@ SessionError EnetSession::Host(const Guid& application, const SessionDescription
   return SessionError::kNone;
 }
 
-SessionError EnetSession::Join(const Guid& application, const Guid& instance) {
-  if (core_.role() != SessionCore::Role::kNone || host_) return SessionError::kAlreadyOpen;
+JoinResult EnetSession::Join(const Guid& application, const Guid& instance, const std::string& player) {
+  if (core_.role() != SessionCore::Role::kNone || host_) return {SessionError::kAlreadyOpen};
   auto found = found_.find(instance);
-  if (found == found_.end()) return SessionError::kNoSessions;
+  if (found == found_.end()) return {SessionError::kNoSessions};
   const ENetAddress bind = BindAddress(options_, 0);
   host_ = enet_host_create(&bind, kMaxMachines + kStrangerPlaces, kChannels, 0, 0);
-  if (!host_) return SessionError::kGeneric;
+  if (!host_) return {SessionError::kGeneric};
   host_->intercept = InterceptSearch;
   enet_socket_set_option(host_->socket, ENET_SOCKOPT_RCVBUF, kReceiveBufferBytes);
   application_ = application;
-  core_.StartJoining(application, instance);
+  core_.StartJoining(application, instance, player);
   ConnectTo(found->second);
-  // The join request waits in the core until the link is up.
-  const bool answered =
-      WaitUntil([&] { return core_.join_state() != SessionCore::JoinState::kWaiting; }, options_.reply_wait_ms);
+  // The join request waits in the core until the link is up. A game full
+  // just now may have a place a moment later: while the wait lasts, the
+  // join is asked again.
+  const auto deadline = SteadyClock::now() + std::chrono::milliseconds(options_.reply_wait_ms);
+  auto left_ms = [&] {
+    return static_cast<uint32_t>(
+        std::max<int64_t>(0, std::chrono::duration_cast<std::chrono::milliseconds>(deadline - SteadyClock::now()).count()));
+  };
+  bool answered = false;
+  for (;;) {
+    answered = WaitUntil([&] { return core_.join_state() != SessionCore::JoinState::kWaiting; }, left_ms());
+    if (core_.join_state() != SessionCore::JoinState::kFull || left_ms() <= kJoinAgainMs) break;
+    WaitUntil([] { return false; }, kJoinAgainMs);
+    core_.RetryJoin();
+  }
   SessionError result = SessionError::kNone;
   switch (core_.join_state()) {
     case SessionCore::JoinState::kWelcomed:
-      return SessionError::kNone;
+      return {SessionError::kNone, core_.JoinedPlayer()};
     case SessionCore::JoinState::kFull:
       result = SessionError::kRefused;
       break;
@@ -96,7 +108,7 @@ SessionError EnetSession::Join(const Guid& application, const Guid& instance) {
       break;
   }
   Close();
-  return result;
+  return {result};
 }
 
 void EnetSession::Close() {

@@ -32,6 +32,7 @@ constexpr size_t kChannels = 2;
 constexpr uint8_t kGuaranteedChannel = 0;
 constexpr uint8_t kOtherChannel = 1;
 constexpr uint32_t kPollSliceMs = 5;
+constexpr uint32_t kJoinAgainMs = 500;   // how often a join refused for want of a place is asked again
 constexpr uint32_t kLeaveWaitMs = 500;   // how long a leaving machine waits for the goodbye to land
 constexpr size_t kMaxEventsPerService = 4096;
 // A flood of datagrams must not push the session's own out of the socket:
@@ -101,15 +102,13 @@ class EnetSession final : public NetSession {
       : options_(options),
         target_(target),
         broadcast_(broadcast),
-        // A joiner waits reply_wait_ms for its player, and its welcome takes a
-        // while to reach it.
-        core_(options.rejoin_wait_ms, options.reply_wait_ms + 1000) {}
+        core_(options.rejoin_wait_ms) {}
   ~EnetSession() override { Close(); }
 
   std::optional<std::vector<SessionDescription>> FindSessions(const Guid& application) override;
   SessionError Host(const Guid& application, const SessionDescription& session) override;
   std::string FailureReason() const override { return failure_reason_; }
-  SessionError Join(const Guid& application, const Guid& instance) override;
+  JoinResult Join(const Guid& application, const Guid& instance, const std::string& player) override;
   void Close() override;
   std::optional<PlayerId> CreatePlayer(const std::string& name, bool server_player) override;
   bool DestroyPlayer(PlayerId id) override;
