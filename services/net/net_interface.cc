@@ -192,6 +192,9 @@ uint32_t NetInterface::CreatePlayer(const std::string& name) {
     Fail(net_detail::kPlayers);
     return 0;
   }
+  // Messages go from this machine's player: a lobby that freed the one it
+  // joined or hosted with sends from the next it makes.
+  if (local_player_ == 0) local_player_ = *id;
   return *id;
 }
 
