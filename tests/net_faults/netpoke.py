@@ -31,7 +31,10 @@
 #                                  questions answered on kept links and the
 #                                  datagrams the sockets received. Where
 #                                  ZV_FLOOD_AFTER names a file, the requests
-#                                  begin, and SECONDS count, once it appears
+#                                  begin, and SECONDS count, once it appears;
+#                                  where ZV_FLOOD_FULL is a number, it writes
+#                                  "full" once that many handshakes were
+#                                  begun (each its own link)
 #   netpoke.py fill PORT           fills the receive buffer of the socket at
 #                                  PORT (its program stopped) with garbage
 #                                  until the system drops datagrams for it,
@@ -170,6 +173,8 @@ def connect(mode, seconds, rate, source, count, ports):
     whatever the game asks until it goes silent, and a new one besides),
     joined (kept, its first message a Join of the game)."""
     after = os.environ.get("ZV_FLOOD_AFTER")
+    full = int(os.environ.get("ZV_FLOOD_FULL") or 0)
+    begun_links = set()
     up = ("kept", "joined")
     sockets = []
     for address in sources(source, count):
@@ -224,6 +229,11 @@ def connect(mode, seconds, rate, source, count, ports):
             for number, raw, channel, sequence, body in cmds:
                 if number == 3:
                     let_in += 1
+                    # The link's own number in the game's answer, and the
+                    # request's: a handshake answered again counts once.
+                    begun_links.add((port, body[4:6], body[40:44]))
+                    if full and len(begun_links) == full:
+                        open("full", "w").close()
                     if mode == "half-open":
                         continue
                     peer, _, outgoing_session = struct.unpack(">HBB", body[4:8])
