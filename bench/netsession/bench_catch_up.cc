@@ -63,8 +63,7 @@ void BM_CatchUpAfterStandingStill(benchmark::State& state) {
     });
     auto member = network->Open(0, "");
     auto found = member->FindSessions(kApp);
-    if (!found || found->size() != 1 || member->Join(kApp, (*found)[0].instance) != SessionError::kNone ||
-        !member->CreatePlayer("bob", false)) {
+    if (!found || found->size() != 1 || member->Join(kApp, (*found)[0].instance, "bob").error != SessionError::kNone) {
       stop = true;
       host_loop.join();
       state.SkipWithError("could not join");

@@ -50,7 +50,7 @@ void BM_Join(benchmark::State& state) {
       break;
     }
     state.ResumeTiming();
-    const SessionError joined = member->Join(kApp, (*found)[0].instance);
+    const SessionError joined = member->Join(kApp, (*found)[0].instance, "bob").error;
     state.PauseTiming();
     if (joined != SessionError::kNone) {
       state.SkipWithError("could not join");

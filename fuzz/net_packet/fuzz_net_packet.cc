@@ -66,7 +66,7 @@ void FuzzHost(std::span<const uint8_t> data) {
   const platform::Guid app{1}, instance{2};
   // Two machines join properly, so the packets reach the rules past the door.
   for (platform::PeerKey peer : {1u, 2u})
-    host.OnPacket(peer, platform::wire::Encode(platform::wire::Join{app, instance}), true);
+    host.OnPacket(peer, platform::wire::Encode(platform::wire::Join{app, instance, {}, "m"}), true);
   for (std::span<const uint8_t> chunk : Chunks(data)) {
     if (chunk.empty()) continue;
     const platform::PeerKey peer = chunk[0] % 4;
@@ -97,7 +97,7 @@ void FuzzHost(std::span<const uint8_t> data) {
 void FuzzMember(std::span<const uint8_t> data) {
   using platform::SessionCore;
   SessionCore member;
-  member.StartJoining(platform::Guid{1}, platform::Guid{2});
+  member.StartJoining(platform::Guid{1}, platform::Guid{2}, "me");
   member.TakeOutgoing();
   for (std::span<const uint8_t> chunk : Chunks(data)) {
     const uint8_t news = chunk.size() == 1 ? chunk[0] : 0;
@@ -146,8 +146,8 @@ class ScriptedNetwork final : public platform::SessionNetwork, public platform::
   platform::SessionError Host(const platform::Guid&, const platform::SessionDescription&) override {
     return platform::SessionError::kNone;
   }
-  platform::SessionError Join(const platform::Guid&, const platform::Guid&) override {
-    return platform::SessionError::kNone;
+  platform::JoinResult Join(const platform::Guid&, const platform::Guid&, const std::string&) override {
+    return {platform::SessionError::kNone, 1};
   }
   void Close() override {}
   std::optional<platform::PlayerId> CreatePlayer(const std::string&, bool) override { return 1; }
@@ -175,7 +175,9 @@ class ScriptedNetwork final : public platform::SessionNetwork, public platform::
     platform::SessionError Host(const platform::Guid& a, const platform::SessionDescription& d) override {
       return to_.Host(a, d);
     }
-    platform::SessionError Join(const platform::Guid& a, const platform::Guid& i) override { return to_.Join(a, i); }
+    platform::JoinResult Join(const platform::Guid& a, const platform::Guid& i, const std::string& p) override {
+      return to_.Join(a, i, p);
+    }
     void Close() override {}
     std::optional<platform::PlayerId> CreatePlayer(const std::string& n, bool s) override {
       return to_.CreatePlayer(n, s);
@@ -318,7 +320,7 @@ void FuzzTransport(std::span<const uint8_t> data) {
   static Transport transport;
   if (!transport.peer_host || transport.raw == ENET_SOCKET_NULL) return;
   if (ENetPeer* peer = transport.Link()) {
-    std::vector<uint8_t> join = platform::wire::Encode(platform::wire::Join{platform::Guid{7}, {}, {}});
+    std::vector<uint8_t> join = platform::wire::Encode(platform::wire::Join{platform::Guid{7}, {}, {}, "m"});
     enet_peer_send(peer, 0, enet_packet_create(join.data(), join.size(), ENET_PACKET_FLAG_RELIABLE));
   }
   for (std::span<const uint8_t> chunk : Chunks(data)) {

@@ -58,6 +58,13 @@ enum class SessionError {
   kGeneric,
 };
 
+// What a join came to: the player the machine joined with, or why it did
+// not join.
+struct JoinResult {
+  SessionError error = SessionError::kNone;
+  PlayerId player = 0;
+};
+
 // Something that happened in the session, in arrival order.
 struct SessionEvent {
   enum class Type : uint8_t { kMessage, kPlayerJoined, kPlayerLeft, kSessionLost, kBecameHost };
@@ -83,8 +90,12 @@ class NetSession {
   // Why the last Host failed, in words its user can act on; empty when
   // nothing more is known.
   virtual std::string FailureReason() const { return {}; }
-  // Joins a session that FindSessions reported; waits for the host's answer.
-  virtual SessionError Join(const Guid& application, const Guid& instance) = 0;
+  // Joins a session that FindSessions reported together with this machine's
+  // first player, named `player`: a machine is in a game only with a player
+  // it made, and keeps its place from then on, whatever players it frees
+  // and makes later. Waits for the host's answer; one refused for want of
+  // a place asks again while the wait lasts.
+  virtual JoinResult Join(const Guid& application, const Guid& instance, const std::string& player) = 0;
   // Leaves (or, hosting, ends) the session, telling the others.
   virtual void Close() = 0;
 

@@ -31,19 +31,35 @@ void SessionCore::StartHosting(const Guid& application, const SessionDescription
   secrets_.emplace();
 }
 
-void SessionCore::StartJoining(const Guid& application, const Guid& instance) {
+void SessionCore::StartJoining(const Guid& application, const Guid& instance, const std::string& player) {
   End();
   role_ = Role::kMember;
-  join_state_ = JoinState::kWaiting;
   application_ = application;
   description_.instance = instance;
   secrets_.emplace();
-  Queue(kHostPeer, wire::Encode(wire::Join{application, instance, secrets_->Start()}), true);
+  joining_as_ = CutName(player);
+  SendJoin();
+}
+
+void SessionCore::RetryJoin() {
+  if (role_ == Role::kMember && join_state_ == JoinState::kFull) SendJoin();
+}
+
+void SessionCore::SendJoin() {
+  join_state_ = JoinState::kWaiting;
+  Queue(kHostPeer, wire::Encode(wire::Join{application_, description_.instance, secrets_->Start(), joining_as_}), true);
+}
+
+PlayerId SessionCore::JoinedPlayer() const {
+  if (role_ != Role::kMember || !Active()) return 0;
+  for (const auto& [id, player] : players_)
+    if (player.owner == self_) return id;
+  return 0;
 }
 
 void SessionCore::End() {
-  const uint64_t wait = rejoin_wait_ms_, player_wait = player_wait_ms_, now = now_ms_;
-  *this = SessionCore(wait, player_wait);
+  const uint64_t wait = rejoin_wait_ms_, now = now_ms_;
+  *this = SessionCore(wait);
   now_ms_ = now;
 }
 
@@ -61,11 +77,6 @@ bool SessionCore::OwnsPlayer(MachineId id) const {
   return std::any_of(players_.begin(), players_.end(), [&](const auto& p) { return p.second.owner == id; });
 }
 
-bool SessionCore::EarnedPlace(MachineId id) const {
-  auto machine = machines_.find(id);
-  return OwnsPlayer(id) || (machine != machines_.end() && machine->second.had_player);
-}
-
 std::optional<PeerKey> SessionCore::LinkOf(MachineId id) const {
   if (role_ == Role::kMember) {
     if (join_state_ == JoinState::kWelcomed && id == host_) return kHostPeer;
@@ -76,22 +87,16 @@ std::optional<PeerKey> SessionCore::LinkOf(MachineId id) const {
 }
 
 bool SessionCore::HoldsPlace(PeerKey peer) const {
-  if (role_ == Role::kHost) {
-    const std::optional<MachineId> machine = MachineAt(peer);
-    return machine && EarnedPlace(*machine);
-  }
+  if (role_ == Role::kHost) return MachineAt(peer).has_value();
   return std::any_of(asked_to_take_over_.begin(), asked_to_take_over_.end(),
                      [&](const auto& asked) { return asked.first == peer; });
 }
 
 bool SessionCore::KnownMachineAt(MachineAddress address) const {
   // A host notes a machine on its own loopback address without the address.
-  // One that joined and made no player yet is a stranger still: its links
-  // would otherwise lift its address's limit on strangers' places.
   return std::any_of(machines_.begin(), machines_.end(), [&](const auto& m) {
     const MachineAddress& a = m.second.address;
-    return a.port == address.port && (a.host == address.host || (a.host == 0 && IsLoopback(address))) &&
-           EarnedPlace(m.first);
+    return a.port == address.port && (a.host == address.host || (a.host == 0 && IsLoopback(address)));
   });
 }
 
@@ -103,10 +108,6 @@ std::optional<MachineId> SessionCore::MachineAt(PeerKey peer) const {
 
 void SessionCore::AddPlayer(PlayerId id, const std::string& name, MachineId owner) {
   players_[id] = Player{CutName(name), owner};
-  if (auto machine = machines_.find(owner); machine != machines_.end()) {
-    machine->second.playerless_since.reset();
-    machine->second.had_player = true;
-  }
   // Ids stay unique after the host changed: the next host goes on after
   // the highest it knows.
   if (id >= next_id_) next_id_ = id + 1;
@@ -134,7 +135,6 @@ void SessionCore::Tick(uint64_t now_ms) {
     for (const auto& [id, machine] : machines_)
       if (machine.lost_at && now_ms_ - *machine.lost_at >= rejoin_wait_ms_) late.push_back(id);
     for (MachineId id : late) DropMachine(id);
-    DropPlayerless();
     bool over = false;
     for (FormerHost& f : former_hosts_)
       if (!f.given_up && now_ms_ - f.since >= rejoin_wait_ms_) {
@@ -354,11 +354,13 @@ void SessionCore::TellStable() {
 
 void SessionCore::OnJoin(PeerKey from, const wire::Join& join) {
   if (MachineAt(from)) return;
-  if (join.application != application_ || join.instance != description_.instance) {
+  // A machine comes in with its first player, or not at all: none holds a
+  // place that no player of its own earned.
+  if (join.application != application_ || join.instance != description_.instance || join.player.empty()) {
     Queue(from, wire::Encode(wire::Refused{wire::Refusal::kWrongSession}), true);
     return;
   }
-  if (!RoomForMachine()) {
+  if (Full() || !RoomForMachine()) {
     Queue(from, wire::Encode(wire::Refused{wire::Refusal::kFull}), true);
     return;
   }
@@ -370,14 +372,17 @@ void SessionCore::OnJoin(PeerKey from, const wire::Join& join) {
   machine.address = address;
   machine.proof = join.proof;
   machine.peer = from;
-  machine.playerless_since = now_ms_;
   machines_[id] = std::move(machine);
+  const PlayerId player = next_id_;
+  AddPlayer(player, join.player, id);
   // A newcomer takes no guaranteed message sent before it came.
   GuaranteedLedger::Marks& has = ledger_.AccountOf(id).delivered;
   has = ledger_.taken();
   if (ledger_.LastOwn() > 0) has[self_] = ledger_.LastOwn();
   Queue(from, wire::Encode(WelcomeFor(id)), true);
   QueueToMembers(wire::Encode(wire::MachineJoined{{id, address, join.proof}}), true, id);
+  QueueToMembers(wire::Encode(wire::PlayerCreated{0, player, id, players_[player].name}), true, id);
+  Tell(SessionEvent{SessionEvent::Type::kPlayerJoined, 0, 0, player, {}});
 }
 
 bool SessionCore::ProvesMachine(const wire::Rejoin& rejoin) {
@@ -459,7 +464,6 @@ void SessionCore::OnRejoin(PeerKey from, const wire::Rejoin& rejoin) {
   for (const auto& [id, player] : players_)
     if (player.owner == member && !claimed.count(id)) gone.push_back(id);
   for (PlayerId id : gone) RemovePlayer(id, true, member);
-  NotePlayerless(member);
 
   Queue(from, wire::Encode(WelcomeFor(member)), true);
   // The others learn its new proof and, should it have moved, its address.
@@ -557,6 +561,12 @@ void SessionCore::OnMemberPacket(std::span<const uint8_t> bytes) {
 }
 
 void SessionCore::OnWelcome(const wire::Welcome& welcome) {
+  // It comes in with the one player it asked for, as the host made it.
+  const auto own = [&](const wire::OwnedPlayer& p) { return p.owner == welcome.member && p.id != kAllPlayers; };
+  if (std::count_if(welcome.players.begin(), welcome.players.end(), own) != 1) {
+    join_state_ = JoinState::kWrongSession;
+    return;
+  }
   const Guid instance = description_.instance;
   description_ = welcome.session;
   description_.instance = instance;
@@ -565,7 +575,8 @@ void SessionCore::OnWelcome(const wire::Welcome& welcome) {
   NoteMachine(self_);
   LearnMachines(welcome);
   for (const wire::OwnedPlayer& p : welcome.players)
-    if (p.id != kAllPlayers && p.owner != self_) AddPlayer(p.id, p.name, p.owner);
+    if (p.id != kAllPlayers) AddPlayer(p.id, p.name, p.owner);
+  joining_as_.clear();
   for (const wire::Mark& m : welcome.marks) ledger_.SetTaken(m.origin, m.sequence);
   reported_ = ledger_.taken();
   join_state_ = JoinState::kWelcomed;
@@ -592,10 +603,8 @@ void SessionCore::OnPeerGone(PeerKey peer) {
     links_.erase(peer);
     std::optional<MachineId> machine = MachineAt(peer);
     if (!machine) return;
-    // One that proved it leaves and whose link went sent all it will; one
-    // that never made a player has nothing to come back to.
+    // One that proved it leaves and whose link went sent all it will.
     if (leaving_.count(*machine)) return MachineLeaves(*machine);
-    if (!EarnedPlace(*machine)) return DropMachine(*machine, false);
     // One whose link went may come back, where the host may move.
     if (!Migrates())
       DropMachine(*machine);
@@ -788,53 +797,10 @@ bool SessionCore::MissesAny(MachineId id) const {
   return std::any_of(machine.kept.begin(), machine.kept.end(), [](const OutgoingPacket& p) { return p.guaranteed; });
 }
 
-void SessionCore::NotePlayerless(MachineId id) {
-  auto machine = machines_.find(id);
-  if (role_ != Role::kHost || machine == machines_.end() || machine->second.playerless_since || OwnsPlayer(id)) return;
-  machine->second.playerless_since = now_ms_;
-}
-
-bool SessionCore::RoomForMachine() {
-  // Every machine needs a player of its own, the host's included.
-  auto room = [&] { return !Full() && machines_.size() + 1 < description_.max_players; };
-  if (room()) return true;
-  // A machine coming back keeps its place; one that made no player gives
-  // way, the longest without one first.
-  std::optional<MachineId> oldest;
-  for (const auto& [id, machine] : machines_) {
-    const std::optional<uint64_t>& since = machine.playerless_since;
-    if (since && now_ms_ - *since >= kPlayerGraceMs && (!oldest || *since < *machines_.at(*oldest).playerless_since))
-      oldest = id;
-  }
-  if (!oldest) return false;
-  GiveBackPlace(*oldest);
-  return room();
-}
-
-void SessionCore::DropPlayerless() {
-  // One that let its players go keeps its place until a newcomer needs it:
-  // a program may make its next player a while after freeing the last.
-  std::vector<MachineId> late;
-  for (const auto& [id, machine] : machines_)
-    if (!machine.had_player && machine.playerless_since && now_ms_ - *machine.playerless_since >= player_wait_ms_)
-      late.push_back(id);
-  for (MachineId id : late) GiveBackPlace(id);
-}
-
-void SessionCore::GiveBackPlace(MachineId id) {
-  // It finds its game lost, should it still be there.
-  if (std::optional<PeerKey> peer = machines_.at(id).peer)
-    Queue(*peer, wire::Encode(wire::Refused{wire::Refusal::kFull}), true);
-  DropMachine(id, false);
-}
-
 void SessionCore::RemovePlayer(PlayerId id, bool tell_program, std::optional<MachineId> except) {
   auto player = players_.find(id);
   if (player == players_.end()) return;
-  const MachineId owner = player->second.owner;
-  if (auto machine = machines_.find(owner); machine != machines_.end()) machine->second.had_player = true;
   players_.erase(player);
-  NotePlayerless(owner);
   QueueToMembers(wire::Encode(wire::PlayerDestroyed{id}), true, except);
   if (tell_program) Tell(SessionEvent{SessionEvent::Type::kPlayerLeft, 0, 0, id, {}});
 }

@@ -75,13 +75,6 @@ class SessionCore {
   static constexpr uint64_t kReportEveryMs = 200;
   // How often a member on its way follows one machine's word to another.
   static constexpr int kMaxRedirects = 4;
-  // Host: how long a machine that never made a player of its own keeps its
-  // place: the 5 s a joiner waits for its player and a second for its
-  // welcome's way. At the game's machine limit one that has had none for
-  // kPlayerGraceMs (made none yet, or let its players go) gives way to a
-  // newcomer.
-  static constexpr uint64_t kPlayerWaitMs = 6000;
-  static constexpr uint64_t kPlayerGraceMs = 1000;
 
   // What the transport must do after the host went.
   struct HostChange {
@@ -103,10 +96,8 @@ class SessionCore {
     bool missed = false;    // and guaranteed messages to everybody went out meanwhile
   };
 
-  // `rejoin_wait_ms`: how long a machine whose link was lost is kept;
-  // `player_wait_ms`: how long one is kept without a player of its own.
-  explicit SessionCore(uint64_t rejoin_wait_ms = 15000, uint64_t player_wait_ms = kPlayerWaitMs)
-      : rejoin_wait_ms_(rejoin_wait_ms), player_wait_ms_(player_wait_ms) {}
+  // `rejoin_wait_ms`: how long a machine whose link was lost is kept.
+  explicit SessionCore(uint64_t rejoin_wait_ms = 15000) : rejoin_wait_ms_(rejoin_wait_ms) {}
 
   // The first number of the block of 65,536 that machine `id` numbers new
   // players and machines from once it takes over, so that those made on
@@ -127,8 +118,14 @@ class SessionCore {
   SessionDescription Description() const;
 
   void StartHosting(const Guid& application, const SessionDescription& session);
-  // Once the transport reached the host: asks to join.
-  void StartJoining(const Guid& application, const Guid& instance);
+  // Once the transport reached the host: asks to join with a first player
+  // named `player`. A machine is in a game only with a player it made, so
+  // the host takes both in one step, or neither.
+  void StartJoining(const Guid& application, const Guid& instance, const std::string& player);
+  // Refused for want of a place: asks again, on the same link.
+  void RetryJoin();
+  // Member welcomed in: the player it joined with (0 before).
+  PlayerId JoinedPlayer() const;
   // Forgets the session, its players and everything not yet taken.
   void End();
 
@@ -156,8 +153,9 @@ class SessionCore {
   // The link to machine `id`, while it is in.
   std::optional<PeerKey> LinkOf(MachineId id) const;
   // Whether link `peer` to this machine earned a lasting place: it is a
-  // machine's of the session with a player of its own (host), or one that
-  // proved itself and waits for this machine to take over (member).
+  // machine's of the session, which joined with a player of its own and
+  // keeps its place between rounds (host), or one that proved itself and
+  // waits for this machine to take over (member).
   bool HoldsPlace(PeerKey peer) const;
   // Whether a machine of the session is at `address` (as its cookie proves).
   bool KnownMachineAt(MachineAddress address) const;
@@ -213,8 +211,6 @@ class SessionCore {
     std::optional<PeerKey> peer;          // host: its link, while it is in
     std::optional<uint64_t> lost_at;      // host: when its link went, while it is awaited
     std::vector<OutgoingPacket> kept;     // host: messages for it while it is on its way back
-    std::optional<uint64_t> playerless_since;  // host: since when it has no player of its own
-    bool had_player = false;                   // host: it made one once (a place it earned)
   };
   // A message of this machine's player, kept while the host changes.
   struct KeptMessage {
@@ -227,8 +223,6 @@ class SessionCore {
   bool Migrates() const { return (description_.flags & kSessionMigrateHost) != 0; }
   bool IsLocal(PlayerId id) const;
   bool OwnsPlayer(MachineId id) const;
-  // Host: whether machine `id` owns a player or once did.
-  bool EarnedPlace(MachineId id) const;
   std::optional<MachineId> MachineAt(PeerKey peer) const;
   void AddPlayer(PlayerId id, const std::string& name, MachineId owner);
   void NoteMachine(MachineId id);
@@ -236,6 +230,7 @@ class SessionCore {
   MachineAddress Shareable(MachineAddress address) const;
 
   void OnHostPacket(PeerKey from, std::span<const uint8_t> bytes, bool guaranteed);
+  void SendJoin();
   void OnJoin(PeerKey from, const wire::Join& join);
   void OnRejoin(PeerKey from, const wire::Rejoin& rejoin);
   bool ProvesMachine(const wire::Rejoin& rejoin);
@@ -284,13 +279,10 @@ class SessionCore {
   void Await(MachineId id);
   // `may_return`: the machine may come back with the secret it has now.
   void DropMachine(MachineId id, bool may_return = true);
-  // Host: whether one more machine may be in the game; one without a
-  // player past its grace gives way to it where none may.
-  bool RoomForMachine();
-  // Host: machines that made no player in time give their places back.
-  void DropPlayerless();
-  void GiveBackPlace(MachineId id);
-  void NotePlayerless(MachineId id);
+  // Host: whether one more machine may be in the game. Each made a
+  // player and keeps its place, players or not, so machines never
+  // outnumber the players the game may have.
+  bool RoomForMachine() const { return machines_.size() + 1 < description_.max_players; }
   // Host: machine `id` lacks a guaranteed message it was due.
   bool MissesAny(MachineId id) const;
   // Host that took over and found the one it took over from alive, but
@@ -333,7 +325,6 @@ class SessionCore {
   bool Full() const { return players_.size() >= description_.max_players; }
 
   uint64_t rejoin_wait_ms_;
-  uint64_t player_wait_ms_;
   uint64_t now_ms_ = 0;
   Role role_ = Role::kNone;
   JoinState join_state_ = JoinState::kNone;
@@ -363,6 +354,7 @@ class SessionCore {
   // Member asked to take over while it still had its host: the askers,
   // answered once its host was asked.
   std::vector<std::pair<PeerKey, std::vector<uint8_t>>> asked_to_take_over_;
+  std::string joining_as_;  // member waiting for its welcome: its first player's name
   PlayerId next_id_ = kServerPlayer + 1;
   MachineId next_machine_ = 1;
   uint32_t next_request_ = 0;

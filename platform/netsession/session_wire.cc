@@ -33,7 +33,8 @@ constexpr uint8_t kCookieRequestMagic[4] = {'Z', 'V', 'N', 'C'};
 constexpr uint8_t kCookieReplyMagic[4] = {'Z', 'V', 'N', 'K'};
 // 6: a leave proves its sender. 7: connections carry cookies, goodbyes what
 // came before them, and survivors pass on what a machine gone left them.
-constexpr uint8_t kVersion = 7;
+// 8: a machine joins together with its first player.
+constexpr uint8_t kVersion = 8;
 
 class Writer {
  public:
@@ -246,6 +247,7 @@ struct EncodeVisitor {
     w.Bytes(m.application);
     w.Bytes(m.instance);
     w.Bytes(m.proof);
+    w.Name(m.player);
   }
   void operator()(const Welcome& m) {
     w.U8(static_cast<uint8_t>(Tag::kWelcome));
@@ -339,6 +341,7 @@ std::optional<Message> DecodeBody(Tag tag, Reader& r) {
       r.Into(m.application);
       r.Into(m.instance);
       r.Into(m.proof);
+      m.player = r.Name();
       return m;
     }
     case Tag::kWelcome: {

@@ -37,11 +37,13 @@ namespace zv::platform::wire {
 
 // A member asks to join the session, with the proof of its secret (see
 // machine_proof.h): the secret itself never leaves the machine until it
-// comes back after the host changed.
+// comes back after the host changed. It joins together with its first
+// player, named `player`: no machine is in a game without having made one.
 struct Join {
   Guid application{};
   Guid instance{};
   Proof proof{};
+  std::string player;
 };
 struct OwnedPlayer {
   PlayerId id = 0;
@@ -63,9 +65,9 @@ struct Mark {
 };
 // The host takes a member in, or back in after the host changed: the
 // session, the member's number, the host's own number, the other members,
-// every player with the machine that made it, and the last guaranteed
-// message of each machine that the host has (a newcomer takes no earlier
-// one).
+// every player with the machine that made it (a newcomer's first player
+// among them), and the last guaranteed message of each machine that the
+// host has (a newcomer takes no earlier one).
 struct Welcome {
   SessionDescription session;
   MachineId member = 0;
@@ -227,6 +229,6 @@ std::optional<CookieReply> DecodeCookieReply(std::span<const uint8_t> bytes);
 
 // The wire's version, which every cookie is bound to as well, so that
 // machines of other versions do not meet.
-constexpr uint32_t kConnectMagic = 0x5A56'4E37;  // "ZVN7"
+constexpr uint32_t kConnectMagic = 0x5A56'4E38;  // "ZVN8"
 
 }  // namespace zv::platform::wire

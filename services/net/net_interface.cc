@@ -158,21 +158,21 @@ bool NetInterface::HostSession(const std::string& game, const std::string& playe
 JoinOutcome NetInterface::JoinSession(const std::string& player) {
   // Looking again keeps the numbers the program saw: new finds go after them.
   if (!FindSessions(true, net_detail::kFindBeforeJoin)) return JoinOutcome::kFailed;
-  SessionError error = SessionError::kNoSessions;
+  platform::JoinResult joined{SessionError::kNoSessions};
+  // The host makes this machine's player as it takes the machine in.
   if (join_index_ >= 0 && static_cast<size_t>(join_index_) < sessions_.size())
-    error = session_->Join(kApplicationGuid, sessions_[static_cast<size_t>(join_index_)].instance);
-  if (error != SessionError::kNone) {
-    Fail(JoinFailureCode(error));
-    return error == SessionError::kRefused ? JoinOutcome::kRefused : JoinOutcome::kFailed;
+    joined = session_->Join(kApplicationGuid, sessions_[static_cast<size_t>(join_index_)].instance, Cut(player));
+  if (joined.error != SessionError::kNone) {
+    Fail(JoinFailureCode(joined.error));
+    return joined.error == SessionError::kRefused ? JoinOutcome::kRefused : JoinOutcome::kFailed;
   }
   in_session_ = true;
-  std::optional<platform::PlayerId> id = session_->CreatePlayer(Cut(player), false);
-  if (!id) {
+  if (joined.player == 0) {
     CloseSession();
     Fail(net_detail::kJoinPlayer);
     return JoinOutcome::kPlayerFailed;
   }
-  local_player_ = *id;
+  local_player_ = joined.player;
   return JoinOutcome::kJoined;
 }
 
@@ -192,6 +192,9 @@ uint32_t NetInterface::CreatePlayer(const std::string& name) {
     Fail(net_detail::kPlayers);
     return 0;
   }
+  // Messages go from this machine's player: a lobby that freed the one it
+  // joined or hosted with sends from the next it makes.
+  if (local_player_ == 0) local_player_ = *id;
   return *id;
 }
 

@@ -7,6 +7,7 @@
 //               (sequence 1 of ENet's own channel)
 //   messages:N  the first N that carry a guaranteed message of a channel of
 //               the game's (a joiner's Join, and the Join sent again)
+//   random:P    P % of them, any (connection requests included)
 // Where ZV_LOSSY_MARK names a file, it is made as a connection request
 // leaves, so that a test can act the moment the host takes it.
 #define _GNU_SOURCE
@@ -41,13 +42,17 @@ static uint64_t NowMs(void) {
 
 // Whether ZV_LOSSY_DROP loses this datagram of an ENet link that is up (its
 // header names a link, not 0xFFF; not one of the game's own "ZVN"), by the
-// commands it carries.
+// commands it carries, or any of ENet's at random.
 static int Lost(const unsigned char* bytes, size_t length) {
   static const size_t kSize[13] = {0, 8, 48, 44, 8, 4, 6, 8, 24, 8, 12, 16, 24};
   static long messages = -1;
   const char* drop = getenv("ZV_LOSSY_DROP");
   if (messages < 0) messages = drop && strncmp(drop, "messages:", 9) == 0 ? strtol(drop + 9, NULL, 10) : 0;
-  if (length < 4 || memcmp(bytes, "ZVN", 3) == 0 || ((bytes[0] << 8 | bytes[1]) & 0x0FFF) == 0x0FFF) return 0;
+  if (length < 4 || memcmp(bytes, "ZVN", 3) == 0) return 0;
+  static unsigned seed;
+  if (!seed) seed = (unsigned)getpid();
+  if (drop && strncmp(drop, "random:", 7) == 0) return rand_r(&seed) % 100 < atoi(drop + 7);
+  if (((bytes[0] << 8 | bytes[1]) & 0x0FFF) == 0x0FFF) return 0;
   int acknowledges = 0, message = 0;
   for (size_t at = bytes[0] & 0x80 ? 4 : 2; at + 4 <= length;) {
     const unsigned command = bytes[at] & 0x0F;

@@ -21,7 +21,7 @@
 #                                  kept (each link kept up, answering all
 #                                  the game asks, until the game drops it),
 #                                  joined (kept, and asking to join the game
-#                                  with its first message, making no player).
+#                                  with its first message, without a player).
 #                                  Writes "flooding" once every socket has
 #                                  its cookies (or after a second); prints
 #                                  the requests a second, the requests sent,
@@ -31,7 +31,10 @@
 #                                  questions answered on kept links and the
 #                                  datagrams the sockets received. Where
 #                                  ZV_FLOOD_AFTER names a file, the requests
-#                                  begin, and SECONDS count, once it appears
+#                                  begin, and SECONDS count, once it appears;
+#                                  where ZV_FLOOD_FULL is a number, it writes
+#                                  "full" once that many handshakes were
+#                                  begun (each its own link)
 #   netpoke.py fill PORT           fills the receive buffer of the socket at
 #                                  PORT (its program stopped) with garbage
 #                                  until the system drops datagrams for it,
@@ -57,7 +60,7 @@ import struct
 import sys
 import time
 
-VERSION = int(os.environ.get("ZV_NET_WIRE", "7"))
+VERSION = int(os.environ.get("ZV_NET_WIRE", "8"))
 APPLICATION = bytes([0x7d, 0x2f, 0x08, 0x93, 0x0b, 0x73, 0x48, 0xff,
                      0xae, 0x7f, 0x66, 0x83, 0xec, 0x72, 0x6b, 0x21])
 SESSION_PORT = 30620
@@ -170,6 +173,8 @@ def connect(mode, seconds, rate, source, count, ports):
     whatever the game asks until it goes silent, and a new one besides),
     joined (kept, its first message a Join of the game)."""
     after = os.environ.get("ZV_FLOOD_AFTER")
+    full = int(os.environ.get("ZV_FLOOD_FULL") or 0)
+    begun_links = set()
     up = ("kept", "joined")
     sockets = []
     for address in sources(source, count):
@@ -224,6 +229,11 @@ def connect(mode, seconds, rate, source, count, ports):
             for number, raw, channel, sequence, body in cmds:
                 if number == 3:
                     let_in += 1
+                    # The link's own number in the game's answer, and the
+                    # request's: a handshake answered again counts once.
+                    begun_links.add((port, body[4:6], body[40:44]))
+                    if full and len(begun_links) == full:
+                        open("full", "w").close()
                     if mode == "half-open":
                         continue
                     peer, _, outgoing_session = struct.unpack(">HBB", body[4:8])
@@ -231,8 +241,9 @@ def connect(mode, seconds, rate, source, count, ports):
                     finished += 1
                     if mode == "joined":
                         # The game's Join (application, instance, a made-up
-                        # proof) as the link's first guaranteed message.
-                        message = b"\x01" + APPLICATION + game + os.urandom(32)
+                        # proof, from version 8 an empty player's name) as
+                        # the link's first guaranteed message.
+                        message = b"\x01" + APPLICATION + game + os.urandom(32) + b"\x00" * (VERSION >= 8)
                         join = struct.pack(">BBHH", 0x86, 0, 1, len(message)) + message
                 elif own in link.held and mode in up and raw & 0x80:
                     answered += 1

@@ -44,13 +44,26 @@
 #              kept up answering the game, at the host's port while members
 #              2 and 3 join, or at every member while the host crashes;
 #              halfmanyjoin: 400 ports at 2,000 a second, joined once every
-#              place for strangers is taken, so the oldest gives way
+#              place for strangers is taken, so a flooding address gives way
 #   halfonejoin, joinedonejoin
 #              from 300 ports of one other address: handshakes left
-#              half-open, or links kept up that join and make no player
+#              half-open, or links kept up that ask to join without a player
 #   burstjoin  halfmanyjoin's flood at 10,000 a second from the moment member
 #              2's request leaves, each of its datagrams 40 ms late: its
 #              place is kept for the handshake's grace, and it joins
+#   fourjoin, slowjoin
+#              a game of 4 players with one member, joined beside
+#              joinedonejoin's flood, or beside halfmanyjoin's by a member 2
+#              whose datagrams each go 300 ms late
+#   sixjoin    six members join at once, their datagrams 300 ms late and one
+#              in five lost (lossy.c): all six get in
+#   lobby      member 3 frees the player it joined with and makes another
+#              with `create net player`, which sends its blocks
+#   rounds     a game of 4: member 3 frees its player, a newcomer asks for a
+#              place beside joinedonejoin's flood, the host is killed, then
+#              member 1 that took over; 10 s after the second takeover member
+#              3 makes its next player, and members 2 and 3 play: member 3
+#              kept its place throughout, the newcomer got none
 #   lossyjoin, latejoin
 #              member 2 joins 400 ms round trip away (lossy.c), losing every
 #              acknowledgement of the handshake's last step (its Join comes
@@ -108,10 +121,10 @@ shift 3
 # processor they can get, which would starve the others' machines into
 # real silences.
 waves=("crash stall stall3 leave1.5 leave3 lossm1 lossm2 p1.5 p1.5h p3 p3h p10 p10h p14 p14h ftphint mcrash mstop
-  mstop3 mstop20 byeall byehost byeone owncrash ownjoin ftpshort ftpstop ftpstall lossyjoin latejoin"
+  mstop3 mstop20 byeall byehost byeone owncrash ownjoin ftpshort ftpstop ftpstall lossyjoin latejoin sixjoin lobby"
   "connflood joinflood manyjoin" "flood" "manycrash"
-  "halfownjoin halfmanyjoin finownjoin finmanyjoin halfonejoin burstjoin" "keptownjoin keptmanyjoin halfowncrash halfmanycrash joinedonejoin"
-  "finowncrash finmanycrash keptowncrash keptmanycrash")
+  "halfownjoin halfmanyjoin finownjoin finmanyjoin halfonejoin burstjoin fourjoin slowjoin"
+  "keptownjoin keptmanyjoin halfowncrash halfmanycrash joinedonejoin" "finowncrash finmanycrash keptowncrash keptmanycrash rounds")
 # "games" plays the first wave alone, which mostly waits on its games'
 # paces, and "floods" the others; scenarios named on the command line run
 # alone, each in its wave.
@@ -157,6 +170,15 @@ wait_for() {  # FILE SECONDS
   local end=$(( $(now_ms) + $2 * 1000 ))
   while [ ! -e "$1" ]; do
     [ "$(now_ms)" -ge "$end" ] && return 1
+    sleep 0.05
+  done
+}
+
+# Until FILE appears, or the process PID ended without it.
+wait_made() {  # PID FILE SECONDS
+  local end=$(( $(now_ms) + $3 * 1000 ))
+  until [ -e "$2" ]; do
+    kill -0 "$1" 2>/dev/null && [ "$(now_ms)" -lt "$end" ] || { [ -e "$2" ]; return; }
     sleep 0.05
   done
 }
@@ -214,8 +236,8 @@ start_connect_flood() {  # SECONDS PORT...
   flood_seconds=$1 flood_ports=$(( $# - 1 ))
   own_rate=$(own_traffic)
   read -r udp_in udp_noport udp_full < <(python3 "$src/netpoke.py" udp)
-  rm -f flooding
-  ZV_FLOOD_AFTER=$flood_after python3 "$src/netpoke.py" connect "$flood_mode" "$1" "$flood_at_rate" "$flood_from" "$flood_sockets" "${@:2}" \
+  rm -f flooding full
+  ZV_FLOOD_AFTER=$flood_after ZV_FLOOD_FULL=$flood_full python3 "$src/netpoke.py" connect "$flood_mode" "$1" "$flood_at_rate" "$flood_from" "$flood_sockets" "${@:2}" \
     > connect.txt &
   flood_pid=$!
   wait_for flooding 10
@@ -427,11 +449,12 @@ run_one() {
   hostblocks=$blocks
   # Rows whose host crashes, and those whose members 2 and 3 join during a
   # flood.
-  local crashed= flood_join= lossy= join_delay=0 flood_after=
+  local crashed= flood_join= lossy= join_delay=0 flood_after= flood_full= players=8 members=3
   case $s in crash | connflood | owncrash | manycrash | *owncrash | *manycrash | lossm*) crashed=1 ;; esac
   case $s in lossyjoin) lossy=handshake ;; latejoin) lossy=messages:2 ;; esac
-  case $s in lossyjoin | latejoin) ;; joinflood | ownjoin | manyjoin | *join) flood_join=1 ;; esac
-  case $s in crash | connflood | owncrash | manycrash | *owncrash | *manycrash) hostblocks=8 ;; lossm*) hostblocks=16 ;; esac
+  case $s in lossyjoin | latejoin | sixjoin) ;; joinflood | ownjoin | manyjoin | *join) flood_join=1 ;; esac
+  case $s in crash | connflood | owncrash | manycrash | *owncrash | *manycrash) hostblocks=8 ;; lossm*) hostblocks=16 ;; rounds) hostblocks=0 ;; esac
+  case $s in fourjoin | slowjoin | rounds) players=4 ;; sixjoin) members=6 ;; esac
   case $s in
     connflood | joinflood) flood_mode=forged flood_from=127.0.0.2 flood_sockets=200 flood_at_rate=$flood_rate ;;
     manyjoin) flood_mode=forged flood_from=127.0.1.1-200 flood_sockets=200 flood_at_rate=$flood_rate ;;
@@ -445,20 +468,29 @@ run_one() {
       # More than a machine's 256 places, as 300 links from one address
       # split games: 300 ports of it, or two ports of each of 200 addresses.
       case $s in *owncrash | *one*) flood_sockets=300 ;; *manycrash) flood_sockets=400 ;; esac
-      # At a pace that leaves a joiner its turn (README).
+      # At a pace that leaves a joiner its turn (README), joined once every
+      # place for strangers is taken.
       [ "$s" = halfmanyjoin ] && flood_sockets=400 flood_at_rate=$(( genuine_rate && genuine_rate < 2000 ? genuine_rate : 2000 ))
+      [ "$s" = halfmanyjoin ] && flood_full=256
       ;;
     burstjoin)
-      # Member 2 has its player 120 ms after the host took its request (two
-      # sends 40 ms late), long after member 3; the flood fills every place
-      # within 30 ms, and would take its place then but for its grace.
+      # Member 2 is in with its player 80 ms after the host took its request
+      # (a send 40 ms late each way), long after member 3; the flood fills
+      # every place within 30 ms, and would take its place then but for its
+      # grace.
       flood_mode=half-open flood_from=127.0.1.1-200 flood_sockets=400 flood_at_rate=10000
       join_delay=40 flood_after=burst
+      ;;
+    fourjoin | rounds) flood_mode=joined flood_from=127.0.1.1 flood_sockets=300 flood_at_rate=$genuine_rate ;;
+    slowjoin)
+      flood_mode=half-open flood_from=127.0.1.1-200 flood_sockets=400 flood_full=256 join_delay=300
+      flood_at_rate=$(( genuine_rate && genuine_rate < 2000 ? genuine_rate : 2000 ))
       ;;
   esac
   rm -rf "$d" && mkdir -p "$d" && cp "$src/host.kqa" "$src/member.kqa" "$d" && cd "$d" || return 1
   echo "$blocks" > blocks.txt
   echo "$hostblocks" > hostblocks.txt
+  echo "$players" > players.txt
   # Large blocks fill a link's window: its speed shows.
   local size=${ZV_NET_FAULTS_SIZE:-}
   [ "$s" = mstop3 ] && size=16000
@@ -469,18 +501,21 @@ run_one() {
   case $s in lossm*) touch holdlast.txt ;; esac
   [ -n "$flood_join" ] && touch holdjoin2.txt holdjoin3.txt
   [ -n "$lossy" ] && touch holdjoin2.txt
+  [ "$s" = sixjoin ] && touch holdjoin{1..6}.txt
   "$zv" run --headless host.kqa > host.log 2>&1 &
   hp=$!
   wait_for hosting.txt 20 || { echo "$s: the host did not start"; return 1; }
-  for i in 1 2 3; do
+  for i in $(seq "$members"); do
     local -a shim=()
     [ -n "$lossy" ] && [ "$i" = 2 ] && shim=(env LD_PRELOAD="$ZV_NET_FAULTS_LOSSY" ZV_LOSSY_DELAY_MS=400 ZV_LOSSY_DROP=$lossy)
     [ "$join_delay" != 0 ] && [ "$i" = 2 ] &&
       shim=(env LD_PRELOAD="$ZV_NET_FAULTS_LOSSY" ZV_LOSSY_DELAY_MS=$join_delay ZV_LOSSY_MARK=$flood_after)
+    [ "$s" = sixjoin ] && shim=(env LD_PRELOAD="$ZV_NET_FAULTS_LOSSY" ZV_LOSSY_DELAY_MS=300 ZV_LOSSY_DROP=random:20)
     "${shim[@]}" "$zv" run --headless member.kqa "$i" > "m$i.log" 2>&1 &
     mp[$i]=$!
     [ -n "$flood_join" ] && [ "$i" != 1 ] && continue
     [ -n "$lossy" ] && [ "$i" = 2 ] && continue
+    [ "$s" = sixjoin ] && continue
     if ! wait_for "m$i.joined" 20; then
       echo "$s: member $i did not join"
       return 1
@@ -492,8 +527,9 @@ run_one() {
     # 2's request.
     start_connect_flood 10 30620
     [ "$s" = ownjoin ] && sleep 2.5
-    # Every place for strangers taken before anyone joins.
-    [ "$s" = halfmanyjoin ] && sleep 1
+    # Every place for strangers taken before anyone joins: the flood saw a
+    # handshake begun for each.
+    [ -n "$flood_full" ] && ! wait_for full 10 && unmet="the flood never took every place for strangers"
     flood_at=$(now_ms)
     touch join.txt
     for i in 2 3; do
@@ -515,12 +551,60 @@ run_one() {
     [ -n "$took" ] || { echo "$s: member 2 did not join"; return 1; }
     [ "$took" -ge 1600 ] || { echo "$s: the precondition failed: m2's datagrams were not held back"; return 75; }
   fi
+  if [ "$s" = sixjoin ]; then
+    # Four round trips of 300 ms at least, or the datagrams were not held
+    # back; each join within its wait, or it says why not.
+    touch join.txt
+    local took= all=
+    for i in $(seq 6); do
+      took=
+      wait_made "${mp[$i]}" "m$i.joined" 20 && took=$(tr -d '\r\0' < "m$i.joined")
+      all="$all m$i ${took:-none}"
+      [ -n "$took" ] || { failed=1; echo "$s: member $i did not join: $(tr -d '\r\0' < "m$i.log")"; }
+      [ -z "$took" ] || [ "$took" -ge 1200 ] || unmet="the datagrams were not held back"
+    done
+    echo "$s: six members joined at once:$all ms"
+    [ "$failed" = 0 ] || return 1
+  fi
   for i in 1 2 3; do
     if ! wait_for "m$i.seen" 20; then
       echo "$s: member $i did not hear of every player"
       return 1
     fi
   done
+  if [ "$s" = lobby ] || [ "$s" = rounds ]; then
+    # Member 3 frees the player it joined with: between rounds, or in a
+    # lobby, which makes the next at once.
+    touch free3.txt
+    wait_for m3.freed 20 || { echo "$s: member 3 did not free its player"; return 1; }
+    [ "$s" = lobby ] && touch again3.txt && ! wait_for m3.again 20 && { echo "$s: member 3 made no player"; return 1; }
+  fi
+  if [ "$s" = rounds ]; then
+    # A newcomer asks for member 3's place in the full game, beside links
+    # that join without a player.
+    start_connect_flood 8 30620
+    "$zv" run --headless member.kqa 4 > m4.log 2>&1 &
+    wait_made $! m4.joined 20
+    flood_done "at the host's port while a newcomer asked to join"
+    echo "$s: the newcomer: $(tr -d '\r\0' < m4.log)"
+    [ -e m4.joined ] && { echo "$s: the newcomer took a place in a full game"; failed=1; }
+    # Two takeovers while member 3 has no player: the host killed, then
+    # member 1, which took over. Member 3 stays between rounds past the 6 s
+    # a machine without a player was kept from its return to the new host,
+    # then makes its next player.
+    kill -KILL "$hp"
+    local killed_at; killed_at=$(now_ms)
+    wait_for m1.hosting 30 || { echo "$s: member 1 did not take over"; return 1; }
+    kill -KILL "${mp[1]}"
+    # Neither sent a block, and member 1 says nothing more.
+    tell s0.sent 0
+    tell s1.sent 0
+    tell m1.txt "m1 killed before its blocks"
+    wait_for m2.hosting 30 || { echo "$s: member 2 did not take over"; return 1; }
+    sleep_until $(( $(date +%s%3N -r m2.hosting) + 10000 ))
+    touch again3.txt
+    wait_made "${mp[3]}" m3.again 20 || { echo "$s: member 3 made no player: $(tr -d '\r\0' < m3.log)"; return 1; }
+  fi
   touch go.txt
   case $s in lossm*) sleep 1 ;; *) sleep 3 ;; esac
   local fault_at; fault_at=$(now_ms)
@@ -605,7 +689,8 @@ run_one() {
         hinted_before "$(date +%s%3N -r ftp.done)" || late_hint=1
       fi
       ;;
-    lossyjoin | latejoin) ;;
+    lossyjoin | latejoin | sixjoin | lobby) ;;
+    rounds) fault_at=$killed_at ;;
     joinflood | ownjoin | manyjoin | *join)
       flood_done "at the host's port while members 2 and 3 joined"
       ;;
@@ -683,6 +768,7 @@ run_one() {
     crash | stall* | lossm* | p10* | p14* | connflood | owncrash | manycrash | *owncrash | *manycrash) want=1; quiet= ;;
     leave*) quiet=; quitter=3 ;;
     mcrash) quiet=; quitter=3 ;;
+    rounds) want=1; quiet= ;;
   esac
   case $s in stall*) quitter=0 ;; esac
   case $s in
@@ -696,7 +782,7 @@ run_one() {
   local -A lines
   for who in host m1 m2 m3; do
     [ "$who" = host ] && [ -n "$crashed" ] && continue
-    [ "$who$s" = m3mcrash ] && continue
+    case $who$s in m3mcrash | hostrounds | m1rounds) continue ;; esac
     line=$(tr -d '\r\0' < "$who.txt" 2>/dev/null)
     lines[$who]=$line
     echo "$s: ${line:-$who wrote nothing}"
@@ -714,11 +800,13 @@ run_one() {
   if [ -n "$flood_join" ]; then
     # A join beside the flood takes at most a second longer than member 1's
     # before it, and than the host was held still meanwhile, in this run
-    # (ZV_NET_FAULTS_JOIN_SLACK_MS where not a second), and 4 sends held back.
+    # (ZV_NET_FAULTS_JOIN_SLACK_MS where not a second), and the 5 sends held
+    # back before its Join is in (two searches, the cookie's, the request's,
+    # the Join's).
     local base host_still bound took
     base=$(tr -d '\r\0' < m1.joined)
     host_still=$(field "${lines[host]}" joinstill)
-    bound=$(( base + ${ZV_NET_FAULTS_JOIN_SLACK_MS:-1000} + ${host_still:-0} + 4 * join_delay ))
+    bound=$(( base + ${ZV_NET_FAULTS_JOIN_SLACK_MS:-1000} + ${host_still:-0} + 5 * join_delay ))
     for i in 2 3; do
       took=$(tr -d '\r\0' 2>/dev/null < "m$i.joined")
       joins="$joins m$i ${took:-none} ms"

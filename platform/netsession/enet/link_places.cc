@@ -1,6 +1,5 @@
 #include "platform/netsession/enet/link_places.h"
 
-#include <algorithm>
 #include <utility>
 
 namespace zv::platform {
@@ -27,17 +26,31 @@ ENetPeer* LinkPlaces::AskerAt(const ENetAddress& from) {
   return nullptr;
 }
 
-std::vector<ENetPeer*>* LinkPlaces::StrangersAt(uint32_t host) {
+size_t LinkPlaces::CountAt(uint32_t host) const {
   auto address = addresses_.find(host);
-  if (address == addresses_.end()) return nullptr;
-  // A handful at most: those ENet let go of are forgotten on the way.
-  std::vector<ENetPeer*> stale;
-  for (ENetPeer* peer : address->second.strangers)
-    if (!Valid(peer, links_.at(peer))) stale.push_back(peer);
-  for (ENetPeer* peer : stale) Remove(peer);
-  address = addresses_.find(host);
-  if (address == addresses_.end() || address->second.lasting > 0) return nullptr;
-  return &address->second.strangers;
+  return address == addresses_.end() ? 0 : address->second.size();
+}
+
+ENetPeer* LinkPlaces::OldestAt(uint32_t host) {
+  for (auto address = addresses_.find(host); address != addresses_.end(); address = addresses_.find(host)) {
+    ENetPeer* peer = address->second.begin()->second;
+    if (Valid(peer, links_.at(peer))) return peer;
+    Remove(peer);
+  }
+  return nullptr;
+}
+
+ENetPeer* LinkPlaces::OldestOfMost(size_t* count) {
+  while (!by_count_.empty()) {
+    const auto [most, since, host] = *by_count_.begin();
+    if (ENetPeer* peer = addresses_.at(host).begin()->second; Valid(peer, links_.at(peer))) {
+      *count = most;
+      return peer;
+    } else {
+      Remove(peer);
+    }
+  }
+  return nullptr;
 }
 
 ENetPeer* LinkPlaces::Oldest() {
@@ -49,14 +62,27 @@ ENetPeer* LinkPlaces::Oldest() {
   return nullptr;
 }
 
+ENetPeer* LinkPlaces::GivesWayTo(uint32_t host, uint64_t now) {
+  auto past_grace = [&](const ENetPeer* peer) { return now - links_.at(peer).since >= kHandshakeGraceMs; };
+  const size_t mine = CountAt(host);
+  size_t most = 0;
+  ENetPeer* top = OldestOfMost(&most);
+  if (!top) return nullptr;
+  // An address crowding out others has no grace against one holding far
+  // fewer; against one holding nearly as many it has, so that two such do
+  // not push each other's joiners out by turns.
+  if (most >= mine + 2 || (most == mine + 1 && past_grace(top))) return top;
+  ENetPeer* own = OldestAt(host);
+  return own && past_grace(own) ? own : nullptr;
+}
+
 bool LinkPlaces::Admit(ENetHost* host, uint32_t connect_id, bool known, uint64_t now) {
   const ENetAddress from = host->receivedAddress;
-  auto past_grace = [&](const ENetPeer* peer) { return now - links_.at(peer).since >= kHandshakeGraceMs; };
   if (ENetPeer* own = AskerAt(from)) {
     // The same request again is ENet's to recognise; a new one takes the
     // older link's place once that had its time to finish.
     if (own->connectID == connect_id) return true;
-    if (!past_grace(own)) return false;
+    if (now - links_.at(own).since < kHandshakeGraceMs) return false;
     Close(own);
     return Place(host, connect_id, now);
   }
@@ -68,19 +94,10 @@ bool LinkPlaces::Admit(ENetHost* host, uint32_t connect_id, bool known, uint64_t
     }
     return Place(host, connect_id, now, true);
   }
-  if (std::vector<ENetPeer*>* strangers = StrangersAt(from.host); strangers && strangers->size() >= kPlacesPerAddress) {
-    // The address's own oldest gives way, or nobody.
-    ENetPeer* oldest = *std::min_element(strangers->begin(), strangers->end(), [&](ENetPeer* a, ENetPeer* b) {
-      return links_.at(a).since < links_.at(b).since;
-    });
-    if (!past_grace(oldest)) return false;
-    Close(oldest);
-    return Place(host, connect_id, now);
-  }
   if (by_age_.size() < stranger_places_ && FreePlace(host)) return Place(host, connect_id, now);
-  ENetPeer* oldest = Oldest();
-  if (!oldest || !past_grace(oldest)) return false;
-  Close(oldest);
+  ENetPeer* gives_way = GivesWayTo(from.host, now);
+  if (!gives_way) return false;
+  Close(gives_way);
   return Place(host, connect_id, now);
 }
 
@@ -92,33 +109,44 @@ bool LinkPlaces::Place(ENetHost* host, uint32_t connect_id, uint64_t now, bool l
   return true;
 }
 
-void LinkPlaces::Note(ENetPeer* peer, Link link) {
-  Address& address = addresses_[link.from.host];
-  if (link.lasting) {
-    ++address.lasting;
-  } else {
-    address.strangers.push_back(peer);
-    askers_[AskerKey(link.from)] = peer;
-    by_age_.emplace(link.since, peer);
+void LinkPlaces::Unrank(uint32_t host) {
+  auto address = addresses_.find(host);
+  if (address != addresses_.end()) by_count_.erase({address->second.size(), address->second.begin()->first, host});
+}
+
+void LinkPlaces::Rank(uint32_t host) {
+  auto address = addresses_.find(host);
+  if (address == addresses_.end()) return;
+  if (address->second.empty()) {
+    addresses_.erase(address);
+    return;
   }
+  by_count_.insert({address->second.size(), address->second.begin()->first, host});
+}
+
+void LinkPlaces::Note(ENetPeer* peer, Link link) {
   links_[peer] = link;
+  if (link.lasting) return;
+  Unrank(link.from.host);
+  addresses_[link.from.host].insert({link.since, peer});
+  Rank(link.from.host);
+  askers_[AskerKey(link.from)] = peer;
+  by_age_.insert({link.since, peer});
 }
 
 void LinkPlaces::Remove(const ENetPeer* peer) {
   auto it = links_.find(peer);
   if (it == links_.end()) return;
-  const Link& link = it->second;
-  auto address = addresses_.find(link.from.host);
-  if (link.lasting) {
-    --address->second.lasting;
-  } else {
-    std::erase(address->second.strangers, peer);
-    auto asker = askers_.find(AskerKey(link.from));
-    if (asker != askers_.end() && asker->second == peer) askers_.erase(asker);
-    by_age_.erase({link.since, const_cast<ENetPeer*>(peer)});
-  }
-  if (address->second.lasting == 0 && address->second.strangers.empty()) addresses_.erase(address);
+  const Link link = it->second;
   links_.erase(it);
+  if (link.lasting) return;
+  const Aged aged{link.since, const_cast<ENetPeer*>(peer)};
+  Unrank(link.from.host);
+  addresses_[link.from.host].erase(aged);
+  Rank(link.from.host);
+  auto asker = askers_.find(AskerKey(link.from));
+  if (asker != askers_.end() && asker->second == peer) askers_.erase(asker);
+  by_age_.erase(aged);
 }
 
 bool LinkPlaces::MakePlace(ENetHost* host) {

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <set>
+#include <tuple>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -13,22 +14,23 @@ namespace zv::platform {
 
 // Which links to one ENet host keep their places. A cookie proves only that
 // a stranger can receive at its address and port, and one address has
-// 64,000 ports: a link earns a lasting place only by joining with a player
-// of its own (the session says so). Until then it is a stranger's, and:
-// - a handshake in progress keeps its place for kHandshakeGraceMs, many
-//   loopback round trips of a loaded machine, so that no later handshake
-//   pushes a joiner out before it could answer;
+// 64,000 ports: a link earns a lasting place only by joining, which a
+// machine does together with its first player (the session says so).
+// Until then it is a stranger's, and:
 // - one address and port holds at most one stranger's link: a new request
-//   from there takes the older link's place once that had its grace;
-// - one address holds at most kPlacesPerAddress strangers' links, whatever
-//   its ports, unless a link of it has a lasting place (a player's machine
-//   is there): a new request from it takes the place of its own oldest past
-//   its grace, or is turned away;
-// - strangers hold at most `stranger_places` places, and where those are
-//   taken or no place is free, a new handshake takes the place of the
-//   oldest stranger past its grace, or is turned away. So a link still
-//   trying to join (its Join lost on the way, say) loses its place only
-//   where that is needed.
+//   from there takes the older link's place once that had its handshake's
+//   grace of kHandshakeGraceMs, many loopback round trips of a loaded
+//   machine, so that it could answer first;
+// - strangers hold at most `stranger_places` places. Where those are taken
+//   or no place is free, the address holding the most strangers' links
+//   gives way, its oldest first: at once to a request from an address
+//   holding at least two fewer, past its grace to one holding one fewer.
+//   Otherwise the asking address's own oldest gives way past its grace, or
+//   the request is turned away. So no address, whatever its ports and
+//   requests, keeps another out, and players behind one address (one NAT)
+//   are never pushed out by each other while places are free; a link
+//   still trying to join (its Join lost on the way, say) loses its place
+//   only where that is needed.
 // Links that joined, this machine's own links and those of known machines
 // (members of the session, at the address and port their cookie proves)
 // never give way to a stranger; a known machine, or this machine opening a
@@ -38,7 +40,6 @@ namespace zv::platform {
 class LinkPlaces {
  public:
   static constexpr uint64_t kHandshakeGraceMs = 250;
-  static constexpr size_t kPlacesPerAddress = 4;
 
   explicit LinkPlaces(size_t stranger_places) : stranger_places_(stranger_places) {}
 
@@ -67,6 +68,7 @@ class LinkPlaces {
     links_.clear();
     askers_.clear();
     addresses_.clear();
+    by_count_.clear();
     by_age_.clear();
     closed_.clear();
   }
@@ -79,31 +81,50 @@ class LinkPlaces {
     bool lasting = false;
     ENetAddress from{};
   };
-  struct Address {
-    std::vector<ENetPeer*> strangers;
-    size_t lasting = 0;
+  using Aged = std::pair<uint64_t, ENetPeer*>;  // a stranger's link by its age
+  // An address's strangers' links, oldest first.
+  using Strangers = std::set<Aged>;
+  // Addresses by the strangers' links they hold, most first, then by the
+  // age of their oldest: (count, oldest, address).
+  struct MostFirst {
+    bool operator()(const std::tuple<size_t, uint64_t, uint32_t>& a,
+                    const std::tuple<size_t, uint64_t, uint32_t>& b) const {
+      if (std::get<0>(a) != std::get<0>(b)) return std::get<0>(a) > std::get<0>(b);
+      return std::make_pair(std::get<1>(a), std::get<2>(a)) < std::make_pair(std::get<1>(b), std::get<2>(b));
+    }
   };
   bool Valid(const ENetPeer* peer, const Link& link) const {
     return peer->state != ENET_PEER_STATE_DISCONNECTED && peer->connectID == link.connect_id;
   }
   // The valid stranger's link that asked from `from`'s address and port.
   ENetPeer* AskerAt(const ENetAddress& from);
-  // The strangers' links of `from`'s address, those ENet let go of forgotten.
-  std::vector<ENetPeer*>* StrangersAt(uint32_t host);
-  // The oldest stranger's link.
+  // How many strangers' links address `host` holds.
+  size_t CountAt(uint32_t host) const;
+  // The valid oldest stranger's link of address `host`, of the address
+  // holding the most, or of all; those ENet let go of forgotten on the way.
+  ENetPeer* OldestAt(uint32_t host);
+  ENetPeer* OldestOfMost(size_t* count);
   ENetPeer* Oldest();
+  // The stranger's link that gives way to a request from address `host`
+  // where places are short; none where every candidate keeps its place.
+  ENetPeer* GivesWayTo(uint32_t host, uint64_t now);
   // Notes the request about to be let in at the place ENet gives it.
   // `lasting`: a known machine's.
   bool Place(ENetHost* host, uint32_t connect_id, uint64_t now, bool lasting = false);
   void Note(ENetPeer* peer, Link link);
   void Remove(const ENetPeer* peer);
   void Close(ENetPeer* peer);
+  // Takes address `host`'s entry out of by_count_ before its strangers
+  // change, and puts it back after.
+  void Unrank(uint32_t host);
+  void Rank(uint32_t host);
 
   size_t stranger_places_;
   std::unordered_map<const ENetPeer*, Link> links_;
   std::unordered_map<uint64_t, ENetPeer*> askers_;  // strangers' links by address and port
-  std::unordered_map<uint32_t, Address> addresses_;
-  std::set<std::pair<uint64_t, ENetPeer*>> by_age_;  // strangers' links, oldest first
+  std::unordered_map<uint32_t, Strangers> addresses_;
+  std::set<std::tuple<size_t, uint64_t, uint32_t>, MostFirst> by_count_;
+  std::set<Aged> by_age_;  // strangers' links, oldest first
   std::vector<const ENetPeer*> closed_;
 };
 

@@ -151,8 +151,9 @@ class EnetSessionTest : public ::testing::Test {
     std::optional<std::vector<SessionDescription>> found = FindTheSession(*session);
     EXPECT_TRUE(found && found->size() == 1);
     if (!found || found->empty()) return nullptr;
-    EXPECT_EQ(session->Join(kApp, (*found)[0].instance), SessionError::kNone);
-    *id = session->CreatePlayer(player, false).value_or(0);
+    const JoinResult joined = session->Join(kApp, (*found)[0].instance, player);
+    EXPECT_EQ(joined.error, SessionError::kNone);
+    *id = joined.player;
     return session;
   }
   // The same, serviced on a thread of its own.
@@ -215,12 +216,12 @@ class ScriptedHost {
         std::optional<wire::Message> m = wire::Decode({event.packet->data, event.packet->dataLength});
         enet_packet_destroy(event.packet);
         if (!m) continue;
-        if (std::holds_alternative<wire::Join>(*m)) {
+        if (const auto* join = std::get_if<wire::Join>(&*m)) {
           wire::Welcome welcome;
           welcome.session = SessionDescription{kInstance, "Script", kSessionMigrateHost, 1, 4};
           welcome.member = 1;
           welcome.machines = {wire::Machine{0, {}, Proof{}}};
-          welcome.players = {wire::OwnedPlayer{kServerPlayer, 0, "host"}};
+          welcome.players = {wire::OwnedPlayer{kServerPlayer, 0, "host"}, wire::OwnedPlayer{5, 1, join->player}};
           Put(wire::Encode(welcome));
         } else if (const auto* create = std::get_if<wire::CreatePlayer>(&*m)) {
           Put(wire::Encode(wire::PlayerCreated{create->request, 5, 1, create->name}));
@@ -268,8 +269,7 @@ TEST_F(EnetSessionTest, AMemberTakesGuaranteedMessagesOnlyInTheirSendersOrder) {
     auto member = network->Open(0, "");
     std::optional<std::vector<SessionDescription>> found = FindTheSession(*member);
     ASSERT_TRUE(found && found->size() == 1);
-    ASSERT_EQ(member->Join(kApp, ScriptedHost::kInstance), SessionError::kNone);
-    ASSERT_EQ(member->CreatePlayer("bob", false), PlayerId{5});
+    ASSERT_EQ(member->Join(kApp, ScriptedHost::kInstance, "bob").player, PlayerId{5});
     for (uint32_t k : c.sent) {
       const std::vector<uint8_t> letter = {static_cast<uint8_t>('a' + k - 1)};
       scripted.Send(wire::Data{0, k, kServerPlayer, kAllPlayers, letter, k - 1});
@@ -310,7 +310,7 @@ TEST_F(EnetSessionTest, FindsNothingWhereNobodyHosts) {
   auto found = session->FindSessions(kApp);
   ASSERT_TRUE(found);
   EXPECT_TRUE(found->empty());
-  EXPECT_EQ(session->Join(kApp, Guid{1}), SessionError::kNoSessions);
+  EXPECT_EQ(session->Join(kApp, Guid{1}, "bob").error, SessionError::kNoSessions);
 }
 
 TEST_F(EnetSessionTest, FindsJoinsTalksAndLeaves) {
@@ -326,9 +326,8 @@ TEST_F(EnetSessionTest, FindsJoinsTalksAndLeaves) {
   EXPECT_EQ((*found)[0].current_players, 1u);
   EXPECT_EQ((*found)[0].max_players, 4u);
 
-  ASSERT_EQ(member->Join(kApp, (*found)[0].instance), SessionError::kNone);
-  std::optional<PlayerId> bob = member->CreatePlayer("bob", false);
-  ASSERT_TRUE(bob);
+  std::optional<PlayerId> bob = member->Join(kApp, (*found)[0].instance, "bob").player;
+  ASSERT_NE(bob, PlayerId{0});
   EXPECT_EQ(member->Players()->size(), 2u);
   std::optional<SessionEvent> joined = WaitForEvent(*host);
   ASSERT_TRUE(joined);
@@ -375,7 +374,7 @@ TEST_F(EnetSessionTest, AMemberLosesTheSessionWhenTheHostEndsIt) {
   auto member = network->Open(0, "");
   auto found = FindTheSession(*member);
   ASSERT_EQ(found->size(), 1u);
-  ASSERT_EQ(member->Join(kApp, (*found)[0].instance), SessionError::kNone);
+  ASSERT_EQ(member->Join(kApp, (*found)[0].instance, "bob").error, SessionError::kNone);
   // The host ends its session while the member's program is not looking.
   std::thread closer([&] { host->Run([](NetSession& s) { s.Close(); return 0; }); });
   std::optional<SessionEvent> lost = WaitForEvent(*member);
@@ -390,7 +389,7 @@ TEST_F(EnetSessionTest, AFullSessionRefusesTheJoin) {
   auto member = network->Open(0, "");
   auto found = FindTheSession(*member);
   ASSERT_EQ(found->size(), 1u);
-  EXPECT_EQ(member->Join(kApp, (*found)[0].instance), SessionError::kRefused);
+  EXPECT_EQ(member->Join(kApp, (*found)[0].instance, "bob").error, SessionError::kRefused);
 }
 
 TEST_F(EnetSessionTest, OnlyOneSessionAtATime) {
@@ -473,8 +472,7 @@ TEST_F(EnetSessionTest, AMemberThatStoodStillWaitsForTheNextHostWhileItAnswers) 
   auto joined = [&](SessionNetwork& net, const std::string& name) -> std::unique_ptr<ServicedSession> {
     auto session = net.Open(0, "");
     std::optional<std::vector<SessionDescription>> found = FindTheSession(*session);
-    if (!found || found->size() != 1 || session->Join(kApp, (*found)[0].instance) != SessionError::kNone ||
-        !session->CreatePlayer(name, false))
+    if (!found || found->size() != 1 || session->Join(kApp, (*found)[0].instance, name).error != SessionError::kNone)
       return nullptr;
     return std::make_unique<ServicedSession>(std::move(session));
   };
@@ -524,8 +522,7 @@ TEST_F(EnetSessionTest, AMemberFloodingAStalledHostStaysBoundedAndLosesNoGuarant
   auto member = network->Open(0, "");
   std::optional<std::vector<SessionDescription>> found = FindTheSession(*member);
   ASSERT_TRUE(found && found->size() == 1);
-  ASSERT_EQ(member->Join(kApp, (*found)[0].instance), SessionError::kNone);
-  const PlayerId bob = member->CreatePlayer("bob", false).value_or(0);
+  const PlayerId bob = member->Join(kApp, (*found)[0].instance, "bob").player;
   ASSERT_NE(bob, 0u);
   ASSERT_TRUE(WaitForEvent(*host));  // bob joined
 

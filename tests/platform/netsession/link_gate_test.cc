@@ -235,8 +235,8 @@ TEST(LinkGate, LetsInOnlyRequestsWithTheirOwnCookie) {
 // port 9 (`same`: the asker's request again). Four places (or the row's),
 // strangers (links not joined) may hold all but one. Each row lists the
 // links, oldest first, with how many ms ago each came (a port: at the
-// asker's address), and says whether the request is let in and which link
-// (in the row's order) gives way.
+// asker's address, or at 127.0.0.30 where the row says), and says whether
+// the request is let in and which link (in the row's order) gives way.
 TEST(LinkPlaces, AStrangerGivesWayOnlyToWhatThePlacesRulesSay) {
   constexpr uint64_t kGrace = LinkPlaces::kHandshakeGraceMs;
   enum Kind { kHalfOpen, kFinished, kJoined, kOwn };
@@ -244,6 +244,7 @@ TEST(LinkPlaces, AStrangerGivesWayOnlyToWhatThePlacesRulesSay) {
     Kind kind;
     uint64_t age_ms = 0;
     uint16_t port = 0;
+    bool at_30 = false;
   };
   struct Case {
     const char* what;
@@ -271,14 +272,15 @@ TEST(LinkPlaces, AStrangerGivesWayOnlyToWhatThePlacesRulesSay) {
        {{kJoined, 9}, {kFinished, 5}, {kHalfOpen, 2}, {kOwn}}, true, false, true, 1},
       {"a known machine: never a link that joined", {{kJoined}, {kOwn}, {kJoined}, {kOwn}}, true, false, false, -1},
       {"a stranger long past its wait while places are free", {{kFinished, 60000}}, false, false, true, -1, 8},
-      {"the asker's address holds four: its own oldest past its grace",
-       {{kHalfOpen, kGrace + 9}, {kHalfOpen, kGrace + 5, 1}, {kFinished, kGrace + 1, 2}, {kHalfOpen, 0, 3}, {kHalfOpen, 0, 4}},
-       false, false, true, 1, 8},
-      {"the asker's address holds four in their grace, places free",
-       {{kHalfOpen, 4, 1}, {kFinished, 3, 2}, {kHalfOpen, 2, 3}, {kHalfOpen, 1, 4}}, false, false, false, -1, 8},
-      {"a player's address is held to no four",
-       {{kJoined, 9000, 5}, {kHalfOpen, 4, 1}, {kFinished, 3, 2}, {kHalfOpen, 2, 3}, {kHalfOpen, 1, 4}},
+      {"the asker's address holds five in their grace, places free (one NAT)",
+       {{kHalfOpen, 4, 1}, {kFinished, 3, 2}, {kHalfOpen, 2, 3}, {kHalfOpen, 1, 4}, {kHalfOpen, 0, 5}},
        false, false, true, -1, 8},
+      {"an address holding two more: its oldest, in its grace",
+       {{kHalfOpen, 1, 1, true}, {kFinished, kGrace + 9}, {kHalfOpen, 0, 2, true}}, false, false, true, 0},
+      {"an address holding one more keeps its grace; the asker's own in its grace",
+       {{kHalfOpen, 2, 1, true}, {kHalfOpen, 1, 8}, {kHalfOpen, 0, 2, true}}, false, false, false, -1},
+      {"none holding more: the asker's own oldest past its grace, not the oldest",
+       {{kHalfOpen, kGrace + 9}, {kHalfOpen, kGrace + 1, 1}, {kHalfOpen, kGrace + 5}}, false, false, true, 1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -299,10 +301,11 @@ TEST(LinkPlaces, AStrangerGivesWayOnlyToWhatThePlacesRulesSay) {
       if (link.kind == kOwn) continue;
       ENetPeer* peer = at[k] = &fake.host->peers[next];
       const uint32_t id = static_cast<uint32_t>(100 + k);
-      fake.host->receivedAddress = link.port ? FakeHost::Address(9, link.port) : FakeHost::Address(static_cast<uint8_t>(20 + k), 40000);
+      const uint8_t who = link.at_30 ? 30 : link.port ? 9 : static_cast<uint8_t>(20 + k);
+      fake.host->receivedAddress = FakeHost::Address(who, link.port ? link.port : 40000);
       ASSERT_TRUE(places.Admit(fake.host, id, false, now - link.age_ms));
-      fake.Set(next++, link.kind == kHalfOpen ? ENET_PEER_STATE_ACKNOWLEDGING_CONNECT : ENET_PEER_STATE_CONNECTED,
-               link.port ? 9 : static_cast<uint8_t>(20 + k), link.port ? link.port : 40000);
+      fake.Set(next++, link.kind == kHalfOpen ? ENET_PEER_STATE_ACKNOWLEDGING_CONNECT : ENET_PEER_STATE_CONNECTED, who,
+               link.port ? link.port : 40000);
       peer->connectID = id;
       if (link.kind != kHalfOpen) places.Connected(peer, now - link.age_ms);
       if (link.kind == kJoined) places.Joined(peer);

@@ -55,10 +55,10 @@ class SessionCoreTest : public ::testing::Test {
     host_player = *host.CreateHostPlayer("host", true);
   }
 
-  // Member `key` (1, 2, ...) asks to join.
-  SessionCore& Join(PeerKey key, const Guid& instance = kInstance) {
+  // Member `key` (1, 2, ...) asks to join with a player of that name.
+  SessionCore& Join(PeerKey key, const std::string& player = "m", const Guid& instance = kInstance) {
     SessionCore& m = members[key];
-    m.StartJoining(kApp, instance);
+    m.StartJoining(kApp, instance, player);
     Carry();
     return m;
   }
@@ -95,26 +95,24 @@ TEST_F(SessionCoreTest, TheServerPlayerIsOneAndUnique) {
   EXPECT_EQ(host.Description().current_players, 1u);
 }
 
-TEST_F(SessionCoreTest, AMemberIsWelcomedWithThePlayersSoFar) {
-  SessionCore& m = Join(1);
+TEST_F(SessionCoreTest, AMemberIsWelcomedWithThePlayersSoFarAndItsOwn) {
+  SessionCore& m = Join(1, "bob");
   EXPECT_EQ(m.join_state(), SessionCore::JoinState::kWelcomed);
-  ASSERT_EQ(m.Players().size(), 1u);
-  EXPECT_EQ(m.Players()[0].name, "host");
-  EXPECT_EQ(m.Description().max_players, 3u);
-  const PlayerId id = NewMemberPlayer(1, "bob");
+  const PlayerId id = m.JoinedPlayer();
   EXPECT_GT(id, kServerPlayer);
-  EXPECT_EQ(m.Players().size(), 2u);
+  ASSERT_EQ(m.Players().size(), 2u);
+  EXPECT_EQ(m.Players()[0].name, "host");
+  EXPECT_EQ(m.Players()[1].name, "bob");
+  EXPECT_EQ(m.Description().max_players, 3u);
   // The host hears of the new player; the member does not hear of its own.
   EXPECT_EQ(Events(host), std::vector<std::string>{"joined " + std::to_string(id)});
   EXPECT_TRUE(Events(m).empty());
 }
 
 TEST_F(SessionCoreTest, OthersHearOfNewAndDepartedPlayers) {
-  Join(1);
-  const PlayerId bob = NewMemberPlayer(1, "bob");
-  Join(2);
-  EXPECT_EQ(members[2].Players().size(), 2u);
-  const PlayerId eve = NewMemberPlayer(2, "eve");
+  const PlayerId bob = Join(1, "bob").JoinedPlayer();
+  const PlayerId eve = Join(2, "eve").JoinedPlayer();
+  EXPECT_EQ(members[2].Players().size(), 3u);
   EXPECT_EQ(Events(members[1]), std::vector<std::string>{"joined " + std::to_string(eve)});
   Events(host);
   ASSERT_TRUE(members[2].DestroyPlayer(eve));
@@ -125,71 +123,48 @@ TEST_F(SessionCoreTest, OthersHearOfNewAndDepartedPlayers) {
   EXPECT_FALSE(members[2].DestroyPlayer(bob));
 }
 
-// A session is full of players, or of machines: each needs a player of its
-// own. One that has none holds no lasting place; past its grace it gives way
-// to a newcomer where the machines are full, past its wait it is dropped
-// anyway, and it finds the game lost. A member whose link went keeps its
-// place; one without a player whose link went gives it back at once.
+// A session is full of players, or of machines. A machine joins with a
+// player of its own, or not at all, and keeps its place from then on:
+// between rounds (its players freed, new ones made later) no newcomer takes
+// it, however long, nor while its link is gone and it may come back. One
+// refused asks again on its link and is taken in once a place is free.
 TEST_F(SessionCoreTest, AFullSessionRefusesMembersAndPlayers) {
-  Join(1);
+  using State = SessionCore::JoinState;
+  Join(1, "a");
   NewMemberPlayer(1, "b");
-  NewMemberPlayer(1, "c");
-  EXPECT_EQ(NewMemberPlayer(1, "d"), kAllPlayers);  // 3 of 3 taken
-  EXPECT_EQ(Join(2).join_state(), SessionCore::JoinState::kFull);
-  EXPECT_EQ(Join(3, Guid{7}).join_state(), SessionCore::JoinState::kWrongSession);
+  EXPECT_EQ(NewMemberPlayer(1, "c"), kAllPlayers);  // 3 of 3 taken
+  EXPECT_EQ(Join(2).join_state(), State::kFull);
+  EXPECT_EQ(Join(3, "m", Guid{7}).join_state(), State::kWrongSession);
+  EXPECT_EQ(Join(4, "").join_state(), State::kWrongSession);  // a join without a player
 
   members.clear();
   host.StartHosting(kApp, SessionDescription{kInstance, "Arena", kSessionMigrateHost, 0, 3});
   host.CreateHostPlayer("host", true);
-  const MachineAddress at1{0x0101007F, 3001}, at2{0x0101007F, 3002};
+  const MachineAddress at1{0x0101007F, 3001};
   host.OnPeerConnected(1, at1);
-  host.OnPeerConnected(2, at2);
-  Join(1);
-  NewMemberPlayer(1, "b");
+  const PlayerId a = Join(1, "a").JoinedPlayer();
   EXPECT_TRUE(host.HoldsPlace(1));
-  EXPECT_EQ(Join(2).join_state(), SessionCore::JoinState::kWelcomed);  // players 2 of 3, machines 3 of 3
-  EXPECT_FALSE(host.HoldsPlace(2));
-  // Only a machine with a player is known: one without is a stranger still.
   EXPECT_TRUE(host.KnownMachineAt(at1));
-  EXPECT_FALSE(host.KnownMachineAt(at2));
-  EXPECT_EQ(Join(3).join_state(), SessionCore::JoinState::kFull);
-  host.Tick(SessionCore::kPlayerGraceMs);
-  EXPECT_EQ(Join(4).join_state(), SessionCore::JoinState::kWelcomed);
-  EXPECT_EQ(members[2].join_state(), SessionCore::JoinState::kLost);
+  ASSERT_TRUE(members[1].DestroyPlayer(a));
+  Carry();
+  host.Tick(60000);
+  EXPECT_EQ(Join(2).join_state(), State::kWelcomed);  // players 2 of 3, machines 3 of 3
+  EXPECT_EQ(Join(3).join_state(), State::kFull);
+  EXPECT_EQ(members[1].join_state(), State::kWelcomed);
+  EXPECT_TRUE(host.HoldsPlace(1));
+  EXPECT_NE(NewMemberPlayer(1, "next round"), kAllPlayers);
   host.OnPeerGone(1);
-  host.Tick(2 * SessionCore::kPlayerGraceMs);
-  EXPECT_EQ(Join(5).join_state(), SessionCore::JoinState::kWelcomed);
-  EXPECT_EQ(members[4].join_state(), SessionCore::JoinState::kLost);
-  EXPECT_EQ(host.Players().size(), 2u);
-  host.Tick(2 * SessionCore::kPlayerGraceMs + SessionCore::kPlayerWaitMs - 1);
+  EXPECT_EQ(Join(4).join_state(), State::kFull);
+  ASSERT_TRUE(members[2].Leave());
   Carry();
-  EXPECT_EQ(members[5].join_state(), SessionCore::JoinState::kWelcomed);
-  host.Tick(2 * SessionCore::kPlayerGraceMs + SessionCore::kPlayerWaitMs);
+  members[3].RetryJoin();
   Carry();
-  EXPECT_EQ(members[5].join_state(), SessionCore::JoinState::kLost);
-  EXPECT_EQ(Join(6).join_state(), SessionCore::JoinState::kWelcomed);
-  host.OnPeerGone(6);  // without a player it has nothing to come back to
-  EXPECT_EQ(Join(7).join_state(), SessionCore::JoinState::kWelcomed);
-
-  // One that let its only player go keeps its place past the wait, and
-  // gives way only where a newcomer needs it.
-  const uint64_t later = 3 * SessionCore::kPlayerGraceMs + 2 * SessionCore::kPlayerWaitMs;
-  const PlayerId g = NewMemberPlayer(7, "g");
-  EXPECT_TRUE(members[7].DestroyPlayer(g));
-  Carry();
-  host.Tick(later);
-  Carry();
-  EXPECT_EQ(members[7].join_state(), SessionCore::JoinState::kWelcomed);
-  EXPECT_TRUE(host.HoldsPlace(7));
-  EXPECT_EQ(Join(8).join_state(), SessionCore::JoinState::kWelcomed);
-  EXPECT_EQ(members[7].join_state(), SessionCore::JoinState::kLost);
+  EXPECT_EQ(members[3].join_state(), State::kWelcomed);
 }
 
 TEST_F(SessionCoreTest, MessagesReachTheirAddresseeOrEveryoneElse) {
-  Join(1);
-  Join(2);
-  const PlayerId bob = NewMemberPlayer(1, "bob");
-  const PlayerId eve = NewMemberPlayer(2, "eve");
+  const PlayerId bob = Join(1, "bob").JoinedPlayer();
+  const PlayerId eve = Join(2, "eve").JoinedPlayer();
   Events(host), Events(members[1]), Events(members[2]);
 
   ASSERT_TRUE(members[1].Send(bob, eve, Text("hi eve"), true));
@@ -214,9 +189,8 @@ TEST_F(SessionCoreTest, AMessageToAPlayerOfTheSameMachineStaysThere) {
 }
 
 TEST_F(SessionCoreTest, AMemberCannotSpeakForAnotherMachine) {
-  Join(1);
-  Join(2);
-  const PlayerId bob = NewMemberPlayer(1, "bob");
+  const PlayerId bob = Join(1, "bob").JoinedPlayer();
+  Join(2, "eve");
   Events(host);
   // Member 2 forges a message from bob and a removal of bob.
   host.OnPacket(2, wire::Encode(wire::Data{2, 1, bob, 0, {1}}), true);
@@ -225,7 +199,7 @@ TEST_F(SessionCoreTest, AMemberCannotSpeakForAnotherMachine) {
   host.OnPacket(9, wire::Encode(wire::CreatePlayer{1, "ghost"}), true);
   host.OnPacket(1, std::vector<uint8_t>{0xFF, 0xFF}, true);
   EXPECT_TRUE(Events(host).empty());
-  EXPECT_EQ(host.Players().size(), 2u);
+  EXPECT_EQ(host.Players().size(), 3u);
 }
 
 TEST_F(SessionCoreTest, AMachineThatGoesTakesItsPlayersAlong) {
@@ -233,10 +207,9 @@ TEST_F(SessionCoreTest, AMachineThatGoesTakesItsPlayersAlong) {
     SCOPED_TRACE(leaves ? "it says it leaves" : "its link goes");
     members.clear();
     SetUp();
-    Join(1);
-    const PlayerId bob = NewMemberPlayer(1, "bob");
-    Join(2);
-    Events(host);
+    const PlayerId bob = Join(1, "bob").JoinedPlayer();
+    const PlayerId eve = Join(2, "eve").JoinedPlayer();
+    Events(host), Events(members[2]);
     if (leaves) {
       ASSERT_TRUE(members[1].Leave());
       Carry();
@@ -247,7 +220,8 @@ TEST_F(SessionCoreTest, AMachineThatGoesTakesItsPlayersAlong) {
     }
     EXPECT_EQ(Events(host), std::vector<std::string>{"left " + std::to_string(bob)});
     EXPECT_EQ(Events(members[2]), std::vector<std::string>{"left " + std::to_string(bob)});
-    EXPECT_EQ(host.Players().size(), 1u);
+    EXPECT_EQ(host.Players().size(), 2u);
+    EXPECT_TRUE(members[2].Send(eve, kAllPlayers, Text("x"), true));
   }
 }
 
@@ -256,8 +230,8 @@ TEST_F(SessionCoreTest, LosingTheHostLosesTheSession) {
     SCOPED_TRACE(leaves ? "it says it leaves" : "its link goes");
     members.clear();
     SetUp();
-    SessionCore& m = Join(1);
-    const PlayerId bob = NewMemberPlayer(1, "bob");
+    SessionCore& m = Join(1, "bob");
+    const PlayerId bob = m.JoinedPlayer();
     if (leaves) {
       ASSERT_TRUE(host.Leave());
       Carry();
@@ -271,8 +245,7 @@ TEST_F(SessionCoreTest, LosingTheHostLosesTheSession) {
 }
 
 TEST_F(SessionCoreTest, AProgramThatNeverReadsCannotBeFlooded) {
-  Join(1);
-  const PlayerId bob = NewMemberPlayer(1, "bob");
+  const PlayerId bob = Join(1, "bob").JoinedPlayer();
   Events(host);
   const std::vector<uint8_t> big(kMaxMessageBytes, 7);
   for (int i = 0; i < 6; ++i) members[1].Send(bob, kAllPlayers, big, true);
@@ -310,10 +283,8 @@ TEST_F(SessionCoreTest, GuaranteedMessagesAreTakenInTheSendersOrderOrNotAtAll) {
       host.StartHosting(kApp, SessionDescription{kInstance, "Arena", 0, 0, 3});
       host.CreateHostPlayer("host", true);
       members.clear();
-      Join(1);
-      Join(2);
-      const PlayerId bob = NewMemberPlayer(1, "bob");
-      NewMemberPlayer(2, "eve");
+      const PlayerId bob = Join(1, "bob").JoinedPlayer();
+      Join(2, "eve");
       Events(host), Events(members[1]), Events(members[2]);
       now += 100000;
       for (SessionCore* core : {&host, &members[1], &members[2]}) core->Tick(now);
@@ -376,12 +347,10 @@ class Machines {
     cores_[m].CreateHostPlayer("host", true);
   }
   PlayerId Join(int m, int host, const std::string& player) {
-    cores_[m].StartJoining(kApp, kInstance);
+    cores_[m].StartJoining(kApp, kInstance, player);
     Link(m, host);
     Carry();
-    const uint32_t request = *cores_[m].RequestPlayer(player);
-    Carry();
-    return cores_[m].RequestAnswer(request).value_or(0);
+    return cores_[m].JoinedPlayer();
   }
   // A game whose host can move, hosted by machine 0, with a member for each
   // name, joined in order as machines 1, 2, ...; what they heard so far is

@@ -21,7 +21,7 @@ TEST(SessionWire, EveryMessageComesBackAsItWent) {
   welcome.players = {{1, 0, "host"}, {7, 2, ""}};
   welcome.marks = {{1, 40}, {2, 7}};
   const std::vector<Message> messages = {
-      Join{MakeGuid(3), MakeGuid(4), Proof{1, 2}}, welcome, Refused{Refusal::kHostAlive}, CreatePlayer{9, "bob"},
+      Join{MakeGuid(3), MakeGuid(4), Proof{1, 2}, "amy"}, welcome, Refused{Refusal::kHostAlive}, CreatePlayer{9, "bob"},
       PlayerCreated{9, 12, 3, "bob"}, PlayerRefused{9}, DestroyPlayer{12}, PlayerDestroyed{12},
       Data{3, 5, 12, 0, {1, 2, 3}}, MachineJoined{{4, {0x0100007F, 30620}, Proof{7}}}, MachineLeft{4},
       Rejoin{MakeGuid(3), MakeGuid(4), 2, Secret{6}, {{1, 3}}, {{7, "eve"}}, {Data{0, 4, 1, 0, {5, 6}, 3}, Data{}}},

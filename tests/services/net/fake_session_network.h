@@ -66,9 +66,10 @@ class FakeNetSession : public platform::NetSession {
     return net_.host_result;
   }
   std::string FailureReason() const override { return net_.host_failure; }
-  platform::SessionError Join(const platform::Guid&, const platform::Guid& instance) override {
+  platform::JoinResult Join(const platform::Guid&, const platform::Guid& instance, const std::string& player) override {
     net_.joined = instance;
-    return net_.join_result;
+    if (net_.join_result != platform::SessionError::kNone) return {net_.join_result};
+    return {platform::SessionError::kNone, CreatePlayer(player, false).value_or(0)};
   }
   void Close() override { ++net_.closes; }
   std::optional<platform::PlayerId> CreatePlayer(const std::string& name, bool server_player) override {

@@ -227,6 +227,16 @@ TEST_F(MultiplayerTest, SendingNeedsAGameAndAPlayerInUse) {
   EXPECT_EQ(Exec(op::kSendNetMessageInteger, {I(bob), I(7)}), net_error::kSend);
 }
 
+// A lobby frees the player it joined with and later makes the next, which
+// sends as this computer's player.
+TEST_F(MultiplayerTest, APlayerMadeAfterTheJoinedOneWasFreedSends) {
+  Join();
+  EXPECT_EQ(Exec(op::kFreeNetPlayer, {I(games().PlayerNumber(100))}), 0);
+  EXPECT_EQ(Exec(op::kCreateNetPlayer, {S("next")}), 0);
+  EXPECT_EQ(Exec(op::kSendNetMessageInteger, {I(0), I(7)}), 0);
+  EXPECT_EQ(fake->sent.back().from, 101u);
+}
+
 TEST_F(MultiplayerTest, MessagesComeOutOnceEachInArrivalOrder) {
   Host();
   fake->Message(555, 0, IntPacket(1));
