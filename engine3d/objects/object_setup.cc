@@ -103,6 +103,7 @@ int32_t SetUpObject(Engine3D& e, int32_t index, bool place_camera) {
   o->transition_step = 1.0f;
   o->transition_progress = 0;
   o->pose.clear();
+  o->pose_stale = 0;
   o->source_rotations.clear();
   o->target_rotations.clear();
   o->source_scales.clear();
