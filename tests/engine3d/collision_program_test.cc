@@ -138,9 +138,12 @@ TEST_F(CollisionPrograms, AnAddedLimbIsInTheObjectsBoxAndKeepsTheShapesChosen) {
       "make object sphere 3, 10 : position object 3, 100, 0, 0\n"
       "set object collision to polygons 3 : add limb 3, 1, 1\n"
       "make object sphere 4, 1 : position object 4, 104.2, 4.2, 0\n"
-      "print object collision(4, 3)\n");
+      "print object collision(4, 3)\n"
+      // A box given by the program still stands for it alone.
+      "make object collision box 3, -5, -5, -5, 5, 5, 5, 1 : add limb 3, 2, 1 : offset limb 3, 2, 20, 0, 0\n"
+      "position object 4, 122, 0, 0 : print object collision(4, 3)\n");
   EXPECT_EQ(run.errors, "");
-  EXPECT_EQ(run.printed, "2611\n451\n0\n");
+  EXPECT_EQ(run.printed, "2611\n451\n0\n0\n");
 }
 
 TEST_F(CollisionPrograms, DeletedLockedAndSwitchedOffObjectsAreNeverHit) {
