@@ -79,6 +79,7 @@ void CmdStartObject(Vm& vm) {
   const float from = Looping ? LoopEntryFrame(e->pools.objects[index], start, end) : start;
   StartRange(*e, index, Looping, start, end);
   e->pools.objects[index].current_frame = from;
+  FrameChanged(*e, index);
 }
 
 // An object that is not playing stays as it is (and on the list, posed at
@@ -106,6 +107,7 @@ void CmdSetObjectFrame(Vm& vm) {
     o.current_frame = frame;
   }
   if (!IsAnimatedObject(*e, index)) AttachAnimatedObject(*e, index);
+  FrameChanged(*e, index);
 }
 
 void CmdSetObjectSpeed(Vm& vm) {

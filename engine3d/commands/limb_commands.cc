@@ -106,8 +106,7 @@ void CmdAddLimb(Vm& vm) {
   ObjectRecord& added = e->pools.objects[index];
   ++added.limb_count;
   ComputeObjectBounds(*e, index);
-  // Every mesh's shape fitted as a box, as after loading.
-  FitCollisionShapes(*e, index, models::collision_kind::kFittedBox);
+  FitShapesAfterNewLimb(*e, index);
   e->transforms_changed = 1;
 }
 
@@ -218,6 +217,8 @@ void CmdShowLimb(Vm& vm) {
     else
       model->FreeLimbCollision(limb);
   }
+  // Its size and own box are those of what it shows.
+  ComputeObjectBounds(*e, index);
   e->transforms_changed = 1;
 }
 

@@ -1,6 +1,7 @@
 #include "engine3d/commands/object_queries.h"
 
 #include "engine3d/commands/command_checks.h"
+#include "engine3d/objects/object_setup.h"
 #include "engine3d/render/screen_position.h"
 
 namespace zv {
@@ -29,9 +30,14 @@ float BoundCentreX(Engine3D& e, int32_t i) { return e.pools.objects[i].bound_cen
 float BoundCentreY(Engine3D& e, int32_t i) { return e.pools.objects[i].bound_centre.y; }
 float BoundCentreZ(Engine3D& e, int32_t i) { return e.pools.objects[i].bound_centre.z; }
 float CullRadius(Engine3D& e, int32_t i) { return e.pools.objects[i].cull_radius; }
-float SizeX(Engine3D& e, int32_t i) { return e.pools.objects[i].size.x; }
-float SizeY(Engine3D& e, int32_t i) { return e.pools.objects[i].size.y; }
-float SizeZ(Engine3D& e, int32_t i) { return e.pools.objects[i].size.z; }
+// The size as the object's limbs now stand.
+const Vector3f& Size(Engine3D& e, int32_t i) {
+  MeasureObjectIfStale(e, i);
+  return e.pools.objects[i].size;
+}
+float SizeX(Engine3D& e, int32_t i) { return Size(e, i).x; }
+float SizeY(Engine3D& e, int32_t i) { return Size(e, i).y; }
+float SizeZ(Engine3D& e, int32_t i) { return Size(e, i).z; }
 
 int32_t Visible(Engine3D& e, int32_t i) { return RenderRecordOf(e, i).shown == 1 ? 1 : 0; }
 int32_t ScreenX(Engine3D& e, int32_t i) { return ObjectScreenInfo(e, e.pools.objects[i].render_record).x; }

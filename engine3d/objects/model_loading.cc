@@ -112,7 +112,7 @@ int32_t MakeMeshFromObject(Engine3D& e, int32_t object, int32_t limb, int32_t gr
   if (!o || !o->model || !device) return -1;
   // An instance's model holds the placement of whichever of its objects
   // was posed last.
-  PoseSharedModel(e, object);
+  ReadyModelFor(e, object);
   std::shared_ptr<ObjectModel> model = e.pools.objects[object].model;
 
   std::vector<models::MeshVertex> vertices;

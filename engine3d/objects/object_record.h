@@ -68,6 +68,7 @@ struct ObjectRecord {
   float transition_target = 0, transition_progress = 0;
   int32_t animated = 0;           // on the animated-object list
   std::vector<Matrix4> pose;      // its last pose, kept while it shares its model
+  uint8_t pose_stale = 0;         // its frame was set since it was last posed
   // Bounds.
   int32_t collision_kind = 0;
   Vector3f collision_sizes;       // the sizes the kind was built with
@@ -75,6 +76,7 @@ struct ObjectRecord {
   Vector3f bound_centre;
   float cull_radius = 0;          // whole units from the origin, + 1
   Vector3f size;
+  uint8_t box_stale = 0;          // its limbs changed since size and box were measured
   // Collision.
   uint8_t collision_mode = 0;     // 0: collision library, 1: own box
   int32_t box_collision = 0;

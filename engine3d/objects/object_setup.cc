@@ -16,6 +16,15 @@
 namespace zv {
 namespace {
 
+namespace shape = models::collision_kind;
+
+// The kinds fitted to whatever meshes an object has, which a program
+// chooses with the set object collision commands; the others are sized for
+// the one mesh of a primitive.
+bool FittedKind(int32_t kind) {
+  return kind == shape::kFittedSphere || kind == shape::kFittedBox || kind == shape::kTriangles;
+}
+
 // The integer part of a radius, plus one.
 float WholeUnitsPlusOne(float radius) { return std::trunc(radius) + 1.0f; }
 
@@ -103,6 +112,7 @@ int32_t SetUpObject(Engine3D& e, int32_t index, bool place_camera) {
   o->transition_step = 1.0f;
   o->transition_progress = 0;
   o->pose.clear();
+  o->pose_stale = 0;
   o->source_rotations.clear();
   o->target_rotations.clear();
   o->source_scales.clear();
@@ -140,6 +150,8 @@ void ComputeObjectBounds(Engine3D& e, int32_t index) {
   o->bound_centre = centre;
   o->bound_radius = WholeUnitsPlusOne(radius);
   o->cull_radius = WholeUnitsPlusOne(origin_radius);
+  // Measuring copies every vertex: it waits until the size or box is read.
+  o->box_stale = 1;
 }
 
 bool ComputeObjectCollisionBox(Engine3D& e, int32_t index) {
@@ -152,8 +164,11 @@ bool ComputeObjectCollisionBox(Engine3D& e, int32_t index) {
   }
   ObjectRecord* o = e.pools.Object(index);
   if (!o) return true;
+  o->box_stale = 0;
   o->size = Vector3f{std::fabs(maximum.x - minimum.x), std::fabs(maximum.y - minimum.y),
                      std::fabs(maximum.z - minimum.z)};
+  // A box the program gave stays as it was given.
+  if (o->box_replaces_shapes == 1) return true;
   o->box_min = minimum;
   o->box_max = maximum;
   o->box_centre = Vector3f{minimum.x + (maximum.x - minimum.x) * 0.5f, minimum.y + (maximum.y - minimum.y) * 0.5f,
@@ -161,10 +176,23 @@ bool ComputeObjectCollisionBox(Engine3D& e, int32_t index) {
   return true;
 }
 
+bool MeasureObjectIfStale(Engine3D& e, int32_t index) {
+  const ObjectRecord* o = e.pools.Object(index);
+  return !o || o->box_stale == 0 || ComputeObjectCollisionBox(e, index);
+}
+
 void FitCollisionShapes(Engine3D& e, int32_t index, int32_t kind) {
   ObjectRecord& o = e.pools.objects[index];
   o.collision_kind = kind;
   if (std::shared_ptr<ObjectModel> model = o.model) model->BuildModelCollision(index, kind, 0, 0, 0);
+}
+
+void FitShapesAfterNewLimb(Engine3D& e, int32_t index) {
+  ObjectRecord& o = e.pools.objects[index];
+  const int32_t kind = FittedKind(o.collision_kind) ? o.collision_kind : shape::kFittedBox;
+  if (o.collision_on == 1 && o.box_replaces_shapes == 0) return FitCollisionShapes(e, index, kind);
+  // They are filed when its collision is on again, or its box deleted.
+  o.collision_kind = kind;
 }
 
 void RebuildCollisionShapes(Engine3D& e, int32_t index) {

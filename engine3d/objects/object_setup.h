@@ -19,14 +19,25 @@ bool ReleaseObjectRecord(Engine3D& e, int32_t index);
 // after runtime error 101 when a record it needs could not be had: the
 // object is half made then, and the caller deletes it.
 int32_t SetUpObject(Engine3D& e, int32_t index, bool place_camera);
-// Bounding sphere and culling radius from the model.
+// Bounding sphere and culling radius from the model. Every change of the
+// object's limbs comes through here, so its size and collision box are
+// marked to be measured again (MeasureObjectIfStale).
 void ComputeObjectBounds(Engine3D& e, int32_t index);
-// Size and collision box from the model's geometry; false after runtime
-// error 101 when the mesh pool had no room for the measuring.
+// Size and collision box from the model's geometry as it shows (a box the
+// program gave stays); false after runtime error 101 when the mesh pool had
+// no room for the measuring.
 bool ComputeObjectCollisionBox(Engine3D& e, int32_t index);
+// Measures the size and box again where the limbs changed since; the
+// readers of either call it first. False after runtime error 101.
+bool MeasureObjectIfStale(Engine3D& e, int32_t index);
 // The object's meshes file collision shapes of `kind` (one of
 // models::collision_kind) fitted by the model, and the object keeps the kind.
 void FitCollisionShapes(Engine3D& e, int32_t index, int32_t kind);
+// A limb was added: every mesh files shapes of the kind the program chose
+// for the object (fitted spheres, boxes or polygons), else fitted boxes, as a
+// loaded model's do; while its collision is off or a box the program gave
+// stands for it, none until that changes.
+void FitShapesAfterNewLimb(Engine3D& e, int32_t index);
 // The object's meshes file the shapes of its kind and sizes anew.
 void RebuildCollisionShapes(Engine3D& e, int32_t index);
 // Deletes object `number` whose record is `index`: its render record goes,

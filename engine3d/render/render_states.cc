@@ -74,7 +74,7 @@ Matrix4 PlaceObjectModel(Engine3D& e, p::Device3D& d, int32_t object, int32_t gl
     d.GetTransform(p::TransformState::kWorld, &base);
     ApplyGlueTransform(e, object, glued_to, base);
   }
-  PoseSharedModel(e, object);
+  ReadyModelFor(e, object);
   return base;
 }
 

@@ -10,7 +10,7 @@ namespace zv {
 namespace {
 
 // Objects nearer than this are not tested against the screen's sides.
-constexpr float kSideTestDepth = 20.0f;
+constexpr float kScreenSideTestDepth = 20.0f;
 
 // The view rectangle the render draws into: the device's, else the screen.
 platform::Viewport DrawnViewport(Engine3D& e) {
@@ -46,7 +46,7 @@ ScreenInfo ObjectScreenInfo(Engine3D& e, int32_t record) {
     TransformPointProject(camera, camera, e.settings.world);
     TransformPointProject(camera, camera, e.camera.view);
   }
-  const CullResult cull = CullAt(e, o, camera, projection, kSideTestDepth);
+  const CullResult cull = CullAt(e, o, camera, projection, kScreenSideTestDepth);
   const platform::Viewport view = DrawnViewport(e);
   ScreenInfo info;
   info.in_screen = cull.misses > 0 ? 0 : 1;

@@ -70,6 +70,7 @@ struct TransitionEnds {
 // How a pose is taken: whether a transition blends it, and whether this is
 // the transition's first step (which stores its two ends).
 struct PoseStep {
+  float frame = 0;
   bool blending = false;
   bool first = false;
 };
@@ -77,7 +78,7 @@ struct PoseStep {
 KeyQuaternion PoseRotation(const models::KeyArray<5>& keys, const ObjectRecord& o, PoseStep step,
                            TransitionEnds<4> ends, size_t track) {
   if (keys.count() == 1) return RotationKey(keys, 0);
-  KeyQuaternion q = InterpolateRotationKeys(keys, o.current_frame);
+  KeyQuaternion q = InterpolateRotationKeys(keys, step.frame);
   if (!step.blending) return q;
   float* source = ends.At(ends.source, track);
   float* target = ends.At(ends.target, track);
@@ -94,7 +95,7 @@ KeyQuaternion PoseRotation(const models::KeyArray<5>& keys, const ObjectRecord& 
 Vector3f PoseVector(const models::KeyArray<4>& keys, const ObjectRecord& o, PoseStep step,
                     TransitionEnds<3> ends, size_t track) {
   if (keys.count() == 1) return VectorKey(keys, 0);
-  Vector3f v = InterpolateVectorKeys(keys, o.current_frame);
+  Vector3f v = InterpolateVectorKeys(keys, step.frame);
   if (!step.blending) return v;
   float* source = ends.At(ends.source, track);
   float* target = ends.At(ends.target, track);
@@ -179,6 +180,25 @@ void StopAtTheLastFrame(ObjectRecord& o) {
   }
 }
 
+// The pose of an object whose frame was set since it was last posed, taken
+// now without touching its clock: at the frame it was set to, or at the
+// target of a change of frame that its next step makes at once (one that
+// blends over several steps has not begun).
+void PoseAtItsFrame(Engine3D& e, int32_t index) {
+  ObjectRecord* o = e.pools.Object(index);
+  if (!o || o->pose_stale == 0) return;
+  o->pose_stale = 0;
+  const bool shared = o->model.use_count() > 1;
+  std::shared_ptr<ObjectModel> model = o->model;
+  const models::KeyframeSet* keyframes = model ? model->Keyframes() : nullptr;
+  if (o->limb_count <= 0 || !keyframes || !model->Root()) return;
+  const bool jumps = o->transition_active == 1 && o->transition_progress == 0.0f && o->transition_step >= 1.0f;
+  std::vector<Matrix4> matrices =
+      PoseMatrices(*o, *model, *keyframes, PoseStep{jumps ? o->transition_target : o->current_frame});
+  model->LoadTrackMatrices(matrices);
+  if (shared) o->pose = std::move(matrices);
+}
+
 }  // namespace
 
 // ---- The animated-object list --------------------------------------------------------
@@ -217,8 +237,9 @@ void ComputeObjectFrameMatrices(Engine3D& e, int32_t index) {
   const models::KeyframeSet* keyframes = model->Keyframes();
   if (!keyframes || !model->Root()) return;
   const bool blending = o->transition_active == 1;
-  std::vector<Matrix4> matrices =
-      PoseMatrices(*o, *model, *keyframes, PoseStep{blending, blending && o->transition_progress == 0.0f});
+  std::vector<Matrix4> matrices = PoseMatrices(
+      *o, *model, *keyframes, PoseStep{o->current_frame, blending, blending && o->transition_progress == 0.0f});
+  o->pose_stale = 0;
   model->LoadTrackMatrices(matrices);
   // The model's frames hold the pose of whichever of its objects was posed
   // last: each keeps its own to put back before it is drawn.
@@ -249,10 +270,16 @@ void PutOwnPoseOnModel(Engine3D& e, int32_t index) {
   }
   // Not animated itself: posed at its own frame, as it would be when it
   // played, without touching its clock.
-  model.LoadTrackMatrices(PoseMatrices(*o, model, *keyframes, PoseStep{}));
+  model.LoadTrackMatrices(PoseMatrices(*o, model, *keyframes, PoseStep{o->current_frame}));
 }
 
-void PoseSharedModel(Engine3D& e, int32_t index) {
+void FrameChanged(Engine3D& e, int32_t index) {
+  if (ObjectRecord* o = e.pools.Object(index)) o->pose_stale = 1;
+  e.transforms_changed = 1;
+}
+
+void ReadyModelFor(Engine3D& e, int32_t index) {
+  PoseAtItsFrame(e, index);
   const ObjectRecord* o = e.pools.Object(index);
   if (!o || o->model.use_count() <= 1) return;
   RebuildObjectTransform(e, index);

@@ -34,10 +34,16 @@ void ComputeObjectFrameMatrices(Engine3D& e, int32_t index);
 // keyframes.
 void PutOwnPoseOnModel(Engine3D& e, int32_t index);
 
-// Readies a shared model for one of its objects before it is drawn,
-// collision-tested or copied out: that object's own placement on the root
-// frame and its own pose on the others. Nothing for a model of one object.
-void PoseSharedModel(Engine3D& e, int32_t index);
+// The object's frame was set (or its play started at a frame): its model
+// takes the pose of that frame when it is next measured, before the next
+// animation step.
+void FrameChanged(Engine3D& e, int32_t index);
+
+// Readies the object's model before it is drawn, collision-tested, measured
+// or copied out: the pose of a frame set since its last animation step, and,
+// for a model shared by instances, that object's own placement on the root
+// frame and its own pose on the others.
+void ReadyModelFor(Engine3D& e, int32_t index);
 
 // The rotation at `frame`: the first key before the first key's time, the
 // last at or after the last key's, else the blend of the two keys around it.

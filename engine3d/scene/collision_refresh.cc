@@ -75,7 +75,7 @@ int32_t RefreshObjectCollisions(Engine3D& e) {
     const int32_t index = sprites[i].object;
     ObjectRecord* o = e.pools.Object(index);
     if (!o || o->collision_on != 1) continue;
-    PoseSharedModel(e, index);
+    ReadyModelFor(e, index);
     // A glued object collides where it is drawn, inside its limb.
     if (std::shared_ptr<ObjectModel> model = e.pools.objects[index].model)
       model->UpdateModelCollision(index, GlueWorldMatrix(e, index));

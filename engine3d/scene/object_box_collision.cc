@@ -6,6 +6,7 @@
 #include "collision/collision_interface.h"
 #include "collision/oriented_box.h"
 #include "engine3d/engine.h"
+#include "engine3d/objects/object_setup.h"
 #include "engine3d/render/screen_position.h"
 #include "engine3d/scene/rotation.h"
 
@@ -170,6 +171,8 @@ void PlaceLibraryBox(Engine3D& e, int32_t index) {
 }
 
 int32_t TestObjectBoxes(Engine3D& e, int32_t a, int32_t b) {
+  // Each box as the object's limbs now stand.
+  if (!MeasureObjectIfStale(e, a) || !MeasureObjectIfStale(e, b)) return 0;
   const ObjectRecord* oa = e.pools.Object(a);
   const ObjectRecord* ob = e.pools.Object(b);
   if (!oa || !ob) return 0;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/text/system_text.h"
 #include "runtime/attached/attached_data.h"
 
 namespace {
@@ -49,7 +50,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Lookups must fail cleanly when the temporary file cannot be written.
   std::string name = attached.Entries().size() > 1 ? attached.Entries()[1].name : "missing.bmp";
   if (!InEmptyFolder() || !StaysInFolder(name)) return 0;
-  attached.ResolveVirtualFile(name, "bmp");
-  attached.ResolveVirtualFileByName(name, "../x");
+  // A name no file may take is refused by name, as a program's load is.
+  try {
+    attached.ResolveVirtualFile(name, "bmp");
+    attached.ResolveVirtualFileByName(name, "../x");
+  } catch (const zv::platform::RefusedName&) {
+  }
   return static_cast<int>(sum & 0);
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <optional>
 #include <string_view>
+#include <unordered_set>
 
 #include "models/files/x_materials.h"
 #include "models/nodes/mesh_node.h"
@@ -70,7 +71,12 @@ int32_t XModelReader::ReadXFrame(const XDataObject& object, SceneNode& parent, i
   const int32_t own_number = number;
   for (const auto& child : object.children()) {
     const XDataObject* data = child.object();
-    if (data == nullptr) continue;  // references do not count inside frames
+    if (data == nullptr) {
+      // A mesh the frame names ("{ Body }") is placed with it, as one it holds.
+      const XDataObject* named = child.Target();
+      if (named != nullptr && named->Is(XTemplateKind::kMesh)) ReadXMesh(*named, *frame, own_number);
+      continue;
+    }
     if (data->Is(XTemplateKind::kFrame)) {
       number = ReadXFrame(*data, *frame, number + 1);
     } else if (data->Is(XTemplateKind::kMesh)) {
@@ -237,17 +243,33 @@ void XModelReader::AttachGroups(const MeshNode& whole, const platform::XMesh& da
 
 // The model of a parsed file, or the reason it is refused, placed on its
 // line when `file` (the file's bytes, when known) is text.
+// The meshes that frames name: each is shown where its frames place it.
+std::unordered_set<const XDataObject*> MeshesNamedByFrames(const platform::XDocument& document) {
+  std::unordered_set<const XDataObject*> named;
+  document.ForEachObject([&](const XDataObject& object) {
+    if (!object.Is(XTemplateKind::kFrame)) return;
+    for (const auto& child : object.children())
+      if (const XDataObject* target = child.is_reference() ? child.Target() : nullptr;
+          target != nullptr && target->Is(XTemplateKind::kMesh))
+        named.insert(target);
+  });
+  return named;
+}
+
 XModel ReadModelTree(const platform::XDocument& document, NodeServices& services,
                      std::span<const uint8_t> file) {
   XModelReader reader(services);
   XModel model;
   model.root = FrameNode::Create("root", 0);
+  const std::unordered_set<const XDataObject*> placed_by_frames = MeshesNamedByFrames(document);
   int32_t counter = 0;
   for (const auto& object : document.objects) {
     if (object->Is(XTemplateKind::kFrame))
       counter = reader.ReadXFrame(*object, *model.root, counter + 1);
-    else if (object->Is(XTemplateKind::kMesh))
-      reader.ReadXMesh(*object, *model.root, counter);
+    else if (object->Is(XTemplateKind::kMesh) && !placed_by_frames.contains(object.get()))
+      // A mesh outside every frame hangs from the root, so it is limb 0's
+      // wherever it stands in the file.
+      reader.ReadXMesh(*object, *model.root, 0);
     else if (object->Is(XTemplateKind::kAnimationSet))
       model.keyframes = models::ReadXAnimationSet(*object);
   }

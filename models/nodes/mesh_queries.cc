@@ -55,7 +55,8 @@ void PutAt(std::vector<T>* out, size_t at, std::span<const T> values) {
 }  // namespace
 
 bool MeshNode::ExtractNodeGeometry(platform::Device3D& device, GeometryExtraction& walk) {
-  bool wanted = (walk.limb_filter == -1 || walk.limb_filter == number()) &&
+  // Geometry taken out of a model is what it shows: a hidden mesh stays out.
+  bool wanted = visible_ != 0 && (walk.limb_filter == -1 || walk.limb_filter == number()) &&
                 (walk.texture_filter == -1 || walk.texture_filter == texture_);
   if (wanted) {
     if (walk.mode == GeometryExtraction::kCopyPass) {

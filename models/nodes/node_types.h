@@ -80,7 +80,7 @@ struct MeshArrays {
 // kCopyPass only counts; a copy pass writes each mesh's world-space
 // vertices and its own (mesh-relative) indices from the cursors on, and its
 // counts at entry `mesh_counter`. The outputs grow as needed, so a copy pass
-// without a counting pass before it is safe.
+// without a counting pass before it is safe. Hidden meshes are passed over.
 struct GeometryExtraction {
   static constexpr uint16_t kCountPass = 1;
   static constexpr uint16_t kCopyPass = 2;

@@ -186,6 +186,13 @@ TEST_F(AnimationPrograms, TranslationAndScaleKeysMoveAndStretchTheFrame) {
   EXPECT_FALSE(Drawn(run, 0, 11));
   EXPECT_FALSE(Drawn(run, 7, 0));
   EXPECT_FALSE(Drawn(run, -20, 0));
+  // The limb stands at the frame set (or started from) before it is drawn
+  // there, for the queries and for collisions alike.
+  EngineRun asked = Run(
+      "sync on\nload object \"slide.x\", 1\nmake object sphere 2, 2 : position object 2, 20, 0, 0\n"
+      "set object frame 1, 10\nprint limb position x(1, 1); object collision(2, 1)\n"
+      "play object 1, 5\nprint limb position x(1, 1)\nend\n");
+  EXPECT_EQ(asked.printed, "201\n0\n");
 }
 
 TEST_F(AnimationPrograms, ARunningAnimationMovesTheFrameEveryFrame) {

@@ -123,6 +123,29 @@ TEST_F(CollisionPrograms, ALimbShownAgainOrGivenANewMeshCollidesAsItIsDrawn) {
   EXPECT_EQ(run.printed, "11\n10\n");
 }
 
+TEST_F(CollisionPrograms, AnAddedLimbIsInTheObjectsBoxAndKeepsTheShapesChosen) {
+  EngineRun run = Run(
+      "make object cube 9, 4 : make mesh from object 1, 9 : delete object 9\n"
+      "make object cube 9, 40 : make mesh from object 2, 9 : delete object 9\n"
+      // A cube's own box and size take in the arm added beside it...
+      "make object cube 1, 10 : add limb 1, 1, 1 : offset limb 1, 1, 20, 0, 0\n"
+      "make object cube 2, 4 : position object 2, 20, 0, 0\n"
+      "print int(object size x(1)); object collision(2, 1); object collision(1, 2)\n"
+      // ...and the larger mesh it is given.
+      "change limb mesh 1, 1, 2 : position object 2, 35, 0, 0\n"
+      "print int(object size x(1)); object collision(2, 1)\n"
+      // A ball tested by its polygons still is once it has a limb.
+      "make object sphere 3, 10 : position object 3, 100, 0, 0\n"
+      "set object collision to polygons 3 : add limb 3, 1, 1\n"
+      "make object sphere 4, 1 : position object 4, 104.2, 4.2, 0\n"
+      "print object collision(4, 3)\n"
+      // A box given by the program still stands for it alone.
+      "make object collision box 3, -5, -5, -5, 5, 5, 5, 1 : add limb 3, 2, 1 : offset limb 3, 2, 20, 0, 0\n"
+      "position object 4, 122, 0, 0 : print object collision(4, 3)\n");
+  EXPECT_EQ(run.errors, "");
+  EXPECT_EQ(run.printed, "2611\n451\n0\n0\n");
+}
+
 TEST_F(CollisionPrograms, DeletedLockedAndSwitchedOffObjectsAreNeverHit) {
   EngineRun run = Run(
       "make object sphere 1, 10\n"

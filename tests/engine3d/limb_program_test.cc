@@ -91,6 +91,10 @@ TEST_F(LimbPrograms, HiddenScaledAndRemeshedLimbs) {
   // The cube of 10 given to the limb as its mesh.
   EXPECT_NE(RunClean(limb + "make mesh from object 2, 1\nchange limb mesh 1, 1, 2\n").At(ScreenX(15 - 4), 240),
             kBackdrop);
+  // A mesh made from the object is what it shows: the hidden limb stays out.
+  EXPECT_EQ(RunClean(limb + "hide limb 1, 1\nmake mesh from object 2, 1\nhide object 1\nmake object 2, 2, 0\n")
+                .At(ScreenX(15), 240),
+            kBackdrop);
   // An instance shares the turned, hidden limb: it stays so, and says so.
   EngineRun shared = RunClean(limb + "rotate limb 1, 1, 0, 45, 0\nhide limb 1, 1\ninstance object 1, 2\n"
                               "print limb angle y(1, 1); \" \"; limb visible(1, 1); \" \"; limb visible(2, 1)\n");

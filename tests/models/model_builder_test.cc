@@ -173,7 +173,9 @@ TEST_F(AnimationFiles, MergingBridgesFromTheLastKeyToTheEndTime) {
 TEST_F(AnimationFiles, JoiningTwoFilesMergesTheirLastSet) {
   auto root = HipAndKnee();
   KeyframeSet set = TwoTracks();
-  WriteText(File("first.x"), "Frame unused { }\n");
+  // The first file's frames come with an animation of its own, which the
+  // second's replaces: only the second is added.
+  WriteText(File("first.x"), std::string("Frame unused { }\n") + kHipMoves);
   WriteText(File("second.x"), kHipMoves);
   // A longer old work file must not leave its tail behind.
   std::ofstream(File("workfile.x")) << std::string(5000, 'z');

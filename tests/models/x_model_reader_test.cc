@@ -58,12 +58,15 @@ TEST(XModelReader, ALoneTopLevelMeshHangsUnderTheRootAsLimbZero) {
 
 TEST(XModelReader, FramesAreNumberedDepthFirstAndMeshesTakeTheirFramesNumber) {
   RecordingServices services;
+  // A mesh a frame names hangs in that frame (only there); one outside
+  // every frame hangs from the root, after frames too.
   XModel model = ReadText(
-      "Frame body {\n"
-      " FrameTransformMatrix { 1,0,0,0, 0,1,0,0, 0,0,1,0, 5,6,7,1;; }\n"
-      " Frame arm { Frame hand { } }\n" +
+      Cube("wheel") +
+          "Frame body {\n"
+          " FrameTransformMatrix { 1,0,0,0, 0,1,0,0, 0,0,1,0, 5,6,7,1;; }\n"
+          " Frame arm { Frame hand { } }\n" +
           Cube("body_mesh") + "}\n"
-                              "Frame leg { }\n" +
+                              "Frame leg { { wheel } }\n" +
           Cube("loose"),
       services);
   ASSERT_NE(model.root, nullptr);
@@ -71,7 +74,7 @@ TEST(XModelReader, FramesAreNumberedDepthFirstAndMeshesTakeTheirFramesNumber) {
   std::vector<std::pair<std::string, int32_t>> seen;
   for (SceneNode* n : PreOrder(model.root.get())) seen.push_back({n->name(), n->number()});
   const std::vector<std::pair<std::string, int32_t>> expected = {
-      {"root", 0}, {"body", 1}, {"arm", 2}, {"hand", 3}, {"body_mesh", 1}, {"leg", 4}, {"loose", 4}};
+      {"root", 0}, {"body", 1}, {"arm", 2}, {"hand", 3}, {"body_mesh", 1}, {"leg", 4}, {"wheel", 4}, {"loose", 0}};
   EXPECT_EQ(seen, expected);
   Matrix4 body;
   model.root->GetFrameMatrix(1, &body);

@@ -75,7 +75,8 @@
 #              after the handshake): it joins at the first Join that comes
 # In every flood row nobody finds the game lost and every block arrives; a
 # crash row has exactly one takeover, told once, and each survivor sees the
-# host's player leave and nobody else; a join row's joins take at most a
+# host's player leave and nobody else (the members stay in the game until
+# they did, 15 s after the kill at most); a join row's joins take at most a
 # second longer than member 1's before the flood in the same run (so within
 # 2 s of the flood's start where a join takes 1 s) and no block in it takes
 # 2.5 s (a member's link lost to the flood); forged requests are
@@ -300,6 +301,30 @@ sent_by() {  # SENDER
   fi
 }
 
+# Kills the host of a crash row, noting when.
+kill_host() {
+  kill -KILL "$hp"
+  killed_at=$(now_ms)
+}
+
+# A crash row judges what its members saw of the crash: they stay in the
+# game (stay.txt), however late a loaded machine killed the host, until each
+# saw the host's player leave and one took over; or 15 s after the kill at
+# most (the link's 5 s wait and a second's check, with room for a loaded
+# machine), so that a member that missed the crash fails the row soon.
+await_host_gone() {
+  local end=$(( killed_at + 15000 )) i left=
+  until [ -e m1.left ] && [ -e m2.left ] && [ -e m3.left ] && compgen -G 'm[123].hosting' > /dev/null; do
+    [ "$(now_ms)" -ge "$end" ] && break
+    sleep 0.05
+  done
+  rm -f stay.txt
+  for i in 1 2 3; do
+    [ -e "m$i.left" ] && left+=" m$i $(( $(date +%s%3N -r "m$i.left") - killed_at )) ms" || left+=" m$i never"
+  done
+  echo "$s: the host's player left, after its kill (bound 15000 ms):$left"
+}
+
 # Whether one machine's line is whole: every block of every other sender
 # once, no gap, the game kept. A machine that left early has only no gap.
 whole() {  # LINE SELF
@@ -440,7 +465,7 @@ run_ftp() {
 
 run_one() {
   local s=$1 d="$work/$1" hp i m blocks=60 hostblocks pause= hint= fp= ftp_ms= hint_pid= late_hint= flood_pid=
-  local udp_in= udp_noport= udp_full= failed=0 quitter= stopped= unmet=
+  local udp_in= udp_noport= udp_full= failed=0 quitter= stopped= unmet= killed_at=
   local flood_mode= flood_from= flood_sockets= flood_at_rate= flood_seconds= flood_ports= own_rate= joins= flood_at=
   local -a mp
   case $s in
@@ -503,6 +528,7 @@ run_one() {
     start_ftp slow || { echo "$s: the precondition failed: the FTP server did not start"; return 75; }
   fi
   case $s in lossm*) touch holdlast.txt ;; esac
+  [ -n "$crashed" ] && touch stay.txt
   [ -n "$flood_join" ] && touch holdjoin2.txt holdjoin3.txt
   [ -n "$lossy" ] && touch holdjoin2.txt
   [ -n "$six" ] && touch holdjoin{1..6}.txt
@@ -623,7 +649,7 @@ run_one() {
   case $s in
     crash)
       wait_for s0.sent 20
-      kill -KILL "$hp"
+      kill_host
       ;;
     stall*)
       local stop=${s#stall}
@@ -651,7 +677,7 @@ run_one() {
       # The host's last block waits for this: it goes into the full socket.
       tell last.txt 1
       wait_for s0.sent 20
-      kill -KILL "$hp"
+      kill_host
       kill -CONT "${mp[$stopped]}"
       # The host sent its last block into the full socket: m$stopped
       # never got it from the host.
@@ -731,7 +757,7 @@ run_one() {
       start_connect_flood 12 $ports
       sleep 2
       wait_for s0.sent 20
-      kill -KILL "$hp"
+      kill_host
       flood_done "for 12 s at ports $(echo $ports)"
       ;;
     byeall | byehost | byeone)
@@ -753,6 +779,7 @@ run_one() {
       fi
       ;;
   esac
+  [ -n "$crashed" ] && await_host_gone
   local took=
   for m in m1 m2 m3; do
     [ -e "$m.hosting" ] || continue

@@ -452,6 +452,9 @@ std::unique_ptr<Window> OpenSdlWindow(const SdlWindowOptions& options, std::stri
     if (error) *error = NamedDisplays() + ": " + WhyNoDisplay();
     return nullptr;
   }
+  // Set before the window exists: a server lost at any moment after it
+  // shows ends the run as a lost display.
+  XSetIOErrorHandler(EndOnLostDisplay);
   SDL_Window* window = SDL_CreateWindow(options.title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
                                         options.width, options.height, SDL_WINDOW_BORDERLESS | SDL_WINDOW_HIDDEN);
   if (!window) {
@@ -465,7 +468,6 @@ std::unique_ptr<Window> OpenSdlWindow(const SdlWindowOptions& options, std::stri
   if (SDL_Renderer* probe = SDL_CreateRenderer(window, -1, 0)) SDL_DestroyRenderer(probe);
   RenameRemadeSdlWindow(window);
   SDL_ShowWindow(window);
-  XSetIOErrorHandler(EndOnLostDisplay);
   return std::make_unique<SdlWindow>(window);
 }
 
