@@ -57,6 +57,10 @@
 #              whose datagrams each go 300 ms late
 #   sixjoin    six members join at once, their datagrams 300 ms late and one
 #              in five lost (lossy.c): all six get in
+#   halfmanysix, halfonesix, joinedonesix
+#              sixjoin's six beside the flood of halfmanyjoin (every place
+#              for strangers taken before they ask), halfonejoin or
+#              joinedonejoin: all six get in
 #   lobby      member 3 frees the player it joined with and makes another
 #              with `create net player`, which sends its blocks
 #   rounds     a game of 4: member 3 frees its player, a newcomer asks for a
@@ -124,8 +128,8 @@ shift 3
 waves=("crash stall stall3 leave1.5 leave3 lossm1 lossm2 p1.5 p1.5h p3 p3h p10 p10h p14 p14h ftphint mcrash mstop
   mstop3 mstop20 byeall byehost byeone owncrash ownjoin ftpshort ftpstop ftpstall lossyjoin latejoin sixjoin lobby"
   "connflood joinflood manyjoin" "flood" "manycrash"
-  "halfownjoin halfmanyjoin finownjoin finmanyjoin halfonejoin burstjoin fourjoin slowjoin"
-  "keptownjoin keptmanyjoin halfowncrash halfmanycrash joinedonejoin" "finowncrash finmanycrash keptowncrash keptmanycrash rounds")
+  "halfownjoin halfmanyjoin finownjoin finmanyjoin halfonejoin burstjoin fourjoin slowjoin halfmanysix halfonesix"
+  "keptownjoin keptmanyjoin halfowncrash halfmanycrash joinedonejoin joinedonesix" "finowncrash finmanycrash keptowncrash keptmanycrash rounds")
 # "games" plays the first wave alone, which mostly waits on its games'
 # paces, and "floods" the others; scenarios named on the command line run
 # alone, each in its wave.
@@ -474,12 +478,12 @@ run_one() {
   hostblocks=$blocks
   # Rows whose host crashes, and those whose members 2 and 3 join during a
   # flood.
-  local crashed= flood_join= lossy= join_delay=0 flood_after= flood_full= players=8 members=3
+  local crashed= flood_join= lossy= join_delay=0 flood_after= flood_full= players=8 members=3 six=
   case $s in crash | connflood | owncrash | manycrash | *owncrash | *manycrash | lossm*) crashed=1 ;; esac
   case $s in lossyjoin) lossy=handshake ;; latejoin) lossy=messages:2 ;; esac
   case $s in lossyjoin | latejoin | sixjoin) ;; joinflood | ownjoin | manyjoin | *join) flood_join=1 ;; esac
   case $s in crash | connflood | owncrash | manycrash | *owncrash | *manycrash) hostblocks=8 ;; lossm*) hostblocks=16 ;; rounds) hostblocks=0 ;; esac
-  case $s in fourjoin | slowjoin | rounds) players=4 ;; sixjoin) members=6 ;; esac
+  case $s in fourjoin | slowjoin | rounds) players=4 ;; sixjoin | *six) members=6 six=1 ;; esac
   case $s in
     connflood | joinflood) flood_mode=forged flood_from=127.0.0.2 flood_sockets=200 flood_at_rate=$flood_rate ;;
     manyjoin) flood_mode=forged flood_from=127.0.1.1-200 flood_sockets=200 flood_at_rate=$flood_rate ;;
@@ -495,8 +499,8 @@ run_one() {
       case $s in *owncrash | *one*) flood_sockets=300 ;; *manycrash) flood_sockets=400 ;; esac
       # At a pace that leaves a joiner its turn (README), joined once every
       # place for strangers is taken.
-      [ "$s" = halfmanyjoin ] && flood_sockets=400 flood_at_rate=$(( genuine_rate && genuine_rate < 2000 ? genuine_rate : 2000 ))
-      [ "$s" = halfmanyjoin ] && flood_full=256
+      case $s in halfmany*) flood_sockets=400 flood_at_rate=$(( genuine_rate && genuine_rate < 2000 ? genuine_rate : 2000 )) ;; esac
+      case $s in halfmany*) flood_full=256 ;; esac
       ;;
     burstjoin)
       # Member 2 is in with its player 80 ms after the host took its request
@@ -527,7 +531,7 @@ run_one() {
   [ -n "$crashed" ] && touch stay.txt
   [ -n "$flood_join" ] && touch holdjoin2.txt holdjoin3.txt
   [ -n "$lossy" ] && touch holdjoin2.txt
-  [ "$s" = sixjoin ] && touch holdjoin{1..6}.txt
+  [ -n "$six" ] && touch holdjoin{1..6}.txt
   "$zv" run --headless host.kqa > host.log 2>&1 &
   hp=$!
   wait_for hosting.txt 20 || { echo "$s: the host did not start"; return 1; }
@@ -536,12 +540,12 @@ run_one() {
     [ -n "$lossy" ] && [ "$i" = 2 ] && shim=(env LD_PRELOAD="$ZV_NET_FAULTS_LOSSY" ZV_LOSSY_DELAY_MS=400 ZV_LOSSY_DROP=$lossy)
     [ "$join_delay" != 0 ] && [ "$i" = 2 ] &&
       shim=(env LD_PRELOAD="$ZV_NET_FAULTS_LOSSY" ZV_LOSSY_DELAY_MS=$join_delay ZV_LOSSY_MARK=$flood_after)
-    [ "$s" = sixjoin ] && shim=(env LD_PRELOAD="$ZV_NET_FAULTS_LOSSY" ZV_LOSSY_DELAY_MS=300 ZV_LOSSY_DROP=random:20)
+    [ -n "$six" ] && shim=(env LD_PRELOAD="$ZV_NET_FAULTS_LOSSY" ZV_LOSSY_DELAY_MS=300 ZV_LOSSY_DROP=random:20)
     "${shim[@]}" "$zv" run --headless member.kqa "$i" > "m$i.log" 2>&1 &
     mp[$i]=$!
     [ -n "$flood_join" ] && [ "$i" != 1 ] && continue
     [ -n "$lossy" ] && [ "$i" = 2 ] && continue
-    [ "$s" = sixjoin ] && continue
+    [ -n "$six" ] && continue
     if ! wait_for "m$i.joined" 20; then
       echo "$s: member $i did not join"
       return 1
@@ -577,9 +581,13 @@ run_one() {
     [ -n "$took" ] || { echo "$s: member 2 did not join"; return 1; }
     [ "$took" -ge 1600 ] || { echo "$s: the precondition failed: m2's datagrams were not held back"; return 75; }
   fi
-  if [ "$s" = sixjoin ]; then
+  if [ -n "$six" ]; then
     # Four round trips of 300 ms at least, or the datagrams were not held
     # back; each join within its wait, or it says why not.
+    if [ -n "$flood_mode" ]; then
+      start_connect_flood 10 30620
+      [ -n "$flood_full" ] && ! wait_for full 10 && unmet="the flood never took every place for strangers"
+    fi
     touch join.txt
     local took= all=
     for i in $(seq 6); do
@@ -590,7 +598,11 @@ run_one() {
       [ -z "$took" ] || [ "$took" -ge 1200 ] || unmet="the datagrams were not held back"
     done
     echo "$s: six members joined at once:$all ms"
-    [ "$failed" = 0 ] || return 1
+    if [ "$failed" != 0 ]; then
+      [ -n "$flood_mode" ] && flood_done "at the host's port while six members joined"
+      [ -n "$unmet" ] && { echo "$s: the precondition failed: $unmet"; return 75; }
+      return 1
+    fi
   fi
   for i in 1 2 3; do
     if ! wait_for "m$i.seen" 20; then
@@ -716,6 +728,7 @@ run_one() {
       fi
       ;;
     lossyjoin | latejoin | sixjoin | lobby) ;;
+    *six) flood_done "at the host's port while six members joined" ;;
     rounds) fault_at=$killed_at ;;
     joinflood | ownjoin | manyjoin | *join)
       flood_done "at the host's port while members 2 and 3 joined"

@@ -1,5 +1,6 @@
 #include "platform/netsession/enet/link_places.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace zv::platform {
@@ -31,73 +32,76 @@ size_t LinkPlaces::CountAt(uint32_t host) const {
   return address == addresses_.end() ? 0 : address->second.size();
 }
 
-ENetPeer* LinkPlaces::OldestAt(uint32_t host) {
-  for (auto address = addresses_.find(host); address != addresses_.end(); address = addresses_.find(host)) {
-    ENetPeer* peer = address->second.begin()->second;
-    if (Valid(peer, links_.at(peer))) return peer;
-    Remove(peer);
-  }
-  return nullptr;
-}
-
-ENetPeer* LinkPlaces::OldestOfMost(size_t* count) {
-  while (!by_count_.empty()) {
-    const auto [most, since, host] = *by_count_.begin();
-    if (ENetPeer* peer = addresses_.at(host).begin()->second; Valid(peer, links_.at(peer))) {
-      *count = most;
-      return peer;
-    } else {
+ENetPeer* LinkPlaces::Idle(uint64_t now) {
+  while (!by_end_.empty()) {
+    const auto [end, peer] = *by_end_.begin();
+    if (!Valid(peer, links_.at(peer))) {
       Remove(peer);
+      continue;
     }
+    return end <= now ? peer : nullptr;
   }
   return nullptr;
 }
 
-ENetPeer* LinkPlaces::Oldest() {
-  while (!by_age_.empty()) {
-    ENetPeer* peer = by_age_.begin()->second;
-    if (Valid(peer, links_.at(peer))) return peer;
+ENetPeer* LinkPlaces::Top(Standing* standing) {
+  while (!by_rank_.empty()) {
+    const Standing first = *by_rank_.begin();
+    ENetPeer* peer = addresses_.at(std::get<3>(first)).begin()->second;
+    if (Valid(peer, links_.at(peer))) {
+      *standing = first;
+      return peer;
+    }
     Remove(peer);
   }
   return nullptr;
+}
+
+ENetPeer* LinkPlaces::FirstOfAll(uint64_t now) {
+  if (ENetPeer* idle = Idle(now)) return idle;
+  Standing top;
+  return Top(&top);
 }
 
 ENetPeer* LinkPlaces::GivesWayTo(uint32_t host, uint64_t now) {
-  auto past_grace = [&](const ENetPeer* peer) { return now - links_.at(peer).since >= kHandshakeGraceMs; };
-  const size_t mine = CountAt(host);
-  size_t most = 0;
-  ENetPeer* top = OldestOfMost(&most);
-  if (!top) return nullptr;
-  // An address crowding out others has no grace against one holding far
-  // fewer; against one holding nearly as many it has, so that two such do
-  // not push each other's joiners out by turns.
-  if (most >= mine + 2 || (most == mine + 1 && past_grace(top))) return top;
-  ENetPeer* own = OldestAt(host);
-  return own && past_grace(own) ? own : nullptr;
+  if (ENetPeer* idle = Idle(now)) return idle;
+  Standing top;
+  ENetPeer* peer = Top(&top);
+  if (!peer) return nullptr;
+  const bool wasteful = Wasteful(host);
+  // A flood that wasted handshakes gives way to any other address; among
+  // addresses of one kind, an address crowding out others does, so that
+  // no address, whatever its ports and requests, keeps another out, and
+  // none pushes out the handshakes of one holding nearly as many (players
+  // behind one address) before their time.
+  if (std::get<0>(top) && !wasteful) return peer;
+  if (std::get<0>(top) == wasteful && std::get<1>(top) >= CountAt(host) + 2) return peer;
+  return nullptr;
 }
 
 bool LinkPlaces::Admit(ENetHost* host, uint32_t connect_id, bool known, uint64_t now) {
+  now_ = now;
   const ENetAddress from = host->receivedAddress;
   if (ENetPeer* own = AskerAt(from)) {
     // The same request again is ENet's to recognise; a new one takes the
-    // older link's place once that had its time to finish.
+    // older link's place once that had its time to answer.
     if (own->connectID == connect_id) return true;
     if (now - links_.at(own).since < kHandshakeGraceMs) return false;
-    Close(own);
+    Close(own, true);
     return Place(host, connect_id, now);
   }
   if (known) {
     if (!FreePlace(host)) {
-      ENetPeer* oldest = Oldest();
-      if (!oldest) return false;
-      Close(oldest);
+      ENetPeer* first = FirstOfAll(now);
+      if (!first) return false;
+      Close(first, links_.at(first).end <= now);
     }
     return Place(host, connect_id, now, true);
   }
-  if (by_age_.size() < stranger_places_ && FreePlace(host)) return Place(host, connect_id, now);
+  if (by_end_.size() < stranger_places_ && FreePlace(host)) return Place(host, connect_id, now);
   ENetPeer* gives_way = GivesWayTo(from.host, now);
   if (!gives_way) return false;
-  Close(gives_way);
+  Close(gives_way, links_.at(gives_way).end <= now);
   return Place(host, connect_id, now);
 }
 
@@ -105,23 +109,23 @@ bool LinkPlaces::Place(ENetHost* host, uint32_t connect_id, uint64_t now, bool l
   ENetPeer* peer = FreePlace(host);
   if (!peer) return false;
   Remove(peer);
-  Note(peer, Link{now, false, connect_id, lasting, host->receivedAddress});
+  Note(peer, Link{now, now + kHandshakeMs, false, connect_id, lasting, host->receivedAddress});
   return true;
 }
 
 void LinkPlaces::Unrank(uint32_t host) {
   auto address = addresses_.find(host);
-  if (address != addresses_.end()) by_count_.erase({address->second.size(), address->second.begin()->first, host});
+  if (address != addresses_.end()) by_rank_.erase(StandingOf(host, address->second));
 }
 
-void LinkPlaces::Rank(uint32_t host) {
+void LinkPlaces::Rerank(uint32_t host) {
   auto address = addresses_.find(host);
   if (address == addresses_.end()) return;
   if (address->second.empty()) {
     addresses_.erase(address);
     return;
   }
-  by_count_.insert({address->second.size(), address->second.begin()->first, host});
+  by_rank_.insert(StandingOf(host, address->second));
 }
 
 void LinkPlaces::Note(ENetPeer* peer, Link link) {
@@ -129,49 +133,81 @@ void LinkPlaces::Note(ENetPeer* peer, Link link) {
   if (link.lasting) return;
   Unrank(link.from.host);
   addresses_[link.from.host].insert({link.since, peer});
-  Rank(link.from.host);
+  Rerank(link.from.host);
   askers_[AskerKey(link.from)] = peer;
-  by_age_.insert({link.since, peer});
+  by_end_.insert({link.end, peer});
 }
 
-void LinkPlaces::Remove(const ENetPeer* peer) {
+void LinkPlaces::Remove(const ENetPeer* peer, bool wasted) {
   auto it = links_.find(peer);
   if (it == links_.end()) return;
   const Link link = it->second;
   links_.erase(it);
   if (link.lasting) return;
-  const Aged aged{link.since, const_cast<ENetPeer*>(peer)};
-  Unrank(link.from.host);
-  addresses_[link.from.host].erase(aged);
-  Rank(link.from.host);
+  auto* stranger = const_cast<ENetPeer*>(peer);
+  const uint32_t host = link.from.host;
+  Unrank(host);
+  addresses_[host].erase({link.since, stranger});
+  if (wasted) {
+    if (!Wasteful(host)) wasteful_order_.push_back({now_, host});
+    wasteful_[host] = now_;
+  }
+  Rerank(host);
   auto asker = askers_.find(AskerKey(link.from));
   if (asker != askers_.end() && asker->second == peer) askers_.erase(asker);
-  by_age_.erase(aged);
+  by_end_.erase({link.end, stranger});
+}
+
+void LinkPlaces::Forgive(uint64_t now) {
+  while (!wasteful_order_.empty()) {
+    const auto [since, host] = wasteful_order_.front();
+    const uint64_t last = wasteful_.at(host);
+    const bool crowded = wasteful_.size() > kMaxWasteful;
+    if (!crowded && now - since < kWastefulMs) return;
+    wasteful_order_.pop_front();
+    if (!crowded && now - last < kWastefulMs) {
+      // Wasteful again since: it waits its turn from then.
+      wasteful_order_.push_back({last, host});
+      continue;
+    }
+    Unrank(host);
+    wasteful_.erase(host);
+    Rerank(host);
+  }
 }
 
 bool LinkPlaces::MakePlace(ENetHost* host) {
   if (FreePlace(host)) return true;
-  ENetPeer* oldest = Oldest();
-  if (!oldest) return false;
-  Close(oldest);
+  ENetPeer* first = FirstOfAll(now_);
+  if (!first) return false;
+  Close(first, links_.at(first).end <= now_);
   return true;
 }
 
 void LinkPlaces::Connected(ENetPeer* peer, uint64_t now) {
+  now_ = now;
   auto it = links_.find(peer);
   if (it == links_.end() || it->second.connect_id != peer->connectID) {
     Remove(peer);
-    Note(peer, Link{now, false, peer->connectID, false, peer->address});
+    Note(peer, Link{now, now + kHandshakeMs, false, peer->connectID, false, peer->address});
     it = links_.find(peer);
   }
-  it->second.connected = true;
+  Link& link = it->second;
+  if (!link.connected && !link.lasting) {
+    // Its handshake proved the round trip its Join needs.
+    const uint64_t join_ms = std::clamp((now - link.since) * kJoinRoundTrips, kMinJoinMs, kMaxJoinMs);
+    by_end_.erase({link.end, peer});
+    link.end = now + join_ms;
+    by_end_.insert({link.end, peer});
+  }
+  link.connected = true;
 }
 
 void LinkPlaces::Joined(const ENetPeer* peer) {
   auto it = links_.find(peer);
   if (it == links_.end() || it->second.lasting || !Valid(peer, it->second)) return;
   Link link = it->second;
-  Remove(peer);
+  Remove(peer, false);
   link.lasting = true;
   Note(const_cast<ENetPeer*>(peer), link);
 }
@@ -182,6 +218,7 @@ bool LinkPlaces::IsStranger(const ENetPeer* peer) const {
 }
 
 void LinkPlaces::Sweep(ENetHost* host, uint64_t now) {
+  now_ = now;
   std::vector<const ENetPeer*> gone;
   for (const auto& [peer, link] : links_)
     if (!Valid(peer, link)) gone.push_back(peer);
@@ -192,16 +229,17 @@ void LinkPlaces::Sweep(ENetHost* host, uint64_t now) {
   for (size_t i = 0; i < host->peerCount; ++i) {
     ENetPeer* peer = &host->peers[i];
     if (peer->state == ENET_PEER_STATE_ACKNOWLEDGING_CONNECT && !links_.count(peer))
-      Note(peer, Link{now, false, peer->connectID, false, peer->address});
+      Note(peer, Link{now, now + kHandshakeMs, false, peer->connectID, false, peer->address});
   }
+  Forgive(now);
 }
 
 void LinkPlaces::Forget(const ENetPeer* peer) { Remove(peer); }
 
-void LinkPlaces::Close(ENetPeer* peer) {
+void LinkPlaces::Close(ENetPeer* peer, bool wasted) {
   auto it = links_.find(peer);
   if (it != links_.end() && it->second.connected) closed_.push_back(peer);
-  Remove(peer);
+  Remove(peer, wasted);
   // Without a word: a stranger learns nothing from it, and its place is
   // free at once.
   enet_peer_reset(peer);

@@ -235,16 +235,20 @@ TEST(LinkGate, LetsInOnlyRequestsWithTheirOwnCookie) {
 // port 9 (`same`: the asker's request again). Four places (or the row's),
 // strangers (links not joined) may hold all but one. Each row lists the
 // links, oldest first, with how many ms ago each came (a port: at the
-// asker's address, or at 127.0.0.30 where the row says), and says whether
-// the request is let in and which link (in the row's order) gives way.
+// asker's address, or at 127.0.0.30 where the row says) and how long its
+// handshake took, and the addresses that wasted a handshake before (9: the
+// asker's), and says whether the request is let in and which link (in the
+// row's order) gives way.
 TEST(LinkPlaces, AStrangerGivesWayOnlyToWhatThePlacesRulesSay) {
-  constexpr uint64_t kGrace = LinkPlaces::kHandshakeGraceMs;
+  constexpr uint64_t kGrace = LinkPlaces::kHandshakeGraceMs, kHandshake = LinkPlaces::kHandshakeMs;
+  constexpr uint64_t kJoin = LinkPlaces::kMinJoinMs;
   enum Kind { kHalfOpen, kFinished, kJoined, kOwn };
   struct Link {
     Kind kind;
     uint64_t age_ms = 0;
     uint16_t port = 0;
     bool at_30 = false;
+    uint64_t round_trip_ms = 0;
   };
   struct Case {
     const char* what;
@@ -254,14 +258,18 @@ TEST(LinkPlaces, AStrangerGivesWayOnlyToWhatThePlacesRulesSay) {
     bool let_in;
     int gives_way;  // -1: none
     size_t places = 4;
+    std::vector<uint8_t> wasteful = {};
   };
   const Case cases[] = {
       {"a free place", {{kHalfOpen, 0}, {kJoined}, {kOwn}}, false, false, true, -1},
-      {"strangers' share taken: the oldest past its grace",
-       {{kFinished, kGrace + 5}, {kHalfOpen, kGrace + 1}, {kHalfOpen, kGrace}}, false, false, true, 0},
-      {"no place free: the oldest stranger past its grace",
-       {{kJoined, 9000}, {kFinished, kGrace + 9}, {kHalfOpen, kGrace}, {kOwn}}, false, false, true, 1},
-      {"every stranger in its grace", {{kHalfOpen, kGrace - 1}, {kFinished, 1}, {kHalfOpen, 0}}, false, false, false, -1},
+      {"strangers' share taken: the one longest past its time",
+       {{kHalfOpen, kHandshake + 9}, {kFinished, kJoin + 5}, {kHalfOpen, kHandshake}}, false, false, true, 0},
+      {"no place free: the stranger past its time",
+       {{kJoined, 9000}, {kFinished, kJoin}, {kHalfOpen, kHandshake - 1}, {kOwn}}, false, false, true, 1},
+      {"every stranger in its time", {{kHalfOpen, kHandshake - 1}, {kFinished, kJoin - 1}, {kHalfOpen, 0}}, false, false,
+       false, -1},
+      {"a handshake that ended keeps its place for ten of its round trips",
+       {{kFinished, 3009, 0, false, 300}, {kFinished, kHandshake, 0, false, 100}}, false, false, true, 1, 3},
       {"links that joined and this machine's own never",
        {{kJoined, 9000}, {kOwn}, {kJoined, 9000}, {kOwn}}, false, false, false, -1},
       {"the asker's own link in its grace", {{kHalfOpen, kGrace - 1, 9}}, false, false, false, -1},
@@ -277,16 +285,25 @@ TEST(LinkPlaces, AStrangerGivesWayOnlyToWhatThePlacesRulesSay) {
        false, false, true, -1, 8},
       {"an address holding two more: its oldest, in its grace",
        {{kHalfOpen, 1, 1, true}, {kFinished, kGrace + 9}, {kHalfOpen, 0, 2, true}}, false, false, true, 0},
-      {"an address holding one more keeps its grace; the asker's own in its grace",
-       {{kHalfOpen, 2, 1, true}, {kHalfOpen, 1, 8}, {kHalfOpen, 0, 2, true}}, false, false, false, -1},
-      {"none holding more: the asker's own oldest past its grace, not the oldest",
-       {{kHalfOpen, kGrace + 9}, {kHalfOpen, kGrace + 1, 1}, {kHalfOpen, kGrace + 5}}, false, false, true, 1},
+      {"an address holding one more keeps its places in their time, and the asker's own",
+       {{kHalfOpen, 2, 1, true}, {kHalfOpen, kHandshake - 1, 8}, {kHalfOpen, 0, 2, true}}, false, false, false, -1},
+      {"a wasteful address gives way to one that is not, whatever they hold",
+       {{kHalfOpen, 5, 1}, {kHalfOpen, 4, 2}, {kHalfOpen, 0, 0, true}}, false, false, true, 2, 4, {30}},
+      {"a wasteful asker takes no place of one that is not",
+       {{kHalfOpen, 1, 1, true}, {kHalfOpen, 0, 2, true}}, false, false, false, -1, 3, {9}},
+      {"among wasteful addresses, one holding two more",
+       {{kHalfOpen, 2}, {kHalfOpen, 1, 1, true}, {kHalfOpen, 0, 2, true}}, false, false, true, 1, 4, {9, 30}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     FakeHost fake(c.places);
     LinkPlaces places(c.places - 1);
     const uint64_t now = 100000;
+    for (uint8_t who : c.wasteful) {
+      fake.host->receivedAddress = FakeHost::Address(who, 1);
+      ASSERT_TRUE(places.Admit(fake.host, 1, false, now - 9000));
+      places.Forget(&fake.host->peers[0]);
+    }
     // This machine's own links first; the others come in the row's order,
     // each where ENet puts a new link: the first free place.
     std::vector<ENetPeer*> at(c.links.size(), nullptr);
@@ -307,7 +324,7 @@ TEST(LinkPlaces, AStrangerGivesWayOnlyToWhatThePlacesRulesSay) {
       fake.Set(next++, link.kind == kHalfOpen ? ENET_PEER_STATE_ACKNOWLEDGING_CONNECT : ENET_PEER_STATE_CONNECTED, who,
                link.port ? link.port : 40000);
       peer->connectID = id;
-      if (link.kind != kHalfOpen) places.Connected(peer, now - link.age_ms);
+      if (link.kind != kHalfOpen) places.Connected(peer, now - link.age_ms + link.round_trip_ms);
       if (link.kind == kJoined) places.Joined(peer);
     }
     fake.host->receivedAddress = FakeHost::Address(9, 9);
@@ -318,7 +335,7 @@ TEST(LinkPlaces, AStrangerGivesWayOnlyToWhatThePlacesRulesSay) {
 }
 
 // A stranger's link that has not joined, however late, keeps its place
-// until a request needs it and it had its grace; the session hears of it
+// until a request needs it and it had its time; the session hears of it
 // then. One that joined stays. A machine opening a link itself takes the
 // oldest stranger's place, whatever its age, where none is free, and never
 // one that joined.
@@ -332,8 +349,8 @@ TEST(LinkPlaces, ALinkStillJoiningLosesItsPlaceOnlyWhereItIsNeeded) {
   };
   const Case cases[] = {
       {"a minute late, its place not needed", 60000, false, false, false},
-      {"its place needed, in its grace", LinkPlaces::kHandshakeGraceMs - 1, false, true, false},
-      {"its place needed, past its grace", LinkPlaces::kHandshakeGraceMs, false, true, true},
+      {"its place needed, in its time", LinkPlaces::kMinJoinMs, false, true, false},
+      {"its place needed, past its time", LinkPlaces::kMinJoinMs + 1, false, true, true},
       {"joined", 60000, true, true, false},
   };
   for (const Case& c : cases) {
@@ -368,6 +385,29 @@ TEST(LinkPlaces, ALinkStillJoiningLosesItsPlaceOnlyWhereItIsNeeded) {
   places.Joined(&fake.host->peers[2]);
   fake.Set(1, ENET_PEER_STATE_CONNECTED, 9, 9);  // this machine's own
   EXPECT_FALSE(places.MakePlace(fake.host));
+}
+
+// An address that wasted a handshake gives way to any other for
+// kWastefulMs, and stands as any other once it wasted nothing for as long.
+TEST(LinkPlaces, AWastefulAddressIsForgivenOnceItWastedNothingForItsTime) {
+  for (uint64_t after : {LinkPlaces::kWastefulMs - 1, LinkPlaces::kWastefulMs}) {
+    FakeHost fake(3);
+    LinkPlaces places(2);
+    const uint64_t now = 1000 + after;
+    auto ask = [&](uint8_t who, uint16_t port, uint64_t at) {
+      fake.host->receivedAddress = FakeHost::Address(who, port);
+      return places.Admit(fake.host, port, false, at);
+    };
+    ASSERT_TRUE(ask(5, 1, 1000));
+    places.Forget(&fake.host->peers[0]);
+    for (uint8_t who : {5, 6}) {
+      ASSERT_TRUE(ask(who, who, now - 1));
+      fake.Set(who - 5u, ENET_PEER_STATE_ACKNOWLEDGING_CONNECT, who, who);
+      fake.host->peers[who - 5].connectID = who;
+    }
+    places.Sweep(fake.host, now);
+    EXPECT_EQ(ask(6, 9, now), after < LinkPlaces::kWastefulMs) << after;
+  }
 }
 
 }  // namespace
