@@ -32,16 +32,24 @@ size_t LinkPlaces::CountAt(uint32_t host) const {
   return address == addresses_.end() ? 0 : address->second.size();
 }
 
-ENetPeer* LinkPlaces::Idle(uint64_t now) {
-  while (!by_end_.empty()) {
-    const auto [end, peer] = *by_end_.begin();
-    if (!Valid(peer, links_.at(peer))) {
+ENetPeer* LinkPlaces::Idle(uint64_t now, std::optional<uint32_t> asker) {
+  for (auto it = by_end_.begin(); it != by_end_.end();) {
+    const auto [end, peer] = *it++;
+    const Link& link = links_.at(peer);
+    if (!Valid(peer, link)) {
       Remove(peer);
       continue;
     }
-    return end <= now ? peer : nullptr;
+    if (end > now) return nullptr;
+    if (!asker || Outranks(link.from.host, *asker, 1)) return peer;
   }
   return nullptr;
+}
+
+bool LinkPlaces::Outranks(uint32_t holder, uint32_t asker, size_t margin) const {
+  const bool wasteful = Wasteful(holder);
+  if (wasteful != Wasteful(asker)) return wasteful;
+  return CountAt(holder) >= CountAt(asker) + margin;
 }
 
 ENetPeer* LinkPlaces::Top(Standing* standing) {
@@ -64,19 +72,16 @@ ENetPeer* LinkPlaces::FirstOfAll(uint64_t now) {
 }
 
 ENetPeer* LinkPlaces::GivesWayTo(uint32_t host, uint64_t now) {
-  if (ENetPeer* idle = Idle(now)) return idle;
-  Standing top;
-  ENetPeer* peer = Top(&top);
-  if (!peer) return nullptr;
-  const bool wasteful = Wasteful(host);
   // A flood that wasted handshakes gives way to any other address; among
   // addresses of one kind, an address crowding out others does, so that
-  // no address, whatever its ports and requests, keeps another out, and
-  // none pushes out the handshakes of one holding nearly as many (players
-  // behind one address) before their time.
-  if (std::get<0>(top) && !wasteful) return peer;
-  if (std::get<0>(top) == wasteful && std::get<1>(top) >= CountAt(host) + 2) return peer;
-  return nullptr;
+  // no address, whatever its ports and requests, keeps another out. A link
+  // past its time gives way to an address holding one fewer, in its time to
+  // one holding two fewer: players behind one address, or one whose Join a
+  // busy machine held up, are not pushed out by each other nor by a flood.
+  if (ENetPeer* idle = Idle(now, host)) return idle;
+  Standing top;
+  ENetPeer* peer = Top(&top);
+  return peer && Outranks(std::get<3>(top), host, 2) ? peer : nullptr;
 }
 
 bool LinkPlaces::Admit(ENetHost* host, uint32_t connect_id, bool known, uint64_t now) {

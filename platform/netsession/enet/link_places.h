@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <optional>
 #include <set>
 #include <tuple>
 #include <unordered_map>
@@ -29,7 +30,9 @@ namespace zv::platform {
 // stay clean while their joins succeed, and only new addresses make a
 // flood clean again. Where strangers' places (`stranger_places`) are taken
 // or no place is free, for a request with a valid cookie:
-// - an idle link gives way first, the one longest past its time;
+// - an idle link gives way first, the one longest past its time, to a
+//   request from an address that is not wasteful where its own is, or from
+//   one of the same kind holding fewer;
 // - else the address holding the most strangers' links among the wasteful
 //   ones (among all where none is) gives way, its oldest first: at once to
 //   a request from an address that is not wasteful, and to one of the same
@@ -130,7 +133,11 @@ class LinkPlaces {
   // The valid stranger's link longest past its time, or none; the oldest
   // link of the address first to give way (with its standing); the first of
   // these. Those ENet let go of are forgotten on the way.
-  ENetPeer* Idle(uint64_t now);
+  // With `asker`, the first of those that gives way to it.
+  ENetPeer* Idle(uint64_t now, std::optional<uint32_t> asker = std::nullopt);
+  // Whether address `holder` gives way to address `asker`: it is wasteful
+  // and the asker not, or both are of a kind and it holds `margin` more.
+  bool Outranks(uint32_t holder, uint32_t asker, size_t margin) const;
   ENetPeer* Top(Standing* standing);
   ENetPeer* FirstOfAll(uint64_t now);
   // The stranger's link that gives way to a request from address `host`

@@ -291,6 +291,13 @@ TEST(LinkPlaces, AStrangerGivesWayOnlyToWhatThePlacesRulesSay) {
        {{kHalfOpen, 5, 1}, {kHalfOpen, 4, 2}, {kHalfOpen, 0, 0, true}}, false, false, true, 2, 4, {30}},
       {"a wasteful asker takes no place of one that is not",
        {{kHalfOpen, 1, 1, true}, {kHalfOpen, 0, 2, true}}, false, false, false, -1, 3, {9}},
+      {"a wasteful asker takes no place of a link past its time that is not wasteful's",
+       {{kFinished, kJoin + 5}, {kHalfOpen, 0, 1, true}}, false, false, false, -1, 3, {9}},
+      {"a link past its time keeps it against an address holding as many",
+       {{kFinished, kJoin + 5}, {kHalfOpen, 0, 8}, {kHalfOpen, 0, 1, true}, {kHalfOpen, 0, 2, true}}, false, false,
+       false, -1, 5},
+      {"a wasteful asker takes a wasteful address's link past its time",
+       {{kFinished, kJoin + 5, 1, true}, {kHalfOpen, 0, 2, true}}, false, false, true, 0, 3, {9, 30}},
       {"among wasteful addresses, one holding two more",
        {{kHalfOpen, 2}, {kHalfOpen, 1, 1, true}, {kHalfOpen, 0, 2, true}}, false, false, true, 1, 4, {9, 30}},
   };
