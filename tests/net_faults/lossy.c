@@ -7,7 +7,9 @@
 //               (sequence 1 of ENet's own channel)
 //   messages:N  the first N that carry a guaranteed message of a channel of
 //               the game's (a joiner's Join, and the Join sent again)
-//   random:P    P % of them, any (connection requests included)
+//   random:P    P % of them, any (connection requests included), drawn
+//               from ZV_LOSSY_SEED where it is given, so that a scenario
+//               meets the same losses every time
 // Where ZV_LOSSY_MARK names a file, it is made as a connection request
 // leaves, so that a test can act the moment the host takes it.
 #define _GNU_SOURCE
@@ -50,7 +52,10 @@ static int Lost(const unsigned char* bytes, size_t length) {
   if (messages < 0) messages = drop && strncmp(drop, "messages:", 9) == 0 ? strtol(drop + 9, NULL, 10) : 0;
   if (length < 4 || memcmp(bytes, "ZVN", 3) == 0) return 0;
   static unsigned seed;
-  if (!seed) seed = (unsigned)getpid();
+  if (!seed) {
+    const char* fixed = getenv("ZV_LOSSY_SEED");
+    seed = fixed ? (unsigned)atoi(fixed) : (unsigned)getpid();
+  }
   if (drop && strncmp(drop, "random:", 7) == 0) return rand_r(&seed) % 100 < atoi(drop + 7);
   if (((bytes[0] << 8 | bytes[1]) & 0x0FFF) == 0x0FFF) return 0;
   int acknowledges = 0, message = 0;
