@@ -969,7 +969,7 @@ at_once=${ZV_NET_FAULTS_AT_ONCE:-$(( $(nproc) * 3 ))}
 if unshare -n true 2>/dev/null && command -v ip > /dev/null; then
   for i in "${!waves[@]}"; do
     scenarios=${waves[$i]}
-    # Where floods come at a processor's share (the sanitizer tree), the
+    # Where floods come at a processor's share (as ctest runs them), the
     # machines they flood need that share too: the waves of floods (all but
     # the games') run one scenario a processor at most.
     wave_at_once=$at_once
