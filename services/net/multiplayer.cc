@@ -54,11 +54,8 @@ void Multiplayer::CreateGame(Vm& vm, std::string_view game, std::string_view pla
   if (game.empty()) return vm.RunError(net_error::kEmptyGameName);
   if (player.empty()) return vm.RunError(net_error::kEmptyPlayerName);
   if (max_players < kMinPlayers || max_players > kMaxPlayers) return vm.RunError(net_error::kMaxPlayers);
-  if (!iface_->HostSession(std::string(game), std::string(player), static_cast<uint32_t>(max_players), flags)) {
-    vm.RunWarning(net_error::kHost);
-    vm.errors.cause = iface_->HostFailureReason();
-    return;
-  }
+  if (!iface_->HostSession(std::string(game), std::string(player), static_cast<uint32_t>(max_players), flags))
+    return vm.RunWarning(net_error::kHost, {}, iface_->FailureReason());
   status_.state = 1;
   ClearPlayers();
 }
@@ -78,7 +75,7 @@ void Multiplayer::JoinGame(Vm& vm, int32_t number, std::string_view player) {
       break;
     case JoinOutcome::kPlayerFailed: return vm.RunWarning(net_error::kCreatePlayer);
     case JoinOutcome::kRefused: return vm.RunWarning(net_error::kRefused);
-    case JoinOutcome::kFailed: return vm.RunWarning(net_error::kJoin);
+    case JoinOutcome::kFailed: return vm.RunWarning(net_error::kJoin, {}, iface_->FailureReason());
   }
 }
 

@@ -138,7 +138,7 @@ bool NetInterface::HostSession(const std::string& game, const std::string& playe
   description.flags = flags;
   description.max_players = max_players;
   const SessionError error = session_->Host(kApplicationGuid, description);
-  host_failure_reason_ = error == SessionError::kNone ? std::string() : session_->FailureReason();
+  failure_reason_ = error == SessionError::kNone ? std::string() : session_->FailureReason();
   if (error != SessionError::kNone) {
     if (std::optional<int32_t> code = HostFailureCode(error)) Fail(*code);
     return false;
@@ -157,11 +157,16 @@ bool NetInterface::HostSession(const std::string& game, const std::string& playe
 
 JoinOutcome NetInterface::JoinSession(const std::string& player) {
   // Looking again keeps the numbers the program saw: new finds go after them.
+  failure_reason_.clear();
   if (!FindSessions(true, net_detail::kFindBeforeJoin)) return JoinOutcome::kFailed;
   platform::JoinResult joined{SessionError::kNoSessions};
   // The host makes this machine's player as it takes the machine in.
-  if (join_index_ >= 0 && static_cast<size_t>(join_index_) < sessions_.size())
+  if (join_index_ >= 0 && static_cast<size_t>(join_index_) < sessions_.size()) {
     joined = session_->Join(kApplicationGuid, sessions_[static_cast<size_t>(join_index_)].instance, Cut(player));
+    if (joined.error != SessionError::kNone) failure_reason_ = session_->FailureReason();
+  } else {
+    failure_reason_ = "no such game was found";
+  }
   if (joined.error != SessionError::kNone) {
     Fail(JoinFailureCode(joined.error));
     return joined.error == SessionError::kRefused ? JoinOutcome::kRefused : JoinOutcome::kFailed;

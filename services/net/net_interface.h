@@ -84,8 +84,8 @@ class NetInterface {
   void Service();
 
   uint32_t LocalPlayerId() const { return local_player_; }
-  // Why the last hosting failed, when the network could say.
-  const std::string& HostFailureReason() const { return host_failure_reason_; }
+  // Why the last hosting or join failed, when the network could say.
+  const std::string& FailureReason() const { return failure_reason_; }
   size_t QueuedMessages() const { return queue_.size(); }
 
  private:
@@ -107,7 +107,7 @@ class NetInterface {
     std::string text;
   };
   std::vector<FoundSession> sessions_;
-  std::string host_failure_reason_;
+  std::string failure_reason_;
   std::deque<ReceivedNetMessage> queue_;
 };
 

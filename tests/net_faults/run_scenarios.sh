@@ -554,8 +554,8 @@ run_one() {
     [ -n "$flood_join" ] && [ "$i" != 1 ] && continue
     [ -n "$lossy" ] && [ "$i" = 2 ] && continue
     [ -n "$six" ] && continue
-    if ! wait_for "m$i.joined" 20; then
-      echo "$s: member $i did not join"
+    if ! wait_made "${mp[$i]}" "m$i.joined" 20; then
+      echo "$s: member $i did not join: $(tr -d '\r\0' < "m$i.log")"
       return 1
     fi
   done
@@ -571,7 +571,7 @@ run_one() {
     flood_at=$(now_ms)
     touch join.txt
     for i in 2 3; do
-      wait_for "m$i.joined" 20 || { echo "$s: member $i did not join"; failed=1; }
+      wait_made "${mp[$i]}" "m$i.joined" 20 || { echo "$s: member $i did not join: $(tr -d '\r\0' < "m$i.log")"; failed=1; }
     done
     if [ "$failed" != 0 ]; then
       flood_done "at the host's port while members 2 and 3 joined"
@@ -584,9 +584,9 @@ run_one() {
     # at least, or the datagrams were not held back.
     touch join.txt
     local took=
-    wait_for m2.joined 20 && took=$(tr -d '\r\0' < m2.joined)
+    wait_made "${mp[2]}" m2.joined 20 && took=$(tr -d '\r\0' < m2.joined)
     echo "$s: member 2 joined in ${took:-none} ms (1600 at least, the datagrams held back)"
-    [ -n "$took" ] || { echo "$s: member 2 did not join"; return 1; }
+    [ -n "$took" ] || { echo "$s: member 2 did not join: $(tr -d '\r\0' < m2.log)"; return 1; }
     [ "$took" -ge 1600 ] || { echo "$s: the precondition failed: m2's datagrams were not held back"; return 75; }
   fi
   if [ -n "$six" ]; then

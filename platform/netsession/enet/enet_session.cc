@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <utility>
 
 #include "platform/netsession/enet/enet_address.h"
@@ -66,10 +67,14 @@ SessionError EnetSession::Host(const Guid& application, const SessionDescription
 JoinResult EnetSession::Join(const Guid& application, const Guid& instance, const std::string& player) {
   if (core_.role() != SessionCore::Role::kNone || host_) return {SessionError::kAlreadyOpen};
   auto found = found_.find(instance);
+  failure_reason_.clear();
   if (found == found_.end()) return {SessionError::kNoSessions};
   const ENetAddress bind = BindAddress(options_, 0);
   host_ = enet_host_create(&bind, kMaxMachines + kStrangerPlaces, kChannels, 0, 0);
-  if (!host_) return {SessionError::kGeneric};
+  if (!host_) {
+    failure_reason_ = std::string("no UDP port could be opened: ") + std::strerror(errno);
+    return {SessionError::kGeneric};
+  }
   host_->intercept = InterceptSearch;
   enet_socket_set_option(host_->socket, ENET_SOCKOPT_RCVBUF, kReceiveBufferBytes);
   application_ = application;
@@ -99,12 +104,18 @@ JoinResult EnetSession::Join(const Guid& application, const Guid& instance, cons
       break;
     case SessionCore::JoinState::kWrongSession:
       result = SessionError::kNoSessions;
+      failure_reason_ = "the game is no longer there";
       break;
     case SessionCore::JoinState::kLost:
       result = SessionError::kConnectionLost;
+      failure_reason_ = "the link to the game was lost";
       break;
     default:
       result = answered ? SessionError::kConnectionLost : SessionError::kTimedOut;
+      // How far it came, which tells a busy or full game from one gone.
+      failure_reason_ = connected_ ? "the game did not answer the join"
+                        : server_  ? "the game did not take up the link"
+                                   : "the game did not answer";
       break;
   }
   Close();

@@ -163,6 +163,7 @@ TEST_F(MultiplayerTest, AGameNumberMustNameAListedGame) {
   games().JoinGame(vm, 2, "bob");
   EXPECT_EQ(Raised(), net_error::kJoin);
   EXPECT_EQ(vm.errors.internal_code, 18543);
+  EXPECT_EQ(vm.errors.cause, "no such game was found");
 }
 
 TEST_F(MultiplayerTest, ListsGamesAndConnectionsInTheChecklist) {
