@@ -91,7 +91,8 @@
 #              over, and the member comes back to its host
 #   mstop20    a member stopped for 20 s: soon after running again it has
 #              every block sent to it meanwhile and its own arrive on time;
-#              mstop3 the same after 3 s, with blocks of 16,000 bytes
+#              mstop3 the same after 3 s, with blocks of 16,000 bytes;
+#              mstopN for any other N s plays too, named alone
 #   byeall     forged goodbyes (ENet's, and the game's with a made-up
 #              secret) at every member as though the host left, byehost at
 #              the host as though member 2 left, byeone at member 2 alone as
@@ -144,6 +145,8 @@ elif [ "$*" = floods ]; then
   games_first=
 elif [ $# -gt 0 ]; then
   for s in "$@"; do
+    # A member may be stopped for any number of seconds; it plays with the games.
+    [[ $s =~ ^mstop[0-9]+$ && " ${waves[0]} " != *" $s "* ]] && waves[0]+=" $s"
     [[ " $(echo ${waves[*]}) " == *" $s "* ]] || { echo "no scenario is named $s"; exit 2; }
   done
   for i in "${!waves[@]}"; do
