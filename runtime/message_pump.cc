@@ -166,14 +166,16 @@ void MessagePump::MainWindowProc(const WindowEvent& event) {
       display.PresentFrame();
       break;
     case WindowEventKind::kActivate:
-      host_.Window().Show();
+      // The desktop brings a window back before it gives it the focus: one
+      // that the program hid or minimised since was given it before, and
+      // stays put away, as the program asked.
+      if (!w.put_away) host_.Window().Show();
       if (!w.always_active) {
         OnAppActivate();
         vm_.app_active = true;
       }
       w.drawing_enabled = true;
       w.input_focus = true;
-      w.put_away = false;
       break;
     case WindowEventKind::kDeactivate:
       if (!display.Windowed() && !w.put_away) {
