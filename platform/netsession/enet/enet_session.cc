@@ -68,7 +68,10 @@ JoinResult EnetSession::Join(const Guid& application, const Guid& instance, cons
   if (core_.role() != SessionCore::Role::kNone || host_) return {SessionError::kAlreadyOpen};
   auto found = found_.find(instance);
   failure_reason_.clear();
-  if (found == found_.end()) return {SessionError::kNoSessions};
+  if (found == found_.end()) {
+    failure_reason_ = "no such game was found";
+    return {SessionError::kNoSessions};
+  }
   const ENetAddress bind = BindAddress(options_, 0);
   host_ = enet_host_create(&bind, kMaxMachines + kStrangerPlaces, kChannels, 0, 0);
   if (!host_) {
