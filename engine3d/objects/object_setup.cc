@@ -8,6 +8,7 @@
 #include "engine3d/objects/mesh_records.h"
 #include "engine3d/objects/model_loading.h"
 #include "engine3d/objects/object_model.h"
+#include "engine3d/render/render_states.h"
 #include "engine3d/render/screen_position.h"
 #include "engine3d/scene/backdrop.h"
 #include "engine3d/scene/camera_view.h"
@@ -249,9 +250,14 @@ void SetGlue(Engine3D& e, int32_t index, int32_t target, int32_t limb) {
 }
 
 void UnglueInPlace(Engine3D& e, int32_t index) {
-  const Vector3f origin = ObjectWorldOrigin(e, index);
   ObjectRecord* o = e.pools.Object(index);
   if (!o) return;
+  // Where the glue holds it (in the camera's space, for an object that
+  // stays locked to the camera).
+  const auto& p = e.Sprites()[o->render_record].position;
+  Vector3f origin{p[0], p[1], p[2]};
+  TransformPointProject(origin, origin, GlueWorldMatrix(e, index));
+  o = e.pools.Object(index);
   e.Sprites()[o->render_record].position = {origin.x, origin.y, origin.z};
   o->free_rotation = 0;
   RebuildObjectTransformFromAngles(e, index);
