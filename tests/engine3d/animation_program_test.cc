@@ -148,6 +148,19 @@ TEST_F(AnimationPrograms, TheClockPlaysLoopsAndStopsAsTheQueriesTell) {
             "0 11\n");
 }
 
+TEST_F(AnimationPrograms, BoxesAndTheSizeFollowThePose) {
+  // A cube asks about the arm, lying along +x at frame 0 and standing up
+  // along +y at frame 10, and the arm about the cube.
+  const std::string ask = "position object 2, 20, 0, 0 : print object collision(2, 1); object collision(1, 2);\n"
+                          "position object 2, 0, 20, 0 : print object collision(2, 1); object collision(1, 2);\n"
+                          "print \" \"; int(object size x(1) + 0.5); \" \"; int(object size y(1) + 0.5)\n";
+  EngineRun run = Run("sync on\nload object \"arm.x\", 1\nmake object cube 2, 2\n" + ask +
+                      "set object frame 1, 10\n" + ask +
+                      "set object speed 1, -100\nplay object 1\nfor i = 1 to 4 : sync : next i\n" + ask + "end\n");
+  EXPECT_EQ(run.errors, "");
+  EXPECT_EQ(run.printed, "1100 30 4\n0011 4 30\n1100 30 4\n");
+}
+
 TEST_F(AnimationPrograms, SettingAFrameBlendsOverToItsPose) {
   // Frame 0: the bar lies along +x.
   EngineRun start = RunFramed(std::string(kCamera) + "load object \"arm.x\", 1\n");
