@@ -122,7 +122,7 @@ TEST_F(AnimationPrograms, TheClockPlaysLoopsAndStopsAsTheQueriesTell) {
       "set object speed 1, 0\n"
       "for i = 1 to 3 : sync : next i\n"
       "print object frame(1); \" \"; object playing(1)\n"
-      // Played once backwards, it ends: at once from frame 0, and a door
+      // Played once backwards, it ends: all of it from frame 10, and a door
       // closing from frame 10 after ten frames.
       "set object speed 1, -25\n"
       "play object 1\n"
@@ -144,8 +144,22 @@ TEST_F(AnimationPrograms, TheClockPlaysLoopsAndStopsAsTheQueriesTell) {
             "4 0\n"
             "8\n"
             "8 1\n"
-            "0 1\n"
+            "0 11\n"
             "0 11\n");
+}
+
+TEST_F(AnimationPrograms, EveryFormOfPlayRunsBackwardsAtANegativeSpeed) {
+  const std::string played = "n = 0 : while object playing(1) = 1 and n < 30 : sync : n = n + 1 : endwhile\n"
+                             "print object frame(1); \" \"; n; \" \";\n";
+  EngineRun run = Run("sync on\nload object \"arm.x\", 1\nset object speed 1, -25\n"
+                      "play object from 1, 6\n" + played + "play object 1, 6\n" + played +
+                      "play object range 1, 2, 8\n" + played + "play object range 1, 8, 2\n" + played +
+                      // Forwards, a range given the other way round runs from its lower frame.
+                      "set object speed 1, 25\nplay object range 1, 8, 2\n" + played +
+                      // So does a loop: from 8 it comes round to 2.
+                      "loop object range 1, 8, 2\nsync : sync : sync\nprint object frame(1)\nend\n");
+  EXPECT_EQ(run.errors, "");
+  EXPECT_EQ(run.printed, "0 7 0 7 2 7 2 7 8 7 4\n");
 }
 
 TEST_F(AnimationPrograms, BoxesAndTheSizeFollowThePose) {
