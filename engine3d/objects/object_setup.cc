@@ -45,8 +45,9 @@ int32_t AllocObjectRecord(Engine3D& e) { return e.pools.AllocObject(e.Machine())
 bool ReleaseObjectRecord(Engine3D& e, int32_t index) {
   ObjectRecord* o = e.pools.Object(index);
   if (!o || index == 0) return false;
+  // What it moved into the static scene goes with it.
   o->is_static = 0;
-  OrphanStaticGeometryOf(e.static_scene, index);
+  RemoveStaticGeometryOf(e.static_scene, index);
   for (const int32_t child : e.glue_links.ChildrenOf(index)) {
     ObjectRecord* glued = e.pools.Object(child);
     if (glued && glued->glued_to == index) SetGlue(e, child, 0, glued->glued_limb);
