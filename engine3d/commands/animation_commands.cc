@@ -83,8 +83,7 @@ void CmdStartObject(Vm& vm) {
   const float start = static_cast<float>(first);
   float end = Given == Frames::kRange ? static_cast<float>(last) : o.frame_count;
   if (Given == Frames::kFrom && !Looping && backwards) end = 0.0f;
-  float from = backwards ? std::max(start, end) : std::min(start, end);
-  if (Given == Frames::kFrom) from = start;
+  float from = Given == Frames::kFrom ? start : backwards ? std::max(start, end) : std::min(start, end);
   if (Looping) from = LoopEntryFrame(o, start, end);
   StartRange(*e, index, Looping, start, end);
   e->pools.objects[index].current_frame = from;

@@ -169,6 +169,11 @@ TEST_F(CollisionPrograms, BoxesStandAroundEachLimbWhereItIsDrawn) {
                        "next p\n");
   EXPECT_EQ(walk.errors, "");
   EXPECT_EQ(walk.printed, "011 011 011 ");
+  // A post hidden is out of the way until it is shown again.
+  EXPECT_EQ(Run(door + "make object cube 2, 4 : position object 2, 25, -30, 0\n"
+                       "hide limb 1, 2 : print object collision(2, 1); : show limb 1, 2 : print object collision(2, 1)\n")
+                .printed,
+            "01\n");
   // Placed, turned a quarter, scaled, or instanced elsewhere, the posts are
   // met where they are drawn.
   EngineRun placed = Run(door + "position object 1, 100, 30, 100\n"
