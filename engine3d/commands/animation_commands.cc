@@ -58,15 +58,19 @@ enum class Frames { kAll, kFrom, kRange };
 
 // Where a loop over start..end goes on from: the current frame while it lies
 // among those frames, so that a loop started again every frame runs on;
-// otherwise the frame it enters by (the end when it runs backwards).
+// otherwise the frame it enters by (the higher one when it runs backwards).
 float LoopEntryFrame(const ObjectRecord& o, float start, float end) {
-  if (o.current_frame >= std::min(start, end) && o.current_frame <= std::max(start, end)) return o.current_frame;
-  return o.speed >= 0.0f ? start : end;
+  const float low = std::min(start, end), high = std::max(start, end);
+  if (o.current_frame >= low && o.current_frame <= high) return o.current_frame;
+  return o.speed >= 0.0f ? low : high;
 }
 
 // Starts the animation over those frames (to the last frame without a last
-// one), playing once or looping; playing once starts at the first of them,
-// looping goes on from the current frame when it lies among them.
+// one), playing once or looping. Its speed gives the way it runs: a play
+// once from a start frame runs from there to the last frame, or backwards
+// to the first; one over all the frames or a range runs from the lower of
+// them to the higher, or backwards from the higher to the lower. Looping
+// goes on from the current frame when it lies among them.
 template <Frames Given, bool Looping>
 void CmdStartObject(Vm& vm) {
   const int32_t number = vm.NextInt();
@@ -74,9 +78,13 @@ void CmdStartObject(Vm& vm) {
   const int32_t last = Given == Frames::kRange ? vm.NextInt() : 0;
   const auto [e, index] = CheckedAnimatedObject(vm, number);
   if (index == 0) return;
+  const ObjectRecord& o = e->pools.objects[index];
+  const bool backwards = o.speed < 0.0f;
   const float start = static_cast<float>(first);
-  const float end = Given == Frames::kRange ? static_cast<float>(last) : e->pools.objects[index].frame_count;
-  const float from = Looping ? LoopEntryFrame(e->pools.objects[index], start, end) : start;
+  float end = Given == Frames::kRange ? static_cast<float>(last) : o.frame_count;
+  if (Given == Frames::kFrom && !Looping && backwards) end = 0.0f;
+  float from = Given == Frames::kFrom ? start : backwards ? std::max(start, end) : std::min(start, end);
+  if (Looping) from = LoopEntryFrame(o, start, end);
   StartRange(*e, index, Looping, start, end);
   e->pools.objects[index].current_frame = from;
   FrameChanged(*e, index);

@@ -32,7 +32,7 @@ float BoundCentreZ(Engine3D& e, int32_t i) { return e.pools.objects[i].bound_cen
 float CullRadius(Engine3D& e, int32_t i) { return e.pools.objects[i].cull_radius; }
 // The size as the object's limbs now stand.
 const Vector3f& Size(Engine3D& e, int32_t i) {
-  MeasureObjectIfStale(e, i);
+  MeasureSizeIfStale(e, i);
   return e.pools.objects[i].size;
 }
 float SizeX(Engine3D& e, int32_t i) { return Size(e, i).x; }

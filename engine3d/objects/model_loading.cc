@@ -106,7 +106,7 @@ int32_t ReplaceObjectLimbGeometry(Engine3D& e, int32_t object, int32_t limb, int
   return o->model->ReplaceLimbGeometry(limb, GeometryOf(*record)) == kModelOk ? 1 : 0;
 }
 
-int32_t MakeMeshFromObject(Engine3D& e, int32_t object, int32_t limb, int32_t group) {
+int32_t MakeMeshFromObject(Engine3D& e, int32_t object, int32_t limb, int32_t group, const Matrix4& placed_in) {
   ObjectRecord* o = e.pools.Object(object);
   p::Device3D* device = e.Device();
   if (!o || !o->model || !device) return -1;
@@ -127,10 +127,9 @@ int32_t MakeMeshFromObject(Engine3D& e, int32_t object, int32_t limb, int32_t gr
   walk.limb_filter = limb;
   walk.texture_filter = group;
   {
-    // The model's own space: WORLD is the identity between objects.
     Matrix4 saved;
     device->GetTransform(p::TransformState::kWorld, &saved);
-    device->SetTransform(p::TransformState::kWorld, Matrix4::Identity());
+    device->SetTransform(p::TransformState::kWorld, placed_in);
     model->ExtractGeometry(device, walk);
     device->SetTransform(p::TransformState::kWorld, saved);
   }

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "engine3d/objects/matrix_math.h"
+
 namespace zv {
 
 class Engine3D;
@@ -41,10 +43,12 @@ int32_t ReplaceObjectLimbGeometry(Engine3D& e, int32_t object, int32_t limb, int
 // error 101 is raised already, and no other error may take its place.
 constexpr int32_t kNoMeshRoom = -2;
 
-// A new mesh record holding the object's geometry in the model's own space
-// (every limb and material group with -1 and -1, else that limb and the
-// group of that texture); -1 when the object has no model or the geometry
-// makes no model, kNoMeshRoom when no record could be had.
-int32_t MakeMeshFromObject(Engine3D& e, int32_t object, int32_t limb, int32_t group);
+// A new mesh record holding the object's geometry as it is placed (every
+// limb and material group with -1 and -1, else that limb and the group of
+// that texture), inside `placed_in` (the identity: where its own placement
+// puts it); -1 when the object has no model or the geometry makes no model,
+// kNoMeshRoom when no record could be had.
+int32_t MakeMeshFromObject(Engine3D& e, int32_t object, int32_t limb, int32_t group,
+                           const Matrix4& placed_in = Matrix4::Identity());
 
 }  // namespace zv

@@ -1,5 +1,7 @@
 #include "engine3d/objects/object_model.h"
 
+#include <limits>
+
 #include "models/files/model_builder.h"
 #include "models/files/x_model_reader.h"
 #include "platform/render3d/device.h"
@@ -37,6 +39,26 @@ Matrix4 TranslationMatrix(const Vector3f& position) {
   MatrixTranslation(t, position.x, position.y, position.z);
   return t;
 }
+
+// Sets the root frame's matrix aside for as long as it lives: the model is
+// measured in the object's own space, as it was when the object was made.
+class OwnSpace {
+ public:
+  explicit OwnSpace(models::FrameNode* root) : root_(root) {
+    if (!root_) return;
+    saved_ = root_->local_matrix();
+    root_->set_local_matrix(Matrix4::Identity());
+  }
+  ~OwnSpace() {
+    if (root_) root_->set_local_matrix(saved_);
+  }
+  OwnSpace(const OwnSpace&) = delete;
+  OwnSpace& operator=(const OwnSpace&) = delete;
+
+ private:
+  models::FrameNode* root_;
+  Matrix4 saved_;
+};
 
 }  // namespace
 
@@ -89,6 +111,7 @@ int32_t ObjectModel::GetModelBoundingSphere(Vector3f* centre, float* radius) {
   *centre = Vector3f{};
   *radius = -1.0f;
   if (!root_) return kModelFailed;
+  OwnSpace own(root_.get());
   Vector3f sum;
   uint32_t count = 0;
   const Matrix4 identity = Matrix4::Identity();
@@ -105,8 +128,25 @@ int32_t ObjectModel::GetModelRadiusFromOrigin(Vector3f* centre, float* radius) {
   *centre = Vector3f{};
   *radius = -1.0f;
   if (!root_) return kModelFailed;
+  OwnSpace own(root_.get());
   root_->MaxVertexDistance(Matrix4::Identity(), *centre, radius);
   return *radius > 0.0f ? kModelOk : kModelFailed;
+}
+
+bool ObjectModel::GetModelBoundingBox(Vector3f* minimum, Vector3f* maximum) {
+  constexpr float kNone = std::numeric_limits<float>::max();
+  models::BoundingBox box{kNone, kNone, kNone, -kNone, -kNone, -kNone};
+  if (root_) {
+    OwnSpace own(root_.get());
+    root_->GetNodeBoundingBox(Matrix4::Identity(), &box);
+  }
+  if (box.min_x > box.max_x) {
+    *minimum = *maximum = Vector3f{};
+    return false;
+  }
+  *minimum = Vector3f{box.min_x, box.min_y, box.min_z};
+  *maximum = Vector3f{box.max_x, box.max_y, box.max_z};
+  return true;
 }
 
 int32_t ObjectModel::ReplaceLimbGeometry(int32_t limb, const models::MeshGeometry& mesh) {
@@ -221,6 +261,12 @@ void ObjectModel::FreeLimbCollision(int32_t object_index, int32_t limb) {
 
 void ObjectModel::UpdateModelCollision(int32_t object_index, const Matrix4& base) {
   if (root_) root_->UpdateNodeCollision(base, static_cast<uint32_t>(object_index));
+}
+
+std::vector<models::MeshBox> ObjectModel::GatherMeshBoxes(const Matrix4& base) {
+  std::vector<models::MeshBox> boxes;
+  if (root_) root_->GatherMeshBoxes(base, boxes);
+  return boxes;
 }
 
 void ObjectModel::ScrollLimbTexture(int32_t limb, float du, float dv) {

@@ -62,9 +62,14 @@ class ObjectModel {
   void SetObjectTransformMatrix(int32_t limb, const Vector3f& position, const Matrix4& matrix,
                                 const Vector3f& scale);
 
-  // ---- Bounds (kModelFailed without vertices or with radius 0) ------------------
+  // ---- Bounds, in the object's own space: the root frame's matrix (the
+  // object's placement) counts as the identity while they are measured.
+  // kModelFailed without vertices or with radius 0 --------------------------------------
   int32_t GetModelBoundingSphere(Vector3f* centre, float* radius);
   int32_t GetModelRadiusFromOrigin(Vector3f* centre, float* radius);
+  // The box around the vertices of the meshes that are drawn; false when
+  // there are none.
+  bool GetModelBoundingBox(Vector3f* minimum, Vector3f* maximum);
 
   // ---- Forwarded operations ----------------------------------------------------------
   int32_t ReplaceLimbGeometry(int32_t limb, const models::MeshGeometry& mesh);
@@ -101,6 +106,9 @@ class ObjectModel {
   // Places the object's collision objects where its frames put its meshes,
   // inside `base` (an instance sets its own root frame matrix first).
   void UpdateModelCollision(int32_t object_index, const Matrix4& base);
+  // The box of every mesh that is drawn, placed inside `base` as the
+  // collision objects are.
+  std::vector<models::MeshBox> GatherMeshBoxes(const Matrix4& base);
   void ScrollLimbTexture(int32_t limb, float du, float dv);
   void ScaleLimbTexture(int32_t limb, float su, float sv);
 

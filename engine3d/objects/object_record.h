@@ -76,7 +76,7 @@ struct ObjectRecord {
   Vector3f bound_centre;
   float cull_radius = 0;          // whole units from the origin, + 1
   Vector3f size;
-  uint8_t box_stale = 0;          // its limbs changed since size and box were measured
+  uint8_t size_stale = 0;         // its limbs changed or it was posed since its size was measured
   // Collision.
   uint8_t collision_mode = 0;     // 0: collision library, 1: own box
   int32_t box_collision = 0;

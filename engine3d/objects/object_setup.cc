@@ -5,10 +5,9 @@
 #include <utility>
 
 #include "engine3d/engine.h"
-#include "engine3d/objects/mesh_records.h"
-#include "engine3d/objects/model_loading.h"
 #include "engine3d/objects/object_model.h"
-#include "engine3d/render/screen_position.h"
+#include "engine3d/render/render_states.h"
+#include "engine3d/scene/animation.h"
 #include "engine3d/scene/backdrop.h"
 #include "engine3d/scene/camera_view.h"
 #include "engine3d/scene/collision_refresh.h"
@@ -46,8 +45,9 @@ int32_t AllocObjectRecord(Engine3D& e) { return e.pools.AllocObject(e.Machine())
 bool ReleaseObjectRecord(Engine3D& e, int32_t index) {
   ObjectRecord* o = e.pools.Object(index);
   if (!o || index == 0) return false;
+  // What it moved into the static scene goes with it.
   o->is_static = 0;
-  OrphanStaticGeometryOf(e.static_scene, index);
+  RemoveStaticGeometryOf(e.static_scene, index);
   for (const int32_t child : e.glue_links.ChildrenOf(index)) {
     ObjectRecord* glued = e.pools.Object(child);
     if (glued && glued->glued_to == index) SetGlue(e, child, 0, glued->glued_limb);
@@ -122,7 +122,6 @@ int32_t SetUpObject(Engine3D& e, int32_t index, bool place_camera) {
   o->transition_target = 0;
   o->collision_kind = 0;
   ComputeObjectBounds(e, index);
-  if (!ComputeObjectCollisionBox(e, index)) return kNoRecord;
 
   o = e.pools.Object(index);
   if (place_camera && o && o->model && e.camera.auto_camera == 1) {
@@ -150,35 +149,21 @@ void ComputeObjectBounds(Engine3D& e, int32_t index) {
   o->bound_centre = centre;
   o->bound_radius = WholeUnitsPlusOne(radius);
   o->cull_radius = WholeUnitsPlusOne(origin_radius);
-  // Measuring copies every vertex: it waits until the size or box is read.
-  o->box_stale = 1;
+  // Measuring reads every vertex: it waits until the size is asked for.
+  o->size_stale = 1;
 }
 
-bool ComputeObjectCollisionBox(Engine3D& e, int32_t index) {
-  Vector3f minimum, maximum;
-  const int32_t mesh = MakeMeshFromObject(e, index, -1, -1);
-  if (mesh == kNoMeshRoom) return false;
-  if (mesh > 0) {
-    GetMeshBounds(e.pools.meshes[mesh], &minimum, &maximum);
-    e.pools.FreeMesh(mesh);
-  }
-  ObjectRecord* o = e.pools.Object(index);
-  if (!o) return true;
-  o->box_stale = 0;
-  o->size = Vector3f{std::fabs(maximum.x - minimum.x), std::fabs(maximum.y - minimum.y),
-                     std::fabs(maximum.z - minimum.z)};
-  // A box the program gave stays as it was given.
-  if (o->box_replaces_shapes == 1) return true;
-  o->box_min = minimum;
-  o->box_max = maximum;
-  o->box_centre = Vector3f{minimum.x + (maximum.x - minimum.x) * 0.5f, minimum.y + (maximum.y - minimum.y) * 0.5f,
-                           minimum.z + (maximum.z - minimum.z) * 0.5f};
-  return true;
-}
-
-bool MeasureObjectIfStale(Engine3D& e, int32_t index) {
+void MeasureSizeIfStale(Engine3D& e, int32_t index) {
   const ObjectRecord* o = e.pools.Object(index);
-  return !o || o->box_stale == 0 || ComputeObjectCollisionBox(e, index);
+  if (!o || o->size_stale == 0) return;
+  // Its own pose and frame, where its model is shared or its frame was set.
+  ReadyModelFor(e, index);
+  ObjectRecord& measured = e.pools.objects[index];
+  Vector3f minimum, maximum;
+  if (measured.model) measured.model->GetModelBoundingBox(&minimum, &maximum);
+  measured.size = Vector3f{std::fabs(maximum.x - minimum.x), std::fabs(maximum.y - minimum.y),
+                           std::fabs(maximum.z - minimum.z)};
+  measured.size_stale = 0;
 }
 
 void FitCollisionShapes(Engine3D& e, int32_t index, int32_t kind) {
@@ -249,9 +234,14 @@ void SetGlue(Engine3D& e, int32_t index, int32_t target, int32_t limb) {
 }
 
 void UnglueInPlace(Engine3D& e, int32_t index) {
-  const Vector3f origin = ObjectWorldOrigin(e, index);
   ObjectRecord* o = e.pools.Object(index);
   if (!o) return;
+  // Where the glue holds it (in the camera's space, for an object that
+  // stays locked to the camera).
+  const auto& p = e.Sprites()[o->render_record].position;
+  Vector3f origin{p[0], p[1], p[2]};
+  TransformPointProject(origin, origin, GlueWorldMatrix(e, index));
+  o = e.pools.Object(index);
   e.Sprites()[o->render_record].position = {origin.x, origin.y, origin.z};
   o->free_rotation = 0;
   RebuildObjectTransformFromAngles(e, index);

@@ -7,6 +7,7 @@
 #include "engine3d/commands/command_checks.h"
 #include "engine3d/objects/model_loading.h"
 #include "engine3d/objects/object_model.h"
+#include "engine3d/render/render_states.h"
 #include "engine3d/scene/static_scene_store.h"
 #include "platform/paths/failure_cause.h"
 
@@ -45,9 +46,11 @@ void CmdDeleteStaticObjects(Vm& vm) {
   if (Engine3D* e = FindEngine(vm)) DeleteStaticObjects(*e);
 }
 
+// The objects moved into the scene went with it: they are objects again,
+// as after `delete static objects`, rather than drawn nowhere.
 void CmdLoadStaticObjects(Vm& vm) {
   const std::string name(vm.NextString());
-  if (Engine3D* e = FindEngine(vm)) LoadStaticScene(*e, name);
+  if (Engine3D* e = FindEngine(vm); e && LoadStaticScene(*e, name)) ShowMovedObjects(*e);
 }
 
 void CmdSaveStaticObjects(Vm& vm) {
@@ -94,6 +97,8 @@ int32_t CopyObjectToStaticScene(Engine3D& e, int32_t object, const StaticPieceMo
   if (!o || !o->model) return 0;
   const std::shared_ptr<ObjectModel> model = o->model;
   const int32_t limbs = o->limb_count;
+  // Where it is drawn: glued, where its limb holds it.
+  const Matrix4 base = ObjectBaseMatrix(e, object);
   int32_t result = 0;
   for (int32_t limb = 0; limb < limbs; ++limb) {
     // The object's shape as it shows: a hidden limb stays out. (Making a
@@ -108,7 +113,7 @@ int32_t CopyObjectToStaticScene(Engine3D& e, int32_t object, const StaticPieceMo
       texture = -1;
       model->GetLimbMesh(limb, group, &counter, &texture, &name);
       if (texture == -1) continue;
-      const int32_t mesh = MakeMeshFromObject(e, object, limb, texture);
+      const int32_t mesh = MakeMeshFromObject(e, object, limb, texture, base);
       if (mesh == kNoMeshRoom) return kNoMeshRoom;
       if (mesh <= 0) continue;
       if (!AddStaticGeometry(e, texture, e.pools.meshes[mesh], mode)) result = -1;
@@ -127,6 +132,10 @@ void MoveObjectGeometryToStaticScene(Engine3D& e, int32_t object) {
 void DeleteStaticObjects(Engine3D& e) {
   // Collision boxes go too, also from a scene that holds no geometry.
   if (e.static_scene.HasGroups() || !e.static_scene.boxes.empty()) ClearStaticScene(e);
+  ShowMovedObjects(e);
+}
+
+void ShowMovedObjects(Engine3D& e) {
   RecordPool<SpriteRecord>& sprites = e.Sprites();
   for (int32_t i = sprites.Head(); i != kNoRecord; i = sprites.Next(i)) {
     if (sprites[i].is_3d != 1 || sprites[i].object <= 0) continue;

@@ -1,7 +1,10 @@
 #include "engine3d/render/light_commands.h"
 
+#include <cmath>
+
 #include "engine3d/commands/command_checks.h"
 #include "engine3d/render/render_settings.h"
+#include "engine3d/render/render_states.h"
 #include "engine3d/render/screen_position.h"
 #include "engine3d/scene/rotation.h"
 
@@ -44,6 +47,14 @@ Vector3f TurnedForward(float ax, float ay, float az) {
   Vector3f d{0, 0, 1};
   TransformPointProject(d, d, r);
   return d;
+}
+
+// The direction turned by the matrix's rotation, of length 1 again.
+Vector3f TurnedBy(Vector3f d, Matrix4 m) {
+  m.m[3][0] = m.m[3][1] = m.m[3][2] = 0.0f;
+  TransformPointProject(d, d, m);
+  const float length = std::sqrt(d.x * d.x + d.y * d.y + d.z * d.z);
+  return length > 0.0f ? Vector3f{d.x / length, d.y / length, d.z / length} : d;
 }
 
 void CmdMakeLight(Vm& vm) {
@@ -206,7 +217,8 @@ void ChangeLightByObject(Vm& vm, int32_t number, int32_t object_number, Change c
 void CmdPositionLightAtObject(Vm& vm) {
   const int32_t number = vm.NextInt();
   const int32_t object = vm.NextInt();
-  // Where the object is drawn: a torch glued to a hand lights from the hand.
+  // Where the object is seen: a torch glued to a hand lights from the hand,
+  // one locked to the camera from before the camera.
   ChangeLightByObject(vm, number, object,
                       [](Engine3D& e, LightRecord& r, int32_t index) { r.position = ObjectWorldOrigin(e, index); });
 }
@@ -229,6 +241,9 @@ void CmdSetLightToObjectOrientation(Vm& vm) {
       r.object_angles = o.angles;
       r.direction = TurnedForward(o.angles.x, o.angles.y, o.angles.z);
     }
+    // A torch glued to a hand, or locked to the camera, shines the way it is seen to point.
+    if (o.glued_to != 0 || e.Marks(o.render_record).camera_locked == 1)
+      r.direction = TurnedBy(r.direction, ObjectBaseMatrix(e, index));
   });
 }
 

@@ -285,6 +285,20 @@ Matrix4 GlueWorldMatrix(Engine3D& e, int32_t object) {
   return GetLimbFrameWorldMatrix(e, target, limb);
 }
 
+Matrix4 ObjectBaseMatrix(Engine3D& e, int32_t object) {
+  const ObjectRecord* o = e.pools.Object(object);
+  if (!o) return Matrix4::Identity();
+  Matrix4 base = GlueWorldMatrix(e, object);
+  // The camera-locked pass draws with no view: the camera's space is the
+  // world turned back by the view.
+  if (e.Marks(o->render_record).camera_locked == 1) {
+    Matrix4 camera = Matrix4::Identity();
+    MatrixInvertAffine(camera, e.camera.view);
+    base = base * camera;
+  }
+  return base;
+}
+
 Matrix4 GetLimbFrameWorldMatrix(Engine3D& e, int32_t object, int32_t limb) {
   Matrix4 m = Matrix4::Identity();
   if (ObjectModel* model = ModelOf(e, object)) model->GetLimbSecondMatrix(limb, &m);

@@ -38,5 +38,9 @@ Matrix4 GetLimbFrameWorldMatrix(Engine3D& e, int32_t object, int32_t limb);
 // The world matrix of the limb the object is glued to (up its glue chain),
 // inside which it is drawn; the identity when it is not glued.
 Matrix4 GlueWorldMatrix(Engine3D& e, int32_t object);
+// The world matrix the object's model stands in, as it is seen: where its
+// glue holds it, and for an object locked to the camera where it stands
+// before the camera; the identity for any other.
+Matrix4 ObjectBaseMatrix(Engine3D& e, int32_t object);
 
 }  // namespace zv

@@ -28,7 +28,8 @@ Vector3f ObjectWorldOrigin(Engine3D& e, int32_t object) {
   if (!o) return Vector3f{};
   const auto& p = e.Sprites()[o->render_record].position;
   Vector3f origin{p[0], p[1], p[2]};
-  if (o->glued_to != 0) TransformPointProject(origin, origin, GlueWorldMatrix(e, object));
+  if (o->glued_to != 0 || e.Marks(o->render_record).camera_locked == 1)
+    TransformPointProject(origin, origin, ObjectBaseMatrix(e, object));
   return origin;
 }
 

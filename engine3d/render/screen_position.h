@@ -9,7 +9,8 @@ namespace zv {
 class Engine3D;
 
 // Where an object's origin stands in the world: its position, or, glued to
-// a limb of another object, where that limb holds it.
+// a limb of another object, where that limb holds it, or, locked to the
+// camera, where it is seen before the camera.
 Vector3f ObjectWorldOrigin(Engine3D& e, int32_t object);
 
 // Whether a render record's object lies in the screen, and where its origin

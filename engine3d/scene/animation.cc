@@ -169,15 +169,21 @@ std::vector<Matrix4> PoseMatrices(ObjectRecord& o, ObjectModel& model, const mod
   return matrices;
 }
 
-// A single play ends where it passes its end frame, or, played backwards,
-// the lower of its start and end frames, and stays there.
-void StopAtTheLastFrame(ObjectRecord& o) {
+// The clock's step: a play runs between its start and end frames, given
+// either way round, the way its speed goes. Played once it ends where it
+// passes the higher of them (backwards, the lower) and stays there; looping
+// it comes round to the other.
+void AdvanceClock(ObjectRecord& o) {
+  o.current_frame += o.speed;
+  const float low = std::min(o.start_frame, o.end_frame), high = std::max(o.start_frame, o.end_frame);
   const bool forwards = o.speed >= 0.0f;
-  const float last = forwards ? o.end_frame : std::min(o.start_frame, o.end_frame);
-  if (forwards ? o.current_frame > last : o.current_frame < last) {
-    o.playing = 0;
-    o.current_frame = last;
+  if (forwards ? o.current_frame <= high : o.current_frame >= low) return;
+  if (o.looping == 1) {
+    o.current_frame = forwards ? low : high;
+    return;
   }
+  o.playing = 0;
+  o.current_frame = forwards ? high : low;
 }
 
 // The pose of an object whose frame was set since it was last posed, taken
@@ -196,6 +202,7 @@ void PoseAtItsFrame(Engine3D& e, int32_t index) {
   std::vector<Matrix4> matrices =
       PoseMatrices(*o, *model, *keyframes, PoseStep{jumps ? o->transition_target : o->current_frame});
   model->LoadTrackMatrices(matrices);
+  o->size_stale = 1;
   if (shared) o->pose = std::move(matrices);
 }
 
@@ -215,16 +222,7 @@ void AnimateObjects(Engine3D& e) {
   for (const int32_t index : animated) {
     ObjectRecord* o = e.pools.Object(index);
     if (!o || o->in_use != 1 || o->is_static == 1) continue;
-    if (o->playing == 1) {
-      o->current_frame += o->speed;
-      if (o->looping != 1) {
-        StopAtTheLastFrame(*o);
-      } else if (o->speed >= 0.0f) {
-        if (o->current_frame > o->end_frame) o->current_frame = o->start_frame;
-      } else if (o->current_frame < o->start_frame) {
-        o->current_frame = o->end_frame;
-      }
-    }
+    if (o->playing == 1) AdvanceClock(*o);
     ComputeObjectFrameMatrices(e, index);
   }
 }
@@ -241,6 +239,7 @@ void ComputeObjectFrameMatrices(Engine3D& e, int32_t index) {
       *o, *model, *keyframes, PoseStep{o->current_frame, blending, blending && o->transition_progress == 0.0f});
   o->pose_stale = 0;
   model->LoadTrackMatrices(matrices);
+  o->size_stale = 1;
   // The model's frames hold the pose of whichever of its objects was posed
   // last: each keeps its own to put back before it is drawn.
   if (shared)

@@ -75,10 +75,11 @@ int32_t RefreshObjectCollisions(Engine3D& e) {
     const int32_t index = sprites[i].object;
     ObjectRecord* o = e.pools.Object(index);
     if (!o || o->collision_on != 1) continue;
+    // A glued object collides where it is drawn, inside its limb. (Finding
+    // the limb may place a model the object shares: its own comes after.)
+    const Matrix4 base = ObjectBaseMatrix(e, index);
     ReadyModelFor(e, index);
-    // A glued object collides where it is drawn, inside its limb.
-    if (std::shared_ptr<ObjectModel> model = e.pools.objects[index].model)
-      model->UpdateModelCollision(index, GlueWorldMatrix(e, index));
+    if (std::shared_ptr<ObjectModel> model = e.pools.objects[index].model) model->UpdateModelCollision(index, base);
     PlaceLibraryBox(e, index);
     SetLastHit(e, index, 0);
     updated = true;

@@ -2,13 +2,16 @@
 
 #include <array>
 #include <cmath>
+#include <memory>
+#include <vector>
 
 #include "collision/collision_interface.h"
 #include "collision/oriented_box.h"
 #include "engine3d/engine.h"
-#include "engine3d/objects/object_setup.h"
+#include "engine3d/objects/object_model.h"
+#include "engine3d/render/render_states.h"
 #include "engine3d/render/screen_position.h"
-#include "engine3d/scene/rotation.h"
+#include "engine3d/scene/animation.h"
 
 namespace zv {
 namespace {
@@ -72,51 +75,88 @@ int32_t AxisAlignedTest(Engine3D& e, int32_t ia, int32_t ib) {
   return 1;
 }
 
-struct OrientedBox {
-  Vec3f centre, half;
-  BoxMatrix matrix;
+// A box in the world: its centre, half its size along each of its axes,
+// and a matrix whose first three rows run along those axes.
+struct PlacedBox {
+  Vector3f centre, half;
+  Matrix4 axes;
 };
 
-// A box measured from the model grows and shrinks with the object, as the
-// model does; a box the program gave keeps the size it was given.
-Vector3f BoxScale(const ObjectRecord& o) {
-  return o.box_replaces_shapes == 1 ? Vector3f{1.0f, 1.0f, 1.0f} : o.scale;
+int BoxesMeet(const PlacedBox& a, const PlacedBox& b) {
+  BoxMatrix axes_a, axes_b;
+  for (int r = 0; r < 4; ++r)
+    for (int c = 0; c < 4; ++c) {
+      axes_a[static_cast<size_t>(r * 4 + c)] = a.axes.m[r][c];
+      axes_b[static_cast<size_t>(r * 4 + c)] = b.axes.m[r][c];
+    }
+  return TestBoxCollision(Vec3f{a.centre.x, a.centre.y, a.centre.z}, Vec3f{a.half.x, a.half.y, a.half.z}, axes_a,
+                          Vec3f{b.centre.x, b.centre.y, b.centre.z}, Vec3f{b.half.x, b.half.y, b.half.z}, axes_b);
 }
 
-// The box's rotation with its centre in the world as the translation.
+float RowLength(const Matrix4& m, int row) {
+  return std::sqrt(m.m[row][0] * m.m[row][0] + m.m[row][1] * m.m[row][1] + m.m[row][2] * m.m[row][2]);
+}
+
+// How the object is turned, unscaled (by its angles in its rotation order,
+// or its free matrix, inside what holds it, whose own scale is left out
+// too), with its place in the world as the translation. A box the program
+// gave turns with it and keeps its size.
 Matrix4 BoxPlacement(Engine3D& e, int32_t index) {
   const ObjectRecord& o = e.pools.objects[index];
-  Matrix4 placement;
-  RotationFromAngles(placement, o.angles.x * kDegreesToRadians, o.angles.y * kDegreesToRadians,
-                     o.angles.z * kDegreesToRadians);
-  const Vector3f scale = BoxScale(o);
-  Vector3f centre{o.box_centre.x * scale.x, o.box_centre.y * scale.y, o.box_centre.z * scale.z};
-  TransformPointProject(centre, centre, placement);
-  const Vector3f position = PlacesOf(e, index).now;
-  placement.m[3][0] = position.x + centre.x;
-  placement.m[3][1] = position.y + centre.y;
-  placement.m[3][2] = position.z + centre.z;
+  Matrix4 placement = Matrix4::Identity();
+  if (o.free_rotation == 1)
+    MatrixInvertAffine(placement, o.free_matrix);
+  else
+    placement = AngleRotation(o.angles, o.rotation_order);
+  if (o.glued_to != 0) {
+    Matrix4 holder = ObjectBaseMatrix(e, index);
+    holder.m[3][0] = holder.m[3][1] = holder.m[3][2] = 0.0f;
+    for (int r = 0; r < 3; ++r)
+      if (const float length = RowLength(holder, r); length > 0.0f)
+        for (int c = 0; c < 3; ++c) holder.m[r][c] /= length;
+    placement = placement * holder;
+  }
+  const Vector3f origin = PlacesOf(e, index).now;
+  placement.m[3][0] = origin.x;
+  placement.m[3][1] = origin.y;
+  placement.m[3][2] = origin.z;
   return placement;
 }
 
 // A box given with its corners the other way round is just as big.
 Vector3f BoxSize(const ObjectRecord& o) {
-  const Vector3f scale = BoxScale(o);
-  return Vector3f{std::fabs((o.box_max.x - o.box_min.x) * scale.x),
-                  std::fabs((o.box_max.y - o.box_min.y) * scale.y),
-                  std::fabs((o.box_max.z - o.box_min.z) * scale.z)};
+  return Vector3f{std::fabs(o.box_max.x - o.box_min.x), std::fabs(o.box_max.y - o.box_min.y),
+                  std::fabs(o.box_max.z - o.box_min.z)};
 }
 
-OrientedBox OrientedBoxOf(Engine3D& e, int32_t index) {
-  Matrix4 placement = BoxPlacement(e, index);
-  const Vector3f size = BoxSize(e.pools.objects[index]);
-  OrientedBox box;
-  box.centre = Vec3f{placement.m[3][0], placement.m[3][1], placement.m[3][2]};
-  box.half = Vec3f{size.x * 0.5f, size.y * 0.5f, size.z * 0.5f};
-  placement.m[3][0] = placement.m[3][1] = placement.m[3][2] = 0.0f;
-  for (int r = 0; r < 4; ++r)
-    for (int c = 0; c < 4; ++c) box.matrix[static_cast<size_t>(r * 4 + c)] = placement.m[r][c];
+PlacedBox GivenBox(Engine3D& e, int32_t index) {
+  PlacedBox box;
+  box.axes = BoxPlacement(e, index);
+  const ObjectRecord& o = e.pools.objects[index];
+  TransformPointProject(box.centre, o.box_centre, box.axes);
+  const Vector3f size = BoxSize(o);
+  box.half = Vector3f{size.x * 0.5f, size.y * 0.5f, size.z * 0.5f};
   return box;
+}
+
+// The boxes an object collides by: the one the program gave, or one around
+// each mesh it draws, as its limbs stand now (posed, scaled, glued).
+std::vector<PlacedBox> BoxesOf(Engine3D& e, int32_t index) {
+  if (e.pools.objects[index].box_replaces_shapes == 1) return {GivenBox(e, index)};
+  const Matrix4 base = ObjectBaseMatrix(e, index);
+  ReadyModelFor(e, index);
+  std::shared_ptr<ObjectModel> model = e.pools.objects[index].model;
+  if (!model) return {};
+  std::vector<PlacedBox> boxes;
+  for (const models::MeshBox& mesh : model->GatherMeshBoxes(base)) {
+    PlacedBox box;
+    box.axes = mesh.world;
+    TransformPointProject(box.centre, mesh.centre, mesh.world);
+    box.half = Vector3f{mesh.size.x * 0.5f * RowLength(mesh.world, 0), mesh.size.y * 0.5f * RowLength(mesh.world, 1),
+                        mesh.size.z * 0.5f * RowLength(mesh.world, 2)};
+    boxes.push_back(box);
+  }
+  return boxes;
 }
 
 }  // namespace
@@ -165,20 +205,25 @@ void FileLibraryBox(Engine3D& e, int32_t index) {
 void PlaceLibraryBox(Engine3D& e, int32_t index) {
   const ObjectRecord* o = e.pools.Object(index);
   if (!o || !e.collision.library_boxes.Has(index)) return;
-  const Matrix4 placement = BoxPlacement(e, index);
+  const PlacedBox box = GivenBox(e, index);
+  Matrix4 placement = box.axes;
+  placement.m[3][0] = box.centre.x;
+  placement.m[3][1] = box.centre.y;
+  placement.m[3][2] = box.centre.z;
   SelectCollisionObject(MakeCollisionKey(static_cast<uint32_t>(index), 0));
   SetCollisionObjectMatrix(std::span<const float, 16>(&placement.m[0][0], 16));
 }
 
 int32_t TestObjectBoxes(Engine3D& e, int32_t a, int32_t b) {
-  // Each box as the object's limbs now stand.
-  if (!MeasureObjectIfStale(e, a) || !MeasureObjectIfStale(e, b)) return 0;
   const ObjectRecord* oa = e.pools.Object(a);
   const ObjectRecord* ob = e.pools.Object(b);
   if (!oa || !ob) return 0;
   if (oa->own_box == 1 && ob->own_box == 1) return AxisAlignedTest(e, a, b);
-  const OrientedBox box_a = OrientedBoxOf(e, a), box_b = OrientedBoxOf(e, b);
-  return TestBoxCollision(box_a.centre, box_a.half, box_a.matrix, box_b.centre, box_b.half, box_b.matrix);
+  const std::vector<PlacedBox> boxes_a = BoxesOf(e, a), boxes_b = BoxesOf(e, b);
+  for (const PlacedBox& p : boxes_a)
+    for (const PlacedBox& q : boxes_b)
+      if (BoxesMeet(p, q)) return 1;
+  return 0;
 }
 
 }  // namespace zv

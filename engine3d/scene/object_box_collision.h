@@ -43,8 +43,10 @@ void FileLibraryBox(Engine3D& e, int32_t index);
 // puts its box: at the object's position, turned with its angles.
 void PlaceLibraryBox(Engine3D& e, int32_t index);
 
-// The box test of two objects that carry their own collision boxes (record
-// indices `a` and `b`): 1 when they meet, else 0.
+// The box test of two objects that collide by boxes (record indices `a` and
+// `b`): 1 when they meet, else 0. An object collides by the box the program
+// gave it, or else by a box around each of the meshes it draws, as its
+// limbs stand now: posed, scaled, turned and glued as they are drawn.
 //
 // When both boxes were given by the program, they are tested axis-aligned
 // at the objects' positions; when `b` asks for it (its box-collision flag),

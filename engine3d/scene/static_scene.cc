@@ -159,13 +159,6 @@ void RemoveStaticGeometryOf(StaticScene& scene, int32_t owner) {
     std::erase_if(group.polygons, [&](const std::unique_ptr<StaticPolygon>& p) { return p->owner == owner; });
 }
 
-void OrphanStaticGeometryOf(StaticScene& scene, int32_t owner) {
-  const auto own = scene.owned.find(owner);
-  if (owner <= 0 || own == scene.owned.end()) return;
-  for (StaticPolygon* p : own->second) p->owner = StaticPolygon::kOrphaned;
-  scene.owned.erase(own);
-}
-
 void AddStaticBox(StaticScene& scene, const Vector3f& a, const Vector3f& b) { scene.boxes.push_back({a, b}); }
 
 }  // namespace zv

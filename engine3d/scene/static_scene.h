@@ -26,11 +26,9 @@ struct StaticOccluder {
 // an object follows the ownerless polygon that contains it; every other
 // polygon is culled by its own sphere.
 struct StaticPolygon {
-  static constexpr int32_t kOrphaned = -1;
-
   std::vector<platform::Vertex> vertices;
   std::vector<uint16_t> indices;
-  int32_t owner = 0;                  // object record index; 0 = none, kOrphaned = gone
+  int32_t owner = 0;                  // object record index; 0 = none
   Vector3f centre;                    // mean of the positions
   float radius = 0;                   // 1.25 x the farthest position
   float height_extent = 0;
@@ -100,10 +98,6 @@ void AddStaticPolygon(StaticScene& scene, int32_t texture, std::unique_ptr<Stati
                       bool* made_group);
 // Removes every polygon the object owns.
 void RemoveStaticGeometryOf(StaticScene& scene, int32_t owner);
-// The geometry of an object that goes stays in the scene, still following
-// its container, but belongs to no object any more: one made later in the
-// same record cannot take it back.
-void OrphanStaticGeometryOf(StaticScene& scene, int32_t owner);
 void AddStaticBox(StaticScene& scene, const Vector3f& a, const Vector3f& b);
 
 // 1 when the box from new_min to new_max meets a collision box; `push`

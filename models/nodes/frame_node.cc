@@ -81,13 +81,20 @@ bool FrameNode::RenderNodeSecondPass(platform::Device3D& device) {
   return true;
 }
 
-bool FrameNode::UpdateNodeCollision(const Matrix4& matrix, uint32_t object_index) {
-  // The world matrices the render would give the meshes, walked without the
-  // device: placing collision objects needs no device.
-  if (first_child() == nullptr) return true;
+Matrix4 FrameNode::PlacedIn(const Matrix4& matrix) const {
   Matrix4 combined = platform::Multiply(local_, matrix);
   if (number() == 0 && root_flag_ == 1) combined = platform::Multiply(root_matrix_, combined);
-  ForwardToChildren(&SceneNode::UpdateNodeCollision, combined, object_index);
+  return combined;
+}
+
+// Placing collision objects needs no device.
+bool FrameNode::UpdateNodeCollision(const Matrix4& matrix, uint32_t object_index) {
+  if (first_child() != nullptr) ForwardToChildren(&SceneNode::UpdateNodeCollision, PlacedIn(matrix), object_index);
+  return true;
+}
+
+bool FrameNode::GatherMeshBoxes(const Matrix4& matrix, std::vector<MeshBox>& boxes) {
+  if (first_child() != nullptr) ForwardToChildren(&SceneNode::GatherMeshBoxes, PlacedIn(matrix), boxes);
   return true;
 }
 

@@ -34,6 +34,7 @@ class FrameNode : public SceneNode {
   bool RenderNode(platform::Device3D& device, int32_t texture_selector) override;
   bool RenderNodeSecondPass(platform::Device3D& device) override;
   bool UpdateNodeCollision(const Matrix4& matrix, uint32_t object_index) override;
+  bool GatherMeshBoxes(const Matrix4& matrix, std::vector<MeshBox>& boxes) override;
   bool ReparentFrame(ReparentState& state, int32_t moved, int32_t new_parent) override;
   bool SumVertexPositions(const Matrix4& matrix, Vector3f* sum, uint32_t* count) override;
   bool MaxVertexDistance(const Matrix4& matrix, const Vector3f& centre, float* maximum) override;
@@ -55,6 +56,9 @@ class FrameNode : public SceneNode {
   bool IsFrameNode() const override { return true; }
 
  private:
+  // The matrix the frame's meshes and children stand in, inside `matrix`:
+  // the world matrices the render gives them, walked without the device.
+  Matrix4 PlacedIn(const Matrix4& matrix) const;
   enum class Bracket { kWithRootStep, kWithoutRootStep, kStoreWorld };
   // Sets the device's world transform to this frame's combined matrix
   // around `children` (which passes the call on to the children), then puts

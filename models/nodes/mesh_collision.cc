@@ -209,4 +209,11 @@ bool MeshNode::UpdateNodeCollision(const Matrix4& matrix, uint32_t object_index)
   return true;
 }
 
+// A mesh that is drawn stands as the box of its vertices where its frames
+// put it.
+bool MeshNode::GatherMeshBoxes(const Matrix4& matrix, std::vector<MeshBox>& boxes) {
+  if (visible_ != 0 && has_extents_) boxes.push_back(MeshBox{extents_.centre, extents_.size, matrix});
+  return true;
+}
+
 }  // namespace zv::models

@@ -36,6 +36,7 @@ void MeshNode::SetPositions(std::span<const float> positions) {
     vertices_[i].y = positions[3 * i + 1];
     vertices_[i].z = positions[3 * i + 2];
   }
+  MeasureExtents();
 }
 
 // ---- Geometry ------------------------------------------------------------------------
@@ -160,6 +161,7 @@ void MeshNode::ScalePositions(float x, float y, float z) {
     v.y *= y;
     v.z *= z;
   }
+  MeasureExtents();
   RefitCollisionShapes();
   RefreshVertexBuffer(true);
 }
@@ -292,6 +294,7 @@ void MeshNode::ReleaseNodeResources() {
   FreeMeshCollisionData();
   ReleaseOwnedTexture();
   vertices_ = {};
+  has_extents_ = false;
   indices_ = {};
   vertex_buffer_.reset();
 }

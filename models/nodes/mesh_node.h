@@ -12,6 +12,7 @@
 #include "collision/vector3.h"
 #include "models/nodes/node_services.h"
 #include "models/nodes/scene_node.h"
+#include "models/nodes/vertex_measures.h"
 #include "platform/render3d/vertex_buffer.h"
 
 namespace zv {
@@ -135,6 +136,7 @@ class MeshNode : public SceneNode {
   bool FreeNodeCollisionByNumber(uint32_t object_index, int32_t number) override;
   bool BuildNodeCollisionByNumber(uint32_t object_index, int32_t number, int32_t kind) override;
   bool UpdateNodeCollision(const Matrix4& matrix, uint32_t object_index) override;
+  bool GatherMeshBoxes(const Matrix4& matrix, std::vector<MeshBox>& boxes) override;
   bool SumVertexPositions(const Matrix4& matrix, Vector3f* sum, uint32_t* count) override;
   bool MaxVertexDistance(const Matrix4& matrix, const Vector3f& centre, float* maximum) override;
   bool MinAxisDistance(const Matrix4& matrix, const Vector3f& point, float* minimum) override;
@@ -176,6 +178,8 @@ class MeshNode : public SceneNode {
   void RefitCollisionShapes();
   void SetPositions(std::span<const float> positions);
   void ScalePositions(float x, float y, float z);
+  // The extents of the vertices, measured whenever their positions change.
+  void MeasureExtents() { has_extents_ = MeasureVertexExtents(vertices_, &extents_); }
 
   NodeServices* services_;
   uint32_t visible_ = 1;
@@ -187,6 +191,8 @@ class MeshNode : public SceneNode {
   std::unordered_map<uint32_t, std::unique_ptr<MeshCollisionData>> collisions_;
   uint32_t collision_number_ = 0;
   std::vector<MeshVertex> vertices_;
+  VertexExtents extents_;
+  bool has_extents_ = false;  // false without vertices
   std::vector<uint16_t> indices_;
   platform::VertexBufferPtr vertex_buffer_;
 };

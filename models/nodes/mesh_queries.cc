@@ -38,8 +38,9 @@ bool MeshNode::MaxLimbVertexDistance(int32_t number, const Matrix4& matrix, cons
   return SceneNode::MaxLimbVertexDistance(number, matrix, centre, maximum);
 }
 
+// What is drawn: a hidden mesh stays out.
 bool MeshNode::GetNodeBoundingBox(const Matrix4& matrix, BoundingBox* box) {
-  MeasureBoundingBox(vertices_, matrix, box);
+  if (visible_ != 0) MeasureBoundingBox(vertices_, matrix, box);
   return SceneNode::GetNodeBoundingBox(matrix, box);
 }
 

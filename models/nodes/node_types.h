@@ -97,6 +97,15 @@ struct GeometryExtraction {
   int32_t texture_filter = -1; // -1: every texture
 };
 
+// A mesh as its object's collision boxes take it: the centre and size of
+// its vertices' extents in its own space, and the world matrix it stands
+// in (the walk's matrix through its frames).
+struct MeshBox {
+  Vector3f centre;
+  Vector3f size;
+  Matrix4 world;
+};
+
 class FrameNode;
 
 // The protocol that moves a frame under another one: phase 0 looks for the

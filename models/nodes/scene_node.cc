@@ -255,6 +255,11 @@ bool SceneNode::ListFramesToChecklist(std::vector<FrameListEntry>& list) {
   ForwardToChildren(&SceneNode::ListFramesToChecklist, list);
   return true;
 }
+bool SceneNode::GatherMeshBoxes(const Matrix4& matrix, std::vector<MeshBox>& boxes) {
+  ForwardToChildren(&SceneNode::GatherMeshBoxes, matrix, boxes);
+  return true;
+}
+
 bool SceneNode::SaveNodeToX(platform::XDocument& document) {
   ForwardToChildren(&SceneNode::SaveNodeToX, document);
   return true;

@@ -101,6 +101,7 @@ class SceneNode {
                                               uint32_t* count);
   /* 19 */ virtual bool MaxLimbVertexDistance(int32_t number, const Matrix4& matrix,
                                              const Vector3f& centre, float* maximum);
+  // Widens `box` to the meshes that are drawn.
   /* 20 */ virtual bool GetNodeBoundingBox(const Matrix4& matrix, BoundingBox* box);
   /* 21 */ virtual bool ExtractNodeGeometry(platform::Device3D& device, GeometryExtraction& walk);
   /* 22 */ virtual bool GetLimbMeshInfo(int32_t limb, int32_t wanted, int32_t* counter,
@@ -136,6 +137,9 @@ class SceneNode {
   // Frees what the node holds besides its links (run by the node's owner
   // just before it deletes the node; not forwarded).
   /* 46 */ virtual void ReleaseNodeResources() {}
+  // Appends the box of every mesh that is drawn, with its world matrix:
+  // frames walk `matrix` as UpdateNodeCollision does.
+  /* 47 */ virtual bool GatherMeshBoxes(const Matrix4& matrix, std::vector<MeshBox>& boxes);
 
  protected:
   // Passes a call on to every child in order, until one stops the chain.

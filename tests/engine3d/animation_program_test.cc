@@ -122,7 +122,7 @@ TEST_F(AnimationPrograms, TheClockPlaysLoopsAndStopsAsTheQueriesTell) {
       "set object speed 1, 0\n"
       "for i = 1 to 3 : sync : next i\n"
       "print object frame(1); \" \"; object playing(1)\n"
-      // Played once backwards, it ends: at once from frame 0, and a door
+      // Played once backwards, it ends: all of it from frame 10, and a door
       // closing from frame 10 after ten frames.
       "set object speed 1, -25\n"
       "play object 1\n"
@@ -144,8 +144,35 @@ TEST_F(AnimationPrograms, TheClockPlaysLoopsAndStopsAsTheQueriesTell) {
             "4 0\n"
             "8\n"
             "8 1\n"
-            "0 1\n"
+            "0 11\n"
             "0 11\n");
+}
+
+TEST_F(AnimationPrograms, EveryFormOfPlayRunsBackwardsAtANegativeSpeed) {
+  const std::string played = "n = 0 : while object playing(1) = 1 and n < 30 : sync : n = n + 1 : endwhile\n"
+                             "print object frame(1); \" \"; n; \" \";\n";
+  EngineRun run = Run("sync on\nload object \"arm.x\", 1\nset object speed 1, -25\n"
+                      "play object from 1, 6\n" + played + "play object 1, 6\n" + played +
+                      "play object range 1, 2, 8\n" + played + "play object range 1, 8, 2\n" + played +
+                      // Forwards, a range given the other way round runs from its lower frame.
+                      "set object speed 1, 25\nplay object range 1, 8, 2\n" + played +
+                      // So does a loop: from 8 it comes round to 2.
+                      "loop object range 1, 8, 2\nsync : sync : sync\nprint object frame(1)\nend\n");
+  EXPECT_EQ(run.errors, "");
+  EXPECT_EQ(run.printed, "0 7 0 7 2 7 2 7 8 7 4\n");
+}
+
+TEST_F(AnimationPrograms, BoxesAndTheSizeFollowThePose) {
+  // A cube asks about the arm, lying along +x at frame 0 and standing up
+  // along +y at frame 10, and the arm about the cube.
+  const std::string ask = "position object 2, 20, 0, 0 : print object collision(2, 1); object collision(1, 2);\n"
+                          "position object 2, 0, 20, 0 : print object collision(2, 1); object collision(1, 2);\n"
+                          "print \" \"; int(object size x(1) + 0.5); \" \"; int(object size y(1) + 0.5)\n";
+  EngineRun run = Run("sync on\nload object \"arm.x\", 1\nmake object cube 2, 2\n" + ask +
+                      "set object frame 1, 10\n" + ask +
+                      "set object speed 1, -100\nplay object 1\nfor i = 1 to 4 : sync : next i\n" + ask + "end\n");
+  EXPECT_EQ(run.errors, "");
+  EXPECT_EQ(run.printed, "1100 30 4\n0011 4 30\n1100 30 4\n");
 }
 
 TEST_F(AnimationPrograms, SettingAFrameBlendsOverToItsPose) {

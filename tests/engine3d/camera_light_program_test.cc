@@ -185,6 +185,18 @@ TEST_F(CameraAndLightPrograms, NormalsColouredLightsAndLightsPlacedByObjects) {
   EXPECT_GT(Brightness(Run(pointer + "set light to object orientation 1, 2\n").At(320, 240)), 60);
   EXPECT_EQ(Run(pointer + "y rotate object 2, 180\nset light to object orientation 1, 2\n").At(320, 240), 0u);
   EXPECT_EQ(Run(pointer + "turn object left 2, 180\nset light to object orientation 1, 2\n").At(320, 240), 0u);
+  // Where an object is seen: locked 20 before the camera, so before the
+  // cube; glued, turned with its holder; locked, turned with the camera
+  // (which looks at the cube from the side, past the spot).
+  const std::string locked = ball + "lock object 2 : position object 2, 3, 3, 20\n";
+  EXPECT_GT(Brightness(Run(locked + "position light at object 1, 2\n").At(320, 240)), 300);
+  EXPECT_GT(Brightness(Run(pointer + "make object sphere 3, 1 : rotate object 3, 0, 180, 0\n"
+                           "glue object to limb 2, 3, 0 : y rotate object 2, 180\n"
+                           "set light to object orientation 1, 2\n").At(320, 240)), 60);
+  EXPECT_GT(Brightness(Run(own + "set point light 1, 20, 0, 0\nset spot light 1, 30, 60\n"
+                           "position camera 40, 0, 0 : rotate camera 0, 270, 0\n"
+                           "make object sphere 2, 1 : lock object 2\nset light to object orientation 1, 2\n")
+                           .At(320, 240)), 60);
 }
 
 TEST_F(CameraAndLightPrograms, ASceneOfLitObjectsMatchesItsGolden) {

@@ -68,14 +68,19 @@ TEST_F(QueryPrograms, BoundsAndSizeComeFromTheModel) {
   // (both cubes have as many vertices); the sphere around it reaches the
   // big cube's far corners (16.58), the one around the origin the limb's
   // (22.18).
-  const std::vector<double> v = Values(
-      "make object cube 9, 4 : make mesh from object 1, 9 : delete object 9\n"
-      "make object cube 1, 10\nadd limb 1, 1, 1\noffset limb 1, 1, 20, 0, 0\n"
-      "print object bound centre x(1)\nprint object bound radius(1)\nprint object cull radius(1)\n");
-  ASSERT_EQ(v.size(), 3u);
+  const std::string made =
+      "make object cube 9, 4 : make mesh from object 1, 9 : delete object 9\nmake object cube 1, 10\n";
+  const std::string limb = "add limb 1, 1, 1\noffset limb 1, 1, 20, 0, 0\n"
+                           "print object bound centre x(1)\nprint object bound radius(1)\nprint object cull radius(1)\n"
+                           "print int(object size x(1))\n";
+  const std::vector<double> v = Values(made + limb);
+  ASSERT_EQ(v.size(), 4u);
   EXPECT_NEAR(v[0], 10, 0.02);
   EXPECT_EQ(v[1], 17);
   EXPECT_EQ(v[2], 23);
+  EXPECT_EQ(v[3], 26);
+  // They are the object's own, wherever it stands and however it is turned.
+  EXPECT_EQ(Values(made + "position object 1, 100, 50, 0 : rotate object 1, 0, 45, 0\n" + limb), v);
 }
 
 TEST_F(QueryPrograms, ScreenPlaceOfAnObject) {
