@@ -80,7 +80,10 @@ void CmdStartObject(Vm& vm) {
   if (index == 0) return;
   const ObjectRecord& o = e->pools.objects[index];
   const bool backwards = o.speed < 0.0f;
-  const float start = static_cast<float>(first);
+  // A play from a frame past the last one has no frames to run: it holds
+  // the last frame, as its pose shows.
+  const float start =
+      Given == Frames::kFrom ? std::clamp(static_cast<float>(first), 0.0f, o.frame_count) : static_cast<float>(first);
   float end = Given == Frames::kRange ? static_cast<float>(last) : o.frame_count;
   if (Given == Frames::kFrom && !Looping && backwards) end = 0.0f;
   float from = Given == Frames::kFrom ? start : backwards ? std::max(start, end) : std::min(start, end);

@@ -157,9 +157,11 @@ TEST_F(AnimationPrograms, EveryFormOfPlayRunsBackwardsAtANegativeSpeed) {
                       // Forwards, a range given the other way round runs from its lower frame.
                       "set object speed 1, 25\nplay object range 1, 8, 2\n" + played +
                       // So does a loop: from 8 it comes round to 2.
-                      "loop object range 1, 8, 2\nsync : sync : sync\nprint object frame(1)\nend\n");
+                      "loop object range 1, 8, 2\nsync : sync : sync\nprint object frame(1)\n"
+                      // A play from past the last frame holds the last frame.
+                      "play object from 1, 50\n" + played + "end\n");
   EXPECT_EQ(run.errors, "");
-  EXPECT_EQ(run.printed, "0 7 0 7 2 7 2 7 8 7 4\n");
+  EXPECT_EQ(run.printed, "0 7 0 7 2 7 2 7 8 7 4\n10 1 ");
 }
 
 TEST_F(AnimationPrograms, BoxesAndTheSizeFollowThePose) {
