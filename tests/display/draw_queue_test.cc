@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "display/pixel_ops.h"
+#include "display/queued_work.h"
 #include "display/shapes.h"
 #include "tests/display/graphics_fixture.h"
 #include "tests/support/thread_times.h"
@@ -59,6 +60,23 @@ TEST_F(DrawQueueTest, ScreenRecordsArePerformedOncePerBufferOfTheFlipChain) {
   Pass();
   EXPECT_EQ(Back().PixelAt(15, 15), Ink());
   EXPECT_EQ(Queue().Pending(), 0);
+}
+
+// A command that reads the screen at once carries the queue out ahead of
+// the frame's pass; neither that pass nor another carry-out draws a record
+// into that buffer again, so the next frame's pass draws it into the other.
+TEST_F(DrawQueueTest, ARecordCarriedOutAheadOfItsPassReachesBothBuffers) {
+  Queue().QueueBox(10, 10, 20, 20);
+  CarryOutQueuedBitmapWork(*graphics, 0);
+  CarryOutQueuedBitmapWork(*graphics, 0);
+  Pass();
+  EXPECT_EQ(Queue().Pending(), 1);
+  ASSERT_TRUE(display.PresentFrame());
+  Pass();
+  EXPECT_EQ(Queue().Pending(), 0);
+  EXPECT_EQ(Back().PixelAt(15, 15), Ink());
+  ASSERT_TRUE(display.PresentFrame());
+  EXPECT_EQ(Back().PixelAt(15, 15), Ink());
 }
 
 TEST_F(DrawQueueTest, BitmapRecordsArePerformedOnce) {
@@ -127,6 +145,7 @@ TEST_F(DrawQueueTest, WithDrawingDisabledAPassDrawsNothingOnTheScreen) {
   Queue().QueueInkColours(0xFF0000, 0);
   Queue().QueueTextSize(30);
   Pass();
+  NextFrame();
   Queue().QueueSetCurrentBitmap(1);
   Queue().QueueBox(0, 0, 8, 8);
   Pass();
@@ -150,6 +169,7 @@ TEST_F(DrawQueueTest, AFailedScreenLoadWarnsOnlyOnItsLastPass) {
   Queue().QueueLoadBitmap(UnreadablePicture(), 0);
   Pass();
   EXPECT_EQ(vm.errors.code, 0);
+  NextFrame();
   Pass();
   EXPECT_EQ(vm.errors.code, 1003);
   EXPECT_TRUE(vm.errors.warning);
