@@ -5,7 +5,6 @@
 #include <fstream>
 
 #include "display/pixel_ops.h"
-#include "display/queued_work.h"
 #include "display/shapes.h"
 #include "tests/display/graphics_fixture.h"
 #include "tests/support/thread_times.h"
@@ -60,23 +59,6 @@ TEST_F(DrawQueueTest, ScreenRecordsArePerformedOncePerBufferOfTheFlipChain) {
   Pass();
   EXPECT_EQ(Back().PixelAt(15, 15), Ink());
   EXPECT_EQ(Queue().Pending(), 0);
-}
-
-// A command that reads the screen at once carries the queue out ahead of
-// the frame's pass; neither that pass nor another carry-out draws a record
-// into that buffer again, so the next frame's pass draws it into the other.
-TEST_F(DrawQueueTest, ARecordCarriedOutAheadOfItsPassReachesBothBuffers) {
-  Queue().QueueBox(10, 10, 20, 20);
-  CarryOutQueuedBitmapWork(*graphics, 0);
-  CarryOutQueuedBitmapWork(*graphics, 0);
-  Pass();
-  EXPECT_EQ(Queue().Pending(), 1);
-  ASSERT_TRUE(display.PresentFrame());
-  Pass();
-  EXPECT_EQ(Queue().Pending(), 0);
-  EXPECT_EQ(Back().PixelAt(15, 15), Ink());
-  ASSERT_TRUE(display.PresentFrame());
-  EXPECT_EQ(Back().PixelAt(15, 15), Ink());
 }
 
 TEST_F(DrawQueueTest, BitmapRecordsArePerformedOnce) {

@@ -131,16 +131,9 @@ TEST_F(SoundSlotsTest, ASoundSavesInItsOwnFormatWithEveryFrame) {
   EXPECT_EQ(std::vector<uint8_t>(saved.begin() + 44, saved.end()), data);
 }
 
-// A rate that no sample or WAV file states is refused where the sound is
-// made or saved: never cut to another, nor saved as a file no loader takes.
+// A WAV rate that no sample holds is refused, not cut; a sound whose rate
+// a WAV file cannot state in its format is not saved into one.
 TEST_F(SoundSlotsTest, RatesNoFileStatesAreRefused) {
-  SoundMemory in;
-  in.bits = 16;
-  in.data = {0, 1, 0, 2};
-  for (uint32_t rate : {0u, 0x80000000u}) {
-    in.frequency = rate;
-    EXPECT_FALSE(slots.MemoryToSound(in, 5)) << rate;
-  }
   const std::string path = test::TempPath("rates.wav");
   auto stereo_file = [&path](uint32_t rate) {
     std::vector<uint8_t> chunks;
