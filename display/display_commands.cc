@@ -165,7 +165,7 @@ void CmdChecklistGraphicsCards(Vm& vm) {
   list.values_valid = false;
   list.texts_valid = true;
   for (const platform::DisplayAdapter& card : d->EnumerateCards()) {
-    ChecklistEntry entry = list.count < Checklist::kCapacity ? list.entries[list.count] : ChecklistEntry{};
+    ChecklistEntry entry = list.At(static_cast<size_t>(list.count));
     entry.text = card.description;
     list.Add(std::move(entry));
   }

@@ -81,6 +81,9 @@ struct SurfaceState {
 // Presentation and frame counting.
 struct PresentState {
   int32_t current_buffer = 0;  // flip-chain buffer now drawn into
+  // Counts the frames the pump asks to present, shown or not: the frame now
+  // drawn. Never 0.
+  uint32_t frame = 1;
   int32_t client_origin_x = 0, client_origin_y = 0;
   uint32_t background_colour = 0;  // pixel value of the back-buffer clear
   int32_t frames_per_second = 0;

@@ -45,8 +45,20 @@ class Pass {
   // Up to and including record `last` (kNoRecord: to the end).
   void Run(int32_t last) {
     RecordPool<DrawRecord>& draws = g_.Pools().draws;
+    // A record is performed once a frame: a pass that carries the queue out
+    // ahead of its turn (for a command that reads or replaces a picture at
+    // once) and the turn's own pass draw a screen record into one buffer of
+    // the flip chain, and the next frame's pass into the other, so that both
+    // show it.
+    const uint32_t frame = display_.Presentation().frame;
     for (int32_t index = draws.Head(); index != kNoRecord;) {
       DrawRecord& r = draws[index];
+      if (r.performed_in == frame) {
+        if (index == last) return;
+        index = draws.Next(index);
+        continue;
+      }
+      r.performed_in = frame;
       --r.repeat;
       // While the window is away nothing is drawn on the screen; the rest
       // (bitmaps, loads, colours, text settings) is done as ever, or it
@@ -109,6 +121,7 @@ class Pass {
         if (Surface* t = Target(r)) g_.Neighbours().DrawSpriteRecord(*t, r.bitmap, r.subject, r.x, r.y);
         return;
       case draw_type::kRotateImage: return RotateImage(r);
+      case draw_type::kPutPicture: return PutPicture(r);
       case draw_type::kClearScreen: return ClearScreen(r);
       case draw_type::kSystemText: return SystemText(r, r.opaque != 0, false);
       case draw_type::kInputLineText: return SystemText(r, true, true);
@@ -327,6 +340,17 @@ class Pass {
     const int times = g_.Machine().runtime && g_.Machine().runtime->settings.overdraw_mode == 2 ? 2 : 1;
     for (int i = 0; i < times; ++i)
       if (!BltImageRecord(display_, *target, *image, r.x, r.y, r.x2 != 0)) vm_.RunError(kGrabFailed);
+  }
+
+  void PutPicture(const DrawRecord& r) {
+    Surface* target = Target(r);
+    if (!target || !r.picture || !Ready(*r.picture)) return;
+    Surface& picture = *r.picture;
+    const Rect to{0, 0, std::min(picture.Width(), target->Width()), std::min(picture.Height(), target->Height())};
+    const platform::Result result = RetrySurfaceCall(display_, *target, &picture, [&] {
+      return target->BltFast(0, 0, &picture, &to, 0);
+    });
+    if (platform::Failed(result) && result != result::kSurfaceLost) vm_.RunError(err::kBlitFailed);
   }
 
   void FreeImage(const DrawRecord& r) {

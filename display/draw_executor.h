@@ -13,7 +13,8 @@ class Graphics;
 // type on the surface stamped into it (only while drawing is enabled) and is
 // released once its count reaches 0. Checks that fail raise their runtime
 // errors now, and the pass goes on with the next record. Without a back
-// buffer the queue is left alone.
+// buffer the queue is left alone. No record is performed twice in one
+// frame: a pass to `last` carries the queue out ahead of the frame's own.
 void ExecuteDrawingQueue(Graphics& graphics, int32_t last = kNoRecord);
 
 }  // namespace zv

@@ -15,6 +15,7 @@ DrawRecord* DrawQueue::Append(int32_t type, int8_t repeat) {
   record.repeat = repeat;
   record.look.reset();
   record.performed = false;
+  record.performed_in = 0;
   record.covered = false;
   return &record;
 }
@@ -131,6 +132,14 @@ void DrawQueue::QueuePasteImage(int32_t image, int32_t x, int32_t y, bool transp
 
 void DrawQueue::QueueFreeImageRecord(int32_t image) {
   if (DrawRecord* r = Append(draw_type::kFreeImage, 1)) r->subject = image;
+}
+
+void DrawQueue::QueueScreenPicture(platform::SurfacePtr picture) {
+  if (DrawRecord* r = Append(draw_type::kPutPicture, RepeatFor(0))) {
+    r->bitmap = 0;
+    r->target = targets_.screen;
+    r->picture = std::move(picture);
+  }
 }
 
 void DrawQueue::QueuePasteSprite(int32_t sprite, int32_t x, int32_t y) {
@@ -303,7 +312,8 @@ bool WorksOnBitmap(const DrawRecord& r, int32_t bitmap) {
     case draw_type::kTextAt:
     case draw_type::kCenterTextAt:
     case draw_type::kPasteImage:
-    case draw_type::kPasteSprite: return r.bitmap == bitmap;
+    case draw_type::kPasteSprite:
+    case draw_type::kPutPicture: return r.bitmap == bitmap;
     default: return false;
   }
 }

@@ -51,6 +51,9 @@ class DrawQueue {
   void QueuePasteImage(int32_t image, int32_t x, int32_t y, bool transparent);
   void QueueFreeImageRecord(int32_t image);
   void QueuePasteSprite(int32_t sprite, int32_t x, int32_t y);
+  // Puts `picture` at the top left of the screen, whatever bitmap is current,
+  // in every buffer of the flip chain.
+  void QueueScreenPicture(platform::SurfacePtr picture);
   void QueueRotateImage(int32_t image, int32_t angle);
 
   // Drawing in the current colours on the current bitmap.

@@ -27,6 +27,7 @@ constexpr int32_t kPasteImage = 52;
 constexpr int32_t kFreeImage = 53;
 constexpr int32_t kPasteSprite = 54;
 constexpr int32_t kRotateImage = 56;
+constexpr int32_t kPutPicture = 57;
 constexpr int32_t kClearScreen = 101;
 constexpr int32_t kSystemText = 102;
 constexpr int32_t kDot = 103;
@@ -76,6 +77,7 @@ struct TextLook {
 //   53                   subject = image
 //   54                   subject = sprite, x, y
 //   56                   subject = image, x = angle in degrees
+//   57                   picture, put at the target's top left
 //   101                  value = 1 for a clear to `colour`, else 0
 //   102, 110, 212, 213   x, y, opaque, text
 //   103                  x, y
@@ -102,7 +104,11 @@ struct DrawRecord {
   int32_t destination_bitmap = 0;
   std::string text;
   std::optional<TextLook> look;  // text records, from their first pass on
+  platform::SurfacePtr picture;  // its own pixels (57)
   bool performed = false;  // a pass has counted it down
+  // The frame (PresentState::frame) of the pass that counted it down last;
+  // 0 none. No other pass of that frame performs it again.
+  uint32_t performed_in = 0;
   // The screen was covered after the record was drawn on it: its remaining
   // passes draw nothing, and do only what does not lie on the screen.
   bool covered = false;

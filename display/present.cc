@@ -15,6 +15,7 @@ constexpr uint32_t kFrameRateInterval = 1000;
 }  // namespace
 
 bool Display::PresentFrame() {
+  if (++present_.frame == 0) present_.frame = 1;
   if (!surfaces_.primary || !surfaces_.back_buffer || !DrawingEnabled()) return false;
   platform::Surface& primary = *surfaces_.primary;
   platform::Surface& back = *surfaces_.back_buffer;

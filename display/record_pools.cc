@@ -64,6 +64,7 @@ bool RecordPools::FreeDrawRecord(int32_t index) {
   if (!draws.InUse(index)) return false;
   // The record no longer keeps a surface that was deleted meanwhile.
   draws[index].target.reset();
+  draws[index].picture.reset();
   return draws.Free(index);
 }
 

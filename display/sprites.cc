@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
+#include <vector>
 
 #include "display/image_surfaces.h"
 #include "display/pixel_ops.h"
@@ -264,6 +266,57 @@ bool Solid(const platform::Surface& surface, int32_t x, int32_t y) {
   return value < key->low || value > key->high;
 }
 
+// The picture position a screen position of the overlap shows, along one
+// axis of one sprite: a step function of the screen position, rising (or
+// falling, mirrored or flipped) by the picture's pixels as the sprite is
+// drawn larger.
+struct AxisMap {
+  int32_t first;    // the image's source rectangle begins here
+  int32_t size;     // the image's width or height
+  bool reversed;    // mirrored or flipped
+  int64_t origin;   // the sprite's edge on the screen
+  float ratio;      // picture pixels per screen pixel
+
+  int32_t operator()(int64_t screen) const {
+    const float offset = static_cast<float>(screen - origin) * ratio;
+    const float at = reversed ? static_cast<float>(size - 1) - offset : offset;
+    return first + ClampIndex(static_cast<int64_t>(at), size);
+  }
+
+  // The first screen position after `from` (and before `end`) that shows
+  // another picture position, or `end`: found by doubling the stride, then
+  // halving it back, so a run costs its logarithm however wide it is drawn.
+  int64_t RunEnd(int64_t from, int64_t end) const {
+    const int32_t value = (*this)(from);
+    int64_t same = from, other = end;
+    for (int64_t stride = 1; same + stride < end; stride *= 2) {
+      if ((*this)(same + stride) != value) {
+        other = same + stride;
+        break;
+      }
+      same += stride;
+    }
+    while (other - same > 1) {
+      const int64_t middle = same + (other - same) / 2;
+      if ((*this)(middle) == value)
+        same = middle;
+      else
+        other = middle;
+    }
+    return other;
+  }
+};
+
+// Both sprites' picture positions along one axis of the overlap [begin, end),
+// once per run of screen positions over which neither changes: no more runs
+// than the two pictures have pixels along it, at any scale.
+std::vector<std::pair<int32_t, int32_t>> AxisRuns(const AxisMap& a, const AxisMap& b, int64_t begin, int64_t end) {
+  std::vector<std::pair<int32_t, int32_t>> runs;
+  for (int64_t at = begin; at < end; at = std::min(a.RunEnd(at, end), b.RunEnd(at, end)))
+    runs.emplace_back(a(at), b(at));
+  return runs;
+}
+
 }  // namespace
 
 int32_t Sprites::SpritesOverlap(int32_t a, int32_t b) {
@@ -283,34 +336,25 @@ int32_t Sprites::SpritesOverlap(int32_t a, int32_t b) {
   if (!ia->surface || !ib->surface) return 0;
   if (ra.right <= ra.left || ra.bottom <= ra.top || rb.right <= rb.left || rb.bottom <= rb.top) return 0;
 
-  const float ax = static_cast<float>(ia->width) / static_cast<float>(ra.right - ra.left);
-  const float ay = static_cast<float>(ia->height) / static_cast<float>(ra.bottom - ra.top);
-  const float bx = static_cast<float>(ib->width) / static_cast<float>(rb.right - rb.left);
-  const float by = static_cast<float>(ib->height) / static_cast<float>(rb.bottom - rb.top);
+  auto columns = [](const ImageRecord& image, const SpriteRecord& s, const Placed& r) {
+    return AxisMap{image.source.left, image.width, s.mirrored == 1, r.left,
+                   static_cast<float>(image.width) / static_cast<float>(r.right - r.left)};
+  };
+  auto rows = [](const ImageRecord& image, const SpriteRecord& s, const Placed& r) {
+    return AxisMap{image.source.top, image.height, s.flipped == 1, r.top,
+                   static_cast<float>(image.height) / static_cast<float>(r.bottom - r.top)};
+  };
   const int64_t left = std::max(ra.left, rb.left), right = std::min(ra.right, rb.right);
   const int64_t top = std::max(ra.top, rb.top), bottom = std::min(ra.bottom, rb.bottom);
   const platform::Surface& pa = *ia->surface;
   const platform::Surface& pb = *ib->surface;
-  // Picture coordinates, inside the image's source rectangle.
-  auto column = [](const ImageRecord& image, bool mirrored, int64_t offset, float ratio) {
-    const float x = mirrored ? static_cast<float>(image.width - 1) - static_cast<float>(offset) * ratio
-                             : static_cast<float>(offset) * ratio;
-    return image.source.left + ClampIndex(static_cast<int64_t>(x), image.width);
-  };
-  auto row = [](const ImageRecord& image, bool flipped, int64_t offset, float ratio) {
-    const float y = flipped ? static_cast<float>(image.height - 1) - static_cast<float>(offset) * ratio
-                            : static_cast<float>(offset) * ratio;
-    return image.source.top + ClampIndex(static_cast<int64_t>(y), image.height);
-  };
-  for (int64_t y = top; y < bottom; ++y) {
-    const int32_t ya = row(*ia, sa.flipped == 1, y - ra.top, ay);
-    const int32_t yb = row(*ib, sb.flipped == 1, y - rb.top, by);
+  // Every screen pixel of a run shows the same two picture pixels: one
+  // look per pair of runs answers for all of them.
+  const auto across = AxisRuns(columns(*ia, sa, ra), columns(*ib, sb, rb), left, right);
+  for (const auto& [ya, yb] : AxisRuns(rows(*ia, sa, ra), rows(*ib, sb, rb), top, bottom)) {
     if (ya >= pa.Height() || yb >= pb.Height()) continue;
-    for (int64_t x = left; x < right; ++x) {
-      const int32_t xa = column(*ia, sa.mirrored == 1, x - ra.left, ax);
-      const int32_t xb = column(*ib, sb.mirrored == 1, x - rb.left, bx);
+    for (const auto& [xa, xb] : across)
       if (xa < pa.Width() && xb < pb.Width() && Solid(pa, xa, ya) && Solid(pb, xb, yb)) return 1;
-    }
   }
   return 0;
 }

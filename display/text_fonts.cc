@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <unordered_set>
 #include <vector>
 
 namespace zv {
@@ -96,13 +97,12 @@ void TextFonts::ChecklistFontFamilies(Checklist& list) {
   list.count = 0;
   list.values_valid = false;
   list.texts_valid = true;
-  std::vector<std::string> listed;
+  // Every family, each once, in the order the system gives them.
+  std::unordered_set<std::string> listed;
   for (const std::string& family : service_->ListFamilies()) {
-    if (list.count >= kFontChecklistLimit || list.count >= Checklist::kCapacity) break;
     std::string name = family.substr(0, kChecklistTextLimit);
-    if (std::find(listed.begin(), listed.end(), name) != listed.end()) continue;
-    list.entries[static_cast<size_t>(list.count)].text = name;
-    listed.push_back(std::move(name));
+    if (!listed.insert(name).second) continue;
+    list.At(static_cast<size_t>(list.count)).text = std::move(name);
     ++list.count;
   }
   list.made = list.count >= 1;

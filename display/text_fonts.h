@@ -13,8 +13,6 @@ namespace zv {
 
 // The longest font name the text state keeps; longer names are cut.
 constexpr size_t kFontNameLimit = 255;
-// The font checklist stops at this many families.
-constexpr int32_t kFontChecklistLimit = 255;
 // Names in the checklist are cut to this length.
 constexpr size_t kChecklistTextLimit = 255;
 
@@ -55,7 +53,7 @@ class TextFonts {
   const platform::FontPtr& SystemFontPtr() const { return system_font_; }
   const platform::FontPtr& TextFontPtr() const { return text_font_; }
 
-  // The installed font families, each once, at most kFontChecklistLimit.
+  // The installed font families, each once.
   void ChecklistFontFamilies(Checklist& list);
 
  private:

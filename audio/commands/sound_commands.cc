@@ -351,8 +351,9 @@ void CmdSaveSound(Vm& vm) {
   if (slots == nullptr) return;
   // Written to disk under the name, never into a built game's private copy
   // of a sound it carries.
-  if (!slots->SaveSoundAsWav(platform::Paths().Resolve(name), n) && slots->Running())
-    vm.RunError(err::kSaveFailed, name, platform::CauseOf(errno));
+  std::string refused;
+  if (!slots->SaveSoundAsWav(platform::Paths().Resolve(name), n, &refused) && slots->Running())
+    vm.RunError(err::kSaveFailed, name, refused.empty() ? platform::CauseOf(errno) : refused);
 }
 
 // ---- Commands the system does not support ---------------------------------------

@@ -461,11 +461,23 @@ int32_t SoundSlots::StopRecordingSound() {
   return n;
 }
 
-bool SoundSlots::SaveSoundAsWav(const std::string& path, int32_t n) {
+bool SoundSlots::SaveSoundAsWav(const std::string& path, int32_t n, std::string* refused) {
   const SoundSlot& s = Slot(n);
   // A failure of the file's sets errno; one of the sound's leaves it 0.
   errno = 0;
   if (s.sample == nullptr) return false;
+  const uint32_t channels = s.sample->layout == sample_mode::kStereo ? 2 : 1;
+  const uint32_t bits = s.sample->bits;
+  const uint32_t block_align = channels * bits / 8;
+  const int32_t rate = s.sample->default_frequency;
+  // A header that cannot state the rate, or its bytes per second, makes a
+  // file that no loader takes back.
+  if (rate < 1 || uint64_t{static_cast<uint32_t>(rate)} * block_align > UINT32_MAX) {
+    if (refused)
+      *refused = "a WAV file cannot state its rate of " + std::to_string(rate) + " Hz in " + std::to_string(bits) +
+                 "-bit " + (channels == 2 ? "stereo" : "mono");
+    return false;
+  }
   // The file says what the sample holds and holds all of it, so a sound
   // loads back as it was saved.
   std::vector<uint8_t> data;
@@ -473,10 +485,6 @@ bool SoundSlots::SaveSoundAsWav(const std::string& path, int32_t n) {
     errno = 0;
     return false;
   }
-  const uint32_t channels = s.sample->layout == sample_mode::kStereo ? 2 : 1;
-  const uint32_t bits = s.sample->bits;
-  const uint32_t block_align = channels * bits / 8;
-  const auto rate = static_cast<uint32_t>(s.sample->default_frequency);
   // 8-bit WAV data is unsigned; the sample's is signed.
   if (bits == 8) {
     for (uint8_t& b : data) b ^= 0x80;
@@ -492,8 +500,8 @@ bool SoundSlots::SaveSoundAsWav(const std::string& path, int32_t n) {
   PutLe(file, 16, 4);
   PutLe(file, 1, 2);
   PutLe(file, channels, 2);
-  PutLe(file, rate, 4);
-  PutLe(file, rate * block_align, 4);
+  PutLe(file, static_cast<uint32_t>(rate), 4);
+  PutLe(file, static_cast<uint32_t>(rate) * block_align, 4);
   PutLe(file, block_align, 2);
   PutLe(file, bits, 2);
   PutText(file, "data");
@@ -525,8 +533,11 @@ bool SoundSlots::MemoryToSound(const SoundMemory& in, int32_t n) {
   const uint32_t mode = in.bits == 8 ? 0x28 : 0x30;
   const size_t frames = in.data.size() / (in.bits / 8);
   if (frames < 1 || frames > INT32_MAX / 4) return false;
-  SampleHandle sample = AllocSample(-1, static_cast<int32_t>(frames), mode,
-                                    static_cast<int32_t>(std::min<uint32_t>(in.frequency, INT32_MAX)), 255, 128, 0);
+  // A rate of 0, or one past what a sample holds, would play and save as
+  // another (or as a file that no loader takes).
+  if (in.frequency < 1 || in.frequency > INT32_MAX) return false;
+  SampleHandle sample =
+      AllocSample(-1, static_cast<int32_t>(frames), mode, static_cast<int32_t>(in.frequency), 255, 128, 0);
   if (sample == nullptr) return false;
   std::memcpy(sample->data, in.data.data(), frames * (in.bits / 8));
   PadSampleLoop(*sample);

@@ -112,9 +112,10 @@ class SoundSlots {
   bool StartRecordingSound(int32_t n, int32_t seconds);
   // The slot that got the recording, or 0 when it kept nothing.
   int32_t StopRecordingSound();
-  // False when the file could not be written (errno says why) or the sound
-  // has nothing to write (errno 0).
-  bool SaveSoundAsWav(const std::string& path, int32_t n);
+  // False when the sound has nothing to write, or a format no WAV file can
+  // state (`refused` says which), or when the file could not be written
+  // (errno says why; `refused` is left empty).
+  bool SaveSoundAsWav(const std::string& path, int32_t n, std::string* refused = nullptr);
   bool SoundToMemory(int32_t n, SoundMemory& out);
   bool MemoryToSound(const SoundMemory& in, int32_t n);
   void UpdateSound3D();

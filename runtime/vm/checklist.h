@@ -1,8 +1,9 @@
 #pragma once
 
-#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace zv {
 
@@ -14,12 +15,11 @@ struct ChecklistEntry {
 };
 
 struct Checklist {
-  static constexpr int kCapacity = 512;
-  // Programs read entries 1 to 511: the last of the 512 is never readable,
-  // so no filler stores it, and a loop up to the quantity reads every entry.
-  static constexpr int kReadable = kCapacity - 1;
+  // The entries a run starts with. A filling of more adds entries: a list
+  // is kept whole, however long (a folder of thousands of files).
+  static constexpr size_t kStartEntries = 512;
 
-  std::array<ChecklistEntry, kCapacity> entries;
+  std::vector<ChecklistEntry> entries = std::vector<ChecklistEntry>(kStartEntries);
   int32_t count = 0;
   bool made = false;         // the list-made flag
   bool values_valid = false;
@@ -28,11 +28,17 @@ struct Checklist {
   void Reset() {
     count = 0;
     made = values_valid = texts_valid = false;
-    for (ChecklistEntry& e : entries) e = ChecklistEntry{};
+    entries.assign(kStartEntries, ChecklistEntry{});
   }
-  // Appends an entry; entries beyond the readable ones are dropped.
+  // The entry at `index` (from 0), made when the list is shorter.
+  ChecklistEntry& At(size_t index) {
+    if (index >= entries.size()) entries.resize(index + 1);
+    return entries[index];
+  }
+  // Appends an entry.
   void Add(ChecklistEntry entry) {
-    if (count < kReadable) entries[count++] = std::move(entry);
+    At(static_cast<size_t>(count)) = std::move(entry);
+    ++count;
   }
 };
 

@@ -8,8 +8,6 @@ namespace {
 namespace op = checklist_opcode;
 namespace err = checklist_error;
 
-constexpr int32_t kLastReadableIndex = Checklist::kReadable;
-
 // The entry a reader asks for, checked in the readers' order; null (and the
 // error raised) when it cannot be read.
 const ChecklistEntry* ReadableEntry(Vm& vm, int32_t index, bool wants_text) {
@@ -17,7 +15,7 @@ const ChecklistEntry* ReadableEntry(Vm& vm, int32_t index, bool wants_text) {
   int32_t error = 0;
   if (!list.made)
     error = err::kNotMade;
-  else if (index < 1 || index > kLastReadableIndex)
+  else if (index < 1)
     error = err::kIndex;
   else if (wants_text ? !list.texts_valid : !list.values_valid)
     error = wants_text ? err::kNoTexts : err::kNoValues;

@@ -20,7 +20,7 @@ constexpr int kChecklistString = 9556;
 }  // namespace checklist_opcode
 
 namespace checklist_error {
-constexpr int32_t kIndex = 9001;       // outside 1..511
+constexpr int32_t kIndex = 9001;       // below 1
 constexpr int32_t kBeyondCount = 9002;
 constexpr int32_t kNoTexts = 9003;
 constexpr int32_t kNoValues = 9004;

@@ -224,8 +224,7 @@ void CmdChecklistFiles(Vm& vm) {
   // left out, and said so.
   std::vector<std::string> too_long;
   if (OpenFileSearch(vm)) {
-    // A larger folder shows as many entries as programs can read.
-    for (; search.LastResult() != -1 && list.count < Checklist::kReadable; search.Next()) {
+    for (; search.LastResult() != -1; search.Next()) {
       const files::DirectoryEntry& entry = *search.Current();
       if (entry.name.size() > kMaxChecklistText) {
         too_long.push_back(platform::SystemTextOf(entry.name));

@@ -74,24 +74,6 @@ void FnMemblockSize(Vm& vm) {
   if (BlockMemory* block = ExistingBlock(vm, number)) vm.SetInt(result, static_cast<int32_t>(block->size()));
 }
 
-// Copies forward in groups of four bytes, each read before it is written,
-// then the last 0 to 3 bytes one by one. Where the destination starts
-// inside the source, this repeats bytes it has just written, as programs
-// that copy within one block expect; everywhere else it is a plain move.
-void CopyForward(uint8_t* to, const uint8_t* from, uint32_t count) {
-  if (!(to > from && to < from + count)) {
-    std::memmove(to, from, count);
-    return;
-  }
-  uint32_t i = 0;
-  for (; i + 4 <= count; i += 4) {
-    uint8_t group[4];
-    std::memcpy(group, from + i, 4);
-    std::memcpy(to + i, group, 4);
-  }
-  for (; i < count; ++i) to[i] = from[i];
-}
-
 void CmdCopyMemblock(Vm& vm) {
   const int32_t source_number = vm.NextInt();
   const int32_t destination_number = vm.NextInt();
@@ -106,7 +88,9 @@ void CmdCopyMemblock(Vm& vm) {
       uint64_t{source_offset} + count > source->size() ||
       uint64_t{destination_offset} + count > destination->size())
     return vm.RunError(err::kOutside);
-  CopyForward(destination->data() + destination_offset, source->data() + source_offset, count);
+  // As if through a buffer: a copy within one block, either way, moves the
+  // bytes as they were before it began.
+  std::memmove(destination->data() + destination_offset, source->data() + source_offset, count);
 }
 
 // ---- Reads and writes at an offset -----------------------------------------------------

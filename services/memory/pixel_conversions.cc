@@ -174,6 +174,26 @@ int32_t RemakeImageRecord(Vm& vm, Graphics& g, int32_t old, const PixelMemblockL
   return index;
 }
 
+// The block's picture on the screen, in every buffer of the flip chain (a
+// picture written into the back buffer alone would show every other
+// frame): it is queued as drawing on the screen is, and drawn now.
+bool PutOnScreen(Vm& vm, Graphics& g, const PixelBlock& block, const Surface& screen) {
+  const auto width = static_cast<int32_t>(std::min<uint32_t>(block.layout.width, static_cast<uint32_t>(screen.Width())));
+  const auto height =
+      static_cast<int32_t>(std::min<uint32_t>(block.layout.height, static_cast<uint32_t>(screen.Height())));
+  if (width < 1 || height < 1) return true;
+  SurfacePtr picture = g.MakeSurface(width, height);
+  if (!picture) return Fail(vm, other::kBitmapMissing);
+  {
+    SurfaceLock lock(*picture);
+    if (!lock.Locked()) return Fail(vm, other::kBitmapMissing);
+    CopyRowsIntoSurface(block, lock.Region());
+  }
+  g.Queue().QueueScreenPicture(std::move(picture));
+  CarryOutQueuedBitmapWork(g, 0);
+  return true;
+}
+
 bool KeepsImageRecord(Graphics& g, int32_t index, const PixelMemblockLayout& layout) {
   if (index <= 0 || !g.Pools().images.InUse(index)) return false;
   const SurfacePtr& surface = g.Pools().images[index].surface;
@@ -200,10 +220,11 @@ bool MakeBitmapFromMemblock(Vm& vm, int32_t block, int32_t bitmap) {
   CarryOutQueuedBitmapWork(*g, bitmap);
   SurfacePtr target;
   if (bitmap == 0) {
-    target = g->BitmapSurface(0);
-    if (!target) return Fail(vm, other::kBitmapMissing);
-    const auto bits = static_cast<uint32_t>(target->Format().bits);
+    const SurfacePtr screen = g->BitmapSurface(0);
+    if (!screen) return Fail(vm, other::kBitmapMissing);
+    const auto bits = static_cast<uint32_t>(screen->Format().bits);
     if (layout.bits != bits) return Fail(vm, other::kBitmapFailed, BitsRefused(layout.bits, bits, "screen"));
+    return PutOnScreen(vm, *g, *data, *screen);
   } else {
     target = g->Bitmaps().Surface(bitmap);
     const BitmapInfo& info = g->Bitmaps().Info(bitmap);

@@ -21,9 +21,13 @@ bool Fail(Vm& vm, int32_t code, std::string_view cause = {}) {
 }
 
 // The causes that the code ("Sound does not exist") would hide.
-std::string BitsRefused(std::span<const uint8_t> block) {
-  return "its header gives " + std::to_string(le::LoadU32(block.data())) +
-         " bits per sample where a sound has 8 or 16";
+std::string HeaderRefused(std::span<const uint8_t> block) {
+  const uint32_t bits = le::LoadU32(block.data());
+  if (bits != 8 && bits != 16)
+    return "its header gives " + std::to_string(bits) + " bits per sample where a sound has 8 or 16";
+  return "its header gives " + std::to_string(le::LoadU32(block.data() + 4)) + " Hz where a sound has " +
+         std::to_string(SoundMemblockLayout::kLowestFrequency) + " to " +
+         std::to_string(SoundMemblockLayout::kHighestFrequency);
 }
 std::string_view SoundRefused(const SoundMemblockLayout& sound) {
   return sound.data.empty() ? "it holds no samples after its header" : "the sound system could not make a sound of it";
@@ -50,7 +54,7 @@ bool MakeSoundFromMemblock(Vm& vm, int32_t block, int32_t sound) {
   SoundMemblockLayout layout;
   const int32_t refused = ReadSoundLayout(memory->bytes(), &layout);
   if (refused == memblock_error::kOutside) return Fail(vm, refused);
-  if (refused != 0) return Fail(vm, refused, BitsRefused(memory->bytes()));
+  if (refused != 0) return Fail(vm, refused, HeaderRefused(memory->bytes()));
   if (const int32_t error = vm.memory_blocks->Sounds().ImportSound(sound, layout))
     return Fail(vm, error, error == memblock_neighbour_error::kSoundMissing ? SoundRefused(layout) : "");
   return true;

@@ -27,6 +27,8 @@ int32_t ReadSoundLayout(std::span<const uint8_t> block, SoundMemblockLayout* out
   sound.frequency = le::LoadU32(block.data() + 4);
   sound.length = le::LoadU32(block.data() + 8);
   if (sound.bits != 8 && sound.bits != 16) return memblock_neighbour_error::kSoundMissing;
+  if (sound.frequency < SoundMemblockLayout::kLowestFrequency || sound.frequency > SoundMemblockLayout::kHighestFrequency)
+    return memblock_neighbour_error::kSoundMissing;
   size_t bytes = block.size() - SoundMemblockLayout::kHeaderBytes;
   bytes -= bytes % (sound.bits / 8);
   sound.data.assign(block.begin() + SoundMemblockLayout::kHeaderBytes, block.begin() + SoundMemblockLayout::kHeaderBytes + bytes);

@@ -91,8 +91,8 @@ void Multiplayer::FreeGame() {
 
 void Multiplayer::FillChecklist(Vm& vm, const std::vector<std::string>& texts, size_t slots) {
   Checklist& list = vm.checklist;
-  for (size_t i = 0; i < slots && i < static_cast<size_t>(Checklist::kCapacity); ++i) {
-    ChecklistEntry& entry = list.entries[i];
+  for (size_t i = 0; i < slots; ++i) {
+    ChecklistEntry& entry = list.At(i);
     entry.text.clear();
     if (i < texts.size() && !texts[i].empty()) {
       entry.text = CutText(texts[i]);
@@ -139,9 +139,9 @@ void Multiplayer::ChecklistPlayers(Vm& vm) {
   std::optional<std::vector<platform::PlayerInfo>> players = iface_->ListPlayers();
   if (!players || players->empty()) return;
   std::array<bool, kLastPlayerNumber + 1> seen{};
-  for (size_t i = 0; i < players->size() && i < static_cast<size_t>(Checklist::kCapacity); ++i) {
+  for (size_t i = 0; i < players->size(); ++i) {
     const platform::PlayerInfo& player = (*players)[i];
-    ChecklistEntry& entry = list.entries[i];
+    ChecklistEntry& entry = list.At(i);
     entry.text.clear();
     if (player.name.empty()) continue;
     const int32_t number = PlayerNumber(player.id);

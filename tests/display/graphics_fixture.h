@@ -61,9 +61,14 @@ class GraphicsTest : public DisplayTest {
 
   DrawQueue& Queue() { return graphics->Queue(); }
   void Pass() { graphics->ExecuteDrawingQueue(); }
+  // A frame begins without a present (a record is performed once a frame).
+  void NextFrame() { ++display.Presentation().frame; }
   // Performs the whole queue: every pass a screen record needs.
   void Drain() {
-    for (int i = 0; i < 4 && Queue().Pending() > 0; ++i) Pass();
+    for (int i = 0; i < 4 && Queue().Pending() > 0; ++i) {
+      Pass();
+      NextFrame();
+    }
   }
   uint32_t Ink() const { return graphics->Colours().ink; }
   int32_t CountPixels(platform::Surface& s, uint32_t value) {

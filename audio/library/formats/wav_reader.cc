@@ -144,7 +144,9 @@ bool OpenWavData(AudioFile* file, WavData& data, WavCueList* cues) {
   std::vector<uint8_t> chunk;
   if (!ParseRiffWave(file, &chunk, &data.data_start, &data.data_length, cues, &data.loop)) return false;
   WaveFormat format;
-  if (!ParseWaveFormat(chunk, format) || format.channels < 1 || format.channels > 2 || format.rate == 0) {
+  // A sample's rate is a signed 32-bit number: a larger one would play as another.
+  if (!ParseWaveFormat(chunk, format) || format.channels < 1 || format.channels > 2 || format.rate == 0 ||
+      format.rate > INT32_MAX) {
     SetAudioError(audio_error::kBadFormat);
     return false;
   }
@@ -165,7 +167,7 @@ bool OpenWavData(AudioFile* file, WavData& data, WavCueList* cues) {
   mode |= out_bits == 8 ? (sample_mode::k8Bit | sample_mode::kUnsigned) : (sample_mode::k16Bit | sample_mode::kSigned);
   mode |= format.channels == 1 ? sample_mode::kMono : sample_mode::kStereo;
   data.mode = mode;
-  data.rate = static_cast<int32_t>(std::min<uint32_t>(format.rate, INT32_MAX));
+  data.rate = static_cast<int32_t>(format.rate);
   data.block_align = format.block_align;
   return true;
 }

@@ -13,14 +13,30 @@ namespace {
 // How long a window manager has to make the window full screen.
 constexpr uint32_t kFullScreenGraceMs = 1000;
 
-// The size the window really has on the X server; nothing elsewhere.
-std::optional<Size> ServerWindowSize(SDL_Window* window) {
+// The window as it really is on the X server; nothing elsewhere.
+std::optional<XWindowAttributes> ServerWindow(SDL_Window* window) {
   SDL_SysWMinfo info;
   SDL_VERSION(&info.version);
   if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return std::nullopt;
   XWindowAttributes attributes;
   if (!XGetWindowAttributes(info.info.x11.display, info.info.x11.window, &attributes)) return std::nullopt;
-  return Size{attributes.width, attributes.height};
+  return attributes;
+}
+
+std::optional<Size> ServerWindowSize(SDL_Window* window) {
+  const std::optional<XWindowAttributes> attributes = ServerWindow(window);
+  if (!attributes) return std::nullopt;
+  return Size{attributes->width, attributes->height};
+}
+
+// Whether the window is in front, where the pointer can be held for it: SDL
+// takes it for focused and the X server shows it (elsewhere SDL would ask
+// the server to hold the pointer for 5 s in vain).
+bool InFront(SDL_Window* window) {
+  const Uint32 flags = SDL_GetWindowFlags(window);
+  if (!(flags & SDL_WINDOW_INPUT_FOCUS) || (flags & (SDL_WINDOW_HIDDEN | SDL_WINDOW_MINIMIZED))) return false;
+  const std::optional<XWindowAttributes> attributes = ServerWindow(window);
+  return !attributes || attributes->map_state == IsViewable;
 }
 
 }  // namespace
@@ -105,6 +121,8 @@ bool SdlPresenter::EnsureTexture(int32_t width, int32_t height) {
 bool SdlPresenter::Show(const Surface& picture) {
   if (renderer_ == nullptr || !EnsureTexture(picture.Width(), picture.Height())) return false;
   if (full_screen_pending_) CheckFullScreenTaken();
+  // The pointer, let go while the window was put away, is held again.
+  if (full_screen_ && !SDL_GetRelativeMouseMode() && InFront(window_)) SDL_SetRelativeMouseMode(SDL_TRUE);
   if (SDL_UpdateTexture(texture_, nullptr, picture.Row(0), picture.Pitch()) != 0) return false;
   SDL_Rect place{0, 0, picture.Width(), picture.Height()};
   if (full_screen_) {

@@ -114,6 +114,14 @@ void CatchUpWithServer(SDL_Window* window) {
   SDL_PumpEvents();
 }
 
+// SDL holds the pointer for its relative mode (the full-screen picture's
+// own pointer) whenever it takes the window for focused, and asks the X
+// server again and again for 5 s when the window cannot be seen: a window
+// that the program minimises while full screen, still focused as SDL sees
+// it, would hold the program up. The mode is let go first; the full-screen
+// picture takes it back once the window is in front again (SdlPresenter).
+void LetGoOfPointer() { SDL_SetRelativeMouseMode(SDL_FALSE); }
+
 // SDL cannot take an icon away once set; on X11 the property goes.
 void RemoveIcon(SDL_Window* window) {
   SDL_SysWMinfo info;
@@ -222,6 +230,7 @@ class SdlWindow final : public Window {
   void Hide() override { SDL_HideWindow(window_); }
   void Minimise() override {
     SDL_ShowWindow(window_);
+    LetGoOfPointer();
     SDL_MinimizeWindow(window_);
   }
   void Maximise() override {

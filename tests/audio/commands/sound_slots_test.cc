@@ -131,5 +131,26 @@ TEST_F(SoundSlotsTest, ASoundSavesInItsOwnFormatWithEveryFrame) {
   EXPECT_EQ(std::vector<uint8_t>(saved.begin() + 44, saved.end()), data);
 }
 
+// A WAV rate that no sample holds is refused, not cut; a sound whose rate
+// a WAV file cannot state in its format is not saved into one.
+TEST_F(SoundSlotsTest, RatesNoFileStatesAreRefused) {
+  const std::string path = test::TempPath("rates.wav");
+  auto stereo_file = [&path](uint32_t rate) {
+    std::vector<uint8_t> chunks;
+    test::PutChunk(chunks, "fmt ", test::FormatChunk(1, 2, rate, 16));
+    test::PutChunk(chunks, "data", std::vector<uint8_t>(8, 1));
+    return test::WriteBytes(path, test::Riff(chunks));
+  };
+  ASSERT_TRUE(stereo_file(0x80000000u));
+  EXPECT_FALSE(slots.LoadSound(5, path, false));
+  // Its bytes per second would pass 32 bits.
+  ASSERT_TRUE(stereo_file(1500000000u));
+  ASSERT_TRUE(slots.LoadSound(5, path, false));
+  std::string refused;
+  EXPECT_FALSE(slots.SaveSoundAsWav(path, 5, &refused));
+  EXPECT_EQ(refused, "a WAV file cannot state its rate of 1500000000 Hz in 16-bit stereo");
+  std::remove(path.c_str());
+}
+
 }  // namespace
 }  // namespace zv

@@ -49,12 +49,13 @@ TEST_F(ChecklistReaders, CheckInTheirOrder) {
   EXPECT_EQ(RunLine("print checklist quantity()"), err::kNotMade);
   EXPECT_EQ(RunLine("print checklist value a(1)"), err::kNotMade);
 
-  Fill(Checklist::kCapacity, true, false);
+  // A list longer than the entries a run starts with is read whole.
+  Fill(600, true, false);
   EXPECT_EQ(RunLine("print checklist value a(0)"), err::kIndex);
-  EXPECT_EQ(RunLine("print checklist value a(512)"), err::kIndex);
-  EXPECT_EQ(RunLine("print checklist string$(511)"), err::kNoTexts);
-  EXPECT_EQ(RunLine("print checklist value b(511)"), 0);
-  EXPECT_EQ(printed, "5100\n");
+  EXPECT_EQ(RunLine("print checklist string$(600)"), err::kNoTexts);
+  EXPECT_EQ(RunLine("print checklist value b(600)"), 0);
+  EXPECT_EQ(printed, "5990\n");
+  EXPECT_EQ(RunLine("print checklist value a(601)"), err::kBeyondCount);
 
   Fill(2, false, true);
   EXPECT_EQ(RunLine("print checklist value d(1)"), err::kNoValues);

@@ -257,7 +257,7 @@ TEST_F(FileCommands, AChecklistOfALargeFolderReadsToItsQuantity) {
       "next i\n"
       "print checklist quantity(); \" \"; last$\n"));
   EXPECT_EQ(Code(), 0);
-  EXPECT_EQ(printed, "511 f556\n");
+  EXPECT_EQ(printed, "602 f99\n");
 }
 
 TEST_F(FileCommands, ListsTheDrivesOfThePathTable) {

@@ -173,18 +173,17 @@ TEST_F(MemblockCommands, ReadsOfMissingBlocksGiveZero) {
   EXPECT_EQ(Error(), 5101);
 }
 
-TEST_F(MemblockCommands, CopyWithinABlockRepeatsWhatItJustWrote) {
+TEST_F(MemblockCommands, CopyWithinABlockMovesTheBytesAsTheyWere) {
+  // Towards higher offsets, in whole groups of four and with a tail.
   MakeBlock(1, {1, 2, 3, 4, 5, 6, 7, 8});
-  Do({op::kCopyMemblock, I(1), I(1), I(0), I(1), I(4)});
+  Do({op::kCopyMemblock, I(1), I(1), I(0), I(1), I(6)});
   EXPECT_EQ(Error(), 0);
-  EXPECT_EQ(Bytes(1), (std::vector<uint8_t>{1, 1, 2, 3, 4, 6, 7, 8}));
-
-  // Whole groups of four repeat; the tail goes byte by byte.
+  EXPECT_EQ(Bytes(1), (std::vector<uint8_t>{1, 1, 2, 3, 4, 5, 6, 8}));
   MakeBlock(2, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10});
   Do({op::kCopyMemblock, I(2), I(2), I(0), I(2), I(7)});
-  EXPECT_EQ(Bytes(2), (std::vector<uint8_t>{1, 2, 1, 2, 3, 4, 3, 4, 3, 10}));
+  EXPECT_EQ(Bytes(2), (std::vector<uint8_t>{1, 2, 1, 2, 3, 4, 5, 6, 7, 10}));
 
-  // Towards lower offsets it is a plain move.
+  // Towards lower offsets.
   MakeBlock(3, {1, 2, 3, 4, 5, 6, 7, 8});
   Do({op::kCopyMemblock, I(3), I(3), I(2), I(0), I(6)});
   EXPECT_EQ(Bytes(3), (std::vector<uint8_t>{3, 4, 5, 6, 7, 8, 7, 8}));
