@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "editor/edit_history.h"
 #include "editor/editor_display.h"
 #include "editor/editor_images.h"
 #include "editor/editor_view.h"
@@ -34,7 +35,7 @@ struct SourceDocument {
   platform::TextEncoding encoding = kNewSourceEncoding;  // of its file, which it is saved in
   std::string file_name;  // without its folder; empty for an unnamed program
   std::string folder;     // absolute, without a trailing "/"
-  UndoSnapshot undo;
+  EditHistory history;
   TextPosition anchor;    // where a selection by keys or mouse began
   // The autosave its unsaved text came from: it goes once the text is
   // saved or given up.
@@ -161,6 +162,9 @@ class Editor {
   void UpdateCaret();
   void RestoreView();
   void SwitchSourceTab(int32_t tab);
+  // Makes an edit at the live program's cursor or selection, kept in its
+  // history, and shows it.
+  void Edit(EditKind kind, const EditHistory::Edit& edit);
   void LeaveHelpView();
 
   // ---- Input (editor_input.cc) -----------------------------------------------------------

@@ -239,7 +239,7 @@ void Editor::RunResult(int32_t result) {
       requester_->CommitField();
       const std::string search = requester_->FieldText(1);
       SourceBuffer& b = Live().buffer;
-      const int32_t line = b.FindAndReplace(search, nullptr, nullptr);
+      const int32_t line = b.FindAndReplace(search, nullptr);
       if (line < 0) {
         mode_ = mode::kMessage;
         ShowMessage(Label(Text::kNotFound));
@@ -257,7 +257,14 @@ void Editor::RunResult(int32_t result) {
       const std::string search = requester_->FieldText(1);
       const std::string replacement = requester_->FieldText(2);
       SourceDocument& d = Live();
-      if (d.buffer.FindAndReplace(search, &replacement, &d.undo) < 0) {
+      int32_t replaced = -1;
+      // The replace is one step of the program's history, however many
+      // lines it changes.
+      d.history.Record(d.buffer, EditKind::kOther, 0, d.buffer.LineCount() - 1, [&](SourceBuffer& b) {
+        replaced = b.FindAndReplace(search, &replacement);
+        return TextChange::kAllLines;
+      });
+      if (replaced < 0) {
         mode_ = mode::kMessage;
         ShowMessage(Label(Text::kNotFound));
         break;
@@ -330,7 +337,7 @@ bool Editor::LoadPath(const std::string& path, std::string* error) {
   d.header = text->header;
   d.encoding = text->encoding;
   d.buffer.modified = false;
-  d.undo = {};
+  d.history.Clear(true);
   d.anchor = {};
   d.file_name = NameOfPath(path);
   d.folder = FolderOfPath(path);
@@ -382,6 +389,7 @@ bool Editor::SaveUnder(const std::string& path, const SourceHeader& header, std:
   d.file_name = NameOfPath(path);
   d.folder = FolderOfPath(path);
   d.buffer.modified = false;
+  d.history.MarkSaved();
   LetGoOfKept(d);
   recent_.Add(d.file_name, d.folder);
   RebuildRecentItems();
@@ -453,7 +461,7 @@ void Editor::StartNewProgram() {
   d.header = {};
   d.encoding = kNewSourceEncoding;
   d.file_name.clear();
-  d.undo = {};
+  d.history.Clear(true);
   d.anchor = {};
   ShowFileStatus();
   RestoreView();
@@ -796,20 +804,24 @@ void Editor::RunCommand(Command command, int32_t argument) {
       AfterSavePrompt(mode::kSaveBeforeRecent, [this] { OpenRecent(pending_recent_); });
       break;
     case Command::kUndo:
-      if (b.RestoreUndoSnapshot(d.undo)) {
-        SetStatus(Label(Text::kUndone));
+    case Command::kRedo: {
+      const bool undo = command == Command::kUndo;
+      if (undo ? d.history.Undo(b) : d.history.Redo(b)) {
+        SetStatus(Label(undo ? Text::kUndone : Text::kRedone));
         RefreshAfterEdit(TextChange::kAllLines);
       } else {
-        SetStatus(Label(Text::kNothingToUndo));
+        SetStatus(Label(undo ? Text::kNothingToUndo : Text::kNothingToRedo));
       }
       break;
+    }
     case Command::kCut:
     case Command::kCopy:
       if (b.HasSelection() && CopyToClipboard(SelectedText(b)) && command == Command::kCut)
-        RefreshAfterEdit(DeleteSelection(b));
+        Edit(EditKind::kOther, DeleteSelection);
       break;
     case Command::kPaste:
-      if (std::optional<std::string> text = PastedText()) RefreshAfterEdit(InsertText(b, *text));
+      if (std::optional<std::string> text = PastedText())
+        Edit(EditKind::kOther, [&text](SourceBuffer& buffer) { return InsertText(buffer, *text); });
       break;
     case Command::kSelectAll:
       SelectAll(b, d.anchor);
@@ -821,7 +833,7 @@ void Editor::RunCommand(Command command, int32_t argument) {
     case Command::kFindNext:
       if (b.last_search.empty()) {
         RunCommand(Command::kFind);
-      } else if (b.FindAndReplace(b.last_search, nullptr, nullptr) < 0) {
+      } else if (b.FindAndReplace(b.last_search, nullptr) < 0) {
         SetStatus(Label(Text::kNotFound));
       } else {
         view_->DrawAllRows();

@@ -81,7 +81,8 @@ bool Editor::ShortcutKey(int32_t k, int32_t modifiers) {
       case 'N': RunCommand(Command::kNew); return true;
       case 'O': RunCommand(Command::kOpen); return true;
       case 'S': RunCommand(Command::kSave); return true;
-      case 'Z': RunCommand(Command::kUndo); return true;
+      case 'Z': RunCommand(modifiers & platform::modifier::kShift ? Command::kRedo : Command::kUndo); return true;
+      case 'Y': RunCommand(Command::kRedo); return true;
       case 'X': RunCommand(Command::kCut); return true;
       case 'C': RunCommand(Command::kCopy); return true;
       case 'V': RunCommand(Command::kPaste); return true;
@@ -137,7 +138,7 @@ void Editor::KeyDown(int32_t k, int32_t modifiers) {
     case kEnd: Move(control ? Motion::kTextEnd : Motion::kLineEnd, shift); break;
     case kPageUp: Move(Motion::kPageUp, shift); break;
     case kPageDown: Move(Motion::kPageDown, shift); break;
-    case key::kDelete: RefreshAfterEdit(DeleteForward(Live().buffer)); break;
+    case key::kDelete: Edit(EditKind::kDeleting, DeleteForward); break;
   }
 }
 
@@ -154,18 +155,14 @@ void Editor::Character(int32_t c, int32_t modifiers) {
   }
   if (help_view_) return;
   if (view_->Menus().OpenMenu() != 0) view_->Menus().SetOpenMenu(0);
-  SourceBuffer& b = Live().buffer;
-  TextChange change = TextChange::kNone;
   if (c == key::kBackspace) {
-    change = DeleteBackward(b);
+    Edit(EditKind::kDeleting, DeleteBackward);
   } else if (c == key::kEnter) {
-    change = InsertText(b, "\n");
-  } else if (c == key::kTab) {
-    change = InsertText(b, "\t");
-  } else if (c >= 32 && c < 256) {
-    change = InsertText(b, std::string(1, static_cast<char>(c)));
+    Edit(EditKind::kOther, [](SourceBuffer& b) { return InsertText(b, "\n"); });
+  } else if (c == key::kTab || (c >= 32 && c < 256)) {
+    const std::string text(1, static_cast<char>(c));
+    Edit(EditKind::kTyping, [&text](SourceBuffer& b) { return InsertText(b, text); });
   }
-  if (change != TextChange::kNone) RefreshAfterEdit(change);
 }
 
 // ---- Mouse ----------------------------------------------------------------------------------

@@ -135,7 +135,7 @@ void Editor::OpenKeptInto(int32_t tab, const KeptFile& kept) {
   }
   d.buffer.Replace(std::move(text->lines));
   d.buffer.modified = true;
-  d.undo = {};
+  d.history.Clear(false);
   d.anchor = {};
   d.kept_from = OwnKeptFile(kept);
   RestoreView();

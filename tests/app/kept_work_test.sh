@@ -63,6 +63,7 @@ the program's own lone LF comes back whole|run 'dim s$(1) : s$(0) = "a" + chr$(1
 a long line warns once in a run, which goes on|run 'dim s$(3) : load string array "long.txt", s$(0) : print len(s$(1)); s$(3)'|[ "$(cat out)" = 255b ] && warned_once
 a long line warns once in a built game, which goes on|run 'dim s$(3) : load string array "long.txt", s$(0) : print len(s$(1)); s$(3)' && game|[ "$(cat out)" = 255b ] && warned_once
 a program saved over MINE.KQA is mine.kqa to run and edit, which say so|printf 'print 5\r\n' > mine.KQA && edit "key ctrl+n/type print 6/key ctrl+s/type mine/$save/$yes" && edit "key ctrl+end/type \nrem x/key ctrl+s" mine.kqa && "$zv" run --headless mine.kqa > out 2> err|[ "$(cat out)" = 6 ] && grep -q 'taking mine.KQA' err && is mine.KQA 'print 6' 'rem x' && [ ! -e mine.kqa ]
+Ctrl+Z takes back a typed line, then the replace before it, and Ctrl+Y brings back each in turn|edit "key ctrl+r/type print/key enter/type rem/key enter/key ctrl+end/type \nrem typed/key ctrl+z/key ctrl+z/key ctrl+z/key ctrl+y/key ctrl+y/key ctrl+s"|is prog.kqa 'rem 1' ''
 two programs that match a name in letter case are both named, neither run|printf 'print 1\r\n' > Game.kqa && printf 'print 2\r\n' > GAME.KQA && { "$zv" run --headless game.kqa > out 2> err; [ $? = 3 ]; }|grep -q 'GAME.KQA and Game.kqa differ from it only in letter case' err && [ ! -s out ]
 ROWS
 [ $failed = 0 ] && echo "kept work: every row holds"
