@@ -252,6 +252,7 @@ void Editor::Frame() {
   if (!Ready()) return;
   // Before the frame's calls to the X server, which may never return.
   NoteChanges();
+  kept_.KeepDue(NowMs());
   // Kept programs are offered while nothing else is asked.
   if (mode_ == mode::kEditing && !requester_->IsOpen() && !help_view_ && !offers_.empty()) OfferNextAutosave();
   if (view_->Dragging()) {

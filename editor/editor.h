@@ -21,6 +21,7 @@
 #include "editor/source_file.h"
 #include "editor/text_editing.h"
 #include "platform/clipboard/clipboard.h"
+#include "platform/clock/clock.h"
 #include "platform/paths/temp_folder.h"
 #include "platform/signals/ending_work.h"
 #include "platform/text/text_service.h"
@@ -67,6 +68,8 @@ struct EditorOptions {
   // Compiles and runs a program in the editor's window, the way a run from
   // the command line does, and returns when it ends.
   std::function<RunOutcome(const RunRequest&)> run_program;
+  // The time by which changes wait to be kept; the system's when null.
+  platform::Clock* clock = nullptr;
 };
 
 // Editor modes: 0 while no requester is open, else the purpose of the open
@@ -271,6 +274,11 @@ class Editor {
   // kept as a new autosave of its own (KeptChanges, editor/autosave.h).
   // Opening a program whose autosaves are newer offers their text.
   void EndKeepingChanges(std::array<bool, 2> given_up);
+  // Before a wait on a run or a build: what each tab holds is kept now, and
+  // where it cannot be, the temporary folder, which holds the run's copy of
+  // it, stays should the editor be killed.
+  void KeepBeforeWaiting();
+  uint32_t NowMs();
   // Tells kept_ what each tab holds now: a program with unsaved changes
   // under its name (untitled.kqa while it has none) and in the folder its
   // autosave goes to (its own; for an example of the help, whose folder

@@ -478,6 +478,7 @@ std::string Editor::ProjectArea() const {
 }
 
 bool Editor::BuildExecutableNow(const std::string& output, bool with_media) {
+  KeepBeforeWaiting();
   SourceDocument& d = Live();
   const std::string work = WorkFile();
   std::string error;
@@ -675,6 +676,7 @@ void Editor::MakeFolderConfirmed() {
 void Editor::RunProgram() {
   SourceDocument& d = Live();
   if (!options_.run_program) return;
+  KeepBeforeWaiting();
   const std::string name = d.file_name.empty() ? std::string(kUnnamedFileName) : d.file_name;
   const std::string work = temp_.File(name);
   std::string error;
