@@ -277,7 +277,10 @@ void Editor::MouseUp() {
 }
 
 void Editor::Wheel(int32_t steps) {
-  if (requester_->IsOpen()) return;
+  if (requester_->IsOpen()) {
+    requester_->Wheel(steps);
+    return;
+  }
   if (help_view_) {
     ScrollHelp(-steps * kHelpWheelRows * kHelpRow);
     return;

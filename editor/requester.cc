@@ -33,6 +33,9 @@ bool FileExists(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0;
 }
 
+// Rows the wheel scrolls the file list by, a step.
+constexpr int32_t kWheelRows = 3;
+
 }  // namespace
 
 std::string& EditorScreen::FieldText(int32_t slot) {
@@ -323,6 +326,10 @@ RequesterHit EditorScreen::HitTest(int32_t x, int32_t y) {
     needs_redraw_ = true;
   }
   return hit;
+}
+
+void EditorScreen::Wheel(int32_t steps) {
+  if (list_visible_ && list_.ScrollBy(-steps * kWheelRows)) needs_redraw_ = true;
 }
 
 void EditorScreen::UpdateListDrag(int32_t mouse_y, bool button_down) {

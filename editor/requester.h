@@ -67,6 +67,9 @@ class EditorScreen {
   void ClearField();
   void ReleaseButtons();
 
+  // The mouse wheel turned by `steps` (away from the user: positive)
+  // scrolls the file list.
+  void Wheel(int32_t steps);
   // Keys and characters typed while the requester is open. KeyDown returns
   // true for Escape, which closes the requester.
   bool KeyDown(int32_t key);

@@ -78,6 +78,7 @@ Ctrl+Z takes back a typed line, then the replace before it, and Ctrl+Y brings ba
 a change is kept within seconds: SIGKILL loses nothing, and the next start offers it|ended_by KILL "type rem typed/wait 3000/move 0 0" prog.kqa && edit "$yes/key ctrl+s"|is prog.kqa 'rem typedprint 1' && none
 a change is kept before a run: the editor killed during it loses nothing, and the next start offers it|killed_in_run "type make file \"running.txt\" : wait key/key f5" && edit "$yes/key ctrl+s/type typed/key enter" ""|is typed.kqa 'make file "running.txt" : wait key'
 kept work is offered while it holds text its program's file does not, whatever the file's time|stopped "type rem kept" prog.kqa && touch prog.kqa && edit "$yes/key ctrl+s"|is prog.kqa 'rem keptprint 1' && none
+the load requester reaches every program of a folder of 300 by the wheel|mkdir many && for i in $(seq 100 399); do : > many/a$i.kqa; done && printf 'print z\r\n' > many/zz.kqa && edit "key ctrl+o/wheel -200/click 160 229/click 160 229/key ctrl+end/type \nrem z/key ctrl+s" many/a100.kqa|is many/zz.kqa 'print z' 'rem z'
 two programs that match a name in letter case are both named, neither run|printf 'print 1\r\n' > Game.kqa && printf 'print 2\r\n' > GAME.KQA && { "$zv" run --headless game.kqa > out 2> err; [ $? = 3 ]; }|grep -q 'GAME.KQA and Game.kqa differ from it only in letter case' err && [ ! -s out ]
 ROWS
 [ $failed = 0 ] && echo "kept work: every row holds"
