@@ -240,8 +240,12 @@ class Editor {
   // The clipboard, in the encoding of the live program's file.
   bool CopyToClipboard(std::string_view text);
   std::optional<std::string> PastedText();
-  // The path a typed or listed name means in the requester's folder.
-  std::string RequestedPath(const std::string& name) const;
+  // The path a typed or listed name means in the requester's folder: the
+  // entry spelled so, else the one that differs from it only in letter
+  // case. False, with a message naming them, where several do.
+  bool RequestedPath(const std::string& name, std::string* path);
+  // Says that no file has the name, and which differ from it only in case.
+  void ShowCaseTwins(const std::string& name, const std::vector<std::string>& twins);
   void OpenExample(const std::string& link);
   void OpenToolList();
   void OpenToolChooser(int32_t slot);
