@@ -38,7 +38,12 @@ void Editor::HandleEvent(const platform::WindowEvent& event) {
   // Before an event that may wait long (a run, a build), what it would lose.
   NoteChanges();
   switch (event.kind) {
-    case WindowEventKind::kClose: RunCommand(Command::kExit); break;
+    case WindowEventKind::kClose:
+      // Kept work asked about stays for a later start, as Escape leaves it;
+      // the close goes on as ever.
+      if (mode_ == mode::kOpenAutosave) AnswerAutosave(AutosaveAnswer::kLater);
+      RunCommand(Command::kExit);
+      break;
     case WindowEventKind::kKeyDown: KeyDown(event.a, event.modifiers); break;
     case WindowEventKind::kCharacter: Character(event.a, event.modifiers); break;
     case WindowEventKind::kMouseMove: {

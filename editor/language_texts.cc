@@ -52,7 +52,7 @@ constexpr std::array<std::string_view, static_cast<size_t>(Text::kCount)> kTexts
     "Tool Programs...",
     "Nothing pasted: this file is in Windows-1252, which has no character",
     // Kept changes.
-    "holds newer changes. Open it?", "Kept in",
+    "holds unsaved changes. Open it?", "Kept in",
     // Redo.
     "Redo", "There is nothing to redo.", "Change redone.",
     // A folder listed in part; names that differ only in letter case.

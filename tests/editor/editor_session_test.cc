@@ -449,6 +449,23 @@ TEST_F(EditorDriver, AChangeIsKeptWithinSecondsAndGoesOnceSavedOrUndone) {
   EXPECT_TRUE(autosaves().empty());
 }
 
+// Closing the window while kept work is offered leaves it for a later
+// start, as Escape does, and goes on to ask whether to quit.
+TEST_F(EditorDriver, ClosingTheWindowAnswersAnOfferAsEscapeDoes) {
+  WriteAll(File("c.kqa"), "print 1\r\n");
+  WriteAll(File("c.kqa.autosave"), "print 2\r\n");
+  ASSERT_TRUE(editor_->OpenFile(File("c.kqa")));
+  Pump();
+  ASSERT_EQ(editor_->Mode(), mode::kOpenAutosave);
+  window_.Post({WindowEventKind::kClose}, clock_.NowMs());
+  Pump();
+  ASSERT_EQ(editor_->Mode(), mode::kQuit);
+  ClickButton(1);  // no
+  Pump();
+  EXPECT_EQ(editor_->Mode(), mode::kEditing);
+  EXPECT_EQ(ReadAll(File("c.kqa.autosave")), "print 2\r\n");
+}
+
 // The load requester takes a name as the save requester writes it, and an
 // autosave as the unsaved changes of its program; Return does what Load
 // does, and after a message every key typed still reaches the name.
