@@ -15,6 +15,7 @@
 #include "app/program_run.h"
 #include "app/program_compiler.h"
 #include "app/system_parts.h"
+#include "editor/source_file.h"
 #include "platform/paths/deleted_file.h"
 #include "platform/paths/path_resolver.h"
 #include "platform/paths/save_journal.h"
@@ -162,6 +163,9 @@ int Main(const std::vector<std::string>& args) {
     std::fprintf(stderr, "zentrovex: %s\n\n%s", error.c_str(), zv::kUsage);
     return 2;
   }
+  // The editor takes a program's name as its Load does: "game" is game.kqa.
+  if (line->action == zv::CommandLine::Action::kEditor && !line->file.empty())
+    line->file = zv::editor::WithProgramExtension(line->file);
   const std::optional<std::string> file = ProgramFile(line->file);
   if (!file) return line->action == zv::CommandLine::Action::kBuild ? 1 : zv::kExitStartFailed;
   line->file = *file;

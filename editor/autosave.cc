@@ -50,11 +50,11 @@ struct Found {
   int number;
 };
 
-// The autosaves of `first`'s series in its folder that are newer than
-// `program` (all, without one): beside the program the user's own regular
-// files, in the state folder those OwnInStateFolder takes.
-void AddNewer(const std::string& first, const KeptFile& program, const std::optional<struct timespec>& saved,
-              bool in_state_folder, std::vector<Found>* found) {
+// The autosaves of `first`'s series in its folder that hold text `saved`
+// does not: beside the program the user's own regular files, in the state
+// folder those OwnInStateFolder takes.
+void AddUnsaved(const std::string& first, const KeptFile& program, const std::optional<SourceText>& saved,
+                bool in_state_folder, std::vector<Found>* found) {
   const size_t slash = first.rfind('/');
   const std::string folder = first.substr(0, slash), name = first.substr(slash + 1);
   DIR* dir = ::opendir(folder.c_str());
@@ -64,11 +64,8 @@ void AddNewer(const std::string& first, const KeptFile& program, const std::opti
     const std::string path = folder + "/" + entry->d_name;
     struct stat st {};
     if (number == 0 || ::lstat(path.c_str(), &st) != 0) continue;
-    if (saved && (st.st_mtim.tv_sec < saved->tv_sec ||
-                  (st.st_mtim.tv_sec == saved->tv_sec && st.st_mtim.tv_nsec <= saved->tv_nsec)))
-      continue;
     const bool own = in_state_folder ? OwnInStateFolder(path) : S_ISREG(st.st_mode) && st.st_uid == ::geteuid();
-    if (!own) continue;
+    if (!own || !HoldsUnsavedText(path, saved)) continue;
     KeptFile kept = program;
     kept.path = path;
     kept.device = st.st_dev;
@@ -129,15 +126,13 @@ std::optional<std::string> WriteAutosave(const std::string& folder, const std::s
   return WriteUnderFreeName(kept, bytes);
 }
 
-std::vector<KeptFile> NewerAutosaves(const std::string& folder, const std::string& name) {
-  std::optional<struct timespec> saved;
-  struct stat st {};
-  if (::stat((folder + "/" + name).c_str(), &st) == 0) saved = st.st_mtim;
+std::vector<KeptFile> UnsavedAutosaves(const std::string& folder, const std::string& name) {
+  const std::optional<SourceText> saved = SavedText(folder, name);
   const KeptFile program{{}, folder, name};
   std::vector<Found> found;
-  AddNewer(AutosaveBeside(folder, name), program, saved, false, &found);
+  AddUnsaved(AutosaveBeside(folder, name), program, saved, false, &found);
   const std::string kept = AutosaveInStateFolder(folder, name);
-  if (!kept.empty()) AddNewer(kept, program, saved, true, &found);
+  if (!kept.empty()) AddUnsaved(kept, program, saved, true, &found);
   // Newest first; of two written within one tick of the clock, the later
   // number, which was taken after the other.
   std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) {

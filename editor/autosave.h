@@ -36,10 +36,11 @@ bool IsInStateFolder(const std::string& path);
 // named on standard error and refused.
 bool OwnInStateFolder(const std::string& path);
 
-// The autosaves of the program at `folder`/`name` that are newer than the
-// program (all of them while it does not exist), newest first. Only the
-// user's own regular files are offered; one in the state folder that is
-// not, or in a folder others may write, is named and passed over.
-std::vector<KeptFile> NewerAutosaves(const std::string& folder, const std::string& name);
+// The autosaves of the program at `folder`/`name` that hold text its file
+// does not, whatever the times of the files (all of them while it does not
+// exist), newest first. Only the user's own regular files are offered; one
+// in the state folder that is not, or in a folder others may write, is
+// named and passed over.
+std::vector<KeptFile> UnsavedAutosaves(const std::string& folder, const std::string& name);
 
 }  // namespace zv::editor

@@ -50,7 +50,7 @@ void Editor::BuildMenus() {
   menus.clear();
   menus.push_back({Label(Text::kMenuFile), {}, true});
   menus.push_back({Label(Text::kMenuEdit),
-                   {Item(Text::kItemUndo, "Ctrl+Z", Command::kUndo), Separator(),
+                   {Item(Text::kItemUndo, "Ctrl+Z", Command::kUndo), Item(Text::kItemRedo, "Ctrl+Y", Command::kRedo), Separator(),
                     Item(Text::kItemCut, "Ctrl+X", Command::kCut), Item(Text::kItemCopy, "Ctrl+C", Command::kCopy),
                     Item(Text::kItemPaste, "Ctrl+V", Command::kPaste), Separator(),
                     Item(Text::kItemSelectAll, "Ctrl+A", Command::kSelectAll)},
@@ -164,6 +164,12 @@ void Editor::RefreshAfterEdit(TextChange change) {
   UpdateCaret();
 }
 
+void Editor::Edit(EditKind kind, const EditHistory::Edit& edit) {
+  SourceDocument& d = Live();
+  const TextChange change = d.history.RecordAtCursor(d.buffer, kind, edit);
+  if (change != TextChange::kNone) RefreshAfterEdit(change);
+}
+
 void Editor::SwitchSourceTab(int32_t tab) {
   if (tab != 1 && tab != 2) return;
   live_tab_ = tab;
@@ -246,6 +252,7 @@ void Editor::Frame() {
   if (!Ready()) return;
   // Before the frame's calls to the X server, which may never return.
   NoteChanges();
+  kept_.KeepDue(NowMs());
   // Kept programs are offered while nothing else is asked.
   if (mode_ == mode::kEditing && !requester_->IsOpen() && !help_view_ && !offers_.empty()) OfferNextAutosave();
   if (view_->Dragging()) {
@@ -273,7 +280,7 @@ bool Editor::OpenFile(const std::string& given) {
     d.buffer.Clear();
     d.header = {};
     d.encoding = kNewSourceEncoding;
-    d.undo = {};
+    d.history.Clear(true);
     const std::filesystem::path p(path);
     d.file_name = p.filename().string();
     d.folder = p.parent_path().string();

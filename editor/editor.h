@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "editor/edit_history.h"
 #include "editor/editor_display.h"
 #include "editor/editor_images.h"
 #include "editor/editor_view.h"
@@ -20,6 +21,7 @@
 #include "editor/source_file.h"
 #include "editor/text_editing.h"
 #include "platform/clipboard/clipboard.h"
+#include "platform/clock/clock.h"
 #include "platform/paths/temp_folder.h"
 #include "platform/signals/ending_work.h"
 #include "platform/text/text_service.h"
@@ -34,7 +36,7 @@ struct SourceDocument {
   platform::TextEncoding encoding = kNewSourceEncoding;  // of its file, which it is saved in
   std::string file_name;  // without its folder; empty for an unnamed program
   std::string folder;     // absolute, without a trailing "/"
-  UndoSnapshot undo;
+  EditHistory history;
   TextPosition anchor;    // where a selection by keys or mouse began
   // The autosave its unsaved text came from: it goes once the text is
   // saved or given up.
@@ -66,6 +68,8 @@ struct EditorOptions {
   // Compiles and runs a program in the editor's window, the way a run from
   // the command line does, and returns when it ends.
   std::function<RunOutcome(const RunRequest&)> run_program;
+  // The time by which changes wait to be kept; the system's when null.
+  platform::Clock* clock = nullptr;
 };
 
 // Editor modes: 0 while no requester is open, else the purpose of the open
@@ -161,6 +165,9 @@ class Editor {
   void UpdateCaret();
   void RestoreView();
   void SwitchSourceTab(int32_t tab);
+  // Makes an edit at the live program's cursor or selection, kept in its
+  // history, and shows it.
+  void Edit(EditKind kind, const EditHistory::Edit& edit);
   void LeaveHelpView();
 
   // ---- Input (editor_input.cc) -----------------------------------------------------------
@@ -233,8 +240,12 @@ class Editor {
   // The clipboard, in the encoding of the live program's file.
   bool CopyToClipboard(std::string_view text);
   std::optional<std::string> PastedText();
-  // The path a typed or listed name means in the requester's folder.
-  std::string RequestedPath(const std::string& name) const;
+  // The path a typed or listed name means in the requester's folder: the
+  // entry spelled so, else the one that differs from it only in letter
+  // case. False, with a message naming them, where several do.
+  bool RequestedPath(const std::string& name, std::string* path);
+  // Says that no file has the name, and which differ from it only in case.
+  void ShowCaseTwins(const std::string& name, const std::vector<std::string>& twins);
   void OpenExample(const std::string& link);
   void OpenToolList();
   void OpenToolChooser(int32_t slot);
@@ -267,6 +278,11 @@ class Editor {
   // kept as a new autosave of its own (KeptChanges, editor/autosave.h).
   // Opening a program whose autosaves are newer offers their text.
   void EndKeepingChanges(std::array<bool, 2> given_up);
+  // Before a wait on a run or a build: what each tab holds is kept now, and
+  // where it cannot be, the temporary folder, which holds the run's copy of
+  // it, stays should the editor be killed.
+  void KeepBeforeWaiting();
+  uint32_t NowMs();
   // Tells kept_ what each tab holds now: a program with unsaved changes
   // under its name (untitled.kqa while it has none) and in the folder its
   // autosave goes to (its own; for an example of the help, whose folder

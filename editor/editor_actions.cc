@@ -46,9 +46,19 @@ std::string FolderOfPath(const std::string& path) {
   return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+std::string PathInFolder(const std::string& folder, const std::string& name) {
+  return folder + (!folder.empty() && folder.back() == '/' ? "" : "/") + name;
+}
+
 std::string NameOfPath(const std::string& path) {
   const size_t slash = path.find_last_of('/');
   return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::vector<std::string> NamesOf(const std::vector<const FileListEntry*>& entries) {
+  std::vector<std::string> names;
+  for (const FileListEntry* entry : entries) names.push_back(entry->name);
+  return names;
 }
 
 // A message's mentions of a work file read as the program's own name.
@@ -89,16 +99,6 @@ int32_t ErrorLine(const std::string& report, const std::string& file_name, int32
     if (first.compare(after, 4, " of ") != 0) line = NumberAt(first, number);
   }
   return line <= line_count ? line : 0;
-}
-
-// A name without an extension (in the file's own name, not a folder's)
-// with the program one, written as programs are named on this system, and
-// as `zentrovex run` is given them: a folder holding GAME.KQA still finds
-// it (names match without regard to case).
-std::string WithProgramExtension(std::string name) {
-  const size_t base = name.find_last_of("/\\");
-  if (name.find('.', base == std::string::npos ? 0 : base + 1) == std::string::npos) name += ".kqa";
-  return name;
 }
 
 // The run's own word before its messages says nothing in the status line.
@@ -189,15 +189,46 @@ int32_t Editor::ResultOf(int32_t button) const {
   return 1;
 }
 
-std::string Editor::RequestedPath(const std::string& name) const {
+bool Editor::RequestedPath(const std::string& name, std::string* path) {
   const std::string folder = requester_->List().Folder().empty() ? options_.app_folder : requester_->List().Folder();
+  const std::vector<const FileListEntry*> named = requester_->List().Named(name);
+  std::vector<std::string> twins;
+  std::string found;
   // A name the folder lists is that entry, whatever characters it holds;
   // names match as they do in programs, without regard to case.
-  if (name.find('/') == std::string::npos && (requester_->List().Lists(name) || name.find('\\') == std::string::npos))
-    return folder + (folder.back() == '/' ? "" : "/") + requester_->List().FileNameOf(name);
-  // Otherwise a typed path, in either kind of separator, found as programs
-  // find their files.
-  return fs::path(platform::Paths().ResolveFrom(folder, name)).lexically_normal().string();
+  if (name.find('/') == std::string::npos && (!named.empty() || name.find('\\') == std::string::npos)) {
+    twins = NamesOf(named);
+    found = PathInFolder(folder, named.empty() ? platform::SystemTextOf(name) : named.front()->file_name);
+  } else {
+    // Otherwise a typed path, in either kind of separator, found as programs
+    // find their files.
+    found = fs::path(platform::Paths().ResolveFrom(folder, name)).lexically_normal().string();
+  }
+  // A name the list does not hold (one of a folder listed in part, of a kind
+  // it leaves out, a typed path) is found on the disk.
+  const std::string typed = platform::SystemTextOf(name.substr(name.find_last_of("/\\") + 1));
+  if (named.empty() && platform::EqualNoCase(NameOfPath(found), typed)) {
+    const std::string in = FolderOfPath(found);
+    if (Exists(PathInFolder(in, typed))) {
+      found = PathInFolder(in, typed);
+    } else {
+      const std::vector<std::string> matches = platform::EntriesIgnoringCase(PathInFolder(in, ""), typed);
+      for (const std::string& entry : matches) twins.push_back(platform::ProgramTextOf(entry));
+      if (matches.size() == 1) found = PathInFolder(in, matches.front());
+    }
+  }
+  if (twins.size() > 1) {
+    ShowCaseTwins(name, twins);
+    return false;
+  }
+  *path = found;
+  return true;
+}
+
+void Editor::ShowCaseTwins(const std::string& name, const std::vector<std::string>& twins) {
+  std::string listed;
+  for (size_t i = 0; i < twins.size(); ++i) listed += (i == 0 ? "" : i + 1 == twins.size() ? " and " : ", ") + twins[i];
+  ShowMessage(Label(Text::kNoFileNamed) + " " + name + "; " + listed + " " + Label(Text::kCaseTwins));
 }
 
 void Editor::RunResult(int32_t result) {
@@ -239,7 +270,7 @@ void Editor::RunResult(int32_t result) {
       requester_->CommitField();
       const std::string search = requester_->FieldText(1);
       SourceBuffer& b = Live().buffer;
-      const int32_t line = b.FindAndReplace(search, nullptr, nullptr);
+      const int32_t line = b.FindAndReplace(search, nullptr);
       if (line < 0) {
         mode_ = mode::kMessage;
         ShowMessage(Label(Text::kNotFound));
@@ -257,7 +288,14 @@ void Editor::RunResult(int32_t result) {
       const std::string search = requester_->FieldText(1);
       const std::string replacement = requester_->FieldText(2);
       SourceDocument& d = Live();
-      if (d.buffer.FindAndReplace(search, &replacement, &d.undo) < 0) {
+      int32_t replaced = -1;
+      // The replace is one step of the program's history, however many
+      // lines it changes.
+      d.history.Record(d.buffer, EditKind::kOther, 0, d.buffer.LineCount() - 1, [&](SourceBuffer& b) {
+        replaced = b.FindAndReplace(search, &replacement);
+        return TextChange::kAllLines;
+      });
+      if (replaced < 0) {
         mode_ = mode::kMessage;
         ShowMessage(Label(Text::kNotFound));
         break;
@@ -330,7 +368,7 @@ bool Editor::LoadPath(const std::string& path, std::string* error) {
   d.header = text->header;
   d.encoding = text->encoding;
   d.buffer.modified = false;
-  d.undo = {};
+  d.history.Clear(true);
   d.anchor = {};
   d.file_name = NameOfPath(path);
   d.folder = FolderOfPath(path);
@@ -346,7 +384,8 @@ void Editor::LoadConfirmed() {
   if (!TypedName(&name)) return;
   // An autosave opens as the unsaved changes of its program.
   if (IsAutosaveName(NameOfPath(name))) {
-    const std::string path = RequestedPath(name);
+    std::string path;
+    if (!RequestedPath(name, &path)) return;
     if (!Exists(path)) {
       ShowMessage(Label(Text::kLoadFailed));
       return;
@@ -361,8 +400,9 @@ void Editor::LoadConfirmed() {
     ShowMessage(Label(Text::kNotSourceFile));
     return;
   }
-  std::string error;
-  if (!LoadPath(RequestedPath(name), &error)) {
+  std::string path, error;
+  if (!RequestedPath(name, &path)) return;
+  if (!LoadPath(path, &error)) {
     ShowMessage(Label(Text::kLoadFailed));
     return;
   }
@@ -382,6 +422,7 @@ bool Editor::SaveUnder(const std::string& path, const SourceHeader& header, std:
   d.file_name = NameOfPath(path);
   d.folder = FolderOfPath(path);
   d.buffer.modified = false;
+  d.history.MarkSaved();
   LetGoOfKept(d);
   recent_.Add(d.file_name, d.folder);
   RebuildRecentItems();
@@ -393,7 +434,7 @@ void Editor::SaveAsConfirmed() {
   std::string name;
   if (!TypedName(&name)) return;
   name = WithProgramExtension(name);
-  pending_path_ = RequestedPath(name);
+  if (!RequestedPath(name, &pending_path_)) return;
   pending_header_ = {requester_->FieldText(2), requester_->FieldText(3), requester_->FieldText(4)};
   if (Exists(pending_path_)) {
     CloseRequester();
@@ -453,7 +494,7 @@ void Editor::StartNewProgram() {
   d.header = {};
   d.encoding = kNewSourceEncoding;
   d.file_name.clear();
-  d.undo = {};
+  d.history.Clear(true);
   d.anchor = {};
   ShowFileStatus();
   RestoreView();
@@ -470,6 +511,7 @@ std::string Editor::ProjectArea() const {
 }
 
 bool Editor::BuildExecutableNow(const std::string& output, bool with_media) {
+  KeepBeforeWaiting();
   SourceDocument& d = Live();
   const std::string work = WorkFile();
   std::string error;
@@ -515,8 +557,7 @@ bool Editor::BuildExecutableNow(const std::string& output, bool with_media) {
 void Editor::BuildConfirmed(bool with_media, bool overwrite_confirmed) {
   if (!overwrite_confirmed) {
     std::string name;
-    if (!TypedName(&name)) return;
-    pending_path_ = RequestedPath(name);
+    if (!TypedName(&name) || !RequestedPath(name, &pending_path_)) return;
     if (Exists(pending_path_)) {
       CloseRequester();
       OpenQuestion(with_media ? mode::kConfirmBuildWithMedia : mode::kConfirmBuild,
@@ -544,6 +585,10 @@ void Editor::ProjectConfirmed() {
   }
   if (check == 9) {
     ShowMessage(Label(Text::kProjectFailed));
+    return;
+  }
+  if (const std::vector<const FileListEntry*> named = requester_->List().Named(name); named.size() > 1) {
+    ShowCaseTwins(name, NamesOf(named));
     return;
   }
   const std::string folder = requester_->List().PathOf(name);
@@ -633,8 +678,8 @@ void Editor::OpenToolChooser(int32_t slot) {
 
 void Editor::ToolChosen() {
   std::string name;
-  if (!TypedName(&name)) return;
-  const std::string path = RequestedPath(name);
+  std::string path;
+  if (!TypedName(&name) || !RequestedPath(name, &path)) return;
   if (!Exists(path)) {
     ShowMessage(Label(Text::kFileMissing));
     return;
@@ -667,6 +712,7 @@ void Editor::MakeFolderConfirmed() {
 void Editor::RunProgram() {
   SourceDocument& d = Live();
   if (!options_.run_program) return;
+  KeepBeforeWaiting();
   const std::string name = d.file_name.empty() ? std::string(kUnnamedFileName) : d.file_name;
   const std::string work = temp_.File(name);
   std::string error;
@@ -796,20 +842,24 @@ void Editor::RunCommand(Command command, int32_t argument) {
       AfterSavePrompt(mode::kSaveBeforeRecent, [this] { OpenRecent(pending_recent_); });
       break;
     case Command::kUndo:
-      if (b.RestoreUndoSnapshot(d.undo)) {
-        SetStatus(Label(Text::kUndone));
+    case Command::kRedo: {
+      const bool undo = command == Command::kUndo;
+      if (undo ? d.history.Undo(b) : d.history.Redo(b)) {
+        SetStatus(Label(undo ? Text::kUndone : Text::kRedone));
         RefreshAfterEdit(TextChange::kAllLines);
       } else {
-        SetStatus(Label(Text::kNothingToUndo));
+        SetStatus(Label(undo ? Text::kNothingToUndo : Text::kNothingToRedo));
       }
       break;
+    }
     case Command::kCut:
     case Command::kCopy:
       if (b.HasSelection() && CopyToClipboard(SelectedText(b)) && command == Command::kCut)
-        RefreshAfterEdit(DeleteSelection(b));
+        Edit(EditKind::kOther, DeleteSelection);
       break;
     case Command::kPaste:
-      if (std::optional<std::string> text = PastedText()) RefreshAfterEdit(InsertText(b, *text));
+      if (std::optional<std::string> text = PastedText())
+        Edit(EditKind::kOther, [&text](SourceBuffer& buffer) { return InsertText(buffer, *text); });
       break;
     case Command::kSelectAll:
       SelectAll(b, d.anchor);
@@ -821,7 +871,7 @@ void Editor::RunCommand(Command command, int32_t argument) {
     case Command::kFindNext:
       if (b.last_search.empty()) {
         RunCommand(Command::kFind);
-      } else if (b.FindAndReplace(b.last_search, nullptr, nullptr) < 0) {
+      } else if (b.FindAndReplace(b.last_search, nullptr) < 0) {
         SetStatus(Label(Text::kNotFound));
       } else {
         view_->DrawAllRows();

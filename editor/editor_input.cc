@@ -38,7 +38,12 @@ void Editor::HandleEvent(const platform::WindowEvent& event) {
   // Before an event that may wait long (a run, a build), what it would lose.
   NoteChanges();
   switch (event.kind) {
-    case WindowEventKind::kClose: RunCommand(Command::kExit); break;
+    case WindowEventKind::kClose:
+      // Kept work asked about stays for a later start, as Escape leaves it;
+      // the close goes on as ever.
+      if (mode_ == mode::kOpenAutosave) AnswerAutosave(AutosaveAnswer::kLater);
+      RunCommand(Command::kExit);
+      break;
     case WindowEventKind::kKeyDown: KeyDown(event.a, event.modifiers); break;
     case WindowEventKind::kCharacter: Character(event.a, event.modifiers); break;
     case WindowEventKind::kMouseMove: {
@@ -81,7 +86,8 @@ bool Editor::ShortcutKey(int32_t k, int32_t modifiers) {
       case 'N': RunCommand(Command::kNew); return true;
       case 'O': RunCommand(Command::kOpen); return true;
       case 'S': RunCommand(Command::kSave); return true;
-      case 'Z': RunCommand(Command::kUndo); return true;
+      case 'Z': RunCommand(modifiers & platform::modifier::kShift ? Command::kRedo : Command::kUndo); return true;
+      case 'Y': RunCommand(Command::kRedo); return true;
       case 'X': RunCommand(Command::kCut); return true;
       case 'C': RunCommand(Command::kCopy); return true;
       case 'V': RunCommand(Command::kPaste); return true;
@@ -137,7 +143,7 @@ void Editor::KeyDown(int32_t k, int32_t modifiers) {
     case kEnd: Move(control ? Motion::kTextEnd : Motion::kLineEnd, shift); break;
     case kPageUp: Move(Motion::kPageUp, shift); break;
     case kPageDown: Move(Motion::kPageDown, shift); break;
-    case key::kDelete: RefreshAfterEdit(DeleteForward(Live().buffer)); break;
+    case key::kDelete: Edit(EditKind::kDeleting, DeleteForward); break;
   }
 }
 
@@ -154,18 +160,14 @@ void Editor::Character(int32_t c, int32_t modifiers) {
   }
   if (help_view_) return;
   if (view_->Menus().OpenMenu() != 0) view_->Menus().SetOpenMenu(0);
-  SourceBuffer& b = Live().buffer;
-  TextChange change = TextChange::kNone;
   if (c == key::kBackspace) {
-    change = DeleteBackward(b);
+    Edit(EditKind::kDeleting, DeleteBackward);
   } else if (c == key::kEnter) {
-    change = InsertText(b, "\n");
-  } else if (c == key::kTab) {
-    change = InsertText(b, "\t");
-  } else if (c >= 32 && c < 256) {
-    change = InsertText(b, std::string(1, static_cast<char>(c)));
+    Edit(EditKind::kOther, [](SourceBuffer& b) { return InsertText(b, "\n"); });
+  } else if (c == key::kTab || (c >= 32 && c < 256)) {
+    const std::string text(1, static_cast<char>(c));
+    Edit(EditKind::kTyping, [&text](SourceBuffer& b) { return InsertText(b, text); });
   }
-  if (change != TextChange::kNone) RefreshAfterEdit(change);
 }
 
 // ---- Mouse ----------------------------------------------------------------------------------
@@ -280,7 +282,10 @@ void Editor::MouseUp() {
 }
 
 void Editor::Wheel(int32_t steps) {
-  if (requester_->IsOpen()) return;
+  if (requester_->IsOpen()) {
+    requester_->Wheel(steps);
+    return;
+  }
   if (help_view_) {
     ScrollHelp(-steps * kHelpWheelRows * kHelpRow);
     return;

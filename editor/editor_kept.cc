@@ -26,8 +26,18 @@ void Editor::NoteChanges() {
     const std::string folder = WriteFolder(d);
     const KeptPlace place{folder.empty() ? options_.app_folder : folder,
                           d.file_name.empty() ? kUnnamedFileName : d.file_name, d.file_name.empty()};
-    kept_.Note(tab, place, d.buffer.lines, d.header, d.encoding, d.kept_from);
+    kept_.Note(tab, place, d.buffer.lines, d.header, d.encoding, d.kept_from, NowMs());
   }
+}
+
+uint32_t Editor::NowMs() {
+  static platform::SystemClock system_clock;
+  return (options_.clock ? *options_.clock : system_clock).NowMs();
+}
+
+void Editor::KeepBeforeWaiting() {
+  NoteChanges();
+  temp_.KeepAfterKill(!kept_.KeepNow());
 }
 
 void Editor::EndKeepingChanges(std::array<bool, 2> given_up) {
@@ -47,7 +57,8 @@ void Editor::LetGoOfKept(SourceDocument& d) {
 }
 
 bool Editor::IsOpen(const KeptFile& kept) const {
-  return std::any_of(documents_.begin(), documents_.end(),
+  return kept_.Holds(kept.path) ||
+         std::any_of(documents_.begin(), documents_.end(),
                      [&kept](const SourceDocument& d) { return d.kept_from && d.kept_from->path == kept.path; });
 }
 
@@ -64,7 +75,7 @@ void Editor::AddOffers(const std::vector<KeptFile>& found, bool first) {
 void Editor::OfferAutosave() {
   const SourceDocument& d = Live();
   if (d.file_name.empty() || IsHelpExample(d)) return;
-  AddOffers(NewerAutosaves(d.folder, d.file_name), true);
+  AddOffers(UnsavedAutosaves(d.folder, d.file_name), true);
 }
 
 void Editor::OfferKeptPrograms() { AddOffers(ListedKeptFiles(), false); }
@@ -135,7 +146,7 @@ void Editor::OpenKeptInto(int32_t tab, const KeptFile& kept) {
   }
   d.buffer.Replace(std::move(text->lines));
   d.buffer.modified = true;
-  d.undo = {};
+  d.history.Clear(false);
   d.anchor = {};
   d.kept_from = OwnKeptFile(kept);
   RestoreView();

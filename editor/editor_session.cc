@@ -12,6 +12,7 @@ namespace zv::editor {
 
 int RunEditorSession(EditorSession& session) {
   EditorDisplay display(std::move(session.presenter));
+  if (!session.options.clock) session.options.clock = session.clock;
   Editor editor(display, *session.window, *session.clipboard, *session.text, session.options);
   if (!editor.Ready()) {
     std::fprintf(stderr, "zentrovex: the editor cannot start (no font or no memory for its screen)\n");

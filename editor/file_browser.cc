@@ -25,6 +25,8 @@ constexpr int32_t kRowHeight = 16;
 constexpr int32_t kBarX = 391;
 constexpr int32_t kBarWidth = 14;
 constexpr int32_t kBarHeight = 112;
+// However long the list, its thumb stays this tall, to be seen and taken.
+constexpr int32_t kMinThumb = 8;
 
 // A name that is exactly one component of a path.
 bool IsPlainName(const std::string& name) {
@@ -80,15 +82,20 @@ bool FileBrowser::Lists(const std::string& name) const {
                      [&](const FileListEntry& e) { return LowerAscii(e.name) == lower; });
 }
 
-std::string FileBrowser::FileNameOf(const std::string& name) const {
+std::vector<const FileListEntry*> FileBrowser::Named(const std::string& name) const {
   const std::string lower = LowerAscii(name);
-  const FileListEntry* found = nullptr;
+  std::vector<const FileListEntry*> found;
   for (const FileListEntry& e : entries_) {
     if (e.file_name.empty()) continue;  // the parent entry
-    if (e.name == name) return e.file_name;
-    if (!found && LowerAscii(e.name) == lower) found = &e;
+    if (e.name == name) return {&e};
+    if (LowerAscii(e.name) == lower) found.push_back(&e);
   }
-  return found ? found->file_name : platform::SystemTextOf(name);
+  return found;
+}
+
+std::string FileBrowser::FileNameOf(const std::string& name) const {
+  const std::vector<const FileListEntry*> named = Named(name);
+  return named.empty() ? platform::SystemTextOf(name) : named.front()->file_name;
 }
 
 void FileBrowser::AddEntry(EntryType type, const std::string& file_name, std::string date) {
@@ -117,6 +124,7 @@ void FileBrowser::ListDrives() {
 void FileBrowser::ListFolder() {
   entries_.clear();
   selected_ = 0;
+  partial_ = false;
   if (kind_ != kind::kProject)
     entries_.push_back({EntryType::kFolder, std::string(LanguageText(Text::kParentFolder)), {}, {}});
   const size_t fixed = entries_.size();
@@ -127,14 +135,14 @@ void FileBrowser::ListFolder() {
   }
   // Builds and tools choose executables: no programs, nothing else.
   const bool builds = kind_ == kind::kBuild || kind_ == kind::kBuildWithMedia || kind_ == kind::kChooseTool;
-  // Every entry is looked at before the list is cut to its size, so that
-  // folders and programs, which come first, are never left out for other
-  // files that happened to be found before them.
-  while (entries_.size() < kMostLookedAt) {
-    const dirent* found = ::readdir(dir);
-    if (!found) break;
+  size_t looked_at = 0;
+  while (const dirent* found = ::readdir(dir)) {
     const std::string name = found->d_name;
     if (name == "." || name == "..") continue;
+    if (looked_at++ == most_looked_at_) {
+      partial_ = true;
+      break;
+    }
     const std::string path = JoinPath(folder_, name);
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) continue;  // a dangling link
@@ -159,12 +167,27 @@ void FileBrowser::ListFolder() {
                      if (ga != gb) return ga < gb;
                      return LowerAscii(a.name) < LowerAscii(b.name);
                    });
-  if (entries_.size() > kMaxEntries) entries_.resize(kMaxEntries);
 }
 
 void FileBrowser::ResetList() {
   first_ = 0;
   dragging_ = false;
+}
+
+bool FileBrowser::ScrollBy(int32_t rows) {
+  const int32_t last = std::max(static_cast<int32_t>(entries_.size()) - kRows, 0);
+  const int32_t first = std::clamp(first_ + rows, 0, last);
+  if (first == first_) return false;
+  first_ = first;
+  return true;
+}
+
+FileBrowser::Span FileBrowser::Thumb() const {
+  const auto count = static_cast<int64_t>(entries_.size());
+  if (count <= kRows) return {0, kBarHeight};
+  const auto height = static_cast<int32_t>(std::max<int64_t>(kRows * kBarHeight / count, kMinThumb));
+  const auto top = static_cast<int32_t>(first_ * (kBarHeight - height) / (count - kRows));
+  return {top, top + height};
 }
 
 void FileBrowser::GoToParentFolder() {
@@ -238,9 +261,8 @@ ListClick FileBrowser::Click(const GlyphFont& font, int32_t x, int32_t y) {
     } else if (y > kListBottom) {
       if (first_ < count - kRows) ++first_;
     } else if (count > kRows) {
-      const double ratio = static_cast<double>(kBarHeight) / count;
-      const int32_t top = kListTop + static_cast<int32_t>(first_ * ratio);
-      const int32_t bottom = kListTop + std::min(static_cast<int32_t>((first_ + kRows) * ratio), kBarHeight);
+      const Span thumb = Thumb();
+      const int32_t top = kListTop + thumb.top, bottom = kListTop + thumb.bottom;
       if (y >= top && y < bottom) {
         dragging_ = true;
         drag_anchor_ = y - top;
@@ -275,9 +297,14 @@ ListClick FileBrowser::Click(const GlyphFont& font, int32_t x, int32_t y) {
 void FileBrowser::UpdateListDrag(int32_t mouse_y, int32_t oy, bool button_down) {
   if (!dragging_) return;
   const int32_t count = static_cast<int32_t>(entries_.size());
-  const auto position = static_cast<int32_t>(static_cast<double>(count) / kBarHeight *
-                                             (mouse_y - (oy + drag_anchor_ + kListTop)));
-  first_ = std::clamp(position, 0, std::max(count - kRows, 0));
+  const Span thumb = Thumb();
+  const int32_t travel = kBarHeight - (thumb.bottom - thumb.top);
+  const int32_t rows = std::max(count - kRows, 0);
+  // The thumb's top follows the mouse along the track; each pixel of its
+  // travel is as many rows as the list has to scroll.
+  const int64_t offset = mouse_y - (oy + drag_anchor_ + kListTop);
+  const auto position = travel > 0 ? static_cast<int32_t>(std::clamp<int64_t>(offset * rows / travel, 0, rows)) : 0;
+  first_ = position;
   if (!button_down) dragging_ = false;
 }
 
@@ -288,10 +315,8 @@ void FileBrowser::DrawListScrollBar(Surface& screen, int32_t ox, int32_t oy) con
   const Rect bar{ox + kBarX, oy + kListTop, ox + kBarX + kBarWidth, oy + kListTop + kBarHeight};
   FillSurfaceRect(screen, bar, track);
   if (count <= 0) return;
-  const double ratio = static_cast<double>(kBarHeight) / count;
-  const int32_t top = static_cast<int32_t>(first_ * ratio);
-  const int32_t bottom = std::min(static_cast<int32_t>((first_ + kRows) * ratio), kBarHeight);
-  FillSurfaceRect(screen, Rect{bar.left, bar.top + top, bar.right, bar.top + bottom}, thumb);
+  const Span span = Thumb();
+  FillSurfaceRect(screen, Rect{bar.left, bar.top + span.top, bar.right, bar.top + span.bottom}, thumb);
 }
 
 void FileBrowser::DrawPage(Surface& screen, const GlyphFont& font, const EditorImages& images, int32_t ox,
@@ -328,7 +353,12 @@ void FileBrowser::DrawPage(Surface& screen, const GlyphFont& font, const EditorI
     for (size_t i = 0; i < info_lines.size() && i < 4; ++i)
       centred(info_lines[i], 162, four ? 212 + 14 * static_cast<int32_t>(i) : 216 + 16 * static_cast<int32_t>(i));
   }
-  DrawTextClipped(screen, font, platform::ProgramTextOf(folder_), false, ox + 16, oy + 28, 370);
+  // A list of part of its folder says so after the folder's name, which
+  // gives way to it.
+  std::string shown = platform::ProgramTextOf(folder_);
+  if (partial_)
+    shown += "  (" + std::to_string(entries_.size()) + " " + std::string(LanguageText(Text::kPartialList)) + ")";
+  DrawTextClipped(screen, font, shown, false, ox + 16, oy + 28, 370);
   for (int32_t row = 0; row < kRows; ++row) {
     const int32_t e = first_ + row;
     if (e >= static_cast<int32_t>(entries_.size())) break;

@@ -43,11 +43,12 @@ enum class ListClick { kNothing, kSelectedFile, kSelectedFolder, kOpenFile, kMov
 // leads outside the folder the user is in, whatever its name holds.
 class FileBrowser {
  public:
-  static constexpr size_t kMaxEntries = 256;
-  // A folder's entries looked at, at most, before the list keeps its first
-  // kMaxEntries in their order.
+  // A folder's entries looked at, at most: a folder that holds more is
+  // listed in part, and the list says so.
   static constexpr size_t kMostLookedAt = 65536;
   static constexpr int32_t kRows = 7;
+
+  explicit FileBrowser(size_t most_looked_at = kMostLookedAt) : most_looked_at_(most_looked_at) {}
 
   // The browse folder (an absolute path; empty for the list of places).
   const std::string& Folder() const { return folder_; }
@@ -64,6 +65,11 @@ class FileBrowser {
   const std::vector<FileListEntry>& Entries() const { return entries_; }
   int32_t Selected() const { return selected_; }  // 1-based; 0 none
   int32_t First() const { return first_; }
+  // Whether the folder holds entries the list left out (most_looked_at).
+  bool Partial() const { return partial_; }
+  // Moves the rows shown by `rows` (down: positive) within the list; false
+  // when they were at that end already.
+  bool ScrollBy(int32_t rows);
   // A message for the requester's box after the last listing, else empty.
   const std::string& Message() const { return message_; }
 
@@ -74,9 +80,12 @@ class FileBrowser {
   std::string PathOf(const FileListEntry& entry) const;
   // True when a listed entry has the name (case-insensitive).
   bool Lists(const std::string& name) const;
-  // The file system's name of a listed entry so named, an exact match
-  // before one that differs only in case; for a name not listed, the name
-  // itself in UTF-8.
+  // The listed entries a name means: the one spelled so, else every one
+  // that differs from it only in letter case.
+  std::vector<const FileListEntry*> Named(const std::string& name) const;
+  // The file system's name of the listed entry a name means (of several
+  // that differ from it only in case, the first); for a name not listed,
+  // the name itself in UTF-8.
   std::string FileNameOf(const std::string& name) const;
 
   void GoToParentFolder();
@@ -104,6 +113,11 @@ class FileBrowser {
 
  private:
   bool OpenEntry(const FileListEntry& entry);
+  // The thumb of the scroll bar, in pixels from the track's top.
+  struct Span {
+    int32_t top = 0, bottom = 0;
+  };
+  Span Thumb() const;
   bool EnterFolderNamed(const std::string& file_name);
   void AddEntry(EntryType type, const std::string& file_name, std::string date);
 
@@ -112,6 +126,8 @@ class FileBrowser {
   int32_t kind_ = kind::kLoad;
   int32_t selected_ = 0;
   int32_t first_ = 0;
+  size_t most_looked_at_;
+  bool partial_ = false;
   bool dragging_ = false;
   int32_t drag_anchor_ = 0;
   std::string message_;

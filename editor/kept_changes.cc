@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "editor/autosave.h"
@@ -21,42 +22,87 @@ void Say(const std::string& text) {
 
 void KeptChanges::Note(size_t tab, const KeptPlace& place, const std::vector<std::string>& lines,
                        const SourceHeader& header, platform::TextEncoding encoding,
-                       const std::optional<KeptFile>& origin) {
+                       const std::optional<KeptFile>& origin, uint32_t now_ms) {
   const std::lock_guard<std::mutex> lock(mutex_);
-  std::optional<Program>& program = slots_[tab].program;
+  Slot& slot = slots_[tab];
+  std::optional<Program>& program = slot.program;
   // Looked at on every turn: copied only when it changed.
   const auto path_of = [](const std::optional<KeptFile>& kept) { return kept ? kept->path : std::string(); };
   if (program && program->place == place && program->header == header && program->encoding == encoding &&
       path_of(program->origin) == path_of(origin) && program->lines == lines)
     return;
+  // The wait runs from the first change not yet kept.
+  if (!program || slot.kept) slot.changed_at = now_ms;
   program = Program{place, lines, header, encoding, origin};
-  slots_[tab].kept = false;
+  slot.kept = false;
 }
 
 void KeptChanges::Forget(size_t tab) {
   const std::lock_guard<std::mutex> lock(mutex_);
-  slots_[tab] = {};
+  Slot& slot = slots_[tab];
+  if (slot.written) RemoveKept(*slot.written);
+  slot = {};
+}
+
+bool KeptChanges::KeepSlot(Slot& slot) {
+  const Program& p = slot.program.value();
+  const std::string bytes = FileOfEditorText(FormatSource(p.lines, p.header), p.encoding);
+  std::string not_beside;
+  const std::optional<std::string> path = WriteAutosave(p.place.folder, p.place.name, bytes, &not_beside);
+  if (!path) {
+    slot.lost = (not_beside.empty() ? "" : not_beside + "; ") + platform::CauseOf(errno);
+    return false;
+  }
+  slot.lost.clear();
+  slot.elsewhere = not_beside;
+  std::optional<KeptFile> kept = ListKept(*path, p.place.folder, p.place.unnamed ? std::string() : p.place.name);
+  // The earlier copies go once this one holds the text; each only where it
+  // is still the file that was written or found.
+  if (slot.written) RemoveKept(*slot.written);
+  if (p.origin) RemoveKept(*p.origin);
+  // (Without its identity, it is never taken for its own and removed.)
+  slot.written = kept ? std::move(kept) : KeptFile{*path, p.place.folder, p.place.name};
+  slot.kept = true;
+  slot.told = false;
+  return true;
+}
+
+void KeptChanges::KeepDue(uint32_t now_ms) {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  for (Slot& slot : slots_) {
+    if (!slot.program || slot.kept || now_ms - slot.changed_at < kKeepAfterMs) continue;
+    if (!KeepSlot(slot)) slot.changed_at = now_ms;
+  }
+}
+
+bool KeptChanges::KeepNow() {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  bool all = true;
+  for (Slot& slot : slots_)
+    if (slot.program && !slot.kept && !KeepSlot(slot)) all = false;
+  return all;
 }
 
 void KeptChanges::Keep() {
   const std::lock_guard<std::mutex> lock(mutex_);
   for (Slot& slot : slots_) {
-    if (!slot.program || slot.kept) continue;
-    slot.kept = true;
-    const Program& p = slot.program.value();
-    const std::string bytes = FileOfEditorText(FormatSource(p.lines, p.header), p.encoding);
-    std::string not_beside;
-    const std::optional<std::string> path = WriteAutosave(p.place.folder, p.place.name, bytes, &not_beside);
-    const std::string why_elsewhere = not_beside.empty() ? "" : " (not beside the program: " + not_beside + ")";
-    if (path) {
-      Say("unsaved changes of " + p.place.name + " kept in " + *path + why_elsewhere);
-      ListKept(*path, p.place.folder, p.place.unnamed ? std::string() : p.place.name);
-      if (p.origin) RemoveKept(*p.origin);
-    } else {
-      Say("unsaved changes of " + p.place.name + " lost: " + (not_beside.empty() ? "" : not_beside + "; ") +
-          platform::CauseOf(errno));
+    if (!slot.program) continue;
+    const std::string& name = slot.program->place.name;
+    if (!slot.kept && !KeepSlot(slot)) {
+      Say("unsaved changes of " + name + " lost: " + slot.lost);
+      continue;
     }
+    if (slot.told) continue;
+    slot.told = true;
+    Say("unsaved changes of " + name + " kept in " + slot.written->path +
+        (slot.elsewhere.empty() ? "" : " (not beside the program: " + slot.elsewhere + ")"));
   }
+}
+
+bool KeptChanges::Holds(const std::string& path) const {
+  const std::lock_guard<std::mutex> lock(mutex_);
+  return std::any_of(slots_.begin(), slots_.end(),
+                     [&path](const Slot& slot) { return slot.written && slot.written->path == path; });
 }
 
 }  // namespace zv::editor

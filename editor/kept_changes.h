@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -22,28 +23,44 @@ struct KeptPlace {
   friend bool operator==(const KeptPlace&, const KeptPlace&) = default;
 };
 
-// The programs with unsaved changes of the editor's two tabs, as its end
-// keeps them, ready to be kept from any thread at any moment: by the
-// editor's own end, and by the ends that its loop cannot reach (a stop
-// signal while its main thread waits on a silent X server, the X server's
-// connection lost), which must not wait for the main thread. The main
-// thread notes each tab's program as it changes; Keep() writes each noted
-// program it has not yet written as it stands, into a new autosave of its
-// own, so that no two tabs ever share one and nothing written before is
-// replaced.
+// The programs with unsaved changes of the editor's two tabs, kept where
+// autosaves go (editor/autosave.h) a moment after each change, so that an
+// end that keeps nothing (a crash, SIGKILL, the out-of-memory killer) loses
+// at most that moment; and ready to be kept from any thread at any moment:
+// by the editor's own end, and by the ends that its loop cannot reach (a
+// stop signal while its main thread waits on a silent X server, the X
+// server's connection lost), which must not wait for the main thread.
+//
+// The main thread notes each tab's program as it changes. Each keep writes
+// a noted program into a new autosave of its own, so that no two tabs ever
+// share one and nothing is written over; the tab's earlier autosave (the
+// one this editor wrote, or the one its text came from) then goes. A tab
+// whose text is saved or given up takes its autosave with it.
 class KeptChanges {
  public:
-  // Tab `tab` (0 or 1) holds this program with unsaved changes; `origin`,
-  // the autosave its text came from, goes once a new one keeps it.
+  // How long a change waits before it is kept, at most.
+  static constexpr uint32_t kKeepAfterMs = 2000;
+
+  // Tab `tab` (0 or 1) holds this program with unsaved changes, as of
+  // `now_ms`; `origin`, the autosave its text came from, goes once a new
+  // one keeps it.
   void Note(size_t tab, const KeptPlace& place, const std::vector<std::string>& lines, const SourceHeader& header,
-            platform::TextEncoding encoding, const std::optional<KeptFile>& origin);
-  // Tab `tab` holds nothing to keep.
+            platform::TextEncoding encoding, const std::optional<KeptFile>& origin, uint32_t now_ms);
+  // Tab `tab` holds nothing to keep: its text was saved or given up, and
+  // the autosave this editor kept it in goes.
   void Forget(size_t tab);
-  // Writes what is noted and not yet written, and says on standard error
-  // where each program went (or why it could not be kept). Each new
-  // autosave is listed for later starts (editor/kept_list.h); the one its
-  // text came from goes.
+  // Keeps each program noted kKeepAfterMs or longer ago and not yet kept.
+  // One that cannot be kept is tried again as long after.
+  void KeepDue(uint32_t now_ms);
+  // Keeps every program noted and not yet kept (before a run or a build,
+  // which the editor waits for); false when one could not be kept.
+  bool KeepNow();
+  // The end's keep: as KeepNow, and says on standard error where each
+  // program is kept (or why it could not be). Each new autosave is listed
+  // for later starts (editor/kept_list.h).
   void Keep();
+  // Whether `path` is an autosave this editor keeps a tab's text in.
+  bool Holds(const std::string& path) const;
 
  private:
   struct Program {
@@ -55,10 +72,17 @@ class KeptChanges {
   };
   struct Slot {
     std::optional<Program> program;
-    bool kept = false;
+    bool kept = false;      // the program as noted is in `written`
+    uint32_t changed_at = 0;
+    std::optional<KeptFile> written;
+    bool told = false;      // the end said where `written` is
+    std::string lost;       // why the program could not be kept
+    std::string elsewhere;  // why `written` is not beside the program
   };
+  // Writes the slot's program into a new autosave; false when it could not.
+  bool KeepSlot(Slot& slot);
 
-  std::mutex mutex_;
+  mutable std::mutex mutex_;
   std::array<Slot, 2> slots_;
 };
 

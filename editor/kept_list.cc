@@ -67,14 +67,6 @@ void Unlist(const std::string& path) {
     if (ListedAt(path)) ::unlink((*list + "/" + EntryName(path)).c_str());
 }
 
-// Whether the program's own file is as new as the autosave, or newer: its
-// changes were saved since.
-bool ProgramSavedSince(const KeptFile& kept) {
-  struct stat st {};
-  return !kept.name.empty() && ::stat((kept.folder + "/" + kept.name).c_str(), &st) == 0 &&
-         !NewerThan(kept.modified, st.st_mtim);
-}
-
 // A name's ending ".autosave", or ".autosave-N", taken off; nothing for a
 // name without one.
 std::optional<std::string> WithoutAutosaveEnding(const std::string& name) {
@@ -91,6 +83,19 @@ std::optional<std::string> WithoutAutosaveEnding(const std::string& name) {
 }  // namespace
 
 bool IsAutosaveName(const std::string& name) { return WithoutAutosaveEnding(name).has_value(); }
+
+std::optional<SourceText> SavedText(const std::string& folder, const std::string& name) {
+  const std::string path = folder + "/" + name;
+  struct stat st {};
+  if (name.empty() || ::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  return LoadSourceFile(path);
+}
+
+bool HoldsUnsavedText(const std::string& path, const std::optional<SourceText>& saved) {
+  if (!saved) return true;
+  const std::optional<SourceText> kept = LoadSourceFile(path);
+  return !kept || kept->lines != saved->lines || kept->header != saved->header;
+}
 
 std::optional<KeptFile> OwnKeptFile(KeptFile kept) {
   struct stat st {};
@@ -123,7 +128,7 @@ std::vector<KeptFile> ListedKeptFiles() {
     const std::optional<KeptFile> listed = ParseEntry(ReadOwn(*list + "/" + name));
     if (!listed) continue;
     const std::optional<KeptFile> kept = OwnKeptFile(*listed);
-    if (!kept || ProgramSavedSince(*kept)) {
+    if (!kept || !HoldsUnsavedText(kept->path, SavedText(kept->folder, kept->name))) {
       stale.push_back(*list + "/" + name);
       continue;
     }
@@ -156,9 +161,13 @@ KeptFile KeptFileAt(const std::string& path, const std::string& app_folder) {
 
 void RemoveKept(const KeptFile& kept) {
   struct stat st {};
-  if (::lstat(kept.path.c_str(), &st) == 0 && st.st_dev == kept.device && st.st_ino == kept.inode &&
-      st.st_mtim.tv_sec == kept.modified.tv_sec && st.st_mtim.tv_nsec == kept.modified.tv_nsec)
+  if (::lstat(kept.path.c_str(), &st) == 0) {
+    // Another file that took the name since keeps it, and its listing.
+    if (st.st_dev != kept.device || st.st_ino != kept.inode || st.st_mtim.tv_sec != kept.modified.tv_sec ||
+        st.st_mtim.tv_nsec != kept.modified.tv_nsec)
+      return;
     ::unlink(kept.path.c_str());
+  }
   Unlist(kept.path);
 }
 

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "editor/source_file.h"
+
 namespace zv::editor {
 
 // The file name an unnamed program is run and kept under.
@@ -36,9 +38,10 @@ struct KeptFile {
 // is gone or the state folder cannot be had.
 std::optional<KeptFile> ListKept(const std::string& path, const std::string& folder, const std::string& name);
 // Every listed autosave still to offer, newest first: the user's own
-// regular file, newer than its program (every one of an unnamed program or
-// one whose file is gone). Entries whose autosave is gone, or older than
-// its program, leave the list (the file itself stays).
+// regular file, holding text its program's file does not (every one of an
+// unnamed program or one whose file is gone). Entries whose autosave is
+// gone, or holds the text of its program's file, leave the list (the file
+// itself stays).
 std::vector<KeptFile> ListedKeptFiles();
 // The autosave at `path` as the user loads it by name: the program the list
 // names for it, else the one its name says (NAME.kqa for NAME.kqa.autosave,
@@ -49,9 +52,18 @@ KeptFile KeptFileAt(const std::string& path, const std::string& app_folder);
 // the user's own.
 std::optional<KeptFile> OwnKeptFile(KeptFile kept);
 // The autosave's text was saved or given up: the file goes, where it is
-// still the one written or found, and leaves the list.
+// still the one written or found, and leaves the list; another file that
+// took its name since stays, listed as it was.
 void RemoveKept(const KeptFile& kept);
 // Whether a file name is that of an autosave.
 bool IsAutosaveName(const std::string& name);
+
+// The text of the program `name` of `folder` as its file holds it; nothing
+// for an unnamed program, and where it is no regular file that can be read.
+std::optional<SourceText> SavedText(const std::string& folder, const std::string& name);
+// Whether the autosave at `path` holds text that `saved` does not (each
+// read as the editor reads it, header and lines), whatever the times of
+// the two files: always where there is no saved text.
+bool HoldsUnsavedText(const std::string& path, const std::optional<SourceText>& saved);
 
 }  // namespace zv::editor

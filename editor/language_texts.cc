@@ -30,13 +30,13 @@ constexpr std::array<std::string_view, static_cast<size_t>(Text::kCount)> kTexts
     "Project opened.", "Project", "created.", "A file of that name exists.",
     "The project could not be created.", "%", "Program ended.", "The program did not run:",
     "The program ended on an error:",
-    "The help pages are not installed.", "There is nothing to undo.", "Replace undone.",
+    "The help pages are not installed.", "There is nothing to undo.", "Change undone.",
     "Source 2 holds unsaved changes: save them first.",
     // Menus.
     "File", "Edit", "Search", "Run", "Source", "Help",
     "New", "Open...", "Save", "Save As...", "Project...", "Build Executable...",
     "Build With Media...", "Exit",
-    "Undo Replace", "Cut", "Copy", "Paste", "Select All",
+    "Undo", "Cut", "Copy", "Paste", "Select All",
     "Find...", "Find Next", "Replace...",
     "Run Program", "Build Executable...",
     "Source 1", "Source 2",
@@ -52,7 +52,11 @@ constexpr std::array<std::string_view, static_cast<size_t>(Text::kCount)> kTexts
     "Tool Programs...",
     "Nothing pasted: this file is in Windows-1252, which has no character",
     // Kept changes.
-    "holds newer changes. Open it?", "Kept in",
+    "holds unsaved changes. Open it?", "Kept in",
+    // Redo.
+    "Redo", "There is nothing to redo.", "Change redone.",
+    // A folder listed in part; names that differ only in letter case.
+    "entries listed, of more", "No file is named", "differ from it only in letter case: type one of them.",
 };
 
 // Every position holds a text: a missing one would shift all after it.

@@ -43,6 +43,10 @@ enum class Text : int {
   kNotInCharacterSet,
   // Kept changes.
   kAskOpenAutosave, kKeptIn,
+  // Redo.
+  kItemRedo, kNothingToRedo, kRedone,
+  // A folder listed in part; names that differ only in letter case.
+  kPartialList, kNoFileNamed, kCaseTwins,
   kCount
 };
 

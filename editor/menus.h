@@ -11,7 +11,7 @@ namespace zv::editor {
 // What a menu item does.
 enum class Command {
   kNone, kNew, kOpen, kSave, kSaveAs, kProject, kBuild, kBuildWithMedia, kExit, kRecentFile,
-  kUndo, kCut, kCopy, kPaste, kSelectAll, kFind, kFindNext, kReplace, kRun, kSource1, kSource2,
+  kUndo, kRedo, kCut, kCopy, kPaste, kSelectAll, kFind, kFindNext, kReplace, kRun, kSource1, kSource2,
   kHelpIndex, kHelpClose, kTools
 };
 

@@ -7,6 +7,7 @@
 
 #include "editor/editor_colours.h"
 #include "editor/language_texts.h"
+#include "editor/source_buffer.h"
 #include "editor/source_file.h"
 #include "platform/text/system_text.h"
 #include "platform/window/window.h"
@@ -33,7 +34,63 @@ bool FileExists(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0;
 }
 
+// Rows the wheel scrolls the file list by, a step.
+constexpr int32_t kWheelRows = 3;
+// Widths and rows of the question's text and of the message box's.
+constexpr int32_t kQuestionWidth = 385;
+constexpr int32_t kMessageWidth = 388;
+constexpr size_t kTextLines = 2;
+// From one line of a question or message to the next.
+constexpr int32_t kLineStep = 20;
+
+std::string ShortenInMiddle(const GlyphFont& font, std::string_view text, int32_t width) {
+  if (font.TextWidth(text) <= width) return std::string(text);
+  constexpr std::string_view kLeftOut = "...";
+  for (size_t keep = text.size(); keep-- > 0;) {
+    // A character the page lacks, marked, is kept whole or left out whole.
+    const auto head = static_cast<size_t>(OutsideMarkedCharacter(text, static_cast<int32_t>((keep + 1) / 2), false));
+    const auto tail = static_cast<size_t>(
+        OutsideMarkedCharacter(text, static_cast<int32_t>(text.size() - keep / 2), true));
+    std::string shown = std::string(text.substr(0, head)) + std::string(kLeftOut) + std::string(text.substr(tail));
+    if (font.TextWidth(shown) <= width) return shown;
+  }
+  return std::string(kLeftOut);
+}
+
+// Draws the lines of a fitted text centred on the screen, the first at `top`.
+void DrawCentredLines(Surface& screen, const GlyphFont& font, const std::vector<std::string>& lines, int32_t top) {
+  for (size_t i = 0; i < lines.size(); ++i)
+    font.DrawText(screen, lines[i], 2, 320 - font.TextWidth(lines[i]) / 2, top + static_cast<int32_t>(i) * kLineStep);
+}
+
 }  // namespace
+
+std::vector<std::string> FitText(const GlyphFont& font, std::string_view text, int32_t width, size_t most_lines) {
+  std::vector<std::string> lines;
+  std::string line;
+  for (size_t at = 0; at < text.size();) {
+    const size_t end = std::min(text.find(' ', at), text.size());
+    if (end > at) {
+      const std::string word = ShortenInMiddle(font, text.substr(at, end - at), width);
+      const std::string joined = line.empty() ? word : line + " " + word;
+      if (!line.empty() && font.TextWidth(joined) > width) {
+        lines.push_back(line);
+        line = word;
+      } else {
+        line = joined;
+      }
+    }
+    at = end + 1;
+  }
+  if (!line.empty() || lines.empty()) lines.push_back(line);
+  if (most_lines > 0 && lines.size() > most_lines) {
+    std::string rest;
+    for (size_t i = most_lines - 1; i < lines.size(); ++i) rest += (rest.empty() ? "" : " ") + lines[i];
+    lines.resize(most_lines - 1);
+    lines.push_back(ShortenInMiddle(font, rest, width));
+  }
+  return lines;
+}
 
 std::string& EditorScreen::FieldText(int32_t slot) {
   return fields_[static_cast<size_t>(std::clamp(slot, 0, kSlots - 1))].text;
@@ -325,6 +382,10 @@ RequesterHit EditorScreen::HitTest(int32_t x, int32_t y) {
   return hit;
 }
 
+void EditorScreen::Wheel(int32_t steps) {
+  if (list_visible_ && list_.ScrollBy(-steps * kWheelRows)) needs_redraw_ = true;
+}
+
 void EditorScreen::UpdateListDrag(int32_t mouse_y, bool button_down) {
   if (!list_.Dragging()) return;
   list_.UpdateListDrag(mouse_y, origin_.top, button_down);
@@ -408,8 +469,11 @@ void EditorScreen::UpdateDialog(Surface& screen) {
     if (kind_ == kind::kLoad || kind_ == kind::kSave) preview_frame_ = 0;
     if (Surface* background = images_.Get(background_)) BltFastAt(screen, origin_.left, origin_.top, *background, 0);
     if (list_visible_) list_.DrawPage(screen, font_, images_, origin_.left, origin_.top, info_lines_);
-    if (kind_ == kind::kQuestion)
-      font_.DrawText(screen, question_, 2, 320 - font_.TextWidth(question_) / 2, origin_.top + 25);
+    if (kind_ == kind::kQuestion) {
+      const std::vector<std::string> lines = FitText(font_, question_, kQuestionWidth, kTextLines);
+      // Two lines begin in the title band, where the other requesters' titles stand.
+      DrawCentredLines(screen, font_, lines, origin_.top + (lines.size() > 1 ? 25 - kLineStep : 25));
+    }
     if (kind_ == kind::kFind || kind_ == kind::kReplace) {
       const std::string_view title = LanguageText(kind_ == kind::kFind ? Text::kFindTitle : Text::kReplaceTitle);
       font_.DrawText(screen, title, 2, origin_.left + origin_.Width() / 2 - font_.TextWidth(title) / 2,
@@ -427,7 +491,8 @@ void EditorScreen::UpdateDialog(Surface& screen) {
   if (kind_ == kind::kLoad || kind_ == kind::kSave) DrawPreview(screen);
   if (!message_.empty()) {
     if (Surface* box = images_.Get(image::kMessageBox)) BltFastAt(screen, 118, 205, *box, 0);
-    font_.DrawText(screen, message_, 2, 320 - font_.TextWidth(message_) / 2, 230 - 6);
+    const std::vector<std::string> lines = FitText(font_, message_, kMessageWidth, kTextLines);
+    DrawCentredLines(screen, font_, lines, lines.size() > 1 ? 224 - kLineStep / 2 : 224);
   }
 }
 

@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "editor/editor_images.h"
@@ -24,6 +25,12 @@ struct RequesterField {
   bool editable = false;
   std::string text;
 };
+
+// Text set in at most `most_lines` lines no wider than `width`, broken
+// between words: a word wider than a line, and what the last line cannot
+// hold, are shortened in the middle ("..." for what is left out), so that
+// a name keeps its beginning and its end.
+std::vector<std::string> FitText(const GlyphFont& font, std::string_view text, int32_t width, size_t most_lines);
 
 // What a click in a requester hit.
 struct RequesterHit {
@@ -67,6 +74,9 @@ class EditorScreen {
   void ClearField();
   void ReleaseButtons();
 
+  // The mouse wheel turned by `steps` (away from the user: positive)
+  // scrolls the file list.
+  void Wheel(int32_t steps);
   // Keys and characters typed while the requester is open. KeyDown returns
   // true for Escape, which closes the requester.
   bool KeyDown(int32_t key);

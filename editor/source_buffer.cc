@@ -98,13 +98,10 @@ int32_t SourceBuffer::ReplaceInLine(int32_t line, size_t search_length, int32_t 
   return static_cast<int32_t>(at + replacement.size());
 }
 
-int32_t SourceBuffer::FindAndReplace(std::string_view search, const std::string* replacement, UndoSnapshot* undo) {
+int32_t SourceBuffer::FindAndReplace(std::string_view search, const std::string* replacement) {
   if (search.empty()) return -1;
   last_search = LowerAscii(search);
-  if (replacement) {
-    last_replacement = *replacement;
-    if (undo) TakeUndoSnapshot(*undo);
-  }
+  if (replacement) last_replacement = *replacement;
   const int32_t search_length = static_cast<int32_t>(search.size());
   ClampCursor();
   int32_t line = cursor_line;
@@ -162,23 +159,6 @@ int32_t SourceBuffer::FindAndReplace(std::string_view search, const std::string*
   ClearSelection();
   ClampCursor();
   return 1;
-}
-
-void SourceBuffer::TakeUndoSnapshot(UndoSnapshot& snapshot) const {
-  snapshot.lines = lines;
-  snapshot.valid = true;
-}
-
-bool SourceBuffer::RestoreUndoSnapshot(UndoSnapshot& snapshot) {
-  if (!snapshot.valid) return false;
-  lines.swap(snapshot.lines);
-  snapshot.lines.clear();
-  snapshot.valid = false;
-  if (lines.empty()) lines.emplace_back();
-  ClearSelection();
-  ClampCursor();
-  modified = true;
-  return true;
 }
 
 void SourceBuffer::ClearSelection() {

@@ -19,12 +19,6 @@ struct Selection {
   friend bool operator==(const Selection&, const Selection&) = default;
 };
 
-// The lines before a replace, so that it can be undone.
-struct UndoSnapshot {
-  std::vector<std::string> lines;
-  bool valid = false;
-};
-
 // The program being edited: its lines with the cursor, the selection and the
 // scroll state of the view over them. A line holds its text only: the line
 // end is not stored, and no byte below 14 other than tab is ever in a line.
@@ -69,13 +63,9 @@ struct SourceBuffer {
 
   // Without a replacement: finds the next match from the cursor, wrapping
   // once, selects it and returns its line (or -1). With one: replaces every
-  // match, within the selection when there is one, takes the undo snapshot
-  // first (when given) and returns 1 when something was replaced, else -1.
-  int32_t FindAndReplace(std::string_view search, const std::string* replacement, UndoSnapshot* undo);
-
-  void TakeUndoSnapshot(UndoSnapshot& snapshot) const;
-  // Puts the snapshot's lines back; false when it holds none.
-  bool RestoreUndoSnapshot(UndoSnapshot& snapshot);
+  // match, within the selection when there is one, and returns 1 when
+  // something was replaced, else -1.
+  int32_t FindAndReplace(std::string_view search, const std::string* replacement);
 
   bool HasSelection() const { return !selection.Empty(); }
   void ClearSelection();

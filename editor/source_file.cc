@@ -177,6 +177,12 @@ bool SaveSourceFile(const std::string& path, const std::vector<std::string>& lin
 }
 
 bool IsSourceFileName(std::string_view name) { return HasExtension(name, ".kqa"); }
+
+std::string WithProgramExtension(std::string name) {
+  const size_t base = name.find_last_of("/\\");
+  if (name.find('.', base == std::string::npos ? 0 : base + 1) == std::string::npos) name += ".kqa";
+  return name;
+}
 bool IsExecutableFile(const std::string& path) {
   struct stat st {};
   return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & (S_IXUSR | S_IXGRP | S_IXOTH)) != 0;

@@ -76,6 +76,11 @@ bool IsFileReadOnly(const std::string& path);
 
 // By extension, without regard to case.
 bool IsSourceFileName(std::string_view name);
+// A name without an extension (in the file's own name, not a folder's)
+// with the program one, as programs are named on this system: what Load,
+// Save and `zentrovex edit` take "game" for. (A folder holding GAME.KQA
+// still finds it: names match without regard to case.)
+std::string WithProgramExtension(std::string name);
 // A file that can be started: a regular file (or a link to one) whose mode
 // lets someone execute it.
 bool IsExecutableFile(const std::string& path);

@@ -1,13 +1,15 @@
 // The editor's reading of source files over any bytes: what it reads it
 // writes back the same (in the file's own encoding, to the byte), and
 // searching, replacing and editing the lines it read never leave the
-// buffer's rules.
+// buffer's rules, and undoing every edit gives back the lines it read, as
+// redoing them gives back the edited ones.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 #include <string_view>
 
+#include "editor/edit_history.h"
 #include "editor/source_buffer.h"
 #include "editor/source_file.h"
 #include "editor/text_editing.h"
@@ -42,14 +44,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   buffer.Replace(text.lines);
   const std::string search(bytes.substr(0, size % 4));
   const std::string replacement(bytes.substr(0, size % 7));
-  zv::editor::UndoSnapshot undo;
-  buffer.FindAndReplace(search, nullptr, nullptr);
+  using zv::editor::EditKind;
+  using zv::editor::TextChange;
+  zv::editor::EditHistory history;
+  buffer.FindAndReplace(search, nullptr);
   buffer.selection = {};
-  buffer.FindAndReplace(search, &replacement, &undo);
+  history.Record(buffer, EditKind::kOther, 0, buffer.LineCount() - 1, [&](zv::editor::SourceBuffer& b) {
+    b.FindAndReplace(search, &replacement);
+    return TextChange::kAllLines;
+  });
   zv::editor::TextPosition anchor;
   zv::editor::MoveCursor(buffer, zv::editor::Motion::kTextEnd, true, anchor, 32);
-  zv::editor::InsertText(buffer, bytes.substr(0, 64));
-  zv::editor::DeleteBackward(buffer);
+  history.RecordAtCursor(buffer, EditKind::kOther,
+                         [&](zv::editor::SourceBuffer& b) { return zv::editor::InsertText(b, bytes.substr(0, 64)); });
+  history.RecordAtCursor(buffer, EditKind::kDeleting, zv::editor::DeleteBackward);
   for (const std::string& line : buffer.lines) Check(LineIsClean(line));
+  const std::vector<std::string> edited = buffer.lines;
+  while (history.Undo(buffer)) {}
+  Check(buffer.lines == text.lines);
+  while (history.Redo(buffer)) {}
+  Check(buffer.lines == edited);
   return 0;
 }

@@ -97,6 +97,10 @@ TempFolder::~TempFolder() {
 
 std::string TempFolder::File(const std::string& name) const { return path_ + "/" + name; }
 
+void TempFolder::KeepAfterKill(bool keep) {
+  if (lock_fd_ >= 0) ::fchmod(lock_fd_, keep ? S_IRWXU : kMarkedMode);
+}
+
 size_t RemoveStaleTempFolders(const std::string& base) {
   size_t removed = 0;
   std::error_code ec;

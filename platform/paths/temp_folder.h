@@ -29,6 +29,10 @@ class TempFolder {
   const std::string& Path() const { return path_; }
   // Path() + "/" + name.
   std::string File(const std::string& name) const;
+  // With `keep`, the folder stays should its owner be killed: it holds what
+  // is kept nowhere else. (Its mark goes, so no later run takes it for one
+  // left behind; the object still removes it.)
+  void KeepAfterKill(bool keep);
 
  private:
   std::string path_;

@@ -19,15 +19,26 @@ yes='click 277 258' no='click 363 258' save='click 473 267'
 # lines split at "/".
 # "" starts it with no program, as a plain `zentrovex` does.
 edit() { tr / '\n' <<< "$1" > script.txt && "$zv" edit --events script.txt ${2-prog.kqa} > out 2> err; }
-# The same, ended by SIGTERM once its script is played out (ZV_TEST_STOP_AT).
-stopped() {
-  tr / '\n' <<< "$1" > script.txt
-  ZV_TEST_STOP_AT=played "$zv" edit --events script.txt "${@:2}" > out 2> err &
+# The same, ended by SIGNAL once its script is played out (ZV_TEST_STOP_AT).
+ended_by() {
+  tr / '\n' <<< "$2" > script.txt
+  ZV_TEST_STOP_AT=played "$zv" edit --events script.txt "${@:3}" > out 2> err &
   local pid=$! status=0
   while kill -0 $pid 2> /dev/null && [ "$(awk '{ print $3 }' /proc/$pid/stat 2> /dev/null)" != T ]; do sleep 0.05; done
-  kill -TERM $pid && kill -CONT $pid
-  wait $pid || status=$?
-  [ $status = 143 ]
+  kill -"$1" $pid && kill -CONT $pid 2> /dev/null
+  { wait $pid; } 2> /dev/null || status=$?
+  [ $status = $((128 + $(kill -l "$1"))) ]
+}
+stopped() { ended_by TERM "$@"; }
+# Killed outright (SIGKILL, the out-of-memory killer) while a program it
+# runs has made running.txt.
+killed_in_run() {
+  tr / '\n' <<< "$1" > script.txt
+  "$zv" edit --events script.txt > out 2> err &
+  local pid=$!
+  while kill -0 $pid 2> /dev/null && [ ! -e running.txt ]; do sleep 0.05; done
+  kill -KILL $pid
+  { wait $pid; } 2> /dev/null || [ $? = 137 ]
 }
 # A program of one line, run; then, with "game", built and played.
 run() { printf '%s\r\n' "$1" > run.kqa && "$zv" run --headless run.kqa > out 2> err; }
@@ -63,6 +74,13 @@ the program's own lone LF comes back whole|run 'dim s$(1) : s$(0) = "a" + chr$(1
 a long line warns once in a run, which goes on|run 'dim s$(3) : load string array "long.txt", s$(0) : print len(s$(1)); s$(3)'|[ "$(cat out)" = 255b ] && warned_once
 a long line warns once in a built game, which goes on|run 'dim s$(3) : load string array "long.txt", s$(0) : print len(s$(1)); s$(3)' && game|[ "$(cat out)" = 255b ] && warned_once
 a program saved over MINE.KQA is mine.kqa to run and edit, which say so|printf 'print 5\r\n' > mine.KQA && edit "key ctrl+n/type print 6/key ctrl+s/type mine/$save/$yes" && edit "key ctrl+end/type \nrem x/key ctrl+s" mine.kqa && "$zv" run --headless mine.kqa > out 2> err|[ "$(cat out)" = 6 ] && grep -q 'taking mine.KQA' err && is mine.KQA 'print 6' 'rem x' && [ ! -e mine.kqa ]
+Ctrl+Z takes back a typed line, then the replace before it, and Ctrl+Y brings back each in turn|edit "key ctrl+r/type print/key enter/type rem/key enter/key ctrl+end/type \nrem typed/key ctrl+z/key ctrl+z/key ctrl+z/key ctrl+y/key ctrl+y/key ctrl+s"|is prog.kqa 'rem 1' ''
+a change is kept within seconds: SIGKILL loses nothing, and the next start offers it|ended_by KILL "type rem typed/wait 3000/move 0 0" prog.kqa && edit "$yes/key ctrl+s"|is prog.kqa 'rem typedprint 1' && none
+a change is kept before a run: the editor killed during it loses nothing, and the next start offers it|killed_in_run "type make file \"running.txt\" : wait key/key f5" && edit "$yes/key ctrl+s/type typed/key enter" ""|is typed.kqa 'make file "running.txt" : wait key'
+kept work is offered while it holds text its program's file does not, whatever the file's time|stopped "type rem kept" prog.kqa && touch prog.kqa && edit "$yes/key ctrl+s"|is prog.kqa 'rem keptprint 1' && none
+edit NAME opens NAME.kqa, as Load does|printf 'print 7\r\n' > game.kqa && edit "key ctrl+end/type \nrem x/key ctrl+s" game|is game.kqa 'print 7' 'rem x' && [ ! -e game ]
+the requesters name two programs that match a name in letter case and take neither|printf 'print 1\r\n' > Game.kqa && printf 'print 2\r\n' > game.kqa && edit "key ctrl+o/type GAME/key enter/key enter/key escape/type print 9/key ctrl+s/type GAME/key enter/$yes" ""|is Game.kqa 'print 1' && is game.kqa 'print 2' && [ ! -e GAME.kqa ]
+the load requester reaches every program of a folder of 300 by the wheel|mkdir many && for i in $(seq 100 399); do : > many/a$i.kqa; done && printf 'print z\r\n' > many/zz.kqa && edit "key ctrl+o/wheel -200/click 160 229/click 160 229/key ctrl+end/type \nrem z/key ctrl+s" many/a100.kqa|is many/zz.kqa 'print z' 'rem z'
 two programs that match a name in letter case are both named, neither run|printf 'print 1\r\n' > Game.kqa && printf 'print 2\r\n' > GAME.KQA && { "$zv" run --headless game.kqa > out 2> err; [ $? = 3 ]; }|grep -q 'GAME.KQA and Game.kqa differ from it only in letter case' err && [ ! -s out ]
 ROWS
 [ $failed = 0 ] && echo "kept work: every row holds"

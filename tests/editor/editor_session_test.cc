@@ -15,6 +15,8 @@
 #include "editor/autosave.h"
 #include "editor/editor.h"
 #include "editor/help/help_pages.h"
+#include "editor/kept_changes.h"
+#include "editor/kept_list.h"
 #include "editor/language_texts.h"
 #include "platform/clock/clock.h"
 #include "platform/paths/temp_folder.h"
@@ -49,6 +51,7 @@ class EditorDriver : public ::testing::Test {
     EditorOptions options;
     options.app_folder = temp_.Path();
     options.stub_path = ZV_ZENTROVEX_BINARY;
+    options.clock = &clock_;
     options.run_program = [this](const RunRequest& request) {
       runs_.push_back(request);
       ran_source_ = ReadAll(request.source);
@@ -336,6 +339,7 @@ TEST_F(EditorDriver, KeptChangesGoToTheStateFolderWhenTheProgramsFolderFailsAndA
     EXPECT_EQ(ReadAll(File("p/kept.kqa")), "print 1\r\n");
     WriteAll(kept + "-2", "newer\r\n");  // a later end's, offered first
 
+    NewEditor();
     ASSERT_TRUE(editor_->OpenFile(File("p/kept.kqa")));
     Pump();
     ASSERT_EQ(editor_->Mode(), mode::kOpenAutosave);
@@ -406,6 +410,62 @@ TEST_F(EditorDriver, AStartOffersEveryKeptProgramAndEachAnswerSettlesItsAutosave
   EXPECT_TRUE(fs::exists(three));
 }
 
+// A change is kept where autosaves go a moment after it is made, and at
+// once before a run; one autosave a tab, which is this editor's own and
+// not offered to it, and goes once the text is saved or undone to its
+// saved state.
+TEST_F(EditorDriver, AChangeIsKeptWithinSecondsAndGoesOnceSavedOrUndone) {
+  const auto autosaves = [this] {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(temp_.Path()))
+      if (IsAutosaveName(entry.path().filename().string())) names.push_back(entry.path().filename().string());
+    return names;
+  };
+  const int keep_frames = static_cast<int>(KeptChanges::kKeepAfterMs / 16) + 2;
+  WriteAll(File("w.kqa"), "print 1\r\n");
+  ASSERT_TRUE(editor_->OpenFile(File("w.kqa")));
+  Type("x");
+  EXPECT_TRUE(autosaves().empty());
+  Pump(keep_frames);
+  EXPECT_EQ(ReadAll(File("w.kqa.autosave")), "xprint 1\r\n");
+  Key('2', true);
+  ASSERT_TRUE(editor_->OpenFile(File("w.kqa")));
+  Pump();
+  EXPECT_EQ(editor_->Mode(), mode::kEditing);
+  Key('1', true);
+  Type("y");
+  Pump(keep_frames);
+  EXPECT_EQ(autosaves(), std::vector<std::string>{"w.kqa.autosave-2"});
+  EXPECT_EQ(ReadAll(File("w.kqa.autosave-2")), "xyprint 1\r\n");
+  editor_->RunCommand(Command::kUndo);
+  Pump();
+  EXPECT_EQ(Lines(), (std::vector<std::string>{"print 1"}));
+  EXPECT_FALSE(editor_->Live().buffer.modified);
+  EXPECT_TRUE(autosaves().empty());
+  Type("z");
+  Key(key::kF1 + 4);  // F5
+  EXPECT_EQ(ReadAll(File("w.kqa.autosave")), "zprint 1\r\n");
+  Key('S', true);
+  EXPECT_TRUE(autosaves().empty());
+}
+
+// Closing the window while kept work is offered leaves it for a later
+// start, as Escape does, and goes on to ask whether to quit.
+TEST_F(EditorDriver, ClosingTheWindowAnswersAnOfferAsEscapeDoes) {
+  WriteAll(File("c.kqa"), "print 1\r\n");
+  WriteAll(File("c.kqa.autosave"), "print 2\r\n");
+  ASSERT_TRUE(editor_->OpenFile(File("c.kqa")));
+  Pump();
+  ASSERT_EQ(editor_->Mode(), mode::kOpenAutosave);
+  window_.Post({WindowEventKind::kClose}, clock_.NowMs());
+  Pump();
+  ASSERT_EQ(editor_->Mode(), mode::kQuit);
+  ClickButton(1);  // no
+  Pump();
+  EXPECT_EQ(editor_->Mode(), mode::kEditing);
+  EXPECT_EQ(ReadAll(File("c.kqa.autosave")), "print 2\r\n");
+}
+
 // The load requester takes a name as the save requester writes it, and an
 // autosave as the unsaved changes of its program; Return does what Load
 // does, and after a message every key typed still reaches the name.
@@ -466,7 +526,7 @@ TEST(KeptChanges, AreOfferedOnlyWhenTheyAreTheUsersOwnRegularFile) {
     fs::permissions(work + "/state", fs::perms::owner_all);
     fs::permissions(fs::path(state_kept).parent_path(), fs::perms::owner_all);
     c.make(c.beside ? AutosaveBeside(work + "/program", "p.kqa") : state_kept);
-    EXPECT_EQ(NewerAutosaves(work + "/program", "p.kqa").size(), c.offered ? 1u : 0u);
+    EXPECT_EQ(UnsavedAutosaves(work + "/program", "p.kqa").size(), c.offered ? 1u : 0u);
   }
   ::unsetenv("XDG_STATE_HOME");
 }

@@ -53,18 +53,42 @@ TEST_F(Browser, ListsFoldersThenProgramsThenExecutablesThenTheRestByName) {
   EXPECT_EQ(Names(), (std::vector<std::string>{"Alpha", "sub"}));
 }
 
-// Of a folder too large for the list the first 256 in the list's order
-// are shown: every program, whatever order the folder gives its entries in.
-TEST_F(Browser, KeepsTheFirst256Entries) {
-  for (int i = 0; i < 300; ++i) Touch("f" + std::to_string(i) + ".txt");
-  for (int i = 0; i < 30; ++i) Touch("p" + std::to_string(i) + ".kqa");
+// Every entry of a large folder is listed, in the list's order, and reached
+// by scrolling: the wheel's rows, the thumb dragged to the bottom of its
+// track (a thumb still to be seen and taken) and the arrow below it. A
+// folder larger than the list looks at says so.
+TEST_F(Browser, ListsEveryEntryAndReachesTheLastByScrolling) {
+  for (int i = 0; i < 1000; ++i) Touch("p" + std::to_string(1000 + i) + ".kqa");
   browser_.SetFolder(temp_.Path());
   browser_.SetKind(kind::kLoad);
   browser_.RefreshFileList();
-  EXPECT_EQ(browser_.Entries().size(), FileBrowser::kMaxEntries);
-  EXPECT_EQ(std::count_if(browser_.Entries().begin(), browser_.Entries().end(),
-                          [](const FileListEntry& e) { return e.type == EntryType::kSource; }),
-            30);
+  ASSERT_EQ(browser_.Entries().size(), 1001u);
+  EXPECT_EQ(browser_.Entries().back().name, "p1999.kqa");
+  EXPECT_FALSE(browser_.Partial());
+  const int32_t last_first = 1001 - FileBrowser::kRows;
+  while (browser_.ScrollBy(3)) {}
+  EXPECT_EQ(browser_.First(), last_first);
+  EXPECT_FALSE(browser_.ScrollBy(1));
+
+  const auto font = GlyphFont::Create(*platform::CreateTextService());
+  ASSERT_TRUE(font);
+  browser_.ResetList();
+  EXPECT_EQ(browser_.Click(*font, 395, 47), ListClick::kMoved);  // the thumb's top
+  ASSERT_TRUE(browser_.Dragging());
+  browser_.UpdateListDrag(400, 0, false);  // far below the track
+  EXPECT_EQ(browser_.First(), last_first);
+  browser_.Click(*font, 395, 150);  // the thumb, at the bottom
+  ASSERT_TRUE(browser_.Dragging());
+  browser_.UpdateListDrag(0, 0, false);
+  EXPECT_EQ(browser_.First(), 0);
+  browser_.Click(*font, 395, 160);  // the arrow below
+  EXPECT_EQ(browser_.First(), 1);
+
+  FileBrowser looking_at_fewer(999);
+  looking_at_fewer.SetFolder(temp_.Path());
+  looking_at_fewer.RefreshFileList();
+  EXPECT_TRUE(looking_at_fewer.Partial());
+  EXPECT_EQ(looking_at_fewer.Entries().size(), 1000u);
 }
 
 TEST_F(Browser, AFolderThatCannotBeReadIsEmptyWithAMessage) {

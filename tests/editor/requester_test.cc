@@ -81,6 +81,30 @@ TEST_F(Requester, ClicksFindButtonsAndFieldsInsideThePanel) {
   EXPECT_FALSE(screen_->Button(2).active);
 }
 
+// A question or message too long for its box is set in two lines broken
+// between words; a name longer than a line keeps its beginning and its end.
+TEST_F(Requester, LongTextsFitTheirBoxWithNamesShortenedInTheMiddle) {
+  const std::string asked = "holds unsaved changes. Open it?";
+  const std::string name = "tests_" + std::string(60, 'x') + "_moving_a_sprite.kqa.autosave";
+  struct Case {
+    std::string text;
+    size_t lines;
+  } cases[] = {{"Quit the editor?", 1}, {"game.kqa.autosave " + asked, 1},
+               {"a_rather_long_program_name_for_moving_a_sprite.kqa.autosave " + asked, 2}, {name + " " + asked, 2}};
+  for (const Case& c : cases) {
+    const std::vector<std::string> lines = FitText(*font_, c.text, 385, 2);
+    ASSERT_EQ(lines.size(), c.lines) << c.text;
+    for (const std::string& line : lines) EXPECT_LE(font_->TextWidth(line), 385) << line;
+    if (c.lines == 2) {
+      EXPECT_EQ(lines.back().substr(lines.back().size() - 8), "Open it?");
+    }
+  }
+  const std::string first = FitText(*font_, name + " " + asked, 385, 2).front();
+  EXPECT_EQ(first.substr(0, 8), "tests_xx");
+  EXPECT_NE(first.find("..."), std::string::npos);
+  EXPECT_EQ(first.substr(first.size() - 19), "sprite.kqa.autosave");
+}
+
 TEST_F(Requester, TheProjectButtonSaysSelectForAListedProject) {
   ::mkdir(temp_.File("space").c_str(), 0755);
   screen_->BuildDialog(kind::kProject, 320, 240, temp_.Path());

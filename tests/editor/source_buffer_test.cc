@@ -4,6 +4,7 @@
 
 #include <functional>
 
+#include "editor/edit_history.h"
 #include "editor/recent_files.h"
 #include "editor/text_editing.h"
 
@@ -30,40 +31,97 @@ TEST(SourceBufferFind, IgnoresCaseOfLettersOnlyAndFindsAMatchAtTheLineEnd) {
 TEST(SourceBufferFind, FindsFromTheCursorWrapsOnceAndSelectsTheMatch) {
   SourceBuffer b = BufferOf({"x = 1", "y = 2", "X = 3"});
   b.cursor_line = 1;
-  EXPECT_EQ(b.FindAndReplace("x", nullptr, nullptr), 2);
+  EXPECT_EQ(b.FindAndReplace("x", nullptr), 2);
   EXPECT_EQ(b.selection, (Selection{2, 0, 2, 1}));
   EXPECT_EQ(b.cursor_column, 1);
-  EXPECT_EQ(b.FindAndReplace("X", nullptr, nullptr), 0);  // wrapped to the top
-  EXPECT_EQ(b.FindAndReplace("nothing", nullptr, nullptr), -1);
-  EXPECT_EQ(b.FindAndReplace("", nullptr, nullptr), -1);
+  EXPECT_EQ(b.FindAndReplace("X", nullptr), 0);  // wrapped to the top
+  EXPECT_EQ(b.FindAndReplace("nothing", nullptr), -1);
+  EXPECT_EQ(b.FindAndReplace("", nullptr), -1);
 }
 
-TEST(SourceBufferReplace, ReplacesEveryMatchOnceAndTheSnapshotUndoesIt) {
+TEST(SourceBufferReplace, ReplacesEveryMatchOnce) {
   SourceBuffer b = BufferOf({"a a", "b a"});
   b.cursor_line = 1;
   b.cursor_column = 2;
-  UndoSnapshot undo;
   const std::string replacement = "aa";
   // The replacement holds the search text: nothing is replaced twice, even
   // where the search comes back round to where it began.
-  EXPECT_EQ(b.FindAndReplace("A", &replacement, &undo), 1);
+  EXPECT_EQ(b.FindAndReplace("A", &replacement), 1);
   EXPECT_EQ(b.lines, (Lines{"aa aa", "b aa"}));
   EXPECT_TRUE(b.modified);
   EXPECT_FALSE(b.HasSelection());
-  ASSERT_TRUE(b.RestoreUndoSnapshot(undo));
-  EXPECT_EQ(b.lines, (Lines{"a a", "b a"}));
-  EXPECT_FALSE(b.RestoreUndoSnapshot(undo));
+}
+
+// Undo takes back every change in order, a replace as one step among the
+// typing around it, and redo brings each back; characters typed on in a
+// line are one step, and the text is unmodified exactly at its save.
+TEST(EditHistory, UndoAndRedoWalkEveryChangeInOrder) {
+  SourceBuffer b = BufferOf({"beta", ""});
+  EditHistory history;
+  history.Clear(true);
+  const auto type = [&](const std::string& text) {
+    for (const char c : text) {
+      const std::string one(1, c);
+      history.RecordAtCursor(b, c == '\n' ? EditKind::kOther : EditKind::kTyping,
+                             [&](SourceBuffer& s) { return InsertText(s, one); });
+    }
+  };
+  const auto replace = [&](const std::string& search, const std::string& by) {
+    history.Record(b, EditKind::kOther, 0, b.LineCount() - 1, [&](SourceBuffer& s) {
+      s.FindAndReplace(search, &by);
+      return TextChange::kAllLines;
+    });
+  };
+  type("x = ");
+  b.cursor_line = 1;
+  type("print beta");
+  replace("beta", "gamma");
+  b.cursor_column = 11;
+  type("\nend");
+  history.RecordAtCursor(b, EditKind::kDeleting, DeleteBackward);
+  const Lines edited{"x = gamma", "print gamma", "en"};
+  ASSERT_EQ(b.lines, edited);
+  const std::vector<Lines> steps_back{
+      {"x = gamma", "print gamma", "end"}, {"x = gamma", "print gamma", ""}, {"x = gamma", "print gamma"},
+      {"x = beta", "print beta"},           {"x = beta", ""},                 {"beta", ""}};
+  for (const Lines& lines : steps_back) {
+    ASSERT_TRUE(history.Undo(b));
+    EXPECT_EQ(b.lines, lines);
+  }
+  EXPECT_FALSE(b.modified);  // back at the text as it was saved
+  EXPECT_FALSE(history.Undo(b));
+  for (size_t i = steps_back.size() - 1; i-- > 0;) {
+    ASSERT_TRUE(history.Redo(b));
+    EXPECT_EQ(b.lines, steps_back[i]);
+    EXPECT_TRUE(b.modified);
+  }
+  ASSERT_TRUE(history.Redo(b));
+  EXPECT_EQ(b.lines, edited);
+  EXPECT_EQ(b.cursor_line, 2);
+  EXPECT_EQ(b.cursor_column, 2);
+  EXPECT_FALSE(history.Redo(b));
+
+  // A save, then a change after an undo: the undone steps give way to it,
+  // and the saved text can no longer come back by redo.
+  history.MarkSaved();
+  history.Undo(b);
+  EXPECT_TRUE(b.modified);
+  type("!");
+  EXPECT_EQ(b.lines, (Lines{"x = gamma", "print gamma", "end!"}));
+  EXPECT_FALSE(history.Redo(b));
+  history.Undo(b);
+  EXPECT_TRUE(b.modified);
 }
 
 TEST(SourceBufferReplace, WithASelectionStaysInsideIt) {
   SourceBuffer b = BufferOf({"x x x", "x x", "x"});
   b.selection = {0, 2, 1, 1};
   const std::string replacement = "yy";
-  EXPECT_EQ(b.FindAndReplace("x", &replacement, nullptr), 1);
+  EXPECT_EQ(b.FindAndReplace("x", &replacement), 1);
   EXPECT_EQ(b.lines, (Lines{"x yy yy", "yy x", "x"}));
   const std::string other = "z";
   b.selection = {2, 0, 2, 0};
-  EXPECT_EQ(b.FindAndReplace("q", &other, nullptr), -1);
+  EXPECT_EQ(b.FindAndReplace("q", &other), -1);
 }
 
 TEST(TextEditing, TypingSplittingJoiningAndDeletingKeepTheLines) {
@@ -151,7 +209,7 @@ TEST(TextEditing, AMarkedCharacterIsOneCharacterForEveryEdit) {
       {"a replace of part of it", 0,
        [](SourceBuffer& b, TextPosition&) {
          const std::string by = "x";
-         b.FindAndReplace("2192", &by, nullptr);
+         b.FindAndReplace("2192", &by);
        },
        "a" + arrow + "b", 0},
   };
