@@ -287,6 +287,35 @@ TEST(CompileErrorsFiles, MissingSourceFile) {
   EXPECT_EQ(result.error->file, "/nonexistent/prog.kqa");
 }
 
+// A file that is no program, a built game above all, is named so in one
+// line, never shown by its bytes; NAME.kqa beside NAME is named.
+TEST(CompileErrorsFiles, AFileThatIsNoProgramSaysSoAndNamesTheSourceBesideIt) {
+  namespace fs = std::filesystem;
+  const fs::path folder = fs::temp_directory_path() / ("zv_no_program_" + std::to_string(::getpid()));
+  fs::create_directories(folder);
+  const std::string game = (folder / "game").string();
+  std::ofstream(game, std::ios::binary) << std::string("\x7f" "ELF\2\1\1\0\0\0", 12) << std::string(300, 'x') << "\n";
+  std::ofstream(folder / "data.bin", std::ios::binary) << std::string("PK\3\4\0\0 1 2\n", 11);
+  const struct {
+    std::string file;
+    const char* message;
+  } kCases[] = {{game, "an executable, not a program's source"},
+                {(folder / "data.bin").string(), "not a program's source: it holds binary data"},
+                {(folder / "gone").string(), "cannot read the source file: no such file or directory"}};
+  for (const bool beside : {false, true}) {
+    if (beside)
+      for (const char* name : {"game.kqa", "data.bin.kqa", "gone.kqa"}) std::ofstream(folder / name) << "print 1\n";
+    for (const auto& c : kCases) {
+      const CompileResult result = CompileFile(c.file, "");
+      ASSERT_FALSE(result.ok) << c.file;
+      const std::string source = fs::path(c.file).filename().string() + ".kqa";
+      EXPECT_EQ(FormatCompileError(*result.error),
+                c.file + ": error: " + c.message + (beside ? " (did you mean " + source + "?)" : ""));
+    }
+  }
+  fs::remove_all(folder);
+}
+
 TEST(CompileErrorsFormat, FileLineStatementAndMessage) {
   CompileResult result = CompileSource("a = 1\n  print 1 +\n", "game.kqa");
   ASSERT_FALSE(result.ok);
