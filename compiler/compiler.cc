@@ -31,9 +31,11 @@ bool Compiler::Run(const std::function<void(int)>& progress) {
     if (BeginsFile(i)) comment_block_ = false;
     if (!CompileStatement(lines_[i].comment_out ? "`" : lines_[i].text)) {
       if (failure_.message.empty()) Fail(CompileMessage::kUnknownStatement);
-      // A character the program cannot hold is what to mend first on its line.
-      std::string foreign = ForeignCharacterMessage(i);
-      if (failure_.line_index == static_cast<int>(i) && !foreign.empty()) failure_.message = std::move(foreign);
+      // A character the program cannot hold is what to mend first on its
+      // line, then a string left open, which swallows the rest of the line.
+      std::string first = ForeignCharacterMessage(i);
+      if (first.empty()) first = UnclosedStringMessage(i);
+      if (failure_.line_index == static_cast<int>(i) && !first.empty()) failure_.message = std::move(first);
       return false;
     }
     if (code_.size() > kMaxCodeWords) return Fail(CompileMessage::kProgramTooLong);

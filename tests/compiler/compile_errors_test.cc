@@ -6,6 +6,7 @@
 #include <fstream>
 #include <unistd.h>
 
+#include "compiler/command_table.h"
 #include "compiler/compiler.h"
 
 namespace zv {
@@ -153,7 +154,45 @@ INSTANTIATE_TEST_SUITE_P(
                       ErrorCase{"x = sound exists(1)\n", 1, "(did you mean \"sound exist\"?)"},
                       ErrorCase{"print left(\"hello\", 2)\n", 1, "named \"left\" (did you mean \"left$\"?)"},
                       ErrorCase{"for i = 1 to 2\nprintc i; \" \"\nnext i\n", 2,
-                                "a value alone is not a statement: \" \" (the \";\" before it ends the printc"}));
+                                "a value alone is not a statement: \" \" (the \";\" before it ends the printc"},
+                      // Other BASICs' words name what the language writes, not the nearest spelling.
+                      ErrorCase{"while 1\nwend\n", 2, "no command is named \"wend\" (a while loop ends with endwhile)"},
+                      ErrorCase{"if a = 1\nelseif a = 2\nendif\n", 2, "\"elseif\" (write else on its own line, then if"},
+                      ErrorCase{"if a = 1\nelseif(a)\nendif\n", 2, "\"elseif\" (write else on its own line, then if"},
+                      // A string left open says so, wherever it stands on its line.
+                      ErrorCase{"a = 1\nprint \"hello\n", 2, "a string is not closed: \"hello (a \" ends it)"},
+                      ErrorCase{"a$ = \"x\" + \"y : print 1\n", 1, "a string is not closed: \"y : print 1"},
+                      ErrorCase{"print 1 + \"a\" + 2 : rem say \"hi\n", 1, "cannot apply"}));
+
+// The language spells some commands "colour" and others "color": each
+// written the other way is named with its spelling.
+TEST(CompileErrorsNames, EveryColourCommandWrittenTheOtherWayNamesItsSpelling) {
+  int rows = 0;
+  for (const CommandEntry& row : CommandTable::Builtin().Commands()) {
+    std::string written = row.name;
+    for (const auto& [from, to] : {std::pair{"colour", "color"}, std::pair{"color", "colour"}})
+      if (const size_t at = row.name.find(from); at != std::string::npos) {
+        written.replace(at, std::string_view(from).size(), to);
+        break;
+      }
+    if (written == row.name) continue;
+    ++rows;
+    std::string operands;
+    for (const char type : row.signature)
+      if (type != '0') operands += std::string(operands.empty() ? " " : ", ") + (type == 's' ? "\"a\"" : "1");
+    const CompileResult result = CompileSource("a = 1\n" + written + operands + "\n");
+    ASSERT_FALSE(result.ok) << written;
+    EXPECT_EQ(result.error->line, 2);
+    EXPECT_NE(result.error->message.find("no command is named \"" + written + "\" (did you mean \"" + row.name + "\"?)"),
+              std::string::npos)
+        << result.error->message;
+  }
+  EXPECT_GE(rows, 7);
+  // Operands in brackets, as the colour of a backdrop is often written.
+  const CompileResult result = CompileSource("color backdrop rgb(255, 0, 0)\n");
+  ASSERT_FALSE(result.ok);
+  EXPECT_NE(result.error->message.find("(did you mean \"colour backdrop\"?)"), std::string::npos);
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Functions, CompileErrors,
