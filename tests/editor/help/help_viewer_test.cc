@@ -308,6 +308,37 @@ TEST_F(HelpViewerTest, ALinkToAnEntryGivesWhereTheEntryBegins) {
   EXPECT_FALSE(viewer_.TakePlacePosition());
 }
 
+TEST_F(HelpViewerTest, BackAndForwardRetraceThePagesOpenedWhereTheyWereLeft) {
+  EXPECT_FALSE(viewer_.GoBack());
+  ASSERT_TRUE(viewer_.OpenPage("index.htm"));
+  EXPECT_FALSE(viewer_.CanGoBack());
+  viewer_.SetScrollPosition(96);
+  ASSERT_TRUE(viewer_.OpenPage("core.htm"));
+  viewer_.SetScrollPosition(32);
+  ASSERT_TRUE(viewer_.OpenPage("math.htm"));
+  ASSERT_FALSE(viewer_.OpenPage("no such page.htm"));  // goes nowhere, leaves nothing behind
+  ASSERT_TRUE(viewer_.GoBack());
+  EXPECT_EQ(viewer_.PageName(), "core.htm");
+  EXPECT_EQ(viewer_.ScrollPosition(), 32);
+  ASSERT_TRUE(viewer_.GoBack());
+  EXPECT_EQ(viewer_.PageName(), "index.htm");
+  EXPECT_EQ(viewer_.ScrollPosition(), 96);
+  EXPECT_FALSE(viewer_.CanGoBack());
+  ASSERT_TRUE(viewer_.GoForward());
+  ASSERT_TRUE(viewer_.GoForward());
+  EXPECT_EQ(viewer_.PageName(), "math.htm");
+  EXPECT_FALSE(viewer_.CanGoForward());
+  // A page opened after going back leaves nothing ahead.
+  ASSERT_TRUE(viewer_.GoBack());
+  ASSERT_TRUE(viewer_.OpenPage("strings.htm"));
+  EXPECT_FALSE(viewer_.CanGoForward());
+  ASSERT_TRUE(viewer_.GoBack());
+  EXPECT_EQ(viewer_.PageName(), "core.htm");
+  // Put away, the viewer forgets where it has been.
+  viewer_.Deactivate();
+  EXPECT_FALSE(viewer_.CanGoBack() || viewer_.CanGoForward());
+}
+
 TEST_F(HelpViewerTest, OpensBuiltInPagesByAnyCaseOfTheirName) {
   EXPECT_TRUE(viewer_.OpenPage("INDEX.HTM"));
   EXPECT_EQ(viewer_.PageName(), "index.htm");
