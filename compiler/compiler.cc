@@ -31,9 +31,11 @@ bool Compiler::Run(const std::function<void(int)>& progress) {
     if (BeginsFile(i)) comment_block_ = false;
     if (!CompileStatement(lines_[i].comment_out ? "`" : lines_[i].text)) {
       if (failure_.message.empty()) Fail(CompileMessage::kUnknownStatement);
-      // A character the program cannot hold is what to mend first on its line.
-      std::string foreign = ForeignCharacterMessage(i);
-      if (failure_.line_index == static_cast<int>(i) && !foreign.empty()) failure_.message = std::move(foreign);
+      // A character the program cannot hold is what to mend first on its
+      // line, then a string left open, which swallows the rest of the line.
+      std::string first = ForeignCharacterMessage(i);
+      if (first.empty()) first = UnclosedStringMessage(i);
+      if (failure_.line_index == static_cast<int>(i) && !first.empty()) failure_.message = std::move(first);
       return false;
     }
     if (code_.size() > kMaxCodeWords) return Fail(CompileMessage::kProgramTooLong);
@@ -75,6 +77,23 @@ bool ReadWholeFile(const std::string& path, std::string* text) {
   if (!in) return false;
   text->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   return !in.bad();
+}
+
+// " (did you mean NAME.kqa?)" when NAME.kqa is beside the file given as
+// NAME (a built game beside its program, named without the ending).
+std::string SourceBeside(const std::string& path) {
+  const std::filesystem::path source = path + ".kqa";
+  std::error_code ec;
+  if (path.ends_with(".kqa") || !std::filesystem::is_regular_file(source, ec)) return {};
+  return " (did you mean " + platform::ProgramTextOf(source.filename().string()) + "?)";
+}
+
+// Why a file that does not compile and holds NUL bytes, which no text has,
+// is no program: said in one line rather than with its bytes.
+std::string NotProgramMessage(std::string_view bytes, const std::string& path) {
+  const bool executable = bytes.starts_with("\x7f" "ELF");
+  const char* what = executable ? "an executable, not a program's source" : "not a program's source: it holds binary data";
+  return what + SourceBeside(path);
 }
 
 std::string Canonical(const std::string& path) {
@@ -157,7 +176,8 @@ CompileResult CompileFile(const std::string& source_path, const std::string& out
     const std::string cause = platform::CauseOf(is_folder ? EISDIR : errno);
     CompileResult result;
     result.error = CompileError{name, 0, "",
-                                MessageText(CompileMessage::kSourceUnreadable) + (cause.empty() ? "" : ": " + cause)};
+                                MessageText(CompileMessage::kSourceUnreadable) + (cause.empty() ? "" : ": " + cause) +
+                                    SourceBeside(source_path)};
     return result;
   }
   std::string folder = options.include_folder;
@@ -166,6 +186,8 @@ CompileResult CompileFile(const std::string& source_path, const std::string& out
     if (folder.empty()) folder = ".";
   }
   CompileResult result = Compile(text, name, folder, options);
+  if (!result.ok && text.find('\0') != std::string::npos)
+    result.error = CompileError{name, 0, "", NotProgramMessage(text, source_path)};
   if (!result.ok || output_path.empty()) return result;
   std::vector<uint8_t> bytes = EncodeProgramFile(result.program);
   std::string write_error;

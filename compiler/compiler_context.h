@@ -235,6 +235,14 @@ class Compiler {
   // Why a statement that is no command, call or assignment is none: the
   // value it is, or the unknown words it begins with (name_hints.cc).
   std::string NotAStatementMessage(const std::string& statement);
+  // Why a statement whose first `matched` words name a command (0 for
+  // none) names another: written "color" for the language's "colour", or
+  // the other way round, its words name a longer command. Empty when they
+  // do not.
+  std::string OtherSpellingMessage(std::string_view statement, size_t matched) const;
+  // The string of the line that a quote opens and nothing closes, named;
+  // empty when every string of the line (but in a comment) is closed.
+  std::string UnclosedStringMessage(size_t line_index) const;
   // True when the text compiles as an expression (nothing is emitted).
   bool IsExpression(std::string_view text);
   bool DefineLabel(std::string_view name);
@@ -365,5 +373,8 @@ int TypeIndex(char type);
 // of a word that joins conditions only (and, or, <>) where one stands in
 // the text; empty when none does (name_hints.cc).
 std::string OperatorWordHint(std::string_view text);
+// Why a statement that begins with a word of other BASICs ("wend",
+// "elseif") is none, naming what the language writes; empty for others.
+std::string OtherBasicWordMessage(std::string_view statement);
 
 }  // namespace zv::compiler

@@ -128,7 +128,35 @@ std::string NegatedOperand(std::string_view text, size_t i) {
   return std::string(text.substr(start, end - start)) + (call ? "(...)" : "");
 }
 
+// Words of other BASICs that the language writes otherwise, with what it
+// writes: the nearest spelling would name the wrong command ("wend" is not
+// "end").
+struct OtherWord {
+  std::string_view word;
+  std::string_view hint;
+};
+constexpr std::string_view kElseIf = "write else on its own line, then if ... endif inside it";
+constexpr OtherWord kOtherWords[] = {
+    {"wend", "a while loop ends with endwhile"},
+    {"elseif", kElseIf},
+    {"elsif", kElseIf},
+};
+
+// The language spells some commands "colour" and others "color".
+std::string OtherColourSpelling(std::string_view word) {
+  if (word == "color") return "colour";
+  if (word == "colour") return "color";
+  return std::string(word);
+}
+
 }  // namespace
+
+std::string OtherBasicWordMessage(std::string_view statement) {
+  const std::string_view first = statement.substr(0, statement.find_first_of(" ("));
+  for (const OtherWord& other : kOtherWords)
+    if (first == other.word) return "no command is named " + Quoted(first) + " (" + std::string(other.hint) + ")";
+  return {};
+}
 
 std::string OperatorWordHint(std::string_view text) {
   bool quoted = false;
@@ -160,7 +188,23 @@ std::string Compiler::UnknownNameMessage(const std::string& name, bool store) co
          (close.empty() ? " (an array needs a dim statement)" : Suggestion(close));
 }
 
+std::string Compiler::OtherSpellingMessage(std::string_view statement, size_t matched) const {
+  std::string written, respelt, message;
+  size_t n = 0;
+  for (const std::string& word : SplitTopLevel(statement, ' ')) {
+    if (word.empty()) continue;
+    written += (n == 0 ? "" : " ") + word;
+    respelt += (n == 0 ? "" : " ") + OtherColourSpelling(word);
+    if (respelt.size() > CommandTable::kMaxNameLength) break;
+    if (++n > matched && respelt != written && table_.FindCommand(respelt) >= 0)
+      message = "no command is named " + Quoted(written) + Suggestion({respelt});
+  }
+  return message;
+}
+
 std::string Compiler::NotAStatementMessage(const std::string& statement) {
+  if (std::string respelt = OtherSpellingMessage(statement, 0); !respelt.empty()) return respelt;
+  if (std::string other = OtherBasicWordMessage(statement); !other.empty()) return other;
   // A user function written as a command.
   const std::string first = statement.substr(0, statement.find(' '));
   if (const int function = FindUserFunction(first); function >= 0)

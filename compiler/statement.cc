@@ -300,7 +300,15 @@ bool Compiler::CompileStatement(std::string_view source, bool array_first) {
     case kOther:
       return CompileAssignmentOrCall(text);
     case kCommand:
-      if (!CompileCommand(index, arguments, array_first)) return false;
+      if (!CompileCommand(index, arguments, array_first)) {
+        // "set ambient light color 1" is no "set ambient light" whose
+        // operand fails, but "set ambient light colour" spelt otherwise.
+        const std::string& name = table_.Commands()[static_cast<size_t>(index)].name;
+        const size_t name_words = static_cast<size_t>(std::count(name.begin(), name.end(), ' ')) + 1;
+        if (std::string respelt = OtherSpellingMessage(text, name_words); !respelt.empty())
+          failure_.message = std::move(respelt);
+        return false;
+      }
       break;
     case kComment:
       return true;
@@ -371,9 +379,11 @@ bool Compiler::CompileAssignmentOrCall(std::string_view text) {
   std::string target = Trim(std::string_view(statement).substr(0, equals));
   std::string value = std::string(std::string_view(statement).substr(equals + 1));
   if (target.empty() ||
-      FindStatementEnd(target, [](char c) { return c == ' '; }) != std::string::npos)
+      FindStatementEnd(target, [](char c) { return c == ' '; }) != std::string::npos) {
+    if (std::string other = OtherBasicWordMessage(Trim(statement)); !other.empty()) return Fail(std::move(other));
     return Fail(std::string(MessageText(CompileMessage::kUnknownStatement)) + ": \"" + Trim(statement) +
                 "\"");
+  }
   size_t bracket = target.find('(');
   if (bracket != std::string::npos && bracket > 0 && OpensCall(target[bracket - 1])) {
     if (target.back() != ')')

@@ -1,5 +1,6 @@
 // Includes, user functions and labels: the parts of a compile that look at
 // more than one statement.
+#include <algorithm>
 #include <unordered_set>
 
 #include "compiler/compiler_context.h"
@@ -23,6 +24,21 @@ bool StartsWith(std::string_view text, std::string_view prefix) {
 }  // namespace
 
 Compiler::Compiler(const CommandTable& table) : table_(table) { InitBlockKeywords(); }
+
+std::string Compiler::UnclosedStringMessage(size_t line_index) const {
+  if (line_index >= lines_.size()) return {};
+  const std::string& text = lines_[line_index].text;
+  const size_t end = std::min(CommentStart(text), text.size());
+  size_t open = 0;
+  bool quoted = false;
+  for (size_t i = 0; i < end; ++i)
+    if (text[i] == '"') {
+      quoted = !quoted;
+      open = i;
+    }
+  if (!quoted) return {};
+  return "a string is not closed: " + Trim(std::string_view(text).substr(open, end - open)) + " (a \" ends it)";
+}
 
 bool Compiler::BeginsFile(size_t line) const {
   return line == 0 || line + 1 == include_start_ || lines_[line].file != lines_[line - 1].file;

@@ -77,8 +77,8 @@ void Editor::BuildMenus() {
                   {Item(Text::kItemHelpIndex, "F1", Command::kHelpIndex),
                    Item(Text::kItemHelpClose, "Esc", Command::kHelpClose)},
                   true});
-  help.push_back({Label(Text::kMenuBack), {}, help_->CanGoBack()});
-  help.push_back({Label(Text::kMenuForward), {}, help_->CanGoForward()});
+  help.push_back({Label(Text::kMenuBack), {}, help_->CanGoBack(), Command::kHelpBack});
+  help.push_back({Label(Text::kMenuForward), {}, help_->CanGoForward(), Command::kHelpForward});
 }
 
 void Editor::RebuildRecentItems() {
@@ -193,6 +193,8 @@ void Editor::DrawHelpView() {
   if (page_image) BltFastRect(screen, 618, 42, *page_image, 618, 42, 22, 438, 0);
   if (page_image) BltFastRect(screen, 0, 459, *page_image, 0, 459, 618, 21, 0);
   view_->DrawToolbarStates(screen, true);
+  help_menus_.Menus()[1].enabled = help_->CanGoBack();
+  help_menus_.Menus()[2].enabled = help_->CanGoForward();
   help_menus_.MarkChanged();
   help_menus_.DrawMenuBar(screen, *font_);
   view_->MarkScrollBarChanged();

@@ -178,7 +178,9 @@ class Editor {
   void MouseDown(int32_t x, int32_t y, bool extend_selection);
   void MouseUp();
   void Wheel(int32_t steps);
-  void HelpKeyDown(int32_t key);
+  void HelpKeyDown(int32_t key, int32_t modifiers);
+  // Shows the page before or after the one shown, when there is one.
+  void RetraceHelp(bool back);
   void HelpClick(int32_t x, int32_t y);
   void ScrollHelp(int32_t pixels);
   // The help page in rows of its layout, for its scroll bar, and the rows

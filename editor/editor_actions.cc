@@ -768,6 +768,12 @@ void Editor::OpenHelp() {
   UpdateCaret();
 }
 
+void Editor::RetraceHelp(bool back) {
+  if (!help_view_ || !(back ? help_->GoBack() : help_->GoForward())) return;
+  help_changed_ = true;
+  view_->SetStatus(help_->PageName(), 0);
+}
+
 void Editor::LeaveHelpView() {
   if (!help_view_) return;
   help_->Deactivate();
@@ -884,6 +890,8 @@ void Editor::RunCommand(Command command, int32_t argument) {
     case Command::kSource2: SwitchSourceTab(2); break;
     case Command::kHelpIndex: OpenHelp(); break;
     case Command::kHelpClose: LeaveHelpView(); break;
+    case Command::kHelpBack: RetraceHelp(true); break;
+    case Command::kHelpForward: RetraceHelp(false); break;
     case Command::kTools: OpenToolList(); break;
   }
 }

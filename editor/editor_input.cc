@@ -124,7 +124,7 @@ void Editor::KeyDown(int32_t k, int32_t modifiers) {
     return;
   }
   if (help_view_) {
-    HelpKeyDown(k);
+    HelpKeyDown(k, modifiers);
     return;
   }
   if (view_->Menus().OpenMenu() != 0) {
@@ -197,7 +197,8 @@ void Editor::MouseMove(int32_t x, int32_t y) {
   MenuBar& menus = help_view_ ? help_menus_ : view_->Menus();
   if (menus.OpenMenu() != 0) {
     const int32_t title = hovered - control::kFirstMenuTitle + 1;
-    if (title >= 1 && title <= static_cast<int32_t>(menus.Menus().size()) && title != menus.OpenMenu())
+    if (title >= 1 && title <= static_cast<int32_t>(menus.Menus().size()) && title != menus.OpenMenu() &&
+        !menus.Menus()[static_cast<size_t>(title - 1)].items.empty())
       menus.SetOpenMenu(title);
     menus.SetHoveredItem(menus.ItemAt(*font_, x, y));
   }
@@ -230,7 +231,13 @@ void Editor::MouseDown(int32_t x, int32_t y, bool extend_selection) {
     return;
   }
   if (int32_t title = menus.TitleAt(*font_, x, y)) {
-    if (menus.Menus()[static_cast<size_t>(title - 1)].enabled) menus.SetOpenMenu(title);
+    const Menu& menu = menus.Menus()[static_cast<size_t>(title - 1)];
+    if (!menu.enabled) return;
+    // A title without items (the help's Back and Forward) acts at once.
+    if (menu.items.empty())
+      RunCommand(menu.command);
+    else
+      menus.SetOpenMenu(title);
     return;
   }
   switch (ControlAt(x, y)) {
@@ -349,11 +356,15 @@ void Editor::ScrollHelp(int32_t pixels) {
   }
 }
 
-void Editor::HelpKeyDown(int32_t k) {
+void Editor::HelpKeyDown(int32_t k, int32_t modifiers) {
   if (help_menus_.OpenMenu() != 0 && k == key::kEscape) {
     help_menus_.SetOpenMenu(0);
     return;
   }
+  // Back and Forward on the keys a browser has for them.
+  const bool alt = (modifiers & platform::modifier::kAlt) != 0;
+  if (k == key::kBackspace || (alt && k == key::kLeft)) return RunCommand(Command::kHelpBack);
+  if (alt && k == key::kRight) return RunCommand(Command::kHelpForward);
   switch (k) {
     case key::kEscape: LeaveHelpView(); break;
     case key::kF1: RunCommand(Command::kHelpIndex); break;

@@ -12,7 +12,7 @@ namespace zv::editor {
 enum class Command {
   kNone, kNew, kOpen, kSave, kSaveAs, kProject, kBuild, kBuildWithMedia, kExit, kRecentFile,
   kUndo, kRedo, kCut, kCopy, kPaste, kSelectAll, kFind, kFindNext, kReplace, kRun, kSource1, kSource2,
-  kHelpIndex, kHelpClose, kTools
+  kHelpIndex, kHelpClose, kHelpBack, kHelpForward, kTools
 };
 
 struct MenuItem {
@@ -28,6 +28,7 @@ struct Menu {
   std::string title;
   std::vector<MenuItem> items;  // at most 16
   bool enabled = true;
+  Command command = Command::kNone;  // what a title without items does when clicked
 };
 
 // A bar of menu titles along the top of the editor from x 8, each title on a

@@ -305,11 +305,9 @@ void Runtime::ReportError() {
   // Boxes show only where there is a display; the headless window keeps them
   // for whoever looks.
   if (vm_->errors.code > 0) {
-    const std::string text = FormatErrorText(vm_->errors);
+    const std::string text = FormatErrorMessage(vm_->errors);
     LogRuntimeError(vm_->settings, text);
-    std::string shown = text;
-    while (!shown.empty() && shown.back() == ' ') shown.pop_back();
-    error_out(shown + FormatErrorPlace(vm_->errors) + "\n");
+    error_out(text + "\n");
     window_->ShowCursor(true);
     if (state_.settings.runtime_test)
       window_->ShowMessageBox("ERRORINFO: " + text, vm_->errors.error_info, platform::MessageBoxIcon::kNone);

@@ -81,9 +81,32 @@ bool HelpViewer::OpenPage(std::string_view name) {
   // The name may be a link of the page being left, which SetPage frees.
   const size_t hash = name.find('#');
   std::string place = hash == std::string_view::npos ? std::string() : UpperAscii(name.substr(hash + 1));
+  if (!page_name_.empty()) {
+    back_.push_back({page_name_, scroll_});
+    forward_.clear();
+  }
   SetPage(std::string(file->name), std::string(file->data));
   place_ = std::move(place);
   return true;
+}
+
+bool HelpViewer::Retrace(std::vector<Visit>& from, std::vector<Visit>& to) {
+  if (from.empty()) return false;
+  const Visit visit = std::move(from.back());
+  from.pop_back();
+  const HelpFile* file = FindHelpFile(visit.page);
+  if (!file) return false;
+  to.push_back({page_name_, scroll_});
+  SetPage(std::string(file->name), std::string(file->data));
+  scroll_ = visit.scroll;
+  return true;
+}
+
+void HelpViewer::Deactivate() {
+  active_ = false;
+  SetPage({}, {});
+  back_.clear();
+  forward_.clear();
 }
 
 std::optional<int32_t> HelpViewer::TakePlacePosition() {

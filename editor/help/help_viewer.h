@@ -55,15 +55,17 @@ class HelpViewer {
   HelpViewer(const HelpViewer&) = delete;
   HelpViewer& operator=(const HelpViewer&) = delete;
 
-  // The viewer draws only while active.
+  // The viewer draws only while active. Put away, it forgets the page it
+  // showed and the pages before and after it.
   void Activate() { active_ = true; }
-  void Deactivate() { active_ = false; }
+  void Deactivate();
   bool IsActive() const { return active_; }
 
   // Shows the built-in help page of that name (case and "\" versus "/" do
   // not matter, so a link's upper-cased target opens its page). False, with
   // the current page kept, when there is no such page. A name that ends in
   // "#place" asks for the page's <A NAME=place>: see TakePlacePosition.
+  // The page left is the one GoBack shows again.
   bool OpenPage(std::string_view name);
   // Where the place asked for by OpenPage lies (page pixels), once, after
   // the draw that laid it out; nothing when the page has no such place.
@@ -93,9 +95,12 @@ class HelpViewer {
   const std::vector<HelpLink>& Links() const { return links_; }
   const HelpLink* LinkAt(int32_t x, int32_t y) const;
 
-  // The viewer keeps no page history.
-  bool CanGoBack() const { return false; }
-  bool CanGoForward() const { return false; }
+  // The pages OpenPage left, and those GoBack left: each goes back to the
+  // page shown before or after, at the scroll position it was left at.
+  bool CanGoBack() const { return !back_.empty(); }
+  bool CanGoForward() const { return !forward_.empty(); }
+  bool GoBack() { return Retrace(back_, forward_); }
+  bool GoForward() { return Retrace(forward_, back_); }
 
  private:
   // Everything the layout needs to go on from a point of the first page as
@@ -114,6 +119,13 @@ class HelpViewer {
     HelpLink link;  // the link being laid out, while in one
   };
   static constexpr size_t kCacheRows = 512;
+  struct Visit {
+    std::string page;
+    int32_t scroll = 0;
+  };
+
+  // Shows the last visit of `from`, the page shown now going to `to`.
+  bool Retrace(std::vector<Visit>& from, std::vector<Visit>& to);
 
   void DrawBackground();
   void BeginDraw();
@@ -166,6 +178,8 @@ class HelpViewer {
   std::string place_;  // upper-cased, like the tag text it is found in
   std::optional<int32_t> place_y_;
   HelpLink pending_link_;
+
+  std::vector<Visit> back_, forward_;
 
   std::array<LayoutState, kCacheRows> row_cache_{};
   size_t next_cache_row_ = 0;

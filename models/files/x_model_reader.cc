@@ -105,11 +105,12 @@ void XModelReader::TakeMaterial(MeshNode& mesh, MeshMaterial& material) {
 }
 
 // The mesh is named already; the view's "Mesh object" adds nothing.
-platform::XError AboutMesh(const XDataObject& mesh, const platform::XError& what) {
+platform::XError AboutMesh(const XDataObject& mesh, platform::XError what) {
   const std::string which = mesh.name().empty() ? "an unnamed mesh" : "mesh \"" + mesh.name() + "\"";
   std::string_view problem = what.message;
   if (problem.starts_with("Mesh object ")) problem.remove_prefix(12);
-  return platform::XError{what.offset, which + ": " + std::string(problem)};
+  what.message = which + ": " + std::string(problem);
+  return what;
 }
 
 void XModelReader::Refuse(const XDataObject& mesh, const platform::XError& why) {
@@ -161,10 +162,12 @@ bool XModelReader::ReadMeshParts(const XDataObject& object, const platform::XMes
       const size_t indexed = std::min<size_t>(table.face_indexes.size(), data.faces.count);
       for (size_t face = 0; face < indexed; ++face)
         if (table.face_indexes[face] >= MeshMaterialTable::kMaxMaterials) {
-          Refuse(object, {part->offset(), "face " + std::to_string(face) + " uses material " +
-                                              std::to_string(table.face_indexes[face]) + ", more than the " +
-                                              std::to_string(MeshMaterialTable::kMaxMaterials) +
-                                              " materials a mesh can hold"});
+          platform::XError why{part->offset(), "face " + std::to_string(face) + " uses material " +
+                                                   std::to_string(table.face_indexes[face]) + ", more than the " +
+                                                   std::to_string(MeshMaterialTable::kMaxMaterials) +
+                                                   " materials a mesh can hold"};
+          why.number = 2 + face;  // after the counts of materials and of faces
+          Refuse(object, why);
           return false;
         }
     } else if (part->Is(XTemplateKind::kMeshNormals)) {
@@ -193,10 +196,12 @@ bool XModelReader::ReadMeshParts(const XDataObject& object, const platform::XMes
         mesh.SetMeshTexCoords(flat);
       } else {
         // Pairs that belong to no vertex in particular cannot be used.
-        Warn(object, {part->offset(), "MeshTextureCoords object holds " +
-                                          Counted(coords->size(), "texture coordinate") + " for " +
-                                          Counted(data.vertices.size(), "vertex", "vertices") +
-                                          ", so they are left out"});
+        platform::XError what{part->offset(), "MeshTextureCoords object holds " +
+                                                  Counted(coords->size(), "texture coordinate") + " for " +
+                                                  Counted(data.vertices.size(), "vertex", "vertices") +
+                                                  ", so they are left out"};
+        what.number = 0;  // its count
+        Warn(object, what);
       }
     }
   }

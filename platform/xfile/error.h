@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <optional>
 #include <string>
 #include <utility>
 #include <variant>
@@ -18,6 +19,9 @@ struct XError {
   // The line the offset lies on in a text file (counted from 1); 0 when the
   // file is not one a person reads by lines.
   uint64_t line = 0;
+  // Which number of the object at `offset` (counted from 0 in the order
+  // written) is wrong, where one is: PlaceOnItsLine places the error there.
+  std::optional<uint64_t> number{};
 
   std::string Describe() const {
     const std::string place = "byte " + std::to_string(offset);
@@ -53,6 +57,7 @@ class XResult {
 class XFileException : public std::exception {
  public:
   XFileException(uint64_t offset, std::string message) : error_{offset, std::move(message)} {}
+  explicit XFileException(XError error) : error_(std::move(error)) {}
   const XError& error() const { return error_; }
   const char* what() const noexcept override { return error_.message.c_str(); }
 

@@ -32,11 +32,20 @@ std::string Describe(const XToken& token) {
   }
 }
 
+// Looks, while a file is parsed, for where one number of one object is
+// written.
+struct NumberProbe {
+  uint64_t object_offset = 0;
+  uint64_t number = 0;
+  std::optional<uint64_t> found;
+};
+
 template <class Lexer>
 class XParser {
  public:
-  XParser(Lexer& lexer, XTemplateRegistry& registry, XDocument& document, int float_bits)
-      : lexer_(lexer), registry_(registry), document_(document), float_bits_(float_bits) {}
+  XParser(Lexer& lexer, XTemplateRegistry& registry, XDocument& document, int float_bits,
+          NumberProbe* probe = nullptr)
+      : lexer_(lexer), registry_(registry), document_(document), float_bits_(float_bits), probe_(probe) {}
 
   void ParseFile() {
     while (true) {
@@ -71,14 +80,19 @@ class XParser {
       if (!IntegerFits(type, value))
         parser_.Fail(parser_.lexer_.ValueOffset(), std::to_string(value) + " does not fit a " +
                              std::string(PrimitiveKeyword(type)));
-      object_.AddNumber(static_cast<double>(value));
-      ++taken_;
+      AddNumber(static_cast<double>(value));
       return value;
     }
     void Float(XPrimitive type) {
       double value = parser_.lexer_.ReadFloat();
       // FLOAT members of files with 32-bit floats hold single-precision values.
       if (type == XPrimitive::kFloat && parser_.float_bits_ == 32) value = ToSingle(value);
+      AddNumber(value);
+    }
+    void AddNumber(double value) {
+      NumberProbe* probe = parser_.probe_;
+      if (probe && object_.offset() == probe->object_offset && object_.numbers().size() == probe->number)
+        probe->found = parser_.lexer_.ValueOffset();
       object_.AddNumber(value);
       ++taken_;
     }
@@ -326,14 +340,16 @@ class XParser {
   XTemplateRegistry& registry_;
   XDocument& document_;
   int float_bits_;
+  NumberProbe* probe_;
 };
 
 template <class Lexer>
-XResult<XDocument> Parse(Lexer& lexer, const XHeader& header, XTemplateRegistry registry) {
+XResult<XDocument> Parse(Lexer& lexer, const XHeader& header, XTemplateRegistry registry,
+                         NumberProbe* probe = nullptr) {
   XDocument document;
   document.header = header;
   try {
-    XParser<Lexer>(lexer, registry, document, header.float_bits).ParseFile();
+    XParser<Lexer>(lexer, registry, document, header.float_bits, probe).ParseFile();
   } catch (const XFileException& e) {
     return e.error();
   }
@@ -341,16 +357,28 @@ XResult<XDocument> Parse(Lexer& lexer, const XHeader& header, XTemplateRegistry 
   return document;
 }
 
+XResult<XDocument> ParseBody(std::span<const uint8_t> file, const XHeader& header, const XTemplateRegistry& templates,
+                             NumberProbe* probe) {
+  if (header.encoding == XEncoding::kText) {
+    XTextLexer lexer(file, kXHeaderSize);
+    return Parse(lexer, header, templates, probe);
+  }
+  XBinaryLexer lexer(file, kXHeaderSize, header.float_bits);
+  return Parse(lexer, header, templates, probe);
+}
+
 }  // namespace
 
 XResult<XDocument> ParseXBody(std::span<const uint8_t> file, const XHeader& header,
                               const XTemplateRegistry& templates) {
-  if (header.encoding == XEncoding::kText) {
-    XTextLexer lexer(file, kXHeaderSize);
-    return Parse(lexer, header, templates);
-  }
-  XBinaryLexer lexer(file, kXHeaderSize, header.float_bits);
-  return Parse(lexer, header, templates);
+  return ParseBody(file, header, templates, nullptr);
+}
+
+std::optional<uint64_t> FindXNumber(std::span<const uint8_t> file, const XHeader& header,
+                                    const XTemplateRegistry& templates, uint64_t object_offset, uint64_t number) {
+  NumberProbe probe{object_offset, number, std::nullopt};
+  ParseBody(file, header, templates, &probe);
+  return probe.found;
 }
 
 XResult<bool> ParseXTemplates(std::span<const uint8_t> file, XTemplateRegistry& registry) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
 
 #include "platform/xfile/document.h"
@@ -20,6 +21,13 @@ inline constexpr int kMaxObjectDepth = 256;
 // resolved at the end.
 XResult<XDocument> ParseXBody(std::span<const uint8_t> file, const XHeader& header,
                               const XTemplateRegistry& templates);
+
+// Where number `number` (counted from 0) of the data object that begins at
+// `object_offset` is written in `file`, parsed as ParseXBody parses it; none
+// when the file holds no such number. Parsing again is what an error costs,
+// so that a file read whole keeps no place for each of its numbers.
+std::optional<uint64_t> FindXNumber(std::span<const uint8_t> file, const XHeader& header,
+                                    const XTemplateRegistry& templates, uint64_t object_offset, uint64_t number);
 
 // Parses a text X file that declares templates, adding them to `registry`.
 XResult<bool> ParseXTemplates(std::span<const uint8_t> file, XTemplateRegistry& registry);

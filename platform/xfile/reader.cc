@@ -17,7 +17,13 @@ namespace zv::platform {
 
 XError PlaceOnItsLine(XError error, std::span<const uint8_t> file) {
   auto header = XHeader::Parse(file);
-  if (!header.ok() || header->compressed || header->encoding != XEncoding::kText) return error;
+  if (!header.ok() || header->compressed) return error;
+  if (error.number) {
+    if (const std::optional<uint64_t> at = FindXNumber(file, *header, StandardTemplates(), error.offset, *error.number))
+      error.offset = *at;
+    error.number.reset();
+  }
+  if (header->encoding != XEncoding::kText) return error;
   const size_t end = static_cast<size_t>(std::min<uint64_t>(error.offset, file.size()));
   error.line = 1 + static_cast<uint64_t>(std::count(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(end), '\n'));
   return error;

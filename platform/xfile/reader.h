@@ -26,7 +26,8 @@ XResult<XDocument> ReadXFile(const std::string& path, const XReadOptions& option
 XResult<std::vector<uint8_t>> ReadXFileBytes(const std::string& path);
 
 // The error with the line its offset lies on, when `file` is an
-// uncompressed text X file (people read those by lines).
+// uncompressed text X file (people read those by lines); an error about one
+// number of an object is placed at that number first.
 XError PlaceOnItsLine(XError error, std::span<const uint8_t> file);
 
 }  // namespace zv::platform

@@ -29,8 +29,11 @@ class XNumberCursor {
   }
   float F32() { return ToSingle(Number()); }
 
+  // Fails on the number read last (on the object where none was read).
   [[noreturn]] void Fail(const std::string& problem) const {
-    ThrowXError(object_.offset(), object_.type().name + " object " + problem);
+    XError error{object_.offset(), object_.type().name + " object " + problem};
+    if (next_ > 0) error.number = next_ - 1;
+    throw XFileException(std::move(error));
   }
 
  private:

@@ -171,7 +171,10 @@ void TypedCharacters::DropLinesOfPlay(Question question) {
     line.push_back(t);
     play = play || t.play || (question == Question::kLine && t.taken_from);
     if (t.c != kEnter && &t != &text_.back()) continue;
-    if (!play) kept.insert(kept.end(), line.begin(), line.end());
+    // A Return alone, typed before an input line began, is a stray press
+    // during play (or a second one after an answer): it answers nothing.
+    const bool empty = question == Question::kLine && line.size() == 1 && t.c == kEnter;
+    if (!play && !empty) kept.insert(kept.end(), line.begin(), line.end());
     line.clear();
     play = false;
   }

@@ -22,6 +22,8 @@ namespace zv {
 // in lines when it begins: each finished line (up to its Enter) and the
 // unfinished rest answer whole unless one of their characters was play,
 // and are then dropped whole, since a part of a line is a wrong answer.
+// An empty line (an Enter alone) typed before an input line began answers
+// it not: a stray Return during play would give an empty name.
 // What is typed once a question has begun answers it, but for the further
 // characters of a press the program read (a held key's repeats).
 class TypedCharacters {
@@ -109,7 +111,7 @@ class TypedCharacters {
   void ReadKeyNumber(int key);
   void ReadPress(int key, uint32_t press);
   // Drops each line waiting that holds a character of play, and before an
-  // input line each that a wait key took from.
+  // input line each that a wait key took from and each empty one.
   void DropLinesOfPlay(Question question);
   void Push(const Typed& typed);
   void PopFront();

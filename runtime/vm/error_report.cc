@@ -186,9 +186,7 @@ void Vm::WarnAndGoOn(int32_t code, std::string_view file, std::string_view cause
   shown.warning = true;
   shown.subject = file;
   shown.cause = cause;
-  std::string text = FormatErrorText(shown);
-  while (!text.empty() && text.back() == ' ') text.pop_back();
-  text += FormatErrorPlace(shown) + "\n";
+  const std::string text = FormatErrorMessage(shown) + "\n";
   // In UTF-8, as all the game writes to its standard output and error.
   if (standalone_warning_out)
     standalone_warning_out(text);
@@ -233,6 +231,12 @@ std::string FormatErrorPlace(const ErrorState& errors) {
   if (!errors.file.empty()) place += " of " + errors.file;
   if (!errors.command.empty()) place += ": " + errors.command;
   return place + ")";
+}
+
+std::string FormatErrorMessage(const ErrorState& errors) {
+  std::string text = FormatErrorText(errors);
+  while (!text.empty() && text.back() == ' ') text.pop_back();
+  return text + FormatErrorPlace(errors);
 }
 
 std::string FormatErrorText(const ErrorState& errors) {

@@ -22,6 +22,9 @@ std::string FormatErrorText(const ErrorState& errors);
 // " (line 12: delete object)", " (line 3 of inc.kqa: print)" for a line of
 // an included file, or empty when the place is unknown.
 std::string FormatErrorPlace(const ErrorState& errors);
+// The error as it is shown wherever it is (standard error, the error box,
+// the log): its text, then its place.
+std::string FormatErrorMessage(const ErrorState& errors);
 // The place of the command at `command_pc` (its line, file and command as
 // written), for FormatErrorPlace.
 ErrorState CommandPlace(const Vm& vm, uint32_t command_pc);

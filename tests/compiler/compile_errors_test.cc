@@ -6,6 +6,7 @@
 #include <fstream>
 #include <unistd.h>
 
+#include "compiler/command_table.h"
 #include "compiler/compiler.h"
 
 namespace zv {
@@ -153,7 +154,30 @@ INSTANTIATE_TEST_SUITE_P(
                       ErrorCase{"x = sound exists(1)\n", 1, "(did you mean \"sound exist\"?)"},
                       ErrorCase{"print left(\"hello\", 2)\n", 1, "named \"left\" (did you mean \"left$\"?)"},
                       ErrorCase{"for i = 1 to 2\nprintc i; \" \"\nnext i\n", 2,
-                                "a value alone is not a statement: \" \" (the \";\" before it ends the printc"}));
+                                "a value alone is not a statement: \" \" (the \";\" before it ends the printc"},
+                      // Other BASICs' words name what the language writes, not the nearest spelling.
+                      ErrorCase{"while 1\nwend\n", 2, "no command is named \"wend\" (a while loop ends with endwhile)"},
+                      ErrorCase{"if a = 1\nelseif a = 2\nendif\n", 2, "\"elseif\" (write else on its own line, then if"},
+                      // A string left open says so, wherever it stands on its line.
+                      ErrorCase{"a = 1\nprint \"hello\n", 2, "a string is not closed: \"hello (a \" ends it)"},
+                      ErrorCase{"a$ = \"x\" + \"y : print 1\n", 1, "a string is not closed: \"y : print 1"},
+                      ErrorCase{"print 1 + \"a\" + 2 : rem say \"hi\n", 1, "cannot apply"}));
+
+// The language spells some commands "colour" and others "color": each
+// written the other way is named with its spelling.
+TEST(CompileErrorsNames, EveryColourCommandWrittenTheOtherWayNamesItsSpelling) {
+  int rows = 0;
+  for (const CommandEntry& row : CommandTable::Builtin().Commands()) {
+    const size_t at = row.name.find("colo");
+    if (at == std::string::npos) continue;
+    ++rows;
+    const bool british = row.name.compare(at, 6, "colour") == 0;
+    const std::string written = std::string(row.name).replace(at, british ? 6 : 5, british ? "color" : "colour");
+    const CompileResult result = CompileSource("a = 1\n" + written + " rgb(1, 2, 3)" + (row.signature.size() > 1 ? ", 4\n" : "\n"));
+    EXPECT_EQ(result.error->message, "no command is named \"" + written + "\" (did you mean \"" + row.name + "\"?)");
+  }
+  EXPECT_GE(rows, 7);
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Functions, CompileErrors,
@@ -285,6 +309,25 @@ TEST(CompileErrorsFiles, MissingSourceFile) {
   CompileResult result = CompileFile("/nonexistent/prog.kqa", "");
   ASSERT_FALSE(result.ok);
   EXPECT_EQ(result.error->file, "/nonexistent/prog.kqa");
+}
+
+// A file that is no program, a built game above all, is named so in one
+// line, never shown by its bytes; NAME.kqa beside NAME is named.
+TEST(CompileErrorsFiles, AFileThatIsNoProgramSaysSoAndNamesTheSourceBesideIt) {
+  const std::string folder = ::testing::TempDir() + "zv_no_program_" + std::to_string(::getpid()) + "/";
+  std::filesystem::create_directories(folder);
+  std::ofstream(folder + "game", std::ios::binary) << std::string("\x7f" "ELF\2\1\1\0", 8) << std::string(300, 'x');
+  std::ofstream(folder + "data", std::ios::binary) << std::string("PK\3\4\0 1 2\n", 10);
+  for (const std::string beside : {"", ".kqa"})
+    for (const auto& [name, message] : {std::pair{"game", "an executable, not a program's source"},
+                                        {"data", "not a program's source: it holds binary data"},
+                                        {"gone", "cannot read the source file: no such file or directory"}}) {
+      if (!beside.empty()) std::ofstream(folder + name + beside) << "print 1\n";
+      const CompileResult result = CompileFile(folder + name, "");
+      EXPECT_EQ(FormatCompileError(*result.error), folder + name + ": error: " + message +
+                                                       (beside.empty() ? "" : std::string(" (did you mean ") + name + beside + "?)"));
+    }
+  std::filesystem::remove_all(folder);
 }
 
 TEST(CompileErrorsFormat, FileLineStatementAndMessage) {

@@ -44,8 +44,9 @@ coins          125|                  100 40 5   "125" typed across the point 1 s
 annabel        annabel|              100 40 5   "annabel" the same way into a string
 frames_near    a|bob                 5          "bob" typed 0.1 s after the first Return, 2 s of frames between
 frames_far     a|bob                 100        the same 0.95 s after the first Return
-play           |qxann                40         Return, q and x tapped while a loop reads `space key()`: never read, the Return answers and "qx" shows in the next field (changed: dropped)
+play           qxann|                40         Return, q and x tapped while a loop reads `space key()`: never read, "qx" shows in the field, and the Return alone answers nothing (changed: dropped, then an empty answer)
 playqx         qxann|                5          q and x alone the same way (changed: dropped)
+stray          ann|                  40         Return tapped twice while a loop reads `space key()`: empty lines answer no name (new)
 highscore      annabel|              100 40 5   "annabel" typed across the start of the name question as a `space key()` game ends (new)
 highscore10    annabel|              100 40 5   the same with a game that looks every 10th frame (new)
 inkeygame      ann|                  40         a, d, a, d held, each until `inkey$()` gives it; "ann" at the prompt
@@ -116,7 +117,7 @@ run_case:
   if w$ = "coins" then gosub case_coins
   if w$ = "annabel" then gosub case_annabel
   if left$(w$, 6) = "frames" then gosub case_frames
-  if left$(w$, 4) = "play" then gosub case_play
+  if left$(w$, 4) = "play" or w$ = "stray" then gosub case_play
   if left$(w$, 9) = "highscore" then gosub case_highscore
   if w$ = "inkeygame" then gosub case_inkeygame
   if w$ = "anykey" then gosub case_anykey
@@ -220,7 +221,6 @@ case_play:
   gosub space_game
   gosub asked
   input "Your name: "; a$
-  if w$ = "play" then input b$
   sync off
 return
 
@@ -485,6 +485,7 @@ during_play() {
 }
 play_play() { during_play play "$1" Return q x; }
 play_playqx() { during_play playqx "$1" q x; }
+play_stray() { during_play stray "$1" Return Return; }
 # The program leaves its game 10 frames after the sign, while the name is
 # being typed; at 5 ms a key it is typed before.
 highscore() {

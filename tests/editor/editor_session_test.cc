@@ -999,6 +999,31 @@ TEST_F(EditorDriver, TheHelpScrollsByWholeRowsSoAPageIsSoManyDownKeys) {
   EXPECT_EQ(help.ScrollPosition() % HelpViewer::kRowUnit, 0);
 }
 
+// The help's Back and Forward titles, Backspace and Alt+Right go back and forth.
+TEST_F(EditorDriver, TheHelpsBackAndForwardRetraceThePagesShown) {
+  Key(key::kF1);
+  const HelpViewer& help = editor_->Help();
+  const int32_t y = MenuBar::kTitleY + 6;
+  std::array<int32_t, 2> at{};  // the titles Back and Forward, found by the pointer
+  for (int32_t x = 8; x < 640; x += 2) {
+    window_.Post({WindowEventKind::kMouseMove, 0, 0, x, y}, clock_.NowMs());
+    Pump(1);
+    if (const int32_t t = editor_->View().Hovered() - control::kFirstMenuTitle; t == 1 || t == 2) at[t - 1] = x;
+  }
+  Key(key::kDown);
+  for (const HelpLink& link : help.Links())
+    if (link.target == "CORE.HTM" && link.rect.top > 0) Click(link.rect.left + 2, link.rect.top + 44);
+  Click(at[0], y);
+  EXPECT_EQ(help.PageName() + "@" + std::to_string(help.ScrollPosition()), "index.htm@32");
+  Click(at[1], y);
+  EXPECT_EQ(help.PageName(), "core.htm");
+  Key(key::kBackspace);
+  EXPECT_EQ(help.PageName(), "index.htm");
+  window_.Post({WindowEventKind::kKeyDown, key::kRight, 0, 0, 0, platform::modifier::kAlt}, clock_.NowMs());
+  Pump();
+  EXPECT_EQ(help.PageName(), "core.htm");
+}
+
 TEST_F(EditorDriver, HelpLinksLeadToPagesAndExamplesOpenInTheSecondTab) {
   Key(key::kF1);
   ASSERT_TRUE(editor_->InHelpView());

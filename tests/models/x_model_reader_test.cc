@@ -227,12 +227,19 @@ TEST(XModelReader, DamagedFilesFailCleanly) {
       << partial.error;
   EXPECT_EQ(services.HeldReferences(), 0);
   // A face of a material past the 256 a mesh holds would be dropped: refused.
-  std::string list = " MeshMaterialList { 300; 6; 0,0,0,0,0,280;; " + Material(1, 0, 0, "wood.tga") + "}\n";
+  std::string list = " MeshMaterialList { 300; 6;\n 0,0,0,0,0,280;; " + Material(1, 0, 0, "wood.tga") + "}\n";
   XModel many = ReadText(Cube("many", list), services);
   EXPECT_EQ(many.root, nullptr);
-  EXPECT_NE(many.error.find("mesh \"many\": face 5 uses material 280, more than the 256"), std::string::npos)
+  EXPECT_TRUE(many.error.starts_with("line 8 (byte 226): mesh \"many\": face 5 uses material 280, more than the 256"))
       << many.error;
   EXPECT_EQ(services.HeldReferences(), 0);
+}
+
+// A face's bad index is placed on its own line, not on its mesh's first.
+TEST(XModelReader, AMeshProblemNamesTheLineOfTheValueThatIsWrong) {
+  RecordingServices services;
+  const XModel model = ReadText("Mesh bad {\n 3;\n 0;0;0;, 1;0;0;, 0;1;0;;\n 2;\n 3;0,1,2;,\n 3;0,1,9;;\n}\n", services);
+  EXPECT_EQ(model.error, "line 7 (byte 79): mesh \"bad\": face 1 refers to vertex 9 of 3");
 }
 
 TEST(XModelReader, AModelReadWithoutSomeOfItSaysWhatWasLeftOut) {
@@ -246,10 +253,10 @@ TEST(XModelReader, AModelReadWithoutSomeOfItSaysWhatWasLeftOut) {
       {"a header alone", "", "the file holds no mesh, so the model shows nothing"},
       {"frames without a mesh", "Frame hip { Frame knee { } }\n", "the file holds no mesh, so the model shows nothing"},
       {"one pair for eight vertices", Cube("box", coords),
-       "line 7 (byte 187): mesh \"box\": MeshTextureCoords object holds 1 texture coordinate for 8 vertices, so "
+       "line 7 (byte 207): mesh \"box\": MeshTextureCoords object holds 1 texture coordinate for 8 vertices, so "
        "they are left out"},
       {"the second mesh's pairs", Cube("good") + Cube("short", coords),
-       "line 13 (byte 361): mesh \"short\": MeshTextureCoords object holds 1 texture coordinate"},
+       "line 13 (byte 381): mesh \"short\": MeshTextureCoords object holds 1 texture coordinate"},
       {"a whole model", Cube("box", " MeshTextureCoords { 8; 0;0;, 1;0;, 1;1;, 0;1;, 0;0;, 1;0;, 1;1;, 0;1;; }\n"),
        ""},
   };

@@ -80,6 +80,7 @@ TEST_F(StartupTest, ACleanRunPrintsAndEndsWithStatusZero) {
 }
 
 TEST_F(StartupTest, ARuntimeErrorEndsWithTheMessageAndAnErrorBox) {
+  assembler.Line(7);
   assembler.Op(op::kFrameRate, {assembler.IntConst(5000)});
   assembler.Op(op::kEnd);
   EXPECT_EQ(Run(), kExitRuntimeError);
@@ -87,6 +88,9 @@ TEST_F(StartupTest, ARuntimeErrorEndsWithTheMessageAndAnErrorBox) {
   ASSERT_EQ(window.MessageBoxes().size(), 1u);
   EXPECT_EQ(window.MessageBoxes()[0].title, "Error In Program");
   EXPECT_EQ(window.MessageBoxes()[0].icon, platform::MessageBoxIcon::kError);
+  // The box says what standard error says, its line and command too.
+  EXPECT_NE(err.find(" (line 7"), std::string::npos) << err;
+  EXPECT_EQ(window.MessageBoxes()[0].text + "\n", err);
 }
 
 TEST_F(StartupTest, TheErrorBoxComesBeforeTheExitPrompt) {

@@ -5,6 +5,7 @@
 #include <map>
 
 #include "editor/help/generator/help_check.h"
+#include "platform/text/code_page.h"
 
 namespace zv::helpgen {
 namespace {
@@ -316,8 +317,12 @@ void AddExamplePrograms(const std::vector<HelpFamily>& families, std::vector<Gen
 std::vector<GeneratedFile> MakeHelpPages(const std::vector<HelpFamily>& families, const std::vector<TableRow>& rows) {
   const std::map<std::string, std::string> where = EntryFamilies(families);
   std::vector<GeneratedFile> files;
-  files.push_back({"index.htm", IndexPage(families)});
-  for (const HelpFamily& family : families) files.push_back({PageOf(family.id), FamilyPage(family, families, where, rows)});
+  // The source is UTF-8; the viewer draws the editor's own characters, those
+  // of programs ("é" is one byte there, "?" stands for what they lack). The
+  // example programs are sources, which may be UTF-8.
+  files.push_back({"index.htm", platform::Utf8ToCp1252(IndexPage(families))});
+  for (const HelpFamily& family : families)
+    files.push_back({PageOf(family.id), platform::Utf8ToCp1252(FamilyPage(family, families, where, rows))});
   AddExamplePrograms(families, &files);
   return files;
 }

@@ -122,6 +122,47 @@ void CatchUpWithServer(SDL_Window* window) {
 // picture takes it back once the window is in front again (SdlPresenter).
 void LetGoOfPointer() { SDL_SetRelativeMouseMode(SDL_FALSE); }
 
+// A button held when the window lost the focus (minimised with the button
+// down, say) and let go meanwhile sent its release elsewhere: SDL still
+// holds it down, for the events and its mouse state alike, and would drop
+// the next press of it as no change. Once the focus is back the server's
+// own buttons say which were let go, and SDL is given each release it
+// missed, as the server would have given it; the sync has them read by
+// the next look at the events.
+void ReleaseButtonsLetGo(SDL_Window* window) {
+  const Uint32 held_by_sdl = SDL_GetMouseState(nullptr, nullptr);
+  if (held_by_sdl == 0) return;
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return;
+  Display* display = info.info.x11.display;
+  XEvent event{};
+  XButtonEvent& release = event.xbutton;
+  int window_x = 0, window_y = 0;
+  unsigned int held = 0;
+  if (!XQueryPointer(display, info.info.x11.window, &release.root, &release.subwindow, &release.x_root,
+                     &release.y_root, &window_x, &window_y, &held))
+    return;
+  // X and SDL number the first three buttons alike: 1 left, 2 middle, 3 right.
+  constexpr unsigned int kMasks[] = {Button1Mask, Button2Mask, Button3Mask};
+  bool sent = false;
+  for (unsigned int button = 1; button <= 3; ++button) {
+    if ((held_by_sdl & SDL_BUTTON(button)) == 0 || (held & kMasks[button - 1]) != 0) continue;
+    release.type = ButtonRelease;
+    release.display = display;
+    release.window = info.info.x11.window;
+    release.subwindow = None;
+    release.time = CurrentTime;
+    release.x = window_x;
+    release.y = window_y;
+    release.state = held | kMasks[button - 1];
+    release.button = button;
+    release.same_screen = True;
+    sent = XSendEvent(display, release.window, False, ButtonReleaseMask, &event) != 0 || sent;
+  }
+  if (sent) XSync(display, False);
+}
+
 // SDL cannot take an icon away once set; on X11 the property goes.
 void RemoveIcon(SDL_Window* window) {
   SDL_SysWMinfo info;
@@ -338,7 +379,10 @@ class SdlWindow final : public Window {
         PutRightOnce(w.data1, w.data2);
         break;
       case SDL_WINDOWEVENT_SIZE_CHANGED: Add(WindowEventKind::kResize, w.data1, w.data2); break;
-      case SDL_WINDOWEVENT_FOCUS_GAINED: Add(WindowEventKind::kActivate); break;
+      case SDL_WINDOWEVENT_FOCUS_GAINED:
+        ReleaseButtonsLetGo(window_);
+        Add(WindowEventKind::kActivate);
+        break;
       case SDL_WINDOWEVENT_FOCUS_LOST: Add(WindowEventKind::kDeactivate); break;
       case SDL_WINDOWEVENT_EXPOSED: Add(WindowEventKind::kPaint); break;
     }

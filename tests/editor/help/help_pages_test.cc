@@ -63,6 +63,16 @@ TEST(HelpPagesTest, EveryLinkOpensAFileAndEveryFileIsReachedFromTheStartPage) {
   for (const HelpFile& file : HelpFiles()) EXPECT_TRUE(reached.count(std::string(file.name))) << file.name;
 }
 
+// A page holds the editor's characters, never its source's UTF-8 ("é" showed as "Ã©").
+TEST(HelpPagesTest, EveryPageHoldsTheEditorsCharacters) {
+  for (const HelpFile& file : HelpFiles())
+    for (size_t i = 0; IsPage(file.name) && i + 1 < file.data.size(); ++i)
+      EXPECT_FALSE(static_cast<uint8_t>(file.data[i]) >= 0xC2 && static_cast<uint8_t>(file.data[i]) <= 0xF4 &&
+                   (static_cast<uint8_t>(file.data[i + 1]) & 0xC0) == 0x80)
+          << file.name << ": " << file.data.substr(i > 20 ? i - 20 : 0, 40);
+  EXPECT_NE(FindHelpFile("console.htm")->data.find("\"\xe9\", \"\xfc\" and \"\x80\""), std::string::npos);
+}
+
 TEST(HelpPagesTest, EveryExampleProgramCompiles) {
   int programs = 0;
   for (const HelpFile& file : HelpFiles()) {

@@ -308,6 +308,24 @@ TEST_F(HelpViewerTest, ALinkToAnEntryGivesWhereTheEntryBegins) {
   EXPECT_FALSE(viewer_.TakePlacePosition());
 }
 
+TEST_F(HelpViewerTest, BackAndForwardRetraceThePagesOpenedWhereTheyWereLeft) {
+  auto shown = [&] { return viewer_.PageName() + "@" + std::to_string(viewer_.ScrollPosition()); };
+  for (const char* page : {"index.htm", "core.htm", "math.htm", "no such page.htm"}) {
+    viewer_.OpenPage(page);
+    viewer_.SetScrollPosition(32);
+  }
+  ASSERT_TRUE(viewer_.GoBack() && viewer_.GoBack());
+  EXPECT_EQ(shown(), "index.htm@32");
+  EXPECT_FALSE(viewer_.GoBack());
+  ASSERT_TRUE(viewer_.GoForward());
+  // A page opened then leaves nothing ahead; put away, the viewer forgets.
+  ASSERT_TRUE(viewer_.OpenPage("strings.htm") && viewer_.GoBack());
+  EXPECT_EQ(shown(), "core.htm@32");
+  EXPECT_TRUE(viewer_.GoForward() && !viewer_.CanGoForward());
+  viewer_.Deactivate();
+  EXPECT_FALSE(viewer_.CanGoBack());
+}
+
 TEST_F(HelpViewerTest, OpensBuiltInPagesByAnyCaseOfTheirName) {
   EXPECT_TRUE(viewer_.OpenPage("INDEX.HTM"));
   EXPECT_EQ(viewer_.PageName(), "index.htm");
