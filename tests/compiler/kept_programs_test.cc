@@ -139,6 +139,11 @@ std::vector<Program> Programs() {
       {"a program that runs into its subroutine", "gosub s\nprint \"back\"\ns:\nprint \"sub\"\nreturn\n",
        "sub\nback\nsub\n", "", 122, {}, 5},
 
+      // Angles in degrees, exact to float precision.
+      {"angles in degrees",
+       "print sin(30); \" \"; sin(180); \" \"; cos(90); \" \"; tan(45); \" \"; acos(-1); \" \"; atanfull(0, -1)\n",
+       "0.5 0 0 1 180 180\n"},
+
       // Messages in the words of the program.
       {"a command written without its second word", "f = 3\ntext 100,100,\"Frame \"+str$(f)\n", "",
        "no command is named \"text\" (did you mean \"text at\"?)"},
