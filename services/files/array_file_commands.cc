@@ -93,13 +93,6 @@ void WriteArrayFile(Vm& vm, const std::string& name, std::span<const uint8_t> by
     vm.RunError(err::kFileFailed, name, files::CauseOf(errno));
 }
 
-// "line 41 (and 2 more) was cut at 255 characters".
-std::string CutLinesText(const files::StringArrayLines& lines) {
-  std::string text = "line " + std::to_string(lines.first_cut_line);
-  if (lines.cut_lines > 1) text += " (and " + std::to_string(lines.cut_lines - 1) + " more)";
-  return text + " was cut at " + std::to_string(files::kMaxArrayLine) + " characters";
-}
-
 // Operands: the file name, then the element the compiler read, whose value
 // is not used; the element's word names the read.
 struct ArrayCommandOperands {
@@ -139,19 +132,19 @@ void CmdLoadStringArray(Vm& vm) {
   }
   progress = stage::kFileClosed;
   ArrayEntry& array = vm.arrays.At(*entry);
-  const files::StringArrayLines lines = files::DecodeStringArrayFile(*bytes, array.elements.size());
+  const std::vector<std::string> lines = files::DecodeStringArrayFile(*bytes, array.elements.size());
   progress = stage::kLinesStarting;
   StringHeap& strings = vm.Strings();
-  for (size_t i = 0; i < lines.elements.size(); ++i) {
+  // A line longer than a string holds ends the run with error 107 there.
+  for (size_t i = 0; i < lines.size(); ++i) {
     progress = stage::kLineCopying;
     uint32_t& element = array.elements[i];
+    const uint32_t made = lines[i].empty() ? 0 : strings.Make(lines[i]);
     strings.Release(element);
-    element = lines.elements[i].empty() ? 0 : strings.Make(lines.elements[i]);
+    element = made;
     progress = stage::kLineNext;
   }
   progress = stage::kFinished;
-  // A string holds no more, so the rest is dropped, but not in silence.
-  if (lines.cut_lines != 0) vm.WarnAndGoOn(err::kStringTooLong, operands.name, CutLinesText(lines));
 }
 
 void CmdSaveNumberArray(Vm& vm) {

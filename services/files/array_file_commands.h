@@ -19,7 +19,6 @@ constexpr int kSaveStringArray = 5006;
 
 namespace array_file_error {
 constexpr int32_t kFileFailed = 104;  // the file cannot be opened or made
-constexpr int32_t kStringTooLong = 107;  // a line of a string array file was cut (a warning)
 constexpr int32_t kNotAnArray = 109;  // no dimensioned array of the command's kind
 }  // namespace array_file_error
 

@@ -139,6 +139,10 @@ std::vector<Program> Programs() {
       {"a program that runs into its subroutine", "gosub s\nprint \"back\"\ns:\nprint \"sub\"\nreturn\n",
        "sub\nback\nsub\n", "", 122, {}, 5},
 
+      // Joins longer than 255 characters.
+      {"joins past 255 characters", "a$ = space$(200) + \"x\"\nb$ = a$ + a$\nprint len(b$); right$(b$, 2)\n",
+       "402 x\n"},
+
       // Angles in degrees, exact to float precision.
       {"angles in degrees",
        "print sin(30); \" \"; sin(180); \" \"; cos(90); \" \"; tan(45); \" \"; acos(-1); \" \"; atanfull(0, -1)\n",

@@ -118,42 +118,38 @@ TEST(NumberArrayFiles, FillWholeDwordsThenZero) {
 
 TEST(StringArrayFiles, TakeOneLinePerElement) {
   const auto three = Bytes("a\r\nb\r\nc\r\n");
-  EXPECT_EQ(DecodeStringArrayFile(three, 5).elements, (std::vector<std::string>{"a", "b", "c", "", ""}));
+  EXPECT_EQ(DecodeStringArrayFile(three, 5), (std::vector<std::string>{"a", "b", "c", "", ""}));
   const auto seven = Bytes("1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n7\r\n");
-  EXPECT_EQ(DecodeStringArrayFile(seven, 5).elements, (std::vector<std::string>{"1", "2", "3", "4", "5"}));
+  EXPECT_EQ(DecodeStringArrayFile(seven, 5), (std::vector<std::string>{"1", "2", "3", "4", "5"}));
   const auto unended = Bytes("last");
-  EXPECT_EQ(DecodeStringArrayFile(unended, 2).elements, (std::vector<std::string>{"last", ""}));
+  EXPECT_EQ(DecodeStringArrayFile(unended, 2), (std::vector<std::string>{"last", ""}));
 }
 
-TEST(StringArrayFiles, CutLongLinesAndPassOverTheirRest) {
-  const auto data = Bytes(std::string(300, 'x') + "\r\nnext\r\n" + std::string(255, 'x') + "\r\n");
-  const auto got = DecodeStringArrayFile(data, 3);
-  EXPECT_EQ(got.elements, (std::vector<std::string>{std::string(255, 'x'), "next", std::string(255, 'x')}));
-  EXPECT_EQ(got.cut_lines, 1u);  // the first; a line of 255 is whole
-  EXPECT_EQ(got.first_cut_line, 1u);
+TEST(StringArrayFiles, TakeLongLinesWholeAndDropZeroBytes) {
+  const auto data = Bytes(std::string(300, 'x') + std::string("\r\nne\0xt\r\n", 9) + std::string(255, 'x') + "\r\n");
+  EXPECT_EQ(DecodeStringArrayFile(data, 3),
+            (std::vector<std::string>{std::string(300, 'x'), "next", std::string(255, 'x')}));
 }
 
 TEST(StringArrayFiles, LinesEndOnlyAtCrLf) {
   // A lone LF stays in the text; a lone CR too, but the reading then
   // passes the next CR and LF.
   const auto data = Bytes("a\nb\r\nc\rd\r\ne\r\n");
-  EXPECT_EQ(DecodeStringArrayFile(data, 3).elements, (std::vector<std::string>{"a\nb", "c\rd", "e"}));
+  EXPECT_EQ(DecodeStringArrayFile(data, 3), (std::vector<std::string>{"a\nb", "c\rd", "e"}));
 }
 
 // Without any CR LF the lines end at LF, as Linux editors write them.
 TEST(StringArrayFiles, LinesEndAtLfInAFileWithoutCrLf) {
-  const std::string x300(300, 'x'), x255(255, 'x');
-  const auto got = DecodeStringArrayFile(Bytes("one\n\na\rb\n" + x300 + "\n" + x300 + "\nlast"), 7);
-  EXPECT_EQ(got.elements, (std::vector<std::string>{"one", "", "a\rb", x255, x255, "last", ""}));
-  EXPECT_EQ(got.cut_lines, 2u);
-  EXPECT_EQ(got.first_cut_line, 4u);
+  const std::string x300(300, 'x');
+  EXPECT_EQ(DecodeStringArrayFile(Bytes("one\n\na\rb\n" + x300 + "\n" + x300 + "\nlast"), 7),
+            (std::vector<std::string>{"one", "", "a\rb", x300, x300, "last", ""}));
 }
 
 TEST(StringArrayFiles, RoundTrip) {
   const std::vector<std::string_view> texts = {"one", "", "three \xFF", "\na\n"};
   const auto bytes = EncodeStringArrayFile(texts);
   EXPECT_EQ(bytes, Bytes("one\r\n\r\nthree \xFF\r\n\na\n\r\n"));
-  EXPECT_EQ(DecodeStringArrayFile(bytes, 4).elements, (std::vector<std::string>{"one", "", "three \xFF", "\na\n"}));
+  EXPECT_EQ(DecodeStringArrayFile(bytes, 4), (std::vector<std::string>{"one", "", "three \xFF", "\na\n"}));
 }
 
 }  // namespace
