@@ -161,8 +161,9 @@ void CmdSaveStringArray(Vm& vm) {
   for (uint32_t handle : vm.arrays.At(*entry).elements) texts.push_back(vm.Strings().View(handle));
   // Such a file would load back shifted: refused, and the earlier file stays.
   if (const auto unkept = files::FirstElementWithLineEnd(texts))
-    return vm.RunError(err::kFileFailed, operands.name,
-                       "a string array file cannot keep element " + std::to_string(*unkept) + ", which holds CR LF");
+    return vm.RunError(err::kElementHoldsLineEnd, "",
+                       "element " + std::to_string(*unkept) + " holds CR LF, which would end its line in \"" +
+                           operands.name + "\"; the file is left as it was");
   WriteArrayFile(vm, operands.name, files::EncodeStringArrayFile(texts));
 }
 

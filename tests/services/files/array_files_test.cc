@@ -130,6 +130,10 @@ TEST_F(ArrayFiles, AFailedSaveKeepsTheEarlierFile) {
   ASSERT_TRUE(Run("dim a(1)\nload number array \"folder.dat\", a(0)\n"));
   EXPECT_EQ(Code(), err::kFileFailed);
   EXPECT_EQ(ReadBytes("kept.dat"), "earlier");
+  // An element holding CR LF is refused for what it is; the file stays.
+  ASSERT_TRUE(Run("dim s$(1)\ns$(1) = \"a\" + chr$(13) + chr$(10)\nsave string array \"kept.dat\", s$(0)\n"));
+  EXPECT_EQ(Code(), err::kElementHoldsLineEnd);
+  EXPECT_EQ(ReadBytes("kept.dat"), "earlier");
 }
 
 TEST_F(ArrayFiles, RefusesAnArrayThatIsNotDimensioned) {
