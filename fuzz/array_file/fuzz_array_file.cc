@@ -25,9 +25,9 @@ void ReadArrays(std::span<const uint8_t> bytes, size_t count) {
   const auto numbers = zv::files::DecodeNumberArrayFile(bytes, count);
   Check(numbers.size() == count);
   const auto strings = zv::files::DecodeStringArrayFile(bytes, count);
-  Check(strings.size() == count);
+  Check(strings.elements.size() == count);
   size_t taken = 0;
-  for (const auto& s : strings) taken += s.size() + 1;
+  for (const auto& s : strings.elements) taken += s.size() + 1;
   Check(taken <= bytes.size() + count);
 }
 

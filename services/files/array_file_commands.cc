@@ -93,6 +93,13 @@ void WriteArrayFile(Vm& vm, const std::string& name, std::span<const uint8_t> by
     vm.RunError(err::kFileFailed, name, files::CauseOf(errno));
 }
 
+// A file holding more than its array takes: the rest is left in the file,
+// but not unsaid; the program goes on.
+void WarnOfTheRest(Vm& vm, const std::string& name, size_t elements) {
+  vm.WarnAndGoOn(err::kFileHoldsMore, name,
+                 "it holds more than the array's " + std::to_string(elements) + " elements; the rest is not loaded");
+}
+
 // Operands: the file name, then the element the compiler read, whose value
 // is not used; the element's word names the read.
 struct ArrayCommandOperands {
@@ -113,6 +120,7 @@ void CmdLoadNumberArray(Vm& vm) {
   if (!bytes) return;
   ArrayEntry& array = vm.arrays.At(*entry);
   array.elements = files::DecodeNumberArrayFile(*bytes, array.elements.size());
+  if (bytes->size() / 4 > array.elements.size()) WarnOfTheRest(vm, operands.name, array.elements.size());
 }
 
 void CmdLoadStringArray(Vm& vm) {
@@ -132,19 +140,20 @@ void CmdLoadStringArray(Vm& vm) {
   }
   progress = stage::kFileClosed;
   ArrayEntry& array = vm.arrays.At(*entry);
-  const std::vector<std::string> lines = files::DecodeStringArrayFile(*bytes, array.elements.size());
+  const files::StringArrayLines lines = files::DecodeStringArrayFile(*bytes, array.elements.size());
   progress = stage::kLinesStarting;
   StringHeap& strings = vm.Strings();
   // A line longer than a string holds ends the run with error 107 there.
-  for (size_t i = 0; i < lines.size(); ++i) {
+  for (size_t i = 0; i < lines.elements.size(); ++i) {
     progress = stage::kLineCopying;
     uint32_t& element = array.elements[i];
-    const uint32_t made = lines[i].empty() ? 0 : strings.Make(lines[i]);
+    const uint32_t made = lines.elements[i].empty() ? 0 : strings.Make(lines.elements[i]);
     strings.Release(element);
     element = made;
     progress = stage::kLineNext;
   }
   progress = stage::kFinished;
+  if (lines.more) WarnOfTheRest(vm, operands.name, lines.elements.size());
 }
 
 void CmdSaveNumberArray(Vm& vm) {

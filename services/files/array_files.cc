@@ -20,8 +20,10 @@ std::vector<uint32_t> DecodeNumberArrayFile(std::span<const uint8_t> bytes, size
   return elements;
 }
 
-std::vector<std::string> DecodeStringArrayFile(std::span<const uint8_t> bytes, size_t count) {
-  std::vector<std::string> elements(count);
+StringArrayLines DecodeStringArrayFile(std::span<const uint8_t> bytes, size_t count) {
+  StringArrayLines lines;
+  std::vector<std::string>& elements = lines.elements;
+  elements.resize(count);
   const size_t n = bytes.size();
   const auto crlf_at = [&](size_t p) { return bytes[p] == kCr && p + 1 < n && bytes[p + 1] == kLf; };
   bool crlf_file = false;
@@ -37,7 +39,8 @@ std::vector<std::string> DecodeStringArrayFile(std::span<const uint8_t> bytes, s
     std::erase(text, '\0');
     if (p < n) p += crlf_file ? 2 : 1;
   }
-  return elements;
+  lines.more = p < n;
+  return lines;
 }
 
 std::optional<size_t> FirstElementWithLineEnd(std::span<const std::string_view> elements) {

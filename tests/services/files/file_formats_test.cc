@@ -118,16 +118,19 @@ TEST(NumberArrayFiles, FillWholeDwordsThenZero) {
 
 TEST(StringArrayFiles, TakeOneLinePerElement) {
   const auto three = Bytes("a\r\nb\r\nc\r\n");
-  EXPECT_EQ(DecodeStringArrayFile(three, 5), (std::vector<std::string>{"a", "b", "c", "", ""}));
+  EXPECT_EQ(DecodeStringArrayFile(three, 5).elements, (std::vector<std::string>{"a", "b", "c", "", ""}));
   const auto seven = Bytes("1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n7\r\n");
-  EXPECT_EQ(DecodeStringArrayFile(seven, 5), (std::vector<std::string>{"1", "2", "3", "4", "5"}));
+  EXPECT_EQ(DecodeStringArrayFile(seven, 5).elements, (std::vector<std::string>{"1", "2", "3", "4", "5"}));
+  EXPECT_TRUE(DecodeStringArrayFile(seven, 5).more);  // lines 6 and 7 are left
+  EXPECT_FALSE(DecodeStringArrayFile(seven, 7).more);
+  EXPECT_FALSE(DecodeStringArrayFile(three, 5).more);
   const auto unended = Bytes("last");
-  EXPECT_EQ(DecodeStringArrayFile(unended, 2), (std::vector<std::string>{"last", ""}));
+  EXPECT_EQ(DecodeStringArrayFile(unended, 2).elements, (std::vector<std::string>{"last", ""}));
 }
 
 TEST(StringArrayFiles, TakeLongLinesWholeAndDropZeroBytes) {
   const auto data = Bytes(std::string(300, 'x') + std::string("\r\nne\0xt\r\n", 9) + std::string(255, 'x') + "\r\n");
-  EXPECT_EQ(DecodeStringArrayFile(data, 3),
+  EXPECT_EQ(DecodeStringArrayFile(data, 3).elements,
             (std::vector<std::string>{std::string(300, 'x'), "next", std::string(255, 'x')}));
 }
 
@@ -135,13 +138,13 @@ TEST(StringArrayFiles, LinesEndOnlyAtCrLf) {
   // A lone LF stays in the text; a lone CR too, but the reading then
   // passes the next CR and LF.
   const auto data = Bytes("a\nb\r\nc\rd\r\ne\r\n");
-  EXPECT_EQ(DecodeStringArrayFile(data, 3), (std::vector<std::string>{"a\nb", "c\rd", "e"}));
+  EXPECT_EQ(DecodeStringArrayFile(data, 3).elements, (std::vector<std::string>{"a\nb", "c\rd", "e"}));
 }
 
 // Without any CR LF the lines end at LF, as Linux editors write them.
 TEST(StringArrayFiles, LinesEndAtLfInAFileWithoutCrLf) {
   const std::string x300(300, 'x');
-  EXPECT_EQ(DecodeStringArrayFile(Bytes("one\n\na\rb\n" + x300 + "\n" + x300 + "\nlast"), 7),
+  EXPECT_EQ(DecodeStringArrayFile(Bytes("one\n\na\rb\n" + x300 + "\n" + x300 + "\nlast"), 7).elements,
             (std::vector<std::string>{"one", "", "a\rb", x300, x300, "last", ""}));
 }
 
@@ -149,7 +152,7 @@ TEST(StringArrayFiles, RoundTrip) {
   const std::vector<std::string_view> texts = {"one", "", "three \xFF", "\na\n"};
   const auto bytes = EncodeStringArrayFile(texts);
   EXPECT_EQ(bytes, Bytes("one\r\n\r\nthree \xFF\r\n\na\n\r\n"));
-  EXPECT_EQ(DecodeStringArrayFile(bytes, 4), (std::vector<std::string>{"one", "", "three \xFF", "\na\n"}));
+  EXPECT_EQ(DecodeStringArrayFile(bytes, 4).elements, (std::vector<std::string>{"one", "", "three \xFF", "\na\n"}));
 }
 
 }  // namespace
