@@ -51,33 +51,37 @@ ZV_ALWAYS_INLINE Numbers NextNumbers(M& vm) {
   return values;
 }
 
-// The flat index of the indices when each lies inside its own dimension
-// (one the array was not made with holds index 0 alone): 0, else the number
-// (from 1) of the first index outside. In bounds the flat index stays below
-// the element count, at most kMaxArrayElements, so 64 bits cannot overflow.
+// The flat index of the indices, and whether each lies inside its own
+// dimension (one the array was not made with holds index 0 alone). Inside,
+// the flat index is below the element count, at most kMaxArrayElements;
+// outside it is not used. One test for all the indices keeps the element
+// commands of a loop to one branch.
 template <int N>
-ZV_ALWAYS_INLINE int FlatIndex(const ArrayEntry& array, const Numbers& indices, uint32_t& index) {
-  int64_t flat = 0;
-  int64_t stride = 1;
+ZV_ALWAYS_INLINE bool FlatIndex(const ArrayEntry& array, const Numbers& indices, uint32_t& index) {
+  uint32_t flat = 0;
+  uint32_t stride = 1;
+  bool inside = true;
   for (int i = 0; i < N; ++i) {
-    const int32_t at = indices[static_cast<size_t>(i)];
-    const int32_t size = array.sizes[static_cast<size_t>(i)];
-    if (at < 0 || at >= size) return i + 1;
-    flat += int64_t{at} * stride;
+    // A negative index is a large one here.
+    const uint32_t at = static_cast<uint32_t>(indices[static_cast<size_t>(i)]);
+    const uint32_t size = static_cast<uint32_t>(array.sizes[static_cast<size_t>(i)]);
+    inside &= at < size;
+    flat += at * stride;
     stride *= size;
   }
-  index = static_cast<uint32_t>(flat);
-  return 0;
+  index = flat;
+  return inside;
 }
 
-// Error 102, naming the index outside and its dimension's bounds.
-template <class M>
-[[gnu::cold, gnu::noinline]] void RaiseIndexOutside(M& vm, const ArrayEntry& array, const Numbers& indices, int which) {
-  const size_t i = static_cast<size_t>(which - 1);
-  std::string cause = "index " + std::to_string(which) + " is " + std::to_string(indices[i]);
-  if (which > array.dimensions)
-    cause += ", and the array has " + std::to_string(array.dimensions) + " dimension" +
-             (array.dimensions == 1 ? "" : "s");
+// Error 102, naming the first index outside its dimension and its bounds.
+template <int N, class M>
+[[gnu::cold, gnu::noinline]] void RaiseIndexOutside(M& vm, const ArrayEntry& array, const Numbers& indices) {
+  size_t i = 0;
+  while (i + 1 < N && static_cast<uint32_t>(indices[i]) < static_cast<uint32_t>(array.sizes[i])) ++i;
+  const int32_t dimensions = array.dimensions;
+  std::string cause = "index " + std::to_string(i + 1) + " is " + std::to_string(indices[i]);
+  if (static_cast<int32_t>(i) >= dimensions)
+    cause += ", and the array has " + std::to_string(dimensions) + " dimension" + (dimensions == 1 ? "" : "s");
   else if (array.sizes[i] == 0)
     cause += ", and that dimension holds no index";
   else
@@ -96,8 +100,8 @@ ZV_ALWAYS_INLINE uint32_t* Element(M& vm, uint32_t entry, const Numbers& indices
   }
   ArrayEntry& array = vm.arrays.At(entry);
   uint32_t index = 0;
-  if (const int outside = FlatIndex<N>(array, indices, index)) {
-    RaiseIndexOutside(vm, array, indices, outside);
+  if (!FlatIndex<N>(array, indices, index)) {
+    RaiseIndexOutside<N>(vm, array, indices);
     return nullptr;
   }
   if (flat) *flat = index;
