@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "runtime/vm/string_heap.h"
+
 namespace zv {
 
 // What the command line asks for.
@@ -25,9 +27,10 @@ std::optional<CommandLine> ParseCommandLine(const std::vector<std::string>& args
 // The words after the program's file as the one line the program reads, in
 // its character set: a word that is empty or holds a blank comes in quotes,
 // as it was typed, so that the program can split the line into the same
-// words again. The line holds whole words, at most 255 characters: it ends
-// before a word it cannot hold (nor spell), and `left_out` then says which.
-constexpr size_t kProgramCommandLineLimit = 255;
+// words again. The line holds whole words, at most as many characters as a
+// string holds: it ends before a word it cannot hold (nor spell), and
+// `left_out` then says which.
+constexpr size_t kProgramCommandLineLimit = StringHeap::kMaxLength;
 std::string ProgramCommandLine(const std::vector<std::string>& words, std::string* left_out = nullptr);
 
 extern const char kUsage[];

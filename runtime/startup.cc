@@ -33,7 +33,6 @@ namespace {
 
 constexpr int32_t kScreenWidth = 640;
 constexpr int32_t kScreenHeight = 480;
-constexpr size_t kCommandLineLimit = 255;
 constexpr size_t kTitleLimit = 256;
 // The trace mode's listing of the compiled source, in the application folder.
 constexpr char kDebugDumpName[] = "KQ.KQA";
@@ -360,7 +359,7 @@ void Runtime::MakeMachine() {
   vm.commands = services_.commands;
   vm.array_names = services_.array_names;
   vm.source_map = services_.source_map;
-  vm.command_line = options_.command_line.substr(0, kCommandLineLimit);
+  vm.command_line = options_.command_line;
   vm.settings.debug_mode = state_.settings.debug_mode;
   vm.settings.runtime_test = state_.settings.runtime_test;
   vm.settings.app_folder = options_.app_folder;

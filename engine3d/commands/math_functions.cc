@@ -1,8 +1,8 @@
 #include "engine3d/commands/math_functions.h"
 
-#include <cmath>
 
 #include "engine3d/objects/matrix_math.h"
+#include "runtime/vm/numeric/degrees.h"
 
 namespace zv {
 namespace {
@@ -12,15 +12,16 @@ float CurveValue(float destination, float current, float speed) {
   return current + (destination - current) / speed;
 }
 
-// Steps along a heading in degrees (the maths functions' own factor).
+// Steps along a heading in degrees, as sin() and cos() give it: a heading
+// of 90 moves along x alone.
 float NewXValue(float base, float angle, float distance) {
-  return static_cast<float>(base + std::sin(DegreesToRadians(angle)) * distance);
+  return static_cast<float>(base + SinDegrees(angle) * distance);
 }
 float NewZValue(float base, float angle, float distance) {
-  return static_cast<float>(base + std::cos(DegreesToRadians(angle)) * distance);
+  return static_cast<float>(base + CosDegrees(angle) * distance);
 }
 float NewYValue(float base, float angle, float distance) {
-  return static_cast<float>(base - std::sin(DegreesToRadians(angle)) * distance);
+  return static_cast<float>(base - SinDegrees(angle) * distance);
 }
 
 // The angle `speed` times nearer to `destination` from `current`, the short

@@ -141,8 +141,6 @@ void VectorCross(Vector3f& out, const Vector3f& a, const Vector3f& b) {
   out = Vector3f{a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
 }
 
-double DegreesToRadians(double degrees) { return degrees * kMathDegreesToRadians; }
-
 float WrapAngle(float angle) {
   // -0 (as fmod leaves a whole negative turn) would print as "-0".
   if (!std::isfinite(angle) || angle == 0.0f) return 0.0f;

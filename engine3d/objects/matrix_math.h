@@ -18,10 +18,9 @@ using Vector3f = platform::Vector3;
 constexpr int32_t kInvalidArgument = static_cast<int32_t>(0x80070057u);
 
 // Degrees to radians as the object, limb and camera transforms convert, and
-// back as the queries report; the maths functions convert with 0.01745.
+// back as the queries report.
 constexpr float kDegreesToRadians = 0.017453292f;
 constexpr float kRadiansToDegrees = 57.29578f;
-constexpr double kMathDegreesToRadians = 0.01745;
 
 void SetMatrixIdentity(Matrix4& m);
 // out = a x b; out may be a or b.
@@ -45,7 +44,6 @@ double VectorLength(const Vector3f& v);
 double VectorDot(const Vector3f& a, const Vector3f& b);
 void VectorCross(Vector3f& out, const Vector3f& a, const Vector3f& b);
 
-double DegreesToRadians(double degrees);
 // Any finite angle brought into [0, 360); NaN and infinities give 0.
 float WrapAngle(float angle);
 

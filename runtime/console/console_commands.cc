@@ -13,7 +13,9 @@
 namespace zv {
 namespace {
 
-constexpr int32_t kMaxInputLine = 255;
+// A line typed at a question holds as many letters as one typed ahead of
+// it; each letter redraws the line, so a longer one would cost more per key.
+constexpr size_t kMaxInputLine = TypedCharacters::kLineLimit;
 constexpr char kInputCursor[] = "_";
 constexpr int32_t kFrameRateError = 112;
 constexpr int32_t kImageNumberError = 501;
@@ -118,7 +120,7 @@ void InputLineKey(Vm& vm, uint8_t c) {
       --con.input_line_length;
       con.input_line.pop_back();
     }
-  } else if (con.input_line_length < kMaxInputLine) {
+  } else if (con.input_line.size() < kMaxInputLine) {
     con.input_line.push_back(static_cast<char>(c));
     ++con.input_line_length;
   } else {

@@ -13,7 +13,8 @@ class StringHeap;
 // flat block of up to five dimensions.
 struct ArrayEntry {
   std::vector<uint32_t> elements;
-  std::array<int32_t, 5> sizes{};  // declared upper bound + 1 per dimension
+  // Declared upper bound + 1 per dimension; 1 past the array's dimensions.
+  std::array<int32_t, 5> sizes{1, 1, 1, 1, 1};
   int32_t dimensions = 0;
   uint32_t generation = 0;         // changes whenever the block is replaced
   bool live = false;

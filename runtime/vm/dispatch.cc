@@ -119,6 +119,10 @@ struct InlineMachine {
     DispatchAccess::SetCommandPc(vm, pc);
     vm.RunError(code);
   }
+  void RunError(int32_t code, std::string_view file, std::string_view cause) {
+    DispatchAccess::SetCommandPc(vm, pc);
+    vm.RunError(code, file, cause);
+  }
   void RunWarning(int32_t code) {
     DispatchAccess::SetCommandPc(vm, pc);
     vm.RunWarning(code);

@@ -205,6 +205,9 @@ void Vm::RunFault() {
     code = error_code::kNameRefused;
     subject = refused.Name();
     cause = refused.what();
+  } catch (const TextTooLong& e) {
+    code = error_code::kStringTooLong;
+    cause = e.what();
   } catch (const std::bad_alloc&) {
     code = error_code::kOutOfMemory;
   } catch (const std::length_error&) {

@@ -42,8 +42,10 @@ void LogRuntimeError(const VmSettings& settings, std::string_view text);
 // Codes that RunError reports as warnings.
 bool IsDemotedErrorCode(int32_t code);
 
-// System codes of our own with fixed texts.
+// Codes the core gives faults that handlers throw, and system codes of our
+// own with fixed texts.
 namespace error_code {
+constexpr int32_t kStringTooLong = 107;     // a text longer than a string holds
 constexpr int32_t kNameRefused = 121;       // a name's mark stands for what no name may hold
 constexpr int32_t kOutOfMemory = 10000;     // an allocation of a command failed
 constexpr int32_t kUnknownCommand = 10009;  // no handler, or the code ran out

@@ -1,12 +1,16 @@
 #include "runtime/vm/string_heap.h"
 
 #include <algorithm>
+#include <string>
 
 namespace zv {
 namespace {
 // Texts larger than this give their memory back when released.
 constexpr size_t kKeepCapacity = 256;
 }  // namespace
+
+TextTooLong::TextTooLong()
+    : std::runtime_error("a string holds at most " + std::to_string(StringHeap::kMaxLength) + " characters") {}
 
 StringHeap::StringHeap() { Clear(); }
 
@@ -20,6 +24,7 @@ void StringHeap::Clear() {
 }
 
 uint32_t StringHeap::Make(std::string_view text) {
+  if (text.size() > kMaxLength) throw TextTooLong();
   // A failed allocation leaves the heap as it was.
   uint32_t handle;
   if (!free_.empty()) {
@@ -45,6 +50,7 @@ uint32_t StringHeap::Make(std::string_view text) {
 }
 
 void StringHeap::Assign(uint32_t handle, std::string_view text) {
+  if (text.size() > kMaxLength) throw TextTooLong();
   if (!IsLive(handle)) return;
   texts_[handle].assign(text.data(), text.size());
 }

@@ -2,11 +2,19 @@
 
 #include <cstdint>
 #include <deque>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace zv {
+
+// Thrown where a text longer than a string holds would be stored; the run
+// ends with error 107, "String too long", at the command that made it.
+class TextTooLong : public std::runtime_error {
+ public:
+  TextTooLong();
+};
 
 // The texts that string slots refer to. A slot holds a 32-bit handle; handle 0
 // is "no string" and reads as the empty text, as does any handle that is not
@@ -16,6 +24,11 @@ namespace zv {
 // are made; it ends when that text is assigned or released.
 class StringHeap {
  public:
+  // The longest text a string holds, whatever it comes from: 16 MiB with its
+  // terminator, as much as a network message carries. Make and Assign
+  // throw TextTooLong for a longer one, so that no text is cut unsaid.
+  static constexpr size_t kMaxLength = (size_t{16} << 20) - 1;
+
   StringHeap();
 
   uint32_t Make(std::string_view text);

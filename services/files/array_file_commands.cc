@@ -93,11 +93,11 @@ void WriteArrayFile(Vm& vm, const std::string& name, std::span<const uint8_t> by
     vm.RunError(err::kFileFailed, name, files::CauseOf(errno));
 }
 
-// "line 41 (and 2 more) was cut at 255 characters".
-std::string CutLinesText(const files::StringArrayLines& lines) {
-  std::string text = "line " + std::to_string(lines.first_cut_line);
-  if (lines.cut_lines > 1) text += " (and " + std::to_string(lines.cut_lines - 1) + " more)";
-  return text + " was cut at " + std::to_string(files::kMaxArrayLine) + " characters";
+// A file holding more than its array takes: the rest is left in the file,
+// but not unsaid; the program goes on.
+void WarnOfTheRest(Vm& vm, const std::string& name, size_t elements) {
+  vm.WarnAndGoOn(err::kFileHoldsMore, name,
+                 "it holds more than the array's " + std::to_string(elements) + " elements; the rest is not loaded");
 }
 
 // Operands: the file name, then the element the compiler read, whose value
@@ -120,6 +120,7 @@ void CmdLoadNumberArray(Vm& vm) {
   if (!bytes) return;
   ArrayEntry& array = vm.arrays.At(*entry);
   array.elements = files::DecodeNumberArrayFile(*bytes, array.elements.size());
+  if (bytes->size() / 4 > array.elements.size()) WarnOfTheRest(vm, operands.name, array.elements.size());
 }
 
 void CmdLoadStringArray(Vm& vm) {
@@ -142,16 +143,17 @@ void CmdLoadStringArray(Vm& vm) {
   const files::StringArrayLines lines = files::DecodeStringArrayFile(*bytes, array.elements.size());
   progress = stage::kLinesStarting;
   StringHeap& strings = vm.Strings();
+  // A line longer than a string holds ends the run with error 107 there.
   for (size_t i = 0; i < lines.elements.size(); ++i) {
     progress = stage::kLineCopying;
     uint32_t& element = array.elements[i];
+    const uint32_t made = lines.elements[i].empty() ? 0 : strings.Make(lines.elements[i]);
     strings.Release(element);
-    element = lines.elements[i].empty() ? 0 : strings.Make(lines.elements[i]);
+    element = made;
     progress = stage::kLineNext;
   }
   progress = stage::kFinished;
-  // A string holds no more, so the rest is dropped, but not in silence.
-  if (lines.cut_lines != 0) vm.WarnAndGoOn(err::kStringTooLong, operands.name, CutLinesText(lines));
+  if (lines.more) WarnOfTheRest(vm, operands.name, lines.elements.size());
 }
 
 void CmdSaveNumberArray(Vm& vm) {
@@ -168,8 +170,9 @@ void CmdSaveStringArray(Vm& vm) {
   for (uint32_t handle : vm.arrays.At(*entry).elements) texts.push_back(vm.Strings().View(handle));
   // Such a file would load back shifted: refused, and the earlier file stays.
   if (const auto unkept = files::FirstElementWithLineEnd(texts))
-    return vm.RunError(err::kFileFailed, operands.name,
-                       "a string array file cannot keep element " + std::to_string(*unkept) + ", which holds CR LF");
+    return vm.RunError(err::kElementHoldsLineEnd, "",
+                       "element " + std::to_string(*unkept) + " holds CR LF, which would end its line in \"" +
+                           operands.name + "\"; the file is left as it was");
   WriteArrayFile(vm, operands.name, files::EncodeStringArrayFile(texts));
 }
 

@@ -19,8 +19,9 @@ constexpr int kSaveStringArray = 5006;
 
 namespace array_file_error {
 constexpr int32_t kFileFailed = 104;  // the file cannot be opened or made
-constexpr int32_t kStringTooLong = 107;  // a line of a string array file was cut (a warning)
+constexpr int32_t kFileHoldsMore = 102;  // a file holds more than its array takes (a warning)
 constexpr int32_t kNotAnArray = 109;  // no dimensioned array of the command's kind
+constexpr int32_t kElementHoldsLineEnd = 123;  // a string element its file cannot keep as one line
 }  // namespace array_file_error
 
 // Stages of the string-array load, left in the error report's internal code.

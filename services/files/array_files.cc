@@ -21,8 +21,9 @@ std::vector<uint32_t> DecodeNumberArrayFile(std::span<const uint8_t> bytes, size
 }
 
 StringArrayLines DecodeStringArrayFile(std::span<const uint8_t> bytes, size_t count) {
-  StringArrayLines result;
-  result.elements.resize(count);
+  StringArrayLines lines;
+  std::vector<std::string>& elements = lines.elements;
+  elements.resize(count);
   const size_t n = bytes.size();
   const auto crlf_at = [&](size_t p) { return bytes[p] == kCr && p + 1 < n && bytes[p + 1] == kLf; };
   bool crlf_file = false;
@@ -30,20 +31,16 @@ StringArrayLines DecodeStringArrayFile(std::span<const uint8_t> bytes, size_t co
   const auto line_end_at = [&](size_t p) { return crlf_file ? crlf_at(p) : bytes[p] == kLf; };
   size_t p = 0;
   for (size_t e = 0; e < count && p < n; ++e) {
-    std::string& text = result.elements[e];
-    while (p < n && text.size() < kMaxArrayLine && !line_end_at(p)) text += static_cast<char>(bytes[p++]);
-    if (p < n && !line_end_at(p)) {
-      ++result.cut_lines;
-      if (result.first_cut_line == 0) result.first_cut_line = e + 1;
-    }
-    if (crlf_file) {
-      while (p < n && bytes[p] != kCr) ++p;
-      if (p < n) ++p;
-    }
-    while (p < n && bytes[p] != kLf) ++p;
-    if (p < n) ++p;
+    const size_t start = p;
+    while (p < n && !line_end_at(p)) ++p;
+    std::string& text = elements[e];
+    text.assign(reinterpret_cast<const char*>(bytes.data() + start), p - start);
+    // A string holds no zero byte.
+    std::erase(text, '\0');
+    if (p < n) p += crlf_file ? 2 : 1;
   }
-  return result;
+  lines.more = p < n;
+  return lines;
 }
 
 std::optional<size_t> FirstElementWithLineEnd(std::span<const std::string_view> elements) {

@@ -15,10 +15,6 @@
 //   strings   each element's characters, then CR LF, one line per element
 namespace zv::files {
 
-// The longest element a string array file load keeps; the rest of a longer
-// line is passed over.
-constexpr size_t kMaxArrayLine = 255;
-
 // `count` elements from a numeric array file: as many whole dwords as the
 // file holds (trailing 1 to 3 bytes are ignored), 0 for the rest.
 std::vector<uint32_t> DecodeNumberArrayFile(std::span<const uint8_t> bytes, size_t count);
@@ -26,18 +22,15 @@ std::vector<uint32_t> DecodeNumberArrayFile(std::span<const uint8_t> bytes, size
 // What a string array file gives an array of `count` elements.
 struct StringArrayLines {
   std::vector<std::string> elements;  // `count` of them; empty beyond the file's lines
-  // Lines longer than kMaxArrayLine, whose rest was passed over: how many,
-  // and the first of them (counted from 1); 0 when none was.
-  size_t cut_lines = 0;
-  size_t first_cut_line = 0;
+  bool more = false;                  // the file holds lines past the last element's
 };
 
+// The `count` elements a string array file gives, empty beyond its lines.
 // A file that holds a CR LF anywhere is the array files' own kind: a line
 // ends only at CR LF, so the lone LFs and CRs that strings hold come back in
-// them; a line is cut at kMaxArrayLine characters and the reading then moves
-// past the next CR and the next LF. A file without any CR LF (a text file
-// written on Linux) is read in lines ended by LF, cut the same way. Either
-// way the last line may lack its end.
+// them. A file without any CR LF (a text file written on Linux) is read in
+// lines ended by LF. Either way the last line may lack its end, and a line
+// is taken whole but for its zero bytes, which no string holds.
 StringArrayLines DecodeStringArrayFile(std::span<const uint8_t> bytes, size_t count);
 
 // The first element (counted from 0) that a string array file cannot keep:

@@ -73,7 +73,11 @@ TextLine ReadTextLine(ByteSource& source) {
   TextLine line;
   const auto keep = [&line](uint8_t byte) {
     // A string holds no zero byte.
-    if (byte != 0 && line.text.size() < kMaxLineLength) line.text += static_cast<char>(byte);
+    if (byte == 0) return;
+    if (line.text.size() < kMaxLineLength)
+      line.text += static_cast<char>(byte);
+    else
+      line.too_long = true;
   };
   bool after_cr = false;  // a CR is part of the text unless an LF follows it
   uint8_t byte = 0;

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "runtime/vm/string_heap.h"
 #include "services/files/byte_source.h"
 
 // The byte formats of numbered files: typed values, text lines, file
@@ -26,9 +27,8 @@
 // UTF-8, and one that is not is read as the program's characters.
 namespace zv::files {
 
-// The longest line a text-line read keeps; the rest of a longer line is
-// passed over.
-constexpr size_t kMaxLineLength = 255;
+// The longest line a text-line read gives: as much as a string holds.
+constexpr size_t kMaxLineLength = StringHeap::kMaxLength;
 // The longest path a directory pack may name, its zero included. Longer
 // ones mark the pack as damaged.
 constexpr uint32_t kMaxPackedPathLength = 4096;
@@ -55,11 +55,13 @@ struct U32Read {
 U32Read ReadU32(ByteSource& source);
 
 // One text line: it ends at CR LF, at LF or at the end of the data, and
-// every other byte is its text (at most kMaxLineLength of them), a tab or a
-// lone CR included; zero bytes, which no string holds, are dropped.
+// every other byte is its text, a tab or a lone CR included; zero bytes,
+// which no string holds, are dropped. Of a line longer than kMaxLineLength
+// the text holds the first kMaxLineLength and the rest is passed over.
 struct TextLine {
   std::string text;
   ReadStatus status;  // a failed read leaves the line unusable
+  bool too_long = false;
 };
 TextLine ReadTextLine(ByteSource& source);
 

@@ -13,6 +13,7 @@
 #include "platform/paths/file_save.h"
 #include "platform/text/system_text.h"
 #include "platform/text/text_encoding.h"
+#include "runtime/vm/errors.h"
 #include "services/files/carried_files.h"
 #include "services/files/directory_tree.h"
 #include "services/files/file_commands.h"
@@ -175,6 +176,10 @@ void CmdReadFileString(Vm& vm) {
   files::TextLine line = files::ReadTextLine(slot->file);
   if (line.status.failed) return vm.RunWarning(err::kReadFailed, slot->file.Name());
   if (line.status.reached_end) slot->at_end = true;
+  if (line.too_long)
+    return vm.RunError(error_code::kStringTooLong, slot->file.Name(),
+                       "a line of it is longer than the " + std::to_string(files::kMaxLineLength) +
+                           " characters a string holds");
   files::StoreIntoStringVariable(vm, target, line.text);
 }
 
@@ -190,7 +195,7 @@ void CmdWriteFileValue(Vm& vm) {
 
 void CmdWriteFileString(Vm& vm) {
   const int32_t number = vm.NextInt();
-  const std::string text(vm.NextString().substr(0, files::kMaxLineLength));
+  const std::string text(vm.NextString());
   NumberedFiles::Slot* slot = CheckedSlot(vm, number);
   if (!slot) return;
   // One write, so that a full disk takes back the whole line.

@@ -23,6 +23,7 @@ struct Program {
   std::string error = "";  // a part of the compile error, for one that does not
   int32_t run_error = 0;   // the runtime error it ends on
   std::vector<std::pair<std::string, std::string>> includes = {};  // (name, bytes)
+  int32_t run_line = 0;    // the line of that error
 };
 
 // UTF-8 bytes of the characters the rows use.
@@ -99,7 +100,7 @@ std::vector<Program> Programs() {
       {"a fractional step written", "for i = 1 to 3 step 0.5\nprint i\nnext i\n", "",
        "a for loop counts in whole numbers: step 0.5 would be cut to 0"},
       {"a float step cut to 0 as it runs",
-       "s# = 0.5\nprint 1\nfor i = 1 to 3 step s#\nprint i\nnext i\n", "1\n", "", 120},
+       "s# = 0.5\nprint 1\nfor i = 1 to 3 step s#\nprint i\nnext i\n", "1\n", "", 120, {}, 3},
 
       // next closes the innermost loop, whatever variable it names.
       {"nested loops closed with each other's names",
@@ -127,6 +128,14 @@ std::vector<Program> Programs() {
       {"the same in an include", "print 1\n#include \"lib.kqa\"\n", "",
        "has no character U+2192 (column 14)", 0, {{"lib.kqa", "function f()\nendfunction \"" + kArrow + "\"\n"}}},
 
+      // A store reaches the element it names, a return the gosub waiting for
+      // it, or each fails with its error and line.
+      {"an index past its own dimension", "dim g(9, 9)\ng(10, 0) = 5\nprint g(0, 1)\n", "", "", 102, {}, 2},
+      {"a store after undim", "dim a(5)\nundim a()\na(1) = 9\nprint a(1)\n", "", "", 109, {}, 3},
+      {"a read before dim", "print 1\nprint a$(1)\ndim a$(5)\n", "1\n", "", 109, {}, 2},
+      {"a program that runs into its subroutine", "gosub s\nprint \"back\"\ns:\nprint \"sub\"\nreturn\n",
+       "sub\nback\nsub\n", "", 122, {}, 5},
+
       // Messages in the words of the program.
       {"a command written without its second word", "f = 3\ntext 100,100,\"Frame \"+str$(f)\n", "",
        "no command is named \"text\" (did you mean \"text at\"?)"},
@@ -142,6 +151,7 @@ struct Outcome {
   std::string output;
   std::string error;
   int32_t run_error = 0;
+  int32_t run_line = 0;
 };
 
 Outcome RunProgram(const Program& program) {
@@ -160,6 +170,7 @@ Outcome RunProgram(const Program& program) {
   run.vm.runtime = &state;
   if (!run.Run(program.source, options)) outcome.error = run.compiled.error ? run.compiled.error->message : "?";
   outcome.run_error = run.vm.errors.code;
+  outcome.run_line = run.vm.errors.line;
   fs::remove_all(folder);
   return outcome;
 }
@@ -175,6 +186,9 @@ TEST(KeptPrograms, RunAsWrittenOrSayWhatIsWrong) {
     }
     EXPECT_EQ(outcome.output, program.output) << program.what;
     EXPECT_EQ(outcome.run_error, program.run_error) << program.what;
+    if (program.run_error != 0) {
+      EXPECT_EQ(outcome.run_line, program.run_line) << program.what;
+    }
   }
 }
 

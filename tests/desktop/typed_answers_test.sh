@@ -63,7 +63,7 @@ entryloop      42|                   100 40 5   "bob" typed into an `entry$()` l
 waitkey        bob|                  40         "ann" typed before a `wait key`, which takes its a; "bob" once the question has begun (new)
 waitreturn     bob|                  100 40 5   Return, "bob", Return typed during `wait 2000`: the Return ends the `wait key` after it, "bob" answers the `input` (new)
 equals         ok|                   100        "=" held, repeating, from before a `key state(13)` loop finds it to past the question`s start; "ok" at the prompt (new)
-flood          x*255|bob             5          5,000 letters and a second line typed while the program works without a frame
+flood          x*4096|bob            5          5,000 letters and a second line typed while the program works without a frame
 click          clicked|              100        `wait mouse` ends on a click whose press and release come together
 prompt         first|second          40         typed ahead through `cls`, frames of work and a prompt
 loop           one|two|three|four|five   5   five answers typed ahead, each printed, frames of work between
@@ -90,7 +90,7 @@ flood_letters=5000
 
 cat > questions.kqa << 'EOF'
 rem the cases named on the command line, in turn
-for i = 1 to 255 : x255$ = x255$ + "x" : next i
+for i = 1 to 4096 : x4096$ = x4096$ + "x" : next i
 rem on a bare X server the window takes the whole screen a second after
 rem start-up, and SDL then checks which keys are held
 t = timer()
@@ -138,7 +138,7 @@ run_case:
   if w$ = "loop" then gosub case_loop
   if left$(w$, 4) = "held" then gosub case_held
   if w$ = "doubled" then gosub case_doubled
-  if a$ = x255$ then a$ = "x*255"
+  if a$ = x4096$ then a$ = "x*4096"
   m$ = "answers-" + w$ + ".txt"
   if file exists(m$) = 1 then delete file m$
   open file to write 1, m$

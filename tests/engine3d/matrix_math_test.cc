@@ -102,7 +102,5 @@ TEST(WrapAngle, BringsEveryFiniteAngleIntoTheTurn) {
   EXPECT_LT(tiny, 360.0f);
 }
 
-TEST(DegreesToRadians, UsesTheMathFunctionsFactor) { EXPECT_DOUBLE_EQ(DegreesToRadians(100.0), 1.745); }
-
 }  // namespace
 }  // namespace zv

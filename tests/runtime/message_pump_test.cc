@@ -237,8 +237,8 @@ INSTANTIATE_TEST_SUITE_P(ReturnAndSpace, HeldKeyTest,
 
 // A flood of keys neither grows memory without bound nor hangs the run: a
 // paste of 70,000 characters and a key held for 10 s each end their line,
-// which keeps its first 255 characters; the entry buffer keeps the newest
-// 65,536 characters.
+// which keeps its first 4,096 characters (the held key typed 305); the
+// entry buffer keeps the newest 65,536 characters.
 TEST_F(MessagePumpTest, AFloodOfKeysStaysBoundedAndItsLineStillEnds) {
   assembler.Op(op::kInputString, {assembler.StringVar(0)});
   assembler.Op(op::kInputString, {assembler.StringVar(1)});
@@ -257,7 +257,7 @@ TEST_F(MessagePumpTest, AFloodOfKeysStaysBoundedAndItsLineStillEnds) {
   TypeQuickly(window, "\r", at + 50);
   pump.SetFrameLimit(1000);
   Run();
-  EXPECT_TRUE(output.ends_with(std::string(255, 'x') + "\n" + std::string(255, 'y') + "\n"));
+  EXPECT_TRUE(output.ends_with("\n" + std::string(4096, 'x') + "\n" + std::string(305, 'y') + "\n"));
   EXPECT_LT(pump.FramesPresented(), 1000u) << "the run ended by itself";
   EXPECT_EQ(state.console.entry_buffer.size(), ConsoleState::kEntryBufferLimit);
   EXPECT_EQ(state.console.entry_buffer.back(), '\r');

@@ -142,13 +142,13 @@ TEST_F(StartupTest, ADamagedGameSaysSoAndDoesNotStart) {
   EXPECT_NE(err.find("attached data damaged"), std::string::npos) << err;
 }
 
-TEST_F(StartupTest, TheCommandLineReachesTheProgramCutTo255Characters) {
+TEST_F(StartupTest, TheCommandLineReachesTheProgramWhole) {
   assembler.Op(op::kEnd);
   options.command_line = std::string(300, 'a');
   size_t seen = 0;
   services.on_loaded = [&](Vm& vm) { seen = vm.command_line.size(); };
   Run();
-  EXPECT_EQ(seen, 255u);
+  EXPECT_EQ(seen, 300u);
 }
 
 TEST_F(StartupTest, TheTemporaryFolderIsGoneAfterTheRun) {

@@ -6,6 +6,7 @@
 // the one-index int and float forms (hot_handlers.h).
 #include <array>
 #include <cstdint>
+#include <string>
 
 #include "runtime/vm/opcodes/element_binding.h"
 #include "runtime/vm/opcodes/opcode_support.h"
@@ -18,6 +19,7 @@ namespace array_access {
 
 constexpr int32_t kArrayOutOfMemory = 101;
 constexpr int32_t kIndexOutOfBounds = 102;
+constexpr int32_t kArrayMissing = 109;
 constexpr int64_t kMaxArrayElements = int64_t{1} << 30;
 constexpr uint32_t kArrayMarker = 0x80000000u;
 
@@ -49,31 +51,57 @@ ZV_ALWAYS_INLINE Numbers NextNumbers(M& vm) {
   return values;
 }
 
-// The flat index of the indices; only the flat index is bounds-checked, so
-// one index past its own dimension passes while the element is in the
-// block. Strides never pass kMaxArrayElements, so 64 bits cannot overflow.
+// The flat index of the indices, and whether each lies inside its own
+// dimension (one the array was not made with holds index 0 alone). Inside,
+// the flat index is below the element count, at most kMaxArrayElements;
+// outside it is not used. One test for all the indices keeps the element
+// commands of a loop to one branch.
 template <int N>
 ZV_ALWAYS_INLINE bool FlatIndex(const ArrayEntry& array, const Numbers& indices, uint32_t& index) {
-  int64_t flat = 0;
-  int64_t stride = 1;
+  uint32_t flat = 0;
+  uint32_t stride = 1;
+  bool inside = true;
   for (int i = 0; i < N; ++i) {
-    flat += int64_t{indices[static_cast<size_t>(i)]} * stride;
-    stride *= array.sizes[static_cast<size_t>(i)];
+    // A negative index is a large one here.
+    const uint32_t at = static_cast<uint32_t>(indices[static_cast<size_t>(i)]);
+    const uint32_t size = static_cast<uint32_t>(array.sizes[static_cast<size_t>(i)]);
+    inside &= at < size;
+    flat += at * stride;
+    stride *= size;
   }
-  if (flat < 0 || flat >= static_cast<int64_t>(array.elements.size())) return false;
-  index = static_cast<uint32_t>(flat);
-  return true;
+  index = flat;
+  return inside;
 }
 
-// The element the operands name: null with no array (nothing happens), null
-// with error 102 outside the block.
+// Error 102, naming the first index outside its dimension and its bounds.
+template <int N, class M>
+[[gnu::cold, gnu::noinline]] void RaiseIndexOutside(M& vm, const ArrayEntry& array, const Numbers& indices) {
+  size_t i = 0;
+  while (i + 1 < N && static_cast<uint32_t>(indices[i]) < static_cast<uint32_t>(array.sizes[i])) ++i;
+  const int32_t dimensions = array.dimensions;
+  std::string cause = "index " + std::to_string(i + 1) + " is " + std::to_string(indices[i]);
+  if (static_cast<int32_t>(i) >= dimensions)
+    cause += ", and the array has " + std::to_string(dimensions) + " dimension" + (dimensions == 1 ? "" : "s");
+  else if (array.sizes[i] == 0)
+    cause += ", and that dimension holds no index";
+  else
+    cause += ", outside 0 to " + std::to_string(array.sizes[i] - 1);
+  vm.RunError(kIndexOutOfBounds, "", cause);
+}
+
+// The element the operands name; null with error 109 when the array does
+// not exist (before its dim or after its undim) and with error 102 when an
+// index lies outside its dimension.
 template <int N, class M>
 ZV_ALWAYS_INLINE uint32_t* Element(M& vm, uint32_t entry, const Numbers& indices, uint32_t* flat = nullptr) {
-  if (!vm.arrays.IsArray(entry)) return nullptr;
+  if (!vm.arrays.IsArray(entry)) {
+    vm.RunError(kArrayMissing);
+    return nullptr;
+  }
   ArrayEntry& array = vm.arrays.At(entry);
-  uint32_t index;
+  uint32_t index = 0;
   if (!FlatIndex<N>(array, indices, index)) {
-    vm.RunError(kIndexOutOfBounds);
+    RaiseIndexOutside<N>(vm, array, indices);
     return nullptr;
   }
   if (flat) *flat = index;
@@ -89,8 +117,8 @@ ZV_ALWAYS_INLINE void StoreElement(M& vm) {
   if (uint32_t* element = Element<N>(vm, entry, indices)) *element = value;
 }
 
-// result, array slot, n indices. No array gives 0; the result remembers the
-// element for DATA and file reads into it.
+// result, array slot, n indices. The result remembers the element for DATA
+// and file reads into it.
 template <int N, class M>
 ZV_ALWAYS_INLINE void ReadElement(M& vm) {
   Slot result;
@@ -103,11 +131,6 @@ ZV_ALWAYS_INLINE void ReadElement(M& vm) {
   uint32_t entry = NextArrayEntry(vm, false);
   Numbers indices = NextNumbers<N>(vm);
   uint32_t index = 0;
-  if (!vm.arrays.IsArray(entry)) {
-    UnbindElement(MachineOf(vm), result);
-    vm.SetWord(result, 0);
-    return;
-  }
   if (uint32_t* element = Element<N>(vm, entry, indices, &index)) {
     vm.SetWord(result, *element);
     BindElement(MachineOf(vm), result, entry, index);

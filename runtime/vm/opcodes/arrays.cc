@@ -29,7 +29,7 @@ using namespace array_access;
 // cannot, the cause: a negative size or more elements than an array holds
 // (empty when memory ran out, which the code's own text says).
 bool AllocateArray(ArrayEntry& array, const Numbers& bounds, int n, std::string* cause) {
-  std::array<int32_t, 5> sizes{};
+  std::array<int32_t, 5> sizes{1, 1, 1, 1, 1};
   int64_t count = 1;
   for (int i = 0; i < n; ++i) {
     const int32_t bound = bounds[static_cast<size_t>(i)];
@@ -132,8 +132,8 @@ void StoreStringElement(Vm& vm) {
     *element = strings.Make(text);
 }
 
-// result (s), array slot, n indices. No array or an index out of bounds
-// gives the empty string.
+// result (s), array slot, n indices. An array that does not exist or an
+// index outside it gives the empty string with its error.
 template <int N>
 void ReadStringElement(Vm& vm) {
   Slot result = core::NextStringResult(vm);

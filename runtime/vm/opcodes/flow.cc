@@ -11,6 +11,7 @@ namespace {
 constexpr int32_t kRanIntoFunction = 21;
 constexpr uint32_t kCheckLoopStep = 44;
 constexpr int32_t kForStepCutToZero = 120;
+constexpr int32_t kReturnWithoutGosub = 122;
 
 // step (a float slot): stands before the first turn of a for loop whose step
 // is a float worked out as the program runs. The loop counts in whole
@@ -38,12 +39,15 @@ void CallSubroutine(Vm& vm) {
 }
 
 // Returns from the innermost subroutine. With none open, or when the
-// innermost call is a user function's (whose return is another opcode),
-// it does nothing: jumping to a function call's operands would run them.
+// innermost call is a user function's (whose return is another opcode:
+// jumping to a function call's operands would run them), no gosub waits
+// for it, and the program ran into its subroutine or left it otherwise.
 void ReturnFromSubroutine(Vm& vm) {
   const int32_t top = vm.call_depth - 1;
-  if (top < 0 || static_cast<size_t>(top) >= vm.call_stack.size() || core::IsFunctionCall(vm, top))
+  if (top < 0 || static_cast<size_t>(top) >= vm.call_stack.size() || core::IsFunctionCall(vm, top)) {
+    vm.RunError(kReturnWithoutGosub);
     return;
+  }
   vm.call_depth = top;
   vm.SetPc(vm.call_stack[static_cast<size_t>(top)].return_pc);
 }

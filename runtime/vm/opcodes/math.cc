@@ -5,6 +5,7 @@
 #include <cmath>
 #include <type_traits>
 
+#include "runtime/vm/numeric/degrees.h"
 #include "runtime/vm/numeric/float_to_int.h"
 #include "runtime/vm/numeric/random.h"
 #include "runtime/vm/opcodes/core_handlers.h"
@@ -17,11 +18,6 @@ constexpr int32_t kBadRandomRange = 113;
 constexpr int32_t kNotIncrementable = 114;
 constexpr int32_t kNotDecrementable = 115;
 
-// The language's own degree factors: 0.01745 rather than pi/180, and its
-// inverse, so a full turn is 6.282 radians. Programs depend on them.
-double AngleToRadians(double degrees) { return degrees * 0.01745; }
-double AngleToDegrees(double radians) { return radians * 57.306590257879655; }
-
 using I = int32_t;
 using F = float;
 
@@ -33,15 +29,14 @@ double ReadNumber(Vm& vm) {
     return vm.NextFloat();
 }
 
-double Cos(double x) { return std::cos(AngleToRadians(x)); }
-double Sin(double x) { return std::sin(AngleToRadians(x)); }
-double Tan(double x) { return std::tan(AngleToRadians(x)); }
-double Cosh(double x) { return std::cosh(AngleToRadians(x)); }
-double Sinh(double x) { return std::sinh(AngleToRadians(x)); }
-double Tanh(double x) { return std::tanh(AngleToRadians(x)); }
-double Acos(double x) { return AngleToDegrees(std::acos(x)); }
-double Asin(double x) { return AngleToDegrees(std::asin(x)); }
-double Atan(double x) { return AngleToDegrees(std::atan(x)); }
+// Angles in degrees, exact where the angle is (sin(30) is 0.5); the
+// hyperbolic functions read their value as degrees too.
+double Cosh(double x) { return std::cosh(RadiansOf(x)); }
+double Sinh(double x) { return std::sinh(RadiansOf(x)); }
+double Tanh(double x) { return std::tanh(RadiansOf(x)); }
+double Acos(double x) { return DegreesOf(std::acos(x)); }
+double Asin(double x) { return DegreesOf(std::asin(x)); }
+double Atan(double x) { return DegreesOf(std::atan(x)); }
 double Sqrt(double x) { return std::sqrt(x); }
 
 // result (f), x
@@ -58,7 +53,7 @@ void Atan2(Vm& vm) {
   Slot result = vm.NextSlot();
   double y = ReadNumber<Y>(vm);
   double x = ReadNumber<X>(vm);
-  vm.SetFloat(result, static_cast<float>(AngleToDegrees(std::atan2(y, x))));
+  vm.SetFloat(result, static_cast<float>(DegreesOf(std::atan2(y, x))));
 }
 
 // result (i), x (i): e to the x, truncated; past the 64-bit range it is 0.
@@ -139,12 +134,12 @@ void RegisterMathHandlers(HandlerTable& t) {
   t.Set(362, FloatFunction<I, Asin>);
   t.Set(205, FloatFunction<F, Atan>);
   t.Set(363, FloatFunction<I, Atan>);
-  t.Set(331, FloatFunction<F, Cos>);
-  t.Set(332, FloatFunction<I, Cos>);
-  t.Set(341, FloatFunction<F, Sin>);
-  t.Set(342, FloatFunction<I, Sin>);
-  t.Set(381, FloatFunction<F, Tan>);
-  t.Set(382, FloatFunction<I, Tan>);
+  t.Set(331, FloatFunction<F, CosDegrees>);
+  t.Set(332, FloatFunction<I, CosDegrees>);
+  t.Set(341, FloatFunction<F, SinDegrees>);
+  t.Set(342, FloatFunction<I, SinDegrees>);
+  t.Set(381, FloatFunction<F, TanDegrees>);
+  t.Set(382, FloatFunction<I, TanDegrees>);
   t.Set(222, FloatFunction<F, Cosh>);
   t.Set(371, FloatFunction<I, Cosh>);
   t.Set(225, FloatFunction<F, Sinh>);

@@ -18,9 +18,6 @@ using hot::F;
 using hot::I;
 using hot::Read;
 
-constexpr int32_t kStringTooLong = 107;
-constexpr size_t kMaxConcatenation = 255;
-
 double Pow(double a, double b) { return std::pow(a, b); }
 
 void IntPower(Vm& vm) {
@@ -42,14 +39,13 @@ void CompareStrings(Vm& vm) {
 
 // ---- Strings ----------------------------------------------------------------
 
+// A join longer than a string holds ends the run with error 107; the
+// result keeps its old text.
 void Concatenate(Vm& vm) {
   Slot result = core::NextStringResult(vm);
   std::string_view left = vm.NextString();
   std::string_view right = vm.NextString();
-  if (left.size() + right.size() > kMaxConcatenation) {
-    vm.RunError(kStringTooLong);
-    return;
-  }
+  if (left.size() + right.size() > StringHeap::kMaxLength) throw TextTooLong();
   std::string text;
   text.reserve(left.size() + right.size());
   text.append(left).append(right);

@@ -1,7 +1,6 @@
 // Built-in string and conversion functions: slicing, case, character codes,
 // numbers to text and back, colour values, date, time and the command line.
-// Texts of any length are handled whole; only the blanks function keeps its
-// 255-character limit.
+// Texts of any length a string holds are handled whole.
 #include <cmath>
 #include <ctime>
 #include <string>
@@ -14,9 +13,6 @@
 
 namespace zv {
 namespace {
-
-constexpr int32_t kStringTooLong = 107;
-constexpr int32_t kMaxBlanks = 255;
 
 int32_t ClampedLength(std::string_view s) {
   return s.size() > INT32_MAX ? INT32_MAX : static_cast<int32_t>(s.size());
@@ -95,14 +91,11 @@ void CharAt(Vm& vm) {
   vm.SetString(result, n == 0 || n > s.size() ? std::string_view() : s.substr(n - 1, 1));
 }
 
-// result (s), n: n blanks; more than 255 is error 107.
+// result (s), n: n blanks; more than a string holds is error 107.
 void Blanks(Vm& vm) {
   Slot result = core::NextStringResult(vm);
   int32_t n = vm.NextInt();
-  if (n > kMaxBlanks) {
-    vm.RunError(kStringTooLong);
-    return;
-  }
+  if (n > 0 && static_cast<size_t>(n) > StringHeap::kMaxLength) throw TextTooLong();
   vm.SetString(result, std::string(n > 0 ? static_cast<size_t>(n) : 0, ' '));
 }
 

@@ -82,6 +82,20 @@ TEST_F(ArrayFiles, FloatArraysOfSeveralDimensionsRoundTrip) {
   EXPECT_EQ(ReadBytes("floats.dat").size(), 24u);
 }
 
+// A file holding more than the array takes loads what fits and says so.
+TEST_F(ArrayFiles, ALongerFileLoadsWhatFitsAndSaysSo) {
+  std::string warnings;
+  vm.standalone_warning_out = [&warnings](std::string_view text) { warnings += text; };
+  WriteBytes("twelve.dat", std::string(12, '\x01'));
+  WriteBytes("three.txt", "a\r\nb\r\nc\r\n");
+  ASSERT_TRUE(Run("dim a(1) : dim s$(1)\nload number array \"twelve.dat\", a(0)\n"
+                  "load string array \"three.txt\", s$(0)\nprint a(1); s$(1)\n"));
+  EXPECT_EQ(printed, "16843009b\n");
+  EXPECT_NE(warnings.find("\"twelve.dat\": it holds more than the array's 2 elements; the rest is not loaded"),
+            std::string::npos);
+  EXPECT_NE(warnings.find("\"three.txt\": it holds more"), std::string::npos) << warnings;
+}
+
 TEST_F(ArrayFiles, AShortFileLoadsWhatItHoldsAndZeroesTheRest) {
   WriteBytes("six.dat", std::string("\x07\x00\x00\x00\x09\x09", 6));
   ASSERT_TRUE(Run(
@@ -129,6 +143,10 @@ TEST_F(ArrayFiles, AFailedSaveKeepsTheEarlierFile) {
   EXPECT_EQ(Code(), err::kFileFailed);
   ASSERT_TRUE(Run("dim a(1)\nload number array \"folder.dat\", a(0)\n"));
   EXPECT_EQ(Code(), err::kFileFailed);
+  EXPECT_EQ(ReadBytes("kept.dat"), "earlier");
+  // An element holding CR LF is refused for what it is; the file stays.
+  ASSERT_TRUE(Run("dim s$(1)\ns$(1) = \"a\" + chr$(13) + chr$(10)\nsave string array \"kept.dat\", s$(0)\n"));
+  EXPECT_EQ(Code(), err::kElementHoldsLineEnd);
   EXPECT_EQ(ReadBytes("kept.dat"), "earlier");
 }
 

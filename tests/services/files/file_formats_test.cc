@@ -121,16 +121,17 @@ TEST(StringArrayFiles, TakeOneLinePerElement) {
   EXPECT_EQ(DecodeStringArrayFile(three, 5).elements, (std::vector<std::string>{"a", "b", "c", "", ""}));
   const auto seven = Bytes("1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n7\r\n");
   EXPECT_EQ(DecodeStringArrayFile(seven, 5).elements, (std::vector<std::string>{"1", "2", "3", "4", "5"}));
+  EXPECT_TRUE(DecodeStringArrayFile(seven, 5).more);  // lines 6 and 7 are left
+  EXPECT_FALSE(DecodeStringArrayFile(seven, 7).more);
+  EXPECT_FALSE(DecodeStringArrayFile(three, 5).more);
   const auto unended = Bytes("last");
   EXPECT_EQ(DecodeStringArrayFile(unended, 2).elements, (std::vector<std::string>{"last", ""}));
 }
 
-TEST(StringArrayFiles, CutLongLinesAndPassOverTheirRest) {
-  const auto data = Bytes(std::string(300, 'x') + "\r\nnext\r\n" + std::string(255, 'x') + "\r\n");
-  const auto got = DecodeStringArrayFile(data, 3);
-  EXPECT_EQ(got.elements, (std::vector<std::string>{std::string(255, 'x'), "next", std::string(255, 'x')}));
-  EXPECT_EQ(got.cut_lines, 1u);  // the first; a line of 255 is whole
-  EXPECT_EQ(got.first_cut_line, 1u);
+TEST(StringArrayFiles, TakeLongLinesWholeAndDropZeroBytes) {
+  const auto data = Bytes(std::string(300, 'x') + std::string("\r\nne\0xt\r\n", 9) + std::string(255, 'x') + "\r\n");
+  EXPECT_EQ(DecodeStringArrayFile(data, 3).elements,
+            (std::vector<std::string>{std::string(300, 'x'), "next", std::string(255, 'x')}));
 }
 
 TEST(StringArrayFiles, LinesEndOnlyAtCrLf) {
@@ -142,11 +143,9 @@ TEST(StringArrayFiles, LinesEndOnlyAtCrLf) {
 
 // Without any CR LF the lines end at LF, as Linux editors write them.
 TEST(StringArrayFiles, LinesEndAtLfInAFileWithoutCrLf) {
-  const std::string x300(300, 'x'), x255(255, 'x');
-  const auto got = DecodeStringArrayFile(Bytes("one\n\na\rb\n" + x300 + "\n" + x300 + "\nlast"), 7);
-  EXPECT_EQ(got.elements, (std::vector<std::string>{"one", "", "a\rb", x255, x255, "last", ""}));
-  EXPECT_EQ(got.cut_lines, 2u);
-  EXPECT_EQ(got.first_cut_line, 4u);
+  const std::string x300(300, 'x');
+  EXPECT_EQ(DecodeStringArrayFile(Bytes("one\n\na\rb\n" + x300 + "\n" + x300 + "\nlast"), 7).elements,
+            (std::vector<std::string>{"one", "", "a\rb", x300, x300, "last", ""}));
 }
 
 TEST(StringArrayFiles, RoundTrip) {

@@ -44,7 +44,7 @@ TEST_F(NumberedFiles, ReadsTextLinesEndedAnyWay) {
   WriteBytes("crlf.txt", "AB\r\nC");
   WriteBytes("lf.txt", "AB\nC");
   WriteBytes("cr.txt", std::string("A\tB\rX\0C", 7));
-  WriteBytes("long.txt", std::string(300, 'x') + "\r\nnext\r\n");
+  WriteBytes("long.txt", std::string(600, 'x') + "\r\nnext\r\n");
   ASSERT_TRUE(Run(
       "open file to read 1, \"crlf.txt\"\n"
       "read file string 1, a$\nprint a$; \" \"; file end(1)\n"
@@ -56,7 +56,14 @@ TEST_F(NumberedFiles, ReadsTextLinesEndedAnyWay) {
       "open file to read 4, \"long.txt\"\n"
       "read file string 4, a$\nread file string 4, b$\nprint len(a$); \"/\"; b$\n"));
   EXPECT_EQ(Code(), 0);
-  EXPECT_EQ(printed, "AB 0\nC 1\nAB/C\nA\tB\rXC/\n255/next\n");
+  EXPECT_EQ(printed, "AB 0\nC 1\nAB/C\nA\tB\rXC/\n600/next\n");
+
+  // A line longer than a string holds ends the run there, naming the file.
+  WriteBytes("huge.txt", std::string(StringHeap::kMaxLength + 1, 'x'));
+  ASSERT_TRUE(Run("open file to read 9, \"huge.txt\"\nread file string 9, a$\nprint \"never\"\n"));
+  EXPECT_EQ(Code(), 107);
+  EXPECT_EQ(vm.errors.subject, "huge.txt");
+  EXPECT_EQ(printed, "");
 }
 
 TEST_F(NumberedFiles, ReadsIntoArrayElements) {

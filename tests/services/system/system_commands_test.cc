@@ -12,6 +12,11 @@ TEST_F(SystemCommands, TextGoesToTheClipboardAndBack) {
   ASSERT_TRUE(Run("write clipboard text \"copied\"\nprint clipboard text$()\n"));
   EXPECT_EQ(printed, "copied\n");
   EXPECT_EQ(host.clipboard, "copied");
+  // A pasted text longer than 255 characters is whole, and joins further.
+  host.clipboard = std::string(1000, 'p');
+  ASSERT_TRUE(Run("c$ = clipboard text$() + \"!\"\nprint len(c$); right$(c$, 2)\n"));
+  EXPECT_EQ(Code(), 0);
+  EXPECT_EQ(printed, "1001p!\n");
 
   host.clipboard_available = false;
   ASSERT_TRUE(Run("write clipboard text \"lost\"\nprint \"[\"; clipboard text$(); \"]\"\n"));

@@ -1,3 +1,5 @@
+#include <vector>
+
 #include "tests/runtime/vm/opcodes/core_fixture.h"
 
 namespace zv {
@@ -45,22 +47,28 @@ TEST_F(Arrays, OneToFiveDimensionsWithBoundsErrors) {
   }
 }
 
-TEST_F(Arrays, OnlyTheFlatIndexIsChecked) {
-  auto& a = assembler;
-  uint32_t b = a.IntVar(0);
-  a.Op(502, {b, I(2), I(3)});               // 3 x 4 = 12 elements
-  a.Op(562, {b, I(0), I(1), I(5)});          // b(0,1) is flat index 3
-  a.Op(662, {Asm::IntTemp(0), b, I(3), I(0)});  // b(3,0) is flat index 3 too
-  a.Op(562, {b, I(2), I(3), I(9)});          // flat 11, the last
-  a.Op(661, {Asm::IntTemp(1), b, I(11)});    // one index for a 2-D array
-  a.Op(662, {Asm::IntTemp(2), b, I(-1), I(1)});  // flat 2
-  a.Op(662, {Asm::IntTemp(3), b, I(3), I(3)});   // flat 12: out
-  a.Op(test::kEndOp);
-  Run();
-  EXPECT_EQ(Int(Asm::IntTemp(0)), 5);
-  EXPECT_EQ(Int(Asm::IntTemp(1)), 9);
-  EXPECT_EQ(Int(Asm::IntTemp(2)), 0);
-  EXPECT_EQ(vm.errors.code, 102);
+// Every index lies inside its own dimension, whatever the flat index; a
+// dimension the array was not made with holds index 0 alone.
+TEST_F(Arrays, EachIndexIsCheckedAgainstItsOwnDimension) {
+  struct Case {
+    std::vector<int32_t> indices;
+    int32_t value;  // read back after 7 was stored at b(2, 1); -1: error 102
+  } cases[] = {{{2, 1}, 7},      {{2, 1, 0}, 7}, {{3, 0}, -1},     {{0, 4}, -1}, {{-1, 2}, -1},
+               {{5}, -1},        {{2}, 0},       {{2, 1, 1}, -1},  {{2, 1, 0, 0, 1}, -1}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.indices.size());
+    assembler = Asm();
+    uint32_t b = assembler.IntVar(0);
+    assembler.Op(502, {b, I(2), I(3)});  // 3 x 4 elements
+    assembler.Op(562, {b, I(2), I(1), I(7)});
+    assembler.Op(151, {Asm::IntTemp(0), I(-1)});
+    assembler.Raw({static_cast<uint32_t>(660 + c.indices.size()), Asm::IntTemp(0), b});
+    for (int32_t i : c.indices) assembler.Raw({I(i)});
+    assembler.Op(test::kEndOp);
+    Run();
+    EXPECT_EQ(vm.errors.code, c.value < 0 ? 102 : 0);
+    EXPECT_EQ(Int(Asm::IntTemp(0)), c.value);
+  }
 }
 
 TEST_F(Arrays, IndexExtremesAreOutOfBoundsNeverOutOfTheBlock) {
@@ -95,20 +103,23 @@ TEST_F(Arrays, FloatElementsAndIntToFloatStores) {
   EXPECT_EQ(Float(Asm::FloatTemp(2)), 0.0f);
 }
 
-TEST_F(Arrays, UndimensionedArraysReadEmptyAndIgnoreStores) {
-  auto& a = assembler;
-  uint32_t ints = a.IntVar(0), texts = a.StringVar(0);
-  a.Op(151, {Asm::IntTemp(0), I(5)});
-  a.Op(153, {Asm::StringTemp(0), S("old")});
-  a.Op(561, {ints, I(0), I(1)});
-  a.Op(571, {texts, I(0), S("x")});
-  a.Op(661, {Asm::IntTemp(0), ints, I(0)});
-  a.Op(671, {Asm::StringTemp(0), texts, I(0)});
-  a.Op(test::kEndOp);
-  Run();
-  EXPECT_EQ(vm.errors.code, 0);
-  EXPECT_EQ(Int(Asm::IntTemp(0)), 0);
-  EXPECT_EQ(Str(Asm::StringTemp(0)), "");
+// Before its DIM and after its UNDIM an array does not exist: every store
+// and read of it, of every kind, is error 109.
+TEST_F(Arrays, AnArrayThatDoesNotExistIsError109) {
+  for (bool freed : {false, true})
+    for (uint32_t op : {561u, 566u, 576u, 571u, 661u, 666u, 671u}) {
+      assembler = Asm();
+      const bool text = op % 100 == 71, ints = op % 100 == 61;
+      uint32_t arr = text ? assembler.StringVar(0) : ints ? assembler.IntVar(0) : assembler.FloatVar(0);
+      if (freed) assembler.Raw({text ? 521u : 501u, arr, I(3), text ? 526u : 506u, arr});
+      if (op > 600)
+        assembler.Op(op, {text ? Asm::StringTemp(0) : Asm::IntTemp(0), arr, I(0)});
+      else
+        assembler.Op(op, {arr, I(0), text ? S("x") : I(1)});
+      assembler.Op(test::kEndOp);
+      Run();
+      EXPECT_EQ(vm.errors.code, 109) << op << (freed ? " after undim" : " before dim");
+    }
 }
 
 TEST_F(Arrays, StringArraysOwnTheirTexts) {

@@ -96,7 +96,6 @@ TEST_F(Flow, NestedSubroutinesReturnInOrder) {
   auto& a = assembler;
   uint32_t trace = a.StringVar(0);
   auto outer = a.NewLabel(), inner = a.NewLabel();
-  a.Op(43);  // a return with nothing open does nothing
   a.Op(87, {trace, trace, S("m")});
   a.Op(41, {a.Target(outer)});
   a.Op(87, {trace, trace, S("M")});

@@ -208,7 +208,6 @@ TEST_F(Functions, ReturnInsideAnOpenSubroutineEndsTheFunction) {
   a.Op(87, {trace, trace, S("back")});
   a.Op(test::kEndOp);
   Function(f, 1, {});
-  a.Op(43);  // the innermost call is the function's: this does nothing
   a.Op(41, {a.Target(sub)});
   a.Op(87, {trace, trace, S("not here")});
   a.Bind(sub);

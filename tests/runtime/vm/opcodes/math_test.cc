@@ -1,5 +1,6 @@
 #include <cmath>
 #include <limits>
+#include <numbers>
 
 #include "runtime/vm/numeric/random.h"
 #include "tests/runtime/vm/opcodes/core_fixture.h"
@@ -31,18 +32,27 @@ class Math : public CoreTest {
   }
 };
 
-TEST_F(Math, AnglesUseTheLanguagesDegreeFactors) {
-  EXPECT_NEAR(FloatFnOf(331, 90.0f), std::cos(1.5705), 1e-7);  // not 0
-  EXPECT_NEAR(FloatFnOfInt(332, 90), 0.000296, 1e-6);
-  EXPECT_NEAR(FloatFnOf(341, 180.0f), 0.000593, 1e-6);          // not 0
-  EXPECT_NEAR(FloatFnOfInt(342, 90), 1.0, 1e-6);
-  EXPECT_NEAR(FloatFnOf(381, 45.0f), std::tan(45 * 0.01745), 1e-6);
-  EXPECT_NEAR(FloatFnOfInt(361, -1), 180.034, 1e-3);            // pi * 57.3065...
-  EXPECT_NEAR(FloatFnOf(204, 1.0f), 90.017, 1e-3);
-  EXPECT_NEAR(FloatFnOfInt(363, 1), 45.0085, 1e-3);
-  EXPECT_NEAR(FloatFnOf(222, 0.0f), 1.0, 1e-7);
-  EXPECT_NEAR(FloatFnOfInt(372, 100), std::sinh(1.745), 1e-5);
-  EXPECT_NEAR(FloatFnOf(226, 100.0f), std::tanh(1.745), 1e-6);
+// Each angle function, with a float argument and with an int one, exact
+// to float precision in degrees, also many whole turns on.
+TEST_F(Math, AnglesInDegreesAreExactToFloatPrecision) {
+  struct Case {
+    uint32_t float_op, int_op;
+    int32_t x;
+    float result;
+  } cases[] = {
+      {341, 342, 30, 0.5f},    {341, 342, 180, 0.0f},   {341, 342, -90, -1.0f},   {341, 342, 360030, 0.5f},
+      {331, 332, 60, 0.5f},    {331, 332, 90, 0.0f},    {331, 332, -180, -1.0f},  {331, 332, 270, 0.0f},
+      {381, 382, 45, 1.0f},    {381, 382, 135, -1.0f},  {381, 382, 180, 0.0f},    {381, 382, -360045, -1.0f},
+      {202, 361, -1, 180.0f},  {202, 361, 0, 90.0f},    {204, 362, 1, 90.0f},     {204, 362, -1, -90.0f},
+      {205, 363, 1, 45.0f},    {205, 363, -1, -45.0f},  {222, 371, 0, 1.0f},      {226, 373, 0, 0.0f},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(FloatFnOf(c.float_op, static_cast<float>(c.x)), c.result) << c.float_op << " of " << c.x;
+    EXPECT_EQ(FloatFnOfInt(c.int_op, c.x), c.result) << c.int_op << " of " << c.x;
+  }
+  EXPECT_EQ(FloatFnOf(341, 0.5f), static_cast<float>(std::sin(0.5 * (std::numbers::pi / 180))));
+  EXPECT_EQ(FloatFnOfInt(372, 100), static_cast<float>(std::sinh(100 * (std::numbers::pi / 180))));
+  EXPECT_TRUE(std::isfinite(FloatFnOfInt(382, 90)));  // large, never an infinity
   EXPECT_EQ(FloatFnOf(257, 2.25f), 1.5f);
   EXPECT_EQ(FloatFnOfInt(258, 16), 4.0f);
 }
@@ -59,11 +69,11 @@ TEST_F(Math, TwoArgumentArcTangentKeepsTheQuadrant) {
     uint32_t op;
     bool y_int, x_int;
     float y, x;
-    double degrees;
+    float degrees;
   } cases[] = {
-      {364, false, false, 1, 1, 45.0085},  {365, true, false, 1, -1, 135.026},
-      {366, false, true, -1, -1, -135.026}, {367, true, true, -1, 1, -45.0085},
-      {367, true, true, 0, -1, 180.034},
+      {364, false, false, 1, 1, 45},  {365, true, false, 1, -1, 135},
+      {366, false, true, -1, -1, -135}, {367, true, true, -1, 1, -45},
+      {367, true, true, 0, -1, 180},  {364, false, false, -0.0f, -1, -180},
   };
   for (const auto& c : cases) {
     assembler = Asm();
@@ -72,7 +82,7 @@ TEST_F(Math, TwoArgumentArcTangentKeepsTheQuadrant) {
     Build(c.op, kResultF, {y, x});
     assembler.Op(test::kEndOp);
     Run();
-    EXPECT_NEAR(Float(kResultF), c.degrees, 1e-3) << c.op;
+    EXPECT_EQ(Float(kResultF), c.degrees) << c.op;
   }
 }
 

@@ -206,14 +206,16 @@ TEST_F(Operators, StringComparisonsAreByUnsignedBytes) {
   }
 }
 
-TEST_F(Operators, ConcatenationKeeps255CharactersAsItsLimit) {
-  EXPECT_EQ(StringOp(87, std::string(128, 'a'), std::string(127, 'b')).size(), 255u);
+TEST_F(Operators, ConcatenationHoldsWhatAStringHolds) {
+  EXPECT_EQ(StringOp(87, std::string(128, 'a'), std::string(128, 'b')).size(), 256u);
   EXPECT_EQ(vm.errors.code, 0);
 
+  // A join one character past the most a string holds: error 107.
   assembler = Asm();
-  uint32_t text = assembler.StringVar(0);
+  uint32_t text = assembler.StringVar(0), blanks = assembler.StringVar(1);
   assembler.Op(153, {text, S("old")});
-  assembler.Op(87, {text, S(std::string(128, 'a')), S(std::string(128, 'b'))});
+  assembler.Op(256, {blanks, I(static_cast<int32_t>(StringHeap::kMaxLength))});
+  assembler.Op(87, {text, blanks, S("x")});
   assembler.Op(test::kEndOp);
   Run();
   EXPECT_EQ(vm.errors.code, 107);

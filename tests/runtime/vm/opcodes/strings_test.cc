@@ -81,8 +81,8 @@ TEST_F(Strings, LongTextsAreSlicedWhole) {
   EXPECT_EQ(Int(kResultI), 403);
 }
 
-TEST_F(Strings, BlanksUpTo255) {
-  EXPECT_EQ(TextOfInt(256, 255), std::string(255, ' '));
+TEST_F(Strings, BlanksUpToWhatAStringHolds) {
+  EXPECT_EQ(TextOfInt(256, 256), std::string(256, ' '));
   EXPECT_EQ(TextOfInt(256, 0), "");
   EXPECT_EQ(TextOfInt(256, INT32_MIN), "");
   EXPECT_EQ(vm.errors.code, 0);
@@ -90,7 +90,7 @@ TEST_F(Strings, BlanksUpTo255) {
   assembler = Asm();
   uint32_t text = assembler.StringVar(0);
   assembler.Op(153, {text, S("kept")});
-  assembler.Op(256, {text, I(256)});
+  assembler.Op(256, {text, I(static_cast<int32_t>(StringHeap::kMaxLength) + 1)});
   assembler.Op(test::kEndOp);
   Run();
   EXPECT_EQ(vm.errors.code, 107);
