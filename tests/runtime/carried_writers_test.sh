@@ -111,7 +111,7 @@ for name in up src cf df mf mvs mvd ow rfb rns rnd fg fg2 wfb dd1/a dd2/sub/b md
 done
 printf 'source\r\n' > src.txt
 printf 'A' > wb.dat
-/usr/bin/env python3 - <<'EOF'
+/usr/bin/python3 - <<'EOF'
 import struct
 def chunk(i, body=b''):
     return struct.pack('<HI', i, len(body) + 6) + body
