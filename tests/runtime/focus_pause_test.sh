@@ -38,7 +38,7 @@ frames() {
   # Between its delete and its write, for as long as a loaded machine may
   # hold the program there.
   while [ $SECONDS -lt $end ]; do
-    n=$(tr -cd 0-9 < frames.txt 2> /dev/null || true)
+    n=$({ tr -cd 0-9 < frames.txt; } 2> /dev/null || true)
     [ -n "$n" ] && break
     sleep 0.01
   done
