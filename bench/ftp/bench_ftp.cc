@@ -20,7 +20,7 @@ constexpr size_t kFileBytes = 10 * 1024;
 void BM_WholeDownload10KB(benchmark::State& state) {
   zv::test::LocalFtpServer server("", static_cast<int>(state.range(0)));
   if (!server.Running()) {
-    state.SkipWithError("python3-pyftpdlib is not installed");
+    state.SkipWithError(server.Problem().c_str());
     return;
   }
   server.PutFile("ten.bin", std::string(kFileBytes, 'x'));

@@ -26,7 +26,8 @@ desk_start "$zentrovex" run pointer.kqa
 desk_window
 white() { desk_grab "$DESK_WORK/grab.png" 64 48 && [ "$(desk_count "$DESK_WORK/grab.png" FFFFFF)" -gt 1000 ]; }
 to_the_right() { xdotool mousemove_relative -- 10 0; sleep 0.05; white; }
-desk_until to_the_right || desk_fail "the picture's pointer did not follow the mouse to the right"
+# Twenty moves and looks at least, each a second or two on a busy machine.
+DESK_TIMEOUT=120 desk_until to_the_right || desk_fail "the picture's pointer did not follow the mouse to the right"
 to_the_corner() { xdotool mousemove_relative -- -400 -400; sleep 0.1; ! kill -0 "$DESK_PID" 2> /dev/null; }
 desk_until to_the_corner || desk_fail "the picture's pointer did not reach the top left corner"
 desk_ended

@@ -83,8 +83,13 @@ while IFS=$'\t' read -r name answer row_paces _; do
 done < <(sed 's/   */\t/g' <<< "$table")
 read -r -a cases <<< "${ZV_TYPED_CASES:-${cases[*]}}"
 read -r -a paces <<< "${ZV_TYPED_PACES:-100 40 5}"
-# A case runs at the paces of its row, or at every pace ZV_TYPED_PACES names.
-runs_at() { [[ " ${ZV_TYPED_PACES:-${paces_of[$1]}} " == *" $2 "* ]]; }
+# A case runs at the paces of its row, or at every pace ZV_TYPED_PACES names;
+# with ZV_TYPED_FIRST_PACE=1, at the first of its row's alone.
+runs_at() {
+  local row=${paces_of[$1]}
+  [ "${ZV_TYPED_FIRST_PACE:-}" != 1 ] || row=${row%% *}
+  [[ " ${ZV_TYPED_PACES:-$row} " == *" $2 "* ]]
+}
 tries=${ZV_TYPED_TRIES:-1}
 flood_letters=5000
 

@@ -172,6 +172,10 @@ garbage_rate=${ZV_NET_FAULTS_GARBAGE_RATE:-0}
 
 now_ms() { date +%s%3N; }
 
+# The system's Python: a python3 first on the PATH may be a version
+# manager's shim, which costs a second of processor at every start.
+python3() { /usr/bin/python3 "$@"; }
+
 # Writes FILE whole at once: the programs read it as soon as it is there.
 tell() {  # FILE TEXT
   echo "$2" > "$1.new" && mv "$1.new" "$1"

@@ -50,7 +50,7 @@ EOF
   done
   [ -n "$ftp" ] || fail "the FTP server did not start: $(cat "$work/ftp.log")"
 else
-  echo "note: no private network with an FTP server here; ftp get file is not run"
+  ftp_skipped="ftp get file: no private network with Debian's pyftpdlib here (run as root where unshare -n works)"
 fi
 
 # ---- Writers: command | what the game writes | what it reads back ---------------------
@@ -111,7 +111,7 @@ for name in up src cf df mf mvs mvd ow rfb rns rnd fg fg2 wfb dd1/a dd2/sub/b md
 done
 printf 'source\r\n' > src.txt
 printf 'A' > wb.dat
-/usr/bin/env python3 - <<'EOF'
+/usr/bin/python3 - <<'EOF'
 import struct
 def chunk(i, body=b''):
     return struct.pack('<HI', i, len(body) + 6) + body
@@ -164,7 +164,8 @@ cp -r "$project" "$work/disk"
   fail "the program did not run from source"
 expected=$(cd "$work/disk" && "$zentrovex" run --headless game.kqa check $ftp)
 rm -f "$work/ftp/up.txt"
-[ "$(wc -l <<< "$expected")" -ge 24 ] || fail "the run from source read back too little:
+# One line for each writer, ftp get file's only where it ran.
+[ "$(wc -l <<< "$expected")" -ge $((${ftp:+1} + 23)) ] || fail "the run from source read back too little:
 $expected"
 
 # ---- The built game, its rebuild and a rebuild under another name ------------------------
@@ -193,3 +194,5 @@ build "game 1.1"
 rm "$work/game/game"
 compare "game 1.1" "a rebuild under another name"
 echo "carried writers: $(wc -l <<< "$expected") commands read back alike"
+# A row that could not run leaves the test unproven: skipped, not passed.
+[ -z "${ftp_skipped:-}" ] || { echo "SKIP $ftp_skipped"; exit 77; }

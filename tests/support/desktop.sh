@@ -4,11 +4,16 @@
 #
 # Source this file from a test script that runs on an X server, usually with
 # a window manager (zv_xvfb_wm_test in cmake/zentrovex.cmake does both). Everything
-# waits for a condition rather than for a fixed time, and how long a loaded
-# machine takes to meet it is no promise of the system: a wait lasts until
-# shortly before the whole test's limit (ZV_WINDOW_TEST_SECONDS, which
-# tests/support/with_window_manager.sh enforces), so only a hang reaches it
-# and the wait that hung still says what it waited for.
+# waits for a condition rather than for a fixed time: an answer of the
+# system (a window shown, a state the window manager took, a picture, a file
+# the program wrote, its end). The system gives each at once, within a frame
+# or a round trip to the X server; a run's start and its window take a
+# second. A wait polls until its answer comes or DESK_ANSWER_SECONDS (60)
+# have passed: the slowest answer seen took 35 s, on a machine running six
+# jobs for each of its processors. A lost answer fails its step then,
+# saying what it waited for, not the whole test at its limit
+# (ZV_WINDOW_TEST_SECONDS, which tests/support/with_window_manager.sh
+# enforces: it finds a hang).
 #
 #   desk_init                 checks the tools (exit 77 without them), makes
 #                             $DESK_WORK and cleans up on exit
@@ -17,10 +22,9 @@
 #                             found by its process id, whatever its title
 #                             (a program may change it); with TITLE, for its
 #                             window of that exact title; sets $DESK_WINDOW
-#   desk_until CMD...         runs CMD until it succeeds (false once the
-#                             test's limit is near; with DESK_TIMEOUT=N set
-#                             for the call, after N seconds: a try that the
-#                             caller repeats)
+#   desk_until CMD...         runs CMD until it succeeds (false after
+#                             DESK_ANSWER_SECONDS; with DESK_TIMEOUT=N set for
+#                             the call, after N seconds)
 #   desk_key KEY...           xdotool key names (ctrl+s, F5, Return) to the focus
 #   desk_key_repeat on|off    the X server's key repeat: off unless a test
 #                             tests repeat, since a key held past the
@@ -42,8 +46,10 @@
 #                             in $DESK_KEEP when that is set
 
 # The test began when this file was sourced; its waits end 15 s before its
-# limit, which leaves the time to say what was awaited and keep the screen.
+# limit at the latest, which leaves the time to say what was awaited and
+# keep the screen.
 DESK_END=$((SECONDS + ${ZV_WINDOW_TEST_SECONDS:-120} - 15))
+DESK_ANSWER_SECONDS=60
 DESK_TIMEOUT=
 DESK_PID=
 DESK_WINDOW=
@@ -95,14 +101,11 @@ desk_start() {
   DESK_WINDOW=
 }
 
-# The end of a wait begun now: DESK_END, or DESK_TIMEOUT seconds from now
-# where that is set and sooner.
+# The end of a wait begun now: DESK_TIMEOUT seconds from now where that is
+# set, else DESK_ANSWER_SECONDS; DESK_END where that is sooner.
 desk_deadline() {
-  if [ -n "$DESK_TIMEOUT" ] && [ $((SECONDS + DESK_TIMEOUT)) -lt $DESK_END ]; then
-    echo $((SECONDS + DESK_TIMEOUT))
-  else
-    echo $DESK_END
-  fi
+  local end=$((SECONDS + ${DESK_TIMEOUT:-$DESK_ANSWER_SECONDS}))
+  echo $((end < DESK_END ? end : DESK_END))
 }
 
 # A run that stopped on an error shows its error box until someone closes

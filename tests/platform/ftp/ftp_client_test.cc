@@ -19,7 +19,7 @@ namespace fs = std::filesystem;
 class FtpClientTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!server.Running()) GTEST_SKIP() << "python3-pyftpdlib is not installed";
+    ZV_SKIP_WITHOUT_FTP_SERVER(server);
     client = CreateCurlFtpClient(FtpClientOptions{2000, 3000});
   }
 
@@ -226,7 +226,7 @@ TEST(FtpClientSilence, ACallThatWaitsGivesUpAfterTheStallTimeout) {
   };
   for (const Case& one : cases) {
     test::LocalFtpServer server(one.stop_on);
-    if (!server.Running()) GTEST_SKIP() << "python3-pyftpdlib is not installed";
+    ZV_SKIP_WITHOUT_FTP_SERVER(server);
     server.PutFile("big.bin", big);
     server.PutFile("local/up.bin", big);
     auto client = CreateCurlFtpClient(FtpClientOptions{1000, kStallMs, 50});

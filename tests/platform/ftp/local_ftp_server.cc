@@ -7,7 +7,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -64,8 +67,10 @@ print(server.address[1], flush=True)
 server.serve_forever()
 )";
 
-// How long the server may take to start.
-constexpr int kStartWaitMs = 10000;
+// The server gives its port within a second; a machine busy with other
+// work may hold its start far longer, which is no reason to skip a row.
+// The wait ends at once if the server exits.
+constexpr int kStartWaitMs = 180000;
 
 // The Debian interpreter first: another python3 earlier on the PATH may
 // not see the Debian package.
@@ -81,13 +86,18 @@ std::string FindPython() {
 
 LocalFtpServer::LocalFtpServer(const std::string& stop_on, int late_reply_ms) {
   const std::string python = FindPython();
-  if (python.empty()) return;
+  if (python.empty()) {
+    problem_ = "python3-pyftpdlib is not installed";
+    return;
+  }
+  installed_ = true;
   std::string pattern = (fs::temp_directory_path() / "zv-ftp-XXXXXX").string();
-  if (!mkdtemp(pattern.data())) return;
-  root_ = pattern;
-
   int pipe_fds[2];
-  if (pipe(pipe_fds) != 0) return;
+  if (!mkdtemp(pattern.data()) || pipe(pipe_fds) != 0) {
+    problem_ = std::string("no folder or pipe for the FTP server: ") + std::strerror(errno);
+    return;
+  }
+  root_ = pattern;
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, pipe_fds[1], STDOUT_FILENO);
@@ -102,20 +112,42 @@ LocalFtpServer::LocalFtpServer(const std::string& stop_on, int late_reply_ms) {
   if (spawned != 0) {
     pid_ = 0;
     close(pipe_fds[0]);
+    problem_ = python + " could not start: " + std::strerror(spawned);
     return;
   }
 
   std::string line;
   pollfd p{pipe_fds[0], POLLIN, 0};
-  while (line.find('\n') == std::string::npos && poll(&p, 1, kStartWaitMs) > 0) {
+  const auto start = std::chrono::steady_clock::now();
+  int waited_ms = 0;
+  while (line.find('\n') == std::string::npos && waited_ms < kStartWaitMs) {
+    const int ready = poll(&p, 1, kStartWaitMs - waited_ms);
+    waited_ms = static_cast<int>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count());
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready <= 0) break;
     char buffer[64];
     const ssize_t n = read(pipe_fds[0], buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;
     line.append(buffer, static_cast<size_t>(n));
   }
   close(pipe_fds[0]);
   const int port = std::atoi(line.c_str());
-  if (port > 0 && port < 65536) port_ = static_cast<uint16_t>(port);
+  if (port > 0 && port < 65536) {
+    port_ = static_cast<uint16_t>(port);
+    return;
+  }
+  int status = 0;
+  if (waitpid(pid_, &status, WNOHANG) == pid_) {
+    pid_ = 0;
+    problem_ = "the FTP server exited before giving its port (" +
+               (WIFEXITED(status) ? "status " + std::to_string(WEXITSTATUS(status))
+                                  : "signal " + std::to_string(WTERMSIG(status))) +
+               ")";
+  } else {
+    problem_ = "the FTP server gave no port in " + std::to_string(waited_ms / 1000) + " s";
+  }
 }
 
 LocalFtpServer::~LocalFtpServer() {

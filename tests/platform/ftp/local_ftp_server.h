@@ -9,8 +9,9 @@ namespace zv::test {
 
 // A pyftpdlib server on a free loopback port, serving a fresh folder to the
 // user "user" with the password "secret", for as long as the object lives.
-// Running() is false (and the tests skip) where python3-pyftpdlib is not
-// installed. Given `stop_on`, the server stops itself as Pause does, once:
+// Running() is false where python3-pyftpdlib is not installed (the tests
+// skip) or where the server did not start (they fail); Problem() says which.
+// Given `stop_on`, the server stops itself as Pause does, once:
 // on receiving that command ("QUIT"), or with "data" once a transfer has
 // moved its first bytes. The reply that ends a transfer ("226") comes
 // `late_reply_ms` after the transfer's data, as from a server further away.
@@ -22,6 +23,11 @@ class LocalFtpServer {
   LocalFtpServer& operator=(const LocalFtpServer&) = delete;
 
   bool Running() const { return port_ != 0; }
+  // Whether this machine has what the server needs: where it has, a server
+  // that is not running is a fault, not a reason to skip.
+  bool Installed() const { return installed_; }
+  // Why the server is not running.
+  const std::string& Problem() const { return problem_; }
   uint16_t Port() const { return port_; }
   // The folder the server serves, as this machine names it.
   const std::string& Root() const { return root_; }
@@ -43,6 +49,18 @@ class LocalFtpServer {
   std::string root_;
   pid_t pid_ = 0;
   uint16_t port_ = 0;
+  bool installed_ = false;
+  std::string problem_;
 };
 
 }  // namespace zv::test
+
+// In a test: skips where this machine cannot run the server, and fails
+// where it can but the server did not start, saying why.
+#define ZV_SKIP_WITHOUT_FTP_SERVER(server)                    \
+  do {                                                        \
+    if (!(server).Running()) {                                \
+      if ((server).Installed()) FAIL() << (server).Problem(); \
+      GTEST_SKIP() << (server).Problem();                     \
+    }                                                         \
+  } while (false)

@@ -30,7 +30,7 @@ std::string ReadLocal(const fs::path& path) {
 class FtpConnectionTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!server.Running()) GTEST_SKIP() << "python3-pyftpdlib is not installed";
+    ZV_SKIP_WITHOUT_FTP_SERVER(server);
     local = fs::path(server.Root()).string() + ".local";
     fs::create_directories(local);
     ftp = std::make_unique<FtpConnection>(
@@ -305,7 +305,7 @@ TEST(FtpConnectionCauses, EachFailureSaysItsOwnCause) {
 // the server no longer answers.
 TEST(FtpConnectionStall, AStoppedServerHoldsNoStepAndTheWatchdogEndsTheDownload) {
   test::LocalFtpServer server;
-  if (!server.Running()) GTEST_SKIP() << "python3-pyftpdlib is not installed";
+  ZV_SKIP_WITHOUT_FTP_SERVER(server);
   server.PutFile("big.bin", std::string(16u << 20, 'q'));
   const fs::path folder = server.Root() + ".stall";
   fs::create_directories(folder);

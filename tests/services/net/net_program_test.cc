@@ -177,7 +177,7 @@ class ProgramFolder {
 
 TEST(NetProgram, AnFtpSessionListsFetchesSendsAndReportsFailures) {
   LocalFtpServer server;
-  if (!server.Running()) GTEST_SKIP() << "python3-pyftpdlib is not installed";
+  ZV_SKIP_WITHOUT_FTP_SERVER(server);
   server.PutFile("hello.txt", "hello");
   server.PutFile("sub/big.bin", std::string(7000, 'b'));
   const ProgramFolder here(server.Root() + ".program");
@@ -220,7 +220,7 @@ TEST(NetProgram, AnFtpSessionListsFetchesSendsAndReportsFailures) {
 
 TEST(NetProgram, AnFtpDownloadStoppedHalfWayLeavesNoFileAndDisconnectsEndTheSession) {
   LocalFtpServer server;
-  if (!server.Running()) GTEST_SKIP() << "python3-pyftpdlib is not installed";
+  ZV_SKIP_WITHOUT_FTP_SERVER(server);
   server.PutFile("big.bin", std::string(7000, 'b'));
   const ProgramFolder here(server.Root() + ".stopped");
 
@@ -258,7 +258,7 @@ TEST(NetProgram, AnFtpDownloadStoppedHalfWayLeavesNoFileAndDisconnectsEndTheSess
 // whether it runs at once or in steps, and leaves no file.
 TEST(NetProgram, ADownloadWhoseLocalFileCannotBeWrittenFailsWithTheCause) {
   LocalFtpServer server;
-  if (!server.Running()) GTEST_SKIP() << "python3-pyftpdlib is not installed";
+  ZV_SKIP_WITHOUT_FTP_SERVER(server);
   server.PutFile("big.bin", std::string(7000, 'b'));
   const ProgramFolder here(server.Root() + ".local");
   struct Case {
@@ -297,7 +297,7 @@ TEST(NetProgram, ADownloadWhoseLocalFileCannotBeWrittenFailsWithTheCause) {
 
 TEST(NetProgram, AServerReplyIsKeptForTheProgram) {
   LocalFtpServer server;
-  if (!server.Running()) GTEST_SKIP() << "python3-pyftpdlib is not installed";
+  ZV_SKIP_WITHOUT_FTP_SERVER(server);
   Machine m(nullptr, server.Port());
   m.vm.standalone = true;  // warnings let a built game go on
   ASSERT_TRUE(m.Start(
