@@ -400,7 +400,13 @@ void CmdWriteDirBlock(Vm& vm) {
   const std::string real_folder = files::RealFolder(NativePath(folder.empty() ? "." : folder));
   std::vector<LeftOut> left_out, outside;
   for (const files::TreeListing::Unread& entry : listing->unread)
-    left_out.push_back({spelled(entry.packed_path), files::CauseOf(entry.error)});
+    left_out.push_back({spelled(entry.packed_path), entry.error == EILSEQ
+                                                        ? "its name is no UTF-8 and has no spelling a pack gives back"
+                                                        : files::CauseOf(entry.error)});
+  // A pack holds files alone: a folder with none would not come back.
+  std::vector<LeftOut> empty;
+  for (const std::string& packed_path : listing->empty_folders)
+    empty.push_back({spelled(packed_path), ""});
   uint32_t count = 0;
   for (const files::TreeFile& tree_file : listing->files) {
     files::UniqueFd source;
@@ -437,6 +443,9 @@ void CmdWriteDirBlock(Vm& vm) {
   // A link that leads out is no file the folder holds: the program goes on.
   if (!outside.empty())
     vm.WarnAndGoOn(err::kOpenFailed, outside.front().name, LeftOutCause(outside, "the pack leaves it out"));
+  if (!empty.empty())
+    vm.WarnAndGoOn(err::kOpenFailed, empty.front().name,
+                   LeftOutCause(empty, "it is a folder with no file in it, which the pack leaves out"));
   if (!left_out.empty())
     vm.RunWarning(err::kOpenFailed, left_out.front().name, LeftOutCause(left_out, "the pack leaves it out"));
 }
@@ -537,7 +546,15 @@ void CmdReadDirBlock(Vm& vm) {
     vm.WarnAndGoOn(err::kExists, report.taken.front().name, LeftOutCause(report.taken, kLeftOut));
   if (report.cut_short)
     vm.WarnAndGoOn(err::kCreateFailed, report.cut_short->name, report.cut_short->cause);
-  if (read.cut_in_path) vm.WarnAndGoOn(err::kReadFailed, slot->file.Name(), "it ends inside the name of a packed file");
+  // The pack is read to its end: one that ends before all the files it
+  // counts says how many it lacks.
+  if (read.cut_in_count)
+    vm.WarnAndGoOn(err::kReadFailed, slot->file.Name(), "it ends inside the pack's count of files");
+  if (!read.damaged && read.arrived < read.count)
+    vm.WarnAndGoOn(err::kReadFailed, slot->file.Name(),
+                   "the pack lacks " + std::to_string(read.count - read.arrived) + " of its " +
+                       std::to_string(read.count) + " files" +
+                       (read.cut_in_path ? ", and ends inside the name of the first of them" : ""));
   if (read.damaged) {
     if (report.failed.empty()) return vm.RunWarning(err::kReadFailed, slot->file.Name());
     vm.WarnAndGoOn(err::kReadFailed, slot->file.Name(), "");
