@@ -262,7 +262,7 @@ bool FileSave::RewriteInPlace(int out) {
     if (CopyFileRange(fd_, old_size, out, old_size, tail) != static_cast<int64_t>(tail)) {
       const int error = errno;
       const bool cut = ::ftruncate(out, static_cast<off_t>(old_size)) == 0 && SyncFileData(out);
-      if (cut) journal->Drop();
+      if (cut) journal->Withdraw();
       errno = error;
       return false;
     }
