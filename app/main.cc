@@ -16,6 +16,7 @@
 #include "app/program_compiler.h"
 #include "app/system_parts.h"
 #include "platform/paths/deleted_file.h"
+#include "platform/paths/growing_file.h"
 #include "platform/paths/path_resolver.h"
 #include "platform/paths/save_journal.h"
 #include "platform/paths/temp_folder.h"
@@ -194,9 +195,11 @@ int main(int argc, char** argv) {
   zv::platform::CatchStopSignals();
   // Files whose saves in place were killed get their old content back
   // before anything reads them, and so do files a killed program deleted
-  // and had not written anew.
+  // and had not written anew; new files it wrote as it went are named as
+  // such.
   zv::platform::RecoverKilledSaves();
   zv::platform::PutBackKilledDeletes();
+  zv::platform::NameCutShortFiles();
   int status = 1;
   // The run and the editor turn their own faults into errors; one that
   // escapes them still unwinds, so the temporary folder goes with it.
