@@ -7,7 +7,8 @@
 # times (5 under the sanitizers) at moments spread over its second save's
 # rewrite of the whole file, from that same mark, on each file system this
 # machine lets us mount. A kill counts as inside the rewrite only where it
-# left the save's journal, and the row says how many did.
+# left the save's journal; the row says how many did, and fails where fewer
+# than half did.
 set -euo pipefail
 zentrovex=$1
 work=$(mktemp -d)
@@ -144,7 +145,10 @@ run_row() {
   echo "$fs/$kind: $kills kills over a rewrite of $((rewrite / 1000)) ms, $hits inside it:" \
     "$whole_a old, $whole_b new, $torn torn"
   [ $torn = 0 ] || { echo "FAIL: $fs/$kind: $torn of $kills killed saves tore the file"; failed=1; }
-  [ $hits -gt 0 ] || { echo "FAIL: $fs/$kind: no kill landed inside the rewrite"; failed=1; }
+  # The kills are spread over the rewrite as it was timed: fewer than half
+  # inside it (the first always is) prove little of the rest of it.
+  [ $((hits * 2)) -ge $kills ] ||
+    { echo "FAIL: $fs/$kind: $hits of $kills kills landed inside the rewrite (half must)"; failed=1; }
   [ -z "$(ls -A "$XDG_STATE_HOME/zentrovex/saves" 2> /dev/null)" ] || fail "$fs/$kind: a journal stayed"
 }
 
