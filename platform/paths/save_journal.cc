@@ -2,6 +2,8 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
@@ -103,10 +105,32 @@ void Unmark(int fd, const std::string& name, bool any) {
   errno = error;
 }
 
+// Whether the group `gid` is the user's own: named as the user is, with no
+// other member listed, as systems that give each user a group of their own
+// (and a umask that lets it write) make it. A group too large to read is
+// taken for a shared one.
+bool IsPrivateGroup(gid_t gid) {
+  constexpr size_t kRoom = 16384;
+  std::vector<char> buffer(2 * kRoom);
+  struct group group {};
+  struct passwd user {};
+  struct group* found_group = nullptr;
+  struct passwd* found_user = nullptr;
+  if (::getgrgid_r(gid, &group, buffer.data(), kRoom, &found_group) != 0 || !found_group ||
+      ::getpwuid_r(::geteuid(), &user, buffer.data() + kRoom, kRoom, &found_user) != 0 || !found_user ||
+      std::string_view(group.gr_name) != user.pw_name)
+    return false;
+  for (char** member = group.gr_mem; member && *member; ++member)
+    if (std::string_view(*member) != user.pw_name) return false;
+  return true;
+}
+
 // Whether users other than this one may write the file open as `fd`.
 bool OthersMayWrite(int fd) {
   struct stat st {};
-  return ::fstat(fd, &st) == 0 && (st.st_uid != ::geteuid() || (st.st_mode & (S_IWGRP | S_IWOTH)) != 0);
+  if (::fstat(fd, &st) != 0) return false;
+  if (st.st_uid != ::geteuid() || (st.st_mode & S_IWOTH) != 0) return true;
+  return (st.st_mode & S_IWGRP) != 0 && !IsPrivateGroup(st.st_gid);
 }
 
 enum class Outcome {

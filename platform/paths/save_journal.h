@@ -36,7 +36,8 @@ struct JournalHeader;
 //
 // Other users' runs (and runs under another state folder) cannot see the
 // journal: a file other users may write (another's, or one its group or
-// everyone may write) is marked while it is rewritten, with an extended
+// everyone may write, but for a group of the user's own name with no other
+// member) is marked while it is rewritten, with an extended
 // attribute (user.zentrovex.saving) naming the journal, set and synced
 // before its first byte changes. The mark goes once the file is whole again
 // (the save done, or undone by the journal it names); a reader that finds
