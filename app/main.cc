@@ -17,6 +17,7 @@
 #include "app/system_parts.h"
 #include "editor/source_file.h"
 #include "platform/paths/deleted_file.h"
+#include "platform/paths/growing_file.h"
 #include "platform/paths/path_resolver.h"
 #include "platform/paths/save_journal.h"
 #include "platform/paths/temp_folder.h"
@@ -198,9 +199,11 @@ int main(int argc, char** argv) {
   zv::platform::CatchStopSignals();
   // Files whose saves in place were killed get their old content back
   // before anything reads them, and so do files a killed program deleted
-  // and had not written anew.
+  // and had not written anew; new files it wrote as it went are named as
+  // such.
   zv::platform::RecoverKilledSaves();
   zv::platform::PutBackKilledDeletes();
+  zv::platform::NameCutShortFiles();
   int status = 1;
   // The run and the editor turn their own faults into errors; one that
   // escapes them still unwinds, so the temporary folder goes with it.

@@ -251,6 +251,7 @@ void MessagePump::RunTurn() {
     const bool runs = vm_.app_active;
     vm_.refresh_switched = false;
     RunVmLoop(vm_);
+    if (runs) vm_.input->FrameWorkDone();
     const bool own_frame = runs && !loader_yield_ && !vm_.refresh_switched;
     if (runs) loader_yield_ = false;
     const uint32_t presented = frames_presented_;

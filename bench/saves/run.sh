@@ -8,6 +8,9 @@
 # Then two cases of saves beside other programs: two copies saving one
 # hard-linked 1 KB file for 4 s (how many saves both made), and a program
 # that saves a 1 KB file each frame under `sync rate 0` (frames a second).
+# Then the numbered saves of 100 lines, timed as the first cases are: the
+# pattern the help teaches (delete file, open file to write, writes, close
+# file) and a new file each time.
 #   bench/saves/run.sh [ZENTROVEX...]    (default: build/zentrovex)
 # TMPDIR decides where the files go (the file system whose syncs are timed).
 set -euo pipefail
@@ -74,4 +77,31 @@ for binary in "${binaries[@]}"; do
   done
   printf '%-40s %-22s %14s\n' "$binary" "saves by two, ${seconds} s" "$(printf '%s\n' "${both[@]}" | median)"
   printf '%-40s %-22s %14s\n' "$binary" "frames a second" "$(printf '%s\n' "${frames[@]}" | median)"
+done
+
+# The numbered saves: microseconds one takes, as a median of the rounds.
+numbered() {
+  printf 'open file to write 1, "n0.txt" : close file 1\r\nt = timer()\r\nfor n = 1 to 200\r\n'
+  if [ "$1" = anew ]; then
+    printf 'delete file "n0.txt" : open file to write 1, "n0.txt"\r\n'
+  else
+    printf 'open file to write 1, "n" + str$(n) + ".txt"\r\n'
+  fi
+  printf 'for i = 1 to 100 : write file string 1, "line of a save" : next i : close file 1\r\nnext n\r\n'
+  printf 'print (timer() - t) * 1000 / 200\r\n'
+}
+printf '%-40s %-22s %14s\n' binary case "us a save"
+for kind in anew new; do
+  numbered $kind > numbered.kqa
+  declare -A took=()
+  for ((round = 0; round < rounds; ++round)); do
+    for binary in "${binaries[@]}"; do
+      rm -f n*.txt
+      took[$binary]+="$("$binary" run --headless numbered.kqa | tr -d ' \r') "
+    done
+  done
+  for binary in "${binaries[@]}"; do
+    printf '%-40s %-22s %14s\n' "$binary" "numbered, $kind" "$(tr ' ' '\n' <<< "${took[$binary]}" | grep . | median)"
+  done
+  unset took
 done

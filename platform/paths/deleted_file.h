@@ -7,19 +7,23 @@
 #include <string>
 #include <string_view>
 
+#include "platform/paths/held_record.h"
+
 namespace zv::platform {
 
-// A file a program deleted, held aside until the program writes that name
-// anew, deletes another file or ends, so that the save pattern `delete
-// file`, `open file to write`, writes, `close file` replaces the file in one
-// step at its close: a program killed before then leaves the old file,
-// which the next start puts back where its name is still free.
+// A file a program deleted, held aside while the program may still write
+// that name anew (its owner decides how long), so that the save pattern
+// `delete file`, `open file to write`, writes, `close file` replaces the
+// file in one step at its close: a program killed before then leaves the
+// old file, which the next start puts back where its name is still free.
 //
 // The file waits beside, under a hidden name (.zv-deleted-ID, ID its
 // identity), and a record in the state folder's `deleted` (the spare state
 // folder's where there is none) names it, flocked while its program holds
-// it. A power cut may leave the record empty: the file then waits under
-// its hidden name, and the start names the record it refused.
+// it. Where neither folder can take the record, the file is held all the
+// same, by the run alone: no start puts it back. A power cut may leave the
+// record empty: the file then waits under its hidden name, and the start
+// names the record it refused.
 class DeletedFile {
  public:
   // Takes the file `path` out of its name: a regular file of the user's own
@@ -36,6 +40,8 @@ class DeletedFile {
   // Whether the file was taken from `path` (however the path is spelled
   // from the current folder).
   bool TakenFrom(const std::string& path) const;
+  // The path it was taken from, absolute.
+  const std::string& Path() const { return path_; }
   // Puts the file back under its name, for a save that replaces it in one
   // step. False (errno set) where it cannot be (the name was taken since):
   // the delete then stands.
@@ -48,8 +54,7 @@ class DeletedFile {
   // The record goes; the file stays where it is.
   void Forget();
 
-  int record_ = -1;  // flocked while held
-  std::string record_name_;
+  HeldRecord record_;  // none where no state folder takes it
   std::string path_;    // absolute
   std::string hidden_;  // absolute
   ino_t inode_ = 0;
@@ -57,7 +62,7 @@ class DeletedFile {
 
 // Puts back each file a program that has ended held deleted, where its name
 // is free, and says so; a name taken since keeps what it has, and the held
-// file goes. How many came back. Never waits.
+// file goes. How many records went. Never waits.
 size_t PutBackKilledDeletes();
 
 // Whether a name in a folder is one a held file waits under.

@@ -15,6 +15,9 @@ std::string CauseOf(int error_number) {
   if (error_number == kHeldByReaders) return "in use by another program, which is reading it";
   if (error_number == kNoJournalPlace)
     return "it is saved in place, and no folder only its user may write could keep its journal";
+  if (error_number == kNoSharedMark)
+    return "it is saved in place, other users may write it, and its file system keeps no mark that would tell "
+           "them of a save killed part-way";
   std::string text = std::strerror(error_number);
   if (!text.empty()) text[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(text[0])));
   return text;

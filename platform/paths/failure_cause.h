@@ -16,6 +16,10 @@ inline constexpr int kHeldByReaders = EALREADY;
 // A save in place that no folder only its user may write could keep a
 // journal for: refused rather than done without one.
 inline constexpr int kNoJournalPlace = ENOANO;
+// A save in place of a file other users may write, on a file system that
+// keeps no mark of a save on the file (platform/paths/save_journal.h):
+// refused, since their runs could not tell a killed one.
+inline constexpr int kNoSharedMark = EBADSLT;
 
 // The cause that ends the message of a failed file operation: the system's
 // text for the errno value, starting in lower case ("no space left on

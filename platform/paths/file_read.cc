@@ -44,7 +44,11 @@ std::optional<ContentLock> LockForReading(int fd) {
     {
       ContentLock lock(fd, ContentLock::Kind::kReading);
       if (lock.Refused()) return std::nullopt;
-      if (!lock.Waited() || !KilledSaveLeft(fd)) return lock;
+      if (!lock.Waited() || !KilledSaveLeft(fd)) {
+        // A killed save of another user's is not silent.
+        SayIfMarkedTorn(fd);
+        return lock;
+      }
       // Saves killed one after another, each while this reader waited.
       if (round == kLockRounds) {
         errno = kHeldBySave;

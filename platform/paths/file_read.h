@@ -23,7 +23,9 @@ int OpenRegularFile(const std::string& path, int flags);
 // file in place, so what is read is the old content or the new, never part
 // of each. Nothing (errno set) when a rewrite held the file for ten seconds
 // (kHeldBySave) or a killed save could not be undone: the file is not to be
-// read then.
+// read then. A file that bears the mark of a killed save in place whose
+// journal is another user's is read as it is, and standard error says it
+// may be torn.
 std::optional<ContentLock> LockForReading(int fd);
 
 // A regular file open for reading as it stands between saves, under

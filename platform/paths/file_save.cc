@@ -128,7 +128,7 @@ std::optional<FileSave> FileSave::Begin(const std::string& path, ExistingFile ex
   auto target = existing == ExistingFile::kNewName ? std::optional<std::string>(path) : FollowLinks(path);
   if (!target) return std::nullopt;
   save.target_ = std::move(*target);
-  if (existing != ExistingFile::kReplace) {
+  if (!save.Replaces()) {
     // A link to nothing is followed to make the file it names, as a
     // replacing save does, unless the name itself must be free; anything
     // already there is kept.
@@ -157,7 +157,8 @@ bool FileSave::OpenTemporary() {
   auto temporary = MakeSaveTemporary(FolderPart(target_));
   // A file that may be written in a folder that takes no new files is
   // written in place, from new content complete elsewhere.
-  if (!temporary && existing_ && (errno == EACCES || errno == EPERM)) {
+  const bool refused = errno == EACCES || errno == EPERM;
+  if (!temporary && existing_ && existing_mode_ == ExistingFile::kReplace && refused) {
     temporary = MakeSaveTemporary(SpareFolder());
     in_place_ = temporary.has_value();
   }
@@ -171,7 +172,7 @@ bool FileSave::OpenTemporary() {
 // same file to its other names and its owner: otherwise the old one is
 // written in place.
 void FileSave::TakeIdentity(uint32_t new_mode) {
-  if (!existing_) {
+  if (!existing_ || existing_mode_ == ExistingFile::kReplaceAsNew) {
     ::fchmod(fd_, NewFileMode(new_mode));
     return;
   }
@@ -262,7 +263,7 @@ bool FileSave::RewriteInPlace(int out) {
     if (CopyFileRange(fd_, old_size, out, old_size, tail) != static_cast<int64_t>(tail)) {
       const int error = errno;
       const bool cut = ::ftruncate(out, static_cast<off_t>(old_size)) == 0 && SyncFileData(out);
-      if (cut) journal->Drop();
+      if (cut) journal->Withdraw();
       errno = error;
       return false;
     }
@@ -287,7 +288,7 @@ bool FileSave::Finish() {
   }
   // A name a built game carries is the game's own from the moment the
   // file takes it: a save it could not record as such does not happen.
-  if (!Paths().BeginPublish(path_, existing_mode_ == ExistingFile::kReplace)) {
+  if (!Paths().BeginPublish(path_, Replaces())) {
     Abandon();
     return false;
   }
@@ -306,7 +307,7 @@ bool FileSave::Finish() {
 bool FileSave::Publish() {
   const int copy = ::dup(fd_);
   if (copy < 0 || ::close(copy) != 0 || !SyncFileData(fd_)) return false;
-  const bool keep = existing_mode_ != ExistingFile::kReplace;
+  const bool keep = !Replaces();
   if (temp_.empty() && keep) {
     if (!NameSaveTemporary(fd_, target_)) return false;
   } else {

@@ -13,7 +13,11 @@ namespace zv::platform {
 // What a save does with a file that is already there.
 enum class ExistingFile {
   kReplace,  // its content is replaced
-  kKeep,     // it stays as it is and the save fails (EEXIST)
+  // A new file takes its place, the user's own with a new file's mode,
+  // whatever the old one's owner and mode (a file the program deleted and
+  // writes anew).
+  kReplaceAsNew,
+  kKeep,  // it stays as it is and the save fails (EEXIST)
   // The name itself must be free: anything there, a link to nothing too,
   // stays as it is and the save fails (EEXIST); no link is followed, so
   // the new file is made where the name says and nowhere else.
@@ -67,6 +71,9 @@ class FileSave {
 
  private:
   FileSave() = default;
+  bool Replaces() const {
+    return existing_mode_ == ExistingFile::kReplace || existing_mode_ == ExistingFile::kReplaceAsNew;
+  }
   bool OpenTemporary();
   void TakeIdentity(uint32_t new_mode);
   bool CopyInPlace();

@@ -83,10 +83,25 @@ std::vector<KeptFile> KeptFiles(const std::string& kept) {
   return files;
 }
 
+// The bytes the copies beside `path` hold (NAME.kept and its numbered names).
+uint64_t BesideBytes(const std::string& path) {
+  uint64_t total = 0;
+  for (int n = 0; n < kNamesBeside; ++n) {
+    struct stat st {};
+    const std::string name = path + ".kept" + (n == 0 ? std::string() : "." + std::to_string(n));
+    if (::lstat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode)) total += static_cast<uint64_t>(st.st_size);
+  }
+  return total;
+}
+
 }  // namespace
 
-std::string KeepBeside(const KeptContent& content, const std::string& path) {
-  const std::string beside = KeepIn(content, FolderPart(path), path, ".kept", kNamesBeside);
+std::string KeepBeside(const KeptContent& content, const std::string& path, uint64_t limit) {
+  // Nothing beside the file is ours to remove: past the bound, the copy
+  // goes to the kept folder, which makes room by its own.
+  std::string beside;
+  if (BesideBytes(path) + content.size <= limit)
+    beside = KeepIn(content, FolderPart(path), path, ".kept", kNamesBeside);
   return beside.empty() ? KeepInKeptFolder(content, path, ".kept") : beside;
 }
 

@@ -7,9 +7,10 @@ namespace zv::platform {
 
 // Content that the recovery of a killed save takes out of a file's way,
 // kept as a file of its own, never over a file that is there: beside the
-// file as NAME.kept (NAME.kept.1 to .99 where that is taken), or in the
-// state folder's `kept` (the spare state folder's where the state folder
-// cannot be had) under the file's name and any number.
+// file as NAME.kept (NAME.kept.1 to .99 where that is taken; those copies
+// hold kKeptBytes at most together), or in the state folder's `kept` (the
+// spare state folder's where the state folder cannot be had) under the
+// file's name and any number.
 //
 // `kept` holds at most kKeptBytes: a file kept there first removes the
 // oldest there until it fits, each named on standard error; the newest
@@ -24,9 +25,10 @@ struct KeptContent {
 };
 
 // Keeps `content` beside `path`, else (a folder that takes no new file,
-// names all taken) in `kept` as the file's name and ".kept"; its name, or
-// "" (errno set).
-std::string KeepBeside(const KeptContent& content, const std::string& path);
+// names all taken, or copies beside that would pass `limit` bytes with it)
+// in `kept` as the file's name and ".kept"; its name, or "" (errno set).
+// Nothing beside the file is removed: it may be the user's own now.
+std::string KeepBeside(const KeptContent& content, const std::string& path, uint64_t limit = kKeptBytes);
 // Keeps `content` in `kept` as the last part of `path` and `suffix`
 // (".kept", ".replaced"), a number added where that is taken; its name, or
 // "" (errno set).

@@ -2,8 +2,11 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -29,6 +32,9 @@ namespace zv::platform {
 namespace {
 
 constexpr char kSavesFolder[] = "saves";
+// The mark a save in place leaves on a file others may write while it
+// rewrites it: the name of its journal.
+constexpr char kMarkName[] = "user.zentrovex.saving";
 constexpr char kBesidePrefix[] = ".zv-journal-";
 // A journal whose file is not there (deleted, or on a file system not
 // mounted now) waits this long for the file's next open, then its old
@@ -80,6 +86,52 @@ bool CopyBack(int journal, const JournalHeader& header, int target) {
 // Not synced: a journal that a power cut brings back finds the file old or
 // new, whole, and goes.
 void RemoveJournal(const std::string& name) { ::unlink(name.c_str()); }
+
+// The journal a mark on the file open as `fd` names; none without a mark.
+std::optional<std::string> MarkOf(int fd) {
+  std::string value(4096, '\0');
+  const ssize_t n = ::fgetxattr(fd, kMarkName, value.data(), value.size());
+  if (n < 0) return std::nullopt;
+  value.resize(static_cast<size_t>(n));
+  return value;
+}
+
+// The file open as `fd` is whole again: its mark goes, the one naming the
+// journal `name` alone unless `any`.
+void Unmark(int fd, const std::string& name, bool any) {
+  const int error = errno;
+  if (const std::optional<std::string> mark = MarkOf(fd); mark && (any || *mark == name))
+    ::fremovexattr(fd, kMarkName);
+  errno = error;
+}
+
+// Whether the group `gid` is the user's own: named as the user is, with no
+// other member listed, as systems that give each user a group of their own
+// (and a umask that lets it write) make it. A group too large to read is
+// taken for a shared one.
+bool IsPrivateGroup(gid_t gid) {
+  constexpr size_t kRoom = 16384;
+  std::vector<char> buffer(2 * kRoom);
+  struct group group {};
+  struct passwd user {};
+  struct group* found_group = nullptr;
+  struct passwd* found_user = nullptr;
+  if (::getgrgid_r(gid, &group, buffer.data(), kRoom, &found_group) != 0 || !found_group ||
+      ::getpwuid_r(::geteuid(), &user, buffer.data() + kRoom, kRoom, &found_user) != 0 || !found_user ||
+      std::string_view(group.gr_name) != user.pw_name)
+    return false;
+  for (char** member = group.gr_mem; member && *member; ++member)
+    if (std::string_view(*member) != user.pw_name) return false;
+  return true;
+}
+
+// Whether users other than this one may write the file open as `fd`.
+bool OthersMayWrite(int fd) {
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) return false;
+  if (st.st_uid != ::geteuid() || (st.st_mode & S_IWOTH) != 0) return true;
+  return (st.st_mode & S_IWGRP) != 0 && !IsPrivateGroup(st.st_gid);
+}
 
 enum class Outcome {
   kNone,     // no journal of the file there, or nothing done
@@ -135,6 +187,9 @@ Outcome PutOldBack(int journal, const JournalHeader& header, const std::string& 
     errno = error;
     return Outcome::kFailed;
   }
+  // The old content is what it was before that save: a mark another save
+  // left then stays.
+  Unmark(file, name, false);
   RemoveJournal(name);
   Say("a save of " + Quoted(path) + " was killed part-way: the file has its old content back, and what it held is "
       "kept as " + Quoted(replaced));
@@ -147,11 +202,14 @@ Outcome PutOldBack(int journal, const JournalHeader& header, const std::string& 
 Outcome Settle(int journal, const JournalHeader& header, const std::string& name, int file, const std::string& path) {
   switch (JudgeFile(file, journal, header)) {
     case FileState::kNew:
-      // The save was done but for dropping its journal.
+      // The save was done but for dropping its journal: the file is whole,
+      // whatever mark it bears.
       if (!SyncFileData(file)) return Outcome::kFailed;
+      Unmark(file, name, true);
       RemoveJournal(name);
       return Outcome::kDealt;
     case FileState::kOld:
+      Unmark(file, name, false);
       RemoveJournal(name);
       return Outcome::kDealt;
     case FileState::kPart:
@@ -159,6 +217,7 @@ Outcome Settle(int journal, const JournalHeader& header, const std::string& name
     case FileState::kOther:
       break;
   }
+  // Whatever wrote the file since may have left it torn too: a mark stays.
   return SetAside(journal, header, name, path, "the file was changed since");
 }
 
@@ -389,7 +448,7 @@ std::optional<SaveJournal> SaveJournal::Keep(int target, const std::string& path
     std::optional<SaveJournal> kept = Write(*folder, name, target, header);
     if (kept && !causes.empty())
       SayOnce("journals of saves in place go to " + Quoted(*folder) + " in this run: " + Joined(causes));
-    if (kept || errno == kHeldBySave) return kept;
+    if (kept || errno == kHeldBySave || errno == kNoSharedMark) return kept;
     causes.push_back(label + Quoted(*folder) + ": " + WriteCause(errno, name));
   }
   // Beside the file only where no one else could have put a journal there.
@@ -401,7 +460,7 @@ std::optional<SaveJournal> SaveJournal::Keep(int target, const std::string& path
   } else {
     const std::string name = BesideName(folder, *file);
     std::optional<SaveJournal> kept = Write(folder, name, target, header);
-    if (kept || errno == kHeldBySave) return kept;
+    if (kept || errno == kHeldBySave || errno == kNoSharedMark) return kept;
     causes.push_back("beside the file " + Quoted(header.path) + ": " + WriteCause(errno, name));
   }
   SayOnce("saves in place are refused, since no journal can be kept: " + Joined(causes));
@@ -446,15 +505,31 @@ std::optional<SaveJournal> SaveJournal::Write(const std::string& folder, const s
     return std::nullopt;
   }
   journal.name_ = name;
-  if (!SyncFolder(folder)) {
-    journal.Drop();
+  journal.target_ = target;
+  if (!SyncFolder(folder) || !journal.MarkShared()) {
+    journal.Withdraw();
     return std::nullopt;
   }
   return journal;
 }
 
+bool SaveJournal::MarkShared() {
+  if (!OthersMayWrite(target_)) return true;
+  if (::fsetxattr(target_, kMarkName, name_.data(), name_.size(), XATTR_CREATE) != 0) {
+    // Another save's, killed: it stays until the file is whole.
+    if (errno == EEXIST) return true;
+    if (errno == ENOTSUP) errno = kNoSharedMark;
+    return false;
+  }
+  marked_ = true;
+  // On the disk before the first byte of the file changes.
+  return ::fsync(target_) == 0 || errno == EINVAL;
+}
+
 SaveJournal::SaveJournal(SaveJournal&& other) noexcept
     : fd_(std::exchange(other.fd_, -1)),
+      target_(std::exchange(other.target_, -1)),
+      marked_(std::exchange(other.marked_, false)),
       name_(std::exchange(other.name_, {})),
       old_size_(other.old_size_),
       content_at_(other.content_at_) {}
@@ -463,6 +538,8 @@ SaveJournal& SaveJournal::operator=(SaveJournal&& other) noexcept {
   if (this != &other) {
     Close();
     fd_ = std::exchange(other.fd_, -1);
+    target_ = std::exchange(other.target_, -1);
+    marked_ = std::exchange(other.marked_, false);
     name_ = std::exchange(other.name_, {});
     old_size_ = other.old_size_;
     content_at_ = other.content_at_;
@@ -476,12 +553,24 @@ void SaveJournal::Close() {
   const int error = errno;
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
+  target_ = -1;
+  marked_ = false;
   name_.clear();
   errno = error;
 }
 
+// The mark goes first: a journal left without one is dealt with all the same.
 void SaveJournal::Drop() {
   const int error = errno;
+  if (target_ >= 0) Unmark(target_, name_, true);
+  if (!name_.empty()) RemoveJournal(name_);
+  Close();
+  errno = error;
+}
+
+void SaveJournal::Withdraw() {
+  const int error = errno;
+  if (marked_) Unmark(target_, name_, false);
   if (!name_.empty()) RemoveJournal(name_);
   Close();
   errno = error;
@@ -493,7 +582,7 @@ bool SaveJournal::PutBack(int target) {
   header.old_size = old_size_;
   header.content_at = content_at_;
   if (!CopyBack(fd_, header, target)) return false;
-  Drop();
+  Withdraw();
   return true;
 }
 
@@ -506,6 +595,21 @@ bool KilledSaveLeft(int fd) {
     if (ended) return true;
   }
   return false;
+}
+
+bool SayIfMarkedTorn(int fd) {
+  const std::optional<std::string> mark = MarkOf(fd);
+  if (!mark) return false;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) return true;
+  static std::mutex mutex;
+  static std::set<std::pair<dev_t, ino_t>> said;
+  const std::lock_guard guard(mutex);
+  if (said.insert({st.st_dev, st.st_ino}).second)
+    Say(Quoted(PathOf(fd)) + " may be torn: a save of it in place was killed part-way, and its journal " +
+        Quoted(*mark) + " is one this run cannot reach (another user's, or another state folder's); it is read as "
+        "it is");
+  return true;
 }
 
 bool RecoverKilledSave(int fd) {

@@ -99,10 +99,13 @@ std::optional<std::string> MakeStateFolder(const std::string& part, const std::s
     errno = ENOENT;
     return std::nullopt;
   }
-  const std::string folder = part.empty() ? state : JoinPath(state, part);
   // The system's temporary area is the system's to make.
   const size_t from = state == SpareStateFolder() ? state.rfind('/') + 1 : 1;
-  if (!MakeFolderChain(folder, from)) return std::nullopt;
+  if (!MakeFolderChain(state, from)) return std::nullopt;
+  // Nothing is made inside a folder before it is seen to be the user's
+  // own: another user's, or a link, takes nothing of ours.
+  if (!IsOwnFolder(state)) return std::nullopt;
+  if (!part.empty() && ::mkdir(JoinPath(state, part).c_str(), 0700) != 0 && errno != EEXIST) return std::nullopt;
   return FoundStateFolder(part, state);
 }
 

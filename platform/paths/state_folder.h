@@ -28,7 +28,8 @@ std::vector<std::string> StateFolders();
 // `part` inside the folder `state` (the state folder, or the spare one),
 // made when missing (private to the user) and checked: `state` and `part`
 // must be folders (not links) of the user's own that no one else may
-// write. Nothing (errno set) when it cannot be made or fails a check.
+// write; `part` (one name) is made only once `state` passed. Nothing
+// (errno set) when it cannot be made or fails a check.
 std::optional<std::string> MakeStateFolder(const std::string& part, const std::string& state = StateFolder());
 // `part` inside `state` when it is there and passes those checks; nothing
 // otherwise (nothing is made).

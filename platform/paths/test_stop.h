@@ -11,6 +11,8 @@ namespace zv::platform {
 //                the file (the rest is not)
 //   "published"  a save's new content has taken the file's name, and the
 //                save has not yet told the path helper it is done
+//   "held"       a file deleted is held aside under its hidden name, its
+//                record written
 //   "played"     a headless editor's script is played out, every event of
 //                it handled
 void StopHereForTests(const char* moment);

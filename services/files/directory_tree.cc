@@ -36,13 +36,24 @@ void CollectFiles(const std::string& folder, const std::string& prefix, const st
   for (const DirectoryEntry& entry : entries) {
     if (IsDotEntry(entry.name)) continue;
     const std::string path = folder + "/" + entry.name;
-    const std::string packed = prefix + PackedName(entry.name);
+    const std::optional<std::string> name = PackedName(entry.name);
+    const std::string packed = prefix + name.value_or(entry.name);
+    if (!name) {
+      // It would come back under another name.
+      out.unread.push_back({packed, EILSEQ});
+      continue;
+    }
     if (entry.directory) {
       if (entry.symbolic_link) continue;
-      if (auto inner = EntriesOf(path, carried))
-        CollectFiles(path, packed + "\\", *inner, carried, out);
-      else
+      auto inner = EntriesOf(path, carried);
+      if (!inner) {
         out.unread.push_back({packed, errno});
+        continue;
+      }
+      const size_t found = out.files.size() + out.unread.size() + out.empty_folders.size();
+      CollectFiles(path, packed + "\\", *inner, carried, out);
+      if (out.files.size() + out.unread.size() + out.empty_folders.size() == found)
+        out.empty_folders.push_back(packed);
       continue;
     }
     if (entry.carried) {

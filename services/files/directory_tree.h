@@ -38,9 +38,10 @@ struct TreeFile {
   std::string native_path;
 };
 // What a walk found under a folder: the regular files, each folder's
-// entries in listing order with its subfolders walked where they come, and
-// the entries it could not look into (a folder it may not list, an entry
-// it may not see), each with its errno.
+// entries in listing order with its subfolders walked where they come, the
+// entries it could not look into (a folder it may not list, an entry it may
+// not see; EILSEQ for a name no pack gives back), each with its errno, and
+// the folders beneath in which it found nothing (a pack holds files alone).
 struct TreeListing {
   struct Unread {
     std::string packed_path;
@@ -48,6 +49,7 @@ struct TreeListing {
   };
   std::vector<TreeFile> files;
   std::vector<Unread> unread;
+  std::vector<std::string> empty_folders;  // packed paths
 };
 // The entries a built game carries in a folder (a path of this machine).
 using CarriedLister = std::function<std::vector<DirectoryEntry>(const std::string& folder)>;

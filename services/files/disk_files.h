@@ -90,8 +90,7 @@ UniqueFd CreateNewFile(const std::string& path);
 bool IsSymbolicLink(const std::string& path);
 // Deletes a file as its user may: one the user may not write stays (EACCES);
 // a symbolic link goes itself, not what it names. With `hold`, a file that
-// can be is held aside there instead (platform/paths/deleted_file.h), and
-// the one held before goes.
+// can be is held aside there instead (platform/paths/deleted_file.h).
 bool DeleteUserFile(const std::string& path, std::optional<platform::DeletedFile>* hold = nullptr);
 // True when the user may take the file out of its folder: the folder may
 // be written, and its sticky bit (as on /tmp) does not keep others' files.

@@ -313,9 +313,10 @@ void CmdDeleteFile(Vm& vm) {
     return vm.RunWarning(err::kNothingToDelete, name);
   // A name the game carries must stay gone, or its carried copy comes back.
   // Another file waits aside for a while, in case the program writes it anew.
-  const bool deleted = IsCarried(vm.attached_data, name)
-                           ? DeleteCarriedFile(*vm.attached_data, name)
-                           : files::DeleteUserFile(NativePath(name), &FilesOf(vm).LastDeleted());
+  std::optional<platform::DeletedFile> held;
+  const bool deleted = IsCarried(vm.attached_data, name) ? DeleteCarriedFile(*vm.attached_data, name)
+                                                         : files::DeleteUserFile(NativePath(name), &held);
+  if (held) FilesOf(vm).Hold(std::move(*held));
   if (!deleted) vm.RunWarning(err::kNothingToDelete, name, files::CauseOf(errno));
 }
 

@@ -145,10 +145,15 @@ FileRecord ReadFileRecord(ByteSource& source) {
 PackRead StreamDirectoryPack(ByteSource& source,
                              const std::function<void(const PackedFile&, const RecordReader&)>& unpack) {
   PackRead result;
+  // Nothing at all is no pack cut short: a loop that reads packs until the
+  // file's end comes to it.
+  const bool any = source.Remaining() > 0;
   const U32Read count = ReadU32(source);
   result.status = count.status;
+  result.cut_in_count = !count.whole && !count.status.failed && any;
   if (!count.whole) return result;
-  for (uint32_t i = 0; i < count.value; ++i) {
+  result.count = count.value;
+  for (uint32_t i = 0; i < count.value; result.arrived = ++i) {
     const U32Read length = ReadU32(source);
     if (!length.whole) {
       result.status = length.status;
@@ -219,12 +224,16 @@ std::optional<std::vector<std::string>> SplitRelativePath(std::string_view path)
   return parts;
 }
 
-std::string PackedName(std::string_view system_name) {
-  if (!StartsWithDrive(system_name) && system_name.find('\\') == std::string_view::npos)
+std::optional<std::string> PackedName(std::string_view system_name) {
+  const bool utf8 = platform::IsValidUtf8(system_name);
+  if (utf8 && !StartsWithDrive(system_name) && system_name.find('\\') == std::string_view::npos)
     return std::string(system_name);
-  // A name no program text spells (a control character the page lacks)
-  // goes as it is, as every version packed it.
-  return platform::ProgramNameOf(system_name).value_or(std::string(system_name));
+  std::optional<std::string> spelled = platform::ProgramNameOf(system_name);
+  // A UTF-8 name no program text spells (a control character the page
+  // lacks) goes as it is, as every version packed it; one that is no UTF-8
+  // would be read back as the program's characters, another name.
+  if (!spelled && utf8) return std::string(system_name);
+  return spelled;
 }
 
 std::string PackedText(const std::string& packed) {

@@ -22,9 +22,11 @@
 //
 // A pack names its files in the system's bytes, UTF-8, as every version
 // wrote them. A name holding what the path's syntax reads otherwise (a "\",
-// a leading drive form "C:") is packed in the program's spelling instead,
-// with those bytes marked (platform::ProgramNameOf): no such spelling is
-// UTF-8, and one that is not is read as the program's characters.
+// a leading drive form "C:"), or bytes that are no UTF-8, is packed in the
+// program's spelling instead, with those bytes marked
+// (platform::ProgramNameOf): no such spelling is UTF-8, and one that is not
+// is read as the program's characters, so that it comes back as the same
+// bytes.
 namespace zv::files {
 
 // The longest line a text-line read gives: as much as a string holds.
@@ -101,13 +103,16 @@ struct PackedFile {
 };
 struct PackRead {
   ReadStatus status;
-  bool damaged = false;  // a path longer than kMaxPackedPathLength stopped the reading
-  bool cut_in_path = false;  // the data ended inside a file's path
-  uint32_t files = 0;    // files handed on
+  bool damaged = false;       // a path longer than kMaxPackedPathLength stopped the reading
+  bool cut_in_count = false;  // the data ended inside the file count
+  bool cut_in_path = false;   // the data ended inside a file's path
+  uint32_t count = 0;         // the files the pack says it holds
+  uint32_t arrived = 0;       // the entries that came whole, of `count`
+  uint32_t files = 0;         // files handed on
 };
 // Reads a directory pack, handing each whole file to `unpack` in order. The
-// reading stops at the end of the data, at an entry cut short or at a
-// damaged one.
+// reading stops once `count` entries came, at the end of the data, at an
+// entry cut short or at a damaged one.
 PackRead ReadDirectoryPack(ByteSource& source, const std::function<void(const PackedFile&)>& unpack);
 // The same, streamed: `unpack` gets each file's path (its `bytes` empty)
 // and a reader of its record, which it calls once at most (a record it
@@ -121,8 +126,9 @@ PackRead StreamDirectoryPack(ByteSource& source,
 // with "..") or names nothing. A ":" anywhere else is a byte of a name.
 std::optional<std::vector<std::string>> SplitRelativePath(std::string_view path);
 
-// A file's or folder's name (the system's) as a pack's path holds it.
-std::string PackedName(std::string_view system_name);
+// A file's or folder's name (the system's) as a pack's path holds it;
+// none for a name that is no UTF-8 and that no program text spells.
+std::optional<std::string> PackedName(std::string_view system_name);
 // A packed path or name as program text, for a message: UTF-8 read as the
 // system's, anything else as the program's characters.
 std::string PackedText(const std::string& packed);

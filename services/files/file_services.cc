@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <utility>
 
@@ -20,25 +21,43 @@ bool FileServices::FileExists(const std::string& name) const { return files::Ope
 void FileServices::CloseNumberedFiles() {
   slots_.CloseAll();
   search_.Close();
-  last_deleted_.reset();
+  held_.clear();
+}
+
+void FileServices::FrameWorkDone() {
+  // A file written anew that is still open keeps the next slice's deletes too.
+  const bool going_on = written_anew_;
+  written_anew_ = slots_.AnyWrittenAnew();
+  if (held_.empty()) return;
+  std::erase_if(held_, [going_on](const Held& held) { return held.slice_ended && !going_on; });
+  for (Held& held : held_) held.slice_ended = true;
+}
+
+void FileServices::Hold(platform::DeletedFile deleted) {
+  std::erase_if(held_, [&](const Held& held) { return held.file.TakenFrom(deleted.Path()); });
+  held_.push_back({std::move(deleted)});
 }
 
 std::optional<platform::FileSave> FileServices::WriteAnew(const std::string& path) {
-  if (!last_deleted_ || !last_deleted_->TakenFrom(path)) {
+  const auto found =
+      std::find_if(held_.begin(), held_.end(), [&](const Held& held) { return held.file.TakenFrom(path); });
+  if (found == held_.end()) {
     errno = ENOENT;
     return std::nullopt;
   }
-  std::optional<platform::DeletedFile> held = std::exchange(last_deleted_, std::nullopt);
-  if (!held->PutBack()) return std::nullopt;
-  std::optional<platform::FileSave> save = platform::FileSave::Begin(path);
+  platform::DeletedFile held = std::move(found->file);
+  held_.erase(found);
+  if (!held.PutBack()) return std::nullopt;
+  std::optional<platform::FileSave> save = platform::FileSave::Begin(path, platform::ExistingFile::kReplaceAsNew);
   if (!save) {
     const int error = errno;
-    files::DeleteUserFile(path, &last_deleted_);
+    std::optional<platform::DeletedFile> again;
+    files::DeleteUserFile(path, &again);
+    if (again) Hold(std::move(*again));
     errno = error;
     return std::nullopt;
   }
-  // What a new file would get, not the mode of the one it replaces.
-  ::fchmod(save->Fd(), platform::NewFileMode());
+  written_anew_ = true;
   return save;
 }
 

@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/paths/deleted_file.h"
 #include "platform/paths/file_save.h"
@@ -30,9 +31,13 @@ class FileServices {
   // True when the file, after the virtual-file lookup, opens for reading.
   bool FileExists(const std::string& name) const;
   // Closes every numbered file (their end-of-file flags cleared) and the
-  // directory search, and lets the file deleted last go: the display is
-  // being taken down.
+  // directory search, and lets every file deleted go: the display is being
+  // taken down.
   void CloseNumberedFiles();
+  // A slice of the program has run (a frame's work): files it deleted are
+  // let go once a whole slice has passed since, unless it wrote a file it
+  // deleted anew in that slice (a save of several files goes on).
+  void FrameWorkDone();
   // Collects the programs started by the execute commands that have ended.
   void ReapFinishedChild() { shell_.ReapFinishedChildren(); }
 
@@ -40,13 +45,14 @@ class FileServices {
   files::NumberedFiles& Slots() { return slots_; }
   files::DirectorySearch& Search() { return search_; }
   platform::Shell& Shell() { return shell_; }
-  // The file the program deleted last, held aside until it writes that name
-  // anew, deletes another file or ends (platform/paths/deleted_file.h).
-  std::optional<platform::DeletedFile>& LastDeleted() { return last_deleted_; }
-  // A save of the file `path` the program deleted last, which takes that
-  // file's place in one step once the new content is written; nothing
-  // (errno set) where `path` is not that file or the save cannot start,
-  // and then the delete stands.
+  // Holds a file the program deleted aside (platform/paths/deleted_file.h)
+  // until it writes that name anew, or its frame's work is done
+  // (FrameWorkDone), or it ends; one held before under that name goes.
+  void Hold(platform::DeletedFile deleted);
+  // A save of the file `path` the program deleted and holds, which takes
+  // that file's place in one step once the new content is written; nothing
+  // (errno set) where no file deleted from `path` is held or the save
+  // cannot start, and then the delete stands.
   std::optional<platform::FileSave> WriteAnew(const std::string& path);
   // The path to open for a program's file name: the virtual-file lookup
   // (when a built game's records are present), then the path helper.
@@ -57,7 +63,13 @@ class FileServices {
   platform::Shell& shell_;
   files::NumberedFiles slots_;
   files::DirectorySearch search_;
-  std::optional<platform::DeletedFile> last_deleted_;
+  struct Held {
+    platform::DeletedFile file;
+    bool slice_ended = false;  // a slice of the program ended since it was deleted
+  };
+  std::vector<Held> held_;
+  // A file deleted was written anew in the slice running now.
+  bool written_anew_ = false;
 };
 
 // The file services of the machine; a command that runs without them is a

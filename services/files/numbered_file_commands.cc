@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <array>
 #include <bit>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "platform/paths/file_save.h"
+#include "platform/paths/growing_file.h"
 #include "platform/text/system_text.h"
 #include "platform/text/text_encoding.h"
 #include "runtime/vm/errors.h"
@@ -84,6 +86,35 @@ std::array<uint8_t, 4> LittleEndian(uint32_t value) {
 
 // ---- Opening and closing -------------------------------------------------------------
 
+// Removes the file `path` the program has just made as `fd`, while it is
+// still that file and empty.
+void RemoveMadeFile(int fd, const std::string& path) {
+  const std::optional<std::string> target = platform::FollowLinks(path);
+  struct stat made {}, named {};
+  if (target && ::fstat(fd, &made) == 0 && made.st_size == 0 && ::lstat(target->c_str(), &named) == 0 &&
+      made.st_dev == named.st_dev && made.st_ino == named.st_ino)
+    ::unlink(target->c_str());
+}
+
+// A new file of the program's, not open (errno set) where it cannot be
+// made. It is written under its name as it goes, so that what was written
+// can be read however the program ends (a log kept open), and a record
+// names it until its close: the next start after a kill says it may be cut
+// short. Where no record can be kept, it is written apart and takes its
+// name whole at its close.
+OpenFile NewFileToWrite(const std::string& path, const std::string& name) {
+  if (platform::GrowingFile::Recordable()) {
+    files::UniqueFd fd = files::CreateNewFile(path);
+    if (!fd.Valid()) return {};
+    if (std::optional<platform::GrowingFile> growing = platform::GrowingFile::Record(fd.Get(), path))
+      return OpenFile(std::move(fd), name, std::move(*growing));
+    RemoveMadeFile(fd.Get(), path);
+  }
+  std::optional<platform::FileSave> apart = platform::FileSave::Begin(path, platform::ExistingFile::kKeep);
+  if (!apart) return {};
+  return OpenFile(std::move(*apart), name, false);
+}
+
 void CmdOpenFileToRead(Vm& vm) {
   const int32_t number = vm.NextInt();
   const std::string name(vm.NextString());
@@ -108,16 +139,15 @@ void CmdOpenFileToWrite(Vm& vm) {
   if (slot->file.IsOpen()) return vm.RunWarning(err::kSlotInUse);
   slot->at_end = false;
   if (FilesOf(vm).FileExists(name)) return vm.RunWarning(err::kExists, name, TakenNameCause(name));
-  // The file the program has just deleted is replaced in one step at the
+  // A file the program has just deleted is replaced in one step at the
   // close: killed before then, the program leaves it as it was.
-  if (std::optional<platform::FileSave> anew = FilesOf(vm).WriteAnew(NativePath(name))) {
-    slot->file = OpenFile(std::move(*anew), name);
-    if (!slot->file.IsOpen()) vm.RunWarning(err::kCreateFailed, name, files::CauseOf(errno));
-    return;
+  const std::string path = NativePath(name);
+  if (std::optional<platform::FileSave> anew = FilesOf(vm).WriteAnew(path)) {
+    slot->file = OpenFile(std::move(*anew), name, true);
+  } else {
+    slot->file = NewFileToWrite(path, name);
   }
-  files::UniqueFd fd = files::CreateNewFile(NativePath(name));
-  if (!fd.Valid()) return vm.RunWarning(err::kCreateFailed, name, files::CauseOf(errno));
-  slot->file = OpenFile(std::move(fd), name, OpenFile::Use::kWriting);
+  if (!slot->file.IsOpen()) vm.RunWarning(err::kCreateFailed, name, files::CauseOf(errno));
 }
 
 void CmdCloseFile(Vm& vm) {
@@ -405,7 +435,13 @@ void CmdWriteDirBlock(Vm& vm) {
   const std::string real_folder = files::RealFolder(NativePath(folder.empty() ? "." : folder));
   std::vector<LeftOut> left_out, outside;
   for (const files::TreeListing::Unread& entry : listing->unread)
-    left_out.push_back({spelled(entry.packed_path), files::CauseOf(entry.error)});
+    left_out.push_back({spelled(entry.packed_path), entry.error == EILSEQ
+                                                        ? "its name is no UTF-8 and has no spelling a pack gives back"
+                                                        : files::CauseOf(entry.error)});
+  // A pack holds files alone: a folder with none would not come back.
+  std::vector<LeftOut> empty;
+  for (const std::string& packed_path : listing->empty_folders)
+    empty.push_back({spelled(packed_path), ""});
   uint32_t count = 0;
   for (const files::TreeFile& tree_file : listing->files) {
     files::UniqueFd source;
@@ -442,6 +478,9 @@ void CmdWriteDirBlock(Vm& vm) {
   // A link that leads out is no file the folder holds: the program goes on.
   if (!outside.empty())
     vm.WarnAndGoOn(err::kOpenFailed, outside.front().name, LeftOutCause(outside, "the pack leaves it out"));
+  if (!empty.empty())
+    vm.WarnAndGoOn(err::kOpenFailed, empty.front().name,
+                   LeftOutCause(empty, "it is a folder with no file in it, which the pack leaves out"));
   if (!left_out.empty())
     vm.RunWarning(err::kOpenFailed, left_out.front().name, LeftOutCause(left_out, "the pack leaves it out"));
 }
@@ -542,7 +581,15 @@ void CmdReadDirBlock(Vm& vm) {
     vm.WarnAndGoOn(err::kExists, report.taken.front().name, LeftOutCause(report.taken, kLeftOut));
   if (report.cut_short)
     vm.WarnAndGoOn(err::kCreateFailed, report.cut_short->name, report.cut_short->cause);
-  if (read.cut_in_path) vm.WarnAndGoOn(err::kReadFailed, slot->file.Name(), "it ends inside the name of a packed file");
+  // The pack is read to its end: one that ends before all the files it
+  // counts says how many it lacks.
+  if (read.cut_in_count)
+    vm.WarnAndGoOn(err::kReadFailed, slot->file.Name(), "it ends inside the pack's count of files");
+  if (!read.damaged && read.arrived < read.count)
+    vm.WarnAndGoOn(err::kReadFailed, slot->file.Name(),
+                   "the pack lacks " + std::to_string(read.count - read.arrived) + " of its " +
+                       std::to_string(read.count) + " files" +
+                       (read.cut_in_path ? ", and ends inside the name of the first of them" : ""));
   if (read.damaged) {
     if (report.failed.empty()) return vm.RunWarning(err::kReadFailed, slot->file.Name());
     vm.WarnAndGoOn(err::kReadFailed, slot->file.Name(), "");

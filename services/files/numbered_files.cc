@@ -26,8 +26,13 @@ OpenFile::OpenFile(UniqueFd fd, std::string name, Use use) : fd_(std::move(fd)),
   }
 }
 
-OpenFile::OpenFile(platform::FileSave save, std::string name)
-    : fd_(::dup(save.Fd())), anew_(std::move(save)), name_(std::move(name)) {
+OpenFile::OpenFile(UniqueFd fd, std::string name, platform::GrowingFile growing)
+    : OpenFile(std::move(fd), std::move(name), Use::kWriting) {
+  growing_ = std::move(growing);
+}
+
+OpenFile::OpenFile(platform::FileSave save, std::string name, bool anew)
+    : fd_(::dup(save.Fd())), apart_(std::move(save)), anew_(anew), name_(std::move(name)) {
   if (fd_.Valid()) {
     writing_ = platform::WritingLock(fd_.Get());
     written_ = true;
@@ -38,12 +43,14 @@ bool OpenFile::Close() {
   // What was written is on the disk, under its name, once the file is
   // closed, as a save's content is once the save is done.
   bool synced = true;
-  if (fd_.Valid() && anew_) {
-    synced = anew_->Finish();
+  if (fd_.Valid() && apart_) {
+    synced = apart_->Finish();
   } else if (fd_.Valid() && written_) {
     synced = SyncWithFolder(fd_.Get());
   }
-  anew_.reset();
+  apart_.reset();
+  anew_ = false;
+  growing_.reset();
   const int error = errno;
   written_ = false;
   writing_ = {};
@@ -150,6 +157,10 @@ bool NumberedFiles::Close(int32_t slot) {
 
 void NumberedFiles::CloseAll() {
   for (int32_t n = 1; n <= kSlots; ++n) Close(n);
+}
+
+bool NumberedFiles::AnyWrittenAnew() const {
+  return std::any_of(slots_.begin(), slots_.end(), [](const Slot& slot) { return slot.file.WrittenAnew(); });
 }
 
 }  // namespace zv::files

@@ -9,6 +9,7 @@
 
 #include "platform/paths/file_lock.h"
 #include "platform/paths/file_save.h"
+#include "platform/paths/growing_file.h"
 #include "services/files/byte_source.h"
 #include "services/files/disk_files.h"
 
@@ -27,11 +28,16 @@ class OpenFile final : public ByteSource {
 
   OpenFile() = default;
   OpenFile(UniqueFd fd, std::string name, Use use);
-  // A file written anew: what is written takes the file's place in one
-  // step when it is closed.
-  OpenFile(platform::FileSave save, std::string name);
+  // A new file written under its name as it goes, recorded until it is
+  // closed (platform/paths/growing_file.h).
+  OpenFile(UniqueFd fd, std::string name, platform::GrowingFile growing);
+  // A file written apart: what is written takes its name in one step when
+  // it is closed. `anew`: a file the program deleted and writes anew.
+  OpenFile(platform::FileSave save, std::string name, bool anew);
 
   bool IsOpen() const { return fd_.Valid(); }
+  // Whether it is a file the program deleted and writes anew.
+  bool WrittenAnew() const { return anew_ && apart_; }
   // The file's name as the program gave it.
   const std::string& Name() const { return name_; }
   // False (errno set) when what was written could not be synced (or, for
@@ -63,7 +69,9 @@ class OpenFile final : public ByteSource {
 
   static constexpr size_t kBufferSize = 4096;
   UniqueFd fd_;
-  std::optional<platform::FileSave> anew_;
+  std::optional<platform::FileSave> apart_;
+  bool anew_ = false;
+  std::optional<platform::GrowingFile> growing_;
   // After the descriptor, so that they go before it.
   platform::WritingLock writing_;
   std::optional<platform::ContentLock> reading_;
@@ -95,6 +103,8 @@ class NumberedFiles {
   // False (errno set) when what was written could not be synced.
   bool Close(int32_t slot);
   void CloseAll();
+  // Whether a file the program deleted is open, written anew.
+  bool AnyWrittenAnew() const;
 
  private:
   std::array<Slot, kSlots> slots_;

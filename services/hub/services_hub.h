@@ -50,6 +50,7 @@ class ServicesHub final : public InputServices {
   void UnloadUserLibraries() override { system_.UnloadUserLibraries(); }
   void FreeMemoryBlocks() override { memory_.FreeMemoryBlocks(); }
   void CloseNumberedFiles() override { files_.CloseNumberedFiles(); }
+  void FrameWorkDone() override { files_.FrameWorkDone(); }
   bool FileExists(const std::string& name) override { return files_.FileExists(name); }
   void CloseFtpConnection() override { net_->CloseFtpConnection(); }
   void FreeMultiplayerResources() override { net_->FreeMultiplayerResources(); }

@@ -7,7 +7,8 @@
 # times (5 under the sanitizers) at moments spread over its second save's
 # rewrite of the whole file, from that same mark, on each file system this
 # machine lets us mount. A kill counts as inside the rewrite only where it
-# left the save's journal, and the row says how many did.
+# left the save's journal; the row says how many did, and fails where fewer
+# than half did.
 set -euo pipefail
 zentrovex=$1
 work=$(mktemp -d)
@@ -115,14 +116,20 @@ run_row() {
   cmp -s "$dir/f.dat" "$work/old.ref" ||
     { echo "FAIL: $fs/$kind: a save killed once its journal was kept left $(stat -c %s "$dir/f.dat") bytes"; failed=1; }
   # How long the second save's rewrite of the whole file takes here, from
-  # its mark to its journal's drop (microseconds, on the shell's own clock).
-  arrange "$kind" "$dir"
-  start_stopped rewriting#2 || fail "$fs/$kind: the saver did not stop at its second save"
-  local t0=${EPOCHREALTIME/./}
-  kill -CONT $pid
-  while journal_left && kill -0 $pid 2> /dev/null; do :; done
-  local rewrite=$((${EPOCHREALTIME/./} - t0))
-  kill -KILL $pid; wait $pid 2> /dev/null || true
+  # its mark to its journal's drop (microseconds, on the shell's own clock):
+  # the shortest of three, since one slowed by a busy machine would spread
+  # the kills past the rewrite's usual end.
+  local t0 rewrite=
+  for _ in 1 2 3; do
+    arrange "$kind" "$dir"
+    start_stopped rewriting#2 || fail "$fs/$kind: the saver did not stop at its second save"
+    t0=${EPOCHREALTIME/./}
+    kill -CONT $pid
+    while journal_left && kill -0 $pid 2> /dev/null; do :; done
+    t0=$((${EPOCHREALTIME/./} - t0))
+    [ -n "$rewrite" ] && [ $rewrite -le $t0 ] || rewrite=$t0
+    kill -KILL $pid; wait $pid 2> /dev/null || true
+  done
   local k torn=0 whole_a=0 whole_b=0 hits=0  # a before b: the old content of most kills
   for ((k = 0; k < kills; k++)); do
     arrange "$kind" "$dir"
@@ -144,7 +151,10 @@ run_row() {
   echo "$fs/$kind: $kills kills over a rewrite of $((rewrite / 1000)) ms, $hits inside it:" \
     "$whole_a old, $whole_b new, $torn torn"
   [ $torn = 0 ] || { echo "FAIL: $fs/$kind: $torn of $kills killed saves tore the file"; failed=1; }
-  [ $hits -gt 0 ] || { echo "FAIL: $fs/$kind: no kill landed inside the rewrite"; failed=1; }
+  # The kills are spread over the rewrite as it was timed: fewer than half
+  # inside it (the first always is) prove little of the rest of it.
+  [ $((hits * 2)) -ge $kills ] ||
+    { echo "FAIL: $fs/$kind: $hits of $kills kills landed inside the rewrite (half must)"; failed=1; }
   [ -z "$(ls -A "$XDG_STATE_HOME/zentrovex/saves" 2> /dev/null)" ] || fail "$fs/$kind: a journal stayed"
 }
 
@@ -160,7 +170,7 @@ tmpfs link
 ext2  link
 ext2  other-owner
 ROWS
-[ -z "${failed:-}" ] || fail "killed saves tore files"
+[ -z "${failed:-}" ] || fail "killed saves tore files, or too few kills landed inside the rewrite"
 # A row that could not run leaves the test unproven: skipped, not passed.
 [ -z "${skipped:-}" ] || exit 77
 echo "killed saves in place leave the old content or the new, whole"

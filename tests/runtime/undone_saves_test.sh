@@ -504,31 +504,179 @@ row_journal_of_a_lost_file() {
 }
 
 # ---- 14: a file deleted and written anew is replaced in one step at its close -----------------
-# anew KILL_AT EXPECT LINES...: the program of LINES, as nobody, in a folder
-# holding save.txt, killed once it printed KILL_AT (run to its end for "");
-# after the next start save.txt holds EXPECT ("" for no file), and nothing
-# else is left there.
-anew() {
-  local kill_at=$1 expect=$2
-  shift 2
-  rm -rf "$work/w" && mkdir -m 777 "$work/w" && crlf 'old save' > "$work/w/save.txt" && chown 65534 "$work/w/save.txt"
-  if [ -n "$kill_at" ]; then crlf "$@" "print \"$kill_at\"" 'do : wait 10 : loop'; else crlf "$@"; fi > "$work/anew.kqa"
-  (cd "$work/w" && exec "${nobody_prefix[@]}" "$zentrovex" run --headless "$work/anew.kqa") > "$work/anew.out" 2>&1 &
-  local run=$!
-  if [ -n "$kill_at" ]; then
-    for _ in $(seq 1 3000); do grep -q "$kill_at" "$work/anew.out" && break; sleep 0.01; done
-    kill -KILL "$run"
+# killed_run KILL AS...: $work/run.kqa run in $work/w as AS..., killed once
+# it printed KILL, or stopped itself at the mark @MOMENT (ZV_TEST_STOP_AT),
+# run to its end for ""; its output in $work/run.out, and what $work/w
+# held just before the kill in $work/before_kill.
+killed_run() {
+  local kill=$1 run
+  shift
+  (cd "$work/w" && ZV_TEST_STOP_AT=${kill#@} exec "$@" "$zentrovex" run --headless "$work/run.kqa") > "$work/run.out" 2>&1 &
+  run=$!
+  if [[ $kill == @* ]]; then
+    stopped "$run" || no "the run did not stop at ${kill#@}: $(cat "$work/run.out")" || return 1
+  elif [ -n "$kill" ]; then
+    for _ in $(seq 1 3000); do grep -q "$kill" "$work/run.out" && break; kill -0 "$run" 2> /dev/null || break; sleep 0.01; done
   fi
+  ls -A "$work/w" > "$work/before_kill"
+  [ -z "$kill" ] || kill -KILL "$run"
   wait "$run" 2> /dev/null
-  nobody "$zentrovex" --version > /dev/null 2>> "$work/anew.out"
+  [[ -z $kill || $kill == @* ]] || grep -q "$kill" "$work/run.out" || no "the run ended before \"$kill\": $(cat "$work/run.out")"
+}
+# anew KILL EXPECT LINES...: the program of LINES, as anew_as (nobody), in a
+# folder holding save.txt, killed at KILL (a printed mark, after which it
+# goes on waiting); after the next start save.txt holds EXPECT ("" for no
+# file), and nothing else is left there.
+anew_as=("${nobody_prefix[@]}")
+anew() {
+  local kill=$1 expect=$2
+  shift 2
+  rm -rf "$work/w" && mkdir -m 777 "$work/w" && crlf 'old save' > "$work/w/save.txt" &&
+    chown 65534 "$work/w/save.txt"
+  if [[ -n $kill && $kill != @* ]]; then crlf "$@" "print \"$kill\"" 'do : wait 10 : loop'; else crlf "$@"; fi > "$work/run.kqa"
+  killed_run "$kill" "${anew_as[@]}" || return 1
+  "${anew_as[@]}" "$zentrovex" --version > /dev/null 2>> "$work/run.out"
   [ "$(cat "$work/w/save.txt" 2> /dev/null | tr -d '\r\n')" = "$expect" ] &&
     [ "$(ls -A "$work/w")" = "${expect:+save.txt}" ] ||
-    no "killed at \"$kill_at\", the folder holds $(ls -A "$work/w"): $(cat "$work/anew.out")"
+    no "killed at \"$kill\", the folder holds $(ls -A "$work/w"): $(cat "$work/run.out")"
 }
+delete='delete file "save.txt"' write='open file to write 1, "save.txt" : write file string 1, "new save"'
 row_deleted_and_written_anew() {
-  local delete='delete file "save.txt"' write='open file to write 1, "save.txt" : write file string 1, "new save"'
-  anew deleted 'old save' "$delete" && anew written 'old save' "$delete" "$write" &&
+  anew @held 'old save' "$delete" && anew written 'old save' "$delete" "$write" &&
     anew '' 'new save' "$delete" "$write" 'close file 1' && anew '' '' "$delete"
+}
+# A deletion the program does not follow by a write of that name is final
+# once its frame's work is done: nothing of it waits in the folder, and no
+# kill brings it back.
+row_a_deletion_stays() {
+  anew later '' "$delete" 'wait 300' || return 1
+  [ ! -s "$work/before_kill" ] || no "while the run went on, the folder held $(cat "$work/before_kill")" || return 1
+  ! grep -q 'is back' "$work/run.out" || no "the start said: $(cat "$work/run.out")"
+}
+# The pattern the help teaches over two files: each is held until its own
+# close, whatever slices of the program pass while the first is written.
+# two_anew MARK SAVE OPTS: the program runs to MARK and waits there to be
+# killed; then save.txt holds SAVE (its lines counted) and opts.txt OPTS.
+two_anew() {
+  rm -rf "$work/w" && mkdir -m 777 "$work/w" && crlf 'old save' > "$work/w/save.txt" &&
+    crlf 'old opts' > "$work/w/opts.txt" && chown 65534 "$work/w/save.txt" "$work/w/opts.txt"
+  local steps=('delete file "save.txt" : delete file "opts.txt"'
+    'open file to write 1, "save.txt" : for i = 1 to 300 : write file string 1, "new save" : next i'
+    'print "saving" : wait 100' 'close file 1 : open file to write 2, "opts.txt" : write file string 2, "new opts"'
+    'print "options" : wait 100' 'close file 2 : print "done"') step
+  for step in "${steps[@]}"; do crlf "$step"; [[ $step != *"\"$1\""* ]] || break; done > "$work/run.kqa"
+  crlf 'do : wait 10 : loop' >> "$work/run.kqa"
+  killed_run "$1" "${nobody_prefix[@]}" || return 1
+  nobody "$zentrovex" --version > /dev/null 2>> "$work/run.out"
+  local save opts
+  save=$(tr -d '\r' < "$work/w/save.txt" | sort | uniq -c | tr -s ' ') opts=$(tr -d '\r\n' < "$work/w/opts.txt")
+  [ "$save $opts" = "$2 $3" ] && [ "$(ls -A "$work/w" | tr '\n' ' ')" = "opts.txt save.txt " ] ||
+    no "killed at \"$1\", save.txt holds \"$save\" and opts.txt \"$opts\" ($(ls -A "$work/w")): $(cat "$work/run.out")"
+}
+row_two_files_written_anew() {
+  two_anew saving ' 1 old save' 'old opts' && two_anew options ' 300 new save' 'old opts' &&
+    two_anew done ' 300 new save' 'new opts'
+}
+# A new file is written under its name as it goes (a log stays readable);
+# killed before its close, it is kept and the next start says it may be cut
+# short, once. One closed is not named.
+row_first_save_killed() {
+  rm -rf "$work/w" && mkdir -m 777 "$work/w"
+  crlf 'open file to write 1, "closed.txt" : close file 1' \
+    'open file to write 1, "log.txt" : for i = 1 to 100 : write file string 1, "line " + str$(i) : next i' \
+    'print "written"' 'do : wait 10 : loop' > "$work/run.kqa"
+  killed_run written "${nobody_prefix[@]}" || return 1
+  nobody "$zentrovex" --version > /dev/null 2> "$work/said"
+  [ "$(tr -d '\r' < "$work/w/log.txt" | sed -n '1p;$p' | tr '\n' ' ')" = "line 1 line 100 " ] ||
+    no "the log holds $(wc -l < "$work/w/log.txt") lines" || return 1
+  [ "$(cat "$work/said")" = "zentrovex: \"$work/w/log.txt\" may be cut short: the program writing it was killed before \
+it closed it ($(stat -c %s "$work/w/log.txt") bytes are there, kept as they are)" ] || no "the start said: $(cat "$work/said")" ||
+    return 1
+  nobody "$zentrovex" --version > /dev/null 2> "$work/said"
+  [ ! -s "$work/said" ] && [ -z "$(ls -A "$work/state-nobody/zentrovex/writing")" ] ||
+    no "the next start said: $(cat "$work/said")"
+}
+# Without a place for the records (the spare state folder another user's),
+# a file deleted and written anew is still replaced in one step at its
+# close, and a new file is written apart and takes its name whole then.
+row_written_in_one_step_without_a_state_folder() {
+  rm -rf /var/tmp/zentrovex-65534 && mkdir /var/tmp/zentrovex-65534 && chown zvsaver /var/tmp/zentrovex-65534
+  anew_as=(env -u HOME -u XDG_STATE_HOME setpriv --reuid=65534 --regid=65534 --clear-groups --)
+  local new='open file to write 1, "new.txt" : write file string 1, "new"'
+  anew written 'old save' "$delete" "$write" && anew '' 'new save' "$delete" "$write" 'close file 1' &&
+    anew written 'old save' "$new" && crlf "$new" 'close file 1' > "$work/run.kqa" && killed_run '' "${anew_as[@]}"
+  local status=$?
+  anew_as=("${nobody_prefix[@]}")
+  [ $status = 0 ] || return 1
+  [ "$(tr -d '\r\n' < "$work/w/new.txt")" = new ] || no "a new file closed without a state folder was not there"
+}
+
+# ---- 15: nothing of ours is made inside a state folder before it is checked --------------------
+# The spare state folder another user's (that nobody may write), or a link
+# to a folder nobody may write: a save in place, a delete and a new file
+# make nothing in either.
+row_state_folder_checked_first() {
+  local spare=/var/tmp/zentrovex-65534 kind
+  crlf 'delete file "second.dat" : open file to write 1, "new.txt" : close file 1' > "$work/run.kqa"
+  for kind in another-user link; do
+    rm -rf "$spare" "$work/elsewhere" && mkdir -m 777 "$work/elsewhere"
+    if [ $kind = link ]; then ln -s "$work/elsewhere" "$spare"; else mkdir -m 777 "$spare" && chown zvsaver "$spare"; fi
+    fresh
+    (cd "$work/r" && homeless "$zentrovex" run --headless "$work/save.kqa" && homeless "$zentrovex" run --headless \
+      "$work/run.kqa") > /dev/null 2>&1
+    [ -z "$(ls -A "$spare/")$(ls -A "$work/elsewhere")" ] || no "$kind: it made $(ls -A "$spare/" "$work/elsewhere")" ||
+      return 1
+  done
+}
+
+# ---- 16: the copies beside a file are bounded as the kept folder is ----------------------------
+# Copies beside past 1 GB (sparse): the next goes to the kept folder.
+row_kept_copies_bounded() {
+  after_kill_then "truncate -s 54M s.dat.kept s.dat.kept.{1..19} && chown 65534 s.dat.kept* &&
+    nobody $python -c \"open('s.dat', 'r+b').write(b'newer')\"" "$work/state-nobody/zentrovex/kept/s.dat.kept" ||
+    return 1
+  [ ! -e "$work/r/s.dat.kept.20" ] || no "a copy went beside past the bound"
+}
+
+# ---- 17: a file several users save in place ----------------------------------------------------
+# nobody's save of zvsaver's shared file (mode 666) is killed: zvsaver's
+# read says the file may be torn until nobody's start undoes it. Two state
+# folders in turn (the first sets its old content aside, the second puts
+# back what the first tore) leave the mark, and reads say so. Where the
+# file system keeps no mark, the save is refused.
+marked() { "$python" -c "import os, sys; os.getxattr(sys.argv[1], 'user.zentrovex.saving')" "$1" 2> /dev/null; }
+shared() {
+  fresh
+  chown zvsaver "$1/s.dat" && chmod 666 "$1/s.dat" && chmod 755 "$1"
+}
+read_as_zvsaver() { (cd "$work/r" && zvsaver env XDG_STATE_HOME="$work/state-zv" "$zentrovex" run --headless "$work/reader.kqa"); }
+row_shared_file() {
+  shared "$work/r"
+  killed_save "${nobody_prefix[@]}" || no "the save was not held" || return 1
+  marked "$work/r/s.dat" || no "the killed save left no mark" || return 1
+  read_as_zvsaver > "$work/said" 2>&1
+  grep -q "s.dat\" may be torn" "$work/said" || no "zvsaver's read said: $(cat "$work/said")" || return 1
+  nobody "$zentrovex" --version > /dev/null 2>&1
+  read_as_zvsaver > "$work/said" 2>&1
+  cmp -s "$work/r/s.dat" "$work/old.ref" && ! marked "$work/r/s.dat" && [ "$(cat "$work/said")" = "read 5 5 0 0" ] ||
+    no "once undone, zvsaver's read said: $(cat "$work/said")" || return 1
+  crlf 'dim a(5000) : for i = 0 to 5000 : a(i) = 9 : next i' 'save number array "s.dat", a(0)' > "$work/save9.kqa"
+  shared "$work/r"
+  killed_save "${nobody_prefix[@]}" || no "the first save was not held" || return 1
+  as_prefix=(env -u HOME XDG_STATE_HOME="$work/state-other" setpriv --reuid=65534 --regid=65534 --clear-groups --)
+  held nobody "$work/r" "$work/save9.kqa" || no "the second save was not held" || return 1
+  kill_held
+  nobody "$zentrovex" --version > /dev/null 2>&1
+  "${as_prefix[@]}" "$zentrovex" --version > /dev/null 2>&1
+  read_as_zvsaver > "$work/said" 2>&1
+  marked "$work/r/s.dat" && grep -q "s.dat\" may be torn" "$work/said" ||
+    no "after both starts zvsaver's read said: $(cat "$work/said")" || return 1
+  mkdir -p "$work/ram" && { mountpoint -q "$work/ram" || mount -t ramfs -o mode=755 ramfs "$work/ram"; } ||
+    no "no ramfs can be mounted" || return 77
+  cp "$work/old.ref" "$work/ram/s.dat" && chown zvsaver "$work/ram/s.dat" && chmod 666 "$work/ram/s.dat"
+  (cd "$work/ram" && nobody "$zentrovex" run --headless "$work/save.kqa" > "$work/said" 2>&1)
+  cmp -s "$work/ram/s.dat" "$work/old.ref" && grep -q 'other users may write it, and its file system keeps no mark' \
+    "$work/said" || no "on ramfs the save said: $(cat "$work/said")"
 }
 
 # row                                   item
@@ -557,6 +705,13 @@ killed_without_a_state_folder          7
 two_saves_one_killed                   12
 journal_of_a_lost_file                 13
 deleted_and_written_anew               14
+a_deletion_stays                       14
+two_files_written_anew                 14
+first_save_killed                      14
+written_in_one_step_without_a_state_folder 14
+state_folder_checked_first             15
+kept_copies_bounded                    16
+shared_file                            17
 "
 failed=() skipped=()
 while read -r row item; do

@@ -31,6 +31,8 @@ class InputServices {
   virtual void FreeMultiplayerResources() {}
   virtual void FreeMemoryBlocks() {}
   virtual void CloseNumberedFiles() {}
+  // A slice of the program has run; the message pump calls it once per turn.
+  virtual void FrameWorkDone() {}
   // 1 when the file (after the virtual-file lookup) opens for reading.
   virtual bool FileExists(const std::string& name) { (void)name; return false; }
 };

@@ -206,6 +206,20 @@ TEST_F(NumberedFiles, UnpackedFilesKeepTheirNames) {
   ASSERT_TRUE(Run("open file to read 2, \"page.dat\"\nread dir block 2, \"dst2\"\n"));
   EXPECT_EQ(Code(), 0);
   EXPECT_EQ(ReadBytes("dst2/sub/na\xC3\xAFve.txt"), "n");
+
+  // Names that are no UTF-8 (one in the shape of a mark) come back as the
+  // same bytes; an empty folder, which a pack cannot hold, is named.
+  fs::create_directories(Folder() / "bytes" / "empty");
+  WriteBytes("bytes/caf\xE9.txt", "latin");
+  WriteBytes("bytes/a\x81" "005C\x81" "b", "mark");
+  std::string warned;
+  vm.standalone_warning_out = [&warned](std::string_view text) { warned += text; };
+  ASSERT_TRUE(Run(
+      "open file to write 3, \"bytes.dat\"\nwrite dir block 3, \"bytes\"\nclose file 3\n"
+      "open file to read 3, \"bytes.dat\"\nread dir block 3, \"dst3\"\n"));
+  EXPECT_EQ(ReadBytes("dst3/caf\xE9.txt") + ReadBytes("dst3/a\x81" "005C\x81" "b"), "latinmark");
+  EXPECT_NE(warned.find("\"bytes\\empty\": it is a folder with no file in it, which the pack leaves out"),
+            std::string::npos) << warned;
 }
 
 // An unpack finds folders as every name is found (another letter case, the
