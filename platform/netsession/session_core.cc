@@ -191,7 +191,8 @@ void SessionCore::OnHostPacket(PeerKey from, std::span<const uint8_t> bytes, boo
   };
 
   if (const auto* create = std::get_if<wire::CreatePlayer>(&*message)) {
-    if (Full()) {
+    // Nobody lists a player without a name: none is made, as none joins.
+    if (Full() || create->name.empty()) {
       Queue(from, wire::Encode(wire::PlayerRefused{create->request}), true);
       return;
     }
@@ -670,7 +671,7 @@ void SessionCore::ResendUnstable() {
 // ---- Players and messages ------------------------------------------------------------
 
 std::optional<PlayerId> SessionCore::CreateHostPlayer(const std::string& name, bool server_player) {
-  if (role_ != Role::kHost || Full()) return std::nullopt;
+  if (role_ != Role::kHost || Full() || name.empty()) return std::nullopt;
   PlayerId id = kServerPlayer;
   if (!server_player)
     id = next_id_;
@@ -682,7 +683,7 @@ std::optional<PlayerId> SessionCore::CreateHostPlayer(const std::string& name, b
 }
 
 std::optional<uint32_t> SessionCore::RequestPlayer(const std::string& name) {
-  if (role_ != Role::kMember || join_state_ != JoinState::kWelcomed) return std::nullopt;
+  if (role_ != Role::kMember || join_state_ != JoinState::kWelcomed || name.empty()) return std::nullopt;
   const uint32_t request = ++next_request_;
   requests_[request] = std::nullopt;
   Queue(kHostPeer, wire::Encode(wire::CreatePlayer{request, CutName(name)}), true);
@@ -749,7 +750,7 @@ bool SessionCore::Send(PlayerId from, PlayerId to, std::span<const uint8_t> data
 std::vector<PlayerInfo> SessionCore::Players() const {
   std::vector<PlayerInfo> list;
   list.reserve(players_.size());
-  for (const auto& [id, player] : players_) list.push_back(PlayerInfo{id, player.name});
+  for (const auto& [id, player] : players_) list.push_back(PlayerInfo{id, player.name, player.owner == self_});
   return list;
 }
 
