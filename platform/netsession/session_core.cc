@@ -92,6 +92,11 @@ bool SessionCore::HoldsPlace(PeerKey peer) const {
                      [&](const auto& asked) { return asked.first == peer; });
 }
 
+bool SessionCore::AskedToJoin(PeerKey peer) const {
+  auto link = links_.find(peer);
+  return role_ == Role::kHost && link != links_.end() && link->second.asked;
+}
+
 bool SessionCore::KnownMachineAt(MachineAddress address) const {
   // A host notes a machine on its own loopback address without the address.
   return std::any_of(machines_.begin(), machines_.end(), [&](const auto& m) {
@@ -162,7 +167,7 @@ void SessionCore::OnPeerConnected(PeerKey peer, MachineAddress address) {
     host_address_ = address;
     return;
   }
-  links_[peer] = address;
+  links_[peer] = Stranger{address};
 }
 
 void SessionCore::OnPacket(PeerKey from, std::span<const uint8_t> bytes, bool guaranteed) {
@@ -362,12 +367,13 @@ void SessionCore::OnJoin(PeerKey from, const wire::Join& join) {
     return;
   }
   if (Full() || !RoomForMachine()) {
+    if (auto link = links_.find(from); link != links_.end()) link->second.asked = true;
     Queue(from, wire::Encode(wire::Refused{wire::Refusal::kFull}), true);
     return;
   }
   const MachineId id = next_machine_++;
   auto link = links_.find(from);
-  const MachineAddress address = link != links_.end() ? Shareable(link->second) : MachineAddress{};
+  const MachineAddress address = link != links_.end() ? Shareable(link->second.address) : MachineAddress{};
   if (link != links_.end()) links_.erase(link);
   Machine machine;
   machine.address = address;
@@ -423,7 +429,7 @@ void SessionCore::OnRejoin(PeerKey from, const wire::Rejoin& rejoin) {
   machine.peer = from;
   machine.lost_at.reset();
   if (auto link = links_.find(from); link != links_.end()) {
-    machine.address = Shareable(link->second);
+    machine.address = Shareable(link->second.address);
     links_.erase(link);
   }
   // Its old link may have been dead for a while before anyone saw it go,

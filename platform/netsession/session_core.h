@@ -157,6 +157,10 @@ class SessionCore {
   // keeps its place between rounds (host), or one that proved itself and
   // waits for this machine to take over (member).
   bool HoldsPlace(PeerKey peer) const;
+  // Whether link `peer`, which holds no place, asked to join as a player
+  // does and was refused for want of a place: a genuine player's link,
+  // not a stranger's that wastes one.
+  bool AskedToJoin(PeerKey peer) const;
   // Whether a machine of the session is at `address` (as its cookie proves).
   bool KnownMachineAt(MachineAddress address) const;
   // Links whose machine proved it left: the transport closes them.
@@ -344,7 +348,13 @@ class SessionCore {
     bool missed = false;
   };
   std::map<MachineId, Departed> departed_;   // host: machines given up, should they come back
-  std::map<PeerKey, MachineAddress> links_;  // links not (yet) of a machine of the session
+  // A link not (yet) of a machine of the session; `asked`: it asked to
+  // join with a player of its own, and there was no place for it.
+  struct Stranger {
+    MachineAddress address;
+    bool asked = false;
+  };
+  std::map<PeerKey, Stranger> links_;
   std::optional<FormerHost> returning_to_;   // member: the host it lost and may go back to
   bool returned_ = false;                    // and did, once, on another machine's word
   std::vector<FormerHost> former_hosts_;     // host that took over: those it took over from

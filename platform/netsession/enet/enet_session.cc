@@ -344,6 +344,8 @@ void EnetSession::Handle(const ENetEvent& event) {
       if (event.peer != server_ && core_.HoldsPlace(key)) {
         PlacesOf(event.peer->host).Joined(event.peer);
         own_sockets_.Open(event.peer->host, event.peer);
+      } else if (event.peer != server_ && core_.AskedToJoin(key)) {
+        PlacesOf(event.peer->host).Asked(event.peer);
       }
       break;
     }
