@@ -505,11 +505,15 @@ void SessionCore::OnMemberPacket(std::span<const uint8_t> bytes) {
   std::optional<wire::Message> message = wire::Decode(bytes);
   if (!message) return;
 
-  if (join_state_ == JoinState::kWaiting) {
+  // A joiner refused for want of a place, which asks again soon, still
+  // hears of a host that leaves.
+  if (join_state_ == JoinState::kWaiting || join_state_ == JoinState::kFull) {
     if (const auto* welcome = std::get_if<wire::Welcome>(&*message)) {
-      OnWelcome(*welcome);
+      if (join_state_ == JoinState::kWaiting) OnWelcome(*welcome);
     } else if (const auto* refused = std::get_if<wire::Refused>(&*message)) {
-      join_state_ = refused->reason == wire::Refusal::kFull ? JoinState::kFull : JoinState::kWrongSession;
+      join_state_ = refused->reason == wire::Refusal::kFull       ? JoinState::kFull
+                    : refused->reason == wire::Refusal::kHostLeft ? JoinState::kHostLeft
+                                                                  : JoinState::kWrongSession;
     }
     return;
   }

@@ -65,7 +65,8 @@ class SessionCore {
  public:
   enum class Role { kNone, kHost, kMember };
   // kMoving: the member is on its way to the next host, or back to its own.
-  enum class JoinState { kNone, kWaiting, kWelcomed, kFull, kWrongSession, kLost, kMoving };
+  // kHostLeft: the host left before it took this machine in.
+  enum class JoinState { kNone, kWaiting, kWelcomed, kFull, kWrongSession, kLost, kMoving, kHostLeft };
   static constexpr PeerKey kHostPeer = 0;
   // Bytes of messages held for the program before further ones are dropped,
   // and, apart from those, bytes kept for machines on their way back (and
@@ -141,7 +142,9 @@ class SessionCore {
   void OnPeerGone(PeerKey peer);
   // This machine leaves: the others are told, with the next secret of its
   // chain, which is also returned for a goodbye the transport sends those
-  // that did not take it in time. Nothing when it is in no game.
+  // that did not take it in time. A joiner still waiting for its welcome
+  // tells its host, which may have taken it in. Nothing when it is in no
+  // game.
   std::optional<Secret> Leave();
   // A goodbye that came outside a link, from machine `id`: believed only
   // with its proof, and acted on once every message `before` names (the

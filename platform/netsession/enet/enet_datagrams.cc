@@ -3,6 +3,7 @@
 #include "platform/netsession/enet/enet_session.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <span>
 
 #include "platform/netsession/enet/enet_address.h"
@@ -20,7 +21,13 @@ int InterceptSearch(ENetHost* host, ENetEvent* event) {
 std::optional<std::vector<SessionDescription>> EnetSession::FindSessions(const Guid& application) {
   ENetSocket socket = enet_socket_create(ENET_SOCKET_TYPE_DATAGRAM);
   if (socket == ENET_SOCKET_NULL) return std::nullopt;
-  if (broadcast_) enet_socket_set_option(socket, ENET_SOCKOPT_BROADCAST, 1);
+  enet_socket_set_option(socket, ENET_SOCKOPT_NONBLOCK, 1);
+  // Asking one machine, the socket is connected to it, so that the system
+  // says when nothing listens at its port: a game that ended there.
+  if (broadcast_)
+    enet_socket_set_option(socket, ENET_SOCKOPT_BROADCAST, 1);
+  else
+    enet_socket_connect(socket, &target_);
 
   const uint32_t nonce = RandomWord();
   std::vector<uint8_t> query = wire::EncodeQuery(wire::Query{application, nonce});
@@ -41,18 +48,54 @@ std::optional<std::vector<SessionDescription>> EnetSession::FindSessions(const G
   }
 
   std::vector<SessionDescription> sessions;
+  last_search_ = LastSearch{};
   // This machine's own game cannot answer while this search waits: it is
   // listed from here.
-  if (core_.role() == SessionCore::Role::kHost && application == application_)
+  if (core_.role() == SessionCore::Role::kHost && application == application_) {
     sessions.push_back(core_.Description());
+    last_search_.found.insert(sessions.back().instance);
+  }
   const auto deadline = SteadyClock::now() + std::chrono::milliseconds(options_.find_wait_ms);
   // A host whose socket a flood fills, or that stood still a moment, may
   // have dropped the question: it is asked again meanwhile.
   auto ask_again = SteadyClock::now() + std::chrono::milliseconds(kCookieRepeatMs);
   std::vector<uint8_t> buffer(ENET_PROTOCOL_MAXIMUM_MTU);
-  while (sessions.size() < kMaxFoundSessions) {
+  bool refused = false, done = false;
+  // Each answer that waits is read before the time is judged: a search this
+  // machine held up still takes what came meanwhile.
+  auto read = [&] {
+    for (;;) {
+      ENetAddress from{};
+      ENetBuffer in{buffer.data(), buffer.size()};
+      const int received = enet_socket_receive(socket, &from, &in, 1);
+      if (received == 0) return;
+      if (received < 0) {
+        if (errno != ECONNREFUSED) return;
+        refused = true;
+        continue;
+      }
+      std::optional<wire::QueryReply> reply =
+          wire::DecodeQueryReply(std::span<const uint8_t>(buffer.data(), static_cast<size_t>(received)));
+      if (!reply || reply->nonce != nonce) continue;
+      const Guid instance = reply->session.instance;
+      last_search_.answered[AddressKey(from)] = instance;
+      const bool known = std::any_of(sessions.begin(), sessions.end(),
+                                     [&](const SessionDescription& s) { return s.instance == instance; });
+      // A host that answered on both ways is joined at its network address,
+      // which the other members can reach too should this machine take over.
+      if (!known || !IsLoopback(from)) found_[instance] = from;
+      if (known) continue;
+      last_search_.found.insert(instance);
+      sessions.push_back(std::move(reply->session));
+      // One machine asked: its one answer is all there is.
+      done = !broadcast_ || sessions.size() >= kMaxFoundSessions;
+      if (done) return;
+    }
+  };
+  for (;;) {
+    read();
     const auto now = SteadyClock::now();
-    if (now >= deadline) break;
+    if (done || now >= deadline) break;
     if (now >= ask_again) {
       ask();
       ask_again = now + std::chrono::milliseconds(kCookieRepeatMs);
@@ -60,25 +103,8 @@ std::optional<std::vector<SessionDescription>> EnetSession::FindSessions(const G
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(std::min(deadline, ask_again) - now);
     enet_uint32 condition = ENET_SOCKET_WAIT_RECEIVE;
     if (enet_socket_wait(socket, &condition, static_cast<enet_uint32>(std::max<int64_t>(left.count(), 1))) < 0) break;
-    if (!(condition & ENET_SOCKET_WAIT_RECEIVE)) continue;
-    ENetAddress from{};
-    ENetBuffer in{buffer.data(), buffer.size()};
-    const int received = enet_socket_receive(socket, &from, &in, 1);
-    if (received <= 0) continue;
-    std::optional<wire::QueryReply> reply =
-        wire::DecodeQueryReply(std::span<const uint8_t>(buffer.data(), static_cast<size_t>(received)));
-    if (!reply || reply->nonce != nonce) continue;
-    const Guid instance = reply->session.instance;
-    const bool known = std::any_of(sessions.begin(), sessions.end(),
-                                   [&](const SessionDescription& s) { return s.instance == instance; });
-    // A host that answered on both ways is joined at its network address,
-    // which the other members can reach too should this machine take over.
-    if (!known || !IsLoopback(from)) found_[instance] = from;
-    if (known) continue;
-    sessions.push_back(std::move(reply->session));
-    // One machine asked: its one answer is all there is.
-    if (!broadcast_) break;
   }
+  last_search_.nobody_there = refused && sessions.empty();
   enet_socket_destroy(socket);
   return sessions;
 }
@@ -190,7 +216,12 @@ void EnetSession::ConnectWithCookie() {
   server_->roundTripTime = std::clamp<uint32_t>(cookie_wait_->round_trip_ms, kMinRoundTripMs, kMaxRoundTripMs);
   server_->roundTripTimeVariance = server_->roundTripTime / 2;
   cookie_wait_.reset();
-  enet_peer_timeout(server_, 0, options_.host_silence_ms, options_.host_silence_ms);
+  // A joiner's wait judges the host's silence itself, once it read what
+  // came: ENet's timeout, which strikes before it reads, would take a
+  // joiner that stood still for one the host does not hear.
+  const uint32_t silence =
+      core_.join_state() == SessionCore::JoinState::kWaiting ? kBackstopTimeoutMs : options_.host_silence_ms;
+  enet_peer_timeout(server_, 0, silence, silence);
 }
 
 void EnetSession::AskHost(MachineAddress address) {

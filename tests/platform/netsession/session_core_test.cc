@@ -169,6 +169,28 @@ TEST_F(SessionCoreTest, AFullSessionRefusesMembersAndPlayers) {
   EXPECT_EQ(members[3].join_state(), State::kWelcomed);
 }
 
+// A joiner that gave up its wait leaves with its proof: a host that took it
+// in meanwhile lets it and its player go at once. A host that leaves tells
+// a joiner it has not taken in yet, refused or not.
+TEST_F(SessionCoreTest, AJoinerThatGaveUpIsLetGoAndOneWhoseHostLeftIsTold) {
+  using State = SessionCore::JoinState;
+  SessionCore& late = members[1];
+  late.StartJoining(kApp, kInstance, "bob");
+  for (OutgoingPacket& p : late.TakeOutgoing()) host.OnPacket(1, p.bytes, p.guaranteed);
+  host.TakeOutgoing();  // its welcome, never read
+  ASSERT_TRUE(late.Leave());
+  Carry();
+  EXPECT_EQ(Events(host), (std::vector<std::string>{"joined 2", "left 2"}));
+  EXPECT_EQ(host.Players().size(), 1u);
+
+  host.OnPeerConnected(2, MachineAddress{0x0100007F, 2});
+  members[2].StartJoining(kApp, kInstance, "eve");
+  members[2].TakeOutgoing();  // its Join, not there yet
+  ASSERT_TRUE(host.Leave());
+  Carry();
+  EXPECT_EQ(members[2].join_state(), State::kHostLeft);
+}
+
 TEST_F(SessionCoreTest, MessagesReachTheirAddresseeOrEveryoneElse) {
   const PlayerId bob = Join(1, "bob").JoinedPlayer();
   const PlayerId eve = Join(2, "eve").JoinedPlayer();
