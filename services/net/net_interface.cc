@@ -220,8 +220,6 @@ bool NetInterface::Send(uint32_t to, std::span<const uint8_t> packet, bool guara
 
 void NetInterface::PollMessages() {
   if (!session_) return;
-  size_t held = 0;
-  for (const ReceivedNetMessage& m : queue_) held += m.packet.size();
   while (std::optional<platform::SessionEvent> event = session_->Receive()) {
     if (event->type != platform::SessionEvent::Type::kMessage) {
       HandleSystemEvent(*event);
@@ -229,8 +227,8 @@ void NetInterface::PollMessages() {
     }
     // A packet whose layout does not add up is refused here, before anyone
     // reads its payload.
-    if (!ParseNetPacket(event->data) || held + event->data.size() > kMaxQueuedBytes) continue;
-    held += event->data.size();
+    if (!ParseNetPacket(event->data) || queued_bytes_ + event->data.size() > kMaxQueuedBytes) continue;
+    queued_bytes_ += event->data.size();
     queue_.push_back(ReceivedNetMessage{std::move(event->data), event->from, event->to});
   }
 }
@@ -283,6 +281,7 @@ std::optional<ReceivedNetMessage> NetInterface::NextMessage() {
   if (queue_.empty()) return std::nullopt;
   ReceivedNetMessage message = std::move(queue_.front());
   queue_.pop_front();
+  queued_bytes_ -= message.packet.size();
   return message;
 }
 

@@ -121,6 +121,7 @@ class NetInterface {
   std::vector<FoundSession> sessions_;
   std::string failure_reason_;
   std::deque<ReceivedNetMessage> queue_;
+  size_t queued_bytes_ = 0;  // of the packets in queue_: each turn takes in what came
   struct PlayerEvent {
     bool joined = false;
     uint32_t id = 0;

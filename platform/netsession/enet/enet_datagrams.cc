@@ -2,6 +2,9 @@
 // answers, cookies, hints and goodbyes, and the connection a cookie opens.
 #include "platform/netsession/enet/enet_session.h"
 
+#include <netinet/in.h>
+#include <sys/socket.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <span>
@@ -22,12 +25,12 @@ std::optional<std::vector<SessionDescription>> EnetSession::FindSessions(const G
   ENetSocket socket = enet_socket_create(ENET_SOCKET_TYPE_DATAGRAM);
   if (socket == ENET_SOCKET_NULL) return std::nullopt;
   enet_socket_set_option(socket, ENET_SOCKOPT_NONBLOCK, 1);
-  // Asking one machine, the socket is connected to it, so that the system
-  // says when nothing listens at its port: a game that ended there.
-  if (broadcast_)
-    enet_socket_set_option(socket, ENET_SOCKOPT_BROADCAST, 1);
-  else
-    enet_socket_connect(socket, &target_);
+  if (broadcast_) enet_socket_set_option(socket, ENET_SOCKOPT_BROADCAST, 1);
+  // The system says when nothing listens where the question went: asking
+  // one machine, a game that ended there. (Not by connecting the socket:
+  // a machine of several addresses may answer from another.)
+  const int one = 1;
+  setsockopt(socket, IPPROTO_IP, IP_RECVERR, &one, sizeof one);
 
   const uint32_t nonce = RandomWord();
   std::vector<uint8_t> query = wire::EncodeQuery(wire::Query{application, nonce});
@@ -61,6 +64,7 @@ std::optional<std::vector<SessionDescription>> EnetSession::FindSessions(const G
   auto ask_again = SteadyClock::now() + std::chrono::milliseconds(kCookieRepeatMs);
   std::vector<uint8_t> buffer(ENET_PROTOCOL_MAXIMUM_MTU);
   bool refused = false, done = false;
+  size_t errors = 0;
   // Each answer that waits is read before the time is judged: a search this
   // machine held up still takes what came meanwhile.
   auto read = [&] {
@@ -70,8 +74,17 @@ std::optional<std::vector<SessionDescription>> EnetSession::FindSessions(const G
       const int received = enet_socket_receive(socket, &from, &in, 1);
       if (received == 0) return;
       if (received < 0) {
-        if (errno != ECONNREFUSED) return;
-        refused = true;
+        refused = refused || errno == ECONNREFUSED;
+        // What the system said waits apart, and would wake every wait
+        // until it is read.
+        char said[256];
+        iovec io{said, sizeof said};
+        msghdr m{};
+        m.msg_iov = &io;
+        m.msg_iovlen = 1;
+        while (recvmsg(socket, &m, MSG_ERRQUEUE | MSG_DONTWAIT) >= 0) {
+        }
+        if (++errors > kMaxFoundSessions) return;
         continue;
       }
       std::optional<wire::QueryReply> reply =

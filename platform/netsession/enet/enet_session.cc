@@ -155,9 +155,9 @@ void EnetSession::Close() {
   }
   // The others learn that this machine leaves, with its proof; what
   // happens while saying goodbye is no longer the session's business: a
-  // member must not go looking for a new host on its way out.
-  // A joiner not taken in yet has no number its goodbye could name: its
-  // leave goes on its link alone.
+  // member must not go looking for a new host on its way out. A joiner
+  // has no number yet that a goodbye could name: its leave goes on its
+  // link alone.
   const bool joining = core_.join_state() == SessionCore::JoinState::kWaiting;
   const std::optional<Secret> secret = core_.Leave();
   const wire::Goodbye goodbye{core_.Description().instance, core_.self(), secret.value_or(Secret{}), {}};
