@@ -108,20 +108,13 @@
 #   ftpstall   SIGTERM while a whole download waits for a server that
 #              stopped sending: the download's cause is the stop signal
 # The player rows play a game greet.kqa hosts, with joiners alone:
-#   guests     five join a game of 16 at once and leave at once, the host
-#              not looking meanwhile: at its next look it is told of each
-#              coming, once, in order, and of each going
-#   stopjoin   a joiner stops itself as its Join leaves and runs again 6 s
-#              later, the host having taken it in: it joins
-#   ended, replaced
-#              a joiner that saw the game listed joins after its host ended
-#              it, or ended it and hosted a new one on its port: the join
-#              fails at once, saying so
-#   hostleft, full
-#              a joiner refused by a game of 2 that a member fills asks again
-#              until its wait ends, and says the game is full; in hostleft
-#              the host leaves as the first Join left: the join fails at
-#              once, saying so
+#   guests     five join a game of 16 at once and leave at once: the host,
+#              not looking meanwhile, is told of each once, in order
+#   stopjoin   a joiner stops itself 6 s as its Join leaves: it joins
+#   ended, replaced, hostleft, full
+#              a join after the game that was listed ended, or another was
+#              hosted in its place; as the host leaves; or refused by a
+#              full game: it fails saying so, at once but for the full game
 # Bounds on time that a loaded machine could cross are measured against
 # what the machine does at that moment in the same run, and printed with
 # their figures.
@@ -500,9 +493,19 @@ wait_count() {  # N SECONDS
   done
 }
 
+# greet.kqa looks once: it must be told of five players KIND ("came" or
+# "left"), each once, in the order they came (by their network ids).
+look_at() {  # KIND
+  touch look.txt
+  wait_for looked.txt 10 && rm look.txt looked.txt || { echo "$s: the host did not look"; return 1; }
+  local told; told=$(grep "^$1 " events.txt)
+  echo "$s: at its look after all five $1, the host was told: $(tr '\n' ' ' <<< "$told")"
+  [ "$(grep -c . <<< "$told")" = 5 ] && [ "$(cut -d' ' -f2 <<< "$told" | sort -u | grep -c .)" = 5 ] &&
+    cut -d' ' -f3 <<< "$told" | sort -n -C
+}
+
 # The player rows: a game that greet.kqa hosts, and players who come, go,
-# or fail to join. Each join that fails ends its run with the warning that
-# says why, which the row reads.
+# or fail to join.
 run_players() {
   local s=$1 d="$work/$1" gp jp i at failed=0
   local -a mp
@@ -513,36 +516,16 @@ run_players() {
   wait_for hosting.txt 20 || { echo "$s: the host did not start"; return 1; }
   case $s in
     guests)
-      # Five join at once, and stay until all the host was told of them.
-      # The host does not look while they come, nor while they go: each
-      # time all five wait for it together.
-      touch holdjoin{4..8}.txt
-      for i in 4 5 6 7 8; do
-        "$zv" run --headless member.kqa "$i" > "m$i.log" 2>&1 &
-        mp[$i]=$!
-      done
-      touch join.txt
-      for i in 4 5 6 7 8; do
-        wait_made "${mp[$i]}" "m$i.joined" 20 || { echo "$s: member $i did not join: $(tr -d '\r\0' < "m$i.log")"; failed=1; }
-      done
-      [ "$failed" = 0 ] && ! wait_count 6 10 && { echo "$s: the host did not list the five"; failed=1; }
-      [ "$failed" = 0 ] || return 1
-      touch look.txt
-      wait_for looked.txt 10 || { echo "$s: the host did not look"; return 1; }
-      rm look.txt looked.txt
-      local came; came=$(grep -c '^came ' events.txt 2>/dev/null)
-      echo "$s: the host was told of ${came:-0} players coming, at one look after all five came: $(grep '^came ' events.txt 2>/dev/null | tr '\n' ' ')"
-      # Each once, in the order they came (the host numbers them so).
-      [ "$came" = 5 ] && [ "$(grep '^came ' events.txt | cut -d' ' -f2 | sort -u | wc -l)" = 5 ] &&
-        grep '^came ' events.txt | cut -d' ' -f3 | sort -n -C || failed=1
+      # Five join at once, and leave at once, the host not looking
+      # meanwhile: at its next look it is told of each once, in order.
+      touch holdjoin{4..8}.txt join.txt
+      for i in 4 5 6 7 8; do "$zv" run --headless member.kqa "$i" > "m$i.log" 2>&1 & mp[$i]=$!; done
+      wait_count 6 20 || { echo "$s: the host lists $(host_count), not the five and its own"; return 1; }
+      look_at came || failed=1
       touch leave.txt
-      for i in 4 5 6 7 8; do wait "${mp[$i]}"; done
-      wait_count 1 10 || { echo "$s: the host still lists $(host_count) players after the five left"; return 1; }
-      touch look.txt
-      wait_for looked.txt 10 || { echo "$s: the host did not look"; return 1; }
-      local went; went=$(grep -c '^left ' events.txt 2>/dev/null)
-      echo "$s: the host was told of ${went:-0} players going, at one look after all five went: $(grep '^left ' events.txt 2>/dev/null | tr '\n' ' ')"
-      [ "$went" = 5 ] && [ "$(grep '^left ' events.txt | cut -d' ' -f2 | sort -u | wc -l)" = 5 ] || failed=1
+      wait "${mp[@]}"
+      wait_count 1 10 || { echo "$s: the host lists $(host_count) after the five left"; return 1; }
+      look_at left || failed=1
       ;;
     stopjoin)
       # The joiner stops itself as its Join leaves; the host takes it in
