@@ -271,7 +271,9 @@ start_connect_flood() {  # SECONDS PORT...
   ZV_FLOOD_AFTER=$flood_after ZV_FLOOD_FULL=$flood_full python3 "$src/netpoke.py" connect "$flood_mode" "$1" "$flood_at_rate" "$flood_from" "$flood_sockets" "${@:2}" \
     > connect.txt &
   flood_pid=$!
-  wait_for flooding 10
+  # However long a loaded machine takes to start it: a row judged without
+  # its flood (a host killed before it came) judges nothing.
+  wait_made "$flood_pid" flooding 60 || unmet="the flood never began"
 }
 flood_done() {  # WHAT
   wait "$flood_pid"
@@ -329,6 +331,8 @@ sent_by() {  # SENDER
 
 # Kills the host of a crash row, noting when.
 kill_host() {
+  # A host that gave up waiting on a loaded machine left the game itself.
+  [ -e host.txt ] && unmet="the host had left before its kill"
   kill -KILL "$hp"
   killed_at=$(now_ms)
 }
