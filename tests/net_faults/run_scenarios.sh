@@ -333,6 +333,10 @@ sent_by() {  # SENDER
 kill_host() {
   # A host that gave up waiting on a loaded machine left the game itself.
   [ -e host.txt ] && unmet="the host had left before its kill"
+  # So had a player whose machine a loaded machine held up (a stopped
+  # member, kept stopped past the host's silence rule): the members saw
+  # that leave, not the crash.
+  compgen -G 'm[123].left' > /dev/null && unmet="a player left before the host's kill"
   kill -KILL "$hp"
   killed_at=$(now_ms)
 }
