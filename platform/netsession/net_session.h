@@ -43,6 +43,7 @@ struct SessionDescription {
 struct PlayerInfo {
   PlayerId id = 0;
   std::string name;
+  bool local = false;  // made by this machine (Players() says; the wire does not carry it)
 };
 
 enum class SessionError {

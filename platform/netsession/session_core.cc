@@ -92,6 +92,11 @@ bool SessionCore::HoldsPlace(PeerKey peer) const {
                      [&](const auto& asked) { return asked.first == peer; });
 }
 
+bool SessionCore::AskedToJoin(PeerKey peer) const {
+  auto link = links_.find(peer);
+  return role_ == Role::kHost && link != links_.end() && link->second.asked;
+}
+
 bool SessionCore::KnownMachineAt(MachineAddress address) const {
   // A host notes a machine on its own loopback address without the address.
   return std::any_of(machines_.begin(), machines_.end(), [&](const auto& m) {
@@ -162,7 +167,7 @@ void SessionCore::OnPeerConnected(PeerKey peer, MachineAddress address) {
     host_address_ = address;
     return;
   }
-  links_[peer] = address;
+  links_[peer] = Stranger{address};
 }
 
 void SessionCore::OnPacket(PeerKey from, std::span<const uint8_t> bytes, bool guaranteed) {
@@ -191,7 +196,8 @@ void SessionCore::OnHostPacket(PeerKey from, std::span<const uint8_t> bytes, boo
   };
 
   if (const auto* create = std::get_if<wire::CreatePlayer>(&*message)) {
-    if (Full()) {
+    // Nobody lists a player without a name: none is made, as none joins.
+    if (Full() || create->name.empty()) {
       Queue(from, wire::Encode(wire::PlayerRefused{create->request}), true);
       return;
     }
@@ -361,12 +367,13 @@ void SessionCore::OnJoin(PeerKey from, const wire::Join& join) {
     return;
   }
   if (Full() || !RoomForMachine()) {
+    if (auto link = links_.find(from); link != links_.end()) link->second.asked = true;
     Queue(from, wire::Encode(wire::Refused{wire::Refusal::kFull}), true);
     return;
   }
   const MachineId id = next_machine_++;
   auto link = links_.find(from);
-  const MachineAddress address = link != links_.end() ? Shareable(link->second) : MachineAddress{};
+  const MachineAddress address = link != links_.end() ? Shareable(link->second.address) : MachineAddress{};
   if (link != links_.end()) links_.erase(link);
   Machine machine;
   machine.address = address;
@@ -422,7 +429,7 @@ void SessionCore::OnRejoin(PeerKey from, const wire::Rejoin& rejoin) {
   machine.peer = from;
   machine.lost_at.reset();
   if (auto link = links_.find(from); link != links_.end()) {
-    machine.address = Shareable(link->second);
+    machine.address = Shareable(link->second.address);
     links_.erase(link);
   }
   // Its old link may have been dead for a while before anyone saw it go,
@@ -498,11 +505,15 @@ void SessionCore::OnMemberPacket(std::span<const uint8_t> bytes) {
   std::optional<wire::Message> message = wire::Decode(bytes);
   if (!message) return;
 
-  if (join_state_ == JoinState::kWaiting) {
+  // A joiner refused for want of a place, which asks again soon, still
+  // hears of a host that leaves.
+  if (join_state_ == JoinState::kWaiting || join_state_ == JoinState::kFull) {
     if (const auto* welcome = std::get_if<wire::Welcome>(&*message)) {
-      OnWelcome(*welcome);
+      if (join_state_ == JoinState::kWaiting) OnWelcome(*welcome);
     } else if (const auto* refused = std::get_if<wire::Refused>(&*message)) {
-      join_state_ = refused->reason == wire::Refusal::kFull ? JoinState::kFull : JoinState::kWrongSession;
+      join_state_ = refused->reason == wire::Refusal::kFull       ? JoinState::kFull
+                    : refused->reason == wire::Refusal::kHostLeft ? JoinState::kHostLeft
+                                                                  : JoinState::kWrongSession;
     }
     return;
   }
@@ -670,7 +681,7 @@ void SessionCore::ResendUnstable() {
 // ---- Players and messages ------------------------------------------------------------
 
 std::optional<PlayerId> SessionCore::CreateHostPlayer(const std::string& name, bool server_player) {
-  if (role_ != Role::kHost || Full()) return std::nullopt;
+  if (role_ != Role::kHost || Full() || name.empty()) return std::nullopt;
   PlayerId id = kServerPlayer;
   if (!server_player)
     id = next_id_;
@@ -682,7 +693,7 @@ std::optional<PlayerId> SessionCore::CreateHostPlayer(const std::string& name, b
 }
 
 std::optional<uint32_t> SessionCore::RequestPlayer(const std::string& name) {
-  if (role_ != Role::kMember || join_state_ != JoinState::kWelcomed) return std::nullopt;
+  if (role_ != Role::kMember || join_state_ != JoinState::kWelcomed || name.empty()) return std::nullopt;
   const uint32_t request = ++next_request_;
   requests_[request] = std::nullopt;
   Queue(kHostPeer, wire::Encode(wire::CreatePlayer{request, CutName(name)}), true);
@@ -749,7 +760,7 @@ bool SessionCore::Send(PlayerId from, PlayerId to, std::span<const uint8_t> data
 std::vector<PlayerInfo> SessionCore::Players() const {
   std::vector<PlayerInfo> list;
   list.reserve(players_.size());
-  for (const auto& [id, player] : players_) list.push_back(PlayerInfo{id, player.name});
+  for (const auto& [id, player] : players_) list.push_back(PlayerInfo{id, player.name, player.owner == self_});
   return list;
 }
 

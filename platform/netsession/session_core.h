@@ -65,7 +65,8 @@ class SessionCore {
  public:
   enum class Role { kNone, kHost, kMember };
   // kMoving: the member is on its way to the next host, or back to its own.
-  enum class JoinState { kNone, kWaiting, kWelcomed, kFull, kWrongSession, kLost, kMoving };
+  // kHostLeft: the host left before it took this machine in.
+  enum class JoinState { kNone, kWaiting, kWelcomed, kFull, kWrongSession, kLost, kMoving, kHostLeft };
   static constexpr PeerKey kHostPeer = 0;
   // Bytes of messages held for the program before further ones are dropped,
   // and, apart from those, bytes kept for machines on their way back (and
@@ -141,7 +142,9 @@ class SessionCore {
   void OnPeerGone(PeerKey peer);
   // This machine leaves: the others are told, with the next secret of its
   // chain, which is also returned for a goodbye the transport sends those
-  // that did not take it in time. Nothing when it is in no game.
+  // that did not take it in time. A joiner still waiting for its welcome
+  // tells its host, which may have taken it in. Nothing when it is in no
+  // game.
   std::optional<Secret> Leave();
   // A goodbye that came outside a link, from machine `id`: believed only
   // with its proof, and acted on once every message `before` names (the
@@ -157,6 +160,10 @@ class SessionCore {
   // keeps its place between rounds (host), or one that proved itself and
   // waits for this machine to take over (member).
   bool HoldsPlace(PeerKey peer) const;
+  // Whether link `peer`, which holds no place, asked to join as a player
+  // does and was refused for want of a place: a genuine player's link,
+  // not a stranger's that wastes one.
+  bool AskedToJoin(PeerKey peer) const;
   // Whether a machine of the session is at `address` (as its cookie proves).
   bool KnownMachineAt(MachineAddress address) const;
   // Links whose machine proved it left: the transport closes them.
@@ -344,7 +351,13 @@ class SessionCore {
     bool missed = false;
   };
   std::map<MachineId, Departed> departed_;   // host: machines given up, should they come back
-  std::map<PeerKey, MachineAddress> links_;  // links not (yet) of a machine of the session
+  // A link not (yet) of a machine of the session; `asked`: it asked to
+  // join with a player of its own, and there was no place for it.
+  struct Stranger {
+    MachineAddress address;
+    bool asked = false;
+  };
+  std::map<PeerKey, Stranger> links_;
   std::optional<FormerHost> returning_to_;   // member: the host it lost and may go back to
   bool returned_ = false;                    // and did, once, on another machine's word
   std::vector<FormerHost> former_hosts_;     // host that took over: those it took over from

@@ -32,7 +32,9 @@ void SessionCore::OnMovingPacket(const wire::Message& message) {
     return MoveTo(returning_to_->id, returning_to_->address);
   }
   const auto* refused = std::get_if<wire::Refused>(&message);
-  if (!refused) return;
+  // A host that leaves before it took this machine back is gone as one
+  // that does not answer.
+  if (!refused || refused->reason == wire::Refusal::kHostLeft) return;
   // The machine asked still hears the host: back to the host, once.
   if (refused->reason == wire::Refusal::kHostAlive && returning_to_ && !returned_ && host_ != returning_to_->id) {
     returned_ = true;
@@ -114,14 +116,19 @@ void SessionCore::OnNewHostReached() {
 }
 
 std::optional<Secret> SessionCore::Leave() {
-  if (!Active() || !secrets_) return std::nullopt;
+  // A joiner still waiting for its welcome may have been taken in all the
+  // same: the host lets it go at once on its proof.
+  const bool joining = role_ == Role::kMember && join_state_ == JoinState::kWaiting;
+  if ((!Active() && !joining) || !secrets_) return std::nullopt;
   std::optional<Secret> secret = secrets_->Next();
   if (!secret) return std::nullopt;
   const std::vector<uint8_t> bytes = wire::Encode(wire::Leave{*secret});
   if (role_ == Role::kHost) {
     for (const auto& [id, machine] : machines_)
       if (machine.peer) Queue(*machine.peer, bytes, true);
-  } else if (join_state_ == JoinState::kWelcomed) {
+    // A joiner learns at once that the host it asked is gone.
+    for (const auto& [peer, stranger] : links_) Queue(peer, wire::Encode(wire::Refused{wire::Refusal::kHostLeft}), true);
+  } else if (join_state_ == JoinState::kWelcomed || joining) {
     Queue(kHostPeer, bytes, true);
   }
   return secret;

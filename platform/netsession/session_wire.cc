@@ -362,7 +362,7 @@ std::optional<Message> DecodeBody(Tag tag, Reader& r) {
     }
     case Tag::kRefused: {
       const uint8_t reason = r.U8();
-      if (reason < static_cast<uint8_t>(Refusal::kFull) || reason > static_cast<uint8_t>(Refusal::kHostAlive))
+      if (reason < static_cast<uint8_t>(Refusal::kFull) || reason > static_cast<uint8_t>(Refusal::kHostLeft))
         return std::nullopt;
       return Refused{static_cast<Refusal>(reason)};
     }

@@ -77,7 +77,8 @@ struct Welcome {
   std::vector<Mark> marks;
 };
 // kHostAlive: a member asked to take over while it still hears the host.
-enum class Refusal : uint8_t { kFull = 1, kWrongSession = 2, kHostAlive = 3 };
+// kHostLeft: the host leaves; it tells the links that have not joined yet.
+enum class Refusal : uint8_t { kFull = 1, kWrongSession = 2, kHostAlive = 3, kHostLeft = 4 };
 struct Refused {
   Refusal reason = Refusal::kFull;
 };

@@ -29,7 +29,8 @@ SystemFolders MakeFolders(const HubOptions& options) {
 }  // namespace
 
 ServicesHub::ServicesHub(platform::Window& window, Vm& vm, const HubOptions& options)
-    : input_system_(MakeInput(window, *options.clock)),
+    : vm_(vm),
+      input_system_(MakeInput(window, *options.clock)),
       input_(*input_system_),
       // Headless runs start programs too, so that a start that fails is
       // reported as one.

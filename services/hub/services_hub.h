@@ -54,11 +54,12 @@ class ServicesHub final : public InputServices {
   bool FileExists(const std::string& name) override { return files_.FileExists(name); }
   void CloseFtpConnection() override { net_->CloseFtpConnection(); }
   void FreeMultiplayerResources() override { net_->FreeMultiplayerResources(); }
-  void ServiceNetwork() override { net_->ServiceNetwork(); }
+  void ServiceNetwork() override { net_->ServiceNetwork(vm_); }
 
   MemoryBlocks& Memory() { return memory_; }
 
  private:
+  Vm& vm_;
   std::unique_ptr<platform::InputSystem> input_system_;
   InputDevices input_;
   std::unique_ptr<platform::Shell> shell_;

@@ -65,7 +65,7 @@ void Multiplayer::JoinGame(Vm& vm, int32_t number, std::string_view player) {
   // A session layer made just now has one fresh list: its first game is meant.
   int32_t index = number - 1;
   if (!EnsureNetInterface(vm, &index)) return vm.RunWarning(net_error::kJoin);
-  if (index < 0 || index > kMaxGameIndex) return vm.RunError(net_error::kGameNumber);
+  if (number < 1 || number > kMaxGameIndex + 1) return vm.RunError(net_error::kGameNumber);
   iface_->SetJoinSession(index);
   if (player.empty()) return vm.RunError(net_error::kEmptyPlayerName);
   switch (iface_->JoinSession(std::string(player))) {
@@ -74,7 +74,7 @@ void Multiplayer::JoinGame(Vm& vm, int32_t number, std::string_view player) {
       ClearPlayers();
       break;
     case JoinOutcome::kPlayerFailed: return vm.RunWarning(net_error::kCreatePlayer);
-    case JoinOutcome::kRefused: return vm.RunWarning(net_error::kRefused);
+    case JoinOutcome::kRefused: return vm.RunWarning(net_error::kRefused, {}, iface_->FailureReason());
     case JoinOutcome::kFailed: return vm.RunWarning(net_error::kJoin, {}, iface_->FailureReason());
   }
 }
@@ -148,7 +148,7 @@ void Multiplayer::ChecklistPlayers(Vm& vm) {
     if (number > 0) seen[static_cast<size_t>(number)] = true;
     entry.a = number;
     entry.b = static_cast<int32_t>(player.id);
-    entry.c = player.id == iface_->LocalPlayerId() ? 1 : 0;
+    entry.c = player.local ? 1 : 0;
     entry.d = player.id == platform::kServerPlayer ? 1 : 0;
     entry.text = CutText(player.name);
     list.count = std::max(list.count, static_cast<int32_t>(i + 1));
@@ -161,6 +161,12 @@ void Multiplayer::ChecklistPlayers(Vm& vm) {
 int32_t Multiplayer::CreatePlayer(Vm& vm, std::string_view name) {
   if (!GameRunning()) {
     vm.RunWarning(net_error::kNoGame);
+    return 0;
+  }
+  // As hosting and joining refuse one: a player without a name is listed
+  // by nobody.
+  if (name.empty()) {
+    vm.RunError(net_error::kEmptyPlayerName);
     return 0;
   }
   const uint32_t id = iface_->CreatePlayer(std::string(name));
@@ -247,25 +253,31 @@ int32_t Multiplayer::TakeGameLost() {
   return std::exchange(status_.lost, false) ? 1 : 0;
 }
 
-int32_t Multiplayer::TakeEventPlayer(uint32_t& id) {
-  if (iface_) iface_->PollMessages();
-  // Ids with the top bit set are not reported (and stay until replaced).
-  if (static_cast<int32_t>(id) <= 0) return 0;
-  const int32_t number = PlayerNumber(id);
-  id = 0;
-  return number;
+int32_t Multiplayer::TakeEventPlayer(bool joined) {
+  if (!iface_) return 0;
+  iface_->PollMessages();
+  const uint32_t id = iface_->TakePlayerEvent(joined);
+  return id == 0 ? 0 : PlayerNumber(id);
 }
 
-int32_t Multiplayer::TakePlayerCreated() { return TakeEventPlayer(status_.joined_id); }
-int32_t Multiplayer::TakePlayerDestroyed() { return TakeEventPlayer(status_.left_id); }
+int32_t Multiplayer::TakePlayerCreated() { return TakeEventPlayer(true); }
+int32_t Multiplayer::TakePlayerDestroyed() { return TakeEventPlayer(false); }
 
 int32_t Multiplayer::TakeNowHosting() {
   if (iface_) iface_->PollMessages();
   return std::exchange(status_.became_host, false) ? 1 : 0;
 }
 
-void Multiplayer::ServiceNetwork() {
-  if (iface_) iface_->Service();
+void Multiplayer::ServiceNetwork(Vm& vm) {
+  if (!iface_) return;
+  iface_->Service();
+  // What came is taken in every turn, so that the players who came and
+  // went wait here, counted, for a program that does not ask.
+  iface_->PollMessages();
+  if (iface_->TakePlayerEventsDropped())
+    vm.WarnAndGoOn(net_error::kPlayerEventsDropped, {},
+                   "the game keeps the oldest " + std::to_string(NetInterface::kMaxPlayerEvents) +
+                       " that net player created() and net player destroyed() have not given yet");
 }
 
 }  // namespace zv

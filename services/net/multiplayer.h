@@ -67,14 +67,16 @@ class Multiplayer {
   // ---- Game state and events ------------------------------------------------------
   bool GameRunning() const { return iface_ && (status_.state == 1 || status_.state == 2); }
   int32_t GameExists() const { return status_.state == 1 || status_.state == 2 ? 1 : 0; }
-  // Each reads an event flag after taking in what arrived, then clears it.
+  // Each reads an event after taking in what arrived, and clears it: a flag,
+  // or the oldest player who came or went not given yet, each once.
   int32_t TakeGameLost();
   int32_t TakePlayerCreated();
   int32_t TakePlayerDestroyed();
   int32_t TakeNowHosting();
 
-  // Moves the network traffic along (once per turn of the message pump).
-  void ServiceNetwork();
+  // Moves the network traffic along (once per turn of the message pump),
+  // warning `vm`'s program when players who came or went had to be dropped.
+  void ServiceNetwork(Vm& vm);
 
  private:
   struct CurrentMessage {
@@ -90,7 +92,7 @@ class Multiplayer {
   NetInterface& Interface(Vm& vm);
   void ClearPlayers() { players_.fill(0); }
   void FillChecklist(Vm& vm, const std::vector<std::string>& texts, size_t slots);
-  int32_t TakeEventPlayer(uint32_t& id);
+  int32_t TakeEventPlayer(bool joined);
 
   platform::SessionNetwork* network_;
   SessionStatus status_;  // the session layer refers to it: it goes last

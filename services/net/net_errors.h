@@ -34,6 +34,8 @@ constexpr int32_t kAlreadyInGame = 8515;
 constexpr int32_t kCreatePlayer = 8516;
 constexpr int32_t kDestroyPlayer = 8517;
 constexpr int32_t kRefused = 8518;
+// Said, and gone on from, where players who came or went were dropped.
+constexpr int32_t kPlayerEventsDropped = 8519;
 }  // namespace net_error
 
 // Detail codes the session layer leaves in the internal error code, so the

@@ -1,5 +1,6 @@
 #include "services/net/net_interface.h"
 
+#include <algorithm>
 #include <utility>
 
 #include "services/net/net_errors.h"
@@ -219,19 +220,15 @@ bool NetInterface::Send(uint32_t to, std::span<const uint8_t> packet, bool guara
 
 void NetInterface::PollMessages() {
   if (!session_) return;
-  size_t held = 0;
-  for (const ReceivedNetMessage& m : queue_) held += m.packet.size();
   while (std::optional<platform::SessionEvent> event = session_->Receive()) {
     if (event->type != platform::SessionEvent::Type::kMessage) {
-      // One run stops at the first system event: its flag is what a
-      // command reads before the next run overwrites it.
       HandleSystemEvent(*event);
-      return;
+      continue;
     }
     // A packet whose layout does not add up is refused here, before anyone
     // reads its payload.
-    if (!ParseNetPacket(event->data) || held + event->data.size() > kMaxQueuedBytes) continue;
-    held += event->data.size();
+    if (!ParseNetPacket(event->data) || queued_bytes_ + event->data.size() > kMaxQueuedBytes) continue;
+    queued_bytes_ += event->data.size();
     queue_.push_back(ReceivedNetMessage{std::move(event->data), event->from, event->to});
   }
 }
@@ -239,8 +236,8 @@ void NetInterface::PollMessages() {
 void NetInterface::HandleSystemEvent(const platform::SessionEvent& event) {
   using Type = platform::SessionEvent::Type;
   switch (event.type) {
-    case Type::kPlayerJoined: status_.joined_id = event.player; break;
-    case Type::kPlayerLeft: status_.left_id = event.player; break;
+    case Type::kPlayerJoined: QueuePlayerEvent(true, event.player); break;
+    case Type::kPlayerLeft: QueuePlayerEvent(false, event.player); break;
     case Type::kSessionLost:
       status_.lost = true;
       status_.state = 0;
@@ -254,11 +251,37 @@ void NetInterface::HandleSystemEvent(const platform::SessionEvent& event) {
   }
 }
 
+void NetInterface::QueuePlayerEvent(bool joined, uint32_t id) {
+  // An id with its top bit set is never reported.
+  if (static_cast<int32_t>(id) <= 0) return;
+  if (player_events_.size() >= kMaxPlayerEvents) {
+    drops_to_tell_ |= !dropping_;
+    dropping_ = true;
+    return;
+  }
+  player_events_.push_back(PlayerEvent{joined, id});
+}
+
+uint32_t NetInterface::TakePlayerEvent(bool joined) {
+  auto it = std::find_if(player_events_.begin(), player_events_.end(),
+                         [&](const PlayerEvent& e) { return e.joined == joined; });
+  if (it == player_events_.end()) return 0;
+  const uint32_t id = it->id;
+  const auto came = joined ? it : std::find_if(player_events_.begin(), it, [&](const PlayerEvent& e) { return e.id == id; });
+  const bool came_too = came != it;
+  const auto came_at = came - player_events_.begin();
+  player_events_.erase(it);
+  if (came_too) player_events_.erase(player_events_.begin() + came_at);
+  dropping_ = false;
+  return id;
+}
+
 std::optional<ReceivedNetMessage> NetInterface::NextMessage() {
   PollMessages();
   if (queue_.empty()) return std::nullopt;
   ReceivedNetMessage message = std::move(queue_.front());
   queue_.pop_front();
+  queued_bytes_ -= message.packet.size();
   return message;
 }
 

@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/netsession/net_session.h"
@@ -15,12 +16,10 @@ namespace zv {
 
 // The state of a game as the multiplayer commands see it. The commands set
 // the state; the session layer clears it when the session is lost and
-// leaves each system event here until a command reads it.
+// leaves each flag here until a command reads it.
 struct SessionStatus {
   int32_t state = 0;  // 0 no game, 1 hosting, 2 joined
   bool lost = false;
-  uint32_t joined_id = 0;  // last player that joined (0: none waiting)
-  uint32_t left_id = 0;    // last player that left
   bool became_host = false;
 };
 
@@ -48,6 +47,9 @@ class NetInterface {
   static constexpr size_t kMaxSessions = 256;
   static constexpr size_t kMaxPlayers = 256;
   static constexpr size_t kMaxNameChars = 255;
+  // Players who came or went that the program has not asked for yet, kept
+  // at most; the oldest stay.
+  static constexpr size_t kMaxPlayerEvents = 1024;
 
   // Lists the connections of `network` (null: no network can be had).
   NetInterface(platform::SessionNetwork* network, SessionStatus& status, int32_t& detail_code);
@@ -78,8 +80,17 @@ class NetInterface {
 
   // The oldest received message, taken out of the queue.
   std::optional<ReceivedNetMessage> NextMessage();
-  // Takes in what arrived, up to and including the first system event.
+  // Takes in everything that arrived.
   void PollMessages();
+  // The id of the player who came (`joined`) or went longest ago of those
+  // not taken yet; 0 when none. A player who came and went before either
+  // was taken is told as come and gone when its coming is taken first;
+  // once its going is taken, its coming no longer stands.
+  uint32_t TakePlayerEvent(bool joined);
+  // Whether players who came or went were dropped for want of room since
+  // last asked: true once for each stretch of drops, which ends when the
+  // program takes one.
+  bool TakePlayerEventsDropped() { return std::exchange(drops_to_tell_, false); }
   // Moves the network traffic along (once per turn of the message pump).
   void Service();
 
@@ -91,6 +102,7 @@ class NetInterface {
  private:
   bool FindSessions(bool append, int32_t failure_code);
   void HandleSystemEvent(const platform::SessionEvent& event);
+  void QueuePlayerEvent(bool joined, uint32_t id);
   void Fail(int32_t code) { detail_code_ = code; }
 
   platform::SessionNetwork* network_;
@@ -109,6 +121,14 @@ class NetInterface {
   std::vector<FoundSession> sessions_;
   std::string failure_reason_;
   std::deque<ReceivedNetMessage> queue_;
+  size_t queued_bytes_ = 0;  // of the packets in queue_: each turn takes in what came
+  struct PlayerEvent {
+    bool joined = false;
+    uint32_t id = 0;
+  };
+  std::deque<PlayerEvent> player_events_;  // in the order they happened
+  bool dropping_ = false;
+  bool drops_to_tell_ = false;
 };
 
 }  // namespace zv

@@ -29,7 +29,7 @@ class NetServices {
   // At shutdown: the game is left and the session layer released.
   void FreeMultiplayerResources() { multiplayer_.FreeGame(); }
   // Once per turn of the message pump: the session's traffic moves on.
-  void ServiceNetwork() { multiplayer_.ServiceNetwork(); }
+  void ServiceNetwork(Vm& vm) { multiplayer_.ServiceNetwork(vm); }
 
  private:
   std::unique_ptr<platform::SessionNetwork> network_;  // outlives the game

@@ -1,6 +1,6 @@
 # Sends garbage datagrams to the given UDP ports on the loopback address for
 # the given seconds, at the given rate a second (0: as fast as it can), then
-# prints how many a second it sent.
+# prints how many a second it sent and when it began (epoch milliseconds).
 import os
 import socket
 import sys
@@ -28,4 +28,4 @@ while time.monotonic() < end:
             ahead = start + sent / rate - time.monotonic()
             if ahead > 0:
                 time.sleep(ahead)
-print(int(sent / (time.monotonic() - start)))
+print(int(sent / (time.monotonic() - start)), int((time.time() - (time.monotonic() - start)) * 1000))

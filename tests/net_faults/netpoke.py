@@ -48,9 +48,6 @@
 #                                  with a made-up secret, to each port, from
 #                                  a raw socket (FROM_PORT is another
 #                                  process's)
-#   netpoke.py udp                 the system's UDP counters: datagrams
-#                                  taken in, to no port, dropped for a full
-#                                  receive buffer
 # ZV_NET_WIRE=N speaks version N of the game's wire (to measure older builds).
 import os
 import random
@@ -369,5 +366,3 @@ elif sys.argv[1] == "goodbye":
     goodbye(sys.argv[2], int(sys.argv[3]), int(sys.argv[4]), [int(p) for p in sys.argv[5:]])
 elif sys.argv[1] == "fill":
     fill(int(sys.argv[2]))
-else:
-    print(*udp_counters())

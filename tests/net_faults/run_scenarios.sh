@@ -61,6 +61,8 @@
 #              sixjoin's six beside the flood of halfmanyjoin (every place
 #              for strangers taken before they ask), halfonejoin or
 #              joinedonejoin: all six get in
+#   failsix    halfmanysix after a join from the six's address that the game,
+#              full a moment before, refused: all six get in
 #   lobby      member 3 frees the player it joined with and makes another
 #              with `create net player`, which sends its blocks
 #   rounds     a game of 4: member 3 frees its player, a newcomer asks for a
@@ -86,7 +88,8 @@
 # traffic measured just before.
 #   mcrash     member 3 killed after its last block: its player leaves
 #              everywhere within the host's 10 s silence rule and 15 s wait
-#              (and 5 s for a loaded machine), nobody takes over
+#              (and 9 s for a loaded machine, as the crash rows keep),
+#              nobody takes over
 #   mstop      a member stopped for 10 s while the host stays: nobody takes
 #              over, and the member comes back to its host
 #   mstop20    a member stopped for 20 s: soon after running again it has
@@ -104,6 +107,14 @@
 #              run ends as soon as one that waits for nothing does
 #   ftpstall   SIGTERM while a whole download waits for a server that
 #              stopped sending: the download's cause is the stop signal
+# The player rows play a game greet.kqa hosts, with joiners alone:
+#   guests     five join a game of 16 at once and leave at once: the host,
+#              not looking meanwhile, is told of each once, in order
+#   stopjoin   a joiner stops itself 6 s as its Join leaves: it joins
+#   ended, replaced, hostleft, full
+#              a join after the game that was listed ended, or another was
+#              hosted in its place; as the host leaves; or refused by a
+#              full game: it fails saying so, at once but for the full game
 # Bounds on time that a loaded machine could cross are measured against
 # what the machine does at that moment in the same run, and printed with
 # their figures.
@@ -130,9 +141,10 @@ shift 3
 # floods of their wave their joins waited for a processor, not for the
 # game's rule.
 waves=("crash stall stall3 leave1.5 leave3 lossm1 lossm2 p1.5 p1.5h p3 p3h p10 p10h p14 p14h ftphint mcrash mstop
-  mstop3 mstop20 byeall byehost byeone owncrash ownjoin ftpshort ftpstop ftpstall lossyjoin latejoin sixjoin lobby"
+  mstop3 mstop20 byeall byehost byeone owncrash ownjoin ftpshort ftpstop ftpstall lossyjoin latejoin sixjoin lobby
+  guests stopjoin ended replaced hostleft full"
   "connflood joinflood manyjoin" "flood" "manycrash"
-  "halfownjoin halfmanyjoin finownjoin finmanyjoin halfonejoin burstjoin fourjoin slowjoin halfmanysix halfonesix"
+  "halfownjoin halfmanyjoin finownjoin finmanyjoin halfonejoin burstjoin fourjoin slowjoin halfmanysix halfonesix failsix"
   "keptownjoin keptmanyjoin halfowncrash halfmanycrash joinedonejoin" "joinedonesix" "finowncrash finmanycrash keptowncrash keptmanycrash rounds")
 # "games" plays the first wave alone, which mostly waits on its games'
 # paces, and "floods" the others; scenarios named on the command line run
@@ -230,12 +242,20 @@ ports_of() {  # PID...
 game_ports() { ports_of "$hp" "${mp[@]}"; }
 member_ports() { ports_of "${mp[@]}"; }
 
+# The system's UDP counters: datagrams taken in, to no port, dropped at a
+# full socket. Read without starting a program: on a busy machine a
+# Python's start took 3 s, and a row's counts and flood came after the
+# game they were for had ended.
+udp_counters() {
+  awk '$1 == "Udp:" { if (!n++) for (i = 2; i <= NF; i++) name[$i] = i; else print $name["InDatagrams"], $name["NoPorts"], $name["RcvbufErrors"] }' /proc/net/snmp
+}
+
 # The game's own datagrams a second, counted by the system over a second.
 own_traffic() {
   local in0 in1
-  read -r in0 _ < <(python3 "$src/netpoke.py" udp)
+  read -r in0 _ < <(udp_counters)
   sleep 1
-  read -r in1 _ < <(python3 "$src/netpoke.py" udp)
+  read -r in1 _ < <(udp_counters)
   echo $(( in1 - in0 ))
 }
 
@@ -250,18 +270,20 @@ own_traffic() {
 start_connect_flood() {  # SECONDS PORT...
   flood_seconds=$1 flood_ports=$(( $# - 1 ))
   own_rate=$(own_traffic)
-  read -r udp_in udp_noport udp_full < <(python3 "$src/netpoke.py" udp)
+  read -r udp_in udp_noport udp_full < <(udp_counters)
   rm -f flooding full
   ZV_FLOOD_AFTER=$flood_after ZV_FLOOD_FULL=$flood_full python3 "$src/netpoke.py" connect "$flood_mode" "$1" "$flood_at_rate" "$flood_from" "$flood_sockets" "${@:2}" \
     > connect.txt &
   flood_pid=$!
-  wait_for flooding 10
+  # However long a loaded machine takes to start it: a row judged without
+  # its flood (a host killed before it came) judges nothing.
+  wait_made "$flood_pid" flooding 60 || unmet="the flood never began"
 }
 flood_done() {  # WHAT
   wait "$flood_pid"
   local rate sent granted cookies finished answered received in noport full links=$(( flood_sockets * flood_ports ))
   read -r rate sent granted cookies finished answered received < connect.txt
-  read -r in noport full < <(python3 "$src/netpoke.py" udp)
+  read -r in noport full < <(udp_counters)
   # What reached the game's ports: everything taken in or dropped at a full
   # socket, but the game's answers to the flood's own sockets.
   local reached=$(( in - udp_in + full - udp_full - ${received:-0} )) astray=$(( noport - udp_noport ))
@@ -313,6 +335,12 @@ sent_by() {  # SENDER
 
 # Kills the host of a crash row, noting when.
 kill_host() {
+  # A host that gave up waiting on a loaded machine left the game itself.
+  [ -e host.txt ] && unmet="the host had left before its kill"
+  # So had a player whose machine a loaded machine held up (a stopped
+  # member, kept stopped past the host's silence rule): the members saw
+  # that leave, not the crash.
+  compgen -G 'm[123].left' > /dev/null && unmet="a player left before the host's kill"
   kill -KILL "$hp"
   killed_at=$(now_ms)
 }
@@ -332,7 +360,7 @@ await_host_gone() {
   for i in 1 2 3; do
     [ -e "m$i.left" ] && left+=" m$i $(( $(date +%s%3N -r "m$i.left") - killed_at )) ms" || left+=" m$i never"
   done
-  echo "$s: the host's player left, after its kill (bound 15000 ms):$left"
+  echo "$s: the host's player left, after its kill (bound 15000 ms: the link's 5 s wait and a 1 s check, and 9 s for a loaded machine):$left"
 }
 
 # Whether one machine's line is whole: every block of every other sender
@@ -454,7 +482,7 @@ run_ftp() {
     "$zv" build ftpfaults.kqa -o ftpfaults > build.log 2>&1 || { echo "$s: $(cat build.log)"; kill "$fp"; return 1; }
     ZENTROVEX_HEADLESS=1 timeout 60 ./ftpfaults > run.log 2>&1
     line=$(tr -d '\r\0' < ftp.txt 2>/dev/null)
-    echo "$s: $line (bound 999 ms each)"
+    echo "$s: $line (bound 999 ms each: at once, and a second for a loaded machine)"
     # Each fails within a second, naming the 5,000 bytes that came.
     case $line in
       "whole "[0-9]*" ms: "*"after 5000 bytes (1) | steps "[0-9]*" ms: "*"after 5000 bytes of 100000 (1)") ;;
@@ -473,6 +501,127 @@ run_ftp() {
   return "$failed"
 }
 
+# How many players greet.kqa lists now (empty before it first said).
+host_count() { tr -d '\r\0' < count.txt 2>/dev/null; }
+
+# Until greet.kqa lists N players, for up to SECONDS.
+wait_count() {  # N SECONDS
+  local end=$(( $(now_ms) + $2 * 1000 ))
+  until [ "$(host_count)" = "$1" ]; do
+    [ "$(now_ms)" -ge "$end" ] && return 1
+    sleep 0.05
+  done
+}
+
+# greet.kqa looks once: it must be told of five players KIND ("came" or
+# "left"), each once, in the order they came (by their network ids).
+look_at() {  # KIND
+  touch look.txt
+  wait_for looked.txt 10 && rm look.txt looked.txt || { echo "$s: the host did not look"; return 1; }
+  local told; told=$(grep "^$1 " events.txt)
+  echo "$s: at its look after all five $1, the host was told: $(tr '\n' ' ' <<< "$told")"
+  [ "$(grep -c . <<< "$told")" = 5 ] && [ "$(cut -d' ' -f2 <<< "$told" | sort -u | grep -c .)" = 5 ] &&
+    cut -d' ' -f3 <<< "$told" | sort -n -C
+}
+
+# The player rows: a game that greet.kqa hosts, and players who come, go,
+# or fail to join.
+run_players() {
+  local s=$1 d="$work/$1" gp jp i at failed=0
+  local -a mp
+  rm -rf "$d" && mkdir -p "$d" && cp "$src/greet.kqa" "$src/member.kqa" "$src/joiner.kqa" "$d" && cd "$d" || return 1
+  case $s in full | hostleft) echo 2 > players.txt ;; esac
+  "$zv" run --headless greet.kqa > greet.log 2>&1 &
+  gp=$!
+  wait_for hosting.txt 20 || { echo "$s: the host did not start"; return 1; }
+  case $s in
+    guests)
+      # Five join at once, and leave at once, the host not looking
+      # meanwhile: at its next look it is told of each once, in order.
+      touch holdjoin{4..8}.txt join.txt
+      for i in 4 5 6 7 8; do "$zv" run --headless member.kqa "$i" > "m$i.log" 2>&1 & mp[$i]=$!; done
+      wait_count 6 20 || { echo "$s: the host lists $(host_count), not the five and its own"; return 1; }
+      look_at came || failed=1
+      touch leave.txt
+      wait "${mp[@]}"
+      wait_count 1 10 || { echo "$s: the host lists $(host_count) after the five left"; return 1; }
+      look_at left || failed=1
+      ;;
+    stopjoin)
+      # The joiner stops itself as its Join leaves; the host takes it in
+      # meanwhile. It runs again 6 s after it stopped: longer than a link's
+      # 5 s wait, within the host's 10 s. It joins, as the host has it.
+      ZV_LOSSY_STOP=1 LD_PRELOAD="$ZV_NET_FAULTS_LOSSY" "$zv" run --headless member.kqa 4 > m4.log 2>&1 &
+      jp=$!
+      local end=$(( $(now_ms) + 20000 ))
+      until [ "$(awk '{ print $3 }' "/proc/$jp/stat" 2>/dev/null)" = T ]; do
+        [ "$(now_ms)" -ge "$end" ] || ! kill -0 "$jp" 2>/dev/null && { echo "$s: the joiner did not stop as its Join left: $(tr -d '\r\0' < m4.log)"; return 1; }
+        sleep 0.01
+      done
+      at=$(now_ms)
+      wait_count 2 5 || { echo "$s: the precondition failed: the host did not take the stopped joiner in"; kill -CONT "$jp"; return 75; }
+      sleep_until $(( at + 6000 ))
+      kill -CONT "$jp"
+      wait_made "$jp" m4.joined 20
+      sleep 1
+      echo "$s: the joiner ran again 6 s after it stopped: $( [ -e m4.joined ] && echo "it joined" || echo "its join failed: $(tr -d '\r\0' < m4.log)"); the host lists $(host_count) players"
+      [ -e m4.joined ] && [ "$(host_count)" = 2 ] || failed=1
+      ;;
+    ended | replaced | hostleft | full)
+      # The joiner is a built game: it goes on past a join that fails and
+      # says how long it took.
+      "$zv" build joiner.kqa -o joiner > build.log 2>&1 || { echo "$s: $(cat build.log)"; return 1; }
+      local -a shim=()
+      if [ "$s" = ended ] || [ "$s" = replaced ]; then
+        touch list.txt
+      else
+        # A member fills the game of 2; the joiner is refused, and asks
+        # again while its join waits; in hostleft the host leaves the
+        # moment its first Join left.
+        "$zv" run --headless member.kqa 5 > m5.log 2>&1 &
+        wait_made $! m5.joined 20 || { echo "$s: member 5 did not join: $(tr -d '\r\0' < m5.log)"; return 1; }
+        shim=(env ZV_LOSSY_JOIN_MARK=joinsent LD_PRELOAD="$ZV_NET_FAULTS_LOSSY")
+      fi
+      ZENTROVEX_HEADLESS=1 "${shim[@]}" ./joiner > j.log 2>&1 &
+      jp=$!
+      case $s in
+        ended | replaced)
+          wait_made "$jp" listed.txt 20 || { echo "$s: the joiner did not see the game listed: $(tr -d '\r\0' < j.log)"; return 1; }
+          touch "$( [ "$s" = ended ] && echo end.txt || echo replace.txt)"
+          wait_for "$s.txt" 10 || { echo "$s: the host did not end its game"; return 1; }
+          touch join.txt
+          ;;
+        hostleft)
+          wait_made "$jp" joinsent 20 || { echo "$s: the joiner sent no Join: $(tr -d '\r\0' < j.log)"; return 1; }
+          touch end.txt
+          ;;
+      esac
+      # The join fails, and says why: at once where the cause is known (the
+      # join's own search, the host's word), and a full game once it was
+      # asked again for the join's 5 s wait.
+      local bound=2500 why="its own search's 1 s where nothing answers and its goodbye's 0.5 s, or the host's word, and 1 s for a loaded machine: half the join's 5 s wait"
+      local words="Could not join the network game: the game has ended: nothing answers at its address any more"
+      case $s in
+        replaced) words="Could not join the network game: the game has ended: another game is hosted at its address now" ;;
+        hostleft) words="Could not join the network game: the host left the game while this computer joined" ;;
+        full)
+          bound=8500 why="the join's 5 s wait and its goodbye's 0.5 s, and 3 s for a loaded machine"
+          words="Host refused the player: the game has as many players, or computers, as it may have"
+          ;;
+      esac
+      wait_made "$jp" tried.txt 20
+      local tried; tried=$(tr -d '\r\0' < tried.txt 2>/dev/null)
+      echo "$s: the join ${tried:+took ${tried% *} ms (bound $bound: $why) and }said: $(tr -d '\r\0' < j.log)"
+      case $(cat j.log) in *"$words"*) ;; *) echo "$s: not in the words \"$words\""; failed=1 ;; esac
+      [ -n "$tried" ] && [ "${tried% *}" -le "$bound" ] && [ "${tried#* }" = 0 ] || failed=1
+      ;;
+  esac
+  touch over.txt leave.txt
+  wait "$gp"
+  [ "$failed" = 0 ] && echo "$s: passed"
+  return "$failed"
+}
+
 run_one() {
   local s=$1 d="$work/$1" hp i m blocks=60 hostblocks pause= hint= fp= ftp_ms= hint_pid= late_hint= flood_pid=
   local udp_in= udp_noport= udp_full= failed=0 quitter= stopped= unmet= killed_at=
@@ -482,6 +631,9 @@ run_one() {
     p*) pause=${s#p}; pause=${pause%h}; [ "${s%h}" != "$s" ] && hint=1; blocks=100 ;;
     leave*) pause=${s#leave} ;;
     ftphint) blocks=40 ;;
+    # Blocks for 25 s: the game is under way through the flood's 10 s, also
+    # where a busy machine starts it late.
+    flood) blocks=100 ;;
     mstop[0-9]*) blocks=130 ;;
   esac
   # A host that is killed sent all its blocks before.
@@ -521,6 +673,10 @@ run_one() {
       join_delay=40 flood_after=burst
       ;;
     fourjoin | rounds) flood_mode=joined flood_from=127.0.1.1 flood_sockets=300 flood_at_rate=$genuine_rate ;;
+    failsix)
+      flood_mode=half-open flood_from=127.0.1.1-200 flood_sockets=400 flood_full=256
+      flood_at_rate=$(( genuine_rate && genuine_rate < 2000 ? genuine_rate : 2000 ))
+      ;;
     slowjoin)
       flood_mode=half-open flood_from=127.0.1.1-200 flood_sockets=400 flood_full=256 join_delay=300
       flood_at_rate=$(( genuine_rate && genuine_rate < 2000 ? genuine_rate : 2000 ))
@@ -538,7 +694,7 @@ run_one() {
     start_ftp slow || { echo "$s: the precondition failed: the FTP server did not start"; return 75; }
   fi
   case $s in lossm*) touch holdlast.txt ;; esac
-  [ -n "$crashed" ] && touch stay.txt
+  { [ -n "$crashed" ] || [ "$s" = flood ]; } && touch stay.txt
   [ -n "$flood_join" ] && touch holdjoin2.txt holdjoin3.txt
   [ -n "$lossy" ] && touch holdjoin2.txt
   [ -n "$six" ] && touch holdjoin{1..6}.txt
@@ -596,6 +752,17 @@ run_one() {
     [ -n "$took" ] || { echo "$s: member 2 did not join: $(tr -d '\r\0' < m2.log)"; return 1; }
     [ "$took" -ge 1600 ] || { echo "$s: the precondition failed: m2's datagrams were not held back"; return 75; }
   fi
+  if [ "$s" = failsix ]; then
+    # A player behind the six's address was refused by the game, full a
+    # moment before they come.
+    touch fill.txt
+    wait_for filled.txt 10 || { echo "$s: the host did not fill its game"; return 1; }
+    "$zv" run --headless member.kqa 7 > m7.log 2>&1
+    echo "$s: a join before the six: $(tr -d '\r\0' < m7.log)"
+    grep -q "Host refused the player" m7.log || { echo "$s: the precondition failed: the join before was not refused"; return 75; }
+    touch unfill.txt
+    wait_for unfilled.txt 10 || { echo "$s: the host did not free its players"; return 1; }
+  fi
   if [ -n "$six" ]; then
     # Four round trips of 300 ms at least, or the datagrams were not held
     # back; each join within its wait, or it says why not.
@@ -613,6 +780,15 @@ run_one() {
       [ -z "$took" ] || [ "$took" -ge 1200 ] || unmet="the datagrams were not held back"
     done
     echo "$s: six members joined at once:$all ms"
+    if [ "$s" = failsix ]; then
+      # None of the six gave way to the flood: each joins about as soon as
+      # the others (the same losses every run cost each a few resends of
+      # 250 ms; a link pushed out costs its join a second and more).
+      local quick slow
+      read -r quick slow < <(tr ' ' '\n' <<< "$all" | grep -E '^[0-9]+$' | sort -n | sed -n '1p;$p' | tr '\n' ' ')
+      echo "$s: the slowest of the six took $(( ${slow:-0} - ${quick:-0} )) ms longer than the quickest (bound 1000)"
+      [ $(( ${slow:-0} - ${quick:-0} )) -le 1000 ] || failed=1
+    fi
     if [ "$failed" != 0 ]; then
       [ -n "$flood_mode" ] && flood_done "at the host's port while six members joined"
       [ -n "$unmet" ] && { echo "$s: the precondition failed: $unmet"; return 75; }
@@ -715,13 +891,24 @@ run_one() {
       local ports; ports=$(game_ports)
       echo "$s: flooding ports" $ports
       own_rate=$(own_traffic)
-      read -r udp_in udp_noport udp_full < <(python3 "$src/netpoke.py" udp)
+      read -r udp_in udp_noport udp_full < <(udp_counters)
       local -a fl
       for i in 1 2 3; do python3 "$src/flood.py" 10 "$garbage_rate" $ports > "flood$i.txt" & fl[$i]=$!; done
       wait "${fl[@]}"
-      local rate=$(( $(cat flood1.txt) + $(cat flood2.txt) + $(cat flood3.txt) )) in noport full reached
-      read -r in noport full < <(python3 "$src/netpoke.py" udp)
+      local rate=0 began=0 r b in noport full reached
+      for i in 1 2 3; do
+        read -r r b < "flood$i.txt"
+        rate=$(( rate + ${r:-0} )) && [ "${b:-0}" -gt "$began" ] && began=$b
+      done
+      read -r in noport full < <(udp_counters)
       reached=$(( in - udp_in + full - udp_full ))
+      # The members kept their ports through the flood; they leave once
+      # they have every block.
+      rm -f stay.txt
+      # Every machine was still taking blocks in when the flood began.
+      for i in 1 2 3; do
+        [ ! -e "m$i.txt" ] || [ "$(date +%s%3N -r "m$i.txt")" -gt "$began" ] || unmet="the game's blocks had ended before the flood began"
+      done
       # Judged by what reached the game: nearly all of it, and ten times
       # the game's own traffic of the second before.
       echo "$s: $rate garbage datagrams a second for 10 s; $reached reached open ports (the game itself: $own_rate a second), $(( noport - udp_noport )) none"
@@ -765,8 +952,8 @@ run_one() {
       local gone_ms=none
       wait_for left.txt 40 && gone_ms=$(( $(date +%s%3N -r left.txt) - fault_at ))
       rm hold.txt
-      echo "$s: the host saw member 3's player leave $gone_ms ms after it was killed (bound 30000)"
-      [ "$gone_ms" != none ] && [ "$gone_ms" -le 30000 ] || failed=1
+      echo "$s: the host saw member 3's player leave $gone_ms ms after it was killed (bound 34000: the host's 10 s silence rule and 15 s wait, and 9 s for a loaded machine)"
+      [ "$gone_ms" != none ] && [ "$gone_ms" -le 34000 ] || failed=1
       ;;
     mstop*)
       kill -STOP "${mp[2]}"
@@ -789,11 +976,11 @@ run_one() {
         byehost) from=$(ports_of "${mp[2]}"); to=30620; machine=2 ;;
         byeone) to=$(ports_of "${mp[2]}") ;;
       esac
-      read -r udp_in udp_noport udp_full < <(python3 "$src/netpoke.py" udp)
+      read -r udp_in udp_noport udp_full < <(udp_counters)
       local said; said=$(python3 "$src/netpoke.py" goodbye "$(python3 "$src/netpoke.py" instance)" $machine $from $to)
       echo "$s: $said"
       local in noport full
-      read -r in noport full < <(python3 "$src/netpoke.py" udp)
+      read -r in noport full < <(udp_counters)
       # A datagram of the game's own may meet a closed port meanwhile on a
       # loaded machine; goodbyes that missed the game would be most of them.
       if [ -z "$from" ] || [ -z "$to" ] || [ $(( noport - udp_noport )) -gt $(( ${said%% *} / 10 )) ]; then
@@ -818,10 +1005,8 @@ run_one() {
     echo "$s: the download did not hold the host for 2 s"
     failed=1
   fi
-  if [ -n "$late_hint" ]; then
-    echo "$s: the hint did not come while the host was held"
-    failed=1
-  fi
+  # A hint that a loaded machine sent late was no fault of the game's.
+  [ -n "$late_hint" ] && unmet="the hint did not come while the host was held"
   # What each scenario expects: how many members take over, and whether
   # players may be seen to leave or come (quiet: none; leaving: the one
   # that left, at every other machine).
@@ -924,7 +1109,7 @@ run_one() {
       read -r _ late < <(late_figures "$who" "$since" -1)
       [ "$late" -gt "$worst" ] && worst=$late
     done
-    echo "$s: the longest a block took was $worst ms (bound 2500)"
+    echo "$s: the longest a block took was $worst ms (bound 2500: half the 5 s a cut link holds one up)"
     [ "$worst" -le 2500 ] || failed=1
   fi
   if [ "${s#mstop}" != "$s" ] && [ -n "${s#mstop}" ]; then
@@ -963,6 +1148,7 @@ if [ -n "$alone" ]; then
   # What a scenario started ends with it, also where it gave up half-way.
   trap 'kill -KILL $(jobs -p) 2>/dev/null' EXIT
   case $alone in ftp*) [ "$alone" != ftphint ] && { run_ftp "$alone"; exit $?; } ;; esac
+  case $alone in guests | stopjoin | ended | replaced | hostleft | full) run_players "$alone"; exit $? ;; esac
   run_one "$alone"
   exit $?
 fi

@@ -15,6 +15,8 @@ namespace zv::platform {
 // The addresses the ENet sessions deal in: where this machine's hosts bind,
 // what an address text names, and why a port could not be had.
 bool IsLoopback(const ENetAddress& address);
+// An address and its port as one number.
+inline uint64_t AddressKey(const ENetAddress& a) { return uint64_t{a.host} << 16 | a.port; }
 ENetAddress LoopbackAddress(uint16_t port);
 // Where this machine's ENet hosts bind: every address, or the loopback
 // address alone.

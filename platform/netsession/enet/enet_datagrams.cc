@@ -2,7 +2,11 @@
 // answers, cookies, hints and goodbyes, and the connection a cookie opens.
 #include "platform/netsession/enet/enet_session.h"
 
+#include <netinet/in.h>
+#include <sys/socket.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <span>
 
 #include "platform/netsession/enet/enet_address.h"
@@ -20,7 +24,13 @@ int InterceptSearch(ENetHost* host, ENetEvent* event) {
 std::optional<std::vector<SessionDescription>> EnetSession::FindSessions(const Guid& application) {
   ENetSocket socket = enet_socket_create(ENET_SOCKET_TYPE_DATAGRAM);
   if (socket == ENET_SOCKET_NULL) return std::nullopt;
+  enet_socket_set_option(socket, ENET_SOCKOPT_NONBLOCK, 1);
   if (broadcast_) enet_socket_set_option(socket, ENET_SOCKOPT_BROADCAST, 1);
+  // The system says when nothing listens where the question went: asking
+  // one machine, a game that ended there. (Not by connecting the socket:
+  // a machine of several addresses may answer from another.)
+  const int one = 1;
+  setsockopt(socket, IPPROTO_IP, IP_RECVERR, &one, sizeof one);
 
   const uint32_t nonce = RandomWord();
   std::vector<uint8_t> query = wire::EncodeQuery(wire::Query{application, nonce});
@@ -41,18 +51,64 @@ std::optional<std::vector<SessionDescription>> EnetSession::FindSessions(const G
   }
 
   std::vector<SessionDescription> sessions;
+  last_search_ = LastSearch{};
   // This machine's own game cannot answer while this search waits: it is
   // listed from here.
-  if (core_.role() == SessionCore::Role::kHost && application == application_)
+  if (core_.role() == SessionCore::Role::kHost && application == application_) {
     sessions.push_back(core_.Description());
+    last_search_.found.insert(sessions.back().instance);
+  }
   const auto deadline = SteadyClock::now() + std::chrono::milliseconds(options_.find_wait_ms);
   // A host whose socket a flood fills, or that stood still a moment, may
   // have dropped the question: it is asked again meanwhile.
   auto ask_again = SteadyClock::now() + std::chrono::milliseconds(kCookieRepeatMs);
   std::vector<uint8_t> buffer(ENET_PROTOCOL_MAXIMUM_MTU);
-  while (sessions.size() < kMaxFoundSessions) {
+  bool refused = false, done = false;
+  size_t errors = 0;
+  // Each answer that waits is read before the time is judged: a search this
+  // machine held up still takes what came meanwhile.
+  auto read = [&] {
+    for (;;) {
+      ENetAddress from{};
+      ENetBuffer in{buffer.data(), buffer.size()};
+      const int received = enet_socket_receive(socket, &from, &in, 1);
+      if (received == 0) return;
+      if (received < 0) {
+        refused = refused || errno == ECONNREFUSED;
+        // What the system said waits apart, and would wake every wait
+        // until it is read.
+        char said[256];
+        iovec io{said, sizeof said};
+        msghdr m{};
+        m.msg_iov = &io;
+        m.msg_iovlen = 1;
+        while (recvmsg(socket, &m, MSG_ERRQUEUE | MSG_DONTWAIT) >= 0) {
+        }
+        if (++errors > kMaxFoundSessions) return;
+        continue;
+      }
+      std::optional<wire::QueryReply> reply =
+          wire::DecodeQueryReply(std::span<const uint8_t>(buffer.data(), static_cast<size_t>(received)));
+      if (!reply || reply->nonce != nonce) continue;
+      const Guid instance = reply->session.instance;
+      last_search_.answered[AddressKey(from)] = instance;
+      const bool known = std::any_of(sessions.begin(), sessions.end(),
+                                     [&](const SessionDescription& s) { return s.instance == instance; });
+      // A host that answered on both ways is joined at its network address,
+      // which the other members can reach too should this machine take over.
+      if (!known || !IsLoopback(from)) found_[instance] = from;
+      if (known) continue;
+      last_search_.found.insert(instance);
+      sessions.push_back(std::move(reply->session));
+      // One machine asked: its one answer is all there is.
+      done = !broadcast_ || sessions.size() >= kMaxFoundSessions;
+      if (done) return;
+    }
+  };
+  for (;;) {
+    read();
     const auto now = SteadyClock::now();
-    if (now >= deadline) break;
+    if (done || now >= deadline) break;
     if (now >= ask_again) {
       ask();
       ask_again = now + std::chrono::milliseconds(kCookieRepeatMs);
@@ -60,25 +116,8 @@ std::optional<std::vector<SessionDescription>> EnetSession::FindSessions(const G
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(std::min(deadline, ask_again) - now);
     enet_uint32 condition = ENET_SOCKET_WAIT_RECEIVE;
     if (enet_socket_wait(socket, &condition, static_cast<enet_uint32>(std::max<int64_t>(left.count(), 1))) < 0) break;
-    if (!(condition & ENET_SOCKET_WAIT_RECEIVE)) continue;
-    ENetAddress from{};
-    ENetBuffer in{buffer.data(), buffer.size()};
-    const int received = enet_socket_receive(socket, &from, &in, 1);
-    if (received <= 0) continue;
-    std::optional<wire::QueryReply> reply =
-        wire::DecodeQueryReply(std::span<const uint8_t>(buffer.data(), static_cast<size_t>(received)));
-    if (!reply || reply->nonce != nonce) continue;
-    const Guid instance = reply->session.instance;
-    const bool known = std::any_of(sessions.begin(), sessions.end(),
-                                   [&](const SessionDescription& s) { return s.instance == instance; });
-    // A host that answered on both ways is joined at its network address,
-    // which the other members can reach too should this machine take over.
-    if (!known || !IsLoopback(from)) found_[instance] = from;
-    if (known) continue;
-    sessions.push_back(std::move(reply->session));
-    // One machine asked: its one answer is all there is.
-    if (!broadcast_) break;
   }
+  last_search_.nobody_there = refused && sessions.empty();
   enet_socket_destroy(socket);
   return sessions;
 }
@@ -190,7 +229,12 @@ void EnetSession::ConnectWithCookie() {
   server_->roundTripTime = std::clamp<uint32_t>(cookie_wait_->round_trip_ms, kMinRoundTripMs, kMaxRoundTripMs);
   server_->roundTripTimeVariance = server_->roundTripTime / 2;
   cookie_wait_.reset();
-  enet_peer_timeout(server_, 0, options_.host_silence_ms, options_.host_silence_ms);
+  // A joiner's wait judges the host's silence itself, once it read what
+  // came: ENet's timeout, which strikes before it reads, would take a
+  // joiner that stood still for one the host does not hear.
+  const uint32_t silence =
+      core_.join_state() == SessionCore::JoinState::kWaiting ? kBackstopTimeoutMs : options_.host_silence_ms;
+  enet_peer_timeout(server_, 0, silence, silence);
 }
 
 void EnetSession::AskHost(MachineAddress address) {

@@ -72,6 +72,18 @@ JoinResult EnetSession::Join(const Guid& application, const Guid& instance, cons
     failure_reason_ = "no such game was found";
     return {SessionError::kNoSessions};
   }
+  // The search just before, where it did not find the game, may know why.
+  if (!last_search_.found.count(instance)) {
+    auto there = last_search_.answered.find(AddressKey(found->second));
+    if (there != last_search_.answered.end()) {
+      failure_reason_ = "the game has ended: another game is hosted at its address now";
+      return {SessionError::kNoSessions};
+    }
+    if (last_search_.nobody_there && AddressKey(found->second) == AddressKey(target_)) {
+      failure_reason_ = "the game has ended: nothing answers at its address any more";
+      return {SessionError::kNoSessions};
+    }
+  }
   const ENetAddress bind = BindAddress(options_, 0);
   host_ = enet_host_create(&bind, kMaxMachines + kStrangerPlaces, kChannels, 0, 0);
   if (!host_) {
@@ -95,19 +107,28 @@ JoinResult EnetSession::Join(const Guid& application, const Guid& instance, cons
   for (;;) {
     answered = WaitUntil([&] { return core_.join_state() != SessionCore::JoinState::kWaiting; }, left_ms());
     if (core_.join_state() != SessionCore::JoinState::kFull || left_ms() <= kJoinAgainMs) break;
-    WaitUntil([] { return false; }, kJoinAgainMs);
+    WaitUntil([&] { return core_.join_state() != SessionCore::JoinState::kFull; }, kJoinAgainMs);
     core_.RetryJoin();
+  }
+  // Taken in, whatever happened after: the machine is a member now, and
+  // finds its way back should its link have gone meanwhile.
+  if (PlayerId joined = core_.JoinedPlayer()) {
+    if (server_) enet_peer_timeout(server_, 0, options_.host_silence_ms, options_.host_silence_ms);
+    return {SessionError::kNone, joined};
   }
   SessionError result = SessionError::kNone;
   switch (core_.join_state()) {
-    case SessionCore::JoinState::kWelcomed:
-      return {SessionError::kNone, core_.JoinedPlayer()};
     case SessionCore::JoinState::kFull:
       result = SessionError::kRefused;
+      failure_reason_ = "the game has as many players, or computers, as it may have";
       break;
     case SessionCore::JoinState::kWrongSession:
       result = SessionError::kNoSessions;
       failure_reason_ = "the game is no longer there";
+      break;
+    case SessionCore::JoinState::kHostLeft:
+      result = SessionError::kNoSessions;
+      failure_reason_ = "the host left the game while this computer joined";
       break;
     case SessionCore::JoinState::kLost:
       result = SessionError::kConnectionLost;
@@ -116,11 +137,13 @@ JoinResult EnetSession::Join(const Guid& application, const Guid& instance, cons
     default:
       result = answered ? SessionError::kConnectionLost : SessionError::kTimedOut;
       // How far it came, which tells a busy or full game from one gone.
-      failure_reason_ = connected_ ? "the game did not answer the join"
-                        : server_  ? "the game did not take up the link"
-                                   : "the game did not answer";
+      failure_reason_ = connected_                             ? "the game did not answer the join"
+                        : server_                              ? "the game did not take up the link"
+                        : !last_search_.found.count(instance) ? "the game has ended, or cannot be reached: a search just now did not find it"
+                                                               : "the game did not answer";
       break;
   }
+  // A host that took this machine in meanwhile lets it go at once (Close).
   Close();
   return {result};
 }
@@ -132,7 +155,10 @@ void EnetSession::Close() {
   }
   // The others learn that this machine leaves, with its proof; what
   // happens while saying goodbye is no longer the session's business: a
-  // member must not go looking for a new host on its way out.
+  // member must not go looking for a new host on its way out. A joiner
+  // has no number yet that a goodbye could name: its leave goes on its
+  // link alone.
+  const bool joining = core_.join_state() == SessionCore::JoinState::kWaiting;
   const std::optional<Secret> secret = core_.Leave();
   const wire::Goodbye goodbye{core_.Description().instance, core_.self(), secret.value_or(Secret{}), {}};
   // What each link was handed before the goodbye, which takes effect there
@@ -166,7 +192,7 @@ void EnetSession::Close() {
   bool late = false;
   ForEachPeer([&](ENetPeer& peer) {
     if (peer.state != ENET_PEER_STATE_DISCONNECT_LATER) return;
-    if (secret) {
+    if (secret && !joining) {
       wire::Goodbye mine = goodbye;
       mine.marks = handed[&peer];
       std::vector<uint8_t> late_goodbye = wire::EncodeGoodbye(mine);
@@ -299,9 +325,13 @@ template <class Done>
 bool EnetSession::WaitUntil(Done done, uint32_t limit_ms) {
   const auto deadline = SteadyClock::now() + std::chrono::milliseconds(limit_ms);
   while (!done()) {
+    if (!host_) return false;
+    // What came is taken before the time is judged: a wait that this
+    // machine held up (a stopped process, a busy processor) still finds
+    // the answer that came meanwhile.
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - SteadyClock::now());
-    if (left.count() <= 0 || !host_) return done();
-    ServiceOnce(std::min<uint32_t>(kPollSliceMs, static_cast<uint32_t>(left.count())));
+    ServiceOnce(static_cast<uint32_t>(std::clamp<int64_t>(left.count(), 0, kPollSliceMs)));
+    if (left.count() <= 0) return done();
   }
   return true;
 }
@@ -344,6 +374,8 @@ void EnetSession::Handle(const ENetEvent& event) {
       if (event.peer != server_ && core_.HoldsPlace(key)) {
         PlacesOf(event.peer->host).Joined(event.peer);
         own_sockets_.Open(event.peer->host, event.peer);
+      } else if (event.peer != server_ && core_.AskedToJoin(key)) {
+        PlacesOf(event.peer->host).Asked(event.peer);
       }
       break;
     }

@@ -13,6 +13,7 @@
 #include <map>
 #include <optional>
 #include <random>
+#include <set>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -175,6 +176,16 @@ class EnetSession final : public NetSession {
   ENetAddress target_;
   bool broadcast_;
   std::map<Guid, ENetAddress> found_;  // sessions searches reported, by instance
+  // What the last search saw: the games it found, the game that answered
+  // from each address, and whether nothing listened at the one machine it
+  // asked. A join that follows its own search knows from it a game that
+  // ended or was replaced at once.
+  struct LastSearch {
+    std::set<Guid> found;
+    std::map<uint64_t, Guid> answered;
+    bool nobody_there = false;
+  };
+  LastSearch last_search_;
   ENetHost* host_ = nullptr;
   ENetHost* listener_ = nullptr;  // a member that took over: the session port
   ENetPeer* server_ = nullptr;    // a member's link to the host

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <utility>
 
+#include "platform/netsession/enet/enet_address.h"
+
 namespace zv::platform {
 namespace {
-
-uint64_t AskerKey(const ENetAddress& a) { return uint64_t{a.host} << 16 | a.port; }
 
 // The place ENet gives a new link: the first free one.
 ENetPeer* FreePlace(ENetHost* host) {
@@ -18,7 +18,7 @@ ENetPeer* FreePlace(ENetHost* host) {
 }  // namespace
 
 ENetPeer* LinkPlaces::AskerAt(const ENetAddress& from) {
-  auto asker = askers_.find(AskerKey(from));
+  auto asker = askers_.find(AddressKey(from));
   if (asker == askers_.end()) return nullptr;
   ENetPeer* peer = asker->second;
   auto link = links_.find(peer);
@@ -139,7 +139,7 @@ void LinkPlaces::Note(ENetPeer* peer, Link link) {
   Unrank(link.from.host);
   addresses_[link.from.host].insert({link.since, peer});
   Rerank(link.from.host);
-  askers_[AskerKey(link.from)] = peer;
+  askers_[AddressKey(link.from)] = peer;
   by_end_.insert({link.end, peer});
 }
 
@@ -153,12 +153,12 @@ void LinkPlaces::Remove(const ENetPeer* peer, bool wasted) {
   const uint32_t host = link.from.host;
   Unrank(host);
   addresses_[host].erase({link.since, stranger});
-  if (wasted) {
+  if (wasted && !link.asked) {
     if (!Wasteful(host)) wasteful_order_.push_back({now_, host});
     wasteful_[host] = now_;
   }
   Rerank(host);
-  auto asker = askers_.find(AskerKey(link.from));
+  auto asker = askers_.find(AddressKey(link.from));
   if (asker != askers_.end() && asker->second == peer) askers_.erase(asker);
   by_end_.erase({link.end, stranger});
 }
@@ -215,6 +215,11 @@ void LinkPlaces::Joined(const ENetPeer* peer) {
   Remove(peer, false);
   link.lasting = true;
   Note(const_cast<ENetPeer*>(peer), link);
+}
+
+void LinkPlaces::Asked(const ENetPeer* peer) {
+  auto it = links_.find(peer);
+  if (it != links_.end() && Valid(peer, it->second)) it->second.asked = true;
 }
 
 bool LinkPlaces::IsStranger(const ENetPeer* peer) const {

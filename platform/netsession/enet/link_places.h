@@ -25,10 +25,11 @@ namespace zv::platform {
 // trip that took (the time for its Join to be sent twice more), between
 // kMinJoinMs and kMaxJoinMs. Past that it is idle. An address that lately
 // (kWastefulMs) had a stranger's link end without joining, but for one
-// pushed out in its time, is wasteful: a flood's addresses become so
-// within their links' time (their links never join), players' addresses
-// stay clean while their joins succeed, and only new addresses make a
-// flood clean again. Where strangers' places (`stranger_places`) are taken
+// pushed out in its time or one that asked to join as a player does and
+// found no place, is wasteful: a flood's addresses become so within their
+// links' time (their links never join), players' addresses stay clean
+// whether their joins succeed or are refused, and only new addresses make
+// a flood clean again. Where strangers' places (`stranger_places`) are taken
 // or no place is free, for a request with a valid cookie:
 // - an idle link gives way first, the one longest past its time, to a
 //   request from an address that is not wasteful where its own is, or from
@@ -79,6 +80,9 @@ class LinkPlaces {
   void Connected(ENetPeer* peer, uint64_t now);
   // `peer` joined: its place lasts.
   void Joined(const ENetPeer* peer);
+  // `peer` asked to join as a player does, and was refused for want of a
+  // place: its end wastes nothing.
+  void Asked(const ENetPeer* peer);
   // Whether `peer` is a stranger's link to this machine.
   bool IsStranger(const ENetPeer* peer) const;
   // Forgets the links ENet let go of without a word, notes those it took
@@ -108,6 +112,7 @@ class LinkPlaces {
     uint32_t connect_id = 0;
     bool lasting = false;
     ENetAddress from{};
+    bool asked = false;
   };
   using Timed = std::pair<uint64_t, ENetPeer*>;
   // An address's strangers' links, oldest first.
@@ -148,7 +153,7 @@ class LinkPlaces {
   bool Place(ENetHost* host, uint32_t connect_id, uint64_t now, bool lasting = false);
   void Note(ENetPeer* peer, Link link);
   // `wasted`: the link ended without joining and not pushed out in its
-  // time, which makes its address wasteful.
+  // time, which makes its address wasteful unless it asked to join.
   void Remove(const ENetPeer* peer, bool wasted = true);
   void Close(ENetPeer* peer, bool wasted);
   // Takes address `host`'s standing out of by_rank_ before it changes, and

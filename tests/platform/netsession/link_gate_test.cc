@@ -396,8 +396,16 @@ TEST(LinkPlaces, ALinkStillJoiningLosesItsPlaceOnlyWhereItIsNeeded) {
 
 // An address that wasted a handshake gives way to any other for
 // kWastefulMs, and stands as any other once it wasted nothing for as long.
+// A link that asked to join as a player does, and found no place, wastes
+// nothing.
 TEST(LinkPlaces, AWastefulAddressIsForgivenOnceItWastedNothingForItsTime) {
-  for (uint64_t after : {LinkPlaces::kWastefulMs - 1, LinkPlaces::kWastefulMs}) {
+  struct Case {
+    uint64_t after;
+    bool asked;
+  };
+  for (const Case c : {Case{LinkPlaces::kWastefulMs - 1, false}, Case{LinkPlaces::kWastefulMs, false},
+                       Case{LinkPlaces::kWastefulMs - 1, true}}) {
+    const uint64_t after = c.after;
     FakeHost fake(3);
     LinkPlaces places(2);
     const uint64_t now = 1000 + after;
@@ -406,14 +414,20 @@ TEST(LinkPlaces, AWastefulAddressIsForgivenOnceItWastedNothingForItsTime) {
       return places.Admit(fake.host, port, false, at);
     };
     ASSERT_TRUE(ask(5, 1, 1000));
+    if (c.asked) {
+      fake.Set(0, ENET_PEER_STATE_CONNECTED, 5, 1);
+      fake.host->peers[0].connectID = 1;
+      places.Asked(&fake.host->peers[0]);
+    }
     places.Forget(&fake.host->peers[0]);
+    fake.host->peers[0].state = ENET_PEER_STATE_DISCONNECTED;
     for (uint8_t who : {5, 6}) {
       ASSERT_TRUE(ask(who, who, now - 1));
       fake.Set(who - 5u, ENET_PEER_STATE_ACKNOWLEDGING_CONNECT, who, who);
       fake.host->peers[who - 5].connectID = who;
     }
     places.Sweep(fake.host, now);
-    EXPECT_EQ(ask(6, 9, now), after < LinkPlaces::kWastefulMs) << after;
+    EXPECT_EQ(ask(6, 9, now), after < LinkPlaces::kWastefulMs && !c.asked) << after << " " << c.asked;
   }
 }
 

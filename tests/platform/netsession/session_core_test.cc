@@ -131,11 +131,18 @@ TEST_F(SessionCoreTest, OthersHearOfNewAndDepartedPlayers) {
 TEST_F(SessionCoreTest, AFullSessionRefusesMembersAndPlayers) {
   using State = SessionCore::JoinState;
   Join(1, "a");
+  // A player without a name is made nowhere.
+  host.OnPacket(1, wire::Encode(wire::CreatePlayer{7, ""}), true);
+  EXPECT_FALSE(host.CreateHostPlayer("", false));
   NewMemberPlayer(1, "b");
   EXPECT_EQ(NewMemberPlayer(1, "c"), kAllPlayers);  // 3 of 3 taken
+  for (PeerKey key : {2, 3, 4}) host.OnPeerConnected(key, MachineAddress{0x0100007F, static_cast<uint16_t>(key)});
   EXPECT_EQ(Join(2).join_state(), State::kFull);
   EXPECT_EQ(Join(3, "m", Guid{7}).join_state(), State::kWrongSession);
   EXPECT_EQ(Join(4, "").join_state(), State::kWrongSession);  // a join without a player
+  // Only the link refused for want of a place asked as a player does.
+  EXPECT_TRUE(host.AskedToJoin(2));
+  EXPECT_FALSE(host.AskedToJoin(3) || host.AskedToJoin(4));
 
   members.clear();
   host.StartHosting(kApp, SessionDescription{kInstance, "Arena", kSessionMigrateHost, 0, 3});
@@ -160,6 +167,28 @@ TEST_F(SessionCoreTest, AFullSessionRefusesMembersAndPlayers) {
   members[3].RetryJoin();
   Carry();
   EXPECT_EQ(members[3].join_state(), State::kWelcomed);
+}
+
+// A joiner that gave up its wait leaves with its proof: a host that took it
+// in meanwhile lets it and its player go at once. A host that leaves tells
+// a joiner it has not taken in yet, refused or not.
+TEST_F(SessionCoreTest, AJoinerThatGaveUpIsLetGoAndOneWhoseHostLeftIsTold) {
+  using State = SessionCore::JoinState;
+  SessionCore& late = members[1];
+  late.StartJoining(kApp, kInstance, "bob");
+  for (OutgoingPacket& p : late.TakeOutgoing()) host.OnPacket(1, p.bytes, p.guaranteed);
+  host.TakeOutgoing();  // its welcome, never read
+  ASSERT_TRUE(late.Leave());
+  Carry();
+  EXPECT_EQ(Events(host), (std::vector<std::string>{"joined 2", "left 2"}));
+  EXPECT_EQ(host.Players().size(), 1u);
+
+  host.OnPeerConnected(2, MachineAddress{0x0100007F, 2});
+  members[2].StartJoining(kApp, kInstance, "eve");
+  members[2].TakeOutgoing();  // its Join, not there yet
+  ASSERT_TRUE(host.Leave());
+  Carry();
+  EXPECT_EQ(members[2].join_state(), State::kHostLeft);
 }
 
 TEST_F(SessionCoreTest, MessagesReachTheirAddresseeOrEveryoneElse) {

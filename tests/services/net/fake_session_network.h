@@ -76,7 +76,7 @@ class FakeNetSession : public platform::NetSession {
     if (net_.players_fail) return std::nullopt;
     net_.created.push_back((server_player ? "!" : "") + name);
     const platform::PlayerId id = server_player ? platform::kServerPlayer : net_.next_player++;
-    net_.players.push_back({id, name});
+    net_.players.push_back({id, name, true});
     return id;
   }
   bool DestroyPlayer(platform::PlayerId id) override {

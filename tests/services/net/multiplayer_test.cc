@@ -150,6 +150,8 @@ TEST_F(MultiplayerTest, JoiningFailuresTurnIntoWarningsAndCodes) {
 }
 
 TEST_F(MultiplayerTest, AGameNumberMustNameAListedGame) {
+  games().JoinGame(vm, 0, "bob");  // before any list: no first game meant
+  EXPECT_EQ(Raised(), net_error::kGameNumber);
   games().SetConnection(vm, 1, "");
   fake->games = std::vector<platform::SessionDescription>{};
   games().ChecklistGames(vm);
@@ -254,21 +256,45 @@ TEST_F(MultiplayerTest, MessagesComeOutOnceEachInArrivalOrder) {
   EXPECT_EQ(games().MessageKind(), 0u);
 }
 
-TEST_F(MultiplayerTest, AReceiveRunStopsAtTheFirstSystemEvent) {
+// Each player who came or went is told once, in order, however many came
+// between two looks; the messages among them wait as they came. One who
+// came and went before the program asked is told as gone alone where its
+// going was asked for first.
+TEST_F(MultiplayerTest, EachPlayerWhoCameOrWentIsToldOnceInOrder) {
   Host();
-  fake->Message(555, 0, IntPacket(1));
   fake->Event(Type::kPlayerJoined, 600);
-  fake->Message(555, 0, IntPacket(2));
+  fake->Message(600, 0, IntPacket(1));
+  for (uint32_t id : {601, 602}) fake->Event(Type::kPlayerJoined, id);
+  fake->Event(Type::kPlayerLeft, 601);
+  fake->Event(Type::kPlayerJoined, 603);
+  fake->Event(Type::kPlayerLeft, 603);
+  EXPECT_EQ(games().TakePlayerCreated(), 1);     // 600
+  EXPECT_EQ(games().TakePlayerCreated(), 2);     // 601
+  EXPECT_EQ(games().TakePlayerDestroyed(), 2);   // 601
+  EXPECT_EQ(games().TakePlayerDestroyed(), 3);   // 603
+  EXPECT_EQ(games().TakePlayerCreated(), 4);     // 602
+  EXPECT_EQ(games().TakePlayerCreated(), 0);
+  EXPECT_EQ(games().TakePlayerDestroyed(), 0);
   games().GetMessage(vm);
   EXPECT_EQ(games().MessageInteger(), 1);
-  EXPECT_EQ(fake->incoming.size(), 1u);  // the second waits for the next run
+}
+
+// A program that does not ask keeps the oldest comings and goings; it is
+// told, once for each stretch of drops, that later ones were dropped.
+TEST_F(MultiplayerTest, ComingsAndGoingsNobodyAsksForAreKeptUpToABoundAndTheDropSaid) {
+  Host();
+  std::vector<std::string> said;
+  vm.standalone_warning_out = [&](std::string_view text) { said.emplace_back(text); };
+  for (uint32_t id = 600; id < 605 + NetInterface::kMaxPlayerEvents; ++id) fake->Event(Type::kPlayerJoined, id);
+  net.ServiceNetwork(vm);
+  net.ServiceNetwork(vm);
+  ASSERT_EQ(said.size(), 1u);
+  EXPECT_EQ(said[0].rfind("Runtime Warning : Players who came or went were dropped: the game keeps the oldest 1024 ", 0), 0u)
+      << said[0];
   EXPECT_EQ(games().TakePlayerCreated(), 1);
-  EXPECT_EQ(games().TakePlayerCreated(), 0);
-  EXPECT_TRUE(fake->incoming.empty());
-  games().GetMessage(vm);
-  EXPECT_EQ(games().MessageInteger(), 2);
-  games().GetMessage(vm);
-  EXPECT_EQ(games().MessageExists(), 0);
+  for (uint32_t id : {5000, 5001}) fake->Event(Type::kPlayerJoined, id);
+  net.ServiceNetwork(vm);
+  EXPECT_EQ(said.size(), 2u);
 }
 
 TEST_F(MultiplayerTest, EachKindReadsOnlyAsItself) {
@@ -345,6 +371,20 @@ TEST_F(MultiplayerTest, ThePlayerChecklistFreesTheNumbersOfPlayersThatLeft) {
   EXPECT_EQ(games().PlayerNumber(555), 3);
 }
 
+// As hosting and joining do, making a player refuses an empty name; every
+// player of this computer lists with c = 1.
+TEST_F(MultiplayerTest, PlayersOfThisComputerHaveNamesAndListAsItsOwn) {
+  Host();
+  EXPECT_EQ(Exec(op::kCreateNetPlayer, {S("")}), net_error::kEmptyPlayerName);
+  EXPECT_EQ(Exec(op::kCreateNetPlayerFn, {kIntResult, S("")}), net_error::kEmptyPlayerName);
+  EXPECT_EQ(IntResult(), 0);
+  EXPECT_EQ(Exec(op::kCreateNetPlayer, {S("second")}), 0);
+  fake->players.push_back({300, "far"});
+  EXPECT_EQ(Exec(op::kChecklistNetPlayers, {}), 0);
+  ASSERT_EQ(vm.checklist.count, 3);
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(vm.checklist.entries[i].c, i < 2 ? 1 : 0) << vm.checklist.entries[i].text;
+}
+
 TEST_F(MultiplayerTest, FreeingAPlayerChecksItsNumber) {
   EXPECT_EQ(Exec(op::kFreeNetPlayer, {I(1)}), net_error::kNoGame);
   Host();
@@ -381,10 +421,10 @@ TEST_F(MultiplayerTest, FreeingTheGameClosesTheSessionAndDropsThePayload) {
 }
 
 TEST_F(MultiplayerTest, ThePumpMovesTheTrafficOnlyOfAnOpenLayer) {
-  net.ServiceNetwork();
+  net.ServiceNetwork(vm);
   EXPECT_EQ(fake->services, 0);
   Host();
-  net.ServiceNetwork();
+  net.ServiceNetwork(vm);
   EXPECT_EQ(fake->services, 1);
 }
 

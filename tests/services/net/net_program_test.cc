@@ -102,7 +102,7 @@ class Machine {
   bool Turn() {
     if (Ended()) return false;
     RunVmLoop(vm);
-    net.ServiceNetwork();
+    net.ServiceNetwork(vm);
     return !Ended();
   }
   bool Ended() const { return vm.program_ended || host.quits > 0; }
