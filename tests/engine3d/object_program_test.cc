@@ -224,10 +224,10 @@ TEST_F(ObjectPrograms, AModelThatCannotLoadWholeSaysWhyAndWhere) {
        "Could not load the object \"grid.x\": line 2 (byte 17): mesh \"grid\": 65537 vertices, more than the 65536 "
        "a mesh can hold."},
       {"load object \"face.x\", 1\n",
-       "Could not load the object \"face.x\": line 2 (byte 17): mesh \"box\": face 0 refers to vertex 5 of 3."},
-      {"load mesh \"face.x\", 1\n", "Could not load the mesh \"face.x\": line 2 (byte 17): mesh \"box\": face 0"},
+       "Could not load the object \"face.x\": line 4 (byte 86): mesh \"box\": face 0 refers to vertex 5 of 3."},
+      {"load mesh \"face.x\", 1\n", "Could not load the mesh \"face.x\": line 4 (byte 86): mesh \"box\": face 0"},
       {"load object \"material.x\", 1\n",
-       "Could not load the object \"material.x\": line 5 (byte 92): mesh \"box\": MeshMaterialList object gives face "
+       "Could not load the object \"material.x\": line 5 (byte 117): mesh \"box\": MeshMaterialList object gives face "
        "0 material 2 of 1."},
       {"load object \"truncated.x\", 1\n",
        "Could not load the object \"truncated.x\": line 4 (byte 96): the file ends where an integer should be."},
@@ -279,7 +279,7 @@ TEST_F(ObjectPrograms, AModelThatLoadsWrongSaysWhatAndWhere) {
        "Runtime Warning : Model data is not valid \"empty.x\": the file holds no mesh, so the model shows nothing."},
       {"load mesh \"empty.x\", 1\n", "Model data is not valid \"empty.x\": the file holds no mesh"},
       {"load object \"pairs.x\", 1\n",
-       "Runtime Warning : Model data is not valid \"pairs.x\": line 5 (byte 92): mesh \"box\": MeshTextureCoords "
+       "Runtime Warning : Model data is not valid \"pairs.x\": line 5 (byte 112): mesh \"box\": MeshTextureCoords "
        "object holds 1 texture coordinate for 3 vertices, so they are left out."},
       {"load object \"pairs.3ds\", 1\n",
        "Runtime Warning : Model data is not valid \"pairs.3ds\": byte 94: object \"Box\": 1 texture coordinate for 3 "

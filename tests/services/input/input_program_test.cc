@@ -403,7 +403,9 @@ TEST_F(InputPrograms, TheQuestionsTakeWholeLinesTypedAheadAndNoPlay) {
        "[ab][cdef]"},
       {"sync on\nt = timer()\nrepeat\nif space key() = 1 then j = j + 1\nsync\nuntil timer() - t > 3000\ninput a$\n"
        "input b$\n",
-       [](uint32_t g) { return Typed("\rqx", 2400, g) + Typed("ann\r", 3400, g); }, "[][qxann]"},
+       // The Return alone typed during play answers nothing: the letters after it answer the first question.
+       [](uint32_t g) { return Typed("\rqx", 2400, g) + Typed("ann\r", 3400, g) + Typed("bo\r", 4400, g); },
+       "[qxann][bo]"},
       {"repeat\ne$ = entry$()\nsync\nuntil right$(e$, 1) = chr$(13)\nclear entry buffer\nwait 1500\ninput a$\n",
        [](uint32_t g) { return Typed("bob\r", 200, g) + Typed("42\r", 1500, g); }, "[42][]"},
       {"wait 2000\nwait key\ninput a$\n", [](uint32_t g) { return Typed("ann\r", 200, g) + Typed("bob\r", 2500, g); },
