@@ -185,8 +185,10 @@ garbage_rate=${ZV_NET_FAULTS_GARBAGE_RATE:-0}
 now_ms() { date +%s%3N; }
 
 # The system's Python: a python3 first on the PATH may be a version
-# manager's shim, which costs a second of processor at every start.
-python3() { /usr/bin/python3 "$@"; }
+# manager's shim, which costs a second of processor at every start. Found
+# on the PATH rather than through a function, so that `$!` of one started
+# in the background is the interpreter itself, which a kill then ends.
+PATH=/usr/bin:$PATH
 
 # Writes FILE whole at once: the programs read it as soon as it is there.
 tell() {  # FILE TEXT
