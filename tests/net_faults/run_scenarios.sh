@@ -535,7 +535,7 @@ run_players() {
   case $s in full | hostleft) echo 2 > players.txt ;; esac
   "$zv" run --headless greet.kqa > greet.log 2>&1 &
   gp=$!
-  wait_for hosting.txt 20 || { echo "$s: the host did not start"; return 1; }
+  wait_made "$gp" hosting.txt 60 || { echo "$s: the host did not start: $(tail -c 300 greet.log)"; return 1; }
   case $s in
     guests)
       # Five join at once, and leave at once, the host not looking
@@ -702,7 +702,7 @@ run_one() {
   [ -n "$six" ] && touch holdjoin{1..6}.txt
   "$zv" run --headless host.kqa > host.log 2>&1 &
   hp=$!
-  wait_for hosting.txt 20 || { echo "$s: the host did not start"; return 1; }
+  wait_made "$hp" hosting.txt 60 || { echo "$s: the host did not start: $(tail -c 300 host.log)"; return 1; }
   for i in $(seq "$members"); do
     local -a shim=()
     [ -n "$lossy" ] && [ "$i" = 2 ] && shim=(env LD_PRELOAD="$ZV_NET_FAULTS_LOSSY" ZV_LOSSY_DELAY_MS=400 ZV_LOSSY_DROP=$lossy)
