@@ -34,10 +34,14 @@ desk_start "$zentrovex" edit $name
 desk_window
 desk_until question_shown || desk_fail "the change kept before the kill is not offered"
 # The text area beside the question's box, on the rows of its text: the
-# question stays inside its box.
-desk_grab "$grab"
-beside=$(($(desk_count "$grab" $text_background 90x40+20+200) + $(desk_count "$grab" $text_background 80x40+530+200)))
-[ "$beside" = 6800 ] || desk_fail "the question's text runs out of its box ($((6800 - beside)) pixels beside it)"
+# question stays inside its box. Read until the window shows it (a slow
+# build draws its first frames late).
+beside_clear() {
+  desk_grab "$grab"
+  beside=$(($(desk_count "$grab" $text_background 90x40+20+200) + $(desk_count "$grab" $text_background 80x40+530+200)))
+  [ "$beside" = 6800 ]
+}
+desk_until beside_clear || desk_fail "the question's text runs out of its box ($((6800 - beside)) pixels beside it)"
 
 # Closing the window answers the offer as Escape does, then asks whether to
 # quit; No goes back to the program, the offer not asked again, and keys
