@@ -154,15 +154,16 @@ function(zv_test_headers)
   target_precompile_headers(zv_test_headers PRIVATE <gtest/gtest.h> <gmock/gmock.h> <string> <vector>)
 endfunction()
 
-# zv_test_suite(NAME [PICTURES] [WAITS] SOURCES... DEPS ...): one GoogleTest
-# executable, its tests registered with CTest. PICTURES marks a suite that
-# compares frames with golden pictures: its tests carry the label
+# zv_test_suite(NAME [PICTURES] [WAITS] [OUTSIDE] SOURCES... DEPS ...): one
+# GoogleTest executable, its tests registered with CTest. PICTURES marks a
+# suite that compares frames with golden pictures: its tests carry the label
 # "pictures", and the target zv_picture_tests builds every such suite, so a
 # second build type can run them alone (scripts/test). WAITS marks a suite
 # whose tests mostly wait (on sockets, servers, timers): the label "waits"
-# (zv_waiting_tests, below).
+# (zv_waiting_tests, below). OUTSIDE marks a suite that drives the built
+# executable from outside: the label "outside" (zv_outside_tests, below).
 function(zv_test_suite name)
-  cmake_parse_arguments(ARG "PICTURES;WAITS" "" "SOURCES;DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "PICTURES;WAITS;OUTSIDE" "" "SOURCES;DEPS" ${ARGN})
   zv_test_headers()
   add_executable(${name} ${ARG_SOURCES})
   zv_test_flags(${name})
@@ -172,6 +173,9 @@ function(zv_test_suite name)
   set(properties ENVIRONMENT "ZV_TEST_DATA=${PROJECT_SOURCE_DIR}/tests/data")
   if(ARG_WAITS)
     list(APPEND properties LABELS waits)
+  endif()
+  if(ARG_OUTSIDE)
+    list(APPEND properties LABELS outside)
   endif()
   if(ARG_PICTURES)
     list(APPEND properties LABELS pictures)
@@ -193,6 +197,20 @@ function(zv_waiting_tests)
   foreach(name IN LISTS ARGN)
     if(TEST ${name})
       set_property(TEST ${name} APPEND PROPERTY LABELS waits)
+    endif()
+  endforeach()
+endfunction()
+
+# zv_outside_tests(NAME...): marks tests that drive the built executable
+# from outside, as a user at the desktop, another user, a network peer or a
+# killer of its process would, with the label "outside". Their waits are
+# timed for a release build: scripts/test runs them in the release tree and
+# leaves them out of the sanitizer tree, which looks for faults of memory
+# with the unit tests and the BASIC program tests.
+function(zv_outside_tests)
+  foreach(name IN LISTS ARGN)
+    if(TEST ${name})
+      set_property(TEST ${name} APPEND PROPERTY LABELS outside)
     endif()
   endforeach()
 endfunction()

@@ -397,8 +397,9 @@ std::unique_ptr<TextService> CreateTextService() { return std::make_unique<FreeT
 }  // namespace zv::platform
 
 // fontconfig loses a few blocks while it parses its configuration files;
-// the leak checker of sanitizer builds is told to pass over them. Weak, so
-// that a program with suppressions of its own keeps them.
+// the leak checker of sanitizer builds is told to pass over them, and not to
+// list at exit what it passed over: a run's standard error is then the same
+// in every build. Weak, so that a program with settings of its own keeps them.
 #if defined(__has_feature)
 #if __has_feature(address_sanitizer)
 #define ZV_ADDRESS_SANITIZER 1
@@ -406,4 +407,5 @@ std::unique_ptr<TextService> CreateTextService() { return std::make_unique<FreeT
 #endif
 #if defined(__SANITIZE_ADDRESS__) || defined(ZV_ADDRESS_SANITIZER)
 extern "C" __attribute__((weak)) const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
+extern "C" __attribute__((weak)) const char* __lsan_default_options() { return "print_suppressions=0"; }
 #endif
