@@ -399,7 +399,8 @@ std::unique_ptr<TextService> CreateTextService() { return std::make_unique<FreeT
 // fontconfig loses a few blocks while it parses its configuration files;
 // the leak checker of sanitizer builds is told to pass over them, and not to
 // list at exit what it passed over: a run's standard error is then the same
-// in every build. Weak, so that a program with settings of its own keeps them.
+// in every build. The suppressions are weak, so that a program with its own
+// keeps them; the options are not, or the runtime's empty ones are taken.
 #if defined(__has_feature)
 #if __has_feature(address_sanitizer)
 #define ZV_ADDRESS_SANITIZER 1
@@ -407,5 +408,5 @@ std::unique_ptr<TextService> CreateTextService() { return std::make_unique<FreeT
 #endif
 #if defined(__SANITIZE_ADDRESS__) || defined(ZV_ADDRESS_SANITIZER)
 extern "C" __attribute__((weak)) const char* __lsan_default_suppressions() { return "leak:libfontconfig.so\n"; }
-extern "C" __attribute__((weak)) const char* __lsan_default_options() { return "print_suppressions=0"; }
+extern "C" const char* __lsan_default_options() { return "print_suppressions=0"; }
 #endif
