@@ -187,6 +187,15 @@ function(zv_test_suite name)
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST PROPERTIES ${properties})
 endfunction()
 
+# zv_label_tests(LABEL NAME...): adds LABEL to the tests named that exist.
+function(zv_label_tests label)
+  foreach(name IN LISTS ARGN)
+    if(TEST ${name})
+      set_property(TEST ${name} APPEND PROPERTY LABELS ${label})
+    endif()
+  endforeach()
+endfunction()
+
 # zv_waiting_tests(NAME...): marks tests that mostly wait (for a window, a
 # typed key, a paced frame, another program) with the label "waits".
 # scripts/test runs them in a wider pass of their own beside the others, so
@@ -194,11 +203,7 @@ endfunction()
 # (RESOURCE_LOCK) holds within one pass only: the tests that share one are
 # all in the same pass.
 function(zv_waiting_tests)
-  foreach(name IN LISTS ARGN)
-    if(TEST ${name})
-      set_property(TEST ${name} APPEND PROPERTY LABELS waits)
-    endif()
-  endforeach()
+  zv_label_tests(waits ${ARGN})
 endfunction()
 
 # zv_outside_tests(NAME...): marks tests that drive the built executable
@@ -208,11 +213,7 @@ endfunction()
 # leaves them out of the sanitizer tree, which looks for faults of memory
 # with the unit tests and the BASIC program tests.
 function(zv_outside_tests)
-  foreach(name IN LISTS ARGN)
-    if(TEST ${name})
-      set_property(TEST ${name} APPEND PROPERTY LABELS outside)
-    endif()
-  endforeach()
+  zv_label_tests(outside ${ARGN})
 endfunction()
 
 # zv_fuzz_target(NAME SOURCES... DEPS ...): a libFuzzer executable; its seed
