@@ -7,6 +7,7 @@
 # extension is NAME.kqa, which `run` and `edit` take whatever its case;
 # string array files written on Linux load line by line, long lines whole.
 set -euo pipefail
+. "$(dirname "${BASH_SOURCE[0]}")/../support/naps.sh"
 zv=$1
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

@@ -122,8 +122,11 @@ TEST_F(AnimationFiles, SavedAnimationsHoldEveryKeyKindAndWholeTimes) {
     return std::string(std::istreambuf_iterator<char>(in), {});
   };
   const std::string before = contents();
-  rlimit limit{}, small{16, 16};
+  // Only the soft limit is lowered: a hard limit lowered stays lowered for
+  // the suite's later tests unless the process may raise it again.
+  rlimit limit{};
   ::getrlimit(RLIMIT_FSIZE, &limit);
+  const rlimit small{16, limit.rlim_max};
   const auto previous_handler = std::signal(SIGXFSZ, SIG_IGN);
   ::setrlimit(RLIMIT_FSIZE, &small);
   EXPECT_FALSE(SaveAnimation(&set, File("anim.x")));

@@ -182,7 +182,7 @@ if [ -n "${ZV_NET_FAULTS_GENUINE_RATE_EACH:-}" ]; then
 fi
 garbage_rate=${ZV_NET_FAULTS_GARBAGE_RATE:-0}
 
-now_ms() { date +%s%3N; }
+. "$(dirname "${BASH_SOURCE[0]}")/../support/naps.sh"
 
 # The system's Python: a python3 first on the PATH may be a version
 # manager's shim, which costs a second of processor at every start. Found
@@ -214,7 +214,7 @@ wait_made() {  # PID FILE SECONDS
 
 sleep_until() {  # EPOCH_MS
   local left=$(( $1 - $(now_ms) ))
-  [ "$left" -gt 0 ] && sleep "$(awk -v ms="$left" 'BEGIN { printf "%.3f", ms / 1000 }')"
+  [ "$left" -gt 0 ] && sleep "$((left / 1000)).$(printf %03d $((left % 1000)))"
   return 0
 }
 

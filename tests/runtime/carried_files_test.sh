@@ -6,6 +6,7 @@
 # time lose none of them, and keep each game's names apart. A carried name
 # is found where the same path would find a file on disk.
 set -euo pipefail
+. "$(dirname "${BASH_SOURCE[0]}")/../support/naps.sh"
 zentrovex=$1
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

@@ -11,6 +11,7 @@
 # Run as root where `unshare -n` works and Debian's pyftpdlib is there, it
 # takes `ftp get file` too, from a server on port 21 of a private loopback.
 set -euo pipefail
+. "$(dirname "${BASH_SOURCE[0]}")/../support/naps.sh"
 zentrovex=$(readlink -f "$1")
 table=$(readlink -f "$2")
 fail() { echo "FAIL: $*" >&2; exit 1; }

@@ -46,7 +46,7 @@ frames() {
   echo "$n"
 }
 
-now_ms() { date +%s%3N; }
+. "$(dirname "${BASH_SOURCE[0]}")/../support/naps.sh"
 
 # Waits until the program has counted $1 frames more and prints how many
 # milliseconds that took.

@@ -4,6 +4,7 @@
 # standard error, with the line, and waits until it is stopped; with
 # --frames the run ends by itself and says nothing of it.
 set -euo pipefail
+. "$(dirname "${BASH_SOURCE[0]}")/../support/naps.sh"
 zentrovex=$1
 work=$(mktemp -d)
 runner=

@@ -12,6 +12,7 @@
 # folders are in carried_writers_test.sh.) By hand, CASES names the cases to
 # run and TRIALS the number of kills (default 3).
 set -euo pipefail
+. "$(dirname "${BASH_SOURCE[0]}")/../support/naps.sh"
 zentrovex=$(readlink -f "$1")
 source "$(dirname "$0")/../support/as_user.sh"
 work=$(mktemp -d)

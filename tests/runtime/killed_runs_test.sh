@@ -5,6 +5,7 @@
 # ends at once with the signal's status, leaves no partial game and keeps
 # the game it was to replace.
 set -euo pipefail
+. "$(dirname "${BASH_SOURCE[0]}")/../support/naps.sh"
 zentrovex=$1
 work=$(mktemp -d)
 alive= pid=

@@ -11,6 +11,7 @@
 # and the cause; temporaries of earlier builds are swept; a save syncs its
 # data before it publishes it and the folder after.
 set -euo pipefail
+. "$(dirname "${BASH_SOURCE[0]}")/../support/naps.sh"
 zentrovex=$1
 sanitized=${2:-}
 work=$(mktemp -d)

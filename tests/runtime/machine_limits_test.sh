@@ -8,6 +8,7 @@
 # With a second argument "sanitized" the memory cases are left out: the
 # address sanitizer needs more address space than any limit allows.
 set -euo pipefail
+. "$(dirname "${BASH_SOURCE[0]}")/../support/naps.sh"
 zentrovex=$1
 sanitized=${2:-}
 work=$(mktemp -d)

@@ -9,6 +9,7 @@
 # kept and the part past the old end is in the file. RUN_ROWS names the
 # rows to run by hand.
 set -uo pipefail
+. "$(dirname "${BASH_SOURCE[0]}")/../support/naps.sh"
 zentrovex=$(readlink -f "$1")
 [ "$(id -u)" = 0 ] || { echo "SKIP: needs root, to run programs as two users and to mount file systems"; exit 77; }
 python=/usr/bin/python3  # the system's, which every user may run

@@ -45,6 +45,8 @@
 #   desk_fail MESSAGE         fails the test, keeping a picture of the screen
 #                             in $DESK_KEEP when that is set
 
+. "$(dirname "${BASH_SOURCE[0]}")/naps.sh"
+
 # The test began when this file was sourced; its waits end 15 s before its
 # limit at the latest, which leaves the time to say what was awaited and
 # keep the screen.
@@ -117,11 +119,13 @@ desk_check_error_box() {
   fi
 }
 
+# Polls twenty times a second, and looks for the error box every tenth
+# time: each look starts a program.
 desk_until() {
-  local deadline
+  local deadline polls=0
   deadline=$(desk_deadline)
   until "$@"; do
-    desk_check_error_box
+    (( polls++ % 10 )) || desk_check_error_box
     [ $SECONDS -ge $deadline ] && return 1
     sleep 0.05
   done

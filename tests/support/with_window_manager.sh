@@ -3,6 +3,7 @@
 # windows, as on a user's desktop; stops the window manager afterwards.
 # Exits 77 (skipped) when openbox is missing.
 set -euo pipefail
+. "$(dirname "${BASH_SOURCE[0]}")/naps.sh"
 if ! command -v openbox > /dev/null || ! command -v xprop > /dev/null; then
   echo "SKIP: openbox or xprop is not installed (Debian packages openbox, x11-utils)"
   exit 77

@@ -10,6 +10,7 @@
 # test would see keys nobody typed. A test of repeating keys sets
 # ZV_XVFB_KEY_REPEAT=on, or turns it on for a while with `xset r on`.
 set -euo pipefail
+. "$(dirname "${BASH_SOURCE[0]}")/naps.sh"
 if ! command -v Xvfb > /dev/null; then
   echo "SKIP: Xvfb is not installed (Debian package xvfb)"
   exit 77
