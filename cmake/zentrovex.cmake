@@ -132,9 +132,9 @@ function(zv_unity_alone target)
   endforeach()
 endfunction()
 
-# Test sources are compiled unoptimised and with GoogleTest's headers
-# precompiled once for every suite: they are most of the build's sources and
-# little of its run time.
+# Test sources are compiled unoptimised and, outside unity builds, with
+# GoogleTest's headers precompiled once for every suite: they are most of
+# the build's sources and little of its run time.
 function(zv_test_flags name)
   target_compile_options(${name} PRIVATE ${ZV_WARNINGS} -O0)
   # Lets a long test take a shorter road where the sanitizers slow it down.
@@ -169,10 +169,15 @@ endfunction()
 # executable from outside: the label "outside" (zv_outside_tests, below).
 function(zv_test_suite name)
   cmake_parse_arguments(ARG "PICTURES;WAITS;OUTSIDE" "" "SOURCES;DEPS" ${ARGN})
-  zv_test_headers()
   add_executable(${name} ${ARG_SOURCES})
   zv_test_flags(${name})
-  target_precompile_headers(${name} REUSE_FROM zv_test_headers)
+  # A unity build is the fresh clone's build (scripts/test), which ccache
+  # serves from another clone's compiles only without a precompiled header:
+  # its path is in every source that uses it.
+  if(NOT ZV_UNITY)
+    zv_test_headers()
+    target_precompile_headers(${name} REUSE_FROM zv_test_headers)
+  endif()
   zv_unity(${name})
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} zv_test_main)
   set(properties ENVIRONMENT "ZV_TEST_DATA=${PROJECT_SOURCE_DIR}/tests/data")
