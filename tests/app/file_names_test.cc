@@ -26,6 +26,7 @@
 #include "compiler/command_table.h"
 #include "editor/help/generator/help_source.h"
 #include "platform/text/text_encoding.h"
+#include "tests/support/test_paths.h"
 
 namespace zv {
 namespace {
@@ -124,7 +125,7 @@ const std::string kCjk50 = Repeated("\xE6\x9D\xB1", 50);
 // change, to see the test fail there).
 std::string Zentrovex() {
   const char* other = std::getenv("ZENTROVEX");
-  return other && *other ? other : ZV_ZENTROVEX_BINARY;
+  return other && *other ? other : zv::test::ZentrovexBinary();
 }
 
 // A 3DS model of one triangle.
@@ -191,7 +192,7 @@ std::vector<std::string> RequiredOperands(std::string_view text) {
 
 std::vector<helpgen::HelpFamily> ReadReference() {
   std::vector<fs::path> files;
-  for (const fs::directory_entry& entry : fs::directory_iterator(ZV_HELP_SOURCE_DIR))
+  for (const fs::directory_entry& entry : fs::directory_iterator(zv::test::SourcePath("compiler/help")))
     if (entry.path().extension() == ".txt") files.push_back(entry.path());
   std::sort(files.begin(), files.end());
   std::vector<helpgen::HelpFamily> families;
@@ -341,10 +342,10 @@ class FileNames : public ::testing::Test {
     fs::remove_all(work_);
     fs::create_directories(work_ / "fixtures");
     const fs::path f = work_ / "fixtures";
-    fs::copy_file(fs::path(ZV_SOURCE_DIR) / "tests/display/codecs/fixtures/rgb24.bmp", f / "fixture.bmp");
-    fs::copy_file(fs::path(ZV_SOURCE_DIR) / "tests/audio/library/fixtures/wav/pcm_u8_mono.wav", f / "fixture.wav");
-    fs::copy_file(fs::path(ZV_SOURCE_DIR) / "tests/platform/video/clips/raw.avi", f / "fixture.avi");
-    fs::copy_file(ZV_SHARED_OBJECT, f / "fixture.so");
+    fs::copy_file(zv::test::SourcePath("tests/display/codecs/fixtures/rgb24.bmp"), f / "fixture.bmp");
+    fs::copy_file(zv::test::SourcePath("tests/audio/library/fixtures/wav/pcm_u8_mono.wav"), f / "fixture.wav");
+    fs::copy_file(zv::test::SourcePath("tests/platform/video/clips/raw.avi"), f / "fixture.avi");
+    fs::copy_file(zv::test::TestUserLibrary(), f / "fixture.so");
     WriteFile(f / "fixture.x", "xof 0302txt 0032\nMesh { 3; -8.0;-8.0;0.0;, 0.0;8.0;0.0;, 8.0;-8.0;0.0;; 1; 3;0,1,2;; }\n");
     WriteFile(f / "fixture.3ds", Triangle3ds());
     // A program that can be started, as a data file of twelve bytes (an

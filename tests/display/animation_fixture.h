@@ -6,11 +6,12 @@
 #include "display/animation_commands.h"
 #include "display/animations.h"
 #include "tests/display/display_fixture.h"
+#include "tests/support/test_paths.h"
 
 namespace zv::test {
 
 // Where the test clips live (tests/platform/video/clips).
-inline std::string ClipPath(const std::string& name) { return std::string(ZV_VIDEO_CLIPS) + "/" + name; }
+inline std::string ClipPath(const std::string& name) { return zv::test::SourcePath("tests/platform/video/clips/") + name; }
 
 // The colours of the six frames of every test clip; each frame also has a
 // white block in its top-left quarter.

@@ -16,6 +16,7 @@
 #include "runtime/startup.h"
 #include "runtime/vm/opcodes/core_handlers.h"
 #include "runtime/vm/program_file.h"
+#include "tests/support/test_paths.h"
 
 namespace zv {
 namespace {
@@ -23,7 +24,7 @@ namespace {
 const uint32_t kRed = 0xFF0000, kGreen = 0x00FF00, kBlue = 0x0000FF, kYellow = 0xFFFF00, kMagenta = 0xFF00FF,
                kCyan = 0x00FFFF, kWhite = 0xFFFFFF, kBlack = 0;
 
-std::string Clip(const std::string& name) { return std::string(ZV_VIDEO_CLIPS) + "/" + name; }
+std::string Clip(const std::string& name) { return zv::test::SourcePath("tests/platform/video/clips/") + name; }
 
 struct Point {
   int32_t x, y;

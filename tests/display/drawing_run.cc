@@ -18,6 +18,7 @@
 #include "runtime/startup.h"
 #include "runtime/vm/opcodes/core_handlers.h"
 #include "runtime/vm/program_file.h"
+#include "tests/support/test_paths.h"
 
 namespace zv::test {
 namespace {
@@ -42,7 +43,7 @@ bool ReadPng(const std::string& path, int32_t* width, int32_t* height, std::vect
 }
 
 std::string GoldenPath(const std::string& name) {
-  return std::string(ZV_SOURCE_DIR) + "/tests/display/goldens/" + name + ".png";
+  return zv::test::SourcePath("tests/display/goldens/") + name + ".png";
 }
 
 }  // namespace

@@ -23,6 +23,7 @@
 #include "platform/present/headless/headless_presenter.h"
 #include "platform/window/headless/headless_window.h"
 #include "runtime/attached/attached_data.h"
+#include "tests/support/test_paths.h"
 
 namespace zv::editor {
 namespace {
@@ -50,7 +51,7 @@ class EditorDriver : public ::testing::Test {
     text_ = platform::CreateTextService();
     EditorOptions options;
     options.app_folder = temp_.Path();
-    options.stub_path = ZV_ZENTROVEX_BINARY;
+    options.stub_path = zv::test::ZentrovexBinary();
     options.clock = &clock_;
     options.run_program = [this](const RunRequest& request) {
       runs_.push_back(request);

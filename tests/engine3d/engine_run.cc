@@ -22,6 +22,7 @@
 #include "runtime/startup.h"
 #include "runtime/vm/opcodes/core_handlers.h"
 #include "runtime/vm/program_file.h"
+#include "tests/support/test_paths.h"
 
 namespace zv::test {
 namespace {
@@ -138,7 +139,7 @@ EngineRun RunEngineProgram(const std::string& source, const std::string& folder,
 
 std::string CompareWithGolden(const EngineRun& run, const std::string& name) {
   if (run.frame.empty()) return "no frame was presented";
-  const std::string path = std::string(ZV_SOURCE_DIR) + "/tests/engine3d/goldens/" + name + ".png";
+  const std::string path = zv::test::SourcePath("tests/engine3d/goldens/") + name + ".png";
   if (const char* update = std::getenv("ZV_UPDATE_GOLDENS"); update && std::string(update) == "1") {
     platform::SurfaceDesc desc;
     desc.width = run.width;

@@ -8,6 +8,7 @@
 #include "audio/library/formats/mpeg_loader.h"
 #include "audio/library/sample.h"
 #include "tests/audio/library/audio_test_util.h"
+#include "tests/support/test_paths.h"
 
 namespace zv {
 namespace {
@@ -15,7 +16,7 @@ namespace {
 using test::AudioLibraryTest;
 
 std::vector<uint8_t> Fixture(const std::string& name) {
-  return test::ReadBytes(std::string(ZV_MPEG_FIXTURES) + "/" + name);
+  return test::ReadBytes(zv::test::SourcePath("tests/audio/library/formats/fixtures/") + name);
 }
 
 // Decodes a stream frame by frame with one decoder, the way a player would.

@@ -11,6 +11,7 @@
 #include "audio/library/sample.h"
 #include "audio/library/streamer.h"
 #include "tests/audio/library/audio_test_util.h"
+#include "tests/support/test_paths.h"
 
 namespace zv {
 namespace {
@@ -162,7 +163,7 @@ struct StreamCapture {
 };
 
 std::vector<uint8_t> MpegFixture(const std::string& name) {
-  return test::ReadBytes(std::string(ZV_MPEG_FIXTURES) + "/" + name);
+  return test::ReadBytes(zv::test::SourcePath("tests/audio/library/formats/fixtures/") + name);
 }
 
 // Plays the stream to its end, heard by `capture`; `ends` counts the ends.

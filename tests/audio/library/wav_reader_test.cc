@@ -8,6 +8,7 @@
 #include "audio/library/mix_routines.h"
 #include "audio/library/sample.h"
 #include "tests/audio/library/audio_test_util.h"
+#include "tests/support/test_paths.h"
 
 namespace zv {
 namespace {
@@ -16,7 +17,7 @@ using test::AudioLibraryTest;
 using test::Put;
 using test::PutChunk;
 
-std::string Fixture(const std::string& name) { return std::string(ZV_WAV_FIXTURES) + "/" + name; }
+std::string Fixture(const std::string& name) { return zv::test::SourcePath("tests/audio/library/fixtures/wav/") + name; }
 
 std::vector<int16_t> Reference(const std::string& name) {
   const std::vector<uint8_t> bytes = test::ReadBytes(Fixture(name + ".ref"));

@@ -7,10 +7,11 @@
 #include "display/codecs/decoded_picture.h"
 #include "display/codecs/file_bytes.h"
 #include "platform/surface/surface.h"
+#include "tests/support/test_paths.h"
 
 namespace zv::codecs::test {
 
-inline std::string Fixture(const std::string& name) { return std::string(ZV_CODEC_FIXTURES) + "/" + name; }
+inline std::string Fixture(const std::string& name) { return zv::test::SourcePath("tests/display/codecs/fixtures/") + name; }
 
 inline std::vector<uint8_t> FixtureBytes(const std::string& name) {
   return ReadFileBytes(Fixture(name), size_t{1} << 24).value_or(std::vector<uint8_t>{});

@@ -8,6 +8,7 @@
 #include "compiler/compiler.h"
 #include "display/display_factory.h"
 #include "platform/clock/clock.h"
+#include "tests/support/test_paths.h"
 
 namespace zv::test {
 
@@ -42,7 +43,7 @@ DrawingRun ExampleGame::Play(const std::string& example, StartServices services,
   services.make_display = [&](platform::Window& w, Vm& vm) {
     return MakeDisplayServices(vm, w, std::make_unique<CapturePresenter>(frame, &run.width, &run.height));
   };
-  const std::string source = std::string(ZV_SOURCE_DIR) + "/examples/" + example;
+  const std::string source = zv::test::SourcePath("examples/") + example;
   services.compile = [source, &run](const std::string& program, std::string*) {
     CompileResult compiled = CompileFile(source, program);
     if (!compiled.ok && compiled.error) run.errors = FormatCompileError(*compiled.error);

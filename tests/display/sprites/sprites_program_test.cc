@@ -17,6 +17,7 @@
 #include "runtime/vm/opcodes/core_handlers.h"
 #include "runtime/vm/program_file.h"
 #include "tests/display/drawing_run.h"
+#include "tests/support/test_paths.h"
 
 namespace zv {
 namespace {
@@ -212,7 +213,7 @@ TEST_F(SpritePrograms, SpriteErrors) {
 }
 
 TEST_F(SpritePrograms, ImagesLoadSaveAndDelete) {
-  fs::copy_file(fs::path(ZV_CODEC_FIXTURES) / "rgb24.bmp", folder_ / "pic.bmp");
+  fs::copy_file(zv::test::SourcePath("tests/display/codecs/fixtures/rgb24.bmp"), folder_ / "pic.bmp");
   const DrawingRun run = Run(
       "sync on\n"
       "load image \"pic.bmp\",3\n"

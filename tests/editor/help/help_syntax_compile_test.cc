@@ -14,6 +14,7 @@
 #include "compiler/command_table.h"
 #include "compiler/compiler.h"
 #include "editor/help/generator/help_source.h"
+#include "tests/support/test_paths.h"
 
 namespace zv::helpgen {
 namespace {
@@ -169,7 +170,7 @@ std::string ReadText(const fs::path& path) {
 
 std::vector<HelpFamily> ReadHelpSource() {
   std::vector<fs::path> files;
-  for (const fs::directory_entry& entry : fs::directory_iterator(ZV_HELP_SOURCE_DIR))
+  for (const fs::directory_entry& entry : fs::directory_iterator(zv::test::SourcePath("compiler/help")))
     if (entry.path().extension() == ".txt") files.push_back(entry.path());
   std::sort(files.begin(), files.end());
   std::vector<HelpFamily> families;

@@ -8,6 +8,7 @@
 #include "platform/arena/low_arena.h"
 #include "platform/dynlib/dynamic_library.h"
 #include "platform/dynlib/word_call.h"
+#include "tests/support/test_paths.h"
 
 namespace zv::platform {
 namespace {
@@ -15,7 +16,7 @@ namespace {
 class UserLibrary : public ::testing::Test {
  protected:
   void SetUp() override {
-    library = DynamicLibrary::Open(ZV_TEST_USERLIB, nullptr);
+    library = DynamicLibrary::Open(zv::test::TestUserLibrary(), nullptr);
     ASSERT_NE(library, nullptr);
   }
   std::unique_ptr<DynamicLibrary> library;

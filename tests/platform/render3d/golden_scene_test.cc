@@ -11,11 +11,12 @@
 #include "platform/surface/convert.h"
 #include "platform/surface/png_writer.h"
 #include "tests/platform/render3d/golden_scene.h"
+#include "tests/support/test_paths.h"
 
 namespace zv::platform {
 namespace {
 
-const std::string kGolden = std::string(ZV_RENDER3D_GOLDEN_DIR) + "/scene.png";
+const std::string kGolden = zv::test::SourcePath("tests/platform/render3d/golden/scene.png");
 
 std::vector<uint32_t> Pixels(const Surface& s) {
   std::vector<uint32_t> out(static_cast<size_t>(s.Width()) * s.Height());

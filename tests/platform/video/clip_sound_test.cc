@@ -1,4 +1,5 @@
 #include "platform/video/clip_sound.h"
+#include "tests/support/test_paths.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +14,7 @@
 namespace zv::platform {
 namespace {
 
-std::string Clip(const std::string& name) { return std::string(ZV_VIDEO_CLIPS) + "/" + name; }
+std::string Clip(const std::string& name) { return zv::test::SourcePath("tests/platform/video/clips/") + name; }
 
 // Everything a track gives, read in pieces of `piece` frames.
 std::vector<int16_t> ReadAll(ClipSound& sound, int32_t piece = 1000) {

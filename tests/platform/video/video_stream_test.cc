@@ -1,4 +1,5 @@
 #include "platform/video/video_stream.h"
+#include "tests/support/test_paths.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -15,7 +16,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Clip(const std::string& name) { return std::string(ZV_VIDEO_CLIPS) + "/" + name; }
+std::string Clip(const std::string& name) { return zv::test::SourcePath("tests/platform/video/clips/") + name; }
 
 constexpr uint32_t kRed = 0xFF0000, kGreen = 0x00FF00, kBlue = 0x0000FF, kYellow = 0xFFFF00,
                    kMagenta = 0xFF00FF, kCyan = 0x00FFFF, kWhite = 0xFFFFFF;

@@ -31,6 +31,7 @@
 #include "services/system/system_commands.h"
 #include "tests/display/drawing_run.h"
 #include "tests/services/input/input_fixture.h"
+#include "tests/support/test_paths.h"
 
 namespace zv {
 namespace {
@@ -612,7 +613,7 @@ class StarCatcherInput : public InputPrograms {
       devices.Attach(vm);
       return MakeDisplayServices(vm, w, std::make_unique<test::CapturePresenter>(frame, &run.width, &run.height));
     };
-    const std::string source = std::string(ZV_SOURCE_DIR) + "/examples/star_catcher.kqa";
+    const std::string source = zv::test::SourcePath("examples/star_catcher.kqa");
     services.compile = [source, &run](const std::string& program, std::string*) {
       CompileResult compiled = CompileFile(source, program);
       if (!compiled.ok && compiled.error) run.errors = FormatCompileError(*compiled.error);

@@ -2,6 +2,7 @@
 // arguments of any type, and freed.
 #include "services/system/user_library_commands.h"
 #include "tests/services/files/services_program.h"
+#include "tests/support/test_paths.h"
 
 namespace zv::test {
 namespace {
@@ -12,7 +13,7 @@ class UserLibraryCommands : public ServicesProgramTest {
  protected:
   void SetUp() override {
     ServicesProgramTest::SetUp();
-    fs::copy_file(ZV_TEST_USERLIB, Folder() / "tools.so");
+    fs::copy_file(zv::test::TestUserLibrary(), Folder() / "tools.so");
   }
   void TearDown() override {
     system.UnloadUserLibraries();

@@ -11,6 +11,7 @@
 #include "runtime/console/console_commands.h"
 #include "tests/audio/commands/sound_program_fixture.h"
 #include "tests/audio/library/formats/songs/module_builder.h"
+#include "tests/support/test_paths.h"
 
 namespace zv::test {
 namespace {
@@ -42,7 +43,7 @@ class MusicFilesTest : public SoundProgramTest {
     heard.clear();
     const std::string key = "$MUSIC";
     for (size_t at = source.find(key); at != std::string::npos; at = source.find(key))
-      source.replace(at, key.size(), ZV_MUSIC_FILES);
+      source.replace(at, key.size(), zv::test::SourcePath("tests/audio/commands/music/files"));
     return Run(source);
   }
   // Output values louder than a whisper between two times of the run.
@@ -136,7 +137,7 @@ TEST_F(MusicFilesTest, WhatCannotBePlayedIsAWarning) {
   ASSERT_TRUE(WriteBytes(junk, std::vector<uint8_t>(4000, 0x5A)));
   const std::string segment = TempPath("theme.sgt");
   ASSERT_TRUE(WriteBytes(segment, std::vector<uint8_t>{'R', 'I', 'F', 'F', 4, 0, 0, 0, 'D', 'M', 'S', 'G'}));
-  for (const std::string& name : {junk, segment, std::string(ZV_MUSIC_FILES) + "/none.ogg"}) {
+  for (const std::string& name : {junk, segment, zv::test::SourcePath("tests/audio/commands/music/files/none.ogg")}) {
     ASSERT_TRUE(RunWithFiles("load music \"" + name + "\", 3\na = music exist(3)\n"));
     EXPECT_EQ(Error(), music_error::kLoadFailed) << name;
     EXPECT_TRUE(Warning()) << name;

@@ -10,6 +10,7 @@
 #include "audio/library/formats/song_library_host.h"
 #include "tests/audio/library/audio_test_util.h"
 #include "tests/audio/library/formats/songs/module_builder.h"
+#include "tests/support/test_paths.h"
 
 namespace zv::test {
 namespace {
@@ -112,7 +113,7 @@ TEST_F(MciMediaTest, WaveFilePlaysOnAReservedChannel) {
 TEST_F(MciMediaTest, CompressedFileReportsItsLengthAndPosition) {
   LibraryMciMediaOpener opener(LibrarySongs());
   MciMusicDevice device(opener);
-  const std::string path = std::string(ZV_MUSIC_FILES) + "/tone.ogg";
+  const std::string path = zv::test::SourcePath("tests/audio/commands/music/files/tone.ogg");
   ASSERT_EQ(device.SendString("open \"" + path + "\" alias music4", nullptr), 0);
   std::string reply;
   ASSERT_EQ(device.SendString("status music4 length", &reply), 0);

@@ -20,11 +20,12 @@
 #include <vector>
 
 #include "tests/audio/library/formats/mpeg_test_stream.h"
+#include "tests/support/test_paths.h"
 
 namespace zv {
 namespace {
 
-const std::string kFixtures = ZV_MPEG_FIXTURES;
+const std::string kFixtures = zv::test::SourcePath("tests/audio/library/formats/fixtures");
 
 // Full scale of the 16-bit output is 32768 steps each way.
 constexpr double kFullScale = 32768.0;

@@ -9,13 +9,14 @@
 #include "audio/library/formats/mpeg_decoder.h"
 #include "audio/library/formats/mpeg_huffman_codes.h"
 #include "tests/audio/library/formats/mpeg_test_stream.h"
+#include "tests/support/test_paths.h"
 
 namespace zv {
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-Bytes Fixture(const std::string& name) { return test::ReadFileBytes(std::string(ZV_MPEG_FIXTURES) + "/" + name); }
+Bytes Fixture(const std::string& name) { return test::ReadFileBytes(zv::test::SourcePath("tests/audio/library/formats/fixtures/") + name); }
 
 // Overwrites `width` bits at bit `offset` of `bytes`, most significant first.
 void SetBits(Bytes& bytes, std::size_t offset, int width, std::uint32_t value) {

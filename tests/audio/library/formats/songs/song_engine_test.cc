@@ -6,6 +6,7 @@
 #include <string>
 
 #include "tests/audio/library/formats/songs/song_fixture.h"
+#include "tests/support/test_paths.h"
 
 namespace zv::test {
 namespace {
@@ -200,7 +201,7 @@ TEST_F(SongEngineTest, FuzzSeedsLoadAndPlay) {
                                                       {"midi", SongFormat::kMidi}};
   int seeds = 0;
   for (const auto& [folder, format] : kinds) {
-    for (const auto& entry : std::filesystem::directory_iterator(std::string(ZV_SONG_CORPORA) + "/" + folder + "/corpus")) {
+    for (const auto& entry : std::filesystem::directory_iterator(zv::test::SourcePath("fuzz/") + folder + "/corpus")) {
       std::ifstream in(entry.path(), std::ios::binary);
       const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
       Song* song = Load(bytes);
