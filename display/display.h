@@ -102,7 +102,11 @@ class Display {
   ProbeResult ProbeDisplay();
 
   // ---- Presentation ----------------------------------------------------------------
+  // Shows the back buffer as the next frame.
   bool PresentFrame();
+  // Shows the frame presented last again, as the window now lies (it moved
+  // or changed size): no new frame.
+  bool RepaintFrame();
   // Undoes the last flip of a flip chain, so that the frame it showed is
   // the back buffer again (nothing to do when frames are copied to the
   // window, whose back buffer keeps them).
@@ -131,6 +135,12 @@ class Display {
 
  private:
   platform::Size ClientSize() const;
+  // The two halves of a frame: a flip chain turns its buffers, a window
+  // gets the back buffer copied into its client area (false when a lost
+  // surface could not be restored); then the primary is shown.
+  bool FlipBuffers();
+  bool CopyBackBufferToWindow();
+  void ShowPrimary();
   void TracePause();
   void FindCard(const std::string& wanted);
   bool RebuildForOldMode(int32_t old_width, int32_t old_height, int32_t old_depth);

@@ -29,6 +29,7 @@ class DisplayServiceAdapter : public DisplayServices {
   void ResetRuntimeState() override;
   bool ClearBackBuffer() override { return display_.ClearBackBuffer(); }
   bool PresentFrame() override { return display_.PresentFrame(); }
+  bool RepaintFrame() override { return display_.RepaintFrame(); }
   void LoadPointerBitmap() override { display_.LoadPointerBitmap(true); }
   void ReleasePointerBitmap() override { display_.ReleasePointerBitmap(); }
   void ReleaseDisplayObjects(bool keep_device) override { display_.ReleaseDisplayObjects(keep_device); }

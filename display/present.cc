@@ -17,51 +17,70 @@ constexpr uint32_t kFrameRateInterval = 1000;
 bool Display::PresentFrame() {
   if (++present_.frame == 0) present_.frame = 1;
   if (!surfaces_.primary || !surfaces_.back_buffer || !DrawingEnabled()) return false;
-  platform::Surface& primary = *surfaces_.primary;
-  platform::Surface& back = *surfaces_.back_buffer;
-
-  if (surfaces_.flip_chain) {
-    for (;;) {
-      Result r = primary.Flip();
-      if (platform::Succeeded(r)) {
-        // Saved sprite backgrounds are paired with the buffer they were
-        // taken from, so the index turns only when the buffers did.
-        present_.current_buffer = 1 - present_.current_buffer;
-        break;
-      }
-      if (r == result::kSurfaceLost) {
-        if (platform::Failed(RestoreAllSurfaces())) return false;
-        continue;
-      }
-      if (r != result::kWasStillDrawing) break;
-    }
-  } else {
-    bool windowed = device_.full_screen == 0;
-    if (windowed) {
-      platform::Size client = ClientSize();
-      primary.Resize(client.width, client.height);
-    }
-    const int32_t sw = surfaces_.screen_width, sh = surfaces_.screen_height;
-    Rect source{0, 0, sw, sh};
-    int32_t left = windowed ? (primary.Width() - sw) / 2 : 0;
-    int32_t top = windowed ? (primary.Height() - sh) / 2 : 0;
-    Rect dest{left, top, left + sw, top + sh};
-    present_.client_origin_x = left;
-    present_.client_origin_y = top;
-    for (;;) {
-      Result r = primary.Blt(&dest, &back, &source, 0);
-      if (platform::Succeeded(r)) break;
-      if (r == result::kSurfaceLost) {
-        if (platform::Failed(RestoreAllSurfaces())) return false;
-        continue;
-      }
-      if (r != result::kWasStillDrawing) break;
-    }
-    if (layout_.clear_borders) ClearWindowBorders(dest);
-  }
-  Presenter().Present(primary, surfaces_.gamma_available ? &primary.GetGammaRamp() : nullptr);
+  if (!(surfaces_.flip_chain ? FlipBuffers() : CopyBackBufferToWindow())) return false;
+  ShowPrimary();
   CountFrame();
   return true;
+}
+
+bool Display::RepaintFrame() {
+  if (!surfaces_.primary || !surfaces_.back_buffer || !DrawingEnabled()) return false;
+  // A flip chain's front buffer holds the frame shown last. A flip here
+  // would show the frame before it and leave the chain a flip out of step:
+  // a screen record drawn into one buffer so far would be drawn into that
+  // same buffer again, never into the other, and blink.
+  if (!surfaces_.flip_chain && !CopyBackBufferToWindow()) return false;
+  ShowPrimary();
+  return true;
+}
+
+bool Display::FlipBuffers() {
+  for (;;) {
+    Result r = surfaces_.primary->Flip();
+    if (platform::Succeeded(r)) {
+      // Saved sprite backgrounds are paired with the buffer they were
+      // taken from, so the index turns only when the buffers did.
+      present_.current_buffer = 1 - present_.current_buffer;
+      return true;
+    }
+    if (r == result::kSurfaceLost) {
+      if (platform::Failed(RestoreAllSurfaces())) return false;
+      continue;
+    }
+    if (r != result::kWasStillDrawing) return true;
+  }
+}
+
+bool Display::CopyBackBufferToWindow() {
+  platform::Surface& primary = *surfaces_.primary;
+  bool windowed = device_.full_screen == 0;
+  if (windowed) {
+    platform::Size client = ClientSize();
+    primary.Resize(client.width, client.height);
+  }
+  const int32_t sw = surfaces_.screen_width, sh = surfaces_.screen_height;
+  Rect source{0, 0, sw, sh};
+  int32_t left = windowed ? (primary.Width() - sw) / 2 : 0;
+  int32_t top = windowed ? (primary.Height() - sh) / 2 : 0;
+  Rect dest{left, top, left + sw, top + sh};
+  present_.client_origin_x = left;
+  present_.client_origin_y = top;
+  for (;;) {
+    Result r = primary.Blt(&dest, surfaces_.back_buffer.get(), &source, 0);
+    if (platform::Succeeded(r)) break;
+    if (r == result::kSurfaceLost) {
+      if (platform::Failed(RestoreAllSurfaces())) return false;
+      continue;
+    }
+    if (r != result::kWasStillDrawing) break;
+  }
+  if (layout_.clear_borders) ClearWindowBorders(dest);
+  return true;
+}
+
+void Display::ShowPrimary() {
+  platform::Surface& primary = *surfaces_.primary;
+  Presenter().Present(primary, surfaces_.gamma_available ? &primary.GetGammaRamp() : nullptr);
 }
 
 void Display::TakeBackPresentedFrame() {

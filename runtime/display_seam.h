@@ -108,6 +108,9 @@ class DisplayServices {
   virtual bool ClearBackBuffer() { return true; }
   // True when a frame was shown.
   virtual bool PresentFrame() { return false; }
+  // Shows the last frame again where the window moved or changed size;
+  // true when it was shown.
+  virtual bool RepaintFrame() { return false; }
   virtual void ResetRecordPools() {}
   virtual void Reset3DDefaults() {}
   virtual void LoadPointerBitmap() {}

@@ -158,12 +158,12 @@ void MessagePump::MainWindowProc(const WindowEvent& event) {
     case WindowEventKind::kMove:
       w.left = event.a;
       w.top = event.b;
-      display.PresentFrame();
+      display.RepaintFrame();
       break;
     case WindowEventKind::kResize:
       w.width = event.a;
       w.height = event.b;
-      display.PresentFrame();
+      display.RepaintFrame();
       break;
     case WindowEventKind::kActivate:
       // The desktop brings a window back before it gives it the focus: one

@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <filesystem>
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
+#include <optional>
 
+#include "platform/clock/clock.h"
+#include "platform/window/headless/headless_window.h"
 #include "runtime/startup.h"
 
 #include "tests/display/drawing_run.h"
@@ -151,6 +155,52 @@ TEST_F(DrawingPrograms, ReplayedTextKeepsTheLookItWasQueuedWith) {
   for (size_t i = 0; i < first.frame.size(); ++i) differing += first.frame[i] != replayed.frame[i];
   EXPECT_EQ(differing, 0);
   EXPECT_NE(first.Hash(), Run("sync on\nhide mouse\ncls\nsync\nsync\nend\n").Hash());  // something was drawn
+}
+
+// A window moved or resized while the program draws is shown again as it
+// was, not flipped ahead of the program's frames: a flip there would put
+// the next pass of whatever was half drawn into the buffer that already has
+// it, and that drawing would blink for ever after. Each box here is drawn
+// on a frame of its own (frames 100 ms apart on the test's clock) while the
+// window moves, or changes size, three times; the program's last two
+// frames, a still picture, show all forty boxes, as a run that nobody
+// disturbs does. In full screen (a flip chain) and in a window.
+TEST_F(DrawingPrograms, AWindowMovedOrResizedWhileTheProgramDrawsKeepsEveryDrawingInEveryFrame) {
+  constexpr uint32_t kStart = 1000;
+  const std::string drawing =
+      "sync rate 10\n"
+      "hide mouse\n"
+      "cls\n"
+      "ink rgb(255,255,0), 0\n"
+      "for i = 0 to 39\n"
+      "  box 10 + i * 15, 100, 20 + i * 15, 110\n"
+      "next i\n"
+      "sync\nsync\nsync\nend\n";
+  auto yellow = [](const std::vector<uint32_t>& frame) { return std::count(frame.begin(), frame.end(), 0xFFFF00u); };
+  // On the test's clock, with the window's events (kind) at 1.00, 2.05 and
+  // 3.10 s, or none.
+  auto run = [&](const std::string& source, std::optional<platform::WindowEventKind> kind) {
+    platform::ManualClock clock{kStart};
+    platform::HeadlessWindow window{clock};
+    for (uint32_t at : {1000u, 2050u, 3100u})
+      if (kind) window.Post({*kind, 640, 480}, kStart + at);
+    DrawingRun done = RunDrawing(source, folder_.string(), nullptr, &clock, &window);
+    EXPECT_EQ(done.errors, "");
+    EXPECT_EQ(window.PendingEvents(), 0u);  // all three were taken
+    return done;
+  };
+  for (const std::string mode : {"", "window on\n"}) {
+    const DrawingRun still = run(mode + drawing, std::nullopt);
+    ASSERT_EQ(still.status, 0);
+    ASSERT_EQ(yellow(still.frame), 40 * 100) << mode;  // forty boxes of 10 by 10
+    ASSERT_EQ(yellow(still.frame_before), yellow(still.frame)) << mode;
+    for (platform::WindowEventKind kind : {platform::WindowEventKind::kMove, platform::WindowEventKind::kResize}) {
+      SCOPED_TRACE(mode + (kind == platform::WindowEventKind::kMove ? "moved" : "resized"));
+      const DrawingRun disturbed = run(mode + drawing, kind);
+      EXPECT_EQ(yellow(disturbed.frame_before), yellow(still.frame));
+      EXPECT_EQ(yellow(disturbed.frame), yellow(still.frame));
+    }
+  }
 }
 
 // With manual refresh the text records wait for the sync; the functions

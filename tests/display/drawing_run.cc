@@ -49,6 +49,7 @@ std::string GoldenPath(const std::string& name) {
 }  // namespace
 
 bool CapturePresenter::Show(const platform::Surface& picture) {
+  if (before_) std::swap(*before_, *last_);
   *width_ = picture.Width();
   *height_ = picture.Height();
   last_->resize(static_cast<size_t>(picture.Width()) * picture.Height());
@@ -75,7 +76,8 @@ uint64_t DrawingRun::Hash() const {
   return h;
 }
 
-DrawingRun RunDrawing(const std::string& source, const std::string& folder, ImageFiles* files) {
+DrawingRun RunDrawing(const std::string& source, const std::string& folder, ImageFiles* files,
+                      platform::Clock* clock, platform::Window* window) {
   DrawingRun run;
   CompileResult compiled = CompileSource(source);
   if (!compiled.ok) {
@@ -84,21 +86,24 @@ DrawingRun RunDrawing(const std::string& source, const std::string& folder, Imag
   }
   const std::vector<uint8_t> bytes = EncodeProgramFile(compiled.program);
   auto frame = std::make_shared<std::vector<uint32_t>>();
+  auto frame_before = std::make_shared<std::vector<uint32_t>>();
   StartOptions options;
   options.executable_path = folder + "/game";
   options.headless = true;
   options.frames = 400;
   options.app_folder = folder + "/";
   StartServices services;
+  services.clock = clock;
+  services.window = window;
   services.user_state_folder = folder + "/";
   services.register_handlers = [](HandlerTable& table) {
     RegisterCoreHandlers(table);
     RegisterConsoleHandlers(table);
     RegisterDisplayHandlers(table);
   };
-  services.make_display = [&](platform::Window& window, Vm& vm) {
-    std::unique_ptr<DisplayServices> display =
-        MakeDisplayServices(vm, window, std::make_unique<CapturePresenter>(frame, &run.width, &run.height));
+  services.make_display = [&](platform::Window& shown, Vm& vm) {
+    std::unique_ptr<DisplayServices> display = MakeDisplayServices(
+        vm, shown, std::make_unique<CapturePresenter>(frame, &run.width, &run.height, frame_before));
     if (auto* adapter = dynamic_cast<DisplayServiceAdapter*>(display.get()); adapter && files)
       adapter->graphics()->SetImageFiles(files);
     return display;
@@ -115,6 +120,7 @@ DrawingRun RunDrawing(const std::string& source, const std::string& folder, Imag
   run.status = RunRuntime(options, std::move(services));
   fs::current_path(before);
   run.frame = *frame;
+  run.frame_before = *frame_before;
   return run;
 }
 
