@@ -10,10 +10,8 @@
 # made is followed and stays a link.
 set -euo pipefail
 zentrovex=$(realpath "$1")
-if [ "$(id -u)" = 0 ] && [ "${ZV_IN_MOUNT_NAMESPACE:-}" != 1 ] &&
-  unshare -m --propagation private true 2> /dev/null; then
-  ZV_IN_MOUNT_NAMESPACE=1 exec unshare -m --propagation private "$0" "$@"
-fi
+source "$(dirname "$0")/../support/mount_namespace.sh"
+in_own_mount_namespace "$0" "$@" || true
 work=$(mktemp -d)
 trap 'umount "$work/run/full" 2> /dev/null || true; rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }

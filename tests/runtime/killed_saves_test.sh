@@ -11,6 +11,9 @@
 # than half did.
 set -euo pipefail
 zentrovex=$1
+# What it mounts goes with it, even killed at its limit.
+source "$(dirname "$0")/../support/mount_namespace.sh"
+in_own_mount_namespace "$0" "$@" || true
 work=$(mktemp -d)
 cleanup() {
   for m in "$work/tmpfs" "$work/ext2"; do ! mountpoint -q "$m" 2> /dev/null || umount "$m"; done

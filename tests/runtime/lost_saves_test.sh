@@ -14,6 +14,9 @@ set -euo pipefail
 . "$(dirname "${BASH_SOURCE[0]}")/../support/naps.sh"
 zentrovex=$1
 sanitized=${2:-}
+# What it mounts goes with it, even killed at its limit.
+source "$(dirname "$0")/../support/mount_namespace.sh"
+in_own_mount_namespace "$0" "$@" || true
 work=$(mktemp -d)
 cleanup() {
   ! mountpoint -q "$work/ext2" 2> /dev/null || umount "$work/ext2"

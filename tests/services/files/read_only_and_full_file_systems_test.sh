@@ -11,10 +11,8 @@
 # none can be had.
 set -euo pipefail
 zentrovex=$1
-if [ "${ZV_IN_MOUNT_NAMESPACE:-}" != 1 ]; then
-  unshare -m --propagation private true 2> /dev/null || { echo "SKIP: no mount namespace can be made here"; exit 77; }
-  ZV_IN_MOUNT_NAMESPACE=1 exec unshare -m --propagation private "$0" "$@"
-fi
+source "$(dirname "$0")/../../support/mount_namespace.sh"
+in_own_mount_namespace "$0" "$@" || { echo "SKIP: no mount namespace can be made here"; exit 77; }
 work=$(mktemp -d)
 mkdir "$work/ro" "$work/run" "$work/full" "$work/disk" "$work/inodes"
 trap 'umount "$work/ro" "$work/full" "$work/disk" "$work/inodes" 2> /dev/null || true; rm -rf "$work"' EXIT
