@@ -113,6 +113,19 @@ function(zv_library name)
   zv_unity(${name})
 endfunction()
 
+# zv_system_library_headers(TARGET IMPORTED...): TARGET compiles against the
+# headers of the imported libraries but does not link them: it loads them
+# when a program first needs them (platform/dynlib/system_library.h), so
+# that a run needing none of them starts without them.
+function(zv_system_library_headers target)
+  foreach(library IN LISTS ARGN)
+    target_include_directories(${target} SYSTEM PRIVATE $<TARGET_PROPERTY:${library},INTERFACE_INCLUDE_DIRECTORIES>)
+    target_compile_definitions(${target} PRIVATE $<TARGET_PROPERTY:${library},INTERFACE_COMPILE_DEFINITIONS>)
+    target_compile_options(${target} PRIVATE $<TARGET_PROPERTY:${library},INTERFACE_COMPILE_OPTIONS>)
+  endforeach()
+  target_link_libraries(${target} PRIVATE zv_platform_dynlib)
+endfunction()
+
 function(zv_unity target)
   if(ZV_UNITY)
     set_target_properties(${target} PROPERTIES UNITY_BUILD ON UNITY_BUILD_BATCH_SIZE 12)

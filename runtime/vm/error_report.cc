@@ -4,6 +4,7 @@
 #include <stdexcept>
 #include <utility>
 
+#include "platform/dynlib/system_library.h"
 #include "platform/ini/ini_file.h"
 #include "platform/paths/failure_cause.h"
 #include "platform/text/system_text.h"
@@ -214,6 +215,8 @@ void Vm::RunFault() {
     code = error_code::kOutOfMemory;  // a size beyond any allocation
   } catch (const std::overflow_error& e) {
     cause = e.what();  // a result that does not fit, which the fault names
+  } catch (const platform::LibraryMissing& missing) {
+    cause = missing.what();  // the library the command needs, and why it is not there
   } catch (...) {
   }
   if (code == error_code::kOutOfMemory) memory_reserve_.reset();

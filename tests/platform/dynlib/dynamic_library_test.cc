@@ -1,17 +1,60 @@
 // Loading shared objects and calling their functions with 32-bit words.
 #include <gtest/gtest.h>
+#include <stdlib.h>
+#include <zlib.h>
 
 #include <bit>
 #include <cstring>
+#include <functional>
 #include <vector>
 
 #include "platform/arena/low_arena.h"
 #include "platform/dynlib/dynamic_library.h"
+#include "platform/dynlib/system_library.h"
 #include "platform/dynlib/word_call.h"
 #include "tests/support/test_paths.h"
 
+extern "C" int zv_absent_function(void);
+
 namespace zv::platform {
 namespace {
+
+#define ZV_ZLIB_TEST_FUNCTIONS(X) X(zlibVersion) X(compressBound)
+ZV_SYSTEM_LIBRARY(ZlibTable, Zlib, "libz.so.1", ZV_ZLIB_TEST_FUNCTIONS)
+ZV_SYSTEM_LIBRARY(ZlibListedTable, ZlibListed, "libz.so.1", ZV_ZLIB_TEST_FUNCTIONS)
+#define ZV_ABSENT_FUNCTIONS(X) X(zlibVersion) X(zv_absent_function)
+ZV_SYSTEM_LIBRARY(AbsentFunctionTable, AbsentFunction, "libz.so.1", ZV_ABSENT_FUNCTIONS)
+ZV_SYSTEM_LIBRARY(AbsentLibraryTable, AbsentLibrary, "libzv-absent.so.0", ZV_ZLIB_TEST_FUNCTIONS)
+
+// What a command that needs the library would see: the library's name and
+// why it is missing, every time it asks.
+void ExpectMissing(const std::function<void()>& ask, const std::string& library, const std::string& why) {
+  for (int time = 0; time < 2; ++time) {
+    try {
+      ask();
+      ADD_FAILURE() << library << " loaded";
+    } catch (const LibraryMissing& missing) {
+      EXPECT_EQ(missing.Library(), library);
+      EXPECT_THAT(missing.what(), ::testing::HasSubstr(library));
+      EXPECT_THAT(missing.what(), ::testing::HasSubstr(why));
+    }
+  }
+}
+
+TEST(SystemLibraries, FillTheirTableOnFirstUse) {
+  EXPECT_STREQ(Zlib().zlibVersion(), ZLIB_VERSION);
+  EXPECT_GT(Zlib().compressBound(100), 100u);
+  EXPECT_EQ(&Zlib(), &Zlib());
+}
+
+TEST(SystemLibraries, ThatAreMissingOrLackAFunctionNameWhat) {
+  ExpectMissing([] { AbsentLibrary(); }, "libzv-absent.so.0", "libzv-absent.so.0");
+  ExpectMissing([] { AbsentFunction(); }, "libz.so.1", "zv_absent_function");
+  ::setenv("ZV_TEST_MISSING_LIBRARIES", "libzv-other.so.1 libz.so.1", 1);
+  ExpectMissing([] { ZlibListed(); }, "libz.so.1", "ZV_TEST_MISSING_LIBRARIES");
+  ::unsetenv("ZV_TEST_MISSING_LIBRARIES");
+  EXPECT_STREQ(ZlibListed().zlibVersion(), ZLIB_VERSION);
+}
 
 class UserLibrary : public ::testing::Test {
  protected:
