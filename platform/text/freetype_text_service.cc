@@ -1,11 +1,7 @@
 // The text service over fontconfig (which face file a name means) and
-// FreeType (the glyphs, hinted for one-bit output).
-#include <fontconfig/fontconfig.h>
-#include <ft2build.h>
-#include FT_FREETYPE_H
-#include FT_SYNTHESIS_H
-#include FT_TRUETYPE_TABLES_H
-
+// FreeType (the glyphs, hinted for one-bit output). Both are loaded, and
+// fontconfig reads its configuration, when a font is first measured or
+// drawn: a program that shows no text never pays for them.
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -18,6 +14,7 @@
 #include "platform/text/character_sets.h"
 #include "platform/text/code_page.h"
 #include "platform/text/face_names.h"
+#include "platform/text/font_libraries.h"
 #include "platform/text/mono_glyph.h"
 #include "platform/text/text_service.h"
 
@@ -44,14 +41,14 @@ struct FaceFile {
 };
 
 bool EnsureFontconfig() {
-  static const bool ready = FcInit() == FcTrue;
+  static const bool ready = Fontconfig().FcInit() == FcTrue;
   return ready;
 }
 
 bool CoversLanguage(FcPattern* match, const char* language) {
   FcLangSet* languages = nullptr;
-  return FcPatternGetLangSet(match, FC_LANG, 0, &languages) == FcResultMatch &&
-         FcLangSetHasLang(languages, reinterpret_cast<const FcChar8*>(language)) == FcLangEqual;
+  return Fontconfig().FcPatternGetLangSet(match, FC_LANG, 0, &languages) == FcResultMatch &&
+         Fontconfig().FcLangSetHasLang(languages, reinterpret_cast<const FcChar8*>(language)) == FcLangEqual;
 }
 
 // The best installed scalable face of `family` (any family when empty),
@@ -60,34 +57,34 @@ bool CoversLanguage(FcPattern* match, const char* language) {
 std::optional<FaceFile> MatchFamily(const std::string& family, bool bold, bool italic,
                                     const char* language = nullptr) {
   if (!EnsureFontconfig() || (family.empty() && !language)) return std::nullopt;
-  FcPattern* pattern = FcPatternCreate();
+  FcPattern* pattern = Fontconfig().FcPatternCreate();
   if (!pattern) return std::nullopt;
-  if (!family.empty()) FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
-  if (language) FcPatternAddString(pattern, FC_LANG, reinterpret_cast<const FcChar8*>(language));
-  FcPatternAddInteger(pattern, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
-  FcPatternAddInteger(pattern, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
-  FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
-  FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
-  FcDefaultSubstitute(pattern);
+  if (!family.empty()) Fontconfig().FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
+  if (language) Fontconfig().FcPatternAddString(pattern, FC_LANG, reinterpret_cast<const FcChar8*>(language));
+  Fontconfig().FcPatternAddInteger(pattern, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
+  Fontconfig().FcPatternAddInteger(pattern, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+  Fontconfig().FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
+  Fontconfig().FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+  Fontconfig().FcDefaultSubstitute(pattern);
   FcResult result = FcResultNoMatch;
-  FcPattern* match = FcFontMatch(nullptr, pattern, &result);
-  FcPatternDestroy(pattern);
+  FcPattern* match = Fontconfig().FcFontMatch(nullptr, pattern, &result);
+  Fontconfig().FcPatternDestroy(pattern);
   if (!match) return std::nullopt;
   std::optional<FaceFile> found;
   FcChar8* name = nullptr;
   std::string matched_family;
-  for (int i = 0; FcPatternGetString(match, FC_FAMILY, i, &name) == FcResultMatch; ++i) {
+  for (int i = 0; Fontconfig().FcPatternGetString(match, FC_FAMILY, i, &name) == FcResultMatch; ++i) {
     if (i == 0 && family.empty()) matched_family = reinterpret_cast<const char*>(name);
     if (!family.empty() && EqualFoldAscii(reinterpret_cast<const char*>(name), family)) matched_family = family;
   }
   FcChar8* file = nullptr;
   int index = 0;
   if (!matched_family.empty() && (!language || CoversLanguage(match, language)) &&
-      FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch) {
-    FcPatternGetInteger(match, FC_INDEX, 0, &index);
+      Fontconfig().FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch) {
+    Fontconfig().FcPatternGetInteger(match, FC_INDEX, 0, &index);
     found = FaceFile{reinterpret_cast<const char*>(file), index, matched_family};
   }
-  FcPatternDestroy(match);
+  Fontconfig().FcPatternDestroy(match);
   return found;
 }
 
@@ -96,8 +93,8 @@ using LibraryPtr = std::shared_ptr<FT_LibraryRec_>;
 
 LibraryPtr OpenLibrary() {
   FT_Library library = nullptr;
-  if (FT_Init_FreeType(&library) != 0) return nullptr;
-  return LibraryPtr(library, FT_Done_FreeType);
+  if (FreeType().FT_Init_FreeType(&library) != 0) return nullptr;
+  return LibraryPtr(library, FreeType().FT_Done_FreeType);
 }
 
 // Case-blind order, ties broken by the exact text so that the order is total.
@@ -160,7 +157,7 @@ class FreeTypeFont final : public Font {
     synthetic_italic_ = request.italic && !(face_->style_flags & FT_STYLE_FLAG_ITALIC);
     SetSize(console ? kConsoleCellHeight : request.height);
   }
-  ~FreeTypeFont() override { FT_Done_Face(face_); }
+  ~FreeTypeFont() override { FreeType().FT_Done_Face(face_); }
   FreeTypeFont(const FreeTypeFont&) = delete;
   FreeTypeFont& operator=(const FreeTypeFont&) = delete;
 
@@ -195,7 +192,7 @@ class FreeTypeFont final : public Font {
   void SetSize(int32_t requested) {
     const int64_t upem = face_->units_per_EM > 0 ? face_->units_per_EM : 2048;
     int64_t win_ascent = face_->ascender, win_descent = -face_->descender;
-    if (const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(face_, FT_SFNT_OS2));
+    if (const auto* os2 = static_cast<const TT_OS2*>(FreeType().FT_Get_Sfnt_Table(face_, FT_SFNT_OS2));
         os2 && os2->usWinAscent + os2->usWinDescent > 0) {
       win_ascent = os2->usWinAscent;
       win_descent = os2->usWinDescent;
@@ -218,7 +215,7 @@ class FreeTypeFont final : public Font {
       metrics_.descent = RoundDiv(em * win_descent, upem);
     }
     metrics_.height = metrics_.ascent + metrics_.descent;
-    FT_Set_Char_Size(face_, 0, static_cast<FT_F26Dot6>(em26), 72, 72);
+    FreeType().FT_Set_Char_Size(face_, 0, static_cast<FT_F26Dot6>(em26), 72, 72);
   }
 
   // Single-byte text is read a byte at a time straight into the glyph
@@ -247,7 +244,7 @@ class FreeTypeFont final : public Font {
   const MonoGlyph& CharacterGlyph(char32_t c) {
     if (auto it = character_glyphs_.find(c); it != character_glyphs_.end()) return it->second;
     if (character_glyphs_.size() >= kCharacterGlyphLimit) character_glyphs_.clear();
-    return character_glyphs_.emplace(c, Render(FT_Get_Char_Index(face_, c))).first->second;
+    return character_glyphs_.emplace(c, Render(FreeType().FT_Get_Char_Index(face_, c))).first->second;
   }
 
   FT_UInt ByteGlyphIndex(unsigned char c) {
@@ -255,24 +252,24 @@ class FreeTypeFont final : public Font {
       FT_CharMap text_map = face_->charmap;
       FT_UInt index = 0;
       // Some symbol maps list their bytes without the U+F000 offset.
-      if (FT_Set_Charmap(face_, symbol_map_) == 0) {
-        index = FT_Get_Char_Index(face_, kSymbolArea + c);
-        if (index == 0) index = FT_Get_Char_Index(face_, c);
+      if (FreeType().FT_Set_Charmap(face_, symbol_map_) == 0) {
+        index = FreeType().FT_Get_Char_Index(face_, kSymbolArea + c);
+        if (index == 0) index = FreeType().FT_Get_Char_Index(face_, c);
       }
-      if (text_map) FT_Set_Charmap(face_, text_map);
+      if (text_map) FreeType().FT_Set_Charmap(face_, text_map);
       if (index != 0) return index;
     }
-    return FT_Get_Char_Index(face_, code_page_->Single(c));
+    return FreeType().FT_Get_Char_Index(face_, code_page_->Single(c));
   }
 
   MonoGlyph Render(FT_UInt index) {
     MonoGlyph glyph;
-    if (FT_Load_Glyph(face_, index, FT_LOAD_TARGET_MONO) != 0) return glyph;
+    if (FreeType().FT_Load_Glyph(face_, index, FT_LOAD_TARGET_MONO) != 0) return glyph;
     FT_GlyphSlot slot = face_->glyph;
-    if (synthetic_bold_) FT_GlyphSlot_Embolden(slot);
-    if (synthetic_italic_) FT_GlyphSlot_Oblique(slot);
+    if (synthetic_bold_) FreeType().FT_GlyphSlot_Embolden(slot);
+    if (synthetic_italic_) FreeType().FT_GlyphSlot_Oblique(slot);
     glyph.advance = static_cast<int32_t>((slot->advance.x + 32) >> 6);
-    if (FT_Render_Glyph(slot, FT_RENDER_MODE_MONO) != 0) return glyph;
+    if (FreeType().FT_Render_Glyph(slot, FT_RENDER_MODE_MONO) != 0) return glyph;
     const FT_Bitmap& bitmap = slot->bitmap;
     if (bitmap.pixel_mode != FT_PIXEL_MODE_MONO || bitmap.rows == 0 || bitmap.width == 0) return glyph;
     glyph.left = slot->bitmap_left;
@@ -303,57 +300,12 @@ class FreeTypeFont final : public Font {
   std::unordered_map<char32_t, MonoGlyph> character_glyphs_;
 };
 
-class FreeTypeTextService final : public TextService {
+// Opens the face files of requests: FreeType and the code pages, made on
+// first use and shared with the fonts, which may outlive the service.
+class FontMaker {
  public:
-  FreeTypeTextService() : library_(OpenLibrary()) {}
-
-  FontPtr CreateFont(const FontRequest& request) override {
-    const bool bold = request.weight >= 600;
-    std::string face_key;
-    for (char ch : request.face) face_key.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(ch))));
-    const bool console = ConsoleFaceFamily(request.face) != nullptr;
-    const CharacterSet set = CharacterSetOf(request.charset);
-    auto key = std::make_tuple(face_key, console ? 0 : request.height, bold, request.italic, set.code_page, set.symbol);
-    if (auto it = fonts_.find(key); it != fonts_.end()) return it->second;
-    FontPtr font = Open(request, bold, console, set);
-    if (fonts_.size() >= kFontCacheLimit) fonts_.clear();
-    fonts_.emplace(std::move(key), font);
-    return font;
-  }
-
-  std::vector<std::string> ListFamilies() override {
-    std::vector<std::string> names;
-    if (!EnsureFontconfig()) return names;
-    FcPattern* pattern = FcPatternCreate();
-    FcObjectSet* objects = FcObjectSetBuild(FC_FAMILY, nullptr);
-    if (pattern && objects) {
-      FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
-      if (FcFontSet* set = FcFontList(nullptr, pattern, objects)) {
-        for (int f = 0; f < set->nfont; ++f) {
-          FcChar8* name = nullptr;
-          for (int i = 0; FcPatternGetString(set->fonts[f], FC_FAMILY, i, &name) == FcResultMatch; ++i)
-            names.emplace_back(reinterpret_cast<const char*>(name));
-        }
-        FcFontSetDestroy(set);
-      }
-    }
-    if (objects) FcObjectSetDestroy(objects);
-    if (pattern) FcPatternDestroy(pattern);
-    std::vector<std::string> aliases;
-    for (const FaceAlias& alias : WindowsFaceAliases())
-      for (const std::string& n : names)
-        if (n == alias.family) {
-          aliases.emplace_back(alias.windows_name);
-          break;
-        }
-    names.insert(names.end(), aliases.begin(), aliases.end());
-    std::sort(names.begin(), names.end(), FoldLess);
-    names.erase(std::unique(names.begin(), names.end()), names.end());
-    return names;
-  }
-
- private:
   FontPtr Open(const FontRequest& request, bool bold, bool console, const CharacterSet& set) {
+    if (!library_) library_ = OpenLibrary();
     if (!library_) return std::make_shared<StandInFont>();
     const char* console_family = ConsoleFaceFamily(request.face);
     const std::string family = console_family ? std::string(console_family) : MappedFamily(request.face);
@@ -369,16 +321,17 @@ class FreeTypeTextService final : public TextService {
     if (!file) file = MatchFamily(kFallbackFamily, bold, request.italic);
     if (!file) return std::make_shared<StandInFont>();
     FT_Face face = nullptr;
-    if (FT_New_Face(library_.get(), file->path.c_str(), file->index, &face) != 0 || !FT_IS_SCALABLE(face)) {
-      if (face) FT_Done_Face(face);
+    if (FreeType().FT_New_Face(library_.get(), file->path.c_str(), file->index, &face) != 0 || !FT_IS_SCALABLE(face)) {
+      if (face) FreeType().FT_Done_Face(face);
       return std::make_shared<StandInFont>();
     }
     return std::make_shared<FreeTypeFont>(library_, face, request, file->family, console, OpenCodePage(set.code_page),
                                           set.symbol);
   }
 
-  // Pages are made once per service: a double-byte page's tables take a
-  // few milliseconds to make.
+ private:
+  // Pages are made once: a double-byte page's tables take a few
+  // milliseconds to make.
   std::shared_ptr<const CodePage> OpenCodePage(int32_t number) {
     std::shared_ptr<const CodePage>& page = code_pages_[number];
     if (!page) page = std::make_shared<const CodePage>(number);
@@ -386,8 +339,89 @@ class FreeTypeTextService final : public TextService {
   }
 
   LibraryPtr library_;
-  std::map<std::tuple<std::string, int32_t, bool, bool, int32_t, bool>, FontPtr> fonts_;
   std::map<int32_t, std::shared_ptr<const CodePage>> code_pages_;
+};
+
+// A font as it was asked for, whose face is found when it is first
+// measured, drawn or asked for its metrics.
+class DeferredFont final : public Font {
+ public:
+  DeferredFont(std::shared_ptr<FontMaker> maker, FontRequest request, bool bold, bool console, CharacterSet set)
+      : maker_(std::move(maker)), request_(std::move(request)), bold_(bold), console_(console), set_(set) {}
+
+  const FontMetrics& Metrics() const override { return Opened().Metrics(); }
+  const std::string& Family() const override { return Opened().Family(); }
+  Size Measure(std::string_view text) override { return Opened().Measure(text); }
+  void Draw(Surface& target, int32_t x, int32_t y, std::string_view text, const TextColours& colours) override {
+    Opened().Draw(target, x, y, text, colours);
+  }
+
+ private:
+  Font& Opened() const {
+    if (!font_) {
+      font_ = maker_->Open(request_, bold_, console_, set_);
+      maker_.reset();
+    }
+    return *font_;
+  }
+
+  mutable std::shared_ptr<FontMaker> maker_;
+  FontRequest request_;
+  bool bold_, console_;
+  CharacterSet set_;
+  mutable FontPtr font_;
+};
+
+class FreeTypeTextService final : public TextService {
+ public:
+  FontPtr CreateFont(const FontRequest& request) override {
+    const bool bold = request.weight >= 600;
+    std::string face_key;
+    for (char ch : request.face) face_key.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(ch))));
+    const bool console = ConsoleFaceFamily(request.face) != nullptr;
+    const CharacterSet set = CharacterSetOf(request.charset);
+    auto key = std::make_tuple(face_key, console ? 0 : request.height, bold, request.italic, set.code_page, set.symbol);
+    if (auto it = fonts_.find(key); it != fonts_.end()) return it->second;
+    FontPtr font = std::make_shared<DeferredFont>(maker_, request, bold, console, set);
+    if (fonts_.size() >= kFontCacheLimit) fonts_.clear();
+    fonts_.emplace(std::move(key), font);
+    return font;
+  }
+
+  std::vector<std::string> ListFamilies() override {
+    std::vector<std::string> names;
+    if (!EnsureFontconfig()) return names;
+    FcPattern* pattern = Fontconfig().FcPatternCreate();
+    FcObjectSet* objects = Fontconfig().FcObjectSetBuild(FC_FAMILY, nullptr);
+    if (pattern && objects) {
+      Fontconfig().FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
+      if (FcFontSet* set = Fontconfig().FcFontList(nullptr, pattern, objects)) {
+        for (int f = 0; f < set->nfont; ++f) {
+          FcChar8* name = nullptr;
+          for (int i = 0; Fontconfig().FcPatternGetString(set->fonts[f], FC_FAMILY, i, &name) == FcResultMatch; ++i)
+            names.emplace_back(reinterpret_cast<const char*>(name));
+        }
+        Fontconfig().FcFontSetDestroy(set);
+      }
+    }
+    if (objects) Fontconfig().FcObjectSetDestroy(objects);
+    if (pattern) Fontconfig().FcPatternDestroy(pattern);
+    std::vector<std::string> aliases;
+    for (const FaceAlias& alias : WindowsFaceAliases())
+      for (const std::string& n : names)
+        if (n == alias.family) {
+          aliases.emplace_back(alias.windows_name);
+          break;
+        }
+    names.insert(names.end(), aliases.begin(), aliases.end());
+    std::sort(names.begin(), names.end(), FoldLess);
+    names.erase(std::unique(names.begin(), names.end()), names.end());
+    return names;
+  }
+
+ private:
+  std::shared_ptr<FontMaker> maker_ = std::make_shared<FontMaker>();
+  std::map<std::tuple<std::string, int32_t, bool, bool, int32_t, bool>, FontPtr> fonts_;
 };
 
 }  // namespace
