@@ -17,7 +17,7 @@ AVRational SaneRate(AVRational rate) {
   if (rate.num > int64_t{1000} * rate.den) return AVRational{1000, 1};
   if (int64_t{10} * rate.num < rate.den) return AVRational{1, 10};
   AVRational reduced{};
-  av_reduce(&reduced.num, &reduced.den, rate.num, rate.den, 1000000);
+  AvUtil().av_reduce(&reduced.num, &reduced.den, rate.num, rate.den, 1000000);
   return reduced.num > 0 && reduced.den > 0 ? reduced : AVRational{25, 1};
 }
 
@@ -34,24 +34,24 @@ std::unique_ptr<ClipDecoder> ClipDecoder::Open(const std::string& path) {
 bool ClipDecoder::OpenContainer(const std::string& path) {
   format_ = OpenLocalMedia(path);
   if (!format_) return false;
-  packet_.reset(av_packet_alloc());
-  first_.reset(av_frame_alloc());
+  packet_.reset(AvCodec().av_packet_alloc());
+  first_.reset(AvUtil().av_frame_alloc());
   return packet_ && first_;
 }
 
 bool ClipDecoder::OpenVideo() {
   const AVCodec* decoder = nullptr;
-  stream_index_ = av_find_best_stream(format_.get(), AVMEDIA_TYPE_VIDEO, -1, -1, &decoder, 0);
+  stream_index_ = AvFormat().av_find_best_stream(format_.get(), AVMEDIA_TYPE_VIDEO, -1, -1, &decoder, 0);
   if (stream_index_ < 0 || decoder == nullptr) return false;
   AVStream* stream = format_->streams[stream_index_];
   if (!SensibleSize(stream->codecpar->width, stream->codecpar->height)) return false;
-  codec_.reset(avcodec_alloc_context3(decoder));
-  if (!codec_ || avcodec_parameters_to_context(codec_.get(), stream->codecpar) < 0) return false;
+  codec_.reset(AvCodec().avcodec_alloc_context3(decoder));
+  if (!codec_ || AvCodec().avcodec_parameters_to_context(codec_.get(), stream->codecpar) < 0) return false;
   // Decoding stays on the caller's thread, and its memory within reason.
   codec_->thread_count = 1;
   codec_->max_pixels = int64_t{kMaxSide} * kMaxSide;
-  if (avcodec_open2(codec_.get(), decoder, nullptr) < 0) return false;
-  rate_ = SaneRate(av_guess_frame_rate(format_.get(), stream, nullptr));
+  if (AvCodec().avcodec_open2(codec_.get(), decoder, nullptr) < 0) return false;
+  rate_ = SaneRate(AvFormat().av_guess_frame_rate(format_.get(), stream, nullptr));
   // Everything but the video is skipped by the demuxer.
   for (unsigned i = 0; i < format_->nb_streams; ++i)
     if (static_cast<int>(i) != stream_index_) format_->streams[i]->discard = AVDISCARD_ALL;
@@ -69,10 +69,10 @@ ClipDecoder::Next ClipDecoder::DecodeNext(AVFrame* frame) {
   if (!codec_) return Next::kError;
   int failures = 0;
   for (;;) {
-    int got = avcodec_receive_frame(codec_.get(), frame);
+    int got = AvCodec().avcodec_receive_frame(codec_.get(), frame);
     if (got == 0) {
       if (SensibleSize(frame->width, frame->height) && frame->format >= 0) return Next::kFrame;
-      av_frame_unref(frame);
+      AvUtil().av_frame_unref(frame);
       if (++failures > kDecodeErrorLimit) return Next::kError;
       continue;
     }
@@ -83,20 +83,20 @@ ClipDecoder::Next ClipDecoder::DecodeNext(AVFrame* frame) {
       continue;
     }
     if (draining_) return Next::kEnd;
-    int read = av_read_frame(format_.get(), packet_.get());
+    int read = AvFormat().av_read_frame(format_.get(), packet_.get());
     if (read < 0) {
       // The end of the file (or of what can be read of it): let the decoder
       // give up the frames it still holds.
       draining_ = true;
-      avcodec_send_packet(codec_.get(), nullptr);
+      AvCodec().avcodec_send_packet(codec_.get(), nullptr);
       continue;
     }
-    if (packet_->stream_index == stream_index_ && avcodec_send_packet(codec_.get(), packet_.get()) < 0 &&
+    if (packet_->stream_index == stream_index_ && AvCodec().avcodec_send_packet(codec_.get(), packet_.get()) < 0 &&
         ++failures > kDecodeErrorLimit) {
-      av_packet_unref(packet_.get());
+      AvCodec().av_packet_unref(packet_.get());
       return Next::kError;
     }
-    av_packet_unref(packet_.get());
+    AvCodec().av_packet_unref(packet_.get());
   }
 }
 
@@ -104,10 +104,10 @@ bool ClipDecoder::Rewind() {
   if (!has_video_) return false;
   AVStream* stream = format_->streams[stream_index_];
   int64_t start = stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0;
-  if (av_seek_frame(format_.get(), stream_index_, start, AVSEEK_FLAG_BACKWARD) < 0 &&
-      av_seek_frame(format_.get(), -1, 0, AVSEEK_FLAG_BYTE) < 0)
+  if (AvFormat().av_seek_frame(format_.get(), stream_index_, start, AVSEEK_FLAG_BACKWARD) < 0 &&
+      AvFormat().av_seek_frame(format_.get(), -1, 0, AVSEEK_FLAG_BYTE) < 0)
     return false;
-  avcodec_flush_buffers(codec_.get());
+  AvCodec().avcodec_flush_buffers(codec_.get());
   draining_ = false;
   // Some containers seek only near the start; the first frame must be the
   // one the clip began with.

@@ -36,7 +36,7 @@ struct InputFormat {
   int format = -1;
   AVChannelLayout layout{};
   bool operator==(const InputFormat& o) const {
-    return rate == o.rate && format == o.format && av_channel_layout_compare(&layout, &o.layout) == 0;
+    return rate == o.rate && format == o.format && AvUtil().av_channel_layout_compare(&layout, &o.layout) == 0;
   }
 };
 
@@ -44,10 +44,10 @@ struct InputFormat {
 // taken in the usual order for that count.
 AVChannelLayout LayoutOf(const AVChannelLayout& given) {
   AVChannelLayout layout{};
-  if (given.order == AV_CHANNEL_ORDER_UNSPEC || av_channel_layout_check(&given) == 0) {
-    av_channel_layout_default(&layout, given.nb_channels);
+  if (given.order == AV_CHANNEL_ORDER_UNSPEC || AvUtil().av_channel_layout_check(&given) == 0) {
+    AvUtil().av_channel_layout_default(&layout, given.nb_channels);
   } else {
-    av_channel_layout_copy(&layout, &given);
+    AvUtil().av_channel_layout_copy(&layout, &given);
   }
   return layout;
 }
@@ -58,7 +58,7 @@ AVChannelLayout LayoutOf(const AVChannelLayout& given) {
 class FfmpegClipSound final : public ClipSound {
  public:
   FfmpegClipSound(std::string path, int32_t rate) : path_(std::move(path)), rate_(rate) {}
-  ~FfmpegClipSound() override { av_channel_layout_uninit(&input_.layout); }
+  ~FfmpegClipSound() override { AvUtil().av_channel_layout_uninit(&input_.layout); }
 
   // Opens the track and decodes its first frames; false when there is no
   // sound in the file that decodes.
@@ -87,10 +87,10 @@ class FfmpegClipSound final : public ClipSound {
     pending_at_ = 0;
     AVStream* stream = format_->streams[stream_index_];
     const int64_t start = stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0;
-    const bool seeked = av_seek_frame(format_.get(), stream_index_, start, AVSEEK_FLAG_BACKWARD) >= 0 ||
-                        av_seek_frame(format_.get(), -1, 0, AVSEEK_FLAG_BYTE) >= 0;
+    const bool seeked = AvFormat().av_seek_frame(format_.get(), stream_index_, start, AVSEEK_FLAG_BACKWARD) >= 0 ||
+                        AvFormat().av_seek_frame(format_.get(), -1, 0, AVSEEK_FLAG_BYTE) >= 0;
     if (seeked) {
-      avcodec_flush_buffers(codec_.get());
+      AvCodec().avcodec_flush_buffers(codec_.get());
       // A new resampler: the old one may hold the end of the last pass.
       if (MakeResampler(input_)) {
         draining_ = flushed_ = false;
@@ -118,30 +118,30 @@ class FfmpegClipSound final : public ClipSound {
     int64_t ms = -1;
     if (stream->duration != AV_NOPTS_VALUE && stream->duration > 0 && stream->time_base.num > 0 &&
         stream->time_base.den > 0)
-      ms = av_rescale_q(stream->duration, stream->time_base, AVRational{1, 1000});
+      ms = AvUtil().av_rescale_q(stream->duration, stream->time_base, AVRational{1, 1000});
     else if (format_->duration != AV_NOPTS_VALUE && format_->duration > 0)
-      ms = av_rescale(format_->duration, 1000, AV_TIME_BASE);
+      ms = AvUtil().av_rescale(format_->duration, 1000, AV_TIME_BASE);
     return ms >= 0 && ms <= kLongestStatedMs ? ms : -1;
   }
 
   bool OpenTrack() {
     const AVCodec* decoder = nullptr;
-    stream_index_ = av_find_best_stream(format_.get(), AVMEDIA_TYPE_AUDIO, -1, -1, &decoder, 0);
+    stream_index_ = AvFormat().av_find_best_stream(format_.get(), AVMEDIA_TYPE_AUDIO, -1, -1, &decoder, 0);
     if (stream_index_ < 0 || decoder == nullptr) return false;
     const AVCodecParameters* parameters = format_->streams[stream_index_]->codecpar;
     if (parameters->ch_layout.nb_channels < 1 || parameters->ch_layout.nb_channels > kMaxChannels ||
         parameters->sample_rate < 1 || parameters->sample_rate > kMaxTrackRate)
       return false;
-    codec_.reset(avcodec_alloc_context3(decoder));
-    if (!codec_ || avcodec_parameters_to_context(codec_.get(), parameters) < 0) return false;
+    codec_.reset(AvCodec().avcodec_alloc_context3(decoder));
+    if (!codec_ || AvCodec().avcodec_parameters_to_context(codec_.get(), parameters) < 0) return false;
     // Decoding stays on the caller's thread.
     codec_->thread_count = 1;
-    if (avcodec_open2(codec_.get(), decoder, nullptr) < 0) return false;
+    if (AvCodec().avcodec_open2(codec_.get(), decoder, nullptr) < 0) return false;
     // Everything but the sound is skipped by the demuxer.
     for (unsigned i = 0; i < format_->nb_streams; ++i)
       if (static_cast<int>(i) != stream_index_) format_->streams[i]->discard = AVDISCARD_ALL;
-    packet_.reset(av_packet_alloc());
-    frame_.reset(av_frame_alloc());
+    packet_.reset(AvCodec().av_packet_alloc());
+    frame_.reset(AvUtil().av_frame_alloc());
     return packet_ && frame_;
   }
 
@@ -153,17 +153,17 @@ class FfmpegClipSound final : public ClipSound {
     // The library takes the layouts by pointer to non-const; it reads them only.
     AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
     AVChannelLayout layout = input.layout;
-    if (swr_alloc_set_opts2(&raw, &stereo, AV_SAMPLE_FMT_S16, rate_, &layout,
+    if (SwResample().swr_alloc_set_opts2(&raw, &stereo, AV_SAMPLE_FMT_S16, rate_, &layout,
                             static_cast<AVSampleFormat>(input.format), input.rate, 0, nullptr) < 0)
       return false;
     ResamplerHandle resampler(raw);
-    if (swr_init(resampler.get()) < 0) return false;
+    if (SwResample().swr_init(resampler.get()) < 0) return false;
     resampler_ = std::move(resampler);
     if (&input != &input_) {
-      av_channel_layout_uninit(&input_.layout);
+      AvUtil().av_channel_layout_uninit(&input_.layout);
       input_.rate = input.rate;
       input_.format = input.format;
-      av_channel_layout_copy(&input_.layout, &input.layout);
+      AvUtil().av_channel_layout_copy(&input_.layout, &input.layout);
     }
     return true;
   }
@@ -176,18 +176,18 @@ class FfmpegClipSound final : public ClipSound {
     input.format = frame.format;
     input.layout = LayoutOf(frame.ch_layout.nb_channels > 0 ? frame.ch_layout : codec_->ch_layout);
     const bool ready = (resampler_ && input == input_) || MakeResampler(input);
-    av_channel_layout_uninit(&input.layout);
+    AvUtil().av_channel_layout_uninit(&input.layout);
     if (!ready) return false;
     return Take(const_cast<const uint8_t**>(frame.extended_data), frame.nb_samples);
   }
 
   // Runs the resampler over `samples` input samples (none: what it holds).
   bool Take(const uint8_t** in, int samples) {
-    const int room = swr_get_out_samples(resampler_.get(), samples);
+    const int room = SwResample().swr_get_out_samples(resampler_.get(), samples);
     if (room < 0 || room > kMaxFrameSamples * 4) return false;
     pending_.resize(static_cast<size_t>(room) * 2 + 2);
     auto* out = reinterpret_cast<uint8_t*>(pending_.data());
-    const int made = swr_convert(resampler_.get(), &out, room + 1, in, samples);
+    const int made = SwResample().swr_convert(resampler_.get(), &out, room + 1, in, samples);
     pending_.resize(made > 0 ? static_cast<size_t>(made) * 2 : 0);
     pending_at_ = 0;
     return made >= 0;
@@ -200,10 +200,10 @@ class FfmpegClipSound final : public ClipSound {
     pending_at_ = 0;
     int failures = 0;
     while (!flushed_) {
-      const int got = avcodec_receive_frame(codec_.get(), frame_.get());
+      const int got = AvCodec().avcodec_receive_frame(codec_.get(), frame_.get());
       if (got == 0) {
         const bool converted = Convert(*frame_);
-        av_frame_unref(frame_.get());
+        AvUtil().av_frame_unref(frame_.get());
         if (converted && !pending_.empty()) return true;
         if (!converted && ++failures > ffmpeg::kDecodeErrorLimit) break;
         continue;
@@ -214,14 +214,14 @@ class FfmpegClipSound final : public ClipSound {
         if (++failures > ffmpeg::kDecodeErrorLimit) break;
         continue;
       }
-      if (av_read_frame(format_.get(), packet_.get()) < 0) {
+      if (AvFormat().av_read_frame(format_.get(), packet_.get()) < 0) {
         // The end of the file: let the decoder give up what it still holds.
         draining_ = true;
-        avcodec_send_packet(codec_.get(), nullptr);
+        AvCodec().avcodec_send_packet(codec_.get(), nullptr);
         continue;
       }
-      const bool refused = packet_->stream_index == stream_index_ && avcodec_send_packet(codec_.get(), packet_.get()) < 0;
-      av_packet_unref(packet_.get());
+      const bool refused = packet_->stream_index == stream_index_ && AvCodec().avcodec_send_packet(codec_.get(), packet_.get()) < 0;
+      AvCodec().av_packet_unref(packet_.get());
       if (refused && ++failures > ffmpeg::kDecodeErrorLimit) break;
     }
     // The end: what the resampler still holds is the last of the track.

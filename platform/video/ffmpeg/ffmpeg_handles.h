@@ -2,33 +2,28 @@
 
 #include <memory>
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-#include <libswresample/swresample.h>
-#include <libswscale/swscale.h>
-}
+#include "platform/video/ffmpeg/ffmpeg_libraries.h"
 
 namespace zv::platform::ffmpeg {
 
 // Owning handles for the decoder library's objects.
 struct FormatCloser {
-  void operator()(AVFormatContext* c) const { avformat_close_input(&c); }
+  void operator()(AVFormatContext* c) const { AvFormat().avformat_close_input(&c); }
 };
 struct CodecFreer {
-  void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
+  void operator()(AVCodecContext* c) const { AvCodec().avcodec_free_context(&c); }
 };
 struct FrameFreer {
-  void operator()(AVFrame* f) const { av_frame_free(&f); }
+  void operator()(AVFrame* f) const { AvUtil().av_frame_free(&f); }
 };
 struct PacketFreer {
-  void operator()(AVPacket* p) const { av_packet_free(&p); }
+  void operator()(AVPacket* p) const { AvCodec().av_packet_free(&p); }
 };
 struct ScalerFreer {
-  void operator()(SwsContext* s) const { sws_freeContext(s); }
+  void operator()(SwsContext* s) const { SwScale().sws_freeContext(s); }
 };
 struct ResamplerFreer {
-  void operator()(SwrContext* s) const { swr_free(&s); }
+  void operator()(SwrContext* s) const { SwResample().swr_free(&s); }
 };
 
 using FormatHandle = std::unique_ptr<AVFormatContext, FormatCloser>;

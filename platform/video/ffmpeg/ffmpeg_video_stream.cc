@@ -74,14 +74,14 @@ class FfmpegVideoStream final : public VideoStream {
   void TakeFirstFrame() {
     current_index_ = 0;
     if (!clip_->HasVideo()) return;
-    if (!current_) current_.reset(av_frame_alloc());
-    if (!next_) next_.reset(av_frame_alloc());
+    if (!current_) current_.reset(AvUtil().av_frame_alloc());
+    if (!next_) next_.reset(AvUtil().av_frame_alloc());
     if (!current_ || !next_) {
       current_.reset();
       return;
     }
-    av_frame_unref(current_.get());
-    av_frame_move_ref(current_.get(), clip_->FirstFrame());
+    AvUtil().av_frame_unref(current_.get());
+    AvUtil().av_frame_move_ref(current_.get(), clip_->FirstFrame());
   }
 
   // The number of the frame due at `now_ms` of the clip's time.

@@ -45,19 +45,19 @@ bool FrameConverter::Convert(const AVFrame& frame, const LockedRegion& target) {
   if (target.bits == nullptr || target.width < 1 || target.height < 1) return false;
   AVPixelFormat out = LibraryFormatOf(target.format);
   if (out == AV_PIX_FMT_NONE) return ConvertPacked(frame, target);
-  scaler_.reset(sws_getCachedContext(scaler_.release(), frame.width, frame.height,
+  scaler_.reset(SwScale().sws_getCachedContext(scaler_.release(), frame.width, frame.height,
                                      static_cast<AVPixelFormat>(frame.format), target.width,
                                      target.height, out, kScaleFlags, nullptr, nullptr, nullptr));
   if (!scaler_) return false;
   uint8_t* planes[4] = {target.bits, nullptr, nullptr, nullptr};
   int pitches[4] = {target.pitch, 0, 0, 0};
-  return sws_scale(scaler_.get(), frame.data, frame.linesize, 0, frame.height, planes, pitches) > 0;
+  return SwScale().sws_scale(scaler_.get(), frame.data, frame.linesize, 0, frame.height, planes, pitches) > 0;
 }
 
 bool FrameConverter::ConvertPacked(const AVFrame& frame, const LockedRegion& target) {
   const int bytes = target.format.BytesPerPixel();
   if (target.format.indexed || target.format.depth || bytes < 1 || bytes > 4) return false;
-  scaler_.reset(sws_getCachedContext(scaler_.release(), frame.width, frame.height,
+  scaler_.reset(SwScale().sws_getCachedContext(scaler_.release(), frame.width, frame.height,
                                      static_cast<AVPixelFormat>(frame.format), target.width,
                                      target.height, AV_PIX_FMT_RGB24, kScaleFlags, nullptr, nullptr,
                                      nullptr));
@@ -66,7 +66,7 @@ bool FrameConverter::ConvertPacked(const AVFrame& frame, const LockedRegion& tar
   scratch_.resize(static_cast<size_t>(row) * target.height);
   uint8_t* planes[4] = {scratch_.data(), nullptr, nullptr, nullptr};
   int pitches[4] = {row, 0, 0, 0};
-  if (sws_scale(scaler_.get(), frame.data, frame.linesize, 0, frame.height, planes, pitches) <= 0)
+  if (SwScale().sws_scale(scaler_.get(), frame.data, frame.linesize, 0, frame.height, planes, pitches) <= 0)
     return false;
   for (int y = 0; y < target.height; ++y) {
     const uint8_t* in = scratch_.data() + static_cast<size_t>(y) * row;

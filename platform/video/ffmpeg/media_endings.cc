@@ -16,7 +16,14 @@ bool ReadsPictures(std::string_view format) {
 std::vector<std::string> ListEndings() {
   std::vector<std::string> endings;
   void* at = nullptr;
-  while (const AVInputFormat* format = av_demuxer_iterate(&at)) {
+  // Without the decoder's library there is nothing it reads.
+  const AvFormatLibrary* library = nullptr;
+  try {
+    library = &AvFormat();
+  } catch (const LibraryMissing&) {
+    return endings;
+  }
+  while (const AVInputFormat* format = library->av_demuxer_iterate(&at)) {
     if (!format->extensions || ReadsPictures(format->name)) continue;
     std::string_view list = format->extensions;
     while (!list.empty()) {
