@@ -42,7 +42,8 @@ class MidiSynth {
 std::string DefaultSoundFontPath();
 
 // FluidSynth with the SoundFont; null (and `error` set) when FluidSynth
-// cannot start or the SoundFont does not load.
+// cannot start or the SoundFont does not load. Throws LibraryMissing where
+// FluidSynth is not installed.
 std::unique_ptr<MidiSynth> CreateFluidMidiSynth(int sample_rate, const std::string& soundfont,
                                                 std::string* error);
 
