@@ -5,7 +5,6 @@
 // where the server's working directory happens to be. A download read piece
 // by piece runs on a handle of its own through the multi interface, so a
 // read takes what has arrived and never waits long for more.
-#include <curl/curl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 
@@ -16,6 +15,7 @@
 #include <cstring>
 #include <mutex>
 
+#include "platform/ftp/curl/curl_library.h"
 #include "platform/ftp/ftp_client.h"
 #include "platform/ftp/ftp_listing.h"
 #include "platform/signals/stop_signals.h"
@@ -37,23 +37,23 @@ constexpr int kRequestSliceMs = 5;
 constexpr uint32_t kFarewellMs = 300;
 
 struct EasyDeleter {
-  void operator()(CURL* c) const { curl_easy_cleanup(c); }
+  void operator()(CURL* c) const { Curl().curl_easy_cleanup(c); }
 };
 using EasyHandle = std::unique_ptr<CURL, EasyDeleter>;
 
 struct MultiDeleter {
-  void operator()(CURLM* m) const { curl_multi_cleanup(m); }
+  void operator()(CURLM* m) const { Curl().curl_multi_cleanup(m); }
 };
 using MultiHandle = std::unique_ptr<CURLM, MultiDeleter>;
 
 struct SlistDeleter {
-  void operator()(curl_slist* l) const { curl_slist_free_all(l); }
+  void operator()(curl_slist* l) const { Curl().curl_slist_free_all(l); }
 };
 using Slist = std::unique_ptr<curl_slist, SlistDeleter>;
 
 void InitCurlOnce() {
   static std::once_flag once;
-  std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+  std::call_once(once, [] { Curl().curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
 // The server's replies, line by line: a reply ends on a line of three
@@ -141,16 +141,16 @@ class CurlFtpClient;
 class CurlDownload final : public FtpDownload {
  public:
   CurlDownload(EasyHandle easy, const FtpClientOptions& options, std::shared_ptr<ReplyLog> replies)
-      : easy_(std::move(easy)), options_(options), replies_(std::move(replies)), multi_(curl_multi_init()) {
-    curl_easy_setopt(easy_.get(), CURLOPT_WRITEFUNCTION, &CurlDownload::Take);
-    curl_easy_setopt(easy_.get(), CURLOPT_WRITEDATA, this);
-    curl_easy_setopt(easy_.get(), CURLOPT_HEADERFUNCTION, &CurlDownload::Reply);
-    curl_easy_setopt(easy_.get(), CURLOPT_HEADERDATA, this);
-    curl_multi_add_handle(multi_, easy_.get());
+      : easy_(std::move(easy)), options_(options), replies_(std::move(replies)), multi_(Curl().curl_multi_init()) {
+    Curl().curl_easy_setopt(easy_.get(), CURLOPT_WRITEFUNCTION, &CurlDownload::Take);
+    Curl().curl_easy_setopt(easy_.get(), CURLOPT_WRITEDATA, this);
+    Curl().curl_easy_setopt(easy_.get(), CURLOPT_HEADERFUNCTION, &CurlDownload::Reply);
+    Curl().curl_easy_setopt(easy_.get(), CURLOPT_HEADERDATA, this);
+    Curl().curl_multi_add_handle(multi_, easy_.get());
   }
   ~CurlDownload() override {
-    curl_multi_remove_handle(multi_, easy_.get());
-    curl_multi_cleanup(multi_);
+    Curl().curl_multi_remove_handle(multi_, easy_.get());
+    Curl().curl_multi_cleanup(multi_);
   }
 
   // Runs until the server has started sending the file or refused it.
@@ -208,27 +208,27 @@ class CurlDownload final : public FtpDownload {
   void Resume() {
     if (!paused_ || Available() >= kMaxBufferedBytes) return;
     paused_ = false;
-    curl_easy_pause(easy_.get(), CURLPAUSE_CONT);
+    Curl().curl_easy_pause(easy_.get(), CURLPAUSE_CONT);
   }
 
   // One round of the transfer, waiting for the network no later than
   // `deadline`; false when libcurl itself failed.
   bool Pump(SteadyClock::time_point deadline) {
     int running = 0;
-    if (curl_multi_perform(multi_, &running) != CURLM_OK) {
+    if (Curl().curl_multi_perform(multi_, &running) != CURLM_OK) {
       done_ = true;
       result_ = CURLE_RECV_ERROR;
       return false;
     }
     int queued = 0;
-    while (CURLMsg* message = curl_multi_info_read(multi_, &queued))
+    while (CURLMsg* message = Curl().curl_multi_info_read(multi_, &queued))
       if (message->msg == CURLMSG_DONE) {
         done_ = true;
         result_ = message->data.result;
       }
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - SteadyClock::now()).count();
     if (!done_ && running && left > 0)
-      curl_multi_poll(multi_, nullptr, 0, static_cast<int>(std::min<long long>(left, kPollSliceMs)), nullptr);
+      Curl().curl_multi_poll(multi_, nullptr, 0, static_cast<int>(std::min<long long>(left, kPollSliceMs)), nullptr);
     return true;
   }
 
@@ -248,8 +248,8 @@ class CurlFtpClient final : public FtpClient {
  public:
   explicit CurlFtpClient(const FtpClientOptions& options) : options_(options) {
     InitCurlOnce();
-    multi_.reset(curl_multi_init());
-    easy_.reset(curl_easy_init());
+    multi_.reset(Curl().curl_multi_init());
+    easy_.reset(Curl().curl_easy_init());
   }
   ~CurlFtpClient() override { Disconnect(); }
 
@@ -260,13 +260,13 @@ class CurlFtpClient final : public FtpClient {
     server_ = server;
     base_ = "ftp://" + server.host + ":" + std::to_string(server.port);
     Prepare(base_ + "/");
-    curl_easy_setopt(easy_.get(), CURLOPT_NOBODY, 1L);
+    Curl().curl_easy_setopt(easy_.get(), CURLOPT_NOBODY, 1L);
     if (!Perform()) {
       base_.clear();
       return false;
     }
     const char* entry = nullptr;
-    curl_easy_getinfo(easy_.get(), CURLINFO_FTP_ENTRY_PATH, &entry);
+    Curl().curl_easy_getinfo(easy_.get(), CURLINFO_FTP_ENTRY_PATH, &entry);
     directory_ = entry && entry[0] == '/' ? JoinPath("/", entry) : "/";
     return true;
   }
@@ -284,8 +284,8 @@ class CurlFtpClient final : public FtpClient {
         // connection, which has had its goodbye, ends here instead.
         if (HeldSocket() == held) shutdown(held, SHUT_RDWR);
       }
-      easy_.reset(curl_easy_init());
-      multi_.reset(curl_multi_init());
+      easy_.reset(Curl().curl_easy_init());
+      multi_.reset(Curl().curl_multi_init());
     }
     base_.clear();
     directory_.clear();
@@ -296,7 +296,7 @@ class CurlFtpClient final : public FtpClient {
     if (!Usable(directory)) return false;
     const std::string target = JoinPath(directory_, directory);
     Prepare(DirectoryUrl(target));
-    curl_easy_setopt(easy_.get(), CURLOPT_NOBODY, 1L);
+    Curl().curl_easy_setopt(easy_.get(), CURLOPT_NOBODY, 1L);
     if (!Perform()) return false;
     directory_ = target;
     return true;
@@ -308,7 +308,7 @@ class CurlFtpClient final : public FtpClient {
     if (base_.empty()) return Failed("Not connected"), std::nullopt;
     std::string text;
     Prepare(DirectoryUrl(directory_));
-    curl_easy_setopt(easy_.get(), CURLOPT_CUSTOMREQUEST, "MLSD");
+    Curl().curl_easy_setopt(easy_.get(), CURLOPT_CUSTOMREQUEST, "MLSD");
     CollectInto(text);
     std::vector<FtpEntry> entries;
     if (Perform()) {
@@ -316,7 +316,7 @@ class CurlFtpClient final : public FtpClient {
     } else {
       // Servers without the machine-readable listing get the plain one.
       long code = 0;
-      curl_easy_getinfo(easy_.get(), CURLINFO_RESPONSE_CODE, &code);
+      Curl().curl_easy_getinfo(easy_.get(), CURLINFO_RESPONSE_CODE, &code);
       if (code != 500 && code != 501 && code != 502 && code != 504) return std::nullopt;
       text.clear();
       Prepare(DirectoryUrl(directory_));
@@ -332,18 +332,18 @@ class CurlFtpClient final : public FtpClient {
     if (!Usable(remote)) return false;
     Prepare(FileUrl(remote));
     const FtpSink* target = &sink;
-    curl_easy_setopt(easy_.get(), CURLOPT_WRITEFUNCTION, &CurlFtpClient::ToSink);
-    curl_easy_setopt(easy_.get(), CURLOPT_WRITEDATA, target);
+    Curl().curl_easy_setopt(easy_.get(), CURLOPT_WRITEFUNCTION, &CurlFtpClient::ToSink);
+    Curl().curl_easy_setopt(easy_.get(), CURLOPT_WRITEDATA, target);
     return Perform();
   }
 
   std::unique_ptr<FtpDownload> OpenDownload(std::string_view remote) override {
     if (!Usable(remote)) return nullptr;
     Prepare(FileUrl(remote));
-    EasyHandle copy(curl_easy_duphandle(easy_.get()));
+    EasyHandle copy(Curl().curl_easy_duphandle(easy_.get()));
     if (!copy) return Failed("libcurl could not start"), nullptr;
     // Its reads are bounded by themselves; the caller judges its stalls.
-    curl_easy_setopt(copy.get(), CURLOPT_NOPROGRESS, 1L);
+    Curl().curl_easy_setopt(copy.get(), CURLOPT_NOPROGRESS, 1L);
     const uint64_t replies_before = replies_->Count();
     auto download = std::make_unique<CurlDownload>(std::move(copy), options_, replies_);
     if (!download->Start()) {
@@ -364,9 +364,9 @@ class CurlFtpClient final : public FtpClient {
     struct stat info{};
     const bool sized = fstat(fileno(file), &info) == 0 && S_ISREG(info.st_mode);
     Prepare(FileUrl(remote));
-    curl_easy_setopt(easy_.get(), CURLOPT_UPLOAD, 1L);
-    curl_easy_setopt(easy_.get(), CURLOPT_READDATA, file);
-    if (sized) curl_easy_setopt(easy_.get(), CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(info.st_size));
+    Curl().curl_easy_setopt(easy_.get(), CURLOPT_UPLOAD, 1L);
+    Curl().curl_easy_setopt(easy_.get(), CURLOPT_READDATA, file);
+    if (sized) Curl().curl_easy_setopt(easy_.get(), CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(info.st_size));
     const bool ok = sized ? Perform() : Failed("Cannot open the local file");
     std::fclose(file);
     return ok;
@@ -374,12 +374,12 @@ class CurlFtpClient final : public FtpClient {
 
   bool Delete(std::string_view remote) override {
     if (!Usable(remote)) return false;
-    Slist commands(curl_slist_append(nullptr, ("DELE " + JoinPath(directory_, remote)).c_str()));
+    Slist commands(Curl().curl_slist_append(nullptr, ("DELE " + JoinPath(directory_, remote)).c_str()));
     Prepare(DirectoryUrl(directory_));
-    curl_easy_setopt(easy_.get(), CURLOPT_NOBODY, 1L);
-    curl_easy_setopt(easy_.get(), CURLOPT_QUOTE, commands.get());
+    Curl().curl_easy_setopt(easy_.get(), CURLOPT_NOBODY, 1L);
+    Curl().curl_easy_setopt(easy_.get(), CURLOPT_QUOTE, commands.get());
     const bool ok = Perform();
-    curl_easy_setopt(easy_.get(), CURLOPT_QUOTE, nullptr);
+    Curl().curl_easy_setopt(easy_.get(), CURLOPT_QUOTE, nullptr);
     return ok;
   }
 
@@ -391,20 +391,20 @@ class CurlFtpClient final : public FtpClient {
   // Sends the server a command that moves no file; whether it answered
   // within `within_ms` (0: the reply timeout).
   bool Ask(const char* command, uint32_t within_ms) {
-    Slist commands(curl_slist_append(nullptr, command));
+    Slist commands(Curl().curl_slist_append(nullptr, command));
     Prepare(DirectoryUrl(directory_));
-    curl_easy_setopt(easy_.get(), CURLOPT_NOBODY, 1L);
-    curl_easy_setopt(easy_.get(), CURLOPT_QUOTE, commands.get());
-    if (within_ms > 0) curl_easy_setopt(easy_.get(), CURLOPT_TIMEOUT_MS, static_cast<long>(within_ms));
+    Curl().curl_easy_setopt(easy_.get(), CURLOPT_NOBODY, 1L);
+    Curl().curl_easy_setopt(easy_.get(), CURLOPT_QUOTE, commands.get());
+    if (within_ms > 0) Curl().curl_easy_setopt(easy_.get(), CURLOPT_TIMEOUT_MS, static_cast<long>(within_ms));
     const bool ok = Perform();
-    curl_easy_setopt(easy_.get(), CURLOPT_QUOTE, nullptr);
+    Curl().curl_easy_setopt(easy_.get(), CURLOPT_QUOTE, nullptr);
     return ok;
   }
 
   // The control connection's socket, while there is one.
   curl_socket_t HeldSocket() {
     curl_socket_t socket = CURL_SOCKET_BAD;
-    return curl_easy_getinfo(easy_.get(), CURLINFO_ACTIVESOCKET, &socket) == CURLE_OK ? socket : CURL_SOCKET_BAD;
+    return Curl().curl_easy_getinfo(easy_.get(), CURLINFO_ACTIVESOCKET, &socket) == CURLE_OK ? socket : CURL_SOCKET_BAD;
   }
 
   // libcurl's own limit on slow transfers judges the speed averaged over
@@ -446,14 +446,14 @@ class CurlFtpClient final : public FtpClient {
   }
 
   void CollectInto(std::string& text) {
-    curl_easy_setopt(easy_.get(), CURLOPT_WRITEFUNCTION, &CurlFtpClient::Collect);
-    curl_easy_setopt(easy_.get(), CURLOPT_WRITEDATA, &text);
+    Curl().curl_easy_setopt(easy_.get(), CURLOPT_WRITEFUNCTION, &CurlFtpClient::Collect);
+    Curl().curl_easy_setopt(easy_.get(), CURLOPT_WRITEDATA, &text);
   }
 
   std::string Escaped(std::string_view part) {
-    char* escaped = curl_easy_escape(easy_.get(), part.data(), static_cast<int>(part.size()));
+    char* escaped = Curl().curl_easy_escape(easy_.get(), part.data(), static_cast<int>(part.size()));
     std::string result = escaped ? escaped : "";
-    curl_free(escaped);
+    Curl().curl_free(escaped);
     return result;
   }
 
@@ -483,25 +483,25 @@ class CurlFtpClient final : public FtpClient {
 
   void Prepare(const std::string& url) {
     CURL* c = easy_.get();
-    curl_easy_reset(c);
-    curl_easy_setopt(c, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "ftp");
-    curl_easy_setopt(c, CURLOPT_USERNAME, server_.user.c_str());
-    curl_easy_setopt(c, CURLOPT_PASSWORD, server_.password.c_str());
-    curl_easy_setopt(c, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_SINGLECWD));
-    curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(options_.connect_timeout_ms));
-    curl_easy_setopt(c, CURLOPT_SERVER_RESPONSE_TIMEOUT, static_cast<long>((options_.stall_timeout_ms + 999) / 1000));
-    curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, static_cast<long>((options_.stall_timeout_ms + 999) / 1000));
+    Curl().curl_easy_reset(c);
+    Curl().curl_easy_setopt(c, CURLOPT_URL, url.c_str());
+    Curl().curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "ftp");
+    Curl().curl_easy_setopt(c, CURLOPT_USERNAME, server_.user.c_str());
+    Curl().curl_easy_setopt(c, CURLOPT_PASSWORD, server_.password.c_str());
+    Curl().curl_easy_setopt(c, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_SINGLECWD));
+    Curl().curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
+    Curl().curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(options_.connect_timeout_ms));
+    Curl().curl_easy_setopt(c, CURLOPT_SERVER_RESPONSE_TIMEOUT, static_cast<long>((options_.stall_timeout_ms + 999) / 1000));
+    Curl().curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    Curl().curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, static_cast<long>((options_.stall_timeout_ms + 999) / 1000));
     silence_ = Silence{replies_->Count(), 0, SteadyClock::now()};
-    curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, &CurlFtpClient::CheckSilence);
-    curl_easy_setopt(c, CURLOPT_XFERINFODATA, this);
-    curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, &RecordReply);
-    curl_easy_setopt(c, CURLOPT_HEADERDATA, replies_.get());
-    curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, &Discard);
-    curl_easy_setopt(c, CURLOPT_ERRORBUFFER, error_);
+    Curl().curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
+    Curl().curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, &CurlFtpClient::CheckSilence);
+    Curl().curl_easy_setopt(c, CURLOPT_XFERINFODATA, this);
+    Curl().curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, &RecordReply);
+    Curl().curl_easy_setopt(c, CURLOPT_HEADERDATA, replies_.get());
+    Curl().curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, &Discard);
+    Curl().curl_easy_setopt(c, CURLOPT_ERRORBUFFER, error_);
     error_[0] = 0;
   }
 
@@ -530,7 +530,7 @@ class CurlFtpClient final : public FtpClient {
     else if (result == CURLE_ABORTED_BY_CALLBACK)
       last_response_ = "The server stopped answering";
     else
-      last_response_ = error_[0] ? error_ : curl_easy_strerror(result);
+      last_response_ = error_[0] ? error_ : Curl().curl_easy_strerror(result);
     return false;
   }
 
@@ -540,20 +540,20 @@ class CurlFtpClient final : public FtpClient {
   CURLcode Run() {
     CURLM* multi = multi_.get();
     if (!multi) return CURLE_OUT_OF_MEMORY;
-    curl_multi_remove_handle(multi, easy_.get());
-    if (curl_multi_add_handle(multi, easy_.get()) != CURLM_OK) return CURLE_OUT_OF_MEMORY;
+    Curl().curl_multi_remove_handle(multi, easy_.get());
+    if (Curl().curl_multi_add_handle(multi, easy_.get()) != CURLM_OK) return CURLE_OUT_OF_MEMORY;
     for (;;) {
       int running = 0;
-      if (curl_multi_perform(multi, &running) != CURLM_OK) return CURLE_RECV_ERROR;
+      if (Curl().curl_multi_perform(multi, &running) != CURLM_OK) return CURLE_RECV_ERROR;
       int queued = 0;
-      while (CURLMsg* message = curl_multi_info_read(multi, &queued))
+      while (CURLMsg* message = Curl().curl_multi_info_read(multi, &queued))
         if (message->msg == CURLMSG_DONE) return message->data.result;
       if (!running) return CURLE_OK;
       if (platform::StopSignal() != 0) {
-        curl_multi_remove_handle(multi, easy_.get());  // drops the connection mid-request
+        Curl().curl_multi_remove_handle(multi, easy_.get());  // drops the connection mid-request
         return CURLE_ABORTED_BY_CALLBACK;
       }
-      curl_multi_poll(multi, nullptr, 0, kRequestSliceMs, nullptr);
+      Curl().curl_multi_poll(multi, nullptr, 0, kRequestSliceMs, nullptr);
     }
   }
 
