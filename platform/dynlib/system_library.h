@@ -47,6 +47,10 @@ void* SystemLibraryFunction(void* handle, const char* soname, const char* name);
 
 }  // namespace zv::platform
 
+// The text of a version number its header defines, for a soname.
+#define ZV_VERSION_TEXT(number) ZV_VERSION_TEXT_OF(number)
+#define ZV_VERSION_TEXT_OF(number) #number
+
 #define ZV_SYSTEM_LIBRARY_SLOT(name) decltype(&::name) name = nullptr;
 #define ZV_SYSTEM_LIBRARY_FIND(name) \
   name = reinterpret_cast<decltype(&::name)>(::zv::platform::SystemLibraryFunction(handle, kSoname, #name));

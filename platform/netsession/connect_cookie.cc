@@ -1,6 +1,6 @@
 #include "platform/netsession/connect_cookie.h"
 
-#include <openssl/rand.h>
+#include "platform/netsession/crypto_library.h"
 
 #include <cstring>
 #include <random>
@@ -10,7 +10,7 @@ namespace {
 
 std::array<uint64_t, 2> RandomKey() {
   std::array<uint64_t, 2> key{};
-  if (RAND_bytes(reinterpret_cast<unsigned char*>(key.data()), sizeof key) == 1) return key;
+  if (Crypto().RAND_bytes(reinterpret_cast<unsigned char*>(key.data()), sizeof key) == 1) return key;
   // The system's random source failed: the kernel's, through the library.
   std::random_device device;
   for (uint64_t& k : key) k = uint64_t{device()} << 32 | device();

@@ -1,7 +1,6 @@
 #include "platform/netsession/machine_proof.h"
 
-#include <openssl/rand.h>
-#include <openssl/sha.h>
+#include "platform/netsession/crypto_library.h"
 
 #include <random>
 
@@ -10,7 +9,7 @@ namespace {
 
 Secret RandomSeed() {
   Secret seed{};
-  if (RAND_bytes(seed.data(), static_cast<int>(seed.size())) == 1) return seed;
+  if (Crypto().RAND_bytes(seed.data(), static_cast<int>(seed.size())) == 1) return seed;
   // The system's random source failed: the kernel's, through the library.
   std::random_device device;
   for (uint8_t& b : seed) b = static_cast<uint8_t>(device());
@@ -19,7 +18,7 @@ Secret RandomSeed() {
 
 Proof Hash(const Secret& secret) {
   Proof proof{};
-  SHA256(secret.data(), secret.size(), proof.data());
+  Crypto().SHA256(secret.data(), secret.size(), proof.data());
   return proof;
 }
 

@@ -4,6 +4,8 @@
 #include <charconv>
 #include <cstring>
 
+#include "platform/netsession/enet/enet_library.h"
+
 namespace zv::platform {
 
 bool IsLoopback(const ENetAddress& address) {
@@ -12,7 +14,7 @@ bool IsLoopback(const ENetAddress& address) {
 
 ENetAddress LoopbackAddress(uint16_t port) {
   ENetAddress a{};
-  enet_address_set_host_ip(&a, "127.0.0.1");
+  Enet().enet_address_set_host_ip(&a, "127.0.0.1");
   a.port = port;
   return a;
 }
@@ -38,7 +40,7 @@ std::optional<ENetAddress> ParseAddress(std::string_view text, uint16_t default_
     address.port = static_cast<uint16_t>(port);
     host = std::string(text.substr(0, colon));
   }
-  if (host.empty() || enet_address_set_host(&address, host.c_str()) != 0) return std::nullopt;
+  if (host.empty() || Enet().enet_address_set_host(&address, host.c_str()) != 0) return std::nullopt;
   return address;
 }
 

@@ -10,6 +10,7 @@
 #include <span>
 
 #include "platform/netsession/enet/enet_address.h"
+#include "platform/netsession/enet/enet_library.h"
 
 namespace zv::platform::enet {
 
@@ -22,10 +23,10 @@ int InterceptSearch(ENetHost* host, ENetEvent* event) {
 }
 
 std::optional<std::vector<SessionDescription>> EnetSession::FindSessions(const Guid& application) {
-  ENetSocket socket = enet_socket_create(ENET_SOCKET_TYPE_DATAGRAM);
+  ENetSocket socket = Enet().enet_socket_create(ENET_SOCKET_TYPE_DATAGRAM);
   if (socket == ENET_SOCKET_NULL) return std::nullopt;
-  enet_socket_set_option(socket, ENET_SOCKOPT_NONBLOCK, 1);
-  if (broadcast_) enet_socket_set_option(socket, ENET_SOCKOPT_BROADCAST, 1);
+  Enet().enet_socket_set_option(socket, ENET_SOCKOPT_NONBLOCK, 1);
+  if (broadcast_) Enet().enet_socket_set_option(socket, ENET_SOCKOPT_BROADCAST, 1);
   // The system says when nothing listens where the question went: asking
   // one machine, a game that ended there. (Not by connecting the socket:
   // a machine of several addresses may answer from another.)
@@ -42,11 +43,11 @@ std::optional<std::vector<SessionDescription>> EnetSession::FindSessions(const G
   if (broadcast_) asked.push_back(LoopbackAddress(target_.port));
   auto ask = [&] {
     bool sent = false;
-    for (const ENetAddress& to : asked) sent = enet_socket_send(socket, &to, &out, 1) >= 0 || sent;
+    for (const ENetAddress& to : asked) sent = Enet().enet_socket_send(socket, &to, &out, 1) >= 0 || sent;
     return sent;
   };
   if (!ask()) {
-    enet_socket_destroy(socket);
+    Enet().enet_socket_destroy(socket);
     return std::nullopt;
   }
 
@@ -71,7 +72,7 @@ std::optional<std::vector<SessionDescription>> EnetSession::FindSessions(const G
     for (;;) {
       ENetAddress from{};
       ENetBuffer in{buffer.data(), buffer.size()};
-      const int received = enet_socket_receive(socket, &from, &in, 1);
+      const int received = Enet().enet_socket_receive(socket, &from, &in, 1);
       if (received == 0) return;
       if (received < 0) {
         refused = refused || errno == ECONNREFUSED;
@@ -115,10 +116,10 @@ std::optional<std::vector<SessionDescription>> EnetSession::FindSessions(const G
     }
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(std::min(deadline, ask_again) - now);
     enet_uint32 condition = ENET_SOCKET_WAIT_RECEIVE;
-    if (enet_socket_wait(socket, &condition, static_cast<enet_uint32>(std::max<int64_t>(left.count(), 1))) < 0) break;
+    if (Enet().enet_socket_wait(socket, &condition, static_cast<enet_uint32>(std::max<int64_t>(left.count(), 1))) < 0) break;
   }
   last_search_.nobody_there = refused && sessions.empty();
-  enet_socket_destroy(socket);
+  Enet().enet_socket_destroy(socket);
   return sessions;
 }
 
@@ -130,7 +131,7 @@ bool EnetSession::TakeDatagram(ENetHost* host) {
       std::vector<uint8_t> reply =
           wire::EncodeQueryReply(wire::QueryReply{query->nonce, core_.self(), core_.Description()});
       ENetBuffer out{reply.data(), reply.size()};
-      enet_socket_send(host->socket, &host->receivedAddress, &out, 1);
+      Enet().enet_socket_send(host->socket, &host->receivedAddress, &out, 1);
     }
     return true;
   }
@@ -165,7 +166,7 @@ bool EnetSession::TakeDatagram(ENetHost* host) {
       std::vector<uint8_t> reply =
           wire::EncodeCookieReply(wire::CookieReply{request->nonce, cookies_.Issue(from.host, from.port, NowMs())});
       ENetBuffer out{reply.data(), reply.size()};
-      enet_socket_send(host->socket, &from, &out, 1);
+      Enet().enet_socket_send(host->socket, &from, &out, 1);
     }
     return true;
   }
@@ -192,7 +193,7 @@ bool EnetSession::TakeDatagram(ENetHost* host) {
 void EnetSession::SendDatagram(const ENetAddress& to, const std::vector<uint8_t>& bytes) {
   if (!host_) return;
   ENetBuffer out{const_cast<uint8_t*>(bytes.data()), bytes.size()};
-  enet_socket_send(host_->socket, &to, &out, 1);
+  Enet().enet_socket_send(host_->socket, &to, &out, 1);
 }
 
 void EnetSession::ConnectTo(const ENetAddress& to) {
@@ -212,7 +213,7 @@ void EnetSession::ConnectWithCookie() {
   const uint32_t cookie = *cookie_wait_->cookie;
   // Strangers' links may hold every place of this machine's own host: the
   // oldest gives way.
-  if (places_.MakePlace(host_)) server_ = enet_host_connect(host_, &to, kChannels, cookie);
+  if (places_.MakePlace(host_)) server_ = Enet().enet_host_connect(host_, &to, kChannels, cookie);
   if (!server_) {
     // A link that cannot be opened here is no sign of the other machine,
     // which just answered: this one asks it again, and waits for it as
@@ -234,7 +235,7 @@ void EnetSession::ConnectWithCookie() {
   // joiner that stood still for one the host does not hear.
   const uint32_t silence =
       core_.join_state() == SessionCore::JoinState::kWaiting ? kBackstopTimeoutMs : options_.host_silence_ms;
-  enet_peer_timeout(server_, 0, silence, silence);
+  Enet().enet_peer_timeout(server_, 0, silence, silence);
 }
 
 void EnetSession::AskHost(MachineAddress address) {

@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "platform/netsession/enet/enet_address.h"
+#include "platform/netsession/enet/enet_library.h"
 
 namespace zv::platform::enet {
 namespace {
@@ -29,7 +30,7 @@ Guid NewInstanceGuid() {
 
 bool Readable(ENetHost* host) {
   enet_uint32 condition = ENET_SOCKET_WAIT_RECEIVE;
-  return enet_socket_wait(host->socket, &condition, 0) == 0 && (condition & ENET_SOCKET_WAIT_RECEIVE);
+  return Enet().enet_socket_wait(host->socket, &condition, 0) == 0 && (condition & ENET_SOCKET_WAIT_RECEIVE);
 }
 
 // A link that stalled (its other end stopped a while, or this one) makes
@@ -39,7 +40,7 @@ bool Readable(ENetHost* host) {
 // catch up a message a turn. A stall is not a crowded network; the window
 // stays whole. (Set on both ends: ENet tells the other.)
 void KeepFullWindow(ENetPeer* peer) {
-  enet_peer_throttle_configure(peer, ENET_PEER_PACKET_THROTTLE_INTERVAL, ENET_PEER_PACKET_THROTTLE_ACCELERATION, 0);
+  Enet().enet_peer_throttle_configure(peer, ENET_PEER_PACKET_THROTTLE_INTERVAL, ENET_PEER_PACKET_THROTTLE_ACCELERATION, 0);
   peer->packetThrottle = peer->packetThrottleLimit;
 }
 
@@ -50,13 +51,13 @@ SessionError EnetSession::Host(const Guid& application, const SessionDescription
   if (session.max_players == 0) return SessionError::kInvalidParams;
   const ENetAddress bind = BindAddress(options_, options_.port);
   const size_t peers = std::min<size_t>(session.max_players + 1 + kStrangerPlaces, ENET_PROTOCOL_MAXIMUM_PEER_ID);
-  host_ = enet_host_create(&bind, peers, kChannels, 0, 0);
+  host_ = Enet().enet_host_create(&bind, peers, kChannels, 0, 0);
   if (!host_) {
     failure_reason_ = PortFailure(options_.port, errno);
     return SessionError::kCannotHost;
   }
   host_->intercept = InterceptSearch;
-  enet_socket_set_option(host_->socket, ENET_SOCKOPT_RCVBUF, kReceiveBufferBytes);
+  Enet().enet_socket_set_option(host_->socket, ENET_SOCKOPT_RCVBUF, kReceiveBufferBytes);
   application_ = application;
   SessionDescription description = session;
   description.instance = NewInstanceGuid();
@@ -85,13 +86,13 @@ JoinResult EnetSession::Join(const Guid& application, const Guid& instance, cons
     }
   }
   const ENetAddress bind = BindAddress(options_, 0);
-  host_ = enet_host_create(&bind, kMaxMachines + kStrangerPlaces, kChannels, 0, 0);
+  host_ = Enet().enet_host_create(&bind, kMaxMachines + kStrangerPlaces, kChannels, 0, 0);
   if (!host_) {
     failure_reason_ = std::string("no UDP port could be opened: ") + std::strerror(errno);
     return {SessionError::kGeneric};
   }
   host_->intercept = InterceptSearch;
-  enet_socket_set_option(host_->socket, ENET_SOCKOPT_RCVBUF, kReceiveBufferBytes);
+  Enet().enet_socket_set_option(host_->socket, ENET_SOCKOPT_RCVBUF, kReceiveBufferBytes);
   application_ = application;
   core_.StartJoining(application, instance, player);
   ConnectTo(found->second);
@@ -113,7 +114,7 @@ JoinResult EnetSession::Join(const Guid& application, const Guid& instance, cons
   // Taken in, whatever happened after: the machine is a member now, and
   // finds its way back should its link have gone meanwhile.
   if (PlayerId joined = core_.JoinedPlayer()) {
-    if (server_) enet_peer_timeout(server_, 0, options_.host_silence_ms, options_.host_silence_ms);
+    if (server_) Enet().enet_peer_timeout(server_, 0, options_.host_silence_ms, options_.host_silence_ms);
     return {SessionError::kNone, joined};
   }
   SessionError result = SessionError::kNone;
@@ -173,7 +174,7 @@ void EnetSession::Close() {
   bool any = false;
   ForEachPeer([&](ENetPeer& peer) {
     if (peer.state != ENET_PEER_STATE_CONNECTED) return;
-    enet_peer_disconnect_later(&peer, 0);
+    Enet().enet_peer_disconnect_later(&peer, 0);
     any = true;
   });
   // The goodbye has landed once the other side acknowledged it.
@@ -197,14 +198,14 @@ void EnetSession::Close() {
       mine.marks = handed[&peer];
       std::vector<uint8_t> late_goodbye = wire::EncodeGoodbye(mine);
       ENetBuffer out{late_goodbye.data(), late_goodbye.size()};
-      enet_socket_send(peer.host->socket, &peer.address, &out, 1);
+      Enet().enet_socket_send(peer.host->socket, &peer.address, &out, 1);
     }
-    enet_peer_disconnect(&peer, 0);
+    Enet().enet_peer_disconnect(&peer, 0);
     late = true;
   });
   if (late) {
-    enet_host_flush(host_);
-    if (listener_) enet_host_flush(listener_);
+    Enet().enet_host_flush(host_);
+    if (listener_) Enet().enet_host_flush(listener_);
   }
   DestroyHost();
 }
@@ -273,7 +274,7 @@ bool EnetSession::ServiceHost(ENetHost* host) {
   context.session = this;
   const auto budget = SteadyClock::now() + std::chrono::milliseconds(kDrainBudgetMs);
   for (size_t n = 0; n < kMaxEventsPerService && host;) {
-    const int result = enet_host_service(host, &context.event, 0);
+    const int result = Enet().enet_host_service(host, &context.event, 0);
     if (result > 0) {
       Handle(context.event);
       ++n;
@@ -293,7 +294,7 @@ void EnetSession::ReadOwnSockets(ENetHost* host) {
   context.session = this;
   own_sockets_.ReadEach(host, [&](auto current) {
     for (size_t n = 0; n < kMaxEventsPerService && current(); ++n) {
-      const int result = enet_host_service(host, &context.event, 0);
+      const int result = Enet().enet_host_service(host, &context.event, 0);
       if (result > 0)
         Handle(context.event);
       else if (result < 0 || !Readable(host))
@@ -309,9 +310,9 @@ void EnetSession::ServiceOnce(uint32_t wait_ms) {
   places_.Sweep(host_, NowMs());
   // A cookie that came is no event of ENet's, which would wait on past it.
   if (cookie_wait_) wait_ms = std::min<uint32_t>(wait_ms, 1);
-  if (enet_host_service(host_, &context.event, wait_ms) > 0) Handle(context.event);
+  if (Enet().enet_host_service(host_, &context.event, wait_ms) > 0) Handle(context.event);
   for (size_t n = 0; n < kMaxEventsPerService; ++n) {
-    if (enet_host_check_events(host_, &context.event) <= 0) break;
+    if (Enet().enet_host_check_events(host_, &context.event) <= 0) break;
     Handle(context.event);
   }
   ReadOwnSockets(host_);
@@ -357,7 +358,7 @@ void EnetSession::Handle(const ENetEvent& event) {
       } else {
         // This machine's own rule decides when the link is lost; ENet's
         // timeout stays as a backstop.
-        enet_peer_timeout(event.peer, 0, kBackstopTimeoutMs, kBackstopTimeoutMs);
+        Enet().enet_peer_timeout(event.peer, 0, kBackstopTimeoutMs, kBackstopTimeoutMs);
         heard_[event.peer] = Heard{event.peer->lastReceiveTime, SteadyClock::now()};
         PlacesOf(event.peer->host).Connected(event.peer, NowMs());
         core_.OnPeerConnected(KeyOf(event.peer), MachineAddress{event.peer->address.host, event.peer->address.port});
@@ -370,7 +371,7 @@ void EnetSession::Handle(const ENetEvent& event) {
       const std::span<const uint8_t> bytes(event.packet->data, event.packet->dataLength);
       const PeerKey key = event.peer == server_ ? SessionCore::kHostPeer : KeyOf(event.peer);
       core_.OnPacket(key, bytes, guaranteed);
-      enet_packet_destroy(event.packet);
+      Enet().enet_packet_destroy(event.packet);
       if (event.peer != server_ && core_.HoldsPlace(key)) {
         PlacesOf(event.peer->host).Joined(event.peer);
         own_sockets_.Open(event.peer->host, event.peer);
@@ -487,7 +488,7 @@ void EnetSession::DropSilentLinks(SteadyClock::time_point now) {
     } else {
       const PeerKey key = KeyOf(peer);
       it = heard_.erase(it);
-      enet_peer_disconnect_now(peer, 0);
+      Enet().enet_peer_disconnect_now(peer, 0);
       links_[key].DropHeld();
       core_.OnPeerGone(key);
     }
@@ -497,17 +498,17 @@ void EnetSession::DropSilentLinks(SteadyClock::time_point now) {
 void EnetSession::TryListen() {
   // On one machine the old host may hold the port a moment longer.
   const ENetAddress bind = BindAddress(options_, options_.port);
-  listener_ = enet_host_create(&bind, kMaxMachines + kStrangerPlaces, kChannels, 0, 0);
+  listener_ = Enet().enet_host_create(&bind, kMaxMachines + kStrangerPlaces, kChannels, 0, 0);
   if (listener_) {
     listener_->intercept = InterceptSearch;
-    enet_socket_set_option(listener_->socket, ENET_SOCKOPT_RCVBUF, kReceiveBufferBytes);
+    Enet().enet_socket_set_option(listener_->socket, ENET_SOCKOPT_RCVBUF, kReceiveBufferBytes);
   } else {
     listen_again_at_ = SteadyClock::now() + std::chrono::milliseconds(kListenAgainMs);
   }
 }
 
 void EnetSession::DropServerLink() {
-  if (server_) enet_peer_disconnect_now(server_, 0);
+  if (server_) Enet().enet_peer_disconnect_now(server_, 0);
   server_ = nullptr;
   connected_ = false;
   cookie_wait_.reset();
@@ -571,19 +572,19 @@ void EnetSession::GiveUp(PeerKey key) {
   links_[key].DropHeld();
   // Closing the link lets go of what ENet holds for it; the machine finds
   // itself given up when it comes back.
-  if (ENetPeer* peer = PeerOf(key)) enet_peer_disconnect_now(peer, 0);
+  if (ENetPeer* peer = PeerOf(key)) Enet().enet_peer_disconnect_now(peer, 0);
 }
 
 bool EnetSession::SendHeld(LinkQueue& link, OutgoingPacket& p) {
   ENetPeer* peer = PeerOf(p.peer);
   if (!peer) return true;  // its machine is gone: nothing to wait for
   ENetPacket* packet =
-      enet_packet_create(p.bytes.data(), p.bytes.size(), p.guaranteed ? ENET_PACKET_FLAG_RELIABLE : 0);
+      Enet().enet_packet_create(p.bytes.data(), p.bytes.size(), p.guaranteed ? ENET_PACKET_FLAG_RELIABLE : 0);
   if (!packet) return false;
   link.in_flight += packet->dataLength;
   packet->userData = &link.in_flight;
   packet->freeCallback = PacketFreed;
-  if (enet_peer_send(peer, p.guaranteed ? kGuaranteedChannel : kOtherChannel, packet) != 0) enet_packet_destroy(packet);
+  if (Enet().enet_peer_send(peer, p.guaranteed ? kGuaranteedChannel : kOtherChannel, packet) != 0) Enet().enet_packet_destroy(packet);
   return true;
 }
 
@@ -595,7 +596,7 @@ void EnetSession::Flush() {
   // A machine that proved it leaves waits for its link's end.
   for (PeerKey key : core_.TakeClosedLinks()) {
     links_[key].DropHeld();
-    if (ENetPeer* peer = PeerOf(key)) enet_peer_disconnect(peer, 0);
+    if (ENetPeer* peer = PeerOf(key)) Enet().enet_peer_disconnect(peer, 0);
   }
   for (auto& [key, link] : links_) {
     // A member's requests wait until its link to the host is up.
@@ -609,14 +610,14 @@ void EnetSession::Flush() {
       link.held.pop_front();
     }
   }
-  enet_host_flush(host_);
-  if (listener_) enet_host_flush(listener_);
+  Enet().enet_host_flush(host_);
+  if (listener_) Enet().enet_host_flush(listener_);
 }
 
 void EnetSession::DestroyHost() {
   own_sockets_.CloseAll();
-  if (listener_) enet_host_destroy(listener_);
-  if (host_) enet_host_destroy(host_);
+  if (listener_) Enet().enet_host_destroy(listener_);
+  if (host_) Enet().enet_host_destroy(host_);
   links_.clear();
   heard_.clear();
   places_.Clear();
@@ -642,19 +643,18 @@ using enet::EnetSession;
 
 class EnetNetwork final : public SessionNetwork {
  public:
-  explicit EnetNetwork(const SessionNetworkOptions& options)
-      : options_(options), ready_(enet_initialize() == 0) {}
+  explicit EnetNetwork(const SessionNetworkOptions& options) : options_(options) {}
   ~EnetNetwork() override {
-    if (ready_) enet_deinitialize();
+    if (ready_) Enet().enet_deinitialize();
   }
 
   std::vector<std::string> Connections() override {
-    if (!ready_) return {};
+    if (!Ready()) return {};
     return {enet::kConnectionName};
   }
 
   std::unique_ptr<NetSession> Open(size_t index, std::string_view address) override {
-    if (!ready_ || index != 0) return nullptr;
+    if (!Ready() || index != 0) return nullptr;
     if (address.empty()) {
       if (options_.loopback_only) return std::make_unique<EnetSession>(options_, LoopbackAddress(options_.port), false);
       ENetAddress everybody{};
@@ -668,8 +668,18 @@ class EnetNetwork final : public SessionNetwork {
   }
 
  private:
+  // ENet is loaded and started when a program first asks for a game.
+  bool Ready() {
+    if (!started_) {
+      ready_ = Enet().enet_initialize() == 0;
+      started_ = true;
+    }
+    return ready_;
+  }
+
   SessionNetworkOptions options_;
-  bool ready_;
+  bool started_ = false;
+  bool ready_ = false;
 };
 
 }  // namespace

@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstring>
 
+#include "platform/netsession/enet/enet_library.h"
+
 namespace zv::platform {
 namespace {
 
@@ -70,7 +72,7 @@ size_t WithoutGoodbyes(const ENetHost* host, std::span<uint8_t> bytes) {
   for (size_t at = *header; at + sizeof(ENetProtocolCommandHeader) <= end;) {
     const uint8_t command = bytes[at] & ENET_PROTOCOL_COMMAND_MASK;
     if (command == ENET_PROTOCOL_COMMAND_NONE || command >= ENET_PROTOCOL_COMMAND_COUNT) break;
-    const size_t size = enet_protocol_command_size(command);
+    const size_t size = Enet().enet_protocol_command_size(command);
     if (size == 0 || at + size > end) break;
     if (command == ENET_PROTOCOL_COMMAND_DISCONNECT) {
       std::memmove(bytes.data() + at, bytes.data() + at + size, end - at - size);
@@ -100,7 +102,7 @@ bool AcknowledgeHandshake(ENetHost* host) {
   for (size_t at = *header; at + sizeof(ENetProtocolCommandHeader) <= bytes.size();) {
     const uint8_t command = bytes[at] & ENET_PROTOCOL_COMMAND_MASK;
     if (command == ENET_PROTOCOL_COMMAND_NONE || command >= ENET_PROTOCOL_COMMAND_COUNT) break;
-    const size_t size = enet_protocol_command_size(command);
+    const size_t size = Enet().enet_protocol_command_size(command);
     if (size == 0 || at + size > bytes.size()) break;
     if (command == ENET_PROTOCOL_COMMAND_ACKNOWLEDGE || command == ENET_PROTOCOL_COMMAND_CONNECT ||
         command == ENET_PROTOCOL_COMMAND_VERIFY_CONNECT || command == ENET_PROTOCOL_COMMAND_DISCONNECT)

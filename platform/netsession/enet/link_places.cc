@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "platform/netsession/enet/enet_address.h"
+#include "platform/netsession/enet/enet_library.h"
 
 namespace zv::platform {
 namespace {
@@ -252,7 +253,7 @@ void LinkPlaces::Close(ENetPeer* peer, bool wasted) {
   Remove(peer, wasted);
   // Without a word: a stranger learns nothing from it, and its place is
   // free at once.
-  enet_peer_reset(peer);
+  Enet().enet_peer_reset(peer);
 }
 
 }  // namespace zv::platform
