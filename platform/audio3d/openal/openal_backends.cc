@@ -1,8 +1,3 @@
-#include <AL/al.h>
-#include <AL/alc.h>
-#define AL_ALEXT_PROTOTYPES
-#include <AL/alext.h>
-
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -13,6 +8,7 @@
 
 #include "platform/audio3d/openal/openal_backend.h"
 #include "platform/audio3d/openal/openal_device.h"
+#include "platform/audio3d/openal/openal_library.h"
 
 namespace zv::platform {
 namespace {
@@ -38,7 +34,7 @@ ALCdevice* OpenQuietly(const char* name) {
   const int saved = dup(STDERR_FILENO);
   const int nowhere = open("/dev/null", O_WRONLY | O_CLOEXEC);
   if (saved >= 0 && nowhere >= 0) dup2(nowhere, STDERR_FILENO);
-  ALCdevice* device = alcOpenDevice(name);
+  ALCdevice* device = OpenAl().alcOpenDevice(name);
   if (saved >= 0) {
     std::fflush(stderr);
     dup2(saved, STDERR_FILENO);
@@ -50,9 +46,17 @@ ALCdevice* OpenQuietly(const char* name) {
 
 class OpenAlBackend final : public Audio3DBackend {
  public:
+  // A machine without OpenAL has no such devices: its sound goes out
+  // through the wave-out driver, as on a machine without a sound card.
   std::vector<std::string> Devices() override {
-    const bool all = alcIsExtensionPresent(nullptr, "ALC_ENUMERATE_ALL_EXT");
-    return NameList(alcGetString(nullptr, all ? ALC_ALL_DEVICES_SPECIFIER : ALC_DEVICE_SPECIFIER));
+    const OpenAlLibrary* library = nullptr;
+    try {
+      library = &OpenAl();
+    } catch (const LibraryMissing&) {
+      return {};
+    }
+    const bool all = library->alcIsExtensionPresent(nullptr, "ALC_ENUMERATE_ALL_EXT");
+    return NameList(library->alcGetString(nullptr, all ? ALC_ALL_DEVICES_SPECIFIER : ALC_DEVICE_SPECIFIER));
   }
 
   std::unique_ptr<Audio3DDevice> Open(int device, int rate) override {
@@ -81,7 +85,7 @@ std::unique_ptr<Audio3DDevice> LoopbackAudio3DBackend::Open(int, int rate) {
     std::lock_guard lock(mutex_);
     if (device_ == closing) device_ = nullptr;
   };
-  std::unique_ptr<OpenAlDevice> device = OpenAlDevice::Create(alcLoopbackOpenDeviceSOFT(nullptr), rate, std::move(options));
+  std::unique_ptr<OpenAlDevice> device = OpenAlDevice::Create(OpenAl().alcLoopbackOpenDeviceSOFT(nullptr), rate, std::move(options));
   std::lock_guard lock(mutex_);
   if (device) device_ = device.get();
   return device;
@@ -96,7 +100,7 @@ std::vector<int16_t> LoopbackAudio3DBackend::Render(uint32_t frames) {
   for (uint32_t done = 0; done < frames;) {
     const uint32_t piece = std::min(frames - done, kRenderPiece);
     device_->PumpStream();
-    alcRenderSamplesSOFT(device_->Handle(), rendered, static_cast<ALCsizei>(piece));
+    OpenAl().alcRenderSamplesSOFT(device_->Handle(), rendered, static_cast<ALCsizei>(piece));
     for (uint32_t i = 0; i < piece * 2; ++i)
       out.push_back(static_cast<int16_t>(std::lround(std::clamp(rendered[i] * 32768.0f, -32768.0f, 32767.0f))));
     done += piece;

@@ -1,15 +1,12 @@
 #include "platform/audio3d/openal/openal_device.h"
 
-#define AL_ALEXT_PROTOTYPES
-#include <AL/alext.h>
-#include <AL/efx.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstring>
 
 #include "platform/audio3d/openal/environment_rooms.h"
+#include "platform/audio3d/openal/openal_library.h"
 
 namespace zv::platform {
 namespace {
@@ -21,7 +18,7 @@ constexpr int kOfferedVoices = 64;
 // How often the pump refills the mix stream of a real device.
 constexpr auto kPumpPeriod = std::chrono::milliseconds(4);
 
-bool Clear() { return alGetError() == AL_NO_ERROR; }
+bool Clear() { return OpenAl().alGetError() == AL_NO_ERROR; }
 
 float Within(float v, float lo, float hi) { return std::isnan(v) ? lo : std::clamp(v, lo, hi); }
 
@@ -61,7 +58,7 @@ const RoomParameter kRoomParameters[] = {
 class OpenAlVoiceBuffer final : public VoiceBuffer {
  public:
   explicit OpenAlVoiceBuffer(ALuint buffer) : buffer_(buffer) {}
-  ~OpenAlVoiceBuffer() override { alDeleteBuffers(1, &buffer_); }
+  ~OpenAlVoiceBuffer() override { OpenAl().alDeleteBuffers(1, &buffer_); }
 
   bool Fill(const void* data, size_t bytes, const PcmFormat& format) override {
     if (format.rate < 1 || (format.bits != 8 && format.bits != 16) || (format.channels != 1 && format.channels != 2) ||
@@ -78,8 +75,8 @@ class OpenAlVoiceBuffer final : public VoiceBuffer {
       for (uint8_t& b : unsigned_bytes) b ^= 0x80;
       pcm = unsigned_bytes.data();
     }
-    alGetError();
-    alBufferData(buffer_, al_format, pcm, static_cast<ALsizei>(bytes), format.rate);
+    OpenAl().alGetError();
+    OpenAl().alBufferData(buffer_, al_format, pcm, static_cast<ALsizei>(bytes), format.rate);
     if (!Clear()) return false;
     rate_ = static_cast<float>(format.rate);
     return true;
@@ -95,9 +92,9 @@ class OpenAlVoiceBuffer final : public VoiceBuffer {
 
 // The library's frame has z forward, OpenAL's z backward: z changes sign
 // on the way in and out.
-void Put3(ALuint source, ALenum what, const float v[3]) { alSource3f(source, what, v[0], v[1], -v[2]); }
+void Put3(ALuint source, ALenum what, const float v[3]) { OpenAl().alSource3f(source, what, v[0], v[1], -v[2]); }
 void Get3(ALuint source, ALenum what, float v[3]) {
-  alGetSource3f(source, what, &v[0], &v[1], &v[2]);
+  OpenAl().alGetSource3f(source, what, &v[0], &v[1], &v[2]);
   v[2] = -v[2];
 }
 
@@ -106,49 +103,49 @@ class OpenAlVoice final : public Voice3D {
   OpenAlVoice(OpenAlDevice& device, ALuint source, float buffer_rate)
       : device_(device), source_(source), buffer_rate_(buffer_rate) {}
   ~OpenAlVoice() override {
-    alSourceStop(source_);
-    alSourcei(source_, AL_BUFFER, 0);
-    alDeleteSources(1, &source_);
+    OpenAl().alSourceStop(source_);
+    OpenAl().alSourcei(source_, AL_BUFFER, 0);
+    OpenAl().alDeleteSources(1, &source_);
     device_.ForgetVoice(source_);
   }
 
   void Play(bool looping) override {
-    alSourcei(source_, AL_LOOPING, looping ? AL_TRUE : AL_FALSE);
+    OpenAl().alSourcei(source_, AL_LOOPING, looping ? AL_TRUE : AL_FALSE);
     // Playing again would start it over; a voice that plays goes on.
-    if (!Playing()) alSourcePlay(source_);
+    if (!Playing()) OpenAl().alSourcePlay(source_);
   }
   void Pause() override {
-    if (Playing()) alSourcePause(source_);
+    if (Playing()) OpenAl().alSourcePause(source_);
   }
   bool Playing() const override { return State() == AL_PLAYING; }
   bool Held() const override { return State() == AL_PAUSED; }
   uint32_t Position() const override {
     ALint offset = 0;
-    alGetSourcei(source_, AL_SAMPLE_OFFSET, &offset);
+    OpenAl().alGetSourcei(source_, AL_SAMPLE_OFFSET, &offset);
     return static_cast<uint32_t>(std::max(offset, 0));
   }
-  void SetGain(float gain) override { alSourcef(source_, AL_GAIN, Within(gain, 0.0f, 1.0f)); }
+  void SetGain(float gain) override { OpenAl().alSourcef(source_, AL_GAIN, Within(gain, 0.0f, 1.0f)); }
   void SetRate(float frames_per_second) override {
-    alSourcef(source_, AL_PITCH, Within(frames_per_second / buffer_rate_, 0.0001f, 255.0f));
+    OpenAl().alSourcef(source_, AL_PITCH, Within(frames_per_second / buffer_rate_, 0.0001f, 255.0f));
   }
   void SetPosition(const float position[3]) override { Put3(source_, AL_POSITION, position); }
   void SetVelocity(const float velocity[3]) override { Put3(source_, AL_VELOCITY, velocity); }
   void GetPosition(float position[3]) const override { Get3(source_, AL_POSITION, position); }
   void GetVelocity(float velocity[3]) const override { Get3(source_, AL_VELOCITY, velocity); }
   void SetDistances(float minimum, float maximum) override {
-    alSourcef(source_, AL_REFERENCE_DISTANCE, std::max(minimum, 0.0f));
-    alSourcef(source_, AL_MAX_DISTANCE, std::max(maximum, 0.0f));
+    OpenAl().alSourcef(source_, AL_REFERENCE_DISTANCE, std::max(minimum, 0.0f));
+    OpenAl().alSourcef(source_, AL_MAX_DISTANCE, std::max(maximum, 0.0f));
   }
   void SetConeAngles(float inside_degrees, float outside_degrees) override {
-    alSourcef(source_, AL_CONE_INNER_ANGLE, Within(inside_degrees, 0.0f, 360.0f));
-    alSourcef(source_, AL_CONE_OUTER_ANGLE, Within(outside_degrees, 0.0f, 360.0f));
+    OpenAl().alSourcef(source_, AL_CONE_INNER_ANGLE, Within(inside_degrees, 0.0f, 360.0f));
+    OpenAl().alSourcef(source_, AL_CONE_OUTER_ANGLE, Within(outside_degrees, 0.0f, 360.0f));
   }
   bool SetRoomSend(float gain) override { return device_.SendToRoom(source_, gain); }
 
  private:
   ALint State() const {
     ALint state = AL_STOPPED;
-    alGetSourcei(source_, AL_SOURCE_STATE, &state);
+    OpenAl().alGetSourcei(source_, AL_SOURCE_STATE, &state);
     return state;
   }
 
@@ -163,16 +160,16 @@ class OpenAlVoice final : public Voice3D {
 
 OpenAlMixStream::OpenAlMixStream(int rate, int buffer_count, int buffer_frames)
     : rate_(rate), buffer_frames_(std::max(buffer_frames, 16)) {
-  alGetError();
-  alGenSources(1, &source_);
+  OpenAl().alGetError();
+  OpenAl().alGenSources(1, &source_);
   if (!Clear()) {
     source_ = 0;
     return;
   }
   buffers_.resize(static_cast<size_t>(std::max(buffer_count, 2)));
-  alGenBuffers(static_cast<ALsizei>(buffers_.size()), buffers_.data());
+  OpenAl().alGenBuffers(static_cast<ALsizei>(buffers_.size()), buffers_.data());
   if (!Clear()) {
-    alDeleteSources(1, &source_);
+    OpenAl().alDeleteSources(1, &source_);
     source_ = 0;
     buffers_.clear();
     return;
@@ -181,17 +178,17 @@ OpenAlMixStream::OpenAlMixStream(int rate, int buffer_count, int buffer_frames)
   chunk_.resize(static_cast<size_t>(buffer_frames_) * 2);
   // The mix is already panned: it plays as it is, left to left and right to
   // right, wherever the listener stands.
-  alSourcei(source_, AL_SOURCE_RELATIVE, AL_TRUE);
-  alSource3f(source_, AL_POSITION, 0, 0, 0);
-  alSourcef(source_, AL_ROLLOFF_FACTOR, 0);
-  if (alIsExtensionPresent("AL_SOFT_direct_channels")) alSourcei(source_, AL_DIRECT_CHANNELS_SOFT, AL_TRUE);
+  OpenAl().alSourcei(source_, AL_SOURCE_RELATIVE, AL_TRUE);
+  OpenAl().alSource3f(source_, AL_POSITION, 0, 0, 0);
+  OpenAl().alSourcef(source_, AL_ROLLOFF_FACTOR, 0);
+  if (OpenAl().alIsExtensionPresent("AL_SOFT_direct_channels")) OpenAl().alSourcei(source_, AL_DIRECT_CHANNELS_SOFT, AL_TRUE);
 }
 
 OpenAlMixStream::~OpenAlMixStream() {
   if (source_ == 0) return;
   Halt();
-  alDeleteSources(1, &source_);
-  alDeleteBuffers(static_cast<ALsizei>(buffers_.size()), buffers_.data());
+  OpenAl().alDeleteSources(1, &source_);
+  OpenAl().alDeleteBuffers(static_cast<ALsizei>(buffers_.size()), buffers_.data());
 }
 
 void OpenAlMixStream::SetBuffer(const int16_t* frames, uint32_t frame_count) {
@@ -220,10 +217,10 @@ void OpenAlMixStream::Pump() {
   std::lock_guard lock(mutex_);
   if (!started_ || ring_ == nullptr || source_ == 0) return;
   ALint played = 0;
-  alGetSourcei(source_, AL_BUFFERS_PROCESSED, &played);
+  OpenAl().alGetSourcei(source_, AL_BUFFERS_PROCESSED, &played);
   for (; played > 0; --played) {
     ALuint buffer = 0;
-    alSourceUnqueueBuffers(source_, 1, &buffer);
+    OpenAl().alSourceUnqueueBuffers(source_, 1, &buffer);
     free_.push_back(buffer);
   }
   Refill();
@@ -231,8 +228,8 @@ void OpenAlMixStream::Pump() {
 
 void OpenAlMixStream::Halt() {
   if (source_ == 0) return;
-  alSourceStop(source_);
-  alSourcei(source_, AL_BUFFER, 0);
+  OpenAl().alSourceStop(source_);
+  OpenAl().alSourcei(source_, AL_BUFFER, 0);
   free_ = buffers_;
 }
 
@@ -248,14 +245,14 @@ void OpenAlMixStream::Refill() {
       done += run;
       read_ = (read_ + run) % ring_frames_;
     }
-    alBufferData(buffer, AL_FORMAT_STEREO16, chunk_.data(), static_cast<ALsizei>(frames * 4), rate_);
-    alSourceQueueBuffers(source_, 1, &buffer);
+    OpenAl().alBufferData(buffer, AL_FORMAT_STEREO16, chunk_.data(), static_cast<ALsizei>(frames * 4), rate_);
+    OpenAl().alSourceQueueBuffers(source_, 1, &buffer);
     played_.fetch_add(frames, std::memory_order_release);
   }
   // A stream that ran dry stopped; it goes on with what was just queued.
   ALint state = AL_STOPPED;
-  alGetSourcei(source_, AL_SOURCE_STATE, &state);
-  if (state != AL_PLAYING) alSourcePlay(source_);
+  OpenAl().alGetSourcei(source_, AL_SOURCE_STATE, &state);
+  if (state != AL_PLAYING) OpenAl().alSourcePlay(source_);
 }
 
 // ---- The device -------------------------------------------------------------------
@@ -282,7 +279,7 @@ bool OpenAlDevice::MakeContext(int rate) {
   std::vector<ALCint> attributes = {ALC_FREQUENCY,      rate, ALC_MONO_SOURCES,        kOfferedVoices,
                                     ALC_STEREO_SOURCES, 1,    ALC_MAX_AUXILIARY_SENDS, 1};
   if (options_.loopback) {
-    if (!alcIsRenderFormatSupportedSOFT(device_, rate, ALC_STEREO_SOFT, ALC_FLOAT_SOFT)) return false;
+    if (!OpenAl().alcIsRenderFormatSupportedSOFT(device_, rate, ALC_STEREO_SOFT, ALC_FLOAT_SOFT)) return false;
     // What a loopback device renders must not depend on the machine or on
     // chance: plain stereo panning, no head-related filters, and floats,
     // which are not dithered.
@@ -291,40 +288,40 @@ bool OpenAlDevice::MakeContext(int rate) {
       attributes.push_back(v);
   }
   attributes.push_back(0);
-  context_ = alcCreateContext(device_, attributes.data());
-  if (context_ == nullptr || !alcMakeContextCurrent(context_)) return false;
+  context_ = OpenAl().alcCreateContext(device_, attributes.data());
+  if (context_ == nullptr || !OpenAl().alcMakeContextCurrent(context_)) return false;
   ALCint mono = 0;
-  alcGetIntegerv(device_, ALC_MONO_SOURCES, 1, &mono);
+  OpenAl().alcGetIntegerv(device_, ALC_MONO_SOURCES, 1, &mono);
   capacity_ = std::clamp(mono, 0, kOfferedVoices);
   // The fall-off of a voice between its two distances: minimum / distance,
   // the rolloff factor stretching the distance past the minimum.
-  alDistanceModel(AL_INVERSE_DISTANCE_CLAMPED);
+  OpenAl().alDistanceModel(AL_INVERSE_DISTANCE_CLAMPED);
   stream_ = std::make_unique<OpenAlMixStream>(rate, options_.stream_buffers, options_.stream_buffer_frames);
   return stream_->Ready();
 }
 
 void OpenAlDevice::MakeRoom() {
   ALCint sends = 0;
-  if (!alcIsExtensionPresent(device_, "ALC_EXT_EFX")) return;
-  alcGetIntegerv(device_, ALC_MAX_AUXILIARY_SENDS, 1, &sends);
+  if (!OpenAl().alcIsExtensionPresent(device_, "ALC_EXT_EFX")) return;
+  OpenAl().alcGetIntegerv(device_, ALC_MAX_AUXILIARY_SENDS, 1, &sends);
   if (sends < 1) return;
-  alGetError();
-  alGenEffects(1, &effect_);
+  OpenAl().alGetError();
+  OpenAl().alGenEffects(1, &effect_);
   if (!Clear()) {
     effect_ = 0;
     return;
   }
-  alEffecti(effect_, AL_EFFECT_TYPE, AL_EFFECT_EAXREVERB);
+  OpenAl().alEffecti(effect_, AL_EFFECT_TYPE, AL_EFFECT_EAXREVERB);
   if (Clear()) {
     room_support_ = RoomSupport::kExtended;
   } else {
-    alEffecti(effect_, AL_EFFECT_TYPE, AL_EFFECT_REVERB);
+    OpenAl().alEffecti(effect_, AL_EFFECT_TYPE, AL_EFFECT_REVERB);
     if (Clear()) room_support_ = RoomSupport::kBasic;
   }
-  alGenAuxiliaryEffectSlots(1, &slot_);
+  OpenAl().alGenAuxiliaryEffectSlots(1, &slot_);
   if (!Clear()) slot_ = 0;
-  alGenFilters(1, &send_filter_);
-  alFilteri(send_filter_, AL_FILTER_TYPE, AL_FILTER_LOWPASS);
+  OpenAl().alGenFilters(1, &send_filter_);
+  OpenAl().alFilteri(send_filter_, AL_FILTER_TYPE, AL_FILTER_LOWPASS);
   if (!Clear() || slot_ == 0 || room_support_ == RoomSupport::kNone) {
     room_support_ = RoomSupport::kNone;
     return;
@@ -340,13 +337,13 @@ OpenAlDevice::~OpenAlDevice() {
   if (pump_.joinable()) pump_.join();
   if (context_) {
     stream_.reset();
-    if (slot_) alDeleteAuxiliaryEffectSlots(1, &slot_);
-    if (effect_) alDeleteEffects(1, &effect_);
-    if (send_filter_) alDeleteFilters(1, &send_filter_);
-    if (alcGetCurrentContext() == context_) alcMakeContextCurrent(nullptr);
-    alcDestroyContext(context_);
+    if (slot_) OpenAl().alDeleteAuxiliaryEffectSlots(1, &slot_);
+    if (effect_) OpenAl().alDeleteEffects(1, &effect_);
+    if (send_filter_) OpenAl().alDeleteFilters(1, &send_filter_);
+    if (OpenAl().alcGetCurrentContext() == context_) OpenAl().alcMakeContextCurrent(nullptr);
+    OpenAl().alcDestroyContext(context_);
   }
-  alcCloseDevice(device_);
+  OpenAl().alcCloseDevice(device_);
   if (options_.on_close) options_.on_close(this);
 }
 
@@ -357,8 +354,8 @@ int OpenAlDevice::FreeVoices() const {
 
 std::unique_ptr<VoiceBuffer> OpenAlDevice::CreateBuffer() {
   ALuint buffer = 0;
-  alGetError();
-  alGenBuffers(1, &buffer);
+  OpenAl().alGetError();
+  OpenAl().alGenBuffers(1, &buffer);
   if (!Clear()) return nullptr;
   return std::make_unique<OpenAlVoiceBuffer>(buffer);
 }
@@ -369,15 +366,15 @@ std::unique_ptr<Voice3D> OpenAlDevice::CreateVoice(VoiceBuffer& buffer) {
   std::lock_guard lock(voices_mutex_);
   if (static_cast<int>(voices_.size()) >= capacity_) return nullptr;
   ALuint source = 0;
-  alGetError();
-  alGenSources(1, &source);
+  OpenAl().alGetError();
+  OpenAl().alGenSources(1, &source);
   if (!Clear()) return nullptr;
-  alSourcei(source, AL_BUFFER, static_cast<ALint>(data->Name()));
-  alSourcef(source, AL_ROLLOFF_FACTOR, rolloff_);
+  OpenAl().alSourcei(source, AL_BUFFER, static_cast<ALint>(data->Name()));
+  OpenAl().alSourcef(source, AL_ROLLOFF_FACTOR, rolloff_);
   // Into the room at full level until told otherwise.
-  if (room_support_ != RoomSupport::kNone) alSource3i(source, AL_AUXILIARY_SEND_FILTER, static_cast<ALint>(slot_), 0, AL_FILTER_NULL);
+  if (room_support_ != RoomSupport::kNone) OpenAl().alSource3i(source, AL_AUXILIARY_SEND_FILTER, static_cast<ALint>(slot_), 0, AL_FILTER_NULL);
   if (!Clear()) {
-    alDeleteSources(1, &source);
+    OpenAl().alDeleteSources(1, &source);
     return nullptr;
   }
   voices_.insert(source);
@@ -392,57 +389,57 @@ void OpenAlDevice::ForgetVoice(ALuint source) {
 bool OpenAlDevice::SendToRoom(ALuint source, float gain) {
   if (room_support_ == RoomSupport::kNone) return false;
   std::lock_guard lock(voices_mutex_);
-  alGetError();
+  OpenAl().alGetError();
   // The filter's values are copied into the send: one filter serves all.
-  alFilterf(send_filter_, AL_LOWPASS_GAIN, Within(gain, 0.0f, 1.0f));
-  alFilterf(send_filter_, AL_LOWPASS_GAINHF, 1.0f);
-  alSource3i(source, AL_AUXILIARY_SEND_FILTER, static_cast<ALint>(slot_), 0, static_cast<ALint>(send_filter_));
+  OpenAl().alFilterf(send_filter_, AL_LOWPASS_GAIN, Within(gain, 0.0f, 1.0f));
+  OpenAl().alFilterf(send_filter_, AL_LOWPASS_GAINHF, 1.0f);
+  OpenAl().alSource3i(source, AL_AUXILIARY_SEND_FILTER, static_cast<ALint>(slot_), 0, static_cast<ALint>(send_filter_));
   return Clear();
 }
 
 void OpenAlDevice::SetListener(const float* position, const float* velocity, const float* front, const float* top) {
-  if (position) alListener3f(AL_POSITION, position[0], position[1], -position[2]);
-  if (velocity) alListener3f(AL_VELOCITY, velocity[0], velocity[1], -velocity[2]);
+  if (position) OpenAl().alListener3f(AL_POSITION, position[0], position[1], -position[2]);
+  if (velocity) OpenAl().alListener3f(AL_VELOCITY, velocity[0], velocity[1], -velocity[2]);
   if (front || top) {
     float orientation[6] = {};
-    alGetListenerfv(AL_ORIENTATION, orientation);
+    OpenAl().alGetListenerfv(AL_ORIENTATION, orientation);
     if (front) orientation[0] = front[0], orientation[1] = front[1], orientation[2] = -front[2];
     if (top) orientation[3] = top[0], orientation[4] = top[1], orientation[5] = -top[2];
-    alListenerfv(AL_ORIENTATION, orientation);
+    OpenAl().alListenerfv(AL_ORIENTATION, orientation);
   }
 }
 
 void OpenAlDevice::GetListener(float* position, float* velocity, float* front, float* top) const {
   if (position) {
-    alGetListener3f(AL_POSITION, &position[0], &position[1], &position[2]);
+    OpenAl().alGetListener3f(AL_POSITION, &position[0], &position[1], &position[2]);
     position[2] = -position[2];
   }
   if (velocity) {
-    alGetListener3f(AL_VELOCITY, &velocity[0], &velocity[1], &velocity[2]);
+    OpenAl().alGetListener3f(AL_VELOCITY, &velocity[0], &velocity[1], &velocity[2]);
     velocity[2] = -velocity[2];
   }
   float orientation[6] = {};
-  alGetListenerfv(AL_ORIENTATION, orientation);
+  OpenAl().alGetListenerfv(AL_ORIENTATION, orientation);
   if (front) front[0] = orientation[0], front[1] = orientation[1], front[2] = -orientation[2];
   if (top) top[0] = orientation[3], top[1] = orientation[4], top[2] = -orientation[5];
 }
 
 void OpenAlDevice::SetDopplerFactor(float factor) {
-  if (factor >= 0.0f) alDopplerFactor(factor);
+  if (factor >= 0.0f) OpenAl().alDopplerFactor(factor);
 }
 
 void OpenAlDevice::SetMetersPerUnit(float meters) {
   if (!(meters > 0.0f) || std::isinf(meters)) return;
   // Sound travels 343.3 metres a second: so many units at this scale.
-  alSpeedOfSound(343.3f / meters);
-  if (room_support_ != RoomSupport::kNone) alListenerf(AL_METERS_PER_UNIT, meters);
+  OpenAl().alSpeedOfSound(343.3f / meters);
+  if (room_support_ != RoomSupport::kNone) OpenAl().alListenerf(AL_METERS_PER_UNIT, meters);
 }
 
 void OpenAlDevice::SetRolloffFactor(float factor) {
   if (!(factor >= 0.0f) || std::isinf(factor)) return;
   std::lock_guard lock(voices_mutex_);
   rolloff_ = factor;
-  for (ALuint source : voices_) alSourcef(source, AL_ROLLOFF_FACTOR, factor);
+  for (ALuint source : voices_) OpenAl().alSourcef(source, AL_ROLLOFF_FACTOR, factor);
 }
 
 RoomReverb OpenAlDevice::EnvironmentRoom(int environment) const { return OpenAlEnvironmentRoom(environment); }
@@ -450,19 +447,19 @@ RoomReverb OpenAlDevice::EnvironmentRoom(int environment) const { return OpenAlE
 bool OpenAlDevice::SetRoom(const RoomReverb& room) {
   if (room_support_ == RoomSupport::kNone) return false;
   const bool extended = room_support_ == RoomSupport::kExtended;
-  alGetError();
+  OpenAl().alGetError();
   for (const RoomParameter& p : kRoomParameters) {
     if (extended || p.basic != 0)
-      alEffectf(effect_, extended ? p.extended : p.basic, Within(room.*p.value, p.lowest, p.highest));
+      OpenAl().alEffectf(effect_, extended ? p.extended : p.basic, Within(room.*p.value, p.lowest, p.highest));
   }
   if (extended) {
-    alEffectfv(effect_, AL_EAXREVERB_REFLECTIONS_PAN, room.reflections_pan);
-    alEffectfv(effect_, AL_EAXREVERB_LATE_REVERB_PAN, room.late_reverb_pan);
+    OpenAl().alEffectfv(effect_, AL_EAXREVERB_REFLECTIONS_PAN, room.reflections_pan);
+    OpenAl().alEffectfv(effect_, AL_EAXREVERB_LATE_REVERB_PAN, room.late_reverb_pan);
   }
-  alEffecti(effect_, extended ? AL_EAXREVERB_DECAY_HFLIMIT : AL_REVERB_DECAY_HFLIMIT,
+  OpenAl().alEffecti(effect_, extended ? AL_EAXREVERB_DECAY_HFLIMIT : AL_REVERB_DECAY_HFLIMIT,
             room.decay_hf_limit ? AL_TRUE : AL_FALSE);
   // The slot takes the effect's values when the effect is put into it.
-  alAuxiliaryEffectSloti(slot_, AL_EFFECTSLOT_EFFECT, static_cast<ALint>(effect_));
+  OpenAl().alAuxiliaryEffectSloti(slot_, AL_EFFECTSLOT_EFFECT, static_cast<ALint>(effect_));
   return Clear();
 }
 
