@@ -1,11 +1,10 @@
 #include "display/codecs/tiff_codec.h"
 
-#include <tiffio.h>
-
 #include <algorithm>
 #include <cstring>
 
 #include "display/codecs/codec_limits.h"
+#include "display/codecs/tiff_library.h"
 
 namespace zv::codecs {
 namespace {
@@ -43,35 +42,35 @@ int Quiet(TIFF*, void*, const char*, const char*, va_list) { return 1; }
 constexpr tmsize_t kMaxLibraryBuffer = tmsize_t{256} << 20;
 
 struct TiffCloser {
-  void operator()(TIFF* t) const { TIFFClose(t); }
+  void operator()(TIFF* t) const { Tiff().TIFFClose(t); }
 };
 struct OptionsFree {
-  void operator()(TIFFOpenOptions* o) const { TIFFOpenOptionsFree(o); }
+  void operator()(TIFFOpenOptions* o) const { Tiff().TIFFOpenOptionsFree(o); }
 };
 
 }  // namespace
 
 std::optional<DecodedPicture> DecodeTiff(std::span<const uint8_t> file, DecodeNotes* notes) {
   MemoryFile memory{file};
-  std::unique_ptr<TIFFOpenOptions, OptionsFree> options(TIFFOpenOptionsAlloc());
+  std::unique_ptr<TIFFOpenOptions, OptionsFree> options(Tiff().TIFFOpenOptionsAlloc());
   if (!options) return std::nullopt;
-  TIFFOpenOptionsSetMaxSingleMemAlloc(options.get(), kMaxLibraryBuffer);
-  TIFFOpenOptionsSetErrorHandlerExtR(options.get(), Quiet, nullptr);
-  TIFFOpenOptionsSetWarningHandlerExtR(options.get(), Quiet, nullptr);
-  std::unique_ptr<TIFF, TiffCloser> tiff(TIFFClientOpenExt("memory", "rm", &memory, ReadProc, WriteProc, SeekProc,
+  Tiff().TIFFOpenOptionsSetMaxSingleMemAlloc(options.get(), kMaxLibraryBuffer);
+  Tiff().TIFFOpenOptionsSetErrorHandlerExtR(options.get(), Quiet, nullptr);
+  Tiff().TIFFOpenOptionsSetWarningHandlerExtR(options.get(), Quiet, nullptr);
+  std::unique_ptr<TIFF, TiffCloser> tiff(Tiff().TIFFClientOpenExt("memory", "rm", &memory, ReadProc, WriteProc, SeekProc,
                                                            CloseProc, SizeProc, nullptr, nullptr, options.get()));
   if (!tiff) return std::nullopt;
   uint32_t width = 0, height = 0;
-  if (!TIFFGetField(tiff.get(), TIFFTAG_IMAGEWIDTH, &width) || !TIFFGetField(tiff.get(), TIFFTAG_IMAGELENGTH, &height))
+  if (!Tiff().TIFFGetField(tiff.get(), TIFFTAG_IMAGEWIDTH, &width) || !Tiff().TIFFGetField(tiff.get(), TIFFTAG_IMAGELENGTH, &height))
     return std::nullopt;
   if (!SizeAllowed(width, height, notes)) return std::nullopt;
   char message[1024];
-  if (!TIFFRGBAImageOK(tiff.get(), message)) return std::nullopt;
+  if (!Tiff().TIFFRGBAImageOK(tiff.get(), message)) return std::nullopt;
 
   DecodedPicture picture;
   picture.storage.resize(static_cast<size_t>(width) * height * 4);
   auto* raster = reinterpret_cast<uint32_t*>(picture.storage.data());
-  if (!TIFFReadRGBAImageOriented(tiff.get(), width, height, raster, ORIENTATION_TOPLEFT, 0)) return std::nullopt;
+  if (!Tiff().TIFFReadRGBAImageOriented(tiff.get(), width, height, raster, ORIENTATION_TOPLEFT, 0)) return std::nullopt;
   // The library's pixels hold red in the low byte; a 32-bit picture wants
   // blue there.
   for (size_t i = 0; i < picture.storage.size(); i += 4) std::swap(picture.storage[i], picture.storage[i + 2]);
