@@ -1,6 +1,6 @@
-#include <SDL.h>
-
 #include "platform/clipboard/clipboard.h"
+
+#include "platform/window/sdl/sdl_library.h"
 
 namespace zv::platform {
 namespace {
@@ -8,15 +8,15 @@ namespace {
 class SdlClipboard final : public Clipboard {
  public:
   bool SetUtf8Text(std::string_view text) override {
-    if (!SDL_WasInit(SDL_INIT_VIDEO)) return false;
-    return SDL_SetClipboardText(std::string(text).c_str()) == 0;
+    if (!Sdl().SDL_WasInit(SDL_INIT_VIDEO)) return false;
+    return Sdl().SDL_SetClipboardText(std::string(text).c_str()) == 0;
   }
   std::optional<std::string> GetUtf8Text() override {
-    if (!SDL_WasInit(SDL_INIT_VIDEO) || !SDL_HasClipboardText()) return std::nullopt;
-    char* text = SDL_GetClipboardText();
+    if (!Sdl().SDL_WasInit(SDL_INIT_VIDEO) || !Sdl().SDL_HasClipboardText()) return std::nullopt;
+    char* text = Sdl().SDL_GetClipboardText();
     if (!text) return std::nullopt;
     std::string copy = text;
-    SDL_free(text);
+    Sdl().SDL_free(text);
     return copy;
   }
 };

@@ -1,10 +1,10 @@
 #include "platform/audio/sdl/sdl_audio.h"
 
-#include <SDL.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+
+#include "platform/window/sdl/sdl_library.h"
 
 namespace zv::platform {
 namespace {
@@ -25,25 +25,25 @@ class SdlAudioOutput final : public AudioOutput {
     want.callback = &SdlAudioOutput::Callback;
     want.userdata = output.get();
     SDL_AudioSpec have{};
-    output->device_ = SDL_OpenAudioDevice(name, 0, &want, &have, 0);
+    output->device_ = Sdl().SDL_OpenAudioDevice(name, 0, &want, &have, 0);
     if (output->device_ == 0) return nullptr;
     return output;
   }
 
   ~SdlAudioOutput() override {
-    if (device_ != 0) SDL_CloseAudioDevice(device_);
+    if (device_ != 0) Sdl().SDL_CloseAudioDevice(device_);
   }
 
   void SetBuffer(const int16_t* frames, uint32_t frame_count) override {
-    SDL_LockAudioDevice(device_);
+    Sdl().SDL_LockAudioDevice(device_);
     buffer_ = frames;
     frame_count_ = frames ? frame_count : 0;
     read_ = 0;
     played_ = 0;
-    SDL_UnlockAudioDevice(device_);
+    Sdl().SDL_UnlockAudioDevice(device_);
   }
-  void Start() override { SDL_PauseAudioDevice(device_, 0); }
-  void Stop() override { SDL_PauseAudioDevice(device_, 1); }
+  void Start() override { Sdl().SDL_PauseAudioDevice(device_, 0); }
+  void Stop() override { Sdl().SDL_PauseAudioDevice(device_, 1); }
   uint32_t FramesPlayed() const override { return played_.load(std::memory_order_acquire); }
 
  private:
@@ -88,20 +88,20 @@ class SdlAudioCapture final : public AudioCapture {
     want.callback = &SdlAudioCapture::Callback;
     want.userdata = capture.get();
     SDL_AudioSpec have{};
-    capture->device_ = SDL_OpenAudioDevice(name, 1, &want, &have, 0);
+    capture->device_ = Sdl().SDL_OpenAudioDevice(name, 1, &want, &have, 0);
     if (capture->device_ == 0) return nullptr;
-    SDL_PauseAudioDevice(capture->device_, 0);
+    Sdl().SDL_PauseAudioDevice(capture->device_, 0);
     return capture;
   }
 
   ~SdlAudioCapture() override {
-    if (device_ != 0) SDL_CloseAudioDevice(device_);
+    if (device_ != 0) Sdl().SDL_CloseAudioDevice(device_);
   }
 
   const uint8_t* Ring() const override { return ring_.data(); }
   uint32_t RingBytes() const override { return static_cast<uint32_t>(ring_.size()); }
   uint32_t WriteOffset() const override { return write_.load(std::memory_order_acquire); }
-  void Stop() override { SDL_PauseAudioDevice(device_, 1); }
+  void Stop() override { Sdl().SDL_PauseAudioDevice(device_, 1); }
 
  private:
   explicit SdlAudioCapture(uint32_t ring_bytes) : ring_(ring_bytes, 0) {}
@@ -128,9 +128,9 @@ class SdlAudioCapture final : public AudioCapture {
 
 class SdlAudioBackend final : public AudioBackend {
  public:
-  SdlAudioBackend() { ready_ = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0; }
+  SdlAudioBackend() { ready_ = Sdl().SDL_InitSubSystem(SDL_INIT_AUDIO) == 0; }
   ~SdlAudioBackend() override {
-    if (ready_) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    if (ready_) Sdl().SDL_QuitSubSystem(SDL_INIT_AUDIO);
   }
 
   std::vector<std::string> OutputDevices() override { return Devices(0); }
@@ -155,9 +155,9 @@ class SdlAudioBackend final : public AudioBackend {
   std::vector<std::string> Devices(int capture) {
     std::vector<std::string> names;
     if (!ready_) return names;
-    int count = SDL_GetNumAudioDevices(capture);
+    int count = Sdl().SDL_GetNumAudioDevices(capture);
     for (int i = 0; i < count; ++i) {
-      const char* name = SDL_GetAudioDeviceName(i, capture);
+      const char* name = Sdl().SDL_GetAudioDeviceName(i, capture);
       names.emplace_back(name ? name : "");
     }
     return names;

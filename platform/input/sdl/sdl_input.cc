@@ -1,10 +1,9 @@
 #include "platform/input/sdl/sdl_input.h"
 
-#include <SDL.h>
-
 #include <atomic>
 
 #include "platform/input/sdl/sdl_devices.h"
+#include "platform/window/sdl/sdl_library.h"
 
 namespace zv::platform {
 namespace sdl_input {
@@ -16,24 +15,24 @@ constexpr int32_t kWheelNotch = 120;
 
 // The keyboard and the mouse follow the window that has the focus; with none
 // of ours in front they cannot be read.
-bool WindowHasFocus() { return SDL_GetKeyboardFocus() != nullptr; }
+bool WindowHasFocus() { return Sdl().SDL_GetKeyboardFocus() != nullptr; }
 
 class SdlKeyboard final : public Keyboard {
  public:
   bool Acquire() override {
-    SDL_PumpEvents();
+    Sdl().SDL_PumpEvents();
     acquired_ = WindowHasFocus();
     return acquired_;
   }
   void Unacquire() override { acquired_ = false; }
   bool ReadState(KeyboardState* state) override {
-    SDL_PumpEvents();
+    Sdl().SDL_PumpEvents();
     if (!acquired_ || !WindowHasFocus()) {
       acquired_ = false;
       return false;
     }
     int count = 0;
-    const Uint8* keys = SDL_GetKeyboardState(&count);
+    const Uint8* keys = Sdl().SDL_GetKeyboardState(&count);
     state->fill(0);
     for (int sdl_scancode = 0; sdl_scancode < count; ++sdl_scancode) {
       if (!keys[sdl_scancode]) continue;
@@ -48,28 +47,28 @@ class SdlKeyboard final : public Keyboard {
 
 class SdlMouse final : public Mouse {
  public:
-  SdlMouse() { SDL_AddEventWatch(WatchWheel, this); }
-  ~SdlMouse() override { SDL_DelEventWatch(WatchWheel, this); }
+  SdlMouse() { Sdl().SDL_AddEventWatch(WatchWheel, this); }
+  ~SdlMouse() override { Sdl().SDL_DelEventWatch(WatchWheel, this); }
 
   bool Acquire() override {
-    SDL_PumpEvents();
+    Sdl().SDL_PumpEvents();
     acquired_ = WindowHasFocus();
     if (acquired_) {
       // Moves made before the mouse was ours are not reported.
-      SDL_GetRelativeMouseState(nullptr, nullptr);
+      Sdl().SDL_GetRelativeMouseState(nullptr, nullptr);
       notches_ = 0;
     }
     return acquired_;
   }
   void Unacquire() override { acquired_ = false; }
   bool ReadState(MouseState* state) override {
-    SDL_PumpEvents();
+    Sdl().SDL_PumpEvents();
     if (!acquired_ || !WindowHasFocus()) {
       acquired_ = false;
       return false;
     }
     int dx = 0, dy = 0;
-    const Uint32 buttons = SDL_GetRelativeMouseState(&dx, &dy);
+    const Uint32 buttons = Sdl().SDL_GetRelativeMouseState(&dx, &dy);
     state->x = dx;
     state->y = dy;
     state->z = notches_.exchange(0) * kWheelNotch;
@@ -109,27 +108,27 @@ class SdlInput final : public InputSystem {
   bool Open() override {
     if (open_) return true;
     // Joysticks are read whichever window has the focus.
-    SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
-    if (SDL_InitSubSystem(SDL_INIT_JOYSTICK | SDL_INIT_GAMECONTROLLER) != 0) return false;
+    Sdl().SDL_SetHint(SDL_HINT_JOYSTICK_ALLOW_BACKGROUND_EVENTS, "1");
+    if (Sdl().SDL_InitSubSystem(SDL_INIT_JOYSTICK | SDL_INIT_GAMECONTROLLER) != 0) return false;
     // Without haptics the controllers still work, without force feedback.
-    haptic_ = SDL_InitSubSystem(SDL_INIT_HAPTIC) == 0;
+    haptic_ = Sdl().SDL_InitSubSystem(SDL_INIT_HAPTIC) == 0;
     open_ = true;
     return true;
   }
 
   void Close() override {
     if (!open_) return;
-    if (haptic_) SDL_QuitSubSystem(SDL_INIT_HAPTIC);
-    SDL_QuitSubSystem(SDL_INIT_JOYSTICK | SDL_INIT_GAMECONTROLLER);
+    if (haptic_) Sdl().SDL_QuitSubSystem(SDL_INIT_HAPTIC);
+    Sdl().SDL_QuitSubSystem(SDL_INIT_JOYSTICK | SDL_INIT_GAMECONTROLLER);
     open_ = haptic_ = false;
   }
 
   std::unique_ptr<Keyboard> OpenKeyboard() override {
-    if (!open_ || !SDL_WasInit(SDL_INIT_VIDEO)) return nullptr;
+    if (!open_ || !Sdl().SDL_WasInit(SDL_INIT_VIDEO)) return nullptr;
     return sdl_input::MakeKeyboard();
   }
   std::unique_ptr<Mouse> OpenMouse() override {
-    if (!open_ || !SDL_WasInit(SDL_INIT_VIDEO)) return nullptr;
+    if (!open_ || !Sdl().SDL_WasInit(SDL_INIT_VIDEO)) return nullptr;
     return sdl_input::MakeMouse();
   }
 
@@ -139,14 +138,14 @@ class SdlInput final : public InputSystem {
     if (!open_) return false;
     // SDL offers game controllers and joysticks only.
     if (controller_class != ControllerClass::kJoystick) return true;
-    const int count = SDL_NumJoysticks();
+    const int count = Sdl().SDL_NumJoysticks();
     if (count < 0) return false;
     for (int i = 0; i < count; ++i) {
       const bool force_feedback = haptic_ && sdl_input::HasForceFeedback(i);
       if (force_feedback_only && !force_feedback) continue;
-      const char* name = SDL_IsGameController(i) ? SDL_GameControllerNameForIndex(i) : SDL_JoystickNameForIndex(i);
+      const char* name = Sdl().SDL_IsGameController(i) ? Sdl().SDL_GameControllerNameForIndex(i) : Sdl().SDL_JoystickNameForIndex(i);
       controllers->push_back({name ? name : "", ControllerClass::kJoystick, force_feedback,
-                              SDL_JoystickGetDeviceInstanceID(i)});
+                              Sdl().SDL_JoystickGetDeviceInstanceID(i)});
     }
     return true;
   }

@@ -1,5 +1,3 @@
-#include <SDL.h>
-
 #include <algorithm>
 #include <cstdint>
 #include <memory>
@@ -7,6 +5,7 @@
 
 #include "platform/input/axis_scale.h"
 #include "platform/input/sdl/sdl_devices.h"
+#include "platform/window/sdl/sdl_library.h"
 
 namespace zv::platform::sdl_input {
 namespace {
@@ -41,7 +40,7 @@ void SetAxis(ControlPositions& p, Axis axis, double position) {
 // rotations, the d-pad as the first hat.
 ControlPositions ControllerPositions(SDL_GameController* pad) {
   ControlPositions p;
-  auto axis = [pad](SDL_GameControllerAxis a) { return SDL_GameControllerGetAxis(pad, a); };
+  auto axis = [pad](SDL_GameControllerAxis a) { return Sdl().SDL_GameControllerGetAxis(pad, a); };
   SetAxis(p, Axis::kX, AxisPosition(axis(SDL_CONTROLLER_AXIS_LEFTX)));
   SetAxis(p, Axis::kY, AxisPosition(axis(SDL_CONTROLLER_AXIS_LEFTY)));
   const double triggers =
@@ -57,13 +56,13 @@ ControlPositions ControllerPositions(SDL_GameController* pad) {
       SDL_CONTROLLER_BUTTON_RIGHTSTICK, SDL_CONTROLLER_BUTTON_GUIDE};
   int index = 0;
   for (SDL_GameControllerButton b : kButtons)
-    p.buttons[index++] = SDL_GameControllerGetButton(pad, b) ? kKeyHeld : 0;
+    p.buttons[index++] = Sdl().SDL_GameControllerGetButton(pad, b) ? kKeyHeld : 0;
 
   Uint8 hat = SDL_HAT_CENTERED;
-  if (SDL_GameControllerGetButton(pad, SDL_CONTROLLER_BUTTON_DPAD_UP)) hat |= SDL_HAT_UP;
-  if (SDL_GameControllerGetButton(pad, SDL_CONTROLLER_BUTTON_DPAD_DOWN)) hat |= SDL_HAT_DOWN;
-  if (SDL_GameControllerGetButton(pad, SDL_CONTROLLER_BUTTON_DPAD_LEFT)) hat |= SDL_HAT_LEFT;
-  if (SDL_GameControllerGetButton(pad, SDL_CONTROLLER_BUTTON_DPAD_RIGHT)) hat |= SDL_HAT_RIGHT;
+  if (Sdl().SDL_GameControllerGetButton(pad, SDL_CONTROLLER_BUTTON_DPAD_UP)) hat |= SDL_HAT_UP;
+  if (Sdl().SDL_GameControllerGetButton(pad, SDL_CONTROLLER_BUTTON_DPAD_DOWN)) hat |= SDL_HAT_DOWN;
+  if (Sdl().SDL_GameControllerGetButton(pad, SDL_CONTROLLER_BUTTON_DPAD_LEFT)) hat |= SDL_HAT_LEFT;
+  if (Sdl().SDL_GameControllerGetButton(pad, SDL_CONTROLLER_BUTTON_DPAD_RIGHT)) hat |= SDL_HAT_RIGHT;
   p.pov[0] = PovOfHat(hat);
   return p;
 }
@@ -72,12 +71,12 @@ ControlPositions ControllerPositions(SDL_GameController* pad) {
 // sliders), its hats and buttons.
 ControlPositions JoystickPositions(SDL_Joystick* joystick) {
   ControlPositions p;
-  const int axes = std::min(SDL_JoystickNumAxes(joystick), kAxisCount);
-  for (int a = 0; a < axes; ++a) SetAxis(p, static_cast<Axis>(a), AxisPosition(SDL_JoystickGetAxis(joystick, a)));
-  const int hats = std::min<int>(SDL_JoystickNumHats(joystick), static_cast<int>(p.pov.size()));
-  for (int h = 0; h < hats; ++h) p.pov[h] = PovOfHat(SDL_JoystickGetHat(joystick, h));
-  const int buttons = std::min<int>(SDL_JoystickNumButtons(joystick), static_cast<int>(p.buttons.size()));
-  for (int b = 0; b < buttons; ++b) p.buttons[b] = SDL_JoystickGetButton(joystick, b) ? kKeyHeld : 0;
+  const int axes = std::min(Sdl().SDL_JoystickNumAxes(joystick), kAxisCount);
+  for (int a = 0; a < axes; ++a) SetAxis(p, static_cast<Axis>(a), AxisPosition(Sdl().SDL_JoystickGetAxis(joystick, a)));
+  const int hats = std::min<int>(Sdl().SDL_JoystickNumHats(joystick), static_cast<int>(p.pov.size()));
+  for (int h = 0; h < hats; ++h) p.pov[h] = PovOfHat(Sdl().SDL_JoystickGetHat(joystick, h));
+  const int buttons = std::min<int>(Sdl().SDL_JoystickNumButtons(joystick), static_cast<int>(p.buttons.size()));
+  for (int b = 0; b < buttons; ++b) p.buttons[b] = Sdl().SDL_JoystickGetButton(joystick, b) ? kKeyHeld : 0;
   return p;
 }
 
@@ -151,19 +150,19 @@ SDL_HapticEffect Describe(const EffectParams& params) {
 class SdlEffect final : public ForceEffect {
  public:
   SdlEffect(HapticHandle haptic, int id) : haptic_(std::move(haptic)), id_(id) {}
-  ~SdlEffect() override { SDL_HapticDestroyEffect(haptic_.get(), id_); }
+  ~SdlEffect() override { Sdl().SDL_HapticDestroyEffect(haptic_.get(), id_); }
 
   EffectResult SetParameters(const EffectParams& params, uint32_t changes) override {
     SDL_HapticEffect e = Describe(params);
-    if (e.type == 0 || SDL_HapticUpdateEffect(haptic_.get(), id_, &e) != 0) return EffectResult::kFailed;
+    if (e.type == 0 || Sdl().SDL_HapticUpdateEffect(haptic_.get(), id_, &e) != 0) return EffectResult::kFailed;
     if (changes & effect_change::kStart) return Start(1);
     return EffectResult::kOk;
   }
   EffectResult Start(uint32_t iterations) override {
-    return SDL_HapticRunEffect(haptic_.get(), id_, iterations) == 0 ? EffectResult::kOk : EffectResult::kFailed;
+    return Sdl().SDL_HapticRunEffect(haptic_.get(), id_, iterations) == 0 ? EffectResult::kOk : EffectResult::kFailed;
   }
   EffectResult Stop() override {
-    return SDL_HapticStopEffect(haptic_.get(), id_) == 0 ? EffectResult::kOk : EffectResult::kFailed;
+    return Sdl().SDL_HapticStopEffect(haptic_.get(), id_) == 0 ? EffectResult::kOk : EffectResult::kFailed;
   }
 
  private:
@@ -180,19 +179,19 @@ class SdlJoystick final : public Joystick {
   ~SdlJoystick() override {
     haptic_.reset();
     if (pad_)
-      SDL_GameControllerClose(pad_);
+      Sdl().SDL_GameControllerClose(pad_);
     else
-      SDL_JoystickClose(joystick_);
+      Sdl().SDL_JoystickClose(joystick_);
   }
 
   bool Acquire() override {
-    acquired_ = SDL_JoystickGetAttached(joystick_) == SDL_TRUE;
+    acquired_ = Sdl().SDL_JoystickGetAttached(joystick_) == SDL_TRUE;
     return acquired_;
   }
   void Unacquire() override { acquired_ = false; }
-  void Poll() override { SDL_JoystickUpdate(); }
+  void Poll() override { Sdl().SDL_JoystickUpdate(); }
   bool ReadState(JoystickState* state) override {
-    if (!acquired_ || SDL_JoystickGetAttached(joystick_) != SDL_TRUE) {
+    if (!acquired_ || Sdl().SDL_JoystickGetAttached(joystick_) != SDL_TRUE) {
       acquired_ = false;
       return false;
     }
@@ -204,15 +203,15 @@ class SdlJoystick final : public Joystick {
 
   bool SetAutoCenter(bool on) override {
     SDL_Haptic* haptic = Haptic();
-    if (!haptic || !(SDL_HapticQuery(haptic) & SDL_HAPTIC_AUTOCENTER)) return false;
-    return SDL_HapticSetAutocenter(haptic, on ? 100 : 0) == 0;
+    if (!haptic || !(Sdl().SDL_HapticQuery(haptic) & SDL_HAPTIC_AUTOCENTER)) return false;
+    return Sdl().SDL_HapticSetAutocenter(haptic, on ? 100 : 0) == 0;
   }
 
   bool ListPeriodicKinds(std::vector<EffectKind>* kinds) override {
     kinds->clear();
     SDL_Haptic* haptic = Haptic();
     if (!haptic) return true;
-    const unsigned int offered = SDL_HapticQuery(haptic);
+    const unsigned int offered = Sdl().SDL_HapticQuery(haptic);
     for (EffectKind kind : {EffectKind::kSine, EffectKind::kTriangle, EffectKind::kSawtoothUp,
                             EffectKind::kSawtoothDown})
       if (offered & SdlKind(kind)) kinds->push_back(kind);
@@ -223,8 +222,8 @@ class SdlJoystick final : public Joystick {
     SDL_Haptic* haptic = Haptic();
     if (!haptic) return EffectResult::kFailed;
     SDL_HapticEffect e = Describe(params);
-    if (e.type == 0 || !(SDL_HapticQuery(haptic) & e.type)) return EffectResult::kFailed;
-    const int id = SDL_HapticNewEffect(haptic, &e);
+    if (e.type == 0 || !(Sdl().SDL_HapticQuery(haptic) & e.type)) return EffectResult::kFailed;
+    const int id = Sdl().SDL_HapticNewEffect(haptic, &e);
     if (id < 0) return EffectResult::kFailed;
     *effect = std::make_unique<SdlEffect>(haptic_, id);
     return EffectResult::kOk;
@@ -235,8 +234,8 @@ class SdlJoystick final : public Joystick {
   SDL_Haptic* Haptic() {
     if (!haptic_ && !haptic_tried_) {
       haptic_tried_ = true;
-      if (SDL_WasInit(SDL_INIT_HAPTIC) && SDL_JoystickIsHaptic(joystick_) == 1)
-        if (SDL_Haptic* h = SDL_HapticOpenFromJoystick(joystick_)) haptic_ = HapticHandle(h, SDL_HapticClose);
+      if (Sdl().SDL_WasInit(SDL_INIT_HAPTIC) && Sdl().SDL_JoystickIsHaptic(joystick_) == 1)
+        if (SDL_Haptic* h = Sdl().SDL_HapticOpenFromJoystick(joystick_)) haptic_ = HapticHandle(h, Sdl().SDL_HapticClose);
     }
     return haptic_.get();
   }
@@ -250,9 +249,9 @@ class SdlJoystick final : public Joystick {
 };
 
 int DeviceIndexOf(SDL_JoystickID id) {
-  const int count = SDL_NumJoysticks();
+  const int count = Sdl().SDL_NumJoysticks();
   for (int i = 0; i < count; ++i)
-    if (SDL_JoystickGetDeviceInstanceID(i) == id) return i;
+    if (Sdl().SDL_JoystickGetDeviceInstanceID(i) == id) return i;
   return -1;
 }
 
@@ -261,21 +260,21 @@ int DeviceIndexOf(SDL_JoystickID id) {
 std::unique_ptr<Joystick> OpenJoystick(SDL_JoystickID id) {
   const int index = DeviceIndexOf(id);
   if (index < 0) return nullptr;
-  if (SDL_IsGameController(index)) {
-    SDL_GameController* pad = SDL_GameControllerOpen(index);
+  if (Sdl().SDL_IsGameController(index)) {
+    SDL_GameController* pad = Sdl().SDL_GameControllerOpen(index);
     if (!pad) return nullptr;
-    return std::make_unique<SdlJoystick>(SDL_GameControllerGetJoystick(pad), pad);
+    return std::make_unique<SdlJoystick>(Sdl().SDL_GameControllerGetJoystick(pad), pad);
   }
-  SDL_Joystick* joystick = SDL_JoystickOpen(index);
+  SDL_Joystick* joystick = Sdl().SDL_JoystickOpen(index);
   if (!joystick) return nullptr;
   return std::make_unique<SdlJoystick>(joystick, nullptr);
 }
 
 bool HasForceFeedback(int device_index) {
-  SDL_Joystick* joystick = SDL_JoystickOpen(device_index);
+  SDL_Joystick* joystick = Sdl().SDL_JoystickOpen(device_index);
   if (!joystick) return false;
-  const bool haptic = SDL_JoystickIsHaptic(joystick) == 1;
-  SDL_JoystickClose(joystick);
+  const bool haptic = Sdl().SDL_JoystickIsHaptic(joystick) == 1;
+  Sdl().SDL_JoystickClose(joystick);
   return haptic;
 }
 

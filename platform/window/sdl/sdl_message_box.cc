@@ -10,6 +10,7 @@
 #include "platform/surface/surface.h"
 #include "platform/text/mono_glyph.h"
 #include "platform/text/text_service.h"
+#include "platform/window/sdl/sdl_library.h"
 #include "platform/window/sdl/sdl_title.h"
 
 namespace zv::platform {
@@ -115,9 +116,9 @@ SurfacePtr DrawBox(Font& font, const std::vector<std::string>& lines, const BoxL
 }
 
 void Present(SDL_Renderer* renderer, SDL_Texture* texture) {
-  SDL_RenderClear(renderer);
-  SDL_RenderCopy(renderer, texture, nullptr, nullptr);
-  SDL_RenderPresent(renderer);
+  Sdl().SDL_RenderClear(renderer);
+  Sdl().SDL_RenderCopy(renderer, texture, nullptr, nullptr);
+  Sdl().SDL_RenderPresent(renderer);
 }
 
 bool Inside(const Rect& r, int32_t x, int32_t y) { return x >= r.left && x < r.right && y >= r.top && y < r.bottom; }
@@ -157,9 +158,9 @@ struct BoxWindow {
   SDL_Renderer* renderer = nullptr;
   SDL_Texture* texture = nullptr;
   ~BoxWindow() {
-    if (texture) SDL_DestroyTexture(texture);
-    if (renderer) SDL_DestroyRenderer(renderer);
-    if (window) SDL_DestroyWindow(window);
+    if (texture) Sdl().SDL_DestroyTexture(texture);
+    if (renderer) Sdl().SDL_DestroyRenderer(renderer);
+    if (window) Sdl().SDL_DestroyWindow(window);
   }
 };
 
@@ -176,27 +177,27 @@ bool RunSdlMessageBox(SDL_Window* owner, std::string_view title, std::string_vie
   if (!picture) return false;
 
   BoxWindow box;
-  box.window = SDL_CreateWindow("", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, layout.width, layout.height,
+  box.window = Sdl().SDL_CreateWindow("", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, layout.width, layout.height,
                                 SDL_WINDOW_ALWAYS_ON_TOP | SDL_WINDOW_HIDDEN);
   if (!box.window) return false;
-  if (owner) SDL_SetWindowModalFor(box.window, owner);
-  box.renderer = SDL_CreateRenderer(box.window, -1, SDL_RENDERER_SOFTWARE);
+  if (owner) Sdl().SDL_SetWindowModalFor(box.window, owner);
+  box.renderer = Sdl().SDL_CreateRenderer(box.window, -1, SDL_RENDERER_SOFTWARE);
   if (!box.renderer) return false;
-  box.texture = SDL_CreateTexture(box.renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STATIC, layout.width,
+  box.texture = Sdl().SDL_CreateTexture(box.renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STATIC, layout.width,
                                   layout.height);
-  if (!box.texture || SDL_UpdateTexture(box.texture, nullptr, picture->Row(0), picture->Pitch()) != 0)
+  if (!box.texture || Sdl().SDL_UpdateTexture(box.texture, nullptr, picture->Row(0), picture->Pitch()) != 0)
     return false;
   // Named once the window is made (making its renderer names it again in
   // SDL's way) and before it shows, so the desktop never sees another name.
   SetSdlWindowTitle(box.window, title);
-  SDL_ShowWindow(box.window);
-  SDL_RaiseWindow(box.window);
+  Sdl().SDL_ShowWindow(box.window);
+  Sdl().SDL_RaiseWindow(box.window);
   Present(box.renderer, box.texture);
 
-  const Uint32 box_id = SDL_GetWindowID(box.window), owner_id = owner ? SDL_GetWindowID(owner) : 0;
+  const Uint32 box_id = Sdl().SDL_GetWindowID(box.window), owner_id = owner ? Sdl().SDL_GetWindowID(owner) : 0;
   while (StopSignal() == 0) {
     SDL_Event e;
-    if (!SDL_WaitEventTimeout(&e, kWaitMs)) continue;
+    if (!Sdl().SDL_WaitEventTimeout(&e, kWaitMs)) continue;
     if (EndsTheProgram(e, owner_id)) return true;
     if (Closes(e, box_id, layout.button)) return false;
     if (e.type == SDL_WINDOWEVENT && e.window.windowID == box_id && e.window.event == SDL_WINDOWEVENT_EXPOSED)

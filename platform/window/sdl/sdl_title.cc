@@ -2,12 +2,12 @@
 
 #include <SDL_syswm.h>
 #include <X11/Xatom.h>
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
 
 #include <string>
 
 #include "platform/text/code_page.h"
+#include "platform/window/sdl/sdl_library.h"
+#include "platform/window/sdl/x11_library.h"
 
 namespace zv::platform {
 namespace {
@@ -52,9 +52,9 @@ std::string_view LookAlike(char32_t c) {
 // says so only for some: a letter alone may come out as nothing).
 bool ToWmNameProperty(Display* display, const std::string& utf8, XTextProperty* property) {
   char* list[] = {const_cast<char*>(utf8.c_str())};
-  const int status = Xutf8TextListToTextProperty(display, list, 1, XStdICCTextStyle, property);
+  const int status = X11().Xutf8TextListToTextProperty(display, list, 1, XStdICCTextStyle, property);
   if (status == Success && (property->nitems > 0 || utf8.empty())) return true;
-  if (status >= Success) XFree(property->value);
+  if (status >= Success) X11().XFree(property->value);
   return false;
 }
 
@@ -68,7 +68,7 @@ std::string WmNameText(Display* display, const std::string& utf8) {
     const std::string character = utf8.substr(start, pos - start);
     XTextProperty property;
     if (ToWmNameProperty(display, character, &property)) {
-      XFree(property.value);
+      X11().XFree(property.value);
       text += character;
     } else {
       text += LookAlike(c);
@@ -84,30 +84,30 @@ std::string WmNameText(Display* display, const std::string& utf8) {
 void SetX11Names(SDL_Window* window, const std::string& utf8) {
   SDL_SysWMinfo info;
   SDL_VERSION(&info.version);
-  if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return;
+  if (!Sdl().SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return;
   Display* display = info.info.x11.display;
   const ::Window x_window = info.info.x11.window;
-  XChangeProperty(display, x_window, XInternAtom(display, "_NET_WM_NAME", False),
-                  XInternAtom(display, "UTF8_STRING", False), 8, PropModeReplace,
+  X11().XChangeProperty(display, x_window, X11().XInternAtom(display, "_NET_WM_NAME", False),
+                  X11().XInternAtom(display, "UTF8_STRING", False), 8, PropModeReplace,
                   reinterpret_cast<const unsigned char*>(utf8.data()), static_cast<int>(utf8.size()));
   XTextProperty property;
   if (ToWmNameProperty(display, utf8, &property) || ToWmNameProperty(display, WmNameText(display, utf8), &property)) {
-    XSetWMName(display, x_window, &property);
-    XFree(property.value);
+    X11().XSetWMName(display, x_window, &property);
+    X11().XFree(property.value);
   }
-  XFlush(display);
+  X11().XFlush(display);
 }
 
 }  // namespace
 
 void SetSdlWindowTitle(SDL_Window* window, std::string_view program_text) {
   const std::string utf8 = Cp1252ToUtf8(program_text);
-  SDL_SetWindowTitle(window, utf8.c_str());
+  Sdl().SDL_SetWindowTitle(window, utf8.c_str());
   SetX11Names(window, utf8);
 }
 
 void RenameRemadeSdlWindow(SDL_Window* window) {
-  if (const char* utf8 = SDL_GetWindowTitle(window)) SetX11Names(window, utf8);
+  if (const char* utf8 = Sdl().SDL_GetWindowTitle(window)) SetX11Names(window, utf8);
 }
 
 }  // namespace zv::platform

@@ -1,9 +1,6 @@
 #include "platform/window/sdl/sdl_window.h"
 
-#include <SDL.h>
 #include <SDL_syswm.h>
-#include <X11/XKBlib.h>
-#include <X11/Xlib.h>
 #include <unistd.h>
 
 #include <array>
@@ -16,8 +13,10 @@
 
 #include "platform/signals/ending_work.h"
 #include "platform/text/code_page.h"
+#include "platform/window/sdl/sdl_library.h"
 #include "platform/window/sdl/sdl_message_box.h"
 #include "platform/window/sdl/sdl_title.h"
+#include "platform/window/sdl/x11_library.h"
 
 namespace zv::platform {
 namespace {
@@ -87,7 +86,7 @@ int ButtonBit(uint8_t sdl_button) {
 constexpr int kIconSize = 32;
 
 SDL_Surface* MakeProgramIcon() {
-  SDL_Surface* icon = SDL_CreateRGBSurfaceWithFormat(0, kIconSize, kIconSize, 32, SDL_PIXELFORMAT_ARGB8888);
+  SDL_Surface* icon = Sdl().SDL_CreateRGBSurfaceWithFormat(0, kIconSize, kIconSize, 32, SDL_PIXELFORMAT_ARGB8888);
   if (!icon) return nullptr;
   const int stroke = 5, inset = 6;
   for (int y = 0; y < kIconSize; ++y) {
@@ -110,8 +109,8 @@ SDL_Surface* MakeProgramIcon() {
 void CatchUpWithServer(SDL_Window* window) {
   SDL_SysWMinfo info;
   SDL_VERSION(&info.version);
-  if (SDL_GetWindowWMInfo(window, &info) && info.subsystem == SDL_SYSWM_X11) XSync(info.info.x11.display, False);
-  SDL_PumpEvents();
+  if (Sdl().SDL_GetWindowWMInfo(window, &info) && info.subsystem == SDL_SYSWM_X11) X11().XSync(info.info.x11.display, False);
+  Sdl().SDL_PumpEvents();
 }
 
 // SDL holds the pointer for its relative mode (the full-screen picture's
@@ -120,7 +119,7 @@ void CatchUpWithServer(SDL_Window* window) {
 // that the program minimises while full screen, still focused as SDL sees
 // it, would hold the program up. The mode is let go first; the full-screen
 // picture takes it back once the window is in front again (SdlPresenter).
-void LetGoOfPointer() { SDL_SetRelativeMouseMode(SDL_FALSE); }
+void LetGoOfPointer() { Sdl().SDL_SetRelativeMouseMode(SDL_FALSE); }
 
 // A button held when the window lost the focus (minimised with the button
 // down, say) and let go meanwhile sent its release elsewhere: SDL still
@@ -130,17 +129,17 @@ void LetGoOfPointer() { SDL_SetRelativeMouseMode(SDL_FALSE); }
 // missed, as the server would have given it; the sync has them read by
 // the next look at the events.
 void ReleaseButtonsLetGo(SDL_Window* window) {
-  const Uint32 held_by_sdl = SDL_GetMouseState(nullptr, nullptr);
+  const Uint32 held_by_sdl = Sdl().SDL_GetMouseState(nullptr, nullptr);
   if (held_by_sdl == 0) return;
   SDL_SysWMinfo info;
   SDL_VERSION(&info.version);
-  if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return;
+  if (!Sdl().SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return;
   Display* display = info.info.x11.display;
   XEvent event{};
   XButtonEvent& release = event.xbutton;
   int window_x = 0, window_y = 0;
   unsigned int held = 0;
-  if (!XQueryPointer(display, info.info.x11.window, &release.root, &release.subwindow, &release.x_root,
+  if (!X11().XQueryPointer(display, info.info.x11.window, &release.root, &release.subwindow, &release.x_root,
                      &release.y_root, &window_x, &window_y, &held))
     return;
   // X and SDL number the first three buttons alike: 1 left, 2 middle, 3 right.
@@ -158,19 +157,19 @@ void ReleaseButtonsLetGo(SDL_Window* window) {
     release.state = held | kMasks[button - 1];
     release.button = button;
     release.same_screen = True;
-    sent = XSendEvent(display, release.window, False, ButtonReleaseMask, &event) != 0 || sent;
+    sent = X11().XSendEvent(display, release.window, False, ButtonReleaseMask, &event) != 0 || sent;
   }
-  if (sent) XSync(display, False);
+  if (sent) X11().XSync(display, False);
 }
 
 // SDL cannot take an icon away once set; on X11 the property goes.
 void RemoveIcon(SDL_Window* window) {
   SDL_SysWMinfo info;
   SDL_VERSION(&info.version);
-  if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return;
+  if (!Sdl().SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return;
   Display* display = info.info.x11.display;
-  XDeleteProperty(display, info.info.x11.window, XInternAtom(display, "_NET_WM_ICON", False));
-  XFlush(display);
+  X11().XDeleteProperty(display, info.info.x11.window, X11().XInternAtom(display, "_NET_WM_ICON", False));
+  X11().XFlush(display);
 }
 
 // Which presses of a key are repeats of a key held down. SDL takes a press
@@ -185,12 +184,12 @@ class KeyReleases {
   explicit KeyReleases(SDL_Window* window) {
     SDL_SysWMinfo info;
     SDL_VERSION(&info.version);
-    if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return;
+    if (!Sdl().SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return;
     Bool detectable = False;
-    XkbSetDetectableAutoRepeat(info.info.x11.display, True, &detectable);
+    X11().XkbSetDetectableAutoRepeat(info.info.x11.display, True, &detectable);
     if (!detectable) return;
     watching_ = true;
-    SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
+    Sdl().SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
   }
 
   // The X server's event, in order before what SDL makes of it.
@@ -227,14 +226,14 @@ class SdlWindow final : public Window {
  public:
   explicit SdlWindow(SDL_Window* window) : window_(window), releases_(window) {}
   ~SdlWindow() override {
-    SDL_DestroyWindow(window_);
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    Sdl().SDL_DestroyWindow(window_);
+    Sdl().SDL_QuitSubSystem(SDL_INIT_VIDEO);
   }
 
   bool PollEvent(WindowEvent* out) override {
     while (pending_.empty()) {
       SDL_Event e;
-      if (!SDL_PollEvent(&e)) return false;
+      if (!Sdl().SDL_PollEvent(&e)) return false;
       Translate(e);
     }
     *out = pending_.front();
@@ -243,9 +242,9 @@ class SdlWindow final : public Window {
   }
 
   bool KeyHeld(int key_number) override {
-    SDL_PumpEvents();
+    Sdl().SDL_PumpEvents();
     int count = 0;
-    const Uint8* state = SDL_GetKeyboardState(&count);
+    const Uint8* state = Sdl().SDL_GetKeyboardState(&count);
     for (int scancode = 0; scancode < count; ++scancode)
       if (state[scancode] && FindKeyNumber(static_cast<SDL_Scancode>(scancode)) == key_number) return true;
     return false;
@@ -253,71 +252,71 @@ class SdlWindow final : public Window {
 
   void SetTitle(std::string_view title) override { SetSdlWindowTitle(window_, title); }
   void SetFrame(const WindowFrame& frame) override {
-    SDL_SetWindowBordered(window_, frame.border ? SDL_TRUE : SDL_FALSE);
-    SDL_SetWindowResizable(window_, frame.resizable ? SDL_TRUE : SDL_FALSE);
+    Sdl().SDL_SetWindowBordered(window_, frame.border ? SDL_TRUE : SDL_FALSE);
+    Sdl().SDL_SetWindowResizable(window_, frame.resizable ? SDL_TRUE : SDL_FALSE);
     if (icon_shown_ == frame.icon) return;
     icon_shown_ = frame.icon;
     if (!frame.icon) {
       RemoveIcon(window_);
     } else if (SDL_Surface* icon = MakeProgramIcon()) {
-      SDL_SetWindowIcon(window_, icon);
-      SDL_FreeSurface(icon);
+      Sdl().SDL_SetWindowIcon(window_, icon);
+      Sdl().SDL_FreeSurface(icon);
     }
   }
   void Show() override {
-    SDL_ShowWindow(window_);
-    SDL_RaiseWindow(window_);
+    Sdl().SDL_ShowWindow(window_);
+    Sdl().SDL_RaiseWindow(window_);
   }
-  void Hide() override { SDL_HideWindow(window_); }
+  void Hide() override { Sdl().SDL_HideWindow(window_); }
   void Minimise() override {
-    SDL_ShowWindow(window_);
+    Sdl().SDL_ShowWindow(window_);
     LetGoOfPointer();
-    SDL_MinimizeWindow(window_);
+    Sdl().SDL_MinimizeWindow(window_);
   }
   void Maximise() override {
-    SDL_ShowWindow(window_);
-    SDL_MaximizeWindow(window_);
+    Sdl().SDL_ShowWindow(window_);
+    Sdl().SDL_MaximizeWindow(window_);
   }
   void Restore() override {
     // SDL restores only what it knows to be minimised or maximised: what the
     // window manager has done by now must reach it first.
     CatchUpWithServer(window_);
-    SDL_ShowWindow(window_);
-    SDL_RestoreWindow(window_);
+    Sdl().SDL_ShowWindow(window_);
+    Sdl().SDL_RestoreWindow(window_);
   }
   void SetPlacement(const WindowRect& r) override {
-    SDL_SetWindowPosition(window_, r.x, r.y);
+    Sdl().SDL_SetWindowPosition(window_, r.x, r.y);
     asked_position_ = SDL_Point{r.x, r.y};
-    asked_at_ = SDL_GetTicks64();
-    if (r.width > 0 && r.height > 0) SDL_SetWindowSize(window_, r.width, r.height);
+    asked_at_ = Sdl().SDL_GetTicks64();
+    if (r.width > 0 && r.height > 0) Sdl().SDL_SetWindowSize(window_, r.width, r.height);
   }
   WindowRect Placement() const override {
     WindowRect r;
-    SDL_GetWindowPosition(window_, &r.x, &r.y);
-    SDL_GetWindowSize(window_, &r.width, &r.height);
+    Sdl().SDL_GetWindowPosition(window_, &r.x, &r.y);
+    Sdl().SDL_GetWindowSize(window_, &r.width, &r.height);
     return r;
   }
   WindowRect Desktop() const override {
     SDL_Rect bounds{0, 0, 640, 480};
-    SDL_GetDisplayUsableBounds(SDL_GetWindowDisplayIndex(window_), &bounds);
+    Sdl().SDL_GetDisplayUsableBounds(Sdl().SDL_GetWindowDisplayIndex(window_), &bounds);
     return {bounds.x, bounds.y, bounds.w, bounds.h};
   }
-  void ShowCursor(bool shown) override { SDL_ShowCursor(shown ? SDL_ENABLE : SDL_DISABLE); }
-  void CaptureMouse(bool captured) override { SDL_CaptureMouse(captured ? SDL_TRUE : SDL_FALSE); }
-  void WarpMouse(int32_t x, int32_t y) override { SDL_WarpMouseInWindow(window_, x, y); }
+  void ShowCursor(bool shown) override { Sdl().SDL_ShowCursor(shown ? SDL_ENABLE : SDL_DISABLE); }
+  void CaptureMouse(bool captured) override { Sdl().SDL_CaptureMouse(captured ? SDL_TRUE : SDL_FALSE); }
+  void WarpMouse(int32_t x, int32_t y) override { Sdl().SDL_WarpMouseInWindow(window_, x, y); }
   // SDL lets go of the grab while the window is not focused and takes it
   // again when the focus comes back.
-  void GrabKeyboard(bool grabbed) override { SDL_SetWindowKeyboardGrab(window_, grabbed ? SDL_TRUE : SDL_FALSE); }
+  void GrabKeyboard(bool grabbed) override { Sdl().SDL_SetWindowKeyboardGrab(window_, grabbed ? SDL_TRUE : SDL_FALSE); }
   // Once the program was asked to go while a box showed, later boxes (the
   // exit prompt after an error box) do not hold it up.
   void ShowMessageBox(std::string_view title, std::string_view text, MessageBoxIcon icon) override {
     if (quit_asked_) return;
     // A box over a full-screen picture needs the desktop's pointer to be
     // clicked; the picture's own pointer takes it back afterwards.
-    const SDL_bool held = SDL_GetRelativeMouseMode();
-    SDL_SetRelativeMouseMode(SDL_FALSE);
+    const SDL_bool held = Sdl().SDL_GetRelativeMouseMode();
+    Sdl().SDL_SetRelativeMouseMode(SDL_FALSE);
     quit_asked_ = RunSdlMessageBox(window_, title, text, icon);
-    SDL_SetRelativeMouseMode(held);
+    Sdl().SDL_SetRelativeMouseMode(held);
   }
   bool HasDisplay() const override { return true; }
   void* NativeHandle() override { return window_; }
@@ -396,8 +395,8 @@ class SdlWindow final : public Window {
     if (!asked_position_) return;
     const SDL_Point asked = *asked_position_;
     asked_position_.reset();
-    if (SDL_GetTicks64() - asked_at_ > 1000) return;
-    if (x != asked.x || y != asked.y) SDL_SetWindowPosition(window_, asked.x, asked.y);
+    if (Sdl().SDL_GetTicks64() - asked_at_ > 1000) return;
+    if (x != asked.x || y != asked.y) Sdl().SDL_SetWindowPosition(window_, asked.x, asked.y);
   }
 
   // Typed text arrives as UTF-8; programs see one character per letter the
@@ -434,7 +433,7 @@ std::string NamedDisplays() {
 bool NoDisplayDriver(std::string_view driver) { return driver == "offscreen" || driver == "dummy"; }
 
 struct XConnectionCloser {
-  void operator()(Display* display) const { XCloseDisplay(display); }
+  void operator()(Display* display) const { X11().XCloseDisplay(display); }
 };
 using XConnection = std::unique_ptr<Display, XConnectionCloser>;
 
@@ -442,7 +441,7 @@ using XConnection = std::unique_ptr<Display, XConnectionCloser>;
 // none answers or it refuses us. Whoever looks keeps it open until the
 // window's own connection is up: the last client's leaving makes a server
 // started without -noreset start over, dropping a connection being made.
-XConnection OpenXConnection() { return XConnection(XOpenDisplay(nullptr)); }
+XConnection OpenXConnection() { return XConnection(X11().XOpenDisplay(nullptr)); }
 
 // Why no display could be opened, where SDL says only that its X11 driver
 // is "not available" and falls back on its offscreen driver.
@@ -458,13 +457,53 @@ std::string WhyNoDisplay() {
 // process once this returns, so the ending work (what the user would lose,
 // platform/signals/ending_work.h) is done here first; it needs no server.
 extern "C" int EndOnLostDisplay(Display* display) {
-  const char* name = display ? XDisplayString(display) : nullptr;
+  const char* name = display ? X11().XDisplayString(display) : nullptr;
   const std::string message = std::string("zentrovex: the display is lost: the X server on DISPLAY=") +
                               (name ? name : "") + " closed the connection\n";
   // A plain write: another thread may hold a lock of the C streams.
   [[maybe_unused]] const ssize_t written = ::write(STDERR_FILENO, message.data(), message.size());
   DoEndingWork();
   ::_exit(kDisplayLostStatus);
+}
+
+// The window on the display the environment names, with SDL's video
+// started for it.
+std::unique_ptr<Window> OpenWindowOnDisplay(const SdlWindowOptions& options, std::string* error) {
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  const bool x11_only = !wayland || !*wayland;
+  XConnection looked;
+  if (x11_only && !(looked = OpenXConnection())) {
+    if (error) *error = NamedDisplays() + ": " + WhyNoDisplay();
+    return nullptr;
+  }
+  if (Sdl().SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+    if (error) *error = NamedDisplays() + ": " + Sdl().SDL_GetError();
+    return nullptr;
+  }
+  // SDL falls back on its offscreen driver when the display named cannot
+  // be reached.
+  if (NoDisplayDriver(Sdl().SDL_GetCurrentVideoDriver() ? Sdl().SDL_GetCurrentVideoDriver() : "")) {
+    Sdl().SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    if (error) *error = NamedDisplays() + ": " + WhyNoDisplay();
+    return nullptr;
+  }
+  // Set before the window exists: a server lost at any moment after it
+  // shows ends the run as a lost display.
+  X11().XSetIOErrorHandler(EndOnLostDisplay);
+  SDL_Window* window = Sdl().SDL_CreateWindow(options.title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                                        options.width, options.height, SDL_WINDOW_BORDERLESS | SDL_WINDOW_HIDDEN);
+  if (!window) {
+    if (error) *error = NamedDisplays() + ": " + Sdl().SDL_GetError();
+    Sdl().SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    return nullptr;
+  }
+  // The renderer SDL picks may make the window again with other flags.
+  // Done while it is hidden, the desktop never sees a window that goes at
+  // once, and the presenter's renderer finds the window as it needs it.
+  if (SDL_Renderer* probe = Sdl().SDL_CreateRenderer(window, -1, 0)) Sdl().SDL_DestroyRenderer(probe);
+  RenameRemadeSdlWindow(window);
+  Sdl().SDL_ShowWindow(window);
+  return std::make_unique<SdlWindow>(window);
 }
 
 }  // namespace
@@ -487,41 +526,14 @@ std::unique_ptr<Window> OpenSdlWindow(const SdlWindowOptions& options, std::stri
     if (error) *error = "no display (neither DISPLAY nor WAYLAND_DISPLAY is set)";
     return nullptr;
   }
-  const char* wayland = std::getenv("WAYLAND_DISPLAY");
-  const bool x11_only = !wayland || !*wayland;
-  XConnection looked;
-  if (x11_only && !(looked = OpenXConnection())) {
-    if (error) *error = NamedDisplays() + ": " + WhyNoDisplay();
+  // SDL and Xlib are loaded here, once, at the start of a run that shows a
+  // window; a machine without them cannot show one.
+  try {
+    return OpenWindowOnDisplay(options, error);
+  } catch (const LibraryMissing& missing) {
+    if (error) *error = NamedDisplays() + ": " + missing.what();
     return nullptr;
   }
-  if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-    if (error) *error = NamedDisplays() + ": " + SDL_GetError();
-    return nullptr;
-  }
-  // SDL falls back on its offscreen driver when the display named cannot
-  // be reached.
-  if (NoDisplayDriver(SDL_GetCurrentVideoDriver() ? SDL_GetCurrentVideoDriver() : "")) {
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
-    if (error) *error = NamedDisplays() + ": " + WhyNoDisplay();
-    return nullptr;
-  }
-  // Set before the window exists: a server lost at any moment after it
-  // shows ends the run as a lost display.
-  XSetIOErrorHandler(EndOnLostDisplay);
-  SDL_Window* window = SDL_CreateWindow(options.title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                                        options.width, options.height, SDL_WINDOW_BORDERLESS | SDL_WINDOW_HIDDEN);
-  if (!window) {
-    if (error) *error = NamedDisplays() + ": " + SDL_GetError();
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
-    return nullptr;
-  }
-  // The renderer SDL picks may make the window again with other flags.
-  // Done while it is hidden, the desktop never sees a window that goes at
-  // once, and the presenter's renderer finds the window as it needs it.
-  if (SDL_Renderer* probe = SDL_CreateRenderer(window, -1, 0)) SDL_DestroyRenderer(probe);
-  RenameRemadeSdlWindow(window);
-  SDL_ShowWindow(window);
-  return std::make_unique<SdlWindow>(window);
 }
 
 }  // namespace zv::platform

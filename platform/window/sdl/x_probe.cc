@@ -15,7 +15,8 @@
 
 // Last: their macros (None, Success ...) clash with names in other headers.
 #include <X11/X.h>
-#include <X11/Xauth.h>
+
+#include "platform/window/sdl/x11_library.h"
 
 namespace zv::platform {
 namespace {
@@ -87,12 +88,21 @@ void LookUpAuthorisation(XProbe::Server& server, const XProbe::Address* tcp, con
   }
   char* names[] = {const_cast<char*>(kCookieName)};
   const int name_lengths[] = {static_cast<int>(std::strlen(kCookieName))};
-  Xauth* auth = ::XauGetBestAuthByAddr(family, static_cast<unsigned>(address.size()), address.data(),
-                                       static_cast<unsigned>(number.size()), number.data(), 1, names, name_lengths);
+  // Without the authority library there is no cookie to show, as where
+  // the authority file holds none.
+  const XauLibrary* library = nullptr;
+  try {
+    library = &Xau();
+  } catch (const LibraryMissing&) {
+    return;
+  }
+  Xauth* auth = library->XauGetBestAuthByAddr(family, static_cast<unsigned>(address.size()), address.data(),
+                                              static_cast<unsigned>(number.size()), number.data(), 1, names,
+                                              name_lengths);
   if (!auth) return;
   server.auth_name.assign(auth->name, auth->name_length);
   server.auth_data.assign(auth->data, auth->data_length);
-  ::XauDisposeAuth(auth);
+  library->XauDisposeAuth(auth);
 }
 
 // The opening of a connection in the X protocol (version 11.0, least
