@@ -6,7 +6,6 @@
 #include "audio/library/audio_error.h"
 #include "audio/library/cd_audio.h"
 #include "audio/library/channel.h"
-#include "audio/library/formats/mpeg_decoder.h"
 #include "audio/library/library_state.h"
 #include "audio/library/mixer.h"
 #include "audio/library/recording.h"
@@ -257,7 +256,6 @@ bool InitAudio(int32_t mix_rate, int32_t software_channels, uint32_t flags) {
   PlaySample(kMixerChannel, lib.mix_buffer);
   output.reserved = 1;
 
-  InitDecoderTables();
   if (GetSongHooks().reapply_song_tempos) GetSongHooks().reapply_song_tempos();
   if (!OfflineMixing()) StartMixerThread();
   Update3D();

@@ -74,6 +74,9 @@ void FindAudioData(AudioFile* file, MpegProbe& probe, WavCueList* cues) {
 
 bool ProbeMpegFile(AudioFile* file, MpegProbe& probe, MpegSeekTable* table, WavCueList* cues) {
   if (file == nullptr) return Fail();
+  // Made here, on the caller's thread, when a program first opens an MPEG
+  // file, so that no stream's thread stops to make them while it plays.
+  InitDecoderTables();
   probe.decoder = std::make_unique<MpegDecoder>();
   probe.data_start = 0;
   probe.data_length = 0;
