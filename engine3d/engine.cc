@@ -85,14 +85,14 @@ void Engine3D::ReleaseAll() {
 
 void Engine3D::ReleaseEverything() {
   ClearStaticScene(*this);
-  for (int32_t number = IdMap::kFirst; number <= IdMap::kLast; ++number)
+  for (int32_t number = IdMap::kFirst; pools.object_ids.AnySet() && number <= IdMap::kLast; ++number)
     if (const int32_t index = pools.object_ids.Get(number); index > 0) DeleteObject(*this, index, number);
   if (backdrop.object > 0) {
     if (backdrop.render_record > 0) FreeRenderRecord(backdrop.render_record);
     ReleaseObjectRecord(*this, backdrop.object);
     backdrop = BackdropState{};
   }
-  for (int32_t number = IdMap::kFirst; number <= IdMap::kLast; ++number)
+  for (int32_t number = IdMap::kFirst; pools.mesh_ids.AnySet() && number <= IdMap::kLast; ++number)
     if (const int32_t index = pools.mesh_ids.Get(number); index > 0) pools.FreeMesh(index);
   pools.mesh_ids.Clear();
   ReleaseAllMatrices(*this);

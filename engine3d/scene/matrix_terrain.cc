@@ -217,7 +217,7 @@ void UpdateMatrix(Engine3D& e, int32_t object) {
 }
 
 void ReleaseAllMatrices(Engine3D& e) {
-  for (int32_t number = IdMap::kFirst; number <= IdMap::kLast; ++number) {
+  for (int32_t number = IdMap::kFirst; e.matrix_ids.AnySet() && number <= IdMap::kLast; ++number) {
     const int32_t index = e.matrix_ids.Get(number);
     if (index <= 0) continue;
     if (ObjectRecord* o = e.pools.Object(index)) {
