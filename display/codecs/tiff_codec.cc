@@ -57,11 +57,12 @@ std::optional<DecodedPicture> DecodeTiff(std::span<const uint8_t> file, DecodeNo
   Tiff().TIFFOpenOptionsSetMaxSingleMemAlloc(options.get(), kMaxLibraryBuffer);
   Tiff().TIFFOpenOptionsSetErrorHandlerExtR(options.get(), Quiet, nullptr);
   Tiff().TIFFOpenOptionsSetWarningHandlerExtR(options.get(), Quiet, nullptr);
-  std::unique_ptr<TIFF, TiffCloser> tiff(Tiff().TIFFClientOpenExt("memory", "rm", &memory, ReadProc, WriteProc, SeekProc,
-                                                           CloseProc, SizeProc, nullptr, nullptr, options.get()));
+  std::unique_ptr<TIFF, TiffCloser> tiff(Tiff().TIFFClientOpenExt(
+      "memory", "rm", &memory, ReadProc, WriteProc, SeekProc, CloseProc, SizeProc, nullptr, nullptr, options.get()));
   if (!tiff) return std::nullopt;
   uint32_t width = 0, height = 0;
-  if (!Tiff().TIFFGetField(tiff.get(), TIFFTAG_IMAGEWIDTH, &width) || !Tiff().TIFFGetField(tiff.get(), TIFFTAG_IMAGELENGTH, &height))
+  if (!Tiff().TIFFGetField(tiff.get(), TIFFTAG_IMAGEWIDTH, &width) ||
+      !Tiff().TIFFGetField(tiff.get(), TIFFTAG_IMAGELENGTH, &height))
     return std::nullopt;
   if (!SizeAllowed(width, height, notes)) return std::nullopt;
   char message[1024];

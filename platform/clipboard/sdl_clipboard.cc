@@ -1,5 +1,4 @@
 #include "platform/clipboard/clipboard.h"
-
 #include "platform/window/sdl/sdl_library.h"
 
 namespace zv::platform {

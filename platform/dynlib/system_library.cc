@@ -20,8 +20,7 @@ bool MissingForTests(const std::string& soname) {
 }  // namespace
 
 LibraryMissing::LibraryMissing(const std::string& library, const std::string& cause)
-    : std::runtime_error("The system library " + library + " could not be loaded (" + cause + ")"),
-      library_(library) {}
+    : std::runtime_error("The system library " + library + " could not be loaded (" + cause + ")"), library_(library) {}
 
 void* OpenSystemLibrary(const char* soname) {
   if (MissingForTests(soname)) throw LibraryMissing(soname, "it is listed in ZV_TEST_MISSING_LIBRARIES");

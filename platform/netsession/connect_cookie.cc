@@ -1,9 +1,9 @@
 #include "platform/netsession/connect_cookie.h"
 
-#include "platform/netsession/crypto_library.h"
-
 #include <cstring>
 #include <random>
+
+#include "platform/netsession/crypto_library.h"
 
 namespace zv::platform {
 namespace {

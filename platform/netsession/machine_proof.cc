@@ -1,8 +1,8 @@
 #include "platform/netsession/machine_proof.h"
 
-#include "platform/netsession/crypto_library.h"
-
 #include <random>
+
+#include "platform/netsession/crypto_library.h"
 
 namespace zv::platform {
 namespace {

@@ -59,7 +59,8 @@ std::optional<FaceFile> MatchFamily(const std::string& family, bool bold, bool i
   if (!EnsureFontconfig() || (family.empty() && !language)) return std::nullopt;
   FcPattern* pattern = Fontconfig().FcPatternCreate();
   if (!pattern) return std::nullopt;
-  if (!family.empty()) Fontconfig().FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
+  if (!family.empty())
+    Fontconfig().FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
   if (language) Fontconfig().FcPatternAddString(pattern, FC_LANG, reinterpret_cast<const FcChar8*>(language));
   Fontconfig().FcPatternAddInteger(pattern, FC_WEIGHT, bold ? FC_WEIGHT_BOLD : FC_WEIGHT_REGULAR);
   Fontconfig().FcPatternAddInteger(pattern, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);

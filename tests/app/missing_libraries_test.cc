@@ -23,10 +23,10 @@ struct Row {
 };
 
 // A MIDI file of one note, written by the program itself.
-#define ZV_WRITE_SONG                                                                  \
-  "open file to write 1, \"beat.mid\"\n"                                               \
-  "for i = 1 to 34 : read b : write file byte 1, b : next i\n"                         \
-  "close file 1\n"                                                                     \
+#define ZV_WRITE_SONG                                                                 \
+  "open file to write 1, \"beat.mid\"\n"                                              \
+  "for i = 1 to 34 : read b : write file byte 1, b : next i\n"                        \
+  "close file 1\n"                                                                    \
   "data 77, 84, 104, 100, 0, 0, 0, 6, 0, 0, 0, 1, 0, 96, 77, 84, 114, 107, 0, 0, 0\n" \
   "data 12, 0, 144, 60, 64, 96, 128, 60, 64, 0, 255, 47, 0\n"
 

@@ -85,7 +85,8 @@ std::unique_ptr<Audio3DDevice> LoopbackAudio3DBackend::Open(int, int rate) {
     std::lock_guard lock(mutex_);
     if (device_ == closing) device_ = nullptr;
   };
-  std::unique_ptr<OpenAlDevice> device = OpenAlDevice::Create(OpenAl().alcLoopbackOpenDeviceSOFT(nullptr), rate, std::move(options));
+  std::unique_ptr<OpenAlDevice> device =
+      OpenAlDevice::Create(OpenAl().alcLoopbackOpenDeviceSOFT(nullptr), rate, std::move(options));
   std::lock_guard lock(mutex_);
   if (device) device_ = device.get();
   return device;

@@ -181,7 +181,8 @@ OpenAlMixStream::OpenAlMixStream(int rate, int buffer_count, int buffer_frames)
   OpenAl().alSourcei(source_, AL_SOURCE_RELATIVE, AL_TRUE);
   OpenAl().alSource3f(source_, AL_POSITION, 0, 0, 0);
   OpenAl().alSourcef(source_, AL_ROLLOFF_FACTOR, 0);
-  if (OpenAl().alIsExtensionPresent("AL_SOFT_direct_channels")) OpenAl().alSourcei(source_, AL_DIRECT_CHANNELS_SOFT, AL_TRUE);
+  if (OpenAl().alIsExtensionPresent("AL_SOFT_direct_channels"))
+    OpenAl().alSourcei(source_, AL_DIRECT_CHANNELS_SOFT, AL_TRUE);
 }
 
 OpenAlMixStream::~OpenAlMixStream() {
@@ -372,7 +373,8 @@ std::unique_ptr<Voice3D> OpenAlDevice::CreateVoice(VoiceBuffer& buffer) {
   OpenAl().alSourcei(source, AL_BUFFER, static_cast<ALint>(data->Name()));
   OpenAl().alSourcef(source, AL_ROLLOFF_FACTOR, rolloff_);
   // Into the room at full level until told otherwise.
-  if (room_support_ != RoomSupport::kNone) OpenAl().alSource3i(source, AL_AUXILIARY_SEND_FILTER, static_cast<ALint>(slot_), 0, AL_FILTER_NULL);
+  if (room_support_ != RoomSupport::kNone)
+    OpenAl().alSource3i(source, AL_AUXILIARY_SEND_FILTER, static_cast<ALint>(slot_), 0, AL_FILTER_NULL);
   if (!Clear()) {
     OpenAl().alDeleteSources(1, &source);
     return nullptr;
@@ -457,7 +459,7 @@ bool OpenAlDevice::SetRoom(const RoomReverb& room) {
     OpenAl().alEffectfv(effect_, AL_EAXREVERB_LATE_REVERB_PAN, room.late_reverb_pan);
   }
   OpenAl().alEffecti(effect_, extended ? AL_EAXREVERB_DECAY_HFLIMIT : AL_REVERB_DECAY_HFLIMIT,
-            room.decay_hf_limit ? AL_TRUE : AL_FALSE);
+                     room.decay_hf_limit ? AL_TRUE : AL_FALSE);
   // The slot takes the effect's values when the effect is put into it.
   OpenAl().alAuxiliaryEffectSloti(slot_, AL_EFFECTSLOT_EFFECT, static_cast<ALint>(effect_));
   return Clear();

@@ -491,7 +491,8 @@ class CurlFtpClient final : public FtpClient {
     Curl().curl_easy_setopt(c, CURLOPT_FTP_FILEMETHOD, static_cast<long>(CURLFTPMETHOD_SINGLECWD));
     Curl().curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
     Curl().curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(options_.connect_timeout_ms));
-    Curl().curl_easy_setopt(c, CURLOPT_SERVER_RESPONSE_TIMEOUT, static_cast<long>((options_.stall_timeout_ms + 999) / 1000));
+    Curl().curl_easy_setopt(c, CURLOPT_SERVER_RESPONSE_TIMEOUT,
+                            static_cast<long>((options_.stall_timeout_ms + 999) / 1000));
     Curl().curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
     Curl().curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, static_cast<long>((options_.stall_timeout_ms + 999) / 1000));
     silence_ = Silence{replies_->Count(), 0, SteadyClock::now()};

@@ -143,9 +143,10 @@ class SdlInput final : public InputSystem {
     for (int i = 0; i < count; ++i) {
       const bool force_feedback = haptic_ && sdl_input::HasForceFeedback(i);
       if (force_feedback_only && !force_feedback) continue;
-      const char* name = Sdl().SDL_IsGameController(i) ? Sdl().SDL_GameControllerNameForIndex(i) : Sdl().SDL_JoystickNameForIndex(i);
-      controllers->push_back({name ? name : "", ControllerClass::kJoystick, force_feedback,
-                              Sdl().SDL_JoystickGetDeviceInstanceID(i)});
+      const char* name =
+          Sdl().SDL_IsGameController(i) ? Sdl().SDL_GameControllerNameForIndex(i) : Sdl().SDL_JoystickNameForIndex(i);
+      controllers->push_back(
+          {name ? name : "", ControllerClass::kJoystick, force_feedback, Sdl().SDL_JoystickGetDeviceInstanceID(i)});
     }
     return true;
   }

@@ -235,7 +235,8 @@ class SdlJoystick final : public Joystick {
     if (!haptic_ && !haptic_tried_) {
       haptic_tried_ = true;
       if (Sdl().SDL_WasInit(SDL_INIT_HAPTIC) && Sdl().SDL_JoystickIsHaptic(joystick_) == 1)
-        if (SDL_Haptic* h = Sdl().SDL_HapticOpenFromJoystick(joystick_)) haptic_ = HapticHandle(h, Sdl().SDL_HapticClose);
+        if (SDL_Haptic* h = Sdl().SDL_HapticOpenFromJoystick(joystick_))
+          haptic_ = HapticHandle(h, Sdl().SDL_HapticClose);
     }
     return haptic_.get();
   }

@@ -17,7 +17,8 @@ namespace {
 void SilenceFluidLog() {
   static std::once_flag once;
   std::call_once(once, [] {
-    for (int level = FLUID_PANIC; level < LAST_LOG_LEVEL; ++level) FluidSynth().fluid_set_log_function(level, nullptr, nullptr);
+    for (int level = FLUID_PANIC; level < LAST_LOG_LEVEL; ++level)
+      FluidSynth().fluid_set_log_function(level, nullptr, nullptr);
   });
 }
 
@@ -43,16 +44,20 @@ class FluidMidiSynth final : public MidiSynth {
   void ControlChange(int channel, int controller, int value) override {
     FluidSynth().fluid_synth_cc(synth_, channel, controller, value);
   }
-  void ProgramChange(int channel, int program) override { FluidSynth().fluid_synth_program_change(synth_, channel, program); }
+  void ProgramChange(int channel, int program) override {
+    FluidSynth().fluid_synth_program_change(synth_, channel, program);
+  }
   void PitchBend(int channel, int value) override { FluidSynth().fluid_synth_pitch_bend(synth_, channel, value); }
-  void ChannelPressure(int channel, int value) override { FluidSynth().fluid_synth_channel_pressure(synth_, channel, value); }
+  void ChannelPressure(int channel, int value) override {
+    FluidSynth().fluid_synth_channel_pressure(synth_, channel, value);
+  }
   void KeyPressure(int channel, int key, int value) override {
     FluidSynth().fluid_synth_key_pressure(synth_, channel, key, value);
   }
   void SysEx(const uint8_t* data, size_t length) override {
     if (length == 0 || length > 65536) return;
-    FluidSynth().fluid_synth_sysex(synth_, reinterpret_cast<const char*>(data), static_cast<int>(length), nullptr, nullptr,
-                      nullptr, 0);
+    FluidSynth().fluid_synth_sysex(synth_, reinterpret_cast<const char*>(data), static_cast<int>(length), nullptr,
+                                   nullptr, nullptr, 0);
   }
   void AllSoundOff() override { FluidSynth().fluid_synth_all_sounds_off(synth_, -1); }
   void Reset() override {

@@ -1,7 +1,5 @@
 // What a session sends and takes outside its links: searches and their
 // answers, cookies, hints and goodbyes, and the connection a cookie opens.
-#include "platform/netsession/enet/enet_session.h"
-
 #include <netinet/in.h>
 #include <sys/socket.h>
 
@@ -11,6 +9,7 @@
 
 #include "platform/netsession/enet/enet_address.h"
 #include "platform/netsession/enet/enet_library.h"
+#include "platform/netsession/enet/enet_session.h"
 
 namespace zv::platform::enet {
 
@@ -116,7 +115,8 @@ std::optional<std::vector<SessionDescription>> EnetSession::FindSessions(const G
     }
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(std::min(deadline, ask_again) - now);
     enet_uint32 condition = ENET_SOCKET_WAIT_RECEIVE;
-    if (Enet().enet_socket_wait(socket, &condition, static_cast<enet_uint32>(std::max<int64_t>(left.count(), 1))) < 0) break;
+    if (Enet().enet_socket_wait(socket, &condition, static_cast<enet_uint32>(std::max<int64_t>(left.count(), 1))) < 0)
+      break;
   }
   last_search_.nobody_there = refused && sessions.empty();
   Enet().enet_socket_destroy(socket);

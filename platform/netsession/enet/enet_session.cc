@@ -40,7 +40,8 @@ bool Readable(ENetHost* host) {
 // catch up a message a turn. A stall is not a crowded network; the window
 // stays whole. (Set on both ends: ENet tells the other.)
 void KeepFullWindow(ENetPeer* peer) {
-  Enet().enet_peer_throttle_configure(peer, ENET_PEER_PACKET_THROTTLE_INTERVAL, ENET_PEER_PACKET_THROTTLE_ACCELERATION, 0);
+  Enet().enet_peer_throttle_configure(peer, ENET_PEER_PACKET_THROTTLE_INTERVAL, ENET_PEER_PACKET_THROTTLE_ACCELERATION,
+                                      0);
   peer->packetThrottle = peer->packetThrottleLimit;
 }
 
@@ -584,7 +585,8 @@ bool EnetSession::SendHeld(LinkQueue& link, OutgoingPacket& p) {
   link.in_flight += packet->dataLength;
   packet->userData = &link.in_flight;
   packet->freeCallback = PacketFreed;
-  if (Enet().enet_peer_send(peer, p.guaranteed ? kGuaranteedChannel : kOtherChannel, packet) != 0) Enet().enet_packet_destroy(packet);
+  if (Enet().enet_peer_send(peer, p.guaranteed ? kGuaranteedChannel : kOtherChannel, packet) != 0)
+    Enet().enet_packet_destroy(packet);
   return true;
 }
 

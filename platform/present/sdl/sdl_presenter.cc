@@ -62,8 +62,7 @@ SdlPresenter::~SdlPresenter() {
 DisplayMode SdlPresenter::Desktop() const {
   SDL_DisplayMode mode{};
   int index = window_ ? Sdl().SDL_GetWindowDisplayIndex(window_) : 0;
-  if (Sdl().SDL_GetDesktopDisplayMode(index < 0 ? 0 : index, &mode) != 0)
-    return DisplayMode{1024, 768, 32};
+  if (Sdl().SDL_GetDesktopDisplayMode(index < 0 ? 0 : index, &mode) != 0) return DisplayMode{1024, 768, 32};
   int bits = static_cast<int>(SDL_BITSPERPIXEL(mode.format));
   return DisplayMode{mode.w, mode.h, bits == 24 || bits == 32 ? 32 : bits};
 }
@@ -112,8 +111,7 @@ Size SdlPresenter::ClientSize() const {
 bool SdlPresenter::EnsureTexture(int32_t width, int32_t height) {
   if (texture_ && texture_width_ == width && texture_height_ == height) return true;
   if (texture_) Sdl().SDL_DestroyTexture(texture_);
-  texture_ = Sdl().SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING,
-                               width, height);
+  texture_ = Sdl().SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING, width, height);
   texture_width_ = texture_ ? width : 0;
   texture_height_ = texture_ ? height : 0;
   return texture_ != nullptr;

@@ -154,7 +154,7 @@ class FfmpegClipSound final : public ClipSound {
     AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
     AVChannelLayout layout = input.layout;
     if (SwResample().swr_alloc_set_opts2(&raw, &stereo, AV_SAMPLE_FMT_S16, rate_, &layout,
-                            static_cast<AVSampleFormat>(input.format), input.rate, 0, nullptr) < 0)
+                                         static_cast<AVSampleFormat>(input.format), input.rate, 0, nullptr) < 0)
       return false;
     ResamplerHandle resampler(raw);
     if (SwResample().swr_init(resampler.get()) < 0) return false;
@@ -220,7 +220,8 @@ class FfmpegClipSound final : public ClipSound {
         AvCodec().avcodec_send_packet(codec_.get(), nullptr);
         continue;
       }
-      const bool refused = packet_->stream_index == stream_index_ && AvCodec().avcodec_send_packet(codec_.get(), packet_.get()) < 0;
+      const bool refused =
+          packet_->stream_index == stream_index_ && AvCodec().avcodec_send_packet(codec_.get(), packet_.get()) < 0;
       AvCodec().av_packet_unref(packet_.get());
       if (refused && ++failures > ffmpeg::kDecodeErrorLimit) break;
     }

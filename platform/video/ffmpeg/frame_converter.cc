@@ -46,8 +46,8 @@ bool FrameConverter::Convert(const AVFrame& frame, const LockedRegion& target) {
   AVPixelFormat out = LibraryFormatOf(target.format);
   if (out == AV_PIX_FMT_NONE) return ConvertPacked(frame, target);
   scaler_.reset(SwScale().sws_getCachedContext(scaler_.release(), frame.width, frame.height,
-                                     static_cast<AVPixelFormat>(frame.format), target.width,
-                                     target.height, out, kScaleFlags, nullptr, nullptr, nullptr));
+                                               static_cast<AVPixelFormat>(frame.format), target.width, target.height,
+                                               out, kScaleFlags, nullptr, nullptr, nullptr));
   if (!scaler_) return false;
   uint8_t* planes[4] = {target.bits, nullptr, nullptr, nullptr};
   int pitches[4] = {target.pitch, 0, 0, 0};
@@ -58,9 +58,8 @@ bool FrameConverter::ConvertPacked(const AVFrame& frame, const LockedRegion& tar
   const int bytes = target.format.BytesPerPixel();
   if (target.format.indexed || target.format.depth || bytes < 1 || bytes > 4) return false;
   scaler_.reset(SwScale().sws_getCachedContext(scaler_.release(), frame.width, frame.height,
-                                     static_cast<AVPixelFormat>(frame.format), target.width,
-                                     target.height, AV_PIX_FMT_RGB24, kScaleFlags, nullptr, nullptr,
-                                     nullptr));
+                                               static_cast<AVPixelFormat>(frame.format), target.width, target.height,
+                                               AV_PIX_FMT_RGB24, kScaleFlags, nullptr, nullptr, nullptr));
   if (!scaler_) return false;
   const int row = target.width * 3;
   scratch_.resize(static_cast<size_t>(row) * target.height);

@@ -178,13 +178,13 @@ bool RunSdlMessageBox(SDL_Window* owner, std::string_view title, std::string_vie
 
   BoxWindow box;
   box.window = Sdl().SDL_CreateWindow("", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, layout.width, layout.height,
-                                SDL_WINDOW_ALWAYS_ON_TOP | SDL_WINDOW_HIDDEN);
+                                      SDL_WINDOW_ALWAYS_ON_TOP | SDL_WINDOW_HIDDEN);
   if (!box.window) return false;
   if (owner) Sdl().SDL_SetWindowModalFor(box.window, owner);
   box.renderer = Sdl().SDL_CreateRenderer(box.window, -1, SDL_RENDERER_SOFTWARE);
   if (!box.renderer) return false;
   box.texture = Sdl().SDL_CreateTexture(box.renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STATIC, layout.width,
-                                  layout.height);
+                                        layout.height);
   if (!box.texture || Sdl().SDL_UpdateTexture(box.texture, nullptr, picture->Row(0), picture->Pitch()) != 0)
     return false;
   // Named once the window is made (making its renderer names it again in

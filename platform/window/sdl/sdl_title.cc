@@ -88,8 +88,8 @@ void SetX11Names(SDL_Window* window, const std::string& utf8) {
   Display* display = info.info.x11.display;
   const ::Window x_window = info.info.x11.window;
   X11().XChangeProperty(display, x_window, X11().XInternAtom(display, "_NET_WM_NAME", False),
-                  X11().XInternAtom(display, "UTF8_STRING", False), 8, PropModeReplace,
-                  reinterpret_cast<const unsigned char*>(utf8.data()), static_cast<int>(utf8.size()));
+                        X11().XInternAtom(display, "UTF8_STRING", False), 8, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(utf8.data()), static_cast<int>(utf8.size()));
   XTextProperty property;
   if (ToWmNameProperty(display, utf8, &property) || ToWmNameProperty(display, WmNameText(display, utf8), &property)) {
     X11().XSetWMName(display, x_window, &property);

@@ -109,7 +109,8 @@ SDL_Surface* MakeProgramIcon() {
 void CatchUpWithServer(SDL_Window* window) {
   SDL_SysWMinfo info;
   SDL_VERSION(&info.version);
-  if (Sdl().SDL_GetWindowWMInfo(window, &info) && info.subsystem == SDL_SYSWM_X11) X11().XSync(info.info.x11.display, False);
+  if (Sdl().SDL_GetWindowWMInfo(window, &info) && info.subsystem == SDL_SYSWM_X11)
+    X11().XSync(info.info.x11.display, False);
   Sdl().SDL_PumpEvents();
 }
 
@@ -140,7 +141,7 @@ void ReleaseButtonsLetGo(SDL_Window* window) {
   int window_x = 0, window_y = 0;
   unsigned int held = 0;
   if (!X11().XQueryPointer(display, info.info.x11.window, &release.root, &release.subwindow, &release.x_root,
-                     &release.y_root, &window_x, &window_y, &held))
+                           &release.y_root, &window_x, &window_y, &held))
     return;
   // X and SDL number the first three buttons alike: 1 left, 2 middle, 3 right.
   constexpr unsigned int kMasks[] = {Button1Mask, Button2Mask, Button3Mask};
@@ -491,7 +492,7 @@ std::unique_ptr<Window> OpenWindowOnDisplay(const SdlWindowOptions& options, std
   // shows ends the run as a lost display.
   X11().XSetIOErrorHandler(EndOnLostDisplay);
   SDL_Window* window = Sdl().SDL_CreateWindow(options.title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                                        options.width, options.height, SDL_WINDOW_BORDERLESS | SDL_WINDOW_HIDDEN);
+                                              options.width, options.height, SDL_WINDOW_BORDERLESS | SDL_WINDOW_HIDDEN);
   if (!window) {
     if (error) *error = NamedDisplays() + ": " + Sdl().SDL_GetError();
     Sdl().SDL_QuitSubSystem(SDL_INIT_VIDEO);

@@ -96,9 +96,9 @@ void LookUpAuthorisation(XProbe::Server& server, const XProbe::Address* tcp, con
   } catch (const LibraryMissing&) {
     return;
   }
-  Xauth* auth = library->XauGetBestAuthByAddr(family, static_cast<unsigned>(address.size()), address.data(),
-                                              static_cast<unsigned>(number.size()), number.data(), 1, names,
-                                              name_lengths);
+  Xauth* auth =
+      library->XauGetBestAuthByAddr(family, static_cast<unsigned>(address.size()), address.data(),
+                                    static_cast<unsigned>(number.size()), number.data(), 1, names, name_lengths);
   if (!auth) return;
   server.auth_name.assign(auth->name, auth->name_length);
   server.auth_data.assign(auth->data, auth->data_length);
