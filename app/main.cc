@@ -16,6 +16,7 @@
 #include "app/program_compiler.h"
 #include "app/system_parts.h"
 #include "editor/source_file.h"
+#include "platform/paths/apart_content.h"
 #include "platform/paths/deleted_file.h"
 #include "platform/paths/growing_file.h"
 #include "platform/paths/path_resolver.h"
@@ -200,10 +201,11 @@ int main(int argc, char** argv) {
   // Files whose saves in place were killed get their old content back
   // before anything reads them, and so do files a killed program deleted
   // and had not written anew; new files it wrote as it went are named as
-  // such.
+  // such, and what it wrote anew apart is kept and named.
   zv::platform::RecoverKilledSaves();
   zv::platform::PutBackKilledDeletes();
   zv::platform::NameCutShortFiles();
+  zv::platform::KeepKilledApartContent();
   int status = 1;
   // The run and the editor turn their own faults into errors; one that
   // escapes them still unwinds, so the temporary folder goes with it.

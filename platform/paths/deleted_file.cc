@@ -21,36 +21,22 @@ constexpr char kRecordsFolder[] = "deleted";
 constexpr std::string_view kHiddenPrefix = ".zv-deleted-";
 constexpr std::string_view kRecordMagic = "ZVDELET1";
 
-// The identity by which a held file is named and checked.
-std::optional<FileIdentity> IdentityOfPath(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return std::nullopt;
-  std::optional<FileIdentity> identity = IdentityOf(fd);
-  ::close(fd);
-  return identity;
-}
-
 // The held file of an ended program's record `name`, put back where its
 // name is free; whether the record goes.
 bool PutBackRecorded(const std::string& name, const std::vector<std::string>& fields) {
-  if (fields.size() != 2) return true;
+  // Only the file the record was made for, and only the user's own.
+  const int fd = OpenHeldBeside(name, fields, IsDeletedFileName);
+  if (fd < 0) return true;
+  ::close(fd);
   const std::string& path = fields[0];
   const std::string& hidden = fields[1];
-  if (path.empty() || path[0] != '/' || FolderPart(hidden) != FolderPart(path) ||
-      !IsDeletedFileName(hidden.substr(hidden.rfind('/') + 1)))
-    return true;
-  struct stat st {};
-  const std::optional<FileIdentity> identity = IdentityOfPath(hidden);
-  // Only the file the record was made for, and only the user's own.
-  const bool ours = identity && JournalName(*identity) == name.substr(name.rfind('/') + 1) &&
-                    ::lstat(hidden.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid();
-  if (ours && ::renameat2(AT_FDCWD, hidden.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0) {
+  if (::renameat2(AT_FDCWD, hidden.c_str(), AT_FDCWD, path.c_str(), RENAME_NOREPLACE) == 0) {
     SayOnStandardError(Quoted(path) + " is back: the program that deleted it was killed before it wrote that "
                        "name anew");
-  } else if (ours && errno == EEXIST) {
+  } else if (errno == EEXIST) {
     // A file has the name now: the delete stands.
     ::unlink(hidden.c_str());
-  } else if (ours) {
+  } else {
     SayOnStandardError(Quoted(path) + " was deleted by a program that was killed before it ended, and could not "
                        "be put back (" + CauseOf(errno) + "): it waits as " + Quoted(hidden));
     return false;

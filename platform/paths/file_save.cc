@@ -194,7 +194,8 @@ FileSave::FileSave(FileSave&& other) noexcept
       existing_mode_(other.existing_mode_),
       existing_(other.existing_),
       in_place_(other.in_place_),
-      folder_synced_(other.folder_synced_) {}
+      folder_synced_(other.folder_synced_),
+      kept_if_killed_(std::move(other.kept_if_killed_)) {}
 
 FileSave& FileSave::operator=(FileSave&& other) noexcept {
   if (this != &other) {
@@ -207,6 +208,7 @@ FileSave& FileSave::operator=(FileSave&& other) noexcept {
     existing_ = other.existing_;
     in_place_ = other.in_place_;
     folder_synced_ = other.folder_synced_;
+    kept_if_killed_ = std::move(other.kept_if_killed_);
   }
   return *this;
 }
@@ -219,7 +221,20 @@ void FileSave::Abandon() {
   fd_ = -1;
   if (!temp_.empty()) ::unlink(temp_.c_str());
   temp_.clear();
+  kept_if_killed_.reset();
   errno = error;
+}
+
+bool FileSave::KeepIfKilled() {
+  if (fd_ < 0 || in_place_) {
+    errno = EINVAL;
+    return false;
+  }
+  std::optional<ApartContent> content = ApartContent::Name(fd_, temp_, target_);
+  if (!content) return false;
+  temp_ = content->Hidden();
+  kept_if_killed_ = std::move(content);
+  return true;
 }
 
 bool FileSave::Write(std::span<const uint8_t> bytes) {
@@ -308,6 +323,10 @@ bool FileSave::Publish() {
   const int copy = ::dup(fd_);
   if (copy < 0 || ::close(copy) != 0 || !SyncFileData(fd_)) return false;
   const bool keep = !Replaces();
+  // Content kept through a kill waits under a name other users reach in a
+  // folder they may write: another file there now is not published, and
+  // this content takes a name of its own again.
+  if (kept_if_killed_ && !NameLeadsTo(temp_, fd_)) temp_.clear();
   if (temp_.empty() && keep) {
     if (!NameSaveTemporary(fd_, target_)) return false;
   } else {

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/paths/apart_content.h"
+
 namespace zv::platform {
 
 // What a save does with a file that is already there.
@@ -66,6 +68,13 @@ class FileSave {
   // the name as it was, or this content whole (its data is synced first).
   void LeaveFolderToNextSave() { folder_synced_ = false; }
 
+  // For a save that spans frames of a program (a file it writes anew): the
+  // new content waits under a hidden name beside the file, recorded, so
+  // that a program killed before the save is done leaves it for the next
+  // start to keep and name (platform/paths/apart_content.h). False (errno
+  // set) where that cannot be: the save goes on as it was.
+  bool KeepIfKilled();
+
   // The file the save changes: the path with its symbolic links followed.
   const std::string& Target() const { return target_; }
 
@@ -89,6 +98,7 @@ class FileSave {
   std::optional<struct stat> existing_;
   bool in_place_ = false;
   bool folder_synced_ = true;
+  std::optional<ApartContent> kept_if_killed_;
 };
 
 // Saves `bytes` as the whole file `path` through a FileSave.

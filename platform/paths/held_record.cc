@@ -112,4 +112,23 @@ size_t SettleEndedRecords(const char* part, std::string_view magic, const Record
   return gone;
 }
 
+int OpenHeldBeside(const std::string& name, const std::vector<std::string>& fields,
+                   bool (*hidden_form)(std::string_view name)) {
+  if (fields.size() != 2) return -1;
+  const std::string& path = fields[0];
+  const std::string& hidden = fields[1];
+  if (path.empty() || path[0] != '/' || FolderPart(hidden) != FolderPart(path) ||
+      !hidden_form(hidden.substr(hidden.rfind('/') + 1)))
+    return -1;
+  const int fd = ::open(hidden.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return -1;
+  struct stat st {};
+  const std::optional<FileIdentity> identity = IdentityOf(fd);
+  if (identity && JournalName(*identity) == name.substr(name.rfind('/') + 1) && ::fstat(fd, &st) == 0 &&
+      S_ISREG(st.st_mode) && st.st_uid == ::geteuid())
+    return fd;
+  ::close(fd);
+  return -1;
+}
+
 }  // namespace zv::platform

@@ -37,4 +37,12 @@ bool HeldRecordsKept(const char* part);
 using RecordSettle = std::function<bool(const std::string& name, const std::vector<std::string>& fields)>;
 size_t SettleEndedRecords(const char* part, std::string_view magic, const RecordSettle& settle);
 
+// The file a record of a file held beside its name names (its fields: the
+// file's absolute path, then the hidden name it waits under in the same
+// folder), open for reading, where it is still the very file the record
+// `name` was made for: a regular file of the user's own under a hidden name
+// of the form `hidden_form` accepts. -1 otherwise.
+int OpenHeldBeside(const std::string& name, const std::vector<std::string>& fields,
+                   bool (*hidden_form)(std::string_view name));
+
 }  // namespace zv::platform

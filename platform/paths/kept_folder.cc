@@ -105,6 +105,22 @@ std::string KeepBeside(const KeptContent& content, const std::string& path, uint
   return beside.empty() ? KeepInKeptFolder(content, path, ".kept") : beside;
 }
 
+std::string KeepFileBeside(int fd, const std::string& file, const std::string& path, uint64_t limit) {
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !SyncFileData(fd)) return {};
+  const uint64_t size = static_cast<uint64_t>(st.st_size);
+  if (BesideBytes(path) + size <= limit) {
+    const std::string beside = NameFree(SaveTemporary{-1, file}, path, ".kept", kNamesBeside);
+    if (!beside.empty()) {
+      SyncFolder(FolderPart(path));
+      return beside;
+    }
+  }
+  const std::string kept = KeepInKeptFolder({fd, 0, size}, path, ".kept");
+  if (!kept.empty()) ::unlink(file.c_str());
+  return kept;
+}
+
 std::string KeepInKeptFolder(const KeptContent& content, const std::string& path, const std::string& suffix) {
   for (const std::string& state : StateFolders()) {
     const std::optional<std::string> kept = MakeStateFolder(kKeptFolder, state);

@@ -29,6 +29,11 @@ struct KeptContent {
 // in `kept` as the file's name and ".kept"; its name, or "" (errno set).
 // Nothing beside the file is removed: it may be the user's own now.
 std::string KeepBeside(const KeptContent& content, const std::string& path, uint64_t limit = kKeptBytes);
+// Keeps the file `file` open as `fd`, which waits in the folder of `path`
+// under a name of the system's, the same way: it takes the name NAME.kept
+// (or a numbered one) beside `path`, else its content goes to `kept` and
+// it goes. Its new name, or "" (errno set), and then it stays as it is.
+std::string KeepFileBeside(int fd, const std::string& file, const std::string& path, uint64_t limit = kKeptBytes);
 // Keeps `content` in `kept` as the last part of `path` and `suffix`
 // (".kept", ".replaced"), a number added where that is taken; its name, or
 // "" (errno set).

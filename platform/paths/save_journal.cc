@@ -17,6 +17,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/paths/apart_content.h"
 #include "platform/paths/deleted_file.h"
 #include "platform/paths/failure_cause.h"
 #include "platform/paths/file_content.h"
@@ -414,7 +415,7 @@ bool SettleLeftSaves(int fd) {
 
 bool IsJournalName(std::string_view name) {
   return (name.starts_with(kBesidePrefix) && HasJournalNameForm(name.substr(std::string_view(kBesidePrefix).size()))) ||
-         IsDeletedFileName(name);
+         IsDeletedFileName(name) || IsApartContentName(name);
 }
 
 std::optional<SaveJournal> SaveJournal::Keep(int target, const std::string& path, int new_content,

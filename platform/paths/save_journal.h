@@ -109,8 +109,9 @@ bool SayIfMarkedTorn(int fd);
 size_t RecoverKilledSaves();
 
 // Whether a name in a folder is one this system gives a journal beside its
-// file, or a deleted file it holds aside (platform/paths/deleted_file.h):
-// such files are no program's. Other names that begin alike are.
+// file, a deleted file it holds aside (platform/paths/deleted_file.h) or
+// content written apart (platform/paths/apart_content.h): such files are
+// no program's. Other names that begin alike are.
 bool IsJournalName(std::string_view name);
 
 }  // namespace zv::platform

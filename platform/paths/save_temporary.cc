@@ -43,12 +43,6 @@ std::string RandomName() {
   return name;
 }
 
-bool SameFile(int fd, const std::string& path) {
-  struct stat own {}, named {};
-  return ::fstat(fd, &own) == 0 && ::lstat(path.c_str(), &named) == 0 && own.st_dev == named.st_dev &&
-         own.st_ino == named.st_ino;
-}
-
 // An unnamed file is named through /proc; without it none is made.
 int OpenUnnamed(const std::string& folder) {
   if (::access("/proc/self/fd", X_OK) != 0) {
@@ -66,7 +60,7 @@ bool RemoveIfEnded(const std::string& path, std::optional<time_t> unlocked_age =
   if (fd < 0) return false;
   struct stat st {};
   const bool ended = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() &&
-                     ::flock(fd, LOCK_EX | LOCK_NB) == 0 && SameFile(fd, path) &&
+                     ::flock(fd, LOCK_EX | LOCK_NB) == 0 && NameLeadsTo(path, fd) &&
                      (!unlocked_age || ::time(nullptr) - st.st_mtime > *unlocked_age);
   const bool removed = ended && ::unlink(path.c_str()) == 0;
   ::close(fd);
@@ -108,11 +102,17 @@ std::optional<SaveTemporary> MakeNamedSaveTemporary(const std::string& folder) {
     if (!locked && errno != EINTR) return SaveTemporary{fd, path};
     // Another program's sweep may have taken the new file in the moment
     // before it was locked: then its name is gone, and another is made.
-    if (locked && SameFile(fd, path)) return SaveTemporary{fd, path};
+    if (locked && NameLeadsTo(path, fd)) return SaveTemporary{fd, path};
     ::close(fd);
   }
   errno = EEXIST;
   return std::nullopt;
+}
+
+bool NameLeadsTo(const std::string& path, int fd) {
+  struct stat own {}, named {};
+  return ::fstat(fd, &own) == 0 && ::lstat(path.c_str(), &named) == 0 && own.st_dev == named.st_dev &&
+         own.st_ino == named.st_ino;
 }
 
 bool NameSaveTemporary(int fd, const std::string& path) {

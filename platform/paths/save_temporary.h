@@ -28,6 +28,10 @@ std::optional<SaveTemporary> MakeSaveTemporary(const std::string& folder);
 // The named form alone, as made where unnamed files are not to be had.
 std::optional<SaveTemporary> MakeNamedSaveTemporary(const std::string& folder);
 
+// Whether the name `path` leads to the file open as `fd` itself (a link is
+// not followed): no other file has taken it.
+bool NameLeadsTo(const std::string& path, int fd);
+
 // Gives the unnamed temporary open as `fd` the name `path`, which must not
 // exist (EEXIST): the file appears whole under that name, or not at all.
 bool NameSaveTemporary(int fd, const std::string& path);

@@ -57,6 +57,9 @@ std::optional<platform::FileSave> FileServices::WriteAnew(const std::string& pat
     errno = error;
     return std::nullopt;
   }
+  // Where no record can be kept, a kill loses what was written, as it
+  // loses what a save in one command had not finished.
+  save->KeepIfKilled();
   written_anew_ = true;
   return save;
 }

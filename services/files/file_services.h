@@ -50,9 +50,11 @@ class FileServices {
   // (FrameWorkDone), or it ends; one held before under that name goes.
   void Hold(platform::DeletedFile deleted);
   // A save of the file `path` the program deleted and holds, which takes
-  // that file's place in one step once the new content is written; nothing
-  // (errno set) where no file deleted from `path` is held or the save
-  // cannot start, and then the delete stands.
+  // that file's place in one step once the new content is written, and
+  // which a kill before then leaves for the next start to keep and name
+  // (FileSave::KeepIfKilled); nothing (errno set) where no file deleted
+  // from `path` is held or the save cannot start, and then the delete
+  // stands.
   std::optional<platform::FileSave> WriteAnew(const std::string& path);
   // The path to open for a program's file name: the virtual-file lookup
   // (when a built game's records are present), then the path helper.

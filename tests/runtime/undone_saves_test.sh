@@ -527,7 +527,8 @@ killed_run() {
 # anew KILL EXPECT LINES...: the program of LINES, as anew_as (nobody), in a
 # folder holding save.txt, killed at KILL (a printed mark, after which it
 # goes on waiting); after the next start save.txt holds EXPECT ("" for no
-# file), and nothing else is left there.
+# file), save.txt.kept what the killed run wrote anew when anew_kept gives
+# it (the start naming it), and nothing else is left there.
 anew_as=("${nobody_prefix[@]}")
 anew() {
   local kill=$1 expect=$2
@@ -537,14 +538,25 @@ anew() {
   if [[ -n $kill && $kill != @* ]]; then crlf "$@" "print \"$kill\"" 'do : wait 10 : loop'; else crlf "$@"; fi > "$work/run.kqa"
   killed_run "$kill" "${anew_as[@]}" || return 1
   "${anew_as[@]}" "$zentrovex" --version > /dev/null 2>> "$work/run.out"
+  local kept=${anew_kept:-}
   [ "$(cat "$work/w/save.txt" 2> /dev/null | tr -d '\r\n')" = "$expect" ] &&
-    [ "$(ls -A "$work/w")" = "${expect:+save.txt}" ] ||
-    no "killed at \"$kill\", the folder holds $(ls -A "$work/w"): $(cat "$work/run.out")"
+    [ "$(ls -A "$work/w" | tr '\n' ' ')" = "${expect:+save.txt }${kept:+save.txt.kept }" ] ||
+    no "killed at \"$kill\", the folder holds $(ls -A "$work/w"): $(cat "$work/run.out")" || return 1
+  [ -z "$kept" ] || { [ "$(tr -d '\r\n' < "$work/w/save.txt.kept")" = "$kept" ] &&
+    grep -qF "is kept as \"$work/w/save.txt.kept\"" "$work/run.out"; } ||
+    no "killed at \"$kill\", save.txt.kept holds $(wc -c < "$work/w/save.txt.kept") bytes: $(cat "$work/run.out")"
 }
 delete='delete file "save.txt"' write='open file to write 1, "save.txt" : write file string 1, "new save"'
 row_deleted_and_written_anew() {
-  anew @held 'old save' "$delete" && anew written 'old save' "$delete" "$write" &&
+  anew @held 'old save' "$delete" && anew_kept='new save' anew written 'old save' "$delete" "$write" &&
     anew '' 'new save' "$delete" "$write" 'close file 1' && anew '' '' "$delete"
+}
+# A log made anew each run, a line and a sync each frame, killed once its
+# lines are written: the file keeps the last run's content, and what this
+# run wrote is kept beside it as NAME.kept, which the next start names.
+row_log_written_anew_killed() {
+  anew_kept=$(printf 'line %d' $(seq 1 30)) anew logged 'old save' "$delete" 'open file to write 1, "save.txt"' \
+    'for i = 1 to 30 : write file string 1, "line " + str$(i) : sync : next i'
 }
 # A deletion the program does not follow by a write of that name is final
 # once its frame's work is done: nothing of it waits in the folder, and no
@@ -556,8 +568,10 @@ row_a_deletion_stays() {
 }
 # The pattern the help teaches over two files: each is held until its own
 # close, whatever slices of the program pass while the first is written.
-# two_anew MARK SAVE OPTS: the program runs to MARK and waits there to be
-# killed; then save.txt holds SAVE (its lines counted) and opts.txt OPTS.
+# two_anew MARK SAVE OPTS [FILES]: the program runs to MARK and waits there
+# to be killed; then save.txt holds SAVE (its lines counted) and opts.txt
+# OPTS, and the folder FILES (the two, and a NAME.kept of what the killed
+# run wrote anew).
 two_anew() {
   rm -rf "$work/w" && mkdir -m 777 "$work/w" && crlf 'old save' > "$work/w/save.txt" &&
     crlf 'old opts' > "$work/w/opts.txt" && chown 65534 "$work/w/save.txt" "$work/w/opts.txt"
@@ -571,12 +585,32 @@ two_anew() {
   nobody "$zentrovex" --version > /dev/null 2>> "$work/run.out"
   local save opts
   save=$(tr -d '\r' < "$work/w/save.txt" | sort | uniq -c | tr -s ' ') opts=$(tr -d '\r\n' < "$work/w/opts.txt")
-  [ "$save $opts" = "$2 $3" ] && [ "$(ls -A "$work/w" | tr '\n' ' ')" = "opts.txt save.txt " ] ||
+  [ "$save $opts" = "$2 $3" ] && [ "$(ls -A "$work/w" | tr '\n' ' ')" = "${4:-opts.txt save.txt} " ] ||
     no "killed at \"$1\", save.txt holds \"$save\" and opts.txt \"$opts\" ($(ls -A "$work/w")): $(cat "$work/run.out")"
 }
 row_two_files_written_anew() {
-  two_anew saving ' 1 old save' 'old opts' && two_anew options ' 300 new save' 'old opts' &&
+  two_anew saving ' 1 old save' 'old opts' 'opts.txt save.txt save.txt.kept' &&
+    two_anew options ' 300 new save' 'old opts' 'opts.txt opts.txt.kept save.txt' &&
     two_anew done ' 300 new save' 'new opts'
+}
+# What is written anew waits under a hidden name in a folder another user
+# may write too: one who puts a file of theirs under that name meanwhile
+# does not have it published as the save.
+row_written_anew_beside_another_user() {
+  rm -rf "$work/w" "$work/away" && mkdir -m 777 "$work/w" "$work/away" && crlf 'old save' > "$work/w/save.txt" &&
+    chown 65534 "$work/w/save.txt"
+  crlf "$delete" "$write" 'print "written"' 'repeat : wait 10 : until file exists("go")' 'close file 1' \
+    'print "closed"' > "$work/run.kqa"
+  (cd "$work/w" && exec "${nobody_prefix[@]}" "$zentrovex" run --headless "$work/run.kqa") > "$work/run.out" 2>&1 &
+  local run=$! hidden
+  for _ in $(seq 1 3000); do grep -q written "$work/run.out" && break; kill -0 "$run" 2> /dev/null || break; sleep 0.01; done
+  hidden=$(cd "$work/w" && ls -A | grep '^\.zv-apart-')
+  [ -n "$hidden" ] && zvsaver sh -c "mv '$work/w/$hidden' '$work/away/' && echo evil > '$work/w/$hidden'" ||
+    no "nothing waited under a hidden name: $(ls -A "$work/w")"
+  touch "$work/w/go"
+  wait "$run"
+  [ "$(tr -d '\r\n' < "$work/w/save.txt")" = 'new save' ] && [ "$(stat -c %U "$work/w/save.txt")" = nobody ] ||
+    no "save.txt holds $(cat "$work/w/save.txt"): $(cat "$work/run.out")"
 }
 # A new file is written under its name as it goes (a log stays readable);
 # killed before its close, it is kept and the next start says it may be cut
@@ -707,8 +741,10 @@ two_saves_one_killed                   12
 journal_of_a_lost_file                 13
 deleted_and_written_anew               14
 a_deletion_stays                       14
+log_written_anew_killed                14
 two_files_written_anew                 14
 first_save_killed                      14
+written_anew_beside_another_user       14
 written_in_one_step_without_a_state_folder 14
 state_folder_checked_first             15
 kept_copies_bounded                    16
