@@ -25,29 +25,29 @@ void FileServices::CloseNumberedFiles() {
 }
 
 void FileServices::FrameWorkDone() {
-  // A file written anew that is still open keeps the next slice's deletes too.
-  const bool going_on = written_anew_;
-  written_anew_ = slots_.AnyWrittenAnew();
-  if (held_.empty()) return;
-  std::erase_if(held_, [going_on](const Held& held) { return held.slice_ended && !going_on; });
-  for (Held& held : held_) held.slice_ended = true;
+  // A file written anew that is still open keeps its slice's deletes for
+  // the next slice too.
+  const std::set<uint64_t> going_on = std::exchange(written_anew_, slots_.SlicesWrittenAnew());
+  std::erase_if(held_, [&](const Held& held) { return held.slice < slice_ && !going_on.contains(held.slice); });
+  ++slice_;
 }
 
 void FileServices::Hold(platform::DeletedFile deleted) {
   std::erase_if(held_, [&](const Held& held) { return held.file.TakenFrom(deleted.Path()); });
-  held_.push_back({std::move(deleted)});
+  held_.push_back({std::move(deleted), slice_});
 }
 
-std::optional<platform::FileSave> FileServices::WriteAnew(const std::string& path) {
+files::OpenFile FileServices::WriteAnew(const std::string& path, const std::string& name) {
   const auto found =
       std::find_if(held_.begin(), held_.end(), [&](const Held& held) { return held.file.TakenFrom(path); });
   if (found == held_.end()) {
     errno = ENOENT;
-    return std::nullopt;
+    return {};
   }
   platform::DeletedFile held = std::move(found->file);
+  const uint64_t deleted_in = found->slice;
   held_.erase(found);
-  if (!held.PutBack()) return std::nullopt;
+  if (!held.PutBack()) return {};
   std::optional<platform::FileSave> save = platform::FileSave::Begin(path, platform::ExistingFile::kReplaceAsNew);
   if (!save) {
     const int error = errno;
@@ -55,13 +55,13 @@ std::optional<platform::FileSave> FileServices::WriteAnew(const std::string& pat
     files::DeleteUserFile(path, &again);
     if (again) Hold(std::move(*again));
     errno = error;
-    return std::nullopt;
+    return {};
   }
   // Where no record can be kept, a kill loses what was written, as it
   // loses what a save in one command had not finished.
   save->KeepIfKilled();
-  written_anew_ = true;
-  return save;
+  written_anew_.insert(deleted_in);
+  return files::OpenFile(std::move(*save), name, deleted_in);
 }
 
 std::string FileServices::LookUpFile(std::string_view name) const {

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,8 +37,9 @@ class FileServices {
   // taken down.
   void CloseNumberedFiles();
   // A slice of the program has run (a frame's work): files it deleted are
-  // let go once a whole slice has passed since, unless it wrote a file it
-  // deleted anew in that slice (a save of several files goes on).
+  // let go once a whole slice has passed since, unless a file deleted in
+  // the same slice as they were is written anew (a save of several files
+  // goes on); other files written anew keep no deletion.
   void FrameWorkDone();
   // Collects the programs started by the execute commands that have ended.
   void ReapFinishedChild() { shell_.ReapFinishedChildren(); }
@@ -49,13 +52,13 @@ class FileServices {
   // until it writes that name anew, or its frame's work is done
   // (FrameWorkDone), or it ends; one held before under that name goes.
   void Hold(platform::DeletedFile deleted);
-  // A save of the file `path` the program deleted and holds, which takes
-  // that file's place in one step once the new content is written, and
-  // which a kill before then leaves for the next start to keep and name
-  // (FileSave::KeepIfKilled); nothing (errno set) where no file deleted
-  // from `path` is held or the save cannot start, and then the delete
-  // stands.
-  std::optional<platform::FileSave> WriteAnew(const std::string& path);
+  // The file `path` the program deleted and holds, opened to be written
+  // anew as `name`: the new content takes that file's place in one step at
+  // its close, and a kill before then leaves it for the next start to keep
+  // and name (FileSave::KeepIfKilled). Not open (errno set) where no file
+  // deleted from `path` is held or the save cannot start, and then the
+  // delete stands.
+  files::OpenFile WriteAnew(const std::string& path, const std::string& name);
   // The path to open for a program's file name: the virtual-file lookup
   // (when a built game's records are present), then the path helper.
   std::string LookUpFile(std::string_view name) const;
@@ -67,11 +70,13 @@ class FileServices {
   files::DirectorySearch search_;
   struct Held {
     platform::DeletedFile file;
-    bool slice_ended = false;  // a slice of the program ended since it was deleted
+    uint64_t slice = 0;  // the slice of the program it was deleted in
   };
   std::vector<Held> held_;
-  // A file deleted was written anew in the slice running now.
-  bool written_anew_ = false;
+  uint64_t slice_ = 0;  // the slice running now, counted from the start
+  // The slices whose deletions a file written anew in the slice running
+  // now, or open at its start, keeps held.
+  std::set<uint64_t> written_anew_;
 };
 
 // The file services of the machine; a command that runs without them is a

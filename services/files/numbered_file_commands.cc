@@ -112,7 +112,7 @@ OpenFile NewFileToWrite(const std::string& path, const std::string& name) {
   }
   std::optional<platform::FileSave> apart = platform::FileSave::Begin(path, platform::ExistingFile::kKeep);
   if (!apart) return {};
-  return OpenFile(std::move(*apart), name, false);
+  return OpenFile(std::move(*apart), name);
 }
 
 void CmdOpenFileToRead(Vm& vm) {
@@ -142,11 +142,8 @@ void CmdOpenFileToWrite(Vm& vm) {
   // A file the program has just deleted is replaced in one step at the
   // close: killed before then, the program leaves it as it was.
   const std::string path = NativePath(name);
-  if (std::optional<platform::FileSave> anew = FilesOf(vm).WriteAnew(path)) {
-    slot->file = OpenFile(std::move(*anew), name, true);
-  } else {
-    slot->file = NewFileToWrite(path, name);
-  }
+  slot->file = FilesOf(vm).WriteAnew(path, name);
+  if (!slot->file.IsOpen()) slot->file = NewFileToWrite(path, name);
   if (!slot->file.IsOpen()) vm.RunWarning(err::kCreateFailed, name, files::CauseOf(errno));
 }
 

@@ -31,8 +31,8 @@ OpenFile::OpenFile(UniqueFd fd, std::string name, platform::GrowingFile growing)
   growing_ = std::move(growing);
 }
 
-OpenFile::OpenFile(platform::FileSave save, std::string name, bool anew)
-    : fd_(::dup(save.Fd())), apart_(std::move(save)), anew_(anew), name_(std::move(name)) {
+OpenFile::OpenFile(platform::FileSave save, std::string name, std::optional<uint64_t> deleted_in)
+    : fd_(::dup(save.Fd())), apart_(std::move(save)), deleted_in_(deleted_in), name_(std::move(name)) {
   if (fd_.Valid()) {
     writing_ = platform::WritingLock(fd_.Get());
     written_ = true;
@@ -49,7 +49,7 @@ bool OpenFile::Close() {
     synced = SyncWithFolder(fd_.Get());
   }
   apart_.reset();
-  anew_ = false;
+  deleted_in_.reset();
   growing_.reset();
   const int error = errno;
   written_ = false;
@@ -159,8 +159,11 @@ void NumberedFiles::CloseAll() {
   for (int32_t n = 1; n <= kSlots; ++n) Close(n);
 }
 
-bool NumberedFiles::AnyWrittenAnew() const {
-  return std::any_of(slots_.begin(), slots_.end(), [](const Slot& slot) { return slot.file.WrittenAnew(); });
+std::set<uint64_t> NumberedFiles::SlicesWrittenAnew() const {
+  std::set<uint64_t> slices;
+  for (const Slot& slot : slots_)
+    if (const std::optional<uint64_t> slice = slot.file.DeletedIn()) slices.insert(*slice);
+  return slices;
 }
 
 }  // namespace zv::files

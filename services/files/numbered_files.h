@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <set>
 #include <span>
 #include <string>
 #include <vector>
@@ -32,12 +33,14 @@ class OpenFile final : public ByteSource {
   // closed (platform/paths/growing_file.h).
   OpenFile(UniqueFd fd, std::string name, platform::GrowingFile growing);
   // A file written apart: what is written takes its name in one step when
-  // it is closed. `anew`: a file the program deleted and writes anew.
-  OpenFile(platform::FileSave save, std::string name, bool anew);
+  // it is closed. `deleted_in`: for a file the program deleted and writes
+  // anew, the slice of the program it was deleted in.
+  OpenFile(platform::FileSave save, std::string name, std::optional<uint64_t> deleted_in = std::nullopt);
 
   bool IsOpen() const { return fd_.Valid(); }
-  // Whether it is a file the program deleted and writes anew.
-  bool WrittenAnew() const { return anew_ && apart_; }
+  // Of a file the program deleted and writes anew, the slice it was
+  // deleted in; nothing for any other.
+  std::optional<uint64_t> DeletedIn() const { return apart_ ? deleted_in_ : std::nullopt; }
   // The file's name as the program gave it.
   const std::string& Name() const { return name_; }
   // False (errno set) when what was written could not be synced (or, for
@@ -70,7 +73,7 @@ class OpenFile final : public ByteSource {
   static constexpr size_t kBufferSize = 4096;
   UniqueFd fd_;
   std::optional<platform::FileSave> apart_;
-  bool anew_ = false;
+  std::optional<uint64_t> deleted_in_;
   std::optional<platform::GrowingFile> growing_;
   // After the descriptor, so that they go before it.
   platform::WritingLock writing_;
@@ -103,8 +106,8 @@ class NumberedFiles {
   // False (errno set) when what was written could not be synced.
   bool Close(int32_t slot);
   void CloseAll();
-  // Whether a file the program deleted is open, written anew.
-  bool AnyWrittenAnew() const;
+  // The slices in which the files open and written anew were deleted.
+  std::set<uint64_t> SlicesWrittenAnew() const;
 
  private:
   std::array<Slot, kSlots> slots_;

@@ -566,6 +566,20 @@ row_a_deletion_stays() {
   [ ! -s "$work/before_kill" ] || no "while the run went on, the folder held $(cat "$work/before_kill")" || return 1
   ! grep -q 'is back' "$work/run.out" || no "the start said: $(cat "$work/run.out")"
 }
+# So it is whatever else the program has open: a save slot given up while
+# a log written anew is open.
+row_a_deletion_stays_beside_a_log() {
+  rm -rf "$work/w" && mkdir -m 777 "$work/w" && crlf 'old save' > "$work/w/save.txt" &&
+    crlf 'last run' > "$work/w/log.txt" && chown 65534 "$work/w/save.txt" "$work/w/log.txt"
+  crlf 'delete file "log.txt" : open file to write 1, "log.txt"' \
+    'for i = 1 to 5 : write file string 1, "line" : sync : next i' \
+    'delete file "save.txt" : for i = 1 to 3 : write file string 1, "line" : sync : next i' \
+    'print "gone"' 'do : write file string 1, "line" : sync : loop' > "$work/run.kqa"
+  killed_run gone "${nobody_prefix[@]}" || return 1
+  nobody "$zentrovex" --version > /dev/null 2>> "$work/run.out"
+  [ "$(ls -A "$work/w" | tr '\n' ' ')" = "log.txt log.txt.kept " ] ||
+    no "the folder holds $(ls -A "$work/w" | tr '\n' ' '): $(cat "$work/run.out")"
+}
 # The pattern the help teaches over two files: each is held until its own
 # close, whatever slices of the program pass while the first is written.
 # two_anew MARK SAVE OPTS [FILES]: the program runs to MARK and waits there
@@ -741,6 +755,7 @@ two_saves_one_killed                   12
 journal_of_a_lost_file                 13
 deleted_and_written_anew               14
 a_deletion_stays                       14
+a_deletion_stays_beside_a_log          14
 log_written_anew_killed                14
 two_files_written_anew                 14
 first_save_killed                      14
