@@ -407,6 +407,11 @@ std::string InFolder(const std::string& folder, const std::string& path, char se
 // that leads out of the folder, and the program goes on. A folder that
 // is not there writes an empty pack and says so. A write that fails takes
 // back the file it was writing, and the pack holds those before it.
+//
+// The count goes first as the number of files found, and is put right at
+// the end where some were left out: a pack whose writer was killed on the
+// way (the open file keeps what was written) then counts more files than
+// it holds, and its reader says so.
 void CmdWriteDirBlock(Vm& vm) {
   const int32_t number = vm.NextInt();
   const std::string folder(vm.NextString());
@@ -414,15 +419,18 @@ void CmdWriteDirBlock(Vm& vm) {
   if (!slot) return;
   OpenFile& file = slot->file;
   const uint64_t count_at = file.Position();
-  if (!WriteOrWarn(vm, file, LittleEndian(0))) return;
   // In a built game the pack holds what the game finds there, carried or not.
   AttachedData* attached = vm.attached_data;
   const std::optional<files::TreeListing> listing =
       files::ListTreeFiles(NativePath(folder.empty() ? "." : folder),
                            [attached](const std::string& native) { return CarriedEntries(attached, native); });
-  if (!listing && errno == ENOENT) return vm.RunWarning(file_error::kDirectoryMissing, folder);
-  if (!listing && errno == ENOTDIR) return vm.RunWarning(file_error::kDirectoryMissing, folder, files::CauseOf(errno));
-  if (!listing) return vm.RunWarning(err::kOpenFailed, folder, files::CauseOf(errno));
+  const int listing_error = errno;
+  const uint32_t found = listing ? static_cast<uint32_t>(listing->files.size()) : 0;
+  if (!WriteOrWarn(vm, file, LittleEndian(found))) return;
+  if (!listing && listing_error == ENOENT) return vm.RunWarning(file_error::kDirectoryMissing, folder);
+  if (!listing && listing_error == ENOTDIR)
+    return vm.RunWarning(file_error::kDirectoryMissing, folder, files::CauseOf(listing_error));
+  if (!listing) return vm.RunWarning(err::kOpenFailed, folder, files::CauseOf(listing_error));
 
   const auto spelled = [&](const std::string& packed_path) {
     return InFolder(folder, files::PackedText(packed_path), '\\');
@@ -461,7 +469,7 @@ void CmdWriteDirBlock(Vm& vm) {
     if (result != RecordWrite::kWritten) file.TakeBackTo(entry_at);
     if (result == RecordWrite::kWriteFailed) {
       const int error = errno;
-      if (count > 0) file.WriteAt(count_at, LittleEndian(count));
+      file.WriteAt(count_at, LittleEndian(count));
       return vm.RunWarning(err::kWriteFailed, file.Name(), files::CauseOf(error));
     }
     if (result == RecordWrite::kSourceShort) {
@@ -470,7 +478,7 @@ void CmdWriteDirBlock(Vm& vm) {
     }
     ++count;
   }
-  if (count > 0 && !file.WriteAt(count_at, LittleEndian(count)))
+  if (count != found && !file.WriteAt(count_at, LittleEndian(count)))
     return vm.RunWarning(err::kWriteFailed, file.Name(), files::CauseOf(errno));
   // A link that leads out is no file the folder holds: the program goes on.
   if (!outside.empty())
@@ -562,6 +570,10 @@ void CmdReadDirBlock(Vm& vm) {
   std::optional<files::UnpackFolder> into;
   if (files::MakeFolders(native, &made)) into = files::UnpackFolder::Open(native);
   if (!into) vm.RunWarning(err::kCreateFailed, folder, files::FolderCause(native, errno));
+  // An empty file is no empty pack: a writer killed before its first byte
+  // leaves one. (At the end of a file of packs, a loop reading them until
+  // the end comes to no pack at all, and that is no loss.)
+  const bool empty_file = slot->file.Size() == 0;
   UnpackReport report;
   const files::PackRead read =
       files::StreamDirectoryPack(slot->file, [&](const files::PackedFile& packed, const files::RecordReader& record) {
@@ -582,6 +594,7 @@ void CmdReadDirBlock(Vm& vm) {
   // counts says how many it lacks.
   if (read.cut_in_count)
     vm.WarnAndGoOn(err::kReadFailed, slot->file.Name(), "it ends inside the pack's count of files");
+  if (empty_file) vm.WarnAndGoOn(err::kReadFailed, slot->file.Name(), "it is empty, and holds no pack");
   if (!read.damaged && read.arrived < read.count)
     vm.WarnAndGoOn(err::kReadFailed, slot->file.Name(),
                    "the pack lacks " + std::to_string(read.count - read.arrived) + " of its " +

@@ -507,8 +507,9 @@ row_journal_of_a_lost_file() {
 # ---- 14: a file deleted and written anew is replaced in one step at its close -----------------
 # killed_run KILL AS...: $work/run.kqa run in $work/w as AS..., killed once
 # it printed KILL, or stopped itself at the mark @MOMENT (ZV_TEST_STOP_AT),
-# run to its end for ""; its output in $work/run.out, and what $work/w
-# held just before the kill in $work/before_kill.
+# or waits on another program for "~", run to its end for ""; its output in
+# $work/run.out, and what $work/w held just before the kill in
+# $work/before_kill.
 killed_run() {
   local kill=$1 run
   shift
@@ -516,13 +517,15 @@ killed_run() {
   run=$!
   if [[ $kill == @* ]]; then
     stopped "$run" || no "the run did not stop at ${kill#@}: $(cat "$work/run.out")" || return 1
+  elif [ "$kill" = "~" ]; then
+    waiting "$run" || no "the run did not wait on another program: $(cat "$work/run.out")" || return 1
   elif [ -n "$kill" ]; then
     for _ in $(seq 1 3000); do grep -q "$kill" "$work/run.out" && break; kill -0 "$run" 2> /dev/null || break; sleep 0.01; done
   fi
   ls -A "$work/w" > "$work/before_kill"
   [ -z "$kill" ] || kill -KILL "$run"
   wait "$run" 2> /dev/null
-  [[ -z $kill || $kill == @* ]] || grep -q "$kill" "$work/run.out" || no "the run ended before \"$kill\": $(cat "$work/run.out")"
+  [[ -z $kill || $kill == [@~]* ]] || grep -q "$kill" "$work/run.out" || no "the run ended before \"$kill\": $(cat "$work/run.out")"
 }
 # anew KILL EXPECT LINES...: the program of LINES, as anew_as (nobody), in a
 # folder holding save.txt, killed at KILL (a printed mark, after which it
@@ -645,6 +648,30 @@ it closed it ($(stat -c %s "$work/w/log.txt") bytes are there, kept as they are)
   [ ! -s "$work/said" ] && [ -z "$(ls -A "$work/state-nobody/zentrovex/writing")" ] ||
     no "the next start said: $(cat "$work/said")"
 }
+# ---- 18: a pack is whole or said ------------------------------------------------------------------
+# A pack's writer killed on the way, while it waits for a file another
+# program holds locked: the reader gives back the files before it and says
+# how many the pack lacks.
+row_killed_pack_writer() {
+  rm -rf "$work/w" && mkdir -m 777 "$work/w" && mkdir "$work/w/tree"
+  local i locker
+  for i in $(seq 100 399); do head -c 2000 /dev/urandom > "$work/w/tree/f$i.dat"; done
+  "$python" -c 'import fcntl, sys, time; f = open(sys.argv[1], "r+b"); fcntl.lockf(f, fcntl.LOCK_EX); print("locked", flush=True); time.sleep(60)' \
+    "$work/w/tree/f200.dat" > "$work/locker.out" &
+  locker=$!
+  for _ in $(seq 1 3000); do grep -q locked "$work/locker.out" && break; sleep 0.01; done
+  crlf 'open file to write 1, "pack.dat" : write dir block 1, "tree" : close file 1' > "$work/run.kqa"
+  killed_run "~" "${nobody_prefix[@]}"
+  local status=$?
+  kill "$locker"; wait "$locker" 2> /dev/null
+  [ $status = 0 ] || return 1
+  crlf 'open file to read 1, "pack.dat" : read dir block 1, "out" : close file 1' > "$work/unpack.kqa"
+  (cd "$work/w" && nobody "$zentrovex" run --headless "$work/unpack.kqa" > "$work/said" 2>&1)
+  [ "$(ls "$work/w/out" | wc -l)" = 100 ] && cmp -s "$work/w/out/f199.dat" "$work/w/tree/f199.dat" ||
+    no "the pack gave back $(ls "$work/w/out" | wc -l) files: $(cat "$work/said")" || return 1
+  grep -qF 'Could not read from the file "pack.dat": the pack lacks 200 of its 300 files' "$work/said" ||
+    no "the reader said: $(cat "$work/said")"
+}
 # Without a place for the records (the spare state folder another user's),
 # a file deleted and written anew is still replaced in one step at its
 # close, and a new file is written apart and takes its name whole then.
@@ -761,6 +788,7 @@ two_files_written_anew                 14
 first_save_killed                      14
 written_anew_beside_another_user       14
 written_in_one_step_without_a_state_folder 14
+killed_pack_writer                     18
 state_folder_checked_first             15
 kept_copies_bounded                    16
 shared_file                            17
