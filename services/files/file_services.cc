@@ -25,6 +25,10 @@ void FileServices::CloseNumberedFiles() {
 }
 
 void FileServices::FrameWorkDone() {
+  // Past its slice, what a file written anew holds is kept through a kill.
+  // A save made within one slice needs no such care: killed there, it is a
+  // save that had not finished, and it costs what any save does.
+  slots_.KeepWrittenAnewIfKilled();
   // A file written anew that is still open keeps its slice's deletes for
   // the next slice too.
   const std::set<uint64_t> going_on = std::exchange(written_anew_, slots_.SlicesWrittenAnew());
@@ -57,9 +61,6 @@ files::OpenFile FileServices::WriteAnew(const std::string& path, const std::stri
     errno = error;
     return {};
   }
-  // Where no record can be kept, a kill loses what was written, as it
-  // loses what a save in one command had not finished.
-  save->KeepIfKilled();
   written_anew_.insert(deleted_in);
   return files::OpenFile(std::move(*save), name, deleted_in);
 }

@@ -39,7 +39,8 @@ class FileServices {
   // A slice of the program has run (a frame's work): files it deleted are
   // let go once a whole slice has passed since, unless a file deleted in
   // the same slice as they were is written anew (a save of several files
-  // goes on); other files written anew keep no deletion.
+  // goes on); other files written anew keep no deletion. What the files
+  // open and written anew hold is kept through a kill from now on.
   void FrameWorkDone();
   // Collects the programs started by the execute commands that have ended.
   void ReapFinishedChild() { shell_.ReapFinishedChildren(); }
@@ -54,8 +55,7 @@ class FileServices {
   void Hold(platform::DeletedFile deleted);
   // The file `path` the program deleted and holds, opened to be written
   // anew as `name`: the new content takes that file's place in one step at
-  // its close, and a kill before then leaves it for the next start to keep
-  // and name (FileSave::KeepIfKilled). Not open (errno set) where no file
+  // its close. Not open (errno set) where no file
   // deleted from `path` is held or the save cannot start, and then the
   // delete stands.
   files::OpenFile WriteAnew(const std::string& path, const std::string& name);

@@ -50,6 +50,7 @@ bool OpenFile::Close() {
   }
   apart_.reset();
   deleted_in_.reset();
+  keep_tried_ = false;
   growing_.reset();
   const int error = errno;
   written_ = false;
@@ -61,6 +62,14 @@ bool OpenFile::Close() {
   buffer_pos_ = 0;
   errno = error;
   return synced;
+}
+
+void OpenFile::KeepIfKilled() {
+  if (!DeletedIn() || keep_tried_) return;
+  keep_tried_ = true;
+  // Where no record can be kept, a kill loses what was written, as it
+  // loses what a save in one command had not finished.
+  apart_->KeepIfKilled();
 }
 
 int64_t OpenFile::Read(std::span<uint8_t> out) {
@@ -157,6 +166,10 @@ bool NumberedFiles::Close(int32_t slot) {
 
 void NumberedFiles::CloseAll() {
   for (int32_t n = 1; n <= kSlots; ++n) Close(n);
+}
+
+void NumberedFiles::KeepWrittenAnewIfKilled() {
+  for (Slot& slot : slots_) slot.file.KeepIfKilled();
 }
 
 std::set<uint64_t> NumberedFiles::SlicesWrittenAnew() const {

@@ -41,6 +41,10 @@ class OpenFile final : public ByteSource {
   // Of a file the program deleted and writes anew, the slice it was
   // deleted in; nothing for any other.
   std::optional<uint64_t> DeletedIn() const { return apart_ ? deleted_in_ : std::nullopt; }
+  // From now on a kill before the close leaves what a file written anew
+  // holds for the next start to keep and name (FileSave::KeepIfKilled);
+  // tried once a file.
+  void KeepIfKilled();
   // The file's name as the program gave it.
   const std::string& Name() const { return name_; }
   // False (errno set) when what was written could not be synced (or, for
@@ -74,6 +78,7 @@ class OpenFile final : public ByteSource {
   UniqueFd fd_;
   std::optional<platform::FileSave> apart_;
   std::optional<uint64_t> deleted_in_;
+  bool keep_tried_ = false;
   std::optional<platform::GrowingFile> growing_;
   // After the descriptor, so that they go before it.
   platform::WritingLock writing_;
@@ -108,6 +113,8 @@ class NumberedFiles {
   void CloseAll();
   // The slices in which the files open and written anew were deleted.
   std::set<uint64_t> SlicesWrittenAnew() const;
+  // OpenFile::KeepIfKilled for each file open and written anew.
+  void KeepWrittenAnewIfKilled();
 
  private:
   std::array<Slot, kSlots> slots_;

@@ -551,7 +551,7 @@ anew() {
 }
 delete='delete file "save.txt"' write='open file to write 1, "save.txt" : write file string 1, "new save"'
 row_deleted_and_written_anew() {
-  anew @held 'old save' "$delete" && anew_kept='new save' anew written 'old save' "$delete" "$write" &&
+  anew @held 'old save' "$delete" && anew_kept='new save' anew written 'old save' "$delete" "$write" sync &&
     anew '' 'new save' "$delete" "$write" 'close file 1' && anew '' '' "$delete"
 }
 # A log made anew each run, a line and a sync each frame, killed once its
@@ -594,8 +594,8 @@ two_anew() {
     crlf 'old opts' > "$work/w/opts.txt" && chown 65534 "$work/w/save.txt" "$work/w/opts.txt"
   local steps=('delete file "save.txt" : delete file "opts.txt"'
     'open file to write 1, "save.txt" : for i = 1 to 300 : write file string 1, "new save" : next i'
-    'print "saving" : wait 100' 'close file 1 : open file to write 2, "opts.txt" : write file string 2, "new opts"'
-    'print "options" : wait 100' 'close file 2 : print "done"') step
+    'sync : print "saving" : wait 100' 'close file 1 : open file to write 2, "opts.txt" : write file string 2, "new opts"'
+    'sync : print "options" : wait 100' 'close file 2 : print "done"') step
   for step in "${steps[@]}"; do crlf "$step"; [[ $step != *"\"$1\""* ]] || break; done > "$work/run.kqa"
   crlf 'do : wait 10 : loop' >> "$work/run.kqa"
   killed_run "$1" "${nobody_prefix[@]}" || return 1
@@ -616,7 +616,7 @@ row_two_files_written_anew() {
 row_written_anew_beside_another_user() {
   rm -rf "$work/w" "$work/away" && mkdir -m 777 "$work/w" "$work/away" && crlf 'old save' > "$work/w/save.txt" &&
     chown 65534 "$work/w/save.txt"
-  crlf "$delete" "$write" 'print "written"' 'repeat : wait 10 : until file exists("go")' 'close file 1' \
+  crlf "$delete" "$write" 'sync : print "written"' 'repeat : wait 10 : until file exists("go")' 'close file 1' \
     'print "closed"' > "$work/run.kqa"
   (cd "$work/w" && exec "${nobody_prefix[@]}" "$zentrovex" run --headless "$work/run.kqa") > "$work/run.out" 2>&1 &
   local run=$! hidden
