@@ -6,9 +6,12 @@
 # kept its journal and begun to write (it stops itself there), then 10
 # times (5 under the sanitizers) at moments spread over its second save's
 # rewrite of the whole file, from that same mark, on each file system this
-# machine lets us mount. A kill counts as inside the rewrite only where it
-# left the save's journal; the row says how many did, and fails where fewer
-# than half did.
+# machine lets us mount. Each kill is counted by where it landed, read from
+# the file's bytes before the next open: before the new content of that
+# save (all old), inside it, or after it (all new); the next open must
+# leave the old content for the first two and the new for the last. A row
+# fails unless kills landed in each part: more are aimed at a part none
+# reached. Every wait is bounded by what the row's own saves take here.
 set -euo pipefail
 zentrovex=$1
 # What it mounts goes with it, even killed at its limit.
@@ -61,11 +64,10 @@ elements=1500000
 arrays() {
   printf 'dim a(%d) : dim b(%d)\r\nfor i = 0 to %d : a(i) = i : b(i) = 0 - i : next i\r\n' $elements $elements $elements
 }
-# The saver writes them alternately, for ever, and says when each is saved.
+# The saver writes them in turn and ends: no later save is taken for the second.
 saver() {
   arrays
-  printf 'do\r\nsave number array "f.dat", a(0) : print "saved"\r\n'
-  printf 'save number array "f.dat", b(0) : print "saved"\r\nloop\r\n'
+  printf 'save number array "f.dat", a(0) : save number array "f.dat", b(0)\r\n'
 }
 
 # Arranges `kind` of in-place save of f.dat in `dir` (the saver's folder).
@@ -88,9 +90,9 @@ arrange() {
 start_stopped() {
   (cd "$dir" && ZV_TEST_STOP_AT=$1 exec "${as_user[@]}" "$zentrovex" run --headless "$work/kill.kqa" > /dev/null) &
   pid=$!
-  # Only a hang reaches the bound.
-  local state
-  for _ in $(seq 1 6000); do
+  # It stops before its second save ends: within what the two saves took.
+  local state end=$(($(now_ms) + bound_ms))
+  while [ "$(now_ms)" -lt $end ]; do
     state=
     { read -r _ _ state _ < "/proc/$pid/stat"; } 2> /dev/null || true
     case $state in T) return 0 ;; '' | Z) return 1 ;; esac
@@ -101,29 +103,32 @@ start_stopped() {
 journal_left() { compgen -G "$XDG_STATE_HOME/zentrovex/saves/*" > /dev/null; }
 printf 'open file to read 1, "f.dat" : close file 1\r\n' > "$work/open.kqa"
 
-# Kills the second save `kills` times, each at its share of `rewrite` past
-# its mark; counts the kills that landed inside it (hits) and what the next
-# open found (whole_a, whole_b; torn adds up).
-kill_over_rewrite() {
-  local k t0
-  hits=0 whole_a=0 whole_b=0
-  for ((k = 0; k < kills; k++)); do
-    arrange "$kind" "$dir"
-    rm -rf "$XDG_STATE_HOME/zentrovex/kept"
-    start_stopped rewriting#2 || fail "$fs/$kind: the saver did not stop at its second save"
-    t0=${EPOCHREALTIME/./}
-    kill -CONT $pid
-    while ((${EPOCHREALTIME/./} < t0 + rewrite * k / kills)); do :; done
-    kill -KILL $pid; wait $pid 2> /dev/null || true
-    ! journal_left || ((++hits))
-    # The next open of the file.
-    (cd "$dir" && user "$zentrovex" run --headless "$work/open.kqa" 2> /dev/null)
-    if cmp -s "$dir/f.dat" "$work/a.ref" || cmp -s "$dir/f.dat" "$work/old.ref"; then ((++whole_a))
-    elif cmp -s "$dir/f.dat" "$work/b.ref"; then ((++whole_b))
-    else ((++torn)); echo "$fs/$kind: kill $k left $(stat -c %s "$dir/f.dat") bytes of neither content"
-    fi
-    [ "$kind" != link ] || [ "$(stat -c %h "$dir/f.dat")" = 2 ] || fail "$fs/$kind: the file lost its second name"
-  done
+# Kills the second save $1 microseconds past its mark, and counts where the
+# kill landed (landed[before|inside|after]) and whether the next open left
+# the content it must (torn counts those that did not). The delays that
+# landed before and after narrow `lo` and `hi`, between which lies inside.
+kill_at() {
+  local t0 part
+  arrange "$kind" "$dir"
+  rm -rf "$XDG_STATE_HOME/zentrovex/kept"
+  start_stopped rewriting#2 || fail "$fs/$kind: the saver did not stop at its second save"
+  t0=${EPOCHREALTIME/./}
+  kill -CONT $pid
+  while ((${EPOCHREALTIME/./} < t0 + $1)); do :; done
+  kill -KILL $pid 2> /dev/null || true
+  wait $pid 2> /dev/null || true
+  if cmp -s "$dir/f.dat" "$work/a.ref"; then part=before; [ $1 -le $lo ] || lo=$1
+  elif cmp -s "$dir/f.dat" "$work/b.ref"; then part=after; [ $1 -ge $hi ] || hi=$1
+  else part=inside
+  fi
+  ((++landed[$part], ++shots))
+  # The next open of the file.
+  (cd "$dir" && user timeout $((bound_ms / 1000 + 1)) "$zentrovex" run --headless "$work/open.kqa" 2> /dev/null)
+  local want=a.ref
+  [ $part != after ] || want=b.ref
+  cmp -s "$dir/f.dat" "$work/$want" ||
+    { ((++torn)); echo "$fs/$kind: a kill $part the new content left $(stat -c %s "$dir/f.dat") bytes, not $want"; }
+  [ "$kind" != link ] || [ "$(stat -c %h "$dir/f.dat")" = 2 ] || fail "$fs/$kind: the file lost its second name"
 }
 
 run_row() {
@@ -138,7 +143,10 @@ run_row() {
   [ ! -d "$dir" ] || chmod -R u+w "$dir"
   rm -rf "$dir" && mkdir -m 777 "$dir"
   { arrays; printf 'save number array "a.ref", a(0) : save number array "b.ref", b(0)\r\n'; } > "$work/refs.kqa"
+  # Every wait of the row is bounded by ten times what these two saves took.
+  local bound_ms=$(now_ms)
   (cd "$dir" && user "$zentrovex" run --headless "$work/refs.kqa" > /dev/null)
+  bound_ms=$((10 * ($(now_ms) - bound_ms)))
   cp "$dir/a.ref" "$work/a.ref" && cp "$dir/b.ref" "$work/b.ref"
   arrange "$kind" "$dir" || { skipped=1; return 0; }
   # One kill at the moment that matters: the saver stops itself once its
@@ -160,27 +168,31 @@ run_row() {
     start_stopped rewriting#2 || fail "$fs/$kind: the saver did not stop at its second save"
     t0=${EPOCHREALTIME/./}
     kill -CONT $pid
-    while journal_left && kill -0 $pid 2> /dev/null; do :; done
+    while journal_left && ((${EPOCHREALTIME/./} < t0 + bound_ms * 1000)); do :; done
     t0=$((${EPOCHREALTIME/./} - t0))
+    ! journal_left || fail "$fs/$kind: the second save's journal stayed $((t0 / 1000)) ms"
     [ -n "$rewrite" ] && [ $rewrite -le $t0 ] || rewrite=$t0
-    kill -KILL $pid; wait $pid 2> /dev/null || true
+    kill -KILL $pid 2> /dev/null || true
+    wait $pid 2> /dev/null || true
   done
-  # The kills are spread over the rewrite as it was timed: fewer than half
-  # inside it (the first always is) prove little of the rest of it. A busy
-  # machine may have slowed all three timings: the kills are then spread
-  # again over the share of the time in which as many landed inside, at
-  # most twice.
-  local round torn=0 whole_a=0 whole_b=0 hits=0  # a before b: the old content of most kills
-  for round in 1 2 3; do
-    kill_over_rewrite
-    echo "$fs/$kind: $kills kills over a rewrite of $((rewrite / 1000)) ms, $hits inside it:" \
-      "$whole_a old, $whole_b new, $torn torn"
-    [ $((hits * 2)) -lt $kills ] || break
-    rewrite=$((rewrite * (hits > 0 ? hits : 1) / kills))
+  # The kills are spread over the rewrite as it was timed, then aimed at a
+  # part none reached: at the mark, past the latest delay, or between the
+  # latest that landed before and the earliest that landed after.
+  local -A landed=([before]=0 [inside]=0 [after]=0)
+  local k torn=0 lo=0 hi=$rewrite shots=0 delay
+  for ((k = 0; k < kills; k++)); do kill_at $((rewrite * k / kills)); done
+  while ((landed[before] * landed[inside] * landed[after] == 0 && shots < 2 * kills)); do
+    if ((landed[before] == 0)); then delay=0
+    elif ((landed[after] == 0)); then delay=$((hi = 2 * hi < 1000 * bound_ms ? 2 * hi : 1000 * bound_ms))
+    else delay=$(((lo + hi) / 2))
+    fi
+    kill_at $delay
   done
-  [ $torn = 0 ] || { echo "FAIL: $fs/$kind: $torn killed saves tore the file"; failed=1; }
-  [ $((hits * 2)) -ge $kills ] ||
-    { echo "FAIL: $fs/$kind: $hits of $kills kills landed inside the rewrite (half must)"; failed=1; }
+  echo "$fs/$kind: $shots kills over a rewrite of $((rewrite / 1000)) ms landed ${landed[before]} before" \
+    "its new content, ${landed[inside]} inside, ${landed[after]} after; $torn left other content than they must"
+  [ $torn = 0 ] || { echo "FAIL: $fs/$kind: $torn killed saves left other content than they must"; failed=1; }
+  ((landed[before] * landed[inside] * landed[after] > 0)) ||
+    { echo "FAIL: $fs/$kind: no kill landed in some part of the save (each must have one)"; failed=1; }
   [ -z "$(ls -A "$XDG_STATE_HOME/zentrovex/saves" 2> /dev/null)" ] || fail "$fs/$kind: a journal stayed"
 }
 
@@ -196,7 +208,7 @@ tmpfs link
 ext2  link
 ext2  other-owner
 ROWS
-[ -z "${failed:-}" ] || fail "killed saves tore files, or too few kills landed inside the rewrite"
+[ -z "${failed:-}" ] || fail "killed saves tore files, or no kill landed in some part of a save"
 # A row that could not run leaves the test unproven: skipped, not passed.
 [ -z "${skipped:-}" ] || exit 77
 echo "killed saves in place leave the old content or the new, whole"
