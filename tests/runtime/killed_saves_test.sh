@@ -27,8 +27,8 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 source "$(dirname "$0")/../support/as_user.sh"
 source "$(dirname "$0")/../support/naps.sh"
 as_user_init "$work" "$zentrovex"
-export TMPDIR=$work/tmp XDG_STATE_HOME=$work/state XDG_CONFIG_HOME=$work/config
-mkdir -m 777 "$TMPDIR" "$XDG_STATE_HOME" "$XDG_CONFIG_HOME"
+export TMPDIR=$work/tmp XDG_CONFIG_HOME=$work/config
+mkdir -m 777 "$TMPDIR" "$XDG_CONFIG_HOME"
 # Each kill starts the program twice (the saver, then the next open), and a
 # start costs a third of a second of processor: ten kills a row show the
 # rule at half the cost of twenty.

@@ -26,8 +26,8 @@ trap cleanup EXIT
 fail() { echo "FAIL: $*" >&2; failed=1; }
 source "$(dirname "$0")/../support/as_user.sh"
 as_user_init "$work" "$zentrovex"
-export TMPDIR=$work/tmp XDG_CONFIG_HOME=$work/config XDG_STATE_HOME=$work/state
-mkdir -m 777 "$TMPDIR" "$XDG_CONFIG_HOME" "$XDG_STATE_HOME"
+export TMPDIR=$work/tmp XDG_CONFIG_HOME=$work/config
+mkdir -m 777 "$TMPDIR" "$XDG_CONFIG_HOME"
 registry=$XDG_CONFIG_HOME/zentrovex/registry/HKEY_CURRENT_USER.ini
 
 # Runs `program` as the user in a fresh folder `run` (after `setup` there,

@@ -18,7 +18,7 @@ if [ -z "${ZV_OWN_MOUNTS:-}" ]; then
   unshare -m --propagation private true 2> /dev/null || { echo "SKIP: no mount namespace can be made here"; exit 77; }
   # On the disk, outside the namespace's private /tmp and /var/tmp.
   base=$(mktemp -d -p /var/tmp) && chmod 755 "$base"
-  unshare -m --propagation private env ZV_OWN_MOUNTS="$base" "$0" "$@"
+  unshare -m --propagation private env ZV_OWN_MOUNTS="$base $(readlink /proc/self/ns/mnt)" "$0" "$@"
   status=$?
   rm -rf "$base"
   exit $status
@@ -30,7 +30,11 @@ zv_home=$(getent passwd zvsaver | cut -d: -f6)
 # The executable's folder is reached through a mount of its own, so that a
 # build tree under /tmp stays in reach, and the work folder through one
 # under the private /tmp.
-base=$ZV_OWN_MOUNTS
+# It mounts over /tmp and /var/tmp, and empties /var/tmp/zentrovex-*: never
+# in the mount namespace it was started in, which other runs share.
+read -r base started_in <<< "$ZV_OWN_MOUNTS"
+[ "$(readlink /proc/self/ns/mnt)" != "$started_in" ] ||
+  { echo "FAIL: not in a mount namespace of its own: /tmp and /var/tmp are shared" >&2; exit 1; }
 mkdir "$base/bin" "$base/work" && chmod 755 "$base/work" && mount --bind "${zentrovex%/*}" "$base/bin" &&
   mkdir -p "$zv_home" && mount -t tmpfs -o mode=755 tmpfs "$zv_home" && chown zvsaver: "$zv_home" &&
   mount -t tmpfs -o mode=1777 tmpfs /tmp && mkdir -m 755 /tmp/run && mount --rbind "$base" /tmp/run &&

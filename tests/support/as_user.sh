@@ -2,7 +2,10 @@
 # root, the programs they start run as the user nobody, since root may write
 # any file; run as anyone else, as that user.
 #
-#   as_user_init WORK BINARY  lets the user into the folder WORK; skips (77)
+#   as_user_init WORK BINARY  lets the user into the folder WORK, whose state/
+#                             is the user's state folder (the machine-wide
+#                             /var/tmp/zentrovex-UID is for users without
+#                             one, and two runs would share it); skips (77)
 #                             where the user cannot run BINARY
 #   user CMD...               runs CMD as the user, so what it makes is theirs
 #   user_owns FOLDER...       gives the folders to the user
@@ -15,6 +18,7 @@ as_user_init() {
     chmod 755 "$1"
     "${as_user[@]}" test -x "$2" || { echo "SKIP: the user nobody cannot run $2"; exit 77; }
   fi
+  mkdir -m 777 "$1/state" && export XDG_STATE_HOME=$1/state
 }
 
 user() { "${as_user[@]}" "$@"; }
