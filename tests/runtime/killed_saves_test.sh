@@ -6,12 +6,11 @@
 # kept its journal and begun to write (it stops itself there), then 10
 # times (5 under the sanitizers) at moments spread over its second save's
 # rewrite of the whole file, from that same mark, on each file system this
-# machine lets us mount. Each kill is counted by where it landed, read from
-# the file's bytes before the next open: before the new content of that
-# save (all old), inside it, or after it (all new); the next open must
-# leave the old content for the first two and the new for the last. A row
-# fails unless kills landed in each part: more are aimed at a part none
-# reached. Every wait is bounded by what the row's own saves take here.
+# machine lets us mount. A kill lands, as the file's bytes say before the
+# next open, before the new content of that save (all old), inside it or
+# after it (all new), and the next open must leave the old content, or the
+# new after it. Each part needs kills: more are aimed at one none reached.
+# Every wait is bounded by what the row's own saves take here.
 set -euo pipefail
 zentrovex=$1
 # What it mounts goes with it, even killed at its limit.
@@ -29,10 +28,9 @@ source "$(dirname "$0")/../support/naps.sh"
 as_user_init "$work" "$zentrovex"
 export TMPDIR=$work/tmp XDG_CONFIG_HOME=$work/config
 mkdir -m 777 "$TMPDIR" "$XDG_CONFIG_HOME"
-# Each kill starts the program twice (the saver, then the next open), and a
-# start costs a third of a second of processor: ten kills a row show the
-# rule at half the cost of twenty.
-# Under the sanitizers (a second argument "sanitized") each save is slow.
+# Each kill starts the program twice (the saver, then the next open): ten
+# a row show the rule at half the cost of twenty; under the sanitizers (a
+# second argument "sanitized"), where each save is slow, five.
 kills=10
 [ "${2:-}" != sanitized ] || kills=5
 printf old > "$work/old.ref"
@@ -86,20 +84,23 @@ arrange() {
   saver > "$work/kill.kqa"
 }
 
-# Starts the saver in $dir, stopped at its save's mark $1; sets `pid`.
-start_stopped() {
+# Starts the saver in $dir, stopped at its save's mark $1 (sets `pid`): it
+# stops before its second save ends, within what the two saves took.
+stop_at() {
   (cd "$dir" && ZV_TEST_STOP_AT=$1 exec "${as_user[@]}" "$zentrovex" run --headless "$work/kill.kqa" > /dev/null) &
   pid=$!
-  # It stops before its second save ends: within what the two saves took.
   local state end=$(($(now_ms) + bound_ms))
   while [ "$(now_ms)" -lt $end ]; do
     state=
     { read -r _ _ state _ < "/proc/$pid/stat"; } 2> /dev/null || true
-    case $state in T) return 0 ;; '' | Z) return 1 ;; esac
+    case $state in T) return 0 ;; '' | Z) break ;; esac
     sleep 0.01
   done
-  return 1
+  fail "$fs/$kind: the saver did not stop at $1"
 }
+# The second save let go from its mark at t0 (microseconds); its end.
+second_save() { arrange "$kind" "$dir" && stop_at rewriting#2 && t0=${EPOCHREALTIME/./} && kill -CONT $pid; }
+end_saver() { kill -KILL $pid 2> /dev/null || true; wait $pid 2> /dev/null || true; }
 journal_left() { compgen -G "$XDG_STATE_HOME/zentrovex/saves/*" > /dev/null; }
 printf 'open file to read 1, "f.dat" : close file 1\r\n' > "$work/open.kqa"
 
@@ -108,15 +109,11 @@ printf 'open file to read 1, "f.dat" : close file 1\r\n' > "$work/open.kqa"
 # the content it must (torn counts those that did not). The delays that
 # landed before and after narrow `lo` and `hi`, between which lies inside.
 kill_at() {
-  local t0 part
-  arrange "$kind" "$dir"
+  local t0 part want=a.ref
   rm -rf "$XDG_STATE_HOME/zentrovex/kept"
-  start_stopped rewriting#2 || fail "$fs/$kind: the saver did not stop at its second save"
-  t0=${EPOCHREALTIME/./}
-  kill -CONT $pid
+  second_save
   while ((${EPOCHREALTIME/./} < t0 + $1)); do :; done
-  kill -KILL $pid 2> /dev/null || true
-  wait $pid 2> /dev/null || true
+  end_saver
   if cmp -s "$dir/f.dat" "$work/a.ref"; then part=before; [ $1 -le $lo ] || lo=$1
   elif cmp -s "$dir/f.dat" "$work/b.ref"; then part=after; [ $1 -ge $hi ] || hi=$1
   else part=inside
@@ -124,7 +121,6 @@ kill_at() {
   ((++landed[$part], ++shots))
   # The next open of the file.
   (cd "$dir" && user timeout $((bound_ms / 1000 + 1)) "$zentrovex" run --headless "$work/open.kqa" 2> /dev/null)
-  local want=a.ref
   [ $part != after ] || want=b.ref
   cmp -s "$dir/f.dat" "$work/$want" ||
     { ((++torn)); echo "$fs/$kind: a kill $part the new content left $(stat -c %s "$dir/f.dat") bytes, not $want"; }
@@ -152,8 +148,7 @@ run_row() {
   # One kill at the moment that matters: the saver stops itself once its
   # journal is kept and the part past the old end is in the file
   # (ZV_TEST_STOP_AT), and is killed there.
-  start_stopped rewriting || fail "$fs/$kind: the saver did not stop where its journal was kept"
-  kill -KILL $pid; wait $pid 2> /dev/null || true
+  stop_at rewriting && end_saver
   ! cmp -s "$dir/f.dat" "$work/old.ref" || fail "$fs/$kind: the stopped save had not begun to write the file"
   (cd "$dir" && user "$zentrovex" run --headless "$work/open.kqa")
   cmp -s "$dir/f.dat" "$work/old.ref" ||
@@ -164,16 +159,12 @@ run_row() {
   # the kills past the rewrite's usual end.
   local t0 rewrite=
   for _ in 1 2 3; do
-    arrange "$kind" "$dir"
-    start_stopped rewriting#2 || fail "$fs/$kind: the saver did not stop at its second save"
-    t0=${EPOCHREALTIME/./}
-    kill -CONT $pid
+    second_save
     while journal_left && ((${EPOCHREALTIME/./} < t0 + bound_ms * 1000)); do :; done
     t0=$((${EPOCHREALTIME/./} - t0))
     ! journal_left || fail "$fs/$kind: the second save's journal stayed $((t0 / 1000)) ms"
     [ -n "$rewrite" ] && [ $rewrite -le $t0 ] || rewrite=$t0
-    kill -KILL $pid 2> /dev/null || true
-    wait $pid 2> /dev/null || true
+    end_saver
   done
   # The kills are spread over the rewrite as it was timed, then aimed at a
   # part none reached: at the mark, past the latest delay, or between the
