@@ -8,14 +8,12 @@
 # system (a window shown, a state the window manager took, a picture, a file
 # the program wrote, its end). The system gives each at once, within a frame
 # or a round trip to the X server; a run's start and its window take a
-# second, a few starts of the executable. A wait polls until its answer
-# comes or DESK_ANSWER_SECONDS have passed: ten times the pace of this
-# machine now, the slowest of the answers this test has seen and of three
-# starts of the executable (`--version`, timed at the first desk_start),
-# and 10 s at least. A loaded machine slows all of them alike: the slowest
-# answer seen, 35 s, came on a machine running six jobs for each of its
-# processors. A lost answer fails its step then, saying what it waited for,
-# not the whole test at its limit (ZV_WINDOW_TEST_SECONDS, which
+# second. A wait polls until its answer comes or DESK_ANSWER_SECONDS pass:
+# ten times the slowest of the answers this test has seen and three starts
+# of the executable (timed at the first desk_start), 10 s at least, since a
+# loaded machine slows them alike (35 s, the slowest answer seen, came with
+# six jobs a processor). A lost answer fails its step then, saying what it
+# waited for, not the whole test at its limit (ZV_WINDOW_TEST_SECONDS, which
 # tests/support/with_window_manager.sh enforces: it finds a hang).
 #
 #   desk_init                 checks the tools (exit 77 without them), makes
@@ -27,8 +25,7 @@
 #                             window of that exact title; sets $DESK_WINDOW
 #   desk_until CMD...         runs CMD until it succeeds (false after
 #                             DESK_ANSWER_SECONDS; with DESK_TIMEOUT=N set for
-#                             the call, after N seconds); its time is an
-#                             answer's, which sets the pace where slower
+#                             the call, after N seconds)
 #   desk_key KEY...           xdotool key names (ctrl+s, F5, Return) to the focus
 #   desk_key_repeat on|off    the X server's key repeat: off unless a test
 #                             tests repeat, since a key held past the
@@ -101,7 +98,7 @@ desk_fail() {
   exit 1
 }
 
-# Makes MS the pace where it is slower, and the waits' bound ten times that.
+# An answer that took MS (or three starts that did): the waits' bound.
 desk_pace() {
   [ "${DESK_PACE_MS:-0}" -ge "$1" ] || DESK_PACE_MS=$1
   DESK_ANSWER_SECONDS=$((DESK_PACE_MS < 1000 ? 10 : DESK_PACE_MS / 100))
