@@ -5,64 +5,33 @@
 # (tests/support/with_window_manager.sh under tests/support/with_xvfb.sh).
 set -euo pipefail
 zentrovex=$1
-for tool in xwininfo wmctrl; do
-  command -v "$tool" > /dev/null || { echo "SKIP: $tool is not installed"; exit 77; }
-done
-work=$(mktemp -d)
-run=
-cleanup() {
-  [ -n "$run" ] && kill -KILL "$run" 2> /dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*" >&2; exit 1; }
-
-printf '[SETTINGS]\r\nWINDOWMODE=1\r\n' > "$work/SETUP.INI"
-printf 'print "in a window"\r\nsync rate 5000\r\n' > "$work/error.kqa"
-export XDG_CONFIG_HOME="$work/config"
-export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}detect_leaks=0"
+source "$(dirname "$0")/../support/desktop.sh"
+desk_init
+cd "$DESK_WORK"
+DESK_BOX_AWAITED=1
+printf '[SETTINGS]\r\nWINDOWMODE=1\r\n' > SETUP.INI
+printf 'print "in a window"\r\nsync rate 5000\r\n' > error.kqa
 
 # The whole tree is read first: grep -q stopping early would end xwininfo by
 # SIGPIPE, which pipefail would take for a missing box.
 box_shown() { local tree; tree=$(xwininfo -root -tree 2> /dev/null); grep -q '"Error In Program"' <<< "$tree"; }
-
-# Each wait lasts until its sign or 60 s (as tests/support/desktop.sh's):
-# the box shows a second after the start, the run ends at once.
-answer_seconds=60
-
+ended() { ! kill -0 "$DESK_PID" 2> /dev/null; }
 # Starts the run and waits for its error box.
 start_run() {
-  # Started in the background, where the shell would ignore SIGINT for it.
-  env --default-signal=INT "$zentrovex" run "$work/error.kqa" > /dev/null 2> "$work/err.txt" &
-  run=$!
-  local end=$((SECONDS + answer_seconds))
-  while [ $SECONDS -lt $end ]; do
-    box_shown && return 0
-    kill -0 "$run" 2> /dev/null || fail "the run ended before its error box showed: $(cat "$work/err.txt")"
-    sleep 0.05
-  done
-  fail "no error box: $(cat "$work/err.txt")"
-}
-
-# True when the run has ended.
-ended() {
-  local end=$((SECONDS + answer_seconds))
-  while [ $SECONDS -lt $end ]; do
-    kill -0 "$run" 2> /dev/null || { wait "$run" || true; run=; return 0; }
-    sleep 0.05
-  done
-  return 1
+  desk_start "$zentrovex" run error.kqa
+  desk_until eval 'box_shown || ended' || desk_fail "no error box"
+  ! ended || desk_fail "the run ended before its error box showed"
 }
 
 for signal in TERM INT; do
   start_run
-  kill -"$signal" "$run"
-  ended || fail "the run did not end on SIG$signal while its error box showed"
+  kill -"$signal" "$DESK_PID"
+  desk_ended || desk_fail "the run did not end on SIG$signal while its error box showed"
 done
 
 start_run
 # The run's own window, by its exact title (the box has another).
-wmctrl -F -c "Zentrovex" || fail "wmctrl could not close the window"
-ended || fail "the run did not end when its window was closed"
-grep -q "Runtime Error" "$work/err.txt" || fail "no error text on stderr: $(cat "$work/err.txt")"
+wmctrl -F -c "Zentrovex" || desk_fail "wmctrl could not close the window"
+desk_ended || desk_fail "the run did not end when its window was closed"
+grep -q "Runtime Error" err.txt || desk_fail "no error text on stderr"
 echo "error box: the run ends on SIGTERM, SIGINT and when its window is closed"
