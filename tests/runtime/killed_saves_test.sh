@@ -98,20 +98,24 @@ stop_at() {
   done
   fail "$fs/$kind: the saver did not stop at $1"
 }
-# The second save let go from its mark at t0 (microseconds); its end.
-second_save() { arrange "$kind" "$dir" && stop_at rewriting#2 && t0=${EPOCHREALTIME/./} && kill -CONT $pid; }
+# The second save at its mark, let go from there at t0 (microseconds) but
+# where $1 is below 0; its end.
+second_save() {
+  arrange "$kind" "$dir" && stop_at rewriting#2 && t0=${EPOCHREALTIME/./} && { [ "${1:-0}" -lt 0 ] || kill -CONT $pid; }
+}
 end_saver() { kill -KILL $pid 2> /dev/null || true; wait $pid 2> /dev/null || true; }
 journal_left() { compgen -G "$XDG_STATE_HOME/zentrovex/saves/*" > /dev/null; }
 printf 'open file to read 1, "f.dat" : close file 1\r\n' > "$work/open.kqa"
 
-# Kills the second save $1 microseconds past its mark, and counts where the
-# kill landed (landed[before|inside|after]) and whether the next open left
-# the content it must (torn counts those that did not). The delays that
-# landed before and after narrow `lo` and `hi`, between which lies inside.
+# Kills the second save $1 microseconds past its mark (at it, below 0: a
+# busy machine may let it run on well past 0 before the kill comes), and
+# counts where the kill landed (landed[before|inside|after]) and whether
+# the next open left the content it must (torn counts those that did not).
+# The delays that landed before and after narrow `lo` and `hi`.
 kill_at() {
   local t0 part want=a.ref
   rm -rf "$XDG_STATE_HOME/zentrovex/kept"
-  second_save
+  second_save $1
   while ((${EPOCHREALTIME/./} < t0 + $1)); do :; done
   end_saver
   if cmp -s "$dir/f.dat" "$work/a.ref"; then part=before; [ $1 -le $lo ] || lo=$1
@@ -119,8 +123,9 @@ kill_at() {
   else part=inside
   fi
   ((++landed[$part], ++shots))
-  # The next open of the file.
-  (cd "$dir" && user timeout $((bound_ms / 1000 + 1)) "$zentrovex" run --headless "$work/open.kqa" 2> /dev/null)
+  # The next open of the file, which may wait 10 s for a save in place.
+  (cd "$dir" && user timeout $((bound_ms / 1000 + 10)) "$zentrovex" run --headless "$work/open.kqa" 2> /dev/null) ||
+    fail "$fs/$kind: the next open after a kill $part the new content failed ($?)"
   [ $part != after ] || want=b.ref
   cmp -s "$dir/f.dat" "$work/$want" ||
     { ((++torn)); echo "$fs/$kind: a kill $part the new content left $(stat -c %s "$dir/f.dat") bytes, not $want"; }
@@ -139,10 +144,11 @@ run_row() {
   [ ! -d "$dir" ] || chmod -R u+w "$dir"
   rm -rf "$dir" && mkdir -m 777 "$dir"
   { arrays; printf 'save number array "a.ref", a(0) : save number array "b.ref", b(0)\r\n'; } > "$work/refs.kqa"
-  # Every wait of the row is bounded by ten times what these two saves took.
+  # Every wait of the row is bounded by ten times what these two saves took,
+  # and 5 s for a machine that gets busier meanwhile.
   local bound_ms=$(now_ms)
   (cd "$dir" && user "$zentrovex" run --headless "$work/refs.kqa" > /dev/null)
-  bound_ms=$((10 * ($(now_ms) - bound_ms)))
+  bound_ms=$((10 * ($(now_ms) - bound_ms) + 5000))
   cp "$dir/a.ref" "$work/a.ref" && cp "$dir/b.ref" "$work/b.ref"
   arrange "$kind" "$dir" || { skipped=1; return 0; }
   # One kill at the moment that matters: the saver stops itself once its
@@ -166,15 +172,14 @@ run_row() {
     [ -n "$rewrite" ] && [ $rewrite -le $t0 ] || rewrite=$t0
     end_saver
   done
-  # The kills are spread over the rewrite as it was timed, then aimed at a
-  # part none reached: at the mark, past the latest delay, or between the
-  # latest that landed before and the earliest that landed after.
+  # The kills are spread over the rewrite as it was timed, the first at the
+  # mark, then aimed at a part none reached: past the latest delay, or
+  # between the latest that landed before and the earliest that landed after.
   local -A landed=([before]=0 [inside]=0 [after]=0)
   local k torn=0 lo=0 hi=$rewrite shots=0 delay
-  for ((k = 0; k < kills; k++)); do kill_at $((rewrite * k / kills)); done
+  for ((k = 0; k < kills; k++)); do kill_at $((k ? rewrite * k / kills : -1)); done
   while ((landed[before] * landed[inside] * landed[after] == 0 && shots < 2 * kills)); do
-    if ((landed[before] == 0)); then delay=0
-    elif ((landed[after] == 0)); then delay=$((hi = 2 * hi < 1000 * bound_ms ? 2 * hi : 1000 * bound_ms))
+    if ((landed[after] == 0)); then delay=$((hi = 2 * hi < 1000 * bound_ms ? 2 * hi : 1000 * bound_ms))
     else delay=$(((lo + hi) / 2))
     fi
     kill_at $delay
