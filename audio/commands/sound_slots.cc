@@ -19,13 +19,11 @@
 #include "platform/audio/audio_device.h"
 #include "platform/audio3d/audio3d_device.h"
 #include "platform/paths/file_save.h"
+#include "runtime/vm/numeric/degrees.h"
 
 namespace zv {
 namespace {
 
-// The angle factor of the listener's rotation: 3.14 / 180 in single
-// precision, not pi / 180.
-constexpr float kDegreesToRadians = 3.14f / 180.0f;
 constexpr int32_t kRecordRate = 44100;
 // Leading recorded values within this of zero are taken as silence.
 constexpr int32_t kSilenceLevel = 2048;
@@ -62,9 +60,11 @@ Matrix Multiply(const Matrix& a, const Matrix& b) {
   return out;
 }
 
-Matrix Rotation(int axis, float radians) {
+// A turn by an angle in degrees, exact where the angle is: a quarter turn
+// faces straight along the next axis, as every other turn of the system.
+Matrix Rotation(int axis, float degrees) {
   Matrix m = Identity();
-  const float c = std::cos(radians), s = std::sin(radians);
+  const auto c = static_cast<float>(CosDegrees(degrees)), s = static_cast<float>(SinDegrees(degrees));
   auto at = [&m](int row, int column) -> float& { return m[static_cast<size_t>(row * 4 + column)]; };
   if (axis == 0) {
     at(1, 1) = c, at(1, 2) = s, at(2, 1) = -s, at(2, 2) = c;
@@ -361,9 +361,9 @@ void SoundSlots::PositionListener(float x, float y, float z) {
 void SoundSlots::RotateListener(float ax, float ay, float az) {
   if (!running_) return;
   Matrix m = Identity();
-  m = Multiply(Rotation(0, ax * kDegreesToRadians), m);
-  m = Multiply(Rotation(1, ay * kDegreesToRadians), m);
-  m = Multiply(Rotation(2, az * kDegreesToRadians), m);
+  m = Multiply(Rotation(0, ax), m);
+  m = Multiply(Rotation(1, ay), m);
+  m = Multiply(Rotation(2, az), m);
   // Direction vectors times M: (0, 0, 1) picks row 2, (0, 1, 0) row 1.
   for (int j = 0; j < 3; ++j) {
     listener_front[j] = m[static_cast<size_t>(8 + j)];

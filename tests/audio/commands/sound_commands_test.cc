@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include "audio/library/channel.h"
 #include "audio/library/output_driver.h"
 #include "audio/library/library.h"
@@ -189,13 +191,31 @@ TEST_F(SoundProgramTest, ThreeDimensionalSoundsFollowTheListener) {
   ASSERT_TRUE(Run("rotate listener 0.0, 90.0, 0.0\nax# = listener angle x()\nay# = listener angle y()\n"));
   service.UpdateSound3D();
   EXPECT_NEAR(c->voice.pan, 128, 1);
-  EXPECT_NEAR(service.Slots().listener_front[0], 1.0f, 0.001f);
-  EXPECT_NEAR(service.Slots().listener_front[2], 0.0008f, 0.0001f);  // turned with 3.14/180
   EXPECT_FLOAT_EQ(Float(1), 90.0f);
   ASSERT_TRUE(Run("position listener 20.0, 0.0, 0.0\nx# = listener position x()\n"));
   EXPECT_FLOAT_EQ(Float(0), 20.0f);
   service.UpdateSound3D();
   EXPECT_NEAR(c->voice.pan, 128, 1);  // now straight behind
+}
+
+// The listener turns by exact degrees, as objects and the camera do: a
+// quarter turn faces straight along the next axis.
+TEST_F(SoundProgramTest, TheListenerTurnsByExactDegrees) {
+  struct Case {
+    const char* angles;
+    std::array<float, 3> front, top;
+  } cases[] = {
+      {"0.0, 90.0, 0.0", {1, 0, 0}, {0, 1, 0}},   {"0.0, 180.0, 0.0", {0, 0, -1}, {0, 1, 0}},
+      {"0.0, -90.0, 0.0", {-1, 0, 0}, {0, 1, 0}}, {"90.0, 0.0, 0.0", {0, -1, 0}, {0, 0, 1}},
+      {"0.0, 0.0, 90.0", {0, 0, 1}, {-1, 0, 0}},  {"0.0, 450.0, 0.0", {1, 0, 0}, {0, 1, 0}},
+  };
+  for (const Case& c : cases) {
+    ASSERT_TRUE(Run(std::string("rotate listener ") + c.angles + "\n"));
+    for (int j = 0; j < 3; ++j) {
+      EXPECT_EQ(service.Slots().listener_front[j], c.front[static_cast<size_t>(j)]) << c.angles << " front " << j;
+      EXPECT_EQ(service.Slots().listener_top[j], c.top[static_cast<size_t>(j)]) << c.angles << " top " << j;
+    }
+  }
 }
 
 TEST_F(SoundProgramTest, DistanceFactorIsInHundredths) {
