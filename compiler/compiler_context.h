@@ -145,6 +145,9 @@ class Compiler {
   // "cannot understand this expression" with the piece that failed, or the
   // whole expression as written where the piece holds compiled groups.
   std::string BadExpressionMessage(std::string_view piece) const;
+  // The piece, or the whole expression as written where the piece holds
+  // compiled groups.
+  std::string_view AsWritten(std::string_view piece) const;
   bool EmitConversion(Operand& operand, char to);
   static std::string ReplaceWordOperators(std::string_view text);
   static bool IsIntLiteral(std::string_view text);

@@ -70,8 +70,10 @@ bool Compiler::IsFloatLiteral(std::string_view text) {
   return digits > 0 && points == 1;
 }
 
+// One text between one pair of quotes: "a" "b" is two texts side by side,
+// never the text a" "b.
 bool Compiler::IsStringLiteral(std::string_view text) {
-  return text.size() >= 2 && text.front() == '"' && text.back() == '"';
+  return text.size() >= 2 && text.front() == '"' && text.find('"', 1) == text.size() - 1;
 }
 
 std::string Compiler::ReplaceWordOperators(std::string_view text) {
@@ -110,13 +112,17 @@ std::string Compiler::DescribeSignature(std::string_view types) const {
   return out.empty() ? "nothing" : out;
 }
 
-std::string Compiler::BadExpressionMessage(std::string_view piece) const {
+std::string_view Compiler::AsWritten(std::string_view piece) const {
   bool quoted = false, rewritten = false;
   for (size_t i = 0; i + 1 < piece.size() && !rewritten; ++i) {
     if (piece[i] == '"') quoted = !quoted;
     rewritten = !quoted && piece[i] == '?' && piece[i + 1] >= '0' && piece[i + 1] <= '9';
   }
-  const std::string_view shown = rewritten ? std::string_view(expression_source_) : piece;
+  return rewritten ? std::string_view(expression_source_) : piece;
+}
+
+std::string Compiler::BadExpressionMessage(std::string_view piece) const {
+  const std::string_view shown = AsWritten(piece);
   return std::string(MessageText(CompileMessage::kBadExpression)) + ": " + Quoted(shown) + OperatorWordHint(shown);
 }
 
@@ -279,6 +285,21 @@ Operand Compiler::CompileIntLiteral(std::string_view text) {
 Operand Compiler::CompileOperand(std::string_view text) {
   if (text.empty()) {
     Fail(CompileMessage::kBadExpression);
+    return {};
+  }
+  // What is left between two operators is one value: a text beside another
+  // value ("a" b$, "a" "b", str$(n) "a") is the slip of a missing operator,
+  // never a text that holds the code beside it.
+  const bool holds_text = FindAtTopLevel(text, [](size_t, char c, int depth) { return c == '"' && depth == 0; }) !=
+                          std::string_view::npos;
+  if (holds_text && !IsStringLiteral(text)) {
+    // The language has no doubled quote inside a text.
+    const bool quotes_touch =
+        FindAtTopLevel(text, [&text](size_t i, char c, int) { return c == '"' && text.substr(i + 1, 1) == "\""; }) !=
+        std::string_view::npos;
+    Fail("values stand side by side without an operator: " + Quoted(AsWritten(text)) +
+         " (write + between texts to join them, ; between the values of a print, or , between a command's values" +
+         (quotes_touch ? "; a quote inside a text is chr$(34))" : ")"));
     return {};
   }
   if (text[0] == '?') {

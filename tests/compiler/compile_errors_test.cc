@@ -58,7 +58,18 @@ INSTANTIATE_TEST_SUITE_P(
                   "array used but not dimensioned: x"},
         ErrorCase{"dim a(1,2,3,4,5,6)\n", 1, "cannot compile this dim statement"},
         ErrorCase{"dim a(10), b$(2)\n", 1, "it makes one array (write dim a(10) : dim b$(2))"},
-        ErrorCase{"data 1, x\n", 1, "DATA item must be a number or a string"}));
+        ErrorCase{"data 1, x\n", 1, "DATA item must be a number or a string"},
+        // A text beside another value is a missing operator, never one text
+        // that holds the code between its quotes.
+        ErrorCase{"score = 5\nprint \"Score: \" str$(score) \" points\"\n", 2,
+                  "values stand side by side without an operator: \"\"Score: \" str$(score) \" points\"\" "
+                  "(write + between texts to join them, ; between the values of a print, or , between a command's"},
+        ErrorCase{"a$ = \"one\" \"two\"\n", 1, "side by side without an operator: \"\"one\" \"two\"\""},
+        ErrorCase{"n = len(\"a\" \"b\")\n", 1, "side by side without an operator: \"\"a\" \"b\"\""},
+        ErrorCase{"x = 1\nprint x \" points\"\n", 2, "side by side without an operator: \"x \" points\"\""},
+        ErrorCase{"a$ = \"x\" + (a$ + \"y\") \"z\"\n", 1, "side by side without an operator: \"\"x\" + (a$ + \"y\") \"z\"\""},
+        ErrorCase{"print \"say \"\"hi\"\"\"\n", 1, "; a quote inside a text is chr$(34))"},
+        ErrorCase{"data \"a\" \"b\"\n", 1, "DATA item must be a number or a string"}));
 
 INSTANTIATE_TEST_SUITE_P(
     Labels, CompileErrors,

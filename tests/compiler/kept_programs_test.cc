@@ -144,6 +144,12 @@ std::vector<Program> Programs() {
       {"an array element alone", "dim a(5)\na(3)\n", "", "a value alone is not a statement: \"a(3)\""},
       {"a hexadecimal number", "x = 0x1f : print x\n", "",
        "numbers in hexadecimal form are not supported: \"0x1f\" (write 31)"},
+
+      // Texts with operators, separators and brackets inside, joined by +
+      // and printed one after another.
+      {"texts joined and printed in turn",
+       "score = 5\nprint \"Score: \" + str$(score) + \" points\"; \" (a+b)\"; len(\"x, y\"), \"=\"\n",
+       "Score: 5 points (a+b)4=\n"},
   };
 }
 
