@@ -71,6 +71,10 @@ class Keyboard : public InputDevice {
   // False, leaving `state` as it was, when the device is not acquired or
   // has lost its acquisition.
   virtual bool ReadState(KeyboardState* state) = 0;
+  // While the window lacks the focus nothing new is read (the keys belong
+  // to the window in front), but each key of `state` that the desktop no
+  // longer holds down is let go. A backend that cannot tell lets go of all.
+  virtual void ReadReleases(KeyboardState* state) { state->fill(0); }
 };
 
 class Mouse : public InputDevice {
@@ -78,6 +82,8 @@ class Mouse : public InputDevice {
   // The moves since the last read; false as for the keyboard. Moves made
   // while the mouse was not acquired are not reported.
   virtual bool ReadState(MouseState* state) = 0;
+  // The keyboard's ReadReleases for the buttons of `state`; the moves stay.
+  virtual void ReadReleases(MouseState* state) { state->buttons.fill(0); }
 };
 
 // ---- Force feedback ----------------------------------------------------------------------

@@ -34,6 +34,14 @@ void SetAxisRanges(platform::Joystick& device, std::initializer_list<Axis> axes)
   for (Axis axis : axes) device.SetAxisRange(axis, -kAxisLimit, kAxisLimit);
 }
 
+// The held buttons as the mouse values have them, the first in bit 0.
+uint16_t ButtonBits(const platform::MouseState& m) {
+  uint16_t buttons = 0;
+  for (size_t b = 0; b < m.buttons.size(); ++b)
+    if (m.buttons[b]) buttons |= static_cast<uint16_t>(1u << b);
+  return buttons;
+}
+
 }  // namespace
 
 InputDevices& DevicesOf(Vm& vm) {
@@ -207,7 +215,10 @@ bool InputDevices::SelectControlDevice() {
 void InputDevices::PollInputDevices() {
   if (!vm_ || !vm_->runtime) return;
   RuntimeState& runtime = *vm_->runtime;
-  if (!runtime.window.input_focus || !vm_->app_active) return;
+  if (!vm_->app_active) return;
+  // A program that runs on behind another window reads nothing new, but
+  // what the desktop let go of meanwhile reads up at once.
+  if (!runtime.window.input_focus) return ReadReleases(runtime.input);
 
   ReadKeyboard(runtime.input);
   if (pointer_mode_ && pointer_mode_() > kKeyboardOnlyPointerMode) return;
@@ -237,12 +248,24 @@ bool InputDevices::ReadMouse() {
   return mouse_->ReadState(&mouse_state_);
 }
 
+void InputDevices::ReadReleases(InputState& input) {
+  if (keyboard_) keyboard_->ReadReleases(&input.keyboard);
+  if (!mouse_) return;
+  mouse_->ReadReleases(&mouse_state_);
+  // In a window the buttons let go arrive as the window's own messages.
+  if (OwnsPointer()) input.mouse_buttons = ButtonBits(mouse_state_);
+}
+
+// In a window the window's own mouse messages place the pointer and give
+// the buttons, unless the cursor sprites draw it.
+bool InputDevices::OwnsPointer() {
+  DisplayServices* display = vm_->display;
+  return !(display && display->Windowed()) || vm_->runtime->window.cursor_sprite_mode;
+}
+
 void InputDevices::UpdateMouseTracking(InputState& input) {
   DisplayServices* display = vm_->display;
-  const bool windowed = display && display->Windowed();
-  // In a window the window's own mouse messages place the pointer, unless
-  // the cursor sprites draw it.
-  const bool owns_pointer = !windowed || vm_->runtime->window.cursor_sprite_mode;
+  const bool owns_pointer = OwnsPointer();
   const PictureArea picture = display ? display->Picture() : PictureArea{};
 
   const platform::MouseState& m = mouse_state_;
@@ -252,12 +275,7 @@ void InputDevices::UpdateMouseTracking(InputState& input) {
   input.mouse_move_y = WrapAdd(input.mouse_move_y, m.y);
   input.mouse_z = ClampedAdd(input.mouse_z, m.z, 0, kWheelMax);
   input.mouse_move_z = WrapAdd(input.mouse_move_z, m.z);
-  if (owns_pointer) {
-    uint16_t buttons = 0;
-    for (int b = 0; b < 4; ++b)
-      if (m.buttons[b]) buttons |= static_cast<uint16_t>(1u << b);
-    input.mouse_buttons = buttons;
-  }
+  if (owns_pointer) input.mouse_buttons = ButtonBits(m);
 }
 
 void InputDevices::ReadJoystick(platform::Joystick& device, platform::JoystickState* state) {

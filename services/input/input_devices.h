@@ -52,8 +52,9 @@ class InputDevices {
   // Ends every effect and the control device with them.
   void ReleaseForceEffects();
 
-  // Reads every device into its state block; nothing while the window lacks
-  // the focus or the program is inactive.
+  // Reads every device into its state block; nothing while the program is
+  // inactive. While the window lacks the focus only what the desktop let go
+  // of is read: a program in a window runs on behind another.
   void PollInputDevices();
 
   // ---- The control device ----------------------------------------------------------
@@ -87,6 +88,10 @@ class InputDevices {
 
   void ReadKeyboard(InputState& input);
   bool ReadMouse();
+  void ReadReleases(InputState& input);
+  // Whether the mouse device, not the window's messages, places the pointer
+  // and gives the buttons.
+  bool OwnsPointer();
   void UpdateMouseTracking(InputState& input);
   static void ReadJoystick(platform::Joystick& device, platform::JoystickState* state);
   // Keeps the text where the run's error report finds it and, with logging

@@ -42,4 +42,53 @@ for mode in window full; do
   desk_until test -e after.txt || desk_fail "$mode: its release did not read up"
   kill -KILL "$DESK_PID" && { wait "$DESK_PID" 2> /dev/null || true; }
 done
-echo "held buttons: a button and a key let go while the window was minimised read up when it comes back"
+
+# In a window the program runs on behind another window that has the focus:
+# what is held there reads held, and what is let go there reads up at once.
+# The program answers each ask.txt with what mouse click() and space key()
+# read (the test asks until the answer it wants, at most five answers).
+{
+  printf 'window on\r\nsync on\r\nopen file to write 1, "ready.txt" : close file 1\r\ndo\r\n'
+  printf 'if file exists("ask.txt") then delete file "ask.txt" : open file to write 1, "answer.txt"'
+  printf ' : write file string 1, str$(mouse click()) + str$(space key()) : close file 1\r\n'
+  printf 'sync\r\nloop\r\n'
+} > behind.kqa
+rm -f ./*.txt
+desk_start "$zentrovex" run behind.kqa
+desk_until test -e ready.txt || desk_fail "behind: the program did not start"
+desk_window
+xmessage -geometry 200x80+600+400 "another window" 2> /dev/null &
+other_pid=$!
+trap 'kill $other_pid 2> /dev/null; desk_cleanup' EXIT
+# xmessage names no process on its window; the X server is the test's own.
+desk_until xdotool search --onlyvisible --classname xmessage > /dev/null || desk_fail "no second window showed"
+other=$(xdotool search --onlyvisible --classname xmessage | head -n 1)
+focus_on() {  # WINDOW
+  xdotool windowactivate --sync "$1" 2> /dev/null || true
+  desk_until sh -c '[ "$(xdotool getwindowfocus)" = "$0" ]' "$1" || desk_fail "behind: the focus did not go to $1"
+}
+reads() {  # ANSWER STEP
+  local answer= asked
+  for asked in 1 2 3 4 5; do
+    rm -f answer.txt
+    : > ask.txt
+    desk_until test -e answer.txt || desk_fail "behind, $2: the program did not answer"
+    answer=$(tr -d '\r\0' < answer.txt)
+    [ "$answer" = "$1" ] && return 0
+  done
+  desk_fail "behind, $2: mouse click() and space key() read $answer, not $1"
+}
+focus_on "$DESK_WINDOW"
+xdotool mousemove --window "$DESK_WINDOW" 100 100 mousedown 1 keydown space
+reads 11 "pressed"
+focus_on "$other"
+reads 11 "still held while another window has the focus"
+focus_on "$DESK_WINDOW"
+reads 11 "still held when the focus is back"
+focus_on "$other"
+xdotool mousemove --window "$other" 20 20 mouseup 1 keyup space
+reads 00 "let go while another window has the focus"
+focus_on "$DESK_WINDOW"
+reads 00 "let go, the focus back"
+echo "held buttons: a button and a key let go while the window was minimised read up when it comes back;"
+echo "in a window behind another, what is held there reads held and what is let go reads up at once"

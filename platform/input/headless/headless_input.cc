@@ -140,6 +140,11 @@ class HeadlessKeyboard final : public Keyboard, FocusedDevice {
     *state = input_.keys_;
     return true;
   }
+  void ReadReleases(KeyboardState* state) override {
+    input_.ApplyDueChanges();
+    for (size_t k = 0; k < state->size(); ++k)
+      if (!input_.keys_[k]) (*state)[k] = 0;
+  }
 };
 
 class HeadlessMouse final : public Mouse, FocusedDevice {
@@ -159,6 +164,11 @@ class HeadlessMouse final : public Mouse, FocusedDevice {
     *state = input_.mouse_;
     input_.mouse_.x = input_.mouse_.y = input_.mouse_.z = 0;
     return true;
+  }
+  void ReadReleases(MouseState* state) override {
+    input_.ApplyDueChanges();
+    for (size_t b = 0; b < state->buttons.size(); ++b)
+      if (!input_.mouse_.buttons[b]) state->buttons[b] = 0;
   }
 };
 

@@ -103,7 +103,8 @@ class HeadlessInput final : public InputSystem {
   // Button 0 to 3 down at `at_ms`, up `held_ms` later (0: never).
   void PressMouseButton(int button, uint32_t at_ms = 0, uint32_t held_ms = 0);
   // The window loses or regains the focus: the keyboard and the mouse lose
-  // their acquisition and cannot get it back until the focus returns.
+  // their acquisition and cannot get it back until the focus returns; what
+  // the script lets go of meanwhile they read as let go (ReadReleases).
   void LoseFocus();
   void RegainFocus() { focused_ = true; }
 

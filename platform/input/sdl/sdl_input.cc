@@ -1,5 +1,6 @@
 #include "platform/input/sdl/sdl_input.h"
 
+#include <array>
 #include <atomic>
 
 #include "platform/input/sdl/sdl_devices.h"
@@ -13,6 +14,10 @@ namespace {
 // a wheel mouse.
 constexpr int32_t kWheelNotch = 120;
 
+// SDL's masks of the buttons of MouseState, in its order.
+constexpr std::array<Uint32, 4> kButtonMasks = {SDL_BUTTON_LMASK, SDL_BUTTON_RMASK, SDL_BUTTON_MMASK,
+                                                 SDL_BUTTON_X1MASK};
+
 // The keyboard and the mouse follow the window that has the focus; with none
 // of ours in front they cannot be read.
 bool WindowHasFocus() { return Sdl().SDL_GetKeyboardFocus() != nullptr; }
@@ -22,6 +27,7 @@ class SdlKeyboard final : public Keyboard {
   bool Acquire() override {
     Sdl().SDL_PumpEvents();
     acquired_ = WindowHasFocus();
+    if (acquired_) window_id_ = Sdl().SDL_GetWindowID(Sdl().SDL_GetKeyboardFocus());
     return acquired_;
   }
   void Unacquire() override { acquired_ = false; }
@@ -33,16 +39,32 @@ class SdlKeyboard final : public Keyboard {
     }
     int count = 0;
     const Uint8* keys = Sdl().SDL_GetKeyboardState(&count);
-    state->fill(0);
+    KeyboardState read{};
     for (int sdl_scancode = 0; sdl_scancode < count; ++sdl_scancode) {
       if (!keys[sdl_scancode]) continue;
-      if (uint8_t code = ScanCodeOfSdlScancode(sdl_scancode)) (*state)[code] = kKeyHeld;
+      if (uint8_t code = ScanCodeOfSdlScancode(sdl_scancode)) read[code] = kKeyHeld;
     }
+    // A key held since before the focus came back is up for SDL until it is
+    // pressed again: one the program read held stays held while the desktop
+    // holds it. The desktop is asked only when a key went up.
+    bool went_up = false;
+    for (size_t k = 0; k < read.size(); ++k) went_up = went_up || ((*state)[k] && !read[k]);
+    if (went_up) {
+      ReadReleases(state);
+      for (size_t k = 0; k < read.size(); ++k) read[k] |= (*state)[k];
+    }
+    *state = read;
     return true;
+  }
+  void ReadReleases(KeyboardState* state) override {
+    const std::optional<std::bitset<256>> held = KeysHeldOnDesktop(window_id_);
+    for (size_t k = 0; k < state->size(); ++k)
+      if (!held || !held->test(k)) (*state)[k] = 0;
   }
 
  private:
   bool acquired_ = false;
+  Uint32 window_id_ = 0;  // the window the keyboard was last acquired for
 };
 
 class SdlMouse final : public Mouse {
@@ -72,9 +94,16 @@ class SdlMouse final : public Mouse {
     state->x = dx;
     state->y = dy;
     state->z = notches_.exchange(0) * kWheelNotch;
-    const Uint32 masks[4] = {SDL_BUTTON_LMASK, SDL_BUTTON_RMASK, SDL_BUTTON_MMASK, SDL_BUTTON_X1MASK};
-    for (int b = 0; b < 4; ++b) state->buttons[b] = (buttons & masks[b]) ? kKeyHeld : 0;
+    for (size_t b = 0; b < kButtonMasks.size(); ++b) state->buttons[b] = (buttons & kButtonMasks[b]) ? kKeyHeld : 0;
     return true;
+  }
+  // The window lets SDL know of each button the desktop let go of while
+  // another window had the focus (SdlWindow).
+  void ReadReleases(MouseState* state) override {
+    Sdl().SDL_PumpEvents();
+    const Uint32 buttons = Sdl().SDL_GetMouseState(nullptr, nullptr);
+    for (size_t b = 0; b < kButtonMasks.size(); ++b)
+      if ((buttons & kButtonMasks[b]) == 0) state->buttons[b] = 0;
   }
 
  private:

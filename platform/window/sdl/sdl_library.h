@@ -20,8 +20,8 @@ namespace zv::platform {
   X(SDL_GetDisplayUsableBounds) X(SDL_GetError) X(SDL_GetKeyboardFocus) X(SDL_GetKeyboardState) \
   X(SDL_GetMouseState) X(SDL_GetNumAudioDevices) X(SDL_GetRelativeMouseMode) X(SDL_GetRelativeMouseState) \
   X(SDL_GetRenderer) X(SDL_GetRendererOutputSize) X(SDL_GetTicks) X(SDL_GetTicks64) \
-  X(SDL_GetWindowDisplayIndex) X(SDL_GetWindowFlags) X(SDL_GetWindowID) X(SDL_GetWindowPosition) \
-  X(SDL_GetWindowSize) X(SDL_GetWindowTitle) X(SDL_GetWindowWMInfo) X(SDL_HapticClose) \
+  X(SDL_GetWindowDisplayIndex) X(SDL_GetWindowFlags) X(SDL_GetWindowFromID) X(SDL_GetWindowID) \
+  X(SDL_GetWindowPosition) X(SDL_GetWindowSize) X(SDL_GetWindowTitle) X(SDL_GetWindowWMInfo) X(SDL_HapticClose) \
   X(SDL_HapticDestroyEffect) X(SDL_HapticNewEffect) X(SDL_HapticOpenFromJoystick) X(SDL_HapticQuery) \
   X(SDL_HapticRunEffect) X(SDL_HapticSetAutocenter) X(SDL_HapticStopEffect) X(SDL_HapticUpdateEffect) \
   X(SDL_HasClipboardText) X(SDL_HideWindow) X(SDL_InitSubSystem) X(SDL_IsGameController) X(SDL_JoystickClose) \

@@ -125,10 +125,10 @@ void LetGoOfPointer() { Sdl().SDL_SetRelativeMouseMode(SDL_FALSE); }
 // A button held when the window lost the focus (minimised with the button
 // down, say) and let go meanwhile sent its release elsewhere: SDL still
 // holds it down, for the events and its mouse state alike, and would drop
-// the next press of it as no change. Once the focus is back the server's
-// own buttons say which were let go, and SDL is given each release it
-// missed, as the server would have given it; the sync has them read by
-// the next look at the events.
+// the next press of it as no change. While another window has the focus,
+// and once it is back, the server's own buttons say which were let go, and
+// SDL is given each release it missed, as the server would have given it;
+// the sync has them read by the next look at the events.
 void ReleaseButtonsLetGo(SDL_Window* window) {
   const Uint32 held_by_sdl = Sdl().SDL_GetMouseState(nullptr, nullptr);
   if (held_by_sdl == 0) return;
@@ -234,8 +234,14 @@ class SdlWindow final : public Window {
   bool PollEvent(WindowEvent* out) override {
     while (pending_.empty()) {
       SDL_Event e;
-      if (!Sdl().SDL_PollEvent(&e)) return false;
-      Translate(e);
+      if (Sdl().SDL_PollEvent(&e)) {
+        Translate(e);
+        continue;
+      }
+      // A program in a window runs on behind another: a button let go
+      // there reads up at once, not when the focus comes back.
+      if (Sdl().SDL_GetKeyboardFocus() != window_) ReleaseButtonsLetGo(window_);
+      return false;
     }
     *out = pending_.front();
     pending_.pop_front();

@@ -14,8 +14,9 @@ namespace zv::platform {
 
 #define ZV_X11_FUNCTIONS(X) \
   X(XChangeProperty) X(XCloseDisplay) X(XDeleteProperty) X(XDisplayString) X(XFlush) X(XFree) \
-  X(XGetWindowAttributes) X(XInternAtom) X(XOpenDisplay) X(XQueryPointer) X(XSendEvent) X(XSetIOErrorHandler) \
-  X(XSetWMName) X(XSync) X(XkbSetDetectableAutoRepeat) X(Xutf8TextListToTextProperty)
+  X(XGetWindowAttributes) X(XInternAtom) X(XKeysymToKeycode) X(XOpenDisplay) X(XQueryKeymap) X(XQueryPointer) \
+  X(XSendEvent) X(XSetIOErrorHandler) X(XSetWMName) X(XSync) X(XkbSetDetectableAutoRepeat) \
+  X(Xutf8TextListToTextProperty)
 ZV_SYSTEM_LIBRARY(X11Library, X11, "libX11.so.6", ZV_X11_FUNCTIONS)
 
 #define ZV_XAU_FUNCTIONS(X) X(XauDisposeAuth) X(XauGetBestAuthByAddr)

@@ -72,6 +72,27 @@ TEST_F(InputDevicesTest, NothingIsReadWhileTheWindowLacksTheFocusOrTheProgramIsI
   EXPECT_EQ(runtime.input.mouse_move_x, 10);
 }
 
+// A program that runs on behind another window (always active full screen
+// here, where the mouse device gives the buttons): a key or button let go
+// there reads up at once, one still held reads held, a new press is not read.
+TEST_F(InputDevicesTest, BehindAnotherWindowOnlyWhatIsLetGoIsRead) {
+  Start();
+  input.PressKey(scan::kLeft, 0, 100);
+  input.PressKey(scan::kRight);
+  input.PressMouseButton(0, 0, 100);
+  input.PressMouseButton(1);
+  devices.PollInputDevices();
+  input.LoseFocus();
+  runtime.window.input_focus = false;
+  input.PressKey(scan::kSpace, 100);
+  host.clock.Set(100);
+  devices.PollInputDevices();
+  EXPECT_EQ(runtime.input.keyboard[scan::kLeft], 0);
+  EXPECT_EQ(runtime.input.keyboard[scan::kRight], platform::kKeyHeld);
+  EXPECT_EQ(runtime.input.keyboard[scan::kSpace], 0);
+  EXPECT_EQ(runtime.input.mouse_buttons, 0b10);
+}
+
 TEST_F(InputDevicesTest, InFullScreenTheMouseMovesThePointerWithinTheDisplay) {
   Start();
   input.MoveMouse(-1000, -1000);
