@@ -9,6 +9,13 @@ desk_init
 cd "$DESK_WORK"
 desk_key_repeat off
 
+# Starts the program, which makes ready.txt as it begins, and finds its window.
+start_program() {  # PROGRAM STEP
+  rm -f ./*.txt
+  desk_start "$zentrovex" run "$1"
+  desk_until test -e ready.txt || desk_fail "$2: the program did not start"
+  desk_window
+}
 # The program makes the file NAME.txt once, when CONDITION first holds.
 sign() { printf 'if s%s = 0 and %s then s%s = 1 : open file to write 1, "%s.txt" : close file 1\r\n' "$1" "$2" "$1" "$1"; }
 for mode in window full; do
@@ -22,10 +29,7 @@ for mode in window full; do
     sign after 'sagain = 1 and m = 0'
     printf 'sync\r\nloop\r\n'
   } > held.kqa
-  rm -f ./*.txt
-  desk_start "$zentrovex" run held.kqa
-  desk_until test -e ready.txt || desk_fail "$mode: the program did not start"
-  desk_window
+  start_program held.kqa "$mode"
   xdotool mousemove --window "$DESK_WINDOW" 100 100 mousedown 1 keydown space
   desk_until test -e held.txt || desk_fail "$mode: the button and the space bar never read down"
   xdotool windowminimize --sync "$DESK_WINDOW"
@@ -53,10 +57,7 @@ done
   printf ' : write file string 1, str$(mouse click()) + str$(space key()) : close file 1\r\n'
   printf 'sync\r\nloop\r\n'
 } > behind.kqa
-rm -f ./*.txt
-desk_start "$zentrovex" run behind.kqa
-desk_until test -e ready.txt || desk_fail "behind: the program did not start"
-desk_window
+start_program behind.kqa behind
 xmessage -geometry 200x80+600+400 "another window" 2> /dev/null &
 other_pid=$!
 trap 'kill $other_pid 2> /dev/null; desk_cleanup' EXIT
