@@ -2,6 +2,8 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <span>
 #include <vector>
 
 #include "platform/dib/dib.h"
@@ -23,17 +25,26 @@ struct DecodedPicture {
   DecodedPicture(const DecodedPicture&) = delete;
   DecodedPicture& operator=(const DecodedPicture&) = delete;
 
-  platform::Dib dib;  // dib.bits points into storage (or the file)
+  platform::Dib dib;  // dib.bits points into storage or raster (or the file)
   std::vector<uint8_t> storage;
+  // Pixel memory taken uncleared, for a decoder that writes all of it: its
+  // pages cost memory only as the decoder fills them, so a header that
+  // claims more than its file holds costs only what was decoded before the
+  // decoder stopped.
+  std::unique_ptr<uint8_t[]> raster;
 
-  // Describes `storage`, sized and filled by the caller, as width x height
+  // Whether the pixels are the picture's own (not the file's).
+  bool OwnsPixels() const { return !storage.empty() || raster; }
+
+  // Describes `bits`, sized and filled by the caller, as width x height
   // 32-bit pixels, top row first.
-  void DescribeTopDown32(int32_t width, int32_t height) {
+  void DescribeTopDown32(int32_t width, int32_t height, std::span<const uint8_t> bits) {
     dib.width = width;
     dib.height = -height;
     dib.bit_count = 32;
-    dib.bits = storage;
+    dib.bits = bits;
   }
+  void DescribeTopDown32(int32_t width, int32_t height) { DescribeTopDown32(width, height, storage); }
 
   int32_t Width() const { return dib.width; }
   int32_t Height() const { return dib.Rows(); }

@@ -92,7 +92,7 @@ platform::SurfacePtr LoadImageFile(const std::string& path, const SurfaceFactory
   if (!picture) return nullptr;
   // A picture with storage of its own no longer needs the file; letting it
   // go before the surface is made keeps fewer large blocks alive at once.
-  if (!picture->storage.empty()) file.reset();
+  if (picture->OwnsPixels()) file.reset();
   return DrawPicture(*picture, make);
 }
 

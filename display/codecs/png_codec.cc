@@ -2,6 +2,7 @@
 
 #include <png.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "display/codecs/codec_limits.h"
@@ -10,9 +11,8 @@
 namespace zv::codecs {
 namespace {
 
-// Deflate gives at most 1032 bytes per byte, and a 1-bit picture packs
-// eight pixels in a byte.
-constexpr int64_t kPixelsPerByte = 1032 * 8;
+// Deflate gives at most 1032 bytes per byte of the file.
+constexpr int64_t kInflatedBitsPerByte = 1032 * 8;
 constexpr png_alloc_size_t kMaxChunkBytes = png_alloc_size_t{16} << 20;
 
 struct MemoryReader {
@@ -40,14 +40,25 @@ void Quiet(png_structp, png_const_charp) {}
 // Jumps back without the library's default message on standard error.
 [[noreturn]] void JumpBack(png_structp png, png_const_charp) { png_longjmp(png, 1); }
 
-// Reads the header and asks for 8-bit blue, green, red; the size comes
-// back through `width` and `height`. Nothing here owns anything that a
-// jump back would leak.
+// Reads the header; the size comes back through `width` and `height`.
+// Nothing here owns anything that a jump back would leak.
 bool ReadHeader(png_structp png, png_infop info, uint32_t* width, uint32_t* height) {
   if (setjmp(png_jmpbuf(png))) return false;
   png_read_info(png, info);
   *width = png_get_image_width(png, info);
   *height = png_get_image_height(png, info);
+  return true;
+}
+
+// Bits of one pixel as the file stores it (1 to 64).
+int64_t StoredPixelBits(png_structp png, png_infop info) {
+  return std::max(1, png_get_bit_depth(png, info) * png_get_channels(png, info));
+}
+
+// Asks for 8-bit blue, green, red rows of `width` pixels. The library makes
+// its row buffers here, so the size must have been checked first.
+bool PrepareRows(png_structp png, png_infop info, uint32_t width) {
+  if (setjmp(png_jmpbuf(png))) return false;
   png_set_expand(png);
   png_set_strip_16(png);
   png_set_strip_alpha(png);
@@ -55,7 +66,7 @@ bool ReadHeader(png_structp png, png_infop info, uint32_t* width, uint32_t* heig
   png_set_bgr(png);
   png_set_interlace_handling(png);
   png_read_update_info(png, info);
-  return png_get_rowbytes(png, info) == static_cast<size_t>(*width) * 3;
+  return png_get_rowbytes(png, info) == static_cast<size_t>(width) * 3;
 }
 
 // Stops after the pixels: what follows them (text, times, private chunks)
@@ -105,7 +116,9 @@ std::optional<DecodedPicture> DecodePng(std::span<const uint8_t> file, DecodeNot
 
   DecodedPicture picture;
   uint32_t w = 0, h = 0;
-  bool ok = ReadHeader(png, info, &w, &h) && FileCanHold(w, h, file.size(), kPixelsPerByte, notes);
+  bool ok = ReadHeader(png, info, &w, &h) &&
+            FileCanHold(w, h, file.size(), kInflatedBitsPerByte / StoredPixelBits(png, info), notes) &&
+            PrepareRows(png, info, w);
   if (ok) {
     picture.dib.width = static_cast<int32_t>(w);
     picture.dib.height = -static_cast<int32_t>(h);

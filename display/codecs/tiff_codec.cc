@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
+#include <new>
 
 #include "display/codecs/codec_limits.h"
 #include "display/codecs/tiff_library.h"
@@ -68,14 +70,24 @@ std::optional<DecodedPicture> DecodeTiff(std::span<const uint8_t> file, DecodeNo
   char message[1024];
   if (!Tiff().TIFFRGBAImageOK(tiff.get(), message)) return std::nullopt;
 
+  // The reader stops at the first strip or tile it cannot decode (a file cut
+  // short is refused, as in every format), and the raster's memory is taken
+  // only as strips fill it.
   DecodedPicture picture;
-  picture.storage.resize(static_cast<size_t>(width) * height * 4);
-  auto* raster = reinterpret_cast<uint32_t*>(picture.storage.data());
-  if (!Tiff().TIFFReadRGBAImageOriented(tiff.get(), width, height, raster, ORIENTATION_TOPLEFT, 0)) return std::nullopt;
+  const size_t bytes = static_cast<size_t>(width) * height * 4;
+  try {
+    picture.raster = std::make_unique_for_overwrite<uint8_t[]>(bytes);
+  } catch (const std::bad_alloc&) {
+    return std::nullopt;
+  }
+  uint8_t* const pixels = picture.raster.get();
+  if (!Tiff().TIFFReadRGBAImageOriented(tiff.get(), width, height, reinterpret_cast<uint32_t*>(pixels),
+                                        ORIENTATION_TOPLEFT, 1))
+    return std::nullopt;
   // The library's pixels hold red in the low byte; a 32-bit picture wants
   // blue there.
-  for (size_t i = 0; i < picture.storage.size(); i += 4) std::swap(picture.storage[i], picture.storage[i + 2]);
-  picture.DescribeTopDown32(static_cast<int32_t>(width), static_cast<int32_t>(height));
+  for (size_t i = 0; i < bytes; i += 4) std::swap(pixels[i], pixels[i + 2]);
+  picture.DescribeTopDown32(static_cast<int32_t>(width), static_cast<int32_t>(height), {pixels, bytes});
   return picture;
 }
 

@@ -14,6 +14,7 @@
 #include "display/codecs/psd_codec.h"
 #include "display/codecs/tga_codec.h"
 #include "tests/display/codecs/codec_test_support.h"
+#include "tests/support/peak_memory.h"
 
 namespace zv::codecs {
 namespace {
@@ -194,6 +195,76 @@ TEST(DamagedFiles, APictureLargerThanTheLimitsIsNotedAsSuch) {
     EXPECT_FALSE(DecodeImage(TypeOfName(c.name), file, &notes)) << c.name;
     EXPECT_FALSE(notes.too_large) << c.name;
   }
+}
+
+// Sets an inline value of the first directory of a little-endian TIFF.
+void SetTiffTag(std::vector<uint8_t>& b, uint16_t tag, uint32_t value) {
+  const size_t ifd = b[4] | b[5] << 8 | b[6] << 16 | static_cast<size_t>(b[7]) << 24;
+  const size_t count = b[ifd] | b[ifd + 1] << 8;
+  for (size_t e = ifd + 2; e < ifd + 2 + 12 * count; e += 12)
+    if ((b[e] | b[e + 1] << 8) == tag) {
+      if ((b[e + 2] | b[e + 3] << 8) == 3)
+        Put16(b, e + 8, value);
+      else
+        Put32(b, e + 8, value);
+    }
+}
+
+void SetJpegSize(std::vector<uint8_t>& b, uint16_t width, uint16_t height) {
+  for (size_t i = 0; i + 9 < b.size(); ++i)
+    if (b[i] == 0xFF && (b[i + 1] == 0xC0 || b[i + 1] == 0xC2)) {
+      b[i + 5] = static_cast<uint8_t>(height >> 8), b[i + 6] = static_cast<uint8_t>(height);
+      b[i + 7] = static_cast<uint8_t>(width >> 8), b[i + 8] = static_cast<uint8_t>(width);
+      return;
+    }
+}
+
+// A header may claim any size; what a file of a few hundred bytes costs is
+// bounded by what its bytes could decode to, not by the claim.
+TEST(DamagedFiles, AClaimedSizeCostsNoMoreThanTheFileCanGive) {
+  const struct {
+    const char* name;
+    void (*claim)(std::vector<uint8_t>&);
+  } cases[] = {
+      {"rgb.png",
+       [](std::vector<uint8_t>& b) {
+         Put32Be(b, 16, 1u << 24), Put32Be(b, 20, 61);
+         Put32Be(b, 29, PngCrc(&b[12], 17));
+       }},
+      {"rgb.png",
+       [](std::vector<uint8_t>& b) {
+         Put32Be(b, 16, 16384), Put32Be(b, 20, 4096);
+         Put32Be(b, 29, PngCrc(&b[12], 17));
+       }},
+      {"lzw.tif", [](std::vector<uint8_t>& b) { SetTiffTag(b, 256, 16384), SetTiffTag(b, 257, 4096); }},
+      {"raw.tif", [](std::vector<uint8_t>& b) { SetTiffTag(b, 256, 16384), SetTiffTag(b, 257, 4096); }},
+      {"colour.jpg", [](std::vector<uint8_t>& b) { SetJpegSize(b, 16384, 4096); }},
+      {"progressive.jpg", [](std::vector<uint8_t>& b) { SetJpegSize(b, 16384, 4096); }},
+      {"rle8.bmp", [](std::vector<uint8_t>& b) { Put32(b, 18, 16384), Put32(b, 22, 4096); }},
+      {"rgb24.bmp", [](std::vector<uint8_t>& b) { Put32(b, 18, 16384), Put32(b, 22, 4096); }},
+      {"rle24.tga", [](std::vector<uint8_t>& b) { Put16(b, 12, 16384), Put16(b, 14, 4096); }},
+      {"rgb24.pcx", [](std::vector<uint8_t>& b) { Put16(b, 8, 16383), Put16(b, 10, 4095), Put16(b, 66, 16384); }},
+      {"rle.psd", [](std::vector<uint8_t>& b) { Put32Be(b, 14, 4096), Put32Be(b, 18, 16384); }},
+      {"raw.psd", [](std::vector<uint8_t>& b) { Put32Be(b, 14, 4096), Put32Be(b, 18, 16384); }},
+      {"dxt1.dds", [](std::vector<uint8_t>& b) { Put32(b, 12, 4096), Put32(b, 16, 16384); }},
+  };
+  for (const auto& c : cases) {
+    std::vector<uint8_t> file = test::FixtureBytes(c.name);
+    c.claim(file);
+    const zv::test::PeakMemoryWatch watch;
+    if (!watch.Available()) GTEST_SKIP() << "the kernel cannot reset this process's peak memory";
+    std::optional<DecodedPicture> p = DecodeImage(TypeOfName(c.name), file);
+    if (p) DrawPicture(*p, test::Factory(platform::PixelFormat::Xrgb8888()));
+    EXPECT_LT(watch.RiseKb(), 4096u) << c.name << " of " << file.size() << " bytes";
+  }
+}
+
+TEST(DamagedFiles, ATiffCutInsideItsStripsIsRefused) {
+  const std::vector<uint8_t> pixels(8 * 8 * 3, 200);
+  std::vector<uint8_t> file = test::MakeTiff(8, 8, 2, 3, 0, pixels);
+  ASSERT_TRUE(DecodeImage(ImageFileType::kTiff, file));
+  file.resize(file.size() - 24 * 3);  // the last strip and half of the one before
+  EXPECT_FALSE(DecodeImage(ImageFileType::kTiff, file));
 }
 
 TEST(DamagedFiles, UnsupportedVariantsLoadNothing) {
