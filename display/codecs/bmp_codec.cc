@@ -47,7 +47,9 @@ std::optional<DecodedPicture> DecodeBmpInPlace(std::span<const uint8_t> bytes, D
   const bool rle = dib.compression == platform::dib_compression::kRle8 ||
                    dib.compression == platform::dib_compression::kRle4;
   if (rle) {
-    if (!FileCanHold(dib.width, dib.Rows(), dib.bits.size(), kRlePixelsPerByte, notes)) return std::nullopt;
+    if (!FileCanHold(dib.width, dib.Rows(), dib.bits.size(), kRlePixelsPerByte, notes) ||
+        !platform::RleDataWhole(dib))
+      return std::nullopt;
   } else {
     const size_t stride = platform::DibStride(dib.width, dib.bit_count);
     if (!SizeAllowed(dib.width, dib.Rows(), notes) || stride == 0 ||

@@ -7,6 +7,7 @@
 
 #include <csetjmp>
 #include <jpeglib.h>
+#include <jerror.h>
 
 #include "display/codecs/codec_limits.h"
 #include "display/codecs/surface_rows.h"
@@ -23,16 +24,25 @@ constexpr int kMaxScans = 1000;
 constexpr long kMaxLibraryMemory = 1L << 30;
 constexpr int kQuality = 100;
 
-// The library's error manager with the jump back into the codec.
+// The library's error manager with the jump back into the codec, and
+// whether the file ended before its data did.
 struct ErrorJump {
   jpeg_error_mgr manager;
   std::jmp_buf jump;
+  bool data_ended = false;
 };
 
 [[noreturn]] void JpegErrorExit(j_common_ptr info) {
   std::longjmp(reinterpret_cast<ErrorJump*>(info->err)->jump, 1);
 }
 void Silent(j_common_ptr) {}
+
+// The library goes on past the end of a file cut short, drawing the rest
+// grey; it only says so in a warning, which is kept here. (The decoder reads
+// ahead, so a file that lacks only its end marker says so too.)
+void NoteWarning(j_common_ptr info, int level) {
+  if (level < 0 && info->err->msg_code == JWRN_JPEG_EOF) reinterpret_cast<ErrorJump*>(info->err)->data_ended = true;
+}
 
 void CountScans(j_common_ptr info) {
   if (info->is_decompressor && reinterpret_cast<j_decompress_ptr>(info)->input_scan_number > kMaxScans)
@@ -43,6 +53,7 @@ void PrepareErrors(ErrorJump& error) {
   jpeg_std_error(&error.manager);
   error.manager.error_exit = JpegErrorExit;
   error.manager.output_message = Silent;
+  error.manager.emit_message = NoteWarning;
 }
 
 // The decoding steps run inside their own jump frames, which hold nothing
@@ -71,7 +82,7 @@ bool ReadRows(jpeg_decompress_struct* info, ErrorJump* error, uint8_t* pixels, s
     jpeg_read_scanlines(info, &row, 1);
   }
   jpeg_finish_decompress(info);
-  return true;
+  return !error->data_ended;
 }
 
 // Adobe's CMYK is stored inverted: each ink's byte is 255 for none.

@@ -131,6 +131,14 @@ class RleRows {
     *set = out_set_.data();
   }
 
+  // Walks the whole data: whether they reach their end code, or fill the
+  // picture's last row, before they run out.
+  bool Whole(int32_t rows) {
+    target_ = -1;
+    while (!ended_ && row_ < rows && !(row_ == rows - 1 && x_ >= width_)) Step();
+    return end_code_ || !ended_;
+  }
+
  private:
   void Put(uint8_t index) {
     if (x_ >= 0 && x_ < width_) {
@@ -175,7 +183,9 @@ class RleRows {
     }
     switch (value) {
       case 0: return CompleteRow();
-      case 1: return End();
+      case 1:
+        end_code_ = true;
+        return End();
       case 2: {
         uint8_t dx, dy;
         if (!Take(&dx) || !Take(&dy)) return End();
@@ -209,7 +219,7 @@ class RleRows {
   bool four_bit_;
   int32_t row_ = 0, x_ = 0;
   int32_t target_ = -1, last_ = -1;
-  bool found_ = false, ended_ = false;
+  bool found_ = false, ended_ = false, end_code_ = false;
   bool dirty_ = false, out_dirty_ = false;  // whether a row buffer has pixels set
   std::vector<uint8_t> current_, current_set_, out_, out_set_;
 };
@@ -295,6 +305,11 @@ bool ReadDibInfo(std::span<const uint8_t> info, Dib* out) {
   dib.bits = out->bits;
   *out = std::move(dib);
   return true;
+}
+
+bool RleDataWhole(const Dib& dib) {
+  const bool rle = dib.compression == dib_compression::kRle8 || dib.compression == dib_compression::kRle4;
+  return !rle || !Drawable(dib) || RleRows(dib).Whole(dib.Rows());
 }
 
 int32_t StretchDibBits(Surface& dest, const Rect& dest_rect, const Dib& dib, const Rect& src_rect) {

@@ -55,6 +55,12 @@ size_t DibStride(int32_t width, int32_t bit_count);
 // the block is too short or describes no picture the copies can draw.
 bool ReadDibInfo(std::span<const uint8_t> info, Dib* out);
 
+// Whether the run-length data of the picture reach their end code, or fill
+// its last row, before they run out. Data cut short would leave the rest of
+// the picture as the surface held it, as skipped pixels are left. True for a
+// picture without run-length data.
+bool RleDataWhole(const Dib& dib);
+
 // The copy into a surface: the source rectangle of the picture (row 0 at the
 // top) is drawn onto the destination rectangle of the surface, stretched by
 // nearest pixel when the sizes differ, converted to the surface's format

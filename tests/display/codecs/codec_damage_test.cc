@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string_view>
 
 #include "display/codecs/bmp_codec.h"
 #include "display/codecs/dds_codec.h"
@@ -43,10 +44,11 @@ TEST(DamagedFiles, EveryPrefixDecodesSafelyAndShortOnesAreRefused) {
     for (size_t length = 0; length < whole.size(); length += 1 + length / 16) {
       std::vector<uint8_t> prefix(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(length));
       std::optional<DecodedPicture> p = DecodeImage(type, std::move(prefix));
-      // A JPEG cut short loads with its missing part grey, as JPEG
-      // decoders do; every other format refuses a file cut to a third
-      // (an 8-bit PCX keeps its palette in the last 769 bytes).
-      if (length <= whole.size() / 3 && type != ImageFileType::kJpeg) {
+      // Every format refuses a file cut before the last third, where its
+      // pixel data end (an 8-bit PCX keeps its palette in the last 769
+      // bytes, and loads black without it).
+      const size_t palette = std::string_view(name) == "pal8.pcx" ? 769 : 0;
+      if (length + palette < whole.size() * 2 / 3) {
         EXPECT_FALSE(p) << name << " cut to " << length;
       }
       if (p) {
@@ -103,13 +105,20 @@ TEST(DamagedFiles, BmpPaletteOrPixelsPastTheEndAreRefused) {
 }
 
 TEST(DamagedFiles, TruncatedRunLengthDataIsRefused) {
-  for (const char* name : {"rle24.tga", "rlepal8.tga", "pal8.pcx", "rle.psd"}) {
+  for (const char* name : {"rle24.tga", "rlepal8.tga", "pal8.pcx", "rle.psd", "rle8.bmp", "rle8.rle"}) {
     std::vector<uint8_t> file = test::FixtureBytes(name);
     file.resize(file.size() / 3);
     EXPECT_FALSE(DecodeImage(TypeOfName(name), file)) << name;
   }
-  // A run-length BMP simply stops where its data end: the rest stays as it
-  // was, which is how run-length bitmaps skip pixels.
+  // Run-length bitmaps that skip pixels with a move, or end early with the
+  // end code, leave the rest of the picture as it was: those are whole.
+  std::vector<uint8_t> file = test::FixtureBytes("rle8.bmp");
+  const uint32_t bits_at = file[10] | file[11] << 8;
+  file.resize(bits_at);
+  // 9 pixels, a move 5 right and 1 up, 3 pixels, the end code.
+  for (const uint8_t code : {9, 5, 0, 2, 5, 1, 3, 7, 0, 1}) file.push_back(code);
+  Put32(file, 34, static_cast<uint32_t>(file.size() - bits_at));
+  EXPECT_TRUE(DecodeBmp(file));
 }
 
 TEST(DamagedFiles, HugeSizesInOtherHeadersAreRefused) {
