@@ -50,6 +50,20 @@ struct OptionsFree {
   void operator()(TIFFOpenOptions* o) const { Tiff().TIFFOpenOptionsFree(o); }
 };
 
+// The RGBA reader multiplies the colours by an unassociated (straight)
+// alpha. A picture keeps the colours its file gives, as in every other
+// format, so such an alpha is described to the reader as already applied.
+void KeepStraightColours(TIFF* tiff) {
+  uint16_t count = 0;
+  uint16_t* kinds = nullptr;
+  if (!Tiff().TIFFGetField(tiff, TIFFTAG_EXTRASAMPLES, &count, &kinds) || count == 0 ||
+      kinds[0] != EXTRASAMPLE_UNASSALPHA)
+    return;
+  std::vector<uint16_t> as_applied(kinds, kinds + count);
+  as_applied[0] = EXTRASAMPLE_ASSOCALPHA;
+  Tiff().TIFFSetField(tiff, TIFFTAG_EXTRASAMPLES, count, as_applied.data());
+}
+
 }  // namespace
 
 std::optional<DecodedPicture> DecodeTiff(std::span<const uint8_t> file, DecodeNotes* notes) {
@@ -69,6 +83,7 @@ std::optional<DecodedPicture> DecodeTiff(std::span<const uint8_t> file, DecodeNo
   if (!SizeAllowed(width, height, notes)) return std::nullopt;
   char message[1024];
   if (!Tiff().TIFFRGBAImageOK(tiff.get(), message)) return std::nullopt;
+  KeepStraightColours(tiff.get());
 
   // The reader stops at the first strip or tile it cannot decode (a file cut
   // short is refused, as in every format), and the raster's memory is taken

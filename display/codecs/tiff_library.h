@@ -12,7 +12,7 @@ namespace zv::codecs {
 #define ZV_TIFF_FUNCTIONS(X)                                                                             \
   X(TIFFClientOpenExt) X(TIFFClose) X(TIFFGetField) X(TIFFOpenOptionsAlloc) X(TIFFOpenOptionsFree)         \
   X(TIFFOpenOptionsSetErrorHandlerExtR) X(TIFFOpenOptionsSetMaxSingleMemAlloc)                           \
-  X(TIFFOpenOptionsSetWarningHandlerExtR) X(TIFFRGBAImageOK) X(TIFFReadRGBAImageOriented)
+  X(TIFFOpenOptionsSetWarningHandlerExtR) X(TIFFRGBAImageOK) X(TIFFReadRGBAImageOriented) X(TIFFSetField)
 ZV_SYSTEM_LIBRARY(TiffLibrary, Tiff, "libtiff.so.6", ZV_TIFF_FUNCTIONS)
 
 }  // namespace zv::codecs

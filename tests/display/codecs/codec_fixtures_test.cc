@@ -114,6 +114,20 @@ TEST(PngFixture, TransparentPaletteEntryLoadsAsItsColour) {
   EXPECT_EQ(s->PixelAt(0, 0) & 0xFFFFFFu, 0xFF0000u);   // red patch
 }
 
+// A TIFF's alpha, straight or applied to the colours, leaves the colours
+// as the file stores them, as in every other format.
+TEST(TiffAlpha, ColoursLoadAsStored) {
+  for (const uint16_t alpha : {1, 2}) {
+    std::vector<uint8_t> pixels;
+    for (int i = 0; i < 4; ++i) pixels.insert(pixels.end(), {185, 0, 234, static_cast<uint8_t>(i * 85)});
+    std::vector<uint8_t> file = test::MakeTiff(2, 2, 2, 4, alpha, pixels);
+    std::optional<DecodedPicture> p = DecodeImage(ImageFileType::kTiff, file);
+    ASSERT_TRUE(p) << "alpha " << alpha;
+    platform::SurfacePtr s = DrawPicture(*p, test::Factory(PixelFormat::Xrgb8888()));
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(s->PixelAt(i % 2, i / 2) & 0xFFFFFFu, 0xB900EAu) << "alpha " << alpha;
+  }
+}
+
 TEST(Dispatch, ChoosesTheCodecByTheLastThreeLettersInAnyCase) {
   EXPECT_EQ(TypeOfName("PICTURE.BMP"), ImageFileType::kBmp);
   EXPECT_EQ(TypeOfName("a.Rle"), ImageFileType::kBmp);
