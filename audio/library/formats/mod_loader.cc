@@ -49,6 +49,7 @@ uint8_t NoteOfPeriod(int32_t period) {
 
 struct SampleHeader {
   uint32_t length = 0;  // bytes
+  int32_t loop_start = 0, loop_length = 0;
 };
 
 void ReadSampleHeader(SongReader& file, SongSample& sample, SampleHeader& header) {
@@ -62,14 +63,24 @@ void ReadSampleHeader(SongReader& file, SongSample& sample, SampleHeader& header
   header.length = file.U16Big() * 2u;
   const uint8_t finetune = file.U8();
   const uint8_t volume = file.U8();
-  const int32_t loop_start = file.U16Big() * 2;
-  int32_t loop_length = file.U16Big() * 2;
+  header.loop_start = file.U16Big() * 2;
+  header.loop_length = file.U16Big() * 2;
   sample.bits = 8;
-  sample.length = static_cast<int32_t>(header.length);
   sample.middle_c_rate = FinetuneToC2Spd(finetune);
   sample.default_volume = volume;
   sample.library_volume = volume;
   sample.finetune = static_cast<int8_t>(finetune & 15);
+}
+
+// The sample's data, as much of it as the file holds (data the file does
+// not hold cannot sound: the sample ends with the file), and its loop.
+void ReadSampleData(Song& song, SongReader& file, const SampleHeader& header, SongSample& sample) {
+  const int32_t length = SongEngine::TakeSampleFrames(song, std::min<size_t>(header.length, file.Remaining()));
+  sample.data.assign(static_cast<size_t>(length), 0);
+  for (int16_t& v : sample.data) v = static_cast<int16_t>(file.S8() * 256);
+  sample.length = length;
+  const int32_t loop_start = header.loop_start;
+  int32_t loop_length = header.loop_length;
   sample.loop_start = loop_start;
   if (loop_start + loop_length > sample.length) loop_length = sample.length - loop_start;
   if (loop_length < 3 || loop_start >= sample.length) {
@@ -147,12 +158,7 @@ bool LoadModModule(Song& song, std::span<const uint8_t> image) {
     file.Seek(file.Size() - total);
   else
     file.Seek(after_patterns);
-  for (int i = 0; i < kSampleCount; ++i) {
-    SongSample& sample = *song.samples[static_cast<size_t>(i)];
-    sample.data.assign(headers[i].length, 0);
-    for (uint32_t k = 0; k < headers[i].length; ++k)
-      sample.data[k] = static_cast<int16_t>(file.S8() * 256);
-  }
+  for (int i = 0; i < kSampleCount; ++i) ReadSampleData(song, file, headers[i], *song.samples[static_cast<size_t>(i)]);
   return true;
 }
 

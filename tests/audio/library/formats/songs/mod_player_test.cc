@@ -4,6 +4,7 @@
 
 #include "audio/library/formats/mod_player.h"
 #include "tests/audio/library/formats/songs/song_fixture.h"
+#include "tests/support/peak_memory.h"
 
 namespace zv::test {
 namespace {
@@ -277,6 +278,21 @@ TEST_F(ModTest, CutShortFileLoadsAsSilence) {
   ASSERT_NE(song, nullptr);
   EXPECT_TRUE(engine.PlaySong(song));
   host.Render(engine, 4);
+}
+
+// A file cut short after its patterns: samples that claim 128 KB each
+// hold what the file has, and cost no more.
+TEST_F(ModTest, ClaimedSampleLengthsCostOnlyWhatTheFileHolds) {
+  std::vector<uint8_t> bytes = WriteMod(OnePatternModule());
+  for (size_t i = 0; i < 31; ++i) bytes[20 + 30 * i + 22] = bytes[20 + 30 * i + 23] = 0xFF;
+  bytes.resize(1084 + 1024 + 100);  // one pattern of four channels, 100 bytes of data
+  const PeakMemoryWatch watch;
+  if (!watch.Available()) GTEST_SKIP() << "the kernel cannot reset this process's peak memory";
+  Song* song = Load(bytes);
+  ASSERT_NE(song, nullptr);
+  EXPECT_LT(watch.RiseKb(), 1024u);
+  EXPECT_EQ(song->samples[0]->length, 100);
+  EXPECT_EQ(song->samples[1]->length, 0);
 }
 
 }  // namespace
