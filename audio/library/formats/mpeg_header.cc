@@ -41,14 +41,13 @@ int MpegHeader::bitrate_kbps() const {
 
 int MpegHeader::sample_rate() const { return MpegSampleRate(rate_index); }
 
-bool ParseMpegHeader(MpegDecoder& decoder, std::span<const std::uint8_t> bytes, int* rate,
-                     int* channels, int* frame_size) {
+bool ReadMpegHeader(std::span<const std::uint8_t> bytes, MpegHeader& h) {
+  h = MpegHeader{};
   if (bytes.size() < 4) return false;
   const std::uint32_t word = (std::uint32_t{bytes[0]} << 24) | (std::uint32_t{bytes[1]} << 16) |
                              (std::uint32_t{bytes[2]} << 8) | std::uint32_t{bytes[3]};
   if ((word >> 24) != 0xFF) return false;
 
-  MpegHeader h;
   h.word = word;
   if (word & (1u << 20)) {
     h.lsf = (word & (1u << 19)) ? 0 : 1;
@@ -58,8 +57,6 @@ bool ParseMpegHeader(MpegDecoder& decoder, std::span<const std::uint8_t> bytes, 
   }
   h.layer = 4 - static_cast<int>((word >> 17) & 3);
   if (h.layer != 2 && h.layer != 3) return false;
-  if (decoder.locked_layer == 0) decoder.locked_layer = h.layer;
-  if (h.layer != decoder.locked_layer) return false;
 
   const int rate_code = static_cast<int>((word >> 10) & 3);
   if (rate_code == 3) return false;
@@ -89,11 +86,23 @@ bool ParseMpegHeader(MpegDecoder& decoder, std::span<const std::uint8_t> bytes, 
   } else {
     h.frame_size = kbps * 144000 / (sample_rate << h.lsf) + h.padding - 4;
   }
-  if (h.frame_size < 16) return false;
+  return h.frame_size >= 16;
+}
+
+bool ParseMpegHeader(MpegDecoder& decoder, std::span<const std::uint8_t> bytes, int* rate,
+                     int* channels, int* frame_size) {
+  MpegHeader h;
+  const bool valid = ReadMpegHeader(bytes, h);
+  // The lock follows the first header that names layer II or III, valid or not.
+  if (h.layer == 2 || h.layer == 3) {
+    if (decoder.locked_layer == 0) decoder.locked_layer = h.layer;
+    if (h.layer != decoder.locked_layer) return false;
+  }
+  if (!valid) return false;
 
   decoder.header = h;
   decoder.frame_size = h.frame_size;
-  if (rate) *rate = sample_rate;
+  if (rate) *rate = h.sample_rate();
   if (channels) *channels = h.channels;
   if (frame_size) *frame_size = h.frame_size;
   return true;

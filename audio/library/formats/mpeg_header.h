@@ -39,6 +39,11 @@ struct MpegHeader {
 // Sample rate in Hz by rate index 0..8.
 int MpegSampleRate(int rate_index);
 
+// Reads the first four of `bytes` as a layer II or III frame header into
+// `header`; false for fewer than four bytes or an invalid header (`header`
+// then keeps the fields read before the check that failed).
+bool ReadMpegHeader(std::span<const std::uint8_t> bytes, MpegHeader& header);
+
 // Validates the first four of `bytes` as a layer II or III frame header and
 // stores its fields in the decoder (and the decoder's frame size). The first
 // header that names a layer II or III locks the decoder to that layer, even

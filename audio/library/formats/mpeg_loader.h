@@ -30,13 +30,15 @@ struct MpegProbe {
   std::unique_ptr<MpegDecoder> decoder;
 };
 
-// Finds the audio (behind ID3 tags or in a RIFF "data" chunk), checks two
-// frame headers one frame apart and decodes the first frame. False with
-// last error 10 when the file is not MPEG audio of layer II or III.
+// Finds the audio (behind ID3 tags or in a RIFF "data" chunk, past junk),
+// checks two frame headers one frame apart and decodes the first frame.
+// False with last error 10 when the file is not MPEG audio of layer II or
+// III.
 bool ProbeMpegFile(AudioFile* file, MpegProbe& probe, MpegSeekTable* table, WavCueList* cues);
 
-// Decoded bytes of the frames from the current position on (stops at the
-// first short read or invalid header); fills the table when given.
+// Decoded bytes of the frames from the current position on, to the end of
+// the file; a damaged header loses its frame, not the rest. Fills the table
+// when given.
 int64_t CountMpegFrames(AudioFile* file, int32_t bytes_per_frame, MpegSeekTable* table);
 
 // Decodes a whole MPEG audio file into a new 16-bit sample in table entry

@@ -71,13 +71,49 @@ TEST_F(AudioLibraryTest, LayerTwoAndLowRatesLoadToo) {
   }
 }
 
-TEST_F(AudioLibraryTest, FramesAreFoundWithin256BytesOfTheStart) {
+// Bytes no stream holds, the same every run.
+std::vector<uint8_t> Junk(size_t size, uint32_t seed) {
+  std::vector<uint8_t> junk(size);
+  for (uint8_t& b : junk) b = static_cast<uint8_t>((seed = seed * 1103515245u + 12345u) >> 16);
+  return junk;
+}
+
+// An ID3v2 tag (with its footer when asked) of `body` bytes that look like
+// frame syncs.
+std::vector<uint8_t> Id3Tag(size_t body, bool footer) {
+  std::vector<uint8_t> header = {'I', 'D', '3', 4, 0, static_cast<uint8_t>(footer ? 0x10 : 0)};
+  for (int shift = 21; shift >= 0; shift -= 7) header.push_back(static_cast<uint8_t>((body >> shift) & 0x7F));
+  std::vector<uint8_t> tag = header;
+  tag.resize(tag.size() + body, 0xFF);
+  if (footer) {
+    header[0] = '3', header[1] = 'D', header[2] = 'I';
+    tag.insert(tag.end(), header.begin(), header.end());
+  }
+  return tag;
+}
+
+TEST_F(AudioLibraryTest, TagsAndJunkBeforeTheFirstFrameArePassedOver) {
   const std::vector<uint8_t> file = Fixture("l3_mono_64k_32k.mp3");
-  std::vector<uint8_t> padded(255, 0);
-  padded.insert(padded.end(), file.begin(), file.end());
-  EXPECT_NE(LoadImage(padded), nullptr);
-  padded.insert(padded.begin(), 0);
-  EXPECT_EQ(LoadImage(padded), nullptr);
+  int frames = 0;
+  const std::vector<int16_t> expected = DecodeAll(file, 0, &frames);
+  const std::vector<std::vector<uint8_t>> fronts = {
+      std::vector<uint8_t>(256, 0), Junk(300, 7), Junk(20000, 8),
+      [] {
+        std::vector<uint8_t> two = Id3Tag(300, false), second = Id3Tag(100000, true);
+        two.insert(two.end(), second.begin(), second.end());
+        return two;
+      }()};
+  for (const std::vector<uint8_t>& front : fronts) {
+    std::vector<uint8_t> image = front;
+    image.insert(image.end(), file.begin(), file.end());
+    SampleHandle s = LoadImage(image);
+    ASSERT_NE(s, nullptr) << front.size() << " bytes before the first frame";
+    ASSERT_EQ(static_cast<size_t>(s->length), expected.size()) << front.size();
+    EXPECT_EQ(std::memcmp(expected.data(), s->data, expected.size() * 2), 0) << front.size();
+  }
+  // What holds no stream at all is still no sound.
+  const std::vector<uint8_t> noise = Junk(70000, 9);
+  EXPECT_EQ(LoadImage(noise), nullptr);
   EXPECT_EQ(GetAudioError(), audio_error::kBadFormat);
 }
 
@@ -129,6 +165,37 @@ TEST_F(AudioLibraryTest, AChangeOfLayerEndsTheDecode) {
   const auto* v = reinterpret_cast<const int16_t*>(s->data);
   EXPECT_EQ(std::memcmp(first.data(), v, first.size() * 2), 0);
   for (size_t i = first.size(); i < static_cast<size_t>(s->length) * 2; ++i) ASSERT_EQ(v[i], 0);
+}
+
+// Offsets of the frames of a clean stream, and its end.
+std::vector<size_t> FrameOffsets(const std::vector<uint8_t>& bytes) {
+  std::vector<size_t> offsets;
+  MpegHeader h;
+  for (size_t at = 0; at + 4 <= bytes.size() && ReadMpegHeader(std::span(bytes).subspan(at), h);
+       at += 4 + static_cast<size_t>(h.frame_size))
+    offsets.push_back(at);
+  return offsets;
+}
+
+// A reference decoder loses the frame whose header is damaged, and goes on
+// with the next: the sound is the stream's without that frame.
+TEST_F(AudioLibraryTest, ADamagedHeaderLosesItsFrameNotTheRest) {
+  const std::vector<uint8_t> file = Fixture("l3_joint_128k_44k.mp3");
+  const std::vector<size_t> at = FrameOffsets(file);
+  const size_t k = at.size() / 2;
+  std::vector<uint8_t> without = file;
+  without.erase(without.begin() + static_cast<long>(at[k]), without.begin() + static_cast<long>(at[k + 1]));
+  int frames = 0;
+  const std::vector<int16_t> expected = DecodeAll(without, 0, &frames);
+  ASSERT_EQ(static_cast<size_t>(frames) + 1, at.size());
+  std::vector<uint8_t> damaged = file;
+  damaged[at[k]] = 0x12;  // no frame sync
+  for (const uint32_t mode : {0u, sample_mode::kExactMpegLength}) {
+    SampleHandle s = LoadSample(-1, damaged.data(), sample_mode::kMemoryImage | mode, static_cast<int32_t>(damaged.size()));
+    ASSERT_NE(s, nullptr);
+    ASSERT_EQ(static_cast<size_t>(s->length) * 2, expected.size()) << "mode " << mode;
+    EXPECT_EQ(std::memcmp(expected.data(), s->data, expected.size() * 2), 0) << "mode " << mode;
+  }
 }
 
 TEST_F(AudioLibraryTest, DamagedFramesDoNotStopTheDecode) {
