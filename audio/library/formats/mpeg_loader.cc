@@ -7,6 +7,7 @@
 #include "audio/library/audio_error.h"
 #include "audio/library/formats/mpeg_frame_sync.h"
 #include "audio/library/formats/mpeg_header.h"
+#include "audio/library/formats/mpeg_info_frame.h"
 
 namespace zv {
 namespace {
@@ -110,6 +111,7 @@ bool ProbeMpegFile(AudioFile* file, MpegProbe& probe, MpegSeekTable* table, WavC
   probe.decoder = std::make_unique<MpegDecoder>();
   probe.data_start = 0;
   probe.data_length = 0;
+  probe.skip_start = probe.skip_end = 0;
   FindAudioData(file, probe, cues);
   const int64_t file_end = FileLength(file);
   const int64_t data_end = probe.data_length > 0 ? std::min<int64_t>(int64_t{probe.data_start} + probe.data_length, file_end)
@@ -118,7 +120,17 @@ bool ProbeMpegFile(AudioFile* file, MpegProbe& probe, MpegSeekTable* table, WavC
   int64_t start = FindFirstFrame(file, probe.data_start, data_end);
   MpegHeader first;
   if (start < 0 || !HeaderAt(file, start, first)) return Fail();
-  const std::vector<uint8_t> frame = ReadFrame(file, start, first);
+  std::vector<uint8_t> frame = ReadFrame(file, start, first);
+  // An encoder's tag frame holds no sound: the stream starts behind it.
+  if (const std::optional<MpegInfoFrame> info = ReadMpegInfoFrame(frame)) {
+    start += static_cast<int64_t>(frame.size());
+    if (!HeaderAt(file, start, first)) return Fail();
+    frame = ReadFrame(file, start, first);
+    if (info->gapless) {
+      probe.skip_start = info->delay + kMpegDecoderDelay;
+      probe.skip_end = std::max(info->padding - kMpegDecoderDelay, 0);
+    }
+  }
   probe.data_start = static_cast<int32_t>(start);
   probe.data_length = static_cast<int32_t>(std::min<int64_t>(std::max<int64_t>(data_end - start, 0), INT32_MAX));
   MpegHeader second;
@@ -198,7 +210,12 @@ SampleHandle LoadMpegSample(AudioFile* file, uint32_t mode, int32_t index) {
   }
   const bool stereo = (probe.mode & sample_mode::kStereo) != 0;
   const int64_t frame_bytes = stereo ? 4 : 2;
-  const int64_t kept = std::min(total, kMaxDecodedBytes);
+  // What the encoder added before and after the sound is left out, as its
+  // tag frame asks (unless that would leave nothing).
+  int64_t skip = probe.skip_start * frame_bytes;
+  int64_t kept = total - skip - probe.skip_end * frame_bytes;
+  if (kept <= 0) kept = total, skip = 0;
+  kept = std::min(kept, kMaxDecodedBytes);
   const int64_t frames = kept / frame_bytes;
   if (frames < 1) {
     Fail();
@@ -236,8 +253,9 @@ SampleHandle LoadMpegSample(AudioFile* file, uint32_t mode, int32_t index) {
   if (LockSample(sample, 0, static_cast<int32_t>(frames * frame_bytes), &p1, &p2, &l1, &l2) && p1) {
     auto* out = static_cast<uint8_t*>(p1);
     std::vector<int16_t> pcm(kMpegMaxFrameSamples);
-    // `at` is where the next frame's sound goes in the sample.
-    int64_t in = 0, at = 0;
+    // `at` is where the next frame's sound goes in the sample: below 0 while
+    // the encoder's delay is passed over.
+    int64_t in = 0, at = -skip;
     while (in + 4 <= got && at < l1) {
       const std::span<const uint8_t> head(input.data() + in, 4);
       int size = 0;
@@ -252,8 +270,10 @@ SampleHandle LoadMpegSample(AudioFile* file, uint32_t mode, int32_t index) {
       int produced = 0;
       DecodeMpegFrame(decoder, std::span<const uint8_t>(input.data() + in, static_cast<size_t>(4 + size)), pcm,
                       produced);
-      const int64_t take = std::min<int64_t>(produced, l1 - at);
-      if (take > 0) std::memcpy(out + at, pcm.data(), static_cast<size_t>(take));
+      const int64_t from = std::max<int64_t>(-at, 0);
+      const int64_t take = std::min<int64_t>(produced, l1 - at) - from;
+      if (take > 0)
+        std::memcpy(out + at + from, reinterpret_cast<const uint8_t*>(pcm.data()) + from, static_cast<size_t>(take));
       at += produced;
       in = end;
     }

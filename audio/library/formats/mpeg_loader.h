@@ -27,13 +27,18 @@ struct MpegProbe {
   int32_t length_ms = 0;
   int32_t block_size = 5000;  // input bytes per streaming read
   int32_t frame_size = 0;     // bytes of a frame, header included, rounded up to even
+  // Samples per channel at the start and the end of the decoded frames that
+  // are not sound: the encoder's delay and padding as its tag frame states
+  // them (both 0 without one).
+  int32_t skip_start = 0;
+  int32_t skip_end = 0;
   std::unique_ptr<MpegDecoder> decoder;
 };
 
-// Finds the audio (behind ID3 tags or in a RIFF "data" chunk, past junk),
-// checks two frame headers one frame apart and decodes the first frame.
-// False with last error 10 when the file is not MPEG audio of layer II or
-// III.
+// Finds the audio (behind ID3 tags or in a RIFF "data" chunk, past junk and
+// an encoder's tag frame), checks two frame headers one frame apart and
+// decodes the first frame. False with last error 10 when the file is not
+// MPEG audio of layer II or III.
 bool ProbeMpegFile(AudioFile* file, MpegProbe& probe, MpegSeekTable* table, WavCueList* cues);
 
 // Decoded bytes of the frames from the current position on, to the end of

@@ -88,6 +88,32 @@ twolame_raw mix22 22050 2 l2_lsf_joint_64k_22k.mp2 -m j -b 64
 twolame_raw clicks16 16000 1 l2_lsf_mono_32k_16k.mp2 -m m -b 32
 twolame_raw mix24 24000 2 l2_lsf_stereo_96k_24k.mp2 -m s -b 96
 
+# Streams as lame writes them by default, its tag frame first (Info for a
+# constant bitrate, Xing for a variable one), stating its delay and
+# padding. The source is a chirp, 10000 sin(2 pi 441 n / rate (1 + n /
+# rate)) for n below 0.4 s (both channels alike), which the loader's tests
+# compute again to find where the decoded sound starts and ends.
+mkdir -p "$out/gapless"
+rm -f "$out"/gapless/*.mp3
+gapless() { # rate channels file options...
+  local rate=$1 channels=$2 file=$3
+  shift 3
+  python3 - "$rate" "$channels" "$work/chirp.raw" <<'PY'
+import math, struct, sys
+rate, channels, path = int(sys.argv[1]), int(sys.argv[2]), sys.argv[3]
+n_all = rate * 2 // 5
+with open(path, 'wb') as f:
+    for n in range(n_all):
+        v = round(10000 * math.sin(2 * math.pi * 441 * n / rate * (1 + n / rate)))
+        f.write(struct.pack('<h', v) * channels)
+PY
+  lame -r -s "$(python3 -c "print($rate / 1000)")" --bitwidth 16 --signed --little-endian --quiet \
+    -m "$([ "$channels" = 1 ] && echo m || echo j)" "$@" "$work/chirp.raw" "$out/gapless/$file"
+}
+gapless 44100 1 cbr_mono_44k.mp3 -b 128
+gapless 44100 2 vbr_joint_44k.mp3 -V 2
+gapless 22050 1 lsf_mono_22k.mp3 -b 64
+
 # Reference output and manifest.
 python3 - "$out" <<'EOF'
 import os, struct, subprocess, sys, zlib
