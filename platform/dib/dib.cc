@@ -135,6 +135,7 @@ class RleRows {
   // picture's last row, before they run out.
   bool Whole(int32_t rows) {
     target_ = -1;
+    walk_only_ = true;
     while (!ended_ && row_ < rows && !(row_ == rows - 1 && x_ >= width_)) Step();
     return end_code_ || !ended_;
   }
@@ -177,6 +178,10 @@ class RleRows {
     uint8_t count, value;
     if (!Take(&count) || !Take(&value)) return End();
     if (count > 0) {
+      if (walk_only_) {
+        x_ = std::min(x_ + count, width_);
+        return;
+      }
       for (int i = 0; i < count && x_ < width_; ++i)
         Put(four_bit_ ? static_cast<uint8_t>((i & 1) ? value & 15 : value >> 4) : value);
       return;
@@ -198,7 +203,8 @@ class RleRows {
         const int32_t pixels = value;
         const size_t bytes = four_bit_ ? static_cast<size_t>((pixels + 3) / 4 * 2) : static_cast<size_t>((pixels + 1) / 2 * 2);
         if (data_.size() - pos_ < bytes) return End();
-        for (int32_t i = 0; i < pixels; ++i) {
+        if (walk_only_) x_ = std::min(x_ + pixels, width_);
+        for (int32_t i = 0; i < pixels && !walk_only_; ++i) {
           const uint8_t b = data_[pos_ + (four_bit_ ? static_cast<size_t>(i / 2) : static_cast<size_t>(i))];
           Put(four_bit_ ? static_cast<uint8_t>((i & 1) ? b & 15 : b >> 4) : b);
         }
@@ -220,6 +226,7 @@ class RleRows {
   int32_t row_ = 0, x_ = 0;
   int32_t target_ = -1, last_ = -1;
   bool found_ = false, ended_ = false, end_code_ = false;
+  bool walk_only_ = false;  // codes are followed, no pixels kept
   bool dirty_ = false, out_dirty_ = false;  // whether a row buffer has pixels set
   std::vector<uint8_t> current_, current_set_, out_, out_set_;
 };
