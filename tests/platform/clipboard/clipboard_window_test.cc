@@ -5,53 +5,43 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 
 #include "platform/clipboard/clipboard.h"
 #include "platform/window/sdl/sdl_window.h"
-#include "tests/platform/clipboard/clipboard_text.h"
+#include "tests/platform/clipboard/copied_text.h"
 
 namespace zv::platform {
 namespace {
 
-// Another program that owns the desktop's clipboard (x11_clipboard_owner
-// beside this test) with a text of `bytes` bytes, handed over in pieces of
-// `piece` bytes; ended by its id when the test ends.
+// x11_clipboard_owner, beside this suite, owning the clipboard with a text
+// of `bytes` bytes handed over in pieces of `piece`; ended by its id.
 class OtherProgram {
  public:
-  OtherProgram(const std::string& bytes, const std::string& piece) {
+  OtherProgram(size_t bytes, size_t piece) {
     const std::string path = std::filesystem::read_symlink("/proc/self/exe").parent_path() / "x11_clipboard_owner";
+    const std::string args[] = {std::to_string(bytes), std::to_string(piece)};
     int out[2];
-    if (::pipe(out) != 0) return;
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      ::dup2(out[1], STDOUT_FILENO);
-      ::close(out[0]);
-      ::execl(path.c_str(), path.c_str(), bytes.c_str(), piece.c_str(), static_cast<char*>(nullptr));
-      ::_exit(127);
+    if (pipe(out) != 0) return;
+    if ((pid_ = fork()) == 0) {
+      dup2(out[1], STDOUT_FILENO);
+      execl(path.c_str(), path.c_str(), args[0].c_str(), args[1].c_str(), static_cast<char*>(nullptr));
+      _exit(127);
     }
-    ::close(out[1]);
-    output_ = ::fdopen(out[0], "r");
+    close(out[1]);
+    char ready[6] = {};
+    owns_ = read(out[0], ready, 6) == 6;  // at once when it ended without owning
+    close(out[0]);
   }
   ~OtherProgram() {
-    if (pid_ > 0) {
-      ::kill(pid_, SIGTERM);
-      ::waitpid(pid_, nullptr, 0);
-    }
-    if (output_) std::fclose(output_);
+    kill(pid_, SIGTERM);
+    waitpid(pid_, nullptr, 0);
   }
-  // Whether it says it owns the clipboard; false at once when it ended
-  // without saying so.
-  bool Ready() {
-    char line[16] = {};
-    return output_ && std::fgets(line, sizeof line, output_) && std::string(line) == "ready\n";
-  }
+  bool owns_ = false;
 
  private:
   pid_t pid_ = -1;
-  FILE* output_ = nullptr;
 };
 
 // Text copied in another program reaches this one whole, however large, as
@@ -59,24 +49,20 @@ class OtherProgram {
 TEST(ClipboardOnARealDesktop, ReadsAnyTextAnotherProgramOffers) {
   if (std::getenv("DISPLAY") == nullptr) GTEST_SKIP() << "no X display: run under tests/support/with_xvfb.sh";
   SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
-  SdlWindowOptions options;
   std::string error;
-  const std::unique_ptr<Window> window = OpenSdlWindow(options, &error);
+  const std::unique_ptr<Window> window = OpenSdlWindow(SdlWindowOptions{}, &error);
   ASSERT_TRUE(window) << error;
   auto clipboard = CreateSdlClipboard();
-  for (const char* piece : {"4000", "0"}) {
-    OtherProgram other("100000", piece);
-    ASSERT_TRUE(other.Ready()) << "the other program could not take the clipboard";
+  for (const size_t piece : {4000, 0}) {
+    OtherProgram other(100000, piece);
+    ASSERT_TRUE(other.owns_);
     const std::optional<std::string> text = clipboard->GetUtf8Text();
-    ASSERT_TRUE(text) << "pieces of " << piece;
-    EXPECT_EQ(text->size(), 100000u) << "pieces of " << piece;
-    EXPECT_TRUE(*text == test::ClipboardPattern(100000)) << "pieces of " << piece;
+    EXPECT_TRUE(text == test::CopiedText(100000)) << "pieces of " << piece << ": " << (text ? text->size() : 0);
   }
   // What this program copies takes the place of what another copied, at
   // once, and reads back: its own window answers.
-  OtherProgram other("100", "0");
-  ASSERT_TRUE(other.Ready()) << "the other program could not take the clipboard";
-  ASSERT_TRUE(clipboard->SetText("copied here"));
+  OtherProgram other(100, 0);
+  ASSERT_TRUE(other.owns_ && clipboard->SetText("copied here"));
   EXPECT_EQ(clipboard->GetText(), "copied here");
 }
 
