@@ -80,42 +80,33 @@ std::vector<uint8_t> Junk(size_t size, uint32_t seed) {
   return junk;
 }
 
-// An ID3v2 tag (with its footer when asked) of `body` bytes that look like
-// frame syncs.
-std::vector<uint8_t> Id3Tag(size_t body, bool footer) {
-  std::vector<uint8_t> header = {'I', 'D', '3', 4, 0, static_cast<uint8_t>(footer ? 0x10 : 0)};
-  for (int shift = 21; shift >= 0; shift -= 7) header.push_back(static_cast<uint8_t>((body >> shift) & 0x7F));
-  std::vector<uint8_t> tag = header;
-  tag.resize(tag.size() + body, 0xFF);
-  if (footer) {
-    header[0] = '3', header[1] = 'D', header[2] = 'I';
-    tag.insert(tag.end(), header.begin(), header.end());
-  }
+// An ID3v2 tag of `body` bytes that look like frame syncs, with a footer.
+std::vector<uint8_t> Id3Tag(size_t body) {
+  std::vector<uint8_t> tag = {'I', 'D', '3', 4, 0, 0x10};
+  for (int shift = 21; shift >= 0; shift -= 7) tag.push_back(static_cast<uint8_t>((body >> shift) & 0x7F));
+  tag.resize(tag.size() + body + 10, 0xFF);
   return tag;
+}
+
+void ExpectSound(SampleHandle s, const std::vector<int16_t>& expected, const std::string& what) {
+  ASSERT_NE(s, nullptr) << what;
+  ASSERT_EQ(static_cast<size_t>(s->length) * (s->layout == sample_mode::kStereo ? 2 : 1), expected.size()) << what;
+  EXPECT_EQ(std::memcmp(expected.data(), s->data, expected.size() * 2), 0) << what;
 }
 
 TEST_F(AudioLibraryTest, TagsAndJunkBeforeTheFirstFrameArePassedOver) {
   const std::vector<uint8_t> file = Fixture("l3_mono_64k_32k.mp3");
   int frames = 0;
   const std::vector<int16_t> expected = DecodeAll(file, 0, &frames);
-  const std::vector<std::vector<uint8_t>> fronts = {
-      std::vector<uint8_t>(256, 0), Junk(300, 7), Junk(20000, 8),
-      [] {
-        std::vector<uint8_t> two = Id3Tag(300, false), second = Id3Tag(100000, true);
-        two.insert(two.end(), second.begin(), second.end());
-        return two;
-      }()};
-  for (const std::vector<uint8_t>& front : fronts) {
-    std::vector<uint8_t> image = front;
+  std::vector<uint8_t> tags = Id3Tag(300), second = Id3Tag(100000);
+  tags.insert(tags.end(), second.begin(), second.end());
+  for (std::vector<uint8_t> image : {std::vector<uint8_t>(256, 0), Junk(300, 7), Junk(20000, 8), tags}) {
+    const size_t front = image.size();
     image.insert(image.end(), file.begin(), file.end());
-    SampleHandle s = LoadImage(image);
-    ASSERT_NE(s, nullptr) << front.size() << " bytes before the first frame";
-    ASSERT_EQ(static_cast<size_t>(s->length), expected.size()) << front.size();
-    EXPECT_EQ(std::memcmp(expected.data(), s->data, expected.size() * 2), 0) << front.size();
+    ExpectSound(LoadImage(image), expected, std::to_string(front) + " bytes before the first frame");
   }
   // What holds no stream at all is still no sound.
-  const std::vector<uint8_t> noise = Junk(70000, 9);
-  EXPECT_EQ(LoadImage(noise), nullptr);
+  EXPECT_EQ(LoadImage(Junk(70000, 9)), nullptr);
   EXPECT_EQ(GetAudioError(), audio_error::kBadFormat);
 }
 
@@ -169,12 +160,11 @@ TEST_F(AudioLibraryTest, AChangeOfLayerEndsTheDecode) {
   for (size_t i = first.size(); i < static_cast<size_t>(s->length) * 2; ++i) ASSERT_EQ(v[i], 0);
 }
 
-// Offsets of the frames of a clean stream, and its end.
+// Offsets of the frames of a clean stream.
 std::vector<size_t> FrameOffsets(const std::vector<uint8_t>& bytes) {
   std::vector<size_t> offsets;
   MpegHeader h;
-  for (size_t at = 0; at + 4 <= bytes.size() && ReadMpegHeader(std::span(bytes).subspan(at), h);
-       at += 4 + static_cast<size_t>(h.frame_size))
+  for (size_t at = 0; ReadMpegHeader(std::span(bytes).subspan(at), h); at += 4 + static_cast<size_t>(h.frame_size))
     offsets.push_back(at);
   return offsets;
 }
@@ -185,37 +175,29 @@ TEST_F(AudioLibraryTest, ADamagedHeaderLosesItsFrameNotTheRest) {
   const std::vector<uint8_t> file = Fixture("l3_joint_128k_44k.mp3");
   const std::vector<size_t> at = FrameOffsets(file);
   const size_t k = at.size() / 2;
-  std::vector<uint8_t> without = file;
+  std::vector<uint8_t> without = file, damaged = file;
   without.erase(without.begin() + static_cast<long>(at[k]), without.begin() + static_cast<long>(at[k + 1]));
   int frames = 0;
   const std::vector<int16_t> expected = DecodeAll(without, 0, &frames);
-  ASSERT_EQ(static_cast<size_t>(frames) + 1, at.size());
-  std::vector<uint8_t> damaged = file;
   damaged[at[k]] = 0x12;  // no frame sync
-  for (const uint32_t mode : {0u, sample_mode::kExactMpegLength}) {
-    SampleHandle s = LoadSample(-1, damaged.data(), sample_mode::kMemoryImage | mode, static_cast<int32_t>(damaged.size()));
-    ASSERT_NE(s, nullptr);
-    ASSERT_EQ(static_cast<size_t>(s->length) * 2, expected.size()) << "mode " << mode;
-    EXPECT_EQ(std::memcmp(expected.data(), s->data, expected.size() * 2), 0) << "mode " << mode;
-  }
+  for (const uint32_t mode : {0u, sample_mode::kExactMpegLength})
+    ExpectSound(LoadSample(-1, damaged.data(), sample_mode::kMemoryImage | mode, static_cast<int32_t>(damaged.size())),
+                expected, "mode " + std::to_string(mode));
 }
 
-// The chirp the gapless fixtures were encoded from (make_mpeg_fixtures.sh).
-int16_t Chirp(int rate, int n) {
-  const double t = static_cast<double>(n) / rate;
-  return static_cast<int16_t>(std::lround(10000 * std::sin(2 * M_PI * 441 * t * (1 + t))));
-}
-
-// Where the first channel of the sample lines up best with the chirp: the
-// shift (in samples) of the sample against it.
-int BestShift(SampleHandle s, int channels, int rate) {
+// Where the first channel of the sample lines up best with the chirp the
+// gapless fixtures were encoded from (make_mpeg_fixtures.sh): the shift of
+// the sample against it, in samples.
+int ShiftFromChirp(SampleHandle s, int channels, int rate) {
   const auto* v = reinterpret_cast<const int16_t*>(s->data);
   double best = -1;
   int best_shift = 0;
   for (int shift = -2500; shift <= 2500; ++shift) {
     double sum = 0;
-    for (int n = 0; n < 1024; ++n)
-      if (n + shift >= 0 && n + shift < s->length) sum += static_cast<double>(v[(n + shift) * channels]) * Chirp(rate, n);
+    for (int n = std::max(0, -shift); n < 1024 && n + shift < s->length; ++n) {
+      const double t = static_cast<double>(n) / rate;
+      sum += v[(n + shift) * channels] * std::lround(10000 * std::sin(2 * M_PI * 441 * t * (1 + t)));
+    }
     if (sum > best) best = sum, best_shift = shift;
   }
   return best_shift;
@@ -234,16 +216,13 @@ TEST_F(AudioLibraryTest, AnEncodersTagFrameDelayAndPaddingAreLeftOut) {
     SampleHandle s = LoadImage(file);
     ASSERT_NE(s, nullptr) << c.name;
     EXPECT_EQ(s->length, c.rate * 2 / 5) << c.name;
-    EXPECT_EQ(BestShift(s, c.channels, c.rate), 0) << c.name;
+    EXPECT_EQ(ShiftFromChirp(s, c.channels, c.rate), 0) << c.name;
     // Without the encoder's extension the tag frame is still no sound: the
     // stream's frames, whole, follow it.
     const size_t tag_frame = FrameOffsets(file)[1];
     std::replace(file.begin(), file.begin() + static_cast<long>(tag_frame), uint8_t{'L'}, uint8_t{'l'});
     int frames = 0;
-    const std::vector<int16_t> expected = DecodeAll(file, tag_frame, &frames);
-    s = LoadImage(file);
-    ASSERT_NE(s, nullptr) << c.name;
-    EXPECT_EQ(static_cast<size_t>(s->length) * static_cast<size_t>(c.channels), expected.size()) << c.name;
+    ExpectSound(LoadImage(file), DecodeAll(file, tag_frame, &frames), c.name);
   }
 }
 

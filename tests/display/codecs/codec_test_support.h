@@ -43,42 +43,31 @@ inline platform::SurfacePtr TestPicture(int32_t w, int32_t h, platform::PixelFor
   return s;
 }
 
-inline void PutLe(std::vector<uint8_t>& b, size_t at, uint32_t v, int bytes) {
-  for (int i = 0; i < bytes; ++i) b[at + static_cast<size_t>(i)] = static_cast<uint8_t>(v >> (8 * i));
-}
-
 // A little-endian TIFF of 8-bit samples, uncompressed, `rows` rows a strip,
 // its directory first (where a file cut short keeps it). Four samples a
 // pixel carry alpha of the kind `alpha` (1 applied to the colours, 2 not).
-inline std::vector<uint8_t> MakeTiff(uint32_t width, uint32_t height, uint32_t rows, int samples, uint16_t alpha,
+inline std::vector<uint8_t> MakeTiff(uint32_t width, uint32_t height, uint32_t rows, uint32_t samples, uint16_t alpha,
                                      const std::vector<uint8_t>& pixels) {
-  const uint32_t strips = (height + rows - 1) / rows, strip_bytes = width * rows * static_cast<uint32_t>(samples);
-  std::vector<std::array<uint32_t, 4>> entries = {  // tag, type (3 short, 4 long), count, value
-      {256, 4, 1, width}, {257, 4, 1, height}, {258, 3, uint32_t(samples), 8}, {259, 3, 1, 1}, {262, 3, 1, 2},
-      {273, 4, strips, 0}, {277, 3, 1, uint32_t(samples)}, {278, 4, 1, rows}, {279, 4, strips, 0}, {284, 3, 1, 1}};
-  if (samples == 4) entries.push_back({338, 3, 1, alpha});
-  std::vector<uint8_t> b(8 + 2 + 12 * entries.size() + 4, 0);
-  b[0] = b[1] = 'I', b[2] = 42, b[4] = 8;
-  auto array_at = [&](uint32_t count, uint32_t size, auto value) {
-    const size_t at = b.size();
-    b.resize(at + count * size);
-    for (uint32_t i = 0; i < count; ++i) PutLe(b, at + size * i, value(i), static_cast<int>(size));
-    return static_cast<uint32_t>(at);
+  const uint32_t strips = (height + rows - 1) / rows, strip = width * rows * samples;
+  const uint32_t entries = samples == 4 ? 11 : 10, arrays = 8 + 2 + 12 * entries + 4;
+  const uint32_t data = arrays + 2 * samples + 8 * strips;
+  std::vector<uint8_t> b(data, 0);
+  auto put = [&b](size_t at, uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) b[at + static_cast<size_t>(i)] = static_cast<uint8_t>(v >> (8 * i));
   };
-  const uint32_t data_at = static_cast<uint32_t>(b.size()) + 2 * static_cast<uint32_t>(samples) + 8 * strips;
-  for (auto& e : entries) {
-    if (e[0] == 258) e[3] = array_at(e[2], 2, [](uint32_t) { return 8u; });
-    auto offset = [&](uint32_t i) { return data_at + i * strip_bytes; };
-    auto count = [&](uint32_t i) { return std::min(strip_bytes, width * height * static_cast<uint32_t>(samples) - i * strip_bytes); };
-    if (e[0] == 273) e[3] = strips == 1 ? offset(0) : array_at(strips, 4, offset);
-    if (e[0] == 279) e[3] = strips == 1 ? count(0) : array_at(strips, 4, count);
-  }
-  b.resize(data_at, 0);
-  PutLe(b, 8, static_cast<uint32_t>(entries.size()), 2);
-  for (size_t i = 0; i < entries.size(); ++i) {
-    const size_t at = 10 + 12 * i;
-    PutLe(b, at, entries[i][0], 2), PutLe(b, at + 2, entries[i][1], 2), PutLe(b, at + 4, entries[i][2], 4);
-    PutLe(b, at + 8, entries[i][3], entries[i][1] == 3 && entries[i][2] == 1 ? 2 : 4);
+  put(0, 0x2A4949, 4), put(4, 8, 4), put(8, entries, 2);
+  const uint32_t offsets = arrays + 2 * samples, counts = offsets + 4 * strips;
+  for (uint32_t i = 0; i < samples; ++i) put(arrays + 2 * i, 8, 2);
+  for (uint32_t i = 0; i < strips; ++i)
+    put(offsets + 4 * i, data + i * strip, 4), put(counts + 4 * i, std::min(strip, width * height * samples - i * strip), 4);
+  const std::array<std::array<uint32_t, 4>, 11> tags = {{  // tag, type (3 short, 4 long), count, value
+      {256, 4, 1, width}, {257, 4, 1, height}, {258, 3, samples, arrays}, {259, 3, 1, 1}, {262, 3, 1, 2},
+      {273, 4, strips, strips == 1 ? data : offsets}, {277, 3, 1, samples}, {278, 4, 1, rows},
+      {279, 4, strips, strips == 1 ? width * height * samples : counts}, {284, 3, 1, 1}, {338, 3, 1, alpha}}};
+  for (uint32_t i = 0; i < entries; ++i) {
+    const auto& [tag, type, count, value] = tags[i];
+    put(10 + 12 * i, tag, 2), put(12 + 12 * i, type, 2), put(14 + 12 * i, count, 4);
+    put(18 + 12 * i, value, type == 3 && count == 1 ? 2 : 4);
   }
   b.insert(b.end(), pixels.begin(), pixels.end());
   return b;
