@@ -88,27 +88,15 @@ twolame_raw mix22 22050 2 l2_lsf_joint_64k_22k.mp2 -m j -b 64
 twolame_raw clicks16 16000 1 l2_lsf_mono_32k_16k.mp2 -m m -b 32
 twolame_raw mix24 24000 2 l2_lsf_stereo_96k_24k.mp2 -m s -b 96
 
-# Streams as lame writes them by default, its tag frame first (Info for a
-# constant bitrate, Xing for a variable one), stating its delay and
-# padding. The source is a chirp, 10000 sin(2 pi 441 n / rate (1 + n /
-# rate)) for n below 0.4 s (both channels alike), which the loader's tests
-# compute again to find where the decoded sound starts and ends.
-mkdir -p "$out/gapless"
-rm -f "$out"/gapless/*.mp3
+# Streams as lame writes them by default, its tag frame (Info or Xing)
+# first stating its delay and padding, of a chirp the loader's tests compute
+# again: 10000 sin(2 pi 441 t (1 + t)) for 0.4 s, the same in each channel.
+mkdir -p "$out/gapless" && rm -f "$out"/gapless/*.mp3
 gapless() { # rate channels file options...
-  local rate=$1 channels=$2 file=$3
-  shift 3
-  python3 - "$rate" "$channels" "$work/chirp.raw" <<'PY'
-import math, struct, sys
-rate, channels, path = int(sys.argv[1]), int(sys.argv[2]), sys.argv[3]
-n_all = rate * 2 // 5
-with open(path, 'wb') as f:
-    for n in range(n_all):
-        v = round(10000 * math.sin(2 * math.pi * 441 * n / rate * (1 + n / rate)))
-        f.write(struct.pack('<h', v) * channels)
-PY
-  lame -r -s "$(python3 -c "print($rate / 1000)")" --bitwidth 16 --signed --little-endian --quiet \
-    -m "$([ "$channels" = 1 ] && echo m || echo j)" "$@" "$work/chirp.raw" "$out/gapless/$file"
+  python3 -c "import math, struct, sys; r, c = $1, $2; sys.stdout.buffer.write(b''.join(struct.pack('<h', \
+    round(10000 * math.sin(2 * math.pi * 441 * n / r * (1 + n / r)))) * c for n in range(r * 2 // 5)))" > "$work/chirp.raw"
+  lame -r -s "$(python3 -c "print($1 / 1000)")" --bitwidth 16 --signed --little-endian --quiet \
+    -m "$([ "$2" = 1 ] && echo m || echo j)" "${@:4}" "$work/chirp.raw" "$out/gapless/$3"
 }
 gapless 44100 1 cbr_mono_44k.mp3 -b 128
 gapless 44100 2 vbr_joint_44k.mp3 -V 2
