@@ -1,20 +1,20 @@
 // Another program on the desktop that copied a text (x11_clipboard_owner
 // TEXT_BYTES PIECE): on a connection of its own it owns the clipboard, says
-// "ready", and hands its text (CopiedText) to the first who asks, in pieces
-// of PIECE bytes (the INCR transfer) or whole when PIECE is 0. Ends once the
-// text went out, or after 30 s unasked.
+// "ready", and hands its text (letters, a new one every 1000) to the first
+// who asks, in pieces of PIECE bytes (the INCR transfer) or whole when PIECE
+// is 0. Ends once the text went out, or after 30 s unasked.
 #include <X11/Xlib.h>
 #include <poll.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-
-#include "tests/platform/clipboard/copied_text.h"
+#include <string>
 
 int main(int argc, char** argv) {
   if (argc != 3) return 2;
-  const std::string text = zv::test::CopiedText(std::strtoul(argv[1], nullptr, 10));
+  std::string text(std::strtoul(argv[1], nullptr, 10), ' ');
+  for (size_t i = 0; i < text.size(); ++i) text[i] = static_cast<char>('a' + i / 1000 % 26);
   const size_t piece = std::strtoul(argv[2], nullptr, 10);
   Display* d = XOpenDisplay(nullptr);
   if (!d) return 1;
