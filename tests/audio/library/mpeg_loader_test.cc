@@ -190,39 +190,34 @@ TEST_F(AudioLibraryTest, ADamagedHeaderLosesItsFrameNotTheRest) {
 // the sample against it, in samples.
 int ShiftFromChirp(SampleHandle s, int channels, int rate) {
   const auto* v = reinterpret_cast<const int16_t*>(s->data);
-  double best = -1;
-  int best_shift = 0;
+  std::pair<double, int> best{-1, 0};  // correlation, shift
+  const double step = 1.0 / rate;
   for (int shift = -2500; shift <= 2500; ++shift) {
     double sum = 0;
-    for (int n = std::max(0, -shift); n < 1024 && n + shift < s->length; ++n) {
-      const double t = static_cast<double>(n) / rate;
-      sum += v[(n + shift) * channels] * std::lround(10000 * std::sin(2 * M_PI * 441 * t * (1 + t)));
-    }
-    if (sum > best) best = sum, best_shift = shift;
+    for (int n = std::max(0, -shift); n < 1024 && n + shift < s->length; ++n)
+      sum += v[(n + shift) * channels] * std::lround(10000 * std::sin(2 * M_PI * 441 * n * step * (1 + n * step)));
+    best = std::max(best, {sum, shift});
   }
-  return best_shift;
+  return best.second;
 }
 
 // The encoder's tag frame holds no sound, and the delay and padding it
 // states are left out: the sound is the source's, sample for sample in
 // length and start, so that it loops without a gap.
 TEST_F(AudioLibraryTest, AnEncodersTagFrameDelayAndPaddingAreLeftOut) {
-  const struct {
-    const char* name;
-    int rate, channels;
-  } cases[] = {{"cbr_mono_44k.mp3", 44100, 1}, {"vbr_joint_44k.mp3", 44100, 2}, {"lsf_mono_22k.mp3", 22050, 1}};
-  for (const auto& c : cases) {
-    std::vector<uint8_t> file = Fixture(std::string("gapless/") + c.name);
+  for (const auto& [name, rate, channels] : {std::tuple{"cbr_mono_44k.mp3", 44100, 1},
+                                              {"vbr_joint_44k.mp3", 44100, 2}, {"lsf_mono_22k.mp3", 22050, 1}}) {
+    std::vector<uint8_t> file = Fixture(std::string("gapless/") + name);
     SampleHandle s = LoadImage(file);
-    ASSERT_NE(s, nullptr) << c.name;
-    EXPECT_EQ(s->length, c.rate * 2 / 5) << c.name;
-    EXPECT_EQ(ShiftFromChirp(s, c.channels, c.rate), 0) << c.name;
+    ASSERT_NE(s, nullptr) << name;
+    EXPECT_EQ(s->length, rate * 2 / 5) << name;
+    EXPECT_EQ(ShiftFromChirp(s, channels, rate), 0) << name;
     // Without the encoder's extension the tag frame is still no sound: the
     // stream's frames, whole, follow it.
     const size_t tag_frame = FrameOffsets(file)[1];
     std::replace(file.begin(), file.begin() + static_cast<long>(tag_frame), uint8_t{'L'}, uint8_t{'l'});
     int frames = 0;
-    ExpectSound(LoadImage(file), DecodeAll(file, tag_frame, &frames), c.name);
+    ExpectSound(LoadImage(file), DecodeAll(file, tag_frame, &frames), name);
   }
 }
 
