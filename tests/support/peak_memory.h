@@ -12,8 +12,7 @@ namespace zv::test {
 class PeakMemoryWatch {
  public:
   PeakMemoryWatch() : available_((std::ofstream("/proc/self/clear_refs") << "5" << std::flush).good()), start_kb_(Kb("VmRSS:")) {}
-  // False where the kernel cannot reset the peak (nothing is measured).
-  bool Available() const { return available_ && Kb("VmHWM:") > 0; }
+  bool Available() const { return available_ && Kb("VmHWM:") > 0; }  // false: nothing is measured
   size_t RiseKb() const { return std::max(Kb("VmHWM:"), start_kb_) - start_kb_; }
 
  private:

@@ -120,8 +120,7 @@ TEST(TiffAlpha, ColoursLoadAsStored) {
   for (const uint16_t alpha : {1, 2}) {
     std::vector<uint8_t> pixels;
     for (int i = 0; i < 4; ++i) pixels.insert(pixels.end(), {185, 0, 234, static_cast<uint8_t>(i * 85)});
-    std::vector<uint8_t> file = test::MakeTiff(2, 2, 2, 4, alpha, pixels);
-    std::optional<DecodedPicture> p = DecodeImage(ImageFileType::kTiff, file);
+    std::optional<DecodedPicture> p = DecodeImage(ImageFileType::kTiff, test::MakeTiff(2, 2, 2, 4, alpha, pixels));
     ASSERT_TRUE(p) << "alpha " << alpha;
     platform::SurfacePtr s = DrawPicture(*p, test::Factory(PixelFormat::Xrgb8888()));
     for (int i = 0; i < 4; ++i) EXPECT_EQ(s->PixelAt(i % 2, i / 2) & 0xFFFFFFu, 0xB900EAu) << "alpha " << alpha;

@@ -15,17 +15,17 @@ namespace zv::platform {
 namespace {
 
 // x11_clipboard_owner, beside this suite, owning the clipboard with a text
-// of `bytes` bytes handed over in pieces of `piece`; ended by its id.
+// handed over in pieces of `piece` bytes; ended by its id.
 class OtherProgram {
  public:
-  OtherProgram(size_t bytes, size_t piece) {
+  explicit OtherProgram(size_t piece) {
     const std::string path = std::filesystem::read_symlink("/proc/self/exe").parent_path() / "x11_clipboard_owner";
-    const std::string args[] = {std::to_string(bytes), std::to_string(piece)};
+    const std::string arg = std::to_string(piece);
     int out[2];
     if (pipe(out) != 0) return;
     if ((pid_ = fork()) == 0) {
       dup2(out[1], STDOUT_FILENO);
-      execl(path.c_str(), path.c_str(), args[0].c_str(), args[1].c_str(), static_cast<char*>(nullptr));
+      execl(path.c_str(), path.c_str(), arg.c_str(), static_cast<char*>(nullptr));
       _exit(127);
     }
     close(out[1]);
@@ -55,14 +55,14 @@ TEST(ClipboardOnARealDesktop, ReadsAnyTextAnotherProgramOffers) {
   std::string copied(100000, ' ');  // as the other program makes it
   for (size_t i = 0; i < copied.size(); ++i) copied[i] = static_cast<char>('a' + i / 1000 % 26);
   for (const size_t piece : {4000, 0}) {
-    OtherProgram other(100000, piece);
+    OtherProgram other(piece);
     ASSERT_TRUE(other.owns_);
     const std::optional<std::string> text = clipboard->GetUtf8Text();
     EXPECT_TRUE(text == copied) << "pieces of " << piece << ": " << (text ? text->size() : 0);
   }
   // What this program copies takes the place of what another copied, at
   // once, and reads back: its own window answers.
-  OtherProgram other(100, 0);
+  OtherProgram other(0);
   ASSERT_TRUE(other.owns_ && clipboard->SetText("copied here"));
   EXPECT_EQ(clipboard->GetText(), "copied here");
 }

@@ -1,8 +1,8 @@
-// Another program on the desktop that copied a text (x11_clipboard_owner
-// TEXT_BYTES PIECE): on a connection of its own it owns the clipboard, says
-// "ready", and hands its text (letters, a new one every 1000) to the first
-// who asks, in pieces of PIECE bytes (the INCR transfer) or whole when PIECE
-// is 0. Ends once the text went out, or after 30 s unasked.
+// Another program on the desktop that copied 100000 bytes of text (letters,
+// a new one every 1000): on a connection of its own it owns the clipboard,
+// says "ready", and hands the text to the first who asks, in pieces of the
+// size its argument gives (the INCR transfer) or whole for 0. Ends once the
+// text went out, or after 30 s unasked.
 #include <X11/Xlib.h>
 #include <poll.h>
 
@@ -12,10 +12,9 @@
 #include <string>
 
 int main(int argc, char** argv) {
-  if (argc != 3) return 2;
-  std::string text(std::strtoul(argv[1], nullptr, 10), ' ');
+  std::string text(100000, ' ');
   for (size_t i = 0; i < text.size(); ++i) text[i] = static_cast<char>('a' + i / 1000 % 26);
-  const size_t piece = std::strtoul(argv[2], nullptr, 10);
+  const size_t piece = argc == 2 ? std::strtoul(argv[1], nullptr, 10) : 0;
   Display* d = XOpenDisplay(nullptr);
   if (!d) return 1;
   const Window own = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 1, 1, 0, 0, 0);

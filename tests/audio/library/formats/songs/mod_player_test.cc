@@ -280,8 +280,7 @@ TEST_F(ModTest, CutShortFileLoadsAsSilence) {
   host.Render(engine, 4);
 }
 
-// A file cut short after its patterns: samples that claim 128 KB each
-// hold what the file has, and cost no more.
+// Samples claiming 128 KB each in a file cut after them hold what it has.
 TEST_F(ModTest, ClaimedSampleLengthsCostOnlyWhatTheFileHolds) {
   std::vector<uint8_t> bytes = WriteMod(OnePatternModule());
   for (size_t i = 0; i < 31; ++i) bytes[20 + 30 * i + 22] = bytes[20 + 30 * i + 23] = 0xFF;
