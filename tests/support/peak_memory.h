@@ -11,8 +11,9 @@ namespace zv::test {
 // kernel's peak is first brought down to what is held now.
 class PeakMemoryWatch {
  public:
-  PeakMemoryWatch() : available_((std::ofstream("/proc/self/clear_refs") << "5" << std::flush).good()), start_kb_(Kb("VmRSS:")) {}
-  bool Available() const { return available_ && Kb("VmHWM:") > 0; }  // false: nothing is measured
+  PeakMemoryWatch()
+      : available_((std::ofstream("/proc/self/clear_refs") << "5" << std::flush).good()), start_kb_(Kb("VmRSS:")) {}
+  bool Available() const { return available_ && Kb("VmHWM:") > 0; }  // false: nothing measured
   size_t RiseKb() const { return std::max(Kb("VmHWM:"), start_kb_) - start_kb_; }
 
  private:
