@@ -115,8 +115,7 @@ TEST(DamagedFiles, TruncatedRunLengthDataIsRefused) {
   std::vector<uint8_t> file = test::FixtureBytes("rle8.bmp");
   const uint32_t bits_at = file[10] | file[11] << 8;
   file.resize(bits_at);
-  // 9 pixels, a move 5 right and 1 up, 3 pixels, the end code.
-  for (const uint8_t code : {9, 5, 0, 2, 5, 1, 3, 7, 0, 1}) file.push_back(code);
+  for (const uint8_t code : {9, 5, 0, 2, 5, 1, 3, 7, 0, 1}) file.push_back(code);  // run, move, run, end
   Put32(file, 34, static_cast<uint32_t>(file.size() - bits_at));
   EXPECT_TRUE(DecodeBmp(file));
 }

@@ -43,9 +43,8 @@ inline platform::SurfacePtr TestPicture(int32_t w, int32_t h, platform::PixelFor
   return s;
 }
 
-// A little-endian TIFF of 8-bit samples, uncompressed, `rows` rows a strip,
-// its directory first (where a file cut short keeps it). Four samples a
-// pixel carry alpha of the kind `alpha` (1 applied to the colours, 2 not).
+// A TIFF of 8-bit samples, uncompressed, `rows` rows a strip, directory first; a fourth
+// sample a pixel is alpha of the kind `alpha` (1 applied to the colours, 2 not).
 inline std::vector<uint8_t> MakeTiff(uint32_t width, uint32_t height, uint32_t rows, uint32_t samples, uint16_t alpha,
                                      const std::vector<uint8_t>& pixels) {
   const uint32_t strips = (height + rows - 1) / rows, strip = width * rows * samples;
