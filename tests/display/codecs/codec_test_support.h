@@ -47,7 +47,7 @@ inline platform::SurfacePtr TestPicture(int32_t w, int32_t h, platform::PixelFor
 // sample a pixel is alpha of the kind `alpha` (1 applied to the colours, 2 not).
 inline std::vector<uint8_t> MakeTiff(uint32_t width, uint32_t height, uint32_t rows, uint32_t samples, uint16_t alpha,
                                      const std::vector<uint8_t>& pixels) {
-  const uint32_t strips = (height + rows - 1) / rows, strip = width * rows * samples;
+  const uint32_t strips = (height + rows - 1) / rows, strip = width * rows * samples, all = width * height * samples;
   const uint32_t entries = samples == 4 ? 11 : 10, arrays = 8 + 2 + 12 * entries + 4;
   const uint32_t data = arrays + 2 * samples + 8 * strips;
   std::vector<uint8_t> b(data, 0);
@@ -58,11 +58,11 @@ inline std::vector<uint8_t> MakeTiff(uint32_t width, uint32_t height, uint32_t r
   const uint32_t offsets = arrays + 2 * samples, counts = offsets + 4 * strips;
   for (uint32_t i = 0; i < samples; ++i) put(arrays + 2 * i, 8, 2);
   for (uint32_t i = 0; i < strips; ++i)
-    put(offsets + 4 * i, data + i * strip, 4), put(counts + 4 * i, std::min(strip, width * height * samples - i * strip), 4);
+    put(offsets + 4 * i, data + i * strip, 4), put(counts + 4 * i, std::min(strip, all - i * strip), 4);
   const std::array<std::array<uint32_t, 4>, 11> tags = {{  // tag, type (3 short, 4 long), count, value
       {256, 4, 1, width}, {257, 4, 1, height}, {258, 3, samples, arrays}, {259, 3, 1, 1}, {262, 3, 1, 2},
       {273, 4, strips, strips == 1 ? data : offsets}, {277, 3, 1, samples}, {278, 4, 1, rows},
-      {279, 4, strips, strips == 1 ? width * height * samples : counts}, {284, 3, 1, 1}, {338, 3, 1, alpha}}};
+      {279, 4, strips, strips == 1 ? all : counts}, {284, 3, 1, 1}, {338, 3, 1, alpha}}};
   for (uint32_t i = 0; i < entries; ++i) {
     const auto& [tag, type, count, value] = tags[i];
     put(10 + 12 * i, tag, 2), put(12 + 12 * i, type, 2), put(14 + 12 * i, count, 4);
