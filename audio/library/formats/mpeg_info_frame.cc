@@ -10,7 +10,8 @@ namespace {
 constexpr uint32_t kHasFrames = 1, kHasBytes = 2, kHasToc = 4, kHasQuality = 8;
 
 uint32_t Be32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 | static_cast<uint32_t>(p[2]) << 8 | p[3];
+  return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 | static_cast<uint32_t>(p[2]) << 8 |
+         p[3];
 }
 
 // Bytes of layer III side information by version and channels.

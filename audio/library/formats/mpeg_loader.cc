@@ -114,8 +114,8 @@ bool ProbeMpegFile(AudioFile* file, MpegProbe& probe, MpegSeekTable* table, WavC
   probe.skip_start = probe.skip_end = 0;
   FindAudioData(file, probe, cues);
   const int64_t file_end = FileLength(file);
-  const int64_t data_end = probe.data_length > 0 ? std::min<int64_t>(int64_t{probe.data_start} + probe.data_length, file_end)
-                                                 : file_end;
+  const int64_t data_end =
+      probe.data_length > 0 ? std::min<int64_t>(int64_t{probe.data_start} + probe.data_length, file_end) : file_end;
 
   int64_t start = FindFirstFrame(file, probe.data_start, data_end);
   MpegHeader first;
