@@ -131,15 +131,6 @@ class RleRows {
     *set = out_set_.data();
   }
 
-  // Walks the whole data: whether they reach their end code, or fill the
-  // picture's last row, before they run out.
-  bool Whole(int32_t rows) {
-    target_ = -1;
-    walk_only_ = true;
-    while (!ended_ && row_ < rows && !(row_ == rows - 1 && x_ >= width_)) Step();
-    return end_code_ || !ended_;
-  }
-
  private:
   void Put(uint8_t index) {
     if (x_ >= 0 && x_ < width_) {
@@ -178,19 +169,13 @@ class RleRows {
     uint8_t count, value;
     if (!Take(&count) || !Take(&value)) return End();
     if (count > 0) {
-      if (walk_only_) {
-        x_ = std::min(x_ + count, width_);
-        return;
-      }
       for (int i = 0; i < count && x_ < width_; ++i)
         Put(four_bit_ ? static_cast<uint8_t>((i & 1) ? value & 15 : value >> 4) : value);
       return;
     }
     switch (value) {
       case 0: return CompleteRow();
-      case 1:
-        end_code_ = true;
-        return End();
+      case 1: return End();
       case 2: {
         uint8_t dx, dy;
         if (!Take(&dx) || !Take(&dy)) return End();
@@ -203,8 +188,7 @@ class RleRows {
         const int32_t pixels = value;
         const size_t bytes = four_bit_ ? static_cast<size_t>((pixels + 3) / 4 * 2) : static_cast<size_t>((pixels + 1) / 2 * 2);
         if (data_.size() - pos_ < bytes) return End();
-        if (walk_only_) x_ = std::min(x_ + pixels, width_);
-        for (int32_t i = 0; i < pixels && !walk_only_; ++i) {
+        for (int32_t i = 0; i < pixels; ++i) {
           const uint8_t b = data_[pos_ + (four_bit_ ? static_cast<size_t>(i / 2) : static_cast<size_t>(i))];
           Put(four_bit_ ? static_cast<uint8_t>((i & 1) ? b & 15 : b >> 4) : b);
         }
@@ -225,8 +209,7 @@ class RleRows {
   bool four_bit_;
   int32_t row_ = 0, x_ = 0;
   int32_t target_ = -1, last_ = -1;
-  bool found_ = false, ended_ = false, end_code_ = false;
-  bool walk_only_ = false;  // codes are followed, no pixels kept
+  bool found_ = false, ended_ = false;
   bool dirty_ = false, out_dirty_ = false;  // whether a row buffer has pixels set
   std::vector<uint8_t> current_, current_set_, out_, out_set_;
 };
@@ -315,8 +298,34 @@ bool ReadDibInfo(std::span<const uint8_t> info, Dib* out) {
 }
 
 bool RleDataWhole(const Dib& dib) {
-  const bool rle = dib.compression == dib_compression::kRle8 || dib.compression == dib_compression::kRle4;
-  return !rle || !Drawable(dib) || RleRows(dib).Whole(dib.Rows());
+  const bool four_bit = dib.compression == dib_compression::kRle4;
+  if ((!four_bit && dib.compression != dib_compression::kRle8) || !Drawable(dib)) return true;
+  // The codes alone, as RleRows reads them: runs, row ends, moves and
+  // literal pixels move the position; the end code ends the picture.
+  const uint8_t* at = dib.bits.data();
+  const uint8_t* const end = at + dib.bits.size();
+  const int64_t rows = dib.Rows(), width = dib.width;
+  int64_t row = 0, x = 0;
+  while (row < rows && !(row == rows - 1 && x >= width)) {
+    if (end - at < 2) return false;
+    const uint8_t count = at[0], value = at[1];
+    at += 2;
+    if (count > 0 || value >= 3) {
+      const int64_t literal = count > 0 ? 0 : four_bit ? (value + 3) / 4 * 2 : (value + 1) / 2 * 2;
+      if (end - at < literal) return false;
+      at += literal;
+      x = std::min<int64_t>(x + (count > 0 ? count : value), width);
+    } else if (value == 0) {
+      ++row, x = 0;
+    } else if (value == 1) {
+      return true;
+    } else {
+      if (end - at < 2) return false;
+      x = std::min<int64_t>(x + at[0], width), row += at[1];
+      at += 2;
+    }
+  }
+  return true;
 }
 
 int32_t StretchDibBits(Surface& dest, const Rect& dest_rect, const Dib& dib, const Rect& src_rect) {
