@@ -76,7 +76,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Case{"core8.bmp", 0}, Case{"rgb24.tga", 0}, Case{"rgb32.tga", 0}, Case{"rle24.tga", 0},
                       Case{"pal8.tga", 0}, Case{"rlepal8.tga", 0}, Case{"grey.tga", 0}, Case{"rgb24top.tga", 0},
                       Case{"rgb16.tga", 1}, Case{"rgb24.pcx", 0}, Case{"pal8.pcx", 0}, Case{"ega16.pcx", 0},
-                      Case{"raw.psd", 0}, Case{"rle.psd", 0}, Case{"alpha.psd", 0},
+                      Case{"raw.psd", 0}, Case{"rle.psd", 0}, Case{"alpha.psd", 0}, Case{"alpha.tif", 0},
                       Case{"raw.tif", 0}, Case{"lzw.tif", 0}, Case{"grey.tif", 0}, Case{"pal.tif", 1},
                       Case{"deep.tif", 1}, Case{"rgb.png", 0}, Case{"grey.png", 0}, Case{"deep.png", 0},
                       Case{"mono.png", 0}, Case{"interlaced.png", 0}, Case{"grey_alpha.png", 0},
@@ -112,19 +112,6 @@ TEST(PngFixture, TransparentPaletteEntryLoadsAsItsColour) {
   ASSERT_TRUE(s);
   EXPECT_EQ(s->PixelAt(10, 0) & 0xFFFFFFu, 0u);          // black stays black
   EXPECT_EQ(s->PixelAt(0, 0) & 0xFFFFFFu, 0xFF0000u);   // red patch
-}
-
-// A TIFF's alpha, straight or applied to the colours, leaves the colours
-// as the file stores them, as in every other format.
-TEST(TiffAlpha, ColoursLoadAsStored) {
-  for (const uint16_t alpha : {1, 2}) {
-    std::vector<uint8_t> pixels;
-    for (int i = 0; i < 4; ++i) pixels.insert(pixels.end(), {185, 0, 234, static_cast<uint8_t>(i * 85)});
-    std::optional<DecodedPicture> p = DecodeImage(ImageFileType::kTiff, test::MakeTiff(2, 2, 2, 4, alpha, pixels));
-    ASSERT_TRUE(p) << "alpha " << alpha;
-    platform::SurfacePtr s = DrawPicture(*p, test::Factory(PixelFormat::Xrgb8888()));
-    for (int i = 0; i < 4; ++i) EXPECT_EQ(s->PixelAt(i % 2, i / 2) & 0xFFFFFFu, 0xB900EAu) << "alpha " << alpha;
-  }
 }
 
 TEST(Dispatch, ChoosesTheCodecByTheLastThreeLettersInAnyCase) {
