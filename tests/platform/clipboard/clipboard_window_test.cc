@@ -33,10 +33,7 @@ class OtherProgram {
     owns_ = read(out[0], ready, 6) == 6;  // at once when it ended without owning
     close(out[0]);
   }
-  ~OtherProgram() {
-    kill(pid_, SIGTERM);
-    waitpid(pid_, nullptr, 0);
-  }
+  ~OtherProgram() { kill(pid_, SIGTERM), waitpid(pid_, nullptr, 0); }
   bool owns_ = false;
 
  private:
