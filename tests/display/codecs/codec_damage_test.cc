@@ -113,7 +113,7 @@ TEST(DamagedFiles, TruncatedRunLengthDataIsRefused) {
   // Run-length bitmaps that skip pixels with a move, or end early with the
   // end code, leave the rest of the picture as it was: those are whole.
   std::vector<uint8_t> file = test::FixtureBytes("rle8.bmp");
-  file.resize(file[10] | file[11] << 8);  // the pixel data, then 10 bytes of them
+  file.resize(file[10] | file[11] << 8);  // cut where the codes start; 10 bytes of codes follow
   for (const uint8_t code : {9, 5, 0, 2, 5, 1, 3, 7, 0, 1}) file.push_back(code);  // run, move, run, end
   Put32(file, 34, 10);
   EXPECT_TRUE(DecodeBmp(file));
