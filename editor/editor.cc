@@ -281,7 +281,7 @@ bool Editor::OpenFile(const std::string& given) {
   if (!std::filesystem::exists(path, ec)) {
     d.buffer.Clear();
     d.header = {};
-    d.encoding = kNewSourceEncoding;
+    d.form = kNewSourceForm;
     d.history.Clear(true);
     const std::filesystem::path p(path);
     d.file_name = p.filename().string();

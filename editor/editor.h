@@ -33,7 +33,7 @@ namespace zv::editor {
 struct SourceDocument {
   SourceBuffer buffer;
   SourceHeader header;
-  platform::TextEncoding encoding = kNewSourceEncoding;  // of its file, which it is saved in
+  FileForm form = kNewSourceForm;  // of its file, which it is saved in
   std::string file_name;  // without its folder; empty for an unnamed program
   std::string folder;     // absolute, without a trailing "/"
   EditHistory history;

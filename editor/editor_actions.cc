@@ -334,7 +334,7 @@ void Editor::RunResult(int32_t result) {
 // them; a Windows-1252 program can hold none of them.
 bool Editor::CopyToClipboard(std::string_view text) {
   const platform::TextEncoding utf8{true, false};
-  if (Live().encoding.utf8) return clipboard_.SetUtf8Text(FileOfEditorText(text, utf8));
+  if (Live().form.encoding.utf8) return clipboard_.SetUtf8Text(FileOfEditorText(text, utf8));
   return clipboard_.SetText(text);
 }
 
@@ -342,7 +342,7 @@ std::optional<std::string> Editor::PastedText() {
   const platform::TextEncoding utf8{true, false};
   std::optional<std::string> text = clipboard_.GetUtf8Text();
   if (!text) return text;
-  if (Live().encoding.utf8) return EditorTextOfFile(*text, utf8);
+  if (Live().form.encoding.utf8) return EditorTextOfFile(*text, utf8);
   // A character the file cannot hold is not changed into another in silence.
   std::string program_text;
   for (size_t pos = 0; pos < text->size();) {
@@ -366,7 +366,7 @@ bool Editor::LoadPath(const std::string& path, std::string* error) {
   LetGoOfKept(d);
   d.buffer.Replace(std::move(text->lines));
   d.header = text->header;
-  d.encoding = text->encoding;
+  d.form = text->form;
   d.buffer.modified = false;
   d.history.Clear(true);
   d.anchor = {};
@@ -414,7 +414,7 @@ void Editor::LoadConfirmed() {
 bool Editor::SaveUnder(const std::string& path, const SourceHeader& header, std::string* cause) {
   SourceDocument& d = Live();
   std::string error;
-  if (!SaveSourceFile(path, d.buffer.lines, header, d.encoding, &error)) {
+  if (!SaveSourceFile(path, d.buffer.lines, header, d.form, &error)) {
     if (cause) *cause = platform::CauseOf(errno);
     return false;
   }
@@ -492,7 +492,7 @@ void Editor::StartNewProgram() {
   d.buffer.Clear();
   d.buffer.modified = false;
   d.header = {};
-  d.encoding = kNewSourceEncoding;
+  d.form = kNewSourceForm;
   d.file_name.clear();
   d.history.Clear(true);
   d.anchor = {};
@@ -515,7 +515,7 @@ bool Editor::BuildExecutableNow(const std::string& output, bool with_media) {
   SourceDocument& d = Live();
   const std::string work = WorkFile();
   std::string error;
-  if (!SaveSourceFile(work, d.buffer.lines, {}, d.encoding, &error)) {
+  if (!SaveSourceFile(work, d.buffer.lines, {}, d.form, &error)) {
     SetStatus(Label(Text::kBuildFailed) + " " + error);
     return false;
   }
@@ -716,7 +716,7 @@ void Editor::RunProgram() {
   const std::string name = d.file_name.empty() ? std::string(kUnnamedFileName) : d.file_name;
   const std::string work = temp_.File(name);
   std::string error;
-  if (!SaveSourceFile(work, d.buffer.lines, d.header, d.encoding, &error)) {
+  if (!SaveSourceFile(work, d.buffer.lines, d.header, d.form, &error)) {
     SetStatus(Label(Text::kRunFailed) + " " + error);
     return;
   }

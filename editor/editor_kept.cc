@@ -26,7 +26,7 @@ void Editor::NoteChanges() {
     const std::string folder = WriteFolder(d);
     const KeptPlace place{folder.empty() ? options_.app_folder : folder,
                           d.file_name.empty() ? kUnnamedFileName : d.file_name, d.file_name.empty()};
-    kept_.Note(tab, place, d.buffer.lines, d.header, d.encoding, d.kept_from, NowMs());
+    kept_.Note(tab, place, d.buffer.lines, d.header, d.form, d.kept_from, NowMs());
   }
 }
 
@@ -137,12 +137,12 @@ void Editor::OpenKeptInto(int32_t tab, const KeptFile& kept) {
   LetGoOfKept(d);
   // The kept text takes the place of the program's, under the program's
   // own name, as changes still to be saved; another program's comes with
-  // its name, folder, header and file encoding.
+  // its name, folder, header and file form.
   if (!kept.SameProgram(d.folder, d.file_name)) {
     d.file_name = kept.name;
     d.folder = kept.folder;
     d.header = text->header;
-    d.encoding = text->encoding;
+    d.form = text->form;
   }
   d.buffer.Replace(std::move(text->lines));
   d.buffer.modified = true;

@@ -21,19 +21,19 @@ void Say(const std::string& text) {
 }  // namespace
 
 void KeptChanges::Note(size_t tab, const KeptPlace& place, const std::vector<std::string>& lines,
-                       const SourceHeader& header, platform::TextEncoding encoding,
+                       const SourceHeader& header, const FileForm& form,
                        const std::optional<KeptFile>& origin, uint32_t now_ms) {
   const std::lock_guard<std::mutex> lock(mutex_);
   Slot& slot = slots_[tab];
   std::optional<Program>& program = slot.program;
   // Looked at on every turn: copied only when it changed.
   const auto path_of = [](const std::optional<KeptFile>& kept) { return kept ? kept->path : std::string(); };
-  if (program && program->place == place && program->header == header && program->encoding == encoding &&
+  if (program && program->place == place && program->header == header && program->form == form &&
       path_of(program->origin) == path_of(origin) && program->lines == lines)
     return;
   // The wait runs from the first change not yet kept.
   if (!program || slot.kept) slot.changed_at = now_ms;
-  program = Program{place, lines, header, encoding, origin};
+  program = Program{place, lines, header, form, origin};
   slot.kept = false;
 }
 
@@ -46,7 +46,7 @@ void KeptChanges::Forget(size_t tab) {
 
 bool KeptChanges::KeepSlot(Slot& slot) {
   const Program& p = slot.program.value();
-  const std::string bytes = FileOfEditorText(FormatSource(p.lines, p.header), p.encoding);
+  const std::string bytes = FileOfSource(p.lines, p.header, p.form);
   std::string not_beside;
   const std::optional<std::string> path = WriteAutosave(p.place.folder, p.place.name, bytes, &not_beside);
   if (!path) {

@@ -45,7 +45,7 @@ class KeptChanges {
   // `now_ms`; `origin`, the autosave its text came from, goes once a new
   // one keeps it.
   void Note(size_t tab, const KeptPlace& place, const std::vector<std::string>& lines, const SourceHeader& header,
-            platform::TextEncoding encoding, const std::optional<KeptFile>& origin, uint32_t now_ms);
+            const FileForm& form, const std::optional<KeptFile>& origin, uint32_t now_ms);
   // Tab `tab` holds nothing to keep: its text was saved or given up, and
   // the autosave this editor kept it in goes.
   void Forget(size_t tab);
@@ -67,7 +67,7 @@ class KeptChanges {
     KeptPlace place;
     std::vector<std::string> lines;
     SourceHeader header;
-    platform::TextEncoding encoding;
+    FileForm form;
     std::optional<KeptFile> origin;
   };
   struct Slot {

@@ -1,15 +1,15 @@
 #include "editor/source_file.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
 #include <cerrno>
-#include <cstring>
-#include <fstream>
-#include <iterator>
 
 #include "compiler/program_writer.h"
+#include "platform/paths/failure_cause.h"
+#include "platform/paths/file_read.h"
 #include "platform/text/code_page.h"
 #include "platform/text/system_text.h"
 
@@ -40,7 +40,12 @@ bool HasExtension(std::string_view name, std::string_view extension) {
   return true;
 }
 
-std::string ErrorText(const std::string& what) { return what + ": " + std::strerror(errno); }
+// Why the file at `path` could not be read, by errno.
+std::string ReadFailure(const std::string& path) {
+  if (errno == EINVAL) return "cannot open " + path + ": it is no regular file (a pipe, a device or a socket)";
+  if (errno == EISDIR) return "cannot open " + path + ": it is a folder";
+  return "cannot read " + path + ": " + platform::CauseOf(errno);
+}
 
 // The file's text is read only this far to find its header: the header is
 // at most three short lines.
@@ -63,6 +68,21 @@ std::string FileOfEditorText(std::string_view text, platform::TextEncoding encod
       platform::AppendUtf8(bytes, platform::Cp1252ToUnicode(static_cast<uint8_t>(text[pos++])));
   }
   return bytes;
+}
+
+std::string_view LineEndText(LineEnd line_end) {
+  switch (line_end) {
+    case LineEnd::kLf: return "\n";
+    case LineEnd::kCr: return "\r";
+    default: return "\r\n";
+  }
+}
+
+LineEnd FirstLineEnd(std::string_view data) {
+  const size_t at = data.find_first_of("\r\n");
+  if (at == std::string_view::npos) return LineEnd::kCrLf;
+  if (data[at] == '\n') return LineEnd::kLf;
+  return at + 1 < data.size() && data[at + 1] == '\n' ? LineEnd::kCrLf : LineEnd::kCr;
 }
 
 SourceText ParseSource(std::string_view data) {
@@ -100,8 +120,12 @@ SourceText ParseSource(std::string_view data) {
   return text;
 }
 
-std::string FormatSource(const std::vector<std::string>& lines, const SourceHeader& header) {
+std::string FormatSource(const std::vector<std::string>& lines, const SourceHeader& header, LineEnd line_end) {
+  const std::string_view end = LineEndText(line_end);
+  size_t size = 0;
+  for (const std::string& line : lines) size += line.size() + end.size();
   std::string out;
+  out.reserve(size + 64);
   const std::string* fields[] = {&header.title, &header.author, &header.date};
   // A first program line that looks like the line of a field left out would
   // be read back as that field; writing the field, empty, keeps it a program
@@ -111,40 +135,47 @@ std::string FormatSource(const std::vector<std::string>& lines, const SourceHead
     if (fields[i]->empty() && static_cast<int>(i) != mimicked) continue;
     out.append(kHeaderPrefixes[i]);
     out.append(*fields[i]);
-    out.append("\r\n");
+    out.append(end);
   }
   for (const std::string& line : lines) {
     out.append(line);
-    out.append("\r\n");
+    out.append(end);
   }
   return out;
 }
 
+std::string FileOfSource(const std::vector<std::string>& lines, const SourceHeader& header, const FileForm& form) {
+  return FileOfEditorText(FormatSource(lines, header, form.line_end), form.encoding);
+}
+
 std::optional<SourceText> LoadSourceFile(const std::string& path, std::string* error) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    if (error) *error = ErrorText("cannot open " + path);
+  // Only a regular file is read: a pipe or a device would hold the editor
+  // up for as long as nothing wrote to it, or for ever.
+  std::optional<std::vector<uint8_t>> bytes = platform::ReadWholeFile(path);
+  if (!bytes) {
+    if (error) *error = ReadFailure(path);
     return std::nullopt;
   }
-  std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) {
-    if (error) *error = ErrorText("cannot read " + path);
-    return std::nullopt;
-  }
+  const std::string data(bytes->begin(), bytes->end());
+  bytes.reset();
   platform::TextEncoding encoding = platform::DetectTextEncoding(data);
   SourceText text = ParseSource(EditorTextOfFile(data, encoding));
   encoding.utf8 = encoding.utf8 || platform::IsValidUtf8(data);
-  text.encoding = encoding;
+  text.form = {encoding, FirstLineEnd(data)};
   return text;
 }
 
 std::optional<SourceHeader> ReadSourceHeader(const std::string& path) {
   if (!IsSourceFileName(path)) return std::nullopt;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
+  const int fd = platform::OpenRegularFile(path, O_RDONLY);
+  if (fd < 0) return std::nullopt;
   std::string data(kHeaderBytes, '\0');
-  in.read(data.data(), static_cast<std::streamsize>(data.size()));
-  data.resize(static_cast<size_t>(in.gcount()));
+  size_t got = 0;
+  for (ssize_t n; got < data.size() && ((n = ::read(fd, data.data() + got, data.size() - got)) > 0 ||
+                                        (n < 0 && errno == EINTR));)
+    if (n > 0) got += static_cast<size_t>(n);
+  ::close(fd);
+  data.resize(got);
   // Whole lines only, so that a character cut in two does not make UTF-8
   // look like Windows-1252.
   if (data.size() == kHeaderBytes) data.resize(data.find_last_of("\r\n") + 1);
@@ -161,7 +192,7 @@ bool IsFileReadOnly(const std::string& path) {
 }
 
 bool SaveSourceFile(const std::string& path, const std::vector<std::string>& lines, const SourceHeader& header,
-                    platform::TextEncoding encoding, std::string* error) {
+                    const FileForm& form, std::string* error) {
   if (IsFileReadOnly(path)) {
     if (error) *error = path + " is read-only";
     errno = EACCES;
@@ -169,7 +200,7 @@ bool SaveSourceFile(const std::string& path, const std::vector<std::string>& lin
   }
   struct stat old {};
   const bool exists = ::stat(path.c_str(), &old) == 0;
-  if (!compiler::WriteFileAtomically(path, FileOfEditorText(FormatSource(lines, header), encoding), error))
+  if (!compiler::WriteFileAtomically(path, FileOfSource(lines, header, form), error))
     return false;
   // The new file keeps the permissions of the one it replaced.
   if (exists) ::chmod(path.c_str(), old.st_mode & 07777);

@@ -23,15 +23,31 @@ struct SourceHeader {
 // write text.
 constexpr platform::TextEncoding kNewSourceEncoding{true, false};
 
+// How a file ends its lines. A program the editor makes ends them with
+// CR LF; one it reads keeps the ends it had, so that a save changes no
+// line the user did not.
+enum class LineEnd { kCrLf, kLf, kCr };
+std::string_view LineEndText(LineEnd line_end);
+// The end of the data's first line; CR LF where no line ends.
+LineEnd FirstLineEnd(std::string_view data);
+
+// How a program's file is written: its encoding and its line ends.
+struct FileForm {
+  platform::TextEncoding encoding;
+  LineEnd line_end = LineEnd::kCrLf;
+  friend bool operator==(const FileForm&, const FileForm&) = default;
+};
+constexpr FileForm kNewSourceForm{kNewSourceEncoding, LineEnd::kCrLf};
+
 // A source file as the editor holds it: the program's lines (never fewer
 // than one) and its header, in the program's character set, Windows-1252;
-// and the encoding of the file, in which it is saved again: UTF-8 for a
-// file that was valid UTF-8 (plain ASCII too, which reads the same either
-// way), Windows-1252 for any other.
+// and the form of the file, in which it is saved again: UTF-8 for a file
+// that was valid UTF-8 (plain ASCII too, which reads the same either way),
+// Windows-1252 for any other, with the line ends of its first line.
 struct SourceText {
   std::vector<std::string> lines;
   SourceHeader header;
-  platform::TextEncoding encoding;
+  FileForm form;
 };
 
 // The text of a file of the encoding as the editor holds it (see
@@ -53,9 +69,12 @@ std::string FileOfEditorText(std::string_view text, platform::TextEncoding encod
 SourceText ParseSource(std::string_view data);
 
 // The file's text: the non-empty header fields, then every line, each
-// ending with CR LF. What ParseSource reads back is the same lines and
+// ending with `line_end`. What ParseSource reads back is the same lines and
 // header.
-std::string FormatSource(const std::vector<std::string>& lines, const SourceHeader& header);
+std::string FormatSource(const std::vector<std::string>& lines, const SourceHeader& header,
+                         LineEnd line_end = LineEnd::kCrLf);
+// The bytes of the file of that form.
+std::string FileOfSource(const std::vector<std::string>& lines, const SourceHeader& header, const FileForm& form);
 
 // Reads a source file; nothing (and `error` says why) when it cannot be read.
 std::optional<SourceText> LoadSourceFile(const std::string& path, std::string* error = nullptr);
@@ -64,12 +83,12 @@ std::optional<SourceText> LoadSourceFile(const std::string& path, std::string* e
 // not a source file's or the file cannot be read.
 std::optional<SourceHeader> ReadSourceHeader(const std::string& path);
 
-// Writes the lines and header in the encoding through a temporary name in
+// Writes the lines and header in the form through a temporary name in
 // the same folder and renames it into place, so a failed write leaves the
 // old file as it was. A file that exists without write permission is not
 // replaced. After a failure errno says why.
 bool SaveSourceFile(const std::string& path, const std::vector<std::string>& lines, const SourceHeader& header,
-                    platform::TextEncoding encoding, std::string* error = nullptr);
+                    const FileForm& form, std::string* error = nullptr);
 
 // True when the file exists and may not be written.
 bool IsFileReadOnly(const std::string& path);

@@ -127,8 +127,9 @@ TEST_F(SavedSource, AFailedSaveKeepsTheOldFileAndLeavesNothingBehind) {
 
 // The editor holds every file in the program's character set, never shows
 // the UTF-8 mark (so no edit can move it) and saves the file in the
-// encoding it was read in; a character that set lacks comes back as itself.
-TEST_F(SavedSource, AFileIsSavedInItsOwnEncodingWithTheMarkOutOfSight) {
+// encoding and with the line ends it was read with; a character that set
+// lacks comes back as itself.
+TEST_F(SavedSource, AFileIsSavedInItsOwnEncodingAndLineEndsWithTheMarkOutOfSight) {
   const std::string mark = "\xEF\xBB\xBF";
   struct Case {
     const char* what;
@@ -140,7 +141,10 @@ TEST_F(SavedSource, AFileIsSavedInItsOwnEncodingWithTheMarkOutOfSight) {
       {"Windows-1252", "print \"caf\xE9\"\r\n", {"print \"caf\xE9\""}, "", "end\r\nprint \"caf\xE9\"\r\n"},
       {"UTF-8 with the mark", mark + "Rem * Title  : Caf\xC3\xA9\r\nprint \"\xE2\x80\x93\"\r\n",
        {"print \"\x96\""}, "Caf\xE9", mark + "Rem * Title  : Caf\xC3\xA9\r\nend\r\nprint \"\xE2\x80\x93\"\r\n"},
-      {"UTF-8 without it", "print \"\xC3\xA9\"\n", {"print \"\xE9\""}, "", "end\r\nprint \"\xC3\xA9\"\r\n"},
+      {"UTF-8 without it, LF line ends", "print \"\xC3\xA9\"\n", {"print \"\xE9\""}, "", "end\nprint \"\xC3\xA9\"\n"},
+      {"LF line ends, the header's too", "Rem * Title  : T\nprint 1\n", {"print 1"}, "T",
+       "Rem * Title  : T\nend\nprint 1\n"},
+      {"lone CR line ends", "print 1\rprint 2", {"print 1", "print 2"}, "", "end\rprint 1\rprint 2\r"},
       {"characters Windows-1252 lacks", mark + "rem \xE2\x86\x92 \xF0\x9F\x98\x80\r\n",
        {"rem \x81U+2192\x81 \x81U+1F600\x81"}, "", mark + "end\r\nrem \xE2\x86\x92 \xF0\x9F\x98\x80\r\n"},
       {"not UTF-8, so Windows-1252", "a$ = \"\xC3\xA9\xE9\"\r\n", {"a$ = \"\xC3\xA9\xE9\""}, "",
@@ -157,7 +161,7 @@ TEST_F(SavedSource, AFileIsSavedInItsOwnEncodingWithTheMarkOutOfSight) {
     ASSERT_TRUE(ReadSourceHeader(Path("p.kqa"))) << c.what;
     EXPECT_EQ(ReadSourceHeader(Path("p.kqa"))->title, c.title) << c.what;
     text->lines.insert(text->lines.begin(), "end");
-    ASSERT_TRUE(SaveSourceFile(Path("p.kqa"), text->lines, text->header, text->encoding)) << c.what;
+    ASSERT_TRUE(SaveSourceFile(Path("p.kqa"), text->lines, text->header, text->form)) << c.what;
     EXPECT_EQ(ReadAll(Path("p.kqa")), c.saved) << c.what;
   }
   // What a person types is Windows-1252, saved in UTF-8 in a UTF-8 file; a
@@ -165,6 +169,17 @@ TEST_F(SavedSource, AFileIsSavedInItsOwnEncodingWithTheMarkOutOfSight) {
   const platform::TextEncoding utf8{true, false};
   EXPECT_EQ(FileOfEditorText("\xE9 \x81U+2192\x81 \x81U+21\x81", utf8),
             "\xC3\xA9 \xE2\x86\x92 \xEF\xBF\xBDU+21\xEF\xBF\xBD");
+}
+
+// A pipe would hold the editor up until something wrote to it.
+TEST_F(SavedSource, OnlyARegularFileIsReadAndAnyOtherIsRefusedWithItsCause) {
+  ASSERT_EQ(::mkfifo(Path("pipe.kqa").c_str(), 0600), 0);
+  std::string error;
+  EXPECT_FALSE(LoadSourceFile(Path("pipe.kqa"), &error));
+  EXPECT_NE(error.find("no regular file"), std::string::npos) << error;
+  EXPECT_FALSE(ReadSourceHeader(Path("pipe.kqa")));
+  EXPECT_FALSE(LoadSourceFile(temp_.Path(), &error));
+  EXPECT_NE(error.find("folder"), std::string::npos) << error;
 }
 
 TEST_F(SavedSource, ProgramsAreKnownByExtensionAndExecutablesByTheirMode) {
