@@ -415,7 +415,7 @@ bool Editor::SaveUnder(const std::string& path, const SourceHeader& header, std:
   SourceDocument& d = Live();
   std::string error;
   if (!SaveSourceFile(path, d.buffer.lines, header, d.form, &error)) {
-    if (cause) *cause = platform::CauseOf(errno);
+    if (cause) *cause = FileFailureCause(errno);
     return false;
   }
   d.header = header;

@@ -40,12 +40,7 @@ bool HasExtension(std::string_view name, std::string_view extension) {
   return true;
 }
 
-// Why the file at `path` could not be read, by errno.
-std::string ReadFailure(const std::string& path) {
-  if (errno == EINVAL) return "cannot open " + path + ": it is no regular file (a pipe, a device or a socket)";
-  if (errno == EISDIR) return "cannot open " + path + ": it is a folder";
-  return "cannot read " + path + ": " + platform::CauseOf(errno);
-}
+std::string ReadFailure(const std::string& path) { return "cannot read " + path + ": " + FileFailureCause(errno); }
 
 // The file's text is read only this far to find its header: the header is
 // at most three short lines.
@@ -68,6 +63,13 @@ std::string FileOfEditorText(std::string_view text, platform::TextEncoding encod
       platform::AppendUtf8(bytes, platform::Cp1252ToUnicode(static_cast<uint8_t>(text[pos++])));
   }
   return bytes;
+}
+
+std::string FileFailureCause(int error_number) {
+  // What the file readers and writers refuse, in the words of a file.
+  if (error_number == EINVAL) return "it is no regular file (a pipe, a device or a socket)";
+  if (error_number == EISDIR) return "it is a folder";
+  return platform::CauseOf(error_number);
 }
 
 std::string_view LineEndText(LineEnd line_end) {

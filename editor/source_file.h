@@ -90,6 +90,10 @@ std::optional<SourceHeader> ReadSourceHeader(const std::string& path);
 bool SaveSourceFile(const std::string& path, const std::vector<std::string>& lines, const SourceHeader& header,
                     const FileForm& form, std::string* error = nullptr);
 
+// Why a program's file could not be read or written, by the errno value
+// of the failure: a pipe, a device or a folder is named as such.
+std::string FileFailureCause(int error_number);
+
 // True when the file exists and may not be written.
 bool IsFileReadOnly(const std::string& path);
 

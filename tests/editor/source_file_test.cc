@@ -179,7 +179,7 @@ TEST_F(SavedSource, OnlyARegularFileIsReadAndAnyOtherIsRefusedWithItsCause) {
   EXPECT_NE(error.find("no regular file"), std::string::npos) << error;
   EXPECT_FALSE(ReadSourceHeader(Path("pipe.kqa")));
   EXPECT_FALSE(LoadSourceFile(temp_.Path(), &error));
-  EXPECT_NE(error.find("folder"), std::string::npos) << error;
+  EXPECT_NE(error.find("a folder"), std::string::npos) << error;
 }
 
 TEST_F(SavedSource, ProgramsAreKnownByExtensionAndExecutablesByTheirMode) {
