@@ -121,52 +121,73 @@ void FileBrowser::ListDrives() {
   selected_ = 0;
 }
 
+std::optional<FileListEntry> FileBrowser::EntryFor(const std::string& name) const {
+  const std::string path = JoinPath(folder_, name);
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return std::nullopt;  // a dangling link
+  // Builds and tools choose executables: no programs, nothing else.
+  const bool builds = kind_ == kind::kBuild || kind_ == kind::kBuildWithMedia || kind_ == kind::kChooseTool;
+  EntryType type = EntryType::kFile;
+  if (S_ISDIR(st.st_mode)) {
+    type = EntryType::kFolder;
+  } else if (kind_ == kind::kProject) {
+    return std::nullopt;
+  } else if (IsSourceFileName(name) && !builds) {
+    type = EntryType::kSource;
+  } else if (IsExecutableFile(path)) {
+    type = EntryType::kExecutable;
+  } else if (builds) {
+    return std::nullopt;
+  }
+  return FileListEntry{type, platform::ProgramTextOf(name), DateText(st.st_mtime), name};
+}
+
 void FileBrowser::ListFolder() {
   entries_.clear();
   selected_ = 0;
   partial_ = false;
   if (kind_ != kind::kProject)
     entries_.push_back({EntryType::kFolder, std::string(LanguageText(Text::kParentFolder)), {}, {}});
-  const size_t fixed = entries_.size();
   DIR* dir = ::opendir(folder_.c_str());
   if (!dir) {
     message_ = std::string(LanguageText(Text::kFolderUnreadable));
     return;
   }
-  // Builds and tools choose executables: no programs, nothing else.
-  const bool builds = kind_ == kind::kBuild || kind_ == kind::kBuildWithMedia || kind_ == kind::kChooseTool;
-  size_t looked_at = 0;
+  // A folder of more entries than the list holds is listed in part: the
+  // entries first by name, whatever order the folder hands them out in, so
+  // that the part shown has no gaps. The heap's top is the last of them.
+  const auto by_name = [](const FileListEntry& a, const FileListEntry& b) {
+    const std::string la = LowerAscii(a.name), lb = LowerAscii(b.name);
+    return la != lb ? la < lb : a.name < b.name;
+  };
+  std::vector<FileListEntry> first;
   while (const dirent* found = ::readdir(dir)) {
     const std::string name = found->d_name;
     if (name == "." || name == "..") continue;
-    if (looked_at++ == most_looked_at_) {
-      partial_ = true;
-      break;
-    }
-    const std::string path = JoinPath(folder_, name);
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) continue;  // a dangling link
-    EntryType type = EntryType::kFile;
-    if (S_ISDIR(st.st_mode)) {
-      type = EntryType::kFolder;
-    } else if (kind_ == kind::kProject) {
+    const bool full = first.size() == most_looked_at_;
+    // One past the last kept needs a look only until the list is known to
+    // be partial.
+    if (full && partial_ && !by_name({EntryType::kFile, platform::ProgramTextOf(name), {}, {}}, first.front()))
       continue;
-    } else if (IsSourceFileName(name) && !builds) {
-      type = EntryType::kSource;
-    } else if (IsExecutableFile(path)) {
-      type = EntryType::kExecutable;
-    } else if (builds) {
+    std::optional<FileListEntry> entry = EntryFor(name);
+    if (!entry) continue;
+    if (!full) {
+      first.push_back(std::move(*entry));
+      std::push_heap(first.begin(), first.end(), by_name);
       continue;
     }
-    AddEntry(type, name, DateText(st.st_mtime));
+    partial_ = true;
+    if (!by_name(*entry, first.front())) continue;
+    std::pop_heap(first.begin(), first.end(), by_name);
+    first.back() = std::move(*entry);
+    std::push_heap(first.begin(), first.end(), by_name);
   }
   ::closedir(dir);
-  std::stable_sort(entries_.begin() + static_cast<std::ptrdiff_t>(fixed), entries_.end(),
-                   [](const FileListEntry& a, const FileListEntry& b) {
-                     const int32_t ga = GroupOf(a.type), gb = GroupOf(b.type);
-                     if (ga != gb) return ga < gb;
-                     return LowerAscii(a.name) < LowerAscii(b.name);
-                   });
+  std::sort(first.begin(), first.end(), [&by_name](const FileListEntry& a, const FileListEntry& b) {
+    const int32_t ga = GroupOf(a.type), gb = GroupOf(b.type);
+    return ga != gb ? ga < gb : by_name(a, b);
+  });
+  entries_.insert(entries_.end(), std::make_move_iterator(first.begin()), std::make_move_iterator(first.end()));
 }
 
 void FileBrowser::ResetList() {
@@ -353,11 +374,15 @@ void FileBrowser::DrawPage(Surface& screen, const GlyphFont& font, const EditorI
     for (size_t i = 0; i < info_lines.size() && i < 4; ++i)
       centred(info_lines[i], 162, four ? 212 + 14 * static_cast<int32_t>(i) : 216 + 16 * static_cast<int32_t>(i));
   }
-  // A list of part of its folder says so after the folder's name, which
-  // gives way to it.
+  // A list of part of its folder says which part after the folder's name,
+  // which gives way to it.
   std::string shown = platform::ProgramTextOf(folder_);
-  if (partial_)
-    shown += "  (" + std::to_string(entries_.size()) + " " + std::string(LanguageText(Text::kPartialList)) + ")";
+  if (partial_) {
+    std::string part(LanguageText(Text::kPartialList));
+    const size_t count = entries_.size() - (kind_ == kind::kProject ? 0 : 1);
+    if (const size_t at = part.find("%d"); at != std::string::npos) part.replace(at, 2, std::to_string(count));
+    shown += "  (" + part + ")";
+  }
   DrawTextClipped(screen, font, shown, false, ox + 16, oy + 28, 370);
   for (int32_t row = 0; row < kRows; ++row) {
     const int32_t e = first_ + row;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -43,8 +44,8 @@ enum class ListClick { kNothing, kSelectedFile, kSelectedFolder, kOpenFile, kMov
 // leads outside the folder the user is in, whatever its name holds.
 class FileBrowser {
  public:
-  // A folder's entries looked at, at most: a folder that holds more is
-  // listed in part, and the list says so.
+  // A folder's entries listed, at most: a folder that holds more is listed
+  // in part, the first of its entries by name, and the list says so.
   static constexpr size_t kMostLookedAt = 65536;
   static constexpr int32_t kRows = 7;
 
@@ -65,7 +66,8 @@ class FileBrowser {
   const std::vector<FileListEntry>& Entries() const { return entries_; }
   int32_t Selected() const { return selected_; }  // 1-based; 0 none
   int32_t First() const { return first_; }
-  // Whether the folder holds entries the list left out (most_looked_at).
+  // Whether the folder holds entries the list left out (past the first
+  // most_looked_at by name).
   bool Partial() const { return partial_; }
   // Moves the rows shown by `rows` (down: positive) within the list; false
   // when they were at that end already.
@@ -120,6 +122,8 @@ class FileBrowser {
   Span Thumb() const;
   bool EnterFolderNamed(const std::string& file_name);
   void AddEntry(EntryType type, const std::string& file_name, std::string date);
+  // The list's entry for the name in the browse folder, where the kind lists it.
+  std::optional<FileListEntry> EntryFor(const std::string& name) const;
 
   std::vector<FileListEntry> entries_;
   std::string folder_;

@@ -56,7 +56,7 @@ constexpr std::array<std::string_view, static_cast<size_t>(Text::kCount)> kTexts
     // Redo.
     "Redo", "There is nothing to redo.", "Change redone.",
     // A folder listed in part; names that differ only in letter case.
-    "entries listed, of more", "No file is named", "differ from it only in letter case: type one of them.",
+    "the first %d by name", "No file is named", "differ from it only in letter case: type one of them.",
 };
 
 // Every position holds a text: a missing one would shift all after it.
