@@ -230,6 +230,7 @@ void Editor::ComposeScreen() {
     view_->DrawScrollBar();
     view_->DrawStatusLine(page);
     BltFastWhole(screen, page);
+    view_->DrawStatusPanel(screen);
     view_->Menus().DrawOpenMenu(screen, *font_);
   }
   view_->DrawToolbarLabels(screen);

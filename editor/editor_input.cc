@@ -37,6 +37,9 @@ void Editor::HandleEvent(const platform::WindowEvent& event) {
   }
   // Before an event that may wait long (a run, a build), what it would lose.
   NoteChanges();
+  if (event.kind == WindowEventKind::kKeyDown || event.kind == WindowEventKind::kMouseDown ||
+      event.kind == WindowEventKind::kMouseWheel)
+    view_->PutAwayStatusPanel();
   switch (event.kind) {
     case WindowEventKind::kClose:
       // Kept work asked about stays for a later start, as Escape leaves it;

@@ -5,12 +5,16 @@
 
 #include "editor/editor_colours.h"
 #include "editor/language_texts.h"
+#include "editor/requester.h"
 #include "editor/syntax_colour.h"
 
 namespace zv::editor {
 namespace {
 
 constexpr int32_t kMaxHorizontalScroll = 20000000;
+// The status line's width for text, and the colour set of its messages.
+constexpr int32_t kStatusWidth = 610;
+constexpr int32_t kMessageSet = 3;
 
 int32_t NextTabStop(int32_t x) { return (x / layout::kTabStop) * layout::kTabStop + layout::kTabStop; }
 
@@ -237,6 +241,25 @@ int32_t EditorView::DragThumb(int32_t mouse_y, int32_t count, int32_t rows) {
 void EditorView::SetStatus(std::string text, int32_t offset) {
   status_ = std::move(text);
   status_offset_ = offset;
+  status_panel_ = offset == 0;
+}
+
+void EditorView::DrawStatusPanel(Surface& target) const {
+  if (!status_panel_ || font_.TextWidthInSet(status_, kMessageSet) + 2 <= kStatusWidth) return;
+  const std::vector<std::string> lines = FitText(font_, status_, kStatusWidth, 0);
+  const int32_t rows = static_cast<int32_t>(lines.size());
+  // Over the last rows of the text area, ending where the status line
+  // ends; over its first rows where the cursor stands in the last.
+  int32_t top = 480 - rows * GlyphFont::kCellHeight - 3;
+  const int32_t cursor_row_top = buffer_->cursor_y, cursor_row_bottom = buffer_->cursor_y + line_height_;
+  if (cursor_row_bottom > top && cursor_row_top < 480) top = layout::kTextTop;
+  const int32_t bottom = top + rows * GlyphFont::kCellHeight + 3;
+  FillSurfaceRect(target, Rect{0, top, layout::kTextRight, bottom}, colour::kTextBackground);
+  FillSurfaceRect(target, Rect{0, top == layout::kTextTop ? bottom - 1 : top, layout::kTextRight,
+                               top == layout::kTextTop ? bottom : top + 1},
+                  kColourSetInks[kMessageSet]);
+  for (int32_t row = 0; row < rows; ++row)
+    font_.DrawText(target, lines[static_cast<size_t>(row)], kMessageSet, 2, top + 2 + row * GlyphFont::kCellHeight);
 }
 
 void EditorView::DrawStatusLine(Surface& target) {
@@ -244,11 +267,12 @@ void EditorView::DrawStatusLine(Surface& target) {
   const bool file_status = status_offset_ == 256;
   if (file_status && buffer_->modified && (text.empty() || text.back() != '*')) text += "*";
   FillSurfaceRect(target, Rect{2, layout::kStatusY, layout::kTextRight, 479}, colour::kTextBackground);
-  const int32_t set = file_status ? 4 : 3;
+  const int32_t set = file_status ? 4 : kMessageSet;
   // A file's status keeps its end (the file's name, its mark of changes); a
-  // message its start, where an error says what went wrong.
+  // message its start, where an error says what went wrong (the rest is in
+  // the panel above it).
   std::string_view shown = text;
-  while (!shown.empty() && font_.TextWidthInSet(shown, set) + 2 > 610)
+  while (!shown.empty() && font_.TextWidthInSet(shown, set) + 2 > kStatusWidth)
     shown = file_status ? shown.substr(1) : shown.substr(0, shown.size() - 1);
   font_.DrawText(target, shown, set, 2, layout::kStatusY);
 }

@@ -105,6 +105,11 @@ class EditorView {
   void SetStatus(std::string text, int32_t offset);
   const std::string& Status() const { return status_; }
   void DrawStatusLine(Surface& target);
+  // A message too long for the status line is shown whole, wrapped, in a
+  // panel over the text area, from when it is set until the next key or
+  // click, which then does what it always does.
+  void DrawStatusPanel(Surface& target) const;
+  void PutAwayStatusPanel() { status_panel_ = false; }
 
   void SetHovered(int32_t code) { hovered_ = code; }
   int32_t Hovered() const { return hovered_; }
@@ -134,6 +139,7 @@ class EditorView {
   Rect thumb_rect_;
   std::string status_;
   int32_t status_offset_ = 0;
+  bool status_panel_ = false;
   int32_t hovered_ = control::kNone;
   int32_t live_tab_ = 1;
 };

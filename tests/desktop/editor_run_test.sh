@@ -2,6 +2,8 @@
 # A program typed into the editor and run with F5 in a real window: its
 # text and its drawing are seen on the screen, its window is named after
 # it, the keys typed reach wait key and inkey$(), and the editor comes back.
+# A compile error too long for the status line is shown whole, wrapped above
+# it, until the next key.
 # Each step waits for a key of its own, so that a key pressed again (when a
 # loaded machine let the program miss it) does not reach the next step.
 set -euo pipefail
@@ -43,4 +45,16 @@ box_of() { desk_grab "$grab" 640 480 && [ "$(desk_count "$grab" "$1" 100x100+400
 desk_press_until space box_of FF0000 || desk_fail "the key typed did not end wait key"
 desk_press_until g box_of 00FF00 || desk_fail "the key typed did not reach inkey\$()"
 desk_press_until q desk_find_window Zentrovex || desk_fail "the editor did not come back"
-echo "editor run: text, drawing, title and keys seen in a real window"
+
+# The status line's message ink in the row above it, where the text area
+# of a short program is empty.
+readonly message_ink=FFE060
+above_status() { desk_grab "$grab" && desk_count "$grab" $message_ink 610x14+2+447; }
+desk_key ctrl+a
+desk_type 'while 1
+wend'
+desk_key F5
+desk_until eval '[ "$(above_status)" -gt 20 ]' || desk_fail "the compile error's hint is cut at the status line's end"
+desk_key Right
+desk_until eval '[ "$(above_status)" = 0 ]' || desk_fail "a key did not put the whole message away"
+echo "editor run: text, drawing, title and keys seen in a real window; a long error shown whole"
