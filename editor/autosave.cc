@@ -1,6 +1,8 @@
 #include "editor/autosave.h"
 
 #include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -34,12 +36,27 @@ int NumberOf(const std::string& entry, const std::string& first) {
   return n >= 2 ? n : 0;
 }
 
+// Writes `bytes` as the new file `path`, held from before it has its name.
+bool WriteHeld(const std::string& path, std::string_view bytes, std::optional<HeldAutosave>* hold) {
+  std::optional<platform::FileSave> save = platform::FileSave::Begin(path, platform::ExistingFile::kNewName);
+  if (!save || !save->Write(bytes)) return false;
+  // The lock goes with the open file, which takes the name: no other editor
+  // ever sees the autosave unheld while this one keeps it.
+  const int fd = ::fcntl(save->Fd(), F_DUPFD_CLOEXEC, 0);
+  if (fd < 0) return false;
+  HeldAutosave held(fd);
+  if (::flock(fd, LOCK_SH) != 0 || !save->Finish()) return false;
+  *hold = std::move(held);
+  return true;
+}
+
 // Under the first free name of `first`'s series; nothing (errno set) when
 // none could be written.
-std::optional<std::string> WriteUnderFreeName(const std::string& first, std::string_view bytes) {
+std::optional<std::string> WriteUnderFreeName(const std::string& first, std::string_view bytes,
+                                              std::optional<HeldAutosave>* hold) {
   for (int n = 1; n <= kMostAutosaves; ++n) {
     std::string path = Numbered(first, n);
-    if (platform::SaveFile(path, bytes, platform::ExistingFile::kNewName)) return path;
+    if (WriteHeld(path, bytes, hold)) return path;
     if (errno != EEXIST) return std::nullopt;
   }
   return std::nullopt;
@@ -87,14 +104,21 @@ std::string TextMark(const std::string& text) {
   return mark;
 }
 
-bool IsInStateFolder(const std::string& path) {
-  const std::string state = platform::StateFolder();
-  const std::string folder = state + "/autosave/";
-  return !state.empty() && path.compare(0, folder.size(), folder) == 0;
+// The state folder (or the spare one) whose autosaves `path` lies in; empty
+// for none.
+std::string StateFolderOf(const std::string& path) {
+  for (const std::string& state : platform::StateFolders()) {
+    const std::string folder = state + "/autosave/";
+    if (path.compare(0, folder.size(), folder) == 0) return state;
+  }
+  return {};
 }
 
+bool IsInStateFolder(const std::string& path) { return !StateFolderOf(path).empty(); }
+
 bool OwnInStateFolder(const std::string& path) {
-  const int fd = platform::FoundStateFolder("autosave") ? platform::OpenOwnFile(path) : -1;
+  const std::string state = StateFolderOf(path);
+  const int fd = !state.empty() && platform::FoundStateFolder("autosave", state) ? platform::OpenOwnFile(path) : -1;
   if (fd >= 0) {
     ::close(fd);
     return true;
@@ -108,22 +132,50 @@ std::string AutosaveBeside(const std::string& folder, const std::string& name) {
   return folder + "/" + name + kSuffix;
 }
 
-std::string AutosaveInStateFolder(const std::string& folder, const std::string& name) {
-  const std::string state = platform::StateFolder();
+std::string AutosaveInStateFolder(const std::string& folder, const std::string& name, const std::string& state) {
   return state.empty() ? std::string() : state + "/autosave/" + name + "." + TextMark(folder) + kSuffix;
 }
 
-std::optional<std::string> WriteAutosave(const std::string& folder, const std::string& name, std::string_view bytes,
-                                         std::string* not_beside) {
-  if (std::optional<std::string> path = WriteUnderFreeName(AutosaveBeside(folder, name), bytes)) return path;
-  if (not_beside) *not_beside = platform::CauseOf(errno);
-  const std::string kept = AutosaveInStateFolder(folder, name);
-  if (kept.empty()) {
-    errno = ENOENT;
-    return std::nullopt;
+HeldAutosave& HeldAutosave::operator=(HeldAutosave&& other) noexcept {
+  if (this != &other) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = std::exchange(other.fd_, -1);
   }
-  if (!platform::MakeStateFolder("autosave")) return std::nullopt;
-  return WriteUnderFreeName(kept, bytes);
+  return *this;
+}
+
+HeldAutosave::~HeldAutosave() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+bool HeldByAnotherEditor(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  // A look that takes the lock for a moment: whoever holds the file keeps it.
+  const bool held = ::flock(fd, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+  ::close(fd);
+  return held;
+}
+
+std::optional<std::string> WriteAutosave(const std::string& folder, const std::string& name, std::string_view bytes,
+                                         std::string* not_beside, std::optional<HeldAutosave>* hold) {
+  if (std::optional<std::string> path = WriteUnderFreeName(AutosaveBeside(folder, name), bytes, hold)) return path;
+  if (not_beside) *not_beside = platform::CauseOf(errno);
+  // The state folder, then the spare one, which a full or read-only home
+  // leaves to the user still.
+  int cause = ENOENT;
+  for (const std::string& state : platform::StateFolders()) {
+    const std::string kept = AutosaveInStateFolder(folder, name, state);
+    if (kept.empty()) continue;
+    if (!platform::MakeStateFolder("autosave", state)) {
+      cause = errno;
+      continue;
+    }
+    if (std::optional<std::string> path = WriteUnderFreeName(kept, bytes, hold)) return path;
+    cause = errno;
+  }
+  errno = cause;
+  return std::nullopt;
 }
 
 std::vector<KeptFile> UnsavedAutosaves(const std::string& folder, const std::string& name) {
@@ -131,8 +183,9 @@ std::vector<KeptFile> UnsavedAutosaves(const std::string& folder, const std::str
   const KeptFile program{{}, folder, name};
   std::vector<Found> found;
   AddUnsaved(AutosaveBeside(folder, name), program, saved, false, &found);
-  const std::string kept = AutosaveInStateFolder(folder, name);
-  if (!kept.empty()) AddUnsaved(kept, program, saved, true, &found);
+  for (const std::string& state : platform::StateFolders())
+    if (const std::string kept = AutosaveInStateFolder(folder, name, state); !kept.empty())
+      AddUnsaved(kept, program, saved, true, &found);
   // Newest first; of two written within one tick of the clock, the later
   // number, which was taken after the other.
   std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) {

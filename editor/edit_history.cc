@@ -14,6 +14,22 @@ Lines LinesBetween(const SourceBuffer& buffer, int32_t first, int32_t last) {
 
 }  // namespace
 
+void ChangedLines::Add(int32_t change_first, int32_t change_removed, int32_t change_added) {
+  if (all) return;
+  if (!any) {
+    *this = {true, false, change_first, change_removed, change_added};
+    return;
+  }
+  // The two changes' lines, in the numbering between them; lines past them
+  // stood `added - removed` places earlier before the first.
+  const int32_t low = std::min(first, change_first);
+  const int32_t high = std::max(first + added, change_first + change_removed);
+  const int32_t old_high = high - (added - removed);
+  first = low;
+  removed = old_high - low;
+  added = high + (change_added - change_removed) - low;
+}
+
 size_t EditHistory::Step::Bytes() const {
   size_t bytes = sizeof(Step);
   for (const Lines* lines : {&before, &after})
@@ -46,7 +62,9 @@ TextChange EditHistory::Record(SourceBuffer& buffer, EditKind kind, int32_t firs
   step.before = Lines(step.before.begin() + static_cast<std::ptrdiff_t>(front), step.before.end() - static_cast<std::ptrdiff_t>(back));
   step.after = Lines(step.after.begin() + static_cast<std::ptrdiff_t>(front), step.after.end() - static_cast<std::ptrdiff_t>(back));
   step.first += static_cast<int32_t>(front);
-  if (!step.before.empty() || !step.after.empty()) Add(std::move(step));
+  if (step.before.empty() && step.after.empty()) return change;
+  changed_.Add(step.first, static_cast<int32_t>(step.before.size()), static_cast<int32_t>(step.after.size()));
+  Add(std::move(step));
   return change;
 }
 
@@ -95,7 +113,7 @@ void EditHistory::Add(Step step) {
   }
 }
 
-void EditHistory::Apply(SourceBuffer& buffer, const Step& step, bool forwards) const {
+void EditHistory::Apply(SourceBuffer& buffer, const Step& step, bool forwards) {
   const Lines& out = forwards ? step.before : step.after;
   const Lines& in = forwards ? step.after : step.before;
   const auto first = static_cast<size_t>(std::clamp(step.first, 0, buffer.LineCount()));
@@ -103,7 +121,11 @@ void EditHistory::Apply(SourceBuffer& buffer, const Step& step, bool forwards) c
   buffer.lines.erase(buffer.lines.begin() + static_cast<std::ptrdiff_t>(first),
                      buffer.lines.begin() + static_cast<std::ptrdiff_t>(end));
   buffer.lines.insert(buffer.lines.begin() + static_cast<std::ptrdiff_t>(first), in.begin(), in.end());
-  if (buffer.lines.empty()) buffer.lines.emplace_back();
+  changed_.Add(static_cast<int32_t>(first), static_cast<int32_t>(end - first), static_cast<int32_t>(in.size()));
+  if (buffer.lines.empty()) {
+    buffer.lines.emplace_back();
+    changed_.all = true;
+  }
   const TextPosition cursor = forwards ? step.cursor_after : step.cursor_before;
   buffer.ClearSelection();
   buffer.cursor_line = cursor.line;
@@ -126,6 +148,7 @@ bool EditHistory::Redo(SourceBuffer& buffer) {
 }
 
 void EditHistory::Clear(bool saved) {
+  changed_ = {true, true};
   steps_.clear();
   position_ = 0;
   bytes_ = 0;

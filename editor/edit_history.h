@@ -4,12 +4,25 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "editor/source_buffer.h"
 #include "editor/text_editing.h"
 
 namespace zv::editor {
+
+// The lines of a program that changed: from `first`, `removed` lines of
+// the text as it stood gave way to `added` lines; or the whole text did.
+struct ChangedLines {
+  bool any = false;
+  bool all = false;
+  int32_t first = 0;
+  int32_t removed = 0;
+  int32_t added = 0;
+  // Adds a later change, given in the numbering of the lines after this one.
+  void Add(int32_t change_first, int32_t change_removed, int32_t change_added);
+};
 
 // What an edit does, for the steps of the history: characters typed (or
 // deleted) one after the other within a line make one step, so that a word
@@ -43,6 +56,10 @@ class EditHistory {
   void Clear(bool saved);
   // The text as it stands was saved.
   void MarkSaved() { saved_at_ = static_cast<int64_t>(position_); }
+  // The lines changed since the last call (a new program changes all), so
+  // that whoever follows the text (keeping) copies those alone. Every
+  // change of a program's lines goes through the history.
+  ChangedLines TakeChangedLines() { return std::exchange(changed_, {}); }
 
   // The most text the steps hold together: the oldest steps go beyond it.
   static constexpr size_t kMostBytes = size_t{64} << 20;
@@ -57,12 +74,13 @@ class EditHistory {
     size_t Bytes() const;
   };
   void Add(Step step);
-  void Apply(SourceBuffer& buffer, const Step& step, bool forwards) const;
+  void Apply(SourceBuffer& buffer, const Step& step, bool forwards);
 
   std::vector<Step> steps_;
   size_t position_ = 0;     // steps before it are done, steps from it undone
   int64_t saved_at_ = 0;    // the position of the saved text; -1: none
   size_t bytes_ = 0;
+  ChangedLines changed_{true, true};
 };
 
 }  // namespace zv::editor

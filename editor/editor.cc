@@ -256,8 +256,11 @@ void Editor::Frame() {
   // Before the frame's calls to the X server, which may never return.
   NoteChanges();
   kept_.KeepDue(NowMs());
-  // Kept programs are offered while nothing else is asked.
-  if (mode_ == mode::kEditing && !requester_->IsOpen() && !help_view_ && !offers_.empty()) OfferNextAutosave();
+  ShowKeepNews();
+  // Kept programs are offered while nothing else is asked, and no one types.
+  const bool typing = last_typed_ms_ && NowMs() - *last_typed_ms_ < kTypingPauseMs;
+  if (mode_ == mode::kEditing && !requester_->IsOpen() && !help_view_ && !offers_.empty() && !typing)
+    OfferNextAutosave();
   if (view_->Dragging()) {
     if (help_view_) {
       const int32_t top = view_->DragThumb(mouse_y_, HelpRowCount(), kHelpShownRows);

@@ -133,9 +133,15 @@ class Editor {
   void QuitKeepingChanges() { EndKeepingChanges({}); }
   // Offers every program an earlier end kept, wherever it is (a start's
   // first step): each in turn, once a tab free of unsaved changes can take
-  // it, yes opening it there, no giving it up (its autosave goes), Escape
-  // leaving it for a later start.
+  // it and typing has paused, yes opening it there, no giving it up (its
+  // autosave goes), Escape leaving it for a later start. A key typed while
+  // it is asked puts the question off and does what it does in the text.
   void OfferKeptPrograms();
+  // Waits until no keep of a tab's changes is under way (the keeping thread
+  // writes them while the editor goes on).
+  void FinishKeeping() { kept_.Finish(); }
+  // How long typing must pause before a kept program is offered.
+  static constexpr uint32_t kTypingPauseMs = 1500;
 
   // ---- State, for the session and tests -----------------------------------------------
   SourceDocument& Live() { return documents_[static_cast<size_t>(live_tab_ - 1)]; }
@@ -231,6 +237,9 @@ class Editor {
   void AddOffers(const std::vector<KeptFile>& found, bool first);
   // Asks about the first offer once a tab can take it.
   void OfferNextAutosave();
+  // A key typed at an offer: the question goes, the offer stays the next,
+  // and the key is the text's.
+  void PutOffOffer();
   // The tab an autosave would open in: the one showing its program, else
   // one free of unsaved changes (an empty unnamed one first); 0 for none.
   int32_t TabFor(const KeptFile& kept) const;
@@ -290,6 +299,9 @@ class Editor {
   // autosave goes to (its own; for an example of the help, whose folder
   // goes at exit, the one its save offers), or nothing.
   void NoteChanges();
+  // Says in the status line what changed in where the tabs are kept: a
+  // keep that failed, or went elsewhere than beside the program.
+  void ShowKeepNews();
 
   EditorDisplay& display_;
   platform::Window& window_;
@@ -325,6 +337,7 @@ class Editor {
   int32_t mouse_x_ = 0, mouse_y_ = 0;
   bool mouse_down_ = false;
   bool selecting_by_mouse_ = false;
+  std::optional<uint32_t> last_typed_ms_;  // the last key typed at the text
   KeptChanges kept_;
   // An end that the editor's loop cannot reach keeps what kept_ holds and
   // removes the temporary folder; last, so that it goes first.

@@ -116,6 +116,9 @@ void Editor::Move(Motion motion, bool extend_selection) {
 }
 
 void Editor::KeyDown(int32_t k, int32_t modifiers) {
+  const bool modifier_key = k == key::kShift || k == key::kControl || k == key::kAlt;
+  if (mode_ == mode::kOpenAutosave && k != key::kEscape && !modifier_key) PutOffOffer();
+  if (!requester_->IsOpen() && !modifier_key) last_typed_ms_ = NowMs();
   if (requester_->IsOpen()) {
     if (!requester_->KeyDown(k)) return;
     // Escape: an autosave offered is left for a later start.
@@ -153,6 +156,8 @@ void Editor::KeyDown(int32_t k, int32_t modifiers) {
 void Editor::Character(int32_t c, int32_t modifiers) {
   // A character typed with Control held belongs to its shortcut.
   if (modifiers & platform::modifier::kControl) return;
+  if (mode_ == mode::kOpenAutosave) PutOffOffer();
+  if (!requester_->IsOpen()) last_typed_ms_ = NowMs();
   if (requester_->IsOpen()) {
     if (c == key::kEnter) {
       RequesterReturn();

@@ -10,6 +10,8 @@
 namespace zv::editor {
 namespace {
 
+std::string Label(Text text) { return std::string(LanguageText(text)); }
+
 bool EmptyAndUnnamed(const SourceDocument& d) {
   return d.file_name.empty() && d.buffer.lines.size() == 1 && d.buffer.lines.front().empty();
 }
@@ -18,7 +20,8 @@ bool EmptyAndUnnamed(const SourceDocument& d) {
 
 void Editor::NoteChanges() {
   for (size_t tab = 0; tab < documents_.size(); ++tab) {
-    const SourceDocument& d = documents_[tab];
+    SourceDocument& d = documents_[tab];
+    const ChangedLines changed = d.history.TakeChangedLines();
     if (!d.buffer.modified) {
       kept_.Forget(tab);
       continue;
@@ -26,7 +29,19 @@ void Editor::NoteChanges() {
     const std::string folder = WriteFolder(d);
     const KeptPlace place{folder.empty() ? options_.app_folder : folder,
                           d.file_name.empty() ? kUnnamedFileName : d.file_name, d.file_name.empty()};
-    kept_.Note(tab, place, d.buffer.lines, d.header, d.form, d.kept_from, NowMs());
+    kept_.Note(tab, place, changed, d.buffer.lines, d.header, d.form, d.kept_from, NowMs());
+  }
+}
+
+void Editor::ShowKeepNews() {
+  for (const KeepNews& news : kept_.TakeNews()) {
+    const std::string changes = Label(Text::kChangesOf) + " " + platform::ProgramTextOf(news.name) + " ";
+    if (!news.kept)
+      SetStatus(changes + Label(Text::kNotKept) + " " + news.cause + ".");
+    else if (news.where.empty())
+      SetStatus(changes + Label(Text::kKeptAgain));
+    else
+      SetStatus(changes + Label(Text::kAreKeptIn) + " " + platform::ProgramTextOf(news.where) + ".");
   }
 }
 
@@ -102,13 +117,19 @@ void Editor::OfferNextAutosave() {
       offers_.erase(offers_.begin());
       continue;
     }
+    // Another running editor's work is its own: left to it, and said.
+    if (HeldByAnotherEditor(now->path)) {
+      SetStatus(platform::ProgramTextOf(now->path.substr(now->path.rfind('/') + 1)) + " " + Label(Text::kKeptByAnother));
+      offers_.erase(offers_.begin());
+      continue;
+    }
     // With both tabs holding unsaved changes it waits for one to be saved
     // or given up.
     if (TabFor(*now) == 0) return;
     const std::string& path = now->path;
-    SetStatus(std::string(LanguageText(Text::kKeptIn)) + " " + platform::ProgramTextOf(path.substr(0, path.rfind('/'))));
-    OpenQuestion(mode::kOpenAutosave, platform::ProgramTextOf(path.substr(path.rfind('/') + 1)) + " " +
-                                          std::string(LanguageText(Text::kAskOpenAutosave)));
+    SetStatus(Label(Text::kKeptIn) + " " + platform::ProgramTextOf(path.substr(0, path.rfind('/'))));
+    OpenQuestion(mode::kOpenAutosave,
+                 platform::ProgramTextOf(path.substr(path.rfind('/') + 1)) + " " + Label(Text::kAskOpenAutosave));
     return;
   }
 }
@@ -119,16 +140,22 @@ void Editor::AnswerAutosave(AutosaveAnswer answer) {
   if (offers_.empty()) return;
   const KeptFile kept = offers_.front();
   offers_.erase(offers_.begin());
-  if (answer == AutosaveAnswer::kGiveUp) RemoveKept(kept);
+  if (answer == AutosaveAnswer::kGiveUp && !RemoveKept(kept))
+    SetStatus(platform::ProgramTextOf(kept.path.substr(kept.path.rfind('/') + 1)) + " " + Label(Text::kKeptByAnother));
   if (answer != AutosaveAnswer::kOpen) return;
   if (const int32_t tab = TabFor(kept)) OpenKeptInto(tab, kept);
+}
+
+void Editor::PutOffOffer() {
+  CloseRequester();
+  ShowFileStatus();
 }
 
 void Editor::OpenKeptInto(int32_t tab, const KeptFile& kept) {
   std::string error;
   std::optional<SourceText> text = LoadSourceFile(kept.path, &error);
   if (!text) {
-    SetStatus(std::string(LanguageText(Text::kLoadFailed)) + " " + error);
+    SetStatus(Label(Text::kLoadFailed) + " " + error);
     return;
   }
   LeaveHelpView();

@@ -30,7 +30,10 @@ int RunEditorSession(EditorSession& session) {
       editor.HandleEvent(event);
     // A test stops the session here, its script played out and its changes
     // made, to send it a signal at that moment (ZV_TEST_STOP_AT=played).
-    if (session.script && session.script->PendingEvents() == 0) platform::StopHereForTests("played");
+    if (session.script && session.script->PendingEvents() == 0) {
+      editor.FinishKeeping();
+      platform::StopHereForTests("played");
+    }
     if (platform::StopSignal() != 0) editor.QuitKeepingChanges();
     if (editor.QuitRequested()) break;
     editor.Frame();

@@ -53,18 +53,31 @@ std::optional<KeptFile> ParseEntry(const std::string& bytes) {
   return kept;
 }
 
-// The entry that lists `path`, where there is one.
-std::optional<KeptFile> ListedAt(const std::string& path) {
-  const std::optional<std::string> list = platform::FoundStateFolder(kListPart);
-  if (!list) return std::nullopt;
-  std::optional<KeptFile> kept = ParseEntry(ReadOwn(*list + "/" + EntryName(path)));
+// The lists there are: the state folder's, and the spare one's where the
+// state folder took no entry.
+std::vector<std::string> Lists() {
+  std::vector<std::string> lists;
+  for (const std::string& state : platform::StateFolders())
+    if (std::optional<std::string> list = platform::FoundStateFolder(kListPart, state)) lists.push_back(*list);
+  return lists;
+}
+
+// The entry that lists `path` in `list`, where there is one.
+std::optional<KeptFile> ListedIn(const std::string& list, const std::string& path) {
+  std::optional<KeptFile> kept = ParseEntry(ReadOwn(list + "/" + EntryName(path)));
   if (kept && kept->path != path) return std::nullopt;
   return kept;
 }
 
+std::optional<KeptFile> ListedAt(const std::string& path) {
+  for (const std::string& list : Lists())
+    if (std::optional<KeptFile> kept = ListedIn(list, path)) return kept;
+  return std::nullopt;
+}
+
 void Unlist(const std::string& path) {
-  if (const std::optional<std::string> list = platform::FoundStateFolder(kListPart))
-    if (ListedAt(path)) ::unlink((*list + "/" + EntryName(path)).c_str());
+  for (const std::string& list : Lists())
+    if (ListedIn(list, path)) ::unlink((list + "/" + EntryName(path)).c_str());
 }
 
 // A name's ending ".autosave", or ".autosave-N", taken off; nothing for a
@@ -109,33 +122,41 @@ std::optional<KeptFile> OwnKeptFile(KeptFile kept) {
 
 std::optional<KeptFile> ListKept(const std::string& path, const std::string& folder, const std::string& name) {
   std::optional<KeptFile> kept = OwnKeptFile({path, folder, name});
-  const std::optional<std::string> list = platform::MakeStateFolder(kListPart);
-  if (!kept || !list) return kept;
+  if (!kept) return kept;
   const std::string entry = path + '\0' + folder + '\0' + name + '\0';
-  platform::SaveFile(*list + "/" + EntryName(path), entry, platform::ExistingFile::kReplace, 0600);
+  for (const std::string& state : platform::StateFolders()) {
+    const std::optional<std::string> list = platform::MakeStateFolder(kListPart, state);
+    if (list && platform::SaveFile(*list + "/" + EntryName(path), entry, platform::ExistingFile::kReplace, 0600))
+      break;
+  }
   return kept;
 }
 
-std::vector<KeptFile> ListedKeptFiles() {
-  std::vector<KeptFile> found;
-  const std::optional<std::string> list = platform::FoundStateFolder(kListPart);
-  DIR* dir = list ? ::opendir(list->c_str()) : nullptr;
-  if (!dir) return found;
+// Adds the autosaves `list` names to `found`; entries of autosaves gone or
+// holding their program's text go.
+void AddListed(const std::string& list, std::vector<KeptFile>* found) {
+  DIR* dir = ::opendir(list.c_str());
+  if (!dir) return;
   std::vector<std::string> stale;
   while (const dirent* entry = ::readdir(dir)) {
     const std::string name = entry->d_name;
     if (name.size() <= sizeof kEntryEnding || name.compare(name.size() - 5, 5, kEntryEnding) != 0) continue;
-    const std::optional<KeptFile> listed = ParseEntry(ReadOwn(*list + "/" + name));
+    const std::optional<KeptFile> listed = ParseEntry(ReadOwn(list + "/" + name));
     if (!listed) continue;
     const std::optional<KeptFile> kept = OwnKeptFile(*listed);
     if (!kept || !HoldsUnsavedText(kept->path, SavedText(kept->folder, kept->name))) {
-      stale.push_back(*list + "/" + name);
+      stale.push_back(list + "/" + name);
       continue;
     }
-    found.push_back(*kept);
+    found->push_back(*kept);
   }
   ::closedir(dir);
   for (const std::string& entry : stale) ::unlink(entry.c_str());
+}
+
+std::vector<KeptFile> ListedKeptFiles() {
+  std::vector<KeptFile> found;
+  for (const std::string& list : Lists()) AddListed(list, &found);
   std::sort(found.begin(), found.end(),
             [](const KeptFile& a, const KeptFile& b) { return NewerThan(a.modified, b.modified); });
   return found;
@@ -159,16 +180,18 @@ KeptFile KeptFileAt(const std::string& path, const std::string& app_folder) {
   return kept;
 }
 
-void RemoveKept(const KeptFile& kept) {
+bool RemoveKept(const KeptFile& kept) {
   struct stat st {};
   if (::lstat(kept.path.c_str(), &st) == 0) {
-    // Another file that took the name since keeps it, and its listing.
+    // Another file that took the name since keeps it, and its listing; so
+    // does the autosave of another running editor, which keeps its text.
     if (st.st_dev != kept.device || st.st_ino != kept.inode || st.st_mtim.tv_sec != kept.modified.tv_sec ||
-        st.st_mtim.tv_nsec != kept.modified.tv_nsec)
-      return;
+        st.st_mtim.tv_nsec != kept.modified.tv_nsec || HeldByAnotherEditor(kept.path))
+      return false;
     ::unlink(kept.path.c_str());
   }
   Unlist(kept.path);
+  return true;
 }
 
 }  // namespace zv::editor

@@ -53,8 +53,9 @@ KeptFile KeptFileAt(const std::string& path, const std::string& app_folder);
 std::optional<KeptFile> OwnKeptFile(KeptFile kept);
 // The autosave's text was saved or given up: the file goes, where it is
 // still the one written or found, and leaves the list; another file that
-// took its name since stays, listed as it was.
-void RemoveKept(const KeptFile& kept);
+// took its name since stays, listed as it was, and so does one another
+// running editor holds (HeldAutosave), which is its work: false then.
+bool RemoveKept(const KeptFile& kept);
 // Whether a file name is that of an autosave.
 bool IsAutosaveName(const std::string& name);
 

@@ -52,11 +52,14 @@ constexpr std::array<std::string_view, static_cast<size_t>(Text::kCount)> kTexts
     "Tool Programs...",
     "Nothing pasted: this file is in Windows-1252, which has no character",
     // Kept changes.
-    "holds unsaved changes. Open it?", "Kept in",
+    "holds unsaved changes. Open it? No deletes it.", "Kept in",
     // Redo.
     "Redo", "There is nothing to redo.", "Change redone.",
     // A folder listed in part; names that differ only in letter case.
     "the first %d by name", "No file is named", "differ from it only in letter case: type one of them.",
+    // Keeping.
+    "Unsaved changes of", "are not kept, so a crash would lose them:", "are kept in", "are kept beside it again.",
+    "holds the unsaved changes of another running editor: left to it.",
 };
 
 // Every position holds a text: a missing one would shift all after it.

@@ -47,6 +47,8 @@ enum class Text : int {
   kItemRedo, kNothingToRedo, kRedone,
   // A folder listed in part; names that differ only in letter case.
   kPartialList, kNoFileNamed, kCaseTwins,
+  // Keeping that fails, or goes elsewhere; another editor's kept work.
+  kChangesOf, kNotKept, kAreKeptIn, kKeptAgain, kKeptByAnother,
   kCount
 };
 

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 
@@ -57,6 +58,14 @@ std::string FileOfEditorText(std::string_view text, platform::TextEncoding encod
   std::string bytes = platform::FileOfText({}, encoding);
   bytes.reserve(bytes.size() + text.size());
   for (size_t pos = 0; pos < text.size();) {
+    // Plain ASCII reads the same in UTF-8: a run of it is taken whole.
+    const auto ascii_end = std::find_if(text.begin() + static_cast<std::ptrdiff_t>(pos), text.end(),
+                                        [](char c) { return static_cast<unsigned char>(c) >= 0x80; });
+    if (const auto run = static_cast<size_t>(ascii_end - text.begin()) - pos; run > 0) {
+      bytes.append(text.substr(pos, run));
+      pos += run;
+      continue;
+    }
     if (const std::optional<char32_t> foreign = platform::ReadMarkedCharacter(text, pos))
       platform::AppendUtf8(bytes, *foreign);
     else

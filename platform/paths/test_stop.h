@@ -14,7 +14,7 @@ namespace zv::platform {
 //   "held"       a file deleted is held aside under its hidden name, its
 //                record written
 //   "played"     a headless editor's script is played out, every event of
-//                it handled
+//                it handled and every keep of its changes under way done
 void StopHereForTests(const char* moment);
 
 }  // namespace zv::platform
