@@ -490,9 +490,18 @@ void EditorScreen::UpdateDialog(Surface& screen) {
   if (active_field_ != 0) DrawEditedField(screen);
   if (kind_ == kind::kLoad || kind_ == kind::kSave) DrawPreview(screen);
   if (!message_.empty()) {
-    if (Surface* box = images_.Get(image::kMessageBox)) BltFastAt(screen, 118, 205, *box, 0);
-    const std::vector<std::string> lines = FitText(font_, message_, kMessageWidth, kTextLines);
-    DrawCentredLines(screen, font_, lines, lines.size() > 1 ? 224 - kLineStep / 2 : 224);
+    // The box grows by a line's height for each line past its two, about
+    // its middle, so that a message is shown whole.
+    const std::vector<std::string> lines = FitText(font_, message_, kMessageWidth, 0);
+    const int32_t extra = std::max(static_cast<int32_t>(lines.size()) - static_cast<int32_t>(kTextLines), 0) * kLineStep;
+    const int32_t top = 205 - extra / 2;
+    if (Surface* box = images_.Get(image::kMessageBox)) {
+      const int32_t half = box->Height() / 2;
+      BltFastRect(screen, 118, top, *box, 0, 0, box->Width(), half, 0);
+      for (int32_t y = 0; y < extra; ++y) BltFastRect(screen, 118, top + half + y, *box, 0, half, box->Width(), 1, 0);
+      BltFastRect(screen, 118, top + half + extra, *box, 0, half, box->Width(), box->Height() - half, 0);
+    }
+    DrawCentredLines(screen, font_, lines, lines.size() > 1 ? 224 - kLineStep / 2 - extra / 2 : 224);
   }
 }
 

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "editor/language_texts.h"
+#include "editor/surface_drawing.h"
 #include "platform/paths/temp_folder.h"
 #include "platform/window/window.h"
 
@@ -103,6 +104,28 @@ TEST_F(Requester, LongTextsFitTheirBoxWithNamesShortenedInTheMiddle) {
   EXPECT_EQ(first.substr(0, 8), "tests_xx");
   EXPECT_NE(first.find("..."), std::string::npos);
   EXPECT_EQ(first.substr(first.size() - 19), "sprite.kqa.autosave");
+}
+
+// A message of more lines than the box's two grows the box: the left edge
+// of its frame is as tall as the lines need.
+TEST_F(Requester, AMessageIsShownWholeInABoxThatGrows) {
+  const SurfacePtr surface = MakeEditorSurface(640, 480);
+  ASSERT_TRUE(surface);
+  const auto edge_height = [&surface] {
+    int32_t rows = 0;
+    for (int32_t y = 0; y < 480; ++y) rows += (surface->PixelAt(118, y) & 0xFFFFFF) == 0x806020;
+    return rows;
+  };
+  screen_->BuildDialog(kind::kFind, 320, 240, temp_.Path());
+  screen_->SetMessage("short");
+  screen_->UpdateDialog(*surface);
+  const int32_t two_lines = edge_height();
+  std::string words;
+  for (int i = 0; i < 40; ++i) words += "word" + std::to_string(i) + " ";
+  ASSERT_EQ(FitText(*font_, words, 388, 0).size(), 5u);
+  screen_->SetMessage(words);
+  screen_->UpdateDialog(*surface);
+  EXPECT_EQ(edge_height(), two_lines + 3 * 20);
 }
 
 TEST_F(Requester, TheProjectButtonSaysSelectForAListedProject) {
