@@ -16,9 +16,15 @@ set -euo pipefail
 zentrovex=$1
 support=$(dirname "$0")/../support
 source "$support/mount_namespace.sh"
-# A /var/tmp of the test's own, where the spare state folder is made.
+# A /var/tmp of the test's own, where the spare state folder is made: in a
+# mount namespace of its own, never the one it was started in, which other
+# runs share.
+export ZV_EDITOR_WORK_STARTED_IN=${ZV_EDITOR_WORK_STARTED_IN:-$(readlink /proc/self/ns/mnt)}
 in_own_mount_namespace "$0" "$@" || true
-[ "${ZV_IN_MOUNT_NAMESPACE:-}" != 1 ] || mount -t tmpfs tmpfs /var/tmp
+own_var_tmp=0
+if [ "$(readlink /proc/self/ns/mnt)" != "$ZV_EDITOR_WORK_STARTED_IN" ]; then
+  mount -t tmpfs -o mode=1777 tmpfs /var/tmp && own_var_tmp=1
+fi
 source "$support/desktop.sh"
 source "$support/as_user.sh"
 desk_init
@@ -176,16 +182,18 @@ rm p.kqa*
 # Keeping where neither the program's folder nor the state folder takes a
 # file: as a user other than root (who may write anything), with a /var/tmp
 # of the test's own.
-if [ "${ZV_IN_MOUNT_NAMESPACE:-}" != 1 ] || [ "$(id -u)" != 0 ]; then
+if [ $own_var_tmp != 1 ] || [ "$(id -u)" != 0 ]; then
   echo "SKIP: keeping in the spare state folder needs root, for a /var/tmp of the test's own and another user"
   exit 77
 fi
-as_user_init "$DESK_WORK" "$zentrovex"
-mkdir "$DESK_WORK/read-only" "$DESK_WORK/state-read-only" "$DESK_WORK/user-tmp"
-printf 'print 1\r\n' > "$DESK_WORK/read-only/k.kqa"
-user_owns "$DESK_WORK/user-tmp"
-desk_start env XDG_STATE_HOME="$DESK_WORK/state-read-only" TMPDIR="$DESK_WORK/user-tmp" \
-  "${as_user[@]}" "$zentrovex" edit "$DESK_WORK/read-only/k.kqa"
+mine=$DESK_WORK/user
+mkdir "$mine" && chmod 755 "$DESK_WORK"
+as_user_init "$mine" "$zentrovex"
+mkdir "$mine/read-only" "$mine/state-read-only" "$mine/tmp"
+printf 'print 1\r\n' > "$mine/read-only/k.kqa"
+user_owns "$mine/tmp"
+desk_start env XDG_STATE_HOME="$mine/state-read-only" TMPDIR="$mine/tmp" \
+  "${as_user[@]}" "$zentrovex" edit "$mine/read-only/k.kqa"
 desk_window
 desk_until editor_shown || desk_fail "the page of the user's editor is not shown"
 desk_key ctrl+End Return
