@@ -2,11 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
-#include <utility>
-#include <vector>
 
 #include "display/image_surfaces.h"
 #include "display/pixel_ops.h"
+#include "display/pixel_overlap.h"
 #include "display/sprite_blit.h"
 #include "runtime/runtime_state.h"
 #include "runtime/vm/numeric/float_to_int.h"
@@ -16,9 +15,6 @@ namespace {
 
 constexpr int32_t kParked = -256;
 constexpr uint16_t kBlinkTurns = 20;
-
-// Index clamped into 0..size-1.
-int32_t ClampIndex(int64_t v, int32_t size) { return static_cast<int32_t>(std::clamp<int64_t>(v, 0, size - 1)); }
 
 }  // namespace
 
@@ -251,74 +247,6 @@ void Sprites::ReleaseSpriteBackgrounds() {
 
 // ---- Collision --------------------------------------------------------------------------
 
-namespace {
-
-struct Placed {
-  int64_t left, top, right, bottom;
-};
-
-// Whether the pixel at (x, y) of the image is part of the picture: any
-// colour other than the image's colour key.
-bool Solid(const platform::Surface& surface, int32_t x, int32_t y) {
-  const uint32_t value = surface.PixelAt(x, y) & surface.Format().ValueMask();
-  const std::optional<platform::ColorKey> key = surface.SrcColorKey();
-  if (!key) return value != 0;
-  return value < key->low || value > key->high;
-}
-
-// The picture position a screen position of the overlap shows, along one
-// axis of one sprite: a step function of the screen position, rising (or
-// falling, mirrored or flipped) by the picture's pixels as the sprite is
-// drawn larger.
-struct AxisMap {
-  int32_t first;    // the image's source rectangle begins here
-  int32_t size;     // the image's width or height
-  bool reversed;    // mirrored or flipped
-  int64_t origin;   // the sprite's edge on the screen
-  float ratio;      // picture pixels per screen pixel
-
-  int32_t operator()(int64_t screen) const {
-    const float offset = static_cast<float>(screen - origin) * ratio;
-    const float at = reversed ? static_cast<float>(size - 1) - offset : offset;
-    return first + ClampIndex(static_cast<int64_t>(at), size);
-  }
-
-  // The first screen position after `from` (and before `end`) that shows
-  // another picture position, or `end`: found by doubling the stride, then
-  // halving it back, so a run costs its logarithm however wide it is drawn.
-  int64_t RunEnd(int64_t from, int64_t end) const {
-    const int32_t value = (*this)(from);
-    int64_t same = from, other = end;
-    for (int64_t stride = 1; same + stride < end; stride *= 2) {
-      if ((*this)(same + stride) != value) {
-        other = same + stride;
-        break;
-      }
-      same += stride;
-    }
-    while (other - same > 1) {
-      const int64_t middle = same + (other - same) / 2;
-      if ((*this)(middle) == value)
-        same = middle;
-      else
-        other = middle;
-    }
-    return other;
-  }
-};
-
-// Both sprites' picture positions along one axis of the overlap [begin, end),
-// once per run of screen positions over which neither changes: no more runs
-// than the two pictures have pixels along it, at any scale.
-std::vector<std::pair<int32_t, int32_t>> AxisRuns(const AxisMap& a, const AxisMap& b, int64_t begin, int64_t end) {
-  std::vector<std::pair<int32_t, int32_t>> runs;
-  for (int64_t at = begin; at < end; at = std::min(a.RunEnd(at, end), b.RunEnd(at, end)))
-    runs.emplace_back(a(at), b(at));
-  return runs;
-}
-
-}  // namespace
-
 int32_t Sprites::SpritesOverlap(int32_t a, int32_t b) {
   if (!Pools().sprites.InUse(a) || !Pools().sprites.InUse(b)) return 0;
   const SpriteRecord& sa = Pools().sprites[a];
@@ -327,36 +255,24 @@ int32_t Sprites::SpritesOverlap(int32_t a, int32_t b) {
   const ImageRecord* ia = ImageOf(sa);
   const ImageRecord* ib = ImageOf(sb);
   if (!ia || !ib) return 0;
-  auto place = [this](const SpriteRecord& s) {
-    const int64_t left = int64_t{s.x} - s.hot_x, top = int64_t{s.y} - s.hot_y;
-    return Placed{left, top, left + ScaledWidth(s), top + ScaledHeight(s)};
+  auto drawn = [this](const SpriteRecord& s, const ImageRecord& image) {
+    DrawnPicture p;
+    p.surface = image.surface.get();
+    p.source_left = image.source.left;
+    p.source_top = image.source.top;
+    p.width = image.width;
+    p.height = image.height;
+    p.left = int64_t{s.x} - s.hot_x;
+    p.top = int64_t{s.y} - s.hot_y;
+    p.right = p.left + ScaledWidth(s);
+    p.bottom = p.top + ScaledHeight(s);
+    p.mirrored = s.mirrored == 1;
+    p.flipped = s.flipped == 1;
+    return p;
   };
-  const Placed ra = place(sa), rb = place(sb);
-  if (ra.left > rb.right || ra.top > rb.bottom || ra.right <= rb.left || ra.bottom <= rb.top) return 0;
-  if (!ia->surface || !ib->surface) return 0;
-  if (ra.right <= ra.left || ra.bottom <= ra.top || rb.right <= rb.left || rb.bottom <= rb.top) return 0;
-
-  auto columns = [](const ImageRecord& image, const SpriteRecord& s, const Placed& r) {
-    return AxisMap{image.source.left, image.width, s.mirrored == 1, r.left,
-                   static_cast<float>(image.width) / static_cast<float>(r.right - r.left)};
-  };
-  auto rows = [](const ImageRecord& image, const SpriteRecord& s, const Placed& r) {
-    return AxisMap{image.source.top, image.height, s.flipped == 1, r.top,
-                   static_cast<float>(image.height) / static_cast<float>(r.bottom - r.top)};
-  };
-  const int64_t left = std::max(ra.left, rb.left), right = std::min(ra.right, rb.right);
-  const int64_t top = std::max(ra.top, rb.top), bottom = std::min(ra.bottom, rb.bottom);
-  const platform::Surface& pa = *ia->surface;
-  const platform::Surface& pb = *ib->surface;
-  // Every screen pixel of a run shows the same two picture pixels: one
-  // look per pair of runs answers for all of them.
-  const auto across = AxisRuns(columns(*ia, sa, ra), columns(*ib, sb, rb), left, right);
-  for (const auto& [ya, yb] : AxisRuns(rows(*ia, sa, ra), rows(*ib, sb, rb), top, bottom)) {
-    if (ya >= pa.Height() || yb >= pb.Height()) continue;
-    for (const auto& [xa, xb] : across)
-      if (xa < pa.Width() && xb < pb.Width() && Solid(pa, xa, ya) && Solid(pb, xb, yb)) return 1;
-  }
-  return 0;
+  const DrawnPicture pa = drawn(sa, *ia), pb = drawn(sb, *ib);
+  if (pa.left > pb.right || pa.top > pb.bottom || pa.right <= pb.left || pa.bottom <= pb.top) return 0;
+  return PicturesMeet(pa, pb) ? 1 : 0;
 }
 
 // Only the program's own sprites answer: the system's pointer and caret

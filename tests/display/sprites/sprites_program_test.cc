@@ -183,9 +183,16 @@ TEST_F(SpritePrograms, CollisionTestsEveryColourAndReportsHitsOnce) {
                              "sprite 2,100,50,2\n"                      // only the keyed pixel of 1 under it? no: red too
                              "print sprite collision(1,2)\n"
                              "sprite 2,96,46,2\n"                       // overlaps only the keyed corner pixel
-                             "print sprite collision(1,2)\n");
+                             "print sprite collision(1,2)\n"
+                             // 400 wide with one solid pixel, at column 300 of the bottom row:
+                             // met, not met one column over, met mirrored where it shows.
+                             "ink rgb(255,0,0),0 : dot 300,403 : get image 3,0,400,400,404 : cls : sync\n"
+                             "sprite 5,0,100,3 : sprite 6,0,100,3 : print sprite collision(5,6);\n"
+                             "sprite 6,1,100,3 : print sprite collision(5,6);\n"
+                             "mirror sprite 6 : sprite 6,0,100,3 : print sprite collision(5,6);\n"
+                             "sprite 6,201,100,3 : print sprite collision(5,6)\n");
   ASSERT_EQ(run.status, 0) << run.errors;
-  EXPECT_EQ(run.printed, "1021\n10\n1\n0\n");
+  EXPECT_EQ(run.printed, "1021\n10\n1\n0\n1001\n");
 }
 
 TEST_F(SpritePrograms, SpriteQueriesAndDeletion) {
