@@ -80,11 +80,12 @@ void CmdStartObject(Vm& vm) {
   if (index == 0) return;
   const ObjectRecord& o = e->pools.objects[index];
   const bool backwards = o.speed < 0.0f;
-  // A play from a frame past the last one has no frames to run: it holds
-  // the last frame, as its pose shows.
-  const float start =
-      Given == Frames::kFrom ? std::clamp(static_cast<float>(first), 0.0f, o.frame_count) : static_cast<float>(first);
-  float end = Given == Frames::kRange ? static_cast<float>(last) : o.frame_count;
+  // Frames given outside the animation run to its nearest end: a play from
+  // past the last frame holds the last frame, as its pose shows, and a play
+  // over a range reaching past it ends there.
+  auto inside = [&o](int32_t frame) { return std::clamp(static_cast<float>(frame), 0.0f, o.frame_count); };
+  const float start = inside(first);
+  float end = Given == Frames::kRange ? inside(last) : o.frame_count;
   if (Given == Frames::kFrom && !Looping && backwards) end = 0.0f;
   float from = Given == Frames::kFrom ? start : backwards ? std::max(start, end) : std::min(start, end);
   if (Looping) from = LoopEntryFrame(o, start, end);

@@ -148,7 +148,7 @@ TEST_F(AnimationPrograms, TheClockPlaysLoopsAndStopsAsTheQueriesTell) {
             "0 11\n");
 }
 
-TEST_F(AnimationPrograms, EveryFormOfPlayRunsBackwardsAtANegativeSpeed) {
+TEST_F(AnimationPrograms, EveryFormOfPlayRunsBothWaysInsideTheAnimation) {
   const std::string played = "n = 0 : while object playing(1) = 1 and n < 30 : sync : n = n + 1 : endwhile\n"
                              "print object frame(1); \" \"; n; \" \";\n";
   EngineRun run = Run("sync on\nload object \"arm.x\", 1\nset object speed 1, -25\n"
@@ -159,9 +159,15 @@ TEST_F(AnimationPrograms, EveryFormOfPlayRunsBackwardsAtANegativeSpeed) {
                       // So does a loop: from 8 it comes round to 2.
                       "loop object range 1, 8, 2\nsync : sync : sync\nprint object frame(1)\n"
                       // A play from past the last frame holds the last frame.
-                      "play object from 1, 50\n" + played + "end\n");
+                      "play object from 1, 50\n" + played + "print\n" +
+                      // Ranges reaching outside the frames run to the nearest end and stop
+                      // there, whichever way they run; a loop stays inside them.
+                      "play object range 1, 8, 40\n" + played + "play object range 1, -6, 3\nprint object frame(1)\n" +
+                      "set object speed 1, -25\nplay object range 1, 40, 8\n" + played +
+                      "play object range 1, -6, -2\n" + played + "set object speed 1, 25\nloop object range 1, -6, 3\n"
+                      "for i = 1 to 5 : sync : print object frame(1); : next i\nend\n");
   EXPECT_EQ(run.errors, "");
-  EXPECT_EQ(run.printed, "0 7 0 7 2 7 2 7 8 7 4\n10 1 ");
+  EXPECT_EQ(run.printed, "0 7 0 7 2 7 2 7 8 7 4\n10 1 \n10 3 0\n8 3 0 1 12301");
 }
 
 TEST_F(AnimationPrograms, BoxesAndTheSizeFollowThePose) {
