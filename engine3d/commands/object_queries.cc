@@ -25,19 +25,20 @@ float PositionZ(Engine3D& e, int32_t i) { return RenderRecordOf(e, i).position[2
 float AngleX(Engine3D& e, int32_t i) { return WrapAngle(e.pools.objects[i].angles.x); }
 float AngleY(Engine3D& e, int32_t i) { return WrapAngle(e.pools.objects[i].angles.y); }
 float AngleZ(Engine3D& e, int32_t i) { return WrapAngle(e.pools.objects[i].angles.z); }
-float BoundRadius(Engine3D& e, int32_t i) { return e.pools.objects[i].bound_radius; }
-float BoundCentreX(Engine3D& e, int32_t i) { return e.pools.objects[i].bound_centre.x; }
-float BoundCentreY(Engine3D& e, int32_t i) { return e.pools.objects[i].bound_centre.y; }
-float BoundCentreZ(Engine3D& e, int32_t i) { return e.pools.objects[i].bound_centre.z; }
-float CullRadius(Engine3D& e, int32_t i) { return e.pools.objects[i].cull_radius; }
-// The size as the object's limbs now stand.
-const Vector3f& Size(Engine3D& e, int32_t i) {
-  MeasureSizeIfStale(e, i);
-  return e.pools.objects[i].size;
+// The bounds as the object's limbs now stand, in the pose it was set to or
+// played.
+const ObjectRecord& Measured(Engine3D& e, int32_t i) {
+  MeasureBoundsIfStale(e, i);
+  return e.pools.objects[i];
 }
-float SizeX(Engine3D& e, int32_t i) { return Size(e, i).x; }
-float SizeY(Engine3D& e, int32_t i) { return Size(e, i).y; }
-float SizeZ(Engine3D& e, int32_t i) { return Size(e, i).z; }
+float BoundRadius(Engine3D& e, int32_t i) { return Measured(e, i).bound_radius; }
+float BoundCentreX(Engine3D& e, int32_t i) { return Measured(e, i).bound_centre.x; }
+float BoundCentreY(Engine3D& e, int32_t i) { return Measured(e, i).bound_centre.y; }
+float BoundCentreZ(Engine3D& e, int32_t i) { return Measured(e, i).bound_centre.z; }
+float CullRadius(Engine3D& e, int32_t i) { return e.pools.objects[i].cull_radius; }
+float SizeX(Engine3D& e, int32_t i) { return Measured(e, i).size.x; }
+float SizeY(Engine3D& e, int32_t i) { return Measured(e, i).size.y; }
+float SizeZ(Engine3D& e, int32_t i) { return Measured(e, i).size.z; }
 
 int32_t Visible(Engine3D& e, int32_t i) { return RenderRecordOf(e, i).shown == 1 ? 1 : 0; }
 int32_t ScreenX(Engine3D& e, int32_t i) { return ObjectScreenInfo(e, e.pools.objects[i].render_record).x; }

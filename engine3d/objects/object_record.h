@@ -72,11 +72,13 @@ struct ObjectRecord {
   // Bounds.
   int32_t collision_kind = 0;
   Vector3f collision_sizes;       // the sizes the kind was built with
+  // The bounding sphere and the size follow its pose: measured when asked
+  // for, after its limbs changed or it was posed.
   float bound_radius = 0;         // whole units, + 1
   Vector3f bound_centre;
-  float cull_radius = 0;          // whole units from the origin, + 1
   Vector3f size;
-  uint8_t size_stale = 0;         // its limbs changed or it was posed since its size was measured
+  uint8_t bounds_stale = 0;       // its limbs changed or it was posed since they were measured
+  float cull_radius = 0;          // whole units from the origin, + 1
   // Collision.
   uint8_t collision_mode = 0;     // 0: collision library, 1: own box
   int32_t box_collision = 0;

@@ -138,32 +138,34 @@ int32_t SetUpObject(Engine3D& e, int32_t index, bool place_camera) {
 void ComputeObjectBounds(Engine3D& e, int32_t index) {
   ObjectRecord* o = e.pools.Object(index);
   if (!o) return;
-  std::shared_ptr<ObjectModel> model = o->model;
-  Vector3f centre;
-  float radius = -1.0f, origin_radius = -1.0f;
-  if (model) {
-    model->GetModelBoundingSphere(&centre, &radius);
+  float origin_radius = -1.0f;
+  if (std::shared_ptr<ObjectModel> model = o->model) {
     Vector3f origin;
     model->GetModelRadiusFromOrigin(&origin, &origin_radius);
   }
-  o->bound_centre = centre;
-  o->bound_radius = WholeUnitsPlusOne(radius);
   o->cull_radius = WholeUnitsPlusOne(origin_radius);
-  // Measuring reads every vertex: it waits until the size is asked for.
-  o->size_stale = 1;
+  // Measuring reads every vertex: it waits until the bounds are asked for.
+  o->bounds_stale = 1;
 }
 
-void MeasureSizeIfStale(Engine3D& e, int32_t index) {
+void MeasureBoundsIfStale(Engine3D& e, int32_t index) {
   const ObjectRecord* o = e.pools.Object(index);
-  if (!o || o->size_stale == 0) return;
+  // A frame set since it was last posed poses it now.
+  if (!o || (o->bounds_stale == 0 && o->pose_stale == 0)) return;
   // Its own pose and frame, where its model is shared or its frame was set.
   ReadyModelFor(e, index);
   ObjectRecord& measured = e.pools.objects[index];
-  Vector3f minimum, maximum;
-  if (measured.model) measured.model->GetModelBoundingBox(&minimum, &maximum);
+  Vector3f centre, minimum, maximum;
+  float radius = -1.0f;
+  if (std::shared_ptr<ObjectModel> model = measured.model) {
+    model->GetModelBoundingSphere(&centre, &radius);
+    model->GetModelBoundingBox(&minimum, &maximum);
+  }
+  measured.bound_centre = centre;
+  measured.bound_radius = WholeUnitsPlusOne(radius);
   measured.size = Vector3f{std::fabs(maximum.x - minimum.x), std::fabs(maximum.y - minimum.y),
                            std::fabs(maximum.z - minimum.z)};
-  measured.size_stale = 0;
+  measured.bounds_stale = 0;
 }
 
 void FitCollisionShapes(Engine3D& e, int32_t index, int32_t kind) {

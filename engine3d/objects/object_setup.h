@@ -19,14 +19,16 @@ bool ReleaseObjectRecord(Engine3D& e, int32_t index);
 // after runtime error 101 when a record it needs could not be had: the
 // object is half made then, and the caller deletes it.
 int32_t SetUpObject(Engine3D& e, int32_t index, bool place_camera);
-// Bounding sphere and culling radius from the model, in the object's own
-// space. Every change of the object's limbs comes through here, so its size
-// is marked to be measured again (MeasureSizeIfStale), as posing it does.
+// The culling radius from the model, in the object's own space. Every
+// change of the object's limbs comes through here, so its bounding sphere
+// and size are marked to be measured again (MeasureBoundsIfStale), as
+// posing it does.
 void ComputeObjectBounds(Engine3D& e, int32_t index);
-// The size, from the model's geometry as it shows in the object's own
-// space, measured again when its limbs changed or it was posed since; its
-// readers call this first.
-void MeasureSizeIfStale(Engine3D& e, int32_t index);
+// The bounding sphere and the size, from the model's geometry as it shows
+// in the object's own space at the frame it was set to or played, measured
+// again when its limbs changed or it was posed since; their readers call
+// this first.
+void MeasureBoundsIfStale(Engine3D& e, int32_t index);
 // The object's meshes file collision shapes of `kind` (one of
 // models::collision_kind) fitted by the model, and the object keeps the kind.
 void FitCollisionShapes(Engine3D& e, int32_t index, int32_t kind);

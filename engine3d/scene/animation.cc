@@ -202,7 +202,7 @@ void PoseAtItsFrame(Engine3D& e, int32_t index) {
   std::vector<Matrix4> matrices =
       PoseMatrices(*o, *model, *keyframes, PoseStep{jumps ? o->transition_target : o->current_frame});
   model->LoadTrackMatrices(matrices);
-  o->size_stale = 1;
+  o->bounds_stale = 1;
   if (shared) o->pose = std::move(matrices);
 }
 
@@ -239,7 +239,7 @@ void ComputeObjectFrameMatrices(Engine3D& e, int32_t index) {
       *o, *model, *keyframes, PoseStep{o->current_frame, blending, blending && o->transition_progress == 0.0f});
   o->pose_stale = 0;
   model->LoadTrackMatrices(matrices);
-  o->size_stale = 1;
+  o->bounds_stale = 1;
   // The model's frames hold the pose of whichever of its objects was posed
   // last: each keeps its own to put back before it is drawn.
   if (shared)

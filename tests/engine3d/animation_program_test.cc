@@ -181,6 +181,18 @@ TEST_F(AnimationPrograms, BoxesAndTheSizeFollowThePose) {
                       "set object speed 1, -100\nplay object 1\nfor i = 1 to 4 : sync : next i\n" + ask + "end\n");
   EXPECT_EQ(run.errors, "");
   EXPECT_EQ(run.printed, "1100 30 4\n0011 4 30\n1100 30 4\n");
+  // Asked first thing after a frame is set or played: the size, the centre
+  // (x, y) and the radius of the sphere around the pose. The bar stands up;
+  // the cube slid to x = 20 and grew three times as high.
+  auto bounds = [](const char* n) {
+    return "print int(object size x(" + std::string(n) + ") + 0.5); \" \"; int(object bound centre x(" + n +
+           ") + 0.5); \" \"; int(object bound centre y(" + n + ") + 0.5); \" \"; object bound radius(" + n + ")\n";
+  };
+  EngineRun asked = Run("sync on\nload object \"arm.x\", 1\n" + bounds("1") + "set object frame 1, 10\n" + bounds("1") +
+                        "load object \"slide.x\", 2\nset object speed 2, 100\nplay object 2\n"
+                        "for i = 1 to 3 : sync : next i\n" + bounds("2") + "end\n");
+  EXPECT_EQ(asked.errors, "");
+  EXPECT_EQ(asked.printed, "30 15 0 16\n4 0 15 16\n10 20 0 17\n");
 }
 
 TEST_F(AnimationPrograms, SettingAFrameBlendsOverToItsPose) {

@@ -52,6 +52,7 @@ TEST_F(EngineWithoutDisplay, SetUpGivesDefaultsBoundsAndPlacesTheCamera) {
   // Radius from the origin: half the diagonal of the cube (8.68), in whole
   // units plus one.
   EXPECT_EQ(o.cull_radius, 9.0f);
+  MeasureBoundsIfStale(engine, index);
   EXPECT_EQ(o.bound_radius, 9.0f);
   EXPECT_EQ(engine.Sprites()[o.render_record].is_3d, 1);
   EXPECT_EQ(engine.Sprites()[o.render_record].object, index);

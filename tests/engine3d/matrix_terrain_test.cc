@@ -8,6 +8,7 @@
 #include <functional>
 
 #include "engine3d/engine.h"
+#include "engine3d/objects/object_setup.h"
 #include "engine3d/render/ground_height.h"
 #include "engine3d/scene/matrix_commands.h"
 #include "engine3d/scene/matrix_grid.h"
@@ -255,6 +256,7 @@ TEST_F(MatrixCommands, ANewMatrixIsAWireframeGridSeenFromItsMiddle) {
   EXPECT_EQ(o.collision_on, 0);
   EXPECT_EQ(o.texture_tiles, 0);
   // The flat grid's bounding sphere: centre (50, 0, 30), radius sqrt(50^2 + 30^2).
+  MeasureBoundsIfStale(engine, index);
   EXPECT_EQ(o.bound_radius, 59.0f);
   EXPECT_EQ(engine.camera.position.x, 50.0f);
   EXPECT_NEAR(engine.camera.position.y, 0.5831f, 1e-3f);
