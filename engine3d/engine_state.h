@@ -76,6 +76,10 @@ struct RenderMarks {
   int16_t ghost_mode = 0;
   uint32_t wireframe = 0, culling = 1, filtering = 1, unlit = 0, fog = 1, ambient = 1;
   uint32_t camera_locked = 0;
+  // Set by each render: drawn with the objects locked to the camera (locked
+  // itself, or hanging from one that is), and how far before the camera.
+  uint32_t before_camera = 0;
+  float camera_depth = 0;
   uint32_t pass_mark = 0;
   uint32_t address_mode = 1;
   uint32_t drawn = 0;

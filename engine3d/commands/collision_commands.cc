@@ -15,10 +15,11 @@ namespace shape = models::collision_kind;
 constexpr uint8_t kLibraryMode = 0;
 constexpr uint8_t kOwnBoxMode = 1;
 
-bool Locked(Engine3D& e, const ObjectRecord& o) { return e.Marks(o.render_record).camera_locked != 0; }
-
-// Can take part in a test: not locked to the camera and collision on.
-bool Testable(Engine3D& e, const ObjectRecord& o) { return !Locked(e, o) && o.collision_on == 1; }
+// Can take part in a test: not locked to the camera (nor hanging from an
+// object that is) and collision on.
+bool Testable(Engine3D& e, int32_t index) {
+  return !LockedToCamera(e, index) && e.pools.objects[index].collision_on == 1;
+}
 
 template <int32_t On>
 void CmdSetCollisions(Vm& vm) {
@@ -67,9 +68,8 @@ void CmdSetObjectCollisionTo(Vm& vm) {
 // Through the collision library: whether the last test run paired a with
 // b, or (b 0) the number of the object a last hit.
 int32_t LibraryResult(Engine3D& e, int32_t a, int32_t b) {
-  ObjectRecord& oa = e.pools.objects[a];
-  if (!Testable(e, oa)) return 0;
-  if (b != 0 && !Testable(e, e.pools.objects[b])) return 0;
+  if (!Testable(e, a)) return 0;
+  if (b != 0 && !Testable(e, b)) return 0;
   SetWantedPartner(e, a, b);
   RefreshObjectCollisions(e);
   // The hits of the last run: a partner other than the one the run was
@@ -88,7 +88,7 @@ int32_t LibraryResult(Engine3D& e, int32_t a, int32_t b) {
 // meet there, and each answers the same about the other.
 int32_t OwnBoxResult(Engine3D& e, int32_t a, int32_t b) {
   e.collision.box_correction = Vector3f{};
-  if (!Testable(e, e.pools.objects[a])) {
+  if (!Testable(e, a)) {
     SetLastHit(e, a, 0);
     return 0;
   }
@@ -96,7 +96,7 @@ int32_t OwnBoxResult(Engine3D& e, int32_t a, int32_t b) {
     const ObjectRecord& ob = e.pools.objects[b];
     if (ob.collision_mode != kOwnBoxMode) return LibraryResult(e, a, b);
     SetLastHit(e, a, 0);
-    if (!Testable(e, ob)) return 0;
+    if (!Testable(e, b)) return 0;
     return TestObjectBoxes(e, a, b);
   }
   const int32_t library_hit = LibraryResult(e, a, 0) != 0 ? e.pools.objects[a].last_hit : 0;
@@ -104,7 +104,7 @@ int32_t OwnBoxResult(Engine3D& e, int32_t a, int32_t b) {
   const int32_t own_record = e.pools.objects[a].render_record;
   int32_t last = 0;
   for (int32_t i = sprites.Head(); i != kNoRecord; i = sprites.Next(i)) {
-    if (sprites[i].is_3d != 1 || i == own_record || e.Marks(i).camera_locked != 0) continue;
+    if (sprites[i].is_3d != 1 || i == own_record || LockedToCamera(e, sprites[i].object)) continue;
     const int32_t other = sprites[i].object;
     const ObjectRecord* o = e.pools.Object(other);
     if (!o || o->in_use != 1 || o->collision_on != 1 || o->collision_mode != kOwnBoxMode) continue;

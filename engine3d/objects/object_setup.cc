@@ -235,14 +235,28 @@ void SetGlue(Engine3D& e, int32_t index, int32_t target, int32_t limb) {
   e.glue_links.Link(index, target);
 }
 
+bool LockedToCamera(Engine3D& e, int32_t index) {
+  // Glue chains are short and never loop; the bound only keeps the walk
+  // finite whatever the records hold.
+  constexpr int kLongestWalk = 16;
+  const ObjectRecord* o = e.pools.Object(index);
+  for (int step = 0; o && step < kLongestWalk; ++step) {
+    if (e.Marks(o->render_record).camera_locked != 0) return true;
+    o = o->glued_to > 0 ? e.pools.Object(o->glued_to) : nullptr;
+  }
+  return false;
+}
+
 void UnglueInPlace(Engine3D& e, int32_t index) {
   ObjectRecord* o = e.pools.Object(index);
   if (!o) return;
-  // Where the glue holds it (in the camera's space, for an object that
-  // stays locked to the camera).
+  // Where the glue holds it: in the camera's space for an object that stays
+  // locked to the camera, else in the world, where it was seen (before the
+  // camera too, when its holder is locked to it).
+  const bool stays_locked = e.Marks(o->render_record).camera_locked != 0;
   const auto& p = e.Sprites()[o->render_record].position;
   Vector3f origin{p[0], p[1], p[2]};
-  TransformPointProject(origin, origin, GlueWorldMatrix(e, index));
+  TransformPointProject(origin, origin, stays_locked ? GlueWorldMatrix(e, index) : ObjectBaseMatrix(e, index));
   o = e.pools.Object(index);
   e.Sprites()[o->render_record].position = {origin.x, origin.y, origin.z};
   o->free_rotation = 0;

@@ -51,6 +51,11 @@ void RebuildObjectTransformFromAngles(Engine3D& e, int32_t index);
 // Glues the object to the limb of object `target` (record indices; 0
 // ungluing it): every change of the glue goes through here.
 void SetGlue(Engine3D& e, int32_t index, int32_t target, int32_t limb);
+// Whether the object is seen before the camera: locked to it, or glued
+// (up its glue chain) to an object that is, as a flash on a gun held
+// before the camera. Such an object is drawn with the objects locked to the
+// camera, in the camera's space, and stands out of collisions as they do.
+bool LockedToCamera(Engine3D& e, int32_t index);
 // Frees a glued object where it is drawn: its position becomes its place in
 // the world, its own offset from the limb included, and it turns by its
 // angles again.

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "engine3d/commands/command_checks.h"
+#include "engine3d/objects/object_setup.h"
 #include "engine3d/render/render_settings.h"
 #include "engine3d/render/render_states.h"
 #include "engine3d/render/screen_position.h"
@@ -242,7 +243,7 @@ void CmdSetLightToObjectOrientation(Vm& vm) {
       r.direction = TurnedForward(o.angles.x, o.angles.y, o.angles.z);
     }
     // A torch glued to a hand, or locked to the camera, shines the way it is seen to point.
-    if (o.glued_to != 0 || e.Marks(o.render_record).camera_locked == 1)
+    if (o.glued_to != 0 || LockedToCamera(e, index))
       r.direction = TurnedBy(r.direction, ObjectBaseMatrix(e, index));
   });
 }

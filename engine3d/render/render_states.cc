@@ -4,6 +4,7 @@
 
 #include "engine3d/engine.h"
 #include "engine3d/objects/object_model.h"
+#include "engine3d/objects/object_setup.h"
 #include "engine3d/render/scene_render.h"
 #include "engine3d/scene/animation.h"
 #include "engine3d/scene/rotation.h"
@@ -165,7 +166,7 @@ void ApplyRenderRecordStates(Engine3D& e, int32_t record) {
   RenderStateCache& c = e.cache;
   const Device3DCapabilities& caps = e.Capabilities();
 
-  if (record == e.backdrop.render_record || r.camera_locked == 1) {
+  if (record == e.backdrop.render_record || r.before_camera == 1) {
     SendDepthTest(*d, c, 0);
     SendDepthWrite(*d, c, 0);
   } else {
@@ -291,12 +292,21 @@ Matrix4 ObjectBaseMatrix(Engine3D& e, int32_t object) {
   Matrix4 base = GlueWorldMatrix(e, object);
   // The camera-locked pass draws with no view: the camera's space is the
   // world turned back by the view.
-  if (e.Marks(o->render_record).camera_locked == 1) {
+  if (LockedToCamera(e, object)) {
     Matrix4 camera = Matrix4::Identity();
     MatrixInvertAffine(camera, e.camera.view);
     base = base * camera;
   }
   return base;
+}
+
+Vector3f CameraSpaceOrigin(Engine3D& e, int32_t object) {
+  const ObjectRecord* o = e.pools.Object(object);
+  if (!o) return Vector3f{};
+  const auto& p = e.Sprites()[o->render_record].position;
+  Vector3f origin{p[0], p[1], p[2]};
+  if (o->glued_to != 0) TransformPointProject(origin, origin, GlueWorldMatrix(e, object));
+  return origin;
 }
 
 Matrix4 GetLimbFrameWorldMatrix(Engine3D& e, int32_t object, int32_t limb) {

@@ -39,8 +39,11 @@ Matrix4 GetLimbFrameWorldMatrix(Engine3D& e, int32_t object, int32_t limb);
 // inside which it is drawn; the identity when it is not glued.
 Matrix4 GlueWorldMatrix(Engine3D& e, int32_t object);
 // The world matrix the object's model stands in, as it is seen: where its
-// glue holds it, and for an object locked to the camera where it stands
-// before the camera; the identity for any other.
+// glue holds it, and for an object locked to the camera (or hanging from
+// one) where it stands before the camera; the identity for any other.
 Matrix4 ObjectBaseMatrix(Engine3D& e, int32_t object);
+// Where an object drawn with the camera-locked ones stands in the camera's
+// space: its position, or, glued, its offset from the limb that holds it.
+Vector3f CameraSpaceOrigin(Engine3D& e, int32_t object);
 
 }  // namespace zv

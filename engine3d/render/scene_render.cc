@@ -6,6 +6,7 @@
 #include "display/display.h"
 #include "engine3d/engine.h"
 #include "engine3d/objects/object_model.h"
+#include "engine3d/objects/object_setup.h"
 #include "engine3d/render/render_settings.h"
 #include "engine3d/render/render_states.h"
 #include "engine3d/scene/static_scene_draw.h"
@@ -52,6 +53,9 @@ void CullPass(Engine3D& e) {
     RenderMarks& m = e.Marks(i);
     m.culled = cull.misses > 0 && !cull.glued ? 1 : 0;
     m.distance = cull.distance;
+    // A flash glued to a gun locked to the camera is drawn with the gun.
+    m.before_camera = LockedToCamera(e, sprites[i].object) ? 1 : 0;
+    m.camera_depth = m.before_camera == 1 ? CameraSpaceOrigin(e, sprites[i].object).z : 0.0f;
   }
   for (int32_t i = sprites.Head(); i != kNoRecord; i = sprites.Next(i))
     e.Marks(i).distance = std::max(e.Marks(i).distance, 0.0);
@@ -100,7 +104,7 @@ void SolidPass(Engine3D& e) {
     SetStageTexture(e, group.texture);
     for (int32_t i = sprites.Head(); i != kNoRecord; i = sprites.Next(i)) {
       const RenderMarks& m = e.Marks(i);
-      if (!Gathered(sprites[i], m) || m.culled || m.ghost != 0 || m.camera_locked != 0 || m.depth_sorted != 0)
+      if (!Gathered(sprites[i], m) || m.culled || m.ghost != 0 || m.before_camera != 0 || m.depth_sorted != 0)
         continue;
       ApplyRenderRecordStates(e, i);
       DrawObjectModel(e, sprites[i].object, group.texture);
@@ -110,7 +114,7 @@ void SolidPass(Engine3D& e) {
 
 void GhostPass(Engine3D& e) {
   int32_t n = MarkRecords(e, [](const SpriteRecord& s, const RenderMarks& m) {
-    return Gathered(s, m) && !m.culled && m.ghost == 1 && m.camera_locked == 0 && m.depth_sorted == 0;
+    return Gathered(s, m) && !m.culled && m.ghost == 1 && m.before_camera == 0 && m.depth_sorted == 0;
   });
   RecordPool<SpriteRecord>& sprites = e.Sprites();
   for (; n > 0; --n) {
@@ -131,7 +135,7 @@ void GhostPass(Engine3D& e) {
 
 void DepthSortedPass(Engine3D& e, p::Device3D& d) {
   int32_t n = MarkRecords(e, [](const SpriteRecord& s, const RenderMarks& m) {
-    return Gathered(s, m) && !m.culled && m.camera_locked == 0 && m.depth_sorted == 1;
+    return Gathered(s, m) && !m.culled && m.before_camera == 0 && m.depth_sorted == 1;
   });
   if (n > 0) ClearDepth(d);
   RecordPool<SpriteRecord>& sprites = e.Sprites();
@@ -153,7 +157,7 @@ void DepthSortedPass(Engine3D& e, p::Device3D& d) {
 
 void CameraLockedPass(Engine3D& e, p::Device3D& d) {
   int32_t n = MarkRecords(e, [](const SpriteRecord& s, const RenderMarks& m) {
-    return Gathered(s, m) && m.camera_locked == 1;
+    return Gathered(s, m) && m.before_camera == 1;
   });
   if (n == 0) return;
   SetCameraProjection(e, kDefaultNear, kDefaultFar, kDefaultFov);
@@ -175,9 +179,9 @@ void CameraLockedPass(Engine3D& e, p::Device3D& d) {
     int32_t best = kNoRecord;
     float best_z = 0.0f;
     for (int32_t i = sprites.Head(); i != kNoRecord; i = sprites.Next(i)) {
-      if (e.Marks(i).pass_mark == 1 && sprites[i].position[2] > best_z) {
+      if (e.Marks(i).pass_mark == 1 && e.Marks(i).camera_depth > best_z) {
         best = i;
-        best_z = sprites[i].position[2];
+        best_z = e.Marks(i).camera_depth;
       }
     }
     if (best == kNoRecord) continue;

@@ -1,6 +1,7 @@
 #include "engine3d/render/screen_position.h"
 
 #include "engine3d/engine.h"
+#include "engine3d/objects/object_setup.h"
 #include "engine3d/render/render_settings.h"
 #include "engine3d/render/render_states.h"
 #include "engine3d/render/scene_render.h"
@@ -28,7 +29,7 @@ Vector3f ObjectWorldOrigin(Engine3D& e, int32_t object) {
   if (!o) return Vector3f{};
   const auto& p = e.Sprites()[o->render_record].position;
   Vector3f origin{p[0], p[1], p[2]};
-  if (o->glued_to != 0 || e.Marks(o->render_record).camera_locked == 1)
+  if (o->glued_to != 0 || LockedToCamera(e, object))
     TransformPointProject(origin, origin, ObjectBaseMatrix(e, object));
   return origin;
 }
@@ -38,9 +39,10 @@ ScreenInfo ObjectScreenInfo(Engine3D& e, int32_t record) {
   const ObjectRecord* o = e.pools.Object(s.object);
   // The camera-locked pass draws in the camera's space with a projection of
   // its own.
-  Vector3f camera{s.position[0], s.position[1], s.position[2]};
+  Vector3f camera;
   Matrix4 projection = e.settings.projection;
-  if (e.Marks(record).camera_locked == 1) {
+  if (LockedToCamera(e, s.object)) {
+    camera = CameraSpaceOrigin(e, s.object);
     projection = CameraProjectionMatrix(e, kDefaultNear, kDefaultFar, kDefaultFov);
   } else {
     camera = ObjectWorldOrigin(e, s.object);

@@ -5,6 +5,7 @@
 #include "collision/collision_interface.h"
 #include "engine3d/engine.h"
 #include "engine3d/objects/object_model.h"
+#include "engine3d/objects/object_setup.h"
 #include "engine3d/render/render_states.h"
 #include "engine3d/scene/animation.h"
 
@@ -35,7 +36,7 @@ void SetCollisionResponse() {
 // locked to the camera.
 bool TakesPart(Engine3D& e, int32_t index) {
   const ObjectRecord* o = e.pools.Object(index);
-  return o && o->in_use == 1 && o->collision_on == 1 && e.Marks(o->render_record).camera_locked == 0;
+  return o && o->in_use == 1 && o->collision_on == 1 && !LockedToCamera(e, index);
 }
 
 }  // namespace
@@ -71,7 +72,7 @@ int32_t RefreshObjectCollisions(Engine3D& e) {
   RecordPool<SpriteRecord>& sprites = e.Sprites();
   bool updated = false;
   for (int32_t i = sprites.Head(); i != kNoRecord; i = sprites.Next(i)) {
-    if (sprites[i].is_3d != 1 || e.Marks(i).camera_locked != 0) continue;
+    if (sprites[i].is_3d != 1 || LockedToCamera(e, sprites[i].object)) continue;
     const int32_t index = sprites[i].object;
     ObjectRecord* o = e.pools.Object(index);
     if (!o || o->collision_on != 1) continue;
@@ -87,7 +88,7 @@ int32_t RefreshObjectCollisions(Engine3D& e) {
   e.transforms_changed = 0;
   if (updated) {
     for (int32_t i = sprites.Head(); i != kNoRecord; i = sprites.Next(i)) {
-      if (sprites[i].is_3d != 1 || e.Marks(i).camera_locked != 0) continue;
+      if (sprites[i].is_3d != 1 || LockedToCamera(e, sprites[i].object)) continue;
       if (ObjectRecord* o = e.pools.Object(sprites[i].object)) o->partner_hit = 0;
     }
     e.collision.hit_pairs.Clear();

@@ -190,6 +190,8 @@ TEST_F(CameraAndLightPrograms, NormalsColouredLightsAndLightsPlacedByObjects) {
   // (which looks at the cube from the side, past the spot).
   const std::string locked = ball + "lock object 2 : position object 2, 3, 3, 20\n";
   EXPECT_GT(Brightness(Run(locked + "position light at object 1, 2\n").At(320, 240)), 300);
+  EXPECT_GT(Brightness(Run(locked + "make object sphere 3, 1 : glue object to limb 3, 2, 0\n"
+                                    "position light at object 1, 3\n").At(320, 240)), 300);
   EXPECT_GT(Brightness(Run(pointer + "make object sphere 3, 1 : rotate object 3, 0, 180, 0\n"
                            "glue object to limb 2, 3, 0 : y rotate object 2, 180\n"
                            "set light to object orientation 1, 2\n").At(320, 240)), 60);

@@ -223,6 +223,10 @@ TEST_F(CollisionPrograms, DeletedLockedAndSwitchedOffObjectsAreNeverHit) {
       "print object collision(1, 2); object collision(3, 0)\n"
       "lock object 3\n"
       "print object collision(1, 3); object collision(1, 0); object collision(3, 0)\n"
+      // What hangs from a locked object stands out with it.
+      "make object sphere 4, 10 : glue object to limb 4, 3, 0\n"
+      "print object collision(1, 4); object collision(4, 0); object collision(1, 0)\n"
+      "delete object 4\n"
       "unlock object 3 : disable object collision 3\n"
       "print object collision(1, 3); object collision(1, 0)\n"
       "enable object collision 3\n"
@@ -234,7 +238,7 @@ TEST_F(CollisionPrograms, DeletedLockedAndSwitchedOffObjectsAreNeverHit) {
       "position object 2, 5, 0, 0\n"
       "print object hit(2, 1); object hit(2, 1)\n");
   EXPECT_EQ(run.errors, "");
-  EXPECT_EQ(run.printed, "111\n01\n000\n00\n1\n0\n10\n");
+  EXPECT_EQ(run.printed, "111\n01\n000\n000\n00\n1\n0\n10\n");
 }
 
 TEST_F(CollisionPrograms, OwnBoxesMeetTurnedAndAxisAlignedBoxesGiveACorrection) {

@@ -99,6 +99,11 @@ TEST_F(PlacementPrograms, ObjectsBehindTheCameraAreNotDrawn) {
 TEST_F(PlacementPrograms, ALockedObjectStaysBeforeTheCamera) {
   EngineRun run = Run("position object 1, 0, 0, 30\nlock object 1\nposition camera 500, 0, 900\n");
   EXPECT_NE(run.At(320, 240), kBackdrop);
+  // So does what is glued to it, 8 above it (y = 240 - 8 / 30 x 1.6653 x 240).
+  EngineRun flash = Run("position object 1, 0, 0, 30\nlock object 1\nmake object cube 2, 4\n"
+                        "glue object to limb 2, 1, 0 : position object 2, 0, 8, 0\nposition camera 500, 0, 900\n");
+  EXPECT_NE(flash.At(320, 240), kBackdrop);
+  EXPECT_NE(flash.At(320, 133), kBackdrop);
   EXPECT_EQ(Run("position object 1, 0, 0, 30\nlock object 1\nunlock object 1\nposition camera 500, 0, 900\n")
                 .CountOtherThan(kBackdrop),
             0u);

@@ -99,16 +99,19 @@ TEST_F(QueryPrograms, ScreenPlaceOfAnObject) {
   EXPECT_NEAR(v[4], 240 - 5 / 40.0 * 1.6653 * 240, 1);
   EXPECT_EQ(v[5], 0);
   // In a view of the screen's top left quarter; glued 5 above that place;
-  // locked to the camera 40 before it, whichever way the camera looks.
+  // locked to the camera 40 before it, whichever way the camera looks, and
+  // glued 10 above that (a flash on a gun), with it.
   const std::vector<double> w = Values(
       "make object cube 1, 10\nposition camera 0, 0, -40\nset camera view 0, 0, 320, 240\n"
       "position object 1, 10, 5, 0\n"
       "make object cube 2, 2 : glue object to limb 2, 1, 0 : position object 2, 0, 5, 0\n"
       "make object cube 3, 2 : position object 3, 0, 0, 40 : lock object 3\n"
+      "make object cube 4, 1 : glue object to limb 4, 3, 0 : position object 4, 0, 10, 0\n"
       "print object screen x(1)\nprint object screen y(1)\nprint object screen y(2)\n"
       "position camera 0, 0, 500\n"
-      "print object screen x(3)\nprint object screen y(3)\nprint object in screen(3)\nprint object in screen(2)\n");
-  ASSERT_EQ(w.size(), 7u);
+      "print object screen x(3)\nprint object screen y(3)\nprint object in screen(3)\nprint object in screen(2)\n"
+      "print object in screen(4)\nprint object screen x(4)\nprint object screen y(4)\n");
+  ASSERT_EQ(w.size(), 10u);
   EXPECT_NEAR(w[0], v[3] / 2, 1);
   EXPECT_NEAR(w[1], v[4] / 2, 1);
   EXPECT_NEAR(w[2], 120 - 10 / 40.0 * 1.6653 * 120, 1);
@@ -116,6 +119,9 @@ TEST_F(QueryPrograms, ScreenPlaceOfAnObject) {
   EXPECT_EQ(w[4], 120);
   EXPECT_EQ(w[5], 1);
   EXPECT_EQ(w[6], 0);
+  EXPECT_EQ(w[7], 1);
+  EXPECT_EQ(w[8], 160);
+  EXPECT_NEAR(w[9], 120 - 10 / 40.0 * 1.6653 * 120, 1);
 }
 
 TEST_F(QueryPrograms, StatisticsCountTrianglesAndReportTheDevice) {
