@@ -29,5 +29,8 @@ void SetDefaultCollisionResponse(CollisionResponseCallback callback, int32_t typ
 }
 void DisableCollisionCaching() { SharedCollisionWorld().DisableCollisionCaching(); }
 int TestAllCollisions() { return SharedCollisionWorld().TestAllCollisions(); }
+int TestCollisionsOfKeys(CollisionKey first, CollisionKey last) {
+  return SharedCollisionWorld().TestCollisionsOfKeys(first, last);
+}
 
 }  // namespace zv

@@ -34,5 +34,6 @@ void SetCollisionObjectMatrix(std::span<const float, 16> matrix);
 void SetDefaultCollisionResponse(CollisionResponseCallback callback, int32_t type, uint32_t client_data);
 void DisableCollisionCaching();
 int TestAllCollisions();
+int TestCollisionsOfKeys(CollisionKey first, CollisionKey last);
 
 }  // namespace zv

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+
 #include "collision/axis_box.h"
 #include "collision/collision_key.h"
 #include "collision/collision_shape.h"
@@ -34,6 +36,19 @@ class CollisionObject {
 
   void SetPlacement(const Placement& placement) { placement_ = placement; }
 
+  // Its box under its placement and its leaf in the world's box tree (none
+  // while the box is not finite), as the world last filed them, and whether
+  // it was placed since.
+  const AxisBox& placed_box() const { return placed_box_; }
+  int32_t placed_leaf() const { return placed_leaf_; }
+  bool placed_since_filed() const { return placed_since_filed_; }
+  void SetPlacedBox(const AxisBox& box, int32_t leaf) {
+    placed_box_ = box;
+    placed_leaf_ = leaf;
+    placed_since_filed_ = false;
+  }
+  void MarkPlacedSinceFiled() { placed_since_filed_ = true; }
+
   // Recomputes the world box and moves the six endpoints to it, adding and
   // removing the pairs whose boxes begin or stop overlapping. A box that is
   // not finite is replaced by the empty box, which meets nothing.
@@ -45,6 +60,9 @@ class CollisionObject {
   Placement placement_;
   Placement previous_placement_;
   AxisBox box_;
+  AxisBox placed_box_;
+  int32_t placed_leaf_ = -1;
+  bool placed_since_filed_ = false;
   Endpoint minimum_[3];
   Endpoint maximum_[3];
 };

@@ -74,6 +74,7 @@ void CollisionWorld::EraseObject(ObjectMap::iterator it) {
     }
   }
   pairs_.RemoveAllOf(*object);
+  UnfileBox(*object);
   objects_.erase(it);
 }
 
@@ -85,6 +86,7 @@ void CollisionWorld::CreateCollisionObject(CollisionKey key, CollisionShape* sha
   current_ = object.get();
   users_.emplace(shape, key);
   objects_.emplace(key, std::move(object));
+  NotePlaced(*current_);
 }
 
 void CollisionWorld::SelectCollisionObject(CollisionKey key) {
@@ -103,6 +105,7 @@ void CollisionWorld::SetCollisionObjectMatrix(std::span<const float, 16> matrix)
   Placement placement;
   SetPlacementFromMatrix(placement, matrix);
   current_->SetPlacement(placement);
+  NotePlaced(*current_);
 }
 
 void CollisionWorld::SetDefaultCollisionResponse(CollisionResponseCallback callback, int32_t type,
@@ -123,14 +126,6 @@ int CollisionWorld::TestAllCollisions() {
   return caching_ ? TestCachedPairs() : TestEveryPair();
 }
 
-int CollisionWorld::TestCachedPairs() {
-  int count = 0;
-  for (auto& [keys, pair] : pairs_.entries()) {
-    if (TestCollisionPair(*pair.first, *pair.second, pair.cached, default_response_, data_)) ++count;
-  }
-  return count;
-}
-
 namespace {
 
 // A box whose sides a sweep along x can sort: finite, not empty, of a size
@@ -146,6 +141,107 @@ bool IsSweepable(const AxisBox& box) {
   return true;
 }
 
+// Room for rounding between a box's sides, as a sweep or a tree compares
+// them, and the overlap test of its centre and half extents.
+double RoomForRounding(const AxisBox& box, int axis) {
+  return 1e-9 * (std::fabs(box.centre[axis]) + box.half_extent[axis]);
+}
+
+}  // namespace
+
+void CollisionWorld::NotePlaced(CollisionObject& object) {
+  if (object.placed_since_filed()) return;
+  object.MarkPlacedSinceFiled();
+  placed_since_filed_.push_back(object.key());
+  // Objects made and deleted unfiled leave their keys behind: those go
+  // before the list outgrows the objects.
+  if (placed_since_filed_.size() > 2 * objects_.size() + 64) {
+    std::erase_if(placed_since_filed_, [&](CollisionKey key) {
+      const auto it = objects_.find(key);
+      return it == objects_.end() || !it->second->placed_since_filed();
+    });
+    std::sort(placed_since_filed_.begin(), placed_since_filed_.end());
+    placed_since_filed_.erase(std::unique(placed_since_filed_.begin(), placed_since_filed_.end()),
+                              placed_since_filed_.end());
+  }
+}
+
+void CollisionWorld::FilePlacedBoxes() {
+  for (const CollisionKey key : placed_since_filed_) {
+    const auto it = objects_.find(key);
+    if (it != objects_.end() && it->second->placed_since_filed()) FileBox(*it->second);
+  }
+  placed_since_filed_.clear();
+}
+
+void CollisionWorld::FileBox(CollisionObject& object) {
+  const AxisBox box = object.shape().Bounds(object.placement());
+  int32_t leaf = object.placed_leaf();
+  if (IsSweepable(box)) {
+    if (leaf == WorldBoxTree::kNoLeaf) {
+      loose_boxes_.erase(&object);
+      leaf = boxes_.Insert(&object, box);
+    } else {
+      boxes_.Move(leaf, box);
+    }
+  } else {
+    if (leaf != WorldBoxTree::kNoLeaf) boxes_.Remove(leaf);
+    leaf = WorldBoxTree::kNoLeaf;
+    loose_boxes_.insert(&object);
+  }
+  object.SetPlacedBox(box, leaf);
+}
+
+void CollisionWorld::UnfileBox(CollisionObject& object) {
+  if (object.placed_leaf() != WorldBoxTree::kNoLeaf) boxes_.Remove(object.placed_leaf());
+  loose_boxes_.erase(&object);
+  object.SetPlacedBox(AxisBox::Empty(), WorldBoxTree::kNoLeaf);
+}
+
+void CollisionWorld::GatherNear(const CollisionObject& object, std::vector<CollisionObject*>& near) const {
+  near.clear();
+  if (object.placed_leaf() == WorldBoxTree::kNoLeaf) {
+    // A box the tree cannot hold is compared with every other.
+    for (const auto& [key, other] : objects_) near.push_back(other.get());
+    return;
+  }
+  AxisBox wanted = object.placed_box();
+  for (int i = 0; i < 3; ++i) wanted.half_extent[i] += RoomForRounding(wanted, i);
+  boxes_.ForEachMeeting(wanted, [&](CollisionObject* other) { near.push_back(other); });
+  near.insert(near.end(), loose_boxes_.begin(), loose_boxes_.end());
+}
+
+int CollisionWorld::TestCollisionsOfKeys(CollisionKey first, CollisionKey last) {
+  if (!default_response_.TestsAnything() || first > last) return 0;
+  FilePlacedBoxes();
+  auto inside = [&](const CollisionObject& o) { return o.key() >= first && o.key() <= last; };
+  int count = 0;
+  for (auto it = objects_.lower_bound(first); it != objects_.end() && it->first <= last; ++it) {
+    CollisionObject& object = *it->second;
+    GatherNear(object, near_);
+    // In key order, as every pair is met in a full test.
+    std::sort(near_.begin(), near_.end(),
+              [](const CollisionObject* a, const CollisionObject* b) { return a->key() < b->key(); });
+    for (CollisionObject* other : near_) {
+      if (inside(*other) || !BoxesOverlap(object.placed_box(), other->placed_box())) continue;
+      const auto [a, b] = OrderPair(object, *other);
+      Vector3 cached;
+      if (TestCollisionPair(*a, *b, cached, default_response_, data_)) ++count;
+    }
+  }
+  return count;
+}
+
+int CollisionWorld::TestCachedPairs() {
+  int count = 0;
+  for (auto& [keys, pair] : pairs_.entries()) {
+    if (TestCollisionPair(*pair.first, *pair.second, pair.cached, default_response_, data_)) ++count;
+  }
+  return count;
+}
+
+namespace {
+
 // The pairs (as indices y < x of `boxes`) whose boxes overlap, in the order
 // every pair would be met by taking x in turn and, for each, every y before
 // it. Boxes sorted by their lower x side are swept once, so only pairs whose
@@ -155,8 +251,7 @@ std::vector<std::pair<uint32_t, uint32_t>> OverlappingPairs(const std::vector<Ax
   std::vector<std::pair<uint32_t, uint32_t>> pairs;
   std::vector<uint32_t> sweep, loose;
   for (uint32_t i = 0; i < boxes.size(); ++i) (IsSweepable(boxes[i]) ? sweep : loose).push_back(i);
-  // Room for rounding between the sweep's sides and the overlap test.
-  const auto room = [&](uint32_t i) { return 1e-9 * (std::fabs(boxes[i].centre.x) + boxes[i].half_extent.x); };
+  const auto room = [&](uint32_t i) { return RoomForRounding(boxes[i], 0); };
   const auto lower = [&](uint32_t i) { return boxes[i].centre.x - boxes[i].half_extent.x - room(i); };
   const auto upper = [&](uint32_t i) { return boxes[i].centre.x + boxes[i].half_extent.x + room(i); };
   std::sort(sweep.begin(), sweep.end(), [&](uint32_t a, uint32_t b) { return lower(a) < lower(b); });

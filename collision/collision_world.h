@@ -5,6 +5,7 @@
 #include <memory>
 #include <span>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "collision/collision_key.h"
@@ -14,6 +15,7 @@
 #include "collision/polytope_shapes.h"
 #include "collision/proximity_pairs.h"
 #include "collision/sweep_list.h"
+#include "collision/world_box_tree.h"
 
 namespace zv {
 
@@ -63,6 +65,12 @@ class CollisionWorld {
   // Tests the cached pairs (caching on) or every pair of objects (caching off)
   // and returns how many pairs the callback was called for.
   int TestAllCollisions();
+  // Tests each object filed under a key from `first` to `last` against each
+  // object filed outside those keys whose box meets its own, as every pair
+  // is tested with caching off, and returns how many pairs the callback was
+  // called for. It costs those objects' neighbours, not every pair: the
+  // boxes as placed stand in a tree.
+  int TestCollisionsOfKeys(CollisionKey first, CollisionKey last);
 
   const CollisionObject* FindObject(CollisionKey key) const;
   const CollisionObject* current_object() const { return current_; }
@@ -78,6 +86,16 @@ class CollisionWorld {
   void EraseObject(ObjectMap::iterator it);
   int TestCachedPairs();
   int TestEveryPair();
+  // Files the object's box under its placement in the box tree (or among
+  // the loose boxes when it is not finite), and takes it out. A placement
+  // only notes the object; the boxes are filed when a test of some keys
+  // needs the tree, so worlds tested every pair at a time pay nothing.
+  void NotePlaced(CollisionObject& object);
+  void FilePlacedBoxes();
+  void FileBox(CollisionObject& object);
+  void UnfileBox(CollisionObject& object);
+  // The objects whose boxes may meet the object's (its own among them).
+  void GatherNear(const CollisionObject& object, std::vector<CollisionObject*>& near) const;
 
   // Declared before the objects: an object leaves these lists when destroyed.
   EndpointList lists_[3];
@@ -86,6 +104,13 @@ class CollisionWorld {
   // Which objects use a shape, so that deleting a shape does not walk every
   // object (a scene's teardown deletes thousands).
   std::unordered_multimap<const CollisionShape*, CollisionKey> users_;
+  // The boxes as placed, for the tests of some keys: in the tree, or loose
+  // where they are not finite; the objects placed since their boxes were
+  // filed; and the neighbours one test gathers, kept to spare allocations.
+  WorldBoxTree boxes_;
+  std::unordered_set<CollisionObject*> loose_boxes_;
+  std::vector<CollisionKey> placed_since_filed_;
+  std::vector<CollisionObject*> near_;
   CollisionObject* current_ = nullptr;
   bool caching_ = true;
   CollisionResponse default_response_;

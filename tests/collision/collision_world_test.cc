@@ -160,6 +160,59 @@ TEST_F(CollisionWorldTest, WithoutCachingManyObjectsReportEveryMeetingPairInKeyO
   EXPECT_GT(expected.size(), 300u);
 }
 
+// Objects moved one at a time, some where no tree can hold them: the
+// objects of one caller's number meet their neighbours as a test of every
+// pair finds them, each pair once.
+TEST_F(CollisionWorldTest, WithoutCachingTheObjectsOfSomeKeysMeetWhatEveryPairWouldFind) {
+  world_.DisableCollisionCaching();
+  testing::Random random(7);
+  BoxShape* box = Keep(CreateBoxShape(2, 2, 2));
+  SphereShape* ball = Keep(CreateSphereShape(1));
+  auto place = [&](int i) {
+    const auto at = [&] { return static_cast<float>(random.Int(0, 16)) + (i % 2 ? 0.0f : 0.5f); };
+    std::array<float, 16> matrix = Translation(at(), at(), at());
+    if (i % 40 == 7) matrix = Translation(1e35f, 0, 0);
+    if (i % 40 == 11) matrix = Scaled(1e31f, 1e31f, 1e31f, 0, 0, 0);
+    return matrix;
+  };
+  std::vector<CollisionKey> keys;
+  for (uint32_t owner = 1; owner <= 100; ++owner)
+    for (uint32_t part = 0; part < 3; ++part) {
+      keys.push_back(MakeCollisionKey(owner, part));
+      Place(keys.back(), part % 2 ? static_cast<CollisionShape*>(box) : ball, place(static_cast<int>(owner + part)));
+    }
+  // Made again under their keys, and others made and gone, many times over
+  // before any test.
+  for (int again = 0; again < 800; ++again) {
+    const CollisionKey key = keys[static_cast<size_t>(random.Int(0, 299))];
+    Place(key, CollisionKeyMeshNumber(key) % 2 ? static_cast<CollisionShape*>(box) : ball, place(again));
+    Place(MakeCollisionKey(5000, static_cast<uint32_t>(again)), ball, place(again));
+    world_.DeleteCollisionObject(MakeCollisionKey(5000, static_cast<uint32_t>(again)));
+  }
+  for (int move = 0; move < 400; ++move) {
+    const uint32_t owner = static_cast<uint32_t>(random.Int(1, 100));
+    const CollisionKey first = MakeCollisionKey(owner, 0), last = MakeCollisionKey(owner, UINT32_MAX);
+    Move(MakeCollisionKey(owner, static_cast<uint32_t>(random.Int(0, 2))), place(move));
+    std::vector<std::pair<CollisionKey, CollisionKey>> expected;
+    for (const CollisionKey mine : keys) {
+      if (mine < first || mine > last) continue;
+      for (const CollisionKey other : keys) {
+        if (other >= first && other <= last) continue;
+        const auto [a, b] = OrderPair(const_cast<CollisionObject&>(*world_.FindObject(mine)),
+                                      const_cast<CollisionObject&>(*world_.FindObject(other)));
+        Vector3 v;
+        if (IntersectObjects(*a, *b, v)) expected.emplace_back(a->key(), b->key());
+      }
+    }
+    Calls().clear();
+    ASSERT_EQ(world_.TestCollisionsOfKeys(first, last), static_cast<int>(expected.size())) << "move " << move;
+    std::vector<std::pair<CollisionKey, CollisionKey>> called = CalledPairs();
+    std::sort(called.begin(), called.end());
+    std::sort(expected.begin(), expected.end());
+    ASSERT_EQ(called, expected) << "move " << move;
+  }
+}
+
 TEST_F(CollisionWorldTest, CachingKeepsPairsOfTouchingBoxes) {
   BoxShape* box = Keep(CreateBoxShape(2, 2, 2));
   Place(1, box, Translation(0, 0, 0));
