@@ -6,6 +6,7 @@
 #include "engine3d/objects/object_model.h"
 #include "engine3d/objects/object_setup.h"
 #include "engine3d/render/render_settings.h"
+#include "engine3d/scene/collision_refresh.h"
 #include "engine3d/scene/rotation.h"
 
 namespace zv {
@@ -37,7 +38,7 @@ void CmdPositionObject(Vm& vm) {
   if (index == 0) return;
   RenderRecordOf(*e, index).position = {p.x, p.y, p.z};
   RebuildObjectTransform(*e, index);
-  e->transforms_changed = 1;
+  ObjectMoved(*e, index);
 }
 
 // Which of the angles a rotate command sets.
@@ -60,7 +61,7 @@ void CmdRotateObject(Vm& vm) {
   if (Mask & kZ) o.angles.z = WrapAngle(angles[2]);
   LeaveFreeRotation(o);
   RebuildObjectTransformFromAngles(*e, index);
-  e->transforms_changed = 1;
+  ObjectMoved(*e, index);
 }
 
 void CmdScaleObject(Vm& vm) {
@@ -71,7 +72,7 @@ void CmdScaleObject(Vm& vm) {
   if (index == 0) return;
   e->pools.objects[index].scale = Vector3f{percent.x / 100.0f, percent.y / 100.0f, percent.z / 100.0f};
   RebuildObjectTransform(*e, index);
-  e->transforms_changed = 1;
+  ObjectMoved(*e, index);
 }
 
 template <int32_t Order>
@@ -83,7 +84,7 @@ void CmdSetObjectRotationOrder(Vm& vm) {
   o.rotation_order = Order;
   LeaveFreeRotation(o);
   RebuildObjectTransformFromAngles(*e, index);
-  e->transforms_changed = 1;
+  ObjectMoved(*e, index);
 }
 
 template <int32_t Shown>
@@ -162,7 +163,7 @@ void CmdTurnObject(Vm& vm) {
   o.free_rotation = 1;
   RebuildObjectTransform(*e, index);
   AnglesFromFreeMatrix(e->pools.objects[index]);
-  e->transforms_changed = 1;
+  ObjectMoved(*e, index);
 }
 
 void CmdSetObjectToObjectOrientation(Vm& vm) {
@@ -186,7 +187,7 @@ void CmdSetObjectToObjectOrientation(Vm& vm) {
     AnglesFromFreeMatrix(o);
   }
   RebuildObjectTransform(*e, index);
-  e->transforms_changed = 1;
+  ObjectMoved(*e, index);
 }
 
 void CmdSetObjectToCameraOrientation(Vm& vm) {
@@ -204,7 +205,7 @@ void CmdSetObjectToCameraOrientation(Vm& vm) {
     AnglesFromFreeMatrix(o);
   }
   RebuildObjectTransform(*e, index);
-  e->transforms_changed = 1;
+  ObjectMoved(*e, index);
 }
 
 void CmdPointObject(Vm& vm) {
@@ -219,7 +220,7 @@ void CmdPointObject(Vm& vm) {
                       WrapAngle(angles.z * kRadiansToDegrees)};
   LeaveFreeRotation(o);
   RebuildObjectTransformFromAngles(*e, index);
-  e->transforms_changed = 1;
+  ObjectMoved(*e, index);
 }
 
 // The rotation an object faces by: its angles, or the inverse of its free
@@ -246,7 +247,7 @@ void CmdMoveObject(Vm& vm) {
   auto& p = RenderRecordOf(*e, index).position;
   p = {p[0] + step.x, p[1] + step.y, p[2] + step.z};
   RebuildObjectTransform(*e, index);
-  e->transforms_changed = 1;
+  ObjectMoved(*e, index);
 }
 
 void CmdFixObjectPivot(Vm& vm) {
@@ -264,7 +265,7 @@ void CmdFixObjectPivot(Vm& vm) {
   o.free_rotation = 0;
   o.free_matrix = Matrix4::Identity();
   RebuildObjectTransformFromAngles(*e, index);
-  e->transforms_changed = 1;
+  ObjectMoved(*e, index);
 }
 
 }  // namespace

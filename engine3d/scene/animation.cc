@@ -246,7 +246,7 @@ void ComputeObjectFrameMatrices(Engine3D& e, int32_t index) {
     o->pose = std::move(matrices);
   else
     o->pose.clear();
-  e.transforms_changed = 1;
+  ObjectMoved(e, index);
   if (o->transition_active == 1) {
     if (o->transition_progress == 0.0f) o->current_frame = o->transition_target;
     o->transition_progress += o->transition_step;
@@ -274,7 +274,7 @@ void PutOwnPoseOnModel(Engine3D& e, int32_t index) {
 
 void FrameChanged(Engine3D& e, int32_t index) {
   if (ObjectRecord* o = e.pools.Object(index)) o->pose_stale = 1;
-  e.transforms_changed = 1;
+  ObjectMoved(e, index);
 }
 
 void ReadyModelFor(Engine3D& e, int32_t index) {

@@ -181,6 +181,15 @@ TEST_F(AnimationPrograms, BoxesAndTheSizeFollowThePose) {
                       "set object speed 1, -100\nplay object 1\nfor i = 1 to 4 : sync : next i\n" + ask + "end\n");
   EXPECT_EQ(run.errors, "");
   EXPECT_EQ(run.printed, "1100 30 4\n0011 4 30\n1100 30 4\n");
+  // By the collision library's boxes, asked again after each change of pose
+  // alone.
+  EngineRun library = Run("sync on\nload object \"arm.x\", 1 : set object collision to boxes 1\n"
+                          "make object sphere 2, 2 : position object 2, 20, 0, 0\nprint object collision(2, 1);\n"
+                          "set object frame 1, 10\nprint object collision(2, 1);\n"
+                          "set object speed 1, -100\nplay object 1\nprint object collision(2, 1);\n"
+                          "for i = 1 to 4 : sync : next i\nprint object collision(2, 1)\nend\n");
+  EXPECT_EQ(library.errors, "");
+  EXPECT_EQ(library.printed, "1001\n");
   // Asked first thing after a frame is set or played: the size, the centre
   // (x, y) and the radius of the sphere around the pose. The bar stands up;
   // the cube slid to x = 20 and grew three times as high.

@@ -6,8 +6,12 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <set>
+#include <string>
 
 #include "tests/engine3d/engine_run.h"
+#include "tests/support/test_paths.h"
 
 namespace zv::test {
 namespace {
@@ -211,6 +215,75 @@ TEST_F(CollisionPrograms, AGluedObjectsBoxesTurnWithItsHolder) {
   EXPECT_EQ(Run(blade + probe).printed, "1100\n");
   // A box the program gave it, turning with it, turns with the holder too.
   EXPECT_EQ(Run(blade + "make object collision box 2, -10, -1, -1, 10, 1, 1, 1\n" + probe).printed, "1100\n");
+  // The holder moved alone between two queries carries it along.
+  EXPECT_EQ(Run("make object sphere 1, 2\nmake object sphere 2, 2 : glue object to limb 2, 1, 0\n"
+                "position object 2, 10, 0, 0\nmake object sphere 3, 2 : position object 3, 30, 0, 0\n"
+                "print object collision(3, 0);\nposition object 1, 20, 0, 0\n"
+                "print object collision(3, 0); object collision(2, 3)\n")
+                .printed,
+            "021\n");
+}
+
+// Every command that places an object, by each name the command table
+// gives it: the next collision query finds the object where the command put
+// it, after a query that found it where it was. A bar 20 long along z stands
+// at the origin among balls it misses: 2 at (0, 8, 0), 3 at (0, 0, 18) and
+// 5 at (8, 0, 0) (which a bar along x meets).
+TEST_F(CollisionPrograms, EveryPlacementCommandIsSeenByTheNextQuery) {
+  struct Row {
+    std::string setup, command;
+    std::string answers;  // before and after
+  };
+  const std::string along_x = "delete object 1 : make object box 1, 20, 1, 1 : set object collision to boxes 1\n";
+  const std::map<std::string, Row> rows = {
+      {"position object", {"", "position object 1, 0, 0, 8", "03"}},
+      {"rotate object", {"", "rotate object 1, 90, 0, 0", "02"}},
+      {"x rotate object", {"", "x rotate object 1, 90", "02"}},
+      {"y rotate object", {"", "y rotate object 1, 90", "05"}},
+      {"z rotate object", {along_x, "z rotate object 1, 90", "52"}},
+      {"scale object", {"", "scale object 1, 100, 100, 200", "03"}},
+      {"set object rotation zyx", {"rotate object 1, 90, 90, 0\n", "set object rotation zyx 1", "52"}},
+      {"set object rotation xyz",
+       {"set object rotation zyx 1 : rotate object 1, 90, 90, 0\n", "set object rotation xyz 1", "25"}},
+      {"turn object left", {"", "turn object left 1, 90", "05"}},
+      {"turn object right", {"", "turn object right 1, 90", "05"}},
+      {"pitch object up", {"", "pitch object up 1, 90", "02"}},
+      {"pitch object down", {"", "pitch object down 1, 90", "02"}},
+      {"roll object left", {along_x, "roll object left 1, 90", "52"}},
+      {"roll object right", {along_x, "roll object right 1, 90", "52"}},
+      {"set object to object orientation",
+       {"make object cube 4, 1 : position object 4, 0, -50, 0 : x rotate object 4, 90\n",
+        "set object to object orientation 1, 4", "02"}},
+      {"set object to camera orientation", {"rotate camera 90, 0, 0\n", "set object to camera orientation 1", "02"}},
+      {"point object", {"", "point object 1, 0, 100, 0", "02"}},
+      {"move object", {"", "move object 1, 8", "03"}},
+  };
+  // Fixing the pivot keeps the object where it stands.
+  const std::set<std::string> moving_nothing = {"fix object pivot"};
+  std::ifstream table(SourcePath("compiler/commands.txt"));
+  int checked = 0;
+  for (std::string line; std::getline(table, line);) {
+    const size_t mark = line.find('%');
+    if (line.empty() || line[0] == ';' || mark == std::string::npos) continue;
+    const int opcode = std::atoi(line.c_str() + mark + 1);
+    const bool places = opcode == 7021 || opcode == 7022 || (opcode >= 7028 && opcode <= 7031) || opcode == 7036 ||
+                        opcode == 7037 || (opcode >= 7251 && opcode <= 7258) || (opcode >= 7616 && opcode <= 7618);
+    const std::string name = line.substr(0, mark);
+    if (!places || moving_nothing.contains(name)) continue;
+    SCOPED_TRACE(name);
+    const auto row = rows.find(name);
+    ASSERT_NE(row, rows.end()) << "a command that places an object has no row";
+    EngineRun run = Run("make object box 1, 1, 1, 20 : set object collision to boxes 1\n"
+                        "make object sphere 2, 2 : position object 2, 0, 8, 0\n"
+                        "make object sphere 3, 2 : position object 3, 0, 0, 18\n"
+                        "make object sphere 5, 2 : position object 5, 8, 0, 0\n" +
+                        row->second.setup + "print object collision(1, 0);\n" + row->second.command +
+                        "\nprint object collision(1, 0)\n");
+    EXPECT_EQ(run.errors, "");
+    EXPECT_EQ(run.printed, row->second.answers + "\n");
+    ++checked;
+  }
+  EXPECT_EQ(checked, static_cast<int>(rows.size()));
 }
 
 TEST_F(CollisionPrograms, DeletedLockedAndSwitchedOffObjectsAreNeverHit) {

@@ -169,6 +169,42 @@ TEST_F(ObjectCollisions, InstancesSharingAModelCollideWhereEachOfThemStands) {
   EXPECT_TRUE(Hit(a, c));
 }
 
+// Objects moved one at a time (one carrying another glued to it), between
+// queries that set last hits of their own: each refresh after moves alone
+// leaves the hits, last hits and partner hits a test of every pair leaves.
+TEST_F(ObjectCollisions, MovesAloneLeaveWhatATestOfEveryPairLeaves) {
+  std::vector<int32_t> objects;
+  for (int32_t n = 1; n <= 12; ++n) objects.push_back(Make(n, n % 3 == 0 ? kBox : kSphere));
+  SetGlue(engine, objects[11], objects[0], 0);
+  auto state = [&] {
+    std::vector<int32_t> s;
+    for (const int32_t a : objects) {
+      s.push_back(engine.pools.objects[a].last_hit);
+      s.push_back(engine.pools.objects[a].partner_hit);
+      for (const int32_t b : objects) s.push_back(ObjectsHit(engine, a, b) ? 1 : 0);
+    }
+    return s;
+  };
+  uint32_t seed = 5;
+  auto next = [&](uint32_t n) { return ((seed = seed * 1664525u + 1013904223u) >> 8 & 0xFFFF) % n; };
+  RefreshObjectCollisions(engine);
+  for (int step = 0; step < 300; ++step) {
+    const int32_t moved = objects[next(3) == 0 ? 0 : next(11)];
+    engine.Sprites()[engine.pools.objects[moved].render_record].position = {
+        static_cast<float>(next(40)), static_cast<float>(next(20)), static_cast<float>(next(3))};
+    RebuildObjectTransform(engine, moved);
+    ObjectMoved(engine, moved);
+    if (step % 5 == 1) SetLastHit(engine, objects[next(12)], objects[next(12)]);
+    if (step % 7 == 2) SetWantedPartner(engine, objects[next(12)], objects[next(12)]);
+    RefreshObjectCollisions(engine);
+    if (step % 4 != 3) continue;
+    const std::vector<int32_t> after_moves = state();
+    engine.transforms_changed = 1;
+    RefreshObjectCollisions(engine);
+    ASSERT_EQ(after_moves, state()) << "step " << step;
+  }
+}
+
 TEST_F(ObjectCollisions, WithoutAPlacementChangeNoTestRunsAndTheHitsStay) {
   const int32_t a = Make(1, kSphere), b = Make(2, kSphere);
   ASSERT_TRUE(Hit(a, b));
