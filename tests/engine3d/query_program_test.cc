@@ -110,8 +110,10 @@ TEST_F(QueryPrograms, ScreenPlaceOfAnObject) {
       "print object screen x(1)\nprint object screen y(1)\nprint object screen y(2)\n"
       "position camera 0, 0, 500\n"
       "print object screen x(3)\nprint object screen y(3)\nprint object in screen(3)\nprint object in screen(2)\n"
-      "print object in screen(4)\nprint object screen x(4)\nprint object screen y(4)\n");
-  ASSERT_EQ(w.size(), 10u);
+      "print object in screen(4)\nprint object screen x(4)\nprint object screen y(4)\n"
+      // Unglued, it stays in the world where it was seen.
+      "unglue object 4\nprint object in screen(4)\nprint object screen y(4)\n");
+  ASSERT_EQ(w.size(), 12u);
   EXPECT_NEAR(w[0], v[3] / 2, 1);
   EXPECT_NEAR(w[1], v[4] / 2, 1);
   EXPECT_NEAR(w[2], 120 - 10 / 40.0 * 1.6653 * 120, 1);
@@ -122,6 +124,8 @@ TEST_F(QueryPrograms, ScreenPlaceOfAnObject) {
   EXPECT_EQ(w[7], 1);
   EXPECT_EQ(w[8], 160);
   EXPECT_NEAR(w[9], 120 - 10 / 40.0 * 1.6653 * 120, 1);
+  EXPECT_EQ(w[10], 1);
+  EXPECT_NEAR(w[11], w[9], 1);
 }
 
 TEST_F(QueryPrograms, StatisticsCountTrianglesAndReportTheDevice) {
