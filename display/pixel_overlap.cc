@@ -44,25 +44,35 @@ struct AxisMap {
     return first + static_cast<int32_t>(std::clamp<int64_t>(static_cast<int64_t>(at), 0, size - 1));
   }
 
+  // Where a run ends: the first screen position after it, and the picture
+  // position shown there (when it is before the end).
+  struct Edge {
+    int64_t at;
+    int32_t shows;
+  };
+
   // The first screen position after `from` (and before `end`) that shows
   // another picture position than `value`, or `end`: found by doubling the
   // stride, then halving it back, so a run costs its logarithm however
   // wide it is drawn, and a run one pixel wide one look.
-  int64_t RunEnd(int64_t from, int32_t value, int64_t end) const {
-    int64_t same = from, other = end;
+  Edge RunEnd(int64_t from, int32_t value, int64_t end) const {
+    if (from + 1 >= end) return Edge{end, 0};
+    if (const int32_t shows = (*this)(from + 1); shows != value) return Edge{from + 1, shows};
+    int64_t same = from + 1;
+    Edge other{end, 0};
     for (int64_t stride = 1; same + stride < end; stride *= 2) {
-      if ((*this)(same + stride) != value) {
-        other = same + stride;
+      if (const int32_t shows = (*this)(same + stride); shows != value) {
+        other = Edge{same + stride, shows};
         break;
       }
       same += stride;
     }
-    while (other - same > 1) {
-      const int64_t middle = same + (other - same) / 2;
-      if ((*this)(middle) == value)
+    while (other.at - same > 1) {
+      const int64_t middle = same + (other.at - same) / 2;
+      if (const int32_t shows = (*this)(middle); shows == value)
         same = middle;
       else
-        other = middle;
+        other = Edge{middle, shows};
     }
     return other;
   }
@@ -82,27 +92,23 @@ AxisMap Rows(const DrawnPicture& p) {
 // step per run of screen positions over which neither changes.
 class RunWalk {
  public:
-  RunWalk(const AxisMap& a, const AxisMap& b, int64_t begin, int64_t end) : a_(a), b_(b), at_(begin), end_(end) {
-    Look();
-  }
+  RunWalk(const AxisMap& a, const AxisMap& b, int64_t begin, int64_t end)
+      : a_(a), b_(b), at_(begin), end_(end), in_a_(a(begin)), in_b_(b(begin)) {}
   bool Done() const { return at_ >= end_; }
   std::pair<int32_t, int32_t> Pixels() const { return {in_a_, in_b_}; }
+  // The picture that stays inside its run keeps its position; the other
+  // shows what its search found.
   void Next() {
-    at_ = std::min(a_.RunEnd(at_, in_a_, end_), b_.RunEnd(at_, in_b_, end_));
-    Look();
+    const AxisMap::Edge a = a_.RunEnd(at_, in_a_, end_), b = b_.RunEnd(at_, in_b_, end_);
+    at_ = std::min(a.at, b.at);
+    if (a.at == at_) in_a_ = a.shows;
+    if (b.at == at_) in_b_ = b.shows;
   }
 
  private:
-  void Look() {
-    if (Done()) return;
-    in_a_ = a_(at_);
-    in_b_ = b_(at_);
-  }
-
-  const AxisMap& a_;
-  const AxisMap& b_;
+  const AxisMap a_, b_;
   int64_t at_, end_;
-  int32_t in_a_ = 0, in_b_ = 0;
+  int32_t in_a_, in_b_;
 };
 
 // The picture columns of both pictures one run shows.
@@ -122,8 +128,14 @@ bool PicturesMeet(const DrawnPicture& a, const DrawnPicture& b) {
   const int64_t left = std::max(a.left, b.left), right = std::min(a.right, b.right);
   const int64_t top = std::max(a.top, b.top), bottom = std::min(a.bottom, b.bottom);
   if (left >= right || top >= bottom) return false;
-  const SolidPixels pa(*a.surface), pb(*b.surface);
   const AxisMap across_a = Columns(a), across_b = Columns(b), down_a = Rows(a), down_b = Rows(b);
+  // Solid pictures meet at the overlap's first pixel: it is looked at
+  // before anything else is made.
+  const int32_t xa = across_a(left), xb = across_b(left), ya = down_a(top), yb = down_b(top);
+  if (xa < a.surface->Width() && xb < b.surface->Width() && ya < a.surface->Height() && yb < b.surface->Height() &&
+      SolidPixels(*a.surface).At(xa, ya) && SolidPixels(*b.surface).At(xb, yb))
+    return true;
+  const SolidPixels pa(*a.surface), pb(*b.surface);
   auto meet = [&](std::pair<int32_t, int32_t> row, ColumnPair column) {
     return pa.HasColumn(column.a) && pb.HasColumn(column.b) && pa.At(column.a, row.first) &&
            pb.At(column.b, row.second);
@@ -131,8 +143,8 @@ bool PicturesMeet(const DrawnPicture& a, const DrawnPicture& b) {
   auto has_row = [&](std::pair<int32_t, int32_t> row) { return pa.HasRow(row.first) && pb.HasRow(row.second); };
   std::array<ColumnPair, kKeptColumns> columns;
   // The first row of a stretch finds its column runs as it looks at their
-  // pixels, so a contact in the corner costs one look; the rows below it
-  // take them as found.
+  // pixels, so a contact in it costs the pixels before it; the rows below
+  // take the runs as found.
   for (RunWalk across(across_a, across_b, left, right); !across.Done();) {
     RunWalk down(down_a, down_b, top, bottom);
     const bool first_row = has_row(down.Pixels());

@@ -7,7 +7,9 @@
 #             50000 and 250000);
 #   opaque    two solid 300 x 300 sprites overlapping by half;
 #   packed    100 solid 128 x 128 sprites 64 apart in a 10 x 10 grid, each
-#             asked about each (10,000 collisions).
+#             asked about each (10,000 collisions);
+#   call      `sprite exists()` in the same loop: what the loop and a call of
+#             a sprite function cost around any collision.
 # The program times its own collisions, as many as fill 200 ms (at least
 # one round of them).
 #   bench/sprite_collisions/run.sh [ZENTROVEX...]    (default: build/zentrovex)
@@ -38,6 +40,9 @@ cd "$work"
     printf 'repeat : hit = sprite collision(1, 2) : n = n + 1 : until timer() - t >= 200\r\n'
     printf 'print "scaled_%d "; hit; " "; (timer() - t) * 1000.0 / n\r\n' "$scale"
   done
+  printf 'n = 0 : t = timer()\r\n'
+  printf 'repeat : hit = sprite exists(2) : n = n + 1 : until timer() - t >= 200\r\n'
+  printf 'print "call "; hit; " "; (timer() - t) * 1000.0 / n\r\n'
   printf 'delete sprite 1 : delete sprite 2\r\n'
   printf 'sprite 1, 0, 0, 2 : sprite 2, 150, 150, 2\r\n'
   printf 'n = 0 : t = timer()\r\n'
