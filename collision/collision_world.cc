@@ -141,8 +141,9 @@ bool IsSweepable(const AxisBox& box) {
   return true;
 }
 
-// Room for rounding between a box's sides, as a sweep or a tree compares
-// them, and the overlap test of its centre and half extents.
+// Room for rounding between a box's sides, as a tree compares them, and
+// the overlap test of its centre and half extents (as the sweep of every
+// pair leaves it along x).
 double RoomForRounding(const AxisBox& box, int axis) {
   return 1e-9 * (std::fabs(box.centre[axis]) + box.half_extent[axis]);
 }
@@ -251,7 +252,8 @@ std::vector<std::pair<uint32_t, uint32_t>> OverlappingPairs(const std::vector<Ax
   std::vector<std::pair<uint32_t, uint32_t>> pairs;
   std::vector<uint32_t> sweep, loose;
   for (uint32_t i = 0; i < boxes.size(); ++i) (IsSweepable(boxes[i]) ? sweep : loose).push_back(i);
-  const auto room = [&](uint32_t i) { return RoomForRounding(boxes[i], 0); };
+  // Room for rounding between the sweep's sides and the overlap test.
+  const auto room = [&](uint32_t i) { return 1e-9 * (std::fabs(boxes[i].centre.x) + boxes[i].half_extent.x); };
   const auto lower = [&](uint32_t i) { return boxes[i].centre.x - boxes[i].half_extent.x - room(i); };
   const auto upper = [&](uint32_t i) { return boxes[i].centre.x + boxes[i].half_extent.x + room(i); };
   std::sort(sweep.begin(), sweep.end(), [&](uint32_t a, uint32_t b) { return lower(a) < lower(b); });

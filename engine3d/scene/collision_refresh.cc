@@ -175,10 +175,12 @@ int32_t RefreshObjectCollisions(Engine3D& e) {
   // Where many moved, one test of every pair costs less than each of them
   // against its neighbours (a pair of two moved ones is met from both).
   const size_t many = static_cast<size_t>(std::max(e.pools.objects.Count(), 0)) / 4;
+  e.collision.refreshing = true;
   if (e.transforms_changed == 1 || e.collision.moved.size() > std::max<size_t>(many, 1))
     RefreshAll(e);
   else
     RefreshMoved(e);
+  e.collision.refreshing = false;
   e.collision.moved.clear();
   e.collision.touched.clear();
   return 1;
@@ -209,7 +211,7 @@ void SetLastHit(Engine3D& e, int32_t index, int32_t hit) {
   if (!o) return;
   o->last_hit = hit;
   e.collision.last_hits.Link(index, hit);
-  e.collision.touched.insert(index);
+  if (!e.collision.refreshing) e.collision.touched.insert(index);
 }
 
 void SetWantedPartner(Engine3D& e, int32_t index, int32_t partner) {
@@ -217,7 +219,7 @@ void SetWantedPartner(Engine3D& e, int32_t index, int32_t partner) {
   if (!o) return;
   o->wanted_partner = partner;
   e.collision.wanted_partners.Link(index, partner);
-  e.collision.touched.insert(index);
+  if (!e.collision.refreshing) e.collision.touched.insert(index);
 }
 
 void ForgetObjectCollisions(Engine3D& e, int32_t index) {

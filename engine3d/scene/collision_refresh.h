@@ -53,9 +53,11 @@ struct ObjectCollisionState {
   ChildLists wanted_partners;
   // Since the last refresh: the objects placed anew (all are when
   // `transforms_changed` is set), and those whose last hit or wanted partner
-  // a query set, which a refresh sets from the hits again.
+  // a query set (not the refresh itself, `refreshing` while it runs), which
+  // a refresh sets from the hits again.
   std::unordered_set<int32_t> moved;
   std::unordered_set<int32_t> touched;
+  bool refreshing = false;
   // The collision boxes programs made, as the collision library sees them.
   LibraryBoxes library_boxes;
   // What the last tests against the static scene's collision boxes left:
