@@ -129,13 +129,7 @@ void WorldBoxTree::InsertLeaf(int32_t leaf) {
   p.right = leaf;
   p.extent = Extent::Union(At(sibling).extent, At(leaf).extent);
   p.height = At(sibling).height + 1;
-  if (above == kNoLeaf) {
-    root_ = parent;
-  } else if (At(above).left == sibling) {
-    At(above).left = parent;
-  } else {
-    At(above).right = parent;
-  }
+  ReplaceChild(above, sibling, parent);
   At(sibling).parent = parent;
   At(leaf).parent = parent;
   RefitUpwards(parent);
@@ -150,16 +144,19 @@ void WorldBoxTree::RemoveLeaf(int32_t leaf) {
   const int32_t above = At(parent).parent;
   const int32_t sibling = At(parent).left == leaf ? At(parent).right : At(parent).left;
   At(sibling).parent = above;
-  if (above == kNoLeaf) {
-    root_ = sibling;
-  } else if (At(above).left == parent) {
-    At(above).left = sibling;
-  } else {
-    At(above).right = sibling;
-  }
+  ReplaceChild(above, parent, sibling);
   FreeNode(parent);
   At(leaf).parent = kNoLeaf;
   if (above != kNoLeaf) RefitUpwards(above);
+}
+
+void WorldBoxTree::ReplaceChild(int32_t parent, int32_t child, int32_t heir) {
+  if (parent == kNoLeaf)
+    root_ = heir;
+  else if (At(parent).left == child)
+    At(parent).left = heir;
+  else
+    At(parent).right = heir;
 }
 
 void WorldBoxTree::RefitUpwards(int32_t index) {
@@ -194,13 +191,7 @@ int32_t WorldBoxTree::Rotate(int32_t index, int32_t up) {
   const int32_t give = keep == top.left ? top.right : top.left;
 
   top.parent = down.parent;
-  if (top.parent == kNoLeaf) {
-    root_ = up;
-  } else if (At(top.parent).left == index) {
-    At(top.parent).left = up;
-  } else {
-    At(top.parent).right = up;
-  }
+  ReplaceChild(top.parent, index, up);
   down.parent = up;
   top.left = index;
   top.right = keep;

@@ -74,6 +74,9 @@ class WorldBoxTree {
   void InsertLeaf(int32_t leaf);
   void RemoveLeaf(int32_t leaf);
   int32_t BestSibling(const Extent& extent);
+  // `child`'s place under `parent` (or at the root, without one) goes to
+  // `heir`.
+  void ReplaceChild(int32_t parent, int32_t child, int32_t heir);
   // Mends heights and extents from `index` up to the root, turning each
   // lopsided node on the way.
   void RefitUpwards(int32_t index);

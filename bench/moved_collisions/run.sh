@@ -11,14 +11,10 @@
 #   bench/moved_collisions/run.sh [ZENTROVEX...]    (default: build/zentrovex)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
-binaries=("$@")
-[ ${#binaries[@]} -gt 0 ] || binaries=("$root/build/zentrovex")
-for i in "${!binaries[@]}"; do binaries[i]=$(readlink -f "${binaries[i]}"); done
+source "$root/bench/self_timed_rounds.sh"
 limbs="${LIMBS:-10}"
 rounds="${ROUNDS:-3}"
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work"
+self_timed_start "$@"
 
 {
   printf 'sync on : sync rate 0 : hide mouse : disable auto camera\r\n'
@@ -47,22 +43,7 @@ cd "$work"
   done
 } > moves.kqa
 
-for binary in "${binaries[@]}"; do : > "results.$(printf '%s' "$binary" | md5sum | cut -c1-8)"; done
-for ((round = 0; round < rounds; round++)); do
-  for binary in "${binaries[@]}"; do
-    "$binary" run --headless moves.kqa >> "results.$(printf '%s' "$binary" | md5sum | cut -c1-8)"
-  done
-done
-
 printf '%-44s %-16s %9s %18s\n' binary loop hitting "frames a second"
-for binary in "${binaries[@]}"; do
-  sort -k1,1 -k3,3g "results.$(printf '%s' "$binary" | md5sum | cut -c1-8)" |
-    awk -v binary="$binary" '
-      { key = $1; rates[key] = rates[key] " " $3; hits[key] = $2; count[key]++ }
-      END {
-        for (key in count) {
-          n = split(substr(rates[key], 2), r, " ")
-          printf "%-44s %-16s %9s %18s\n", binary, key, hits[key], r[int((n + 1) / 2)]
-        }
-      }' | sort -k2,2r
+self_timed_rounds moves.kqa "$rounds" "${binaries[@]}" | while read -r binary name count value; do
+  printf '%-44s %-16s %9s %18s\n' "$binary" "$name" "$count" "$value"
 done

@@ -15,14 +15,10 @@
 #   bench/sprite_collisions/run.sh [ZENTROVEX...]    (default: build/zentrovex)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
-binaries=("$@")
-[ ${#binaries[@]} -gt 0 ] || binaries=("$root/build/zentrovex")
-for i in "${!binaries[@]}"; do binaries[i]=$(readlink -f "${binaries[i]}"); done
+source "$root/bench/self_timed_rounds.sh"
 scales="${SCALES:-100 5000 50000 250000}"
 rounds="${ROUNDS:-5}"
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work"
+self_timed_start "$@"
 
 {
   printf 'sync on : sync rate 0\r\n'
@@ -58,22 +54,7 @@ cd "$work"
   printf 'print "packed "; hits * 10000 / n; " "; (timer() - t) * 1000.0 / n\r\n'
 } > collisions.kqa
 
-for binary in "${binaries[@]}"; do : > "results.$(printf '%s' "$binary" | md5sum | cut -c1-8)"; done
-for ((round = 0; round < rounds; round++)); do
-  for binary in "${binaries[@]}"; do
-    "$binary" run --headless collisions.kqa >> "results.$(printf '%s' "$binary" | md5sum | cut -c1-8)"
-  done
-done
-
 printf '%-44s %-14s %6s %16s\n' binary case hits "us a collision"
-for binary in "${binaries[@]}"; do
-  sort -k1,1 -k3,3g "results.$(printf '%s' "$binary" | md5sum | cut -c1-8)" |
-    awk -v binary="$binary" '
-      { key = $1; times[key] = times[key] " " $3; hits[key] = $2; count[key]++ }
-      END {
-        for (key in count) {
-          n = split(substr(times[key], 2), t, " ")
-          printf "%-44s %-14s %6s %16s\n", binary, key, hits[key], t[int((n + 1) / 2)]
-        }
-      }' | sort -V -k2,2
+self_timed_rounds collisions.kqa "$rounds" "${binaries[@]}" | while read -r binary name count value; do
+  printf '%-44s %-14s %6s %16s\n' "$binary" "$name" "$count" "$value"
 done
