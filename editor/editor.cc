@@ -10,8 +10,6 @@
 namespace zv::editor {
 namespace {
 
-std::string Label(Text text) { return std::string(LanguageText(text)); }
-
 MenuItem Item(Text text, std::string shortcut, Command command) {
   return MenuItem{Label(text), std::move(shortcut), true, command, 0};
 }

@@ -25,8 +25,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Label(Text text) { return std::string(LanguageText(text)); }
-
 // "The file could not be saved: why."
 std::string SaveFailedText(const std::string& cause) {
   std::string text = Label(Text::kSaveFailed);

@@ -10,8 +10,6 @@
 namespace zv::editor {
 namespace {
 
-std::string Label(Text text) { return std::string(LanguageText(text)); }
-
 bool EmptyAndUnnamed(const SourceDocument& d) {
   return d.file_name.empty() && d.buffer.lines.size() == 1 && d.buffer.lines.front().empty();
 }

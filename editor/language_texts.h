@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace zv::editor {
@@ -54,6 +55,8 @@ enum class Text : int {
 
 // The text at a position of the table.
 std::string_view LanguageText(Text text);
+// The same, as a string to build a message with.
+inline std::string Label(Text text) { return std::string(LanguageText(text)); }
 
 // The table's character set; 177 would turn on right-to-left display.
 constexpr int32_t kHebrewCharset = 177;

@@ -16,9 +16,9 @@
 namespace zv::platform {
 namespace {
 
-constexpr char kRecordsFolder[] = "apart";
-constexpr std::string_view kHiddenPrefix = ".zv-apart-";
-constexpr std::string_view kRecordMagic = "ZVAPART1";
+constexpr char kApartRecords[] = "apart";
+constexpr std::string_view kApartPrefix = ".zv-apart-";
+constexpr std::string_view kApartMagic = "ZVAPART1";
 
 // The content of an ended program's record `name`, kept where the user
 // finds it; whether the record goes.
@@ -52,7 +52,7 @@ bool KeepRecorded(const std::string& name, const std::vector<std::string>& field
 }  // namespace
 
 bool IsApartContentName(std::string_view name) {
-  return name.starts_with(kHiddenPrefix) && HasJournalNameForm(name.substr(kHiddenPrefix.size()));
+  return name.starts_with(kApartPrefix) && HasJournalNameForm(name.substr(kApartPrefix.size()));
 }
 
 std::optional<ApartContent> ApartContent::Name(int fd, const std::string& temporary, const std::string& target) {
@@ -60,9 +60,9 @@ std::optional<ApartContent> ApartContent::Name(int fd, const std::string& tempor
   if (!identity) return std::nullopt;
   ApartContent content;
   const std::string path = AbsolutePath(target);
-  content.hidden_ = JoinPath(FolderPart(path), std::string(kHiddenPrefix) + JournalName(*identity));
+  content.hidden_ = JoinPath(FolderPart(path), std::string(kApartPrefix) + JournalName(*identity));
   // The record first: a kill before the name is there leaves a record of nothing.
-  content.record_ = WriteHeldRecord(kRecordsFolder, kRecordMagic, *identity, {path, content.hidden_});
+  content.record_ = WriteHeldRecord(kApartRecords, kApartMagic, *identity, {path, content.hidden_});
   if (content.record_.fd < 0) return std::nullopt;
   const bool named = temporary.empty() ? NameSaveTemporary(fd, content.hidden_)
                                        : ::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, content.hidden_.c_str(),
@@ -85,6 +85,6 @@ ApartContent& ApartContent::operator=(ApartContent&& other) noexcept {
   return *this;
 }
 
-size_t KeepKilledApartContent() { return SettleEndedRecords(kRecordsFolder, kRecordMagic, KeepRecorded); }
+size_t KeepKilledApartContent() { return SettleEndedRecords(kApartRecords, kApartMagic, KeepRecorded); }
 
 }  // namespace zv::platform

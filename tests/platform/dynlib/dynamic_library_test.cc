@@ -1,4 +1,5 @@
 // Loading shared objects and calling their functions with 32-bit words.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
 #include <zlib.h>
