@@ -21,6 +21,18 @@ std::string CutText(std::string_view text) {
   return std::string(text.substr(0, std::min<size_t>(text.size(), 255)));
 }
 
+// A name travels whole: an empty one, or one longer than a name may be, is
+// the program's to mend. `what` says which name it is.
+bool NameFits(Vm& vm, std::string_view name, int32_t empty_error, std::string_view what) {
+  if (name.empty()) {
+    vm.RunError(empty_error);
+    return false;
+  }
+  if (name.size() <= NetInterface::kMaxNameChars) return true;
+  vm.RunError(net_error::kNameTooLong, {}, std::string(what) + " has " + std::to_string(name.size()) + " characters");
+  return false;
+}
+
 }  // namespace
 
 Multiplayer::~Multiplayer() { FreeGame(); }
@@ -51,8 +63,8 @@ void Multiplayer::CreateGame(Vm& vm, std::string_view game, std::string_view pla
                              uint32_t flags) {
   if (status_.state != 0) return vm.RunWarning(net_error::kAlreadyInGame);
   if (!EnsureNetInterface(vm, nullptr)) return vm.RunWarning(net_error::kHost);
-  if (game.empty()) return vm.RunError(net_error::kEmptyGameName);
-  if (player.empty()) return vm.RunError(net_error::kEmptyPlayerName);
+  if (!NameFits(vm, game, net_error::kEmptyGameName, "the game name")) return;
+  if (!NameFits(vm, player, net_error::kEmptyPlayerName, "the player name")) return;
   if (max_players < kMinPlayers || max_players > kMaxPlayers) return vm.RunError(net_error::kMaxPlayers);
   if (!iface_->HostSession(std::string(game), std::string(player), static_cast<uint32_t>(max_players), flags))
     return vm.RunWarning(net_error::kHost, {}, iface_->FailureReason());
@@ -67,7 +79,7 @@ void Multiplayer::JoinGame(Vm& vm, int32_t number, std::string_view player) {
   if (!EnsureNetInterface(vm, &index)) return vm.RunWarning(net_error::kJoin);
   if (number < 1 || number > kMaxGameIndex + 1) return vm.RunError(net_error::kGameNumber);
   iface_->SetJoinSession(index);
-  if (player.empty()) return vm.RunError(net_error::kEmptyPlayerName);
+  if (!NameFits(vm, player, net_error::kEmptyPlayerName, "the player name")) return;
   switch (iface_->JoinSession(std::string(player))) {
     case JoinOutcome::kJoined:
       status_.state = 2;
@@ -165,10 +177,7 @@ int32_t Multiplayer::CreatePlayer(Vm& vm, std::string_view name) {
   }
   // As hosting and joining refuse one: a player without a name is listed
   // by nobody.
-  if (name.empty()) {
-    vm.RunError(net_error::kEmptyPlayerName);
-    return 0;
-  }
+  if (!NameFits(vm, name, net_error::kEmptyPlayerName, "the player name")) return 0;
   const uint32_t id = iface_->CreatePlayer(std::string(name));
   if (id == 0) {
     vm.RunWarning(net_error::kCreatePlayer);

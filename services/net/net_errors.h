@@ -22,6 +22,7 @@ constexpr int32_t kEmptyGameName = 8509;
 constexpr int32_t kConnectionNumber = 8510;  // outside 1..64
 constexpr int32_t kGameNumber = 8511;        // outside 1..256
 constexpr int32_t kPlayerNumber = 8512;      // outside 1..255
+constexpr int32_t kNameTooLong = 8520;       // a game or player name over 255 characters
 // Warnings.
 constexpr int32_t kSelectConnection = 8501;
 constexpr int32_t kInitialiseConnection = 8502;
