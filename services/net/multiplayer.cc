@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <set>
 #include <utility>
 
 #include "runtime/vm/vm.h"
@@ -165,9 +166,25 @@ void Multiplayer::ChecklistPlayers(Vm& vm) {
     entry.text = CutText(player.name);
     list.count = std::max(list.count, static_cast<int32_t>(i + 1));
   }
-  // Players that left lose their numbers.
+  // Players that left lose their numbers, once the program was told.
   for (int32_t n = 1; n <= kLastPlayerNumber; ++n)
-    if (!seen[static_cast<size_t>(n)]) players_[static_cast<size_t>(n)] = 0;
+    if (!seen[static_cast<size_t>(n)]) ReleaseNumber(n);
+}
+
+void Multiplayer::ReleaseNumber(int32_t number) {
+  uint32_t& id = players_[static_cast<size_t>(number)];
+  // Until net player destroyed() told of it, its number is the one it gives.
+  if (id != 0 && !iface_->PlayerEventWaits(id)) id = 0;
+}
+
+void Multiplayer::ReleaseNumbersOfPlayersGone() {
+  if (!GameRunning()) return;
+  std::optional<std::vector<platform::PlayerInfo>> players = iface_->ListPlayers();
+  if (!players) return;
+  std::set<uint32_t> listed;
+  for (const platform::PlayerInfo& p : *players) listed.insert(p.id);
+  for (int32_t n = 1; n <= kLastPlayerNumber; ++n)
+    if (!listed.count(players_[static_cast<size_t>(n)])) ReleaseNumber(n);
 }
 
 int32_t Multiplayer::CreatePlayer(Vm& vm, std::string_view name) {
@@ -197,14 +214,18 @@ void Multiplayer::FreePlayer(Vm& vm, int32_t number) {
 
 int32_t Multiplayer::PlayerNumber(uint32_t id) {
   if (id == 0) return 0;
-  for (int32_t n = 1; n <= kLastPlayerNumber; ++n)
-    if (players_[static_cast<size_t>(n)] == id) return n;
-  for (int32_t n = 1; n <= kLastPlayerNumber; ++n)
-    if (players_[static_cast<size_t>(n)] == 0) {
-      players_[static_cast<size_t>(n)] = id;
-      return n;
-    }
-  return -1;
+  auto number = std::find(players_.begin() + 1, players_.end(), id);
+  if (number != players_.end()) return static_cast<int32_t>(number - players_.begin());
+  // A game that never lists its players has the numbers of those gone
+  // given again once every number was given.
+  auto free = std::find(players_.begin() + 1, players_.end(), 0u);
+  if (free == players_.end()) {
+    ReleaseNumbersOfPlayersGone();
+    free = std::find(players_.begin() + 1, players_.end(), 0u);
+  }
+  if (free == players_.end()) return -1;
+  *free = id;
+  return static_cast<int32_t>(free - players_.begin());
 }
 
 void Multiplayer::SendMessage(Vm& vm, uint32_t kind, int32_t to, std::span<const uint8_t> payload,

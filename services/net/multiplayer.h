@@ -45,7 +45,9 @@ class Multiplayer {
   int32_t CreatePlayer(Vm& vm, std::string_view name);
   void FreePlayer(Vm& vm, int32_t number);
   // The number that stands for a network player id, giving it the lowest
-  // free one when it has none; 0 for everybody (id 0), -1 when all are taken.
+  // free one when it has none; 0 for everybody (id 0), -1 when 255 players
+  // are in the game. A player's number stays its own until the program was
+  // told it left and it is no longer listed; then it may be given again.
   int32_t PlayerNumber(uint32_t id);
 
   // ---- Messages -----------------------------------------------------------------
@@ -91,6 +93,10 @@ class Multiplayer {
   bool EnsureNetInterface(Vm& vm, int32_t* session_index);
   NetInterface& Interface(Vm& vm);
   void ClearPlayers() { players_.fill(0); }
+  // Number `number` is free again unless its player's coming or going
+  // waits to be told.
+  void ReleaseNumber(int32_t number);
+  void ReleaseNumbersOfPlayersGone();
   void FillChecklist(Vm& vm, const std::vector<std::string>& texts, size_t slots);
   int32_t TakeEventPlayer(bool joined);
 

@@ -276,6 +276,11 @@ uint32_t NetInterface::TakePlayerEvent(bool joined) {
   return id;
 }
 
+bool NetInterface::PlayerEventWaits(uint32_t id) {
+  PollMessages();
+  return std::any_of(player_events_.begin(), player_events_.end(), [&](const PlayerEvent& e) { return e.id == id; });
+}
+
 std::optional<ReceivedNetMessage> NetInterface::NextMessage() {
   PollMessages();
   if (queue_.empty()) return std::nullopt;

@@ -87,6 +87,9 @@ class NetInterface {
   // was taken is told as come and gone when its coming is taken first;
   // once its going is taken, its coming no longer stands.
   uint32_t TakePlayerEvent(bool joined);
+  // Whether a coming or going of player `id` waits to be taken, of all
+  // that arrived (a list of the players may show what came with it).
+  bool PlayerEventWaits(uint32_t id);
   // Whether players who came or went were dropped for want of room since
   // last asked: true once for each stretch of drops, which ends when the
   // program takes one.
