@@ -166,7 +166,9 @@ JoinOutcome NetInterface::JoinSession(const std::string& player) {
     joined = session_->Join(kApplicationGuid, sessions_[static_cast<size_t>(join_index_)].instance, Cut(player));
     if (joined.error != SessionError::kNone) failure_reason_ = session_->FailureReason();
   } else {
-    failure_reason_ = "no such game was found";
+    // A search that nothing answered proves no game absent.
+    failure_reason_ = sessions_.empty() ? "no game answered the search (none may be hosted, or its answer was lost)"
+                                        : "no such game was found";
   }
   if (joined.error != SessionError::kNone) {
     Fail(JoinFailureCode(joined.error));

@@ -161,10 +161,13 @@ TEST_F(MultiplayerTest, AGameNumberMustNameAListedGame) {
   EXPECT_EQ(Raised(), net_error::kGameNumber);
   games().JoinGame(vm, 1, "");
   EXPECT_EQ(Raised(), net_error::kEmptyPlayerName);
-  // Number 2 is in range but nothing was found there.
-  games().JoinGame(vm, 2, "bob");
+  // No game answered the search for number 1; number 2 is beyond the one game that did.
+  games().JoinGame(vm, 1, "bob");
   EXPECT_EQ(Raised(), net_error::kJoin);
   EXPECT_EQ(vm.errors.internal_code, 18543);
+  EXPECT_EQ(vm.errors.cause, "no game answered the search (none may be hosted, or its answer was lost)");
+  fake->games = std::vector<platform::SessionDescription>{{{1}, "Arena", 0, 2, 8}};
+  games().JoinGame(vm, 2, "bob");
   EXPECT_EQ(vm.errors.cause, "no such game was found");
 }
 
