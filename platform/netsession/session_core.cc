@@ -11,6 +11,12 @@ std::string CutName(const std::string& name) { return name.substr(0, kMaxNameByt
 
 bool IsLoopback(const MachineAddress& a) { return (a.host & 0xFF) == 127; }
 
+// Whether a machine noted at `noted` is the one seen at `seen`: a host notes
+// a machine on its own loopback address without the address.
+bool SameMachine(const MachineAddress& noted, const MachineAddress& seen) {
+  return noted.port == seen.port && (noted.host == seen.host || (noted.host == 0 && IsLoopback(seen)));
+}
+
 uint32_t MarkOf(const GuaranteedLedger::Marks& marks, MachineId origin) { return GuaranteedLedger::MarkOf(marks, origin); }
 
 }  // namespace
@@ -98,11 +104,21 @@ bool SessionCore::AskedToJoin(PeerKey peer) const {
 }
 
 bool SessionCore::KnownMachineAt(MachineAddress address) const {
-  // A host notes a machine on its own loopback address without the address.
-  return std::any_of(machines_.begin(), machines_.end(), [&](const auto& m) {
-    const MachineAddress& a = m.second.address;
-    return a.port == address.port && (a.host == address.host || (a.host == 0 && IsLoopback(address)));
-  });
+  return std::any_of(machines_.begin(), machines_.end(),
+                     [&](const auto& m) { return SameMachine(m.second.address, address); });
+}
+
+bool SessionCore::UnlinkedMachineAt(MachineId id, MachineAddress address) const {
+  auto machine = machines_.find(id);
+  return machine != machines_.end() && !LinkOf(id) && SameMachine(machine->second.address, address);
+}
+
+std::vector<MachineAddress> SessionCore::OtherMachines() const {
+  std::vector<MachineAddress> out;
+  if (role_ != Role::kMember) return out;
+  for (const auto& [id, machine] : machines_)
+    if (id != self_ && machine.address.port != 0) out.push_back(machine.address);
+  return out;
 }
 
 std::optional<MachineId> SessionCore::MachineAt(PeerKey peer) const {

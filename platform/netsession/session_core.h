@@ -166,6 +166,12 @@ class SessionCore {
   bool AskedToJoin(PeerKey peer) const;
   // Whether a machine of the session is at `address` (as its cookie proves).
   bool KnownMachineAt(MachineAddress address) const;
+  // Whether machine `id`, which has no link to this one, is at `address`:
+  // its goodbye can come only from there.
+  bool UnlinkedMachineAt(MachineId id, MachineAddress address) const;
+  // Member: where the other machines are, host included, so that they all
+  // hear it leave, also while the host they share is gone.
+  std::vector<MachineAddress> OtherMachines() const;
   // Links whose machine proved it left: the transport closes them.
   std::vector<PeerKey> TakeClosedLinks() { return std::exchange(closed_links_, {}); }
   // Host: the link to `peer` cannot take what its machine must get (the
@@ -385,6 +391,9 @@ class SessionCore {
   // handed over their link first (member: its host).
   std::map<MachineId, GuaranteedLedger::Marks> leaving_;
   bool settling_ = false;                   // host that took over: not every machine is back yet
+  // Member: other members that proved they leave, which go at the next
+  // host change should the host not have said so first.
+  std::vector<MachineId> said_goodbye_;
   std::vector<PeerKey> closed_links_;
   std::optional<HostChange> host_change_;
   std::vector<OutgoingPacket> outgoing_;

@@ -135,10 +135,19 @@ std::optional<Secret> SessionCore::Leave() {
 }
 
 void SessionCore::OnGoodbye(MachineId id, const Secret& secret, const std::vector<wire::Mark>& before) {
-  if (leaving_.count(id)) return;
-  if ((role_ == Role::kHost && id != self_ && machines_.count(id)) ||
-      (role_ == Role::kMember && join_state_ == JoinState::kWelcomed && id == host_)) {
+  if (leaving_.count(id) || id == self_ || !machines_.count(id)) return;
+  if (role_ == Role::kHost) {
+    if (!ProvesLeave(id, secret)) return;
+    // Without a link (on its way back) it has nothing more on the way here.
+    if (!machines_[id].peer) return MachineLeaves(id);
+    LeaveOnceTaken(id, GuaranteedLedger::FromWire(before));
+  } else if (role_ == Role::kMember && join_state_ == JoinState::kWelcomed && id == host_) {
     if (ProvesLeave(id, secret)) LeaveOnceTaken(id, GuaranteedLedger::FromWire(before));
+  } else if (role_ == Role::kMember && Active() && id != host_) {
+    // Another member leaves. Its host says so, unless the host itself is
+    // gone: then it goes with the host, not after the wait for machines
+    // that may come back.
+    if (ProvesLeave(id, secret)) said_goodbye_.push_back(id);
   }
 }
 
@@ -243,6 +252,8 @@ void SessionCore::NextHost() {
       !(returning_to_ && returning_to_->id == host_))
     passed_over_.push_back(FormerHost{host_, machines_[host_].address});
   DropMachine(host_);
+  // Those that said goodbye meanwhile go with it, in that order.
+  for (MachineId id : std::exchange(said_goodbye_, {})) DropMachine(id, false);
   // The machine with the lowest number left hosts: every member comes to
   // the same one from the list the host kept them up to date with.
   const MachineId next = machines_.empty() ? self_ : std::min(self_, machines_.begin()->first);

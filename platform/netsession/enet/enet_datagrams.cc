@@ -150,12 +150,15 @@ bool EnetSession::TakeDatagram(ENetHost* host) {
     return true;
   }
   if (std::optional<wire::Goodbye> goodbye = wire::DecodeGoodbye(bytes)) {
-    // Only from where that machine's link is, and only so many a second:
-    // checking a proof costs hashing.
+    // Only from where that machine's link is, or where it is known to be
+    // while it has none, and only so many a second: checking a proof costs
+    // hashing.
+    const ENetAddress& from = host->receivedAddress;
     const std::optional<PeerKey> link = core_.LinkOf(goodbye->machine);
     const ENetPeer* peer = link ? PeerOf(*link) : nullptr;
-    if (goodbye->instance == instance && peer && peer->address.host == host->receivedAddress.host &&
-        peer->address.port == host->receivedAddress.port && goodbye_checks_.Take(NowMs()))
+    const bool there = peer ? peer->address.host == from.host && peer->address.port == from.port
+                            : core_.UnlinkedMachineAt(goodbye->machine, MachineAddress{from.host, from.port});
+    if (goodbye->instance == instance && there && goodbye_checks_.Take(NowMs()))
       core_.OnGoodbye(goodbye->machine, goodbye->secret, goodbye->marks);
     return true;
   }

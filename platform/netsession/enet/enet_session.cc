@@ -171,6 +171,14 @@ void EnetSession::Close() {
       handed[&peer] = core_.HandedOver(&peer == server_ ? SessionCore::kHostPeer : KeyOf(&peer));
   });
   Flush();
+  // A member tells every machine it knows as well: should their host be
+  // gone, they let this one go with it rather than wait for it to come back.
+  if (secret && !joining) {
+    wire::Goodbye mine = goodbye;
+    mine.marks = core_.HandedOver(SessionCore::kHostPeer);
+    const std::vector<uint8_t> bytes = wire::EncodeGoodbye(mine);
+    for (const MachineAddress& other : core_.OtherMachines()) SendDatagram(ToEnet(other), bytes);
+  }
   core_.End();
   bool any = false;
   ForEachPeer([&](ENetPeer& peer) {

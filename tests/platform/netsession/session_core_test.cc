@@ -936,6 +936,18 @@ TEST(HostMigration, APartThatMissedGuaranteedMessagesDoesNotComeBack) {
   }
 }
 
+// A member that leaves while the new host waits for it goes at once, whatever it sent the old host.
+TEST(HostMigration, AMemberLeavingWhileTheNewHostWaitsForItIsNotWaitedFor) {
+  Machines net;
+  const PlayerId ann = net.Game({"bob", "eve", "ann"})[2];
+  net.Vanish(0, true);
+  const std::optional<Secret> bye = net[3].Leave();
+  net.Vanish(3, true);
+  net.LoseHostLink(1);
+  net[1].OnGoodbye(3, *bye, {wire::Mark{3, 5}});
+  EXPECT_EQ(Events(net[1]), (std::vector<std::string>{"left 1", "host", "left " + std::to_string(ann)}));
+}
+
 // A goodbye that comes outside the link before what its machine sent over
 // the link takes effect once that is in: the leaver's players leave after
 // its messages, everywhere, and a host's members take its messages before
