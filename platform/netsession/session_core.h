@@ -127,6 +127,10 @@ class SessionCore {
   void RetryJoin();
   // Member welcomed in: the player it joined with (0 before).
   PlayerId JoinedPlayer() const;
+  // Member welcomed in whose host may have let its link go meanwhile (it
+  // stood still past the host's wait for a silent link): back to that host
+  // on a new link, proving itself as a machine whose link went does.
+  void ComeBack();
   // Forgets the session, its players and everything not yet taken.
   void End();
 

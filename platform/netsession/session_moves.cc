@@ -244,6 +244,10 @@ void SessionCore::MoveTo(MachineId id, MachineAddress address) {
   host_change_ = HostChange{false, address};
 }
 
+void SessionCore::ComeBack() {
+  if (role_ == Role::kMember && join_state_ == JoinState::kWelcomed) MoveTo(host_, machines_[host_].address);
+}
+
 void SessionCore::NextHost() {
   // A machine passed over may live on, hosting a part of its own: once
   // this one hosts, it looks for it.

@@ -28,6 +28,19 @@ Guid NewInstanceGuid() {
   return g;
 }
 
+// The longest time between two looks of a wait: how long this machine
+// stood still meanwhile.
+struct StillWatch {
+  SteadyClock::time_point last = SteadyClock::now();
+  SteadyClock::duration longest{};
+  void Note() {
+    const auto now = SteadyClock::now();
+    longest = std::max(longest, now - last);
+    last = now;
+  }
+  int64_t Seconds() const { return std::chrono::duration_cast<std::chrono::seconds>(longest).count(); }
+};
+
 bool Readable(ENetHost* host) {
   enet_uint32 condition = ENET_SOCKET_WAIT_RECEIVE;
   return Enet().enet_socket_wait(host->socket, &condition, 0) == 0 && (condition & ENET_SOCKET_WAIT_RECEIVE);
@@ -105,18 +118,39 @@ JoinResult EnetSession::Join(const Guid& application, const Guid& instance, cons
     return static_cast<uint32_t>(
         std::max<int64_t>(0, std::chrono::duration_cast<std::chrono::milliseconds>(deadline - SteadyClock::now()).count()));
   };
+  // The longest this machine stood still while it waited (a stopped
+  // process, a busy processor): past the host's wait for a silent link,
+  // the host has let its link go.
+  StillWatch still;
   bool answered = false;
   for (;;) {
-    answered = WaitUntil([&] { return core_.join_state() != SessionCore::JoinState::kWaiting; }, left_ms());
+    answered = WaitUntil(
+        [&] {
+          still.Note();
+          return core_.join_state() != SessionCore::JoinState::kWaiting;
+        },
+        left_ms());
     if (core_.join_state() != SessionCore::JoinState::kFull || left_ms() <= kJoinAgainMs) break;
-    WaitUntil([&] { return core_.join_state() != SessionCore::JoinState::kFull; }, kJoinAgainMs);
+    WaitUntil(
+        [&] {
+          still.Note();
+          return core_.join_state() != SessionCore::JoinState::kFull;
+        },
+        kJoinAgainMs);
     core_.RetryJoin();
   }
-  // Taken in, whatever happened after: the machine is a member now, and
-  // finds its way back should its link have gone meanwhile.
-  if (PlayerId joined = core_.JoinedPlayer()) {
-    if (server_) Enet().enet_peer_timeout(server_, 0, options_.host_silence_ms, options_.host_silence_ms);
-    return {SessionError::kNone, joined};
+  if (core_.JoinedPlayer()) {
+    // Taken in. One that stood still past the host's wait for a silent
+    // link takes nothing of that link for granted: it is in once the host
+    // took it back on a new one.
+    if (still.longest < std::chrono::milliseconds(options_.member_silence_ms) || ComeBack()) {
+      if (server_) Enet().enet_peer_timeout(server_, 0, options_.host_silence_ms, options_.host_silence_ms);
+      return {SessionError::kNone, core_.JoinedPlayer()};
+    }
+    failure_reason_ = "this computer stood still " + std::to_string(still.Seconds()) +
+                      " s while it joined, and the game did not take it back";
+    Close();
+    return {SessionError::kConnectionLost};
   }
   SessionError result = SessionError::kNone;
   switch (core_.join_state()) {
@@ -148,6 +182,15 @@ JoinResult EnetSession::Join(const Guid& application, const Guid& instance, cons
   // A host that took this machine in meanwhile lets it go at once (Close).
   Close();
   return {result};
+}
+
+bool EnetSession::ComeBack() {
+  core_.ComeBack();
+  FollowHostChange();
+  // Taken back, refused, or its wait for the host over (which ends it).
+  WaitUntil([&] { return core_.join_state() != SessionCore::JoinState::kMoving; },
+            options_.reply_wait_ms + kCheckWaitMs);
+  return core_.join_state() == SessionCore::JoinState::kWelcomed && connected_;
 }
 
 void EnetSession::Close() {

@@ -131,6 +131,9 @@ class EnetSession final : public NetSession {
   template <class Visit>
   void ForEachPeer(Visit visit);
   void Handle(const ENetEvent& event);
+  // Joiner welcomed in that stood still meanwhile: back to the host on a
+  // new link; whether the host took it back.
+  bool ComeBack();
   // Takes every event `host` has without waiting; whether it read all that
   // had come.
   bool ServiceHost(ENetHost* host);
