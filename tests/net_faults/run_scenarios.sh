@@ -110,7 +110,8 @@
 # The player rows play a game greet.kqa hosts, with joiners alone:
 #   guests     five join a game of 16 at once and leave at once: the host,
 #              not looking meanwhile, is told of each once, in order
-#   stopjoin   a joiner stops itself 6 s as its Join leaves: it joins
+#   stopjoinN  a joiner stopped N s (6 without N) as its Join leaves joins after 6 or 20 s, fails saying so after 30
+#   manyplayers, takeleave, longname: scoreboard.kqa's players each told who came and went, in order, never -1
 #   ended, replaced, hostleft, full
 #              a join after the game that was listed ended, or another was
 #              hosted in its place; as the host leaves; or refused by a
@@ -143,7 +144,7 @@ shift 3
 # game's rule.
 waves=("crash stall stall3 leave1.5 leave3 lossm1 lossm2 p1.5 p1.5h p3 p3h p10 p10h p14 p14h ftphint mcrash mstop
   mstop3 mstop20 byeall byehost byeone owncrash ownjoin ftpshort ftpstop ftpstall lossyjoin latejoin sixjoin lobby
-  guests stopjoin ended replaced hostleft full"
+  guests stopjoin stopjoin20 stopjoin30 ended replaced hostleft full manyplayers takeleave longname"
   "connflood joinflood manyjoin" "flood" "manycrash"
   "halfownjoin halfmanyjoin finownjoin finmanyjoin halfonejoin burstjoin fourjoin slowjoin halfmanysix halfonesix failsix"
   "keptownjoin keptmanyjoin halfowncrash halfmanycrash joinedonejoin" "joinedonesix" "finowncrash finmanycrash keptowncrash keptmanycrash rounds")
@@ -558,10 +559,10 @@ run_players() {
       wait_count 1 10 || { echo "$s: the host lists $(host_count) after the five left"; return 1; }
       look_at left || failed=1
       ;;
-    stopjoin)
-      # The joiner stops itself as its Join leaves; the host takes it in
-      # meanwhile. It runs again 6 s after it stopped: longer than a link's
-      # 5 s wait, within the host's 10 s. It joins, as the host has it.
+    stopjoin*)
+      # The joiner stops itself as its Join leaves; the host takes it in meanwhile, sending
+      # guaranteed blocks. Within the host's 10 s wait and 15 s more it joins and stays; later, not.
+      local stop=${s#stopjoin} want=2 said=joined && touch send.txt
       ZV_LOSSY_STOP=1 LD_PRELOAD="$ZV_NET_FAULTS_LOSSY" "$zv" run --headless member.kqa 4 > m4.log 2>&1 &
       jp=$!
       local end=$(( $(now_ms) + 20000 ))
@@ -571,14 +572,17 @@ run_players() {
       done
       at=$(now_ms)
       wait_count 2 5 || { echo "$s: the precondition failed: the host did not take the stopped joiner in"; kill -CONT "$jp"; return 75; }
-      sleep_until $(( at + 6000 ))
+      sleep_until $(( at + ${stop:-6} * 1000 ))
       kill -CONT "$jp"
       wait_made "$jp" m4.joined 20
+      # Past the 25 s the host keeps a silent joiner's place, it still has it.
+      [ "${stop:-6}" -ge 10 ] && sleep_until $(( at + 26000 ))
       # The host's look after that: it has taken what the joiner did by then.
       touch look.txt
       wait_for looked.txt 10 || { echo "$s: the host did not look"; return 1; }
-      echo "$s: the joiner ran again 6 s after it stopped: $( [ -e m4.joined ] && echo "it joined" || echo "its join failed: $(tr -d '\r\0' < m4.log)"); the host lists $(host_count) players, told: $(tr '\n' ' ' < events.txt)"
-      [ -e m4.joined ] && [ "$(host_count)" = 2 ] && ! grep -q '^left' events.txt || failed=1
+      [ "${stop:-6}" -ge 25 ] && want=1 said="stood still [0-9]* s while it joined, and the game did not take it back"
+      echo "$s: the joiner ran again ${stop:-6} s after it stopped: $( [ -e m4.joined ] && echo "it joined" || echo "its join failed: $(tr -d '\r\0' < m4.log)"); the host lists $(host_count) players, told: $(tr '\n' ' ' < events.txt)"
+      { [ -e m4.joined ] && echo joined; cat m4.log; } | grep -q "$said" && [ "$(host_count)" = "$want" ] && { [ "$want" = 1 ] || ! grep -q '^left' events.txt; } || failed=1
       ;;
     ended | replaced | hostleft | full)
       # The joiner is a built game: it goes on past a join that fails and
@@ -633,6 +637,38 @@ run_players() {
   wait "$gp"
   [ "$failed" = 0 ] && echo "$s: passed"
   return "$failed"
+}
+
+# What scoreboard.kqa's player X printed, on one line; until it printed N lines (20 s at most).
+told() { tr -d '\r\0' < "$1.log" | paste -sd ' '; }
+wait_told() { local end=$(( $(now_ms) + 20000 )); until [ "$(told "$1" | wc -w)" -ge "$2" ] || [ "$(now_ms)" -ge "$end" ]; do sleep 0.05; done; }
+board() {  # NAME [host]: starts it, and waits until it is in the game
+  [ -n "${2:-}" ] && touch "$1.host"
+  "$zv" run --headless scoreboard.kqa "$1" > "$1.log" 2>&1 &
+  bp[$1]=$! && wait_told "$1" 1
+}
+run_boards() {
+  local s=$1 d="$work/$1" want got m && local -A bp
+  rm -rf "$d" && mkdir -p "$d" && cp "$src/scoreboard.kqa" "$d" && cd "$d" || return 1
+  [ "$s" = manyplayers ] && touch host.nolist && echo 300 > m4.make; board host host
+  case $s in
+    manyplayers)
+      # A member makes and frees 300 players: each going has the number of the coming before.
+      board m4 && wait_told host 602
+      want=ok got=$(told host | tr ' ' '\n' | awk -F: 'NR > 1 && ($2 < 1 || ($1 == "c" && n[$2]++) || ($1 == "d" && !n[$2]--)) { b = b " " $0 }
+        END { print NR == 602 && b == "" ? "ok" : NR " told," substr(b, 1, 60) }') ;;
+    takeleave)
+      # m4 leaves 1 s after the host's kill; once m1 took over, m6 joins and m5 leaves.
+      for m in m1 m4 m5; do board $m; done && wait_told m1 3 && kill -KILL "${bp[host]}" && { wait "${bp[host]}"; } 2> /dev/null
+      sleep 1 && touch m4.leave && wait_told m1 4 && board m6 && wait_told m5 4 && touch m5.leave && wait_told m1 7
+      want="in c:m4 c:m5 d:host d:m4 c:m6 d:m5 | in d:host d:m4 c:m6" got="$(told m1) | $(told m5)" ;;
+    longname)
+      # A name of 300 characters is refused; should it join, it leaves at once.
+      touch xxxxxxxx.leave && "$zv" run --headless scoreboard.kqa "$(printf 'x%.0s' {1..300})" > long.log 2>&1 && sleep 1
+      want="1 in" got="$(grep -c 'the player name has 300 characters' long.log) $(told host)" ;;
+  esac
+  touch host.leave m1.leave m4.leave m5.leave m6.leave && wait
+  [ "$got" = "$want" ] && echo "$s: passed: told $got" || { echo "$s: told $got, not $want"; return 1; }
 }
 
 run_one() {
@@ -1170,7 +1206,8 @@ if [ -n "$alone" ]; then
   # What a scenario started ends with it, also where it gave up half-way.
   trap 'kill -KILL $(jobs -p) 2>/dev/null' EXIT
   case $alone in ftp*) [ "$alone" != ftphint ] && { run_ftp "$alone"; exit $?; } ;; esac
-  case $alone in guests | stopjoin | ended | replaced | hostleft | full) run_players "$alone"; exit $? ;; esac
+  case $alone in guests | stopjoin* | ended | replaced | hostleft | full) run_players "$alone"; exit $? ;; esac
+  case $alone in manyplayers | takeleave | longname) run_boards "$alone"; exit $? ;; esac
   run_one "$alone"
   exit $?
 fi
