@@ -225,7 +225,12 @@ TEST(DamagedFiles, ATiffCutShortIsRefused) {
   const zv::test::PeakMemoryWatch watch;
   if (!watch.Available()) GTEST_SKIP() << "the kernel cannot reset this process's peak memory";
   EXPECT_FALSE(DecodeImage(ImageFileType::kTiff, test::MakeTiff(16384, 4096, 4096, 3, 0, {})));
+#ifdef ZV_UNDER_SANITIZERS
+  // The sanitizers mark the taken raster in a shadow an eighth of its size.
+  EXPECT_LT(watch.RiseKb(), 4096u + 16384u * 4096 * 4 / 8 / 1024);
+#else
   EXPECT_LT(watch.RiseKb(), 4096u);
+#endif
 }
 
 TEST(DamagedFiles, UnsupportedVariantsLoadNothing) {
