@@ -255,7 +255,10 @@ void MessagePump::RunTurn() {
     const bool own_frame = runs && !loader_yield_ && !vm_.refresh_switched;
     if (runs) loader_yield_ = false;
     const uint32_t presented = frames_presented_;
-    FrameRefresh();
+    // A program that ended in this slice makes no more frames: its last one
+    // is shown at once rather than held back for a successor that never
+    // comes.
+    FrameRefresh(!host_.QuitPending());
     if (own_frame && frames_presented_ != presented) {
       ++program_frames_;
       if (program_frames_ == frame_limit_) host_.PostQuit();

@@ -387,6 +387,17 @@ TEST_F(MessagePumpTest, FramesArePacedByTheFrameRate) {
   EXPECT_EQ(PrintedInt(), 500);
 }
 
+TEST_F(MessagePumpTest, AProgramThatEndsShowsItsLastFrameWithoutWaiting) {
+  assembler.Op(op::kFrameRate, {assembler.IntConst(20)});  // 50 ms a frame
+  assembler.Op(op::kSync);
+  assembler.Op(op::kEnd);
+  const uint32_t start = clock.NowMs();
+  Run();
+  // The sync's frame waits its 50 ms; the end's frame follows at once.
+  EXPECT_EQ(clock.NowMs() - start, 50u);
+  EXPECT_EQ(pump.FramesPresented(), 3u);  // the reset's, the sync's and the last
+}
+
 TEST_F(MessagePumpTest, FrameRateZeroStillAdvancesAtMostOneFramePerTick) {
   assembler.Op(op::kFrameRate, {assembler.IntConst(0)});
   assembler.Op(op::kSync);
