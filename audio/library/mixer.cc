@@ -19,6 +19,7 @@
 #include "audio/library/song_hooks.h"
 #include "audio/library/sound3d.h"
 #include "audio/library/timing.h"
+#include "platform/clock/stop_flag.h"
 
 namespace zv {
 namespace {
@@ -36,7 +37,7 @@ struct MixerState {
   std::unique_ptr<std::byte[]> work;
   std::atomic<int32_t> next_block{0};
   int32_t block_start_bytes = 0;
-  std::atomic<bool> stop{false};
+  platform::StopFlag stop;
   std::atomic<bool> finished{true};
   std::thread thread;
   CpuLoad load;
@@ -315,15 +316,15 @@ bool VoiceSetLevelScale(ChannelRecord& c, float mix) {
 void MixerThreadMain() {
   MixerState& m = Mixer();
   AudioLibraryState& lib = Lib();
-  while (!m.stop && lib.mixer_channel.sample == nullptr) SleepMs(1);
+  while (!m.stop.Stopped() && lib.mixer_channel.sample == nullptr) m.stop.Nap(1);
   m.next_block = 0;
   const int32_t blocks = m.block_count;
-  while (!m.stop) {
+  while (!m.stop.Stopped()) {
     ChannelRecord& out = lib.mixer_channel;
     const uint32_t position = out.ops.get_position(out) % static_cast<uint32_t>(m.total_length);
     const int32_t playing = static_cast<int32_t>(position) / m.block_length;
     const int32_t last = playing == 0 ? blocks - 1 : playing - 1;
-    while (!m.stop && m.next_block != playing) {
+    while (!m.stop.Stopped() && m.next_block != playing) {
       const int32_t next = m.next_block;
       if (next > last && (last != 0 || next == 1)) break;
       m.load.block_start = ReadPerfCounter();
@@ -331,7 +332,7 @@ void MixerThreadMain() {
       m.next_block = (next + 1) % blocks;
       m.cpu = UpdateCpuLoad(m.load, 0.9f);
     }
-    SleepMs(10);
+    m.stop.Nap(10);
   }
 }
 
@@ -406,7 +407,7 @@ void ShutdownMixer() {
 bool StartMixerThread() {
   MixerState& m = Mixer();
   if (m.thread.joinable()) return true;
-  m.stop = false;
+  m.stop.Reset();
   m.finished = false;
   m.thread = CreateWorkerThread(MixerThreadMain);
   if (!m.thread.joinable()) {
@@ -418,7 +419,7 @@ bool StartMixerThread() {
 
 void StopMixerThread() {
   MixerState& m = Mixer();
-  m.stop = true;
+  m.stop.Stop();
   if (m.thread.joinable()) m.thread.join();
   m.finished = true;
 }

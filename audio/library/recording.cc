@@ -8,7 +8,7 @@
 #include "audio/library/audio_error.h"
 #include "audio/library/library.h"
 #include "audio/library/library_state.h"
-#include "audio/library/timing.h"
+#include "platform/clock/stop_flag.h"
 
 namespace zv {
 namespace {
@@ -17,6 +17,7 @@ struct RecordingState {
   int32_t selected = -1;
   std::atomic<bool> recording{false};
   std::thread thread;
+  platform::StopFlag stop;
   std::atomic<uint32_t> write_position{0};
   int32_t ring_length = 0;
   bool loop = false;
@@ -105,7 +106,7 @@ void RecordingThreadMain(OutputDriver* driver) {
     if (n < 0) n += r.ring_length;
     if (n > 0) CopyFromRing(r, *driver, last, n);
     last = position;
-    SleepMs(5);
+    if (r.stop.Nap(5)) break;
   }
 }
 
@@ -161,6 +162,7 @@ bool StartRecording(SampleHandle sample, bool loop) {
     SetAudioError(reason);
     return false;
   }
+  r.stop.Reset();
   r.thread = CreateWorkerThread([driver] { RecordingThreadMain(driver); });
   if (!r.thread.joinable()) {
     r.recording = false;
@@ -174,6 +176,7 @@ bool StartRecording(SampleHandle sample, bool loop) {
 bool StopRecording() {
   RecordingState& r = Recorder();
   r.recording = false;
+  r.stop.Stop();
   if (r.thread.joinable()) r.thread.join();
   if (Lib().driver) Lib().driver->stop_capture();
   return true;

@@ -16,6 +16,7 @@
 #include "audio/library/library_state.h"
 #include "audio/library/mixer.h"
 #include "audio/library/timing.h"
+#include "platform/clock/stop_flag.h"
 
 namespace zv {
 
@@ -73,7 +74,7 @@ namespace {
 struct StreamerState {
   StreamRecord head;
   std::thread thread;
-  std::atomic<bool> stop{false};
+  platform::StopFlag stop;
   std::atomic<int32_t> cpu{0};
   DspUnit* clock_unit = nullptr;
   // Held by whoever walks or changes the list on the stream thread's side
@@ -336,7 +337,7 @@ void FillHalf(StreamRecord& s) {
 
 void StreamThreadMain() {
   StreamerState& st = Streamer();
-  while (!st.stop) {
+  while (!st.stop.Stopped()) {
     float total = 0;
     {
       std::lock_guard walk(st.walk);
@@ -365,7 +366,7 @@ void StreamThreadMain() {
       }
     }
     st.cpu = static_cast<int32_t>(total);
-    SleepMs(10);
+    st.stop.Nap(10);
   }
   st.cpu = 0;
 }
@@ -409,7 +410,7 @@ StreamRecord* FinishOpen(StreamRecord* s, AudioFile* file) {
 void StartStreamer() {
   StreamerState& st = Streamer();
   if (!st.thread.joinable()) {
-    st.stop = false;
+    st.stop.Reset();
     st.thread = CreateWorkerThread(StreamThreadMain);
   }
   if (st.clock_unit == nullptr) {
@@ -420,7 +421,7 @@ void StartStreamer() {
 
 void StopStreamer() {
   StreamerState& st = Streamer();
-  st.stop = true;
+  st.stop.Stop();
   if (st.thread.joinable()) st.thread.join();
   if (st.clock_unit) {
     FreeDspUnit(st.clock_unit);
@@ -572,7 +573,7 @@ StreamRecord* OpenStreamEx(const void* source, uint32_t mode, int32_t length) {
 ChannelHandle PlayStreamEx(ChannelHandle channel, StreamRecord* s, int32_t frequency, int32_t volume, int32_t pan,
                            const float* position, const float* velocity) {
   ClearAudioErrorOnLibraryThread();
-  if (!Lib().initialised || Streamer().stop) {
+  if (!Lib().initialised || Streamer().stop.Stopped()) {
     SetAudioError(audio_error::kNotInitialised);
     return kChooseChannel;
   }

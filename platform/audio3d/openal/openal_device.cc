@@ -266,10 +266,9 @@ std::unique_ptr<OpenAlDevice> OpenAlDevice::Create(ALCdevice* device, int rate, 
   if (!d->options_.loopback) {
     OpenAlDevice* self = d.get();
     d->pump_ = std::thread([self] {
-      while (!self->stop_pump_.load(std::memory_order_acquire)) {
+      do {
         self->stream_->Pump();
-        std::this_thread::sleep_for(kPumpPeriod);
-      }
+      } while (!self->stop_pump_.Nap(kPumpPeriod));
     });
   }
   return d;
@@ -334,7 +333,7 @@ void OpenAlDevice::MakeRoom() {
 }
 
 OpenAlDevice::~OpenAlDevice() {
-  stop_pump_.store(true, std::memory_order_release);
+  stop_pump_.Stop();
   if (pump_.joinable()) pump_.join();
   if (context_) {
     stream_.reset();

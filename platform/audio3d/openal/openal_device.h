@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/audio3d/audio3d_device.h"
+#include "platform/clock/stop_flag.h"
 
 namespace zv::platform {
 
@@ -108,7 +109,7 @@ class OpenAlDevice final : public Audio3DDevice {
   ALuint slot_ = 0;
   ALuint effect_ = 0;
   ALuint send_filter_ = 0;
-  std::atomic<bool> stop_pump_{false};
+  StopFlag stop_pump_;
   std::thread pump_;
 };
 

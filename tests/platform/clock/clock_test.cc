@@ -2,6 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "platform/clock/stop_flag.h"
+
 namespace zv::platform {
 namespace {
 
@@ -18,6 +24,28 @@ TEST(Clock, SystemClockMovesForward) {
   uint32_t before = clock.NowMs();
   clock.SleepMs(3);
   EXPECT_GE(ElapsedMs(before, clock.NowMs()), 3u);
+}
+
+// A thread stopped in the middle of a long nap is joined at once, not
+// once the nap is over.
+TEST(StopFlag, AStopEndsTheNapAtOnce) {
+  using std::chrono::steady_clock;
+  constexpr auto kNap = std::chrono::seconds(10);
+  StopFlag stop;
+  std::atomic<bool> napping{false};
+  steady_clock::duration slept{};
+  std::thread sleeper([&] {
+    const steady_clock::time_point start = steady_clock::now();
+    napping = true;
+    EXPECT_TRUE(stop.Nap(kNap));
+    slept = steady_clock::now() - start;
+  });
+  while (!napping) std::this_thread::yield();
+  stop.Stop();
+  sleeper.join();
+  EXPECT_LT(slept, kNap);
+  stop.Reset();
+  EXPECT_FALSE(stop.Nap(1));
 }
 
 }  // namespace
