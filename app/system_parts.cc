@@ -9,6 +9,7 @@
 #include "platform/audio/sdl/sdl_audio.h"
 #include "platform/audio3d/openal/openal_backend.h"
 #include "platform/present/presenter_factory.h"
+#include "platform/window/sdl/sdl_window.h"
 #include "services/hub/services_hub.h"
 
 namespace zv {
@@ -20,18 +21,23 @@ Engine3D& Engine() {
   return engine;
 }
 
+// A run where no display can be opened is headless, whatever it asked: it
+// has no window, and so no sound device either.
+bool Unseen(bool headless) { return headless || !platform::DisplayNamed(); }
+
 }  // namespace
 
 SystemParts::SystemParts(std::string executable_path, bool headless)
     : executable_path_(std::move(executable_path)),
-      audio_backend_(headless ? nullptr : platform::MakeSdlAudioBackend()),
-      audio3d_backend_(headless ? nullptr : platform::MakeOpenAlBackend()),
+      headless_(Unseen(headless)),
+      audio_backend_(headless_ ? nullptr : platform::MakeSdlAudioBackend()),
+      audio3d_backend_(headless_ ? nullptr : platform::MakeOpenAlBackend()),
       sound_(SoundSystemOptions{audio_backend_.get(), false, audio3d_backend_.get()}, &music_),
       sound_layouts_(sound_.Slots()),
       mesh_layouts_(Engine()) {
   // Without the machine's devices the CD music commands still find a disc,
   // one that plays on the library's clock; otherwise the machine's drive.
-  SetCdDrive(headless ? platform::MakeHeadlessCdDrive(LibraryClock()) : nullptr);
+  SetCdDrive(headless_ ? platform::MakeHeadlessCdDrive(LibraryClock()) : nullptr);
 }
 
 SystemParts::~SystemParts() = default;

@@ -17,7 +17,8 @@ namespace zv {
 // system, memory and network services.
 class SystemParts {
  public:
-  // `headless`: no window and no sound device were asked for.
+  // `headless`: no window and no sound device were asked for; a run
+  // without a display is headless all the same.
   SystemParts(std::string executable_path, bool headless);
   ~SystemParts();
   SystemParts(const SystemParts&) = delete;
@@ -29,6 +30,7 @@ class SystemParts {
 
  private:
   std::string executable_path_;
+  bool headless_;
   std::unique_ptr<platform::AudioBackend> audio_backend_;
   std::unique_ptr<platform::Audio3DBackend> audio3d_backend_;
   MusicService music_;
