@@ -45,6 +45,9 @@ class LowArena {
   size_t in_use_ = 0;
   std::map<uint64_t, uint64_t> free_;  // offset -> size, coalesced
   std::map<uint64_t, uint64_t> live_;  // offset -> size
+  // No block has reached this offset or beyond yet: those pages are still
+  // the system's zeros, untouched, and a block there needs no clearing.
+  uint64_t untouched_ = 0;
 };
 
 // The arena shared by the whole process.

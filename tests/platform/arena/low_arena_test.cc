@@ -1,7 +1,11 @@
 #include "platform/arena/low_arena.h"
 
+#include <sys/mman.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -17,8 +21,20 @@ TEST(LowArena, BlocksHave32BitAddressesAndComeZeroed) {
   for (int i = 0; i < 1000; ++i) ASSERT_EQ(block[i], 0);
   std::memset(block, 0xAB, 1000);
   arena.Free(block);
-  auto* again = static_cast<uint8_t*>(arena.Allocate(1000));
-  EXPECT_EQ(again[0], 0);  // reused memory is zeroed again
+  // Reused memory is zeroed again, also where a block reaches past it.
+  auto* again = static_cast<uint8_t*>(arena.Allocate(3000));
+  for (int i = 0; i < 3000; ++i) ASSERT_EQ(again[i], 0) << i;
+}
+
+TEST(LowArena, MemoryNeverHandedOutIsNotTouched) {
+  LowArena arena(size_t{64} << 20);
+  constexpr size_t kBytes = size_t{16} << 20;
+  auto* block = static_cast<uint8_t*>(arena.Allocate(kBytes));
+  ASSERT_NE(block, nullptr);
+  const size_t page = static_cast<size_t>(::sysconf(_SC_PAGESIZE));
+  std::vector<unsigned char> resident((kBytes + page - 1) / page);
+  ASSERT_EQ(::mincore(block, kBytes, resident.data()), 0);
+  EXPECT_EQ(std::count_if(resident.begin(), resident.end(), [](unsigned char r) { return r & 1; }), 0);
 }
 
 TEST(LowArena, FreeIgnoresUnknownAndRepeatedAddresses) {
