@@ -1,6 +1,7 @@
 #include "platform/surface/blit.h"
 
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 #if defined(__SSE2__)
@@ -26,11 +27,28 @@ bool SameLayout(const PixelFormat& a, const PixelFormat& b) {
   return a.red_mask == b.red_mask && a.green_mask == b.green_mask && a.blue_mask == b.blue_mask;
 }
 
-template <typename T>
-void FillRows(Surface& dest, const Rect& r, T value) {
-  for (int32_t y = r.top; y < r.bottom; ++y) {
-    T* row = reinterpret_cast<T*>(dest.Row(y)) + r.left;
-    std::fill_n(row, r.Width(), value);
+// Whether the `count` pixels of `bytes` bytes at `row` all hold `pixel`:
+// the first does, and each equals the next.
+bool RowHolds(const uint8_t* row, const uint8_t* pixel, int bytes, size_t count) {
+  return std::memcmp(row, pixel, static_cast<size_t>(bytes)) == 0 &&
+         std::memcmp(row, row + bytes, (count - 1) * static_cast<size_t>(bytes)) == 0;
+}
+
+// Writes `pixel` into the `count` pixels at `row`: a pixel of one repeated
+// byte as memset does, any other as the first pixel and then copies of
+// what is written so far, doubling, so the row is written at memcpy's
+// speed whatever the pixel's size.
+void FillRow(uint8_t* row, const uint8_t* pixel, int bytes, size_t count) {
+  const size_t total = count * static_cast<size_t>(bytes);
+  if (std::all_of(pixel, pixel + bytes, [pixel](uint8_t b) { return b == pixel[0]; })) {
+    std::memset(row, pixel[0], total);
+    return;
+  }
+  std::memcpy(row, pixel, static_cast<size_t>(bytes));
+  for (size_t done = static_cast<size_t>(bytes); done < total;) {
+    const size_t n = std::min(done, total - done);
+    std::memcpy(row + done, row, n);
+    done += n;
   }
 }
 
@@ -214,16 +232,17 @@ void ConvertingBlit(Surface& dest, const Rect& d, const Rect& visible, const Sur
 }  // namespace
 
 void FillPixels(Surface& dest, const Rect& r, uint32_t value) {
-  value &= dest.Format().ValueMask();
-  switch (dest.Format().BytesPerPixel()) {
-    case 1: FillRows<uint8_t>(dest, r, static_cast<uint8_t>(value)); break;
-    case 2: FillRows<uint16_t>(dest, r, static_cast<uint16_t>(value)); break;
-    case 4: FillRows<uint32_t>(dest, r, value); break;
-    default:
-      for (int32_t y = r.top; y < r.bottom; ++y) {
-        uint8_t* p = dest.Row(y) + static_cast<size_t>(r.left) * 3;
-        for (int32_t x = 0; x < r.Width(); ++x, p += 3) WritePixel(p, 3, value);
-      }
+  if (r.Empty()) return;
+  const int bytes = dest.Format().BytesPerPixel();
+  uint8_t pixel[4];
+  WritePixel(pixel, bytes, value & dest.Format().ValueMask());
+  const size_t count = static_cast<size_t>(r.Width());
+  // Rows that hold the value already are only read: a clear of a cleared
+  // screen, or of memory nobody has drawn on yet (which the system then
+  // need not back with pages), writes nothing.
+  for (int32_t y = r.top; y < r.bottom; ++y) {
+    uint8_t* row = dest.Row(y) + static_cast<size_t>(r.left) * bytes;
+    if (!RowHolds(row, pixel, bytes, count)) FillRow(row, pixel, bytes, count);
   }
 }
 

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <string>
+
 #include "platform/surface/surface.h"
 #include "tests/platform/surface/surface_test_util.h"
 
@@ -28,6 +31,19 @@ TEST_P(BlitTest, ColourFillWritesExactlyTheRectangle) {
       bool inside = x >= 2 && x < 5 && y >= 1 && y < 4;
       EXPECT_EQ(s->PixelAt(x, y), inside ? Mask(fx.fill_color) : 0u) << x << "," << y;
     }
+}
+
+// A row that holds the colour in all but one pixel gets that one too.
+TEST_P(BlitTest, ColourFillCompletesRowsThatHoldTheColourInPart) {
+  auto s = MakeSurface(8, 6, format());
+  BltFx fx;
+  fx.fill_color = 0xA5C3E7F1;
+  ASSERT_EQ(s->Blt(nullptr, nullptr, nullptr, kBltColorFill, &fx), result::kOk);
+  s->SetPixelAt(7, 2, 0);
+  s->SetPixelAt(0, 4, 0);
+  ASSERT_EQ(s->Blt(nullptr, nullptr, nullptr, kBltColorFill, &fx), result::kOk);
+  for (int y = 0; y < 6; ++y)
+    for (int x = 0; x < 8; ++x) EXPECT_EQ(s->PixelAt(x, y), Mask(fx.fill_color)) << x << "," << y;
 }
 
 TEST_P(BlitTest, BltFastCopiesTheSourceRectangle) {
@@ -209,6 +225,29 @@ INSTANTIATE_TEST_SUITE_P(Formats, BlitTest,
                            return test::FormatName(info.param) +
                                   (info.param == PixelFormat::Rgb555() ? "_555" : "");
                          });
+
+// The memory of the process the system backs with pages of its own (pages
+// only read share the system's zero page and are not counted).
+size_t BackedBytes() {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.rfind("RssAnon:", 0) == 0) return std::stoul(line.substr(8)) * 1024;
+  return 0;
+}
+
+// Clearing a surface nobody has drawn on leaves its memory to the system.
+TEST(BlitRules, AFillOfWhatTheSurfaceHoldsWritesNothing) {
+  constexpr size_t kBytes = size_t{4096} * 2560 * 4;
+  auto s = MakeSurface(4096, 2560, PixelFormat::Xrgb8888());  // memory of its own
+  ASSERT_NE(s, nullptr);
+  const size_t before = BackedBytes();
+  BltFx fx;
+  ASSERT_EQ(s->Blt(nullptr, nullptr, nullptr, kBltColorFill, &fx), result::kOk);
+  EXPECT_LT(BackedBytes(), before + kBytes / 8);
+  fx.fill_color = 1;
+  ASSERT_EQ(s->Blt(nullptr, nullptr, nullptr, kBltColorFill, &fx), result::kOk);
+  EXPECT_GE(BackedBytes(), before + kBytes);
+}
 
 TEST(BlitRules, RectanglesOutsideTheSurfaceOrEmptyAreRefused) {
   auto src = MakeSurface(4, 4, PixelFormat::Rgb565());
