@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/surface/draw_device.h"
@@ -18,7 +19,9 @@ struct Point {
 // Shows the display's primary surface. In a window the picture appears 1:1
 // in the client area; full screen is a desktop-sized window with the
 // picture scaled to fit, aspect kept and the bands black. Every backend
-// keeps the last presented picture (after gamma) for screenshots.
+// keeps the last presented picture (after gamma) for screenshots; one that
+// shows nothing keeps the frame as it was presented and converts it only
+// when somebody asks for the picture.
 class Presenter {
  public:
   virtual ~Presenter() = default;
@@ -40,19 +43,32 @@ class Presenter {
   Point ClientToPicture(Point client) const;
 
   // The last presented picture, 32 bits per pixel; null before the first.
-  const Surface* LastFrame() const { return last_frame_.get(); }
+  const Surface* LastFrame() const;
   // Writes LastFrame as a PNG file; false when there is none (errno 0) or
   // the write fails (errno says why).
   bool WriteScreenshot(const std::string& path) const;
 
+  // The size of the last presented picture; 0 by 0 before the first.
+  Size PictureSize() const;
+
  protected:
-  // Shows LastFrame on the device.
+  // Shows the picture on the device: LastFrame, or, where ShowsPictures is
+  // false, the frame as it was presented.
   virtual bool Show(const Surface& picture) = 0;
+  // Whether the device shows what is presented, and so needs each picture
+  // converted at once.
+  virtual bool ShowsPictures() const { return true; }
   // The client area's size in pixels (for the full-screen scaling).
   virtual Size ClientSize() const = 0;
 
  private:
-  SurfacePtr last_frame_;
+  // Keeps a copy of `frame`, with its palette and `gamma`, to convert later.
+  bool Keep(const Surface& frame, const GammaRamp* gamma);
+
+  mutable SurfacePtr last_frame_;
+  SurfacePtr kept_frame_;  // the frame as presented, not yet converted
+  std::optional<GammaRamp> kept_gamma_;
+  mutable bool kept_is_newer_ = false;
 };
 
 // Where the picture lies inside a client area when it is scaled to fit with

@@ -24,10 +24,11 @@ class HeadlessPresenter final : public Presenter {
     ++presents_;
     return true;
   }
+  bool ShowsPictures() const override { return false; }
   Size ClientSize() const override {
     if (client_.width > 0) return client_;
-    const Surface* frame = LastFrame();
-    return frame ? Size{frame->Width(), frame->Height()} : Size{desktop_.width, desktop_.height};
+    const Size picture = PictureSize();
+    return picture.width > 0 ? picture : Size{desktop_.width, desktop_.height};
   }
 
  private:

@@ -39,6 +39,23 @@ TEST(HeadlessPresenter, KeepsTheLastFrameAfterGamma) {
   EXPECT_EQ(presenter.LastFrame()->PixelAt(7, 1), 0x123456u);
 }
 
+// Whatever is drawn into the frame, or done to its palette and ramp, after
+// it was presented stays out of the picture kept for screenshots.
+TEST(HeadlessPresenter, KeepsTheFrameAsItWasPresented) {
+  HeadlessPresenter presenter;
+  auto frame = Filled(4, 3, PixelFormat::Indexed8(), 7);
+  auto palette = std::make_shared<Palette>();
+  palette->SetEntry(7, PaletteEntry{0x12, 0x34, 0x56});
+  frame->SetPalette(palette);
+  GammaRamp ramp = GammaRamp::Identity();
+  ASSERT_TRUE(presenter.Present(*frame, &ramp));
+  frame->SetPixelAt(1, 1, 8);
+  palette->SetEntry(7, PaletteEntry{0xFF, 0xFF, 0xFF});
+  ramp.red.fill(0);
+  EXPECT_EQ(presenter.LastFrame()->PixelAt(1, 1), 0x123456u);
+  EXPECT_EQ(presenter.LastFrame()->PixelAt(3, 2), 0x123456u);
+}
+
 TEST(FitPicture, ScalesToTheLimitingSideAndCentres) {
   EXPECT_EQ(FitPicture(Size{640, 480}, Size{1280, 960}), (Rect{0, 0, 1280, 960}));
   EXPECT_EQ(FitPicture(Size{640, 480}, Size{1920, 1080}), (Rect{240, 0, 1680, 1080}));
