@@ -138,15 +138,35 @@ Result Device3D::Clear(std::span<const Rect> rects, uint32_t flags, PackedColour
   uint32_t pixel = PackRgb(target_->Format(), static_cast<uint8_t>(colour >> 16),
                            static_cast<uint8_t>(colour >> 8), static_cast<uint8_t>(colour));
   uint32_t depth_value = depth_ ? DepthValue(*depth_, z) : 0;
-  const BltFx colour_fill{pixel}, depth_fill{depth_value};
+  const BltFx colour_fill{pixel};
   for (const Rect& r : rects) {
     Rect cut{std::max(r.left, view.left), std::max(r.top, view.top), std::min(r.right, view.right),
              std::min(r.bottom, view.bottom)};
     if (cut.Empty()) continue;
     if (flags & clear::kTarget) target_->Blt(&cut, nullptr, nullptr, kBltColorFill, &colour_fill);
-    if (flags & clear::kZBuffer) depth_->Blt(&cut, nullptr, nullptr, kBltColorFill, &depth_fill);
+    if (flags & clear::kZBuffer) AddDepthFill(cut, depth_value);
   }
   return result::kOk;
+}
+
+void Device3D::AddDepthFill(const Rect& rect, uint32_t value) {
+  // A fill hides every earlier one inside its rectangle.
+  std::erase_if(depth_fills_, [&](const DepthFill& fill) {
+    return fill.rect.left >= rect.left && fill.rect.top >= rect.top && fill.rect.right <= rect.right &&
+           fill.rect.bottom <= rect.bottom;
+  });
+  depth_fills_.push_back(DepthFill{rect, value});
+  // Rectangles that never cover each other are made before they pile up.
+  constexpr size_t kMostPending = 16;
+  if (depth_fills_.size() > kMostPending) MakePendingDepthFills();
+}
+
+void Device3D::MakePendingDepthFills() {
+  for (const DepthFill& fill : depth_fills_) {
+    const BltFx fx{fill.value};
+    depth_->Blt(&fill.rect, nullptr, nullptr, kBltColorFill, &fx);
+  }
+  depth_fills_.clear();
 }
 
 Result Device3D::SetTransform(TransformState state, const Matrix4& matrix) {
@@ -349,6 +369,7 @@ Result Device3D::GetLightEnable(uint32_t index, bool* out) const {
 }
 
 pipeline::PixelState Device3D::MakePixelState() {
+  if (depth_) MakePendingDepthFills();
   pipeline::PixelState ps;
   ps.colour = target_->Row(0);
   ps.colour_pitch = target_->Pitch();

@@ -49,7 +49,9 @@ class Device3D {
   bool InScene() const { return in_scene_; }
   // Clears the rectangles (all of the viewport when none are given), each
   // cut to the viewport: the target to `colour` (0xAARRGGBB) and/or the
-  // depth buffer to `z` (0..1). Works inside and outside scenes.
+  // depth buffer to `z` (0..1). Works inside and outside scenes. The depth
+  // buffer is written once a draw is about to test against it, so frames
+  // that draw nothing in 3D cost no depth clear.
   Result Clear(std::span<const Rect> rects, uint32_t flags, PackedColour colour, float z,
                uint32_t stencil = 0);
 
@@ -132,6 +134,8 @@ class Device3D {
   uint32_t* StateField(RenderState state);
   const uint32_t* StateField(RenderState state) const;
   bool TargetUsable(Result* why) const;
+  void AddDepthFill(const Rect& rect, uint32_t value);
+  void MakePendingDepthFills();
   pipeline::PixelState MakePixelState();
   void DrawTriangle(uint32_t i0, uint32_t i1, uint32_t i2, const pipeline::RasterTarget& target);
   void DrawPolygon(const pipeline::ScreenVertex* const* v, const bool* edges, int count,
@@ -142,6 +146,12 @@ class Device3D {
   DeviceCaps caps_;
   SurfacePtr target_;
   Surface* depth_;  // attached to the target; null when none
+  // Depth clears not yet made, in order.
+  struct DepthFill {
+    Rect rect;
+    uint32_t value;
+  };
+  std::vector<DepthFill> depth_fills_;
   bool in_scene_ = false;
   Matrix4 world_ = Matrix4::Identity(), view_ = Matrix4::Identity(),
           projection_ = Matrix4::Identity();

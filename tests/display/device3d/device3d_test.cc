@@ -124,6 +124,26 @@ class DisplayDevice3DTest : public test::DisplayTest {
     return v;
   }
 
+  // The top left half of the screen at half depth, in a scene of its own.
+  void DrawHalfDepthTriangle() {
+    p::Device3D& d = *device3d.Device();
+    d.SetTransform(p::TransformState::kProjection, p::Matrix4::Identity());
+    d.SetTransform(p::TransformState::kView, p::Matrix4::Identity());
+    d.SetRenderState(p::RenderState::kCullMode, p::cull_mode::kNone);
+    p::VertexBufferPtr vb = device3d.Render().CreateVertexBuffer(
+        p::VertexBufferDesc{p::vb_caps::kSystemMemory, p::kVertexFormatXyzNormalTex1, 3});
+    std::span<p::Vertex> v;
+    vb->Lock(p::kLockWriteOnly, &v);
+    v[0] = p::Vertex{-1, 1, 0.5f, 0, 0, -1, 0, 0};
+    v[1] = p::Vertex{1, 1, 0.5f, 0, 0, -1, 0, 0};
+    v[2] = p::Vertex{-1, -1, 0.5f, 0, 0, -1, 0, 0};
+    vb->Unlock();
+    const uint16_t indices[] = {0, 1, 2};
+    ASSERT_EQ(d.BeginScene(), 0);
+    ASSERT_EQ(d.DrawIndexedPrimitiveVB(p::PrimitiveType::kTriangleList, *vb, 0, 3, indices), 0);
+    d.EndScene();
+  }
+
   RecordingClient client;
   DisplayDevice3D device3d{display};
 };
@@ -234,13 +254,17 @@ TEST_F(DisplayDevice3DTest, ProbeFindsAHardwareDeviceAt16Bits) {
 TEST_F(DisplayDevice3DTest, ZBufferClearsEachTurnOnlyWhileDrawingIsEnabled) {
   Start();
   p::Surface& z = *display.Surfaces().zbuffer;
-  z.SetPixelAt(5, 5, 123);
+  z.SetPixelAt(10, 10, 123);  // nearer than the triangle
   runtime.window.drawing_enabled = false;
   device3d.ClearZBuffer();
-  EXPECT_EQ(z.PixelAt(5, 5), 123u);
   runtime.window.drawing_enabled = true;
+  DrawHalfDepthTriangle();
+  EXPECT_EQ(Back().PixelAt(10, 10), 0u);
+  // The clear is made before the next draw tests against the depths.
   device3d.ClearZBuffer();
-  EXPECT_EQ(z.PixelAt(5, 5), 0xFFFFu);
+  DrawHalfDepthTriangle();
+  EXPECT_EQ(Back().PixelAt(10, 10), p::PackRgb(Back().Format(), 64, 64, 64));
+  EXPECT_EQ(z.PixelAt(630, 470), 0xFFFFu);
   display.ReleaseDisplayObjects(false);
   EXPECT_FALSE(device3d.Exists());
   EXPECT_EQ(device3d.DeviceName(), "");
@@ -249,23 +273,8 @@ TEST_F(DisplayDevice3DTest, ZBufferClearsEachTurnOnlyWhileDrawingIsEnabled) {
 
 TEST_F(DisplayDevice3DTest, The3DDeviceDrawsIntoTheBackBufferThat2DDrawingUses) {
   Start();
-  p::Device3D& d = *device3d.Device();
-  d.SetTransform(p::TransformState::kProjection, p::Matrix4::Identity());
-  d.SetTransform(p::TransformState::kView, p::Matrix4::Identity());
-  d.SetRenderState(p::RenderState::kCullMode, p::cull_mode::kNone);
-  p::VertexBufferPtr vb = device3d.Render().CreateVertexBuffer(
-      p::VertexBufferDesc{p::vb_caps::kSystemMemory, p::kVertexFormatXyzNormalTex1, 3});
-  std::span<p::Vertex> v;
-  vb->Lock(p::kLockWriteOnly, &v);
-  v[0] = p::Vertex{-1, 1, 0.5f, 0, 0, -1, 0, 0};
-  v[1] = p::Vertex{1, 1, 0.5f, 0, 0, -1, 0, 0};
-  v[2] = p::Vertex{-1, -1, 0.5f, 0, 0, -1, 0, 0};
-  vb->Unlock();
-  const uint16_t indices[] = {0, 1, 2};
   device3d.ClearZBuffer();  // as the pump does each turn
-  ASSERT_EQ(d.BeginScene(), 0);
-  ASSERT_EQ(d.DrawIndexedPrimitiveVB(p::PrimitiveType::kTriangleList, *vb, 0, 3, indices), 0);
-  d.EndScene();
+  DrawHalfDepthTriangle();
   // Lit by the scene material's ambient quarter under a white ambient colour.
   EXPECT_EQ(Back().PixelAt(10, 10), p::PackRgb(Back().Format(), 64, 64, 64));
   EXPECT_EQ(Back().PixelAt(630, 470), 0u);
