@@ -13,6 +13,9 @@ bool Compile(const ProgramSource& source, const std::string& program, const std:
   options.include_folder = source.include_folder;
   options.source_name = source.shown_name;
   options.debug_dump_path = dump;
+  // What is compiled here is a run's or a build's work file, in its own
+  // temporary folder.
+  options.work_file = true;
   CompileResult result = CompileFile(source.path, program, options);
   if (!result.ok && error) *error = result.error ? FormatCompileError(*result.error) : "the program did not compile";
   if (result.ok && names) *names = std::move(result.array_names);

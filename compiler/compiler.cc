@@ -193,7 +193,7 @@ CompileResult CompileFile(const std::string& source_path, const std::string& out
   std::string write_error;
   if (!compiler::WriteFileAtomically(
           output_path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()),
-          &write_error)) {
+          &write_error, options.work_file)) {
     result.ok = false;
     result.error = CompileError{output_path, 0, "", write_error};
   }

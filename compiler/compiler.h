@@ -21,6 +21,9 @@ struct CompileOptions {
   std::string debug_dump_path;
   // Called with a rising percentage while the lines are compiled.
   std::function<void(int percent)> progress;
+  // The output is a work file of the process's own temporary folder, read
+  // back at once: it is not synced to the disk.
+  bool work_file = false;
 };
 
 // The first error of a compile: where it is (a path of this machine), the

@@ -14,8 +14,9 @@
 
 namespace zv::compiler {
 
-bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::string* error) {
-  if (platform::SaveFile(path, bytes)) return true;
+bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::string* error, bool work_file) {
+  const std::span<const uint8_t> content(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+  if (work_file ? platform::SaveWorkFile(path, content) : platform::SaveFile(path, content)) return true;
   const int cause = errno;
   if (error) *error = "cannot write " + path + ": " + std::strerror(cause);
   errno = cause;

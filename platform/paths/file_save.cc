@@ -195,7 +195,8 @@ FileSave::FileSave(FileSave&& other) noexcept
       existing_(other.existing_),
       in_place_(other.in_place_),
       folder_synced_(other.folder_synced_),
-      kept_if_killed_(std::move(other.kept_if_killed_)) {}
+      kept_if_killed_(std::move(other.kept_if_killed_)),
+      synced_(other.synced_) {}
 
 FileSave& FileSave::operator=(FileSave&& other) noexcept {
   if (this != &other) {
@@ -209,6 +210,7 @@ FileSave& FileSave::operator=(FileSave&& other) noexcept {
     in_place_ = other.in_place_;
     folder_synced_ = other.folder_synced_;
     kept_if_killed_ = std::move(other.kept_if_killed_);
+    synced_ = other.synced_;
   }
   return *this;
 }
@@ -321,7 +323,7 @@ bool FileSave::Finish() {
 // system that writes late reports a failed write now.
 bool FileSave::Publish() {
   const int copy = ::dup(fd_);
-  if (copy < 0 || ::close(copy) != 0 || !SyncFileData(fd_)) return false;
+  if (copy < 0 || ::close(copy) != 0 || (synced_ && !SyncFileData(fd_))) return false;
   const bool keep = !Replaces();
   // Content kept through a kill waits under a name other users reach in a
   // folder they may write: another file there now is not published, and
@@ -339,13 +341,20 @@ bool FileSave::Publish() {
     temp_.clear();
   }
   // The new name is there; a folder that cannot be synced still holds it.
-  if (folder_synced_) SyncFolder(FolderPart(target_));
+  if (synced_ && folder_synced_) SyncFolder(FolderPart(target_));
   return true;
 }
 
 bool SaveFile(const std::string& path, std::span<const uint8_t> bytes, ExistingFile existing, uint32_t new_mode) {
   auto save = FileSave::Begin(path, existing, new_mode);
   return save && save->Write(bytes) && save->Finish();
+}
+
+bool SaveWorkFile(const std::string& path, std::span<const uint8_t> bytes) {
+  auto save = FileSave::Begin(path);
+  if (!save) return false;
+  save->LeaveUnsynced();
+  return save->Write(bytes) && save->Finish();
 }
 
 bool SaveFile(const std::string& path, std::string_view text, ExistingFile existing, uint32_t new_mode) {

@@ -67,6 +67,9 @@ class FileSave {
   // at once under the same name syncs it: until then a power cut leaves
   // the name as it was, or this content whole (its data is synced first).
   void LeaveFolderToNextSave() { folder_synced_ = false; }
+  // Neither the content nor the folder is synced: a work file that is read
+  // back at once and goes with the process needs to outlive no power cut.
+  void LeaveUnsynced() { synced_ = false; }
 
   // For a save that spans frames of a program (a file it writes anew): the
   // new content waits under a hidden name beside the file, recorded, so
@@ -99,6 +102,7 @@ class FileSave {
   bool in_place_ = false;
   bool folder_synced_ = true;
   std::optional<ApartContent> kept_if_killed_;
+  bool synced_ = true;
 };
 
 // Saves `bytes` as the whole file `path` through a FileSave.
@@ -106,6 +110,10 @@ bool SaveFile(const std::string& path, std::span<const uint8_t> bytes,
               ExistingFile existing = ExistingFile::kReplace, uint32_t new_mode = 0666);
 bool SaveFile(const std::string& path, std::string_view text, ExistingFile existing = ExistingFile::kReplace,
               uint32_t new_mode = 0666);
+
+// Saves `bytes` as the whole work file `path` of the process's own
+// temporary folder (FileSave::LeaveUnsynced).
+bool SaveWorkFile(const std::string& path, std::span<const uint8_t> bytes);
 
 // The file that `path` names once its symbolic links are followed (the path
 // itself when it is none); nothing (errno ELOOP) for a loop of links. A link
