@@ -7,7 +7,7 @@ namespace zv {
 void ArrayTable::Release(uint32_t entry, StringHeap& strings) {
   if (entry >= kEntries) return;
   ++epoch_;
-  ArrayEntry& a = entries_[entry];
+  ArrayEntry& a = At(entry);
   if (entry >= kFirstStringEntry)
     for (uint32_t handle : a.elements) strings.Release(handle);
   uint32_t generation = a.generation + 1;
@@ -16,7 +16,7 @@ void ArrayTable::Release(uint32_t entry, StringHeap& strings) {
 }
 
 void ArrayTable::ReleaseAll(StringHeap& strings) {
-  for (uint32_t k = 0; k < kEntries; ++k)
+  for (uint32_t k = 0; k < entries_.size(); ++k)
     if (entries_[k].live) Release(k, strings);
 }
 

@@ -27,11 +27,17 @@ class ArrayTable {
   static constexpr uint32_t kEntries = 6000;
   static constexpr uint32_t kFirstStringEntry = 4000;
 
-  ArrayTable() : entries_(kEntries) {}
+  // The room for every entry is taken at once, so no entry ever moves, but
+  // the entries are made only as far as a program uses them: a run with
+  // few arrays does not pay for the whole table.
+  ArrayTable() { entries_.reserve(kEntries); }
 
-  ArrayEntry& At(uint32_t entry) { return entries_[entry]; }
-  const ArrayEntry& At(uint32_t entry) const { return entries_[entry]; }
-  bool IsArray(uint32_t entry) const { return entry < kEntries && entries_[entry].live; }
+  // `entry` is below kEntries.
+  ArrayEntry& At(uint32_t entry) {
+    if (entry >= entries_.size()) entries_.resize(entry + 1);
+    return entries_[entry];
+  }
+  bool IsArray(uint32_t entry) const { return entry < entries_.size() && entries_[entry].live; }
   // Moves on whenever an entry is released, which every DIM does before it
   // makes the new block: while it stays put no variable became or stopped
   // being an array.
