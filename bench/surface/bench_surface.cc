@@ -1,7 +1,8 @@
 // Blit throughput of the software surfaces: whole-screen copies (the
-// presentation and bitmap copies) and small colour-keyed blits (sprites and
-// image pastes); and the cost of making a surface through the display
-// device while thousands of others live. Run single-threaded:
+// presentation and bitmap copies), clears of the screen, and small
+// colour-keyed blits (sprites and image pastes); and the cost of making a
+// surface through the display device while thousands of others live. Run
+// single-threaded:
 // bench_surface --benchmark_repetitions=5
 #include <benchmark/benchmark.h>
 
@@ -87,6 +88,30 @@ void KeyedMirroredSprite32x32(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(KeyedMirroredSprite32x32)->Arg(32)->Arg(16);
+
+// A clear of the whole screen (cls) over what the frame drew: the second
+// argument's picture is copied in before each clear, the copy timed too.
+// 0: a screen that holds the colour (nothing copied), 1: a picture in every
+// pixel, 2: rows of the colour each with one other pixel at its end (the
+// clear reads each row whole). The third is the colour: 0 black, 1 blue.
+void ClearScreen(benchmark::State& state) {
+  PixelFormat f = FormatOf(state.range(0));
+  SurfacePtr screen = Make(640, 480, f), picture = Make(640, 480, f);
+  BltFx fill;
+  fill.fill_color = state.range(2) == 0 ? 0 : f.blue_mask;
+  screen->Blt(nullptr, nullptr, nullptr, zv::platform::kBltColorFill, &fill);
+  if (state.range(1) == 2) {
+    picture->Blt(nullptr, nullptr, nullptr, zv::platform::kBltColorFill, &fill);
+    for (int32_t y = 0; y < 480; ++y) picture->SetPixelAt(639, y, f.red_mask);
+  }
+  for (auto _ : state) {
+    if (state.range(1) != 0) screen->BltFast(0, 0, picture.get(), nullptr, 0);
+    benchmark::DoNotOptimize(screen->Blt(nullptr, nullptr, nullptr, zv::platform::kBltColorFill, &fill));
+    benchmark::ClobberMemory();
+  }
+  state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(ClearScreen)->ArgsProduct({{16, 32}, {0, 1, 2}, {0, 1}});
 
 // Makes an 8 x 8 surface through the display device and lets it go again,
 // while as many others as the argument says live (as a program's sprite
