@@ -252,13 +252,15 @@ void MessagePump::RunTurn() {
     vm_.refresh_switched = false;
     RunVmLoop(vm_);
     if (runs) vm_.input->FrameWorkDone();
+    const bool loader_turn = loader_yield_;
     const bool own_frame = runs && !loader_yield_ && !vm_.refresh_switched;
     if (runs) loader_yield_ = false;
     const uint32_t presented = frames_presented_;
-    // A program that ended in this slice makes no more frames: its last one
-    // is shown at once rather than held back for a successor that never
-    // comes.
-    FrameRefresh(!host_.QuitPending());
+    // The frame time paces the program's frames. The start's frame, before
+    // its first command, neither waits nor holds back the program's first;
+    // a program that ended in this slice makes no more frames, so its last
+    // is shown at once rather than held back for one that never follows.
+    FrameRefresh(!loader_turn && !host_.QuitPending());
     if (own_frame && frames_presented_ != presented) {
       ++program_frames_;
       if (program_frames_ == frame_limit_) host_.PostQuit();

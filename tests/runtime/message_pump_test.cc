@@ -387,15 +387,17 @@ TEST_F(MessagePumpTest, FramesArePacedByTheFrameRate) {
   EXPECT_EQ(PrintedInt(), 500);
 }
 
-TEST_F(MessagePumpTest, AProgramThatEndsShowsItsLastFrameWithoutWaiting) {
+TEST_F(MessagePumpTest, TheFrameTimeOnlyPacesTheProgramsOwnFrames) {
   assembler.Op(op::kFrameRate, {assembler.IntConst(20)});  // 50 ms a frame
+  assembler.Op(op::kSync);
   assembler.Op(op::kSync);
   assembler.Op(op::kEnd);
   const uint32_t start = clock.NowMs();
   Run();
-  // The sync's frame waits its 50 ms; the end's frame follows at once.
+  // The second sync's frame waits 50 ms for the first; the first does not
+  // wait for the start's frame, nor the end's frame for one to follow it.
   EXPECT_EQ(clock.NowMs() - start, 50u);
-  EXPECT_EQ(pump.FramesPresented(), 3u);  // the reset's, the sync's and the last
+  EXPECT_EQ(pump.FramesPresented(), 4u);  // the reset's, the syncs' and the last
 }
 
 TEST_F(MessagePumpTest, FrameRateZeroStillAdvancesAtMostOneFramePerTick) {
@@ -466,9 +468,11 @@ TEST_F(MessagePumpTest, AQuitLeftFromBeforeTheRunDoesNotEndIt) {
 }
 
 TEST_F(MessagePumpTest, AnInactiveFullScreenProgramPausesUntilActivated) {
+  assembler.Op(op::kSync);
   PrintElapsed([&] { assembler.Op(op::kSync); });
   assembler.Op(op::kEnd);
-  // The first timer is read at once, the second after the sync's frame of 25 ms.
+  // The first timer is read at once, the second after the second sync's
+  // frame of 25 ms.
   window.Post({WindowEventKind::kDeactivate}, clock.NowMs() + 10);
   window.Post({WindowEventKind::kActivate}, clock.NowMs() + 1010);
   Run();
