@@ -1,24 +1,33 @@
 #!/usr/bin/env bash
-# Start-up of the executable beside a peer build (the build before a change)
+# Start-up of the executable beside peer builds (the builds before a change)
 # in one run: for a headless program that only ends, one that shows a
 # video's first frame and one that plays a MIDI song's first note, the
 # shared libraries each run maps, and its wall and processor time (hyperfine,
-# process start and end included). The machines are noisy: medians of wall
-# time, means of processor time (user + system), and a quiet machine give
-# steadier figures.
+# process start and end included). Then, where every build has its tests
+# built, the wall time of a test row that starts the executable some hundred
+# times (FileNames.EveryCommandThatNamesAFileFindsAndMakesItInUtf8). The
+# machines are noisy: medians of wall time, means of processor time (user +
+# system), and a quiet machine give steadier figures.
 #
-# usage: bench/startup/run.sh PEER [BUILD_DIR] [RUNS]
-#   PEER       the other zentrovex executable
+# usage: bench/startup/run.sh PEER[,PEER...] [BUILD_DIR] [RUNS]
+#   PEER       another zentrovex executable (BUILD/zentrovex); several are
+#              separated by commas
 #   BUILD_DIR  holds ours (default: build)
-#   RUNS       runs of each command (default: 30)
+#   RUNS       runs of each command (default: 30; the test row runs a tenth
+#              as often, at least 3 times)
+# Each build is named by the folder that holds its build folder.
 # Needs hyperfine (apt-get install hyperfine) and python3.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
-peer=$(realpath "$1")
-ours=$(realpath "${2:-build}/zentrovex")
+builds=()
+IFS=, read -ra peers <<< "$1"
+for peer in "${peers[@]}"; do builds+=("$(realpath "$peer")"); done
+builds+=("$(realpath "${2:-build}/zentrovex")")
 runs=${3:-30}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+
+name() { basename "$(dirname "$(dirname "$1")")"; }
 
 cp tests/platform/video/clips/with_sound.avi "$work/clip.avi"
 # One note of a quarter's length: a header and one track.
@@ -32,15 +41,49 @@ cd "$work"
 # executable and the kernel's vDSO left out.
 libraries() { LD_DEBUG=files "$1" run --headless "$2" 2>&1 >/dev/null | grep -c "calling init:"; }
 
-printf '%-8s %-6s %10s %12s %16s\n' program build libraries "wall (ms)" "processor (ms)"
-for program in end video midi; do
-  hyperfine -N --warmup 3 --runs "$runs" --export-json "$work/$program.json" \
-    "$peer run --headless $program.kqa" "$ours run --headless $program.kqa" >/dev/null
-  python3 - "$work/$program.json" "$program" "$(libraries "$peer" $program.kqa)" "$(libraries "$ours" $program.kqa)" <<'PY'
+# Prints a row per build of hyperfine's results in $1, named $2, with the
+# libraries counted for each build after it.
+report() {
+  python3 - "$@" <<'PY'
 import json, sys
 results = json.load(open(sys.argv[1]))['results']
-for name, r, count in zip(('peer', 'ours'), results, sys.argv[3:5]):
+names = sys.argv[3].split(',')
+counts = sys.argv[4:]
+for name, r, count in zip(names, results, counts):
     cpu = (r['user'] + r['system']) * 1000
-    print(f"{sys.argv[2]:<8} {name:<6} {count:>10} {r['median'] * 1000:>12.1f} {cpu:>16.1f}")
+    print(f"{sys.argv[2]:<8} {name:<14} {count:>10} {r['median'] * 1000:>12.1f} {cpu:>16.1f}")
 PY
+}
+
+names=$(for b in "${builds[@]}"; do name "$b"; done | paste -sd,)
+printf '%-8s %-14s %10s %12s %16s\n' program build libraries "wall (ms)" "processor (ms)"
+for program in end video midi; do
+  commands=()
+  counts=()
+  for b in "${builds[@]}"; do
+    commands+=("$b run --headless $program.kqa")
+    counts+=("$(libraries "$b" $program.kqa)")
+  done
+  hyperfine -N --warmup 3 --runs "$runs" --export-json "$work/$program.json" "${commands[@]}" >/dev/null
+  report "$work/$program.json" "$program" "$names" "${counts[@]}"
 done
+
+# The row runs the executable of its own build folder.
+row=FileNames.EveryCommandThatNamesAFileFindsAndMakesItInUtf8
+suites=()
+row_names=()
+for b in "${builds[@]}"; do
+  suite="$(dirname "$b")/tests/app/zv_file_names_tests"
+  if [ -x "$suite" ]; then
+    suites+=("$suite --gtest_filter=$row")
+    row_names+=("$(name "$b")")
+  else
+    echo "no test row for $(name "$b"): cmake --build $(dirname "$b") --target zv_file_names_tests"
+  fi
+done
+[ ${#suites[@]} -gt 0 ] || exit 0
+row_runs=$(( runs / 10 > 3 ? runs / 10 : 3 ))
+hyperfine -N --runs "$row_runs" --export-json "$work/row.json" "${suites[@]}" >/dev/null
+echo
+echo "$row, $row_runs runs:"
+report "$work/row.json" "row" "$(IFS=,; echo "${row_names[*]}")" $(for _ in "${suites[@]}"; do echo -; done)
