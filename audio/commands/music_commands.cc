@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "audio/commands/cut_file_warning.h"
 #include "audio/commands/music_service.h"
 #include "runtime/vm/numeric/float_to_int.h"
 
@@ -51,6 +52,7 @@ void CmdLoadMusic(Vm& vm) {
   if (!slots) return;
   if (!slots->LoadMusic(n, name, vm.attached_data)) return vm.RunError(err::kLoadFailed, name);
   MarkLoaded(slots->Slot(n));
+  WarnIfFileWasCut(vm, err::kLoadFailed, name);
 }
 
 void CmdLoadCdMusic(Vm& vm) {

@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "audio/commands/cut_file_warning.h"
 #include "audio/commands/sound_commands_service.h"
 #include "audio/library/audio_error.h"
 #include "platform/paths/failure_cause.h"
@@ -59,6 +60,7 @@ void LoadInto(Vm& vm, const std::string& name, int32_t n, LoadKind kind) {
   }
   slots->ResetSoundSlotState(n);
   if (kind == LoadKind::k3D) slots->Slot(n).is_3d = true;
+  WarnIfFileWasCut(vm, err::kLoadFailed, name);
 }
 
 void CmdLoadSound(Vm& vm) {

@@ -11,6 +11,7 @@
 #include "audio/library/formats/mpeg_loader.h"
 #include "audio/library/formats/wav_reader.h"
 #include "audio/library/library_state.h"
+#include "audio/library/load_shortfall.h"
 #include "audio/library/mixer.h"
 #include "audio/library/song_hooks.h"
 
@@ -38,6 +39,7 @@ enum class Reader { kAny, kWav, kMpeg };
 
 SampleHandle LoadFrom(int32_t index, const void* name, uint32_t mode, int32_t length, Reader which) {
   ClearAudioErrorOnLibraryThread();
+  ClearLoadShortfall();
   if (name == nullptr || ((mode & sample_mode::kMemoryImage) && length < 1)) {
     SetAudioError(audio_error::kBadParameter);
     return nullptr;
@@ -52,8 +54,13 @@ SampleHandle LoadFrom(int32_t index, const void* name, uint32_t mode, int32_t le
   SampleHandle sample = nullptr;
   if (!(mode & sample_mode::kRaw)) {
     if (which != Reader::kMpeg) sample = LoadWavSample(file, mode, index);
+    // What a reader that gave up found missing is no part of the file's load.
+    if (!sample) ClearLoadShortfall();
     if (!sample && which != Reader::kWav) sample = LoadMpegSample(file, mode, index);
-    if (!sample) SetAudioError(audio_error::kBadFormat);
+    if (!sample) {
+      ClearLoadShortfall();
+      SetAudioError(audio_error::kBadFormat);
+    }
     if (sample && memory) SetSampleName(*sample, "Memory file");
     if (sample && !memory) SetSampleName(*sample, static_cast<const char*>(name));
     CloseAudioFile(file);

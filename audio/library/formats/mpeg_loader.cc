@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "audio/library/audio_error.h"
+#include "audio/library/load_shortfall.h"
 #include "audio/library/formats/mpeg_frame_sync.h"
 #include "audio/library/formats/mpeg_header.h"
 #include "audio/library/formats/mpeg_info_frame.h"
@@ -187,6 +188,14 @@ int64_t CountMpegFrames(AudioFile* file, int32_t bytes_per_frame, MpegSeekTable*
       continue;
     }
     if (stream == 0) stream = header.word;
+    // A frame the file ends inside cannot be decoded: the sound ends with
+    // the last whole one, and a file so cut short says what it lacks.
+    const int64_t frame_end = offset + 4 + header.frame_size;
+    if (frame_end > end) {
+      if (SameMpegStream(header.word, stream))
+        NoteLoadShortfall("its last frame", static_cast<uint64_t>(frame_end - end));
+      break;
+    }
     if (table) {
       if (table->offsets.size() == table->offsets.capacity()) table->offsets.reserve(table->offsets.size() + 1000);
       table->offsets.push_back(static_cast<uint32_t>(offset));
@@ -266,7 +275,7 @@ SampleHandle LoadMpegSample(AudioFile* file, uint32_t mode, int32_t index) {
         continue;
       }
       const int64_t end = in + 4 + size;
-      if (end > static_cast<int64_t>(input.size())) break;
+      if (end > got) break;  // a frame the data ends inside, which the count left out
       int produced = 0;
       DecodeMpegFrame(decoder, std::span<const uint8_t>(input.data() + in, static_cast<size_t>(4 + size)), pcm,
                       produced);

@@ -4,12 +4,16 @@
 #include <cstring>
 
 #include "audio/library/audio_error.h"
+#include "audio/library/load_shortfall.h"
 
 namespace zv {
 namespace {
 
 // The most of a "fmt " chunk kept: enough for every extra field read.
 constexpr uint32_t kMaxFormatBytes = 4096;
+// Data lengths from here up are no length: a writer that streamed its file
+// and could not go back to the header leaves all ones there, or nearly 2 GB.
+constexpr uint32_t kUnstatedLength = 0x7F000000;
 
 uint32_t Le32(const uint8_t* p) {
   return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) | (static_cast<uint32_t>(p[2]) << 16) |
@@ -129,9 +133,13 @@ bool ParseRiffWave(AudioFile* file, std::vector<uint8_t>* format, int32_t* data_
     if (data_start) *data_start = 0;
     return false;
   }
-  // The data cannot be longer than what the file holds after its start.
+  // The data cannot be longer than what the file holds after its start;
+  // a file cut short inside them says what it lacks.
   const int64_t available = std::max<int64_t>(FileLength(file) - start, 0);
-  if (length > available) length = static_cast<uint32_t>(available);
+  if (length > available) {
+    if (length < kUnstatedLength) NoteLoadShortfall("its sound data", length - static_cast<uint64_t>(available));
+    length = static_cast<uint32_t>(available);
+  }
   if (data_start) *data_start = start;
   if (data_length) *data_length = length;
   return true;

@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <memory>
 
 #include "audio/library/formats/mpeg_decoder.h"
 #include "audio/library/formats/mpeg_header.h"
 #include "audio/library/formats/mpeg_loader.h"
+#include "audio/library/load_shortfall.h"
 #include "audio/library/sample.h"
 #include "tests/audio/library/audio_test_util.h"
 #include "tests/support/test_paths.h"
@@ -183,6 +185,42 @@ TEST_F(AudioLibraryTest, ADamagedHeaderLosesItsFrameNotTheRest) {
   for (const uint32_t mode : {0u, sample_mode::kExactMpegLength})
     ExpectSound(LoadSample(-1, damaged.data(), sample_mode::kMemoryImage | mode, static_cast<int32_t>(damaged.size())),
                 expected, "mode " + std::to_string(mode));
+}
+
+// Every fixture is whole, with an ID3v1 tag behind it or not. Cut inside
+// its last frame, it loads the frames before that one, as a reference
+// decoder plays them, and says how many bytes the frame lacks.
+TEST_F(AudioLibraryTest, AFrameTheFileEndsInsideIsLeftOutAndSaid) {
+  const std::string folder = zv::test::SourcePath("tests/audio/library/formats/fixtures/");
+  for (const char* sub : {"", "gapless/"}) {
+    for (const auto& entry : std::filesystem::directory_iterator(folder + sub)) {
+      const std::string name = sub + entry.path().filename().string();
+      if (entry.path().extension() != ".mp3" && entry.path().extension() != ".mp2") continue;
+      const std::vector<uint8_t> file = Fixture(name);
+      std::vector<uint8_t> tagged = file;
+      tagged.insert(tagged.end(), {'T', 'A', 'G'});
+      tagged.resize(tagged.size() + 125, ' ');
+      SampleHandle whole = LoadImage(file);
+      ASSERT_NE(whole, nullptr) << name;
+      EXPECT_FALSE(TakeLoadShortfall()) << name;
+      SampleHandle with_tag = LoadImage(tagged);
+      ASSERT_NE(with_tag, nullptr) << name;
+      EXPECT_EQ(with_tag->length, whole->length) << name;
+      EXPECT_FALSE(TakeLoadShortfall()) << name;
+
+      const size_t last = FrameOffsets(file).back(), frame = file.size() - last;
+      const std::vector<uint8_t> cut(file.begin(), file.begin() + static_cast<long>(last + frame / 2));
+      SampleHandle cut_sound = LoadImage(cut);
+      int frames = 0;
+      // (The gapless ones leave out what their tag frame says, which DecodeAll keeps.)
+      if (std::string(sub).empty()) ExpectSound(cut_sound, DecodeAll(cut, 0, &frames), name);
+      ASSERT_NE(cut_sound, nullptr) << name;
+      const std::optional<LoadShortfall> lacked = TakeLoadShortfall();
+      ASSERT_TRUE(lacked) << name;
+      EXPECT_EQ(lacked->what, "its last frame");
+      EXPECT_EQ(lacked->missing_bytes, frame - frame / 2) << name;
+    }
+  }
 }
 
 // Where the first channel of the sample lines up best with the chirp the

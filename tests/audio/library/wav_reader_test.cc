@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "audio/library/channel.h"
 #include "audio/library/formats/wav_reader.h"
+#include "audio/library/load_shortfall.h"
 #include "audio/library/mix_routines.h"
 #include "audio/library/sample.h"
 #include "tests/audio/library/audio_test_util.h"
@@ -49,6 +51,7 @@ TEST_P(WavEncodings, DecodeAsTheReferenceDecoderDoes) {
   const Encoding& e = GetParam();
   SampleHandle s = LoadSample(-1, Fixture(std::string(e.name) + ".wav").c_str(), 0, 0);
   ASSERT_NE(s, nullptr) << e.name << " error " << GetAudioError();
+  EXPECT_FALSE(TakeLoadShortfall()) << e.name << " is whole";
   const std::vector<int16_t> expected = Reference(e.name);
   EXPECT_EQ(s->default_frequency, 22050);
   EXPECT_EQ(s->layout, e.channels == 2 ? sample_mode::kStereo : sample_mode::kMono);
@@ -236,6 +239,8 @@ TEST_F(AudioLibraryTest, DataLongerThanTheFileIsCutToIt) {
   ASSERT_NE(s, nullptr);
   EXPECT_EQ(s->length, 2);
   EXPECT_EQ(reinterpret_cast<const int16_t*>(s->data)[1], 5678);
+  // A length that large is a streamed file's, which states none: it is whole.
+  EXPECT_FALSE(TakeLoadShortfall());
 }
 
 TEST_F(AudioLibraryTest, ACutFileIsReadAsFarAsItGoes) {
@@ -245,6 +250,20 @@ TEST_F(AudioLibraryTest, ACutFileIsReadAsFarAsItGoes) {
   ASSERT_NE(s, nullptr);
   EXPECT_EQ(s->length, 74);
   EXPECT_EQ(reinterpret_cast<const int16_t*>(s->data)[73], 300);
+  const std::optional<LoadShortfall> lacked = TakeLoadShortfall();
+  ASSERT_TRUE(lacked);
+  EXPECT_EQ(lacked->what, "its sound data");
+  EXPECT_EQ(lacked->missing_bytes, 51u);
+}
+
+// The sound files the fuzz targets start from are whole, whatever they hold.
+TEST_F(AudioLibraryTest, FuzzSeedsLackNothing) {
+  for (const char* folder : {"fuzz/wav/corpus", "fuzz/mpeg_audio/corpus"}) {
+    for (const auto& entry : std::filesystem::directory_iterator(zv::test::SourcePath(folder))) {
+      ASSERT_NE(LoadSample(-1, entry.path().c_str(), 0, 0), nullptr) << entry.path();
+      EXPECT_FALSE(TakeLoadShortfall()) << entry.path();
+    }
+  }
 }
 
 }  // namespace
