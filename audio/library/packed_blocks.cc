@@ -118,8 +118,8 @@ bool Decode(const Form& f, const uint8_t* in, size_t in_bytes, T* out, int64_t c
   return true;
 }
 
-constexpr Form kForm8{9, 8, 3, 255, 8, 4, 32768};
-constexpr Form kForm16{17, 16, 4, 65535, 16, 8, 16384};
+constexpr Form kForm8{9, 8, 3, 255, 8, 4, kPackedBlockValues8};
+constexpr Form kForm16{17, 16, 4, 65535, 16, 8, kPackedBlockValues16};
 
 }  // namespace
 

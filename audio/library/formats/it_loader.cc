@@ -14,6 +14,8 @@ namespace {
 constexpr int kEnvelopeNodes = 25;
 // An empty pattern: 64 rows, each only its end byte.
 constexpr uint32_t kEmptyRows = 64;
+// A pattern's packed length, its rows and four bytes unused.
+constexpr size_t kPatternHeaderBytes = 8;
 
 void ReadEnvelope(SongReader& file, SongEnvelope& envelope, bool pitch) {
   const uint8_t flags = file.U8();
@@ -110,6 +112,13 @@ bool ReadSampleHeader(Song& song, SongReader& file, size_t at, uint16_t version,
   // Packed data is marked per sample; the version only tells which packing.
   where.packed = (flags & 8) && version >= 0x214;
   (void)convert;
+  // What the file claims for the data of a sample that has some.
+  if ((flags & 1) && length > 0) {
+    const uint64_t claimed_end = where.packed
+                                     ? ItPackedSampleEnd(file.Bytes(0, file.Size()), where.offset, length, flags & 2)
+                                     : where.offset + uint64_t{length} * (sample.bits / 8);
+    song.cut.Note(SongCutParts::kSample, claimed_end, file.Size());
+  }
   // No more frames than the file could hold: plain data at its width, packed
   // data at one bit a frame at best.
   const size_t remaining = where.offset < file.Size() ? file.Size() - where.offset : 0;
@@ -240,8 +249,9 @@ bool LoadItModule(Song& song, std::span<const uint8_t> image) {
     }
     file.Seek(at);
     const uint16_t length = file.U16();
+    song.cut.Note(SongCutParts::kPattern, at + kPatternHeaderBytes + length, file.Size());
     pattern.rows = file.U16();
-    const auto data = file.Bytes(at + 8, length);
+    const auto data = file.Bytes(at + kPatternHeaderBytes, length);
     pattern.data.assign(data.begin(), data.end());
   }
 

@@ -17,4 +17,13 @@ void UnpackItSample(std::span<const uint8_t> packed, bool sixteen_bit, bool doub
   for (size_t i = 0; i < frames; ++i) out[i] = static_cast<int16_t>(narrow[i] * 256);
 }
 
+uint64_t ItPackedSampleEnd(std::span<const uint8_t> image, uint64_t at, uint64_t frames, bool sixteen_bit) {
+  const auto per_block = static_cast<uint64_t>(sixteen_bit ? kPackedBlockValues16 : kPackedBlockValues8);
+  for (uint64_t done = 0; done < frames; done += per_block) {
+    if (at + 2 > image.size()) return at + 2;
+    at += 2 + (image[at] | (image[at + 1] << 8));
+  }
+  return at;
+}
+
 }  // namespace zv

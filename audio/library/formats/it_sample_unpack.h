@@ -13,4 +13,9 @@ namespace zv {
 void UnpackItSample(std::span<const uint8_t> packed, bool sixteen_bit, bool double_delta, std::vector<int16_t>& out,
                     size_t frames);
 
+// Where the packed data of `frames` values from `at` in `image` end, as
+// their blocks' byte counts claim; a block whose count the image ends
+// before claims its count's two bytes.
+uint64_t ItPackedSampleEnd(std::span<const uint8_t> image, uint64_t at, uint64_t frames, bool sixteen_bit);
+
 }  // namespace zv

@@ -157,6 +157,7 @@ bool ParseMidiFile(std::span<const uint8_t> smf, MidiSequence& sequence) {
     const uint32_t length = in.U32Big();
     const size_t end = at + 8 + std::min<size_t>(length, smf.size() - at - 8);
     if (in.Matches(at, "MTrk")) {
+      sequence.cut.Note(SongCutParts::kTrack, uint64_t{at} + 8 + length, smf.size());
       in.Seek(at + 8);
       const uint64_t track_end = ReadTrack(in, end, track_start, raw, sequence.sysex);
       // Format 2 tracks are independent patterns played one after another.
@@ -165,6 +166,10 @@ bool ParseMidiFile(std::span<const uint8_t> smf, MidiSequence& sequence) {
     }
     at = end;
   }
+  // A file that ends inside the header of a track it counts is cut short
+  // there. (One that ends between tracks may be, or may count more than it
+  // holds, as some writers do: it is taken as whole.)
+  if (read_tracks < tracks && at < smf.size()) sequence.cut.Note(SongCutParts::kTrack, at + 8, smf.size());
   if (read_tracks == 0) return false;
   std::stable_sort(raw.begin(), raw.end(), [](const RawEvent& a, const RawEvent& b) {
     return a.tick != b.tick ? a.tick < b.tick : a.order < b.order;

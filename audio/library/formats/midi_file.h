@@ -4,6 +4,8 @@
 #include <span>
 #include <vector>
 
+#include "audio/library/formats/song.h"
+
 namespace zv {
 
 // One event of a MIDI song, at its time from the start of the song.
@@ -23,6 +25,7 @@ struct MidiSequence {
   std::vector<uint8_t> sysex;
   uint64_t length_us = 0;         // the time of the last event (end of track included)
   int32_t initial_bpm = 120;
+  SongCutParts cut;               // the tracks the file ends inside
 };
 
 // The standard MIDI file inside `image`: the image itself ("MThd") or the
@@ -31,8 +34,9 @@ struct MidiSequence {
 std::span<const uint8_t> FindStandardMidiFile(std::span<const uint8_t> image);
 
 // Parses a standard MIDI file (formats 0, 1 and 2). Damaged tracks end
-// where their data ends; false when the header is not MIDI or no track
-// could be read at all.
+// where their data ends, and those the file ends inside are noted in
+// `cut`; false when the header is not MIDI or no track could be read at
+// all.
 bool ParseMidiFile(std::span<const uint8_t> smf, MidiSequence& sequence);
 
 }  // namespace zv

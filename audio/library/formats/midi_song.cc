@@ -129,6 +129,7 @@ bool LoadMidiSong(Song& song, const std::string& name, std::span<const uint8_t> 
     return false;
   }
   data->rate = engine.Host().MixRate();
+  song.cut = data->sequence.cut;
   song.midi = std::move(data);
   song.name = name.substr(0, 255);
   song.format = SongFormat::kMidi;

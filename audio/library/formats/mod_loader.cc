@@ -93,6 +93,18 @@ void ReadSampleData(Song& song, SongReader& file, const SampleHeader& header, So
   }
 }
 
+// Notes the patterns the song plays and the samples that a file of `size`
+// bytes ends inside or before; they lie one after another.
+void NoteCutParts(Song& song, int32_t patterns, size_t pattern_bytes, const SampleHeader (&headers)[kSampleCount],
+                  size_t size) {
+  size_t end = kPatternOffset;
+  for (int32_t p = 0; p < patterns; ++p) song.cut.Note(SongCutParts::kPattern, end += pattern_bytes, size);
+  for (const SampleHeader& header : headers) {
+    end += header.length;
+    if (header.length > 0) song.cut.Note(SongCutParts::kSample, end, size);
+  }
+}
+
 }  // namespace
 
 bool LoadModModule(Song& song, std::span<const uint8_t> image) {
@@ -120,10 +132,11 @@ bool LoadModModule(Song& song, std::span<const uint8_t> image) {
   // The list holds 128 orders; a larger length byte cannot be played.
   song.order_count = std::min<int32_t>(file.U8(), 128);
   file.U8();  // restart byte, not used
-  int32_t highest = 0;
+  int32_t highest = 0, highest_played = 0;
   for (int i = 0; i < 128; ++i) {
     song.orders[static_cast<size_t>(i)] = file.U8();
     highest = std::max<int32_t>(highest, song.orders[static_cast<size_t>(i)]);
+    if (i < song.order_count) highest_played = std::max<int32_t>(highest_played, song.orders[static_cast<size_t>(i)]);
   }
   song.pattern_count = highest + 1;
   song.referenced_pattern_count = song.pattern_count;
@@ -149,15 +162,21 @@ bool LoadModModule(Song& song, std::span<const uint8_t> image) {
     }
   }
 
-  // The sample data normally ends the file; junk after the patterns is
-  // passed over by taking the data from the end.
+  // The sample data normally ends the file; junk after the patterns (orders
+  // past the list's length may count patterns the file does not hold) is
+  // passed over by taking the data from the end. A file that ends before
+  // the patterns its song plays and its samples is cut short: what it holds
+  // of its samples follows the patterns.
   size_t total = 0;
   for (const SampleHeader& header : headers) total += header.length;
-  const size_t after_patterns = file.Tell();
-  if (file.Size() > total && file.Size() - total > kSignatureOffset)
+  const size_t pattern_bytes = static_cast<size_t>(kRows * channels * 4);
+  const size_t played_end = kPatternOffset + static_cast<size_t>(highest_played + 1) * pattern_bytes;
+  if (file.Size() >= played_end + total) {
     file.Seek(file.Size() - total);
-  else
-    file.Seek(after_patterns);
+  } else {
+    NoteCutParts(song, highest_played + 1, pattern_bytes, headers, file.Size());
+    file.Seek(kPatternOffset + static_cast<size_t>(song.pattern_count) * pattern_bytes);
+  }
   for (int i = 0; i < kSampleCount; ++i) ReadSampleData(song, file, headers[i], *song.samples[static_cast<size_t>(i)]);
   return true;
 }

@@ -12,6 +12,8 @@ namespace {
 
 constexpr int kRows = 64;
 constexpr uint8_t kUnmapped = 255;
+constexpr size_t kSampleHeaderBytes = 80;
+constexpr uint8_t kSampleType = 1;  // an instrument that holds a sample (not an AdLib one)
 
 struct S3mSampleFile {
   size_t data_offset = 0;
@@ -32,8 +34,14 @@ void ReadSampleHeader(Song& song, SongReader& file, size_t at, SongSample& sampl
   file.Seek(at + 48);
   sample.name = file.Text(28);
   sample.bits = (flags & 4) ? 16 : 8;
-  // Data the file does not hold cannot sound; the sample ends with the file.
   const size_t bytes_per_frame = sample.bits / 8;
+  // What the file claims for it: its header, and the data of one that holds a sample.
+  uint64_t claimed_end = at + kSampleHeaderBytes;
+  const auto type = file.Bytes(at, 1);
+  if (!type.empty() && type[0] == kSampleType && length > 0)
+    claimed_end = std::max<uint64_t>(claimed_end, where.data_offset + uint64_t{length} * bytes_per_frame);
+  song.cut.Note(SongCutParts::kSample, claimed_end, file.Size());
+  // Data the file does not hold cannot sound; the sample ends with the file.
   const size_t available = where.data_offset < file.Size() ? (file.Size() - where.data_offset) / bytes_per_frame : 0;
   length = static_cast<uint32_t>(SongEngine::TakeSampleFrames(song, std::min<size_t>(length, available)));
   sample.length = static_cast<int32_t>(length);
@@ -66,10 +74,14 @@ uint8_t NoteOfFile(uint8_t b) {
   return static_cast<uint8_t>((b >> 4) * 12 + (b & 15) + 1);
 }
 
-void UnpackPattern(SongReader& file, size_t at, const uint8_t* channel_map, int channels, SongPattern& pattern) {
+void UnpackPattern(Song& song, SongReader& file, size_t at, const uint8_t* channel_map, int channels,
+                   SongPattern& pattern) {
   pattern.rows = kRows;
   pattern.data.assign(static_cast<size_t>(kRows * channels * 5), 0);
   if (at == 0) return;  // no data: an empty pattern
+  // Its packed length, its own two bytes at least.
+  file.Seek(at);
+  song.cut.Note(SongCutParts::kPattern, at + std::max<uint16_t>(file.U16(), 2), file.Size());
   file.Seek(at + 2);
   for (int row = 0; row < kRows && !file.AtEnd(); ++row) {
     for (;;) {
@@ -177,7 +189,7 @@ bool LoadS3mModule(Song& song, std::span<const uint8_t> image) {
   song.patterns.resize(static_cast<size_t>(song.pattern_count));
   for (int32_t p = 0; p < song.pattern_count; ++p) {
     const size_t at = p < file_pattern_count ? pattern_at[static_cast<size_t>(p)] : 0;
-    UnpackPattern(file, at, channel_map, song.channel_count, song.patterns[static_cast<size_t>(p)]);
+    UnpackPattern(song, file, at, channel_map, song.channel_count, song.patterns[static_cast<size_t>(p)]);
   }
   for (size_t i = 0; i < samples; ++i) ReadSampleData(file, where[i], *song.samples[i]);
   return true;

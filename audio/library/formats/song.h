@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <bitset>
 #include <cstdint>
@@ -274,6 +275,23 @@ constexpr int kInstrument = 3;
 
 class SongEngine;
 
+// The parts of a song's file that the file ends inside or before: a file
+// cut short loads what it holds, and these say what did not come.
+struct SongCutParts {
+  enum Part { kPattern, kInstrument, kSample, kTrack, kPartKinds };
+  std::array<int32_t, kPartKinds> count{};
+  uint64_t missing_bytes = 0;  // beyond the file's end, as far as its parts claim
+
+  // Notes a part that the file claims up to byte `claimed_end` of its
+  // `file_size`, where the file ends before that.
+  void Note(Part part, uint64_t claimed_end, uint64_t file_size) {
+    if (claimed_end <= file_size) return;
+    ++count[part];
+    missing_bytes = std::max(missing_bytes, claimed_end - file_size);
+  }
+  bool Any() const { return missing_bytes > 0; }
+};
+
 // A loaded module or MIDI song.
 class Song {
  public:
@@ -349,6 +367,7 @@ class Song {
   std::vector<SongPositionRecord> positions;
   std::array<SongTimingRing, 4> rings;
   std::unique_ptr<MidiSongData> midi;
+  SongCutParts cut;  // what the loader found missing from the file
 
   // The pattern that the order list names at the current order, or null.
   SongPattern* CurrentPattern();

@@ -5,6 +5,7 @@
 #include <iterator>
 
 #include "audio/library/formats/midi_song.h"
+#include "audio/library/load_shortfall.h"
 #include "platform/paths/file_read.h"
 
 namespace zv {
@@ -27,6 +28,20 @@ class MixerGuard {
 };
 
 using Loader = bool (*)(Song&, std::span<const uint8_t>);
+
+// The parts a song's file ends inside or before: "2 patterns and 1 sample".
+std::string CutPartsText(const SongCutParts& cut) {
+  static constexpr const char* kNames[SongCutParts::kPartKinds] = {"pattern", "instrument", "sample", "track"};
+  std::vector<std::string> parts;
+  for (int part = 0; part < SongCutParts::kPartKinds; ++part) {
+    const int32_t n = cut.count[static_cast<size_t>(part)];
+    if (n > 0) parts.push_back(std::to_string(n) + " " + kNames[part] + (n > 1 ? "s" : ""));
+  }
+  std::string text;
+  for (size_t i = 0; i < parts.size(); ++i)
+    text += (i == 0 ? "" : i + 1 == parts.size() ? " and " : ", ") + parts[i];
+  return text;
+}
 
 }  // namespace
 
@@ -108,6 +123,7 @@ SongEngine::~SongEngine() { StopAllSongs(); }
 
 Song* SongEngine::LoadSong(const std::string& name) {
   host_.ClearError();
+  ClearLoadShortfall();
   std::vector<uint8_t> bytes;
   if (!host_.ReadFile(name, bytes)) {
     host_.SetError(song_error::kFileNotFound);
@@ -118,6 +134,7 @@ Song* SongEngine::LoadSong(const std::string& name) {
 
 Song* SongEngine::LoadSongFromMemory(const uint8_t* data, int32_t length) {
   host_.ClearError();
+  ClearLoadShortfall();
   if (!data || length < 0) {
     host_.SetError(song_error::kFileNotFound);
     return nullptr;
@@ -160,6 +177,7 @@ Song* SongEngine::LoadSongImage(std::span<const uint8_t> image, const std::strin
     }
   }
   host_.SetError(error & 0xFF);
+  if (loaded->cut.Any()) NoteLoadShortfall(CutPartsText(loaded->cut), loaded->cut.missing_bytes);
   return loaded.release();
 }
 

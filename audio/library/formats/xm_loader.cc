@@ -12,6 +12,8 @@ namespace {
 
 constexpr uint32_t kPatternHeaderBytes = 9;
 constexpr uint32_t kSampleHeaderBytes = 40;
+// An instrument's size, name, type and sample count: all one without samples holds.
+constexpr uint32_t kEmptyInstrumentBytes = 29;
 constexpr int kMaxRows = 256;
 constexpr int kMaxEnvelopePoints = 12;
 
@@ -186,6 +188,7 @@ bool LoadXmModule(Song& song, std::span<const uint8_t> image) {
     // Trackers write at most 256 rows; more cannot be a pattern of ours.
     pattern.rows = std::min<uint32_t>(file.U16(), kMaxRows);
     const uint16_t packed = file.U16();
+    song.cut.Note(SongCutParts::kPattern, at + kPatternHeaderBytes + packed, file.Size());
     at += kPatternHeaderBytes;
     if (&pattern != &unused) UnpackPattern(file.Bytes(at, packed), channels, pattern);
     at += packed;
@@ -207,9 +210,11 @@ bool LoadXmModule(Song& song, std::span<const uint8_t> image) {
     instrument.samples.fill(&InvalidSongSample());
     instrument.sample_count = count;
     if (count == 0) {
+      song.cut.Note(SongCutParts::kInstrument, start + kEmptyInstrumentBytes, file.Size());
       file.Seek(start + size);
       continue;
     }
+    song.cut.Note(SongCutParts::kInstrument, start + size, file.Size());
     file.U32();
     for (uint8_t& slot : instrument.sample_map) slot = file.U8();
     ReadEnvelopePoints(file, instrument.volume_envelope);
@@ -241,8 +246,15 @@ bool LoadXmModule(Song& song, std::span<const uint8_t> image) {
       file.Seek(header + kSampleHeaderBytes);
       instrument.samples[static_cast<size_t>(i)] = sample;
     }
-    for (int i = 0; i < count; ++i)
-      ReadSampleData(file, where[static_cast<size_t>(i)], *instrument.samples[static_cast<size_t>(i)]);
+    // The samples' data follow their headers, one after another.
+    uint64_t claimed = start + size + uint64_t{count} * kSampleHeaderBytes;
+    for (int i = 0; i < count; ++i) {
+      const SampleFile& sample_file = where[static_cast<size_t>(i)];
+      claimed += sample_file.bytes;
+      const uint64_t header_end = start + size + uint64_t{kSampleHeaderBytes} * (i + 1);
+      song.cut.Note(SongCutParts::kSample, sample_file.bytes > 0 ? claimed : header_end, file.Size());
+      ReadSampleData(file, sample_file, *instrument.samples[static_cast<size_t>(i)]);
+    }
   }
   song.sample_count = static_cast<int32_t>(song.samples.size());
   return true;

@@ -5,6 +5,7 @@
 #include <iterator>
 #include <string>
 
+#include "audio/library/load_shortfall.h"
 #include "tests/audio/library/formats/songs/song_fixture.h"
 #include "tests/support/test_paths.h"
 
@@ -175,6 +176,40 @@ TEST_F(SongEngineTest, ReplacingASampleKeepsItsSettings) {
   delete extra;
 }
 
+// A module cut short loads what it holds and says what it lacks: the parts
+// its file ends inside or before, and how many bytes of them.
+TEST_F(SongEngineTest, EveryFormatCutShortSaysWhatItLacks) {
+  using Writer = std::vector<uint8_t> (*)(const TestModule&);
+  for (const auto& [name, write] :
+       {std::pair<const char*, Writer>{"mod", WriteMod}, {"s3m", WriteS3m}, {"xm", WriteXm}, {"it", WriteIt}}) {
+    SCOPED_TRACE(name);
+    TestModule m = OnePatternModule();
+    m.instrument_mode = false;
+    m.instruments.resize(1);
+    m.instruments[0].samples = {0};
+    const std::vector<uint8_t> whole = write(m);
+    ASSERT_NE(Load(whole), nullptr);
+    EXPECT_FALSE(TakeLoadShortfall());
+    // The sample's 2000 bytes end the file: 500 of them go.
+    const Song* song = Load(std::vector<uint8_t>(whole.begin(), whole.end() - 500));
+    ASSERT_NE(song, nullptr);
+    ASSERT_FALSE(song->samples.empty());
+    EXPECT_EQ(song->samples[0]->length, 1500);
+    EXPECT_EQ(song->samples[0]->data[0], 100 * 256);
+    const std::optional<LoadShortfall> lacked = TakeLoadShortfall();
+    ASSERT_TRUE(lacked);
+    EXPECT_EQ(lacked->what, "1 sample");
+    EXPECT_EQ(lacked->missing_bytes, 500u);
+  }
+  // A MOD cut inside its pattern lacks its sample too.
+  const std::vector<uint8_t> mod = WriteMod(OnePatternModule());
+  ASSERT_NE(Load(std::vector<uint8_t>(mod.begin(), mod.begin() + 1084 + 1000)), nullptr);
+  const std::optional<LoadShortfall> lacked = TakeLoadShortfall();
+  ASSERT_TRUE(lacked);
+  EXPECT_EQ(lacked->what, "1 pattern and 1 sample");
+  EXPECT_EQ(lacked->missing_bytes, mod.size() - 1084 - 1000);
+}
+
 TEST_F(SongEngineTest, VoicesBeyondTheLimitAreCulledWhenQuiet) {
   TestModule m = OnePatternModule();
   m.samples[0].volume = 0;
@@ -206,6 +241,7 @@ TEST_F(SongEngineTest, FuzzSeedsLoadAndPlay) {
       const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
       Song* song = Load(bytes);
       ASSERT_NE(song, nullptr) << entry.path();
+      EXPECT_FALSE(TakeLoadShortfall()) << entry.path() << " is whole";
       EXPECT_EQ(song->format, format) << entry.path();
       EXPECT_TRUE(engine.PlaySong(song));
       host.Render(engine, 20);
