@@ -26,9 +26,10 @@ bool StartsWithDrive(std::string_view text) {
 
 ReadStatus SkipBytes(ByteSource& source, uint64_t count) {
   ReadStatus status;
+  status.asked = count;
   std::array<uint8_t, kSkipChunk> sink;
-  while (count > 0) {
-    const size_t want = static_cast<size_t>(std::min<uint64_t>(count, sink.size()));
+  while (status.came < count) {
+    const size_t want = static_cast<size_t>(std::min<uint64_t>(count - status.came, sink.size()));
     const int64_t got = source.Read(std::span<uint8_t>(sink.data(), want));
     if (got < 0) {
       status.failed = true;
@@ -38,7 +39,7 @@ ReadStatus SkipBytes(ByteSource& source, uint64_t count) {
       status.reached_end = true;
       return status;
     }
-    count -= static_cast<uint64_t>(got);
+    status.came += static_cast<uint64_t>(got);
   }
   return status;
 }
@@ -57,7 +58,15 @@ ReadStatus ReadExact(ByteSource& source, std::span<uint8_t> out) {
   }
   std::fill(out.begin() + static_cast<std::ptrdiff_t>(done), out.end(), uint8_t{0});
   status.reached_end = !status.failed && done < out.size();
+  status.asked = out.size();
+  status.came = done;
   return status;
+}
+
+ReadStatus RecordStatus(ReadStatus bytes) {
+  bytes.asked += 4;
+  bytes.came += 4;
+  return bytes;
 }
 
 U32Read ReadU32(ByteSource& source) {
@@ -106,28 +115,34 @@ RecordRead StreamFileRecord(ByteSource& source, const RecordTake& take) {
   if (!size.whole) return record;
   record.sized = true;
   record.size = size.value;
+  // The status tells of the record as one, its size with it.
+  const auto finish = [&record](ReadStatus status) {
+    status.asked = record.size;
+    status.came = record.size - record.missing;
+    record.status = RecordStatus(status);
+    return record;
+  };
   if (size.value > source.Remaining()) {
     // A length that cannot be true: pass over the rest rather than trust it.
     record.missing = size.value - source.Remaining();
-    const ReadStatus skipped = SkipBytes(source, source.Remaining());
-    record.status.failed = skipped.failed;
-    record.status.reached_end = true;
-    return record;
+    ReadStatus skipped = SkipBytes(source, source.Remaining());
+    skipped.reached_end = true;
+    return finish(skipped);
   }
   std::vector<uint8_t> block(std::min<size_t>(size.value, kRecordBlock));
   bool taking = static_cast<bool>(take);
   for (uint64_t left = size.value; left > 0;) {
     const std::span<uint8_t> part(block.data(), static_cast<size_t>(std::min<uint64_t>(left, block.size())));
-    record.status = ReadExact(source, part);
-    if (record.status.failed || record.status.reached_end) {
+    const ReadStatus read = ReadExact(source, part);
+    if (read.failed || read.reached_end) {
       record.missing = left;  // a part that came short is not taken
-      return record;
+      return finish(read);
     }
     if (taking) taking = take(part);
     left -= part.size();
   }
   record.whole = true;
-  return record;
+  return finish(ReadStatus{});
 }
 
 FileRecord ReadFileRecord(ByteSource& source) {

@@ -36,10 +36,16 @@ constexpr size_t kMaxLineLength = StringHeap::kMaxLength;
 constexpr uint32_t kMaxPackedPathLength = 4096;
 
 // How a read went: a failed read is a warning for the program; fewer bytes
-// than asked set the file's end-of-file flag.
+// than asked set the file's end-of-file flag. A read the file ends inside
+// (some of what it asked for came, not all) was cut short, as a killed
+// writer leaves a file; one that found the end before its first byte was
+// not.
 struct ReadStatus {
   bool failed = false;
   bool reached_end = false;
+  uint64_t asked = 0;  // the bytes the read asked for
+  uint64_t came = 0;   // those of them that came
+  bool CutShort() const { return !failed && came > 0 && came < asked; }
 };
 
 // Reads `out.size()` bytes, zero-filling what did not come.
@@ -47,6 +53,9 @@ ReadStatus ReadExact(ByteSource& source, std::span<uint8_t> out);
 
 // Reads and drops up to `count` bytes.
 ReadStatus SkipBytes(ByteSource& source, uint64_t count);
+
+// A record's read as one: its u32 size (whole) and then `bytes`.
+ReadStatus RecordStatus(ReadStatus bytes);
 
 // A little-endian u32 (zero-filled when short).
 struct U32Read {

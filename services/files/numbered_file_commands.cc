@@ -67,10 +67,26 @@ bool CheckBlockNumber(Vm& vm, int32_t block) {
   return false;
 }
 
-// Marks the end of the file after a short read, and warns after a failed one.
-void NoteRead(Vm& vm, NumberedFiles::Slot& slot, const files::ReadStatus& status) {
+// Every read of a numbered file ends here: it marks the end of the file
+// after a short read and warns after a failed one. Where the file ends
+// inside what the read asked for (a value, a record, bytes to skip), as a
+// killed writer leaves it, that is said too, with how many bytes are
+// missing, unless `say_cut` leaves it to the command's own words; the read
+// keeps what it stores, and the program goes on.
+void NoteRead(Vm& vm, NumberedFiles::Slot& slot, const files::ReadStatus& status, bool say_cut = true) {
   if (status.failed) vm.RunWarning(err::kReadFailed, slot.file.Name());
   if (status.reached_end) slot.at_end = true;
+  if (say_cut && status.CutShort())
+    vm.WarnAndGoOn(err::kReadFailed, slot.file.Name(),
+                   "it is cut short: " + std::to_string(status.asked - status.came) + " of the " +
+                       std::to_string(status.asked) + " bytes the read asks for are missing");
+}
+
+// A record read from an empty file: a writer killed before its first byte
+// leaves one. (At the end of a file of records, a loop reading them until
+// the end comes to no record at all, and that is no loss.)
+void SayIfEmpty(Vm& vm, bool empty_file, NumberedFiles::Slot& slot, const std::string& record) {
+  if (empty_file) vm.WarnAndGoOn(err::kReadFailed, slot.file.Name(), "it is empty, and holds no " + record);
 }
 
 bool WriteOrWarn(Vm& vm, OpenFile& file, std::span<const uint8_t> bytes) {
@@ -303,8 +319,8 @@ int32_t UnpackFailure(int error) {
 // Creates the file `name` from the record `read` reads, streamed a block at
 // a time, with the folders it needs; an existing file is kept as it is. The
 // record is read past whatever happens to the file. Warns, with the reason,
-// when the file cannot be made or filled, or the record is cut short, and
-// then leaves neither the file nor the folders made for it.
+// when the file cannot be made or filled, and then leaves neither the file
+// nor the folders made for it; nor does a record cut short.
 files::RecordRead UnpackFile(Vm& vm, const std::string& name, const files::RecordReader& read) {
   const std::string native = NativePath(name);
   // A file a built game carries is there as one on disk is.
@@ -337,9 +353,6 @@ files::RecordRead UnpackFile(Vm& vm, const std::string& name, const files::Recor
     files::RemoveEmptyFolders(made);
   }
   if (record.whole && error != 0) vm.RunWarning(UnpackFailure(error), name, files::CauseOf(error));
-  // The open file keeps what came; a file that is not whole is not made.
-  if (record.sized && !record.whole && !record.status.failed)
-    vm.WarnAndGoOn(err::kCreateFailed, name, CutShortCause(record, "the file"));
   return record;
 }
 
@@ -361,10 +374,16 @@ void CmdReadFileBlock(Vm& vm) {
   const std::string name(vm.NextString());
   NumberedFiles::Slot* slot = CheckedSlot(vm, number);
   if (!slot) return;
+  const bool empty_file = slot->file.Size() == 0;
   // The record is taken from the open file whether or not it can be written out.
   const files::RecordRead record =
       UnpackFile(vm, name, [&](const files::RecordTake& take) { return files::StreamFileRecord(slot->file, take); });
-  NoteRead(vm, *slot, record.status);
+  // The open file keeps what came; a file whose record is not whole is not
+  // made, and the warning names it.
+  if (record.sized && !record.whole && !record.status.failed)
+    vm.WarnAndGoOn(err::kCreateFailed, name, CutShortCause(record, "the file"));
+  NoteRead(vm, *slot, record.status, !record.sized);
+  SayIfEmpty(vm, empty_file, *slot, "file record");
 }
 
 // An entry a directory pack command leaves out, as the program would spell
@@ -582,7 +601,7 @@ void CmdReadDirBlock(Vm& vm) {
   if (into) into->Finish();
   // A folder made for files that could not be written goes again.
   if (!report.failed.empty()) files::RemoveEmptyFolders(made);
-  NoteRead(vm, *slot, read.status);
+  NoteRead(vm, *slot, read.status, false);  // the pack's own warnings say what it lacks
   constexpr char kLeftOut[] = "the pack's file is left out";
   if (!report.passed_over.empty())
     vm.WarnAndGoOn(err::kCreateFailed, report.passed_over.front().name, LeftOutCause(report.passed_over, kLeftOut));
@@ -594,7 +613,7 @@ void CmdReadDirBlock(Vm& vm) {
   // counts says how many it lacks.
   if (read.cut_in_count)
     vm.WarnAndGoOn(err::kReadFailed, slot->file.Name(), "it ends inside the pack's count of files");
-  if (empty_file) vm.WarnAndGoOn(err::kReadFailed, slot->file.Name(), "it is empty, and holds no pack");
+  SayIfEmpty(vm, empty_file, *slot, "pack");
   if (!read.damaged && read.arrived < read.count)
     vm.WarnAndGoOn(err::kReadFailed, slot->file.Name(),
                    "the pack lacks " + std::to_string(read.count - read.arrived) + " of its " +
@@ -617,14 +636,17 @@ void CmdReadMemblockFromFile(Vm& vm) {
   if (!slot || !CheckBlockNumber(vm, block)) return;
   MemblockTable& blocks = Blocks(vm);
   blocks.Release(block);
+  const bool empty_file = slot->file.Size() == 0;
   const files::U32Read size = files::ReadU32(slot->file);
-  NoteRead(vm, *slot, size.status);
-  if (!size.whole) return;
+  if (!size.whole) {
+    NoteRead(vm, *slot, size.status);
+    return SayIfEmpty(vm, empty_file, *slot, "memory block");
+  }
   // There are no empty blocks: a record of 0 bytes is an empty size.
   if (size.value == 0) return vm.RunWarning(err::kReadFailed, slot->file.Name());
   if (!blocks.Make(block, size.value)) return vm.RunError(memblock_error::kAllocation);
-  // A record cut short leaves the block's tail zero and marks the end.
-  NoteRead(vm, *slot, files::ReadExact(slot->file, blocks.Peek(block)->bytes()));
+  // A record cut short leaves the block's tail zero, marks the end and says so.
+  NoteRead(vm, *slot, files::RecordStatus(files::ReadExact(slot->file, blocks.Peek(block)->bytes())));
 }
 
 void CmdWriteMemblockToFile(Vm& vm) {
@@ -652,8 +674,9 @@ void CmdMakeMemblockFromFile(Vm& vm) {
   if (size == 0) return vm.RunWarning(err::kReadFailed, slot->file.Name());
   if (size > MemblockTable::kMaxSize || !blocks.Make(block, static_cast<uint32_t>(size)))
     return vm.RunError(memblock_error::kAllocation);
-  // Read from where the file stands: from the middle, the block's tail stays zero.
-  NoteRead(vm, *slot, files::ReadExact(slot->file, blocks.Peek(block)->bytes()));
+  // Read from where the file stands: from the middle, the block's tail stays
+  // zero, as the command is meant to leave it, which is no file cut short.
+  NoteRead(vm, *slot, files::ReadExact(slot->file, blocks.Peek(block)->bytes()), false);
 }
 
 }  // namespace
