@@ -275,7 +275,7 @@ SampleHandle LoadMpegSample(AudioFile* file, uint32_t mode, int32_t index) {
         continue;
       }
       const int64_t end = in + 4 + size;
-      if (end > got) break;  // a frame the data ends inside, which the count left out
+      if (end > static_cast<int64_t>(input.size())) break;
       int produced = 0;
       DecodeMpegFrame(decoder, std::span<const uint8_t>(input.data() + in, static_cast<size_t>(4 + size)), pcm,
                       produced);
