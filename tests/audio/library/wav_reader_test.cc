@@ -256,10 +256,11 @@ TEST_F(AudioLibraryTest, ACutFileIsReadAsFarAsItGoes) {
   EXPECT_EQ(lacked->missing_bytes, 51u);
 }
 
-// The sound files the fuzz targets start from are whole, whatever they hold.
-TEST_F(AudioLibraryTest, FuzzSeedsLackNothing) {
-  for (const char* folder : {"fuzz/wav/corpus", "fuzz/mpeg_audio/corpus"}) {
-    for (const auto& entry : std::filesystem::directory_iterator(zv::test::SourcePath(folder))) {
+// Every fixture and fuzz seed of the sound readers is whole.
+TEST_F(AudioLibraryTest, WholeFilesLackNothing) {
+  for (const char* folder : {"fuzz/wav/corpus", "fuzz/mpeg_audio/corpus", "tests/audio/library/formats/fixtures"}) {
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(zv::test::SourcePath(folder))) {
+      if (entry.path().extension() == ".ref" || entry.path().extension() == ".txt" || entry.is_directory()) continue;
       ASSERT_NE(LoadSample(-1, entry.path().c_str(), 0, 0), nullptr) << entry.path();
       EXPECT_FALSE(TakeLoadShortfall()) << entry.path();
     }
