@@ -135,12 +135,9 @@ TEST_F(NumberedFiles, ShortReadsMarkTheEndAndReadZero) {
   EXPECT_EQ(printed, "261 1\n0\n");
 }
 
-// A read the file ends inside, as a killed writer leaves it, says so with
-// how many bytes are missing and keeps what it stores; one that finds the
-// end before its first byte only marks it, but a record read says an empty
-// file. Every read of the command table has a row (a byte or a line comes
-// whole or not at all; a block made from the middle of a file ends in zeros
-// by design).
+// A read the file ends inside says how many bytes are missing and keeps
+// what it stores; one that finds the end only marks it, but a record read
+// says an empty file. A row for every read of the command table.
 TEST_F(NumberedFiles, EveryReadTheFileEndsInsideSaysSo) {
   const std::string kMissing = " bytes the read asks for are missing", kBlock = "read file block 1, \"o.bin\" : ";
   const struct {
@@ -176,12 +173,10 @@ TEST_F(NumberedFiles, EveryReadTheFileEndsInsideSaysSo) {
     EXPECT_EQ(printed, row.printed + "\n");
     EXPECT_EQ(warned.empty(), row.warning.empty()) << warned;
     EXPECT_NE(warned.find(row.warning), std::string::npos) << warned;
-    // What a command says in words of its own is not said twice.
     if (row.warning.find(kMissing) == std::string::npos) EXPECT_EQ(warned.find(kMissing), std::string::npos) << warned;
     files.CloseNumberedFiles();
     fs::remove_all(Folder() / "o.bin");
   }
-  // The commands that read an open file: the numbered-file block but those that open, close and write.
   for (const CommandEntry& c : CommandTable::Builtin().Commands()) {
     if (c.code < 8041 || c.code > 8075 || c.name.starts_with("open") || c.name.starts_with("close") ||
         c.name.starts_with("write"))

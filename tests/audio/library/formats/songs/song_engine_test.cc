@@ -200,8 +200,7 @@ TEST_F(SongEngineTest, EveryFormatCutShortSaysWhatItLacks) {
     SCOPED_TRACE(std::string(row.what) + " cut by " + std::to_string(row.cut));
     TestModule m = OnePatternModule();
     m.instrument_mode = false;
-    m.instruments.resize(1);
-    m.instruments[0].samples = {0};
+    m.instruments.push_back(TestInstrument{.samples = {0}});
     const std::vector<uint8_t> whole = row.write(m);
     ASSERT_NE(Load(whole), nullptr);
     EXPECT_FALSE(TakeLoadShortfall());
