@@ -1,6 +1,7 @@
 // The numbered-file commands, run as compiled BASIC: the byte formats they
 // write and read back, their warnings, and damaged input.
 #include <algorithm>
+#include <regex>
 
 #include "compiler/command_table.h"
 #include "services/files/numbered_file_commands.h"
@@ -154,7 +155,6 @@ TEST_F(NumberedFiles, EveryReadTheFileEndsInsideSaysSo) {
       {std::string("\x0a\x00", 2), kBlock + "print file end(1)", "1", "2 of the 4" + kMissing},
       {"", kBlock + "print file end(1)", "1", "it is empty, and holds no file record"},
       {"abc", "skip file bytes 1, 10 : print file end(1)", "1", "7 of the 10" + kMissing},
-      {"", "read dir block 1, \"d\" : print 1", "1", "it is empty, and holds no pack"},
       {U32(1) + U32(6) + std::string("f.txt\0", 6) + U32(1000) + "abc", "read dir block 1, \"d\" : print 1", "1",
        "the pack ends inside it, 3 of its 1000 bytes there"},
       {U32(8) + "ab", "read memblock from file 1, 1 : print memblock byte(1, 1); memblock byte(1, 7); file end(1)",
@@ -177,14 +177,11 @@ TEST_F(NumberedFiles, EveryReadTheFileEndsInsideSaysSo) {
     files.CloseNumberedFiles();
     fs::remove_all(Folder() / "o.bin");
   }
-  for (const CommandEntry& c : CommandTable::Builtin().Commands()) {
-    if (c.code < 8041 || c.code > 8075 || c.name.starts_with("open") || c.name.starts_with("close") ||
-        c.name.starts_with("write"))
-      continue;
-    EXPECT_TRUE(std::any_of(std::begin(rows), std::end(rows), [&c](const auto& row) {
-      return row.program.find(c.name) != std::string::npos;
-    })) << c.name << " has no row";
-  }
+  for (const CommandEntry& c : CommandTable::Builtin().Commands())
+    if (c.code >= 8041 && c.code <= 8075 && !std::regex_search(c.name, std::regex("^(open|close|write)")))
+      EXPECT_TRUE(std::any_of(std::begin(rows), std::end(rows),
+                              [&c](auto& row) { return row.program.find(c.name) != std::string::npos; }))
+          << c.name << " has no row";
 }
 
 TEST_F(NumberedFiles, SkipsBytes) {
