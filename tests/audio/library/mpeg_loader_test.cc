@@ -191,9 +191,8 @@ TEST_F(AudioLibraryTest, ADamagedHeaderLosesItsFrameNotTheRest) {
 TEST_F(AudioLibraryTest, AFrameTheFileEndsInsideIsLeftOutAndSaid) {
   for (const char* name : {"l3_joint_128k_44k.mp3", "l2_joint_128k_44k.mp2"}) {
     const std::vector<uint8_t> file = Fixture(name);
-    std::vector<uint8_t> tagged(file);
-    tagged.insert(tagged.end(), {'T', 'A', 'G'});
-    tagged.resize(tagged.size() + 125, ' ');
+    std::vector<uint8_t> tagged(file.size() + 128, ' ');
+    std::copy_n("TAG", 3, std::copy(file.begin(), file.end(), tagged.begin()));
     ASSERT_NE(LoadImage(tagged), nullptr) << name;
     EXPECT_FALSE(TakeLoadShortfall()) << name;
     const size_t last = FrameOffsets(file).back(), frame = file.size() - last;

@@ -239,8 +239,7 @@ TEST_F(AudioLibraryTest, DataLongerThanTheFileIsCutToIt) {
   ASSERT_NE(s, nullptr);
   EXPECT_EQ(s->length, 2);
   EXPECT_EQ(reinterpret_cast<const int16_t*>(s->data)[1], 5678);
-  // A length that large is a streamed file's, which states none: it is whole.
-  EXPECT_FALSE(TakeLoadShortfall());
+  EXPECT_FALSE(TakeLoadShortfall());  // so large a length is a streamed file's, which states none
 }
 
 TEST_F(AudioLibraryTest, ACutFileIsReadAsFarAsItGoes) {
