@@ -190,7 +190,7 @@ TEST_F(SongEngineTest, EveryFormatCutShortSaysWhatItLacks) {
     SCOPED_TRACE(std::string(what) + " cut by " + std::to_string(cut));
     TestModule m = OnePatternModule();
     m.instrument_mode = false;
-    m.instruments.push_back(TestInstrument{.samples = {0}});
+    m.instruments.emplace_back().samples = {0};
     m.it_version = packed ? 0x214 : m.it_version;
     m.samples[0].it_packed = packed;
     const std::vector<uint8_t> whole = write(m);
@@ -202,9 +202,9 @@ TEST_F(SongEngineTest, EveryFormatCutShortSaysWhatItLacks) {
     ASSERT_TRUE(lacked);
     EXPECT_EQ(lacked->what, what);
     EXPECT_LE(lacked->missing_bytes, cut);  // exact where the sample's header came
-    if (cut <= 2000) EXPECT_EQ(lacked->missing_bytes, cut);
-    if (cut == 500) EXPECT_EQ(song->samples[0]->length, 1500);  // what came, in its place
-    if (cut == 500) EXPECT_EQ(song->samples[0]->data[0], 100 * 256);
+    if (cut <= 2000) { EXPECT_EQ(lacked->missing_bytes, cut); }
+    if (cut == 500) { EXPECT_EQ(song->samples[0]->length, 1500); }  // what came, in its place
+    if (cut == 500) { EXPECT_EQ(song->samples[0]->data[0], 100 * 256); }
   }
 }
 
