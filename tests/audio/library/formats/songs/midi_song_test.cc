@@ -85,9 +85,7 @@ TEST(MidiFileTest, RiffMidiHoldsAStandardFile) {
 
 TEST(MidiFileTest, DamagedFilesParseAsFarAsTheyGo) {
   MidiSequence sequence;
-  const auto cut = [&sequence] {
-    return std::pair(sequence.cut.count[SongCutParts::kTrack], sequence.cut.missing_bytes);
-  };
+  const auto cut = [&] { return std::pair(sequence.cut.count[SongCutParts::kTrack], sequence.cut.missing_bytes); };
   // Cut inside its track: what came plays, and the track lacks the rest.
   std::vector<uint8_t> bytes = TwoNoteSong();
   bytes.resize(bytes.size() - 9);
