@@ -5,10 +5,10 @@
 #include <optional>
 
 #include "audio/library/audio_error.h"
-#include "audio/library/load_shortfall.h"
 #include "audio/library/formats/mpeg_frame_sync.h"
 #include "audio/library/formats/mpeg_header.h"
 #include "audio/library/formats/mpeg_info_frame.h"
+#include "audio/library/load_shortfall.h"
 
 namespace zv {
 namespace {
