@@ -45,6 +45,8 @@ struct AxisBox {
   }
 };
 
+inline bool IsFinite(const AxisBox& box) { return IsFinite(box.centre) && IsFinite(box.half_extent); }
+
 // Touching boxes overlap. NaN anywhere makes the boxes apart.
 inline bool BoxesOverlap(const AxisBox& a, const AxisBox& b) {
   return std::fabs(a.centre.x - b.centre.x) <= a.half_extent.x + b.half_extent.x &&

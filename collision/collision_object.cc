@@ -12,8 +12,6 @@ AxisBox FarAwayBox() {
   return box;
 }
 
-bool IsFiniteBox(const AxisBox& box) { return IsFinite(box.centre) && IsFinite(box.half_extent); }
-
 // The pair change when `moving` passes `other` of the opposite kind: a
 // minimum meeting a maximum from above may start a pair, the other way ends one.
 void OnPass(const Endpoint& moving, const Endpoint& other, bool starts_pair, ProximityPairs& pairs) {
@@ -52,7 +50,7 @@ void CollisionObject::Update(ProximityPairs& pairs) {
   box_ = shape_->Bounds(placement_);
   // The empty box overlaps no box, and its ends sit at the far ends of the
   // lists, where they part the object from everything.
-  if (!IsFiniteBox(box_)) box_ = AxisBox::Empty();
+  if (!IsFinite(box_)) box_ = AxisBox::Empty();
   const Vector3 lower = box_.Lower();
   const Vector3 upper = box_.Upper();
   for (int axis = 0; axis < 3; ++axis) MoveEndpoint(minimum_[axis], lower[axis], pairs);

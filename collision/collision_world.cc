@@ -128,6 +128,8 @@ int CollisionWorld::TestAllCollisions() {
 
 namespace {
 
+constexpr int32_t kNoLeaf = WorldBoxTree<CollisionObject*>::kNoLeaf;
+
 // A box whose sides a sweep along x can sort: finite, not empty, of a size
 // where the sweep's room for rounding is meaningful.
 bool IsSweepable(const AxisBox& box) {
@@ -179,29 +181,29 @@ void CollisionWorld::FileBox(CollisionObject& object) {
   const AxisBox box = object.shape().Bounds(object.placement());
   int32_t leaf = object.placed_leaf();
   if (IsSweepable(box)) {
-    if (leaf == WorldBoxTree::kNoLeaf) {
+    if (leaf == kNoLeaf) {
       loose_boxes_.erase(&object);
       leaf = boxes_.Insert(&object, box);
     } else {
       boxes_.Move(leaf, box);
     }
   } else {
-    if (leaf != WorldBoxTree::kNoLeaf) boxes_.Remove(leaf);
-    leaf = WorldBoxTree::kNoLeaf;
+    if (leaf != kNoLeaf) boxes_.Remove(leaf);
+    leaf = kNoLeaf;
     loose_boxes_.insert(&object);
   }
   object.SetPlacedBox(box, leaf);
 }
 
 void CollisionWorld::UnfileBox(CollisionObject& object) {
-  if (object.placed_leaf() != WorldBoxTree::kNoLeaf) boxes_.Remove(object.placed_leaf());
+  if (object.placed_leaf() != kNoLeaf) boxes_.Remove(object.placed_leaf());
   loose_boxes_.erase(&object);
-  object.SetPlacedBox(AxisBox::Empty(), WorldBoxTree::kNoLeaf);
+  object.SetPlacedBox(AxisBox::Empty(), kNoLeaf);
 }
 
 void CollisionWorld::GatherNear(const CollisionObject& object, std::vector<CollisionObject*>& near) const {
   near.clear();
-  if (object.placed_leaf() == WorldBoxTree::kNoLeaf) {
+  if (object.placed_leaf() == kNoLeaf) {
     // A box the tree cannot hold is compared with every other.
     for (const auto& [key, other] : objects_) near.push_back(other.get());
     return;

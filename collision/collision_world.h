@@ -107,7 +107,7 @@ class CollisionWorld {
   // The boxes as placed, for the tests of some keys: in the tree, or loose
   // where they are not finite; the objects placed since their boxes were
   // filed; and the neighbours one test gathers, kept to spare allocations.
-  WorldBoxTree boxes_;
+  WorldBoxTree<CollisionObject*> boxes_;
   std::unordered_set<CollisionObject*> loose_boxes_;
   std::vector<CollisionKey> placed_since_filed_;
   std::vector<CollisionObject*> near_;

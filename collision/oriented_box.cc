@@ -1,5 +1,6 @@
 #include "collision/oriented_box.h"
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
 
@@ -56,6 +57,32 @@ int TestBoxCollision(Vec3f centre_a, Vec3f half_a, BoxMatrix matrix_a, Vec3f cen
   const auto axes_b = BoxAxes(matrix_b);
   if (!axes_b) return 0;
   return OrientedBoxesOverlap(centre_a, half_a, *axes_a, centre_b, half_b, *axes_b);
+}
+
+bool OrientedBoxReach(Vec3f centre, Vec3f half, const BoxMatrix& matrix, Vec3f& lower, Vec3f& upper) {
+  if (!IsFinite(centre) || !IsFinite(half)) return false;
+  const auto axes = BoxAxes(matrix);
+  if (!axes) return false;
+  const float halves[3] = {std::fabs(half.x), std::fabs(half.y), std::fabs(half.z)};
+  const float middle[3] = {centre.x, centre.y, centre.z};
+  // Far more than the test's slack and rounding: what lies a little further
+  // is only tested for nothing.
+  const float room = 1e-3f * (halves[0] + halves[1] + halves[2] +
+                              std::max({std::fabs(centre.x), std::fabs(centre.y), std::fabs(centre.z)}));
+  float low[3], high[3];
+  for (int c = 0; c < 3; ++c) {
+    float extent = room;
+    for (int i = 0; i < 3; ++i) {
+      const Vec3f& axis = (*axes)[static_cast<size_t>(i)];
+      const float along[3] = {axis.x, axis.y, axis.z};
+      extent += std::fabs(along[c]) * halves[i];
+    }
+    low[c] = middle[c] - extent;
+    high[c] = middle[c] + extent;
+  }
+  lower = {low[0], low[1], low[2]};
+  upper = {high[0], high[1], high[2]};
+  return true;
 }
 
 int OrientedBoxesOverlap(const Vec3f& centre_a, const Vec3f& half_a, const std::array<Vec3f, 3>& A,

@@ -30,6 +30,13 @@ float Vec3LengthSquared(const Vec3f& v);
 int TestBoxCollision(Vec3f centre_a, Vec3f half_a, BoxMatrix matrix_a, Vec3f centre_b, Vec3f half_b,
                      BoxMatrix matrix_b);
 
+// The axis-aligned box, as its lower and upper corners, around every point
+// at which the box test could find the box to meet another: its corners,
+// widened by the room the test leaves between nearly parallel edges and for
+// rounding (unbounded for a box too large for floats). False when the box
+// meets nothing.
+bool OrientedBoxReach(Vec3f centre, Vec3f half, const BoxMatrix& matrix, Vec3f& lower, Vec3f& upper);
+
 // The separating-axis test over the three face normals of each box and the
 // nine edge-edge cross products; an axis on which the projections just touch
 // does not separate.

@@ -4,10 +4,12 @@
 
 namespace zv {
 
+class CollisionObject;
+
 // ---- Extents ------------------------------------------------------------------------------
 
-WorldBoxTree::Extent WorldBoxTree::Extent::Union(const Extent& a, const Extent& b) {
-  Extent u;
+BoxTreeExtent BoxTreeExtent::Union(const BoxTreeExtent& a, const BoxTreeExtent& b) {
+  BoxTreeExtent u;
   for (int i = 0; i < 3; ++i) {
     u.lower[i] = std::min(a.lower[i], b.lower[i]);
     u.upper[i] = std::max(a.upper[i], b.upper[i]);
@@ -17,11 +19,11 @@ WorldBoxTree::Extent WorldBoxTree::Extent::Union(const Extent& a, const Extent& 
 
 // A quarter of the box's largest side each way: a step of a game's frame
 // seldom takes a thing further than that.
-WorldBoxTree::Extent WorldBoxTree::Extent::Grown() const {
+BoxTreeExtent BoxTreeExtent::Grown() const {
   constexpr double kMargin = 0.25;
   const Vector3 size = upper - lower;
   const double margin = std::max({size.x, size.y, size.z}) * kMargin;
-  Extent grown = *this;
+  BoxTreeExtent grown = *this;
   for (int i = 0; i < 3; ++i) {
     grown.lower[i] -= margin;
     grown.upper[i] += margin;
@@ -29,36 +31,38 @@ WorldBoxTree::Extent WorldBoxTree::Extent::Grown() const {
   return grown;
 }
 
-bool WorldBoxTree::Extent::Meets(const Extent& other) const {
+bool BoxTreeExtent::Meets(const BoxTreeExtent& other) const {
   for (int i = 0; i < 3; ++i)
     if (lower[i] > other.upper[i] || other.lower[i] > upper[i]) return false;
   return true;
 }
 
-bool WorldBoxTree::Extent::Contains(const Extent& other) const {
+bool BoxTreeExtent::Contains(const BoxTreeExtent& other) const {
   for (int i = 0; i < 3; ++i)
     if (other.lower[i] < lower[i] || other.upper[i] > upper[i]) return false;
   return true;
 }
 
 // Surface area: what a search pays to enter a box grows with it.
-double WorldBoxTree::Extent::Area() const {
+double BoxTreeExtent::Area() const {
   const Vector3 d = upper - lower;
   return 2.0 * (d.x * d.y + d.y * d.z + d.z * d.x);
 }
 
 // ---- Leaves -------------------------------------------------------------------------------
 
-int32_t WorldBoxTree::Insert(CollisionObject* object, const AxisBox& box) {
+template <class Item>
+int32_t WorldBoxTree<Item>::Insert(Item item, const AxisBox& box) {
   const int32_t leaf = TakeNode();
   Node& node = At(leaf);
   node.extent = Extent::Of(box).Grown();
-  node.object = object;
+  node.item = item;
   InsertLeaf(leaf);
   return leaf;
 }
 
-void WorldBoxTree::Move(int32_t leaf, const AxisBox& box) {
+template <class Item>
+void WorldBoxTree<Item>::Move(int32_t leaf, const AxisBox& box) {
   const Extent now = Extent::Of(box);
   if (At(leaf).extent.Contains(now)) return;
   RemoveLeaf(leaf);
@@ -66,14 +70,16 @@ void WorldBoxTree::Move(int32_t leaf, const AxisBox& box) {
   InsertLeaf(leaf);
 }
 
-void WorldBoxTree::Remove(int32_t leaf) {
+template <class Item>
+void WorldBoxTree<Item>::Remove(int32_t leaf) {
   RemoveLeaf(leaf);
   FreeNode(leaf);
 }
 
 // ---- Nodes --------------------------------------------------------------------------------
 
-int32_t WorldBoxTree::TakeNode() {
+template <class Item>
+int32_t WorldBoxTree<Item>::TakeNode() {
   if (free_ == kNoLeaf) {
     nodes_.emplace_back();
     return static_cast<int32_t>(nodes_.size() - 1);
@@ -85,7 +91,8 @@ int32_t WorldBoxTree::TakeNode() {
 }
 
 // Free nodes are chained through their parent links.
-void WorldBoxTree::FreeNode(int32_t index) {
+template <class Item>
+void WorldBoxTree<Item>::FreeNode(int32_t index) {
   At(index) = Node{};
   At(index).parent = free_;
   free_ = index;
@@ -94,7 +101,8 @@ void WorldBoxTree::FreeNode(int32_t index) {
 // The node whose place the new extent takes beside it: down the tree the
 // way that adds the least area, stopping where a new parent here costs less
 // than going on.
-int32_t WorldBoxTree::BestSibling(const Extent& extent) {
+template <class Item>
+int32_t WorldBoxTree<Item>::BestSibling(const Extent& extent) {
   int32_t index = root_;
   while (!At(index).IsLeaf()) {
     const Node& node = At(index);
@@ -114,7 +122,8 @@ int32_t WorldBoxTree::BestSibling(const Extent& extent) {
   return index;
 }
 
-void WorldBoxTree::InsertLeaf(int32_t leaf) {
+template <class Item>
+void WorldBoxTree<Item>::InsertLeaf(int32_t leaf) {
   if (root_ == kNoLeaf) {
     root_ = leaf;
     At(leaf).parent = kNoLeaf;
@@ -135,7 +144,8 @@ void WorldBoxTree::InsertLeaf(int32_t leaf) {
   RefitUpwards(parent);
 }
 
-void WorldBoxTree::RemoveLeaf(int32_t leaf) {
+template <class Item>
+void WorldBoxTree<Item>::RemoveLeaf(int32_t leaf) {
   if (leaf == root_) {
     root_ = kNoLeaf;
     return;
@@ -150,7 +160,8 @@ void WorldBoxTree::RemoveLeaf(int32_t leaf) {
   if (above != kNoLeaf) RefitUpwards(above);
 }
 
-void WorldBoxTree::ReplaceChild(int32_t parent, int32_t child, int32_t heir) {
+template <class Item>
+void WorldBoxTree<Item>::ReplaceChild(int32_t parent, int32_t child, int32_t heir) {
   if (parent == kNoLeaf)
     root_ = heir;
   else if (At(parent).left == child)
@@ -159,7 +170,8 @@ void WorldBoxTree::ReplaceChild(int32_t parent, int32_t child, int32_t heir) {
     At(parent).right = heir;
 }
 
-void WorldBoxTree::RefitUpwards(int32_t index) {
+template <class Item>
+void WorldBoxTree<Item>::RefitUpwards(int32_t index) {
   while (index != kNoLeaf) {
     index = Balance(index);
     Node& node = At(index);
@@ -171,7 +183,8 @@ void WorldBoxTree::RefitUpwards(int32_t index) {
 
 // A node one of whose sides stands two or more higher than the other gives
 // its place to the top of that side.
-int32_t WorldBoxTree::Balance(int32_t index) {
+template <class Item>
+int32_t WorldBoxTree<Item>::Balance(int32_t index) {
   const Node& node = At(index);
   if (node.IsLeaf() || node.height < 2) return index;
   const int32_t lean = At(node.right).height - At(node.left).height;
@@ -182,7 +195,8 @@ int32_t WorldBoxTree::Balance(int32_t index) {
 
 // `up`, a child of `index`, takes its place; `up` keeps the higher of its
 // own children and hands the other to `index` where `up` was.
-int32_t WorldBoxTree::Rotate(int32_t index, int32_t up) {
+template <class Item>
+int32_t WorldBoxTree<Item>::Rotate(int32_t index, int32_t up) {
   Node& down = At(index);
   Node& top = At(up);
   const bool up_was_right = down.right == up;
@@ -204,5 +218,9 @@ int32_t WorldBoxTree::Rotate(int32_t index, int32_t up) {
   top.height = 1 + std::max(down.height, At(keep).height);
   return up;
 }
+
+// The collision library's objects, and the engine's by record index.
+template class WorldBoxTree<CollisionObject*>;
+template class WorldBoxTree<int32_t>;
 
 }  // namespace zv

@@ -8,26 +8,40 @@
 
 namespace zv {
 
-class CollisionObject;
+// The extent of a box in a tree of boxes: its lower and upper corners.
+struct BoxTreeExtent {
+  Vector3 lower, upper;
+  static BoxTreeExtent Of(const AxisBox& box) { return {box.Lower(), box.Upper()}; }
+  static BoxTreeExtent Union(const BoxTreeExtent& a, const BoxTreeExtent& b);
+  BoxTreeExtent Grown() const;
+  bool Meets(const BoxTreeExtent& other) const;
+  bool Contains(const BoxTreeExtent& other) const;
+  double Area() const;
+};
 
-// The objects' boxes in the world, in a tree of boxes that changes as they
-// move: placing an object costs the height of the tree, and finding the
-// objects whose boxes meet a box walks only the branches whose boxes meet
-// it. A leaf holds its object's box grown by a quarter of its largest side
-// each way, so an object that moves a little keeps its place in the tree; what
-// a search finds may therefore lie a little apart and is to be tested
-// again. Boxes are to be finite (the caller keeps the others elsewhere).
+// The boxes of things in the world (`Item`: the collision library's
+// objects, or the engine's by their record indices), in a tree of boxes
+// that changes as they move: placing one costs the height of the tree, and
+// finding the things whose boxes meet a box walks only the branches whose
+// boxes meet it. A leaf holds its thing's box grown by a quarter of its
+// largest side each way, so a thing that moves a little keeps its place in
+// the tree; what a search finds may therefore lie a little apart and is to
+// be tested again. Boxes are to be finite (the caller keeps the others
+// elsewhere).
+template <class Item>
 class WorldBoxTree {
  public:
   static constexpr int32_t kNoLeaf = -1;
 
-  // Files the object's box; returns its leaf.
-  int32_t Insert(CollisionObject* object, const AxisBox& box);
-  // The object's box moved: its leaf moves only when the box leaves it.
+  // Files the item's box; returns its leaf.
+  int32_t Insert(Item item, const AxisBox& box);
+  // The item's box moved: its leaf moves only when the box leaves it.
   void Move(int32_t leaf, const AxisBox& box);
   void Remove(int32_t leaf);
 
-  // Calls visit(object) for each object whose leaf meets `box` (touching
+  void Clear() { *this = WorldBoxTree{}; }
+
+  // Calls visit(item) for each item whose leaf meets `box` (touching
   // counts).
   template <class Visit>
   void ForEachMeeting(const AxisBox& box, Visit&& visit) const {
@@ -40,7 +54,7 @@ class WorldBoxTree {
       stack_.pop_back();
       if (!node.extent.Meets(wanted)) continue;
       if (node.IsLeaf()) {
-        visit(node.object);
+        visit(node.item);
       } else {
         stack_.push_back(node.left);
         stack_.push_back(node.right);
@@ -51,20 +65,12 @@ class WorldBoxTree {
   int32_t Height() const { return root_ == kNoLeaf ? 0 : nodes_[static_cast<size_t>(root_)].height; }
 
  private:
-  struct Extent {
-    Vector3 lower, upper;
-    static Extent Of(const AxisBox& box) { return {box.Lower(), box.Upper()}; }
-    static Extent Union(const Extent& a, const Extent& b);
-    Extent Grown() const;
-    bool Meets(const Extent& other) const;
-    bool Contains(const Extent& other) const;
-    double Area() const;
-  };
+  using Extent = BoxTreeExtent;
   struct Node {
     Extent extent;
     int32_t parent = kNoLeaf, left = kNoLeaf, right = kNoLeaf;
     int32_t height = 0;  // 0 for a leaf
-    CollisionObject* object = nullptr;
+    Item item{};
     bool IsLeaf() const { return left == kNoLeaf; }
   };
 

@@ -51,6 +51,10 @@ TEST(OrientedBoxes, BoxWithoutAxesOrWithNonFiniteValuesMeetsNothing) {
   EXPECT_EQ(TestBoxCollision({0, 0, 0}, kHalf, Identity(), {0, 0, 0}, kHalf, projective), 0);
   EXPECT_EQ(TestBoxCollision({NAN, 0, 0}, kHalf, Identity(), {0, 0, 0}, kHalf, Identity()), 0);
   EXPECT_EQ(TestBoxCollision({0, 0, 0}, {INFINITY, 1, 1}, Identity(), {0, 0, 0}, kHalf, Identity()), 0);
+  // So it reaches nothing.
+  Vec3f lower, upper;
+  EXPECT_FALSE(OrientedBoxReach({0, 0, 0}, kHalf, flat, lower, upper));
+  EXPECT_FALSE(OrientedBoxReach({NAN, 0, 0}, kHalf, Identity(), lower, upper));
 }
 
 // The exhaustive separating-axis test in double precision over every axis,
@@ -106,12 +110,6 @@ TEST(OrientedBoxes, AgreesWithAnExhaustiveSeparatingAxisSearch) {
     const Vec3f ha{size(engine), size(engine), size(engine)}, hb{size(engine), size(engine), size(engine)};
     std::array<Vec3f, 3> A = RandomAxes(engine), B = RandomAxes(engine);
     if (trial % 10 == 0) B = A;  // parallel edges: cross products vanish
-    const double gap = LargestGap(ca, ha, A, cb, hb, B);
-    if (std::fabs(gap) < 1e-3) continue;
-    ++checked;
-    const int expected = gap < 0 ? 1 : 0;
-    overlaps += expected;
-    EXPECT_EQ(OrientedBoxesOverlap(ca, ha, A, cb, hb, B), expected) << "trial " << trial;
     // The same boxes through matrices whose rows are the axes, scaled and moved.
     BoxMatrix ma{}, mb{};
     for (int i = 0; i < 3; ++i) {
@@ -120,6 +118,17 @@ TEST(OrientedBoxes, AgreesWithAnExhaustiveSeparatingAxisSearch) {
       mb[4 * i + 0] = B[i].x, mb[4 * i + 1] = B[i].y, mb[4 * i + 2] = B[i].z;
     }
     ma[12] = 7, ma[15] = mb[15] = 1;
+    // Boxes that meet, however nearly, meet within their reaches.
+    Vec3f la, ua, lb, ub;
+    ASSERT_TRUE(OrientedBoxReach(ca, ha, ma, la, ua) && OrientedBoxReach(cb, hb, mb, lb, ub));
+    const bool within = la.x <= ub.x && lb.x <= ua.x && la.y <= ub.y && lb.y <= ua.y && la.z <= ub.z && lb.z <= ua.z;
+    EXPECT_TRUE(within || TestBoxCollision(ca, ha, ma, cb, hb, mb) == 0) << "trial " << trial;
+    const double gap = LargestGap(ca, ha, A, cb, hb, B);
+    if (std::fabs(gap) < 1e-3) continue;
+    ++checked;
+    const int expected = gap < 0 ? 1 : 0;
+    overlaps += expected;
+    EXPECT_EQ(OrientedBoxesOverlap(ca, ha, A, cb, hb, B), expected) << "trial " << trial;
     EXPECT_EQ(TestBoxCollision(ca, ha, ma, cb, hb, mb), expected) << "trial " << trial;
   }
   EXPECT_GT(overlaps, 600);
