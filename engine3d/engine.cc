@@ -257,6 +257,8 @@ int32_t Engine3D::AllocRenderRecord() {
     return kNoRecord;
   }
   Marks(index) = RenderMarks{};
+  // The pool puts each new record at the end of its list.
+  Marks(index).list_place = ++render_records_made_;
   return index;
 }
 

@@ -169,6 +169,7 @@ class Engine3D final : public Engine3DServices, public Device3DClient, public Dr
   EngineNodeServices node_services_{*this};
   RecordPools own_sprites_;  // when no display is there to keep them
   std::vector<RenderMarks> marks_;
+  uint64_t render_records_made_ = 0;
   Device3DCapabilities no_capabilities_;
 };
 

@@ -84,6 +84,8 @@ struct RenderMarks {
   uint32_t address_mode = 1;
   uint32_t drawn = 0;
   double distance = 0;
+  // Its place in the render list: records made later stand after it.
+  uint64_t list_place = 0;
 };
 
 // The backdrop: an object fixed in front of the camera, drawn first.

@@ -100,16 +100,9 @@ int32_t OwnBoxResult(Engine3D& e, int32_t a, int32_t b) {
     return TestObjectBoxes(e, a, b);
   }
   const int32_t library_hit = LibraryResult(e, a, 0) != 0 ? e.pools.objects[a].last_hit : 0;
-  RecordPool<SpriteRecord>& sprites = e.Sprites();
-  const int32_t own_record = e.pools.objects[a].render_record;
   int32_t last = 0;
-  for (int32_t i = sprites.Head(); i != kNoRecord; i = sprites.Next(i)) {
-    if (sprites[i].is_3d != 1 || i == own_record || LockedToCamera(e, sprites[i].object)) continue;
-    const int32_t other = sprites[i].object;
-    const ObjectRecord* o = e.pools.Object(other);
-    if (!o || o->in_use != 1 || o->collision_on != 1 || o->collision_mode != kOwnBoxMode) continue;
+  for (const int32_t other : BoxNeighbours(e, a))
     if (TestObjectBoxes(e, a, other)) last = other;
-  }
   if (last == 0) last = library_hit;
   SetLastHit(e, a, last);
   return last > 0 ? e.pools.objects[last].number : 0;

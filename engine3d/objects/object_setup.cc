@@ -35,7 +35,6 @@ void InitRenderRecord(Engine3D& e, int32_t record, int32_t object) {
   s.is_3d = 1;
   s.shown = 1;
   s.backsave = 0;
-  e.Marks(record) = RenderMarks{};
 }
 
 }  // namespace

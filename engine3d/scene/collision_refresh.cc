@@ -176,6 +176,12 @@ int32_t RefreshObjectCollisions(Engine3D& e) {
   // against its neighbours (a pair of two moved ones is met from both).
   const size_t many = static_cast<size_t>(std::max(e.pools.objects.Count(), 0)) / 4;
   e.collision.refreshing = true;
+  // The boxes kept for the box tests go with the placements they stood for.
+  PlacedBoxes& boxes = e.collision.placed_boxes;
+  if (e.transforms_changed == 1)
+    boxes.ForgetAll();
+  else if (!boxes.Empty())
+    for (const int32_t index : MovedWithWhatHangs(e)) boxes.Forget(index);
   if (e.transforms_changed == 1 || e.collision.moved.size() > std::max<size_t>(many, 1))
     RefreshAll(e);
   else

@@ -10,6 +10,7 @@
 #include "engine3d/objects/child_lists.h"
 #include "engine3d/objects/matrix_math.h"
 #include "engine3d/scene/object_box_collision.h"
+#include "engine3d/scene/placed_boxes.h"
 
 namespace zv {
 
@@ -60,6 +61,8 @@ struct ObjectCollisionState {
   bool refreshing = false;
   // The collision boxes programs made, as the collision library sees them.
   LibraryBoxes library_boxes;
+  // The boxes of the objects that collide by boxes, as last placed.
+  PlacedBoxes placed_boxes;
   // What the last tests against the static scene's collision boxes left:
   // the push-out of a box (the camera's follow command leaves its own tests
   // here too) and where a moving cube stopped.

@@ -1,7 +1,9 @@
 #include "engine3d/scene/object_box_collision.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -9,6 +11,7 @@
 #include "collision/oriented_box.h"
 #include "engine3d/engine.h"
 #include "engine3d/objects/object_model.h"
+#include "engine3d/objects/object_setup.h"
 #include "engine3d/render/render_states.h"
 #include "engine3d/render/screen_position.h"
 #include "engine3d/scene/animation.h"
@@ -75,22 +78,25 @@ int32_t AxisAlignedTest(Engine3D& e, int32_t ia, int32_t ib) {
   return 1;
 }
 
-// A box in the world: its centre, half its size along each of its axes,
-// and a matrix whose first three rows run along those axes.
-struct PlacedBox {
-  Vector3f centre, half;
-  Matrix4 axes;
-};
+Vec3f AsVec3f(const Vector3f& v) { return Vec3f{v.x, v.y, v.z}; }
+
+BoxMatrix AsBoxMatrix(const Matrix4& m) {
+  BoxMatrix b;
+  for (int r = 0; r < 4; ++r)
+    for (int c = 0; c < 4; ++c) b[static_cast<size_t>(r * 4 + c)] = m.m[r][c];
+  return b;
+}
 
 int BoxesMeet(const PlacedBox& a, const PlacedBox& b) {
-  BoxMatrix axes_a, axes_b;
-  for (int r = 0; r < 4; ++r)
-    for (int c = 0; c < 4; ++c) {
-      axes_a[static_cast<size_t>(r * 4 + c)] = a.axes.m[r][c];
-      axes_b[static_cast<size_t>(r * 4 + c)] = b.axes.m[r][c];
-    }
-  return TestBoxCollision(Vec3f{a.centre.x, a.centre.y, a.centre.z}, Vec3f{a.half.x, a.half.y, a.half.z}, axes_a,
-                          Vec3f{b.centre.x, b.centre.y, b.centre.z}, Vec3f{b.half.x, b.half.y, b.half.z}, axes_b);
+  return TestBoxCollision(AsVec3f(a.centre), AsVec3f(a.half), AsBoxMatrix(a.axes), AsVec3f(b.centre),
+                          AsVec3f(b.half), AsBoxMatrix(b.axes));
+}
+
+int AnyBoxesMeet(const std::vector<PlacedBox>& boxes_a, const std::vector<PlacedBox>& boxes_b) {
+  for (const PlacedBox& p : boxes_a)
+    for (const PlacedBox& q : boxes_b)
+      if (BoxesMeet(p, q)) return 1;
+  return 0;
 }
 
 float RowLength(const Matrix4& m, int row) {
@@ -159,6 +165,62 @@ std::vector<PlacedBox> BoxesOf(Engine3D& e, int32_t index) {
   return boxes;
 }
 
+// The box between two corners; a box that reaches everywhere where a corner
+// is not finite.
+AxisBox BoxBetween(const Vector3& lower, const Vector3& upper) {
+  for (int i = 0; i < 3; ++i)
+    if (!std::isfinite(lower[i]) || !std::isfinite(upper[i])) {
+      constexpr double kEverywhere = std::numeric_limits<double>::infinity();
+      return AxisBox{Vector3{}, Vector3{kEverywhere, kEverywhere, kEverywhere}};
+    }
+  return AxisBox::FromCorners(lower, upper);
+}
+
+// What each of the object's boxes can reach, and what any of its box tests
+// can: its boxes as placed and, with a box of its own, that box as the
+// tests of two such boxes take it.
+void FindReaches(Engine3D& e, int32_t index, PlacedBoxes::Kept& kept) {
+  kept.reach = AxisBox::Empty();
+  auto include = [&](const AxisBox& box) {
+    if (!IsFinite(box))
+      kept.reach = box;
+    else if (IsFinite(kept.reach))
+      kept.reach.Include(box);
+  };
+  for (const PlacedBox& box : kept.boxes) {
+    Vec3f lower, upper;
+    AxisBox reach = AxisBox::Empty();
+    if (OrientedBoxReach(AsVec3f(box.centre), AsVec3f(box.half), AsBoxMatrix(box.axes), lower, upper))
+      reach = BoxBetween(Vector3{lower.x, lower.y, lower.z}, Vector3{upper.x, upper.y, upper.z});
+    kept.reaches.push_back(reach);
+    if (reach.half_extent.x >= 0.0) include(reach);
+  }
+  const ObjectRecord& o = e.pools.objects[index];
+  const WorldBox own = BoxAt(o, PlacesOf(e, index).now);
+  // A side that is not a number meets nothing.
+  if (o.own_box == 1 && !std::isnan(own.min.x + own.max.x + own.min.y + own.max.y + own.min.z + own.max.z))
+    include(BoxBetween(Vector3{std::fmin(own.min.x, own.max.x), std::fmin(own.min.y, own.max.y),
+                               std::fmin(own.min.z, own.max.z)},
+                       Vector3{std::fmax(own.min.x, own.max.x), std::fmax(own.min.y, own.max.y),
+                               std::fmax(own.min.z, own.max.z)}));
+}
+
+// Whether the boxes kept stand for the placements: every placement since
+// the last collision refresh is still to be taken in by the next one, which
+// forgets the boxes of what it places anew.
+bool BoxesKept(const Engine3D& e) { return e.transforms_changed != 1 && e.collision.moved.empty(); }
+
+// The object's boxes as kept, made now when they are not.
+const PlacedBoxes::Kept& KeptBoxes(Engine3D& e, int32_t index) {
+  PlacedBoxes& kept = e.collision.placed_boxes;
+  if (const PlacedBoxes::Kept* found = kept.Find(index)) return *found;
+  PlacedBoxes::Kept made;
+  made.boxes = BoxesOf(e, index);
+  FindReaches(e, index, made);
+  kept.Keep(index, std::move(made));
+  return *kept.Find(index);
+}
+
 }  // namespace
 
 LibraryBoxes& LibraryBoxes::operator=(LibraryBoxes&& other) noexcept {
@@ -219,11 +281,56 @@ int32_t TestObjectBoxes(Engine3D& e, int32_t a, int32_t b) {
   const ObjectRecord* ob = e.pools.Object(b);
   if (!oa || !ob) return 0;
   if (oa->own_box == 1 && ob->own_box == 1) return AxisAlignedTest(e, a, b);
-  const std::vector<PlacedBox> boxes_a = BoxesOf(e, a), boxes_b = BoxesOf(e, b);
-  for (const PlacedBox& p : boxes_a)
-    for (const PlacedBox& q : boxes_b)
-      if (BoxesMeet(p, q)) return 1;
+  if (!BoxesKept(e)) return AnyBoxesMeet(BoxesOf(e, a), BoxesOf(e, b));
+  // Making the one's may move the other's.
+  KeptBoxes(e, a);
+  const PlacedBoxes::Kept& kept_b = KeptBoxes(e, b);
+  const PlacedBoxes::Kept& kept_a = KeptBoxes(e, a);
+  if (!BoxesOverlap(kept_a.reach, kept_b.reach)) return 0;
+  for (size_t i = 0; i < kept_a.boxes.size(); ++i)
+    for (size_t j = 0; j < kept_b.boxes.size(); ++j)
+      if (BoxesOverlap(kept_a.reaches[i], kept_b.reaches[j]) && BoxesMeet(kept_a.boxes[i], kept_b.boxes[j]))
+        return 1;
   return 0;
+}
+
+bool CollidesByBoxes(Engine3D& e, int32_t index) {
+  const ObjectRecord* o = e.pools.Object(index);
+  if (!o || o->in_use != 1 || o->collision_on != 1 || o->collision_mode != 1) return false;
+  RecordPool<SpriteRecord>& sprites = e.Sprites();
+  if (!sprites.InUse(o->render_record)) return false;
+  const SpriteRecord& r = sprites[o->render_record];
+  return r.is_3d == 1 && r.object == index && !LockedToCamera(e, index);
+}
+
+std::vector<int32_t> BoxNeighbours(Engine3D& e, int32_t index) {
+  std::vector<int32_t> near;
+  RecordPool<SpriteRecord>& sprites = e.Sprites();
+  auto every_one = [&] {
+    for (int32_t i = sprites.Head(); i != kNoRecord; i = sprites.Next(i))
+      if (sprites[i].is_3d == 1 && sprites[i].object != index && CollidesByBoxes(e, sprites[i].object))
+        near.push_back(sprites[i].object);
+    return near;
+  };
+  if (!BoxesKept(e) || !CollidesByBoxes(e, index)) return every_one();
+  PlacedBoxes& kept = e.collision.placed_boxes;
+  if (kept.everything_forgotten())
+    for (int32_t i = sprites.Head(); i != kNoRecord; i = sprites.Next(i))
+      if (sprites[i].is_3d == 1 && CollidesByBoxes(e, sprites[i].object)) KeptBoxes(e, sprites[i].object);
+  // Those placed anew since the last query.
+  for (size_t i = 0; i < kept.not_filed().size(); ++i) {
+    const int32_t moved = kept.not_filed()[i];
+    if (CollidesByBoxes(e, moved)) KeptBoxes(e, moved);
+  }
+  kept.FileKept();
+  const AxisBox reach = KeptBoxes(e, index).reach;
+  if (!IsFinite(reach)) return every_one();
+  kept.ForEachNear(reach, [&](int32_t other) {
+    if (other != index && CollidesByBoxes(e, other)) near.push_back(other);
+  });
+  auto place = [&](int32_t object) { return e.Marks(e.pools.objects[object].render_record).list_place; };
+  std::sort(near.begin(), near.end(), [&](int32_t x, int32_t y) { return place(x) < place(y); });
+  return near;
 }
 
 }  // namespace zv

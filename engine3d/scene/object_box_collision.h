@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <unordered_map>
+#include <vector>
 
 #include "collision/collision_key.h"
 
@@ -54,6 +55,18 @@ void PlaceLibraryBox(Engine3D& e, int32_t index);
 // `b` through the face it crossed since the last frame, so that
 // subtracting it from `a`'s position moves `a` back out. Otherwise the
 // boxes are turned with the objects and tested as oriented boxes.
+//
+// The boxes are made once for each placement of the object and kept until
+// the next collision refresh takes in its next one.
 int32_t TestObjectBoxes(Engine3D& e, int32_t a, int32_t b);
+
+// Whether the object takes part in the box tests: in use, collision on, by
+// its boxes, not locked to the camera (nor hanging from an object that is).
+bool CollidesByBoxes(Engine3D& e, int32_t index);
+
+// The objects other than `index` that take part in the box tests and whose
+// boxes may meet its own, in the order of the render list: its neighbours
+// alone when no placement waits for a collision refresh, else all of them.
+std::vector<int32_t> BoxNeighbours(Engine3D& e, int32_t index);
 
 }  // namespace zv
