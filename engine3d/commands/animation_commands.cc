@@ -149,7 +149,7 @@ bool MergeObjectAnimation(Engine3D& e, int32_t index, const std::string& file, i
   const std::string path = ReadPath(e.Machine().attached_data, file);
   const int32_t end_time = FloatToInt(o.frame_count);
   std::shared_ptr<ObjectModel> model = o.model;
-  return models::MergeAnimationFile(model->Root(), model->Keyframes(), path, time_offset, end_time);
+  return models::MergeAnimationFile(model->Root(), model->EditKeyframes(), path, time_offset, end_time);
 }
 
 void CmdMergeObjectAnimationFile(Vm& vm) {

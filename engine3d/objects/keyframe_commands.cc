@@ -24,7 +24,7 @@ models::KeyframeSet* KeyframesOrPose(Engine3D& e, int32_t index) {
   std::shared_ptr<ObjectModel> model = e.pools.objects[index].model;
   if (!model) return nullptr;
   if (!model->Keyframes()) model->SetKeyframes(BuildKeyframesFromPose(e, index));
-  return model->Keyframes();
+  return model->EditKeyframes();
 }
 
 // Where joined animation files are put together: the work file of the
@@ -82,7 +82,7 @@ void CmdDeleteObjectKeyframe(Vm& vm) {
   const auto [e, index] = CheckedObject(vm, number);
   if (index == 0) return;
   std::shared_ptr<ObjectModel> model = e->pools.objects[index].model;
-  if (model && model->Keyframes()) DeleteKeysAtFrame(*model->Keyframes(), frame);
+  if (model && model->Keyframes()) DeleteKeysAtFrame(*model->EditKeyframes(), frame);
 }
 
 void CmdSetObjectKeyframe(Vm& vm) {

@@ -84,24 +84,29 @@ int32_t ObjectModel::LoadModel(const std::string& path, models::NodeServices& se
   root_ = std::move(model.root);
   frame_count_ = model.frame_count;
   keyframes_ = std::move(model.keyframes);
+  MeshesChanged();
   if (why) *why = model.warning;
   return frame_count_;
 }
 
 bool ObjectModel::AddMeshFrame(int32_t frame, const models::MeshGeometry& mesh, int32_t texture,
                                models::NodeServices& services) {
+  MeshesChanged();
   return models::AddMeshFrame(root_, frame, mesh, texture, services);
 }
 
 void ObjectModel::SetObjectTransformDegrees(int32_t limb, const Vector3f& position, const Vector3f& angles,
                                             const Vector3f& scale, int32_t rotation_order) {
   if (!root_) return;
+  // The root's matrix places the object, which the poses leave out.
+  if (limb != 0) PosesChanged();
   root_->SetFrameMatrix(limb, ScaleMatrix(scale) * AngleRotation(angles, rotation_order) * TranslationMatrix(position));
 }
 
 void ObjectModel::SetObjectTransformMatrix(int32_t limb, const Vector3f& position, const Matrix4& matrix,
                                            const Vector3f& scale) {
   if (!root_) return;
+  if (limb != 0) PosesChanged();
   Matrix4 inverse = Matrix4::Identity();
   MatrixInvertAffine(inverse, matrix);
   root_->SetFrameMatrix(limb, ScaleMatrix(scale) * inverse * TranslationMatrix(position));
@@ -149,14 +154,25 @@ bool ObjectModel::GetModelBoundingBox(Vector3f* minimum, Vector3f* maximum) {
   return true;
 }
 
+float ObjectModel::EveryPoseRadius() {
+  if (!keyframes_ || !root_) return -1.0f;
+  if (!every_pose_radius_known_) {
+    every_pose_radius_ = RadiusOfEveryPose(*root_, *keyframes_, mesh_reaches_);
+    every_pose_radius_known_ = true;
+  }
+  return every_pose_radius_;
+}
+
 int32_t ObjectModel::ReplaceLimbGeometry(int32_t limb, const models::MeshGeometry& mesh) {
   if (!root_) return kModelFailed;
+  MeshesChanged();
   root_->ReplaceNodeGeometry(limb, mesh);
   return kModelOk;
 }
 
 int32_t ObjectModel::ReparentLimb(int32_t limb, int32_t parent) {
   if (!root_) return kModelOk;
+  PosesChanged();
   return models::ReparentFrames(*root_, limb, parent) ? kModelOk : kModelFailed;
 }
 

@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine3d/objects/every_pose_radius.h"
 #include "engine3d/objects/matrix_math.h"
 #include "models/files/keyframes.h"
 #include "models/nodes/frame_node.h"
@@ -40,9 +41,21 @@ class ObjectModel {
   bool HasRoot() const { return root_ != nullptr; }
   int32_t FrameCount() const { return frame_count_; }
   // Null when the model has no animation.
-  models::KeyframeSet* Keyframes() { return keyframes_.get(); }
+  const models::KeyframeSet* Keyframes() const { return keyframes_.get(); }
+  // The keyframes to change (null without them).
+  models::KeyframeSet* EditKeyframes() {
+    PosesChanged();
+    return keyframes_.get();
+  }
   // The model takes these keyframes (null: it has no animation from now on).
-  void SetKeyframes(std::unique_ptr<models::KeyframeSet> keyframes) { keyframes_ = std::move(keyframes); }
+  void SetKeyframes(std::unique_ptr<models::KeyframeSet> keyframes) {
+    keyframes_ = std::move(keyframes);
+    PosesChanged();
+  }
+  // The distance from the origin that holds the model in every pose its
+  // keyframes can give (RadiusOfEveryPose), worked out once after they or
+  // the limbs change; -1 without keyframes or vertices.
+  float EveryPoseRadius();
 
   // Reads an X model file into the empty model: its frame count (the
   // frames counting the root), or 0 when the model had a root already or
@@ -113,9 +126,18 @@ class ObjectModel {
   void ScaleLimbTexture(int32_t limb, float su, float sv);
 
  private:
+  void PosesChanged() { every_pose_radius_known_ = false; }
+  void MeshesChanged() {
+    mesh_reaches_.clear();
+    PosesChanged();
+  }
+
   std::unique_ptr<models::FrameNode> root_;
   int32_t frame_count_ = 0;
   std::unique_ptr<models::KeyframeSet> keyframes_;
+  MeshReaches mesh_reaches_;
+  float every_pose_radius_ = -1.0f;
+  bool every_pose_radius_known_ = false;
 };
 
 }  // namespace zv

@@ -24,9 +24,6 @@ bool FittedKind(int32_t kind) {
   return kind == shape::kFittedSphere || kind == shape::kFittedBox || kind == shape::kTriangles;
 }
 
-// The integer part of a radius, plus one.
-float WholeUnitsPlusOne(float radius) { return std::trunc(radius) + 1.0f; }
-
 void InitRenderRecord(Engine3D& e, int32_t record, int32_t object) {
   SpriteRecord& s = e.Sprites()[record];
   s.object = object;
@@ -38,6 +35,8 @@ void InitRenderRecord(Engine3D& e, int32_t record, int32_t object) {
 }
 
 }  // namespace
+
+float WholeUnitsPlusOne(float radius) { return std::trunc(radius) + 1.0f; }
 
 int32_t AllocObjectRecord(Engine3D& e) { return e.pools.AllocObject(e.Machine()); }
 

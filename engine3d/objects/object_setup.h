@@ -19,6 +19,9 @@ bool ReleaseObjectRecord(Engine3D& e, int32_t index);
 // after runtime error 101 when a record it needs could not be had: the
 // object is half made then, and the caller deletes it.
 int32_t SetUpObject(Engine3D& e, int32_t index, bool place_camera);
+// The integer part of a radius, plus one: the culling and bounding radii.
+float WholeUnitsPlusOne(float radius);
+
 // The culling radius from the model, in the object's own space. Every
 // change of the object's limbs comes through here, so its bounding sphere
 // and size are marked to be measured again (MeasureBoundsIfStale), as

@@ -221,14 +221,18 @@ CullResult CullAt(Engine3D& e, const ObjectRecord* o, const Vector3f& v, const M
                   float side_test_depth) {
   CullResult r;
   const float z = v.z;
-  float scale = 0.0f, cull_radius = 0.0f;
+  float scale = 0.0f, cull_radius = 0.0f, pose_radius = 0.0f;
   if (o) {
     scale = std::max({0.0f, o->scale.x, o->scale.y, o->scale.z});
     cull_radius = o->cull_radius;
+    // An animation may carry a limb past the radius of the pose the object
+    // was measured in: the view holds every pose it can take.
+    if (o->model) pose_radius = WholeUnitsPlusOne(o->model->EveryPoseRadius());
     r.glued = o->glued_to != 0;
   }
   const float radius = cull_radius * 1.25f * scale;
-  Vector3f projected = v, edge{radius, 0.0f, z};
+  const float reach = std::max(cull_radius, pose_radius) * 1.25f * scale;
+  Vector3f projected = v, edge{reach, 0.0f, z};
   TransformPointProject(projected, v, projection);
   TransformPointProject(edge, edge, projection);
   const float pr = edge.x;
@@ -238,8 +242,8 @@ CullResult CullAt(Engine3D& e, const ObjectRecord* o, const Vector3f& v, const M
     r.misses += projected.y + pr < -1.0f;
     r.misses += projected.y - pr > 1.0f;
   }
-  r.misses += z + radius < 0.0f;
-  r.misses += z - radius > e.camera.far_range;
+  r.misses += z + reach < 0.0f;
+  r.misses += z - reach > e.camera.far_range;
   r.distance = static_cast<double>(z) + radius;
   r.screen = projected;
   return r;

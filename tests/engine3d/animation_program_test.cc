@@ -242,6 +242,11 @@ TEST_F(AnimationPrograms, TranslationAndScaleKeysMoveAndStretchTheFrame) {
   EXPECT_FALSE(Drawn(run, 0, 11));
   EXPECT_FALSE(Drawn(run, 7, 0));
   EXPECT_FALSE(Drawn(run, -20, 0));
+  // Slid out past the sphere it was loaded in to the screen's left edge,
+  // its origin beyond it, the cube is drawn all the same.
+  EngineRun edge = RunFramed(std::string(kCamera) +
+                             "load object \"slide.x\", 1\nposition object 1, -100, 0, 0\nset object frame 1, 10\n");
+  EXPECT_TRUE(Drawn(edge, -77, 0));
   // The limb stands at the frame set (or started from) before it is drawn
   // there, for the queries and for collisions alike.
   EngineRun asked = Run(

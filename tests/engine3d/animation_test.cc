@@ -238,7 +238,7 @@ TEST_F(AnimatedObject, AnObjectInTheStaticSceneKeepsItsLastPose) {
 
 TEST_F(AnimatedObject, TracksPoseTheFramesTheyNameAndLeaveTheOthersAlone) {
   // A track for a frame the model lacks, ahead of the real one.
-  models::KeyframeSet* keys = Object().model->Keyframes();
+  models::KeyframeSet* keys = Object().model->EditKeyframes();
   models::AnimationTrack stray;
   stray.frame_number = 7;
   stray.translation_keys.values = {0, 5, 5, 5};

@@ -176,7 +176,7 @@ TEST_F(Keyframes, KeysAreDeletedOnlyWhereTheyAreAndNeverTheLast) {
 
 TEST_F(Keyframes, TheFrameCountIsTheLastWholeKeyTime) {
   Model().SetKeyframes(BuildKeyframesFromPose(engine, object));
-  models::KeyframeSet& keys = *Model().Keyframes();
+  models::KeyframeSet& keys = *Model().EditKeyframes();
   keys.tracks[1].scale_keys.values = {0, 1, 1, 1, 12.75f, 1, 1, 1};
   RecomputeFrameCount(engine, object);
   EXPECT_EQ(engine.pools.objects[object].frame_count, 12);
