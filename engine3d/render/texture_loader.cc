@@ -50,7 +50,7 @@ void KeyOnBlack(p::Texture& texture) {
   texture.SetColorKey(p::ColorKey{black, black});
 }
 
-// A copy of a texture keeps being keyed on black when the original was.
+// A copy of a texture keeps being keyed on black when the texture it copies was.
 void CarryColourKey(const p::Texture& from, p::Texture& to) {
   if (from.SrcColorKey()) KeyOnBlack(to);
 }

@@ -8,7 +8,7 @@ namespace zv::platform::pipeline {
 
 // A convex polygon left of a triangle after clipping. `edge[i]` tells
 // whether the edge from vertex i to vertex i + 1 (the last back to the
-// first) lies on an edge of the original triangle, so that wireframe
+// first) lies on an edge of the unclipped triangle, so that wireframe
 // drawing leaves out the edges that clipping made.
 struct ClipPolygon {
   static constexpr int kMaxVertices = 3 + 7;

@@ -12,7 +12,7 @@
 namespace zv::platform {
 namespace {
 
-// The original frame, mesh, material and animation templates, then the
+// The format's first frame, mesh, material and animation templates, then the
 // skinning, vertex-declaration and effect templates that later exporters
 // write.
 constexpr std::string_view kTemplateText = R"(xof 0303txt 0032

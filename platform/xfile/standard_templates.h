@@ -35,7 +35,7 @@ enum class XTemplateKind {
   kAnimationSet,
 };
 
-// The standard templates (the original set and the common later ones,
+// The standard templates (the format's first set and the common later ones,
 // such as skin weights and vertex declarations), declared in our own code.
 // Files may declare templates of their own or declare these again.
 const XTemplateRegistry& StandardTemplates();

@@ -235,7 +235,7 @@ bool MoveByName(const std::string& source, const std::string& destination_named)
     if (::link(source.c_str(), destination.c_str()) == 0) return RemoveMovedSource(source, destination);
   }
   if (errno != EXDEV) return false;
-  // Across file systems a file is copied, then the original removed; a
+  // Across file systems a file is copied, then the source removed; a
   // folder is not moved there, and says so (EXDEV).
   struct stat st;
   if (::lstat(source.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {

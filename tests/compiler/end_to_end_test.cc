@@ -369,10 +369,10 @@ TEST(EndToEnd, CompileFileWritesThroughATemporaryName) {
   CompileResult bad = CompileFile((folder / "bad.kqa").string(), out);
   EXPECT_FALSE(bad.ok);
   EXPECT_EQ(fs::file_size(out), size);  // the earlier program is left alone
-  // A copy compiled for its original is named by the original.
-  CompileOptions as_original;
-  as_original.source_name = "/home/user/bad.kqa";
-  CompileResult copy = CompileFile((folder / "bad.kqa").string(), "", as_original);
+  // A copy compiled in place of the user's file is named by that file.
+  CompileOptions as_users_file;
+  as_users_file.source_name = "/home/user/bad.kqa";
+  CompileResult copy = CompileFile((folder / "bad.kqa").string(), "", as_users_file);
   ASSERT_FALSE(copy.ok);
   EXPECT_EQ(copy.error->file, "/home/user/bad.kqa");
   EXPECT_EQ(copy.error->line, 2);

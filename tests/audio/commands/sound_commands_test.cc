@@ -225,7 +225,7 @@ TEST_F(SoundProgramTest, ClonesShareTheSample) {
   EXPECT_EQ(Int(0), 1);
   EXPECT_EQ(Int(1), 1);
   EXPECT_GT(Peak(Hear(2000), 500).first, 4000);
-  // The clone gone first, the original is untouched.
+  // The clone gone first, the sound it was cloned from is untouched.
   ASSERT_TRUE(Run("load sound \"$TONE\", 3\nclone sound 4, 3\ndelete sound 4\nplay sound 3\n"));
   EXPECT_TRUE(service.Slots().Slot(3).owns_sample);
   // A clone of a 3D sound is a 3D sound, and says so.
