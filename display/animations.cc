@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "display/display.h"
+#include "display/display_service_adapter.h"
 #include "platform/paths/path_resolver.h"
 #include "platform/video/clip_sound.h"
 #include "runtime/attached/attached_data.h"
@@ -305,11 +306,10 @@ void Animations::FollowDisplay() {
 }
 
 Animations* FindAnimations(Vm& vm) {
-  auto* owner = dynamic_cast<AnimationOwner*>(vm.display);
-  if (!owner) return nullptr;
-  Animations& animations = owner->OwnedAnimations();
-  animations.FollowDisplay();
-  return &animations;
+  DisplayServiceAdapter* adapter = vm.display ? vm.display->Adapter() : nullptr;
+  Animations* animations = adapter ? adapter->OwnedAnimations() : nullptr;
+  if (animations) animations->FollowDisplay();
+  return animations;
 }
 
 }  // namespace zv

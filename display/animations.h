@@ -139,13 +139,6 @@ class Animations {
   bool trial_play_ = false;  // the play at load, which opens clips without their sound
 };
 
-// Where the animations of a display live; the display's owner implements it.
-class AnimationOwner {
- public:
-  virtual ~AnimationOwner() = default;
-  virtual Animations& OwnedAnimations() = 0;
-};
-
 // The animations behind the Vm's display seam (brought up to date with the
 // display), or null when it has none.
 Animations* FindAnimations(Vm& vm);

@@ -34,21 +34,19 @@ struct DisplayParts {
 };
 
 class OwnedDisplayServices : private DisplayParts,
-                             public DisplayServiceAdapter,
-                             public AnimationOwner,
-                             public SpriteOwner {
+                             public DisplayServiceAdapter {
  public:
   explicit OwnedDisplayServices(DisplayParts parts)
       : DisplayParts(std::move(parts)),
         DisplayServiceAdapter(*DisplayParts::display, DisplayParts::graphics.get()) {}
 
   // The video clips, drawn by the frame refresh and released with the display.
-  Animations& OwnedAnimations() override { return *animations; }
+  Animations* OwnedAnimations() override { return animations.get(); }
   void UpdateAnimations() override { animations->UpdateAnimations(); }
   void ReleaseAllAnimations() override { animations->ReleaseAllAnimations(); }
 
   // The sprites' part of each turn.
-  Sprites& OwnedSprites() override { return *sprites; }
+  Sprites* OwnedSprites() override { return sprites.get(); }
   void CreateCursorSprites(int flag) override { sprites->CreateCursorSprites(flag != 0); }
   void DeleteCursorSprites() override { sprites->DeleteCursorSprites(); }
   void ParkCursorSprites() override { sprites->ParkCursorSprites(); }

@@ -188,7 +188,7 @@ void DisplayServiceAdapter::QueueRotateImage(int32_t record, int32_t angle) {
 }
 
 Display* FindDisplay(Vm& vm) {
-  auto* adapter = dynamic_cast<DisplayServiceAdapter*>(vm.display);
+  DisplayServiceAdapter* adapter = vm.display ? vm.display->Adapter() : nullptr;
   return adapter ? &adapter->display() : nullptr;
 }
 

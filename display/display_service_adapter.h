@@ -5,13 +5,14 @@
 
 namespace zv {
 
+class Animations;
 class Graphics;
+class Sprites;
 
 // The display as start-up, the message pump and the console see it. With
 // its 2D drawing (`graphics`) the console's text and drawing commands go
 // through the draw queue; without it they keep the seam's stand-ins. The
-// sprite and image parts of the seam stay with their stand-ins until those
-// subsystems arrive.
+// display's owner adds the sprites and the video clips.
 class DisplayServiceAdapter : public DisplayServices {
  public:
   explicit DisplayServiceAdapter(Display& display, Graphics* graphics = nullptr)
@@ -19,6 +20,10 @@ class DisplayServiceAdapter : public DisplayServices {
 
   Display& display() { return display_; }
   Graphics* graphics() { return graphics_; }
+  // The sprites and the video clips, where the display's owner has them.
+  virtual Sprites* OwnedSprites() { return nullptr; }
+  virtual Animations* OwnedAnimations() { return nullptr; }
+  DisplayServiceAdapter* Adapter() final { return this; }
 
   // ---- Start and stop ----------------------------------------------------------
   void SetFullScreenFlag(bool full_screen) override;

@@ -205,7 +205,7 @@ void Graphics::SetDrawTargets(platform::Surface* back_buffer, int32_t flip_count
 }
 
 Graphics* FindGraphics(Vm& vm) {
-  auto* adapter = dynamic_cast<DisplayServiceAdapter*>(vm.display);
+  DisplayServiceAdapter* adapter = vm.display ? vm.display->Adapter() : nullptr;
   return adapter ? adapter->graphics() : nullptr;
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "display/display_service_adapter.h"
 #include "display/image_surfaces.h"
 #include "display/pixel_ops.h"
 #include "display/pixel_overlap.h"
@@ -396,8 +397,8 @@ void Sprites::SelectCursorImage(int32_t n) {
 namespace zv {
 
 Sprites* FindSprites(Vm& vm) {
-  auto* owner = dynamic_cast<SpriteOwner*>(vm.display);
-  return owner ? &owner->OwnedSprites() : nullptr;
+  DisplayServiceAdapter* adapter = vm.display ? vm.display->Adapter() : nullptr;
+  return adapter ? adapter->OwnedSprites() : nullptr;
 }
 
 DrawNeighbours& SpriteDrawNeighbours::Textures() {

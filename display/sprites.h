@@ -106,13 +106,6 @@ class Sprites {
   bool caret_shown_ = false;
 };
 
-// Reaches the sprites from the display behind the Vm's seam.
-class SpriteOwner {
- public:
-  virtual ~SpriteOwner() = default;
-  virtual Sprites& OwnedSprites() = 0;
-};
-
 // The sprites behind the Vm's display seam, or null when there are none.
 Sprites* FindSprites(Vm& vm);
 

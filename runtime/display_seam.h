@@ -8,6 +8,8 @@
 
 namespace zv {
 
+class DisplayServiceAdapter;  // display/display_service_adapter.h
+
 // How a printed text moves the text cursor: with advance it moves right by
 // the text's width (and with wrap to the next line once at the screen's
 // width), without it to the start of the next line. Opaque text blots out
@@ -199,6 +201,12 @@ class DisplayServices {
   virtual void QueueRotateImage(int32_t record, int32_t angle) { (void)record, (void)angle; }
   // Parks the full-screen pointer sprites off the screen.
   virtual void ParkCursorSprites() {}
+
+  // ---- The display's own parts -----------------------------------------------------
+  // The display behind the seam, where one is linked, for the commands that
+  // reach its sprites, pictures and clips. A drawing command asks for it each
+  // time it runs, so it is a virtual call: a cast searches the class graph.
+  virtual DisplayServiceAdapter* Adapter() { return nullptr; }
 
  protected:
   bool windowed_ = false;

@@ -51,7 +51,7 @@ self_timed_start "$@"
   printf '  for i = 10 to 109 : for j = 10 to 109 : hits = hits + sprite collision(i, j) : next j : next i\r\n'
   printf '  n = n + 10000\r\n'
   printf 'until timer() - t >= 200\r\n'
-  printf 'print "packed "; hits * 10000 / n; " "; (timer() - t) * 1000.0 / n\r\n'
+  printf 'print "packed "; hits / (n / 10000); " "; (timer() - t) * 1000.0 / n\r\n'
 } > collisions.kqa
 
 printf '%-44s %-14s %6s %16s\n' binary case hits "us a collision"

@@ -19,10 +19,10 @@ constexpr uint32_t kClipColours[] = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00, 0xF
 constexpr uint32_t kWhite = 0xFFFFFF;
 
 // The display's adapter, owning the animations as the real one does.
-class AnimatedAdapter : public DisplayServiceAdapter, public AnimationOwner {
+class AnimatedAdapter : public DisplayServiceAdapter {
  public:
   explicit AnimatedAdapter(Display& display) : DisplayServiceAdapter(display), animations(display) {}
-  Animations& OwnedAnimations() override { return animations; }
+  Animations* OwnedAnimations() override { return &animations; }
   void UpdateAnimations() override { animations.UpdateAnimations(); }
   void ReleaseAllAnimations() override { animations.ReleaseAllAnimations(); }
   Animations animations;
