@@ -12,8 +12,8 @@ void WarnIfFileWasCut(Vm& vm, int32_t code, std::string_view file) {
   const std::optional<LoadShortfall> lacked = TakeLoadShortfall();
   if (!lacked) return;
   vm.WarnAndGoOn(code, file,
-                 "it is cut short: at least " + std::to_string(lacked->missing_bytes) + " bytes of " + lacked->what +
-                     " are missing; it loads what came");
+                 "not all of it: the file is cut short, at least " + std::to_string(lacked->missing_bytes) +
+                     " bytes of " + lacked->what + " are missing; what came is loaded");
 }
 
 }  // namespace zv
