@@ -18,10 +18,6 @@ constexpr int32_t kMaxPlayers = 255;
 constexpr int32_t kMaxGameIndex = 255;  // game numbers 1..256
 constexpr int32_t kMaxConnectionNumber = 64;
 
-std::string CutText(std::string_view text) {
-  return std::string(text.substr(0, std::min<size_t>(text.size(), 255)));
-}
-
 // A name travels whole: an empty one, or one longer than a name may be, is
 // the program's to mend. `what` says which name it is.
 bool NameFits(Vm& vm, std::string_view name, int32_t empty_error, std::string_view what) {
@@ -108,7 +104,7 @@ void Multiplayer::FillChecklist(Vm& vm, const std::vector<std::string>& texts, s
     ChecklistEntry& entry = list.At(i);
     entry.text.clear();
     if (i < texts.size() && !texts[i].empty()) {
-      entry.text = CutText(texts[i]);
+      entry.text = texts[i];
       list.count = std::max(list.count, static_cast<int32_t>(i + 1));
     }
   }
@@ -163,7 +159,7 @@ void Multiplayer::ChecklistPlayers(Vm& vm) {
     entry.b = static_cast<int32_t>(player.id);
     entry.c = player.local ? 1 : 0;
     entry.d = player.id == platform::kServerPlayer ? 1 : 0;
-    entry.text = CutText(player.name);
+    entry.text = player.name;
     list.count = std::max(list.count, static_cast<int32_t>(i + 1));
   }
   // Players that left lose their numbers, once the program was told.

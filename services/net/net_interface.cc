@@ -104,9 +104,11 @@ bool NetInterface::FindSessions(bool append, int32_t failure_code) {
   if (!append) sessions_.clear();
   for (const platform::SessionDescription& s : *found) {
     if (sessions_.size() == kMaxSessions) break;
-    std::string text = s.name + " (" + std::to_string(static_cast<int32_t>(s.current_players)) + "/" +
+    // A game's name from another computer is held to a name's length; the
+    // players it counts follow it whole.
+    std::string text = Cut(s.name) + " (" + std::to_string(static_cast<int32_t>(s.current_players)) + "/" +
                        std::to_string(static_cast<int32_t>(s.max_players)) + ")";
-    sessions_.push_back(FoundSession{s.instance, Cut(std::move(text))});
+    sessions_.push_back(FoundSession{s.instance, std::move(text)});
   }
   return true;
 }

@@ -176,6 +176,10 @@ TEST_F(MultiplayerTest, ListsGamesAndConnectionsInTheChecklist) {
   EXPECT_EQ(Exec(op::kChecklistNetSessions, {}), 0);
   EXPECT_EQ(vm.checklist.count, 1);
   EXPECT_EQ(vm.checklist.entries[0].text, "Arena (2/8)");
+  // A name as long as a name may be keeps its count of players.
+  fake->games = std::vector<platform::SessionDescription>{{{1}, std::string(255, 'n'), 0, 2, 8}};
+  EXPECT_EQ(Exec(op::kChecklistNetSessions, {}), 0);
+  EXPECT_EQ(vm.checklist.entries[0].text, std::string(255, 'n') + " (2/8)");
   EXPECT_TRUE(vm.checklist.made);
   EXPECT_TRUE(vm.checklist.texts_valid);
   EXPECT_FALSE(vm.checklist.values_valid);
