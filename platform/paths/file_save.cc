@@ -13,6 +13,7 @@
 
 #include "platform/paths/file_content.h"
 #include "platform/paths/file_lock.h"
+#include "platform/paths/journal_form.h"
 #include "platform/paths/path_resolver.h"
 #include "platform/paths/path_text.h"
 #include "platform/paths/save_journal.h"
@@ -285,10 +286,16 @@ bool FileSave::RewriteInPlace(int out) {
       return false;
     }
   }
-  const uint64_t head = std::min(old_size, new_size);
+  const uint64_t head = std::min(old_size, new_size), half = head / 2 / kSavedPartSize * kSavedPartSize;
   StopHereForTests("rewriting");
-  if (CopyFileRange(fd_, 0, out, 0, head) != static_cast<int64_t>(head) ||
-      ::ftruncate(out, static_cast<off_t>(new_size)) != 0 || !SyncFileData(out)) {
+  // In two halves, at a page, so that a test may stop the save where the
+  // file holds some of each content, as a kill may leave it.
+  bool copied = CopyFileRange(fd_, 0, out, 0, half) == static_cast<int64_t>(half);
+  if (copied) {
+    StopHereForTests("rewritten-half");
+    copied = CopyFileRange(fd_, half, out, half, head - half) == static_cast<int64_t>(head - half);
+  }
+  if (!copied || ::ftruncate(out, static_cast<off_t>(new_size)) != 0 || !SyncFileData(out)) {
     const int error = errno;
     journal->PutBack(out);
     errno = error;

@@ -21,9 +21,7 @@ constexpr std::array<char, 8> kEarlierMagic = {'Z', 'V', 'S', 'A', 'V', 'E', 'J'
 constexpr size_t kFixed = 8 + 8 + 8 + 4 + 4 + 4 + 8 + 8 + 4 + 4;
 constexpr size_t kEarlierFixed = 8 + 8 + 8 + 8 + 4 + 4 + 8 + 4;
 constexpr uint32_t kMaxPath = 65536;
-// A page: what a write of the file's content changes whole, even when the
-// writer is killed (the kernel checks for a fatal signal between pages).
-constexpr uint64_t kPart = 4096;
+constexpr uint64_t kPart = kSavedPartSize;
 constexpr size_t kReadBlock = 1 << 20;
 
 void PutNumber(std::vector<uint8_t>& out, uint64_t value, int bytes) {

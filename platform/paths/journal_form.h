@@ -43,6 +43,10 @@ struct JournalHeader {
   uint64_t content_at = 0;  // where the old content starts in the journal
 };
 
+// A page: what a write of the file's content changes whole, even when the
+// writer is killed (the kernel checks for a fatal signal between pages).
+constexpr uint64_t kSavedPartSize = 4096;
+
 // The parts a save in place writes, each whole or not at all when the
 // saver is killed: the file system's pages, cut also at the old and the
 // new end. [start, end) in order, up to the larger size.

@@ -9,6 +9,8 @@ namespace zv::platform {
 //   "rewriting"  a save in place holds the file's lock, its journal is kept
 //                and the part of the new content past the old end is in
 //                the file (the rest is not)
+//   "rewritten-half"  a save in place has copied the first half of the rest
+//                over the old content (the second half is old)
 //   "published"  a save's new content has taken the file's name, and the
 //                save has not yet told the path helper it is done
 //   "held"       a file deleted is held aside under its hidden name, its

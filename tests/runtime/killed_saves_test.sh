@@ -4,9 +4,10 @@
 # leaves the old content or the new, whole, once the file is next opened.
 # Each row kills a program that saves two arrays in turn once where it has
 # kept its journal and begun to write (it stops itself there), then 10
-# times (5 under the sanitizers) at moments spread over its second save's
-# rewrite of the whole file, from that same mark, on each file system this
-# machine lets us mount. A kill lands, as the file's bytes say before the
+# times (5 under the sanitizers) in its second save's rewrite of the whole
+# file: at that same mark, where half the new content is in, and at
+# moments spread over the rest, on each file system this machine lets us
+# mount. A kill lands, as the file's bytes say before the
 # next open, before the new content of that save (all old), inside it or
 # after it (all new), and the next open must leave the old content, or the
 # new after it. Each part needs kills: more are aimed at one none reached.
@@ -98,24 +99,26 @@ stop_at() {
   done
   fail "$fs/$kind: the saver did not stop at $1"
 }
-# The second save at its mark, let go from there at t0 (microseconds) but
-# where $1 is below 0; its end.
+# The second save at its mark (or at mark $2 of it), let go from there at
+# t0 (microseconds) but where $1 is below 0; its end.
 second_save() {
-  arrange "$kind" "$dir" && stop_at rewriting#2 && t0=${EPOCHREALTIME/./} && { [ "${1:-0}" -lt 0 ] || kill -CONT $pid; }
+  arrange "$kind" "$dir" && stop_at "${2:-rewriting}#2" && t0=${EPOCHREALTIME/./} &&
+    { [ "${1:-0}" -lt 0 ] || kill -CONT $pid; }
 }
 end_saver() { kill -KILL $pid 2> /dev/null || true; wait $pid 2> /dev/null || true; }
 journal_left() { compgen -G "$XDG_STATE_HOME/zentrovex/saves/*" > /dev/null; }
 printf 'open file to read 1, "f.dat" : close file 1\r\n' > "$work/open.kqa"
 
-# Kills the second save $1 microseconds past its mark (at it, below 0: a
-# busy machine may let it run on well past 0 before the kill comes), and
+# Kills the second save $1 microseconds past its mark (at it, or at mark
+# $2, below 0: a busy machine may let it run on well past 0 before the
+# kill comes), and
 # counts where the kill landed (landed[before|inside|after]) and whether
 # the next open left the content it must (torn counts those that did not).
 # The delays that landed before and after narrow `lo` and `hi`.
 kill_at() {
   local t0 part want=a.ref
   rm -rf "$XDG_STATE_HOME/zentrovex/kept"
-  second_save $1
+  second_save $1 "${2:-}"
   while ((${EPOCHREALTIME/./} < t0 + $1)); do :; done
   end_saver
   if cmp -s "$dir/f.dat" "$work/a.ref"; then part=before; [ $1 -le $lo ] || lo=$1
@@ -173,11 +176,14 @@ run_row() {
     end_saver
   done
   # The kills are spread over the rewrite as it was timed, the first at the
-  # mark, then aimed at a part none reached: past the latest delay, or
-  # between the latest that landed before and the earliest that landed after.
+  # mark, the second where half the new content is in (inside it, however
+  # busy the machine), then aimed at a part none reached: past the latest
+  # delay, or between the latest that landed before and the earliest that
+  # landed after.
   local -A landed=([before]=0 [inside]=0 [after]=0)
   local k torn=0 lo=0 hi=$rewrite shots=0 delay
-  for ((k = 0; k < kills; k++)); do kill_at $((k ? rewrite * k / kills : -1)); done
+  kill_at -1 && kill_at -1 rewritten-half
+  for ((k = 2; k < kills; k++)); do kill_at $((rewrite * k / kills)); done
   while ((landed[before] * landed[inside] * landed[after] == 0 && shots < 2 * kills)); do
     if ((landed[after] == 0)); then delay=$((hi = 2 * hi < 1000 * bound_ms ? 2 * hi : 1000 * bound_ms))
     else delay=$(((lo + hi) / 2))
