@@ -735,6 +735,7 @@ run_one() {
   echo "$blocks" > blocks.txt
   echo "$hostblocks" > hostblocks.txt
   echo "$players" > players.txt
+  echo "$members" > members.txt
   # Large blocks fill a link's window: its speed shows.
   local size=${ZV_NET_FAULTS_SIZE:-}
   [ "$s" = mstop3 ] && size=16000
