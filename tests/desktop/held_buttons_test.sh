@@ -68,7 +68,12 @@ reads() {  # ANSWER STEP: asks until mouse click() and space key() read ANSWER, 
   local answer= asked
   for asked in 1 2 3 4 5; do
     rm -f answer.txt && : > ask.txt
-    desk_until test -e answer.txt || desk_fail "behind, $2: the program did not answer"
+    # A run that ended answers nothing: that fails at once, with its status and what it wrote.
+    desk_until eval 'test -e answer.txt || ! kill -0 "$DESK_PID" 2> /dev/null' && test -e answer.txt || {
+      local status=0
+      kill -0 "$DESK_PID" 2> /dev/null || { wait "$DESK_PID" || status=$?; desk_fail "behind, $2: the run ended (status $status)"; }
+      desk_fail "behind, $2: the program did not answer"
+    }
     answer=$(tr -d '\r\0' < answer.txt) && [ "$answer" = "$1" ] && return 0
   done
   desk_fail "behind, $2: mouse click() and space key() read $answer, not $1"
